@@ -1,0 +1,199 @@
+// Message library of the suite: message objects built from a literal "text/TYPEIDENT"
+// with numbered arguments, posted to the message log or prompted as a dialog, plus the
+// suppression index, the identifier registrar and the fatal internal-error report.
+//
+// Without a person (tests, scripts, offscreen) prompts take their answers from a scripted
+// queue, and every built, posted and prompted message is kept in the journal.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct Tcl_Interp;
+
+class MSG_REPORT;
+
+enum MSG_POST_TYPE { MSG_POST_TYPE_ERROR = 0, MSG_POST_TYPE_INFO = 1, MSG_POST_TYPE_WARNING = 2 };
+
+class MSG_BASE {
+public:
+    explicit MSG_BASE(MSG_REPORT* report = nullptr);
+    virtual ~MSG_BASE();
+    MSG_BASE(const MSG_BASE&) = delete;
+    MSG_BASE& operator=(const MSG_BASE&) = delete;
+
+    // Fills the message from "text/TYPEIDENT" and one argument per placeholder in number
+    // order: a NUL-terminated string for "%n!s!", an int for "%n!d!".
+    void fill_args(const char* literal, ...);
+    void set_id(unsigned int id);
+
+    unsigned int get_id() const { return m_id; }
+    const std::string& get_msg_text() const { return m_text; }
+    const std::string& get_identifier() const { return m_identifier; }
+    virtual const char* get_type_letters() const = 0;
+    // A suppressed message: no text, no identifier, posting and prompting do nothing.
+    virtual bool is_null() const { return false; }
+
+protected:
+    std::string m_text;
+    std::string m_identifier;
+    unsigned int m_id = 0;
+};
+
+class MSG_POST : public MSG_BASE {
+public:
+    using MSG_BASE::MSG_BASE;
+    ~MSG_POST() override;
+    void post();
+    // Takes the item over; it is posted with this message.
+    void add_msg(MSG_POST* item);
+    const std::vector<std::unique_ptr<MSG_POST>>& get_sub_msgs() const { return m_items; }
+    virtual MSG_POST_TYPE get_post_type() const = 0;
+
+private:
+    std::vector<std::unique_ptr<MSG_POST>> m_items;
+};
+
+class MSG_I : public MSG_POST {
+public:
+    using MSG_POST::MSG_POST;
+    const char* get_type_letters() const override { return "I"; }
+    MSG_POST_TYPE get_post_type() const override { return MSG_POST_TYPE_INFO; }
+};
+
+class MSG_W : public MSG_POST {
+public:
+    using MSG_POST::MSG_POST;
+    const char* get_type_letters() const override { return "W"; }
+    MSG_POST_TYPE get_post_type() const override { return MSG_POST_TYPE_WARNING; }
+};
+
+class MSG_E : public MSG_POST {
+public:
+    using MSG_POST::MSG_POST;
+    const char* get_type_letters() const override { return "E"; }
+    MSG_POST_TYPE get_post_type() const override { return MSG_POST_TYPE_ERROR; }
+};
+
+class MSG_I_NULL : public MSG_I {
+public:
+    using MSG_I::MSG_I;
+    bool is_null() const override { return true; }
+};
+
+class MSG_W_NULL : public MSG_W {
+public:
+    using MSG_W::MSG_W;
+    bool is_null() const override { return true; }
+};
+
+class MSG_PROMPT : public MSG_BASE {
+public:
+    enum MSG_VALUE { MSG_VALUE_NONE = 0, MSG_VALUE_OK = 1, MSG_VALUE_CANCEL = 2, MSG_VALUE_YES = 6, MSG_VALUE_NO = 7 };
+    using MSG_BASE::MSG_BASE;
+    MSG_VALUE prompt(MSG_REPORT* report = nullptr);
+    // The answers this kind of prompt offers, the first being its default button.
+    virtual std::vector<MSG_VALUE> get_answers() const = 0;
+};
+
+class MSG_O : public MSG_PROMPT {
+public:
+    using MSG_PROMPT::MSG_PROMPT;
+    const char* get_type_letters() const override { return "O"; }
+    std::vector<MSG_VALUE> get_answers() const override { return {MSG_VALUE_OK}; }
+};
+
+class MSG_OC : public MSG_PROMPT {
+public:
+    using MSG_PROMPT::MSG_PROMPT;
+    const char* get_type_letters() const override { return "OC"; }
+    std::vector<MSG_VALUE> get_answers() const override { return {MSG_VALUE_OK, MSG_VALUE_CANCEL}; }
+};
+
+class MSG_YN : public MSG_PROMPT {
+public:
+    using MSG_PROMPT::MSG_PROMPT;
+    const char* get_type_letters() const override { return "YN"; }
+    std::vector<MSG_VALUE> get_answers() const override { return {MSG_VALUE_YES, MSG_VALUE_NO}; }
+};
+
+class MSG_YNC : public MSG_PROMPT {
+public:
+    using MSG_PROMPT::MSG_PROMPT;
+    const char* get_type_letters() const override { return "YNC"; }
+    std::vector<MSG_VALUE> get_answers() const override
+    {
+        return {MSG_VALUE_YES, MSG_VALUE_NO, MSG_VALUE_CANCEL};
+    }
+};
+
+// Which message numbers the user has chosen not to see again.
+class MSG_INDEX {
+public:
+    static MSG_INDEX* get_default_index();
+    bool is_suppressed(unsigned int id) const;
+    void set_suppressed(unsigned int id, bool suppressed);
+    void clear();
+
+private:
+    std::vector<unsigned int> m_suppressed;
+};
+
+// Registers a module's posted message numbers with their post types for as long as it lives.
+class MSG_ID_REGISTRAR {
+public:
+    MSG_ID_REGISTRAR(const unsigned int* ids, const MSG_POST_TYPE* types, size_t count);
+    ~MSG_ID_REGISTRAR();
+    MSG_ID_REGISTRAR(const MSG_ID_REGISTRAR&) = delete;
+    MSG_ID_REGISTRAR& operator=(const MSG_ID_REGISTRAR&) = delete;
+    // The post type registered for a number, or -1 when no living registrar holds it.
+    static int get_registered_type(unsigned int id);
+
+private:
+    std::vector<unsigned int> m_ids;
+};
+
+class MSG_INTERNAL_ERROR {
+public:
+    // Prints the failed condition, the module tag, the source and the line, and ends the process.
+    [[noreturn]] static void report(const char* condition, const char* module, const char* source, int line);
+};
+
+// One message as the journal keeps it.
+struct MSG_RECORD {
+    std::string event;       // "built", "posted" or "prompted"
+    std::string type;        // type letters
+    std::string identifier;  // "VOKR_..."
+    unsigned int id = 0;
+    std::string text;
+    int answer = 0;          // prompted only
+    std::vector<MSG_RECORD> items;  // posted only: the sub-messages
+};
+
+// How messages reach a person or a script.
+class MSG_JOURNAL {
+public:
+    // Interactive: prompts show a message box (needs a QApplication); otherwise they are
+    // answered from the queue, then by the default, which is the prompt's first button.
+    static void set_interactive(bool interactive);
+    static bool is_interactive();
+    // Echo: posted and prompted messages are also printed to standard error.
+    static void set_echo(bool echo);
+    static void push_answer(int answer);
+    static void set_default_answer(int answer);  // 0: the prompt's own first button
+    static void clear_answers();
+
+    static const std::vector<MSG_RECORD>& records();
+    static std::vector<MSG_RECORD> records_of(const std::string& event);
+    static void clear();
+
+    // Internal to the library.
+    static void add(MSG_RECORD record);
+    static int take_answer(const std::vector<int>& allowed);
+};
+
+// Registers ::korvane::msg::answer, ::korvane::msg::log, ::korvane::msg::clear and
+// ::korvane::msg::suppress so that scripts can answer prompts and read the journal.
+void msg_register_tcl_commands(Tcl_Interp* interp);

@@ -1,0 +1,2 @@
+proc inner {} { error "deliberate failure" }
+inner

@@ -1,0 +1,36 @@
+# Shared by tools/run and tools/test: install what the build needs, then configure and build into build/.
+set -euo pipefail
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$top/build"
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qtbase5-dev qtbase5-dev-tools
+  tcl8.6-dev libboost-system-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
+
+)
+
+install_missing_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -eq 0 ] && [ -f /etc/debian_version ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  else
+    echo "Missing Debian packages: ${missing[*]}" >&2
+    echo "Install them (as root: apt-get install ${missing[*]}) and run this command again." >&2
+    exit 1
+  fi
+}
+
+configure_and_build() {
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+  cmake --build "$build" -j"$(nproc)"
+}

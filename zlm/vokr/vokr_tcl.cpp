@@ -1,0 +1,110 @@
+#include "vokr_tcl.h"
+
+#include "gen.h"
+#include "vokr_assert.h"
+#include "vokr_tcl_args_auto.h"
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+namespace {
+
+const char* const PACKAGE_NAME = "::korvane::vokr";
+const char* const PACKAGE_VERSION = "1.0";
+
+// The work of a command once its options are parsed. Commands whose editor parts are not
+// built yet answer with an error that says so.
+int run_command(int command, const YUVR_ARGS&, Tcl_Interp* interp)
+{
+    const std::string text =
+        std::string(VOKR_TCL_COMMAND_DEFINITIONS[command].command) + ": the command is not available yet";
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+    return TCL_ERROR;
+}
+
+// The frame every command shares: parse the options with the command's own object, let the
+// wrapper answer help requests and option errors, then do the work.
+template <int COMMAND> int handler(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    YUVR_ARGS args(interp);
+    std::unique_ptr<YUVR_CMD>& slot = vokr_tcl_command_cache()[COMMAND];
+    if (!slot)
+        slot = std::make_unique<YUVR_CMD>(VOKR_TCL_COMMAND_DEFINITIONS[COMMAND]);
+    bool answered = false;
+    const int code = args.process_tcl_command_arguments(slot.get(), &answered, objc, objv);
+    if (code != TCL_OK || answered)
+        return code;
+    return run_command(COMMAND, args, interp);
+}
+
+template <size_t... I> std::array<YUVR_CALLBACK, sizeof...(I) + 1> make_callbacks(std::index_sequence<I...>)
+{
+    return {{{handler<static_cast<int>(I)>, VOKR_TCL_COMMAND_DEFINITIONS[I].command, nullptr}...,
+             {nullptr, nullptr, nullptr}}};
+}
+
+void unregister_at_exit()
+{
+    if (gen_get_is_qt())
+        vokr_vokr_unregister_tcl();
+}
+
+// Runs when the library is loaded: offers the static package "Vokr" unless modules are
+// loaded from their files, and unregisters the package at exit.
+struct VOKR_TCL_LOAD_TIME {
+    VOKR_TCL_LOAD_TIME()
+    {
+        if (!yuvr_is_dynamically_loading())
+            Tcl_StaticPackage(nullptr, "Vokr", Vokr_Init, nullptr);
+        std::atexit(unregister_at_exit);
+    }
+};
+const VOKR_TCL_LOAD_TIME load_time;
+
+}  // namespace
+
+extern "C" int Vokr_Init(Tcl_Interp*)
+{
+    vokr_vokr_register_tcl();
+    return TCL_OK;
+}
+
+extern "C" int Vokr_Unload(Tcl_Interp*, int)
+{
+    vokr_vokr_unregister_tcl();
+    return TCL_OK;
+}
+
+int vokr_vokr_register_tcl()
+{
+    yuvr_begin_package_setup(PACKAGE_NAME, PACKAGE_VERSION, nullptr, nullptr, false);
+    yuvr_register_callbacks(vokr_tcl_callback_table());
+    yuvr_end_package_setup();
+    Tcl_Interp* interp = yuvr_get_interpreter();
+    if (!interp)
+        VOKR_INTERNAL_ERROR("A Tcl interpreter must exist before registering ::korvane::vokr!");
+    return Tcl_PkgProvideEx(interp, PACKAGE_NAME, PACKAGE_VERSION, nullptr);
+}
+
+void vokr_vokr_unregister_tcl()
+{
+    Tcl_Interp* interp = yuvr_get_interpreter();
+    if (!interp)
+        VOKR_INTERNAL_ERROR("A Tcl interpreter must exist before unregistering ::korvane::vokr!");
+    yuvr_begin_package_setup(PACKAGE_NAME, PACKAGE_VERSION, "zlm_vokr", "vokr_vokr", true);
+    yuvr_unregister_package(interp);
+    yuvr_end_package_setup();
+}
+
+const YUVR_CALLBACK* vokr_tcl_callback_table()
+{
+    static const auto table = make_callbacks(std::make_index_sequence<VOKR_TCL_COMMAND_COUNT>());
+    return table.data();
+}
+
+VOKR_TCL_COMMAND_CACHE& vokr_tcl_command_cache()
+{
+    static VOKR_TCL_COMMAND_CACHE cache;
+    return cache;
+}

@@ -1,0 +1,30 @@
+// Entry points of the module as a Tcl extension, its command table and the frame factory.
+#pragma once
+
+#include "yuvr.h"
+
+#include <array>
+#include <memory>
+
+class QWidget;
+class VOKR_FRAME_WND;
+
+extern "C" {
+// Package initialiser that Tcl calls on "load"; registers the package with the suite's
+// interpreter and answers TCL_OK.
+int Vokr_Init(Tcl_Interp* interp);
+int Vokr_Unload(Tcl_Interp* interp, int flags);
+}
+
+int vokr_vokr_register_tcl();
+void vokr_vokr_unregister_tcl();
+
+// Creates the editor's frame window; the package "vokr" is required first.
+VOKR_FRAME_WND* zlm_vokr_create_frame_wnd(unsigned int mode, QWidget* parent);
+
+// The zero-terminated table of the 36 commands, in command order.
+const YUVR_CALLBACK* vokr_tcl_callback_table();
+
+// Command objects shared by the handlers, one slot per command, made on a command's first call.
+using VOKR_TCL_COMMAND_CACHE = std::array<std::unique_ptr<YUVR_CMD>, 36>;
+VOKR_TCL_COMMAND_CACHE& vokr_tcl_command_cache();
