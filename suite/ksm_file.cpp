@@ -1,0 +1,485 @@
+// The session file: an XML document, written through a temporary file and read with every
+// value checked before anything of it is used.
+//
+// Layout (format 1):
+//   <lumetra-session format="1">
+//     <session .../>  <global key="...">ints</global>  <mnemonics>tables</mnemonics>  <sif .../>
+//     <instance ...>
+//       <position key="...">ints</position>
+//       <signal-set ...> <node .../>...  <trigger ...> levels, patterns, state machine, counters,
+//         flags, trigger in and out, <node ...>conditions, plug-in</node>..., <log ...> </trigger>
+//       </signal-set>
+//     </instance>
+//   </lumetra-session>
+// Values equal to their defaults are left out. Texts that XML cannot carry as they are (control
+// characters, bytes that are not text) are stored base64-encoded under the name + "-b64".
+// Large payloads (samples, attached files) are zlib-compressed and base64-encoded.
+#include "ksm_state.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+constexpr int FORMAT_VERSION = 1;
+const char* const ROOT_ELEMENT = "lumetra-session";
+
+using ROW = KSM_TX_SIGNAL_NODES::ROW;
+
+// ---- texts ---------------------------------------------------------------------------------------------
+
+// Whether XML carries the 8-bit text as it is; attribute values lose line ends, element
+// texts lose carriage returns.
+bool carries(const std::string& text, bool attribute)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 && c != '\t' && (attribute || c != '\n'))
+            return false;
+    const QByteArray bytes = QByteArray::fromStdString(text);
+    return QString::fromLocal8Bit(bytes).toLocal8Bit() == bytes;
+}
+
+QString ints_text(const std::vector<int>& values)
+{
+    QStringList words;
+    for (int v : values)
+        words << QString::number(v);
+    return words.join(' ');
+}
+
+QString payload_text(const char* data, size_t size)
+{
+    return QString::fromLatin1(qCompress(reinterpret_cast<const uchar*>(data), static_cast<int>(size), 1).toBase64());
+}
+
+// ---- writer ---------------------------------------------------------------------------------------------
+
+class WRITER {
+public:
+    explicit WRITER(QIODevice* device) : m_xml(device) { m_xml.setAutoFormatting(true); }
+    bool write(KSM_DATA_SESSION* session);
+    bool failed() const { return m_xml.hasError(); }
+
+private:
+    void text(const char* name, const std::string& value)
+    {
+        if (value.empty())
+            return;
+        if (carries(value, true))
+            m_xml.writeAttribute(name, QString::fromLocal8Bit(value.c_str()));
+        else
+            m_xml.writeAttribute(QString(name) + "-b64", QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
+    }
+    void number(const char* name, long long value, long long default_value = 0)
+    {
+        if (value != default_value)
+            m_xml.writeAttribute(name, QString::number(value));
+    }
+    void flag(const char* name, bool value, bool default_value = false)
+    {
+        if (value != default_value)
+            m_xml.writeAttribute(name, value ? "1" : "0");
+    }
+    void element_text(const char* element, const char* key, const std::string& value);
+    void int_store(const char* element, const KSM_INT_STORE& store);
+    void mnemonic_table(const char* element, const KSM_DATA_MNEMONICS_TABLE& table, const char* key);
+    void instance(const KSM_TX_INSTANCE& instance, bool power_up);
+    void signal_set(const KSM_TX_SIGNAL_SET& set);
+    void trigger(KSM_TX_TRIGGER& trigger);
+    void level(const char* element, int index, const KSM_LEVEL& level);
+    void tree(KSM_TX_TREE_OBJECT* object, int kind);
+    void rows(const KSM_TX_SIGNAL_NODES& list);
+    void row(const ROW& row);
+    void plugin(const KSM_TX_PLUGIN_MNEMONICS& p);
+    void log(const KSM_DATA_LOG& log);
+    void samples(const KSM_DATA_LOG::SAMPLES& s);
+    void plane(const char* kind, int channel, const uint64_t* words, size_t count);
+
+    QXmlStreamWriter m_xml;
+};
+
+void WRITER::element_text(const char* element, const char* key, const std::string& value)
+{
+    m_xml.writeStartElement(element);
+    if (key)
+        text("key", key);
+    if (carries(value, false)) {
+        m_xml.writeCharacters(QString::fromLocal8Bit(value.c_str()));
+    } else {
+        m_xml.writeAttribute("encoding", "base64");
+        m_xml.writeCharacters(QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
+    }
+    m_xml.writeEndElement();
+}
+
+void WRITER::int_store(const char* element, const KSM_INT_STORE& store)
+{
+    for (const auto& [key, values] : store) {
+        m_xml.writeStartElement(element);
+        text("key", key);
+        m_xml.writeCharacters(ints_text(values));
+        m_xml.writeEndElement();
+    }
+}
+
+void WRITER::mnemonic_table(const char* element, const KSM_DATA_MNEMONICS_TABLE& table, const char* key)
+{
+    const auto& s = *KSM_ACCESS::state(&table);
+    m_xml.writeStartElement(element);
+    if (key)
+        text("key", key);
+    text("name", s.name);
+    number("width", s.width);
+    for (const auto& [value, symbols] : s.entries) {
+        m_xml.writeStartElement("entry");
+        text("value", value);
+        for (const std::string& symbol : symbols)
+            element_text("symbol", nullptr, symbol);
+        m_xml.writeEndElement();
+    }
+    m_xml.writeEndElement();
+}
+
+bool WRITER::write(KSM_DATA_SESSION* session)
+{
+    const auto& s = *KSM_ACCESS::state(session);
+    m_xml.writeStartDocument();
+    m_xml.writeStartElement(ROOT_ELEMENT);
+    m_xml.writeAttribute("format", QString::number(FORMAT_VERSION));
+    m_xml.writeStartElement("session");
+    flag("gui-logging", s.gui_logging);
+    flag("second-generation", s.second_generation, true);
+    flag("stripped", s.stripped);
+    text("stripped-original-name", s.stripped_original_name);
+    text("jtag-chain", s.jtag_chain);
+    text("jtag-device", s.jtag_device);
+    text("sif-file", s.sif_file_name);
+    number("next-instance", s.next_instance_number);
+    m_xml.writeEndElement();
+    int_store("global", s.global_data);
+    const auto& tables = KSM_ACCESS::state(session->get_mnemonics())->tables;
+    for (const auto& table : tables)
+        mnemonic_table("mnemonic-table", *table, nullptr);
+    for (const KSM_EMBEDDED_SIF& sif : s.embedded_sifs) {
+        m_xml.writeStartElement("sif");
+        text("name", sif.name);
+        text("info", sif.info);
+        m_xml.writeCharacters(payload_text(sif.bytes->data(), sif.bytes->size()));
+        m_xml.writeEndElement();
+    }
+    for (size_t i = 0; i < s.instances.size(); ++i)
+        instance(*s.instances[i], s.power_up[i] != 0);
+    m_xml.writeEndElement();
+    m_xml.writeEndDocument();
+    return !m_xml.hasError();
+}
+
+void WRITER::instance(const KSM_TX_INSTANCE& instance, bool power_up)
+{
+    const auto& s = *KSM_ACCESS::state(&instance);
+    m_xml.writeStartElement("instance");
+    text("name", s.name);
+    flag("enabled", s.enabled, true);
+    flag("expanded", s.expanded);
+    flag("power-up", power_up);
+    number("info-first", s.info.first);
+    number("info-second", s.info.second);
+    number("info-third", s.info.third);
+    number("version", s.info.version, -1);
+    flag("version-defined", s.version_defined, true);
+    flag("incremental-route", s.incremental_route_available);
+    number("compiled-checksum", s.compiled_checksum);
+    number("compiled-routing-checksum", s.compiled_routing_checksum);
+    number("active-signal-set", s.active_signal_set);
+    int_store("position", s.position_data);
+    for (const auto& set : s.signal_sets)
+        signal_set(*set);
+    m_xml.writeEndElement();
+}
+
+void WRITER::signal_set(const KSM_TX_SIGNAL_SET& set)
+{
+    const auto& s = *KSM_ACCESS::state(&set);
+    m_xml.writeStartElement("signal-set");
+    text("name", s.name);
+    flag("expanded", s.expanded);
+    text("clock", s.clock_name);
+    flag("clock-post-fitting", s.clock_post_fitting);
+    flag("clock-invalid", s.clock_invalid);
+    number("sample-depth", s.sample_depth, 128);
+    number("pipeline", s.pipeline_level);
+    number("ram-type", s.ram_type);
+    number("data-allocated", s.data_allocated);
+    number("trigger-allocated", s.trigger_allocated);
+    number("sq-allocated", s.sq_allocated);
+    number("corvix-data-allocated", s.corvix_data_allocated);
+    number("corvix-trigger-allocated", s.corvix_trigger_allocated);
+    text("assignment", s.assignment_text);
+    text("top-entity", s.top_entity);
+    number("active-trigger", s.active_trigger);
+    rows(set);
+    for (const auto& t : s.triggers)
+        trigger(*t);
+    m_xml.writeEndElement();
+}
+
+void WRITER::trigger(KSM_TX_TRIGGER& trigger)
+{
+    const auto& s = *KSM_ACCESS::state(&trigger);
+    m_xml.writeStartElement("trigger");
+    text("name", s.name);
+    flag("expanded", s.expanded);
+    number("sq-type", s.sq_type);
+    text("sq-port", s.sq_port);
+    flag("sq-port-post-fitting", s.sq_port_post_fitting);
+    flag("sq-port-mark", s.sq_port_mark);
+    flag("sq-disabled", s.sq_disabled);
+    flag("gap-record", s.gap_record);
+    flag("segmented", s.segmented);
+    number("segment-size", s.segment_size);
+    number("position", s.position);
+    flag("state-based", s.state_based);
+    number("runtime-options", s.runtime_options);
+    number("trigger-out-latency", s.trigger_out_latency, -1);
+    number("active-log", s.active_log, -1);
+    for (size_t i = 0; i < s.levels.size(); ++i)
+        level("level", static_cast<int>(i), s.levels[i]);
+    for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
+        level("pattern", i, s.patterns[i]);
+    if (s.state_machine) {
+        m_xml.writeStartElement("state-machine");
+        tree(s.state_machine.get(), 1);
+        m_xml.writeEndElement();
+    }
+    for (const KSM_COUNTER& c : s.counters) {
+        m_xml.writeStartElement("counter");
+        text("name", c.name);
+        number("width", c.width, 16);
+        number("initial", c.initial);
+        m_xml.writeEndElement();
+    }
+    for (const KSM_FLAG& f : s.flags) {
+        m_xml.writeStartElement("flag");
+        text("name", f.name);
+        number("initial", f.initial);
+        m_xml.writeEndElement();
+    }
+    const KSM_TRIGGER_IN& in = s.trigger_in;
+    m_xml.writeStartElement("trigger-in");
+    flag("enabled", in.enabled);
+    number("source", in.source);
+    text("pin", in.pin_name);
+    text("node", in.node_name);
+    flag("node-post-fitting", in.node_post_fitting);
+    flag("node-valid", in.node_valid, true);
+    text("instance", in.instance_name);
+    number("condition", in.condition, KSM_CTYPE_DONT_CARE);
+    m_xml.writeEndElement();
+    const KSM_TRIGGER_OUT& out = s.trigger_out;
+    m_xml.writeStartElement("trigger-out");
+    flag("enabled", out.enabled);
+    std::vector<int> selected;
+    for (int k = 0; k < static_cast<int>(out.selected.size()); ++k)
+        if (out.selected[k])
+            selected.push_back(k);
+    if (!selected.empty())
+        m_xml.writeAttribute("selected", ints_text(selected));
+    text("pin", out.pin_name);
+    text("instance", out.instance_name);
+    number("eps-event", out.eps_event_index);
+    number("condition", out.condition, KSM_CTYPE_ACTIVE_HIGH);
+    m_xml.writeEndElement();
+    rows(trigger);
+    for (const auto& l : s.logs)
+        log(*l);
+    m_xml.writeEndElement();
+}
+
+void WRITER::level(const char* element, int index, const KSM_LEVEL& l)
+{
+    m_xml.writeStartElement(element);
+    m_xml.writeAttribute("index", QString::number(index));
+    number("type", l.type);
+    text("name", l.name);
+    flag("enabled", l.enabled, true);
+    flag("basic", l.basic, true);
+    flag("modified", l.modified);
+    if (!l.expression.empty())
+        element_text("expression", nullptr, l.expression);
+    if (l.root)
+        tree(l.root.get(), 0);
+    m_xml.writeEndElement();
+}
+
+void WRITER::tree(KSM_TX_TREE_OBJECT* object, int kind)
+{
+    m_xml.writeStartElement("object");
+    number("kind", kind);
+    for (const auto& [key, value] : object->collect_attributes())
+        element_text("attribute", key.c_str(), value);
+    if (kind != 1)
+        for (int i = 0; i < object->get_child_count(); ++i)
+            if (KSM_TX_TREE_OBJECT* child = object->get_child_object(i))
+                tree(child, 0);
+    m_xml.writeEndElement();
+}
+
+void WRITER::rows(const KSM_TX_SIGNAL_NODES& list)
+{
+    for (const auto& r : KSM_ACCESS::nodes(&list)->rows)
+        row(*r);
+}
+
+void WRITER::row(const ROW& r)
+{
+    static const ROW defaults{};
+    m_xml.writeStartElement("node");
+    text("name", r.name);
+    text("alias", r.alias);
+    text("debug-port", r.debug_port);
+    text("mnemonics", r.mnemonics_table);
+    number("signal-type", r.signal_type);
+    number("use", r.use, defaults.use);
+    number("tap-mode", r.tap_mode);
+    number("depth", r.depth);
+    flag("group", r.group);
+    flag("selected", r.selected);
+    flag("expanded", r.expanded, defaults.expanded);
+    flag("data-tab-only", r.data_tab_only);
+    flag("invalid", r.invalid);
+    flag("storage", r.storage_enabled, defaults.storage_enabled);
+    flag("transition", r.transition_enabled);
+    flag("inverted", r.inverted);
+    flag("lsb-to-msb", r.lsb_to_msb);
+    number("group-display", r.group_display_type, KSM_GTYPE_INVALID);
+    number("link", r.link_type);
+    number("mark", r.mark);
+    const KSM_CONDITION plain{};
+    for (int bank = 0; bank < 2; ++bank) {
+        for (int slot = 0; slot < KSM_CONDITION_SLOTS; ++slot) {
+            const KSM_CONDITION& c = r.conditions[bank][slot];
+            if (c == plain)
+                continue;
+            m_xml.writeStartElement("condition");
+            m_xml.writeAttribute("bank", QString::number(bank));
+            m_xml.writeAttribute("slot", QString::number(slot));
+            number("condition", c.condition, plain.condition);
+            number("comparison", c.comparison_enabled);
+            number("operand1", c.operand[0], plain.operand[0]);
+            number("operand2", c.operand[1], plain.operand[1]);
+            number("value1", c.value[0]);
+            number("value2", c.value[1]);
+            m_xml.writeEndElement();
+        }
+    }
+    if (r.plugin)
+        plugin(*r.plugin);
+    m_xml.writeEndElement();
+}
+
+void WRITER::plugin(const KSM_TX_PLUGIN_MNEMONICS& p)
+{
+    m_xml.writeStartElement("plugin");
+    text("name", p.plugin_name);
+    text("table", p.table_name);
+    number("width", p.width);
+    number("static-table", p.static_table_index, -1);
+    for (const KSM_TX_PLUGIN_OPTION& o : p.options) {
+        m_xml.writeStartElement("option");
+        text("name", o.name);
+        text("setting", o.setting);
+        number("type", o.type);
+        text("description", o.description);
+        m_xml.writeEndElement();
+    }
+    for (const auto& [first, second] : p.string_pairs) {
+        m_xml.writeStartElement("pair");
+        text("first", first);
+        text("second", second);
+        m_xml.writeEndElement();
+    }
+    for (size_t level = 0; level < p.level_symbols.size(); ++level) {
+        m_xml.writeStartElement("symbol");
+        m_xml.writeAttribute("level", QString::number(level));
+        text("text", p.level_symbols[level]);
+        m_xml.writeEndElement();
+    }
+    m_xml.writeEndElement();
+}
+
+void WRITER::log(const KSM_DATA_LOG& log)
+{
+    const auto& s = *KSM_ACCESS::state(&log);
+    m_xml.writeStartElement("log");
+    text("name", s.name);
+    flag("expanded", s.expanded);
+    flag("power-up", s.power_up);
+    flag("global-temp", s.global_temp);
+    flag("gui-update-skipped", s.gui_update_skipped);
+    if (const auto& samples_ = KSM_ACCESS::samples(&log))
+        samples(*samples_);
+    for (size_t i = 0; i < s.static_tables.size(); ++i)
+        mnemonic_table("static-table", *s.static_tables[i], s.static_table_keys[i].c_str());
+    m_xml.writeEndElement();
+}
+
+void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
+{
+    m_xml.writeStartElement("samples");
+    m_xml.writeAttribute("channels", QString::number(s.channels));
+    m_xml.writeAttribute("depth", QString::number(s.depth));
+    number("segment-size", s.segment_size);
+    number("state-value", s.state_value, -1);
+    if (!s.trigger_positions.empty())
+        m_xml.writeAttribute("trigger-positions", ints_text(s.trigger_positions));
+    std::vector<int> disconnected;
+    for (int c = 0; c < s.channels; ++c)
+        if (!s.connected[c])
+            disconnected.push_back(c);
+    if (!disconnected.empty())
+        m_xml.writeAttribute("disconnected", ints_text(disconnected));
+    if (!s.counters.empty())
+        m_xml.writeAttribute("counters", ints_text(std::vector<int>(s.counters.begin(), s.counters.end())));
+    if (!s.flags.empty())
+        m_xml.writeAttribute("flags", ints_text(s.flags));
+    plane("valid", -1, s.valid.data(), s.words);
+    plane("trigger", -1, s.trigger.data(), s.words);
+    plane("breaks", -1, s.breaks.data(), s.words);
+    for (int c = 0; c < s.channels; ++c)
+        plane("bits", c, s.bits.data() + c * s.words, s.words);
+    m_xml.writeEndElement();
+}
+
+void WRITER::plane(const char* kind, int channel, const uint64_t* words, size_t count)
+{
+    m_xml.writeStartElement("plane");
+    m_xml.writeAttribute("kind", kind);
+    if (channel >= 0)
+        m_xml.writeAttribute("channel", QString::number(channel));
+    m_xml.writeCharacters(payload_text(reinterpret_cast<const char*>(words), count * sizeof(uint64_t)));
+    m_xml.writeEndElement();
+}
+
+}  // namespace
+
+bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
+{
+    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = "cannot write \"" + path + "\": " + file.errorString().toStdString();
+        return false;
+    }
+    WRITER writer(&file);
+    if (!writer.write(session) || !file.commit()) {
+        file.cancelWriting();
+        *error = "cannot write \"" + path + "\": " + file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,754 @@
+// Reading the session file. Every value is checked while the file is parsed into a new data
+// session that nothing else sees yet; the module's object trees are made only once the whole
+// file has passed, so a refused file leaves nothing behind.
+#include "ksm_state.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+constexpr int FORMAT_VERSION = 1;
+using ROW = KSM_TX_SIGNAL_NODES::ROW;
+
+// A tree object as the file holds it, made into objects after the file has passed.
+struct TREE_NODE {
+    int kind = 0;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::vector<TREE_NODE> children;
+};
+
+// Where a parsed tree goes: a level, a pattern or the state machine of a trigger.
+struct TREE_TARGET {
+    std::shared_ptr<KSM_TX_TRIGGER> trigger;
+    int level;  // 0.. a level, -1..-3 a pattern (pattern = level + 3), INT_MIN the state machine
+    TREE_NODE node;
+};
+
+class READER {
+public:
+    READER(QIODevice* device, std::string file) : m_xml(device), m_file(std::move(file)) {}
+    std::unique_ptr<KSM_DATA_SESSION> read(KSM_TX_TREE_OBJECT* root, std::string* error, bool* newer);
+
+private:
+    // ---- failures ----
+    bool fail(const std::string& why)
+    {
+        if (m_error.empty()) {
+            m_error = "Invalid session file \"" + m_file + "\"";
+            if (m_xml.lineNumber() > 0)
+                m_error += " at line " + std::to_string(m_xml.lineNumber()) + ", column " +
+                           std::to_string(m_xml.columnNumber());
+            m_error += ": " + why;
+        }
+        return false;
+    }
+    bool failed() const { return !m_error.empty(); }
+
+    // ---- attributes ----
+    bool has(const char* name) const { return m_xml.attributes().hasAttribute(name); }
+    std::string text(const char* name);
+    long long number(const char* name, long long default_value, long long min, long long max);
+    int integer(const char* name, int default_value, int min = INT_MIN, int max = INT_MAX)
+    {
+        return static_cast<int>(number(name, default_value, min, max));
+    }
+    bool flag(const char* name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
+    std::vector<int> ints(const QString& text, long long min, long long max);
+    std::string element_text();
+    QByteArray payload(size_t expected_size);
+
+    // ---- elements ----
+    bool next_child();  // moves to the next child element of the current one; false at its end
+    bool unexpected() { return fail("unexpected element <" + m_xml.name().toString().toStdString() + ">"); }
+    void session_values(KSM_DATA_SESSION::STATE& s);
+    void int_store(KSM_INT_STORE& store);
+    std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> mnemonic_table();
+    void sif(KSM_DATA_SESSION::STATE& s);
+    std::shared_ptr<KSM_TX_INSTANCE> instance(bool* power_up);
+    std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner);
+    std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner);
+    void level(KSM_LEVEL& level, const std::shared_ptr<KSM_TX_TRIGGER>& trigger, int index);
+    void tree(TREE_NODE& node);
+    std::shared_ptr<ROW> row();
+    void condition(ROW& row);
+    std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
+    std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner);
+    std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples();
+    bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
+    void make_trees();
+
+    QXmlStreamReader m_xml;
+    std::string m_file;
+    std::string m_error;
+    KSM_DATA_SESSION* m_session = nullptr;
+    std::vector<TREE_TARGET> m_trees;
+};
+
+// ---- attributes -------------------------------------------------------------------------------------
+
+std::string READER::text(const char* name)
+{
+    const QXmlStreamAttributes attributes = m_xml.attributes();
+    if (attributes.hasAttribute(name))
+        return attributes.value(name).toString().toLocal8Bit().toStdString();
+    const QString encoded = QString(name) + "-b64";
+    if (!attributes.hasAttribute(encoded))
+        return std::string();
+    const auto decoded = QByteArray::fromBase64Encoding(attributes.value(encoded).toLatin1(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        fail(std::string("attribute ") + name + " is not valid base64");
+    return decoded.decoded.toStdString();
+}
+
+long long READER::number(const char* name, long long default_value, long long min, long long max)
+{
+    const QXmlStreamAttributes attributes = m_xml.attributes();
+    if (!attributes.hasAttribute(name))
+        return default_value;
+    bool ok = false;
+    const long long value = attributes.value(name).toLongLong(&ok);
+    if (!ok || value < min || value > max) {
+        fail(std::string("attribute ") + name + " has the bad value \"" +
+             attributes.value(name).toString().toStdString() + "\"");
+        return default_value;
+    }
+    return value;
+}
+
+std::vector<int> READER::ints(const QString& text, long long min, long long max)
+{
+    std::vector<int> values;
+    for (const QString& word : text.split(' ', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const long long v = word.toLongLong(&ok);
+        if (!ok || v < min || v > max) {
+            fail("bad number \"" + word.toStdString() + "\"");
+            return {};
+        }
+        values.push_back(static_cast<int>(v));
+    }
+    return values;
+}
+
+std::string READER::element_text()
+{
+    const bool base64 = m_xml.attributes().value("encoding") == QLatin1String("base64");
+    const QString content = m_xml.readElementText();
+    if (m_xml.hasError())
+        return std::string();
+    if (!base64)
+        return content.toLocal8Bit().toStdString();
+    const auto decoded = QByteArray::fromBase64Encoding(content.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        fail("text is not valid base64");
+    return decoded.decoded.toStdString();
+}
+
+// A compressed payload; with an expected size other than SIZE_MAX it must decode to exactly that.
+QByteArray READER::payload(size_t expected_size)
+{
+    const QString content = m_xml.readElementText();
+    const auto decoded = QByteArray::fromBase64Encoding(content.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    QByteArray bytes = decoded ? qUncompress(decoded.decoded) : QByteArray();
+    const bool empty_ok = expected_size == 0 || (expected_size == SIZE_MAX && decoded && !decoded.decoded.isEmpty());
+    if (!decoded || (bytes.isEmpty() && !empty_ok) ||
+        (expected_size != SIZE_MAX && static_cast<size_t>(bytes.size()) != expected_size)) {
+        fail("a payload does not decode");
+        return QByteArray();
+    }
+    return bytes;
+}
+
+bool READER::next_child()
+{
+    while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
+        if (m_xml.isStartElement())
+            return true;
+        if (m_xml.isEndElement() || m_xml.isEndDocument())
+            return false;
+        if (m_xml.isCharacters() && !m_xml.isWhitespace()) {
+            fail("unexpected text");
+            return false;
+        }
+    }
+    if (m_xml.hasError())
+        fail(m_xml.errorString().toStdString());
+    return false;
+}
+
+// ---- the session ------------------------------------------------------------------------------------
+
+std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::string* error, bool* newer)
+{
+    auto session = std::make_unique<KSM_DATA_SESSION>(m_file.c_str());
+    m_session = session.get();
+    *newer = false;
+    if (!next_child() || m_xml.name() != QLatin1String("lumetra-session")) {
+        fail(failed() ? "" : "not a session file (the document is not a <lumetra-session>)");
+        *error = m_error;
+        return nullptr;
+    }
+    const int format = integer("format", -1, 0);
+    if (!failed() && format > FORMAT_VERSION) {
+        *newer = true;
+        fail("the file was written by a newer version (format " + std::to_string(format) + ")");
+    } else if (!failed() && format != FORMAT_VERSION) {
+        fail("unknown format");
+    }
+    auto& s = *KSM_ACCESS::state(m_session);
+    auto& tables = KSM_ACCESS::state(m_session->get_mnemonics())->tables;
+    while (!failed() && next_child()) {
+        const auto name = m_xml.name();
+        if (name == QLatin1String("session")) {
+            session_values(s);
+        } else if (name == QLatin1String("global")) {
+            int_store(s.global_data);
+        } else if (name == QLatin1String("mnemonic-table")) {
+            auto table = mnemonic_table();
+            if (table && m_session->get_mnemonics()->find_table(table->get_name()))
+                fail("two mnemonic tables are named \"" + std::string(table->get_name()) + "\"");
+            tables.push_back(table);
+        } else if (name == QLatin1String("sif")) {
+            sif(s);
+        } else if (name == QLatin1String("instance")) {
+            bool power_up = false;
+            auto i = instance(&power_up);
+            if (i && m_session->find_instance(i->get_name()))
+                fail("two instances are named \"" + std::string(i->get_name()) + "\"");
+            s.instances.push_back(i);
+            s.power_up.push_back(power_up ? 1 : 0);
+        } else {
+            unexpected();
+        }
+    }
+    if (!failed()) {
+        while (m_xml.readNext() != QXmlStreamReader::EndDocument && !m_xml.hasError())
+            if (m_xml.isStartElement() || (m_xml.isCharacters() && !m_xml.isWhitespace()))
+                fail("content after the end of the session");
+        if (m_xml.hasError())
+            fail(m_xml.errorString().toStdString());
+    }
+    if (failed()) {
+        *error = m_error;
+        return nullptr;
+    }
+    KSM_ACCESS::tree_host(m_session)->root = root;
+    make_trees();
+    return session;
+}
+
+void READER::session_values(KSM_DATA_SESSION::STATE& s)
+{
+    s.gui_logging = flag("gui-logging", false);
+    s.second_generation = flag("second-generation", true);
+    s.stripped = flag("stripped", false);
+    s.stripped_original_name = text("stripped-original-name");
+    s.jtag_chain = text("jtag-chain");
+    s.jtag_device = text("jtag-device");
+    s.sif_file_name = text("sif-file");
+    s.next_instance_number = integer("next-instance", 0, 0);
+    m_xml.skipCurrentElement();
+}
+
+void READER::int_store(KSM_INT_STORE& store)
+{
+    const std::string key = text("key");
+    if (key.empty()) {
+        fail("a stored value has no key");
+        return;
+    }
+    store[key] = ints(m_xml.readElementText(), INT_MIN, INT_MAX);
+}
+
+std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> READER::mnemonic_table()
+{
+    const std::string name = text("name");
+    const int width = integer("width", 0, 0, KSM_MAX_NODES);
+    auto table = ksm_make<KSM_DATA_MNEMONICS_TABLE>(m_session, name.c_str(), width);
+    auto& entries = KSM_ACCESS::state(table.get())->entries;
+    while (!failed() && next_child()) {
+        if (m_xml.name() != QLatin1String("entry")) {
+            unexpected();
+            break;
+        }
+        const std::string value = text("value");
+        if (static_cast<int>(value.size()) != width ||
+            !std::all_of(value.begin(), value.end(), [](char c) { return c == '0' || c == '1'; }))
+            fail("mnemonic value \"" + value + "\" is not a binary value of the table's width");
+        std::vector<std::string> symbols;
+        while (!failed() && next_child()) {
+            if (m_xml.name() != QLatin1String("symbol")) {
+                unexpected();
+                break;
+            }
+            symbols.push_back(element_text());
+        }
+        entries.emplace_back(value, std::move(symbols));
+    }
+    return table;
+}
+
+void READER::sif(KSM_DATA_SESSION::STATE& s)
+{
+    KSM_EMBEDDED_SIF sif;
+    sif.name = text("name");
+    sif.info = text("info");
+    const QByteArray bytes = payload(SIZE_MAX);
+    sif.bytes = std::make_shared<const std::string>(bytes.constData(), static_cast<size_t>(bytes.size()));
+    s.embedded_sifs.push_back(std::move(sif));
+}
+
+// ---- instances, signal sets, triggers ---------------------------------------------------------------------
+
+std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
+{
+    auto instance = ksm_make<KSM_TX_INSTANCE>(m_session, text("name").c_str());
+    auto& s = *KSM_ACCESS::state(instance.get());
+    if (s.name.empty())
+        fail("an instance has no name");
+    s.enabled = flag("enabled", true);
+    s.expanded = flag("expanded", false);
+    *power_up = flag("power-up", false);
+    s.info.first = static_cast<uint8_t>(integer("info-first", 0, 0, 255));
+    s.info.second = static_cast<uint32_t>(number("info-second", 0, 0, UINT32_MAX));
+    s.info.third = static_cast<uint8_t>(integer("info-third", 0, 0, 255));
+    s.info.version = static_cast<uint8_t>(integer("version", KSM_TX_INSTANCE::get_current_version(), 0, 255));
+    s.version_defined = flag("version-defined", true);
+    s.incremental_route_available = flag("incremental-route", false);
+    s.compiled_checksum = static_cast<unsigned int>(number("compiled-checksum", 0, 0, UINT32_MAX));
+    s.compiled_routing_checksum = static_cast<unsigned int>(number("compiled-routing-checksum", 0, 0, UINT32_MAX));
+    s.active_signal_set = integer("active-signal-set", 0, 0);
+    while (!failed() && next_child()) {
+        if (m_xml.name() == QLatin1String("position")) {
+            int_store(s.position_data);
+        } else if (m_xml.name() == QLatin1String("signal-set")) {
+            auto set = signal_set(instance.get());
+            if (set && instance->find_signal_set(set->get_name()))
+                fail("two signal sets are named \"" + std::string(set->get_name()) + "\"");
+            s.signal_sets.push_back(set);
+        } else {
+            unexpected();
+        }
+    }
+    if (!failed() && s.signal_sets.empty())
+        fail("instance \"" + s.name + "\" has no signal set");
+    if (!failed() && s.active_signal_set >= static_cast<int>(s.signal_sets.size()))
+        fail("instance \"" + s.name + "\" names a signal set it does not have");
+    return instance;
+}
+
+std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
+{
+    auto set = ksm_make<KSM_TX_SIGNAL_SET>(m_session, text("name").c_str());
+    KSM_ACCESS::set_parent(set.get(), owner);
+    auto& s = *KSM_ACCESS::state(set.get());
+    s.expanded = flag("expanded", false);
+    s.clock_name = text("clock");
+    s.clock_post_fitting = flag("clock-post-fitting", false);
+    s.clock_invalid = flag("clock-invalid", false);
+    s.sample_depth = integer("sample-depth", 128, 1, 1 << 20);
+    s.pipeline_level = integer("pipeline", 0, 0, 15);
+    s.ram_type = integer("ram-type", 0, KSM_RAM_AUTO, KSM_RAM_LARGE);
+    s.data_allocated = integer("data-allocated", 0, 0, KSM_MAX_NODES);
+    s.trigger_allocated = integer("trigger-allocated", 0, 0, KSM_MAX_NODES);
+    s.sq_allocated = integer("sq-allocated", 0, 0, KSM_MAX_NODES);
+    s.corvix_data_allocated = integer("corvix-data-allocated", 0, 0, KSM_MAX_NODES);
+    s.corvix_trigger_allocated = integer("corvix-trigger-allocated", 0, 0, KSM_MAX_NODES);
+    s.assignment_text = text("assignment");
+    s.top_entity = text("top-entity");
+    s.active_trigger = integer("active-trigger", 0, 0);
+    auto& rows = KSM_ACCESS::nodes(set.get())->rows;
+    while (!failed() && next_child()) {
+        if (m_xml.name() == QLatin1String("node")) {
+            rows.push_back(row());
+        } else if (m_xml.name() == QLatin1String("trigger")) {
+            auto t = trigger(set.get());
+            if (t && set->find_trigger(t->get_name()))
+                fail("two triggers are named \"" + std::string(t->get_name()) + "\"");
+            s.triggers.push_back(t);
+        } else {
+            unexpected();
+        }
+    }
+    if (!failed() && (s.triggers.empty() || s.active_trigger >= static_cast<int>(s.triggers.size())))
+        fail("signal set \"" + s.name + "\" has no trigger or names one it does not have");
+    check_rows(rows);
+    return set;
+}
+
+std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
+{
+    auto trigger = ksm_make<KSM_TX_TRIGGER>(m_session, text("name").c_str());
+    KSM_ACCESS::set_parent(trigger.get(), owner);
+    auto& s = *KSM_ACCESS::state(trigger.get());
+    s.expanded = flag("expanded", false);
+    s.sq_type = integer("sq-type", 0, KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_INPUT_PORT);
+    s.sq_port = text("sq-port");
+    s.sq_port_post_fitting = flag("sq-port-post-fitting", false);
+    s.sq_port_mark = flag("sq-port-mark", false);
+    s.sq_disabled = flag("sq-disabled", false);
+    s.gap_record = flag("gap-record", false);
+    s.segmented = flag("segmented", false);
+    s.segment_size = integer("segment-size", 0, 0);
+    s.position = integer("position", 0, KSM_TPOS_PRE, KSM_TPOS_CONTINUOUS);
+    s.state_based = flag("state-based", false);
+    s.runtime_options = static_cast<unsigned int>(number("runtime-options", 0, 0, 15));
+    s.trigger_out_latency = integer("trigger-out-latency", -1);
+    s.active_log = integer("active-log", -1, -1);
+    s.levels.clear();
+    std::vector<bool> patterns_seen(KSM_NUM_PATTERNS, false);
+    auto& rows = KSM_ACCESS::nodes(trigger.get())->rows;
+    while (!failed() && next_child()) {
+        const auto name = m_xml.name();
+        if (name == QLatin1String("level")) {
+            const int index = integer("index", -1, 0, KSM_MAX_TRIGGER_LEVELS - 1);
+            if (!failed() && index != static_cast<int>(s.levels.size()))
+                fail("trigger levels are not numbered in order");
+            s.levels.emplace_back();
+            level(s.levels.back(), trigger, index);
+        } else if (name == QLatin1String("pattern")) {
+            const int index = integer("index", -1, 0, KSM_NUM_PATTERNS - 1);
+            if (!failed() && patterns_seen[index])
+                fail("a storage-qualifier pattern is given twice");
+            if (failed())
+                break;
+            patterns_seen[index] = true;
+            level(s.patterns[index], trigger, index - KSM_NUM_PATTERNS);
+        } else if (name == QLatin1String("state-machine")) {
+            if (next_child() && m_xml.name() == QLatin1String("object")) {
+                TREE_TARGET target{trigger, INT_MIN, {}};
+                tree(target.node);
+                m_trees.push_back(std::move(target));
+                if (next_child())
+                    unexpected();
+            } else {
+                fail("a state machine has no object");
+            }
+        } else if (name == QLatin1String("counter")) {
+            KSM_COUNTER c;
+            c.name = text("name");
+            c.width = integer("width", 16, 1, 32);
+            c.initial = static_cast<unsigned int>(number("initial", 0, 0, UINT32_MAX));
+            s.counters.push_back(c);
+            m_xml.skipCurrentElement();
+        } else if (name == QLatin1String("flag")) {
+            s.flags.push_back({text("name"), integer("initial", 0, 0, 1)});
+            m_xml.skipCurrentElement();
+        } else if (name == QLatin1String("trigger-in")) {
+            KSM_TRIGGER_IN& in = s.trigger_in;
+            in.enabled = flag("enabled", false);
+            in.source = integer("source", 0, KSM_IOTYPE_PIN, KSM_IOTYPE_EPS_EVENT);
+            in.pin_name = text("pin");
+            in.node_name = text("node");
+            in.node_post_fitting = flag("node-post-fitting", false);
+            in.node_valid = flag("node-valid", true);
+            in.instance_name = text("instance");
+            in.condition = integer("condition", KSM_CTYPE_DONT_CARE, 0, KSM_CTYPE_COUNT - 1);
+            m_xml.skipCurrentElement();
+        } else if (name == QLatin1String("trigger-out")) {
+            KSM_TRIGGER_OUT& out = s.trigger_out;
+            out.enabled = flag("enabled", false);
+            for (int k : ints(m_xml.attributes().value("selected").toString(), 0, 5))
+                out.selected[k] = true;
+            out.pin_name = text("pin");
+            out.instance_name = text("instance");
+            out.eps_event_index = integer("eps-event", 0, 0);
+            out.condition = integer("condition", KSM_CTYPE_ACTIVE_HIGH, 0, KSM_CTYPE_COUNT - 1);
+            m_xml.skipCurrentElement();
+        } else if (name == QLatin1String("node")) {
+            rows.push_back(row());
+        } else if (name == QLatin1String("log")) {
+            auto l = log(trigger.get());
+            if (l && trigger->find_log(l->get_name()))
+                fail("two logs are named \"" + std::string(l->get_name()) + "\"");
+            s.logs.push_back(l);
+        } else {
+            unexpected();
+        }
+    }
+    if (!failed() && s.levels.empty())
+        fail("trigger \"" + s.name + "\" has no trigger level");
+    if (!failed() && s.active_log >= static_cast<int>(s.logs.size()))
+        fail("trigger \"" + s.name + "\" names a log it does not have");
+    check_rows(rows);
+    return trigger;
+}
+
+void READER::level(KSM_LEVEL& l, const std::shared_ptr<KSM_TX_TRIGGER>& trigger, int index)
+{
+    l.type = integer("type", 0, KSM_LTYPE_BASIC_AND, KSM_LTYPE_ADVANCED);
+    l.name = text("name");
+    l.enabled = flag("enabled", true);
+    l.basic = flag("basic", true);
+    l.modified = flag("modified", false);
+    while (!failed() && next_child()) {
+        if (m_xml.name() == QLatin1String("expression")) {
+            l.expression = element_text();
+        } else if (m_xml.name() == QLatin1String("object")) {
+            TREE_TARGET target{trigger, index, {}};
+            tree(target.node);
+            m_trees.push_back(std::move(target));
+        } else {
+            unexpected();
+        }
+    }
+}
+
+void READER::tree(TREE_NODE& node)
+{
+    node.kind = integer("kind", 0, 0, 1);
+    while (!failed() && next_child()) {
+        if (m_xml.name() == QLatin1String("attribute")) {
+            const std::string key = text("key");
+            if (key.empty())
+                fail("an object attribute has no key");
+            node.attributes.emplace_back(key, element_text());
+        } else if (m_xml.name() == QLatin1String("object")) {
+            node.children.emplace_back();
+            tree(node.children.back());
+        } else {
+            unexpected();
+        }
+    }
+}
+
+// ---- node rows --------------------------------------------------------------------------------------------
+
+std::shared_ptr<ROW> READER::row()
+{
+    auto r = std::make_shared<ROW>();
+    r->name = text("name");
+    if (r->name.empty())
+        fail("a node has no name");
+    r->alias = text("alias");
+    r->debug_port = text("debug-port");
+    r->mnemonics_table = text("mnemonics");
+    r->signal_type = static_cast<unsigned int>(number("signal-type", 0, 0, 0xffff));
+    r->use = integer("use", KSM_CAPTURE_BOTH, KSM_CAPTURE_DATA, KSM_CAPTURE_NEITHER);
+    r->tap_mode = integer("tap-mode", 0, 0, 2);
+    if (r->tap_mode == 1)
+        fail("a node has the unknown tap mode 1");
+    r->depth = integer("depth", 0, 0, KSM_MAX_NODES);
+    r->group = flag("group", false);
+    r->selected = flag("selected", false);
+    r->expanded = flag("expanded", true);
+    r->data_tab_only = flag("data-tab-only", false);
+    r->invalid = flag("invalid", false);
+    r->storage_enabled = flag("storage", true);
+    r->transition_enabled = flag("transition", false);
+    r->inverted = flag("inverted", false);
+    r->lsb_to_msb = flag("lsb-to-msb", false);
+    r->group_display_type = integer("group-display", KSM_GTYPE_INVALID, KSM_GTYPE_MNEMONICS, KSM_GTYPE_INVALID);
+    r->link_type = integer("link", 0, 0, 15);
+    r->mark = integer("mark", 0);
+    while (!failed() && next_child()) {
+        if (m_xml.name() == QLatin1String("condition")) {
+            condition(*r);
+        } else if (m_xml.name() == QLatin1String("plugin")) {
+            r->plugin = plugin();
+        } else {
+            unexpected();
+        }
+    }
+    return r;
+}
+
+void READER::condition(ROW& r)
+{
+    const int bank = integer("bank", -1, 0, 1);
+    const int slot = integer("slot", -1, 0, KSM_CONDITION_SLOTS - 1);
+    if (failed())
+        return;
+    KSM_CONDITION& c = r.conditions[bank][slot];
+    c.condition = static_cast<uint8_t>(integer("condition", c.condition, 0, KSM_CTYPE_COUNT - 1));
+    c.comparison_enabled = static_cast<uint8_t>(integer("comparison", 0, 0, 1));
+    c.operand[0] = static_cast<uint8_t>(
+        integer("operand1", c.operand[0], KSM_CTYPE_COMPARE_GREATER_THAN, KSM_CTYPE_COMPARE_TRUE));
+    c.operand[1] = static_cast<uint8_t>(
+        integer("operand2", c.operand[1], KSM_CTYPE_COMPARE_GREATER_THAN, KSM_CTYPE_COMPARE_TRUE));
+    c.value[0] = integer("value1", 0);
+    c.value[1] = integer("value2", 0);
+    m_xml.skipCurrentElement();
+}
+
+std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> READER::plugin()
+{
+    auto p = std::make_shared<KSM_TX_PLUGIN_MNEMONICS>();
+    p->plugin_name = text("name");
+    p->table_name = text("table");
+    p->width = integer("width", 0, 0, KSM_MAX_NODES);
+    p->static_table_index = integer("static-table", -1, -1);
+    while (!failed() && next_child()) {
+        const auto name = m_xml.name();
+        if (name == QLatin1String("option")) {
+            p->options.push_back({text("name"), text("setting"), integer("type", 0, 0, 2), text("description")});
+        } else if (name == QLatin1String("pair")) {
+            p->string_pairs.emplace_back(text("first"), text("second"));
+        } else if (name == QLatin1String("symbol")) {
+            const int level = integer("level", -1, 0, KSM_MAX_TRIGGER_LEVELS - 1);
+            if (!failed())
+                p->set_symbol(level, text("text").c_str());
+        } else {
+            unexpected();
+            break;
+        }
+        m_xml.skipCurrentElement();
+    }
+    return p;
+}
+
+// A list's rows must form a tree: it starts at depth 0 and goes at most one level deeper at a
+// time, and only below a group row.
+bool READER::check_rows(const std::vector<std::shared_ptr<ROW>>& rows)
+{
+    if (failed())
+        return false;
+    if (rows.size() > static_cast<size_t>(KSM_MAX_NODES))
+        return fail("a node list has more than " + std::to_string(KSM_MAX_NODES) + " nodes");
+    int previous_depth = -1;
+    bool previous_group = true;
+    for (const auto& r : rows) {
+        if (r->depth > previous_depth + 1 || (r->depth == previous_depth + 1 && !previous_group))
+            return fail("node \"" + r->name + "\" is nested without a group above it");
+        previous_depth = r->depth;
+        previous_group = r->group;
+    }
+    return true;
+}
+
+// ---- logs -------------------------------------------------------------------------------------------------
+
+std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
+{
+    auto log = ksm_make<KSM_DATA_LOG>(m_session, text("name").c_str());
+    KSM_ACCESS::set_parent(log.get(), owner);
+    auto& s = *KSM_ACCESS::state(log.get());
+    if (s.name.empty())
+        fail("a log has no name");
+    s.expanded = flag("expanded", false);
+    s.power_up = flag("power-up", false);
+    s.global_temp = flag("global-temp", false);
+    s.gui_update_skipped = flag("gui-update-skipped", false);
+    while (!failed() && next_child()) {
+        if (m_xml.name() == QLatin1String("samples")) {
+            KSM_ACCESS::samples(log.get()) = samples();
+        } else if (m_xml.name() == QLatin1String("static-table")) {
+            const std::string key = text("key");
+            s.static_tables.push_back(mnemonic_table());
+            s.static_table_keys.push_back(key);
+        } else {
+            unexpected();
+        }
+    }
+    return log;
+}
+
+std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
+{
+    auto s = std::make_shared<KSM_DATA_LOG::SAMPLES>();
+    s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
+    s->depth = integer("depth", -1, 0, 1 << 24);
+    s->segment_size = integer("segment-size", 0, 0);
+    s->state_value = integer("state-value", -1, -1);
+    const QXmlStreamAttributes a = m_xml.attributes();
+    s->trigger_positions = ints(a.value("trigger-positions").toString(), -1, INT_MAX);
+    for (int c : ints(a.value("counters").toString(), 0, UINT32_MAX))
+        s->counters.push_back(static_cast<unsigned int>(c));
+    s->flags = ints(a.value("flags").toString(), 0, 1);
+    if (failed())
+        return s;
+    s->words = (static_cast<size_t>(s->depth) + 63) / 64;
+    s->bits.assign(s->words * s->channels, 0);
+    s->valid.assign(s->words, 0);
+    s->trigger.assign(s->words, 0);
+    s->breaks.assign(s->words, 0);
+    s->connected.assign(s->channels, 1);
+    for (int c : ints(a.value("disconnected").toString(), 0, std::max(s->channels - 1, 0)))
+        s->connected[c] = 0;
+    std::vector<bool> seen(s->channels, false);
+    const size_t plane_bytes = s->words * sizeof(uint64_t);
+    while (!failed() && next_child()) {
+        const QString kind = m_xml.attributes().value("kind").toString();
+        uint64_t* target = nullptr;
+        if (m_xml.name() != QLatin1String("plane")) {
+            unexpected();
+        } else if (kind == "bits") {
+            const int channel = integer("channel", -1, 0, s->channels - 1);
+            if (!failed() && seen[channel])
+                fail("a channel's samples are given twice");
+            if (!failed()) {
+                seen[channel] = true;
+                target = s->bits.data() + channel * s->words;
+            }
+        } else if (kind == "valid" || kind == "trigger" || kind == "breaks") {
+            target = (kind == "valid" ? s->valid : kind == "trigger" ? s->trigger : s->breaks).data();
+        } else {
+            fail("unknown sample plane \"" + kind.toStdString() + "\"");
+        }
+        if (!target)
+            break;
+        const QByteArray bytes = payload(plane_bytes);
+        if (!failed())
+            std::memcpy(target, bytes.constData(), plane_bytes);
+    }
+    return s;
+}
+
+// ---- trees ------------------------------------------------------------------------------------------------
+
+void fill_tree(KSM_TX_TREE_OBJECT* object, const TREE_NODE& node)
+{
+    for (const auto& [key, value] : node.attributes)
+        object->set_attribute(key.c_str(), QString::fromLocal8Bit(value.c_str()).toUtf8().constData());
+    for (const TREE_NODE& child : node.children)
+        if (KSM_TX_TREE_OBJECT* made = object->create_child_object(child.kind))
+            fill_tree(made, child);
+}
+
+void READER::make_trees()
+{
+    KSM_TX_TREE_OBJECT* root = KSM_ACCESS::tree_host(m_session)->root;
+    if (!root)
+        return;
+    for (TREE_TARGET& target : m_trees) {
+        const bool state_machine = target.level == INT_MIN;
+        KSM_TX_TREE_OBJECT* object = root->create_child_object(state_machine ? 1 : 0);
+        if (!object)
+            continue;
+        fill_tree(object, target.node);
+        auto shared = ksm_adopt_tree_object(m_session, object, !state_machine);
+        auto& s = *KSM_ACCESS::state(target.trigger.get());
+        if (state_machine)
+            s.state_machine = shared;
+        else if (target.level < 0)
+            s.patterns[target.level + KSM_NUM_PATTERNS].root = shared;
+        else
+            s.levels[target.level].root = shared;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path, KSM_TX_TREE_OBJECT* root,
+                                                        std::string* error, bool* newer)
+{
+    *newer = false;
+    QFile file(QString::fromLocal8Bit(path.c_str()));
+    if (QFileInfo(file.fileName()).isDir()) {
+        *error = "\"" + path + "\" is a directory, not a session file";
+        return nullptr;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = "cannot read \"" + path + "\": " + file.errorString().toStdString();
+        return nullptr;
+    }
+    READER reader(&file, path);
+    return reader.read(root, error, newer);
+}

@@ -1,0 +1,315 @@
+// Instances: stored values, signal sets, versions and the undo history.
+#include "ksm_state.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using STATE = KSM_TX_INSTANCE::STATE;
+
+constexpr int CURRENT_VERSION = 3;
+
+}  // namespace
+
+KSM_TX_INSTANCE::KSM_TX_INSTANCE(KSM_DATA_SESSION* owner, const char* name)
+    : KSM_OBJECT(owner), m_state(std::make_shared<STATE>()), m_history(std::make_unique<KSM_UNDO_HISTORY>())
+{
+    m_state->name = name ? name : "";
+    m_state->info.version = CURRENT_VERSION;
+}
+
+KSM_TX_INSTANCE::~KSM_TX_INSTANCE() = default;
+
+const char* KSM_TX_INSTANCE::get_name(int) const { return m_state->name.c_str(); }
+
+bool KSM_TX_INSTANCE::set_name(const char* name)
+{
+    if (!name || !*name)
+        return false;
+    KSM_TX_INSTANCE* other = m_owner ? m_owner->find_instance(name) : nullptr;
+    if (other && other != this)
+        return false;
+    ksm_set(this, m_state, &STATE::name, std::string(name));
+    return true;
+}
+
+bool KSM_TX_INSTANCE::is_enabled() const { return m_state->enabled; }
+void KSM_TX_INSTANCE::set_enabled(bool enabled) { ksm_set(this, m_state, &STATE::enabled, enabled); }
+bool KSM_TX_INSTANCE::is_expanded() const { return m_state->expanded; }
+void KSM_TX_INSTANCE::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE::expanded, expanded); }
+bool KSM_TX_INSTANCE::is_modified() const { return m_owner && m_owner->is_modified(); }
+
+// ---- versions -------------------------------------------------------------------------------------
+
+int KSM_TX_INSTANCE::get_current_version() { return CURRENT_VERSION; }
+KSM_DATA_INSTANCE_INFO KSM_TX_INSTANCE::get_node_info() const { return m_state->info; }
+
+void KSM_TX_INSTANCE::set_node_info(const KSM_DATA_INSTANCE_INFO& info)
+{
+    const KSM_DATA_INSTANCE_INFO& c = m_state->info;
+    if (c.first == info.first && c.second == info.second && c.third == info.third && c.version == info.version)
+        return;
+    ksm_edit(this, m_state).info = info;
+}
+
+bool KSM_TX_INSTANCE::is_version_not_defined() const { return !m_state->version_defined; }
+bool KSM_TX_INSTANCE::is_newer_version() const { return m_state->info.version > CURRENT_VERSION; }
+
+bool KSM_TX_INSTANCE::is_current_version() const
+{
+    return m_state->version_defined && m_state->info.version == CURRENT_VERSION;
+}
+
+bool KSM_TX_INSTANCE::update_to_current_version()
+{
+    if (is_newer_version())
+        return false;
+    if (!is_current_version()) {
+        STATE& s = ksm_edit(this, m_state);
+        s.info.version = CURRENT_VERSION;
+        s.version_defined = true;
+    }
+    return true;
+}
+
+bool KSM_TX_INSTANCE::is_incremental_route_available() const { return m_state->incremental_route_available; }
+
+void KSM_TX_INSTANCE::set_incremental_route_available(bool available)
+{
+    ksm_set(this, m_state, &STATE::incremental_route_available, available);
+}
+
+// ---- undo -------------------------------------------------------------------------------------------
+
+bool KSM_TX_INSTANCE::begin_action()
+{
+    if (!m_owner)
+        return false;
+    KSM_JOURNAL& journal = KSM_ACCESS::journal(m_owner);
+    if (journal.depth++ == 0) {
+        journal.open = std::make_unique<KSM_UNDO_UNIT>();
+        journal.owner = this;
+    }
+    return true;
+}
+
+bool KSM_TX_INSTANCE::end_action()
+{
+    if (!m_owner)
+        return false;
+    KSM_JOURNAL& journal = KSM_ACCESS::journal(m_owner);
+    if (journal.depth == 0)
+        return false;
+    if (--journal.depth > 0)
+        return true;
+    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(journal.open);
+    KSM_TX_INSTANCE* owner = journal.owner;
+    journal.owner = nullptr;
+    if (!unit || unit->empty() || !owner)
+        return true;
+    KSM_UNDO_HISTORY& history = *owner->m_history;
+    history.redo.clear();
+    history.undo.push_back(std::move(unit));
+    const size_t limit = static_cast<size_t>(std::max(history.max_steps, 1));
+    if (history.undo.size() > limit)
+        history.undo.erase(history.undo.begin(), history.undo.begin() + (history.undo.size() - limit));
+    return true;
+}
+
+bool KSM_TX_INSTANCE::append_atomic_action(KSM_TX_UNDO_ACTION_ATOMIC* action)
+{
+    KSM_JOURNAL* journal = m_owner ? &KSM_ACCESS::journal(m_owner) : nullptr;
+    if (!action || !journal || !journal->open) {
+        delete action;
+        return false;
+    }
+    journal->open->atomics.emplace_back(action);
+    return true;
+}
+
+namespace {
+
+// Swaps the unit's states back (undo: last recorded first) and replays its atomic steps.
+void replay(KSM_DATA_SESSION* session, KSM_UNDO_UNIT& unit, bool undo)
+{
+    KSM_JOURNAL& journal = KSM_ACCESS::journal(session);
+    journal.replaying = true;
+    if (undo)
+        for (auto it = unit.entries.rbegin(); it != unit.entries.rend(); ++it)
+            it->swap();
+    else
+        for (KSM_UNDO_ENTRY& entry : unit.entries)
+            entry.swap();
+    journal.replaying = false;
+    session->set_modified(true);
+    if (undo)
+        for (auto it = unit.atomics.rbegin(); it != unit.atomics.rend(); ++it)
+            (*it)->undo();
+    else
+        for (auto& atomic : unit.atomics)
+            atomic->redo();
+}
+
+}  // namespace
+
+bool KSM_TX_INSTANCE::undo()
+{
+    KSM_UNDO_HISTORY& history = *m_history;
+    if (history.undo.empty() || !m_owner || KSM_ACCESS::journal(m_owner).open)
+        return false;
+    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(history.undo.back());
+    history.undo.pop_back();
+    replay(m_owner, *unit, true);
+    history.redo.push_back(std::move(unit));
+    return true;
+}
+
+bool KSM_TX_INSTANCE::redo()
+{
+    KSM_UNDO_HISTORY& history = *m_history;
+    if (history.redo.empty() || !m_owner || KSM_ACCESS::journal(m_owner).open)
+        return false;
+    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(history.redo.back());
+    history.redo.pop_back();
+    replay(m_owner, *unit, false);
+    history.undo.push_back(std::move(unit));
+    return true;
+}
+
+bool KSM_TX_INSTANCE::is_undo_available() const { return !m_history->undo.empty(); }
+bool KSM_TX_INSTANCE::is_redo_available() const { return !m_history->redo.empty(); }
+int KSM_TX_INSTANCE::get_max_undo_steps() const { return m_history->max_steps; }
+
+void KSM_TX_INSTANCE::set_max_undo_steps(int steps)
+{
+    m_history->max_steps = std::max(steps, 1);
+    auto& undo = m_history->undo;
+    if (undo.size() > static_cast<size_t>(m_history->max_steps))
+        undo.erase(undo.begin(), undo.begin() + (undo.size() - m_history->max_steps));
+}
+
+// ---- stored values -------------------------------------------------------------------------------
+
+bool KSM_TX_INSTANCE::set_position_data(const char* key, int value)
+{
+    return set_position_data(key, &value, 1);
+}
+
+int KSM_TX_INSTANCE::get_position_data(const char* key) const
+{
+    int value = -1;
+    return get_position_data(key, &value, 1) > 0 ? value : -1;
+}
+
+bool KSM_TX_INSTANCE::set_position_data(const char* key, const int* values, int count)
+{
+    if (!key || !*key || count < 0 || (count > 0 && !values))
+        return false;
+    std::vector<int> v(values, values + count);
+    auto it = m_state->position_data.find(key);
+    if (it != m_state->position_data.end() && it->second == v)
+        return true;
+    ksm_edit(this, m_state).position_data[key] = std::move(v);
+    return true;
+}
+
+int KSM_TX_INSTANCE::get_position_data(const char* key, int* values, int capacity) const
+{
+    auto it = key ? m_state->position_data.find(key) : m_state->position_data.end();
+    if (it == m_state->position_data.end())
+        return 0;
+    const int n = std::min(static_cast<int>(it->second.size()), std::max(capacity, 0));
+    std::copy(it->second.begin(), it->second.begin() + n, values);
+    return n;
+}
+
+// ---- signal sets ----------------------------------------------------------------------------------
+
+int KSM_TX_INSTANCE::get_num_signal_sets() const { return static_cast<int>(m_state->signal_sets.size()); }
+
+KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::get_signal_set(int index) const
+{
+    return index >= 0 && index < get_num_signal_sets() ? m_state->signal_sets[index].get() : nullptr;
+}
+
+KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::find_signal_set(const char* name) const
+{
+    for (const auto& s : m_state->signal_sets)
+        if (name && std::strcmp(s->get_name(), name) == 0)
+            return s.get();
+    return nullptr;
+}
+
+KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::get_active_signal_set() const { return get_signal_set(m_state->active_signal_set); }
+
+KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::create_signal_set(const char* name, bool)
+{
+    std::string text = name && *name ? name : "";
+    for (int n = 1; text.empty() || find_signal_set(text.c_str()); ++n)
+        text = "signal set: " + std::to_string(n);
+    auto set = ksm_make<KSM_TX_SIGNAL_SET>(m_owner, text.c_str());
+    KSM_ACCESS::set_parent(set.get(), this);
+    ksm_edit(this, m_state).signal_sets.push_back(set);
+    return set.get();
+}
+
+bool KSM_TX_INSTANCE::set_active(const char* signal_set, const char* trigger, const char* log)
+{
+    KSM_TX_SIGNAL_SET* set = signal_set && *signal_set ? find_signal_set(signal_set) : get_active_signal_set();
+    if (!set)
+        return false;
+    KSM_TX_TRIGGER* t = trigger && *trigger ? set->find_trigger(trigger) : set->get_active_trigger();
+    if (!t)
+        return false;
+    KSM_DATA_LOG* l = log && *log ? t->find_log(log) : t->get_active_log();
+    if (log && *log && !l)
+        return false;
+    int set_index = 0;
+    while (get_signal_set(set_index) != set)
+        ++set_index;
+    ksm_set(this, m_state, &STATE::active_signal_set, set_index);
+    int trigger_index = 0;
+    while (set->get_trigger(trigger_index) != t)
+        ++trigger_index;
+    ksm_set(set, KSM_ACCESS::state(set), &KSM_TX_SIGNAL_SET::STATE::active_trigger, trigger_index);
+    int log_index = -1;
+    for (int i = 0; l && i < t->get_num_logs(); ++i)
+        if (t->get_log(i) == l)
+            log_index = i;
+    ksm_set(t, KSM_ACCESS::state(t), &KSM_TX_TRIGGER::STATE::active_log, log_index);
+    return true;
+}
+
+const char* KSM_TX_INSTANCE::get_active_signal_set_name() const
+{
+    KSM_TX_SIGNAL_SET* set = get_active_signal_set();
+    return set ? set->get_name() : "";
+}
+
+const char* KSM_TX_INSTANCE::get_active_trigger_name() const
+{
+    KSM_TX_SIGNAL_SET* set = get_active_signal_set();
+    KSM_TX_TRIGGER* trigger = set ? set->get_active_trigger() : nullptr;
+    return trigger ? trigger->get_name() : "";
+}
+
+const char* KSM_TX_INSTANCE::get_active_log_name() const
+{
+    KSM_TX_SIGNAL_SET* set = get_active_signal_set();
+    KSM_TX_TRIGGER* trigger = set ? set->get_active_trigger() : nullptr;
+    KSM_DATA_LOG* log = trigger ? trigger->get_active_log() : nullptr;
+    return log ? log->get_name() : "";
+}
+
+unsigned int KSM_TX_INSTANCE::get_compiled_checksum() const { return m_state->compiled_checksum; }
+unsigned int KSM_TX_INSTANCE::get_compiled_routing_checksum() const { return m_state->compiled_routing_checksum; }
+
+void KSM_TX_INSTANCE::set_compiled_checksums(unsigned int full, unsigned int routing)
+{
+    if (m_state->compiled_checksum == full && m_state->compiled_routing_checksum == routing)
+        return;
+    STATE& s = ksm_edit(this, m_state);
+    s.compiled_checksum = full;
+    s.compiled_routing_checksum = routing;
+}

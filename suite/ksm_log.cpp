@@ -1,0 +1,306 @@
+// Data logs: bit-packed samples, one plane of 64-bit words per channel.
+#include "ksm_state.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using SAMPLES = KSM_DATA_LOG::SAMPLES;
+
+bool test(const std::vector<uint64_t>& plane, size_t offset, int sample)
+{
+    return (plane[offset + (static_cast<size_t>(sample) >> 6)] >> (sample & 63)) & 1u;
+}
+
+void assign(std::vector<uint64_t>& plane, size_t offset, int sample, bool value)
+{
+    uint64_t& word = plane[offset + (static_cast<size_t>(sample) >> 6)];
+    const uint64_t bit = uint64_t(1) << (sample & 63);
+    word = value ? (word | bit) : (word & ~bit);
+}
+
+bool in_samples(const SAMPLES* s, int sample) { return s && sample >= 0 && sample < s->depth; }
+bool in_channels(const SAMPLES* s, int channel) { return s && channel >= 0 && channel < s->channels; }
+
+}  // namespace
+
+KSM_DATA_LOG::KSM_DATA_LOG(KSM_DATA_SESSION* owner, const char* name)
+    : KSM_OBJECT(owner), m_state(std::make_shared<STATE>())
+{
+    m_state->name = name ? name : "";
+}
+
+KSM_DATA_LOG::~KSM_DATA_LOG() = default;
+
+const char* KSM_DATA_LOG::get_name() const { return m_state->name.c_str(); }
+
+bool KSM_DATA_LOG::set_name(const char* name)
+{
+    if (!name || !*name)
+        return false;
+    KSM_DATA_LOG* other = m_trigger ? m_trigger->find_log(name) : nullptr;
+    if (other && other != this)
+        return false;
+    ksm_set(this, m_state, &STATE::name, std::string(name));
+    return true;
+}
+
+bool KSM_DATA_LOG::is_expanded() const { return m_state->expanded; }
+void KSM_DATA_LOG::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE::expanded, expanded); }
+bool KSM_DATA_LOG::is_acquiring_data() const { return m_state->acquiring; }
+void KSM_DATA_LOG::set_acquiring_data(bool acquiring) { m_state->acquiring = acquiring; }
+
+bool KSM_DATA_LOG::is_data_available(bool require_data) const
+{
+    if (m_state->acquiring)
+        return false;
+    return m_samples && (!require_data || m_samples->depth > 0);
+}
+
+bool KSM_DATA_LOG::is_power_up() const { return m_state->power_up; }
+bool KSM_DATA_LOG::is_global_temp() const { return m_state->global_temp; }
+bool KSM_DATA_LOG::is_gui_update_skipped() const { return m_state->gui_update_skipped; }
+
+void KSM_DATA_LOG::set_flags(bool power_up, bool global_temp, bool gui_update_skipped)
+{
+    if (m_state->power_up == power_up && m_state->global_temp == global_temp &&
+        m_state->gui_update_skipped == gui_update_skipped)
+        return;
+    STATE& s = ksm_edit(this, m_state);
+    s.power_up = power_up;
+    s.global_temp = global_temp;
+    s.gui_update_skipped = gui_update_skipped;
+}
+
+void KSM_DATA_LOG::remove()
+{
+    if (!m_trigger)
+        return;
+    auto& slot = KSM_ACCESS::state(m_trigger);
+    auto& logs = slot->logs;
+    auto it = std::find_if(logs.begin(), logs.end(), [this](const auto& l) { return l.get() == this; });
+    if (it == logs.end())
+        return;
+    const auto index = static_cast<int>(it - logs.begin());
+    KSM_TX_TRIGGER::STATE& s = ksm_edit(m_trigger, slot);
+    s.logs.erase(s.logs.begin() + index);
+    if (s.active_log >= index)
+        s.active_log = s.active_log == index ? -1 : s.active_log - 1;
+}
+
+void KSM_DATA_LOG::end_post_acq_processing() { m_state->acquiring = false; }
+
+// ---- reading ----------------------------------------------------------------------------------------
+
+int KSM_DATA_LOG::get_data_sample_depth() const { return m_samples ? m_samples->depth : 0; }
+int KSM_DATA_LOG::get_num_channels() const { return m_samples ? m_samples->channels : 0; }
+int KSM_DATA_LOG::get_data_segment_size() const { return m_samples ? m_samples->segment_size : 0; }
+
+int KSM_DATA_LOG::get_data_trigger_position(int segment) const
+{
+    if (!m_samples || m_samples->trigger_positions.empty())
+        return -1;
+    const auto& p = m_samples->trigger_positions;
+    if (segment < 0)
+        return p.front();
+    return segment < static_cast<int>(p.size()) ? p[segment] : -1;
+}
+
+bool KSM_DATA_LOG::get_connection_status(int channel) const
+{
+    return in_channels(m_samples.get(), channel) && m_samples->connected[channel];
+}
+
+bool KSM_DATA_LOG::get_bit(int channel, int sample) const
+{
+    const SAMPLES* s = m_samples.get();
+    return in_channels(s, channel) && in_samples(s, sample) && test(s->bits, channel * s->words, sample);
+}
+
+bool KSM_DATA_LOG::is_bit_valid(int sample) const
+{
+    return in_samples(m_samples.get(), sample) && test(m_samples->valid, 0, sample);
+}
+
+bool KSM_DATA_LOG::is_bit_trigger(int sample) const
+{
+    return in_samples(m_samples.get(), sample) && test(m_samples->trigger, 0, sample);
+}
+
+bool KSM_DATA_LOG::is_break_previous(int sample) const
+{
+    return in_samples(m_samples.get(), sample) && test(m_samples->breaks, 0, sample);
+}
+
+int KSM_DATA_LOG::find_next_change(int channel, int from) const
+{
+    const SAMPLES* s = m_samples.get();
+    if (!in_channels(s, channel) || !in_samples(s, from) || from + 1 >= s->depth)
+        return -1;
+    const uint64_t* plane = s->bits.data() + channel * s->words;
+    const uint64_t flip = test(s->bits, channel * s->words, from) ? ~uint64_t(0) : 0;
+    const int start = from + 1;
+    size_t k = static_cast<size_t>(start) >> 6;
+    uint64_t diff = (plane[k] ^ flip) & (~uint64_t(0) << (start & 63));
+    while (!diff && ++k < s->words)
+        diff = plane[k] ^ flip;
+    if (!diff)
+        return -1;
+    const long long found = static_cast<long long>(k) * 64 + __builtin_ctzll(diff);
+    return found < s->depth ? static_cast<int>(found) : -1;
+}
+
+int KSM_DATA_LOG::find_previous_change(int channel, int from) const
+{
+    const SAMPLES* s = m_samples.get();
+    if (!in_channels(s, channel) || !in_samples(s, from) || from == 0)
+        return -1;
+    const uint64_t* plane = s->bits.data() + channel * s->words;
+    const uint64_t flip = test(s->bits, channel * s->words, from) ? ~uint64_t(0) : 0;
+    const int start = from - 1;
+    long long k = start >> 6;
+    const int shift = 63 - (start & 63);
+    uint64_t diff = (plane[k] ^ flip) & (~uint64_t(0) >> shift);
+    while (!diff && --k >= 0)
+        diff = plane[k] ^ flip;
+    if (!diff)
+        return -1;
+    return static_cast<int>(k * 64 + 63 - __builtin_clzll(diff));
+}
+
+int KSM_DATA_LOG::get_state_value() const { return m_samples ? m_samples->state_value : -1; }
+int KSM_DATA_LOG::get_number_counters() const { return m_samples ? static_cast<int>(m_samples->counters.size()) : 0; }
+
+unsigned int KSM_DATA_LOG::get_counter_value(int index) const
+{
+    return index >= 0 && index < get_number_counters() ? m_samples->counters[index] : 0;
+}
+
+int KSM_DATA_LOG::get_number_flags() const { return m_samples ? static_cast<int>(m_samples->flags.size()) : 0; }
+
+int KSM_DATA_LOG::get_flag_value(int index) const
+{
+    return index >= 0 && index < get_number_flags() ? m_samples->flags[index] : 0;
+}
+
+size_t KSM_DATA_LOG::get_sample_memory() const
+{
+    if (!m_samples)
+        return 0;
+    const SAMPLES& s = *m_samples;
+    return sizeof(SAMPLES) + (s.bits.capacity() + s.valid.capacity() + s.trigger.capacity() + s.breaks.capacity()) *
+                                 sizeof(uint64_t) +
+           s.connected.capacity();
+}
+
+// ---- writing ----------------------------------------------------------------------------------------
+
+void KSM_DATA_LOG::begin_capture(int channels, int depth, int segment_size)
+{
+    auto s = std::make_shared<SAMPLES>();
+    s->channels = std::max(channels, 0);
+    s->depth = std::max(depth, 0);
+    s->segment_size = std::max(segment_size, 0);
+    s->words = (static_cast<size_t>(s->depth) + 63) / 64;
+    s->bits.assign(s->words * s->channels, 0);
+    s->valid.assign(s->words, 0);
+    s->trigger.assign(s->words, 0);
+    s->breaks.assign(s->words, 0);
+    s->connected.assign(s->channels, 1);
+    m_capturing = std::move(s);
+    m_state->acquiring = true;
+}
+
+void KSM_DATA_LOG::set_bit(int channel, int sample, bool value)
+{
+    SAMPLES* s = m_capturing.get();
+    if (in_channels(s, channel) && in_samples(s, sample))
+        assign(s->bits, channel * s->words, sample, value);
+}
+
+void KSM_DATA_LOG::set_channel_words(int channel, const uint64_t* words, size_t count)
+{
+    SAMPLES* s = m_capturing.get();
+    if (!in_channels(s, channel) || !words)
+        return;
+    const size_t n = std::min(count, s->words);
+    std::copy(words, words + n, s->bits.begin() + channel * s->words);
+    const int tail = s->depth & 63;
+    if (n == s->words && tail)
+        s->bits[channel * s->words + s->words - 1] &= (uint64_t(1) << tail) - 1;
+}
+
+void KSM_DATA_LOG::set_valid(int sample, bool valid)
+{
+    if (in_samples(m_capturing.get(), sample))
+        assign(m_capturing->valid, 0, sample, valid);
+}
+
+void KSM_DATA_LOG::set_trigger_mark(int sample, bool mark)
+{
+    if (in_samples(m_capturing.get(), sample))
+        assign(m_capturing->trigger, 0, sample, mark);
+}
+
+void KSM_DATA_LOG::set_break_mark(int sample, bool mark)
+{
+    if (in_samples(m_capturing.get(), sample))
+        assign(m_capturing->breaks, 0, sample, mark);
+}
+
+void KSM_DATA_LOG::set_connection_status(int channel, bool connected)
+{
+    if (in_channels(m_capturing.get(), channel))
+        m_capturing->connected[channel] = connected ? 1 : 0;
+}
+
+void KSM_DATA_LOG::set_trigger_positions(const std::vector<int>& positions)
+{
+    if (m_capturing)
+        m_capturing->trigger_positions = positions;
+}
+
+void KSM_DATA_LOG::set_state_results(int state, const std::vector<unsigned int>& counters,
+                                     const std::vector<int>& flags)
+{
+    if (!m_capturing)
+        return;
+    m_capturing->state_value = state;
+    m_capturing->counters = counters;
+    m_capturing->flags = flags;
+}
+
+void KSM_DATA_LOG::end_capture()
+{
+    if (!m_capturing)
+        return;
+    m_samples = std::move(m_capturing);
+    m_state->acquiring = false;
+    if (m_owner)
+        m_owner->set_modified(true);
+}
+
+// ---- plug-in tables ---------------------------------------------------------------------------------
+
+KSM_DATA_MNEMONICS_TABLE* KSM_DATA_LOG::create_static_plugin_mnemonics_table(int width, const char* key)
+{
+    auto table = ksm_make<KSM_DATA_MNEMONICS_TABLE>(m_owner, key ? key : "", width);
+    STATE& s = ksm_edit(this, m_state);
+    s.static_tables.push_back(table);
+    s.static_table_keys.emplace_back(key ? key : "");
+    return table.get();
+}
+
+KSM_DATA_MNEMONICS_TABLE* KSM_DATA_LOG::get_static_plugin_mnemonics_table(int index) const
+{
+    return index >= 0 && index < get_num_static_plugin_mnemonics_tables() ? m_state->static_tables[index].get()
+                                                                           : nullptr;
+}
+
+int KSM_DATA_LOG::get_num_static_plugin_mnemonics_tables() const
+{
+    return static_cast<int>(m_state->static_tables.size());
+}
+
+KSM_TX_SIGNAL_SET* KSM_DATA_LOG::get_signal_set() const { return m_trigger ? m_trigger->get_signal_set() : nullptr; }

@@ -1,0 +1,599 @@
+// Node lists: row values, conditions per level, pattern and bank, and the group tree.
+#include "ksm_state.h"
+
+#include <cstring>
+
+using ROW = KSM_TX_SIGNAL_NODES::ROW;
+
+bool ROW::operator==(const ROW& o) const
+{
+    const bool plugins_equal = plugin == o.plugin || (plugin && o.plugin && *plugin == *o.plugin);
+    return name == o.name && alias == o.alias && debug_port == o.debug_port && mnemonics_table == o.mnemonics_table &&
+           signal_type == o.signal_type && use == o.use && tap_mode == o.tap_mode && depth == o.depth &&
+           group == o.group && selected == o.selected && expanded == o.expanded && data_tab_only == o.data_tab_only &&
+           invalid == o.invalid && storage_enabled == o.storage_enabled &&
+           transition_enabled == o.transition_enabled && inverted == o.inverted && lsb_to_msb == o.lsb_to_msb &&
+           group_display_type == o.group_display_type && link_type == o.link_type && mark == o.mark &&
+           conditions[0] == o.conditions[0] && conditions[1] == o.conditions[1] && plugins_equal;
+}
+
+const char* KSM_TX_PLUGIN_MNEMONICS::get_symbol(int level) const
+{
+    return level >= 0 && level < static_cast<int>(level_symbols.size()) ? level_symbols[level].c_str() : "";
+}
+
+void KSM_TX_PLUGIN_MNEMONICS::set_symbol(int level, const char* symbol)
+{
+    if (level < 0)
+        return;
+    if (level >= static_cast<int>(level_symbols.size()))
+        level_symbols.resize(level + 1);
+    level_symbols[level] = symbol ? symbol : "";
+}
+
+bool KSM_TX_PLUGIN_MNEMONICS::operator==(const KSM_TX_PLUGIN_MNEMONICS& o) const
+{
+    return plugin_name == o.plugin_name && table_name == o.table_name && width == o.width && options == o.options &&
+           string_pairs == o.string_pairs && static_table_index == o.static_table_index &&
+           level_symbols == o.level_symbols;
+}
+
+namespace {
+
+const ROW DEFAULT_ROW{};
+
+bool in_range(const KSM_TX_SIGNAL_NODES::STATE& s, int row)
+{
+    return row >= 0 && row < static_cast<int>(s.rows.size());
+}
+
+// Condition slot of a level (0..) or, with `pattern`, of a storage-qualifier pattern (0..2).
+int slot_of(int index, bool pattern)
+{
+    if (pattern)
+        return index >= 0 && index < KSM_NUM_PATTERNS ? index : -1;
+    return index >= 0 && index < KSM_MAX_TRIGGER_LEVELS ? KSM_NUM_PATTERNS + index : -1;
+}
+
+bool is_operand(int condition)
+{
+    return condition >= KSM_CTYPE_COMPARE_GREATER_THAN && condition <= KSM_CTYPE_COMPARE_TRUE;
+}
+
+}  // namespace
+
+KSM_TX_SIGNAL_NODES::KSM_TX_SIGNAL_NODES(KSM_DATA_SESSION* owner, bool trigger_list)
+    : KSM_OBJECT(owner), m_trigger_list(trigger_list), m_nodes(std::make_shared<STATE>())
+{
+}
+
+KSM_TX_SIGNAL_NODES::~KSM_TX_SIGNAL_NODES() = default;
+
+// ---- row access ---------------------------------------------------------------------------------
+
+namespace {
+
+// Read access to a row; an index outside the list reads the default row.
+const ROW& row_of(const KSM_TX_SIGNAL_NODES::STATE& s, int row)
+{
+    return in_range(s, row) ? *s.rows[row] : DEFAULT_ROW;
+}
+
+// A row made ready for a change: the list recorded and unshared, then the row unshared.
+ROW& edit_row(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row)
+{
+    KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(list, slot);
+    std::shared_ptr<ROW>& r = s.rows[row];
+    if (r.use_count() > 1)
+        r = std::make_shared<ROW>(*r);
+    return *r;
+}
+
+// Sets one field of a row when it differs; false for an index outside the list.
+template <class FIELD, class VALUE>
+bool set_row_field(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row,
+                   FIELD ROW::*field, const VALUE& value)
+{
+    if (!in_range(*slot, row))
+        return false;
+    if ((*slot->rows[row]).*field == value)
+        return false;
+    edit_row(list, slot, row).*field = value;
+    return true;
+}
+
+}  // namespace
+
+int KSM_TX_SIGNAL_NODES::get_num_nodes() const { return static_cast<int>(m_nodes->rows.size()); }
+const char* KSM_TX_SIGNAL_NODES::get_node_name(int row) const { return row_of(*m_nodes, row).name.c_str(); }
+
+int KSM_TX_SIGNAL_NODES::find_node(const char* name) const
+{
+    for (size_t i = 0; name && i < m_nodes->rows.size(); ++i)
+        if (m_nodes->rows[i]->name == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool KSM_TX_SIGNAL_NODES::rename_node(int row, const char* name)
+{
+    if (!name || !*name || !in_range(*m_nodes, row))
+        return false;
+    const int existing = find_node(name);
+    if (existing >= 0 && existing != row)
+        return false;
+    return set_row_field(this, m_nodes, row, &ROW::name, std::string(name)) || existing == row;
+}
+
+bool KSM_TX_SIGNAL_NODES::rename_group(int row, const char* name)
+{
+    return row_of(*m_nodes, row).group && rename_node(row, name);
+}
+
+const char* KSM_TX_SIGNAL_NODES::get_node_alias(int row) const { return row_of(*m_nodes, row).alias.c_str(); }
+
+bool KSM_TX_SIGNAL_NODES::set_node_alias(int row, const char* alias)
+{
+    const std::string text = alias ? alias : "";
+    if (!in_range(*m_nodes, row))
+        return false;
+    for (size_t i = 0; !text.empty() && i < m_nodes->rows.size(); ++i)
+        if (static_cast<int>(i) != row && m_nodes->rows[i]->alias == text)
+            return false;
+    set_row_field(this, m_nodes, row, &ROW::alias, text);
+    return true;
+}
+
+KSM_DATA_SIGNAL_TYPE KSM_TX_SIGNAL_NODES::get_signal_type(int row) const
+{
+    return static_cast<KSM_DATA_SIGNAL_TYPE>(row_of(*m_nodes, row).signal_type);
+}
+
+KSM_DATA_WIRE_CAPTURE_TYPE KSM_TX_SIGNAL_NODES::get_node_use(int row) const
+{
+    return static_cast<KSM_DATA_WIRE_CAPTURE_TYPE>(row_of(*m_nodes, row).use);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_node_use(int row, KSM_DATA_WIRE_CAPTURE_TYPE use)
+{
+    if (use < KSM_CAPTURE_DATA || use > KSM_CAPTURE_NEITHER)
+        return false;
+    return set_row_field(this, m_nodes, row, &ROW::use, static_cast<int>(use));
+}
+
+KSM_DATA_WIRE_TAP_MODE KSM_TX_SIGNAL_NODES::get_tap_mode(int row) const
+{
+    return static_cast<KSM_DATA_WIRE_TAP_MODE>(row_of(*m_nodes, row).tap_mode);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_tap_mode(int row, KSM_DATA_WIRE_TAP_MODE mode)
+{
+    if (mode != KSM_TAP_PRE_SYNTHESIS && mode != KSM_TAP_POST_FITTING)
+        return false;
+    return set_row_field(this, m_nodes, row, &ROW::tap_mode, static_cast<int>(mode));
+}
+
+KSM_DATA_NODE_DISPLAY_TYPE KSM_TX_SIGNAL_NODES::get_display_type(int row) const
+{
+    if (!in_range(*m_nodes, row))
+        return KSM_NTYPE_NODE;
+    const ROW& r = *m_nodes->rows[row];
+    if (r.group)
+        return r.expanded ? KSM_NTYPE_GROUP_EXPANDED : KSM_NTYPE_GROUP_COLLAPSED;
+    if (r.depth == 0)
+        return KSM_NTYPE_NODE;
+    return is_last_child(row) ? KSM_NTYPE_LAST_MEMBER : KSM_NTYPE_MEMBER;
+}
+
+int KSM_TX_SIGNAL_NODES::get_depth(int row) const { return row_of(*m_nodes, row).depth; }
+bool KSM_TX_SIGNAL_NODES::has_debug_port(int row) const { return !row_of(*m_nodes, row).debug_port.empty(); }
+const char* KSM_TX_SIGNAL_NODES::get_debug_port(int row) const { return row_of(*m_nodes, row).debug_port.c_str(); }
+
+bool KSM_TX_SIGNAL_NODES::set_debug_port(int row, const char* port)
+{
+    return set_row_field(this, m_nodes, row, &ROW::debug_port, std::string(port ? port : ""));
+}
+
+KSM_DATA_GROUP_DISPLAY_TYPE KSM_TX_SIGNAL_NODES::get_group_display_type(int row) const
+{
+    return static_cast<KSM_DATA_GROUP_DISPLAY_TYPE>(row_of(*m_nodes, row).group_display_type);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_group_display_type(int row, KSM_DATA_GROUP_DISPLAY_TYPE type)
+{
+    if (type < KSM_GTYPE_MNEMONICS || type > KSM_GTYPE_INVALID)
+        return false;
+    return set_row_field(this, m_nodes, row, &ROW::group_display_type, static_cast<int>(type));
+}
+
+bool KSM_TX_SIGNAL_NODES::get_lsb_to_msb(int row) const { return row_of(*m_nodes, row).lsb_to_msb; }
+
+bool KSM_TX_SIGNAL_NODES::set_lsb_to_msb(int row, bool lsb_to_msb)
+{
+    return set_row_field(this, m_nodes, row, &ROW::lsb_to_msb, lsb_to_msb);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_selected(int row) const { return row_of(*m_nodes, row).selected; }
+void KSM_TX_SIGNAL_NODES::set_selected(int row, bool selected) { set_row_field(this, m_nodes, row, &ROW::selected, selected); }
+bool KSM_TX_SIGNAL_NODES::is_expanded(int row) const { return row_of(*m_nodes, row).expanded; }
+
+bool KSM_TX_SIGNAL_NODES::toggle_node(int row)
+{
+    return in_range(*m_nodes, row) && row_of(*m_nodes, row).group &&
+           set_row_field(this, m_nodes, row, &ROW::expanded, !row_of(*m_nodes, row).expanded);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_data_tab_only(int row) const { return row_of(*m_nodes, row).data_tab_only; }
+
+bool KSM_TX_SIGNAL_NODES::set_data_tab_only(int row, bool only)
+{
+    return set_row_field(this, m_nodes, row, &ROW::data_tab_only, only);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_invalid(int row) const { return row_of(*m_nodes, row).invalid; }
+void KSM_TX_SIGNAL_NODES::set_invalid(int row, bool invalid) { set_row_field(this, m_nodes, row, &ROW::invalid, invalid); }
+bool KSM_TX_SIGNAL_NODES::is_storage_enabled(int row) const { return row_of(*m_nodes, row).storage_enabled; }
+
+bool KSM_TX_SIGNAL_NODES::set_storage_enabled(int row, bool enabled)
+{
+    return set_row_field(this, m_nodes, row, &ROW::storage_enabled, enabled);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_transition_enabled(int row) const { return row_of(*m_nodes, row).transition_enabled; }
+
+bool KSM_TX_SIGNAL_NODES::set_transition_enabled(int row, bool enabled)
+{
+    return set_row_field(this, m_nodes, row, &ROW::transition_enabled, enabled);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_signal_inverted(int row) const { return row_of(*m_nodes, row).inverted; }
+
+bool KSM_TX_SIGNAL_NODES::set_signal_inverted(int row, bool inverted)
+{
+    return set_row_field(this, m_nodes, row, &ROW::inverted, inverted);
+}
+
+const char* KSM_TX_SIGNAL_NODES::get_mnemonics_table_name(int row) const
+{
+    return row_of(*m_nodes, row).mnemonics_table.c_str();
+}
+
+bool KSM_TX_SIGNAL_NODES::set_mnemonics_table_name(int row, const char* name)
+{
+    return set_row_field(this, m_nodes, row, &ROW::mnemonics_table, std::string(name ? name : ""));
+}
+
+int KSM_TX_SIGNAL_NODES::get_link_type(int row) const { return row_of(*m_nodes, row).link_type; }
+bool KSM_TX_SIGNAL_NODES::set_link_type(int row, int bits) { return set_row_field(this, m_nodes, row, &ROW::link_type, bits); }
+
+const KSM_TX_PLUGIN_MNEMONICS* KSM_TX_SIGNAL_NODES::get_plugin_mnemonics(int row) const
+{
+    return row_of(*m_nodes, row).plugin.get();
+}
+
+bool KSM_TX_SIGNAL_NODES::set_plugin_mnemonics(int row, const KSM_TX_PLUGIN_MNEMONICS* record)
+{
+    if (!in_range(*m_nodes, row))
+        return false;
+    const auto& current = m_nodes->rows[row]->plugin;
+    if ((!record && !current) || (record && current && *record == *current && record->handle == current->handle))
+        return false;
+    edit_row(this, m_nodes, row).plugin =
+        record ? std::make_shared<const KSM_TX_PLUGIN_MNEMONICS>(*record) : nullptr;
+    return true;
+}
+
+void KSM_TX_SIGNAL_NODES::mark_node(int row, int value) { set_row_field(this, m_nodes, row, &ROW::mark, value); }
+int KSM_TX_SIGNAL_NODES::get_mark(int row) const { return row_of(*m_nodes, row).mark; }
+
+// ---- conditions -----------------------------------------------------------------------------------
+
+namespace {
+
+const KSM_CONDITION DEFAULT_CONDITION{};
+
+const KSM_CONDITION& condition_of(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot)
+{
+    if (!in_range(s, row) || slot < 0)
+        return DEFAULT_CONDITION;
+    return s.rows[row]->conditions[power_up ? KSM_BANK_POWER_UP : KSM_BANK_NORMAL][slot];
+}
+
+// Changes one condition slot of a row in the selected bank.
+template <class CHANGE>
+bool change_condition(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state, bool power_up,
+                      int row, int slot, CHANGE change)
+{
+    if (!in_range(*state, row) || slot < 0)
+        return false;
+    KSM_CONDITION updated = condition_of(*state, power_up, row, slot);
+    change(updated);
+    if (updated == condition_of(*state, power_up, row, slot))
+        return true;
+    edit_row(list, state, row).conditions[power_up ? KSM_BANK_POWER_UP : KSM_BANK_NORMAL][slot] = updated;
+    return true;
+}
+
+bool valid_condition(int c)
+{
+    return c >= 0 && c < KSM_CTYPE_COUNT;
+}
+
+}  // namespace
+
+KSM_DATA_TRIGGER_CONDITION KSM_TX_SIGNAL_NODES::get_trigger_condition(int row, int level) const
+{
+    return static_cast<KSM_DATA_TRIGGER_CONDITION>(
+        condition_of(*m_nodes, m_power_up_selection, row, slot_of(level, false)).condition);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_trigger_condition(int row, int level, KSM_DATA_TRIGGER_CONDITION c, bool)
+{
+    return valid_condition(c) && change_condition(this, m_nodes, m_power_up_selection, row, slot_of(level, false),
+                                                  [c](KSM_CONDITION& k) { k.condition = static_cast<uint8_t>(c); });
+}
+
+KSM_DATA_TRIGGER_CONDITION KSM_TX_SIGNAL_NODES::get_pattern_condition(int row, int pattern) const
+{
+    return static_cast<KSM_DATA_TRIGGER_CONDITION>(
+        condition_of(*m_nodes, m_power_up_selection, row, slot_of(pattern, true)).condition);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_pattern_condition(int row, int pattern, KSM_DATA_TRIGGER_CONDITION c, bool)
+{
+    return valid_condition(c) && change_condition(this, m_nodes, m_power_up_selection, row, slot_of(pattern, true),
+                                                  [c](KSM_CONDITION& k) { k.condition = static_cast<uint8_t>(c); });
+}
+
+namespace {
+
+bool comparison_enabled(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot)
+{
+    return condition_of(s, power_up, row, slot).comparison_enabled != 0;
+}
+
+bool set_enabled(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
+                 int slot, bool enabled)
+{
+    return change_condition(list, s, power_up, row, slot,
+                            [enabled](KSM_CONDITION& k) { k.comparison_enabled = enabled ? 1 : 0; });
+}
+
+bool set_operand(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
+                 int slot, int operand, KSM_DATA_TRIGGER_CONDITION value)
+{
+    if ((operand != 1 && operand != 2) || !is_operand(value))
+        return false;
+    return change_condition(list, s, power_up, row, slot,
+                            [operand, value](KSM_CONDITION& k) { k.operand[operand - 1] = static_cast<uint8_t>(value); });
+}
+
+bool set_value(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
+               int slot, int operand, int value)
+{
+    if (operand != 1 && operand != 2)
+        return false;
+    return change_condition(list, s, power_up, row, slot,
+                            [operand, value](KSM_CONDITION& k) { k.value[operand - 1] = value; });
+}
+
+KSM_DATA_TRIGGER_CONDITION operand_of(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot,
+                                      int operand)
+{
+    if (operand != 1 && operand != 2)
+        return KSM_CTYPE_COMPARE_TRUE;
+    return static_cast<KSM_DATA_TRIGGER_CONDITION>(condition_of(s, power_up, row, slot).operand[operand - 1]);
+}
+
+int value_of(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot, int operand)
+{
+    return operand == 1 || operand == 2 ? condition_of(s, power_up, row, slot).value[operand - 1] : 0;
+}
+
+}  // namespace
+
+bool KSM_TX_SIGNAL_NODES::is_comparison_enabled(int row, int level) const
+{
+    return comparison_enabled(*m_nodes, m_power_up_selection, row, slot_of(level, false));
+}
+
+bool KSM_TX_SIGNAL_NODES::set_comparison_enabled(int row, int level, bool enabled, bool)
+{
+    return set_enabled(this, m_nodes, m_power_up_selection, row, slot_of(level, false), enabled);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_comparison_group_member(int row, int level) const
+{
+    const int parent = get_parent_index(row);
+    return parent >= 0 && is_comparison_enabled(parent, level);
+}
+
+KSM_DATA_TRIGGER_CONDITION KSM_TX_SIGNAL_NODES::get_comparison_operand(int row, int level, int operand) const
+{
+    return operand_of(*m_nodes, m_power_up_selection, row, slot_of(level, false), operand);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_comparison_operand(int row, int level, int operand, KSM_DATA_TRIGGER_CONDITION v, bool)
+{
+    return set_operand(this, m_nodes, m_power_up_selection, row, slot_of(level, false), operand, v);
+}
+
+int KSM_TX_SIGNAL_NODES::get_comparison_value(int row, int level, int operand) const
+{
+    return value_of(*m_nodes, m_power_up_selection, row, slot_of(level, false), operand);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_comparison_value(int row, int level, int operand, int value, bool)
+{
+    return set_value(this, m_nodes, m_power_up_selection, row, slot_of(level, false), operand, value);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_pattern_comparison_enabled(int row, int pattern) const
+{
+    return comparison_enabled(*m_nodes, m_power_up_selection, row, slot_of(pattern, true));
+}
+
+bool KSM_TX_SIGNAL_NODES::set_pattern_comparison_enabled(int row, int pattern, bool enabled, bool)
+{
+    return set_enabled(this, m_nodes, m_power_up_selection, row, slot_of(pattern, true), enabled);
+}
+
+KSM_DATA_TRIGGER_CONDITION KSM_TX_SIGNAL_NODES::get_pattern_comparison_operand(int row, int pattern, int operand) const
+{
+    return operand_of(*m_nodes, m_power_up_selection, row, slot_of(pattern, true), operand);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_pattern_comparison_operand(int row, int pattern, int operand,
+                                                         KSM_DATA_TRIGGER_CONDITION value, bool)
+{
+    return set_operand(this, m_nodes, m_power_up_selection, row, slot_of(pattern, true), operand, value);
+}
+
+int KSM_TX_SIGNAL_NODES::get_pattern_comparison_value(int row, int pattern, int operand) const
+{
+    return value_of(*m_nodes, m_power_up_selection, row, slot_of(pattern, true), operand);
+}
+
+bool KSM_TX_SIGNAL_NODES::set_pattern_comparison_value(int row, int pattern, int operand, int value, bool)
+{
+    return set_value(this, m_nodes, m_power_up_selection, row, slot_of(pattern, true), operand, value);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_group_condition(KSM_DATA_TRIGGER_CONDITION c) const
+{
+    return c >= KSM_CTYPE_GROUP_EQUAL && c <= KSM_CTYPE_GROUP_VALUE;
+}
+
+bool KSM_TX_SIGNAL_NODES::is_comparison_operand_condition(KSM_DATA_TRIGGER_CONDITION c) const
+{
+    return is_operand(c);
+}
+
+const char* KSM_TX_SIGNAL_NODES::condition_to_string(KSM_DATA_TRIGGER_CONDITION c) const
+{
+    return KSM_DATA_GLOBAL_ENUM::convert_enum_to_string(c);
+}
+
+// ---- tree queries ---------------------------------------------------------------------------------
+
+int KSM_TX_SIGNAL_NODES::get_parent_index(int row, int) const
+{
+    if (!in_range(*m_nodes, row))
+        return -1;
+    const int depth = m_nodes->rows[row]->depth;
+    for (int i = row - 1; depth > 0 && i >= 0; --i)
+        if (m_nodes->rows[i]->depth < depth)
+            return i;
+    return -1;
+}
+
+int KSM_TX_SIGNAL_NODES::get_last_child_index(int row) const
+{
+    if (!in_range(*m_nodes, row))
+        return -1;
+    const int depth = m_nodes->rows[row]->depth;
+    int last = row;
+    for (int i = row + 1; i < get_num_nodes() && m_nodes->rows[i]->depth > depth; ++i)
+        last = i;
+    return last;
+}
+
+void KSM_TX_SIGNAL_NODES::get_direct_children(int row, std::vector<int>* children) const
+{
+    if (!children || !in_range(*m_nodes, row))
+        return;
+    const int depth = m_nodes->rows[row]->depth;
+    for (int i = row + 1; i <= get_last_child_index(row); ++i)
+        if (m_nodes->rows[i]->depth == depth + 1)
+            children->push_back(i);
+}
+
+int KSM_TX_SIGNAL_NODES::get_num_leaf_children(int row) const
+{
+    int leaves = 0;
+    for (int i = row + 1; i <= get_last_child_index(row); ++i)
+        leaves += m_nodes->rows[i]->group ? 0 : 1;
+    return leaves;
+}
+
+bool KSM_TX_SIGNAL_NODES::has_children(int row) const { return get_last_child_index(row) > row; }
+bool KSM_TX_SIGNAL_NODES::has_parent(int row) const { return row_of(*m_nodes, row).depth > 0; }
+
+bool KSM_TX_SIGNAL_NODES::has_nested_groups() const
+{
+    for (const auto& r : m_nodes->rows)
+        if (r->group && r->depth > 0)
+            return true;
+    return false;
+}
+
+bool KSM_TX_SIGNAL_NODES::is_descendant(int ancestor, int row) const
+{
+    return in_range(*m_nodes, ancestor) && row > ancestor && row <= get_last_child_index(ancestor);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_grandparent(int row) const
+{
+    for (int i = row + 1; i <= get_last_child_index(row); ++i)
+        if (m_nodes->rows[i]->group)
+            return true;
+    return false;
+}
+
+bool KSM_TX_SIGNAL_NODES::is_last_child(int row) const
+{
+    if (!has_parent(row))
+        return false;
+    return row + 1 >= get_num_nodes() || m_nodes->rows[row + 1]->depth < m_nodes->rows[row]->depth;
+}
+
+bool KSM_TX_SIGNAL_NODES::is_parent_visible(int row) const
+{
+    const int parent = get_parent_index(row);
+    return parent < 0 || m_nodes->rows[parent]->expanded;
+}
+
+bool KSM_TX_SIGNAL_NODES::is_any_parent_not_visible(int row) const
+{
+    for (int p = get_parent_index(row); p >= 0; p = get_parent_index(p))
+        if (!m_nodes->rows[p]->expanded)
+            return true;
+    return false;
+}
+
+bool KSM_TX_SIGNAL_NODES::is_group_member_node(int row) const { return has_parent(row); }
+
+bool KSM_TX_SIGNAL_NODES::locate(int row) const { return in_range(*m_nodes, row); }
+
+int KSM_TX_SIGNAL_NODES::get_data_input_count() const
+{
+    int count = 0;
+    for (const auto& r : m_nodes->rows)
+        count += !r->group && (r->use == KSM_CAPTURE_DATA || r->use == KSM_CAPTURE_BOTH);
+    return count;
+}
+
+int KSM_TX_SIGNAL_NODES::get_trigger_input_count() const
+{
+    int count = 0;
+    for (const auto& r : m_nodes->rows)
+        count += !r->group && (r->use == KSM_CAPTURE_TRIGGER || r->use == KSM_CAPTURE_BOTH);
+    return count;
+}
+
+// ---- insertion ------------------------------------------------------------------------------------
+
+bool KSM_TX_SIGNAL_NODES::insert_node(const char* name, KSM_DATA_SIGNAL_TYPE type, KSM_DATA_WIRE_TAP_MODE tap_mode,
+                                      bool allow_duplicate_node_name)
+{
+    if (!name || !*name || get_num_nodes() >= KSM_MAX_NODES)
+        return false;
+    if (!allow_duplicate_node_name && find_node(name) >= 0)
+        return false;
+    auto row = std::make_shared<ROW>();
+    row->name = name;
+    row->signal_type = type;
+    row->tap_mode = tap_mode == KSM_TAP_POST_FITTING ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
+    ksm_edit(this, m_nodes).rows.push_back(std::move(row));
+    return true;
+}

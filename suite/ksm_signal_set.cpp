@@ -1,0 +1,223 @@
+// Signal sets: the data list, the acquisition settings and the triggers of an instance.
+#include "ksm_state.h"
+
+#include <cstring>
+
+namespace {
+
+using STATE = KSM_TX_SIGNAL_SET::STATE;
+
+// Limits of the allocation boxes.
+constexpr int MAX_DATA_NODES = KSM_MAX_NODES;
+constexpr int MAX_TRIGGER_NODES = KSM_MAX_NODES;
+constexpr int MAX_STORAGE_QUALIFIER_NODES = KSM_MAX_NODES;
+
+bool set_count(KSM_TX_SIGNAL_SET* set, std::shared_ptr<STATE>& slot, int STATE::*field, int value, int limit)
+{
+    if (value < 0 || value > limit)
+        return false;
+    ksm_set(set, slot, field, value);
+    return true;
+}
+
+bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+}  // namespace
+
+KSM_TX_SIGNAL_SET::KSM_TX_SIGNAL_SET(KSM_DATA_SESSION* owner, const char* name)
+    : KSM_TX_SIGNAL_NODES(owner, false), m_state(std::make_shared<STATE>())
+{
+    m_state->name = name ? name : "";
+}
+
+KSM_TX_SIGNAL_SET::~KSM_TX_SIGNAL_SET() = default;
+
+const char* KSM_TX_SIGNAL_SET::get_name() const { return m_state->name.c_str(); }
+
+bool KSM_TX_SIGNAL_SET::set_name(const char* name)
+{
+    if (!name || !*name)
+        return false;
+    if (m_instance) {
+        KSM_TX_SIGNAL_SET* other = m_instance->find_signal_set(name);
+        if (other && other != this)
+            return false;
+    }
+    ksm_set(this, m_state, &STATE::name, std::string(name));
+    return true;
+}
+
+bool KSM_TX_SIGNAL_SET::is_expanded() const { return m_state->expanded; }
+void KSM_TX_SIGNAL_SET::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE::expanded, expanded); }
+
+const char* KSM_TX_SIGNAL_SET::get_clock_name() const { return m_state->clock_name.c_str(); }
+
+bool KSM_TX_SIGNAL_SET::set_clock(const char* name, bool post_fitting)
+{
+    const std::string text = name ? name : "";
+    if (m_state->clock_name == text && m_state->clock_post_fitting == post_fitting)
+        return true;
+    STATE& s = ksm_edit(this, m_state);
+    s.clock_name = text;
+    s.clock_post_fitting = post_fitting;
+    return true;
+}
+
+void KSM_TX_SIGNAL_SET::clock_changed() {}
+bool KSM_TX_SIGNAL_SET::is_clock_post_fitting() const { return m_state->clock_post_fitting; }
+bool KSM_TX_SIGNAL_SET::is_clock_invalid() const { return m_state->clock_invalid; }
+void KSM_TX_SIGNAL_SET::set_clock_invalid(bool invalid) { ksm_set(this, m_state, &STATE::clock_invalid, invalid); }
+
+int KSM_TX_SIGNAL_SET::get_sample_depth() const { return m_state->sample_depth; }
+
+bool KSM_TX_SIGNAL_SET::set_sample_depth(int depth)
+{
+    if (!is_power_of_two(depth) || depth > (1 << 20))
+        return false;
+    ksm_set(this, m_state, &STATE::sample_depth, depth);
+    return true;
+}
+
+int KSM_TX_SIGNAL_SET::get_pipeline_level() const { return m_state->pipeline_level; }
+
+bool KSM_TX_SIGNAL_SET::set_pipeline_level(int level)
+{
+    return set_count(this, m_state, &STATE::pipeline_level, level, 15);
+}
+
+KSM_TALVERN_RAM_TYPE KSM_TX_SIGNAL_SET::get_ram_type() const
+{
+    return static_cast<KSM_TALVERN_RAM_TYPE>(m_state->ram_type);
+}
+
+bool KSM_TX_SIGNAL_SET::set_ram_type(KSM_TALVERN_RAM_TYPE type)
+{
+    if (type < KSM_RAM_AUTO || type > KSM_RAM_LARGE)
+        return false;
+    ksm_set(this, m_state, &STATE::ram_type, static_cast<int>(type));
+    return true;
+}
+
+int KSM_TX_SIGNAL_SET::get_data_nodes_allocated() const { return m_state->data_allocated; }
+bool KSM_TX_SIGNAL_SET::set_data_nodes_allocated(int n)
+{
+    return set_count(this, m_state, &STATE::data_allocated, n, MAX_DATA_NODES);
+}
+int KSM_TX_SIGNAL_SET::get_trigger_nodes_allocated() const { return m_state->trigger_allocated; }
+bool KSM_TX_SIGNAL_SET::set_trigger_nodes_allocated(int n)
+{
+    return set_count(this, m_state, &STATE::trigger_allocated, n, MAX_TRIGGER_NODES);
+}
+int KSM_TX_SIGNAL_SET::get_storage_qualifier_nodes_allocated() const { return m_state->sq_allocated; }
+bool KSM_TX_SIGNAL_SET::set_storage_qualifier_nodes_allocated(int n)
+{
+    return set_count(this, m_state, &STATE::sq_allocated, n, MAX_STORAGE_QUALIFIER_NODES);
+}
+int KSM_TX_SIGNAL_SET::get_corvix_data_nodes_allocated() const { return m_state->corvix_data_allocated; }
+bool KSM_TX_SIGNAL_SET::set_corvix_data_nodes_allocated(int n)
+{
+    return set_count(this, m_state, &STATE::corvix_data_allocated, n, MAX_DATA_NODES);
+}
+int KSM_TX_SIGNAL_SET::get_corvix_trigger_nodes_allocated() const { return m_state->corvix_trigger_allocated; }
+bool KSM_TX_SIGNAL_SET::set_corvix_trigger_nodes_allocated(int n)
+{
+    return set_count(this, m_state, &STATE::corvix_trigger_allocated, n, MAX_TRIGGER_NODES);
+}
+
+int KSM_TX_SIGNAL_SET::get_max_data_nodes() const { return MAX_DATA_NODES; }
+int KSM_TX_SIGNAL_SET::get_max_trigger_nodes() const { return MAX_TRIGGER_NODES; }
+int KSM_TX_SIGNAL_SET::get_max_storage_qualifier_nodes() const { return MAX_STORAGE_QUALIFIER_NODES; }
+
+void KSM_TX_SIGNAL_SET::set_assignment_text(const char* text)
+{
+    ksm_set(this, m_state, &STATE::assignment_text, std::string(text ? text : ""));
+}
+
+const char* KSM_TX_SIGNAL_SET::get_assignment_text() const { return m_state->assignment_text.c_str(); }
+const char* KSM_TX_SIGNAL_SET::get_top_entity_name() const { return m_state->top_entity.c_str(); }
+
+void KSM_TX_SIGNAL_SET::set_top_entity_name(const char* name)
+{
+    ksm_set(this, m_state, &STATE::top_entity, std::string(name ? name : ""));
+}
+
+int KSM_TX_SIGNAL_SET::get_channel(int row) const
+{
+    if (row < 0 || row >= get_num_nodes() || has_children(row) || KSM_ACCESS::nodes(this)->rows[row]->group)
+        return -1;
+    const KSM_DATA_WIRE_CAPTURE_TYPE use = get_node_use(row);
+    if (use != KSM_CAPTURE_DATA && use != KSM_CAPTURE_BOTH)
+        return -1;
+    int channel = 0;
+    for (int i = 0; i < row; ++i) {
+        const auto& r = *KSM_ACCESS::nodes(this)->rows[i];
+        channel += !r.group && (r.use == KSM_CAPTURE_DATA || r.use == KSM_CAPTURE_BOTH);
+    }
+    return channel;
+}
+
+int KSM_TX_SIGNAL_SET::get_num_channels() const { return get_data_input_count(); }
+
+int KSM_TX_SIGNAL_SET::get_num_triggers() const { return static_cast<int>(m_state->triggers.size()); }
+
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_trigger(int index) const
+{
+    return index >= 0 && index < get_num_triggers() ? m_state->triggers[index].get() : nullptr;
+}
+
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::find_trigger(const char* name) const
+{
+    for (const auto& t : m_state->triggers)
+        if (name && std::strcmp(t->get_name(), name) == 0)
+            return t.get();
+    return nullptr;
+}
+
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_active_trigger() const { return get_trigger(m_state->active_trigger); }
+
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::create_trigger(const char* name, bool)
+{
+    std::string text = name && *name ? name : "";
+    for (int n = 1; text.empty() || find_trigger(text.c_str()); ++n)
+        text = "trigger: " + std::to_string(n);
+    auto trigger = ksm_make<KSM_TX_TRIGGER>(m_owner, text.c_str());
+    KSM_ACCESS::set_parent(trigger.get(), this);
+    ksm_edit(this, m_state).triggers.push_back(trigger);
+    return trigger.get();
+}
+
+KSM_DATA_WIRE* KSM_TX_SIGNAL_SET::create_wire(const char* name, KSM_DATA_WIRE_CAPTURE_TYPE capture,
+                                              KSM_DATA_WIRE_TAP_MODE tap_mode, bool, const char*, bool)
+{
+    auto wire = std::make_unique<KSM_DATA_WIRE>();
+    wire->name = name ? name : "";
+    wire->capture = capture;
+    wire->tap_mode = tap_mode;
+    m_pending_wires.push_back(std::move(wire));
+    return m_pending_wires.back().get();
+}
+
+bool KSM_TX_SIGNAL_SET::append(KSM_DATA_WIRE* wire, bool)
+{
+    if (!wire || wire->name.empty())
+        return false;
+    const bool data_added = insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true);
+    if (data_added)
+        set_node_use(get_num_nodes() - 1, wire->capture);
+    KSM_TX_TRIGGER* trigger = get_active_trigger();
+    if (trigger && trigger->insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true))
+        trigger->set_node_use(trigger->get_num_nodes() - 1, wire->capture);
+    return data_added;
+}
+
+bool KSM_TX_SIGNAL_SET::enable_trigger_in(bool enable)
+{
+    KSM_TX_TRIGGER* trigger = get_active_trigger();
+    return trigger && trigger->get_trigger_in()->set_enabled(enable);
+}
+
+bool KSM_TX_SIGNAL_SET::enable_trigger_out(bool enable)
+{
+    KSM_TX_TRIGGER* trigger = get_active_trigger();
+    return trigger && trigger->get_trigger_out()->set_enabled(enable);
+}

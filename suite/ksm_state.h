@@ -1,0 +1,353 @@
+// Inside of the repository: the plain values of every object, and the journal that records
+// them for undo. Not part of the interface the module uses.
+//
+// Each object keeps its values in one shared, copy-on-write state. A change goes through
+// ksm_edit(), which first records the object's current state in the open undo unit (once per
+// unit), then copies the state if anything else shares it. Undoing a unit swaps the recorded
+// states back in; redoing swaps them again. Node rows are shared one by one, so a unit that
+// changes one row of a 4096-row list copies that row and the list of row pointers only.
+#pragma once
+
+#include "ksm.h"
+
+#include <array>
+#include <functional>
+#include <unordered_set>
+
+// ---- values -----------------------------------------------------------------------------------
+
+// One condition slot of a node row: a trigger level or a storage-qualifier pattern, one bank.
+struct KSM_CONDITION {
+    uint8_t condition = KSM_CTYPE_DONT_CARE;
+    uint8_t comparison_enabled = 0;
+    uint8_t operand[2] = {KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO, KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO};
+    int32_t value[2] = {0, 0};
+    bool operator==(const KSM_CONDITION& o) const
+    {
+        return condition == o.condition && comparison_enabled == o.comparison_enabled &&
+               operand[0] == o.operand[0] && operand[1] == o.operand[1] && value[0] == o.value[0] &&
+               value[1] == o.value[1];
+    }
+    bool operator!=(const KSM_CONDITION& o) const { return !(*this == o); }
+};
+
+// Slots of a row: the three patterns first, then the trigger levels (a pattern is level + 3).
+constexpr int KSM_CONDITION_SLOTS = KSM_NUM_PATTERNS + KSM_MAX_TRIGGER_LEVELS;
+enum KSM_BANK : int { KSM_BANK_NORMAL = 0, KSM_BANK_POWER_UP = 1 };
+
+struct KSM_TX_SIGNAL_NODES::ROW {
+    std::string name;
+    std::string alias;
+    std::string debug_port;
+    std::string mnemonics_table;
+    unsigned int signal_type = KSM_STYPE_NONE;
+    int use = KSM_CAPTURE_BOTH;
+    int tap_mode = KSM_TAP_PRE_SYNTHESIS;
+    int depth = 0;         // 0 at the top; members are one deeper than their group row
+    bool group = false;    // a group row (bus), whatever its members
+    bool selected = false;
+    bool expanded = true;
+    bool data_tab_only = false;
+    bool invalid = false;
+    bool storage_enabled = true;
+    bool transition_enabled = false;
+    bool inverted = false;
+    bool lsb_to_msb = false;
+    int group_display_type = KSM_GTYPE_INVALID;
+    int link_type = 0;
+    int mark = 0;
+    std::array<KSM_CONDITION, KSM_CONDITION_SLOTS> conditions[2];
+    std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin;
+    bool operator==(const ROW& o) const;
+};
+
+struct KSM_TX_SIGNAL_NODES::STATE {
+    std::vector<std::shared_ptr<ROW>> rows;
+};
+
+struct KSM_LEVEL {
+    int type = KSM_LTYPE_BASIC_AND;
+    std::string name;
+    bool enabled = true;
+    bool basic = true;            // the level's condition is basic, not an expression
+    std::string expression;       // stored advanced expression text
+    std::shared_ptr<KSM_TX_TREE_OBJECT> root;
+    bool modified = false;
+    bool operator==(const KSM_LEVEL& o) const
+    {
+        return type == o.type && name == o.name && enabled == o.enabled && basic == o.basic &&
+               expression == o.expression && root == o.root && modified == o.modified;
+    }
+};
+
+struct KSM_COUNTER {
+    std::string name;
+    int width = 16;
+    unsigned int initial = 0;
+    bool operator==(const KSM_COUNTER& o) const { return name == o.name && width == o.width && initial == o.initial; }
+};
+
+struct KSM_FLAG {
+    std::string name;
+    int initial = 0;
+    bool operator==(const KSM_FLAG& o) const { return name == o.name && initial == o.initial; }
+};
+
+struct KSM_TRIGGER_IN {
+    bool enabled = false;
+    int source = KSM_IOTYPE_PIN;
+    std::string pin_name;
+    std::string node_name;
+    bool node_post_fitting = false;
+    bool node_valid = true;
+    std::string instance_name;
+    int condition = KSM_CTYPE_DONT_CARE;
+    bool operator==(const KSM_TRIGGER_IN& o) const
+    {
+        return enabled == o.enabled && source == o.source && pin_name == o.pin_name && node_name == o.node_name &&
+               node_post_fitting == o.node_post_fitting && node_valid == o.node_valid &&
+               instance_name == o.instance_name && condition == o.condition;
+    }
+};
+
+struct KSM_TRIGGER_OUT {
+    bool enabled = false;
+    std::array<bool, 6> selected{};  // by destination kind 0, 2, 4, 5
+    std::string pin_name;
+    std::string instance_name;
+    int eps_event_index = 0;
+    int condition = KSM_CTYPE_ACTIVE_HIGH;
+    bool operator==(const KSM_TRIGGER_OUT& o) const
+    {
+        return enabled == o.enabled && selected == o.selected && pin_name == o.pin_name &&
+               instance_name == o.instance_name && eps_event_index == o.eps_event_index && condition == o.condition;
+    }
+};
+
+struct KSM_TX_TRIGGER::STATE {
+    std::string name;
+    bool expanded = false;
+    std::vector<KSM_LEVEL> levels = std::vector<KSM_LEVEL>(1);
+    std::array<KSM_LEVEL, KSM_NUM_PATTERNS> patterns;
+    int sq_type = KSM_SQTYPE_CONTINUOUS;
+    std::string sq_port;
+    bool sq_port_post_fitting = false;
+    bool sq_port_mark = false;
+    bool sq_disabled = false;
+    bool gap_record = false;
+    bool segmented = false;
+    int segment_size = 0;
+    int position = KSM_TPOS_PRE;
+    bool state_based = false;
+    std::shared_ptr<KSM_TX_TREE_OBJECT> state_machine;
+    std::vector<KSM_COUNTER> counters;
+    std::vector<KSM_FLAG> flags;
+    unsigned int runtime_options = 0;
+    KSM_TRIGGER_IN trigger_in;
+    KSM_TRIGGER_OUT trigger_out;
+    int trigger_out_latency = -1;
+    std::vector<std::shared_ptr<KSM_DATA_LOG>> logs;
+    int active_log = -1;
+};
+
+struct KSM_TX_SIGNAL_SET::STATE {
+    std::string name;
+    bool expanded = false;
+    std::string clock_name;
+    bool clock_post_fitting = false;
+    bool clock_invalid = false;
+    int sample_depth = 128;
+    int pipeline_level = 0;
+    int ram_type = KSM_RAM_AUTO;
+    int data_allocated = 0;
+    int trigger_allocated = 0;
+    int sq_allocated = 0;
+    int corvix_data_allocated = 0;
+    int corvix_trigger_allocated = 0;
+    std::string assignment_text;
+    std::string top_entity;
+    std::vector<std::shared_ptr<KSM_TX_TRIGGER>> triggers;
+    int active_trigger = 0;
+};
+
+using KSM_INT_STORE = std::map<std::string, std::vector<int>>;
+
+struct KSM_TX_INSTANCE::STATE {
+    std::string name;
+    bool enabled = true;
+    bool expanded = false;
+    KSM_DATA_INSTANCE_INFO info;
+    bool version_defined = true;
+    bool incremental_route_available = false;
+    KSM_INT_STORE position_data;
+    unsigned int compiled_checksum = 0;
+    unsigned int compiled_routing_checksum = 0;
+    std::vector<std::shared_ptr<KSM_TX_SIGNAL_SET>> signal_sets;
+    int active_signal_set = 0;
+};
+
+struct KSM_DATA_MNEMONICS_TABLE::STATE {
+    std::string name;
+    int width = 0;
+    // Entries in order: pattern and its symbols.
+    std::vector<std::pair<std::string, std::vector<std::string>>> entries;
+};
+
+struct KSM_DATA_MNEMONICS::STATE {
+    std::vector<std::shared_ptr<KSM_DATA_MNEMONICS_TABLE>> tables;
+};
+
+struct KSM_DATA_LOG::STATE {
+    std::string name;
+    bool expanded = false;
+    bool acquiring = false;
+    bool power_up = false;
+    bool global_temp = false;
+    bool gui_update_skipped = false;
+    std::vector<std::shared_ptr<KSM_DATA_MNEMONICS_TABLE>> static_tables;
+    std::vector<std::string> static_table_keys;
+};
+
+// The samples of a log: bit planes of 64-bit words.
+struct KSM_DATA_LOG::SAMPLES {
+    int channels = 0;
+    int depth = 0;
+    int segment_size = 0;
+    size_t words = 0;  // words per plane
+    std::vector<uint64_t> bits;        // channels planes
+    std::vector<uint64_t> valid;       // one plane
+    std::vector<uint64_t> trigger;     // one plane
+    std::vector<uint64_t> breaks;      // one plane
+    std::vector<uint8_t> connected;    // per channel
+    std::vector<int> trigger_positions;
+    int state_value = -1;
+    std::vector<unsigned int> counters;
+    std::vector<int> flags;
+};
+
+struct KSM_DATA_SESSION::STATE {
+    std::string name;
+    std::vector<std::shared_ptr<KSM_TX_INSTANCE>> instances;
+    std::vector<uint8_t> power_up;  // per instance: a power-up entry follows it
+    KSM_INT_STORE global_data;
+    std::string jtag_chain;
+    std::string jtag_device;
+    std::string sif_file_name;
+    std::vector<KSM_EMBEDDED_SIF> embedded_sifs;
+    bool gui_logging = false;
+    bool second_generation = true;
+    bool stripped = false;
+    std::string stripped_original_name;
+    int next_instance_number = 0;
+};
+
+// ---- undo ---------------------------------------------------------------------------------------
+
+// One recorded state: swapping it with the object's current state undoes or redoes the unit.
+struct KSM_UNDO_ENTRY {
+    const void* slot;
+    std::shared_ptr<void> keep_alive;  // the object the slot belongs to
+    std::function<void()> swap;
+};
+
+struct KSM_UNDO_UNIT {
+    std::vector<KSM_UNDO_ENTRY> entries;
+    std::unordered_set<const void*> recorded;
+    std::vector<std::unique_ptr<KSM_TX_UNDO_ACTION_ATOMIC>> atomics;
+    bool empty() const { return entries.empty() && atomics.empty(); }
+};
+
+struct KSM_UNDO_HISTORY {
+    std::vector<std::unique_ptr<KSM_UNDO_UNIT>> undo;
+    std::vector<std::unique_ptr<KSM_UNDO_UNIT>> redo;
+    int max_steps = 100;
+};
+
+// The open unit of a data session and the instance it belongs to.
+struct KSM_JOURNAL {
+    std::unique_ptr<KSM_UNDO_UNIT> open;
+    KSM_TX_INSTANCE* owner = nullptr;
+    int depth = 0;
+    bool replaying = false;  // an undo or redo is swapping states: nothing is recorded
+};
+
+// ---- access ---------------------------------------------------------------------------------------
+
+// The root of the module's object tree for one data session; deleters of tree objects
+// reach the root through it, and find none once the session has let the root go.
+struct KSM_TREE_HOST {
+    KSM_TX_TREE_OBJECT* root = nullptr;
+};
+
+// The one door to the private states of the repository's classes.
+struct KSM_ACCESS {
+    template <class T> static auto& state(T* object) { return object->m_state; }
+    template <class T> static const auto& state(const T* object) { return object->m_state; }
+    static std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& nodes(KSM_TX_SIGNAL_NODES* list) { return list->m_nodes; }
+    static const std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& nodes(const KSM_TX_SIGNAL_NODES* list)
+    {
+        return list->m_nodes;
+    }
+    static std::shared_ptr<KSM_DATA_MNEMONICS>& mnemonics(KSM_DATA_SESSION* s) { return s->m_mnemonics; }
+    static KSM_JOURNAL& journal(KSM_DATA_SESSION* s) { return *s->m_journal; }
+    static std::shared_ptr<KSM_TREE_HOST>& tree_host(KSM_DATA_SESSION* s) { return s->m_tree_host; }
+    static std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(KSM_DATA_LOG* log) { return log->m_samples; }
+    static const std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(const KSM_DATA_LOG* log) { return log->m_samples; }
+    static std::unique_ptr<KSM_UNDO_HISTORY>& history(KSM_TX_INSTANCE* i) { return i->m_history; }
+    static void set_parent(KSM_TX_TRIGGER* t, KSM_TX_SIGNAL_SET* s) { t->m_signal_set = s; }
+    static void set_parent(KSM_TX_SIGNAL_SET* s, KSM_TX_INSTANCE* i) { s->m_instance = i; }
+    static void set_parent(KSM_DATA_LOG* l, KSM_TX_TRIGGER* t) { l->m_trigger = t; }
+};
+
+// Records `slot` (the state of `object`, owned by `keep_alive`) in the open unit of `session`.
+template <class STATE>
+void ksm_record(KSM_DATA_SESSION* session, std::shared_ptr<void> keep_alive, std::shared_ptr<STATE>& slot)
+{
+    KSM_JOURNAL& journal = KSM_ACCESS::journal(session);
+    if (!journal.open || journal.replaying || journal.open->recorded.count(&slot))
+        return;
+    journal.open->recorded.insert(&slot);
+    auto saved = std::make_shared<std::shared_ptr<STATE>>(slot);
+    std::shared_ptr<STATE>* target = &slot;
+    journal.open->entries.push_back({&slot, std::move(keep_alive), [target, saved] { std::swap(*target, *saved); }});
+}
+
+// The state of `object` made ready for a change: recorded, unshared, the session modified.
+template <class STATE> STATE& ksm_edit(KSM_OBJECT* object, std::shared_ptr<STATE>& slot)
+{
+    KSM_DATA_SESSION* session = object->get_data_session_of();
+    if (session) {
+        ksm_record(session, object->shared_from_this(), slot);
+        session->set_modified(true);
+    }
+    if (slot.use_count() > 1)
+        slot = std::make_shared<STATE>(*slot);
+    return *slot;
+}
+
+// Sets one field when it differs; a change records the object like ksm_edit.
+template <class STATE, class FIELD, class VALUE>
+bool ksm_set(KSM_OBJECT* object, std::shared_ptr<STATE>& slot, FIELD STATE::*field, const VALUE& value)
+{
+    if ((*slot).*field == value)
+        return false;
+    ksm_edit(object, slot).*field = value;
+    return true;
+}
+
+// Makes repository objects that know their session.
+template <class T, class... ARGS> std::shared_ptr<T> ksm_make(KSM_DATA_SESSION* session, ARGS&&... args)
+{
+    return std::make_shared<T>(session, std::forward<ARGS>(args)...);
+}
+
+// Shared tree objects: deleted through the session root when no state holds them any more.
+std::shared_ptr<KSM_TX_TREE_OBJECT> ksm_adopt_tree_object(KSM_DATA_SESSION* session, KSM_TX_TREE_OBJECT* object,
+                                                          bool delete_through_root);
+
+// Names of the XML session file.
+bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error);
+// Reads a file into a new data session; null with a reason naming the file (and the line
+// and column where there is one). `newer` tells that the file's format is newer than ours.
+std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path, KSM_TX_TREE_OBJECT* root,
+                                                        std::string* error, bool* newer);

@@ -1,0 +1,683 @@
+// Triggers: levels, storage qualifier, segments, flow control, trigger in and out, logs.
+#include "ksm_state.h"
+
+#include <QByteArray>
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+using STATE = KSM_TX_TRIGGER::STATE;
+
+bool valid_level(const STATE& s, int level) { return level >= 0 && level < static_cast<int>(s.levels.size()); }
+bool valid_pattern(int pattern) { return pattern >= 0 && pattern < KSM_NUM_PATTERNS; }
+
+std::string default_level_name(int level) { return "condition" + std::to_string(level + 1); }
+
+}  // namespace
+
+KSM_TX_TRIGGER::KSM_TX_TRIGGER(KSM_DATA_SESSION* owner, const char* name)
+    : KSM_TX_SIGNAL_NODES(owner, true), m_state(std::make_shared<STATE>())
+{
+    m_state->name = name ? name : "";
+    m_state->levels[0].name = default_level_name(0);
+}
+
+KSM_TX_TRIGGER::~KSM_TX_TRIGGER() = default;
+
+const char* KSM_TX_TRIGGER::get_name() const { return m_state->name.c_str(); }
+
+bool KSM_TX_TRIGGER::set_name(const char* name)
+{
+    if (!name || !*name)
+        return false;
+    if (m_signal_set) {
+        KSM_TX_TRIGGER* other = m_signal_set->find_trigger(name);
+        if (other && other != this)
+            return false;
+    }
+    ksm_set(this, m_state, &STATE::name, std::string(name));
+    return true;
+}
+
+bool KSM_TX_TRIGGER::is_expanded() const { return m_state->expanded; }
+void KSM_TX_TRIGGER::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE::expanded, expanded); }
+
+void KSM_TX_TRIGGER::detach() {}
+
+void KSM_TX_TRIGGER::set_power_up_selection(bool power_up)
+{
+    m_power_up_selection = power_up;
+}
+
+void KSM_TX_TRIGGER::rebuild_after_undo() {}
+void KSM_TX_TRIGGER::sync_upon_capture_type_change() {}
+void KSM_TX_TRIGGER::reset_transient_state() {}
+
+// ---- levels -------------------------------------------------------------------------------------
+
+int KSM_TX_TRIGGER::get_num_levels() const { return static_cast<int>(m_state->levels.size()); }
+
+bool KSM_TX_TRIGGER::set_num_levels(int count)
+{
+    if (count < 1 || count > KSM_MAX_TRIGGER_LEVELS)
+        return false;
+    if (count == get_num_levels())
+        return true;
+    STATE& s = ksm_edit(this, m_state);
+    const int old = static_cast<int>(s.levels.size());
+    s.levels.resize(count);
+    for (int i = old; i < count; ++i)
+        s.levels[i].name = default_level_name(i);
+    return true;
+}
+
+bool KSM_TX_TRIGGER::append_new_level(bool)
+{
+    return set_num_levels(get_num_levels() + 1);
+}
+
+KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_level_type(int level) const
+{
+    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(valid_level(*m_state, level) ? m_state->levels[level].type : 0);
+}
+
+namespace {
+
+// A level or pattern that becomes advanced gets its tree root from the session's root.
+void ensure_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
+{
+    if (level.type != KSM_LTYPE_ADVANCED || level.root)
+        return;
+    KSM_TX_TREE_OBJECT* root = KSM_ACCESS::tree_host(session)->root;
+    if (root)
+        level.root = ksm_adopt_tree_object(session, root->create_child_object(0), true);
+}
+
+bool valid_level_type(int type) { return type >= KSM_LTYPE_BASIC_AND && type <= KSM_LTYPE_ADVANCED; }
+
+}  // namespace
+
+bool KSM_TX_TRIGGER::set_level_type(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
+{
+    if (!valid_level(*m_state, level) || !valid_level_type(type))
+        return false;
+    if (m_state->levels[level].type == type)
+        return true;
+    KSM_LEVEL& l = ksm_edit(this, m_state).levels[level];
+    l.type = type;
+    l.basic = type != KSM_LTYPE_ADVANCED;
+    ensure_tree(m_owner, l);
+    return true;
+}
+
+KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
+{
+    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(valid_pattern(pattern) ? m_state->patterns[pattern].type : 0);
+}
+
+bool KSM_TX_TRIGGER::set_pattern_type(int pattern, KSM_DATA_TRIGGER_LEVEL_TYPE type)
+{
+    if (!valid_pattern(pattern) || !valid_level_type(type))
+        return false;
+    if (m_state->patterns[pattern].type == type)
+        return true;
+    KSM_LEVEL& l = ksm_edit(this, m_state).patterns[pattern];
+    l.type = type;
+    l.basic = type != KSM_LTYPE_ADVANCED;
+    ensure_tree(m_owner, l);
+    return true;
+}
+
+const char* KSM_TX_TRIGGER::get_level_name(int level) const
+{
+    return valid_level(*m_state, level) ? m_state->levels[level].name.c_str() : "";
+}
+
+bool KSM_TX_TRIGGER::set_level_name(int level, const char* name)
+{
+    if (!valid_level(*m_state, level) || !name || !*name)
+        return false;
+    for (int i = 0; i < get_num_levels(); ++i)
+        if (i != level && m_state->levels[i].name == name)
+            return false;
+    if (m_state->levels[level].name != name)
+        ksm_edit(this, m_state).levels[level].name = name;
+    return true;
+}
+
+bool KSM_TX_TRIGGER::is_level_enabled(int level) const
+{
+    return valid_level(*m_state, level) && m_state->levels[level].enabled;
+}
+
+void KSM_TX_TRIGGER::set_level_enabled(int level, bool enabled)
+{
+    if (valid_level(*m_state, level) && m_state->levels[level].enabled != enabled)
+        ksm_edit(this, m_state).levels[level].enabled = enabled;
+}
+
+bool KSM_TX_TRIGGER::is_trigger_level_basic_condition(int level) const
+{
+    return !valid_level(*m_state, level) || m_state->levels[level].basic;
+}
+
+bool KSM_TX_TRIGGER::set_trigger_level_cond_expr_type(int level, bool basic)
+{
+    if (!valid_level(*m_state, level))
+        return false;
+    if (m_state->levels[level].basic != basic) {
+        KSM_LEVEL& l = ksm_edit(this, m_state).levels[level];
+        l.basic = basic;
+        l.type = basic ? (l.type == KSM_LTYPE_ADVANCED ? KSM_LTYPE_BASIC_AND : l.type) : KSM_LTYPE_ADVANCED;
+        if (basic)
+            l.expression.clear();
+    }
+    return true;
+}
+
+const char* KSM_TX_TRIGGER::get_advanced_trigger_expression(int level) const
+{
+    return valid_level(*m_state, level) ? m_state->levels[level].expression.c_str() : "";
+}
+
+bool KSM_TX_TRIGGER::set_advanced_trigger_expression(int level, const char* text, bool)
+{
+    if (!valid_level(*m_state, level) || !text)
+        return false;
+    if (m_state->levels[level].expression != text)
+        ksm_edit(this, m_state).levels[level].expression = text;
+    return true;
+}
+
+RUV_ADVANCED_TRIGGER_FACTORY* KSM_TX_TRIGGER::get_advanced_trigger_factory(int, int)
+{
+    return nullptr;  // the advanced-trigger syntax library parses expressions; none is linked here
+}
+
+void KSM_TX_TRIGGER::finalize_triggers()
+{
+    for (int level = 0; level < get_num_levels(); ++level) {
+        const KSM_LEVEL& l = m_state->levels[level];
+        if (l.type != KSM_LTYPE_ADVANCED || !l.root)
+            continue;
+        std::string text;
+        l.root->get_equation(&text, KSM_ACCESS::mnemonics(m_owner).get(), this, level + 1, false);
+        set_advanced_trigger_expression(level, text.c_str());
+    }
+}
+
+KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_advanced_root(int level)
+{
+    return valid_level(*m_state, level) ? m_state->levels[level].root.get() : nullptr;
+}
+
+KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_storage_qualifier_root(int pattern)
+{
+    return valid_pattern(pattern) ? m_state->patterns[pattern].root.get() : nullptr;
+}
+
+void KSM_TX_TRIGGER::set_advanced_modified(int level_or_pattern, bool level_flag, bool document_flag)
+{
+    const bool pattern = level_or_pattern < 0;
+    const int index = pattern ? level_or_pattern + KSM_NUM_PATTERNS : level_or_pattern;
+    if (pattern ? !valid_pattern(index) : !valid_level(*m_state, index))
+        return;
+    const KSM_LEVEL& current = pattern ? m_state->patterns[index] : m_state->levels[index];
+    if (current.modified != level_flag) {
+        STATE& s = ksm_edit(this, m_state);
+        (pattern ? s.patterns[index] : s.levels[index]).modified = level_flag;
+    }
+    if (document_flag && m_owner)
+        m_owner->set_modified(true);
+}
+
+bool KSM_TX_TRIGGER::is_advanced_modified(int level_or_pattern) const
+{
+    if (level_or_pattern < 0)
+        return valid_pattern(level_or_pattern + KSM_NUM_PATTERNS) &&
+               m_state->patterns[level_or_pattern + KSM_NUM_PATTERNS].modified;
+    return valid_level(*m_state, level_or_pattern) && m_state->levels[level_or_pattern].modified;
+}
+
+// ---- storage qualifier, segments, position ------------------------------------------------------
+
+KSM_DATA_STORAGE_QUALIFIER_TYPE KSM_TX_TRIGGER::get_storage_qualifier_type() const
+{
+    return static_cast<KSM_DATA_STORAGE_QUALIFIER_TYPE>(m_state->sq_type);
+}
+
+bool KSM_TX_TRIGGER::set_storage_qualifier_type(KSM_DATA_STORAGE_QUALIFIER_TYPE type)
+{
+    if (type < KSM_SQTYPE_CONTINUOUS || type > KSM_SQTYPE_INPUT_PORT)
+        return false;
+    ksm_set(this, m_state, &STATE::sq_type, static_cast<int>(type));
+    return true;
+}
+
+const char* KSM_TX_TRIGGER::get_storage_qualifier_input_port(bool* post_fitting) const
+{
+    if (post_fitting)
+        *post_fitting = m_state->sq_port_post_fitting;
+    return m_state->sq_port.c_str();
+}
+
+bool KSM_TX_TRIGGER::set_storage_qualifier_input_port(const char* name, bool post_fitting)
+{
+    const std::string text = name ? name : "";
+    if (m_state->sq_port == text && m_state->sq_port_post_fitting == post_fitting && m_state->sq_port_mark)
+        return false;
+    STATE& s = ksm_edit(this, m_state);
+    s.sq_port = text;
+    s.sq_port_post_fitting = post_fitting;
+    s.sq_port_mark = true;
+    return true;
+}
+
+bool KSM_TX_TRIGGER::clear_storage_qualifier_input_port_mark(bool)
+{
+    return ksm_set(this, m_state, &STATE::sq_port_mark, false);
+}
+
+bool KSM_TX_TRIGGER::is_storage_qualifier_input_port_marked() const { return m_state->sq_port_mark; }
+bool KSM_TX_TRIGGER::is_storage_qualifier_disabled() const { return m_state->sq_disabled; }
+
+bool KSM_TX_TRIGGER::set_storage_qualifier_disabled(bool disabled)
+{
+    return ksm_set(this, m_state, &STATE::sq_disabled, disabled);
+}
+
+bool KSM_TX_TRIGGER::is_record_data_discontinuities() const { return m_state->gap_record; }
+
+bool KSM_TX_TRIGGER::set_record_data_discontinuities(bool record)
+{
+    ksm_set(this, m_state, &STATE::gap_record, record);
+    return true;
+}
+
+bool KSM_TX_TRIGGER::is_segmented() const { return m_state->segmented; }
+bool KSM_TX_TRIGGER::set_segmented(bool segmented) { return ksm_set(this, m_state, &STATE::segmented, segmented); }
+
+bool KSM_TX_TRIGGER::set_trigger_type(KSM_DATA_TRIGGER_TYPE type, bool)
+{
+    ksm_set(this, m_state, &STATE::segmented, type == KSM_TTYPE_SEGMENTED);
+    return true;
+}
+
+int KSM_TX_TRIGGER::get_segment_size() const { return m_state->segment_size; }
+
+bool KSM_TX_TRIGGER::set_segment_size(int size, bool)
+{
+    if (size < 0)
+        return false;
+    ksm_set(this, m_state, &STATE::segment_size, size);
+    return true;
+}
+
+KSM_DATA_TRIGGER_POSITION KSM_TX_TRIGGER::get_trigger_position() const
+{
+    return static_cast<KSM_DATA_TRIGGER_POSITION>(m_state->position);
+}
+
+bool KSM_TX_TRIGGER::set_trigger_position(KSM_DATA_TRIGGER_POSITION position)
+{
+    if (position < KSM_TPOS_PRE || position > KSM_TPOS_CONTINUOUS)
+        return false;
+    ksm_set(this, m_state, &STATE::position, static_cast<int>(position));
+    return true;
+}
+
+// ---- flow control ---------------------------------------------------------------------------------
+
+bool KSM_TX_TRIGGER::is_state_based() const { return m_state->state_based; }
+
+bool KSM_TX_TRIGGER::set_state_based(bool state_based)
+{
+    ksm_set(this, m_state, &STATE::state_based, state_based);
+    return true;
+}
+
+KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_state_machine_object()
+{
+    if (!m_state->state_machine) {
+        KSM_TX_TREE_OBJECT* root = m_owner ? KSM_ACCESS::tree_host(m_owner)->root : nullptr;
+        if (!root)
+            return nullptr;
+        // Made on first use; it belongs to the root, which deletes it with the session.
+        m_state->state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(1), false);
+    }
+    return m_state->state_machine.get();
+}
+
+void KSM_TX_TRIGGER::state_machine_changed()
+{
+    if (m_owner)
+        m_owner->set_modified(true);
+}
+
+int KSM_TX_TRIGGER::get_counter_count() const { return static_cast<int>(m_state->counters.size()); }
+
+bool KSM_TX_TRIGGER::set_counter_count(int count)
+{
+    if (count < 0 || count > 64)
+        return false;
+    if (count == get_counter_count())
+        return true;
+    STATE& s = ksm_edit(this, m_state);
+    const int old = static_cast<int>(s.counters.size());
+    s.counters.resize(count);
+    for (int i = old; i < count; ++i)
+        s.counters[i].name = "c" + std::to_string(i + 1);
+    return true;
+}
+
+bool KSM_TX_TRIGGER::get_counter(int index, const char** name, int* width, unsigned int* initial) const
+{
+    if (index < 0 || index >= get_counter_count())
+        return false;
+    const KSM_COUNTER& c = m_state->counters[index];
+    if (name)
+        *name = c.name.c_str();
+    if (width)
+        *width = c.width;
+    if (initial)
+        *initial = c.initial;
+    return true;
+}
+
+bool KSM_TX_TRIGGER::set_counter(int index, const char* name, const int* width, const unsigned int* initial)
+{
+    if (index < 0 || index >= get_counter_count() || (name && !*name) || (width && (*width < 1 || *width > 32)))
+        return false;
+    KSM_COUNTER c = m_state->counters[index];
+    if (name)
+        c.name = name;
+    if (width)
+        c.width = *width;
+    if (initial)
+        c.initial = *initial;
+    if (!(c == m_state->counters[index]))
+        ksm_edit(this, m_state).counters[index] = c;
+    return true;
+}
+
+int KSM_TX_TRIGGER::get_flag_count() const { return static_cast<int>(m_state->flags.size()); }
+
+bool KSM_TX_TRIGGER::set_flag_count(int count)
+{
+    if (count < 0 || count > 64)
+        return false;
+    if (count == get_flag_count())
+        return true;
+    STATE& s = ksm_edit(this, m_state);
+    const int old = static_cast<int>(s.flags.size());
+    s.flags.resize(count);
+    for (int i = old; i < count; ++i)
+        s.flags[i].name = "f" + std::to_string(i + 1);
+    return true;
+}
+
+bool KSM_TX_TRIGGER::get_flag(int index, const char** name, int* initial) const
+{
+    if (index < 0 || index >= get_flag_count())
+        return false;
+    if (name)
+        *name = m_state->flags[index].name.c_str();
+    if (initial)
+        *initial = m_state->flags[index].initial;
+    return true;
+}
+
+bool KSM_TX_TRIGGER::set_flag(int index, const char* name, const int* initial)
+{
+    if (index < 0 || index >= get_flag_count() || (name && !*name))
+        return false;
+    KSM_FLAG f = m_state->flags[index];
+    if (name)
+        f.name = name;
+    if (initial)
+        f.initial = *initial ? 1 : 0;
+    if (!(f == m_state->flags[index]))
+        ksm_edit(this, m_state).flags[index] = f;
+    return true;
+}
+
+bool KSM_TX_TRIGGER::is_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option) const
+{
+    return (m_state->runtime_options & option) != 0;
+}
+
+bool KSM_TX_TRIGGER::set_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option, bool configurable)
+{
+    const unsigned int bits = configurable ? (m_state->runtime_options | option) : (m_state->runtime_options & ~option);
+    ksm_set(this, m_state, &STATE::runtime_options, bits);
+    return true;
+}
+
+// ---- used counts, checksum, logs ------------------------------------------------------------------
+
+int KSM_TX_TRIGGER::get_data_nodes_used() const { return get_data_input_count(); }
+int KSM_TX_TRIGGER::get_trigger_nodes_used() const { return get_trigger_input_count(); }
+
+int KSM_TX_TRIGGER::get_storage_qualifier_nodes_used() const
+{
+    if (m_state->sq_type != KSM_SQTYPE_CONDITIONAL && m_state->sq_type != KSM_SQTYPE_START_STOP)
+        return 0;
+    return get_trigger_input_count();
+}
+
+int KSM_TX_TRIGGER::get_trigger_out_latency() const { return m_state->trigger_out_latency; }
+
+void KSM_TX_TRIGGER::set_trigger_out_latency(int cycles)
+{
+    ksm_set(this, m_state, &STATE::trigger_out_latency, cycles);
+}
+
+unsigned int KSM_TX_TRIGGER::get_crc_value(bool) const
+{
+    std::string text;
+    append_text_form(&text);
+    const QByteArray digest = QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha1);
+    unsigned int crc = 0;
+    for (int i = 0; i < 4; ++i)
+        crc = (crc << 8) | static_cast<unsigned char>(digest[i]);
+    return crc;
+}
+
+bool KSM_TX_TRIGGER::is_using_incremental_route() const { return false; }
+
+int KSM_TX_TRIGGER::get_num_logs() const { return static_cast<int>(m_state->logs.size()); }
+
+KSM_DATA_LOG* KSM_TX_TRIGGER::get_log(int index) const
+{
+    return index >= 0 && index < get_num_logs() ? m_state->logs[index].get() : nullptr;
+}
+
+KSM_DATA_LOG* KSM_TX_TRIGGER::find_log(const char* name) const
+{
+    for (const auto& log : m_state->logs)
+        if (name && std::strcmp(log->get_name(), name) == 0)
+            return log.get();
+    return nullptr;
+}
+
+KSM_DATA_LOG* KSM_TX_TRIGGER::get_active_log() const { return get_log(m_state->active_log); }
+
+namespace {
+
+void append_level(std::ostringstream& out, const char* what, int index, const KSM_LEVEL& l)
+{
+    out << what << ' ' << index << ": type " << l.type << ", name " << l.name << ", enabled " << l.enabled
+        << ", basic " << l.basic << ", expression " << l.expression << '\n';
+}
+
+}  // namespace
+
+void KSM_TX_TRIGGER::append_text_form(std::string* text) const
+{
+    const STATE& s = *m_state;
+    std::ostringstream out;
+    out << "trigger " << s.name << '\n';
+    for (size_t i = 0; i < s.levels.size(); ++i)
+        append_level(out, "level", static_cast<int>(i), s.levels[i]);
+    for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
+        append_level(out, "pattern", i, s.patterns[i]);
+    out << "storage qualifier " << s.sq_type << ' ' << s.sq_port << ' ' << s.sq_port_post_fitting << ' '
+        << s.sq_disabled << ' ' << s.gap_record << '\n'
+        << "segmented " << s.segmented << ' ' << s.segment_size << ", position " << s.position << '\n'
+        << "state based " << s.state_based << ", runtime options " << s.runtime_options << '\n';
+    for (const KSM_COUNTER& c : s.counters)
+        out << "counter " << c.name << ' ' << c.width << ' ' << c.initial << '\n';
+    for (const KSM_FLAG& f : s.flags)
+        out << "flag " << f.name << ' ' << f.initial << '\n';
+    out << "trigger in " << s.trigger_in.enabled << ' ' << s.trigger_in.source << ' ' << s.trigger_in.pin_name << ' '
+        << s.trigger_in.node_name << ' ' << s.trigger_in.instance_name << ' ' << s.trigger_in.condition << '\n';
+    out << "trigger out " << s.trigger_out.enabled << ' ' << s.trigger_out.pin_name << ' '
+        << s.trigger_out.instance_name << ' ' << s.trigger_out.eps_event_index << ' ' << s.trigger_out.condition
+        << '\n';
+    for (int row = 0; row < get_num_nodes(); ++row) {
+        out << "node " << get_node_name(row) << " use " << get_node_use(row) << " tap " << get_tap_mode(row)
+            << " depth " << get_depth(row) << " conditions";
+        for (int level = 0; level < get_num_levels(); ++level)
+            out << ' ' << get_trigger_condition(row, level);
+        out << '\n';
+    }
+    text->append(out.str());
+}
+
+// ---- trigger in and out -----------------------------------------------------------------------------
+
+namespace {
+
+template <class FIELD, class VALUE> bool set_in(KSM_TX_TRIGGER* t, std::shared_ptr<STATE>& slot, FIELD KSM_TRIGGER_IN::*field, const VALUE& v)
+{
+    if (slot->trigger_in.*field == v)
+        return true;
+    ksm_edit(t, slot).trigger_in.*field = v;
+    return true;
+}
+
+template <class FIELD, class VALUE> bool set_out(KSM_TX_TRIGGER* t, std::shared_ptr<STATE>& slot, FIELD KSM_TRIGGER_OUT::*field, const VALUE& v)
+{
+    if (slot->trigger_out.*field == v)
+        return true;
+    ksm_edit(t, slot).trigger_out.*field = v;
+    return true;
+}
+
+}  // namespace
+
+#define KSM_IN_STATE (KSM_ACCESS::state(m_trigger)->trigger_in)
+#define KSM_OUT_STATE (KSM_ACCESS::state(m_trigger)->trigger_out)
+
+bool KSM_TX_TRIGGER_IN_INTERFACE::is_enabled() const { return KSM_IN_STATE.enabled; }
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_enabled(bool v) { return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::enabled, v); }
+KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE KSM_TX_TRIGGER_IN_INTERFACE::get_source() const
+{
+    return static_cast<KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE>(KSM_IN_STATE.source);
+}
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_source(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE v)
+{
+    return v >= KSM_IOTYPE_PIN && v <= KSM_IOTYPE_EPS_EVENT &&
+           set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::source, static_cast<int>(v));
+}
+const char* KSM_TX_TRIGGER_IN_INTERFACE::get_pin_name() const { return KSM_IN_STATE.pin_name.c_str(); }
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_pin_name(const char* v)
+{
+    return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::pin_name, std::string(v ? v : ""));
+}
+const char* KSM_TX_TRIGGER_IN_INTERFACE::get_node_name() const { return KSM_IN_STATE.node_name.c_str(); }
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_node_name(const char* v)
+{
+    return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::node_name, std::string(v ? v : ""));
+}
+bool KSM_TX_TRIGGER_IN_INTERFACE::is_node_post_fitting() const { return KSM_IN_STATE.node_post_fitting; }
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_node_post_fitting(bool v)
+{
+    return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::node_post_fitting, v);
+}
+bool KSM_TX_TRIGGER_IN_INTERFACE::is_node_valid() const { return KSM_IN_STATE.node_valid; }
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_node_valid(bool v)
+{
+    return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::node_valid, v);
+}
+const char* KSM_TX_TRIGGER_IN_INTERFACE::get_instance_name() const { return KSM_IN_STATE.instance_name.c_str(); }
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_instance_name(const char* v)
+{
+    return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::instance_name, std::string(v ? v : ""));
+}
+KSM_DATA_TRIGGER_CONDITION KSM_TX_TRIGGER_IN_INTERFACE::get_condition() const
+{
+    return static_cast<KSM_DATA_TRIGGER_CONDITION>(KSM_IN_STATE.condition);
+}
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_condition(KSM_DATA_TRIGGER_CONDITION v)
+{
+    return v >= 0 && v < KSM_CTYPE_COUNT &&
+           set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::condition, static_cast<int>(v));
+}
+
+bool KSM_TX_TRIGGER_OUT_INTERFACE::is_enabled() const { return KSM_OUT_STATE.enabled; }
+bool KSM_TX_TRIGGER_OUT_INTERFACE::set_enabled(bool v)
+{
+    return set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::enabled, v);
+}
+
+bool KSM_TX_TRIGGER_OUT_INTERFACE::is_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind) const
+{
+    return kind >= 0 && kind < 6 && KSM_OUT_STATE.selected[kind];
+}
+
+bool KSM_TX_TRIGGER_OUT_INTERFACE::set_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected)
+{
+    if (kind < 0 || kind >= 6)
+        return false;
+    auto bits = KSM_OUT_STATE.selected;
+    bits[kind] = selected;
+    return set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::selected, bits);
+}
+
+const char* KSM_TX_TRIGGER_OUT_INTERFACE::get_pin_name() const { return KSM_OUT_STATE.pin_name.c_str(); }
+bool KSM_TX_TRIGGER_OUT_INTERFACE::set_pin_name(const char* v)
+{
+    return set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::pin_name, std::string(v ? v : ""));
+}
+const char* KSM_TX_TRIGGER_OUT_INTERFACE::get_instance_name() const { return KSM_OUT_STATE.instance_name.c_str(); }
+bool KSM_TX_TRIGGER_OUT_INTERFACE::set_instance_name(const char* v)
+{
+    return set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::instance_name,
+                   std::string(v ? v : ""));
+}
+
+const char* KSM_TX_TRIGGER_OUT_INTERFACE::get_instance_tooltip() const
+{
+    const KSM_TRIGGER_OUT& out = KSM_OUT_STATE;
+    m_tooltip.clear();
+    if (out.selected[KSM_IOTYPE_PIN])
+        m_tooltip += "pin " + out.pin_name;
+    if (out.selected[KSM_IOTYPE_INSTANCE])
+        m_tooltip += (m_tooltip.empty() ? "" : ", ") + std::string("instance ") + out.instance_name;
+    if (out.selected[KSM_IOTYPE_EPS_TRIGGER_IN])
+        m_tooltip += (m_tooltip.empty() ? "" : ", ") + std::string("processor trigger in");
+    if (out.selected[KSM_IOTYPE_EPS_EVENT])
+        m_tooltip += (m_tooltip.empty() ? "" : ", ") + std::string("processor event ") +
+                     std::to_string(out.eps_event_index);
+    return m_tooltip.c_str();
+}
+
+int KSM_TX_TRIGGER_OUT_INTERFACE::get_eps_event_index() const { return KSM_OUT_STATE.eps_event_index; }
+bool KSM_TX_TRIGGER_OUT_INTERFACE::set_eps_event_index(int v)
+{
+    return v >= 0 && set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::eps_event_index, v);
+}
+KSM_DATA_TRIGGER_CONDITION KSM_TX_TRIGGER_OUT_INTERFACE::get_condition() const
+{
+    return static_cast<KSM_DATA_TRIGGER_CONDITION>(KSM_OUT_STATE.condition);
+}
+bool KSM_TX_TRIGGER_OUT_INTERFACE::set_condition(KSM_DATA_TRIGGER_CONDITION v)
+{
+    return v >= 0 && v < KSM_CTYPE_COUNT &&
+           set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::condition, static_cast<int>(v));
+}
