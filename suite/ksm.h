@@ -349,6 +349,7 @@ private:
     std::shared_ptr<STATE> m_state;
     std::shared_ptr<SAMPLES> m_samples;    // published samples; shared, never changed in place
     std::shared_ptr<SAMPLES> m_capturing;  // samples being written
+    bool m_acquiring = false;
     KSM_TX_TRIGGER* m_trigger = nullptr;
     friend struct KSM_ACCESS;
 };
@@ -684,6 +685,8 @@ public:
 
 private:
     std::shared_ptr<STATE> m_state;
+    // The trigger's one state-machine object, made on first use; its content is the module's.
+    std::shared_ptr<KSM_TX_TREE_OBJECT> m_state_machine;
     KSM_TX_SIGNAL_SET* m_signal_set = nullptr;
     KSM_TX_TRIGGER_IN_INTERFACE m_trigger_in{this};
     KSM_TX_TRIGGER_OUT_INTERFACE m_trigger_out{this};

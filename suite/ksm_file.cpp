@@ -35,20 +35,24 @@ using ROW = KSM_TX_SIGNAL_NODES::ROW;
 // ---- texts ---------------------------------------------------------------------------------------------
 
 // Whether XML carries the 8-bit text as it is; attribute values lose line ends, element
-// texts lose carriage returns.
+// texts lose carriage returns, and no XML text holds U+FFFE or U+FFFF.
 bool carries(const std::string& text, bool attribute)
 {
     for (unsigned char c : text)
         if (c < 0x20 && c != '\t' && (attribute || c != '\n'))
             return false;
     const QByteArray bytes = QByteArray::fromStdString(text);
-    return QString::fromLocal8Bit(bytes).toLocal8Bit() == bytes;
+    const QString decoded = QString::fromLocal8Bit(bytes);
+    if (decoded.contains(QChar(0xfffe)) || decoded.contains(QChar(0xffff)))
+        return false;
+    return decoded.toLocal8Bit() == bytes;
 }
 
-QString ints_text(const std::vector<int>& values)
+// Signed or unsigned: sample counters use the full unsigned range.
+template <class T> QString ints_text(const std::vector<T>& values)
 {
     QStringList words;
-    for (int v : values)
+    for (T v : values)
         words << QString::number(v);
     return words.join(' ');
 }
@@ -252,9 +256,9 @@ void WRITER::trigger(KSM_TX_TRIGGER& trigger)
         level("level", static_cast<int>(i), s.levels[i]);
     for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
         level("pattern", i, s.patterns[i]);
-    if (s.state_machine) {
+    if (const auto& state_machine = KSM_ACCESS::state_machine(&trigger)) {
         m_xml.writeStartElement("state-machine");
-        tree(s.state_machine.get(), 1);
+        tree(state_machine.get(), 1);
         m_xml.writeEndElement();
     }
     for (const KSM_COUNTER& c : s.counters) {
@@ -445,7 +449,7 @@ void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
     if (!disconnected.empty())
         m_xml.writeAttribute("disconnected", ints_text(disconnected));
     if (!s.counters.empty())
-        m_xml.writeAttribute("counters", ints_text(std::vector<int>(s.counters.begin(), s.counters.end())));
+        m_xml.writeAttribute("counters", ints_text(s.counters));
     if (!s.flags.empty())
         m_xml.writeAttribute("flags", ints_text(s.flags));
     plane("valid", -1, s.valid.data(), s.words);

@@ -51,7 +51,7 @@ private:
     bool failed() const { return !m_error.empty(); }
 
     // ---- attributes ----
-    bool has(const char* name) const { return m_xml.attributes().hasAttribute(name); }
+    bool has(const char* name) const { return m_attributes.hasAttribute(QLatin1String(name)); }
     std::string text(const char* name);
     long long number(const char* name, long long default_value, long long min, long long max);
     int integer(const char* name, int default_value, int min = INT_MIN, int max = INT_MAX)
@@ -74,7 +74,7 @@ private:
     std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner);
     std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner);
     void level(KSM_LEVEL& level, const std::shared_ptr<KSM_TX_TRIGGER>& trigger, int index);
-    void tree(TREE_NODE& node);
+    void tree(TREE_NODE& node, int depth = 0);
     std::shared_ptr<ROW> row();
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
@@ -84,6 +84,7 @@ private:
     void make_trees();
 
     QXmlStreamReader m_xml;
+    QXmlStreamAttributes m_attributes;  // of the element last entered
     std::string m_file;
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
@@ -94,9 +95,10 @@ private:
 
 std::string READER::text(const char* name)
 {
-    const QXmlStreamAttributes attributes = m_xml.attributes();
-    if (attributes.hasAttribute(name))
-        return attributes.value(name).toString().toLocal8Bit().toStdString();
+    const QXmlStreamAttributes& attributes = m_attributes;
+    const QStringRef plain = attributes.value(QLatin1String(name));
+    if (!plain.isNull())
+        return plain.toLocal8Bit().toStdString();
     const QString encoded = QString(name) + "-b64";
     if (!attributes.hasAttribute(encoded))
         return std::string();
@@ -109,14 +111,18 @@ std::string READER::text(const char* name)
 
 long long READER::number(const char* name, long long default_value, long long min, long long max)
 {
-    const QXmlStreamAttributes attributes = m_xml.attributes();
-    if (!attributes.hasAttribute(name))
+    const QXmlStreamAttributes& attributes = m_attributes;
+    const QStringRef text = attributes.value(QLatin1String(name));
+    if (text.isNull()) {
+        // A default outside the range marks an attribute that must be there (an index, a size).
+        if (default_value < min || default_value > max)
+            fail(std::string("attribute ") + name + " is missing");
         return default_value;
+    }
     bool ok = false;
-    const long long value = attributes.value(name).toLongLong(&ok);
+    const long long value = text.toLongLong(&ok);
     if (!ok || value < min || value > max) {
-        fail(std::string("attribute ") + name + " has the bad value \"" +
-             attributes.value(name).toString().toStdString() + "\"");
+        fail(std::string("attribute ") + name + " has the bad value \"" + text.toString().toStdString() + "\"");
         return default_value;
     }
     return value;
@@ -139,7 +145,7 @@ std::vector<int> READER::ints(const QString& text, long long min, long long max)
 
 std::string READER::element_text()
 {
-    const bool base64 = m_xml.attributes().value("encoding") == QLatin1String("base64");
+    const bool base64 = m_attributes.value(QLatin1String("encoding")) == QLatin1String("base64");
     const QString content = m_xml.readElementText();
     if (m_xml.hasError())
         return std::string();
@@ -157,7 +163,8 @@ QByteArray READER::payload(size_t expected_size)
     const QString content = m_xml.readElementText();
     const auto decoded = QByteArray::fromBase64Encoding(content.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     QByteArray bytes = decoded ? qUncompress(decoded.decoded) : QByteArray();
-    const bool empty_ok = expected_size == 0 || (expected_size == SIZE_MAX && decoded && !decoded.decoded.isEmpty());
+    // Nothing compressed is the 4-byte size header alone; anything else that gives nothing is damaged.
+    const bool empty_ok = expected_size == 0 || (expected_size == SIZE_MAX && decoded.decoded == QByteArray(4, '\0'));
     if (!decoded || (bytes.isEmpty() && !empty_ok) ||
         (expected_size != SIZE_MAX && static_cast<size_t>(bytes.size()) != expected_size)) {
         fail("a payload does not decode");
@@ -169,8 +176,10 @@ QByteArray READER::payload(size_t expected_size)
 bool READER::next_child()
 {
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
-        if (m_xml.isStartElement())
+        if (m_xml.isStartElement()) {
+            m_attributes = m_xml.attributes();
             return true;
+        }
         if (m_xml.isEndElement() || m_xml.isEndDocument())
             return false;
         if (m_xml.isCharacters() && !m_xml.isWhitespace()) {
@@ -455,7 +464,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("trigger-out")) {
             KSM_TRIGGER_OUT& out = s.trigger_out;
             out.enabled = flag("enabled", false);
-            for (int k : ints(m_xml.attributes().value("selected").toString(), 0, 5))
+            for (int k : ints(m_attributes.value(QLatin1String("selected")).toString(), 0, 5))
                 out.selected[k] = true;
             out.pin_name = text("pin");
             out.instance_name = text("instance");
@@ -501,8 +510,14 @@ void READER::level(KSM_LEVEL& l, const std::shared_ptr<KSM_TX_TRIGGER>& trigger,
     }
 }
 
-void READER::tree(TREE_NODE& node)
+void READER::tree(TREE_NODE& node, int depth)
 {
+    // Far deeper than any trigger expression; a limit keeps a hostile file from exhausting the stack.
+    constexpr int MAX_TREE_DEPTH = 1000;
+    if (depth >= MAX_TREE_DEPTH) {
+        fail("object trees nest deeper than " + std::to_string(MAX_TREE_DEPTH) + " levels");
+        return;
+    }
     node.kind = integer("kind", 0, 0, 1);
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("attribute")) {
@@ -512,7 +527,7 @@ void READER::tree(TREE_NODE& node)
             node.attributes.emplace_back(key, element_text());
         } else if (m_xml.name() == QLatin1String("object")) {
             node.children.emplace_back();
-            tree(node.children.back());
+            tree(node.children.back(), depth + 1);
         } else {
             unexpected();
         }
@@ -657,11 +672,15 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
     s->depth = integer("depth", -1, 0, 1 << 24);
     s->segment_size = integer("segment-size", 0, 0);
     s->state_value = integer("state-value", -1, -1);
-    const QXmlStreamAttributes a = m_xml.attributes();
+    const QXmlStreamAttributes& a = m_attributes;
     s->trigger_positions = ints(a.value("trigger-positions").toString(), -1, INT_MAX);
     for (int c : ints(a.value("counters").toString(), 0, UINT32_MAX))
         s->counters.push_back(static_cast<unsigned int>(c));
     s->flags = ints(a.value("flags").toString(), 0, 1);
+    // A capture holds at most half a gigabyte of samples; a larger shape is a damaged file.
+    constexpr long long MAX_SAMPLE_BITS = 1ll << 32;
+    if (!failed() && static_cast<long long>(s->channels) * s->depth > MAX_SAMPLE_BITS)
+        fail("a log is larger than any capture");
     if (failed())
         return s;
     s->words = (static_cast<size_t>(s->depth) + 63) / 64;
@@ -670,34 +689,38 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
     s->trigger.assign(s->words, 0);
     s->breaks.assign(s->words, 0);
     s->connected.assign(s->channels, 1);
-    for (int c : ints(a.value("disconnected").toString(), 0, std::max(s->channels - 1, 0)))
+    for (int c : ints(a.value("disconnected").toString(), 0, s->channels - 1))
         s->connected[c] = 0;
-    std::vector<bool> seen(s->channels, false);
+    // Planes 0.. are the channels', then come the valid, trigger and break planes; each must be
+    // there once. A capture of no samples has planes too, only empty ones.
+    std::vector<bool> seen(s->channels + 3, false);
     const size_t plane_bytes = s->words * sizeof(uint64_t);
     while (!failed() && next_child()) {
-        const QString kind = m_xml.attributes().value("kind").toString();
-        uint64_t* target = nullptr;
-        if (m_xml.name() != QLatin1String("plane")) {
+        const QString kind = m_attributes.value(QLatin1String("kind")).toString();
+        int plane = -1;
+        if (m_xml.name() != QLatin1String("plane"))
             unexpected();
-        } else if (kind == "bits") {
-            const int channel = integer("channel", -1, 0, s->channels - 1);
-            if (!failed() && seen[channel])
-                fail("a channel's samples are given twice");
-            if (!failed()) {
-                seen[channel] = true;
-                target = s->bits.data() + channel * s->words;
-            }
-        } else if (kind == "valid" || kind == "trigger" || kind == "breaks") {
-            target = (kind == "valid" ? s->valid : kind == "trigger" ? s->trigger : s->breaks).data();
-        } else {
+        else if (kind == "bits")
+            plane = integer("channel", -1, 0, s->channels - 1);
+        else if (kind == "valid" || kind == "trigger" || kind == "breaks")
+            plane = s->channels + (kind == "valid" ? 0 : kind == "trigger" ? 1 : 2);
+        else
             fail("unknown sample plane \"" + kind.toStdString() + "\"");
-        }
-        if (!target)
+        if (!failed() && seen[plane])
+            fail("a sample plane is given twice");
+        if (failed())
             break;
+        seen[plane] = true;
+        uint64_t* target = plane < s->channels ? s->bits.data() + plane * s->words
+                           : plane == s->channels     ? s->valid.data()
+                           : plane == s->channels + 1 ? s->trigger.data()
+                                                      : s->breaks.data();
         const QByteArray bytes = payload(plane_bytes);
-        if (!failed())
+        if (!failed() && plane_bytes > 0)
             std::memcpy(target, bytes.constData(), plane_bytes);
     }
+    if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
+        fail("a log's samples lack a plane");
     return s;
 }
 
@@ -726,7 +749,7 @@ void READER::make_trees()
         auto shared = ksm_adopt_tree_object(m_session, object, !state_machine);
         auto& s = *KSM_ACCESS::state(target.trigger.get());
         if (state_machine)
-            s.state_machine = shared;
+            KSM_ACCESS::state_machine(target.trigger.get()) = shared;
         else if (target.level < 0)
             s.patterns[target.level + KSM_NUM_PATTERNS].root = shared;
         else

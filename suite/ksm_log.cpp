@@ -48,12 +48,12 @@ bool KSM_DATA_LOG::set_name(const char* name)
 
 bool KSM_DATA_LOG::is_expanded() const { return m_state->expanded; }
 void KSM_DATA_LOG::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE::expanded, expanded); }
-bool KSM_DATA_LOG::is_acquiring_data() const { return m_state->acquiring; }
-void KSM_DATA_LOG::set_acquiring_data(bool acquiring) { m_state->acquiring = acquiring; }
+bool KSM_DATA_LOG::is_acquiring_data() const { return m_acquiring; }
+void KSM_DATA_LOG::set_acquiring_data(bool acquiring) { m_acquiring = acquiring; }
 
 bool KSM_DATA_LOG::is_data_available(bool require_data) const
 {
-    if (m_state->acquiring)
+    if (m_acquiring)
         return false;
     return m_samples && (!require_data || m_samples->depth > 0);
 }
@@ -89,7 +89,7 @@ void KSM_DATA_LOG::remove()
         s.active_log = s.active_log == index ? -1 : s.active_log - 1;
 }
 
-void KSM_DATA_LOG::end_post_acq_processing() { m_state->acquiring = false; }
+void KSM_DATA_LOG::end_post_acq_processing() { m_acquiring = false; }
 
 // ---- reading ----------------------------------------------------------------------------------------
 
@@ -209,7 +209,7 @@ void KSM_DATA_LOG::begin_capture(int channels, int depth, int segment_size)
     s->breaks.assign(s->words, 0);
     s->connected.assign(s->channels, 1);
     m_capturing = std::move(s);
-    m_state->acquiring = true;
+    m_acquiring = true;
 }
 
 void KSM_DATA_LOG::set_bit(int channel, int sample, bool value)
@@ -276,7 +276,7 @@ void KSM_DATA_LOG::end_capture()
     if (!m_capturing)
         return;
     m_samples = std::move(m_capturing);
-    m_state->acquiring = false;
+    m_acquiring = false;
     if (m_owner)
         m_owner->set_modified(true);
 }

@@ -1,6 +1,7 @@
 // Node lists: row values, conditions per level, pattern and bank, and the group tree.
 #include "ksm_state.h"
 
+#include <algorithm>
 #include <cstring>
 
 using ROW = KSM_TX_SIGNAL_NODES::ROW;
@@ -581,12 +582,124 @@ int KSM_TX_SIGNAL_NODES::get_trigger_input_count() const
     return count;
 }
 
-// ---- insertion ------------------------------------------------------------------------------------
+// ---- structure ----------------------------------------------------------------------------------
+
+namespace {
+
+using ROWS = std::vector<std::shared_ptr<ROW>>;
+
+// A row with its whole subtree: rows first..last.
+struct BLOCK {
+    int first;
+    int last;
+};
+
+int subtree_end(const ROWS& rows, int row)
+{
+    int last = row;
+    while (last + 1 < static_cast<int>(rows.size()) && rows[last + 1]->depth > rows[row]->depth)
+        ++last;
+    return last;
+}
+
+// The rows form a tree: depth 0 first, at most one level deeper at a time, and only below a
+// group row.
+bool well_formed(const ROWS& rows)
+{
+    int previous_depth = -1;
+    bool previous_group = true;
+    for (const auto& r : rows) {
+        if (r->depth < 0 || r->depth > previous_depth + 1 || (r->depth == previous_depth + 1 && !previous_group))
+            return false;
+        previous_depth = r->depth;
+        previous_group = r->group;
+    }
+    return true;
+}
+
+int leaf_count(const ROWS& rows)
+{
+    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const auto& r) { return !r->group; }));
+}
+
+// The selected rows whose ancestors are not selected, each with its subtree, in list order.
+std::vector<BLOCK> selected_blocks(const ROWS& rows)
+{
+    std::vector<BLOCK> blocks;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        if (rows[i]->selected) {
+            blocks.push_back({i, subtree_end(rows, i)});
+            i = blocks.back().last;
+        }
+    }
+    return blocks;
+}
+
+// The sibling rows first..last with their subtrees, or nothing when first..last do not start
+// and end on siblings.
+std::vector<BLOCK> range_blocks(const ROWS& rows, int first, int last)
+{
+    const int n = static_cast<int>(rows.size());
+    if (first < 0 || last < first || last >= n)
+        return {};
+    std::vector<BLOCK> blocks;
+    const int depth = rows[first]->depth;
+    for (int i = first; i <= last; ++i) {
+        if (rows[i]->depth < depth)
+            return {};
+        if (rows[i]->depth == depth) {
+            blocks.push_back({i, subtree_end(rows, i)});
+            i = blocks.back().last;
+        }
+    }
+    return blocks;
+}
+
+bool same_parent_and_depth(const KSM_TX_SIGNAL_NODES& list, const ROWS& rows, const std::vector<BLOCK>& blocks)
+{
+    for (const BLOCK& b : blocks)
+        if (rows[b.first]->depth != rows[blocks.front().first]->depth ||
+            list.get_parent_index(b.first) != list.get_parent_index(blocks.front().first))
+            return false;
+    return true;
+}
+
+bool inside(const std::vector<BLOCK>& blocks, int row)
+{
+    return std::any_of(blocks.begin(), blocks.end(), [row](const BLOCK& b) { return row >= b.first && row <= b.last; });
+}
+
+// The depth that rows dropped before `target` take: a group's member depth when the drop
+// point belongs to a group, else the top level. -1 when the drop point has no such place.
+int drop_depth(const ROWS& rows, int target, bool into_group)
+{
+    const int n = static_cast<int>(rows.size());
+    if (target < 0 || target > n)
+        return -1;
+    if (!into_group)
+        return target == n || rows[target]->depth == 0 ? 0 : -1;
+    if (target < n && rows[target]->depth > 0)
+        return rows[target]->depth;
+    if (target > 0 && (rows[target - 1]->group || rows[target - 1]->depth > 0))
+        return rows[target - 1]->group ? rows[target - 1]->depth + 1 : rows[target - 1]->depth;
+    return -1;
+}
+
+std::string default_group_name(const ROWS& rows)
+{
+    for (int n = 1;; ++n) {
+        const std::string name = "Group " + std::to_string(n);
+        if (std::none_of(rows.begin(), rows.end(), [&name](const auto& r) { return r->name == name; }))
+            return name;
+    }
+}
+
+}  // namespace
 
 bool KSM_TX_SIGNAL_NODES::insert_node(const char* name, KSM_DATA_SIGNAL_TYPE type, KSM_DATA_WIRE_TAP_MODE tap_mode,
                                       bool allow_duplicate_node_name)
 {
-    if (!name || !*name || get_num_nodes() >= KSM_MAX_NODES)
+    if (!name || !*name || leaf_count(m_nodes->rows) >= KSM_MAX_NODES)
         return false;
     if (!allow_duplicate_node_name && find_node(name) >= 0)
         return false;
@@ -594,6 +707,200 @@ bool KSM_TX_SIGNAL_NODES::insert_node(const char* name, KSM_DATA_SIGNAL_TYPE typ
     row->name = name;
     row->signal_type = type;
     row->tap_mode = tap_mode == KSM_TAP_POST_FITTING ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
-    ksm_edit(this, m_nodes).rows.push_back(std::move(row));
+    ksm_edit(this, m_nodes).rows.push_back(row);
+    // A first-generation session keeps one data row for every trigger row.
+    KSM_TX_SIGNAL_SET* set = m_trigger_list ? static_cast<KSM_TX_TRIGGER*>(this)->get_signal_set() : nullptr;
+    if (set && m_owner && !KSM_ACCESS::state(m_owner)->second_generation)
+        ksm_edit(set, KSM_ACCESS::nodes(set)).rows.push_back(std::make_shared<ROW>(*row));
     return true;
+}
+
+bool KSM_TX_SIGNAL_NODES::group_nodes(int first, int last)
+{
+    const ROWS& rows = m_nodes->rows;
+    const std::vector<BLOCK> blocks = range_blocks(rows, first, last);
+    if (blocks.empty() || !same_parent_and_depth(*this, rows, blocks))
+        return false;
+    auto group = std::make_shared<ROW>();
+    group->name = default_group_name(rows);
+    group->group = true;
+    group->depth = rows[first]->depth;
+    group->signal_type = rows[first]->signal_type;
+    group->tap_mode = rows[first]->tap_mode;
+    group->group_display_type = KSM_GTYPE_HEX;
+    const int end = blocks.back().last;
+    STATE& s = ksm_edit(this, m_nodes);
+    for (int i = first; i <= end; ++i) {
+        std::shared_ptr<ROW>& r = s.rows[i];
+        r = std::make_shared<ROW>(*r);
+        ++r->depth;
+    }
+    s.rows.insert(s.rows.begin() + first, group);
+    return true;
+}
+
+bool KSM_TX_SIGNAL_NODES::group_selected_nodes()
+{
+    if (!is_valid_selection_for_grouping())
+        return false;
+    const std::vector<BLOCK> blocks = selected_blocks(m_nodes->rows);
+    return group_nodes(blocks.front().first, blocks.back().last);
+}
+
+bool KSM_TX_SIGNAL_NODES::ungroup_node(int row)
+{
+    if (!in_range(*m_nodes, row) || !m_nodes->rows[row]->group)
+        return false;
+    const int end = get_last_child_index(row);
+    STATE& s = ksm_edit(this, m_nodes);
+    for (int i = row + 1; i <= end; ++i) {
+        std::shared_ptr<ROW>& r = s.rows[i];
+        r = std::make_shared<ROW>(*r);
+        --r->depth;
+    }
+    s.rows.erase(s.rows.begin() + row);
+    return true;
+}
+
+namespace {
+
+// Rows of `blocks` put before `target` at the drop depth, moved or copied. Returns the new
+// index of the first of them, or -1 (and changes nothing) when the drop is not possible.
+int relocate(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state,
+             const std::vector<BLOCK>& blocks, int target, bool into_group, bool copy)
+{
+    const ROWS& rows = state->rows;
+    const int depth = drop_depth(rows, target, into_group);
+    if (blocks.empty() || depth < 0 || (!copy && inside(blocks, target) && target != blocks.front().first))
+        return -1;
+    int copied_leaves = 0;
+    ROWS moved;
+    for (const BLOCK& b : blocks) {
+        const int shift = depth - rows[b.first]->depth;
+        for (int i = b.first; i <= b.last; ++i) {
+            auto r = std::make_shared<ROW>(*rows[i]);
+            r->depth += shift;
+            moved.push_back(std::move(r));
+            copied_leaves += rows[i]->group ? 0 : 1;
+        }
+    }
+    if (copy && leaf_count(rows) + copied_leaves > KSM_MAX_NODES)
+        return -1;
+    ROWS result;
+    int position = -1;
+    for (int i = 0; i <= static_cast<int>(rows.size()); ++i) {
+        if (i == target) {
+            position = static_cast<int>(result.size());
+            result.insert(result.end(), moved.begin(), moved.end());
+        }
+        if (i < static_cast<int>(rows.size()) && (copy || !inside(blocks, i)))
+            result.push_back(rows[i]);
+    }
+    if (!well_formed(result))
+        return -1;
+    if (copy)
+        for (int i = 0; i < static_cast<int>(result.size()); ++i)
+            if ((i < position || i >= position + static_cast<int>(moved.size())) && result[i]->selected)
+                (result[i] = std::make_shared<ROW>(*result[i]))->selected = false;
+    ksm_edit(list, state).rows = std::move(result);
+    return position;
+}
+
+}  // namespace
+
+int KSM_TX_SIGNAL_NODES::move_nodes(int first, int last, int target, bool into_group)
+{
+    return relocate(this, m_nodes, range_blocks(m_nodes->rows, first, last), target, into_group, false);
+}
+
+int KSM_TX_SIGNAL_NODES::move_selected_nodes(int target, bool into_group)
+{
+    return relocate(this, m_nodes, selected_blocks(m_nodes->rows), target, into_group, false);
+}
+
+int KSM_TX_SIGNAL_NODES::copy_nodes(int first, int last, int target, bool into_group)
+{
+    return relocate(this, m_nodes, range_blocks(m_nodes->rows, first, last), target, into_group, true);
+}
+
+int KSM_TX_SIGNAL_NODES::copy_selected_nodes(int target, bool into_group)
+{
+    return relocate(this, m_nodes, selected_blocks(m_nodes->rows), target, into_group, true);
+}
+
+namespace {
+
+int remove_blocks(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state,
+                  const std::vector<BLOCK>& blocks)
+{
+    if (blocks.empty())
+        return 0;
+    ROWS result;
+    const ROWS& rows = state->rows;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+        if (!inside(blocks, i))
+            result.push_back(rows[i]);
+    const int removed = static_cast<int>(rows.size() - result.size());
+    ksm_edit(list, state).rows = std::move(result);
+    return removed;
+}
+
+}  // namespace
+
+int KSM_TX_SIGNAL_NODES::delete_nodes(int first, int last)
+{
+    const int n = get_num_nodes();
+    if (first < 0 || first >= n)
+        return 0;
+    if (last < first)
+        last = first;
+    last = std::min(last, n - 1);
+    std::vector<BLOCK> blocks;
+    for (int i = first; i <= last; ++i)
+        if (can_delete_node(i)) {
+            blocks.push_back({i, subtree_end(m_nodes->rows, i)});
+            i = blocks.back().last;
+        }
+    return remove_blocks(this, m_nodes, blocks);
+}
+
+bool KSM_TX_SIGNAL_NODES::delete_node(const char* name)
+{
+    const int row = find_node(name);
+    return row >= 0 && delete_nodes(row, row) > 0;
+}
+
+int KSM_TX_SIGNAL_NODES::delete_selected_nodes()
+{
+    std::vector<BLOCK> blocks = selected_blocks(m_nodes->rows);
+    blocks.erase(std::remove_if(blocks.begin(), blocks.end(), [this](const BLOCK& b) { return !can_delete_node(b.first); }),
+                 blocks.end());
+    return remove_blocks(this, m_nodes, blocks);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_invalid_index_for_drop(int row, bool into_group) const
+{
+    const ROWS& rows = m_nodes->rows;
+    return drop_depth(rows, row, into_group) < 0 || (inside(selected_blocks(rows), row) && !rows[row]->selected);
+}
+
+bool KSM_TX_SIGNAL_NODES::is_valid_selection_for_grouping() const
+{
+    const ROWS& rows = m_nodes->rows;
+    const std::vector<BLOCK> blocks = selected_blocks(rows);
+    if (blocks.empty() || !same_parent_and_depth(*this, rows, blocks))
+        return false;
+    for (size_t i = 1; i < blocks.size(); ++i)
+        if (blocks[i].first != blocks[i - 1].last + 1)
+            return false;
+    return true;
+}
+
+// Members of a bus that a plug-in made stay with their bus.
+bool KSM_TX_SIGNAL_NODES::can_delete_node(int row) const
+{
+    if (!in_range(*m_nodes, row))
+        return false;
+    const int parent = get_parent_index(row);
+    return parent < 0 || !m_nodes->rows[parent]->plugin;
 }

@@ -139,7 +139,6 @@ struct KSM_TX_TRIGGER::STATE {
     int segment_size = 0;
     int position = KSM_TPOS_PRE;
     bool state_based = false;
-    std::shared_ptr<KSM_TX_TREE_OBJECT> state_machine;
     std::vector<KSM_COUNTER> counters;
     std::vector<KSM_FLAG> flags;
     unsigned int runtime_options = 0;
@@ -200,7 +199,6 @@ struct KSM_DATA_MNEMONICS::STATE {
 struct KSM_DATA_LOG::STATE {
     std::string name;
     bool expanded = false;
-    bool acquiring = false;
     bool power_up = false;
     bool global_temp = false;
     bool gui_update_skipped = false;
@@ -295,6 +293,7 @@ struct KSM_ACCESS {
     static const std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(const KSM_DATA_LOG* log) { return log->m_samples; }
     static std::unique_ptr<KSM_UNDO_HISTORY>& history(KSM_TX_INSTANCE* i) { return i->m_history; }
     static void set_parent(KSM_TX_TRIGGER* t, KSM_TX_SIGNAL_SET* s) { t->m_signal_set = s; }
+    static std::shared_ptr<KSM_TX_TREE_OBJECT>& state_machine(KSM_TX_TRIGGER* t) { return t->m_state_machine; }
     static void set_parent(KSM_TX_SIGNAL_SET* s, KSM_TX_INSTANCE* i) { s->m_instance = i; }
     static void set_parent(KSM_DATA_LOG* l, KSM_TX_TRIGGER* t) { l->m_trigger = t; }
 };

@@ -342,14 +342,14 @@ bool KSM_TX_TRIGGER::set_state_based(bool state_based)
 
 KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_state_machine_object()
 {
-    if (!m_state->state_machine) {
+    if (!m_state_machine) {
         KSM_TX_TREE_OBJECT* root = m_owner ? KSM_ACCESS::tree_host(m_owner)->root : nullptr;
         if (!root)
             return nullptr;
-        // Made on first use; it belongs to the root, which deletes it with the session.
-        m_state->state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(1), false);
+        // It belongs to the root, which deletes it with the session.
+        m_state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(1), false);
     }
-    return m_state->state_machine.get();
+    return m_state_machine.get();
 }
 
 void KSM_TX_TRIGGER::state_machine_changed()

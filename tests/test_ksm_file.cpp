@@ -1,1 +1,1032 @@
+// The session file: a full round trip into a fresh session, refusal of damaged and foreign
+// files, a bounded mutation run, and saves that fail.
+#include "ksm_state.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+using ROW = KSM_TX_SIGNAL_NODES::ROW;
+
+// ---- a tree-object family shaped like the module's ------------------------------------------------
+
+// A trigger object or a box of an advanced trigger: ordered attributes and child boxes.
+class TEST_BOX : public KSM_TX_TREE_OBJECT {
+public:
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::vector<std::unique_ptr<TEST_BOX>> children;
+    int duplications = 0;
+
+    TEST_BOX* add(const std::string& key, const std::string& value)
+    {
+        attributes.emplace_back(key, value);
+        return this;
+    }
+    TEST_BOX* box() { return static_cast<TEST_BOX*>(create_child_object(0)); }
+
+    KSM_TX_TREE_OBJECT* get_child_object(int index) override
+    {
+        return index >= 0 && index < get_child_count() ? children[index].get() : nullptr;
+    }
+    int get_child_count() override { return static_cast<int>(children.size()); }
+    KSM_TX_TREE_OBJECT* create_child_object(int) override
+    {
+        children.push_back(std::make_unique<TEST_BOX>());
+        return children.back().get();
+    }
+    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override
+    {
+        for (auto it = children.begin(); it != children.end(); ++it)
+            if (it->get() == child) {
+                children.erase(it);
+                return true;
+            }
+        return false;
+    }
+    bool get_equation(std::string* text, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool) override
+    {
+        *text = "(box)";
+        return true;
+    }
+    bool duplicate_trigger(bool) override
+    {
+        ++duplications;
+        return true;
+    }
+    void get_attributes() override
+    {
+        for (const auto& [key, value] : attributes)
+            add_attribute(key.c_str(), value.c_str());
+    }
+    void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
+    void set_attribute(const char* key, const char* value) override { attributes.emplace_back(key, value); }
+};
+
+// The state-based flow of a trigger: attributes only.
+class TEST_STATE_MACHINE : public TEST_BOX {
+public:
+    KSM_TX_TREE_OBJECT* create_child_object(int) override { return nullptr; }
+};
+
+// The session root: makes and owns the trigger objects (kind 0) and state machines (kind 1).
+class TEST_ROOT : public TEST_BOX {
+public:
+    KSM_TX_TREE_OBJECT* create_child_object(int kind) override
+    {
+        children.push_back(kind == 1 ? std::make_unique<TEST_STATE_MACHINE>() : std::make_unique<TEST_BOX>());
+        return children.back().get();
+    }
+    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override
+    {
+        return !dynamic_cast<TEST_STATE_MACHINE*>(child) && TEST_BOX::delete_child_object(child);
+    }
+};
+
+// Attributes and shape of a tree, walked through the repository's own slots.
+std::string tree_text(KSM_TX_TREE_OBJECT* object)
+{
+    if (!object)
+        return "(none)";
+    std::string text = "{";
+    for (const auto& [key, value] : object->collect_attributes())
+        text += key + "=" + value + ";";
+    for (int i = 0; i < object->get_child_count(); ++i)
+        text += tree_text(object->get_child_object(i));
+    return text + "}";
+}
+
+// ---- files ----------------------------------------------------------------------------------------------
+
+QByteArray read_bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write_bytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+std::string local(const QString& path) { return path.toLocal8Bit().toStdString(); }
+
+// Where two files' bytes first differ; -1 when they are the same.
+int first_difference(const QByteArray& a, const QByteArray& b)
+{
+    const int n = static_cast<int>(std::min(a.size(), b.size()));
+    for (int i = 0; i < n; ++i)
+        if (a[i] != b[i])
+            return i;
+    return a.size() == b.size() ? -1 : n;
+}
+
+// Qt's own warnings (a corrupt zlib stream, for one) are expected while damaged files are read.
+struct QUIET_QT {
+    QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    ~QUIET_QT() { qInstallMessageHandler(previous); }
+};
+
+// ---- a session with every stored value away from its default ---------------------------------------
+
+// "Größe", two CJK characters and a character outside the BMP, in UTF-8.
+const std::string UTF8 = "Gr\xc3\xb6\xc3\x9f" "e \xe4\xbf\xa1\xe5\x8f\xb7 \xf0\x9f\x94\x8c";
+const std::string XML_CHARS = "a<b & c>\"d\" 'e'";
+
+std::shared_ptr<ROW> make_row(const std::string& name, int depth, bool group, int seed, bool all_slots)
+{
+    static const int uses[] = {KSM_CAPTURE_DATA, KSM_CAPTURE_TRIGGER, KSM_CAPTURE_NEITHER};
+    auto r = std::make_shared<ROW>();
+    r->name = name;
+    r->alias = "alias of " + name + " " + UTF8;
+    r->debug_port = "dbg_" + name;
+    r->mnemonics_table = "states";
+    r->signal_type = KSM_STYPE_REGISTERED | KSM_STYPE_MACHINE;
+    r->use = uses[seed % 3];
+    r->tap_mode = KSM_TAP_POST_FITTING;
+    r->depth = depth;
+    r->group = group;
+    r->selected = true;
+    r->expanded = false;
+    r->data_tab_only = true;
+    r->invalid = true;
+    r->storage_enabled = false;
+    r->transition_enabled = true;
+    r->inverted = true;
+    r->lsb_to_msb = true;
+    r->group_display_type = KSM_GTYPE_SIGNED_2S + seed % 10;
+    r->link_type = 1 + seed % 15;
+    r->mark = -3 - seed;
+    for (int bank = 0; bank < 2; ++bank)
+        for (int slot = 0; slot < KSM_CONDITION_SLOTS; ++slot) {
+            if (!all_slots && slot != (seed + bank) % KSM_CONDITION_SLOTS)
+                continue;
+            KSM_CONDITION& c = r->conditions[bank][slot];
+            c.condition = static_cast<uint8_t>((seed + slot + 5 * bank) % KSM_CTYPE_COUNT);
+            c.comparison_enabled = (slot + bank) % 2;
+            c.operand[0] = static_cast<uint8_t>(KSM_CTYPE_COMPARE_GREATER_THAN + (slot + seed) % 6);
+            c.operand[1] = static_cast<uint8_t>(KSM_CTYPE_COMPARE_GREATER_THAN + (slot + bank) % 6);
+            c.value[0] = -1000 * slot - seed - 1;
+            c.value[1] = bank ? INT_MIN + slot : INT_MAX - slot;
+        }
+    if (group) {
+        auto p = std::make_shared<KSM_TX_PLUGIN_MNEMONICS>();
+        p->plugin_name = "decoder " + UTF8;
+        p->table_name = "decoder:uart";
+        p->width = 4;
+        p->options = {{"baud", "115200", 1, "bits per second"}, {"map", "/tmp/map file.txt", 2, XML_CHARS}};
+        p->string_pairs = {{"parity", "none"}, {"multi", "line one\nline two"}};
+        p->static_table_index = 0;
+        p->set_symbol(0, "START");
+        p->set_symbol(2, UTF8.c_str());  // level 1 keeps an empty symbol
+        r->plugin = p;
+    }
+    return r;
+}
+
+// A group with a member and a nested group, then a top-level node.
+void fill_rows(KSM_TX_SIGNAL_NODES* list, int seed)
+{
+    KSM_ACCESS::nodes(list)->rows = {make_row("bus[3..0]", 0, true, seed, true),
+                                     make_row("bus[3]", 1, false, seed + 1, false),
+                                     make_row("sub " + UTF8, 1, true, seed + 2, false),
+                                     make_row("sub[0]", 2, false, seed + 3, true),
+                                     make_row("clk_en", 0, false, seed + 4, false)};
+}
+
+void fill_samples(KSM_DATA_LOG* log, int seed)
+{
+    log->begin_capture(3, 130, 65);  // depth not a multiple of 64
+    for (int c = 0; c < 3; ++c)
+        for (int s = 0; s < 130; ++s)
+            log->set_bit(c, s, (s * 7 + c * 3 + seed) % 5 < 2);
+    for (int s = 0; s < 130; ++s)
+        log->set_valid(s, s % 3 != 0);
+    log->set_trigger_mark(40, true);
+    log->set_trigger_mark(105, true);
+    log->set_break_mark(65, true);
+    log->set_connection_status(1, false);
+    log->set_trigger_positions({40, 105});
+    log->set_state_results(3 + seed, {1, 0xFFFFFFF0u}, {1, 0});
+    log->end_capture();
+}
+
+KSM_DATA_LOG* add_log(KSM_DATA_SESSION* data, KSM_TX_TRIGGER* t, const std::string& name)
+{
+    auto log = ksm_make<KSM_DATA_LOG>(data, name.c_str());
+    KSM_ACCESS::set_parent(log.get(), t);
+    KSM_ACCESS::state(t)->logs.push_back(log);
+    return log.get();
+}
+
+void configure_trigger(KSM_DATA_SESSION* data, KSM_TX_TRIGGER* t, int seed)
+{
+    t->set_expanded(true);
+    ASSERT_TRUE(t->set_num_levels(4));
+    ASSERT_TRUE(t->set_level_type(0, KSM_LTYPE_BASIC_OR));
+    ASSERT_TRUE(t->set_level_name(0, ("first " + XML_CHARS).c_str()));
+    t->set_level_enabled(0, false);
+    ASSERT_TRUE(t->set_level_type(1, KSM_LTYPE_COMPARISON));
+    ASSERT_TRUE(t->set_level_name(1, UTF8.c_str()));
+    ASSERT_TRUE(t->set_level_type(2, KSM_LTYPE_ADVANCED));
+    ASSERT_TRUE(t->set_advanced_trigger_expression(2, ("(a && b)\n|| " + UTF8 + "\ttab").c_str()));
+    t->set_advanced_modified(2, true, false);
+    ASSERT_TRUE(t->set_trigger_level_cond_expr_type(3, false));  // advanced without a tree
+    ASSERT_TRUE(t->set_advanced_trigger_expression(3, "x\r\ny"));
+    auto* level_tree = dynamic_cast<TEST_BOX*>(t->get_advanced_root(2));
+    ASSERT_NE(level_tree, nullptr);
+    level_tree->add("type", "and")->add("text", "line 1\nline 2 " + UTF8)->add("empty", "")->add("chars", XML_CHARS);
+    level_tree->add("type", "duplicate key")->add("cr", "a\rb\tc")->add("nonchar", "\xef\xbf\xbe\xef\xbf\xbf");
+    TEST_BOX* inner = level_tree->box()->add("node", "bus[3]")->add("seed", std::to_string(seed));
+    inner->box()->add("deep", "  spaces  ");
+    inner->box();
+    level_tree->box()->add("sibling", "1");
+
+    for (int p = 0; p < KSM_NUM_PATTERNS; ++p) {
+        ASSERT_TRUE(t->set_pattern_type(p, p == 0 ? KSM_LTYPE_ADVANCED : KSM_LTYPE_BASIC_OR));
+        KSM_LEVEL& pattern = KSM_ACCESS::state(t)->patterns[p];
+        pattern.name = "pattern " + std::to_string(p) + " " + UTF8;
+        pattern.enabled = false;
+        pattern.basic = false;
+        pattern.expression = "p" + std::to_string(p) + "\nsecond line";
+        pattern.modified = true;
+    }
+    auto* pattern_tree = dynamic_cast<TEST_BOX*>(t->get_storage_qualifier_root(0));
+    ASSERT_NE(pattern_tree, nullptr);
+    pattern_tree->add("type", "or")->box()->add("node", "clk_en");
+
+    ASSERT_TRUE(t->set_storage_qualifier_type(KSM_SQTYPE_START_STOP));
+    ASSERT_TRUE(t->set_storage_qualifier_input_port(("sq port " + UTF8).c_str(), true));
+    ASSERT_TRUE(t->set_storage_qualifier_disabled(true));
+    ASSERT_TRUE(t->set_record_data_discontinuities(true));
+    ASSERT_TRUE(t->set_segmented(true));
+    ASSERT_TRUE(t->set_segment_size(256 + seed));
+    ASSERT_TRUE(t->set_trigger_position(seed % 2 ? KSM_TPOS_CONTINUOUS : KSM_TPOS_POST));
+
+    ASSERT_TRUE(t->set_state_based(true));
+    auto* flow = dynamic_cast<TEST_BOX*>(t->get_state_machine_object());
+    ASSERT_NE(flow, nullptr);
+    flow->add("text", "state ST1:\n  if (condition1) goto ST2;\nstate ST2:\n  trigger;\n")->add("cursor", "12");
+    ASSERT_TRUE(t->set_counter_count(2));
+    const int widths[] = {32, 5};
+    const unsigned int initials[] = {0xFFFFFFFFu, 7};
+    ASSERT_TRUE(t->set_counter(0, ("count " + UTF8).c_str(), &widths[0], &initials[0]));
+    ASSERT_TRUE(t->set_counter(1, "c2 \xef\xbf\xbf", &widths[1], &initials[1]));  // XML has no U+FFFF
+    ASSERT_TRUE(t->set_flag_count(2));
+    const int one = 1;
+    ASSERT_TRUE(t->set_flag(0, "flag <a>", &one));
+    ASSERT_TRUE(t->set_configurable(RUV_RUNTIME_GOTO_DESTINATIONS, true));
+    ASSERT_TRUE(t->set_configurable(RUV_RUNTIME_COMPARISON_OPERATORS, true));
+
+    KSM_TX_TRIGGER_IN_INTERFACE* in = t->get_trigger_in();
+    ASSERT_TRUE(in->set_enabled(true));
+    ASSERT_TRUE(in->set_source(seed % 2 ? KSM_IOTYPE_EPS_EVENT : KSM_IOTYPE_NODE));
+    ASSERT_TRUE(in->set_pin_name("pin_in"));
+    ASSERT_TRUE(in->set_node_name(("top|" + UTF8 + "|q").c_str()));
+    ASSERT_TRUE(in->set_node_post_fitting(true));
+    ASSERT_TRUE(in->set_node_valid(false));
+    ASSERT_TRUE(in->set_instance_name("core b"));
+    ASSERT_TRUE(in->set_condition(KSM_CTYPE_FALLING_EDGE));
+    KSM_TX_TRIGGER_OUT_INTERFACE* out = t->get_trigger_out();
+    ASSERT_TRUE(out->set_enabled(true));
+    for (auto kind : {KSM_IOTYPE_PIN, KSM_IOTYPE_INSTANCE, KSM_IOTYPE_EPS_TRIGGER_IN, KSM_IOTYPE_EPS_EVENT})
+        ASSERT_TRUE(out->set_selected(kind, true));
+    ASSERT_TRUE(out->set_pin_name("pin_out"));
+    ASSERT_TRUE(out->set_instance_name(UTF8.c_str()));
+    ASSERT_TRUE(out->set_eps_event_index(3));
+    ASSERT_TRUE(out->set_condition(KSM_CTYPE_ACTIVE_LOW));
+    t->set_trigger_out_latency(9 + seed);
+    fill_rows(t, seed + 10);
+
+    KSM_DATA_LOG* sampled = add_log(data, t, "log " + UTF8);
+    sampled->set_expanded(true);
+    sampled->set_flags(true, true, true);
+    fill_samples(sampled, seed);
+    KSM_DATA_MNEMONICS_TABLE* uart = sampled->create_static_plugin_mnemonics_table(4, "decoder:uart");
+    ASSERT_TRUE(uart->add_entry("START", "0001"));
+    ASSERT_TRUE(uart->add_entry(UTF8.c_str(), "1110"));
+    ASSERT_TRUE(uart->add_entry("ALSO START", "0001"));
+    sampled->create_static_plugin_mnemonics_table(2, "decoder:empty");
+    add_log(data, t, "log without samples");
+    KSM_ACCESS::state(t)->active_log = 1;
+}
+
+void configure_signal_set(KSM_DATA_SESSION* data, KSM_TX_SIGNAL_SET* set, int seed, int triggers)
+{
+    set->set_expanded(true);
+    ASSERT_TRUE(set->set_clock(("clk " + UTF8).c_str(), true));
+    set->set_clock_invalid(true);
+    ASSERT_TRUE(set->set_sample_depth(2048));
+    ASSERT_TRUE(set->set_pipeline_level(3));
+    ASSERT_TRUE(set->set_ram_type(KSM_RAM_LARGE));
+    ASSERT_TRUE(set->set_data_nodes_allocated(12 + seed));
+    ASSERT_TRUE(set->set_trigger_nodes_allocated(13));
+    ASSERT_TRUE(set->set_storage_qualifier_nodes_allocated(14));
+    ASSERT_TRUE(set->set_corvix_data_nodes_allocated(15));
+    ASSERT_TRUE(set->set_corvix_trigger_nodes_allocated(4096));
+    set->set_assignment_text(("set_assignment -name A\nset_assignment -name " + XML_CHARS).c_str());
+    set->set_top_entity_name(("top " + UTF8).c_str());
+    fill_rows(set, seed);
+    while (set->get_num_triggers() < triggers)
+        set->create_trigger(nullptr);
+    for (int i = 0; i < triggers; ++i)
+        configure_trigger(data, set->get_trigger(i), seed + i);
+    KSM_ACCESS::state(set)->active_trigger = triggers - 1;
+}
+
+// Instance 0 and 1 have every value set (1 with a power-up entry); instance 2 keeps defaults.
+void build_rich_session(KSM_TX_SESSION& tx, const QString& dir)
+{
+    ASSERT_TRUE(tx.create_session(local(dir + "/new.lmx").c_str()));
+    KSM_DATA_SESSION* data = tx.get_data_session();
+    tx.set_gui_logging(true);
+    tx.set_second_generation(false);
+    tx.set_stripped_version(true, ("/projects/original " + UTF8 + ".lmx").c_str());
+    ASSERT_TRUE(tx.set_jtag_chain_name("cable 0 [bus 1-1.4]"));
+    ASSERT_TRUE(tx.set_jtag_device_name(("@1: device " + XML_CHARS).c_str()));
+    tx.set_sif_file_name(("output/top " + UTF8 + ".sif").c_str());
+    ASSERT_TRUE(tx.set_global_data("zoom", 42));
+    const int columns[] = {10, -20, INT_MAX, INT_MIN, 0};
+    ASSERT_TRUE(tx.set_global_data(("columns " + UTF8).c_str(), columns, 5));
+    ASSERT_TRUE(tx.set_global_data("no values", nullptr, 0));
+
+    QByteArray every_byte;
+    for (int i = 0; i < 512; ++i)
+        every_byte.append(static_cast<char>(i * 7));
+    std::mt19937 rng(7);
+    QByteArray noise(3000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(rng());
+    const std::pair<const char*, QByteArray> sifs[] = {
+        {"every byte.sif", every_byte}, {"", QByteArray()}, {nullptr, noise}};
+    for (int i = 0; i < 3; ++i) {
+        const QString path = dir + "/embedded" + QString::number(i) + ".sif";
+        write_bytes(path, sifs[i].second);
+        ASSERT_TRUE(tx.embed_sif_file(local(path).c_str(), sifs[i].first));
+        ASSERT_TRUE(tx.set_embedded_sif_inst_id_crc_at(i, ("inst " + std::to_string(i) + "\ncrc " + UTF8).c_str()));
+    }
+
+    KSM_DATA_MNEMONICS* mnemonics = data->get_mnemonics();
+    KSM_DATA_MNEMONICS_TABLE* states = mnemonics->create_table("states", 3);
+    ASSERT_NE(states, nullptr);
+    ASSERT_TRUE(states->add_entry("IDLE", "000"));
+    ASSERT_TRUE(states->add_entry("RUN", "001"));
+    ASSERT_TRUE(states->add_entry("GO", "001"));  // a second symbol of a value
+    ASSERT_TRUE(states->add_entry(XML_CHARS.c_str(), "111"));
+    ASSERT_TRUE(mnemonics->create_table(UTF8.c_str(), 1)->add_entry("on", "1"));
+    ASSERT_NE(mnemonics->create_table("no entries", 8), nullptr);
+
+    ASSERT_TRUE(data->get_instance(0)->set_name(("core " + UTF8).c_str()));
+    ASSERT_NE(data->create_lumetra_instance("core b"), nullptr);
+    ASSERT_NE(data->create_lumetra_instance(nullptr), nullptr);
+    ASSERT_TRUE(tx.set_power_up_trigger_mode(1, true));
+    for (int i = 0; i < 2; ++i) {
+        KSM_TX_INSTANCE* instance = data->get_instance(i);
+        instance->set_enabled(false);
+        instance->set_expanded(true);
+        instance->set_node_info({static_cast<uint8_t>(7 + i), 0xFFFFFFFFu - i, 2, 2});
+        KSM_ACCESS::state(instance)->version_defined = false;
+        instance->set_incremental_route_available(true);
+        instance->set_compiled_checksums(0xDEADBEEFu, 0x80000001u + i);
+        ASSERT_TRUE(instance->set_position_data("splitter", 250 + i));
+        const int widths[] = {INT_MIN, -1, 0, 1, INT_MAX};
+        ASSERT_TRUE(instance->set_position_data(("widths " + UTF8).c_str(), widths, 5));
+        ASSERT_NE(instance->create_signal_set(("history " + UTF8).c_str()), nullptr);
+        for (int s = 0; s < 2; ++s)
+            configure_signal_set(data, instance->get_signal_set(s), 10 * i + s, 2 - s);
+        KSM_ACCESS::state(instance)->active_signal_set = 1;
+    }
+}
+
+// ---- comparison --------------------------------------------------------------------------------------
+
+// One field of the states `x` and `y`.
+#define SAME(field) EXPECT_EQ(x.field, y.field) << #field
+
+void expect_same_table(const KSM_DATA_MNEMONICS_TABLE* a, const KSM_DATA_MNEMONICS_TABLE* b)
+{
+    const auto& x = *KSM_ACCESS::state(a);
+    const auto& y = *KSM_ACCESS::state(b);
+    SAME(name); SAME(width); SAME(entries);
+}
+
+void expect_same_rows(const KSM_TX_SIGNAL_NODES* a, const KSM_TX_SIGNAL_NODES* b)
+{
+    const auto& x = KSM_ACCESS::nodes(a)->rows;
+    const auto& y = KSM_ACCESS::nodes(b)->rows;
+    ASSERT_EQ(x.size(), y.size());
+    for (size_t i = 0; i < x.size(); ++i)
+        EXPECT_TRUE(*x[i] == *y[i]) << "row " << i << " \"" << x[i]->name << "\"";
+}
+
+void expect_same_level(const KSM_LEVEL& x, const KSM_LEVEL& y)
+{
+    SAME(type); SAME(name); SAME(enabled); SAME(basic); SAME(expression); SAME(modified);
+    EXPECT_EQ(tree_text(x.root.get()), tree_text(y.root.get()));
+}
+
+void expect_same_log(const KSM_DATA_LOG* a, const KSM_DATA_LOG* b)
+{
+    {
+        const auto& x = *KSM_ACCESS::state(a);
+        const auto& y = *KSM_ACCESS::state(b);
+        SCOPED_TRACE("log " + x.name);
+        SAME(name); SAME(expanded); SAME(power_up); SAME(global_temp); SAME(gui_update_skipped);
+        SAME(static_table_keys);
+        ASSERT_EQ(x.static_tables.size(), y.static_tables.size());
+        for (size_t i = 0; i < x.static_tables.size(); ++i)
+            expect_same_table(x.static_tables[i].get(), y.static_tables[i].get());
+    }
+    ASSERT_EQ(KSM_ACCESS::samples(a) == nullptr, KSM_ACCESS::samples(b) == nullptr);
+    if (!KSM_ACCESS::samples(a))
+        return;
+    const auto& x = *KSM_ACCESS::samples(a);
+    const auto& y = *KSM_ACCESS::samples(b);
+    SAME(channels); SAME(depth); SAME(segment_size); SAME(words); SAME(bits); SAME(valid); SAME(trigger);
+    SAME(breaks); SAME(connected); SAME(trigger_positions); SAME(state_value); SAME(counters); SAME(flags);
+}
+
+void expect_same_trigger(KSM_TX_TRIGGER* a, KSM_TX_TRIGGER* b)
+{
+    const auto& x = *KSM_ACCESS::state(a);
+    const auto& y = *KSM_ACCESS::state(b);
+    SCOPED_TRACE("trigger " + x.name);
+    SAME(name); SAME(expanded); SAME(sq_type); SAME(sq_port); SAME(sq_port_post_fitting); SAME(sq_port_mark);
+    SAME(sq_disabled); SAME(gap_record); SAME(segmented); SAME(segment_size); SAME(position); SAME(state_based);
+    SAME(runtime_options); SAME(trigger_out_latency); SAME(active_log);
+    EXPECT_TRUE(x.counters == y.counters);
+    EXPECT_TRUE(x.flags == y.flags);
+    EXPECT_TRUE(x.trigger_in == y.trigger_in);
+    EXPECT_TRUE(x.trigger_out == y.trigger_out);
+    ASSERT_EQ(x.levels.size(), y.levels.size());
+    for (size_t i = 0; i < x.levels.size(); ++i)
+        expect_same_level(x.levels[i], y.levels[i]);
+    for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
+        expect_same_level(x.patterns[i], y.patterns[i]);
+    EXPECT_EQ(tree_text(KSM_ACCESS::state_machine(a).get()), tree_text(KSM_ACCESS::state_machine(b).get()));
+    expect_same_rows(a, b);
+    ASSERT_EQ(x.logs.size(), y.logs.size());
+    for (size_t i = 0; i < x.logs.size(); ++i) {
+        expect_same_log(x.logs[i].get(), y.logs[i].get());
+        EXPECT_EQ(y.logs[i]->get_trigger(), b);
+    }
+}
+
+void expect_same_signal_set(const KSM_TX_SIGNAL_SET* a, const KSM_TX_SIGNAL_SET* b)
+{
+    const auto& x = *KSM_ACCESS::state(a);
+    const auto& y = *KSM_ACCESS::state(b);
+    SCOPED_TRACE("signal set " + x.name);
+    SAME(name); SAME(expanded); SAME(clock_name); SAME(clock_post_fitting); SAME(clock_invalid); SAME(sample_depth);
+    SAME(pipeline_level); SAME(ram_type); SAME(data_allocated); SAME(trigger_allocated); SAME(sq_allocated);
+    SAME(corvix_data_allocated); SAME(corvix_trigger_allocated); SAME(assignment_text); SAME(top_entity);
+    SAME(active_trigger);
+    expect_same_rows(a, b);
+    ASSERT_EQ(x.triggers.size(), y.triggers.size());
+    for (size_t i = 0; i < x.triggers.size(); ++i) {
+        expect_same_trigger(x.triggers[i].get(), y.triggers[i].get());
+        EXPECT_EQ(y.triggers[i]->get_signal_set(), b);
+    }
+}
+
+void expect_same_instance(const KSM_TX_INSTANCE* a, const KSM_TX_INSTANCE* b)
+{
+    const auto& x = *KSM_ACCESS::state(a);
+    const auto& y = *KSM_ACCESS::state(b);
+    SCOPED_TRACE("instance " + x.name);
+    SAME(name); SAME(enabled); SAME(expanded); SAME(info.first); SAME(info.second); SAME(info.third);
+    SAME(info.version); SAME(version_defined); SAME(incremental_route_available); SAME(position_data);
+    SAME(compiled_checksum); SAME(compiled_routing_checksum); SAME(active_signal_set);
+    ASSERT_EQ(x.signal_sets.size(), y.signal_sets.size());
+    for (size_t i = 0; i < x.signal_sets.size(); ++i) {
+        expect_same_signal_set(x.signal_sets[i].get(), y.signal_sets[i].get());
+        EXPECT_EQ(y.signal_sets[i]->get_instance(), b);
+    }
+}
+
+void expect_same_session(KSM_DATA_SESSION* a, KSM_DATA_SESSION* b)
+{
+    const auto& x = *KSM_ACCESS::state(a);
+    const auto& y = *KSM_ACCESS::state(b);
+    SAME(gui_logging); SAME(second_generation); SAME(stripped); SAME(stripped_original_name); SAME(jtag_chain);
+    SAME(jtag_device); SAME(sif_file_name); SAME(next_instance_number); SAME(global_data); SAME(power_up);
+    ASSERT_EQ(x.embedded_sifs.size(), y.embedded_sifs.size());
+    for (size_t i = 0; i < x.embedded_sifs.size(); ++i) {
+        SAME(embedded_sifs[i].name); SAME(embedded_sifs[i].info); SAME(embedded_sifs[i].bytes->size());
+        EXPECT_TRUE(*x.embedded_sifs[i].bytes == *y.embedded_sifs[i].bytes);
+    }
+    const auto& tables_x = KSM_ACCESS::state(a->get_mnemonics())->tables;
+    const auto& tables_y = KSM_ACCESS::state(b->get_mnemonics())->tables;
+    ASSERT_EQ(tables_x.size(), tables_y.size());
+    for (size_t i = 0; i < tables_x.size(); ++i)
+        expect_same_table(tables_x[i].get(), tables_y[i].get());
+    ASSERT_EQ(x.instances.size(), y.instances.size());
+    for (size_t i = 0; i < x.instances.size(); ++i)
+        expect_same_instance(x.instances[i].get(), y.instances[i].get());
+}
+
+#undef SAME
+
+// ---- round trip -----------------------------------------------------------------------------------------
+
+TEST(repository_file, RoundTripKeepsEveryValueAndASecondSaveIsByteIdentical)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    KSM_TX_SESSION original(new TEST_ROOT, false);
+    ASSERT_NO_FATAL_FAILURE(build_rich_session(original, dir.path()));
+    const QString first = dir.filePath("first.lmx");
+    ASSERT_TRUE(original.save_session(local(first).c_str())) << original.get_last_error();
+    EXPECT_FALSE(original.is_modified());
+
+    // The writer leaves defaults out, so every attribute it knows appearing shows that the
+    // session above sets every value away from its default.
+    const QByteArray bytes = read_bytes(first);
+    for (const char* name :
+         {"gui-logging", "second-generation", "stripped", "stripped-original-name", "jtag-chain", "jtag-device",
+          "sif-file", "next-instance", "enabled", "expanded", "power-up", "info-first", "info-second", "info-third",
+          "version-defined", "incremental-route", "compiled-checksum", "compiled-routing-checksum",
+          "active-signal-set", "clock", "clock-post-fitting", "clock-invalid", "sample-depth", "pipeline",
+          "ram-type", "data-allocated", "trigger-allocated", "sq-allocated", "corvix-data-allocated",
+          "corvix-trigger-allocated", "assignment-b64", "top-entity", "active-trigger", "sq-type", "sq-port",
+          "sq-port-post-fitting", "sq-port-mark", "sq-disabled", "gap-record", "segmented", "segment-size",
+          "position", "state-based", "runtime-options", "trigger-out-latency", "active-log", "type", "basic",
+          "modified", "kind", "width", "initial", "source", "pin", "node", "node-post-fitting", "node-valid",
+          "instance", "condition", "selected", "eps-event", "alias", "debug-port", "mnemonics", "signal-type",
+          "use", "tap-mode", "depth", "group", "data-tab-only", "invalid", "storage", "transition", "inverted",
+          "lsb-to-msb", "group-display", "link", "mark", "comparison", "operand1", "operand2", "value1",
+          "value2", "static-table", "setting", "description", "first", "second-b64", "global-temp",
+          "gui-update-skipped", "state-value", "trigger-positions", "disconnected", "counters", "flags",
+          "info-b64", "encoding"})
+        EXPECT_TRUE(bytes.contains(QByteArray(" ") + name + "=\"")) << name << " is never written";
+
+    KSM_TX_SESSION reopened(new TEST_ROOT, false);
+    ASSERT_TRUE(reopened.open_session(local(first).c_str())) << reopened.get_last_error();
+    EXPECT_FALSE(reopened.is_newer_file_format());
+    EXPECT_FALSE(reopened.is_modified());
+    expect_same_session(original.get_data_session(), reopened.get_data_session());
+
+    // The fresh root made one trigger object per advanced tree and one state machine per trigger.
+    int trees = 0;
+    int machines = 0;
+    auto* root = static_cast<TEST_ROOT*>(reopened.get_root_object());
+    for (int i = 0; i < root->get_child_count(); ++i)
+        (dynamic_cast<TEST_STATE_MACHINE*>(root->get_child_object(i)) ? machines : trees)++;
+    EXPECT_EQ(trees, 2 * 6);
+    EXPECT_EQ(machines, 6);
+    EXPECT_EQ(reopened.get_num_instances(), 4);  // three instances and a power-up entry
+    EXPECT_TRUE(reopened.is_power_up_trigger(1));
+
+    const QString second = dir.filePath("second.lmx");
+    ASSERT_TRUE(reopened.save_session(local(second).c_str())) << reopened.get_last_error();
+    EXPECT_EQ(first_difference(read_bytes(second), bytes), -1);
+
+    // Closing lets the level trees go back to the root, which keeps its state machines.
+    reopened.close_session();
+    EXPECT_EQ(root->get_child_count(), machines);
+}
+
+// Captures of every shape, down to none at all, read back as they were.
+TEST(repository_file, CapturesOfEveryShapeReadBack)
+{
+    const struct {
+        int channels, depth, segment_size;
+    } shapes[] = {{2, 0, 0}, {0, 0, 0}, {0, 10, 0}, {1, 64, 64}, {5, 65, 13}, {70, 1, 0}};
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    for (const auto& shape : shapes) {
+        KSM_DATA_LOG* log = tx.create_new_log(0);
+        ASSERT_NE(log, nullptr);
+        log->begin_capture(shape.channels, shape.depth, shape.segment_size);
+        for (int c = 0; c < shape.channels; ++c)
+            log->set_bit(c, shape.depth - 1, true);
+        log->set_valid(0, true);
+        log->end_capture();
+    }
+    const QString path = dir.filePath("shapes.lmx");
+    ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    KSM_TX_SESSION reopened(new TEST_ROOT, false);
+    ASSERT_TRUE(reopened.open_session(local(path).c_str())) << reopened.get_last_error();
+    KSM_TX_TRIGGER* a = tx.get_trigger_at(0);
+    KSM_TX_TRIGGER* b = reopened.get_trigger_at(0);
+    ASSERT_EQ(b->get_num_logs(), a->get_num_logs());
+    for (int i = 0; i < a->get_num_logs(); ++i)
+        expect_same_log(a->get_log(i), b->get_log(i));
+}
+
+// ---- refusals ---------------------------------------------------------------------------------------
+
+struct OPEN_RESULT {
+    bool opened = false;
+    bool newer = false;
+    std::string error;
+};
+
+// Opens a file into a fresh session; a refused file must leave neither data nor tree objects.
+OPEN_RESULT try_open(const QString& path)
+{
+    OPEN_RESULT result;
+    auto* root = new TEST_ROOT;
+    KSM_TX_SESSION tx(root, false);
+    result.opened = tx.open_session(local(path).c_str());
+    result.newer = tx.is_newer_file_format();
+    result.error = tx.get_last_error();
+    if (!result.opened) {
+        EXPECT_EQ(tx.get_data_session(), nullptr);
+        EXPECT_EQ(root->get_child_count(), 0) << "a refused file made tree objects";
+    }
+    return result;
+}
+
+// A valid rich file, and a session opened from it that no refusal may touch.
+class repository_file_refusal : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_NO_FATAL_FAILURE(build_rich_session(tx, s_dir->path()));
+        ASSERT_TRUE(tx.save_session(local(valid_path()).c_str()));
+        s_valid = new QByteArray(read_bytes(valid_path()));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_valid;
+        delete s_dir;
+    }
+    static QString valid_path() { return s_dir->filePath("valid.lmx"); }
+
+    void SetUp() override
+    {
+        m_witness = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, false);
+        ASSERT_TRUE(m_witness->open_session(local(valid_path()).c_str())) << m_witness->get_last_error();
+    }
+    void TearDown() override
+    {
+        EXPECT_FALSE(m_witness->is_modified());
+        const QString copy = m_dir.filePath("witness.lmx");
+        ASSERT_TRUE(m_witness->save_session(local(copy).c_str()));
+        EXPECT_EQ(first_difference(read_bytes(copy), *s_valid), -1) << "a refused file changed another open session";
+    }
+
+    // Writes the bytes and expects them refused with a reason that names the file and the line
+    // of the fault, and tells `why`.
+    OPEN_RESULT expect_refused(const QByteArray& bytes, const std::string& why = "")
+    {
+        const QString path = m_dir.filePath("damaged.lmx");
+        write_bytes(path, bytes);
+        OPEN_RESULT r = try_open(path);
+        if (r.opened) {
+            ADD_FAILURE() << "the file was accepted";
+            return r;
+        }
+        for (const std::string& part : {local(path), std::string(" at line "), why})
+            EXPECT_NE(r.error.find(part), std::string::npos) << r.error;
+        return r;
+    }
+
+    // The file (the valid one by default) with the first occurrence of `from` replaced.
+    static QByteArray replaced(const QByteArray& from, const QByteArray& to, QByteArray bytes = *s_valid)
+    {
+        const int at = bytes.indexOf(from);
+        EXPECT_GE(at, 0) << from.constData() << " is not in the file";
+        return at < 0 ? bytes : bytes.replace(at, from.size(), to);
+    }
+
+    static QTemporaryDir* s_dir;
+    static QByteArray* s_valid;
+    QTemporaryDir m_dir;
+    std::unique_ptr<KSM_TX_SESSION> m_witness;
+    QUIET_QT m_quiet;
+};
+
+QTemporaryDir* repository_file_refusal::s_dir = nullptr;
+QByteArray* repository_file_refusal::s_valid = nullptr;
+
+TEST_F(repository_file_refusal, TruncatedAnywhereBeforeTheEnd)
+{
+    const int end = s_valid->lastIndexOf('>');  // only trailing white space may go
+    std::vector<int> cuts = {0, 1, 5, 38, 39, 40, end - 1, end};
+    for (int k = 1; k < 40; ++k)
+        cuts.push_back(static_cast<int>(static_cast<long long>(end) * k / 40));
+    for (int cut : cuts) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        expect_refused(s_valid->left(cut));
+    }
+}
+
+TEST_F(repository_file_refusal, FlippedBytesAreMostlyRefusedAndNeverCrash)
+{
+    const int positions = 400;
+    int refused = 0;
+    const QString path = m_dir.filePath("flipped.lmx");
+    for (int k = 0; k < positions; ++k) {
+        QByteArray bytes = *s_valid;
+        const int at = static_cast<int>(static_cast<long long>(bytes.size()) * k / positions);
+        bytes[at] = static_cast<char>(bytes[at] ^ (1 << (k % 8)));
+        write_bytes(path, bytes);
+        const OPEN_RESULT r = try_open(path);
+        if (!r.opened) {
+            ++refused;
+            EXPECT_NE(r.error.find(local(path)), std::string::npos) << r.error;
+            EXPECT_NE(r.error.find(" at line "), std::string::npos) << r.error;
+        }
+    }
+    EXPECT_GT(refused, positions * 3 / 5);
+}
+
+TEST_F(repository_file_refusal, FilesThatAreNotSessionFiles)
+{
+    expect_refused("");
+    expect_refused("<?xml version=\"1.0\"?>\n<project><item name=\"a\"/></project>\n", "not a session file");
+    expect_refused("plain text, not XML at all\n");
+    expect_refused(QByteArray(300, '\0'));
+    const OPEN_RESULT directory = try_open(m_dir.path());
+    EXPECT_FALSE(directory.opened);
+    EXPECT_NE(directory.error.find(local(m_dir.path())), std::string::npos) << directory.error;
+    const OPEN_RESULT missing = try_open(m_dir.filePath("missing.lmx"));
+    EXPECT_FALSE(missing.opened);
+    EXPECT_NE(missing.error.find("missing.lmx"), std::string::npos) << missing.error;
+}
+
+TEST_F(repository_file_refusal, NewerFormatIsToldApart)
+{
+    const OPEN_RESULT newer = expect_refused(replaced("format=\"1\"", "format=\"2\""), "newer");
+    EXPECT_TRUE(newer.newer);
+    for (const char* format : {"format=\"0\"", "format=\"one\"", ""}) {
+        SCOPED_TRACE(format);
+        EXPECT_FALSE(expect_refused(replaced("format=\"1\"", format), "format").newer);
+    }
+}
+
+TEST_F(repository_file_refusal, BadValuesAndBrokenStructure)
+{
+    const struct {
+        const char* from;
+        const char* to;
+        const char* why;
+    } cases[] = {
+        // Numbers and enumerations.
+        {"sample-depth=\"2048\"", "sample-depth=\"2k\"", "sample-depth"},
+        {"sample-depth=\"2048\"", "sample-depth=\"0\"", "sample-depth"},
+        {"ram-type=\"3\"", "ram-type=\"4\"", "ram-type"},
+        {"sq-type=\"2\"", "sq-type=\"6\"", "sq-type"},
+        {"position=\"2\"", "position=\"4\"", "position"},
+        {"use=\"2\"", "use=\"0\"", "use"},
+        {"tap-mode=\"2\"", "tap-mode=\"1\"", "tap mode"},
+        {"condition=\"5\"", "condition=\"24\"", "condition"},
+        {"operand1=\"", "operand1=\"17\" x=\"", "operand1"},
+        {"info-second=\"4294967295\"", "info-second=\"4294967296\"", "info-second"},
+        {"runtime-options=\"9\"", "runtime-options=\"16\"", "runtime-options"},
+        {"gui-logging=\"1\"", "gui-logging=\"2\"", "gui-logging"},
+        {"<level index=\"1\"", "<level index=\"2\"", "in order"},
+        {"<level index=\"0\"", "<level index=\"10\"", "index"},
+        {"<pattern index=\"1\"", "<pattern index=\"0\"", "twice"},
+        {"<pattern index=\"1\"", "<pattern", "index"},
+        {"<condition bank=\"0\"", "<condition", "bank"},
+        {"slot=\"0\"", "slot=\"13\"", "slot"},
+        {"flags=\"1 0\"", "flags=\"1 2\"", "bad number"},
+        {"selected=\"0 2 4 5\"", "selected=\"0 6\"", "bad number"},
+        {"<position key=\"splitter\">250</position>", "<position key=\"splitter\">25O</position>", "bad number"},
+        {"<global key=\"zoom\">", "<global>", "no key"},
+        // References to objects that are not there.
+        {"active-signal-set=\"1\"", "active-signal-set=\"2\"", "signal set"},
+        {"active-trigger=\"1\"", "active-trigger=\"2\"", "trigger"},
+        {"active-log=\"1\"", "active-log=\"2\"", "log"},
+        {"active-log=\"1\"", "active-log=\"-2\"", "active-log"},
+        // Payloads and encoded texts.
+        {"<plane kind=\"valid\">", "<plane kind=\"valid\">!!", "payload"},
+        {"<plane kind=\"valid\">", "<plane kind=\"valid\">AAAA", "payload"},
+        {"<plane kind=\"bits\" channel=\"1\"", "<plane kind=\"bits\" channel=\"0\"", "twice"},
+        {"<plane kind=\"bits\" channel=\"1\"", "<plane kind=\"bits\"", "channel"},
+        {"<plane kind=\"bits\" channel=\"1\"", "<plane kind=\"bits\" channel=\"3\"", "channel"},
+        {"<plane kind=\"trigger\"", "<plane kind=\"other\"", "plane"},
+        {"<plane kind=\"breaks\"", "<plane kind=\"trigger\"", "twice"},
+        {"AAAAAA==</sif>", "Z2FyYmFnZQ==</sif>", "payload"},  // base64, but not compressed data
+        {"AAAAAA==</sif>", "</sif>", "payload"},
+        {"<samples channels=\"3\"", "<samples", "channels"},
+        {"disconnected=\"1\"", "disconnected=\"3\"", "bad number"},
+        {"assignment-b64=\"", "assignment-b64=\"*", "base64"},
+        {"encoding=\"base64\">", "encoding=\"base64\">*", "base64"},
+        // Structure.
+        {" group=\"1\"", "", "nested without a group"},
+        {"<node name=\"bus[3..0]\"", "<node depth=\"1\" name=\"bus[3..0]\"", "nested without a group"},
+        {"<node name=\"clk_en\"", "<node depth=\"3\" name=\"clk_en\"", "nested without a group"},
+        {"<node name=\"bus[3]\"", "<node name=\"\"", "no name"},
+        {"<entry value=\"000\"", "<entry value=\"0002\"", "binary"},
+        {"width=\"32\"", "width=\"33\"", "width"},
+        {"<session ", "<surprise/><session ", "unexpected element"},
+        {"<trigger-in ", "<trigger-inn/><trigger-in ", "unexpected element"},
+        {"<state-machine>", "<state-machine>text", "unexpected text"},
+        {"<state-machine>", "<state-machine><object/>", "unexpected element"},
+        {"<flag ", "<log name=\"log without samples\"/><flag ", "two logs"},
+        {"<instance name=\"core b\"", "<instance name=\"auto_lumetra_1\"", "two instances"},
+        {"<instance name=\"core b\"", "<instance", "no name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+        expect_refused(replaced(c.from, c.to), c.why);
+    }
+    // Samples without one of their planes.
+    QByteArray planeless = *s_valid;
+    const int plane = planeless.indexOf("<plane kind=\"breaks\">");
+    expect_refused(planeless.remove(plane, planeless.indexOf("</plane>", plane) + 8 - plane), "lack a plane");
+    // A disconnected channel of a log without channels.
+    expect_refused(replaced("disconnected=\"1\"", "disconnected=\"0\"",
+                            replaced("<samples channels=\"3\"", "<samples channels=\"0\"")),
+                   "bad number");
+    // After the document: more content, or a second root.
+    expect_refused(*s_valid + "<lumetra-session format=\"1\"/>");
+    expect_refused(*s_valid + "trailing words");
+}
+
+TEST_F(repository_file_refusal, TreesNestedBeyondTheLimit)
+{
+    for (int depth : {1001, 100000}) {  // the second would exhaust the stack of a recursive reader
+        SCOPED_TRACE(depth);
+        const QByteArray nest = QByteArray("<object>").repeated(depth) + QByteArray("</object>").repeated(depth);
+        expect_refused(replaced("<state-machine>", "<state-machine>" + nest), "nest");
+    }
+}
+
+// The limit on nesting keeps every tree a session can reasonably hold.
+TEST(repository_file, ATreeAThousandLevelsDeepReadsBack)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    KSM_TX_TRIGGER* trigger = tx.get_trigger_at(0);
+    ASSERT_TRUE(trigger->set_level_type(0, KSM_LTYPE_ADVANCED));
+    auto* box = static_cast<TEST_BOX*>(trigger->get_advanced_root(0));
+    for (int depth = 1; depth < 1000; ++depth)
+        box = box->box()->add("depth", std::to_string(depth));
+    const QString path = dir.filePath("deep.lmx");
+    ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    KSM_TX_SESSION reopened(new TEST_ROOT, false);
+    ASSERT_TRUE(reopened.open_session(local(path).c_str())) << reopened.get_last_error();
+    EXPECT_EQ(tree_text(reopened.get_trigger_at(0)->get_advanced_root(0)), tree_text(trigger->get_advanced_root(0)));
+}
+
+// ---- randomized mutations ---------------------------------------------------------------------------------
+
+int env_number(const char* name, int fallback)
+{
+    const char* text = std::getenv(name);
+    return text && *text ? std::atoi(text) : fallback;
+}
+
+// Damaged copies of a valid file must never crash or hang the reader. An accepted copy must
+// save, and the saved file must read back and save again to the same bytes.
+TEST(repository_file, RandomDamageIsRefusedOrReadConsistently)
+{
+    QTemporaryDir dir;
+    QByteArray valid;
+    {
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_NO_FATAL_FAILURE(build_rich_session(tx, dir.path()));
+        ASSERT_TRUE(tx.save_session(local(dir.filePath("valid.lmx")).c_str()));
+        valid = read_bytes(dir.filePath("valid.lmx"));
+    }
+    const int iterations = env_number("KSM_FUZZ_ITERATIONS", 500);
+    const unsigned seed = static_cast<unsigned>(env_number("KSM_FUZZ_SEED", 20240517));
+    std::mt19937 rng(seed);
+    auto below = [&rng](int n) { return n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0; };
+    static const char alphabet[] = "<>/=\"&; \n\t0123456789-abcdefgx";
+    static const char* const numbers[] = {"",   "0",        "-1",         "1",           "2",
+                                          "63", "4096",     "4097",       "16777216",    "2147483648",
+                                          "x",  "99999999999999999999",   "-2147483649", "1 2 3"};
+    QUIET_QT quiet;
+    const QString mutant_path = dir.filePath("mutant.lmx");
+    const QString first_path = dir.filePath("first.lmx");
+    const QString second_path = dir.filePath("second.lmx");
+    int accepted = 0;
+    for (int i = 0; i < iterations; ++i) {
+        QByteArray bytes = valid;
+        for (int m = 1 + below(3); m > 0 && !bytes.isEmpty(); --m) {
+            const int at = below(bytes.size());
+            // An attribute after the chosen place: its value, and where the attribute starts and ends.
+            const int value = bytes.indexOf("=\"", at) + 2;
+            const int start = bytes.lastIndexOf(' ', value);
+            const int end = value >= 2 ? bytes.indexOf('"', value) : -1;
+            switch (below(8)) {
+            case 0: bytes[at] = static_cast<char>(bytes[at] ^ (1 << below(8))); break;
+            case 1: bytes[at] = static_cast<char>(rng()); break;
+            case 2: bytes.insert(at, alphabet[below(sizeof alphabet - 1)]); break;
+            case 3: bytes.remove(at, 1 + below(16)); break;
+            case 4: bytes.truncate(at); break;
+            case 5: bytes.insert(below(bytes.size()), bytes.mid(at, 1 + below(300))); break;
+            case 6:
+                if (end > start && start >= 0)
+                    bytes.remove(start, end + 1 - start);
+                break;
+            default:
+                if (end >= value)
+                    bytes.replace(value, end - value, numbers[below(sizeof numbers / sizeof *numbers)]);
+                break;
+            }
+        }
+        write_bytes(mutant_path, bytes);
+        SCOPED_TRACE("iteration " + std::to_string(i) + " of seed " + std::to_string(seed));
+        KSM_TX_SESSION mutant(new TEST_ROOT, false);
+        if (!mutant.open_session(local(mutant_path).c_str())) {
+            ASSERT_NE(mutant.get_last_error().find(local(mutant_path)), std::string::npos) << mutant.get_last_error();
+            continue;
+        }
+        ++accepted;
+        ASSERT_TRUE(mutant.save_session(local(first_path).c_str())) << mutant.get_last_error();
+        KSM_TX_SESSION again(new TEST_ROOT, false);
+        ASSERT_TRUE(again.open_session(local(first_path).c_str())) << again.get_last_error();
+        ASSERT_TRUE(again.save_session(local(second_path).c_str())) << again.get_last_error();
+        ASSERT_EQ(first_difference(read_bytes(first_path), read_bytes(second_path)), -1);
+    }
+    RecordProperty("accepted", accepted);
+}
+
+// ---- failing saves ------------------------------------------------------------------------------------------
+
+TEST(repository_file, SaveToAnUnwritableTargetFailsAndKeepsTheSavedFile)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    const QString saved = dir.filePath("saved.lmx");
+    ASSERT_TRUE(tx.save_session(local(saved).c_str()));
+    const QByteArray before = read_bytes(saved);
+    tx.set_gui_logging(true);
+
+    QStringList targets = {saved + "/inner.lmx", dir.filePath("missing/inner.lmx"), dir.path()};
+    // Permissions stop writes only for a user without the right to override them.
+    const QString locked = dir.filePath("locked");
+    if (geteuid() != 0) {
+        ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+        ASSERT_TRUE(tx.save_session(local(locked + "/old.lmx").c_str()));
+        tx.set_gui_logging(false);
+        ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+        targets << locked + "/old.lmx" << locked + "/new.lmx";
+    }
+    for (const QString& target : targets) {
+        SCOPED_TRACE(local(target));
+        const QByteArray old = read_bytes(target);
+        EXPECT_FALSE(tx.save_session(local(target).c_str()));
+        EXPECT_NE(tx.get_last_error().find(local(target)), std::string::npos) << tx.get_last_error();
+        EXPECT_TRUE(tx.is_modified());
+        EXPECT_EQ(first_difference(read_bytes(target), old), -1);
+    }
+    EXPECT_EQ(first_difference(read_bytes(saved), before), -1);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A file-size limit makes the write fail part-way through, whoever runs the test.
+TEST(repository_file, SaveFailingMidwayLeavesTheOldFileIntact)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    const QString target = dir.filePath("target.lmx");
+    ASSERT_TRUE(tx.save_session(local(target).c_str()));
+    const QByteArray before = read_bytes(target);
+
+    std::mt19937 rng(3);
+    QByteArray noise(256 * 1024, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(rng());
+    write_bytes(dir.filePath("big.sif"), noise);
+    ASSERT_TRUE(tx.embed_sif_file(local(dir.filePath("big.sif")).c_str(), "big.sif"));
+
+    rlimit saved_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_limit), 0);
+    rlimit small = saved_limit;
+    small.rlim_cur = 64 * 1024;
+    auto* saved_handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = tx.save_session(local(target).c_str());
+    setrlimit(RLIMIT_FSIZE, &saved_limit);
+    std::signal(SIGXFSZ, saved_handler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_NE(tx.get_last_error().find(local(target)), std::string::npos) << tx.get_last_error();
+    EXPECT_EQ(first_difference(read_bytes(target), before), -1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+              QStringList({"big.sif", "target.lmx"}));  // no temporary left behind
+    ASSERT_TRUE(tx.save_session(local(target).c_str())) << tx.get_last_error();
+    EXPECT_GT(read_bytes(target).size(), noise.size());
+}
+
+}  // namespace

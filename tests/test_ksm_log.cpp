@@ -1,1 +1,377 @@
+// Data logs: every read of a captured log checked against plain vectors of bools filled with
+// the same bits, the capture life, the memory the samples take and a save and reopen.
+#include "ksm_state.h"
+
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <random>
+
+namespace {
+
+// Root of the object tree a session needs; logs make no trees, so it only keeps what it makes.
+class TREE : public KSM_TX_TREE_OBJECT {
+public:
+    KSM_TX_TREE_OBJECT* get_child_object(int) override { return nullptr; }
+    int get_child_count() override { return 0; }
+    KSM_TX_TREE_OBJECT* create_child_object(int) override
+    {
+        m_children.push_back(std::make_unique<TREE>());
+        return m_children.back().get();
+    }
+    bool delete_child_object(KSM_TX_TREE_OBJECT*) override { return false; }
+    bool get_equation(std::string*, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool) override { return false; }
+    bool duplicate_trigger(bool) override { return false; }
+    void get_attributes() override {}
+    void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
+    void set_attribute(const char*, const char*) override {}
+
+private:
+    std::vector<std::unique_ptr<TREE>> m_children;
+};
+
+// What a log should answer, kept the plain way.
+struct ORACLE {
+    int channels = 0;
+    int depth = 0;
+    std::vector<std::vector<bool>> bits;  // [channel][sample]
+    std::vector<bool> valid, trigger, breaks, connected;
+    std::vector<int> positions;
+    int state = -1;
+    std::vector<unsigned int> counters;
+    std::vector<int> flags;
+};
+
+std::vector<bool> random_plane(std::mt19937& rng, int depth, double density)
+{
+    std::bernoulli_distribution on(density);
+    std::vector<bool> plane(depth);
+    for (int i = 0; i < depth; ++i)
+        plane[i] = on(rng);
+    return plane;
+}
+
+// A channel of one of several shapes: noise of some toggle rate, changes exactly on or just
+// before word boundaries, all ones, or a single change.
+std::vector<bool> random_channel(std::mt19937& rng, int depth)
+{
+    std::vector<bool> v(depth);
+    const int shape = std::uniform_int_distribution<int>(0, 5)(rng);
+    const double rates[] = {0.5, 0.05, 0.002};
+    std::bernoulli_distribution toggle(rates[std::uniform_int_distribution<int>(0, 2)(rng)]);
+    const int at = depth ? std::uniform_int_distribution<int>(0, depth - 1)(rng) : 0;
+    bool level = rng() & 1;
+    for (int i = 0; i < depth; ++i) {
+        switch (shape) {
+        case 0: case 1: level ^= toggle(rng); v[i] = level; break;
+        case 2: v[i] = (i >> 6) & 1; break;
+        case 3: v[i] = ((i + 1) >> 6) & 1; break;
+        case 4: v[i] = true; break;
+        default: v[i] = i >= at; break;
+        }
+    }
+    return v;
+}
+
+// Fills `log` and `o` alike. Odd channels go through set_channel_words with set bits beyond
+// the depth (and a word too many) that the log must drop; even ones through set_bit, each
+// sample written with noise first. Channels are written last to first, so a copy that runs
+// past its plane would show in the channel after it.
+void capture(KSM_DATA_LOG* log, ORACLE& o, std::mt19937& rng, int channels, int depth)
+{
+    o = ORACLE{};
+    o.channels = channels;
+    o.depth = depth;
+    o.bits.resize(channels);
+    log->begin_capture(channels, depth, 0);
+    const size_t words = (static_cast<size_t>(depth) + 63) / 64;
+    for (int c = channels - 1; c >= 0; --c) {
+        o.bits[c] = random_channel(rng, depth);
+        if (c & 1) {
+            std::vector<uint64_t> packed(words + 1, ~uint64_t(0));
+            for (int i = 0; i < depth; ++i)
+                if (!o.bits[c][i])
+                    packed[i >> 6] &= ~(uint64_t(1) << (i & 63));
+            log->set_channel_words(c, packed.data(), packed.size());
+        } else {
+            for (int i = 0; i < depth; ++i) {
+                log->set_bit(c, i, rng() & 1);
+                log->set_bit(c, i, o.bits[c][i]);
+            }
+        }
+    }
+    o.valid = random_plane(rng, depth, 0.9);
+    o.trigger = random_plane(rng, depth, 0.01);
+    o.breaks = random_plane(rng, depth, 0.02);
+    o.connected = random_plane(rng, channels, 0.8);
+    for (int i = 0; i < depth; ++i) {
+        log->set_valid(i, o.valid[i]);
+        log->set_trigger_mark(i, o.trigger[i]);
+        log->set_break_mark(i, o.breaks[i]);
+    }
+    for (int c = 0; c < channels; ++c)
+        log->set_connection_status(c, o.connected[c]);
+    o.positions = {depth / 2, depth / 3, 0};
+    o.state = static_cast<int>(rng() % 7);
+    o.counters = {static_cast<unsigned int>(rng() % 100000), 0u, 65535u};
+    o.flags = {1, 0};
+    log->set_trigger_positions(o.positions);
+    log->set_state_results(o.state, o.counters, o.flags);
+    log->end_capture();
+}
+
+int naive_next(const std::vector<bool>& v, int from)
+{
+    for (int j = from + 1; j < static_cast<int>(v.size()); ++j)
+        if (v[j] != v[from])
+            return j;
+    return -1;
+}
+
+int naive_previous(const std::vector<bool>& v, int from)
+{
+    for (int j = from - 1; j >= 0; --j)
+        if (v[j] != v[from])
+            return j;
+    return -1;
+}
+
+// Every answer of the log against the oracle; returns at the first sample that differs.
+void expect_matches(const KSM_DATA_LOG* log, const ORACLE& o)
+{
+    ASSERT_EQ(log->get_num_channels(), o.channels);
+    ASSERT_EQ(log->get_data_sample_depth(), o.depth);
+    EXPECT_TRUE(log->is_data_available(false));
+    EXPECT_EQ(log->is_data_available(true), o.depth > 0);
+    for (int c = 0; c < o.channels; ++c) {
+        SCOPED_TRACE("channel " + std::to_string(c) + " of depth " + std::to_string(o.depth));
+        EXPECT_EQ(log->get_connection_status(c), o.connected[c]);
+        for (int i = 0; i < o.depth; ++i) {
+            ASSERT_EQ(log->get_bit(c, i), o.bits[c][i]) << "sample " << i;
+            ASSERT_EQ(log->find_next_change(c, i), naive_next(o.bits[c], i)) << "from " << i;
+            ASSERT_EQ(log->find_previous_change(c, i), naive_previous(o.bits[c], i)) << "from " << i;
+        }
+    }
+    for (int i = 0; i < o.depth; ++i) {
+        ASSERT_EQ(log->is_bit_valid(i), o.valid[i]) << i;
+        ASSERT_EQ(log->is_bit_trigger(i), o.trigger[i]) << i;
+        ASSERT_EQ(log->is_break_previous(i), o.breaks[i]) << i;
+    }
+    EXPECT_EQ(log->get_data_trigger_position(), o.positions.front());
+    for (size_t k = 0; k < o.positions.size(); ++k)
+        EXPECT_EQ(log->get_data_trigger_position(static_cast<int>(k)), o.positions[k]);
+    EXPECT_EQ(log->get_data_trigger_position(static_cast<int>(o.positions.size())), -1);
+    EXPECT_EQ(log->get_state_value(), o.state);
+    ASSERT_EQ(log->get_number_counters(), static_cast<int>(o.counters.size()));
+    for (size_t k = 0; k < o.counters.size(); ++k)
+        EXPECT_EQ(log->get_counter_value(static_cast<int>(k)), o.counters[k]);
+    ASSERT_EQ(log->get_number_flags(), static_cast<int>(o.flags.size()));
+    for (size_t k = 0; k < o.flags.size(); ++k)
+        EXPECT_EQ(log->get_flag_value(static_cast<int>(k)), o.flags[k]);
+    EXPECT_EQ(log->get_counter_value(-1), 0u);
+    EXPECT_EQ(log->get_flag_value(static_cast<int>(o.flags.size())), 0);
+}
+
+class repository_log : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_session = std::make_unique<KSM_TX_SESSION>(new TREE, true);
+        ASSERT_TRUE(m_session->create_session(path().c_str()));
+        m_log = m_session->create_new_log(0);
+        ASSERT_NE(m_log, nullptr);
+    }
+    std::string path() const { return m_dir.filePath("log.lmx").toStdString(); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<KSM_TX_SESSION> m_session;
+    KSM_DATA_LOG* m_log = nullptr;
+    std::mt19937 m_rng{20240611};
+};
+
+TEST_F(repository_log, EveryReadMatchesTheOracleAtEveryDepth)
+{
+    std::vector<int> depths = {0, 1, 2, 63, 64, 65, 127, 128, 129, 191, 192, 193, 1000};
+    for (int k = 0; k < 12; ++k)
+        depths.push_back(std::uniform_int_distribution<int>(1, 3000)(m_rng));
+    ORACLE o;
+    for (int depth : depths) {
+        capture(m_log, o, m_rng, std::uniform_int_distribution<int>(1, 8)(m_rng), depth);
+        expect_matches(m_log, o);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+TEST_F(repository_log, ChannelWordsDropBitsBeyondTheDepth)
+{
+    const uint64_t ones[3] = {~uint64_t(0), ~uint64_t(0), ~uint64_t(0)};
+    const uint64_t rising[2] = {0, ~uint64_t(0)};
+    m_log->begin_capture(3, 100, 0);
+    m_log->set_channel_words(2, ones, 1);    // a short copy leaves the rest as it was
+    m_log->set_channel_words(1, rising, 2);  // exactly the plane
+    m_log->set_channel_words(0, ones, 3);    // more words than the plane has
+    m_log->end_capture();
+    const auto& s = *KSM_ACCESS::samples(m_log);
+    ASSERT_EQ(s.words, 2u);
+    const uint64_t tail = (uint64_t(1) << 36) - 1;
+    const std::vector<uint64_t> expected = {~uint64_t(0), tail, 0, tail, ~uint64_t(0), 0};
+    EXPECT_EQ(s.bits, expected);
+    EXPECT_EQ(m_log->find_next_change(0, 0), -1);
+    EXPECT_EQ(m_log->find_previous_change(0, 99), -1);
+    for (int c = 1; c < 3; ++c) {
+        EXPECT_EQ(m_log->find_next_change(c, 0), 64);
+        EXPECT_EQ(m_log->find_previous_change(c, 99), 63);
+    }
+}
+
+TEST_F(repository_log, OutOfRangeQueriesAndWritesAreHarmless)
+{
+    const int bad_samples[] = {INT_MIN, -1, 70, 71, INT_MAX};
+    // No samples yet.
+    EXPECT_FALSE(m_log->is_data_available(false));
+    EXPECT_FALSE(m_log->get_bit(0, 0));
+    EXPECT_EQ(m_log->find_next_change(0, 0), -1);
+    EXPECT_EQ(m_log->find_previous_change(0, 0), -1);
+    EXPECT_EQ(m_log->get_data_trigger_position(), -1);
+    EXPECT_EQ(m_log->get_sample_memory(), 0u);
+    // Writes outside a capture are dropped.
+    m_log->set_bit(0, 0, true);
+    m_log->set_channel_words(0, nullptr, 0);
+    m_log->end_capture();
+    EXPECT_FALSE(m_log->is_data_available(false));
+
+    m_log->begin_capture(2, 70, 0);
+    const uint64_t word = ~uint64_t(0);
+    for (int bad : bad_samples) {
+        m_log->set_bit(0, bad, true);
+        m_log->set_valid(bad, true);
+        m_log->set_trigger_mark(bad, true);
+        m_log->set_break_mark(bad, true);
+    }
+    for (int bad : {INT_MIN, -1, 2, INT_MAX}) {
+        m_log->set_bit(bad, 0, true);
+        m_log->set_channel_words(bad, &word, 1);
+        m_log->set_connection_status(bad, false);
+    }
+    m_log->set_channel_words(1, nullptr, 5);
+    m_log->end_capture();
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_EQ(m_log->find_next_change(c, 0), -1);
+        EXPECT_TRUE(m_log->get_connection_status(c));
+    }
+    for (int bad : bad_samples) {
+        EXPECT_FALSE(m_log->get_bit(0, bad));
+        EXPECT_FALSE(m_log->is_bit_valid(bad));
+        EXPECT_FALSE(m_log->is_bit_trigger(bad));
+        EXPECT_FALSE(m_log->is_break_previous(bad));
+        EXPECT_EQ(m_log->find_next_change(0, bad), -1);
+        EXPECT_EQ(m_log->find_previous_change(0, bad), -1);
+    }
+    for (int bad : {INT_MIN, -1, 2, INT_MAX}) {
+        EXPECT_FALSE(m_log->get_bit(bad, 0));
+        EXPECT_FALSE(m_log->get_connection_status(bad));
+        EXPECT_EQ(m_log->find_next_change(bad, 0), -1);
+        EXPECT_EQ(m_log->find_previous_change(bad, 10), -1);
+    }
+    m_log->begin_capture(-5, -5, -5);
+    m_log->end_capture();
+    EXPECT_EQ(m_log->get_num_channels(), 0);
+    EXPECT_EQ(m_log->get_data_sample_depth(), 0);
+    EXPECT_FALSE(m_log->is_data_available(true));
+}
+
+TEST_F(repository_log, ACaptureStaysHiddenUntilItEnds)
+{
+    ORACLE old;
+    capture(m_log, old, m_rng, 3, 130);
+    m_log->begin_capture(5, 1000, 100);
+    m_log->set_bit(0, 0, !old.bits[0][0]);
+    m_log->set_trigger_positions({7});
+    EXPECT_TRUE(m_log->is_acquiring_data());
+    EXPECT_FALSE(m_log->is_data_available(false));
+    EXPECT_EQ(m_log->get_num_channels(), 3);
+    EXPECT_EQ(m_log->get_data_sample_depth(), 130);
+    EXPECT_EQ(m_log->get_data_trigger_position(), old.positions.front());
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 130; ++i)
+            ASSERT_EQ(m_log->get_bit(c, i), old.bits[c][i]);
+    m_log->end_capture();
+    EXPECT_FALSE(m_log->is_acquiring_data());
+    EXPECT_TRUE(m_log->is_data_available(true));
+    EXPECT_EQ(m_log->get_num_channels(), 5);
+    EXPECT_EQ(m_log->get_data_segment_size(), 100);
+    EXPECT_EQ(m_log->get_bit(0, 0), !old.bits[0][0]);
+    EXPECT_EQ(m_log->get_data_trigger_position(), 7);
+}
+
+TEST_F(repository_log, SamplesOfALargeLogTakeLittleMoreThanTheirBits)
+{
+    const int channels = 1024, depth = 131072;
+    const size_t words = depth / 64;
+    std::vector<uint64_t> plane(words);
+    m_log->begin_capture(channels, depth, 0);
+    for (int c = 0; c < channels; ++c) {
+        for (size_t k = 0; k < words; ++k)
+            plane[k] = k * 0x9e3779b97f4a7c15ull ^ static_cast<uint64_t>(c);
+        m_log->set_channel_words(c, plane.data(), words);
+    }
+    m_log->end_capture();
+    const double packed = double(channels) * depth / 8;
+    EXPECT_LE(double(m_log->get_sample_memory()), 1.25 * packed);
+    EXPECT_GE(double(m_log->get_sample_memory()), packed);
+    EXPECT_EQ(m_log->get_bit(1023, 131071), ((plane[words - 1] >> 63) & 1) != 0);
+}
+
+TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
+{
+    ORACLE first, second;
+    capture(m_log, first, m_rng, 21, 777);
+    const int other_entry = m_session->create_lumetra_instance();
+    KSM_DATA_LOG* other = m_session->create_new_log(other_entry);
+    ASSERT_NE(other, nullptr);
+    capture(other, second, m_rng, 6, 64);
+    ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
+    m_session->close_session();
+
+    KSM_TX_SESSION reopened(new TREE, true);
+    ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    ASSERT_EQ(reopened.get_trigger_at(0)->get_num_logs(), 1);
+    ASSERT_EQ(reopened.get_trigger_at(other_entry)->get_num_logs(), 1);
+    expect_matches(reopened.get_trigger_at(0)->get_log(0), first);
+    expect_matches(reopened.get_trigger_at(other_entry)->get_log(0), second);
+}
+
+// The two cases below fail in the session file today and are kept disabled until it is fixed:
+// a log without samples leaves the reader inside its first <plane>, and counters of 2^31 and
+// above are written as negative numbers that the reader refuses.
+TEST_F(repository_log, ALogOfDepthZeroSurvivesSaving)
+{
+    ORACLE o;
+    capture(m_log, o, m_rng, 4, 0);
+    ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
+    m_session->close_session();
+    KSM_TX_SESSION reopened(new TREE, true);
+    ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    expect_matches(reopened.get_trigger_at(0)->get_log(0), o);
+}
+
+TEST_F(repository_log, CountersAboveTheSignedRangeSurviveSaving)
+{
+    m_log->begin_capture(1, 1, 0);
+    m_log->set_state_results(2, {0x80000000u, 0xffffffffu}, {});
+    m_log->end_capture();
+    ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
+    m_session->close_session();
+    KSM_TX_SESSION reopened(new TREE, true);
+    ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    const KSM_DATA_LOG* log = reopened.get_trigger_at(0)->get_log(0);
+    EXPECT_EQ(log->get_counter_value(0), 0x80000000u);
+    EXPECT_EQ(log->get_counter_value(1), 0xffffffffu);
+}
+
+}  // namespace

@@ -1,0 +1,289 @@
+// Node lists of the repository: structure edits, tree queries and conditions.
+#include "ksm_test_session.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+namespace {
+
+// The whole list, one "name:display type:depth" word per row.
+std::string dump(const KSM_TX_SIGNAL_NODES& list)
+{
+    std::ostringstream out;
+    for (int i = 0; i < list.get_num_nodes(); ++i)
+        out << (i ? " " : "") << list.get_node_name(i) << ':' << list.get_display_type(i) << ':' << list.get_depth(i);
+    return out.str();
+}
+
+void add(KSM_TX_SIGNAL_NODES* list, std::initializer_list<const char*> names)
+{
+    for (const char* n : names)
+        ASSERT_TRUE(list->insert_node(n, KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false)) << n;
+}
+
+void select(KSM_TX_SIGNAL_NODES* list, std::initializer_list<int> rows)
+{
+    for (int i = 0; i < list->get_num_nodes(); ++i)
+        list->set_selected(i, false);
+    for (int r : rows)
+        list->set_selected(r, true);
+}
+
+// A list a b c d e with the group "Group 1" around b c d: a G(b c d) e.
+void grouped(KSM_TX_SIGNAL_NODES* list)
+{
+    add(list, {"a", "b", "c", "d", "e"});
+    ASSERT_TRUE(list->group_nodes(1, 3));
+}
+
+// Nested: a G2(G1(b c) d) e.
+void nested(KSM_TX_SIGNAL_NODES* list)
+{
+    add(list, {"a", "b", "c", "d", "e"});
+    ASSERT_TRUE(list->group_nodes(1, 2));
+    ASSERT_TRUE(list->group_nodes(1, 4));
+}
+
+struct EDIT_CASE {
+    const char* what;
+    std::function<void(KSM_TX_SIGNAL_NODES*)> setup;
+    std::function<long long(KSM_TX_SIGNAL_NODES*)> edit;
+    long long result;
+    const char* expected;
+};
+
+void PrintTo(const EDIT_CASE& c, std::ostream* out) { *out << c.what; }
+
+class NodeListEdits : public ::testing::TestWithParam<EDIT_CASE> {};
+
+TEST_P(NodeListEdits, GiveTheWholeExpectedList)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
+    GetParam().setup(list);
+    const std::string before = dump(*list);
+    EXPECT_EQ(GetParam().edit(list), GetParam().result);
+    EXPECT_EQ(dump(*list), GetParam().expected) << "before: " << before;
+}
+
+const EDIT_CASE EDIT_CASES[] = {
+    {"group a range", [](auto* l) { add(l, {"a", "b", "c"}); }, [](auto* l) { return l->group_nodes(0, 1); }, 1,
+     "Group 1:1:0 a:3:1 b:4:1 c:0:0"},
+    {"group the selection", [](auto* l) { add(l, {"a", "b", "c"}); select(l, {1, 2}); },
+     [](auto* l) { return l->group_selected_nodes(); }, 1, "a:0:0 Group 1:1:0 b:3:1 c:4:1"},
+    {"a gap in the selection cannot be grouped", [](auto* l) { add(l, {"a", "b", "c"}); select(l, {0, 2}); },
+     [](auto* l) { return l->group_selected_nodes(); }, 0, "a:0:0 b:0:0 c:0:0"},
+    {"a range across a group boundary cannot be grouped", grouped,
+     [](auto* l) { return l->group_nodes(3, 5); }, 0, "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"group inside a group nests", grouped, [](auto* l) { return l->group_nodes(2, 3); }, 1,
+     "a:0:0 Group 1:1:0 Group 2:1:1 b:3:2 c:4:2 d:4:1 e:0:0"},
+    {"ungroup lifts the members", grouped, [](auto* l) { return l->ungroup_node(1); }, 1,
+     "a:0:0 b:0:0 c:0:0 d:0:0 e:0:0"},
+    {"ungroup the outer of nested groups", nested, [](auto* l) { return l->ungroup_node(1); }, 1,
+     "a:0:0 Group 1:1:0 b:3:1 c:4:1 d:0:0 e:0:0"},
+    {"ungroup a plain row is refused", grouped, [](auto* l) { return l->ungroup_node(0); }, 0,
+     "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"move a row into a group", grouped, [](auto* l) { return l->move_nodes(0, 0, 3, true); }, 2,
+     "Group 1:1:0 b:3:1 a:3:1 c:3:1 d:4:1 e:0:0"},
+    {"move a member out of its group to the top level", grouped,
+     [](auto* l) { return l->move_nodes(3, 3, 5, false); }, 4, "a:0:0 Group 1:1:0 b:3:1 d:4:1 c:0:0 e:0:0"},
+    {"move a member to the end of the list", grouped, [](auto* l) { return l->move_nodes(2, 2, 6, false); }, 5,
+     "a:0:0 Group 1:1:0 c:3:1 d:4:1 e:0:0 b:0:0"},
+    {"move a whole group with its members", grouped, [](auto* l) { return l->move_nodes(1, 1, 0, false); }, 0,
+     "Group 1:1:0 b:3:1 c:3:1 d:4:1 a:0:0 e:0:0"},
+    {"move a group into another group", nested, [](auto* l) { return l->move_nodes(2, 2, 6, true); }, 3,
+     "a:0:0 Group 2:1:0 d:3:1 Group 1:1:1 b:3:2 c:4:2 e:0:0"},
+    {"move at the top level before a member is refused", grouped,
+     [](auto* l) { return l->move_nodes(0, 0, 3, false); }, -1, "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"move a group into itself is refused", nested, [](auto* l) { return l->move_nodes(1, 1, 3, true); }, -1,
+     "a:0:0 Group 2:1:0 Group 1:1:1 b:3:2 c:4:2 d:4:1 e:0:0"},
+    {"move the selection keeps its order", [](auto* l) { add(l, {"a", "b", "c", "d"}); select(l, {0, 2}); },
+     [](auto* l) { return l->move_selected_nodes(4, false); }, 2, "b:0:0 d:0:0 a:0:0 c:0:0"},
+    {"copy a member to the top level", grouped, [](auto* l) { return l->copy_nodes(2, 2, 0, false); }, 0,
+     "b:0:0 a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"copy a group into itself copies its rows", grouped,
+     [](auto* l) { return l->copy_nodes(1, 1, 4, true); }, 4,
+     "a:0:0 Group 1:1:0 b:3:1 c:3:1 Group 1:1:1 b:3:2 c:3:2 d:4:2 d:4:1 e:0:0"},
+    {"copy the selection into a group", [](auto* l) { grouped(l); select(l, {0, 5}); },
+     [](auto* l) { return l->copy_selected_nodes(2, true); }, 2,
+     "a:0:0 Group 1:1:0 a:3:1 e:3:1 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"delete a range takes subtrees", grouped, [](auto* l) { return l->delete_nodes(1, 1); }, 4, "a:0:0 e:0:0"},
+    {"delete the selection", [](auto* l) { nested(l); select(l, {0, 2, 5}); },
+     [](auto* l) { return l->delete_selected_nodes(); }, 5, "Group 2:1:0 e:0:0"},
+    {"delete by name", grouped, [](auto* l) { return l->delete_node("c"); }, 1,
+     "a:0:0 Group 1:1:0 b:3:1 d:4:1 e:0:0"},
+    {"delete nothing selected", grouped, [](auto* l) { return l->delete_selected_nodes(); }, 0,
+     "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"collapse a group", grouped, [](auto* l) { return l->toggle_node(1); }, 1,
+     "a:0:0 Group 1:2:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Repository, NodeListEdits, ::testing::ValuesIn(EDIT_CASES),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char* p = info.param.what; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name;
+                         });
+
+TEST(NodeListQueries, TreeOfNestedGroups)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* l = session->get_trigger_at(0);
+    nested(l);  // 0 a, 1 G2, 2 G1, 3 b, 4 c, 5 d, 6 e
+    EXPECT_EQ(l->get_parent_index(3), 2);
+    EXPECT_EQ(l->get_parent_index(2), 1);
+    EXPECT_EQ(l->get_parent_index(1), -1);
+    EXPECT_EQ(l->get_last_child_index(1), 5);
+    EXPECT_EQ(l->get_last_child_index(2), 4);
+    std::vector<int> children;
+    l->get_direct_children(1, &children);
+    EXPECT_EQ(children, (std::vector<int>{2, 5}));
+    EXPECT_EQ(l->get_num_leaf_children(1), 3);
+    EXPECT_TRUE(l->has_nested_groups());
+    EXPECT_TRUE(l->is_grandparent(1));
+    EXPECT_FALSE(l->is_grandparent(2));
+    EXPECT_TRUE(l->is_descendant(1, 4));
+    EXPECT_FALSE(l->is_descendant(2, 5));
+    EXPECT_TRUE(l->is_last_child(4));
+    EXPECT_TRUE(l->is_last_child(5));
+    EXPECT_FALSE(l->is_last_child(3));
+    EXPECT_TRUE(l->has_children(2));
+    EXPECT_FALSE(l->has_children(3));
+    l->toggle_node(1);
+    EXPECT_FALSE(l->is_parent_visible(2));
+    EXPECT_TRUE(l->is_parent_visible(3));
+    EXPECT_TRUE(l->is_any_parent_not_visible(3));
+    EXPECT_FALSE(l->is_any_parent_not_visible(6));
+    select(l, {2});
+    EXPECT_TRUE(l->is_invalid_index_for_drop(3, true));   // inside the selected group
+    EXPECT_FALSE(l->is_invalid_index_for_drop(6, false));
+    EXPECT_TRUE(l->is_invalid_index_for_drop(5, false));  // a member's place, at the top level
+    EXPECT_FALSE(l->is_invalid_index_for_drop(7, false)); // the end
+}
+
+TEST(NodeListRows, NamesAliasesAndLimits)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* l = session->get_trigger_at(0);
+    add(l, {"clk", "d0"});
+    EXPECT_FALSE(l->insert_node("clk", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+    EXPECT_TRUE(l->insert_node("clk", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, true));
+    EXPECT_TRUE(l->set_node_alias(0, "fast"));
+    EXPECT_FALSE(l->set_node_alias(1, "fast"));
+    EXPECT_TRUE(l->set_node_alias(1, "fast (1)"));
+    EXPECT_TRUE(l->set_node_alias(0, ""));
+    EXPECT_TRUE(l->set_node_alias(1, "fast"));  // free again
+    EXPECT_FALSE(l->rename_node(1, "clk"));
+    EXPECT_TRUE(l->rename_node(1, "d1"));
+    EXPECT_EQ(l->find_node("d1"), 1);
+    EXPECT_FALSE(l->set_node_alias(99, "x"));
+
+    auto other = make_test_session();
+    KSM_TX_TRIGGER* full = other->get_trigger_at(0);
+    for (int i = 0; i < KSM_MAX_NODES; ++i)
+        ASSERT_TRUE(full->insert_node(("n" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS,
+                                      false));
+    EXPECT_FALSE(full->insert_node("one more", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+    EXPECT_TRUE(full->group_nodes(0, KSM_MAX_NODES - 1));  // a group row is not a node
+    EXPECT_EQ(full->copy_nodes(1, 1, 2, true), -1);
+}
+
+TEST(NodeListRows, FirstGenerationSessionsAppendTriggerRowsToTheDataList)
+{
+    auto session = make_test_session();
+    session->set_second_generation(false);
+    session->get_trigger_at(0)->insert_node("a", KSM_STYPE_INPUT_PIN, KSM_TAP_POST_FITTING, false);
+    ASSERT_EQ(session->get_signal_set_at(0)->get_num_nodes(), 1);
+    EXPECT_STREQ(session->get_signal_set_at(0)->get_node_name(0), "a");
+    session->set_second_generation(true);
+    session->get_trigger_at(0)->insert_node("b", KSM_STYPE_INPUT_PIN, KSM_TAP_POST_FITTING, false);
+    EXPECT_EQ(session->get_signal_set_at(0)->get_num_nodes(), 1);
+}
+
+TEST(NodeListConditions, LevelsPatternsAndBanks)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* t = session->get_trigger_at(0);
+    add(t, {"a", "b"});
+    t->set_num_levels(3);
+    struct SETTING {
+        int row, level, condition;
+        bool power_up, pattern;
+    };
+    const SETTING settings[] = {{0, 0, KSM_CTYPE_HIGH, false, false},        {0, 2, KSM_CTYPE_RISING_EDGE, false, false},
+                                {1, 0, KSM_CTYPE_LOW, true, false},          {1, 1, KSM_CTYPE_EITHER_EDGE, true, false},
+                                {0, 0, KSM_CTYPE_FALLING_EDGE, false, true}, {1, 2, KSM_CTYPE_HIGH, true, true}};
+    for (const SETTING& s : settings) {
+        t->set_power_up_selection(s.power_up);
+        const auto c = static_cast<KSM_DATA_TRIGGER_CONDITION>(s.condition);
+        EXPECT_TRUE(s.pattern ? t->set_pattern_condition(s.row, s.level, c) : t->set_trigger_condition(s.row, s.level, c));
+    }
+    for (const SETTING& s : settings) {
+        t->set_power_up_selection(s.power_up);
+        EXPECT_EQ(s.pattern ? t->get_pattern_condition(s.row, s.level) : t->get_trigger_condition(s.row, s.level),
+                  s.condition);
+        t->set_power_up_selection(!s.power_up);
+        EXPECT_EQ(s.pattern ? t->get_pattern_condition(s.row, s.level) : t->get_trigger_condition(s.row, s.level),
+                  KSM_CTYPE_DONT_CARE)
+            << "the other bank is untouched";
+    }
+    t->set_power_up_selection(false);
+    EXPECT_FALSE(t->set_trigger_condition(0, KSM_MAX_TRIGGER_LEVELS, KSM_CTYPE_HIGH));
+    EXPECT_FALSE(t->set_pattern_condition(0, 3, KSM_CTYPE_HIGH));
+    EXPECT_FALSE(t->set_trigger_condition(0, 0, static_cast<KSM_DATA_TRIGGER_CONDITION>(24)));
+}
+
+TEST(NodeListConditions, ComparisonsAndClassifications)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* t = session->get_trigger_at(0);
+    add(t, {"a", "b"});
+    t->group_nodes(0, 1);
+    EXPECT_TRUE(t->set_comparison_enabled(0, 0, true));
+    EXPECT_TRUE(t->set_comparison_operand(0, 0, 1, KSM_CTYPE_COMPARE_GREATER_THAN));
+    EXPECT_TRUE(t->set_comparison_operand(0, 0, 2, KSM_CTYPE_COMPARE_LESS_THAN));
+    EXPECT_TRUE(t->set_comparison_value(0, 0, 1, -5));
+    EXPECT_TRUE(t->set_comparison_value(0, 0, 2, 5));
+    EXPECT_FALSE(t->set_comparison_operand(0, 0, 1, KSM_CTYPE_HIGH));
+    EXPECT_FALSE(t->set_comparison_value(0, 0, 3, 1));
+    EXPECT_TRUE(t->is_comparison_group_member(1, 0));
+    EXPECT_FALSE(t->is_comparison_group_member(1, 1));
+    EXPECT_EQ(t->get_comparison_value(0, 0, 1), -5);
+    EXPECT_EQ(t->get_comparison_operand(0, 0, 2), KSM_CTYPE_COMPARE_LESS_THAN);
+    EXPECT_TRUE(t->set_pattern_comparison_enabled(0, 1, true));
+    EXPECT_TRUE(t->is_pattern_comparison_enabled(0, 1));
+    EXPECT_FALSE(t->is_comparison_enabled(0, 1));
+    for (int c = 0; c < KSM_CTYPE_COUNT; ++c) {
+        const auto k = static_cast<KSM_DATA_TRIGGER_CONDITION>(c);
+        EXPECT_EQ(t->is_group_condition(k), c >= 9 && c <= 17) << c;
+        EXPECT_EQ(t->is_comparison_operand_condition(k), c >= 18) << c;
+    }
+    for (const char* op : {">", ">=", "==", "<=", "<"})
+        EXPECT_TRUE(t->is_comparison_operand_condition(KSM_DATA_GLOBAL_ENUM::convert_string_to_enum(op))) << op;
+}
+
+TEST(NodeListConditions, DuplicateTriggerCopiesBetweenBanksBothWays)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* t = session->get_trigger_at(0);
+    add(t, {"a"});
+    t->set_trigger_condition(0, 0, KSM_CTYPE_HIGH);
+    t->set_pattern_condition(0, 1, KSM_CTYPE_LOW);
+    EXPECT_FALSE(session->duplicate_trigger_to_other(0)) << "no power-up entry yet";
+    ASSERT_TRUE(session->set_power_up_trigger_mode(0, true));
+    ASSERT_EQ(session->get_num_instances(), 2);
+    EXPECT_EQ(session->get_trigger_at(1), t);
+    EXPECT_TRUE(session->duplicate_trigger_to_other(0));
+    t->set_power_up_selection(true);
+    EXPECT_EQ(t->get_trigger_condition(0, 0), KSM_CTYPE_HIGH);
+    EXPECT_EQ(t->get_pattern_condition(0, 1), KSM_CTYPE_LOW);
+    t->set_trigger_condition(0, 0, KSM_CTYPE_RISING_EDGE);
+    EXPECT_TRUE(session->duplicate_trigger_to_other(1));  // from the power-up entry back
+    t->set_power_up_selection(false);
+    EXPECT_EQ(t->get_trigger_condition(0, 0), KSM_CTYPE_RISING_EDGE);
+}
+
+}  // namespace
