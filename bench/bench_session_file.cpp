@@ -1,6 +1,6 @@
 // Writing and reading a full session file: 8 instances of 4096 trigger rows and 4096 data rows
 // each, and one log of 1024 channels by 131072 samples.
-#include "ksm.h"
+#include "../tests/ksm_test_session.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -22,26 +22,6 @@ constexpr int CHANNELS = 1024;
 constexpr int DEPTH = 131072;
 constexpr int WORDS = DEPTH / 64;
 
-// Root of the object tree a session needs; the file holds no trees, so it only keeps what it makes.
-class ROOT : public KSM_TX_TREE_OBJECT {
-public:
-    KSM_TX_TREE_OBJECT* get_child_object(int) override { return nullptr; }
-    int get_child_count() override { return 0; }
-    KSM_TX_TREE_OBJECT* create_child_object(int) override
-    {
-        m_children.push_back(std::make_unique<ROOT>());
-        return m_children.back().get();
-    }
-    bool delete_child_object(KSM_TX_TREE_OBJECT*) override { return false; }
-    bool get_equation(std::string*, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool) override { return false; }
-    bool duplicate_trigger(bool) override { return false; }
-    void get_attributes() override {}
-    void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
-    void set_attribute(const char*, const char*) override {}
-
-private:
-    std::vector<std::unique_ptr<ROOT>> m_children;
-};
 
 // A size line of /proc/self/status (VmHWM: the peak, VmRSS: the current size), in MB.
 double status_mb(const char* field)
@@ -135,7 +115,7 @@ void fill_log(KSM_DATA_LOG* log)
 struct FIXTURE {
     QTemporaryDir dir;
     std::string path;
-    std::unique_ptr<KSM_TX_SESSION> session = std::make_unique<KSM_TX_SESSION>(new ROOT, true);
+    std::unique_ptr<KSM_TX_SESSION> session = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
 
     FIXTURE() : path(dir.filePath("bench.lmx").toStdString())
     {
@@ -189,7 +169,7 @@ void BM_OpenSession(benchmark::State& state)
     reset_peak();
     const double rss = status_mb("VmRSS:");
     for (auto _ : state) {
-        auto opened = std::make_unique<KSM_TX_SESSION>(new ROOT, true);
+        auto opened = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
         if (!opened->open_session(f.path.c_str()) || opened->get_num_instances() != INSTANCES)
             state.SkipWithError(opened->get_last_error().c_str());
         state.PauseTiming();

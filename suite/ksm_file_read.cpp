@@ -683,12 +683,7 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
         fail("a log is larger than any capture");
     if (failed())
         return s;
-    s->words = (static_cast<size_t>(s->depth) + 63) / 64;
-    s->bits.assign(s->words * s->channels, 0);
-    s->valid.assign(s->words, 0);
-    s->trigger.assign(s->words, 0);
-    s->breaks.assign(s->words, 0);
-    s->connected.assign(s->channels, 1);
+    s->allocate(s->channels, s->depth);
     for (int c : ints(a.value("disconnected").toString(), 0, s->channels - 1))
         s->connected[c] = 0;
     // Planes 0.. are the channels', then come the valid, trigger and break planes; each must be

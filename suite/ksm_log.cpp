@@ -199,15 +199,8 @@ size_t KSM_DATA_LOG::get_sample_memory() const
 void KSM_DATA_LOG::begin_capture(int channels, int depth, int segment_size)
 {
     auto s = std::make_shared<SAMPLES>();
-    s->channels = std::max(channels, 0);
-    s->depth = std::max(depth, 0);
+    s->allocate(std::max(channels, 0), std::max(depth, 0));
     s->segment_size = std::max(segment_size, 0);
-    s->words = (static_cast<size_t>(s->depth) + 63) / 64;
-    s->bits.assign(s->words * s->channels, 0);
-    s->valid.assign(s->words, 0);
-    s->trigger.assign(s->words, 0);
-    s->breaks.assign(s->words, 0);
-    s->connected.assign(s->channels, 1);
     m_capturing = std::move(s);
     m_acquiring = true;
 }

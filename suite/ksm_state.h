@@ -221,6 +221,19 @@ struct KSM_DATA_LOG::SAMPLES {
     int state_value = -1;
     std::vector<unsigned int> counters;
     std::vector<int> flags;
+
+    // Zeroed planes for `channels` channels of `depth` samples, every channel connected.
+    void allocate(int channel_count, int sample_depth)
+    {
+        channels = channel_count;
+        depth = sample_depth;
+        words = (static_cast<size_t>(depth) + 63) / 64;
+        bits.assign(words * channels, 0);
+        valid.assign(words, 0);
+        trigger.assign(words, 0);
+        breaks.assign(words, 0);
+        connected.assign(channels, 1);
+    }
 };
 
 struct KSM_DATA_SESSION::STATE {

@@ -1,4 +1,5 @@
-// A session of the repository with a minimal object tree, for the repository's tests.
+// A tree-object family shaped like the module's and a session made with it, for the
+// repository's tests and benchmarks.
 #pragma once
 
 #include "ksm.h"
@@ -7,45 +8,47 @@
 #include <string>
 #include <vector>
 
-// A tree object that keeps its attributes and children; the session root makes trigger
-// objects (kind 0) and state-machine objects (kind 1) and owns them.
-class TEST_TREE_OBJECT : public KSM_TX_TREE_OBJECT {
+// A trigger object or a box of an advanced trigger: ordered attributes and child boxes.
+class TEST_BOX : public KSM_TX_TREE_OBJECT {
 public:
-    explicit TEST_TREE_OBJECT(bool root = false) : m_root(root) {}
-    ~TEST_TREE_OBJECT() override
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::vector<std::unique_ptr<TEST_BOX>> children;
+    int duplications = 0;
+
+    TEST_BOX* add(const std::string& key, const std::string& value)
     {
-        for (KSM_TX_TREE_OBJECT* c : m_children)
-            delete c;
+        attributes.emplace_back(key, value);
+        return this;
     }
+    TEST_BOX* box() { return static_cast<TEST_BOX*>(create_child_object(0)); }
+
     KSM_TX_TREE_OBJECT* get_child_object(int index) override
     {
-        return index >= 0 && index < static_cast<int>(m_children.size()) ? m_children[index] : nullptr;
+        return index >= 0 && index < get_child_count() ? children[index].get() : nullptr;
     }
-    int get_child_count() override { return static_cast<int>(m_children.size()); }
+    int get_child_count() override { return static_cast<int>(children.size()); }
     KSM_TX_TREE_OBJECT* create_child_object(int) override
     {
-        m_children.push_back(new TEST_TREE_OBJECT);
-        return m_children.back();
+        children.push_back(std::make_unique<TEST_BOX>());
+        return children.back().get();
     }
     bool delete_child_object(KSM_TX_TREE_OBJECT* child) override
     {
-        for (auto it = m_children.begin(); it != m_children.end(); ++it) {
-            if (*it == child) {
-                delete child;
-                m_children.erase(it);
+        for (auto it = children.begin(); it != children.end(); ++it)
+            if (it->get() == child) {
+                children.erase(it);
                 return true;
             }
-        }
         return false;
     }
-    bool get_equation(std::string* text, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool power_up) override
+    bool get_equation(std::string* text, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool) override
     {
-        *text = power_up ? "power-up" : "normal";
+        *text = "(box)";
         return true;
     }
-    bool duplicate_trigger(bool to_power_up) override
+    bool duplicate_trigger(bool) override
     {
-        duplicated.push_back(to_power_up);
+        ++duplications;
         return true;
     }
     void get_attributes() override
@@ -55,19 +58,32 @@ public:
     }
     void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
     void set_attribute(const char* key, const char* value) override { attributes.emplace_back(key, value); }
-
-    std::vector<std::pair<std::string, std::string>> attributes;
-    std::vector<bool> duplicated;
-
-private:
-    bool m_root;
-    std::vector<KSM_TX_TREE_OBJECT*> m_children;
 };
 
-// A new session with one instance, named after the test.
+// The state-based flow of a trigger: attributes only.
+class TEST_STATE_MACHINE : public TEST_BOX {
+public:
+    KSM_TX_TREE_OBJECT* create_child_object(int) override { return nullptr; }
+};
+
+// The session root: makes and owns the trigger objects (kind 0) and state machines (kind 1).
+class TEST_ROOT : public TEST_BOX {
+public:
+    KSM_TX_TREE_OBJECT* create_child_object(int kind) override
+    {
+        children.push_back(kind == 1 ? std::make_unique<TEST_STATE_MACHINE>() : std::make_unique<TEST_BOX>());
+        return children.back().get();
+    }
+    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override
+    {
+        return !dynamic_cast<TEST_STATE_MACHINE*>(child) && TEST_BOX::delete_child_object(child);
+    }
+};
+
+// A new session with one instance.
 inline std::unique_ptr<KSM_TX_SESSION> make_test_session(const std::string& path = "test.lmx")
 {
-    auto session = std::make_unique<KSM_TX_SESSION>(new TEST_TREE_OBJECT(true), true);
+    auto session = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
     session->create_session(path.c_str());
     return session;
 }

@@ -1,6 +1,7 @@
 // The session file: a full round trip into a fresh session, refusal of damaged and foreign
 // files, a bounded mutation run, and saves that fail.
 #include "ksm_state.h"
+#include "ksm_test_session.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -22,80 +23,6 @@
 namespace {
 
 using ROW = KSM_TX_SIGNAL_NODES::ROW;
-
-// ---- a tree-object family shaped like the module's ------------------------------------------------
-
-// A trigger object or a box of an advanced trigger: ordered attributes and child boxes.
-class TEST_BOX : public KSM_TX_TREE_OBJECT {
-public:
-    std::vector<std::pair<std::string, std::string>> attributes;
-    std::vector<std::unique_ptr<TEST_BOX>> children;
-    int duplications = 0;
-
-    TEST_BOX* add(const std::string& key, const std::string& value)
-    {
-        attributes.emplace_back(key, value);
-        return this;
-    }
-    TEST_BOX* box() { return static_cast<TEST_BOX*>(create_child_object(0)); }
-
-    KSM_TX_TREE_OBJECT* get_child_object(int index) override
-    {
-        return index >= 0 && index < get_child_count() ? children[index].get() : nullptr;
-    }
-    int get_child_count() override { return static_cast<int>(children.size()); }
-    KSM_TX_TREE_OBJECT* create_child_object(int) override
-    {
-        children.push_back(std::make_unique<TEST_BOX>());
-        return children.back().get();
-    }
-    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override
-    {
-        for (auto it = children.begin(); it != children.end(); ++it)
-            if (it->get() == child) {
-                children.erase(it);
-                return true;
-            }
-        return false;
-    }
-    bool get_equation(std::string* text, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool) override
-    {
-        *text = "(box)";
-        return true;
-    }
-    bool duplicate_trigger(bool) override
-    {
-        ++duplications;
-        return true;
-    }
-    void get_attributes() override
-    {
-        for (const auto& [key, value] : attributes)
-            add_attribute(key.c_str(), value.c_str());
-    }
-    void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
-    void set_attribute(const char* key, const char* value) override { attributes.emplace_back(key, value); }
-};
-
-// The state-based flow of a trigger: attributes only.
-class TEST_STATE_MACHINE : public TEST_BOX {
-public:
-    KSM_TX_TREE_OBJECT* create_child_object(int) override { return nullptr; }
-};
-
-// The session root: makes and owns the trigger objects (kind 0) and state machines (kind 1).
-class TEST_ROOT : public TEST_BOX {
-public:
-    KSM_TX_TREE_OBJECT* create_child_object(int kind) override
-    {
-        children.push_back(kind == 1 ? std::make_unique<TEST_STATE_MACHINE>() : std::make_unique<TEST_BOX>());
-        return children.back().get();
-    }
-    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override
-    {
-        return !dynamic_cast<TEST_STATE_MACHINE*>(child) && TEST_BOX::delete_child_object(child);
-    }
-};
 
 // Attributes and shape of a tree, walked through the repository's own slots.
 std::string tree_text(KSM_TX_TREE_OBJECT* object)

@@ -1,6 +1,7 @@
 // Data logs: every read of a captured log checked against plain vectors of bools filled with
 // the same bits, the capture life, the memory the samples take and a save and reopen.
 #include "ksm_state.h"
+#include "ksm_test_session.h"
 
 #include <QTemporaryDir>
 
@@ -12,26 +13,6 @@
 
 namespace {
 
-// Root of the object tree a session needs; logs make no trees, so it only keeps what it makes.
-class TREE : public KSM_TX_TREE_OBJECT {
-public:
-    KSM_TX_TREE_OBJECT* get_child_object(int) override { return nullptr; }
-    int get_child_count() override { return 0; }
-    KSM_TX_TREE_OBJECT* create_child_object(int) override
-    {
-        m_children.push_back(std::make_unique<TREE>());
-        return m_children.back().get();
-    }
-    bool delete_child_object(KSM_TX_TREE_OBJECT*) override { return false; }
-    bool get_equation(std::string*, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool) override { return false; }
-    bool duplicate_trigger(bool) override { return false; }
-    void get_attributes() override {}
-    void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
-    void set_attribute(const char*, const char*) override {}
-
-private:
-    std::vector<std::unique_ptr<TREE>> m_children;
-};
 
 // What a log should answer, kept the plain way.
 struct ORACLE {
@@ -180,7 +161,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_session = std::make_unique<KSM_TX_SESSION>(new TREE, true);
+        m_session = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
         ASSERT_TRUE(m_session->create_session(path().c_str()));
         m_log = m_session->create_new_log(0);
         ASSERT_NE(m_log, nullptr);
@@ -338,7 +319,7 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
     m_session->close_session();
 
-    KSM_TX_SESSION reopened(new TREE, true);
+    KSM_TX_SESSION reopened(new TEST_ROOT, true);
     ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
     ASSERT_EQ(reopened.get_trigger_at(0)->get_num_logs(), 1);
     ASSERT_EQ(reopened.get_trigger_at(other_entry)->get_num_logs(), 1);
@@ -355,7 +336,7 @@ TEST_F(repository_log, ALogOfDepthZeroSurvivesSaving)
     capture(m_log, o, m_rng, 4, 0);
     ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
     m_session->close_session();
-    KSM_TX_SESSION reopened(new TREE, true);
+    KSM_TX_SESSION reopened(new TEST_ROOT, true);
     ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
     expect_matches(reopened.get_trigger_at(0)->get_log(0), o);
 }
@@ -367,7 +348,7 @@ TEST_F(repository_log, CountersAboveTheSignedRangeSurviveSaving)
     m_log->end_capture();
     ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
     m_session->close_session();
-    KSM_TX_SESSION reopened(new TREE, true);
+    KSM_TX_SESSION reopened(new TEST_ROOT, true);
     ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
     const KSM_DATA_LOG* log = reopened.get_trigger_at(0)->get_log(0);
     EXPECT_EQ(log->get_counter_value(0), 0x80000000u);
