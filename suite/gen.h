@@ -3,6 +3,9 @@
 
 #include <string>
 
+// True in the suite's alternative hierarchy-database mode (never, in this stand-in).
+inline bool gen_is_mav() { return false; }
+
 // True when the suite runs with its Qt user interface (the host says so at start-up).
 bool gen_get_is_qt();
 void gen_set_is_qt(bool is_qt);

@@ -981,7 +981,9 @@ public:
     const char* get_instance_name_at(int entry) const;
     int create_lumetra_instance(const void* name = nullptr);
     bool remove_lumetra_instance(int entry);
+    // The entry belongs to an instance that has a power-up entry (the instance's or that one).
     bool is_power_up_trigger(int entry) const;
+    // The entry is a power-up entry.
     bool is_power_up_view(int entry) const;
     bool set_power_up_trigger_mode(int entry, bool enable);
     bool duplicate_trigger_to_other(int entry);

@@ -438,9 +438,8 @@ bool KSM_TX_SESSION::remove_lumetra_instance(int entry)
 
 bool KSM_TX_SESSION::is_power_up_trigger(int entry) const
 {
-    bool view = false;
-    const int i = instance_of_entry(m_data, entry, &view);
-    return i >= 0 && !view && KSM_ACCESS::state(m_data)->power_up[i];
+    const int i = instance_of_entry(m_data, entry, nullptr);
+    return i >= 0 && KSM_ACCESS::state(m_data)->power_up[i];
 }
 
 bool KSM_TX_SESSION::is_power_up_view(int entry) const

@@ -1,0 +1,88 @@
+// The suite's Qt application framework: actions by identifier, the wait cursor, safe
+// connections, and the design-node names that its node finder hands out.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QAction;
+
+// Identifiers of the suite's menu and toolbar actions.
+enum PIRQ_ACTION_ENUM : int {
+    PIRQ_ACTION_AUTORUN = 19,
+    PIRQ_ACTION_READ_DATA = 21,
+    PIRQ_ACTION_RUN = 22,
+    PIRQ_ACTION_STOP = 23,
+    PIRQ_ACTION_COPY = 75,
+    PIRQ_ACTION_CUT = 112,
+    PIRQ_ACTION_LOGGING = 114,
+    PIRQ_ACTION_SAVE_TO_LOG = 117,
+    PIRQ_ACTION_DELETE = 120,
+    PIRQ_ACTION_EXPORT = 154,
+    PIRQ_ACTION_FIND = 178,
+    PIRQ_ACTION_FIND_NEXT = 179,
+    PIRQ_ACTION_INSERT_NODES = 326,
+    PIRQ_ACTION_CREATE_LIST_FILE = 344,
+    PIRQ_ACTION_PASTE = 408,
+    PIRQ_ACTION_REDO = 459,
+    PIRQ_ACTION_SELECT_ALL = 513,
+    PIRQ_ACTION_UNDO = 694,
+    PIRQ_ACTION_DATA_LOG_PANE = 698,
+    PIRQ_ACTION_HIERARCHY_PANE = 700,
+    PIRQ_ACTION_INSTANCE_PANE = 701,
+    PIRQ_ACTION_TOOLBAR_PANE = 702,
+    PIRQ_ACTION_CONFIG_PANE = 705,
+};
+
+// A new action of that identifier with the suite's text, tool tip, shortcut and
+// checkability; ids the table does not know get a text of their own.
+QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent);
+// The text the action table gives an identifier.
+QString pirq_get_action_text(PIRQ_ACTION_ENUM id);
+
+// QObject::connect that treats a connection that cannot be made as a broken invariant.
+template <class SENDER, class SIGNAL, class RECEIVER, class SLOT>
+QMetaObject::Connection pirq_safe_connect(SENDER* sender, SIGNAL signal, RECEIVER* receiver, SLOT slot,
+                                          Qt::ConnectionType type = Qt::AutoConnection)
+{
+    QMetaObject::Connection connection = QObject::connect(sender, signal, receiver, slot, type);
+    Q_ASSERT(connection);
+    return connection;
+}
+
+// Shows the busy cursor for its lifetime (when there is a GUI).
+class PIRQ_WAIT_CURSOR {
+public:
+    PIRQ_WAIT_CURSOR();
+    ~PIRQ_WAIT_CURSOR();
+    PIRQ_WAIT_CURSOR(const PIRQ_WAIT_CURSOR&) = delete;
+    PIRQ_WAIT_CURSOR& operator=(const PIRQ_WAIT_CURSOR&) = delete;
+
+private:
+    bool m_shown;
+};
+
+// A design-node name as the node finder hands it out: full name, kind (0 a single node, 1 or
+// 2 a bus or array), flags (0x2000 post-fitting, signal-type bits) and two dimensions.
+class PIRQ_INSTANCE_NAME {
+public:
+    PIRQ_INSTANCE_NAME() = default;
+    PIRQ_INSTANCE_NAME(const QString& name, int kind, unsigned int flags, int first1 = 0, int last1 = 0,
+                       int first2 = 0, int last2 = 0);
+    const QString& get_name() const { return m_name; }
+    int get_kind() const { return m_kind; }
+    unsigned int get_flags() const { return m_flags; }
+    void get_first_dimension(int* first, int* last) const;
+    void get_second_dimension(int* first, int* last) const;
+    bool operator==(const PIRQ_INSTANCE_NAME& other) const;
+
+private:
+    QString m_name;
+    int m_kind = 0;
+    unsigned int m_flags = 0;
+    int m_first1 = 0, m_last1 = 0, m_first2 = 0, m_last2 = 0;
+};
+
+using PIRQ_INSTANCE_NAME_LIST = QList<PIRQ_INSTANCE_NAME>;
+Q_DECLARE_METATYPE(PIRQ_INSTANCE_NAME)

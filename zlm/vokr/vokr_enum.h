@@ -1,0 +1,52 @@
+// Enumerations of the module.
+#pragma once
+
+// Which changes an incrementally compiled design accepts.
+enum VOKR_LOCK_MODE : int {
+    VOKR_LOCK_MODE_ALL_CHANGES = 0,
+    VOKR_LOCK_MODE_INCREMENTAL_ROUTE = 1,
+    VOKR_LOCK_MODE_TRIGGER_CONDITIONS = 2
+};
+
+// What closing an undo unit reports about the compilation status.
+enum VOKR_CHECK_COMPILATION_STATUS : int {
+    VOKR_CHECK_NOTHING = 0,
+    VOKR_CHECK_ALWAYS = 1,
+    VOKR_CHECK_IN_POWER_UP_VIEW = 2
+};
+
+// The kind of a node name a setter is given.
+enum VOKR_IS_POST_FITTING_TYPE : int {
+    VOKR_POST_FITTING_NAME = 0,
+    VOKR_PRE_SYNTHESIS_NAME = 1,
+    VOKR_KEEP_NAME_KIND = 2
+};
+
+// Bits of the hint that `updated` carries: the low bits choose the receivers, the high bits
+// say what changed.
+enum VOKR_UPDATE_HINT : unsigned int {
+    VOKR_HINT_VIEW = 0x1,
+    VOKR_HINT_HIERARCHY = 0x2,
+    VOKR_HINT_CONFIG = 0x4,
+    VOKR_HINT_DATA_LOG = 0x8,
+    VOKR_HINT_INSTANCES = 0x10,
+    VOKR_HINT_JTAG = 0x20,
+    VOKR_HINT_TABS = 0x40,
+    VOKR_HINT_ADVANCED = 0x100,
+    VOKR_HINT_ADVANCED_MODIFIED = 0x400,
+    VOKR_HINT_POWER_UP_SWITCH = 0x400000,
+    VOKR_HINT_NO_REPAINT = 0x800000,
+    VOKR_HINT_POWER_UP_DIRECTION = 0x2000000,
+    VOKR_HINT_STATUS = 0x4000000,
+    VOKR_HINT_ACQUISITION_STARTED = 0x8000000,
+    VOKR_HINT_REBUILD = 0x10000000,
+    VOKR_HINT_REFRESH = 0x20000000,
+    VOKR_HINT_GEOMETRY = 0x40000000,
+    VOKR_HINT_MODIFIED = 0x80000000
+};
+
+// A hint as the int that `updated` carries.
+constexpr int vokr_hint(unsigned int bits)
+{
+    return static_cast<int>(bits);
+}

@@ -1,0 +1,306 @@
+// The document and transaction manager: the one object per editor window (or wizard facade)
+// through which every view, panel, Tcl command and the wizard reads and changes the open
+// session. It owns the session, caches the current instance's repository objects, keeps the
+// undo units, the user settings and the shared actions, and announces every change with
+// `updated`.
+#pragma once
+
+#include "ksm.h"
+#include "pirq.h"
+#include "vokr_enum.h"
+
+#include <QMap>
+#include <QObject>
+#include <QPalette>
+#include <QSize>
+#include <QStringList>
+#include <QVariant>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+class QAction;
+class QTabWidget;
+class TEVQ_DIALOG;
+class VOKR_FRAME_WND;
+class VOKR_LAYOUT_WIDGET;
+
+class VOKR_TX_MANAGER : public QObject {
+    Q_OBJECT
+public:
+    explicit VOKR_TX_MANAGER(VOKR_FRAME_WND* frame);
+    ~VOKR_TX_MANAGER() override;
+    virtual std::string get_help_prefix() const { return "VOK"; }
+
+    // ---- identity and cache ----
+    VOKR_FRAME_WND* get_frame_wnd() const { return m_frame_wnd; }
+    bool is_wizard_mode() const { return m_frame_wnd == nullptr; }
+    VOKR_LAYOUT_WIDGET* get_layout_widget() const;
+    void set_layout_widget(VOKR_LAYOUT_WIDGET* layout) { m_layout_widget = layout; }
+    void set_list_view_mode(bool on) { m_list_view_mode = on; }
+    KSM_TX_SESSION* get_session() const { return m_tx_session; }
+    KSM_TX_INSTANCE* get_tx_instance() const { return m_tx_instance; }
+    int get_current_instance_index() const { return m_current_instance; }
+    unsigned int& progress_var() { return m_progress; }
+    const char* get_instance() const;
+    const char* get_instance_name_at(int index, bool* expanded) const;
+    int get_num_instances() const;
+    static int get_int_length(int value);
+
+    // ---- mode predicates ----
+    bool is_data_mode(int index) const;
+    bool is_setup_mode() const;
+    bool is_instance_data_mode() const;
+    bool is_instance_setup_mode() const;
+    bool can_locate() const;
+    bool locate(int index, unsigned int);
+
+    // ---- actions and notification ----
+    QAction* get_action(PIRQ_ACTION_ENUM id, const QVariant& data);
+    void insert_action(PIRQ_ACTION_ENUM id, QAction* action);
+    void enable_action(PIRQ_ACTION_ENUM id, bool enabled);
+    void update_all_views(QObject* sender, int hint);
+
+    // ---- transactions ----
+    void begin_action(int index);
+    void end_action(VOKR_CHECK_COMPILATION_STATUS status, int index);
+    int get_max_undo_steps() const;
+    void set_max_undo_steps(int steps);
+
+    // ---- documents ----
+    bool new_document(const char* path);
+    bool open_document(const char* path, bool* renamed, std::string* new_name);
+    bool open_document(KSM_TX_SESSION* session);
+    bool save_document(const char* path);
+    void close_document();
+    void commit_session();
+    void update_modified_flag();
+    void set_modified_flag(bool state);
+    bool is_empty() const { return m_tx_trigger == nullptr && m_tx_signals == nullptr; }
+    bool is_corvix_generated() const;
+    void get_top_entity_name(QString* name) const;
+
+    // ---- instances, lock mode, JTAG, clock ----
+    bool add_instance();
+    bool remove_instance(int index);
+    void set_instance(int index);
+    void set_instance(const QString& name);
+    bool instance_is_enabled(int index) const;
+    void set_instance_enabled(int index, bool enabled);
+    void rename_instance_set(const char* new_name, const char* old_name);
+    void rename_signal_set(const char* new_name, const char* old_name);
+    VOKR_LOCK_MODE get_lock_mode(bool in_power_up_view) const;
+    void set_lock_mode(VOKR_LOCK_MODE mode, bool notify);
+    bool get_jtag_hardware(QString* name) const;
+    bool get_jtag_device(QString* name) const;
+    bool set_jtag_hardware(const QString& name, bool notify);
+    bool set_jtag_device(const QString& name, bool notify);
+    bool set_jtag_chain(const QString& file);
+    void program() {}
+    bool get_clock(QString* clock, int index) const;
+    bool is_clock_invalid() const;
+    bool is_clock_post_fitting() const;
+    bool is_incremental_compile() const;
+    bool is_incremental_route_available(int index) const;
+
+    // ---- power-up trigger ----
+    bool enable_powerup_trigger(int index, bool enable);
+    bool duplicate_powerup_trigger(int index);
+    bool is_powerup_trigger(int index) const;
+    bool is_powerup_trigger_enabled(int index) const;
+    bool is_powerup_trigger(int instance, int signal_set, int trigger, int log) const;
+
+    // ---- data logs ----
+    KSM_DATA_LOG* get_data_log() const { return m_data_log; }
+    void refresh_data_log_cache();
+
+    // ---- acquisition states ----
+    void set_instance_acq_state(int index, int mask);
+    bool is_instance_acquiring(int index) const;
+    bool is_any_instance_acquiring() const;
+
+    // ---- node validity and allocation ----
+    bool check_node_validity(int instance);
+    bool check_nodes_allocated(int instance);
+
+    // ---- trigger levels ----
+    int get_trigger_level_type(int level, int instance) const;
+    bool is_advanced_trigger(int level, int instance) const;
+    void initialize_group_conditions();
+
+    // ---- plug-ins ----
+    int get_plugin_count() const;
+    QStringList get_plugin_names() const;
+    bool get_plugin_name(int index, QString* name) const;
+    bool show_plugin_error_msg(const QString& plugin_name);
+    void open_plugin_mnemonic_tables();
+
+    // ---- user settings ----
+    void cfg_initialize_user_registry_settings();
+    static bool cfg_show_duplicate_buttons() { return m_cfg_show_duplicate_buttons; }
+    static bool cfg_link_groups() { return m_cfg_link_groups; }
+    static bool cfg_link_properties() { return m_cfg_link_properties; }
+    static bool cfg_link_order() { return m_cfg_link_order; }
+    static bool cfg_link_mnemonics() { return m_cfg_link_mnemonics; }
+    static bool cfg_auto_recompile() { return m_cfg_auto_recompile; }
+    static bool cfg_show_horz_grid() { return m_cfg_show_horz_grid; }
+    static int cfg_inter_line_spacing() { return m_cfg_inter_line_spacing; }
+    static bool cfg_msb_first() { return m_cfg_msb_first; }
+    static bool cfg_show_leading_zeroes() { return m_cfg_show_leading_zeroes; }
+    static bool cfg_show_vert_grid() { return m_cfg_show_vert_grid; }
+    static bool cfg_show_time_bars() { return m_cfg_show_time_bars; }
+    bool cfg_align_left() const { return m_cfg_align_left; }
+    void set_cfg_align_left(bool align) { m_cfg_align_left = align; }
+    int get_row_pp() const { return m_row_pp; }
+    void set_row_pp(int rows) { m_row_pp = rows; }
+    int get_column_pp() const { return m_column_pp; }
+    void set_column_pp(int columns) { m_column_pp = columns; }
+    int get_pages_wide() const { return m_pages_wide; }
+    void set_pages_wide(int pages) { m_pages_wide = pages; }
+    int get_pages_tall() const { return m_pages_tall; }
+    void set_pages_tall(int pages) { m_pages_tall = pages; }
+    int get_page_fit_type() const { return m_page_fit_type; }
+    void set_page_fit_type(int type) { m_page_fit_type = type; }
+    int get_name_width() const { return m_name_width; }
+    void set_name_width(int width) { m_name_width = width; }
+    bool get_show_alias() const { return m_show_alias; }
+    void set_show_alias(bool show) { m_show_alias = show; }
+    bool get_show_type() const { return m_show_type; }
+    void set_show_type(bool show) { m_show_type = show; }
+    bool is_unified_state_display() const { return m_unified_state_display; }
+
+    // ---- stored window state ----
+    int get_int_state(const char* key, int default_value) const;
+    void set_int_state(const char* key, int value);
+    int get_int_state(int index, const char* key, int default_value) const;
+    void set_int_state(int index, const char* key, int value);
+    QSize get_size_state(const char* key, const QSize& default_value) const;
+    void set_size_state(const char* key, const QSize& size);
+    bool get_visible_state(const char* key, bool default_value) const;
+    void set_visible_state(const char* key, bool visible);
+
+    // The transaction flag: true while no unit is open through an action guard.
+    static bool is_action_done() { return m_action_done; }
+
+signals:
+    void updated(QObject* sender, int hint);
+
+public slots:
+    void set_lock_mode(QString label);
+    void set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type);
+    void set_clock(QString clock);
+    void on_update_mnemonic(bool* enable) { *enable = true; }
+    void on_mnemonic() {}
+    void on_edit_undo();
+    void on_update_edit_undo();
+    void on_edit_redo();
+    void on_update_edit_redo();
+    void save_to_log();
+    void set_logging(bool enable);
+
+protected:
+    KSM_TX_INSTANCE* get_instance_at(int index) const;
+    KSM_TX_SIGNAL_SET* signal_set_at(int index) const;
+    KSM_TX_TRIGGER* trigger_at(int index) const;
+
+private:
+    friend class VOKR_ACTION_GUARD;
+
+    void refresh_tx_cache();
+    QTabWidget* current_tab_widget(int index) const;
+    bool save_modified();
+    bool save_active_tabs();
+    bool load_active_instance_tab();
+    void restore_current_instance();
+    bool ask_older_version_update();
+    bool save_checks(const char* path);
+    bool enable_file_for_project(const char* path);
+    void show_advanced_trigger_errors();
+    void show_empty_inputs();
+    void undo_or_redo(bool undo);
+    int resolved(int index) const { return index < 0 ? m_current_instance : index; }
+    int& acq_state(int index);
+    int acq_state(int index) const;
+
+    // Window settings (the first two are read from the user settings).
+    bool m_cfg_align_left = false;
+    bool m_unified_state_display = false;
+    int m_current_instance = -1;
+    KSM_TX_SESSION* m_tx_session = nullptr;
+    KSM_TX_INSTANCE* m_tx_instance = nullptr;
+    KSM_TX_SIGNAL_SET* m_tx_signals = nullptr;
+    KSM_TX_TRIGGER* m_tx_trigger = nullptr;
+    KSM_DATA_LOG* m_data_log = nullptr;
+    unsigned int m_progress = 0;
+    int m_row_pp = 35;
+    int m_column_pp = 30;
+    int m_pages_wide = 1;
+    int m_pages_tall = 1;
+    int m_page_fit_type = 0;
+    int m_name_width = 20;
+    bool m_show_alias = true;
+    bool m_show_type = true;
+    bool m_bypass_flag_check = false;
+    // Acquisition state per entry; entries past the end of the table are idle.
+    std::vector<int> m_acq_states;
+    int m_trigger_level = 0;
+    bool m_owns_session = true;
+    bool m_list_view_mode = false;
+    bool m_modified = false;
+    bool m_invalid_nodes = false;
+    VOKR_FRAME_WND* m_frame_wnd;
+    VOKR_LAYOUT_WIDGET* m_layout_widget = nullptr;
+    VOKR_LOCK_MODE m_lock_mode = VOKR_LOCK_MODE_ALL_CHANGES;
+    QMap<int, QAction*> m_actions;
+    TEVQ_DIALOG* m_node_finder = nullptr;
+
+    // User settings shared by every window of the process.
+    static bool m_cfg_show_duplicate_buttons;
+    static bool m_cfg_link_groups;
+    static bool m_cfg_link_properties;
+    static bool m_cfg_link_order;
+    static bool m_cfg_link_mnemonics;
+    static bool m_cfg_auto_recompile;
+    static bool m_cfg_show_horz_grid;
+    static int m_cfg_inter_line_spacing;
+    static bool m_cfg_msb_first;
+    static bool m_cfg_show_leading_zeroes;
+    static bool m_cfg_show_vert_grid;
+    static bool m_cfg_show_time_bars;
+    static bool m_action_done;
+    static int m_live_managers;
+};
+
+// Opens one undo unit on the current instance for its lifetime; units through guards never nest.
+class VOKR_ACTION_GUARD {
+public:
+    explicit VOKR_ACTION_GUARD(VOKR_TX_MANAGER* manager);
+    ~VOKR_ACTION_GUARD();
+    VOKR_ACTION_GUARD(const VOKR_ACTION_GUARD&) = delete;
+    VOKR_ACTION_GUARD& operator=(const VOKR_ACTION_GUARD&) = delete;
+
+private:
+    VOKR_TX_MANAGER* m_manager;
+};
+
+// Marks that values are being pushed into widgets, so that their change signals are not taken
+// for user edits; nested guards leave the mark to the outermost one.
+class VOKR_UPDATE_GUARD {
+public:
+    VOKR_UPDATE_GUARD();
+    ~VOKR_UPDATE_GUARD();
+    VOKR_UPDATE_GUARD(const VOKR_UPDATE_GUARD&) = delete;
+    VOKR_UPDATE_GUARD& operator=(const VOKR_UPDATE_GUARD&) = delete;
+    static bool is_updating() { return s_updating; }
+
+private:
+    bool m_set_here;
+    static bool s_updating;
+};
+
+// Makes `palette` with a solid brush of `color` for `role` in every colour group.
+void vokr_make_palette(QPalette* palette, QPalette::ColorRole role, const QColor& color);
+// Replaces every string that holds a colon by its part after the first colon.
+void vokr_strip_labels(QStringList* labels);
