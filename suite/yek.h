@@ -1,6 +1,36 @@
 // The suite's partition database and project information.
 #pragma once
 
+#include <map>
+#include <memory>
+#include <string>
+
+// Netlist types of a partition that the module compares.
+constexpr int YEK_NETLIST_NONE = 0;
+constexpr int YEK_NETLIST_SOURCE_FILE = 2;
+constexpr int YEK_NETLIST_POST_FIT = 8;
+constexpr int YEK_NETLIST_EMPTY = 32;
+
+class YEK_PARTITION {
+public:
+    YEK_PARTITION(int id, std::string name, int type, int netlist_type, bool fixed);
+    int get_id() const { return m_id; }
+    const std::string& get_name() const { return m_name; }
+    int get_partition_type() const { return m_type; }
+    int get_netlist_type() const { return m_netlist_type; }
+    // Needs an open modification; a fixed partition refuses a change.
+    bool set_netlist_type(int netlist_type);
+
+private:
+    friend class YEK_PARTITION_MANAGER;
+    int m_id;
+    std::string m_name;
+    int m_type;
+    int m_netlist_type;
+    bool m_fixed;
+    bool m_modifying = false;
+};
+
 class YEK_PROJECT_INFO {
 public:
     // 2 when the project uses incremental compilation.
@@ -16,6 +46,19 @@ public:
     static YEK_PARTITION_MANAGER* get_instance(int, int, int);
     YEK_PROJECT_INFO* get_project_info() { return &m_info; }
 
+    // The partition of a design unit by its short path; "|" is the top partition.
+    YEK_PARTITION* get_partition_by_short_hpath(const std::string& short_hpath) const;
+    const std::map<std::string, std::unique_ptr<YEK_PARTITION>>& get_partition_map() const { return m_partitions; }
+    bool begin_modify();
+    bool end_modify(bool cancel);
+
+    // Loading a project.
+    void clear();
+    YEK_PARTITION* add_partition(const std::string& short_hpath, int type, int netlist_type, bool fixed);
+
 private:
     YEK_PROJECT_INFO m_info;
+    std::map<std::string, std::unique_ptr<YEK_PARTITION>> m_partitions;
+    std::map<int, int> m_saved;  // netlist types before the open modification, by id
+    bool m_modifying = false;
 };

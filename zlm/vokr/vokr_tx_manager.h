@@ -24,6 +24,8 @@
 class QAction;
 class QTabWidget;
 class TEVQ_DIALOG;
+class TOZ_INSTANCE_NAME;
+class YEK_PARTITION;
 class VOKR_FRAME_WND;
 class VOKR_LAYOUT_WIDGET;
 
@@ -121,9 +123,119 @@ public:
     bool is_instance_acquiring(int index) const;
     bool is_any_instance_acquiring() const;
 
-    // ---- node validity and allocation ----
+    // ---- node rows and tree queries ----
+    bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name,
+                  KSM_DATA_SIGNAL_TYPE* signal_type, QString* alias, QString* debug_port, bool* data_enabled,
+                  bool* trigger_enabled, int level, KSM_DATA_TRIGGER_CONDITION* condition);
+    bool get_node_alias(int index, QString* alias);
+    KSM_DATA_WIRE_CAPTURE_TYPE get_node_capture_type(int index);
+    int get_node_count(int instance);
+    int get_trigger_node_count(int instance);
+    int get_node_depth(int index);
+    bool get_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE* type, int instance);
+    bool get_node_lsb_to_msb(int index, bool* lsb_first, int instance);
+    bool get_node_selection_status(int index);
+    KSM_DATA_WIRE_TAP_MODE get_node_tap_mode(int index, int instance);
+    KSM_TX_SIGNAL_NODES* get_nodes(int instance) const;
+    KSM_TX_SIGNAL_SET* get_signal_nodes(int instance) const { return signal_set_at(instance); }
+    KSM_TX_TRIGGER* get_trigger_nodes(int instance) const { return trigger_at(instance); }
+    const char* get_signal_set() const;
+    int get_num_signal_sets(int instance) const;
+    const char* get_signal_set_name_at(int instance, int set, bool* expanded) const;
+    void get_signals_names(QString* text, const char* instance_name, const char* signal_set_name) const;
+    int get_parent_index(int index, int other);
+    int get_last_child_index(int index);
+    void get_direct_children(int index, std::vector<int>* rows);
+    int get_num_leaf_children(int index);
+    void get_all_descendants(int index, std::vector<int>* rows);
+    int get_child_item_count(int index, int instance);
+    bool has_children(int index);
+    bool has_parent(int index);
+    bool has_nested_groups();
+    bool is_descendant(int ancestor, int index);
+    bool is_grandparent(int index);
+    bool is_last_child(int index);
+    bool is_parent_visible(int index);
+    bool is_any_parent_not_visible(int index);
+    bool is_group_member_node(int index);
+    bool is_invalid_index_for_drop(int index, bool into_group);
+    bool is_valid_selection_for_grouping();
+    bool is_node_expanded(int index);
+    bool is_node_data_tab_only(int index);
+    bool is_standalone_node(int index);
+    bool is_group_node(int index);
+    bool is_group_member(int index);
+    bool is_last_group_member(int index);
+    bool is_first_group_member(int index);
+    bool is_parent_item(int index, int instance);
+    bool is_child_item(int index, int instance);
+    bool is_node_invalid(int index);
+    bool is_node_deletable(int index);
+    bool is_bypass_tap_flag() const { return m_bypass_flag_check; }
+    static KSM_DATA_SIGNAL_TYPE get_type(unsigned int flags);
+    static KSM_DATA_SIGNAL_TYPE get_type(const TOZ_INSTANCE_NAME* name);
+
+    // ---- node insertion ----
+    bool insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names);
+    bool insert_node(const PIRQ_INSTANCE_NAME& name);
+    bool insert_node(const QString& name, KSM_DATA_SIGNAL_TYPE type, KSM_DATA_WIRE_TAP_MODE tap_mode,
+                     bool allow_duplicate_node_name);
+    bool insert_node(const QString& name, KSM_DATA_WIRE_TAP_MODE tap_mode);
+    int insert_nodes(const QString& group_name, const QStringList& nodes, KSM_DATA_WIRE_TAP_MODE tap_mode,
+                     bool allow_duplicate_node_name);
+    bool check_for_node_add_overflow(int count);
+    void get_short_name(QString* short_name, const QString& name);
+    static QString remove_top_entity(const QString& name, const std::string& top, bool case_sensitive);
+    bool is_using_pre_synthesis_filter() const;
+    void set_using_pre_synthesis_filter(bool on) { m_using_pre_synthesis_filter = on; }
+    // The link bits a new group gets from the linking settings.
+    static int get_group_link_type();
+
+    // ---- node list editing ----
+    bool group_node(int first, int last);
+    bool group_selected_nodes();
+    bool ungroup_node(int index);
+    int move_before_node(int first, int last, int target, bool into_group);
+    int move_selected_before_node(int target, bool into_group);
+    int copy_before_node(int first, int last, int target, bool into_group);
+    int copy_selected_before_node(int target, bool into_group);
+    int delete_node(int first, int second);
+    bool delete_node(const char* name);
+    int delete_selected_nodes();
+    void select_node_range(int first, int last, bool selected);
+    void set_node_selection_status(int index, bool selected);
+    bool rename_node(int index, const QString& name);
+    bool rename_group(int index, const QString& name);
+    bool set_node_alias(int index, const QString& alias);
+    bool set_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE type);
+    bool set_node_lsb_to_msb(int index, bool lsb_first);
+    bool get_node_mnemonics_table_name(int index, QString* table);
+    bool set_node_mnemonics_table_name(int index, const QString& table);
+    bool set_node_mnemonics_symbol(int index, const QString& pattern, const QString& symbol);
+    bool toggle_node(int index);
+    bool set_node_tap_mode(int index, KSM_DATA_WIRE_TAP_MODE mode);
+    bool toggle_node_tap_mode(int index);
+    bool set_node_capture_type(int index, KSM_DATA_WIRE_CAPTURE_TYPE type);
+    bool toggle_data(int index);
+    void sync_upon_capture_type_change();
+
+    // ---- node validity, partitions and tappability ----
     bool check_node_validity(int instance);
+    bool check_node_partition(const QString& name, KSM_DATA_WIRE_TAP_MODE tap_mode);
+    void show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
+    void show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
+    void show_untappable_msg(const char* name);
     bool check_nodes_allocated(int instance);
+
+    // ---- choosing one node ----
+    enum NODE_TYPE { NODE_TYPE_CLOCK = 0, NODE_TYPE_INPUT = 1, NODE_TYPE_TRIGGER_OUT = 2 };
+    bool get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_POST_FITTING_TYPE* post_fitting_type);
+
+    // ---- allocated node counts ----
+    void set_data_nodes_allocated(int count, int instance);
+    void set_trigger_nodes_allocated(int count, int instance);
+    void set_storage_qualifier_nodes_allocated(int count, int instance);
+    bool has_at_least_one_basic_or_trigger_level() const;
 
     // ---- trigger levels ----
     int get_trigger_level_type(int level, int instance) const;
@@ -199,6 +311,9 @@ public slots:
     void on_update_edit_redo();
     void save_to_log();
     void set_logging(bool enable);
+    void on_node_insert();
+    void on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names);
+    void browse_clock();
 
 protected:
     KSM_TX_INSTANCE* get_instance_at(int index) const;
@@ -223,6 +338,15 @@ private:
     int resolved(int index) const { return index < 0 ? m_current_instance : index; }
     int& acq_state(int index);
     int acq_state(int index) const;
+    KSM_TX_SIGNAL_NODES* current_list() const { return get_nodes(-1); }
+    void store_assignment_text(int kind);
+    bool insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const QString& short_name, KSM_DATA_WIRE_TAP_MODE tap);
+    bool insert_members(TOZ_INSTANCE_NAME* instance, const QString& label, KSM_DATA_WIRE_TAP_MODE tap_mode);
+    int insert_linked_groups(const QString& group_name, int count);
+    bool validity_pass(int instance, int kind, bool incremental);
+    void flush_node_warnings();
+    void set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
+                       int instance);
 
     // Window settings (the first two are read from the user settings).
     bool m_cfg_align_left = false;
@@ -245,6 +369,10 @@ private:
     bool m_bypass_flag_check = false;
     // Acquisition state per entry; entries past the end of the table are idle.
     std::vector<int> m_acq_states;
+    bool m_using_pre_synthesis_filter = false;
+    // Partitions whose netlist-type question the user answered No, per node kind.
+    std::set<int> m_declined_pre_synthesis_partitions;
+    std::set<int> m_declined_post_fitting_partitions;
     int m_trigger_level = 0;
     bool m_owns_session = true;
     bool m_list_view_mode = false;

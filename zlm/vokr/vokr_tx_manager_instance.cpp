@@ -391,18 +391,6 @@ bool VOKR_TX_MANAGER::is_any_instance_acquiring() const
 
 // ---- checks -----------------------------------------------------------------------------------------------
 
-// Checks the instance's nodes and clock against the compiled design; without an open project
-// nothing is checked and no node is invalid.
-bool VOKR_TX_MANAGER::check_node_validity(int)
-{
-    const bool found = false;
-    if (found != m_invalid_nodes) {
-        m_invalid_nodes = found;
-        emit updated(nullptr, vokr_hint(0x20000411u));
-    }
-    return found;
-}
-
 bool VOKR_TX_MANAGER::check_nodes_allocated(int instance)
 {
     if (is_empty())

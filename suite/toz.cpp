@@ -1,0 +1,135 @@
+#include "toz.h"
+
+#include <QString>
+
+TOZ_INSTANCE_NAME::TOZ_INSTANCE_NAME(std::string short_hpath, unsigned int flags, TOZ_INSTANCE_NAME* parent)
+    : m_short_hpath(std::move(short_hpath)), m_flags(flags), m_parent(parent)
+{
+}
+
+bool TOZ_INSTANCE_NAME::get_members(std::vector<TOZ_INSTANCE_NAME*>* members) const
+{
+    if (m_dimension == 0)
+        return false;
+    for (const auto& child : m_children)
+        members->push_back(child.get());
+    return !m_children.empty();
+}
+
+namespace {
+
+bool same_name(const std::string& a, const std::string& b, bool case_sensitive)
+{
+    return case_sensitive ? a == b
+                          : QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+TOZ_INSTANCE_NAME* TOZ_INSTANCE_NAME::find_in_descendants(const std::string& name, int, bool) const
+{
+    for (const auto& child : m_children) {
+        if (same_name(child->m_short_hpath, name, m_case_sensitive))
+            return child.get();
+        if (TOZ_INSTANCE_NAME* found = child->find_in_descendants(name, 0, true))
+            return found;
+    }
+    return nullptr;
+}
+
+void TOZ_INSTANCE_NAME::get_range(int dimension, int* first, int* last) const
+{
+    const bool valid = dimension == 0 || dimension == 1;
+    *first = valid ? m_ranges[dimension][0] : 0;
+    *last = valid ? m_ranges[dimension][1] : 0;
+}
+
+void TOZ_INSTANCE_NAME::set_range(int dimension, int first, int last)
+{
+    if (dimension == 0 || dimension == 1) {
+        m_ranges[dimension][0] = first;
+        m_ranges[dimension][1] = last;
+    }
+}
+
+TOZ_INSTANCE_NAME* TOZ_INSTANCE_NAME::add_child(std::string short_hpath, unsigned int flags)
+{
+    m_children.push_back(std::make_unique<TOZ_INSTANCE_NAME>(std::move(short_hpath), flags, this));
+    m_children.back()->m_case_sensitive = m_case_sensitive;
+    return m_children.back().get();
+}
+
+TOZ_NAMESPACE::TOZ_NAMESPACE(std::string top, bool case_sensitive)
+    : m_top(std::move(top)), m_case_sensitive(case_sensitive),
+      m_root(std::make_unique<TOZ_INSTANCE_NAME>(std::string(), 0u, nullptr))
+{
+    m_root->set_case_sensitive(case_sensitive);
+}
+
+std::string TOZ_NAMESPACE::key(const std::string& name) const
+{
+    return m_case_sensitive ? name : QString::fromStdString(name).toLower().toStdString();
+}
+
+TOZ_INSTANCE_NAME* TOZ_NAMESPACE::get_instance_name(const std::string& name) const
+{
+    auto it = m_index.find(key(name));
+    if (it != m_index.end())
+        return it->second;
+    const std::string prefix = m_top + "|";
+    if (name.size() > prefix.size() && key(name.substr(0, prefix.size())) == key(prefix)) {
+        it = m_index.find(key(name.substr(prefix.size())));
+        if (it != m_index.end())
+            return it->second;
+    }
+    return nullptr;
+}
+
+namespace {
+
+void collect(const TOZ_INSTANCE_NAME* name, std::vector<const TOZ_INSTANCE_NAME*>* out)
+{
+    for (const auto& child : name->get_children()) {
+        const bool unit = child->get_flags() == 0 && child->size_dimension() == 0 && !child->get_children().empty();
+        if (!unit)
+            out->push_back(child.get());
+        if (child->size_dimension() == 0)
+            collect(child.get(), out);
+    }
+}
+
+}  // namespace
+
+std::vector<const TOZ_INSTANCE_NAME*> TOZ_NAMESPACE::get_all_names() const
+{
+    std::vector<const TOZ_INSTANCE_NAME*> names;
+    collect(m_root.get(), &names);
+    return names;
+}
+
+bool TOZ_NAMESPACE::get_assignment(int number, std::string* value) const
+{
+    auto it = m_assignments.find(number);
+    if (it == m_assignments.end())
+        return false;
+    *value = it->second;
+    return true;
+}
+
+TOZ_INSTANCE_NAME* TOZ_NAMESPACE::add(const std::string& short_hpath, unsigned int flags)
+{
+    if (TOZ_INSTANCE_NAME* existing = get_instance_name(short_hpath))
+        return existing;
+    TOZ_INSTANCE_NAME* parent = m_root.get();
+    const size_t bar = short_hpath.rfind('|');
+    const size_t bracket = short_hpath.rfind('[');
+    if (bracket != std::string::npos && (bar == std::string::npos || bracket > bar))
+        parent = get_instance_name(short_hpath.substr(0, bracket));  // a bit of a bus or array row
+    else if (bar != std::string::npos)
+        parent = add(short_hpath.substr(0, bar), 0);
+    if (!parent)
+        parent = m_root.get();
+    TOZ_INSTANCE_NAME* name = parent->add_child(short_hpath, flags);
+    m_index[key(short_hpath)] = name;
+    return name;
+}

@@ -1,0 +1,356 @@
+// The manager's checks of nodes against the compiled design: validity, partitions, the
+// tappability warnings collected per batch, and choosing one node with the node finder.
+#include "vokr_tx_manager.h"
+
+#include "cfg.h"
+#include "gen.h"
+#include "omu.h"
+#include "tevq.h"
+#include "thr.h"
+#include "toz.h"
+#include "vokr_assert.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_msg.h"
+#include "vokr_msg_list.h"
+#include "wolpa.h"
+#include "yek.h"
+
+#include <memory>
+
+namespace {
+
+const char* const CLIENT = "vokr_tx_manager";
+constexpr unsigned int POST_FITTING_FLAG = 0x2000;
+constexpr unsigned int TAPPABLE_FLAG = 0x80000000;
+constexpr unsigned int OUTPUT_PIN_FLAG = 0x8;
+
+void show(MSG_PROMPT* msg)
+{
+    std::unique_ptr<MSG_PROMPT> owned(msg);
+    owned->prompt();
+}
+
+int ask(MSG_PROMPT* msg)
+{
+    std::unique_ptr<MSG_PROMPT> owned(msg);
+    return owned->prompt();
+}
+
+// The pending list messages, shared by every window: posted once when a batch ends.
+struct PENDING_LISTS {
+    VOKR_MSG_LIST untappable{[] { return vokr_msg_invalid_lumetra_node_assignment_list(); },
+                             [](const char* n) { return vokr_msg_pre_synthesis_node_assignment_item(n); },
+                             [](const char* n) { return vokr_msg_invalid_lumetra_node_assignment_item(n); }};
+    VOKR_MSG_LIST pre_changed{[] { return vokr_msg_pre_synthesis_valid_partition_list(); },
+                              [](const char* n) { return vokr_msg_pre_synthesis_valid_partition_item(n); }};
+    VOKR_MSG_LIST pre_advice{[] { return vokr_msg_pre_synthesis_invalid_partition_list(); },
+                             [](const char* n) { return vokr_msg_pre_synthesis_invalid_partition_item(n); }};
+    VOKR_MSG_LIST post_changed{[] { return vokr_msg_post_fitting_valid_partition_list(); },
+                               [](const char* n) { return vokr_msg_post_fitting_valid_partition_item(n); }};
+    VOKR_MSG_LIST post_advice{[] { return vokr_msg_post_fitting_invalid_partition_list(); },
+                              [](const char* n) { return vokr_msg_post_fitting_invalid_partition_item(n); }};
+};
+
+PENDING_LISTS& pending()
+{
+    static PENDING_LISTS lists;
+    return lists;
+}
+
+bool use_equivalent_netlist_dialog()
+{
+    static const bool on = cfg_is_on("vokr_use_equivalent_netlist_dialog", true);
+    return on;
+}
+
+// A name counts as valid when the database holds it with every one of `required` flags.
+bool holds(TOZ_INSTANCE_NAME* root, const char* name, unsigned int required)
+{
+    TOZ_INSTANCE_NAME* found = root->find_in_descendants(name, 0, true);
+    return found && found->test_flag(required);
+}
+
+}  // namespace
+
+// ---- validity -------------------------------------------------------------------------------------------------
+
+// One pass against one compiled database: clocks and rows of each instance (or one), marked
+// valid or invalid; true when any was invalid.
+bool VOKR_TX_MANAGER::validity_pass(int instance, int kind, bool incremental)
+{
+    WOLPA_MANAGER* wolpa = WOLPA_MANAGER::get_wolpa_manager();
+    TOZ_NAMESPACE* db = wolpa->get_toz_cmp_action_pt_instance(CLIENT, kind);
+    if (!db)
+        return false;
+    TOZ_INSTANCE_NAME* action_point_root = db->get_rooted_at();
+    VOKR_ASSERT(action_point_root != NULL);
+    const bool post_pass = kind == TOZ_KIND_POST_FITTING;
+    const unsigned int required = post_pass ? TAPPABLE_FLAG | POST_FITTING_FLAG : TAPPABLE_FLAG;
+    bool found = false;
+    for (int i = 0; i < m_tx_session->get_num_instances(); ++i) {
+        if (instance >= 0 && i != instance)
+            continue;
+        KSM_TX_SIGNAL_SET* signals_ = m_tx_session->get_signal_set_at(i);
+        KSM_TX_TRIGGER* trigger = m_tx_session->get_trigger_at(i);
+        const bool clock_here = post_pass ? signals_->is_clock_post_fitting()
+                                          : !(incremental && signals_->is_clock_post_fitting());
+        if (clock_here && *signals_->get_clock_name()) {
+            const bool valid = holds(action_point_root, signals_->get_clock_name(), required);
+            signals_->set_clock_invalid(!valid);
+            found = found || !valid;
+        }
+        for (int row = 0; row < trigger->get_num_nodes(); ++row) {
+            const KSM_DATA_NODE_DISPLAY_TYPE display = trigger->get_display_type(row);
+            if (display == KSM_NTYPE_GROUP_EXPANDED || display == KSM_NTYPE_GROUP_COLLAPSED)
+                continue;
+            const bool post_row = trigger->get_tap_mode(row) == KSM_TAP_POST_FITTING;
+            if (post_pass ? !post_row : (incremental && post_row))
+                continue;
+            const bool valid = holds(action_point_root, trigger->get_node_name(row), required);
+            trigger->set_invalid(row, !valid);
+            found = found || !valid;
+        }
+    }
+    wolpa->unget_toz_cmp_action_pt_instance(CLIENT, kind);
+    return found;
+}
+
+bool VOKR_TX_MANAGER::check_node_validity(int instance)
+{
+    WOLPA_MANAGER* wolpa_mgr = WOLPA_MANAGER::get_wolpa_manager();
+    VOKR_ASSERT(wolpa_mgr);
+    bool found = false;
+    OMU_MANAGER* omu_mgr = OMU_MANAGER::get_omu_manager();
+    VOKR_ASSERT(omu_mgr != NULL);
+    if (m_tx_session && !is_corvix_generated() && omu_mgr->is_project_open()) {
+        const bool incremental = is_incremental_compile();
+        found = validity_pass(instance, TOZ_KIND_PRE_SYNTHESIS, incremental);
+        if (incremental)
+            found = validity_pass(instance, TOZ_KIND_POST_FITTING, incremental) || found;
+    }
+    if (found != m_invalid_nodes) {
+        m_invalid_nodes = found;
+        emit updated(nullptr, vokr_hint(0x20000411u));
+    }
+    return found;
+}
+
+// ---- partitions -------------------------------------------------------------------------------------------------
+
+bool VOKR_TX_MANAGER::check_node_partition(const QString& name, KSM_DATA_WIRE_TAP_MODE tap_mode)
+{
+    if (gen_is_mav())
+        return false;
+    WOLPA_MANAGER* wolpa_mgr = WOLPA_MANAGER::get_wolpa_manager();
+    VOKR_ASSERT(wolpa_mgr);
+    const int kind = tap_mode == KSM_TAP_POST_FITTING ? TOZ_KIND_POST_FITTING : TOZ_KIND_PRE_SYNTHESIS;
+    TOZ_NAMESPACE* db = wolpa_mgr->get_toz_cmp_action_pt_instance(CLIENT, kind);
+    if (!db)
+        return false;
+    TOZ_INSTANCE_NAME* action_point_root = db->get_rooted_at();
+    VOKR_ASSERT(action_point_root);
+    TOZ_INSTANCE_NAME* node = action_point_root->find_in_descendants(name.toLocal8Bit().toStdString(), 0, true);
+    YEK_PARTITION* partition = nullptr;
+    bool incremental_mode = false;
+    if (node) {
+        YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
+        VOKR_ASSERT(yek_mgr);
+        YEK_PROJECT_INFO* yek_info = yek_mgr->get_project_info();
+        VOKR_ASSERT(yek_info);
+        incremental_mode = yek_info->get_effective_incremental_compilation_mode() == 2;
+        for (TOZ_INSTANCE_NAME* unit = node->get_parent(); incremental_mode && unit && !partition;
+             unit = unit->get_parent())
+            partition = yek_mgr->get_partition_by_short_hpath(unit == action_point_root ? "|" : unit->get_short_hpath());
+    }
+    wolpa_mgr->unget_toz_cmp_action_pt_instance(CLIENT, kind);
+    if (!partition)
+        return false;
+    const int netlist = partition->get_netlist_type();
+    if (netlist == YEK_NETLIST_NONE || netlist == YEK_NETLIST_EMPTY)
+        return false;
+    const bool post = tap_mode == KSM_TAP_POST_FITTING;
+    if ((!post && netlist == YEK_NETLIST_SOURCE_FILE) || (post && netlist == YEK_NETLIST_POST_FIT))
+        return false;
+    const QByteArray bytes = name.toLocal8Bit();
+    if (post)
+        show_post_fitting_invalid_partition_msg(bytes.constData(), partition);
+    else
+        show_pre_synthesis_invalid_partition_msg(bytes.constData(), partition);
+    return true;
+}
+
+namespace {
+
+// Sets the netlist type of partitions inside one modification; false when any step fails.
+bool set_netlist_types(YEK_PARTITION_MANAGER* yek_mgr, const std::vector<YEK_PARTITION*>& partitions, int type)
+{
+    bool ok = yek_mgr->begin_modify();
+    for (YEK_PARTITION* p : partitions)
+        ok = ok && p->set_netlist_type(type);
+    return yek_mgr->end_modify(false) && ok;
+}
+
+// Post-fitting only: offers to give every other partition of type 1 the post-fit netlist type.
+void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
+{
+    std::vector<YEK_PARTITION*> others;
+    for (const auto& [name, p] : yek_mgr->get_partition_map()) {
+        VOKR_ASSERT(p != NULL);
+        if (p->get_partition_type() == 1 && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
+            others.push_back(p.get());
+    }
+    if (!others.empty() && ask(vokr_msg_post_fitting_invalid_other_partition_assignments()) == MSG_PROMPT::MSG_VALUE_YES)
+        set_netlist_types(yek_mgr, others, YEK_NETLIST_POST_FIT);
+}
+
+}  // namespace
+
+void VOKR_TX_MANAGER::show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition)
+{
+    if (gen_is_mav())
+        return;
+    PENDING_LISTS& lists = pending();
+    if (!name) {
+        lists.pre_changed.flush();
+        lists.pre_advice.flush();
+        return;
+    }
+    const bool declined = partition && m_declined_pre_synthesis_partitions.count(partition->get_id());
+    if (use_equivalent_netlist_dialog() && partition && !declined) {
+        const int answer = ask(partition->get_id() != 0 ? vokr_msg_pre_synthesis_invalid_partition_assignments_yn()
+                                                        : vokr_msg_pre_synthesis_invalid_top_partition_assignment());
+        if (answer == MSG_PROMPT::MSG_VALUE_YES) {
+            YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
+            VOKR_ASSERT(yek_mgr);
+            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_SOURCE_FILE)) {
+                lists.pre_changed.add(name);
+                return;
+            }
+            show(vokr_msg_pre_synthesis_partition_not_supported());
+        } else {
+            m_declined_pre_synthesis_partitions.insert(partition->get_id());
+        }
+    }
+    if (lists.pre_advice.add(name) && !use_equivalent_netlist_dialog())
+        show(vokr_msg_pre_synthesis_invalid_partition_assignments());
+}
+
+void VOKR_TX_MANAGER::show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition)
+{
+    if (gen_is_mav())
+        return;
+    PENDING_LISTS& lists = pending();
+    if (!name) {
+        lists.post_changed.flush();
+        lists.post_advice.flush();
+        return;
+    }
+    const bool declined = partition && m_declined_post_fitting_partitions.count(partition->get_id());
+    if (use_equivalent_netlist_dialog() && partition && !declined) {
+        const int answer = ask(partition->get_id() != 0 ? vokr_msg_post_fitting_invalid_partition_assignments_yn()
+                                                        : vokr_msg_post_fitting_invalid_top_partition_assignment());
+        if (answer == MSG_PROMPT::MSG_VALUE_YES) {
+            YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
+            VOKR_ASSERT(yek_mgr);
+            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_POST_FIT)) {
+                lists.post_changed.add(name);
+                offer_other_partitions(yek_mgr);
+                return;
+            }
+            show(vokr_msg_post_fitting_partition_not_supported());
+        } else {
+            m_declined_post_fitting_partitions.insert(partition->get_id());
+        }
+    }
+    if (lists.post_advice.add(name) && !use_equivalent_netlist_dialog())
+        show(vokr_msg_post_fitting_invalid_partition_assignments());
+}
+
+void VOKR_TX_MANAGER::show_untappable_msg(const char* name)
+{
+    if (gen_is_mav())
+        return;
+    PENDING_LISTS& lists = pending();
+    if (!name) {
+        lists.untappable.flush();
+        return;
+    }
+    if (!lists.untappable.is_pending()) {
+        lists.untappable.add(name);
+        show(vokr_msg_invalid_post_fitting_node_assignments());
+        return;
+    }
+    lists.untappable.add(name);
+}
+
+// ---- choosing one node ---------------------------------------------------------------------------------------
+
+namespace {
+
+using NODE_FINDER = void (*)(QWidget*, PIRQ_INSTANCE_NAME_LIST*, const char*);
+
+const char* const FINDER_LIBRARY = "libkorvane_tevq.so";
+const char* const FINDER_ENTRY = "tevq_dyn_node_finder_dialog_instance_name_widget";
+
+// The modal finder, loaded for one call; false (the user told why) when it cannot be loaded.
+bool run_node_finder(QWidget* parent, PIRQ_INSTANCE_NAME_LIST* names, const char* title)
+{
+    const std::string path = gen_get_module_path() + FINDER_LIBRARY;
+    THR_DRL_HANDLE library = thr_drl_load(path.c_str());
+    auto finder = library ? reinterpret_cast<NODE_FINDER>(thr_drl_find_function(library, FINDER_ENTRY)) : nullptr;
+    if (!finder) {
+        MSG_E error(nullptr);
+        error.fill_args("The node finder cannot be started: %1!s!/EVOKR_NODE_FINDER", thr_drl_get_error());
+        error.post();
+        if (library)
+            thr_drl_unload(library);
+        return false;
+    }
+    finder(parent, names, title);
+    thr_drl_unload(library);
+    return true;
+}
+
+}  // namespace
+
+bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_POST_FITTING_TYPE* post_fitting_type)
+{
+    PIRQ_INSTANCE_NAME_LIST chosen;
+    const char* title = m_using_pre_synthesis_filter ? "Lumetra: pre-synthesis" : "Lumetra: post-fitting";
+    if (!run_node_finder(m_frame_wnd, &chosen, title) || chosen.isEmpty())
+        return false;
+    const PIRQ_INSTANCE_NAME& entry = chosen.first();
+    if (entry.get_kind() != 0) {
+        show(vokr_msg_no_bus_node_allowed());
+        return false;
+    }
+    get_short_name(name, entry.get_name());
+    const bool post = entry.get_flags() & POST_FITTING_FLAG;
+    const KSM_DATA_WIRE_TAP_MODE tap = post ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
+    m_using_pre_synthesis_filter = !post;
+    if (post_fitting_type)
+        *post_fitting_type = post ? VOKR_POST_FITTING_NAME : VOKR_PRE_SYNTHESIS_NAME;
+    const QByteArray bytes = name->toLocal8Bit();
+    if (node_type == NODE_TYPE_TRIGGER_OUT && !(entry.get_flags() & OUTPUT_PIN_FLAG)) {
+        show(vokr_msg_invalid_lumetra_trigger_out_assignment_item(bytes.constData()));
+        flush_node_warnings();
+        return false;
+    }
+    if (is_incremental_compile())
+        check_node_partition(*name, tap);
+    else if (post)
+        show_untappable_msg(bytes.constData());
+    flush_node_warnings();
+    return true;
+}
+
+void VOKR_TX_MANAGER::browse_clock()
+{
+    QString name;
+    VOKR_IS_POST_FITTING_TYPE kind = VOKR_PRE_SYNTHESIS_NAME;
+    if (!get_unb_node(&name, NODE_TYPE_CLOCK, &kind))
+        return;
+    set_clock(name, kind);
+    check_node_validity(-1);
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
+}
