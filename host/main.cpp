@@ -1,10 +1,23 @@
 // Plays the suite's GUI process: one QApplication and one Tcl interpreter on the same thread,
 // the module's package made loadable, and optionally a Tcl script run without a person.
 //
-//   korvane_host [SESSION.lmx] [--script FILE] [--platform NAME]
+//   korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME]
+//
+// The project description comes from --project, or else from the first "*.kproj" file in the
+// session's directory. Without a display (offscreen) and without a script the host opens
+// the session, reports what it opened and ends.
 #include "gen.h"
 #include "msg.h"
+#include "prj.h"
+#include "tevq.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_tcl.h"
+#include "vokr_tx_manager.h"
+#include "wex.h"
 #include "yuvr.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QApplication>
 #include <QTimer>
@@ -20,13 +33,14 @@ namespace {
 
 struct HOST_OPTIONS {
     std::string session;
+    std::string project;
     std::string script;
     std::string platform;
 };
 
 void usage()
 {
-    std::fprintf(stderr, "usage: korvane_host [SESSION.lmx] [--script FILE] [--platform NAME]\n");
+    std::fprintf(stderr, "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME]\n");
 }
 
 bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
@@ -34,12 +48,14 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         const bool has_value = i + 1 < argc;
-        if ((word == "--script" || word == "--platform") && !has_value) {
+        if ((word == "--script" || word == "--platform" || word == "--project") && !has_value) {
             std::fprintf(stderr, "korvane_host: %s needs a value\n", word.c_str());
             return false;
         }
         if (word == "--script")
             options->script = argv[++i];
+        else if (word == "--project")
+            options->project = argv[++i];
         else if (word == "--platform")
             options->platform = argv[++i];
         else if (word == "-h" || word == "--help")
@@ -57,6 +73,30 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
     return true;
 }
 
+bool open_editor(const HOST_OPTIONS& options, bool show);
+
+// ::korvane::host::open_editor ?SESSION? ?-project FILE?: the editor's frame window for scripts.
+int open_editor_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    HOST_OPTIONS options;
+    for (int i = 1; i < objc; ++i) {
+        const std::string word = Tcl_GetString(objv[i]);
+        if (word == "-project" && i + 1 < objc)
+            options.project = Tcl_GetString(objv[++i]);
+        else if (options.session.empty() && word[0] != '-')
+            options.session = word;
+        else {
+            Tcl_WrongNumArgs(interp, 1, objv, "?session? ?-project file?");
+            return TCL_ERROR;
+        }
+    }
+    if (!open_editor(options, false)) {
+        Tcl_SetObjResult(interp, Tcl_NewStringObj("the editor could not be opened", -1));
+        return TCL_ERROR;
+    }
+    return TCL_OK;
+}
+
 Tcl_Interp* create_interpreter(const char* argv0)
 {
     Tcl_FindExecutable(argv0);
@@ -65,7 +105,10 @@ Tcl_Interp* create_interpreter(const char* argv0)
         std::fprintf(stderr, "korvane_host: Tcl library scripts not found: %s\n", Tcl_GetStringResult(interp));
     yuvr_set_interpreter(interp);
     msg_register_tcl_commands(interp);
+    tevq_register_tcl_commands(interp);
     yuvr_declare_module_package(interp, "vokr", "1.0", "Vokr", gen_get_module_path() + "libzlm_vokr.so");
+    Tcl_Eval(interp, "namespace eval ::korvane::host {}");
+    Tcl_CreateObjCommand(interp, "::korvane::host::open_editor", open_editor_cmd, nullptr, nullptr);
     return interp;
 }
 
@@ -83,12 +126,44 @@ int run_script(Tcl_Interp* interp, const std::string& file)
     return 0;
 }
 
-int open_session(Tcl_Interp* interp, const std::string& session)
+// The project description named on the command line, or found beside the session.
+std::string project_of(const HOST_OPTIONS& options)
 {
-    if (yuvr_package_require(interp, "vokr", nullptr, 0, 1) != TCL_OK)
-        return 1;
-    std::printf("korvane_host: module package loaded; session %s\n", session.c_str());
-    return 0;
+    if (!options.project.empty() || options.session.empty())
+        return options.project;
+    const QDir dir = QFileInfo(QString::fromLocal8Bit(options.session.c_str())).absoluteDir();
+    const QStringList found = dir.entryList({"*.kproj"}, QDir::Files, QDir::Name);
+    return found.isEmpty() ? std::string() : dir.filePath(found.first()).toLocal8Bit().toStdString();
+}
+
+// Loads the project, creates the editor's frame window and opens the session in it.
+bool open_editor(const HOST_OPTIONS& options, bool show)
+{
+    const std::string project = project_of(options);
+    std::string error;
+    if (!project.empty() && !PRJ_PROJECT::open(project, &error)) {
+        std::fprintf(stderr, "korvane_host: %s\n", error.c_str());
+        return false;
+    }
+    VOKR_FRAME_WND* frame = zlm_vokr_create_frame_wnd(WEX_FRAME_MODE_MAIN_WINDOW, nullptr);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    if (!options.session.empty()) {
+        bool renamed = false;
+        std::string new_name;
+        VOKR_TX_MANAGER* manager = frame->get_tx_manager();
+        if (!manager->open_document(options.session.c_str(), &renamed, &new_name)) {
+            std::fprintf(stderr, "korvane_host: cannot open %s: %s\n", options.session.c_str(),
+                         manager->get_session() ? manager->get_session()->get_last_error().c_str() : "");
+            return false;
+        }
+        frame->set_qstring_filepath(QString::fromLocal8Bit(options.session.c_str()));
+        std::printf("korvane_host: opened %s with %d instance(s)%s\n", options.session.c_str(),
+                    manager->get_session()->get_num_instances(),
+                    project.empty() ? "" : (", project " + project).c_str());
+    }
+    if (show)
+        frame->show();
+    return true;
 }
 
 }  // namespace
@@ -110,10 +185,16 @@ int main(int argc, char** argv)
     MSG_JOURNAL::set_echo(true);
 
     Tcl_Interp* interp = create_interpreter(argv[0]);
+    const bool stay = options.script.empty() && !offscreen;
     QTimer::singleShot(0, &app, [&] {
-        const int status = options.script.empty() ? open_session(interp, options.session)
-                                                  : run_script(interp, options.script);
-        QCoreApplication::exit(status);
+        // A script without a session opens the editor itself when it needs one.
+        const bool opened = (!options.script.empty() && options.session.empty()) || open_editor(options, stay);
+        if (!opened)
+            QCoreApplication::exit(1);
+        else if (!options.script.empty())
+            QCoreApplication::exit(run_script(interp, options.script));
+        else if (!stay)
+            QCoreApplication::exit(0);
     });
     return app.exec();
 }

@@ -158,7 +158,7 @@ bool WRITER::write(KSM_DATA_SESSION* session)
     m_xml.writeAttribute("format", QString::number(FORMAT_VERSION));
     m_xml.writeStartElement("session");
     flag("gui-logging", s.gui_logging);
-    flag("second-generation", s.second_generation, true);
+    flag("second-generation", s.second_generation, false);
     flag("stripped", s.stripped);
     text("stripped-original-name", s.stripped_original_name);
     text("jtag-chain", s.jtag_chain);

@@ -256,7 +256,7 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
 void READER::session_values(KSM_DATA_SESSION::STATE& s)
 {
     s.gui_logging = flag("gui-logging", false);
-    s.second_generation = flag("second-generation", true);
+    s.second_generation = flag("second-generation", false);
     s.stripped = flag("stripped", false);
     s.stripped_original_name = text("stripped-original-name");
     s.jtag_chain = text("jtag-chain");

@@ -199,15 +199,18 @@ KSM_DATA_WIRE* KSM_TX_SIGNAL_SET::create_wire(const char* name, KSM_DATA_WIRE_CA
 
 bool KSM_TX_SIGNAL_SET::append(KSM_DATA_WIRE* wire, bool)
 {
-    if (!wire || wire->name.empty())
-        return false;
-    const bool data_added = insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true);
-    if (data_added)
-        set_node_use(get_num_nodes() - 1, wire->capture);
     KSM_TX_TRIGGER* trigger = get_active_trigger();
-    if (trigger && trigger->insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true))
-        trigger->set_node_use(trigger->get_num_nodes() - 1, wire->capture);
-    return data_added;
+    if (!wire || wire->name.empty() || !trigger)
+        return false;
+    // A first-generation session adds the data row with the trigger row.
+    const int data_rows = get_num_nodes();
+    if (!trigger->insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true))
+        return false;
+    trigger->set_node_use(trigger->get_num_nodes() - 1, wire->capture);
+    if (get_num_nodes() == data_rows && !insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true))
+        return false;
+    set_node_use(get_num_nodes() - 1, wire->capture);
+    return true;
 }
 
 bool KSM_TX_SIGNAL_SET::enable_trigger_in(bool enable)

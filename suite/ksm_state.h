@@ -246,7 +246,7 @@ struct KSM_DATA_SESSION::STATE {
     std::string sif_file_name;
     std::vector<KSM_EMBEDDED_SIF> embedded_sifs;
     bool gui_logging = false;
-    bool second_generation = true;
+    bool second_generation = false;  // first generation: trigger-list insertions also add data rows
     bool stripped = false;
     std::string stripped_original_name;
     int next_instance_number = 0;

@@ -1,6 +1,7 @@
 #include "vokr_tcl.h"
 
 #include "gen.h"
+#include "vokr_frame_wnd.h"
 #include "vokr_assert.h"
 #include "vokr_tcl_args_auto.h"
 
@@ -95,6 +96,13 @@ void vokr_vokr_unregister_tcl()
     yuvr_begin_package_setup(PACKAGE_NAME, PACKAGE_VERSION, "zlm_vokr", "vokr_vokr", true);
     yuvr_unregister_package(interp);
     yuvr_end_package_setup();
+}
+
+VOKR_FRAME_WND* zlm_vokr_create_frame_wnd(unsigned int mode, QWidget* parent)
+{
+    VOKR_ASSERT_TEXT(yuvr_package_require(yuvr_get_interpreter(), "vokr", nullptr, 1, 1) == TCL_OK,
+                     "yuvr_package_require(yuvr_get_interpreter(), \"vokr\", NULL, 1, 1) == TCL_OK");
+    return new VOKR_FRAME_WND(parent, mode, 0, 0);
 }
 
 const YUVR_CALLBACK* vokr_tcl_callback_table()
