@@ -105,23 +105,23 @@ std::string YUVR_ARGS::describe_unknown(YUVR_CMD* cmd, const char* name) const
            (valid.empty() ? std::string("none") : valid);
 }
 
-int YUVR_ARGS::store_value(YUVR_CMD* cmd, const YUVR_ARG_SPEC& spec, const char* name, Tcl_Obj* value)
+int YUVR_ARGS::store_value(YUVR_CMD* cmd, const YUVR_ARG_SPEC& arg, const char* name, Tcl_Obj* value)
 {
     const std::string where = std::string(cmd->get_name()) + ": option \"-" + name + "\"";
-    if (m_strings.count(spec.id))
+    if (m_strings.count(arg.id))
         return fail(where + " is given more than once");
-    m_strings[spec.id] = Tcl_GetString(value);
-    if (spec.kind == YUVR_ARG_STRING)
+    m_strings[arg.id] = Tcl_GetString(value);
+    if (arg.kind == YUVR_ARG_STRING)
         return TCL_OK;
     Tcl_WideInt number = 0;
     const bool is_number = Tcl_GetWideIntFromObj(nullptr, value, &number) == TCL_OK;
-    const bool fits = spec.kind == YUVR_ARG_INT
+    const bool fits = arg.kind == YUVR_ARG_INT
                           ? number >= std::numeric_limits<int>::min() && number <= std::numeric_limits<int>::max()
                           : number >= 0 && number <= std::numeric_limits<unsigned int>::max();
     if (!is_number || !fits)
-        return fail(where + " expects " + (spec.kind == YUVR_ARG_INT ? "an integer" : "an unsigned integer") +
+        return fail(where + " expects " + (arg.kind == YUVR_ARG_INT ? "an integer" : "an unsigned integer") +
                     ", got \"" + Tcl_GetString(value) + "\"");
-    m_numbers[spec.id] = number;
+    m_numbers[arg.id] = number;
     return TCL_OK;
 }
 
@@ -145,13 +145,13 @@ int YUVR_ARGS::process_tcl_command_arguments(YUVR_CMD* cmd, bool* answered, int 
         }
         if (id == YUVR_EMPTY_OPTION_ID)
             return fail(std::string(def.command) + ": empty option name \"-\"");
-        const YUVR_ARG_SPEC* spec = cmd->find_argument(id);
-        if (!spec)
+        const YUVR_ARG_SPEC* arg = cmd->find_argument(id);
+        if (!arg)
             return fail(describe_unknown(cmd, name));
         if (i + 1 >= objc)
             return fail(std::string(def.command) + ": option \"-" + def.option_name(static_cast<int>(id)) +
                         "\" needs a value");
-        if (store_value(cmd, *spec, def.option_name(static_cast<int>(id)), objv[++i]) != TCL_OK)
+        if (store_value(cmd, *arg, def.option_name(static_cast<int>(id)), objv[++i]) != TCL_OK)
             return TCL_ERROR;
     }
     for (const YUVR_ARG_SPEC* a = def.arguments; a && a->id != 0; ++a)

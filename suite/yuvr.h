@@ -77,7 +77,7 @@ public:
 
 private:
     int fail(const std::string& message);
-    int store_value(YUVR_CMD* cmd, const YUVR_ARG_SPEC& spec, const char* name, Tcl_Obj* value);
+    int store_value(YUVR_CMD* cmd, const YUVR_ARG_SPEC& arg, const char* name, Tcl_Obj* value);
     std::string describe_unknown(YUVR_CMD* cmd, const char* name) const;
 
     Tcl_Interp* m_interp;

@@ -28,7 +28,7 @@ constexpr uint32_t UINT = YUVR_ARG_UINT;
 constexpr uint64_t REQ = 0;
 constexpr uint64_t OPT = YUVR_ARG_OPTIONAL;
 
-// Argument specifications; commands with the same options share one.
+// Argument tables; commands with the same options share one.
 constexpr YUVR_ARG_SPEC ARGS_NONE[] = {{0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_DO_LOCATE[] = {{19, STR, REQ}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_SHOW_LIST_VIEW[] = {{11, STR, OPT}, {0, 0, 0}};
