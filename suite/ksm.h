@@ -375,7 +375,7 @@ public:
     int width = 0;
     std::vector<KSM_TX_PLUGIN_OPTION> options;
     std::vector<std::pair<std::string, std::string>> string_pairs;
-    void* handle = nullptr;  // the loaded plug-in, for this process only
+    mutable void* handle = nullptr;  // the opened plug-in table, for this process only
     int static_table_index = -1;
     std::vector<std::string> level_symbols;  // one per trigger level
 
@@ -432,6 +432,8 @@ public:
     // The group's plug-in record; null for a row that has none. Edits go through set_plugin_mnemonics.
     const KSM_TX_PLUGIN_MNEMONICS* get_plugin_mnemonics(int row) const;
     bool set_plugin_mnemonics(int row, const KSM_TX_PLUGIN_MNEMONICS* record);
+    // The handle of the opened plug-in table: a value of this process, neither undone nor saved.
+    void set_plugin_handle(int row, void* handle) const;
     void mark_node(int row, int value);
     int get_mark(int row) const;
     // The row of a node name, or -1.

@@ -362,7 +362,7 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
     s.clock_name = text("clock");
     s.clock_post_fitting = flag("clock-post-fitting", false);
     s.clock_invalid = flag("clock-invalid", false);
-    s.sample_depth = integer("sample-depth", 128, 1, 1 << 20);
+    s.sample_depth = integer("sample-depth", 128, 0, 1 << 20);
     s.pipeline_level = integer("pipeline", 0, 0, 15);
     s.ram_type = integer("ram-type", 0, KSM_RAM_AUTO, KSM_RAM_LARGE);
     s.data_allocated = integer("data-allocated", 0, 0, KSM_MAX_NODES);

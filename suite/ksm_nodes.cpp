@@ -284,6 +284,12 @@ bool KSM_TX_SIGNAL_NODES::set_plugin_mnemonics(int row, const KSM_TX_PLUGIN_MNEM
     return true;
 }
 
+void KSM_TX_SIGNAL_NODES::set_plugin_handle(int row, void* handle) const
+{
+    if (const KSM_TX_PLUGIN_MNEMONICS* record = get_plugin_mnemonics(row))
+        record->handle = handle;
+}
+
 void KSM_TX_SIGNAL_NODES::mark_node(int row, int value) { set_row_field(this, m_nodes, row, &ROW::mark, value); }
 int KSM_TX_SIGNAL_NODES::get_mark(int row) const { return row_of(*m_nodes, row).mark; }
 

@@ -72,7 +72,8 @@ int KSM_TX_SIGNAL_SET::get_sample_depth() const { return m_state->sample_depth; 
 
 bool KSM_TX_SIGNAL_SET::set_sample_depth(int depth)
 {
-    if (!is_power_of_two(depth) || depth > (1 << 20))
+    // 0 is an instance without sample memory.
+    if ((depth != 0 && !is_power_of_two(depth)) || depth > (1 << 20))
         return false;
     ksm_set(this, m_state, &STATE::sample_depth, depth);
     return true;

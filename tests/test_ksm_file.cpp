@@ -283,7 +283,7 @@ void build_rich_session(KSM_TX_SESSION& tx, const QString& dir)
     ASSERT_TRUE(tx.create_session(local(dir + "/new.lmx").c_str()));
     KSM_DATA_SESSION* data = tx.get_data_session();
     tx.set_gui_logging(true);
-    tx.set_second_generation(false);
+    tx.set_second_generation(true);
     tx.set_stripped_version(true, ("/projects/original " + UTF8 + ".lmx").c_str());
     ASSERT_TRUE(tx.set_jtag_chain_name("cable 0 [bus 1-1.4]"));
     ASSERT_TRUE(tx.set_jtag_device_name(("@1: device " + XML_CHARS).c_str()));
@@ -712,7 +712,7 @@ TEST_F(repository_file_refusal, BadValuesAndBrokenStructure)
     } cases[] = {
         // Numbers and enumerations.
         {"sample-depth=\"2048\"", "sample-depth=\"2k\"", "sample-depth"},
-        {"sample-depth=\"2048\"", "sample-depth=\"0\"", "sample-depth"},
+        {"sample-depth=\"2048\"", "sample-depth=\"-1\"", "sample-depth"},
         {"ram-type=\"3\"", "ram-type=\"4\"", "ram-type"},
         {"sq-type=\"2\"", "sq-type=\"6\"", "sq-type"},
         {"position=\"2\"", "position=\"4\"", "position"},

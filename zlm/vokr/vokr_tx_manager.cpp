@@ -53,6 +53,7 @@ VOKR_TX_MANAGER::VOKR_TX_MANAGER(VOKR_FRAME_WND* frame) : QObject(nullptr), m_fr
     connect(get_action(PIRQ_ACTION_SAVE_TO_LOG, QVariant()), &QAction::triggered, this,
             &VOKR_TX_MANAGER::save_to_log);
     m_node_finder = new TEVQ_DIALOG(frame, true);
+    connect(m_node_finder, &TEVQ_DIALOG::on_selected_list, this, &VOKR_TX_MANAGER::on_node_insert_to_view);
 }
 
 VOKR_TX_MANAGER::~VOKR_TX_MANAGER()
@@ -323,7 +324,7 @@ void VOKR_TX_MANAGER::on_update_edit_redo()
 
 VOKR_ACTION_GUARD::VOKR_ACTION_GUARD(VOKR_TX_MANAGER* manager) : m_manager(manager)
 {
-    VOKR_ASSERT(VOKR_TX_MANAGER::m_action_done);
+    VOKR_ASSERT_TEXT(VOKR_TX_MANAGER::m_action_done, "this->m_action_done");
     VOKR_TX_MANAGER::m_action_done = false;
     m_manager->begin_action(-1);
 }

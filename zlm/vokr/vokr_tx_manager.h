@@ -29,6 +29,35 @@ class YEK_PARTITION;
 class VOKR_FRAME_WND;
 class VOKR_LAYOUT_WIDGET;
 
+class VOKR_TX_MANAGER;
+
+// Opens one undo unit on the current instance for its lifetime; units through guards never nest.
+class VOKR_ACTION_GUARD {
+public:
+    explicit VOKR_ACTION_GUARD(VOKR_TX_MANAGER* manager);
+    ~VOKR_ACTION_GUARD();
+    VOKR_ACTION_GUARD(const VOKR_ACTION_GUARD&) = delete;
+    VOKR_ACTION_GUARD& operator=(const VOKR_ACTION_GUARD&) = delete;
+
+private:
+    VOKR_TX_MANAGER* m_manager;
+};
+
+// Marks that values are being pushed into widgets, so that their change signals are not taken
+// for user edits; nested guards leave the mark to the outermost one.
+class VOKR_UPDATE_GUARD {
+public:
+    VOKR_UPDATE_GUARD();
+    ~VOKR_UPDATE_GUARD();
+    VOKR_UPDATE_GUARD(const VOKR_UPDATE_GUARD&) = delete;
+    VOKR_UPDATE_GUARD& operator=(const VOKR_UPDATE_GUARD&) = delete;
+    static bool is_updating() { return s_updating; }
+
+private:
+    bool m_set_here;
+    static bool s_updating;
+};
+
 class VOKR_TX_MANAGER : public QObject {
     Q_OBJECT
 public:
@@ -164,6 +193,8 @@ public:
     bool is_node_data_tab_only(int index);
     bool is_standalone_node(int index);
     bool is_group_node(int index);
+    bool is_node_hidden_in_storage_qualifier_mode(int index);
+    bool is_node_hidden_in_advanced_mode(int index);
     bool is_group_member(int index);
     bool is_last_group_member(int index);
     bool is_first_group_member(int index);
@@ -209,7 +240,6 @@ public:
     bool set_node_alias(int index, const QString& alias);
     bool set_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE type);
     bool set_node_lsb_to_msb(int index, bool lsb_first);
-    bool get_node_mnemonics_table_name(int index, QString* table);
     bool set_node_mnemonics_table_name(int index, const QString& table);
     bool set_node_mnemonics_symbol(int index, const QString& pattern, const QString& symbol);
     bool toggle_node(int index);
@@ -237,17 +267,146 @@ public:
     void set_storage_qualifier_nodes_allocated(int count, int instance);
     bool has_at_least_one_basic_or_trigger_level() const;
 
-    // ---- trigger levels ----
+    // ---- basic trigger conditions and levels ----
+    bool atomic_set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
+    bool set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
+    bool toggle_trigger(int node);
+    bool is_group_condition(KSM_DATA_TRIGGER_CONDITION condition) const;
+    bool is_comparison_operand_condition(KSM_DATA_TRIGGER_CONDITION condition) const;
+    bool is_comparison_enabled(int node, int level, int instance) const;
+    bool is_comparison_group_member(int node, int level, int instance) const;
+    bool is_comparison_group_member_on_any_level(int node, int* level, int instance) const;
+    KSM_DATA_TRIGGER_CONDITION get_comparison_operand(int node, int level, int operand, int instance) const;
+    int get_comparison_value(int node, int level, int operand, int instance) const;
+    bool set_comparison_trigger_enabled(int node, int level, bool enabled, int instance);
+    bool set_comparison_trigger_operand(int node, int level, int operand, KSM_DATA_TRIGGER_CONDITION value,
+                                        int instance);
+    bool set_comparison_trigger_value(int node, int level, int operand, int value, int instance);
+    bool get_comparison_expression(int node, int level, std::string* text, int instance) const;
+    bool get_trigger_level(int* count, int instance) const;
+    bool get_trigger_level(QString* text, int instance);
+    int get_condition_count(int instance) const;
+    QStringList get_condition_names(int instance) const;
+    bool is_condition_name(const QString& name, int instance) const;
+    const char* get_trigger_level_name(int level, int instance) const;
+    bool set_trigger_level_name(const QString& name, int level, int instance);
     int get_trigger_level_type(int level, int instance) const;
     bool is_advanced_trigger(int level, int instance) const;
+    void set_advanced_trigger(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type);
+    bool is_pattern_enabled(int level) const;
+    void toggle_pattern(int level);
+    int get_last_trigger_level() const { return m_trigger_level_value; }
+    int get_trigger_level() const { return m_trigger_level; }
+    void set_trigger_level(int level) { m_trigger_level = level; }
     void initialize_group_conditions();
+    int get_num_triggers(int instance, int signal_set) const;
+    const char* get_trigger_name_at(int instance, int signal_set, int trigger, bool* expanded) const;
+    void get_trigger_expression(QString* out, const char* instance_name, const char* signal_set_name,
+                                const char* trigger_name) const;
+    const char* get_trigger() const { return m_tx_trigger ? m_tx_trigger->get_name() : nullptr; }
+    KSM_TX_TRIGGER* get_trigger_object() const { return m_tx_trigger; }
+    void rename_trigger_set(const char* new_name, const char* old_name, const char* signal_set_name);
+    static const char* convert_to_trigger_condition_str(KSM_DATA_TRIGGER_CONDITION condition);
+    static KSM_DATA_TRIGGER_CONDITION convert_to_trigger_condition_type(const QString& text);
+    static const char* convert_to_trigger_position_str(KSM_DATA_TRIGGER_POSITION position);
+    static KSM_DATA_TRIGGER_POSITION convert_to_trigger_position_type(const QString& text);
+    static int convert_to_trigger_level_int(const QString& text);
+    QString convert_to_trigger_level_str(int level);
+
+    // ---- storage qualifier, trigger position, flow control ----
+    bool get_storage_qualifier_type(QString* text, int instance) const;
+    bool get_storage_qualifier_input_port(QString* name, bool* post_fitting, int instance) const;
+    bool is_disable_storage_qualifier_enabled(int instance) const;
+    bool is_record_data_discontinuities_enabled(int instance) const;
+    bool is_segmented_acquisition_enabled(int instance) const;
+    bool is_segmented_acquisition_trigger(int level) const;
+    bool is_segmented_trigger_position_enabled() const;
+    bool get_trigger_position(QString* text, int instance) const;
+    bool get_trigger_position(int* sample, int index) const;
+    bool get_trigger_flow_control(QString* text, int instance) const;
+    bool is_sequential_mode(int instance) const;
+
+    // ---- trigger in and out ----
+    bool is_trigger_in_enabled(int instance) const;
+    KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE get_trigger_in_source(int instance) const;
+    bool get_trigger_in_pin_name(QString* name, int instance) const;
+    bool get_trigger_in_node_name(QString* name, int instance) const;
+    bool is_trigger_in_node_post_fitting(int instance) const;
+    bool is_trigger_in_node_valid(int instance) const;
+    bool get_trigger_in_instance_name(QString* name, int instance) const;
+    bool get_trigger_in_condition(QString* text, int instance) const;
+    bool is_trigger_out_enabled(int instance) const;
+    bool is_trigger_out_pin_selected(int instance) const;
+    bool is_trigger_out_instance_selected(int instance) const;
+    bool is_trigger_out_eps_trigger_in_selected(int instance) const;
+    bool is_trigger_out_eps_event_index_selected(int instance) const;
+    bool get_trigger_out_pin(QString* name, int instance) const;
+    bool get_trigger_out_instance(QString* name, int instance) const;
+    bool get_trigger_out_instance_tooltip(QString* text, int instance) const;
+    bool get_trigger_out_eps_event_index(QString* text, int instance) const;
+    bool get_trigger_out_condition(QString* text, int instance) const;
+    bool get_trigger_out_latency_delay(QString* text, int instance) const;
+    QStringList get_trigger_instance_list(int instance) const;
+    bool set_trigger_in_source(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, int instance);
+
+    // ---- acquisition resources ----
+    static int convert_to_sample_depth_int(const QString& text);
+    QString convert_to_sample_depth_str(int depth);
+    bool get_sample_depth(int* depth, int instance) const;
+    bool get_sample_depth(QString* text, int instance);
+    bool is_zero_sample_depth() const;
+    bool get_number_of_segments(QString* text, int instance) const;
+    int get_segment_size() const;
+    bool get_ram_type(QString* label, int instance) const;
+    KSM_TALVERN_RAM_TYPE get_talvern_ram_type(int instance) const;
+    static QStringList get_ram_type_labels();
+    bool get_pipeline_level(QString* text, int instance);
+    int get_data_nodes_allocated(int instance) const;
+    bool get_data_nodes_allocated(QString* text) const;
+    int get_trigger_nodes_allocated(int instance) const;
+    bool get_trigger_nodes_allocated(QString* text) const;
+    int get_storage_qualifier_nodes_allocated(int instance) const;
+    int get_corvix_data_nodes_allocated(int instance) const;
+    bool get_corvix_data_nodes_allocated(QString* text) const;
+    int get_corvix_trigger_nodes_allocated(int instance) const;
+    bool get_corvix_trigger_nodes_allocated(QString* text) const;
+    bool set_corvix_data_nodes_allocated(const QString& text);
+    bool set_corvix_data_nodes_allocated(int count, int instance);
+    bool set_corvix_trigger_nodes_allocated(const QString& text);
+    bool set_corvix_trigger_nodes_allocated(int count, int instance);
+    void set_data_nodes_allocated(const QString& text);
+    void set_trigger_nodes_allocated(const QString& text);
+    int get_data_nodes_used(int instance) const;
+    bool get_data_nodes_used(QString* text) const;
+    int get_trigger_nodes_used(int instance) const;
+    bool get_trigger_nodes_used(QString* text) const;
+    int get_storage_qualifier_nodes_used(int instance) const;
+    bool get_storage_qualifier_nodes_used(QString* text) const;
+    unsigned long get_le_usage(int instance, DEV_FAMILY_ENUM family) const;
+    unsigned long get_ram_bits_usage(int instance) const;
 
     // ---- plug-ins ----
     int get_plugin_count() const;
     QStringList get_plugin_names() const;
     bool get_plugin_name(int index, QString* name) const;
     bool show_plugin_error_msg(const QString& plugin_name);
-    void open_plugin_mnemonic_tables();
+    bool open_plugin_mnemonic_tables();
+    bool refresh_plugin_mnemonics(int node_index, KSM_TX_SIGNAL_NODES* list);
+    bool get_plugin_mnemonic(QString* text, const char* value, int node_index, KSM_TX_SIGNAL_NODES* list);
+    bool get_plugin_trigger(QString* data, const char* symbol, int node_index, int instance);
+    bool get_plugin_trigger_condition_symbol(QString* symbol, int node_index, int level, int instance);
+    bool set_plugin_trigger_condition_symbol(const QString& symbol, int node_index, int level, int instance);
+    bool get_plugin_mnemonic_width(int* width, int node_index);
+    bool get_plugin_mnemonic_table_name_menu_string(QString* text, int node_index, KSM_TX_SIGNAL_NODES* list);
+
+    // ---- mnemonic tables ----
+    void create_mnemonic_table(int node_index, const QString& name, const QStringList& mnemonic_list,
+                               const QStringList& pattern_list);
+    bool get_mnemonics_table_name(int table_index, QString* name) const;
+    bool is_plugin_mnemonic_table(int table_index) const;
+    bool get_node_mnemonics_table_name(int node_index, QString* name, KSM_TX_SIGNAL_NODES* list);
+    bool get_node_mnemonics_width(int node_index, int* width);
+    bool get_node_mnemonics_symbol(int node_index, const QString& pattern, QString* symbol, KSM_TX_SIGNAL_NODES* list);
 
     // ---- user settings ----
     void cfg_initialize_user_registry_settings();
@@ -314,6 +473,40 @@ public slots:
     void on_node_insert();
     void on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names);
     void browse_clock();
+    void set_trigger_level(const QString& text);
+    void set_storage_qualifier_type(QString text);
+    void set_storage_qualifier_input_port(QString name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_storage_qualifier_input_port(QString name);
+    void browse_storage_qualifier_input_port();
+    void enable_data_discontinuities(bool record);
+    void disable_storage_qualifier(bool disabled);
+    void set_segmented_acquisition_mode(bool segmented);
+    void set_trigger_position(QString text);
+    void set_trigger_flow_control(QString text);
+    void storage_qualifier_manual_input_changed(int count);
+    void trigger_manual_input_changed(int count);
+    void data_manual_input_changed(int count);
+    void enable_trigger_in(bool enable);
+    void set_trigger_in_source(int kind);
+    void set_trigger_in_pin(QString name);
+    void set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_trigger_in_node(QString name);
+    void browse_trigger_in();
+    void set_trigger_in_instance(QString name);
+    void set_trigger_in_condition(QString text);
+    void enable_trigger_out(bool enable);
+    void set_trigger_out_condition(QString text);
+    void set_trigger_out_pin(QString name);
+    void set_trigger_out_instance(QString name);
+    void set_trigger_out_eps_event_index(QString text);
+    void set_trigger_out_pin_selected(bool selected);
+    void set_trigger_out_instance_selected(bool selected);
+    void set_trigger_out_eps_trigger_in_selected(bool selected);
+    void set_trigger_out_eps_event_selected(bool selected);
+    void set_sample_depth(QString text);
+    void set_ram_type(QString label);
+    void set_number_of_segments(QString text);
+    void set_pipeline_level(QString text);
 
 protected:
     KSM_TX_INSTANCE* get_instance_at(int index) const;
@@ -345,6 +538,23 @@ private:
     int insert_linked_groups(const QString& group_name, int count);
     bool validity_pass(int instance, int kind, bool incremental);
     void flush_node_warnings();
+    bool is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int));
+    KSM_TX_SIGNAL_NODES* plugin_list(int node_index, KSM_TX_SIGNAL_NODES* list, bool check_type);
+    // Runs one edit of a setting as an undo unit of the current instance, unless the value is
+    // unchanged or widgets are being filled.
+    template <class CHANGE> void edit_setting(bool unchanged, CHANGE change)
+    {
+        if (unchanged || VOKR_UPDATE_GUARD::is_updating())
+            return;
+        VOKR_ACTION_GUARD action(this);
+        VOKR_UPDATE_GUARD update;
+        change();
+    }
+    int state_based_tab() const;
+    KSM_TX_TRIGGER_IN_INTERFACE* trigger_in_at(int instance) const;
+    KSM_TX_TRIGGER_OUT_INTERFACE* trigger_out_at(int instance) const;
+    bool set_corvix_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
+                              int instance);
     void set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
                        int instance);
 
@@ -369,6 +579,11 @@ private:
     bool m_bypass_flag_check = false;
     // Acquisition state per entry; entries past the end of the table are idle.
     std::vector<int> m_acq_states;
+    QString m_sample_depth_text = "128";
+    QString m_trigger_level_text = "1";
+    QString m_pipeline_text = "0";
+    int m_sample_depth_value = 128;
+    int m_trigger_level_value = 1;
     bool m_using_pre_synthesis_filter = false;
     // Partitions whose netlist-type question the user answered No, per node kind.
     std::set<int> m_declined_pre_synthesis_partitions;
@@ -399,33 +614,6 @@ private:
     static bool m_cfg_show_time_bars;
     static bool m_action_done;
     static int m_live_managers;
-};
-
-// Opens one undo unit on the current instance for its lifetime; units through guards never nest.
-class VOKR_ACTION_GUARD {
-public:
-    explicit VOKR_ACTION_GUARD(VOKR_TX_MANAGER* manager);
-    ~VOKR_ACTION_GUARD();
-    VOKR_ACTION_GUARD(const VOKR_ACTION_GUARD&) = delete;
-    VOKR_ACTION_GUARD& operator=(const VOKR_ACTION_GUARD&) = delete;
-
-private:
-    VOKR_TX_MANAGER* m_manager;
-};
-
-// Marks that values are being pushed into widgets, so that their change signals are not taken
-// for user edits; nested guards leave the mark to the outermost one.
-class VOKR_UPDATE_GUARD {
-public:
-    VOKR_UPDATE_GUARD();
-    ~VOKR_UPDATE_GUARD();
-    VOKR_UPDATE_GUARD(const VOKR_UPDATE_GUARD&) = delete;
-    VOKR_UPDATE_GUARD& operator=(const VOKR_UPDATE_GUARD&) = delete;
-    static bool is_updating() { return s_updating; }
-
-private:
-    bool m_set_here;
-    static bool s_updating;
 };
 
 // Makes `palette` with a solid brush of `color` for `role` in every colour group.

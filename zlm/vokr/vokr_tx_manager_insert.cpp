@@ -324,6 +324,7 @@ int VOKR_TX_MANAGER::insert_nodes(const QString& group_name, const QStringList& 
 
 // The last `count` rows of the data list and of the trigger list, each grouped, named, least
 // significant bit first and linked; the trigger group takes "%1 (%2)" when the name is taken.
+// The two groups are one state machine's, so they stay linked even with group linking off.
 int VOKR_TX_MANAGER::insert_linked_groups(const QString& group_name, int count)
 {
     const QByteArray name = group_name.toLocal8Bit();

@@ -442,9 +442,6 @@ void VOKR_TX_MANAGER::initialize_group_conditions()
 
 // ---- plug-in tables and data logs -----------------------------------------------------------------------
 
-// Reopens the plug-in tables that the session's node groups were made with.
-void VOKR_TX_MANAGER::open_plugin_mnemonic_tables() {}
-
 void VOKR_TX_MANAGER::save_to_log()
 {
     if (is_empty())

@@ -2,6 +2,8 @@
 // edits they make.
 #include "vokr_tx_manager.h"
 
+#include "vokr_node.h"
+
 #include "toz.h"
 #include "vokr_assert.h"
 
@@ -203,6 +205,36 @@ bool VOKR_TX_MANAGER::is_group_node(int index)
         return false;
     const KSM_DATA_NODE_DISPLAY_TYPE t = current_list()->get_display_type(index);
     return t == KSM_NTYPE_GROUP_EXPANDED || t == KSM_NTYPE_GROUP_COLLAPSED;
+}
+
+// A row is hidden in the storage-qualifier and advanced views when its flag is off, unless it
+// is a group whose rows disagree. Index -1 asks whether every row of a non-empty list is hidden.
+bool VOKR_TX_MANAGER::is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int))
+{
+    KSM_TX_SIGNAL_NODES* list = current_list();
+    if (index >= 0)
+        return hidden_row(this, list, index);
+    const int rows = list->get_num_nodes();
+    for (int row = 0; row < rows; ++row)
+        if (!hidden_row(this, list, row))
+            return false;
+    return rows > 0;
+}
+
+bool VOKR_TX_MANAGER::is_node_hidden_in_storage_qualifier_mode(int index)
+{
+    return is_hidden(index, [](VOKR_TX_MANAGER* manager, KSM_TX_SIGNAL_NODES* list, int row) {
+        bool mixed = false;
+        return !VOKR_NODE(manager, list, row).is_storage_enabled(&mixed) && !mixed;
+    });
+}
+
+bool VOKR_TX_MANAGER::is_node_hidden_in_advanced_mode(int index)
+{
+    return is_hidden(index, [](VOKR_TX_MANAGER* manager, KSM_TX_SIGNAL_NODES* list, int row) {
+        bool mixed = false;
+        return !VOKR_NODE(manager, list, row).is_trigger_enabled(&mixed, -4) && !mixed;
+    });
 }
 
 bool VOKR_TX_MANAGER::is_group_member(int index)
@@ -432,12 +464,6 @@ bool VOKR_TX_MANAGER::set_node_lsb_to_msb(int index, bool lsb_first)
     return result;
 }
 
-bool VOKR_TX_MANAGER::get_node_mnemonics_table_name(int index, QString* table)
-{
-    *table = QString::fromLocal8Bit(current_list()->get_mnemonics_table_name(index));
-    return !table->isEmpty();
-}
-
 bool VOKR_TX_MANAGER::set_node_mnemonics_table_name(int index, const QString& table)
 {
     const bool result = current_list()->set_mnemonics_table_name(index, table.toLocal8Bit().constData());
@@ -449,7 +475,7 @@ bool VOKR_TX_MANAGER::set_node_mnemonics_table_name(int index, const QString& ta
 bool VOKR_TX_MANAGER::set_node_mnemonics_symbol(int index, const QString& pattern, const QString& symbol)
 {
     QString table_name;
-    VOKR_ASSERT_TEXT(get_node_mnemonics_table_name(index, &table_name),
+    VOKR_ASSERT_TEXT(get_node_mnemonics_table_name(index, &table_name, nullptr),
                      "this->get_node_mnemonics_table_name(node_index, &table_name)");
     KSM_DATA_MNEMONICS_TABLE* table =
         m_tx_session->get_data_session()->get_mnemonics()->find_table(table_name.toLocal8Bit().constData());
@@ -511,38 +537,6 @@ void VOKR_TX_MANAGER::sync_upon_capture_type_change()
 {
     if (m_tx_trigger)
         m_tx_trigger->sync_upon_capture_type_change();
-}
-
-// ---- allocated counts ---------------------------------------------------------------------------------------
-
-void VOKR_TX_MANAGER::set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int),
-                                    int count, int instance)
-{
-    if (is_empty())
-        return;
-    KSM_TX_SIGNAL_SET* signals_ = signal_set_at(instance);
-    if ((signals_->*get)() == count)
-        return;
-    (signals_->*set)(count);
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
-}
-
-void VOKR_TX_MANAGER::set_data_nodes_allocated(int count, int instance)
-{
-    set_allocated(&KSM_TX_SIGNAL_SET::get_data_nodes_allocated, &KSM_TX_SIGNAL_SET::set_data_nodes_allocated, count,
-                  instance);
-}
-
-void VOKR_TX_MANAGER::set_trigger_nodes_allocated(int count, int instance)
-{
-    set_allocated(&KSM_TX_SIGNAL_SET::get_trigger_nodes_allocated, &KSM_TX_SIGNAL_SET::set_trigger_nodes_allocated,
-                  count, instance);
-}
-
-void VOKR_TX_MANAGER::set_storage_qualifier_nodes_allocated(int count, int instance)
-{
-    set_allocated(&KSM_TX_SIGNAL_SET::get_storage_qualifier_nodes_allocated,
-                  &KSM_TX_SIGNAL_SET::set_storage_qualifier_nodes_allocated, count, instance);
 }
 
 bool VOKR_TX_MANAGER::has_at_least_one_basic_or_trigger_level() const

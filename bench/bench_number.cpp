@@ -1,0 +1,168 @@
+// Printing and parsing bus values of 64, 1024 and 4096 bits, next to the same conversions of GMP;
+// a summary after the runs gives the time of each conversion relative to GMP's.
+#include "vokr_number.h"
+
+#include <benchmark/benchmark.h>
+#include <gmp.h>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int WIDTHS[] = {64, 1024, 4096};
+constexpr int UNSIGNED_DECIMAL = 4;
+
+// A random value of one width: data-log rows as the node list view reads them (one row per bit,
+// eight samples, the value in column 3), its decimal text and the same value in GMP.
+class SAMPLE {
+public:
+    explicit SAMPLE(int width) : m_bytes(size_t(width) * 8), m_rows(size_t(width))
+    {
+        std::mt19937_64 random{std::mt19937_64::result_type(width)};
+        std::string bits(size_t(width), '0');
+        for (int i = 0; i < width; ++i) {
+            bits[size_t(i)] = char('0' + (random() & 1));
+            m_bytes[size_t(i) * 8 + 3] = bits[size_t(i)] == '1';
+            m_rows[size_t(i)] = &m_bytes[size_t(i) * 8];
+        }
+        mpz_init_set_str(m_gmp, bits.c_str(), 2);
+        std::vector<char> text(mpz_sizeinbase(m_gmp, 10) + 2);
+        decimal = mpz_get_str(text.data(), 10, m_gmp);
+    }
+    ~SAMPLE() { mpz_clear(m_gmp); }
+    SAMPLE(const SAMPLE&) = delete;
+    SAMPLE& operator=(const SAMPLE&) = delete;
+
+    VOKR_NUMBER number() const { return VOKR_NUMBER({m_rows.data(), int(m_rows.size())}, 3); }
+    mpz_srcptr gmp() const { return m_gmp; }
+    std::string decimal;
+
+private:
+    std::vector<unsigned char> m_bytes;
+    std::vector<const unsigned char*> m_rows;
+    mpz_t m_gmp;
+};
+
+const SAMPLE& sample(int width)
+{
+    static std::map<int, SAMPLE> samples;
+    return samples.try_emplace(width, width).first->second;
+}
+
+// ---- the module's conversions ----
+
+void vokr_print(benchmark::State& state, int width, int radix)
+{
+    const SAMPLE& s = sample(width);
+    for (auto _ : state) {
+        VOKR_NUMBER number = s.number();
+        const char* text = radix == 10 ? number.udecimal_string()
+                           : radix == 16 ? number.hex_string(false)
+                                         : number.binary_string(false);
+        benchmark::DoNotOptimize(text);
+    }
+}
+
+void vokr_decimal_parse(benchmark::State& state, int width)
+{
+    const SAMPLE& s = sample(width);
+    for (auto _ : state) {
+        VOKR_NUMBER number(s.decimal.c_str());
+        benchmark::DoNotOptimize(number.get_trigger_value(UNSIGNED_DECIMAL, width, false));
+    }
+}
+
+// ---- GMP ----
+
+void gmp_print(benchmark::State& state, int width, int radix)
+{
+    const SAMPLE& s = sample(width);
+    std::vector<char> buffer(size_t(width) + 2);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(mpz_get_str(buffer.data(), radix, s.gmp()));
+}
+
+void gmp_decimal_parse(benchmark::State& state, int width)
+{
+    const SAMPLE& s = sample(width);
+    mpz_t value;
+    mpz_init2(value, mp_bitcnt_t(width));
+    for (auto _ : state) {
+        mpz_set_str(value, s.decimal.c_str(), 10);
+        benchmark::DoNotOptimize(value->_mp_d);
+    }
+    mpz_clear(value);
+}
+
+const char* const OPERATIONS[] = {"decimal_print", "decimal_parse", "hex_print", "binary_print"};
+
+int radix_of(const std::string& operation)
+{
+    return operation == "hex_print" ? 16 : operation == "binary_print" ? 2 : 10;
+}
+
+void register_benchmarks()
+{
+    for (const std::string operation : OPERATIONS)
+        for (int width : WIDTHS) {
+            const std::string suffix = "/" + operation + "/" + std::to_string(width);
+            const int radix = radix_of(operation);
+            if (operation == "decimal_parse") {
+                benchmark::RegisterBenchmark(("vokr" + suffix).c_str(), vokr_decimal_parse, width);
+                benchmark::RegisterBenchmark(("gmp" + suffix).c_str(), gmp_decimal_parse, width);
+            } else {
+                benchmark::RegisterBenchmark(("vokr" + suffix).c_str(), vokr_print, width, radix);
+                benchmark::RegisterBenchmark(("gmp" + suffix).c_str(), gmp_print, width, radix);
+            }
+        }
+}
+
+// The console report, then the time of every conversion relative to GMP's.
+class RATIO_REPORTER : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        // A single run, or the median of repeated runs.
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-16s %6s %12s %12s %8s\n", "operation", "bits", "vokr (ns)", "gmp (ns)", "ratio");
+        for (const std::string operation : OPERATIONS)
+            for (int width : WIDTHS)
+                print_ratio(operation + "/" + std::to_string(width), operation, width);
+    }
+
+private:
+    void print_ratio(const std::string& key, const std::string& operation, int width)
+    {
+        const auto vokr = m_times.find("vokr/" + key);
+        const auto gmp = m_times.find("gmp/" + key);
+        if (vokr == m_times.end() || gmp == m_times.end())
+            return;
+        std::printf("%-16s %6d %12.1f %12.1f %8.2f\n", operation.c_str(), width, vokr->second, gmp->second,
+                    vokr->second / gmp->second);
+    }
+
+    std::map<std::string, double> m_times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    register_benchmarks();
+    benchmark::Initialize(&argc, argv);
+    RATIO_REPORTER reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

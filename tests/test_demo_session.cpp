@@ -1,0 +1,140 @@
+// The demo project loads, and the demo session is what the editor makes of it: this test
+// builds the session the way an engineer would and compares it with the one in examples/demo.
+// KORVANE_UPDATE_DEMO=1 writes the built session there instead.
+#include "prj.h"
+#include "tevq.h"
+#include "vokr_tx_manager.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#ifndef VOKR_EXAMPLES_DIR
+#error "VOKR_EXAMPLES_DIR must name the examples directory"
+#endif
+
+namespace {
+
+const QString DEMO = QString(VOKR_EXAMPLES_DIR) + "/demo/";
+
+PIRQ_INSTANCE_NAME_LIST chosen(const QStringList& names, const char* title)
+{
+    PIRQ_INSTANCE_NAME_LIST list;
+    for (const QString& n : names) {
+        PIRQ_INSTANCE_NAME name;
+        EXPECT_TRUE(tevq_make_instance_name(n, title, &name)) << n.toStdString();
+        list << name;
+    }
+    return list;
+}
+
+TEST(DemoProject, LoadsIntoTheDesignDatabases)
+{
+    std::string error;
+    ASSERT_TRUE(PRJ_PROJECT::open((DEMO + "demo.kproj").toStdString(), &error)) << error;
+    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
+    EXPECT_EQ(project->get_top(), "demo_top");
+    PIRQ_INSTANCE_NAME bus;
+    ASSERT_TRUE(tevq_make_instance_name("demo_top|cpu|pc", "Lumetra: pre-synthesis", &bus));
+    EXPECT_EQ(bus.get_kind(), 1);
+    int first = 0, last = 0;
+    bus.get_first_dimension(&first, &last);
+    EXPECT_EQ(first, 15);
+    EXPECT_EQ(last, 0);
+    PIRQ_INSTANCE_NAME array;
+    ASSERT_TRUE(tevq_make_instance_name("demo_top|cpu|regfile|regs", "Lumetra: pre-synthesis", &array));
+    EXPECT_EQ(array.get_kind(), 2);
+    PIRQ_INSTANCE_NAME probe;
+    EXPECT_FALSE(tevq_make_instance_name("demo_top|debug|probe", "Lumetra: pre-synthesis", &probe));
+    ASSERT_TRUE(tevq_make_instance_name("demo_top|debug|probe", "Lumetra: post-fitting", &probe));
+    EXPECT_TRUE(probe.get_flags() & 0x2000);
+    PRJ_PROJECT::close();
+}
+
+TEST(DemoProject, DamagedDescriptionsAreRefusedWithFileAndLine)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char* text;
+        const char* reason;
+    } cases[] = {
+        {"top t\nnode a input pre\nnode a input pre\n", "line 3: node \"a\" is given twice"},
+        {"top t\nfrobnicate 3\n", "line 2: unknown statement \"frobnicate\""},
+        {"top t\nnode a[7..] input pre\n", "line 2: \"a[7..]\" is not a node path"},
+        {"top t\nnode a input\n", "line 2: node \"a\" is in neither database"},
+        {"top t\npartition cpu type x netlist source\n", "line 2: \"x\" is not a number"},
+        {"top t\nproject \"open quote\n", "line 2: a quote is not closed"},
+        {"node a input pre\n", "names no top entity"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath("bad.kproj");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.text);
+        file.close();
+        std::string error;
+        EXPECT_FALSE(PRJ_PROJECT::open(path.toStdString(), &error)) << c.text;
+        EXPECT_NE(error.find("bad.kproj"), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        EXPECT_EQ(PRJ_PROJECT::get_open(), nullptr);
+    }
+}
+
+TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
+{
+    std::string error;
+    ASSERT_TRUE(PRJ_PROJECT::open((DEMO + "demo.kproj").toStdString(), &error)) << error;
+    VOKR_TX_MANAGER manager(nullptr);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("demo.lmx");
+    ASSERT_TRUE(manager.new_document(path.toLocal8Bit().constData()));
+    manager.set_using_pre_synthesis_filter(true);
+    manager.insert_nodes(chosen({"demo_top|cpu|pc", "demo_top|cpu|fsm|state", "demo_top|led",
+                                 "demo_top|mem_ctrl|fifo|full", "demo_top|uart|tx|busy", "demo_top|cpu|alu|carry"},
+                                "Lumetra: pre-synthesis"));
+    // The data list takes the bits as they came; the engineer groups them on the Data tab too.
+    manager.set_list_view_mode(true);
+    const struct {
+        int first, last;
+        const char* name;
+    } buses[] = {{0, 15, "cpu|pc[15..0]"}, {17, 20, "cpu|fsm|state[3..0]"}, {22, 29, "led[7..0]"}};
+    for (const auto& bus : buses) {
+        ASSERT_TRUE(manager.group_node(bus.first, bus.last));
+        ASSERT_TRUE(manager.rename_group(bus.first, bus.name));
+    }
+    manager.set_list_view_mode(false);
+    manager.set_clock("clk", VOKR_PRE_SYNTHESIS_NAME);
+    KSM_TX_TRIGGER* trigger = manager.get_trigger_nodes(-1);
+    trigger->set_trigger_condition(trigger->find_node("mem_ctrl|fifo|full"), 0, KSM_CTYPE_RISING_EDGE);
+    manager.get_signal_nodes(-1)->set_sample_depth(1024);
+    ASSERT_TRUE(manager.save_document(path.toLocal8Bit().constData()));
+
+    QFile built(path);
+    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
+    const QByteArray bytes = built.readAll();
+    const QString demo = DEMO + "demo.lmx";
+    if (std::getenv("KORVANE_UPDATE_DEMO")) {
+        QFile out(demo);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+    }
+    QFile committed(demo);
+    ASSERT_TRUE(committed.open(QIODevice::ReadOnly)) << "run with KORVANE_UPDATE_DEMO=1 to make it";
+    EXPECT_EQ(committed.readAll(), bytes) << "the demo session differs from what the editor makes of the project";
+    PRJ_PROJECT::close();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

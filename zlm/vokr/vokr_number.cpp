@@ -1,0 +1,1275 @@
+// Wide bus values. A number is packed into 64-bit words (least significant word first) before it
+// is printed, so that every format works a word or a byte at a time: hexadecimal and octal eight
+// digits per step, decimal in chunks of 19 digits by dividing the words by 10^19 with a
+// precomputed reciprocal, and decimal text is read back 19 digits per multiply of the words.
+#include "vokr_number.h"
+
+#include "vokr_assert.h"
+#include "vokr_tx_manager.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <functional>
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed words are also read as bytes");
+
+namespace {
+
+using u64 = std::uint64_t;
+using u32 = std::uint32_t;
+__extension__ typedef unsigned __int128 u128;
+
+// Decimal printing runs this many divisions by 10^19 in one pass over the words; each lane
+// reads the words above the value, which must be zero.
+constexpr int DIVISION_LANES = 4;
+constexpr int VALUE_WORDS = MAX_BUS_WIDTH / 64;
+constexpr int PACKED_WORDS = VALUE_WORDS + DIVISION_LANES + 1;
+// Chunks of 19 digits of the widest value, rounded up to whole passes.
+constexpr int MAX_CHUNKS = (MAX_BUS_WIDTH / 63 / DIVISION_LANES + 2) * DIVISION_LANES;
+// Words of a parsed decimal text of up to 4096 digits (below 10^4096 < 2^13607).
+constexpr int DECIMAL_WORDS = 224;
+
+// The shared result: the longest text (4096 characters) with a one-character suffix, and a NUL.
+constexpr int RESULT_SIZE = MAX_BUS_WIDTH + 2;
+char s_result[RESULT_SIZE];
+
+// Scratch of the parse steps: up to 8 bit characters per text character, a carry digit, a NUL.
+constexpr int SCRATCH_SIZE = 8 * MAX_BUS_WIDTH + 16;
+char s_scratch[SCRATCH_SIZE];
+
+constexpr u64 ONES = 0x0101010101010101ULL;
+constexpr u64 LOW7 = 0x7F7F7F7F7F7F7F7FULL;
+
+// 0x01 in every non-zero byte of v, 0x00 in every zero byte.
+inline u64 nonzero_bytes(u64 v)
+{
+    return ((((v & LOW7) + LOW7) | v) >> 7) & ONES;
+}
+
+// Bit t of the result is byte t of v, for bytes that are 0 or 1.
+inline unsigned pack_bytes(u64 v)
+{
+    return unsigned((v * 0x0102040810204080ULL) >> 56);
+}
+
+// Bit t of the result is set when byte t of v equals byte t of the pattern.
+inline unsigned equal_bytes(u64 v, u64 pattern)
+{
+    return pack_bytes(ONES ^ nonzero_bytes(v ^ pattern));
+}
+
+// Eight hexadecimal digits of v, most significant first in memory order.
+inline u64 hex8(u32 v)
+{
+    u64 x = v;
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFULL;
+    x = (x | (x << 8)) & 0x00FF00FF00FF00FFULL;
+    x = (x | (x << 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    x += 0x30 * ONES + (((x + 0x06 * ONES) >> 4) & ONES) * 7;
+    return __builtin_bswap64(x);
+}
+
+// Eight octal digits of the low 24 bits of v, most significant first in memory order.
+inline u64 oct8(u32 v)
+{
+    u64 x = v & 0xFFFFFF;
+    x = (x | (x << 20)) & 0x00000FFF00000FFFULL;
+    x = (x | (x << 10)) & 0x003F003F003F003FULL;
+    x = (x | (x << 5)) & 0x0707070707070707ULL;
+    return __builtin_bswap64(x + 0x30 * ONES);
+}
+
+// The eight bit characters of every byte value, most significant bit first in memory order.
+struct BYTE_CHAR_TABLE {
+    u64 chars[256];
+    constexpr BYTE_CHAR_TABLE() : chars()
+    {
+        for (int b = 0; b < 256; ++b)
+            for (int t = 0; t < 8; ++t)
+                chars[b] |= u64('0' + ((b >> (7 - t)) & 1)) << (8 * t);
+    }
+};
+constexpr BYTE_CHAR_TABLE BYTE_CHARS;
+
+// "00" to "99".
+struct DIGIT_PAIR_TABLE {
+    char pairs[200];
+    constexpr DIGIT_PAIR_TABLE() : pairs()
+    {
+        for (int i = 0; i < 100; ++i) {
+            pairs[2 * i] = char('0' + i / 10);
+            pairs[2 * i + 1] = char('0' + i % 10);
+        }
+    }
+};
+constexpr DIGIT_PAIR_TABLE DIGIT_PAIRS;
+
+// 10^0 to 10^19.
+struct POWER_OF_TEN_TABLE {
+    u64 powers[20];
+    constexpr POWER_OF_TEN_TABLE() : powers()
+    {
+        powers[0] = 1;
+        for (int i = 1; i < 20; ++i)
+            powers[i] = powers[i - 1] * 10;
+    }
+    constexpr u64 operator[](int i) const { return powers[i]; }
+};
+constexpr POWER_OF_TEN_TABLE POWERS_OF_TEN;
+constexpr u64 TEN19 = POWERS_OF_TEN[19];
+// 10^19 has its top bit set, so it needs no normalising shift; this is floor((2^128 - 1) / 10^19)
+// without its top bit 2^64.
+constexpr u64 TEN19_RECIPROCAL = u64(~u128(0) / TEN19);
+
+// Writes `count` bits of the words, the most significant first, and a NUL. The words must be
+// zero from the value's top up to `count` bits.
+void write_bits(const u64* words, int count, char* out)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(words);
+    const int head = count % 8;
+    const int full = count / 8;
+    for (int j = 0; j < head; ++j)
+        out[j] = char('0' + ((bytes[full] >> (head - 1 - j)) & 1));
+    for (int b = full - 1, j = head; b >= 0; --b, j += 8)
+        std::memcpy(out + j, &BYTE_CHARS.chars[bytes[b]], 8);
+    out[count] = '\0';
+}
+
+// Writes `count` digits right-aligned from eight-digit groups, group m holding the digits 8m to
+// 8m + 7 counted from the least significant one.
+template <typename GROUP>
+void put_digit_groups(char* out, int count, GROUP group)
+{
+    int m = 0;
+    for (; 8 * (m + 1) <= count; ++m) {
+        const u64 digits = group(m);
+        std::memcpy(out + count - 8 * (m + 1), &digits, 8);
+    }
+    const int rest = count - 8 * m;
+    if (rest > 0) {
+        const u64 digits = group(m);
+        std::memcpy(out, reinterpret_cast<const char*>(&digits) + 8 - rest, size_t(rest));
+    }
+}
+
+// Appends the suffix (none when 0) and the NUL at `end`.
+const char* finish(char* end, char suffix)
+{
+    if (suffix)
+        *end++ = suffix;
+    *end = '\0';
+    return s_result;
+}
+
+// ---- decimal printing ----
+
+// One word of a division by 10^19: divides (r, u) by 10^19 where r < 10^19; returns the
+// quotient word and leaves the remainder in r.
+inline u64 divide_word(u64& r, u64 u)
+{
+    const u128 p = u128(TEN19_RECIPROCAL) * r + ((u128(r) << 64) | u);
+    u64 q = u64(p >> 64) + 1;
+    u64 rest = u - q * TEN19;
+    if (rest > u64(p)) {
+        --q;
+        rest += TEN19;
+    }
+    if (rest >= TEN19) {
+        ++q;
+        rest -= TEN19;
+    }
+    r = rest;
+    return q;
+}
+
+// Divides the words by 10^19 LANES times in one sweep from the top: lane p works one word above
+// lane p - 1, on the quotient that lane has just written. The LANES - 1 words above n must be
+// zero. remainders[p] receives the p-th remainder, the lowest chunk first.
+template <int LANES>
+void divide_sweep(u64* w, int n, u64* remainders)
+{
+    u64 r[LANES] = {};
+    for (int i = n - 1; i >= 0; --i)
+#pragma GCC unroll 8
+        for (int p = 0; p < LANES; ++p)
+            w[i + p] = divide_word(r[p], w[i + p]);
+    for (int i = -1; i > -LANES; --i)
+        for (int p = -i; p < LANES; ++p)
+            w[i + p] = divide_word(r[p], w[i + p]);
+    std::copy(r, r + LANES, remainders);
+}
+
+int trimmed(const u64* w, int n)
+{
+    while (n > 0 && w[n - 1] == 0)
+        --n;
+    return n;
+}
+
+// The base 10^19 digits of the words (destroyed), least significant first; at least one.
+int decimal_chunks(u64* w, int n, u64* chunks)
+{
+    int count = 0;
+    for (n = trimmed(w, n); n > 0; n = trimmed(w, n)) {
+        divide_sweep<DIVISION_LANES>(w, n, chunks + count);
+        count += DIVISION_LANES;
+    }
+    chunks[count] = 0;  // the value 0 has the one chunk 0
+    return std::max(trimmed(chunks, count), 1);
+}
+
+void put_two(char* out, u32 v)
+{
+    std::memcpy(out, DIGIT_PAIRS.pairs + 2 * v, 2);
+}
+
+void put8(char* out, u32 v)
+{
+    const u32 high = v / 10000;
+    const u32 low = v % 10000;
+    put_two(out, high / 100);
+    put_two(out + 2, high % 100);
+    put_two(out + 4, low / 100);
+    put_two(out + 6, low % 100);
+}
+
+// The 19 digits of c < 10^19, leading zeros kept.
+void put19(char* out, u64 c)
+{
+    const u32 top = u32(c / POWERS_OF_TEN[16]);
+    const u64 rest = c % POWERS_OF_TEN[16];
+    out[0] = char('0' + top / 100);
+    put_two(out + 1, top % 100);
+    put8(out + 3, u32(rest / POWERS_OF_TEN[8]));
+    put8(out + 11, u32(rest % POWERS_OF_TEN[8]));
+}
+
+// Writes the decimal digits of the words (destroyed) and a NUL; returns the end.
+char* put_decimal(u64* w, int n, char* out)
+{
+    n = trimmed(w, n);
+    if (n <= 1) {  // one word needs no division of its own
+        out = std::to_chars(out, out + 20, n ? w[0] : 0).ptr;
+        *out = '\0';
+        return out;
+    }
+    u64 chunks[MAX_CHUNKS + 1];
+    const int count = decimal_chunks(w, n, chunks);
+    out = std::to_chars(out, out + 20, chunks[count - 1]).ptr;
+    for (int i = count - 2; i >= 0; --i, out += 19)
+        put19(out, chunks[i]);
+    *out = '\0';
+    return out;
+}
+
+// ---- decimal parsing ----
+
+// The value of eight decimal digits.
+inline u64 parse8(const char* s)
+{
+    u64 v;
+    std::memcpy(&v, s, 8);
+    v -= 0x30 * ONES;
+    v = v * 10 + (v >> 8);
+    return (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+            (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+           32;
+}
+
+// The value of up to 19 decimal digits.
+u64 digits_value(const char* s, int count)
+{
+    u64 v = 0;
+    for (; count >= 8; count -= 8, s += 8)
+        v = v * POWERS_OF_TEN[8] + parse8(s);
+    for (; count > 0; --count)
+        v = v * 10 + u64(*s++ - '0');
+    return v;
+}
+
+// w = w * m + add over n words; returns the new word count.
+int multiply_add(u64* w, int n, u64 m, u64 add)
+{
+    u64 carry = add;
+    for (int i = 0; i < n; ++i) {
+        const u128 t = u128(w[i]) * m + carry;
+        w[i] = u64(t);
+        carry = u64(t >> 64);
+    }
+    if (carry)
+        w[n++] = carry;
+    return n;
+}
+
+// The value of decimal digits in words, read in chunks of 19 digits; returns the word count.
+int decimal_words(const char* digits, int count, u64* w)
+{
+    int n = 0;
+    for (int i = 0, length = count % 19 ? count % 19 : 19; i < count; i += length, length = 19)
+        n = multiply_add(w, n, POWERS_OF_TEN[length], digits_value(digits + i, length));
+    return n;
+}
+
+int bit_length(const u64* w, int n)
+{
+    n = trimmed(w, n);
+    return n == 0 ? 0 : 64 * n - __builtin_clzll(w[n - 1]);
+}
+
+// The digits of a decimal text and the number of digit places the text has: a leading '-' is a
+// place that reads as 0, other characters that are not digits are skipped. The digits are the
+// text itself when it holds nothing else, or a copy in `scratch`.
+struct DECIMAL_TEXT {
+    const char* digits;
+    int count;
+    int places;
+};
+
+DECIMAL_TEXT decimal_text(const char* text, char* scratch)
+{
+    const bool minus = text[0] == '-';
+    const char* s = text + minus;
+    const int length = int(std::strlen(s));
+    unsigned others = 0;
+    for (int i = 0; i < length; ++i)
+        others |= unsigned(static_cast<unsigned char>(s[i] - '0') > 9);
+    if (!others)
+        return {s, length, length + minus};
+    const int count = int(std::copy_if(s, s + length, scratch, [](char c) { return c >= '0' && c <= '9'; }) - scratch);
+    return {scratch, count, count + minus};
+}
+
+// ---- other parse steps ----
+
+// Writes the low `count` bits of v, most significant first.
+void put_bits(char* out, unsigned v, int count)
+{
+    for (int t = 0; t < count; ++t)
+        out[t] = char('0' + ((v >> (count - 1 - t)) & 1));
+}
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Replaces every character of a text by `per_char` bit characters: its value, or X for X and
+// x when `radix` allows it; characters the radix does not know are skipped.
+int expand_digits(const char* text, int radix, int per_char, char* out)
+{
+    char* start = out;
+    for (; *text; ++text) {
+        const int v = hex_value(*text);
+        if (v >= 0 && v < radix) {
+            put_bits(out, unsigned(v), per_char);
+            out += per_char;
+        } else if (*text == 'X' || *text == 'x') {
+            out = std::fill_n(out, per_char, 'X');
+        }
+    }
+    *out = '\0';
+    return int(out - start);
+}
+
+// A real number read like the formatted input "%f": leading white space, an optional sign;
+// 0 when the text does not read as a number. Read without the process locale.
+template <typename REAL>
+REAL read_real(const char* text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        ++text;
+    if (*text == '+' && text[1] != '-')
+        ++text;
+    REAL value = 0;
+    std::from_chars(text, text + std::strlen(text), value);
+    return value;
+}
+
+// ---- symbols and settings of get_string ----
+
+QString valid_input_characters(int display_type)
+{
+    switch (display_type) {
+    case KSM_GTYPE_MNEMONICS:
+    case KSM_GTYPE_ASCII:
+    case KSM_GTYPE_PLUGIN: {
+        QString printable;
+        for (char c = ' '; c <= '~'; ++c)
+            printable += QLatin1Char(c);
+        return printable;
+    }
+    case KSM_GTYPE_BINARY: return QStringLiteral("01XLFRHExlfrhe");
+    case KSM_GTYPE_SIGNED_2S:
+    case KSM_GTYPE_SIGNED_MAGNITUDE: return QStringLiteral("-0123456789");
+    case KSM_GTYPE_UNSIGNED: return QStringLiteral("0123456789");
+    case KSM_GTYPE_HEX: return QStringLiteral("0123456789ABCDEFabcdefXx");
+    case KSM_GTYPE_OCTAL: return QStringLiteral("01234567Xx");
+    case KSM_GTYPE_FLOAT:
+    case KSM_GTYPE_DOUBLE: return QStringLiteral("-0123456789.eE");
+    default: return QString();
+    }
+}
+
+// Where a binary, hexadecimal or octal text starts with its leading zeros hidden: at its first
+// significant character, keeping at least the last digit and the suffix.
+const char* first_significant_character(const char* text, bool suffix)
+{
+    const size_t length = std::strlen(text);
+    const size_t minimum = suffix ? 2 : 1;
+    const size_t first = std::strcspn(text, "123456789ABCDEFabcdefXLRHxlrh");
+    if (length - first >= minimum)
+        return text + first;
+    return length >= minimum ? text + length - minimum : text;
+}
+
+const char* copy_symbol(const QString& symbol)
+{
+    const QByteArray bytes = symbol.toLocal8Bit();
+    const int length = std::min(bytes.size(), MAX_BUS_WIDTH);
+    std::memcpy(s_result, bytes.constData(), size_t(length));
+    s_result[length] = '\0';
+    return s_result;
+}
+
+bool within_result(const char* p)
+{
+    std::less_equal<const char*> le;
+    return le(s_result, p) && le(p, s_result + RESULT_SIZE - 1);
+}
+
+// ---- reading and packing the bits ----
+
+// The bits a number reads. Storage index i holds the bit of significance i (least significant
+// first) or of significance width - 1 - i (most significant first).
+struct BIT_SOURCE {
+    const unsigned char* const* rows;
+    const char* text;
+    int width;
+    int column;
+    bool lsb_to_msb;
+
+    int storage_index(int significance) const { return lsb_to_msb ? significance : width - 1 - significance; }
+    bool bit(int index) const { return text ? text[index] == '1' : rows[index][column] != 0; }
+};
+
+// A value packed into words, least significant first.
+struct PACKED {
+    u64 bits[PACKED_WORDS];  // the value, zero above the width
+    u64 x[PACKED_WORDS];     // X characters of a number built from text
+    int words;               // words that hold the width
+};
+
+// The column bytes of rows[0], rows[STEP], ..., rows[7 * STEP], byte t from rows[t * STEP].
+template <int STEP>
+inline u64 gather_rows(const unsigned char* const* row, int column)
+{
+    u64 v = 0;
+#pragma GCC unroll 8
+    for (int t = 0; t < 8; ++t)
+        v |= u64(row[t * STEP][column]) << (8 * t);
+    return v;
+}
+
+inline u64 load8(const char* p)
+{
+    u64 v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// Calls f(gather) with the gatherer of the source's kind and order: gather(j) gives the eight
+// storage bytes (characters of a text, or row bytes) of the bits of significance 8j to 8j + 7,
+// byte t for significance 8j + t. Each kind gets loops of its own, free of branches.
+template <typename F>
+void with_gatherer(const BIT_SOURCE& s, F f)
+{
+    if (s.text && s.lsb_to_msb)
+        f([&s](int j) { return load8(s.text + 8 * j); });
+    else if (s.text)
+        f([&s](int j) { return __builtin_bswap64(load8(s.text + s.width - 8 - 8 * j)); });
+    else if (s.lsb_to_msb)
+        f([&s](int j) { return gather_rows<1>(s.rows + 8 * j, s.column); });
+    else
+        f([&s](int j) { return gather_rows<-1>(s.rows + s.width - 1 - 8 * j, s.column); });
+}
+
+// ORs the bits of the whole bytes j < count into the words, a word at a time; bits_of turns
+// eight storage bytes into eight bits.
+template <typename GATHER, typename BITS_OF>
+void pack_whole_bytes(u64* words, int count, GATHER gather, BITS_OF bits_of)
+{
+    const int whole = count / 8;
+    for (int i = 0; i < whole; ++i) {
+        u64 word = 0;
+#pragma GCC unroll 8
+        for (int b = 0; b < 8; ++b)
+            word |= u64(bits_of(gather(8 * i + b))) << (8 * b);
+        words[i] = word;
+    }
+    for (int j = 8 * whole; j < count; ++j)
+        words[whole] |= u64(bits_of(gather(j))) << (8 * (j % 8));
+}
+
+// Packs the value, and with `with_x` the X characters of a text; the words above the width are
+// zero far enough for the digit loops and the division lanes.
+void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
+{
+    p->words = (s.width + 63) / 64;
+    const size_t used = sizeof(u64) * size_t(std::min(PACKED_WORDS, p->words + DIVISION_LANES + 1));
+    std::memset(p->bits, 0, used);
+    with_x = with_x && s.text;
+    if (with_x)
+        std::memset(p->x, 0, used);
+    const int count = s.width / 8;
+    with_gatherer(s, [&](auto gather) {
+        if (!s.text) {
+            pack_whole_bytes(p->bits, count, gather, [](u64 v) { return pack_bytes(nonzero_bytes(v)); });
+            return;
+        }
+        pack_whole_bytes(p->bits, count, gather, [](u64 v) { return equal_bytes(v, '1' * ONES); });
+        if (with_x)
+            pack_whole_bytes(p->x, count, gather, [](u64 v) { return equal_bytes(v | (0x20 * ONES), 'x' * ONES); });
+    });
+    for (int k = 8 * count; k < s.width; ++k) {
+        const int i = s.storage_index(k);
+        p->bits[k / 64] |= u64(s.bit(i)) << (k % 64);
+        if (with_x && (s.text[i] | 0x20) == 'x')
+            p->x[k / 64] |= u64(1) << (k % 64);
+    }
+}
+
+bool top_bit(const BIT_SOURCE& s, const PACKED& p)
+{
+    return s.width > 0 && ((p.bits[(s.width - 1) / 64] >> ((s.width - 1) % 64)) & 1);
+}
+
+// Writes the bit characters of significance digits - 1 down to 0: a text's own characters, or
+// '0' and '1' from a data log.
+void copy_bits(const BIT_SOURCE& s, char* out, int digits)
+{
+    char* end = out + digits;
+    with_gatherer(s, [&](auto gather) {
+        for (int j = 0; j < digits / 8; ++j) {
+            const u64 v = s.text ? gather(j) : nonzero_bytes(gather(j)) + 0x30 * ONES;
+            const u64 chars = __builtin_bswap64(v);
+            std::memcpy(end - 8 * (j + 1), &chars, 8);
+        }
+    });
+    for (int k = 8 * (digits / 8); k < digits; ++k) {
+        const int i = s.storage_index(k);
+        out[digits - 1 - k] = s.text ? s.text[i] : char('0' + s.bit(i));
+    }
+}
+
+// A digit whose least significant bit is an X character prints 'X'.
+void overlay_x(char* out, int count, const PACKED& p, int bits_per_digit)
+{
+    for (int i = 0; i < p.words; ++i)
+        for (u64 m = p.x[i]; m; m &= m - 1) {
+            const int k = 64 * i + __builtin_ctzll(m);
+            if (k % bits_per_digit == 0)
+                out[count - 1 - k / bits_per_digit] = 'X';
+        }
+}
+
+}  // namespace
+
+// ---- construction ------------------------------------------------------------------------------------------
+
+VOKR_NUMBER::VOKR_NUMBER(const VOKR_BIT_ROWS& source, int column)
+    : m_width(std::max(source.width, 0)), m_column(std::max(column, 0)), m_data(source.rows), m_text(nullptr),
+      m_lsb_to_msb(false)
+{
+    VOKR_ASSERT(this->m_width <= MAX_BUS_WIDTH);
+}
+
+VOKR_NUMBER::VOKR_NUMBER(const char* text)
+    : m_width(0), m_column(0), m_data(nullptr), m_text(text ? text : ""), m_lsb_to_msb(false)
+{
+    const size_t length = std::strlen(m_text);
+    m_width = int(std::min<size_t>(length, MAX_BUS_WIDTH + 1));
+    VOKR_ASSERT(this->m_width <= MAX_BUS_WIDTH);
+}
+
+bool VOKR_NUMBER::text_has_pattern_letters() const
+{
+    return m_text && m_text[std::strspn(m_text, "01")] != '\0';
+}
+
+// ---- printing -----------------------------------------------------------------------------------------------
+
+const char* VOKR_NUMBER::binary_string(bool suffix, int digits)
+{
+    if (m_text && within_result(m_text)) {
+        // The text is an earlier result: read it from a copy, since this print overwrites it.
+        std::memcpy(s_scratch, m_text, size_t(m_width) + 1);
+        VOKR_NUMBER copy(*this);
+        copy.m_text = s_scratch;
+        return copy.binary_string(suffix, digits);
+    }
+    const int count = digits >= 0 && digits <= m_width ? digits : m_width;
+    // Leading X's stand for the bits a data log does not have; the text stays within 4096 digits.
+    const int padding = !m_text && digits > m_width ? std::min(digits, MAX_BUS_WIDTH) - m_width : 0;
+    std::memset(s_result, 'X', size_t(padding));
+    copy_bits(view<BIT_SOURCE>(), s_result + padding, count);
+    return finish(s_result + padding + count, suffix ? 'b' : '\0');
+}
+
+// Hexadecimal and octal: a digit whose least significant bit is an X character prints 'X'.
+const char* VOKR_NUMBER::hex_string(bool suffix)
+{
+    PACKED p;
+    pack(view<BIT_SOURCE>(), &p, true);
+    const int count = (m_width - 1) / 4 + 1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
+    put_digit_groups(s_result, count, [bytes](int m) {
+        u32 v;
+        std::memcpy(&v, bytes + 4 * m, 4);
+        return hex8(v);
+    });
+    if (m_text)
+        overlay_x(s_result, count, p, 4);
+    return finish(s_result + count, suffix ? 'h' : '\0');
+}
+
+const char* VOKR_NUMBER::octal_string(bool suffix)
+{
+    PACKED p;
+    pack(view<BIT_SOURCE>(), &p, true);
+    const int count = (m_width - 1) / 3 + 1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
+    put_digit_groups(s_result, count, [bytes](int m) {
+        u32 v;
+        std::memcpy(&v, bytes + 3 * m, 4);
+        return oct8(v);
+    });
+    if (m_text)
+        overlay_x(s_result, count, p, 3);
+    return finish(s_result + count, suffix ? 'o' : '\0');
+}
+
+const char* VOKR_NUMBER::ascii_string(bool quotes)
+{
+    PACKED p;
+    pack(view<BIT_SOURCE>(), &p, false);
+    const int count = (m_width - 1) / 8 + 1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
+    char* out = s_result;
+    if (quotes)
+        *out++ = '"';
+    for (int m = count - 1; m >= 0; --m)
+        *out++ = bytes[m] >= 32 && bytes[m] <= 126 ? char(bytes[m]) : ' ';
+    return finish(out, quotes ? '"' : '\0');
+}
+
+const char* VOKR_NUMBER::udecimal_string()
+{
+    PACKED p;
+    pack(view<BIT_SOURCE>(), &p, false);
+    put_decimal(p.bits, p.words, s_result);
+    return s_result;
+}
+
+// A set top bit is the sign: the magnitude is 2^width minus the value.
+const char* VOKR_NUMBER::twos_complement_string()
+{
+    PACKED p;
+    pack(view<BIT_SOURCE>(), &p, false);
+    if (!top_bit(view<BIT_SOURCE>(), p))
+        return udecimal_string();
+    u64 carry = 1;
+    for (int i = 0; i < p.words; ++i) {
+        p.bits[i] = ~p.bits[i] + carry;
+        carry = carry && p.bits[i] == 0;
+    }
+    if (m_width % 64)
+        p.bits[p.words - 1] &= (u64(1) << (m_width % 64)) - 1;
+    s_result[0] = '-';
+    put_decimal(p.bits, p.words, s_result + 1);
+    return s_result;
+}
+
+// A set top bit is the sign and the bits below it the magnitude.
+const char* VOKR_NUMBER::int_sign_magnitude_string()
+{
+    PACKED p;
+    pack(view<BIT_SOURCE>(), &p, false);
+    if (!top_bit(view<BIT_SOURCE>(), p))
+        return udecimal_string();
+    p.bits[(m_width - 1) / 64] &= ~(u64(1) << ((m_width - 1) % 64));
+    s_result[0] = '-';
+    put_decimal(p.bits, p.words, s_result + 1);
+    return s_result;
+}
+
+// The low 64 bits (all of them for a number of up to 64) as an IEEE 754 double, or the low 32
+// as a single when the width is exactly 32; printed like "%.*g" with precision 17 or 9,
+// without the process locale.
+const char* VOKR_NUMBER::float_string()
+{
+    const BIT_SOURCE source = view<BIT_SOURCE>();
+    u64 word = 0;
+    for (int k = 0; k < std::min(m_width, 64); ++k)
+        word |= u64(source.bit(source.storage_index(k))) << k;
+    double value;
+    int precision = 17;
+    if (m_width == 32) {
+        float single;
+        const u32 low = u32(word);
+        std::memcpy(&single, &low, sizeof single);
+        value = single;
+        precision = 9;
+    } else {
+        std::memcpy(&value, &word, sizeof value);
+    }
+    char* end = std::to_chars(s_result, s_result + RESULT_SIZE - 1, value, std::chars_format::general, precision).ptr;
+    *end = '\0';
+    return s_result;
+}
+
+// Types 0 (mnemonics) and 12 (plug-in symbols) have no text of their own here: a number from a
+// text that holds anything but '0' and '1' (pattern letters, X) prints in binary so that
+// nothing is lost, any other number in hexadecimal.
+const char* VOKR_NUMBER::get_display_string(int display_type, int /*width*/, bool lsb_to_msb)
+{
+    m_lsb_to_msb = lsb_to_msb;
+    switch (display_type) {
+    case KSM_GTYPE_BINARY: return binary_string(false, -1);
+    case KSM_GTYPE_SIGNED_2S: return twos_complement_string();
+    case KSM_GTYPE_SIGNED_MAGNITUDE: return int_sign_magnitude_string();
+    case KSM_GTYPE_UNSIGNED: return udecimal_string();
+    case KSM_GTYPE_OCTAL: return octal_string(false);
+    case KSM_GTYPE_ASCII: return ascii_string(false);
+    case KSM_GTYPE_FLOAT:
+    case KSM_GTYPE_DOUBLE: return float_string();
+    case KSM_GTYPE_MNEMONICS:
+    case KSM_GTYPE_PLUGIN: return text_has_pattern_letters() ? binary_string(false, -1) : hex_string(false);
+    default: return hex_string(false);
+    }
+}
+
+const char* VOKR_NUMBER::print_as(int effective_type, bool suffix)
+{
+    switch (effective_type) {
+    case KSM_GTYPE_BINARY: return binary_string(suffix, -1);
+    case KSM_GTYPE_HEX: return hex_string(suffix);
+    case KSM_GTYPE_OCTAL: return octal_string(suffix);
+    case KSM_GTYPE_ASCII: return ascii_string(suffix);
+    case KSM_GTYPE_SIGNED_2S:
+    case KSM_GTYPE_SIGNED_BAR:
+    case KSM_GTYPE_SIGNED_LINE: return twos_complement_string();
+    case KSM_GTYPE_SIGNED_MAGNITUDE: return int_sign_magnitude_string();
+    case KSM_GTYPE_FLOAT:
+    case KSM_GTYPE_DOUBLE: return float_string();
+    default: return udecimal_string();
+    }
+}
+
+// The plug-in's symbol of the trigger level, else the mnemonic table's symbol of the value,
+// copied into the result; false when there is none.
+bool VOKR_NUMBER::print_symbol(VOKR_TX_MANAGER* manager, int node, int plugin_level)
+{
+    QString symbol;
+    if (plugin_level != -1) {
+        manager->get_plugin_trigger_condition_symbol(&symbol, node, plugin_level, -1);
+        if (!symbol.isEmpty())
+            return copy_symbol(symbol);
+    }
+    int width = 0;
+    if (!manager->get_node_mnemonics_width(node, &width))
+        return false;
+    const QString pattern = QString::fromLatin1(binary_string(false, width));
+    if (!manager->get_node_mnemonics_symbol(node, pattern, &symbol, nullptr) || symbol.isEmpty())
+        return false;
+    return copy_symbol(symbol);
+}
+
+bool VOKR_NUMBER::get_string(VOKR_TX_MANAGER* manager, int node, const char** first_significant,
+                             bool use_group_type, bool suffix, QString* valid_characters, int plugin_level)
+{
+    VOKR_ASSERT_TEXT(manager->get_node_lsb_to_msb(node, &m_lsb_to_msb, -1),
+                     "vokr_tx_manager->get_node_lsb_to_msb(nItem, &this->m_lsb_to_msb)");
+    KSM_DATA_GROUP_DISPLAY_TYPE display_type = KSM_GTYPE_INVALID;
+    VOKR_ASSERT_TEXT(manager->get_node_group_display_type(node, &display_type, -1),
+                     "vokr_tx_manager->get_node_group_display_type(nItem, &display_type)");
+    const bool symbolic = display_type == KSM_GTYPE_MNEMONICS || display_type == KSM_GTYPE_PLUGIN;
+    int effective = symbolic || use_group_type ? int(display_type) : int(KSM_GTYPE_BINARY);
+    if (valid_characters)
+        *valid_characters = valid_input_characters(display_type);
+    if (symbolic) {
+        if (print_symbol(manager, node, plugin_level)) {
+            if (first_significant)
+                *first_significant = s_result;
+            return true;
+        }
+        effective = use_group_type ? KSM_GTYPE_HEX : KSM_GTYPE_BINARY;
+    }
+    const char* text = print_as(effective, suffix);
+    const bool radix = effective == KSM_GTYPE_BINARY || effective == KSM_GTYPE_HEX || effective == KSM_GTYPE_OCTAL;
+    if (first_significant)
+        *first_significant =
+            radix && !VOKR_TX_MANAGER::cfg_show_leading_zeroes() ? first_significant_character(text, suffix) : text;
+    return false;
+}
+
+const char* VOKR_NUMBER::get_hex_string(VOKR_TX_MANAGER* manager, int node)
+{
+    VOKR_ASSERT_TEXT(manager->get_node_lsb_to_msb(node, &m_lsb_to_msb, -1),
+                     "vokr_tx_manager->get_node_lsb_to_msb(nItem, &this->m_lsb_to_msb)");
+    return hex_string(true);
+}
+
+// ---- parsing ---------------------------------------------------------------------------------------------------
+
+// The decimal text halved repeatedly gives one bit per halving; a halving that leaves a leading
+// 0 drops that digit place, so the bits number max(bit length, digit places).
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_unsigned() const
+{
+    char digits[MAX_BUS_WIDTH + 8];
+    const DECIMAL_TEXT decimal = decimal_text(text(), digits);
+    u64 words[DECIMAL_WORDS];
+    const int n = decimal_words(decimal.digits, decimal.count, words);
+    const int length = std::max(bit_length(words, n), decimal.places);
+    std::fill(words + n, words + std::max(n, length / 64 + 1), 0);  // the words write_bits reads
+    write_bits(words, length, s_scratch);
+    return {s_scratch, length};
+}
+
+// With a leading '-': the magnitude's bits cut to their first `width`, or, when shorter, a
+// sign bit '1' and '0's in front up to `width`.
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_magnitude(int width) const
+{
+    BIT_TEXT bits = string_to_unsigned();
+    if (text()[0] != '-')
+        return bits;
+    width = std::clamp(width, 0, MAX_BUS_WIDTH);
+    if (bits.length < width) {
+        const int padding = width - bits.length;
+        std::memmove(bits.bits + padding, bits.bits, size_t(bits.length));
+        bits.bits[0] = '1';
+        std::memset(bits.bits + 1, '0', size_t(padding - 1));
+    }
+    bits.length = width;
+    bits.bits[width] = '\0';
+    return bits;
+}
+
+// With a leading '-': the magnitude inverted, plus one, with its first bit set.
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_signed(int width) const
+{
+    if (text()[0] != '-')
+        return string_to_unsigned();
+    BIT_TEXT bits = string_to_magnitude(width);
+    for (int i = 0; i < bits.length; ++i)
+        bits.bits[i] = bits.bits[i] == '0' ? '1' : '0';
+    int i = bits.length - 1;
+    for (; i >= 0 && bits.bits[i] == '1'; --i)
+        bits.bits[i] = '0';
+    if (i >= 0) {
+        bits.bits[i] = '1';
+    } else {
+        std::memmove(bits.bits + 1, bits.bits, size_t(bits.length) + 1);
+        ++bits.length;
+    }
+    bits.bits[0] = '1';
+    return bits;
+}
+
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_hex() const
+{
+    return {s_scratch, expand_digits(text(), 16, 4, s_scratch)};
+}
+
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_octal() const
+{
+    return {s_scratch, expand_digits(text(), 8, 3, s_scratch)};
+}
+
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_ascii() const
+{
+    char* out = s_scratch;
+    for (const char* c = text(); *c; ++c)
+        if (*c >= 32 && *c <= 126) {
+            put_bits(out, static_cast<unsigned char>(*c), 8);
+            out += 8;
+        }
+    *out = '\0';
+    return {s_scratch, int(out - s_scratch)};
+}
+
+// The bit image of the text read as a single; a text that is no number reads as 0.
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_float() const
+{
+    const float value = read_real<float>(text());
+    u32 image;
+    std::memcpy(&image, &value, sizeof image);
+    const u64 word = image;
+    write_bits(&word, 32, s_scratch);
+    return {s_scratch, 32};
+}
+
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_double() const
+{
+    const double value = read_real<double>(text());
+    u64 image;
+    std::memcpy(&image, &value, sizeof image);
+    write_bits(&image, 64, s_scratch);
+    return {s_scratch, 64};
+}
+
+// The text's bits in a display type. Types without a parse of their own (0 and 8 to 12) give
+// no bits, so that the trigger value is all '0'.
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::convert(int display_type, int width) const
+{
+    switch (display_type) {
+    case KSM_GTYPE_BINARY:
+        std::memcpy(s_scratch, text(), size_t(m_width) + 1);
+        return {s_scratch, m_width};
+    case KSM_GTYPE_SIGNED_2S: return string_to_signed(width);
+    case KSM_GTYPE_SIGNED_MAGNITUDE: return string_to_magnitude(width);
+    case KSM_GTYPE_UNSIGNED: return string_to_unsigned();
+    case KSM_GTYPE_HEX: return string_to_hex();
+    case KSM_GTYPE_OCTAL: return string_to_octal();
+    case KSM_GTYPE_ASCII: return string_to_ascii();
+    case KSM_GTYPE_FLOAT: return string_to_float();
+    case KSM_GTYPE_DOUBLE: return string_to_double();
+    default: s_scratch[0] = '\0'; return {s_scratch, 0};
+    }
+}
+
+// The bits cut to their last `width` or padded with '0' in front; reversed for least
+// significant first.
+const char* VOKR_NUMBER::get_trigger_value(int display_type, int width, bool lsb_to_msb)
+{
+    width = std::clamp(width, 0, MAX_BUS_WIDTH);
+    const BIT_TEXT bits = convert(display_type, width);
+    const int kept = std::min(bits.length, width);
+    std::memset(s_result, '0', size_t(width - kept));
+    std::memcpy(s_result + width - kept, bits.bits + bits.length - kept, size_t(kept));
+    s_result[width] = '\0';
+    if (lsb_to_msb)
+        std::reverse(s_result, s_result + width);
+    return s_result;
+}
+
+// Binary, hexadecimal, octal and floating-point images count from their first bit that is not
+// '0'; a decimal text counts every bit of its halving, and a '-' one more for the sign.
+int VOKR_NUMBER::get_trigger_value_length(int display_type)
+{
+    if (text()[0] == '\0')
+        return 0;
+    BIT_TEXT bits{s_scratch, 0};
+    bool skip_zeros = true;
+    switch (display_type) {
+    case KSM_GTYPE_BINARY: bits = convert(display_type, 0); break;
+    case KSM_GTYPE_SIGNED_2S:
+    case KSM_GTYPE_SIGNED_MAGNITUDE: return string_to_unsigned().length + (text()[0] == '-');
+    case KSM_GTYPE_UNSIGNED: return string_to_unsigned().length;
+    case KSM_GTYPE_ASCII: return string_to_ascii().length;
+    case KSM_GTYPE_HEX:
+    case KSM_GTYPE_OCTAL:
+    case KSM_GTYPE_FLOAT:
+    case KSM_GTYPE_DOUBLE: bits = convert(display_type, 0); break;
+    default: skip_zeros = false; break;
+    }
+    const int zeros = skip_zeros ? int(std::strspn(bits.bits, "0")) : 0;
+    return bits.length - zeros;
+}
+
+// ---- small readers ---------------------------------------------------------------------------------------------
+
+// Storage index 0 is the most significant bit, whatever the bit order; only the last 32 bits stay.
+std::uint32_t VOKR_NUMBER::get_uint() const
+{
+    const BIT_SOURCE source = view<BIT_SOURCE>();
+    u32 value = 0;
+    for (int i = 0; i < m_width; ++i)
+        value = (value << 1) | u32(source.bit(i));
+    return value;
+}
+
+std::int32_t VOKR_NUMBER::get_signed_value() const
+{
+    const u32 value = get_uint();
+    if (m_width <= 0 || m_width >= 32 || !((value >> (m_width - 1)) & 1))
+        return std::int32_t(value);
+    return std::int32_t(std::int64_t(value) - (std::int64_t(1) << m_width));
+}
+
+bool VOKR_NUMBER::operator==(const VOKR_NUMBER& vokr_number) const
+{
+    VOKR_ASSERT(this->m_width == vokr_number.m_width);
+    VOKR_ASSERT_TEXT(this->m_data != nullptr, "this->m_data != NULL");
+    VOKR_ASSERT_TEXT(vokr_number.m_data != nullptr, "vokr_number.m_data != NULL");
+    VOKR_ASSERT(this->m_data == vokr_number.m_data);
+    if (m_column == vokr_number.m_column || m_width < 1)
+        return true;
+    for (int i = 0; i < m_width; ++i)
+        if (m_data[i][m_column] != m_data[i][vokr_number.m_column])
+            return false;
+    return true;
+}
+
+// ---- decimal digit strings ---------------------------------------------------------------------------------------
+
+namespace {
+
+// Row n holds the digits of 2^n (2^4095 has 1233 digits); rows 0 to s_power_count are filled,
+// -1 before the first use.
+constexpr int POWER_ROW_SIZE = 1235;
+char s_powers[MAX_BUS_WIDTH][POWER_ROW_SIZE];
+int s_power_count = -1;
+
+}  // namespace
+
+const char* vokr_power_of_two_decimal(int n)
+{
+    VOKR_ASSERT(n >= 0 && n < MAX_BUS_WIDTH);
+    if (s_power_count < 0) {
+        std::strcpy(s_powers[0], "1");
+        s_power_count = 0;
+    }
+    for (; s_power_count < n; ++s_power_count) {
+        const char* row = s_powers[s_power_count];
+        char* next = s_powers[s_power_count + 1];
+        std::copy_n(row, std::strlen(row) + 1, next);
+        vokr_double_decimal_string(next, false);
+    }
+    return s_powers[n];
+}
+
+void vokr_double_decimal_string(char* digits, bool carry)
+{
+    int c = carry;
+    for (; *digits; ++digits) {
+        const int v = 2 * (*digits - '0') + c;
+        c = v >= 10;
+        *digits = char('0' + v - 10 * c);
+    }
+    if (c) {
+        *digits++ = '1';
+        *digits = '\0';
+    }
+}
+
+void vokr_add_decimal_strings(char* dst, const char* src)
+{
+    int c = 0;
+    for (; *src || c; ++dst) {
+        const bool grows = *dst == '\0';
+        const int v = (grows ? 0 : *dst - '0') + (*src ? *src++ - '0' : 0) + c;
+        c = v >= 10;
+        *dst = char('0' + v - 10 * c);
+        if (grows)
+            dst[1] = '\0';
+    }
+}
+
+void vokr_increment_digits(char* digits, int radix)
+{
+    for (; *digits; ++digits) {
+        if (*digits - '0' + 1 < radix) {
+            ++*digits;
+            return;
+        }
+        *digits = '0';
+    }
+    *digits++ = '1';
+    *digits = '\0';
+}
+
+// ---- typed trigger values -----------------------------------------------------------------------------------
+
+namespace {
+
+bool has_any_of(const std::string& upper, const char* letters)
+{
+    return upper.find_first_of(letters) != std::string::npos;
+}
+
+std::string upper_case(const char* text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// The display type whose parse reads a number typed in `display_type`.
+int parse_type_of(int display_type)
+{
+    switch (display_type) {
+    case KSM_GTYPE_UNSIGNED_BAR:
+    case KSM_GTYPE_UNSIGNED_LINE: return KSM_GTYPE_UNSIGNED;
+    case KSM_GTYPE_SIGNED_BAR:
+    case KSM_GTYPE_SIGNED_LINE: return KSM_GTYPE_SIGNED_2S;
+    default: return display_type;
+    }
+}
+
+KSM_DATA_TRIGGER_CONDITION condition_of(char letter)
+{
+    switch (letter) {
+    case '0':
+    case 'L': return KSM_DATA_TRIGGER_CONDITION(4);
+    case '1':
+    case 'H': return KSM_DATA_TRIGGER_CONDITION(3);
+    case 'R': return KSM_DATA_TRIGGER_CONDITION(5);
+    case 'F': return KSM_DATA_TRIGGER_CONDITION(6);
+    case 'E': return KSM_DATA_TRIGGER_CONDITION(7);
+    default: return KSM_DATA_TRIGGER_CONDITION(8);
+    }
+}
+
+// Reversed for least significant first, then cut to its least significant `width` letters or
+// padded at its most significant end.
+std::string fit_pattern(std::string pattern, int width, bool lsb_to_msb, char pad)
+{
+    if (lsb_to_msb)
+        std::reverse(pattern.begin(), pattern.end());
+    const int length = static_cast<int>(pattern.size());
+    if (length > width)
+        return lsb_to_msb ? pattern.substr(0, size_t(width)) : pattern.substr(size_t(length - width));
+    const std::string padding(size_t(width - length), pad);
+    return lsb_to_msb ? pattern + padding : padding + pattern;
+}
+
+}  // namespace
+
+// A typed value turned into trigger letters, most significant first, or the display type whose
+// parse will make them.
+struct VOKR_NUMBER::TYPED_PATTERN {
+    std::string letters;
+    bool pad_with_x = false;     // a short pattern is filled with Don't Care rather than Low
+    bool plugin_symbol = false;  // the text is stored as the node's plug-in symbol afterwards
+    bool parse_as = false;
+    int parse_type = KSM_GTYPE_HEX;
+
+    static TYPED_PATTERN of_letters(const std::string& upper)
+    {
+        TYPED_PATTERN typed;
+        typed.letters = upper;
+        typed.pad_with_x = true;
+        return typed;
+    }
+    static TYPED_PATTERN of_number(int display_type)
+    {
+        TYPED_PATTERN typed;
+        typed.parse_as = true;
+        typed.parse_type = parse_type_of(display_type);
+        return typed;
+    }
+};
+
+// Hexadecimal unless the text is plainly letters; a text of only 0, 1, F and E is read as a
+// number when its value fits the bus and as letters otherwise.
+VOKR_NUMBER::TYPED_PATTERN VOKR_NUMBER::read_hex_or_letters(const std::string& upper, int width) const
+{
+    if (has_any_of(upper, "LRH"))
+        return TYPED_PATTERN::of_letters(upper);
+    if (upper.find_first_not_of("01FE") == std::string::npos) {
+        const BIT_TEXT bits = convert(KSM_GTYPE_HEX, width);
+        const char* first_one = std::strchr(bits.bits, '1');
+        const int significant = first_one ? int(bits.bits + bits.length - first_one) : 0;
+        if (significant > width)
+            return TYPED_PATTERN::of_letters(upper);
+    }
+    return TYPED_PATTERN::of_number(KSM_GTYPE_HEX);
+}
+
+// How the text is to be read on a node of this display type.
+VOKR_NUMBER::TYPED_PATTERN VOKR_NUMBER::read_typed(VOKR_TX_MANAGER* manager, int node, int level, int instance,
+                                      int display_type, int width) const
+{
+    const std::string upper = upper_case(text());
+    switch (display_type) {
+    case KSM_GTYPE_MNEMONICS: {
+        if (const char* pattern = mnemonic_pattern(manager, node, instance))
+            return TYPED_PATTERN::of_letters(upper_case(pattern));
+        return read_hex_or_letters(upper, width);
+    }
+    case KSM_GTYPE_PLUGIN: {
+        QString data;
+        if (manager->get_plugin_trigger(&data, text(), node, instance) && !data.isEmpty()) {
+            TYPED_PATTERN typed = TYPED_PATTERN::of_letters(upper_case(data.toLatin1().constData()));
+            typed.plugin_symbol = true;
+            return typed;
+        }
+        manager->set_plugin_trigger_condition_symbol(QString(), node, level, instance);
+        return read_hex_or_letters(upper, width);
+    }
+    case KSM_GTYPE_BINARY: {
+        TYPED_PATTERN typed = TYPED_PATTERN::of_letters(upper);
+        typed.pad_with_x = has_any_of(upper, "XLFRHE");
+        return typed;
+    }
+    case KSM_GTYPE_ASCII: return TYPED_PATTERN::of_number(display_type);
+    case KSM_GTYPE_HEX: return read_hex_or_letters(upper, width);
+    case KSM_GTYPE_OCTAL: return has_any_of(upper, "LFRHE") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
+    case KSM_GTYPE_FLOAT:
+    case KSM_GTYPE_DOUBLE: return has_any_of(upper, "XLFRH") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
+    default: return has_any_of(upper, "XLFRHE") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
+    }
+}
+
+// The pattern of the typed symbol in the node's mnemonic table; null when the table is missing
+// or empty or does not hold the symbol.
+const char* VOKR_NUMBER::mnemonic_pattern(VOKR_TX_MANAGER* manager, int node, int instance) const
+{
+    QString table_name;
+    KSM_TX_SESSION* session = manager->get_session();
+    if (!session || !manager->get_node_mnemonics_table_name(node, &table_name, manager->get_trigger_nodes(instance)))
+        return nullptr;
+    KSM_DATA_MNEMONICS_TABLE* table =
+        session->get_data_session()->get_mnemonics()->find_table(table_name.toLocal8Bit().constData());
+    if (!table || table->get_num_entries() == 0)
+        return nullptr;
+    return table->get_value(text());
+}
+
+bool VOKR_NUMBER::set_string(VOKR_TX_MANAGER* manager, int node, int level, int instance)
+{
+    KSM_DATA_GROUP_DISPLAY_TYPE display_type = KSM_GTYPE_INVALID;
+    VOKR_ASSERT_TEXT(manager->get_node_group_display_type(node, &display_type, instance),
+                     "vokr_tx_manager->get_node_group_display_type(nItem, &display_type, nInstanceIndex)");
+    bool lsb_to_msb = false;
+    VOKR_ASSERT_TEXT(manager->get_node_lsb_to_msb(node, &lsb_to_msb, instance),
+                     "vokr_tx_manager->get_node_lsb_to_msb(nItem, &lsb_to_msb)");
+    if (text()[0] == '\0') {
+        if (display_type == KSM_GTYPE_PLUGIN)
+            manager->set_plugin_trigger_condition_symbol(QString(), node, level, instance);
+        return false;
+    }
+    const int width = manager->get_child_item_count(node, instance);
+    TYPED_PATTERN typed = read_typed(manager, node, level, instance, display_type, width);
+    if (typed.parse_as) {
+        const BIT_TEXT bits = convert(typed.parse_type, width);
+        typed.letters.assign(bits.bits, size_t(bits.length));
+        typed.pad_with_x = has_any_of(typed.letters, "XLFRHE");
+    }
+    if (typed.letters.find_first_not_of("01XLFRHE") != std::string::npos)
+        return false;
+    const std::string pattern = fit_pattern(typed.letters, manager->get_num_leaf_children(node), lsb_to_msb,
+                                            typed.pad_with_x ? 'X' : '0');
+    bool any_set = false;
+    size_t next = 0;
+    const int last = manager->get_last_child_index(node);
+    for (int row = node + 1; row <= last && next < pattern.size(); ++row) {
+        if (manager->has_children(row))
+            continue;
+        any_set |= manager->set_trigger(row, level, condition_of(pattern[next++]), instance);
+    }
+    if (typed.plugin_symbol)
+        manager->set_plugin_trigger_condition_symbol(QString::fromLatin1(text()), node, level, instance);
+    return any_set;
+}
