@@ -1,5 +1,6 @@
 #include "vokr_msg.h"
 
+#include <memory>
 #include <type_traits>
 
 namespace {
@@ -46,4 +47,16 @@ const VOKR_MSG_INFO* vokr_msg_catalogue(size_t* count)
 {
     *count = sizeof(CATALOGUE) / sizeof(CATALOGUE[0]);
     return CATALOGUE;
+}
+
+int vokr_prompt(MSG_PROMPT* msg)
+{
+    std::unique_ptr<MSG_PROMPT> owned(msg);
+    return owned->prompt();
+}
+
+void vokr_post(MSG_POST* msg)
+{
+    std::unique_ptr<MSG_POST> owned(msg);
+    owned->post();
 }

@@ -29,3 +29,8 @@ struct VOKR_MSG_INFO {
 };
 
 const VOKR_MSG_INFO* vokr_msg_catalogue(size_t* count);
+
+// Prompts a built message, deletes it and returns the answer (Yes 6, No 7, Cancel 2).
+int vokr_prompt(MSG_PROMPT* msg);
+// Posts a built message and deletes it.
+void vokr_post(MSG_POST* msg);

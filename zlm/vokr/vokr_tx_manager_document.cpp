@@ -20,27 +20,6 @@
 
 namespace {
 
-// Shows a notice, ignoring its answer, and deletes it.
-void show(MSG_PROMPT* msg)
-{
-    std::unique_ptr<MSG_PROMPT> owned(msg);
-    owned->prompt();
-}
-
-// Asks a question and deletes it; the answer is Yes 6, No 7 or Cancel 2.
-int ask(MSG_PROMPT* msg)
-{
-    std::unique_ptr<MSG_PROMPT> owned(msg);
-    return owned->prompt();
-}
-
-// Posts a message and deletes it.
-void post(MSG_POST* msg)
-{
-    std::unique_ptr<MSG_POST> owned(msg);
-    owned->post();
-}
-
 }  // namespace
 
 // ---- closing and creating --------------------------------------------------------------------------------
@@ -118,7 +97,7 @@ bool report_incremental_route(KSM_TX_SESSION* session, KSM_TX_INSTANCE* instance
             KSM_TX_TRIGGER* trigger = set->get_trigger(t);
             if (!trigger->is_using_incremental_route())
                 continue;
-            post(vokr_msg_old_incremental_route_used_sys(instance->get_name(), set->get_name(), trigger->get_name()));
+            vokr_post(vokr_msg_old_incremental_route_used_sys(instance->get_name(), set->get_name(), trigger->get_name()));
             used = true;
         }
     }
@@ -130,7 +109,7 @@ bool report_incremental_route(KSM_TX_SESSION* session, KSM_TX_INSTANCE* instance
 // Asks whether to update instances of an older version; Yes updates them.
 bool VOKR_TX_MANAGER::ask_older_version_update()
 {
-    if (ask(vokr_msg_update_version()) != MSG_PROMPT::MSG_VALUE_YES)
+    if (vokr_prompt(vokr_msg_update_version()) != MSG_PROMPT::MSG_VALUE_YES)
         return true;
     bool incremental = false;
     for (int i = 0; i < m_tx_session->get_num_instances(); ++i) {
@@ -139,7 +118,7 @@ bool VOKR_TX_MANAGER::ask_older_version_update()
             incremental = report_incremental_route(m_tx_session, instance) || incremental;
     }
     if (incremental)
-        show(vokr_msg_old_incremental_route_used());
+        vokr_prompt(vokr_msg_old_incremental_route_used());
     for (int i = 0; i < m_tx_session->get_num_instances(); ++i)
         if (!m_tx_session->is_power_up_view(i))
             m_tx_session->get_instance_at(i)->update_to_current_version();
@@ -171,17 +150,17 @@ bool VOKR_TX_MANAGER::open_document(const char* path, bool* renamed, std::string
     if (result) {
         const FILE_VERSION version = scan_versions(m_tx_session);
         if (m_tx_session->is_stripped_version()) {
-            show(vokr_msg_auto_rename_stripped());
+            vokr_prompt(vokr_msg_auto_rename_stripped());
             if (m_tx_session->rename_a_stripped_version()) {
                 *renamed = true;
                 *new_name = m_tx_session->get_data_session()->get_name();
             } else {
-                show(vokr_msg_auto_rename_stripped_err());
+                vokr_prompt(vokr_msg_auto_rename_stripped_err());
                 result = restore = false;
             }
         }
         if (restore && version == FILE_VERSION::NEWER) {
-            show(vokr_msg_newer_version());
+            vokr_prompt(vokr_msg_newer_version());
             result = false;
         } else if (restore && version == FILE_VERSION::OLDER) {
             result = ask_older_version_update();
@@ -228,7 +207,7 @@ bool VOKR_TX_MANAGER::open_document(KSM_TX_SESSION* session)
     bool older = false;
     for (int i = 0; i < session->get_num_instances(); ++i)
         older = older || !session->get_instance_at(i)->is_current_version();
-    if (older && ask(vokr_msg_update_version()) == MSG_PROMPT::MSG_VALUE_YES) {
+    if (older && vokr_prompt(vokr_msg_update_version()) == MSG_PROMPT::MSG_VALUE_YES) {
         for (int i = 0; i < session->get_num_instances(); ++i)
             session->get_instance_at(i)->update_to_current_version();
         update_modified_flag();
@@ -257,7 +236,7 @@ bool VOKR_TX_MANAGER::load_active_instance_tab()
 bool VOKR_TX_MANAGER::save_modified()
 {
     if (is_any_instance_acquiring()) {
-        show(vokr_msg_cant_close_lmx_file());
+        vokr_prompt(vokr_msg_cant_close_lmx_file());
         return false;
     }
     return true;
@@ -284,7 +263,7 @@ void VOKR_TX_MANAGER::show_advanced_trigger_errors()
             std::string text;
             if (!root->get_equation(&text, m_tx_session->get_data_session()->get_mnemonics(), trigger, level + 1,
                                     false))
-                show(vokr_msg_error_in_advanced_trigger(level + 1, m_tx_session->get_instance_name_at(i)));
+                vokr_prompt(vokr_msg_error_in_advanced_trigger(level + 1, m_tx_session->get_instance_name_at(i)));
         }
     }
 }
@@ -292,7 +271,7 @@ void VOKR_TX_MANAGER::show_advanced_trigger_errors()
 void VOKR_TX_MANAGER::show_empty_inputs()
 {
     if (is_empty()) {
-        show(vokr_msg_zero_instances());
+        vokr_prompt(vokr_msg_zero_instances());
         return;
     }
     const bool data_empty =
@@ -302,11 +281,11 @@ void VOKR_TX_MANAGER::show_empty_inputs()
         !m_tx_trigger || !m_tx_signals ||
         (m_tx_trigger->get_trigger_input_count() == 0 && m_tx_signals->get_trigger_input_count() == 0);
     if (data_empty && trigger_empty)
-        show(vokr_msg_zero_input("Data and Trigger"));
+        vokr_prompt(vokr_msg_zero_input("Data and Trigger"));
     else if (trigger_empty)
-        show(vokr_msg_zero_input("Trigger"));
+        vokr_prompt(vokr_msg_zero_input("Trigger"));
     else if (data_empty)
-        show(vokr_msg_zero_input("Data"));
+        vokr_prompt(vokr_msg_zero_input("Data"));
 }
 
 namespace {
@@ -375,7 +354,7 @@ bool VOKR_TX_MANAGER::enable_file_for_project(const char* path)
     if (is_corvix_generated() || !omu_mgr->is_project_open())
         return true;
     if (!family_supported(omu_mgr)) {
-        show(vokr_msg_lumetra_not_supported());
+        vokr_prompt(vokr_msg_lumetra_not_supported());
         return true;
     }
     if (!omu_mgr->is_project_open() || file_enabled(omu_mgr, path))
@@ -383,7 +362,7 @@ bool VOKR_TX_MANAGER::enable_file_for_project(const char* path)
     const QString relative = QDir(QString::fromLocal8Bit(omu_mgr->get_project_directory().c_str()))
                                  .relativeFilePath(QString::fromLocal8Bit(path));
     const std::string relative_path = relative.toLocal8Bit().toStdString();
-    const int answer = ask(vokr_msg_enable_current_lumetra_file_on_save(relative_path.c_str()));
+    const int answer = vokr_prompt(vokr_msg_enable_current_lumetra_file_on_save(relative_path.c_str()));
     if (answer == MSG_PROMPT::MSG_VALUE_CANCEL)
         return false;
     if (answer != MSG_PROMPT::MSG_VALUE_YES)
@@ -411,7 +390,7 @@ bool VOKR_TX_MANAGER::save_checks(const char* path)
             view->save_position_data();
     KSM_DATA_SESSION* open = KSM_DATA_MANAGER::get_data_repository_manager()->get_session_opened(path);
     if (open && open != m_tx_session->get_data_session()) {
-        show(vokr_msg_save_to_open_file());
+        vokr_prompt(vokr_msg_save_to_open_file());
         return false;
     }
     show_advanced_trigger_errors();
@@ -432,7 +411,7 @@ bool VOKR_TX_MANAGER::save_document(const char* path)
         m_frame_wnd->setWindowModified(false);
         m_frame_wnd->modified();
     } else if (!result) {
-        show(vokr_msg_cannot_save());
+        vokr_prompt(vokr_msg_cannot_save());
     }
     refresh_data_log_cache();
     if (!is_empty())

@@ -55,8 +55,7 @@ int VOKR_TX_MANAGER::state_based_tab() const
 void VOKR_TX_MANAGER::set_storage_qualifier_type(QString text)
 {
     if (is_sequential_mode(-1) && text == STATE_BASED) {
-        std::unique_ptr<MSG_O> notice(vokr_msg_state_based_storage_qualifier_not_available());
-        notice->prompt();
+        vokr_prompt(vokr_msg_state_based_storage_qualifier_not_available());
         emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
         return;
     }

@@ -22,18 +22,6 @@ const char* const CLIENT = "vokr_tx_manager";
 constexpr unsigned int POST_FITTING_FLAG = 0x2000;
 constexpr int ASSIGNMENT_350 = 350;
 
-void show(MSG_PROMPT* msg)
-{
-    std::unique_ptr<MSG_PROMPT> owned(msg);
-    owned->prompt();
-}
-
-int ask(MSG_PROMPT* msg)
-{
-    std::unique_ptr<MSG_PROMPT> owned(msg);
-    return owned->prompt();
-}
-
 // The compiled hierarchy lent for one scope and given back at its end.
 class BORROWED_HIERARCHY {
 public:
@@ -113,7 +101,7 @@ bool VOKR_TX_MANAGER::check_for_node_add_overflow(int count)
 {
     if (trigger_at(-1)->get_num_nodes() + count <= KSM_MAX_NODES)
         return false;
-    show(vokr_msg_on_node_add_overrun_maximum(KSM_MAX_NODES));
+    vokr_prompt(vokr_msg_on_node_add_overrun_maximum(KSM_MAX_NODES));
     return true;
 }
 
@@ -125,12 +113,12 @@ bool VOKR_TX_MANAGER::insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names)
         return true;
     m_using_pre_synthesis_filter = !(names.first().get_flags() & POST_FITTING_FLAG);
     if (m_lock_mode == VOKR_LOCK_MODE_TRIGGER_CONDITIONS) {
-        show(vokr_msg_on_node_add_trigger_lock());
+        vokr_prompt(vokr_msg_on_node_add_trigger_lock());
         return true;
     }
     if (m_lock_mode == VOKR_LOCK_MODE_INCREMENTAL_ROUTE) {
         if (m_using_pre_synthesis_filter) {
-            show(vokr_msg_on_node_add_pre_syn_incr_lock_mode());
+            vokr_prompt(vokr_msg_on_node_add_pre_syn_incr_lock_mode());
             return true;
         }
         const int n = names.size();
@@ -138,7 +126,7 @@ bool VOKR_TX_MANAGER::insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names)
                                           m_tx_trigger->get_trigger_nodes_used() + n > m_tx_signals->get_trigger_nodes_allocated() ||
                                           m_tx_trigger->get_storage_qualifier_nodes_used() + n >
                                               m_tx_signals->get_storage_qualifier_nodes_allocated());
-        if ((over || is_empty()) && ask(vokr_msg_on_node_add_over_run_allocation()) == MSG_PROMPT::MSG_VALUE_CANCEL)
+        if ((over || is_empty()) && vokr_prompt(vokr_msg_on_node_add_over_run_allocation()) == MSG_PROMPT::MSG_VALUE_CANCEL)
             return true;
     }
     bool limit = false;
@@ -152,7 +140,7 @@ bool VOKR_TX_MANAGER::insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names)
     flush_node_warnings();
     check_node_validity(-1);
     if (limit)
-        show(vokr_msg_limit_passed());
+        vokr_prompt(vokr_msg_limit_passed());
     return true;
 }
 
@@ -233,7 +221,7 @@ bool VOKR_TX_MANAGER::insert_node(const QString& name, KSM_DATA_SIGNAL_TYPE type
     KSM_TX_SIGNAL_SET* signals_ = signal_set_at(-1);
     if (editor_window && *signals_->get_clock_name() && bytes == signals_->get_clock_name()) {
         signals_->set_clock("", is_clock_post_fitting());
-        show(vokr_msg_clk_conflict(bytes.constData()));
+        vokr_prompt(vokr_msg_clk_conflict(bytes.constData()));
     }
     const bool result = trigger_at(-1)->insert_node(bytes.constData(), type, tap_mode, allow_duplicate_node_name);
     if (!result || !editor_window)

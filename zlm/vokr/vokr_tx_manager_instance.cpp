@@ -16,12 +16,6 @@ namespace {
 const char* const LOCK_MODE_LABELS[] = {"Allow all changes", "Allow incremental route changes only",
                                         "Allow trigger condition changes only"};
 
-void show(MSG_PROMPT* msg)
-{
-    std::unique_ptr<MSG_PROMPT> owned(msg);
-    owned->prompt();
-}
-
 constexpr int STORED_STATE_BITS = 0x1ffe000;
 constexpr int IDLE_STATE_BITS = 0xc0000;
 
@@ -118,7 +112,7 @@ void VOKR_TX_MANAGER::rename_instance_set(const char* new_name, const char* old_
     if (!instance || !new_name || !*new_name)
         return;
     if (!instance->set_name(new_name)) {
-        show(vokr_msg_duplicate_name());
+        vokr_prompt(vokr_msg_duplicate_name());
         return;
     }
     m_tx_session->set_undoable_modified_flag();
@@ -134,7 +128,7 @@ void VOKR_TX_MANAGER::rename_signal_set(const char* new_name, const char* old_na
     if (!set || !new_name || !*new_name)
         return;
     if (!set->set_name(new_name)) {
-        show(vokr_msg_duplicate_name());
+        vokr_prompt(vokr_msg_duplicate_name());
         return;
     }
     m_tx_session->set_undoable_modified_flag();
@@ -260,7 +254,7 @@ void VOKR_TX_MANAGER::set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type)
     VOKR_ACTION_GUARD action(this);
     VOKR_UPDATE_GUARD update;
     if (trigger_at(-1)->find_node(name.constData()) >= 0) {
-        show(vokr_msg_clk_conflict(name.constData()));
+        vokr_prompt(vokr_msg_clk_conflict(name.constData()));
         emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
     }
     if (signals_->set_clock(name.constData(), post_fitting)) {
@@ -400,7 +394,7 @@ bool VOKR_TX_MANAGER::check_nodes_allocated(int instance)
     const bool uses_nodes = trigger->get_data_nodes_used() > 0 || trigger->get_trigger_nodes_used() > 0;
     const char* clock = signals_->get_clock_name();
     if (uses_nodes && (!clock || !*clock))
-        show(vokr_msg_missing_lumetra_clock_assignment_item());
+        vokr_prompt(vokr_msg_missing_lumetra_clock_assignment_item());
     return true;
 }
 
@@ -447,9 +441,9 @@ void VOKR_TX_MANAGER::save_to_log()
     if (is_empty())
         return;
     if (m_tx_trigger->get_data_nodes_used() == 0 && m_tx_signals->get_data_nodes_allocated() == 0)
-        show(vokr_msg_zero_input("Data"));
+        vokr_prompt(vokr_msg_zero_input("Data"));
     if (m_tx_trigger->get_trigger_nodes_used() == 0 && m_tx_signals->get_trigger_nodes_allocated() == 0)
-        show(vokr_msg_zero_input("Trigger"));
+        vokr_prompt(vokr_msg_zero_input("Trigger"));
     if (!check_nodes_allocated(m_current_instance))
         return;
     const bool saved = m_tx_session->save_to_log(m_current_instance);

@@ -366,8 +366,7 @@ void VOKR_TX_MANAGER::rename_trigger_set(const char* new_name, const char* old_n
     if (!trigger || !new_name || !*new_name)
         return;
     if (!trigger->set_name(new_name)) {
-        std::unique_ptr<MSG_O> duplicate(vokr_msg_duplicate_name());
-        duplicate->prompt();
+        vokr_prompt(vokr_msg_duplicate_name());
         return;
     }
     m_tx_session->set_undoable_modified_flag();

@@ -24,18 +24,6 @@ constexpr unsigned int POST_FITTING_FLAG = 0x2000;
 constexpr unsigned int TAPPABLE_FLAG = 0x80000000;
 constexpr unsigned int OUTPUT_PIN_FLAG = 0x8;
 
-void show(MSG_PROMPT* msg)
-{
-    std::unique_ptr<MSG_PROMPT> owned(msg);
-    owned->prompt();
-}
-
-int ask(MSG_PROMPT* msg)
-{
-    std::unique_ptr<MSG_PROMPT> owned(msg);
-    return owned->prompt();
-}
-
 // The pending list messages, shared by every window: posted once when a batch ends.
 struct PENDING_LISTS {
     VOKR_MSG_LIST untappable{[] { return vokr_msg_invalid_lumetra_node_assignment_list(); },
@@ -199,7 +187,7 @@ void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
         if (p->get_partition_type() == 1 && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
             others.push_back(p.get());
     }
-    if (!others.empty() && ask(vokr_msg_post_fitting_invalid_other_partition_assignments()) == MSG_PROMPT::MSG_VALUE_YES)
+    if (!others.empty() && vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) == MSG_PROMPT::MSG_VALUE_YES)
         set_netlist_types(yek_mgr, others, YEK_NETLIST_POST_FIT);
 }
 
@@ -217,7 +205,7 @@ void VOKR_TX_MANAGER::show_pre_synthesis_invalid_partition_msg(const char* name,
     }
     const bool declined = partition && m_declined_pre_synthesis_partitions.count(partition->get_id());
     if (use_equivalent_netlist_dialog() && partition && !declined) {
-        const int answer = ask(partition->get_id() != 0 ? vokr_msg_pre_synthesis_invalid_partition_assignments_yn()
+        const int answer = vokr_prompt(partition->get_id() != 0 ? vokr_msg_pre_synthesis_invalid_partition_assignments_yn()
                                                         : vokr_msg_pre_synthesis_invalid_top_partition_assignment());
         if (answer == MSG_PROMPT::MSG_VALUE_YES) {
             YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
@@ -226,13 +214,13 @@ void VOKR_TX_MANAGER::show_pre_synthesis_invalid_partition_msg(const char* name,
                 lists.pre_changed.add(name);
                 return;
             }
-            show(vokr_msg_pre_synthesis_partition_not_supported());
+            vokr_prompt(vokr_msg_pre_synthesis_partition_not_supported());
         } else {
             m_declined_pre_synthesis_partitions.insert(partition->get_id());
         }
     }
     if (lists.pre_advice.add(name) && !use_equivalent_netlist_dialog())
-        show(vokr_msg_pre_synthesis_invalid_partition_assignments());
+        vokr_prompt(vokr_msg_pre_synthesis_invalid_partition_assignments());
 }
 
 void VOKR_TX_MANAGER::show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition)
@@ -247,7 +235,7 @@ void VOKR_TX_MANAGER::show_post_fitting_invalid_partition_msg(const char* name, 
     }
     const bool declined = partition && m_declined_post_fitting_partitions.count(partition->get_id());
     if (use_equivalent_netlist_dialog() && partition && !declined) {
-        const int answer = ask(partition->get_id() != 0 ? vokr_msg_post_fitting_invalid_partition_assignments_yn()
+        const int answer = vokr_prompt(partition->get_id() != 0 ? vokr_msg_post_fitting_invalid_partition_assignments_yn()
                                                         : vokr_msg_post_fitting_invalid_top_partition_assignment());
         if (answer == MSG_PROMPT::MSG_VALUE_YES) {
             YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
@@ -257,13 +245,13 @@ void VOKR_TX_MANAGER::show_post_fitting_invalid_partition_msg(const char* name, 
                 offer_other_partitions(yek_mgr);
                 return;
             }
-            show(vokr_msg_post_fitting_partition_not_supported());
+            vokr_prompt(vokr_msg_post_fitting_partition_not_supported());
         } else {
             m_declined_post_fitting_partitions.insert(partition->get_id());
         }
     }
     if (lists.post_advice.add(name) && !use_equivalent_netlist_dialog())
-        show(vokr_msg_post_fitting_invalid_partition_assignments());
+        vokr_prompt(vokr_msg_post_fitting_invalid_partition_assignments());
 }
 
 void VOKR_TX_MANAGER::show_untappable_msg(const char* name)
@@ -277,7 +265,7 @@ void VOKR_TX_MANAGER::show_untappable_msg(const char* name)
     }
     if (!lists.untappable.is_pending()) {
         lists.untappable.add(name);
-        show(vokr_msg_invalid_post_fitting_node_assignments());
+        vokr_prompt(vokr_msg_invalid_post_fitting_node_assignments());
         return;
     }
     lists.untappable.add(name);
@@ -321,7 +309,7 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
         return false;
     const PIRQ_INSTANCE_NAME& entry = chosen.first();
     if (entry.get_kind() != 0) {
-        show(vokr_msg_no_bus_node_allowed());
+        vokr_prompt(vokr_msg_no_bus_node_allowed());
         return false;
     }
     get_short_name(name, entry.get_name());
@@ -332,7 +320,7 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
         *post_fitting_type = post ? VOKR_POST_FITTING_NAME : VOKR_PRE_SYNTHESIS_NAME;
     const QByteArray bytes = name->toLocal8Bit();
     if (node_type == NODE_TYPE_TRIGGER_OUT && !(entry.get_flags() & OUTPUT_PIN_FLAG)) {
-        show(vokr_msg_invalid_lumetra_trigger_out_assignment_item(bytes.constData()));
+        vokr_prompt(vokr_msg_invalid_lumetra_trigger_out_assignment_item(bytes.constData()));
         flush_node_warnings();
         return false;
     }
