@@ -30,7 +30,10 @@ install_missing_packages() {
   fi
 }
 
+# configure_and_build [DIR [CMAKE OPTIONS...]]: the plain build goes to build/.
 configure_and_build() {
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
-  cmake --build "$build" -j"$(nproc)"
+  local dir=${1:-$build}
+  shift || true
+  cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+  cmake --build "$dir" -j"$(nproc)"
 }
