@@ -779,6 +779,9 @@ public:
     bool enable_trigger_in(bool enable);
     bool enable_trigger_out(bool enable);
 
+    // Text form of the settings, the data list and the active trigger, appended.
+    void append_text_form(std::string* text) const;
+
     struct STATE;
 
 private:

@@ -700,6 +700,40 @@ std::string default_group_name(const ROWS& rows)
     }
 }
 
+// The same number of rows, with the same depth and group flag row by row.
+bool same_shape(const ROWS& a, const ROWS& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i]->depth != b[i]->depth || a[i]->group != b[i]->group)
+            return false;
+    return true;
+}
+
+// The list that takes every structure edit of `list` with it: in a first-generation session
+// the data list of a signal set and the trigger list of its active trigger hold the same nodes
+// row for row, so that an index names one node in both. Null when there is none, or, for an
+// edit inside the list, when the two are out of step already (a file may hold them so): an
+// edit by index would then land on other nodes. An append always goes to both.
+KSM_TX_SIGNAL_NODES* follower_of(KSM_TX_SIGNAL_NODES* list, bool trigger_list, bool append)
+{
+    KSM_DATA_SESSION* session = list->get_data_session_of();
+    if (!session || KSM_ACCESS::state(session)->second_generation)
+        return nullptr;
+    KSM_TX_SIGNAL_NODES* other = nullptr;
+    if (trigger_list) {
+        auto* trigger = static_cast<KSM_TX_TRIGGER*>(list);
+        KSM_TX_SIGNAL_SET* set = trigger->get_signal_set();
+        other = set && set->get_active_trigger() == trigger ? set : nullptr;
+    } else {
+        other = static_cast<KSM_TX_SIGNAL_SET*>(list)->get_active_trigger();
+    }
+    if (!other || append)
+        return other;
+    return same_shape(KSM_ACCESS::nodes(list)->rows, KSM_ACCESS::nodes(other)->rows) ? other : nullptr;
+}
+
 }  // namespace
 
 bool KSM_TX_SIGNAL_NODES::insert_node(const char* name, KSM_DATA_SIGNAL_TYPE type, KSM_DATA_WIRE_TAP_MODE tap_mode,
@@ -713,19 +747,22 @@ bool KSM_TX_SIGNAL_NODES::insert_node(const char* name, KSM_DATA_SIGNAL_TYPE typ
     row->name = name;
     row->signal_type = type;
     row->tap_mode = tap_mode == KSM_TAP_POST_FITTING ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
+    KSM_TX_SIGNAL_NODES* follower = follower_of(this, m_trigger_list, true);
     ksm_edit(this, m_nodes).rows.push_back(row);
-    // A first-generation session keeps one data row for every trigger row.
-    KSM_TX_SIGNAL_SET* set = m_trigger_list ? static_cast<KSM_TX_TRIGGER*>(this)->get_signal_set() : nullptr;
-    if (set && m_owner && !KSM_ACCESS::state(m_owner)->second_generation)
-        ksm_edit(set, KSM_ACCESS::nodes(set)).rows.push_back(std::make_shared<ROW>(*row));
+    if (follower)
+        ksm_edit(follower, KSM_ACCESS::nodes(follower)).rows.push_back(std::make_shared<ROW>(*row));
     return true;
 }
 
-bool KSM_TX_SIGNAL_NODES::group_nodes(int first, int last)
+namespace {
+
+// Rows first..last, siblings with their subtrees, go one level down under a new group row.
+bool group_rows(KSM_TX_SIGNAL_NODES* list, int first, int last)
 {
-    const ROWS& rows = m_nodes->rows;
+    std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state = KSM_ACCESS::nodes(list);
+    const ROWS& rows = state->rows;
     const std::vector<BLOCK> blocks = range_blocks(rows, first, last);
-    if (blocks.empty() || !same_parent_and_depth(*this, rows, blocks))
+    if (blocks.empty() || !same_parent_and_depth(*list, rows, blocks))
         return false;
     auto group = std::make_shared<ROW>();
     group->name = default_group_name(rows);
@@ -735,13 +772,38 @@ bool KSM_TX_SIGNAL_NODES::group_nodes(int first, int last)
     group->tap_mode = rows[first]->tap_mode;
     group->group_display_type = KSM_GTYPE_HEX;
     const int end = blocks.back().last;
-    STATE& s = ksm_edit(this, m_nodes);
+    KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(list, state);
     for (int i = first; i <= end; ++i) {
         std::shared_ptr<ROW>& r = s.rows[i];
         r = std::make_shared<ROW>(*r);
         ++r->depth;
     }
     s.rows.insert(s.rows.begin() + first, group);
+    return true;
+}
+
+// The group row goes, its rows one level up.
+void ungroup_row(KSM_TX_SIGNAL_NODES* list, int row)
+{
+    const int end = list->get_last_child_index(row);
+    KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(list, KSM_ACCESS::nodes(list));
+    for (int i = row + 1; i <= end; ++i) {
+        std::shared_ptr<ROW>& r = s.rows[i];
+        r = std::make_shared<ROW>(*r);
+        --r->depth;
+    }
+    s.rows.erase(s.rows.begin() + row);
+}
+
+}  // namespace
+
+bool KSM_TX_SIGNAL_NODES::group_nodes(int first, int last)
+{
+    KSM_TX_SIGNAL_NODES* follower = follower_of(this, m_trigger_list, false);
+    if (!group_rows(this, first, last))
+        return false;
+    if (follower)
+        group_rows(follower, first, last);
     return true;
 }
 
@@ -757,14 +819,10 @@ bool KSM_TX_SIGNAL_NODES::ungroup_node(int row)
 {
     if (!in_range(*m_nodes, row) || !m_nodes->rows[row]->group)
         return false;
-    const int end = get_last_child_index(row);
-    STATE& s = ksm_edit(this, m_nodes);
-    for (int i = row + 1; i <= end; ++i) {
-        std::shared_ptr<ROW>& r = s.rows[i];
-        r = std::make_shared<ROW>(*r);
-        --r->depth;
-    }
-    s.rows.erase(s.rows.begin() + row);
+    KSM_TX_SIGNAL_NODES* follower = follower_of(this, m_trigger_list, false);
+    ungroup_row(this, row);
+    if (follower)
+        ungroup_row(follower, row);
     return true;
 }
 
@@ -772,9 +830,9 @@ namespace {
 
 // Rows of `blocks` put before `target` at the drop depth, moved or copied. Returns the new
 // index of the first of them, or -1 (and changes nothing) when the drop is not possible.
-int relocate(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state,
-             const std::vector<BLOCK>& blocks, int target, bool into_group, bool copy)
+int relocate(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks, int target, bool into_group, bool copy)
 {
+    std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state = KSM_ACCESS::nodes(list);
     const ROWS& rows = state->rows;
     const int depth = drop_depth(rows, target, into_group);
     if (blocks.empty() || depth < 0 || (!copy && inside(blocks, target) && target != blocks.front().first))
@@ -812,35 +870,21 @@ int relocate(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STA
     return position;
 }
 
-}  // namespace
-
-int KSM_TX_SIGNAL_NODES::move_nodes(int first, int last, int target, bool into_group)
+// The same blocks relocated in the list and in its follower.
+int relocate_in_step(KSM_TX_SIGNAL_NODES* list, KSM_TX_SIGNAL_NODES* follower, const std::vector<BLOCK>& blocks,
+                     int target, bool into_group, bool copy)
 {
-    return relocate(this, m_nodes, range_blocks(m_nodes->rows, first, last), target, into_group, false);
+    const int position = relocate(list, blocks, target, into_group, copy);
+    if (position >= 0 && follower)
+        relocate(follower, blocks, target, into_group, copy);
+    return position;
 }
 
-int KSM_TX_SIGNAL_NODES::move_selected_nodes(int target, bool into_group)
-{
-    return relocate(this, m_nodes, selected_blocks(m_nodes->rows), target, into_group, false);
-}
-
-int KSM_TX_SIGNAL_NODES::copy_nodes(int first, int last, int target, bool into_group)
-{
-    return relocate(this, m_nodes, range_blocks(m_nodes->rows, first, last), target, into_group, true);
-}
-
-int KSM_TX_SIGNAL_NODES::copy_selected_nodes(int target, bool into_group)
-{
-    return relocate(this, m_nodes, selected_blocks(m_nodes->rows), target, into_group, true);
-}
-
-namespace {
-
-int remove_blocks(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state,
-                  const std::vector<BLOCK>& blocks)
+int remove_blocks(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks)
 {
     if (blocks.empty())
         return 0;
+    std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state = KSM_ACCESS::nodes(list);
     ROWS result;
     const ROWS& rows = state->rows;
     for (int i = 0; i < static_cast<int>(rows.size()); ++i)
@@ -851,7 +895,40 @@ int remove_blocks(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES
     return removed;
 }
 
+// The same blocks removed from the list and from its follower.
+int remove_in_step(KSM_TX_SIGNAL_NODES* list, KSM_TX_SIGNAL_NODES* follower, const std::vector<BLOCK>& blocks)
+{
+    const int removed = remove_blocks(list, blocks);
+    if (removed > 0 && follower)
+        remove_blocks(follower, blocks);
+    return removed;
+}
+
 }  // namespace
+
+int KSM_TX_SIGNAL_NODES::move_nodes(int first, int last, int target, bool into_group)
+{
+    return relocate_in_step(this, follower_of(this, m_trigger_list, false), range_blocks(m_nodes->rows, first, last),
+                            target, into_group, false);
+}
+
+int KSM_TX_SIGNAL_NODES::move_selected_nodes(int target, bool into_group)
+{
+    return relocate_in_step(this, follower_of(this, m_trigger_list, false), selected_blocks(m_nodes->rows), target,
+                            into_group, false);
+}
+
+int KSM_TX_SIGNAL_NODES::copy_nodes(int first, int last, int target, bool into_group)
+{
+    return relocate_in_step(this, follower_of(this, m_trigger_list, false), range_blocks(m_nodes->rows, first, last),
+                            target, into_group, true);
+}
+
+int KSM_TX_SIGNAL_NODES::copy_selected_nodes(int target, bool into_group)
+{
+    return relocate_in_step(this, follower_of(this, m_trigger_list, false), selected_blocks(m_nodes->rows), target,
+                            into_group, true);
+}
 
 int KSM_TX_SIGNAL_NODES::delete_nodes(int first, int last)
 {
@@ -867,7 +944,7 @@ int KSM_TX_SIGNAL_NODES::delete_nodes(int first, int last)
             blocks.push_back({i, subtree_end(m_nodes->rows, i)});
             i = blocks.back().last;
         }
-    return remove_blocks(this, m_nodes, blocks);
+    return remove_in_step(this, follower_of(this, m_trigger_list, false), blocks);
 }
 
 bool KSM_TX_SIGNAL_NODES::delete_node(const char* name)
@@ -881,7 +958,7 @@ int KSM_TX_SIGNAL_NODES::delete_selected_nodes()
     std::vector<BLOCK> blocks = selected_blocks(m_nodes->rows);
     blocks.erase(std::remove_if(blocks.begin(), blocks.end(), [this](const BLOCK& b) { return !can_delete_node(b.first); }),
                  blocks.end());
-    return remove_blocks(this, m_nodes, blocks);
+    return remove_in_step(this, follower_of(this, m_trigger_list, false), blocks);
 }
 
 bool KSM_TX_SIGNAL_NODES::is_invalid_index_for_drop(int row, bool into_group) const

@@ -2,6 +2,7 @@
 #include "ksm_state.h"
 
 #include <cstring>
+#include <sstream>
 
 namespace {
 
@@ -224,4 +225,20 @@ bool KSM_TX_SIGNAL_SET::enable_trigger_out(bool enable)
 {
     KSM_TX_TRIGGER* trigger = get_active_trigger();
     return trigger && trigger->get_trigger_out()->set_enabled(enable);
+}
+
+void KSM_TX_SIGNAL_SET::append_text_form(std::string* text) const
+{
+    const STATE& s = *m_state;
+    std::ostringstream out;
+    out << "signal set " << s.name << '\n'
+        << "clock " << s.clock_name << ' ' << s.clock_post_fitting << '\n'
+        << "sample depth " << s.sample_depth << ", pipeline " << s.pipeline_level << ", ram type " << s.ram_type
+        << '\n';
+    for (int row = 0; row < get_num_nodes(); ++row)
+        out << "data node " << get_node_name(row) << " use " << get_node_use(row) << " depth " << get_depth(row)
+            << '\n';
+    text->append(out.str());
+    if (const KSM_TX_TRIGGER* trigger = get_active_trigger())
+        trigger->append_text_form(text);
 }

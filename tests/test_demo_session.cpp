@@ -96,17 +96,6 @@ TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
     manager.insert_nodes(chosen({"demo_top|cpu|pc", "demo_top|cpu|fsm|state", "demo_top|led",
                                  "demo_top|mem_ctrl|fifo|full", "demo_top|uart|tx|busy", "demo_top|cpu|alu|carry"},
                                 "Lumetra: pre-synthesis"));
-    // The data list takes the bits as they came; the engineer groups them on the Data tab too.
-    manager.set_list_view_mode(true);
-    const struct {
-        int first, last;
-        const char* name;
-    } buses[] = {{0, 15, "cpu|pc[15..0]"}, {17, 20, "cpu|fsm|state[3..0]"}, {22, 29, "led[7..0]"}};
-    for (const auto& bus : buses) {
-        ASSERT_TRUE(manager.group_node(bus.first, bus.last));
-        ASSERT_TRUE(manager.rename_group(bus.first, bus.name));
-    }
-    manager.set_list_view_mode(false);
     manager.set_clock("clk", VOKR_PRE_SYNTHESIS_NAME);
     KSM_TX_TRIGGER* trigger = manager.get_trigger_nodes(-1);
     trigger->set_trigger_condition(trigger->find_node("mem_ctrl|fifo|full"), 0, KSM_CTYPE_RISING_EDGE);

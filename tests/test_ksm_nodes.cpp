@@ -52,20 +52,30 @@ struct EDIT_CASE {
     std::function<long long(KSM_TX_SIGNAL_NODES*)> edit;
     long long result;
     const char* expected;
+    const char* other = nullptr;  // the list not edited, when it differs (a row's own flags)
 };
 
 void PrintTo(const EDIT_CASE& c, std::ostream* out) { *out << c.what; }
 
 class NodeListEdits : public ::testing::TestWithParam<EDIT_CASE> {};
 
-TEST_P(NodeListEdits, GiveTheWholeExpectedList)
+// A first-generation session keeps the data list and the trigger list row for row in step,
+// whichever of the two is edited.
+TEST_P(NodeListEdits, GiveTheWholeExpectedListInBothLists)
 {
-    auto session = make_test_session();
-    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-    GetParam().setup(list);
-    const std::string before = dump(*list);
-    EXPECT_EQ(GetParam().edit(list), GetParam().result);
-    EXPECT_EQ(dump(*list), GetParam().expected) << "before: " << before;
+    for (bool edit_data_list : {false, true}) {
+        SCOPED_TRACE(edit_data_list ? "data list edited" : "trigger list edited");
+        auto session = make_test_session();
+        KSM_TX_SIGNAL_NODES* trigger = session->get_trigger_at(0);
+        KSM_TX_SIGNAL_NODES* data = session->get_signal_set_at(0);
+        KSM_TX_SIGNAL_NODES* list = edit_data_list ? data : trigger;
+        GetParam().setup(list);
+        const std::string before = dump(*list);
+        EXPECT_EQ(GetParam().edit(list), GetParam().result);
+        const char* other = GetParam().other ? GetParam().other : GetParam().expected;
+        EXPECT_EQ(dump(*list), GetParam().expected) << "before: " << before;
+        EXPECT_EQ(dump(edit_data_list ? *trigger : *data), other) << "before: " << before;
+    }
 }
 
 const EDIT_CASE EDIT_CASES[] = {
@@ -117,7 +127,7 @@ const EDIT_CASE EDIT_CASES[] = {
     {"delete nothing selected", grouped, [](auto* l) { return l->delete_selected_nodes(); }, 0,
      "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
     {"collapse a group", grouped, [](auto* l) { return l->toggle_node(1); }, 1,
-     "a:0:0 Group 1:2:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+     "a:0:0 Group 1:2:0 b:3:1 c:3:1 d:4:1 e:0:0", "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Repository, NodeListEdits, ::testing::ValuesIn(EDIT_CASES),
@@ -191,7 +201,7 @@ TEST(NodeListRows, NamesAliasesAndLimits)
     EXPECT_EQ(full->copy_nodes(1, 1, 2, true), -1);
 }
 
-TEST(NodeListRows, FirstGenerationSessionsAppendTriggerRowsToTheDataList)
+TEST(NodeListRows, OnlyFirstGenerationListsInStepFollowEachOther)
 {
     auto session = make_test_session();
     session->set_second_generation(false);
@@ -201,6 +211,10 @@ TEST(NodeListRows, FirstGenerationSessionsAppendTriggerRowsToTheDataList)
     session->set_second_generation(true);
     session->get_trigger_at(0)->insert_node("b", KSM_STYPE_INPUT_PIN, KSM_TAP_POST_FITTING, false);
     EXPECT_EQ(session->get_signal_set_at(0)->get_num_nodes(), 1);
+    // Lists out of step are left to themselves, even in a first-generation session.
+    session->set_second_generation(false);
+    ASSERT_TRUE(session->get_trigger_at(0)->group_nodes(0, 1));
+    EXPECT_EQ(dump(*session->get_signal_set_at(0)), "a:0:0");
 }
 
 TEST(NodeListConditions, LevelsPatternsAndBanks)

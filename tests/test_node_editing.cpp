@@ -104,6 +104,14 @@ TEST_F(NodeRows, DataTabReadsTheDataListButTheConditionFromTheTriggerList)
     EXPECT_FALSE(trigger);
     EXPECT_EQ(condition, KSM_CTYPE_FALLING_EDGE);
     EXPECT_EQ(editor->get_node_capture_type(1), KSM_CAPTURE_TRIGGER);  // always the trigger list
+
+    // The text form of the signal set holds its own settings and data rows, then its trigger.
+    editor->get_signal_nodes(-1)->set_clock("clk_main", false);
+    ASSERT_TRUE(d->set_sample_depth(256));
+    QString text;
+    editor->get_signals_names(&text, editor->get_session()->get_instance_name_at(0), d->get_name());
+    for (const char* part : {"clk_main", "sample depth 256", "b_data", "trigger "})
+        EXPECT_TRUE(text.contains(part)) << part << " in " << text.toStdString();
 }
 
 TEST_F(NodeRows, InvalidRowOnTheDataTabIsTheFirstTriggerRowOfItsName)

@@ -85,35 +85,68 @@ TEST_F(NodeInsertion, BusBecomesOneRowPerBitUnderAGroupNamedGreaterIndexFirst)
             EXPECT_EQ(t->get_signal_type(row), KSM_STYPE_REGISTERED);
             EXPECT_EQ(t->get_tap_mode(row), tap);
         }
-        // The session mirrors each trigger row into the data list, but not the grouping.
-        EXPECT_EQ(names(editor.data()), c.members);
+        // The data list holds the same rows, so that the Data tab shows and edits the node it names.
+        EXPECT_EQ(names(editor.data()), expected);
+        EXPECT_EQ(editor.data()->get_link_type(0), 15);
+        t->set_trigger_condition(1, 0, KSM_CTYPE_RISING_EDGE);
+        editor->set_list_view_mode(true);
+        for (int row = 0; row < t->get_num_nodes(); ++row) {
+            QString name;
+            KSM_DATA_NODE_DISPLAY_TYPE display = KSM_NTYPE_NODE;
+            KSM_DATA_TRIGGER_CONDITION condition = KSM_CTYPE_DONT_CARE;
+            editor->get_node(row, &display, &name, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &condition);
+            EXPECT_EQ(name.toStdString(), t->get_node_name(row));
+            EXPECT_EQ(display, t->get_display_type(row));
+            EXPECT_EQ(condition, row == 1 ? KSM_CTYPE_RISING_EDGE : KSM_CTYPE_DONT_CARE) << row;
+        }
+        ASSERT_TRUE(editor->toggle_data(1));
+        EXPECT_EQ(t->get_node_use(1), KSM_CAPTURE_TRIGGER);
+        EXPECT_EQ(t->get_node_use(0), KSM_CAPTURE_BOTH);
     }
+}
+
+// The whole list, one "name:depth" word per row.
+std::string tree(const KSM_TX_SIGNAL_NODES* list)
+{
+    std::string out;
+    for (int row = 0; row < list->get_num_nodes(); ++row)
+        out += std::string(row ? " " : "") + list->get_node_name(row) + ":" + std::to_string(list->get_depth(row));
+    return out;
 }
 
 TEST_F(NodeInsertion, TwoDimensionalArrayGetsRowGroupsInsideACollapsedOuterGroup)
 {
     open_project(PROJECT);
-    EDITOR editor(false);
-    const PIRQ_INSTANCE_NAME m = found("top|m");
-    ASSERT_EQ(m.get_kind(), 2);
-    ASSERT_TRUE(editor->insert_nodes(PIRQ_INSTANCE_NAME_LIST{m}));
-    KSM_TX_TRIGGER* t = editor.trigger();
-    ASSERT_EQ(t->get_num_nodes(), 9);
-    EXPECT_STREQ(t->get_node_name(0), "m[1..0][2..0]");
-    EXPECT_FALSE(editor->is_node_expanded(0));
-    EXPECT_EQ(t->get_display_type(0), KSM_NTYPE_GROUP_COLLAPSED);
     const struct {
-        int group;
-        std::vector<std::string> members;
-    } rows[] = {{1, {"m[1][0]", "m[1][1]", "m[1][2]"}}, {5, {"m[0][0]", "m[0][1]", "m[0][2]"}}};
-    for (const auto& r : rows) {
-        EXPECT_TRUE(t->get_display_type(r.group) == KSM_NTYPE_GROUP_EXPANDED) << r.group;
-        EXPECT_EQ(t->get_depth(r.group), 1);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(t->get_node_name(r.group + 1 + i), r.members[i]);
-            EXPECT_EQ(t->get_depth(r.group + 1 + i), 2);
-            EXPECT_EQ(t->get_signal_type(r.group + 1 + i), KSM_STYPE_MEMORY);
+        const char* what;
+        const char* taken;  // a bit already in the list, refused as a duplicate
+        const char* rows;
+    } cases[] = {
+        {"every bit", nullptr,
+         "m[1..0][2..0]:0 Group 2:1 m[1][0]:2 m[1][1]:2 m[1][2]:2 Group 3:1 m[0][0]:2 m[0][1]:2 m[0][2]:2"},
+        {"a refused bit leaves its row short", "m[1][1]",
+         "m[1][1]:0 m[1..0][2..0]:0 Group 2:1 m[1][0]:2 m[1][2]:2 Group 3:1 m[0][0]:2 m[0][1]:2 m[0][2]:2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EDITOR editor(false);
+        if (c.taken) {
+            ASSERT_TRUE(editor->insert_node(c.taken, KSM_STYPE_MEMORY, KSM_TAP_PRE_SYNTHESIS, false));
         }
+        const int outer = c.taken ? 1 : 0;
+        const PIRQ_INSTANCE_NAME m = found("top|m");
+        ASSERT_EQ(m.get_kind(), 2);
+        ASSERT_TRUE(editor->insert_nodes(PIRQ_INSTANCE_NAME_LIST{m}));
+        KSM_TX_TRIGGER* t = editor.trigger();
+        EXPECT_EQ(tree(t), c.rows);
+        EXPECT_EQ(tree(editor.data()), c.rows);
+        EXPECT_FALSE(editor->is_node_expanded(outer));
+        for (const KSM_TX_SIGNAL_NODES* list : {static_cast<const KSM_TX_SIGNAL_NODES*>(t),
+                                                static_cast<const KSM_TX_SIGNAL_NODES*>(editor.data())}) {
+            EXPECT_EQ(list->get_display_type(outer), KSM_NTYPE_GROUP_COLLAPSED);
+            EXPECT_EQ(list->get_display_type(outer + 1), KSM_NTYPE_GROUP_EXPANDED);
+        }
+        EXPECT_EQ(t->get_signal_type(outer + 2), KSM_STYPE_MEMORY);
     }
 }
 
@@ -313,33 +346,69 @@ TEST_F(NodeInsertion, StateMachineRegistersBecomeOneGroup)
         EXPECT_EQ(t->get_signal_type(row), KSM_STYPE_MACHINE);
         EXPECT_EQ(t->get_tap_mode(row), KSM_TAP_POST_FITTING);
     }
-    EXPECT_EQ(names(editor.data()), (std::vector<std::string>{"x", "s0", "s1", "s2"}));
+    EXPECT_EQ(names(editor.data()), names(t));
+    EXPECT_TRUE(editor.data()->get_lsb_to_msb(1));
+}
+
+TEST_F(NodeInsertion, StateMachineRegistersThatCannotAllBeAddedChangeNothing)
+{
+    const struct {
+        const char* what;
+        const char* group;
+        QStringList nodes;
+        bool allow_duplicates;
+        bool second_generation_data_tab;
+        int rows;  // in the list before the insertion, the first named x
+    } cases[] = {
+        {"a register already in the list", "fsm", {"s0", "x"}, false, false, 1},
+        {"a register given twice", "fsm", {"s0", "s0"}, false, false, 1},
+        {"an empty register name", "fsm", {"s0", ""}, true, false, 1},
+        {"a group name taken", "x", {"s0", "s1"}, false, false, 1},
+        {"the Data tab of a second-generation session", "fsm", {"s0"}, true, true, 1},
+        {"a full list", "fsm", {"s0"}, true, false, KSM_MAX_NODES},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EDITOR editor(false);
+        KSM_TX_TRIGGER* t = editor.trigger();
+        for (int i = 0; i < c.rows; ++i)
+            ASSERT_TRUE(t->insert_node(i ? ("f" + std::to_string(i)).c_str() : "x", KSM_STYPE_NONE,
+                                       KSM_TAP_PRE_SYNTHESIS, false));
+        editor->get_session()->set_second_generation(c.second_generation_data_tab);
+        editor->set_list_view_mode(c.second_generation_data_tab);
+        const std::vector<std::string> trigger_before = names(t), data_before = names(editor.data());
+        EXPECT_EQ(editor->insert_nodes(c.group, c.nodes, KSM_TAP_PRE_SYNTHESIS, c.allow_duplicates), -1);
+        EXPECT_EQ(names(t), trigger_before);
+        EXPECT_EQ(names(editor.data()), data_before);
+    }
 }
 
 TEST_F(NodeInsertion, StateMachineWithDuplicatesGroupsBothListsAndNumbersATakenTriggerGroupName)
 {
-    EDITOR editor(false);
-    KSM_TX_TRIGGER* t = editor.trigger();
-    KSM_TX_SIGNAL_SET* d = editor.data();
-    // The trigger list already has rows named "fsm" and "fsm (1)"; the data list does not.
-    for (const char* name : {"fsm", "fsm (1)"})
-        ASSERT_TRUE(t->insert_node(name, KSM_STYPE_NONE, KSM_TAP_PRE_SYNTHESIS, false));
-    ASSERT_TRUE(d->rename_node(0, "fsm_data"));
-    ASSERT_TRUE(d->rename_node(1, "fsm_data_1"));
-    ASSERT_TRUE(d->insert_node("extra", KSM_STYPE_NONE, KSM_TAP_PRE_SYNTHESIS, false));
+    RegistryLinkSettings settings;
+    for (bool linking : {true, false}) {
+        SCOPED_TRACE(linking ? "linking on" : "linking off");
+        settings.set(linking, linking, linking, linking);
+        EDITOR editor(false);
+        editor->cfg_initialize_user_registry_settings();
+        KSM_TX_TRIGGER* t = editor.trigger();
+        KSM_TX_SIGNAL_SET* d = editor.data();
+        // The trigger list already has rows named "fsm" and "fsm (1)"; the data list calls them otherwise.
+        for (const char* name : {"fsm", "fsm (1)"})
+            ASSERT_TRUE(t->insert_node(name, KSM_STYPE_NONE, KSM_TAP_PRE_SYNTHESIS, false));
+        ASSERT_TRUE(d->rename_node(0, "fsm_data"));
+        ASSERT_TRUE(d->rename_node(1, "fsm_data_1"));
 
-    EXPECT_EQ(editor->insert_nodes("fsm", {"s0", "fsm_data"}, KSM_TAP_PRE_SYNTHESIS, true), 2);
-    EXPECT_EQ(names(t), (std::vector<std::string>{"fsm", "fsm (1)", "fsm (2)", "s0", "fsm_data"}));
-    EXPECT_EQ(names(d), (std::vector<std::string>{"fsm_data", "fsm_data_1", "extra", "fsm", "s0", "fsm_data"}));
-    const struct {
-        KSM_TX_SIGNAL_NODES* list;
-        int group;
-    } groups[] = {{t, 2}, {d, 3}};
-    for (const auto& g : groups) {
-        EXPECT_EQ(g.list->get_display_type(g.group), KSM_NTYPE_GROUP_EXPANDED);
-        EXPECT_TRUE(g.list->get_lsb_to_msb(g.group));
-        EXPECT_EQ(g.list->get_link_type(g.group), 15);
-        EXPECT_EQ(g.list->get_signal_type(g.group + 1), KSM_STYPE_MACHINE);
+        EXPECT_EQ(editor->insert_nodes("fsm", {"s0", "fsm_data"}, KSM_TAP_PRE_SYNTHESIS, true), 2);
+        EXPECT_EQ(names(t), (std::vector<std::string>{"fsm", "fsm (1)", "fsm (2)", "s0", "fsm_data"}));
+        EXPECT_EQ(names(d), (std::vector<std::string>{"fsm_data", "fsm_data_1", "fsm", "s0", "fsm_data"}));
+        for (const KSM_TX_SIGNAL_NODES* list : {static_cast<const KSM_TX_SIGNAL_NODES*>(t),
+                                                static_cast<const KSM_TX_SIGNAL_NODES*>(d)}) {
+            EXPECT_EQ(list->get_display_type(2), KSM_NTYPE_GROUP_EXPANDED);
+            EXPECT_TRUE(list->get_lsb_to_msb(2));
+            EXPECT_EQ(list->get_link_type(2), linking ? 15 : 0);
+            EXPECT_EQ(list->get_signal_type(3), KSM_STYPE_MACHINE);
+        }
     }
 }
 
@@ -427,6 +496,7 @@ TEST_F(NodeInsertion, ChosenNodesAreOneUndoUnitAndRaiseTheAllocatedCounts)
 
     editor->on_edit_undo();
     EXPECT_EQ(editor->get_trigger_node_count(-1), 0);
+    EXPECT_EQ(editor.data()->get_num_nodes(), 0);
     EXPECT_EQ(editor.data()->get_data_nodes_allocated(), 1);
 }
 

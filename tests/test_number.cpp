@@ -514,6 +514,7 @@ TEST_F(NumberNodeText, TextsAndTheirFirstSignificantCharacter)
         {KSM_GTYPE_SIGNED_BAR, "111111111111", true, false, "-1", "-1"},
         {KSM_GTYPE_UNSIGNED_LINE, "111111111111", true, false, "4095", "4095"},
         {KSM_GTYPE_ASCII, "0100000101000010", true, true, "\"AB\"", "\"AB\""},
+        {KSM_GTYPE_MNEMONICS, "000000011010", true, true, "01Ah", "1Ah"},  // no mnemonic table
     };
     for (bool show : {true, false}) {
         set_show_leading_zeroes(show);

@@ -260,6 +260,21 @@ TEST_F(TriggerSettings, WithoutAnInstanceTheTriggerGettersGiveTheirDefaults)
     EXPECT_FALSE(m.is_segmented_acquisition_enabled(-1));
 }
 
+TEST_F(TriggerSettings, TogglingAPatternFlipsWhatItsEnableReads)
+{
+    EDITOR editor(false);
+    ASSERT_TRUE(editor.trigger()->set_num_levels(2));
+    for (int level : {-3, -2, -1, 0, 1}) {
+        SCOPED_TRACE(level);
+        const bool enabled = editor->is_pattern_enabled(level);
+        editor->toggle_pattern(level);
+        EXPECT_EQ(editor->is_pattern_enabled(level), !enabled);
+        EXPECT_EQ(editor->is_disable_storage_qualifier_enabled(-1), level < 0 && enabled);
+        editor->toggle_pattern(level);
+        EXPECT_EQ(editor->is_pattern_enabled(level), enabled);
+    }
+}
+
 TEST_F(TriggerSettings, LevelCountFromThePanelIsOneUndoUnit)
 {
     EDITOR editor(true);

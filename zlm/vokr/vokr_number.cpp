@@ -776,7 +776,7 @@ const char* VOKR_NUMBER::print_as(int effective_type, bool suffix)
 }
 
 // The plug-in's symbol of the trigger level, else the mnemonic table's symbol of the value,
-// copied into the result; false when there is none.
+// copied into the result; false when there is none, also for a bus without a table.
 bool VOKR_NUMBER::print_symbol(VOKR_TX_MANAGER* manager, int node, int plugin_level)
 {
     QString symbol;
@@ -785,8 +785,10 @@ bool VOKR_NUMBER::print_symbol(VOKR_TX_MANAGER* manager, int node, int plugin_le
         if (!symbol.isEmpty())
             return copy_symbol(symbol);
     }
+    QString table;
     int width = 0;
-    if (!manager->get_node_mnemonics_width(node, &width))
+    if (!manager->get_node_mnemonics_table_name(node, &table, nullptr) ||
+        !manager->get_node_mnemonics_width(node, &width))
         return false;
     const QString pattern = QString::fromLatin1(binary_string(false, width));
     if (!manager->get_node_mnemonics_symbol(node, pattern, &symbol, nullptr) || symbol.isEmpty())

@@ -536,6 +536,9 @@ private:
     bool insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const QString& short_name, KSM_DATA_WIRE_TAP_MODE tap);
     bool insert_members(TOZ_INSTANCE_NAME* instance, const QString& label, KSM_DATA_WIRE_TAP_MODE tap_mode);
     int insert_linked_groups(const QString& group_name, int count);
+    bool can_insert_registers(const QString& group_name, const QStringList& nodes, bool allow_duplicate_node_name,
+                              bool linked);
+    std::vector<KSM_TX_SIGNAL_NODES*> lists_holding_group(KSM_TX_SIGNAL_NODES* list, int row) const;
     bool validity_pass(int instance, int kind, bool incremental);
     void flush_node_warnings();
     bool is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int));

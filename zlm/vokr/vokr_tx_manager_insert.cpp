@@ -11,6 +11,7 @@
 #include "vokr_msg.h"
 #include "wolpa.h"
 
+#include <QSet>
 #include <QVariant>
 
 #include <algorithm>
@@ -61,6 +62,20 @@ std::vector<int> walk(int first, int last)
             break;
     }
     return indexes;
+}
+
+// Names a new bus group in every list that holds it, collapses it when asked and links it.
+void decorate_group(const std::vector<KSM_TX_SIGNAL_NODES*>& lists, int row, const QString& name, bool collapse,
+                    int link)
+{
+    const QByteArray bytes = name.toLocal8Bit();
+    for (KSM_TX_SIGNAL_NODES* list : lists) {
+        list->rename_group(row, bytes.constData());
+        if (collapse)
+            list->toggle_node(row);
+        if (link)
+            list->set_link_type(row, link);
+    }
 }
 
 }  // namespace
@@ -182,15 +197,18 @@ bool VOKR_TX_MANAGER::insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const
     KSM_TX_TRIGGER* list = trigger_at(-1);
     const int c0 = list->get_num_nodes();
     bool result = false;
+    std::vector<int> inserted;  // bits inserted per first index; a refused bit leaves a row short
     for (int i : walk(first1, last1)) {
+        const int before = list->get_num_nodes();
         if (w2 == 0) {
             result = insert_node(QString("%1[%2]").arg(short_name).arg(i), get_type(name.get_flags()), tap, false) || result;
-            continue;
+        } else {
+            for (int j : walk(first2, last2))
+                result = insert_node(QString("%1[%2][%3]").arg(short_name).arg(i).arg(j), get_type(name.get_flags()),
+                                     tap, false) ||
+                         result;
         }
-        for (int j : walk(first2, last2))
-            result = insert_node(QString("%1[%2][%3]").arg(short_name).arg(i).arg(j), get_type(name.get_flags()), tap,
-                                 false) ||
-                     result;
+        inserted.push_back(list->get_num_nodes() - before);
     }
     const int c1 = list->get_num_nodes();
     if (c1 <= c0)
@@ -200,15 +218,16 @@ bool VOKR_TX_MANAGER::insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const
     QString group = QString("%1[%2..%3]").arg(short_name).arg(std::max(first1, last1)).arg(std::min(first1, last1));
     if (w2 != 0) {
         group += QString("[%1..%2]").arg(std::max(first2, last2)).arg(std::min(first2, last2));
-        const int rows = width_of(first1, last1) + 1;
-        for (int r = 0, start = c0 + 1; r < rows; ++r, start += w2 + 2)
-            list->group_nodes(start, start + w2);
+        // Each first index's bits become a group; every group row shifts the rows after it by one.
+        int start = c0 + 1;
+        for (int bits : inserted) {
+            if (bits == 0)
+                continue;
+            list->group_nodes(start, start + bits - 1);
+            start += bits + 1;
+        }
     }
-    list->rename_group(c0, group.toLocal8Bit().constData());
-    if (w2 != 0)
-        list->toggle_node(c0);
-    if (m_cfg_link_groups)
-        list->set_link_type(c0, get_group_link_type());
+    decorate_group(lists_holding_group(list, c0), c0, group, w2 != 0, get_group_link_type());
     return true;
 }
 
@@ -278,20 +297,32 @@ bool VOKR_TX_MANAGER::insert_members(TOZ_INSTANCE_NAME* instance, const QString&
     if (any_bus || c1 <= c0)
         return result;
     const bool grouped = list->group_nodes(c0, c1 - 1);
-    if (grouped) {
-        list->rename_group(c0, label.toLocal8Bit().constData());
-        if (m_cfg_link_groups)
-            list->set_link_type(c0, get_group_link_type());
-    }
+    if (grouped)
+        decorate_group(lists_holding_group(list, c0), c0, label, false, get_group_link_type());
     return grouped;
 }
 
+// The lists that hold the new group at `row` of `list`: that list, and the other list of the
+// instance when it took the grouping with it (a first-generation session whose lists are in step).
+std::vector<KSM_TX_SIGNAL_NODES*> VOKR_TX_MANAGER::lists_holding_group(KSM_TX_SIGNAL_NODES* list, int row) const
+{
+    std::vector<KSM_TX_SIGNAL_NODES*> lists{list};
+    KSM_TX_SIGNAL_NODES* data = signal_set_at(-1);
+    KSM_TX_SIGNAL_NODES* other = list == data ? static_cast<KSM_TX_SIGNAL_NODES*>(trigger_at(-1)) : data;
+    if (!m_tx_session->is_second_generation() && other->get_num_nodes() == list->get_num_nodes() &&
+        other->has_children(row) && other->get_depth(row) == list->get_depth(row))
+        lists.push_back(other);
+    return lists;
+}
+
 // A state machine's registers as one group; with duplicates allowed in a first-generation
-// session the data list and the trigger list each get one. An empty list changes nothing.
+// session the data list and the trigger list each get one. Registers that cannot all be added
+// as one named group change nothing and give -1 (see can_insert_registers).
 int VOKR_TX_MANAGER::insert_nodes(const QString& group_name, const QStringList& nodes, KSM_DATA_WIRE_TAP_MODE tap_mode,
                                   bool allow_duplicate_node_name)
 {
-    if (nodes.isEmpty())
+    const bool linked = allow_duplicate_node_name && !is_empty() && !m_tx_session->is_second_generation();
+    if (nodes.isEmpty() || !can_insert_registers(group_name, nodes, allow_duplicate_node_name, linked))
         return -1;
     const int first = is_empty() ? 0 : current_list()->get_num_nodes();
     for (const QString& node : nodes)
@@ -299,7 +330,7 @@ int VOKR_TX_MANAGER::insert_nodes(const QString& group_name, const QStringList& 
                          "this->insert_node(node, KSM_STYPE_MACHINE, tap_mode, allow_duplicate_node_name)");
     const int last = current_list()->get_num_nodes() - 1;
     VOKR_ASSERT_TEXT(last >= first, "last_node_index >= first_node_index");
-    if (allow_duplicate_node_name && !m_tx_session->is_second_generation())
+    if (linked)
         return insert_linked_groups(group_name, nodes.size());
     VOKR_ASSERT_TEXT(group_node(first, last), "this->group_node(first_node_index, last_node_index)");
     VOKR_ASSERT_TEXT(rename_group(first, group_name), "this->rename_group(first_node_index, group_name)");
@@ -307,29 +338,69 @@ int VOKR_TX_MANAGER::insert_nodes(const QString& group_name, const QStringList& 
     get_node_lsb_to_msb(first, &lsb_first, -1);
     if (!lsb_first)
         VOKR_ASSERT_TEXT(set_node_lsb_to_msb(first, true), "this->set_node_lsb_to_msb(first_node_index, true)");
+    // The other list took the group with it: it shows the same name and bit order.
+    const std::vector<KSM_TX_SIGNAL_NODES*> lists = lists_holding_group(current_list(), first);
+    if (lists.size() > 1) {
+        lists[1]->rename_group(first, group_name.toLocal8Bit().constData());
+        lists[1]->set_lsb_to_msb(first, true);
+    }
     return first;
 }
 
+// Whether every register can be added and grouped: the list has room for them; each name is
+// non-empty and, while duplicates are refused, neither in the trigger list nor given twice; a
+// group that is not numbered when taken needs a name free in the current list; and the rows
+// reach the current list, which the data list of a second-generation session never does.
+bool VOKR_TX_MANAGER::can_insert_registers(const QString& group_name, const QStringList& nodes,
+                                           bool allow_duplicate_node_name, bool linked)
+{
+    if (is_empty())
+        return true;  // reaching the lists of no instance is an internal error
+    KSM_TX_TRIGGER* trigger = trigger_at(-1);
+    if (m_tx_session->is_second_generation() && current_list() != trigger)
+        return false;
+    if (!linked && (group_name.isEmpty() || nodes.contains(group_name) ||
+                    current_list()->find_node(group_name.toLocal8Bit().constData()) >= 0))
+        return false;
+    QSet<QString> seen;
+    for (const QString& node : nodes) {
+        if (node.isEmpty())
+            return false;
+        if (!allow_duplicate_node_name &&
+            (seen.contains(node) || trigger->find_node(node.toLocal8Bit().constData()) >= 0))
+            return false;
+        seen.insert(node);
+    }
+    return !check_for_node_add_overflow(nodes.size());
+}
+
 // The last `count` rows of the data list and of the trigger list, each grouped, named, least
-// significant bit first and linked; the trigger group takes "%1 (%2)" when the name is taken.
-// The two groups are one state machine's, so they stay linked even with group linking off.
+// significant bit first and linked as the user's settings say; a group takes "%1 (%2)" when
+// the name is taken in its list. The data list takes the trigger list's grouping with it
+// while the two are in step, and is grouped on its own otherwise.
 int VOKR_TX_MANAGER::insert_linked_groups(const QString& group_name, int count)
 {
     const QByteArray name = group_name.toLocal8Bit();
-    const int link = get_group_link_type() | 1;
-    KSM_TX_SIGNAL_NODES* lists[] = {signal_set_at(-1), trigger_at(-1)};
-    int group = -1;
-    for (KSM_TX_SIGNAL_NODES* list : lists) {
-        group = list->get_num_nodes() - count;
-        VOKR_ASSERT_TEXT(list->group_nodes(group, group + count - 1), "list->group_nodes(first, last)");
-        bool named = list->rename_group(group, name.constData());
-        VOKR_ASSERT_TEXT(named || list == lists[1], "list->rename_group(first, group_name)");
-        for (int n = 1; !named && n <= list->get_num_nodes(); ++n)
-            named = list->rename_group(group, QString("%1 (%2)").arg(group_name).arg(n).toLocal8Bit().constData());
+    KSM_TX_SIGNAL_SET* data = signal_set_at(-1);
+    KSM_TX_TRIGGER* trigger = trigger_at(-1);
+    const int group = trigger->get_num_nodes() - count;
+    VOKR_ASSERT_TEXT(trigger->group_nodes(group, group + count - 1), "list->group_nodes(first, last)");
+    const bool data_followed = lists_holding_group(trigger, group).size() > 1;
+    const int data_group = data_followed ? group : data->get_num_nodes() - count;
+    if (!data_followed)
+        VOKR_ASSERT_TEXT(data->group_nodes(data_group, data_group + count - 1), "list->group_nodes(first, last)");
+    const struct {
+        KSM_TX_SIGNAL_NODES* list;
+        int row;
+    } groups[] = {{data, data_group}, {trigger, group}};
+    for (const auto& g : groups) {
+        bool named = g.list->rename_group(g.row, name.constData());
+        for (int n = 1; !named && n <= g.list->get_num_nodes(); ++n)
+            named = g.list->rename_group(g.row, QString("%1 (%2)").arg(group_name).arg(n).toLocal8Bit().constData());
         VOKR_ASSERT_TEXT(named, "list->rename_group(first, group_name)");
-        if (!list->get_lsb_to_msb(group))
-            VOKR_ASSERT_TEXT(list->set_lsb_to_msb(group, true), "list->set_lsb_to_msb(first, true)");
-        list->set_link_type(group, link);
+        if (!g.list->get_lsb_to_msb(g.row))
+            VOKR_ASSERT_TEXT(g.list->set_lsb_to_msb(g.row, true), "list->set_lsb_to_msb(first, true)");
+        g.list->set_link_type(g.row, get_group_link_type());
     }
     return group;
 }

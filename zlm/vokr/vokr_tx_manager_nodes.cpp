@@ -49,8 +49,7 @@ void VOKR_TX_MANAGER::get_signals_names(QString* text, const char* instance_name
     if (!set)
         return;
     std::string form;
-    if (KSM_TX_TRIGGER* trigger = set->get_active_trigger())
-        trigger->append_text_form(&form);
+    set->append_text_form(&form);
     *text += QString::fromLocal8Bit(form.c_str());
 }
 

@@ -319,11 +319,17 @@ bool VOKR_TX_MANAGER::is_pattern_enabled(int level) const
     return m_tx_trigger->is_level_enabled(level);
 }
 
+// A storage-qualifier pattern is enabled with the storage qualifier, so toggling one switches
+// the storage qualifier's disable flag.
 void VOKR_TX_MANAGER::toggle_pattern(int level)
 {
     if (is_empty())
         return;
-    m_tx_trigger->set_level_enabled(level, !is_pattern_enabled(level));
+    const bool enable = !is_pattern_enabled(level);
+    if (is_pattern(level))
+        m_tx_trigger->set_storage_qualifier_disabled(!enable);
+    else
+        m_tx_trigger->set_level_enabled(level, enable);
     update_modified_flag();
 }
 
