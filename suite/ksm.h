@@ -672,7 +672,9 @@ public:
     void set_trigger_out_latency(int cycles);
     // Checksum of the trigger configuration.
     unsigned int get_crc_value(bool flag = false) const;
+    // Whether the last compile routed this trigger's nodes incrementally; set by the compile.
     bool is_using_incremental_route() const;
+    void set_using_incremental_route(bool used);
 
     // Logs.
     int get_num_logs() const;

@@ -251,6 +251,7 @@ void WRITER::trigger(KSM_TX_TRIGGER& trigger)
     flag("state-based", s.state_based);
     number("runtime-options", s.runtime_options);
     number("trigger-out-latency", s.trigger_out_latency, -1);
+    flag("incremental-route", s.incremental_route);
     number("active-log", s.active_log, -1);
     for (size_t i = 0; i < s.levels.size(); ++i)
         level("level", static_cast<int>(i), s.levels[i]);
@@ -470,20 +471,71 @@ void WRITER::plane(const char* kind, int channel, const uint64_t* words, size_t 
     m_xml.writeEndElement();
 }
 
+// ---- file sink ------------------------------------------------------------------------------------------
+
+// Passes what is written on to a file in large blocks, each written out to its end: a write
+// that the system cuts short tells no reason, the next one fails with it.
+class FILE_SINK : public QIODevice {
+public:
+    explicit FILE_SINK(QFileDevice* file) : m_file(file) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    bool finish() { return drain(); }
+    // The system's reason after a failed write.
+    const QString& reason() const { return m_reason; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        m_pending.append(data, static_cast<int>(size));
+        return m_pending.size() < BLOCK_SIZE || drain() ? size : -1;
+    }
+
+private:
+    static constexpr int BLOCK_SIZE = 1 << 20;
+
+    bool drain()
+    {
+        for (qint64 done = 0; done < m_pending.size();) {
+            const qint64 n = m_file->write(m_pending.constData() + done, m_pending.size() - done);
+            if (n <= 0) {
+                m_reason = m_file->errorString();
+                return false;
+            }
+            done += n;
+        }
+        m_pending.clear();
+        return true;
+    }
+
+    QFileDevice* m_file;
+    QByteArray m_pending;
+    QString m_reason;
+};
+
 }  // namespace
+
+bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error)
+{
+    // Unbuffered, so that every write reaches the system through the sink: a buffered last
+    // write would fail only inside commit(), which then still replaces the old file with a cut one.
+    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
+    QString reason;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        FILE_SINK sink(&file);
+        if (write(&sink) && sink.finish() && file.commit())
+            return true;
+        reason = file.isOpen() ? sink.reason() : file.errorString();
+        file.cancelWriting();
+    } else {
+        reason = file.errorString();
+    }
+    if (error)
+        *error = "cannot write \"" + path + "\": " +
+                 (reason.isEmpty() ? std::string("the data could not be encoded") : reason.toLocal8Bit().toStdString());
+    return false;
+}
 
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
 {
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = "cannot write \"" + path + "\": " + file.errorString().toStdString();
-        return false;
-    }
-    WRITER writer(&file);
-    if (!writer.write(session) || !file.commit()) {
-        file.cancelWriting();
-        *error = "cannot write \"" + path + "\": " + file.errorString().toStdString();
-        return false;
-    }
-    return true;
+    return ksm_write_file(path, [session](QIODevice* device) { return WRITER(device).write(session); }, error);
 }

@@ -410,6 +410,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
     s.state_based = flag("state-based", false);
     s.runtime_options = static_cast<unsigned int>(number("runtime-options", 0, 0, 15));
     s.trigger_out_latency = integer("trigger-out-latency", -1);
+    s.incremental_route = flag("incremental-route", false);
     s.active_log = integer("active-log", -1, -1);
     s.levels.clear();
     std::vector<bool> patterns_seen(KSM_NUM_PATTERNS, false);

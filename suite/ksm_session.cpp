@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -669,11 +668,9 @@ bool KSM_TX_SESSION::extract_sif_file(int index, const char* path) const
     if (index < 0 || index >= get_embedded_sif_file_count() || !path)
         return false;
     const auto& bytes = *KSM_ACCESS::state(m_data)->embedded_sifs[index].bytes;
-    QSaveFile file(QString::fromLocal8Bit(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    return file.commit();
+    const auto size = static_cast<qint64>(bytes.size());
+    return ksm_write_file(path, [&bytes, size](QIODevice* file) { return file->write(bytes.data(), size) == size; },
+                          nullptr);
 }
 
 // ---- logs ---------------------------------------------------------------------------------------------

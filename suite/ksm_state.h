@@ -14,6 +14,8 @@
 #include <functional>
 #include <unordered_set>
 
+class QIODevice;
+
 // ---- values -----------------------------------------------------------------------------------
 
 // One condition slot of a node row: a trigger level or a storage-qualifier pattern, one bank.
@@ -145,6 +147,7 @@ struct KSM_TX_TRIGGER::STATE {
     KSM_TRIGGER_IN trigger_in;
     KSM_TRIGGER_OUT trigger_out;
     int trigger_out_latency = -1;
+    bool incremental_route = false;  // compile state: nodes routed incrementally
     std::vector<std::shared_ptr<KSM_DATA_LOG>> logs;
     int active_log = -1;
 };
@@ -357,6 +360,9 @@ template <class T, class... ARGS> std::shared_ptr<T> ksm_make(KSM_DATA_SESSION* 
 std::shared_ptr<KSM_TX_TREE_OBJECT> ksm_adopt_tree_object(KSM_DATA_SESSION* session, KSM_TX_TREE_OBJECT* object,
                                                           bool delete_through_root);
 
+// Replaces the file at `path` with what `write` writes to the device it is given, in one step;
+// on failure the old file is kept and `error` (when given) names the file and the reason.
+bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error);
 // Names of the XML session file.
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error);
 // Reads a file into a new data session; null with a reason naming the file (and the line

@@ -487,7 +487,12 @@ unsigned int KSM_TX_TRIGGER::get_crc_value(bool) const
     return crc;
 }
 
-bool KSM_TX_TRIGGER::is_using_incremental_route() const { return false; }
+bool KSM_TX_TRIGGER::is_using_incremental_route() const { return m_state->incremental_route; }
+
+void KSM_TX_TRIGGER::set_using_incremental_route(bool used)
+{
+    ksm_set(this, m_state, &STATE::incremental_route, used);
+}
 
 int KSM_TX_TRIGGER::get_num_logs() const { return static_cast<int>(m_state->logs.size()); }
 

@@ -4,6 +4,9 @@
 
 #include "ksm.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,3 +90,29 @@ inline std::unique_ptr<KSM_TX_SESSION> make_test_session(const std::string& path
     session->create_session(path.c_str());
     return session;
 }
+
+// While it lives, files of this process cannot grow past `bytes`: a write beyond fails with
+// EFBIG instead of raising SIGXFSZ. Nothing may be written to a regular file meanwhile.
+class FILE_SIZE_LIMIT {
+public:
+    explicit FILE_SIZE_LIMIT(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit small = m_saved;
+        small.rlim_cur = bytes;
+        m_set = setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~FILE_SIZE_LIMIT()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FILE_SIZE_LIMIT(const FILE_SIZE_LIMIT&) = delete;
+    FILE_SIZE_LIMIT& operator=(const FILE_SIZE_LIMIT&) = delete;
+    bool is_set() const { return m_set; }
+
+private:
+    void (*m_handler)(int);
+    rlimit m_saved{};
+    bool m_set = false;
+};

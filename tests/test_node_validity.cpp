@@ -144,22 +144,27 @@ TEST_F(NodeValidity, DeclinedPartitionIsNotAskedAgainByTheSameWindow)
 
 TEST_F(NodeValidity, TopPartitionQuestionIsFollowedByTheOtherPartitionsQuestionOnlyWhenOneIsNotPostFit)
 {
+    const std::string TOP = "VOKR_POST_FITTING_INVALID_TOP_PARTITION_ASSIGNMENT",
+                      OTHERS = "VOKR_POST_FITTING_INVALID_OTHER_PARTITION_ASSIGNMENTS",
+                      REFUSED = "VOKR_POST_FITTING_PARTITION_NOT_SUPPORTED";
     const struct {
         const char* cpu_type;
         std::initializer_list<int> answers;
         std::vector<std::string> asked;
         int cpu_netlist;
+        const char* fixed;  // "alu": a partition before cpu that refuses the change
+        std::vector<std::string> refused;  // the items of the list naming the partitions that refused
     } cases[] = {
-        {"1", {YES, YES}, {"VOKR_POST_FITTING_INVALID_TOP_PARTITION_ASSIGNMENT",
-                           "VOKR_POST_FITTING_INVALID_OTHER_PARTITION_ASSIGNMENTS"}, YEK_NETLIST_POST_FIT},
-        {"1", {YES, NO}, {"VOKR_POST_FITTING_INVALID_TOP_PARTITION_ASSIGNMENT",
-                          "VOKR_POST_FITTING_INVALID_OTHER_PARTITION_ASSIGNMENTS"}, YEK_NETLIST_SOURCE_FILE},
-        {"0", {YES}, {"VOKR_POST_FITTING_INVALID_TOP_PARTITION_ASSIGNMENT"}, YEK_NETLIST_SOURCE_FILE},
+        {"1", {YES, YES}, {TOP, OTHERS}, YEK_NETLIST_POST_FIT, "", {}},
+        {"1", {YES, NO}, {TOP, OTHERS}, YEK_NETLIST_SOURCE_FILE, "", {}},
+        {"0", {YES}, {TOP}, YEK_NETLIST_SOURCE_FILE, "", {}},
+        {"1", {YES, YES}, {TOP, OTHERS, REFUSED}, YEK_NETLIST_POST_FIT, "alu", {"Partition \"alu\""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "cpu partition type " << c.cpu_type << ", " << c.answers.size()
-                                        << " answers");
-        const std::string text = std::string("top top\nincremental on\npartition | type 1 netlist source\n") +
+                                        << " answers" << (*c.fixed ? ", a fixed partition" : ""));
+        const std::string fixed = *c.fixed ? std::string("partition ") + c.fixed + " type 1 netlist source fixed\n" : "";
+        const std::string text = std::string("top top\nincremental on\npartition | type 1 netlist source\n") + fixed +
                                  "partition cpu type " + c.cpu_type + " netlist source\n" +
                                  "partition mem type 1 netlist post-fit\nnode t0 registered pre post\n";
         open_project(text.c_str());
@@ -174,6 +179,9 @@ TEST_F(NodeValidity, TopPartitionQuestionIsFollowedByTheOtherPartitionsQuestionO
         ASSERT_EQ(changed.size(), 1u);
         EXPECT_EQ(item_texts(changed[0]), std::vector<std::string>{"Post-fitting node \"t0\""});
         EXPECT_TRUE(posted("VOKR_POST_FITTING_INVALID_PARTITION_LIST").empty());
+        const std::vector<MSG_RECORD> refused = posted("VOKR_POST_FITTING_PARTITIONS_NOT_CHANGED");
+        EXPECT_EQ(refused.size(), c.refused.empty() ? 0u : 1u);
+        EXPECT_EQ(refused.empty() ? std::vector<std::string>{} : item_texts(refused[0]), c.refused);
     }
 }
 

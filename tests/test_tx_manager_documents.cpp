@@ -2,6 +2,7 @@
 // (refusals, project enabling, stored values), the modified mark and the notifications.
 #include "tx_manager_test_support.h"
 
+#include "ksm_test_session.h"
 #include "omu.h"
 #include "wex.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -150,6 +153,59 @@ TEST_F(TxDocuments, OpenScansVersionsAndAsksOnlyAboutOlderFiles)
     }
 }
 
+TEST_F(TxDocuments, UpdatingAnOlderFileWarnsAboutEveryTriggerThatRoutesIncrementally)
+{
+    const std::string UPDATE = "VOKR_UPDATE_VERSION", USED = "VOKR_OLD_INCREMENTAL_ROUTE_USED";
+    const struct {
+        const char* what;
+        bool available;                       // the older instance offers incremental routing
+        std::vector<const char*> incremental;  // its triggers that use it, as the file stores them
+        int answer;
+        std::vector<std::string> shown;
+        std::vector<std::string> warned;  // signal set/trigger of each warning
+    } cases[] = {
+        {"two triggers", true, {"t0", "t2"}, 6, {UPDATE, USED}, {"main/t0", "history/t2"}},
+        {"none", true, {}, 6, {UPDATE}, {}},
+        {"not offered", false, {"t0", "t2"}, 6, {UPDATE}, {}},
+        {"not updated", true, {"t0", "t2"}, 7, {UPDATE}, {}},
+    };
+    for (const auto& c : cases) {
+        write_file(path("r.lmx"), {3, 2}, [&](KSM_TX_SESSION* s) {
+            KSM_TX_INSTANCE* older = s->get_instance_at(1);
+            older->set_name("core");
+            older->set_incremental_route_available(c.available);
+            older->get_signal_set(0)->set_name("main");
+            older->get_signal_set(0)->get_trigger(0)->set_name("t0");
+            older->create_signal_set("history")->create_trigger("t1");
+            older->get_signal_set(1)->create_trigger("t2");
+            for (const char* name : c.incremental)
+                for (int set = 0; set < 2; ++set)
+                    for (int t = 0; t < older->get_signal_set(set)->get_num_triggers(); ++t)
+                        if (std::string(older->get_signal_set(set)->get_trigger(t)->get_name()) == name)
+                            older->get_signal_set(set)->get_trigger(t)->set_using_incremental_route(true);
+        });
+        MSG_JOURNAL::clear();
+        MSG_JOURNAL::clear_answers();
+        MSG_JOURNAL::push_answer(c.answer);
+        VOKR_TX_MANAGER m(nullptr);
+        bool renamed = false;
+        std::string name;
+        EXPECT_TRUE(m.open_document(path("r.lmx").c_str(), &renamed, &name)) << c.what;
+        EXPECT_EQ(shown_messages(), c.shown) << c.what;
+        std::vector<std::string> warned;
+        for (const MSG_RECORD& r : MSG_JOURNAL::records_of("posted")) {
+            EXPECT_EQ(r.identifier, USED + "_SYS") << c.what;
+            for (const std::string& expected : c.warned)
+                if (r.text.find("instance: core, the signal set: " + expected.substr(0, expected.find('/')) +
+                                ", and the trigger: " + expected.substr(expected.find('/') + 1) + ".") !=
+                    std::string::npos)
+                    warned.push_back(expected);
+        }
+        EXPECT_EQ(warned, c.warned) << c.what;
+        EXPECT_EQ(MSG_JOURNAL::records_of("posted").size(), c.warned.size()) << c.what;
+    }
+}
+
 TEST_F(TxDocuments, SaveWithoutCurrentInstanceStoresNeitherInstanceNorLockMode)
 {
     VOKR_TX_MANAGER m(nullptr);
@@ -225,6 +281,33 @@ TEST_F(TxDocuments, FailedSaveTellsTheUserAndLosesNothing)
     EXPECT_TRUE(m.save_document(path("f.lmx").c_str()));
 }
 
+// A write that the system stops (here a file-size limit) names the system's reason in the
+// Messages window beside the notice, and leaves the saved file as it was.
+TEST_F(TxDocuments, SaveStoppedByTheSystemTellsWhyAndKeepsTheSavedFile)
+{
+    VOKR_TX_MANAGER m(nullptr);
+    m.new_document(path("l.lmx").c_str());
+    ASSERT_TRUE(m.save_document(path("l.lmx").c_str()));
+    const QByteArray before = contents(path("l.lmx"));
+    m.add_instance();
+    MSG_JOURNAL::clear();
+    bool saved = true;
+    {
+        FILE_SIZE_LIMIT limit(64);
+        ASSERT_TRUE(limit.is_set());
+        saved = m.save_document(path("l.lmx").c_str());
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(contents(path("l.lmx")), before);
+    EXPECT_EQ(shown_messages().back(), "VOKR_CANNOT_SAVE");
+    const std::vector<MSG_RECORD> errors = MSG_JOURNAL::records_of("posted");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].type, "E");
+    EXPECT_NE(errors[0].text.find(std::strerror(EFBIG)), std::string::npos) << errors[0].text;
+    EXPECT_NE(errors[0].text.find(path("l.lmx")), std::string::npos) << errors[0].text;
+    EXPECT_TRUE(m.get_session()->is_modified());
+}
+
 TEST_F(TxDocuments, SaveOffersToEnableTheFileForTheOpenProject)
 {
     QDir(m_dir.path()).mkpath("sub");
@@ -289,6 +372,36 @@ TEST_F(TxDocuments, SaveOffersToEnableTheFileForTheOpenProject)
         revision->is_write_locked() ? revision->write_unlock(false) : revision->read_unlock();
         omu->close_project();
     }
+}
+
+// A path relative to the working directory is stored relative to the project, and the file
+// then counts as enabled: the question is asked once.
+TEST_F(TxDocuments, SaveUnderARelativePathEnablesTheFileOnce)
+{
+    QDir(m_dir.path()).mkpath("proj");
+    struct WORKING_DIRECTORY {
+        QString previous = QDir::currentPath();
+        ~WORKING_DIRECTORY() { QDir::setCurrent(previous); }
+    } restore;
+    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    OMU_MANAGER* omu = OMU_MANAGER::get_omu_manager();
+    omu->open_project(path("proj"), "top");
+    omu->load_assignment(OMU_VAR_DEVICE_FAMILY, "Talvern");
+    MSG_JOURNAL::push_answer(6);
+    VOKR_TX_MANAGER m(nullptr);
+    m.new_document("proj/x.lmx");
+    EXPECT_TRUE(m.save_document("proj/x.lmx"));
+    EXPECT_TRUE(m.save_document("proj/x.lmx"));
+    const std::vector<std::string> shown = shown_messages();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "VOKR_ENABLE_CURRENT_LUMETRA_FILE_ON_SAVE"), 1);
+    omu->get_revision_manager()->read_lock();
+    for (int variable : {OMU_VAR_SESSION_FILE, OMU_VAR_SESSION_FILE_COPY}) {
+        OMU_ASSIGNMENT a;
+        omu->get_assignment(variable, &a);
+        EXPECT_EQ(a.value, "x.lmx") << variable;
+    }
+    omu->get_revision_manager()->read_unlock();
+    omu->close_project();
 }
 
 TEST_F(TxDocuments, ModifiedMarkFollowsTheSession)

@@ -248,6 +248,48 @@ TEST_F(TxInstances, AcquisitionStatesKeepOnlyTheirStateBits)
     EXPECT_FALSE(m.is_any_instance_acquiring());
 }
 
+// A caller's mistake is refused: false, no notification, the same entries and the same
+// current one, its cache intact.
+TEST_F(TxInstances, MistakenCallsAreRefusedAndChangeNothing)
+{
+    const struct {
+        const char* what;
+        const char* layout;  // null: no session
+        int current;
+        std::function<bool(VOKR_TX_MANAGER*)> call;
+    } cases[] = {
+        {"remove without a session", nullptr, -1, [](VOKR_TX_MANAGER* m) { return m->remove_instance(0); }},
+        {"remove the current entry when none is", "A B", -1, [](VOKR_TX_MANAGER* m) { return m->remove_instance(-1); }},
+        {"remove past the entries", "A B", 1, [](VOKR_TX_MANAGER* m) { return m->remove_instance(2); }},
+        {"power-up trigger past the entries", "A B", 0,
+         [](VOKR_TX_MANAGER* m) { return m->enable_powerup_trigger(5, true); }},
+        {"choose past the entries", "A B", 1, [](VOKR_TX_MANAGER* m) { return m->set_instance(2); }},
+        {"choose before the first entry", "A B", 1, [](VOKR_TX_MANAGER* m) { return m->set_instance(-2); }},
+        {"insert nodes without an instance", "A B", -1, [](VOKR_TX_MANAGER* m) {
+             m->on_node_insert();
+             return false;
+         }},
+    };
+    for (const auto& c : cases) {
+        VOKR_TX_MANAGER manager(nullptr);
+        VOKR_TX_MANAGER* m = &manager;
+        if (c.layout) {
+            build(m, c.layout);
+            m->set_instance(c.current);
+        }
+        const QString before = c.layout ? entries(m) : QString();
+        HINTS hints(m);
+        EXPECT_FALSE(c.call(m)) << c.what;
+        EXPECT_TRUE(hints.list.empty()) << c.what;
+        EXPECT_EQ(m->get_current_instance_index(), c.current) << c.what;
+        if (!c.layout)
+            continue;
+        EXPECT_EQ(entries(m), before) << c.what;
+        EXPECT_EQ(m->get_tx_instance(), c.current >= 0 ? m->get_session()->get_instance_at(c.current) : nullptr)
+            << c.what;
+    }
+}
+
 using TxInstancesDeathTest = TxInstances;
 
 TEST_F(TxInstancesDeathTest, BrokenInvariantsEndTheProcess)

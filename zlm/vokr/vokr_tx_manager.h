@@ -116,7 +116,7 @@ public:
     // ---- instances, lock mode, JTAG, clock ----
     bool add_instance();
     bool remove_instance(int index);
-    void set_instance(int index);
+    bool set_instance(int index);
     void set_instance(const QString& name);
     bool instance_is_enabled(int index) const;
     void set_instance_enabled(int index, bool enabled);
@@ -525,10 +525,12 @@ private:
     bool ask_older_version_update();
     bool save_checks(const char* path);
     bool enable_file_for_project(const char* path);
+    void show_save_error();
     void show_advanced_trigger_errors();
     void show_empty_inputs();
     void undo_or_redo(bool undo);
     int resolved(int index) const { return index < 0 ? m_current_instance : index; }
+    bool is_entry(int index) const;
     int& acq_state(int index);
     int acq_state(int index) const;
     KSM_TX_SIGNAL_NODES* current_list() const { return get_nodes(-1); }

@@ -290,10 +290,10 @@ void VOKR_TX_MANAGER::show_empty_inputs()
 
 namespace {
 
-bool same_path(const std::string& a, const std::string& b)
+// A path as the system resolves it from the working directory, cleaned.
+QString absolute_path(const std::string& path)
 {
-    return QDir::cleanPath(QFileInfo(QString::fromLocal8Bit(a.c_str())).absoluteFilePath()) ==
-           QDir::cleanPath(QFileInfo(QString::fromLocal8Bit(b.c_str())).absoluteFilePath());
+    return QDir::cleanPath(QFileInfo(QString::fromLocal8Bit(path.c_str())).absoluteFilePath());
 }
 
 // Runs a read of the project's assignments under a read lock taken here when none is held.
@@ -318,19 +318,21 @@ bool family_supported(OMU_MANAGER* omu)
     });
 }
 
-bool file_enabled(OMU_MANAGER* omu, const char* path)
+// The project's directory, absolute: assignments name files relative to it.
+QDir project_directory(OMU_MANAGER* omu)
 {
-    return with_read_lock(omu, [omu, path] {
+    return QDir(absolute_path(omu->get_project_directory()));
+}
+
+bool file_enabled(OMU_MANAGER* omu, const QString& path)
+{
+    return with_read_lock(omu, [omu, &path] {
         OMU_ASSIGNMENT enable, file;
         if (!omu->get_assignment(OMU_VAR_SESSION_ENABLE, &enable) || !omu->get_assignment(OMU_VAR_SESSION_FILE, &file))
             return false;
-        const std::string absolute =
-            QDir(QString::fromLocal8Bit(omu->get_project_directory().c_str()))
-                .absoluteFilePath(QString::fromLocal8Bit(file.value.c_str()))
-                .toLocal8Bit()
-                .toStdString();
+        const QString assigned = project_directory(omu).absoluteFilePath(QString::fromLocal8Bit(file.value.c_str()));
         return QString::fromLocal8Bit(enable.value.c_str()).compare("On", Qt::CaseInsensitive) == 0 &&
-               same_path(absolute, path);
+               QDir::cleanPath(assigned) == path;
     });
 }
 
@@ -357,11 +359,11 @@ bool VOKR_TX_MANAGER::enable_file_for_project(const char* path)
         vokr_prompt(vokr_msg_lumetra_not_supported());
         return true;
     }
-    if (!omu_mgr->is_project_open() || file_enabled(omu_mgr, path))
+    // Both paths absolute: a path relative to the working directory is not one relative to the project.
+    const QString absolute = absolute_path(path);
+    if (!omu_mgr->is_project_open() || file_enabled(omu_mgr, absolute))
         return true;
-    const QString relative = QDir(QString::fromLocal8Bit(omu_mgr->get_project_directory().c_str()))
-                                 .relativeFilePath(QString::fromLocal8Bit(path));
-    const std::string relative_path = relative.toLocal8Bit().toStdString();
+    const std::string relative_path = project_directory(omu_mgr).relativeFilePath(absolute).toLocal8Bit().toStdString();
     const int answer = vokr_prompt(vokr_msg_enable_current_lumetra_file_on_save(relative_path.c_str()));
     if (answer == MSG_PROMPT::MSG_VALUE_CANCEL)
         return false;
@@ -398,6 +400,15 @@ bool VOKR_TX_MANAGER::save_checks(const char* path)
     return enable_file_for_project(path);
 }
 
+// The notice, with the repository's reason (the file and what the system said) in the Messages window.
+void VOKR_TX_MANAGER::show_save_error()
+{
+    MSG_E reason(nullptr);
+    reason.fill_args("%1!s!/EVOKR_SAVE_ERROR", m_tx_session->get_last_error().c_str());
+    reason.post();
+    vokr_prompt(vokr_msg_cannot_save());
+}
+
 bool VOKR_TX_MANAGER::save_document(const char* path)
 {
     if (!m_tx_session || !save_checks(path))
@@ -411,7 +422,7 @@ bool VOKR_TX_MANAGER::save_document(const char* path)
         m_frame_wnd->setWindowModified(false);
         m_frame_wnd->modified();
     } else if (!result) {
-        vokr_prompt(vokr_msg_cannot_save());
+        show_save_error();
     }
     refresh_data_log_cache();
     if (!is_empty())

@@ -409,6 +409,8 @@ int VOKR_TX_MANAGER::insert_linked_groups(const QString& group_name, int count)
 
 void VOKR_TX_MANAGER::on_node_insert()
 {
+    if (is_empty())
+        return;  // no instance to insert into: the command does nothing
     if (get_int_state(-1, "active tab", 0) != 1) {
         set_int_state(-1, "active tab", 1);
         emit updated(nullptr, vokr_hint(0x20000040u));

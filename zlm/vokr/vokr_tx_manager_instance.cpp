@@ -42,8 +42,10 @@ bool VOKR_TX_MANAGER::add_instance()
 // Removes an entry; a power-up entry goes with its instance, in a unit of its own first.
 bool VOKR_TX_MANAGER::remove_instance(int index)
 {
-    int n = m_tx_session->get_num_instances();
     const int i = resolved(index);  // -1 is never passed to the repository
+    if (!is_entry(i))
+        return false;
+    int n = m_tx_session->get_num_instances();
     int j = i;
     if (m_tx_session->is_power_up_trigger(i)) {
         if (!is_empty() && m_tx_session->is_power_up_view(i))
@@ -79,10 +81,19 @@ bool VOKR_TX_MANAGER::remove_instance(int index)
     return result;
 }
 
-void VOKR_TX_MANAGER::set_instance(int index)
+// Chooses an entry, or none with -1; any other index is refused.
+bool VOKR_TX_MANAGER::set_instance(int index)
 {
+    if (index != -1 && !is_entry(index))
+        return false;
     m_current_instance = index;
     refresh_tx_cache();
+    return true;
+}
+
+bool VOKR_TX_MANAGER::is_entry(int index) const
+{
+    return m_tx_session && index >= 0 && index < m_tx_session->get_num_instances();
 }
 
 void VOKR_TX_MANAGER::set_instance(const QString& name)
@@ -293,9 +304,9 @@ bool VOKR_TX_MANAGER::is_incremental_route_available(int index) const
 
 bool VOKR_TX_MANAGER::enable_powerup_trigger(int index, bool enable)
 {
-    if (is_empty())
-        return false;
     const int r = resolved(index);
+    if (is_empty() || !is_entry(r))
+        return false;
     const bool view = m_tx_session->is_power_up_view(r);
     const int base = view ? r - 1 : r;
     const bool is_enabled = view || m_tx_session->is_power_up_trigger(base);

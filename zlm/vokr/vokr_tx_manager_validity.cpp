@@ -169,16 +169,22 @@ bool VOKR_TX_MANAGER::check_node_partition(const QString& name, KSM_DATA_WIRE_TA
 
 namespace {
 
-// Sets the netlist type of partitions inside one modification; false when any step fails.
-bool set_netlist_types(YEK_PARTITION_MANAGER* yek_mgr, const std::vector<YEK_PARTITION*>& partitions, int type)
+// Sets the netlist type of every partition inside one modification; returns those that kept
+// theirs (all of them when the modification cannot be opened or closed).
+std::vector<YEK_PARTITION*> set_netlist_types(YEK_PARTITION_MANAGER* yek_mgr,
+                                              const std::vector<YEK_PARTITION*>& partitions, int type)
 {
-    bool ok = yek_mgr->begin_modify();
+    if (!yek_mgr->begin_modify())
+        return partitions;
+    std::vector<YEK_PARTITION*> refused;
     for (YEK_PARTITION* p : partitions)
-        ok = ok && p->set_netlist_type(type);
-    return yek_mgr->end_modify(false) && ok;
+        if (!p->set_netlist_type(type))
+            refused.push_back(p);
+    return yek_mgr->end_modify(false) ? refused : partitions;
 }
 
-// Post-fitting only: offers to give every other partition of type 1 the post-fit netlist type.
+// Post-fitting only: offers to give every other partition of type 1 the post-fit netlist type;
+// those that refuse are named in the Messages window.
 void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
 {
     std::vector<YEK_PARTITION*> others;
@@ -187,8 +193,21 @@ void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
         if (p->get_partition_type() == 1 && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
             others.push_back(p.get());
     }
-    if (!others.empty() && vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) == MSG_PROMPT::MSG_VALUE_YES)
-        set_netlist_types(yek_mgr, others, YEK_NETLIST_POST_FIT);
+    if (others.empty() || vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) != MSG_PROMPT::MSG_VALUE_YES)
+        return;
+    const std::vector<YEK_PARTITION*> refused = set_netlist_types(yek_mgr, others, YEK_NETLIST_POST_FIT);
+    if (refused.empty())
+        return;
+    vokr_prompt(vokr_msg_post_fitting_partition_not_supported());
+    auto* list = new MSG_W(nullptr);
+    list->fill_args("The Netlist Type of the following partitions could not be set to Post-Fit./"
+                    "WVOKR_POST_FITTING_PARTITIONS_NOT_CHANGED");
+    for (YEK_PARTITION* p : refused) {
+        auto* item = new MSG_I(nullptr);
+        item->fill_args("Partition \"%1!s!\"/IVOKR_POST_FITTING_PARTITION_NOT_CHANGED", p->get_name().c_str());
+        list->add_msg(item);
+    }
+    vokr_post(list);
 }
 
 }  // namespace
@@ -210,7 +229,7 @@ void VOKR_TX_MANAGER::show_pre_synthesis_invalid_partition_msg(const char* name,
         if (answer == MSG_PROMPT::MSG_VALUE_YES) {
             YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
             VOKR_ASSERT(yek_mgr);
-            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_SOURCE_FILE)) {
+            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_SOURCE_FILE).empty()) {
                 lists.pre_changed.add(name);
                 return;
             }
@@ -240,7 +259,7 @@ void VOKR_TX_MANAGER::show_post_fitting_invalid_partition_msg(const char* name, 
         if (answer == MSG_PROMPT::MSG_VALUE_YES) {
             YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
             VOKR_ASSERT(yek_mgr);
-            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_POST_FIT)) {
+            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_POST_FIT).empty()) {
                 lists.post_changed.add(name);
                 offer_other_partitions(yek_mgr);
                 return;
