@@ -106,9 +106,11 @@ bool KSM_TX_INSTANCE::end_action()
     std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(journal.open);
     KSM_TX_INSTANCE* owner = journal.owner;
     journal.owner = nullptr;
+    if (!unit || !owner)
+        return true;
     for (auto& entry : unit->entries)
         entry->close();
-    if (unit->empty() || !owner)
+    if (unit->empty())
         return true;
     KSM_UNDO_HISTORY& history = *owner->m_history;
     history.redo.clear();

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 // A field merged as a whole value whatever its type.
@@ -48,7 +49,8 @@ template <class T, size_t N> void ksm_merge_value(T (&cur)[N], const T (&from)[N
         ksm_merge_value(cur[i], from[i], to[i]);
 }
 
-template <class K, class V> void ksm_merge_value(std::map<K, V>& cur, const std::map<K, V>& from, const std::map<K, V>& to)
+template <class K, class V>
+void ksm_merge_value(std::map<K, V>& cur, const std::map<K, V>& from, const std::map<K, V>& to)
 {
     for (const auto& entry : from)
         if (!to.count(entry.first))
@@ -93,11 +95,34 @@ template <class T> std::vector<uint64_t> ksm_keys(const std::vector<std::shared_
     return keys;
 }
 
+// The unit changed elements of the list but not the list itself (the usual edit of a row):
+// only those elements merge, wherever they are now.
+template <class T>
+bool ksm_merge_elements_only(std::vector<std::shared_ptr<T>>& cur, const std::vector<std::shared_ptr<T>>& from,
+                             const std::vector<std::shared_ptr<T>>& to)
+{
+    if (from.size() != to.size())
+        return false;
+    std::unordered_map<uint64_t, size_t> changed;
+    for (size_t i = 0; i < from.size(); ++i) {
+        if (ksm_key_of(from[i]) != ksm_key_of(to[i]))
+            return false;
+        if (from[i] != to[i])
+            changed.emplace(ksm_key_of(from[i]), i);
+    }
+    for (size_t i = 0; i < cur.size() && !changed.empty(); ++i) {
+        auto it = changed.find(ksm_key_of(cur[i]));
+        if (it != changed.end())
+            ksm_merge_element(cur[i], from[it->second], to[it->second]);
+    }
+    return true;
+}
+
 template <class T>
 void ksm_merge_value(std::vector<std::shared_ptr<T>>& cur, const std::vector<std::shared_ptr<T>>& from,
                      const std::vector<std::shared_ptr<T>>& to)
 {
-    if (from == to)
+    if (from == to || ksm_merge_elements_only(cur, from, to))
         return;
     std::vector<std::shared_ptr<T>> merged;
     for (const KSM_MERGED_ITEM& item : ksm_merge_order(ksm_keys(cur), ksm_keys(from), ksm_keys(to))) {

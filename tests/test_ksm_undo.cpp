@@ -140,7 +140,7 @@ TEST(Undo, HistoryKeepsAtMostTheMaximumNumberOfSteps)
 }
 
 // The trigger rows of entry 0 ('>' per level, '*' selected, '!' invalid), the entries ('^' for
-// a power-up entry), the logs of entry 0 ('*' active) and the JTAG chain.
+// a power-up entry), the logs of entry 0 ('*' active), the JTAG chain and the file name.
 std::string described(KSM_TX_SESSION* session)
 {
     std::string text;
@@ -154,7 +154,8 @@ std::string described(KSM_TX_SESSION* session)
     text += " |";
     for (int l = 0; l < t->get_num_logs(); ++l)
         text += std::string(" ") + t->get_log(l)->get_name() + (t->get_log(l) == t->get_active_log() ? "*" : "");
-    return text + " | " + session->get_jtag_chain_name();
+    const std::string path = session->get_data_session()->get_name();
+    return text + " | " + session->get_jtag_chain_name() + "@" + path.substr(path.rfind('/') + 1);
 }
 
 // A unit followed by a change outside any unit: undo takes back the unit's change alone, redo
@@ -169,27 +170,30 @@ TEST(Undo, ChangesMadeAfterAUnitOutsideItSurviveItsUndoAndRedo)
     } cases[] = {
         {"row renamed, then selected", [](S* s) { s->get_trigger_at(0)->rename_node(1, "B"); },
          [](S* s) { s->get_trigger_at(0)->set_selected(1, true); },
-         "a b* c d | I | log: 1 log: 2* | ", "a B* c d | I | log: 1 log: 2* | "},
+         "a b* c d | I | log: 1 log: 2* | @test.lmx", "a B* c d | I | log: 1 log: 2* | @test.lmx"},
         {"rows grouped, then a member marked", [](S* s) { s->get_trigger_at(0)->group_nodes(1, 2); },
          [](S* s) { s->get_trigger_at(0)->set_invalid(3, true); },
-         "a b c! d | I | log: 1 log: 2* | ", "a Group 1 >b >c! d | I | log: 1 log: 2* | "},
+         "a b c! d | I | log: 1 log: 2* | @test.lmx", "a Group 1 >b >c! d | I | log: 1 log: 2* | @test.lmx"},
         {"row moved, then another selected", [](S* s) { s->get_trigger_at(0)->move_nodes(3, 3, 0, false); },
          [](S* s) { s->get_trigger_at(0)->set_selected(2, true); },
-         "a b* c d | I | log: 1 log: 2* | ", "d a b* c | I | log: 1 log: 2* | "},
+         "a b* c d | I | log: 1 log: 2* | @test.lmx", "d a b* c | I | log: 1 log: 2* | @test.lmx"},
         {"row deleted, then one added", [](S* s) { s->get_trigger_at(0)->delete_nodes(1, 1); },
          [](S* s) { s->get_trigger_at(0)->insert_node("e", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false); },
-         "a b c d e | I | log: 1 log: 2* | ", "a c d e | I | log: 1 log: 2* | "},
+         "a b c d e | I | log: 1 log: 2* | @test.lmx", "a c d e | I | log: 1 log: 2* | @test.lmx"},
         {"row copied, then the original selected", [](S* s) { s->get_trigger_at(0)->copy_nodes(0, 0, 4, false); },
          [](S* s) { s->get_trigger_at(0)->set_selected(0, true); },
-         "a* b c d | I | log: 1 log: 2* | ", "a* b c d a | I | log: 1 log: 2* | "},
+         "a* b c d | I | log: 1 log: 2* | @test.lmx", "a* b c d a | I | log: 1 log: 2* | @test.lmx"},
         {"power-up entry made, then an instance added and the JTAG chain set",
          [](S* s) { s->set_power_up_trigger_mode(0, true); },
          [](S* s) { s->get_data_session()->create_lumetra_instance("J"); s->set_jtag_chain_name("usb"); },
-         "a b c d | I J | log: 1 log: 2* | usb", "a b c d | I I^ J | log: 1 log: 2* | usb"},
+         "a b c d | I J | log: 1 log: 2* | usb@test.lmx", "a b c d | I I^ J | log: 1 log: 2* | usb@test.lmx"},
+        {"instance added, then the session saved under another name", [](S* s) { s->create_lumetra_instance(); },
+         [](S* s) { s->get_data_session()->set_name("renamed.lmx"); },
+         "a b c d | I | log: 1 log: 2* | @renamed.lmx", "a b c d | I auto_lumetra_1 | log: 1 log: 2* | @renamed.lmx"},
         {"log before the active one removed, then a new one made active",
          [](S* s) { s->remove(0, s->get_signal_set_at(0)->get_name(), s->get_trigger_at(0)->get_name(), "log: 1"); },
          [](S* s) { s->set_active_log(0, s->create_new_log(0)); },
-         "a b c d | I | log: 1 log: 2 log: 3* | ", "a b c d | I | log: 2 log: 3* | "},
+         "a b c d | I | log: 1 log: 2 log: 3* | @test.lmx", "a b c d | I | log: 2 log: 3* | @test.lmx"},
     };
     for (const auto& c : cases) {
         auto session = make_test_session();

@@ -364,7 +364,8 @@ TEST_F(TxUndo, UndoListBelongsToTheShownAdvancedLevel)
         tabs.addTab(page, text);
     }
     frame.get_layout_widget()->set_data_setup_tab_widget(0, &tabs);
-    KSM_TX_TREE_OBJECT* shown[] = {nullptr, nullptr, t->get_advanced_root(0), t->get_storage_qualifier_root(1), nullptr};
+    KSM_TX_TREE_OBJECT* shown[] = {nullptr, nullptr, t->get_advanced_root(0), t->get_storage_qualifier_root(1),
+                                   nullptr};
     for (int tab = 0; tab < tabs.count(); ++tab) {
         tabs.setCurrentIndex(tab);
         auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(shown[tab]);
