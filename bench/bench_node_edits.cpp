@@ -77,6 +77,45 @@ void BM_UndoRedoOfOneEdit(benchmark::State& state)
 }
 BENCHMARK(BM_UndoRedoOfOneEdit)->Unit(benchmark::kMicrosecond);
 
+// The same after a change outside the unit (another row selected): undo and redo merge the
+// unit's change into the list instead of putting a recorded list back.
+void BM_UndoRedoOfOneEditAfterAnOutsideChange(benchmark::State& state)
+{
+    auto session = make_test_session();
+    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
+    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
+    fill(list);
+    group_buses(list);
+    instance->begin_action();
+    list->set_trigger_condition(100, 0, KSM_CTYPE_RISING_EDGE);
+    instance->end_action();
+    list->set_selected(200, true);
+    for (auto _ : state) {
+        instance->undo();
+        instance->redo();
+    }
+}
+BENCHMARK(BM_UndoRedoOfOneEditAfterAnOutsideChange)->Unit(benchmark::kMicrosecond);
+
+// A bus deleted, then another row selected outside the unit: the list itself merges.
+void BM_UndoRedoOfADeletionAfterAnOutsideChange(benchmark::State& state)
+{
+    auto session = make_test_session();
+    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
+    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
+    fill(list);
+    group_buses(list);
+    instance->begin_action();
+    list->delete_nodes(BUS_WIDTH + 1, BUS_WIDTH + 1);
+    instance->end_action();
+    list->set_selected(200, true);
+    for (auto _ : state) {
+        instance->undo();
+        instance->redo();
+    }
+}
+BENCHMARK(BM_UndoRedoOfADeletionAfterAnOutsideChange)->Unit(benchmark::kMicrosecond);
+
 // One edit made inside its own unit: the copy of the row table that recording costs.
 void BM_OneEditInItsOwnUnit(benchmark::State& state)
 {

@@ -829,7 +829,9 @@ public:
     void set_incremental_route_available(bool available);
 
     // Undo: one unit between begin_action and end_action; every change made through any
-    // object of the session meanwhile is recorded in it.
+    // object of the session meanwhile is recorded in it. Undo and redo take back or make again
+    // what the unit changed and nothing else: changes made since (outside any unit, or in
+    // another instance's units) stay.
     bool begin_action();
     bool end_action();
     bool append_atomic_action(KSM_TX_UNDO_ACTION_ATOMIC* action);
@@ -911,6 +913,7 @@ public:
     struct STATE;
 
 private:
+    std::string m_name;  // where the session is saved: not part of the undoable state
     std::shared_ptr<STATE> m_state;
     std::shared_ptr<KSM_DATA_MNEMONICS> m_mnemonics;
     std::unique_ptr<KSM_JOURNAL> m_journal;

@@ -178,7 +178,7 @@ bool WRITER::write(KSM_DATA_SESSION* session)
         m_xml.writeEndElement();
     }
     for (size_t i = 0; i < s.instances.size(); ++i)
-        instance(*s.instances[i], s.power_up[i] != 0);
+        instance(*s.instances[i], KSM_ACCESS::state(s.instances[i].get())->power_up_entry);
     m_xml.writeEndElement();
     m_xml.writeEndDocument();
     return !m_xml.hasError();

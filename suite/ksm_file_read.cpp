@@ -232,7 +232,8 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
             if (i && m_session->find_instance(i->get_name()))
                 fail("two instances are named \"" + std::string(i->get_name()) + "\"");
             s.instances.push_back(i);
-            s.power_up.push_back(power_up ? 1 : 0);
+            if (i)
+                KSM_ACCESS::state(i.get())->power_up_entry = power_up;
         } else {
             unexpected();
         }

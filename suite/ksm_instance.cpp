@@ -106,7 +106,11 @@ bool KSM_TX_INSTANCE::end_action()
     std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(journal.open);
     KSM_TX_INSTANCE* owner = journal.owner;
     journal.owner = nullptr;
-    if (!unit || unit->empty() || !owner)
+    if (!unit || !owner)
+        return true;
+    for (auto& entry : unit->entries)
+        entry->close();
+    if (unit->empty())
         return true;
     KSM_UNDO_HISTORY& history = *owner->m_history;
     history.redo.clear();
@@ -130,17 +134,17 @@ bool KSM_TX_INSTANCE::append_atomic_action(KSM_TX_UNDO_ACTION_ATOMIC* action)
 
 namespace {
 
-// Swaps the unit's states back (undo: last recorded first) and replays its atomic steps.
+// Puts the unit's states back (undo: last recorded first) and replays its atomic steps.
 void replay(KSM_DATA_SESSION* session, KSM_UNDO_UNIT& unit, bool undo)
 {
     KSM_JOURNAL& journal = KSM_ACCESS::journal(session);
     journal.replaying = true;
     if (undo)
         for (auto it = unit.entries.rbegin(); it != unit.entries.rend(); ++it)
-            it->swap();
+            (*it)->replay(true);
     else
-        for (KSM_UNDO_ENTRY& entry : unit.entries)
-            entry.swap();
+        for (auto& entry : unit.entries)
+            entry->replay(false);
     journal.replaying = false;
     session->set_modified(true);
     if (undo)
@@ -152,6 +156,16 @@ void replay(KSM_DATA_SESSION* session, KSM_UNDO_UNIT& unit, bool undo)
 }
 
 }  // namespace
+
+void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
+                       const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& from,
+                       const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& to)
+{
+    if (from == to)
+        return;
+    row = std::make_shared<KSM_TX_SIGNAL_NODES::ROW>(*row);
+    ksm_merge(*row, *from, *to);
+}
 
 bool KSM_TX_INSTANCE::undo()
 {

@@ -844,6 +844,8 @@ int relocate(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks, int ta
         for (int i = b.first; i <= b.last; ++i) {
             auto r = std::make_shared<ROW>(*rows[i]);
             r->depth += shift;
+            if (copy)
+                r->id = ksm_new_row_id();
             moved.push_back(std::move(r));
             copied_leaves += rows[i]->group ? 0 : 1;
         }

@@ -78,10 +78,9 @@ template <class FIELD, class VALUE> bool set_session_field(KSM_DATA_SESSION* dat
 // ---- data session ---------------------------------------------------------------------------------
 
 KSM_DATA_SESSION::KSM_DATA_SESSION(const char* name)
-    : m_state(std::make_shared<STATE>()), m_journal(std::make_unique<KSM_JOURNAL>()),
+    : m_name(name ? name : ""), m_state(std::make_shared<STATE>()), m_journal(std::make_unique<KSM_JOURNAL>()),
       m_tree_host(std::make_shared<KSM_TREE_HOST>())
 {
-    m_state->name = name ? name : "";
     m_mnemonics = std::make_shared<KSM_DATA_MNEMONICS>(this);
 }
 
@@ -99,8 +98,8 @@ KSM_DATA_SESSION::~KSM_DATA_SESSION()
     m_mnemonics.reset();
 }
 
-const char* KSM_DATA_SESSION::get_name() const { return m_state->name.c_str(); }
-void KSM_DATA_SESSION::set_name(const char* name) { m_state->name = name ? name : ""; }
+const char* KSM_DATA_SESSION::get_name() const { return m_name.c_str(); }
+void KSM_DATA_SESSION::set_name(const char* name) { m_name = name ? name : ""; }
 KSM_DATA_MNEMONICS* KSM_DATA_SESSION::get_mnemonics() const { return m_mnemonics.get(); }
 const char* KSM_DATA_SESSION::get_sif_file_name() const { return m_state->sif_file_name.c_str(); }
 
@@ -137,7 +136,6 @@ KSM_TX_INSTANCE* KSM_DATA_SESSION::create_lumetra_instance(const char* name)
     DATA_STATE& s = edit_session(this);
     s.next_instance_number = number;
     s.instances.push_back(instance);
-    s.power_up.push_back(0);
     KSM_TX_SIGNAL_SET* set = instance->create_signal_set(nullptr);
     set->create_trigger(nullptr);
     return instance.get();
@@ -339,6 +337,12 @@ void KSM_TX_SESSION::refresh_after_version_upgrade()
 
 namespace {
 
+// Whether instance i of the session has a power-up entry.
+bool has_power_up(const DATA_STATE& s, size_t i)
+{
+    return KSM_ACCESS::state(s.instances[i].get())->power_up_entry;
+}
+
 // The instance index of an entry and whether the entry is a power-up entry; -1 when none.
 int instance_of_entry(const KSM_DATA_SESSION* data, int entry, bool* power_up_view)
 {
@@ -353,7 +357,7 @@ int instance_of_entry(const KSM_DATA_SESSION* data, int entry, bool* power_up_vi
             return static_cast<int>(i);
         }
         ++e;
-        if (s.power_up[i]) {
+        if (has_power_up(s, i)) {
             if (e == entry) {
                 if (power_up_view)
                     *power_up_view = true;
@@ -370,7 +374,7 @@ int entry_of_instance(const KSM_DATA_SESSION* data, int instance)
     const DATA_STATE& s = *KSM_ACCESS::state(data);
     int e = 0;
     for (int i = 0; i < instance; ++i)
-        e += 1 + (s.power_up[i] ? 1 : 0);
+        e += 1 + (has_power_up(s, i) ? 1 : 0);
     return e;
 }
 
@@ -381,7 +385,10 @@ int KSM_TX_SESSION::get_num_instances() const
     if (!m_data)
         return 0;
     const DATA_STATE& s = *KSM_ACCESS::state(m_data);
-    return static_cast<int>(s.instances.size()) + static_cast<int>(std::count(s.power_up.begin(), s.power_up.end(), 1));
+    int entries = 0;
+    for (size_t i = 0; i < s.instances.size(); ++i)
+        entries += has_power_up(s, i) ? 2 : 1;
+    return entries;
 }
 
 KSM_TX_INSTANCE* KSM_TX_SESSION::get_instance_at(int entry, bool) const
@@ -431,14 +438,13 @@ bool KSM_TX_SESSION::remove_lumetra_instance(int entry)
         return false;
     DATA_STATE& s = edit_session(m_data);
     s.instances.erase(s.instances.begin() + i);
-    s.power_up.erase(s.power_up.begin() + i);
     return true;
 }
 
 bool KSM_TX_SESSION::is_power_up_trigger(int entry) const
 {
     const int i = instance_of_entry(m_data, entry, nullptr);
-    return i >= 0 && KSM_ACCESS::state(m_data)->power_up[i];
+    return i >= 0 && has_power_up(*KSM_ACCESS::state(m_data), i);
 }
 
 bool KSM_TX_SESSION::is_power_up_view(int entry) const
@@ -453,9 +459,8 @@ bool KSM_TX_SESSION::set_power_up_trigger_mode(int entry, bool enable)
     const int i = instance_of_entry(m_data, entry, &view);
     if (i < 0 || view)
         return false;
-    if ((KSM_ACCESS::state(m_data)->power_up[i] != 0) == enable)
-        return true;
-    edit_session(m_data).power_up[i] = enable ? 1 : 0;
+    KSM_TX_INSTANCE* instance = m_data->get_instance(i);
+    ksm_set(instance, KSM_ACCESS::state(instance), &KSM_TX_INSTANCE::STATE::power_up_entry, enable);
     return true;
 }
 
@@ -464,7 +469,7 @@ bool KSM_TX_SESSION::duplicate_trigger_to_other(int entry)
     bool from_power_up = false;
     const int i = instance_of_entry(m_data, entry, &from_power_up);
     KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
-    if (i < 0 || !trigger || !KSM_ACCESS::state(m_data)->power_up[i])
+    if (i < 0 || !trigger || !has_power_up(*KSM_ACCESS::state(m_data), i))
         return false;
     const int from = from_power_up ? KSM_BANK_POWER_UP : KSM_BANK_NORMAL;
     const int to = 1 - from;

@@ -3,15 +3,19 @@
 //
 // Each object keeps its values in one shared, copy-on-write state. A change goes through
 // ksm_edit(), which first records the object's current state in the open undo unit (once per
-// unit), then copies the state if anything else shares it. Undoing a unit swaps the recorded
-// states back in; redoing swaps them again. Node rows are shared one by one, so a unit that
-// changes one row of a 4096-row list copies that row and the list of row pointers only.
+// unit), then copies the state if anything else shares it; the unit also keeps the state it
+// leaves. Undoing a unit puts the recorded states back where the object still holds the state
+// the unit left; where it changed since (outside any unit, or in another instance's unit),
+// only the fields the unit changed go back (ksm_merge.h). Redo is the mirror. Node rows are
+// shared one by one, so a unit that changes one row of a 4096-row list copies that row and the
+// list of row pointers only.
 #pragma once
 
 #include "ksm.h"
+#include "ksm_merge.h"
 
 #include <array>
-#include <functional>
+#include <atomic>
 #include <unordered_set>
 
 class QIODevice;
@@ -37,7 +41,17 @@ struct KSM_CONDITION {
 constexpr int KSM_CONDITION_SLOTS = KSM_NUM_PATTERNS + KSM_MAX_TRIGGER_LEVELS;
 enum KSM_BANK : int { KSM_BANK_NORMAL = 0, KSM_BANK_POWER_UP = 1 };
 
+// A new identity for a node row.
+inline uint64_t ksm_new_row_id()
+{
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
 struct KSM_TX_SIGNAL_NODES::ROW {
+    // The row's identity within its list: copies made to change the row keep it, a copied row
+    // (copy_nodes) gets a new one.
+    uint64_t id = ksm_new_row_id();
     std::string name;
     std::string alias;
     std::string debug_port;
@@ -61,10 +75,26 @@ struct KSM_TX_SIGNAL_NODES::ROW {
     std::array<KSM_CONDITION, KSM_CONDITION_SLOTS> conditions[2];
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin;
     bool operator==(const ROW& o) const;
+    static auto fields()
+    {
+        using R = ROW;
+        return std::make_tuple(&R::name, &R::alias, &R::debug_port, &R::mnemonics_table, &R::signal_type, &R::use,
+                               &R::tap_mode, &R::depth, &R::group, &R::selected, &R::expanded, &R::data_tab_only,
+                               &R::invalid, &R::storage_enabled, &R::transition_enabled, &R::inverted,
+                               &R::lsb_to_msb, &R::group_display_type, &R::link_type, &R::mark, &R::conditions,
+                               &R::plugin);
+    }
 };
+
+// Rows of a list are known by their identity and merge field by field.
+inline uint64_t ksm_key_of(const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row) { return row->id; }
+void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
+                       const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& from,
+                       const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& to);
 
 struct KSM_TX_SIGNAL_NODES::STATE {
     std::vector<std::shared_ptr<ROW>> rows;
+    static auto fields() { return std::make_tuple(&STATE::rows); }
 };
 
 struct KSM_LEVEL {
@@ -150,6 +180,15 @@ struct KSM_TX_TRIGGER::STATE {
     bool incremental_route = false;  // compile state: nodes routed incrementally
     std::vector<std::shared_ptr<KSM_DATA_LOG>> logs;
     int active_log = -1;
+    static auto fields()
+    {
+        using S = STATE;
+        return std::make_tuple(&S::name, &S::expanded, &S::levels, &S::patterns, &S::sq_type, &S::sq_port,
+                               &S::sq_port_post_fitting, &S::sq_port_mark, &S::sq_disabled, &S::gap_record,
+                               &S::segmented, &S::segment_size, &S::position, &S::state_based, &S::counters,
+                               &S::flags, &S::runtime_options, &S::trigger_in, &S::trigger_out,
+                               &S::trigger_out_latency, ksm_active(&S::logs, &S::active_log));
+    }
 };
 
 struct KSM_TX_SIGNAL_SET::STATE {
@@ -170,14 +209,29 @@ struct KSM_TX_SIGNAL_SET::STATE {
     std::string top_entity;
     std::vector<std::shared_ptr<KSM_TX_TRIGGER>> triggers;
     int active_trigger = 0;
+    static auto fields()
+    {
+        using S = STATE;
+        return std::make_tuple(&S::name, &S::expanded, &S::clock_name, &S::clock_post_fitting, &S::clock_invalid,
+                               &S::sample_depth, &S::pipeline_level, &S::ram_type, &S::data_allocated,
+                               &S::trigger_allocated, &S::sq_allocated, &S::corvix_data_allocated,
+                               &S::corvix_trigger_allocated, &S::assignment_text, &S::top_entity,
+                               ksm_active(&S::triggers, &S::active_trigger));
+    }
 };
 
 using KSM_INT_STORE = std::map<std::string, std::vector<int>>;
+
+inline bool operator==(const KSM_DATA_INSTANCE_INFO& a, const KSM_DATA_INSTANCE_INFO& b)
+{
+    return a.first == b.first && a.second == b.second && a.third == b.third && a.version == b.version;
+}
 
 struct KSM_TX_INSTANCE::STATE {
     std::string name;
     bool enabled = true;
     bool expanded = false;
+    bool power_up_entry = false;  // the session shows a power-up entry after the instance
     KSM_DATA_INSTANCE_INFO info;
     bool version_defined = true;
     bool incremental_route_available = false;
@@ -186,6 +240,14 @@ struct KSM_TX_INSTANCE::STATE {
     unsigned int compiled_routing_checksum = 0;
     std::vector<std::shared_ptr<KSM_TX_SIGNAL_SET>> signal_sets;
     int active_signal_set = 0;
+    static auto fields()
+    {
+        using S = STATE;
+        return std::make_tuple(&S::name, &S::enabled, &S::expanded, &S::power_up_entry, &S::info,
+                               &S::version_defined, &S::incremental_route_available, &S::position_data,
+                               &S::compiled_checksum, &S::compiled_routing_checksum,
+                               ksm_active(&S::signal_sets, &S::active_signal_set));
+    }
 };
 
 struct KSM_DATA_MNEMONICS_TABLE::STATE {
@@ -193,10 +255,12 @@ struct KSM_DATA_MNEMONICS_TABLE::STATE {
     int width = 0;
     // Entries in order: pattern and its symbols.
     std::vector<std::pair<std::string, std::vector<std::string>>> entries;
+    static auto fields() { return std::make_tuple(&STATE::name, &STATE::width, &STATE::entries); }
 };
 
 struct KSM_DATA_MNEMONICS::STATE {
     std::vector<std::shared_ptr<KSM_DATA_MNEMONICS_TABLE>> tables;
+    static auto fields() { return std::make_tuple(&STATE::tables); }
 };
 
 struct KSM_DATA_LOG::STATE {
@@ -206,7 +270,13 @@ struct KSM_DATA_LOG::STATE {
     bool global_temp = false;
     bool gui_update_skipped = false;
     std::vector<std::shared_ptr<KSM_DATA_MNEMONICS_TABLE>> static_tables;
-    std::vector<std::string> static_table_keys;
+    std::vector<std::string> static_table_keys;  // one per static table
+    static auto fields()
+    {
+        using S = STATE;
+        return std::make_tuple(&S::name, &S::expanded, &S::power_up, &S::global_temp, &S::gui_update_skipped,
+                               ksm_whole(&S::static_tables), &S::static_table_keys);
+    }
 };
 
 // The samples of a log: bit planes of 64-bit words.
@@ -239,10 +309,13 @@ struct KSM_DATA_LOG::SAMPLES {
     }
 };
 
+inline bool operator==(const KSM_EMBEDDED_SIF& a, const KSM_EMBEDDED_SIF& b)
+{
+    return a.name == b.name && a.info == b.info && a.bytes == b.bytes;
+}
+
 struct KSM_DATA_SESSION::STATE {
-    std::string name;
     std::vector<std::shared_ptr<KSM_TX_INSTANCE>> instances;
-    std::vector<uint8_t> power_up;  // per instance: a power-up entry follows it
     KSM_INT_STORE global_data;
     std::string jtag_chain;
     std::string jtag_device;
@@ -253,19 +326,58 @@ struct KSM_DATA_SESSION::STATE {
     bool stripped = false;
     std::string stripped_original_name;
     int next_instance_number = 0;
+    static auto fields()
+    {
+        using S = STATE;
+        return std::make_tuple(&S::instances, &S::global_data, &S::jtag_chain, &S::jtag_device, &S::sif_file_name,
+                               &S::embedded_sifs, &S::gui_logging, &S::second_generation, &S::stripped,
+                               &S::stripped_original_name, &S::next_instance_number);
+    }
 };
 
 // ---- undo ---------------------------------------------------------------------------------------
 
-// One recorded state: swapping it with the object's current state undoes or redoes the unit.
-struct KSM_UNDO_ENTRY {
-    const void* slot;
-    std::shared_ptr<void> keep_alive;  // the object the slot belongs to
-    std::function<void()> swap;
+// One object's state as a unit found it and as it left it.
+class KSM_UNDO_ENTRY {
+public:
+    virtual ~KSM_UNDO_ENTRY() = default;
+    // The unit ends: the state it leaves is the object's current one.
+    virtual void close() = 0;
+    // Puts back the state the unit found (undo) or left (redo).
+    virtual void replay(bool undo) = 0;
+};
+
+template <class STATE> class KSM_STATE_ENTRY final : public KSM_UNDO_ENTRY {
+public:
+    KSM_STATE_ENTRY(std::shared_ptr<void> keep_alive, std::shared_ptr<STATE>* slot)
+        : m_keep_alive(std::move(keep_alive)), m_slot(slot), m_before(*slot)
+    {
+    }
+    void close() override { m_after = *m_slot; }
+    void replay(bool undo) override
+    {
+        const std::shared_ptr<STATE>& from = undo ? m_after : m_before;
+        const std::shared_ptr<STATE>& to = undo ? m_before : m_after;
+        if (from == to)
+            return;
+        if (*m_slot == from) {  // nothing changed the state since: the usual case
+            *m_slot = to;
+            return;
+        }
+        auto merged = std::make_shared<STATE>(**m_slot);
+        ksm_merge(*merged, *from, *to);
+        *m_slot = std::move(merged);
+    }
+
+private:
+    std::shared_ptr<void> m_keep_alive;  // the object the slot belongs to
+    std::shared_ptr<STATE>* m_slot;
+    std::shared_ptr<STATE> m_before;
+    std::shared_ptr<STATE> m_after;
 };
 
 struct KSM_UNDO_UNIT {
-    std::vector<KSM_UNDO_ENTRY> entries;
+    std::vector<std::unique_ptr<KSM_UNDO_ENTRY>> entries;
     std::unordered_set<const void*> recorded;
     std::vector<std::unique_ptr<KSM_TX_UNDO_ACTION_ATOMIC>> atomics;
     bool empty() const { return entries.empty() && atomics.empty(); }
@@ -322,9 +434,7 @@ void ksm_record(KSM_DATA_SESSION* session, std::shared_ptr<void> keep_alive, std
     if (!journal.open || journal.replaying || journal.open->recorded.count(&slot))
         return;
     journal.open->recorded.insert(&slot);
-    auto saved = std::make_shared<std::shared_ptr<STATE>>(slot);
-    std::shared_ptr<STATE>* target = &slot;
-    journal.open->entries.push_back({&slot, std::move(keep_alive), [target, saved] { std::swap(*target, *saved); }});
+    journal.open->entries.push_back(std::make_unique<KSM_STATE_ENTRY<STATE>>(std::move(keep_alive), &slot));
 }
 
 // The state of `object` made ready for a change: recorded, unshared, the session modified.

@@ -440,7 +440,7 @@ void expect_same_instance(const KSM_TX_INSTANCE* a, const KSM_TX_INSTANCE* b)
     const auto& x = *KSM_ACCESS::state(a);
     const auto& y = *KSM_ACCESS::state(b);
     SCOPED_TRACE("instance " + x.name);
-    SAME(name); SAME(enabled); SAME(expanded); SAME(info.first); SAME(info.second); SAME(info.third);
+    SAME(name); SAME(enabled); SAME(expanded); SAME(power_up_entry); SAME(info.first); SAME(info.second); SAME(info.third);
     SAME(info.version); SAME(version_defined); SAME(incremental_route_available); SAME(position_data);
     SAME(compiled_checksum); SAME(compiled_routing_checksum); SAME(active_signal_set);
     ASSERT_EQ(x.signal_sets.size(), y.signal_sets.size());
@@ -455,7 +455,7 @@ void expect_same_session(KSM_DATA_SESSION* a, KSM_DATA_SESSION* b)
     const auto& x = *KSM_ACCESS::state(a);
     const auto& y = *KSM_ACCESS::state(b);
     SAME(gui_logging); SAME(second_generation); SAME(stripped); SAME(stripped_original_name); SAME(jtag_chain);
-    SAME(jtag_device); SAME(sif_file_name); SAME(next_instance_number); SAME(global_data); SAME(power_up);
+    SAME(jtag_device); SAME(sif_file_name); SAME(next_instance_number); SAME(global_data);
     ASSERT_EQ(x.embedded_sifs.size(), y.embedded_sifs.size());
     for (size_t i = 0; i < x.embedded_sifs.size(); ++i) {
         SAME(embedded_sifs[i].name); SAME(embedded_sifs[i].info); SAME(embedded_sifs[i].bytes->size());

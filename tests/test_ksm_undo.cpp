@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 
 namespace {
@@ -138,6 +139,81 @@ TEST(Undo, HistoryKeepsAtMostTheMaximumNumberOfSteps)
     EXPECT_EQ(instance->get_max_undo_steps(), 3);
 }
 
+// The trigger rows of entry 0 ('>' per level, '*' selected, '!' invalid), the entries ('^' for
+// a power-up entry), the logs of entry 0 ('*' active), the JTAG chain and the file name.
+std::string described(KSM_TX_SESSION* session)
+{
+    std::string text;
+    KSM_TX_TRIGGER* t = session->get_trigger_at(0);
+    for (int r = 0; r < t->get_num_nodes(); ++r)
+        text += std::string(t->get_depth(r), '>') + t->get_node_name(r) + (t->is_selected(r) ? "*" : "") +
+                (t->is_invalid(r) ? "!" : "") + " ";
+    text += "|";
+    for (int e = 0; e < session->get_num_instances(); ++e)
+        text += std::string(" ") + session->get_instance_name_at(e) + (session->is_power_up_view(e) ? "^" : "");
+    text += " |";
+    for (int l = 0; l < t->get_num_logs(); ++l)
+        text += std::string(" ") + t->get_log(l)->get_name() + (t->get_log(l) == t->get_active_log() ? "*" : "");
+    const std::string path = session->get_data_session()->get_name();
+    return text + " | " + session->get_jtag_chain_name() + "@" + path.substr(path.rfind('/') + 1);
+}
+
+// A unit followed by a change outside any unit: undo takes back the unit's change alone, redo
+// makes it again, and the outside change stays throughout.
+TEST(Undo, ChangesMadeAfterAUnitOutsideItSurviveItsUndoAndRedo)
+{
+    using S = KSM_TX_SESSION;
+    const struct {
+        const char* what;
+        std::function<void(S*)> unit, outside;
+        std::string undone, redone;
+    } cases[] = {
+        {"row renamed, then selected", [](S* s) { s->get_trigger_at(0)->rename_node(1, "B"); },
+         [](S* s) { s->get_trigger_at(0)->set_selected(1, true); },
+         "a b* c d | I | log: 1 log: 2* | @test.lmx", "a B* c d | I | log: 1 log: 2* | @test.lmx"},
+        {"rows grouped, then a member marked", [](S* s) { s->get_trigger_at(0)->group_nodes(1, 2); },
+         [](S* s) { s->get_trigger_at(0)->set_invalid(3, true); },
+         "a b c! d | I | log: 1 log: 2* | @test.lmx", "a Group 1 >b >c! d | I | log: 1 log: 2* | @test.lmx"},
+        {"row moved, then another selected", [](S* s) { s->get_trigger_at(0)->move_nodes(3, 3, 0, false); },
+         [](S* s) { s->get_trigger_at(0)->set_selected(2, true); },
+         "a b* c d | I | log: 1 log: 2* | @test.lmx", "d a b* c | I | log: 1 log: 2* | @test.lmx"},
+        {"row deleted, then one added", [](S* s) { s->get_trigger_at(0)->delete_nodes(1, 1); },
+         [](S* s) { s->get_trigger_at(0)->insert_node("e", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false); },
+         "a b c d e | I | log: 1 log: 2* | @test.lmx", "a c d e | I | log: 1 log: 2* | @test.lmx"},
+        {"row copied, then the original selected", [](S* s) { s->get_trigger_at(0)->copy_nodes(0, 0, 4, false); },
+         [](S* s) { s->get_trigger_at(0)->set_selected(0, true); },
+         "a* b c d | I | log: 1 log: 2* | @test.lmx", "a* b c d a | I | log: 1 log: 2* | @test.lmx"},
+        {"power-up entry made, then an instance added and the JTAG chain set",
+         [](S* s) { s->set_power_up_trigger_mode(0, true); },
+         [](S* s) { s->get_data_session()->create_lumetra_instance("J"); s->set_jtag_chain_name("usb"); },
+         "a b c d | I J | log: 1 log: 2* | usb@test.lmx", "a b c d | I I^ J | log: 1 log: 2* | usb@test.lmx"},
+        {"instance added, then the session saved under another name", [](S* s) { s->create_lumetra_instance(); },
+         [](S* s) { s->get_data_session()->set_name("renamed.lmx"); },
+         "a b c d | I | log: 1 log: 2* | @renamed.lmx", "a b c d | I auto_lumetra_1 | log: 1 log: 2* | @renamed.lmx"},
+        {"log before the active one removed, then a new one made active",
+         [](S* s) { s->remove(0, s->get_signal_set_at(0)->get_name(), s->get_trigger_at(0)->get_name(), "log: 1"); },
+         [](S* s) { s->set_active_log(0, s->create_new_log(0)); },
+         "a b c d | I | log: 1 log: 2 log: 3* | @test.lmx", "a b c d | I | log: 2 log: 3* | @test.lmx"},
+    };
+    for (const auto& c : cases) {
+        auto session = make_test_session();
+        KSM_TX_INSTANCE* instance = session->get_instance_at(0);
+        instance->set_name("I");
+        for (const char* name : {"a", "b", "c", "d"})
+            session->get_trigger_at(0)->insert_node(name, KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false);
+        for (int i = 0; i < 2; ++i)
+            session->set_active_log(0, session->create_new_log(0));
+        instance->begin_action();
+        c.unit(session.get());
+        instance->end_action();
+        c.outside(session.get());
+        ASSERT_TRUE(instance->undo());
+        EXPECT_EQ(described(session.get()), c.undone) << c.what;
+        ASSERT_TRUE(instance->redo());
+        EXPECT_EQ(described(session.get()), c.redone) << c.what;
+    }
+}
+
 // ---- a long random run ------------------------------------------------------------------------------
 
 class RANDOM_EDITS {
@@ -193,6 +269,35 @@ private:
     int m_counter = 0;
 };
 
+// Changes made outside any unit, to values that no unit of RANDOM_EDITS touches: stored values
+// under keys of their own, the JTAG names, attached files, named instances and data logs.
+class OUTSIDE_EDITS {
+public:
+    OUTSIDE_EDITS(unsigned seed, std::string sif_path) : m_random(seed), m_sif_path(std::move(sif_path)) {}
+
+    void edit(KSM_TX_SESSION* session)
+    {
+        const std::string n = std::to_string(m_counter++);
+        const std::string key = "outside " + std::to_string(pick(4));
+        switch (pick(7)) {
+        case 0: session->set_global_data(key.c_str(), pick(100)); break;
+        case 1: session->get_instance_at(0)->set_position_data(key.c_str(), pick(100)); break;
+        case 2: session->set_jtag_chain_name(("chain " + n).c_str()); break;
+        case 3: session->set_jtag_device_name(("device " + n).c_str()); break;
+        case 4: session->embed_sif_file(m_sif_path.c_str(), ("sif " + n).c_str()); break;
+        case 5: session->get_data_session()->create_lumetra_instance(("outside_" + n).c_str()); break;
+        default: session->set_active_log(0, session->create_new_log(0)); break;
+        }
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_random); }
+
+    std::mt19937 m_random;
+    std::string m_sif_path;
+    int m_counter = 0;
+};
+
 QByteArray saved(KSM_TX_SESSION* session, const QString& path)
 {
     EXPECT_TRUE(session->save_session(path.toLocal8Bit().constData())) << session->get_last_error();
@@ -201,15 +306,25 @@ QByteArray saved(KSM_TX_SESSION* session, const QString& path)
     return file.readAll();
 }
 
-TEST(Undo, RandomEditsUndoneGiveTheOriginalFileAndRedoneTheEditedOne)
+// Units of random edits with changes outside any unit between them. Undoing every unit must
+// give the start with only the outside changes made (as a second session that saw only those
+// shows); redoing every unit must give the edited session again, outside changes included.
+TEST(Undo, RandomEditsUndoneKeepOnlyTheOutsideChangesAndRedoneGiveTheEditedFile)
 {
     const char* env = std::getenv("KSM_UNDO_EDITS");
     const int edits = env ? std::atoi(env) : 3000;
     QTemporaryDir dir;
+    QFile sif(dir.filePath("programming.sof"));
+    ASSERT_TRUE(sif.open(QIODevice::WriteOnly) && sif.write("programming bytes") > 0);
+    sif.close();
     auto session = make_test_session();
-    RANDOM_EDITS random(session.get(), 20261207);
-    for (int i = 0; i < 40; ++i)  // a start that is not empty
+    auto outside_only = make_test_session();
+    RANDOM_EDITS random(session.get(), 20261207), same_start(outside_only.get(), 20261207);
+    for (int i = 0; i < 40; ++i) {  // a start that is not empty
         random.edit();
+        same_start.edit();
+    }
+    OUTSIDE_EDITS outside(7, sif.fileName().toStdString()), same_outside(7, sif.fileName().toStdString());
     KSM_TX_INSTANCE* instance = session->get_instance_at(0);
     instance->set_max_undo_steps(edits + 1);
     const QByteArray original = saved(session.get(), dir.filePath("original.lmx"));
@@ -220,15 +335,21 @@ TEST(Undo, RandomEditsUndoneGiveTheOriginalFileAndRedoneTheEditedOne)
         for (int k = 1 + random.pick(8); k > 0 && done < edits; --k, ++done)
             random.edit();
         instance->end_action();
+        for (int k = random.pick(3); k > 0; --k) {
+            outside.edit(session.get());
+            same_outside.edit(outside_only.get());
+        }
     }
     const QByteArray edited = saved(session.get(), dir.filePath("edited.lmx"));
-    ASSERT_NE(edited, original);
+    const QByteArray outside_changes = saved(outside_only.get(), dir.filePath("outside.lmx"));
+    ASSERT_NE(edited, outside_changes);
+    ASSERT_NE(outside_changes, original);
 
     int undone = 0;
     while (instance->undo())
         ++undone;
     EXPECT_LE(undone, units);
-    EXPECT_EQ(saved(session.get(), dir.filePath("undone.lmx")), original);
+    EXPECT_EQ(saved(session.get(), dir.filePath("undone.lmx")), outside_changes);
     while (instance->redo())
         ;
     EXPECT_EQ(saved(session.get(), dir.filePath("redone.lmx")), edited);

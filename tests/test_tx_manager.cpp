@@ -5,11 +5,14 @@
 #include "tevq.h"
 #include "vokr_layout_widget.h"
 #include "vokr_plugin_library.h"
+#include "vokr_trigger_object.h"
 #include "vokr_undo_actions.h"
 #include "vokr_view.h"
 #include "wex.h"
 
 #include <QAction>
+#include <QFile>
+#include <QPointer>
 #include <QTabWidget>
 
 #include <dlfcn.h>
@@ -117,6 +120,17 @@ TEST_F(TxCore, ActionsAreMadeOnceAndPanelTogglesAreCheckedAndShown)
     m->enable_action(PIRQ_ACTION_STOP, true);
     EXPECT_EQ(m->get_action(PIRQ_ACTION_STOP, QVariant()), &own);
     EXPECT_TRUE(own.isEnabled());
+}
+
+TEST_F(TxCore, ActionsAreFreedWithTheManager)
+{
+    auto m = std::make_unique<VOKR_TX_MANAGER>(nullptr);
+    QPointer<QAction> made = m->get_action(PIRQ_ACTION_RUN, QVariant());
+    QPointer<QAction> inserted = new QAction("inserted", nullptr);
+    m->insert_action(PIRQ_ACTION_STOP, inserted);
+    m.reset();
+    EXPECT_TRUE(made.isNull());
+    EXPECT_TRUE(inserted.isNull());
 }
 
 // ---- transactions ---------------------------------------------------------------------------------
@@ -238,6 +252,43 @@ TEST_F(TxUndo, UndoThatTakesTheLastEntryAwayKeepsTheCurrentIndexInRange)
     EXPECT_EQ(m.get_current_instance_index(), 0);
 }
 
+// Work done after a unit outside it (the JTAG hardware, an attached programming file, a new
+// instance) and a later unit of another instance stay when the unit is undone, also in the
+// file; the instance that owned the power-up entry taken away becomes current again.
+TEST_F(TxUndo, UndoTakesBackTheUnitAloneAndKeepsItsInstanceCurrent)
+{
+    QFile sif(QString::fromStdString(path("design.sof")));
+    ASSERT_TRUE(sif.open(QIODevice::WriteOnly) && sif.write("bits") == 4);
+    sif.close();
+    KSM_TX_INSTANCE* a = m.get_tx_instance();
+    m.enable_powerup_trigger(0, true);
+    m.set_jtag_hardware("USB-Cable", true);
+    ASSERT_TRUE(m.get_session()->embed_sif_file(sif.fileName().toLocal8Bit().constData(), "design.sof"));
+    m.add_instance();
+    m.set_clock("clk");
+    KSM_TX_INSTANCE* b = m.get_tx_instance();
+    m.set_instance(1);  // the power-up view of the first instance
+    m.on_edit_undo();
+    EXPECT_EQ(m.get_current_instance_index(), 0);
+    EXPECT_EQ(m.get_tx_instance(), a);
+    m.on_edit_undo();  // nothing more of the first instance's: the other's clock stays
+    EXPECT_EQ(m.get_session()->get_instance_at(1), b);
+
+    ASSERT_TRUE(m.save_document(path("t.lmx").c_str()));
+    VOKR_TX_MANAGER reopened(nullptr);
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(reopened.open_document(path("t.lmx").c_str(), &renamed, &name));
+    for (VOKR_TX_MANAGER* manager : {&m, &reopened}) {
+        KSM_TX_SESSION* s = manager->get_session();
+        EXPECT_EQ(s->get_num_instances(), 2);
+        EXPECT_FALSE(s->is_power_up_trigger(0));
+        EXPECT_STREQ(s->get_jtag_chain_name(), "USB-Cable");
+        EXPECT_EQ(s->get_embedded_sif_file_count(), 1);
+        EXPECT_STREQ(s->get_signal_set_at(1)->get_clock_name(), "clk");
+    }
+}
+
 TEST_F(TxUndo, SetterThatChangesNothingOpensNoUnit)
 {
     const struct { const char* what; bool updating; const char* value; } cases[] = {
@@ -271,6 +322,61 @@ TEST_F(TxUndo, AtomicStepsRunOnUndoAndOnRedo)
     view.set_resized(false);
     m.on_edit_redo();
     EXPECT_TRUE(view.is_resized());
+}
+
+// The history keeps the module's steps after the view and the manager they work for are gone.
+TEST_F(TxUndo, AtomicStepsWhoseViewAndManagerAreGoneDoNothing)
+{
+    KSM_TX_SESSION session(new VOKR_SESSION_OBJECT, true);
+    session.create_session(path("k.lmx").c_str());
+    KSM_TX_INSTANCE* instance = session.get_instance_at(0);
+    {
+        VOKR_TX_MANAGER manager(nullptr);
+        ASSERT_TRUE(manager.open_document(&session));
+        VOKR_VIEW view(nullptr, &manager);
+        manager.begin_action(-1);
+        instance->append_atomic_action(new KSM_TX_UNDO_ACTION_RESIZE_EVENT(&view));
+        instance->append_atomic_action(new KSM_TX_UNDO_ACTION_CHECK_NODE_VALIDITY(&manager));
+        session.get_trigger_at(0)->insert_node("n", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false);
+        manager.end_action(VOKR_CHECK_NOTHING, -1);
+    }
+    EXPECT_TRUE(instance->undo());
+    EXPECT_EQ(session.get_trigger_at(0)->get_num_nodes(), 0);
+    EXPECT_TRUE(instance->redo());
+    EXPECT_EQ(session.get_trigger_at(0)->get_num_nodes(), 1);
+}
+
+// The snapshots handed out are those of the advanced level or pattern the editor's tab shows.
+TEST_F(TxUndo, UndoListBelongsToTheShownAdvancedLevel)
+{
+    QTabWidget tabs;
+    VOKR_FRAME_WND frame(nullptr, 0, 0, 0);
+    VOKR_TX_MANAGER* f = frame.get_tx_manager();
+    f->new_document(path("f.lmx").c_str());
+    KSM_TX_TRIGGER* t = f->get_trigger_object();
+    t->set_level_type(0, KSM_LTYPE_ADVANCED);
+    t->set_pattern_type(1, KSM_LTYPE_ADVANCED);
+    const std::pair<const char*, int> pages[] = {
+        {"Data", 0}, {"Setup", 0}, {"Level 1", 0}, {"Pattern 2", -2}, {"State-Based Trigger Flow", 0}};
+    for (const auto& [text, level] : pages) {
+        auto* page = new QWidget;
+        page->setProperty("trigger level", level);
+        tabs.addTab(page, text);
+    }
+    frame.get_layout_widget()->set_data_setup_tab_widget(0, &tabs);
+    KSM_TX_TREE_OBJECT* shown[] = {nullptr, nullptr, t->get_advanced_root(0), t->get_storage_qualifier_root(1),
+                                   nullptr};
+    for (int tab = 0; tab < tabs.count(); ++tab) {
+        tabs.setCurrentIndex(tab);
+        auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(shown[tab]);
+        EXPECT_EQ(f->get_undo_list(), root ? root->get_undo_list() : nullptr) << tab;
+        EXPECT_EQ(f->get_undo_position(), root ? root->get_undo_position() : -1) << tab;
+    }
+    m.get_trigger_object()->set_level_type(0, KSM_LTYPE_ADVANCED);  // the wizard shows its trigger level
+    m.set_trigger_level(0);
+    auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(m.get_trigger_object()->get_advanced_root(0));
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(m.get_undo_list(), root->get_undo_list());
 }
 
 using TxUndoDeathTest = TxUndo;

@@ -8,6 +8,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_plugin_library.h"
+#include "vokr_trigger_object.h"
 #include "wex.h"
 
 #include <QAction>
@@ -206,7 +207,7 @@ QAction* VOKR_TX_MANAGER::get_action(PIRQ_ACTION_ENUM id, const QVariant& data)
 {
     if (QAction* existing = m_actions.value(id))
         return existing;
-    QAction* action = pirq_create_action(id, nullptr);
+    QAction* action = pirq_create_action(id, this);  // freed with the manager
     const bool panel = id == PIRQ_ACTION_DATA_LOG_PANE || id == PIRQ_ACTION_HIERARCHY_PANE ||
                        id == PIRQ_ACTION_INSTANCE_PANE || id == PIRQ_ACTION_TOOLBAR_PANE ||
                        id == PIRQ_ACTION_CONFIG_PANE;
@@ -223,8 +224,11 @@ QAction* VOKR_TX_MANAGER::get_action(PIRQ_ACTION_ENUM id, const QVariant& data)
     return action;
 }
 
+// An action without an owner becomes the manager's, freed with it.
 void VOKR_TX_MANAGER::insert_action(PIRQ_ACTION_ENUM id, QAction* action)
 {
+    if (action && !action->parent())
+        action->setParent(this);
     m_actions.insert(id, action);
 }
 
@@ -276,18 +280,34 @@ void VOKR_TX_MANAGER::set_max_undo_steps(int steps)
     get_instance_at(-1)->set_max_undo_steps(steps);
 }
 
-// Undo and redo: the history may take instances out or bring them back, so the current index
-// is kept inside the entry list and the cache is read again before anything uses it.
+// The entry of an instance after an undo or redo moved the entries: its power-up entry when
+// that was shown and still exists, else the instance's own; -1 when the instance is gone.
+int VOKR_TX_MANAGER::entry_of(const KSM_TX_INSTANCE* instance, bool power_up_view) const
+{
+    for (int entry = 0; entry < m_tx_session->get_num_instances(); ++entry)
+        if (m_tx_session->get_instance_at(entry) == instance)
+            return power_up_view && m_tx_session->is_power_up_trigger(entry) ? entry + 1 : entry;
+    return -1;
+}
+
+// Undo and redo: the history may take entries out or bring them back; the instance whose
+// history it is stays current (in the view it was shown in, where that still exists), and the
+// cache is read again before anything uses it.
 void VOKR_TX_MANAGER::undo_or_redo(bool undo)
 {
     if (is_empty())
         return;
+    KSM_TX_INSTANCE* instance = m_tx_instance;
+    const bool power_up_view = m_tx_session->is_power_up_view(m_current_instance);
     if (undo)
-        m_tx_instance->undo();
+        instance->undo();
     else
-        m_tx_instance->redo();
+        instance->redo();
+    const int entry = entry_of(instance, power_up_view);
     const int count = m_tx_session->get_num_instances();
-    if (m_current_instance >= count)
+    if (entry >= 0)
+        m_current_instance = entry;
+    else if (m_current_instance >= count)
         m_current_instance = count - 1;
     m_tx_trigger = nullptr;  // the repository may no longer hold it: no detach
     refresh_tx_cache();
@@ -300,6 +320,49 @@ void VOKR_TX_MANAGER::undo_or_redo(bool undo)
                                      VOKR_HINT_VIEW));
     emit updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
     emit updated(nullptr, vokr_hint(VOKR_HINT_STATUS | VOKR_HINT_INSTANCES));
+}
+
+bool VOKR_TX_MANAGER::is_advanced_mode(int* level) const
+{
+    if (!m_frame_wnd) {
+        if (level)
+            *level = m_trigger_level;
+        return true;
+    }
+    QTabWidget* tabs = current_tab_widget(-1);
+    if (!tabs || tabs->currentIndex() <= 1 || tabs->tabText(tabs->currentIndex()) == "State-Based Trigger Flow")
+        return false;
+    if (level)
+        *level = tabs->currentWidget()->property("trigger level").toInt();
+    return true;
+}
+
+// The tree root of the level or pattern the advanced trigger editor shows; null when it shows none.
+VOKR_TRIGGER_OBJECT* VOKR_TX_MANAGER::shown_advanced_root()
+{
+    int trigger_level = 0;
+    if (!is_advanced_mode(&trigger_level))
+        return nullptr;
+    if (trigger_level < 0)
+        VOKR_ASSERT(trigger_level >= -3 && trigger_level <= -1);
+    KSM_TX_TRIGGER* trigger = trigger_at(-1);
+    KSM_TX_TREE_OBJECT* tree = trigger_level < 0 ? trigger->get_storage_qualifier_root(trigger_level + 3)
+                                                 : trigger->get_advanced_root(trigger_level);
+    auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(tree);
+    VOKR_ASSERT(root != NULL);
+    return root;
+}
+
+QList<QList<VOKR_OBJECT*>*>* VOKR_TX_MANAGER::get_undo_list()
+{
+    VOKR_TRIGGER_OBJECT* root = shown_advanced_root();
+    return root ? root->get_undo_list() : nullptr;
+}
+
+int VOKR_TX_MANAGER::get_undo_position()
+{
+    VOKR_TRIGGER_OBJECT* root = shown_advanced_root();
+    return root ? root->get_undo_position() : -1;
 }
 
 void VOKR_TX_MANAGER::on_edit_undo()

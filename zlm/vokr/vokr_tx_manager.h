@@ -28,6 +28,8 @@ class TOZ_INSTANCE_NAME;
 class YEK_PARTITION;
 class VOKR_FRAME_WND;
 class VOKR_LAYOUT_WIDGET;
+class VOKR_OBJECT;
+class VOKR_TRIGGER_OBJECT;
 
 class VOKR_TX_MANAGER;
 
@@ -99,6 +101,12 @@ public:
     void end_action(VOKR_CHECK_COMPILATION_STATUS status, int index);
     int get_max_undo_steps() const;
     void set_max_undo_steps(int steps);
+    // The advanced trigger editor's snapshots of the level it shows, and the position in them;
+    // null and -1 while it shows no advanced level.
+    QList<QList<VOKR_OBJECT*>*>* get_undo_list();
+    int get_undo_position();
+    // Whether the advanced trigger editor is shown, and then the level or pattern (-3..-1) it shows.
+    bool is_advanced_mode(int* level) const;
 
     // ---- documents ----
     bool new_document(const char* path);
@@ -529,6 +537,8 @@ private:
     void show_advanced_trigger_errors();
     void show_empty_inputs();
     void undo_or_redo(bool undo);
+    int entry_of(const KSM_TX_INSTANCE* instance, bool power_up_view) const;
+    VOKR_TRIGGER_OBJECT* shown_advanced_root();
     int resolved(int index) const { return index < 0 ? m_current_instance : index; }
     bool is_entry(int index) const;
     int& acq_state(int index);
