@@ -16,6 +16,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <unordered_set>
 
 class QIODevice;
