@@ -60,8 +60,9 @@ void vokr_print(benchmark::State& state, int width, int radix)
     const SAMPLE& s = sample(width);
     for (auto _ : state) {
         VOKR_NUMBER number = s.number();
-        const char* text = radix == 10 ? number.udecimal_string()
+        const char* text = radix == 10  ? number.udecimal_string()
                            : radix == 16 ? number.hex_string(false)
+                           : radix == 8  ? number.octal_string(false)
                                          : number.binary_string(false);
         benchmark::DoNotOptimize(text);
     }
@@ -98,11 +99,11 @@ void gmp_decimal_parse(benchmark::State& state, int width)
     mpz_clear(value);
 }
 
-const char* const OPERATIONS[] = {"decimal_print", "decimal_parse", "hex_print", "binary_print"};
+const char* const OPERATIONS[] = {"decimal_print", "decimal_parse", "hex_print", "octal_print", "binary_print"};
 
 int radix_of(const std::string& operation)
 {
-    return operation == "hex_print" ? 16 : operation == "binary_print" ? 2 : 10;
+    return operation == "hex_print" ? 16 : operation == "octal_print" ? 8 : operation == "binary_print" ? 2 : 10;
 }
 
 void register_benchmarks()

@@ -148,6 +148,22 @@ int ask_with_message_box(const MSG_PROMPT& msg)
     }
 }
 
+// The next scripted answer; one that is not a button of the prompt is the script's mistake and
+// ends the process with a report that names the prompt.
+int take_scripted_answer(const MSG_PROMPT& msg)
+{
+    const std::vector<MSG_PROMPT::MSG_VALUE> offered = msg.get_answers();
+    const int answer = MSG_JOURNAL::take_answer(std::vector<int>(offered.begin(), offered.end()));
+    if (std::find(offered.begin(), offered.end(), answer) != offered.end())
+        return answer;
+    std::string buttons;
+    for (MSG_PROMPT::MSG_VALUE v : offered)
+        buttons += (buttons.empty() ? "" : ", ") + std::to_string(v);
+    const std::string condition = "The scripted answer " + std::to_string(answer) + " is not one of the buttons (" +
+                                  buttons + ") of the prompt \"" + msg.get_msg_text() + "\"";
+    MSG_INTERNAL_ERROR::report(condition.c_str(), "MSG", "suite/msg.cpp", __LINE__);
+}
+
 }  // namespace
 
 // ---- MSG_BASE -------------------------------------------------------------------------------
@@ -203,12 +219,11 @@ void MSG_POST::add_msg(MSG_POST* item)
 
 MSG_PROMPT::MSG_VALUE MSG_PROMPT::prompt(MSG_REPORT*)
 {
-    const std::vector<MSG_VALUE> offered = get_answers();
     int answer = 0;
     if (journal().interactive && qobject_cast<QApplication*>(QCoreApplication::instance()))
         answer = ask_with_message_box(*this);
     else
-        answer = MSG_JOURNAL::take_answer(std::vector<int>(offered.begin(), offered.end()));
+        answer = take_scripted_answer(*this);
     MSG_RECORD r = record_of(*this, "prompted");
     r.answer = answer;
     if (journal().echo)
@@ -283,7 +298,12 @@ void MSG_JOURNAL::set_default_answer(int answer) { journal().default_answer = an
 void MSG_JOURNAL::clear_answers() { journal().answers.clear(); }
 const std::vector<MSG_RECORD>& MSG_JOURNAL::records() { return journal().records; }
 void MSG_JOURNAL::clear() { journal().records.clear(); }
-void MSG_JOURNAL::add(MSG_RECORD record) { journal().records.push_back(std::move(record)); }
+// With a person answering, nobody reads the journal: it keeps nothing.
+void MSG_JOURNAL::add(MSG_RECORD record)
+{
+    if (!journal().interactive)
+        journal().records.push_back(std::move(record));
+}
 
 std::vector<MSG_RECORD> MSG_JOURNAL::records_of(const std::string& event)
 {

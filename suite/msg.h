@@ -3,7 +3,8 @@
 // suppression index, the identifier registrar and the fatal internal-error report.
 //
 // Without a person (tests, scripts, offscreen) prompts take their answers from a scripted
-// queue, and every built, posted and prompted message is kept in the journal.
+// queue, and every built, posted and prompted message is kept in the journal; with a person
+// (interactive) the journal keeps nothing.
 #pragma once
 
 #include <cstddef>
@@ -175,8 +176,10 @@ struct MSG_RECORD {
 // How messages reach a person or a script.
 class MSG_JOURNAL {
 public:
-    // Interactive: prompts show a message box (needs a QApplication); otherwise they are
-    // answered from the queue, then by the default, which is the prompt's first button.
+    // Interactive: prompts show a message box (needs a QApplication) and no record is kept;
+    // otherwise prompts are answered from the queue, then by the default, which is the
+    // prompt's first button. A queued answer that is not a button of the prompt is an
+    // internal error.
     static void set_interactive(bool interactive);
     static bool is_interactive();
     // Echo: posted and prompted messages are also printed to standard error.

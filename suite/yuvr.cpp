@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,6 +46,31 @@ const char* kind_word(uint32_t kind)
 bool starts_with(const char* text, const char* prefix)
 {
     return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+Tcl_Obj* list_of(std::initializer_list<std::string> words)
+{
+    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+    for (const std::string& w : words)
+        Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(w.c_str(), static_cast<int>(w.size())));
+    return list;
+}
+
+// Evaluates the words as one command; its result stays in the interpreter.
+int eval_words(Tcl_Interp* interp, std::initializer_list<std::string> words)
+{
+    Tcl_Obj* command = list_of(words);
+    Tcl_IncrRefCount(command);
+    const int code = Tcl_EvalObjEx(interp, command, TCL_EVAL_GLOBAL);
+    Tcl_DecrRefCount(command);
+    return code;
+}
+
+// A deleted interpreter is no longer the suite's.
+void forget_deleted_interpreter(ClientData, Tcl_Interp* interp)
+{
+    if (g_interp == interp)
+        g_interp = nullptr;
 }
 
 }  // namespace
@@ -226,6 +252,29 @@ int yuvr_unregister_package(Tcl_Interp* interp)
     return TCL_OK;
 }
 
+void yuvr_forget_package(Tcl_Interp* interp, const char* name)
+{
+    if (!interp || !name)
+        return;
+    Tcl_InterpState caller = Tcl_SaveInterpState(interp, TCL_OK);
+    std::vector<std::pair<std::string, std::string>> loaders;  // version and script
+    if (eval_words(interp, {"package", "versions", name}) == TCL_OK) {
+        Tcl_Obj* versions = Tcl_GetObjResult(interp);
+        Tcl_IncrRefCount(versions);
+        int count = 0;
+        Tcl_Obj** items = nullptr;
+        Tcl_ListObjGetElements(nullptr, versions, &count, &items);
+        for (int i = 0; i < count; ++i)
+            if (eval_words(interp, {"package", "ifneeded", name, Tcl_GetString(items[i])}) == TCL_OK)
+                loaders.emplace_back(Tcl_GetString(items[i]), Tcl_GetStringResult(interp));
+        Tcl_DecrRefCount(versions);
+    }
+    eval_words(interp, {"package", "forget", name});
+    for (const auto& loader : loaders)
+        eval_words(interp, {"package", "ifneeded", name, loader.first, loader.second});
+    Tcl_RestoreInterpState(interp, caller);
+}
+
 int yuvr_package_require(Tcl_Interp* interp, const char* name, const char* version, int exact, int report_errors)
 {
     if (!interp)
@@ -244,7 +293,13 @@ Tcl_Interp* yuvr_get_interpreter()
 
 void yuvr_set_interpreter(Tcl_Interp* interp)
 {
+    if (interp == g_interp)
+        return;
+    if (g_interp)
+        Tcl_DontCallWhenDeleted(g_interp, forget_deleted_interpreter, nullptr);
     g_interp = interp;
+    if (interp)
+        Tcl_CallWhenDeleted(interp, forget_deleted_interpreter, nullptr);
 }
 
 bool yuvr_is_dynamically_loading()
@@ -264,18 +319,6 @@ void* yuvr_get_ptr(const char* text)
         return nullptr;
     return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
 }
-
-namespace {
-
-Tcl_Obj* list_of(std::initializer_list<std::string> words)
-{
-    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
-    for (const std::string& w : words)
-        Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(w.c_str(), static_cast<int>(w.size())));
-    return list;
-}
-
-}  // namespace
 
 void yuvr_declare_module_package(Tcl_Interp* interp, const char* short_name, const char* version,
                                  const char* static_name, const std::string& library_file)

@@ -94,8 +94,12 @@ void yuvr_register_callbacks(const YUVR_CALLBACK* table);
 void yuvr_end_package_setup();
 // Deletes the commands of the open package and forgets it.
 int yuvr_unregister_package(Tcl_Interp* interp);
+// Forgets that a package is present but keeps the scripts that load it ("package ifneeded"),
+// so that the next "package require" loads it again.
+void yuvr_forget_package(Tcl_Interp* interp, const char* name);
 int yuvr_package_require(Tcl_Interp* interp, const char* name, const char* version, int exact, int report_errors);
 
+// The suite's interpreter; null before one is set and once it has been deleted.
 Tcl_Interp* yuvr_get_interpreter();
 void yuvr_set_interpreter(Tcl_Interp* interp);
 // True when modules are loaded from their shared library files (KORVANE_TCL_DYNAMIC=1)

@@ -119,6 +119,20 @@ TEST_F(MsgLibrary, PromptsTakeQueuedAnswersAndNoticesLeaveTheQueue)
     EXPECT_EQ(prompted[1].text, "Sure?");
 }
 
+// With a person answering, the journal keeps nothing.
+TEST_F(MsgLibrary, InteractiveJournalKeepsNothing)
+{
+    MSG_JOURNAL::set_interactive(true);
+    MSG_E error(nullptr);
+    error.fill_args("Broken/EVOKR_X");
+    error.set_id(268059);
+    error.post();
+    MSG_JOURNAL::set_interactive(false);
+    EXPECT_TRUE(MSG_JOURNAL::records().empty());
+    error.post();
+    EXPECT_EQ(MSG_JOURNAL::records().size(), 1u);
+}
+
 TEST_F(MsgLibrary, SuppressionIndexAndRegistrar)
 {
     MSG_INDEX* index = MSG_INDEX::get_default_index();
@@ -143,6 +157,20 @@ TEST(MsgLibraryDeathTest, InternalErrorEndsTheProcessNamingTheCondition)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(MSG_INTERNAL_ERROR::report("frame != NULL", "VOKR", "zlm/vokr/vokr_tcl.cpp", 12),
                  "VOKR.*zlm/vokr/vokr_tcl.cpp.*12.*\n.*frame != NULL");
+}
+
+// A queued answer that the prompt does not offer is the script's mistake.
+TEST(MsgLibraryDeathTest, ScriptedAnswerMustBeAButtonOfThePrompt)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            MSG_JOURNAL::push_answer(MSG_PROMPT::MSG_VALUE_YES);
+            MSG_OC oc(nullptr);
+            oc.fill_args("Go on?/OCVOKR_Q");
+            oc.prompt();
+        },
+        "scripted answer 6 is not one of the buttons \\(1, 2\\) of the prompt \"Go on\\?\"");
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ std::string parsed(const std::string& text, int type, int width, bool lsb_to_msb
     return VOKR_NUMBER(text.c_str()).get_trigger_value(type, width, lsb_to_msb);
 }
 
-// Parses the oracle's texts back; the signed forms need a few bits of room for their sign.
+// Parses the oracle's texts back.
 void expect_parses(const std::string& bits, const EXPECTED& expected)
 {
     const int w = int(bits.size());
@@ -133,10 +133,8 @@ void expect_parses(const std::string& bits, const EXPECTED& expected)
     EXPECT_EQ(parsed(expected.decimal, KSM_GTYPE_UNSIGNED, w / 2), bits.substr(size_t(w - w / 2)));
     EXPECT_EQ(parsed(expected.hex, KSM_GTYPE_HEX, w, true), reversed(bits));
     EXPECT_EQ(parsed(expected.octal, KSM_GTYPE_OCTAL, w), bits);
-    if (w >= 8) {
-        EXPECT_EQ(parsed(expected.twos, KSM_GTYPE_SIGNED_2S, w), bits);
-        EXPECT_EQ(parsed(expected.magnitude, KSM_GTYPE_SIGNED_MAGNITUDE, w), bits);
-    }
+    EXPECT_EQ(parsed(expected.twos, KSM_GTYPE_SIGNED_2S, w), bits);
+    EXPECT_EQ(parsed(expected.magnitude, KSM_GTYPE_SIGNED_MAGNITUDE, w), bits);
 }
 
 // ---- exactness against the oracle ------------------------------------------------------------------------
@@ -226,6 +224,26 @@ TEST(NumberPrint, TellingCases)
         SCOPED_TRACE(std::string(c.text) + " type " + std::to_string(c.type));
         VOKR_NUMBER number(c.text);
         EXPECT_STREQ(number.get_display_string(c.type, 0, c.lsb_to_msb), c.expected);
+    }
+}
+
+// Any non-zero row byte of a data log is a 1, in every format.
+TEST(NumberPrint, NonZeroRowBytesReadAsOne)
+{
+    const std::string bits = "1001011101100101110";
+    DATA_ROWS plain(bits);
+    for (unsigned char one : {2, 0x80, 0xFF}) {
+        std::vector<unsigned char> bytes(bits.size());
+        std::vector<const unsigned char*> rows(bits.size());
+        for (size_t i = 0; i < bits.size(); ++i) {
+            bytes[i] = bits[i] == '1' ? one : 0;
+            rows[i] = &bytes[i];
+        }
+        VOKR_NUMBER number({rows.data(), int(rows.size())}, 0);
+        for (int type : {KSM_GTYPE_HEX, KSM_GTYPE_OCTAL, KSM_GTYPE_UNSIGNED, KSM_GTYPE_BINARY}) {
+            const std::string expected = plain.number().get_display_string(type, 0, false);
+            EXPECT_EQ(number.get_display_string(type, 0, false), expected) << int(one) << " type " << type;
+        }
     }
 }
 
@@ -323,9 +341,18 @@ TEST(NumberParse, TellingCases)
         {"-5", KSM_GTYPE_SIGNED_MAGNITUDE, 8, false, "10000101"},
         {"-300", KSM_GTYPE_SIGNED_MAGNITUDE, 8, false, "10010110"},  // a long magnitude keeps its top bits
         {"-128", KSM_GTYPE_SIGNED_2S, 8, false, "10000000"},
-        // Every digit place is a bit of the magnitude, leading zeros included.
+        // The sign keeps its bit when the magnitude is one bit short of the width or as wide;
+        // neither the '-' nor leading zeros take its place.
+        {"-1", KSM_GTYPE_SIGNED_MAGNITUDE, 2, false, "11"},
+        {"-01", KSM_GTYPE_SIGNED_MAGNITUDE, 2, false, "11"},
+        {"-0", KSM_GTYPE_SIGNED_MAGNITUDE, 2, false, "10"},
+        {"-0", KSM_GTYPE_SIGNED_2S, 2, false, "10"},
+        {"-1", KSM_GTYPE_SIGNED_MAGNITUDE, 1, false, "1"},
+        {"-1", KSM_GTYPE_SIGNED_2S, 1, false, "1"},
+        {"-2", KSM_GTYPE_SIGNED_2S, 2, false, "10"},
         {"-0000000000000000000000000000000000000000000000000000000000000000000005", KSM_GTYPE_SIGNED_MAGNITUDE, 80,
          false, "10000000000000000000000000000000000000000000000000000000000000000000000000000101"},
+        {"-0005", KSM_GTYPE_SIGNED_MAGNITUDE, 4, false, "1101"},
         {"1aX", KSM_GTYPE_HEX, 12, false, "00011010XXXX"},
         {"F", KSM_GTYPE_HEX, 6, false, "001111"},
         {"7x", KSM_GTYPE_OCTAL, 6, false, "111XXX"},
@@ -381,6 +408,9 @@ TEST(NumberParse, TriggerValueLengths)
     };
     for (const LENGTH_CASE& c : cases)
         EXPECT_EQ(VOKR_NUMBER(c.text).get_trigger_value_length(c.type), c.length) << c.text << " type " << c.type;
+    // A text longer than the widest bus needs more than any bus has.
+    const std::string too_long(MAX_BUS_WIDTH + 10, '1');
+    EXPECT_EQ(VOKR_NUMBER(too_long.c_str()).get_trigger_value_length(KSM_GTYPE_BINARY), MAX_BUS_WIDTH + 1);
 }
 
 // ---- small readers and decimal digit strings ----------------------------------------------------------------
@@ -428,7 +458,11 @@ TEST(NumberReadersDeathTest, BrokenInvariantsEndTheProcess)
     DATA_ROWS other("1011");
     DATA_ROWS narrow("101");
     VOKR_NUMBER text("1011");
-    EXPECT_DEATH(VOKR_NUMBER(std::string(MAX_BUS_WIDTH + 1, '0').c_str()), "this->m_width <= MAX_BUS_WIDTH");
+    const std::string too_wide(MAX_BUS_WIDTH + 1, '0');
+    EXPECT_DEATH(DATA_ROWS(too_wide).number(), "this->m_width <= MAX_BUS_WIDTH");
+    EXPECT_DEATH(VOKR_NUMBER(too_wide.c_str()).hex_string(false), "this->m_width <= MAX_BUS_WIDTH");
+    EXPECT_DEATH(VOKR_NUMBER(too_wide.c_str()).get_trigger_value(KSM_GTYPE_UNSIGNED, 8, false),
+                 "this->m_width <= MAX_BUS_WIDTH");
     EXPECT_DEATH((void)(rows.number() == narrow.number()), "this->m_width == vokr_number.m_width");
     EXPECT_DEATH((void)(text == rows.number()), "this->m_data != NULL");
     EXPECT_DEATH((void)(rows.number() == text), "vokr_number.m_data != NULL");

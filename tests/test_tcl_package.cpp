@@ -1,9 +1,13 @@
 // The module as a Tcl extension: registration, the command table and the command objects.
+#include "gen.h"
 #include "vokr_tcl.h"
 #include "vokr_tcl_args_auto.h"
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -88,6 +92,65 @@ TEST_F(TclPackage, UnregisterRemovesTheCommandsAndRegisterBringsThemBack)
     EXPECT_EQ(eval("package provide ::korvane::vokr"), "");
     EXPECT_EQ(vokr_vokr_register_tcl(), TCL_OK);
     EXPECT_TRUE(exists("vokr_open_file"));
+}
+
+// A host finds the entry points by their plain names.
+TEST_F(TclPackage, EntryPointsHavePlainNames)
+{
+    const std::pair<const char*, void*> entry_points[] = {
+        {"Vokr_Init", reinterpret_cast<void*>(&Vokr_Init)},
+        {"Vokr_Unload", reinterpret_cast<void*>(&Vokr_Unload)},
+        {"vokr_vokr_register_tcl", reinterpret_cast<void*>(&vokr_vokr_register_tcl)},
+        {"vokr_vokr_unregister_tcl", reinterpret_cast<void*>(&vokr_vokr_unregister_tcl)},
+        {"zlm_vokr_create_frame_wnd", reinterpret_cast<void*>(&zlm_vokr_create_frame_wnd)},
+    };
+    for (const auto& entry : entry_points)
+        EXPECT_EQ(dlsym(RTLD_DEFAULT, entry.first), entry.second) << entry.first;
+}
+
+// Unloading forgets the package a host requires by its short name, and keeps the script that
+// loads it again.
+TEST_F(TclPackage, UnloadForgetsThePackage)
+{
+    eval("package ifneeded vokr 1.0 {load {} Vokr; package provide vokr 1.0}");
+    ASSERT_EQ(eval("package require vokr"), "1.0");
+    EXPECT_EQ(Vokr_Unload(interp, 0), TCL_OK);
+    EXPECT_FALSE(exists("vokr_open_file"));
+    EXPECT_EQ(eval("package provide vokr"), "");
+    EXPECT_EQ(eval("package ifneeded vokr 1.0"), "load {} Vokr; package provide vokr 1.0");
+    EXPECT_EQ(vokr_vokr_register_tcl(), TCL_OK);
+}
+
+TEST_F(TclPackage, DeletedInterpreterIsForgotten)
+{
+    Tcl_Interp* other = Tcl_CreateInterp();
+    yuvr_set_interpreter(other);
+    Tcl_DeleteInterp(other);
+    EXPECT_EQ(yuvr_get_interpreter(), nullptr);
+    yuvr_set_interpreter(interp);
+}
+
+// The exit-time unregistration leaves alone an interpreter that is gone or was never set.
+TEST(TclPackageDeathTest, ExitWithoutAnInterpreterIsQuiet)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            gen_set_is_qt(true);
+            yuvr_set_interpreter(nullptr);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            gen_set_is_qt(true);
+            Tcl_Interp* interp = Tcl_CreateInterp();
+            yuvr_set_interpreter(interp);
+            Tcl_Eval(interp, "load {} Vokr");
+            Tcl_DeleteInterp(interp);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(TclPackageDeathTest, RegistrationNeedsAnInterpreter)

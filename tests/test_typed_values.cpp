@@ -108,6 +108,8 @@ TEST_F(TypedValues, TextIsReadByTheBusFormatAndFittedToItsWidth)
 
 TEST_F(TypedValues, PatternWithForeignLettersChangesNothing)
 {
+    // A value longer than the widest bus is refused whole.
+    const std::string too_long(MAX_BUS_WIDTH + 1, '1');
     const struct {
         KSM_DATA_GROUP_DISPLAY_TYPE type;
         const char* text;
@@ -115,9 +117,11 @@ TEST_F(TypedValues, PatternWithForeignLettersChangesNothing)
         {KSM_GTYPE_BINARY, "1Z01"}, {KSM_GTYPE_BINARY, "10 1"}, {KSM_GTYPE_BINARY, "1-01"},
         // E makes letters of a decimal text, and 2 is no letter.
         {KSM_GTYPE_UNSIGNED, "2E"},
+        {KSM_GTYPE_BINARY, too_long.c_str()},
+        {KSM_GTYPE_HEX, too_long.c_str()},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(std::string(c.text).substr(0, 16));
         EDITOR editor(false);
         add_bus(editor.get(), 4, c.type);
         ASSERT_TRUE(VOKR_NUMBER("HHHH").set_string(editor.get(), 0, 0, -1) || c.type != KSM_GTYPE_BINARY);

@@ -1,6 +1,6 @@
 // Wide bus values. A number is packed into 64-bit words (least significant word first) before it
-// is printed, so that every format works a word or a byte at a time: hexadecimal and octal eight
-// digits per step, decimal in chunks of 19 digits by dividing the words by 10^19 with a
+// is printed, so that every format works a word or a byte at a time: hexadecimal and octal a
+// register of digits per step, decimal in chunks of 19 digits by dividing the words by 10^19 with a
 // precomputed reciprocal, and decimal text is read back 19 digits per multiply of the words.
 #include "vokr_number.h"
 
@@ -14,6 +14,10 @@
 #include <charconv>
 #include <cstring>
 #include <functional>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed words are also read as bytes");
 
@@ -62,26 +66,88 @@ inline unsigned equal_bytes(u64 v, u64 pattern)
     return pack_bytes(ONES ^ nonzero_bytes(v ^ pattern));
 }
 
-// Eight hexadecimal digits of v, most significant first in memory order.
-inline u64 hex8(u32 v)
+// ---- hexadecimal and octal digit groups ----
+//
+// hex_group(bytes, m, out) writes the HEX_GROUP digits of bytes HEX_GROUP / 2 * m onwards, and
+// octal_group(bytes, m, out) the OCTAL_GROUP digits of bits 3 * OCTAL_GROUP * m onwards, most
+// significant first. Both read a few bytes beyond their digits.
+
+#ifdef __SSE2__
+
+// The 16 bytes in reverse order.
+inline __m128i reverse_bytes(__m128i v)
 {
+    v = _mm_shuffle_epi32(v, 0x1B);
+    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+    return _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+}
+
+// Digit values 0 to 15 as the characters '0'-'9', 'A'-'F'.
+inline __m128i hex_chars(__m128i digits)
+{
+    const __m128i letters = _mm_and_si128(_mm_cmpgt_epi8(digits, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '0' - 10));
+    return _mm_add_epi8(digits, _mm_add_epi8(letters, _mm_set1_epi8('0')));
+}
+
+// 32 digits from 16 bytes: each byte, from the top one down, gives its high and its low nibble.
+constexpr int HEX_GROUP = 32;
+inline void hex_group(const unsigned char* bytes, int m, char* out)
+{
+    const __m128i v = reverse_bytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * m)));
+    const __m128i nibbles = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibbles);
+    const __m128i low = _mm_and_si128(v, nibbles);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), hex_chars(_mm_unpacklo_epi8(high, low)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), hex_chars(_mm_unpackhi_epi8(high, low)));
+}
+
+// 16 digits from 48 bits: each 64-bit lane spreads 24 bits into eight bytes of three bits.
+constexpr int OCTAL_GROUP = 16;
+inline void octal_group(const unsigned char* bytes, int m, char* out)
+{
+    u64 v;
+    std::memcpy(&v, bytes + 6 * m, 8);
+    __m128i x = _mm_cvtsi64_si128(static_cast<long long>(v));
+    x = _mm_and_si128(_mm_unpacklo_epi64(x, _mm_srli_epi64(x, 24)), _mm_set1_epi64x(0xFFFFFF));
+    x = _mm_and_si128(_mm_or_si128(x, _mm_slli_epi64(x, 20)), _mm_set1_epi64x(0x00000FFF00000FFFLL));
+    x = _mm_and_si128(_mm_or_si128(x, _mm_slli_epi64(x, 10)), _mm_set1_epi64x(0x003F003F003F003FLL));
+    x = _mm_and_si128(_mm_or_si128(x, _mm_slli_epi64(x, 5)), _mm_set1_epi64x(0x0707070707070707LL));
+    x = _mm_add_epi8(x, _mm_set1_epi8('0'));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), reverse_bytes(x));
+}
+
+#else
+
+// Eight digits from four bytes, spread a nibble per byte.
+constexpr int HEX_GROUP = 8;
+inline void hex_group(const unsigned char* bytes, int m, char* out)
+{
+    u32 v;
+    std::memcpy(&v, bytes + 4 * m, 4);
     u64 x = v;
     x = (x | (x << 16)) & 0x0000FFFF0000FFFFULL;
     x = (x | (x << 8)) & 0x00FF00FF00FF00FFULL;
     x = (x | (x << 4)) & 0x0F0F0F0F0F0F0F0FULL;
     x += 0x30 * ONES + (((x + 0x06 * ONES) >> 4) & ONES) * 7;
-    return __builtin_bswap64(x);
+    x = __builtin_bswap64(x);
+    std::memcpy(out, &x, 8);
 }
 
-// Eight octal digits of the low 24 bits of v, most significant first in memory order.
-inline u64 oct8(u32 v)
+// Eight digits from 24 bits, spread three bits per byte.
+constexpr int OCTAL_GROUP = 8;
+inline void octal_group(const unsigned char* bytes, int m, char* out)
 {
+    u32 v;
+    std::memcpy(&v, bytes + 3 * m, 4);
     u64 x = v & 0xFFFFFF;
     x = (x | (x << 20)) & 0x00000FFF00000FFFULL;
     x = (x | (x << 10)) & 0x003F003F003F003FULL;
     x = (x | (x << 5)) & 0x0707070707070707ULL;
-    return __builtin_bswap64(x + 0x30 * ONES);
+    x = __builtin_bswap64(x + 0x30 * ONES);
+    std::memcpy(out, &x, 8);
 }
+
+#endif
 
 // The eight bit characters of every byte value, most significant bit first in memory order.
 struct BYTE_CHAR_TABLE {
@@ -139,20 +205,19 @@ void write_bits(const u64* words, int count, char* out)
     out[count] = '\0';
 }
 
-// Writes `count` digits right-aligned from eight-digit groups, group m holding the digits 8m to
-// 8m + 7 counted from the least significant one.
-template <typename GROUP>
-void put_digit_groups(char* out, int count, GROUP group)
+// Writes `count` digits right-aligned from groups of DIGITS digits, group m holding the digits
+// DIGITS * m to DIGITS * m + DIGITS - 1 counted from the least significant one.
+template <int DIGITS, typename WRITE_GROUP>
+void put_digit_groups(char* out, int count, WRITE_GROUP write_group)
 {
     int m = 0;
-    for (; 8 * (m + 1) <= count; ++m) {
-        const u64 digits = group(m);
-        std::memcpy(out + count - 8 * (m + 1), &digits, 8);
-    }
-    const int rest = count - 8 * m;
+    for (; DIGITS * (m + 1) <= count; ++m)
+        write_group(m, out + count - DIGITS * (m + 1));
+    const int rest = count - DIGITS * m;
     if (rest > 0) {
-        const u64 digits = group(m);
-        std::memcpy(out, reinterpret_cast<const char*>(&digits) + 8 - rest, size_t(rest));
+        char top[DIGITS];
+        write_group(m, top);
+        std::memcpy(out, top + DIGITS - rest, size_t(rest));
     }
 }
 
@@ -533,7 +598,17 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
     const int count = s.width / 8;
     with_gatherer(s, [&](auto gather) {
         if (!s.text) {
-            pack_whole_bytes(p->bits, count, gather, [](u64 v) { return pack_bytes(nonzero_bytes(v)); });
+            // Row bytes are 0 or 1, so eight of them pack with one multiply; a log that holds any
+            // other byte is packed again with every non-zero byte read as 1.
+            u64 seen = 0;
+            pack_whole_bytes(p->bits, count, gather, [&seen](u64 v) {
+                seen |= v;
+                return pack_bytes(v);
+            });
+            if (seen & ~ONES) {
+                std::memset(p->bits, 0, used);
+                pack_whole_bytes(p->bits, count, gather, [](u64 v) { return pack_bytes(nonzero_bytes(v)); });
+            }
             return;
         }
         pack_whole_bytes(p->bits, count, gather, [](u64 v) { return equal_bytes(v, '1' * ONES); });
@@ -593,12 +668,22 @@ VOKR_NUMBER::VOKR_NUMBER(const VOKR_BIT_ROWS& source, int column)
     VOKR_ASSERT(this->m_width <= MAX_BUS_WIDTH);
 }
 
+// A text longer than the widest bus is measured only that far: its width is MAX_BUS_WIDTH + 1.
 VOKR_NUMBER::VOKR_NUMBER(const char* text)
     : m_width(0), m_column(0), m_data(nullptr), m_text(text ? text : ""), m_lsb_to_msb(false)
 {
-    const size_t length = std::strlen(m_text);
-    m_width = int(std::min<size_t>(length, MAX_BUS_WIDTH + 1));
+    m_width = int(strnlen(m_text, MAX_BUS_WIDTH + 1));
+}
+
+void VOKR_NUMBER::check_width() const
+{
     VOKR_ASSERT(this->m_width <= MAX_BUS_WIDTH);
+}
+
+const char* VOKR_NUMBER::text() const
+{
+    check_width();
+    return m_text ? m_text : "";
 }
 
 bool VOKR_NUMBER::text_has_pattern_letters() const
@@ -632,11 +717,7 @@ const char* VOKR_NUMBER::hex_string(bool suffix)
     pack(view<BIT_SOURCE>(), &p, true);
     const int count = (m_width - 1) / 4 + 1;
     const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
-    put_digit_groups(s_result, count, [bytes](int m) {
-        u32 v;
-        std::memcpy(&v, bytes + 4 * m, 4);
-        return hex8(v);
-    });
+    put_digit_groups<HEX_GROUP>(s_result, count, [bytes](int m, char* out) { hex_group(bytes, m, out); });
     if (m_text)
         overlay_x(s_result, count, p, 4);
     return finish(s_result + count, suffix ? 'h' : '\0');
@@ -648,11 +729,7 @@ const char* VOKR_NUMBER::octal_string(bool suffix)
     pack(view<BIT_SOURCE>(), &p, true);
     const int count = (m_width - 1) / 3 + 1;
     const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
-    put_digit_groups(s_result, count, [bytes](int m) {
-        u32 v;
-        std::memcpy(&v, bytes + 3 * m, 4);
-        return oct8(v);
-    });
+    put_digit_groups<OCTAL_GROUP>(s_result, count, [bytes](int m, char* out) { octal_group(bytes, m, out); });
     if (m_text)
         overlay_x(s_result, count, p, 3);
     return finish(s_result + count, suffix ? 'o' : '\0');
@@ -847,13 +924,17 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_unsigned() const
     return {s_scratch, length};
 }
 
-// With a leading '-': the magnitude's bits cut to their first `width`, or, when shorter, a
-// sign bit '1' and '0's in front up to `width`.
+// With a leading '-': the magnitude's significant bits cut to their first `width`, or, when
+// shorter, a sign bit '1' and '0's in front up to `width`. The '-' and leading zero digits give
+// the magnitude no bits, so they never take the place of the sign.
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_magnitude(int width) const
 {
     BIT_TEXT bits = string_to_unsigned();
     if (text()[0] != '-')
         return bits;
+    const int zeros = int(std::strspn(bits.bits, "0"));
+    bits.length -= zeros;
+    std::memmove(bits.bits, bits.bits + zeros, size_t(bits.length));
     width = std::clamp(width, 0, MAX_BUS_WIDTH);
     if (bits.length < width) {
         const int padding = width - bits.length;
@@ -965,9 +1046,12 @@ const char* VOKR_NUMBER::get_trigger_value(int display_type, int width, bool lsb
 }
 
 // Binary, hexadecimal, octal and floating-point images count from their first bit that is not
-// '0'; a decimal text counts every bit of its halving, and a '-' one more for the sign.
+// '0'; a decimal text counts every bit of its halving, and a '-' one more for the sign. A text
+// longer than the widest bus needs more than any bus has.
 int VOKR_NUMBER::get_trigger_value_length(int display_type)
 {
+    if (is_too_long())
+        return m_width;
     if (text()[0] == '\0')
         return 0;
     BIT_TEXT bits{s_scratch, 0};
@@ -1247,6 +1331,8 @@ bool VOKR_NUMBER::set_string(VOKR_TX_MANAGER* manager, int node, int level, int 
     bool lsb_to_msb = false;
     VOKR_ASSERT_TEXT(manager->get_node_lsb_to_msb(node, &lsb_to_msb, instance),
                      "vokr_tx_manager->get_node_lsb_to_msb(nItem, &lsb_to_msb)");
+    if (is_too_long())
+        return false;
     if (text()[0] == '\0') {
         if (display_type == KSM_GTYPE_PLUGIN)
             manager->set_plugin_trigger_condition_symbol(QString(), node, level, instance);

@@ -24,7 +24,9 @@ class VOKR_NUMBER {
 public:
     // A view of one sample column of a data log; a negative column reads column 0.
     VOKR_NUMBER(const VOKR_BIT_ROWS& source, int column);
-    // A view of a caller-owned text of bit characters, one per bit.
+    // A view of a caller-owned text of bit characters, one per bit, or of a typed value. A text
+    // longer than MAX_BUS_WIDTH is only refused: set_string sets nothing and
+    // get_trigger_value_length gives MAX_BUS_WIDTH + 1; printing or parsing it is an internal error.
     explicit VOKR_NUMBER(const char* text);
     virtual ~VOKR_NUMBER() = default;
 
@@ -96,13 +98,16 @@ private:
     template <typename VIEW>
     VIEW view() const
     {
+        check_width();
         return VIEW{m_data, m_text, m_width, m_column, m_lsb_to_msb};
     }
+    bool is_too_long() const { return m_width > MAX_BUS_WIDTH; }
+    void check_width() const;
     bool text_has_pattern_letters() const;
     const char* print_as(int effective_type, bool suffix);
     bool print_symbol(VOKR_TX_MANAGER* manager, int node, int plugin_level);
     BIT_TEXT convert(int display_type, int width) const;
-    const char* text() const { return m_text ? m_text : ""; }
+    const char* text() const;
     TYPED_PATTERN read_typed(VOKR_TX_MANAGER* manager, int node, int level, int instance, int display_type,
                              int width) const;
     TYPED_PATTERN read_hex_or_letters(const std::string& upper, int width) const;

@@ -13,6 +13,8 @@ namespace {
 
 const char* const PACKAGE_NAME = "::korvane::vokr";
 const char* const PACKAGE_VERSION = "1.0";
+// The name a host's "package require" uses.
+const char* const SHORT_NAME = "vokr";
 
 // The work of a command once its options are parsed. Commands whose editor parts are not
 // built yet answer with an error that says so.
@@ -45,9 +47,10 @@ template <size_t... I> std::array<YUVR_CALLBACK, sizeof...(I) + 1> make_callback
              {nullptr, nullptr, nullptr}}};
 }
 
+// An interpreter deleted before the exit has taken the commands with it.
 void unregister_at_exit()
 {
-    if (gen_get_is_qt())
+    if (gen_get_is_qt() && yuvr_get_interpreter())
         vokr_vokr_unregister_tcl();
 }
 
@@ -77,7 +80,7 @@ extern "C" int Vokr_Unload(Tcl_Interp*, int)
     return TCL_OK;
 }
 
-int vokr_vokr_register_tcl()
+extern "C" int vokr_vokr_register_tcl()
 {
     yuvr_begin_package_setup(PACKAGE_NAME, PACKAGE_VERSION, nullptr, nullptr, false);
     yuvr_register_callbacks(vokr_tcl_callback_table());
@@ -88,7 +91,7 @@ int vokr_vokr_register_tcl()
     return Tcl_PkgProvideEx(interp, PACKAGE_NAME, PACKAGE_VERSION, nullptr);
 }
 
-void vokr_vokr_unregister_tcl()
+extern "C" void vokr_vokr_unregister_tcl()
 {
     Tcl_Interp* interp = yuvr_get_interpreter();
     if (!interp)
@@ -96,11 +99,12 @@ void vokr_vokr_unregister_tcl()
     yuvr_begin_package_setup(PACKAGE_NAME, PACKAGE_VERSION, "zlm_vokr", "vokr_vokr", true);
     yuvr_unregister_package(interp);
     yuvr_end_package_setup();
+    yuvr_forget_package(interp, SHORT_NAME);
 }
 
-VOKR_FRAME_WND* zlm_vokr_create_frame_wnd(unsigned int mode, QWidget* parent)
+extern "C" VOKR_FRAME_WND* zlm_vokr_create_frame_wnd(unsigned int mode, QWidget* parent)
 {
-    VOKR_ASSERT_TEXT(yuvr_package_require(yuvr_get_interpreter(), "vokr", nullptr, 1, 1) == TCL_OK,
+    VOKR_ASSERT_TEXT(yuvr_package_require(yuvr_get_interpreter(), SHORT_NAME, nullptr, 1, 1) == TCL_OK,
                      "yuvr_package_require(yuvr_get_interpreter(), \"vokr\", NULL, 1, 1) == TCL_OK");
     return new VOKR_FRAME_WND(parent, mode, 0, 0);
 }
