@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTextStream>
 
+#include <cstdlib>
 #include <memory>
 #include <set>
 
@@ -111,6 +112,13 @@ private:
         return ok || reject("\"" + word + "\" is not a number");
     }
 
+    bool bus_index(const QString& word, int* value)
+    {
+        bool ok = false;
+        *value = word.toInt(&ok);
+        return ok || reject("\"" + word + "\" is not a bus index (a 32-bit number)");
+    }
+
     bool expect_words(const QStringList& words, int count)
     {
         return words.size() == count || reject("\"" + words[0] + "\" takes " + QString::number(count - 1) + " word(s)");
@@ -179,10 +187,22 @@ private:
         PRJ_NODE node;
         node.path = match.captured(1).toStdString();
         static const QRegularExpression dimension(R"(\[(-?\d+)\.\.(-?\d+)\])");
+        long long members = 1;
         for (auto it = dimension.globalMatch(match.captured(2)); it.hasNext();) {
             const QRegularExpressionMatch d = it.next();
-            node.dimensions.emplace_back(d.captured(1).toInt(), d.captured(2).toInt());
+            int msb = 0, lsb = 0;
+            if (!bus_index(d.captured(1), &msb) || !bus_index(d.captured(2), &lsb))
+                return false;
+            node.dimensions.emplace_back(msb, lsb);
+            members *= std::abs(static_cast<long long>(msb) - lsb) + 1;
         }
+        const QString limit = QString::number(PRJ_MAX_NODE_MEMBERS);
+        if (members > PRJ_MAX_NODE_MEMBERS)
+            return reject("node \"" + match.captured(1) + "\" has " + QString::number(members) + " members, more than " +
+                          limit);
+        m_members += members;
+        if (m_members > PRJ_MAX_NODE_MEMBERS)
+            return reject("node \"" + match.captured(1) + "\" brings the members of all nodes to more than " + limit);
         if (!m_paths.insert(node.path).second)
             return reject("node \"" + match.captured(1) + "\" is given twice");
         for (int i = 2; i < w.size(); ++i) {
@@ -222,6 +242,7 @@ private:
     int m_line = 0;
     QString m_why;
     std::set<std::string> m_paths;
+    long long m_members = 0;  // of the nodes so far
 };
 
 namespace {
