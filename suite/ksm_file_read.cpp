@@ -557,6 +557,9 @@ void READER::level(KSM_LEVEL& l, const std::shared_ptr<KSM_TX_TRIGGER>& trigger,
             unexpected();
         }
     }
+    // An advanced level always has a tree, if only an empty one; the module relies on it.
+    if (!failed() && !tree_seen && l.type == KSM_LTYPE_ADVANCED)
+        m_trees.push_back({trigger, index, {}});
 }
 
 void READER::tree(TREE_NODE& node, TREE_ROLE role, int depth)

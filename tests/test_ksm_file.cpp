@@ -175,7 +175,7 @@ void configure_trigger(KSM_DATA_SESSION* data, KSM_TX_TRIGGER* t, int seed)
     ASSERT_TRUE(t->set_level_type(2, KSM_LTYPE_ADVANCED));
     ASSERT_TRUE(t->set_advanced_trigger_expression(2, ("(a && b)\n|| " + UTF8 + "\ttab").c_str()));
     t->set_advanced_modified(2, true, false);
-    ASSERT_TRUE(t->set_trigger_level_cond_expr_type(3, false));  // advanced without a tree
+    ASSERT_TRUE(t->set_trigger_level_cond_expr_type(3, false));  // advanced, with an empty tree
     ASSERT_TRUE(t->set_advanced_trigger_expression(3, "x\r\ny"));
     auto* level_tree = dynamic_cast<TEST_BOX*>(t->get_advanced_root(2));
     ASSERT_NE(level_tree, nullptr);
@@ -516,7 +516,7 @@ TEST(repository_file, RoundTripKeepsEveryValueAndASecondSaveIsByteIdentical)
     auto* root = static_cast<TEST_ROOT*>(reopened.get_root_object());
     for (int i = 0; i < root->get_child_count(); ++i)
         (dynamic_cast<TEST_STATE_MACHINE*>(root->get_child_object(i)) ? machines : trees)++;
-    EXPECT_EQ(trees, 2 * 6);
+    EXPECT_EQ(trees, 3 * 6);
     EXPECT_EQ(machines, 6);
     EXPECT_EQ(reopened.get_num_instances(), 4);  // three instances and a power-up entry
     EXPECT_TRUE(reopened.is_power_up_trigger(1));
@@ -821,6 +821,25 @@ TEST_F(repository_file_refusal, TreesTheModuleCannotHold)
                    "</trigger></signal-set></instance></lumetra-session>",
                    "a state machine holds no other object");
     EXPECT_NE(one_line.error.find(" at line 1, "), std::string::npos) << one_line.error;
+}
+
+// The module takes every advanced level and pattern to have a tree, if only an empty one:
+// whether it was made advanced in the session or is read so from a file.
+TEST(repository_file, AdvancedLevelsAlwaysHaveATree)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("advanced.lmx");
+    write_bytes(path, "<lumetra-session format=\"1\"><instance name=\"i\"><signal-set name=\"s\"><trigger name=\"t\">"
+                      "<level index=\"0\" type=\"3\"/><level index=\"1\"/><pattern index=\"2\" type=\"3\"/>"
+                      "</trigger></signal-set></instance></lumetra-session>");
+    KSM_TX_SESSION tx(new VOKR_SESSION_OBJECT, false);
+    ASSERT_TRUE(tx.open_session(local(path).c_str())) << tx.get_last_error();
+    KSM_TX_TRIGGER* trigger = tx.get_trigger_at(0);
+    EXPECT_NE(trigger->get_advanced_root(0), nullptr);
+    EXPECT_EQ(trigger->get_advanced_root(1), nullptr);
+    EXPECT_NE(trigger->get_storage_qualifier_root(2), nullptr);
+    ASSERT_TRUE(trigger->set_trigger_level_cond_expr_type(1, false));
+    EXPECT_NE(trigger->get_advanced_root(1), nullptr);
 }
 
 // A file may hold, per instance, as many samples as its logs could have captured with the
