@@ -47,7 +47,7 @@ struct POSITION {
 struct PENDING_SAMPLES {
     struct PLANE {
         int index;  // a channel, then the valid, trigger and break planes
-        QString text;
+        QByteArray text;  // base64
         POSITION end;
     };
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples;
@@ -87,7 +87,7 @@ private:
     bool flag(const char* name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text();
-    QByteArray payload(const QString& text, size_t expected_size, POSITION end);
+    QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
 
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
@@ -188,9 +188,9 @@ std::string READER::element_text()
 
 // A compressed payload (the text of the element that ended at `end`); with an expected size
 // other than SIZE_MAX it must decode to exactly that.
-QByteArray READER::payload(const QString& text, size_t expected_size, POSITION end)
+QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITION end)
 {
-    const auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     // The compressed data starts with its size; a size other than the expected one is refused
     // before anything is set aside for it.
     const QByteArray& data = decoded.decoded;
@@ -343,7 +343,7 @@ void READER::sif(KSM_DATA_SESSION::STATE& s)
     KSM_EMBEDDED_SIF sif;
     sif.name = text("name");
     sif.info = text("info");
-    const QString encoded = m_xml.readElementText();
+    const QByteArray encoded = m_xml.readElementText().toLatin1();
     const QByteArray bytes = payload(encoded, SIZE_MAX, here());
     sif.bytes = std::make_shared<const std::string>(bytes.constData(), static_cast<size_t>(bytes.size()));
     s.embedded_sifs.push_back(std::move(sif));
@@ -766,7 +766,7 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
         if (failed())
             break;
         seen[plane] = true;
-        QString text = m_xml.readElementText();
+        QByteArray text = m_xml.readElementText().toLatin1();
         if (m_xml.hasError())
             fail(m_xml.errorString().toStdString());
         pending.planes.push_back({plane, std::move(text), here()});

@@ -816,10 +816,11 @@ TEST_F(repository_file_refusal, TreesTheModuleCannotHold)
         SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
         expect_refused(replaced(c.from, c.to), c.why);
     }
-    const OPEN_RESULT one_line = expect_refused("<lumetra-session format=\"1\"><instance name=\"i\"><signal-set name=\"s\"><trigger name=\"t\">"
-                   "<level index=\"0\"/><state-machine><object kind=\"1\"><object/></object></state-machine>"
-                   "</trigger></signal-set></instance></lumetra-session>",
-                   "a state machine holds no other object");
+    const OPEN_RESULT one_line = expect_refused(
+        "<lumetra-session format=\"1\"><instance name=\"i\"><signal-set name=\"s\"><trigger name=\"t\">"
+        "<level index=\"0\"/><state-machine><object kind=\"1\"><object/></object></state-machine>"
+        "</trigger></signal-set></instance></lumetra-session>",
+        "a state machine holds no other object");
     EXPECT_NE(one_line.error.find(" at line 1, "), std::string::npos) << one_line.error;
 }
 
