@@ -128,6 +128,7 @@ struct FIXTURE {
             fill_rows(session->get_trigger_at(e), prefix, true);
             fill_rows(session->get_signal_set_at(e), prefix, false);
         }
+        session->get_signal_set_at(0)->set_sample_depth(DEPTH);  // an instance that could capture the log
         KSM_DATA_LOG* log = session->create_new_log(0);
         fill_log(log);
         session->set_active_log(0, log);

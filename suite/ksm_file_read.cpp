@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
+#include <QtEndian>
 
 #include <algorithm>
 #include <climits>
@@ -15,6 +16,11 @@ namespace {
 
 constexpr int FORMAT_VERSION = 1;
 using ROW = KSM_TX_SIGNAL_NODES::ROW;
+
+// What a tree object stands for, and so which shapes it may have: the tree of a trigger level
+// or pattern and its boxes are of kind 0 and may hold boxes; a state machine is one object of
+// kind 1 that holds attributes only.
+enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 
 // A tree object as the file holds it, made into objects after the file has passed.
 struct TREE_NODE {
@@ -30,6 +36,25 @@ struct TREE_TARGET {
     TREE_NODE node;
 };
 
+// A place in the file, for a fault found after the reader has moved on.
+struct POSITION {
+    qint64 line = 0;
+    qint64 column = 0;
+};
+
+// A log's samples as the file gives them: their shape, and each plane's payload kept encoded
+// until the whole instance has been read and the samples it may hold are known.
+struct PENDING_SAMPLES {
+    struct PLANE {
+        int index;  // a channel, then the valid, trigger and break planes
+        QByteArray text;  // base64
+        POSITION end;
+    };
+    std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples;
+    std::vector<int> disconnected;
+    std::vector<PLANE> planes;
+};
+
 class READER {
 public:
     READER(QIODevice* device, std::string file) : m_xml(device), m_file(std::move(file)) {}
@@ -37,13 +62,14 @@ public:
 
 private:
     // ---- failures ----
-    bool fail(const std::string& why)
+    POSITION here() const { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
+    bool fail(const std::string& why) { return fail_at(here(), why); }
+    bool fail_at(POSITION at, const std::string& why)
     {
         if (m_error.empty()) {
             m_error = "Invalid session file \"" + m_file + "\"";
-            if (m_xml.lineNumber() > 0)
-                m_error += " at line " + std::to_string(m_xml.lineNumber()) + ", column " +
-                           std::to_string(m_xml.columnNumber());
+            if (at.line > 0)
+                m_error += " at line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
             m_error += ": " + why;
         }
         return false;
@@ -61,7 +87,7 @@ private:
     bool flag(const char* name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text();
-    QByteArray payload(size_t expected_size);
+    QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
 
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
@@ -74,12 +100,14 @@ private:
     std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner);
     std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner);
     void level(KSM_LEVEL& level, const std::shared_ptr<KSM_TX_TRIGGER>& trigger, int index);
-    void tree(TREE_NODE& node, int depth = 0);
+    void tree(TREE_NODE& node, TREE_ROLE role, int depth = 0);
     std::shared_ptr<ROW> row();
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
     std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner);
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples();
+    bool check_samples(const KSM_TX_INSTANCE& instance, POSITION start);
+    void decode_samples();
     bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
     void make_trees();
 
@@ -89,6 +117,7 @@ private:
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
     std::vector<TREE_TARGET> m_trees;
+    std::vector<PENDING_SAMPLES> m_pending;  // of the instance being read
 };
 
 // ---- attributes -------------------------------------------------------------------------------------
@@ -157,17 +186,22 @@ std::string READER::element_text()
     return decoded.decoded.toStdString();
 }
 
-// A compressed payload; with an expected size other than SIZE_MAX it must decode to exactly that.
-QByteArray READER::payload(size_t expected_size)
+// A compressed payload (the text of the element that ended at `end`); with an expected size
+// other than SIZE_MAX it must decode to exactly that.
+QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITION end)
 {
-    const QString content = m_xml.readElementText();
-    const auto decoded = QByteArray::fromBase64Encoding(content.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    QByteArray bytes = decoded ? qUncompress(decoded.decoded) : QByteArray();
+    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    // The compressed data starts with its size; a size other than the expected one is refused
+    // before anything is set aside for it.
+    const QByteArray& data = decoded.decoded;
+    const bool sized = expected_size == SIZE_MAX ||
+                       (data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size);
+    QByteArray bytes = decoded && sized ? qUncompress(decoded.decoded) : QByteArray();
     // Nothing compressed is the 4-byte size header alone; anything else that gives nothing is damaged.
     const bool empty_ok = expected_size == 0 || (expected_size == SIZE_MAX && decoded.decoded == QByteArray(4, '\0'));
-    if (!decoded || (bytes.isEmpty() && !empty_ok) ||
+    if (!decoded || !sized || (bytes.isEmpty() && !empty_ok) ||
         (expected_size != SIZE_MAX && static_cast<size_t>(bytes.size()) != expected_size)) {
-        fail("a payload does not decode");
+        fail_at(end, "a payload does not decode");
         return QByteArray();
     }
     return bytes;
@@ -310,7 +344,8 @@ void READER::sif(KSM_DATA_SESSION::STATE& s)
     KSM_EMBEDDED_SIF sif;
     sif.name = text("name");
     sif.info = text("info");
-    const QByteArray bytes = payload(SIZE_MAX);
+    const QByteArray encoded = m_xml.readElementText().toLatin1();
+    const QByteArray bytes = payload(encoded, SIZE_MAX, here());
     sif.bytes = std::make_shared<const std::string>(bytes.constData(), static_cast<size_t>(bytes.size()));
     s.embedded_sifs.push_back(std::move(sif));
 }
@@ -319,6 +354,8 @@ void READER::sif(KSM_DATA_SESSION::STATE& s)
 
 std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
 {
+    const POSITION start = here();
+    m_pending.clear();
     auto instance = ksm_make<KSM_TX_INSTANCE>(m_session, text("name").c_str());
     auto& s = *KSM_ACCESS::state(instance.get());
     if (s.name.empty())
@@ -351,6 +388,8 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
         fail("instance \"" + s.name + "\" has no signal set");
     if (!failed() && s.active_signal_set >= static_cast<int>(s.signal_sets.size()))
         fail("instance \"" + s.name + "\" names a signal set it does not have");
+    if (!failed() && check_samples(*instance, start))
+        decode_samples();
     return instance;
 }
 
@@ -415,6 +454,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
     s.active_log = integer("active-log", -1, -1);
     s.levels.clear();
     std::vector<bool> patterns_seen(KSM_NUM_PATTERNS, false);
+    bool state_machine_seen = false;
     auto& rows = KSM_ACCESS::nodes(trigger.get())->rows;
     while (!failed() && next_child()) {
         const auto name = m_xml.name();
@@ -433,9 +473,12 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
             patterns_seen[index] = true;
             level(s.patterns[index], trigger, index - KSM_NUM_PATTERNS);
         } else if (name == QLatin1String("state-machine")) {
-            if (next_child() && m_xml.name() == QLatin1String("object")) {
+            if (state_machine_seen) {
+                fail("a trigger has two state machines");
+            } else if (next_child() && m_xml.name() == QLatin1String("object")) {
+                state_machine_seen = true;
                 TREE_TARGET target{trigger, INT_MIN, {}};
-                tree(target.node);
+                tree(target.node, TREE_ROLE::STATE_MACHINE);
                 m_trees.push_back(std::move(target));
                 if (next_child())
                     unexpected();
@@ -499,20 +542,29 @@ void READER::level(KSM_LEVEL& l, const std::shared_ptr<KSM_TX_TRIGGER>& trigger,
     l.enabled = flag("enabled", true);
     l.basic = flag("basic", true);
     l.modified = flag("modified", false);
+    bool tree_seen = false;
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("expression")) {
             l.expression = element_text();
         } else if (m_xml.name() == QLatin1String("object")) {
+            if (tree_seen) {
+                fail("a level holds two object trees");
+                break;
+            }
+            tree_seen = true;
             TREE_TARGET target{trigger, index, {}};
-            tree(target.node);
+            tree(target.node, TREE_ROLE::TRIGGER);
             m_trees.push_back(std::move(target));
         } else {
             unexpected();
         }
     }
+    // An advanced level always has a tree, if only an empty one; the module relies on it.
+    if (!failed() && !tree_seen && l.type == KSM_LTYPE_ADVANCED)
+        m_trees.push_back({trigger, index, {}});
 }
 
-void READER::tree(TREE_NODE& node, int depth)
+void READER::tree(TREE_NODE& node, TREE_ROLE role, int depth)
 {
     // Far deeper than any trigger expression; a limit keeps a hostile file from exhausting the stack.
     constexpr int MAX_TREE_DEPTH = 1000;
@@ -520,7 +572,14 @@ void READER::tree(TREE_NODE& node, int depth)
         fail("object trees nest deeper than " + std::to_string(MAX_TREE_DEPTH) + " levels");
         return;
     }
+    // The module's objects would end the process on a tree of another shape, so it is refused here.
+    const bool state_machine = role == TREE_ROLE::STATE_MACHINE;
     node.kind = integer("kind", 0, 0, 1);
+    if (!failed() && node.kind != (state_machine ? 1 : 0)) {
+        fail(state_machine ? "the object of a state machine is not of kind 1"
+                           : "an object of a trigger level or pattern is not of kind 0");
+        return;
+    }
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("attribute")) {
             const std::string key = text("key");
@@ -528,8 +587,12 @@ void READER::tree(TREE_NODE& node, int depth)
                 fail("an object attribute has no key");
             node.attributes.emplace_back(key, element_text());
         } else if (m_xml.name() == QLatin1String("object")) {
+            if (state_machine) {
+                fail("a state machine holds no other object");
+                break;
+            }
             node.children.emplace_back();
-            tree(node.children.back(), depth + 1);
+            tree(node.children.back(), TREE_ROLE::TRIGGER, depth + 1);
         } else {
             unexpected();
         }
@@ -685,13 +748,10 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
         fail("a log is larger than any capture");
     if (failed())
         return s;
-    s->allocate(s->channels, s->depth);
-    for (int c : ints(a.value("disconnected").toString(), 0, s->channels - 1))
-        s->connected[c] = 0;
+    PENDING_SAMPLES pending{s, ints(a.value("disconnected").toString(), 0, s->channels - 1), {}};
     // Planes 0.. are the channels', then come the valid, trigger and break planes; each must be
     // there once. A capture of no samples has planes too, only empty ones.
     std::vector<bool> seen(s->channels + 3, false);
-    const size_t plane_bytes = s->words * sizeof(uint64_t);
     while (!failed() && next_child()) {
         const QString kind = m_attributes.value(QLatin1String("kind")).toString();
         int plane = -1;
@@ -708,17 +768,65 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
         if (failed())
             break;
         seen[plane] = true;
-        uint64_t* target = plane < s->channels ? s->bits.data() + plane * s->words
-                           : plane == s->channels     ? s->valid.data()
-                           : plane == s->channels + 1 ? s->trigger.data()
-                                                      : s->breaks.data();
-        const QByteArray bytes = payload(plane_bytes);
-        if (!failed() && plane_bytes > 0)
-            std::memcpy(target, bytes.constData(), plane_bytes);
+        QByteArray text = m_xml.readElementText().toLatin1();
+        if (m_xml.hasError())
+            fail(m_xml.errorString().toStdString());
+        pending.planes.push_back({plane, std::move(text), here()});
     }
     if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
         fail("a log's samples lack a plane");
+    m_pending.push_back(std::move(pending));
     return s;
+}
+
+// The samples an instance's logs may hold together: as many as each of them could have
+// captured with the instance's largest sample depth and channel count (its data nodes, or the
+// channels allocated for them when those are more), with the valid, trigger and break planes.
+// A log deeper or wider than that fits as long as the instance's logs hold no more in all, so
+// a capture made before the depth was lowered still reads back; a small file claiming
+// gigabytes does not.
+bool READER::check_samples(const KSM_TX_INSTANCE& instance, POSITION start)
+{
+    long long depth = 0, channels = 0, claimed = 0;
+    for (int i = 0; i < instance.get_num_signal_sets(); ++i) {
+        const KSM_TX_SIGNAL_SET* set = instance.get_signal_set(i);
+        depth = std::max<long long>(depth, set->get_sample_depth());
+        channels = std::max<long long>({channels, set->get_data_nodes_allocated(), set->get_data_input_count()});
+        for (int t = 0; t < set->get_num_triggers(); ++t)
+            channels = std::max<long long>(channels, set->get_trigger(t)->get_data_input_count());
+    }
+    for (const PENDING_SAMPLES& p : m_pending)
+        claimed += (p.samples->channels + 3ll) * p.samples->depth;
+    const long long logs = static_cast<long long>(m_pending.size());
+    if (claimed <= logs * (channels + 3) * depth)
+        return true;
+    return fail_at(start, "the logs of instance \"" + std::string(instance.get_name()) + "\" hold more samples than " +
+                              std::to_string(logs) + " captures of " + std::to_string(depth) + " samples on " +
+                              std::to_string(channels) + " channels");
+}
+
+// Decodes the planes of the instance's logs into their samples.
+void READER::decode_samples()
+{
+    for (PENDING_SAMPLES& pending : m_pending) {
+        KSM_DATA_LOG::SAMPLES& s = *pending.samples;
+        s.allocate(s.channels, s.depth);
+        for (int c : pending.disconnected)
+            s.connected[c] = 0;
+        const size_t plane_bytes = s.words * sizeof(uint64_t);
+        for (const PENDING_SAMPLES::PLANE& plane : pending.planes) {
+            uint64_t* target = plane.index < s.channels ? s.bits.data() + plane.index * s.words
+                               : plane.index == s.channels     ? s.valid.data()
+                               : plane.index == s.channels + 1 ? s.trigger.data()
+                                                               : s.breaks.data();
+            const QByteArray bytes = payload(plane.text, plane_bytes, plane.end);
+            if (failed())
+                return;
+            if (plane_bytes > 0)
+                std::memcpy(target, bytes.constData(), plane_bytes);
+        }
+    }
+    m_pending.clear();
 }
 
 // ---- trees ------------------------------------------------------------------------------------------------

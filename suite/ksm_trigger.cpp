@@ -175,6 +175,7 @@ bool KSM_TX_TRIGGER::set_trigger_level_cond_expr_type(int level, bool basic)
         l.type = basic ? (l.type == KSM_LTYPE_ADVANCED ? KSM_LTYPE_BASIC_AND : l.type) : KSM_LTYPE_ADVANCED;
         if (basic)
             l.expression.clear();
+        ensure_tree(m_owner, l);
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTextStream>
 
+#include <cstdlib>
 #include <memory>
 #include <set>
 
@@ -111,6 +112,13 @@ private:
         return ok || reject("\"" + word + "\" is not a number");
     }
 
+    bool bus_index(const QString& word, int* value)
+    {
+        bool ok = false;
+        *value = word.toInt(&ok);
+        return ok || reject("\"" + word + "\" is not a bus index (a 32-bit number)");
+    }
+
     bool expect_words(const QStringList& words, int count)
     {
         return words.size() == count || reject("\"" + words[0] + "\" takes " + QString::number(count - 1) + " word(s)");
@@ -178,11 +186,8 @@ private:
             return reject("\"" + w.value(1) + "\" is not a node path with at most two dimensions [msb..lsb]");
         PRJ_NODE node;
         node.path = match.captured(1).toStdString();
-        static const QRegularExpression dimension(R"(\[(-?\d+)\.\.(-?\d+)\])");
-        for (auto it = dimension.globalMatch(match.captured(2)); it.hasNext();) {
-            const QRegularExpressionMatch d = it.next();
-            node.dimensions.emplace_back(d.captured(1).toInt(), d.captured(2).toInt());
-        }
+        if (!dimensions(match.captured(1), match.captured(2), &node))
+            return false;
         if (!m_paths.insert(node.path).second)
             return reject("node \"" + match.captured(1) + "\" is given twice");
         for (int i = 2; i < w.size(); ++i) {
@@ -197,6 +202,27 @@ private:
             return reject("node \"" + match.captured(1) + "\" is in neither database (pre, post)");
         m_project->m_nodes.push_back(node);
         return true;
+    }
+
+    // The [msb..lsb] pairs after a node's path; the members they make count against the limit.
+    bool dimensions(const QString& path, const QString& text, PRJ_NODE* node)
+    {
+        static const QRegularExpression dimension(R"(\[(-?\d+)\.\.(-?\d+)\])");
+        long long members = 1;
+        for (auto it = dimension.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch d = it.next();
+            int msb = 0, lsb = 0;
+            if (!bus_index(d.captured(1), &msb) || !bus_index(d.captured(2), &lsb))
+                return false;
+            node->dimensions.emplace_back(msb, lsb);
+            members *= std::abs(static_cast<long long>(msb) - lsb) + 1;
+        }
+        const QString limit = QString::number(PRJ_MAX_NODE_MEMBERS);
+        if (members > PRJ_MAX_NODE_MEMBERS)
+            return reject("node \"" + path + "\" has " + QString::number(members) + " members, more than " + limit);
+        m_members += members;
+        return m_members <= PRJ_MAX_NODE_MEMBERS ||
+               reject("node \"" + path + "\" brings the members of all nodes to more than " + limit);
     }
 
     bool node_word(const QString& word, PRJ_NODE* node)
@@ -222,6 +248,7 @@ private:
     int m_line = 0;
     QString m_why;
     std::set<std::string> m_paths;
+    long long m_members = 0;  // of the nodes so far
 };
 
 namespace {

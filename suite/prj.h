@@ -12,12 +12,16 @@
 //       words: input output bidir memory registered combinatorial machine (signal type),
 //              pre post (which compiled databases hold it), untappable, excluded,
 //              behaviour <rest of the line> (what the simulated hardware makes it do)
-// Paths are written below the top entity, parts separated by '|'.
+// Paths are written below the top entity, parts separated by '|'. A bus index is a 32-bit
+// number, and the nodes of a description have at most PRJ_MAX_NODE_MEMBERS members (bits) in
+// all, far more than a node list can hold; a description beyond either is refused.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
+
+constexpr long long PRJ_MAX_NODE_MEMBERS = 1 << 20;
 
 struct PRJ_NODE {
     std::string path;        // without dimensions

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <random>
 
 #ifndef VOKR_EXAMPLES_DIR
 #error "VOKR_EXAMPLES_DIR must name the examples directory"
@@ -69,6 +71,13 @@ TEST(DemoProject, DamagedDescriptionsAreRefusedWithFileAndLine)
         {"top t\npartition cpu type x netlist source\n", "line 2: \"x\" is not a number"},
         {"top t\nproject \"open quote\n", "line 2: a quote is not closed"},
         {"node a input pre\n", "names no top entity"},
+        {"top t\nnode a[4294967296..0] input pre\n", "line 2: \"4294967296\" is not a bus index"},
+        {"top t\nnode a[0..-99999999999] input pre\n", "line 2: \"-99999999999\" is not a bus index"},
+        {"top t\nnode big[2147483647..-2147483648] input pre\n", "line 2: node \"big\" has 4294967296 members"},
+        {"top t\nnode big[20000000..0] input pre\n", "line 2: node \"big\" has 20000001 members"},
+        {"top t\nnode m[2047..0][0..1023] input pre\n", "line 2: node \"m\" has 2097152 members, more than 1048576"},
+        {"top t\nnode a[524287..0] input pre\nnode b[0..524288] input pre\n",
+         "line 3: node \"b\" brings the members of all nodes to more than 1048576"},
     };
     for (const auto& c : cases) {
         const QString path = dir.filePath("bad.kproj");
@@ -82,6 +91,82 @@ TEST(DemoProject, DamagedDescriptionsAreRefusedWithFileAndLine)
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_EQ(PRJ_PROJECT::get_open(), nullptr);
     }
+}
+
+int env_number(const char* name, int fallback)
+{
+    const char* text = std::getenv(name);
+    return text && *text ? std::atoi(text) : fallback;
+}
+
+// Damaged copies of the demo project, reshaped line by line, with words swapped between
+// lines or numbers from the edges of their ranges, are read or refused with the file and the
+// line; never do they crash, hang or take gigabytes. PRJ_FUZZ_ITERATIONS and PRJ_FUZZ_SEED make
+// longer or other runs.
+TEST(DemoProject, RandomDamageIsReadOrRefused)
+{
+    QFile demo(DEMO + "demo.kproj");
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = demo.readAll().split('\n');
+    static const char* const numbers[] = {"0",       "-1",         "1",           "4095",       "1048576",
+                                          "2147483647", "-2147483648", "4294967296", "-99999999999999999999",
+                                          "x",       ""};
+    const int iterations = env_number("PRJ_FUZZ_ITERATIONS", 100);
+    const unsigned seed = static_cast<unsigned>(env_number("PRJ_FUZZ_SEED", 20240611));
+    std::mt19937 rng(seed);
+    auto below = [&rng](int n) { return n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0; };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mutant.kproj");
+    int accepted = 0;
+    for (int i = 0; i < iterations; ++i) {
+        QList<QByteArray> text = lines;
+        for (int m = 1 + below(4); m > 0 && !text.isEmpty(); --m) {
+            const int at = below(text.size());
+            QByteArray& line = text[at];
+            QList<QByteArray> words = line.split(' ');
+            QList<QByteArray> others = text[below(text.size())].split(' ');
+            switch (below(6)) {
+            case 0: text.insert(below(text.size()), QByteArray(line)); break;
+            case 1: text.move(at, below(text.size())); break;
+            case 2: text.removeAt(at); break;
+            case 3:
+                words[below(words.size())] = others[below(others.size())];
+                line = words.join(' ');
+                break;
+            case 4: {
+                std::vector<int> starts;
+                for (int k = 0; k < line.size(); ++k)
+                    if (std::isdigit(static_cast<unsigned char>(line[k])) &&
+                        (k == 0 || !std::isdigit(static_cast<unsigned char>(line[k - 1]))))
+                        starts.push_back(k);
+                if (starts.empty())
+                    break;
+                const int start = starts[below(static_cast<int>(starts.size()))];
+                int end = start;
+                while (end < line.size() && std::isdigit(static_cast<unsigned char>(line[end])))
+                    ++end;
+                line.replace(start, end - start, numbers[below(sizeof numbers / sizeof *numbers)]);
+                break;
+            }
+            default: line.insert(below(line.size() + 1), "[]\".#|- "[below(8)]); break;
+            }
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.join('\n'));
+        file.close();
+        SCOPED_TRACE("iteration " + std::to_string(i) + " of seed " + std::to_string(seed));
+        std::string error;
+        if (PRJ_PROJECT::open(path.toStdString(), &error)) {
+            ++accepted;
+            PRJ_PROJECT::close();
+            continue;
+        }
+        ASSERT_NE(error.find(path.toStdString()), std::string::npos) << error;
+        ASSERT_TRUE(error.find(" at line ") != std::string::npos || error.find("top entity") != std::string::npos)
+            << error;
+    }
+    RecordProperty("accepted", accepted);
 }
 
 TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)

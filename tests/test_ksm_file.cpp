@@ -2,6 +2,7 @@
 // files, a bounded mutation run, and saves that fail.
 #include "ksm_state.h"
 #include "ksm_test_session.h"
+#include "vokr_session_object.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -176,7 +177,7 @@ void configure_trigger(KSM_DATA_SESSION* data, KSM_TX_TRIGGER* t, int seed)
     ASSERT_TRUE(t->set_level_type(2, KSM_LTYPE_ADVANCED));
     ASSERT_TRUE(t->set_advanced_trigger_expression(2, ("(a && b)\n|| " + UTF8 + "\ttab").c_str()));
     t->set_advanced_modified(2, true, false);
-    ASSERT_TRUE(t->set_trigger_level_cond_expr_type(3, false));  // advanced without a tree
+    ASSERT_TRUE(t->set_trigger_level_cond_expr_type(3, false));  // advanced, with an empty tree
     ASSERT_TRUE(t->set_advanced_trigger_expression(3, "x\r\ny"));
     auto* level_tree = dynamic_cast<TEST_BOX*>(t->get_advanced_root(2));
     ASSERT_NE(level_tree, nullptr);
@@ -518,7 +519,7 @@ TEST(repository_file, RoundTripKeepsEveryValueAndASecondSaveIsByteIdentical)
     auto* root = static_cast<TEST_ROOT*>(reopened.get_root_object());
     for (int i = 0; i < root->get_child_count(); ++i)
         (dynamic_cast<TEST_STATE_MACHINE*>(root->get_child_object(i)) ? machines : trees)++;
-    EXPECT_EQ(trees, 2 * 6);
+    EXPECT_EQ(trees, 3 * 6);
     EXPECT_EQ(machines, 6);
     EXPECT_EQ(reopened.get_num_instances(), 4);  // three instances and a power-up entry
     EXPECT_TRUE(reopened.is_power_up_trigger(1));
@@ -569,18 +570,19 @@ struct OPEN_RESULT {
     std::string error;
 };
 
-// Opens a file into a fresh session; a refused file must leave neither data nor tree objects.
+// Opens a file into a fresh session under the module's own tree root; a refused file must
+// leave neither data nor tree objects.
 OPEN_RESULT try_open(const QString& path)
 {
     OPEN_RESULT result;
-    auto* root = new TEST_ROOT;
+    auto* root = new VOKR_SESSION_OBJECT;
     KSM_TX_SESSION tx(root, false);
     result.opened = tx.open_session(local(path).c_str());
     result.newer = tx.is_newer_file_format();
     result.error = tx.get_last_error();
     if (!result.opened) {
         EXPECT_EQ(tx.get_data_session(), nullptr);
-        EXPECT_EQ(root->get_child_count(), 0) << "a refused file made tree objects";
+        EXPECT_EQ(root->get_child_count() + root->get_state_machine_count(), 0) << "a refused file made tree objects";
     }
     return result;
 }
@@ -765,7 +767,7 @@ TEST_F(repository_file_refusal, BadValuesAndBrokenStructure)
         {"<session ", "<surprise/><session ", "unexpected element"},
         {"<trigger-in ", "<trigger-inn/><trigger-in ", "unexpected element"},
         {"<state-machine>", "<state-machine>text", "unexpected text"},
-        {"<state-machine>", "<state-machine><object/>", "unexpected element"},
+        {"<state-machine>", "<state-machine><object kind=\"1\"/>", "unexpected element"},
         {"<flag ", "<log name=\"log without samples\"/><flag ", "two logs"},
         {"<instance name=\"core b\"", "<instance name=\"auto_lumetra_1\"", "two instances"},
         {"<instance name=\"core b\"", "<instance", "no name"},
@@ -792,7 +794,97 @@ TEST_F(repository_file_refusal, TreesNestedBeyondTheLimit)
     for (int depth : {1001, 100000}) {  // the second would exhaust the stack of a recursive reader
         SCOPED_TRACE(depth);
         const QByteArray nest = QByteArray("<object>").repeated(depth) + QByteArray("</object>").repeated(depth);
-        expect_refused(replaced("<state-machine>", "<state-machine>" + nest), "nest");
+        expect_refused(replaced("<object>", nest + "<object>"), "nest");
+    }
+}
+
+// Trees of a shape the module's objects cannot hold: a state machine is one object of kind 1
+// without children; a level's or pattern's tree and its boxes are of kind 0.
+TEST_F(repository_file_refusal, TreesTheModuleCannotHold)
+{
+    const struct {
+        const char* from;
+        const char* to;
+        const char* why;
+    } cases[] = {
+        {"<object kind=\"1\">", "<object kind=\"1\"><object kind=\"1\"/>", "a state machine holds no other object"},
+        {"<object kind=\"1\">", "<object kind=\"1\"><object/>", "a state machine holds no other object"},
+        {"<object kind=\"1\">", "<object>", "kind 1"},
+        {"<object>", "<object kind=\"1\">", "kind 0"},
+        {"<object>", "<object><object kind=\"1\"/>", "kind 0"},
+        {"<object>", "<object/><object>", "two object trees"},
+        {"<state-machine>", "<state-machine><object kind=\"1\"/></state-machine><state-machine>", "two state machines"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+        expect_refused(replaced(c.from, c.to), c.why);
+    }
+    const OPEN_RESULT one_line = expect_refused(
+        "<lumetra-session format=\"1\"><instance name=\"i\"><signal-set name=\"s\"><trigger name=\"t\">"
+        "<level index=\"0\"/><state-machine><object kind=\"1\"><object/></object></state-machine>"
+        "</trigger></signal-set></instance></lumetra-session>",
+        "a state machine holds no other object");
+    EXPECT_NE(one_line.error.find(" at line 1, "), std::string::npos) << one_line.error;
+}
+
+// The module takes every advanced level and pattern to have a tree, if only an empty one:
+// whether it was made advanced in the session or is read so from a file.
+TEST(repository_file, AdvancedLevelsAlwaysHaveATree)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("advanced.lmx");
+    write_bytes(path, "<lumetra-session format=\"1\"><instance name=\"i\"><signal-set name=\"s\"><trigger name=\"t\">"
+                      "<level index=\"0\" type=\"3\"/><level index=\"1\"/><pattern index=\"2\" type=\"3\"/>"
+                      "</trigger></signal-set></instance></lumetra-session>");
+    KSM_TX_SESSION tx(new VOKR_SESSION_OBJECT, false);
+    ASSERT_TRUE(tx.open_session(local(path).c_str())) << tx.get_last_error();
+    KSM_TX_TRIGGER* trigger = tx.get_trigger_at(0);
+    EXPECT_NE(trigger->get_advanced_root(0), nullptr);
+    EXPECT_EQ(trigger->get_advanced_root(1), nullptr);
+    EXPECT_NE(trigger->get_storage_qualifier_root(2), nullptr);
+    ASSERT_TRUE(trigger->set_trigger_level_cond_expr_type(1, false));
+    EXPECT_NE(trigger->get_advanced_root(1), nullptr);
+}
+
+// A file may hold, per instance, as many samples as its logs could have captured with the
+// instance's largest sample depth and channel count; a small file must not claim gigabytes.
+TEST(repository_file, CapturesBeyondWhatTheirInstanceHoldsAreRefused)
+{
+    const struct {
+        int sample_depth, data_allocated;
+        std::vector<std::pair<int, int>> logs;  // channels, depth
+        bool accepted;
+    } cases[] = {
+        {128, 0, {{64, 65536}}, false},
+        {128, 8, {{8, 128}, {8, 128}, {8, 128}}, true},
+        {1024, 8, {{8, 1024}, {8, 1024}}, true},
+        {1024, 8, {{9, 1024}, {9, 1024}}, false},
+        {1024, 8, {{2, 256}, {8, 1536}}, true},  // a deeper log from before the depth was lowered
+        {0, 8, {{1, 1}}, false},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("captures.lmx");
+    for (const auto& c : cases) {
+        SCOPED_TRACE("depth " + std::to_string(c.sample_depth) + ", first log " + std::to_string(c.logs[0].first) +
+                     " x " + std::to_string(c.logs[0].second));
+        {
+            KSM_TX_SESSION tx(new TEST_ROOT, false);
+            ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+            ASSERT_TRUE(tx.get_signal_set_at(0)->set_sample_depth(c.sample_depth));
+            ASSERT_TRUE(tx.get_signal_set_at(0)->set_data_nodes_allocated(c.data_allocated));
+            for (const auto& [channels, depth] : c.logs) {
+                KSM_DATA_LOG* log = tx.create_new_log(0);
+                log->begin_capture(channels, depth, 0);
+                log->end_capture();
+            }
+            ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+        }
+        KSM_TX_SESSION reopened(new VOKR_SESSION_OBJECT, false);
+        EXPECT_EQ(reopened.open_session(local(path).c_str()), c.accepted) << reopened.get_last_error();
+        if (!c.accepted) {
+            EXPECT_NE(reopened.get_last_error().find("more samples than"), std::string::npos)
+                << reopened.get_last_error();
+        }
     }
 }
 
@@ -822,8 +914,116 @@ int env_number(const char* name, int fallback)
     return text && *text ? std::atoi(text) : fallback;
 }
 
-// Damaged copies of a valid file must never crash or hang the reader. An accepted copy must
-// save, and the saved file must read back and save again to the same bytes.
+struct FUZZ {
+    std::mt19937 rng;
+    int below(int n) { return n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0; }
+};
+
+// The elements of a file, each as [start, end) and the end of its start tag, the document
+// element last; found by the tags alone, which the writer never leaves unescaped elsewhere.
+struct ELEMENT {
+    int start, content, end;
+};
+std::vector<ELEMENT> elements(const QByteArray& bytes)
+{
+    std::vector<ELEMENT> found, open;
+    for (int at = bytes.indexOf('<'); at >= 0; at = bytes.indexOf('<', at + 1)) {
+        const int close = bytes.indexOf('>', at);
+        if (close < 0 || (bytes[at + 1] == '/' && open.empty()))
+            break;
+        if (bytes[at + 1] == '?')
+            continue;
+        if (bytes[at + 1] == '/') {
+            found.push_back({open.back().start, open.back().content, close + 1});
+            open.pop_back();
+        } else if (bytes[close - 1] == '/') {
+            found.push_back({at, close + 1, close + 1});
+        } else {
+            open.push_back({at, close + 1, -1});
+        }
+    }
+    return found;
+}
+
+// Moves an element, nests or repeats a copy of it, drops it, or swaps two attributes anywhere.
+void mutate_structure(QByteArray& bytes, FUZZ& fuzz)
+{
+    const std::vector<ELEMENT> all = elements(bytes);
+    if (all.size() < 2)
+        return;
+    const ELEMENT a = all[fuzz.below(static_cast<int>(all.size()) - 1)];
+    const ELEMENT b = all[fuzz.below(static_cast<int>(all.size()))];
+    const QByteArray piece = bytes.mid(a.start, a.end - a.start);
+    int into = b.content < b.end ? b.content : b.end;  // as b's first child, or after an empty b
+    switch (fuzz.below(5)) {
+    case 0:
+        if (into > a.start && into < a.end)
+            return;
+        bytes.remove(a.start, piece.size());
+        bytes.insert(into >= a.end ? into - piece.size() : into, piece);
+        break;
+    case 1: bytes.insert(into, piece); break;
+    case 2: bytes.insert(a.end, piece); break;
+    case 3: bytes.remove(a.start, piece.size()); break;
+    default: {
+        std::vector<std::pair<int, int>> attributes;  // [start, end) of ` name="value"`
+        for (int at = bytes.indexOf("=\""); at >= 0; at = bytes.indexOf("=\"", at + 2)) {
+            const int first = bytes.lastIndexOf(' ', at), last = bytes.indexOf('"', at + 2);
+            if (first >= 0 && last > at)
+                attributes.emplace_back(first, last + 1);
+        }
+        if (attributes.size() < 2)
+            return;
+        auto x = attributes[fuzz.below(static_cast<int>(attributes.size()))];
+        auto y = attributes[fuzz.below(static_cast<int>(attributes.size()))];
+        if (x.first > y.first)
+            std::swap(x, y);
+        if (x.second > y.first)
+            return;
+        const QByteArray later = bytes.mid(y.first, y.second - y.first);
+        bytes.replace(y.first, y.second - y.first, bytes.mid(x.first, x.second - x.first));
+        bytes.replace(x.first, x.second - x.first, later);
+    }
+    }
+}
+
+// Flips, replaces, inserts or drops bytes, cuts the file, copies a stretch elsewhere, drops an
+// attribute or gives one a number from the edges of the ranges.
+void mutate_bytes(QByteArray& bytes, FUZZ& fuzz)
+{
+    static const char alphabet[] = "<>/=\"&; \n\t0123456789-abcdefgx";
+    static const char* const numbers[] = {"",   "0",        "-1",         "1",           "2",
+                                          "63", "4096",     "4097",       "16777216",    "2147483648",
+                                          "x",  "99999999999999999999",   "-2147483649", "1 2 3"};
+    if (bytes.isEmpty())
+        return;
+    const int at = fuzz.below(bytes.size());
+    // An attribute after the chosen place: its value, and where the attribute starts and ends.
+    const int value = bytes.indexOf("=\"", at) + 2;
+    const int start = bytes.lastIndexOf(' ', value);
+    const int end = value >= 2 ? bytes.indexOf('"', value) : -1;
+    switch (fuzz.below(8)) {
+    case 0: bytes[at] = static_cast<char>(bytes[at] ^ (1 << fuzz.below(8))); break;
+    case 1: bytes[at] = static_cast<char>(fuzz.rng()); break;
+    case 2: bytes.insert(at, alphabet[fuzz.below(sizeof alphabet - 1)]); break;
+    case 3: bytes.remove(at, 1 + fuzz.below(16)); break;
+    case 4: bytes.truncate(at); break;
+    case 5: bytes.insert(fuzz.below(bytes.size()), bytes.mid(at, 1 + fuzz.below(300))); break;
+    case 6:
+        if (end > start && start >= 0)
+            bytes.remove(start, end + 1 - start);
+        break;
+    default:
+        if (end >= value)
+            bytes.replace(value, end - value, numbers[fuzz.below(sizeof numbers / sizeof *numbers)]);
+        break;
+    }
+}
+
+// Damaged copies of a valid file, reshaped or with damaged bytes, must never crash or hang the
+// reader under the module's own tree root; the test root, which holds any tree, must get the
+// same answer. An accepted copy must save, and the saved file must read back and save again to
+// the same bytes. KSM_FUZZ_ITERATIONS and KSM_FUZZ_SEED make longer or other runs.
 TEST(repository_file, RandomDamageIsRefusedOrReadConsistently)
 {
     QTemporaryDir dir;
@@ -834,14 +1034,9 @@ TEST(repository_file, RandomDamageIsRefusedOrReadConsistently)
         ASSERT_TRUE(tx.save_session(local(dir.filePath("valid.lmx")).c_str()));
         valid = read_bytes(dir.filePath("valid.lmx"));
     }
-    const int iterations = env_number("KSM_FUZZ_ITERATIONS", 500);
+    const int iterations = env_number("KSM_FUZZ_ITERATIONS", 30);
     const unsigned seed = static_cast<unsigned>(env_number("KSM_FUZZ_SEED", 20240517));
-    std::mt19937 rng(seed);
-    auto below = [&rng](int n) { return n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0; };
-    static const char alphabet[] = "<>/=\"&; \n\t0123456789-abcdefgx";
-    static const char* const numbers[] = {"",   "0",        "-1",         "1",           "2",
-                                          "63", "4096",     "4097",       "16777216",    "2147483648",
-                                          "x",  "99999999999999999999",   "-2147483649", "1 2 3"};
+    FUZZ fuzz{std::mt19937(seed)};
     QUIET_QT quiet;
     const QString mutant_path = dir.filePath("mutant.lmx");
     const QString first_path = dir.filePath("first.lmx");
@@ -849,39 +1044,26 @@ TEST(repository_file, RandomDamageIsRefusedOrReadConsistently)
     int accepted = 0;
     for (int i = 0; i < iterations; ++i) {
         QByteArray bytes = valid;
-        for (int m = 1 + below(3); m > 0 && !bytes.isEmpty(); --m) {
-            const int at = below(bytes.size());
-            // An attribute after the chosen place: its value, and where the attribute starts and ends.
-            const int value = bytes.indexOf("=\"", at) + 2;
-            const int start = bytes.lastIndexOf(' ', value);
-            const int end = value >= 2 ? bytes.indexOf('"', value) : -1;
-            switch (below(8)) {
-            case 0: bytes[at] = static_cast<char>(bytes[at] ^ (1 << below(8))); break;
-            case 1: bytes[at] = static_cast<char>(rng()); break;
-            case 2: bytes.insert(at, alphabet[below(sizeof alphabet - 1)]); break;
-            case 3: bytes.remove(at, 1 + below(16)); break;
-            case 4: bytes.truncate(at); break;
-            case 5: bytes.insert(below(bytes.size()), bytes.mid(at, 1 + below(300))); break;
-            case 6:
-                if (end > start && start >= 0)
-                    bytes.remove(start, end + 1 - start);
-                break;
-            default:
-                if (end >= value)
-                    bytes.replace(value, end - value, numbers[below(sizeof numbers / sizeof *numbers)]);
-                break;
-            }
-        }
+        const int reshapes = fuzz.below(4);
+        for (int m = 0; m < reshapes; ++m)
+            mutate_structure(bytes, fuzz);
+        for (int m = reshapes ? fuzz.below(2) : 1 + fuzz.below(3); m > 0; --m)
+            mutate_bytes(bytes, fuzz);
         write_bytes(mutant_path, bytes);
         SCOPED_TRACE("iteration " + std::to_string(i) + " of seed " + std::to_string(seed));
-        KSM_TX_SESSION mutant(new TEST_ROOT, false);
-        if (!mutant.open_session(local(mutant_path).c_str())) {
+        auto* root = new VOKR_SESSION_OBJECT;
+        KSM_TX_SESSION mutant(root, false);
+        const bool opened = mutant.open_session(local(mutant_path).c_str());
+        KSM_TX_SESSION any_tree(new TEST_ROOT, false);
+        ASSERT_EQ(any_tree.open_session(local(mutant_path).c_str()), opened) << any_tree.get_last_error();
+        if (!opened) {
             ASSERT_NE(mutant.get_last_error().find(local(mutant_path)), std::string::npos) << mutant.get_last_error();
+            ASSERT_EQ(root->get_child_count() + root->get_state_machine_count(), 0);
             continue;
         }
         ++accepted;
         ASSERT_TRUE(mutant.save_session(local(first_path).c_str())) << mutant.get_last_error();
-        KSM_TX_SESSION again(new TEST_ROOT, false);
+        KSM_TX_SESSION again(new VOKR_SESSION_OBJECT, false);
         ASSERT_TRUE(again.open_session(local(first_path).c_str())) << again.get_last_error();
         ASSERT_TRUE(again.save_session(local(second_path).c_str())) << again.get_last_error();
         ASSERT_EQ(first_difference(read_bytes(first_path), read_bytes(second_path)), -1);

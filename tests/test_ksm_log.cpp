@@ -316,6 +316,10 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     KSM_DATA_LOG* other = m_session->create_new_log(other_entry);
     ASSERT_NE(other, nullptr);
     capture(other, second, m_rng, 6, 64);
+    // Instances that could have made these captures: a file may not claim more samples.
+    ASSERT_TRUE(m_session->get_signal_set_at(0)->set_sample_depth(1024));
+    ASSERT_TRUE(m_session->get_signal_set_at(0)->set_data_nodes_allocated(21));
+    ASSERT_TRUE(m_session->get_signal_set_at(other_entry)->set_data_nodes_allocated(6));
     ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
     m_session->close_session();
 
