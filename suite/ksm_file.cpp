@@ -29,6 +29,8 @@ namespace {
 
 constexpr int FORMAT_VERSION = 1;
 const char* const ROOT_ELEMENT = "lumetra-session";
+// The fastest zlib level: captures are large, and their bit planes compress well at any level.
+constexpr int PAYLOAD_COMPRESSION = 1;
 
 using ROW = KSM_TX_SIGNAL_NODES::ROW;
 
@@ -59,7 +61,8 @@ template <class T> QString ints_text(const std::vector<T>& values)
 
 QString payload_text(const char* data, size_t size)
 {
-    return QString::fromLatin1(qCompress(reinterpret_cast<const uchar*>(data), static_cast<int>(size), 1).toBase64());
+    const auto* bytes = reinterpret_cast<const uchar*>(data);
+    return QString::fromLatin1(qCompress(bytes, static_cast<int>(size), PAYLOAD_COMPRESSION).toBase64());
 }
 
 // ---- writer ---------------------------------------------------------------------------------------------
@@ -216,7 +219,7 @@ void WRITER::signal_set(const KSM_TX_SIGNAL_SET& set)
     text("clock", s.clock_name);
     flag("clock-post-fitting", s.clock_post_fitting);
     flag("clock-invalid", s.clock_invalid);
-    number("sample-depth", s.sample_depth, 128);
+    number("sample-depth", s.sample_depth, KSM_DEFAULT_SAMPLE_DEPTH);
     number("pipeline", s.pipeline_level);
     number("ram-type", s.ram_type);
     number("data-allocated", s.data_allocated);
@@ -259,13 +262,13 @@ void WRITER::trigger(KSM_TX_TRIGGER& trigger)
         level("pattern", i, s.patterns[i]);
     if (const auto& state_machine = KSM_ACCESS::state_machine(&trigger)) {
         m_xml.writeStartElement("state-machine");
-        tree(state_machine.get(), 1);
+        tree(state_machine.get(), KSM_TREE_KIND_STATE_MACHINE);
         m_xml.writeEndElement();
     }
     for (const KSM_COUNTER& c : s.counters) {
         m_xml.writeStartElement("counter");
         text("name", c.name);
-        number("width", c.width, 16);
+        number("width", c.width, KSM_DEFAULT_COUNTER_WIDTH);
         number("initial", c.initial);
         m_xml.writeEndElement();
     }
@@ -318,7 +321,7 @@ void WRITER::level(const char* element, int index, const KSM_LEVEL& l)
     if (!l.expression.empty())
         element_text("expression", nullptr, l.expression);
     if (l.root)
-        tree(l.root.get(), 0);
+        tree(l.root.get(), KSM_TREE_KIND_TRIGGER);
     m_xml.writeEndElement();
 }
 
@@ -328,10 +331,10 @@ void WRITER::tree(KSM_TX_TREE_OBJECT* object, int kind)
     number("kind", kind);
     for (const auto& [key, value] : object->collect_attributes())
         element_text("attribute", key.c_str(), value);
-    if (kind != 1)
+    if (kind != KSM_TREE_KIND_STATE_MACHINE)
         for (int i = 0; i < object->get_child_count(); ++i)
             if (KSM_TX_TREE_OBJECT* child = object->get_child_object(i))
-                tree(child, 0);
+                tree(child, KSM_TREE_KIND_TRIGGER);
     m_xml.writeEndElement();
 }
 
@@ -366,7 +369,7 @@ void WRITER::row(const ROW& r)
     number("link", r.link_type);
     number("mark", r.mark);
     const KSM_CONDITION plain{};
-    for (int bank = 0; bank < 2; ++bank) {
+    for (int bank = 0; bank < KSM_BANKS; ++bank) {
         for (int slot = 0; slot < KSM_CONDITION_SLOTS; ++slot) {
             const KSM_CONDITION& c = r.conditions[bank][slot];
             if (c == plain)

@@ -56,6 +56,9 @@ int slot_of(int index, bool pattern)
     return index >= 0 && index < KSM_MAX_TRIGGER_LEVELS ? KSM_NUM_PATTERNS + index : -1;
 }
 
+// Comparisons have two operands, numbered 1 and 2.
+bool valid_operand(int operand) { return operand == 1 || operand == 2; }
+
 bool is_operand(int condition)
 {
     return condition >= KSM_CTYPE_COMPARE_GREATER_THAN && condition <= KSM_CTYPE_COMPARE_TRUE;
@@ -369,7 +372,7 @@ bool set_enabled(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES:
 bool set_operand(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
                  int slot, int operand, KSM_DATA_TRIGGER_CONDITION value)
 {
-    if ((operand != 1 && operand != 2) || !is_operand(value))
+    if (!valid_operand(operand) || !is_operand(value))
         return false;
     return change_condition(list, s, power_up, row, slot,
                             [operand, value](KSM_CONDITION& k) { k.operand[operand - 1] = static_cast<uint8_t>(value); });
@@ -378,7 +381,7 @@ bool set_operand(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES:
 bool set_value(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
                int slot, int operand, int value)
 {
-    if (operand != 1 && operand != 2)
+    if (!valid_operand(operand))
         return false;
     return change_condition(list, s, power_up, row, slot,
                             [operand, value](KSM_CONDITION& k) { k.value[operand - 1] = value; });
@@ -387,14 +390,14 @@ bool set_value(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::S
 KSM_DATA_TRIGGER_CONDITION operand_of(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot,
                                       int operand)
 {
-    if (operand != 1 && operand != 2)
+    if (!valid_operand(operand))
         return KSM_CTYPE_COMPARE_TRUE;
     return static_cast<KSM_DATA_TRIGGER_CONDITION>(condition_of(s, power_up, row, slot).operand[operand - 1]);
 }
 
 int value_of(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot, int operand)
 {
-    return operand == 1 || operand == 2 ? condition_of(s, power_up, row, slot).value[operand - 1] : 0;
+    return valid_operand(operand) ? condition_of(s, power_up, row, slot).value[operand - 1] : 0;
 }
 
 }  // namespace

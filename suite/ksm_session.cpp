@@ -472,7 +472,7 @@ bool KSM_TX_SESSION::duplicate_trigger_to_other(int entry)
     if (i < 0 || !trigger || !has_power_up(*KSM_ACCESS::state(m_data), i))
         return false;
     const int from = from_power_up ? KSM_BANK_POWER_UP : KSM_BANK_NORMAL;
-    const int to = 1 - from;
+    const int to = from_power_up ? KSM_BANK_NORMAL : KSM_BANK_POWER_UP;
     auto& nodes = KSM_ACCESS::nodes(trigger);
     for (int row = 0; row < trigger->get_num_nodes(); ++row) {
         if (nodes->rows[row]->conditions[to] == nodes->rows[row]->conditions[from])

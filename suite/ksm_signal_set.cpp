@@ -74,7 +74,7 @@ int KSM_TX_SIGNAL_SET::get_sample_depth() const { return m_state->sample_depth; 
 bool KSM_TX_SIGNAL_SET::set_sample_depth(int depth)
 {
     // 0 is an instance without sample memory.
-    if ((depth != 0 && !is_power_of_two(depth)) || depth > (1 << 20))
+    if ((depth != 0 && !is_power_of_two(depth)) || depth > KSM_MAX_SAMPLE_DEPTH)
         return false;
     ksm_set(this, m_state, &STATE::sample_depth, depth);
     return true;
@@ -84,7 +84,7 @@ int KSM_TX_SIGNAL_SET::get_pipeline_level() const { return m_state->pipeline_lev
 
 bool KSM_TX_SIGNAL_SET::set_pipeline_level(int level)
 {
-    return set_count(this, m_state, &STATE::pipeline_level, level, 15);
+    return set_count(this, m_state, &STATE::pipeline_level, level, KSM_MAX_PIPELINE_LEVEL);
 }
 
 KSM_TALVERN_RAM_TYPE KSM_TX_SIGNAL_SET::get_ram_type() const

@@ -21,6 +21,23 @@
 
 class QIODevice;
 
+// ---- limits and defaults ----------------------------------------------------------------------
+
+constexpr int KSM_MAX_SAMPLE_DEPTH = 1 << 20;
+constexpr int KSM_DEFAULT_SAMPLE_DEPTH = 128;
+constexpr int KSM_MAX_PIPELINE_LEVEL = 15;
+constexpr int KSM_MAX_COUNTERS = 64;
+constexpr int KSM_MAX_FLAGS = 64;
+constexpr int KSM_MAX_COUNTER_WIDTH = 32;
+constexpr int KSM_DEFAULT_COUNTER_WIDTH = 16;
+// The link bits a group row carries (the module decides what each one links).
+constexpr int KSM_LINK_TYPE_MASK = 0xf;
+// Every part of a state-based trigger that can stay configurable at run time.
+constexpr unsigned int KSM_RUNTIME_OPTIONS_ALL = RUV_RUNTIME_GOTO_DESTINATIONS | RUV_RUNTIME_COMPARISON_VALUES |
+                                                 RUV_RUNTIME_LOGICAL_OPERATORS | RUV_RUNTIME_COMPARISON_OPERATORS;
+// Trigger-out destinations are kept by their kind, up to the processor event.
+constexpr int KSM_TRIGGER_OUT_KINDS = KSM_IOTYPE_EPS_EVENT + 1;
+
 // ---- values -----------------------------------------------------------------------------------
 
 // One condition slot of a node row: a trigger level or a storage-qualifier pattern, one bank.
@@ -40,7 +57,7 @@ struct KSM_CONDITION {
 
 // Slots of a row: the three patterns first, then the trigger levels (a pattern is level + 3).
 constexpr int KSM_CONDITION_SLOTS = KSM_NUM_PATTERNS + KSM_MAX_TRIGGER_LEVELS;
-enum KSM_BANK : int { KSM_BANK_NORMAL = 0, KSM_BANK_POWER_UP = 1 };
+enum KSM_BANK : int { KSM_BANK_NORMAL = 0, KSM_BANK_POWER_UP = 1, KSM_BANKS = 2 };
 
 // A new identity for a node row.
 inline uint64_t ksm_new_row_id()
@@ -73,7 +90,7 @@ struct KSM_TX_SIGNAL_NODES::ROW {
     int group_display_type = KSM_GTYPE_INVALID;
     int link_type = 0;
     int mark = 0;
-    std::array<KSM_CONDITION, KSM_CONDITION_SLOTS> conditions[2];
+    std::array<KSM_CONDITION, KSM_CONDITION_SLOTS> conditions[KSM_BANKS];
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin;
     bool operator==(const ROW& o) const;
     static auto fields()
@@ -115,7 +132,7 @@ struct KSM_LEVEL {
 
 struct KSM_COUNTER {
     std::string name;
-    int width = 16;
+    int width = KSM_DEFAULT_COUNTER_WIDTH;
     unsigned int initial = 0;
     bool operator==(const KSM_COUNTER& o) const { return name == o.name && width == o.width && initial == o.initial; }
 };
@@ -145,7 +162,7 @@ struct KSM_TRIGGER_IN {
 
 struct KSM_TRIGGER_OUT {
     bool enabled = false;
-    std::array<bool, 6> selected{};  // by destination kind 0, 2, 4, 5
+    std::array<bool, KSM_TRIGGER_OUT_KINDS> selected{};  // by destination kind
     std::string pin_name;
     std::string instance_name;
     int eps_event_index = 0;
@@ -198,7 +215,7 @@ struct KSM_TX_SIGNAL_SET::STATE {
     std::string clock_name;
     bool clock_post_fitting = false;
     bool clock_invalid = false;
-    int sample_depth = 128;
+    int sample_depth = KSM_DEFAULT_SAMPLE_DEPTH;
     int pipeline_level = 0;
     int ram_type = KSM_RAM_AUTO;
     int data_allocated = 0;

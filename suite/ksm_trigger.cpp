@@ -82,7 +82,9 @@ bool KSM_TX_TRIGGER::append_new_level(bool)
 
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_level_type(int level) const
 {
-    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(valid_level(*m_state, level) ? m_state->levels[level].type : 0);
+    if (!valid_level(*m_state, level))
+        return KSM_LTYPE_BASIC_AND;
+    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(m_state->levels[level].type);
 }
 
 namespace {
@@ -94,7 +96,7 @@ void ensure_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
         return;
     KSM_TX_TREE_OBJECT* root = KSM_ACCESS::tree_host(session)->root;
     if (root)
-        level.root = ksm_adopt_tree_object(session, root->create_child_object(0), true);
+        level.root = ksm_adopt_tree_object(session, root->create_child_object(KSM_TREE_KIND_TRIGGER), true);
 }
 
 bool valid_level_type(int type) { return type >= KSM_LTYPE_BASIC_AND && type <= KSM_LTYPE_ADVANCED; }
@@ -116,7 +118,9 @@ bool KSM_TX_TRIGGER::set_level_type(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
 {
-    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(valid_pattern(pattern) ? m_state->patterns[pattern].type : 0);
+    if (!valid_pattern(pattern))
+        return KSM_LTYPE_BASIC_AND;
+    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(m_state->patterns[pattern].type);
 }
 
 bool KSM_TX_TRIGGER::set_pattern_type(int pattern, KSM_DATA_TRIGGER_LEVEL_TYPE type)
@@ -348,7 +352,7 @@ KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_state_machine_object()
         if (!root)
             return nullptr;
         // It belongs to the root, which deletes it with the session.
-        m_state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(1), false);
+        m_state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(KSM_TREE_KIND_STATE_MACHINE), false);
     }
     return m_state_machine.get();
 }
@@ -363,7 +367,7 @@ int KSM_TX_TRIGGER::get_counter_count() const { return static_cast<int>(m_state-
 
 bool KSM_TX_TRIGGER::set_counter_count(int count)
 {
-    if (count < 0 || count > 64)
+    if (count < 0 || count > KSM_MAX_COUNTERS)
         return false;
     if (count == get_counter_count())
         return true;
@@ -391,7 +395,8 @@ bool KSM_TX_TRIGGER::get_counter(int index, const char** name, int* width, unsig
 
 bool KSM_TX_TRIGGER::set_counter(int index, const char* name, const int* width, const unsigned int* initial)
 {
-    if (index < 0 || index >= get_counter_count() || (name && !*name) || (width && (*width < 1 || *width > 32)))
+    if (index < 0 || index >= get_counter_count() || (name && !*name) ||
+        (width && (*width < 1 || *width > KSM_MAX_COUNTER_WIDTH)))
         return false;
     KSM_COUNTER c = m_state->counters[index];
     if (name)
@@ -409,7 +414,7 @@ int KSM_TX_TRIGGER::get_flag_count() const { return static_cast<int>(m_state->fl
 
 bool KSM_TX_TRIGGER::set_flag_count(int count)
 {
-    if (count < 0 || count > 64)
+    if (count < 0 || count > KSM_MAX_FLAGS)
         return false;
     if (count == get_flag_count())
         return true;
@@ -483,7 +488,7 @@ unsigned int KSM_TX_TRIGGER::get_crc_value(bool) const
     append_text_form(&text);
     const QByteArray digest = QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha1);
     unsigned int crc = 0;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < static_cast<int>(sizeof crc); ++i)  // the first bytes of the digest
         crc = (crc << 8) | static_cast<unsigned char>(digest[i]);
     return crc;
 }
@@ -633,12 +638,12 @@ bool KSM_TX_TRIGGER_OUT_INTERFACE::set_enabled(bool v)
 
 bool KSM_TX_TRIGGER_OUT_INTERFACE::is_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind) const
 {
-    return kind >= 0 && kind < 6 && KSM_OUT_STATE.selected[kind];
+    return kind >= 0 && kind < KSM_TRIGGER_OUT_KINDS && KSM_OUT_STATE.selected[kind];
 }
 
 bool KSM_TX_TRIGGER_OUT_INTERFACE::set_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected)
 {
-    if (kind < 0 || kind >= 6)
+    if (kind < 0 || kind >= KSM_TRIGGER_OUT_KINDS)
         return false;
     auto bits = KSM_OUT_STATE.selected;
     bits[kind] = selected;
