@@ -2,7 +2,6 @@
 #include "ksm_state.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -25,13 +24,7 @@ const char* KSM_TX_INSTANCE::get_name(int) const { return m_state->name.c_str();
 
 bool KSM_TX_INSTANCE::set_name(const char* name)
 {
-    if (!name || !*name)
-        return false;
-    KSM_TX_INSTANCE* other = m_owner ? m_owner->find_instance(name) : nullptr;
-    if (other && other != this)
-        return false;
-    ksm_set(this, m_state, &STATE::name, std::string(name));
-    return true;
+    return ksm_rename_child(this, m_state, name, m_owner ? m_owner->find_instance(name) : nullptr);
 }
 
 bool KSM_TX_INSTANCE::is_enabled() const { return m_state->enabled; }
@@ -240,28 +233,23 @@ int KSM_TX_INSTANCE::get_position_data(const char* key, int* values, int capacit
 
 // ---- signal sets ----------------------------------------------------------------------------------
 
-int KSM_TX_INSTANCE::get_num_signal_sets() const { return static_cast<int>(m_state->signal_sets.size()); }
+int KSM_TX_INSTANCE::get_num_signal_sets() const { return ksm_child_count(m_state->signal_sets); }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::get_signal_set(int index) const
 {
-    return index >= 0 && index < get_num_signal_sets() ? m_state->signal_sets[index].get() : nullptr;
+    return ksm_child_at(m_state->signal_sets, index);
 }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::find_signal_set(const char* name) const
 {
-    for (const auto& s : m_state->signal_sets)
-        if (name && std::strcmp(s->get_name(), name) == 0)
-            return s.get();
-    return nullptr;
+    return ksm_find_child(m_state->signal_sets, name);
 }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::get_active_signal_set() const { return get_signal_set(m_state->active_signal_set); }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::create_signal_set(const char* name, bool)
 {
-    std::string text = name && *name ? name : "";
-    for (int n = 1; text.empty() || find_signal_set(text.c_str()); ++n)
-        text = "signal set: " + std::to_string(n);
+    const std::string text = ksm_free_child_name(m_state->signal_sets, name, "signal set: ");
     auto set = ksm_make<KSM_TX_SIGNAL_SET>(m_owner, text.c_str());
     KSM_ACCESS::set_parent(set.get(), this);
     ksm_edit(this, m_state).signal_sets.push_back(set);
@@ -279,19 +267,12 @@ bool KSM_TX_INSTANCE::set_active(const char* signal_set, const char* trigger, co
     KSM_DATA_LOG* l = log && *log ? t->find_log(log) : t->get_active_log();
     if (log && *log && !l)
         return false;
-    int set_index = 0;
-    while (get_signal_set(set_index) != set)
-        ++set_index;
-    ksm_set(this, m_state, &STATE::active_signal_set, set_index);
-    int trigger_index = 0;
-    while (set->get_trigger(trigger_index) != t)
-        ++trigger_index;
-    ksm_set(set, KSM_ACCESS::state(set), &KSM_TX_SIGNAL_SET::STATE::active_trigger, trigger_index);
-    int log_index = -1;
-    for (int i = 0; l && i < t->get_num_logs(); ++i)
-        if (t->get_log(i) == l)
-            log_index = i;
-    ksm_set(t, KSM_ACCESS::state(t), &KSM_TX_TRIGGER::STATE::active_log, log_index);
+    ksm_set(this, m_state, &STATE::active_signal_set, ksm_child_index(m_state->signal_sets, set));
+    auto& set_state = KSM_ACCESS::state(set);
+    ksm_set(set, set_state, &KSM_TX_SIGNAL_SET::STATE::active_trigger, ksm_child_index(set_state->triggers, t));
+    auto& trigger_state = KSM_ACCESS::state(t);
+    const int log_index = l ? ksm_child_index(trigger_state->logs, l) : -1;
+    ksm_set(t, trigger_state, &KSM_TX_TRIGGER::STATE::active_log, log_index);
     return true;
 }
 

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -108,29 +107,21 @@ void KSM_DATA_SESSION::set_sif_file_name(const char* name)
     set_session_field(this, &DATA_STATE::sif_file_name, std::string(name ? name : ""));
 }
 
-int KSM_DATA_SESSION::get_num_instances() const { return static_cast<int>(m_state->instances.size()); }
-
-KSM_TX_INSTANCE* KSM_DATA_SESSION::get_instance(int index) const
-{
-    return index >= 0 && index < get_num_instances() ? m_state->instances[index].get() : nullptr;
-}
+int KSM_DATA_SESSION::get_num_instances() const { return ksm_child_count(m_state->instances); }
+KSM_TX_INSTANCE* KSM_DATA_SESSION::get_instance(int index) const { return ksm_child_at(m_state->instances, index); }
 
 KSM_TX_INSTANCE* KSM_DATA_SESSION::find_instance(const char* name) const
 {
-    for (const auto& i : m_state->instances)
-        if (name && std::strcmp(i->get_name(), name) == 0)
-            return i.get();
-    return nullptr;
+    return ksm_find_child(m_state->instances, name);
 }
 
 KSM_TX_INSTANCE* KSM_DATA_SESSION::create_lumetra_instance(const char* name)
 {
-    std::string text = name && *name ? name : "";
-    if (!text.empty() && find_instance(text.c_str()))
+    const bool named = name && *name;
+    if (named && find_instance(name))
         return nullptr;
     int number = m_state->next_instance_number;
-    while (text.empty() || find_instance(text.c_str()))
-        text = "auto_lumetra_" + std::to_string(number++);
+    const std::string text = named ? name : ksm_numbered_child_name(m_state->instances, "auto_lumetra_", &number);
     auto instance = ksm_make<KSM_TX_INSTANCE>(this, text.c_str());
     made_instances()[this].push_back(instance);
     DATA_STATE& s = edit_session(this);
@@ -687,15 +678,12 @@ KSM_DATA_LOG* KSM_TX_SESSION::create_new_log(int entry)
     KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
     if (i < 0 || !trigger)
         return nullptr;
-    std::string name;
-    for (int n = trigger->get_num_logs() + 1; name.empty() || trigger->find_log(name.c_str()); ++n)
-        name = "log: " + std::to_string(n);
-    auto log = ksm_make<KSM_DATA_LOG>(m_data, name.c_str());
+    auto& slot = KSM_ACCESS::state(trigger);
+    int number = trigger->get_num_logs() + 1;
+    auto log = ksm_make<KSM_DATA_LOG>(m_data, ksm_numbered_child_name(slot->logs, "log: ", &number).c_str());
     KSM_ACCESS::set_parent(log.get(), trigger);
     log->set_flags(power_up, false, false);
-    auto& slot = KSM_ACCESS::state(trigger);
-    KSM_TX_TRIGGER::STATE& s = ksm_edit(trigger, slot);
-    s.logs.push_back(log);
+    ksm_edit(trigger, slot).logs.push_back(log);
     return log.get();
 }
 
@@ -713,13 +701,12 @@ bool KSM_TX_SESSION::set_active_log(int entry, KSM_DATA_LOG* log)
     KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
     if (!trigger || !log)
         return false;
-    for (int i = 0; i < trigger->get_num_logs(); ++i) {
-        if (trigger->get_log(i) == log) {
-            ksm_set(trigger, KSM_ACCESS::state(trigger), &KSM_TX_TRIGGER::STATE::active_log, i);
-            return true;
-        }
-    }
-    return false;
+    auto& slot = KSM_ACCESS::state(trigger);
+    const int index = ksm_child_index(slot->logs, log);
+    if (index < 0)
+        return false;
+    ksm_set(trigger, slot, &KSM_TX_TRIGGER::STATE::active_log, index);
+    return true;
 }
 
 bool KSM_TX_SESSION::set_active(int entry, const char* signal_set, const char* trigger, const char* log)
@@ -755,14 +742,9 @@ bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigg
         if (instance->get_num_signal_sets() < 2 || set == instance->get_active_signal_set())
             return false;
         auto& slot = KSM_ACCESS::state(instance);
-        const KSM_TX_SIGNAL_SET* active = instance->get_active_signal_set();
+        const int index = ksm_child_index(slot->signal_sets, set);
         KSM_TX_INSTANCE::STATE& s = ksm_edit(instance, slot);
-        s.signal_sets.erase(std::remove_if(s.signal_sets.begin(), s.signal_sets.end(),
-                                           [set](const auto& p) { return p.get() == set; }),
-                            s.signal_sets.end());
-        for (size_t k = 0; k < s.signal_sets.size(); ++k)
-            if (s.signal_sets[k].get() == active)
-                s.active_signal_set = static_cast<int>(k);
+        ksm_erase_child(s.signal_sets, &s.active_signal_set, index);
         return true;
     }
     KSM_TX_TRIGGER* t = set->find_trigger(trigger);
@@ -778,12 +760,8 @@ bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigg
     if (set->get_num_triggers() < 2 || t == set->get_active_trigger())
         return false;
     auto& slot = KSM_ACCESS::state(set);
-    const KSM_TX_TRIGGER* active = set->get_active_trigger();
+    const int index = ksm_child_index(slot->triggers, t);
     KSM_TX_SIGNAL_SET::STATE& s = ksm_edit(set, slot);
-    s.triggers.erase(std::remove_if(s.triggers.begin(), s.triggers.end(), [t](const auto& p) { return p.get() == t; }),
-                     s.triggers.end());
-    for (size_t k = 0; k < s.triggers.size(); ++k)
-        if (s.triggers[k].get() == active)
-            s.active_trigger = static_cast<int>(k);
+    ksm_erase_child(s.triggers, &s.active_trigger, index);
     return true;
 }

@@ -1,7 +1,6 @@
 // Signal sets: the data list, the acquisition settings and the triggers of an instance.
 #include "ksm_state.h"
 
-#include <cstring>
 #include <sstream>
 
 namespace {
@@ -37,15 +36,7 @@ const char* KSM_TX_SIGNAL_SET::get_name() const { return m_state->name.c_str(); 
 
 bool KSM_TX_SIGNAL_SET::set_name(const char* name)
 {
-    if (!name || !*name)
-        return false;
-    if (m_instance) {
-        KSM_TX_SIGNAL_SET* other = m_instance->find_signal_set(name);
-        if (other && other != this)
-            return false;
-    }
-    ksm_set(this, m_state, &STATE::name, std::string(name));
-    return true;
+    return ksm_rename_child(this, m_state, name, m_instance ? m_instance->find_signal_set(name) : nullptr);
 }
 
 bool KSM_TX_SIGNAL_SET::is_expanded() const { return m_state->expanded; }
@@ -160,28 +151,15 @@ int KSM_TX_SIGNAL_SET::get_channel(int row) const
 
 int KSM_TX_SIGNAL_SET::get_num_channels() const { return get_data_input_count(); }
 
-int KSM_TX_SIGNAL_SET::get_num_triggers() const { return static_cast<int>(m_state->triggers.size()); }
-
-KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_trigger(int index) const
-{
-    return index >= 0 && index < get_num_triggers() ? m_state->triggers[index].get() : nullptr;
-}
-
-KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::find_trigger(const char* name) const
-{
-    for (const auto& t : m_state->triggers)
-        if (name && std::strcmp(t->get_name(), name) == 0)
-            return t.get();
-    return nullptr;
-}
+int KSM_TX_SIGNAL_SET::get_num_triggers() const { return ksm_child_count(m_state->triggers); }
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_trigger(int index) const { return ksm_child_at(m_state->triggers, index); }
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::find_trigger(const char* name) const { return ksm_find_child(m_state->triggers, name); }
 
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_active_trigger() const { return get_trigger(m_state->active_trigger); }
 
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::create_trigger(const char* name, bool)
 {
-    std::string text = name && *name ? name : "";
-    for (int n = 1; text.empty() || find_trigger(text.c_str()); ++n)
-        text = "trigger: " + std::to_string(n);
+    const std::string text = ksm_free_child_name(m_state->triggers, name, "trigger: ");
     auto trigger = ksm_make<KSM_TX_TRIGGER>(m_owner, text.c_str());
     KSM_ACCESS::set_parent(trigger.get(), this);
     ksm_edit(this, m_state).triggers.push_back(trigger);

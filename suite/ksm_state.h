@@ -16,6 +16,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <unordered_set>
 
@@ -475,6 +476,81 @@ bool ksm_set(KSM_OBJECT* object, std::shared_ptr<STATE>& slot, FIELD STATE::*fie
     if ((*slot).*field == value)
         return false;
     ksm_edit(object, slot).*field = value;
+    return true;
+}
+
+// ---- child lists ------------------------------------------------------------------------------------
+
+// The named children of an object (the instances of a session, the signal sets of an instance,
+// the triggers of a signal set, the logs of a trigger, the mnemonic tables) are shared objects
+// in a list of its state. These answer the questions every such list is asked.
+template <class T> using KSM_CHILDREN = std::vector<std::shared_ptr<T>>;
+
+template <class T> int ksm_child_count(const KSM_CHILDREN<T>& list) { return static_cast<int>(list.size()); }
+
+// The child at an index, or null outside the list.
+template <class T> T* ksm_child_at(const KSM_CHILDREN<T>& list, int index)
+{
+    return index >= 0 && index < ksm_child_count(list) ? list[index].get() : nullptr;
+}
+
+// The index of a child, or -1.
+template <class T> int ksm_child_index(const KSM_CHILDREN<T>& list, const T* child)
+{
+    for (int i = 0; i < ksm_child_count(list); ++i)
+        if (list[i].get() == child)
+            return i;
+    return -1;
+}
+
+// The child of that name, or null (also for a null name).
+template <class T> T* ksm_find_child(const KSM_CHILDREN<T>& list, const char* name)
+{
+    for (const auto& child : list)
+        if (name && std::strcmp(child->get_name(), name) == 0)
+            return child.get();
+    return nullptr;
+}
+
+// `prefix` and the first number from *number on that makes a name no child bears; *number is
+// left after the number taken.
+template <class T>
+std::string ksm_numbered_child_name(const KSM_CHILDREN<T>& list, const std::string& prefix, int* number)
+{
+    std::string name;
+    do
+        name = prefix + std::to_string((*number)++);
+    while (ksm_find_child(list, name.c_str()));
+    return name;
+}
+
+// `name` when it is given and no child bears it, else the first free numbered name from 1.
+template <class T>
+std::string ksm_free_child_name(const KSM_CHILDREN<T>& list, const char* name, const std::string& prefix)
+{
+    if (name && *name && !ksm_find_child(list, name))
+        return name;
+    int number = 1;
+    return ksm_numbered_child_name(list, prefix, &number);
+}
+
+// Takes the child at `index` out of the list; the active index follows its element, and is -1
+// when that was the child taken out.
+template <class T> void ksm_erase_child(KSM_CHILDREN<T>& list, int* active, int index)
+{
+    list.erase(list.begin() + index);
+    if (*active >= index)
+        *active = *active == index ? -1 : *active - 1;
+}
+
+// Renames a child; false for an empty name and for one that `namesake`, another child of the same
+// parent, bears already.
+template <class T, class STATE>
+bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, const T* namesake)
+{
+    if (!name || !*name || (namesake && namesake != child))
+        return false;
+    ksm_set(child, slot, &STATE::name, std::string(name));
     return true;
 }
 

@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
-#include <cstring>
 #include <sstream>
 
 namespace {
@@ -32,15 +31,7 @@ const char* KSM_TX_TRIGGER::get_name() const { return m_state->name.c_str(); }
 
 bool KSM_TX_TRIGGER::set_name(const char* name)
 {
-    if (!name || !*name)
-        return false;
-    if (m_signal_set) {
-        KSM_TX_TRIGGER* other = m_signal_set->find_trigger(name);
-        if (other && other != this)
-            return false;
-    }
-    ksm_set(this, m_state, &STATE::name, std::string(name));
-    return true;
+    return ksm_rename_child(this, m_state, name, m_signal_set ? m_signal_set->find_trigger(name) : nullptr);
 }
 
 bool KSM_TX_TRIGGER::is_expanded() const { return m_state->expanded; }
@@ -500,20 +491,9 @@ void KSM_TX_TRIGGER::set_using_incremental_route(bool used)
     ksm_set(this, m_state, &STATE::incremental_route, used);
 }
 
-int KSM_TX_TRIGGER::get_num_logs() const { return static_cast<int>(m_state->logs.size()); }
-
-KSM_DATA_LOG* KSM_TX_TRIGGER::get_log(int index) const
-{
-    return index >= 0 && index < get_num_logs() ? m_state->logs[index].get() : nullptr;
-}
-
-KSM_DATA_LOG* KSM_TX_TRIGGER::find_log(const char* name) const
-{
-    for (const auto& log : m_state->logs)
-        if (name && std::strcmp(log->get_name(), name) == 0)
-            return log.get();
-    return nullptr;
-}
+int KSM_TX_TRIGGER::get_num_logs() const { return ksm_child_count(m_state->logs); }
+KSM_DATA_LOG* KSM_TX_TRIGGER::get_log(int index) const { return ksm_child_at(m_state->logs, index); }
+KSM_DATA_LOG* KSM_TX_TRIGGER::find_log(const char* name) const { return ksm_find_child(m_state->logs, name); }
 
 KSM_DATA_LOG* KSM_TX_TRIGGER::get_active_log() const { return get_log(m_state->active_log); }
 
