@@ -96,6 +96,28 @@ private:
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
     bool unexpected() { return fail("unexpected element <" + m_xml.name().toString().toStdString() + ">"); }
+    // Appends a child read from the file; a name that a child of the list bears already is a fault.
+    template <class T> void add_child(KSM_CHILDREN<T>& list, std::shared_ptr<T> child, const char* what)
+    {
+        if (child && ksm_find_child(list, child->get_name()))
+            fail("two " + std::string(what) + " are named \"" + child->get_name() + "\"");
+        list.push_back(std::move(child));
+    }
+    // A child object of the session read, below its parent, with its name and expansion.
+    template <class T, class PARENT> std::shared_ptr<T> child_of(PARENT* parent)
+    {
+        auto child = ksm_make<T>(m_session, text("name").c_str());
+        KSM_ACCESS::set_parent(child.get(), parent);
+        KSM_ACCESS::state(child.get())->expanded = flag("expanded", false);
+        return child;
+    }
+    // The active child that `owner` names must be one of its list's.
+    template <class T>
+    void check_active(const KSM_CHILDREN<T>& list, int active, const std::string& owner, const char* what)
+    {
+        if (!failed() && active >= static_cast<int>(list.size()))
+            fail(owner + " names a " + what + " it does not have");
+    }
     void session_values(KSM_DATA_SESSION::STATE& s);
     void int_store(KSM_INT_STORE& store);
     std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> mnemonic_table();
@@ -258,18 +280,13 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
         } else if (name == QLatin1String("global")) {
             int_store(s.global_data);
         } else if (name == QLatin1String("mnemonic-table")) {
-            auto table = mnemonic_table();
-            if (table && m_session->get_mnemonics()->find_table(table->get_name()))
-                fail("two mnemonic tables are named \"" + std::string(table->get_name()) + "\"");
-            tables.push_back(table);
+            add_child(tables, mnemonic_table(), "mnemonic tables");
         } else if (name == QLatin1String("sif")) {
             sif(s);
         } else if (name == QLatin1String("instance")) {
             bool power_up = false;
             auto i = instance(&power_up);
-            if (i && m_session->find_instance(i->get_name()))
-                fail("two instances are named \"" + std::string(i->get_name()) + "\"");
-            s.instances.push_back(i);
+            add_child(s.instances, i, "instances");
             if (i)
                 KSM_ACCESS::state(i.get())->power_up_entry = power_up;
         } else {
@@ -380,18 +397,14 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
         if (m_xml.name() == QLatin1String("position")) {
             int_store(s.position_data);
         } else if (m_xml.name() == QLatin1String("signal-set")) {
-            auto set = signal_set(instance.get());
-            if (set && instance->find_signal_set(set->get_name()))
-                fail("two signal sets are named \"" + std::string(set->get_name()) + "\"");
-            s.signal_sets.push_back(set);
+            add_child(s.signal_sets, signal_set(instance.get()), "signal sets");
         } else {
             unexpected();
         }
     }
     if (!failed() && s.signal_sets.empty())
         fail("instance \"" + s.name + "\" has no signal set");
-    if (!failed() && s.active_signal_set >= static_cast<int>(s.signal_sets.size()))
-        fail("instance \"" + s.name + "\" names a signal set it does not have");
+    check_active(s.signal_sets, s.active_signal_set, "instance \"" + s.name + "\"", "signal set");
     if (!failed() && check_samples(*instance, start))
         decode_samples();
     return instance;
@@ -399,10 +412,8 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
 
 std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
 {
-    auto set = ksm_make<KSM_TX_SIGNAL_SET>(m_session, text("name").c_str());
-    KSM_ACCESS::set_parent(set.get(), owner);
+    auto set = child_of<KSM_TX_SIGNAL_SET>(owner);
     auto& s = *KSM_ACCESS::state(set.get());
-    s.expanded = flag("expanded", false);
     s.clock_name = text("clock");
     s.clock_post_fitting = flag("clock-post-fitting", false);
     s.clock_invalid = flag("clock-invalid", false);
@@ -422,10 +433,7 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
         if (m_xml.name() == QLatin1String("node")) {
             rows.push_back(row());
         } else if (m_xml.name() == QLatin1String("trigger")) {
-            auto t = trigger(set.get());
-            if (t && set->find_trigger(t->get_name()))
-                fail("two triggers are named \"" + std::string(t->get_name()) + "\"");
-            s.triggers.push_back(t);
+            add_child(s.triggers, trigger(set.get()), "triggers");
         } else {
             unexpected();
         }
@@ -438,10 +446,8 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
 
 std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
 {
-    auto trigger = ksm_make<KSM_TX_TRIGGER>(m_session, text("name").c_str());
-    KSM_ACCESS::set_parent(trigger.get(), owner);
+    auto trigger = child_of<KSM_TX_TRIGGER>(owner);
     auto& s = *KSM_ACCESS::state(trigger.get());
-    s.expanded = flag("expanded", false);
     s.sq_type = integer("sq-type", KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_INPUT_PORT);
     s.sq_port = text("sq-port");
     s.sq_port_post_fitting = flag("sq-port-post-fitting", false);
@@ -523,18 +529,14 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("node")) {
             rows.push_back(row());
         } else if (name == QLatin1String("log")) {
-            auto l = log(trigger.get());
-            if (l && trigger->find_log(l->get_name()))
-                fail("two logs are named \"" + std::string(l->get_name()) + "\"");
-            s.logs.push_back(l);
+            add_child(s.logs, log(trigger.get()), "logs");
         } else {
             unexpected();
         }
     }
     if (!failed() && s.levels.empty())
         fail("trigger \"" + s.name + "\" has no trigger level");
-    if (!failed() && s.active_log >= static_cast<int>(s.logs.size()))
-        fail("trigger \"" + s.name + "\" names a log it does not have");
+    check_active(s.logs, s.active_log, "trigger \"" + s.name + "\"", "log");
     check_rows(rows);
     return trigger;
 }

@@ -9,6 +9,14 @@ using STATE = KSM_TX_INSTANCE::STATE;
 
 constexpr int CURRENT_VERSION = 3;
 
+// Lets the oldest units go beyond the history's number of steps.
+void trim(KSM_UNDO_HISTORY& history)
+{
+    const size_t limit = static_cast<size_t>(std::max(history.max_steps, 1));
+    if (history.undo.size() > limit)
+        history.undo.erase(history.undo.begin(), history.undo.begin() + (history.undo.size() - limit));
+}
+
 }  // namespace
 
 KSM_TX_INSTANCE::KSM_TX_INSTANCE(KSM_DATA_SESSION* owner, const char* name)
@@ -108,9 +116,7 @@ bool KSM_TX_INSTANCE::end_action()
     KSM_UNDO_HISTORY& history = *owner->m_history;
     history.redo.clear();
     history.undo.push_back(std::move(unit));
-    const size_t limit = static_cast<size_t>(std::max(history.max_steps, 1));
-    if (history.undo.size() > limit)
-        history.undo.erase(history.undo.begin(), history.undo.begin() + (history.undo.size() - limit));
+    trim(history);
     return true;
 }
 
@@ -148,6 +154,21 @@ void replay(KSM_DATA_SESSION* session, KSM_UNDO_UNIT& unit, bool undo)
             atomic->redo();
 }
 
+using UNITS = std::vector<std::unique_ptr<KSM_UNDO_UNIT>>;
+
+// Replays the last unit of `from` (the undo or the redo list) and moves it to `to`; nothing while
+// a unit is open.
+bool step(KSM_DATA_SESSION* session, UNITS& from, UNITS& to, bool undo)
+{
+    if (from.empty() || !session || KSM_ACCESS::journal(session).open)
+        return false;
+    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(from.back());
+    from.pop_back();
+    replay(session, *unit, undo);
+    to.push_back(std::move(unit));
+    return true;
+}
+
 }  // namespace
 
 void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
@@ -160,29 +181,8 @@ void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
     ksm_merge(*row, *from, *to);
 }
 
-bool KSM_TX_INSTANCE::undo()
-{
-    KSM_UNDO_HISTORY& history = *m_history;
-    if (history.undo.empty() || !m_owner || KSM_ACCESS::journal(m_owner).open)
-        return false;
-    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(history.undo.back());
-    history.undo.pop_back();
-    replay(m_owner, *unit, true);
-    history.redo.push_back(std::move(unit));
-    return true;
-}
-
-bool KSM_TX_INSTANCE::redo()
-{
-    KSM_UNDO_HISTORY& history = *m_history;
-    if (history.redo.empty() || !m_owner || KSM_ACCESS::journal(m_owner).open)
-        return false;
-    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(history.redo.back());
-    history.redo.pop_back();
-    replay(m_owner, *unit, false);
-    history.undo.push_back(std::move(unit));
-    return true;
-}
+bool KSM_TX_INSTANCE::undo() { return step(m_owner, m_history->undo, m_history->redo, true); }
+bool KSM_TX_INSTANCE::redo() { return step(m_owner, m_history->redo, m_history->undo, false); }
 
 bool KSM_TX_INSTANCE::is_undo_available() const { return !m_history->undo.empty(); }
 bool KSM_TX_INSTANCE::is_redo_available() const { return !m_history->redo.empty(); }
@@ -191,9 +191,7 @@ int KSM_TX_INSTANCE::get_max_undo_steps() const { return m_history->max_steps; }
 void KSM_TX_INSTANCE::set_max_undo_steps(int steps)
 {
     m_history->max_steps = std::max(steps, 1);
-    auto& undo = m_history->undo;
-    if (undo.size() > static_cast<size_t>(m_history->max_steps))
-        undo.erase(undo.begin(), undo.begin() + (undo.size() - m_history->max_steps));
+    trim(*m_history);
 }
 
 // ---- stored values -------------------------------------------------------------------------------
@@ -249,11 +247,7 @@ KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::get_active_signal_set() const { return get_s
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::create_signal_set(const char* name, bool)
 {
-    const std::string text = ksm_free_child_name(m_state->signal_sets, name, "signal set: ");
-    auto set = ksm_make<KSM_TX_SIGNAL_SET>(m_owner, text.c_str());
-    KSM_ACCESS::set_parent(set.get(), this);
-    ksm_edit(this, m_state).signal_sets.push_back(set);
-    return set.get();
+    return ksm_add_child(this, m_state, &STATE::signal_sets, name, "signal set: ");
 }
 
 bool KSM_TX_INSTANCE::set_active(const char* signal_set, const char* trigger, const char* log)

@@ -106,6 +106,13 @@ bool set_row_field(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODE
     return true;
 }
 
+// Sets an enumerated field of a row when the value is one of min..max.
+bool set_row_choice(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row,
+                    int ROW::*field, int value, int min, int max)
+{
+    return value >= min && value <= max && set_row_field(list, slot, row, field, value);
+}
+
 }  // namespace
 
 int KSM_TX_SIGNAL_NODES::get_num_nodes() const { return static_cast<int>(m_nodes->rows.size()); }
@@ -160,9 +167,7 @@ KSM_DATA_WIRE_CAPTURE_TYPE KSM_TX_SIGNAL_NODES::get_node_use(int row) const
 
 bool KSM_TX_SIGNAL_NODES::set_node_use(int row, KSM_DATA_WIRE_CAPTURE_TYPE use)
 {
-    if (use < KSM_CAPTURE_DATA || use > KSM_CAPTURE_NEITHER)
-        return false;
-    return set_row_field(this, m_nodes, row, &ROW::use, static_cast<int>(use));
+    return set_row_choice(this, m_nodes, row, &ROW::use, use, KSM_CAPTURE_DATA, KSM_CAPTURE_NEITHER);
 }
 
 KSM_DATA_WIRE_TAP_MODE KSM_TX_SIGNAL_NODES::get_tap_mode(int row) const
@@ -205,9 +210,7 @@ KSM_DATA_GROUP_DISPLAY_TYPE KSM_TX_SIGNAL_NODES::get_group_display_type(int row)
 
 bool KSM_TX_SIGNAL_NODES::set_group_display_type(int row, KSM_DATA_GROUP_DISPLAY_TYPE type)
 {
-    if (type < KSM_GTYPE_MNEMONICS || type > KSM_GTYPE_INVALID)
-        return false;
-    return set_row_field(this, m_nodes, row, &ROW::group_display_type, static_cast<int>(type));
+    return set_row_choice(this, m_nodes, row, &ROW::group_display_type, type, KSM_GTYPE_MNEMONICS, KSM_GTYPE_INVALID);
 }
 
 bool KSM_TX_SIGNAL_NODES::get_lsb_to_msb(int row) const { return row_of(*m_nodes, row).lsb_to_msb; }

@@ -493,40 +493,57 @@ KSM_TALVERN_RAM_TYPE KSM_TX_SESSION::get_instance_ram_type_at(int entry) const
     return set ? set->get_ram_type() : KSM_RAM_AUTO;
 }
 
-// The estimates stand in for the debug-core builder: deterministic and growing with the
-// sample depth, the node counts and the trigger levels. Logic cells: a fixed core of 200,
-// 12 per trigger node and level, 3 per data node, 20 per level, 30 per counter, scaled by a
-// family factor of 100 + 10 * (family % 5) percent.
+// The estimates stand in for the debug-core builder, which the suite runs at compile time: they
+// are deterministic and grow with what the core grows with.
+namespace {
+
+struct CORE_SIZE {
+    unsigned long data_nodes = 0;     // used or allocated, whichever is more
+    unsigned long trigger_nodes = 0;  // likewise
+    unsigned long levels = 0;
+    unsigned long counters = 0;
+    unsigned long depth = 0;
+};
+
+// The size of the core of an entry's instance; false when the entry has none.
+bool core_size_at(const KSM_TX_SESSION& session, int entry, CORE_SIZE* size)
+{
+    KSM_TX_SIGNAL_SET* set = session.get_signal_set_at(entry);
+    KSM_TX_TRIGGER* trigger = session.get_trigger_at(entry);
+    if (!set || !trigger)
+        return false;
+    size->data_nodes = std::max<unsigned long>(trigger->get_data_nodes_used(), set->get_data_nodes_allocated());
+    size->trigger_nodes =
+        std::max<unsigned long>(trigger->get_trigger_nodes_used(), set->get_trigger_nodes_allocated());
+    size->levels = static_cast<unsigned long>(trigger->get_num_levels());
+    size->counters = static_cast<unsigned long>(trigger->get_counter_count());
+    size->depth = static_cast<unsigned long>(set->get_sample_depth());
+    return true;
+}
+
+}  // namespace
+
+// Logic cells: a fixed core of 200, 12 per trigger node and level, 3 per data node, 20 per level,
+// 30 per counter, scaled by a family factor of 100 + 10 * (family % 5) percent.
 unsigned long KSM_TX_SESSION::get_instance_estimated_logic_cell_count_at(int entry, DEV_FAMILY_ENUM family) const
 {
-    KSM_TX_SIGNAL_SET* set = get_signal_set_at(entry);
-    KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
-    if (!set || !trigger)
+    CORE_SIZE c;
+    if (!core_size_at(*this, entry, &c))
         return 0;
-    const unsigned long levels = static_cast<unsigned long>(trigger->get_num_levels());
-    const unsigned long trigger_nodes =
-        std::max<unsigned long>(trigger->get_trigger_nodes_used(), set->get_trigger_nodes_allocated());
-    const unsigned long data_nodes = std::max<unsigned long>(trigger->get_data_nodes_used(), set->get_data_nodes_allocated());
-    const unsigned long cells = 200 + 12 * trigger_nodes * levels + 3 * data_nodes + 20 * levels +
-                                30 * static_cast<unsigned long>(trigger->get_counter_count());
+    const unsigned long cells =
+        200 + 12 * c.trigger_nodes * c.levels + 3 * c.data_nodes + 20 * c.levels + 30 * c.counters;
     const unsigned long factor = 100 + 10 * static_cast<unsigned long>((family < 0 ? -family : family) % 5);
     return cells * factor / 100;
 }
 
 // Memory bits: the sample buffer (depth times data channels plus one validity bit per sample)
-// and one pattern word per trigger node and level.
+// and one pattern word of 32 bits per trigger node and level.
 unsigned long KSM_TX_SESSION::get_instance_ram_bits_usage_at(int entry) const
 {
-    KSM_TX_SIGNAL_SET* set = get_signal_set_at(entry);
-    KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
-    if (!set || !trigger)
+    CORE_SIZE c;
+    if (!core_size_at(*this, entry, &c))
         return 0;
-    const unsigned long depth = static_cast<unsigned long>(set->get_sample_depth());
-    const unsigned long channels =
-        std::max<unsigned long>(trigger->get_data_nodes_used(), set->get_data_nodes_allocated());
-    const unsigned long trigger_nodes =
-        std::max<unsigned long>(trigger->get_trigger_nodes_used(), set->get_trigger_nodes_allocated());
-    return depth * (channels + 1) + 32 * trigger_nodes * static_cast<unsigned long>(trigger->get_num_levels());
+    return c.depth * (c.data_nodes + 1) + 32 * c.trigger_nodes * c.levels;
 }
 
 bool KSM_TX_SESSION::check_instance_compilation_type_at(int entry, bool* compile_needed, bool* reroute_needed) const
@@ -732,6 +749,23 @@ bool KSM_TX_SESSION::save_to_log(int entry)
     return true;
 }
 
+namespace {
+
+// Takes a child other than the active one out of its parent's list, which keeps one at least.
+template <class PARENT, class CHILD, class STATE>
+bool remove_inactive(PARENT* parent, std::shared_ptr<STATE>& slot, KSM_CHILDREN<CHILD> STATE::*list,
+                     int STATE::*active, const CHILD* child)
+{
+    const int index = ksm_child_index((*slot).*list, child);
+    if (((*slot).*list).size() < 2 || index == (*slot).*active)
+        return false;
+    STATE& s = ksm_edit(parent, slot);
+    ksm_erase_child(s.*list, &(s.*active), index);
+    return true;
+}
+
+}  // namespace
+
 bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigger, const char* log)
 {
     KSM_TX_INSTANCE* instance = get_instance_at(entry);
@@ -739,13 +773,8 @@ bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigg
     if (!set)
         return false;
     if (!trigger || !*trigger) {
-        if (instance->get_num_signal_sets() < 2 || set == instance->get_active_signal_set())
-            return false;
-        auto& slot = KSM_ACCESS::state(instance);
-        const int index = ksm_child_index(slot->signal_sets, set);
-        KSM_TX_INSTANCE::STATE& s = ksm_edit(instance, slot);
-        ksm_erase_child(s.signal_sets, &s.active_signal_set, index);
-        return true;
+        return remove_inactive(instance, KSM_ACCESS::state(instance), &KSM_TX_INSTANCE::STATE::signal_sets,
+                               &KSM_TX_INSTANCE::STATE::active_signal_set, set);
     }
     KSM_TX_TRIGGER* t = set->find_trigger(trigger);
     if (!t)
@@ -757,11 +786,6 @@ bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigg
         l->remove();
         return true;
     }
-    if (set->get_num_triggers() < 2 || t == set->get_active_trigger())
-        return false;
-    auto& slot = KSM_ACCESS::state(set);
-    const int index = ksm_child_index(slot->triggers, t);
-    KSM_TX_SIGNAL_SET::STATE& s = ksm_edit(set, slot);
-    ksm_erase_child(s.triggers, &s.active_trigger, index);
-    return true;
+    return remove_inactive(set, KSM_ACCESS::state(set), &KSM_TX_SIGNAL_SET::STATE::triggers,
+                           &KSM_TX_SIGNAL_SET::STATE::active_trigger, t);
 }

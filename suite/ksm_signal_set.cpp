@@ -14,10 +14,7 @@ constexpr int MAX_STORAGE_QUALIFIER_NODES = KSM_MAX_NODES;
 
 bool set_count(KSM_TX_SIGNAL_SET* set, std::shared_ptr<STATE>& slot, int STATE::*field, int value, int limit)
 {
-    if (value < 0 || value > limit)
-        return false;
-    ksm_set(set, slot, field, value);
-    return true;
+    return ksm_set_in_range(set, slot, field, value, 0, limit);
 }
 
 bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
@@ -85,10 +82,7 @@ KSM_TALVERN_RAM_TYPE KSM_TX_SIGNAL_SET::get_ram_type() const
 
 bool KSM_TX_SIGNAL_SET::set_ram_type(KSM_TALVERN_RAM_TYPE type)
 {
-    if (type < KSM_RAM_AUTO || type > KSM_RAM_LARGE)
-        return false;
-    ksm_set(this, m_state, &STATE::ram_type, static_cast<int>(type));
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::ram_type, type, KSM_RAM_AUTO, KSM_RAM_LARGE);
 }
 
 int KSM_TX_SIGNAL_SET::get_data_nodes_allocated() const { return m_state->data_allocated; }
@@ -153,17 +147,17 @@ int KSM_TX_SIGNAL_SET::get_num_channels() const { return get_data_input_count();
 
 int KSM_TX_SIGNAL_SET::get_num_triggers() const { return ksm_child_count(m_state->triggers); }
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_trigger(int index) const { return ksm_child_at(m_state->triggers, index); }
-KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::find_trigger(const char* name) const { return ksm_find_child(m_state->triggers, name); }
+
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::find_trigger(const char* name) const
+{
+    return ksm_find_child(m_state->triggers, name);
+}
 
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_active_trigger() const { return get_trigger(m_state->active_trigger); }
 
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::create_trigger(const char* name, bool)
 {
-    const std::string text = ksm_free_child_name(m_state->triggers, name, "trigger: ");
-    auto trigger = ksm_make<KSM_TX_TRIGGER>(m_owner, text.c_str());
-    KSM_ACCESS::set_parent(trigger.get(), this);
-    ksm_edit(this, m_state).triggers.push_back(trigger);
-    return trigger.get();
+    return ksm_add_child(this, m_state, &STATE::triggers, name, "trigger: ");
 }
 
 KSM_DATA_WIRE* KSM_TX_SIGNAL_SET::create_wire(const char* name, KSM_DATA_WIRE_CAPTURE_TYPE capture,

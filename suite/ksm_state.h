@@ -479,6 +479,22 @@ bool ksm_set(KSM_OBJECT* object, std::shared_ptr<STATE>& slot, FIELD STATE::*fie
     return true;
 }
 
+// Sets a number or an enumerated value that must lie in min..max; false for one outside.
+template <class STATE>
+bool ksm_set_in_range(KSM_OBJECT* object, std::shared_ptr<STATE>& slot, int STATE::*field, int value, int min, int max)
+{
+    if (value < min || value > max)
+        return false;
+    ksm_set(object, slot, field, value);
+    return true;
+}
+
+// Makes repository objects that know their session.
+template <class T, class... ARGS> std::shared_ptr<T> ksm_make(KSM_DATA_SESSION* session, ARGS&&... args)
+{
+    return std::make_shared<T>(session, std::forward<ARGS>(args)...);
+}
+
 // ---- child lists ------------------------------------------------------------------------------------
 
 // The named children of an object (the instances of a session, the signal sets of an instance,
@@ -543,6 +559,19 @@ template <class T> void ksm_erase_child(KSM_CHILDREN<T>& list, int* active, int 
         *active = *active == index ? -1 : *active - 1;
 }
 
+// Appends a new child to a list of the parent's state, named `name` when that is given and free,
+// else by `prefix` and a number.
+template <class CHILD, class PARENT, class STATE>
+CHILD* ksm_add_child(PARENT* parent, std::shared_ptr<STATE>& slot, KSM_CHILDREN<CHILD> STATE::*list, const char* name,
+                     const char* prefix)
+{
+    const std::string text = ksm_free_child_name((*slot).*list, name, prefix);
+    auto child = ksm_make<CHILD>(parent->get_data_session_of(), text.c_str());
+    KSM_ACCESS::set_parent(child.get(), parent);
+    (ksm_edit(parent, slot).*list).push_back(child);
+    return child.get();
+}
+
 // Renames a child; false for an empty name and for one that `namesake`, another child of the same
 // parent, bears already.
 template <class T, class STATE>
@@ -552,12 +581,6 @@ bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, 
         return false;
     ksm_set(child, slot, &STATE::name, std::string(name));
     return true;
-}
-
-// Makes repository objects that know their session.
-template <class T, class... ARGS> std::shared_ptr<T> ksm_make(KSM_DATA_SESSION* session, ARGS&&... args)
-{
-    return std::make_shared<T>(session, std::forward<ARGS>(args)...);
 }
 
 // Shared tree objects: deleted through the session root when no state holds them any more.

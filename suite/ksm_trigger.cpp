@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
+#include <climits>
 #include <sstream>
 
 namespace {
@@ -14,7 +15,29 @@ using STATE = KSM_TX_TRIGGER::STATE;
 bool valid_level(const STATE& s, int level) { return level >= 0 && level < static_cast<int>(s.levels.size()); }
 bool valid_pattern(int pattern) { return pattern >= 0 && pattern < KSM_NUM_PATTERNS; }
 
-std::string default_level_name(int level) { return "condition" + std::to_string(level + 1); }
+// Levels, counters and flags are named by a prefix and their number from 1 until renamed.
+const char* const LEVEL_PREFIX = "condition";
+const char* const COUNTER_PREFIX = "c";
+const char* const FLAG_PREFIX = "f";
+
+std::string default_name(const char* prefix, int index) { return prefix + std::to_string(index + 1); }
+
+// Sets the number of items of a named list of the trigger; new items get their default name.
+template <class ITEM>
+bool resize_named(KSM_TX_TRIGGER* trigger, std::shared_ptr<STATE>& slot, std::vector<ITEM> STATE::*list, int count,
+                  int min, int max, const char* prefix)
+{
+    if (count < min || count > max)
+        return false;
+    if (count == static_cast<int>(((*slot).*list).size()))
+        return true;
+    std::vector<ITEM>& items = ksm_edit(trigger, slot).*list;
+    const int old = static_cast<int>(items.size());
+    items.resize(count);
+    for (int i = old; i < count; ++i)
+        items[i].name = default_name(prefix, i);
+    return true;
+}
 
 }  // namespace
 
@@ -22,7 +45,7 @@ KSM_TX_TRIGGER::KSM_TX_TRIGGER(KSM_DATA_SESSION* owner, const char* name)
     : KSM_TX_SIGNAL_NODES(owner, true), m_state(std::make_shared<STATE>())
 {
     m_state->name = name ? name : "";
-    m_state->levels[0].name = default_level_name(0);
+    m_state->levels[0].name = default_name(LEVEL_PREFIX, 0);
 }
 
 KSM_TX_TRIGGER::~KSM_TX_TRIGGER() = default;
@@ -54,16 +77,7 @@ int KSM_TX_TRIGGER::get_num_levels() const { return static_cast<int>(m_state->le
 
 bool KSM_TX_TRIGGER::set_num_levels(int count)
 {
-    if (count < 1 || count > KSM_MAX_TRIGGER_LEVELS)
-        return false;
-    if (count == get_num_levels())
-        return true;
-    STATE& s = ksm_edit(this, m_state);
-    const int old = static_cast<int>(s.levels.size());
-    s.levels.resize(count);
-    for (int i = old; i < count; ++i)
-        s.levels[i].name = default_level_name(i);
-    return true;
+    return resize_named(this, m_state, &STATE::levels, count, 1, KSM_MAX_TRIGGER_LEVELS, LEVEL_PREFIX);
 }
 
 bool KSM_TX_TRIGGER::append_new_level(bool)
@@ -92,19 +106,27 @@ void ensure_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
 
 bool valid_level_type(int type) { return type >= KSM_LTYPE_BASIC_AND && type <= KSM_LTYPE_ADVANCED; }
 
+// Gives the level or pattern that `pick` chooses from a state a type; an advanced one is not
+// basic and has a tree.
+template <class PICK> bool set_type(KSM_TX_TRIGGER* trigger, std::shared_ptr<STATE>& slot, PICK pick, int type)
+{
+    if (!valid_level_type(type))
+        return false;
+    if (pick(*slot).type == type)
+        return true;
+    KSM_LEVEL& l = pick(ksm_edit(trigger, slot));
+    l.type = type;
+    l.basic = type != KSM_LTYPE_ADVANCED;
+    ensure_tree(trigger->get_data_session_of(), l);
+    return true;
+}
+
 }  // namespace
 
 bool KSM_TX_TRIGGER::set_level_type(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
-    if (!valid_level(*m_state, level) || !valid_level_type(type))
-        return false;
-    if (m_state->levels[level].type == type)
-        return true;
-    KSM_LEVEL& l = ksm_edit(this, m_state).levels[level];
-    l.type = type;
-    l.basic = type != KSM_LTYPE_ADVANCED;
-    ensure_tree(m_owner, l);
-    return true;
+    return valid_level(*m_state, level) &&
+           set_type(this, m_state, [level](auto& s) -> auto& { return s.levels[level]; }, type);
 }
 
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
@@ -116,15 +138,8 @@ KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
 
 bool KSM_TX_TRIGGER::set_pattern_type(int pattern, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
-    if (!valid_pattern(pattern) || !valid_level_type(type))
-        return false;
-    if (m_state->patterns[pattern].type == type)
-        return true;
-    KSM_LEVEL& l = ksm_edit(this, m_state).patterns[pattern];
-    l.type = type;
-    l.basic = type != KSM_LTYPE_ADVANCED;
-    ensure_tree(m_owner, l);
-    return true;
+    return valid_pattern(pattern) &&
+           set_type(this, m_state, [pattern](auto& s) -> auto& { return s.patterns[pattern]; }, type);
 }
 
 const char* KSM_TX_TRIGGER::get_level_name(int level) const
@@ -248,10 +263,7 @@ KSM_DATA_STORAGE_QUALIFIER_TYPE KSM_TX_TRIGGER::get_storage_qualifier_type() con
 
 bool KSM_TX_TRIGGER::set_storage_qualifier_type(KSM_DATA_STORAGE_QUALIFIER_TYPE type)
 {
-    if (type < KSM_SQTYPE_CONTINUOUS || type > KSM_SQTYPE_INPUT_PORT)
-        return false;
-    ksm_set(this, m_state, &STATE::sq_type, static_cast<int>(type));
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::sq_type, type, KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_INPUT_PORT);
 }
 
 const char* KSM_TX_TRIGGER::get_storage_qualifier_input_port(bool* post_fitting) const
@@ -307,10 +319,7 @@ int KSM_TX_TRIGGER::get_segment_size() const { return m_state->segment_size; }
 
 bool KSM_TX_TRIGGER::set_segment_size(int size, bool)
 {
-    if (size < 0)
-        return false;
-    ksm_set(this, m_state, &STATE::segment_size, size);
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::segment_size, size, 0, INT_MAX);
 }
 
 KSM_DATA_TRIGGER_POSITION KSM_TX_TRIGGER::get_trigger_position() const
@@ -320,10 +329,7 @@ KSM_DATA_TRIGGER_POSITION KSM_TX_TRIGGER::get_trigger_position() const
 
 bool KSM_TX_TRIGGER::set_trigger_position(KSM_DATA_TRIGGER_POSITION position)
 {
-    if (position < KSM_TPOS_PRE || position > KSM_TPOS_CONTINUOUS)
-        return false;
-    ksm_set(this, m_state, &STATE::position, static_cast<int>(position));
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::position, position, KSM_TPOS_PRE, KSM_TPOS_CONTINUOUS);
 }
 
 // ---- flow control ---------------------------------------------------------------------------------
@@ -358,16 +364,7 @@ int KSM_TX_TRIGGER::get_counter_count() const { return static_cast<int>(m_state-
 
 bool KSM_TX_TRIGGER::set_counter_count(int count)
 {
-    if (count < 0 || count > KSM_MAX_COUNTERS)
-        return false;
-    if (count == get_counter_count())
-        return true;
-    STATE& s = ksm_edit(this, m_state);
-    const int old = static_cast<int>(s.counters.size());
-    s.counters.resize(count);
-    for (int i = old; i < count; ++i)
-        s.counters[i].name = "c" + std::to_string(i + 1);
-    return true;
+    return resize_named(this, m_state, &STATE::counters, count, 0, KSM_MAX_COUNTERS, COUNTER_PREFIX);
 }
 
 bool KSM_TX_TRIGGER::get_counter(int index, const char** name, int* width, unsigned int* initial) const
@@ -405,16 +402,7 @@ int KSM_TX_TRIGGER::get_flag_count() const { return static_cast<int>(m_state->fl
 
 bool KSM_TX_TRIGGER::set_flag_count(int count)
 {
-    if (count < 0 || count > KSM_MAX_FLAGS)
-        return false;
-    if (count == get_flag_count())
-        return true;
-    STATE& s = ksm_edit(this, m_state);
-    const int old = static_cast<int>(s.flags.size());
-    s.flags.resize(count);
-    for (int i = old; i < count; ++i)
-        s.flags[i].name = "f" + std::to_string(i + 1);
-    return true;
+    return resize_named(this, m_state, &STATE::flags, count, 0, KSM_MAX_FLAGS, FLAG_PREFIX);
 }
 
 bool KSM_TX_TRIGGER::get_flag(int index, const char** name, int* initial) const
