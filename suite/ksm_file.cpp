@@ -27,8 +27,6 @@
 
 namespace {
 
-constexpr int FORMAT_VERSION = 1;
-const char* const ROOT_ELEMENT = "lumetra-session";
 // The fastest zlib level: captures are large, and their bit planes compress well at any level.
 constexpr int PAYLOAD_COMPRESSION = 1;
 
@@ -174,8 +172,8 @@ bool WRITER::write(KSM_DATA_SESSION* session)
 {
     const auto& s = *KSM_ACCESS::state(session);
     m_xml.writeStartDocument();
-    element(ROOT_ELEMENT, [&] {
-        m_xml.writeAttribute("format", QString::number(FORMAT_VERSION));
+    element(KSM_FILE_ROOT_ELEMENT, [&] {
+        m_xml.writeAttribute("format", QString::number(KSM_FILE_FORMAT));
         session_values(s);
         int_store("global", s.global_data);
         for (const auto& table : KSM_ACCESS::state(session->get_mnemonics())->tables)

@@ -14,12 +14,11 @@
 
 namespace {
 
-constexpr int FORMAT_VERSION = 1;
 using ROW = KSM_TX_SIGNAL_NODES::ROW;
 
 // What a tree object stands for, and so which shapes it may have: the tree of a trigger level
-// or pattern and its boxes are of kind 0 and may hold boxes; a state machine is one object of
-// kind 1 that holds attributes only.
+// or pattern and its boxes are of KSM_TREE_KIND_TRIGGER and may hold boxes; a state machine is
+// one object of KSM_TREE_KIND_STATE_MACHINE that holds attributes only.
 enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 
 // A tree object as the file holds it, made into objects after the file has passed.
@@ -259,16 +258,16 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     auto session = std::make_unique<KSM_DATA_SESSION>(m_file.c_str());
     m_session = session.get();
     *newer = false;
-    if (!next_child() || m_xml.name() != QLatin1String("lumetra-session")) {
-        fail(failed() ? "" : "not a session file (the document is not a <lumetra-session>)");
+    if (!next_child() || m_xml.name() != QLatin1String(KSM_FILE_ROOT_ELEMENT)) {
+        fail(failed() ? "" : std::string("not a session file (the document is not a <") + KSM_FILE_ROOT_ELEMENT + ">)");
         *error = m_error;
         return nullptr;
     }
     const int format = integer("format", -1, 0);
-    if (!failed() && format > FORMAT_VERSION) {
+    if (!failed() && format > KSM_FILE_FORMAT) {
         *newer = true;
         fail("the file was written by a newer version (format " + std::to_string(format) + ")");
-    } else if (!failed() && format != FORMAT_VERSION) {
+    } else if (!failed() && format != KSM_FILE_FORMAT) {
         fail("unknown format");
     }
     auto& s = *KSM_ACCESS::state(m_session);

@@ -587,6 +587,11 @@ bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, 
 std::shared_ptr<KSM_TX_TREE_OBJECT> ksm_adopt_tree_object(KSM_DATA_SESSION* session, KSM_TX_TREE_OBJECT* object,
                                                           bool delete_through_root);
 
+// The session file (ksm_file.cpp): its document element and the format this repository writes
+// and reads; a file of a higher format comes from a newer repository.
+constexpr int KSM_FILE_FORMAT = 1;
+constexpr const char* KSM_FILE_ROOT_ELEMENT = "lumetra-session";
+
 // Replaces the file at `path` with what `write` writes to the device it is given, in one step;
 // on failure the old file is kept and `error` (when given) names the file and the reason.
 bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error);
