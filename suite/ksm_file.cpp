@@ -513,7 +513,7 @@ public:
     const QString& reason() const { return m_reason; }
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
+    qint64 readData(char*, qint64) override { return -1; }  // opened for writing only
     qint64 writeData(const char* data, qint64 size) override
     {
         m_pending.append(data, static_cast<int>(size));

@@ -7,6 +7,8 @@ namespace {
 
 using STATE = KSM_TX_INSTANCE::STATE;
 
+// The version of the instances this repository makes; older ones are brought up to it
+// (update_to_current_version), newer ones come from a newer repository and stay as they are.
 constexpr int CURRENT_VERSION = 3;
 
 // Lets the oldest units go beyond the history's number of steps.

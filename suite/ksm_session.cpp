@@ -270,6 +270,8 @@ bool KSM_TX_SESSION::save_session(const char* path)
     return true;
 }
 
+// Every change is in the data session as soon as it is made and only a save writes the file, so a
+// commit has nothing left to do.
 bool KSM_TX_SESSION::commit_session() { return m_data != nullptr; }
 
 bool KSM_TX_SESSION::close_session()
@@ -318,6 +320,7 @@ bool KSM_TX_SESSION::rename_a_stripped_version()
     return true;
 }
 
+// The upgraded values are in the data session already; it only needs saving.
 void KSM_TX_SESSION::refresh_after_version_upgrade()
 {
     if (m_data)
@@ -490,7 +493,7 @@ bool KSM_TX_SESSION::duplicate_trigger_to_other(int entry)
 KSM_TALVERN_RAM_TYPE KSM_TX_SESSION::get_instance_ram_type_at(int entry) const
 {
     KSM_TX_SIGNAL_SET* set = get_signal_set_at(entry);
-    return set ? set->get_ram_type() : KSM_RAM_AUTO;
+    return set ? set->get_ram_type() : KSM_RAM_AUTO;  // no instance: what a new one would take
 }
 
 // The estimates stand in for the debug-core builder, which the suite runs at compile time: they
@@ -555,6 +558,8 @@ bool KSM_TX_SESSION::check_instance_compilation_type_at(int entry, bool* compile
     const bool compile = instance->get_compiled_checksum() != trigger->get_crc_value(false);
     if (compile_needed)
         *compile_needed = compile;
+    // The stand-in does not tell changes that rerouting alone takes in from others: a changed
+    // trigger always asks for a full compile.
     if (reroute_needed)
         *reroute_needed = false;
     return true;

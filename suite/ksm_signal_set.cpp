@@ -7,7 +7,8 @@ namespace {
 
 using STATE = KSM_TX_SIGNAL_SET::STATE;
 
-// Limits of the allocation boxes.
+// Limits of the allocation boxes. The suite takes them from the device; the stand-in's devices
+// all allow as many nodes of each kind as a node list holds.
 constexpr int MAX_DATA_NODES = KSM_MAX_NODES;
 constexpr int MAX_TRIGGER_NODES = KSM_MAX_NODES;
 constexpr int MAX_STORAGE_QUALIFIER_NODES = KSM_MAX_NODES;
@@ -52,6 +53,7 @@ bool KSM_TX_SIGNAL_SET::set_clock(const char* name, bool post_fitting)
     return true;
 }
 
+// The repository keeps nothing derived from the clock: a new clock needs no further step.
 void KSM_TX_SIGNAL_SET::clock_changed() {}
 bool KSM_TX_SIGNAL_SET::is_clock_post_fitting() const { return m_state->clock_post_fitting; }
 bool KSM_TX_SIGNAL_SET::is_clock_invalid() const { return m_state->clock_invalid; }
@@ -176,7 +178,8 @@ bool KSM_TX_SIGNAL_SET::append(KSM_DATA_WIRE* wire, bool)
     KSM_TX_TRIGGER* trigger = get_active_trigger();
     if (!wire || wire->name.empty() || !trigger)
         return false;
-    // A first-generation session adds the data row with the trigger row.
+    // A wire carries no signal type of its own: its rows are input pins. A first-generation
+    // session adds the data row with the trigger row.
     const int data_rows = get_num_nodes();
     if (!trigger->insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true))
         return false;

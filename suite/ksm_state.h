@@ -405,7 +405,7 @@ struct KSM_UNDO_UNIT {
 struct KSM_UNDO_HISTORY {
     std::vector<std::unique_ptr<KSM_UNDO_UNIT>> undo;
     std::vector<std::unique_ptr<KSM_UNDO_UNIT>> redo;
-    int max_steps = 100;
+    int max_steps = 100;  // until the module sets its own number of steps
 };
 
 // The open unit of a data session and the instance it belongs to.

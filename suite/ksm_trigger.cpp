@@ -60,6 +60,8 @@ bool KSM_TX_TRIGGER::set_name(const char* name)
 bool KSM_TX_TRIGGER::is_expanded() const { return m_state->expanded; }
 void KSM_TX_TRIGGER::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE::expanded, expanded); }
 
+// The suite's trigger keeps caches derived from its state and drops or rebuilds them here; the
+// stand-in reads everything from the state itself, so these steps have nothing to do.
 void KSM_TX_TRIGGER::detach() {}
 
 void KSM_TX_TRIGGER::set_power_up_selection(bool power_up)
@@ -88,7 +90,7 @@ bool KSM_TX_TRIGGER::append_new_level(bool)
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_level_type(int level) const
 {
     if (!valid_level(*m_state, level))
-        return KSM_LTYPE_BASIC_AND;
+        return KSM_LTYPE_BASIC_AND;  // what a new level is
     return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(m_state->levels[level].type);
 }
 
@@ -132,7 +134,7 @@ bool KSM_TX_TRIGGER::set_level_type(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
 {
     if (!valid_pattern(pattern))
-        return KSM_LTYPE_BASIC_AND;
+        return KSM_LTYPE_BASIC_AND;  // what a new pattern is
     return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(m_state->patterns[pattern].type);
 }
 

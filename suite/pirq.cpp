@@ -14,7 +14,8 @@ struct ACTION_ROW {
     bool checkable;
 };
 
-// The suite's action table: texts with their menu mnemonics, default shortcuts, checkability.
+// The suite's action table: texts with their menu mnemonics, default shortcuts, checkability. The
+// texts are the suite's own, shared by every module that shows the action, so they are fixed here.
 const std::map<PIRQ_ACTION_ENUM, ACTION_ROW>& action_table()
 {
     static const std::map<PIRQ_ACTION_ENUM, ACTION_ROW> table = {
@@ -103,6 +104,7 @@ const std::map<PIRQ_ACTION_ENUM, ACTION_ROW>& action_table()
 
 }  // namespace
 
+// An action the table does not know is still shown, under a text that names its identifier.
 QString pirq_get_action_text(PIRQ_ACTION_ENUM id)
 {
     auto it = action_table().find(id);

@@ -13,6 +13,7 @@ bool YEK_PARTITION::set_netlist_type(int netlist_type)
     return true;
 }
 
+// One partition database, that of the open project, whatever the arguments ask for.
 YEK_PARTITION_MANAGER* YEK_PARTITION_MANAGER::get_instance(int, int, int)
 {
     static YEK_PARTITION_MANAGER* manager = new YEK_PARTITION_MANAGER;  // lives for the process
