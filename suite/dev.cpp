@@ -11,7 +11,8 @@ struct FAMILY {
     std::vector<int> traits;
 };
 
-// The families the stand-in knows; one does not support the logic analyzer.
+// The families the stand-in knows, in place of the suite's device database: enough to have every
+// combination of the traits the module asks about, including one family without the logic analyzer.
 const std::vector<FAMILY>& families()
 {
     static const std::vector<FAMILY> list = {

@@ -21,7 +21,7 @@ std::string own_directory()
 {
     Dl_info info{};
     if (!dladdr(reinterpret_cast<void*>(&own_directory), &info) || !info.dli_fname)
-        return "./";
+        return "./";  // the library cannot be found: the working directory is the best guess
     const std::string file = info.dli_fname;
     const size_t slash = file.rfind('/');
     return slash == std::string::npos ? "./" : file.substr(0, slash + 1);

@@ -3,7 +3,8 @@
 
 #include <string>
 
-// True in the suite's alternative hierarchy-database mode (never, in this stand-in).
+// True in the suite's alternative hierarchy-database mode; never here, as the stand-in has only
+// the one kind of hierarchy database (toz.h).
 inline bool gen_is_mav() { return false; }
 
 // True when the suite runs with its Qt user interface (the host says so at start-up).

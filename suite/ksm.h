@@ -166,6 +166,11 @@ public:
 
 // ---- object trees ---------------------------------------------------------------------------
 
+// Kinds of the objects that the root of a session's object tree makes (create_child_object): the
+// tree of a trigger level or storage-qualifier pattern with its boxes, and the one state-machine
+// object of a trigger.
+enum KSM_TREE_OBJECT_KIND : int { KSM_TREE_KIND_TRIGGER = 0, KSM_TREE_KIND_STATE_MACHINE = 1 };
+
 // Base of the module's object trees. The repository creates, walks, writes and reads a tree
 // only through these ten operations.
 class KSM_TX_TREE_OBJECT {
@@ -356,11 +361,18 @@ private:
 
 // ---- node lists -----------------------------------------------------------------------------
 
+// What the setting of a plug-in option holds.
+enum KSM_PLUGIN_OPTION_TYPE : int {
+    KSM_PLUGIN_OPTION_OTHER = 0,
+    KSM_PLUGIN_OPTION_NUMBER = 1,
+    KSM_PLUGIN_OPTION_FILE = 2
+};
+
 // Plug-in record of a group row.
 struct KSM_TX_PLUGIN_OPTION {
     std::string name;
     std::string setting;
-    int type = 0;  // 1 number, 2 file, 0 other
+    int type = KSM_PLUGIN_OPTION_OTHER;
     std::string description;
     bool operator==(const KSM_TX_PLUGIN_OPTION& o) const
     {
@@ -546,7 +558,8 @@ public:
     explicit KSM_TX_TRIGGER_OUT_INTERFACE(KSM_TX_TRIGGER* trigger) : m_trigger(trigger) {}
     bool is_enabled() const;
     bool set_enabled(bool enabled);
-    bool is_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind) const;  // kinds 0, 2, 4, 5
+    // Destinations: pin, instance, processor trigger in, processor event.
+    bool is_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind) const;
     bool set_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected);
     bool is_destination_selected(int kind) const
     {

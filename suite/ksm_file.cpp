@@ -27,8 +27,8 @@
 
 namespace {
 
-constexpr int FORMAT_VERSION = 1;
-const char* const ROOT_ELEMENT = "lumetra-session";
+// The fastest zlib level: captures are large, and their bit planes compress well at any level.
+constexpr int PAYLOAD_COMPRESSION = 1;
 
 using ROW = KSM_TX_SIGNAL_NODES::ROW;
 
@@ -59,7 +59,8 @@ template <class T> QString ints_text(const std::vector<T>& values)
 
 QString payload_text(const char* data, size_t size)
 {
-    return QString::fromLatin1(qCompress(reinterpret_cast<const uchar*>(data), static_cast<int>(size), 1).toBase64());
+    const auto* bytes = reinterpret_cast<const uchar*>(data);
+    return QString::fromLatin1(qCompress(bytes, static_cast<int>(size), PAYLOAD_COMPRESSION).toBase64());
 }
 
 // ---- writer ---------------------------------------------------------------------------------------------
@@ -71,6 +72,13 @@ public:
     bool failed() const { return m_xml.hasError(); }
 
 private:
+    // One element: its start, then the attributes and children that `content` writes, its end.
+    template <class CONTENT> void element(const char* name, CONTENT content)
+    {
+        m_xml.writeStartElement(name);
+        content();
+        m_xml.writeEndElement();
+    }
     void text(const char* name, const std::string& value)
     {
         if (value.empty())
@@ -90,16 +98,26 @@ private:
         if (value != default_value)
             m_xml.writeAttribute(name, value ? "1" : "0");
     }
+    // The name and the expansion of an object the editor shows in a tree.
+    void name_and_expansion(const std::string& name, bool expanded)
+    {
+        text("name", name);
+        flag("expanded", expanded);
+    }
     void element_text(const char* element, const char* key, const std::string& value);
     void int_store(const char* element, const KSM_INT_STORE& store);
     void mnemonic_table(const char* element, const KSM_DATA_MNEMONICS_TABLE& table, const char* key);
+    void session_values(const KSM_DATA_SESSION::STATE& s);
     void instance(const KSM_TX_INSTANCE& instance, bool power_up);
     void signal_set(const KSM_TX_SIGNAL_SET& set);
     void trigger(KSM_TX_TRIGGER& trigger);
+    void flow_control(const KSM_TX_TRIGGER::STATE& s);
+    void trigger_in_out(const KSM_TRIGGER_IN& in, const KSM_TRIGGER_OUT& out);
     void level(const char* element, int index, const KSM_LEVEL& level);
     void tree(KSM_TX_TREE_OBJECT* object, int kind);
     void rows(const KSM_TX_SIGNAL_NODES& list);
     void row(const ROW& row);
+    void conditions(const ROW& row);
     void plugin(const KSM_TX_PLUGIN_MNEMONICS& p);
     void log(const KSM_DATA_LOG& log);
     void samples(const KSM_DATA_LOG::SAMPLES& s);
@@ -108,231 +126,238 @@ private:
     QXmlStreamWriter m_xml;
 };
 
-void WRITER::element_text(const char* element, const char* key, const std::string& value)
+void WRITER::element_text(const char* element_name, const char* key, const std::string& value)
 {
-    m_xml.writeStartElement(element);
-    if (key)
-        text("key", key);
-    if (carries(value, false)) {
-        m_xml.writeCharacters(QString::fromLocal8Bit(value.c_str()));
-    } else {
-        m_xml.writeAttribute("encoding", "base64");
-        m_xml.writeCharacters(QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
-    }
-    m_xml.writeEndElement();
+    element(element_name, [&] {
+        if (key)
+            text("key", key);
+        if (carries(value, false)) {
+            m_xml.writeCharacters(QString::fromLocal8Bit(value.c_str()));
+        } else {
+            m_xml.writeAttribute("encoding", "base64");
+            m_xml.writeCharacters(QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
+        }
+    });
 }
 
-void WRITER::int_store(const char* element, const KSM_INT_STORE& store)
+void WRITER::int_store(const char* element_name, const KSM_INT_STORE& store)
 {
     for (const auto& [key, values] : store) {
-        m_xml.writeStartElement(element);
-        text("key", key);
-        m_xml.writeCharacters(ints_text(values));
-        m_xml.writeEndElement();
+        element(element_name, [&, &key = key, &values = values] {
+            text("key", key);
+            m_xml.writeCharacters(ints_text(values));
+        });
     }
 }
 
-void WRITER::mnemonic_table(const char* element, const KSM_DATA_MNEMONICS_TABLE& table, const char* key)
+void WRITER::mnemonic_table(const char* element_name, const KSM_DATA_MNEMONICS_TABLE& table, const char* key)
 {
     const auto& s = *KSM_ACCESS::state(&table);
-    m_xml.writeStartElement(element);
-    if (key)
-        text("key", key);
-    text("name", s.name);
-    number("width", s.width);
-    for (const auto& [value, symbols] : s.entries) {
-        m_xml.writeStartElement("entry");
-        text("value", value);
-        for (const std::string& symbol : symbols)
-            element_text("symbol", nullptr, symbol);
-        m_xml.writeEndElement();
-    }
-    m_xml.writeEndElement();
+    element(element_name, [&] {
+        if (key)
+            text("key", key);
+        text("name", s.name);
+        number("width", s.width);
+        for (const auto& [value, symbols] : s.entries) {
+            element("entry", [&, &value = value, &symbols = symbols] {
+                text("value", value);
+                for (const std::string& symbol : symbols)
+                    element_text("symbol", nullptr, symbol);
+            });
+        }
+    });
 }
 
 bool WRITER::write(KSM_DATA_SESSION* session)
 {
     const auto& s = *KSM_ACCESS::state(session);
     m_xml.writeStartDocument();
-    m_xml.writeStartElement(ROOT_ELEMENT);
-    m_xml.writeAttribute("format", QString::number(FORMAT_VERSION));
-    m_xml.writeStartElement("session");
-    flag("gui-logging", s.gui_logging);
-    flag("second-generation", s.second_generation, false);
-    flag("stripped", s.stripped);
-    text("stripped-original-name", s.stripped_original_name);
-    text("jtag-chain", s.jtag_chain);
-    text("jtag-device", s.jtag_device);
-    text("sif-file", s.sif_file_name);
-    number("next-instance", s.next_instance_number);
-    m_xml.writeEndElement();
-    int_store("global", s.global_data);
-    const auto& tables = KSM_ACCESS::state(session->get_mnemonics())->tables;
-    for (const auto& table : tables)
-        mnemonic_table("mnemonic-table", *table, nullptr);
-    for (const KSM_EMBEDDED_SIF& sif : s.embedded_sifs) {
-        m_xml.writeStartElement("sif");
-        text("name", sif.name);
-        text("info", sif.info);
-        m_xml.writeCharacters(payload_text(sif.bytes->data(), sif.bytes->size()));
-        m_xml.writeEndElement();
-    }
-    for (size_t i = 0; i < s.instances.size(); ++i)
-        instance(*s.instances[i], KSM_ACCESS::state(s.instances[i].get())->power_up_entry);
-    m_xml.writeEndElement();
+    element(KSM_FILE_ROOT_ELEMENT, [&] {
+        m_xml.writeAttribute("format", QString::number(KSM_FILE_FORMAT));
+        session_values(s);
+        int_store("global", s.global_data);
+        for (const auto& table : KSM_ACCESS::state(session->get_mnemonics())->tables)
+            mnemonic_table("mnemonic-table", *table, nullptr);
+        for (const KSM_EMBEDDED_SIF& sif : s.embedded_sifs) {
+            element("sif", [&] {
+                text("name", sif.name);
+                text("info", sif.info);
+                m_xml.writeCharacters(payload_text(sif.bytes->data(), sif.bytes->size()));
+            });
+        }
+        for (const auto& i : s.instances)
+            instance(*i, KSM_ACCESS::state(i.get())->power_up_entry);
+    });
     m_xml.writeEndDocument();
     return !m_xml.hasError();
+}
+
+void WRITER::session_values(const KSM_DATA_SESSION::STATE& s)
+{
+    element("session", [&] {
+        flag("gui-logging", s.gui_logging);
+        flag("second-generation", s.second_generation, false);
+        flag("stripped", s.stripped);
+        text("stripped-original-name", s.stripped_original_name);
+        text("jtag-chain", s.jtag_chain);
+        text("jtag-device", s.jtag_device);
+        text("sif-file", s.sif_file_name);
+        number("next-instance", s.next_instance_number);
+    });
 }
 
 void WRITER::instance(const KSM_TX_INSTANCE& instance, bool power_up)
 {
     const auto& s = *KSM_ACCESS::state(&instance);
-    m_xml.writeStartElement("instance");
-    text("name", s.name);
-    flag("enabled", s.enabled, true);
-    flag("expanded", s.expanded);
-    flag("power-up", power_up);
-    number("info-first", s.info.first);
-    number("info-second", s.info.second);
-    number("info-third", s.info.third);
-    number("version", s.info.version, -1);
-    flag("version-defined", s.version_defined, true);
-    flag("incremental-route", s.incremental_route_available);
-    number("compiled-checksum", s.compiled_checksum);
-    number("compiled-routing-checksum", s.compiled_routing_checksum);
-    number("active-signal-set", s.active_signal_set);
-    int_store("position", s.position_data);
-    for (const auto& set : s.signal_sets)
-        signal_set(*set);
-    m_xml.writeEndElement();
+    element("instance", [&] {
+        text("name", s.name);
+        flag("enabled", s.enabled, true);
+        flag("expanded", s.expanded);
+        flag("power-up", power_up);
+        number("info-first", s.info.first);
+        number("info-second", s.info.second);
+        number("info-third", s.info.third);
+        number("version", s.info.version, -1);  // always written
+        flag("version-defined", s.version_defined, true);
+        flag("incremental-route", s.incremental_route_available);
+        number("compiled-checksum", s.compiled_checksum);
+        number("compiled-routing-checksum", s.compiled_routing_checksum);
+        number("active-signal-set", s.active_signal_set);
+        int_store("position", s.position_data);
+        for (const auto& set : s.signal_sets)
+            signal_set(*set);
+    });
 }
 
 void WRITER::signal_set(const KSM_TX_SIGNAL_SET& set)
 {
     const auto& s = *KSM_ACCESS::state(&set);
-    m_xml.writeStartElement("signal-set");
-    text("name", s.name);
-    flag("expanded", s.expanded);
-    text("clock", s.clock_name);
-    flag("clock-post-fitting", s.clock_post_fitting);
-    flag("clock-invalid", s.clock_invalid);
-    number("sample-depth", s.sample_depth, 128);
-    number("pipeline", s.pipeline_level);
-    number("ram-type", s.ram_type);
-    number("data-allocated", s.data_allocated);
-    number("trigger-allocated", s.trigger_allocated);
-    number("sq-allocated", s.sq_allocated);
-    number("corvix-data-allocated", s.corvix_data_allocated);
-    number("corvix-trigger-allocated", s.corvix_trigger_allocated);
-    text("assignment", s.assignment_text);
-    text("top-entity", s.top_entity);
-    number("active-trigger", s.active_trigger);
-    rows(set);
-    for (const auto& t : s.triggers)
-        trigger(*t);
-    m_xml.writeEndElement();
+    element("signal-set", [&] {
+        name_and_expansion(s.name, s.expanded);
+        text("clock", s.clock_name);
+        flag("clock-post-fitting", s.clock_post_fitting);
+        flag("clock-invalid", s.clock_invalid);
+        number("sample-depth", s.sample_depth, KSM_DEFAULT_SAMPLE_DEPTH);
+        number("pipeline", s.pipeline_level);
+        number("ram-type", s.ram_type);
+        number("data-allocated", s.data_allocated);
+        number("trigger-allocated", s.trigger_allocated);
+        number("sq-allocated", s.sq_allocated);
+        number("corvix-data-allocated", s.corvix_data_allocated);
+        number("corvix-trigger-allocated", s.corvix_trigger_allocated);
+        text("assignment", s.assignment_text);
+        text("top-entity", s.top_entity);
+        number("active-trigger", s.active_trigger);
+        rows(set);
+        for (const auto& t : s.triggers)
+            trigger(*t);
+    });
 }
 
 void WRITER::trigger(KSM_TX_TRIGGER& trigger)
 {
     const auto& s = *KSM_ACCESS::state(&trigger);
-    m_xml.writeStartElement("trigger");
-    text("name", s.name);
-    flag("expanded", s.expanded);
-    number("sq-type", s.sq_type);
-    text("sq-port", s.sq_port);
-    flag("sq-port-post-fitting", s.sq_port_post_fitting);
-    flag("sq-port-mark", s.sq_port_mark);
-    flag("sq-disabled", s.sq_disabled);
-    flag("gap-record", s.gap_record);
-    flag("segmented", s.segmented);
-    number("segment-size", s.segment_size);
-    number("position", s.position);
-    flag("state-based", s.state_based);
-    number("runtime-options", s.runtime_options);
-    number("trigger-out-latency", s.trigger_out_latency, -1);
-    flag("incremental-route", s.incremental_route);
-    number("active-log", s.active_log, -1);
-    for (size_t i = 0; i < s.levels.size(); ++i)
-        level("level", static_cast<int>(i), s.levels[i]);
-    for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
-        level("pattern", i, s.patterns[i]);
-    if (const auto& state_machine = KSM_ACCESS::state_machine(&trigger)) {
-        m_xml.writeStartElement("state-machine");
-        tree(state_machine.get(), 1);
-        m_xml.writeEndElement();
-    }
-    for (const KSM_COUNTER& c : s.counters) {
-        m_xml.writeStartElement("counter");
-        text("name", c.name);
-        number("width", c.width, 16);
-        number("initial", c.initial);
-        m_xml.writeEndElement();
-    }
-    for (const KSM_FLAG& f : s.flags) {
-        m_xml.writeStartElement("flag");
-        text("name", f.name);
-        number("initial", f.initial);
-        m_xml.writeEndElement();
-    }
-    const KSM_TRIGGER_IN& in = s.trigger_in;
-    m_xml.writeStartElement("trigger-in");
-    flag("enabled", in.enabled);
-    number("source", in.source);
-    text("pin", in.pin_name);
-    text("node", in.node_name);
-    flag("node-post-fitting", in.node_post_fitting);
-    flag("node-valid", in.node_valid, true);
-    text("instance", in.instance_name);
-    number("condition", in.condition, KSM_CTYPE_DONT_CARE);
-    m_xml.writeEndElement();
-    const KSM_TRIGGER_OUT& out = s.trigger_out;
-    m_xml.writeStartElement("trigger-out");
-    flag("enabled", out.enabled);
-    std::vector<int> selected;
-    for (int k = 0; k < static_cast<int>(out.selected.size()); ++k)
-        if (out.selected[k])
-            selected.push_back(k);
-    if (!selected.empty())
-        m_xml.writeAttribute("selected", ints_text(selected));
-    text("pin", out.pin_name);
-    text("instance", out.instance_name);
-    number("eps-event", out.eps_event_index);
-    number("condition", out.condition, KSM_CTYPE_ACTIVE_HIGH);
-    m_xml.writeEndElement();
-    rows(trigger);
-    for (const auto& l : s.logs)
-        log(*l);
-    m_xml.writeEndElement();
+    element("trigger", [&] {
+        name_and_expansion(s.name, s.expanded);
+        number("sq-type", s.sq_type);
+        text("sq-port", s.sq_port);
+        flag("sq-port-post-fitting", s.sq_port_post_fitting);
+        flag("sq-port-mark", s.sq_port_mark);
+        flag("sq-disabled", s.sq_disabled);
+        flag("gap-record", s.gap_record);
+        flag("segmented", s.segmented);
+        number("segment-size", s.segment_size);
+        number("position", s.position);
+        flag("state-based", s.state_based);
+        number("runtime-options", s.runtime_options);
+        number("trigger-out-latency", s.trigger_out_latency, -1);
+        flag("incremental-route", s.incremental_route);
+        number("active-log", s.active_log, -1);
+        for (size_t i = 0; i < s.levels.size(); ++i)
+            level("level", static_cast<int>(i), s.levels[i]);
+        for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
+            level("pattern", i, s.patterns[i]);
+        if (const auto& state_machine = KSM_ACCESS::state_machine(&trigger))
+            element("state-machine", [&] { tree(state_machine.get(), KSM_TREE_KIND_STATE_MACHINE); });
+        flow_control(s);
+        trigger_in_out(s.trigger_in, s.trigger_out);
+        rows(trigger);
+        for (const auto& l : s.logs)
+            log(*l);
+    });
 }
 
-void WRITER::level(const char* element, int index, const KSM_LEVEL& l)
+void WRITER::flow_control(const KSM_TX_TRIGGER::STATE& s)
 {
-    m_xml.writeStartElement(element);
-    m_xml.writeAttribute("index", QString::number(index));
-    number("type", l.type);
-    text("name", l.name);
-    flag("enabled", l.enabled, true);
-    flag("basic", l.basic, true);
-    flag("modified", l.modified);
-    if (!l.expression.empty())
-        element_text("expression", nullptr, l.expression);
-    if (l.root)
-        tree(l.root.get(), 0);
-    m_xml.writeEndElement();
+    for (const KSM_COUNTER& c : s.counters) {
+        element("counter", [&] {
+            text("name", c.name);
+            number("width", c.width, KSM_DEFAULT_COUNTER_WIDTH);
+            number("initial", c.initial);
+        });
+    }
+    for (const KSM_FLAG& f : s.flags) {
+        element("flag", [&] {
+            text("name", f.name);
+            number("initial", f.initial);
+        });
+    }
+}
+
+void WRITER::trigger_in_out(const KSM_TRIGGER_IN& in, const KSM_TRIGGER_OUT& out)
+{
+    element("trigger-in", [&] {
+        flag("enabled", in.enabled);
+        number("source", in.source);
+        text("pin", in.pin_name);
+        text("node", in.node_name);
+        flag("node-post-fitting", in.node_post_fitting);
+        flag("node-valid", in.node_valid, true);
+        text("instance", in.instance_name);
+        number("condition", in.condition, KSM_CTYPE_DONT_CARE);
+    });
+    element("trigger-out", [&] {
+        flag("enabled", out.enabled);
+        std::vector<int> selected;
+        for (int k = 0; k < static_cast<int>(out.selected.size()); ++k)
+            if (out.selected[k])
+                selected.push_back(k);
+        if (!selected.empty())
+            m_xml.writeAttribute("selected", ints_text(selected));
+        text("pin", out.pin_name);
+        text("instance", out.instance_name);
+        number("eps-event", out.eps_event_index);
+        number("condition", out.condition, KSM_CTYPE_ACTIVE_HIGH);
+    });
+}
+
+void WRITER::level(const char* element_name, int index, const KSM_LEVEL& l)
+{
+    element(element_name, [&] {
+        m_xml.writeAttribute("index", QString::number(index));
+        number("type", l.type);
+        text("name", l.name);
+        flag("enabled", l.enabled, true);
+        flag("basic", l.basic, true);
+        flag("modified", l.modified);
+        if (!l.expression.empty())
+            element_text("expression", nullptr, l.expression);
+        if (l.root)
+            tree(l.root.get(), KSM_TREE_KIND_TRIGGER);
+    });
 }
 
 void WRITER::tree(KSM_TX_TREE_OBJECT* object, int kind)
 {
-    m_xml.writeStartElement("object");
-    number("kind", kind);
-    for (const auto& [key, value] : object->collect_attributes())
-        element_text("attribute", key.c_str(), value);
-    if (kind != 1)
-        for (int i = 0; i < object->get_child_count(); ++i)
-            if (KSM_TX_TREE_OBJECT* child = object->get_child_object(i))
-                tree(child, 0);
-    m_xml.writeEndElement();
+    element("object", [&] {
+        number("kind", kind);
+        for (const auto& [key, value] : object->collect_attributes())
+            element_text("attribute", key.c_str(), value);
+        if (kind != KSM_TREE_KIND_STATE_MACHINE)
+            for (int i = 0; i < object->get_child_count(); ++i)
+                if (KSM_TX_TREE_OBJECT* child = object->get_child_object(i))
+                    tree(child, KSM_TREE_KIND_TRIGGER);
+    });
 }
 
 void WRITER::rows(const KSM_TX_SIGNAL_NODES& list)
@@ -344,131 +369,136 @@ void WRITER::rows(const KSM_TX_SIGNAL_NODES& list)
 void WRITER::row(const ROW& r)
 {
     static const ROW defaults{};
-    m_xml.writeStartElement("node");
-    text("name", r.name);
-    text("alias", r.alias);
-    text("debug-port", r.debug_port);
-    text("mnemonics", r.mnemonics_table);
-    number("signal-type", r.signal_type);
-    number("use", r.use, defaults.use);
-    number("tap-mode", r.tap_mode);
-    number("depth", r.depth);
-    flag("group", r.group);
-    flag("selected", r.selected);
-    flag("expanded", r.expanded, defaults.expanded);
-    flag("data-tab-only", r.data_tab_only);
-    flag("invalid", r.invalid);
-    flag("storage", r.storage_enabled, defaults.storage_enabled);
-    flag("transition", r.transition_enabled);
-    flag("inverted", r.inverted);
-    flag("lsb-to-msb", r.lsb_to_msb);
-    number("group-display", r.group_display_type, KSM_GTYPE_INVALID);
-    number("link", r.link_type);
-    number("mark", r.mark);
+    element("node", [&] {
+        text("name", r.name);
+        text("alias", r.alias);
+        text("debug-port", r.debug_port);
+        text("mnemonics", r.mnemonics_table);
+        number("signal-type", r.signal_type);
+        number("use", r.use, defaults.use);
+        number("tap-mode", r.tap_mode);
+        number("depth", r.depth);
+        flag("group", r.group);
+        flag("selected", r.selected);
+        flag("expanded", r.expanded, defaults.expanded);
+        flag("data-tab-only", r.data_tab_only);
+        flag("invalid", r.invalid);
+        flag("storage", r.storage_enabled, defaults.storage_enabled);
+        flag("transition", r.transition_enabled);
+        flag("inverted", r.inverted);
+        flag("lsb-to-msb", r.lsb_to_msb);
+        number("group-display", r.group_display_type, KSM_GTYPE_INVALID);
+        number("link", r.link_type);
+        number("mark", r.mark);
+        conditions(r);
+        if (r.plugin)
+            plugin(*r.plugin);
+    });
+}
+
+// The condition slots of a row that differ from a new row's.
+void WRITER::conditions(const ROW& r)
+{
     const KSM_CONDITION plain{};
-    for (int bank = 0; bank < 2; ++bank) {
+    for (int bank = 0; bank < KSM_BANKS; ++bank) {
         for (int slot = 0; slot < KSM_CONDITION_SLOTS; ++slot) {
             const KSM_CONDITION& c = r.conditions[bank][slot];
             if (c == plain)
                 continue;
-            m_xml.writeStartElement("condition");
-            m_xml.writeAttribute("bank", QString::number(bank));
-            m_xml.writeAttribute("slot", QString::number(slot));
-            number("condition", c.condition, plain.condition);
-            number("comparison", c.comparison_enabled);
-            number("operand1", c.operand[0], plain.operand[0]);
-            number("operand2", c.operand[1], plain.operand[1]);
-            number("value1", c.value[0]);
-            number("value2", c.value[1]);
-            m_xml.writeEndElement();
+            element("condition", [&] {
+                m_xml.writeAttribute("bank", QString::number(bank));
+                m_xml.writeAttribute("slot", QString::number(slot));
+                number("condition", c.condition, plain.condition);
+                number("comparison", c.comparison_enabled);
+                number("operand1", c.operand[0], plain.operand[0]);
+                number("operand2", c.operand[1], plain.operand[1]);
+                number("value1", c.value[0]);
+                number("value2", c.value[1]);
+            });
         }
     }
-    if (r.plugin)
-        plugin(*r.plugin);
-    m_xml.writeEndElement();
 }
 
 void WRITER::plugin(const KSM_TX_PLUGIN_MNEMONICS& p)
 {
-    m_xml.writeStartElement("plugin");
-    text("name", p.plugin_name);
-    text("table", p.table_name);
-    number("width", p.width);
-    number("static-table", p.static_table_index, -1);
-    for (const KSM_TX_PLUGIN_OPTION& o : p.options) {
-        m_xml.writeStartElement("option");
-        text("name", o.name);
-        text("setting", o.setting);
-        number("type", o.type);
-        text("description", o.description);
-        m_xml.writeEndElement();
-    }
-    for (const auto& [first, second] : p.string_pairs) {
-        m_xml.writeStartElement("pair");
-        text("first", first);
-        text("second", second);
-        m_xml.writeEndElement();
-    }
-    for (size_t level = 0; level < p.level_symbols.size(); ++level) {
-        m_xml.writeStartElement("symbol");
-        m_xml.writeAttribute("level", QString::number(level));
-        text("text", p.level_symbols[level]);
-        m_xml.writeEndElement();
-    }
-    m_xml.writeEndElement();
+    element("plugin", [&] {
+        text("name", p.plugin_name);
+        text("table", p.table_name);
+        number("width", p.width);
+        number("static-table", p.static_table_index, -1);
+        for (const KSM_TX_PLUGIN_OPTION& o : p.options) {
+            element("option", [&] {
+                text("name", o.name);
+                text("setting", o.setting);
+                number("type", o.type);
+                text("description", o.description);
+            });
+        }
+        for (const auto& [first, second] : p.string_pairs) {
+            element("pair", [&, &first = first, &second = second] {
+                text("first", first);
+                text("second", second);
+            });
+        }
+        for (size_t level = 0; level < p.level_symbols.size(); ++level) {
+            element("symbol", [&] {
+                m_xml.writeAttribute("level", QString::number(level));
+                text("text", p.level_symbols[level]);
+            });
+        }
+    });
 }
 
 void WRITER::log(const KSM_DATA_LOG& log)
 {
     const auto& s = *KSM_ACCESS::state(&log);
-    m_xml.writeStartElement("log");
-    text("name", s.name);
-    flag("expanded", s.expanded);
-    flag("power-up", s.power_up);
-    flag("global-temp", s.global_temp);
-    flag("gui-update-skipped", s.gui_update_skipped);
-    if (const auto& samples_ = KSM_ACCESS::samples(&log))
-        samples(*samples_);
-    for (size_t i = 0; i < s.static_tables.size(); ++i)
-        mnemonic_table("static-table", *s.static_tables[i], s.static_table_keys[i].c_str());
-    m_xml.writeEndElement();
+    element("log", [&] {
+        name_and_expansion(s.name, s.expanded);
+        flag("power-up", s.power_up);
+        flag("global-temp", s.global_temp);
+        flag("gui-update-skipped", s.gui_update_skipped);
+        if (const auto& samples_ = KSM_ACCESS::samples(&log))
+            samples(*samples_);
+        for (size_t i = 0; i < s.static_tables.size(); ++i)
+            mnemonic_table("static-table", *s.static_tables[i], s.static_table_keys[i].c_str());
+    });
 }
 
 void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
 {
-    m_xml.writeStartElement("samples");
-    m_xml.writeAttribute("channels", QString::number(s.channels));
-    m_xml.writeAttribute("depth", QString::number(s.depth));
-    number("segment-size", s.segment_size);
-    number("state-value", s.state_value, -1);
-    if (!s.trigger_positions.empty())
-        m_xml.writeAttribute("trigger-positions", ints_text(s.trigger_positions));
-    std::vector<int> disconnected;
-    for (int c = 0; c < s.channels; ++c)
-        if (!s.connected[c])
-            disconnected.push_back(c);
-    if (!disconnected.empty())
-        m_xml.writeAttribute("disconnected", ints_text(disconnected));
-    if (!s.counters.empty())
-        m_xml.writeAttribute("counters", ints_text(s.counters));
-    if (!s.flags.empty())
-        m_xml.writeAttribute("flags", ints_text(s.flags));
-    plane("valid", -1, s.valid.data(), s.words);
-    plane("trigger", -1, s.trigger.data(), s.words);
-    plane("breaks", -1, s.breaks.data(), s.words);
-    for (int c = 0; c < s.channels; ++c)
-        plane("bits", c, s.bits.data() + c * s.words, s.words);
-    m_xml.writeEndElement();
+    element("samples", [&] {
+        m_xml.writeAttribute("channels", QString::number(s.channels));
+        m_xml.writeAttribute("depth", QString::number(s.depth));
+        number("segment-size", s.segment_size);
+        number("state-value", s.state_value, -1);
+        if (!s.trigger_positions.empty())
+            m_xml.writeAttribute("trigger-positions", ints_text(s.trigger_positions));
+        std::vector<int> disconnected;
+        for (int c = 0; c < s.channels; ++c)
+            if (!s.connected[c])
+                disconnected.push_back(c);
+        if (!disconnected.empty())
+            m_xml.writeAttribute("disconnected", ints_text(disconnected));
+        if (!s.counters.empty())
+            m_xml.writeAttribute("counters", ints_text(s.counters));
+        if (!s.flags.empty())
+            m_xml.writeAttribute("flags", ints_text(s.flags));
+        plane("valid", -1, s.valid.data(), s.words);
+        plane("trigger", -1, s.trigger.data(), s.words);
+        plane("breaks", -1, s.breaks.data(), s.words);
+        for (int c = 0; c < s.channels; ++c)
+            plane("bits", c, s.bits.data() + c * s.words, s.words);
+    });
 }
 
 void WRITER::plane(const char* kind, int channel, const uint64_t* words, size_t count)
 {
-    m_xml.writeStartElement("plane");
-    m_xml.writeAttribute("kind", kind);
-    if (channel >= 0)
-        m_xml.writeAttribute("channel", QString::number(channel));
-    m_xml.writeCharacters(payload_text(reinterpret_cast<const char*>(words), count * sizeof(uint64_t)));
-    m_xml.writeEndElement();
+    element("plane", [&] {
+        m_xml.writeAttribute("kind", kind);
+        if (channel >= 0)
+            m_xml.writeAttribute("channel", QString::number(channel));
+        m_xml.writeCharacters(payload_text(reinterpret_cast<const char*>(words), count * sizeof(uint64_t)));
+    });
 }
 
 // ---- file sink ------------------------------------------------------------------------------------------
@@ -483,7 +513,7 @@ public:
     const QString& reason() const { return m_reason; }
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
+    qint64 readData(char*, qint64) override { return -1; }  // opened for writing only
     qint64 writeData(const char* data, qint64 size) override
     {
         m_pending.append(data, static_cast<int>(size));

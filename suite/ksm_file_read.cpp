@@ -14,12 +14,11 @@
 
 namespace {
 
-constexpr int FORMAT_VERSION = 1;
 using ROW = KSM_TX_SIGNAL_NODES::ROW;
 
 // What a tree object stands for, and so which shapes it may have: the tree of a trigger level
-// or pattern and its boxes are of kind 0 and may hold boxes; a state machine is one object of
-// kind 1 that holds attributes only.
+// or pattern and its boxes are of KSM_TREE_KIND_TRIGGER and may hold boxes; a state machine is
+// one object of KSM_TREE_KIND_STATE_MACHINE that holds attributes only.
 enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 
 // A tree object as the file holds it, made into objects after the file has passed.
@@ -30,11 +29,15 @@ struct TREE_NODE {
 };
 
 // Where a parsed tree goes: a level, a pattern or the state machine of a trigger.
+constexpr int STATE_MACHINE_LEVEL = INT_MIN;
 struct TREE_TARGET {
     std::shared_ptr<KSM_TX_TRIGGER> trigger;
-    int level;  // 0.. a level, -1..-3 a pattern (pattern = level + 3), INT_MIN the state machine
+    int level;  // 0.. a level, -1..-3 a pattern (pattern = level + 3), or STATE_MACHINE_LEVEL
     TREE_NODE node;
 };
+
+// The planes of a log's samples: one per channel, then these three.
+enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, EXTRA_PLANES = 3 };
 
 // A place in the file, for a fault found after the reader has moved on.
 struct POSITION {
@@ -46,7 +49,7 @@ struct POSITION {
 // until the whole instance has been read and the samples it may hold are known.
 struct PENDING_SAMPLES {
     struct PLANE {
-        int index;  // a channel, then the valid, trigger and break planes
+        int index;  // a channel, or the channel count plus an EXTRA_PLANE
         QByteArray text;  // base64
         POSITION end;
     };
@@ -92,6 +95,28 @@ private:
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
     bool unexpected() { return fail("unexpected element <" + m_xml.name().toString().toStdString() + ">"); }
+    // Appends a child read from the file; a name that a child of the list bears already is a fault.
+    template <class T> void add_child(KSM_CHILDREN<T>& list, std::shared_ptr<T> child, const char* what)
+    {
+        if (child && ksm_find_child(list, child->get_name()))
+            fail("two " + std::string(what) + " are named \"" + child->get_name() + "\"");
+        list.push_back(std::move(child));
+    }
+    // A child object of the session read, below its parent, with its name and expansion.
+    template <class T, class PARENT> std::shared_ptr<T> child_of(PARENT* parent)
+    {
+        auto child = ksm_make<T>(m_session, text("name").c_str());
+        KSM_ACCESS::set_parent(child.get(), parent);
+        KSM_ACCESS::state(child.get())->expanded = flag("expanded", false);
+        return child;
+    }
+    // The active child that `owner` names must be one of its list's.
+    template <class T>
+    void check_active(const KSM_CHILDREN<T>& list, int active, const std::string& owner, const char* what)
+    {
+        if (!failed() && active >= static_cast<int>(list.size()))
+            fail(owner + " names a " + what + " it does not have");
+    }
     void session_values(KSM_DATA_SESSION::STATE& s);
     void int_store(KSM_INT_STORE& store);
     std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> mnemonic_table();
@@ -233,16 +258,16 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     auto session = std::make_unique<KSM_DATA_SESSION>(m_file.c_str());
     m_session = session.get();
     *newer = false;
-    if (!next_child() || m_xml.name() != QLatin1String("lumetra-session")) {
-        fail(failed() ? "" : "not a session file (the document is not a <lumetra-session>)");
+    if (!next_child() || m_xml.name() != QLatin1String(KSM_FILE_ROOT_ELEMENT)) {
+        fail(failed() ? "" : std::string("not a session file (the document is not a <") + KSM_FILE_ROOT_ELEMENT + ">)");
         *error = m_error;
         return nullptr;
     }
     const int format = integer("format", -1, 0);
-    if (!failed() && format > FORMAT_VERSION) {
+    if (!failed() && format > KSM_FILE_FORMAT) {
         *newer = true;
         fail("the file was written by a newer version (format " + std::to_string(format) + ")");
-    } else if (!failed() && format != FORMAT_VERSION) {
+    } else if (!failed() && format != KSM_FILE_FORMAT) {
         fail("unknown format");
     }
     auto& s = *KSM_ACCESS::state(m_session);
@@ -254,18 +279,13 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
         } else if (name == QLatin1String("global")) {
             int_store(s.global_data);
         } else if (name == QLatin1String("mnemonic-table")) {
-            auto table = mnemonic_table();
-            if (table && m_session->get_mnemonics()->find_table(table->get_name()))
-                fail("two mnemonic tables are named \"" + std::string(table->get_name()) + "\"");
-            tables.push_back(table);
+            add_child(tables, mnemonic_table(), "mnemonic tables");
         } else if (name == QLatin1String("sif")) {
             sif(s);
         } else if (name == QLatin1String("instance")) {
             bool power_up = false;
             auto i = instance(&power_up);
-            if (i && m_session->find_instance(i->get_name()))
-                fail("two instances are named \"" + std::string(i->get_name()) + "\"");
-            s.instances.push_back(i);
+            add_child(s.instances, i, "instances");
             if (i)
                 KSM_ACCESS::state(i.get())->power_up_entry = power_up;
         } else {
@@ -363,10 +383,10 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
     s.enabled = flag("enabled", true);
     s.expanded = flag("expanded", false);
     *power_up = flag("power-up", false);
-    s.info.first = static_cast<uint8_t>(integer("info-first", 0, 0, 255));
+    s.info.first = static_cast<uint8_t>(integer("info-first", 0, 0, UINT8_MAX));
     s.info.second = static_cast<uint32_t>(number("info-second", 0, 0, UINT32_MAX));
-    s.info.third = static_cast<uint8_t>(integer("info-third", 0, 0, 255));
-    s.info.version = static_cast<uint8_t>(integer("version", KSM_TX_INSTANCE::get_current_version(), 0, 255));
+    s.info.third = static_cast<uint8_t>(integer("info-third", 0, 0, UINT8_MAX));
+    s.info.version = static_cast<uint8_t>(integer("version", KSM_TX_INSTANCE::get_current_version(), 0, UINT8_MAX));
     s.version_defined = flag("version-defined", true);
     s.incremental_route_available = flag("incremental-route", false);
     s.compiled_checksum = static_cast<unsigned int>(number("compiled-checksum", 0, 0, UINT32_MAX));
@@ -376,18 +396,14 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
         if (m_xml.name() == QLatin1String("position")) {
             int_store(s.position_data);
         } else if (m_xml.name() == QLatin1String("signal-set")) {
-            auto set = signal_set(instance.get());
-            if (set && instance->find_signal_set(set->get_name()))
-                fail("two signal sets are named \"" + std::string(set->get_name()) + "\"");
-            s.signal_sets.push_back(set);
+            add_child(s.signal_sets, signal_set(instance.get()), "signal sets");
         } else {
             unexpected();
         }
     }
     if (!failed() && s.signal_sets.empty())
         fail("instance \"" + s.name + "\" has no signal set");
-    if (!failed() && s.active_signal_set >= static_cast<int>(s.signal_sets.size()))
-        fail("instance \"" + s.name + "\" names a signal set it does not have");
+    check_active(s.signal_sets, s.active_signal_set, "instance \"" + s.name + "\"", "signal set");
     if (!failed() && check_samples(*instance, start))
         decode_samples();
     return instance;
@@ -395,16 +411,14 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
 
 std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
 {
-    auto set = ksm_make<KSM_TX_SIGNAL_SET>(m_session, text("name").c_str());
-    KSM_ACCESS::set_parent(set.get(), owner);
+    auto set = child_of<KSM_TX_SIGNAL_SET>(owner);
     auto& s = *KSM_ACCESS::state(set.get());
-    s.expanded = flag("expanded", false);
     s.clock_name = text("clock");
     s.clock_post_fitting = flag("clock-post-fitting", false);
     s.clock_invalid = flag("clock-invalid", false);
-    s.sample_depth = integer("sample-depth", 128, 0, 1 << 20);
-    s.pipeline_level = integer("pipeline", 0, 0, 15);
-    s.ram_type = integer("ram-type", 0, KSM_RAM_AUTO, KSM_RAM_LARGE);
+    s.sample_depth = integer("sample-depth", KSM_DEFAULT_SAMPLE_DEPTH, 0, KSM_MAX_SAMPLE_DEPTH);
+    s.pipeline_level = integer("pipeline", 0, 0, KSM_MAX_PIPELINE_LEVEL);
+    s.ram_type = integer("ram-type", KSM_RAM_AUTO, KSM_RAM_AUTO, KSM_RAM_LARGE);
     s.data_allocated = integer("data-allocated", 0, 0, KSM_MAX_NODES);
     s.trigger_allocated = integer("trigger-allocated", 0, 0, KSM_MAX_NODES);
     s.sq_allocated = integer("sq-allocated", 0, 0, KSM_MAX_NODES);
@@ -418,10 +432,7 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
         if (m_xml.name() == QLatin1String("node")) {
             rows.push_back(row());
         } else if (m_xml.name() == QLatin1String("trigger")) {
-            auto t = trigger(set.get());
-            if (t && set->find_trigger(t->get_name()))
-                fail("two triggers are named \"" + std::string(t->get_name()) + "\"");
-            s.triggers.push_back(t);
+            add_child(s.triggers, trigger(set.get()), "triggers");
         } else {
             unexpected();
         }
@@ -434,11 +445,9 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
 
 std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
 {
-    auto trigger = ksm_make<KSM_TX_TRIGGER>(m_session, text("name").c_str());
-    KSM_ACCESS::set_parent(trigger.get(), owner);
+    auto trigger = child_of<KSM_TX_TRIGGER>(owner);
     auto& s = *KSM_ACCESS::state(trigger.get());
-    s.expanded = flag("expanded", false);
-    s.sq_type = integer("sq-type", 0, KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_INPUT_PORT);
+    s.sq_type = integer("sq-type", KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_INPUT_PORT);
     s.sq_port = text("sq-port");
     s.sq_port_post_fitting = flag("sq-port-post-fitting", false);
     s.sq_port_mark = flag("sq-port-mark", false);
@@ -446,9 +455,9 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
     s.gap_record = flag("gap-record", false);
     s.segmented = flag("segmented", false);
     s.segment_size = integer("segment-size", 0, 0);
-    s.position = integer("position", 0, KSM_TPOS_PRE, KSM_TPOS_CONTINUOUS);
+    s.position = integer("position", KSM_TPOS_PRE, KSM_TPOS_PRE, KSM_TPOS_CONTINUOUS);
     s.state_based = flag("state-based", false);
-    s.runtime_options = static_cast<unsigned int>(number("runtime-options", 0, 0, 15));
+    s.runtime_options = static_cast<unsigned int>(number("runtime-options", 0, 0, KSM_RUNTIME_OPTIONS_ALL));
     s.trigger_out_latency = integer("trigger-out-latency", -1);
     s.incremental_route = flag("incremental-route", false);
     s.active_log = integer("active-log", -1, -1);
@@ -477,7 +486,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
                 fail("a trigger has two state machines");
             } else if (next_child() && m_xml.name() == QLatin1String("object")) {
                 state_machine_seen = true;
-                TREE_TARGET target{trigger, INT_MIN, {}};
+                TREE_TARGET target{trigger, STATE_MACHINE_LEVEL, {}};
                 tree(target.node, TREE_ROLE::STATE_MACHINE);
                 m_trees.push_back(std::move(target));
                 if (next_child())
@@ -488,7 +497,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("counter")) {
             KSM_COUNTER c;
             c.name = text("name");
-            c.width = integer("width", 16, 1, 32);
+            c.width = integer("width", KSM_DEFAULT_COUNTER_WIDTH, 1, KSM_MAX_COUNTER_WIDTH);
             c.initial = static_cast<unsigned int>(number("initial", 0, 0, UINT32_MAX));
             s.counters.push_back(c);
             m_xml.skipCurrentElement();
@@ -498,7 +507,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("trigger-in")) {
             KSM_TRIGGER_IN& in = s.trigger_in;
             in.enabled = flag("enabled", false);
-            in.source = integer("source", 0, KSM_IOTYPE_PIN, KSM_IOTYPE_EPS_EVENT);
+            in.source = integer("source", KSM_IOTYPE_PIN, KSM_IOTYPE_PIN, KSM_IOTYPE_EPS_EVENT);
             in.pin_name = text("pin");
             in.node_name = text("node");
             in.node_post_fitting = flag("node-post-fitting", false);
@@ -509,7 +518,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("trigger-out")) {
             KSM_TRIGGER_OUT& out = s.trigger_out;
             out.enabled = flag("enabled", false);
-            for (int k : ints(m_attributes.value(QLatin1String("selected")).toString(), 0, 5))
+            for (int k : ints(m_attributes.value(QLatin1String("selected")).toString(), 0, KSM_TRIGGER_OUT_KINDS - 1))
                 out.selected[k] = true;
             out.pin_name = text("pin");
             out.instance_name = text("instance");
@@ -519,25 +528,21 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("node")) {
             rows.push_back(row());
         } else if (name == QLatin1String("log")) {
-            auto l = log(trigger.get());
-            if (l && trigger->find_log(l->get_name()))
-                fail("two logs are named \"" + std::string(l->get_name()) + "\"");
-            s.logs.push_back(l);
+            add_child(s.logs, log(trigger.get()), "logs");
         } else {
             unexpected();
         }
     }
     if (!failed() && s.levels.empty())
         fail("trigger \"" + s.name + "\" has no trigger level");
-    if (!failed() && s.active_log >= static_cast<int>(s.logs.size()))
-        fail("trigger \"" + s.name + "\" names a log it does not have");
+    check_active(s.logs, s.active_log, "trigger \"" + s.name + "\"", "log");
     check_rows(rows);
     return trigger;
 }
 
 void READER::level(KSM_LEVEL& l, const std::shared_ptr<KSM_TX_TRIGGER>& trigger, int index)
 {
-    l.type = integer("type", 0, KSM_LTYPE_BASIC_AND, KSM_LTYPE_ADVANCED);
+    l.type = integer("type", KSM_LTYPE_BASIC_AND, KSM_LTYPE_BASIC_AND, KSM_LTYPE_ADVANCED);
     l.name = text("name");
     l.enabled = flag("enabled", true);
     l.basic = flag("basic", true);
@@ -574,8 +579,8 @@ void READER::tree(TREE_NODE& node, TREE_ROLE role, int depth)
     }
     // The module's objects would end the process on a tree of another shape, so it is refused here.
     const bool state_machine = role == TREE_ROLE::STATE_MACHINE;
-    node.kind = integer("kind", 0, 0, 1);
-    if (!failed() && node.kind != (state_machine ? 1 : 0)) {
+    node.kind = integer("kind", KSM_TREE_KIND_TRIGGER, KSM_TREE_KIND_TRIGGER, KSM_TREE_KIND_STATE_MACHINE);
+    if (!failed() && node.kind != (state_machine ? KSM_TREE_KIND_STATE_MACHINE : KSM_TREE_KIND_TRIGGER)) {
         fail(state_machine ? "the object of a state machine is not of kind 1"
                            : "an object of a trigger level or pattern is not of kind 0");
         return;
@@ -610,11 +615,11 @@ std::shared_ptr<ROW> READER::row()
     r->alias = text("alias");
     r->debug_port = text("debug-port");
     r->mnemonics_table = text("mnemonics");
-    r->signal_type = static_cast<unsigned int>(number("signal-type", 0, 0, 0xffff));
+    r->signal_type = static_cast<unsigned int>(number("signal-type", 0, 0, UINT16_MAX));
     r->use = integer("use", KSM_CAPTURE_BOTH, KSM_CAPTURE_DATA, KSM_CAPTURE_NEITHER);
-    r->tap_mode = integer("tap-mode", 0, 0, 2);
-    if (r->tap_mode == 1)
-        fail("a node has the unknown tap mode 1");
+    r->tap_mode = integer("tap-mode", KSM_TAP_PRE_SYNTHESIS, KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING);
+    if (r->tap_mode != KSM_TAP_PRE_SYNTHESIS && r->tap_mode != KSM_TAP_POST_FITTING)
+        fail("a node has the unknown tap mode " + std::to_string(r->tap_mode));
     r->depth = integer("depth", 0, 0, KSM_MAX_NODES);
     r->group = flag("group", false);
     r->selected = flag("selected", false);
@@ -626,7 +631,7 @@ std::shared_ptr<ROW> READER::row()
     r->inverted = flag("inverted", false);
     r->lsb_to_msb = flag("lsb-to-msb", false);
     r->group_display_type = integer("group-display", KSM_GTYPE_INVALID, KSM_GTYPE_MNEMONICS, KSM_GTYPE_INVALID);
-    r->link_type = integer("link", 0, 0, 15);
+    r->link_type = integer("link", 0, 0, KSM_LINK_TYPE_MASK);
     r->mark = integer("mark", 0);
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("condition")) {
@@ -642,7 +647,7 @@ std::shared_ptr<ROW> READER::row()
 
 void READER::condition(ROW& r)
 {
-    const int bank = integer("bank", -1, 0, 1);
+    const int bank = integer("bank", -1, 0, KSM_BANKS - 1);
     const int slot = integer("slot", -1, 0, KSM_CONDITION_SLOTS - 1);
     if (failed())
         return;
@@ -668,7 +673,10 @@ std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> READER::plugin()
     while (!failed() && next_child()) {
         const auto name = m_xml.name();
         if (name == QLatin1String("option")) {
-            p->options.push_back({text("name"), text("setting"), integer("type", 0, 0, 2), text("description")});
+            p->options.push_back(
+                {text("name"), text("setting"),
+                 integer("type", KSM_PLUGIN_OPTION_OTHER, KSM_PLUGIN_OPTION_OTHER, KSM_PLUGIN_OPTION_FILE),
+                 text("description")});
         } else if (name == QLatin1String("pair")) {
             p->string_pairs.emplace_back(text("first"), text("second"));
         } else if (name == QLatin1String("symbol")) {
@@ -734,7 +742,9 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
 {
     auto s = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
-    s->depth = integer("depth", -1, 0, 1 << 24);
+    // Any depth a log may come to; the sample budget of its instance (check_samples) bounds it further.
+    constexpr int MAX_LOG_DEPTH = 1 << 24;
+    s->depth = integer("depth", -1, 0, MAX_LOG_DEPTH);
     s->segment_size = integer("segment-size", 0, 0);
     s->state_value = integer("state-value", -1, -1);
     const QXmlStreamAttributes& a = m_attributes;
@@ -751,7 +761,7 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
     PENDING_SAMPLES pending{s, ints(a.value("disconnected").toString(), 0, s->channels - 1), {}};
     // Planes 0.. are the channels', then come the valid, trigger and break planes; each must be
     // there once. A capture of no samples has planes too, only empty ones.
-    std::vector<bool> seen(s->channels + 3, false);
+    std::vector<bool> seen(s->channels + EXTRA_PLANES, false);
     while (!failed() && next_child()) {
         const QString kind = m_attributes.value(QLatin1String("kind")).toString();
         int plane = -1;
@@ -760,7 +770,7 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
         else if (kind == "bits")
             plane = integer("channel", -1, 0, s->channels - 1);
         else if (kind == "valid" || kind == "trigger" || kind == "breaks")
-            plane = s->channels + (kind == "valid" ? 0 : kind == "trigger" ? 1 : 2);
+            plane = s->channels + (kind == "valid" ? PLANE_VALID : kind == "trigger" ? PLANE_TRIGGER : PLANE_BREAKS);
         else
             fail("unknown sample plane \"" + kind.toStdString() + "\"");
         if (!failed() && seen[plane])
@@ -796,9 +806,9 @@ bool READER::check_samples(const KSM_TX_INSTANCE& instance, POSITION start)
             channels = std::max<long long>(channels, set->get_trigger(t)->get_data_input_count());
     }
     for (const PENDING_SAMPLES& p : m_pending)
-        claimed += (p.samples->channels + 3ll) * p.samples->depth;
+        claimed += (p.samples->channels + static_cast<long long>(EXTRA_PLANES)) * p.samples->depth;
     const long long logs = static_cast<long long>(m_pending.size());
-    if (claimed <= logs * (channels + 3) * depth)
+    if (claimed <= logs * (channels + EXTRA_PLANES) * depth)
         return true;
     return fail_at(start, "the logs of instance \"" + std::string(instance.get_name()) + "\" hold more samples than " +
                               std::to_string(logs) + " captures of " + std::to_string(depth) + " samples on " +
@@ -815,10 +825,10 @@ void READER::decode_samples()
             s.connected[c] = 0;
         const size_t plane_bytes = s.words * sizeof(uint64_t);
         for (const PENDING_SAMPLES::PLANE& plane : pending.planes) {
-            uint64_t* target = plane.index < s.channels ? s.bits.data() + plane.index * s.words
-                               : plane.index == s.channels     ? s.valid.data()
-                               : plane.index == s.channels + 1 ? s.trigger.data()
-                                                               : s.breaks.data();
+            uint64_t* target = plane.index < s.channels                     ? s.bits.data() + plane.index * s.words
+                               : plane.index == s.channels + PLANE_VALID   ? s.valid.data()
+                               : plane.index == s.channels + PLANE_TRIGGER ? s.trigger.data()
+                                                                           : s.breaks.data();
             const QByteArray bytes = payload(plane.text, plane_bytes, plane.end);
             if (failed())
                 return;
@@ -846,8 +856,9 @@ void READER::make_trees()
     if (!root)
         return;
     for (TREE_TARGET& target : m_trees) {
-        const bool state_machine = target.level == INT_MIN;
-        KSM_TX_TREE_OBJECT* object = root->create_child_object(state_machine ? 1 : 0);
+        const bool state_machine = target.level == STATE_MACHINE_LEVEL;
+        KSM_TX_TREE_OBJECT* object =
+            root->create_child_object(state_machine ? KSM_TREE_KIND_STATE_MACHINE : KSM_TREE_KIND_TRIGGER);
         if (!object)
             continue;
         fill_tree(object, target.node);

@@ -2,13 +2,22 @@
 #include "ksm_state.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
 using STATE = KSM_TX_INSTANCE::STATE;
 
+// The version of the instances this repository makes; older ones are brought up to it
+// (update_to_current_version), newer ones come from a newer repository and stay as they are.
 constexpr int CURRENT_VERSION = 3;
+
+// Lets the oldest units go beyond the history's number of steps.
+void trim(KSM_UNDO_HISTORY& history)
+{
+    const size_t limit = static_cast<size_t>(std::max(history.max_steps, 1));
+    if (history.undo.size() > limit)
+        history.undo.erase(history.undo.begin(), history.undo.begin() + (history.undo.size() - limit));
+}
 
 }  // namespace
 
@@ -25,13 +34,7 @@ const char* KSM_TX_INSTANCE::get_name(int) const { return m_state->name.c_str();
 
 bool KSM_TX_INSTANCE::set_name(const char* name)
 {
-    if (!name || !*name)
-        return false;
-    KSM_TX_INSTANCE* other = m_owner ? m_owner->find_instance(name) : nullptr;
-    if (other && other != this)
-        return false;
-    ksm_set(this, m_state, &STATE::name, std::string(name));
-    return true;
+    return ksm_rename_child(this, m_state, name, m_owner ? m_owner->find_instance(name) : nullptr);
 }
 
 bool KSM_TX_INSTANCE::is_enabled() const { return m_state->enabled; }
@@ -115,9 +118,7 @@ bool KSM_TX_INSTANCE::end_action()
     KSM_UNDO_HISTORY& history = *owner->m_history;
     history.redo.clear();
     history.undo.push_back(std::move(unit));
-    const size_t limit = static_cast<size_t>(std::max(history.max_steps, 1));
-    if (history.undo.size() > limit)
-        history.undo.erase(history.undo.begin(), history.undo.begin() + (history.undo.size() - limit));
+    trim(history);
     return true;
 }
 
@@ -155,6 +156,21 @@ void replay(KSM_DATA_SESSION* session, KSM_UNDO_UNIT& unit, bool undo)
             atomic->redo();
 }
 
+using UNITS = std::vector<std::unique_ptr<KSM_UNDO_UNIT>>;
+
+// Replays the last unit of `from` (the undo or the redo list) and moves it to `to`; nothing while
+// a unit is open.
+bool step(KSM_DATA_SESSION* session, UNITS& from, UNITS& to, bool undo)
+{
+    if (from.empty() || !session || KSM_ACCESS::journal(session).open)
+        return false;
+    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(from.back());
+    from.pop_back();
+    replay(session, *unit, undo);
+    to.push_back(std::move(unit));
+    return true;
+}
+
 }  // namespace
 
 void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
@@ -167,29 +183,8 @@ void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
     ksm_merge(*row, *from, *to);
 }
 
-bool KSM_TX_INSTANCE::undo()
-{
-    KSM_UNDO_HISTORY& history = *m_history;
-    if (history.undo.empty() || !m_owner || KSM_ACCESS::journal(m_owner).open)
-        return false;
-    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(history.undo.back());
-    history.undo.pop_back();
-    replay(m_owner, *unit, true);
-    history.redo.push_back(std::move(unit));
-    return true;
-}
-
-bool KSM_TX_INSTANCE::redo()
-{
-    KSM_UNDO_HISTORY& history = *m_history;
-    if (history.redo.empty() || !m_owner || KSM_ACCESS::journal(m_owner).open)
-        return false;
-    std::unique_ptr<KSM_UNDO_UNIT> unit = std::move(history.redo.back());
-    history.redo.pop_back();
-    replay(m_owner, *unit, false);
-    history.undo.push_back(std::move(unit));
-    return true;
-}
+bool KSM_TX_INSTANCE::undo() { return step(m_owner, m_history->undo, m_history->redo, true); }
+bool KSM_TX_INSTANCE::redo() { return step(m_owner, m_history->redo, m_history->undo, false); }
 
 bool KSM_TX_INSTANCE::is_undo_available() const { return !m_history->undo.empty(); }
 bool KSM_TX_INSTANCE::is_redo_available() const { return !m_history->redo.empty(); }
@@ -198,9 +193,7 @@ int KSM_TX_INSTANCE::get_max_undo_steps() const { return m_history->max_steps; }
 void KSM_TX_INSTANCE::set_max_undo_steps(int steps)
 {
     m_history->max_steps = std::max(steps, 1);
-    auto& undo = m_history->undo;
-    if (undo.size() > static_cast<size_t>(m_history->max_steps))
-        undo.erase(undo.begin(), undo.begin() + (undo.size() - m_history->max_steps));
+    trim(*m_history);
 }
 
 // ---- stored values -------------------------------------------------------------------------------
@@ -240,32 +233,23 @@ int KSM_TX_INSTANCE::get_position_data(const char* key, int* values, int capacit
 
 // ---- signal sets ----------------------------------------------------------------------------------
 
-int KSM_TX_INSTANCE::get_num_signal_sets() const { return static_cast<int>(m_state->signal_sets.size()); }
+int KSM_TX_INSTANCE::get_num_signal_sets() const { return ksm_child_count(m_state->signal_sets); }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::get_signal_set(int index) const
 {
-    return index >= 0 && index < get_num_signal_sets() ? m_state->signal_sets[index].get() : nullptr;
+    return ksm_child_at(m_state->signal_sets, index);
 }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::find_signal_set(const char* name) const
 {
-    for (const auto& s : m_state->signal_sets)
-        if (name && std::strcmp(s->get_name(), name) == 0)
-            return s.get();
-    return nullptr;
+    return ksm_find_child(m_state->signal_sets, name);
 }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::get_active_signal_set() const { return get_signal_set(m_state->active_signal_set); }
 
 KSM_TX_SIGNAL_SET* KSM_TX_INSTANCE::create_signal_set(const char* name, bool)
 {
-    std::string text = name && *name ? name : "";
-    for (int n = 1; text.empty() || find_signal_set(text.c_str()); ++n)
-        text = "signal set: " + std::to_string(n);
-    auto set = ksm_make<KSM_TX_SIGNAL_SET>(m_owner, text.c_str());
-    KSM_ACCESS::set_parent(set.get(), this);
-    ksm_edit(this, m_state).signal_sets.push_back(set);
-    return set.get();
+    return ksm_add_child(this, m_state, &STATE::signal_sets, name, "signal set: ");
 }
 
 bool KSM_TX_INSTANCE::set_active(const char* signal_set, const char* trigger, const char* log)
@@ -279,19 +263,12 @@ bool KSM_TX_INSTANCE::set_active(const char* signal_set, const char* trigger, co
     KSM_DATA_LOG* l = log && *log ? t->find_log(log) : t->get_active_log();
     if (log && *log && !l)
         return false;
-    int set_index = 0;
-    while (get_signal_set(set_index) != set)
-        ++set_index;
-    ksm_set(this, m_state, &STATE::active_signal_set, set_index);
-    int trigger_index = 0;
-    while (set->get_trigger(trigger_index) != t)
-        ++trigger_index;
-    ksm_set(set, KSM_ACCESS::state(set), &KSM_TX_SIGNAL_SET::STATE::active_trigger, trigger_index);
-    int log_index = -1;
-    for (int i = 0; l && i < t->get_num_logs(); ++i)
-        if (t->get_log(i) == l)
-            log_index = i;
-    ksm_set(t, KSM_ACCESS::state(t), &KSM_TX_TRIGGER::STATE::active_log, log_index);
+    ksm_set(this, m_state, &STATE::active_signal_set, ksm_child_index(m_state->signal_sets, set));
+    auto& set_state = KSM_ACCESS::state(set);
+    ksm_set(set, set_state, &KSM_TX_SIGNAL_SET::STATE::active_trigger, ksm_child_index(set_state->triggers, t));
+    auto& trigger_state = KSM_ACCESS::state(t);
+    const int log_index = l ? ksm_child_index(trigger_state->logs, l) : -1;
+    ksm_set(t, trigger_state, &KSM_TX_TRIGGER::STATE::active_log, log_index);
     return true;
 }
 

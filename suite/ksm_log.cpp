@@ -2,7 +2,6 @@
 #include "ksm_state.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -37,13 +36,7 @@ const char* KSM_DATA_LOG::get_name() const { return m_state->name.c_str(); }
 
 bool KSM_DATA_LOG::set_name(const char* name)
 {
-    if (!name || !*name)
-        return false;
-    KSM_DATA_LOG* other = m_trigger ? m_trigger->find_log(name) : nullptr;
-    if (other && other != this)
-        return false;
-    ksm_set(this, m_state, &STATE::name, std::string(name));
-    return true;
+    return ksm_rename_child(this, m_state, name, m_trigger ? m_trigger->find_log(name) : nullptr);
 }
 
 bool KSM_DATA_LOG::is_expanded() const { return m_state->expanded; }
@@ -78,15 +71,11 @@ void KSM_DATA_LOG::remove()
     if (!m_trigger)
         return;
     auto& slot = KSM_ACCESS::state(m_trigger);
-    auto& logs = slot->logs;
-    auto it = std::find_if(logs.begin(), logs.end(), [this](const auto& l) { return l.get() == this; });
-    if (it == logs.end())
+    const int index = ksm_child_index(slot->logs, this);
+    if (index < 0)
         return;
-    const auto index = static_cast<int>(it - logs.begin());
     KSM_TX_TRIGGER::STATE& s = ksm_edit(m_trigger, slot);
-    s.logs.erase(s.logs.begin() + index);
-    if (s.active_log >= index)
-        s.active_log = s.active_log == index ? -1 : s.active_log - 1;
+    ksm_erase_child(s.logs, &s.active_log, index);
 }
 
 void KSM_DATA_LOG::end_post_acq_processing() { m_acquiring = false; }
@@ -287,13 +276,9 @@ KSM_DATA_MNEMONICS_TABLE* KSM_DATA_LOG::create_static_plugin_mnemonics_table(int
 
 KSM_DATA_MNEMONICS_TABLE* KSM_DATA_LOG::get_static_plugin_mnemonics_table(int index) const
 {
-    return index >= 0 && index < get_num_static_plugin_mnemonics_tables() ? m_state->static_tables[index].get()
-                                                                           : nullptr;
+    return ksm_child_at(m_state->static_tables, index);
 }
 
-int KSM_DATA_LOG::get_num_static_plugin_mnemonics_tables() const
-{
-    return static_cast<int>(m_state->static_tables.size());
-}
+int KSM_DATA_LOG::get_num_static_plugin_mnemonics_tables() const { return ksm_child_count(m_state->static_tables); }
 
 KSM_TX_SIGNAL_SET* KSM_DATA_LOG::get_signal_set() const { return m_trigger ? m_trigger->get_signal_set() : nullptr; }

@@ -100,19 +100,16 @@ KSM_DATA_MNEMONICS::KSM_DATA_MNEMONICS(KSM_DATA_SESSION* owner)
 
 KSM_DATA_MNEMONICS::~KSM_DATA_MNEMONICS() = default;
 
-int KSM_DATA_MNEMONICS::get_num_tables() const { return static_cast<int>(m_state->tables.size()); }
+int KSM_DATA_MNEMONICS::get_num_tables() const { return ksm_child_count(m_state->tables); }
 
 KSM_DATA_MNEMONICS_TABLE* KSM_DATA_MNEMONICS::get_table(int index) const
 {
-    return index >= 0 && index < get_num_tables() ? m_state->tables[index].get() : nullptr;
+    return ksm_child_at(m_state->tables, index);
 }
 
 KSM_DATA_MNEMONICS_TABLE* KSM_DATA_MNEMONICS::find_table(const char* name) const
 {
-    for (const auto& t : m_state->tables)
-        if (name && std::strcmp(t->get_name(), name) == 0)
-            return t.get();
-    return nullptr;
+    return ksm_find_child(m_state->tables, name);
 }
 
 KSM_DATA_MNEMONICS_TABLE* KSM_DATA_MNEMONICS::create_table(const char* name, int width)
@@ -126,11 +123,9 @@ KSM_DATA_MNEMONICS_TABLE* KSM_DATA_MNEMONICS::create_table(const char* name, int
 
 bool KSM_DATA_MNEMONICS::delete_table(KSM_DATA_MNEMONICS_TABLE* table)
 {
-    auto& tables = m_state->tables;
-    auto it = std::find_if(tables.begin(), tables.end(), [table](const auto& t) { return t.get() == table; });
-    if (it == tables.end())
+    const int index = ksm_child_index(m_state->tables, table);
+    if (index < 0)
         return false;
-    const auto index = it - tables.begin();
     auto& edited = ksm_edit(this, m_state).tables;
     edited.erase(edited.begin() + index);
     return true;

@@ -56,6 +56,9 @@ int slot_of(int index, bool pattern)
     return index >= 0 && index < KSM_MAX_TRIGGER_LEVELS ? KSM_NUM_PATTERNS + index : -1;
 }
 
+// Comparisons have two operands, numbered 1 and 2.
+bool valid_operand(int operand) { return operand == 1 || operand == 2; }
+
 bool is_operand(int condition)
 {
     return condition >= KSM_CTYPE_COMPARE_GREATER_THAN && condition <= KSM_CTYPE_COMPARE_TRUE;
@@ -101,6 +104,13 @@ bool set_row_field(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODE
         return false;
     edit_row(list, slot, row).*field = value;
     return true;
+}
+
+// Sets an enumerated field of a row when the value is one of min..max.
+bool set_row_choice(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row,
+                    int ROW::*field, int value, int min, int max)
+{
+    return value >= min && value <= max && set_row_field(list, slot, row, field, value);
 }
 
 }  // namespace
@@ -157,9 +167,7 @@ KSM_DATA_WIRE_CAPTURE_TYPE KSM_TX_SIGNAL_NODES::get_node_use(int row) const
 
 bool KSM_TX_SIGNAL_NODES::set_node_use(int row, KSM_DATA_WIRE_CAPTURE_TYPE use)
 {
-    if (use < KSM_CAPTURE_DATA || use > KSM_CAPTURE_NEITHER)
-        return false;
-    return set_row_field(this, m_nodes, row, &ROW::use, static_cast<int>(use));
+    return set_row_choice(this, m_nodes, row, &ROW::use, use, KSM_CAPTURE_DATA, KSM_CAPTURE_NEITHER);
 }
 
 KSM_DATA_WIRE_TAP_MODE KSM_TX_SIGNAL_NODES::get_tap_mode(int row) const
@@ -202,9 +210,7 @@ KSM_DATA_GROUP_DISPLAY_TYPE KSM_TX_SIGNAL_NODES::get_group_display_type(int row)
 
 bool KSM_TX_SIGNAL_NODES::set_group_display_type(int row, KSM_DATA_GROUP_DISPLAY_TYPE type)
 {
-    if (type < KSM_GTYPE_MNEMONICS || type > KSM_GTYPE_INVALID)
-        return false;
-    return set_row_field(this, m_nodes, row, &ROW::group_display_type, static_cast<int>(type));
+    return set_row_choice(this, m_nodes, row, &ROW::group_display_type, type, KSM_GTYPE_MNEMONICS, KSM_GTYPE_INVALID);
 }
 
 bool KSM_TX_SIGNAL_NODES::get_lsb_to_msb(int row) const { return row_of(*m_nodes, row).lsb_to_msb; }
@@ -369,7 +375,7 @@ bool set_enabled(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES:
 bool set_operand(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
                  int slot, int operand, KSM_DATA_TRIGGER_CONDITION value)
 {
-    if ((operand != 1 && operand != 2) || !is_operand(value))
+    if (!valid_operand(operand) || !is_operand(value))
         return false;
     return change_condition(list, s, power_up, row, slot,
                             [operand, value](KSM_CONDITION& k) { k.operand[operand - 1] = static_cast<uint8_t>(value); });
@@ -378,7 +384,7 @@ bool set_operand(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES:
 bool set_value(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
                int slot, int operand, int value)
 {
-    if (operand != 1 && operand != 2)
+    if (!valid_operand(operand))
         return false;
     return change_condition(list, s, power_up, row, slot,
                             [operand, value](KSM_CONDITION& k) { k.value[operand - 1] = value; });
@@ -387,14 +393,14 @@ bool set_value(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::S
 KSM_DATA_TRIGGER_CONDITION operand_of(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot,
                                       int operand)
 {
-    if (operand != 1 && operand != 2)
+    if (!valid_operand(operand))
         return KSM_CTYPE_COMPARE_TRUE;
     return static_cast<KSM_DATA_TRIGGER_CONDITION>(condition_of(s, power_up, row, slot).operand[operand - 1]);
 }
 
 int value_of(const KSM_TX_SIGNAL_NODES::STATE& s, bool power_up, int row, int slot, int operand)
 {
-    return operand == 1 || operand == 2 ? condition_of(s, power_up, row, slot).value[operand - 1] : 0;
+    return valid_operand(operand) ? condition_of(s, power_up, row, slot).value[operand - 1] : 0;
 }
 
 }  // namespace
@@ -570,6 +576,7 @@ bool KSM_TX_SIGNAL_NODES::is_any_parent_not_visible(int row) const
 
 bool KSM_TX_SIGNAL_NODES::is_group_member_node(int row) const { return has_parent(row); }
 
+// The suite shows the node in its design views; the stand-in has none, so any row there is found.
 bool KSM_TX_SIGNAL_NODES::locate(int row) const { return in_range(*m_nodes, row); }
 
 int KSM_TX_SIGNAL_NODES::get_data_input_count() const

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -108,29 +107,21 @@ void KSM_DATA_SESSION::set_sif_file_name(const char* name)
     set_session_field(this, &DATA_STATE::sif_file_name, std::string(name ? name : ""));
 }
 
-int KSM_DATA_SESSION::get_num_instances() const { return static_cast<int>(m_state->instances.size()); }
-
-KSM_TX_INSTANCE* KSM_DATA_SESSION::get_instance(int index) const
-{
-    return index >= 0 && index < get_num_instances() ? m_state->instances[index].get() : nullptr;
-}
+int KSM_DATA_SESSION::get_num_instances() const { return ksm_child_count(m_state->instances); }
+KSM_TX_INSTANCE* KSM_DATA_SESSION::get_instance(int index) const { return ksm_child_at(m_state->instances, index); }
 
 KSM_TX_INSTANCE* KSM_DATA_SESSION::find_instance(const char* name) const
 {
-    for (const auto& i : m_state->instances)
-        if (name && std::strcmp(i->get_name(), name) == 0)
-            return i.get();
-    return nullptr;
+    return ksm_find_child(m_state->instances, name);
 }
 
 KSM_TX_INSTANCE* KSM_DATA_SESSION::create_lumetra_instance(const char* name)
 {
-    std::string text = name && *name ? name : "";
-    if (!text.empty() && find_instance(text.c_str()))
+    const bool named = name && *name;
+    if (named && find_instance(name))
         return nullptr;
     int number = m_state->next_instance_number;
-    while (text.empty() || find_instance(text.c_str()))
-        text = "auto_lumetra_" + std::to_string(number++);
+    const std::string text = named ? name : ksm_numbered_child_name(m_state->instances, "auto_lumetra_", &number);
     auto instance = ksm_make<KSM_TX_INSTANCE>(this, text.c_str());
     made_instances()[this].push_back(instance);
     DATA_STATE& s = edit_session(this);
@@ -279,6 +270,8 @@ bool KSM_TX_SESSION::save_session(const char* path)
     return true;
 }
 
+// Every change is in the data session as soon as it is made and only a save writes the file, so a
+// commit has nothing left to do.
 bool KSM_TX_SESSION::commit_session() { return m_data != nullptr; }
 
 bool KSM_TX_SESSION::close_session()
@@ -327,6 +320,7 @@ bool KSM_TX_SESSION::rename_a_stripped_version()
     return true;
 }
 
+// The upgraded values are in the data session already; it only needs saving.
 void KSM_TX_SESSION::refresh_after_version_upgrade()
 {
     if (m_data)
@@ -472,7 +466,7 @@ bool KSM_TX_SESSION::duplicate_trigger_to_other(int entry)
     if (i < 0 || !trigger || !has_power_up(*KSM_ACCESS::state(m_data), i))
         return false;
     const int from = from_power_up ? KSM_BANK_POWER_UP : KSM_BANK_NORMAL;
-    const int to = 1 - from;
+    const int to = from_power_up ? KSM_BANK_NORMAL : KSM_BANK_POWER_UP;
     auto& nodes = KSM_ACCESS::nodes(trigger);
     for (int row = 0; row < trigger->get_num_nodes(); ++row) {
         if (nodes->rows[row]->conditions[to] == nodes->rows[row]->conditions[from])
@@ -499,43 +493,60 @@ bool KSM_TX_SESSION::duplicate_trigger_to_other(int entry)
 KSM_TALVERN_RAM_TYPE KSM_TX_SESSION::get_instance_ram_type_at(int entry) const
 {
     KSM_TX_SIGNAL_SET* set = get_signal_set_at(entry);
-    return set ? set->get_ram_type() : KSM_RAM_AUTO;
+    return set ? set->get_ram_type() : KSM_RAM_AUTO;  // no instance: what a new one would take
 }
 
-// The estimates stand in for the debug-core builder: deterministic and growing with the
-// sample depth, the node counts and the trigger levels. Logic cells: a fixed core of 200,
-// 12 per trigger node and level, 3 per data node, 20 per level, 30 per counter, scaled by a
-// family factor of 100 + 10 * (family % 5) percent.
+// The estimates stand in for the debug-core builder, which the suite runs at compile time: they
+// are deterministic and grow with what the core grows with.
+namespace {
+
+struct CORE_SIZE {
+    unsigned long data_nodes = 0;     // used or allocated, whichever is more
+    unsigned long trigger_nodes = 0;  // likewise
+    unsigned long levels = 0;
+    unsigned long counters = 0;
+    unsigned long depth = 0;
+};
+
+// The size of the core of an entry's instance; false when the entry has none.
+bool core_size_at(const KSM_TX_SESSION& session, int entry, CORE_SIZE* size)
+{
+    KSM_TX_SIGNAL_SET* set = session.get_signal_set_at(entry);
+    KSM_TX_TRIGGER* trigger = session.get_trigger_at(entry);
+    if (!set || !trigger)
+        return false;
+    size->data_nodes = std::max<unsigned long>(trigger->get_data_nodes_used(), set->get_data_nodes_allocated());
+    size->trigger_nodes =
+        std::max<unsigned long>(trigger->get_trigger_nodes_used(), set->get_trigger_nodes_allocated());
+    size->levels = static_cast<unsigned long>(trigger->get_num_levels());
+    size->counters = static_cast<unsigned long>(trigger->get_counter_count());
+    size->depth = static_cast<unsigned long>(set->get_sample_depth());
+    return true;
+}
+
+}  // namespace
+
+// Logic cells: a fixed core of 200, 12 per trigger node and level, 3 per data node, 20 per level,
+// 30 per counter, scaled by a family factor of 100 + 10 * (family % 5) percent.
 unsigned long KSM_TX_SESSION::get_instance_estimated_logic_cell_count_at(int entry, DEV_FAMILY_ENUM family) const
 {
-    KSM_TX_SIGNAL_SET* set = get_signal_set_at(entry);
-    KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
-    if (!set || !trigger)
+    CORE_SIZE c;
+    if (!core_size_at(*this, entry, &c))
         return 0;
-    const unsigned long levels = static_cast<unsigned long>(trigger->get_num_levels());
-    const unsigned long trigger_nodes =
-        std::max<unsigned long>(trigger->get_trigger_nodes_used(), set->get_trigger_nodes_allocated());
-    const unsigned long data_nodes = std::max<unsigned long>(trigger->get_data_nodes_used(), set->get_data_nodes_allocated());
-    const unsigned long cells = 200 + 12 * trigger_nodes * levels + 3 * data_nodes + 20 * levels +
-                                30 * static_cast<unsigned long>(trigger->get_counter_count());
+    const unsigned long cells =
+        200 + 12 * c.trigger_nodes * c.levels + 3 * c.data_nodes + 20 * c.levels + 30 * c.counters;
     const unsigned long factor = 100 + 10 * static_cast<unsigned long>((family < 0 ? -family : family) % 5);
     return cells * factor / 100;
 }
 
 // Memory bits: the sample buffer (depth times data channels plus one validity bit per sample)
-// and one pattern word per trigger node and level.
+// and one pattern word of 32 bits per trigger node and level.
 unsigned long KSM_TX_SESSION::get_instance_ram_bits_usage_at(int entry) const
 {
-    KSM_TX_SIGNAL_SET* set = get_signal_set_at(entry);
-    KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
-    if (!set || !trigger)
+    CORE_SIZE c;
+    if (!core_size_at(*this, entry, &c))
         return 0;
-    const unsigned long depth = static_cast<unsigned long>(set->get_sample_depth());
-    const unsigned long channels =
-        std::max<unsigned long>(trigger->get_data_nodes_used(), set->get_data_nodes_allocated());
-    const unsigned long trigger_nodes =
-        std::max<unsigned long>(trigger->get_trigger_nodes_used(), set->get_trigger_nodes_allocated());
-    return depth * (channels + 1) + 32 * trigger_nodes * static_cast<unsigned long>(trigger->get_num_levels());
+    return c.depth * (c.data_nodes + 1) + 32 * c.trigger_nodes * c.levels;
 }
 
 bool KSM_TX_SESSION::check_instance_compilation_type_at(int entry, bool* compile_needed, bool* reroute_needed) const
@@ -547,6 +558,8 @@ bool KSM_TX_SESSION::check_instance_compilation_type_at(int entry, bool* compile
     const bool compile = instance->get_compiled_checksum() != trigger->get_crc_value(false);
     if (compile_needed)
         *compile_needed = compile;
+    // The stand-in does not tell changes that rerouting alone takes in from others: a changed
+    // trigger always asks for a full compile.
     if (reroute_needed)
         *reroute_needed = false;
     return true;
@@ -687,15 +700,12 @@ KSM_DATA_LOG* KSM_TX_SESSION::create_new_log(int entry)
     KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
     if (i < 0 || !trigger)
         return nullptr;
-    std::string name;
-    for (int n = trigger->get_num_logs() + 1; name.empty() || trigger->find_log(name.c_str()); ++n)
-        name = "log: " + std::to_string(n);
-    auto log = ksm_make<KSM_DATA_LOG>(m_data, name.c_str());
+    auto& slot = KSM_ACCESS::state(trigger);
+    int number = trigger->get_num_logs() + 1;
+    auto log = ksm_make<KSM_DATA_LOG>(m_data, ksm_numbered_child_name(slot->logs, "log: ", &number).c_str());
     KSM_ACCESS::set_parent(log.get(), trigger);
     log->set_flags(power_up, false, false);
-    auto& slot = KSM_ACCESS::state(trigger);
-    KSM_TX_TRIGGER::STATE& s = ksm_edit(trigger, slot);
-    s.logs.push_back(log);
+    ksm_edit(trigger, slot).logs.push_back(log);
     return log.get();
 }
 
@@ -713,13 +723,12 @@ bool KSM_TX_SESSION::set_active_log(int entry, KSM_DATA_LOG* log)
     KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
     if (!trigger || !log)
         return false;
-    for (int i = 0; i < trigger->get_num_logs(); ++i) {
-        if (trigger->get_log(i) == log) {
-            ksm_set(trigger, KSM_ACCESS::state(trigger), &KSM_TX_TRIGGER::STATE::active_log, i);
-            return true;
-        }
-    }
-    return false;
+    auto& slot = KSM_ACCESS::state(trigger);
+    const int index = ksm_child_index(slot->logs, log);
+    if (index < 0)
+        return false;
+    ksm_set(trigger, slot, &KSM_TX_TRIGGER::STATE::active_log, index);
+    return true;
 }
 
 bool KSM_TX_SESSION::set_active(int entry, const char* signal_set, const char* trigger, const char* log)
@@ -745,6 +754,23 @@ bool KSM_TX_SESSION::save_to_log(int entry)
     return true;
 }
 
+namespace {
+
+// Takes a child other than the active one out of its parent's list, which keeps one at least.
+template <class PARENT, class CHILD, class STATE>
+bool remove_inactive(PARENT* parent, std::shared_ptr<STATE>& slot, KSM_CHILDREN<CHILD> STATE::*list,
+                     int STATE::*active, const CHILD* child)
+{
+    const int index = ksm_child_index((*slot).*list, child);
+    if (((*slot).*list).size() < 2 || index == (*slot).*active)
+        return false;
+    STATE& s = ksm_edit(parent, slot);
+    ksm_erase_child(s.*list, &(s.*active), index);
+    return true;
+}
+
+}  // namespace
+
 bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigger, const char* log)
 {
     KSM_TX_INSTANCE* instance = get_instance_at(entry);
@@ -752,18 +778,8 @@ bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigg
     if (!set)
         return false;
     if (!trigger || !*trigger) {
-        if (instance->get_num_signal_sets() < 2 || set == instance->get_active_signal_set())
-            return false;
-        auto& slot = KSM_ACCESS::state(instance);
-        const KSM_TX_SIGNAL_SET* active = instance->get_active_signal_set();
-        KSM_TX_INSTANCE::STATE& s = ksm_edit(instance, slot);
-        s.signal_sets.erase(std::remove_if(s.signal_sets.begin(), s.signal_sets.end(),
-                                           [set](const auto& p) { return p.get() == set; }),
-                            s.signal_sets.end());
-        for (size_t k = 0; k < s.signal_sets.size(); ++k)
-            if (s.signal_sets[k].get() == active)
-                s.active_signal_set = static_cast<int>(k);
-        return true;
+        return remove_inactive(instance, KSM_ACCESS::state(instance), &KSM_TX_INSTANCE::STATE::signal_sets,
+                               &KSM_TX_INSTANCE::STATE::active_signal_set, set);
     }
     KSM_TX_TRIGGER* t = set->find_trigger(trigger);
     if (!t)
@@ -775,15 +791,6 @@ bool KSM_TX_SESSION::remove(int entry, const char* signal_set, const char* trigg
         l->remove();
         return true;
     }
-    if (set->get_num_triggers() < 2 || t == set->get_active_trigger())
-        return false;
-    auto& slot = KSM_ACCESS::state(set);
-    const KSM_TX_TRIGGER* active = set->get_active_trigger();
-    KSM_TX_SIGNAL_SET::STATE& s = ksm_edit(set, slot);
-    s.triggers.erase(std::remove_if(s.triggers.begin(), s.triggers.end(), [t](const auto& p) { return p.get() == t; }),
-                     s.triggers.end());
-    for (size_t k = 0; k < s.triggers.size(); ++k)
-        if (s.triggers[k].get() == active)
-            s.active_trigger = static_cast<int>(k);
-    return true;
+    return remove_inactive(set, KSM_ACCESS::state(set), &KSM_TX_SIGNAL_SET::STATE::triggers,
+                           &KSM_TX_SIGNAL_SET::STATE::active_trigger, t);
 }

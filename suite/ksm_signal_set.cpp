@@ -1,24 +1,21 @@
 // Signal sets: the data list, the acquisition settings and the triggers of an instance.
 #include "ksm_state.h"
 
-#include <cstring>
 #include <sstream>
 
 namespace {
 
 using STATE = KSM_TX_SIGNAL_SET::STATE;
 
-// Limits of the allocation boxes.
+// Limits of the allocation boxes. The suite takes them from the device; the stand-in's devices
+// all allow as many nodes of each kind as a node list holds.
 constexpr int MAX_DATA_NODES = KSM_MAX_NODES;
 constexpr int MAX_TRIGGER_NODES = KSM_MAX_NODES;
 constexpr int MAX_STORAGE_QUALIFIER_NODES = KSM_MAX_NODES;
 
 bool set_count(KSM_TX_SIGNAL_SET* set, std::shared_ptr<STATE>& slot, int STATE::*field, int value, int limit)
 {
-    if (value < 0 || value > limit)
-        return false;
-    ksm_set(set, slot, field, value);
-    return true;
+    return ksm_set_in_range(set, slot, field, value, 0, limit);
 }
 
 bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
@@ -37,15 +34,7 @@ const char* KSM_TX_SIGNAL_SET::get_name() const { return m_state->name.c_str(); 
 
 bool KSM_TX_SIGNAL_SET::set_name(const char* name)
 {
-    if (!name || !*name)
-        return false;
-    if (m_instance) {
-        KSM_TX_SIGNAL_SET* other = m_instance->find_signal_set(name);
-        if (other && other != this)
-            return false;
-    }
-    ksm_set(this, m_state, &STATE::name, std::string(name));
-    return true;
+    return ksm_rename_child(this, m_state, name, m_instance ? m_instance->find_signal_set(name) : nullptr);
 }
 
 bool KSM_TX_SIGNAL_SET::is_expanded() const { return m_state->expanded; }
@@ -64,6 +53,7 @@ bool KSM_TX_SIGNAL_SET::set_clock(const char* name, bool post_fitting)
     return true;
 }
 
+// The repository keeps nothing derived from the clock: a new clock needs no further step.
 void KSM_TX_SIGNAL_SET::clock_changed() {}
 bool KSM_TX_SIGNAL_SET::is_clock_post_fitting() const { return m_state->clock_post_fitting; }
 bool KSM_TX_SIGNAL_SET::is_clock_invalid() const { return m_state->clock_invalid; }
@@ -74,7 +64,7 @@ int KSM_TX_SIGNAL_SET::get_sample_depth() const { return m_state->sample_depth; 
 bool KSM_TX_SIGNAL_SET::set_sample_depth(int depth)
 {
     // 0 is an instance without sample memory.
-    if ((depth != 0 && !is_power_of_two(depth)) || depth > (1 << 20))
+    if ((depth != 0 && !is_power_of_two(depth)) || depth > KSM_MAX_SAMPLE_DEPTH)
         return false;
     ksm_set(this, m_state, &STATE::sample_depth, depth);
     return true;
@@ -84,7 +74,7 @@ int KSM_TX_SIGNAL_SET::get_pipeline_level() const { return m_state->pipeline_lev
 
 bool KSM_TX_SIGNAL_SET::set_pipeline_level(int level)
 {
-    return set_count(this, m_state, &STATE::pipeline_level, level, 15);
+    return set_count(this, m_state, &STATE::pipeline_level, level, KSM_MAX_PIPELINE_LEVEL);
 }
 
 KSM_TALVERN_RAM_TYPE KSM_TX_SIGNAL_SET::get_ram_type() const
@@ -94,10 +84,7 @@ KSM_TALVERN_RAM_TYPE KSM_TX_SIGNAL_SET::get_ram_type() const
 
 bool KSM_TX_SIGNAL_SET::set_ram_type(KSM_TALVERN_RAM_TYPE type)
 {
-    if (type < KSM_RAM_AUTO || type > KSM_RAM_LARGE)
-        return false;
-    ksm_set(this, m_state, &STATE::ram_type, static_cast<int>(type));
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::ram_type, type, KSM_RAM_AUTO, KSM_RAM_LARGE);
 }
 
 int KSM_TX_SIGNAL_SET::get_data_nodes_allocated() const { return m_state->data_allocated; }
@@ -160,32 +147,19 @@ int KSM_TX_SIGNAL_SET::get_channel(int row) const
 
 int KSM_TX_SIGNAL_SET::get_num_channels() const { return get_data_input_count(); }
 
-int KSM_TX_SIGNAL_SET::get_num_triggers() const { return static_cast<int>(m_state->triggers.size()); }
-
-KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_trigger(int index) const
-{
-    return index >= 0 && index < get_num_triggers() ? m_state->triggers[index].get() : nullptr;
-}
+int KSM_TX_SIGNAL_SET::get_num_triggers() const { return ksm_child_count(m_state->triggers); }
+KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_trigger(int index) const { return ksm_child_at(m_state->triggers, index); }
 
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::find_trigger(const char* name) const
 {
-    for (const auto& t : m_state->triggers)
-        if (name && std::strcmp(t->get_name(), name) == 0)
-            return t.get();
-    return nullptr;
+    return ksm_find_child(m_state->triggers, name);
 }
 
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::get_active_trigger() const { return get_trigger(m_state->active_trigger); }
 
 KSM_TX_TRIGGER* KSM_TX_SIGNAL_SET::create_trigger(const char* name, bool)
 {
-    std::string text = name && *name ? name : "";
-    for (int n = 1; text.empty() || find_trigger(text.c_str()); ++n)
-        text = "trigger: " + std::to_string(n);
-    auto trigger = ksm_make<KSM_TX_TRIGGER>(m_owner, text.c_str());
-    KSM_ACCESS::set_parent(trigger.get(), this);
-    ksm_edit(this, m_state).triggers.push_back(trigger);
-    return trigger.get();
+    return ksm_add_child(this, m_state, &STATE::triggers, name, "trigger: ");
 }
 
 KSM_DATA_WIRE* KSM_TX_SIGNAL_SET::create_wire(const char* name, KSM_DATA_WIRE_CAPTURE_TYPE capture,
@@ -204,7 +178,8 @@ bool KSM_TX_SIGNAL_SET::append(KSM_DATA_WIRE* wire, bool)
     KSM_TX_TRIGGER* trigger = get_active_trigger();
     if (!wire || wire->name.empty() || !trigger)
         return false;
-    // A first-generation session adds the data row with the trigger row.
+    // A wire carries no signal type of its own: its rows are input pins. A first-generation
+    // session adds the data row with the trigger row.
     const int data_rows = get_num_nodes();
     if (!trigger->insert_node(wire->name.c_str(), KSM_STYPE_INPUT_PIN, wire->tap_mode, true))
         return false;

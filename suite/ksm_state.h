@@ -16,10 +16,28 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <unordered_set>
 
 class QIODevice;
+
+// ---- limits and defaults ----------------------------------------------------------------------
+
+constexpr int KSM_MAX_SAMPLE_DEPTH = 1 << 20;
+constexpr int KSM_DEFAULT_SAMPLE_DEPTH = 128;
+constexpr int KSM_MAX_PIPELINE_LEVEL = 15;
+constexpr int KSM_MAX_COUNTERS = 64;
+constexpr int KSM_MAX_FLAGS = 64;
+constexpr int KSM_MAX_COUNTER_WIDTH = 32;
+constexpr int KSM_DEFAULT_COUNTER_WIDTH = 16;
+// The link bits a group row carries (the module decides what each one links).
+constexpr int KSM_LINK_TYPE_MASK = 0xf;
+// Every part of a state-based trigger that can stay configurable at run time.
+constexpr unsigned int KSM_RUNTIME_OPTIONS_ALL = RUV_RUNTIME_GOTO_DESTINATIONS | RUV_RUNTIME_COMPARISON_VALUES |
+                                                 RUV_RUNTIME_LOGICAL_OPERATORS | RUV_RUNTIME_COMPARISON_OPERATORS;
+// Trigger-out destinations are kept by their kind, up to the processor event.
+constexpr int KSM_TRIGGER_OUT_KINDS = KSM_IOTYPE_EPS_EVENT + 1;
 
 // ---- values -----------------------------------------------------------------------------------
 
@@ -40,7 +58,7 @@ struct KSM_CONDITION {
 
 // Slots of a row: the three patterns first, then the trigger levels (a pattern is level + 3).
 constexpr int KSM_CONDITION_SLOTS = KSM_NUM_PATTERNS + KSM_MAX_TRIGGER_LEVELS;
-enum KSM_BANK : int { KSM_BANK_NORMAL = 0, KSM_BANK_POWER_UP = 1 };
+enum KSM_BANK : int { KSM_BANK_NORMAL = 0, KSM_BANK_POWER_UP = 1, KSM_BANKS = 2 };
 
 // A new identity for a node row.
 inline uint64_t ksm_new_row_id()
@@ -73,7 +91,7 @@ struct KSM_TX_SIGNAL_NODES::ROW {
     int group_display_type = KSM_GTYPE_INVALID;
     int link_type = 0;
     int mark = 0;
-    std::array<KSM_CONDITION, KSM_CONDITION_SLOTS> conditions[2];
+    std::array<KSM_CONDITION, KSM_CONDITION_SLOTS> conditions[KSM_BANKS];
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin;
     bool operator==(const ROW& o) const;
     static auto fields()
@@ -115,7 +133,7 @@ struct KSM_LEVEL {
 
 struct KSM_COUNTER {
     std::string name;
-    int width = 16;
+    int width = KSM_DEFAULT_COUNTER_WIDTH;
     unsigned int initial = 0;
     bool operator==(const KSM_COUNTER& o) const { return name == o.name && width == o.width && initial == o.initial; }
 };
@@ -145,7 +163,7 @@ struct KSM_TRIGGER_IN {
 
 struct KSM_TRIGGER_OUT {
     bool enabled = false;
-    std::array<bool, 6> selected{};  // by destination kind 0, 2, 4, 5
+    std::array<bool, KSM_TRIGGER_OUT_KINDS> selected{};  // by destination kind
     std::string pin_name;
     std::string instance_name;
     int eps_event_index = 0;
@@ -198,7 +216,7 @@ struct KSM_TX_SIGNAL_SET::STATE {
     std::string clock_name;
     bool clock_post_fitting = false;
     bool clock_invalid = false;
-    int sample_depth = 128;
+    int sample_depth = KSM_DEFAULT_SAMPLE_DEPTH;
     int pipeline_level = 0;
     int ram_type = KSM_RAM_AUTO;
     int data_allocated = 0;
@@ -387,7 +405,7 @@ struct KSM_UNDO_UNIT {
 struct KSM_UNDO_HISTORY {
     std::vector<std::unique_ptr<KSM_UNDO_UNIT>> undo;
     std::vector<std::unique_ptr<KSM_UNDO_UNIT>> redo;
-    int max_steps = 100;
+    int max_steps = 100;  // until the module sets its own number of steps
 };
 
 // The open unit of a data session and the instance it belongs to.
@@ -461,15 +479,118 @@ bool ksm_set(KSM_OBJECT* object, std::shared_ptr<STATE>& slot, FIELD STATE::*fie
     return true;
 }
 
+// Sets a number or an enumerated value that must lie in min..max; false for one outside.
+template <class STATE>
+bool ksm_set_in_range(KSM_OBJECT* object, std::shared_ptr<STATE>& slot, int STATE::*field, int value, int min, int max)
+{
+    if (value < min || value > max)
+        return false;
+    ksm_set(object, slot, field, value);
+    return true;
+}
+
 // Makes repository objects that know their session.
 template <class T, class... ARGS> std::shared_ptr<T> ksm_make(KSM_DATA_SESSION* session, ARGS&&... args)
 {
     return std::make_shared<T>(session, std::forward<ARGS>(args)...);
 }
 
+// ---- child lists ------------------------------------------------------------------------------------
+
+// The named children of an object (the instances of a session, the signal sets of an instance,
+// the triggers of a signal set, the logs of a trigger, the mnemonic tables) are shared objects
+// in a list of its state. These answer the questions every such list is asked.
+template <class T> using KSM_CHILDREN = std::vector<std::shared_ptr<T>>;
+
+template <class T> int ksm_child_count(const KSM_CHILDREN<T>& list) { return static_cast<int>(list.size()); }
+
+// The child at an index, or null outside the list.
+template <class T> T* ksm_child_at(const KSM_CHILDREN<T>& list, int index)
+{
+    return index >= 0 && index < ksm_child_count(list) ? list[index].get() : nullptr;
+}
+
+// The index of a child, or -1.
+template <class T> int ksm_child_index(const KSM_CHILDREN<T>& list, const T* child)
+{
+    for (int i = 0; i < ksm_child_count(list); ++i)
+        if (list[i].get() == child)
+            return i;
+    return -1;
+}
+
+// The child of that name, or null (also for a null name).
+template <class T> T* ksm_find_child(const KSM_CHILDREN<T>& list, const char* name)
+{
+    for (const auto& child : list)
+        if (name && std::strcmp(child->get_name(), name) == 0)
+            return child.get();
+    return nullptr;
+}
+
+// `prefix` and the first number from *number on that makes a name no child bears; *number is
+// left after the number taken.
+template <class T>
+std::string ksm_numbered_child_name(const KSM_CHILDREN<T>& list, const std::string& prefix, int* number)
+{
+    std::string name;
+    do
+        name = prefix + std::to_string((*number)++);
+    while (ksm_find_child(list, name.c_str()));
+    return name;
+}
+
+// `name` when it is given and no child bears it, else the first free numbered name from 1.
+template <class T>
+std::string ksm_free_child_name(const KSM_CHILDREN<T>& list, const char* name, const std::string& prefix)
+{
+    if (name && *name && !ksm_find_child(list, name))
+        return name;
+    int number = 1;
+    return ksm_numbered_child_name(list, prefix, &number);
+}
+
+// Takes the child at `index` out of the list; the active index follows its element, and is -1
+// when that was the child taken out.
+template <class T> void ksm_erase_child(KSM_CHILDREN<T>& list, int* active, int index)
+{
+    list.erase(list.begin() + index);
+    if (*active >= index)
+        *active = *active == index ? -1 : *active - 1;
+}
+
+// Appends a new child to a list of the parent's state, named `name` when that is given and free,
+// else by `prefix` and a number.
+template <class CHILD, class PARENT, class STATE>
+CHILD* ksm_add_child(PARENT* parent, std::shared_ptr<STATE>& slot, KSM_CHILDREN<CHILD> STATE::*list, const char* name,
+                     const char* prefix)
+{
+    const std::string text = ksm_free_child_name((*slot).*list, name, prefix);
+    auto child = ksm_make<CHILD>(parent->get_data_session_of(), text.c_str());
+    KSM_ACCESS::set_parent(child.get(), parent);
+    (ksm_edit(parent, slot).*list).push_back(child);
+    return child.get();
+}
+
+// Renames a child; false for an empty name and for one that `namesake`, another child of the same
+// parent, bears already.
+template <class T, class STATE>
+bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, const T* namesake)
+{
+    if (!name || !*name || (namesake && namesake != child))
+        return false;
+    ksm_set(child, slot, &STATE::name, std::string(name));
+    return true;
+}
+
 // Shared tree objects: deleted through the session root when no state holds them any more.
 std::shared_ptr<KSM_TX_TREE_OBJECT> ksm_adopt_tree_object(KSM_DATA_SESSION* session, KSM_TX_TREE_OBJECT* object,
                                                           bool delete_through_root);
+
+// The session file (ksm_file.cpp): its document element and the format this repository writes
+// and reads; a file of a higher format comes from a newer repository.
+constexpr int KSM_FILE_FORMAT = 1;
+constexpr const char* KSM_FILE_ROOT_ELEMENT = "lumetra-session";
 
 // Replaces the file at `path` with what `write` writes to the device it is given, in one step;
 // on failure the old file is kept and `error` (when given) names the file and the reason.

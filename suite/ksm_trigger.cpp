@@ -5,7 +5,7 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
-#include <cstring>
+#include <climits>
 #include <sstream>
 
 namespace {
@@ -15,7 +15,29 @@ using STATE = KSM_TX_TRIGGER::STATE;
 bool valid_level(const STATE& s, int level) { return level >= 0 && level < static_cast<int>(s.levels.size()); }
 bool valid_pattern(int pattern) { return pattern >= 0 && pattern < KSM_NUM_PATTERNS; }
 
-std::string default_level_name(int level) { return "condition" + std::to_string(level + 1); }
+// Levels, counters and flags are named by a prefix and their number from 1 until renamed.
+const char* const LEVEL_PREFIX = "condition";
+const char* const COUNTER_PREFIX = "c";
+const char* const FLAG_PREFIX = "f";
+
+std::string default_name(const char* prefix, int index) { return prefix + std::to_string(index + 1); }
+
+// Sets the number of items of a named list of the trigger; new items get their default name.
+template <class ITEM>
+bool resize_named(KSM_TX_TRIGGER* trigger, std::shared_ptr<STATE>& slot, std::vector<ITEM> STATE::*list, int count,
+                  int min, int max, const char* prefix)
+{
+    if (count < min || count > max)
+        return false;
+    if (count == static_cast<int>(((*slot).*list).size()))
+        return true;
+    std::vector<ITEM>& items = ksm_edit(trigger, slot).*list;
+    const int old = static_cast<int>(items.size());
+    items.resize(count);
+    for (int i = old; i < count; ++i)
+        items[i].name = default_name(prefix, i);
+    return true;
+}
 
 }  // namespace
 
@@ -23,7 +45,7 @@ KSM_TX_TRIGGER::KSM_TX_TRIGGER(KSM_DATA_SESSION* owner, const char* name)
     : KSM_TX_SIGNAL_NODES(owner, true), m_state(std::make_shared<STATE>())
 {
     m_state->name = name ? name : "";
-    m_state->levels[0].name = default_level_name(0);
+    m_state->levels[0].name = default_name(LEVEL_PREFIX, 0);
 }
 
 KSM_TX_TRIGGER::~KSM_TX_TRIGGER() = default;
@@ -32,20 +54,14 @@ const char* KSM_TX_TRIGGER::get_name() const { return m_state->name.c_str(); }
 
 bool KSM_TX_TRIGGER::set_name(const char* name)
 {
-    if (!name || !*name)
-        return false;
-    if (m_signal_set) {
-        KSM_TX_TRIGGER* other = m_signal_set->find_trigger(name);
-        if (other && other != this)
-            return false;
-    }
-    ksm_set(this, m_state, &STATE::name, std::string(name));
-    return true;
+    return ksm_rename_child(this, m_state, name, m_signal_set ? m_signal_set->find_trigger(name) : nullptr);
 }
 
 bool KSM_TX_TRIGGER::is_expanded() const { return m_state->expanded; }
 void KSM_TX_TRIGGER::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE::expanded, expanded); }
 
+// The suite's trigger keeps caches derived from its state and drops or rebuilds them here; the
+// stand-in reads everything from the state itself, so these steps have nothing to do.
 void KSM_TX_TRIGGER::detach() {}
 
 void KSM_TX_TRIGGER::set_power_up_selection(bool power_up)
@@ -63,16 +79,7 @@ int KSM_TX_TRIGGER::get_num_levels() const { return static_cast<int>(m_state->le
 
 bool KSM_TX_TRIGGER::set_num_levels(int count)
 {
-    if (count < 1 || count > KSM_MAX_TRIGGER_LEVELS)
-        return false;
-    if (count == get_num_levels())
-        return true;
-    STATE& s = ksm_edit(this, m_state);
-    const int old = static_cast<int>(s.levels.size());
-    s.levels.resize(count);
-    for (int i = old; i < count; ++i)
-        s.levels[i].name = default_level_name(i);
-    return true;
+    return resize_named(this, m_state, &STATE::levels, count, 1, KSM_MAX_TRIGGER_LEVELS, LEVEL_PREFIX);
 }
 
 bool KSM_TX_TRIGGER::append_new_level(bool)
@@ -82,7 +89,9 @@ bool KSM_TX_TRIGGER::append_new_level(bool)
 
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_level_type(int level) const
 {
-    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(valid_level(*m_state, level) ? m_state->levels[level].type : 0);
+    if (!valid_level(*m_state, level))
+        return KSM_LTYPE_BASIC_AND;  // what a new level is
+    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(m_state->levels[level].type);
 }
 
 namespace {
@@ -94,42 +103,45 @@ void ensure_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
         return;
     KSM_TX_TREE_OBJECT* root = KSM_ACCESS::tree_host(session)->root;
     if (root)
-        level.root = ksm_adopt_tree_object(session, root->create_child_object(0), true);
+        level.root = ksm_adopt_tree_object(session, root->create_child_object(KSM_TREE_KIND_TRIGGER), true);
 }
 
 bool valid_level_type(int type) { return type >= KSM_LTYPE_BASIC_AND && type <= KSM_LTYPE_ADVANCED; }
+
+// Gives the level or pattern that `pick` chooses from a state a type; an advanced one is not
+// basic and has a tree.
+template <class PICK> bool set_type(KSM_TX_TRIGGER* trigger, std::shared_ptr<STATE>& slot, PICK pick, int type)
+{
+    if (!valid_level_type(type))
+        return false;
+    if (pick(*slot).type == type)
+        return true;
+    KSM_LEVEL& l = pick(ksm_edit(trigger, slot));
+    l.type = type;
+    l.basic = type != KSM_LTYPE_ADVANCED;
+    ensure_tree(trigger->get_data_session_of(), l);
+    return true;
+}
 
 }  // namespace
 
 bool KSM_TX_TRIGGER::set_level_type(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
-    if (!valid_level(*m_state, level) || !valid_level_type(type))
-        return false;
-    if (m_state->levels[level].type == type)
-        return true;
-    KSM_LEVEL& l = ksm_edit(this, m_state).levels[level];
-    l.type = type;
-    l.basic = type != KSM_LTYPE_ADVANCED;
-    ensure_tree(m_owner, l);
-    return true;
+    return valid_level(*m_state, level) &&
+           set_type(this, m_state, [level](auto& s) -> auto& { return s.levels[level]; }, type);
 }
 
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
 {
-    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(valid_pattern(pattern) ? m_state->patterns[pattern].type : 0);
+    if (!valid_pattern(pattern))
+        return KSM_LTYPE_BASIC_AND;  // what a new pattern is
+    return static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(m_state->patterns[pattern].type);
 }
 
 bool KSM_TX_TRIGGER::set_pattern_type(int pattern, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
-    if (!valid_pattern(pattern) || !valid_level_type(type))
-        return false;
-    if (m_state->patterns[pattern].type == type)
-        return true;
-    KSM_LEVEL& l = ksm_edit(this, m_state).patterns[pattern];
-    l.type = type;
-    l.basic = type != KSM_LTYPE_ADVANCED;
-    ensure_tree(m_owner, l);
-    return true;
+    return valid_pattern(pattern) &&
+           set_type(this, m_state, [pattern](auto& s) -> auto& { return s.patterns[pattern]; }, type);
 }
 
 const char* KSM_TX_TRIGGER::get_level_name(int level) const
@@ -253,10 +265,7 @@ KSM_DATA_STORAGE_QUALIFIER_TYPE KSM_TX_TRIGGER::get_storage_qualifier_type() con
 
 bool KSM_TX_TRIGGER::set_storage_qualifier_type(KSM_DATA_STORAGE_QUALIFIER_TYPE type)
 {
-    if (type < KSM_SQTYPE_CONTINUOUS || type > KSM_SQTYPE_INPUT_PORT)
-        return false;
-    ksm_set(this, m_state, &STATE::sq_type, static_cast<int>(type));
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::sq_type, type, KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_INPUT_PORT);
 }
 
 const char* KSM_TX_TRIGGER::get_storage_qualifier_input_port(bool* post_fitting) const
@@ -312,10 +321,7 @@ int KSM_TX_TRIGGER::get_segment_size() const { return m_state->segment_size; }
 
 bool KSM_TX_TRIGGER::set_segment_size(int size, bool)
 {
-    if (size < 0)
-        return false;
-    ksm_set(this, m_state, &STATE::segment_size, size);
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::segment_size, size, 0, INT_MAX);
 }
 
 KSM_DATA_TRIGGER_POSITION KSM_TX_TRIGGER::get_trigger_position() const
@@ -325,10 +331,7 @@ KSM_DATA_TRIGGER_POSITION KSM_TX_TRIGGER::get_trigger_position() const
 
 bool KSM_TX_TRIGGER::set_trigger_position(KSM_DATA_TRIGGER_POSITION position)
 {
-    if (position < KSM_TPOS_PRE || position > KSM_TPOS_CONTINUOUS)
-        return false;
-    ksm_set(this, m_state, &STATE::position, static_cast<int>(position));
-    return true;
+    return ksm_set_in_range(this, m_state, &STATE::position, position, KSM_TPOS_PRE, KSM_TPOS_CONTINUOUS);
 }
 
 // ---- flow control ---------------------------------------------------------------------------------
@@ -348,7 +351,7 @@ KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_state_machine_object()
         if (!root)
             return nullptr;
         // It belongs to the root, which deletes it with the session.
-        m_state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(1), false);
+        m_state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(KSM_TREE_KIND_STATE_MACHINE), false);
     }
     return m_state_machine.get();
 }
@@ -363,16 +366,7 @@ int KSM_TX_TRIGGER::get_counter_count() const { return static_cast<int>(m_state-
 
 bool KSM_TX_TRIGGER::set_counter_count(int count)
 {
-    if (count < 0 || count > 64)
-        return false;
-    if (count == get_counter_count())
-        return true;
-    STATE& s = ksm_edit(this, m_state);
-    const int old = static_cast<int>(s.counters.size());
-    s.counters.resize(count);
-    for (int i = old; i < count; ++i)
-        s.counters[i].name = "c" + std::to_string(i + 1);
-    return true;
+    return resize_named(this, m_state, &STATE::counters, count, 0, KSM_MAX_COUNTERS, COUNTER_PREFIX);
 }
 
 bool KSM_TX_TRIGGER::get_counter(int index, const char** name, int* width, unsigned int* initial) const
@@ -391,7 +385,8 @@ bool KSM_TX_TRIGGER::get_counter(int index, const char** name, int* width, unsig
 
 bool KSM_TX_TRIGGER::set_counter(int index, const char* name, const int* width, const unsigned int* initial)
 {
-    if (index < 0 || index >= get_counter_count() || (name && !*name) || (width && (*width < 1 || *width > 32)))
+    if (index < 0 || index >= get_counter_count() || (name && !*name) ||
+        (width && (*width < 1 || *width > KSM_MAX_COUNTER_WIDTH)))
         return false;
     KSM_COUNTER c = m_state->counters[index];
     if (name)
@@ -409,16 +404,7 @@ int KSM_TX_TRIGGER::get_flag_count() const { return static_cast<int>(m_state->fl
 
 bool KSM_TX_TRIGGER::set_flag_count(int count)
 {
-    if (count < 0 || count > 64)
-        return false;
-    if (count == get_flag_count())
-        return true;
-    STATE& s = ksm_edit(this, m_state);
-    const int old = static_cast<int>(s.flags.size());
-    s.flags.resize(count);
-    for (int i = old; i < count; ++i)
-        s.flags[i].name = "f" + std::to_string(i + 1);
-    return true;
+    return resize_named(this, m_state, &STATE::flags, count, 0, KSM_MAX_FLAGS, FLAG_PREFIX);
 }
 
 bool KSM_TX_TRIGGER::get_flag(int index, const char** name, int* initial) const
@@ -483,7 +469,7 @@ unsigned int KSM_TX_TRIGGER::get_crc_value(bool) const
     append_text_form(&text);
     const QByteArray digest = QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha1);
     unsigned int crc = 0;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < static_cast<int>(sizeof crc); ++i)  // the first bytes of the digest
         crc = (crc << 8) | static_cast<unsigned char>(digest[i]);
     return crc;
 }
@@ -495,20 +481,9 @@ void KSM_TX_TRIGGER::set_using_incremental_route(bool used)
     ksm_set(this, m_state, &STATE::incremental_route, used);
 }
 
-int KSM_TX_TRIGGER::get_num_logs() const { return static_cast<int>(m_state->logs.size()); }
-
-KSM_DATA_LOG* KSM_TX_TRIGGER::get_log(int index) const
-{
-    return index >= 0 && index < get_num_logs() ? m_state->logs[index].get() : nullptr;
-}
-
-KSM_DATA_LOG* KSM_TX_TRIGGER::find_log(const char* name) const
-{
-    for (const auto& log : m_state->logs)
-        if (name && std::strcmp(log->get_name(), name) == 0)
-            return log.get();
-    return nullptr;
-}
+int KSM_TX_TRIGGER::get_num_logs() const { return ksm_child_count(m_state->logs); }
+KSM_DATA_LOG* KSM_TX_TRIGGER::get_log(int index) const { return ksm_child_at(m_state->logs, index); }
+KSM_DATA_LOG* KSM_TX_TRIGGER::find_log(const char* name) const { return ksm_find_child(m_state->logs, name); }
 
 KSM_DATA_LOG* KSM_TX_TRIGGER::get_active_log() const { return get_log(m_state->active_log); }
 
@@ -633,12 +608,12 @@ bool KSM_TX_TRIGGER_OUT_INTERFACE::set_enabled(bool v)
 
 bool KSM_TX_TRIGGER_OUT_INTERFACE::is_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind) const
 {
-    return kind >= 0 && kind < 6 && KSM_OUT_STATE.selected[kind];
+    return kind >= 0 && kind < KSM_TRIGGER_OUT_KINDS && KSM_OUT_STATE.selected[kind];
 }
 
 bool KSM_TX_TRIGGER_OUT_INTERFACE::set_selected(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected)
 {
-    if (kind < 0 || kind >= 6)
+    if (kind < 0 || kind >= KSM_TRIGGER_OUT_KINDS)
         return false;
     auto bits = KSM_OUT_STATE.selected;
     bits[kind] = selected;

@@ -137,6 +137,7 @@ int ask_with_message_box(const MSG_PROMPT& msg)
         }
     }
     const QString text = QString::fromUtf8(msg.get_msg_text().c_str());
+    // The suite's message boxes bear its name as their title.
     const bool question = buttons & QMessageBox::Yes;
     const int pressed = question ? QMessageBox::question(nullptr, "Korvane", text, buttons)
                                  : QMessageBox::information(nullptr, "Korvane", text, buttons);
@@ -161,6 +162,7 @@ int take_scripted_answer(const MSG_PROMPT& msg)
         buttons += (buttons.empty() ? "" : ", ") + std::to_string(v);
     const std::string condition = "The scripted answer " + std::to_string(answer) + " is not one of the buttons (" +
                                   buttons + ") of the prompt \"" + msg.get_msg_text() + "\"";
+    // The source named as the source tree names it, wherever the build ran.
     MSG_INTERNAL_ERROR::report(condition.c_str(), "MSG", "suite/msg.cpp", __LINE__);
 }
 

@@ -7,6 +7,8 @@
 
 namespace {
 
+// The user's settings file of the suite: under the organisation and application name it
+// registers, or in the directory a test gives.
 std::unique_ptr<QSettings> open_settings()
 {
     if (const char* dir = std::getenv("KORVANE_SETTINGS_DIR"); dir && *dir)

@@ -64,7 +64,7 @@ const std::map<QString, int>& netlist_words()
     static const std::map<QString, int> words = {{"none", YEK_NETLIST_NONE},
                                                  {"source", YEK_NETLIST_SOURCE_FILE},
                                                  {"post-fit", YEK_NETLIST_POST_FIT},
-                                                 {"post-fit-strict", 16},
+                                                 {"post-fit-strict", YEK_NETLIST_POST_FIT_STRICT},
                                                  {"empty", YEK_NETLIST_EMPTY}};
     return words;
 }
@@ -315,7 +315,8 @@ void PRJ_PROJECT::install() const
 
     YEK_PARTITION_MANAGER* yek = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
     yek->clear();
-    yek->get_project_info()->set_effective_incremental_compilation_mode(m_incremental ? 2 : 0);
+    yek->get_project_info()->set_effective_incremental_compilation_mode(m_incremental ? YEK_INCREMENTAL_COMPILATION_ON
+                                                                                    : YEK_INCREMENTAL_COMPILATION_OFF);
     for (const PARTITION& p : m_partitions)
         yek->add_partition(p.path, p.type, p.netlist, p.fixed);
 }

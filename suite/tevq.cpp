@@ -17,6 +17,8 @@
 
 namespace {
 
+// The filter title by which the editor asks for the pre-synthesis names (the node finder's own
+// name for that filter).
 const char* const PRE_SYNTHESIS_TITLE = "Lumetra: pre-synthesis";
 
 std::deque<QStringList>& scripted_choices()

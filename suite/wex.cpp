@@ -39,12 +39,15 @@ void WEX_FRAME_WND::set_qstring_filepath(const QString& path)
     update_title();
 }
 
+// The stand-in runs no compile: it records which flow was asked for and reports it started.
 bool WEX_FRAME_WND::start_flow(FSTR_FLOW_ENUM flow, const std::string&, bool, bool, bool)
 {
     m_last_flow = flow;
     return true;
 }
 
+// The title is the document's file name, the modified mark Qt shows for "[*]", and the name of
+// the editor, which is the only kind of frame the stand-in hosts.
 void WEX_FRAME_WND::update_title()
 {
     const QString name = m_filepath.isEmpty() ? QString("Untitled") : QFileInfo(m_filepath).fileName();

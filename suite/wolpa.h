@@ -12,7 +12,7 @@ class WOLPA_MANAGER {
 public:
     static WOLPA_MANAGER* get_wolpa_manager();
 
-    // The compiled database of a kind (3 pre-synthesis, 0 post-fitting), or null when the
+    // The compiled database of a kind (TOZ_KIND_PRE_SYNTHESIS or TOZ_KIND_POST_FITTING), or null when the
     // project has not been compiled that far.
     TOZ_NAMESPACE* get_toz_cmp_action_pt_instance(const char* client, int kind);
     void unget_toz_cmp_action_pt_instance(const char* client, int kind);

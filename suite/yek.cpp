@@ -13,6 +13,7 @@ bool YEK_PARTITION::set_netlist_type(int netlist_type)
     return true;
 }
 
+// One partition database, that of the open project, whatever the arguments ask for.
 YEK_PARTITION_MANAGER* YEK_PARTITION_MANAGER::get_instance(int, int, int)
 {
     static YEK_PARTITION_MANAGER* manager = new YEK_PARTITION_MANAGER;  // lives for the process
@@ -54,13 +55,14 @@ bool YEK_PARTITION_MANAGER::end_modify(bool cancel)
 void YEK_PARTITION_MANAGER::clear()
 {
     m_partitions.clear();
-    m_info.set_effective_incremental_compilation_mode(0);
+    m_info.set_effective_incremental_compilation_mode(YEK_INCREMENTAL_COMPILATION_OFF);
 }
 
 YEK_PARTITION* YEK_PARTITION_MANAGER::add_partition(const std::string& short_hpath, int type, int netlist_type,
                                                     bool fixed)
 {
-    const int id = short_hpath == "|" ? 0 : static_cast<int>(m_partitions.size()) + 1;
+    // The top partition is number 0, the others count up from 1 in the order they come.
+    const int id = short_hpath == YEK_TOP_PARTITION ? 0 : static_cast<int>(m_partitions.size()) + 1;
     auto& slot = m_partitions[short_hpath];
     slot = std::make_unique<YEK_PARTITION>(id, short_hpath, type, netlist_type, fixed);
     return slot.get();

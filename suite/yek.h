@@ -9,7 +9,15 @@
 constexpr int YEK_NETLIST_NONE = 0;
 constexpr int YEK_NETLIST_SOURCE_FILE = 2;
 constexpr int YEK_NETLIST_POST_FIT = 8;
+constexpr int YEK_NETLIST_POST_FIT_STRICT = 16;
 constexpr int YEK_NETLIST_EMPTY = 32;
+
+// Incremental compilation modes of a project.
+constexpr int YEK_INCREMENTAL_COMPILATION_OFF = 0;
+constexpr int YEK_INCREMENTAL_COMPILATION_ON = 2;
+
+// The short path of the top partition.
+constexpr const char* YEK_TOP_PARTITION = "|";
 
 class YEK_PARTITION {
 public:
@@ -33,12 +41,12 @@ private:
 
 class YEK_PROJECT_INFO {
 public:
-    // 2 when the project uses incremental compilation.
+    // YEK_INCREMENTAL_COMPILATION_ON when the project uses incremental compilation.
     int get_effective_incremental_compilation_mode() const { return m_mode; }
     void set_effective_incremental_compilation_mode(int mode) { m_mode = mode; }
 
 private:
-    int m_mode = 0;
+    int m_mode = YEK_INCREMENTAL_COMPILATION_OFF;
 };
 
 class YEK_PARTITION_MANAGER {
@@ -46,7 +54,7 @@ public:
     static YEK_PARTITION_MANAGER* get_instance(int, int, int);
     YEK_PROJECT_INFO* get_project_info() { return &m_info; }
 
-    // The partition of a design unit by its short path; "|" is the top partition.
+    // The partition of a design unit by its short path (YEK_TOP_PARTITION for the top one).
     YEK_PARTITION* get_partition_by_short_hpath(const std::string& short_hpath) const;
     const std::map<std::string, std::unique_ptr<YEK_PARTITION>>& get_partition_map() const { return m_partitions; }
     bool begin_modify();
