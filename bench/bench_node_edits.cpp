@@ -23,19 +23,46 @@ void group_buses(KSM_TX_TRIGGER* list)
     }
 }
 
+// A new session, its first instance and that instance's trigger list.
+struct SESSION {
+    std::unique_ptr<KSM_TX_SESSION> session = make_test_session();
+    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
+    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
+};
+
+// All rows, grouped into buses.
+void fill_buses(KSM_TX_TRIGGER* list)
+{
+    fill(list);
+    group_buses(list);
+}
+
+// `edit` on the list as one undo unit.
+template <typename EDIT>
+void in_unit(const SESSION& s, EDIT edit)
+{
+    s.instance->begin_action();
+    edit(s.list);
+    s.instance->end_action();
+}
+
+// Times undo and redo of the session's last unit.
+void time_undo_redo(benchmark::State& state, const SESSION& s)
+{
+    for (auto _ : state) {
+        s.instance->undo();
+        s.instance->redo();
+    }
+}
+
 void BM_InsertAndGroupInOneUnit(benchmark::State& state)
 {
     for (auto _ : state) {
-        auto session = make_test_session();
-        KSM_TX_INSTANCE* instance = session->get_instance_at(0);
-        KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-        instance->begin_action();
-        fill(list);
-        group_buses(list);
-        instance->end_action();
-        benchmark::DoNotOptimize(list->get_num_nodes());
+        SESSION s;
+        in_unit(s, fill_buses);
+        benchmark::DoNotOptimize(s.list->get_num_nodes());
         state.PauseTiming();
-        session.reset();
+        s.session.reset();
         state.ResumeTiming();
     }
 }
@@ -44,36 +71,20 @@ BENCHMARK(BM_InsertAndGroupInOneUnit)->Unit(benchmark::kMillisecond);
 // Undo and redo of the unit that inserted and grouped all 4096 nodes.
 void BM_UndoRedoOfTheWholeFill(benchmark::State& state)
 {
-    auto session = make_test_session();
-    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
-    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-    instance->begin_action();
-    fill(list);
-    group_buses(list);
-    instance->end_action();
-    for (auto _ : state) {
-        instance->undo();
-        instance->redo();
-    }
-    state.counters["rows"] = list->get_num_nodes();
+    SESSION s;
+    in_unit(s, fill_buses);
+    time_undo_redo(state, s);
+    state.counters["rows"] = s.list->get_num_nodes();
 }
 BENCHMARK(BM_UndoRedoOfTheWholeFill)->Unit(benchmark::kMicrosecond);
 
 // One small edit of a 4096-node list, undone and redone: what the user waits for.
 void BM_UndoRedoOfOneEdit(benchmark::State& state)
 {
-    auto session = make_test_session();
-    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
-    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-    fill(list);
-    group_buses(list);
-    instance->begin_action();
-    list->set_trigger_condition(100, 0, KSM_CTYPE_RISING_EDGE);
-    instance->end_action();
-    for (auto _ : state) {
-        instance->undo();
-        instance->redo();
-    }
+    SESSION s;
+    fill_buses(s.list);
+    in_unit(s, [](KSM_TX_TRIGGER* list) { list->set_trigger_condition(100, 0, KSM_CTYPE_RISING_EDGE); });
+    time_undo_redo(state, s);
 }
 BENCHMARK(BM_UndoRedoOfOneEdit)->Unit(benchmark::kMicrosecond);
 
@@ -81,54 +92,34 @@ BENCHMARK(BM_UndoRedoOfOneEdit)->Unit(benchmark::kMicrosecond);
 // unit's change into the list instead of putting a recorded list back.
 void BM_UndoRedoOfOneEditAfterAnOutsideChange(benchmark::State& state)
 {
-    auto session = make_test_session();
-    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
-    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-    fill(list);
-    group_buses(list);
-    instance->begin_action();
-    list->set_trigger_condition(100, 0, KSM_CTYPE_RISING_EDGE);
-    instance->end_action();
-    list->set_selected(200, true);
-    for (auto _ : state) {
-        instance->undo();
-        instance->redo();
-    }
+    SESSION s;
+    fill_buses(s.list);
+    in_unit(s, [](KSM_TX_TRIGGER* list) { list->set_trigger_condition(100, 0, KSM_CTYPE_RISING_EDGE); });
+    s.list->set_selected(200, true);
+    time_undo_redo(state, s);
 }
 BENCHMARK(BM_UndoRedoOfOneEditAfterAnOutsideChange)->Unit(benchmark::kMicrosecond);
 
 // A bus deleted, then another row selected outside the unit: the list itself merges.
 void BM_UndoRedoOfADeletionAfterAnOutsideChange(benchmark::State& state)
 {
-    auto session = make_test_session();
-    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
-    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-    fill(list);
-    group_buses(list);
-    instance->begin_action();
-    list->delete_nodes(BUS_WIDTH + 1, BUS_WIDTH + 1);
-    instance->end_action();
-    list->set_selected(200, true);
-    for (auto _ : state) {
-        instance->undo();
-        instance->redo();
-    }
+    SESSION s;
+    fill_buses(s.list);
+    in_unit(s, [](KSM_TX_TRIGGER* list) { list->delete_nodes(BUS_WIDTH + 1, BUS_WIDTH + 1); });
+    s.list->set_selected(200, true);
+    time_undo_redo(state, s);
 }
 BENCHMARK(BM_UndoRedoOfADeletionAfterAnOutsideChange)->Unit(benchmark::kMicrosecond);
 
 // One edit made inside its own unit: the copy of the row table that recording costs.
 void BM_OneEditInItsOwnUnit(benchmark::State& state)
 {
-    auto session = make_test_session();
-    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
-    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-    fill(list);
+    SESSION s;
+    fill(s.list);
     int k = 0;
     for (auto _ : state) {
         const KSM_DATA_TRIGGER_CONDITION condition = (k / KSM_MAX_NODES) % 2 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW;
-        instance->begin_action();
-        list->set_trigger_condition(k % KSM_MAX_NODES, 0, condition);
-        instance->end_action();
+        in_unit(s, [&](KSM_TX_TRIGGER* list) { list->set_trigger_condition(k % KSM_MAX_NODES, 0, condition); });
         ++k;
     }
 }
@@ -137,16 +128,10 @@ BENCHMARK(BM_OneEditInItsOwnUnit)->Unit(benchmark::kMicrosecond);
 // Moving a whole bus across the list.
 void BM_MoveABus(benchmark::State& state)
 {
-    auto session = make_test_session();
-    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
-    KSM_TX_TRIGGER* list = session->get_trigger_at(0);
-    fill(list);
-    group_buses(list);
-    for (auto _ : state) {
-        instance->begin_action();
-        list->move_nodes(0, 0, list->get_num_nodes(), false);
-        instance->end_action();
-    }
+    SESSION s;
+    fill_buses(s.list);
+    for (auto _ : state)
+        in_unit(s, [](KSM_TX_TRIGGER* list) { list->move_nodes(0, 0, list->get_num_nodes(), false); });
 }
 BENCHMARK(BM_MoveABus)->Unit(benchmark::kMicrosecond);
 

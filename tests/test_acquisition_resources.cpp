@@ -1,16 +1,16 @@
 // Acquisition resources of the manager (sample depth, segments, RAM type, pipeline level,
 // allocated and used node counts, usage estimates) and the node-allocation boxes.
-#include "trigger_test_support.h"
+#include "manager_test_support.h"
 
 #include "vokr_node_allocation.h"
 
 #include <functional>
 
-using namespace trigger_test;
+using namespace manager_test;
 
 namespace {
 
-class Resources : public NODE_TEST {};
+class Resources : public MANAGER_TEST {};
 
 TEST_F(Resources, SampleDepthTexts)
 {
@@ -64,14 +64,14 @@ TEST_F(Resources, WithoutAnInstanceTheGettersGiveTheirDefaultsAndTheSettersDoNot
     EXPECT_FALSE(m.set_corvix_data_nodes_allocated("12"));
     EXPECT_FALSE(m.set_corvix_trigger_nodes_allocated(12, -1));
 
-    QSignalSpy spy(&m, &VOKR_TX_MANAGER::updated);
+    HINTS hints(&m);
     m.set_sample_depth("512");
     m.set_number_of_segments("4  ");
     m.set_ram_type("Auto");
     m.set_pipeline_level("2");
     m.set_data_nodes_allocated("12");
     m.set_trigger_nodes_allocated(12, -1);
-    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_TRUE(hints.list.empty());
 }
 
 TEST_F(Resources, WithoutAnInstanceTheAllocatedCountTextsAreZeroAndTrue)
@@ -118,11 +118,11 @@ TEST_F(Resources, DepthChangeTellsTheViewsOnlyWhenItStartsOrEndsAtZero)
             ASSERT_TRUE(editor.data()->set_sample_depth(c.from));
         }
         EXPECT_EQ(editor->is_zero_sample_depth(), c.from == 0);
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         editor->set_sample_depth(c.to);
         EXPECT_EQ(editor.data()->get_sample_depth(), VOKR_TX_MANAGER::convert_to_sample_depth_int(c.to));
-        EXPECT_EQ(count_hint(spy, LAYOUT_HINT), c.layout_hints);
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+        EXPECT_EQ(hints.count(LAYOUT_HINT), c.layout_hints);
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
         EXPECT_EQ(undo_all(editor.get()), 1);
         EXPECT_EQ(editor.data()->get_sample_depth(), c.from);
     }
@@ -132,14 +132,14 @@ TEST_F(Resources, UnchangedDepthOrFillingWidgetsOpensNoUnit)
 {
     EDITOR editor(true);
     ASSERT_TRUE(editor.data()->set_sample_depth(1024));
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     editor->set_sample_depth("1 K");
     editor->set_sample_depth("");
     {
         VOKR_UPDATE_GUARD filling;
         editor->set_sample_depth("256");
     }
-    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_TRUE(hints.list.empty());
     EXPECT_EQ(editor.data()->get_sample_depth(), 1024);
     EXPECT_FALSE(undo_available(editor.get()));
 }
@@ -204,11 +204,11 @@ TEST_F(Resources, SegmentCountSetsTheSegmentSize)
         EDITOR editor(true);
         ASSERT_TRUE(editor.data()->set_sample_depth(c.depth));
         ASSERT_TRUE(editor.trigger()->set_segment_size(8));
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         editor->set_number_of_segments(c.text);
         EXPECT_EQ(editor->get_segment_size(), c.size);
-        EXPECT_TRUE(setting_hints(spy).empty());
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+        EXPECT_TRUE(hints.without_marks().empty());
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
         EXPECT_EQ(undo_all(editor.get()), 1);
     }
 }
@@ -279,15 +279,15 @@ TEST_F(Resources, TypedAllocationCountIsTheNumberOnlyWhenWrittenPlainly)
             SCOPED_TRACE(testing::Message() << k.what << " \"" << c.text << '"');
             EDITOR editor(true);
             ASSERT_TRUE((editor.data()->*k.store)(1));
-            QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+            HINTS hints(editor.get());
             (editor.get()->*k.set)(c.text);
             EXPECT_EQ((editor.data()->*k.get)(), c.stored);
             // The plain setters tell the views but neither mark the document nor open a unit.
-            EXPECT_EQ(hints(spy), std::vector<unsigned int>{VIEW_HINT});
+            EXPECT_EQ(hints.list, std::vector<unsigned int>{VIEW_HINT});
             EXPECT_FALSE(undo_available(editor.get()));
-            spy.clear();
+            hints.list.clear();
             (editor.get()->*k.set)(c.text);
-            EXPECT_TRUE(spy.isEmpty());
+            EXPECT_TRUE(hints.list.empty());
         }
     }
 }
@@ -365,13 +365,13 @@ TEST_F(Resources, TypedCountIsOneUndoableEditOfItsOwnKindAndReadsBack)
         EXPECT_GT(box->get_maximum(), 0);
         EXPECT_EQ(box->get_value(), 1);
 
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         box->set_value(7);
         for (int k = 0; k < 3; ++k)
             EXPECT_EQ((editor.data()->*counts[k])(), k == b.kind ? 7 : 1) << "count " << k;
         EXPECT_EQ(box->get_value(), 7);
-        EXPECT_EQ(setting_hints(spy), std::vector<unsigned int>{VIEW_HINT});
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+        EXPECT_EQ(hints.without_marks(), std::vector<unsigned int>{VIEW_HINT});
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
 
         // Typed while the panel is being filled: ignored.
         {

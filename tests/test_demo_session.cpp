@@ -1,15 +1,11 @@
 // The demo project loads, and the demo session is what the editor makes of it: this test
 // builds the session the way an engineer would and compares it with the one in examples/demo.
 // KORVANE_UPDATE_DEMO=1 writes the built session there instead.
-#include "prj.h"
-#include "tevq.h"
-#include "vokr_tx_manager.h"
+#include "manager_test_support.h"
 
-#include <QApplication>
+#include "toz.h"
+
 #include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -18,6 +14,8 @@
 #ifndef VOKR_EXAMPLES_DIR
 #error "VOKR_EXAMPLES_DIR must name the examples directory"
 #endif
+
+using namespace manager_test;
 
 namespace {
 
@@ -41,19 +39,19 @@ TEST(DemoProject, LoadsIntoTheDesignDatabases)
     const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
     EXPECT_EQ(project->get_top(), "demo_top");
     PIRQ_INSTANCE_NAME bus;
-    ASSERT_TRUE(tevq_make_instance_name("demo_top|cpu|pc", "Lumetra: pre-synthesis", &bus));
+    ASSERT_TRUE(tevq_make_instance_name("demo_top|cpu|pc", PRE_TITLE, &bus));
     EXPECT_EQ(bus.get_kind(), 1);
     int first = 0, last = 0;
     bus.get_first_dimension(&first, &last);
     EXPECT_EQ(first, 15);
     EXPECT_EQ(last, 0);
     PIRQ_INSTANCE_NAME array;
-    ASSERT_TRUE(tevq_make_instance_name("demo_top|cpu|regfile|regs", "Lumetra: pre-synthesis", &array));
+    ASSERT_TRUE(tevq_make_instance_name("demo_top|cpu|regfile|regs", PRE_TITLE, &array));
     EXPECT_EQ(array.get_kind(), 2);
     PIRQ_INSTANCE_NAME probe;
-    EXPECT_FALSE(tevq_make_instance_name("demo_top|debug|probe", "Lumetra: pre-synthesis", &probe));
-    ASSERT_TRUE(tevq_make_instance_name("demo_top|debug|probe", "Lumetra: post-fitting", &probe));
-    EXPECT_TRUE(probe.get_flags() & 0x2000);
+    EXPECT_FALSE(tevq_make_instance_name("demo_top|debug|probe", PRE_TITLE, &probe));
+    ASSERT_TRUE(tevq_make_instance_name("demo_top|debug|probe", POST_TITLE, &probe));
+    EXPECT_TRUE(probe.get_flags() & TOZ_FLAG_POST_FITTING);
     PRJ_PROJECT::close();
 }
 
@@ -81,10 +79,7 @@ TEST(DemoProject, DamagedDescriptionsAreRefusedWithFileAndLine)
     };
     for (const auto& c : cases) {
         const QString path = dir.filePath("bad.kproj");
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(c.text);
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(write_file(path, c.text));
         std::string error;
         EXPECT_FALSE(PRJ_PROJECT::open(path.toStdString(), &error)) << c.text;
         EXPECT_NE(error.find("bad.kproj"), std::string::npos) << error;
@@ -151,10 +146,7 @@ TEST(DemoProject, RandomDamageIsReadOrRefused)
             default: line.insert(below(line.size() + 1), "[]\".#|- "[below(8)]); break;
             }
         }
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.join('\n'));
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(write_file(path, text.join('\n')));
         SCOPED_TRACE("iteration " + std::to_string(i) + " of seed " + std::to_string(seed));
         std::string error;
         if (PRJ_PROJECT::open(path.toStdString(), &error)) {
@@ -180,7 +172,7 @@ TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
     manager.set_using_pre_synthesis_filter(true);
     manager.insert_nodes(chosen({"demo_top|cpu|pc", "demo_top|cpu|fsm|state", "demo_top|led",
                                  "demo_top|mem_ctrl|fifo|full", "demo_top|uart|tx|busy", "demo_top|cpu|alu|carry"},
-                                "Lumetra: pre-synthesis"));
+                                PRE_TITLE));
     manager.set_clock("clk", VOKR_PRE_SYNTHESIS_NAME);
     KSM_TX_TRIGGER* trigger = manager.get_trigger_nodes(-1);
     trigger->set_trigger_condition(trigger->find_node("mem_ctrl|fifo|full"), 0, KSM_CTYPE_RISING_EDGE);
@@ -191,11 +183,8 @@ TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
     ASSERT_TRUE(built.open(QIODevice::ReadOnly));
     const QByteArray bytes = built.readAll();
     const QString demo = DEMO + "demo.lmx";
-    if (std::getenv("KORVANE_UPDATE_DEMO")) {
-        QFile out(demo);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(bytes);
-    }
+    if (std::getenv("KORVANE_UPDATE_DEMO"))
+        write_file(demo, bytes);
     QFile committed(demo);
     ASSERT_TRUE(committed.open(QIODevice::ReadOnly)) << "run with KORVANE_UPDATE_DEMO=1 to make it";
     EXPECT_EQ(committed.readAll(), bytes) << "the demo session differs from what the editor makes of the project";
@@ -203,12 +192,3 @@ TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -167,6 +167,13 @@ protected:
         ASSERT_NE(m_log, nullptr);
     }
     std::string path() const { return m_dir.filePath("log.lmx").toStdString(); }
+    // Saves the session, closes it and opens the file in `reopened`.
+    void save_and_reopen(KSM_TX_SESSION& reopened)
+    {
+        ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
+        m_session->close_session();
+        ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    }
 
     QTemporaryDir m_dir;
     std::unique_ptr<KSM_TX_SESSION> m_session;
@@ -320,28 +327,21 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     ASSERT_TRUE(m_session->get_signal_set_at(0)->set_sample_depth(1024));
     ASSERT_TRUE(m_session->get_signal_set_at(0)->set_data_nodes_allocated(21));
     ASSERT_TRUE(m_session->get_signal_set_at(other_entry)->set_data_nodes_allocated(6));
-    ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
-    m_session->close_session();
-
     KSM_TX_SESSION reopened(new TEST_ROOT, true);
-    ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    ASSERT_NO_FATAL_FAILURE(save_and_reopen(reopened));
     ASSERT_EQ(reopened.get_trigger_at(0)->get_num_logs(), 1);
     ASSERT_EQ(reopened.get_trigger_at(other_entry)->get_num_logs(), 1);
     expect_matches(reopened.get_trigger_at(0)->get_log(0), first);
     expect_matches(reopened.get_trigger_at(other_entry)->get_log(0), second);
 }
 
-// The two cases below fail in the session file today and are kept disabled until it is fixed:
-// a log without samples leaves the reader inside its first <plane>, and counters of 2^31 and
-// above are written as negative numbers that the reader refuses.
+// A log without samples, and counters of 2^31 and above, come back from the session file.
 TEST_F(repository_log, ALogOfDepthZeroSurvivesSaving)
 {
     ORACLE o;
     capture(m_log, o, m_rng, 4, 0);
-    ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
-    m_session->close_session();
     KSM_TX_SESSION reopened(new TEST_ROOT, true);
-    ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    ASSERT_NO_FATAL_FAILURE(save_and_reopen(reopened));
     expect_matches(reopened.get_trigger_at(0)->get_log(0), o);
 }
 
@@ -350,10 +350,8 @@ TEST_F(repository_log, CountersAboveTheSignedRangeSurviveSaving)
     m_log->begin_capture(1, 1, 0);
     m_log->set_state_results(2, {0x80000000u, 0xffffffffu}, {});
     m_log->end_capture();
-    ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
-    m_session->close_session();
     KSM_TX_SESSION reopened(new TEST_ROOT, true);
-    ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    ASSERT_NO_FATAL_FAILURE(save_and_reopen(reopened));
     const KSM_DATA_LOG* log = reopened.get_trigger_at(0)->get_log(0);
     EXPECT_EQ(log->get_counter_value(0), 0x80000000u);
     EXPECT_EQ(log->get_counter_value(1), 0xffffffffu);

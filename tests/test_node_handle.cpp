@@ -1,17 +1,17 @@
 // The node handle: capture flags of a row, groups acting on every row below them, mixed
 // groups, tap states and trigger enable on pattern and advanced levels; and the rows that
 // the storage-qualifier and advanced views hide.
-#include "trigger_test_support.h"
+#include "manager_test_support.h"
 
 #include "vokr_node.h"
 
 #include <functional>
 
-using namespace trigger_test;
+using namespace manager_test;
 
 namespace {
 
-class NodeHandle : public NODE_TEST {};
+class NodeHandle : public MANAGER_TEST {};
 
 const char* const NON_INCREMENTAL_PROJECT = "top top\nincremental off\n";
 const char* const INCREMENTAL_PROJECT = "top top\nincremental on\n";
@@ -110,13 +110,13 @@ TEST_F(NodeHandle, GroupIsOnWhenAnyRowIsAndToggleSwitchesEveryRowTogether)
             EXPECT_EQ(mixed, c.mixed);
             EXPECT_EQ(f.is_on(group, nullptr), c.on);
 
-            QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+            HINTS hints(editor.get());
             f.toggle(group);
             list = editor.trigger();
             EXPECT_EQ(f.stored(list, 2), c.after);
             EXPECT_EQ(f.stored(list, 3), c.after);
             EXPECT_EQ(f.stored(list, 0), !c.after);
-            EXPECT_EQ(count_hint(spy, MODIFIED_HINT), c.writes);
+            EXPECT_EQ(hints.count(MODIFIED_HINT), c.writes);
         }
     }
 }
@@ -153,19 +153,19 @@ TEST_F(NodeHandle, EnableWithAValueChangesOnlyTheRowsThatDiffer)
         add_group(editor.get());
         set_flag(f, editor.trigger(), 2, true);
         set_flag(f, editor.trigger(), 3, false);
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         VOKR_NODE group(editor.get(), editor.trigger(), 1);
         f.enable(group, true);
         EXPECT_TRUE(f.stored(editor.trigger(), 2));
         EXPECT_TRUE(f.stored(editor.trigger(), 3));
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
         // A leaf that already has the value is left alone.
         VOKR_NODE leaf(editor.get(), editor.trigger(), 2);
         f.enable(leaf, true);
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
         f.enable(leaf, false);
         EXPECT_FALSE(f.stored(editor.trigger(), 2));
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 2);
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 2);
     }
 }
 

@@ -1,13 +1,13 @@
 // Node insertion: buses and arrays as named groups, the node limit, the lock-mode gates, the
 // clock conflict, the linking settings, state-machine groups, design names with members and
 // the order of bus members.
-#include "node_test_support.h"
+#include "manager_test_support.h"
 
 #include "nixq.h"
 #include "toz.h"
 #include "vokr_hierarchy_names.h"
 
-using namespace node_test;
+using namespace manager_test;
 
 namespace {
 
@@ -46,7 +46,7 @@ case-sensitive no
 node cpu|state[3..0] machine pre post
 )";
 
-class NodeInsertion : public NODE_TEST {};
+class NodeInsertion : public MANAGER_TEST {};
 
 std::vector<std::string> bits(const char* stem, std::vector<int> indexes)
 {
@@ -154,7 +154,7 @@ TEST_F(NodeInsertion, NameThatIsOnlyTheTopEntityInsertsNothing)
 {
     open_project(PROJECT);
     EDITOR editor(false);
-    EXPECT_FALSE(editor->insert_node(PIRQ_INSTANCE_NAME("top", 0, 0x4)));
+    EXPECT_FALSE(editor->insert_node(PIRQ_INSTANCE_NAME("top", 0, TOZ_FLAG_INPUT_PIN)));
     EXPECT_EQ(editor->get_trigger_node_count(-1), 0);
 }
 
@@ -171,8 +171,9 @@ TEST_F(NodeInsertion, FullListSkipsTooWideEntriesThenStopsWithTheLimitAfterTheWa
     EXPECT_EQ(editor->get_trigger_node_count(-1), KSM_MAX_NODES);
     EXPECT_STREQ(editor.trigger()->get_node_name(KSM_MAX_NODES - 1), "a");
     EXPECT_EQ(editor.trigger()->find_node("b"), -1);
-    EXPECT_EQ(prompted(), (std::vector<std::string>{"VOKR_ON_NODE_ADD_OVERRUN_MAXIMUM",
-                                                    "VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS", "VOKR_LIMIT_PASSED"}));
+    EXPECT_EQ(shown_messages(), (std::vector<std::string>{"VOKR_ON_NODE_ADD_OVERRUN_MAXIMUM",
+                                                          "VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS",
+                                                          "VOKR_LIMIT_PASSED"}));
     const std::vector<MSG_RECORD> shown = MSG_JOURNAL::records_of("prompted");
     EXPECT_NE(shown[0].text.find("(4096)"), std::string::npos) << shown[0].text;
     const int list = journal_position("VOKR_INVALID_LUMETRA_NODE_ASSIGNMENT_LIST");
@@ -221,7 +222,7 @@ TEST_F(NodeInsertion, LockModesGateTheBatch)
         if (c.answer)
             MSG_JOURNAL::push_answer(c.answer);
         EXPECT_TRUE(editor->insert_nodes(entries));
-        EXPECT_EQ(prompted(), c.shown);
+        EXPECT_EQ(shown_messages(), c.shown);
         EXPECT_EQ(editor->get_trigger_node_count(-1), c.rows);
     }
 }
@@ -239,7 +240,8 @@ TEST_F(NodeInsertion, InsertingTheClockClearsItOnlyInAnEditorWindow)
         editor->get_clock(&clock, -1);
         EXPECT_EQ(clock, framed ? QString() : QString("clk"));
         EXPECT_EQ(names(editor.trigger()), std::vector<std::string>{"clk"});
-        EXPECT_EQ(prompted(), framed ? std::vector<std::string>{"VOKR_CLK_CONFLICT"} : std::vector<std::string>{});
+        EXPECT_EQ(shown_messages(),
+                  framed ? std::vector<std::string>{"VOKR_CLK_CONFLICT"} : std::vector<std::string>{});
         if (framed) {
             EXPECT_NE(MSG_JOURNAL::records_of("prompted")[0].text.find("\"clk\""), std::string::npos);
         }
@@ -265,18 +267,18 @@ TEST_F(NodeInsertion, WizardSkipsPartitionChecksTappabilityWarningsAndTheModifie
                      (c.project == PROJECT ? "no incremental compilation" : "incremental compilation"));
         open_project(c.project);
         EDITOR editor(c.framed);
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         MSG_JOURNAL::clear();
         MSG_JOURNAL::push_answer(MSG_PROMPT::MSG_VALUE_NO);
         ASSERT_TRUE(editor->insert_nodes(PIRQ_INSTANCE_NAME_LIST{found("top|a", true)}));
         MSG_JOURNAL::clear_answers();
         EXPECT_EQ(editor->get_trigger_node_count(-1), 1);
-        EXPECT_EQ(prompted(), c.shown);
+        EXPECT_EQ(shown_messages(), c.shown);
         EXPECT_EQ(MSG_JOURNAL::records_of("posted").size(), c.list ? 1u : 0u);
         if (c.list) {
             EXPECT_EQ(posted(c.list).size(), 1u);
         }
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), c.framed ? 1 : 0);
+        EXPECT_EQ(hints.count(MODIFIED_HINT), c.framed ? 1 : 0);
     }
 }
 
@@ -330,11 +332,11 @@ TEST_F(NodeInsertion, NewGroupsTakeTheirLinkBitsFromTheUserSettings)
 TEST_F(NodeInsertion, StateMachineRegistersBecomeOneGroup)
 {
     EDITOR editor(false);
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     EXPECT_EQ(editor->insert_nodes("fsm", QStringList{}, KSM_TAP_PRE_SYNTHESIS, true), -1);
     EXPECT_EQ(editor->get_trigger_node_count(-1), 0);
     EXPECT_EQ(editor.data()->get_num_nodes(), 0);
-    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_TRUE(hints.list.empty());
 
     // Without duplicates: one group in the current list, least significant bit first.
     ASSERT_TRUE(editor->insert_node("x", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
@@ -481,7 +483,7 @@ TEST_F(NodeInsertion, ChosenNodesAreOneUndoUnitAndRaiseTheAllocatedCounts)
     editor->set_data_nodes_allocated(1, -1);
     editor->set_trigger_nodes_allocated(1, -1);
     editor->set_storage_qualifier_nodes_allocated(0, -1);
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     editor->on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST{found("top|d"), found("top|a")});
     EXPECT_EQ(editor->get_trigger_node_count(-1), 10);
     EXPECT_EQ(editor->get_int_state(-1, "active tab", 0), 1);
@@ -489,10 +491,10 @@ TEST_F(NodeInsertion, ChosenNodesAreOneUndoUnitAndRaiseTheAllocatedCounts)
     EXPECT_EQ(s->get_data_nodes_allocated(), 9);
     EXPECT_EQ(s->get_trigger_nodes_allocated(), 9);
     EXPECT_EQ(s->get_storage_qualifier_nodes_allocated(), 0);
-    const std::vector<unsigned int> seen = hints(spy);
+    const std::vector<unsigned int> seen = hints.list;
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.front(), 0x20000040u);
-    EXPECT_EQ(seen.back(), 0x20000007u);
+    EXPECT_EQ(seen.front(), VOKR_HINT_REFRESH | VOKR_HINT_TABS);
+    EXPECT_EQ(seen.back(), VOKR_HINT_REFRESH | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW);
 
     editor->on_edit_undo();
     EXPECT_EQ(editor->get_trigger_node_count(-1), 0);
@@ -506,7 +508,7 @@ TEST_F(NodeInsertion, OpeningTheNodeFinderShowsTheSetupTabAndTheFilterOfTheNextN
     EDITOR editor(true);
     TEVQ_DIALOG* finder = editor.frame()->findChild<TEVQ_DIALOG*>();
     ASSERT_NE(finder, nullptr);
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     const struct {
         bool pre;
         const char* title;
@@ -517,7 +519,7 @@ TEST_F(NodeInsertion, OpeningTheNodeFinderShowsTheSetupTabAndTheFilterOfTheNextN
         editor->on_node_insert();
         EXPECT_EQ(finder->get_filter_title(), c.title);
         EXPECT_TRUE(finder->isVisible());
-        EXPECT_EQ(count_hint(spy, 0x20000040), c.tab_hints);
+        EXPECT_EQ(hints.count(VOKR_HINT_REFRESH | VOKR_HINT_TABS), c.tab_hints);
     }
     EXPECT_EQ(editor->get_int_state(-1, "active tab", 0), 1);
     finder->hide();
@@ -529,9 +531,12 @@ TEST(SignalTypes, FirstTypeBitInTheFixedOrderWins)
         unsigned int flags;
         KSM_DATA_SIGNAL_TYPE type;
     } cases[] = {
-        {0x4 | 0x8, KSM_STYPE_INPUT_PIN},       {0x20 | 0x40, KSM_STYPE_REGISTERED},
-        {0x20 | 0x80, KSM_STYPE_COMBINATORIAL}, {0x20 | 0x400, KSM_STYPE_MEMORY},
-        {0x400 | 0x2000, KSM_STYPE_MACHINE},    {0x2000 | 0x80000000, KSM_STYPE_NONE},
+        {TOZ_FLAG_INPUT_PIN | TOZ_FLAG_OUTPUT_PIN, KSM_STYPE_INPUT_PIN},
+        {TOZ_FLAG_MEMORY | TOZ_FLAG_REGISTERED, KSM_STYPE_REGISTERED},
+        {TOZ_FLAG_MEMORY | TOZ_FLAG_COMBINATORIAL, KSM_STYPE_COMBINATORIAL},
+        {TOZ_FLAG_MEMORY | TOZ_FLAG_STATE_MACHINE, KSM_STYPE_MEMORY},
+        {TOZ_FLAG_STATE_MACHINE | TOZ_FLAG_POST_FITTING, KSM_STYPE_MACHINE},
+        {TOZ_FLAG_POST_FITTING | TOZ_FLAG_TAPPABLE, KSM_STYPE_NONE},
     };
     for (const auto& c : cases)
         EXPECT_EQ(VOKR_TX_MANAGER::get_type(c.flags), c.type) << std::hex << c.flags;

@@ -1,11 +1,11 @@
 // Node validity against the compiled design, partition netlist types, the tappability
 // warnings collected per batch, the missing-clock notice and choosing a single node.
-#include "node_test_support.h"
+#include "manager_test_support.h"
 
 #include "gen.h"
 #include "yek.h"
 
-using namespace node_test;
+using namespace manager_test;
 
 namespace {
 
@@ -76,7 +76,7 @@ void answer(std::initializer_list<int> answers)
 constexpr int YES = MSG_PROMPT::MSG_VALUE_YES;
 constexpr int NO = MSG_PROMPT::MSG_VALUE_NO;
 
-class NodeValidity : public NODE_TEST {};
+class NodeValidity : public MANAGER_TEST {};
 
 TEST_F(NodeValidity, ManyUntappableNodesShowTheNoticeOnceAndListOneHundredNamesAndEtc)
 {
@@ -93,7 +93,7 @@ TEST_F(NodeValidity, ManyUntappableNodesShowTheNoticeOnceAndListOneHundredNamesA
         EDITOR editor(true);
         MSG_JOURNAL::clear();
         ASSERT_TRUE(editor->insert_nodes(round == 0 ? batch : batch.mid(0, 3)));
-        EXPECT_EQ(prompted(), std::vector<std::string>{"VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS"});
+        EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS"});
         const std::vector<MSG_RECORD> lists = posted("VOKR_INVALID_LUMETRA_NODE_ASSIGNMENT_LIST");
         ASSERT_EQ(lists.size(), 1u);
         EXPECT_EQ(lists[0].type, "W");
@@ -127,7 +127,7 @@ TEST_F(NodeValidity, DeclinedPartitionIsNotAskedAgainByTheSameWindow)
         for (const char* name : b.nodes)
             entries << found(name, true);
         ASSERT_TRUE(editor->insert_nodes(entries));
-        EXPECT_EQ(prompted(), b.asked);
+        EXPECT_EQ(shown_messages(), b.asked);
         const std::vector<MSG_RECORD> advice = posted("VOKR_POST_FITTING_INVALID_PARTITION_LIST");
         ASSERT_EQ(advice.size(), 1u);
         EXPECT_EQ(advice[0].items.size(), b.nodes.size());
@@ -139,7 +139,7 @@ TEST_F(NodeValidity, DeclinedPartitionIsNotAskedAgainByTheSameWindow)
     MSG_JOURNAL::clear();
     answer({NO});
     ASSERT_TRUE(other->insert_nodes(PIRQ_INSTANCE_NAME_LIST{found("top|cpu|x0", true)}));
-    EXPECT_EQ(prompted(), std::vector<std::string>{"VOKR_POST_FITTING_INVALID_PARTITION_ASSIGNMENTS"});
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_POST_FITTING_INVALID_PARTITION_ASSIGNMENTS"});
 }
 
 TEST_F(NodeValidity, TopPartitionQuestionIsFollowedByTheOtherPartitionsQuestionOnlyWhenOneIsNotPostFit)
@@ -172,7 +172,7 @@ TEST_F(NodeValidity, TopPartitionQuestionIsFollowedByTheOtherPartitionsQuestionO
         MSG_JOURNAL::clear();
         answer(c.answers);
         ASSERT_TRUE(editor->insert_nodes(PIRQ_INSTANCE_NAME_LIST{found("top|t0", true)}));
-        EXPECT_EQ(prompted(), c.asked);
+        EXPECT_EQ(shown_messages(), c.asked);
         EXPECT_EQ(netlist_of("|"), YEK_NETLIST_POST_FIT);
         EXPECT_EQ(netlist_of("cpu"), c.cpu_netlist);
         const std::vector<MSG_RECORD> changed = posted("VOKR_POST_FITTING_VALID_PARTITION_LIST");
@@ -211,7 +211,7 @@ TEST_F(NodeValidity, PartitionAnswersChangeTheNetlistTypeOrAdviseIt)
         MSG_JOURNAL::clear();
         answer({YES});
         ASSERT_TRUE(editor->insert_nodes(PIRQ_INSTANCE_NAME_LIST{found(c.node, c.post)}));
-        EXPECT_EQ(prompted(), c.asked);
+        EXPECT_EQ(shown_messages(), c.asked);
         const std::vector<MSG_RECORD> lists = posted(c.list);
         ASSERT_EQ(lists.size(), 1u);
         EXPECT_EQ(item_texts(lists[0]), std::vector<std::string>{c.item});
@@ -249,15 +249,15 @@ TEST_F(NodeValidity, RenamedNodeMissingFromTheDesignIsInvalidAndTheViewsAreToldO
     open_project(DATABASES_OFF);
     EDITOR editor(true);
     ASSERT_TRUE(editor->insert_nodes(PIRQ_INSTANCE_NAME_LIST{found("top|both")}));
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     ASSERT_TRUE(editor->rename_node(0, "gone"));
     EXPECT_TRUE(editor.trigger()->is_invalid(0));
-    EXPECT_EQ(count_hint(spy, 0x20000411), 1);
+    EXPECT_EQ(hints.count(VALIDITY_HINT), 1);
     EXPECT_TRUE(editor->check_node_validity(-1));
-    EXPECT_EQ(count_hint(spy, 0x20000411), 1);
+    EXPECT_EQ(hints.count(VALIDITY_HINT), 1);
     ASSERT_TRUE(editor->rename_node(0, "both"));
     EXPECT_FALSE(editor.trigger()->is_invalid(0));
-    EXPECT_EQ(count_hint(spy, 0x20000411), 2);
+    EXPECT_EQ(hints.count(VALIDITY_HINT), 2);
 }
 
 TEST_F(NodeValidity, SessionsThatAreNotCheckedClearTheInvalidFlag)
@@ -281,10 +281,10 @@ TEST_F(NodeValidity, SessionsThatAreNotCheckedClearTheInvalidFlag)
         ASSERT_TRUE(editor.trigger()->insert_node("gone", KSM_STYPE_NONE, KSM_TAP_PRE_SYNTHESIS, false));
         ASSERT_TRUE(editor->check_node_validity(-1));
         c.uncheck(editor.get());
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         EXPECT_FALSE(editor->check_node_validity(-1));
         EXPECT_FALSE(editor->check_node_validity(-1));
-        EXPECT_EQ(hints(spy), std::vector<unsigned int>{0x20000411u});
+        EXPECT_EQ(hints.list, std::vector<unsigned int>{VALIDITY_HINT});
     }
 }
 
@@ -354,12 +354,12 @@ TEST_F(NodeValidity, MissingClockNoticeOnlyWhenNodesAreUsed)
             editor.data()->set_clock(c.clock, false);
         MSG_JOURNAL::clear();
         EXPECT_TRUE(editor->check_nodes_allocated(-1));
-        EXPECT_EQ(prompted(), c.notice ? std::vector<std::string>{"VOKR_MISSING_LUMETRA_CLOCK_ASSIGNMENT_ITEM"}
-                                       : std::vector<std::string>{});
+        EXPECT_EQ(shown_messages(), c.notice ? std::vector<std::string>{"VOKR_MISSING_LUMETRA_CLOCK_ASSIGNMENT_ITEM"}
+                                             : std::vector<std::string>{});
     }
 }
 
-class SingleNode : public NODE_TEST {};
+class SingleNode : public MANAGER_TEST {};
 
 TEST_F(SingleNode, ChoiceIsCheckedForBusesTriggerOutPinsAndTappability)
 {
@@ -400,7 +400,7 @@ TEST_F(SingleNode, ChoiceIsCheckedForBusesTriggerOutPinsAndTappability)
         EXPECT_EQ(editor->get_unb_node(&name, c.type, &kind), c.result);
         EXPECT_EQ(name, QString(c.name));
         EXPECT_EQ(kind, c.kind);
-        EXPECT_EQ(prompted(), c.shown);
+        EXPECT_EQ(shown_messages(), c.shown);
         const std::vector<MSG_RECORD> lists = posted("VOKR_INVALID_LUMETRA_NODE_ASSIGNMENT_LIST");
         EXPECT_EQ(lists.size(), c.untappable.empty() ? 0u : 1u);
         if (!lists.empty()) {
@@ -459,7 +459,7 @@ TEST_F(SingleNode, IncrementalProjectChecksThePartitionOfTheChosenNode)
     QString name;
     EXPECT_TRUE(editor->get_unb_node(&name, VOKR_TX_MANAGER::NODE_TYPE_INPUT, nullptr));
     EXPECT_EQ(name, "cpu|x0");
-    EXPECT_EQ(prompted(), std::vector<std::string>{"VOKR_POST_FITTING_INVALID_PARTITION_ASSIGNMENTS"});
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_POST_FITTING_INVALID_PARTITION_ASSIGNMENTS"});
     EXPECT_EQ(posted("VOKR_POST_FITTING_INVALID_PARTITION_LIST").size(), 1u);
     EXPECT_TRUE(posted("VOKR_INVALID_LUMETRA_NODE_ASSIGNMENT_LIST").empty());
 }
@@ -488,13 +488,13 @@ TEST_F(SingleNode, BrowsingTheClockSetsItAndTellsTheSettingsPanels)
     EDITOR editor(false);
     editor->set_using_pre_synthesis_filter(true);
     tevq_push_scripted_choice({"top|a"});
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     editor->browse_clock();
     QString clock;
     editor->get_clock(&clock, -1);
     EXPECT_EQ(clock, "a");
     EXPECT_FALSE(editor.data()->is_clock_post_fitting());
-    EXPECT_EQ(hints(spy).back(), 0x20000004u);
+    EXPECT_EQ(hints.list.back(), CONFIG_HINT);
 }
 
 }  // namespace

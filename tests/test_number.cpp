@@ -1,12 +1,8 @@
 // Wide bus values: every print and parse checked against Tcl's own big integers over random
 // widths, the telling cases of each format, and the node texts that go through the manager.
-#include "gen.h"
 #include "nixq.h"
 #include "vokr_number.h"
 #include "vokr_tx_manager.h"
-
-#include <QApplication>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <tcl.h>
@@ -605,17 +601,3 @@ TEST_F(NumberNodeText, HexTextFollowsTheNodeBitOrder)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir settings;
-    QTemporaryDir modules;
-    qputenv("KORVANE_SETTINGS_DIR", settings.path().toLocal8Bit());
-    gen_set_module_path(modules.path().toStdString());
-    Tcl_FindExecutable(argv[0]);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,15 +1,15 @@
 // The manager's basic trigger (conditions per node and level, comparisons, level counts and
 // kinds), the acquisition-wide trigger settings (storage qualifier, position, flow control)
 // and trigger in and out.
-#include "trigger_test_support.h"
+#include "manager_test_support.h"
 
 #include <functional>
 
-using namespace trigger_test;
+using namespace manager_test;
 
 namespace {
 
-class TriggerSettings : public NODE_TEST {};
+class TriggerSettings : public MANAGER_TEST {};
 
 KSM_DATA_TRIGGER_CONDITION condition(int value)
 {
@@ -120,13 +120,13 @@ TEST_F(TriggerSettings, GroupConditionGoesToTheGroupOtherConditionsToEveryLeafBe
         ASSERT_TRUE(t->set_num_levels(2));
         for (int group : {1, 3})
             ASSERT_TRUE(editor->set_comparison_trigger_enabled(group, c.level, true, -1));
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         EXPECT_TRUE(editor->set_trigger(1, c.level, c.condition, -1));
         EXPECT_EQ(conditions_at(t, c.level), c.rows);
         // Only the group that was set loses its comparison; the nested group keeps its own.
         EXPECT_FALSE(editor->is_comparison_enabled(1, c.level, -1));
         EXPECT_TRUE(editor->is_comparison_enabled(3, c.level, -1));
-        EXPECT_GE(count_hint(spy, MODIFIED_HINT), 1);
+        EXPECT_GE(hints.count(MODIFIED_HINT), 1);
     }
 }
 
@@ -280,11 +280,11 @@ TEST_F(TriggerSettings, LevelCountFromThePanelIsOneUndoUnit)
     EDITOR editor(true);
     ASSERT_EQ(editor.trigger()->get_num_levels(), 1);
     ASSERT_FALSE(undo_available(editor.get()));
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     editor->set_trigger_level(QString("3"));
     EXPECT_EQ(editor.trigger()->get_num_levels(), 3);
-    EXPECT_EQ(setting_hints(spy), std::vector<unsigned int>{LAYOUT_HINT});
-    EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+    EXPECT_EQ(hints.without_marks(), std::vector<unsigned int>{LAYOUT_HINT});
+    EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
     EXPECT_TRUE(editor.frame()->isWindowModified());
     QString text;
     ASSERT_TRUE(editor->get_trigger_level(&text, -1));
@@ -292,11 +292,11 @@ TEST_F(TriggerSettings, LevelCountFromThePanelIsOneUndoUnit)
 
     // No change, no text, or widgets being filled: nothing at all.
     // A count the trigger refuses changes nothing either, but the unit was opened.
-    spy.clear();
+    hints.list.clear();
     editor->set_trigger_level(QString("11"));
     EXPECT_EQ(editor.trigger()->get_num_levels(), 3);
-    EXPECT_TRUE(setting_hints(spy).empty());
-    EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 0);
+    EXPECT_TRUE(hints.without_marks().empty());
+    EXPECT_EQ(hints.count(MODIFIED_HINT), 0);
 
     const struct {
         const char* what;
@@ -304,12 +304,12 @@ TEST_F(TriggerSettings, LevelCountFromThePanelIsOneUndoUnit)
         bool updating;
     } nothing[] = {{"same count", "3", false}, {"empty text", "", false}, {"while filling widgets", "5", true}};
     for (const auto& c : nothing) {
-        QSignalSpy quiet(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS quiet(editor.get());
         {
             std::unique_ptr<VOKR_UPDATE_GUARD> guard(c.updating ? new VOKR_UPDATE_GUARD : nullptr);
             editor->set_trigger_level(QString(c.text));
         }
-        EXPECT_TRUE(quiet.isEmpty()) << c.what;
+        EXPECT_TRUE(quiet.list.empty()) << c.what;
         EXPECT_EQ(editor.trigger()->get_num_levels(), 3) << c.what;
     }
     EXPECT_EQ(undo_all(editor.get()), 1);
@@ -348,25 +348,25 @@ TEST_F(TriggerSettings, StateBasedStorageQualifierNeedsStateBasedFlowControl)
 {
     EDITOR editor(true);
     ASSERT_TRUE(editor.data()->set_sample_depth(128));
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     editor->set_storage_qualifier_type("State-based");
-    EXPECT_EQ(prompted(), std::vector<std::string>{"VOKR_STATE_BASED_STORAGE_QUALIFIER_NOT_AVAILABLE"});
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_STATE_BASED_STORAGE_QUALIFIER_NOT_AVAILABLE"});
     EXPECT_EQ(editor.trigger()->get_storage_qualifier_type(), KSM_SQTYPE_CONTINUOUS);
-    EXPECT_EQ(hints(spy), std::vector<unsigned int>{CONFIG_HINT});
+    EXPECT_EQ(hints.list, std::vector<unsigned int>{CONFIG_HINT});
     EXPECT_FALSE(undo_available(editor.get()));
 
     // Under state-based flow control it is accepted and shows the state-based tab.
     editor->set_trigger_flow_control("State-based");
     editor->set_int_state(-1, "active tab", 0);
     MSG_JOURNAL::clear();
-    spy.clear();
+    hints.list.clear();
     editor->set_storage_qualifier_type("State-based");
-    EXPECT_TRUE(prompted().empty());
+    EXPECT_TRUE(shown_messages().empty());
     QString text;
     ASSERT_TRUE(editor->get_storage_qualifier_type(&text, -1));
     EXPECT_EQ(text, "State-based");
     EXPECT_EQ(editor->get_int_state(-1, "active tab", 0), 2);
-    EXPECT_EQ(setting_hints(spy), std::vector<unsigned int>{LAYOUT_HINT});
+    EXPECT_EQ(hints.without_marks(), std::vector<unsigned int>{LAYOUT_HINT});
 }
 
 TEST_F(TriggerSettings, SwitchingToStateBasedFlowShowsTheTabAfterTheAdvancedLevels)
@@ -381,12 +381,12 @@ TEST_F(TriggerSettings, SwitchingToStateBasedFlowShowsTheTabAfterTheAdvancedLeve
     editor->set_advanced_trigger(-2, KSM_LTYPE_ADVANCED);  // not used by "Conditional"
     editor->set_int_state(-1, "active tab", 1);
 
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     editor->set_trigger_flow_control("State-based");
     EXPECT_TRUE(editor.trigger()->is_state_based());
     EXPECT_EQ(editor->get_int_state(-1, "active tab", 0), 5);
-    EXPECT_EQ(setting_hints(spy), std::vector<unsigned int>{LAYOUT_HINT});
-    EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+    EXPECT_EQ(hints.without_marks(), std::vector<unsigned int>{LAYOUT_HINT});
+    EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
 
     editor->set_trigger_flow_control("Sequential");
     EXPECT_FALSE(editor.trigger()->is_state_based());
@@ -434,7 +434,7 @@ TEST_F(TriggerSettings, InputPortKindChoosesThePostFittingFlag)
         SCOPED_TRACE(testing::Message() << c.name << " kind " << c.kind);
         EDITOR editor(false);
         ASSERT_TRUE(editor.trigger()->set_storage_qualifier_input_port("top|port", true));
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         editor->set_storage_qualifier_input_port(c.name, c.kind);
         QString name;
         bool post_fitting = !c.post_fitting;
@@ -442,8 +442,8 @@ TEST_F(TriggerSettings, InputPortKindChoosesThePostFittingFlag)
         EXPECT_EQ(name, c.name);
         EXPECT_EQ(post_fitting, c.post_fitting);
         EXPECT_EQ(undo_available(editor.get()), c.edit);
-        EXPECT_EQ(spy.isEmpty(), !c.edit);
-        EXPECT_TRUE(setting_hints(spy).empty());
+        EXPECT_EQ(hints.list.empty(), !c.edit);
+        EXPECT_TRUE(hints.without_marks().empty());
     }
 }
 
@@ -475,15 +475,15 @@ void check_panel_edits(const std::vector<PANEL_EDIT>& edits)
         EXPECT_EQ(e.read(editor.get()), e.before);
         ASSERT_FALSE(undo_available(editor.get()));
 
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         e.edit(editor.get());
         EXPECT_EQ(e.read(editor.get()), e.after);
-        EXPECT_EQ(setting_hints(spy), e.hints);
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 1);
+        EXPECT_EQ(hints.without_marks(), e.hints);
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 1);
 
-        spy.clear();
+        hints.list.clear();
         e.edit(editor.get());
-        EXPECT_TRUE(spy.isEmpty());
+        EXPECT_TRUE(hints.list.empty());
         EXPECT_EQ(undo_all(editor.get()), 1);
         EXPECT_EQ(e.read(editor.get()), e.before);
     }
@@ -657,15 +657,15 @@ TEST_F(TriggerSettings, InstanceSourceFillsInTheFirstOtherInstance)
         if (*c.stored)
             editor.trigger()->get_trigger_in()->set_instance_name(c.stored);
         editor->set_modified_flag(false);
-        QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+        HINTS hints(editor.get());
         editor->set_trigger_in_source(c.kind);
         EXPECT_EQ(editor->get_trigger_in_source(-1), c.kind);
         QString name;
         EXPECT_TRUE(editor->get_trigger_in_instance_name(&name, -1));
         EXPECT_EQ(name, c.filled >= 0 ? entry_names(editor.get())[c.filled] : QString(c.stored));
         // The panel is refreshed, but the modified mark is left as it was.
-        EXPECT_EQ(setting_hints(spy), std::vector<unsigned int>{CONFIG_HINT});
-        EXPECT_EQ(count_hint(spy, MODIFIED_HINT), 0);
+        EXPECT_EQ(hints.without_marks(), std::vector<unsigned int>{CONFIG_HINT});
+        EXPECT_EQ(hints.count(MODIFIED_HINT), 0);
         EXPECT_FALSE(editor.frame()->isWindowModified());
     }
 }
@@ -738,10 +738,10 @@ TEST_F(TriggerSettings, TriggerInNodeWithTheStoredNameAndKeptKindDoesNothing)
     in->set_node_name("top|go");
     in->set_node_post_fitting(true);
     in->set_node_valid(false);
-    QSignalSpy spy(editor.get(), &VOKR_TX_MANAGER::updated);
+    HINTS hints(editor.get());
     editor->set_trigger_in_node("top|go", VOKR_KEEP_NAME_KIND);
     editor->set_trigger_in_node("top|go", VOKR_POST_FITTING_NAME);
-    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_TRUE(hints.list.empty());
     EXPECT_FALSE(editor->is_trigger_in_node_valid(-1));
     EXPECT_FALSE(undo_available(editor.get()));
     // The same name as a pre-synthesis name is a change, and the node becomes valid.

@@ -1,21 +1,26 @@
 // The manager's core: construction by frame kind, the current-instance cache, shared actions,
 // transactions with undo and redo, user settings, stored window state and the plug-in registry.
-#include "tx_manager_test_support.h"
+#include "manager_test_support.h"
 
+#include "gen.h"
 #include "tevq.h"
 #include "vokr_layout_widget.h"
 #include "vokr_plugin_library.h"
+#include "vokr_session_object.h"
 #include "vokr_trigger_object.h"
 #include "vokr_undo_actions.h"
 #include "vokr_view.h"
 #include "wex.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QPointer>
 #include <QTabWidget>
 
 #include <dlfcn.h>
+
+using namespace manager_test;
 
 namespace {
 
@@ -27,7 +32,7 @@ int count_node_finders()
     return n;
 }
 
-using TxCore = TX_TEST;
+using TxCore = MANAGER_TEST;
 
 TEST_F(TxCore, FrameDecidesModeLockModeAndNodeFinder)
 {
@@ -135,11 +140,11 @@ TEST_F(TxCore, ActionsAreFreedWithTheManager)
 
 // ---- transactions ---------------------------------------------------------------------------------
 
-class TxUndo : public TX_TEST {
+class TxUndo : public MANAGER_TEST {
 protected:
     void SetUp() override
     {
-        TX_TEST::SetUp();
+        MANAGER_TEST::SetUp();
         m.new_document(path("t.lmx").c_str());
     }
     QString clock() const
@@ -166,10 +171,10 @@ TEST_F(TxUndo, ClosingAUnitReportsTheCompilationStatusAsAsked)
         int index;
         std::vector<unsigned> hints;
     } cases[] = {
-        {"always", 1, false, 0, -1, {0x4000010}},
+        {"always", 1, false, 0, -1, {UNIT_END_HINT}},
         {"power-up view only, on the instance", 2, true, 0, -1, {}},
-        {"power-up view only, on its power-up entry", 2, true, 1, -1, {0x4000010}},
-        {"power-up view only, power-up entry named", 2, true, 0, 1, {0x4000010}},
+        {"power-up view only, on its power-up entry", 2, true, 1, -1, {UNIT_END_HINT}},
+        {"power-up view only, power-up entry named", 2, true, 0, 1, {UNIT_END_HINT}},
         {"power-up view only, no current instance", 2, true, -1, 1, {}},
         {"nothing", 0, false, 0, -1, {}},
         {"unknown status", 5, false, 0, -1, {}},
@@ -228,7 +233,12 @@ TEST_F(TxUndo, UndoAndRedoReplayTheUnitAndNotifyInOrder)
 {
     m.set_clock("clk");
     EXPECT_TRUE(VOKR_TX_MANAGER::is_action_done());
-    const std::vector<unsigned> expected = {0x80000020, 0x20000047, 0x60000010, 0x4000010};
+    const std::vector<unsigned> expected = {
+        MODIFIED_HINT,
+        VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW,
+        VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES,
+        UNIT_END_HINT,
+    };
     for (bool undo : {true, false}) {
         HINTS hints(&m);
         undo ? m.on_edit_undo() : m.on_edit_redo();
@@ -437,7 +447,7 @@ const std::vector<SETTING>& settings()
 }
 
 // The settings are shared by the process: every test leaves the values it started with.
-class TxSettings : public TX_TEST {
+class TxSettings : public MANAGER_TEST {
 protected:
     void TearDown() override
     {
@@ -445,6 +455,7 @@ protected:
         for (const SETTING& s : settings())
             registry.set(s.name, s.fallback);
         VOKR_TX_MANAGER(nullptr).cfg_initialize_user_registry_settings();
+        MANAGER_TEST::TearDown();
     }
 };
 
@@ -529,14 +540,18 @@ bool is_loaded(const char* file)
     return handle != nullptr;
 }
 
-class TxPlugins : public TX_TEST {
+class TxPlugins : public MANAGER_TEST {
 protected:
     void SetUp() override
     {
-        TX_TEST::SetUp();
+        MANAGER_TEST::SetUp();
         gen_set_module_path(VOKR_TEST_PLUGIN_DIR);
     }
-    void TearDown() override { gen_set_module_path(TX_MANAGER_ENVIRONMENT::empty_module_dir()); }
+    void TearDown() override
+    {
+        gen_set_module_path(std::string());  // back to the module's own directory
+        MANAGER_TEST::TearDown();
+    }
 };
 
 TEST_F(TxPlugins, RegistersCompleteVersion3PluginsByName)
@@ -566,7 +581,7 @@ TEST_F(TxPlugins, RegistersCompleteVersion3PluginsByName)
 TEST_F(TxPlugins, FirstManagerLoadsAndLastUnloads)
 {
     {
-        gen_set_module_path(TX_MANAGER_ENVIRONMENT::empty_module_dir());
+        gen_set_module_path(std::string());  // the module's own directory holds no plug-ins
         VOKR_TX_MANAGER first(nullptr);
         EXPECT_EQ(first.get_plugin_count(), 0);
         EXPECT_TRUE(first.get_plugin_names().isEmpty());

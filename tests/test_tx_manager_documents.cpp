@@ -1,9 +1,10 @@
 // Documents of the manager: new, open (version scan, restored instance and lock mode), save
 // (refusals, project enabling, stored values), the modified mark and the notifications.
-#include "tx_manager_test_support.h"
+#include "manager_test_support.h"
 
 #include "ksm_test_session.h"
 #include "omu.h"
+#include "vokr_session_object.h"
 #include "wex.h"
 
 #include <QAction>
@@ -14,13 +15,16 @@
 #include <cerrno>
 #include <cstring>
 
+using namespace manager_test;
+
 namespace {
 
-const std::vector<unsigned> OPEN_HINTS = {0x20000070, 0x20000001, 0x100, 0x10000020};
+const std::vector<unsigned> OPEN_HINTS = {VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_INSTANCES | VOKR_HINT_JTAG,
+                                          VIEW_HINT, VOKR_HINT_ADVANCED, VOKR_HINT_REBUILD | VOKR_HINT_JTAG};
 
 // Writes a session file with one instance per version given.
-void write_file(const std::string& path, const std::vector<int>& versions,
-                const std::function<void(KSM_TX_SESSION*)>& extra = {})
+void write_session(const std::string& path, const std::vector<int>& versions,
+                   const std::function<void(KSM_TX_SESSION*)>& extra = {})
 {
     KSM_TX_SESSION session(new VOKR_SESSION_OBJECT, true);
     session.create_session(path.c_str());
@@ -49,7 +53,7 @@ QByteArray contents(const std::string& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-using TxDocuments = TX_TEST;
+using TxDocuments = MANAGER_TEST;
 
 TEST_F(TxDocuments, NewDocumentHasOneCurrentInstanceWithLoggingOff)
 {
@@ -62,7 +66,7 @@ TEST_F(TxDocuments, NewDocumentHasOneCurrentInstanceWithLoggingOff)
     EXPECT_EQ(m.get_current_instance_index(), 0);
     EXPECT_EQ(m.get_tx_instance(), m.get_session()->get_instance_at(0));
     EXPECT_FALSE(m.get_session()->is_gui_logging_enabled());
-    EXPECT_EQ(hints.list, (std::vector<unsigned>{0x20000050, 0x20000001}));
+    EXPECT_EQ(hints.list, (std::vector<unsigned>{VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_INSTANCES, VIEW_HINT}));
 }
 
 TEST_F(TxDocuments, OpenRestoresTheStoredInstanceAndLockMode)
@@ -73,7 +77,7 @@ TEST_F(TxDocuments, OpenRestoresTheStoredInstanceAndLockMode)
         {1, 1, 1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE},
         {0, 2, 0, VOKR_LOCK_MODE_TRIGGER_CONDITIONS}};
     for (const auto& c : cases) {
-        write_file(path("s.lmx"), {3, 3, 3}, [&](KSM_TX_SESSION* s) {
+        write_session(path("s.lmx"), {3, 3, 3}, [&](KSM_TX_SESSION* s) {
             s->set_global_data("active instance", c.active);
             s->set_global_data("lock mode", c.lock);
         });
@@ -111,7 +115,7 @@ TEST_F(TxDocuments, AdoptedSessionKeepsItsLockModeAndStaysTheCallers)
 
 TEST_F(TxDocuments, OpenScansVersionsAndAsksOnlyAboutOlderFiles)
 {
-    std::vector<unsigned> updated_then_opened = {0x80000020};
+    std::vector<unsigned> updated_then_opened = {MODIFIED_HINT};
     updated_then_opened.insert(updated_then_opened.end(), OPEN_HINTS.begin(), OPEN_HINTS.end());
     const struct {
         const char* what;
@@ -128,7 +132,7 @@ TEST_F(TxDocuments, OpenScansVersionsAndAsksOnlyAboutOlderFiles)
         {"newer, then older", {3, 4, 2}, 6, false, {"VOKR_NEWER_VERSION"}, {}, -1},
     };
     for (const auto& c : cases) {
-        write_file(path("v.lmx"), c.versions);
+        write_session(path("v.lmx"), c.versions);
         const QByteArray before = contents(path("v.lmx"));
         MSG_JOURNAL::clear();
         MSG_JOURNAL::clear_answers();
@@ -170,7 +174,7 @@ TEST_F(TxDocuments, UpdatingAnOlderFileWarnsAboutEveryTriggerThatRoutesIncrement
         {"not updated", true, {"t0", "t2"}, 7, {UPDATE}, {}},
     };
     for (const auto& c : cases) {
-        write_file(path("r.lmx"), {3, 2}, [&](KSM_TX_SESSION* s) {
+        write_session(path("r.lmx"), {3, 2}, [&](KSM_TX_SESSION* s) {
             KSM_TX_INSTANCE* older = s->get_instance_at(1);
             older->set_name("core");
             older->set_incremental_route_available(c.available);
@@ -231,7 +235,8 @@ TEST_F(TxDocuments, SaveClearsTheModifiedMarkBeforeNotifying)
     std::vector<bool> marked;
     HINTS hints(m, [&] { marked.push_back(frame.isWindowModified()); });
     EXPECT_TRUE(m->save_document(path("s.lmx").c_str()));
-    EXPECT_EQ(hints.list, std::vector<unsigned>{0x2000000d});
+    EXPECT_EQ(hints.list,
+              std::vector<unsigned>{VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_VIEW});
     EXPECT_EQ(marked, std::vector<bool>{false});
     EXPECT_FALSE(m->get_session()->is_modified());
     EXPECT_EQ(stored_value(path("s.lmx"), "active instance"), 1);
@@ -410,7 +415,7 @@ TEST_F(TxDocuments, ModifiedMarkFollowsTheSession)
     HINTS wizard_hints(&wizard);
     wizard.update_modified_flag();  // no session counts as modified; still announced
     wizard.set_modified_flag(true);
-    EXPECT_EQ(wizard_hints.list, std::vector<unsigned>{0x80000020});
+    EXPECT_EQ(wizard_hints.list, std::vector<unsigned>{MODIFIED_HINT});
 
     VOKR_FRAME_WND frame(nullptr, 0, 0, 0);
     VOKR_TX_MANAGER* m = frame.get_tx_manager();
@@ -423,7 +428,7 @@ TEST_F(TxDocuments, ModifiedMarkFollowsTheSession)
     m->get_action(PIRQ_ACTION_LOGGING, QVariant())->setChecked(true);  // the logging switch
     EXPECT_TRUE(m->get_session()->is_gui_logging_enabled());
     EXPECT_TRUE(frame.isWindowModified());
-    EXPECT_EQ(hints.list, std::vector<unsigned>{0x80000020});
+    EXPECT_EQ(hints.list, std::vector<unsigned>{MODIFIED_HINT});
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // Instances of the manager: removing and choosing entries, lock mode, JTAG selection, clock,
 // power-up triggers and acquisition states.
-#include "tx_manager_test_support.h"
+#include "manager_test_support.h"
 
 #include <QStringList>
 
+using namespace manager_test;
+
 namespace {
 
-class TxInstances : public TX_TEST {
+class TxInstances : public MANAGER_TEST {
 protected:
     // Builds the entries from "A A' B": names of instances, a quote marks a power-up entry.
     void build(VOKR_TX_MANAGER* m, const QString& layout)
@@ -103,14 +105,16 @@ TEST_F(TxInstances, LockModeChangesAreAnnouncedOnlyWhenAsked)
         {"quietly", [](VOKR_TX_MANAGER* m) { m->set_lock_mode(VOKR_LOCK_MODE_TRIGGER_CONDITIONS, false); }, {},
          VOKR_LOCK_MODE_TRIGGER_CONDITIONS},
         {"by label", [](VOKR_TX_MANAGER* m) { m->set_lock_mode(QString("Allow incremental route changes only")); },
-         {0x24000015}, VOKR_LOCK_MODE_INCREMENTAL_ROUTE},
+         {VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES | VOKR_HINT_CONFIG | VOKR_HINT_VIEW},
+         VOKR_LOCK_MODE_INCREMENTAL_ROUTE},
         {"by label while acquiring",
          [](VOKR_TX_MANAGER* m) {
              m->set_lock_mode(VOKR_LOCK_MODE_INCREMENTAL_ROUTE, false);
              m->set_instance_acq_state(-1, 0x800000);
              m->set_lock_mode(QString("Allow all changes"));
          },
-         {0x28000015}, VOKR_LOCK_MODE_ALL_CHANGES},
+         {VOKR_HINT_REFRESH | VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_INSTANCES | VOKR_HINT_CONFIG | VOKR_HINT_VIEW},
+         VOKR_LOCK_MODE_ALL_CHANGES},
     };
     for (const auto& c : cases) {
         VOKR_FRAME_WND frame(nullptr, 0, 0, 0);
@@ -144,12 +148,12 @@ TEST_F(TxInstances, JtagSelectionIsStoredAndAnnouncedWhenItChanges)
     EXPECT_FALSE(m.set_jtag_hardware("USB-1", true));
     EXPECT_FALSE(m.get_jtag_hardware(&name));
     EXPECT_TRUE(m.set_jtag_chain("a.sif"));  // the programming file needs no current instance
-    EXPECT_EQ(hints.list, (std::vector<unsigned>{0x20000020, 0x80000020}));
+    EXPECT_EQ(hints.list, (std::vector<unsigned>{VOKR_HINT_REFRESH | VOKR_HINT_JTAG, MODIFIED_HINT}));
 
     m.set_instance(0);
     hints.list.clear();
     EXPECT_TRUE(m.set_jtag_hardware("USB-1", true));
-    EXPECT_EQ(hints.list, (std::vector<unsigned>{0x20000004, 0x80000020}));
+    EXPECT_EQ(hints.list, (std::vector<unsigned>{CONFIG_HINT, MODIFIED_HINT}));
     hints.list.clear();
     EXPECT_TRUE(m.set_jtag_hardware("USB-1", true));
     EXPECT_TRUE(m.set_jtag_chain("a.sif"));
@@ -158,7 +162,7 @@ TEST_F(TxInstances, JtagSelectionIsStoredAndAnnouncedWhenItChanges)
     EXPECT_TRUE(m.get_jtag_hardware(&name));
     EXPECT_EQ(name, "USB-2");
     EXPECT_TRUE(m.set_jtag_device("@1: device", true));
-    EXPECT_EQ(hints.list, std::vector<unsigned>{0x80000020});
+    EXPECT_EQ(hints.list, std::vector<unsigned>{MODIFIED_HINT});
 }
 
 TEST_F(TxInstances, ClockThatIsAlsoATriggerNodeIsReportedAndStillSet)
@@ -176,7 +180,7 @@ TEST_F(TxInstances, ClockThatIsAlsoATriggerNodeIsReportedAndStillSet)
     EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_CLK_CONFLICT"});
     EXPECT_TRUE(m.get_clock(&clock, -1));
     EXPECT_EQ(clock, "clk");
-    EXPECT_EQ(hints.list, (std::vector<unsigned>{0x20000001, 0x80000020, 0x20000004, 0x4000010}));
+    EXPECT_EQ(hints.list, (std::vector<unsigned>{VIEW_HINT, MODIFIED_HINT, CONFIG_HINT, UNIT_END_HINT}));
 }
 
 TEST_F(TxInstances, PowerUpEntryIsCreatedAfterItsInstanceAndRemovedFromEither)

@@ -1,15 +1,15 @@
 // Trigger values typed on a bus row: read as a number of the bus's display format or as trigger
 // letters, fitted to the bus width and bit order, and set as one condition per leaf.
-#include "trigger_test_support.h"
+#include "manager_test_support.h"
 #include "vokr_number.h"
 
 #include <string>
 
 namespace {
 
-using namespace trigger_test;
+using namespace manager_test;
 
-class TypedValues : public NODE_TEST {};
+class TypedValues : public MANAGER_TEST {};
 
 // Conditions as letters: L(ow), H(igh), R(ising), F(alling), E(ither), X (don't care).
 char letter_of(KSM_DATA_TRIGGER_CONDITION condition)
