@@ -1207,13 +1207,13 @@ KSM_DATA_TRIGGER_CONDITION condition_of(char letter)
 {
     switch (letter) {
     case '0':
-    case 'L': return KSM_DATA_TRIGGER_CONDITION(4);
+    case 'L': return KSM_CTYPE_LOW;
     case '1':
-    case 'H': return KSM_DATA_TRIGGER_CONDITION(3);
-    case 'R': return KSM_DATA_TRIGGER_CONDITION(5);
-    case 'F': return KSM_DATA_TRIGGER_CONDITION(6);
-    case 'E': return KSM_DATA_TRIGGER_CONDITION(7);
-    default: return KSM_DATA_TRIGGER_CONDITION(8);
+    case 'H': return KSM_CTYPE_HIGH;
+    case 'R': return KSM_CTYPE_RISING_EDGE;
+    case 'F': return KSM_CTYPE_FALLING_EDGE;
+    case 'E': return KSM_CTYPE_EITHER_EDGE;
+    default: return KSM_CTYPE_DONT_CARE;
     }
 }
 

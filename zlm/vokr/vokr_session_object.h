@@ -16,7 +16,8 @@ public:
 
     KSM_TX_TREE_OBJECT* get_child_object(int index) override;
     int get_child_count() override;
-    // Kind 1 makes a state-machine object, any other kind a trigger object.
+    // The kind of child that is a state-machine object; any other kind makes a trigger object.
+    static constexpr int STATE_MACHINE_KIND = 1;
     KSM_TX_TREE_OBJECT* create_child_object(int kind) override;
     // Deletes a trigger object; state-machine objects live as long as the root.
     bool delete_child_object(KSM_TX_TREE_OBJECT* child) override;

@@ -26,6 +26,7 @@ class QTabWidget;
 class TEVQ_DIALOG;
 class TOZ_INSTANCE_NAME;
 class YEK_PARTITION;
+class YEK_PROJECT_INFO;
 class VOKR_FRAME_WND;
 class VOKR_LAYOUT_WIDGET;
 class VOKR_OBJECT;
@@ -66,6 +67,8 @@ public:
     explicit VOKR_TX_MANAGER(VOKR_FRAME_WND* frame);
     ~VOKR_TX_MANAGER() override;
     virtual std::string get_help_prefix() const { return "VOK"; }
+    // The client name under which the manager borrows compiled databases.
+    static constexpr const char* DATABASE_CLIENT = "vokr_tx_manager";
 
     // ---- identity and cache ----
     VOKR_FRAME_WND* get_frame_wnd() const { return m_frame_wnd; }
@@ -105,7 +108,7 @@ public:
     // null and -1 while it shows no advanced level.
     QList<QList<VOKR_OBJECT*>*>* get_undo_list();
     int get_undo_position();
-    // Whether the advanced trigger editor is shown, and then the level or pattern (-3..-1) it shows.
+    // Whether the advanced trigger editor is shown, and then the level or pattern it shows.
     bool is_advanced_mode(int* level) const;
 
     // ---- documents ----
@@ -161,6 +164,9 @@ public:
     bool is_any_instance_acquiring() const;
 
     // ---- node rows and tree queries ----
+    // The condition get_node reports for a pre-synthesis row at an advanced level: past every
+    // basic condition.
+    static constexpr KSM_DATA_TRIGGER_CONDITION ADVANCED_LEVEL_CONDITION = KSM_CTYPE_COUNT;
     bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name,
                   KSM_DATA_SIGNAL_TYPE* signal_type, QString* alias, QString* debug_port, bool* data_enabled,
                   bool* trigger_enabled, int level, KSM_DATA_TRIGGER_CONDITION* condition);
@@ -276,6 +282,8 @@ public:
     bool has_at_least_one_basic_or_trigger_level() const;
 
     // ---- basic trigger conditions and levels ----
+    // Levels FIRST_PATTERN_LEVEL..-1 address the storage qualifier's patterns, 0 on the trigger levels.
+    static constexpr int FIRST_PATTERN_LEVEL = -KSM_NUM_PATTERNS;
     bool atomic_set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
     bool set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
     bool toggle_trigger(int node);
@@ -523,6 +531,8 @@ protected:
 
 private:
     friend class VOKR_ACTION_GUARD;
+
+    static bool compiles_incrementally(const YEK_PROJECT_INFO* project);
 
     void refresh_tx_cache();
     QTabWidget* current_tab_widget(int index) const;

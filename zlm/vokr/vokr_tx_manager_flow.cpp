@@ -5,14 +5,17 @@
 #include "vokr_assert.h"
 #include "vokr_msg.h"
 
+#include <iterator>
 #include <memory>
 
 namespace {
 
 const char* const SQ_TEXTS[] = {"Continuous", "Conditional", "Start/Stop", "Transitional", "State-based", "Input port"};
-constexpr int SQ_TYPES = 6;
+constexpr int SQ_TYPES = int(std::size(SQ_TEXTS));
 const char* const STATE_BASED = "State-based";
 const char* const SEQUENTIAL = "Sequential";
+// The data and setup tabs, which come before the advanced levels' tabs.
+constexpr int FIXED_TABS = 2;
 
 KSM_DATA_STORAGE_QUALIFIER_TYPE storage_qualifier_of(const QString& text)
 {
@@ -47,9 +50,9 @@ bool VOKR_TX_MANAGER::get_storage_qualifier_type(QString* text, int instance) co
 int VOKR_TX_MANAGER::state_based_tab() const
 {
     int advanced = 0;
-    for (int level = -3; level < m_tx_trigger->get_num_levels(); ++level)
+    for (int level = FIRST_PATTERN_LEVEL; level < m_tx_trigger->get_num_levels(); ++level)
         advanced += is_advanced_trigger(level, -1) ? 1 : 0;
-    return 2 + advanced;
+    return FIXED_TABS + advanced;
 }
 
 void VOKR_TX_MANAGER::set_storage_qualifier_type(QString text)
@@ -67,7 +70,7 @@ void VOKR_TX_MANAGER::set_storage_qualifier_type(QString text)
             return;
         if (mode == KSM_SQTYPE_STATE_BASED)
             set_int_state(-1, "active tab", state_based_tab());
-        emit updated(nullptr, vokr_hint(0x20000041u));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
         update_modified_flag();
     });
 }
@@ -149,7 +152,7 @@ void VOKR_TX_MANAGER::set_segmented_acquisition_mode(bool segmented)
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     edit_setting(segmented == trigger->is_segmented(), [&] {
         if (trigger->set_segmented(segmented)) {
-            emit updated(nullptr, vokr_hint(0x20000041u));
+            emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
             update_modified_flag();
         }
     });
@@ -229,7 +232,7 @@ void VOKR_TX_MANAGER::set_trigger_flow_control(QString text)
         m_tx_trigger->set_state_based(state_based);
         if (state_based)
             set_int_state(-1, "active tab", state_based_tab());
-        emit updated(nullptr, vokr_hint(0x20000041u));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
         update_modified_flag();
     });
 }

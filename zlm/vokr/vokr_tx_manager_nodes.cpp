@@ -76,12 +76,12 @@ bool VOKR_TX_MANAGER::get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_ty
         *data_enabled = use == KSM_CAPTURE_DATA || use == KSM_CAPTURE_BOTH;
     if (trigger_enabled)
         *trigger_enabled = use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH;
-    if (condition && level >= -3) {
+    if (condition && level >= FIRST_PATTERN_LEVEL) {
         KSM_TX_TRIGGER* trigger = trigger_at(-1);
         if (level >= trigger->get_num_levels())
             return true;
         if (is_advanced_trigger(level, -1) && trigger->get_tap_mode(index) == KSM_TAP_PRE_SYNTHESIS)
-            *condition = static_cast<KSM_DATA_TRIGGER_CONDITION>(24);
+            *condition = ADVANCED_LEVEL_CONDITION;
         else if (level < 0)
             *condition = trigger->get_pattern_condition(index, level + KSM_NUM_PATTERNS);
         else
@@ -232,7 +232,7 @@ bool VOKR_TX_MANAGER::is_node_hidden_in_advanced_mode(int index)
 {
     return is_hidden(index, [](VOKR_TX_MANAGER* manager, KSM_TX_SIGNAL_NODES* list, int row) {
         bool mixed = false;
-        return !VOKR_NODE(manager, list, row).is_trigger_enabled(&mixed, -4) && !mixed;
+        return !VOKR_NODE(manager, list, row).is_trigger_enabled(&mixed, VOKR_NODE::PLAIN_TRIGGER_LEVEL) && !mixed;
     });
 }
 
@@ -281,12 +281,14 @@ bool VOKR_TX_MANAGER::is_node_deletable(int index)
            (m_lock_mode == VOKR_LOCK_MODE_INCREMENTAL_ROUTE && trigger_at(-1)->get_tap_mode(index) == KSM_TAP_PRE_SYNTHESIS);
 }
 
-// The signal type of a compiled name: the first type bit that is set, in this order.
+// The signal type of a compiled name: the first type bit of its flags that is set, in this order
+// (a signal type is the flag bit it stands for).
 KSM_DATA_SIGNAL_TYPE VOKR_TX_MANAGER::get_type(unsigned int flags)
 {
-    for (unsigned int bit : {0x4u, 0x8u, 0x10u, 0x40u, 0x80u, 0x20u, 0x400u})
-        if (flags & bit)
-            return static_cast<KSM_DATA_SIGNAL_TYPE>(bit);
+    for (KSM_DATA_SIGNAL_TYPE type : {KSM_STYPE_INPUT_PIN, KSM_STYPE_OUTPUT_PIN, KSM_STYPE_BIDIR_PIN,
+                                      KSM_STYPE_REGISTERED, KSM_STYPE_COMBINATORIAL, KSM_STYPE_MEMORY, KSM_STYPE_MACHINE})
+        if (flags & type)
+            return type;
     return KSM_STYPE_NONE;
 }
 
@@ -301,13 +303,13 @@ int VOKR_TX_MANAGER::get_group_link_type()
 {
     if (!m_cfg_link_groups)
         return 0;
-    int bits = 1;
+    int bits = VOKR_LINK_GROUP;
     if (m_cfg_link_properties)
-        bits |= 8;
+        bits |= VOKR_LINK_PROPERTIES;
     if (m_cfg_link_order)
-        bits |= 2;
+        bits |= VOKR_LINK_ORDER;
     if (m_cfg_link_mnemonics)
-        bits |= 4;
+        bits |= VOKR_LINK_MNEMONICS;
     return bits;
 }
 
@@ -412,7 +414,7 @@ bool VOKR_TX_MANAGER::rename_node(int index, const QString& name)
         return false;
     update_modified_flag();
     check_node_validity(-1);
-    emit updated(nullptr, vokr_hint(0x24000012u));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES | VOKR_HINT_HIERARCHY));
     return true;
 }
 

@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int NODE_LIMIT = 4096;
+// Depths and segment counts from this on are shown in units of K.
+constexpr int KIBI = 1024;
 
 // Decimal number, or 0 when the text is not one.
 int decimal(const QString& text)
@@ -26,7 +28,7 @@ int typed_count(const QString& text)
 
 QString segment_count_text(int count)
 {
-    return count < 1024 ? QString::number(count) + "  " : QString::number(count / 1024) + " K ";
+    return count < KIBI ? QString::number(count) + "  " : QString::number(count / KIBI) + " K ";
 }
 
 }  // namespace
@@ -36,14 +38,14 @@ QString segment_count_text(int count)
 int VOKR_TX_MANAGER::convert_to_sample_depth_int(const QString& text)
 {
     if (text.endsWith(" K"))
-        return decimal(text.left(text.size() - 2)) * 1024;
+        return decimal(text.left(text.size() - 2)) * KIBI;
     return decimal(text);
 }
 
 QString VOKR_TX_MANAGER::convert_to_sample_depth_str(int depth)
 {
     if (depth != m_sample_depth_value) {
-        m_sample_depth_text = depth < 1024 ? QString::number(depth) : QString::number(depth / 1024) + " K";
+        m_sample_depth_text = depth < KIBI ? QString::number(depth) : QString::number(depth / KIBI) + " K";
         m_sample_depth_value = depth;
     }
     return m_sample_depth_text;
@@ -113,7 +115,7 @@ void VOKR_TX_MANAGER::set_number_of_segments(QString text)
     const QStringList parts = text.split(' ');
     int count = decimal(parts.value(0));
     if (parts.size() > 1 && parts[1].startsWith('K'))
-        count *= 1024;
+        count *= KIBI;
     int depth = 0;
     get_sample_depth(&depth, -1);
     const int size = count == 0 ? 0 : depth / count;

@@ -5,6 +5,7 @@
 #include "vokr_assert.h"
 #include "vokr_msg.h"
 
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -42,12 +43,12 @@ KSM_DATA_TRIGGER_CONDITION VOKR_TX_MANAGER::convert_to_trigger_condition_type(co
 
 const char* VOKR_TX_MANAGER::convert_to_trigger_position_str(KSM_DATA_TRIGGER_POSITION position)
 {
-    return position >= 0 && position < 4 ? POSITION_TEXTS[position] : nullptr;
+    return position >= 0 && position < int(std::size(POSITION_TEXTS)) ? POSITION_TEXTS[position] : nullptr;
 }
 
 KSM_DATA_TRIGGER_POSITION VOKR_TX_MANAGER::convert_to_trigger_position_type(const QString& text)
 {
-    for (int p = 0; p < 4 && !text.isEmpty(); ++p)
+    for (int p = 0; p < int(std::size(POSITION_TEXTS)) && !text.isEmpty(); ++p)
         if (text == POSITION_TEXTS[p])
             return static_cast<KSM_DATA_TRIGGER_POSITION>(p);
     VOKR_INTERNAL_ERROR("found");
@@ -74,14 +75,14 @@ QString VOKR_TX_MANAGER::convert_to_trigger_level_str(int level)
 bool VOKR_TX_MANAGER::atomic_set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance)
 {
     KSM_TX_TRIGGER* trigger = trigger_at(instance);
-    VOKR_ASSERT_TEXT(level >= -3, "nLevelIndex >= -3 && nLevelIndex <= -1");
+    VOKR_ASSERT_TEXT(level >= FIRST_PATTERN_LEVEL, "nLevelIndex >= -3 && nLevelIndex <= -1");
     return is_pattern(level) ? trigger->set_pattern_condition(node, level + KSM_NUM_PATTERNS, condition)
                              : trigger->set_trigger_condition(node, level, condition);
 }
 
 bool VOKR_TX_MANAGER::set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance)
 {
-    VOKR_ASSERT_TEXT(level >= -3, "nLevelIndex >= -3 && nLevelIndex <= -1");
+    VOKR_ASSERT_TEXT(level >= FIRST_PATTERN_LEVEL, "nLevelIndex >= -3 && nLevelIndex <= -1");
     KSM_TX_TRIGGER* trigger = trigger_at(instance);
     if (!trigger->has_children(node)) {
         const int parent = trigger->get_parent_index(node);
@@ -153,9 +154,7 @@ bool VOKR_TX_MANAGER::is_comparison_group_member(int node, int level, int instan
 
 bool VOKR_TX_MANAGER::is_comparison_group_member_on_any_level(int node, int* level, int instance) const
 {
-    if (m_trigger_level_value < -2)
-        return false;
-    for (int l = -3; l < m_trigger_level_value; ++l) {
+    for (int l = FIRST_PATTERN_LEVEL; l < m_trigger_level_value; ++l) {
         if (is_comparison_group_member(node, l, instance)) {
             *level = l;
             return true;
@@ -261,7 +260,7 @@ void VOKR_TX_MANAGER::set_trigger_level(const QString& text)
     const int count = convert_to_trigger_level_int(text);
     edit_setting(count == m_tx_trigger->get_num_levels(), [&] {
         if (m_tx_trigger->set_num_levels(count)) {
-            emit updated(nullptr, vokr_hint(0x20000041u));
+            emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
             update_modified_flag();
         }
     });
@@ -299,7 +298,7 @@ bool VOKR_TX_MANAGER::set_trigger_level_name(const QString& name, int level, int
 
 void VOKR_TX_MANAGER::set_advanced_trigger(int nPatternNumber, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
-    VOKR_ASSERT_TEXT(nPatternNumber >= -3, "nPatternNumber >= -3 && nPatternNumber <= -1");
+    VOKR_ASSERT_TEXT(nPatternNumber >= FIRST_PATTERN_LEVEL, "nPatternNumber >= -3 && nPatternNumber <= -1");
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     const bool result = is_pattern(nPatternNumber) ? trigger->set_pattern_type(nPatternNumber + KSM_NUM_PATTERNS, type)
                                                    : trigger->set_level_type(nPatternNumber, type);
@@ -377,5 +376,5 @@ void VOKR_TX_MANAGER::rename_trigger_set(const char* new_name, const char* old_n
     }
     m_tx_session->set_undoable_modified_flag();
     update_modified_flag();
-    emit updated(nullptr, vokr_hint(0x20000008u));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG));
 }

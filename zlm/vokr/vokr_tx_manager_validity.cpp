@@ -19,10 +19,8 @@
 
 namespace {
 
-const char* const CLIENT = "vokr_tx_manager";
-constexpr unsigned int POST_FITTING_FLAG = 0x2000;
-constexpr unsigned int TAPPABLE_FLAG = 0x80000000;
-constexpr unsigned int OUTPUT_PIN_FLAG = 0x8;
+// The partition type whose partitions are all offered the post-fit netlist type together.
+constexpr int OFFERED_PARTITION_TYPE = 1;
 
 // The pending list messages, shared by every window: posted once when a batch ends.
 struct PENDING_LISTS {
@@ -67,13 +65,13 @@ bool holds(TOZ_INSTANCE_NAME* root, const char* name, unsigned int required)
 bool VOKR_TX_MANAGER::validity_pass(int instance, int kind, bool incremental)
 {
     WOLPA_MANAGER* wolpa = WOLPA_MANAGER::get_wolpa_manager();
-    TOZ_NAMESPACE* db = wolpa->get_toz_cmp_action_pt_instance(CLIENT, kind);
+    TOZ_NAMESPACE* db = wolpa->get_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     if (!db)
         return false;
     TOZ_INSTANCE_NAME* action_point_root = db->get_rooted_at();
     VOKR_ASSERT(action_point_root != NULL);
     const bool post_pass = kind == TOZ_KIND_POST_FITTING;
-    const unsigned int required = post_pass ? TAPPABLE_FLAG | POST_FITTING_FLAG : TAPPABLE_FLAG;
+    const unsigned int required = post_pass ? TOZ_FLAG_TAPPABLE | TOZ_FLAG_POST_FITTING : TOZ_FLAG_TAPPABLE;
     bool found = false;
     for (int i = 0; i < m_tx_session->get_num_instances(); ++i) {
         if (instance >= 0 && i != instance)
@@ -99,7 +97,7 @@ bool VOKR_TX_MANAGER::validity_pass(int instance, int kind, bool incremental)
             found = found || !valid;
         }
     }
-    wolpa->unget_toz_cmp_action_pt_instance(CLIENT, kind);
+    wolpa->unget_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     return found;
 }
 
@@ -118,7 +116,8 @@ bool VOKR_TX_MANAGER::check_node_validity(int instance)
     }
     if (found != m_invalid_nodes) {
         m_invalid_nodes = found;
-        emit updated(nullptr, vokr_hint(0x20000411u));
+        emit updated(nullptr,
+                     vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_ADVANCED_MODIFIED | VOKR_HINT_INSTANCES | VOKR_HINT_VIEW));
     }
     return found;
 }
@@ -132,7 +131,7 @@ bool VOKR_TX_MANAGER::check_node_partition(const QString& name, KSM_DATA_WIRE_TA
     WOLPA_MANAGER* wolpa_mgr = WOLPA_MANAGER::get_wolpa_manager();
     VOKR_ASSERT(wolpa_mgr);
     const int kind = tap_mode == KSM_TAP_POST_FITTING ? TOZ_KIND_POST_FITTING : TOZ_KIND_PRE_SYNTHESIS;
-    TOZ_NAMESPACE* db = wolpa_mgr->get_toz_cmp_action_pt_instance(CLIENT, kind);
+    TOZ_NAMESPACE* db = wolpa_mgr->get_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     if (!db)
         return false;
     TOZ_INSTANCE_NAME* action_point_root = db->get_rooted_at();
@@ -145,12 +144,12 @@ bool VOKR_TX_MANAGER::check_node_partition(const QString& name, KSM_DATA_WIRE_TA
         VOKR_ASSERT(yek_mgr);
         YEK_PROJECT_INFO* yek_info = yek_mgr->get_project_info();
         VOKR_ASSERT(yek_info);
-        incremental_mode = yek_info->get_effective_incremental_compilation_mode() == 2;
+        incremental_mode = compiles_incrementally(yek_info);
         for (TOZ_INSTANCE_NAME* unit = node->get_parent(); incremental_mode && unit && !partition;
              unit = unit->get_parent())
             partition = yek_mgr->get_partition_by_short_hpath(unit == action_point_root ? "|" : unit->get_short_hpath());
     }
-    wolpa_mgr->unget_toz_cmp_action_pt_instance(CLIENT, kind);
+    wolpa_mgr->unget_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     if (!partition)
         return false;
     const int netlist = partition->get_netlist_type();
@@ -183,14 +182,14 @@ std::vector<YEK_PARTITION*> set_netlist_types(YEK_PARTITION_MANAGER* yek_mgr,
     return yek_mgr->end_modify(false) ? refused : partitions;
 }
 
-// Post-fitting only: offers to give every other partition of type 1 the post-fit netlist type;
+// Post-fitting only: offers to give every other partition of the offered type the post-fit netlist type;
 // those that refuse are named in the Messages window.
 void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
 {
     std::vector<YEK_PARTITION*> others;
     for (const auto& [name, p] : yek_mgr->get_partition_map()) {
         VOKR_ASSERT(p != NULL);
-        if (p->get_partition_type() == 1 && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
+        if (p->get_partition_type() == OFFERED_PARTITION_TYPE && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
             others.push_back(p.get());
     }
     if (others.empty() || vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) != MSG_PROMPT::MSG_VALUE_YES)
@@ -327,18 +326,18 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
     if (!run_node_finder(m_frame_wnd, &chosen, title) || chosen.isEmpty())
         return false;
     const PIRQ_INSTANCE_NAME& entry = chosen.first();
-    if (entry.get_kind() != 0) {
+    if (entry.get_kind() != 0) {  // a bus or an array: the kind counts its dimensions
         vokr_prompt(vokr_msg_no_bus_node_allowed());
         return false;
     }
     get_short_name(name, entry.get_name());
-    const bool post = entry.get_flags() & POST_FITTING_FLAG;
+    const bool post = entry.get_flags() & TOZ_FLAG_POST_FITTING;
     const KSM_DATA_WIRE_TAP_MODE tap = post ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
     m_using_pre_synthesis_filter = !post;
     if (post_fitting_type)
         *post_fitting_type = post ? VOKR_POST_FITTING_NAME : VOKR_PRE_SYNTHESIS_NAME;
     const QByteArray bytes = name->toLocal8Bit();
-    if (node_type == NODE_TYPE_TRIGGER_OUT && !(entry.get_flags() & OUTPUT_PIN_FLAG)) {
+    if (node_type == NODE_TYPE_TRIGGER_OUT && !(entry.get_flags() & TOZ_FLAG_OUTPUT_PIN)) {
         vokr_prompt(vokr_msg_invalid_lumetra_trigger_out_assignment_item(bytes.constData()));
         flush_node_warnings();
         return false;
