@@ -41,13 +41,3 @@ bool VOKR_SESSION_OBJECT::delete_child_object(KSM_TX_TREE_OBJECT* child)
     }
     return false;
 }
-
-bool VOKR_SESSION_OBJECT::get_equation(std::string*, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool)
-{
-    VOKR_INTERNAL_ERROR("get_equation() should only be called on a VOKR_TRIGGER_OBJECT");
-}
-
-bool VOKR_SESSION_OBJECT::duplicate_trigger(bool)
-{
-    VOKR_INTERNAL_ERROR("duplicate_trigger() should only be called on a VOKR_TRIGGER_OBJECT");
-}

@@ -104,36 +104,6 @@ void VOKR_STATE_MACHINE_OBJECT::set_state_type(int n, int type)
     m_state_types[n] = type;
 }
 
-KSM_TX_TREE_OBJECT* VOKR_STATE_MACHINE_OBJECT::get_child_object(int)
-{
-    VOKR_INTERNAL_ERROR("get_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-int VOKR_STATE_MACHINE_OBJECT::get_child_count()
-{
-    VOKR_INTERNAL_ERROR("get_child_count() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-KSM_TX_TREE_OBJECT* VOKR_STATE_MACHINE_OBJECT::create_child_object(int)
-{
-    VOKR_INTERNAL_ERROR("create_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-bool VOKR_STATE_MACHINE_OBJECT::delete_child_object(KSM_TX_TREE_OBJECT*)
-{
-    VOKR_INTERNAL_ERROR("delete_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-bool VOKR_STATE_MACHINE_OBJECT::get_equation(std::string*, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool)
-{
-    VOKR_INTERNAL_ERROR("get_equation() should only be called on a VOKR_TRIGGER_OBJECT");
-}
-
-bool VOKR_STATE_MACHINE_OBJECT::duplicate_trigger(bool)
-{
-    VOKR_INTERNAL_ERROR("duplicate_trigger() should only be called on a VOKR_TRIGGER_OBJECT");
-}
-
 void VOKR_STATE_MACHINE_OBJECT::generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*)
 {
     VOKR_INTERNAL_ERROR("generate_tree() should not be called on a VOKR_STATE_MACHINE_OBJECT");
