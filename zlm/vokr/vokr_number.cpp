@@ -609,6 +609,20 @@ void overlay_x(char* out, int count, const PACKED& p, int bits_per_digit)
         }
 }
 
+// The digits of a packed number of `width` bits, BITS bits a digit, into the result, written
+// GROUP digits at a time by WRITE_GROUP; X's are overlaid when the number reads a text. Returns
+// the end of the digits.
+template <int BITS, int GROUP, void (*WRITE_GROUP)(const unsigned char*, int, char*)>
+char* put_radix_digits(const PACKED& p, int width, bool from_text)
+{
+    const int count = (width - 1) / BITS + 1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
+    put_digit_groups<GROUP>(s_result, count, [bytes](int m, char* out) { WRITE_GROUP(bytes, m, out); });
+    if (from_text)
+        overlay_x(s_result, count, p, BITS);
+    return s_result + count;
+}
+
 }  // namespace
 
 // ---- construction ------------------------------------------------------------------------------------------
@@ -667,24 +681,14 @@ const char* VOKR_NUMBER::hex_string(bool suffix)
 {
     PACKED p;
     pack(view<BIT_SOURCE>(), &p, true);
-    const int count = (m_width - 1) / 4 + 1;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
-    put_digit_groups<HEX_GROUP>(s_result, count, [bytes](int m, char* out) { hex_group(bytes, m, out); });
-    if (m_text)
-        overlay_x(s_result, count, p, 4);
-    return finish(s_result + count, suffix ? 'h' : '\0');
+    return finish(put_radix_digits<4, HEX_GROUP, hex_group>(p, m_width, m_text), suffix ? 'h' : '\0');
 }
 
 const char* VOKR_NUMBER::octal_string(bool suffix)
 {
     PACKED p;
     pack(view<BIT_SOURCE>(), &p, true);
-    const int count = (m_width - 1) / 3 + 1;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(p.bits);
-    put_digit_groups<OCTAL_GROUP>(s_result, count, [bytes](int m, char* out) { octal_group(bytes, m, out); });
-    if (m_text)
-        overlay_x(s_result, count, p, 3);
-    return finish(s_result + count, suffix ? 'o' : '\0');
+    return finish(put_radix_digits<3, OCTAL_GROUP, octal_group>(p, m_width, m_text), suffix ? 'o' : '\0');
 }
 
 const char* VOKR_NUMBER::ascii_string(bool quotes)
