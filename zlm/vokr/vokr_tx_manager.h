@@ -562,9 +562,20 @@ private:
                               bool linked);
     std::vector<KSM_TX_SIGNAL_NODES*> lists_holding_group(KSM_TX_SIGNAL_NODES* list, int row) const;
     bool validity_pass(int instance, int kind, bool incremental);
+    void show_invalid_partition_msg(const char* name, YEK_PARTITION* partition, bool post_fitting);
+    bool browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE));
     void flush_node_warnings();
+    bool toggle_capture(int index, KSM_DATA_WIRE_CAPTURE_TYPE use);
+    bool accept_rename(bool accepted);
     bool is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int));
     KSM_TX_SIGNAL_NODES* plugin_list(int node_index, KSM_TX_SIGNAL_NODES* list, bool check_type);
+    // Marks the session modified after an edit that took effect; passes on whether it did.
+    bool note_change(bool changed)
+    {
+        if (changed)
+            update_modified_flag();
+        return changed;
+    }
     // Runs one edit of a setting as an undo unit of the current instance, unless the value is
     // unchanged or widgets are being filled.
     template <class CHANGE> void edit_setting(bool unchanged, CHANGE change)
@@ -576,12 +587,18 @@ private:
         change();
     }
     int state_based_tab() const;
+    template <class PORT>
+    void edit_port_enabled(PORT* port, bool enable);
+    template <class PORT>
+    void edit_port_name(PORT* port, const char* (PORT::*get)() const, bool (PORT::*set)(const char*),
+                        const QString& name);
+    template <class PORT>
+    void edit_port_condition(PORT* port, const QString& text);
     KSM_TX_TRIGGER_IN_INTERFACE* trigger_in_at(int instance) const;
     KSM_TX_TRIGGER_OUT_INTERFACE* trigger_out_at(int instance) const;
-    bool set_corvix_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
-                              int instance);
-    void set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
-                       int instance);
+    bool set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
+                       int instance, bool mark_modified);
+    void edit_allocated(void (VOKR_TX_MANAGER::*set)(int, int), int count);
 
     // Window settings (the first two are read from the user settings).
     bool m_cfg_align_left = false;

@@ -118,17 +118,24 @@ void VOKR_TX_MANAGER::set_instance_enabled(int index, bool enabled)
     get_instance_at(index)->set_enabled(enabled);
 }
 
-void VOKR_TX_MANAGER::rename_instance_set(const char* new_name, const char* old_name)
+// Ends the rename of an instance, signal set or trigger: a refused (taken) name is told to the
+// user, an accepted one marks the session modified. True when the name was accepted.
+bool VOKR_TX_MANAGER::accept_rename(bool accepted)
 {
-    KSM_DATA_INSTANCE* instance = m_tx_session ? m_tx_session->get_data_session()->find_instance(old_name) : nullptr;
-    if (!instance || !new_name || !*new_name)
-        return;
-    if (!instance->set_name(new_name)) {
+    if (!accepted) {
         vokr_prompt(vokr_msg_duplicate_name());
-        return;
+        return false;
     }
     m_tx_session->set_undoable_modified_flag();
     update_modified_flag();
+    return true;
+}
+
+void VOKR_TX_MANAGER::rename_instance_set(const char* new_name, const char* old_name)
+{
+    KSM_DATA_INSTANCE* instance = m_tx_session ? m_tx_session->get_data_session()->find_instance(old_name) : nullptr;
+    if (!instance || !new_name || !*new_name || !accept_rename(instance->set_name(new_name)))
+        return;
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW));
     emit updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
     emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_JTAG));
@@ -137,14 +144,8 @@ void VOKR_TX_MANAGER::rename_instance_set(const char* new_name, const char* old_
 void VOKR_TX_MANAGER::rename_signal_set(const char* new_name, const char* old_name)
 {
     KSM_DATA_SIGNAL_SET* set = m_tx_instance ? m_tx_instance->get_data_instance()->find_signal_set(old_name) : nullptr;
-    if (!set || !new_name || !*new_name)
+    if (!set || !new_name || !*new_name || !accept_rename(set->set_name(new_name)))
         return;
-    if (!set->set_name(new_name)) {
-        vokr_prompt(vokr_msg_duplicate_name());
-        return;
-    }
-    m_tx_session->set_undoable_modified_flag();
-    update_modified_flag();
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG));
 }
 

@@ -381,10 +381,7 @@ int VOKR_TX_MANAGER::delete_node(int first, int second)
 
 bool VOKR_TX_MANAGER::delete_node(const char* name)
 {
-    const bool result = current_list()->delete_node(name);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->delete_node(name));
 }
 
 int VOKR_TX_MANAGER::delete_selected_nodes()
@@ -451,26 +448,17 @@ bool VOKR_TX_MANAGER::set_node_alias(int index, const QString& alias)
 
 bool VOKR_TX_MANAGER::set_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE type)
 {
-    const bool result = current_list()->set_group_display_type(index, type);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->set_group_display_type(index, type));
 }
 
 bool VOKR_TX_MANAGER::set_node_lsb_to_msb(int index, bool lsb_first)
 {
-    const bool result = current_list()->set_lsb_to_msb(index, lsb_first);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->set_lsb_to_msb(index, lsb_first));
 }
 
 bool VOKR_TX_MANAGER::set_node_mnemonics_table_name(int index, const QString& table)
 {
-    const bool result = current_list()->set_mnemonics_table_name(index, table.toLocal8Bit().constData());
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->set_mnemonics_table_name(index, table.toLocal8Bit().constData()));
 }
 
 bool VOKR_TX_MANAGER::set_node_mnemonics_symbol(int index, const QString& pattern, const QString& symbol)
@@ -492,10 +480,7 @@ bool VOKR_TX_MANAGER::toggle_node(int index)
 
 bool VOKR_TX_MANAGER::set_node_tap_mode(int index, KSM_DATA_WIRE_TAP_MODE mode)
 {
-    const bool result = trigger_at(-1)->set_tap_mode(index, mode);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(trigger_at(-1)->set_tap_mode(index, mode));
 }
 
 bool VOKR_TX_MANAGER::toggle_node_tap_mode(int index)
@@ -512,26 +497,22 @@ bool VOKR_TX_MANAGER::toggle_node_tap_mode(int index)
 
 bool VOKR_TX_MANAGER::set_node_capture_type(int index, KSM_DATA_WIRE_CAPTURE_TYPE type)
 {
-    const bool result = trigger_at(-1)->set_node_use(index, type);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(trigger_at(-1)->set_node_use(index, type));
 }
 
 bool VOKR_TX_MANAGER::toggle_data(int index)
 {
-    KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    KSM_DATA_WIRE_CAPTURE_TYPE next = KSM_CAPTURE_DATA;
-    switch (trigger->get_node_use(index)) {
-    case KSM_CAPTURE_DATA: next = KSM_CAPTURE_NEITHER; break;
-    case KSM_CAPTURE_TRIGGER: next = KSM_CAPTURE_BOTH; break;
-    case KSM_CAPTURE_BOTH: next = KSM_CAPTURE_TRIGGER; break;
-    default: break;
-    }
-    const bool result = trigger->set_node_use(index, next);
-    if (result)
-        update_modified_flag();
-    return result;
+    return toggle_capture(index, KSM_CAPTURE_DATA);
+}
+
+// Switches one use of a row, data or trigger, and keeps the other; the repository spells
+// "neither" as a value of its own.
+bool VOKR_TX_MANAGER::toggle_capture(int index, KSM_DATA_WIRE_CAPTURE_TYPE use)
+{
+    const KSM_DATA_WIRE_CAPTURE_TYPE now = trigger_at(-1)->get_node_use(index);
+    const bool one_or_both = now == KSM_CAPTURE_DATA || now == KSM_CAPTURE_TRIGGER || now == KSM_CAPTURE_BOTH;
+    const int next = (one_or_both ? int(now) : 0) ^ int(use);
+    return set_node_capture_type(index, next ? static_cast<KSM_DATA_WIRE_CAPTURE_TYPE>(next) : KSM_CAPTURE_NEITHER);
 }
 
 void VOKR_TX_MANAGER::sync_upon_capture_type_change()

@@ -3,7 +3,6 @@
 #include "vokr_tx_manager.h"
 
 #include "vokr_assert.h"
-#include "vokr_msg.h"
 
 #include <iterator>
 #include <memory>
@@ -88,42 +87,23 @@ bool VOKR_TX_MANAGER::set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITIO
         const int parent = trigger->get_parent_index(node);
         if (parent >= 0)
             set_plugin_trigger_condition_symbol("", parent, level, instance);
-        const bool result = atomic_set_trigger(node, level, condition, instance);
-        if (result)
-            update_modified_flag();
-        return result;
+        return note_change(atomic_set_trigger(node, level, condition, instance));
     }
     set_comparison_trigger_enabled(node, level, false, -1);
     if (is_group_condition(condition)) {
-        const bool result = atomic_set_trigger(node, level, condition, instance);
-        if (result)
-            update_modified_flag();
-        return result;
+        return note_change(atomic_set_trigger(node, level, condition, instance));
     }
     set_plugin_trigger_condition_symbol("", node, level, instance);
     bool any = false;
     for (int row = node + 1; row <= trigger->get_last_child_index(node); ++row)
         if (!trigger->has_children(row))
             any = atomic_set_trigger(row, level, condition, instance) || any;
-    if (any)
-        update_modified_flag();
-    return any;
+    return note_change(any);
 }
 
 bool VOKR_TX_MANAGER::toggle_trigger(int node)
 {
-    KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    KSM_DATA_WIRE_CAPTURE_TYPE next = KSM_CAPTURE_TRIGGER;
-    switch (trigger->get_node_use(node)) {
-    case KSM_CAPTURE_DATA: next = KSM_CAPTURE_BOTH; break;
-    case KSM_CAPTURE_TRIGGER: next = KSM_CAPTURE_NEITHER; break;
-    case KSM_CAPTURE_BOTH: next = KSM_CAPTURE_DATA; break;
-    default: break;
-    }
-    const bool result = trigger->set_node_use(node, next);
-    if (result)
-        update_modified_flag();
-    return result;
+    return toggle_capture(node, KSM_CAPTURE_TRIGGER);
 }
 
 bool VOKR_TX_MANAGER::is_group_condition(KSM_DATA_TRIGGER_CONDITION condition) const
@@ -183,9 +163,7 @@ bool VOKR_TX_MANAGER::set_comparison_trigger_enabled(int node, int level, bool e
     KSM_TX_TRIGGER* t = trigger_at(instance);
     const bool result = is_pattern(level) ? t->set_pattern_comparison_enabled(node, level + KSM_NUM_PATTERNS, enabled)
                                           : t->set_comparison_enabled(node, level, enabled);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(result);
 }
 
 bool VOKR_TX_MANAGER::set_comparison_trigger_operand(int node, int level, int operand,
@@ -196,9 +174,7 @@ bool VOKR_TX_MANAGER::set_comparison_trigger_operand(int node, int level, int op
     const bool result = is_pattern(level)
                             ? t->set_pattern_comparison_operand(node, level + KSM_NUM_PATTERNS, operand, cTrigger)
                             : t->set_comparison_operand(node, level, operand, cTrigger);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(result);
 }
 
 bool VOKR_TX_MANAGER::set_comparison_trigger_value(int node, int level, int operand, int value, int instance)
@@ -206,9 +182,7 @@ bool VOKR_TX_MANAGER::set_comparison_trigger_value(int node, int level, int oper
     KSM_TX_TRIGGER* t = trigger_at(instance);
     const bool result = is_pattern(level) ? t->set_pattern_comparison_value(node, level + KSM_NUM_PATTERNS, operand, value)
                                           : t->set_comparison_value(node, level, operand, value);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(result);
 }
 
 bool VOKR_TX_MANAGER::get_comparison_expression(int node, int level, std::string* text, int instance) const
@@ -302,8 +276,7 @@ void VOKR_TX_MANAGER::set_advanced_trigger(int nPatternNumber, KSM_DATA_TRIGGER_
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     const bool result = is_pattern(nPatternNumber) ? trigger->set_pattern_type(nPatternNumber + KSM_NUM_PATTERNS, type)
                                                    : trigger->set_level_type(nPatternNumber, type);
-    if (result)
-        update_modified_flag();
+    note_change(result);
 }
 
 bool VOKR_TX_MANAGER::is_pattern_enabled(int level) const
@@ -368,13 +341,7 @@ void VOKR_TX_MANAGER::rename_trigger_set(const char* new_name, const char* old_n
 {
     KSM_TX_SIGNAL_SET* set = m_tx_instance ? m_tx_instance->find_signal_set(signal_set_name) : nullptr;
     KSM_TX_TRIGGER* trigger = set ? set->find_trigger(old_name) : nullptr;
-    if (!trigger || !new_name || !*new_name)
+    if (!trigger || !new_name || !*new_name || !accept_rename(trigger->set_name(new_name)))
         return;
-    if (!trigger->set_name(new_name)) {
-        vokr_prompt(vokr_msg_duplicate_name());
-        return;
-    }
-    m_tx_session->set_undoable_modified_flag();
-    update_modified_flag();
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG));
 }

@@ -22,20 +22,45 @@ namespace {
 // The partition type whose partitions are all offered the post-fit netlist type together.
 constexpr int OFFERED_PARTITION_TYPE = 1;
 
+// The list messages of one node kind's partitions: nodes whose partition got the netlist type
+// they need, and nodes whose partition should get it.
+struct PARTITION_LISTS {
+    VOKR_MSG_LIST changed;
+    VOKR_MSG_LIST advice;
+};
+
 // The pending list messages, shared by every window: posted once when a batch ends.
 struct PENDING_LISTS {
     VOKR_MSG_LIST untappable{[] { return vokr_msg_invalid_lumetra_node_assignment_list(); },
                              [](const char* n) { return vokr_msg_pre_synthesis_node_assignment_item(n); },
                              [](const char* n) { return vokr_msg_invalid_lumetra_node_assignment_item(n); }};
-    VOKR_MSG_LIST pre_changed{[] { return vokr_msg_pre_synthesis_valid_partition_list(); },
-                              [](const char* n) { return vokr_msg_pre_synthesis_valid_partition_item(n); }};
-    VOKR_MSG_LIST pre_advice{[] { return vokr_msg_pre_synthesis_invalid_partition_list(); },
-                             [](const char* n) { return vokr_msg_pre_synthesis_invalid_partition_item(n); }};
-    VOKR_MSG_LIST post_changed{[] { return vokr_msg_post_fitting_valid_partition_list(); },
-                               [](const char* n) { return vokr_msg_post_fitting_valid_partition_item(n); }};
-    VOKR_MSG_LIST post_advice{[] { return vokr_msg_post_fitting_invalid_partition_list(); },
-                              [](const char* n) { return vokr_msg_post_fitting_invalid_partition_item(n); }};
+    PARTITION_LISTS pre_synthesis{{[] { return vokr_msg_pre_synthesis_valid_partition_list(); },
+                                   [](const char* n) { return vokr_msg_pre_synthesis_valid_partition_item(n); }},
+                                  {[] { return vokr_msg_pre_synthesis_invalid_partition_list(); },
+                                   [](const char* n) { return vokr_msg_pre_synthesis_invalid_partition_item(n); }}};
+    PARTITION_LISTS post_fitting{{[] { return vokr_msg_post_fitting_valid_partition_list(); },
+                                  [](const char* n) { return vokr_msg_post_fitting_valid_partition_item(n); }},
+                                 {[] { return vokr_msg_post_fitting_invalid_partition_list(); },
+                                  [](const char* n) { return vokr_msg_post_fitting_invalid_partition_item(n); }}};
 };
+
+// The questions and notices of one node kind's partitions, and the netlist type that kind needs.
+struct PARTITION_PROMPTS {
+    MSG_YN* (*ask)();      // for a partition other than the top one
+    MSG_YN* (*ask_top)();  // for the top partition
+    MSG_O* (*not_supported)();
+    MSG_O* (*advice)();
+    int netlist_type;
+};
+
+const PARTITION_PROMPTS PRE_SYNTHESIS_PROMPTS = {
+    vokr_msg_pre_synthesis_invalid_partition_assignments_yn, vokr_msg_pre_synthesis_invalid_top_partition_assignment,
+    vokr_msg_pre_synthesis_partition_not_supported, vokr_msg_pre_synthesis_invalid_partition_assignments,
+    YEK_NETLIST_SOURCE_FILE};
+const PARTITION_PROMPTS POST_FITTING_PROMPTS = {
+    vokr_msg_post_fitting_invalid_partition_assignments_yn, vokr_msg_post_fitting_invalid_top_partition_assignment,
+    vokr_msg_post_fitting_partition_not_supported, vokr_msg_post_fitting_invalid_partition_assignments,
+    YEK_NETLIST_POST_FIT};
 
 PENDING_LISTS& pending()
 {
@@ -213,63 +238,47 @@ void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
 
 void VOKR_TX_MANAGER::show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition)
 {
-    if (gen_is_mav())
-        return;
-    PENDING_LISTS& lists = pending();
-    if (!name) {
-        lists.pre_changed.flush();
-        lists.pre_advice.flush();
-        return;
-    }
-    const bool declined = partition && m_declined_pre_synthesis_partitions.count(partition->get_id());
-    if (use_equivalent_netlist_dialog() && partition && !declined) {
-        const int answer = vokr_prompt(partition->get_id() != 0 ? vokr_msg_pre_synthesis_invalid_partition_assignments_yn()
-                                                        : vokr_msg_pre_synthesis_invalid_top_partition_assignment());
-        if (answer == MSG_PROMPT::MSG_VALUE_YES) {
-            YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
-            VOKR_ASSERT(yek_mgr);
-            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_SOURCE_FILE).empty()) {
-                lists.pre_changed.add(name);
-                return;
-            }
-            vokr_prompt(vokr_msg_pre_synthesis_partition_not_supported());
-        } else {
-            m_declined_pre_synthesis_partitions.insert(partition->get_id());
-        }
-    }
-    if (lists.pre_advice.add(name) && !use_equivalent_netlist_dialog())
-        vokr_prompt(vokr_msg_pre_synthesis_invalid_partition_assignments());
+    show_invalid_partition_msg(name, partition, false);
 }
 
 void VOKR_TX_MANAGER::show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition)
 {
+    show_invalid_partition_msg(name, partition, true);
+}
+
+// Offers to give the node's partition the netlist type its kind needs (unless the user declined
+// that partition before) and collects the node in the list of changed or of advised partitions;
+// a null name posts the pending lists.
+void VOKR_TX_MANAGER::show_invalid_partition_msg(const char* name, YEK_PARTITION* partition, bool post_fitting)
+{
     if (gen_is_mav())
         return;
-    PENDING_LISTS& lists = pending();
+    PARTITION_LISTS& lists = post_fitting ? pending().post_fitting : pending().pre_synthesis;
     if (!name) {
-        lists.post_changed.flush();
-        lists.post_advice.flush();
+        lists.changed.flush();
+        lists.advice.flush();
         return;
     }
-    const bool declined = partition && m_declined_post_fitting_partitions.count(partition->get_id());
-    if (use_equivalent_netlist_dialog() && partition && !declined) {
-        const int answer = vokr_prompt(partition->get_id() != 0 ? vokr_msg_post_fitting_invalid_partition_assignments_yn()
-                                                        : vokr_msg_post_fitting_invalid_top_partition_assignment());
+    const PARTITION_PROMPTS& prompts = post_fitting ? POST_FITTING_PROMPTS : PRE_SYNTHESIS_PROMPTS;
+    std::set<int>& declined = post_fitting ? m_declined_post_fitting_partitions : m_declined_pre_synthesis_partitions;
+    if (use_equivalent_netlist_dialog() && partition && !declined.count(partition->get_id())) {
+        const int answer = vokr_prompt(partition->get_id() != 0 ? prompts.ask() : prompts.ask_top());
         if (answer == MSG_PROMPT::MSG_VALUE_YES) {
             YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
             VOKR_ASSERT(yek_mgr);
-            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_POST_FIT).empty()) {
-                lists.post_changed.add(name);
-                offer_other_partitions(yek_mgr);
+            if (set_netlist_types(yek_mgr, {partition}, prompts.netlist_type).empty()) {
+                lists.changed.add(name);
+                if (post_fitting)
+                    offer_other_partitions(yek_mgr);
                 return;
             }
-            vokr_prompt(vokr_msg_post_fitting_partition_not_supported());
+            vokr_prompt(prompts.not_supported());
         } else {
-            m_declined_post_fitting_partitions.insert(partition->get_id());
+            declined.insert(partition->get_id());
         }
     }
-    if (lists.post_advice.add(name) && !use_equivalent_netlist_dialog())
-        vokr_prompt(vokr_msg_post_fitting_invalid_partition_assignments());
+    if (lists.advice.add(name) && !use_equivalent_netlist_dialog())
+        vokr_prompt(prompts.advice());
 }
 
 void VOKR_TX_MANAGER::show_untappable_msg(const char* name)
@@ -350,13 +359,21 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
     return true;
 }
 
-void VOKR_TX_MANAGER::browse_clock()
+// Lets the user choose one node and hands it with its kind to `set`; false when none was chosen.
+bool VOKR_TX_MANAGER::browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE))
 {
     QString name;
     VOKR_IS_POST_FITTING_TYPE kind = VOKR_PRE_SYNTHESIS_NAME;
-    if (!get_unb_node(&name, NODE_TYPE_CLOCK, &kind))
+    if (!get_unb_node(&name, node_type, &kind))
+        return false;
+    (this->*set)(name, kind);
+    return true;
+}
+
+void VOKR_TX_MANAGER::browse_clock()
+{
+    if (!browse_node(NODE_TYPE_CLOCK, &VOKR_TX_MANAGER::set_clock))
         return;
-    set_clock(name, kind);
     check_node_validity(-1);
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
 }
