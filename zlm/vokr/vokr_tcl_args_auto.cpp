@@ -20,8 +20,6 @@ constexpr const char* OPTION_NAMES[] = {
     "sample_number", "schema",  "signal_set_name", "table_name",   "table_width",     "time",
     "time_unit_index", "trigger_name", "type",    "x_coord",       "y_coord",         nullptr,
 };
-// Buckets of the option tables' hashes at their start.
-constexpr uint32_t HASH_BUCKETS = 61;
 constexpr int LAST_OPTION_ID = VOKR_AUTO_ARG_Y_COORD;
 
 constexpr uint32_t STR = YUVR_ARG_STRING;
@@ -111,7 +109,7 @@ constexpr COMMAND_TABLE_ROW COMMANDS[VOKR_TCL_COMMAND_COUNT] = {
 
 // Every option name mapped to its id.
 struct COMMON_TABLE {
-    HUX_STRING_HASH hash{HASH_BUCKETS};
+    HUX_STRING_HASH hash;
     COMMON_TABLE()
     {
         for (int id = 1; id <= LAST_OPTION_ID; ++id)
@@ -147,7 +145,7 @@ bool accepts(int command, uint32_t id)
 // Every proper prefix of an option's name that no other option of the command shares.
 struct PREFIX_TABLE {
     std::deque<std::string> keys;  // the hash keeps pointers into these
-    HUX_STRING_HASH hash{HASH_BUCKETS};
+    HUX_STRING_HASH hash;
 
     explicit PREFIX_TABLE(int command)
     {
