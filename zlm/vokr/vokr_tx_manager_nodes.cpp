@@ -285,8 +285,10 @@ bool VOKR_TX_MANAGER::is_node_deletable(int index)
 // (a signal type is the flag bit it stands for).
 KSM_DATA_SIGNAL_TYPE VOKR_TX_MANAGER::get_type(unsigned int flags)
 {
-    for (KSM_DATA_SIGNAL_TYPE type : {KSM_STYPE_INPUT_PIN, KSM_STYPE_OUTPUT_PIN, KSM_STYPE_BIDIR_PIN,
-                                      KSM_STYPE_REGISTERED, KSM_STYPE_COMBINATORIAL, KSM_STYPE_MEMORY, KSM_STYPE_MACHINE})
+    static constexpr KSM_DATA_SIGNAL_TYPE ORDER[] = {KSM_STYPE_INPUT_PIN,  KSM_STYPE_OUTPUT_PIN,    KSM_STYPE_BIDIR_PIN,
+                                                     KSM_STYPE_REGISTERED, KSM_STYPE_COMBINATORIAL, KSM_STYPE_MEMORY,
+                                                     KSM_STYPE_MACHINE};
+    for (KSM_DATA_SIGNAL_TYPE type : ORDER)
         if (flags & type)
             return type;
     return KSM_STYPE_NONE;
