@@ -63,7 +63,7 @@ void HUX_STRING_HASH::reserve(uint32_t entries)
 
 void HUX_STRING_HASH::grow(uint32_t wanted_entries)
 {
-    const uint32_t wanted_buckets = wanted_entries / 4 * 5;
+    const uint32_t wanted_buckets = wanted_entries / 4 * 5;  // five buckets for every four entries
     if (wanted_buckets <= m_bucket_count)
         return;
     const uint32_t count = hux_hash_50_percent_increase_size(wanted_buckets);

@@ -13,7 +13,9 @@ public:
         NODE* inserted_after;  // the node put into the same bucket right after this one
     };
 
-    explicit HUX_STRING_HASH(uint32_t bucket_count = 61);
+    static constexpr uint32_t DEFAULT_BUCKETS = 61;
+
+    explicit HUX_STRING_HASH(uint32_t bucket_count = DEFAULT_BUCKETS);
     ~HUX_STRING_HASH();
     HUX_STRING_HASH(const HUX_STRING_HASH&) = delete;
     HUX_STRING_HASH& operator=(const HUX_STRING_HASH&) = delete;

@@ -45,6 +45,24 @@ enum VOKR_UPDATE_HINT : unsigned int {
     VOKR_HINT_MODIFIED = 0x80000000
 };
 
+// Acquisition state masks that the manager keeps per session entry. A state is idle when it
+// has no bit outside VOKR_ACQ_IDLE_BITS and is not all of them; every other state is acquiring.
+enum VOKR_ACQUISITION_STATE : int {
+    VOKR_ACQ_NOT_RUNNING = 0x40000,
+    VOKR_ACQ_JTAG_ERROR = 0x80000,
+    VOKR_ACQ_IDLE_BITS = VOKR_ACQ_NOT_RUNNING | VOKR_ACQ_JTAG_ERROR,
+    // Of a reported mask, only these bits are stored.
+    VOKR_ACQ_STORED_BITS = 0x1ffe000
+};
+
+// Bits of a group's link type, built from the user's linking settings.
+enum VOKR_LINK_BITS : int {
+    VOKR_LINK_GROUP = 0x1,
+    VOKR_LINK_ORDER = 0x2,
+    VOKR_LINK_MNEMONICS = 0x4,
+    VOKR_LINK_PROPERTIES = 0x8
+};
+
 // A hint as the int that `updated` carries.
 constexpr int vokr_hint(unsigned int bits)
 {

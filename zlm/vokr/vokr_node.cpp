@@ -6,7 +6,6 @@ namespace {
 
 constexpr int DATA_BIT = 1;
 constexpr int TRIGGER_BIT = 2;
-constexpr int PLAIN_TRIGGER_LEVEL = -4;
 
 // The capture mode as two bits (data, trigger); the repository spells "neither" as its own value.
 int capture_bits(KSM_DATA_WIRE_CAPTURE_TYPE use)

@@ -9,14 +9,17 @@ class VOKR_TX_MANAGER;
 
 class VOKR_NODE {
 public:
+    // The level that asks for the trigger bit alone.
+    static constexpr int PLAIN_TRIGGER_LEVEL = -4;
+
     VOKR_NODE(VOKR_TX_MANAGER* manager, KSM_TX_SIGNAL_NODES* list, int index);
     virtual ~VOKR_NODE() = default;
 
     // Each question sets *mixed (when given) to whether the rows below a group disagree.
     bool is_data_enabled(bool* mixed = nullptr) const;
-    // level -4: the trigger bit only; -3..-1: the storage qualifier's pattern levels, answered
+    // level PLAIN_TRIGGER_LEVEL: the trigger bit only; -3..-1: the storage qualifier's pattern levels, answered
     // by the storage flag; 0 and above: trigger levels.
-    bool is_trigger_enabled(bool* mixed = nullptr, int level = -4) const;
+    bool is_trigger_enabled(bool* mixed = nullptr, int level = PLAIN_TRIGGER_LEVEL) const;
     bool is_storage_enabled(bool* mixed = nullptr) const;
     bool is_transition_enabled(bool* mixed = nullptr) const;
     bool is_signal_inverted(bool* mixed = nullptr) const;

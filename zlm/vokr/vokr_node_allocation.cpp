@@ -4,19 +4,18 @@
 
 namespace {
 
-// The current instance's signal set, or null when no instance is current; it holds both the
-// limits and the reserved counts.
-KSM_TX_SIGNAL_SET* current_signals(const VOKR_TX_MANAGER* manager)
+// A limit of the current instance's signal set, which holds all three; 0 when no instance is
+// current.
+int limit_of(const VOKR_TX_MANAGER* manager, int (KSM_TX_SIGNAL_SET::*limit)() const)
 {
-    return manager->is_empty() ? nullptr : manager->get_signal_nodes(-1);
+    return manager->is_empty() ? 0 : (manager->get_signal_nodes(-1)->*limit)();
 }
 
 }  // namespace
 
 int VOKR_DATA_NODE_ALLOCATION::get_maximum() const
 {
-    KSM_TX_SIGNAL_SET* signals_ = current_signals(m_manager);
-    return signals_ ? signals_->get_max_data_nodes() : 0;
+    return limit_of(m_manager, &KSM_TX_SIGNAL_SET::get_max_data_nodes);
 }
 
 int VOKR_DATA_NODE_ALLOCATION::get_value() const
@@ -31,8 +30,7 @@ void VOKR_DATA_NODE_ALLOCATION::set_value(int count)
 
 int VOKR_TRIGGER_NODE_ALLOCATION::get_maximum() const
 {
-    KSM_TX_SIGNAL_SET* signals_ = current_signals(m_manager);
-    return signals_ ? signals_->get_max_trigger_nodes() : 0;
+    return limit_of(m_manager, &KSM_TX_SIGNAL_SET::get_max_trigger_nodes);
 }
 
 int VOKR_TRIGGER_NODE_ALLOCATION::get_value() const
@@ -47,8 +45,7 @@ void VOKR_TRIGGER_NODE_ALLOCATION::set_value(int count)
 
 int VOKR_STORAGE_QUALIFIER_NODE_ALLOCATION::get_maximum() const
 {
-    KSM_TX_SIGNAL_SET* signals_ = current_signals(m_manager);
-    return signals_ ? signals_->get_max_storage_qualifier_nodes() : 0;
+    return limit_of(m_manager, &KSM_TX_SIGNAL_SET::get_max_storage_qualifier_nodes);
 }
 
 int VOKR_STORAGE_QUALIFIER_NODE_ALLOCATION::get_value() const

@@ -38,12 +38,6 @@ public:
     // The text in a display type (KSM_DATA_GROUP_DISPLAY_TYPE); `width` is not used. Types 0
     // and 12 print in binary for a text that holds anything but '0' and '1', else in hexadecimal.
     const char* get_display_string(int display_type, int width, bool lsb_to_msb);
-    // The text of a node's value as the node list shows it; `first_significant` (may be null)
-    // receives where the text starts when leading zeros are hidden. True when the text is a
-    // mnemonic or plug-in symbol.
-    bool get_string(VOKR_TX_MANAGER* manager, int node, const char** first_significant, bool use_group_type,
-                    bool suffix, QString* valid_characters, int plugin_level);
-    const char* get_hex_string(VOKR_TX_MANAGER* manager, int node);
     // The lowest `digits` bits; -1 (or any count outside 0..width) prints every bit, and a count
     // above the width puts an 'X' in front for every bit a data log lacks (4096 digits at most).
     // A text prints its own characters, pattern letters included.
@@ -63,7 +57,15 @@ public:
     // How many bit characters the text needs in a display type.
     int get_trigger_value_length(int display_type);
 
-    // ---- typed trigger values ----
+    // ---- a node's text, read through the manager (vokr_number_node.cpp) ----
+    // The text of a node's value as the node list shows it; `first_significant` (may be null)
+    // receives where the text starts when leading zeros are hidden. True when the text is a
+    // mnemonic or plug-in symbol.
+    bool get_string(VOKR_TX_MANAGER* manager, int node, const char** first_significant, bool use_group_type,
+                    bool suffix, QString* valid_characters, int plugin_level);
+    const char* get_hex_string(VOKR_TX_MANAGER* manager, int node);
+
+    // ---- typed trigger values (vokr_number_node.cpp) ----
     // Sets one basic condition per leaf row below `node` at `level` from the text, read as a
     // number in the node's display type or as trigger letters (0/L, 1/H, R, F, E, X). True when
     // any condition was set.
@@ -105,9 +107,13 @@ private:
     void check_width() const;
     bool text_has_pattern_letters() const;
     const char* print_as(int effective_type, bool suffix);
-    bool print_symbol(VOKR_TX_MANAGER* manager, int node, int plugin_level);
+    // Copies a text of up to MAX_BUS_WIDTH characters (the rest is cut) into the shared result.
+    static const char* copy_to_result(const char* text, int length);
     BIT_TEXT convert(int display_type, int width) const;
     const char* text() const;
+
+    // The steps of a node's text and of typed trigger values (vokr_number_node.cpp).
+    const char* print_symbol(VOKR_TX_MANAGER* manager, int node, int plugin_level);
     TYPED_PATTERN read_typed(VOKR_TX_MANAGER* manager, int node, int level, int instance, int display_type,
                              int width) const;
     TYPED_PATTERN read_hex_or_letters(const std::string& upper, int width) const;

@@ -23,7 +23,7 @@ int VOKR_SESSION_OBJECT::get_child_count()
 
 KSM_TX_TREE_OBJECT* VOKR_SESSION_OBJECT::create_child_object(int kind)
 {
-    if (kind == 1) {
+    if (kind == STATE_MACHINE_KIND) {
         m_state_machines.append(new VOKR_STATE_MACHINE_OBJECT);
         return m_state_machines.last();
     }
@@ -40,14 +40,4 @@ bool VOKR_SESSION_OBJECT::delete_child_object(KSM_TX_TREE_OBJECT* child)
         }
     }
     return false;
-}
-
-bool VOKR_SESSION_OBJECT::get_equation(std::string*, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool)
-{
-    VOKR_INTERNAL_ERROR("get_equation() should only be called on a VOKR_TRIGGER_OBJECT");
-}
-
-bool VOKR_SESSION_OBJECT::duplicate_trigger(bool)
-{
-    VOKR_INTERNAL_ERROR("duplicate_trigger() should only be called on a VOKR_TRIGGER_OBJECT");
 }

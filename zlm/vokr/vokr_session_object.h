@@ -2,30 +2,26 @@
 // advanced trigger level or storage-qualifier pattern) and the state-machine objects.
 #pragma once
 
-#include "ksm.h"
+#include "vokr_tree_object.h"
 
 #include <QList>
 
 class VOKR_TRIGGER_OBJECT;
 class VOKR_STATE_MACHINE_OBJECT;
 
-class VOKR_SESSION_OBJECT : public KSM_TX_TREE_OBJECT {
+class VOKR_SESSION_OBJECT : public VOKR_TREE_OBJECT {
 public:
+    // The kind of child that is a state-machine object; any other kind makes a trigger object.
+    static constexpr int STATE_MACHINE_KIND = 1;
+
     VOKR_SESSION_OBJECT() = default;
     ~VOKR_SESSION_OBJECT() override;
 
     KSM_TX_TREE_OBJECT* get_child_object(int index) override;
     int get_child_count() override;
-    // Kind 1 makes a state-machine object, any other kind a trigger object.
     KSM_TX_TREE_OBJECT* create_child_object(int kind) override;
     // Deletes a trigger object; state-machine objects live as long as the root.
     bool delete_child_object(KSM_TX_TREE_OBJECT* child) override;
-    bool get_equation(std::string* text, KSM_DATA_MNEMONICS* mnemonics, KSM_TX_SIGNAL_NODES* node_set, int condition,
-                      bool power_up) override;
-    bool duplicate_trigger(bool to_power_up) override;
-    void get_attributes() override {}
-    void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
-    void set_attribute(const char*, const char*) override {}
 
     int get_state_machine_count() const { return m_state_machines.size(); }
 

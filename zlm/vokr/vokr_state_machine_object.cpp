@@ -4,6 +4,13 @@
 
 #include <cstring>
 
+namespace {
+
+constexpr char STATE_KEYWORD[] = "state";
+constexpr int KEYWORD_LENGTH = sizeof(STATE_KEYWORD) - 1;
+
+}  // namespace
+
 void VOKR_STATE_MACHINE_OBJECT::set_state_count(int count)
 {
     m_state_count = count;
@@ -62,17 +69,18 @@ void VOKR_STATE_MACHINE_OBJECT::set_unified_state_text(const QString& text)
     int open_start = -1;
     int count = 0;
     while (true) {
-        const int header = lower.indexOf("state", search);
+        const int header = lower.indexOf(STATE_KEYWORD, search);
         if (header < 0)
             break;
         if (open_start >= 0) {
             set_state_text(count - 1, text.mid(open_start, header - open_start).trimmed());
             open_start = -1;
         }
-        const int colon = lower.indexOf(':', header + 5);
+        const int name = header + KEYWORD_LENGTH;
+        const int colon = lower.indexOf(':', name);
         if (colon < 0)
             break;
-        set_state_name(count, text.mid(header + 5, colon - header - 5).trimmed());
+        set_state_name(count, text.mid(name, colon - name).trimmed());
         search = open_start = colon + 1;
         ++count;
     }
@@ -94,36 +102,6 @@ void VOKR_STATE_MACHINE_OBJECT::set_state_type(int n, int type)
     while (m_state_types.size() <= n)
         m_state_types.append(0);
     m_state_types[n] = type;
-}
-
-KSM_TX_TREE_OBJECT* VOKR_STATE_MACHINE_OBJECT::get_child_object(int)
-{
-    VOKR_INTERNAL_ERROR("get_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-int VOKR_STATE_MACHINE_OBJECT::get_child_count()
-{
-    VOKR_INTERNAL_ERROR("get_child_count() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-KSM_TX_TREE_OBJECT* VOKR_STATE_MACHINE_OBJECT::create_child_object(int)
-{
-    VOKR_INTERNAL_ERROR("create_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-bool VOKR_STATE_MACHINE_OBJECT::delete_child_object(KSM_TX_TREE_OBJECT*)
-{
-    VOKR_INTERNAL_ERROR("delete_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
-}
-
-bool VOKR_STATE_MACHINE_OBJECT::get_equation(std::string*, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool)
-{
-    VOKR_INTERNAL_ERROR("get_equation() should only be called on a VOKR_TRIGGER_OBJECT");
-}
-
-bool VOKR_STATE_MACHINE_OBJECT::duplicate_trigger(bool)
-{
-    VOKR_INTERNAL_ERROR("duplicate_trigger() should only be called on a VOKR_TRIGGER_OBJECT");
 }
 
 void VOKR_STATE_MACHINE_OBJECT::generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*)

@@ -3,13 +3,13 @@
 // the one attribute "state_machine_flow_expression".
 #pragma once
 
-#include "ksm.h"
+#include "vokr_tree_object.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-class VOKR_STATE_MACHINE_OBJECT : public KSM_TX_TREE_OBJECT {
+class VOKR_STATE_MACHINE_OBJECT : public VOKR_TREE_OBJECT {
 public:
     static constexpr const char* FLOW_ATTRIBUTE = "state_machine_flow_expression";
 
@@ -24,13 +24,6 @@ public:
     int get_state_type(int n) const;
     void set_state_type(int n, int type);
 
-    KSM_TX_TREE_OBJECT* get_child_object(int index) override;
-    int get_child_count() override;
-    KSM_TX_TREE_OBJECT* create_child_object(int kind) override;
-    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override;
-    bool get_equation(std::string* text, KSM_DATA_MNEMONICS* mnemonics, KSM_TX_SIGNAL_NODES* node_set, int condition,
-                      bool power_up) override;
-    bool duplicate_trigger(bool to_power_up) override;
     void get_attributes() override;
     void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY* factory) override;
     void set_attribute(const char* key, const char* value) override;

@@ -1,6 +1,7 @@
 // Entry points of the module as a Tcl extension, its command table and the frame factory.
 #pragma once
 
+#include "vokr_tcl_args_auto.h"
 #include "yuvr.h"
 
 #include <array>
@@ -26,9 +27,9 @@ void vokr_vokr_unregister_tcl();
 VOKR_FRAME_WND* zlm_vokr_create_frame_wnd(unsigned int mode, QWidget* parent);
 }
 
-// The zero-terminated table of the 36 commands, in command order.
+// The zero-terminated table of the commands, in command order.
 const YUVR_CALLBACK* vokr_tcl_callback_table();
 
 // Command objects shared by the handlers, one slot per command, made on a command's first call.
-using VOKR_TCL_COMMAND_CACHE = std::array<std::unique_ptr<YUVR_CMD>, 36>;
+using VOKR_TCL_COMMAND_CACHE = std::array<std::unique_ptr<YUVR_CMD>, VOKR_TCL_COMMAND_COUNT>;
 VOKR_TCL_COMMAND_CACHE& vokr_tcl_command_cache();

@@ -20,7 +20,7 @@ constexpr const char* OPTION_NAMES[] = {
     "sample_number", "schema",  "signal_set_name", "table_name",   "table_width",     "time",
     "time_unit_index", "trigger_name", "type",    "x_coord",       "y_coord",         nullptr,
 };
-constexpr int LAST_OPTION_ID = 28;
+constexpr int LAST_OPTION_ID = VOKR_AUTO_ARG_Y_COORD;
 
 constexpr uint32_t STR = YUVR_ARG_STRING;
 constexpr uint32_t INT = YUVR_ARG_INT;
@@ -30,26 +30,38 @@ constexpr uint64_t OPT = YUVR_ARG_OPTIONAL;
 
 // Argument tables; commands with the same options share one.
 constexpr YUVR_ARG_SPEC ARGS_NONE[] = {{0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_DO_LOCATE[] = {{19, STR, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_SHOW_LIST_VIEW[] = {{11, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_OPEN_FILE[] = {{11, STR, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_ADD_NODE[] = {{11, STR, REQ}, {17, STR, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_MNEMONIC_DIALOG[] = {{4, STR, REQ},  {7, STR, OPT},  {8, STR, OPT},  {9, STR, OPT},
-                                              {10, STR, OPT}, {13, STR, OPT}, {21, STR, OPT}, {22, STR, OPT},
-                                              {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_ADD_TABLE[] = {{21, STR, OPT}, {22, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_ADD_ENTRY[] = {{7, STR, OPT}, {8, STR, OPT}, {10, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_FILE_DIALOG[] = {{13, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_DELETE_ENTRY[] = {{9, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_SWITCH_TO_ADVANCED[] = {{5, INT, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_COORDS[] = {{27, INT, REQ}, {28, INT, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_MENU_ACTIONS[] = {{4, STR, REQ}, {27, INT, REQ}, {28, INT, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_TIME_UNITS[] = {{23, STR, REQ}, {24, STR, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_TIME_BAR[] = {{18, STR, OPT}, {23, STR, OPT}, {24, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_KEY_PRESS[] = {{14, STR, REQ}, {15, UINT, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_FIND[] = {{6, UINT, REQ}, {12, STR, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_STORAGE_QUALIFIER[] = {{26, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_SET_ACTIVE[] = {{16, STR, OPT}, {20, STR, OPT}, {25, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_DO_LOCATE[] = {{VOKR_AUTO_ARG_SCHEMA, STR, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_SHOW_LIST_VIEW[] = {{VOKR_AUTO_ARG_FILENAME, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_OPEN_FILE[] = {{VOKR_AUTO_ARG_FILENAME, STR, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_ADD_NODE[] = {{VOKR_AUTO_ARG_FILENAME, STR, REQ}, {VOKR_AUTO_ARG_NODENAME, STR, REQ},
+    {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_MNEMONIC_DIALOG[] = {{VOKR_AUTO_ARG_ACTION, STR, REQ},
+    {VOKR_AUTO_ARG_ENTRY_MNEMONIC, STR, OPT}, {VOKR_AUTO_ARG_ENTRY_RADIX, STR, OPT},
+    {VOKR_AUTO_ARG_ENTRY_ROW, STR, OPT}, {VOKR_AUTO_ARG_ENTRY_VALUE, STR, OPT},
+    {VOKR_AUTO_ARG_IMPORT_FILENAME, STR, OPT}, {VOKR_AUTO_ARG_TABLE_NAME, STR, OPT},
+    {VOKR_AUTO_ARG_TABLE_WIDTH, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_ADD_TABLE[] = {{VOKR_AUTO_ARG_TABLE_NAME, STR, OPT}, {VOKR_AUTO_ARG_TABLE_WIDTH, STR, OPT},
+    {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_ADD_ENTRY[] = {{VOKR_AUTO_ARG_ENTRY_MNEMONIC, STR, OPT},
+    {VOKR_AUTO_ARG_ENTRY_RADIX, STR, OPT}, {VOKR_AUTO_ARG_ENTRY_VALUE, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_FILE_DIALOG[] = {{VOKR_AUTO_ARG_IMPORT_FILENAME, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_DELETE_ENTRY[] = {{VOKR_AUTO_ARG_ENTRY_ROW, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_SWITCH_TO_ADVANCED[] = {{VOKR_AUTO_ARG_COMBOBOX_TYPE, INT, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_COORDS[] = {{VOKR_AUTO_ARG_X_COORD, INT, REQ}, {VOKR_AUTO_ARG_Y_COORD, INT, REQ},
+    {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_MENU_ACTIONS[] = {{VOKR_AUTO_ARG_ACTION, STR, REQ}, {VOKR_AUTO_ARG_X_COORD, INT, REQ},
+    {VOKR_AUTO_ARG_Y_COORD, INT, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_TIME_UNITS[] = {{VOKR_AUTO_ARG_TIME, STR, REQ}, {VOKR_AUTO_ARG_TIME_UNIT_INDEX, STR, REQ},
+    {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_TIME_BAR[] = {{VOKR_AUTO_ARG_SAMPLE_NUMBER, STR, OPT}, {VOKR_AUTO_ARG_TIME, STR, OPT},
+    {VOKR_AUTO_ARG_TIME_UNIT_INDEX, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_KEY_PRESS[] = {{VOKR_AUTO_ARG_KEYBOARD_KEY, STR, REQ},
+    {VOKR_AUTO_ARG_KEYBOARD_MODIFIER, UINT, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_FIND[] = {{VOKR_AUTO_ARG_DIRECTION, UINT, REQ}, {VOKR_AUTO_ARG_FIND_STRING, STR, REQ},
+    {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_STORAGE_QUALIFIER[] = {{VOKR_AUTO_ARG_TYPE, STR, OPT}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_SET_ACTIVE[] = {{VOKR_AUTO_ARG_LOG_NAME, STR, OPT},
+    {VOKR_AUTO_ARG_SIGNAL_SET_NAME, STR, OPT}, {VOKR_AUTO_ARG_TRIGGER_NAME, STR, OPT}, {0, 0, 0}};
 
 struct COMMAND_TABLE_ROW {
     const char* name;
@@ -97,7 +109,7 @@ constexpr COMMAND_TABLE_ROW COMMANDS[VOKR_TCL_COMMAND_COUNT] = {
 
 // Every option name mapped to its id.
 struct COMMON_TABLE {
-    HUX_STRING_HASH hash{61};
+    HUX_STRING_HASH hash;
     COMMON_TABLE()
     {
         for (int id = 1; id <= LAST_OPTION_ID; ++id)
@@ -133,7 +145,7 @@ bool accepts(int command, uint32_t id)
 // Every proper prefix of an option's name that no other option of the command shares.
 struct PREFIX_TABLE {
     std::deque<std::string> keys;  // the hash keeps pointers into these
-    HUX_STRING_HASH hash{61};
+    HUX_STRING_HASH hash;
 
     explicit PREFIX_TABLE(int command)
     {

@@ -84,7 +84,9 @@ enum VOKR_TCL_COMMAND : int {
 // One definition record per command, in command order.
 extern const YUVR_CMD_DEFINITION* const VOKR_TCL_COMMAND_DEFINITIONS;
 
-// The name of an option id 1..28; any other id is an internal error.
+// The name of an option id from VOKR_AUTO_ARG_H to VOKR_AUTO_ARG_Y_COORD; any other id is an
+// internal error.
 const char* vokr_tcl_option_name(int id);
-// The option id that `name` stands for in `command`: 0 not found or ambiguous, 29 empty.
+// The option id that `name` stands for in `command`: VOKR_AUTO_ARG_NOT_FOUND when it is unknown
+// or ambiguous, VOKR_AUTO_ARG_EMPTY when it is empty.
 uint32_t vokr_tcl_lookup_option(int command, const char* name);

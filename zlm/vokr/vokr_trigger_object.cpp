@@ -22,11 +22,6 @@ KSM_TX_TREE_OBJECT* VOKR_TRIGGER_OBJECT::create_child_object(int)
     return nullptr;
 }
 
-bool VOKR_TRIGGER_OBJECT::delete_child_object(KSM_TX_TREE_OBJECT*)
-{
-    VOKR_INTERNAL_ERROR("delete_child_object() should only be called on a VOKR_SESSION_OBJECT");
-}
-
 bool VOKR_TRIGGER_OBJECT::get_equation(std::string* text, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool)
 {
     text->clear();

@@ -2,13 +2,13 @@
 // diagram, and the editor's snapshots of them for its own undo.
 #pragma once
 
-#include "ksm.h"
+#include "vokr_tree_object.h"
 
 #include <QList>
 
 class VOKR_OBJECT;
 
-class VOKR_TRIGGER_OBJECT : public KSM_TX_TREE_OBJECT {
+class VOKR_TRIGGER_OBJECT : public VOKR_TREE_OBJECT {
 public:
     VOKR_TRIGGER_OBJECT() = default;
     ~VOKR_TRIGGER_OBJECT() override;
@@ -20,13 +20,9 @@ public:
     KSM_TX_TREE_OBJECT* get_child_object(int index) override;
     int get_child_count() override;
     KSM_TX_TREE_OBJECT* create_child_object(int kind) override;
-    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override;
     bool get_equation(std::string* text, KSM_DATA_MNEMONICS* mnemonics, KSM_TX_SIGNAL_NODES* node_set, int condition,
                       bool power_up) override;
     bool duplicate_trigger(bool to_power_up) override;
-    void get_attributes() override {}
-    void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*) override {}
-    void set_attribute(const char*, const char*) override {}
 
 private:
     QList<VOKR_OBJECT*> m_object_array;

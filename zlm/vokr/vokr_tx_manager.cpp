@@ -33,8 +33,9 @@ bool VOKR_UPDATE_GUARD::s_updating = false;
 
 namespace {
 
-constexpr int IDLE_ACQUISITION_STATE = 0x40000;
 constexpr int DEFAULT_ACQUISITION_ENTRIES = 128;
+// A stored window size: width and height.
+constexpr int SIZE_VALUES = 2;
 
 }  // namespace
 
@@ -45,7 +46,7 @@ VOKR_TX_MANAGER::VOKR_TX_MANAGER(VOKR_FRAME_WND* frame) : QObject(nullptr), m_fr
     cfg_initialize_user_registry_settings();
     if (frame && frame->is_main_window())
         m_lock_mode = VOKR_LOCK_MODE_TRIGGER_CONDITIONS;
-    m_acq_states.assign(DEFAULT_ACQUISITION_ENTRIES, IDLE_ACQUISITION_STATE);
+    m_acq_states.assign(DEFAULT_ACQUISITION_ENTRIES, VOKR_ACQ_NOT_RUNNING);
     if (++m_live_managers == 1)
         VOKR_PLUGIN_LIBRARY::load_all();
     if (!frame)
@@ -344,10 +345,11 @@ VOKR_TRIGGER_OBJECT* VOKR_TX_MANAGER::shown_advanced_root()
     if (!is_advanced_mode(&trigger_level))
         return nullptr;
     if (trigger_level < 0)
-        VOKR_ASSERT(trigger_level >= -3 && trigger_level <= -1);
+        VOKR_ASSERT(trigger_level >= FIRST_PATTERN_LEVEL && trigger_level <= -1);
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    KSM_TX_TREE_OBJECT* tree = trigger_level < 0 ? trigger->get_storage_qualifier_root(trigger_level + 3)
-                                                 : trigger->get_advanced_root(trigger_level);
+    KSM_TX_TREE_OBJECT* tree = trigger_level < 0
+                                   ? trigger->get_storage_qualifier_root(trigger_level + KSM_NUM_PATTERNS)
+                                   : trigger->get_advanced_root(trigger_level);
     auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(tree);
     VOKR_ASSERT(root != NULL);
     return root;
@@ -488,15 +490,17 @@ void VOKR_TX_MANAGER::set_int_state(int index, const char* key, int value)
 QSize VOKR_TX_MANAGER::get_size_state(const char* key, const QSize& default_value) const
 {
     VOKR_ASSERT(this->m_tx_session != NULL);
-    int values[3] = {};
-    return m_tx_session->get_global_data(key, values, 3) == 2 ? QSize(values[0], values[1]) : default_value;
+    // One value more than a size has is read, so that a stored list of another length is refused.
+    int values[SIZE_VALUES + 1] = {};
+    const bool stored = m_tx_session->get_global_data(key, values, SIZE_VALUES + 1) == SIZE_VALUES;
+    return stored ? QSize(values[0], values[1]) : default_value;
 }
 
 void VOKR_TX_MANAGER::set_size_state(const char* key, const QSize& size)
 {
     VOKR_ASSERT(this->m_tx_session != NULL);
-    const int values[2] = {size.width(), size.height()};
-    m_tx_session->set_global_data(key, values, 2);
+    const int values[SIZE_VALUES] = {size.width(), size.height()};
+    m_tx_session->set_global_data(key, values, SIZE_VALUES);
 }
 
 bool VOKR_TX_MANAGER::get_visible_state(const char* key, bool default_value) const

@@ -2,7 +2,8 @@
 // through which every view, panel, Tcl command and the wizard reads and changes the open
 // session. It owns the session, caches the current instance's repository objects, keeps the
 // undo units, the user settings and the shared actions, and announces every change with
-// `updated`.
+// `updated`. Each section of the class names the source file that implements it; a setter slot
+// stands in the section of the values it sets.
 #pragma once
 
 #include "ksm.h"
@@ -26,6 +27,7 @@ class QTabWidget;
 class TEVQ_DIALOG;
 class TOZ_INSTANCE_NAME;
 class YEK_PARTITION;
+class YEK_PROJECT_INFO;
 class VOKR_FRAME_WND;
 class VOKR_LAYOUT_WIDGET;
 class VOKR_OBJECT;
@@ -62,12 +64,14 @@ private:
 
 class VOKR_TX_MANAGER : public QObject {
     Q_OBJECT
+
+    // ---- construction, identity and cache (vokr_tx_manager.cpp) ----
 public:
     explicit VOKR_TX_MANAGER(VOKR_FRAME_WND* frame);
     ~VOKR_TX_MANAGER() override;
     virtual std::string get_help_prefix() const { return "VOK"; }
-
-    // ---- identity and cache ----
+    // The client name under which the manager borrows compiled databases.
+    static constexpr const char* DATABASE_CLIENT = "vokr_tx_manager";
     VOKR_FRAME_WND* get_frame_wnd() const { return m_frame_wnd; }
     bool is_wizard_mode() const { return m_frame_wnd == nullptr; }
     VOKR_LAYOUT_WIDGET* get_layout_widget() const;
@@ -81,22 +85,40 @@ public:
     const char* get_instance_name_at(int index, bool* expanded) const;
     int get_num_instances() const;
     static int get_int_length(int value);
+    KSM_DATA_LOG* get_data_log() const { return m_data_log; }
+    void refresh_data_log_cache();
+protected:
+    KSM_TX_INSTANCE* get_instance_at(int index) const;
+    KSM_TX_SIGNAL_SET* signal_set_at(int index) const;
+    KSM_TX_TRIGGER* trigger_at(int index) const;
+private:
+    void refresh_tx_cache();
+    int resolved(int index) const { return index < 0 ? m_current_instance : index; }
 
-    // ---- mode predicates ----
+    // ---- mode predicates (vokr_tx_manager.cpp) ----
+public:
     bool is_data_mode(int index) const;
     bool is_setup_mode() const;
     bool is_instance_data_mode() const;
     bool is_instance_setup_mode() const;
     bool can_locate() const;
     bool locate(int index, unsigned int);
+private:
+    QTabWidget* current_tab_widget(int index) const;
 
-    // ---- actions and notification ----
+    // ---- actions, notification and logging (vokr_tx_manager.cpp) ----
+public:
     QAction* get_action(PIRQ_ACTION_ENUM id, const QVariant& data);
     void insert_action(PIRQ_ACTION_ENUM id, QAction* action);
     void enable_action(PIRQ_ACTION_ENUM id, bool enabled);
     void update_all_views(QObject* sender, int hint);
+signals:
+    void updated(QObject* sender, int hint);
+public slots:
+    void set_logging(bool enable);
 
-    // ---- transactions ----
+    // ---- transactions and undo (vokr_tx_manager.cpp) ----
+public:
     void begin_action(int index);
     void end_action(VOKR_CHECK_COMPILATION_STATUS status, int index);
     int get_max_undo_steps() const;
@@ -105,318 +127,40 @@ public:
     // null and -1 while it shows no advanced level.
     QList<QList<VOKR_OBJECT*>*>* get_undo_list();
     int get_undo_position();
-    // Whether the advanced trigger editor is shown, and then the level or pattern (-3..-1) it shows.
+    // Whether the advanced trigger editor is shown, and then the level or pattern it shows.
     bool is_advanced_mode(int* level) const;
+    // The transaction flag: true while no unit is open through an action guard.
+    static bool is_action_done() { return m_action_done; }
+public slots:
+    void on_edit_undo();
+    void on_update_edit_undo();
+    void on_edit_redo();
+    void on_update_edit_redo();
+private:
+    friend class VOKR_ACTION_GUARD;
+    void undo_or_redo(bool undo);
+    int entry_of(const KSM_TX_INSTANCE* instance, bool power_up_view) const;
+    VOKR_TRIGGER_OBJECT* shown_advanced_root();
+    // Marks the session modified after an edit that took effect; passes on whether it did.
+    bool note_change(bool changed)
+    {
+        if (changed)
+            update_modified_flag();
+        return changed;
+    }
+    // Runs one edit of a setting as an undo unit of the current instance, unless the value is
+    // unchanged or widgets are being filled.
+    template <class CHANGE> void edit_setting(bool unchanged, CHANGE change)
+    {
+        if (unchanged || VOKR_UPDATE_GUARD::is_updating())
+            return;
+        VOKR_ACTION_GUARD action(this);
+        VOKR_UPDATE_GUARD update;
+        change();
+    }
 
-    // ---- documents ----
-    bool new_document(const char* path);
-    bool open_document(const char* path, bool* renamed, std::string* new_name);
-    bool open_document(KSM_TX_SESSION* session);
-    bool save_document(const char* path);
-    void close_document();
-    void commit_session();
-    void update_modified_flag();
-    void set_modified_flag(bool state);
-    bool is_empty() const { return m_tx_trigger == nullptr && m_tx_signals == nullptr; }
-    bool is_corvix_generated() const;
-    void get_top_entity_name(QString* name) const;
-
-    // ---- instances, lock mode, JTAG, clock ----
-    bool add_instance();
-    bool remove_instance(int index);
-    bool set_instance(int index);
-    void set_instance(const QString& name);
-    bool instance_is_enabled(int index) const;
-    void set_instance_enabled(int index, bool enabled);
-    void rename_instance_set(const char* new_name, const char* old_name);
-    void rename_signal_set(const char* new_name, const char* old_name);
-    VOKR_LOCK_MODE get_lock_mode(bool in_power_up_view) const;
-    void set_lock_mode(VOKR_LOCK_MODE mode, bool notify);
-    bool get_jtag_hardware(QString* name) const;
-    bool get_jtag_device(QString* name) const;
-    bool set_jtag_hardware(const QString& name, bool notify);
-    bool set_jtag_device(const QString& name, bool notify);
-    bool set_jtag_chain(const QString& file);
-    void program() {}
-    bool get_clock(QString* clock, int index) const;
-    bool is_clock_invalid() const;
-    bool is_clock_post_fitting() const;
-    bool is_incremental_compile() const;
-    bool is_incremental_route_available(int index) const;
-
-    // ---- power-up trigger ----
-    bool enable_powerup_trigger(int index, bool enable);
-    bool duplicate_powerup_trigger(int index);
-    bool is_powerup_trigger(int index) const;
-    bool is_powerup_trigger_enabled(int index) const;
-    bool is_powerup_trigger(int instance, int signal_set, int trigger, int log) const;
-
-    // ---- data logs ----
-    KSM_DATA_LOG* get_data_log() const { return m_data_log; }
-    void refresh_data_log_cache();
-
-    // ---- acquisition states ----
-    void set_instance_acq_state(int index, int mask);
-    bool is_instance_acquiring(int index) const;
-    bool is_any_instance_acquiring() const;
-
-    // ---- node rows and tree queries ----
-    bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name,
-                  KSM_DATA_SIGNAL_TYPE* signal_type, QString* alias, QString* debug_port, bool* data_enabled,
-                  bool* trigger_enabled, int level, KSM_DATA_TRIGGER_CONDITION* condition);
-    bool get_node_alias(int index, QString* alias);
-    KSM_DATA_WIRE_CAPTURE_TYPE get_node_capture_type(int index);
-    int get_node_count(int instance);
-    int get_trigger_node_count(int instance);
-    int get_node_depth(int index);
-    bool get_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE* type, int instance);
-    bool get_node_lsb_to_msb(int index, bool* lsb_first, int instance);
-    bool get_node_selection_status(int index);
-    KSM_DATA_WIRE_TAP_MODE get_node_tap_mode(int index, int instance);
-    KSM_TX_SIGNAL_NODES* get_nodes(int instance) const;
-    KSM_TX_SIGNAL_SET* get_signal_nodes(int instance) const { return signal_set_at(instance); }
-    KSM_TX_TRIGGER* get_trigger_nodes(int instance) const { return trigger_at(instance); }
-    const char* get_signal_set() const;
-    int get_num_signal_sets(int instance) const;
-    const char* get_signal_set_name_at(int instance, int set, bool* expanded) const;
-    void get_signals_names(QString* text, const char* instance_name, const char* signal_set_name) const;
-    int get_parent_index(int index, int other);
-    int get_last_child_index(int index);
-    void get_direct_children(int index, std::vector<int>* rows);
-    int get_num_leaf_children(int index);
-    void get_all_descendants(int index, std::vector<int>* rows);
-    int get_child_item_count(int index, int instance);
-    bool has_children(int index);
-    bool has_parent(int index);
-    bool has_nested_groups();
-    bool is_descendant(int ancestor, int index);
-    bool is_grandparent(int index);
-    bool is_last_child(int index);
-    bool is_parent_visible(int index);
-    bool is_any_parent_not_visible(int index);
-    bool is_group_member_node(int index);
-    bool is_invalid_index_for_drop(int index, bool into_group);
-    bool is_valid_selection_for_grouping();
-    bool is_node_expanded(int index);
-    bool is_node_data_tab_only(int index);
-    bool is_standalone_node(int index);
-    bool is_group_node(int index);
-    bool is_node_hidden_in_storage_qualifier_mode(int index);
-    bool is_node_hidden_in_advanced_mode(int index);
-    bool is_group_member(int index);
-    bool is_last_group_member(int index);
-    bool is_first_group_member(int index);
-    bool is_parent_item(int index, int instance);
-    bool is_child_item(int index, int instance);
-    bool is_node_invalid(int index);
-    bool is_node_deletable(int index);
-    bool is_bypass_tap_flag() const { return m_bypass_flag_check; }
-    static KSM_DATA_SIGNAL_TYPE get_type(unsigned int flags);
-    static KSM_DATA_SIGNAL_TYPE get_type(const TOZ_INSTANCE_NAME* name);
-
-    // ---- node insertion ----
-    bool insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names);
-    bool insert_node(const PIRQ_INSTANCE_NAME& name);
-    bool insert_node(const QString& name, KSM_DATA_SIGNAL_TYPE type, KSM_DATA_WIRE_TAP_MODE tap_mode,
-                     bool allow_duplicate_node_name);
-    bool insert_node(const QString& name, KSM_DATA_WIRE_TAP_MODE tap_mode);
-    int insert_nodes(const QString& group_name, const QStringList& nodes, KSM_DATA_WIRE_TAP_MODE tap_mode,
-                     bool allow_duplicate_node_name);
-    bool check_for_node_add_overflow(int count);
-    void get_short_name(QString* short_name, const QString& name);
-    static QString remove_top_entity(const QString& name, const std::string& top, bool case_sensitive);
-    bool is_using_pre_synthesis_filter() const;
-    void set_using_pre_synthesis_filter(bool on) { m_using_pre_synthesis_filter = on; }
-    // The link bits a new group gets from the linking settings.
-    static int get_group_link_type();
-
-    // ---- node list editing ----
-    bool group_node(int first, int last);
-    bool group_selected_nodes();
-    bool ungroup_node(int index);
-    int move_before_node(int first, int last, int target, bool into_group);
-    int move_selected_before_node(int target, bool into_group);
-    int copy_before_node(int first, int last, int target, bool into_group);
-    int copy_selected_before_node(int target, bool into_group);
-    int delete_node(int first, int second);
-    bool delete_node(const char* name);
-    int delete_selected_nodes();
-    void select_node_range(int first, int last, bool selected);
-    void set_node_selection_status(int index, bool selected);
-    bool rename_node(int index, const QString& name);
-    bool rename_group(int index, const QString& name);
-    bool set_node_alias(int index, const QString& alias);
-    bool set_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE type);
-    bool set_node_lsb_to_msb(int index, bool lsb_first);
-    bool set_node_mnemonics_table_name(int index, const QString& table);
-    bool set_node_mnemonics_symbol(int index, const QString& pattern, const QString& symbol);
-    bool toggle_node(int index);
-    bool set_node_tap_mode(int index, KSM_DATA_WIRE_TAP_MODE mode);
-    bool toggle_node_tap_mode(int index);
-    bool set_node_capture_type(int index, KSM_DATA_WIRE_CAPTURE_TYPE type);
-    bool toggle_data(int index);
-    void sync_upon_capture_type_change();
-
-    // ---- node validity, partitions and tappability ----
-    bool check_node_validity(int instance);
-    bool check_node_partition(const QString& name, KSM_DATA_WIRE_TAP_MODE tap_mode);
-    void show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
-    void show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
-    void show_untappable_msg(const char* name);
-    bool check_nodes_allocated(int instance);
-
-    // ---- choosing one node ----
-    enum NODE_TYPE { NODE_TYPE_CLOCK = 0, NODE_TYPE_INPUT = 1, NODE_TYPE_TRIGGER_OUT = 2 };
-    bool get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_POST_FITTING_TYPE* post_fitting_type);
-
-    // ---- allocated node counts ----
-    void set_data_nodes_allocated(int count, int instance);
-    void set_trigger_nodes_allocated(int count, int instance);
-    void set_storage_qualifier_nodes_allocated(int count, int instance);
-    bool has_at_least_one_basic_or_trigger_level() const;
-
-    // ---- basic trigger conditions and levels ----
-    bool atomic_set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
-    bool set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
-    bool toggle_trigger(int node);
-    bool is_group_condition(KSM_DATA_TRIGGER_CONDITION condition) const;
-    bool is_comparison_operand_condition(KSM_DATA_TRIGGER_CONDITION condition) const;
-    bool is_comparison_enabled(int node, int level, int instance) const;
-    bool is_comparison_group_member(int node, int level, int instance) const;
-    bool is_comparison_group_member_on_any_level(int node, int* level, int instance) const;
-    KSM_DATA_TRIGGER_CONDITION get_comparison_operand(int node, int level, int operand, int instance) const;
-    int get_comparison_value(int node, int level, int operand, int instance) const;
-    bool set_comparison_trigger_enabled(int node, int level, bool enabled, int instance);
-    bool set_comparison_trigger_operand(int node, int level, int operand, KSM_DATA_TRIGGER_CONDITION value,
-                                        int instance);
-    bool set_comparison_trigger_value(int node, int level, int operand, int value, int instance);
-    bool get_comparison_expression(int node, int level, std::string* text, int instance) const;
-    bool get_trigger_level(int* count, int instance) const;
-    bool get_trigger_level(QString* text, int instance);
-    int get_condition_count(int instance) const;
-    QStringList get_condition_names(int instance) const;
-    bool is_condition_name(const QString& name, int instance) const;
-    const char* get_trigger_level_name(int level, int instance) const;
-    bool set_trigger_level_name(const QString& name, int level, int instance);
-    int get_trigger_level_type(int level, int instance) const;
-    bool is_advanced_trigger(int level, int instance) const;
-    void set_advanced_trigger(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type);
-    bool is_pattern_enabled(int level) const;
-    void toggle_pattern(int level);
-    int get_last_trigger_level() const { return m_trigger_level_value; }
-    int get_trigger_level() const { return m_trigger_level; }
-    void set_trigger_level(int level) { m_trigger_level = level; }
-    void initialize_group_conditions();
-    int get_num_triggers(int instance, int signal_set) const;
-    const char* get_trigger_name_at(int instance, int signal_set, int trigger, bool* expanded) const;
-    void get_trigger_expression(QString* out, const char* instance_name, const char* signal_set_name,
-                                const char* trigger_name) const;
-    const char* get_trigger() const { return m_tx_trigger ? m_tx_trigger->get_name() : nullptr; }
-    KSM_TX_TRIGGER* get_trigger_object() const { return m_tx_trigger; }
-    void rename_trigger_set(const char* new_name, const char* old_name, const char* signal_set_name);
-    static const char* convert_to_trigger_condition_str(KSM_DATA_TRIGGER_CONDITION condition);
-    static KSM_DATA_TRIGGER_CONDITION convert_to_trigger_condition_type(const QString& text);
-    static const char* convert_to_trigger_position_str(KSM_DATA_TRIGGER_POSITION position);
-    static KSM_DATA_TRIGGER_POSITION convert_to_trigger_position_type(const QString& text);
-    static int convert_to_trigger_level_int(const QString& text);
-    QString convert_to_trigger_level_str(int level);
-
-    // ---- storage qualifier, trigger position, flow control ----
-    bool get_storage_qualifier_type(QString* text, int instance) const;
-    bool get_storage_qualifier_input_port(QString* name, bool* post_fitting, int instance) const;
-    bool is_disable_storage_qualifier_enabled(int instance) const;
-    bool is_record_data_discontinuities_enabled(int instance) const;
-    bool is_segmented_acquisition_enabled(int instance) const;
-    bool is_segmented_acquisition_trigger(int level) const;
-    bool is_segmented_trigger_position_enabled() const;
-    bool get_trigger_position(QString* text, int instance) const;
-    bool get_trigger_position(int* sample, int index) const;
-    bool get_trigger_flow_control(QString* text, int instance) const;
-    bool is_sequential_mode(int instance) const;
-
-    // ---- trigger in and out ----
-    bool is_trigger_in_enabled(int instance) const;
-    KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE get_trigger_in_source(int instance) const;
-    bool get_trigger_in_pin_name(QString* name, int instance) const;
-    bool get_trigger_in_node_name(QString* name, int instance) const;
-    bool is_trigger_in_node_post_fitting(int instance) const;
-    bool is_trigger_in_node_valid(int instance) const;
-    bool get_trigger_in_instance_name(QString* name, int instance) const;
-    bool get_trigger_in_condition(QString* text, int instance) const;
-    bool is_trigger_out_enabled(int instance) const;
-    bool is_trigger_out_pin_selected(int instance) const;
-    bool is_trigger_out_instance_selected(int instance) const;
-    bool is_trigger_out_eps_trigger_in_selected(int instance) const;
-    bool is_trigger_out_eps_event_index_selected(int instance) const;
-    bool get_trigger_out_pin(QString* name, int instance) const;
-    bool get_trigger_out_instance(QString* name, int instance) const;
-    bool get_trigger_out_instance_tooltip(QString* text, int instance) const;
-    bool get_trigger_out_eps_event_index(QString* text, int instance) const;
-    bool get_trigger_out_condition(QString* text, int instance) const;
-    bool get_trigger_out_latency_delay(QString* text, int instance) const;
-    QStringList get_trigger_instance_list(int instance) const;
-    bool set_trigger_in_source(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, int instance);
-
-    // ---- acquisition resources ----
-    static int convert_to_sample_depth_int(const QString& text);
-    QString convert_to_sample_depth_str(int depth);
-    bool get_sample_depth(int* depth, int instance) const;
-    bool get_sample_depth(QString* text, int instance);
-    bool is_zero_sample_depth() const;
-    bool get_number_of_segments(QString* text, int instance) const;
-    int get_segment_size() const;
-    bool get_ram_type(QString* label, int instance) const;
-    KSM_TALVERN_RAM_TYPE get_talvern_ram_type(int instance) const;
-    static QStringList get_ram_type_labels();
-    bool get_pipeline_level(QString* text, int instance);
-    int get_data_nodes_allocated(int instance) const;
-    bool get_data_nodes_allocated(QString* text) const;
-    int get_trigger_nodes_allocated(int instance) const;
-    bool get_trigger_nodes_allocated(QString* text) const;
-    int get_storage_qualifier_nodes_allocated(int instance) const;
-    int get_corvix_data_nodes_allocated(int instance) const;
-    bool get_corvix_data_nodes_allocated(QString* text) const;
-    int get_corvix_trigger_nodes_allocated(int instance) const;
-    bool get_corvix_trigger_nodes_allocated(QString* text) const;
-    bool set_corvix_data_nodes_allocated(const QString& text);
-    bool set_corvix_data_nodes_allocated(int count, int instance);
-    bool set_corvix_trigger_nodes_allocated(const QString& text);
-    bool set_corvix_trigger_nodes_allocated(int count, int instance);
-    void set_data_nodes_allocated(const QString& text);
-    void set_trigger_nodes_allocated(const QString& text);
-    int get_data_nodes_used(int instance) const;
-    bool get_data_nodes_used(QString* text) const;
-    int get_trigger_nodes_used(int instance) const;
-    bool get_trigger_nodes_used(QString* text) const;
-    int get_storage_qualifier_nodes_used(int instance) const;
-    bool get_storage_qualifier_nodes_used(QString* text) const;
-    unsigned long get_le_usage(int instance, DEV_FAMILY_ENUM family) const;
-    unsigned long get_ram_bits_usage(int instance) const;
-
-    // ---- plug-ins ----
-    int get_plugin_count() const;
-    QStringList get_plugin_names() const;
-    bool get_plugin_name(int index, QString* name) const;
-    bool show_plugin_error_msg(const QString& plugin_name);
-    bool open_plugin_mnemonic_tables();
-    bool refresh_plugin_mnemonics(int node_index, KSM_TX_SIGNAL_NODES* list);
-    bool get_plugin_mnemonic(QString* text, const char* value, int node_index, KSM_TX_SIGNAL_NODES* list);
-    bool get_plugin_trigger(QString* data, const char* symbol, int node_index, int instance);
-    bool get_plugin_trigger_condition_symbol(QString* symbol, int node_index, int level, int instance);
-    bool set_plugin_trigger_condition_symbol(const QString& symbol, int node_index, int level, int instance);
-    bool get_plugin_mnemonic_width(int* width, int node_index);
-    bool get_plugin_mnemonic_table_name_menu_string(QString* text, int node_index, KSM_TX_SIGNAL_NODES* list);
-
-    // ---- mnemonic tables ----
-    void create_mnemonic_table(int node_index, const QString& name, const QStringList& mnemonic_list,
-                               const QStringList& pattern_list);
-    bool get_mnemonics_table_name(int table_index, QString* name) const;
-    bool is_plugin_mnemonic_table(int table_index) const;
-    bool get_node_mnemonics_table_name(int node_index, QString* name, KSM_TX_SIGNAL_NODES* list);
-    bool get_node_mnemonics_width(int node_index, int* width);
-    bool get_node_mnemonics_symbol(int node_index, const QString& pattern, QString* symbol, KSM_TX_SIGNAL_NODES* list);
-
-    // ---- user settings ----
+    // ---- user settings (vokr_tx_manager.cpp) ----
+public:
     void cfg_initialize_user_registry_settings();
     static bool cfg_show_duplicate_buttons() { return m_cfg_show_duplicate_buttons; }
     static bool cfg_link_groups() { return m_cfg_link_groups; }
@@ -450,7 +194,8 @@ public:
     void set_show_type(bool show) { m_show_type = show; }
     bool is_unified_state_display() const { return m_unified_state_display; }
 
-    // ---- stored window state ----
+    // ---- stored window state (vokr_tx_manager.cpp) ----
+public:
     int get_int_state(const char* key, int default_value) const;
     void set_int_state(const char* key, int value);
     int get_int_state(int index, const char* key, int default_value) const;
@@ -460,72 +205,27 @@ public:
     bool get_visible_state(const char* key, bool default_value) const;
     void set_visible_state(const char* key, bool visible);
 
-    // The transaction flag: true while no unit is open through an action guard.
-    static bool is_action_done() { return m_action_done; }
+    // ---- plug-ins (vokr_tx_manager.cpp) ----
+public:
+    int get_plugin_count() const;
+    QStringList get_plugin_names() const;
+    bool get_plugin_name(int index, QString* name) const;
+    bool show_plugin_error_msg(const QString& plugin_name);
 
-signals:
-    void updated(QObject* sender, int hint);
-
-public slots:
-    void set_lock_mode(QString label);
-    void set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type);
-    void set_clock(QString clock);
-    void on_update_mnemonic(bool* enable) { *enable = true; }
-    void on_mnemonic() {}
-    void on_edit_undo();
-    void on_update_edit_undo();
-    void on_edit_redo();
-    void on_update_edit_redo();
-    void save_to_log();
-    void set_logging(bool enable);
-    void on_node_insert();
-    void on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names);
-    void browse_clock();
-    void set_trigger_level(const QString& text);
-    void set_storage_qualifier_type(QString text);
-    void set_storage_qualifier_input_port(QString name, VOKR_IS_POST_FITTING_TYPE kind);
-    void set_storage_qualifier_input_port(QString name);
-    void browse_storage_qualifier_input_port();
-    void enable_data_discontinuities(bool record);
-    void disable_storage_qualifier(bool disabled);
-    void set_segmented_acquisition_mode(bool segmented);
-    void set_trigger_position(QString text);
-    void set_trigger_flow_control(QString text);
-    void storage_qualifier_manual_input_changed(int count);
-    void trigger_manual_input_changed(int count);
-    void data_manual_input_changed(int count);
-    void enable_trigger_in(bool enable);
-    void set_trigger_in_source(int kind);
-    void set_trigger_in_pin(QString name);
-    void set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYPE kind);
-    void set_trigger_in_node(QString name);
-    void browse_trigger_in();
-    void set_trigger_in_instance(QString name);
-    void set_trigger_in_condition(QString text);
-    void enable_trigger_out(bool enable);
-    void set_trigger_out_condition(QString text);
-    void set_trigger_out_pin(QString name);
-    void set_trigger_out_instance(QString name);
-    void set_trigger_out_eps_event_index(QString text);
-    void set_trigger_out_pin_selected(bool selected);
-    void set_trigger_out_instance_selected(bool selected);
-    void set_trigger_out_eps_trigger_in_selected(bool selected);
-    void set_trigger_out_eps_event_selected(bool selected);
-    void set_sample_depth(QString text);
-    void set_ram_type(QString label);
-    void set_number_of_segments(QString text);
-    void set_pipeline_level(QString text);
-
-protected:
-    KSM_TX_INSTANCE* get_instance_at(int index) const;
-    KSM_TX_SIGNAL_SET* signal_set_at(int index) const;
-    KSM_TX_TRIGGER* trigger_at(int index) const;
-
+    // ---- documents (vokr_tx_manager_document.cpp) ----
+public:
+    bool new_document(const char* path);
+    bool open_document(const char* path, bool* renamed, std::string* new_name);
+    bool open_document(KSM_TX_SESSION* session);
+    bool save_document(const char* path);
+    void close_document();
+    void commit_session();
+    void update_modified_flag();
+    void set_modified_flag(bool state);
+    bool is_empty() const { return m_tx_trigger == nullptr && m_tx_signals == nullptr; }
+    bool is_corvix_generated() const;
+    void get_top_entity_name(QString* name) const;
 private:
-    friend class VOKR_ACTION_GUARD;
-
-    void refresh_tx_cache();
-    QTabWidget* current_tab_widget(int index) const;
     bool save_modified();
     bool save_active_tabs();
     bool load_active_instance_tab();
@@ -536,14 +236,197 @@ private:
     void show_save_error();
     void show_advanced_trigger_errors();
     void show_empty_inputs();
-    void undo_or_redo(bool undo);
-    int entry_of(const KSM_TX_INSTANCE* instance, bool power_up_view) const;
-    VOKR_TRIGGER_OBJECT* shown_advanced_root();
-    int resolved(int index) const { return index < 0 ? m_current_instance : index; }
+
+    // ---- instances (vokr_tx_manager_instance.cpp) ----
+public:
+    bool add_instance();
+    bool remove_instance(int index);
+    bool set_instance(int index);
+    void set_instance(const QString& name);
+    bool instance_is_enabled(int index) const;
+    void set_instance_enabled(int index, bool enabled);
+    void rename_instance_set(const char* new_name, const char* old_name);
+    void rename_signal_set(const char* new_name, const char* old_name);
+private:
     bool is_entry(int index) const;
+    bool accept_rename(bool accepted);
+
+    // ---- lock mode (vokr_tx_manager_instance.cpp) ----
+public:
+    VOKR_LOCK_MODE get_lock_mode(bool in_power_up_view) const;
+    void set_lock_mode(VOKR_LOCK_MODE mode, bool notify);
+public slots:
+    void set_lock_mode(QString label);
+
+    // ---- JTAG and programming file (vokr_tx_manager_instance.cpp) ----
+public:
+    bool get_jtag_hardware(QString* name) const;
+    bool get_jtag_device(QString* name) const;
+    bool set_jtag_hardware(const QString& name, bool notify);
+    bool set_jtag_device(const QString& name, bool notify);
+    bool set_jtag_chain(const QString& file);
+    void program() {}
+
+    // ---- clock (vokr_tx_manager_instance.cpp) ----
+public:
+    bool get_clock(QString* clock, int index) const;
+    bool is_clock_invalid() const;
+    bool is_clock_post_fitting() const;
+public slots:
+    void set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type);
+    void set_clock(QString clock);
+
+    // ---- project queries and checks (vokr_tx_manager_instance.cpp) ----
+public:
+    bool is_incremental_compile() const;
+    bool is_incremental_route_available(int index) const;
+    bool check_nodes_allocated(int instance);
+private:
+    static bool compiles_incrementally(const YEK_PROJECT_INFO* project);
+
+    // ---- power-up trigger (vokr_tx_manager_instance.cpp) ----
+public:
+    bool enable_powerup_trigger(int index, bool enable);
+    bool duplicate_powerup_trigger(int index);
+    bool is_powerup_trigger(int index) const;
+    bool is_powerup_trigger_enabled(int index) const;
+    bool is_powerup_trigger(int instance, int signal_set, int trigger, int log) const;
+
+    // ---- acquisition states (vokr_tx_manager_instance.cpp) ----
+public:
+    void set_instance_acq_state(int index, int mask);
+    bool is_instance_acquiring(int index) const;
+    bool is_any_instance_acquiring() const;
+private:
     int& acq_state(int index);
     int acq_state(int index) const;
+
+    // ---- level types and group conditions (vokr_tx_manager_instance.cpp) ----
+public:
+    int get_trigger_level_type(int level, int instance) const;
+    bool is_advanced_trigger(int level, int instance) const;
+    void initialize_group_conditions();
+
+    // ---- data logs (vokr_tx_manager_instance.cpp) ----
+public slots:
+    void save_to_log();
+
+    // ---- node lists and the row query (vokr_tx_manager_nodes.cpp) ----
+public:
+    KSM_TX_SIGNAL_NODES* get_nodes(int instance) const;
+    KSM_TX_SIGNAL_SET* get_signal_nodes(int instance) const { return signal_set_at(instance); }
+    KSM_TX_TRIGGER* get_trigger_nodes(int instance) const { return trigger_at(instance); }
+    const char* get_signal_set() const;
+    int get_num_signal_sets(int instance) const;
+    const char* get_signal_set_name_at(int instance, int set, bool* expanded) const;
+    void get_signals_names(QString* text, const char* instance_name, const char* signal_set_name) const;
+    // The condition get_node reports for a pre-synthesis row at an advanced level: past every
+    // basic condition.
+    static constexpr KSM_DATA_TRIGGER_CONDITION ADVANCED_LEVEL_CONDITION = KSM_CTYPE_COUNT;
+    bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name,
+                  KSM_DATA_SIGNAL_TYPE* signal_type, QString* alias, QString* debug_port, bool* data_enabled,
+                  bool* trigger_enabled, int level, KSM_DATA_TRIGGER_CONDITION* condition);
+    bool get_node_alias(int index, QString* alias);
+    KSM_DATA_WIRE_CAPTURE_TYPE get_node_capture_type(int index);
+    int get_node_count(int instance);
+    int get_trigger_node_count(int instance);
+    int get_node_depth(int index);
+    bool get_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE* type, int instance);
+    bool get_node_lsb_to_msb(int index, bool* lsb_first, int instance);
+    bool get_node_selection_status(int index);
+    KSM_DATA_WIRE_TAP_MODE get_node_tap_mode(int index, int instance);
+private:
     KSM_TX_SIGNAL_NODES* current_list() const { return get_nodes(-1); }
+
+    // ---- tree queries (vokr_tx_manager_nodes.cpp) ----
+public:
+    int get_parent_index(int index, int other);
+    int get_last_child_index(int index);
+    void get_direct_children(int index, std::vector<int>* rows);
+    int get_num_leaf_children(int index);
+    void get_all_descendants(int index, std::vector<int>* rows);
+    int get_child_item_count(int index, int instance);
+    bool has_children(int index);
+    bool has_parent(int index);
+    bool has_nested_groups();
+    bool is_descendant(int ancestor, int index);
+    bool is_grandparent(int index);
+    bool is_last_child(int index);
+    bool is_parent_visible(int index);
+    bool is_any_parent_not_visible(int index);
+    bool is_group_member_node(int index);
+    bool is_invalid_index_for_drop(int index, bool into_group);
+    bool is_valid_selection_for_grouping();
+    bool is_node_expanded(int index);
+    bool is_node_data_tab_only(int index);
+    bool is_standalone_node(int index);
+    bool is_group_node(int index);
+    bool is_node_hidden_in_storage_qualifier_mode(int index);
+    bool is_node_hidden_in_advanced_mode(int index);
+    bool is_group_member(int index);
+    bool is_last_group_member(int index);
+    bool is_first_group_member(int index);
+    bool is_parent_item(int index, int instance);
+    bool is_child_item(int index, int instance);
+    bool is_node_invalid(int index);
+    bool is_node_deletable(int index);
+    bool is_bypass_tap_flag() const { return m_bypass_flag_check; }
+    static KSM_DATA_SIGNAL_TYPE get_type(unsigned int flags);
+    static KSM_DATA_SIGNAL_TYPE get_type(const TOZ_INSTANCE_NAME* name);
+private:
+    bool is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int));
+
+    // ---- node list editing (vokr_tx_manager_nodes.cpp) ----
+public:
+    // The link bits a new group gets from the linking settings.
+    static int get_group_link_type();
+    bool group_node(int first, int last);
+    bool group_selected_nodes();
+    bool ungroup_node(int index);
+    int move_before_node(int first, int last, int target, bool into_group);
+    int move_selected_before_node(int target, bool into_group);
+    int copy_before_node(int first, int last, int target, bool into_group);
+    int copy_selected_before_node(int target, bool into_group);
+    int delete_node(int first, int second);
+    bool delete_node(const char* name);
+    int delete_selected_nodes();
+    void select_node_range(int first, int last, bool selected);
+    void set_node_selection_status(int index, bool selected);
+    bool rename_node(int index, const QString& name);
+    bool rename_group(int index, const QString& name);
+    bool set_node_alias(int index, const QString& alias);
+    bool set_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE type);
+    bool set_node_lsb_to_msb(int index, bool lsb_first);
+    bool set_node_mnemonics_table_name(int index, const QString& table);
+    bool set_node_mnemonics_symbol(int index, const QString& pattern, const QString& symbol);
+    bool toggle_node(int index);
+    bool set_node_tap_mode(int index, KSM_DATA_WIRE_TAP_MODE mode);
+    bool toggle_node_tap_mode(int index);
+    bool set_node_capture_type(int index, KSM_DATA_WIRE_CAPTURE_TYPE type);
+    bool toggle_data(int index);
+    void sync_upon_capture_type_change();
+    bool has_at_least_one_basic_or_trigger_level() const;
+private:
+    bool toggle_capture(int index, KSM_DATA_WIRE_CAPTURE_TYPE use);
+
+    // ---- node insertion (vokr_tx_manager_insert.cpp) ----
+public:
+    bool insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names);
+    bool insert_node(const PIRQ_INSTANCE_NAME& name);
+    bool insert_node(const QString& name, KSM_DATA_SIGNAL_TYPE type, KSM_DATA_WIRE_TAP_MODE tap_mode,
+                     bool allow_duplicate_node_name);
+    bool insert_node(const QString& name, KSM_DATA_WIRE_TAP_MODE tap_mode);
+    int insert_nodes(const QString& group_name, const QStringList& nodes, KSM_DATA_WIRE_TAP_MODE tap_mode,
+                     bool allow_duplicate_node_name);
+    bool check_for_node_add_overflow(int count);
+    void get_short_name(QString* short_name, const QString& name);
+    static QString remove_top_entity(const QString& name, const std::string& top, bool case_sensitive);
+    bool is_using_pre_synthesis_filter() const;
+    void set_using_pre_synthesis_filter(bool on) { m_using_pre_synthesis_filter = on; }
+public slots:
+    void on_node_insert();
+    void on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names);
+private:
     void store_assignment_text(int kind);
     bool insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const QString& short_name, KSM_DATA_WIRE_TAP_MODE tap);
     bool insert_members(TOZ_INSTANCE_NAME* instance, const QString& label, KSM_DATA_WIRE_TAP_MODE tap_mode);
@@ -551,28 +434,277 @@ private:
     bool can_insert_registers(const QString& group_name, const QStringList& nodes, bool allow_duplicate_node_name,
                               bool linked);
     std::vector<KSM_TX_SIGNAL_NODES*> lists_holding_group(KSM_TX_SIGNAL_NODES* list, int row) const;
-    bool validity_pass(int instance, int kind, bool incremental);
     void flush_node_warnings();
-    bool is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int));
-    KSM_TX_SIGNAL_NODES* plugin_list(int node_index, KSM_TX_SIGNAL_NODES* list, bool check_type);
-    // Runs one edit of a setting as an undo unit of the current instance, unless the value is
-    // unchanged or widgets are being filled.
-    template <class CHANGE> void edit_setting(bool unchanged, CHANGE change)
-    {
-        if (unchanged || VOKR_UPDATE_GUARD::is_updating())
-            return;
-        VOKR_ACTION_GUARD action(this);
-        VOKR_UPDATE_GUARD update;
-        change();
-    }
+
+    // ---- node validity, partitions and tappability (vokr_tx_manager_validity.cpp) ----
+public:
+    bool check_node_validity(int instance);
+    bool check_node_partition(const QString& name, KSM_DATA_WIRE_TAP_MODE tap_mode);
+    void show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
+    void show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
+    void show_untappable_msg(const char* name);
+private:
+    bool validity_pass(int instance, int kind, bool incremental);
+    void show_invalid_partition_msg(const char* name, YEK_PARTITION* partition, bool post_fitting);
+
+    // ---- choosing one node (vokr_tx_manager_validity.cpp) ----
+public:
+    enum NODE_TYPE { NODE_TYPE_CLOCK = 0, NODE_TYPE_INPUT = 1, NODE_TYPE_TRIGGER_OUT = 2 };
+    bool get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_POST_FITTING_TYPE* post_fitting_type);
+public slots:
+    void browse_clock();
+private:
+    bool browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE));
+
+    // ---- basic trigger conditions (vokr_tx_manager_trigger.cpp) ----
+public:
+    // Levels FIRST_PATTERN_LEVEL..-1 address the storage qualifier's patterns, 0 on the trigger levels.
+    static constexpr int FIRST_PATTERN_LEVEL = -KSM_NUM_PATTERNS;
+    bool atomic_set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
+    bool set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance);
+    bool toggle_trigger(int node);
+    bool is_group_condition(KSM_DATA_TRIGGER_CONDITION condition) const;
+    bool is_comparison_operand_condition(KSM_DATA_TRIGGER_CONDITION condition) const;
+
+    // ---- comparisons (vokr_tx_manager_trigger.cpp) ----
+public:
+    bool is_comparison_enabled(int node, int level, int instance) const;
+    bool is_comparison_group_member(int node, int level, int instance) const;
+    bool is_comparison_group_member_on_any_level(int node, int* level, int instance) const;
+    KSM_DATA_TRIGGER_CONDITION get_comparison_operand(int node, int level, int operand, int instance) const;
+    int get_comparison_value(int node, int level, int operand, int instance) const;
+    bool set_comparison_trigger_enabled(int node, int level, bool enabled, int instance);
+    bool set_comparison_trigger_operand(int node, int level, int operand, KSM_DATA_TRIGGER_CONDITION value,
+                                        int instance);
+    bool set_comparison_trigger_value(int node, int level, int operand, int value, int instance);
+    bool get_comparison_expression(int node, int level, std::string* text, int instance) const;
+
+    // ---- trigger levels (vokr_tx_manager_trigger.cpp) ----
+public:
+    bool get_trigger_level(int* count, int instance) const;
+    bool get_trigger_level(QString* text, int instance);
+    int get_last_trigger_level() const { return m_trigger_level_value; }
+    int get_trigger_level() const { return m_trigger_level; }
+    void set_trigger_level(int level) { m_trigger_level = level; }
+    int get_condition_count(int instance) const;
+    QStringList get_condition_names(int instance) const;
+    bool is_condition_name(const QString& name, int instance) const;
+    const char* get_trigger_level_name(int level, int instance) const;
+    bool set_trigger_level_name(const QString& name, int level, int instance);
+    void set_advanced_trigger(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type);
+    bool is_pattern_enabled(int level) const;
+    void toggle_pattern(int level);
+public slots:
+    void set_trigger_level(const QString& text);
+
+    // ---- data-log trigger entries (vokr_tx_manager_trigger.cpp) ----
+public:
+    int get_num_triggers(int instance, int signal_set) const;
+    const char* get_trigger_name_at(int instance, int signal_set, int trigger, bool* expanded) const;
+    void get_trigger_expression(QString* out, const char* instance_name, const char* signal_set_name,
+                                const char* trigger_name) const;
+    const char* get_trigger() const { return m_tx_trigger ? m_tx_trigger->get_name() : nullptr; }
+    KSM_TX_TRIGGER* get_trigger_object() const { return m_tx_trigger; }
+    void rename_trigger_set(const char* new_name, const char* old_name, const char* signal_set_name);
+
+    // ---- conversions (vokr_tx_manager_trigger.cpp) ----
+public:
+    static const char* convert_to_trigger_condition_str(KSM_DATA_TRIGGER_CONDITION condition);
+    static KSM_DATA_TRIGGER_CONDITION convert_to_trigger_condition_type(const QString& text);
+    static const char* convert_to_trigger_position_str(KSM_DATA_TRIGGER_POSITION position);
+    static KSM_DATA_TRIGGER_POSITION convert_to_trigger_position_type(const QString& text);
+    static int convert_to_trigger_level_int(const QString& text);
+    QString convert_to_trigger_level_str(int level);
+
+    // ---- storage qualifier (vokr_tx_manager_flow.cpp) ----
+public:
+    bool get_storage_qualifier_type(QString* text, int instance) const;
+    bool get_storage_qualifier_input_port(QString* name, bool* post_fitting, int instance) const;
+    bool is_disable_storage_qualifier_enabled(int instance) const;
+    bool is_record_data_discontinuities_enabled(int instance) const;
+public slots:
+    void set_storage_qualifier_type(QString text);
+    void set_storage_qualifier_input_port(QString name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_storage_qualifier_input_port(QString name);
+    void browse_storage_qualifier_input_port();
+    void enable_data_discontinuities(bool record);
+    void disable_storage_qualifier(bool disabled);
+private:
     int state_based_tab() const;
+
+    // ---- segments and trigger position (vokr_tx_manager_flow.cpp) ----
+public:
+    bool is_segmented_acquisition_enabled(int instance) const;
+    bool is_segmented_acquisition_trigger(int level) const;
+    bool is_segmented_trigger_position_enabled() const;
+    bool get_trigger_position(QString* text, int instance) const;
+    bool get_trigger_position(int* sample, int index) const;
+public slots:
+    void set_segmented_acquisition_mode(bool segmented);
+    void set_trigger_position(QString text);
+
+    // ---- flow control (vokr_tx_manager_flow.cpp) ----
+public:
+    bool get_trigger_flow_control(QString* text, int instance) const;
+    bool is_sequential_mode(int instance) const;
+public slots:
+    void set_trigger_flow_control(QString text);
+
+    // ---- trigger in (vokr_tx_manager_flow.cpp) ----
+public:
+    bool is_trigger_in_enabled(int instance) const;
+    KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE get_trigger_in_source(int instance) const;
+    bool get_trigger_in_pin_name(QString* name, int instance) const;
+    bool get_trigger_in_node_name(QString* name, int instance) const;
+    bool is_trigger_in_node_post_fitting(int instance) const;
+    bool is_trigger_in_node_valid(int instance) const;
+    bool get_trigger_in_instance_name(QString* name, int instance) const;
+    bool get_trigger_in_condition(QString* text, int instance) const;
+    QStringList get_trigger_instance_list(int instance) const;
+    bool set_trigger_in_source(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, int instance);
+public slots:
+    void enable_trigger_in(bool enable);
+    void set_trigger_in_source(int kind);
+    void set_trigger_in_pin(QString name);
+    void set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_trigger_in_node(QString name);
+    void browse_trigger_in();
+    void set_trigger_in_instance(QString name);
+    void set_trigger_in_condition(QString text);
+private:
     KSM_TX_TRIGGER_IN_INTERFACE* trigger_in_at(int instance) const;
     KSM_TX_TRIGGER_OUT_INTERFACE* trigger_out_at(int instance) const;
-    bool set_corvix_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
-                              int instance);
-    void set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
-                       int instance);
+    template <class PORT>
+    void edit_port_enabled(PORT* port, bool enable);
+    template <class PORT>
+    void edit_port_name(PORT* port, const char* (PORT::*get)() const, bool (PORT::*set)(const char*),
+                        const QString& name);
+    template <class PORT>
+    void edit_port_condition(PORT* port, const QString& text);
 
+    // ---- trigger out (vokr_tx_manager_flow.cpp) ----
+public:
+    bool is_trigger_out_enabled(int instance) const;
+    bool is_trigger_out_pin_selected(int instance) const;
+    bool is_trigger_out_instance_selected(int instance) const;
+    bool is_trigger_out_eps_trigger_in_selected(int instance) const;
+    bool is_trigger_out_eps_event_index_selected(int instance) const;
+    bool get_trigger_out_pin(QString* name, int instance) const;
+    bool get_trigger_out_instance(QString* name, int instance) const;
+    bool get_trigger_out_instance_tooltip(QString* text, int instance) const;
+    bool get_trigger_out_eps_event_index(QString* text, int instance) const;
+    bool get_trigger_out_condition(QString* text, int instance) const;
+    bool get_trigger_out_latency_delay(QString* text, int instance) const;
+public slots:
+    void enable_trigger_out(bool enable);
+    void set_trigger_out_condition(QString text);
+    void set_trigger_out_pin(QString name);
+    void set_trigger_out_instance(QString name);
+    void set_trigger_out_eps_event_index(QString text);
+    void set_trigger_out_pin_selected(bool selected);
+    void set_trigger_out_instance_selected(bool selected);
+    void set_trigger_out_eps_trigger_in_selected(bool selected);
+    void set_trigger_out_eps_event_selected(bool selected);
+
+    // ---- sample depth (vokr_tx_manager_resources.cpp) ----
+public:
+    static int convert_to_sample_depth_int(const QString& text);
+    QString convert_to_sample_depth_str(int depth);
+    bool get_sample_depth(int* depth, int instance) const;
+    bool get_sample_depth(QString* text, int instance);
+    bool is_zero_sample_depth() const;
+public slots:
+    void set_sample_depth(QString text);
+
+    // ---- segments (vokr_tx_manager_resources.cpp) ----
+public:
+    bool get_number_of_segments(QString* text, int instance) const;
+    int get_segment_size() const;
+public slots:
+    void set_number_of_segments(QString text);
+
+    // ---- RAM type (vokr_tx_manager_resources.cpp) ----
+public:
+    bool get_ram_type(QString* label, int instance) const;
+    KSM_TALVERN_RAM_TYPE get_talvern_ram_type(int instance) const;
+    static QStringList get_ram_type_labels();
+public slots:
+    void set_ram_type(QString label);
+
+    // ---- pipeline (vokr_tx_manager_resources.cpp) ----
+public:
+    bool get_pipeline_level(QString* text, int instance);
+public slots:
+    void set_pipeline_level(QString text);
+
+    // ---- allocated node counts (vokr_tx_manager_resources.cpp) ----
+public:
+    int get_data_nodes_allocated(int instance) const;
+    bool get_data_nodes_allocated(QString* text) const;
+    int get_trigger_nodes_allocated(int instance) const;
+    bool get_trigger_nodes_allocated(QString* text) const;
+    int get_storage_qualifier_nodes_allocated(int instance) const;
+    int get_corvix_data_nodes_allocated(int instance) const;
+    bool get_corvix_data_nodes_allocated(QString* text) const;
+    int get_corvix_trigger_nodes_allocated(int instance) const;
+    bool get_corvix_trigger_nodes_allocated(QString* text) const;
+    void set_data_nodes_allocated(int count, int instance);
+    void set_trigger_nodes_allocated(int count, int instance);
+    void set_storage_qualifier_nodes_allocated(int count, int instance);
+    void set_data_nodes_allocated(const QString& text);
+    void set_trigger_nodes_allocated(const QString& text);
+    bool set_corvix_data_nodes_allocated(const QString& text);
+    bool set_corvix_data_nodes_allocated(int count, int instance);
+    bool set_corvix_trigger_nodes_allocated(const QString& text);
+    bool set_corvix_trigger_nodes_allocated(int count, int instance);
+public slots:
+    void data_manual_input_changed(int count);
+    void trigger_manual_input_changed(int count);
+    void storage_qualifier_manual_input_changed(int count);
+private:
+    bool set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
+                       int instance, bool mark_modified);
+    void edit_allocated(void (VOKR_TX_MANAGER::*set)(int, int), int count);
+
+    // ---- used node counts and usage estimates (vokr_tx_manager_resources.cpp) ----
+public:
+    int get_data_nodes_used(int instance) const;
+    bool get_data_nodes_used(QString* text) const;
+    int get_trigger_nodes_used(int instance) const;
+    bool get_trigger_nodes_used(QString* text) const;
+    int get_storage_qualifier_nodes_used(int instance) const;
+    bool get_storage_qualifier_nodes_used(QString* text) const;
+    unsigned long get_le_usage(int instance, DEV_FAMILY_ENUM family) const;
+    unsigned long get_ram_bits_usage(int instance) const;
+
+    // ---- the session's mnemonic tables (vokr_tx_manager_mnemonics.cpp) ----
+public:
+    void create_mnemonic_table(int node_index, const QString& name, const QStringList& mnemonic_list,
+                               const QStringList& pattern_list);
+    bool get_mnemonics_table_name(int table_index, QString* name) const;
+    bool is_plugin_mnemonic_table(int table_index) const;
+    bool get_node_mnemonics_table_name(int node_index, QString* name, KSM_TX_SIGNAL_NODES* list);
+    bool get_node_mnemonics_width(int node_index, int* width);
+    bool get_node_mnemonics_symbol(int node_index, const QString& pattern, QString* symbol, KSM_TX_SIGNAL_NODES* list);
+public slots:
+    void on_update_mnemonic(bool* enable) { *enable = true; }
+    void on_mnemonic() {}
+
+    // ---- plug-in mnemonic tables (vokr_tx_manager_mnemonics.cpp) ----
+public:
+    bool open_plugin_mnemonic_tables();
+    bool refresh_plugin_mnemonics(int node_index, KSM_TX_SIGNAL_NODES* list);
+    bool get_plugin_mnemonic(QString* text, const char* value, int node_index, KSM_TX_SIGNAL_NODES* list);
+    bool get_plugin_trigger(QString* data, const char* symbol, int node_index, int instance);
+    bool get_plugin_trigger_condition_symbol(QString* symbol, int node_index, int level, int instance);
+    bool set_plugin_trigger_condition_symbol(const QString& symbol, int node_index, int level, int instance);
+    bool get_plugin_mnemonic_width(int* width, int node_index);
+    bool get_plugin_mnemonic_table_name_menu_string(QString* text, int node_index, KSM_TX_SIGNAL_NODES* list);
+private:
+    KSM_TX_SIGNAL_NODES* plugin_list(int node_index, KSM_TX_SIGNAL_NODES* list, bool check_type);
+
+    // ---- state ----
+private:
     // Window settings (the first two are read from the user settings).
     bool m_cfg_align_left = false;
     bool m_unified_state_display = false;

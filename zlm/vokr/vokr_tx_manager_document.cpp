@@ -20,6 +20,9 @@
 
 namespace {
 
+// The third field of an instance's node information when the IP generation wizard made it.
+constexpr int WIZARD_GENERATED = 2;
+
 }  // namespace
 
 // ---- closing and creating --------------------------------------------------------------------------------
@@ -425,8 +428,10 @@ bool VOKR_TX_MANAGER::save_document(const char* path)
         show_save_error();
     }
     refresh_data_log_cache();
-    if (!is_empty())
-        emit updated(nullptr, vokr_hint(is_instance_acquiring(-1) ? 0x20000009u : 0x2000000du));
+    if (!is_empty()) {
+        const unsigned int config = is_instance_acquiring(-1) ? 0u : VOKR_HINT_CONFIG;
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | config | VOKR_HINT_VIEW));
+    }
     return result;
 }
 
@@ -456,7 +461,7 @@ void VOKR_TX_MANAGER::set_modified_flag(bool state)
 
 bool VOKR_TX_MANAGER::is_corvix_generated() const
 {
-    return m_tx_instance && m_tx_instance->get_data_instance()->get_node_info().third == 2;
+    return m_tx_instance && m_tx_instance->get_data_instance()->get_node_info().third == WIZARD_GENERATED;
 }
 
 void VOKR_TX_MANAGER::get_top_entity_name(QString* name) const

@@ -5,14 +5,17 @@
 #include "vokr_assert.h"
 #include "vokr_msg.h"
 
+#include <iterator>
 #include <memory>
 
 namespace {
 
 const char* const SQ_TEXTS[] = {"Continuous", "Conditional", "Start/Stop", "Transitional", "State-based", "Input port"};
-constexpr int SQ_TYPES = 6;
+constexpr int SQ_TYPES = int(std::size(SQ_TEXTS));
 const char* const STATE_BASED = "State-based";
 const char* const SEQUENTIAL = "Sequential";
+// The data and setup tabs, which come before the advanced levels' tabs.
+constexpr int FIXED_TABS = 2;
 
 KSM_DATA_STORAGE_QUALIFIER_TYPE storage_qualifier_of(const QString& text)
 {
@@ -47,9 +50,9 @@ bool VOKR_TX_MANAGER::get_storage_qualifier_type(QString* text, int instance) co
 int VOKR_TX_MANAGER::state_based_tab() const
 {
     int advanced = 0;
-    for (int level = -3; level < m_tx_trigger->get_num_levels(); ++level)
+    for (int level = FIRST_PATTERN_LEVEL; level < m_tx_trigger->get_num_levels(); ++level)
         advanced += is_advanced_trigger(level, -1) ? 1 : 0;
-    return 2 + advanced;
+    return FIXED_TABS + advanced;
 }
 
 void VOKR_TX_MANAGER::set_storage_qualifier_type(QString text)
@@ -67,7 +70,7 @@ void VOKR_TX_MANAGER::set_storage_qualifier_type(QString text)
             return;
         if (mode == KSM_SQTYPE_STATE_BASED)
             set_int_state(-1, "active tab", state_based_tab());
-        emit updated(nullptr, vokr_hint(0x20000041u));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
         update_modified_flag();
     });
 }
@@ -97,19 +100,14 @@ void VOKR_TX_MANAGER::set_storage_qualifier_input_port(QString name, VOKR_IS_POS
     edit_setting(bytes == current && post_fitting == stored, [&] {
         const bool set = trigger->set_storage_qualifier_input_port(bytes.constData(), post_fitting);
         const bool cleared = trigger->clear_storage_qualifier_input_port_mark(false);
-        if (set || cleared)
-            update_modified_flag();
+        note_change(set || cleared);
     });
 }
 
 void VOKR_TX_MANAGER::browse_storage_qualifier_input_port()
 {
-    QString name;
-    VOKR_IS_POST_FITTING_TYPE kind = VOKR_PRE_SYNTHESIS_NAME;
-    if (!get_unb_node(&name, NODE_TYPE_INPUT, &kind))
-        return;
-    set_storage_qualifier_input_port(name, kind);
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
+    if (browse_node(NODE_TYPE_INPUT, &VOKR_TX_MANAGER::set_storage_qualifier_input_port))
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
 }
 
 void VOKR_TX_MANAGER::disable_storage_qualifier(bool disabled)
@@ -132,8 +130,7 @@ void VOKR_TX_MANAGER::enable_data_discontinuities(bool record)
 {
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     edit_setting(record == trigger->is_record_data_discontinuities(), [&] {
-        if (trigger->set_record_data_discontinuities(record))
-            update_modified_flag();
+        note_change(trigger->set_record_data_discontinuities(record));
     });
 }
 
@@ -149,7 +146,7 @@ void VOKR_TX_MANAGER::set_segmented_acquisition_mode(bool segmented)
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     edit_setting(segmented == trigger->is_segmented(), [&] {
         if (trigger->set_segmented(segmented)) {
-            emit updated(nullptr, vokr_hint(0x20000041u));
+            emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
             update_modified_flag();
         }
     });
@@ -199,8 +196,7 @@ void VOKR_TX_MANAGER::set_trigger_position(QString text)
     const KSM_DATA_TRIGGER_POSITION position = convert_to_trigger_position_type(text);
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     edit_setting(position == trigger->get_trigger_position(), [&] {
-        if (trigger->set_trigger_position(position))
-            update_modified_flag();
+        note_change(trigger->set_trigger_position(position));
     });
 }
 
@@ -229,7 +225,7 @@ void VOKR_TX_MANAGER::set_trigger_flow_control(QString text)
         m_tx_trigger->set_state_based(state_based);
         if (state_based)
             set_int_state(-1, "active tab", state_based_tab());
-        emit updated(nullptr, vokr_hint(0x20000041u));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
         update_modified_flag();
     });
 }
@@ -269,7 +265,54 @@ bool name_of(bool empty, QString* out, const char* name)
     return !empty;
 }
 
+// The condition of trigger in or out as text; "Disabled" and false without an instance (no port).
+template <class PORT>
+bool condition_text(const PORT* port, QString* text)
+{
+    if (!port) {
+        *text = "Disabled";
+        return false;
+    }
+    const char* condition = VOKR_TX_MANAGER::convert_to_trigger_condition_str(port->get_condition());
+    *text = condition ? condition : "";
+    return true;
+}
+
 }  // namespace
+
+// Edits of trigger in and out: one undo unit each, none when the value is unchanged.
+
+template <class PORT>
+void VOKR_TX_MANAGER::edit_port_enabled(PORT* port, bool enable)
+{
+    edit_setting(enable == port->is_enabled(), [&] {
+        port->set_enabled(enable);
+        update_modified_flag();
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
+    });
+}
+
+// An empty name changes nothing.
+template <class PORT>
+void VOKR_TX_MANAGER::edit_port_name(PORT* port, const char* (PORT::*get)() const, bool (PORT::*set)(const char*),
+                                     const QString& name)
+{
+    const QByteArray bytes = name.toLocal8Bit();
+    edit_setting(name.isEmpty() || bytes == (port->*get)(), [&] {
+        (port->*set)(bytes.constData());
+        update_modified_flag();
+    });
+}
+
+template <class PORT>
+void VOKR_TX_MANAGER::edit_port_condition(PORT* port, const QString& text)
+{
+    const KSM_DATA_TRIGGER_CONDITION condition = convert_to_trigger_condition_type(text);
+    edit_setting(condition == port->get_condition(), [&] {
+        port->set_condition(condition);
+        update_modified_flag();
+    });
+}
 
 bool VOKR_TX_MANAGER::get_trigger_in_pin_name(QString* name, int instance) const
 {
@@ -298,23 +341,12 @@ bool VOKR_TX_MANAGER::get_trigger_in_instance_name(QString* name, int instance) 
 
 bool VOKR_TX_MANAGER::get_trigger_in_condition(QString* text, int instance) const
 {
-    if (is_empty()) {
-        *text = "Disabled";
-        return false;
-    }
-    const char* condition = convert_to_trigger_condition_str(trigger_in_at(instance)->get_condition());
-    *text = condition ? condition : "";
-    return true;
+    return condition_text(is_empty() ? nullptr : trigger_in_at(instance), text);
 }
 
 void VOKR_TX_MANAGER::enable_trigger_in(bool enable)
 {
-    KSM_TX_TRIGGER_IN_INTERFACE* in = trigger_in_at(-1);
-    edit_setting(enable == in->is_enabled(), [&] {
-        in->set_enabled(enable);
-        update_modified_flag();
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
-    });
+    edit_port_enabled(trigger_in_at(-1), enable);
 }
 
 bool VOKR_TX_MANAGER::set_trigger_in_source(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, int instance)
@@ -339,34 +371,20 @@ void VOKR_TX_MANAGER::set_trigger_in_source(int kind)
 
 void VOKR_TX_MANAGER::set_trigger_in_pin(QString name)
 {
-    KSM_TX_TRIGGER_IN_INTERFACE* in = trigger_in_at(-1);
-    const QByteArray bytes = name.toLocal8Bit();
-    edit_setting(name.isEmpty() || bytes == in->get_pin_name(), [&] {
-        in->set_pin_name(bytes.constData());
-        update_modified_flag();
-    });
+    using PORT = KSM_TX_TRIGGER_IN_INTERFACE;
+    edit_port_name(trigger_in_at(-1), &PORT::get_pin_name, &PORT::set_pin_name, name);
 }
 
 void VOKR_TX_MANAGER::set_trigger_in_instance(QString name)
 {
-    KSM_TX_TRIGGER_IN_INTERFACE* in = trigger_in_at(-1);
-    const QByteArray bytes = name.toLocal8Bit();
-    edit_setting(name.isEmpty() || bytes == in->get_instance_name(), [&] {
-        in->set_instance_name(bytes.constData());
-        update_modified_flag();
-    });
+    using PORT = KSM_TX_TRIGGER_IN_INTERFACE;
+    edit_port_name(trigger_in_at(-1), &PORT::get_instance_name, &PORT::set_instance_name, name);
 }
 
 void VOKR_TX_MANAGER::set_trigger_in_condition(QString text)
 {
-    if (text.isEmpty())
-        return;
-    KSM_TX_TRIGGER_IN_INTERFACE* in = trigger_in_at(-1);
-    const KSM_DATA_TRIGGER_CONDITION condition = convert_to_trigger_condition_type(text);
-    edit_setting(condition == in->get_condition(), [&] {
-        in->set_condition(condition);
-        update_modified_flag();
-    });
+    if (!text.isEmpty())
+        edit_port_condition(trigger_in_at(-1), text);
 }
 
 void VOKR_TX_MANAGER::set_trigger_in_node(QString name)
@@ -389,12 +407,8 @@ void VOKR_TX_MANAGER::set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYP
 
 void VOKR_TX_MANAGER::browse_trigger_in()
 {
-    QString name;
-    VOKR_IS_POST_FITTING_TYPE kind = VOKR_PRE_SYNTHESIS_NAME;
-    if (!get_unb_node(&name, NODE_TYPE_INPUT, &kind))
-        return;
-    set_trigger_in_node(name, kind);
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
+    if (browse_node(NODE_TYPE_INPUT, &VOKR_TX_MANAGER::set_trigger_in_node))
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
 }
 
 QStringList VOKR_TX_MANAGER::get_trigger_instance_list(int instance) const
@@ -461,13 +475,7 @@ bool VOKR_TX_MANAGER::get_trigger_out_eps_event_index(QString* text, int instanc
 
 bool VOKR_TX_MANAGER::get_trigger_out_condition(QString* text, int instance) const
 {
-    if (is_empty()) {
-        *text = "Disabled";
-        return false;
-    }
-    const char* condition = convert_to_trigger_condition_str(trigger_out_at(instance)->get_condition());
-    *text = condition ? condition : "";
-    return true;
+    return condition_text(is_empty() ? nullptr : trigger_out_at(instance), text);
 }
 
 bool VOKR_TX_MANAGER::get_trigger_out_latency_delay(QString* text, int instance) const
@@ -484,32 +492,19 @@ bool VOKR_TX_MANAGER::get_trigger_out_latency_delay(QString* text, int instance)
 
 void VOKR_TX_MANAGER::enable_trigger_out(bool enable)
 {
-    KSM_TX_TRIGGER_OUT_INTERFACE* out = trigger_out_at(-1);
-    edit_setting(enable == out->is_enabled(), [&] {
-        out->set_enabled(enable);
-        update_modified_flag();
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
-    });
+    edit_port_enabled(trigger_out_at(-1), enable);
 }
 
 void VOKR_TX_MANAGER::set_trigger_out_pin(QString name)
 {
-    KSM_TX_TRIGGER_OUT_INTERFACE* out = trigger_out_at(-1);
-    const QByteArray bytes = name.toLocal8Bit();
-    edit_setting(name.isEmpty() || bytes == out->get_pin_name(), [&] {
-        out->set_pin_name(bytes.constData());
-        update_modified_flag();
-    });
+    using PORT = KSM_TX_TRIGGER_OUT_INTERFACE;
+    edit_port_name(trigger_out_at(-1), &PORT::get_pin_name, &PORT::set_pin_name, name);
 }
 
 void VOKR_TX_MANAGER::set_trigger_out_instance(QString name)
 {
-    KSM_TX_TRIGGER_OUT_INTERFACE* out = trigger_out_at(-1);
-    const QByteArray bytes = name.toLocal8Bit();
-    edit_setting(name.isEmpty() || bytes == out->get_instance_name(), [&] {
-        out->set_instance_name(bytes.constData());
-        update_modified_flag();
-    });
+    using PORT = KSM_TX_TRIGGER_OUT_INTERFACE;
+    edit_port_name(trigger_out_at(-1), &PORT::get_instance_name, &PORT::set_instance_name, name);
 }
 
 void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(QString text)
@@ -524,14 +519,8 @@ void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(QString text)
 
 void VOKR_TX_MANAGER::set_trigger_out_condition(QString text)
 {
-    if (text.isEmpty())
-        return;
-    KSM_TX_TRIGGER_OUT_INTERFACE* out = trigger_out_at(-1);
-    const KSM_DATA_TRIGGER_CONDITION condition = convert_to_trigger_condition_type(text);
-    edit_setting(condition == out->get_condition(), [&] {
-        out->set_condition(condition);
-        update_modified_flag();
-    });
+    if (!text.isEmpty())
+        edit_port_condition(trigger_out_at(-1), text);
 }
 
 namespace {

@@ -19,9 +19,8 @@
 
 namespace {
 
-const char* const CLIENT = "vokr_tx_manager";
-constexpr unsigned int POST_FITTING_FLAG = 0x2000;
-constexpr int ASSIGNMENT_350 = 350;
+// The hierarchy assignment whose text the current signal set keeps.
+constexpr int SIGNAL_SET_ASSIGNMENT = 350;
 
 // The compiled hierarchy lent for one scope and given back at its end.
 class BORROWED_HIERARCHY {
@@ -30,13 +29,14 @@ public:
     {
         WOLPA_MANAGER* wolpa_mgr = WOLPA_MANAGER::get_wolpa_manager();
         VOKR_ASSERT(wolpa_mgr != NULL);
-        m_db = OMU_MANAGER::get_omu_manager()->is_project_open() ? wolpa_mgr->get_toz_cmp_action_pt_instance(CLIENT, kind)
-                                                                  : nullptr;
+        const bool open = OMU_MANAGER::get_omu_manager()->is_project_open();
+        m_db = open ? wolpa_mgr->get_toz_cmp_action_pt_instance(VOKR_TX_MANAGER::DATABASE_CLIENT, kind) : nullptr;
     }
     ~BORROWED_HIERARCHY()
     {
         if (m_db)
-            WOLPA_MANAGER::get_wolpa_manager()->unget_toz_cmp_action_pt_instance(CLIENT, m_kind);
+            WOLPA_MANAGER::get_wolpa_manager()->unget_toz_cmp_action_pt_instance(VOKR_TX_MANAGER::DATABASE_CLIENT,
+                                                                                  m_kind);
     }
     BORROWED_HIERARCHY(const BORROWED_HIERARCHY&) = delete;
     BORROWED_HIERARCHY& operator=(const BORROWED_HIERARCHY&) = delete;
@@ -92,7 +92,7 @@ void VOKR_TX_MANAGER::store_assignment_text(int kind)
 {
     BORROWED_HIERARCHY db(kind);
     std::string text;
-    if (db.get() && m_tx_signals && db.get()->get_assignment(ASSIGNMENT_350, &text))
+    if (db.get() && m_tx_signals && db.get()->get_assignment(SIGNAL_SET_ASSIGNMENT, &text))
         m_tx_signals->set_assignment_text(text.c_str());
 }
 
@@ -126,7 +126,7 @@ bool VOKR_TX_MANAGER::insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names)
 {
     if (names.isEmpty())
         return true;
-    m_using_pre_synthesis_filter = !(names.first().get_flags() & POST_FITTING_FLAG);
+    m_using_pre_synthesis_filter = !(names.first().get_flags() & TOZ_FLAG_POST_FITTING);
     if (m_lock_mode == VOKR_LOCK_MODE_TRIGGER_CONDITIONS) {
         vokr_prompt(vokr_msg_on_node_add_trigger_lock());
         return true;
@@ -172,13 +172,16 @@ bool VOKR_TX_MANAGER::insert_node(const PIRQ_INSTANCE_NAME& name)
     get_short_name(&short_name, name.get_name());
     if (short_name.isEmpty())
         return false;
-    const KSM_DATA_WIRE_TAP_MODE tap = name.get_flags() & POST_FITTING_FLAG ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
+    const bool post_fitting = name.get_flags() & TOZ_FLAG_POST_FITTING;
+    const KSM_DATA_WIRE_TAP_MODE tap = post_fitting ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
     int first1 = 0, last1 = 0, first2 = 0, last2 = 0;
     name.get_first_dimension(&first1, &last1);
     name.get_second_dimension(&first2, &last2);
     const int w1 = width_of(first1, last1), w2 = width_of(first2, last2);
     if (check_for_node_add_overflow(w2 != 0 ? (w1 + 1) * (w2 + 1) : w1 + 1))
         return false;
+    // A finder name's kind is its number of dimensions: none for a single node, one or two for a
+    // bus or an array.
     VOKR_ASSERT_TEXT(name.get_kind() != 3, "Unexpected node type");
     if (name.get_kind() == 0)
         return insert_node(short_name, get_type(name.get_flags()), tap, false);
@@ -413,7 +416,7 @@ void VOKR_TX_MANAGER::on_node_insert()
         return;  // no instance to insert into: the command does nothing
     if (get_int_state(-1, "active tab", 0) != 1) {
         set_int_state(-1, "active tab", 1);
-        emit updated(nullptr, vokr_hint(0x20000040u));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS));
     }
     if (!m_node_finder)
         return;
@@ -430,7 +433,7 @@ void VOKR_TX_MANAGER::on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names)
         return;
     if (get_int_state(-1, "active tab", 0) != 1) {
         set_int_state(-1, "active tab", 1);
-        emit updated(nullptr, vokr_hint(0x20000040u));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS));
     }
     m_tx_instance->begin_action();
     insert_nodes(names);
@@ -445,5 +448,5 @@ void VOKR_TX_MANAGER::on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names)
         signals_->get_storage_qualifier_nodes_allocated() < trigger->get_storage_qualifier_nodes_used())
         set_storage_qualifier_nodes_allocated(trigger->get_storage_qualifier_nodes_used(), -1);
     end_action(VOKR_CHECK_ALWAYS, -1);
-    emit updated(nullptr, vokr_hint(0x20000007u));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW));
 }

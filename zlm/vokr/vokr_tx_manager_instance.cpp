@@ -9,6 +9,7 @@
 
 #include <QMap>
 
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -16,12 +17,12 @@ namespace {
 const char* const LOCK_MODE_LABELS[] = {"Allow all changes", "Allow incremental route changes only",
                                         "Allow trigger condition changes only"};
 
-constexpr int STORED_STATE_BITS = 0x1ffe000;
-constexpr int IDLE_STATE_BITS = 0xc0000;
+// The project's effective compilation mode when it compiles incrementally.
+constexpr int INCREMENTAL_COMPILATION_MODE = 2;
 
 bool is_acquiring_state(int s)
 {
-    return (s & ~IDLE_STATE_BITS) != 0 || s == IDLE_STATE_BITS;
+    return (s & ~VOKR_ACQ_IDLE_BITS) != 0 || s == VOKR_ACQ_IDLE_BITS;
 }
 
 }  // namespace
@@ -117,34 +118,35 @@ void VOKR_TX_MANAGER::set_instance_enabled(int index, bool enabled)
     get_instance_at(index)->set_enabled(enabled);
 }
 
-void VOKR_TX_MANAGER::rename_instance_set(const char* new_name, const char* old_name)
+// Ends the rename of an instance, signal set or trigger: a refused (taken) name is told to the
+// user, an accepted one marks the session modified. True when the name was accepted.
+bool VOKR_TX_MANAGER::accept_rename(bool accepted)
 {
-    KSM_DATA_INSTANCE* instance = m_tx_session ? m_tx_session->get_data_session()->find_instance(old_name) : nullptr;
-    if (!instance || !new_name || !*new_name)
-        return;
-    if (!instance->set_name(new_name)) {
+    if (!accepted) {
         vokr_prompt(vokr_msg_duplicate_name());
-        return;
+        return false;
     }
     m_tx_session->set_undoable_modified_flag();
     update_modified_flag();
-    emit updated(nullptr, vokr_hint(0x20000049u));
-    emit updated(nullptr, vokr_hint(0x60000010u));
-    emit updated(nullptr, vokr_hint(0x10000020u));
+    return true;
+}
+
+void VOKR_TX_MANAGER::rename_instance_set(const char* new_name, const char* old_name)
+{
+    KSM_DATA_INSTANCE* instance = m_tx_session ? m_tx_session->get_data_session()->find_instance(old_name) : nullptr;
+    if (!instance || !new_name || !*new_name || !accept_rename(instance->set_name(new_name)))
+        return;
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_JTAG));
 }
 
 void VOKR_TX_MANAGER::rename_signal_set(const char* new_name, const char* old_name)
 {
     KSM_DATA_SIGNAL_SET* set = m_tx_instance ? m_tx_instance->get_data_instance()->find_signal_set(old_name) : nullptr;
-    if (!set || !new_name || !*new_name)
+    if (!set || !new_name || !*new_name || !accept_rename(set->set_name(new_name)))
         return;
-    if (!set->set_name(new_name)) {
-        vokr_prompt(vokr_msg_duplicate_name());
-        return;
-    }
-    m_tx_session->set_undoable_modified_flag();
-    update_modified_flag();
-    emit updated(nullptr, vokr_hint(0x20000008u));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG));
 }
 
 // ---- lock mode ------------------------------------------------------------------------------------------
@@ -161,7 +163,7 @@ VOKR_LOCK_MODE VOKR_TX_MANAGER::get_lock_mode(bool in_power_up_view) const
 void VOKR_TX_MANAGER::set_lock_mode(QString label)
 {
     int mode = -1;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < int(std::size(LOCK_MODE_LABELS)); ++i)
         if (label == LOCK_MODE_LABELS[i])
             mode = i;
     VOKR_ASSERT_TEXT(mode >= 0, "VOKR_LOCK_MODE_MAP.contains(lock_mode)");
@@ -171,8 +173,12 @@ void VOKR_TX_MANAGER::set_lock_mode(QString label)
 void VOKR_TX_MANAGER::set_lock_mode(VOKR_LOCK_MODE mode, bool notify)
 {
     m_lock_mode = mode;
-    if (notify)
-        emit updated(nullptr, vokr_hint(!is_empty() && is_instance_acquiring(-1) ? 0x28000015u : 0x24000015u));
+    if (!notify)
+        return;
+    const bool acquiring = !is_empty() && is_instance_acquiring(-1);
+    const unsigned int state = acquiring ? VOKR_HINT_ACQUISITION_STARTED : VOKR_HINT_STATUS;
+    emit updated(nullptr,
+                 vokr_hint(VOKR_HINT_REFRESH | state | VOKR_HINT_INSTANCES | VOKR_HINT_CONFIG | VOKR_HINT_VIEW));
 }
 
 // ---- JTAG and programming file ------------------------------------------------------------------------
@@ -287,7 +293,12 @@ bool VOKR_TX_MANAGER::is_incremental_compile() const
         return true;
     YEK_PROJECT_INFO* yek_info = yek_mgr->get_project_info();
     VOKR_ASSERT(yek_info);
-    return yek_info->get_effective_incremental_compilation_mode() == 2;
+    return compiles_incrementally(yek_info);
+}
+
+bool VOKR_TX_MANAGER::compiles_incrementally(const YEK_PROJECT_INFO* project)
+{
+    return project->get_effective_incremental_compilation_mode() == INCREMENTAL_COMPILATION_MODE;
 }
 
 bool VOKR_TX_MANAGER::is_incremental_route_available(int index) const
@@ -365,18 +376,18 @@ int& VOKR_TX_MANAGER::acq_state(int index)
 {
     VOKR_ASSERT(index >= 0);
     if (index >= static_cast<int>(m_acq_states.size()))
-        m_acq_states.resize(index + 1, 0x40000);
+        m_acq_states.resize(index + 1, VOKR_ACQ_NOT_RUNNING);
     return m_acq_states[index];
 }
 
 int VOKR_TX_MANAGER::acq_state(int index) const
 {
-    return index >= 0 && index < static_cast<int>(m_acq_states.size()) ? m_acq_states[index] : 0x40000;
+    return index >= 0 && index < static_cast<int>(m_acq_states.size()) ? m_acq_states[index] : VOKR_ACQ_NOT_RUNNING;
 }
 
 void VOKR_TX_MANAGER::set_instance_acq_state(int index, int mask)
 {
-    acq_state(resolved(index)) = mask & STORED_STATE_BITS;
+    acq_state(resolved(index)) = mask & VOKR_ACQ_STORED_BITS;
 }
 
 bool VOKR_TX_MANAGER::is_instance_acquiring(int index) const
@@ -418,8 +429,9 @@ int VOKR_TX_MANAGER::get_trigger_level_type(int level, int instance) const
     KSM_TX_TRIGGER* trigger = trigger_at(instance);
     if (level >= 0)
         return trigger->get_level_type(level);
-    VOKR_ASSERT_TEXT(level >= -3, "nLevelIndex >= -3 && nLevelIndex <= -1");
-    const KSM_DATA_STORAGE_QUALIFIER_TYPE wanted = level == -3 ? KSM_SQTYPE_CONDITIONAL : KSM_SQTYPE_START_STOP;
+    VOKR_ASSERT_TEXT(level >= FIRST_PATTERN_LEVEL, "nLevelIndex >= -3 && nLevelIndex <= -1");
+    const KSM_DATA_STORAGE_QUALIFIER_TYPE wanted =
+        level == FIRST_PATTERN_LEVEL ? KSM_SQTYPE_CONDITIONAL : KSM_SQTYPE_START_STOP;
     if (trigger->get_storage_qualifier_type() != wanted)
         return KSM_LTYPE_BASIC_AND;
     return trigger->get_pattern_type(level + KSM_NUM_PATTERNS);
@@ -460,7 +472,7 @@ void VOKR_TX_MANAGER::save_to_log()
     const bool saved = m_tx_session->save_to_log(m_current_instance);
     refresh_data_log_cache();
     if (saved) {
-        emit updated(nullptr, vokr_hint(0x2000000cu));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG));
         update_modified_flag();
     }
 }

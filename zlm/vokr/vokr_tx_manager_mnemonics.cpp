@@ -257,7 +257,7 @@ bool VOKR_TX_MANAGER::get_plugin_trigger_condition_symbol(QString* symbol, int n
     const KSM_TX_PLUGIN_MNEMONICS* record = trigger->get_plugin_mnemonics(node_index);
     if (trigger->get_group_display_type(node_index) != PLUGIN_SYMBOL_TYPE || !record)
         return false;
-    VOKR_ASSERT_TEXT(level >= -3, "nTriggerLevel >= -3 && nTriggerLevel <= -1");
+    VOKR_ASSERT_TEXT(level >= FIRST_PATTERN_LEVEL, "nTriggerLevel >= -3 && nTriggerLevel <= -1");
     if (level >= 0)
         *symbol = QString::fromLocal8Bit(record->get_symbol(level));
     return true;
@@ -272,7 +272,7 @@ bool VOKR_TX_MANAGER::set_plugin_trigger_condition_symbol(const QString& symbol,
     const KSM_TX_PLUGIN_MNEMONICS* record = trigger->get_plugin_mnemonics(node_index);
     if (display_type != PLUGIN_SYMBOL_TYPE || !record)
         return false;
-    VOKR_ASSERT_TEXT(level >= -3, "nTriggerLevel >= -3 && nTriggerLevel <= -1");
+    VOKR_ASSERT_TEXT(level >= FIRST_PATTERN_LEVEL, "nTriggerLevel >= -3 && nTriggerLevel <= -1");
     if (level >= 0) {
         KSM_TX_PLUGIN_MNEMONICS changed = *record;
         changed.set_symbol(level, symbol.toLocal8Bit().constData());

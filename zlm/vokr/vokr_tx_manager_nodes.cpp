@@ -76,12 +76,12 @@ bool VOKR_TX_MANAGER::get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_ty
         *data_enabled = use == KSM_CAPTURE_DATA || use == KSM_CAPTURE_BOTH;
     if (trigger_enabled)
         *trigger_enabled = use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH;
-    if (condition && level >= -3) {
+    if (condition && level >= FIRST_PATTERN_LEVEL) {
         KSM_TX_TRIGGER* trigger = trigger_at(-1);
         if (level >= trigger->get_num_levels())
             return true;
         if (is_advanced_trigger(level, -1) && trigger->get_tap_mode(index) == KSM_TAP_PRE_SYNTHESIS)
-            *condition = static_cast<KSM_DATA_TRIGGER_CONDITION>(24);
+            *condition = ADVANCED_LEVEL_CONDITION;
         else if (level < 0)
             *condition = trigger->get_pattern_condition(index, level + KSM_NUM_PATTERNS);
         else
@@ -232,7 +232,7 @@ bool VOKR_TX_MANAGER::is_node_hidden_in_advanced_mode(int index)
 {
     return is_hidden(index, [](VOKR_TX_MANAGER* manager, KSM_TX_SIGNAL_NODES* list, int row) {
         bool mixed = false;
-        return !VOKR_NODE(manager, list, row).is_trigger_enabled(&mixed, -4) && !mixed;
+        return !VOKR_NODE(manager, list, row).is_trigger_enabled(&mixed, VOKR_NODE::PLAIN_TRIGGER_LEVEL) && !mixed;
     });
 }
 
@@ -281,12 +281,16 @@ bool VOKR_TX_MANAGER::is_node_deletable(int index)
            (m_lock_mode == VOKR_LOCK_MODE_INCREMENTAL_ROUTE && trigger_at(-1)->get_tap_mode(index) == KSM_TAP_PRE_SYNTHESIS);
 }
 
-// The signal type of a compiled name: the first type bit that is set, in this order.
+// The signal type of a compiled name: the first type bit of its flags that is set, in this order
+// (a signal type is the flag bit it stands for).
 KSM_DATA_SIGNAL_TYPE VOKR_TX_MANAGER::get_type(unsigned int flags)
 {
-    for (unsigned int bit : {0x4u, 0x8u, 0x10u, 0x40u, 0x80u, 0x20u, 0x400u})
-        if (flags & bit)
-            return static_cast<KSM_DATA_SIGNAL_TYPE>(bit);
+    static constexpr KSM_DATA_SIGNAL_TYPE ORDER[] = {KSM_STYPE_INPUT_PIN,  KSM_STYPE_OUTPUT_PIN,    KSM_STYPE_BIDIR_PIN,
+                                                     KSM_STYPE_REGISTERED, KSM_STYPE_COMBINATORIAL, KSM_STYPE_MEMORY,
+                                                     KSM_STYPE_MACHINE};
+    for (KSM_DATA_SIGNAL_TYPE type : ORDER)
+        if (flags & type)
+            return type;
     return KSM_STYPE_NONE;
 }
 
@@ -301,13 +305,13 @@ int VOKR_TX_MANAGER::get_group_link_type()
 {
     if (!m_cfg_link_groups)
         return 0;
-    int bits = 1;
+    int bits = VOKR_LINK_GROUP;
     if (m_cfg_link_properties)
-        bits |= 8;
+        bits |= VOKR_LINK_PROPERTIES;
     if (m_cfg_link_order)
-        bits |= 2;
+        bits |= VOKR_LINK_ORDER;
     if (m_cfg_link_mnemonics)
-        bits |= 4;
+        bits |= VOKR_LINK_MNEMONICS;
     return bits;
 }
 
@@ -379,10 +383,7 @@ int VOKR_TX_MANAGER::delete_node(int first, int second)
 
 bool VOKR_TX_MANAGER::delete_node(const char* name)
 {
-    const bool result = current_list()->delete_node(name);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->delete_node(name));
 }
 
 int VOKR_TX_MANAGER::delete_selected_nodes()
@@ -412,7 +413,7 @@ bool VOKR_TX_MANAGER::rename_node(int index, const QString& name)
         return false;
     update_modified_flag();
     check_node_validity(-1);
-    emit updated(nullptr, vokr_hint(0x24000012u));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES | VOKR_HINT_HIERARCHY));
     return true;
 }
 
@@ -449,26 +450,17 @@ bool VOKR_TX_MANAGER::set_node_alias(int index, const QString& alias)
 
 bool VOKR_TX_MANAGER::set_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE type)
 {
-    const bool result = current_list()->set_group_display_type(index, type);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->set_group_display_type(index, type));
 }
 
 bool VOKR_TX_MANAGER::set_node_lsb_to_msb(int index, bool lsb_first)
 {
-    const bool result = current_list()->set_lsb_to_msb(index, lsb_first);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->set_lsb_to_msb(index, lsb_first));
 }
 
 bool VOKR_TX_MANAGER::set_node_mnemonics_table_name(int index, const QString& table)
 {
-    const bool result = current_list()->set_mnemonics_table_name(index, table.toLocal8Bit().constData());
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(current_list()->set_mnemonics_table_name(index, table.toLocal8Bit().constData()));
 }
 
 bool VOKR_TX_MANAGER::set_node_mnemonics_symbol(int index, const QString& pattern, const QString& symbol)
@@ -490,10 +482,7 @@ bool VOKR_TX_MANAGER::toggle_node(int index)
 
 bool VOKR_TX_MANAGER::set_node_tap_mode(int index, KSM_DATA_WIRE_TAP_MODE mode)
 {
-    const bool result = trigger_at(-1)->set_tap_mode(index, mode);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(trigger_at(-1)->set_tap_mode(index, mode));
 }
 
 bool VOKR_TX_MANAGER::toggle_node_tap_mode(int index)
@@ -510,26 +499,22 @@ bool VOKR_TX_MANAGER::toggle_node_tap_mode(int index)
 
 bool VOKR_TX_MANAGER::set_node_capture_type(int index, KSM_DATA_WIRE_CAPTURE_TYPE type)
 {
-    const bool result = trigger_at(-1)->set_node_use(index, type);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(trigger_at(-1)->set_node_use(index, type));
 }
 
 bool VOKR_TX_MANAGER::toggle_data(int index)
 {
-    KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    KSM_DATA_WIRE_CAPTURE_TYPE next = KSM_CAPTURE_DATA;
-    switch (trigger->get_node_use(index)) {
-    case KSM_CAPTURE_DATA: next = KSM_CAPTURE_NEITHER; break;
-    case KSM_CAPTURE_TRIGGER: next = KSM_CAPTURE_BOTH; break;
-    case KSM_CAPTURE_BOTH: next = KSM_CAPTURE_TRIGGER; break;
-    default: break;
-    }
-    const bool result = trigger->set_node_use(index, next);
-    if (result)
-        update_modified_flag();
-    return result;
+    return toggle_capture(index, KSM_CAPTURE_DATA);
+}
+
+// Switches one use of a row, data or trigger, and keeps the other; the repository spells
+// "neither" as a value of its own.
+bool VOKR_TX_MANAGER::toggle_capture(int index, KSM_DATA_WIRE_CAPTURE_TYPE use)
+{
+    const KSM_DATA_WIRE_CAPTURE_TYPE now = trigger_at(-1)->get_node_use(index);
+    const bool one_or_both = now == KSM_CAPTURE_DATA || now == KSM_CAPTURE_TRIGGER || now == KSM_CAPTURE_BOTH;
+    const int next = (one_or_both ? int(now) : 0) ^ int(use);
+    return set_node_capture_type(index, next ? static_cast<KSM_DATA_WIRE_CAPTURE_TYPE>(next) : KSM_CAPTURE_NEITHER);
 }
 
 void VOKR_TX_MANAGER::sync_upon_capture_type_change()

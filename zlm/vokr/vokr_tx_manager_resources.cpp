@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int NODE_LIMIT = 4096;
+// Depths and segment counts from this on are shown in units of K.
+constexpr int KIBI = 1024;
 
 // Decimal number, or 0 when the text is not one.
 int decimal(const QString& text)
@@ -24,9 +26,16 @@ int typed_count(const QString& text)
     return QString::number(count) == text ? count : NODE_LIMIT;
 }
 
+// Writes a count as text; true when it is not 0.
+bool count_text(int count, QString* text)
+{
+    *text = QString::number(count);
+    return count != 0;
+}
+
 QString segment_count_text(int count)
 {
-    return count < 1024 ? QString::number(count) + "  " : QString::number(count / 1024) + " K ";
+    return count < KIBI ? QString::number(count) + "  " : QString::number(count / KIBI) + " K ";
 }
 
 }  // namespace
@@ -36,14 +45,14 @@ QString segment_count_text(int count)
 int VOKR_TX_MANAGER::convert_to_sample_depth_int(const QString& text)
 {
     if (text.endsWith(" K"))
-        return decimal(text.left(text.size() - 2)) * 1024;
+        return decimal(text.left(text.size() - 2)) * KIBI;
     return decimal(text);
 }
 
 QString VOKR_TX_MANAGER::convert_to_sample_depth_str(int depth)
 {
     if (depth != m_sample_depth_value) {
-        m_sample_depth_text = depth < 1024 ? QString::number(depth) : QString::number(depth / 1024) + " K";
+        m_sample_depth_text = depth < KIBI ? QString::number(depth) : QString::number(depth / KIBI) + " K";
         m_sample_depth_value = depth;
     }
     return m_sample_depth_text;
@@ -113,15 +122,14 @@ void VOKR_TX_MANAGER::set_number_of_segments(QString text)
     const QStringList parts = text.split(' ');
     int count = decimal(parts.value(0));
     if (parts.size() > 1 && parts[1].startsWith('K'))
-        count *= 1024;
+        count *= KIBI;
     int depth = 0;
     get_sample_depth(&depth, -1);
     const int size = count == 0 ? 0 : depth / count;
     if (!m_tx_trigger)
         return;
     edit_setting(size == m_tx_trigger->get_segment_size(), [&] {
-        if (m_tx_trigger->set_segment_size(size))
-            update_modified_flag();
+        note_change(m_tx_trigger->set_segment_size(size));
     });
 }
 
@@ -161,8 +169,7 @@ void VOKR_TX_MANAGER::set_ram_type(QString label)
     if (!m_tx_signals)
         return;
     edit_setting(type == m_tx_signals->get_ram_type(), [&] {
-        if (m_tx_signals->set_ram_type(type))
-            update_modified_flag();
+        note_change(m_tx_signals->set_ram_type(type));
     });
 }
 
@@ -199,20 +206,10 @@ void VOKR_TX_MANAGER::set_pipeline_level(QString text)
 
 // ---- allocated node counts ----------------------------------------------------------------------------------
 
-void VOKR_TX_MANAGER::set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int),
-                                    int count, int instance)
-{
-    if (is_empty())
-        return;
-    KSM_TX_SIGNAL_SET* signals_ = signal_set_at(instance);
-    if ((signals_->*get)() == count)
-        return;
-    (signals_->*set)(count);
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
-}
-
-bool VOKR_TX_MANAGER::set_corvix_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int),
-                                           int count, int instance)
+// Stores one allocated count of an instance unless it is unchanged, marking the session
+// modified when `mark_modified` is set; false without an instance.
+bool VOKR_TX_MANAGER::set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int),
+                                    int count, int instance, bool mark_modified)
 {
     if (is_empty())
         return false;
@@ -220,7 +217,8 @@ bool VOKR_TX_MANAGER::set_corvix_allocated(int (KSM_TX_SIGNAL_SET::*get)() const
     if ((signals_->*get)() == count)
         return true;
     (signals_->*set)(count);
-    update_modified_flag();
+    if (mark_modified)
+        update_modified_flag();
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
     return true;
 }
@@ -228,31 +226,31 @@ bool VOKR_TX_MANAGER::set_corvix_allocated(int (KSM_TX_SIGNAL_SET::*get)() const
 void VOKR_TX_MANAGER::set_data_nodes_allocated(int count, int instance)
 {
     set_allocated(&KSM_TX_SIGNAL_SET::get_data_nodes_allocated, &KSM_TX_SIGNAL_SET::set_data_nodes_allocated, count,
-                  instance);
+                  instance, false);
 }
 
 void VOKR_TX_MANAGER::set_trigger_nodes_allocated(int count, int instance)
 {
     set_allocated(&KSM_TX_SIGNAL_SET::get_trigger_nodes_allocated, &KSM_TX_SIGNAL_SET::set_trigger_nodes_allocated,
-                  count, instance);
+                  count, instance, false);
 }
 
 void VOKR_TX_MANAGER::set_storage_qualifier_nodes_allocated(int count, int instance)
 {
     set_allocated(&KSM_TX_SIGNAL_SET::get_storage_qualifier_nodes_allocated,
-                  &KSM_TX_SIGNAL_SET::set_storage_qualifier_nodes_allocated, count, instance);
+                  &KSM_TX_SIGNAL_SET::set_storage_qualifier_nodes_allocated, count, instance, false);
 }
 
 bool VOKR_TX_MANAGER::set_corvix_data_nodes_allocated(int count, int instance)
 {
-    return set_corvix_allocated(&KSM_TX_SIGNAL_SET::get_corvix_data_nodes_allocated,
-                                &KSM_TX_SIGNAL_SET::set_corvix_data_nodes_allocated, count, instance);
+    return set_allocated(&KSM_TX_SIGNAL_SET::get_corvix_data_nodes_allocated,
+                         &KSM_TX_SIGNAL_SET::set_corvix_data_nodes_allocated, count, instance, true);
 }
 
 bool VOKR_TX_MANAGER::set_corvix_trigger_nodes_allocated(int count, int instance)
 {
-    return set_corvix_allocated(&KSM_TX_SIGNAL_SET::get_corvix_trigger_nodes_allocated,
-                                &KSM_TX_SIGNAL_SET::set_corvix_trigger_nodes_allocated, count, instance);
+    return set_allocated(&KSM_TX_SIGNAL_SET::get_corvix_trigger_nodes_allocated,
+                         &KSM_TX_SIGNAL_SET::set_corvix_trigger_nodes_allocated, count, instance, true);
 }
 
 void VOKR_TX_MANAGER::set_data_nodes_allocated(const QString& text)
@@ -276,28 +274,27 @@ bool VOKR_TX_MANAGER::set_corvix_trigger_nodes_allocated(const QString& text)
 }
 
 // Callbacks of the panel's allocation boxes: each typed count is one undo unit.
-void VOKR_TX_MANAGER::data_manual_input_changed(int count)
+void VOKR_TX_MANAGER::edit_allocated(void (VOKR_TX_MANAGER::*set)(int, int), int count)
 {
     edit_setting(false, [&] {
-        set_data_nodes_allocated(count, -1);
+        (this->*set)(count, -1);
         update_modified_flag();
     });
+}
+
+void VOKR_TX_MANAGER::data_manual_input_changed(int count)
+{
+    edit_allocated(&VOKR_TX_MANAGER::set_data_nodes_allocated, count);
 }
 
 void VOKR_TX_MANAGER::trigger_manual_input_changed(int count)
 {
-    edit_setting(false, [&] {
-        set_trigger_nodes_allocated(count, -1);
-        update_modified_flag();
-    });
+    edit_allocated(&VOKR_TX_MANAGER::set_trigger_nodes_allocated, count);
 }
 
 void VOKR_TX_MANAGER::storage_qualifier_manual_input_changed(int count)
 {
-    edit_setting(false, [&] {
-        set_storage_qualifier_nodes_allocated(count, -1);
-        update_modified_flag();
-    });
+    edit_allocated(&VOKR_TX_MANAGER::set_storage_qualifier_nodes_allocated, count);
 }
 
 int VOKR_TX_MANAGER::get_data_nodes_allocated(int instance) const
@@ -370,23 +367,17 @@ int VOKR_TX_MANAGER::get_storage_qualifier_nodes_used(int instance) const
 // The text forms of the used counts are true only when some nodes are used.
 bool VOKR_TX_MANAGER::get_data_nodes_used(QString* text) const
 {
-    const int count = get_data_nodes_used(-1);
-    *text = QString::number(count);
-    return count != 0;
+    return count_text(get_data_nodes_used(-1), text);
 }
 
 bool VOKR_TX_MANAGER::get_trigger_nodes_used(QString* text) const
 {
-    const int count = get_trigger_nodes_used(-1);
-    *text = QString::number(count);
-    return count != 0;
+    return count_text(get_trigger_nodes_used(-1), text);
 }
 
 bool VOKR_TX_MANAGER::get_storage_qualifier_nodes_used(QString* text) const
 {
-    const int count = get_storage_qualifier_nodes_used(-1);
-    *text = QString::number(count);
-    return count != 0;
+    return count_text(get_storage_qualifier_nodes_used(-1), text);
 }
 
 // ---- usage estimates ----------------------------------------------------------------------------------------

@@ -3,8 +3,8 @@
 #include "vokr_tx_manager.h"
 
 #include "vokr_assert.h"
-#include "vokr_msg.h"
 
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -42,12 +42,12 @@ KSM_DATA_TRIGGER_CONDITION VOKR_TX_MANAGER::convert_to_trigger_condition_type(co
 
 const char* VOKR_TX_MANAGER::convert_to_trigger_position_str(KSM_DATA_TRIGGER_POSITION position)
 {
-    return position >= 0 && position < 4 ? POSITION_TEXTS[position] : nullptr;
+    return position >= 0 && position < int(std::size(POSITION_TEXTS)) ? POSITION_TEXTS[position] : nullptr;
 }
 
 KSM_DATA_TRIGGER_POSITION VOKR_TX_MANAGER::convert_to_trigger_position_type(const QString& text)
 {
-    for (int p = 0; p < 4 && !text.isEmpty(); ++p)
+    for (int p = 0; p < int(std::size(POSITION_TEXTS)) && !text.isEmpty(); ++p)
         if (text == POSITION_TEXTS[p])
             return static_cast<KSM_DATA_TRIGGER_POSITION>(p);
     VOKR_INTERNAL_ERROR("found");
@@ -74,55 +74,36 @@ QString VOKR_TX_MANAGER::convert_to_trigger_level_str(int level)
 bool VOKR_TX_MANAGER::atomic_set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance)
 {
     KSM_TX_TRIGGER* trigger = trigger_at(instance);
-    VOKR_ASSERT_TEXT(level >= -3, "nLevelIndex >= -3 && nLevelIndex <= -1");
+    VOKR_ASSERT_TEXT(level >= FIRST_PATTERN_LEVEL, "nLevelIndex >= -3 && nLevelIndex <= -1");
     return is_pattern(level) ? trigger->set_pattern_condition(node, level + KSM_NUM_PATTERNS, condition)
                              : trigger->set_trigger_condition(node, level, condition);
 }
 
 bool VOKR_TX_MANAGER::set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITION condition, int instance)
 {
-    VOKR_ASSERT_TEXT(level >= -3, "nLevelIndex >= -3 && nLevelIndex <= -1");
+    VOKR_ASSERT_TEXT(level >= FIRST_PATTERN_LEVEL, "nLevelIndex >= -3 && nLevelIndex <= -1");
     KSM_TX_TRIGGER* trigger = trigger_at(instance);
     if (!trigger->has_children(node)) {
         const int parent = trigger->get_parent_index(node);
         if (parent >= 0)
             set_plugin_trigger_condition_symbol("", parent, level, instance);
-        const bool result = atomic_set_trigger(node, level, condition, instance);
-        if (result)
-            update_modified_flag();
-        return result;
+        return note_change(atomic_set_trigger(node, level, condition, instance));
     }
     set_comparison_trigger_enabled(node, level, false, -1);
     if (is_group_condition(condition)) {
-        const bool result = atomic_set_trigger(node, level, condition, instance);
-        if (result)
-            update_modified_flag();
-        return result;
+        return note_change(atomic_set_trigger(node, level, condition, instance));
     }
     set_plugin_trigger_condition_symbol("", node, level, instance);
     bool any = false;
     for (int row = node + 1; row <= trigger->get_last_child_index(node); ++row)
         if (!trigger->has_children(row))
             any = atomic_set_trigger(row, level, condition, instance) || any;
-    if (any)
-        update_modified_flag();
-    return any;
+    return note_change(any);
 }
 
 bool VOKR_TX_MANAGER::toggle_trigger(int node)
 {
-    KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    KSM_DATA_WIRE_CAPTURE_TYPE next = KSM_CAPTURE_TRIGGER;
-    switch (trigger->get_node_use(node)) {
-    case KSM_CAPTURE_DATA: next = KSM_CAPTURE_BOTH; break;
-    case KSM_CAPTURE_TRIGGER: next = KSM_CAPTURE_NEITHER; break;
-    case KSM_CAPTURE_BOTH: next = KSM_CAPTURE_DATA; break;
-    default: break;
-    }
-    const bool result = trigger->set_node_use(node, next);
-    if (result)
-        update_modified_flag();
-    return result;
+    return toggle_capture(node, KSM_CAPTURE_TRIGGER);
 }
 
 bool VOKR_TX_MANAGER::is_group_condition(KSM_DATA_TRIGGER_CONDITION condition) const
@@ -153,9 +134,7 @@ bool VOKR_TX_MANAGER::is_comparison_group_member(int node, int level, int instan
 
 bool VOKR_TX_MANAGER::is_comparison_group_member_on_any_level(int node, int* level, int instance) const
 {
-    if (m_trigger_level_value < -2)
-        return false;
-    for (int l = -3; l < m_trigger_level_value; ++l) {
+    for (int l = FIRST_PATTERN_LEVEL; l < m_trigger_level_value; ++l) {
         if (is_comparison_group_member(node, l, instance)) {
             *level = l;
             return true;
@@ -184,9 +163,7 @@ bool VOKR_TX_MANAGER::set_comparison_trigger_enabled(int node, int level, bool e
     KSM_TX_TRIGGER* t = trigger_at(instance);
     const bool result = is_pattern(level) ? t->set_pattern_comparison_enabled(node, level + KSM_NUM_PATTERNS, enabled)
                                           : t->set_comparison_enabled(node, level, enabled);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(result);
 }
 
 bool VOKR_TX_MANAGER::set_comparison_trigger_operand(int node, int level, int operand,
@@ -197,9 +174,7 @@ bool VOKR_TX_MANAGER::set_comparison_trigger_operand(int node, int level, int op
     const bool result = is_pattern(level)
                             ? t->set_pattern_comparison_operand(node, level + KSM_NUM_PATTERNS, operand, cTrigger)
                             : t->set_comparison_operand(node, level, operand, cTrigger);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(result);
 }
 
 bool VOKR_TX_MANAGER::set_comparison_trigger_value(int node, int level, int operand, int value, int instance)
@@ -207,9 +182,7 @@ bool VOKR_TX_MANAGER::set_comparison_trigger_value(int node, int level, int oper
     KSM_TX_TRIGGER* t = trigger_at(instance);
     const bool result = is_pattern(level) ? t->set_pattern_comparison_value(node, level + KSM_NUM_PATTERNS, operand, value)
                                           : t->set_comparison_value(node, level, operand, value);
-    if (result)
-        update_modified_flag();
-    return result;
+    return note_change(result);
 }
 
 bool VOKR_TX_MANAGER::get_comparison_expression(int node, int level, std::string* text, int instance) const
@@ -261,7 +234,7 @@ void VOKR_TX_MANAGER::set_trigger_level(const QString& text)
     const int count = convert_to_trigger_level_int(text);
     edit_setting(count == m_tx_trigger->get_num_levels(), [&] {
         if (m_tx_trigger->set_num_levels(count)) {
-            emit updated(nullptr, vokr_hint(0x20000041u));
+            emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
             update_modified_flag();
         }
     });
@@ -299,12 +272,11 @@ bool VOKR_TX_MANAGER::set_trigger_level_name(const QString& name, int level, int
 
 void VOKR_TX_MANAGER::set_advanced_trigger(int nPatternNumber, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
-    VOKR_ASSERT_TEXT(nPatternNumber >= -3, "nPatternNumber >= -3 && nPatternNumber <= -1");
+    VOKR_ASSERT_TEXT(nPatternNumber >= FIRST_PATTERN_LEVEL, "nPatternNumber >= -3 && nPatternNumber <= -1");
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     const bool result = is_pattern(nPatternNumber) ? trigger->set_pattern_type(nPatternNumber + KSM_NUM_PATTERNS, type)
                                                    : trigger->set_level_type(nPatternNumber, type);
-    if (result)
-        update_modified_flag();
+    note_change(result);
 }
 
 bool VOKR_TX_MANAGER::is_pattern_enabled(int level) const
@@ -369,13 +341,7 @@ void VOKR_TX_MANAGER::rename_trigger_set(const char* new_name, const char* old_n
 {
     KSM_TX_SIGNAL_SET* set = m_tx_instance ? m_tx_instance->find_signal_set(signal_set_name) : nullptr;
     KSM_TX_TRIGGER* trigger = set ? set->find_trigger(old_name) : nullptr;
-    if (!trigger || !new_name || !*new_name)
+    if (!trigger || !new_name || !*new_name || !accept_rename(trigger->set_name(new_name)))
         return;
-    if (!trigger->set_name(new_name)) {
-        vokr_prompt(vokr_msg_duplicate_name());
-        return;
-    }
-    m_tx_session->set_undoable_modified_flag();
-    update_modified_flag();
-    emit updated(nullptr, vokr_hint(0x20000008u));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG));
 }

@@ -19,25 +19,48 @@
 
 namespace {
 
-const char* const CLIENT = "vokr_tx_manager";
-constexpr unsigned int POST_FITTING_FLAG = 0x2000;
-constexpr unsigned int TAPPABLE_FLAG = 0x80000000;
-constexpr unsigned int OUTPUT_PIN_FLAG = 0x8;
+// The partition type whose partitions are all offered the post-fit netlist type together.
+constexpr int OFFERED_PARTITION_TYPE = 1;
+
+// The list messages of one node kind's partitions: nodes whose partition got the netlist type
+// they need, and nodes whose partition should get it.
+struct PARTITION_LISTS {
+    VOKR_MSG_LIST changed;
+    VOKR_MSG_LIST advice;
+};
 
 // The pending list messages, shared by every window: posted once when a batch ends.
 struct PENDING_LISTS {
     VOKR_MSG_LIST untappable{[] { return vokr_msg_invalid_lumetra_node_assignment_list(); },
                              [](const char* n) { return vokr_msg_pre_synthesis_node_assignment_item(n); },
                              [](const char* n) { return vokr_msg_invalid_lumetra_node_assignment_item(n); }};
-    VOKR_MSG_LIST pre_changed{[] { return vokr_msg_pre_synthesis_valid_partition_list(); },
-                              [](const char* n) { return vokr_msg_pre_synthesis_valid_partition_item(n); }};
-    VOKR_MSG_LIST pre_advice{[] { return vokr_msg_pre_synthesis_invalid_partition_list(); },
-                             [](const char* n) { return vokr_msg_pre_synthesis_invalid_partition_item(n); }};
-    VOKR_MSG_LIST post_changed{[] { return vokr_msg_post_fitting_valid_partition_list(); },
-                               [](const char* n) { return vokr_msg_post_fitting_valid_partition_item(n); }};
-    VOKR_MSG_LIST post_advice{[] { return vokr_msg_post_fitting_invalid_partition_list(); },
-                              [](const char* n) { return vokr_msg_post_fitting_invalid_partition_item(n); }};
+    PARTITION_LISTS pre_synthesis{{[] { return vokr_msg_pre_synthesis_valid_partition_list(); },
+                                   [](const char* n) { return vokr_msg_pre_synthesis_valid_partition_item(n); }},
+                                  {[] { return vokr_msg_pre_synthesis_invalid_partition_list(); },
+                                   [](const char* n) { return vokr_msg_pre_synthesis_invalid_partition_item(n); }}};
+    PARTITION_LISTS post_fitting{{[] { return vokr_msg_post_fitting_valid_partition_list(); },
+                                  [](const char* n) { return vokr_msg_post_fitting_valid_partition_item(n); }},
+                                 {[] { return vokr_msg_post_fitting_invalid_partition_list(); },
+                                  [](const char* n) { return vokr_msg_post_fitting_invalid_partition_item(n); }}};
 };
+
+// The questions and notices of one node kind's partitions, and the netlist type that kind needs.
+struct PARTITION_PROMPTS {
+    MSG_YN* (*ask)();      // for a partition other than the top one
+    MSG_YN* (*ask_top)();  // for the top partition
+    MSG_O* (*not_supported)();
+    MSG_O* (*advice)();
+    int netlist_type;
+};
+
+const PARTITION_PROMPTS PRE_SYNTHESIS_PROMPTS = {
+    vokr_msg_pre_synthesis_invalid_partition_assignments_yn, vokr_msg_pre_synthesis_invalid_top_partition_assignment,
+    vokr_msg_pre_synthesis_partition_not_supported, vokr_msg_pre_synthesis_invalid_partition_assignments,
+    YEK_NETLIST_SOURCE_FILE};
+const PARTITION_PROMPTS POST_FITTING_PROMPTS = {
+    vokr_msg_post_fitting_invalid_partition_assignments_yn, vokr_msg_post_fitting_invalid_top_partition_assignment,
+    vokr_msg_post_fitting_partition_not_supported, vokr_msg_post_fitting_invalid_partition_assignments,
+    YEK_NETLIST_POST_FIT};
 
 PENDING_LISTS& pending()
 {
@@ -67,13 +90,13 @@ bool holds(TOZ_INSTANCE_NAME* root, const char* name, unsigned int required)
 bool VOKR_TX_MANAGER::validity_pass(int instance, int kind, bool incremental)
 {
     WOLPA_MANAGER* wolpa = WOLPA_MANAGER::get_wolpa_manager();
-    TOZ_NAMESPACE* db = wolpa->get_toz_cmp_action_pt_instance(CLIENT, kind);
+    TOZ_NAMESPACE* db = wolpa->get_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     if (!db)
         return false;
     TOZ_INSTANCE_NAME* action_point_root = db->get_rooted_at();
     VOKR_ASSERT(action_point_root != NULL);
     const bool post_pass = kind == TOZ_KIND_POST_FITTING;
-    const unsigned int required = post_pass ? TAPPABLE_FLAG | POST_FITTING_FLAG : TAPPABLE_FLAG;
+    const unsigned int required = post_pass ? TOZ_FLAG_TAPPABLE | TOZ_FLAG_POST_FITTING : TOZ_FLAG_TAPPABLE;
     bool found = false;
     for (int i = 0; i < m_tx_session->get_num_instances(); ++i) {
         if (instance >= 0 && i != instance)
@@ -99,7 +122,7 @@ bool VOKR_TX_MANAGER::validity_pass(int instance, int kind, bool incremental)
             found = found || !valid;
         }
     }
-    wolpa->unget_toz_cmp_action_pt_instance(CLIENT, kind);
+    wolpa->unget_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     return found;
 }
 
@@ -118,7 +141,8 @@ bool VOKR_TX_MANAGER::check_node_validity(int instance)
     }
     if (found != m_invalid_nodes) {
         m_invalid_nodes = found;
-        emit updated(nullptr, vokr_hint(0x20000411u));
+        emit updated(nullptr,
+                     vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_ADVANCED_MODIFIED | VOKR_HINT_INSTANCES | VOKR_HINT_VIEW));
     }
     return found;
 }
@@ -132,7 +156,7 @@ bool VOKR_TX_MANAGER::check_node_partition(const QString& name, KSM_DATA_WIRE_TA
     WOLPA_MANAGER* wolpa_mgr = WOLPA_MANAGER::get_wolpa_manager();
     VOKR_ASSERT(wolpa_mgr);
     const int kind = tap_mode == KSM_TAP_POST_FITTING ? TOZ_KIND_POST_FITTING : TOZ_KIND_PRE_SYNTHESIS;
-    TOZ_NAMESPACE* db = wolpa_mgr->get_toz_cmp_action_pt_instance(CLIENT, kind);
+    TOZ_NAMESPACE* db = wolpa_mgr->get_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     if (!db)
         return false;
     TOZ_INSTANCE_NAME* action_point_root = db->get_rooted_at();
@@ -145,12 +169,12 @@ bool VOKR_TX_MANAGER::check_node_partition(const QString& name, KSM_DATA_WIRE_TA
         VOKR_ASSERT(yek_mgr);
         YEK_PROJECT_INFO* yek_info = yek_mgr->get_project_info();
         VOKR_ASSERT(yek_info);
-        incremental_mode = yek_info->get_effective_incremental_compilation_mode() == 2;
+        incremental_mode = compiles_incrementally(yek_info);
         for (TOZ_INSTANCE_NAME* unit = node->get_parent(); incremental_mode && unit && !partition;
              unit = unit->get_parent())
             partition = yek_mgr->get_partition_by_short_hpath(unit == action_point_root ? "|" : unit->get_short_hpath());
     }
-    wolpa_mgr->unget_toz_cmp_action_pt_instance(CLIENT, kind);
+    wolpa_mgr->unget_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     if (!partition)
         return false;
     const int netlist = partition->get_netlist_type();
@@ -183,14 +207,14 @@ std::vector<YEK_PARTITION*> set_netlist_types(YEK_PARTITION_MANAGER* yek_mgr,
     return yek_mgr->end_modify(false) ? refused : partitions;
 }
 
-// Post-fitting only: offers to give every other partition of type 1 the post-fit netlist type;
+// Post-fitting only: offers to give every other partition of the offered type the post-fit netlist type;
 // those that refuse are named in the Messages window.
 void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
 {
     std::vector<YEK_PARTITION*> others;
     for (const auto& [name, p] : yek_mgr->get_partition_map()) {
         VOKR_ASSERT(p != NULL);
-        if (p->get_partition_type() == 1 && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
+        if (p->get_partition_type() == OFFERED_PARTITION_TYPE && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
             others.push_back(p.get());
     }
     if (others.empty() || vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) != MSG_PROMPT::MSG_VALUE_YES)
@@ -214,63 +238,47 @@ void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
 
 void VOKR_TX_MANAGER::show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition)
 {
-    if (gen_is_mav())
-        return;
-    PENDING_LISTS& lists = pending();
-    if (!name) {
-        lists.pre_changed.flush();
-        lists.pre_advice.flush();
-        return;
-    }
-    const bool declined = partition && m_declined_pre_synthesis_partitions.count(partition->get_id());
-    if (use_equivalent_netlist_dialog() && partition && !declined) {
-        const int answer = vokr_prompt(partition->get_id() != 0 ? vokr_msg_pre_synthesis_invalid_partition_assignments_yn()
-                                                        : vokr_msg_pre_synthesis_invalid_top_partition_assignment());
-        if (answer == MSG_PROMPT::MSG_VALUE_YES) {
-            YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
-            VOKR_ASSERT(yek_mgr);
-            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_SOURCE_FILE).empty()) {
-                lists.pre_changed.add(name);
-                return;
-            }
-            vokr_prompt(vokr_msg_pre_synthesis_partition_not_supported());
-        } else {
-            m_declined_pre_synthesis_partitions.insert(partition->get_id());
-        }
-    }
-    if (lists.pre_advice.add(name) && !use_equivalent_netlist_dialog())
-        vokr_prompt(vokr_msg_pre_synthesis_invalid_partition_assignments());
+    show_invalid_partition_msg(name, partition, false);
 }
 
 void VOKR_TX_MANAGER::show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition)
 {
+    show_invalid_partition_msg(name, partition, true);
+}
+
+// Offers to give the node's partition the netlist type its kind needs (unless the user declined
+// that partition before) and collects the node in the list of changed or of advised partitions;
+// a null name posts the pending lists.
+void VOKR_TX_MANAGER::show_invalid_partition_msg(const char* name, YEK_PARTITION* partition, bool post_fitting)
+{
     if (gen_is_mav())
         return;
-    PENDING_LISTS& lists = pending();
+    PARTITION_LISTS& lists = post_fitting ? pending().post_fitting : pending().pre_synthesis;
     if (!name) {
-        lists.post_changed.flush();
-        lists.post_advice.flush();
+        lists.changed.flush();
+        lists.advice.flush();
         return;
     }
-    const bool declined = partition && m_declined_post_fitting_partitions.count(partition->get_id());
-    if (use_equivalent_netlist_dialog() && partition && !declined) {
-        const int answer = vokr_prompt(partition->get_id() != 0 ? vokr_msg_post_fitting_invalid_partition_assignments_yn()
-                                                        : vokr_msg_post_fitting_invalid_top_partition_assignment());
+    const PARTITION_PROMPTS& prompts = post_fitting ? POST_FITTING_PROMPTS : PRE_SYNTHESIS_PROMPTS;
+    std::set<int>& declined = post_fitting ? m_declined_post_fitting_partitions : m_declined_pre_synthesis_partitions;
+    if (use_equivalent_netlist_dialog() && partition && !declined.count(partition->get_id())) {
+        const int answer = vokr_prompt(partition->get_id() != 0 ? prompts.ask() : prompts.ask_top());
         if (answer == MSG_PROMPT::MSG_VALUE_YES) {
             YEK_PARTITION_MANAGER* yek_mgr = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
             VOKR_ASSERT(yek_mgr);
-            if (set_netlist_types(yek_mgr, {partition}, YEK_NETLIST_POST_FIT).empty()) {
-                lists.post_changed.add(name);
-                offer_other_partitions(yek_mgr);
+            if (set_netlist_types(yek_mgr, {partition}, prompts.netlist_type).empty()) {
+                lists.changed.add(name);
+                if (post_fitting)
+                    offer_other_partitions(yek_mgr);
                 return;
             }
-            vokr_prompt(vokr_msg_post_fitting_partition_not_supported());
+            vokr_prompt(prompts.not_supported());
         } else {
-            m_declined_post_fitting_partitions.insert(partition->get_id());
+            declined.insert(partition->get_id());
         }
     }
-    if (lists.post_advice.add(name) && !use_equivalent_netlist_dialog())
-        vokr_prompt(vokr_msg_post_fitting_invalid_partition_assignments());
+    if (lists.advice.add(name) && !use_equivalent_netlist_dialog())
+        vokr_prompt(prompts.advice());
 }
 
 void VOKR_TX_MANAGER::show_untappable_msg(const char* name)
@@ -327,18 +335,18 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
     if (!run_node_finder(m_frame_wnd, &chosen, title) || chosen.isEmpty())
         return false;
     const PIRQ_INSTANCE_NAME& entry = chosen.first();
-    if (entry.get_kind() != 0) {
+    if (entry.get_kind() != 0) {  // a bus or an array: the kind counts its dimensions
         vokr_prompt(vokr_msg_no_bus_node_allowed());
         return false;
     }
     get_short_name(name, entry.get_name());
-    const bool post = entry.get_flags() & POST_FITTING_FLAG;
+    const bool post = entry.get_flags() & TOZ_FLAG_POST_FITTING;
     const KSM_DATA_WIRE_TAP_MODE tap = post ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
     m_using_pre_synthesis_filter = !post;
     if (post_fitting_type)
         *post_fitting_type = post ? VOKR_POST_FITTING_NAME : VOKR_PRE_SYNTHESIS_NAME;
     const QByteArray bytes = name->toLocal8Bit();
-    if (node_type == NODE_TYPE_TRIGGER_OUT && !(entry.get_flags() & OUTPUT_PIN_FLAG)) {
+    if (node_type == NODE_TYPE_TRIGGER_OUT && !(entry.get_flags() & TOZ_FLAG_OUTPUT_PIN)) {
         vokr_prompt(vokr_msg_invalid_lumetra_trigger_out_assignment_item(bytes.constData()));
         flush_node_warnings();
         return false;
@@ -351,13 +359,21 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
     return true;
 }
 
-void VOKR_TX_MANAGER::browse_clock()
+// Lets the user choose one node and hands it with its kind to `set`; false when none was chosen.
+bool VOKR_TX_MANAGER::browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE))
 {
     QString name;
     VOKR_IS_POST_FITTING_TYPE kind = VOKR_PRE_SYNTHESIS_NAME;
-    if (!get_unb_node(&name, NODE_TYPE_CLOCK, &kind))
+    if (!get_unb_node(&name, node_type, &kind))
+        return false;
+    (this->*set)(name, kind);
+    return true;
+}
+
+void VOKR_TX_MANAGER::browse_clock()
+{
+    if (!browse_node(NODE_TYPE_CLOCK, &VOKR_TX_MANAGER::set_clock))
         return;
-    set_clock(name, kind);
     check_node_validity(-1);
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
 }
