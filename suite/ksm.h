@@ -154,6 +154,8 @@ using DEV_FAMILY_ENUM = int;
 constexpr int KSM_MAX_NODES = 4096;
 constexpr int KSM_MAX_TRIGGER_LEVELS = 10;
 constexpr int KSM_NUM_PATTERNS = 3;  // storage-qualifier patterns, addressed as level + 3
+// The sample depth of a new signal set.
+constexpr int KSM_DEFAULT_SAMPLE_DEPTH = 128;
 
 class KSM_DATA_GLOBAL_ENUM {
 public:
@@ -809,10 +811,13 @@ using KSM_DATA_SIGNAL_SET = KSM_TX_SIGNAL_SET;
 
 // ---- instances ------------------------------------------------------------------------------
 
+// The third field of an instance's node information when the IP generation wizard made it.
+constexpr uint8_t KSM_INSTANCE_INFO_WIZARD_GENERATED = 2;
+
 struct KSM_DATA_INSTANCE_INFO {
     uint8_t first = 0;
     uint32_t second = 0;
-    uint8_t third = 0;  // 2: made by the IP generation wizard
+    uint8_t third = 0;  // KSM_INSTANCE_INFO_WIZARD_GENERATED: made by the IP generation wizard
     uint8_t version = 0;
 };
 

@@ -25,7 +25,6 @@ class QIODevice;
 // ---- limits and defaults ----------------------------------------------------------------------
 
 constexpr int KSM_MAX_SAMPLE_DEPTH = 1 << 20;
-constexpr int KSM_DEFAULT_SAMPLE_DEPTH = 128;
 constexpr int KSM_MAX_PIPELINE_LEVEL = 15;
 constexpr int KSM_MAX_COUNTERS = 64;
 constexpr int KSM_MAX_FLAGS = 64;

@@ -247,7 +247,7 @@ TEST(NodeListConditions, LevelsPatternsAndBanks)
     t->set_power_up_selection(false);
     EXPECT_FALSE(t->set_trigger_condition(0, KSM_MAX_TRIGGER_LEVELS, KSM_CTYPE_HIGH));
     EXPECT_FALSE(t->set_pattern_condition(0, 3, KSM_CTYPE_HIGH));
-    EXPECT_FALSE(t->set_trigger_condition(0, 0, static_cast<KSM_DATA_TRIGGER_CONDITION>(24)));
+    EXPECT_FALSE(t->set_trigger_condition(0, 0, KSM_CTYPE_COUNT));
 }
 
 TEST(NodeListConditions, ComparisonsAndClassifications)

@@ -50,7 +50,7 @@ const std::vector<FLAG>& flags()
          [](VOKR_NODE& n, bool on) { n.enable_data(on); }},
         {"trigger", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { store_capture_bit(l, r, 2, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return capture_bit(l, r, 2); },
-         [](const VOKR_NODE& n, bool* mixed) { return n.is_trigger_enabled(mixed, -4); },
+         [](const VOKR_NODE& n, bool* mixed) { return n.is_trigger_enabled(mixed, VOKR_NODE::PLAIN_TRIGGER_LEVEL); },
          [](VOKR_NODE& n) { n.toggle_trigger(); }, [](VOKR_NODE& n, bool on) { n.enable_trigger(on); }},
         {"storage", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { l->set_storage_enabled(r, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return l->is_storage_enabled(r); },
@@ -245,7 +245,7 @@ TEST_F(NodeHandle, PatternLevelsAskTheStorageFlagInsteadOfTheTriggerBit)
 {
     const struct {
         bool storage, trigger;
-        std::vector<bool> on;  // levels -4, -3, -2, -1, 0
+        std::vector<bool> on;  // the plain level, then levels -3, -2, -1, 0
     } cases[] = {
         {true, false, {false, true, true, true, false}},
         {false, true, {true, false, false, false, true}},
@@ -260,7 +260,7 @@ TEST_F(NodeHandle, PatternLevelsAskTheStorageFlagInsteadOfTheTriggerBit)
         ASSERT_EQ(list->is_storage_enabled(0), c.storage);
         VOKR_NODE node(editor.get(), list, 0);
         std::vector<bool> on;
-        for (int level : {-4, -3, -2, -1, 0})
+        for (int level : {VOKR_NODE::PLAIN_TRIGGER_LEVEL, -3, -2, -1, 0})
             on.push_back(node.is_trigger_enabled(nullptr, level));
         EXPECT_EQ(on, c.on) << "storage " << c.storage << " trigger " << c.trigger;
     }
@@ -276,7 +276,7 @@ TEST_F(NodeHandle, AdvancedLevelsEnableOnlyPostFittingRowsAndNoneInAnIncremental
         {NON_INCREMENTAL_PROJECT, 0, false, true},
         {NON_INCREMENTAL_PROJECT, 1, true, true},  // basic level
         {NON_INCREMENTAL_PROJECT, -3, false, true},
-        {NON_INCREMENTAL_PROJECT, -4, true, true},  // the plain enable is no level
+        {NON_INCREMENTAL_PROJECT, VOKR_NODE::PLAIN_TRIGGER_LEVEL, true, true},  // the plain enable is no level
         {INCREMENTAL_PROJECT, 0, false, false},
         {INCREMENTAL_PROJECT, -3, false, false},
         {INCREMENTAL_PROJECT, 1, true, true},

@@ -270,7 +270,7 @@ TEST_F(NodeValidity, SessionsThatAreNotCheckedClearTheInvalidFlag)
         {"made by the IP generation wizard",
          [](VOKR_TX_MANAGER* m) {
              KSM_DATA_INSTANCE_INFO info = m->get_tx_instance()->get_node_info();
-             info.third = 2;
+             info.third = KSM_INSTANCE_INFO_WIZARD_GENERATED;
              m->get_tx_instance()->set_node_info(info);
          }},
     };

@@ -250,7 +250,7 @@ TEST_F(TxDocuments, SaveIsRefusedWhileAcquiringOrOverAnotherOpenSession)
         std::function<void(VOKR_TX_MANAGER&, std::unique_ptr<VOKR_TX_MANAGER>*)> arrange;
         const char* shown;
     } cases[] = {
-        {"acquiring", [](VOKR_TX_MANAGER& m, auto*) { m.set_instance_acq_state(0, 0x800000); },
+        {"acquiring", [](VOKR_TX_MANAGER& m, auto*) { m.set_instance_acq_state(0, VOKR_ACQ_STARTED); },
          "VOKR_CANT_CLOSE_LMX_FILE"},
         {"open as another session",
          [this](VOKR_TX_MANAGER&, std::unique_ptr<VOKR_TX_MANAGER>* other) {

@@ -110,7 +110,7 @@ TEST_F(TxInstances, LockModeChangesAreAnnouncedOnlyWhenAsked)
         {"by label while acquiring",
          [](VOKR_TX_MANAGER* m) {
              m->set_lock_mode(VOKR_LOCK_MODE_INCREMENTAL_ROUTE, false);
-             m->set_instance_acq_state(-1, 0x800000);
+             m->set_instance_acq_state(-1, VOKR_ACQ_STARTED);
              m->set_lock_mode(QString("Allow all changes"));
          },
          {VOKR_HINT_REFRESH | VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_INSTANCES | VOKR_HINT_CONFIG | VOKR_HINT_VIEW},
@@ -233,19 +233,23 @@ TEST_F(TxInstances, AcquisitionStatesKeepOnlyTheirStateBits)
 {
     VOKR_TX_MANAGER m(nullptr);
     build(&m, "A B");
-    const std::pair<int, bool> cases[] = {{0x40000, false}, {0x80000, false}, {0, false},      {0x1, false},
-                                          {0x40001, false}, {0xc0000, true},   {0x800000, true}, {0x2000, true}};
+    const int unstored_bit = 0x1;                                              // below the stored bits: dropped
+    const int lowest_stored_bit = VOKR_ACQ_STORED_BITS & -VOKR_ACQ_STORED_BITS;  // any other stored bit is acquiring
+    const std::pair<int, bool> cases[] = {
+        {VOKR_ACQ_NOT_RUNNING, false}, {VOKR_ACQ_JTAG_ERROR, false}, {0, false},
+        {unstored_bit, false},         {VOKR_ACQ_NOT_RUNNING | unstored_bit, false},
+        {VOKR_ACQ_IDLE_BITS, true},    {VOKR_ACQ_STARTED, true},     {lowest_stored_bit, true}};
     for (const auto& [mask, acquiring] : cases) {
         m.set_instance_acq_state(1, mask);
         EXPECT_EQ(m.is_instance_acquiring(1), acquiring) << std::hex << mask;
         EXPECT_EQ(m.is_any_instance_acquiring(), acquiring) << std::hex << mask;
     }
-    m.set_instance_acq_state(1, 0x40000);
-    m.set_instance_acq_state(300, 0x800000);  // the table grows; entries past its end are idle
+    m.set_instance_acq_state(1, VOKR_ACQ_NOT_RUNNING);
+    m.set_instance_acq_state(300, VOKR_ACQ_STARTED);  // the table grows; entries past its end are idle
     EXPECT_TRUE(m.is_instance_acquiring(300));
     EXPECT_FALSE(m.is_instance_acquiring(5000));
     EXPECT_FALSE(m.is_any_instance_acquiring());  // no such entry in the session
-    m.set_instance_acq_state(0, 0x800000);
+    m.set_instance_acq_state(0, VOKR_ACQ_STARTED);
     EXPECT_TRUE(m.is_instance_acquiring(-1));
     m.set_instance(-1);
     EXPECT_FALSE(m.is_instance_acquiring(0));

@@ -18,13 +18,6 @@
 
 #include <memory>
 
-namespace {
-
-// The third field of an instance's node information when the IP generation wizard made it.
-constexpr int WIZARD_GENERATED = 2;
-
-}  // namespace
-
 // ---- closing and creating --------------------------------------------------------------------------------
 
 void VOKR_TX_MANAGER::close_document()
@@ -461,7 +454,7 @@ void VOKR_TX_MANAGER::set_modified_flag(bool state)
 
 bool VOKR_TX_MANAGER::is_corvix_generated() const
 {
-    return m_tx_instance && m_tx_instance->get_data_instance()->get_node_info().third == WIZARD_GENERATED;
+    return m_tx_instance && m_tx_instance->get_data_instance()->get_node_info().third == KSM_INSTANCE_INFO_WIZARD_GENERATED;
 }
 
 void VOKR_TX_MANAGER::get_top_entity_name(QString* name) const

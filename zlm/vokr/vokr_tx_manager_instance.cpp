@@ -17,9 +17,6 @@ namespace {
 const char* const LOCK_MODE_LABELS[] = {"Allow all changes", "Allow incremental route changes only",
                                         "Allow trigger condition changes only"};
 
-// The project's effective compilation mode when it compiles incrementally.
-constexpr int INCREMENTAL_COMPILATION_MODE = 2;
-
 bool is_acquiring_state(int s)
 {
     return (s & ~VOKR_ACQ_IDLE_BITS) != 0 || s == VOKR_ACQ_IDLE_BITS;
@@ -298,7 +295,7 @@ bool VOKR_TX_MANAGER::is_incremental_compile() const
 
 bool VOKR_TX_MANAGER::compiles_incrementally(const YEK_PROJECT_INFO* project)
 {
-    return project->get_effective_incremental_compilation_mode() == INCREMENTAL_COMPILATION_MODE;
+    return project->get_effective_incremental_compilation_mode() == YEK_INCREMENTAL_COMPILATION_ON;
 }
 
 bool VOKR_TX_MANAGER::is_incremental_route_available(int index) const

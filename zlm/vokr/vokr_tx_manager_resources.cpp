@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int NODE_LIMIT = 4096;
 // Depths and segment counts from this on are shown in units of K.
 constexpr int KIBI = 1024;
 
@@ -23,7 +22,7 @@ int decimal(const QString& text)
 int typed_count(const QString& text)
 {
     const int count = decimal(text);
-    return QString::number(count) == text ? count : NODE_LIMIT;
+    return QString::number(count) == text ? count : KSM_MAX_NODES;
 }
 
 // Writes a count as text; true when it is not 0.
@@ -71,7 +70,7 @@ bool VOKR_TX_MANAGER::get_sample_depth(QString* text, int instance)
 {
     int depth = 0;
     if (!get_sample_depth(&depth, instance)) {
-        *text = "128";
+        *text = QString::number(KSM_DEFAULT_SAMPLE_DEPTH);  // what a new session would start with
         return false;
     }
     *text = convert_to_sample_depth_str(depth);

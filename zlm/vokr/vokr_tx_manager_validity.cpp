@@ -19,9 +19,6 @@
 
 namespace {
 
-// The partition type whose partitions are all offered the post-fit netlist type together.
-constexpr int OFFERED_PARTITION_TYPE = 1;
-
 // The list messages of one node kind's partitions: nodes whose partition got the netlist type
 // they need, and nodes whose partition should get it.
 struct PARTITION_LISTS {
@@ -214,7 +211,7 @@ void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
     std::vector<YEK_PARTITION*> others;
     for (const auto& [name, p] : yek_mgr->get_partition_map()) {
         VOKR_ASSERT(p != NULL);
-        if (p->get_partition_type() == OFFERED_PARTITION_TYPE && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
+        if (p->get_partition_type() == YEK_PARTITION_TYPE_DESIGN && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
             others.push_back(p.get());
     }
     if (others.empty() || vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) != MSG_PROMPT::MSG_VALUE_YES)
