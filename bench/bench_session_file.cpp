@@ -95,7 +95,7 @@ void fill_log(KSM_DATA_LOG* log)
             std::exponential_distribution<double> run(1.0 / (kind == 4 ? 40 : kind == 5 ? 400 : 4000));
             bool level = false;
             for (int i = 0; i < DEPTH;) {
-                const int next = std::min<long long>(DEPTH, i + 1 + static_cast<long long>(run(rng)));
+                const int next = static_cast<int>(std::min<long long>(DEPTH, i + 1 + static_cast<long long>(run(rng))));
                 if (level)
                     set_run(plane, i, next);
                 level = !level;
@@ -134,7 +134,7 @@ struct FIXTURE {
         session->set_active_log(0, log);
         session->save_session(path.c_str());
     }
-    double file_mb() const { return QFileInfo(QString::fromStdString(path)).size() / 1e6; }
+    double file_mb() const { return static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6; }
 
     static FIXTURE& get()
     {
@@ -147,7 +147,7 @@ void report(benchmark::State& state, double file_mb, double rss_before)
 {
     state.counters["file_MB"] = file_mb;
     // Printed as "MB=<n>/s": megabytes of the file per second.
-    state.counters["MB"] = benchmark::Counter(file_mb * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["MB"] = benchmark::Counter(file_mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["peak_MB"] = status_mb("VmHWM:");
     state.counters["peak_rise_MB"] = status_mb("VmHWM:") - rss_before;
 }

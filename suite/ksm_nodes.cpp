@@ -701,7 +701,7 @@ int drop_depth(const ROWS& rows, int target, bool into_group)
 std::string default_group_name(const ROWS& rows)
 {
     for (int n = 1;; ++n) {
-        const std::string name = "Group " + std::to_string(n);
+        std::string name = "Group " + std::to_string(n);
         if (std::none_of(rows.begin(), rows.end(), [&name](const auto& r) { return r->name == name; }))
             return name;
     }

@@ -8,6 +8,7 @@
 #include <tcl.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace manager_test {
 
@@ -66,6 +67,7 @@ EDITOR::EDITOR(bool framed)
 std::vector<std::string> names(const KSM_TX_SIGNAL_NODES* list)
 {
     std::vector<std::string> out;
+    out.reserve(list->get_num_nodes());
     for (int i = 0; i < list->get_num_nodes(); ++i)
         out.push_back(list->get_node_name(i));
     return out;
@@ -99,7 +101,7 @@ int journal_position(const std::string& identifier)
 
 HINTS::HINTS(VOKR_TX_MANAGER* manager, std::function<void()> on_hint)
 {
-    m_connection = QObject::connect(manager, &VOKR_TX_MANAGER::updated, [this, on_hint](QObject*, int hint) {
+    m_connection = QObject::connect(manager, &VOKR_TX_MANAGER::updated, [this, on_hint = std::move(on_hint)](QObject*, int hint) {
         list.push_back(static_cast<unsigned int>(hint));
         if (on_hint)
             on_hint();

@@ -34,7 +34,7 @@ std::string tree_text(KSM_TX_TREE_OBJECT* object)
         return "(none)";
     std::string text = "{";
     for (const auto& [key, value] : object->collect_attributes())
-        text += key + "=" + value + ";";
+        text.append(key).append("=").append(value).append(";");
     for (int i = 0; i < object->get_child_count(); ++i)
         text += tree_text(object->get_child_object(i));
     return text + "}";
@@ -1116,7 +1116,7 @@ TEST(repository_file, WritesStoppedByAFileSizeLimitKeepTheOldFileAndTellWhy)
         rlim_t limit;
         bool extract;  // write the attached file out instead of saving the session
     } cases[] = {
-        {"large session", 256 * 1024, 64 * 1024, false},
+        {"large session", 256 * 1024, rlim_t{64} * 1024, false},
         {"small session", 0, 64, false},
         {"attached file", 8 * 1024, 1024, true},
     };

@@ -48,9 +48,10 @@ node cpu|state[3..0] machine pre post
 
 class NodeInsertion : public MANAGER_TEST {};
 
-std::vector<std::string> bits(const char* stem, std::vector<int> indexes)
+std::vector<std::string> bits(const char* stem, const std::vector<int>& indexes)
 {
     std::vector<std::string> out;
+    out.reserve(indexes.size());
     for (int i : indexes)
         out.push_back(std::string(stem) + "[" + std::to_string(i) + "]");
     return out;

@@ -46,6 +46,7 @@ TEST(StringHash, InsertFindAndHeadOfBucketOrder)
 TEST(StringHash, GrowsWhenFiveQuartersOfTheEntriesExceedTheBuckets)
 {
     std::vector<std::string> keys;
+    keys.reserve(60);
     for (int i = 0; i < 60; ++i)
         keys.push_back("key" + std::to_string(i));
     HUX_STRING_HASH table(61);

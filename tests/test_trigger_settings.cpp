@@ -94,6 +94,7 @@ void add_nested_groups(VOKR_TX_MANAGER* m)
 std::vector<int> conditions_at(KSM_TX_TRIGGER* t, int level)
 {
     std::vector<int> out;
+    out.reserve(t->get_num_nodes());
     for (int row = 0; row < t->get_num_nodes(); ++row)
         out.push_back(level >= 0 ? t->get_trigger_condition(row, level) : t->get_pattern_condition(row, level + 3));
     return out;

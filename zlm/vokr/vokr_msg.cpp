@@ -38,10 +38,13 @@ const VOKR_MSG_INFO CATALOGUE[] = {
 #define VOKR_ARGS_D , a1
 #define VOKR_ARGS_DS , a1, a2
 
+// NOLINTBEGIN(bugprone-macro-parentheses): the macro writes function definitions, where a type
+// cannot stand in parentheses.
 #define VOKR_MSG(type, number, name, args, literal) \
     MSG_##type* vokr_msg_##name VOKR_PARAMS_##args { return build<MSG_##type>(number, literal VOKR_ARGS_##args); }
 #include "vokr_msg_catalogue.def"
 #undef VOKR_MSG
+// NOLINTEND(bugprone-macro-parentheses)
 
 const VOKR_MSG_INFO* vokr_msg_catalogue(size_t* count)
 {

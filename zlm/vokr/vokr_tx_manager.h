@@ -256,7 +256,7 @@ public:
     VOKR_LOCK_MODE get_lock_mode(bool in_power_up_view) const;
     void set_lock_mode(VOKR_LOCK_MODE mode, bool notify);
 public slots:
-    void set_lock_mode(QString label);
+    void set_lock_mode(const QString& label);
 
     // ---- JTAG and programming file (vokr_tx_manager_instance.cpp) ----
 public:
@@ -273,8 +273,8 @@ public:
     bool is_clock_invalid() const;
     bool is_clock_post_fitting() const;
 public slots:
-    void set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type);
-    void set_clock(QString clock);
+    void set_clock(const QString& clock, VOKR_IS_POST_FITTING_TYPE type);
+    void set_clock(const QString& clock);
 
     // ---- project queries and checks (vokr_tx_manager_instance.cpp) ----
 public:
@@ -425,7 +425,7 @@ public:
     void set_using_pre_synthesis_filter(bool on) { m_using_pre_synthesis_filter = on; }
 public slots:
     void on_node_insert();
-    void on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names);
+    void on_node_insert_to_view(const PIRQ_INSTANCE_NAME_LIST& names);
 private:
     void store_assignment_text(int kind);
     bool insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const QString& short_name, KSM_DATA_WIRE_TAP_MODE tap);
@@ -454,7 +454,7 @@ public:
 public slots:
     void browse_clock();
 private:
-    bool browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE));
+    bool browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(const QString&, VOKR_IS_POST_FITTING_TYPE));
 
     // ---- basic trigger conditions (vokr_tx_manager_trigger.cpp) ----
 public:
@@ -523,9 +523,9 @@ public:
     bool is_disable_storage_qualifier_enabled(int instance) const;
     bool is_record_data_discontinuities_enabled(int instance) const;
 public slots:
-    void set_storage_qualifier_type(QString text);
-    void set_storage_qualifier_input_port(QString name, VOKR_IS_POST_FITTING_TYPE kind);
-    void set_storage_qualifier_input_port(QString name);
+    void set_storage_qualifier_type(const QString& text);
+    void set_storage_qualifier_input_port(const QString& name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_storage_qualifier_input_port(const QString& name);
     void browse_storage_qualifier_input_port();
     void enable_data_discontinuities(bool record);
     void disable_storage_qualifier(bool disabled);
@@ -541,14 +541,14 @@ public:
     bool get_trigger_position(int* sample, int index) const;
 public slots:
     void set_segmented_acquisition_mode(bool segmented);
-    void set_trigger_position(QString text);
+    void set_trigger_position(const QString& text);
 
     // ---- flow control (vokr_tx_manager_flow.cpp) ----
 public:
     bool get_trigger_flow_control(QString* text, int instance) const;
     bool is_sequential_mode(int instance) const;
 public slots:
-    void set_trigger_flow_control(QString text);
+    void set_trigger_flow_control(const QString& text);
 
     // ---- trigger in (vokr_tx_manager_flow.cpp) ----
 public:
@@ -565,12 +565,12 @@ public:
 public slots:
     void enable_trigger_in(bool enable);
     void set_trigger_in_source(int kind);
-    void set_trigger_in_pin(QString name);
-    void set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYPE kind);
-    void set_trigger_in_node(QString name);
+    void set_trigger_in_pin(const QString& name);
+    void set_trigger_in_node(const QString& name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_trigger_in_node(const QString& name);
     void browse_trigger_in();
-    void set_trigger_in_instance(QString name);
-    void set_trigger_in_condition(QString text);
+    void set_trigger_in_instance(const QString& name);
+    void set_trigger_in_condition(const QString& text);
 private:
     KSM_TX_TRIGGER_IN_INTERFACE* trigger_in_at(int instance) const;
     KSM_TX_TRIGGER_OUT_INTERFACE* trigger_out_at(int instance) const;
@@ -597,10 +597,10 @@ public:
     bool get_trigger_out_latency_delay(QString* text, int instance) const;
 public slots:
     void enable_trigger_out(bool enable);
-    void set_trigger_out_condition(QString text);
-    void set_trigger_out_pin(QString name);
-    void set_trigger_out_instance(QString name);
-    void set_trigger_out_eps_event_index(QString text);
+    void set_trigger_out_condition(const QString& text);
+    void set_trigger_out_pin(const QString& name);
+    void set_trigger_out_instance(const QString& name);
+    void set_trigger_out_eps_event_index(const QString& text);
     void set_trigger_out_pin_selected(bool selected);
     void set_trigger_out_instance_selected(bool selected);
     void set_trigger_out_eps_trigger_in_selected(bool selected);
@@ -614,14 +614,14 @@ public:
     bool get_sample_depth(QString* text, int instance);
     bool is_zero_sample_depth() const;
 public slots:
-    void set_sample_depth(QString text);
+    void set_sample_depth(const QString& text);
 
     // ---- segments (vokr_tx_manager_resources.cpp) ----
 public:
     bool get_number_of_segments(QString* text, int instance) const;
     int get_segment_size() const;
 public slots:
-    void set_number_of_segments(QString text);
+    void set_number_of_segments(const QString& text);
 
     // ---- RAM type (vokr_tx_manager_resources.cpp) ----
 public:
@@ -629,13 +629,13 @@ public:
     KSM_TALVERN_RAM_TYPE get_talvern_ram_type(int instance) const;
     static QStringList get_ram_type_labels();
 public slots:
-    void set_ram_type(QString label);
+    void set_ram_type(const QString& label);
 
     // ---- pipeline (vokr_tx_manager_resources.cpp) ----
 public:
     bool get_pipeline_level(QString* text, int instance);
 public slots:
-    void set_pipeline_level(QString text);
+    void set_pipeline_level(const QString& text);
 
     // ---- allocated node counts (vokr_tx_manager_resources.cpp) ----
 public:

@@ -55,7 +55,7 @@ int VOKR_TX_MANAGER::state_based_tab() const
     return FIXED_TABS + advanced;
 }
 
-void VOKR_TX_MANAGER::set_storage_qualifier_type(QString text)
+void VOKR_TX_MANAGER::set_storage_qualifier_type(const QString& text)
 {
     if (is_sequential_mode(-1) && text == STATE_BASED) {
         vokr_prompt(vokr_msg_state_based_storage_qualifier_not_available());
@@ -85,12 +85,12 @@ bool VOKR_TX_MANAGER::get_storage_qualifier_input_port(QString* name, bool* post
     return true;
 }
 
-void VOKR_TX_MANAGER::set_storage_qualifier_input_port(QString name)
+void VOKR_TX_MANAGER::set_storage_qualifier_input_port(const QString& name)
 {
     set_storage_qualifier_input_port(name, VOKR_KEEP_NAME_KIND);
 }
 
-void VOKR_TX_MANAGER::set_storage_qualifier_input_port(QString name, VOKR_IS_POST_FITTING_TYPE kind)
+void VOKR_TX_MANAGER::set_storage_qualifier_input_port(const QString& name, VOKR_IS_POST_FITTING_TYPE kind)
 {
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     bool stored = false;
@@ -189,7 +189,7 @@ bool VOKR_TX_MANAGER::get_trigger_position(int* sample, int index) const
     return true;
 }
 
-void VOKR_TX_MANAGER::set_trigger_position(QString text)
+void VOKR_TX_MANAGER::set_trigger_position(const QString& text)
 {
     if (text.isEmpty())
         return;
@@ -217,7 +217,7 @@ bool VOKR_TX_MANAGER::is_sequential_mode(int instance) const
     return is_empty() || !trigger_at(instance)->is_state_based();
 }
 
-void VOKR_TX_MANAGER::set_trigger_flow_control(QString text)
+void VOKR_TX_MANAGER::set_trigger_flow_control(const QString& text)
 {
     VOKR_ASSERT(this->m_tx_trigger != NULL);
     const bool state_based = text == STATE_BASED;
@@ -369,30 +369,30 @@ void VOKR_TX_MANAGER::set_trigger_in_source(int kind)
     });
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_pin(QString name)
+void VOKR_TX_MANAGER::set_trigger_in_pin(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_IN_INTERFACE;
     edit_port_name(trigger_in_at(-1), &PORT::get_pin_name, &PORT::set_pin_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_instance(QString name)
+void VOKR_TX_MANAGER::set_trigger_in_instance(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_IN_INTERFACE;
     edit_port_name(trigger_in_at(-1), &PORT::get_instance_name, &PORT::set_instance_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_condition(QString text)
+void VOKR_TX_MANAGER::set_trigger_in_condition(const QString& text)
 {
     if (!text.isEmpty())
         edit_port_condition(trigger_in_at(-1), text);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_node(QString name)
+void VOKR_TX_MANAGER::set_trigger_in_node(const QString& name)
 {
     set_trigger_in_node(name, VOKR_KEEP_NAME_KIND);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYPE kind)
+void VOKR_TX_MANAGER::set_trigger_in_node(const QString& name, VOKR_IS_POST_FITTING_TYPE kind)
 {
     KSM_TX_TRIGGER_IN_INTERFACE* in = trigger_in_at(-1);
     const bool post_fitting = post_fitting_flag(kind, in->is_node_post_fitting());
@@ -495,19 +495,19 @@ void VOKR_TX_MANAGER::enable_trigger_out(bool enable)
     edit_port_enabled(trigger_out_at(-1), enable);
 }
 
-void VOKR_TX_MANAGER::set_trigger_out_pin(QString name)
+void VOKR_TX_MANAGER::set_trigger_out_pin(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_OUT_INTERFACE;
     edit_port_name(trigger_out_at(-1), &PORT::get_pin_name, &PORT::set_pin_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_out_instance(QString name)
+void VOKR_TX_MANAGER::set_trigger_out_instance(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_OUT_INTERFACE;
     edit_port_name(trigger_out_at(-1), &PORT::get_instance_name, &PORT::set_instance_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(QString text)
+void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(const QString& text)
 {
     KSM_TX_TRIGGER_OUT_INTERFACE* out = trigger_out_at(-1);
     const int index = text.toInt();
@@ -517,7 +517,7 @@ void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(QString text)
     });
 }
 
-void VOKR_TX_MANAGER::set_trigger_out_condition(QString text)
+void VOKR_TX_MANAGER::set_trigger_out_condition(const QString& text)
 {
     if (!text.isEmpty())
         edit_port_condition(trigger_out_at(-1), text);

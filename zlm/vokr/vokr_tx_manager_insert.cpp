@@ -427,7 +427,7 @@ void VOKR_TX_MANAGER::on_node_insert()
     m_node_finder->raise();
 }
 
-void VOKR_TX_MANAGER::on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names)
+void VOKR_TX_MANAGER::on_node_insert_to_view(const PIRQ_INSTANCE_NAME_LIST& names)
 {
     if (is_empty())
         return;

@@ -157,7 +157,7 @@ VOKR_LOCK_MODE VOKR_TX_MANAGER::get_lock_mode(bool in_power_up_view) const
     return m_lock_mode;
 }
 
-void VOKR_TX_MANAGER::set_lock_mode(QString label)
+void VOKR_TX_MANAGER::set_lock_mode(const QString& label)
 {
     int mode = -1;
     for (int i = 0; i < int(std::size(LOCK_MODE_LABELS)); ++i)
@@ -249,12 +249,12 @@ bool VOKR_TX_MANAGER::is_clock_post_fitting() const
     return is_setup_mode() && m_tx_signals && m_tx_signals->is_clock_post_fitting();
 }
 
-void VOKR_TX_MANAGER::set_clock(QString clock)
+void VOKR_TX_MANAGER::set_clock(const QString& clock)
 {
     set_clock(clock, VOKR_KEEP_NAME_KIND);
 }
 
-void VOKR_TX_MANAGER::set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type)
+void VOKR_TX_MANAGER::set_clock(const QString& clock, VOKR_IS_POST_FITTING_TYPE type)
 {
     if (clock.isEmpty())
         return;

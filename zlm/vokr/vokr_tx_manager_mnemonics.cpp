@@ -173,6 +173,7 @@ bool VOKR_TX_MANAGER::open_plugin_mnemonic_tables()
                     settings.push_back(option.setting.c_str());
                 std::vector<std::vector<char>> results(settings.size(), std::vector<char>(VOKR_PLUGIN_BUFFER_SIZE, 0));
                 std::vector<char*> buffers;
+                buffers.reserve(results.size());
                 for (auto& r : results)
                     buffers.push_back(r.data());
                 if (plugin->plugin_set_user_options(handle, settings.data(), static_cast<int>(settings.size()),

@@ -83,7 +83,7 @@ bool VOKR_TX_MANAGER::is_zero_sample_depth() const
     return !get_sample_depth(&depth, -1) || depth == 0;
 }
 
-void VOKR_TX_MANAGER::set_sample_depth(QString text)
+void VOKR_TX_MANAGER::set_sample_depth(const QString& text)
 {
     if (text.isEmpty() || !m_tx_signals)
         return;
@@ -116,7 +116,7 @@ bool VOKR_TX_MANAGER::get_number_of_segments(QString* text, int instance) const
     return true;
 }
 
-void VOKR_TX_MANAGER::set_number_of_segments(QString text)
+void VOKR_TX_MANAGER::set_number_of_segments(const QString& text)
 {
     const QStringList parts = text.split(' ');
     int count = decimal(parts.value(0));
@@ -161,7 +161,7 @@ bool VOKR_TX_MANAGER::get_ram_type(QString* label, int instance) const
     return true;
 }
 
-void VOKR_TX_MANAGER::set_ram_type(QString label)
+void VOKR_TX_MANAGER::set_ram_type(const QString& label)
 {
     const int index = get_ram_type_labels().indexOf(label);
     const KSM_TALVERN_RAM_TYPE type = index < 0 ? KSM_RAM_AUTO : static_cast<KSM_TALVERN_RAM_TYPE>(index);
@@ -190,7 +190,7 @@ bool VOKR_TX_MANAGER::get_pipeline_level(QString* text, int instance)
     return true;
 }
 
-void VOKR_TX_MANAGER::set_pipeline_level(QString text)
+void VOKR_TX_MANAGER::set_pipeline_level(const QString& text)
 {
     if (text.isEmpty() || !m_tx_signals)
         return;

@@ -357,7 +357,7 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
 }
 
 // Lets the user choose one node and hands it with its kind to `set`; false when none was chosen.
-bool VOKR_TX_MANAGER::browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE))
+bool VOKR_TX_MANAGER::browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(const QString&, VOKR_IS_POST_FITTING_TYPE))
 {
     QString name;
     VOKR_IS_POST_FITTING_TYPE kind = VOKR_PRE_SYNTHESIS_NAME;
