@@ -22,7 +22,6 @@ constexpr int CHANNELS = 1024;
 constexpr int DEPTH = 131072;
 constexpr int WORDS = DEPTH / 64;
 
-
 // A size line of /proc/self/status (VmHWM: the peak, VmRSS: the current size), in MB.
 double status_mb(const char* field)
 {
@@ -34,10 +33,7 @@ double status_mb(const char* field)
 }
 
 // Lets VmHWM start again from the current size, so each benchmark reports its own peak.
-void reset_peak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 void fill_rows(KSM_TX_SIGNAL_NODES* list, const std::string& prefix, bool conditions)
 {
@@ -147,7 +143,8 @@ void report(benchmark::State& state, double file_mb, double rss_before)
 {
     state.counters["file_MB"] = file_mb;
     // Printed as "MB=<n>/s": megabytes of the file per second.
-    state.counters["MB"] = benchmark::Counter(file_mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["MB"] =
+        benchmark::Counter(file_mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["peak_MB"] = status_mb("VmHWM:");
     state.counters["peak_rise_MB"] = status_mb("VmHWM:") - rss_before;
 }

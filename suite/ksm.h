@@ -58,7 +58,12 @@ enum KSM_DATA_TRIGGER_CONDITION : int {
     KSM_CTYPE_COUNT = 24
 };
 
-enum KSM_DATA_TRIGGER_POSITION : int { KSM_TPOS_PRE = 0, KSM_TPOS_CENTER = 1, KSM_TPOS_POST = 2, KSM_TPOS_CONTINUOUS = 3 };
+enum KSM_DATA_TRIGGER_POSITION : int {
+    KSM_TPOS_PRE = 0,
+    KSM_TPOS_CENTER = 1,
+    KSM_TPOS_POST = 2,
+    KSM_TPOS_CONTINUOUS = 3
+};
 
 enum KSM_DATA_STORAGE_QUALIFIER_TYPE : int {
     KSM_SQTYPE_CONTINUOUS = 0,
@@ -240,10 +245,10 @@ public:
     // binary text of the table's width.
     bool add_entry(const char* symbol, const char* pattern);
     bool remove_entry(int index);
-    const char* get_entry_value_at(int index) const;                // binary pattern
-    const char* get_entry_symbol_at(int index, int k = 0) const;    // k-th symbol of the entry
-    const char* get_value(const char* symbol) const;                // pattern of a symbol; null when none
-    const char* get_first_symbol(const char* pattern) const;        // first symbol of a pattern; null when none
+    const char* get_entry_value_at(int index) const;              // binary pattern
+    const char* get_entry_symbol_at(int index, int k = 0) const;  // k-th symbol of the entry
+    const char* get_value(const char* symbol) const;              // pattern of a symbol; null when none
+    const char* get_first_symbol(const char* pattern) const;      // first symbol of a pattern; null when none
     // Copies name, width and entries of another table into this one.
     void clone(const KSM_DATA_MNEMONICS_TABLE* source);
 

@@ -199,10 +199,7 @@ void KSM_TX_INSTANCE::set_max_undo_steps(int steps)
 
 // ---- stored values -------------------------------------------------------------------------------
 
-bool KSM_TX_INSTANCE::set_position_data(const char* key, int value)
-{
-    return set_position_data(key, &value, 1);
-}
+bool KSM_TX_INSTANCE::set_position_data(const char* key, int value) { return set_position_data(key, &value, 1); }
 
 int KSM_TX_INSTANCE::get_position_data(const char* key) const
 {

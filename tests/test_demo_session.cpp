@@ -103,9 +103,8 @@ TEST(DemoProject, RandomDamageIsReadOrRefused)
     QFile demo(DEMO + "demo.kproj");
     ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = demo.readAll().split('\n');
-    static const char* const numbers[] = {"0",       "-1",         "1",           "4095",       "1048576",
-                                          "2147483647", "-2147483648", "4294967296", "-99999999999999999999",
-                                          "x",       ""};
+    static const char* const numbers[] = {
+        "0", "-1", "1", "4095", "1048576", "2147483647", "-2147483648", "4294967296", "-99999999999999999999", "x", ""};
     const int iterations = env_number("PRJ_FUZZ_ITERATIONS", 100);
     const unsigned seed = static_cast<unsigned>(env_number("PRJ_FUZZ_SEED", 20240611));
     std::mt19937 rng(seed);

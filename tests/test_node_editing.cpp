@@ -59,7 +59,7 @@ TEST_F(NodeRows, ConditionComesFromTheTriggerListAndAdvancedLevelsHidePreSynthes
         KSM_DATA_TRIGGER_CONDITION expected;
     } cases[] = {
         {0, VOKR_NODE::PLAIN_TRIGGER_LEVEL, KSM_CTYPE_DONT_CARE},  // not a level: left as it was
-        {0, 3, KSM_CTYPE_DONT_CARE},   // past the level count: left as it was
+        {0, 3, KSM_CTYPE_DONT_CARE},                               // past the level count: left as it was
         {0, 0, KSM_CTYPE_HIGH},
         {0, 1, VOKR_TX_MANAGER::ADVANCED_LEVEL_CONDITION},
         {1, 1, KSM_CTYPE_LOW},
@@ -180,10 +180,8 @@ TEST_F(NodeRows, DeletableRowsInAFramedWindow)
         int row;  // 0 pre-synthesis, 1 post-fitting
         bool deletable;
     } cases[] = {
-        {-1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},
-        {1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},
-        {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 0, true},
-        {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 1, false},
+        {-1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},     {1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},
+        {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 0, true}, {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 1, false},
         {0, VOKR_LOCK_MODE_ALL_CHANGES, 1, true},
     };
     for (const auto& c : cases) {
@@ -282,9 +280,9 @@ TEST_F(NodeEditing, RenameChecksValidityBeforeTellingTheViews)
 
     EXPECT_TRUE(editor->rename_node(0, "gone"));
     EXPECT_TRUE(editor.trigger()->is_invalid(0));
-    EXPECT_EQ(hints.list, (std::vector<unsigned int>{MODIFIED_HINT, VALIDITY_HINT,
-                                                     VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES |
-                                                         VOKR_HINT_HIERARCHY}));
+    EXPECT_EQ(hints.list, (std::vector<unsigned int>{
+                              MODIFIED_HINT, VALIDITY_HINT,
+                              VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES | VOKR_HINT_HIERARCHY}));
 }
 
 TEST_F(NodeEditing, GroupingMarksModifiedEvenWhenRefusedButGroupingTheSelectionNever)

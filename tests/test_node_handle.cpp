@@ -46,8 +46,8 @@ const std::vector<FLAG>& flags()
     static const std::vector<FLAG> all = {
         {"data", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { store_capture_bit(l, r, 1, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return capture_bit(l, r, 1); },
-         [](const VOKR_NODE& n, bool* mixed) { return n.is_data_enabled(mixed); }, [](VOKR_NODE& n) { n.toggle_data(); },
-         [](VOKR_NODE& n, bool on) { n.enable_data(on); }},
+         [](const VOKR_NODE& n, bool* mixed) { return n.is_data_enabled(mixed); },
+         [](VOKR_NODE& n) { n.toggle_data(); }, [](VOKR_NODE& n, bool on) { n.enable_data(on); }},
         {"trigger", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { store_capture_bit(l, r, 2, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return capture_bit(l, r, 2); },
          [](const VOKR_NODE& n, bool* mixed) { return n.is_trigger_enabled(mixed, VOKR_NODE::PLAIN_TRIGGER_LEVEL); },
@@ -63,7 +63,8 @@ const std::vector<FLAG>& flags()
         {"inversion", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { l->set_signal_inverted(r, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return l->is_signal_inverted(r); },
          [](const VOKR_NODE& n, bool* mixed) { return n.is_signal_inverted(mixed); },
-         [](VOKR_NODE& n) { n.toggle_signal_inversion(); }, [](VOKR_NODE& n, bool on) { n.enable_signal_inversion(on); }},
+         [](VOKR_NODE& n) { n.toggle_signal_inversion(); },
+         [](VOKR_NODE& n, bool on) { n.enable_signal_inversion(on); }},
     };
     return all;
 }
@@ -216,12 +217,18 @@ TEST_F(NodeHandle, GroupIsPostFittingOnlyWhenEveryRowBelowIs)
         std::vector<KSM_DATA_WIRE_TAP_MODE> leaves;  // a, b, c
         KSM_DATA_WIRE_TAP_MODE outer, inner;
     } cases[] = {
-        {"all post-fitting", {KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING}, KSM_TAP_POST_FITTING,
+        {"all post-fitting",
+         {KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING},
+         KSM_TAP_POST_FITTING,
          KSM_TAP_POST_FITTING},
-        {"one pre-synthesis leaf", {KSM_TAP_POST_FITTING, KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING},
-         KSM_TAP_PRE_SYNTHESIS, KSM_TAP_PRE_SYNTHESIS},
-        {"pre-synthesis leaf outside the inner group", {KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING},
-         KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING},
+        {"one pre-synthesis leaf",
+         {KSM_TAP_POST_FITTING, KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING},
+         KSM_TAP_PRE_SYNTHESIS,
+         KSM_TAP_PRE_SYNTHESIS},
+        {"pre-synthesis leaf outside the inner group",
+         {KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING},
+         KSM_TAP_PRE_SYNTHESIS,
+         KSM_TAP_POST_FITTING},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -332,7 +339,7 @@ TEST_F(NodeHandle, RowsWithTheirFlagOffAreHiddenUnlessTheirGroupIsMixed)
     };
     const struct {
         const char* what;
-        std::vector<bool> on;  // x, a, b of x, G [a, b]
+        std::vector<bool> on;      // x, a, b of x, G [a, b]
         std::vector<bool> hidden;  // x, G, a, b, and the whole list (-1)
     } cases[] = {
         {"all off", {false, false, false}, {true, true, true, true, true}},

@@ -80,10 +80,7 @@ TEST(StringHash, ReserveZeroChangesNothingAndClearEmpties)
 
 // ---- option lookups -------------------------------------------------------------------------
 
-uint32_t look(int command, const char* name)
-{
-    return vokr_tcl_lookup_option(command, name);
-}
+uint32_t look(int command, const char* name) { return vokr_tcl_lookup_option(command, name); }
 
 TEST(OptionLookup, TellingCases)
 {

@@ -66,7 +66,4 @@ enum VOKR_LINK_BITS : int {
 };
 
 // A hint as the int that `updated` carries.
-constexpr int vokr_hint(unsigned int bits)
-{
-    return static_cast<int>(bits);
-}
+constexpr int vokr_hint(unsigned int bits) { return static_cast<int>(bits); }

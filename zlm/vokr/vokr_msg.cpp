@@ -6,9 +6,15 @@
 namespace {
 
 // The empty message that stands for a suppressed one; only information and warnings have one.
-template <class MSG> struct SUPPRESSED_FORM { using type = void; };
-template <> struct SUPPRESSED_FORM<MSG_I> { using type = MSG_I_NULL; };
-template <> struct SUPPRESSED_FORM<MSG_W> { using type = MSG_W_NULL; };
+template <class MSG> struct SUPPRESSED_FORM {
+    using type = void;
+};
+template <> struct SUPPRESSED_FORM<MSG_I> {
+    using type = MSG_I_NULL;
+};
+template <> struct SUPPRESSED_FORM<MSG_W> {
+    using type = MSG_W_NULL;
+};
 
 template <class MSG, class... ARGS> MSG* build(unsigned int number, const char* literal, ARGS... args)
 {

@@ -16,10 +16,7 @@ KSM_TX_TREE_OBJECT* VOKR_SESSION_OBJECT::get_child_object(int index)
     return m_triggers[index];
 }
 
-int VOKR_SESSION_OBJECT::get_child_count()
-{
-    return m_triggers.size();
-}
+int VOKR_SESSION_OBJECT::get_child_count() { return m_triggers.size(); }
 
 KSM_TX_TREE_OBJECT* VOKR_SESSION_OBJECT::create_child_object(int kind)
 {

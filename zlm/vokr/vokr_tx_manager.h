@@ -87,10 +87,12 @@ public:
     static int get_int_length(int value);
     KSM_DATA_LOG* get_data_log() const { return m_data_log; }
     void refresh_data_log_cache();
+
 protected:
     KSM_TX_INSTANCE* get_instance_at(int index) const;
     KSM_TX_SIGNAL_SET* signal_set_at(int index) const;
     KSM_TX_TRIGGER* trigger_at(int index) const;
+
 private:
     void refresh_tx_cache();
     int resolved(int index) const { return index < 0 ? m_current_instance : index; }
@@ -103,6 +105,7 @@ public:
     bool is_instance_setup_mode() const;
     bool can_locate() const;
     bool locate(int index, unsigned int);
+
 private:
     QTabWidget* current_tab_widget(int index) const;
 
@@ -136,6 +139,7 @@ public slots:
     void on_update_edit_undo();
     void on_edit_redo();
     void on_update_edit_redo();
+
 private:
     friend class VOKR_ACTION_GUARD;
     void undo_or_redo(bool undo);
@@ -225,6 +229,7 @@ public:
     bool is_empty() const { return m_tx_trigger == nullptr && m_tx_signals == nullptr; }
     bool is_corvix_generated() const;
     void get_top_entity_name(QString* name) const;
+
 private:
     bool save_modified();
     bool save_active_tabs();
@@ -247,6 +252,7 @@ public:
     void set_instance_enabled(int index, bool enabled);
     void rename_instance_set(const char* new_name, const char* old_name);
     void rename_signal_set(const char* new_name, const char* old_name);
+
 private:
     bool is_entry(int index) const;
     bool accept_rename(bool accepted);
@@ -281,6 +287,7 @@ public:
     bool is_incremental_compile() const;
     bool is_incremental_route_available(int index) const;
     bool check_nodes_allocated(int instance);
+
 private:
     static bool compiles_incrementally(const YEK_PROJECT_INFO* project);
 
@@ -297,6 +304,7 @@ public:
     void set_instance_acq_state(int index, int mask);
     bool is_instance_acquiring(int index) const;
     bool is_any_instance_acquiring() const;
+
 private:
     int& acq_state(int index);
     int acq_state(int index) const;
@@ -323,9 +331,9 @@ public:
     // The condition get_node reports for a pre-synthesis row at an advanced level: past every
     // basic condition.
     static constexpr KSM_DATA_TRIGGER_CONDITION ADVANCED_LEVEL_CONDITION = KSM_CTYPE_COUNT;
-    bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name,
-                  KSM_DATA_SIGNAL_TYPE* signal_type, QString* alias, QString* debug_port, bool* data_enabled,
-                  bool* trigger_enabled, int level, KSM_DATA_TRIGGER_CONDITION* condition);
+    bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name, KSM_DATA_SIGNAL_TYPE* signal_type,
+                  QString* alias, QString* debug_port, bool* data_enabled, bool* trigger_enabled, int level,
+                  KSM_DATA_TRIGGER_CONDITION* condition);
     bool get_node_alias(int index, QString* alias);
     KSM_DATA_WIRE_CAPTURE_TYPE get_node_capture_type(int index);
     int get_node_count(int instance);
@@ -335,6 +343,7 @@ public:
     bool get_node_lsb_to_msb(int index, bool* lsb_first, int instance);
     bool get_node_selection_status(int index);
     KSM_DATA_WIRE_TAP_MODE get_node_tap_mode(int index, int instance);
+
 private:
     KSM_TX_SIGNAL_NODES* current_list() const { return get_nodes(-1); }
 
@@ -373,6 +382,7 @@ public:
     bool is_bypass_tap_flag() const { return m_bypass_flag_check; }
     static KSM_DATA_SIGNAL_TYPE get_type(unsigned int flags);
     static KSM_DATA_SIGNAL_TYPE get_type(const TOZ_INSTANCE_NAME* name);
+
 private:
     bool is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int));
 
@@ -406,6 +416,7 @@ public:
     bool toggle_data(int index);
     void sync_upon_capture_type_change();
     bool has_at_least_one_basic_or_trigger_level() const;
+
 private:
     bool toggle_capture(int index, KSM_DATA_WIRE_CAPTURE_TYPE use);
 
@@ -426,6 +437,7 @@ public:
 public slots:
     void on_node_insert();
     void on_node_insert_to_view(const PIRQ_INSTANCE_NAME_LIST& names);
+
 private:
     void store_assignment_text(int kind);
     bool insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const QString& short_name, KSM_DATA_WIRE_TAP_MODE tap);
@@ -443,6 +455,7 @@ public:
     void show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
     void show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
     void show_untappable_msg(const char* name);
+
 private:
     bool validity_pass(int instance, int kind, bool incremental);
     void show_invalid_partition_msg(const char* name, YEK_PARTITION* partition, bool post_fitting);
@@ -453,6 +466,7 @@ public:
     bool get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_POST_FITTING_TYPE* post_fitting_type);
 public slots:
     void browse_clock();
+
 private:
     bool browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(const QString&, VOKR_IS_POST_FITTING_TYPE));
 
@@ -529,6 +543,7 @@ public slots:
     void browse_storage_qualifier_input_port();
     void enable_data_discontinuities(bool record);
     void disable_storage_qualifier(bool disabled);
+
 private:
     int state_based_tab() const;
 
@@ -571,16 +586,15 @@ public slots:
     void browse_trigger_in();
     void set_trigger_in_instance(const QString& name);
     void set_trigger_in_condition(const QString& text);
+
 private:
     KSM_TX_TRIGGER_IN_INTERFACE* trigger_in_at(int instance) const;
     KSM_TX_TRIGGER_OUT_INTERFACE* trigger_out_at(int instance) const;
-    template <class PORT>
-    void edit_port_enabled(PORT* port, bool enable);
+    template <class PORT> void edit_port_enabled(PORT* port, bool enable);
     template <class PORT>
     void edit_port_name(PORT* port, const char* (PORT::*get)() const, bool (PORT::*set)(const char*),
                         const QString& name);
-    template <class PORT>
-    void edit_port_condition(PORT* port, const QString& text);
+    template <class PORT> void edit_port_condition(PORT* port, const QString& text);
 
     // ---- trigger out (vokr_tx_manager_flow.cpp) ----
 public:
@@ -661,6 +675,7 @@ public slots:
     void data_manual_input_changed(int count);
     void trigger_manual_input_changed(int count);
     void storage_qualifier_manual_input_changed(int count);
+
 private:
     bool set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
                        int instance, bool mark_modified);
@@ -700,6 +715,7 @@ public:
     bool set_plugin_trigger_condition_symbol(const QString& symbol, int node_index, int level, int instance);
     bool get_plugin_mnemonic_width(int* width, int node_index);
     bool get_plugin_mnemonic_table_name_menu_string(QString* text, int node_index, KSM_TX_SIGNAL_NODES* list);
+
 private:
     KSM_TX_SIGNAL_NODES* plugin_list(int node_index, KSM_TX_SIGNAL_NODES* list, bool check_type);
 

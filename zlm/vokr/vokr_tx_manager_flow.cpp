@@ -129,9 +129,8 @@ bool VOKR_TX_MANAGER::is_disable_storage_qualifier_enabled(int instance) const
 void VOKR_TX_MANAGER::enable_data_discontinuities(bool record)
 {
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    edit_setting(record == trigger->is_record_data_discontinuities(), [&] {
-        note_change(trigger->set_record_data_discontinuities(record));
-    });
+    edit_setting(record == trigger->is_record_data_discontinuities(),
+                 [&] { note_change(trigger->set_record_data_discontinuities(record)); });
 }
 
 bool VOKR_TX_MANAGER::is_record_data_discontinuities_enabled(int instance) const
@@ -195,9 +194,8 @@ void VOKR_TX_MANAGER::set_trigger_position(const QString& text)
         return;
     const KSM_DATA_TRIGGER_POSITION position = convert_to_trigger_position_type(text);
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    edit_setting(position == trigger->get_trigger_position(), [&] {
-        note_change(trigger->set_trigger_position(position));
-    });
+    edit_setting(position == trigger->get_trigger_position(),
+                 [&] { note_change(trigger->set_trigger_position(position)); });
 }
 
 // ---- flow control ---------------------------------------------------------------------------------------------
@@ -266,8 +264,7 @@ bool name_of(bool empty, QString* out, const char* name)
 }
 
 // The condition of trigger in or out as text; "Disabled" and false without an instance (no port).
-template <class PORT>
-bool condition_text(const PORT* port, QString* text)
+template <class PORT> bool condition_text(const PORT* port, QString* text)
 {
     if (!port) {
         *text = "Disabled";
@@ -282,8 +279,7 @@ bool condition_text(const PORT* port, QString* text)
 
 // Edits of trigger in and out: one undo unit each, none when the value is unchanged.
 
-template <class PORT>
-void VOKR_TX_MANAGER::edit_port_enabled(PORT* port, bool enable)
+template <class PORT> void VOKR_TX_MANAGER::edit_port_enabled(PORT* port, bool enable)
 {
     edit_setting(enable == port->is_enabled(), [&] {
         port->set_enabled(enable);
@@ -304,8 +300,7 @@ void VOKR_TX_MANAGER::edit_port_name(PORT* port, const char* (PORT::*get)() cons
     });
 }
 
-template <class PORT>
-void VOKR_TX_MANAGER::edit_port_condition(PORT* port, const QString& text)
+template <class PORT> void VOKR_TX_MANAGER::edit_port_condition(PORT* port, const QString& text)
 {
     const KSM_DATA_TRIGGER_CONDITION condition = convert_to_trigger_condition_type(text);
     edit_setting(condition == port->get_condition(), [&] {
@@ -344,10 +339,7 @@ bool VOKR_TX_MANAGER::get_trigger_in_condition(QString* text, int instance) cons
     return condition_text(is_empty() ? nullptr : trigger_in_at(instance), text);
 }
 
-void VOKR_TX_MANAGER::enable_trigger_in(bool enable)
-{
-    edit_port_enabled(trigger_in_at(-1), enable);
-}
+void VOKR_TX_MANAGER::enable_trigger_in(bool enable) { edit_port_enabled(trigger_in_at(-1), enable); }
 
 bool VOKR_TX_MANAGER::set_trigger_in_source(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, int instance)
 {
@@ -387,10 +379,7 @@ void VOKR_TX_MANAGER::set_trigger_in_condition(const QString& text)
         edit_port_condition(trigger_in_at(-1), text);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_node(const QString& name)
-{
-    set_trigger_in_node(name, VOKR_KEEP_NAME_KIND);
-}
+void VOKR_TX_MANAGER::set_trigger_in_node(const QString& name) { set_trigger_in_node(name, VOKR_KEEP_NAME_KIND); }
 
 void VOKR_TX_MANAGER::set_trigger_in_node(const QString& name, VOKR_IS_POST_FITTING_TYPE kind)
 {
@@ -490,10 +479,7 @@ bool VOKR_TX_MANAGER::get_trigger_out_latency_delay(QString* text, int instance)
     return true;
 }
 
-void VOKR_TX_MANAGER::enable_trigger_out(bool enable)
-{
-    edit_port_enabled(trigger_out_at(-1), enable);
-}
+void VOKR_TX_MANAGER::enable_trigger_out(bool enable) { edit_port_enabled(trigger_out_at(-1), enable); }
 
 void VOKR_TX_MANAGER::set_trigger_out_pin(const QString& name)
 {
@@ -526,9 +512,9 @@ void VOKR_TX_MANAGER::set_trigger_out_condition(const QString& text)
 namespace {
 
 // One destination of trigger out switched on or off, with the hint the panel needs (or none).
-template <class FILL> void select_destination(VOKR_TX_MANAGER* manager, KSM_TX_TRIGGER_OUT_INTERFACE* out,
-                                              KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected, bool hint,
-                                              FILL fill)
+template <class FILL>
+void select_destination(VOKR_TX_MANAGER* manager, KSM_TX_TRIGGER_OUT_INTERFACE* out,
+                        KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected, bool hint, FILL fill)
 {
     out->set_selected(kind, selected);
     fill();

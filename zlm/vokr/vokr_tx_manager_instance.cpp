@@ -17,10 +17,7 @@ namespace {
 const char* const LOCK_MODE_LABELS[] = {"Allow all changes", "Allow incremental route changes only",
                                         "Allow trigger condition changes only"};
 
-bool is_acquiring_state(int s)
-{
-    return (s & ~VOKR_ACQ_IDLE_BITS) != 0 || s == VOKR_ACQ_IDLE_BITS;
-}
+bool is_acquiring_state(int s) { return (s & ~VOKR_ACQ_IDLE_BITS) != 0 || s == VOKR_ACQ_IDLE_BITS; }
 
 }  // namespace
 
@@ -105,15 +102,9 @@ void VOKR_TX_MANAGER::set_instance(const QString& name)
     }
 }
 
-bool VOKR_TX_MANAGER::instance_is_enabled(int index) const
-{
-    return get_instance_at(index)->is_enabled();
-}
+bool VOKR_TX_MANAGER::instance_is_enabled(int index) const { return get_instance_at(index)->is_enabled(); }
 
-void VOKR_TX_MANAGER::set_instance_enabled(int index, bool enabled)
-{
-    get_instance_at(index)->set_enabled(enabled);
-}
+void VOKR_TX_MANAGER::set_instance_enabled(int index, bool enabled) { get_instance_at(index)->set_enabled(enabled); }
 
 // Ends the rename of an instance, signal set or trigger: a refused (taken) name is told to the
 // user, an accepted one marks the session modified. True when the name was accepted.
@@ -249,17 +240,15 @@ bool VOKR_TX_MANAGER::is_clock_post_fitting() const
     return is_setup_mode() && m_tx_signals && m_tx_signals->is_clock_post_fitting();
 }
 
-void VOKR_TX_MANAGER::set_clock(const QString& clock)
-{
-    set_clock(clock, VOKR_KEEP_NAME_KIND);
-}
+void VOKR_TX_MANAGER::set_clock(const QString& clock) { set_clock(clock, VOKR_KEEP_NAME_KIND); }
 
 void VOKR_TX_MANAGER::set_clock(const QString& clock, VOKR_IS_POST_FITTING_TYPE type)
 {
     if (clock.isEmpty())
         return;
     KSM_TX_SIGNAL_SET* signals_ = signal_set_at(-1);
-    const bool post_fitting = type == VOKR_POST_FITTING_NAME || (type == VOKR_KEEP_NAME_KIND && is_clock_post_fitting());
+    const bool post_fitting =
+        type == VOKR_POST_FITTING_NAME || (type == VOKR_KEEP_NAME_KIND && is_clock_post_fitting());
     const QByteArray name = clock.toLocal8Bit();
     if (name == signals_->get_clock_name() && post_fitting == is_clock_post_fitting())
         return;

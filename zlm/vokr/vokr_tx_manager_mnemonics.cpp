@@ -54,7 +54,8 @@ void VOKR_TX_MANAGER::create_mnemonic_table(int node_index, const QString& name,
     const QByteArray table_name = name.toLocal8Bit();
     if (KSM_DATA_MNEMONICS_TABLE* ksm_data_mnemonics_table = ksm_data_mnemonics->find_table(table_name.constData()))
         VOKR_ASSERT(ksm_data_mnemonics->delete_table(ksm_data_mnemonics_table));
-    KSM_DATA_MNEMONICS_TABLE* ksm_data_mnemonics_table = ksm_data_mnemonics->create_table(table_name.constData(), width);
+    KSM_DATA_MNEMONICS_TABLE* ksm_data_mnemonics_table =
+        ksm_data_mnemonics->create_table(table_name.constData(), width);
     VOKR_ASSERT(ksm_data_mnemonics_table != NULL);
     for (int i = 0; i < node_count; ++i)
         VOKR_ASSERT(ksm_data_mnemonics_table->add_entry(qPrintable(mnemonic_list[i]), qPrintable(pattern_list[i])));

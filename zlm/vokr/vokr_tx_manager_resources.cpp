@@ -127,9 +127,7 @@ void VOKR_TX_MANAGER::set_number_of_segments(const QString& text)
     const int size = count == 0 ? 0 : depth / count;
     if (!m_tx_trigger)
         return;
-    edit_setting(size == m_tx_trigger->get_segment_size(), [&] {
-        note_change(m_tx_trigger->set_segment_size(size));
-    });
+    edit_setting(size == m_tx_trigger->get_segment_size(), [&] { note_change(m_tx_trigger->set_segment_size(size)); });
 }
 
 int VOKR_TX_MANAGER::get_segment_size() const
@@ -167,9 +165,7 @@ void VOKR_TX_MANAGER::set_ram_type(const QString& label)
     const KSM_TALVERN_RAM_TYPE type = index < 0 ? KSM_RAM_AUTO : static_cast<KSM_TALVERN_RAM_TYPE>(index);
     if (!m_tx_signals)
         return;
-    edit_setting(type == m_tx_signals->get_ram_type(), [&] {
-        note_change(m_tx_signals->set_ram_type(type));
-    });
+    edit_setting(type == m_tx_signals->get_ram_type(), [&] { note_change(m_tx_signals->set_ram_type(type)); });
 }
 
 KSM_TALVERN_RAM_TYPE VOKR_TX_MANAGER::get_talvern_ram_type(int instance) const
@@ -252,10 +248,7 @@ bool VOKR_TX_MANAGER::set_corvix_trigger_nodes_allocated(int count, int instance
                          &KSM_TX_SIGNAL_SET::set_corvix_trigger_nodes_allocated, count, instance, true);
 }
 
-void VOKR_TX_MANAGER::set_data_nodes_allocated(const QString& text)
-{
-    set_data_nodes_allocated(typed_count(text), -1);
-}
+void VOKR_TX_MANAGER::set_data_nodes_allocated(const QString& text) { set_data_nodes_allocated(typed_count(text), -1); }
 
 void VOKR_TX_MANAGER::set_trigger_nodes_allocated(const QString& text)
 {
@@ -364,10 +357,7 @@ int VOKR_TX_MANAGER::get_storage_qualifier_nodes_used(int instance) const
 }
 
 // The text forms of the used counts are true only when some nodes are used.
-bool VOKR_TX_MANAGER::get_data_nodes_used(QString* text) const
-{
-    return count_text(get_data_nodes_used(-1), text);
-}
+bool VOKR_TX_MANAGER::get_data_nodes_used(QString* text) const { return count_text(get_data_nodes_used(-1), text); }
 
 bool VOKR_TX_MANAGER::get_trigger_nodes_used(QString* text) const
 {
