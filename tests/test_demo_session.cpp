@@ -1,6 +1,7 @@
 // The demo project loads, and the demo session is what the editor makes of it: this test
 // builds the session the way an engineer would and compares it with the one in examples/demo.
 // KORVANE_UPDATE_DEMO=1 writes the built session there instead.
+#include "ksm_test_session.h"
 #include "manager_test_support.h"
 
 #include "toz.h"
@@ -86,12 +87,6 @@ TEST(DemoProject, DamagedDescriptionsAreRefusedWithFileAndLine)
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_EQ(PRJ_PROJECT::get_open(), nullptr);
     }
-}
-
-int env_number(const char* name, int fallback)
-{
-    const char* text = std::getenv(name);
-    return text && *text ? std::atoi(text) : fallback;
 }
 
 // Damaged copies of the demo project, reshaped line by line, with words swapped between

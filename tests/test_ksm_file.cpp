@@ -1058,12 +1058,6 @@ TEST(repository_file, ATreeAThousandLevelsDeepReadsBack)
 
 // ---- randomized mutations ---------------------------------------------------------------------------------
 
-int env_number(const char* name, int fallback)
-{
-    const char* text = std::getenv(name);
-    return text && *text ? std::atoi(text) : fallback;
-}
-
 struct FUZZ {
     std::mt19937 rng;
     int below(int n) { return n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0; }

@@ -348,8 +348,7 @@ QByteArray saved(KSM_TX_SESSION* session, const QString& path)
 // shows); redoing every unit must give the edited session again, outside changes included.
 TEST(Undo, RandomEditsUndoneKeepOnlyTheOutsideChangesAndRedoneGiveTheEditedFile)
 {
-    const char* env = std::getenv("KSM_UNDO_EDITS");
-    const int edits = env ? std::atoi(env) : 3000;
+    const int edits = env_number("KSM_UNDO_EDITS", 3000);
     QTemporaryDir dir;
     QFile sif(dir.filePath("programming.sof"));
     ASSERT_TRUE(sif.open(QIODevice::WriteOnly) && sif.write("programming bytes") > 0);

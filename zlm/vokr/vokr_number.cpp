@@ -606,6 +606,21 @@ char* put_radix_digits(const PACKED& p, int width, bool from_text)
     return s_result + count;
 }
 
+// A signed decimal reading of the value: with the top bit clear, its unsigned decimal text;
+// otherwise "-" and the magnitude that to_magnitude(p, width) leaves in the packed bits.
+template <class TO_MAGNITUDE> const char* put_signed_decimal(const BIT_SOURCE& s, TO_MAGNITUDE to_magnitude)
+{
+    PACKED p;
+    pack(s, &p, false);
+    char* out = s_result;
+    if (top_bit(s, p)) {
+        to_magnitude(p, s.width);
+        *out++ = '-';
+    }
+    put_decimal(p.bits, p.words, out);
+    return s_result;
+}
+
 }  // namespace
 
 // ---- construction ------------------------------------------------------------------------------------------
@@ -693,33 +708,22 @@ const char* VOKR_NUMBER::udecimal_string()
 // A set top bit is the sign: the magnitude is 2^width minus the value.
 const char* VOKR_NUMBER::twos_complement_string()
 {
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, false);
-    if (!top_bit(view<BIT_SOURCE>(), p))
-        return udecimal_string();
-    u64 carry = 1;
-    for (int i = 0; i < p.words; ++i) {
-        p.bits[i] = ~p.bits[i] + carry;
-        carry = carry && p.bits[i] == 0;
-    }
-    if (m_width % 64)
-        p.bits[p.words - 1] &= (u64(1) << (m_width % 64)) - 1;
-    s_result[0] = '-';
-    put_decimal(p.bits, p.words, s_result + 1);
-    return s_result;
+    return put_signed_decimal(view<BIT_SOURCE>(), [](PACKED& p, int width) {
+        u64 carry = 1;
+        for (int i = 0; i < p.words; ++i) {
+            p.bits[i] = ~p.bits[i] + carry;
+            carry = carry && p.bits[i] == 0;
+        }
+        if (width % 64)
+            p.bits[p.words - 1] &= (u64(1) << (width % 64)) - 1;
+    });
 }
 
 // A set top bit is the sign and the bits below it the magnitude.
 const char* VOKR_NUMBER::int_sign_magnitude_string()
 {
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, false);
-    if (!top_bit(view<BIT_SOURCE>(), p))
-        return udecimal_string();
-    p.bits[(m_width - 1) / 64] &= ~(u64(1) << ((m_width - 1) % 64));
-    s_result[0] = '-';
-    put_decimal(p.bits, p.words, s_result + 1);
-    return s_result;
+    return put_signed_decimal(
+        view<BIT_SOURCE>(), [](PACKED& p, int width) { p.bits[(width - 1) / 64] &= ~(u64(1) << ((width - 1) % 64)); });
 }
 
 // The low 64 bits (all of them for a number of up to 64) as an IEEE 754 double, or the low 32

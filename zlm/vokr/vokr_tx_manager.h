@@ -152,6 +152,13 @@ private:
             update_modified_flag();
         return changed;
     }
+    // Re-reads the session's modified state after an edit, whatever its outcome; passes the
+    // outcome on.
+    template <class RESULT> RESULT modified_after(RESULT result)
+    {
+        update_modified_flag();
+        return result;
+    }
     // Runs one edit of a setting as an undo unit of the current instance, unless the value is
     // unchanged or widgets are being filled.
     template <class CHANGE> void edit_setting(bool unchanged, CHANGE change)

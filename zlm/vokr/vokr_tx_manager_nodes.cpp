@@ -332,30 +332,22 @@ bool VOKR_TX_MANAGER::ungroup_node(int index)
 int VOKR_TX_MANAGER::move_before_node(int first, int last, int target, bool into_group)
 {
     select_node_range(first, last, true);
-    const int result = current_list()->move_nodes(first, last, target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->move_nodes(first, last, target, into_group));
 }
 
 int VOKR_TX_MANAGER::move_selected_before_node(int target, bool into_group)
 {
-    const int result = current_list()->move_selected_nodes(target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->move_selected_nodes(target, into_group));
 }
 
 int VOKR_TX_MANAGER::copy_before_node(int first, int last, int target, bool into_group)
 {
-    const int result = current_list()->copy_nodes(first, last, target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->copy_nodes(first, last, target, into_group));
 }
 
 int VOKR_TX_MANAGER::copy_selected_before_node(int target, bool into_group)
 {
-    const int result = current_list()->copy_selected_nodes(target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->copy_selected_nodes(target, into_group));
 }
 
 int VOKR_TX_MANAGER::delete_node(int first, int second)
@@ -414,9 +406,7 @@ bool VOKR_TX_MANAGER::set_node_alias(int index, const QString& alias)
 {
     KSM_TX_SIGNAL_NODES* list = current_list();
     if (alias.isEmpty()) {
-        const bool result = list->set_node_alias(index, "");
-        update_modified_flag();
-        return result;
+        return modified_after(list->set_node_alias(index, ""));
     }
     if (index < 0 || index >= list->get_num_nodes())
         return false;
@@ -455,12 +445,7 @@ bool VOKR_TX_MANAGER::set_node_mnemonics_symbol(int index, const QString& patter
     return table && table->add_entry(symbol.toLocal8Bit().constData(), pattern.toLocal8Bit().constData());
 }
 
-bool VOKR_TX_MANAGER::toggle_node(int index)
-{
-    const bool result = current_list()->toggle_node(index);
-    update_modified_flag();
-    return result;
-}
+bool VOKR_TX_MANAGER::toggle_node(int index) { return modified_after(current_list()->toggle_node(index)); }
 
 bool VOKR_TX_MANAGER::set_node_tap_mode(int index, KSM_DATA_WIRE_TAP_MODE mode)
 {
