@@ -10,8 +10,9 @@ constexpr int BUS_WIDTH = 16;
 void fill(KSM_TX_TRIGGER* list)
 {
     for (int i = 0; i < KSM_MAX_NODES; ++i)
-        list->insert_node(("top|core|bus" + std::to_string(i / BUS_WIDTH) + "[" + std::to_string(i % BUS_WIDTH) + "]").c_str(),
-                          KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+        list->insert_node(
+            ("top|core|bus" + std::to_string(i / BUS_WIDTH) + "[" + std::to_string(i % BUS_WIDTH) + "]").c_str(),
+            KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
 }
 
 // Groups every BUS_WIDTH rows into one bus; each group row shifts the next bus by one.
@@ -38,8 +39,7 @@ void fill_buses(KSM_TX_TRIGGER* list)
 }
 
 // `edit` on the list as one undo unit.
-template <typename EDIT>
-void in_unit(const SESSION& s, EDIT edit)
+template <typename EDIT> void in_unit(const SESSION& s, EDIT edit)
 {
     s.instance->begin_action();
     edit(s.list);

@@ -60,7 +60,7 @@ void vokr_print(benchmark::State& state, int width, int radix)
     const SAMPLE& s = sample(width);
     for (auto _ : state) {
         VOKR_NUMBER number = s.number();
-        const char* text = radix == 10  ? number.udecimal_string()
+        const char* text = radix == 10   ? number.udecimal_string()
                            : radix == 16 ? number.hex_string(false)
                            : radix == 8  ? number.octal_string(false)
                                          : number.binary_string(false);

@@ -22,7 +22,6 @@ constexpr int CHANNELS = 1024;
 constexpr int DEPTH = 131072;
 constexpr int WORDS = DEPTH / 64;
 
-
 // A size line of /proc/self/status (VmHWM: the peak, VmRSS: the current size), in MB.
 double status_mb(const char* field)
 {
@@ -34,10 +33,7 @@ double status_mb(const char* field)
 }
 
 // Lets VmHWM start again from the current size, so each benchmark reports its own peak.
-void reset_peak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 void fill_rows(KSM_TX_SIGNAL_NODES* list, const std::string& prefix, bool conditions)
 {
@@ -95,7 +91,7 @@ void fill_log(KSM_DATA_LOG* log)
             std::exponential_distribution<double> run(1.0 / (kind == 4 ? 40 : kind == 5 ? 400 : 4000));
             bool level = false;
             for (int i = 0; i < DEPTH;) {
-                const int next = std::min<long long>(DEPTH, i + 1 + static_cast<long long>(run(rng)));
+                const int next = static_cast<int>(std::min<long long>(DEPTH, i + 1 + static_cast<long long>(run(rng))));
                 if (level)
                     set_run(plane, i, next);
                 level = !level;
@@ -134,7 +130,7 @@ struct FIXTURE {
         session->set_active_log(0, log);
         session->save_session(path.c_str());
     }
-    double file_mb() const { return QFileInfo(QString::fromStdString(path)).size() / 1e6; }
+    double file_mb() const { return static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6; }
 
     static FIXTURE& get()
     {
@@ -147,7 +143,8 @@ void report(benchmark::State& state, double file_mb, double rss_before)
 {
     state.counters["file_MB"] = file_mb;
     // Printed as "MB=<n>/s": megabytes of the file per second.
-    state.counters["MB"] = benchmark::Counter(file_mb * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["MB"] =
+        benchmark::Counter(file_mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["peak_MB"] = status_mb("VmHWM:");
     state.counters["peak_rise_MB"] = status_mb("VmHWM:") - rss_before;
 }

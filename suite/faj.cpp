@@ -18,6 +18,6 @@ bool FAJ_RR_STATE_MANAGER::is_rapid_recompile_supported(bool) const
     const bool found = omu->get_assignment(OMU_VAR_DEVICE_FAMILY, &family);
     if (taken)
         revision->read_unlock();
-    return found && DEV_FAMILY_MANAGER::get_instance()->has_trait(plon_get_dev_family_enum_by_string(family.value.c_str()),
-                                                                  DEV_TRAIT_FAST_RECOMPILATION);
+    return found && DEV_FAMILY_MANAGER::get_instance()->has_trait(
+                        plon_get_dev_family_enum_by_string(family.value.c_str()), DEV_TRAIT_FAST_RECOMPILATION);
 }

@@ -44,7 +44,4 @@ int FIO_FILE_SYSTEM::findnext(long handle, FIO_FIND_DATA* data)
     return 0;
 }
 
-void FIO_FILE_SYSTEM::findclose(long handle)
-{
-    searches().erase(handle);
-}
+void FIO_FILE_SYSTEM::findclose(long handle) { searches().erase(handle); }

@@ -29,15 +29,9 @@ std::string own_directory()
 
 }  // namespace
 
-bool gen_get_is_qt()
-{
-    return g_is_qt;
-}
+bool gen_get_is_qt() { return g_is_qt; }
 
-void gen_set_is_qt(bool is_qt)
-{
-    g_is_qt = is_qt;
-}
+void gen_set_is_qt(bool is_qt) { g_is_qt = is_qt; }
 
 std::string gen_get_module_path()
 {

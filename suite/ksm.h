@@ -58,7 +58,12 @@ enum KSM_DATA_TRIGGER_CONDITION : int {
     KSM_CTYPE_COUNT = 24
 };
 
-enum KSM_DATA_TRIGGER_POSITION : int { KSM_TPOS_PRE = 0, KSM_TPOS_CENTER = 1, KSM_TPOS_POST = 2, KSM_TPOS_CONTINUOUS = 3 };
+enum KSM_DATA_TRIGGER_POSITION : int {
+    KSM_TPOS_PRE = 0,
+    KSM_TPOS_CENTER = 1,
+    KSM_TPOS_POST = 2,
+    KSM_TPOS_CONTINUOUS = 3
+};
 
 enum KSM_DATA_STORAGE_QUALIFIER_TYPE : int {
     KSM_SQTYPE_CONTINUOUS = 0,
@@ -154,6 +159,8 @@ using DEV_FAMILY_ENUM = int;
 constexpr int KSM_MAX_NODES = 4096;
 constexpr int KSM_MAX_TRIGGER_LEVELS = 10;
 constexpr int KSM_NUM_PATTERNS = 3;  // storage-qualifier patterns, addressed as level + 3
+// The sample depth of a new signal set.
+constexpr int KSM_DEFAULT_SAMPLE_DEPTH = 128;
 
 class KSM_DATA_GLOBAL_ENUM {
 public:
@@ -238,10 +245,10 @@ public:
     // binary text of the table's width.
     bool add_entry(const char* symbol, const char* pattern);
     bool remove_entry(int index);
-    const char* get_entry_value_at(int index) const;                // binary pattern
-    const char* get_entry_symbol_at(int index, int k = 0) const;    // k-th symbol of the entry
-    const char* get_value(const char* symbol) const;                // pattern of a symbol; null when none
-    const char* get_first_symbol(const char* pattern) const;        // first symbol of a pattern; null when none
+    const char* get_entry_value_at(int index) const;              // binary pattern
+    const char* get_entry_symbol_at(int index, int k = 0) const;  // k-th symbol of the entry
+    const char* get_value(const char* symbol) const;              // pattern of a symbol; null when none
+    const char* get_first_symbol(const char* pattern) const;      // first symbol of a pattern; null when none
     // Copies name, width and entries of another table into this one.
     void clone(const KSM_DATA_MNEMONICS_TABLE* source);
 
@@ -809,10 +816,13 @@ using KSM_DATA_SIGNAL_SET = KSM_TX_SIGNAL_SET;
 
 // ---- instances ------------------------------------------------------------------------------
 
+// The third field of an instance's node information when the IP generation wizard made it.
+constexpr uint8_t KSM_INSTANCE_INFO_WIZARD_GENERATED = 2;
+
 struct KSM_DATA_INSTANCE_INFO {
     uint8_t first = 0;
     uint32_t second = 0;
-    uint8_t third = 0;  // 2: made by the IP generation wizard
+    uint8_t third = 0;  // KSM_INSTANCE_INFO_WIZARD_GENERATED: made by the IP generation wizard
     uint8_t version = 0;
 };
 

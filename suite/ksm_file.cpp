@@ -86,7 +86,8 @@ private:
         if (carries(value, true))
             m_xml.writeAttribute(name, QString::fromLocal8Bit(value.c_str()));
         else
-            m_xml.writeAttribute(QString(name) + "-b64", QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
+            m_xml.writeAttribute(QString(name) + "-b64",
+                                 QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
     }
     void number(const char* name, long long value, long long default_value = 0)
     {
@@ -567,5 +568,6 @@ bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*
 
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
 {
-    return ksm_write_file(path, [session](QIODevice* device) { return WRITER(device).write(session); }, error);
+    return ksm_write_file(
+        path, [session](QIODevice* device) { return WRITER(device).write(session); }, error);
 }

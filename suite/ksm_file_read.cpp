@@ -49,7 +49,7 @@ struct POSITION {
 // until the whole instance has been read and the samples it may hold are known.
 struct PENDING_SAMPLES {
     struct PLANE {
-        int index;  // a channel, or the channel count plus an EXTRA_PLANE
+        int index;        // a channel, or the channel count plus an EXTRA_PLANE
         QByteArray text;  // base64
         POSITION end;
     };
@@ -156,8 +156,8 @@ std::string READER::text(const char* name)
     const QString encoded = QString(name) + "-b64";
     if (!attributes.hasAttribute(encoded))
         return std::string();
-    const auto decoded = QByteArray::fromBase64Encoding(attributes.value(encoded).toLatin1(),
-                                                        QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded =
+        QByteArray::fromBase64Encoding(attributes.value(encoded).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         fail(std::string("attribute ") + name + " is not valid base64");
     return decoded.decoded.toStdString();
@@ -219,8 +219,8 @@ QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITIO
     // The compressed data starts with its size; a size other than the expected one is refused
     // before anything is set aside for it.
     const QByteArray& data = decoded.decoded;
-    const bool sized = expected_size == SIZE_MAX ||
-                       (data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size);
+    const bool sized =
+        expected_size == SIZE_MAX || (data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size);
     QByteArray bytes = decoded && sized ? qUncompress(decoded.decoded) : QByteArray();
     // Nothing compressed is the 4-byte size header alone; anything else that gives nothing is damaged.
     const bool empty_ok = expected_size == 0 || (expected_size == SIZE_MAX && decoded.decoded == QByteArray(4, '\0'));
@@ -654,10 +654,10 @@ void READER::condition(ROW& r)
     KSM_CONDITION& c = r.conditions[bank][slot];
     c.condition = static_cast<uint8_t>(integer("condition", c.condition, 0, KSM_CTYPE_COUNT - 1));
     c.comparison_enabled = static_cast<uint8_t>(integer("comparison", 0, 0, 1));
-    c.operand[0] = static_cast<uint8_t>(
-        integer("operand1", c.operand[0], KSM_CTYPE_COMPARE_GREATER_THAN, KSM_CTYPE_COMPARE_TRUE));
-    c.operand[1] = static_cast<uint8_t>(
-        integer("operand2", c.operand[1], KSM_CTYPE_COMPARE_GREATER_THAN, KSM_CTYPE_COMPARE_TRUE));
+    c.operand[0] =
+        static_cast<uint8_t>(integer("operand1", c.operand[0], KSM_CTYPE_COMPARE_GREATER_THAN, KSM_CTYPE_COMPARE_TRUE));
+    c.operand[1] =
+        static_cast<uint8_t>(integer("operand2", c.operand[1], KSM_CTYPE_COMPARE_GREATER_THAN, KSM_CTYPE_COMPARE_TRUE));
     c.value[0] = integer("value1", 0);
     c.value[1] = integer("value2", 0);
     m_xml.skipCurrentElement();
@@ -825,7 +825,7 @@ void READER::decode_samples()
             s.connected[c] = 0;
         const size_t plane_bytes = s.words * sizeof(uint64_t);
         for (const PENDING_SAMPLES::PLANE& plane : pending.planes) {
-            uint64_t* target = plane.index < s.channels                     ? s.bits.data() + plane.index * s.words
+            uint64_t* target = plane.index < s.channels                    ? s.bits.data() + plane.index * s.words
                                : plane.index == s.channels + PLANE_VALID   ? s.valid.data()
                                : plane.index == s.channels + PLANE_TRIGGER ? s.trigger.data()
                                                                            : s.breaks.data();

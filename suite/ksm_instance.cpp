@@ -2,6 +2,7 @@
 #include "ksm_state.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace {
 
@@ -16,7 +17,7 @@ void trim(KSM_UNDO_HISTORY& history)
 {
     const size_t limit = static_cast<size_t>(std::max(history.max_steps, 1));
     if (history.undo.size() > limit)
-        history.undo.erase(history.undo.begin(), history.undo.begin() + (history.undo.size() - limit));
+        history.undo.erase(history.undo.begin(), history.undo.end() - static_cast<std::ptrdiff_t>(limit));
 }
 
 }  // namespace
@@ -198,10 +199,7 @@ void KSM_TX_INSTANCE::set_max_undo_steps(int steps)
 
 // ---- stored values -------------------------------------------------------------------------------
 
-bool KSM_TX_INSTANCE::set_position_data(const char* key, int value)
-{
-    return set_position_data(key, &value, 1);
-}
+bool KSM_TX_INSTANCE::set_position_data(const char* key, int value) { return set_position_data(key, &value, 1); }
 
 int KSM_TX_INSTANCE::get_position_data(const char* key) const
 {

@@ -2,6 +2,7 @@
 #include "ksm_state.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace {
 
@@ -178,8 +179,8 @@ size_t KSM_DATA_LOG::get_sample_memory() const
     if (!m_samples)
         return 0;
     const SAMPLES& s = *m_samples;
-    return sizeof(SAMPLES) + (s.bits.capacity() + s.valid.capacity() + s.trigger.capacity() + s.breaks.capacity()) *
-                                 sizeof(uint64_t) +
+    return sizeof(SAMPLES) +
+           (s.bits.capacity() + s.valid.capacity() + s.trigger.capacity() + s.breaks.capacity()) * sizeof(uint64_t) +
            s.connected.capacity();
 }
 
@@ -207,7 +208,7 @@ void KSM_DATA_LOG::set_channel_words(int channel, const uint64_t* words, size_t 
     if (!in_channels(s, channel) || !words)
         return;
     const size_t n = std::min(count, s->words);
-    std::copy(words, words + n, s->bits.begin() + channel * s->words);
+    std::copy(words, words + n, s->bits.begin() + static_cast<std::ptrdiff_t>(channel * s->words));
     const int tail = s->depth & 63;
     if (n == s->words && tail)
         s->bits[channel * s->words + s->words - 1] &= (uint64_t(1) << tail) - 1;

@@ -93,8 +93,7 @@ void KSM_DATA_MNEMONICS_TABLE::clone(const KSM_DATA_MNEMONICS_TABLE* source)
         s.name = name;
 }
 
-KSM_DATA_MNEMONICS::KSM_DATA_MNEMONICS(KSM_DATA_SESSION* owner)
-    : KSM_OBJECT(owner), m_state(std::make_shared<STATE>())
+KSM_DATA_MNEMONICS::KSM_DATA_MNEMONICS(KSM_DATA_SESSION* owner) : KSM_OBJECT(owner), m_state(std::make_shared<STATE>())
 {
 }
 

@@ -12,10 +12,10 @@ bool ROW::operator==(const ROW& o) const
     return name == o.name && alias == o.alias && debug_port == o.debug_port && mnemonics_table == o.mnemonics_table &&
            signal_type == o.signal_type && use == o.use && tap_mode == o.tap_mode && depth == o.depth &&
            group == o.group && selected == o.selected && expanded == o.expanded && data_tab_only == o.data_tab_only &&
-           invalid == o.invalid && storage_enabled == o.storage_enabled &&
-           transition_enabled == o.transition_enabled && inverted == o.inverted && lsb_to_msb == o.lsb_to_msb &&
-           group_display_type == o.group_display_type && link_type == o.link_type && mark == o.mark &&
-           conditions[0] == o.conditions[0] && conditions[1] == o.conditions[1] && plugins_equal;
+           invalid == o.invalid && storage_enabled == o.storage_enabled && transition_enabled == o.transition_enabled &&
+           inverted == o.inverted && lsb_to_msb == o.lsb_to_msb && group_display_type == o.group_display_type &&
+           link_type == o.link_type && mark == o.mark && conditions[0] == o.conditions[0] &&
+           conditions[1] == o.conditions[1] && plugins_equal;
 }
 
 const char* KSM_TX_PLUGIN_MNEMONICS::get_symbol(int level) const
@@ -221,7 +221,10 @@ bool KSM_TX_SIGNAL_NODES::set_lsb_to_msb(int row, bool lsb_to_msb)
 }
 
 bool KSM_TX_SIGNAL_NODES::is_selected(int row) const { return row_of(*m_nodes, row).selected; }
-void KSM_TX_SIGNAL_NODES::set_selected(int row, bool selected) { set_row_field(this, m_nodes, row, &ROW::selected, selected); }
+void KSM_TX_SIGNAL_NODES::set_selected(int row, bool selected)
+{
+    set_row_field(this, m_nodes, row, &ROW::selected, selected);
+}
 bool KSM_TX_SIGNAL_NODES::is_expanded(int row) const { return row_of(*m_nodes, row).expanded; }
 
 bool KSM_TX_SIGNAL_NODES::toggle_node(int row)
@@ -238,7 +241,10 @@ bool KSM_TX_SIGNAL_NODES::set_data_tab_only(int row, bool only)
 }
 
 bool KSM_TX_SIGNAL_NODES::is_invalid(int row) const { return row_of(*m_nodes, row).invalid; }
-void KSM_TX_SIGNAL_NODES::set_invalid(int row, bool invalid) { set_row_field(this, m_nodes, row, &ROW::invalid, invalid); }
+void KSM_TX_SIGNAL_NODES::set_invalid(int row, bool invalid)
+{
+    set_row_field(this, m_nodes, row, &ROW::invalid, invalid);
+}
 bool KSM_TX_SIGNAL_NODES::is_storage_enabled(int row) const { return row_of(*m_nodes, row).storage_enabled; }
 
 bool KSM_TX_SIGNAL_NODES::set_storage_enabled(int row, bool enabled)
@@ -271,7 +277,10 @@ bool KSM_TX_SIGNAL_NODES::set_mnemonics_table_name(int row, const char* name)
 }
 
 int KSM_TX_SIGNAL_NODES::get_link_type(int row) const { return row_of(*m_nodes, row).link_type; }
-bool KSM_TX_SIGNAL_NODES::set_link_type(int row, int bits) { return set_row_field(this, m_nodes, row, &ROW::link_type, bits); }
+bool KSM_TX_SIGNAL_NODES::set_link_type(int row, int bits)
+{
+    return set_row_field(this, m_nodes, row, &ROW::link_type, bits);
+}
 
 const KSM_TX_PLUGIN_MNEMONICS* KSM_TX_SIGNAL_NODES::get_plugin_mnemonics(int row) const
 {
@@ -285,8 +294,7 @@ bool KSM_TX_SIGNAL_NODES::set_plugin_mnemonics(int row, const KSM_TX_PLUGIN_MNEM
     const auto& current = m_nodes->rows[row]->plugin;
     if ((!record && !current) || (record && current && *record == *current && record->handle == current->handle))
         return false;
-    edit_row(this, m_nodes, row).plugin =
-        record ? std::make_shared<const KSM_TX_PLUGIN_MNEMONICS>(*record) : nullptr;
+    edit_row(this, m_nodes, row).plugin = record ? std::make_shared<const KSM_TX_PLUGIN_MNEMONICS>(*record) : nullptr;
     return true;
 }
 
@@ -327,10 +335,7 @@ bool change_condition(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_N
     return true;
 }
 
-bool valid_condition(int c)
-{
-    return c >= 0 && c < KSM_CTYPE_COUNT;
-}
+bool valid_condition(int c) { return c >= 0 && c < KSM_CTYPE_COUNT; }
 
 }  // namespace
 
@@ -377,8 +382,9 @@ bool set_operand(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES:
 {
     if (!valid_operand(operand) || !is_operand(value))
         return false;
-    return change_condition(list, s, power_up, row, slot,
-                            [operand, value](KSM_CONDITION& k) { k.operand[operand - 1] = static_cast<uint8_t>(value); });
+    return change_condition(list, s, power_up, row, slot, [operand, value](KSM_CONDITION& k) {
+        k.operand[operand - 1] = static_cast<uint8_t>(value);
+    });
 }
 
 bool set_value(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& s, bool power_up, int row,
@@ -477,10 +483,7 @@ bool KSM_TX_SIGNAL_NODES::is_group_condition(KSM_DATA_TRIGGER_CONDITION c) const
     return c >= KSM_CTYPE_GROUP_EQUAL && c <= KSM_CTYPE_GROUP_VALUE;
 }
 
-bool KSM_TX_SIGNAL_NODES::is_comparison_operand_condition(KSM_DATA_TRIGGER_CONDITION c) const
-{
-    return is_operand(c);
-}
+bool KSM_TX_SIGNAL_NODES::is_comparison_operand_condition(KSM_DATA_TRIGGER_CONDITION c) const { return is_operand(c); }
 
 const char* KSM_TX_SIGNAL_NODES::condition_to_string(KSM_DATA_TRIGGER_CONDITION c) const
 {
@@ -701,7 +704,7 @@ int drop_depth(const ROWS& rows, int target, bool into_group)
 std::string default_group_name(const ROWS& rows)
 {
     for (int n = 1;; ++n) {
-        const std::string name = "Group " + std::to_string(n);
+        std::string name = "Group " + std::to_string(n);
         if (std::none_of(rows.begin(), rows.end(), [&name](const auto& r) { return r->name == name; }))
             return name;
     }
@@ -965,8 +968,9 @@ bool KSM_TX_SIGNAL_NODES::delete_node(const char* name)
 int KSM_TX_SIGNAL_NODES::delete_selected_nodes()
 {
     std::vector<BLOCK> blocks = selected_blocks(m_nodes->rows);
-    blocks.erase(std::remove_if(blocks.begin(), blocks.end(), [this](const BLOCK& b) { return !can_delete_node(b.first); }),
-                 blocks.end());
+    blocks.erase(
+        std::remove_if(blocks.begin(), blocks.end(), [this](const BLOCK& b) { return !can_delete_node(b.first); }),
+        blocks.end());
     return remove_in_step(this, follower_of(this, m_trigger_list, false), blocks);
 }
 

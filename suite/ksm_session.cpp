@@ -62,7 +62,8 @@ DATA_STATE& edit_session(KSM_DATA_SESSION* data)
     return *slot;
 }
 
-template <class FIELD, class VALUE> bool set_session_field(KSM_DATA_SESSION* data, FIELD DATA_STATE::*field, const VALUE& v)
+template <class FIELD, class VALUE>
+bool set_session_field(KSM_DATA_SESSION* data, FIELD DATA_STATE::*field, const VALUE& v)
 {
     if (!data)
         return false;
@@ -176,8 +177,9 @@ void KSM_DATA_MANAGER::close_session(const char* name)
     if (!session)
         return;
     unregister_session(session);
-    m_owned.erase(std::remove_if(m_owned.begin(), m_owned.end(), [session](const auto& s) { return s.get() == session; }),
-                  m_owned.end());
+    m_owned.erase(
+        std::remove_if(m_owned.begin(), m_owned.end(), [session](const auto& s) { return s.get() == session; }),
+        m_owned.end());
 }
 
 bool KSM_DATA_MANAGER::owns_session(const KSM_DATA_SESSION* session) const
@@ -332,10 +334,7 @@ void KSM_TX_SESSION::refresh_after_version_upgrade()
 namespace {
 
 // Whether instance i of the session has a power-up entry.
-bool has_power_up(const DATA_STATE& s, size_t i)
-{
-    return KSM_ACCESS::state(s.instances[i].get())->power_up_entry;
-}
+bool has_power_up(const DATA_STATE& s, size_t i) { return KSM_ACCESS::state(s.instances[i].get())->power_up_entry; }
 
 // The instance index of an entry and whether the entry is a power-up entry; -1 when none.
 int instance_of_entry(const KSM_DATA_SESSION* data, int entry, bool* power_up_view)
@@ -687,8 +686,8 @@ bool KSM_TX_SESSION::extract_sif_file(int index, const char* path) const
         return false;
     const auto& bytes = *KSM_ACCESS::state(m_data)->embedded_sifs[index].bytes;
     const auto size = static_cast<qint64>(bytes.size());
-    return ksm_write_file(path, [&bytes, size](QIODevice* file) { return file->write(bytes.data(), size) == size; },
-                          nullptr);
+    return ksm_write_file(
+        path, [&bytes, size](QIODevice* file) { return file->write(bytes.data(), size) == size; }, nullptr);
 }
 
 // ---- logs ---------------------------------------------------------------------------------------------
@@ -758,8 +757,8 @@ namespace {
 
 // Takes a child other than the active one out of its parent's list, which keeps one at least.
 template <class PARENT, class CHILD, class STATE>
-bool remove_inactive(PARENT* parent, std::shared_ptr<STATE>& slot, KSM_CHILDREN<CHILD> STATE::*list,
-                     int STATE::*active, const CHILD* child)
+bool remove_inactive(PARENT* parent, std::shared_ptr<STATE>& slot, KSM_CHILDREN<CHILD> STATE::*list, int STATE::*active,
+                     const CHILD* child)
 {
     const int index = ksm_child_index((*slot).*list, child);
     if (((*slot).*list).size() < 2 || index == (*slot).*active)

@@ -25,7 +25,6 @@ class QIODevice;
 // ---- limits and defaults ----------------------------------------------------------------------
 
 constexpr int KSM_MAX_SAMPLE_DEPTH = 1 << 20;
-constexpr int KSM_DEFAULT_SAMPLE_DEPTH = 128;
 constexpr int KSM_MAX_PIPELINE_LEVEL = 15;
 constexpr int KSM_MAX_COUNTERS = 64;
 constexpr int KSM_MAX_FLAGS = 64;
@@ -49,9 +48,8 @@ struct KSM_CONDITION {
     int32_t value[2] = {0, 0};
     bool operator==(const KSM_CONDITION& o) const
     {
-        return condition == o.condition && comparison_enabled == o.comparison_enabled &&
-               operand[0] == o.operand[0] && operand[1] == o.operand[1] && value[0] == o.value[0] &&
-               value[1] == o.value[1];
+        return condition == o.condition && comparison_enabled == o.comparison_enabled && operand[0] == o.operand[0] &&
+               operand[1] == o.operand[1] && value[0] == o.value[0] && value[1] == o.value[1];
     }
     bool operator!=(const KSM_CONDITION& o) const { return !(*this == o); }
 };
@@ -78,8 +76,8 @@ struct KSM_TX_SIGNAL_NODES::ROW {
     unsigned int signal_type = KSM_STYPE_NONE;
     int use = KSM_CAPTURE_BOTH;
     int tap_mode = KSM_TAP_PRE_SYNTHESIS;
-    int depth = 0;         // 0 at the top; members are one deeper than their group row
-    bool group = false;    // a group row (bus), whatever its members
+    int depth = 0;       // 0 at the top; members are one deeper than their group row
+    bool group = false;  // a group row (bus), whatever its members
     bool selected = false;
     bool expanded = true;
     bool data_tab_only = false;
@@ -99,9 +97,8 @@ struct KSM_TX_SIGNAL_NODES::ROW {
         using R = ROW;
         return std::make_tuple(&R::name, &R::alias, &R::debug_port, &R::mnemonics_table, &R::signal_type, &R::use,
                                &R::tap_mode, &R::depth, &R::group, &R::selected, &R::expanded, &R::data_tab_only,
-                               &R::invalid, &R::storage_enabled, &R::transition_enabled, &R::inverted,
-                               &R::lsb_to_msb, &R::group_display_type, &R::link_type, &R::mark, &R::conditions,
-                               &R::plugin);
+                               &R::invalid, &R::storage_enabled, &R::transition_enabled, &R::inverted, &R::lsb_to_msb,
+                               &R::group_display_type, &R::link_type, &R::mark, &R::conditions, &R::plugin);
     }
 };
 
@@ -120,8 +117,8 @@ struct KSM_LEVEL {
     int type = KSM_LTYPE_BASIC_AND;
     std::string name;
     bool enabled = true;
-    bool basic = true;            // the level's condition is basic, not an expression
-    std::string expression;       // stored advanced expression text
+    bool basic = true;       // the level's condition is basic, not an expression
+    std::string expression;  // stored advanced expression text
     std::shared_ptr<KSM_TX_TREE_OBJECT> root;
     bool modified = false;
     bool operator==(const KSM_LEVEL& o) const
@@ -204,9 +201,9 @@ struct KSM_TX_TRIGGER::STATE {
         using S = STATE;
         return std::make_tuple(&S::name, &S::expanded, &S::levels, &S::patterns, &S::sq_type, &S::sq_port,
                                &S::sq_port_post_fitting, &S::sq_port_mark, &S::sq_disabled, &S::gap_record,
-                               &S::segmented, &S::segment_size, &S::position, &S::state_based, &S::counters,
-                               &S::flags, &S::runtime_options, &S::trigger_in, &S::trigger_out,
-                               &S::trigger_out_latency, ksm_active(&S::logs, &S::active_log));
+                               &S::segmented, &S::segment_size, &S::position, &S::state_based, &S::counters, &S::flags,
+                               &S::runtime_options, &S::trigger_in, &S::trigger_out, &S::trigger_out_latency,
+                               ksm_active(&S::logs, &S::active_log));
     }
 };
 
@@ -262,10 +259,9 @@ struct KSM_TX_INSTANCE::STATE {
     static auto fields()
     {
         using S = STATE;
-        return std::make_tuple(&S::name, &S::enabled, &S::expanded, &S::power_up_entry, &S::info,
-                               &S::version_defined, &S::incremental_route_available, &S::position_data,
-                               &S::compiled_checksum, &S::compiled_routing_checksum,
-                               ksm_active(&S::signal_sets, &S::active_signal_set));
+        return std::make_tuple(&S::name, &S::enabled, &S::expanded, &S::power_up_entry, &S::info, &S::version_defined,
+                               &S::incremental_route_available, &S::position_data, &S::compiled_checksum,
+                               &S::compiled_routing_checksum, ksm_active(&S::signal_sets, &S::active_signal_set));
     }
 };
 
@@ -303,12 +299,12 @@ struct KSM_DATA_LOG::SAMPLES {
     int channels = 0;
     int depth = 0;
     int segment_size = 0;
-    size_t words = 0;  // words per plane
-    std::vector<uint64_t> bits;        // channels planes
-    std::vector<uint64_t> valid;       // one plane
-    std::vector<uint64_t> trigger;     // one plane
-    std::vector<uint64_t> breaks;      // one plane
-    std::vector<uint8_t> connected;    // per channel
+    size_t words = 0;                // words per plane
+    std::vector<uint64_t> bits;      // channels planes
+    std::vector<uint64_t> valid;     // one plane
+    std::vector<uint64_t> trigger;   // one plane
+    std::vector<uint64_t> breaks;    // one plane
+    std::vector<uint8_t> connected;  // per channel
     std::vector<int> trigger_positions;
     int state_value = -1;
     std::vector<unsigned int> counters;

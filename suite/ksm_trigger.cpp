@@ -64,10 +64,7 @@ void KSM_TX_TRIGGER::set_expanded(bool expanded) { ksm_set(this, m_state, &STATE
 // stand-in reads everything from the state itself, so these steps have nothing to do.
 void KSM_TX_TRIGGER::detach() {}
 
-void KSM_TX_TRIGGER::set_power_up_selection(bool power_up)
-{
-    m_power_up_selection = power_up;
-}
+void KSM_TX_TRIGGER::set_power_up_selection(bool power_up) { m_power_up_selection = power_up; }
 
 void KSM_TX_TRIGGER::rebuild_after_undo() {}
 void KSM_TX_TRIGGER::sync_upon_capture_type_change() {}
@@ -82,10 +79,7 @@ bool KSM_TX_TRIGGER::set_num_levels(int count)
     return resize_named(this, m_state, &STATE::levels, count, 1, KSM_MAX_TRIGGER_LEVELS, LEVEL_PREFIX);
 }
 
-bool KSM_TX_TRIGGER::append_new_level(bool)
-{
-    return set_num_levels(get_num_levels() + 1);
-}
+bool KSM_TX_TRIGGER::append_new_level(bool) { return set_num_levels(get_num_levels() + 1); }
 
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_level_type(int level) const
 {
@@ -128,7 +122,8 @@ template <class PICK> bool set_type(KSM_TX_TRIGGER* trigger, std::shared_ptr<STA
 bool KSM_TX_TRIGGER::set_level_type(int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
     return valid_level(*m_state, level) &&
-           set_type(this, m_state, [level](auto& s) -> auto& { return s.levels[level]; }, type);
+           set_type(
+               this, m_state, [level](auto& s) -> auto& { return s.levels[level]; }, type);
 }
 
 KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
@@ -141,7 +136,8 @@ KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_pattern_type(int pattern) const
 bool KSM_TX_TRIGGER::set_pattern_type(int pattern, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
     return valid_pattern(pattern) &&
-           set_type(this, m_state, [pattern](auto& s) -> auto& { return s.patterns[pattern]; }, type);
+           set_type(
+               this, m_state, [pattern](auto& s) -> auto& { return s.patterns[pattern]; }, type);
 }
 
 const char* KSM_TX_TRIGGER::get_level_name(int level) const
@@ -476,10 +472,7 @@ unsigned int KSM_TX_TRIGGER::get_crc_value(bool) const
 
 bool KSM_TX_TRIGGER::is_using_incremental_route() const { return m_state->incremental_route; }
 
-void KSM_TX_TRIGGER::set_using_incremental_route(bool used)
-{
-    ksm_set(this, m_state, &STATE::incremental_route, used);
-}
+void KSM_TX_TRIGGER::set_using_incremental_route(bool used) { ksm_set(this, m_state, &STATE::incremental_route, used); }
 
 int KSM_TX_TRIGGER::get_num_logs() const { return ksm_child_count(m_state->logs); }
 KSM_DATA_LOG* KSM_TX_TRIGGER::get_log(int index) const { return ksm_child_at(m_state->logs, index); }
@@ -491,8 +484,8 @@ namespace {
 
 void append_level(std::ostringstream& out, const char* what, int index, const KSM_LEVEL& l)
 {
-    out << what << ' ' << index << ": type " << l.type << ", name " << l.name << ", enabled " << l.enabled
-        << ", basic " << l.basic << ", expression " << l.expression << '\n';
+    out << what << ' ' << index << ": type " << l.type << ", name " << l.name << ", enabled " << l.enabled << ", basic "
+        << l.basic << ", expression " << l.expression << '\n';
 }
 
 }  // namespace
@@ -533,7 +526,8 @@ void KSM_TX_TRIGGER::append_text_form(std::string* text) const
 
 namespace {
 
-template <class FIELD, class VALUE> bool set_in(KSM_TX_TRIGGER* t, std::shared_ptr<STATE>& slot, FIELD KSM_TRIGGER_IN::*field, const VALUE& v)
+template <class FIELD, class VALUE>
+bool set_in(KSM_TX_TRIGGER* t, std::shared_ptr<STATE>& slot, FIELD KSM_TRIGGER_IN::*field, const VALUE& v)
 {
     if (slot->trigger_in.*field == v)
         return true;
@@ -541,7 +535,8 @@ template <class FIELD, class VALUE> bool set_in(KSM_TX_TRIGGER* t, std::shared_p
     return true;
 }
 
-template <class FIELD, class VALUE> bool set_out(KSM_TX_TRIGGER* t, std::shared_ptr<STATE>& slot, FIELD KSM_TRIGGER_OUT::*field, const VALUE& v)
+template <class FIELD, class VALUE>
+bool set_out(KSM_TX_TRIGGER* t, std::shared_ptr<STATE>& slot, FIELD KSM_TRIGGER_OUT::*field, const VALUE& v)
 {
     if (slot->trigger_out.*field == v)
         return true;
@@ -555,7 +550,10 @@ template <class FIELD, class VALUE> bool set_out(KSM_TX_TRIGGER* t, std::shared_
 #define KSM_OUT_STATE (KSM_ACCESS::state(m_trigger)->trigger_out)
 
 bool KSM_TX_TRIGGER_IN_INTERFACE::is_enabled() const { return KSM_IN_STATE.enabled; }
-bool KSM_TX_TRIGGER_IN_INTERFACE::set_enabled(bool v) { return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::enabled, v); }
+bool KSM_TX_TRIGGER_IN_INTERFACE::set_enabled(bool v)
+{
+    return set_in(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_IN::enabled, v);
+}
 KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE KSM_TX_TRIGGER_IN_INTERFACE::get_source() const
 {
     return static_cast<KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE>(KSM_IN_STATE.source);
@@ -628,8 +626,7 @@ bool KSM_TX_TRIGGER_OUT_INTERFACE::set_pin_name(const char* v)
 const char* KSM_TX_TRIGGER_OUT_INTERFACE::get_instance_name() const { return KSM_OUT_STATE.instance_name.c_str(); }
 bool KSM_TX_TRIGGER_OUT_INTERFACE::set_instance_name(const char* v)
 {
-    return set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::instance_name,
-                   std::string(v ? v : ""));
+    return set_out(m_trigger, KSM_ACCESS::state(m_trigger), &KSM_TRIGGER_OUT::instance_name, std::string(v ? v : ""));
 }
 
 const char* KSM_TX_TRIGGER_OUT_INTERFACE::get_instance_tooltip() const
@@ -643,8 +640,8 @@ const char* KSM_TX_TRIGGER_OUT_INTERFACE::get_instance_tooltip() const
     if (out.selected[KSM_IOTYPE_EPS_TRIGGER_IN])
         m_tooltip += (m_tooltip.empty() ? "" : ", ") + std::string("processor trigger in");
     if (out.selected[KSM_IOTYPE_EPS_EVENT])
-        m_tooltip += (m_tooltip.empty() ? "" : ", ") + std::string("processor event ") +
-                     std::to_string(out.eps_event_index);
+        m_tooltip +=
+            (m_tooltip.empty() ? "" : ", ") + std::string("processor event ") + std::to_string(out.eps_event_index);
     return m_tooltip.c_str();
 }
 

@@ -254,10 +254,7 @@ void MSG_INDEX::set_suppressed(unsigned int id, bool suppressed)
         m_suppressed.push_back(id);
 }
 
-void MSG_INDEX::clear()
-{
-    m_suppressed.clear();
-}
+void MSG_INDEX::clear() { m_suppressed.clear(); }
 
 // ---- MSG_ID_REGISTRAR -----------------------------------------------------------------------
 

@@ -124,10 +124,7 @@ class MSG_YNC : public MSG_PROMPT {
 public:
     using MSG_PROMPT::MSG_PROMPT;
     const char* get_type_letters() const override { return "YNC"; }
-    std::vector<MSG_VALUE> get_answers() const override
-    {
-        return {MSG_VALUE_YES, MSG_VALUE_NO, MSG_VALUE_CANCEL};
-    }
+    std::vector<MSG_VALUE> get_answers() const override { return {MSG_VALUE_YES, MSG_VALUE_NO, MSG_VALUE_CANCEL}; }
 };
 
 // Which message numbers the user has chosen not to see again.
@@ -169,7 +166,7 @@ struct MSG_RECORD {
     std::string identifier;  // "VOKR_..."
     unsigned int id = 0;
     std::string text;
-    int answer = 0;          // prompted only
+    int answer = 0;                 // prompted only
     std::vector<MSG_RECORD> items;  // posted only: the sub-messages
 };
 

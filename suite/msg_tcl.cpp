@@ -18,15 +18,17 @@ bool parse_answer(Tcl_Interp* interp, Tcl_Obj* word, int* answer)
     }
     if (Tcl_GetIntFromObj(nullptr, word, answer) == TCL_OK)
         return true;
-    Tcl_SetObjResult(interp, Tcl_ObjPrintf("bad answer \"%s\": must be ok, cancel, yes, no or a number",
-                                           Tcl_GetString(word)));
+    Tcl_SetObjResult(interp,
+                     Tcl_ObjPrintf("bad answer \"%s\": must be ok, cancel, yes, no or a number", Tcl_GetString(word)));
     return false;
 }
 
 Tcl_Obj* record_to_dict(const MSG_RECORD& r)
 {
     Tcl_Obj* dict = Tcl_NewDictObj();
-    auto put = [dict](const char* key, Tcl_Obj* value) { Tcl_DictObjPut(nullptr, dict, Tcl_NewStringObj(key, -1), value); };
+    auto put = [dict](const char* key, Tcl_Obj* value) {
+        Tcl_DictObjPut(nullptr, dict, Tcl_NewStringObj(key, -1), value);
+    };
     put("event", Tcl_NewStringObj(r.event.c_str(), -1));
     put("type", Tcl_NewStringObj(r.type.c_str(), -1));
     put("identifier", Tcl_NewStringObj(r.identifier.c_str(), -1));

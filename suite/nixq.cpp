@@ -42,7 +42,4 @@ bool NIXQ_REGISTRY_KEY::set_value(const char* name, const QVariant& value)
     return settings->status() == QSettings::NoError;
 }
 
-void NIXQ_REGISTRY_KEY::remove_value(const char* name)
-{
-    open_settings()->remove(key_of(name));
-}
+void NIXQ_REGISTRY_KEY::remove_value(const char* name) { open_settings()->remove(key_of(name)); }

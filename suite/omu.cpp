@@ -22,10 +22,7 @@ bool OMU_REVISION_MANAGER::write_lock(bool)
     return true;
 }
 
-void OMU_REVISION_MANAGER::write_unlock(bool)
-{
-    m_write_locked = false;
-}
+void OMU_REVISION_MANAGER::write_unlock(bool) { m_write_locked = false; }
 
 OMU_MANAGER* OMU_MANAGER::get_omu_manager()
 {
@@ -68,7 +65,4 @@ void OMU_MANAGER::close_project()
     m_assignments.clear();
 }
 
-void OMU_MANAGER::load_assignment(int variable, const std::string& value)
-{
-    m_assignments[variable].value = value;
-}
+void OMU_MANAGER::load_assignment(int variable, const std::string& value) { m_assignments[variable].value = value; }

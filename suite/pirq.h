@@ -126,8 +126,8 @@ private:
 class PIRQ_INSTANCE_NAME {
 public:
     PIRQ_INSTANCE_NAME() = default;
-    PIRQ_INSTANCE_NAME(const QString& name, int kind, unsigned int flags, int first1 = 0, int last1 = 0,
-                       int first2 = 0, int last2 = 0);
+    PIRQ_INSTANCE_NAME(const QString& name, int kind, unsigned int flags, int first1 = 0, int last1 = 0, int first2 = 0,
+                       int last2 = 0);
     const QString& get_name() const { return m_name; }
     int get_kind() const { return m_kind; }
     unsigned int get_flags() const { return m_flags; }

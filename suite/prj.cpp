@@ -141,7 +141,8 @@ private:
         else if (what == "case-sensitive" && expect_words(w, 2))
             return on_off(w[1], &m_project->m_case_sensitive);
         else if ((what == "assignment" || what == "compiled-assignment") && expect_words(w, 3) && number(w[1], &n))
-            (what == "assignment" ? m_project->m_assignments : m_project->m_compiled_assignments)[n] = w[2].toStdString();
+            (what == "assignment" ? m_project->m_assignments : m_project->m_compiled_assignments)[n] =
+                w[2].toStdString();
         else if (what == "partition")
             return partition(w);
         else if (what == "node")
@@ -315,8 +316,8 @@ void PRJ_PROJECT::install() const
 
     YEK_PARTITION_MANAGER* yek = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
     yek->clear();
-    yek->get_project_info()->set_effective_incremental_compilation_mode(m_incremental ? YEK_INCREMENTAL_COMPILATION_ON
-                                                                                    : YEK_INCREMENTAL_COMPILATION_OFF);
+    yek->get_project_info()->set_effective_incremental_compilation_mode(
+        m_incremental ? YEK_INCREMENTAL_COMPILATION_ON : YEK_INCREMENTAL_COMPILATION_OFF);
     for (const PARTITION& p : m_partitions)
         yek->add_partition(p.path, p.type, p.netlist, p.fixed);
 }
@@ -348,10 +349,7 @@ void PRJ_PROJECT::close()
     YEK_PARTITION_MANAGER::get_instance(0, 0, 0)->clear();
 }
 
-const PRJ_PROJECT* PRJ_PROJECT::get_open()
-{
-    return open_project().get();
-}
+const PRJ_PROJECT* PRJ_PROJECT::get_open() { return open_project().get(); }
 
 const PRJ_NODE* PRJ_PROJECT::find_node(const std::string& path) const
 {

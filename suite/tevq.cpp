@@ -113,15 +113,9 @@ void TEVQ_DIALOG::set_filter_title(const QString& title)
     refill();
 }
 
-void TEVQ_DIALOG::set_text_filter(const QString& text)
-{
-    m_filter->setText(text);
-}
+void TEVQ_DIALOG::set_text_filter(const QString& text) { m_filter->setText(text); }
 
-void TEVQ_DIALOG::clear_selection()
-{
-    m_list->clearSelection();
-}
+void TEVQ_DIALOG::clear_selection() { m_list->clearSelection(); }
 
 QStringList TEVQ_DIALOG::get_listed_names() const
 {
@@ -154,20 +148,11 @@ void TEVQ_DIALOG::accept_selection()
     accept();
 }
 
-void TEVQ_DIALOG::choose(const QStringList& full_names)
-{
-    emit on_selected_list(names_of(full_names, m_filter_title));
-}
+void TEVQ_DIALOG::choose(const QStringList& full_names) { emit on_selected_list(names_of(full_names, m_filter_title)); }
 
-void tevq_push_scripted_choice(const QStringList& full_names)
-{
-    scripted_choices().push_back(full_names);
-}
+void tevq_push_scripted_choice(const QStringList& full_names) { scripted_choices().push_back(full_names); }
 
-void tevq_clear_scripted_choices()
-{
-    scripted_choices().clear();
-}
+void tevq_clear_scripted_choices() { scripted_choices().clear(); }
 
 extern "C" void tevq_dyn_node_finder_dialog_instance_name_widget(QWidget* parent, PIRQ_INSTANCE_NAME_LIST* names,
                                                                  const char* title)
@@ -184,9 +169,8 @@ extern "C" void tevq_dyn_node_finder_dialog_instance_name_widget(QWidget* parent
     TEVQ_DIALOG dialog(parent, false);
     dialog.setModal(true);
     dialog.set_filter_title(filter_title);
-    QObject::connect(&dialog, &TEVQ_DIALOG::on_selected_list, [names](const PIRQ_INSTANCE_NAME_LIST& chosen) {
-        *names = chosen;
-    });
+    QObject::connect(&dialog, &TEVQ_DIALOG::on_selected_list,
+                     [names](const PIRQ_INSTANCE_NAME_LIST& chosen) { *names = chosen; });
     dialog.exec();
 }
 

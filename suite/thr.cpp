@@ -34,10 +34,7 @@ void* thr_drl_find_function(THR_DRL_HANDLE handle, const char* name)
     return function;
 }
 
-const char* thr_drl_get_error()
-{
-    return last_error().c_str();
-}
+const char* thr_drl_get_error() { return last_error().c_str(); }
 
 void thr_drl_unload(THR_DRL_HANDLE handle)
 {

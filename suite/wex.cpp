@@ -23,15 +23,9 @@ WEX_FRAME_WND::WEX_FRAME_WND(QWidget* parent, unsigned int mode) : QMainWindow(p
     update_title();
 }
 
-WEX_FRAME_WND::~WEX_FRAME_WND()
-{
-    frames().erase(std::remove(frames().begin(), frames().end(), this), frames().end());
-}
+WEX_FRAME_WND::~WEX_FRAME_WND() { frames().erase(std::remove(frames().begin(), frames().end(), this), frames().end()); }
 
-void WEX_FRAME_WND::modified()
-{
-    update_title();
-}
+void WEX_FRAME_WND::modified() { update_title(); }
 
 void WEX_FRAME_WND::set_qstring_filepath(const QString& path)
 {
@@ -54,10 +48,7 @@ void WEX_FRAME_WND::update_title()
     setWindowTitle(name + "[*] - Logic Analyzer Editor");
 }
 
-WEX_FRAME_WND* wex_get_main_frame_wnd()
-{
-    return frames().empty() ? nullptr : frames().back();
-}
+WEX_FRAME_WND* wex_get_main_frame_wnd() { return frames().empty() ? nullptr : frames().back(); }
 
 WEX_PRJ_UI_MGR* WEX_PRJ_UI_MGR::get_prj_ui_mgr()
 {
@@ -65,12 +56,6 @@ WEX_PRJ_UI_MGR* WEX_PRJ_UI_MGR::get_prj_ui_mgr()
     return &manager;
 }
 
-bool WEX_PRJ_UI_MGR::project_is_open() const
-{
-    return OMU_MANAGER::get_omu_manager()->is_project_open();
-}
+bool WEX_PRJ_UI_MGR::project_is_open() const { return OMU_MANAGER::get_omu_manager()->is_project_open(); }
 
-std::string WEX_PRJ_UI_MGR::get_top_entity() const
-{
-    return OMU_MANAGER::get_omu_manager()->get_top_entity();
-}
+std::string WEX_PRJ_UI_MGR::get_top_entity() const { return OMU_MANAGER::get_omu_manager()->get_top_entity(); }

@@ -12,6 +12,10 @@ constexpr int YEK_NETLIST_POST_FIT = 8;
 constexpr int YEK_NETLIST_POST_FIT_STRICT = 16;
 constexpr int YEK_NETLIST_EMPTY = 32;
 
+// The partition type of the design's own partitions (the type every stand-in project gives them);
+// the module offers all partitions of this type the post-fit netlist type together.
+constexpr int YEK_PARTITION_TYPE_DESIGN = 1;
+
 // Incremental compilation modes of a project.
 constexpr int YEK_INCREMENTAL_COMPILATION_OFF = 0;
 constexpr int YEK_INCREMENTAL_COMPILATION_ON = 2;

@@ -43,10 +43,7 @@ const char* kind_word(uint32_t kind)
     }
 }
 
-bool starts_with(const char* text, const char* prefix)
-{
-    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
+bool starts_with(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
 
 Tcl_Obj* list_of(std::initializer_list<std::string> words)
 {
@@ -92,8 +89,8 @@ std::string YUVR_CMD::get_usage(bool long_form) const
     std::string text = std::string("Usage: ") + m_definition.command;
     for (const YUVR_ARG_SPEC* a = m_definition.arguments; a && a->id != 0; ++a) {
         const bool optional = a->flags & YUVR_ARG_OPTIONAL;
-        const std::string word = std::string("-") + m_definition.option_name(static_cast<int>(a->id)) + " <" +
-                                 kind_word(a->kind) + ">";
+        const std::string word =
+            std::string("-") + m_definition.option_name(static_cast<int>(a->id)) + " <" + kind_word(a->kind) + ">";
         text += optional ? " [" + word + "]" : " " + word;
     }
     if (long_form)
@@ -232,10 +229,7 @@ void yuvr_register_callbacks(const YUVR_CALLBACK* table)
     }
 }
 
-void yuvr_end_package_setup()
-{
-    setup().open = false;
-}
+void yuvr_end_package_setup() { setup().open = false; }
 
 int yuvr_unregister_package(Tcl_Interp* interp)
 {
@@ -286,10 +280,7 @@ int yuvr_package_require(Tcl_Interp* interp, const char* name, const char* versi
     return TCL_ERROR;
 }
 
-Tcl_Interp* yuvr_get_interpreter()
-{
-    return g_interp;
-}
+Tcl_Interp* yuvr_get_interpreter() { return g_interp; }
 
 void yuvr_set_interpreter(Tcl_Interp* interp)
 {
@@ -317,7 +308,8 @@ void* yuvr_get_ptr(const char* text)
     const unsigned long long value = std::strtoull(text, &end, 0);
     if (errno != 0 || *end != '\0')
         return nullptr;
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
+    // The text is a pointer that was written out as a number, so the cast is the point.
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));  // NOLINT(performance-no-int-to-ptr)
 }
 
 void yuvr_declare_module_package(Tcl_Interp* interp, const char* short_name, const char* version,

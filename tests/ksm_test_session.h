@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,3 +117,11 @@ private:
     rlimit m_saved{};
     bool m_set = false;
 };
+
+// A count or seed that a test run can set from the environment: the variable's number, or the
+// fallback when it is unset or empty.
+inline int env_number(const char* name, int fallback)
+{
+    const char* text = std::getenv(name);
+    return text && *text ? std::atoi(text) : fallback;
+}

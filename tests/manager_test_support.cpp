@@ -8,6 +8,7 @@
 #include <tcl.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace manager_test {
 
@@ -66,6 +67,7 @@ EDITOR::EDITOR(bool framed)
 std::vector<std::string> names(const KSM_TX_SIGNAL_NODES* list)
 {
     std::vector<std::string> out;
+    out.reserve(list->get_num_nodes());
     for (int i = 0; i < list->get_num_nodes(); ++i)
         out.push_back(list->get_node_name(i));
     return out;
@@ -99,22 +101,17 @@ int journal_position(const std::string& identifier)
 
 HINTS::HINTS(VOKR_TX_MANAGER* manager, std::function<void()> on_hint)
 {
-    m_connection = QObject::connect(manager, &VOKR_TX_MANAGER::updated, [this, on_hint](QObject*, int hint) {
-        list.push_back(static_cast<unsigned int>(hint));
-        if (on_hint)
-            on_hint();
-    });
+    m_connection =
+        QObject::connect(manager, &VOKR_TX_MANAGER::updated, [this, on_hint = std::move(on_hint)](QObject*, int hint) {
+            list.push_back(static_cast<unsigned int>(hint));
+            if (on_hint)
+                on_hint();
+        });
 }
 
-HINTS::~HINTS()
-{
-    QObject::disconnect(m_connection);
-}
+HINTS::~HINTS() { QObject::disconnect(m_connection); }
 
-int HINTS::count(unsigned int hint) const
-{
-    return static_cast<int>(std::count(list.begin(), list.end(), hint));
-}
+int HINTS::count(unsigned int hint) const { return static_cast<int>(std::count(list.begin(), list.end(), hint)); }
 
 std::vector<unsigned int> HINTS::without_marks() const
 {
@@ -145,10 +142,7 @@ REGISTRY_SCOPE::REGISTRY_SCOPE() : m_previous(qgetenv("KORVANE_SETTINGS_DIR"))
     qputenv("KORVANE_SETTINGS_DIR", m_dir.path().toLocal8Bit());
 }
 
-REGISTRY_SCOPE::~REGISTRY_SCOPE()
-{
-    qputenv("KORVANE_SETTINGS_DIR", m_previous);
-}
+REGISTRY_SCOPE::~REGISTRY_SCOPE() { qputenv("KORVANE_SETTINGS_DIR", m_previous); }
 
 int undo_all(VOKR_TX_MANAGER* m)
 {
@@ -166,10 +160,7 @@ void add_rows(VOKR_TX_MANAGER* m, std::initializer_list<const char*> rows, KSM_D
         ASSERT_TRUE(m->insert_node(name, KSM_STYPE_INPUT_PIN, tap, false)) << name;
 }
 
-void store_zero_depth(KSM_TX_SIGNAL_SET* set)
-{
-    ASSERT_TRUE(set->set_sample_depth(0));
-}
+void store_zero_depth(KSM_TX_SIGNAL_SET* set) { ASSERT_TRUE(set->set_sample_depth(0)); }
 
 }  // namespace manager_test
 

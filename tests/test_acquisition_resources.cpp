@@ -25,8 +25,8 @@ TEST_F(Resources, SampleDepthTexts)
     const struct {
         int depth;
         const char* text;
-    } to_text[] = {{128, "128"}, {2048, "2 K"}, {2048, "2 K"}, {1536, "1 K"}, {1000, "1000"},
-                   {1023, "1023"}, {1024, "1 K"}, {0, "0"}, {131072, "128 K"}};
+    } to_text[] = {{128, "128"},   {2048, "2 K"}, {2048, "2 K"}, {1536, "1 K"},    {1000, "1000"},
+                   {1023, "1023"}, {1024, "1 K"}, {0, "0"},      {131072, "128 K"}};
     VOKR_TX_MANAGER m(nullptr);
     for (const auto& c : to_text)
         EXPECT_EQ(m.convert_to_sample_depth_str(c.depth), c.text) << c.depth;
@@ -99,7 +99,8 @@ TEST_F(ResourcesDeathTest, SegmentSizeNeedsATrigger)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     VOKR_TX_MANAGER m(nullptr);
-    EXPECT_DEATH(m.get_segment_size(), "VOKR, File: zlm/vokr/vokr_tx_manager_resources\\.cpp, Line: [0-9]+\nreturn_value");
+    EXPECT_DEATH(m.get_segment_size(),
+                 "VOKR, File: zlm/vokr/vokr_tx_manager_resources\\.cpp, Line: [0-9]+\nreturn_value");
 }
 
 TEST_F(Resources, DepthChangeTellsTheViewsOnlyWhenItStartsOrEndsAtZero)
@@ -152,7 +153,7 @@ TEST_F(Resources, ShrinkingTheDepthHalvesASegmentThatNoLongerFits)
         const char* depth;
         int expected;
     } cases[] = {
-        {true, 512, "256", 128}, {true, 64, "256", 64}, {true, 256, "256", 128},
+        {true, 512, "256", 128},  {true, 64, "256", 64},   {true, 256, "256", 128},
         {false, 512, "256", 512}, {true, 512, "2 K", 512},
     };
     for (const auto& c : cases) {
@@ -174,8 +175,8 @@ TEST_F(Resources, SegmentCountText)
     const struct {
         int depth, size;
         const char* text;
-    } cases[] = {{8192, 4, "2 K "}, {8192, 2048, "4  "}, {1024, 0, "0  "}, {1024, 1, "1 K "},
-                 {1024, 1024, "1  "}, {0, 16, "0  "}};
+    } cases[] = {{8192, 4, "2 K "}, {8192, 2048, "4  "}, {1024, 0, "0  "},
+                 {1024, 1, "1 K "}, {1024, 1024, "1  "}, {0, 16, "0  "}};
     EDITOR editor(false);
     for (const auto& c : cases) {
         if (c.depth == 0) {
@@ -197,7 +198,7 @@ TEST_F(Resources, SegmentCountSetsTheSegmentSize)
         int depth;
         const char* text;
         int size;
-    } cases[] = {{1024, "4  ", 256}, {1024, "0", 0},  {8192, "2 K ", 4}, {8192, "2 k", 4096},
+    } cases[] = {{1024, "4  ", 256}, {1024, "0", 0},   {8192, "2 K ", 4}, {8192, "2 k", 4096},
                  {1024, "abc", 0},   {1024, "3", 341}, {1024, "1 K", 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << '"' << c.text << "\" at depth " << c.depth);
@@ -310,7 +311,8 @@ TEST_F(Resources, UsageEstimatesOfTheCurrentInstanceAreAskedByItsIndex)
     EXPECT_NE(bits, editor->get_ram_bits_usage(0));
     EXPECT_EQ(editor->get_le_usage(-1, family), cells);
     EXPECT_EQ(editor->get_ram_bits_usage(-1), bits);
-    EXPECT_EQ(editor->get_le_usage(-1, family), editor->get_session()->get_instance_estimated_logic_cell_count_at(1, family));
+    EXPECT_EQ(editor->get_le_usage(-1, family),
+              editor->get_session()->get_instance_estimated_logic_cell_count_at(1, family));
 
     // A disabled instance uses nothing, however it is addressed.
     editor->set_instance_enabled(1, false);
@@ -338,7 +340,8 @@ TEST_F(Resources, WithoutAnInstanceEveryAllocationBoxReadsZero)
 TEST_F(Resources, TypedCountIsOneUndoableEditOfItsOwnKindAndReadsBack)
 {
     using COUNT = int (KSM_TX_SIGNAL_SET::*)() const;
-    const COUNT counts[] = {&KSM_TX_SIGNAL_SET::get_data_nodes_allocated, &KSM_TX_SIGNAL_SET::get_trigger_nodes_allocated,
+    const COUNT counts[] = {&KSM_TX_SIGNAL_SET::get_data_nodes_allocated,
+                            &KSM_TX_SIGNAL_SET::get_trigger_nodes_allocated,
                             &KSM_TX_SIGNAL_SET::get_storage_qualifier_nodes_allocated};
     const struct {
         const char* what;

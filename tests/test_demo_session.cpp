@@ -1,6 +1,7 @@
 // The demo project loads, and the demo session is what the editor makes of it: this test
 // builds the session the way an engineer would and compares it with the one in examples/demo.
 // KORVANE_UPDATE_DEMO=1 writes the built session there instead.
+#include "ksm_test_session.h"
 #include "manager_test_support.h"
 
 #include "toz.h"
@@ -88,12 +89,6 @@ TEST(DemoProject, DamagedDescriptionsAreRefusedWithFileAndLine)
     }
 }
 
-int env_number(const char* name, int fallback)
-{
-    const char* text = std::getenv(name);
-    return text && *text ? std::atoi(text) : fallback;
-}
-
 // Damaged copies of the demo project, reshaped line by line, with words swapped between
 // lines or numbers from the edges of their ranges, are read or refused with the file and the
 // line; never do they crash, hang or take gigabytes. PRJ_FUZZ_ITERATIONS and PRJ_FUZZ_SEED make
@@ -103,9 +98,8 @@ TEST(DemoProject, RandomDamageIsReadOrRefused)
     QFile demo(DEMO + "demo.kproj");
     ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = demo.readAll().split('\n');
-    static const char* const numbers[] = {"0",       "-1",         "1",           "4095",       "1048576",
-                                          "2147483647", "-2147483648", "4294967296", "-99999999999999999999",
-                                          "x",       ""};
+    static const char* const numbers[] = {
+        "0", "-1", "1", "4095", "1048576", "2147483647", "-2147483648", "4294967296", "-99999999999999999999", "x", ""};
     const int iterations = env_number("PRJ_FUZZ_ITERATIONS", 100);
     const unsigned seed = static_cast<unsigned>(env_number("PRJ_FUZZ_SEED", 20240611));
     std::mt19937 rng(seed);

@@ -34,7 +34,7 @@ std::string tree_text(KSM_TX_TREE_OBJECT* object)
         return "(none)";
     std::string text = "{";
     for (const auto& [key, value] : object->collect_attributes())
-        text += key + "=" + value + ";";
+        text.append(key).append("=").append(value).append(";");
     for (int i = 0; i < object->get_child_count(); ++i)
         text += tree_text(object->get_child_object(i));
     return text + "}";
@@ -76,7 +76,9 @@ struct QUIET_QT {
 // ---- a session with every stored value away from its default ---------------------------------------
 
 // "Größe", two CJK characters and a character outside the BMP, in UTF-8.
-const std::string UTF8 = "Gr\xc3\xb6\xc3\x9f" "e \xe4\xbf\xa1\xe5\x8f\xb7 \xf0\x9f\x94\x8c";
+const std::string UTF8 =
+    "Gr\xc3\xb6\xc3\x9f"
+    "e \xe4\xbf\xa1\xe5\x8f\xb7 \xf0\x9f\x94\x8c";
 const std::string XML_CHARS = "a<b & c>\"d\" 'e'";
 
 std::shared_ptr<ROW> make_row(const std::string& name, int depth, bool group, int seed, bool all_slots)
@@ -133,11 +135,10 @@ std::shared_ptr<ROW> make_row(const std::string& name, int depth, bool group, in
 // A group with a member and a nested group, then a top-level node.
 void fill_rows(KSM_TX_SIGNAL_NODES* list, int seed)
 {
-    KSM_ACCESS::nodes(list)->rows = {make_row("bus[3..0]", 0, true, seed, true),
-                                     make_row("bus[3]", 1, false, seed + 1, false),
-                                     make_row("sub " + UTF8, 1, true, seed + 2, false),
-                                     make_row("sub[0]", 2, false, seed + 3, true),
-                                     make_row("clk_en", 0, false, seed + 4, false)};
+    KSM_ACCESS::nodes(list)->rows = {
+        make_row("bus[3..0]", 0, true, seed, true), make_row("bus[3]", 1, false, seed + 1, false),
+        make_row("sub " + UTF8, 1, true, seed + 2, false), make_row("sub[0]", 2, false, seed + 3, true),
+        make_row("clk_en", 0, false, seed + 4, false)};
 }
 
 void fill_samples(KSM_DATA_LOG* log, int seed)
@@ -354,7 +355,9 @@ void expect_same_table(const KSM_DATA_MNEMONICS_TABLE* a, const KSM_DATA_MNEMONI
 {
     const auto& x = *KSM_ACCESS::state(a);
     const auto& y = *KSM_ACCESS::state(b);
-    SAME(name); SAME(width); SAME(entries);
+    SAME(name);
+    SAME(width);
+    SAME(entries);
 }
 
 void expect_same_rows(const KSM_TX_SIGNAL_NODES* a, const KSM_TX_SIGNAL_NODES* b)
@@ -368,7 +371,12 @@ void expect_same_rows(const KSM_TX_SIGNAL_NODES* a, const KSM_TX_SIGNAL_NODES* b
 
 void expect_same_level(const KSM_LEVEL& x, const KSM_LEVEL& y)
 {
-    SAME(type); SAME(name); SAME(enabled); SAME(basic); SAME(expression); SAME(modified);
+    SAME(type);
+    SAME(name);
+    SAME(enabled);
+    SAME(basic);
+    SAME(expression);
+    SAME(modified);
     EXPECT_EQ(tree_text(x.root.get()), tree_text(y.root.get()));
 }
 
@@ -378,7 +386,11 @@ void expect_same_log(const KSM_DATA_LOG* a, const KSM_DATA_LOG* b)
         const auto& x = *KSM_ACCESS::state(a);
         const auto& y = *KSM_ACCESS::state(b);
         SCOPED_TRACE("log " + x.name);
-        SAME(name); SAME(expanded); SAME(power_up); SAME(global_temp); SAME(gui_update_skipped);
+        SAME(name);
+        SAME(expanded);
+        SAME(power_up);
+        SAME(global_temp);
+        SAME(gui_update_skipped);
         SAME(static_table_keys);
         ASSERT_EQ(x.static_tables.size(), y.static_tables.size());
         for (size_t i = 0; i < x.static_tables.size(); ++i)
@@ -389,8 +401,19 @@ void expect_same_log(const KSM_DATA_LOG* a, const KSM_DATA_LOG* b)
         return;
     const auto& x = *KSM_ACCESS::samples(a);
     const auto& y = *KSM_ACCESS::samples(b);
-    SAME(channels); SAME(depth); SAME(segment_size); SAME(words); SAME(bits); SAME(valid); SAME(trigger);
-    SAME(breaks); SAME(connected); SAME(trigger_positions); SAME(state_value); SAME(counters); SAME(flags);
+    SAME(channels);
+    SAME(depth);
+    SAME(segment_size);
+    SAME(words);
+    SAME(bits);
+    SAME(valid);
+    SAME(trigger);
+    SAME(breaks);
+    SAME(connected);
+    SAME(trigger_positions);
+    SAME(state_value);
+    SAME(counters);
+    SAME(flags);
 }
 
 void expect_same_trigger(KSM_TX_TRIGGER* a, KSM_TX_TRIGGER* b)
@@ -398,9 +421,22 @@ void expect_same_trigger(KSM_TX_TRIGGER* a, KSM_TX_TRIGGER* b)
     const auto& x = *KSM_ACCESS::state(a);
     const auto& y = *KSM_ACCESS::state(b);
     SCOPED_TRACE("trigger " + x.name);
-    SAME(name); SAME(expanded); SAME(sq_type); SAME(sq_port); SAME(sq_port_post_fitting); SAME(sq_port_mark);
-    SAME(sq_disabled); SAME(gap_record); SAME(segmented); SAME(segment_size); SAME(position); SAME(state_based);
-    SAME(runtime_options); SAME(trigger_out_latency); SAME(incremental_route); SAME(active_log);
+    SAME(name);
+    SAME(expanded);
+    SAME(sq_type);
+    SAME(sq_port);
+    SAME(sq_port_post_fitting);
+    SAME(sq_port_mark);
+    SAME(sq_disabled);
+    SAME(gap_record);
+    SAME(segmented);
+    SAME(segment_size);
+    SAME(position);
+    SAME(state_based);
+    SAME(runtime_options);
+    SAME(trigger_out_latency);
+    SAME(incremental_route);
+    SAME(active_log);
     EXPECT_TRUE(x.counters == y.counters);
     EXPECT_TRUE(x.flags == y.flags);
     EXPECT_TRUE(x.trigger_in == y.trigger_in);
@@ -424,9 +460,21 @@ void expect_same_signal_set(const KSM_TX_SIGNAL_SET* a, const KSM_TX_SIGNAL_SET*
     const auto& x = *KSM_ACCESS::state(a);
     const auto& y = *KSM_ACCESS::state(b);
     SCOPED_TRACE("signal set " + x.name);
-    SAME(name); SAME(expanded); SAME(clock_name); SAME(clock_post_fitting); SAME(clock_invalid); SAME(sample_depth);
-    SAME(pipeline_level); SAME(ram_type); SAME(data_allocated); SAME(trigger_allocated); SAME(sq_allocated);
-    SAME(corvix_data_allocated); SAME(corvix_trigger_allocated); SAME(assignment_text); SAME(top_entity);
+    SAME(name);
+    SAME(expanded);
+    SAME(clock_name);
+    SAME(clock_post_fitting);
+    SAME(clock_invalid);
+    SAME(sample_depth);
+    SAME(pipeline_level);
+    SAME(ram_type);
+    SAME(data_allocated);
+    SAME(trigger_allocated);
+    SAME(sq_allocated);
+    SAME(corvix_data_allocated);
+    SAME(corvix_trigger_allocated);
+    SAME(assignment_text);
+    SAME(top_entity);
     SAME(active_trigger);
     expect_same_rows(a, b);
     ASSERT_EQ(x.triggers.size(), y.triggers.size());
@@ -441,9 +489,20 @@ void expect_same_instance(const KSM_TX_INSTANCE* a, const KSM_TX_INSTANCE* b)
     const auto& x = *KSM_ACCESS::state(a);
     const auto& y = *KSM_ACCESS::state(b);
     SCOPED_TRACE("instance " + x.name);
-    SAME(name); SAME(enabled); SAME(expanded); SAME(power_up_entry); SAME(info.first); SAME(info.second); SAME(info.third);
-    SAME(info.version); SAME(version_defined); SAME(incremental_route_available); SAME(position_data);
-    SAME(compiled_checksum); SAME(compiled_routing_checksum); SAME(active_signal_set);
+    SAME(name);
+    SAME(enabled);
+    SAME(expanded);
+    SAME(power_up_entry);
+    SAME(info.first);
+    SAME(info.second);
+    SAME(info.third);
+    SAME(info.version);
+    SAME(version_defined);
+    SAME(incremental_route_available);
+    SAME(position_data);
+    SAME(compiled_checksum);
+    SAME(compiled_routing_checksum);
+    SAME(active_signal_set);
     ASSERT_EQ(x.signal_sets.size(), y.signal_sets.size());
     for (size_t i = 0; i < x.signal_sets.size(); ++i) {
         expect_same_signal_set(x.signal_sets[i].get(), y.signal_sets[i].get());
@@ -455,11 +514,20 @@ void expect_same_session(KSM_DATA_SESSION* a, KSM_DATA_SESSION* b)
 {
     const auto& x = *KSM_ACCESS::state(a);
     const auto& y = *KSM_ACCESS::state(b);
-    SAME(gui_logging); SAME(second_generation); SAME(stripped); SAME(stripped_original_name); SAME(jtag_chain);
-    SAME(jtag_device); SAME(sif_file_name); SAME(next_instance_number); SAME(global_data);
+    SAME(gui_logging);
+    SAME(second_generation);
+    SAME(stripped);
+    SAME(stripped_original_name);
+    SAME(jtag_chain);
+    SAME(jtag_device);
+    SAME(sif_file_name);
+    SAME(next_instance_number);
+    SAME(global_data);
     ASSERT_EQ(x.embedded_sifs.size(), y.embedded_sifs.size());
     for (size_t i = 0; i < x.embedded_sifs.size(); ++i) {
-        SAME(embedded_sifs[i].name); SAME(embedded_sifs[i].info); SAME(embedded_sifs[i].bytes->size());
+        SAME(embedded_sifs[i].name);
+        SAME(embedded_sifs[i].info);
+        SAME(embedded_sifs[i].bytes->size());
         EXPECT_TRUE(*x.embedded_sifs[i].bytes == *y.embedded_sifs[i].bytes);
     }
     const auto& tables_x = KSM_ACCESS::state(a->get_mnemonics())->tables;
@@ -489,22 +557,103 @@ TEST(repository_file, RoundTripKeepsEveryValueAndASecondSaveIsByteIdentical)
     // The writer leaves defaults out, so every attribute it knows appearing shows that the
     // session above sets every value away from its default.
     const QByteArray bytes = read_bytes(first);
-    for (const char* name :
-         {"gui-logging", "second-generation", "stripped", "stripped-original-name", "jtag-chain", "jtag-device",
-          "sif-file", "next-instance", "enabled", "expanded", "power-up", "info-first", "info-second", "info-third",
-          "version-defined", "incremental-route", "compiled-checksum", "compiled-routing-checksum",
-          "active-signal-set", "clock", "clock-post-fitting", "clock-invalid", "sample-depth", "pipeline",
-          "ram-type", "data-allocated", "trigger-allocated", "sq-allocated", "corvix-data-allocated",
-          "corvix-trigger-allocated", "assignment-b64", "top-entity", "active-trigger", "sq-type", "sq-port",
-          "sq-port-post-fitting", "sq-port-mark", "sq-disabled", "gap-record", "segmented", "segment-size",
-          "position", "state-based", "runtime-options", "trigger-out-latency", "active-log", "type", "basic",
-          "modified", "kind", "width", "initial", "source", "pin", "node", "node-post-fitting", "node-valid",
-          "instance", "condition", "selected", "eps-event", "alias", "debug-port", "mnemonics", "signal-type",
-          "use", "tap-mode", "depth", "group", "data-tab-only", "invalid", "storage", "transition", "inverted",
-          "lsb-to-msb", "group-display", "link", "mark", "comparison", "operand1", "operand2", "value1",
-          "value2", "static-table", "setting", "description", "first", "second-b64", "global-temp",
-          "gui-update-skipped", "state-value", "trigger-positions", "disconnected", "counters", "flags",
-          "info-b64", "encoding"})
+    for (const char* name : {"gui-logging",
+                             "second-generation",
+                             "stripped",
+                             "stripped-original-name",
+                             "jtag-chain",
+                             "jtag-device",
+                             "sif-file",
+                             "next-instance",
+                             "enabled",
+                             "expanded",
+                             "power-up",
+                             "info-first",
+                             "info-second",
+                             "info-third",
+                             "version-defined",
+                             "incremental-route",
+                             "compiled-checksum",
+                             "compiled-routing-checksum",
+                             "active-signal-set",
+                             "clock",
+                             "clock-post-fitting",
+                             "clock-invalid",
+                             "sample-depth",
+                             "pipeline",
+                             "ram-type",
+                             "data-allocated",
+                             "trigger-allocated",
+                             "sq-allocated",
+                             "corvix-data-allocated",
+                             "corvix-trigger-allocated",
+                             "assignment-b64",
+                             "top-entity",
+                             "active-trigger",
+                             "sq-type",
+                             "sq-port",
+                             "sq-port-post-fitting",
+                             "sq-port-mark",
+                             "sq-disabled",
+                             "gap-record",
+                             "segmented",
+                             "segment-size",
+                             "position",
+                             "state-based",
+                             "runtime-options",
+                             "trigger-out-latency",
+                             "active-log",
+                             "type",
+                             "basic",
+                             "modified",
+                             "kind",
+                             "width",
+                             "initial",
+                             "source",
+                             "pin",
+                             "node",
+                             "node-post-fitting",
+                             "node-valid",
+                             "instance",
+                             "condition",
+                             "selected",
+                             "eps-event",
+                             "alias",
+                             "debug-port",
+                             "mnemonics",
+                             "signal-type",
+                             "use",
+                             "tap-mode",
+                             "depth",
+                             "group",
+                             "data-tab-only",
+                             "invalid",
+                             "storage",
+                             "transition",
+                             "inverted",
+                             "lsb-to-msb",
+                             "group-display",
+                             "link",
+                             "mark",
+                             "comparison",
+                             "operand1",
+                             "operand2",
+                             "value1",
+                             "value2",
+                             "static-table",
+                             "setting",
+                             "description",
+                             "first",
+                             "second-b64",
+                             "global-temp",
+                             "gui-update-skipped",
+                             "state-value",
+                             "trigger-positions",
+                             "disconnected",
+                             "counters",
+                             "flags",
+                             "info-b64",
+                             "encoding"})
         EXPECT_TRUE(bytes.contains(QByteArray(" ") + name + "=\"")) << name << " is never written";
 
     KSM_TX_SESSION reopened(new TEST_ROOT, false);
@@ -833,9 +982,10 @@ TEST(repository_file, AdvancedLevelsAlwaysHaveATree)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("advanced.lmx");
-    write_bytes(path, "<lumetra-session format=\"1\"><instance name=\"i\"><signal-set name=\"s\"><trigger name=\"t\">"
-                      "<level index=\"0\" type=\"3\"/><level index=\"1\"/><pattern index=\"2\" type=\"3\"/>"
-                      "</trigger></signal-set></instance></lumetra-session>");
+    write_bytes(path,
+                "<lumetra-session format=\"1\"><instance name=\"i\"><signal-set name=\"s\"><trigger name=\"t\">"
+                "<level index=\"0\" type=\"3\"/><level index=\"1\"/><pattern index=\"2\" type=\"3\"/>"
+                "</trigger></signal-set></instance></lumetra-session>");
     KSM_TX_SESSION tx(new VOKR_SESSION_OBJECT, false);
     ASSERT_TRUE(tx.open_session(local(path).c_str())) << tx.get_last_error();
     KSM_TX_TRIGGER* trigger = tx.get_trigger_at(0);
@@ -907,12 +1057,6 @@ TEST(repository_file, ATreeAThousandLevelsDeepReadsBack)
 }
 
 // ---- randomized mutations ---------------------------------------------------------------------------------
-
-int env_number(const char* name, int fallback)
-{
-    const char* text = std::getenv(name);
-    return text && *text ? std::atoi(text) : fallback;
-}
 
 struct FUZZ {
     std::mt19937 rng;
@@ -992,9 +1136,20 @@ void mutate_structure(QByteArray& bytes, FUZZ& fuzz)
 void mutate_bytes(QByteArray& bytes, FUZZ& fuzz)
 {
     static const char alphabet[] = "<>/=\"&; \n\t0123456789-abcdefgx";
-    static const char* const numbers[] = {"",   "0",        "-1",         "1",           "2",
-                                          "63", "4096",     "4097",       "16777216",    "2147483648",
-                                          "x",  "99999999999999999999",   "-2147483649", "1 2 3"};
+    static const char* const numbers[] = {"",
+                                          "0",
+                                          "-1",
+                                          "1",
+                                          "2",
+                                          "63",
+                                          "4096",
+                                          "4097",
+                                          "16777216",
+                                          "2147483648",
+                                          "x",
+                                          "99999999999999999999",
+                                          "-2147483649",
+                                          "1 2 3"};
     if (bytes.isEmpty())
         return;
     const int at = fuzz.below(bytes.size());
@@ -1116,7 +1271,7 @@ TEST(repository_file, WritesStoppedByAFileSizeLimitKeepTheOldFileAndTellWhy)
         rlim_t limit;
         bool extract;  // write the attached file out instead of saving the session
     } cases[] = {
-        {"large session", 256 * 1024, 64 * 1024, false},
+        {"large session", 256 * 1024, rlim_t{64} * 1024, false},
         {"small session", 0, 64, false},
         {"attached file", 8 * 1024, 1024, true},
     };

@@ -13,7 +13,6 @@
 
 namespace {
 
-
 // What a log should answer, kept the plain way.
 struct ORACLE {
     int channels = 0;
@@ -47,7 +46,11 @@ std::vector<bool> random_channel(std::mt19937& rng, int depth)
     bool level = rng() & 1;
     for (int i = 0; i < depth; ++i) {
         switch (shape) {
-        case 0: case 1: level ^= toggle(rng); v[i] = level; break;
+        case 0:
+        case 1:
+            level ^= toggle(rng);
+            v[i] = level;
+            break;
         case 2: v[i] = (i >> 6) & 1; break;
         case 3: v[i] = ((i + 1) >> 6) & 1; break;
         case 4: v[i] = true; break;

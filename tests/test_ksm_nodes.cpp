@@ -79,14 +79,25 @@ TEST_P(NodeListEdits, GiveTheWholeExpectedListInBothLists)
 }
 
 const EDIT_CASE EDIT_CASES[] = {
-    {"group a range", [](auto* l) { add(l, {"a", "b", "c"}); }, [](auto* l) { return l->group_nodes(0, 1); }, 1,
-     "Group 1:1:0 a:3:1 b:4:1 c:0:0"},
-    {"group the selection", [](auto* l) { add(l, {"a", "b", "c"}); select(l, {1, 2}); },
+    {"group a range",
+     [](auto* l) {
+         add(l, {"a", "b", "c"});
+     },
+     [](auto* l) { return l->group_nodes(0, 1); }, 1, "Group 1:1:0 a:3:1 b:4:1 c:0:0"},
+    {"group the selection",
+     [](auto* l) {
+         add(l, {"a", "b", "c"});
+         select(l, {1, 2});
+     },
      [](auto* l) { return l->group_selected_nodes(); }, 1, "a:0:0 Group 1:1:0 b:3:1 c:4:1"},
-    {"a gap in the selection cannot be grouped", [](auto* l) { add(l, {"a", "b", "c"}); select(l, {0, 2}); },
+    {"a gap in the selection cannot be grouped",
+     [](auto* l) {
+         add(l, {"a", "b", "c"});
+         select(l, {0, 2});
+     },
      [](auto* l) { return l->group_selected_nodes(); }, 0, "a:0:0 b:0:0 c:0:0"},
-    {"a range across a group boundary cannot be grouped", grouped,
-     [](auto* l) { return l->group_nodes(3, 5); }, 0, "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"a range across a group boundary cannot be grouped", grouped, [](auto* l) { return l->group_nodes(3, 5); }, 0,
+     "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
     {"group inside a group nests", grouped, [](auto* l) { return l->group_nodes(2, 3); }, 1,
      "a:0:0 Group 1:1:0 Group 2:1:1 b:3:2 c:4:2 d:4:1 e:0:0"},
     {"ungroup lifts the members", grouped, [](auto* l) { return l->ungroup_node(1); }, 1,
@@ -97,46 +108,55 @@ const EDIT_CASE EDIT_CASES[] = {
      "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
     {"move a row into a group", grouped, [](auto* l) { return l->move_nodes(0, 0, 3, true); }, 2,
      "Group 1:1:0 b:3:1 a:3:1 c:3:1 d:4:1 e:0:0"},
-    {"move a member out of its group to the top level", grouped,
-     [](auto* l) { return l->move_nodes(3, 3, 5, false); }, 4, "a:0:0 Group 1:1:0 b:3:1 d:4:1 c:0:0 e:0:0"},
+    {"move a member out of its group to the top level", grouped, [](auto* l) { return l->move_nodes(3, 3, 5, false); },
+     4, "a:0:0 Group 1:1:0 b:3:1 d:4:1 c:0:0 e:0:0"},
     {"move a member to the end of the list", grouped, [](auto* l) { return l->move_nodes(2, 2, 6, false); }, 5,
      "a:0:0 Group 1:1:0 c:3:1 d:4:1 e:0:0 b:0:0"},
     {"move a whole group with its members", grouped, [](auto* l) { return l->move_nodes(1, 1, 0, false); }, 0,
      "Group 1:1:0 b:3:1 c:3:1 d:4:1 a:0:0 e:0:0"},
     {"move a group into another group", nested, [](auto* l) { return l->move_nodes(2, 2, 6, true); }, 3,
      "a:0:0 Group 2:1:0 d:3:1 Group 1:1:1 b:3:2 c:4:2 e:0:0"},
-    {"move at the top level before a member is refused", grouped,
-     [](auto* l) { return l->move_nodes(0, 0, 3, false); }, -1, "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
+    {"move at the top level before a member is refused", grouped, [](auto* l) { return l->move_nodes(0, 0, 3, false); },
+     -1, "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
     {"move a group into itself is refused", nested, [](auto* l) { return l->move_nodes(1, 1, 3, true); }, -1,
      "a:0:0 Group 2:1:0 Group 1:1:1 b:3:2 c:4:2 d:4:1 e:0:0"},
-    {"move the selection keeps its order", [](auto* l) { add(l, {"a", "b", "c", "d"}); select(l, {0, 2}); },
+    {"move the selection keeps its order",
+     [](auto* l) {
+         add(l, {"a", "b", "c", "d"});
+         select(l, {0, 2});
+     },
      [](auto* l) { return l->move_selected_nodes(4, false); }, 2, "b:0:0 d:0:0 a:0:0 c:0:0"},
     {"copy a member to the top level", grouped, [](auto* l) { return l->copy_nodes(2, 2, 0, false); }, 0,
      "b:0:0 a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
-    {"copy a group into itself copies its rows", grouped,
-     [](auto* l) { return l->copy_nodes(1, 1, 4, true); }, 4,
+    {"copy a group into itself copies its rows", grouped, [](auto* l) { return l->copy_nodes(1, 1, 4, true); }, 4,
      "a:0:0 Group 1:1:0 b:3:1 c:3:1 Group 1:1:1 b:3:2 c:3:2 d:4:2 d:4:1 e:0:0"},
-    {"copy the selection into a group", [](auto* l) { grouped(l); select(l, {0, 5}); },
+    {"copy the selection into a group",
+     [](auto* l) {
+         grouped(l);
+         select(l, {0, 5});
+     },
      [](auto* l) { return l->copy_selected_nodes(2, true); }, 2,
      "a:0:0 Group 1:1:0 a:3:1 e:3:1 b:3:1 c:3:1 d:4:1 e:0:0"},
     {"delete a range takes subtrees", grouped, [](auto* l) { return l->delete_nodes(1, 1); }, 4, "a:0:0 e:0:0"},
-    {"delete the selection", [](auto* l) { nested(l); select(l, {0, 2, 5}); },
+    {"delete the selection",
+     [](auto* l) {
+         nested(l);
+         select(l, {0, 2, 5});
+     },
      [](auto* l) { return l->delete_selected_nodes(); }, 5, "Group 2:1:0 e:0:0"},
-    {"delete by name", grouped, [](auto* l) { return l->delete_node("c"); }, 1,
-     "a:0:0 Group 1:1:0 b:3:1 d:4:1 e:0:0"},
+    {"delete by name", grouped, [](auto* l) { return l->delete_node("c"); }, 1, "a:0:0 Group 1:1:0 b:3:1 d:4:1 e:0:0"},
     {"delete nothing selected", grouped, [](auto* l) { return l->delete_selected_nodes(); }, 0,
      "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
     {"collapse a group", grouped, [](auto* l) { return l->toggle_node(1); }, 1,
      "a:0:0 Group 1:2:0 b:3:1 c:3:1 d:4:1 e:0:0", "a:0:0 Group 1:1:0 b:3:1 c:3:1 d:4:1 e:0:0"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Repository, NodeListEdits, ::testing::ValuesIn(EDIT_CASES),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* p = info.param.what; *p; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Repository, NodeListEdits, ::testing::ValuesIn(EDIT_CASES), [](const auto& info) {
+    std::string name;
+    for (const char* p = info.param.what; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+});
 
 TEST(NodeListQueries, TreeOfNestedGroups)
 {
@@ -168,10 +188,10 @@ TEST(NodeListQueries, TreeOfNestedGroups)
     EXPECT_TRUE(l->is_any_parent_not_visible(3));
     EXPECT_FALSE(l->is_any_parent_not_visible(6));
     select(l, {2});
-    EXPECT_TRUE(l->is_invalid_index_for_drop(3, true));   // inside the selected group
+    EXPECT_TRUE(l->is_invalid_index_for_drop(3, true));  // inside the selected group
     EXPECT_FALSE(l->is_invalid_index_for_drop(6, false));
-    EXPECT_TRUE(l->is_invalid_index_for_drop(5, false));  // a member's place, at the top level
-    EXPECT_FALSE(l->is_invalid_index_for_drop(7, false)); // the end
+    EXPECT_TRUE(l->is_invalid_index_for_drop(5, false));   // a member's place, at the top level
+    EXPECT_FALSE(l->is_invalid_index_for_drop(7, false));  // the end
 }
 
 TEST(NodeListRows, NamesAliasesAndLimits)
@@ -194,8 +214,8 @@ TEST(NodeListRows, NamesAliasesAndLimits)
     auto other = make_test_session();
     KSM_TX_TRIGGER* full = other->get_trigger_at(0);
     for (int i = 0; i < KSM_MAX_NODES; ++i)
-        ASSERT_TRUE(full->insert_node(("n" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS,
-                                      false));
+        ASSERT_TRUE(
+            full->insert_node(("n" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
     EXPECT_FALSE(full->insert_node("one more", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
     EXPECT_TRUE(full->group_nodes(0, KSM_MAX_NODES - 1));  // a group row is not a node
     EXPECT_EQ(full->copy_nodes(1, 1, 2, true), -1);
@@ -227,13 +247,15 @@ TEST(NodeListConditions, LevelsPatternsAndBanks)
         int row, level, condition;
         bool power_up, pattern;
     };
-    const SETTING settings[] = {{0, 0, KSM_CTYPE_HIGH, false, false},        {0, 2, KSM_CTYPE_RISING_EDGE, false, false},
-                                {1, 0, KSM_CTYPE_LOW, true, false},          {1, 1, KSM_CTYPE_EITHER_EDGE, true, false},
-                                {0, 0, KSM_CTYPE_FALLING_EDGE, false, true}, {1, 2, KSM_CTYPE_HIGH, true, true}};
+    const SETTING settings[] = {
+        {0, 0, KSM_CTYPE_HIGH, false, false},        {0, 2, KSM_CTYPE_RISING_EDGE, false, false},
+        {1, 0, KSM_CTYPE_LOW, true, false},          {1, 1, KSM_CTYPE_EITHER_EDGE, true, false},
+        {0, 0, KSM_CTYPE_FALLING_EDGE, false, true}, {1, 2, KSM_CTYPE_HIGH, true, true}};
     for (const SETTING& s : settings) {
         t->set_power_up_selection(s.power_up);
         const auto c = static_cast<KSM_DATA_TRIGGER_CONDITION>(s.condition);
-        EXPECT_TRUE(s.pattern ? t->set_pattern_condition(s.row, s.level, c) : t->set_trigger_condition(s.row, s.level, c));
+        EXPECT_TRUE(s.pattern ? t->set_pattern_condition(s.row, s.level, c)
+                              : t->set_trigger_condition(s.row, s.level, c));
     }
     for (const SETTING& s : settings) {
         t->set_power_up_selection(s.power_up);
@@ -247,7 +269,7 @@ TEST(NodeListConditions, LevelsPatternsAndBanks)
     t->set_power_up_selection(false);
     EXPECT_FALSE(t->set_trigger_condition(0, KSM_MAX_TRIGGER_LEVELS, KSM_CTYPE_HIGH));
     EXPECT_FALSE(t->set_pattern_condition(0, 3, KSM_CTYPE_HIGH));
-    EXPECT_FALSE(t->set_trigger_condition(0, 0, static_cast<KSM_DATA_TRIGGER_CONDITION>(24)));
+    EXPECT_FALSE(t->set_trigger_condition(0, 0, KSM_CTYPE_COUNT));
 }
 
 TEST(NodeListConditions, ComparisonsAndClassifications)

@@ -49,7 +49,7 @@ TEST(Undo, AtomicStepsReplayAfterTheStatesAndAreDeletedWithTheirUnit)
         EXPECT_TRUE(instance->undo());
         EXPECT_TRUE(instance->redo());
         EXPECT_EQ(journal, (std::vector<std::string>{"undo B sees nothing", "undo A sees nothing", "redo A sees n",
-                                                      "redo B sees n"}));
+                                                     "redo B sees n"}));
         journal.clear();
         instance->undo();
         journal.clear();
@@ -169,31 +169,34 @@ TEST(Undo, ChangesMadeAfterAUnitOutsideItSurviveItsUndoAndRedo)
         std::string undone, redone;
     } cases[] = {
         {"row renamed, then selected", [](S* s) { s->get_trigger_at(0)->rename_node(1, "B"); },
-         [](S* s) { s->get_trigger_at(0)->set_selected(1, true); },
-         "a b* c d | I | log: 1 log: 2* | @test.lmx", "a B* c d | I | log: 1 log: 2* | @test.lmx"},
+         [](S* s) { s->get_trigger_at(0)->set_selected(1, true); }, "a b* c d | I | log: 1 log: 2* | @test.lmx",
+         "a B* c d | I | log: 1 log: 2* | @test.lmx"},
         {"rows grouped, then a member marked", [](S* s) { s->get_trigger_at(0)->group_nodes(1, 2); },
-         [](S* s) { s->get_trigger_at(0)->set_invalid(3, true); },
-         "a b c! d | I | log: 1 log: 2* | @test.lmx", "a Group 1 >b >c! d | I | log: 1 log: 2* | @test.lmx"},
+         [](S* s) { s->get_trigger_at(0)->set_invalid(3, true); }, "a b c! d | I | log: 1 log: 2* | @test.lmx",
+         "a Group 1 >b >c! d | I | log: 1 log: 2* | @test.lmx"},
         {"row moved, then another selected", [](S* s) { s->get_trigger_at(0)->move_nodes(3, 3, 0, false); },
-         [](S* s) { s->get_trigger_at(0)->set_selected(2, true); },
-         "a b* c d | I | log: 1 log: 2* | @test.lmx", "d a b* c | I | log: 1 log: 2* | @test.lmx"},
+         [](S* s) { s->get_trigger_at(0)->set_selected(2, true); }, "a b* c d | I | log: 1 log: 2* | @test.lmx",
+         "d a b* c | I | log: 1 log: 2* | @test.lmx"},
         {"row deleted, then one added", [](S* s) { s->get_trigger_at(0)->delete_nodes(1, 1); },
          [](S* s) { s->get_trigger_at(0)->insert_node("e", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false); },
          "a b c d e | I | log: 1 log: 2* | @test.lmx", "a c d e | I | log: 1 log: 2* | @test.lmx"},
         {"row copied, then the original selected", [](S* s) { s->get_trigger_at(0)->copy_nodes(0, 0, 4, false); },
-         [](S* s) { s->get_trigger_at(0)->set_selected(0, true); },
-         "a* b c d | I | log: 1 log: 2* | @test.lmx", "a* b c d a | I | log: 1 log: 2* | @test.lmx"},
+         [](S* s) { s->get_trigger_at(0)->set_selected(0, true); }, "a* b c d | I | log: 1 log: 2* | @test.lmx",
+         "a* b c d a | I | log: 1 log: 2* | @test.lmx"},
         {"power-up entry made, then an instance added and the JTAG chain set",
          [](S* s) { s->set_power_up_trigger_mode(0, true); },
-         [](S* s) { s->get_data_session()->create_lumetra_instance("J"); s->set_jtag_chain_name("usb"); },
+         [](S* s) {
+             s->get_data_session()->create_lumetra_instance("J");
+             s->set_jtag_chain_name("usb");
+         },
          "a b c d | I J | log: 1 log: 2* | usb@test.lmx", "a b c d | I I^ J | log: 1 log: 2* | usb@test.lmx"},
         {"instance added, then the session saved under another name", [](S* s) { s->create_lumetra_instance(); },
-         [](S* s) { s->get_data_session()->set_name("renamed.lmx"); },
-         "a b c d | I | log: 1 log: 2* | @renamed.lmx", "a b c d | I auto_lumetra_1 | log: 1 log: 2* | @renamed.lmx"},
+         [](S* s) { s->get_data_session()->set_name("renamed.lmx"); }, "a b c d | I | log: 1 log: 2* | @renamed.lmx",
+         "a b c d | I auto_lumetra_1 | log: 1 log: 2* | @renamed.lmx"},
         {"log before the active one removed, then a new one made active",
          [](S* s) { s->remove(0, s->get_signal_set_at(0)->get_name(), s->get_trigger_at(0)->get_name(), "log: 1"); },
-         [](S* s) { s->set_active_log(0, s->create_new_log(0)); },
-         "a b c d | I | log: 1 log: 2 log: 3* | @test.lmx", "a b c d | I | log: 2 log: 3* | @test.lmx"},
+         [](S* s) { s->set_active_log(0, s->create_new_log(0)); }, "a b c d | I | log: 1 log: 2 log: 3* | @test.lmx",
+         "a b c d | I | log: 2 log: 3* | @test.lmx"},
     };
     for (const auto& c : cases) {
         auto session = make_test_session();
@@ -233,33 +236,67 @@ public:
         const int n = list->get_num_nodes();
         const std::string name = "n" + std::to_string(m_counter++);
         switch (pick(24)) {
-        case 0: case 1: case 2: list->insert_node(name.c_str(), KSM_STYPE_REGISTERED, pick(2) ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS, false); break;
+        case 0:
+        case 1:
+        case 2:
+            list->insert_node(name.c_str(), KSM_STYPE_REGISTERED,
+                              pick(2) ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS, false);
+            break;
         case 3: list->group_nodes(pick(n), pick(n)); break;
         case 4: list->ungroup_node(pick(n)); break;
         case 5: list->set_selected(pick(n), !list->is_selected(pick(n))); break;
         case 6: list->move_selected_nodes(pick(n + 1), pick(2)); break;
         case 7: list->copy_nodes(pick(n), pick(n), pick(n + 1), pick(2)); break;
         case 8: list->delete_nodes(pick(n), pick(n)); break;
-        case 9: t->set_power_up_selection(pick(2)); t->set_trigger_condition(pick(t->get_num_nodes()), pick(3), static_cast<KSM_DATA_TRIGGER_CONDITION>(pick(9))); break;
-        case 10: t->set_pattern_condition(pick(t->get_num_nodes()), pick(3), static_cast<KSM_DATA_TRIGGER_CONDITION>(pick(9))); break;
+        case 9:
+            t->set_power_up_selection(pick(2));
+            t->set_trigger_condition(pick(t->get_num_nodes()), pick(3),
+                                     static_cast<KSM_DATA_TRIGGER_CONDITION>(pick(9)));
+            break;
+        case 10:
+            t->set_pattern_condition(pick(t->get_num_nodes()), pick(3),
+                                     static_cast<KSM_DATA_TRIGGER_CONDITION>(pick(9)));
+            break;
         case 11: t->set_comparison_value(pick(t->get_num_nodes()), pick(3), 1 + pick(2), pick(1000) - 500); break;
         case 12: t->set_num_levels(1 + pick(4)); break;
         case 13: t->set_level_type(pick(t->get_num_levels()), static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(pick(4))); break;
-        case 14: s->set_sample_depth(1 << (pick(10) + 1)); s->set_clock(name.c_str(), pick(2)); break;
-        case 15: list->set_node_alias(pick(n), pick(2) ? name.c_str() : ""); list->rename_node(pick(n), name.c_str()); break;
+        case 14:
+            s->set_sample_depth(1 << (pick(10) + 1));
+            s->set_clock(name.c_str(), pick(2));
+            break;
+        case 15:
+            list->set_node_alias(pick(n), pick(2) ? name.c_str() : "");
+            list->rename_node(pick(n), name.c_str());
+            break;
         case 16: m_session->set_global_data(("key " + std::to_string(pick(5))).c_str(), pick(100)); break;
         case 17: m_session->get_instance_at(entry)->set_position_data("active tab", pick(3)); break;
-        case 18: if (entries < 6) m_session->create_lumetra_instance(); break;
-        case 19: if (entry > 1) m_session->remove_lumetra_instance(entry); break;
-        case 20: if (!m_session->is_power_up_view(entry)) m_session->set_power_up_trigger_mode(entry, !m_session->is_power_up_trigger(entry)); break;
-        case 21: t->set_storage_qualifier_type(static_cast<KSM_DATA_STORAGE_QUALIFIER_TYPE>(pick(6))); t->get_trigger_in()->set_pin_name(name.c_str()); break;
+        case 18:
+            if (entries < 6)
+                m_session->create_lumetra_instance();
+            break;
+        case 19:
+            if (entry > 1)
+                m_session->remove_lumetra_instance(entry);
+            break;
+        case 20:
+            if (!m_session->is_power_up_view(entry))
+                m_session->set_power_up_trigger_mode(entry, !m_session->is_power_up_trigger(entry));
+            break;
+        case 21:
+            t->set_storage_qualifier_type(static_cast<KSM_DATA_STORAGE_QUALIFIER_TYPE>(pick(6)));
+            t->get_trigger_in()->set_pin_name(name.c_str());
+            break;
         case 22: {
             KSM_DATA_MNEMONICS* m = m_session->get_data_session()->get_mnemonics();
-            if (KSM_DATA_MNEMONICS_TABLE* table = pick(2) ? m->create_table(name.c_str(), 2) : m->get_table(pick(m->get_num_tables())))
+            if (KSM_DATA_MNEMONICS_TABLE* table =
+                    pick(2) ? m->create_table(name.c_str(), 2) : m->get_table(pick(m->get_num_tables())))
                 table->add_entry(name.c_str(), pick(2) ? "01" : "10");
             break;
         }
-        default: list->toggle_node(pick(n)); list->set_signal_inverted(pick(n), pick(2)); break;
+        default:
+            list->toggle_node(pick(n));
+            list->set_signal_inverted(pick(n), pick(2));
+            break;
         }
     }
 
@@ -311,8 +348,7 @@ QByteArray saved(KSM_TX_SESSION* session, const QString& path)
 // shows); redoing every unit must give the edited session again, outside changes included.
 TEST(Undo, RandomEditsUndoneKeepOnlyTheOutsideChangesAndRedoneGiveTheEditedFile)
 {
-    const char* env = std::getenv("KSM_UNDO_EDITS");
-    const int edits = env ? std::atoi(env) : 3000;
+    const int edits = env_number("KSM_UNDO_EDITS", 3000);
     QTemporaryDir dir;
     QFile sif(dir.filePath("programming.sof"));
     ASSERT_TRUE(sif.open(QIODevice::WriteOnly) && sif.write("programming bytes") > 0);

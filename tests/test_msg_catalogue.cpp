@@ -45,7 +45,7 @@ TEST_F(Catalogue, CountsPerTypeAndUniqueNumbers)
             << rows[i].name;
     }
     EXPECT_EQ(count, 134u);
-    const std::map<std::string, int> expected = {{"I", 62}, {"W", 4}, {"E", 8}, {"O", 48},
+    const std::map<std::string, int> expected = {{"I", 62}, {"W", 4},  {"E", 8},  {"O", 48},
                                                  {"OC", 2}, {"YN", 9}, {"YNC", 1}};
     EXPECT_EQ(per_type, expected);
     for (unsigned n : shared)
@@ -83,13 +83,15 @@ TEST_F(Catalogue, BuildersFillTheirArguments)
     EXPECT_EQ(zero->get_identifier(), "VOKR_ZERO_INPUT");
 
     std::unique_ptr<MSG_O> overrun(vokr_msg_on_node_add_overrun_maximum(4096));
-    EXPECT_EQ(overrun->get_msg_text(), "You have attempted to add more than the maximum number of nodes (4096) to the "
-                                       "current Lumetra instance.");
+    EXPECT_EQ(overrun->get_msg_text(),
+              "You have attempted to add more than the maximum number of nodes (4096) to the "
+              "current Lumetra instance.");
     EXPECT_EQ(overrun->get_id(), 14926u);
 
     std::unique_ptr<MSG_O> advanced(vokr_msg_error_in_advanced_trigger(2, "auto_lumetra_0"));
-    EXPECT_EQ(advanced->get_msg_text(), "Advanced Trigger 2 in instance \"auto_lumetra_0\" is incomplete or has an "
-                                        "error that can cause compilation errors");
+    EXPECT_EQ(advanced->get_msg_text(),
+              "Advanced Trigger 2 in instance \"auto_lumetra_0\" is incomplete or has an "
+              "error that can cause compilation errors");
 
     std::unique_ptr<MSG_W> old(vokr_msg_old_incremental_route_used_sys("i", "s", "t"));
     EXPECT_NE(old->get_msg_text().find("instance: i, the signal set: s, and the trigger: t."), std::string::npos);

@@ -2,6 +2,7 @@
 #include "manager_test_support.h"
 
 #include "vokr_layout_widget.h"
+#include "vokr_node.h"
 
 #include <QTabWidget>
 
@@ -57,10 +58,10 @@ TEST_F(NodeRows, ConditionComesFromTheTriggerListAndAdvancedLevelsHidePreSynthes
         int row, level;
         KSM_DATA_TRIGGER_CONDITION expected;
     } cases[] = {
-        {0, -4, KSM_CTYPE_DONT_CARE},  // not a level: left as it was
-        {0, 3, KSM_CTYPE_DONT_CARE},   // past the level count: left as it was
+        {0, VOKR_NODE::PLAIN_TRIGGER_LEVEL, KSM_CTYPE_DONT_CARE},  // not a level: left as it was
+        {0, 3, KSM_CTYPE_DONT_CARE},                               // past the level count: left as it was
         {0, 0, KSM_CTYPE_HIGH},
-        {0, 1, static_cast<KSM_DATA_TRIGGER_CONDITION>(24)},
+        {0, 1, VOKR_TX_MANAGER::ADVANCED_LEVEL_CONDITION},
         {1, 1, KSM_CTYPE_LOW},
         {0, 2, KSM_CTYPE_RISING_EDGE},
         {0, -3, KSM_CTYPE_FALLING_EDGE},
@@ -77,7 +78,7 @@ TEST_F(NodeRows, ConditionComesFromTheTriggerListAndAdvancedLevelsHidePreSynthes
     ASSERT_TRUE(t->set_pattern_type(0, KSM_LTYPE_ADVANCED));
     KSM_DATA_TRIGGER_CONDITION condition = KSM_CTYPE_DONT_CARE;
     editor->get_node(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -3, &condition);
-    EXPECT_EQ(condition, 24);
+    EXPECT_EQ(condition, VOKR_TX_MANAGER::ADVANCED_LEVEL_CONDITION);
 }
 
 TEST_F(NodeRows, DataTabReadsTheDataListButTheConditionFromTheTriggerList)
@@ -179,10 +180,8 @@ TEST_F(NodeRows, DeletableRowsInAFramedWindow)
         int row;  // 0 pre-synthesis, 1 post-fitting
         bool deletable;
     } cases[] = {
-        {-1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},
-        {1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},
-        {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 0, true},
-        {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 1, false},
+        {-1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},     {1, VOKR_LOCK_MODE_ALL_CHANGES, 0, false},
+        {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 0, true}, {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, 1, false},
         {0, VOKR_LOCK_MODE_ALL_CHANGES, 1, true},
     };
     for (const auto& c : cases) {
@@ -281,9 +280,9 @@ TEST_F(NodeEditing, RenameChecksValidityBeforeTellingTheViews)
 
     EXPECT_TRUE(editor->rename_node(0, "gone"));
     EXPECT_TRUE(editor.trigger()->is_invalid(0));
-    EXPECT_EQ(hints.list, (std::vector<unsigned int>{MODIFIED_HINT, VALIDITY_HINT,
-                                                     VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES |
-                                                         VOKR_HINT_HIERARCHY}));
+    EXPECT_EQ(hints.list, (std::vector<unsigned int>{
+                              MODIFIED_HINT, VALIDITY_HINT,
+                              VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES | VOKR_HINT_HIERARCHY}));
 }
 
 TEST_F(NodeEditing, GroupingMarksModifiedEvenWhenRefusedButGroupingTheSelectionNever)

@@ -46,11 +46,11 @@ const std::vector<FLAG>& flags()
     static const std::vector<FLAG> all = {
         {"data", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { store_capture_bit(l, r, 1, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return capture_bit(l, r, 1); },
-         [](const VOKR_NODE& n, bool* mixed) { return n.is_data_enabled(mixed); }, [](VOKR_NODE& n) { n.toggle_data(); },
-         [](VOKR_NODE& n, bool on) { n.enable_data(on); }},
+         [](const VOKR_NODE& n, bool* mixed) { return n.is_data_enabled(mixed); },
+         [](VOKR_NODE& n) { n.toggle_data(); }, [](VOKR_NODE& n, bool on) { n.enable_data(on); }},
         {"trigger", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { store_capture_bit(l, r, 2, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return capture_bit(l, r, 2); },
-         [](const VOKR_NODE& n, bool* mixed) { return n.is_trigger_enabled(mixed, -4); },
+         [](const VOKR_NODE& n, bool* mixed) { return n.is_trigger_enabled(mixed, VOKR_NODE::PLAIN_TRIGGER_LEVEL); },
          [](VOKR_NODE& n) { n.toggle_trigger(); }, [](VOKR_NODE& n, bool on) { n.enable_trigger(on); }},
         {"storage", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { l->set_storage_enabled(r, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return l->is_storage_enabled(r); },
@@ -63,7 +63,8 @@ const std::vector<FLAG>& flags()
         {"inversion", [](KSM_TX_SIGNAL_NODES* l, int r, bool on) { l->set_signal_inverted(r, on); },
          [](KSM_TX_SIGNAL_NODES* l, int r) { return l->is_signal_inverted(r); },
          [](const VOKR_NODE& n, bool* mixed) { return n.is_signal_inverted(mixed); },
-         [](VOKR_NODE& n) { n.toggle_signal_inversion(); }, [](VOKR_NODE& n, bool on) { n.enable_signal_inversion(on); }},
+         [](VOKR_NODE& n) { n.toggle_signal_inversion(); },
+         [](VOKR_NODE& n, bool on) { n.enable_signal_inversion(on); }},
     };
     return all;
 }
@@ -216,12 +217,18 @@ TEST_F(NodeHandle, GroupIsPostFittingOnlyWhenEveryRowBelowIs)
         std::vector<KSM_DATA_WIRE_TAP_MODE> leaves;  // a, b, c
         KSM_DATA_WIRE_TAP_MODE outer, inner;
     } cases[] = {
-        {"all post-fitting", {KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING}, KSM_TAP_POST_FITTING,
+        {"all post-fitting",
+         {KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING},
+         KSM_TAP_POST_FITTING,
          KSM_TAP_POST_FITTING},
-        {"one pre-synthesis leaf", {KSM_TAP_POST_FITTING, KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING},
-         KSM_TAP_PRE_SYNTHESIS, KSM_TAP_PRE_SYNTHESIS},
-        {"pre-synthesis leaf outside the inner group", {KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING},
-         KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING},
+        {"one pre-synthesis leaf",
+         {KSM_TAP_POST_FITTING, KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING},
+         KSM_TAP_PRE_SYNTHESIS,
+         KSM_TAP_PRE_SYNTHESIS},
+        {"pre-synthesis leaf outside the inner group",
+         {KSM_TAP_PRE_SYNTHESIS, KSM_TAP_POST_FITTING, KSM_TAP_POST_FITTING},
+         KSM_TAP_PRE_SYNTHESIS,
+         KSM_TAP_POST_FITTING},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -245,7 +252,7 @@ TEST_F(NodeHandle, PatternLevelsAskTheStorageFlagInsteadOfTheTriggerBit)
 {
     const struct {
         bool storage, trigger;
-        std::vector<bool> on;  // levels -4, -3, -2, -1, 0
+        std::vector<bool> on;  // the plain level, then levels -3, -2, -1, 0
     } cases[] = {
         {true, false, {false, true, true, true, false}},
         {false, true, {true, false, false, false, true}},
@@ -260,7 +267,7 @@ TEST_F(NodeHandle, PatternLevelsAskTheStorageFlagInsteadOfTheTriggerBit)
         ASSERT_EQ(list->is_storage_enabled(0), c.storage);
         VOKR_NODE node(editor.get(), list, 0);
         std::vector<bool> on;
-        for (int level : {-4, -3, -2, -1, 0})
+        for (int level : {VOKR_NODE::PLAIN_TRIGGER_LEVEL, -3, -2, -1, 0})
             on.push_back(node.is_trigger_enabled(nullptr, level));
         EXPECT_EQ(on, c.on) << "storage " << c.storage << " trigger " << c.trigger;
     }
@@ -276,7 +283,7 @@ TEST_F(NodeHandle, AdvancedLevelsEnableOnlyPostFittingRowsAndNoneInAnIncremental
         {NON_INCREMENTAL_PROJECT, 0, false, true},
         {NON_INCREMENTAL_PROJECT, 1, true, true},  // basic level
         {NON_INCREMENTAL_PROJECT, -3, false, true},
-        {NON_INCREMENTAL_PROJECT, -4, true, true},  // the plain enable is no level
+        {NON_INCREMENTAL_PROJECT, VOKR_NODE::PLAIN_TRIGGER_LEVEL, true, true},  // the plain enable is no level
         {INCREMENTAL_PROJECT, 0, false, false},
         {INCREMENTAL_PROJECT, -3, false, false},
         {INCREMENTAL_PROJECT, 1, true, true},
@@ -332,7 +339,7 @@ TEST_F(NodeHandle, RowsWithTheirFlagOffAreHiddenUnlessTheirGroupIsMixed)
     };
     const struct {
         const char* what;
-        std::vector<bool> on;  // x, a, b of x, G [a, b]
+        std::vector<bool> on;      // x, a, b of x, G [a, b]
         std::vector<bool> hidden;  // x, G, a, b, and the whole list (-1)
     } cases[] = {
         {"all off", {false, false, false}, {true, true, true, true, true}},

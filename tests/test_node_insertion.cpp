@@ -48,9 +48,10 @@ node cpu|state[3..0] machine pre post
 
 class NodeInsertion : public MANAGER_TEST {};
 
-std::vector<std::string> bits(const char* stem, std::vector<int> indexes)
+std::vector<std::string> bits(const char* stem, const std::vector<int>& indexes)
 {
     std::vector<std::string> out;
+    out.reserve(indexes.size());
     for (int i : indexes)
         out.push_back(std::string(stem) + "[" + std::to_string(i) + "]");
     return out;
@@ -141,8 +142,8 @@ TEST_F(NodeInsertion, TwoDimensionalArrayGetsRowGroupsInsideACollapsedOuterGroup
         EXPECT_EQ(tree(t), c.rows);
         EXPECT_EQ(tree(editor.data()), c.rows);
         EXPECT_FALSE(editor->is_node_expanded(outer));
-        for (const KSM_TX_SIGNAL_NODES* list : {static_cast<const KSM_TX_SIGNAL_NODES*>(t),
-                                                static_cast<const KSM_TX_SIGNAL_NODES*>(editor.data())}) {
+        for (const KSM_TX_SIGNAL_NODES* list :
+             {static_cast<const KSM_TX_SIGNAL_NODES*>(t), static_cast<const KSM_TX_SIGNAL_NODES*>(editor.data())}) {
             EXPECT_EQ(list->get_display_type(outer), KSM_NTYPE_GROUP_COLLAPSED);
             EXPECT_EQ(list->get_display_type(outer + 1), KSM_NTYPE_GROUP_EXPANDED);
         }
@@ -171,9 +172,9 @@ TEST_F(NodeInsertion, FullListSkipsTooWideEntriesThenStopsWithTheLimitAfterTheWa
     EXPECT_EQ(editor->get_trigger_node_count(-1), KSM_MAX_NODES);
     EXPECT_STREQ(editor.trigger()->get_node_name(KSM_MAX_NODES - 1), "a");
     EXPECT_EQ(editor.trigger()->find_node("b"), -1);
-    EXPECT_EQ(shown_messages(), (std::vector<std::string>{"VOKR_ON_NODE_ADD_OVERRUN_MAXIMUM",
-                                                          "VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS",
-                                                          "VOKR_LIMIT_PASSED"}));
+    EXPECT_EQ(shown_messages(),
+              (std::vector<std::string>{"VOKR_ON_NODE_ADD_OVERRUN_MAXIMUM",
+                                        "VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS", "VOKR_LIMIT_PASSED"}));
     const std::vector<MSG_RECORD> shown = MSG_JOURNAL::records_of("prompted");
     EXPECT_NE(shown[0].text.find("(4096)"), std::string::npos) << shown[0].text;
     const int list = journal_position("VOKR_INVALID_LUMETRA_NODE_ASSIGNMENT_LIST");
@@ -188,23 +189,53 @@ TEST_F(NodeInsertion, LockModesGateTheBatch)
         const char* what;
         VOKR_LOCK_MODE lock;
         std::vector<std::pair<const char*, bool>> entries;  // name, post-fitting
-        int allocated;                                        // data, trigger and storage qualifier
+        int allocated;                                      // data, trigger and storage qualifier
         int answer;
         std::vector<std::string> shown;
         int rows;
     } cases[] = {
-        {"trigger-only lock", VOKR_LOCK_MODE_TRIGGER_CONDITIONS, {{"top|a", true}}, 4, 0,
-         {"VOKR_ON_NODE_ADD_TRIGGER_LOCK"}, 0},
-        {"incremental route, pre-synthesis first", VOKR_LOCK_MODE_INCREMENTAL_ROUTE, {{"top|a", false}, {"top|b", true}},
-         4, 0, {"VOKR_ON_NODE_ADD_PRE_SYN_INCR_LOCK_MODE"}, 0},
-        {"nothing allocated, Cancel", VOKR_LOCK_MODE_INCREMENTAL_ROUTE, {{"top|a", true}}, 0, MSG_PROMPT::MSG_VALUE_CANCEL,
-         {"VOKR_ON_NODE_ADD_OVER_RUN_ALLOCATION"}, 0},
-        {"nothing allocated, OK", VOKR_LOCK_MODE_INCREMENTAL_ROUTE, {{"top|a", true}}, 0, MSG_PROMPT::MSG_VALUE_OK,
-         {"VOKR_ON_NODE_ADD_OVER_RUN_ALLOCATION"}, 1},
-        {"two entries over one allocated", VOKR_LOCK_MODE_INCREMENTAL_ROUTE, {{"top|a", true}, {"top|b", true}}, 1,
-         MSG_PROMPT::MSG_VALUE_CANCEL, {"VOKR_ON_NODE_ADD_OVER_RUN_ALLOCATION"}, 0},
-        {"within the allocation, only the first entry decides", VOKR_LOCK_MODE_INCREMENTAL_ROUTE,
-         {{"top|a", true}, {"top|c", false}}, 4, 0, {}, 2},
+        {"trigger-only lock",
+         VOKR_LOCK_MODE_TRIGGER_CONDITIONS,
+         {{"top|a", true}},
+         4,
+         0,
+         {"VOKR_ON_NODE_ADD_TRIGGER_LOCK"},
+         0},
+        {"incremental route, pre-synthesis first",
+         VOKR_LOCK_MODE_INCREMENTAL_ROUTE,
+         {{"top|a", false}, {"top|b", true}},
+         4,
+         0,
+         {"VOKR_ON_NODE_ADD_PRE_SYN_INCR_LOCK_MODE"},
+         0},
+        {"nothing allocated, Cancel",
+         VOKR_LOCK_MODE_INCREMENTAL_ROUTE,
+         {{"top|a", true}},
+         0,
+         MSG_PROMPT::MSG_VALUE_CANCEL,
+         {"VOKR_ON_NODE_ADD_OVER_RUN_ALLOCATION"},
+         0},
+        {"nothing allocated, OK",
+         VOKR_LOCK_MODE_INCREMENTAL_ROUTE,
+         {{"top|a", true}},
+         0,
+         MSG_PROMPT::MSG_VALUE_OK,
+         {"VOKR_ON_NODE_ADD_OVER_RUN_ALLOCATION"},
+         1},
+        {"two entries over one allocated",
+         VOKR_LOCK_MODE_INCREMENTAL_ROUTE,
+         {{"top|a", true}, {"top|b", true}},
+         1,
+         MSG_PROMPT::MSG_VALUE_CANCEL,
+         {"VOKR_ON_NODE_ADD_OVER_RUN_ALLOCATION"},
+         0},
+        {"within the allocation, only the first entry decides",
+         VOKR_LOCK_MODE_INCREMENTAL_ROUTE,
+         {{"top|a", true}, {"top|c", false}},
+         4,
+         0,
+         {},
+         2},
         {"all changes", VOKR_LOCK_MODE_ALL_CHANGES, {{"top|a", false}}, 0, 0, {}, 1},
     };
     for (const auto& c : cases) {
@@ -258,7 +289,9 @@ TEST_F(NodeInsertion, WizardSkipsPartitionChecksTappabilityWarningsAndTheModifie
     } cases[] = {
         {PROJECT, true, {"VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS"}, "VOKR_INVALID_LUMETRA_NODE_ASSIGNMENT_LIST"},
         {PROJECT, false, {}, nullptr},
-        {PARTITIONED_PROJECT, true, {"VOKR_POST_FITTING_INVALID_TOP_PARTITION_ASSIGNMENT"},
+        {PARTITIONED_PROJECT,
+         true,
+         {"VOKR_POST_FITTING_INVALID_TOP_PARTITION_ASSIGNMENT"},
          "VOKR_POST_FITTING_INVALID_PARTITION_LIST"},
         {PARTITIONED_PROJECT, false, {}, nullptr},
     };
@@ -404,8 +437,8 @@ TEST_F(NodeInsertion, StateMachineWithDuplicatesGroupsBothListsAndNumbersATakenT
         EXPECT_EQ(editor->insert_nodes("fsm", {"s0", "fsm_data"}, KSM_TAP_PRE_SYNTHESIS, true), 2);
         EXPECT_EQ(names(t), (std::vector<std::string>{"fsm", "fsm (1)", "fsm (2)", "s0", "fsm_data"}));
         EXPECT_EQ(names(d), (std::vector<std::string>{"fsm_data", "fsm_data_1", "fsm", "s0", "fsm_data"}));
-        for (const KSM_TX_SIGNAL_NODES* list : {static_cast<const KSM_TX_SIGNAL_NODES*>(t),
-                                                static_cast<const KSM_TX_SIGNAL_NODES*>(d)}) {
+        for (const KSM_TX_SIGNAL_NODES* list :
+             {static_cast<const KSM_TX_SIGNAL_NODES*>(t), static_cast<const KSM_TX_SIGNAL_NODES*>(d)}) {
             EXPECT_EQ(list->get_display_type(2), KSM_NTYPE_GROUP_EXPANDED);
             EXPECT_TRUE(list->get_lsb_to_msb(2));
             EXPECT_EQ(list->get_link_type(2), linking ? 15 : 0);
@@ -433,18 +466,31 @@ TEST_F(NodeInsertion, DesignNamesAreExpandedIntoTheirMembersGreaterNamesFirst)
         std::vector<int> groups;
         KSM_DATA_SIGNAL_TYPE type;  // of the first leaf
     } cases[] = {
-        {PROJECT, "top|bus", {"bus", "bus[11]", "bus[10]", "bus[9]", "bus[8]", "bus[7]", "bus[6]", "bus[5]", "bus[4]",
-                              "bus[3]", "bus[2]", "bus[1]", "bus[0]"}, {0}, KSM_STYPE_REGISTERED},
+        {PROJECT,
+         "top|bus",
+         {"bus", "bus[11]", "bus[10]", "bus[9]", "bus[8]", "bus[7]", "bus[6]", "bus[5]", "bus[4]", "bus[3]", "bus[2]",
+          "bus[1]", "bus[0]"},
+         {0},
+         KSM_STYPE_REGISTERED},
         // The members of an array are buses: each gets its own group and there is no outer one.
-        {PROJECT, "top|mem", {"mem[1]", "mem[1][1]", "mem[1][0]", "mem[0]", "mem[0][1]", "mem[0][0]"}, {0, 3},
+        {PROJECT,
+         "top|mem",
+         {"mem[1]", "mem[1][1]", "mem[1][0]", "mem[0]", "mem[0][1]", "mem[0][0]"},
+         {0, 3},
          KSM_STYPE_MEMORY},
         {PROJECT, "clk", {"clk"}, {}, KSM_STYPE_INPUT_PIN},
         {PROJECT, "top|nowhere", {"top|nowhere"}, {}, KSM_STYPE_NONE},
         // The label keeps the spelling of the name as given when only the case differs.
-        {CASE_INSENSITIVE_PROJECT, "top|CPU|STATE",
-         {"CPU|STATE", "cpu|state[3]", "cpu|state[2]", "cpu|state[1]", "cpu|state[0]"}, {0}, KSM_STYPE_MACHINE},
-        {CASE_INSENSITIVE_PROJECT, "top|cpu|state",
-         {"cpu|state", "cpu|state[3]", "cpu|state[2]", "cpu|state[1]", "cpu|state[0]"}, {0}, KSM_STYPE_MACHINE},
+        {CASE_INSENSITIVE_PROJECT,
+         "top|CPU|STATE",
+         {"CPU|STATE", "cpu|state[3]", "cpu|state[2]", "cpu|state[1]", "cpu|state[0]"},
+         {0},
+         KSM_STYPE_MACHINE},
+        {CASE_INSENSITIVE_PROJECT,
+         "top|cpu|state",
+         {"cpu|state", "cpu|state[3]", "cpu|state[2]", "cpu|state[1]", "cpu|state[0]"},
+         {0},
+         KSM_STYPE_MACHINE},
         {nullptr, "top|bus", {"top|bus"}, {}, KSM_STYPE_NONE},
     };
     for (const auto& c : cases) {
@@ -550,10 +596,18 @@ TEST(BusMemberOrder, GreaterNamesComeFirstWithIndexesComparedAsNumbers)
         const char* b;
         bool a_first;
     } cases[] = {
-        {"a|b[10]", "a|b[2]", true},      {"a|b[2]", "a|b[10]", false},   {"a|b[1][12]", "a|b[1][3]", true},
-        {"a|b[1][3]", "a|b[1][12]", false}, {"a|c[0]", "a|b[5]", true},    {"a|b[5]", "a|c[0]", false},
-        {"a|b", "a|a", true},             {"a|a", "a|b", false},          {"y", "x[0]", true},
-        {"x[0]", "y", false},             {"b[1][0]", "b[1]", true},      {"b[1]", "b[1][0]", false},
+        {"a|b[10]", "a|b[2]", true},
+        {"a|b[2]", "a|b[10]", false},
+        {"a|b[1][12]", "a|b[1][3]", true},
+        {"a|b[1][3]", "a|b[1][12]", false},
+        {"a|c[0]", "a|b[5]", true},
+        {"a|b[5]", "a|c[0]", false},
+        {"a|b", "a|a", true},
+        {"a|a", "a|b", false},
+        {"y", "x[0]", true},
+        {"x[0]", "y", false},
+        {"b[1][0]", "b[1]", true},
+        {"b[1]", "b[1][0]", false},
         {"b[3]", "b[3]", false},
     };
     for (const auto& c : cases) {

@@ -152,7 +152,7 @@ TEST_F(NodeValidity, TopPartitionQuestionIsFollowedByTheOtherPartitionsQuestionO
         std::initializer_list<int> answers;
         std::vector<std::string> asked;
         int cpu_netlist;
-        const char* fixed;  // "alu": a partition before cpu that refuses the change
+        const char* fixed;                 // "alu": a partition before cpu that refuses the change
         std::vector<std::string> refused;  // the items of the list naming the partitions that refused
     } cases[] = {
         {"1", {YES, YES}, {TOP, OTHERS}, YEK_NETLIST_POST_FIT, "", {}},
@@ -161,9 +161,10 @@ TEST_F(NodeValidity, TopPartitionQuestionIsFollowedByTheOtherPartitionsQuestionO
         {"1", {YES, YES}, {TOP, OTHERS, REFUSED}, YEK_NETLIST_POST_FIT, "alu", {"Partition \"alu\""}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "cpu partition type " << c.cpu_type << ", " << c.answers.size()
-                                        << " answers" << (*c.fixed ? ", a fixed partition" : ""));
-        const std::string fixed = *c.fixed ? std::string("partition ") + c.fixed + " type 1 netlist source fixed\n" : "";
+        SCOPED_TRACE(testing::Message() << "cpu partition type " << c.cpu_type << ", " << c.answers.size() << " answers"
+                                        << (*c.fixed ? ", a fixed partition" : ""));
+        const std::string fixed =
+            *c.fixed ? std::string("partition ") + c.fixed + " type 1 netlist source fixed\n" : "";
         const std::string text = std::string("top top\nincremental on\npartition | type 1 netlist source\n") + fixed +
                                  "partition cpu type " + c.cpu_type + " netlist source\n" +
                                  "partition mem type 1 netlist post-fit\nnode t0 registered pre post\n";
@@ -197,12 +198,22 @@ TEST_F(NodeValidity, PartitionAnswersChangeTheNetlistTypeOrAdviseIt)
         const char* partition;
         int netlist;
     } cases[] = {
-        {"fixed partition", "top|uart|y", true,
+        {"fixed partition",
+         "top|uart|y",
+         true,
          {"VOKR_POST_FITTING_INVALID_PARTITION_ASSIGNMENTS", "VOKR_POST_FITTING_PARTITION_NOT_SUPPORTED"},
-         "VOKR_POST_FITTING_INVALID_PARTITION_LIST", "Post-fitting node \"uart|y\"", "uart", YEK_NETLIST_SOURCE_FILE},
-        {"pre-synthesis node in a post-fit partition", "top|mem|p", false,
-         {"VOKR_PRE_SYNTHESIS_INVALID_PARTITION_ASSIGNMENTS"}, "VOKR_PRE_SYNTHESIS_VALID_PARTITION_LIST",
-         "Pre-synthesis node \"mem|p\"", "mem", YEK_NETLIST_SOURCE_FILE},
+         "VOKR_POST_FITTING_INVALID_PARTITION_LIST",
+         "Post-fitting node \"uart|y\"",
+         "uart",
+         YEK_NETLIST_SOURCE_FILE},
+        {"pre-synthesis node in a post-fit partition",
+         "top|mem|p",
+         false,
+         {"VOKR_PRE_SYNTHESIS_INVALID_PARTITION_ASSIGNMENTS"},
+         "VOKR_PRE_SYNTHESIS_VALID_PARTITION_LIST",
+         "Pre-synthesis node \"mem|p\"",
+         "mem",
+         YEK_NETLIST_SOURCE_FILE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -228,10 +239,10 @@ TEST_F(NodeValidity, PartitionCheckReportsOnlyNodesWhosePartitionDoesNotFit)
         KSM_DATA_WIRE_TAP_MODE tap;
         bool reported;
     } cases[] = {
-        {PARTITIONS, "cpu|x0", KSM_TAP_POST_FITTING, true},    {PARTITIONS, "mem|p", KSM_TAP_PRE_SYNTHESIS, true},
-        {PARTITIONS, "mem|p", KSM_TAP_POST_FITTING, false},    {PARTITIONS, "cpu|x0", KSM_TAP_PRE_SYNTHESIS, false},
-        {PARTITIONS, "dbg|z", KSM_TAP_POST_FITTING, false},    {PARTITIONS, "misc|w", KSM_TAP_POST_FITTING, false},
-        {PARTITIONS, "nowhere", KSM_TAP_POST_FITTING, false},  {DATABASES_ON, "both", KSM_TAP_POST_FITTING, false},
+        {PARTITIONS, "cpu|x0", KSM_TAP_POST_FITTING, true},   {PARTITIONS, "mem|p", KSM_TAP_PRE_SYNTHESIS, true},
+        {PARTITIONS, "mem|p", KSM_TAP_POST_FITTING, false},   {PARTITIONS, "cpu|x0", KSM_TAP_PRE_SYNTHESIS, false},
+        {PARTITIONS, "dbg|z", KSM_TAP_POST_FITTING, false},   {PARTITIONS, "misc|w", KSM_TAP_POST_FITTING, false},
+        {PARTITIONS, "nowhere", KSM_TAP_POST_FITTING, false}, {DATABASES_ON, "both", KSM_TAP_POST_FITTING, false},
         {DATABASES_OFF, "both", KSM_TAP_POST_FITTING, false},
     };
     for (const auto& c : cases) {
@@ -270,7 +281,7 @@ TEST_F(NodeValidity, SessionsThatAreNotCheckedClearTheInvalidFlag)
         {"made by the IP generation wizard",
          [](VOKR_TX_MANAGER* m) {
              KSM_DATA_INSTANCE_INFO info = m->get_tx_instance()->get_node_info();
-             info.third = 2;
+             info.third = KSM_INSTANCE_INFO_WIZARD_GENERATED;
              m->get_tx_instance()->set_node_info(info);
          }},
     };
@@ -296,9 +307,9 @@ TEST_F(NodeValidity, RowsAndClocksAreLookedUpInTheDatabaseOfTheirKind)
         bool post;
         bool invalid;
     } cases[] = {
-        {false, "both", false, false},     {false, "locked", false, true},   {false, "nowhere", false, true},
-        {false, "only_post", true, true},  {false, "only_pre", true, false}, {true, "only_post", true, false},
-        {true, "only_pre", true, true},    {true, "only_post", false, true}, {true, "both", true, false},
+        {false, "both", false, false},    {false, "locked", false, true},   {false, "nowhere", false, true},
+        {false, "only_post", true, true}, {false, "only_pre", true, false}, {true, "only_post", true, false},
+        {true, "only_pre", true, true},   {true, "only_post", false, true}, {true, "both", true, false},
         {true, "locked", true, true},
     };
     for (const auto& c : cases) {
@@ -375,19 +386,61 @@ TEST_F(SingleNode, ChoiceIsCheckedForBusesTriggerOutPinsAndTappability)
         std::vector<std::string> shown;
         std::vector<std::string> untappable;  // items of the posted untappable list
     } cases[] = {
-        {"bus", true, VOKR_TX_MANAGER::NODE_TYPE_CLOCK, {"top|d"}, false, "", VOKR_KEEP_NAME_KIND,
-         {"VOKR_NO_BUS_NODE_ALLOWED"}, {}},
-        {"trigger out on an input pin", true, VOKR_TX_MANAGER::NODE_TYPE_TRIGGER_OUT, {"top|a"}, false, "a",
-         VOKR_PRE_SYNTHESIS_NAME, {"VOKR_INVALID_LUMETRA_TRIGGER_OUT_ASSIGNMENT_ITEM"}, {}},
-        {"trigger out on an output pin", true, VOKR_TX_MANAGER::NODE_TYPE_TRIGGER_OUT, {"top|b"}, true, "b",
-         VOKR_PRE_SYNTHESIS_NAME, {}, {}},
-        {"several names", true, VOKR_TX_MANAGER::NODE_TYPE_INPUT, {"top|a", "top|d"}, true, "a",
-         VOKR_PRE_SYNTHESIS_NAME, {}, {}},
-        {"post-fitting clock", false, VOKR_TX_MANAGER::NODE_TYPE_CLOCK, {"top|pclk"}, true, "pclk",
-         VOKR_POST_FITTING_NAME, {"VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS"}, {"Post-fitting node \"pclk\""}},
+        {"bus",
+         true,
+         VOKR_TX_MANAGER::NODE_TYPE_CLOCK,
+         {"top|d"},
+         false,
+         "",
+         VOKR_KEEP_NAME_KIND,
+         {"VOKR_NO_BUS_NODE_ALLOWED"},
+         {}},
+        {"trigger out on an input pin",
+         true,
+         VOKR_TX_MANAGER::NODE_TYPE_TRIGGER_OUT,
+         {"top|a"},
+         false,
+         "a",
+         VOKR_PRE_SYNTHESIS_NAME,
+         {"VOKR_INVALID_LUMETRA_TRIGGER_OUT_ASSIGNMENT_ITEM"},
+         {}},
+        {"trigger out on an output pin",
+         true,
+         VOKR_TX_MANAGER::NODE_TYPE_TRIGGER_OUT,
+         {"top|b"},
+         true,
+         "b",
+         VOKR_PRE_SYNTHESIS_NAME,
+         {},
+         {}},
+        {"several names",
+         true,
+         VOKR_TX_MANAGER::NODE_TYPE_INPUT,
+         {"top|a", "top|d"},
+         true,
+         "a",
+         VOKR_PRE_SYNTHESIS_NAME,
+         {},
+         {}},
+        {"post-fitting clock",
+         false,
+         VOKR_TX_MANAGER::NODE_TYPE_CLOCK,
+         {"top|pclk"},
+         true,
+         "pclk",
+         VOKR_POST_FITTING_NAME,
+         {"VOKR_INVALID_POST_FITTING_NODE_ASSIGNMENTS"},
+         {"Post-fitting node \"pclk\""}},
         // The finder lists the database its title names: a post-fitting-only name is not offered.
-        {"post-fitting name with the pre-synthesis title", true, VOKR_TX_MANAGER::NODE_TYPE_CLOCK, {"top|pclk"},
-         false, "", VOKR_KEEP_NAME_KIND, {}, {}},
+        {"post-fitting name with the pre-synthesis title",
+         true,
+         VOKR_TX_MANAGER::NODE_TYPE_CLOCK,
+         {"top|pclk"},
+         false,
+         "",
+         VOKR_KEEP_NAME_KIND,
+         {},
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -88,8 +88,11 @@ EXPECTED oracle_texts(TCL_ORACLE& tcl, const std::string& bits)
                                "; set t [expr {$v >> ($w - 1)}]; list [expr {$v}]"
                                " [expr {$t ? $v - (1 << $w) : $v}]"
                                " [if {$t} {string cat - [expr {$v - (1 << ($w - 1))}]} else {expr {$v}}]"
-                               " [format %0" + std::to_string((w + 3) / 4) + "llX $v]"
-                               " [format %0" + std::to_string((w + 2) / 3) + "llo $v]";
+                               " [format %0" +
+                               std::to_string((w + 3) / 4) +
+                               "llX $v]"
+                               " [format %0" +
+                               std::to_string((w + 2) / 3) + "llo $v]";
     const std::vector<std::string> list = tcl.eval_list(script);
     EXPECT_EQ(list.size(), 5u);
     return list.size() == 5 ? EXPECTED{list[0], list[1], list[2], list[3], list[4]} : EXPECTED{};
@@ -187,10 +190,10 @@ struct PRINT_CASE {
 TEST(NumberPrint, TellingCases)
 {
     const PRINT_CASE cases[] = {
-        {"1X010", false, KSM_GTYPE_HEX, "12"},          // an X that is not a digit's low bit reads as 0
+        {"1X010", false, KSM_GTYPE_HEX, "12"},  // an X that is not a digit's low bit reads as 0
         {"X1010", false, KSM_GTYPE_HEX, "XA"},
-        {"010X1", true, KSM_GTYPE_HEX, "12"},           // the same bits stored the other way round
-        {"10101", false, KSM_GTYPE_HEX, "15"},          // a short top digit
+        {"010X1", true, KSM_GTYPE_HEX, "12"},   // the same bits stored the other way round
+        {"10101", false, KSM_GTYPE_HEX, "15"},  // a short top digit
         {"10101", false, KSM_GTYPE_OCTAL, "25"},
         {"1X0", false, KSM_GTYPE_OCTAL, "4"},
         {"X01X", false, KSM_GTYPE_OCTAL, "XX"},
@@ -202,9 +205,9 @@ TEST(NumberPrint, TellingCases)
         {"10000101", false, KSM_GTYPE_SIGNED_MAGNITUDE, "-5"},
         {"01111111", false, KSM_GTYPE_SIGNED_2S, "127"},
         {"0100000101000010", false, KSM_GTYPE_ASCII, "AB"},
-        {"100000101000010", false, KSM_GTYPE_ASCII, "AB"},  // a short top byte
-        {"0111111100011111", false, KSM_GTYPE_ASCII, "  "}, // 127 and 31 are not printable
-        {"1LXH0", false, KSM_GTYPE_BINARY, "1LXH0"},    // pattern letters print as they are
+        {"100000101000010", false, KSM_GTYPE_ASCII, "AB"},   // a short top byte
+        {"0111111100011111", false, KSM_GTYPE_ASCII, "  "},  // 127 and 31 are not printable
+        {"1LXH0", false, KSM_GTYPE_BINARY, "1LXH0"},         // pattern letters print as they are
         {"1LXH0", true, KSM_GTYPE_BINARY, "0HXL1"},
         {"", false, KSM_GTYPE_HEX, "0"},
         {"", false, KSM_GTYPE_UNSIGNED, "0"},
@@ -265,8 +268,8 @@ struct BINARY_CASE {
 TEST(NumberPrint, BinaryDigitCounts)
 {
     const BINARY_CASE cases[] = {
-        {false, 3, false, "0X1"},   {false, 0, true, "b"},      {false, 9, false, "1L10X1"},
-        {true, 3, false, "001"},    {true, 9, true, "XXX100001b"}, {true, -1, false, "100001"},
+        {false, 3, false, "0X1"}, {false, 0, true, "b"},         {false, 9, false, "1L10X1"},
+        {true, 3, false, "001"},  {true, 9, true, "XXX100001b"}, {true, -1, false, "100001"},
     };
     DATA_ROWS rows("100001");
     for (const BINARY_CASE& c : cases) {
@@ -327,9 +330,9 @@ struct PARSE_CASE {
 TEST(NumberParse, TellingCases)
 {
     const PARSE_CASE cases[] = {
-        {"300", KSM_GTYPE_UNSIGNED, 8, false, "00101100"},   // the low 8 bits
+        {"300", KSM_GTYPE_UNSIGNED, 8, false, "00101100"},  // the low 8 bits
         {"300", KSM_GTYPE_UNSIGNED, 8, true, "00110100"},
-        {"1,0 0", KSM_GTYPE_UNSIGNED, 8, false, "01100100"}, // unknown characters are skipped
+        {"1,0 0", KSM_GTYPE_UNSIGNED, 8, false, "01100100"},  // unknown characters are skipped
         {"-5", KSM_GTYPE_SIGNED_2S, 8, false, "11111011"},
         {"5", KSM_GTYPE_SIGNED_2S, 8, false, "00000101"},
         {"-0", KSM_GTYPE_SIGNED_2S, 8, false, "10000000"},
@@ -395,11 +398,11 @@ struct LENGTH_CASE {
 TEST(NumberParse, TriggerValueLengths)
 {
     const LENGTH_CASE cases[] = {
-        {"", KSM_GTYPE_UNSIGNED, 0},     {"0", KSM_GTYPE_UNSIGNED, 1},     {"5", KSM_GTYPE_UNSIGNED, 3},
-        {"0007", KSM_GTYPE_UNSIGNED, 4}, {"-5", KSM_GTYPE_SIGNED_2S, 4},  {"-5", KSM_GTYPE_SIGNED_MAGNITUDE, 4},
-        {"5", KSM_GTYPE_SIGNED_2S, 3},   {"00101", KSM_GTYPE_BINARY, 3},  {"000", KSM_GTYPE_BINARY, 0},
-        {"0F", KSM_GTYPE_HEX, 4},        {"X", KSM_GTYPE_HEX, 4},         {"07", KSM_GTYPE_OCTAL, 3},
-        {"AB", KSM_GTYPE_ASCII, 16},     {"1.5", KSM_GTYPE_FLOAT, 30},    {"-1", KSM_GTYPE_DOUBLE, 64},
+        {"", KSM_GTYPE_UNSIGNED, 0},     {"0", KSM_GTYPE_UNSIGNED, 1},   {"5", KSM_GTYPE_UNSIGNED, 3},
+        {"0007", KSM_GTYPE_UNSIGNED, 4}, {"-5", KSM_GTYPE_SIGNED_2S, 4}, {"-5", KSM_GTYPE_SIGNED_MAGNITUDE, 4},
+        {"5", KSM_GTYPE_SIGNED_2S, 3},   {"00101", KSM_GTYPE_BINARY, 3}, {"000", KSM_GTYPE_BINARY, 0},
+        {"0F", KSM_GTYPE_HEX, 4},        {"X", KSM_GTYPE_HEX, 4},        {"07", KSM_GTYPE_OCTAL, 3},
+        {"AB", KSM_GTYPE_ASCII, 16},     {"1.5", KSM_GTYPE_FLOAT, 30},   {"-1", KSM_GTYPE_DOUBLE, 64},
         {"5", KSM_GTYPE_MNEMONICS, 0},   {"5", KSM_GTYPE_SIGNED_BAR, 0},
     };
     for (const LENGTH_CASE& c : cases)
@@ -473,7 +476,7 @@ TEST(NumberDigits, DecimalDigitStringArithmetic)
         const char* expected;
     };
     const CASE cases[] = {
-        {"99", 0, "091"}, {"1", 0, "29"},  {"", 0, "19"},   {"5", 1, "01"},   {"5", 2, "11"},
+        {"99", 0, "091"}, {"1", 0, "29"},   {"", 0, "19"},   {"5", 1, "01"},   {"5", 2, "11"},
         {"", 2, "1"},     {"99", 3, "001"}, {"91", 3, "02"}, {"11", 4, "001"}, {"01", 4, "11"},
     };
     for (const CASE& c : cases) {
@@ -552,8 +555,8 @@ TEST_F(NumberNodeText, TextsAndTheirFirstSignificantCharacter)
             SCOPED_TRACE(std::string(c.bits) + " type " + std::to_string(c.type));
             set_display_type(c.type);
             const char* first = nullptr;
-            EXPECT_FALSE(VOKR_NUMBER(c.bits).get_string(&manager, GROUP, &first, c.use_group_type, c.suffix,
-                                                         nullptr, -1));
+            EXPECT_FALSE(
+                VOKR_NUMBER(c.bits).get_string(&manager, GROUP, &first, c.use_group_type, c.suffix, nullptr, -1));
             EXPECT_STREQ(first, show ? c.text : c.from_first);
         }
     }

@@ -46,6 +46,7 @@ TEST(StringHash, InsertFindAndHeadOfBucketOrder)
 TEST(StringHash, GrowsWhenFiveQuartersOfTheEntriesExceedTheBuckets)
 {
     std::vector<std::string> keys;
+    keys.reserve(60);
     for (int i = 0; i < 60; ++i)
         keys.push_back("key" + std::to_string(i));
     HUX_STRING_HASH table(61);
@@ -79,10 +80,7 @@ TEST(StringHash, ReserveZeroChangesNothingAndClearEmpties)
 
 // ---- option lookups -------------------------------------------------------------------------
 
-uint32_t look(int command, const char* name)
-{
-    return vokr_tcl_lookup_option(command, name);
-}
+uint32_t look(int command, const char* name) { return vokr_tcl_lookup_option(command, name); }
 
 TEST(OptionLookup, TellingCases)
 {

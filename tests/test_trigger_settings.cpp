@@ -11,10 +11,7 @@ namespace {
 
 class TriggerSettings : public MANAGER_TEST {};
 
-KSM_DATA_TRIGGER_CONDITION condition(int value)
-{
-    return static_cast<KSM_DATA_TRIGGER_CONDITION>(value);
-}
+KSM_DATA_TRIGGER_CONDITION condition(int value) { return static_cast<KSM_DATA_TRIGGER_CONDITION>(value); }
 
 // ---- conditions ------------------------------------------------------------------------------------------
 
@@ -94,6 +91,7 @@ void add_nested_groups(VOKR_TX_MANAGER* m)
 std::vector<int> conditions_at(KSM_TX_TRIGGER* t, int level)
 {
     std::vector<int> out;
+    out.reserve(t->get_num_nodes());
     for (int row = 0; row < t->get_num_nodes(); ++row)
         out.push_back(level >= 0 ? t->get_trigger_condition(row, level) : t->get_pattern_condition(row, level + 3));
     return out;
@@ -489,51 +487,70 @@ void check_panel_edits(const std::vector<PANEL_EDIT>& edits)
     }
 }
 
-QString yes_no(bool b)
-{
-    return b ? "yes" : "no";
-}
+QString yes_no(bool b) { return b ? "yes" : "no"; }
 
 TEST_F(TriggerSettings, StorageQualifierPositionAndFlowEdits)
 {
     check_panel_edits({
-        {"storage qualifier type", [](VOKR_TX_MANAGER* m) { m->set_storage_qualifier_type("Start/Stop"); },
+        {"storage qualifier type",
+         [](VOKR_TX_MANAGER* m) { m->set_storage_qualifier_type("Start/Stop"); },
          [](VOKR_TX_MANAGER* m) {
              QString t;
              m->get_storage_qualifier_type(&t, -1);
              return t;
          },
-         "Continuous", "Start/Stop", {LAYOUT_HINT}},
-        {"storage qualifier disabled", [](VOKR_TX_MANAGER* m) { m->disable_storage_qualifier(true); },
-         [](VOKR_TX_MANAGER* m) { return yes_no(m->is_disable_storage_qualifier_enabled(-1)); }, "no", "yes",
-         {VIEW_HINT}},
-        {"data discontinuities", [](VOKR_TX_MANAGER* m) { m->enable_data_discontinuities(true); },
-         [](VOKR_TX_MANAGER* m) { return yes_no(m->is_record_data_discontinuities_enabled(-1)); }, "no", "yes", {}},
-        {"segmented acquisition", [](VOKR_TX_MANAGER* m) { m->set_segmented_acquisition_mode(true); },
-         [](VOKR_TX_MANAGER* m) { return yes_no(m->is_segmented_acquisition_enabled(-1)); }, "no", "yes",
+         "Continuous",
+         "Start/Stop",
          {LAYOUT_HINT}},
-        {"trigger position", [](VOKR_TX_MANAGER* m) { m->set_trigger_position("Post trigger position"); },
+        {"storage qualifier disabled",
+         [](VOKR_TX_MANAGER* m) { m->disable_storage_qualifier(true); },
+         [](VOKR_TX_MANAGER* m) { return yes_no(m->is_disable_storage_qualifier_enabled(-1)); },
+         "no",
+         "yes",
+         {VIEW_HINT}},
+        {"data discontinuities",
+         [](VOKR_TX_MANAGER* m) { m->enable_data_discontinuities(true); },
+         [](VOKR_TX_MANAGER* m) { return yes_no(m->is_record_data_discontinuities_enabled(-1)); },
+         "no",
+         "yes",
+         {}},
+        {"segmented acquisition",
+         [](VOKR_TX_MANAGER* m) { m->set_segmented_acquisition_mode(true); },
+         [](VOKR_TX_MANAGER* m) { return yes_no(m->is_segmented_acquisition_enabled(-1)); },
+         "no",
+         "yes",
+         {LAYOUT_HINT}},
+        {"trigger position",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_position("Post trigger position"); },
          [](VOKR_TX_MANAGER* m) {
              QString t;
              m->get_trigger_position(&t, -1);
              return t;
          },
-         "Pre trigger position", "Post trigger position", {}},
-        {"flow control", [](VOKR_TX_MANAGER* m) { m->set_trigger_flow_control("State-based"); },
+         "Pre trigger position",
+         "Post trigger position",
+         {}},
+        {"flow control",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_flow_control("State-based"); },
          [](VOKR_TX_MANAGER* m) {
              QString t;
              m->get_trigger_flow_control(&t, -1);
              return t;
          },
-         "Sequential", "State-based", {LAYOUT_HINT}},
-        {"input port", [](VOKR_TX_MANAGER* m) { m->set_storage_qualifier_input_port("top|q", VOKR_POST_FITTING_NAME); },
+         "Sequential",
+         "State-based",
+         {LAYOUT_HINT}},
+        {"input port",
+         [](VOKR_TX_MANAGER* m) { m->set_storage_qualifier_input_port("top|q", VOKR_POST_FITTING_NAME); },
          [](VOKR_TX_MANAGER* m) {
              QString t;
              bool post = false;
              m->get_storage_qualifier_input_port(&t, &post, -1);
              return t + (post ? " post" : " pre");
          },
-         " pre", "top|q post", {}},
+         " pre",
+         "top|q post",
+         {}},
     });
 }
 
@@ -550,40 +567,95 @@ TEST_F(TriggerSettings, TriggerInAndOutEdits)
         return [get](VOKR_TX_MANAGER* m) { return yes_no((m->*get)(-1)); };
     };
     check_panel_edits({
-        {"trigger in enabled", [](VOKR_TX_MANAGER* m) { m->enable_trigger_in(true); },
-         flag_of(&VOKR_TX_MANAGER::is_trigger_in_enabled), "no", "yes", {CONFIG_HINT}},
-        {"trigger in pin", [](VOKR_TX_MANAGER* m) { m->set_trigger_in_pin("PIN_7"); },
-         text_of(&VOKR_TX_MANAGER::get_trigger_in_pin_name), "", "PIN_7", {}},
-        {"trigger in instance", [](VOKR_TX_MANAGER* m) { m->set_trigger_in_instance("other"); },
-         text_of(&VOKR_TX_MANAGER::get_trigger_in_instance_name), "", "other", {}},
-        {"trigger in condition", [](VOKR_TX_MANAGER* m) { m->set_trigger_in_condition("Falling Edge"); },
-         text_of(&VOKR_TX_MANAGER::get_trigger_in_condition), "Don't Care", "Falling Edge", {}},
-        {"trigger in node", [](VOKR_TX_MANAGER* m) { m->set_trigger_in_node("top|go", VOKR_POST_FITTING_NAME); },
+        {"trigger in enabled",
+         [](VOKR_TX_MANAGER* m) { m->enable_trigger_in(true); },
+         flag_of(&VOKR_TX_MANAGER::is_trigger_in_enabled),
+         "no",
+         "yes",
+         {CONFIG_HINT}},
+        {"trigger in pin",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_in_pin("PIN_7"); },
+         text_of(&VOKR_TX_MANAGER::get_trigger_in_pin_name),
+         "",
+         "PIN_7",
+         {}},
+        {"trigger in instance",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_in_instance("other"); },
+         text_of(&VOKR_TX_MANAGER::get_trigger_in_instance_name),
+         "",
+         "other",
+         {}},
+        {"trigger in condition",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_in_condition("Falling Edge"); },
+         text_of(&VOKR_TX_MANAGER::get_trigger_in_condition),
+         "Don't Care",
+         "Falling Edge",
+         {}},
+        {"trigger in node",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_in_node("top|go", VOKR_POST_FITTING_NAME); },
          [](VOKR_TX_MANAGER* m) {
              QString t;
              m->get_trigger_in_node_name(&t, -1);
              return t + (m->is_trigger_in_node_post_fitting(-1) ? " post" : " pre") +
                     (m->is_trigger_in_node_valid(-1) ? " valid" : "");
          },
-         " pre valid", "top|go post valid", {}},
-        {"trigger out enabled", [](VOKR_TX_MANAGER* m) { m->enable_trigger_out(true); },
-         flag_of(&VOKR_TX_MANAGER::is_trigger_out_enabled), "no", "yes", {CONFIG_HINT}},
-        {"trigger out pin", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_pin("PIN_9"); },
-         text_of(&VOKR_TX_MANAGER::get_trigger_out_pin), "", "PIN_9", {}},
-        {"trigger out instance", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_instance("other"); },
-         text_of(&VOKR_TX_MANAGER::get_trigger_out_instance), "", "other", {}},
-        {"trigger out event index", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_eps_event_index("5"); },
-         text_of(&VOKR_TX_MANAGER::get_trigger_out_eps_event_index), "0", "5", {}},
-        {"trigger out condition", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_condition("Active Low"); },
-         text_of(&VOKR_TX_MANAGER::get_trigger_out_condition), "Active High", "Active Low", {}},
-        {"pin destination", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_pin_selected(true); },
-         flag_of(&VOKR_TX_MANAGER::is_trigger_out_pin_selected), "no", "yes", {CONFIG_HINT}},
-        {"instance destination", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_instance_selected(true); },
-         flag_of(&VOKR_TX_MANAGER::is_trigger_out_instance_selected), "no", "yes", {CONFIG_HINT}},
-        {"processor trigger-in destination", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_eps_trigger_in_selected(true); },
-         flag_of(&VOKR_TX_MANAGER::is_trigger_out_eps_trigger_in_selected), "no", "yes", {}},
-        {"processor event destination", [](VOKR_TX_MANAGER* m) { m->set_trigger_out_eps_event_selected(true); },
-         flag_of(&VOKR_TX_MANAGER::is_trigger_out_eps_event_index_selected), "no", "yes", {CONFIG_HINT}},
+         " pre valid",
+         "top|go post valid",
+         {}},
+        {"trigger out enabled",
+         [](VOKR_TX_MANAGER* m) { m->enable_trigger_out(true); },
+         flag_of(&VOKR_TX_MANAGER::is_trigger_out_enabled),
+         "no",
+         "yes",
+         {CONFIG_HINT}},
+        {"trigger out pin",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_pin("PIN_9"); },
+         text_of(&VOKR_TX_MANAGER::get_trigger_out_pin),
+         "",
+         "PIN_9",
+         {}},
+        {"trigger out instance",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_instance("other"); },
+         text_of(&VOKR_TX_MANAGER::get_trigger_out_instance),
+         "",
+         "other",
+         {}},
+        {"trigger out event index",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_eps_event_index("5"); },
+         text_of(&VOKR_TX_MANAGER::get_trigger_out_eps_event_index),
+         "0",
+         "5",
+         {}},
+        {"trigger out condition",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_condition("Active Low"); },
+         text_of(&VOKR_TX_MANAGER::get_trigger_out_condition),
+         "Active High",
+         "Active Low",
+         {}},
+        {"pin destination",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_pin_selected(true); },
+         flag_of(&VOKR_TX_MANAGER::is_trigger_out_pin_selected),
+         "no",
+         "yes",
+         {CONFIG_HINT}},
+        {"instance destination",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_instance_selected(true); },
+         flag_of(&VOKR_TX_MANAGER::is_trigger_out_instance_selected),
+         "no",
+         "yes",
+         {CONFIG_HINT}},
+        {"processor trigger-in destination",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_eps_trigger_in_selected(true); },
+         flag_of(&VOKR_TX_MANAGER::is_trigger_out_eps_trigger_in_selected),
+         "no",
+         "yes",
+         {}},
+        {"processor event destination",
+         [](VOKR_TX_MANAGER* m) { m->set_trigger_out_eps_event_selected(true); },
+         flag_of(&VOKR_TX_MANAGER::is_trigger_out_eps_event_index_selected),
+         "no",
+         "yes",
+         {CONFIG_HINT}},
     });
 }
 

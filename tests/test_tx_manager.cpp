@@ -46,8 +46,10 @@ TEST_F(TxCore, FrameDecidesModeLockModeAndNodeFinder)
         EXPECT_EQ(count_node_finders(), finders);
         EXPECT_EQ(wizard.get_current_instance_index(), -1);
     }
-    const struct { unsigned int mode; VOKR_LOCK_MODE lock; } frames[] = {
-        {0, VOKR_LOCK_MODE_ALL_CHANGES}, {WEX_FRAME_MODE_MAIN_WINDOW, VOKR_LOCK_MODE_TRIGGER_CONDITIONS}};
+    const struct {
+        unsigned int mode;
+        VOKR_LOCK_MODE lock;
+    } frames[] = {{0, VOKR_LOCK_MODE_ALL_CHANGES}, {WEX_FRAME_MODE_MAIN_WINDOW, VOKR_LOCK_MODE_TRIGGER_CONDITIONS}};
     for (const auto& c : frames) {
         VOKR_FRAME_WND frame(nullptr, c.mode, 0, 0);
         EXPECT_FALSE(frame.get_tx_manager()->is_wizard_mode());
@@ -96,9 +98,9 @@ TEST_F(TxCore, NoCurrentInstanceEmptiesTheCache)
 
 TEST(TxHelpers, IntLengthCountsDigitsAndSign)
 {
-    const std::pair<int, int> cases[] = {{0, 1},      {9, 1},     {10, 2},    {99, 2},     {100, 3},   {999, 3},
-                                         {1000, 4},   {9999, 4},  {10000, 5}, {-1, 2},     {-9, 2},    {-10, 3},
-                                         {-99, 3},    {-100, 4},  {-999, 4},  {-1000, 5},  {-9999, 5}, {-10000, 6}};
+    const std::pair<int, int> cases[] = {{0, 1},    {9, 1},    {10, 2},    {99, 2},    {100, 3},   {999, 3},
+                                         {1000, 4}, {9999, 4}, {10000, 5}, {-1, 2},    {-9, 2},    {-10, 3},
+                                         {-99, 3},  {-100, 4}, {-999, 4},  {-1000, 5}, {-9999, 5}, {-10000, 6}};
     for (const auto& [value, length] : cases)
         EXPECT_EQ(VOKR_TX_MANAGER::get_int_length(value), length) << value;
 }
@@ -107,10 +109,13 @@ TEST_F(TxCore, ActionsAreMadeOnceAndPanelTogglesAreCheckedAndShown)
 {
     VOKR_FRAME_WND frame(nullptr, 0, 0, 0);
     VOKR_TX_MANAGER* m = frame.get_tx_manager();
-    const struct { PIRQ_ACTION_ENUM id; bool panel; } cases[] = {
-        {PIRQ_ACTION_DATA_LOG_PANE, true}, {PIRQ_ACTION_HIERARCHY_PANE, true}, {PIRQ_ACTION_INSTANCE_PANE, true},
-        {PIRQ_ACTION_TOOLBAR_PANE, true},  {PIRQ_ACTION_CONFIG_PANE, true},    {PIRQ_ACTION_REDO, false},
-        {PIRQ_ACTION_RUN, false}};
+    const struct {
+        PIRQ_ACTION_ENUM id;
+        bool panel;
+    } cases[] = {{PIRQ_ACTION_DATA_LOG_PANE, true}, {PIRQ_ACTION_HIERARCHY_PANE, true},
+                 {PIRQ_ACTION_INSTANCE_PANE, true}, {PIRQ_ACTION_TOOLBAR_PANE, true},
+                 {PIRQ_ACTION_CONFIG_PANE, true},   {PIRQ_ACTION_REDO, false},
+                 {PIRQ_ACTION_RUN, false}};
     for (const auto& c : cases) {
         QAction* action = m->get_action(c.id, QVariant(int(c.id)));
         EXPECT_EQ(m->get_action(c.id, QVariant("ignored")), action);
@@ -301,8 +306,11 @@ TEST_F(TxUndo, UndoTakesBackTheUnitAloneAndKeepsItsInstanceCurrent)
 
 TEST_F(TxUndo, SetterThatChangesNothingOpensNoUnit)
 {
-    const struct { const char* what; bool updating; const char* value; } cases[] = {
-        {"the stored value", false, "clk"}, {"while widgets are filled", true, "other"}};
+    const struct {
+        const char* what;
+        bool updating;
+        const char* value;
+    } cases[] = {{"the stored value", false, "clk"}, {"while widgets are filled", true, "other"}};
     for (const auto& c : cases) {
         m.new_document(path("t.lmx").c_str());
         m.set_clock("clk");
@@ -414,8 +422,10 @@ struct SETTING {
     std::function<QVariant(const VOKR_TX_MANAGER&)> get;
 };
 
-#define SETTING_ROW(NAME, FALLBACK, OTHER, GETTER) \
-    {NAME, QVariant(FALLBACK), QVariant(OTHER), [](const VOKR_TX_MANAGER& m) { return QVariant(m.GETTER()); }}
+#define SETTING_ROW(NAME, FALLBACK, OTHER, GETTER)                                                               \
+    {                                                                                                            \
+        NAME, QVariant(FALLBACK), QVariant(OTHER), [](const VOKR_TX_MANAGER& m) { return QVariant(m.GETTER()); } \
+    }
 
 const std::vector<SETTING>& settings()
 {
@@ -510,12 +520,18 @@ TEST_F(TxCore, StoredWindowStateFallsBackToTheDefault)
     VOKR_TX_MANAGER m(nullptr);
     m.new_document(path("w.lmx").c_str());
     const struct {
-        const char* key;  // the first word says which accessor reads it
+        const char* key;          // the first word says which accessor reads it
         std::vector<int> stored;  // empty: absent
         QVariant expected;
-    } cases[] = {{"visible 2", {2}, false},         {"visible 0", {0}, false},       {"visible -1", {-1}, true},
-                 {"visible absent", {}, true},      {"size 3 ints", {3, 4, 5}, QSize(7, 8)},
-                 {"size 2 ints", {3, 4}, QSize(3, 4)}, {"int -1", {-1}, 9}, {"int absent", {}, 9}, {"int 0", {0}, 0}};
+    } cases[] = {{"visible 2", {2}, false},
+                 {"visible 0", {0}, false},
+                 {"visible -1", {-1}, true},
+                 {"visible absent", {}, true},
+                 {"size 3 ints", {3, 4, 5}, QSize(7, 8)},
+                 {"size 2 ints", {3, 4}, QSize(3, 4)},
+                 {"int -1", {-1}, 9},
+                 {"int absent", {}, 9},
+                 {"int 0", {0}, 0}};
     for (const auto& c : cases) {
         if (!c.stored.empty())
             m.get_session()->set_global_data(c.key, c.stored.data(), static_cast<int>(c.stored.size()));
@@ -567,9 +583,9 @@ TEST_F(TxPlugins, RegistersCompleteVersion3PluginsByName)
     EXPECT_EQ(name, "unchanged");
     // Of two plug-ins with one name, the one found later stays; the earlier is unloaded.
     EXPECT_EQ(VOKR_PLUGIN_LIBRARY::registry().at("Twin").unit_names, QStringList({"twin_b", "shared_unit"}));
-    const std::pair<const char*, bool> libraries[] = {
-        {"zlm_vok_good.so", true},      {"zlm_vok_twin_b.so", true},     {"zlm_vok_twin_a.so", false},
-        {"zlm_vok_old_version.so", false}, {"zlm_vok_no_close.so", false}, {"zlm_vok_open_fails.so", false}};
+    const std::pair<const char*, bool> libraries[] = {{"zlm_vok_good.so", true},      {"zlm_vok_twin_b.so", true},
+                                                      {"zlm_vok_twin_a.so", false},   {"zlm_vok_old_version.so", false},
+                                                      {"zlm_vok_no_close.so", false}, {"zlm_vok_open_fails.so", false}};
     for (const auto& [file, loaded] : libraries)
         EXPECT_EQ(is_loaded(file), loaded) << file;
 

@@ -71,11 +71,13 @@ TEST_F(TxDocuments, NewDocumentHasOneCurrentInstanceWithLoggingOff)
 
 TEST_F(TxDocuments, OpenRestoresTheStoredInstanceAndLockMode)
 {
-    const struct { int active, lock, current; VOKR_LOCK_MODE mode; } cases[] = {
-        {7, 5, 2, VOKR_LOCK_MODE_ALL_CHANGES},
-        {-1, -1, 0, VOKR_LOCK_MODE_TRIGGER_CONDITIONS},  // the main window's mode stays
-        {1, 1, 1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE},
-        {0, 2, 0, VOKR_LOCK_MODE_TRIGGER_CONDITIONS}};
+    const struct {
+        int active, lock, current;
+        VOKR_LOCK_MODE mode;
+    } cases[] = {{7, 5, 2, VOKR_LOCK_MODE_ALL_CHANGES},
+                 {-1, -1, 0, VOKR_LOCK_MODE_TRIGGER_CONDITIONS},  // the main window's mode stays
+                 {1, 1, 1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE},
+                 {0, 2, 0, VOKR_LOCK_MODE_TRIGGER_CONDITIONS}};
     for (const auto& c : cases) {
         write_session(path("s.lmx"), {3, 3, 3}, [&](KSM_TX_SESSION* s) {
             s->set_global_data("active instance", c.active);
@@ -162,7 +164,7 @@ TEST_F(TxDocuments, UpdatingAnOlderFileWarnsAboutEveryTriggerThatRoutesIncrement
     const std::string UPDATE = "VOKR_UPDATE_VERSION", USED = "VOKR_OLD_INCREMENTAL_ROUTE_USED";
     const struct {
         const char* what;
-        bool available;                       // the older instance offers incremental routing
+        bool available;                        // the older instance offers incremental routing
         std::vector<const char*> incremental;  // its triggers that use it, as the file stores them
         int answer;
         std::vector<std::string> shown;
@@ -250,7 +252,7 @@ TEST_F(TxDocuments, SaveIsRefusedWhileAcquiringOrOverAnotherOpenSession)
         std::function<void(VOKR_TX_MANAGER&, std::unique_ptr<VOKR_TX_MANAGER>*)> arrange;
         const char* shown;
     } cases[] = {
-        {"acquiring", [](VOKR_TX_MANAGER& m, auto*) { m.set_instance_acq_state(0, 0x800000); },
+        {"acquiring", [](VOKR_TX_MANAGER& m, auto*) { m.set_instance_acq_state(0, VOKR_ACQ_STARTED); },
          "VOKR_CANT_CLOSE_LMX_FILE"},
         {"open as another session",
          [this](VOKR_TX_MANAGER&, std::unique_ptr<VOKR_TX_MANAGER>* other) {
@@ -334,16 +336,35 @@ TEST_F(TxDocuments, SaveOffersToEnableTheFileForTheOpenProject)
         {"Cancel", "Talvern", 2, {}, false, {ASK}, "||", false},
         {"No", "Talvern II", 7, {}, true, {ASK}, "||", false},
         {"Yes", "Meridian", 6, {}, true, {ASK}, "On|sub/x.lmx|sub/x.lmx", false},
-        {"already enabled", "Corsa", 6,
+        {"already enabled",
+         "Corsa",
+         6,
          [&](VOKR_TX_MANAGER*) {
              omu->load_assignment(OMU_VAR_SESSION_ENABLE, "oN");
              omu->load_assignment(OMU_VAR_SESSION_FILE, "sub/x.lmx");
          },
-         true, {}, "oN|sub/x.lmx|", false},
-        {"made by the IP wizard", "Talvern", 6,
-         [](VOKR_TX_MANAGER* m) { m->get_tx_instance()->set_node_info({0, 0, 2, 3}); }, true, {}, "||", false},
-        {"Yes while the write lock is held elsewhere", "Talvern", 6,
-         [&](VOKR_TX_MANAGER*) { revision->write_lock(false); }, true, {ASK}, "||", true},
+         true,
+         {},
+         "oN|sub/x.lmx|",
+         false},
+        {"made by the IP wizard",
+         "Talvern",
+         6,
+         [](VOKR_TX_MANAGER* m) {
+             m->get_tx_instance()->set_node_info({0, 0, 2, 3});
+         },
+         true,
+         {},
+         "||",
+         false},
+        {"Yes while the write lock is held elsewhere",
+         "Talvern",
+         6,
+         [&](VOKR_TX_MANAGER*) { revision->write_lock(false); },
+         true,
+         {ASK},
+         "||",
+         true},
     };
     for (const auto& c : cases) {
         QFile::remove(QString::fromStdString(file));

@@ -50,9 +50,9 @@ TEST_F(TxInstances, RemovingAnEntryChoosesTheNextCurrentOne)
         const char* left;
         const char* now_current;
     } cases[] = {
-        {"A B C", 2, 2, "A B", "B"},   {"A B C", 1, 1, "A C", "C"},     {"A B C", 2, 0, "B C", "C"},
-        {"A B C", 0, 2, "A B", "A"},   {"A A' B", 2, 2, "A A'", "A"},  {"A", 0, 0, "", "none"},
-        {"A B", 0, -1, "B", "B"},      {"A B B'", 2, 2, "A", "A"},     {"A A' B", 0, 0, "B", "B"},
+        {"A B C", 2, 2, "A B", "B"}, {"A B C", 1, 1, "A C", "C"},   {"A B C", 2, 0, "B C", "C"},
+        {"A B C", 0, 2, "A B", "A"}, {"A A' B", 2, 2, "A A'", "A"}, {"A", 0, 0, "", "none"},
+        {"A B", 0, -1, "B", "B"},    {"A B B'", 2, 2, "A", "A"},    {"A A' B", 0, 0, "B", "B"},
         {"A A'", 1, 1, "", "none"},
     };
     for (const auto& c : cases) {
@@ -102,15 +102,18 @@ TEST_F(TxInstances, LockModeChangesAreAnnouncedOnlyWhenAsked)
         std::vector<unsigned> hints;
         VOKR_LOCK_MODE mode;
     } cases[] = {
-        {"quietly", [](VOKR_TX_MANAGER* m) { m->set_lock_mode(VOKR_LOCK_MODE_TRIGGER_CONDITIONS, false); }, {},
+        {"quietly",
+         [](VOKR_TX_MANAGER* m) { m->set_lock_mode(VOKR_LOCK_MODE_TRIGGER_CONDITIONS, false); },
+         {},
          VOKR_LOCK_MODE_TRIGGER_CONDITIONS},
-        {"by label", [](VOKR_TX_MANAGER* m) { m->set_lock_mode(QString("Allow incremental route changes only")); },
+        {"by label",
+         [](VOKR_TX_MANAGER* m) { m->set_lock_mode(QString("Allow incremental route changes only")); },
          {VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_INSTANCES | VOKR_HINT_CONFIG | VOKR_HINT_VIEW},
          VOKR_LOCK_MODE_INCREMENTAL_ROUTE},
         {"by label while acquiring",
          [](VOKR_TX_MANAGER* m) {
              m->set_lock_mode(VOKR_LOCK_MODE_INCREMENTAL_ROUTE, false);
-             m->set_instance_acq_state(-1, 0x800000);
+             m->set_instance_acq_state(-1, VOKR_ACQ_STARTED);
              m->set_lock_mode(QString("Allow all changes"));
          },
          {VOKR_HINT_REFRESH | VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_INSTANCES | VOKR_HINT_CONFIG | VOKR_HINT_VIEW},
@@ -132,7 +135,8 @@ TEST_F(TxInstances, LockModeChangesAreAnnouncedOnlyWhenAsked)
         build(m, "A A'");
         m->set_instance(1);
         m->set_lock_mode(VOKR_LOCK_MODE_INCREMENTAL_ROUTE, false);
-        EXPECT_EQ(m->get_lock_mode(true), m == &wizard ? VOKR_LOCK_MODE_ALL_CHANGES : VOKR_LOCK_MODE_TRIGGER_CONDITIONS);
+        EXPECT_EQ(m->get_lock_mode(true),
+                  m == &wizard ? VOKR_LOCK_MODE_ALL_CHANGES : VOKR_LOCK_MODE_TRIGGER_CONDITIONS);
     }
     frame.get_tx_manager()->set_instance(0);
     EXPECT_EQ(frame.get_tx_manager()->get_lock_mode(true), VOKR_LOCK_MODE_INCREMENTAL_ROUTE);
@@ -233,19 +237,27 @@ TEST_F(TxInstances, AcquisitionStatesKeepOnlyTheirStateBits)
 {
     VOKR_TX_MANAGER m(nullptr);
     build(&m, "A B");
-    const std::pair<int, bool> cases[] = {{0x40000, false}, {0x80000, false}, {0, false},      {0x1, false},
-                                          {0x40001, false}, {0xc0000, true},   {0x800000, true}, {0x2000, true}};
+    const int unstored_bit = 0x1;                                                // below the stored bits: dropped
+    const int lowest_stored_bit = VOKR_ACQ_STORED_BITS & -VOKR_ACQ_STORED_BITS;  // any other stored bit is acquiring
+    const std::pair<int, bool> cases[] = {{VOKR_ACQ_NOT_RUNNING, false},
+                                          {VOKR_ACQ_JTAG_ERROR, false},
+                                          {0, false},
+                                          {unstored_bit, false},
+                                          {VOKR_ACQ_NOT_RUNNING | unstored_bit, false},
+                                          {VOKR_ACQ_IDLE_BITS, true},
+                                          {VOKR_ACQ_STARTED, true},
+                                          {lowest_stored_bit, true}};
     for (const auto& [mask, acquiring] : cases) {
         m.set_instance_acq_state(1, mask);
         EXPECT_EQ(m.is_instance_acquiring(1), acquiring) << std::hex << mask;
         EXPECT_EQ(m.is_any_instance_acquiring(), acquiring) << std::hex << mask;
     }
-    m.set_instance_acq_state(1, 0x40000);
-    m.set_instance_acq_state(300, 0x800000);  // the table grows; entries past its end are idle
+    m.set_instance_acq_state(1, VOKR_ACQ_NOT_RUNNING);
+    m.set_instance_acq_state(300, VOKR_ACQ_STARTED);  // the table grows; entries past its end are idle
     EXPECT_TRUE(m.is_instance_acquiring(300));
     EXPECT_FALSE(m.is_instance_acquiring(5000));
     EXPECT_FALSE(m.is_any_instance_acquiring());  // no such entry in the session
-    m.set_instance_acq_state(0, 0x800000);
+    m.set_instance_acq_state(0, VOKR_ACQ_STARTED);
     EXPECT_TRUE(m.is_instance_acquiring(-1));
     m.set_instance(-1);
     EXPECT_FALSE(m.is_instance_acquiring(0));
@@ -269,7 +281,8 @@ TEST_F(TxInstances, MistakenCallsAreRefusedAndChangeNothing)
          [](VOKR_TX_MANAGER* m) { return m->enable_powerup_trigger(5, true); }},
         {"choose past the entries", "A B", 1, [](VOKR_TX_MANAGER* m) { return m->set_instance(2); }},
         {"choose before the first entry", "A B", 1, [](VOKR_TX_MANAGER* m) { return m->set_instance(-2); }},
-        {"insert nodes without an instance", "A B", -1, [](VOKR_TX_MANAGER* m) {
+        {"insert nodes without an instance", "A B", -1,
+         [](VOKR_TX_MANAGER* m) {
              m->on_node_insert();
              return false;
          }},

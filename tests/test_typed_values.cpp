@@ -29,7 +29,8 @@ char letter_of(KSM_DATA_TRIGGER_CONDITION condition)
 void add_bus(VOKR_TX_MANAGER* m, int width, KSM_DATA_GROUP_DISPLAY_TYPE type, bool lsb_to_msb = false)
 {
     for (int i = 0; i < width; ++i)
-        ASSERT_TRUE(m->insert_node(("b" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+        ASSERT_TRUE(
+            m->insert_node(("b" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
     ASSERT_TRUE(m->group_node(0, width - 1));
     m->set_node_group_display_type(0, type);  // false when the type is already set
     m->set_node_lsb_to_msb(0, lsb_to_msb);
@@ -114,7 +115,9 @@ TEST_F(TypedValues, PatternWithForeignLettersChangesNothing)
         KSM_DATA_GROUP_DISPLAY_TYPE type;
         const char* text;
     } cases[] = {
-        {KSM_GTYPE_BINARY, "1Z01"}, {KSM_GTYPE_BINARY, "10 1"}, {KSM_GTYPE_BINARY, "1-01"},
+        {KSM_GTYPE_BINARY, "1Z01"},
+        {KSM_GTYPE_BINARY, "10 1"},
+        {KSM_GTYPE_BINARY, "1-01"},
         // E makes letters of a decimal text, and 2 is no letter.
         {KSM_GTYPE_UNSIGNED, "2E"},
         {KSM_GTYPE_BINARY, too_long.c_str()},
@@ -200,6 +203,5 @@ TEST_F(TypedValues, PluginBusClearsItsSymbolForEmptyOrUnknownText)
         EXPECT_EQ(leaf_letters(editor), "LHLH");
     }
 }
-
 
 }  // namespace

@@ -43,10 +43,7 @@ int plugin_open(char* name, int size, const char*** unit_names, int* unit_count)
 }
 
 #ifndef TEST_PLUGIN_WITHOUT_CLOSE
-int plugin_close()
-{
-    return 0;
-}
+int plugin_close() { return 0; }
 #endif
 
 int plugin_get_mnemonic_tables(PLUGIN_MNEMONIC_TABLE** setup, int* setup_count, PLUGIN_MNEMONIC_TABLE** data,
@@ -64,20 +61,11 @@ int plugin_open_mnemonic_table(void** handle, const char*, PLUGIN_STRING_PAIR*, 
     return 1;
 }
 
-int plugin_close_mnemonic_table(void*)
-{
-    return 0;
-}
+int plugin_close_mnemonic_table(void*) { return 0; }
 
-int plugin_set_user_options(void*, const char**, int, char**, int)
-{
-    return 0;
-}
+int plugin_set_user_options(void*, const char**, int, char**, int) { return 0; }
 
-int plugin_refresh_display_mnemonics(void*)
-{
-    return 0;
-}
+int plugin_refresh_display_mnemonics(void*) { return 0; }
 
 int plugin_get_display_mnemonic(void*, char* text, int, const char*)
 {

@@ -9,10 +9,7 @@ HUX_STRING_HASH::HUX_STRING_HASH(uint32_t bucket_count)
 {
 }
 
-HUX_STRING_HASH::~HUX_STRING_HASH()
-{
-    clear();
-}
+HUX_STRING_HASH::~HUX_STRING_HASH() { clear(); }
 
 uint32_t HUX_STRING_HASH::hash(const char* key)
 {
@@ -56,10 +53,7 @@ uint32_t& HUX_STRING_HASH::insert_or_get(const char* key)
     return node->value;
 }
 
-void HUX_STRING_HASH::reserve(uint32_t entries)
-{
-    grow(entries);
-}
+void HUX_STRING_HASH::reserve(uint32_t entries) { grow(entries); }
 
 void HUX_STRING_HASH::grow(uint32_t wanted_entries)
 {

@@ -17,9 +17,9 @@ constexpr const char* vokr_source_path(const char* file)
 
 #define VOKR_INTERNAL_ERROR(text) MSG_INTERNAL_ERROR::report((text), "VOKR", vokr_source_path(__FILE__), __LINE__)
 
-#define VOKR_ASSERT_TEXT(cond, text)  \
-    do {                              \
-        if (!(cond))                  \
+#define VOKR_ASSERT_TEXT(cond, text)   \
+    do {                               \
+        if (!(cond))                   \
             VOKR_INTERNAL_ERROR(text); \
     } while (0)
 

@@ -51,6 +51,8 @@ enum VOKR_ACQUISITION_STATE : int {
     VOKR_ACQ_NOT_RUNNING = 0x40000,
     VOKR_ACQ_JTAG_ERROR = 0x80000,
     VOKR_ACQ_IDLE_BITS = VOKR_ACQ_NOT_RUNNING | VOKR_ACQ_JTAG_ERROR,
+    // The state an instance takes when an acquisition starts on it.
+    VOKR_ACQ_STARTED = 0x800000,
     // Of a reported mask, only these bits are stored.
     VOKR_ACQ_STORED_BITS = 0x1ffe000
 };
@@ -64,7 +66,4 @@ enum VOKR_LINK_BITS : int {
 };
 
 // A hint as the int that `updated` carries.
-constexpr int vokr_hint(unsigned int bits)
-{
-    return static_cast<int>(bits);
-}
+constexpr int vokr_hint(unsigned int bits) { return static_cast<int>(bits); }

@@ -7,10 +7,7 @@
 namespace {
 
 // The decimal index after the '[' at `open`, up to its ']'.
-long index_after(const std::string& path, size_t open)
-{
-    return std::strtol(path.c_str() + open + 1, nullptr, 10);
-}
+long index_after(const std::string& path, size_t open) { return std::strtol(path.c_str() + open + 1, nullptr, 10); }
 
 }  // namespace
 

@@ -30,11 +30,10 @@ void VOKR_LAYOUT_WIDGET::save_widget_state()
 {
     VOKR_ASSERT(this->m_tx_manager->get_session() != NULL);
     m_tx_manager->set_size_state("frame size", size());
-    const std::pair<const char*, PIRQ_ACTION_ENUM> panels[] = {
-        {"instance widget visible", PIRQ_ACTION_INSTANCE_PANE},
-        {"config widget visible", PIRQ_ACTION_CONFIG_PANE},
-        {"hierarchy widget visible", PIRQ_ACTION_HIERARCHY_PANE},
-        {"data log widget visible", PIRQ_ACTION_DATA_LOG_PANE}};
+    const std::pair<const char*, PIRQ_ACTION_ENUM> panels[] = {{"instance widget visible", PIRQ_ACTION_INSTANCE_PANE},
+                                                               {"config widget visible", PIRQ_ACTION_CONFIG_PANE},
+                                                               {"hierarchy widget visible", PIRQ_ACTION_HIERARCHY_PANE},
+                                                               {"data log widget visible", PIRQ_ACTION_DATA_LOG_PANE}};
     for (const auto& [key, action] : panels)
         m_tx_manager->set_visible_state(key, m_tx_manager->get_action(action, QVariant())->isChecked());
 }

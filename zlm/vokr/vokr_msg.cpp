@@ -6,9 +6,15 @@
 namespace {
 
 // The empty message that stands for a suppressed one; only information and warnings have one.
-template <class MSG> struct SUPPRESSED_FORM { using type = void; };
-template <> struct SUPPRESSED_FORM<MSG_I> { using type = MSG_I_NULL; };
-template <> struct SUPPRESSED_FORM<MSG_W> { using type = MSG_W_NULL; };
+template <class MSG> struct SUPPRESSED_FORM {
+    using type = void;
+};
+template <> struct SUPPRESSED_FORM<MSG_I> {
+    using type = MSG_I_NULL;
+};
+template <> struct SUPPRESSED_FORM<MSG_W> {
+    using type = MSG_W_NULL;
+};
 
 template <class MSG, class... ARGS> MSG* build(unsigned int number, const char* literal, ARGS... args)
 {
@@ -38,10 +44,13 @@ const VOKR_MSG_INFO CATALOGUE[] = {
 #define VOKR_ARGS_D , a1
 #define VOKR_ARGS_DS , a1, a2
 
+// NOLINTBEGIN(bugprone-macro-parentheses): the macro writes function definitions, where a type
+// cannot stand in parentheses.
 #define VOKR_MSG(type, number, name, args, literal) \
     MSG_##type* vokr_msg_##name VOKR_PARAMS_##args { return build<MSG_##type>(number, literal VOKR_ARGS_##args); }
 #include "vokr_msg_catalogue.def"
 #undef VOKR_MSG
+// NOLINTEND(bugprone-macro-parentheses)
 
 const VOKR_MSG_INFO* vokr_msg_catalogue(size_t* count)
 {

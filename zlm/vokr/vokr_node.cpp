@@ -25,30 +25,15 @@ VOKR_NODE::VOKR_NODE(VOKR_TX_MANAGER* manager, KSM_TX_SIGNAL_NODES* list, int in
 {
 }
 
-bool VOKR_NODE::is_data_enabled(bool* mixed) const
-{
-    return is_enabled(DATA, mixed, PLAIN_TRIGGER_LEVEL);
-}
+bool VOKR_NODE::is_data_enabled(bool* mixed) const { return is_enabled(DATA, mixed, PLAIN_TRIGGER_LEVEL); }
 
-bool VOKR_NODE::is_trigger_enabled(bool* mixed, int level) const
-{
-    return is_enabled(TRIGGER, mixed, level);
-}
+bool VOKR_NODE::is_trigger_enabled(bool* mixed, int level) const { return is_enabled(TRIGGER, mixed, level); }
 
-bool VOKR_NODE::is_storage_enabled(bool* mixed) const
-{
-    return is_enabled(STORAGE, mixed, PLAIN_TRIGGER_LEVEL);
-}
+bool VOKR_NODE::is_storage_enabled(bool* mixed) const { return is_enabled(STORAGE, mixed, PLAIN_TRIGGER_LEVEL); }
 
-bool VOKR_NODE::is_transition_enabled(bool* mixed) const
-{
-    return is_enabled(TRANSITION, mixed, PLAIN_TRIGGER_LEVEL);
-}
+bool VOKR_NODE::is_transition_enabled(bool* mixed) const { return is_enabled(TRANSITION, mixed, PLAIN_TRIGGER_LEVEL); }
 
-bool VOKR_NODE::is_signal_inverted(bool* mixed) const
-{
-    return is_enabled(INVERSION, mixed, PLAIN_TRIGGER_LEVEL);
-}
+bool VOKR_NODE::is_signal_inverted(bool* mixed) const { return is_enabled(INVERSION, mixed, PLAIN_TRIGGER_LEVEL); }
 
 void VOKR_NODE::enable_data(bool value) { enable(DATA, value); }
 void VOKR_NODE::enable_trigger(bool value) { enable(TRIGGER, value); }
@@ -174,9 +159,7 @@ void VOKR_NODE::toggle_leaf(FLAG flag)
         break;
     }
     case STORAGE: accepted = m_list->set_storage_enabled(m_index, !m_list->is_storage_enabled(m_index)); break;
-    case TRANSITION:
-        accepted = m_list->set_transition_enabled(m_index, !m_list->is_transition_enabled(m_index));
-        break;
+    case TRANSITION: accepted = m_list->set_transition_enabled(m_index, !m_list->is_transition_enabled(m_index)); break;
     case INVERSION:
         m_list->set_signal_inverted(m_index, !m_list->is_signal_inverted(m_index));
         accepted = true;

@@ -18,30 +18,18 @@ int VOKR_DATA_NODE_ALLOCATION::get_maximum() const
     return limit_of(m_manager, &KSM_TX_SIGNAL_SET::get_max_data_nodes);
 }
 
-int VOKR_DATA_NODE_ALLOCATION::get_value() const
-{
-    return m_manager->get_data_nodes_allocated(-1);
-}
+int VOKR_DATA_NODE_ALLOCATION::get_value() const { return m_manager->get_data_nodes_allocated(-1); }
 
-void VOKR_DATA_NODE_ALLOCATION::set_value(int count)
-{
-    m_manager->data_manual_input_changed(count);
-}
+void VOKR_DATA_NODE_ALLOCATION::set_value(int count) { m_manager->data_manual_input_changed(count); }
 
 int VOKR_TRIGGER_NODE_ALLOCATION::get_maximum() const
 {
     return limit_of(m_manager, &KSM_TX_SIGNAL_SET::get_max_trigger_nodes);
 }
 
-int VOKR_TRIGGER_NODE_ALLOCATION::get_value() const
-{
-    return m_manager->get_trigger_nodes_allocated(-1);
-}
+int VOKR_TRIGGER_NODE_ALLOCATION::get_value() const { return m_manager->get_trigger_nodes_allocated(-1); }
 
-void VOKR_TRIGGER_NODE_ALLOCATION::set_value(int count)
-{
-    m_manager->trigger_manual_input_changed(count);
-}
+void VOKR_TRIGGER_NODE_ALLOCATION::set_value(int count) { m_manager->trigger_manual_input_changed(count); }
 
 int VOKR_STORAGE_QUALIFIER_NODE_ALLOCATION::get_maximum() const
 {

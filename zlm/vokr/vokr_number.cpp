@@ -46,22 +46,13 @@ constexpr u64 ONES = 0x0101010101010101ULL;
 constexpr u64 LOW7 = 0x7F7F7F7F7F7F7F7FULL;
 
 // 0x01 in every non-zero byte of v, 0x00 in every zero byte.
-inline u64 nonzero_bytes(u64 v)
-{
-    return ((((v & LOW7) + LOW7) | v) >> 7) & ONES;
-}
+inline u64 nonzero_bytes(u64 v) { return ((((v & LOW7) + LOW7) | v) >> 7) & ONES; }
 
 // Bit t of the result is byte t of v, for bytes that are 0 or 1.
-inline unsigned pack_bytes(u64 v)
-{
-    return unsigned((v * 0x0102040810204080ULL) >> 56);
-}
+inline unsigned pack_bytes(u64 v) { return unsigned((v * 0x0102040810204080ULL) >> 56); }
 
 // Bit t of the result is set when byte t of v equals byte t of the pattern.
-inline unsigned equal_bytes(u64 v, u64 pattern)
-{
-    return pack_bytes(ONES ^ nonzero_bytes(v ^ pattern));
-}
+inline unsigned equal_bytes(u64 v, u64 pattern) { return pack_bytes(ONES ^ nonzero_bytes(v ^ pattern)); }
 
 // ---- hexadecimal and octal digit groups ----
 //
@@ -204,8 +195,7 @@ void write_bits(const u64* words, int count, char* out)
 
 // Writes `count` digits right-aligned from groups of DIGITS digits, group m holding the digits
 // DIGITS * m to DIGITS * m + DIGITS - 1 counted from the least significant one.
-template <int DIGITS, typename WRITE_GROUP>
-void put_digit_groups(char* out, int count, WRITE_GROUP write_group)
+template <int DIGITS, typename WRITE_GROUP> void put_digit_groups(char* out, int count, WRITE_GROUP write_group)
 {
     int m = 0;
     for (; DIGITS * (m + 1) <= count; ++m)
@@ -251,8 +241,7 @@ inline u64 divide_word(u64& r, u64 u)
 // Divides the words by 10^19 LANES times in one sweep from the top: lane p works one word above
 // lane p - 1, on the quotient that lane has just written. The LANES - 1 words above n must be
 // zero. remainders[p] receives the p-th remainder, the lowest chunk first.
-template <int LANES>
-void divide_sweep(u64* w, int n, u64* remainders)
+template <int LANES> void divide_sweep(u64* w, int n, u64* remainders)
 {
     u64 r[LANES] = {};
     for (int i = n - 1; i >= 0; --i)
@@ -284,10 +273,7 @@ int decimal_chunks(u64* w, int n, u64* chunks)
     return std::max(trimmed(chunks, count), 1);
 }
 
-void put_two(char* out, u32 v)
-{
-    std::memcpy(out, DIGIT_PAIRS.pairs + 2 * v, 2);
-}
+void put_two(char* out, u32 v) { std::memcpy(out, DIGIT_PAIRS.pairs + 2 * v, 2); }
 
 void put8(char* out, u32 v)
 {
@@ -445,8 +431,7 @@ int expand_digits(const char* text, int radix, int per_char, char* out)
 
 // A real number read like the formatted input "%f": leading white space, an optional sign;
 // 0 when the text does not read as a number. Read without the process locale.
-template <typename REAL>
-REAL read_real(const char* text)
+template <typename REAL> REAL read_real(const char* text)
 {
     while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
         ++text;
@@ -487,8 +472,7 @@ struct PACKED {
 };
 
 // The column bytes of rows[0], rows[STEP], ..., rows[7 * STEP], byte t from rows[t * STEP].
-template <int STEP>
-inline u64 gather_rows(const unsigned char* const* row, int column)
+template <int STEP> inline u64 gather_rows(const unsigned char* const* row, int column)
 {
     u64 v = 0;
 #pragma GCC unroll 8
@@ -507,8 +491,7 @@ inline u64 load8(const char* p)
 // Calls f(gather) with the gatherer of the source's kind and order: gather(j) gives the eight
 // storage bytes (characters of a text, or row bytes) of the bits of significance 8j to 8j + 7,
 // byte t for significance 8j + t. Each kind gets loops of its own, free of branches.
-template <typename F>
-void with_gatherer(const BIT_SOURCE& s, F f)
+template <typename F> void with_gatherer(const BIT_SOURCE& s, F f)
 {
     if (s.text && s.lsb_to_msb)
         f([&s](int j) { return load8(s.text + 8 * j); });
@@ -623,6 +606,21 @@ char* put_radix_digits(const PACKED& p, int width, bool from_text)
     return s_result + count;
 }
 
+// A signed decimal reading of the value: with the top bit clear, its unsigned decimal text;
+// otherwise "-" and the magnitude that to_magnitude(p, width) leaves in the packed bits.
+template <class TO_MAGNITUDE> const char* put_signed_decimal(const BIT_SOURCE& s, TO_MAGNITUDE to_magnitude)
+{
+    PACKED p;
+    pack(s, &p, false);
+    char* out = s_result;
+    if (top_bit(s, p)) {
+        to_magnitude(p, s.width);
+        *out++ = '-';
+    }
+    put_decimal(p.bits, p.words, out);
+    return s_result;
+}
+
 }  // namespace
 
 // ---- construction ------------------------------------------------------------------------------------------
@@ -641,10 +639,7 @@ VOKR_NUMBER::VOKR_NUMBER(const char* text)
     m_width = int(strnlen(m_text, MAX_BUS_WIDTH + 1));
 }
 
-void VOKR_NUMBER::check_width() const
-{
-    VOKR_ASSERT(this->m_width <= MAX_BUS_WIDTH);
-}
+void VOKR_NUMBER::check_width() const { VOKR_ASSERT(this->m_width <= MAX_BUS_WIDTH); }
 
 const char* VOKR_NUMBER::text() const
 {
@@ -652,10 +647,7 @@ const char* VOKR_NUMBER::text() const
     return m_text ? m_text : "";
 }
 
-bool VOKR_NUMBER::text_has_pattern_letters() const
-{
-    return m_text && m_text[std::strspn(m_text, "01")] != '\0';
-}
+bool VOKR_NUMBER::text_has_pattern_letters() const { return m_text && m_text[std::strspn(m_text, "01")] != '\0'; }
 
 // ---- printing -----------------------------------------------------------------------------------------------
 
@@ -716,33 +708,22 @@ const char* VOKR_NUMBER::udecimal_string()
 // A set top bit is the sign: the magnitude is 2^width minus the value.
 const char* VOKR_NUMBER::twos_complement_string()
 {
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, false);
-    if (!top_bit(view<BIT_SOURCE>(), p))
-        return udecimal_string();
-    u64 carry = 1;
-    for (int i = 0; i < p.words; ++i) {
-        p.bits[i] = ~p.bits[i] + carry;
-        carry = carry && p.bits[i] == 0;
-    }
-    if (m_width % 64)
-        p.bits[p.words - 1] &= (u64(1) << (m_width % 64)) - 1;
-    s_result[0] = '-';
-    put_decimal(p.bits, p.words, s_result + 1);
-    return s_result;
+    return put_signed_decimal(view<BIT_SOURCE>(), [](PACKED& p, int width) {
+        u64 carry = 1;
+        for (int i = 0; i < p.words; ++i) {
+            p.bits[i] = ~p.bits[i] + carry;
+            carry = carry && p.bits[i] == 0;
+        }
+        if (width % 64)
+            p.bits[p.words - 1] &= (u64(1) << (width % 64)) - 1;
+    });
 }
 
 // A set top bit is the sign and the bits below it the magnitude.
 const char* VOKR_NUMBER::int_sign_magnitude_string()
 {
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, false);
-    if (!top_bit(view<BIT_SOURCE>(), p))
-        return udecimal_string();
-    p.bits[(m_width - 1) / 64] &= ~(u64(1) << ((m_width - 1) % 64));
-    s_result[0] = '-';
-    put_decimal(p.bits, p.words, s_result + 1);
-    return s_result;
+    return put_signed_decimal(
+        view<BIT_SOURCE>(), [](PACKED& p, int width) { p.bits[(width - 1) / 64] &= ~(u64(1) << ((width - 1) % 64)); });
 }
 
 // The low 64 bits (all of them for a number of up to 64) as an IEEE 754 double, or the low 32
@@ -923,9 +904,7 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_double() const
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::convert(int display_type, int width) const
 {
     switch (display_type) {
-    case KSM_GTYPE_BINARY:
-        std::memcpy(s_scratch, text(), size_t(m_width) + 1);
-        return {s_scratch, m_width};
+    case KSM_GTYPE_BINARY: std::memcpy(s_scratch, text(), size_t(m_width) + 1); return {s_scratch, m_width};
     case KSM_GTYPE_SIGNED_2S: return string_to_signed(width);
     case KSM_GTYPE_SIGNED_MAGNITUDE: return string_to_magnitude(width);
     case KSM_GTYPE_UNSIGNED: return string_to_unsigned();

@@ -97,8 +97,7 @@ private:
     struct TYPED_PATTERN;
 
     // The fields as the plain struct the conversion loops of the source file take.
-    template <typename VIEW>
-    VIEW view() const
+    template <typename VIEW> VIEW view() const
     {
         check_width();
         return VIEW{m_data, m_text, m_width, m_column, m_lsb_to_msb};

@@ -78,8 +78,8 @@ const char* VOKR_NUMBER::print_symbol(VOKR_TX_MANAGER* manager, int node, int pl
     return copy_symbol(symbol);
 }
 
-bool VOKR_NUMBER::get_string(VOKR_TX_MANAGER* manager, int node, const char** first_significant,
-                             bool use_group_type, bool suffix, QString* valid_characters, int plugin_level)
+bool VOKR_NUMBER::get_string(VOKR_TX_MANAGER* manager, int node, const char** first_significant, bool use_group_type,
+                             bool suffix, QString* valid_characters, int plugin_level)
 {
     VOKR_ASSERT_TEXT(manager->get_node_lsb_to_msb(node, &m_lsb_to_msb, -1),
                      "vokr_tx_manager->get_node_lsb_to_msb(nItem, &this->m_lsb_to_msb)");
@@ -214,7 +214,7 @@ VOKR_NUMBER::TYPED_PATTERN VOKR_NUMBER::read_hex_or_letters(const std::string& u
 
 // How the text is to be read on a node of this display type.
 VOKR_NUMBER::TYPED_PATTERN VOKR_NUMBER::read_typed(VOKR_TX_MANAGER* manager, int node, int level, int instance,
-                                      int display_type, int width) const
+                                                   int display_type, int width) const
 {
     const std::string upper = upper_case(text());
     switch (display_type) {
@@ -240,10 +240,13 @@ VOKR_NUMBER::TYPED_PATTERN VOKR_NUMBER::read_typed(VOKR_TX_MANAGER* manager, int
     }
     case KSM_GTYPE_ASCII: return TYPED_PATTERN::of_number(display_type);
     case KSM_GTYPE_HEX: return read_hex_or_letters(upper, width);
-    case KSM_GTYPE_OCTAL: return has_any_of(upper, "LFRHE") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
+    case KSM_GTYPE_OCTAL:
+        return has_any_of(upper, "LFRHE") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
     case KSM_GTYPE_FLOAT:
-    case KSM_GTYPE_DOUBLE: return has_any_of(upper, "XLFRH") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
-    default: return has_any_of(upper, "XLFRHE") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
+    case KSM_GTYPE_DOUBLE:
+        return has_any_of(upper, "XLFRH") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
+    default:
+        return has_any_of(upper, "XLFRHE") ? TYPED_PATTERN::of_letters(upper) : TYPED_PATTERN::of_number(display_type);
     }
 }
 
@@ -286,8 +289,8 @@ bool VOKR_NUMBER::set_string(VOKR_TX_MANAGER* manager, int node, int level, int 
     }
     if (typed.letters.find_first_not_of("01XLFRHE") != std::string::npos)
         return false;
-    const std::string pattern = fit_pattern(typed.letters, manager->get_num_leaf_children(node), lsb_to_msb,
-                                            typed.pad_with_x ? 'X' : '0');
+    const std::string pattern =
+        fit_pattern(typed.letters, manager->get_num_leaf_children(node), lsb_to_msb, typed.pad_with_x ? 'X' : '0');
     bool any_set = false;
     size_t next = 0;
     const int last = manager->get_last_child_index(node);

@@ -16,14 +16,11 @@ KSM_TX_TREE_OBJECT* VOKR_SESSION_OBJECT::get_child_object(int index)
     return m_triggers[index];
 }
 
-int VOKR_SESSION_OBJECT::get_child_count()
-{
-    return m_triggers.size();
-}
+int VOKR_SESSION_OBJECT::get_child_count() { return m_triggers.size(); }
 
 KSM_TX_TREE_OBJECT* VOKR_SESSION_OBJECT::create_child_object(int kind)
 {
-    if (kind == STATE_MACHINE_KIND) {
+    if (kind == KSM_TREE_KIND_STATE_MACHINE) {
         m_state_machines.append(new VOKR_STATE_MACHINE_OBJECT);
         return m_state_machines.last();
     }

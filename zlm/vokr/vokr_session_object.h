@@ -11,14 +11,12 @@ class VOKR_STATE_MACHINE_OBJECT;
 
 class VOKR_SESSION_OBJECT : public VOKR_TREE_OBJECT {
 public:
-    // The kind of child that is a state-machine object; any other kind makes a trigger object.
-    static constexpr int STATE_MACHINE_KIND = 1;
-
     VOKR_SESSION_OBJECT() = default;
     ~VOKR_SESSION_OBJECT() override;
 
     KSM_TX_TREE_OBJECT* get_child_object(int index) override;
     int get_child_count() override;
+    // KSM_TREE_KIND_STATE_MACHINE makes a state-machine object; any other kind a trigger object.
     KSM_TX_TREE_OBJECT* create_child_object(int kind) override;
     // Deletes a trigger object; state-machine objects live as long as the root.
     bool delete_child_object(KSM_TX_TREE_OBJECT* child) override;

@@ -1,8 +1,8 @@
 #include "vokr_tcl.h"
 
 #include "gen.h"
-#include "vokr_frame_wnd.h"
 #include "vokr_assert.h"
+#include "vokr_frame_wnd.h"
 #include "vokr_tcl_args_auto.h"
 
 #include <cstdlib>

@@ -14,11 +14,36 @@ namespace {
 
 // Option names by id; index 0 is empty and a null entry follows the last id.
 constexpr const char* OPTION_NAMES[] = {
-    "",          "h",           "help",          "long_help",     "action",          "combobox_type",
-    "direction", "entry_mnemonic", "entry_radix", "entry_row",     "entry_value",     "filename",
-    "find_string", "import_filename", "keyboard_key", "keyboard_modifier", "log_name", "nodename",
-    "sample_number", "schema",  "signal_set_name", "table_name",   "table_width",     "time",
-    "time_unit_index", "trigger_name", "type",    "x_coord",       "y_coord",         nullptr,
+    "",
+    "h",
+    "help",
+    "long_help",
+    "action",
+    "combobox_type",
+    "direction",
+    "entry_mnemonic",
+    "entry_radix",
+    "entry_row",
+    "entry_value",
+    "filename",
+    "find_string",
+    "import_filename",
+    "keyboard_key",
+    "keyboard_modifier",
+    "log_name",
+    "nodename",
+    "sample_number",
+    "schema",
+    "signal_set_name",
+    "table_name",
+    "table_width",
+    "time",
+    "time_unit_index",
+    "trigger_name",
+    "type",
+    "x_coord",
+    "y_coord",
+    nullptr,
 };
 constexpr int LAST_OPTION_ID = VOKR_AUTO_ARG_Y_COORD;
 
@@ -33,35 +58,45 @@ constexpr YUVR_ARG_SPEC ARGS_NONE[] = {{0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_DO_LOCATE[] = {{VOKR_AUTO_ARG_SCHEMA, STR, REQ}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_SHOW_LIST_VIEW[] = {{VOKR_AUTO_ARG_FILENAME, STR, OPT}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_OPEN_FILE[] = {{VOKR_AUTO_ARG_FILENAME, STR, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_ADD_NODE[] = {{VOKR_AUTO_ARG_FILENAME, STR, REQ}, {VOKR_AUTO_ARG_NODENAME, STR, REQ},
-    {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_ADD_NODE[] = {
+    {VOKR_AUTO_ARG_FILENAME, STR, REQ}, {VOKR_AUTO_ARG_NODENAME, STR, REQ}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_MNEMONIC_DIALOG[] = {{VOKR_AUTO_ARG_ACTION, STR, REQ},
-    {VOKR_AUTO_ARG_ENTRY_MNEMONIC, STR, OPT}, {VOKR_AUTO_ARG_ENTRY_RADIX, STR, OPT},
-    {VOKR_AUTO_ARG_ENTRY_ROW, STR, OPT}, {VOKR_AUTO_ARG_ENTRY_VALUE, STR, OPT},
-    {VOKR_AUTO_ARG_IMPORT_FILENAME, STR, OPT}, {VOKR_AUTO_ARG_TABLE_NAME, STR, OPT},
-    {VOKR_AUTO_ARG_TABLE_WIDTH, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_ADD_TABLE[] = {{VOKR_AUTO_ARG_TABLE_NAME, STR, OPT}, {VOKR_AUTO_ARG_TABLE_WIDTH, STR, OPT},
-    {0, 0, 0}};
+                                                  {VOKR_AUTO_ARG_ENTRY_MNEMONIC, STR, OPT},
+                                                  {VOKR_AUTO_ARG_ENTRY_RADIX, STR, OPT},
+                                                  {VOKR_AUTO_ARG_ENTRY_ROW, STR, OPT},
+                                                  {VOKR_AUTO_ARG_ENTRY_VALUE, STR, OPT},
+                                                  {VOKR_AUTO_ARG_IMPORT_FILENAME, STR, OPT},
+                                                  {VOKR_AUTO_ARG_TABLE_NAME, STR, OPT},
+                                                  {VOKR_AUTO_ARG_TABLE_WIDTH, STR, OPT},
+                                                  {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_ADD_TABLE[] = {
+    {VOKR_AUTO_ARG_TABLE_NAME, STR, OPT}, {VOKR_AUTO_ARG_TABLE_WIDTH, STR, OPT}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_ADD_ENTRY[] = {{VOKR_AUTO_ARG_ENTRY_MNEMONIC, STR, OPT},
-    {VOKR_AUTO_ARG_ENTRY_RADIX, STR, OPT}, {VOKR_AUTO_ARG_ENTRY_VALUE, STR, OPT}, {0, 0, 0}};
+                                            {VOKR_AUTO_ARG_ENTRY_RADIX, STR, OPT},
+                                            {VOKR_AUTO_ARG_ENTRY_VALUE, STR, OPT},
+                                            {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_FILE_DIALOG[] = {{VOKR_AUTO_ARG_IMPORT_FILENAME, STR, OPT}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_DELETE_ENTRY[] = {{VOKR_AUTO_ARG_ENTRY_ROW, STR, OPT}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_SWITCH_TO_ADVANCED[] = {{VOKR_AUTO_ARG_COMBOBOX_TYPE, INT, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_COORDS[] = {{VOKR_AUTO_ARG_X_COORD, INT, REQ}, {VOKR_AUTO_ARG_Y_COORD, INT, REQ},
-    {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_MENU_ACTIONS[] = {{VOKR_AUTO_ARG_ACTION, STR, REQ}, {VOKR_AUTO_ARG_X_COORD, INT, REQ},
-    {VOKR_AUTO_ARG_Y_COORD, INT, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_TIME_UNITS[] = {{VOKR_AUTO_ARG_TIME, STR, REQ}, {VOKR_AUTO_ARG_TIME_UNIT_INDEX, STR, REQ},
-    {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_TIME_BAR[] = {{VOKR_AUTO_ARG_SAMPLE_NUMBER, STR, OPT}, {VOKR_AUTO_ARG_TIME, STR, OPT},
-    {VOKR_AUTO_ARG_TIME_UNIT_INDEX, STR, OPT}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_KEY_PRESS[] = {{VOKR_AUTO_ARG_KEYBOARD_KEY, STR, REQ},
-    {VOKR_AUTO_ARG_KEYBOARD_MODIFIER, UINT, REQ}, {0, 0, 0}};
-constexpr YUVR_ARG_SPEC ARGS_FIND[] = {{VOKR_AUTO_ARG_DIRECTION, UINT, REQ}, {VOKR_AUTO_ARG_FIND_STRING, STR, REQ},
-    {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_COORDS[] = {
+    {VOKR_AUTO_ARG_X_COORD, INT, REQ}, {VOKR_AUTO_ARG_Y_COORD, INT, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_MENU_ACTIONS[] = {
+    {VOKR_AUTO_ARG_ACTION, STR, REQ}, {VOKR_AUTO_ARG_X_COORD, INT, REQ}, {VOKR_AUTO_ARG_Y_COORD, INT, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_TIME_UNITS[] = {
+    {VOKR_AUTO_ARG_TIME, STR, REQ}, {VOKR_AUTO_ARG_TIME_UNIT_INDEX, STR, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_TIME_BAR[] = {{VOKR_AUTO_ARG_SAMPLE_NUMBER, STR, OPT},
+                                           {VOKR_AUTO_ARG_TIME, STR, OPT},
+                                           {VOKR_AUTO_ARG_TIME_UNIT_INDEX, STR, OPT},
+                                           {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_KEY_PRESS[] = {
+    {VOKR_AUTO_ARG_KEYBOARD_KEY, STR, REQ}, {VOKR_AUTO_ARG_KEYBOARD_MODIFIER, UINT, REQ}, {0, 0, 0}};
+constexpr YUVR_ARG_SPEC ARGS_FIND[] = {
+    {VOKR_AUTO_ARG_DIRECTION, UINT, REQ}, {VOKR_AUTO_ARG_FIND_STRING, STR, REQ}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_STORAGE_QUALIFIER[] = {{VOKR_AUTO_ARG_TYPE, STR, OPT}, {0, 0, 0}};
 constexpr YUVR_ARG_SPEC ARGS_SET_ACTIVE[] = {{VOKR_AUTO_ARG_LOG_NAME, STR, OPT},
-    {VOKR_AUTO_ARG_SIGNAL_SET_NAME, STR, OPT}, {VOKR_AUTO_ARG_TRIGGER_NAME, STR, OPT}, {0, 0, 0}};
+                                             {VOKR_AUTO_ARG_SIGNAL_SET_NAME, STR, OPT},
+                                             {VOKR_AUTO_ARG_TRIGGER_NAME, STR, OPT},
+                                             {0, 0, 0}};
 
 struct COMMAND_TABLE_ROW {
     const char* name;

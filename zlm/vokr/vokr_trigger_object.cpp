@@ -7,20 +7,11 @@
 
 VOKR_TRIGGER_OBJECT::~VOKR_TRIGGER_OBJECT() = default;
 
-KSM_TX_TREE_OBJECT* VOKR_TRIGGER_OBJECT::get_child_object(int)
-{
-    return nullptr;
-}
+KSM_TX_TREE_OBJECT* VOKR_TRIGGER_OBJECT::get_child_object(int) { return nullptr; }
 
-int VOKR_TRIGGER_OBJECT::get_child_count()
-{
-    return 0;
-}
+int VOKR_TRIGGER_OBJECT::get_child_count() { return 0; }
 
-KSM_TX_TREE_OBJECT* VOKR_TRIGGER_OBJECT::create_child_object(int)
-{
-    return nullptr;
-}
+KSM_TX_TREE_OBJECT* VOKR_TRIGGER_OBJECT::create_child_object(int) { return nullptr; }
 
 bool VOKR_TRIGGER_OBJECT::get_equation(std::string* text, KSM_DATA_MNEMONICS*, KSM_TX_SIGNAL_NODES*, int, bool)
 {
@@ -28,7 +19,4 @@ bool VOKR_TRIGGER_OBJECT::get_equation(std::string* text, KSM_DATA_MNEMONICS*, K
     return false;
 }
 
-bool VOKR_TRIGGER_OBJECT::duplicate_trigger(bool)
-{
-    return true;
-}
+bool VOKR_TRIGGER_OBJECT::duplicate_trigger(bool) { return true; }

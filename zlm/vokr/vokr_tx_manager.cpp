@@ -52,8 +52,7 @@ VOKR_TX_MANAGER::VOKR_TX_MANAGER(VOKR_FRAME_WND* frame) : QObject(nullptr), m_fr
     if (!frame)
         return;
     connect(get_action(PIRQ_ACTION_LOGGING, QVariant()), &QAction::toggled, this, &VOKR_TX_MANAGER::set_logging);
-    connect(get_action(PIRQ_ACTION_SAVE_TO_LOG, QVariant()), &QAction::triggered, this,
-            &VOKR_TX_MANAGER::save_to_log);
+    connect(get_action(PIRQ_ACTION_SAVE_TO_LOG, QVariant()), &QAction::triggered, this, &VOKR_TX_MANAGER::save_to_log);
     m_node_finder = new TEVQ_DIALOG(frame, true);
     connect(m_node_finder, &TEVQ_DIALOG::on_selected_list, this, &VOKR_TX_MANAGER::on_node_insert_to_view);
 }
@@ -122,10 +121,7 @@ KSM_TX_TRIGGER* VOKR_TX_MANAGER::trigger_at(int index) const
     return return_value;
 }
 
-const char* VOKR_TX_MANAGER::get_instance() const
-{
-    return m_tx_instance ? m_tx_instance->get_name() : nullptr;
-}
+const char* VOKR_TX_MANAGER::get_instance() const { return m_tx_instance ? m_tx_instance->get_name() : nullptr; }
 
 const char* VOKR_TX_MANAGER::get_instance_name_at(int index, bool* expanded) const
 {
@@ -178,15 +174,9 @@ bool VOKR_TX_MANAGER::is_setup_mode() const
     return !tabs || tabs->currentIndex() == 1;
 }
 
-bool VOKR_TX_MANAGER::is_instance_data_mode() const
-{
-    return get_int_state(-1, "active tab", 1) == 0;
-}
+bool VOKR_TX_MANAGER::is_instance_data_mode() const { return get_int_state(-1, "active tab", 1) == 0; }
 
-bool VOKR_TX_MANAGER::is_instance_setup_mode() const
-{
-    return get_int_state(-1, "active tab", 1) == 1;
-}
+bool VOKR_TX_MANAGER::is_instance_setup_mode() const { return get_int_state(-1, "active tab", 1) == 1; }
 
 bool VOKR_TX_MANAGER::can_locate() const
 {
@@ -197,8 +187,8 @@ bool VOKR_TX_MANAGER::can_locate() const
 
 bool VOKR_TX_MANAGER::locate(int index, unsigned int)
 {
-    KSM_TX_SIGNAL_NODES* list = m_list_view_mode || is_data_mode(-1) ? static_cast<KSM_TX_SIGNAL_NODES*>(signal_set_at(-1))
-                                                                      : trigger_at(-1);
+    KSM_TX_SIGNAL_NODES* list =
+        m_list_view_mode || is_data_mode(-1) ? static_cast<KSM_TX_SIGNAL_NODES*>(signal_set_at(-1)) : trigger_at(-1);
     return list->locate(index);
 }
 
@@ -238,10 +228,7 @@ void VOKR_TX_MANAGER::enable_action(PIRQ_ACTION_ENUM id, bool enabled)
     get_action(id, QVariant())->setEnabled(enabled);
 }
 
-void VOKR_TX_MANAGER::update_all_views(QObject* sender, int hint)
-{
-    emit updated(sender, hint);
-}
+void VOKR_TX_MANAGER::update_all_views(QObject* sender, int hint) { emit updated(sender, hint); }
 
 void VOKR_TX_MANAGER::set_logging(bool enable)
 {
@@ -252,10 +239,7 @@ void VOKR_TX_MANAGER::set_logging(bool enable)
 
 // ---- transactions -------------------------------------------------------------------------------------
 
-void VOKR_TX_MANAGER::begin_action(int index)
-{
-    get_instance_at(index)->begin_action();
-}
+void VOKR_TX_MANAGER::begin_action(int index) { get_instance_at(index)->begin_action(); }
 
 void VOKR_TX_MANAGER::end_action(VOKR_CHECK_COMPILATION_STATUS status, int index)
 {
@@ -271,15 +255,9 @@ void VOKR_TX_MANAGER::end_action(VOKR_CHECK_COMPILATION_STATUS status, int index
     }
 }
 
-int VOKR_TX_MANAGER::get_max_undo_steps() const
-{
-    return get_instance_at(-1)->get_max_undo_steps();
-}
+int VOKR_TX_MANAGER::get_max_undo_steps() const { return get_instance_at(-1)->get_max_undo_steps(); }
 
-void VOKR_TX_MANAGER::set_max_undo_steps(int steps)
-{
-    get_instance_at(-1)->set_max_undo_steps(steps);
-}
+void VOKR_TX_MANAGER::set_max_undo_steps(int steps) { get_instance_at(-1)->set_max_undo_steps(steps); }
 
 // The entry of an instance after an undo or redo moved the entries: its power-up entry when
 // that was shown and still exists, else the instance's own; -1 when the instance is gone.
@@ -318,7 +296,7 @@ void VOKR_TX_MANAGER::undo_or_redo(bool undo)
     on_update_edit_redo();
     update_modified_flag();
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY |
-                                     VOKR_HINT_VIEW));
+                                    VOKR_HINT_VIEW));
     emit updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
     emit updated(nullptr, vokr_hint(VOKR_HINT_STATUS | VOKR_HINT_INSTANCES));
 }
@@ -347,9 +325,8 @@ VOKR_TRIGGER_OBJECT* VOKR_TX_MANAGER::shown_advanced_root()
     if (trigger_level < 0)
         VOKR_ASSERT(trigger_level >= FIRST_PATTERN_LEVEL && trigger_level <= -1);
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    KSM_TX_TREE_OBJECT* tree = trigger_level < 0
-                                   ? trigger->get_storage_qualifier_root(trigger_level + KSM_NUM_PATTERNS)
-                                   : trigger->get_advanced_root(trigger_level);
+    KSM_TX_TREE_OBJECT* tree = trigger_level < 0 ? trigger->get_storage_qualifier_root(trigger_level + KSM_NUM_PATTERNS)
+                                                 : trigger->get_advanced_root(trigger_level);
     auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(tree);
     VOKR_ASSERT(root != NULL);
     return root;
@@ -367,15 +344,9 @@ int VOKR_TX_MANAGER::get_undo_position()
     return root ? root->get_undo_position() : -1;
 }
 
-void VOKR_TX_MANAGER::on_edit_undo()
-{
-    undo_or_redo(true);
-}
+void VOKR_TX_MANAGER::on_edit_undo() { undo_or_redo(true); }
 
-void VOKR_TX_MANAGER::on_edit_redo()
-{
-    undo_or_redo(false);
-}
+void VOKR_TX_MANAGER::on_edit_redo() { undo_or_redo(false); }
 
 void VOKR_TX_MANAGER::on_update_edit_undo()
 {
@@ -400,10 +371,7 @@ VOKR_ACTION_GUARD::~VOKR_ACTION_GUARD()
     VOKR_TX_MANAGER::m_action_done = true;
 }
 
-VOKR_UPDATE_GUARD::VOKR_UPDATE_GUARD() : m_set_here(!s_updating)
-{
-    s_updating = true;
-}
+VOKR_UPDATE_GUARD::VOKR_UPDATE_GUARD() : m_set_here(!s_updating) { s_updating = true; }
 
 VOKR_UPDATE_GUARD::~VOKR_UPDATE_GUARD()
 {
@@ -509,17 +477,11 @@ bool VOKR_TX_MANAGER::get_visible_state(const char* key, bool default_value) con
     return value == -1 ? default_value : value == 1;
 }
 
-void VOKR_TX_MANAGER::set_visible_state(const char* key, bool visible)
-{
-    set_int_state(key, visible ? 1 : 0);
-}
+void VOKR_TX_MANAGER::set_visible_state(const char* key, bool visible) { set_int_state(key, visible ? 1 : 0); }
 
 // ---- plug-ins -------------------------------------------------------------------------------------------
 
-int VOKR_TX_MANAGER::get_plugin_count() const
-{
-    return static_cast<int>(VOKR_PLUGIN_LIBRARY::registry().size());
-}
+int VOKR_TX_MANAGER::get_plugin_count() const { return static_cast<int>(VOKR_PLUGIN_LIBRARY::registry().size()); }
 
 QStringList VOKR_TX_MANAGER::get_plugin_names() const
 {

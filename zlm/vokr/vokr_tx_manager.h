@@ -87,10 +87,12 @@ public:
     static int get_int_length(int value);
     KSM_DATA_LOG* get_data_log() const { return m_data_log; }
     void refresh_data_log_cache();
+
 protected:
     KSM_TX_INSTANCE* get_instance_at(int index) const;
     KSM_TX_SIGNAL_SET* signal_set_at(int index) const;
     KSM_TX_TRIGGER* trigger_at(int index) const;
+
 private:
     void refresh_tx_cache();
     int resolved(int index) const { return index < 0 ? m_current_instance : index; }
@@ -103,6 +105,7 @@ public:
     bool is_instance_setup_mode() const;
     bool can_locate() const;
     bool locate(int index, unsigned int);
+
 private:
     QTabWidget* current_tab_widget(int index) const;
 
@@ -136,6 +139,7 @@ public slots:
     void on_update_edit_undo();
     void on_edit_redo();
     void on_update_edit_redo();
+
 private:
     friend class VOKR_ACTION_GUARD;
     void undo_or_redo(bool undo);
@@ -147,6 +151,13 @@ private:
         if (changed)
             update_modified_flag();
         return changed;
+    }
+    // Re-reads the session's modified state after an edit, whatever its outcome; passes the
+    // outcome on.
+    template <class RESULT> RESULT modified_after(RESULT result)
+    {
+        update_modified_flag();
+        return result;
     }
     // Runs one edit of a setting as an undo unit of the current instance, unless the value is
     // unchanged or widgets are being filled.
@@ -225,6 +236,7 @@ public:
     bool is_empty() const { return m_tx_trigger == nullptr && m_tx_signals == nullptr; }
     bool is_corvix_generated() const;
     void get_top_entity_name(QString* name) const;
+
 private:
     bool save_modified();
     bool save_active_tabs();
@@ -247,6 +259,7 @@ public:
     void set_instance_enabled(int index, bool enabled);
     void rename_instance_set(const char* new_name, const char* old_name);
     void rename_signal_set(const char* new_name, const char* old_name);
+
 private:
     bool is_entry(int index) const;
     bool accept_rename(bool accepted);
@@ -256,7 +269,7 @@ public:
     VOKR_LOCK_MODE get_lock_mode(bool in_power_up_view) const;
     void set_lock_mode(VOKR_LOCK_MODE mode, bool notify);
 public slots:
-    void set_lock_mode(QString label);
+    void set_lock_mode(const QString& label);
 
     // ---- JTAG and programming file (vokr_tx_manager_instance.cpp) ----
 public:
@@ -273,14 +286,15 @@ public:
     bool is_clock_invalid() const;
     bool is_clock_post_fitting() const;
 public slots:
-    void set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type);
-    void set_clock(QString clock);
+    void set_clock(const QString& clock, VOKR_IS_POST_FITTING_TYPE type);
+    void set_clock(const QString& clock);
 
     // ---- project queries and checks (vokr_tx_manager_instance.cpp) ----
 public:
     bool is_incremental_compile() const;
     bool is_incremental_route_available(int index) const;
     bool check_nodes_allocated(int instance);
+
 private:
     static bool compiles_incrementally(const YEK_PROJECT_INFO* project);
 
@@ -297,6 +311,7 @@ public:
     void set_instance_acq_state(int index, int mask);
     bool is_instance_acquiring(int index) const;
     bool is_any_instance_acquiring() const;
+
 private:
     int& acq_state(int index);
     int acq_state(int index) const;
@@ -323,9 +338,9 @@ public:
     // The condition get_node reports for a pre-synthesis row at an advanced level: past every
     // basic condition.
     static constexpr KSM_DATA_TRIGGER_CONDITION ADVANCED_LEVEL_CONDITION = KSM_CTYPE_COUNT;
-    bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name,
-                  KSM_DATA_SIGNAL_TYPE* signal_type, QString* alias, QString* debug_port, bool* data_enabled,
-                  bool* trigger_enabled, int level, KSM_DATA_TRIGGER_CONDITION* condition);
+    bool get_node(int index, KSM_DATA_NODE_DISPLAY_TYPE* display_type, QString* name, KSM_DATA_SIGNAL_TYPE* signal_type,
+                  QString* alias, QString* debug_port, bool* data_enabled, bool* trigger_enabled, int level,
+                  KSM_DATA_TRIGGER_CONDITION* condition);
     bool get_node_alias(int index, QString* alias);
     KSM_DATA_WIRE_CAPTURE_TYPE get_node_capture_type(int index);
     int get_node_count(int instance);
@@ -335,6 +350,7 @@ public:
     bool get_node_lsb_to_msb(int index, bool* lsb_first, int instance);
     bool get_node_selection_status(int index);
     KSM_DATA_WIRE_TAP_MODE get_node_tap_mode(int index, int instance);
+
 private:
     KSM_TX_SIGNAL_NODES* current_list() const { return get_nodes(-1); }
 
@@ -373,6 +389,7 @@ public:
     bool is_bypass_tap_flag() const { return m_bypass_flag_check; }
     static KSM_DATA_SIGNAL_TYPE get_type(unsigned int flags);
     static KSM_DATA_SIGNAL_TYPE get_type(const TOZ_INSTANCE_NAME* name);
+
 private:
     bool is_hidden(int index, bool (*hidden_row)(VOKR_TX_MANAGER*, KSM_TX_SIGNAL_NODES*, int));
 
@@ -406,6 +423,7 @@ public:
     bool toggle_data(int index);
     void sync_upon_capture_type_change();
     bool has_at_least_one_basic_or_trigger_level() const;
+
 private:
     bool toggle_capture(int index, KSM_DATA_WIRE_CAPTURE_TYPE use);
 
@@ -425,7 +443,8 @@ public:
     void set_using_pre_synthesis_filter(bool on) { m_using_pre_synthesis_filter = on; }
 public slots:
     void on_node_insert();
-    void on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names);
+    void on_node_insert_to_view(const PIRQ_INSTANCE_NAME_LIST& names);
+
 private:
     void store_assignment_text(int kind);
     bool insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const QString& short_name, KSM_DATA_WIRE_TAP_MODE tap);
@@ -443,6 +462,7 @@ public:
     void show_pre_synthesis_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
     void show_post_fitting_invalid_partition_msg(const char* name, YEK_PARTITION* partition);
     void show_untappable_msg(const char* name);
+
 private:
     bool validity_pass(int instance, int kind, bool incremental);
     void show_invalid_partition_msg(const char* name, YEK_PARTITION* partition, bool post_fitting);
@@ -453,8 +473,9 @@ public:
     bool get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_POST_FITTING_TYPE* post_fitting_type);
 public slots:
     void browse_clock();
+
 private:
-    bool browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE));
+    bool browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(const QString&, VOKR_IS_POST_FITTING_TYPE));
 
     // ---- basic trigger conditions (vokr_tx_manager_trigger.cpp) ----
 public:
@@ -523,12 +544,13 @@ public:
     bool is_disable_storage_qualifier_enabled(int instance) const;
     bool is_record_data_discontinuities_enabled(int instance) const;
 public slots:
-    void set_storage_qualifier_type(QString text);
-    void set_storage_qualifier_input_port(QString name, VOKR_IS_POST_FITTING_TYPE kind);
-    void set_storage_qualifier_input_port(QString name);
+    void set_storage_qualifier_type(const QString& text);
+    void set_storage_qualifier_input_port(const QString& name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_storage_qualifier_input_port(const QString& name);
     void browse_storage_qualifier_input_port();
     void enable_data_discontinuities(bool record);
     void disable_storage_qualifier(bool disabled);
+
 private:
     int state_based_tab() const;
 
@@ -541,14 +563,14 @@ public:
     bool get_trigger_position(int* sample, int index) const;
 public slots:
     void set_segmented_acquisition_mode(bool segmented);
-    void set_trigger_position(QString text);
+    void set_trigger_position(const QString& text);
 
     // ---- flow control (vokr_tx_manager_flow.cpp) ----
 public:
     bool get_trigger_flow_control(QString* text, int instance) const;
     bool is_sequential_mode(int instance) const;
 public slots:
-    void set_trigger_flow_control(QString text);
+    void set_trigger_flow_control(const QString& text);
 
     // ---- trigger in (vokr_tx_manager_flow.cpp) ----
 public:
@@ -565,22 +587,21 @@ public:
 public slots:
     void enable_trigger_in(bool enable);
     void set_trigger_in_source(int kind);
-    void set_trigger_in_pin(QString name);
-    void set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYPE kind);
-    void set_trigger_in_node(QString name);
+    void set_trigger_in_pin(const QString& name);
+    void set_trigger_in_node(const QString& name, VOKR_IS_POST_FITTING_TYPE kind);
+    void set_trigger_in_node(const QString& name);
     void browse_trigger_in();
-    void set_trigger_in_instance(QString name);
-    void set_trigger_in_condition(QString text);
+    void set_trigger_in_instance(const QString& name);
+    void set_trigger_in_condition(const QString& text);
+
 private:
     KSM_TX_TRIGGER_IN_INTERFACE* trigger_in_at(int instance) const;
     KSM_TX_TRIGGER_OUT_INTERFACE* trigger_out_at(int instance) const;
-    template <class PORT>
-    void edit_port_enabled(PORT* port, bool enable);
+    template <class PORT> void edit_port_enabled(PORT* port, bool enable);
     template <class PORT>
     void edit_port_name(PORT* port, const char* (PORT::*get)() const, bool (PORT::*set)(const char*),
                         const QString& name);
-    template <class PORT>
-    void edit_port_condition(PORT* port, const QString& text);
+    template <class PORT> void edit_port_condition(PORT* port, const QString& text);
 
     // ---- trigger out (vokr_tx_manager_flow.cpp) ----
 public:
@@ -597,10 +618,10 @@ public:
     bool get_trigger_out_latency_delay(QString* text, int instance) const;
 public slots:
     void enable_trigger_out(bool enable);
-    void set_trigger_out_condition(QString text);
-    void set_trigger_out_pin(QString name);
-    void set_trigger_out_instance(QString name);
-    void set_trigger_out_eps_event_index(QString text);
+    void set_trigger_out_condition(const QString& text);
+    void set_trigger_out_pin(const QString& name);
+    void set_trigger_out_instance(const QString& name);
+    void set_trigger_out_eps_event_index(const QString& text);
     void set_trigger_out_pin_selected(bool selected);
     void set_trigger_out_instance_selected(bool selected);
     void set_trigger_out_eps_trigger_in_selected(bool selected);
@@ -614,14 +635,14 @@ public:
     bool get_sample_depth(QString* text, int instance);
     bool is_zero_sample_depth() const;
 public slots:
-    void set_sample_depth(QString text);
+    void set_sample_depth(const QString& text);
 
     // ---- segments (vokr_tx_manager_resources.cpp) ----
 public:
     bool get_number_of_segments(QString* text, int instance) const;
     int get_segment_size() const;
 public slots:
-    void set_number_of_segments(QString text);
+    void set_number_of_segments(const QString& text);
 
     // ---- RAM type (vokr_tx_manager_resources.cpp) ----
 public:
@@ -629,13 +650,13 @@ public:
     KSM_TALVERN_RAM_TYPE get_talvern_ram_type(int instance) const;
     static QStringList get_ram_type_labels();
 public slots:
-    void set_ram_type(QString label);
+    void set_ram_type(const QString& label);
 
     // ---- pipeline (vokr_tx_manager_resources.cpp) ----
 public:
     bool get_pipeline_level(QString* text, int instance);
 public slots:
-    void set_pipeline_level(QString text);
+    void set_pipeline_level(const QString& text);
 
     // ---- allocated node counts (vokr_tx_manager_resources.cpp) ----
 public:
@@ -661,6 +682,7 @@ public slots:
     void data_manual_input_changed(int count);
     void trigger_manual_input_changed(int count);
     void storage_qualifier_manual_input_changed(int count);
+
 private:
     bool set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool (KSM_TX_SIGNAL_SET::*set)(int), int count,
                        int instance, bool mark_modified);
@@ -700,6 +722,7 @@ public:
     bool set_plugin_trigger_condition_symbol(const QString& symbol, int node_index, int level, int instance);
     bool get_plugin_mnemonic_width(int* width, int node_index);
     bool get_plugin_mnemonic_table_name_menu_string(QString* text, int node_index, KSM_TX_SIGNAL_NODES* list);
+
 private:
     KSM_TX_SIGNAL_NODES* plugin_list(int node_index, KSM_TX_SIGNAL_NODES* list, bool check_type);
 

@@ -18,13 +18,6 @@
 
 #include <memory>
 
-namespace {
-
-// The third field of an instance's node information when the IP generation wizard made it.
-constexpr int WIZARD_GENERATED = 2;
-
-}  // namespace
-
 // ---- closing and creating --------------------------------------------------------------------------------
 
 void VOKR_TX_MANAGER::close_document()
@@ -100,7 +93,8 @@ bool report_incremental_route(KSM_TX_SESSION* session, KSM_TX_INSTANCE* instance
             KSM_TX_TRIGGER* trigger = set->get_trigger(t);
             if (!trigger->is_using_incremental_route())
                 continue;
-            vokr_post(vokr_msg_old_incremental_route_used_sys(instance->get_name(), set->get_name(), trigger->get_name()));
+            vokr_post(
+                vokr_msg_old_incremental_route_used_sys(instance->get_name(), set->get_name(), trigger->get_name()));
             used = true;
         }
     }
@@ -277,9 +271,8 @@ void VOKR_TX_MANAGER::show_empty_inputs()
         vokr_prompt(vokr_msg_zero_instances());
         return;
     }
-    const bool data_empty =
-        !m_tx_trigger || !m_tx_signals ||
-        (m_tx_trigger->get_data_input_count() == 0 && m_tx_signals->get_data_input_count() == 0);
+    const bool data_empty = !m_tx_trigger || !m_tx_signals ||
+                            (m_tx_trigger->get_data_input_count() == 0 && m_tx_signals->get_data_input_count() == 0);
     const bool trigger_empty =
         !m_tx_trigger || !m_tx_signals ||
         (m_tx_trigger->get_trigger_input_count() == 0 && m_tx_signals->get_trigger_input_count() == 0);
@@ -322,10 +315,7 @@ bool family_supported(OMU_MANAGER* omu)
 }
 
 // The project's directory, absolute: assignments name files relative to it.
-QDir project_directory(OMU_MANAGER* omu)
-{
-    return QDir(absolute_path(omu->get_project_directory()));
-}
+QDir project_directory(OMU_MANAGER* omu) { return QDir(absolute_path(omu->get_project_directory())); }
 
 bool file_enabled(OMU_MANAGER* omu, const QString& path)
 {
@@ -461,7 +451,8 @@ void VOKR_TX_MANAGER::set_modified_flag(bool state)
 
 bool VOKR_TX_MANAGER::is_corvix_generated() const
 {
-    return m_tx_instance && m_tx_instance->get_data_instance()->get_node_info().third == WIZARD_GENERATED;
+    return m_tx_instance &&
+           m_tx_instance->get_data_instance()->get_node_info().third == KSM_INSTANCE_INFO_WIZARD_GENERATED;
 }
 
 void VOKR_TX_MANAGER::get_top_entity_name(QString* name) const

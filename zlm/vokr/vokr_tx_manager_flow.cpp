@@ -55,7 +55,7 @@ int VOKR_TX_MANAGER::state_based_tab() const
     return FIXED_TABS + advanced;
 }
 
-void VOKR_TX_MANAGER::set_storage_qualifier_type(QString text)
+void VOKR_TX_MANAGER::set_storage_qualifier_type(const QString& text)
 {
     if (is_sequential_mode(-1) && text == STATE_BASED) {
         vokr_prompt(vokr_msg_state_based_storage_qualifier_not_available());
@@ -85,12 +85,12 @@ bool VOKR_TX_MANAGER::get_storage_qualifier_input_port(QString* name, bool* post
     return true;
 }
 
-void VOKR_TX_MANAGER::set_storage_qualifier_input_port(QString name)
+void VOKR_TX_MANAGER::set_storage_qualifier_input_port(const QString& name)
 {
     set_storage_qualifier_input_port(name, VOKR_KEEP_NAME_KIND);
 }
 
-void VOKR_TX_MANAGER::set_storage_qualifier_input_port(QString name, VOKR_IS_POST_FITTING_TYPE kind)
+void VOKR_TX_MANAGER::set_storage_qualifier_input_port(const QString& name, VOKR_IS_POST_FITTING_TYPE kind)
 {
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     bool stored = false;
@@ -129,9 +129,8 @@ bool VOKR_TX_MANAGER::is_disable_storage_qualifier_enabled(int instance) const
 void VOKR_TX_MANAGER::enable_data_discontinuities(bool record)
 {
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    edit_setting(record == trigger->is_record_data_discontinuities(), [&] {
-        note_change(trigger->set_record_data_discontinuities(record));
-    });
+    edit_setting(record == trigger->is_record_data_discontinuities(),
+                 [&] { note_change(trigger->set_record_data_discontinuities(record)); });
 }
 
 bool VOKR_TX_MANAGER::is_record_data_discontinuities_enabled(int instance) const
@@ -189,15 +188,14 @@ bool VOKR_TX_MANAGER::get_trigger_position(int* sample, int index) const
     return true;
 }
 
-void VOKR_TX_MANAGER::set_trigger_position(QString text)
+void VOKR_TX_MANAGER::set_trigger_position(const QString& text)
 {
     if (text.isEmpty())
         return;
     const KSM_DATA_TRIGGER_POSITION position = convert_to_trigger_position_type(text);
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    edit_setting(position == trigger->get_trigger_position(), [&] {
-        note_change(trigger->set_trigger_position(position));
-    });
+    edit_setting(position == trigger->get_trigger_position(),
+                 [&] { note_change(trigger->set_trigger_position(position)); });
 }
 
 // ---- flow control ---------------------------------------------------------------------------------------------
@@ -217,7 +215,7 @@ bool VOKR_TX_MANAGER::is_sequential_mode(int instance) const
     return is_empty() || !trigger_at(instance)->is_state_based();
 }
 
-void VOKR_TX_MANAGER::set_trigger_flow_control(QString text)
+void VOKR_TX_MANAGER::set_trigger_flow_control(const QString& text)
 {
     VOKR_ASSERT(this->m_tx_trigger != NULL);
     const bool state_based = text == STATE_BASED;
@@ -266,8 +264,7 @@ bool name_of(bool empty, QString* out, const char* name)
 }
 
 // The condition of trigger in or out as text; "Disabled" and false without an instance (no port).
-template <class PORT>
-bool condition_text(const PORT* port, QString* text)
+template <class PORT> bool condition_text(const PORT* port, QString* text)
 {
     if (!port) {
         *text = "Disabled";
@@ -282,8 +279,7 @@ bool condition_text(const PORT* port, QString* text)
 
 // Edits of trigger in and out: one undo unit each, none when the value is unchanged.
 
-template <class PORT>
-void VOKR_TX_MANAGER::edit_port_enabled(PORT* port, bool enable)
+template <class PORT> void VOKR_TX_MANAGER::edit_port_enabled(PORT* port, bool enable)
 {
     edit_setting(enable == port->is_enabled(), [&] {
         port->set_enabled(enable);
@@ -304,8 +300,7 @@ void VOKR_TX_MANAGER::edit_port_name(PORT* port, const char* (PORT::*get)() cons
     });
 }
 
-template <class PORT>
-void VOKR_TX_MANAGER::edit_port_condition(PORT* port, const QString& text)
+template <class PORT> void VOKR_TX_MANAGER::edit_port_condition(PORT* port, const QString& text)
 {
     const KSM_DATA_TRIGGER_CONDITION condition = convert_to_trigger_condition_type(text);
     edit_setting(condition == port->get_condition(), [&] {
@@ -344,10 +339,7 @@ bool VOKR_TX_MANAGER::get_trigger_in_condition(QString* text, int instance) cons
     return condition_text(is_empty() ? nullptr : trigger_in_at(instance), text);
 }
 
-void VOKR_TX_MANAGER::enable_trigger_in(bool enable)
-{
-    edit_port_enabled(trigger_in_at(-1), enable);
-}
+void VOKR_TX_MANAGER::enable_trigger_in(bool enable) { edit_port_enabled(trigger_in_at(-1), enable); }
 
 bool VOKR_TX_MANAGER::set_trigger_in_source(KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, int instance)
 {
@@ -369,30 +361,27 @@ void VOKR_TX_MANAGER::set_trigger_in_source(int kind)
     });
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_pin(QString name)
+void VOKR_TX_MANAGER::set_trigger_in_pin(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_IN_INTERFACE;
     edit_port_name(trigger_in_at(-1), &PORT::get_pin_name, &PORT::set_pin_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_instance(QString name)
+void VOKR_TX_MANAGER::set_trigger_in_instance(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_IN_INTERFACE;
     edit_port_name(trigger_in_at(-1), &PORT::get_instance_name, &PORT::set_instance_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_condition(QString text)
+void VOKR_TX_MANAGER::set_trigger_in_condition(const QString& text)
 {
     if (!text.isEmpty())
         edit_port_condition(trigger_in_at(-1), text);
 }
 
-void VOKR_TX_MANAGER::set_trigger_in_node(QString name)
-{
-    set_trigger_in_node(name, VOKR_KEEP_NAME_KIND);
-}
+void VOKR_TX_MANAGER::set_trigger_in_node(const QString& name) { set_trigger_in_node(name, VOKR_KEEP_NAME_KIND); }
 
-void VOKR_TX_MANAGER::set_trigger_in_node(QString name, VOKR_IS_POST_FITTING_TYPE kind)
+void VOKR_TX_MANAGER::set_trigger_in_node(const QString& name, VOKR_IS_POST_FITTING_TYPE kind)
 {
     KSM_TX_TRIGGER_IN_INTERFACE* in = trigger_in_at(-1);
     const bool post_fitting = post_fitting_flag(kind, in->is_node_post_fitting());
@@ -490,24 +479,21 @@ bool VOKR_TX_MANAGER::get_trigger_out_latency_delay(QString* text, int instance)
     return true;
 }
 
-void VOKR_TX_MANAGER::enable_trigger_out(bool enable)
-{
-    edit_port_enabled(trigger_out_at(-1), enable);
-}
+void VOKR_TX_MANAGER::enable_trigger_out(bool enable) { edit_port_enabled(trigger_out_at(-1), enable); }
 
-void VOKR_TX_MANAGER::set_trigger_out_pin(QString name)
+void VOKR_TX_MANAGER::set_trigger_out_pin(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_OUT_INTERFACE;
     edit_port_name(trigger_out_at(-1), &PORT::get_pin_name, &PORT::set_pin_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_out_instance(QString name)
+void VOKR_TX_MANAGER::set_trigger_out_instance(const QString& name)
 {
     using PORT = KSM_TX_TRIGGER_OUT_INTERFACE;
     edit_port_name(trigger_out_at(-1), &PORT::get_instance_name, &PORT::set_instance_name, name);
 }
 
-void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(QString text)
+void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(const QString& text)
 {
     KSM_TX_TRIGGER_OUT_INTERFACE* out = trigger_out_at(-1);
     const int index = text.toInt();
@@ -517,7 +503,7 @@ void VOKR_TX_MANAGER::set_trigger_out_eps_event_index(QString text)
     });
 }
 
-void VOKR_TX_MANAGER::set_trigger_out_condition(QString text)
+void VOKR_TX_MANAGER::set_trigger_out_condition(const QString& text)
 {
     if (!text.isEmpty())
         edit_port_condition(trigger_out_at(-1), text);
@@ -526,9 +512,9 @@ void VOKR_TX_MANAGER::set_trigger_out_condition(QString text)
 namespace {
 
 // One destination of trigger out switched on or off, with the hint the panel needs (or none).
-template <class FILL> void select_destination(VOKR_TX_MANAGER* manager, KSM_TX_TRIGGER_OUT_INTERFACE* out,
-                                              KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected, bool hint,
-                                              FILL fill)
+template <class FILL>
+void select_destination(VOKR_TX_MANAGER* manager, KSM_TX_TRIGGER_OUT_INTERFACE* out,
+                        KSM_DATA_TRIGGER_IN_OUT_SOURCE_TYPE kind, bool selected, bool hint, FILL fill)
 {
     out->set_selected(kind, selected);
     fill();

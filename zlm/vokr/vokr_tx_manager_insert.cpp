@@ -36,7 +36,7 @@ public:
     {
         if (m_db)
             WOLPA_MANAGER::get_wolpa_manager()->unget_toz_cmp_action_pt_instance(VOKR_TX_MANAGER::DATABASE_CLIENT,
-                                                                                  m_kind);
+                                                                                 m_kind);
     }
     BORROWED_HIERARCHY(const BORROWED_HIERARCHY&) = delete;
     BORROWED_HIERARCHY& operator=(const BORROWED_HIERARCHY&) = delete;
@@ -47,10 +47,7 @@ private:
     TOZ_NAMESPACE* m_db;
 };
 
-int width_of(int first, int last)
-{
-    return std::abs(last - first);
-}
+int width_of(int first, int last) { return std::abs(last - first); }
 
 // first, first±1, ..., last.
 std::vector<int> walk(int first, int last)
@@ -109,7 +106,8 @@ QString VOKR_TX_MANAGER::remove_top_entity(const QString& name, const std::strin
 void VOKR_TX_MANAGER::get_short_name(QString* short_name, const QString& name)
 {
     BORROWED_HIERARCHY db(m_using_pre_synthesis_filter ? TOZ_KIND_PRE_SYNTHESIS : TOZ_KIND_POST_FITTING);
-    *short_name = db.get() ? remove_top_entity(name, db.get()->get_hpath_to_root(), db.get()->is_case_sensitive()) : name;
+    *short_name =
+        db.get() ? remove_top_entity(name, db.get()->get_hpath_to_root(), db.get()->is_case_sensitive()) : name;
 }
 
 bool VOKR_TX_MANAGER::check_for_node_add_overflow(int count)
@@ -137,11 +135,13 @@ bool VOKR_TX_MANAGER::insert_nodes(const QList<PIRQ_INSTANCE_NAME>& names)
             return true;
         }
         const int n = names.size();
-        const bool over = !is_empty() && (m_tx_trigger->get_data_nodes_used() + n > m_tx_signals->get_data_nodes_allocated() ||
-                                          m_tx_trigger->get_trigger_nodes_used() + n > m_tx_signals->get_trigger_nodes_allocated() ||
-                                          m_tx_trigger->get_storage_qualifier_nodes_used() + n >
-                                              m_tx_signals->get_storage_qualifier_nodes_allocated());
-        if ((over || is_empty()) && vokr_prompt(vokr_msg_on_node_add_over_run_allocation()) == MSG_PROMPT::MSG_VALUE_CANCEL)
+        const bool over =
+            !is_empty() && (m_tx_trigger->get_data_nodes_used() + n > m_tx_signals->get_data_nodes_allocated() ||
+                            m_tx_trigger->get_trigger_nodes_used() + n > m_tx_signals->get_trigger_nodes_allocated() ||
+                            m_tx_trigger->get_storage_qualifier_nodes_used() + n >
+                                m_tx_signals->get_storage_qualifier_nodes_allocated());
+        if ((over || is_empty()) &&
+            vokr_prompt(vokr_msg_on_node_add_over_run_allocation()) == MSG_PROMPT::MSG_VALUE_CANCEL)
             return true;
     }
     bool limit = false;
@@ -204,7 +204,8 @@ bool VOKR_TX_MANAGER::insert_group_of_bits(const PIRQ_INSTANCE_NAME& name, const
     for (int i : walk(first1, last1)) {
         const int before = list->get_num_nodes();
         if (w2 == 0) {
-            result = insert_node(QString("%1[%2]").arg(short_name).arg(i), get_type(name.get_flags()), tap, false) || result;
+            result =
+                insert_node(QString("%1[%2]").arg(short_name).arg(i), get_type(name.get_flags()), tap, false) || result;
         } else {
             for (int j : walk(first2, last2))
                 result = insert_node(QString("%1[%2][%3]").arg(short_name).arg(i).arg(j), get_type(name.get_flags()),
@@ -268,7 +269,8 @@ bool VOKR_TX_MANAGER::insert_node(const QString& name, KSM_DATA_WIRE_TAP_MODE ta
     if (!instance)
         return insert_node(name, KSM_STYPE_NONE, tap_mode, false);
     QString label = QString::fromLocal8Bit(instance->get_short_hpath().c_str());
-    if (name.size() > label.size() && !name.contains(label) && name.right(label.size()).compare(label, Qt::CaseInsensitive) == 0)
+    if (name.size() > label.size() && !name.contains(label) &&
+        name.right(label.size()).compare(label, Qt::CaseInsensitive) == 0)
         label = name.right(label.size());
     store_assignment_text(kind);
     std::vector<TOZ_INSTANCE_NAME*> members;
@@ -421,13 +423,13 @@ void VOKR_TX_MANAGER::on_node_insert()
     if (!m_node_finder)
         return;
     m_node_finder->set_filter_title(is_using_pre_synthesis_filter() ? "Lumetra: pre-synthesis"
-                                                                     : "Lumetra: post-fitting");
+                                                                    : "Lumetra: post-fitting");
     m_node_finder->clear_selection();
     m_node_finder->show();
     m_node_finder->raise();
 }
 
-void VOKR_TX_MANAGER::on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names)
+void VOKR_TX_MANAGER::on_node_insert_to_view(const PIRQ_INSTANCE_NAME_LIST& names)
 {
     if (is_empty())
         return;
@@ -439,7 +441,8 @@ void VOKR_TX_MANAGER::on_node_insert_to_view(PIRQ_INSTANCE_NAME_LIST names)
     insert_nodes(names);
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     KSM_TX_SIGNAL_SET* signals_ = signal_set_at(-1);
-    if (signals_->get_data_nodes_allocated() >= 1 && signals_->get_data_nodes_allocated() < trigger->get_data_nodes_used())
+    if (signals_->get_data_nodes_allocated() >= 1 &&
+        signals_->get_data_nodes_allocated() < trigger->get_data_nodes_used())
         set_data_nodes_allocated(trigger->get_data_nodes_used(), -1);
     if (signals_->get_trigger_nodes_allocated() >= 1 &&
         signals_->get_trigger_nodes_allocated() < trigger->get_trigger_nodes_used())

@@ -17,13 +17,7 @@ namespace {
 const char* const LOCK_MODE_LABELS[] = {"Allow all changes", "Allow incremental route changes only",
                                         "Allow trigger condition changes only"};
 
-// The project's effective compilation mode when it compiles incrementally.
-constexpr int INCREMENTAL_COMPILATION_MODE = 2;
-
-bool is_acquiring_state(int s)
-{
-    return (s & ~VOKR_ACQ_IDLE_BITS) != 0 || s == VOKR_ACQ_IDLE_BITS;
-}
+bool is_acquiring_state(int s) { return (s & ~VOKR_ACQ_IDLE_BITS) != 0 || s == VOKR_ACQ_IDLE_BITS; }
 
 }  // namespace
 
@@ -108,15 +102,9 @@ void VOKR_TX_MANAGER::set_instance(const QString& name)
     }
 }
 
-bool VOKR_TX_MANAGER::instance_is_enabled(int index) const
-{
-    return get_instance_at(index)->is_enabled();
-}
+bool VOKR_TX_MANAGER::instance_is_enabled(int index) const { return get_instance_at(index)->is_enabled(); }
 
-void VOKR_TX_MANAGER::set_instance_enabled(int index, bool enabled)
-{
-    get_instance_at(index)->set_enabled(enabled);
-}
+void VOKR_TX_MANAGER::set_instance_enabled(int index, bool enabled) { get_instance_at(index)->set_enabled(enabled); }
 
 // Ends the rename of an instance, signal set or trigger: a refused (taken) name is told to the
 // user, an accepted one marks the session modified. True when the name was accepted.
@@ -160,7 +148,7 @@ VOKR_LOCK_MODE VOKR_TX_MANAGER::get_lock_mode(bool in_power_up_view) const
     return m_lock_mode;
 }
 
-void VOKR_TX_MANAGER::set_lock_mode(QString label)
+void VOKR_TX_MANAGER::set_lock_mode(const QString& label)
 {
     int mode = -1;
     for (int i = 0; i < int(std::size(LOCK_MODE_LABELS)); ++i)
@@ -252,17 +240,15 @@ bool VOKR_TX_MANAGER::is_clock_post_fitting() const
     return is_setup_mode() && m_tx_signals && m_tx_signals->is_clock_post_fitting();
 }
 
-void VOKR_TX_MANAGER::set_clock(QString clock)
-{
-    set_clock(clock, VOKR_KEEP_NAME_KIND);
-}
+void VOKR_TX_MANAGER::set_clock(const QString& clock) { set_clock(clock, VOKR_KEEP_NAME_KIND); }
 
-void VOKR_TX_MANAGER::set_clock(QString clock, VOKR_IS_POST_FITTING_TYPE type)
+void VOKR_TX_MANAGER::set_clock(const QString& clock, VOKR_IS_POST_FITTING_TYPE type)
 {
     if (clock.isEmpty())
         return;
     KSM_TX_SIGNAL_SET* signals_ = signal_set_at(-1);
-    const bool post_fitting = type == VOKR_POST_FITTING_NAME || (type == VOKR_KEEP_NAME_KIND && is_clock_post_fitting());
+    const bool post_fitting =
+        type == VOKR_POST_FITTING_NAME || (type == VOKR_KEEP_NAME_KIND && is_clock_post_fitting());
     const QByteArray name = clock.toLocal8Bit();
     if (name == signals_->get_clock_name() && post_fitting == is_clock_post_fitting())
         return;
@@ -298,7 +284,7 @@ bool VOKR_TX_MANAGER::is_incremental_compile() const
 
 bool VOKR_TX_MANAGER::compiles_incrementally(const YEK_PROJECT_INFO* project)
 {
-    return project->get_effective_incremental_compilation_mode() == INCREMENTAL_COMPILATION_MODE;
+    return project->get_effective_incremental_compilation_mode() == YEK_INCREMENTAL_COMPILATION_ON;
 }
 
 bool VOKR_TX_MANAGER::is_incremental_route_available(int index) const

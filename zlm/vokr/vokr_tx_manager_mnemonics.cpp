@@ -54,7 +54,8 @@ void VOKR_TX_MANAGER::create_mnemonic_table(int node_index, const QString& name,
     const QByteArray table_name = name.toLocal8Bit();
     if (KSM_DATA_MNEMONICS_TABLE* ksm_data_mnemonics_table = ksm_data_mnemonics->find_table(table_name.constData()))
         VOKR_ASSERT(ksm_data_mnemonics->delete_table(ksm_data_mnemonics_table));
-    KSM_DATA_MNEMONICS_TABLE* ksm_data_mnemonics_table = ksm_data_mnemonics->create_table(table_name.constData(), width);
+    KSM_DATA_MNEMONICS_TABLE* ksm_data_mnemonics_table =
+        ksm_data_mnemonics->create_table(table_name.constData(), width);
     VOKR_ASSERT(ksm_data_mnemonics_table != NULL);
     for (int i = 0; i < node_count; ++i)
         VOKR_ASSERT(ksm_data_mnemonics_table->add_entry(qPrintable(mnemonic_list[i]), qPrintable(pattern_list[i])));
@@ -173,6 +174,7 @@ bool VOKR_TX_MANAGER::open_plugin_mnemonic_tables()
                     settings.push_back(option.setting.c_str());
                 std::vector<std::vector<char>> results(settings.size(), std::vector<char>(VOKR_PLUGIN_BUFFER_SIZE, 0));
                 std::vector<char*> buffers;
+                buffers.reserve(results.size());
                 for (auto& r : results)
                     buffers.push_back(r.data());
                 if (plugin->plugin_set_user_options(handle, settings.data(), static_cast<int>(settings.size()),

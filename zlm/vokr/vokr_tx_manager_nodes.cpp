@@ -22,10 +22,7 @@ KSM_TX_SIGNAL_NODES* VOKR_TX_MANAGER::get_nodes(int instance) const
     return trigger_at(instance);
 }
 
-const char* VOKR_TX_MANAGER::get_signal_set() const
-{
-    return m_tx_signals ? m_tx_signals->get_name() : nullptr;
-}
+const char* VOKR_TX_MANAGER::get_signal_set() const { return m_tx_signals ? m_tx_signals->get_name() : nullptr; }
 
 int VOKR_TX_MANAGER::get_num_signal_sets(int instance) const
 {
@@ -101,20 +98,14 @@ KSM_DATA_WIRE_CAPTURE_TYPE VOKR_TX_MANAGER::get_node_capture_type(int index)
     return trigger_at(-1)->get_node_use(index);
 }
 
-int VOKR_TX_MANAGER::get_node_count(int instance)
-{
-    return is_empty() ? 0 : get_nodes(instance)->get_num_nodes();
-}
+int VOKR_TX_MANAGER::get_node_count(int instance) { return is_empty() ? 0 : get_nodes(instance)->get_num_nodes(); }
 
 int VOKR_TX_MANAGER::get_trigger_node_count(int instance)
 {
     return is_empty() ? 0 : trigger_at(instance)->get_num_nodes();
 }
 
-int VOKR_TX_MANAGER::get_node_depth(int index)
-{
-    return current_list()->get_depth(index);
-}
+int VOKR_TX_MANAGER::get_node_depth(int index) { return current_list()->get_depth(index); }
 
 bool VOKR_TX_MANAGER::get_node_group_display_type(int index, KSM_DATA_GROUP_DISPLAY_TYPE* type, int instance)
 {
@@ -130,10 +121,7 @@ bool VOKR_TX_MANAGER::get_node_lsb_to_msb(int index, bool* lsb_first, int instan
     return true;
 }
 
-bool VOKR_TX_MANAGER::get_node_selection_status(int index)
-{
-    return current_list()->is_selected(index);
-}
+bool VOKR_TX_MANAGER::get_node_selection_status(int index) { return current_list()->is_selected(index); }
 
 KSM_DATA_WIRE_TAP_MODE VOKR_TX_MANAGER::get_node_tap_mode(int index, int instance)
 {
@@ -167,10 +155,7 @@ bool VOKR_TX_MANAGER::is_invalid_index_for_drop(int index, bool into_group)
     return current_list()->is_invalid_index_for_drop(index, into_group);
 }
 
-bool VOKR_TX_MANAGER::is_valid_selection_for_grouping()
-{
-    return current_list()->is_valid_selection_for_grouping();
-}
+bool VOKR_TX_MANAGER::is_valid_selection_for_grouping() { return current_list()->is_valid_selection_for_grouping(); }
 
 void VOKR_TX_MANAGER::get_all_descendants(int index, std::vector<int>* rows)
 {
@@ -277,8 +262,8 @@ bool VOKR_TX_MANAGER::is_node_deletable(int index)
 {
     if (!current_list()->can_delete_node(index) || !m_frame_wnd)
         return false;
-    return is_data_mode(-1) ||
-           (m_lock_mode == VOKR_LOCK_MODE_INCREMENTAL_ROUTE && trigger_at(-1)->get_tap_mode(index) == KSM_TAP_PRE_SYNTHESIS);
+    return is_data_mode(-1) || (m_lock_mode == VOKR_LOCK_MODE_INCREMENTAL_ROUTE &&
+                                trigger_at(-1)->get_tap_mode(index) == KSM_TAP_PRE_SYNTHESIS);
 }
 
 // The signal type of a compiled name: the first type bit of its flags that is set, in this order
@@ -347,30 +332,22 @@ bool VOKR_TX_MANAGER::ungroup_node(int index)
 int VOKR_TX_MANAGER::move_before_node(int first, int last, int target, bool into_group)
 {
     select_node_range(first, last, true);
-    const int result = current_list()->move_nodes(first, last, target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->move_nodes(first, last, target, into_group));
 }
 
 int VOKR_TX_MANAGER::move_selected_before_node(int target, bool into_group)
 {
-    const int result = current_list()->move_selected_nodes(target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->move_selected_nodes(target, into_group));
 }
 
 int VOKR_TX_MANAGER::copy_before_node(int first, int last, int target, bool into_group)
 {
-    const int result = current_list()->copy_nodes(first, last, target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->copy_nodes(first, last, target, into_group));
 }
 
 int VOKR_TX_MANAGER::copy_selected_before_node(int target, bool into_group)
 {
-    const int result = current_list()->copy_selected_nodes(target, into_group);
-    update_modified_flag();
-    return result;
+    return modified_after(current_list()->copy_selected_nodes(target, into_group));
 }
 
 int VOKR_TX_MANAGER::delete_node(int first, int second)
@@ -381,10 +358,7 @@ int VOKR_TX_MANAGER::delete_node(int first, int second)
     return result;
 }
 
-bool VOKR_TX_MANAGER::delete_node(const char* name)
-{
-    return note_change(current_list()->delete_node(name));
-}
+bool VOKR_TX_MANAGER::delete_node(const char* name) { return note_change(current_list()->delete_node(name)); }
 
 int VOKR_TX_MANAGER::delete_selected_nodes()
 {
@@ -432,9 +406,7 @@ bool VOKR_TX_MANAGER::set_node_alias(int index, const QString& alias)
 {
     KSM_TX_SIGNAL_NODES* list = current_list();
     if (alias.isEmpty()) {
-        const bool result = list->set_node_alias(index, "");
-        update_modified_flag();
-        return result;
+        return modified_after(list->set_node_alias(index, ""));
     }
     if (index < 0 || index >= list->get_num_nodes())
         return false;
@@ -473,12 +445,7 @@ bool VOKR_TX_MANAGER::set_node_mnemonics_symbol(int index, const QString& patter
     return table && table->add_entry(symbol.toLocal8Bit().constData(), pattern.toLocal8Bit().constData());
 }
 
-bool VOKR_TX_MANAGER::toggle_node(int index)
-{
-    const bool result = current_list()->toggle_node(index);
-    update_modified_flag();
-    return result;
-}
+bool VOKR_TX_MANAGER::toggle_node(int index) { return modified_after(current_list()->toggle_node(index)); }
 
 bool VOKR_TX_MANAGER::set_node_tap_mode(int index, KSM_DATA_WIRE_TAP_MODE mode)
 {
@@ -502,10 +469,7 @@ bool VOKR_TX_MANAGER::set_node_capture_type(int index, KSM_DATA_WIRE_CAPTURE_TYP
     return note_change(trigger_at(-1)->set_node_use(index, type));
 }
 
-bool VOKR_TX_MANAGER::toggle_data(int index)
-{
-    return toggle_capture(index, KSM_CAPTURE_DATA);
-}
+bool VOKR_TX_MANAGER::toggle_data(int index) { return toggle_capture(index, KSM_CAPTURE_DATA); }
 
 // Switches one use of a row, data or trigger, and keeps the other; the repository spells
 // "neither" as a value of its own.

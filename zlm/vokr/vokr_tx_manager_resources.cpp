@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int NODE_LIMIT = 4096;
 // Depths and segment counts from this on are shown in units of K.
 constexpr int KIBI = 1024;
 
@@ -23,7 +22,7 @@ int decimal(const QString& text)
 int typed_count(const QString& text)
 {
     const int count = decimal(text);
-    return QString::number(count) == text ? count : NODE_LIMIT;
+    return QString::number(count) == text ? count : KSM_MAX_NODES;
 }
 
 // Writes a count as text; true when it is not 0.
@@ -71,7 +70,7 @@ bool VOKR_TX_MANAGER::get_sample_depth(QString* text, int instance)
 {
     int depth = 0;
     if (!get_sample_depth(&depth, instance)) {
-        *text = "128";
+        *text = QString::number(KSM_DEFAULT_SAMPLE_DEPTH);  // what a new session would start with
         return false;
     }
     *text = convert_to_sample_depth_str(depth);
@@ -84,7 +83,7 @@ bool VOKR_TX_MANAGER::is_zero_sample_depth() const
     return !get_sample_depth(&depth, -1) || depth == 0;
 }
 
-void VOKR_TX_MANAGER::set_sample_depth(QString text)
+void VOKR_TX_MANAGER::set_sample_depth(const QString& text)
 {
     if (text.isEmpty() || !m_tx_signals)
         return;
@@ -117,7 +116,7 @@ bool VOKR_TX_MANAGER::get_number_of_segments(QString* text, int instance) const
     return true;
 }
 
-void VOKR_TX_MANAGER::set_number_of_segments(QString text)
+void VOKR_TX_MANAGER::set_number_of_segments(const QString& text)
 {
     const QStringList parts = text.split(' ');
     int count = decimal(parts.value(0));
@@ -128,9 +127,7 @@ void VOKR_TX_MANAGER::set_number_of_segments(QString text)
     const int size = count == 0 ? 0 : depth / count;
     if (!m_tx_trigger)
         return;
-    edit_setting(size == m_tx_trigger->get_segment_size(), [&] {
-        note_change(m_tx_trigger->set_segment_size(size));
-    });
+    edit_setting(size == m_tx_trigger->get_segment_size(), [&] { note_change(m_tx_trigger->set_segment_size(size)); });
 }
 
 int VOKR_TX_MANAGER::get_segment_size() const
@@ -162,15 +159,13 @@ bool VOKR_TX_MANAGER::get_ram_type(QString* label, int instance) const
     return true;
 }
 
-void VOKR_TX_MANAGER::set_ram_type(QString label)
+void VOKR_TX_MANAGER::set_ram_type(const QString& label)
 {
     const int index = get_ram_type_labels().indexOf(label);
     const KSM_TALVERN_RAM_TYPE type = index < 0 ? KSM_RAM_AUTO : static_cast<KSM_TALVERN_RAM_TYPE>(index);
     if (!m_tx_signals)
         return;
-    edit_setting(type == m_tx_signals->get_ram_type(), [&] {
-        note_change(m_tx_signals->set_ram_type(type));
-    });
+    edit_setting(type == m_tx_signals->get_ram_type(), [&] { note_change(m_tx_signals->set_ram_type(type)); });
 }
 
 KSM_TALVERN_RAM_TYPE VOKR_TX_MANAGER::get_talvern_ram_type(int instance) const
@@ -191,7 +186,7 @@ bool VOKR_TX_MANAGER::get_pipeline_level(QString* text, int instance)
     return true;
 }
 
-void VOKR_TX_MANAGER::set_pipeline_level(QString text)
+void VOKR_TX_MANAGER::set_pipeline_level(const QString& text)
 {
     if (text.isEmpty() || !m_tx_signals)
         return;
@@ -253,10 +248,7 @@ bool VOKR_TX_MANAGER::set_corvix_trigger_nodes_allocated(int count, int instance
                          &KSM_TX_SIGNAL_SET::set_corvix_trigger_nodes_allocated, count, instance, true);
 }
 
-void VOKR_TX_MANAGER::set_data_nodes_allocated(const QString& text)
-{
-    set_data_nodes_allocated(typed_count(text), -1);
-}
+void VOKR_TX_MANAGER::set_data_nodes_allocated(const QString& text) { set_data_nodes_allocated(typed_count(text), -1); }
 
 void VOKR_TX_MANAGER::set_trigger_nodes_allocated(const QString& text)
 {
@@ -365,10 +357,7 @@ int VOKR_TX_MANAGER::get_storage_qualifier_nodes_used(int instance) const
 }
 
 // The text forms of the used counts are true only when some nodes are used.
-bool VOKR_TX_MANAGER::get_data_nodes_used(QString* text) const
-{
-    return count_text(get_data_nodes_used(-1), text);
-}
+bool VOKR_TX_MANAGER::get_data_nodes_used(QString* text) const { return count_text(get_data_nodes_used(-1), text); }
 
 bool VOKR_TX_MANAGER::get_trigger_nodes_used(QString* text) const
 {

@@ -11,17 +11,14 @@ namespace {
 
 // Texts of the conditions; the values 9 to 23 have none.
 const char* const CONDITION_TEXTS[KSM_CTYPE_COUNT] = {
-    "Disabled",   "Active High",  "Active Low",  "High", "Low", "Rising Edge", "Falling Edge", "Either Edge",
-    "Don't Care", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr,      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    "Disabled",   "Active High", "Active Low", "High",  "Low",   "Rising Edge", "Falling Edge", "Either Edge",
+    "Don't Care", nullptr,       nullptr,      nullptr, nullptr, nullptr,       nullptr,        nullptr,
+    nullptr,      nullptr,       nullptr,      nullptr, nullptr, nullptr,       nullptr,        nullptr};
 
 const char* const POSITION_TEXTS[] = {"Pre trigger position", "Center trigger position", "Post trigger position",
                                       "Continuous trigger position"};
 
-bool is_pattern(int level)
-{
-    return level < 0;
-}
+bool is_pattern(int level) { return level < 0; }
 
 }  // namespace
 
@@ -101,10 +98,7 @@ bool VOKR_TX_MANAGER::set_trigger(int node, int level, KSM_DATA_TRIGGER_CONDITIO
     return note_change(any);
 }
 
-bool VOKR_TX_MANAGER::toggle_trigger(int node)
-{
-    return toggle_capture(node, KSM_CAPTURE_TRIGGER);
-}
+bool VOKR_TX_MANAGER::toggle_trigger(int node) { return toggle_capture(node, KSM_CAPTURE_TRIGGER); }
 
 bool VOKR_TX_MANAGER::is_group_condition(KSM_DATA_TRIGGER_CONDITION condition) const
 {
@@ -143,8 +137,7 @@ bool VOKR_TX_MANAGER::is_comparison_group_member_on_any_level(int node, int* lev
     return false;
 }
 
-KSM_DATA_TRIGGER_CONDITION VOKR_TX_MANAGER::get_comparison_operand(int node, int level, int operand,
-                                                                   int instance) const
+KSM_DATA_TRIGGER_CONDITION VOKR_TX_MANAGER::get_comparison_operand(int node, int level, int operand, int instance) const
 {
     KSM_TX_TRIGGER* t = trigger_at(instance);
     return is_pattern(level) ? t->get_pattern_comparison_operand(node, level + KSM_NUM_PATTERNS, operand)
@@ -180,8 +173,9 @@ bool VOKR_TX_MANAGER::set_comparison_trigger_operand(int node, int level, int op
 bool VOKR_TX_MANAGER::set_comparison_trigger_value(int node, int level, int operand, int value, int instance)
 {
     KSM_TX_TRIGGER* t = trigger_at(instance);
-    const bool result = is_pattern(level) ? t->set_pattern_comparison_value(node, level + KSM_NUM_PATTERNS, operand, value)
-                                          : t->set_comparison_value(node, level, operand, value);
+    const bool result = is_pattern(level)
+                            ? t->set_pattern_comparison_value(node, level + KSM_NUM_PATTERNS, operand, value)
+                            : t->set_comparison_value(node, level, operand, value);
     return note_change(result);
 }
 

@@ -19,9 +19,6 @@
 
 namespace {
 
-// The partition type whose partitions are all offered the post-fit netlist type together.
-constexpr int OFFERED_PARTITION_TYPE = 1;
-
 // The list messages of one node kind's partitions: nodes whose partition got the netlist type
 // they need, and nodes whose partition should get it.
 struct PARTITION_LISTS {
@@ -103,8 +100,8 @@ bool VOKR_TX_MANAGER::validity_pass(int instance, int kind, bool incremental)
             continue;
         KSM_TX_SIGNAL_SET* signals_ = m_tx_session->get_signal_set_at(i);
         KSM_TX_TRIGGER* trigger = m_tx_session->get_trigger_at(i);
-        const bool clock_here = post_pass ? signals_->is_clock_post_fitting()
-                                          : !(incremental && signals_->is_clock_post_fitting());
+        const bool clock_here =
+            post_pass ? signals_->is_clock_post_fitting() : !(incremental && signals_->is_clock_post_fitting());
         if (clock_here && *signals_->get_clock_name()) {
             const bool valid = holds(action_point_root, signals_->get_clock_name(), required);
             signals_->set_clock_invalid(!valid);
@@ -172,7 +169,8 @@ bool VOKR_TX_MANAGER::check_node_partition(const QString& name, KSM_DATA_WIRE_TA
         incremental_mode = compiles_incrementally(yek_info);
         for (TOZ_INSTANCE_NAME* unit = node->get_parent(); incremental_mode && unit && !partition;
              unit = unit->get_parent())
-            partition = yek_mgr->get_partition_by_short_hpath(unit == action_point_root ? "|" : unit->get_short_hpath());
+            partition =
+                yek_mgr->get_partition_by_short_hpath(unit == action_point_root ? "|" : unit->get_short_hpath());
     }
     wolpa_mgr->unget_toz_cmp_action_pt_instance(DATABASE_CLIENT, kind);
     if (!partition)
@@ -214,18 +212,20 @@ void offer_other_partitions(YEK_PARTITION_MANAGER* yek_mgr)
     std::vector<YEK_PARTITION*> others;
     for (const auto& [name, p] : yek_mgr->get_partition_map()) {
         VOKR_ASSERT(p != NULL);
-        if (p->get_partition_type() == OFFERED_PARTITION_TYPE && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
+        if (p->get_partition_type() == YEK_PARTITION_TYPE_DESIGN && p->get_netlist_type() != YEK_NETLIST_POST_FIT)
             others.push_back(p.get());
     }
-    if (others.empty() || vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) != MSG_PROMPT::MSG_VALUE_YES)
+    if (others.empty() ||
+        vokr_prompt(vokr_msg_post_fitting_invalid_other_partition_assignments()) != MSG_PROMPT::MSG_VALUE_YES)
         return;
     const std::vector<YEK_PARTITION*> refused = set_netlist_types(yek_mgr, others, YEK_NETLIST_POST_FIT);
     if (refused.empty())
         return;
     vokr_prompt(vokr_msg_post_fitting_partition_not_supported());
     auto* list = new MSG_W(nullptr);
-    list->fill_args("The Netlist Type of the following partitions could not be set to Post-Fit./"
-                    "WVOKR_POST_FITTING_PARTITIONS_NOT_CHANGED");
+    list->fill_args(
+        "The Netlist Type of the following partitions could not be set to Post-Fit./"
+        "WVOKR_POST_FITTING_PARTITIONS_NOT_CHANGED");
     for (YEK_PARTITION* p : refused) {
         auto* item = new MSG_I(nullptr);
         item->fill_args("Partition \"%1!s!\"/IVOKR_POST_FITTING_PARTITION_NOT_CHANGED", p->get_name().c_str());
@@ -360,7 +360,8 @@ bool VOKR_TX_MANAGER::get_unb_node(QString* name, NODE_TYPE node_type, VOKR_IS_P
 }
 
 // Lets the user choose one node and hands it with its kind to `set`; false when none was chosen.
-bool VOKR_TX_MANAGER::browse_node(NODE_TYPE node_type, void (VOKR_TX_MANAGER::*set)(QString, VOKR_IS_POST_FITTING_TYPE))
+bool VOKR_TX_MANAGER::browse_node(NODE_TYPE node_type,
+                                  void (VOKR_TX_MANAGER::*set)(const QString&, VOKR_IS_POST_FITTING_TYPE))
 {
     QString name;
     VOKR_IS_POST_FITTING_TYPE kind = VOKR_PRE_SYNTHESIS_NAME;

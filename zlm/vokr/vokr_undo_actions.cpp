@@ -10,10 +10,7 @@ bool KSM_TX_UNDO_ACTION_CHECK_NODE_VALIDITY::undo()
     return true;
 }
 
-bool KSM_TX_UNDO_ACTION_CHECK_NODE_VALIDITY::redo()
-{
-    return undo();
-}
+bool KSM_TX_UNDO_ACTION_CHECK_NODE_VALIDITY::redo() { return undo(); }
 
 bool KSM_TX_UNDO_ACTION_RESIZE_EVENT::undo()
 {
@@ -24,7 +21,4 @@ bool KSM_TX_UNDO_ACTION_RESIZE_EVENT::undo()
     return true;
 }
 
-bool KSM_TX_UNDO_ACTION_RESIZE_EVENT::redo()
-{
-    return undo();
-}
+bool KSM_TX_UNDO_ACTION_RESIZE_EVENT::redo() { return undo(); }
