@@ -78,7 +78,7 @@ public:
             if (m_pos < m_text.size())
                 fail(m_pos, "unexpected " + describe(m_pos) + " after the expression");
         }
-        if (m_failed)
+        if (m_failed || !top)
             return false;
         auto* root = make<RUV_ADVANCED_TRIGGER_OUTPUT>(0);
         connect(root, top);
