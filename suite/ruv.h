@@ -308,10 +308,10 @@ public:
     RUV_FLOW_NODE() : RUV_ADVANCED_TRIGGER_BASE(RUV_KIND_FLOW_FIRST + SLOT - 1) {}
     void accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) override;
 };
-using RUV_FLOW_STATE_MACHINE = RUV_FLOW_NODE<1>;   // the whole flow
-using RUV_FLOW_STATE = RUV_FLOW_NODE<2>;           // one state and its statements
-using RUV_FLOW_BLOCK = RUV_FLOW_NODE<3>;           // begin ... end
-using RUV_FLOW_IF = RUV_FLOW_NODE<4>;              // if / else if / else
+using RUV_FLOW_STATE_MACHINE = RUV_FLOW_NODE<1>;  // the whole flow
+using RUV_FLOW_STATE = RUV_FLOW_NODE<2>;          // one state and its statements
+using RUV_FLOW_BLOCK = RUV_FLOW_NODE<3>;          // begin ... end
+using RUV_FLOW_IF = RUV_FLOW_NODE<4>;             // if / else if / else
 using RUV_FLOW_GOTO = RUV_FLOW_NODE<5>;
 using RUV_FLOW_TRIGGER = RUV_FLOW_NODE<6>;
 using RUV_FLOW_SEGMENT_TRIGGER = RUV_FLOW_NODE<7>;
@@ -342,29 +342,26 @@ public:
     virtual void visit_condition(RUV_FLOW_CONDITION*) {}
     virtual void visit_counter_test(RUV_FLOW_COUNTER_TEST*) {}
     virtual void visit_flag_test(RUV_FLOW_FLAG_TEST*) {}
-    virtual void visit_event_counter(RUV_ADVANCED_TRIGGER_EVENT_COUNTER* node) = 0;           // 15
-    virtual void visit_imbpm(RUV_ADVANCED_TRIGGER_IMBPM* node) = 0;                           // 16
-    virtual void visit_mbpm(RUV_ADVANCED_TRIGGER_MBPM* node) = 0;                             // 17
-    virtual void visit_bus(RUV_ADVANCED_TRIGGER_BUS* node) = 0;                               // 18
-    virtual void visit_input_variable(RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node) = 0;         // 19
-    virtual void visit_input_constant(RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node) = 0;         // 20
-    virtual void visit_design_node(RUV_ADVANCED_TRIGGER_DESIGN_NODE* node) = 0;               // 21
-    virtual void visit_output(RUV_ADVANCED_TRIGGER_OUTPUT* node) = 0;                         // 22
-    virtual void visit_shift(RUV_ADVANCED_TRIGGER_SHIFT* node) = 0;                           // 23
-    virtual void visit_compare_variable(RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT* node) = 0;     // 24
-    virtual void visit_compare_constant(RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT* node) = 0;     // 25
-    virtual void visit_bitwise(RUV_ADVANCED_TRIGGER_BITWISE* node) = 0;                       // 26
-    virtual void visit_custom_hdl(RUV_ADVANCED_TRIGGER_CUSTOM_HDL* node) = 0;                 // 27
-    virtual void visit_unary(RUV_ADVANCED_TRIGGER_UNARY* node) = 0;                           // 28
-    virtual void visit_logical(RUV_ADVANCED_TRIGGER_LOGICAL* node) = 0;                       // 29
+    virtual void visit_event_counter(RUV_ADVANCED_TRIGGER_EVENT_COUNTER* node) = 0;        // 15
+    virtual void visit_imbpm(RUV_ADVANCED_TRIGGER_IMBPM* node) = 0;                        // 16
+    virtual void visit_mbpm(RUV_ADVANCED_TRIGGER_MBPM* node) = 0;                          // 17
+    virtual void visit_bus(RUV_ADVANCED_TRIGGER_BUS* node) = 0;                            // 18
+    virtual void visit_input_variable(RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node) = 0;      // 19
+    virtual void visit_input_constant(RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node) = 0;      // 20
+    virtual void visit_design_node(RUV_ADVANCED_TRIGGER_DESIGN_NODE* node) = 0;            // 21
+    virtual void visit_output(RUV_ADVANCED_TRIGGER_OUTPUT* node) = 0;                      // 22
+    virtual void visit_shift(RUV_ADVANCED_TRIGGER_SHIFT* node) = 0;                        // 23
+    virtual void visit_compare_variable(RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT* node) = 0;  // 24
+    virtual void visit_compare_constant(RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT* node) = 0;  // 25
+    virtual void visit_bitwise(RUV_ADVANCED_TRIGGER_BITWISE* node) = 0;                    // 26
+    virtual void visit_custom_hdl(RUV_ADVANCED_TRIGGER_CUSTOM_HDL* node) = 0;              // 27
+    virtual void visit_unary(RUV_ADVANCED_TRIGGER_UNARY* node) = 0;                        // 28
+    virtual void visit_logical(RUV_ADVANCED_TRIGGER_LOGICAL* node) = 0;                    // 29
 };
 
 // Each flow node calls its own slot.
-#define RUV_FLOW_ACCEPT(SLOT, VISIT)                                                          \
-    template <> inline void RUV_FLOW_NODE<SLOT>::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) \
-    {                                                                                         \
-        visitor->VISIT(this);                                                                 \
-    }
+#define RUV_FLOW_ACCEPT(SLOT, VISIT) \
+    template <> inline void RUV_FLOW_NODE<SLOT>::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->VISIT(this); }
 RUV_FLOW_ACCEPT(1, visit_state_machine)
 RUV_FLOW_ACCEPT(2, visit_state)
 RUV_FLOW_ACCEPT(3, visit_block)

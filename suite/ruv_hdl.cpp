@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <map>
 
-void RUV_ADVANCED_TRIGGER_UTILITY::set_coordinated_latency_delay(RUV_ADVANCED_TRIGGER_OUTPUT* const* roots,
-                                                                 int* delays, int n)
+void RUV_ADVANCED_TRIGGER_UTILITY::set_coordinated_latency_delay(RUV_ADVANCED_TRIGGER_OUTPUT* const* roots, int* delays,
+                                                                 int n)
 {
     int slowest = 0;
     for (int i = 0; i < n; ++i)
@@ -38,10 +38,7 @@ std::string joined_comment(const std::string& label, const std::string& remark)
     return label.empty() ? remark : label + " (" + remark + ")";
 }
 
-std::string range(int width)
-{
-    return "[" + std::to_string(width - 1) + ":0]";
-}
+std::string range(int width) { return "[" + std::to_string(width - 1) + ":0]"; }
 
 // A Verilog number of `width` bits with the constant's value.
 std::string literal(const RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node)
@@ -156,8 +153,8 @@ private:
             add_register(pipe, source);
         else
             add_register(pipe, "{" + pipe + "[" + std::to_string(width * (cycles - 1) - 1) + ":0], " + source + "}");
-        return wire(width, pipe + "[" + std::to_string(width * cycles - 1) + ":" +
-                               std::to_string(width * (cycles - 1)) + "]",
+        return wire(width,
+                    pipe + "[" + std::to_string(width * cycles - 1) + ":" + std::to_string(width * (cycles - 1)) + "]",
                     std::to_string(cycles) + " clock(s) later");
     }
 
@@ -190,8 +187,7 @@ private:
             return wire(width, "{" + members + "}", label);
         }
         case RUV_KIND_LOGICAL:
-        case RUV_KIND_BITWISE:
-            return wire(width, logic(static_cast<RUV_ADVANCED_TRIGGER_OPERATOR*>(node)), label);
+        case RUV_KIND_BITWISE: return wire(width, logic(static_cast<RUV_ADVANCED_TRIGGER_OPERATOR*>(node)), label);
         case RUV_KIND_UNARY: {
             const int op = static_cast<RUV_ADVANCED_TRIGGER_UNARY*>(node)->get_operation();
             const char* sign = op == RUV_LTYPE_AND ? "&" : op == RUV_LTYPE_OR ? "|" : "^";
@@ -262,8 +258,8 @@ private:
         const std::string x = signal(node->get_input_connection_at(0));
         const std::string base = "n" + std::to_string(++m_count);
         const std::string count = reg(node->get_counter_width(), base + "_count");
-        const std::string value = std::to_string(node->get_counter_width()) + "'d" +
-                                  std::to_string(node->get_counter_value());
+        const std::string value =
+            std::to_string(node->get_counter_width()) + "'d" + std::to_string(node->get_counter_value());
         const std::string at_value = "(" + count + " == " + value + ")";
         const std::string next = count + " + 1";
         if (node->get_mode() == RUV_ETYPE_CONTINUOUS) {
@@ -297,11 +293,18 @@ private:
             const std::string now = bits + b, before = previous + b;
             std::string term;
             switch (characters[i]) {
-            case 'H': case 'h': case '1': term = now; break;
-            case 'L': case 'l': case '0': term = "!" + now; break;
-            case 'R': case 'r': term = now + " & !" + before; break;
-            case 'F': case 'f': term = "!" + now + " & " + before; break;
-            case 'E': case 'e': term = now + " ^ " + before; break;
+            case 'H':
+            case 'h':
+            case '1': term = now; break;
+            case 'L':
+            case 'l':
+            case '0': term = "!" + now; break;
+            case 'R':
+            case 'r': term = now + " & !" + before; break;
+            case 'F':
+            case 'f': term = "!" + now + " & " + before; break;
+            case 'E':
+            case 'e': term = now + " ^ " + before; break;
             default: continue;  // don't care
             }
             uses_previous = uses_previous || term.find(before) != std::string::npos;
@@ -348,8 +351,8 @@ bool RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl(const QString& mo
     static const QRegularExpression identifier("^[A-Za-z_][A-Za-z0-9_$]*$");
     if (!root || root->get_input_count() != 1 || !identifier.match(module_name).hasMatch())
         return false;
-    const std::string text = RUV_HDL_WRITER(with_reset, with_enable)
-                                 .module(module_name.toStdString(), root, registered_output);
+    const std::string text =
+        RUV_HDL_WRITER(with_reset, with_enable).module(module_name.toStdString(), root, registered_output);
     QSaveFile file(QDir(directory).filePath(module_name + ".v"));
     if (!file.open(QIODevice::WriteOnly))
         return false;

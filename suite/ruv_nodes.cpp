@@ -9,10 +9,7 @@ RUV_ADVANCED_TRIGGER_BASE* RUV_ADVANCED_TRIGGER_BASE::get_input_connection_at(in
     return index >= 0 && index < get_input_count() ? m_inputs[index] : nullptr;
 }
 
-int RUV_ADVANCED_TRIGGER_BASE::get_pipeline_latency() const
-{
-    return m_delay;
-}
+int RUV_ADVANCED_TRIGGER_BASE::get_pipeline_latency() const { return m_delay; }
 
 namespace {
 
@@ -41,20 +38,14 @@ int RUV_ADVANCED_TRIGGER_OUTPUT::get_pipeline_latency() const
     return static_cast<int>(std::min<long long>(latency, INT32_MAX));
 }
 
-void RUV_ADVANCED_TRIGGER_OUTPUT::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_output(this);
-}
+void RUV_ADVANCED_TRIGGER_OUTPUT::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_output(this); }
 
 void RUV_ADVANCED_TRIGGER_DESIGN_NODE::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
 {
     visitor->visit_design_node(this);
 }
 
-void RUV_ADVANCED_TRIGGER_BUS::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_bus(this);
-}
+void RUV_ADVANCED_TRIGGER_BUS::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_bus(this); }
 
 RUV_ADVANCED_TRIGGER_INPUT_CONSTANT::RUV_ADVANCED_TRIGGER_INPUT_CONSTANT(bool variable)
     : RUV_ADVANCED_TRIGGER_BASE(variable ? RUV_KIND_INPUT_VARIABLE : RUV_KIND_INPUT_CONSTANT)
@@ -82,45 +73,24 @@ void RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT::accept(RUV_ADVANCED_TRIGGER_VISITOR*
         visitor->visit_compare_constant(this);
 }
 
-void RUV_ADVANCED_TRIGGER_LOGICAL::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_logical(this);
-}
+void RUV_ADVANCED_TRIGGER_LOGICAL::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_logical(this); }
 
-void RUV_ADVANCED_TRIGGER_BITWISE::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_bitwise(this);
-}
+void RUV_ADVANCED_TRIGGER_BITWISE::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_bitwise(this); }
 
-void RUV_ADVANCED_TRIGGER_UNARY::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_unary(this);
-}
+void RUV_ADVANCED_TRIGGER_UNARY::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_unary(this); }
 
-void RUV_ADVANCED_TRIGGER_SHIFT::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_shift(this);
-}
+void RUV_ADVANCED_TRIGGER_SHIFT::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_shift(this); }
 
 void RUV_ADVANCED_TRIGGER_EVENT_COUNTER::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
 {
     visitor->visit_event_counter(this);
 }
 
-void RUV_ADVANCED_TRIGGER_MBPM::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_mbpm(this);
-}
+void RUV_ADVANCED_TRIGGER_MBPM::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_mbpm(this); }
 
-void RUV_ADVANCED_TRIGGER_IMBPM::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_imbpm(this);
-}
+void RUV_ADVANCED_TRIGGER_IMBPM::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_imbpm(this); }
 
-void RUV_ADVANCED_TRIGGER_CUSTOM_HDL::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor)
-{
-    visitor->visit_custom_hdl(this);
-}
+void RUV_ADVANCED_TRIGGER_CUSTOM_HDL::accept(RUV_ADVANCED_TRIGGER_VISITOR* visitor) { visitor->visit_custom_hdl(this); }
 
 RUV_ADVANCED_TRIGGER_VISITOR::~RUV_ADVANCED_TRIGGER_VISITOR() = default;
 

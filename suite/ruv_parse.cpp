@@ -13,20 +13,11 @@ using NODE = RUV_ADVANCED_TRIGGER_BASE;
 // Widest bus or custom HDL input the parser accepts, far beyond any node list.
 constexpr long long MAX_WIDTH = 1 << 24;
 
-bool is_letter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
+bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 
-bool is_digit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-bool is_pattern_character(char c)
-{
-    return c != '\0' && std::strchr("XLFRHExlfrhe01", c);
-}
+bool is_pattern_character(char c) { return c != '\0' && std::strchr("XLFRHExlfrhe01", c); }
 
 int bit_length(uint64_t value)
 {
@@ -129,8 +120,8 @@ private:
 
     void skip_blanks()
     {
-        while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\r' ||
-                                         m_text[m_pos] == '\n'))
+        while (m_pos < m_text.size() &&
+               (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\r' || m_text[m_pos] == '\n'))
             ++m_pos;
     }
 
@@ -608,8 +599,7 @@ private:
             return nullptr;
         if (node->m_pattern.size() != node->m_node_names.size())
             return fail_node(pattern_at, "the pattern has " + std::to_string(node->m_pattern.size()) +
-                                             " characters for " + std::to_string(node->m_node_names.size()) +
-                                             " nodes");
+                                             " characters for " + std::to_string(node->m_node_names.size()) + " nodes");
         return node;
     }
 
@@ -621,8 +611,8 @@ private:
         if (!count(&width, "input width") || !expect(','))
             return nullptr;
         if (width < 1 || width > MAX_WIDTH)
-            return fail_node(width_at, "the input width of a custom HDL block must lie between 1 and " +
-                                           std::to_string(MAX_WIDTH));
+            return fail_node(
+                width_at, "the input width of a custom HDL block must lie between 1 and " + std::to_string(MAX_WIDTH));
         NODE* input = term();
         if (!input || !expect(',') || !count(&length, "bitstream length") || !expect(','))
             return nullptr;
@@ -743,8 +733,8 @@ private:
             ok = expect_width(node->m_inputs[0], node->m_bit_width, "this shift");
             auto* shift = static_cast<RUV_ADVANCED_TRIGGER_SHIFT*>(node);
             if (ok && shift->m_amount > node->m_bit_width)
-                ok = fail_at(node, "the shift distance exceeds the operand's " + std::to_string(node->m_bit_width) +
-                                       " bits");
+                ok = fail_at(node,
+                             "the shift distance exceeds the operand's " + std::to_string(node->m_bit_width) + " bits");
             break;
         }
         case RUV_KIND_UNARY: settle(node->m_inputs[0], -1); break;

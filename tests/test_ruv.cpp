@@ -157,10 +157,8 @@ const FORM forms[] = {
     {"imbpm('1R',{'A','B'})", "out:1(imbpm'1R',A,B:1)"},
     {"imbpm()", "out:1(imbpm'':1)"},
     {"and('c':(imbpm('X',{'q'})),'a')", "out:1(log0:1('c'=imbpm'X',q:1,'a':1))"},
-    {"mnd_custom_trigger_hdl(2,{'a','b'},3,'101',0,my_trigger)",
-     "out:1(hdl/my_trigger/101/0:1(bus:2('b':1,'a':1)))"},
-    {"(mnd_custom_trigger_hdl(3,{'a',('b'@1),'c'},0,'',4,m))#4",
-     "out:1(hdl/m//4:1(bus:3('c':1,'b':1@1,'a':1)))"},
+    {"mnd_custom_trigger_hdl(2,{'a','b'},3,'101',0,my_trigger)", "out:1(hdl/my_trigger/101/0:1(bus:2('b':1,'a':1)))"},
+    {"(mnd_custom_trigger_hdl(3,{'a',('b'@1),'c'},0,'',4,m))#4", "out:1(hdl/m//4:1(bus:3('c':1,'b':1@1,'a':1)))"},
     {"'a\\'b\\\\c'", "out:1('a'b\\c':1)"},
     {"'top|sub|x[3]\\y'", "out:1('top|sub|x[3]\\y':1)"},
     {" and ( 'a' ,\t'b' )\n", "out:1(log0:1('a':1,'b':1))"},
@@ -334,9 +332,8 @@ TEST(RuvParse, NestingIsBounded)
     RUV_ADVANCED_TRIGGER_FACTORY factory;
     EXPECT_TRUE(factory.parse(nested("!", "", RUV_MAX_NESTING - 1)));  // the node itself is the last level
     EXPECT_FALSE(factory.parse(nested("!", "", RUV_MAX_NESTING)));
-    const std::pair<const char*, const char*> forms[] = {{"!", ""},     {"~", ""},     {"(", ")"},
-                                                         {"{", "}"},    {"and(", ")"}, {"'n':(!", ")"},
-                                                         {"mbpm('X',{", "})"}};
+    const std::pair<const char*, const char*> forms[] = {
+        {"!", ""}, {"~", ""}, {"(", ")"}, {"{", "}"}, {"and(", ")"}, {"'n':(!", ")"}, {"mbpm('X',{", "})"}};
     for (const auto& form : forms) {
         EXPECT_FALSE(factory.parse(nested(form.first, form.second, 100000)));
         EXPECT_NE(factory.get_error_message().find("nested more than"), std::string::npos) << form.first;
@@ -419,29 +416,29 @@ TEST(RuvUtility, WritesOneModulePerLevelAndRefusesWhatItCannotWrite)
 {
     QTemporaryDir dir;
     RUV_ADVANCED_TRIGGER_FACTORY factory;
-    ASSERT_TRUE(factory.parse("and(('a'@2),mbpm('RX',{'b','a'}),'c':(ec(4,5,e,1,'d')),"
-                              "compare(shift(rotate,left,1,{'b','d'}),>,variable(-1),vc,sc),"
-                              "mnd_custom_trigger_hdl(2,{'a','b'},2,'10',3,user_block),imbpm('F',{'q'}))"));
-    ASSERT_TRUE(RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl("top_level_2", factory.get_root(), true,
-                                                                          true, false, dir.path()));
+    ASSERT_TRUE(
+        factory.parse("and(('a'@2),mbpm('RX',{'b','a'}),'c':(ec(4,5,e,1,'d')),"
+                      "compare(shift(rotate,left,1,{'b','d'}),>,variable(-1),vc,sc),"
+                      "mnd_custom_trigger_hdl(2,{'a','b'},2,'10',3,user_block),imbpm('F',{'q'}))"));
+    ASSERT_TRUE(RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl("top_level_2", factory.get_root(), true, true,
+                                                                          false, dir.path()));
     QFile file(dir.filePath("top_level_2.v"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString hdl = QString::fromLocal8Bit(file.readAll());
-    for (const char* part :
-         {"module top_level_2 (", "input wire reset,", "input wire [3:0] node_in,", "//   node_in[0]: a",
-          "//   node_in[3]: q", "output wire trigger_out", "n1_pipe <= {n1_pipe[0:0], n1};", "// c",
-          "user_block #(.CONFIG_BITSTREAM(2'b10))", "$signed(", "-2'sd1", "trigger_out_r <=", "if (reset) begin",
-          "endmodule"})
+    for (const char* part : {"module top_level_2 (", "input wire reset,", "input wire [3:0] node_in,",
+                             "//   node_in[0]: a", "//   node_in[3]: q", "output wire trigger_out",
+                             "n1_pipe <= {n1_pipe[0:0], n1};", "// c", "user_block #(.CONFIG_BITSTREAM(2'b10))",
+                             "$signed(", "-2'sd1", "trigger_out_r <=", "if (reset) begin", "endmodule"})
         EXPECT_TRUE(hdl.contains(part)) << part << "\n" << hdl.toStdString();
     EXPECT_FALSE(hdl.contains("ena"));
 
     // Refused calls write nothing.
     EXPECT_FALSE(RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl("top_level_2", factory.get_root(), false,
                                                                            true, false, dir.filePath("missing")));
-    EXPECT_FALSE(RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl("../top_level_2", factory.get_root(),
-                                                                           false, true, false, dir.path()));
-    EXPECT_FALSE(RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl("top_level_3", nullptr, false, true,
-                                                                           false, dir.path()));
+    EXPECT_FALSE(RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl("../top_level_2", factory.get_root(), false,
+                                                                           true, false, dir.path()));
+    EXPECT_FALSE(RUV_ADVANCED_TRIGGER_UTILITY::create_advanced_trigger_hdl("top_level_3", nullptr, false, true, false,
+                                                                           dir.path()));
     EXPECT_FALSE(QFile::exists(dir.filePath("top_level_3.v")));
     ASSERT_TRUE(file.seek(0));
     EXPECT_EQ(QString::fromLocal8Bit(file.readAll()), hdl);
