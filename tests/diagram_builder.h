@@ -1,6 +1,6 @@
-// Advanced-trigger diagrams for the tests: boxes made as the repository makes them when it reads
-// a session file (through the tree slots, each property given as its persisted attribute), and
-// the printer's full and short texts of a box.
+// Advanced-trigger diagrams for the tests, written in a compact notation: boxes made as the
+// repository makes them when it reads a session file (through the tree slots, each property
+// given as its persisted attribute), and the printer's full and short texts of a box.
 #pragma once
 
 #include "vokr_object.h"
@@ -31,37 +31,98 @@ public:
             box->set_attribute(key, value);
         return box;
     }
-    VOKR_OBJECT* result() { return box(nullptr, {{"type", "Advanced Trigger Level Result"}}); }
-    VOKR_OBJECT* node(VOKR_OBJECT* parent, const char* name, ATTRIBUTES more = {})
+
+    // A tree from a compact notation, one box per term:
+    //   term = "'" name "'"                      a node
+    //        | "#" value                         a constant decimal bus value
+    //        | kind [ "*" width ]                a bus of that many nodes n0, n1, ...
+    //          [ "[" key "=" value { ";" key "=" value } "]" ] [ "(" term { "," term } ")" ]
+    // A kind is a short word for a type (see TYPE_WORDS); the attributes are persisted keys and
+    // words, except that a condition for routed nodes takes its three texts as pattern,
+    // powerup_pattern and node_list.
+    VOKR_OBJECT* make(const std::string& text)
     {
-        VOKR_OBJECT* made = box(parent, {{"type", "Node"}, {"name", name}});
-        for (const auto& [key, value] : more)
-            made->set_attribute(key, value);
-        return made;
+        size_t at = 0;
+        return term(nullptr, text, at);
     }
-    // A bus of nodes.
-    VOKR_OBJECT* bus(VOKR_OBJECT* parent, std::initializer_list<const char*> names, ATTRIBUTES more = {})
+
+private:
+    VOKR_OBJECT* node(VOKR_OBJECT* parent, const std::string& name)
     {
-        VOKR_OBJECT* made = box(parent, more);
-        made->set_attribute("type", "Bus");
-        for (const char* name : names)
-            node(made, name);
-        return made;
+        return box(parent, {{"type", "Node"}, {"name", name.c_str()}});
     }
-    // A bus of `width` nodes named n0, n1, ...
-    VOKR_OBJECT* wide_bus(VOKR_OBJECT* parent, int width)
+
+    static const char* type_word(const std::string& kind)
     {
-        VOKR_OBJECT* made = box(parent, {{"type", "Bus"}});
-        for (int i = 0; i < width; ++i)
-            node(made, ("n" + std::to_string(i)).c_str());
-        return made;
+        static const std::pair<const char*, const char*> TYPE_WORDS[] = {
+            {"result", "Advanced Trigger Level Result"},
+            {"eld", "Edge & Level Detector"},
+            {"node", "Node"},
+            {"bus", "Bus"},
+            {"bit", "Bit Value"},
+            {"value", "Bus Value"},
+            {"compare", "Comparison Operator"},
+            {"bitwise", "Bitwise Operator"},
+            {"logical", "Logical Operator"},
+            {"reduction", "Reduction Operator"},
+            {"shift", "Shift Operator"},
+            {"counter", "Counter Operator"},
+            {"hdl", "Custom Trigger HDL"},
+            {"cirn", "Condition for Incrementally Routed Nodes"}};
+        for (const auto& [word, type] : TYPE_WORDS)
+            if (kind == word)
+                return type;
+        return "Unknown";
     }
-    // A constant bus value, decimal unless the attributes say otherwise.
-    VOKR_OBJECT* value(VOKR_OBJECT* parent, const char* text, ATTRIBUTES more = {})
+
+    static void set(VOKR_OBJECT* box, const std::string& key, const std::string& value)
     {
-        VOKR_OBJECT* made = box(parent, {{"type", "Bus Value"}, {"configurable", "1"}, {"bus_value", text}});
-        for (const auto& [key, value] : more)
-            made->set_attribute(key, value);
+        const QString text = QString::fromStdString(value);
+        if (box->get_type() == VOKR_TYPE_CIRN && key == "pattern")
+            box->set_pattern(text);
+        else if (box->get_type() == VOKR_TYPE_CIRN && key == "powerup_pattern")
+            box->set_power_up_pattern(text);
+        else if (key == "node_list")
+            box->set_node_list(text);
+        else
+            box->set_attribute(key.c_str(), value.c_str());
+    }
+
+    VOKR_OBJECT* term(VOKR_OBJECT* parent, const std::string& t, size_t& at)
+    {
+        if (t[at] == '\'' || t[at] == '#') {
+            const size_t end = t[at] == '#' ? t.find_first_of(",)", at) : t.find('\'', at + 1) + 1;
+            const std::string inner = t.substr(at + 1, end - at - (t[at] == '#' ? 1 : 2));
+            VOKR_OBJECT* made =
+                t[at] == '#' ? box(parent, {{"type", "Bus Value"}, {"configurable", "1"}, {"bus_value", inner.c_str()}})
+                             : node(parent, inner);
+            at = end;
+            return made;
+        }
+        const size_t end = t.find_first_of("*[(,)", at);
+        VOKR_OBJECT* made = box(parent, {{"type", type_word(t.substr(at, end - at))}});
+        at = end;
+        if (at < t.size() && t[at] == '*') {
+            const size_t digits = ++at;
+            at = t.find_first_not_of("0123456789", at);
+            for (int i = 0, width = std::stoi(t.substr(digits, at - digits)); i < width; ++i)
+                node(made, "n" + std::to_string(i));
+        }
+        if (at < t.size() && t[at] == '[') {
+            while (t[at] != ']') {
+                const size_t equals = t.find('=', at + 1);
+                const size_t next = t.find_first_of(";]", equals);
+                set(made, t.substr(at + 1, equals - at - 1), t.substr(equals + 1, next - equals - 1));
+                at = next;
+            }
+            ++at;
+        }
+        if (at < t.size() && t[at] == '(') {
+            ++at;
+            do
+                term(made, t, at);
+            while (t[at++] == ',');
+        }
         return made;
     }
 };

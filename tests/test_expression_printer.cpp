@@ -17,321 +17,100 @@ using namespace diagram;
 
 struct CASE {
     const char* what;
-    std::function<VOKR_OBJECT*(DIAGRAM&)> build;  // returns the box to print
-    const char* full;                             // null: not compared
+    const char* tree;  // in the notation of DIAGRAM::make; the root box is printed
+    const char* full;  // null: not compared
     uint32_t code = VOKR_ELEMENT_OK;
     const char* short_form = nullptr;  // null: not compared
     int condition = 1;
     bool power_up = false;
 };
 
-// Result over a box of the given type word, operator property and word.
-VOKR_OBJECT* op(DIAGRAM& d, VOKR_OBJECT* parent, const char* type, ATTRIBUTES more = {})
-{
-    VOKR_OBJECT* made = d.box(parent, more);
-    made->set_attribute("type", type);
-    return made;
-}
-
-VOKR_OBJECT* comparison(DIAGRAM& d, ATTRIBUTES more) { return op(d, d.result(), "Comparison Operator", more); }
-
 const CASE CASES[] = {
-    {"operands are ordered by their short texts",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* r = d.result();
-         VOKR_OBJECT* a = op(d, r, "Logical Operator", {{"logical", "Logical And"}});
-         d.node(a, "b");
-         d.node(a, "a");
-         return r;
-     },
-     "and('a','b')", VOKR_ELEMENT_OK, "and('a','b')"},
+    {"operands are ordered by their short texts", "result(logical('b','a'))", "and('a','b')", VOKR_ELEMENT_OK,
+     "and('a','b')"},
     {"a constant sorts first and mirrors the operator",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"comparison", "Less Than"}, {"configurable", "1"}});
-         d.bus(c, {"a", "b"});
-         d.value(c, "2");
-         return c->get_parent();
-     },
-     "compare(2,>,{'a','b'},cc,uc)", VOKR_ELEMENT_OK, "compare(2,,{'a','b'},cc,uc)"},
-    {"a lone operand on the second port is the only operand",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"first_port_empty", "1"}});
-         d.bus(c, {"a", "b"});
-         return c->get_parent();
-     },
+     "result(compare[comparison=Less Than;configurable=1](bus('a','b'),#2))", "compare(2,>,{'a','b'},cc,uc)",
+     VOKR_ELEMENT_OK, "compare(2,,{'a','b'},cc,uc)"},
+    {"a lone operand on the second port is the only operand", "result(compare[first_port_empty=1](bus('a','b')))",
      "compare({'a','b'},==,,vc,uc)", VOKR_ELEMENT_WRONG_INPUT_COUNT},
-    {"a node's own delay",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* r = d.result();
-         d.node(r, "n", {{"data_delay", "3"}});
-         return r;
-     },
-     "('n'@3)"},
-    {"a bus's delay passes to its nodes",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector");
-         d.bus(e, {"n", "m"}, {{"data_delay", "2"}});
-         return e->get_parent();
-     },
-     "mbpm('XX',{('n'@2),('m'@2)})"},
-    {"a detector over one bus writes no second braces",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector");
-         d.bus(e, {"a", "b", "c", "d"});
-         return e->get_parent();
-     },
+    {"a node's own delay", "result(node[name=n;data_delay=3])", "('n'@3)"},
+    {"a bus's delay passes to its nodes", "result(eld(bus[data_delay=2]('n','m')))", "mbpm('XX',{('n'@2),('m'@2)})"},
+    {"a detector over one bus writes no second braces", "result(eld(bus('a','b','c','d')))",
      "mbpm('XXXX',{'a','b','c','d'})", VOKR_ELEMENT_OK, "mbpm(,{'a','b','c','d'})"},
-    {"a detector over nodes",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector", {{"pattern", "RX"}});
-         d.node(e, "a");
-         d.node(e, "b");
-         return e->get_parent();
-     },
-     "mbpm('RX',{'a','b'})"},
-    {"a bus listed least significant first",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector");
-         d.bus(e, {"a", "b", "c"}, {{"bit_order", "LSB to MSB"}});
-         return e->get_parent();
-     },
+    {"a detector over nodes", "result(eld[pattern=RX]('a','b'))", "mbpm('RX',{'a','b'})"},
+    {"a bus listed least significant first", "result(eld(bus[bit_order=LSB to MSB]('a','b','c')))",
      "mbpm('XXX',{'c','b','a'})"},
     {"a shift of a decimal value is folded at the width its surroundings give",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {});
-         VOKR_OBJECT* s = op(d, c, "Shift Operator", {{"shift_distance", "2"}});
-         d.value(s, "200", {{"configurable", "0"}});
-         d.wide_bus(c, 8);
-         return c->get_parent();
-     },
+     "result(compare(shift[shift_distance=2](value[bus_value=200]),bus*8))",
      "compare(variable(32),==,{'n0','n1','n2','n3','n4','n5','n6','n7'},vc,uc)"},
     {"a rotation of a bus",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {});
-         VOKR_OBJECT* s = op(d, c, "Shift Operator",
-                             {{"shift_type", "Rotate"}, {"shift_direction", "Right"}, {"shift_distance", "3"}});
-         d.bus(s, {"a", "b", "c", "d"});
-         d.value(c, "5");
-         return c->get_parent();
-     },
+     "result(compare(shift[shift_type=Rotate;shift_direction=Right;shift_distance=3](bus('a','b','c','d')),#5))",
      "compare(5,==,shift(rotate,right,3,{'a','b','c','d'}),vc,uc)", VOKR_ELEMENT_OK,
      "compare(5,,shift(rotate,,,{'a','b','c','d'}),vc,uc)"},
-    {"a shift of one bit",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* s =
-             op(d, op(d, d.result(), "Reduction Operator", {{"reduction", "Reduction And"}}), "Shift Operator");
-         d.node(s, "a");
-         return s->get_root();
-     },
-     "(&shift(logical,left,0,'a'))", VOKR_ELEMENT_SHIFT_WIDTH},
-    {"a counter in the first condition",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* r = d.result();
-         d.node(op(d, r, "Counter Operator"), "a");
-         return r;
-     },
-     "ec(8,1,e,1,'a')", VOKR_ELEMENT_OK, "ec(8,,,,'a')"},
-    {"a counter in a later condition has a whole text",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* r = d.result();
-         d.node(op(d, r, "Counter Operator", {{"counter_type", "State"}, {"counter_hold", "No"}}), "a");
-         return r;
-     },
+    {"a shift of one bit", "result(reduction[reduction=Reduction And](shift('a')))", "(&shift(logical,left,0,'a'))",
+     VOKR_ELEMENT_SHIFT_WIDTH},
+    {"a counter in the first condition", "result(counter('a'))", "ec(8,1,e,1,'a')", VOKR_ELEMENT_OK, "ec(8,,,,'a')"},
+    {"a counter in a later condition has a whole text", "result(counter[counter_type=State;counter_hold=No]('a'))",
      "ec(8,1,s,0,'a')", VOKR_ELEMENT_COUNTER_NOT_FIRST, nullptr, 2},
-    {"a counter value above the maximum",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* r = d.result();
-         d.node(op(d, r, "Counter Operator", {{"counter_value", "300"}}), "a");
-         return r;
-     },
-     "ec(8,255,e,1,'a')", VOKR_ELEMENT_COUNTER_OVER_MAX},
-    {"a reduction of a bitwise operation",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* x =
-             op(d, op(d, d.result(), "Reduction Operator"), "Bitwise Operator", {{"bitwise", "Bitwise Xor"}});
-         d.bus(x, {"c", "d"});
-         d.bus(x, {"a", "b"});
-         return x->get_root();
-     },
+    {"a counter value above the maximum", "result(counter[counter_value=300]('a'))", "ec(8,255,e,1,'a')",
+     VOKR_ELEMENT_COUNTER_OVER_MAX},
+    {"a reduction of a bitwise operation", "result(reduction(bitwise[bitwise=Bitwise Xor](bus('c','d'),bus('a','b'))))",
      "(|({'a','b'}^{'c','d'}))"},
-    {"a complement",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* n = op(d, op(d, d.result(), "Reduction Operator", {{"reduction", "Reduction Xor"}}),
-                             "Bitwise Operator", {{"bitwise", "Bitwise Complement"}});
-         d.bus(n, {"a", "b"});
-         return n->get_root();
-     },
+    {"a complement", "result(reduction[reduction=Reduction Xor](bitwise[bitwise=Bitwise Complement](bus('a','b'))))",
      "(^~{'a','b'})"},
     {"a named comparison with a pipeline",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"name", "C"}, {"pipeline_length", "2"}, {"comparison", "Greater Than"}});
-         d.bus(c, {"a", "b"});
-         d.value(c, "1", {{"configurable", "0"}});
-         return c->get_parent();
-     },
+     "result(compare[name=C;pipeline_length=2;comparison=Greater Than](bus('a','b'),value[bus_value=1]))",
      "('C':(compare(variable(1),<,{'a','b'},vc,uc)))#2", VOKR_ELEMENT_OK, "(compare(variable(),,{'a','b'},vc,uc))#2"},
     {"a logical not and single bits",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* o = op(d, d.result(), "Logical Operator", {{"logical", "Logical Or"}});
-         d.box(o, {{"type", "Bit Value"}});
-         d.box(o, {{"type", "Bit Value"}, {"bit_value", "False"}, {"configurable", "1"}});
-         d.node(op(d, o, "Logical Operator", {{"logical", "Logical Not"}}), "a");
-         return o->get_root();
-     },
+     "result(logical[logical=Logical Or](bit,bit[bit_value=False;configurable=1],logical[logical=Logical Not]('a')))",
      "or(!'a',0,variable(1))", VOKR_ELEMENT_OK, "or(!'a',0,variable())"},
     {"an unsigned constant True comparison is a constant bit",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"comparison", "True"}, {"configurable", "1"}});
-         d.bus(c, {"a"});
-         d.value(c, "1");
-         return c->get_parent();
-     },
-     "1"},
+     "result(compare[comparison=True;configurable=1](bus('a'),#1))", "1"},
     {"a signed constant True comparison keeps the comparison form",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c =
-             comparison(d, {{"comparison", "True"}, {"configurable", "1"}, {"signed_comparison", "Signed Comparison"}});
-         d.bus(c, {"a", "b"});
-         d.value(c, "1");
-         return c->get_parent();
-     },
+     "result(compare[comparison=True;configurable=1;signed_comparison=Signed Comparison](bus('a','b'),#1))",
      "compare(1,1,{'a','b'},cc,sc)"},
     {"a negative value in a signed comparison",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(
-             d, {{"comparison", "Less Than"}, {"configurable", "1"}, {"signed_comparison", "Signed Comparison"}});
-         d.bus(c, {"a", "b", "c", "d"});
-         d.value(c, "-5");
-         return c->get_parent();
-     },
+     "result(compare[comparison=Less Than;configurable=1;signed_comparison=Signed "
+     "Comparison](bus('a','b','c','d'),#-5))",
      "compare(-5,>,{'a','b','c','d'},cc,sc)"},
     {"a hexadecimal value is written in decimal",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"configurable", "1"}});
-         d.wide_bus(c, 8);
-         d.value(c, "fF", {{"display_format", "Hexadecimal"}});
-         return c->get_parent();
-     },
+     "result(compare[configurable=1](bus*8,value[configurable=1;display_format=Hexadecimal;bus_value=fF]))",
      "compare(255,==,{'n0','n1','n2','n3','n4','n5','n6','n7'},cc,uc)"},
     {"a value wider than its operand",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"configurable", "1"}});
-         d.wide_bus(c, 8);
-         d.value(c, "1FF", {{"display_format", "Hexadecimal"}});
-         return c->get_parent();
-     },
+     "result(compare[configurable=1](bus*8,value[configurable=1;display_format=Hexadecimal;bus_value=1FF]))",
      "compare(0,==,{'n0','n1','n2','n3','n4','n5','n6','n7'},cc,uc)", VOKR_ELEMENT_VALUE_TOO_WIDE},
     {"a positive value in a signed comparison has one bit fewer",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"configurable", "1"}, {"signed_comparison", "Signed Comparison"}});
-         d.bus(c, {"a", "b", "c", "d"});
-         d.value(c, "8");
-         return c->get_parent();
-     },
-     nullptr, VOKR_ELEMENT_VALUE_TOO_WIDE},
+     "result(compare[configurable=1;signed_comparison=Signed Comparison](bus('a','b','c','d'),#8))", nullptr,
+     VOKR_ELEMENT_VALUE_TOO_WIDE},
     {"a value over 64 bits",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"configurable", "1"}});
-         d.wide_bus(c, 72);
-         d.value(c, "ABCDEFGHI", {{"display_format", "8-bit ASCII"}});
-         return c->get_parent();
-     },
+     "result(compare[configurable=1](bus*72,value[configurable=1;display_format=8-bit ASCII;bus_value=ABCDEFGHI]))",
      nullptr, VOKR_ELEMENT_VALUE_OVER_64_BITS},
-    {"a value that does not read in its radix",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"configurable", "1"}});
-         d.bus(c, {"a", "b"});
-         d.value(c, "-1");  // negative only in a signed comparison
-         return c->get_parent();
-     },
+    {"a negative value outside a signed comparison", "result(compare[configurable=1](bus('a','b'),#-1))",
      "compare(0,==,{'a','b'},cc,uc)", VOKR_ELEMENT_BUS_VALUE},
-    {"operands of unknown width",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = comparison(d, {{"configurable", "1"}});
-         d.value(c, "1");
-         d.value(c, "2");
-         return c->get_parent();
-     },
-     "compare(0,==,0,cc,uc)", VOKR_ELEMENT_WIDTH_UNKNOWN},
-    {"operands of different widths",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* x = op(d, op(d, d.result(), "Reduction Operator"), "Bitwise Operator");
-         d.bus(x, {"a", "b"});
-         d.bus(x, {"c", "d", "e"});
-         return x->get_root();
-     },
+    {"operands of unknown width", "result(compare[configurable=1](#1,#2))", "compare(0,==,0,cc,uc)",
+     VOKR_ELEMENT_WIDTH_UNKNOWN},
+    {"operands of different widths", "result(reduction(bitwise(bus('a','b'),bus('c','d','e'))))",
      "(|({'a','b'}&{'c','d','e'}))", VOKR_ELEMENT_WIDTHS_DIFFER},
-    {"an operator without inputs", [](DIAGRAM& d) { return op(d, d.result(), "Logical Operator")->get_parent(); },
-     "and()", VOKR_ELEMENT_TOO_FEW_INPUTS},
-    {"a node without a name", [](DIAGRAM& d) { return d.node(d.result(), "")->get_parent(); }, "",
-     VOKR_ELEMENT_NODE_NAME_MISSING},
-    {"pattern characters",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector", {{"pattern", "RQ"}});
-         d.bus(e, {"a", "b"});
-         return e->get_parent();
-     },
-     "mbpm('RQ',{'a','b'})", VOKR_ELEMENT_PATTERN_CHARACTERS},
-    {"a short pattern",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector", {{"pattern", "R"}});
-         d.bus(e, {"a", "b"});
-         return e->get_parent();
-     },
-     nullptr, VOKR_ELEMENT_PATTERN_TOO_SHORT},
-    {"a long pattern",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector", {{"pattern", "RXX"}});
-         d.bus(e, {"a", "b"});
-         return e->get_parent();
-     },
-     nullptr, VOKR_ELEMENT_PATTERN_TOO_LONG},
-    {"a delayed bus over a bus",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* e = op(d, d.result(), "Edge & Level Detector");
-         VOKR_OBJECT* outer = d.box(e, {{"type", "Bus"}, {"data_delay", "2"}});
-         d.bus(outer, {"a"});
-         return e->get_parent();
-     },
-     "mbpm('X',{{'a'}})", VOKR_ELEMENT_BUS_DELAY},
+    {"an operator without inputs", "result(logical)", "and()", VOKR_ELEMENT_TOO_FEW_INPUTS},
+    {"a node without a name", "result(node)", "", VOKR_ELEMENT_NODE_NAME_MISSING},
+    {"pattern characters", "result(eld[pattern=RQ](bus('a','b')))", "mbpm('RQ',{'a','b'})",
+     VOKR_ELEMENT_PATTERN_CHARACTERS},
+    {"a short pattern", "result(eld[pattern=R](bus('a','b')))", nullptr, VOKR_ELEMENT_PATTERN_TOO_SHORT},
+    {"a long pattern", "result(eld[pattern=RXX](bus('a','b')))", nullptr, VOKR_ELEMENT_PATTERN_TOO_LONG},
+    {"a delayed bus over a bus", "result(eld(bus[data_delay=2](bus('a'))))", "mbpm('X',{{'a'}})",
+     VOKR_ELEMENT_BUS_DELAY},
     {"a custom HDL block with a pipeline",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* h = op(d, d.result(), "Custom Trigger HDL",
-                             {{"module_name", "my_trig"}, {"config_bitstream", "0110"}, {"pipeline_length", "3"}});
-         d.bus(h, {"a", "b"});
-         return h->get_parent();
-     },
+     "result(hdl[module_name=my_trig;config_bitstream=0110;pipeline_length=3](bus('a','b')))",
      "(mnd_custom_trigger_hdl(2,{'a','b'},4,'0110',3,my_trig))#3", VOKR_ELEMENT_OK,
      "(2,{'a','b'},4,'0110',3,my_trig)#3"},
-    {"a custom HDL block's bitstream",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* h = op(d, d.result(), "Custom Trigger HDL", {{"module_name", "m"}, {"config_bitstream", "01x"}});
-         d.bus(h, {"a"});
-         return h->get_parent();
-     },
+    {"a custom HDL block's bitstream", "result(hdl[module_name=m;config_bitstream=01x](bus('a')))",
      "mnd_custom_trigger_hdl(1,{'a'},3,'01x',0,m)", VOKR_ELEMENT_BITSTREAM},
-    {"a custom HDL block without a module",
-     [](DIAGRAM& d) { return d.bus(op(d, d.result(), "Custom Trigger HDL"), {"a"})->get_root(); },
-     "mnd_custom_trigger_hdl(1,{'a'},0,'',0,)", VOKR_ELEMENT_MODULE_NAME},
+    {"a custom HDL block without a module", "result(hdl(bus('a')))", "mnd_custom_trigger_hdl(1,{'a'},0,'',0,)",
+     VOKR_ELEMENT_MODULE_NAME},
     {"routed nodes and quoted names",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* a = op(d, d.result(), "Logical Operator");
-         VOKR_OBJECT* c = d.box(a, {{"type", "Condition for Incrementally Routed Nodes"}});
-         c->set_pattern("1R");
-         c->set_power_up_pattern("0X");
-         c->set_node_list("'A','B'");
-         d.node(a, "it's\\");
-         return a->get_root();
-     },
+     "result(logical(cirn[pattern=1R;powerup_pattern=0X;node_list='A','B'],node[name=it's\\]))",
      "and('it\\'s\\\\',imbpm('1R',{'A','B'}))", VOKR_ELEMENT_OK, "and('it\\'s\\\\',imbpm(,{'A','B'}))"},
-    {"routed nodes in the power-up trigger",
-     [](DIAGRAM& d) {
-         VOKR_OBJECT* c = d.box(d.result(), {{"type", "Condition for Incrementally Routed Nodes"}});
-         c->set_pattern("1R");
-         c->set_power_up_pattern("0X");
-         c->set_node_list("'A','B'");
-         return c->get_root();
-     },
+    {"routed nodes in the power-up trigger", "result(cirn[pattern=1R;powerup_pattern=0X;node_list='A','B'])",
      "imbpm('0X',{'A','B'})", VOKR_ELEMENT_OK, nullptr, 1, true},
 };
 
@@ -342,8 +121,7 @@ TEST_P(ExpressionPrinter, PrintsTheTextAndTheLastProblem)
 {
     const CASE& c = GetParam();
     DIAGRAM d;
-    VOKR_OBJECT* box = c.build(d);
-    const PRINTED printed = print(box, c.condition, c.power_up);
+    const PRINTED printed = print(d.make(c.tree), c.condition, c.power_up);
     if (c.full) {
         EXPECT_EQ(printed.full, c.full);
     }
@@ -369,11 +147,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExpressionPrinter, ::testing::ValuesIn(CASES), [
 TEST(ExpressionPrinterFault, NamesTheBoxOfTheLastProblem)
 {
     DIAGRAM d;
-    VOKR_OBJECT* r = d.result();
-    VOKR_OBJECT* a = op(d, r, "Logical Operator");
-    VOKR_OBJECT* unnamed = d.node(a, "");
-    VOKR_OBJECT* counter = op(d, a, "Counter Operator", {{"counter_value", "0"}});
-    d.node(counter, "c");
+    VOKR_OBJECT* r = d.make("result(logical(node,counter[counter_value=0]('c')))");
+    VOKR_OBJECT* unnamed = r->get_children()[0]->get_children()[0];
+    VOKR_OBJECT* counter = r->get_children()[0]->get_children()[1];
     const PRINTED printed = print(r);
     EXPECT_EQ(printed.code, VOKR_ELEMENT_COUNTER_VALUE);
     EXPECT_EQ(printed.at_fault, counter);
@@ -384,18 +160,17 @@ TEST(ExpressionPrinterFault, NamesTheBoxOfTheLastProblem)
 // Operand order reuses each operand's short text, so a deep tree prints in one walk per level.
 TEST(ExpressionPrinterFault, DeepTreesPrintWhole)
 {
-    DIAGRAM d;
-    VOKR_OBJECT* r = d.result();
-    VOKR_OBJECT* parent = r;
-    std::string expected;
     constexpr int DEPTH = 200;
+    std::string tree = "result(", expected;
     for (int i = 0; i < DEPTH; ++i) {
-        parent = op(d, parent, "Logical Operator");
-        d.node(parent, ("n" + std::to_string(i)).c_str());
-        expected += "and('n" + std::to_string(i) + "'" + (i + 1 < DEPTH ? "," : "");
+        const std::string node = "'n" + std::to_string(i) + "'" + (i + 1 < DEPTH ? "," : "");
+        tree += "logical(" + node;
+        expected += "and(" + node;
     }
+    tree += std::string(DEPTH + 1, ')');
     expected += std::string(DEPTH, ')');
-    const PRINTED printed = print(r);
+    DIAGRAM d;
+    const PRINTED printed = print(d.make(tree));
     EXPECT_EQ(printed.full, expected);
     RUV_ADVANCED_TRIGGER_FACTORY factory;
     EXPECT_TRUE(factory.parse(printed.full)) << factory.get_error_message();
@@ -419,10 +194,10 @@ TEST(ExpressionPrinterValues, MnemonicSymbolsAndNodeNames)
     };
     for (const auto& row : rows) {
         DIAGRAM d;
-        VOKR_OBJECT* c = comparison(d, {{"configurable", "1"}});
-        d.bus(c, {"a", "b", "c", "d"});
-        d.value(c, row.symbol, {{"mnemonic_table", row.table}});
-        const PRINTED printed = print(c->get_parent(), 1, false, &mnemonics);
+        VOKR_OBJECT* r =
+            d.make(std::string("result(compare[configurable=1](bus('a','b','c','d'),value[configurable=1;") +
+                   "mnemonic_table=" + row.table + ";bus_value=" + row.symbol + "]))");
+        const PRINTED printed = print(r, 1, false, &mnemonics);
         EXPECT_EQ(printed.full, row.text) << row.table << " " << row.symbol;
         EXPECT_EQ(printed.code, row.code) << row.table << " " << row.symbol;
     }
@@ -434,9 +209,7 @@ TEST(ExpressionPrinterValues, MnemonicSymbolsAndNodeNames)
     nodes->insert_node("top|a", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false);
     for (const auto& [name, code] : {std::pair{"top|a", VOKR_ELEMENT_OK}, {"top|zz", VOKR_ELEMENT_NODE_NAME_INVALID}}) {
         DIAGRAM d;
-        VOKR_OBJECT* r = d.result();
-        d.node(r, name);
-        EXPECT_EQ(print(r, 1, false, nullptr, nodes).code, code) << name;
+        EXPECT_EQ(print(d.make(std::string("result('") + name + "')"), 1, false, nullptr, nodes).code, code) << name;
     }
 }
 
@@ -453,7 +226,7 @@ TEST(ExpressionPrinterValues, DisplayTextsCarryTheirRadix)
                 {"8-bit ASCII", "hi", "\"hi\""}};
     for (const auto& row : rows) {
         DIAGRAM d;
-        VOKR_OBJECT* v = d.value(nullptr, row.value, {{"display_format", row.format}});
+        VOKR_OBJECT* v = d.make(std::string("value[display_format=") + row.format + ";bus_value=" + row.value + "]");
         EXPECT_EQ(v->get_bus_value(-1, nullptr, nullptr, nullptr).toStdString(), row.shown) << row.format;
         v->set_attribute("mnemonic_table", "states");
         EXPECT_EQ(v->get_bus_value(-1, nullptr, nullptr, nullptr).toStdString(), row.value) << row.format;
@@ -486,8 +259,21 @@ TEST(ExpressionPrinterValues, ShiftValues)
             << r.v << " w" << r.w << " t" << r.t << " d" << r.d << " s" << r.s;
 }
 
-TEST(ExpressionPrinterValues, MirroredComparisonKinds)
+TEST(ExpressionPrinterValues, OperandOrderAndMirroredComparisonKinds)
 {
+    DIAGRAM d;
+    VOKR_OBJECT* a = d.make("logical(node[name=x;alias=second],bit,'x')");
+    VOKR_OBJECT* second_x = a->get_children()[0];
+    VOKR_OBJECT* value = a->get_children()[1];
+    VOKR_OBJECT* first_x = a->get_children()[2];
+    QList<VOKR_OBJECT*> sorted;
+    a->get_sorted_children(&sorted, 2);
+    EXPECT_EQ(sorted, (QList<VOKR_OBJECT*>{second_x, value}));
+    a->get_sorted_children(&sorted, 3);
+    EXPECT_EQ(sorted, (QList<VOKR_OBJECT*>{second_x, first_x, value}));  // equal texts keep their order
+    EXPECT_TRUE(VOKR_OBJECT::less_by_equation(first_x, value));
+    EXPECT_FALSE(VOKR_OBJECT::less_by_equation(first_x, second_x));
+
     const std::pair<int, int> rows[] = {{12, 17}, {13, 16}, {14, 14}, {15, 15}, {16, 13}, {17, 12}, {18, 18},
                                         {20, 25}, {29, 32}, {37, 40}, {41, 36}, {43, 43}, {44, 44}, {2, 2}};
     for (const auto& [kind, mirrored] : rows)

@@ -21,8 +21,6 @@ namespace {
 using namespace diagram;
 using ATTRIBUTE_LIST = std::vector<std::pair<std::string, std::string>>;
 
-VOKR_OBJECT* const NO_PARENT = nullptr;
-
 // A box outside any trigger, shown in the given bank.
 std::unique_ptr<VOKR_OBJECT> make_box(VOKR_OBJECT_WIDGET* context = nullptr)
 {
@@ -114,9 +112,9 @@ TEST(PropertyBank, DuplicationCopiesRunTimePropertiesOnly)
 TEST(PropertyBank, UnifyKeepsWhatTheSelectionShares)
 {
     DIAGRAM d;
-    VOKR_OBJECT* comparison = d.box(NO_PARENT, {{"type", "Comparison Operator"}, {"name", "x"}});
-    VOKR_OBJECT* bitwise = d.box(NO_PARENT, {{"type", "Bitwise Operator"}, {"name", "x"}});
-    VOKR_OBJECT* other = d.box(NO_PARENT, {{"type", "Comparison Operator"}, {"name", "y"}});
+    VOKR_OBJECT* comparison = d.make("compare[name=x]");
+    VOKR_OBJECT* bitwise = d.make("bitwise[name=x]");
+    VOKR_OBJECT* other = d.make("compare[name=y]");
 
     auto mixed = make_box();
     mixed->get_property().unify(comparison->get_property());
@@ -187,46 +185,30 @@ TEST(BoxAttributes, OnlyValuesOtherThanTheDefaultsAreWritten)
     EXPECT_TRUE(copy->get_property().get_int_value(VOKR_INT_SHIFT_DISTANCE, VOKR_BANK_NORMAL).blank);
 }
 
+// An unknown key or word leaves the box as it was; a read default is not written again.
 TEST(BoxAttributes, ReadingTakesKnownKeysAndWordsOnly)
 {
     const struct {
         const char* key;
         const char* value;
-        const char* property;  // the integer or string key to look at
-        int bank;
-        const char* text;  // its text afterwards (get_int_property_text or the string)
-        bool set;
+        ATTRIBUTE_LIST written;
     } rows[] = {
-        {"display_format", "hexadecimal", "display_format", VOKR_BANK_NORMAL, "Decimal", true},
-        {"display_format", "Octal", "display_format", VOKR_BANK_NORMAL, "Octal", true},
-        {"max_counter_value", "", "max_counter_value", VOKR_BANK_NORMAL, "", true},
-        {"powerupname", "x", "name", VOKR_BANK_POWER_UP, "", false},
-        {"powerup_name", "x", "name", VOKR_BANK_POWER_UP, "x", true},
-        {"powerup_name", "x", "name", VOKR_BANK_NORMAL, "", false},
-        {"data_delay", "12", "data_delay", VOKR_BANK_NORMAL, "12", true},
+        {"display_format", "hexadecimal", {}},
+        {"display_format", "Octal", {{"display_format", "Octal"}}},
+        {"max_counter_value", "", {}},
+        {"powerupname", "x", {}},
+        {"powerup_name", "x", {{"powerup_name", "x"}}},
+        {"data_delay", "12", {{"data_delay", "12"}}},
     };
     for (const auto& row : rows) {
         auto box = make_box();
         box->set_attribute(row.key, row.value);
-        QString text;
-        bool set = false;
-        if (std::string(row.property) == "name") {
-            const VOKR_STRING_SLOT& slot = box->get_property().get_string_value(VOKR_STRING_NAME, row.bank);
-            text = slot.text;
-            set = slot.set;
-        } else {
-            int id = 0;
-            while (std::string(vokr_int_property_table[id].key) != row.property)
-                ++id;
-            set = box->get_int_property_text(id, &text, row.bank);
-        }
-        EXPECT_EQ(text, row.text) << row.key << "=" << row.value;
-        EXPECT_EQ(set, row.set) << row.key << "=" << row.value;
+        EXPECT_EQ(box->collect_attributes(), row.written) << row.key << "=" << row.value;
     }
     auto box = make_box();
     box->set_attribute("max_counter_value", "");
-    EXPECT_EQ(box->get_property().get_int_value(VOKR_INT_MAX_COUNTER_VALUE, VOKR_BANK_NORMAL).value, 0);
-    EXPECT_TRUE(box->get_property().get_int_value(VOKR_INT_MAX_COUNTER_VALUE, VOKR_BANK_NORMAL).blank);
+    const VOKR_INT_SLOT& max = box->get_property().get_int_value(VOKR_INT_MAX_COUNTER_VALUE, VOKR_BANK_NORMAL);
+    EXPECT_TRUE(max.set && max.blank && max.value == 0);
 }
 
 // Keys and values are UTF-8, and a session file keeps names that the local encoding cannot hold.
@@ -280,29 +262,23 @@ TEST(BoxAttributes, NamesPersistAsUtf8WhateverTheLocalEncoding)
 TEST(Box, DrawKindFollowsTypeAndOperatorProperties)
 {
     const struct {
-        ATTRIBUTES attributes;
+        const char* box;
         int kind;
         const char* name;
     } rows[] = {
-        {{{"type", "Comparison Operator"}, {"signed_comparison", "Signed Comparison"}, {"comparison", "Greater Than"}},
-         41,
-         "Variable Signed Greater Than"},
-        {{{"type", "Comparison Operator"}, {"configurable", "1"}, {"comparison", "False"}},
-         19,
-         "Constant Unsigned False"},
-        {{{"type", "Comparison Operator"}, {"comparison", "8"}}, 0, "Unknown"},  // not a word: stays Equality
-        {{{"type", "Bit Value"}, {"configurable", "1"}, {"bit_value", "False"}}, 7, "Constant Low"},
-        {{{"type", "Bit Value"}}, 8, "Variable High"},
-        {{{"type", "Bitwise Operator"}, {"bitwise", "Bitwise Xor"}}, 47, "Bitwise Xor"},
-        {{{"type", "Shift Operator"}, {"shift_type", "Rotate"}, {"shift_direction", "Right"}},
-         58,
-         "Rotate Right Shift"},
-        {{{"type", "Counter Operator"}, {"counter_hold", "No"}}, 65, "Dynamic Event Counter"},
-        {{{"type", "Custom Trigger HDL"}}, 67, "Custom Trigger HDL"},
+        {"compare[signed_comparison=Signed Comparison;comparison=Greater Than]", 41, "Variable Signed Greater Than"},
+        {"compare[configurable=1;comparison=False]", 19, "Constant Unsigned False"},
+        {"compare", 0, "Unknown"},  // with comparison 8 (below)
+        {"bit[configurable=1;bit_value=False]", 7, "Constant Low"},
+        {"bit", 8, "Variable High"},
+        {"bitwise[bitwise=Bitwise Xor]", 47, "Bitwise Xor"},
+        {"shift[shift_type=Rotate;shift_direction=Right]", 58, "Rotate Right Shift"},
+        {"counter[counter_hold=No]", 65, "Dynamic Event Counter"},
+        {"hdl", 67, "Custom Trigger HDL"},
     };
     for (const auto& row : rows) {
         DIAGRAM d;
-        VOKR_OBJECT* box = d.box(NO_PARENT, row.attributes);
+        VOKR_OBJECT* box = d.make(row.box);
         if (row.kind == 0)
             box->get_property().set(VOKR_INT_COMPARISON, 8, VOKR_BANK_CURRENT);
         EXPECT_EQ(box->get_draw_kind(), row.kind) << row.name;
@@ -313,23 +289,18 @@ TEST(Box, DrawKindFollowsTypeAndOperatorProperties)
 TEST(Box, WidthsFlowThroughTheTree)
 {
     DIAGRAM d;
-    VOKR_OBJECT* bus = d.box(NO_PARENT, {{"type", "Bus"}});
-    d.node(bus, "a");
-    d.node(bus, "b");
-    d.bus(bus, {"c", "d", "e", "f"});
+    VOKR_OBJECT* bus = d.make("bus('a','b',bus('c','d','e','f'))");
     EXPECT_EQ(bus->get_output_width(false), 6);
-    d.value(bus, "1");
+    bus->attach(d.make("#1"), false);
     EXPECT_EQ(bus->get_output_width(false), VOKR_WIDTH_UNKNOWN);
 
     // Values under a bitwise operator take the width of the comparison's other operand.
-    VOKR_OBJECT* c = d.box(d.result(), {{"type", "Comparison Operator"}});
-    VOKR_OBJECT* x = d.box(c, {{"type", "Bitwise Operator"}});
-    VOKR_OBJECT* v1 = d.value(x, "1");
-    VOKR_OBJECT* v2 = d.value(x, "2");
-    d.wide_bus(c, 8);
-    EXPECT_EQ(v1->get_output_width(true), 8);
-    EXPECT_EQ(v2->get_output_width(true), 8);
-    EXPECT_EQ(v1->get_output_width(false), VOKR_WIDTH_UNKNOWN);
+    VOKR_OBJECT* c = d.make("result(compare(bitwise(#1,#2),bus*8))")->get_children()[0];
+    VOKR_OBJECT* x = c->get_children()[0];
+    for (VOKR_OBJECT* value : x->get_children()) {
+        EXPECT_EQ(value->get_output_width(true), 8);
+        EXPECT_EQ(value->get_output_width(false), VOKR_WIDTH_UNKNOWN);
+    }
     EXPECT_EQ(x->get_input_width(), 8);
     EXPECT_EQ(c->get_input_width(), 8);
 }
@@ -337,53 +308,46 @@ TEST(Box, WidthsFlowThroughTheTree)
 TEST(Box, PortsAcceptTheirSignalKinds)
 {
     DIAGRAM d;
-    VOKR_OBJECT* result = d.result();
-    VOKR_OBJECT* bus = d.bus(NO_PARENT, {"a"});
-    VOKR_OBJECT* node = d.node(NO_PARENT, "n");
-    VOKR_OBJECT* eld = d.box(NO_PARENT, {{"type", "Edge & Level Detector"}});
-    VOKR_OBJECT* comparison = d.box(NO_PARENT, {{"type", "Comparison Operator"}});
-    EXPECT_TRUE(result->can_connect(node));
-    EXPECT_FALSE(result->can_connect(bus));
+    VOKR_OBJECT* bus = d.make("bus('a')");
+    VOKR_OBJECT* node = d.make("'n'");
+    EXPECT_TRUE(d.make("result")->can_connect(node));
+    EXPECT_FALSE(d.make("result")->can_connect(bus));
     EXPECT_TRUE(bus->can_connect(node));  // unbounded bus inputs take single bits
-    EXPECT_TRUE(eld->can_connect(bus));
+    EXPECT_TRUE(d.make("eld")->can_connect(bus));
     EXPECT_FALSE(node->can_connect(bus));
+    EXPECT_TRUE(node->can_connect(nullptr));  // a top box
+    VOKR_OBJECT* comparison = d.make("compare(bus('x'),bus('y'),bus('z'))");
     EXPECT_FALSE(comparison->can_connect(node));
-    for (const char* name : {"x", "y", "z"})
-        comparison->attach(d.bus(NO_PARENT, {name}), false);
     EXPECT_TRUE(comparison->can_connect(comparison->get_children()[1]));
     EXPECT_FALSE(comparison->can_connect(comparison->get_children()[2]));
     EXPECT_FALSE(comparison->are_inputs_connectable());
-    EXPECT_TRUE(node->can_connect(nullptr));  // a top box
 }
 
 TEST(Box, LinksKeepTheFirstPortMark)
 {
     DIAGRAM d;
-    VOKR_OBJECT* c = d.box(NO_PARENT, {{"type", "Comparison Operator"}, {"top", "100"}});  // centre 150
-    VOKR_OBJECT* first = d.bus(c, {"a"});
-    VOKR_OBJECT* second = d.bus(c, {"b"});
+    VOKR_OBJECT* c = d.make("compare[top=100](bus('a'),bus('b'))");  // centre 150
+    VOKR_OBJECT* first = c->get_children()[0];
+    VOKR_OBJECT* second = c->get_children()[1];
     c->detach(first);
     EXPECT_EQ(c->get_property()[VOKR_INT_FIRST_PORT_EMPTY], 1);
     EXPECT_EQ(c->get_children(), QList<VOKR_OBJECT*>{second});
     EXPECT_EQ(first->get_parent(), nullptr);
 
-    const struct {
-        int top;
-        int mark;
-    } rows[] = {{150, 1}, {120, 0}};  // bus centres 160 and 130
-    for (const auto& row : rows) {
-        VOKR_OBJECT* lone = d.box(NO_PARENT, {{"type", "Comparison Operator"}, {"top", "100"}});
-        VOKR_OBJECT* child = d.bus(NO_PARENT, {"c"});
-        child->set_position(0, row.top);
+    // A lone child whose centre (top + 10) lies below the box's centre sits on the second port.
+    for (const auto& [top, mark] : {std::pair{150, 1}, std::pair{120, 0}}) {
+        VOKR_OBJECT* lone = d.make("compare[top=100]");
+        VOKR_OBJECT* child = d.make("bus('c')");
+        child->set_position(0, top);
         lone->attach(child, true);
-        EXPECT_EQ(lone->get_property()[VOKR_INT_FIRST_PORT_EMPTY], row.mark) << row.top;
+        EXPECT_EQ(lone->get_property()[VOKR_INT_FIRST_PORT_EMPTY], mark) << top;
         EXPECT_EQ(child->get_parent(), lone);
     }
 
     // Attaching with placement sorts by top; attaching moves a child from its old parent.
-    VOKR_OBJECT* low = d.node(NO_PARENT, "low", {{"top", "90"}});
-    VOKR_OBJECT* high = d.node(NO_PARENT, "high", {{"top", "10"}});
-    VOKR_OBJECT* bus = d.box(NO_PARENT, {{"type", "Bus"}});
+    VOKR_OBJECT* low = d.make("node[name=low;top=90]");
+    VOKR_OBJECT* high = d.make("node[name=high;top=10]");
+    VOKR_OBJECT* bus = d.make("bus");
     bus->attach(low, true);
     bus->attach(high, true);
     EXPECT_EQ(bus->get_children(), (QList<VOKR_OBJECT*>{high, low}));
@@ -395,11 +359,11 @@ TEST(Box, LinksKeepTheFirstPortMark)
 TEST(Box, DestroyingABoxLeavesItsChildrenAlive)
 {
     DIAGRAM d;
-    VOKR_OBJECT* result = d.result();
+    VOKR_OBJECT* result = d.make("result");
     auto bus = std::make_unique<VOKR_OBJECT>(nullptr, QPoint(0, 0), nullptr);
     bus->set_type(VOKR_TYPE_BUS);
     result->attach(bus.get(), false);
-    VOKR_OBJECT* a = d.node(NO_PARENT, "a");
+    VOKR_OBJECT* a = d.make("'a'");
     bus->attach(a, false);
     bus.reset();
     EXPECT_EQ(a->get_parent(), nullptr);
@@ -447,14 +411,14 @@ TEST_F(BoxView, PowerUpViewComesFromTheContext)
 TEST(BoxTexts, DelaysAndPipelines)
 {
     DIAGRAM d;
-    VOKR_OBJECT* bus = d.bus(NO_PARENT, {"n"}, {{"data_delay", "2"}});
+    VOKR_OBJECT* bus = d.make("bus[data_delay=2]('n')");
     VOKR_OBJECT* n = bus->get_children()[0];
     EXPECT_EQ(n->get_data_delay(true), "2");
     EXPECT_EQ(n->get_data_delay(false), "");
-    EXPECT_EQ(d.node(NO_PARENT, "z", {{"data_delay", "0"}})->get_data_delay(true), "");
-    EXPECT_EQ(d.value(NO_PARENT, "1", {{"data_delay", "5"}})->get_data_delay(true), "");  // not a value's
-    EXPECT_EQ(d.box(NO_PARENT, {{"type", "Edge & Level Detector"}, {"pipeline_length", "0"}})->get_pipeline(), "");
-    EXPECT_EQ(d.box(NO_PARENT, {{"type", "Edge & Level Detector"}, {"pipeline_length", "4"}})->get_pipeline(), "4");
+    EXPECT_EQ(d.make("node[data_delay=0]")->get_data_delay(true), "");
+    EXPECT_EQ(d.make("value[data_delay=5]")->get_data_delay(true), "");  // not a value's parameter
+    EXPECT_EQ(d.make("eld[pipeline_length=0]")->get_pipeline(), "");
+    EXPECT_EQ(d.make("eld[pipeline_length=4]")->get_pipeline(), "4");
     EXPECT_EQ(n->get_height(), 20);
     EXPECT_EQ(bus->get_height(), 33);
 }
@@ -481,8 +445,8 @@ TEST(BoxTexts, CounterTexts)
     };
     for (const auto& row : rows) {
         DIAGRAM d;
-        VOKR_OBJECT* counter = d.box(
-            NO_PARENT, {{"type", "Counter Operator"}, {"max_counter_value", row.max}, {"counter_value", row.value}});
+        VOKR_OBJECT* counter =
+            d.make(std::string("counter[max_counter_value=") + row.max + ";counter_value=" + row.value + "]");
         uint32_t code = VOKR_ELEMENT_OK;
         VOKR_OBJECT* at = nullptr;
         EXPECT_EQ(counter->get_counter_value(&code, &at), row.text) << row.max << "/" << row.value;
@@ -491,7 +455,7 @@ TEST(BoxTexts, CounterTexts)
         EXPECT_EQ(counter->get_counter_width(), row.width) << row.max;
     }
     DIAGRAM d;
-    VOKR_OBJECT* counter = d.box(NO_PARENT, {{"type", "Counter Operator"}, {"counter_hold", "No"}});
+    VOKR_OBJECT* counter = d.make("counter[counter_hold=No]");
     EXPECT_EQ(counter->get_counter_type(), "e");
     EXPECT_EQ(counter->get_counter_hold(), "0");
 }
@@ -499,14 +463,11 @@ TEST(BoxTexts, CounterTexts)
 TEST(BoxTexts, ShiftTexts)
 {
     DIAGRAM d;
-    VOKR_OBJECT* shift = d.box(NO_PARENT, {{"type", "Shift Operator"},
-                                           {"shift_distance", "12"},
-                                           {"shift_type", "Arithmetic"},
-                                           {"shift_direction", "Right"}});
+    VOKR_OBJECT* shift = d.make("shift[shift_distance=12;shift_type=Arithmetic;shift_direction=Right]");
     EXPECT_EQ(shift->get_shift_type(), "arithmetic");
     EXPECT_EQ(shift->get_shift_direction(), "right");
     EXPECT_EQ(shift->get_shift_distance(), "12");  // input width unknown
-    d.wide_bus(shift, 8);
+    shift->attach(d.make("bus*8"), false);
     EXPECT_EQ(shift->get_shift_distance(), "8");
     shift->set_attribute("shift_distance", "-3");
     EXPECT_EQ(shift->get_shift_distance(), "0");
@@ -531,10 +492,8 @@ TEST(TreeObjects, TriggerShowsItsTopLevelBoxes)
 {
     DIAGRAM d;
     EXPECT_TRUE(d.trigger.duplicate_trigger(true));  // no boxes
-    VOKR_OBJECT* r = d.result();
-    VOKR_OBJECT* a = d.box(r, {{"type", "Logical Operator"}});
-    d.node(a, "x");
-    d.node(a, "y");
+    VOKR_OBJECT* r = d.make("result(logical('x','y'))");
+    VOKR_OBJECT* a = r->get_children()[0];
     EXPECT_EQ(d.trigger.get_object_array()->size(), 4);
     EXPECT_EQ(d.trigger.get_child_count(), 1);
     EXPECT_EQ(d.trigger.get_child_object(0), r);
@@ -546,36 +505,46 @@ TEST(TreeObjects, TriggerShowsItsTopLevelBoxes)
     d.trigger.get_undo_list()->append(new QList<VOKR_OBJECT*>{make_box().release()});
 }
 
+bool parses(const std::string& text)
+{
+    RUV_ADVANCED_TRIGGER_FACTORY factory;
+    return factory.parse(text);
+}
+
 TEST(TreeObjects, EquationOfTheResultBox)
 {
     std::string text = "stale";
     KSM_DATA_MNEMONICS* no_tables = nullptr;
     {
         DIAGRAM d;
-        d.node(NO_PARENT, "a");
+        d.make("'a'");
         EXPECT_FALSE(d.trigger.get_equation(&text, no_tables, nullptr, 1, false));  // no result box
         EXPECT_EQ(text, "");
-        VOKR_OBJECT* r = d.result();
+        VOKR_OBJECT* r = d.make("result");
         EXPECT_FALSE(d.trigger.get_equation(&text, no_tables, nullptr, 1, false));  // unwired
         EXPECT_EQ(text, "");
-        r->attach(d.node(NO_PARENT, "b"), false);
+        r->attach(d.make("'b'"), false);
         EXPECT_TRUE(d.trigger.get_equation(&text, no_tables, nullptr, 1, false));
         EXPECT_EQ(text, "'b'");
+        EXPECT_TRUE(parses(text));
     }
     // The power-up flag reads the power-up values, and the boxes stay in that bank.
     DIAGRAM d;
-    VOKR_OBJECT* c = d.box(d.result(), {{"type", "Comparison Operator"}, {"comparison", "Less Than"}});
-    d.bus(c, {"a", "b"});
-    VOKR_OBJECT* v = d.value(c, "1", {{"configurable", "0"}, {"powerup_bus_value", "2"}});
-    c->set_attribute("powerup_comparison", "Greater Than");
-    d.result();
+    VOKR_OBJECT* c = d.make(
+                          "result(compare[comparison=Less Than;powerup_comparison=Greater Than]"
+                          "(bus('a','b'),value[bus_value=1;powerup_bus_value=2]))")
+                         ->get_children()[0];
+    VOKR_OBJECT* v = c->get_children()[1];
+    d.make("result");
     EXPECT_FALSE(d.trigger.get_equation(&text, no_tables, nullptr, 1, true));  // the last result box is unwired
     d.trigger.get_object_array()->move(0, d.trigger.get_object_array()->size() - 1);
     EXPECT_TRUE(d.trigger.get_equation(&text, no_tables, nullptr, 1, true));
     EXPECT_EQ(text, "compare(variable(2),<,{'a','b'},vc,uc)");
+    EXPECT_TRUE(parses(text));
     EXPECT_TRUE(v->is_power_up_view());
     EXPECT_TRUE(d.trigger.get_equation(&text, no_tables, nullptr, 1, false));
     EXPECT_EQ(text, "compare(variable(1),>,{'a','b'},vc,uc)");
+    EXPECT_TRUE(parses(text));
     EXPECT_FALSE(v->is_power_up_view());
 }
 

@@ -173,12 +173,12 @@ void VOKR_OBJECT::print(PRINT& p)
     if (opened)
         text += '(';
     bool labelled = false;
-    if (p.full() && type != VOKR_TYPE_NODE) {
+    if (p.full() && type == VOKR_TYPE_CUSTOM_HDL) {
+        text += "mnd_custom_trigger_hdl(";
+        opened = true;
+    } else if (p.full() && type != VOKR_TYPE_NODE) {
         const QString name = get_quoted_name();
-        if (type == VOKR_TYPE_CUSTOM_HDL) {
-            text += "mnd_custom_trigger_hdl(";
-            opened = true;
-        } else if (!name.isEmpty()) {
+        if (!name.isEmpty()) {
             text += '\'' + name + "':(";
             labelled = opened = true;
         }
