@@ -202,6 +202,8 @@ public:
     std::vector<std::pair<std::string, std::string>> collect_attributes();
 
 protected:
+    // One attribute while the file is written. Keys and values are UTF-8 texts, here and in
+    // set_attribute, whatever the local encoding.
     void add_attribute(const char* key, const char* value);
 
 private:

@@ -34,18 +34,25 @@ using ROW = KSM_TX_SIGNAL_NODES::ROW;
 
 // ---- texts ---------------------------------------------------------------------------------------------
 
+// An 8-bit text as the characters it stands for: the local encoding, or UTF-8 for the texts of
+// the module's tree objects.
+QString decode(const std::string& text, bool utf8)
+{
+    return utf8 ? QString::fromUtf8(text.c_str()) : QString::fromLocal8Bit(text.c_str());
+}
+
 // Whether XML carries the 8-bit text as it is; attribute values lose line ends, element
 // texts lose carriage returns, and no XML text holds U+FFFE or U+FFFF.
-bool carries(const std::string& text, bool attribute)
+bool carries(const std::string& text, bool attribute, bool utf8 = false)
 {
     for (unsigned char c : text)
         if (c < 0x20 && c != '\t' && (attribute || c != '\n'))
             return false;
     const QByteArray bytes = QByteArray::fromStdString(text);
-    const QString decoded = QString::fromLocal8Bit(bytes);
+    const QString decoded = decode(text, utf8);
     if (decoded.contains(QChar(0xfffe)) || decoded.contains(QChar(0xffff)))
         return false;
-    return decoded.toLocal8Bit() == bytes;
+    return (utf8 ? decoded.toUtf8() : decoded.toLocal8Bit()) == bytes;
 }
 
 // Signed or unsigned: sample counters use the full unsigned range.
@@ -79,12 +86,12 @@ private:
         content();
         m_xml.writeEndElement();
     }
-    void text(const char* name, const std::string& value)
+    void text(const char* name, const std::string& value, bool utf8 = false)
     {
         if (value.empty())
             return;
-        if (carries(value, true))
-            m_xml.writeAttribute(name, QString::fromLocal8Bit(value.c_str()));
+        if (carries(value, true, utf8))
+            m_xml.writeAttribute(name, decode(value, utf8));
         else
             m_xml.writeAttribute(QString(name) + "-b64",
                                  QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
@@ -105,7 +112,8 @@ private:
         text("name", name);
         flag("expanded", expanded);
     }
-    void element_text(const char* element, const char* key, const std::string& value);
+    // With `utf8`, key and value are UTF-8 (the attributes of tree objects), else local 8-bit.
+    void element_text(const char* element, const char* key, const std::string& value, bool utf8 = false);
     void int_store(const char* element, const KSM_INT_STORE& store);
     void mnemonic_table(const char* element, const KSM_DATA_MNEMONICS_TABLE& table, const char* key);
     void session_values(const KSM_DATA_SESSION::STATE& s);
@@ -127,13 +135,13 @@ private:
     QXmlStreamWriter m_xml;
 };
 
-void WRITER::element_text(const char* element_name, const char* key, const std::string& value)
+void WRITER::element_text(const char* element_name, const char* key, const std::string& value, bool utf8)
 {
     element(element_name, [&] {
         if (key)
-            text("key", key);
-        if (carries(value, false)) {
-            m_xml.writeCharacters(QString::fromLocal8Bit(value.c_str()));
+            text("key", key, utf8);
+        if (carries(value, false, utf8)) {
+            m_xml.writeCharacters(decode(value, utf8));
         } else {
             m_xml.writeAttribute("encoding", "base64");
             m_xml.writeCharacters(QString::fromLatin1(QByteArray::fromStdString(value).toBase64()));
@@ -353,7 +361,7 @@ void WRITER::tree(KSM_TX_TREE_OBJECT* object, int kind)
     element("object", [&] {
         number("kind", kind);
         for (const auto& [key, value] : object->collect_attributes())
-            element_text("attribute", key.c_str(), value);
+            element_text("attribute", key.c_str(), value, true);
         if (kind != KSM_TREE_KIND_STATE_MACHINE)
             for (int i = 0; i < object->get_child_count(); ++i)
                 if (KSM_TX_TREE_OBJECT* child = object->get_child_object(i))

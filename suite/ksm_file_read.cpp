@@ -24,7 +24,7 @@ enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 // A tree object as the file holds it, made into objects after the file has passed.
 struct TREE_NODE {
     int kind = 0;
-    std::vector<std::pair<std::string, std::string>> attributes;
+    std::vector<std::pair<std::string, std::string>> attributes;  // UTF-8 keys and values
     std::vector<TREE_NODE> children;
 };
 
@@ -81,7 +81,8 @@ private:
 
     // ---- attributes ----
     bool has(const char* name) const { return m_attributes.hasAttribute(QLatin1String(name)); }
-    std::string text(const char* name);
+    // An attribute's 8-bit text: local encoding, or UTF-8 for the texts of tree objects.
+    std::string text(const char* name, bool utf8 = false);
     long long number(const char* name, long long default_value, long long min, long long max);
     int integer(const char* name, int default_value, int min = INT_MIN, int max = INT_MAX)
     {
@@ -89,7 +90,7 @@ private:
     }
     bool flag(const char* name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
     std::vector<int> ints(const QString& text, long long min, long long max);
-    std::string element_text();
+    std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
 
     // ---- elements ----
@@ -147,12 +148,12 @@ private:
 
 // ---- attributes -------------------------------------------------------------------------------------
 
-std::string READER::text(const char* name)
+std::string READER::text(const char* name, bool utf8)
 {
     const QXmlStreamAttributes& attributes = m_attributes;
     const QStringRef plain = attributes.value(QLatin1String(name));
     if (!plain.isNull())
-        return plain.toLocal8Bit().toStdString();
+        return (utf8 ? plain.toUtf8() : plain.toLocal8Bit()).toStdString();
     const QString encoded = QString(name) + "-b64";
     if (!attributes.hasAttribute(encoded))
         return std::string();
@@ -197,14 +198,14 @@ std::vector<int> READER::ints(const QString& text, long long min, long long max)
     return values;
 }
 
-std::string READER::element_text()
+std::string READER::element_text(bool utf8)
 {
     const bool base64 = m_attributes.value(QLatin1String("encoding")) == QLatin1String("base64");
     const QString content = m_xml.readElementText();
     if (m_xml.hasError())
         return std::string();
     if (!base64)
-        return content.toLocal8Bit().toStdString();
+        return (utf8 ? content.toUtf8() : content.toLocal8Bit()).toStdString();
     const auto decoded = QByteArray::fromBase64Encoding(content.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         fail("text is not valid base64");
@@ -587,10 +588,10 @@ void READER::tree(TREE_NODE& node, TREE_ROLE role, int depth)
     }
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("attribute")) {
-            const std::string key = text("key");
+            const std::string key = text("key", true);
             if (key.empty())
                 fail("an object attribute has no key");
-            node.attributes.emplace_back(key, element_text());
+            node.attributes.emplace_back(key, element_text(true));
         } else if (m_xml.name() == QLatin1String("object")) {
             if (state_machine) {
                 fail("a state machine holds no other object");
@@ -844,7 +845,7 @@ void READER::decode_samples()
 void fill_tree(KSM_TX_TREE_OBJECT* object, const TREE_NODE& node)
 {
     for (const auto& [key, value] : node.attributes)
-        object->set_attribute(key.c_str(), QString::fromLocal8Bit(value.c_str()).toUtf8().constData());
+        object->set_attribute(key.c_str(), value.c_str());
     for (const TREE_NODE& child : node.children)
         if (KSM_TX_TREE_OBJECT* made = object->create_child_object(child.kind))
             fill_tree(made, child);

@@ -113,7 +113,7 @@ void VOKR_STATE_MACHINE_OBJECT::get_attributes()
 {
     QString text;
     get_unified_state_text(&text);
-    add_attribute(FLOW_ATTRIBUTE, text.remove('\r').toLocal8Bit().constData());
+    add_attribute(FLOW_ATTRIBUTE, text.remove('\r').toUtf8().constData());
 }
 
 void VOKR_STATE_MACHINE_OBJECT::set_attribute(const char* key, const char* value)
