@@ -72,6 +72,7 @@ public:
         if (m_failed || !top)
             return false;
         auto* root = make<RUV_ADVANCED_TRIGGER_OUTPUT>(0);
+        root->m_name = std::move(m_output_name);
         connect(root, top);
         if (!natural_width(top) || !check(root))
             return false;
@@ -85,6 +86,7 @@ private:
     size_t m_pos = 0;
     int m_depth = 0;
     bool m_failed = false;
+    std::string m_output_name;
 
     // ---- errors and tokens ----------------------------------------------------------------
 
@@ -322,12 +324,20 @@ private:
         NODE* node = inner(false);
         if (!node || !expect(')'))
             return nullptr;
+        const bool named = node->m_kind == RUV_KIND_DESIGN_NODE || !node->m_name.empty();
+        if (!named) {
+            node->m_name = std::move(name);
+            return node;
+        }
+        // The editor names its result this way: a name around the whole expression that its
+        // operand cannot take is the output's.
+        if (m_depth == 1 && m_output_name.empty() && !name.empty()) {
+            m_output_name = std::move(name);
+            return node;
+        }
         if (node->m_kind == RUV_KIND_DESIGN_NODE)
             return fail_node(at, "a design node cannot be given another name");
-        if (!node->m_name.empty())
-            return fail_node(at, "the operand already has a name");
-        node->m_name = std::move(name);
-        return node;
+        return fail_node(at, "the operand already has a name");
     }
 
     static int logic_code(char c) { return c == '&' ? RUV_LTYPE_AND : c == '|' ? RUV_LTYPE_OR : RUV_LTYPE_XOR; }
