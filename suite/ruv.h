@@ -8,9 +8,10 @@
 //   term       = "!" term | "~" term | primary
 //   primary    = name                                   a design node, e.g. 'top|a[3]'
 //              | name ":" "(" inner ")"                 a named operator, value or bus; around the
-//                                                       whole expression a name that its operand
-//                                                       cannot take (a design node, a named
-//                                                       operand) is the output's
+//                                                       whole expression the output's name where
+//                                                       the operand would not print it there (a
+//                                                       design node, a custom HDL block, a named
+//                                                       or pipelined operand)
 //              | "(" inner ")" [ "#" count ]            grouping, with the pipeline of a compare,
 //                                                       mbpm or custom HDL block after "#"
 //              | "{" term { "," term } "}"              a bus, most significant member first

@@ -87,6 +87,7 @@ private:
     int m_depth = 0;
     bool m_failed = false;
     std::string m_output_name;
+    const NODE* m_last_group = nullptr;  // the operand of the last group closed
 
     // ---- errors and tokens ----------------------------------------------------------------
 
@@ -324,15 +325,19 @@ private:
         NODE* node = inner(false);
         if (!node || !expect(')'))
             return nullptr;
-        const bool named = node->m_kind == RUV_KIND_DESIGN_NODE || !node->m_name.empty();
-        if (!named) {
-            node->m_name = std::move(name);
+        // The editor names its result this way: a name around the whole expression is the
+        // output's when the operand would not print it there: a design node, a custom HDL block,
+        // an operand named already, one whose name goes inside its pipeline '#', or one in
+        // parentheses of its own (a named operator drops them).
+        const bool can_take = node->m_kind != RUV_KIND_DESIGN_NODE && node->m_name.empty();
+        const bool prints_here =
+            can_take && node->m_kind != RUV_KIND_CUSTOM_HDL && node->m_delay == 0 && node != m_last_group;
+        if (m_depth == 1 && !prints_here && !name.empty()) {
+            m_output_name = std::move(name);
             return node;
         }
-        // The editor names its result this way: a name around the whole expression that its
-        // operand cannot take is the output's.
-        if (m_depth == 1 && m_output_name.empty() && !name.empty()) {
-            m_output_name = std::move(name);
+        if (can_take) {
+            node->m_name = std::move(name);
             return node;
         }
         if (node->m_kind == RUV_KIND_DESIGN_NODE)
@@ -383,6 +388,7 @@ private:
         NODE* node = inner(true);
         if (!node || !expect(')'))
             return nullptr;
+        m_last_group = node;
         if (!accept('#'))
             return node;
         const size_t sign = m_pos - 1;
