@@ -64,24 +64,31 @@ constexpr KSM_DATA_WIRE_CAPTURE_TYPE BOTH = KSM_CAPTURE_BOTH;
 // reads the printed condition; a condition without a letter of its own is "don't care".
 TEST_F(AdvancedLevels, RoutedNodePatternsFollowThePostFittingNodes)
 {
+    const auto post = [](const char* name, KSM_DATA_TRIGGER_CONDITION normal, KSM_DATA_TRIGGER_CONDITION power_up) {
+        return NODE_ROW{name, POST, BOTH, normal, power_up};
+    };
+    struct TEXTS {
+        const char *pattern, *power_up_pattern, *names;
+    };
     const struct {
         const char* what;
+        TEXTS texts;
         std::vector<NODE_ROW> nodes;
-        const char *pattern, *power_up_pattern, *names;
     } cases[] = {
         {"levels and edges in both banks",
-         {{"A", POST, BOTH, KSM_CTYPE_HIGH, KSM_CTYPE_LOW}, {"B", POST, BOTH, KSM_CTYPE_RISING_EDGE, KSM_CTYPE_DONT_CARE}},
-         "1R", "0X", "'A','B'"},
+         {"1R", "0X", "'A','B'"},
+         {post("A", KSM_CTYPE_HIGH, KSM_CTYPE_LOW), post("B", KSM_CTYPE_RISING_EDGE, KSM_CTYPE_DONT_CARE)}},
         {"pre-synthesis and data-only nodes stay out",
+         {"E", "F", "'E'"},
          {{"P", PRE, BOTH, KSM_CTYPE_HIGH, KSM_CTYPE_HIGH},
           {"D", POST, KSM_CAPTURE_DATA, KSM_CTYPE_HIGH, KSM_CTYPE_HIGH},
-          {"E", POST, BOTH, KSM_CTYPE_EITHER_EDGE, KSM_CTYPE_FALLING_EDGE}},
-         "E", "F", "'E'"},
+          post("E", KSM_CTYPE_EITHER_EDGE, KSM_CTYPE_FALLING_EDGE)}},
         {"conditions without a letter keep the later letters with their nodes",
-         {{"A", POST, BOTH, KSM_CTYPE_DISABLED, KSM_CTYPE_ACTIVE_HIGH}, {"B", POST, BOTH, KSM_CTYPE_LOW, KSM_CTYPE_HIGH}},
-         "X0", "X1", "'A','B'"},
+         {"X0", "X1", "'A','B'"},
+         {post("A", KSM_CTYPE_DISABLED, KSM_CTYPE_ACTIVE_HIGH), post("B", KSM_CTYPE_LOW, KSM_CTYPE_HIGH)}},
         {"names are quoted as the printer quotes them",
-         {{"top|it's\\n", POST, KSM_CAPTURE_TRIGGER, KSM_CTYPE_HIGH, KSM_CTYPE_HIGH}}, "1", "1", "'top|it\\'s\\\\n'"},
+         {"1", "1", "'top|it\\'s\\\\n'"},
+         {post("top|it's\\n", KSM_CTYPE_HIGH, KSM_CTYPE_HIGH)}},
     };
     for (const auto& c : cases) {
         EDITOR m(false);
@@ -93,9 +100,9 @@ TEST_F(AdvancedLevels, RoutedNodePatternsFollowThePostFittingNodes)
         trigger->set_power_up_selection(true);
         EXPECT_TRUE(m->update_advanced_trigger_pattern());
         EXPECT_TRUE(trigger->is_power_up_selection()) << c.what;  // the bank selection is restored
-        EXPECT_EQ(cirn->get_pattern(), c.pattern) << c.what;
-        EXPECT_EQ(cirn->get_power_up_pattern(), c.power_up_pattern) << c.what;
-        EXPECT_EQ(cirn->get_node_list(), c.names) << c.what;
+        EXPECT_EQ(cirn->get_pattern(), c.texts.pattern) << c.what;
+        EXPECT_EQ(cirn->get_power_up_pattern(), c.texts.power_up_pattern) << c.what;
+        EXPECT_EQ(cirn->get_node_list(), c.texts.names) << c.what;
         for (bool power_up : {false, true}) {
             std::string equation;
             EXPECT_TRUE(trigger->get_advanced_root(0)->get_equation(&equation, nullptr, nullptr, 1, power_up));
@@ -140,7 +147,8 @@ TEST_F(AdvancedLevels, ObjectArrayOfTheShownLevel)
         tabs.addTab(page, text);
     }
     framed.frame()->get_layout_widget()->set_data_setup_tab_widget(0, &tabs);
-    KSM_TX_TREE_OBJECT* shown[] = {nullptr, nullptr, t->get_advanced_root(0), t->get_storage_qualifier_root(1), nullptr};
+    KSM_TX_TREE_OBJECT* shown[] = {nullptr, nullptr, t->get_advanced_root(0), t->get_storage_qualifier_root(1),
+                                   nullptr};
     for (int tab = 0; tab < tabs.count(); ++tab) {
         tabs.setCurrentIndex(tab);
         auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(shown[tab]);

@@ -20,8 +20,9 @@ using namespace diagram;
 // Every generated box is expanded but a bus, and only the normal bank is written.
 std::string dump(VOKR_OBJECT* box)
 {
-    static const char* const WORDS[] = {"unknown", "cirn",    "result",  "eld",       "node",  "bus",     "bit", "value",
-                                        "compare", "bitwise", "logical", "reduction", "shift", "counter", "hdl"};
+    static const char* const WORDS[] = {"unknown", "cirn",      "result", "eld",     "node",
+                                        "bus",     "bit",       "value",  "compare", "bitwise",
+                                        "logical", "reduction", "shift",  "counter", "hdl"};
     std::string text = WORDS[box->get_type()], attributes;
     EXPECT_EQ(box->get_property()[VOKR_INT_EXPANDED], box->get_type() == VOKR_TYPE_BUS ? 0 : 1) << text;
     for (const auto& [key, value] : box->collect_attributes()) {
@@ -66,8 +67,9 @@ const struct {
      "result(compare[configurable=1;comparison=Greater Than](value[bus_value=18446744073709551615;configurable=1],"
      "value[bus_value=1]))"},
     {"ec(8,3,c,1,'a')", "result(counter[counter_value=3;counter_type=Continuous](node[name=a]))"},
-    {"ec(2,3,s,0,'a')", "result(counter[counter_value=3;max_counter_value=3;counter_type=State;counter_hold=No]("
-                        "node[name=a]))"},
+    {"ec(2,3,s,0,'a')",
+     "result(counter[counter_value=3;max_counter_value=3;counter_type=State;counter_hold=No]("
+     "node[name=a]))"},
     {"ec(40,5,e,1,'a')", "result(counter[counter_value=5;max_counter_value=2147483647](node[name=a]))"},
     {"('n'@3)", "result(node[name=n;data_delay=3])"},
     {"'r':(('n'@3))", "result[name=r](node[name=n;data_delay=3])"},
@@ -82,8 +84,7 @@ const struct {
     {"or((^{'a','b'}),!'c')",
      "result(logical[logical=Logical Or](reduction[reduction=Reduction Xor](bus(node[name=a],node[name=b])),"
      "logical[logical=Logical Not](node[name=c])))"},
-    {"and(imbpm('1R',{'A','it\\'s'}),'c')",
-     "result(logical(cirn[pattern=1R]{1R|'A','it\\'s'},node[name=c]))"},
+    {"and(imbpm('1R',{'A','it\\'s'}),'c')", "result(logical(cirn[pattern=1R]{1R|'A','it\\'s'},node[name=c]))"},
     {"(mnd_custom_trigger_hdl(2,{'a','b'},3,'101',4,m))#4",
      "result(hdl[module_name=m;config_bitstream=101;pipeline_length=4](bus(node[name=a],node[name=b])))"},
 };
@@ -214,10 +215,7 @@ private:
         const bool is_signed = chance(30);
         set(box, "configurable", std::to_string(pick(2)));
         set(box, "signed_comparison", is_signed ? "Signed Comparison" : "Unsigned Comparison");
-        static const char* const COMPARISON[] = {
-            "Less Than",     "Less Than or Equal To", "Equality", "Inequality", "Greater Than or Equal To",
-            "Greater Than", "True",                  "False"};
-        set(box, "comparison", COMPARISON[pick(8)]);
+        set(box, "comparison", vokr_int_property_words(VOKR_INT_COMPARISON)->word(pick(VOKR_COMPARISON_COUNT)));
         pipeline(box);
         const int width = 1 + pick(8);
         const int value_at = chance(50) ? pick(2) : -1;  // at most one operand is a value

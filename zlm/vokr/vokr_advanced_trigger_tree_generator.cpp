@@ -86,7 +86,7 @@ bool takes_single_bits(const RUV_ADVANCED_TRIGGER_BASE* consumer)
 // ---- boxes ------------------------------------------------------------------------------------------
 
 VOKR_OBJECT* VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::add_box(RUV_ADVANCED_TRIGGER_BASE* node, const BLOCK& block,
-                                                            bool reverse)
+                                                           bool reverse)
 {
     auto* box = static_cast<VOKR_OBJECT*>(m_parent->create_child_object(0));
     box->get_property() = block.property;
@@ -156,8 +156,8 @@ void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::add_value(RUV_ADVANCED_TRIGGER_INPUT_
     if (bit)
         block.set(VOKR_INT_BIT_VALUE, value != 0 ? 0 : 1);  // 0 is "True"
     else
-        block.text(VOKR_STRING_BUS_VALUE, node->is_negative() ? QString::number(value)
-                                                              : QString::number(static_cast<uint64_t>(value)));
+        block.text(VOKR_STRING_BUS_VALUE,
+                   node->is_negative() ? QString::number(value) : QString::number(static_cast<uint64_t>(value)));
     add_box(node, block);
 }
 
@@ -204,8 +204,9 @@ void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::visit_unary(RUV_ADVANCED_TRIGGER_UNAR
 {
     BLOCK block(VOKR_TYPE_REDUCTION, node, m_bank);
     block.set(VOKR_INT_DATA_DELAY, node->get_delay());
-    block.set(VOKR_INT_REDUCTION, stored(node->get_operation(), {{RUV_LTYPE_AND, 0}, {RUV_LTYPE_OR, 1}, {RUV_LTYPE_XOR, 2}},
-                                         "node->get_operation() == RUV_LTYPE_AND"));
+    block.set(VOKR_INT_REDUCTION,
+              stored(node->get_operation(), {{RUV_LTYPE_AND, 0}, {RUV_LTYPE_OR, 1}, {RUV_LTYPE_XOR, 2}},
+                     "node->get_operation() == RUV_LTYPE_AND"));
     add_box(node, block);
 }
 
@@ -213,9 +214,9 @@ void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::visit_shift(RUV_ADVANCED_TRIGGER_SHIF
 {
     BLOCK block(VOKR_TYPE_SHIFT, node, m_bank);
     block.set(VOKR_INT_PIPELINE_LENGTH, node->get_delay());
-    block.set(VOKR_INT_SHIFT_TYPE, stored(node->get_operation(),
-                                          {{RUV_STYPE_ROTATE, 1}, {RUV_STYPE_ARITHMETIC, 2}, {RUV_STYPE_LOGICAL, 0}},
-                                          "node->get_operation() == RUV_STYPE_LOGICAL"));
+    block.set(VOKR_INT_SHIFT_TYPE,
+              stored(node->get_operation(), {{RUV_STYPE_ROTATE, 1}, {RUV_STYPE_ARITHMETIC, 2}, {RUV_STYPE_LOGICAL, 0}},
+                     "node->get_operation() == RUV_STYPE_LOGICAL"));
     block.set(VOKR_INT_SHIFT_DISTANCE, node->get_shift_amount());
     block.set(VOKR_INT_SHIFT_DIRECTION, node->get_shift_direction() ? 1 : 0);
     block.set(VOKR_INT_CONFIGURABLE, 0);
