@@ -28,7 +28,7 @@ std::string dump(VOKR_OBJECT* box)
     for (const auto& [key, value] : box->collect_attributes()) {
         EXPECT_NE(key.rfind("powerup_", 0), 0u) << key;
         if (key != "type" && key != "expanded")
-            attributes += (attributes.empty() ? "" : ";") + key + "=" + value;
+            attributes.append(attributes.empty() ? "" : ";").append(key).append("=").append(value);
     }
     if (!attributes.empty())
         text += "[" + attributes + "]";
