@@ -1,15 +1,13 @@
-// Advanced trigger levels: the manager's routed-node patterns, shown boxes, modified flag and
-// node and counter checks with the notice when saving; the repository's parsed expressions, and
+// Advanced trigger levels: the manager's routed-node patterns, modified flag and node and
+// counter checks with the notice when saving; the repository's parsed expressions, and
 // diagrams that persist in both banks or are rebuilt from a stored expression.
 #include "manager_test_support.h"
 
 #include "diagram_builder.h"
 #include "ruv.h"
-#include "vokr_layout_widget.h"
 #include "vokr_session_object.h"
 
 #include <QFile>
-#include <QTabWidget>
 
 #include <algorithm>
 
@@ -128,40 +126,6 @@ TEST_F(AdvancedLevels, UnwiredRoutedNodesAreNotUsed)
     EXPECT_TRUE(m->is_advanced_nodes_used(-1));
     draw(m.trigger(), 0, "result")->attach(cirn, false);
     EXPECT_TRUE(m->is_advanced_trigger_pattern_enabled(-1, -1));
-}
-
-// The editor's boxes are those of the level or pattern its tab shows; none on a list tab or the
-// state-based flow. The wizard shows its trigger level.
-TEST_F(AdvancedLevels, ObjectArrayOfTheShownLevel)
-{
-    EDITOR framed(true);
-    KSM_TX_TRIGGER* t = framed.trigger();
-    draw(t, 0, "result('a')");
-    draw(t, -2, "result('b')");
-    QTabWidget tabs;
-    const std::pair<const char*, int> pages[] = {
-        {"Data", 0}, {"Setup", 0}, {"Level 1", 0}, {"Pattern 2", -2}, {"State-Based Trigger Flow", 0}};
-    for (const auto& [text, level] : pages) {
-        auto* page = new QWidget;
-        page->setProperty("trigger level", level);
-        tabs.addTab(page, text);
-    }
-    framed.frame()->get_layout_widget()->set_data_setup_tab_widget(0, &tabs);
-    KSM_TX_TREE_OBJECT* shown[] = {nullptr, nullptr, t->get_advanced_root(0), t->get_storage_qualifier_root(1),
-                                   nullptr};
-    for (int tab = 0; tab < tabs.count(); ++tab) {
-        tabs.setCurrentIndex(tab);
-        auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(shown[tab]);
-        EXPECT_EQ(framed->get_object_array(), root ? root->get_object_array() : nullptr) << tab;
-    }
-
-    EDITOR wizard(false);
-    draw(wizard.trigger(), 0, "result('a')");
-    wizard.trigger()->set_num_levels(2);
-    draw(wizard.trigger(), 1, "result('b')");
-    wizard->set_trigger_level(1);
-    EXPECT_EQ(wizard->get_object_array(),
-              dynamic_cast<VOKR_TRIGGER_OBJECT*>(wizard.trigger()->get_advanced_root(1))->get_object_array());
 }
 
 TEST_F(AdvancedLevels, ModifiedFlagOfTheShownLevel)
