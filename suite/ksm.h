@@ -628,8 +628,14 @@ public:
     void set_level_enabled(int level, bool enabled);
     bool is_trigger_level_basic_condition(int level) const;
     bool set_trigger_level_cond_expr_type(int level, bool basic);
+    // The expression text stored with a level, kept whether or not the level has a diagram.
     const char* get_advanced_trigger_expression(int level) const;
     bool set_advanced_trigger_expression(int level, const char* text, bool flag = false);
+    // The parsed expression of an advanced level (0..) or pattern (-3..-1): the equation of its
+    // diagram (the power-up equation when `flag` is not 0), or the stored expression text while
+    // it has no diagram or an empty one. Null when the level is not advanced or has no text; a
+    // text that does not parse gives a factory without a root, with the parser's message. The
+    // trigger owns the factory, which stays as it is until the next call for that level and flag.
     RUV_ADVANCED_TRIGGER_FACTORY* get_advanced_trigger_factory(int level, int flag = 0);
     // Computes each advanced level's expression from its tree and stores it.
     void finalize_triggers();
@@ -713,6 +719,8 @@ private:
     std::shared_ptr<STATE> m_state;
     // The trigger's one state-machine object, made on first use; its content is the module's.
     std::shared_ptr<KSM_TX_TREE_OBJECT> m_state_machine;
+    // Parsed expressions handed out, by level and flag; not part of the undoable state.
+    std::map<int, std::unique_ptr<RUV_ADVANCED_TRIGGER_FACTORY>> m_factories;
     KSM_TX_SIGNAL_SET* m_signal_set = nullptr;
     KSM_TX_TRIGGER_IN_INTERFACE m_trigger_in{this};
     KSM_TX_TRIGGER_OUT_INTERFACE m_trigger_out{this};

@@ -565,9 +565,8 @@ void READER::level(KSM_LEVEL& l, const std::shared_ptr<KSM_TX_TRIGGER>& trigger,
             unexpected();
         }
     }
-    // An advanced level always has a tree, if only an empty one; the module relies on it.
-    if (!failed() && !tree_seen && l.type == KSM_LTYPE_ADVANCED)
-        m_trees.push_back({trigger, index, {}});
+    // An advanced level without a tree gets one when the session is attached to the module's
+    // root: built from its expression, or empty.
 }
 
 void READER::tree(TREE_NODE& node, TREE_ROLE role, int depth)

@@ -214,6 +214,8 @@ bool KSM_TX_SESSION::attach(KSM_DATA_SESSION* data, bool owned)
     m_data = data;
     m_owns_data = owned;
     KSM_ACCESS::tree_host(m_data)->root = m_root;
+    // The module relies on every advanced level having a diagram.
+    ksm_make_missing_trees(m_data);
     KSM_DATA_MANAGER::get_data_repository_manager()->register_session(m_data);
     return true;
 }

@@ -579,6 +579,10 @@ bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, 
     return true;
 }
 
+// Gives every advanced level and pattern of the session that has no diagram one through the
+// session's tree root: built from the level's stored expression when it parses, else empty.
+void ksm_make_missing_trees(KSM_DATA_SESSION* session);
+
 // Shared tree objects: deleted through the session root when no state holds them any more.
 std::shared_ptr<KSM_TX_TREE_OBJECT> ksm_adopt_tree_object(KSM_DATA_SESSION* session, KSM_TX_TREE_OBJECT* object,
                                                           bool delete_through_root);

@@ -1,5 +1,6 @@
 // Triggers: levels, storage qualifier, segments, flow control, trigger in and out, logs.
 #include "ksm_state.h"
+#include "ruv.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -102,6 +103,23 @@ void ensure_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
 
 bool valid_level_type(int type) { return type >= KSM_LTYPE_BASIC_AND && type <= KSM_LTYPE_ADVANCED; }
 
+// An advanced level without a diagram gets one; when its stored expression parses, the diagram
+// is a result box (made as a session file would make it: a top-level object with the type of a
+// level's result) filled from the expression.
+void make_missing_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
+{
+    if (level.type != KSM_LTYPE_ADVANCED || level.root)
+        return;
+    ensure_tree(session, level);
+    RUV_ADVANCED_TRIGGER_FACTORY factory;
+    if (!level.root || level.expression.empty() || !factory.parse(level.expression))
+        return;
+    if (KSM_TX_TREE_OBJECT* result = level.root->create_child_object(KSM_TREE_KIND_TRIGGER)) {
+        result->set_attribute("type", "Advanced Trigger Level Result");
+        result->generate_tree(&factory);
+    }
+}
+
 // Gives the level or pattern that `pick` chooses from a state a type; an advanced one is not
 // basic and has a tree.
 template <class PICK> bool set_type(KSM_TX_TRIGGER* trigger, std::shared_ptr<STATE>& slot, PICK pick, int type)
@@ -202,9 +220,26 @@ bool KSM_TX_TRIGGER::set_advanced_trigger_expression(int level, const char* text
     return true;
 }
 
-RUV_ADVANCED_TRIGGER_FACTORY* KSM_TX_TRIGGER::get_advanced_trigger_factory(int, int)
+RUV_ADVANCED_TRIGGER_FACTORY* KSM_TX_TRIGGER::get_advanced_trigger_factory(int level, int flag)
 {
-    return nullptr;  // the advanced-trigger syntax library parses expressions; none is linked here
+    const bool pattern = level < 0;
+    if (pattern ? !valid_pattern(level + KSM_NUM_PATTERNS) : !valid_level(*m_state, level))
+        return nullptr;
+    const KSM_LEVEL& l = pattern ? m_state->patterns[level + KSM_NUM_PATTERNS] : m_state->levels[level];
+    if (l.type != KSM_LTYPE_ADVANCED)
+        return nullptr;
+    std::string text;
+    if (l.root && l.root->get_child_count() > 0)
+        l.root->get_equation(&text, KSM_ACCESS::mnemonics(m_owner).get(), this, pattern ? 1 : level + 1, flag != 0);
+    else
+        text = l.expression;
+    if (text.empty())
+        return nullptr;
+    std::unique_ptr<RUV_ADVANCED_TRIGGER_FACTORY>& factory = m_factories[level * 2 + (flag != 0 ? 1 : 0)];
+    if (!factory)
+        factory = std::make_unique<RUV_ADVANCED_TRIGGER_FACTORY>();
+    factory->parse(text);
+    return factory.get();
 }
 
 void KSM_TX_TRIGGER::finalize_triggers()
@@ -216,6 +251,25 @@ void KSM_TX_TRIGGER::finalize_triggers()
         std::string text;
         l.root->get_equation(&text, KSM_ACCESS::mnemonics(m_owner).get(), this, level + 1, false);
         set_advanced_trigger_expression(level, text.c_str());
+    }
+}
+
+// The trees are part of the current state only: made when the session gets its root, they are
+// no edit of their own.
+void ksm_make_missing_trees(KSM_DATA_SESSION* session)
+{
+    if (!session || !KSM_ACCESS::tree_host(session)->root)
+        return;
+    for (const auto& instance : KSM_ACCESS::state(session)->instances) {
+        for (const auto& set : KSM_ACCESS::state(instance.get())->signal_sets) {
+            for (const auto& trigger : KSM_ACCESS::state(set.get())->triggers) {
+                STATE& s = *KSM_ACCESS::state(trigger.get());
+                for (KSM_LEVEL& level : s.levels)
+                    make_missing_tree(session, level);
+                for (KSM_LEVEL& pattern : s.patterns)
+                    make_missing_tree(session, pattern);
+            }
+        }
     }
 }
 

@@ -7,7 +7,11 @@
 //   expression = term
 //   term       = "!" term | "~" term | primary
 //   primary    = name                                   a design node, e.g. 'top|a[3]'
-//              | name ":" "(" inner ")"                 a named operator, value or bus
+//              | name ":" "(" inner ")"                 a named operator, value or bus; around the
+//                                                       whole expression the output's name where
+//                                                       the operand would not print it there (a
+//                                                       design node, a custom HDL block, a named
+//                                                       or pipelined operand)
 //              | "(" inner ")" [ "#" count ]            grouping, with the pipeline of a compare,
 //                                                       mbpm or custom HDL block after "#"
 //              | "{" term { "," term } "}"              a bus, most significant member first
@@ -103,8 +107,8 @@ public:
     RUV_ADVANCED_TRIGGER_BASE& operator=(const RUV_ADVANCED_TRIGGER_BASE&) = delete;
     virtual ~RUV_ADVANCED_TRIGGER_BASE();
 
-    // The node's name: a design node's full name, or the name given to an operator, value or
-    // bus; null when it has none.
+    // The node's name: a design node's full name, or the name given to an operator, value,
+    // bus or the output; null when it has none.
     const char* get_name() const { return m_name.empty() ? nullptr : m_name.c_str(); }
     // Clock cycles by which the node delays its output: a design node's "@" delay, the "#"
     // pipeline of a compare or detector; 0 for the others.

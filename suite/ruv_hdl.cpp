@@ -108,9 +108,14 @@ private:
         return found.first->second;
     }
 
+    static std::string joined(std::string left, const char* op, const std::string& right)
+    {
+        return left.append(op).append(right);
+    }
+
     std::string wire(int width, const std::string& value, const std::string& comment = std::string())
     {
-        const std::string name = "n" + std::to_string(++m_count);
+        std::string name = "n" + std::to_string(++m_count);
         m_body += "    wire " + range(width) + " " + name + " = " + value + ";" +
                   (comment.empty() ? "" : "  // " + printable(comment)) + "\n";
         return name;
@@ -234,7 +239,7 @@ private:
 
     std::string shift(const RUV_ADVANCED_TRIGGER_SHIFT* node)
     {
-        const std::string a = signal(node->get_input_connection_at(0));
+        std::string a = signal(node->get_input_connection_at(0));
         const int width = node->get_bit_width();
         const int s = node->get_shift_amount();
         const bool right = node->get_shift_direction();
@@ -300,11 +305,11 @@ private:
             case 'l':
             case '0': term = "!" + now; break;
             case 'R':
-            case 'r': term = now + " & !" + before; break;
+            case 'r': term = joined(now, " & !", before); break;
             case 'F':
-            case 'f': term = "!" + now + " & " + before; break;
+            case 'f': term = joined("!" + now, " & ", before); break;
             case 'E':
-            case 'e': term = now + " ^ " + before; break;
+            case 'e': term = joined(now, " ^ ", before); break;
             default: continue;  // don't care
             }
             uses_previous = uses_previous || term.find(before) != std::string::npos;
@@ -331,7 +336,7 @@ private:
     std::string custom_hdl(const RUV_ADVANCED_TRIGGER_CUSTOM_HDL* node)
     {
         const std::string data = signal(node->get_input_connection_at(0));
-        const std::string out = "n" + std::to_string(++m_count);
+        std::string out = "n" + std::to_string(++m_count);
         const std::string bits = node->get_bitstream();
         m_body += "    wire [0:0] " + out + ";\n    " + node->get_module_name() + " ";
         if (!bits.empty())

@@ -72,6 +72,7 @@ public:
         if (m_failed || !top)
             return false;
         auto* root = make<RUV_ADVANCED_TRIGGER_OUTPUT>(0);
+        root->m_name = std::move(m_output_name);
         connect(root, top);
         if (!natural_width(top) || !check(root))
             return false;
@@ -85,6 +86,8 @@ private:
     size_t m_pos = 0;
     int m_depth = 0;
     bool m_failed = false;
+    std::string m_output_name;
+    const NODE* m_last_group = nullptr;  // the operand of the last group closed
 
     // ---- errors and tokens ----------------------------------------------------------------
 
@@ -322,12 +325,24 @@ private:
         NODE* node = inner(false);
         if (!node || !expect(')'))
             return nullptr;
+        // The editor names its result this way: a name around the whole expression is the
+        // output's when the operand would not print it there: a design node, a custom HDL block,
+        // an operand named already, one whose name goes inside its pipeline '#', or one in
+        // parentheses of its own (a named operator drops them).
+        const bool can_take = node->m_kind != RUV_KIND_DESIGN_NODE && node->m_name.empty();
+        const bool prints_here =
+            can_take && node->m_kind != RUV_KIND_CUSTOM_HDL && node->m_delay == 0 && node != m_last_group;
+        if (m_depth == 1 && !prints_here && !name.empty()) {
+            m_output_name = std::move(name);
+            return node;
+        }
+        if (can_take) {
+            node->m_name = std::move(name);
+            return node;
+        }
         if (node->m_kind == RUV_KIND_DESIGN_NODE)
             return fail_node(at, "a design node cannot be given another name");
-        if (!node->m_name.empty())
-            return fail_node(at, "the operand already has a name");
-        node->m_name = std::move(name);
-        return node;
+        return fail_node(at, "the operand already has a name");
     }
 
     static int logic_code(char c) { return c == '&' ? RUV_LTYPE_AND : c == '|' ? RUV_LTYPE_OR : RUV_LTYPE_XOR; }
@@ -373,6 +388,7 @@ private:
         NODE* node = inner(true);
         if (!node || !expect(')'))
             return nullptr;
+        m_last_group = node;
         if (!accept('#'))
             return node;
         const size_t sign = m_pos - 1;

@@ -3,6 +3,7 @@
 // given as its persisted attribute), and the printer's full and short texts of a box.
 #pragma once
 
+#include "ruv.h"
 #include "vokr_object.h"
 #include "vokr_trigger_object.h"
 
@@ -22,10 +23,14 @@ class DIAGRAM {
 public:
     VOKR_TRIGGER_OBJECT trigger;
 
+    // Boxes made in the diagram's own trigger, or in `target` (a level's tree of a session).
+    DIAGRAM() = default;
+    explicit DIAGRAM(KSM_TX_TREE_OBJECT* target) : m_target(target) {}
+
     // A box below `parent` (a top-level box for null) with the given attributes.
     VOKR_OBJECT* box(VOKR_OBJECT* parent, ATTRIBUTES attributes)
     {
-        KSM_TX_TREE_OBJECT* made = parent ? parent->create_child_object(0) : trigger.create_child_object(0);
+        KSM_TX_TREE_OBJECT* made = parent ? parent->create_child_object(0) : m_target->create_child_object(0);
         auto* box = static_cast<VOKR_OBJECT*>(made);
         for (const auto& [key, value] : attributes)
             box->set_attribute(key, value);
@@ -47,6 +52,8 @@ public:
     }
 
 private:
+    KSM_TX_TREE_OBJECT* m_target = &trigger;
+
     VOKR_OBJECT* node(VOKR_OBJECT* parent, const std::string& name)
     {
         return box(parent, {{"type", "Node"}, {"name", name.c_str()}});
@@ -144,6 +151,22 @@ inline PRINTED print(VOKR_OBJECT* box, int condition = 1, bool power_up = false,
     printed.full = full.toStdString();
     printed.short_form = short_form.toStdString();
     return printed;
+}
+
+// The text printed from a diagram that the tree generator builds from the parse of `text`
+// (a result box filled from it); empty, with the parser's message in `error`, when it does not parse.
+inline std::string regenerated(const std::string& text, std::string* error = nullptr)
+{
+    RUV_ADVANCED_TRIGGER_FACTORY factory;
+    if (!factory.parse(text)) {
+        if (error)
+            *error = factory.get_error_message();
+        return std::string();
+    }
+    DIAGRAM d;
+    VOKR_OBJECT* result = d.make("result");
+    result->generate_tree(&factory);
+    return print(result).full;
 }
 
 }  // namespace diagram

@@ -1,6 +1,8 @@
 // The advanced-trigger syntax library: every form the editor prints parses into the right
-// nodes, faulty text is refused with its column, random text never crashes or hangs, levels
-// line up in time and a level's logic is written as a Verilog module.
+// nodes (and settles into the editor's text after one diagram), faulty text is refused with its
+// column, random text never crashes or hangs, levels line up in time and a level's logic is
+// written as a Verilog module.
+#include "diagram_builder.h"
 #include "ruv.h"
 
 #include <QFile>
@@ -138,6 +140,8 @@ const FORM forms[] = {
     {"xor('a','b','c')", "out:1(log4:1('a':1,'b':1,'c':1))"},
     {"1", "out:1(const1:1)"},
     {"'t':(variable(1))", "out:1('t'=var1:1)"},
+    {"'r':(('n'@3))", "'r'=out:1('n':1@3)"},  // a name its operand cannot take is the result's
+    {"'r':('x':(and('a','b')))", "'r'=out:1('x'=log0:1('a':1,'b':1))"},
     {"compare({'a',1},==,2,cc,uc)", "out:1(ccmp4u:1(bus:2(const1:1,'a':1),const2:2))"},
     {"compare(({'a','b'}&{'c','d'}),==,({'e','f'}|3),cc,uc)",
      "out:1(ccmp4u:1(bit0:2(bus:2('b':1,'a':1),bus:2('d':1,'c':1)),bit2:2(bus:2('f':1,'e':1),const3:2)))"},
@@ -165,6 +169,7 @@ const FORM forms[] = {
     {"compare(18446744073709551615,==,variable(1),cc,uc)", "out:1(ccmp4u:1(const-1:64,var1:64))"},
 };
 
+// The editor's diagram of a form prints a text that comes back the same through another diagram.
 TEST(RuvParse, EveryPrintedFormBuildsItsTree)
 {
     for (const FORM& form : forms) {
@@ -173,6 +178,8 @@ TEST(RuvParse, EveryPrintedFormBuildsItsTree)
         ASSERT_TRUE(factory.parse(form.text)) << factory.get_error_message();
         EXPECT_EQ(dump(factory), form.tree);
         expect_consistent_tree(factory);
+        const std::string printed = diagram::regenerated(form.text);
+        EXPECT_EQ(diagram::regenerated(printed), printed);
     }
 }
 
@@ -261,8 +268,8 @@ const FAULT faults[] = {
     {"foo('a')", 1, "unknown word 'foo'"},
     {"{}", 2, "expected an operand"},
     {"''", 1, "needs a name"},
-    {"'n':('a')", 1, "cannot be given another name"},
-    {"'x':('y':(and('a','b')))", 1, "already has a name"},
+    {"and('n':('a'),'b')", 5, "cannot be given another name"},
+    {"!'x':('y':(and('a','b')))", 2, "already has a name"},
     {"compare({'a','b'},==,{'c'},cc,uc)", 1, "operands of compare are 2 and 1 bits wide"},
     {"and({'a','b'},'c')", 5, "needs an operand of 1 bit(s); this one has 2"},
     {"{'a','b'}", 1, "needs an operand of 1 bit(s)"},

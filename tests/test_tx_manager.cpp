@@ -364,7 +364,8 @@ TEST_F(TxUndo, AtomicStepsWhoseViewAndManagerAreGoneDoNothing)
     EXPECT_EQ(session.get_trigger_at(0)->get_num_nodes(), 1);
 }
 
-// The snapshots handed out are those of the advanced level or pattern the editor's tab shows.
+// The snapshots and boxes handed out are those of the advanced level or pattern the editor's tab
+// shows.
 TEST_F(TxUndo, UndoListBelongsToTheShownAdvancedLevel)
 {
     QTabWidget tabs;
@@ -389,12 +390,14 @@ TEST_F(TxUndo, UndoListBelongsToTheShownAdvancedLevel)
         auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(shown[tab]);
         EXPECT_EQ(f->get_undo_list(), root ? root->get_undo_list() : nullptr) << tab;
         EXPECT_EQ(f->get_undo_position(), root ? root->get_undo_position() : -1) << tab;
+        EXPECT_EQ(f->get_object_array(), root ? root->get_object_array() : nullptr) << tab;
     }
     m.get_trigger_object()->set_level_type(0, KSM_LTYPE_ADVANCED);  // the wizard shows its trigger level
     m.set_trigger_level(0);
     auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(m.get_trigger_object()->get_advanced_root(0));
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(m.get_undo_list(), root->get_undo_list());
+    EXPECT_EQ(m.get_object_array(), root->get_object_array());
 }
 
 using TxUndoDeathTest = TxUndo;

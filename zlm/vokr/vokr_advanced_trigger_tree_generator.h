@@ -1,11 +1,12 @@
 // Builds the boxes of an advanced-trigger diagram from a parsed expression: a visitor of the
-// syntax library's expression tree that fills the sub-tree of a starting box.
-//
-// Stub: the generator itself is not written yet. Every visit is an internal error, so that a
-// stored expression is never turned into a half-built diagram.
+// syntax library's expression tree that fills the sub-tree of a starting box. Each expression
+// node becomes one box, created below the box of the node that consumes it, top-down and in
+// input order (a bus's members from the last input to the first, so that they read as written);
+// the output node fills the starting box itself. Only the normal bank of the new boxes is filled.
 #pragma once
 
 #include "ruv.h"
+#include "vokr_property.h"
 
 class VOKR_OBJECT;
 
@@ -15,6 +16,7 @@ public:
     explicit VOKR_ADVANCED_TRIGGER_TREE_GENERATOR(VOKR_OBJECT* parent) : m_parent(parent) {}
     VOKR_OBJECT* get_parent() const { return m_parent; }
 
+    // The state-based flow's nodes have no box: each is an internal error.
     void visit_state_machine(RUV_FLOW_STATE_MACHINE* node) override;
     void visit_state(RUV_FLOW_STATE* node) override;
     void visit_block(RUV_FLOW_BLOCK* node) override;
@@ -29,6 +31,7 @@ public:
     void visit_condition(RUV_FLOW_CONDITION* node) override;
     void visit_counter_test(RUV_FLOW_COUNTER_TEST* node) override;
     void visit_flag_test(RUV_FLOW_FLAG_TEST* node) override;
+
     void visit_event_counter(RUV_ADVANCED_TRIGGER_EVENT_COUNTER* node) override;
     void visit_imbpm(RUV_ADVANCED_TRIGGER_IMBPM* node) override;
     void visit_mbpm(RUV_ADVANCED_TRIGGER_MBPM* node) override;
@@ -45,6 +48,17 @@ public:
     void visit_unary(RUV_ADVANCED_TRIGGER_UNARY* node) override;
     void visit_logical(RUV_ADVANCED_TRIGGER_LOGICAL* node) override;
 
+    // The largest max_counter_value a box holds; wider counters are clamped to it.
+    static constexpr int MAX_COUNTER_VALUE = 2147483647;
+
 private:
+    struct BLOCK;
+    // A new child of the current parent with the block's properties merged in, and the node's
+    // inputs visited below it (last to first with `reverse`).
+    VOKR_OBJECT* add_box(RUV_ADVANCED_TRIGGER_BASE* node, const BLOCK& block, bool reverse = false);
+    void add_value(RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node, bool configurable);
+    void add_comparison(RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT* node, bool configurable);
+
     VOKR_OBJECT* m_parent;
+    int m_bank = VOKR_BANK_NORMAL;
 };

@@ -270,6 +270,9 @@ public:
     static int mirror_comparison_kind(int kind);
     // The name with a backslash before every quote and backslash.
     QString get_quoted_name() const;
+    // A text as the expression writes it between quotes: a backslash before every quote and
+    // backslash.
+    static QString quote(const QString& text);
     // A bus value's text: for display (width below 0) with its radix mark; for the expression,
     // resolved, checked (codes 7, 8, 15 to 17) and written in decimal at `width` bits; empty when
     // it has no value or fails.

@@ -510,9 +510,14 @@ QString VOKR_OBJECT::get_quoted_name() const
 {
     QString name;
     get_string_property_text(VOKR_STRING_NAME, &name, VOKR_BANK_CURRENT);
+    return quote(name);
+}
+
+QString VOKR_OBJECT::quote(const QString& text)
+{
     QString quoted;
-    quoted.reserve(name.size());
-    for (const QChar c : std::as_const(name)) {
+    quoted.reserve(text.size());
+    for (const QChar c : text) {
         if (c == '\'' || c == '\\')
             quoted += '\\';
         quoted += c;

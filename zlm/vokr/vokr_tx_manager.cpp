@@ -301,37 +301,6 @@ void VOKR_TX_MANAGER::undo_or_redo(bool undo)
     emit updated(nullptr, vokr_hint(VOKR_HINT_STATUS | VOKR_HINT_INSTANCES));
 }
 
-bool VOKR_TX_MANAGER::is_advanced_mode(int* level) const
-{
-    if (!m_frame_wnd) {
-        if (level)
-            *level = m_trigger_level;
-        return true;
-    }
-    QTabWidget* tabs = current_tab_widget(-1);
-    if (!tabs || tabs->currentIndex() <= 1 || tabs->tabText(tabs->currentIndex()) == "State-Based Trigger Flow")
-        return false;
-    if (level)
-        *level = tabs->currentWidget()->property("trigger level").toInt();
-    return true;
-}
-
-// The tree root of the level or pattern the advanced trigger editor shows; null when it shows none.
-VOKR_TRIGGER_OBJECT* VOKR_TX_MANAGER::shown_advanced_root()
-{
-    int trigger_level = 0;
-    if (!is_advanced_mode(&trigger_level))
-        return nullptr;
-    if (trigger_level < 0)
-        VOKR_ASSERT(trigger_level >= FIRST_PATTERN_LEVEL && trigger_level <= -1);
-    KSM_TX_TRIGGER* trigger = trigger_at(-1);
-    KSM_TX_TREE_OBJECT* tree = trigger_level < 0 ? trigger->get_storage_qualifier_root(trigger_level + KSM_NUM_PATTERNS)
-                                                 : trigger->get_advanced_root(trigger_level);
-    auto* root = dynamic_cast<VOKR_TRIGGER_OBJECT*>(tree);
-    VOKR_ASSERT(root != NULL);
-    return root;
-}
-
 QList<QList<VOKR_OBJECT*>*>* VOKR_TX_MANAGER::get_undo_list()
 {
     VOKR_TRIGGER_OBJECT* root = shown_advanced_root();

@@ -130,8 +130,6 @@ public:
     // null and -1 while it shows no advanced level.
     QList<QList<VOKR_OBJECT*>*>* get_undo_list();
     int get_undo_position();
-    // Whether the advanced trigger editor is shown, and then the level or pattern it shows.
-    bool is_advanced_mode(int* level) const;
     // The transaction flag: true while no unit is open through an action guard.
     static bool is_action_done() { return m_action_done; }
 public slots:
@@ -144,7 +142,6 @@ private:
     friend class VOKR_ACTION_GUARD;
     void undo_or_redo(bool undo);
     int entry_of(const KSM_TX_INSTANCE* instance, bool power_up_view) const;
-    VOKR_TRIGGER_OBJECT* shown_advanced_root();
     // Marks the session modified after an edit that took effect; passes on whether it did.
     bool note_change(bool changed)
     {
@@ -517,6 +514,31 @@ public:
     void toggle_pattern(int level);
 public slots:
     void set_trigger_level(const QString& text);
+
+    // ---- advanced trigger levels (vokr_tx_manager_advanced.cpp) ----
+public:
+    // Whether the advanced trigger editor is shown, and then the level or pattern it shows.
+    bool is_advanced_mode(int* level) const;
+    // The boxes of the level or pattern the advanced trigger editor shows; null while it shows none.
+    QList<VOKR_OBJECT*>* get_object_array();
+    // Whether the level's condition for incrementally routed nodes is wired into its expression;
+    // for level -1, whether that holds on any advanced level.
+    bool is_advanced_trigger_pattern_enabled(int level, int instance) const;
+    // Rewrites, on every advanced level whose condition for incrementally routed nodes is wired,
+    // that box's patterns and node list from the post-fitting nodes of the shown list. Always true.
+    bool update_advanced_trigger_pattern();
+    // Records the advanced trigger editor's modified state of the level it shows.
+    void update_advanced_modified_flag(bool level_flag, bool document_flag);
+    // Whether the instance has incrementally routed trigger nodes.
+    bool is_advanced_nodes_used(int instance) const;
+    // Whether the result of the current trigger's first advanced level is fed by a counter.
+    bool is_counter_operator_used() const;
+
+private:
+    VOKR_TRIGGER_OBJECT* shown_advanced_root();
+    VOKR_OBJECT* routed_node_box(int level, int instance) const;
+    void write_routed_node_pattern(VOKR_OBJECT* box, int level);
+    bool show_unused_post_fitting_triggers();
 
     // ---- data-log trigger entries (vokr_tx_manager_trigger.cpp) ----
 public:

@@ -388,7 +388,8 @@ bool VOKR_TX_MANAGER::save_checks(const char* path)
         vokr_prompt(vokr_msg_save_to_open_file());
         return false;
     }
-    show_advanced_trigger_errors();
+    if (!show_unused_post_fitting_triggers())
+        show_advanced_trigger_errors();
     show_empty_inputs();
     return enable_file_for_project(path);
 }
