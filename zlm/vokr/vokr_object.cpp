@@ -13,11 +13,6 @@ namespace {
 
 constexpr const char* POWER_UP_PREFIX = "powerup_";
 
-// Heights of the drawn box.
-constexpr int SHORT_HEIGHT = 20;
-constexpr int DELAYED_HEIGHT = 33;
-constexpr int TALL_HEIGHT = 100;
-
 // The bank markers are the view-context values 1 and 2, never dereferenced.
 VOKR_OBJECT_WIDGET* marker(quintptr value)
 {
@@ -234,32 +229,6 @@ bool VOKR_OBJECT::can_connect(const VOKR_OBJECT* child) const
 bool VOKR_OBJECT::are_inputs_connectable() const
 {
     return std::all_of(m_children.begin(), m_children.end(), [this](const VOKR_OBJECT* c) { return can_connect(c); });
-}
-
-// ---- geometry used by the links ------------------------------------------------------------------
-
-int VOKR_OBJECT::get_height() const
-{
-    switch (get_type()) {
-    case VOKR_TYPE_RESULT:
-    case VOKR_TYPE_BIT_VALUE:
-    case VOKR_TYPE_BUS_VALUE: return SHORT_HEIGHT;
-    case VOKR_TYPE_NODE:
-    case VOKR_TYPE_BUS: return get_data_delay(false).isEmpty() ? SHORT_HEIGHT : DELAYED_HEIGHT;
-    default: return TALL_HEIGHT;
-    }
-}
-
-void VOKR_OBJECT::set_position(int x, int y)
-{
-    m_property.set(VOKR_INT_LEFT, x, VOKR_BANK_CURRENT);
-    m_property.set(VOKR_INT_TOP, y, VOKR_BANK_CURRENT);
-}
-
-void VOKR_OBJECT::sort_children()
-{
-    std::stable_sort(m_children.begin(), m_children.end(),
-                     [](const VOKR_OBJECT* a, const VOKR_OBJECT* b) { return a->get_top() < b->get_top(); });
 }
 
 // ---- tree-object operations ------------------------------------------------------------------------

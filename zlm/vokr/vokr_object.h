@@ -13,6 +13,7 @@
 
 #include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -199,13 +200,33 @@ public:
     bool can_connect(const VOKR_OBJECT* child) const;
     bool are_inputs_connectable() const;
 
-    // ---- geometry used by the links (vokr_object.cpp) ----
+    // ---- geometry (vokr_object_geometry.cpp) ----
+    // Integer diagram units; the canvas scales them by its zoom. Rectangles hold both corners.
 public:
+    static constexpr int WIDTH = 100;
     int get_top() const { return m_property[VOKR_INT_TOP]; }
     int get_left() const { return m_property[VOKR_INT_LEFT]; }
     // 20 for a result, value, or a node or bus without a delay text; 33 for a node or bus with
     // one; 100 for every other box.
     int get_height() const;
+    int get_bottom() const { return get_top() + get_height(); }
+    QPoint get_top_left() const { return QPoint(get_left(), get_top()); }
+    QRect get_rect() const;
+    // Whether the box's kind takes exactly two inputs, at ports 1 and 3.
+    bool has_two_inputs() const;
+    // Input port `port` (1 top, 2 middle, 3 bottom) on the left edge.
+    QPoint get_tail_point(int port) const;
+    // Where the output wire starts: the middle of the right edge.
+    QPoint get_output_point() const;
+    // The area over the output stub that starts a connection drag.
+    QRect get_output_rect() const;
+    // The expand/collapse box; empty for a box without children.
+    QRect get_expand_rect() const;
+    // Where the label goes.
+    QRect get_text_rect() const;
+    // The bus name of a bus box, the name of any other, cut after the last hierarchy separator;
+    // with `elide`, the cut name follows "...".
+    QString get_display_name(bool elide) const;
     void set_position(int x, int y);
     // Orders the children by their tops, keeping the order of equal tops.
     void sort_children();
