@@ -486,18 +486,18 @@ const ICON_ROW* find_row(int id)
 
 QPixmap pirq_get_icon(PIRQ_ICON_ENUM id)
 {
+    ICON_CACHE& icons = cache();
+    auto found = icons.by_id.find(id);
+    if (found != icons.by_id.end())
+        return found->second;
     const ICON_ROW* row = find_row(id);
     if (!row)
         return pirq_get_icon(PIRQ_ICON_UNKNOWN);
-    ICON_CACHE& icons = cache();
-    auto found = icons.by_id.find(id);
-    if (found == icons.by_id.end()) {
-        // The pixmaps go with the application object, which they must not outlive.
-        if (icons.by_id.empty())
-            qAddPostRoutine(clear_cache);
-        found = icons.by_id.emplace(id, render(*row)).first;
-        icons.by_key.insert(found->second.cacheKey(), id);
-    }
+    // The pixmaps go with the application object, which they must not outlive.
+    if (icons.by_id.empty())
+        qAddPostRoutine(clear_cache);
+    found = icons.by_id.emplace(id, render(*row)).first;
+    icons.by_key.insert(found->second.cacheKey(), id);
     return found->second;
 }
 
