@@ -19,7 +19,11 @@
 #include <cstdint>
 #include <vector>
 
+enum PIRQ_ICON_ENUM : int;
+
 class KSM_TX_SIGNAL_NODES;
+class QColor;
+class QPainter;
 class VOKR_OBJECT_WIDGET;
 class VOKR_TRIGGER_OBJECT;
 
@@ -95,6 +99,8 @@ inline const char* vokr_kind_keyword(int kind) { return vokr_kind_table[kind].ke
 inline int vokr_kind_max_inputs(int kind) { return vokr_kind_table[kind].max_inputs; }
 inline VOKR_SIGNAL_KIND vokr_kind_input(int kind) { return vokr_kind_table[kind].input; }
 inline VOKR_SIGNAL_KIND vokr_kind_output(int kind) { return vokr_kind_table[kind].output; }
+// The icon a box of each draw kind is painted with (vokr_object_paint.cpp).
+extern const PIRQ_ICON_ENUM vokr_kind_icon[VOKR_DRAW_KIND_COUNT];
 
 // The editor palette's entries, in palette order.
 constexpr int VOKR_LIBRARY_ITEM_COUNT = 27;
@@ -321,6 +327,38 @@ private:
     bool is_readable_value(const QString& value, int format) const;
     QString write_value(const QString& value, int format, int width, uint32_t* error, VOKR_OBJECT** error_object);
     void report(uint32_t* error, VOKR_OBJECT** error_object, uint32_t code);
+
+    // ---- painting (vokr_object_paint.cpp) ----
+    // On the canvas's painter in diagram units, with the canvas's font; properties are read
+    // through the current bank. A box under a collapsed ancestor paints nothing.
+public:
+    // The box: its selection halo (`has_focus`: the canvas has the keyboard focus), the icon of
+    // its kind, its expand box, its label and the bit-width marker of a bus output or bus
+    // inputs. With `incremental` (the project uses incremental compilation) node and bus names
+    // are blue.
+    void draw(QPainter* painter, bool has_focus, bool incremental);
+    // The lines around the box, drawn after every box: the wire to its parent's port, the stubs
+    // of its free inputs, the junction dot of a box with any number of inputs, and a top box's
+    // output stub, or the wire dragged from it to `mouse` under the canvas's cross cursor.
+    void draw_connections(QPainter* painter, QPoint mouse) const;
+    // The label by type and draw kind, then the parameter line of a detector, shift or custom
+    // HDL box.
+    void draw_label(QPainter* painter, int type, int kind, bool incremental);
+    // The kind's symbol in black, centred on one line.
+    void draw_symbol(QPainter* painter, int kind, const QRect& rect) const;
+    // `text` elided at its left to the rectangle's width, centred.
+    void draw_text(QPainter* painter, const QRect& rect, const QString& text, const QColor& color) const;
+    void draw_pattern(QPainter* painter) const;
+    void draw_shift_distance(QPainter* painter) const;
+    void draw_config_bitstream(QPainter* painter) const;
+
+private:
+    PIRQ_ICON_ENUM get_box_icon() const;
+    void draw_width_marker(QPainter* painter) const;
+    void draw_parameter_line(QPainter* painter, const QString& text, int indent) const;
+    void draw_parent_wire(QPainter* painter) const;
+    void draw_free_inputs(QPainter* painter) const;
+    void draw_top_output(QPainter* painter, QPoint mouse) const;
 
     // ---- tree-object operations (vokr_object.cpp) ----
 public:

@@ -1,0 +1,504 @@
+// The suite's icons of the advanced-trigger boxes, drawn with QPainter at first use: a box body
+// coloured by its family with the kind's glyph (a gate, a sign, a waveform, a counter, a chip),
+// selection halos and expand boxes. Each icon is drawn at the size it is shown at, so painting
+// it into its rectangle never rescales it.
+#include "pirq.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QHash>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <iterator>
+#include <map>
+
+namespace {
+
+enum SHAPE { BOX, SELECTION, FOCUS_SELECTION, EXPANDER };
+enum FAMILY { SIGNAL, VALUE, COMPARE, GATE, SHIFT, COUNTER, SPECIAL, RESULT_OPEN, RESULT_WIRED };
+enum GLYPH {
+    NO_GLYPH,
+    SIGN,         // the row's sign in large type
+    INLINE_SIGN,  // the sign and caption on one line, for a short box
+    NODE_DOT,     // a node's terminal at the output side
+    BUS_BAR,      // a bus's thick terminal with a width slash
+    DELAY_NODE,   // a node's terminal over a register
+    DELAY_BUS,    // a bus's terminal over a register
+    AND_GATE,
+    OR_GATE,
+    XOR_GATE,
+    NOT_GATE,
+    EDGE_WAVE,  // a rising edge between two levels
+    ROUTED,     // nodes routed onto one line
+    CHIP,       // a block with pins
+    COUNTER_DIGITS,
+    TARGET,  // an open result
+    CHECK,   // a wired result
+    MINUS,
+    PLUS
+};
+
+struct ICON_ROW {
+    PIRQ_ICON_ENUM id;
+    SHAPE shape;
+    int height;  // of the box the icon shows or frames
+    FAMILY family;
+    GLYPH glyph;
+    bool bus;  // operands are buses: thick strokes
+    const char* sign;
+    const char* caption;
+};
+
+constexpr int SHORT = 20;
+constexpr int DELAYED = 33;
+constexpr int TALL = 100;
+
+// clang-format off
+const ICON_ROW ICON_ROWS[] = {
+    {PIRQ_ICON_UNKNOWN, BOX, TALL, SPECIAL, SIGN, false, "?", "unknown"},
+    {PIRQ_ICON_ROUTED_NODES_CONDITION, BOX, TALL, SPECIAL, ROUTED, false, "", "routed nodes"},
+    {PIRQ_ICON_RESULT, BOX, SHORT, RESULT_OPEN, TARGET, false, "", ""},
+    {PIRQ_ICON_RESULT_WIRED, BOX, SHORT, RESULT_WIRED, CHECK, false, "", ""},
+    {PIRQ_ICON_EDGE_AND_LEVEL_DETECTOR, BOX, TALL, SPECIAL, EDGE_WAVE, true, "", "edge & level"},
+    {PIRQ_ICON_NODE, BOX, SHORT, SIGNAL, NODE_DOT, false, "", ""},
+    {PIRQ_ICON_BUS, BOX, SHORT, SIGNAL, BUS_BAR, true, "", ""},
+    {PIRQ_ICON_NODE_DELAYED, BOX, DELAYED, SIGNAL, DELAY_NODE, false, "", ""},
+    {PIRQ_ICON_BUS_DELAYED, BOX, DELAYED, SIGNAL, DELAY_BUS, true, "", ""},
+    {PIRQ_ICON_CONSTANT_HIGH, BOX, SHORT, VALUE, INLINE_SIGN, false, "1", "constant"},
+    {PIRQ_ICON_CONSTANT_LOW, BOX, SHORT, VALUE, INLINE_SIGN, false, "0", "constant"},
+    {PIRQ_ICON_VARIABLE_HIGH, BOX, SHORT, VALUE, INLINE_SIGN, false, "1", "variable"},
+    {PIRQ_ICON_VARIABLE_LOW, BOX, SHORT, VALUE, INLINE_SIGN, false, "0", "variable"},
+    {PIRQ_ICON_CONSTANT_BUS_VALUE, BOX, SHORT, VALUE, BUS_BAR, true, "", ""},
+    {PIRQ_ICON_VARIABLE_BUS_VALUE, BOX, SHORT, VALUE, BUS_BAR, true, "V", ""},
+
+    {PIRQ_ICON_CONSTANT_UNSIGNED_LESS_THAN, BOX, TALL, COMPARE, SIGN, true, "<", "constant unsigned"},
+    {PIRQ_ICON_CONSTANT_UNSIGNED_LESS_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2264", "constant unsigned"},
+    {PIRQ_ICON_CONSTANT_UNSIGNED_EQUALITY, BOX, TALL, COMPARE, SIGN, true, "=", "constant unsigned"},
+    {PIRQ_ICON_CONSTANT_UNSIGNED_INEQUALITY, BOX, TALL, COMPARE, SIGN, true, "\u2260", "constant unsigned"},
+    {PIRQ_ICON_CONSTANT_UNSIGNED_GREATER_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2265", "constant unsigned"},
+    {PIRQ_ICON_CONSTANT_UNSIGNED_GREATER_THAN, BOX, TALL, COMPARE, SIGN, true, ">", "constant unsigned"},
+    {PIRQ_ICON_CONSTANT_UNSIGNED_TRUE, BOX, TALL, COMPARE, SIGN, true, "true", "constant unsigned"},
+    {PIRQ_ICON_CONSTANT_UNSIGNED_FALSE, BOX, TALL, COMPARE, SIGN, true, "false", "constant unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_LESS_THAN, BOX, TALL, COMPARE, SIGN, true, "<", "variable unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_LESS_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2264", "variable unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_EQUALITY, BOX, TALL, COMPARE, SIGN, true, "=", "variable unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_INEQUALITY, BOX, TALL, COMPARE, SIGN, true, "\u2260", "variable unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_GREATER_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2265", "variable unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_GREATER_THAN, BOX, TALL, COMPARE, SIGN, true, ">", "variable unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_TRUE, BOX, TALL, COMPARE, SIGN, true, "true", "variable unsigned"},
+    {PIRQ_ICON_VARIABLE_UNSIGNED_FALSE, BOX, TALL, COMPARE, SIGN, true, "false", "variable unsigned"},
+    {PIRQ_ICON_CONSTANT_SIGNED_LESS_THAN, BOX, TALL, COMPARE, SIGN, true, "<", "constant signed"},
+    {PIRQ_ICON_CONSTANT_SIGNED_LESS_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2264", "constant signed"},
+    {PIRQ_ICON_CONSTANT_SIGNED_EQUALITY, BOX, TALL, COMPARE, SIGN, true, "=", "constant signed"},
+    {PIRQ_ICON_CONSTANT_SIGNED_INEQUALITY, BOX, TALL, COMPARE, SIGN, true, "\u2260", "constant signed"},
+    {PIRQ_ICON_CONSTANT_SIGNED_GREATER_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2265", "constant signed"},
+    {PIRQ_ICON_CONSTANT_SIGNED_GREATER_THAN, BOX, TALL, COMPARE, SIGN, true, ">", "constant signed"},
+    {PIRQ_ICON_CONSTANT_SIGNED_TRUE, BOX, TALL, COMPARE, SIGN, true, "true", "constant signed"},
+    {PIRQ_ICON_CONSTANT_SIGNED_FALSE, BOX, TALL, COMPARE, SIGN, true, "false", "constant signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_LESS_THAN, BOX, TALL, COMPARE, SIGN, true, "<", "variable signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_LESS_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2264", "variable signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_EQUALITY, BOX, TALL, COMPARE, SIGN, true, "=", "variable signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_INEQUALITY, BOX, TALL, COMPARE, SIGN, true, "\u2260", "variable signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_GREATER_OR_EQUAL, BOX, TALL, COMPARE, SIGN, true, "\u2265", "variable signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_GREATER_THAN, BOX, TALL, COMPARE, SIGN, true, ">", "variable signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_TRUE, BOX, TALL, COMPARE, SIGN, true, "true", "variable signed"},
+    {PIRQ_ICON_VARIABLE_SIGNED_FALSE, BOX, TALL, COMPARE, SIGN, true, "false", "variable signed"},
+
+    {PIRQ_ICON_BITWISE_COMPLEMENT, BOX, TALL, GATE, NOT_GATE, true, "", "bitwise not"},
+    {PIRQ_ICON_BITWISE_AND, BOX, TALL, GATE, AND_GATE, true, "", "bitwise and"},
+    {PIRQ_ICON_BITWISE_OR, BOX, TALL, GATE, OR_GATE, true, "", "bitwise or"},
+    {PIRQ_ICON_BITWISE_XOR, BOX, TALL, GATE, XOR_GATE, true, "", "bitwise xor"},
+    {PIRQ_ICON_LOGICAL_NOT, BOX, TALL, GATE, NOT_GATE, false, "", "not"},
+    {PIRQ_ICON_LOGICAL_AND, BOX, TALL, GATE, AND_GATE, false, "", "and"},
+    {PIRQ_ICON_LOGICAL_OR, BOX, TALL, GATE, OR_GATE, false, "", "or"},
+    {PIRQ_ICON_LOGICAL_XOR, BOX, TALL, GATE, XOR_GATE, false, "", "xor"},
+    {PIRQ_ICON_REDUCTION_AND, BOX, TALL, GATE, AND_GATE, true, "R", "reduction and"},
+    {PIRQ_ICON_REDUCTION_OR, BOX, TALL, GATE, OR_GATE, true, "R", "reduction or"},
+    {PIRQ_ICON_REDUCTION_XOR, BOX, TALL, GATE, XOR_GATE, true, "R", "reduction xor"},
+    {PIRQ_ICON_LOGICAL_LEFT_SHIFT, BOX, TALL, SHIFT, SIGN, true, "\u00ab", "logical"},
+    {PIRQ_ICON_LOGICAL_RIGHT_SHIFT, BOX, TALL, SHIFT, SIGN, true, "\u00bb", "logical"},
+    {PIRQ_ICON_ROTATE_LEFT_SHIFT, BOX, TALL, SHIFT, SIGN, true, "\u21ba", "rotate"},
+    {PIRQ_ICON_ROTATE_RIGHT_SHIFT, BOX, TALL, SHIFT, SIGN, true, "\u21bb", "rotate"},
+    {PIRQ_ICON_ARITHMETIC_LEFT_SHIFT, BOX, TALL, SHIFT, SIGN, true, "\u00ab\u00b1", "arithmetic"},
+    {PIRQ_ICON_ARITHMETIC_RIGHT_SHIFT, BOX, TALL, SHIFT, SIGN, true, "\u00b1\u00bb", "arithmetic"},
+    {PIRQ_ICON_REGISTERED_CONTINUOUS_COUNTER, BOX, TALL, COUNTER, COUNTER_DIGITS, false, "", "continuous"},
+    {PIRQ_ICON_REGISTERED_EVENT_COUNTER, BOX, TALL, COUNTER, COUNTER_DIGITS, false, "", "event"},
+    {PIRQ_ICON_REGISTERED_STATE_COUNTER, BOX, TALL, COUNTER, COUNTER_DIGITS, false, "", "state"},
+    {PIRQ_ICON_DYNAMIC_CONTINUOUS_COUNTER, BOX, TALL, COUNTER, COUNTER_DIGITS, true, "", "dynamic continuous"},
+    {PIRQ_ICON_DYNAMIC_EVENT_COUNTER, BOX, TALL, COUNTER, COUNTER_DIGITS, true, "", "dynamic event"},
+    {PIRQ_ICON_DYNAMIC_STATE_COUNTER, BOX, TALL, COUNTER, COUNTER_DIGITS, true, "", "dynamic state"},
+    {PIRQ_ICON_CUSTOM_HDL, BOX, TALL, SPECIAL, CHIP, true, "HDL", "custom"},
+
+    {PIRQ_ICON_SELECTION_SHORT, SELECTION, SHORT, SIGNAL, NO_GLYPH, false, "", ""},
+    {PIRQ_ICON_SELECTION_DELAYED, SELECTION, DELAYED, SIGNAL, NO_GLYPH, false, "", ""},
+    {PIRQ_ICON_SELECTION_TALL, SELECTION, TALL, SIGNAL, NO_GLYPH, false, "", ""},
+    {PIRQ_ICON_FOCUS_SELECTION_SHORT, FOCUS_SELECTION, SHORT, SIGNAL, NO_GLYPH, false, "", ""},
+    {PIRQ_ICON_FOCUS_SELECTION_DELAYED, FOCUS_SELECTION, DELAYED, SIGNAL, NO_GLYPH, false, "", ""},
+    {PIRQ_ICON_FOCUS_SELECTION_TALL, FOCUS_SELECTION, TALL, SIGNAL, NO_GLYPH, false, "", ""},
+    {PIRQ_ICON_EXPANDED, EXPANDER, 0, SIGNAL, MINUS, false, "", ""},
+    {PIRQ_ICON_COLLAPSED, EXPANDER, 0, SIGNAL, PLUS, false, "", ""},
+    {PIRQ_ICON_COLLAPSED_UNCONNECTABLE, EXPANDER, 0, SPECIAL, PLUS, false, "", ""},
+};
+// clang-format on
+
+struct PALETTE {
+    QColor top, bottom, border, ink;
+};
+
+PALETTE palette(FAMILY family)
+{
+    switch (family) {
+    case SIGNAL: return {QColor(232, 241, 252), QColor(200, 218, 242), QColor(70, 100, 150), QColor(40, 70, 120)};
+    case VALUE: return {QColor(253, 248, 226), QColor(240, 226, 176), QColor(150, 120, 40), QColor(110, 85, 20)};
+    case COMPARE: return {QColor(234, 247, 234), QColor(198, 229, 198), QColor(60, 120, 60), QColor(30, 95, 30)};
+    case GATE: return {QColor(254, 240, 228), QColor(244, 208, 180), QColor(160, 90, 40), QColor(120, 60, 20)};
+    case SHIFT: return {QColor(242, 236, 252), QColor(214, 202, 240), QColor(100, 80, 150), QColor(75, 55, 125)};
+    case COUNTER: return {QColor(230, 247, 247), QColor(192, 226, 226), QColor(40, 120, 120), QColor(20, 90, 90)};
+    case SPECIAL: return {QColor(242, 242, 242), QColor(212, 212, 212), QColor(90, 90, 90), QColor(60, 60, 60)};
+    case RESULT_OPEN: return {QColor(255, 236, 232), QColor(246, 204, 196), QColor(170, 60, 50), QColor(190, 40, 30)};
+    case RESULT_WIRED: return {QColor(234, 248, 234), QColor(196, 232, 196), QColor(50, 130, 50), QColor(20, 130, 20)};
+    }
+    return {};
+}
+
+QFont font(int pixels, bool bold)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QPen ink_pen(const QColor& color, qreal width)
+{
+    return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// ---- glyphs of the tall boxes, in a 44 x 34 frame centred at `c` ----
+
+void draw_gate_wires(QPainter& p, const ICON_ROW& row, QPointF c, qreal back, int inputs)
+{
+    const qreal width = row.bus ? 3 : 1.5;
+    p.setPen(ink_pen(palette(row.family).ink, width));
+    for (int i = 0; i < inputs; ++i) {
+        const qreal y = inputs == 1 ? c.y() : c.y() - 9 + 18 * i;
+        p.drawLine(QPointF(c.x() - 32, y), QPointF(c.x() - 22 + back, y));
+    }
+    p.drawLine(QPointF(c.x() + 22, c.y()), QPointF(c.x() + 32, c.y()));
+    if (row.bus) {  // the width slash across the output
+        p.setPen(ink_pen(palette(row.family).ink, 1.5));
+        p.drawLine(QPointF(c.x() + 25, c.y() + 5), QPointF(c.x() + 29, c.y() - 5));
+    }
+}
+
+void draw_gate(QPainter& p, const ICON_ROW& row, QPointF c)
+{
+    const PALETTE colours = palette(row.family);
+    const qreal l = c.x() - 22, r = c.x() + 22, t = c.y() - 17, b = c.y() + 17;
+    QPainterPath body;
+    qreal back = 0;  // how far the curved back of an OR gate reaches in
+    switch (row.glyph) {
+    case AND_GATE:
+        body.moveTo(l, t);
+        body.lineTo(c.x(), t);
+        body.arcTo(QRectF(c.x() - 22, t, 44, 34), 90, -180);
+        body.lineTo(l, b);
+        body.closeSubpath();
+        break;
+    case OR_GATE:
+    case XOR_GATE:
+        back = 8;
+        body.moveTo(l, t);
+        body.quadTo(QPointF(c.x() + 8, t), QPointF(r, c.y()));
+        body.quadTo(QPointF(c.x() + 8, b), QPointF(l, b));
+        body.quadTo(QPointF(l + 12, c.y()), QPointF(l, t));
+        break;
+    default:  // NOT_GATE: a triangle and its bubble
+        body.moveTo(l, t);
+        body.lineTo(r - 8, c.y());
+        body.lineTo(l, b);
+        body.closeSubpath();
+        break;
+    }
+    draw_gate_wires(p, row, c, back, row.glyph == NOT_GATE || *row.sign ? 1 : 2);
+    p.setPen(ink_pen(colours.ink, 2));
+    p.setBrush(Qt::white);
+    p.drawPath(body);
+    if (row.glyph == XOR_GATE) {
+        p.setBrush(Qt::NoBrush);
+        QPainterPath extra;
+        extra.moveTo(l - 6, t);
+        extra.quadTo(QPointF(l + 6, c.y()), QPointF(l - 6, b));
+        p.drawPath(extra);
+    }
+    if (row.glyph == NOT_GATE)
+        p.drawEllipse(QPointF(r - 4, c.y()), 4, 4);
+    if (*row.sign) {  // reduction: the bus fans into the gate
+        p.setFont(font(11, true));
+        p.drawText(QRectF(l, t, 30, 34), Qt::AlignCenter, QString::fromUtf8(row.sign));
+    }
+}
+
+void draw_edge_wave(QPainter& p, const PALETTE& colours, QPointF c)
+{
+    p.setPen(ink_pen(colours.ink, 2));
+    QPolygonF wave;
+    wave << QPointF(c.x() - 30, c.y() + 12) << QPointF(c.x() - 8, c.y() + 12) << QPointF(c.x() - 8, c.y() - 12)
+         << QPointF(c.x() + 30, c.y() - 12);
+    p.drawPolyline(wave);
+    QPolygonF arrow;
+    arrow << QPointF(c.x() - 13, c.y() + 2) << QPointF(c.x() - 8, c.y() - 6) << QPointF(c.x() - 3, c.y() + 2);
+    p.setBrush(colours.ink);
+    p.drawPolygon(arrow);
+}
+
+void draw_routed(QPainter& p, const PALETTE& colours, QPointF c)
+{
+    p.setPen(ink_pen(colours.ink, 1.5));
+    p.setBrush(colours.ink);
+    for (int i = 0; i < 3; ++i) {
+        const QPointF from(c.x() - 26, c.y() - 14 + 14 * i);
+        p.drawEllipse(from, 3, 3);
+        p.drawLine(from, QPointF(c.x() + 4, c.y()));
+    }
+    p.drawLine(QPointF(c.x() + 4, c.y()), QPointF(c.x() + 28, c.y()));
+    p.drawEllipse(QPointF(c.x() + 4, c.y()), 3, 3);
+}
+
+void draw_chip(QPainter& p, const ICON_ROW& row, const PALETTE& colours, QPointF c)
+{
+    p.setPen(ink_pen(colours.ink, 1.5));
+    for (int i = -1; i <= 1; ++i) {
+        p.drawLine(QPointF(c.x() - 28, c.y() + 10 * i), QPointF(c.x() - 18, c.y() + 10 * i));
+        p.drawLine(QPointF(c.x() + 18, c.y() + 10 * i), QPointF(c.x() + 28, c.y() + 10 * i));
+    }
+    p.setBrush(QColor(70, 70, 70));
+    p.drawRoundedRect(QRectF(c.x() - 18, c.y() - 18, 36, 36), 3, 3);
+    p.setPen(Qt::white);
+    p.setFont(font(11, true));
+    p.drawText(QRectF(c.x() - 18, c.y() - 18, 36, 36), Qt::AlignCenter, QString::fromUtf8(row.sign));
+}
+
+void draw_counter(QPainter& p, const ICON_ROW& row, const PALETTE& colours, QPointF c)
+{
+    p.setPen(ink_pen(colours.ink, 1.5));
+    p.setBrush(QColor(30, 45, 45));
+    const QRectF display(c.x() - 26, c.y() - 12, 52, 24);
+    p.drawRoundedRect(display, 3, 3);
+    p.setPen(row.bus ? QColor(255, 190, 80) : QColor(120, 240, 160));
+    p.setFont(font(14, true));
+    p.drawText(display, Qt::AlignCenter, QStringLiteral("0042"));
+}
+
+// ---- glyphs of the short boxes, in the margin right of the label ----
+
+void draw_terminal(QPainter& p, const ICON_ROW& row, const PALETTE& colours, int height)
+{
+    const qreal y = height / 2.0;
+    if (row.glyph == NODE_DOT || row.glyph == DELAY_NODE) {
+        p.setPen(ink_pen(colours.ink, 1));
+        p.setBrush(colours.ink);
+        p.drawEllipse(QPointF(95, y), 2.5, 2.5);
+        return;
+    }
+    p.setPen(ink_pen(colours.ink, 3));
+    p.drawLine(QPointF(93, y), QPointF(98, y));
+    p.setPen(ink_pen(colours.ink, 1));
+    p.drawLine(QPointF(94, y + 4), QPointF(97, y - 4));
+    if (*row.sign) {
+        p.setFont(font(8, true));
+        p.drawText(QRectF(84, 0, 9, height / 2.0), Qt::AlignCenter, QString::fromUtf8(row.sign));
+    }
+}
+
+// A register with its clock notch below the label of a box with a data delay.
+void draw_register(QPainter& p, const PALETTE& colours)
+{
+    const QRectF reg(78, 20, 14, 10);
+    p.setPen(ink_pen(colours.ink, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(reg);
+    QPolygonF notch;
+    notch << QPointF(reg.left() + 4, reg.bottom()) << QPointF(reg.center().x(), reg.bottom() - 4)
+          << QPointF(reg.right() - 4, reg.bottom());
+    p.drawPolyline(notch);
+}
+
+void draw_result_mark(QPainter& p, const ICON_ROW& row, const PALETTE& colours)
+{
+    const QPointF c(92, 10.5);
+    if (row.glyph == TARGET) {
+        p.setPen(ink_pen(colours.ink, 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(c, 4.5, 4.5);
+        p.drawPoint(c);
+        return;
+    }
+    p.setPen(ink_pen(colours.ink, 2));
+    QPolygonF check;
+    check << QPointF(c.x() - 4, c.y()) << QPointF(c.x() - 1, c.y() + 3.5) << QPointF(c.x() + 5, c.y() - 4);
+    p.drawPolyline(check);
+}
+
+void draw_inline_sign(QPainter& p, const ICON_ROW& row, const PALETTE& colours, const QRectF& body)
+{
+    p.setPen(colours.ink);
+    p.setFont(font(13, true));
+    const QString sign = QString::fromUtf8(row.sign);
+    const QRectF left(body.left(), body.top(), body.width() / 2 - 10, body.height());
+    p.drawText(left, Qt::AlignRight | Qt::AlignVCenter, sign);
+    p.setFont(font(9, false));
+    const QRectF right(body.center().x() - 6, body.top(), body.width() / 2, body.height());
+    p.drawText(right, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(row.caption));
+}
+
+// ---- whole icons ----
+
+void draw_body(QPainter& p, const PALETTE& colours, int height)
+{
+    QLinearGradient fill(0, 0, 0, height);
+    fill.setColorAt(0, colours.top);
+    fill.setColorAt(1, colours.bottom);
+    p.setPen(QPen(colours.border, 1));
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(0.5, 0.5, 100, height), 4, 4);
+}
+
+void draw_box(QPainter& p, const ICON_ROW& row)
+{
+    const PALETTE colours = palette(row.family);
+    draw_body(p, colours, row.height);
+    const QPointF centre(50, 60);  // below the label and the parameter line of a tall box
+    switch (row.glyph) {
+    case SIGN:
+        p.setPen(colours.ink);
+        p.setFont(font(QString::fromUtf8(row.sign).size() > 2 ? 20 : 34, true));
+        p.drawText(QRectF(10, 32, 80, 52), Qt::AlignCenter, QString::fromUtf8(row.sign));
+        break;
+    case INLINE_SIGN: draw_inline_sign(p, row, colours, QRectF(0, 0, 100, row.height)); break;
+    case NODE_DOT:
+    case BUS_BAR: draw_terminal(p, row, colours, row.height); break;
+    case DELAY_NODE:
+    case DELAY_BUS:
+        draw_terminal(p, row, colours, row.height);
+        draw_register(p, colours);
+        break;
+    case AND_GATE:
+    case OR_GATE:
+    case XOR_GATE:
+    case NOT_GATE: draw_gate(p, row, centre); break;
+    case EDGE_WAVE: draw_edge_wave(p, colours, centre); break;
+    case ROUTED: draw_routed(p, colours, centre); break;
+    case CHIP: draw_chip(p, row, colours, centre); break;
+    case COUNTER_DIGITS: draw_counter(p, row, colours, centre); break;
+    case TARGET:
+    case CHECK: draw_result_mark(p, row, colours); break;
+    default: break;
+    }
+    if (row.height == TALL && *row.caption) {
+        p.setPen(colours.ink);
+        p.setFont(font(9, false));
+        p.drawText(QRectF(2, 84, 97, 14), Qt::AlignCenter, QString::fromUtf8(row.caption));
+    }
+}
+
+// A halo around the box: a soft band with a crisp edge, blue while the canvas has the focus.
+void draw_selection(QPainter& p, const ICON_ROW& row, QSize size)
+{
+    const QColor edge = row.shape == FOCUS_SELECTION ? QColor(30, 110, 220) : QColor(140, 140, 140);
+    QColor band = edge;
+    band.setAlpha(90);
+    p.setPen(QPen(band, 4));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(2, 2, size.width() - 4, size.height() - 4), 5, 5);
+    p.setPen(QPen(edge, 1.5));
+    p.drawRoundedRect(QRectF(1, 1, size.width() - 2, size.height() - 2), 6, 6);
+}
+
+void draw_expander(QPainter& p, const ICON_ROW& row)
+{
+    const QColor ink = row.family == SPECIAL ? QColor(200, 30, 30) : QColor(40, 40, 40);
+    p.setPen(QPen(row.family == SPECIAL ? ink : QColor(110, 110, 110), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(0.5, 0.5, 9, 9));
+    p.setPen(QPen(ink, 1.2));
+    p.drawLine(QPointF(2.5, 5), QPointF(7.5, 5));
+    if (row.glyph == PLUS)
+        p.drawLine(QPointF(5, 2.5), QPointF(5, 7.5));
+}
+
+QSize natural_size(const ICON_ROW& row)
+{
+    switch (row.shape) {
+    case BOX: return QSize(101, row.height + 1);
+    case SELECTION:
+    case FOCUS_SELECTION: return QSize(106, row.height + 6);
+    case EXPANDER: return QSize(10, 10);
+    }
+    return QSize();
+}
+
+QPixmap render(const ICON_ROW& row)
+{
+    const QSize size = natural_size(row);
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    if (row.shape == BOX)
+        draw_box(p, row);
+    else if (row.shape == EXPANDER)
+        draw_expander(p, row);
+    else
+        draw_selection(p, row, size);
+    return pixmap;
+}
+
+struct ICON_CACHE {
+    std::map<int, QPixmap> by_id;
+    QHash<qint64, int> by_key;
+};
+
+ICON_CACHE& cache()
+{
+    static ICON_CACHE icons;
+    return icons;
+}
+
+void clear_cache()
+{
+    cache().by_id.clear();
+    cache().by_key.clear();
+}
+
+const ICON_ROW* find_row(int id)
+{
+    for (const ICON_ROW& row : ICON_ROWS)
+        if (row.id == id)
+            return &row;
+    return nullptr;
+}
+
+}  // namespace
+
+QPixmap pirq_get_icon(PIRQ_ICON_ENUM id)
+{
+    ICON_CACHE& icons = cache();
+    auto found = icons.by_id.find(id);
+    if (found != icons.by_id.end())
+        return found->second;
+    const ICON_ROW* row = find_row(id);
+    if (!row)
+        return pirq_get_icon(PIRQ_ICON_UNKNOWN);
+    // The pixmaps go with the application object, which they must not outlive.
+    if (icons.by_id.empty())
+        qAddPostRoutine(clear_cache);
+    found = icons.by_id.emplace(id, render(*row)).first;
+    icons.by_key.insert(found->second.cacheKey(), id);
+    return found->second;
+}
+
+int pirq_find_icon(const QPixmap& pixmap) { return cache().by_key.value(pixmap.cacheKey(), -1); }
