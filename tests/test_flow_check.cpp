@@ -46,12 +46,14 @@ std::string sixteen_state_sequence()
     std::string flow;
     for (int i = 1; i <= 16; ++i) {
         const std::string s = std::to_string(i);
-        flow += "state ST" + s + ":\n";
-        if (i == 16)
-            flow += "  trigger;\n";
-        else
-            flow += "  if (condition1 && c" + s + " == 1)\n  begin\n    reset c" + s + ";\n    goto ST" +
-                    std::to_string(i + 1) + ";\n  end\n  else if (condition1)\n    increment c" + s + ";\n\n";
+        flow.append("state ST").append(s).append(":\n");
+        if (i == 16) {
+            flow.append("  trigger;\n");
+            continue;
+        }
+        flow.append("  if (condition1 && c").append(s).append(" == 1)\n  begin\n    reset c").append(s);
+        flow.append(";\n    goto ST").append(std::to_string(i + 1)).append(";\n  end\n");
+        flow.append("  else if (condition1)\n    increment c").append(s).append(";\n\n");
     }
     return flow;
 }
@@ -62,15 +64,15 @@ const std::vector<std::string>& accepted_flows()
         "state ST1:\ntrigger;",
         sixteen_state_sequence(),
         // an else branch to any state
-        "state A:\n  if (condition1) goto B;\n  else goto A;\n\nstate B:\n  if (f1) trigger;\n"
-        "  else if (!condition2) goto A;\n  else goto B;",
+        std::string("state A:\n  if (condition1) goto B;\n  else goto A;\n\nstate B:\n  if (f1) trigger;\n") +
+            "  else if (!condition2) goto A;\n  else goto B;",
         // storage controlled per state
-        "state ST1: start_store; if (condition1) goto ST2;\nstate ST2: stop_store;\n"
-        "  if (condition2) begin start_store; goto ST1; end",
+        std::string("state ST1: start_store; if (condition1) goto ST2;\n") +
+            "state ST2: stop_store; if (condition2) begin start_store; goto ST1; end",
         "state ST1: begin begin trigger; end segment_trigger; begin end end",
-        "state ST1:\n  if (!(condition1 || condition2) && (c1 < 5 || c1 <= 5 || c1 == 5 || c1 != 5 || c1 >= 0 ||"
-        " c1 > 255 || c2 == 1))\n    set f1;\n  else if (f1 && !f2) clear f1;\n"
-        "  else begin decrement c3; reset c16; end",
+        std::string("state ST1:\n  if (!(condition1 || condition2) && (c1 < 5 || c1 <= 5 || c1 == 5 ||") +
+            " c1 != 5 || c1 >= 0 || c1 > 255 || c2 == 1))\n    set f1;\n  else if (f1 && !f2) clear f1;\n" +
+            "  else begin decrement c3; reset c16; end",
         "state ST1: if (1 || (((condition4)))) trigger; if (!!f2) goto ST1;",
         "State Idle : trigger;\r\n\r\nSTATE B:goto Idle;",
         // as the completion lists write it
