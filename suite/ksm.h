@@ -684,8 +684,10 @@ public:
     bool set_flag(int index, const char* name, const int* initial);
     bool is_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option) const;
     bool set_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option, bool configurable);
-    // Checks the state-based flow text: every state has a body, statements end with ';',
-    // goto targets name states, conditions name trigger levels.
+    // Checks the flow text of the state-machine object against the flow language and the
+    // trigger's level, counter and flag names: every state has statements, names are of the
+    // kind their place needs, comparison values fit their counter. False with the first error's
+    // message and 1-based line.
     bool check_state_machine(std::string* message, int* line);
 
     // Used node counts.

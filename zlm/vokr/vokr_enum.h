@@ -65,5 +65,8 @@ enum VOKR_LINK_BITS : int {
     VOKR_LINK_PROPERTIES = 0x8
 };
 
+// The kind of a state of the state-based trigger; a state without a stored kind has kind 0.
+using VOKR_STATE_TYPE = int;
+
 // A hint as the int that `updated` carries.
 constexpr int vokr_hint(unsigned int bits) { return static_cast<int>(bits); }

@@ -6,8 +6,28 @@
 
 namespace {
 
-constexpr char STATE_KEYWORD[] = "state";
-constexpr int KEYWORD_LENGTH = sizeof(STATE_KEYWORD) - 1;
+const QString STATE_KEYWORD = QStringLiteral("state");
+
+bool starts_word(const QString& text, int at)
+{
+    return at == 0 || text[at - 1].isSpace() || text[at - 1] == ';' || text[at - 1] == ':';
+}
+
+bool ends_keyword(const QString& text, int after)
+{
+    return after < text.size() && (text[after].isSpace() || text[after] == ':');
+}
+
+// The next whole-word "state" at or after `from`, or -1.
+int next_keyword(const QString& text, int from)
+{
+    for (int at = text.indexOf(STATE_KEYWORD, from, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(STATE_KEYWORD, at + 1, Qt::CaseInsensitive)) {
+        if (starts_word(text, at) && ends_keyword(text, at + STATE_KEYWORD.size()))
+            return at;
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -25,6 +45,8 @@ void VOKR_STATE_MACHINE_OBJECT::get_state_name(int n, QString* name) const
 
 void VOKR_STATE_MACHINE_OBJECT::set_state_name(int n, const QString& name)
 {
+    if (n < 0)
+        return;
     while (m_state_names.size() <= n)
         m_state_names.append(QString());
     m_state_names[n] = name;
@@ -33,7 +55,7 @@ void VOKR_STATE_MACHINE_OBJECT::set_state_name(int n, const QString& name)
 
 void VOKR_STATE_MACHINE_OBJECT::set_state_text(int n, const QString& text)
 {
-    if (n != -1) {
+    if (n >= 0) {
         while (m_state_texts.size() <= n)
             m_state_texts.append(QString());
         m_state_texts[n] = text;
@@ -60,48 +82,72 @@ void VOKR_STATE_MACHINE_OBJECT::get_unified_state_text(QString* text)
     *text = m_unified_text;
 }
 
-// Splits a unified text at its headers "state <name>:" (found in any letter case, anywhere).
+QVector<VOKR_STATE_MACHINE_OBJECT::HEADER> VOKR_STATE_MACHINE_OBJECT::find_headers(const QString& text)
+{
+    QVector<HEADER> headers;
+    for (int at = next_keyword(text, 0); at >= 0;) {
+        const int colon = text.indexOf(':', at + STATE_KEYWORD.size());
+        if (colon < 0)
+            break;
+        headers.append({at, colon});
+        at = next_keyword(text, colon + 1);
+    }
+    return headers;
+}
+
+// Splits a unified text at its headers; text before the first header is dropped. The names of
+// states past the new count stay stored but unused. A header without a colon ends the split:
+// the text of the state before it runs up to that header.
 void VOKR_STATE_MACHINE_OBJECT::set_unified_state_text(const QString& text)
 {
     m_state_texts.clear();
-    const QString lower = text.toLower();
-    int search = 0;
-    int open_start = -1;
-    int count = 0;
-    while (true) {
-        const int header = lower.indexOf(STATE_KEYWORD, search);
-        if (header < 0)
-            break;
-        if (open_start >= 0) {
-            set_state_text(count - 1, text.mid(open_start, header - open_start).trimmed());
-            open_start = -1;
-        }
-        const int name = header + KEYWORD_LENGTH;
-        const int colon = lower.indexOf(':', name);
-        if (colon < 0)
-            break;
-        set_state_name(count, text.mid(name, colon - name).trimmed());
-        search = open_start = colon + 1;
-        ++count;
+    const QVector<HEADER> headers = find_headers(text);
+    const int name_offset = STATE_KEYWORD.size();
+    for (int i = 0; i < headers.size(); ++i) {
+        const HEADER& h = headers[i];
+        set_state_name(i, text.mid(h.start + name_offset, h.colon - h.start - name_offset).trimmed());
+        const int body_end = i + 1 < headers.size() ? headers[i + 1].start : next_keyword(text, h.colon + 1);
+        const int body_length = body_end < 0 ? -1 : body_end - h.colon - 1;
+        set_state_text(i, text.mid(h.colon + 1, body_length).trimmed());
     }
-    if (open_start >= 0)
-        set_state_text(count - 1, text.mid(open_start).trimmed());
-    m_state_count = count > 0 ? count : 1;
+    m_state_count = headers.isEmpty() ? 1 : headers.size();
     m_unified_text = text;
 }
 
-int VOKR_STATE_MACHINE_OBJECT::get_state_type(int n) const
+VOKR_STATE_TYPE VOKR_STATE_MACHINE_OBJECT::get_state_type(int n) const
 {
     return n >= 0 && n < m_state_types.size() ? m_state_types[n] : 0;
 }
 
-void VOKR_STATE_MACHINE_OBJECT::set_state_type(int n, int type)
+void VOKR_STATE_MACHINE_OBJECT::set_state_type(int n, VOKR_STATE_TYPE type)
 {
     if (n < 0)
         return;
     while (m_state_types.size() <= n)
         m_state_types.append(0);
     m_state_types[n] = type;
+}
+
+// ---- tree operations --------------------------------------------------------------------------------
+
+KSM_TX_TREE_OBJECT* VOKR_STATE_MACHINE_OBJECT::get_child_object(int)
+{
+    VOKR_INTERNAL_ERROR("get_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
+}
+
+int VOKR_STATE_MACHINE_OBJECT::get_child_count()
+{
+    VOKR_INTERNAL_ERROR("get_child_count() should not be called on a VOKR_STATE_MACHINE_OBJECT");
+}
+
+KSM_TX_TREE_OBJECT* VOKR_STATE_MACHINE_OBJECT::create_child_object(int)
+{
+    VOKR_INTERNAL_ERROR("create_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
+}
+
+bool VOKR_STATE_MACHINE_OBJECT::delete_child_object(KSM_TX_TREE_OBJECT*)
+{
+    VOKR_INTERNAL_ERROR("delete_child_object() should not be called on a VOKR_STATE_MACHINE_OBJECT");
 }
 
 void VOKR_STATE_MACHINE_OBJECT::generate_tree(RUV_ADVANCED_TRIGGER_FACTORY*)

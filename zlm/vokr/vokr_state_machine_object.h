@@ -3,6 +3,7 @@
 // the one attribute "state_machine_flow_expression".
 #pragma once
 
+#include "vokr_enum.h"
 #include "vokr_tree_object.h"
 
 #include <QString>
@@ -17,13 +18,34 @@ public:
     void set_state_count(int count);
     void get_state_name(int n, QString* name) const;
     void set_state_name(int n, const QString& name);
+    // Stores state n's text; n = -1 only drops the cached unified text.
     void set_state_text(int n, const QString& text);
     QString get_state_text(int n) const;
+    int get_stored_text_count() const { return m_state_texts.size(); }
     void get_unified_state_text(QString* text);
     void set_unified_state_text(const QString& text);
-    int get_state_type(int n) const;
-    void set_state_type(int n, int type);
+    VOKR_STATE_TYPE get_state_type(int n) const;
+    void set_state_type(int n, VOKR_STATE_TYPE type);
+    int get_stored_type_count() const { return m_state_types.size(); }
+    // Drops the cached unified text, so that the next read builds it from the states.
+    void clear_unified_text() { m_unified_text.clear(); }
 
+    // A state header "state <name>:" in a unified text: where the word begins and where its colon
+    // stands.
+    struct HEADER {
+        int start;
+        int colon;
+    };
+    // The state headers of a unified text, in order. The word "state", in any letter case, begins
+    // a header only as a whole word: at the start of the text or after white space, ';' or ':',
+    // and followed by white space or the colon. The name runs up to the next colon, so a name may
+    // hold the word; a header without a colon ends the list.
+    static QVector<HEADER> find_headers(const QString& text);
+
+    KSM_TX_TREE_OBJECT* get_child_object(int index) override;
+    int get_child_count() override;
+    KSM_TX_TREE_OBJECT* create_child_object(int kind) override;
+    bool delete_child_object(KSM_TX_TREE_OBJECT* child) override;
     void get_attributes() override;
     void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY* factory) override;
     void set_attribute(const char* key, const char* value) override;
@@ -33,5 +55,5 @@ private:
     QStringList m_state_names;
     QStringList m_state_texts;
     QString m_unified_text;
-    QVector<int> m_state_types;
+    QVector<VOKR_STATE_TYPE> m_state_types;
 };

@@ -31,9 +31,20 @@ class YEK_PROJECT_INFO;
 class VOKR_FRAME_WND;
 class VOKR_LAYOUT_WIDGET;
 class VOKR_OBJECT;
+class VOKR_STATE_MACHINE_OBJECT;
 class VOKR_TRIGGER_OBJECT;
 
 class VOKR_TX_MANAGER;
+
+// The result of checking a state-based trigger flow. The fields after `has_error` are written
+// only when the check failed.
+struct VOKR_STATE_MACHINE_ERROR {
+    bool has_error = false;
+    QString message;
+    int line = 0;           // the failing line of the unified text, from 1
+    int state = 0;          // the state whose block holds that line, from 0
+    int line_in_state = 0;  // 0 the state's header line, 1 its first text line
+};
 
 // Opens one undo unit on the current instance for its lifetime; units through guards never nest.
 class VOKR_ACTION_GUARD {
@@ -593,6 +604,58 @@ public:
     bool is_sequential_mode(int instance) const;
 public slots:
     void set_trigger_flow_control(const QString& text);
+
+    // ---- state-based trigger (vokr_tx_manager_state.cpp) ----
+public:
+    VOKR_STATE_MACHINE_OBJECT* get_state_machine_object(int instance) const;
+    int get_state_count(int instance) const;
+    QStringList get_state_names(int instance) const;
+    void get_state_name(int i, QString* name, int instance) const;
+    bool is_state_name(const QString& name, int instance) const;
+    void get_state_text(int i, QString* text, int instance) const;
+    void get_unified_state_text(QString* text, int instance) const;
+    VOKR_STATE_TYPE get_state_type(int i, int instance) const;
+    // Written into the current instance's object directly: no undo unit, mark or notice.
+    void set_state_type(int i, VOKR_STATE_TYPE type);
+    void set_state_name(int i, const QString& name);
+    bool get_state_display_mode() const { return m_unified_state_display; }
+    // Whether the current instance shows its "State-Based Trigger Flow" tab.
+    bool is_state_mode() const;
+    int get_counter_count(int instance) const;
+    int get_flag_count(int instance) const;
+    QStringList get_counter_names(int instance) const;
+    QStringList get_flag_names(int instance) const;
+    const char* get_counter_name(int i, int instance, int* width = nullptr, unsigned int* initial_value = nullptr) const;
+    const char* get_flag_name(int i, int instance, int* initial_value = nullptr) const;
+    bool is_counter_name(const QString& name, int instance) const;
+    bool is_flag_name(const QString& name, int instance) const;
+    bool is_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option, int instance) const;
+    // Tells the trigger that its state machine changed and shows the window modified.
+    void set_state_machine_modified();
+    // Values at which the acquisition of the current trigger's data log `log` stopped.
+    int get_state_current_value(int log) const;
+    bool get_counter_current_value(int i, int log, int* value) const;
+    bool get_flag_current_value(int i, int log, int* value) const;
+    // Checks the flow and maps a failing line of the unified text to its state.
+    void check_state_machine(VOKR_STATE_MACHINE_ERROR* error, int instance);
+public slots:
+    void set_state_count(int count);
+    void set_state_text(int i, const QString& text);
+    void set_unified_state_text(const QString& text);
+    void set_state_display_mode(bool unified);
+    void set_counter_count(int count);
+    void set_flag_count(int count);
+    void set_counter_name(int i, const QString* name);
+    void set_counter_width(int i, int width);
+    void set_counter_initial_value(int i, unsigned int value);
+    void set_flag_name(int i, const QString* name);
+    void set_flag_initial_value(int i, int value);
+    void set_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option, bool configurable);
+
+private:
+    KSM_TX_TRIGGER* state_trigger(int instance) const;
+    VOKR_STATE_MACHINE_OBJECT* current_state_machine() const;
+    template <class CHANGE> void edit_state_machine(bool unchanged, CHANGE change);
 
     // ---- trigger in (vokr_tx_manager_flow.cpp) ----
 public:
