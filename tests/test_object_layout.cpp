@@ -433,6 +433,8 @@ TEST_F(ObjectLayout, CloneWiresCopiesThroughAdapters)
         EXPECT_EQ(adapter->get_children().size(), row.adapter_children) << row.parent;
         EXPECT_EQ(adapter->get_children().first(), copies.first()) << row.parent;
         EXPECT_EQ(adapter->get_children().first()->get_left(), adapter->get_left() - 130);
+        // The adapter sits at the copy's height, above the parent's middle: on the first port.
+        EXPECT_EQ(parent->get_property()[VOKR_INT_FIRST_PORT_EMPTY], 0) << row.parent;
     }
 
     // A parent outside any trigger has nothing to own an adapter: the copy is wired as it is.

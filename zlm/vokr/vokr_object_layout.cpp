@@ -34,8 +34,10 @@ void VOKR_CONTOUR::merge(const VOKR_CONTOUR& other)
         m_top_array[i] = std::min(m_top_array[i], other.m_top_array[i]);
         m_bottom_array[i] = std::max(m_bottom_array[i], other.m_bottom_array[i]);
     }
-    m_top_array.insert(m_top_array.end(), other.m_top_array.begin() + common, other.m_top_array.end());
-    m_bottom_array.insert(m_bottom_array.end(), other.m_bottom_array.begin() + common, other.m_bottom_array.end());
+    for (size_t i = common; i < other.m_top_array.size(); ++i) {
+        m_top_array.push_back(other.m_top_array[i]);
+        m_bottom_array.push_back(other.m_bottom_array[i]);
+    }
 }
 
 void VOKR_CONTOUR::shift(int dy)
