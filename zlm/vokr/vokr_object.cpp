@@ -32,6 +32,7 @@ VOKR_OBJECT::VOKR_OBJECT(VOKR_OBJECT_WIDGET* context, const QPoint& position, VO
 
 VOKR_OBJECT::~VOKR_OBJECT()
 {
+    close_rename_edit();
     detach(nullptr);
     for (VOKR_OBJECT* child : std::as_const(m_children))
         child->m_parent = nullptr;

@@ -13,6 +13,7 @@
 
 #include <QList>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 
@@ -25,6 +26,7 @@ class KSM_TX_SIGNAL_NODES;
 class QColor;
 class QPainter;
 class VOKR_OBJECT_WIDGET;
+class VOKR_RENAME_EDIT;
 class VOKR_TRIGGER_OBJECT;
 
 // The `type` property.
@@ -138,6 +140,17 @@ enum VOKR_ELEMENT_ERROR : uint32_t {
 };
 // The text the canvas shows for a code; empty for 0 and unknown codes.
 const char* vokr_element_error_text(uint32_t code);
+
+// The vertical extent of a sub-tree by depth: entry 0 is the box itself, entry d the smallest
+// top and the largest bottom of the boxes d levels below it that expanded boxes show.
+struct VOKR_CONTOUR {
+    std::vector<int32_t> m_top_array;
+    std::vector<int32_t> m_bottom_array;
+
+    // Per depth the smaller top and the larger bottom; depths only `other` has are appended.
+    void merge(const VOKR_CONTOUR& other);
+    void shift(int dy);
+};
 
 class VOKR_OBJECT : public VOKR_TREE_OBJECT {
     // ---- construction and links (vokr_object.cpp) ----
@@ -259,6 +272,88 @@ public:
     void set_power_up_pattern(const QString& pattern) { m_power_up_pattern = pattern; }
     void set_pattern(const QString& pattern) { m_pattern = pattern; }
     void set_node_list(const QString& list) { m_node_list = list; }
+
+    // ---- hit tests and visibility (vokr_object_geometry.cpp) ----
+public:
+    // Whether `point` falls on the box, its output port or, for a box that shows its inputs,
+    // the areas left of its input ports; never for a hidden box.
+    bool hit_test(const QPoint& point) const;
+    // Whether a collapsed ancestor hides the box. While the canvas drags, boxes that move
+    // with the dragged ones and those that stay are judged apart.
+    bool is_hidden() const;
+
+    // ---- selection and layout (vokr_object_layout.cpp) ----
+public:
+    // Fills the empty `contour` with the extent of the box's visible sub-tree.
+    void get_contour(VOKR_CONTOUR* contour) const;
+    // Orders boxes top to bottom by their vertical centres.
+    static bool less_by_vertical_centre(const VOKR_OBJECT* a, const VOKR_OBJECT* b);
+    void set_top(int y);
+    // Moves the box and its sub-tree by `offset`.
+    void move(const QPoint& offset);
+    void move_subtree_down(int dy);
+    void move_subtree_up(int dy);
+    // Moves the children from the last back to `child` down by `dy` with their sub-trees.
+    void push_siblings_down(VOKR_OBJECT* child, int dy);
+    // Remembers where in the box the drag took it and marks the sub-tree as dragged.
+    void start_drag(const QPoint& point);
+    void expand(bool expanded);
+    bool is_expanded() const { return m_property[VOKR_INT_EXPANDED] == 1; }
+    // Expands every ancestor.
+    void ensure_visible();
+    // Lays the sub-tree out leftwards from the box: the children in one column 130 to the left,
+    // centred on the port they feed, the sub-trees pushed apart where they overlap.
+    void arrange();
+    // Lays the sub-tree out from the leaves: leaves stacked in one column at x = 0 from `y`
+    // (which moves past them), each operator one step right of its widest input.
+    void arrange_children(int& y);
+
+private:
+    void mark_dragging();
+    void remove_overlaps();
+
+    // ---- selection and editing (vokr_object_edit.cpp) ----
+public:
+    bool is_selected() const { return m_property[VOKR_INT_SELECTED] == 1; }
+    // Sets `selected` as a rubber band does: with `toggle` it inverts the saved selection over
+    // the band (`value`) and restores it elsewhere; with `add_only` it only ever selects.
+    void select(bool value, bool add_only, bool toggle);
+    // Selects every box below this one.
+    void select_all();
+    bool has_selected_expanded_child() const;
+    // Hands the children to the parent (last first, so they end up reversed at its end); a
+    // top box keeps them.
+    void promote_children();
+    // Each selected child changes places with an unselected one before it (after it).
+    void make_selected_earlier();
+    void make_selected_later();
+    // Copies the top boxes of `source` with their sub-trees, shown by `context` and in no
+    // trigger, into `output` (every box made, each before its descendants). With `parent`,
+    // each copy is wired into it and the canvas puts adapters where the signals differ.
+    static void clone(VOKR_OBJECT_WIDGET* context, QList<VOKR_OBJECT*>* output, const QList<VOKR_OBJECT*>& source,
+                      VOKR_OBJECT* parent);
+    // Takes the properties and texts of `source`, becomes a child of `parent` (when given) and
+    // makes copies of the source's children below itself, appending them to `output`.
+    void copy_from(const VOKR_OBJECT* source, QList<VOKR_OBJECT*>* output, VOKR_OBJECT* parent);
+    // Opens an editor of the alias over the label on `canvas`; an open one is reused.
+    VOKR_RENAME_EDIT* start_rename(VOKR_OBJECT_WIDGET* canvas);
+    // Stores the open editor's text as the alias and closes the editor; false when none is open.
+    bool end_rename();
+    // The open rename editor; null when none is open.
+    VOKR_RENAME_EDIT* get_rename_edit() const;
+    // The box's short text in a text form of the diagram: its alias, name or value, or its
+    // symbol, with its delays.
+    QString get_summary_text();
+    // `text` + "@" data delay + "#" pipeline length, each where the box has one.
+    QString append_delays(const QString& text) const;
+    // What the canvas shows over the box: chosen by the canvas's cursor (null: the box's
+    // description).
+    QString get_tooltip(const VOKR_OBJECT_WIDGET* canvas);
+
+private:
+    void close_rename_edit();
+
+    QPointer<VOKR_RENAME_EDIT> m_rename_edit;
 
     // ---- parameter texts (vokr_object_texts.cpp) ----
     // Each but the last returns a text of its own that the next call overwrites.
@@ -389,3 +484,7 @@ private:
     QString m_pattern;
     QString m_node_list;
 };
+
+// ---- box lists (vokr_object_edit.cpp) ----
+// The index of the first box of `list` of `type`; -1 for a null or empty list or none.
+int vokr_find_child_of_type(const QList<VOKR_OBJECT*>* list, int type);

@@ -1,5 +1,7 @@
 #include "vokr_object.h"
 
+#include "vokr_object_widget.h"
+
 #include <algorithm>
 
 namespace {
@@ -28,6 +30,12 @@ constexpr int TEXT_MARGIN = 3;
 constexpr int TEXT_INDENT_EXPANDER = 12;  // clears the expand box
 constexpr int TEXT_INDENT_INPUT = 6;      // clears the input stub's end
 constexpr int TEXT_LINE_HEIGHT = 14;      // a tall box writes one line at its top
+
+// The areas left of the input ports that take a dropped connection: 11 units wide, or 20 where
+// the expand box's wire ends, reaching 5 units above and below the port.
+constexpr int PORT_AREA_WIDTH = 11;
+constexpr int PORT_AREA_WIDTH_WITH_CHILDREN = 20;
+constexpr int PORT_AREA_HALF_HEIGHT = 5;
 
 const QString HIERARCHY_SEPARATOR = QStringLiteral("|");
 
@@ -122,4 +130,49 @@ void VOKR_OBJECT::sort_children()
 {
     std::stable_sort(m_children.begin(), m_children.end(),
                      [](const VOKR_OBJECT* a, const VOKR_OBJECT* b) { return a->get_top() < b->get_top(); });
+}
+
+// ---- hit tests and visibility ------------------------------------------------------------------
+
+bool VOKR_OBJECT::hit_test(const QPoint& point) const
+{
+    if (is_hidden())
+        return false;
+    if (get_rect().contains(point) || get_output_rect().contains(point))
+        return true;
+    if (!m_children.isEmpty() && !is_expanded())
+        return false;
+    const int max = vokr_kind_max_inputs(get_draw_kind());
+    if (max == 0)
+        return false;
+    const int width = m_children.isEmpty() ? PORT_AREA_WIDTH : PORT_AREA_WIDTH_WITH_CHILDREN;
+    auto near_port = [&](int port) {
+        const QPoint tail = get_tail_point(port);
+        return QRect(tail.x() - width, tail.y() - PORT_AREA_HALF_HEIGHT, width, 2 * PORT_AREA_HALF_HEIGHT + 1)
+            .contains(point);
+    };
+    return max == 2 ? near_port(1) || near_port(3) : near_port(2);
+}
+
+bool VOKR_OBJECT::is_hidden() const
+{
+    if (VOKR_OBJECT_WIDGET::is_drag_mode(VOKR_OBJECT_WIDGET::get_interaction_mode())) {
+        // The dragged boxes and the ones left behind are separate trees for the time being.
+        for (const VOKR_OBJECT* up = m_parent; up; up = up->m_parent) {
+            if (up->m_dragging != m_dragging)
+                return false;
+            if (!up->is_expanded())
+                return true;
+        }
+        return false;
+    }
+    if (m_dragging)
+        return false;
+    for (const VOKR_OBJECT* up = m_parent; up; up = up->m_parent) {
+        if (!up->is_expanded())
+            return true;
+        if (up->m_dragging)
+            return false;
+    }
+    return false;
 }

@@ -92,15 +92,6 @@ QPen line_pen(const QColor& color, int width)
 
 int signal_pen_width(VOKR_SIGNAL_KIND kind) { return kind == VOKR_SIGNAL_BIT ? 1 : 3; }
 
-// Whether a collapsed ancestor hides the box.
-bool hidden_by_collapsed_ancestor(const VOKR_OBJECT* box)
-{
-    for (const VOKR_OBJECT* up = box->get_parent(); up; up = up->get_parent())
-        if (up->get_property()[VOKR_INT_EXPANDED] != 1)
-            return true;
-    return false;
-}
-
 const QString& string_property(const VOKR_OBJECT* box, int id)
 {
     return box->get_property().get_string_value(id, VOKR_BANK_CURRENT).text;
@@ -112,7 +103,7 @@ const QString& string_property(const VOKR_OBJECT* box, int id)
 
 void VOKR_OBJECT::draw(QPainter* painter, bool has_focus, bool incremental)
 {
-    if (hidden_by_collapsed_ancestor(this))
+    if (is_hidden())
         return;
     const int h = get_height();
     if (m_property[VOKR_INT_SELECTED] == 1) {
@@ -301,7 +292,7 @@ void VOKR_OBJECT::draw_parameter_line(QPainter* painter, const QString& text, in
 
 void VOKR_OBJECT::draw_connections(QPainter* painter, QPoint mouse) const
 {
-    if (hidden_by_collapsed_ancestor(this))
+    if (is_hidden())
         return;
     painter->save();
     if (m_parent)
