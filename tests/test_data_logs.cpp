@@ -114,12 +114,16 @@ TEST_F(DataLogs, DepthIsTheConfiguredOneUntilALogHoldsData)
     EXPECT_FALSE(log->is_acquiring_data());
 }
 
-TEST_F(DataLogs, RowsWithoutAConnectedChannelHaveNoWave)
+TEST_F(DataLogs, GroupRowsAndUnconnectedRowsHaveNoWave)
 {
     KSM_DATA_LOG* log = capture(8);
     bool wave[8];
     ASSERT_TRUE(m->group_node(0, 1));  // the group row captures no channel of its own
     EXPECT_FALSE(m->get_wave(0, wave, 0, true, -1));
+    // View rows start three below the node rows; a group counts the rows under it.
+    const int counts[] = {0, 0, 0, 2, 0, 0, 0, 0};
+    for (int row = 0; row < 8; ++row)
+        EXPECT_EQ(m->get_wave_count(row), counts[row]) << row;
     log->begin_capture(m.data()->get_num_channels(), 8, 0);
     for (int c = 0; c < m.data()->get_num_channels(); ++c)
         log->set_connection_status(c, false);

@@ -33,6 +33,27 @@ template <class BIT> void fill_samples(bool* out, int sample, int depth, BIT bit
     out[2] = bit(std::min(sample + 1, depth - 1));
 }
 
+// The number of member rows right after a bus row: the bus's bits.
+int bus_width(const KSM_TX_SIGNAL_SET* set, int bus)
+{
+    int width = 0;
+    for (int row = bus + 1; row < set->get_num_nodes(); ++row, ++width) {
+        const KSM_DATA_NODE_DISPLAY_TYPE kind = set->get_display_type(row);
+        if (kind != KSM_NTYPE_MEMBER && kind != KSM_NTYPE_LAST_MEMBER)
+            break;
+    }
+    return width;
+}
+
+// Whether any bit of the bus differs between the sample and the one before it.
+bool column_changed(const VOKR_BIT_ROWS& bits, int sample)
+{
+    for (int i = 0; i < bits.width; ++i)
+        if (bits.rows[i][sample] != bits.rows[i][sample - 1])
+            return true;
+    return false;
+}
+
 // The text a name gives the repository: null for an empty name.
 const char* or_null(const QByteArray& bytes) { return bytes.isEmpty() ? nullptr : bytes.constData(); }
 bool is_blank(const char* text) { return !text || !*text; }
@@ -169,14 +190,10 @@ void VOKR_TX_MANAGER::build_static_plugin_tables(int instance, KSM_DATA_LOG* log
     int depth = 0;
     get_data_sample_depth(&depth, instance);
     KSM_TX_SIGNAL_SET* return_value = signal_set_at(instance);
-    const int rows = return_value->get_num_nodes();
-    for (int bus = 0; bus < rows; ++bus) {
+    for (int bus = 0; bus < return_value->get_num_nodes(); ++bus) {
         if (return_value->get_group_display_type(bus) != KSM_GTYPE_PLUGIN)
             continue;
-        int width = 0;
-        while (bus + 1 + width < rows && (return_value->get_display_type(bus + 1 + width) == KSM_NTYPE_MEMBER ||
-                                          return_value->get_display_type(bus + 1 + width) == KSM_NTYPE_LAST_MEMBER))
-            ++width;
+        const int width = bus_width(return_value, bus);
         bool fetched = width > 0 && depth > 0;
         for (int member = 0; fetched && member < width; ++member)
             fetched = get_wave(bus + 1 + member, VOKR_BUS_WAVE::row(member, depth), -1, true, instance);
@@ -185,18 +202,15 @@ void VOKR_TX_MANAGER::build_static_plugin_tables(int instance, KSM_DATA_LOG* log
         KSM_DATA_MNEMONICS_TABLE* table =
             log->create_static_plugin_mnemonics_table(width, return_value->get_node_name(bus));
         const VOKR_BIT_ROWS bits = VOKR_BUS_WAVE::bit_rows(width);
-        QString previous;
         for (int sample = 0; sample < depth; ++sample) {
-            const QString value = QString::fromLatin1(VOKR_NUMBER(bits, sample).binary_string(false));
-            if (sample > 0 && value == previous)
+            if (sample > 0 && !column_changed(bits, sample))
                 continue;  // a value held over several samples is looked up once
-            previous = value;
+            const QByteArray value = VOKR_NUMBER(bits, sample).binary_string(false);
             QString symbol;
-            if (!get_node_mnemonics_symbol(bus, value, &symbol, return_value))
+            if (!get_node_mnemonics_symbol(bus, QString::fromLatin1(value), &symbol, return_value))
                 symbol.clear();
-            const QByteArray pattern = value.toLatin1();
-            if (!symbol.isEmpty() && !table->get_first_symbol(pattern.constData()))
-                table->add_entry(symbol.toLocal8Bit().constData(), pattern.constData());
+            if (!symbol.isEmpty() && !table->get_first_symbol(value.constData()))
+                table->add_entry(symbol.toLocal8Bit().constData(), value.constData());
         }
     }
 }
