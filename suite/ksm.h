@@ -911,6 +911,10 @@ private:
 };
 using KSM_DATA_INSTANCE = KSM_TX_INSTANCE;
 
+// Whether the instance's compile record holds a reroute not yet made: the configuration the
+// last routing pass placed differs from the one the last full compile built.
+bool ksm_is_reroute_pending(const KSM_TX_INSTANCE* instance);
+
 // ---- sessions -------------------------------------------------------------------------------
 
 // A programming file attached to a session.

@@ -550,6 +550,11 @@ unsigned long KSM_TX_SESSION::get_instance_ram_bits_usage_at(int entry) const
     return c.depth * (c.data_nodes + 1) + 32 * c.trigger_nodes * c.levels;
 }
 
+bool ksm_is_reroute_pending(const KSM_TX_INSTANCE* instance)
+{
+    return instance->get_compiled_routing_checksum() != instance->get_compiled_checksum();
+}
+
 bool KSM_TX_SESSION::check_instance_compilation_type_at(int entry, bool* compile_needed, bool* reroute_needed) const
 {
     KSM_TX_INSTANCE* instance = get_instance_at(entry);
@@ -560,9 +565,9 @@ bool KSM_TX_SESSION::check_instance_compilation_type_at(int entry, bool* compile
     if (compile_needed)
         *compile_needed = compile;
     // The stand-in does not tell changes that rerouting alone takes in from others: a changed
-    // trigger always asks for a full compile.
+    // trigger always asks for a full compile. A reroute is pending when the compile record says so.
     if (reroute_needed)
-        *reroute_needed = false;
+        *reroute_needed = !compile && ksm_is_reroute_pending(instance);
     return true;
 }
 

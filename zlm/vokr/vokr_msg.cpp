@@ -1,6 +1,8 @@
 #include "vokr_msg.h"
 
+#include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 namespace {
@@ -16,17 +18,23 @@ template <> struct SUPPRESSED_FORM<MSG_W> {
     using type = MSG_W_NULL;
 };
 
-template <class MSG, class... ARGS> MSG* build(unsigned int number, const char* literal, ARGS... args)
+template <class MSG, class... ARGS>
+MSG* build_checked(bool suppressible, unsigned int number, const char* literal, ARGS... args)
 {
     using SUPPRESSED = typename SUPPRESSED_FORM<MSG>::type;
     if constexpr (!std::is_void_v<SUPPRESSED>) {
-        if (MSG_INDEX::get_default_index()->is_suppressed(number))
+        if (suppressible && MSG_INDEX::get_default_index()->is_suppressed(number))
             return new SUPPRESSED(nullptr);
     }
     MSG* msg = new MSG(nullptr);
     msg->fill_args(literal, args...);
     msg->set_id(number);
     return msg;
+}
+
+template <class MSG, class... ARGS> MSG* build(unsigned int number, const char* literal, ARGS... args)
+{
+    return build_checked<MSG>(true, number, literal, args...);
 }
 
 const VOKR_MSG_INFO CATALOGUE[] = {
@@ -56,6 +64,23 @@ const VOKR_MSG_INFO* vokr_msg_catalogue(size_t* count)
 {
     *count = sizeof(CATALOGUE) / sizeof(CATALOGUE[0]);
     return CATALOGUE;
+}
+
+MSG_POST* vokr_msg_build_post(unsigned int number, bool suppressible)
+{
+    for (const VOKR_MSG_INFO& row : CATALOGUE) {
+        if (row.number != number || std::strcmp(row.args, "NONE") != 0)
+            continue;
+        const std::string type = row.type;
+        if (type == "I")
+            return build_checked<MSG_I>(suppressible, number, row.literal);
+        if (type == "W")
+            return build_checked<MSG_W>(suppressible, number, row.literal);
+        if (type == "E")
+            return build_checked<MSG_E>(suppressible, number, row.literal);
+        return nullptr;
+    }
+    return nullptr;
 }
 
 int vokr_prompt(MSG_PROMPT* msg)

@@ -30,6 +30,11 @@ struct VOKR_MSG_INFO {
 
 const VOKR_MSG_INFO* vokr_msg_catalogue(size_t* count);
 
+// Builds the posted message (I, W or E) of that number that takes no arguments, as its builder
+// does, except that `suppressible` false builds it whole even when the user suppressed it; null
+// for a number that names no such message.
+MSG_POST* vokr_msg_build_post(unsigned int number, bool suppressible);
+
 // Prompts a built message, deletes it and returns the answer (Yes 6, No 7, Cancel 2).
 int vokr_prompt(MSG_PROMPT* msg);
 // Posts a built message and deletes it.

@@ -330,9 +330,47 @@ public:
     bool is_advanced_trigger(int level, int instance) const;
     void initialize_group_conditions();
 
-    // ---- data logs (vokr_tx_manager_instance.cpp) ----
+    // ---- data logs (vokr_tx_manager_logs.cpp) ----
+public:
+    // The active log's name, or null without one.
+    const char* get_log() const;
+    const char* get_log_name_at(int instance, int signal_set, int trigger, int log) const;
+    int get_num_logs(int instance, int signal_set, int trigger) const;
+    bool get_logging() const;
+    bool is_data_available(bool flag, int instance, KSM_DATA_LOG** log) const;
+    // True when `depth` is the captured depth of the active log, false when it is the configured one.
+    bool get_data_sample_depth(int* depth, int instance) const;
+    int get_data_segment_size() const;
+    // A node's samples: every sample for `sample` -1 (as many as the depth), else the window
+    // {sample - 1, sample, sample + 1} with its ends held inside the log.
+    bool get_wave(int node, bool* wave, int sample, bool flag, int instance) const;
+    // The samples' validity, in the same two forms.
+    bool get_wave_mask(bool* mask, int sample, bool flag, int instance) const;
+    int get_wave_count(int row) const;
+    void set_view_log(int instance, KSM_DATA_LOG* log);
+    bool set_active(const QString& signal_set, const QString& trigger, const QString& log);
+    void set_expanded(bool expanded, const QString& instance, const QString& signal_set, const QString& trigger);
+    void rename_log_set(const char* new_name, const char* log, const char* trigger, const char* signal_set);
+    void remove_log_tree_item(const char* signal_set, const char* trigger, const char* log);
 public slots:
     void save_to_log();
+
+private:
+    KSM_DATA_LOG* active_log(int instance) const;
+    KSM_DATA_LOG* readable_log(bool flag, int instance, int* depth) const;
+    void build_static_plugin_tables(int instance, KSM_DATA_LOG* log);
+
+    // ---- programming files (vokr_tx_manager_sif.cpp) ----
+public:
+    bool embed_sif_file(const QString& path, QString* name);
+    const char* get_sif_compatibility_state(int index, const char* info) const;
+    bool get_sif_file_name(QString* name) const;
+    // The node-information word of an instance and its compatibility key "WORD,CRC" (upper-case hex).
+    static uint32_t get_node_info_word(const KSM_DATA_INSTANCE* instance);
+    static QString get_compatibility_key(const KSM_DATA_INSTANCE* instance, const KSM_DATA_TRIGGER* trigger);
+
+private:
+    static void retrieve_sif_file_info_str(const QString& path, QString* info);
 
     // ---- node lists and the row query (vokr_tx_manager_nodes.cpp) ----
 public:

@@ -442,23 +442,3 @@ void VOKR_TX_MANAGER::initialize_group_conditions()
         }
     }
 }
-
-// ---- plug-in tables and data logs -----------------------------------------------------------------------
-
-void VOKR_TX_MANAGER::save_to_log()
-{
-    if (is_empty())
-        return;
-    if (m_tx_trigger->get_data_nodes_used() == 0 && m_tx_signals->get_data_nodes_allocated() == 0)
-        vokr_prompt(vokr_msg_zero_input("Data"));
-    if (m_tx_trigger->get_trigger_nodes_used() == 0 && m_tx_signals->get_trigger_nodes_allocated() == 0)
-        vokr_prompt(vokr_msg_zero_input("Trigger"));
-    if (!check_nodes_allocated(m_current_instance))
-        return;
-    const bool saved = m_tx_session->save_to_log(m_current_instance);
-    refresh_data_log_cache();
-    if (saved) {
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG));
-        update_modified_flag();
-    }
-}
