@@ -76,7 +76,8 @@ SIMULATOR& sim()
 
 uint64_t info_key(const KSM_DATA_INSTANCE_INFO& info)
 {
-    return uint64_t(info.first) | uint64_t(info.second) << 8 | uint64_t(info.third) << 40 | uint64_t(info.version) << 48;
+    return uint64_t(info.first) | uint64_t(info.second) << 8 | uint64_t(info.third) << 40 |
+           uint64_t(info.version) << 48;
 }
 
 KSM_DATA_INSTANCE* instance_of(const KSM_DATA_LOG* log)
@@ -382,10 +383,7 @@ void daw_sim::inject(int entry, uint32_t code, uint32_t argument, uint64_t extra
 
 void daw_sim::jtag_error(int entry, uint32_t error) { queue_call(entry, DAW_EVENT_JTAG_ERROR, error, 0); }
 
-void daw_sim::progress(int entry, uint32_t argument)
-{
-    queue_call(entry, DAW_EVENT_TRIGGER_PROGRESS, argument, 0);
-}
+void daw_sim::progress(int entry, uint32_t argument) { queue_call(entry, DAW_EVENT_TRIGGER_PROGRESS, argument, 0); }
 
 int daw_sim::request_count()
 {

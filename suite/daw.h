@@ -144,8 +144,7 @@ struct DEVICE {
 };
 void add_hardware(const std::string& hardware, const std::vector<DEVICE>& devices);
 // What programming a device writes: the trigger checksum of the instance with that node information.
-bool program(const std::string& hardware, const std::string& device, const KSM_DATA_INSTANCE_INFO& info,
-             uint32_t crc);
+bool program(const std::string& hardware, const std::string& device, const KSM_DATA_INSTANCE_INFO& info, uint32_t crc);
 
 // The target's samples: the log gets every data channel of the log's signal set, the trigger
 // marks and validity, as a run captures them. Returns false (the log untouched) when the log

@@ -1,7 +1,7 @@
 // The simulated target: node behaviours evaluated 64 samples at a time, the basic trigger
 // search, and the capture written into a log as whole words per channel.
-#include "daw.h"
 #include "daw_target.h"
+#include "daw.h"
 #include "prj.h"
 
 #include <cstdlib>
@@ -23,10 +23,10 @@ uint64_t splitmix64(uint64_t x)
 // What one bit of a design node does.
 struct SOURCE {
     enum KIND { ZERO, ONE, CLOCK, COUNTER, PULSE, STATES, RANDOM } kind = ZERO;
-    bool known = false;     // the project has the node
-    long long period = 1;   // counter and pulse
-    int bit = 0;            // counter
-    uint64_t seed = 0;      // random: the seed and bit folded together
+    bool known = false;    // the project has the node
+    long long period = 1;  // counter and pulse
+    int bit = 0;           // counter
+    uint64_t seed = 0;     // random: the seed and bit folded together
     std::vector<bool> states;
 };
 

@@ -285,8 +285,8 @@ TEST_F(ACQUISITION, CodesMapToStatesAndOthersPostNothing)
 {
     const struct {
         uint32_t code, state;
-    } cases[] = {{0, 0x800000}, {1, 0x2000},  {3, 0x2008000}, {10, 0x400000}, {13, 0x2040000},
-                 {15, 0x1000000}, {17, 0x80000}, {16, 0},       {18, 0},        {1000, 0}};
+    } cases[] = {{0, 0x800000},   {1, 0x2000},   {3, 0x2008000}, {10, 0x400000}, {13, 0x2040000},
+                 {15, 0x1000000}, {17, 0x80000}, {16, 0},        {18, 0},        {1000, 0}};
     VOKR_CONTROL_CMD_ELA_INT callback(&recorder, 0);
     callback.notify(17, 5, 0);
     recorder.states();
@@ -309,8 +309,8 @@ TEST_F(ACQUISITION, AcquiringStatesAndStoppedAtTrigger)
     const struct {
         int mask;
         bool acquiring;
-    } states[] = {{0x40000, false}, {0x80000, false}, {0, false}, {0xc0000, true}, {0x800000, true}, {0x2000, true},
-                  {0x1000, false}};  // outside the stored bits: idle
+    } states[] = {{0x40000, false}, {0x80000, false}, {0, false},     {0xc0000, true},
+                  {0x800000, true}, {0x2000, true},   {0x1000, false}};  // outside the stored bits: idle
     for (const auto& s : states) {
         m->set_instance_acq_state(0, s.mask);
         EXPECT_EQ(m->is_instance_acquiring(0), s.acquiring) << std::hex << s.mask;

@@ -11,8 +11,8 @@ VOKR_CONTROL_CMD_ELA_INT::~VOKR_CONTROL_CMD_ELA_INT() = default;
 uint32_t VOKR_CONTROL_CMD_ELA_INT::state_of(uint32_t code)
 {
     // Each odd code from 3 to 13 is the code before it in the power-up view (0x2000000).
-    static const uint32_t STATES[] = {0x800000, 0x2000,  0x8000,   0x2008000, 0x4000,    0x2004000,
-                                      0x10000,  0x2010000, 0x20000, 0x2020000, 0x400000, 0x2400000,
+    static const uint32_t STATES[] = {0x800000, 0x2000,    0x8000,   0x2008000, 0x4000,   0x2004000,
+                                      0x10000,  0x2010000, 0x20000,  0x2020000, 0x400000, 0x2400000,
                                       0x40000,  0x2040000, 0x200000, 0x1000000, 0,        0x80000};
     return code < sizeof STATES / sizeof STATES[0] ? STATES[code] : 0;
 }

@@ -31,8 +31,8 @@ MSG_PROMPT::MSG_VALUE ask_recompile(QWidget* parent)
                : pressed == QMessageBox::No ? MSG_PROMPT::MSG_VALUE_NO
                                             : MSG_PROMPT::MSG_VALUE_CANCEL;
     }
-    const int answer = MSG_JOURNAL::take_answer(
-        {MSG_PROMPT::MSG_VALUE_YES, MSG_PROMPT::MSG_VALUE_NO, MSG_PROMPT::MSG_VALUE_CANCEL});
+    const int answer =
+        MSG_JOURNAL::take_answer({MSG_PROMPT::MSG_VALUE_YES, MSG_PROMPT::MSG_VALUE_NO, MSG_PROMPT::MSG_VALUE_CANCEL});
     MSG_RECORD record;
     record.event = "prompted";
     record.type = "YNC";
@@ -274,8 +274,8 @@ bool VOKR_TX_MANAGER::read_data(int instance)
     }
     if (!log->is_global_temp())
         log->remove();
-    const bool power_up_entry = entry + 1 == m_current_instance && !is_empty() &&
-                                m_tx_session->is_power_up_view(m_current_instance);
+    const bool power_up_entry =
+        entry + 1 == m_current_instance && !is_empty() && m_tx_session->is_power_up_view(m_current_instance);
     if (entry == m_current_instance || power_up_entry)
         refresh_data_log_cache();
     return false;

@@ -8,7 +8,7 @@ const MOLQ_NOTIFY_ENTRY VOKR_VIEW_MOLQ_HANDLER::m_notify_entries[100] = {
     {0, nullptr}};
 
 const MOLQ_NOTIFY_MAP VOKR_VIEW_MOLQ_HANDLER::m_notify_map = {&MOLQ_NOTIFY_TARGET::m_notify_map,
-                                                                VOKR_VIEW_MOLQ_HANDLER::m_notify_entries};
+                                                              VOKR_VIEW_MOLQ_HANDLER::m_notify_entries};
 
 VOKR_VIEW_MOLQ_HANDLER::~VOKR_VIEW_MOLQ_HANDLER() = default;
 
