@@ -6,6 +6,7 @@
 // stands in the section of the values it sets.
 #pragma once
 
+#include "daw.h"
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_enum.h"
@@ -323,6 +324,30 @@ public:
 private:
     int& acq_state(int index);
     int acq_state(int index) const;
+
+    // ---- acquisition control (vokr_tx_manager_acquisition.cpp) ----
+public:
+    // Starts an acquisition on every requested entry (the entry of each request's callback; the
+    // current one without a callback): a new log for each, then the acquisition control, or the
+    // recompile question when a log does not fit the compiled design.
+    void run(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
+    void stop(int index);
+    bool is_acquiring_data() const;
+    bool is_stopped_at_trigger() const;
+    bool get_connection_status(int node) const;
+    bool is_compile_or_reroute_needed(bool* compile, bool* reroute) const;
+    bool is_program_needed(DAW_CONTROL_NODES_SCAN* scan) const;
+    // Offloads the instance's captured samples into a new log and shows it; true on success.
+    bool read_data(int instance);
+
+private:
+    int acquisition_entry(const DAW_CONTROL::ACQ_PARAMETER& parameter) const;
+    void refresh_plugin_symbols(int entry);
+    void write_plugin_condition(int entry, int row, int level, const QString& symbol);
+    void start_acquisition(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
+    void remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
+    void recompile(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
+    void show_offloaded_log(int instance, KSM_DATA_LOG* log);
 
     // ---- level types and group conditions (vokr_tx_manager_instance.cpp) ----
 public:

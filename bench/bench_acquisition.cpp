@@ -1,0 +1,149 @@
+// A run and offload of 1024 channels by 131072 samples on the simulated target, next to a plain
+// per-bit loop that computes the same samples into a std::vector<bool>.
+#include "../tests/ksm_test_session.h"
+
+#include "daw.h"
+#include "prj.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+
+namespace {
+
+constexpr int BUSES = 16;
+constexpr int BUS_WIDTH = 64;
+constexpr int DEPTH = 131072;
+
+uint64_t mix(uint64_t x)
+{
+    uint64_t z = x + 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// A project of 16 buses of 64 bits, half random and half counters, and an instance that captures
+// every bit, triggered on the first bus's lowest bit.
+struct TARGET {
+    QTemporaryDir dir;
+    std::unique_ptr<KSM_TX_SESSION> session = make_test_session();
+    TARGET()
+    {
+        QByteArray text = "project bench\ntop top\n";
+        for (int b = 0; b < BUSES; ++b)
+            text += "node bus" + QByteArray::number(b) + "[63..0] registered pre behaviour " +
+                    (b % 2 ? "counter " : "random ") + QByteArray::number(b + 1) + "\n";
+        QFile file(dir.filePath("bench.kproj"));
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        file.close();
+        std::string error;
+        PRJ_PROJECT::open(file.fileName().toStdString(), &error);
+        KSM_TX_SIGNAL_SET* set = session->get_signal_set_at(0);
+        KSM_TX_TRIGGER* trigger = session->get_trigger_at(0);
+        for (int b = 0; b < BUSES; ++b)
+            for (int i = BUS_WIDTH - 1; i >= 0; --i) {
+                const std::string name = "bus" + std::to_string(b) + "[" + std::to_string(i) + "]";
+                set->insert_node(name.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+                trigger->insert_node(name.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+            }
+        set->set_data_nodes_allocated(BUSES * BUS_WIDTH);
+        set->set_sample_depth(DEPTH);
+        trigger->set_trigger_condition(trigger->find_node("bus0[0]"), 0, KSM_CTYPE_RISING_EDGE);
+    }
+    ~TARGET() { PRJ_PROJECT::close(); }
+};
+
+class COUNTING_CALLBACK : public DAW_CONTROL_ELA_INT {
+public:
+    void notify(uint32_t code, uint32_t, uint64_t) override { last = code; }
+    uint32_t last = 0;
+};
+
+int requests_channels(const TARGET& t) { return t.session->get_signal_set_at(0)->get_num_channels(); }
+
+void BM_RunAndOffload(benchmark::State& state)
+{
+    TARGET target;
+    COUNTING_CALLBACK callback;
+    for (auto _ : state) {
+        std::vector<DAW_CONTROL::ACQ_PARAMETER> requests(1);
+        requests[0].data_log = target.session->create_new_log(0);
+        requests[0].callback = &callback;
+        DAW_CONTROL::run(&requests);
+        daw_sim::drain();
+        DAW_CONTROL::offload(requests[0].data_log);
+        benchmark::DoNotOptimize(requests[0].data_log->get_bit(1023, DEPTH - 1));
+        state.PauseTiming();
+        requests[0].data_log->remove();
+        daw_sim::reset();
+        state.ResumeTiming();
+    }
+    state.counters["channels"] = requests_channels(target);
+}
+
+// The same samples, one bit at a time, into a std::vector<bool> (the capture twice: run and offload).
+void BM_PerBitReference(benchmark::State& state)
+{
+    std::vector<bool> bits(static_cast<size_t>(BUSES) * BUS_WIDTH * DEPTH);
+    for (auto _ : state) {
+        for (int pass = 0; pass < 2; ++pass) {
+            size_t k = 0;
+            for (int b = 0; b < BUSES; ++b)
+                for (int i = 0; i < BUS_WIDTH; ++i)
+                    for (long long t = 0; t < DEPTH; ++t) {
+                        const uint64_t n = static_cast<uint64_t>(b + 1);
+                        bits[k++] = b % 2 ? ((t / static_cast<long long>(n)) >> i) & 1
+                                          : (mix(n * 0x9E3779B97F4A7C15ull + i * 0xD1B54A32D192ED03ull +
+                                                 static_cast<uint64_t>(t / 64)) >>
+                                             (t % 64)) &
+                                                1;
+                    }
+        }
+        benchmark::DoNotOptimize(bits[bits.size() - 1]);
+    }
+}
+
+BENCHMARK(BM_PerBitReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunAndOffload)->Unit(benchmark::kMillisecond);
+
+// The console report, then the run's time relative to the per-bit loop.
+class RATIO_REPORTER : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+                m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        const auto run = m_times.find("BM_RunAndOffload"), reference = m_times.find("BM_PerBitReference");
+        if (run != m_times.end() && reference != m_times.end())
+            std::printf("\n%-24s %12s %12s %8s\n%-24s %12.1f %12.1f %8.3f\n", "1024 x 131072", "run (ms)",
+                        "per bit (ms)", "ratio", "run + offload", run->second, reference->second,
+                        run->second / reference->second);
+    }
+
+private:
+    std::map<std::string, double> m_times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RATIO_REPORTER reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,14 @@
+// The suite's compatibility checks between the editor's settings and the compiled design, and
+// the stand-in's record of what a compile fixed.
+#pragma once
+
+#include "ksm.h"
+
+// Whether the design was compiled with this trigger's configuration (the log's trigger for a
+// log): the checksum recorded for its instance at the last compile equals the trigger's.
+bool jop_lmx_check_compatibility(const KSM_DATA_LOG* log, bool);
+bool jop_lmx_check_compatibility(const KSM_DATA_TRIGGER* trigger, bool);
+
+// What a compile of the design records: for every entry of the session, the checksum of the
+// trigger it compiled into the instance.
+void jop_record_compile(KSM_TX_SESSION* session);

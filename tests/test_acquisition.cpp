@@ -1,0 +1,484 @@
+// Acquisitions on the simulated target from the manager: the captured samples and trigger sample
+// checked against an evaluation of the demo behaviours written here, the status events and their
+// delivery on the GUI thread, the recompile question, stop, errors and the offload.
+#include "manager_test_support.h"
+
+#include "daw.h"
+#include "faj.h"
+#include "jop.h"
+#include "vokr_control_cmd_ela_int.h"
+#include "vokr_update_state_event.h"
+#include "vokr_view.h"
+#include "vokr_view_molq_handler.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+
+#include <sstream>
+#include <thread>
+
+#ifndef VOKR_EXAMPLES_DIR
+#error "VOKR_EXAMPLES_DIR must name the examples directory"
+#endif
+
+using namespace manager_test;
+
+namespace {
+
+const QString DEMO = QString(VOKR_EXAMPLES_DIR) + "/demo/";
+
+// Records the state events delivered to it and whether they came on the GUI thread.
+class RECORDER : public QObject {
+public:
+    struct EVENT {
+        uint32_t state;
+        uint32_t instance;
+        uint64_t extra;
+        bool on_gui_thread;
+    };
+    std::vector<EVENT> events;
+
+    bool event(QEvent* e) override
+    {
+        if (e->type() != VOKR_UPDATE_STATE_EVENT::TYPE)
+            return QObject::event(e);
+        const auto* u = static_cast<VOKR_UPDATE_STATE_EVENT*>(e);
+        events.push_back({u->get_state(), u->get_sender()->get_instance_index(), u->get_extra(),
+                          QThread::currentThread() == QCoreApplication::instance()->thread()});
+        return true;
+    }
+    std::vector<uint32_t> states()
+    {
+        QCoreApplication::sendPostedEvents(this, VOKR_UPDATE_STATE_EVENT::TYPE);
+        std::vector<uint32_t> out;
+        for (const EVENT& e : events)
+            out.push_back(e.state);
+        return out;
+    }
+};
+
+const std::vector<uint32_t> FULL_RUN = {0x800000, 0x2000, 0x4000, 0x10000, 0x20000, 0x400000, 0x40000};
+
+// ---- the demo behaviours, sample by sample ----
+
+uint64_t mix(uint64_t x)
+{
+    uint64_t z = x + 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// Bit `bit` of a one-dimensional demo node at sample t (the demo's data rows have one dimension).
+bool demo_bit(const std::string& row, long long t)
+{
+    const size_t open = row.find('[');
+    const std::string path = row.substr(0, open);
+    const PRJ_NODE* node = PRJ_PROJECT::get_open()->find_node(path);
+    if (!node || t < 0)
+        return false;
+    const long long index = open == std::string::npos ? 0 : std::stoll(row.substr(open + 1));
+    const long long bit = node->dimensions.empty() ? 0 : index - node->dimensions[0].second;
+    std::istringstream words(node->behaviour);
+    std::string kind;
+    unsigned long long n = 0;
+    words >> kind >> n;
+    if (kind == "counter")
+        return ((t / static_cast<long long>(n)) >> bit) & 1;
+    if (kind == "random")
+        return (mix(n * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(bit) * 0xD1B54A32D192ED03ull +
+                    static_cast<uint64_t>(t / 64)) >>
+                (t % 64)) &
+               1;
+    if (kind == "states") {
+        std::vector<std::string> states{std::to_string(n)};
+        for (std::string s; words >> s;)
+            states.push_back(s);
+        std::string state = states[static_cast<size_t>(t) % states.size()];
+        state.insert(0, 8, '0');  // the stream read the first one as a number: pad it back
+        return state[state.size() - 1 - static_cast<size_t>(bit)] == '1';
+    }
+    return false;
+}
+
+struct CONDITION {
+    const char* row;
+    KSM_DATA_TRIGGER_CONDITION condition;
+};
+struct LEVEL {
+    KSM_DATA_TRIGGER_LEVEL_TYPE type;
+    std::vector<CONDITION> conditions;
+};
+
+bool holds(const CONDITION& c, long long t)
+{
+    const bool now = demo_bit(c.row, t), before = demo_bit(c.row, t - 1);
+    switch (c.condition) {
+    case KSM_CTYPE_HIGH: return now;
+    case KSM_CTYPE_LOW: return !now;
+    case KSM_CTYPE_RISING_EDGE: return t > 0 && now && !before;
+    case KSM_CTYPE_FALLING_EDGE: return t > 0 && !now && before;
+    default: return t > 0 && now != before;
+    }
+}
+
+long long expected_trigger(const std::vector<LEVEL>& levels)
+{
+    long long t = 0;
+    for (size_t l = 0; l < levels.size(); ++l, ++t) {
+        const LEVEL& level = levels[l];
+        for (;; ++t) {
+            bool met = level.type == KSM_LTYPE_BASIC_AND;
+            for (const CONDITION& c : level.conditions)
+                met = level.type == KSM_LTYPE_BASIC_AND ? met && holds(c, t) : met || holds(c, t);
+            if (met)
+                break;
+        }
+    }
+    return t - 1;
+}
+
+class ACQUISITION : public MANAGER_TEST {
+protected:
+    void SetUp() override
+    {
+        MANAGER_TEST::SetUp();
+        daw_sim::reset();
+        std::string error;
+        ASSERT_TRUE(PRJ_PROJECT::open((DEMO + "demo.kproj").toStdString(), &error)) << error;
+        ASSERT_TRUE(QFile::copy(DEMO + "demo.lmx", QString::fromStdString(path("demo.lmx"))));
+        frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
+        m = frame->get_tx_manager();
+        bool renamed = false;
+        std::string name;
+        ASSERT_TRUE(m->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    }
+    void TearDown() override
+    {
+        daw_sim::reset();
+        frame.reset();
+        MANAGER_TEST::TearDown();
+    }
+
+    // Sets the current trigger's levels, every other condition being "don't care".
+    void set_trigger(const std::vector<LEVEL>& levels, KSM_DATA_TRIGGER_POSITION position)
+    {
+        KSM_TX_TRIGGER* t = m->get_trigger_nodes(-1);
+        ASSERT_TRUE(t->set_num_levels(static_cast<int>(levels.size())));
+        for (int l = 0; l < static_cast<int>(levels.size()); ++l) {
+            t->set_level_type(l, levels[l].type);
+            for (int row = 0; row < t->get_num_nodes(); ++row)
+                t->set_trigger_condition(row, l, KSM_CTYPE_DONT_CARE);
+            for (const CONDITION& c : levels[l].conditions)
+                ASSERT_TRUE(t->set_trigger_condition(t->find_node(c.row), l, c.condition)) << c.row;
+        }
+        t->set_trigger_position(position);
+    }
+
+    // A run of these entries with callbacks that post to the recorder.
+    void run(std::initializer_list<int> entries)
+    {
+        requests.clear();
+        for (int e : entries) {
+            callbacks.push_back(std::make_unique<VOKR_CONTROL_CMD_ELA_INT>(&recorder, e));
+            DAW_CONTROL::ACQ_PARAMETER p;
+            p.callback = callbacks.back().get();
+            requests.push_back(p);
+        }
+        m->run(&requests);
+    }
+
+    int log_count(int entry) const { return m->get_session()->get_trigger_at(entry)->get_num_logs(); }
+
+    std::unique_ptr<VOKR_FRAME_WND> frame;
+    VOKR_TX_MANAGER* m = nullptr;
+    RECORDER recorder;
+    std::vector<std::unique_ptr<VOKR_CONTROL_CMD_ELA_INT>> callbacks;
+    std::vector<DAW_CONTROL::ACQ_PARAMETER> requests;
+};
+
+TEST_F(ACQUISITION, DemoRunCapturesTheBehavioursAroundTheFirstTriggerSample)
+{
+    struct CASE {
+        const char* what;
+        std::vector<LEVEL> levels;
+        KSM_DATA_TRIGGER_POSITION position;
+        int pre;  // samples before the trigger sample in a 1024-sample log
+    };
+    const std::vector<CASE> cases = {
+        {"level on a bit", {{KSM_LTYPE_BASIC_AND, {{"cpu|pc[3]", KSM_CTYPE_HIGH}}}}, KSM_TPOS_PRE, 128},
+        {"rising edge", {{KSM_LTYPE_BASIC_AND, {{"led[1]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER, 512},
+        {"AND of two",
+         {{KSM_LTYPE_BASIC_AND, {{"mem_ctrl|fifo|full", KSM_CTYPE_HIGH}, {"uart|tx|busy", KSM_CTYPE_LOW}}}},
+         KSM_TPOS_POST,
+         896},
+        {"OR level",
+         {{KSM_LTYPE_BASIC_OR, {{"cpu|alu|carry", KSM_CTYPE_FALLING_EDGE}, {"cpu|pc[9]", KSM_CTYPE_HIGH}}}},
+         KSM_TPOS_CENTER,
+         512},
+        {"two levels in sequence",
+         {{KSM_LTYPE_BASIC_AND, {{"cpu|fsm|state[2]", KSM_CTYPE_HIGH}, {"led[2]", KSM_CTYPE_HIGH}}},
+          {KSM_LTYPE_BASIC_AND, {{"cpu|alu|carry", KSM_CTYPE_EITHER_EDGE}, {"uart|tx|busy", KSM_CTYPE_HIGH}}}},
+         KSM_TPOS_PRE,
+         128},
+    };
+    for (const CASE& c : cases) {
+        SCOPED_TRACE(c.what);
+        daw_sim::reset();
+        recorder.events.clear();
+        set_trigger(c.levels, c.position);
+        jop_record_compile(m->get_session());
+        run({0});
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_TRUE(m->is_instance_acquiring(0));
+        daw_sim::drain();
+        ASSERT_EQ(recorder.states(), FULL_RUN);
+        const auto* log = reinterpret_cast<const KSM_DATA_LOG*>(recorder.events[5].extra);
+        ASSERT_EQ(log, requests[0].data_log);
+        const long long trigger = expected_trigger(c.levels);
+        ASSERT_EQ(log->get_data_trigger_position(-1), c.pre);
+        EXPECT_TRUE(log->is_bit_trigger(c.pre));
+        const KSM_TX_SIGNAL_SET* set = m->get_signal_nodes(-1);
+        ASSERT_EQ(log->get_num_channels(), set->get_num_channels());
+        for (int row = 0; row < set->get_num_nodes(); ++row) {
+            const int channel = set->get_channel(row);
+            for (int i = 0; channel >= 0 && i < log->get_data_sample_depth(); ++i) {
+                const long long t = trigger - c.pre + i;
+                ASSERT_EQ(log->is_bit_valid(i), t >= 0) << i;
+                ASSERT_EQ(log->get_bit(channel, i), demo_bit(set->get_node_name(row), t))
+                    << set->get_node_name(row) << " sample " << i;
+            }
+        }
+    }
+}
+
+TEST_F(ACQUISITION, StatusEventsFromAnotherThreadArriveInOrderOnTheGuiThread)
+{
+    set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
+    jop_record_compile(m->get_session());
+    daw_sim::set_mode(daw_sim::THREADED, 1);
+    run({0});
+    ASSERT_TRUE(daw_sim::wait_idle());
+    EXPECT_EQ(recorder.states(), FULL_RUN);
+    for (const RECORDER::EVENT& e : recorder.events)
+        EXPECT_TRUE(e.on_gui_thread);
+
+    // Many calls from a thread of their own: as many events, in the order of the calls.
+    recorder.events.clear();
+    VOKR_CONTROL_CMD_ELA_INT callback(&recorder, 7);
+    std::thread caller([&callback] {
+        for (uint32_t i = 0; i < 500; ++i)
+            callback.notify(i % 2 ? 4 : 6, i, i);
+    });
+    caller.join();
+    const std::vector<uint32_t> states = recorder.states();
+    ASSERT_EQ(states.size(), 500u);
+    for (size_t i = 0; i < states.size(); ++i) {
+        EXPECT_EQ(states[i], i % 2 ? 0x4000u : 0x10000u);
+        EXPECT_EQ(recorder.events[i].extra, i);
+        EXPECT_EQ(recorder.events[i].instance, 7u);
+    }
+}
+
+TEST_F(ACQUISITION, CodesMapToStatesAndOthersPostNothing)
+{
+    const struct {
+        uint32_t code, state;
+    } cases[] = {{0, 0x800000},   {1, 0x2000},   {3, 0x2008000}, {10, 0x400000}, {13, 0x2040000},
+                 {15, 0x1000000}, {17, 0x80000}, {16, 0},        {18, 0},        {1000, 0}};
+    VOKR_CONTROL_CMD_ELA_INT callback(&recorder, 0);
+    callback.notify(17, 5, 0);
+    recorder.states();
+    for (const auto& c : cases) {
+        recorder.events.clear();
+        callback.notify(c.code, 40 + c.code, 99);
+        const std::vector<uint32_t> states = recorder.states();
+        EXPECT_EQ(states, c.state ? std::vector<uint32_t>{c.state} : std::vector<uint32_t>{}) << c.code;
+        if (c.state) {
+            EXPECT_EQ(callback.get_last_argument(), 40 + c.code);
+            EXPECT_EQ(recorder.events[0].extra, 99u);
+        } else {
+            EXPECT_NE(callback.get_last_argument(), 40 + c.code) << c.code;
+        }
+    }
+}
+
+TEST_F(ACQUISITION, AcquiringStatesAndStoppedAtTrigger)
+{
+    const struct {
+        int mask;
+        bool acquiring;
+    } states[] = {{0x40000, false}, {0x80000, false}, {0, false},     {0xc0000, true},
+                  {0x800000, true}, {0x2000, true},   {0x1000, false}};  // outside the stored bits: idle
+    for (const auto& s : states) {
+        m->set_instance_acq_state(0, s.mask);
+        EXPECT_EQ(m->is_instance_acquiring(0), s.acquiring) << std::hex << s.mask;
+        EXPECT_EQ(m->is_any_instance_acquiring(), s.acquiring) << std::hex << s.mask;
+    }
+    const struct {
+        int depth, position;
+        bool stopped;
+    } logs[] = {{0, 0, true}, {5, 0, false}, {5, 2, true}, {0, 3, false}};
+    for (const auto& l : logs) {
+        KSM_DATA_LOG* log = m->get_session()->create_new_log(0);
+        log->begin_capture(1, l.depth, 0);
+        log->set_trigger_positions({l.position});
+        log->end_capture();
+        m->get_session()->set_active_log(0, log);
+        m->refresh_data_log_cache();
+        EXPECT_EQ(m->is_stopped_at_trigger(), l.stopped) << l.depth << " " << l.position;
+    }
+}
+
+TEST_F(ACQUISITION, IncompatibleLogAsksOnceAndNeverLeavesNewLogsBehind)
+{
+    ASSERT_TRUE(m->add_instance());
+    ASSERT_TRUE(m->add_instance());
+    frame->set_qstring_filepath(QString::fromStdString(path("demo.lmx")));
+    jop_record_compile(m->get_session());
+    m->get_session()->get_trigger_at(1)->set_trigger_position(KSM_TPOS_POST);  // not what was compiled
+    const bool fast = FAJ_RR_STATE_MANAGER::get_instance()->is_rapid_recompile_supported(false);
+    const int compile_flow = fast ? FSTR_FLOW_FAST_RECOMPILATION : FSTR_FLOW_FULL_COMPILATION;
+    const struct {
+        bool auto_recompile;
+        int answer;
+        int questions;
+        int flow;
+        int requests;  // accepted by the acquisition control
+    } cases[] = {{false, MSG_PROMPT::MSG_VALUE_CANCEL, 1, 0, 0},
+                 {false, MSG_PROMPT::MSG_VALUE_YES, 1, compile_flow, 0},
+                 {false, MSG_PROMPT::MSG_VALUE_NO, 1, 0, 3},
+                 {true, 0, 0, compile_flow, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        REGISTRY_SCOPE registry;
+        registry.set(NIXQ_VOKR_AUTO_RECOMPILE_STR, c.auto_recompile);
+        m->cfg_initialize_user_registry_settings();
+        daw_sim::reset();
+        MSG_JOURNAL::clear();
+        if (c.answer)
+            MSG_JOURNAL::push_answer(c.answer);
+        frame->start_flow(0, "", true, false, true);
+        const int logs[] = {log_count(0), log_count(1), log_count(2)};
+        run({0, 1, 2});
+        int questions = 0;
+        for (const MSG_RECORD& r : MSG_JOURNAL::records_of("prompted"))
+            questions += r.text.find("Do you wish to recompile") != std::string::npos;
+        EXPECT_EQ(questions, c.questions);
+        EXPECT_EQ(frame->get_last_started_flow(), c.flow);
+        EXPECT_EQ(daw_sim::request_count(), c.requests);
+        for (int e = 0; e < 3; ++e)
+            EXPECT_EQ(log_count(e), logs[e] + (c.requests ? 1 : 0)) << e;
+        EXPECT_EQ(m->is_instance_acquiring(0), false);
+    }
+}
+
+TEST_F(ACQUISITION, CompatibleRunStartsEveryEntryAndARefusedOneLeavesNothing)
+{
+    ASSERT_TRUE(m->add_instance());
+    jop_record_compile(m->get_session());
+    bool compile = true, reroute = true;
+    EXPECT_FALSE(m->is_compile_or_reroute_needed(&compile, &reroute));
+    EXPECT_FALSE(compile);
+    const int logs[] = {log_count(0), log_count(1)};
+    daw_sim::refuse_next_run();
+    run({0, 1});
+    EXPECT_FALSE(m->is_any_instance_acquiring());
+    EXPECT_EQ(log_count(0), logs[0]);
+    EXPECT_EQ(log_count(1), logs[1]);
+    run({0, 1});
+    EXPECT_TRUE(m->is_instance_acquiring(0));
+    EXPECT_TRUE(m->is_instance_acquiring(1));
+    EXPECT_EQ(log_count(1), logs[1] + 1);
+    EXPECT_TRUE(m->is_compile_or_reroute_needed(&compile, &reroute) == false);
+    m->get_session()->get_trigger_at(1)->set_trigger_position(KSM_TPOS_POST);
+    EXPECT_TRUE(m->is_compile_or_reroute_needed(&compile, &reroute));
+    EXPECT_TRUE(compile);
+}
+
+TEST_F(ACQUISITION, StopAndJtagErrorEndAWaitingAcquisition)
+{
+    // led[0] is high only while pc[3] is: this trigger is never met.
+    set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[0]", KSM_CTYPE_HIGH}, {"cpu|pc[3]", KSM_CTYPE_LOW}}}}, KSM_TPOS_PRE);
+    jop_record_compile(m->get_session());
+    run({0, 0});
+    daw_sim::drain();
+    EXPECT_EQ(recorder.states(), (std::vector<uint32_t>{0x800000, 0x800000, 0x2000, 0x2000}));
+    daw_sim::jtag_error(1, 3);
+    daw_sim::drain();
+    EXPECT_EQ(callbacks[1]->get_last_argument(), 3u);
+    EXPECT_EQ(recorder.states().back(), 0x80000u);
+    recorder.events.clear();
+    m->stop(-1);  // ends the first; the second ended with its error
+    daw_sim::inject(1, 4, 0);
+    daw_sim::drain();
+    EXPECT_EQ(recorder.states(), (std::vector<uint32_t>{0x40000}));
+    EXPECT_EQ(recorder.events[0].instance, 0u);
+    EXPECT_FALSE(requests[0].data_log->is_data_available(false));
+    EXPECT_FALSE(requests[0].data_log->is_acquiring_data());
+}
+
+TEST_F(ACQUISITION, ReadDataShowsTheOffloadOrRemovesTheLog)
+{
+    set_trigger({{KSM_LTYPE_BASIC_AND, {{"cpu|pc[4]", KSM_CTYPE_HIGH}}}}, KSM_TPOS_CENTER);
+    const int logs = log_count(0);
+    daw_sim::fail_next_offload();
+    EXPECT_FALSE(m->read_data(-1));
+    EXPECT_EQ(log_count(0), logs);
+    HINTS hints(m);
+    ASSERT_TRUE(m->read_data(0));
+    EXPECT_EQ(log_count(0), logs + 1);
+    KSM_DATA_LOG* log = m->get_data_log();
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log, m->get_session()->get_trigger_at(0)->get_log(logs));
+    EXPECT_TRUE(log->is_data_available(true));
+    EXPECT_EQ(log->get_data_trigger_position(-1), 512);
+    EXPECT_TRUE(m->get_connection_status(m->get_signal_nodes(-1)->find_node("cpu|pc[4]")));
+    const std::vector<unsigned int> shown = hints.without_marks();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[shown.size() - 2], 0x20400048u);
+    EXPECT_EQ(shown.back(), 0x20000001u);
+}
+
+TEST_F(ACQUISITION, ProgramIsNeededWhereTheDeviceHoldsAnotherChecksum)
+{
+    daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
+    DAW_CONTROL_NODES_SCAN scan;
+    scan.set_hardware_name("USB-Cable");
+    scan.set_device_name("MR2-C40");
+    KSM_TX_INSTANCE* instance = m->get_session()->get_instance_at(0);
+    const unsigned int crc = m->get_trigger_nodes(-1)->get_crc_value(false);
+    const struct {
+        uint32_t programmed;
+        bool enabled;
+        bool needed;
+    } cases[] = {{crc, true, false}, {crc + 1, true, true}, {crc + 1, false, false}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(daw_sim::program("USB-Cable", "MR2-C40", instance->get_node_info(), c.programmed));
+        instance->set_enabled(c.enabled);
+        ASSERT_TRUE(scan.rescan());
+        EXPECT_EQ(m->is_program_needed(&scan), c.needed) << c.programmed << c.enabled;
+    }
+}
+
+// Counts the view's reactions to changed assignments.
+class COUNTING_VIEW : public VOKR_VIEW {
+public:
+    using VOKR_VIEW::VOKR_VIEW;
+    void on_settings_changed() override { ++calls; }
+    int calls = 0;
+};
+
+TEST_F(ACQUISITION, AssignmentsChangedReachesTheView)
+{
+    COUNTING_VIEW view(nullptr, m);
+    VOKR_VIEW_MOLQ_HANDLER orphan(nullptr);
+    EXPECT_FALSE(orphan.on_molq_notify(molq_get_message("MOLQ_MSG_OMU_ASSIGNMENTS_CHANGED"), 0, false));
+    EXPECT_EQ(molq_post("MOLQ_MSG_OMU_ASSIGNMENTS_CHANGED"), 0);  // the handler answers false
+    EXPECT_EQ(view.calls, 1);
+    molq_post("MOLQ_MSG_SOMETHING_ELSE");
+    EXPECT_EQ(view.calls, 1);
+}
+
+}  // namespace
