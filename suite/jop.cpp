@@ -27,6 +27,6 @@ void jop_record_compile(KSM_TX_SESSION* session)
         KSM_TX_INSTANCE* instance = session->get_instance_at(entry);
         const KSM_TX_TRIGGER* trigger = session->get_trigger_at(entry);
         if (instance && trigger && !session->is_power_up_view(entry))
-            instance->set_compiled_checksums(trigger->get_crc_value(false), instance->get_compiled_routing_checksum());
+            instance->set_compiled_checksums(trigger->get_crc_value(false), trigger->get_crc_value(false));
     }
 }

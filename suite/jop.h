@@ -9,6 +9,6 @@
 bool jop_lmx_check_compatibility(const KSM_DATA_LOG* log, bool);
 bool jop_lmx_check_compatibility(const KSM_DATA_TRIGGER* trigger, bool);
 
-// What a compile of the design records: for every entry of the session, the checksum of the
-// trigger it compiled into the instance.
+// What a full compile of the design records: for every entry of the session, the checksum of
+// the trigger it compiled and routed into the instance (no reroute is pending after it).
 void jop_record_compile(KSM_TX_SESSION* session);

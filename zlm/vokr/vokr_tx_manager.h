@@ -347,7 +347,6 @@ private:
     void start_acquisition(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
     void remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
     void recompile(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
-    void show_offloaded_log(int instance, KSM_DATA_LOG* log);
 
     // ---- level types and group conditions (vokr_tx_manager_instance.cpp) ----
 public:

@@ -266,7 +266,7 @@ bool VOKR_TX_MANAGER::read_data(int instance)
         return false;
     PIRQ_WAIT_CURSOR wait;
     if (DAW_CONTROL::offload(log)) {
-        show_offloaded_log(entry, log);
+        set_view_log(entry, log);
         emit updated(nullptr,
                      vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_POWER_UP_SWITCH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG));
         emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
@@ -279,16 +279,4 @@ bool VOKR_TX_MANAGER::read_data(int instance)
     if (entry == m_current_instance || power_up_entry)
         refresh_data_log_cache();
     return false;
-}
-
-// Makes the offloaded log the entry's active one and ends its post-acquisition processing.
-void VOKR_TX_MANAGER::show_offloaded_log(int instance, KSM_DATA_LOG* log)
-{
-    m_tx_session->set_active_log(instance, log);
-    const bool power_up_entry =
-        instance + 1 == m_current_instance && m_tx_session->is_power_up_view(m_current_instance);
-    if (instance == m_current_instance || power_up_entry)
-        refresh_data_log_cache();
-    update_modified_flag();
-    log->end_post_acq_processing();
 }

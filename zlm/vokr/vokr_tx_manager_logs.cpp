@@ -139,11 +139,11 @@ bool VOKR_TX_MANAGER::get_wave(int node, bool* wave, int sample, bool flag, int 
     KSM_DATA_LOG* log = readable_log(flag, instance, &depth);
     if (!log)
         return false;
-    KSM_TX_SIGNAL_SET* return_value = signal_set_at(instance);
-    const int channel = return_value->get_channel(node);
+    KSM_TX_SIGNAL_SET* set = signal_set_at(instance);
+    const int channel = set->get_channel(node);
     if (channel == -1 || !log->get_connection_status(channel))
         return false;
-    const bool inverted = return_value->is_signal_inverted(node);
+    const bool inverted = set->is_signal_inverted(node);
     fill_samples(wave, sample, depth, [log, channel, inverted](int s) { return log->get_bit(channel, s) != inverted; });
     return true;
 }
@@ -189,25 +189,25 @@ void VOKR_TX_MANAGER::build_static_plugin_tables(int instance, KSM_DATA_LOG* log
 {
     int depth = 0;
     get_data_sample_depth(&depth, instance);
-    KSM_TX_SIGNAL_SET* return_value = signal_set_at(instance);
-    for (int bus = 0; bus < return_value->get_num_nodes(); ++bus) {
-        if (return_value->get_group_display_type(bus) != KSM_GTYPE_PLUGIN)
+    KSM_TX_SIGNAL_SET* set = signal_set_at(instance);
+    for (int bus = 0; bus < set->get_num_nodes(); ++bus) {
+        if (set->get_group_display_type(bus) != KSM_GTYPE_PLUGIN)
             continue;
-        const int width = bus_width(return_value, bus);
+        const int width = bus_width(set, bus);
         bool fetched = width > 0 && depth > 0;
         for (int member = 0; fetched && member < width; ++member)
             fetched = get_wave(bus + 1 + member, VOKR_BUS_WAVE::row(member, depth), -1, true, instance);
         if (!fetched)
             continue;
         KSM_DATA_MNEMONICS_TABLE* table =
-            log->create_static_plugin_mnemonics_table(width, return_value->get_node_name(bus));
+            log->create_static_plugin_mnemonics_table(width, set->get_node_name(bus));
         const VOKR_BIT_ROWS bits = VOKR_BUS_WAVE::bit_rows(width);
         for (int sample = 0; sample < depth; ++sample) {
             if (sample > 0 && !column_changed(bits, sample))
                 continue;  // a value held over several samples is looked up once
             const QByteArray value = VOKR_NUMBER(bits, sample).binary_string(false);
             QString symbol;
-            if (!get_node_mnemonics_symbol(bus, QString::fromLatin1(value), &symbol, return_value))
+            if (!get_node_mnemonics_symbol(bus, QString::fromLatin1(value), &symbol, set))
                 symbol.clear();
             if (!symbol.isEmpty() && !table->get_first_symbol(value.constData()))
                 table->add_entry(symbol.toLocal8Bit().constData(), value.constData());
