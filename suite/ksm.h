@@ -178,6 +178,9 @@ public:
 // object of a trigger.
 enum KSM_TREE_OBJECT_KIND : int { KSM_TREE_KIND_TRIGGER = 0, KSM_TREE_KIND_STATE_MACHINE = 1 };
 
+// The attributes of a tree object as it hands them over: keys and values in order.
+using KSM_TREE_ATTRIBUTES = std::vector<std::pair<std::string, std::string>>;
+
 // Base of the module's object trees. The repository creates, walks, writes and reads a tree
 // only through these ten operations.
 class KSM_TX_TREE_OBJECT {
@@ -199,7 +202,7 @@ public:
     virtual void set_attribute(const char* key, const char* value) = 0;
 
     // The attributes that get_attributes() hands over, in order (used by the repository).
-    std::vector<std::pair<std::string, std::string>> collect_attributes();
+    KSM_TREE_ATTRIBUTES collect_attributes();
 
 protected:
     // One attribute while the file is written. Keys and values are UTF-8 texts, here and in
@@ -207,7 +210,7 @@ protected:
     void add_attribute(const char* key, const char* value);
 
 private:
-    std::vector<std::pair<std::string, std::string>>* m_attribute_sink = nullptr;
+    KSM_TREE_ATTRIBUTES* m_attribute_sink = nullptr;
 };
 
 // A step of the module's own that an undo or redo of its unit replays.
@@ -672,7 +675,10 @@ public:
     // Flow control.
     bool is_state_based() const;
     bool set_state_based(bool state_based);
+    // Made on first use; it then shows the flow the trigger's state records.
     KSM_TX_TREE_OBJECT* get_state_machine_object();
+    // The module changed the state-machine object: its attributes become part of the trigger's
+    // state, recorded in the open undo unit.
     void state_machine_changed();
     int get_counter_count() const;
     bool set_counter_count(int count);
@@ -718,9 +724,16 @@ public:
     struct STATE;
 
 private:
+    // Writes the attributes the state records into the state-machine object when it shows
+    // others (after an undo or redo); a state that records none means those it was made with.
+    void show_recorded_state_machine();
+
     std::shared_ptr<STATE> m_state;
     // The trigger's one state-machine object, made on first use; its content is the module's.
     std::shared_ptr<KSM_TX_TREE_OBJECT> m_state_machine;
+    // The attributes of the state-machine object when it was made, and the ones it shows.
+    std::shared_ptr<const KSM_TREE_ATTRIBUTES> m_state_machine_made;
+    std::shared_ptr<const KSM_TREE_ATTRIBUTES> m_state_machine_shown;
     // Parsed expressions handed out, by level and flag; not part of the undoable state.
     std::map<int, std::unique_ptr<RUV_ADVANCED_TRIGGER_FACTORY>> m_factories;
     KSM_TX_SIGNAL_SET* m_signal_set = nullptr;

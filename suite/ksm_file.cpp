@@ -124,6 +124,7 @@ private:
     void trigger_in_out(const KSM_TRIGGER_IN& in, const KSM_TRIGGER_OUT& out);
     void level(const char* element, int index, const KSM_LEVEL& level);
     void tree(KSM_TX_TREE_OBJECT* object, int kind);
+    void attributes(const KSM_TREE_ATTRIBUTES& list);
     void rows(const KSM_TX_SIGNAL_NODES& list);
     void row(const ROW& row);
     void conditions(const ROW& row);
@@ -288,6 +289,13 @@ void WRITER::trigger(KSM_TX_TRIGGER& trigger)
             level("pattern", i, s.patterns[i]);
         if (const auto& state_machine = KSM_ACCESS::state_machine(&trigger))
             element("state-machine", [&] { tree(state_machine.get(), KSM_TREE_KIND_STATE_MACHINE); });
+        else if (s.state_machine)  // read while the session had no tree root to make the object
+            element("state-machine", [&] {
+                element("object", [&] {
+                    number("kind", KSM_TREE_KIND_STATE_MACHINE);
+                    attributes(*s.state_machine);
+                });
+            });
         flow_control(s);
         trigger_in_out(s.trigger_in, s.trigger_out);
         rows(trigger);
@@ -360,13 +368,18 @@ void WRITER::tree(KSM_TX_TREE_OBJECT* object, int kind)
 {
     element("object", [&] {
         number("kind", kind);
-        for (const auto& [key, value] : object->collect_attributes())
-            element_text("attribute", key.c_str(), value, true);
+        attributes(object->collect_attributes());
         if (kind != KSM_TREE_KIND_STATE_MACHINE)
             for (int i = 0; i < object->get_child_count(); ++i)
                 if (KSM_TX_TREE_OBJECT* child = object->get_child_object(i))
                     tree(child, KSM_TREE_KIND_TRIGGER);
     });
+}
+
+void WRITER::attributes(const KSM_TREE_ATTRIBUTES& list)
+{
+    for (const auto& [key, value] : list)
+        element_text("attribute", key.c_str(), value, true);
 }
 
 void WRITER::rows(const KSM_TX_SIGNAL_NODES& list)

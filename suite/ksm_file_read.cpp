@@ -489,6 +489,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
                 state_machine_seen = true;
                 TREE_TARGET target{trigger, STATE_MACHINE_LEVEL, {}};
                 tree(target.node, TREE_ROLE::STATE_MACHINE);
+                s.state_machine = std::make_shared<const KSM_TREE_ATTRIBUTES>(target.node.attributes);
                 m_trees.push_back(std::move(target));
                 if (next_child())
                     unexpected();
@@ -856,17 +857,17 @@ void READER::make_trees()
     if (!root)
         return;
     for (TREE_TARGET& target : m_trees) {
-        const bool state_machine = target.level == STATE_MACHINE_LEVEL;
-        KSM_TX_TREE_OBJECT* object =
-            root->create_child_object(state_machine ? KSM_TREE_KIND_STATE_MACHINE : KSM_TREE_KIND_TRIGGER);
+        if (target.level == STATE_MACHINE_LEVEL) {  // made showing the flow its trigger records
+            target.trigger->get_state_machine_object();
+            continue;
+        }
+        KSM_TX_TREE_OBJECT* object = root->create_child_object(KSM_TREE_KIND_TRIGGER);
         if (!object)
             continue;
         fill_tree(object, target.node);
-        auto shared = ksm_adopt_tree_object(m_session, object, !state_machine);
+        auto shared = ksm_adopt_tree_object(m_session, object, true);
         auto& s = *KSM_ACCESS::state(target.trigger.get());
-        if (state_machine)
-            KSM_ACCESS::state_machine(target.trigger.get()) = shared;
-        else if (target.level < 0)
+        if (target.level < 0)
             s.patterns[target.level + KSM_NUM_PATTERNS].root = shared;
         else
             s.levels[target.level].root = shared;

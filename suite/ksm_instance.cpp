@@ -148,6 +148,7 @@ void replay(KSM_DATA_SESSION* session, KSM_UNDO_UNIT& unit, bool undo)
         for (auto& entry : unit.entries)
             entry->replay(false);
     journal.replaying = false;
+    ksm_show_recorded_state_machines(session);
     session->set_modified(true);
     if (undo)
         for (auto it = unit.atomics.rbegin(); it != unit.atomics.rend(); ++it)

@@ -194,6 +194,9 @@ struct KSM_TX_TRIGGER::STATE {
     KSM_TRIGGER_OUT trigger_out;
     int trigger_out_latency = -1;
     bool incremental_route = false;  // compile state: nodes routed incrementally
+    // The persisted attributes of the state-machine object (the flow); none while it is as made.
+    // A change makes a new list, so that a list is known by its address.
+    std::shared_ptr<const KSM_TREE_ATTRIBUTES> state_machine;
     std::vector<std::shared_ptr<KSM_DATA_LOG>> logs;
     int active_log = -1;
     static auto fields()
@@ -203,7 +206,7 @@ struct KSM_TX_TRIGGER::STATE {
                                &S::sq_port_post_fitting, &S::sq_port_mark, &S::sq_disabled, &S::gap_record,
                                &S::segmented, &S::segment_size, &S::position, &S::state_based, &S::counters, &S::flags,
                                &S::runtime_options, &S::trigger_in, &S::trigger_out, &S::trigger_out_latency,
-                               ksm_active(&S::logs, &S::active_log));
+                               &S::state_machine, ksm_active(&S::logs, &S::active_log));
     }
 };
 
@@ -437,6 +440,11 @@ struct KSM_ACCESS {
     static std::unique_ptr<KSM_UNDO_HISTORY>& history(KSM_TX_INSTANCE* i) { return i->m_history; }
     static void set_parent(KSM_TX_TRIGGER* t, KSM_TX_SIGNAL_SET* s) { t->m_signal_set = s; }
     static std::shared_ptr<KSM_TX_TREE_OBJECT>& state_machine(KSM_TX_TRIGGER* t) { return t->m_state_machine; }
+    static const std::shared_ptr<KSM_TX_TREE_OBJECT>& state_machine(const KSM_TX_TRIGGER* t)
+    {
+        return t->m_state_machine;
+    }
+    static void show_recorded_state_machine(KSM_TX_TRIGGER* t) { t->show_recorded_state_machine(); }
     static void set_parent(KSM_TX_SIGNAL_SET* s, KSM_TX_INSTANCE* i) { s->m_instance = i; }
     static void set_parent(KSM_DATA_LOG* l, KSM_TX_TRIGGER* t) { l->m_trigger = t; }
 };
@@ -582,6 +590,10 @@ bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, 
 // Gives every advanced level and pattern of the session that has no diagram one through the
 // session's tree root: built from the level's stored expression when it parses, else empty.
 void ksm_make_missing_trees(KSM_DATA_SESSION* session);
+
+// Makes every state-machine object of the session show the flow its trigger's state records:
+// after an undo or redo has put other states back.
+void ksm_show_recorded_state_machines(KSM_DATA_SESSION* session);
 
 // Shared tree objects: deleted through the session root when no state holds them any more.
 std::shared_ptr<KSM_TX_TREE_OBJECT> ksm_adopt_tree_object(KSM_DATA_SESSION* session, KSM_TX_TREE_OBJECT* object,

@@ -7,9 +7,9 @@ KSM_TX_TREE_OBJECT::KSM_TX_TREE_OBJECT() = default;
 
 KSM_TX_TREE_OBJECT::~KSM_TX_TREE_OBJECT() = default;
 
-std::vector<std::pair<std::string, std::string>> KSM_TX_TREE_OBJECT::collect_attributes()
+KSM_TREE_ATTRIBUTES KSM_TX_TREE_OBJECT::collect_attributes()
 {
-    std::vector<std::pair<std::string, std::string>> attributes;
+    KSM_TREE_ATTRIBUTES attributes;
     m_attribute_sink = &attributes;
     get_attributes();
     m_attribute_sink = nullptr;

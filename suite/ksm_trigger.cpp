@@ -394,6 +394,15 @@ bool KSM_TX_TRIGGER::set_state_based(bool state_based)
     return true;
 }
 
+namespace {
+
+std::shared_ptr<const KSM_TREE_ATTRIBUTES> attributes_of(KSM_TX_TREE_OBJECT* object)
+{
+    return std::make_shared<const KSM_TREE_ATTRIBUTES>(object->collect_attributes());
+}
+
+}  // namespace
+
 KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_state_machine_object()
 {
     if (!m_state_machine) {
@@ -402,14 +411,49 @@ KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_state_machine_object()
             return nullptr;
         // It belongs to the root, which deletes it with the session.
         m_state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(KSM_TREE_KIND_STATE_MACHINE), false);
+        if (!m_state_machine)
+            return nullptr;
+        m_state_machine_made = attributes_of(m_state_machine.get());
+        m_state_machine_shown = m_state_machine_made;
+        show_recorded_state_machine();  // a flow read from a file, or put back by an undo
     }
     return m_state_machine.get();
 }
 
+// Recorded only when the attributes differ, so that a unit which leaves the flow as it was
+// does not count as a change of it.
 void KSM_TX_TRIGGER::state_machine_changed()
 {
     if (m_owner)
         m_owner->set_modified(true);
+    if (!m_state_machine)
+        return;
+    std::shared_ptr<const KSM_TREE_ATTRIBUTES> now = attributes_of(m_state_machine.get());
+    const std::shared_ptr<const KSM_TREE_ATTRIBUTES>& recorded =
+        m_state->state_machine ? m_state->state_machine : m_state_machine_made;
+    if (*now == *recorded)
+        return;
+    ksm_edit(this, m_state).state_machine = now;
+    m_state_machine_shown = std::move(now);
+}
+
+void KSM_TX_TRIGGER::show_recorded_state_machine()
+{
+    const std::shared_ptr<const KSM_TREE_ATTRIBUTES>& recorded =
+        m_state->state_machine ? m_state->state_machine : m_state_machine_made;
+    if (!m_state_machine || recorded == m_state_machine_shown)
+        return;
+    for (const auto& [key, value] : *recorded)
+        m_state_machine->set_attribute(key.c_str(), value.c_str());
+    m_state_machine_shown = recorded;
+}
+
+void ksm_show_recorded_state_machines(KSM_DATA_SESSION* session)
+{
+    for (const auto& instance : KSM_ACCESS::state(session)->instances)
+        for (const auto& set : KSM_ACCESS::state(instance.get())->signal_sets)
+            for (const auto& trigger : KSM_ACCESS::state(set.get())->triggers)
+                KSM_ACCESS::show_recorded_state_machine(trigger.get());
 }
 
 int KSM_TX_TRIGGER::get_counter_count() const { return static_cast<int>(m_state->counters.size()); }

@@ -3,6 +3,7 @@
 // check and the state-machine object's splitter must survive.
 #include "manager_test_support.h"
 
+#include "state_flow_support.h"
 #include "vokr_state_machine_object.h"
 
 #include <cstdlib>
@@ -163,6 +164,32 @@ TEST_F(FlowCheck, NamesFollowTheTriggerAndDeepNestingIsRefused)
         blocks += "begin ";
     EXPECT_FALSE(check(blocks, &message, &line));
     EXPECT_EQ(message, "Statements are nested too deeply");
+}
+
+// Whatever an engineer writes by taking the completer's offers is a flow the check accepts: the
+// walks of the one-state editor stand in the first state, and every state the walk may name has
+// a header.
+TEST_F(FlowCheck, AcceptsEveryFlowTheCompleterWrites)
+{
+    const state_flow::NAMES names(4, 3, 2, 4);
+    KSM_TX_TRIGGER* t = m->trigger();
+    const int width = 16;
+    ASSERT_TRUE(t->set_counter_count(names.counters.size()));
+    for (int i = 0; i < names.counters.size(); ++i)
+        ASSERT_TRUE(t->set_counter(i, nullptr, &width, nullptr));
+    for (int display : {VOKR_DISPLAY_TYPE_ONE_WINDOW_PER_STATE, VOKR_DISPLAY_TYPE_ALL_STATES_IN_ONE_WINDOW}) {
+        for (const state_flow::WALK& walk : state_flow::random_walks(names, display, 2024, 60, 40)) {
+            const bool one_state = display == VOKR_DISPLAY_TYPE_ONE_WINDOW_PER_STATE;
+            QString flow = one_state ? "state ST1:\n" + walk.text : walk.text;
+            for (int s = one_state ? 1 : walk.tokens.count("state"); s < names.states.size(); ++s)
+                flow += "\n\nstate " + names.states[s] + ":\ntrigger;";
+            (*m)->set_unified_state_text(flow);
+            std::string message;
+            int line = 0;
+            EXPECT_TRUE(t->check_state_machine(&message, &line))
+                << flow.toStdString() << "\n-> line " << line << ": " << message;
+        }
+    }
 }
 
 int environment_number(const char* name, int fallback)

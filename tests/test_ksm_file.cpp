@@ -680,6 +680,29 @@ TEST(repository_file, RoundTripKeepsEveryValueAndASecondSaveIsByteIdentical)
     // Closing lets the level trees go back to the root, which keeps its state machines.
     reopened.close_session();
     EXPECT_EQ(root->get_child_count(), machines);
+
+    // Read by the repository before any tree root was there, the flows are kept until a root's
+    // objects show them, and through a save.
+    auto state_machines = [](const QByteArray& file) {
+        QByteArrayList found;
+        for (int at = file.indexOf("<state-machine>"); at >= 0; at = file.indexOf("<state-machine>", at + 1))
+            found << file.mid(at, file.indexOf("</state-machine>", at) - at);
+        return found;
+    };
+    ASSERT_EQ(state_machines(bytes).size(), 6);
+    const QString third = dir.filePath("third.lmx");
+    ASSERT_TRUE(QFile::copy(first, third));
+    KSM_DATA_MANAGER* repository = KSM_DATA_MANAGER::get_data_repository_manager();
+    ASSERT_NE(repository->open_session(local(third).c_str()), nullptr);
+    {
+        KSM_TX_SESSION attached(new TEST_ROOT, false);
+        ASSERT_TRUE(attached.open_session(local(third).c_str())) << attached.get_last_error();
+        ASSERT_TRUE(attached.save_session(local(third).c_str())) << attached.get_last_error();
+        EXPECT_EQ(state_machines(read_bytes(third)), state_machines(bytes));
+        EXPECT_EQ(tree_text(attached.get_trigger_at(0)->get_state_machine_object()),
+                  tree_text(original.get_trigger_at(0)->get_state_machine_object()));
+    }
+    repository->close_session(local(third).c_str());
 }
 
 // Captures of every shape, down to none at all, read back as they were.

@@ -132,6 +132,97 @@ TEST_F(StateMachine, StatesDefaultToNumberedNamesAndTypesGrow)
     EXPECT_FALSE(empty.is_configurable(RUV_RUNTIME_GOTO_DESTINATIONS, -1));
 }
 
+// What the manager shows of the current flow: the unified text without CRs (a flow put back
+// reads like one read from a file), the names and the kinds of the states.
+struct FLOW_VIEW {
+    QString text;
+    QStringList names;
+    QList<int> types;
+    bool operator==(const FLOW_VIEW& o) const { return text == o.text && names == o.names && types == o.types; }
+};
+
+std::ostream& operator<<(std::ostream& out, const FLOW_VIEW& v)
+{
+    QStringList types;
+    for (int type : v.types)
+        types << QString::number(type);
+    return out << v.text.toStdString() << " | " << v.names.join(',').toStdString() << " | "
+               << types.join(',').toStdString();
+}
+
+FLOW_VIEW view_of(const VOKR_TX_MANAGER* m)
+{
+    FLOW_VIEW v;
+    m->get_unified_state_text(&v.text, -1);
+    v.text.remove('\r');
+    v.names = m->get_state_names(-1);
+    for (int i = 0; i < v.names.size(); ++i)
+        v.types << m->get_state_type(i, -1);
+    return v;
+}
+
+// Every state setter is one undo unit that takes the flow back, and redo brings the edit again;
+// also when the trigger changed outside any unit after the edit, which stays.
+TEST_F(StateMachine, UndoAndRedoOfEachStateSetter)
+{
+    const struct {
+        const char* what;
+        std::function<void(VOKR_TX_MANAGER*)> edit;
+    } cases[] = {
+        {"count", [](VOKR_TX_MANAGER* m) { m->set_state_count(3); }},
+        {"fewer", [](VOKR_TX_MANAGER* m) { m->set_state_count(1); }},
+        {"name", [](VOKR_TX_MANAGER* m) { m->set_state_name(1, "armed"); }},
+        {"text", [](VOKR_TX_MANAGER* m) { m->set_state_text(0, "if (condition1) goto wait;"); }},
+        {"unified", [](VOKR_TX_MANAGER* m) { m->set_unified_state_text("state A: trigger;"); }},
+        {"type", [](VOKR_TX_MANAGER* m) { m->set_state_type(0, 4); }},
+        {"type cleared", [](VOKR_TX_MANAGER* m) { m->set_state_type(1, 0); }},
+    };
+    for (const auto& c : cases) {
+        for (bool outside : {false, true}) {
+            EDITOR m(false);
+            m->set_unified_state_text("state idle:\r\ngoto wait;\r\n\r\nstate wait:\r\ntrigger;");
+            m->set_state_type(1, 2);
+            const FLOW_VIEW before = view_of(m.get());
+            c.edit(m.get());
+            const FLOW_VIEW edited = view_of(m.get());
+            ASSERT_FALSE(edited == before) << c.what;
+            if (outside)
+                m.trigger()->set_flag_count(1);
+            m->on_edit_undo();
+            EXPECT_EQ(view_of(m.get()), before) << c.what << outside;
+            m->on_edit_redo();
+            EXPECT_EQ(view_of(m.get()), edited) << c.what << outside;
+            m->on_edit_undo();
+            m->on_edit_undo();  // the kind set above
+            m->on_edit_undo();  // the first flow
+            EXPECT_EQ(view_of(m.get()), (FLOW_VIEW{"state ST1:\ntrigger;", {"ST1"}, {0}})) << c.what << outside;
+            EXPECT_EQ(m->get_flag_count(-1), outside ? 1 : 0) << c.what;
+        }
+    }
+}
+
+// The flow read from a session file, kinds included, is where an undo of the first edit after
+// opening goes back to.
+TEST_F(StateMachine, UndoAfterOpeningKeepsTheStoredFlow)
+{
+    EDITOR m(false);
+    m->set_unified_state_text("state idle:\r\ngoto wait;\r\n\r\nstate wait:\r\ntrigger;");
+    m->set_state_type(0, 3);
+    const FLOW_VIEW stored = view_of(m.get());
+    ASSERT_TRUE(m->save_document(path("undo.lmx").c_str()));
+    VOKR_TX_MANAGER reopened(nullptr);
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(reopened.open_document(path("undo.lmx").c_str(), &renamed, &name));
+    EXPECT_EQ(view_of(&reopened), stored);
+    reopened.set_counter_count(2);  // an edit that leaves the flow alone
+    reopened.set_state_text(1, "stop_store;");
+    reopened.on_edit_undo();
+    EXPECT_EQ(view_of(&reopened), stored);
+    reopened.on_edit_undo();
+    EXPECT_EQ(view_of(&reopened), stored);
+}
+
 // Each setter: whether it opens an undo unit and what it announces besides the unit's end and
 // the modified mark.
 TEST_F(StateMachine, SettersOpenOneUnitAndAnnounceTheirHint)
@@ -156,6 +247,10 @@ TEST_F(StateMachine, SettersOpenOneUnitAndAnnounceTheirHint)
          {}},
         {"unified text", [](VOKR_TX_MANAGER* m) { m->set_unified_state_text("state A: trigger;"); }, true, {refreshed}},
         {"display mode", [](VOKR_TX_MANAGER* m) { m->set_state_display_mode(false); }, true, {rebuilt}, false},
+        {"same state name", [](VOKR_TX_MANAGER* m) { m->set_state_name(0, "ST1"); }, false, {}},
+        {"state name", [](VOKR_TX_MANAGER* m) { m->set_state_name(0, "idle"); }, true, {}},
+        {"same state type", [](VOKR_TX_MANAGER* m) { m->set_state_type(3, 0); }, false, {}},
+        {"state type", [](VOKR_TX_MANAGER* m) { m->set_state_type(0, 2); }, true, {}},
         {"counters", [](VOKR_TX_MANAGER* m) { m->set_counter_count(2); }, true, {refreshed}},
         {"flags", [](VOKR_TX_MANAGER* m) { m->set_flag_count(2); }, true, {refreshed}},
         {"option",

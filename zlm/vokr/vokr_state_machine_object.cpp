@@ -160,10 +160,28 @@ void VOKR_STATE_MACHINE_OBJECT::get_attributes()
     QString text;
     get_unified_state_text(&text);
     add_attribute(FLOW_ATTRIBUTE, text.remove('\r').toUtf8().constData());
+    int typed = qMin(m_state_count, m_state_types.size());
+    while (typed > 0 && m_state_types[typed - 1] == 0)
+        --typed;
+    if (typed == 0)
+        return;
+    QStringList types;
+    for (int i = 0; i < typed; ++i)
+        types << QString::number(m_state_types[i]);
+    add_attribute(TYPES_ATTRIBUTE, types.join(' ').toUtf8().constData());
 }
 
+// A kind that is no number reads as 0.
 void VOKR_STATE_MACHINE_OBJECT::set_attribute(const char* key, const char* value)
 {
-    if (key && std::strcmp(key, FLOW_ATTRIBUTE) == 0)
-        set_unified_state_text(QString::fromUtf8(value ? value : ""));
+    const QString text = QString::fromUtf8(value ? value : "");
+    if (key && std::strcmp(key, FLOW_ATTRIBUTE) == 0) {
+        m_state_names.clear();
+        m_state_types.clear();
+        set_unified_state_text(text);
+    } else if (key && std::strcmp(key, TYPES_ATTRIBUTE) == 0) {
+        m_state_types.clear();
+        for (const QString& type : text.simplified().split(' ', Qt::SkipEmptyParts))
+            m_state_types.append(type.toInt());
+    }
 }

@@ -1,6 +1,7 @@
 // The state-based trigger flow of one instance: its states, each with a name, a text and a
-// kind, and the unified text in which all states stand one after another. It persists as
-// the one attribute "state_machine_flow_expression".
+// kind, and the unified text in which all states stand one after another. It persists as the
+// attribute "state_machine_flow_expression", followed by "state_machine_state_types" when a
+// state has a kind other than 0.
 #pragma once
 
 #include "vokr_enum.h"
@@ -13,6 +14,9 @@
 class VOKR_STATE_MACHINE_OBJECT : public VOKR_TREE_OBJECT {
 public:
     static constexpr const char* FLOW_ATTRIBUTE = "state_machine_flow_expression";
+    // The kinds of the states in order, as decimal numbers separated by blanks, up to the last
+    // one that is not 0.
+    static constexpr const char* TYPES_ATTRIBUTE = "state_machine_state_types";
 
     int get_state_count() const { return m_state_count; }
     void set_state_count(int count);
@@ -48,6 +52,8 @@ public:
     bool delete_child_object(KSM_TX_TREE_OBJECT* child) override;
     void get_attributes() override;
     void generate_tree(RUV_ADVANCED_TRIGGER_FACTORY* factory) override;
+    // The flow attribute replaces the whole flow (names and kinds too), so that writing the
+    // attributes of another moment back restores that moment; the kinds attribute follows it.
     void set_attribute(const char* key, const char* value) override;
 
 private:

@@ -677,7 +677,7 @@ public:
     void get_state_text(int i, QString* text, int instance) const;
     void get_unified_state_text(QString* text, int instance) const;
     VOKR_STATE_TYPE get_state_type(int i, int instance) const;
-    // Written into the current instance's object directly: no undo unit, mark or notice.
+    // One undo unit each, with the modified mark but no notice.
     void set_state_type(int i, VOKR_STATE_TYPE type);
     void set_state_name(int i, const QString& name);
     bool get_state_display_mode() const { return m_unified_state_display; }

@@ -164,9 +164,21 @@ VOKR_STATE_TYPE VOKR_TX_MANAGER::get_state_type(int i, int instance) const
     return object ? object->get_state_type(i) : 0;
 }
 
-void VOKR_TX_MANAGER::set_state_type(int i, VOKR_STATE_TYPE type) { current_state_machine()->set_state_type(i, type); }
+// A state's kind and name are part of the stored flow: each change is an undo unit and marks
+// the document modified, though it announces nothing of its own.
+void VOKR_TX_MANAGER::set_state_type(int i, VOKR_STATE_TYPE type)
+{
+    VOKR_STATE_MACHINE_OBJECT* object = current_state_machine();
+    edit_state_machine(i < 0 || type == object->get_state_type(i), [&] { object->set_state_type(i, type); });
+}
 
-void VOKR_TX_MANAGER::set_state_name(int i, const QString& name) { current_state_machine()->set_state_name(i, name); }
+void VOKR_TX_MANAGER::set_state_name(int i, const QString& name)
+{
+    VOKR_STATE_MACHINE_OBJECT* object = current_state_machine();
+    QString current;
+    object->get_state_name(i, &current);
+    edit_state_machine(i < 0 || name == current, [&] { object->set_state_name(i, name); });
+}
 
 void VOKR_TX_MANAGER::set_state_count(int count)
 {
