@@ -1,6 +1,7 @@
 // Loads the module as Tcl does and unloads it again, twice, in a process that does not link it:
 // each load builds the module's objects anew and each unload releases them (the sanitized build
 // reports at exit whatever an unload left behind).
+#include "gen.h"
 #include "mem.h"
 #include "msg.h"
 #include "yuvr.h"
@@ -50,10 +51,13 @@ protected:
     Tcl_Interp* interp = nullptr;
 };
 
+// The second round runs under the suite's Qt interface, where the unloaded module takes its
+// package away once more at exit.
 TEST_F(ModuleReload, LoadingAndUnloadingTwiceBuildsAndReleasesEverything)
 {
-    for (int round = 1; round <= 2; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
+    for (bool is_qt : {false, true}) {
+        SCOPED_TRACE(is_qt ? "Qt interface" : "no Qt interface");
+        gen_set_is_qt(is_qt);
         ASSERT_FALSE(module_mapped());
         eval("load {" + MODULE + "} Vokr");
         EXPECT_TRUE(module_registered());
@@ -65,6 +69,7 @@ TEST_F(ModuleReload, LoadingAndUnloadingTwiceBuildsAndReleasesEverything)
         EXPECT_EQ(MSG_ID_REGISTRAR::get_registered_type(268059), -1);
         EXPECT_EQ(eval("info commands vokr_open_file"), "");
     }
+    gen_set_is_qt(false);
 }
 
 }  // namespace
