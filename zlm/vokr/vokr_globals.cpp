@@ -114,9 +114,9 @@ const QStringList& vokr_tap_state_labels()
 
 const QStringList& vokr_finder_result_labels()
 {
-    static const QStringList labels = {
-        "No post-fitting state machines found", "No post-fitting state machines tapped",
-        "No pre-synthesis state machines found", "No pre-synthesis state machines tapped"};
+    static const QStringList labels = {"No post-fitting state machines found", "No post-fitting state machines tapped",
+                                       "No pre-synthesis state machines found",
+                                       "No pre-synthesis state machines tapped"};
     return labels;
 }
 

@@ -16,7 +16,7 @@ VOKR_MSG_DELETER::~VOKR_MSG_DELETER()
 QString vokr_add_status_message(MSG_POST* message)
 {
     std::unique_ptr<MSG_POST> owned(message);
-    const QString return_value = message ? QString::fromStdString(message->get_msg_text()) : QString();
+    QString return_value = message ? QString::fromStdString(message->get_msg_text()) : QString();
     VOKR_ASSERT_TEXT(return_value != "", "return_value != \"\"");
     MSG_POST*& slot = VOKR_TEXT_TO_MSG_MAP[return_value];
     if (slot != message)

@@ -70,7 +70,8 @@ void VOKR_TX_MANAGER::create_mnemonic_table(int node_index, const QString& name,
     }
     // A symbolic group need not name a table yet: no name then differs from the new one.
     QString old_mnemonic_table_name;
-    if (!get_node_mnemonics_table_name(node_index, &old_mnemonic_table_name, nullptr) || old_mnemonic_table_name != name)
+    if (!get_node_mnemonics_table_name(node_index, &old_mnemonic_table_name, nullptr) ||
+        old_mnemonic_table_name != name)
         VOKR_ASSERT_TEXT(this->set_node_mnemonics_table_name(node_index, name),
                          "this->set_node_mnemonics_table_name(node_index, mnemonic_table_name)");
 }
