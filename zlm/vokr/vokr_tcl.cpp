@@ -1,11 +1,9 @@
 #include "vokr_tcl.h"
 
-#include "gen.h"
 #include "vokr_assert.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_tcl_args_auto.h"
 
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -46,25 +44,6 @@ template <size_t... I> std::array<YUVR_CALLBACK, sizeof...(I) + 1> make_callback
     return {{{handler<static_cast<int>(I)>, VOKR_TCL_COMMAND_DEFINITIONS[I].command, nullptr}...,
              {nullptr, nullptr, nullptr}}};
 }
-
-// An interpreter deleted before the exit has taken the commands with it.
-void unregister_at_exit()
-{
-    if (gen_get_is_qt() && yuvr_get_interpreter())
-        vokr_vokr_unregister_tcl();
-}
-
-// Runs when the library is loaded: offers the static package "Vokr" unless modules are
-// loaded from their files, and unregisters the package at exit.
-struct VOKR_TCL_LOAD_TIME {
-    VOKR_TCL_LOAD_TIME()
-    {
-        if (!yuvr_is_dynamically_loading())
-            Tcl_StaticPackage(nullptr, "Vokr", Vokr_Init, nullptr);
-        std::atexit(unregister_at_exit);
-    }
-};
-const VOKR_TCL_LOAD_TIME load_time;
 
 }  // namespace
 

@@ -4,18 +4,13 @@
 
 #include "gen.h"
 #include "vokr_assert.h"
+#include "vokr_globals.h"
 #include "vokr_msg.h"
 #include "yek.h"
 
-#include <QMap>
-
-#include <iterator>
 #include <memory>
 
 namespace {
-
-const char* const LOCK_MODE_LABELS[] = {"Allow all changes", "Allow incremental route changes only",
-                                        "Allow trigger condition changes only"};
 
 bool is_acquiring_state(int s) { return (s & ~VOKR_ACQ_IDLE_BITS) != 0 || s == VOKR_ACQ_IDLE_BITS; }
 
@@ -150,12 +145,9 @@ VOKR_LOCK_MODE VOKR_TX_MANAGER::get_lock_mode(bool in_power_up_view) const
 
 void VOKR_TX_MANAGER::set_lock_mode(const QString& label)
 {
-    int mode = -1;
-    for (int i = 0; i < int(std::size(LOCK_MODE_LABELS)); ++i)
-        if (label == LOCK_MODE_LABELS[i])
-            mode = i;
-    VOKR_ASSERT_TEXT(mode >= 0, "VOKR_LOCK_MODE_MAP.contains(lock_mode)");
-    set_lock_mode(static_cast<VOKR_LOCK_MODE>(mode), true);
+    const VOKR_LOCK_MODE_MAP& map = vokr_lock_mode_map();
+    VOKR_ASSERT_TEXT(map.contains(label), "VOKR_LOCK_MODE_MAP.contains(lock_mode)");
+    set_lock_mode(static_cast<VOKR_LOCK_MODE>(map.value(label)), true);
 }
 
 void VOKR_TX_MANAGER::set_lock_mode(VOKR_LOCK_MODE mode, bool notify)

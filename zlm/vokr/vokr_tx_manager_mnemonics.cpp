@@ -60,16 +60,20 @@ void VOKR_TX_MANAGER::create_mnemonic_table(int node_index, const QString& name,
     for (int i = 0; i < node_count; ++i)
         VOKR_ASSERT(ksm_data_mnemonics_table->add_entry(qPrintable(mnemonic_list[i]), qPrintable(pattern_list[i])));
     KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
-    get_node_group_display_type(node_index, &type, -1);
+    VOKR_ASSERT_TEXT(this->get_node_group_display_type(node_index, &type, -1),
+                     "this->get_node_group_display_type(node_index, &type)");
     if (type != KSM_GTYPE_MNEMONICS) {
-        VOKR_ASSERT(this->set_node_group_display_type(node_index, KSM_GTYPE_MNEMONICS));
+        VOKR_ASSERT_TEXT(this->set_node_group_display_type(node_index, KSM_GTYPE_MNEMONICS),
+                         "this->set_node_group_display_type(node_index, KSM_GTYPE_MNEMONICS)");
         set_node_mnemonics_table_name(node_index, name);
         return;
     }
+    // A symbolic group need not name a table yet: no name then differs from the new one.
     QString old_mnemonic_table_name;
-    VOKR_ASSERT(this->get_node_mnemonics_table_name(node_index, &old_mnemonic_table_name, nullptr));
-    if (old_mnemonic_table_name != name)
-        VOKR_ASSERT(this->set_node_mnemonics_table_name(node_index, name));
+    if (!get_node_mnemonics_table_name(node_index, &old_mnemonic_table_name, nullptr) ||
+        old_mnemonic_table_name != name)
+        VOKR_ASSERT_TEXT(this->set_node_mnemonics_table_name(node_index, name),
+                         "this->set_node_mnemonics_table_name(node_index, mnemonic_table_name)");
 }
 
 bool VOKR_TX_MANAGER::get_mnemonics_table_name(int table_index, QString* name) const

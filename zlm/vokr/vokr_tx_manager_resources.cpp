@@ -3,6 +3,7 @@
 #include "vokr_tx_manager.h"
 
 #include "vokr_assert.h"
+#include "vokr_globals.h"
 
 namespace {
 
@@ -139,13 +140,7 @@ int VOKR_TX_MANAGER::get_segment_size() const
 
 // ---- RAM type -----------------------------------------------------------------------------------------------
 
-// "Auto", then the memory block types of the medium, small (logic-cell memory included) and
-// large class of the supported families.
-QStringList VOKR_TX_MANAGER::get_ram_type_labels()
-{
-    static const QStringList labels = {"Auto", "TB9/TB10/TB20", "TLM/TB1", "TB144/TB256"};
-    return labels;
-}
+QStringList VOKR_TX_MANAGER::get_ram_type_labels() { return vokr_ram_type_labels(); }
 
 bool VOKR_TX_MANAGER::get_ram_type(QString* label, int instance) const
 {
