@@ -1,11 +1,12 @@
 // Plays the suite's GUI process: one QApplication and one Tcl interpreter on the same thread,
 // the module's package made loadable, and optionally a Tcl script run without a person.
 //
-//   korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME]
+//   korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] [--screenshot FILE]
 //
 // The project description comes from --project, or else from the first "*.kproj" file in the
 // session's directory. Without a display (offscreen) and without a script the host opens
-// the session, reports what it opened and ends.
+// the session, reports what it opened and ends; with --screenshot it shows the editor's
+// window, writes a PNG picture of it once the window has settled, and ends.
 #include "gen.h"
 #include "msg.h"
 #include "prj.h"
@@ -36,11 +37,13 @@ struct HOST_OPTIONS {
     std::string project;
     std::string script;
     std::string platform;
+    std::string screenshot;
 };
 
 void usage()
 {
-    std::fprintf(stderr, "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME]\n");
+    std::fprintf(stderr, "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] "
+                         "[--screenshot FILE]\n");
 }
 
 bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
@@ -48,7 +51,9 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         const bool has_value = i + 1 < argc;
-        if ((word == "--script" || word == "--platform" || word == "--project") && !has_value) {
+        const bool takes_value =
+            word == "--script" || word == "--platform" || word == "--project" || word == "--screenshot";
+        if (takes_value && !has_value) {
             std::fprintf(stderr, "korvane_host: %s needs a value\n", word.c_str());
             return false;
         }
@@ -58,6 +63,8 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
             options->project = argv[++i];
         else if (word == "--platform")
             options->platform = argv[++i];
+        else if (word == "--screenshot")
+            options->screenshot = argv[++i];
         else if (word == "-h" || word == "--help")
             return false;
         else if (!word.empty() && word[0] == '-') {
@@ -73,7 +80,27 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
     return true;
 }
 
-bool open_editor(const HOST_OPTIONS& options, bool show);
+VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show);
+
+// ::korvane::host::editor_state: the current editor window's file, modified mark and number of
+// instances, as a dictionary; an error without a window.
+int editor_state_cmd(ClientData, Tcl_Interp* interp, int, Tcl_Obj* const[])
+{
+    auto* frame = qobject_cast<VOKR_FRAME_WND*>(wex_get_main_frame_wnd());
+    if (!frame) {
+        Tcl_SetObjResult(interp, Tcl_NewStringObj("no editor window is open", -1));
+        return TCL_ERROR;
+    }
+    KSM_TX_SESSION* session = frame->get_tx_manager()->get_session();
+    const QByteArray file = frame->get_qstring_filepath().toLocal8Bit();
+    Tcl_Obj* state = Tcl_NewDictObj();
+    Tcl_DictObjPut(interp, state, Tcl_NewStringObj("file", -1), Tcl_NewStringObj(file.constData(), -1));
+    Tcl_DictObjPut(interp, state, Tcl_NewStringObj("modified", -1), Tcl_NewBooleanObj(frame->isWindowModified()));
+    Tcl_DictObjPut(interp, state, Tcl_NewStringObj("instances", -1),
+                   Tcl_NewIntObj(session ? session->get_num_instances() : 0));
+    Tcl_SetObjResult(interp, state);
+    return TCL_OK;
+}
 
 // ::korvane::host::open_editor ?SESSION? ?-project FILE?: the editor's frame window for scripts.
 int open_editor_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
@@ -109,6 +136,7 @@ Tcl_Interp* create_interpreter(const char* argv0)
     yuvr_declare_module_package(interp, "vokr", "1.0", "Vokr", gen_get_module_path() + "libzlm_vokr.so");
     Tcl_Eval(interp, "namespace eval ::korvane::host {}");
     Tcl_CreateObjCommand(interp, "::korvane::host::open_editor", open_editor_cmd, nullptr, nullptr);
+    Tcl_CreateObjCommand(interp, "::korvane::host::editor_state", editor_state_cmd, nullptr, nullptr);
     return interp;
 }
 
@@ -136,34 +164,48 @@ std::string project_of(const HOST_OPTIONS& options)
     return found.isEmpty() ? std::string() : dir.filePath(found.first()).toLocal8Bit().toStdString();
 }
 
-// Loads the project, creates the editor's frame window and opens the session in it.
-bool open_editor(const HOST_OPTIONS& options, bool show)
+// Loads the project, creates the editor's frame window and opens the session in it; null
+// when either fails.
+VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
 {
     const std::string project = project_of(options);
     std::string error;
     if (!project.empty() && !PRJ_PROJECT::open(project, &error)) {
         std::fprintf(stderr, "korvane_host: %s\n", error.c_str());
-        return false;
+        return nullptr;
     }
     VOKR_FRAME_WND* frame = zlm_vokr_create_frame_wnd(WEX_FRAME_MODE_MAIN_WINDOW, nullptr);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     if (!options.session.empty()) {
-        bool renamed = false;
-        std::string new_name;
         VOKR_TX_MANAGER* manager = frame->get_tx_manager();
-        if (!manager->open_document(options.session.c_str(), &renamed, &new_name)) {
+        if (!frame->open_file(QString::fromLocal8Bit(options.session.c_str()))) {
             std::fprintf(stderr, "korvane_host: cannot open %s: %s\n", options.session.c_str(),
                          manager->get_session() ? manager->get_session()->get_last_error().c_str() : "");
-            return false;
+            delete frame;
+            return nullptr;
         }
-        frame->set_qstring_filepath(QString::fromLocal8Bit(options.session.c_str()));
         std::printf("korvane_host: opened %s with %d instance(s)%s\n", options.session.c_str(),
                     manager->get_session()->get_num_instances(),
                     project.empty() ? "" : (", project " + project).c_str());
     }
     if (show)
         frame->show();
-    return true;
+    return frame;
+}
+
+// Writes a picture of the window once its first layout and paint are done; the exit status
+// says whether the file was written.
+void take_screenshot(QWidget* window, const std::string& file)
+{
+    window->resize(1200, 800);
+    window->show();
+    QTimer::singleShot(300, window, [window, file] {
+        const QString path = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        const bool saved = window->grab().save(path, "PNG");
+        std::printf(saved ? "korvane_host: wrote %s\n" : "korvane_host: cannot write %s\n", path.toLocal8Bit().constData());
+        QCoreApplication::exit(saved ? 0 : 1);
+    });
 }
 
 }  // namespace
@@ -185,16 +227,25 @@ int main(int argc, char** argv)
     MSG_JOURNAL::set_echo(true);
 
     Tcl_Interp* interp = create_interpreter(argv[0]);
-    const bool stay = options.script.empty() && !offscreen;
+    const bool screenshot = !options.screenshot.empty() && options.script.empty();
+    const bool stay = options.script.empty() && !offscreen && !screenshot;
     QTimer::singleShot(0, &app, [&] {
         // A script without a session opens the editor itself when it needs one.
-        const bool opened = (!options.script.empty() && options.session.empty()) || open_editor(options, stay);
+        VOKR_FRAME_WND* frame = nullptr;
+        const bool opened = (!options.script.empty() && options.session.empty()) ||
+                            (frame = open_editor(options, stay)) != nullptr;
         if (!opened)
             QCoreApplication::exit(1);
         else if (!options.script.empty())
             QCoreApplication::exit(run_script(interp, options.script));
+        else if (screenshot)
+            take_screenshot(frame, options.screenshot);
         else if (!stay)
             QCoreApplication::exit(0);
     });
-    return app.exec();
+    const int status = app.exec();
+    // Windows still open close their documents before the interpreter and the application go.
+    for (auto frames = wex_get_opened_frame_wnd_list(); !frames.empty(); frames = wex_get_opened_frame_wnd_list())
+        delete frames.front();
+    return status;
 }

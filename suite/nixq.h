@@ -28,6 +28,8 @@
 #define NIXQ_VOKR_SHOW_ALIAS_STR "vokr_show_alias"
 #define NIXQ_VOKR_DISPLAY_MODE_STR "vokr_display_mode"
 constexpr int NIXQ_VOKR_SUB_KEY = 32;
+// The user's own shortcuts of the suite's actions.
+constexpr int NIXQ_SHORTCUT_SUB_KEY = 7;
 
 // The values of one sub-key of the user's registry. KORVANE_SETTINGS_DIR, when set, holds
 // the settings file (tests use a directory of their own).

@@ -1,8 +1,11 @@
 #include "pirq.h"
 
+#include "nixq.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QKeySequence>
+#include <QLineEdit>
 
 #include <map>
 
@@ -43,20 +46,20 @@ const std::map<PIRQ_ACTION_ENUM, ACTION_ROW>& action_table()
         {PIRQ_ACTION_LOCK_MODE_TRIGGER, {"Allow &Trigger Condition Changes Only", "", true}},
         {PIRQ_ACTION_INSERT_NODES, {"Add &Nodes...", "Ctrl+Shift+N", false}},
         {PIRQ_ACTION_INSERT_STATE_MACHINE_NODES, {"Add &State Machine Nodes...", "", false}},
-        {PIRQ_ACTION_DISPLAY_SYMBOLIC, {"&Symbolic", "", true}},
-        {PIRQ_ACTION_DISPLAY_BINARY, {"&Binary", "", true}},
-        {PIRQ_ACTION_DISPLAY_SIGNED_2S, {"Signed &2's Complement", "", true}},
-        {PIRQ_ACTION_DISPLAY_SIGNED_MAGNITUDE, {"Signed &Magnitude", "", true}},
-        {PIRQ_ACTION_DISPLAY_UNSIGNED, {"&Unsigned Decimal", "", true}},
-        {PIRQ_ACTION_DISPLAY_HEX, {"&Hexadecimal", "", true}},
-        {PIRQ_ACTION_DISPLAY_OCTAL, {"&Octal", "", true}},
         {PIRQ_ACTION_DISPLAY_ASCII, {"&ASCII", "", true}},
         {PIRQ_ACTION_DISPLAY_UNSIGNED_BAR, {"Unsigned Ba&r Chart", "", true}},
+        {PIRQ_ACTION_DISPLAY_BINARY, {"&Binary", "", true}},
+        {PIRQ_ACTION_DISPLAY_DOUBLE, {"&Double Precision", "", true}},
+        {PIRQ_ACTION_DISPLAY_FLOAT, {"&Single Precision", "", true}},
+        {PIRQ_ACTION_DISPLAY_HEX, {"&Hexadecimal", "", true}},
         {PIRQ_ACTION_DISPLAY_UNSIGNED_LINE, {"Unsigned &Line Chart", "", true}},
+        {PIRQ_ACTION_DISPLAY_SYMBOLIC, {"&Symbolic", "", true}},
+        {PIRQ_ACTION_DISPLAY_OCTAL, {"&Octal", "", true}},
         {PIRQ_ACTION_DISPLAY_SIGNED_BAR, {"Signed Bar C&hart", "", true}},
         {PIRQ_ACTION_DISPLAY_SIGNED_LINE, {"Signed Line Cha&rt", "", true}},
-        {PIRQ_ACTION_DISPLAY_FLOAT, {"Single &Precision Floating Point", "", true}},
-        {PIRQ_ACTION_DISPLAY_DOUBLE, {"&Double Precision Floating Point", "", true}},
+        {PIRQ_ACTION_DISPLAY_SIGNED_MAGNITUDE, {"Signed &Magnitude", "", true}},
+        {PIRQ_ACTION_DISPLAY_SIGNED_2S, {"Signed &2's Complement", "", true}},
+        {PIRQ_ACTION_DISPLAY_UNSIGNED, {"&Unsigned Decimal", "", true}},
         {PIRQ_ACTION_CREATE_LIST_FILE, {"Create &List File...", "", false}},
         {PIRQ_ACTION_DISABLE_DATA, {"Disable &Data", "", false}},
         {PIRQ_ACTION_ENABLE_DATA, {"Enable D&ata", "", false}},
@@ -111,10 +114,34 @@ QString pirq_get_action_text(PIRQ_ACTION_ENUM id)
     return it == action_table().end() ? QString("Action %1").arg(static_cast<int>(id)) : QString(it->second.text);
 }
 
+// Toolbar names of the actions that toolbars list by name.
+QString pirq_get_action_name(PIRQ_ACTION_ENUM id)
+{
+    static const std::map<PIRQ_ACTION_ENUM, const char*> names = {
+        {PIRQ_ACTION_TOOLBAR_FIND, "PIRQ_VOKR_TOOLBAR_FIND_ACTION"},
+        {PIRQ_ACTION_TOOLBAR_COMPILE, "PIRQ_VOKR_TOOLBAR_START_COMPILE_ACTION"},
+        {PIRQ_ACTION_TOOLBAR_RECOMPILE, "PIRQ_VOKR_TOOLBAR_START_RECOMPILE_ACTION"},
+        {PIRQ_ACTION_TOOLBAR_CENTER_ON_TRIGGER, "PIRQ_VOKR_TOOLBAR_WAVEFORM_CENTER_ON_TRIGGER_ACTION"},
+    };
+    auto it = names.find(id);
+    return it == names.end() ? QString("pirq_action_%1").arg(static_cast<int>(id)) : QString(it->second);
+}
+
+// A user's own shortcut is the value "shortcut_<id>" of the registry's shortcut sub-key.
+QString pirq_get_custom_shortcut(PIRQ_ACTION_ENUM id)
+{
+    QVariant custom;
+    const QByteArray name = QString("shortcut_%1").arg(static_cast<int>(id)).toLatin1();
+    if (NIXQ_REGISTRY_KEY(NIXQ_SHORTCUT_SUB_KEY).get_value(name.constData(), &custom))
+        return custom.toString();
+    auto it = action_table().find(id);
+    return it == action_table().end() ? QString() : QString(it->second.shortcut);
+}
+
 QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent)
 {
     auto* action = new QAction(pirq_get_action_text(id), parent);
-    action->setObjectName(QString("pirq_action_%1").arg(static_cast<int>(id)));
+    action->setObjectName(pirq_get_action_name(id));
     auto it = action_table().find(id);
     if (it != action_table().end()) {
         action->setCheckable(it->second.checkable);
@@ -123,6 +150,24 @@ QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent)
         action->setToolTip(QString(it->second.text).remove('&'));
     }
     return action;
+}
+
+QString pirq_create_filter(int file_type)
+{
+    if (file_type == PIRQ_FILE_TYPE_LMX)
+        return "Lumetra Logic Analyzer Files (*.lmx)";
+    return "All Files (*)";
+}
+
+PIRQ_FILE_DLG::PIRQ_FILE_DLG(QWidget* parent, const QString& caption) : QFileDialog(parent, caption)
+{
+    setOption(QFileDialog::DontUseNativeDialog, true);
+}
+
+void PIRQ_FILE_DLG::select_line_edit_text()
+{
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->selectAll();
 }
 
 PIRQ_WAIT_CURSOR::PIRQ_WAIT_CURSOR() : m_shown(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)

@@ -1,9 +1,16 @@
-// The suite's Qt application framework: actions and icons by identifier, the wait cursor, safe
-// connections, and the design-node names that its node finder hands out.
+// The suite's Qt application framework: actions and icons by identifier, the display palette
+// (colours, brushes, pens and fonts by identifier), option-page records, the file dialog and its
+// filters, the wait cursor, safe connections, and the design-node names that its node finder
+// hands out.
 #pragma once
 
+#include <QBrush>
+#include <QColor>
+#include <QFileDialog>
+#include <QFont>
 #include <QList>
 #include <QObject>
+#include <QPen>
 #include <QPixmap>
 #include <QString>
 
@@ -36,20 +43,20 @@ enum PIRQ_ACTION_ENUM : int {
     PIRQ_ACTION_LOCK_MODE_TRIGGER = 292,
     PIRQ_ACTION_INSERT_NODES = 326,
     PIRQ_ACTION_INSERT_STATE_MACHINE_NODES = 327,
-    PIRQ_ACTION_DISPLAY_SYMBOLIC = 330,
-    PIRQ_ACTION_DISPLAY_BINARY = 331,
-    PIRQ_ACTION_DISPLAY_SIGNED_2S = 332,
-    PIRQ_ACTION_DISPLAY_SIGNED_MAGNITUDE = 333,
-    PIRQ_ACTION_DISPLAY_UNSIGNED = 334,
+    PIRQ_ACTION_DISPLAY_ASCII = 330,
+    PIRQ_ACTION_DISPLAY_UNSIGNED_BAR = 331,
+    PIRQ_ACTION_DISPLAY_BINARY = 332,
+    PIRQ_ACTION_DISPLAY_DOUBLE = 333,
+    PIRQ_ACTION_DISPLAY_FLOAT = 334,
     PIRQ_ACTION_DISPLAY_HEX = 335,
-    PIRQ_ACTION_DISPLAY_OCTAL = 336,
-    PIRQ_ACTION_DISPLAY_ASCII = 337,
-    PIRQ_ACTION_DISPLAY_UNSIGNED_BAR = 338,
-    PIRQ_ACTION_DISPLAY_UNSIGNED_LINE = 339,
-    PIRQ_ACTION_DISPLAY_SIGNED_BAR = 340,
-    PIRQ_ACTION_DISPLAY_SIGNED_LINE = 341,
-    PIRQ_ACTION_DISPLAY_FLOAT = 342,
-    PIRQ_ACTION_DISPLAY_DOUBLE = 343,
+    PIRQ_ACTION_DISPLAY_UNSIGNED_LINE = 336,
+    PIRQ_ACTION_DISPLAY_SYMBOLIC = 337,
+    PIRQ_ACTION_DISPLAY_OCTAL = 338,
+    PIRQ_ACTION_DISPLAY_SIGNED_BAR = 339,
+    PIRQ_ACTION_DISPLAY_SIGNED_LINE = 340,
+    PIRQ_ACTION_DISPLAY_SIGNED_MAGNITUDE = 341,
+    PIRQ_ACTION_DISPLAY_SIGNED_2S = 342,
+    PIRQ_ACTION_DISPLAY_UNSIGNED = 343,
     PIRQ_ACTION_CREATE_LIST_FILE = 344,
     PIRQ_ACTION_DISABLE_DATA = 345,
     PIRQ_ACTION_ENABLE_DATA = 346,
@@ -190,6 +197,53 @@ int pirq_find_icon(const QPixmap& pixmap);
 QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent);
 // The text the action table gives an identifier.
 QString pirq_get_action_text(PIRQ_ACTION_ENUM id);
+// The name under which toolbars list the action ("PIRQ_VOKR_TOOLBAR_FIND_ACTION"); it is also
+// the action's object name. Identifiers without a toolbar name answer "pirq_action_<id>".
+QString pirq_get_action_name(PIRQ_ACTION_ENUM id);
+// The key sequence text the user's customisation gives an action, else its default shortcut.
+QString pirq_get_custom_shortcut(PIRQ_ACTION_ENUM id);
+
+// The display palette: colours, fonts, and the brushes and pens made of the colours, by
+// identifier. The table in pirq_palette.cpp documents every identifier; an unknown one gives
+// black, a solid black brush, a one-pixel black pen or the application font.
+QColor pirq_get_color(int id);
+QBrush pirq_get_brush(int id);
+QPen pirq_get_pen(int id);
+QFont pirq_get_font(int id);
+
+// One page of the suite's options dialog with its sub-pages, which it owns.
+class PIRQ_PAGE_INFO {
+public:
+    explicit PIRQ_PAGE_INFO(quint32 id) : m_id(id) {}
+    virtual ~PIRQ_PAGE_INFO() { qDeleteAll(m_children); }
+    PIRQ_PAGE_INFO(const PIRQ_PAGE_INFO&) = delete;
+    PIRQ_PAGE_INFO& operator=(const PIRQ_PAGE_INFO&) = delete;
+    quint32 get_id() const { return m_id; }
+    void add_child(PIRQ_PAGE_INFO* page) { m_children.append(page); }
+    const QList<PIRQ_PAGE_INFO*>& get_children() const { return m_children; }
+
+private:
+    quint32 m_id;
+    QList<PIRQ_PAGE_INFO*> m_children;
+};
+
+// File types the suite's dialogs filter for.
+constexpr int PIRQ_FILE_TYPE_LMX = 512;
+// The name filter of a file type ("Lumetra Logic Analyzer Files (*.lmx)"); "All Files (*)" for a
+// type the suite does not know.
+QString pirq_create_filter(int file_type);
+
+// The suite's file dialog: Qt's own widgets (never the platform's), so that tests and scripts
+// can fill it like a person would.
+class PIRQ_FILE_DLG : public QFileDialog {
+    Q_OBJECT
+public:
+    explicit PIRQ_FILE_DLG(QWidget* parent, const QString& caption = QString());
+    // The label of the file-type selector.
+    void set_file_type_label(const QString& text) { setLabelText(QFileDialog::FileType, text); }
+    // Selects the text of the dialog's line edits, so that typing replaces it.
+    void select_line_edit_text();
+};
 
 // QObject::connect that treats a connection that cannot be made as a broken invariant.
 template <class SENDER, class SIGNAL, class RECEIVER, class SLOT>

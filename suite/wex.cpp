@@ -1,11 +1,22 @@
 #include "wex.h"
 
+#include "msg.h"
 #include "omu.h"
+#include "pirq.h"
+#include "yuvr.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QPrinter>
+#include <QTimer>
+
+#include <tcl.h>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -15,40 +26,254 @@ std::vector<WEX_FRAME_WND*>& frames()
     return list;
 }
 
+// Frames in the order they were last activated, the latest at the back.
+std::vector<WEX_FRAME_WND*>& activation_order()
+{
+    static std::vector<WEX_FRAME_WND*> list;
+    return list;
+}
+
+void forget(std::vector<WEX_FRAME_WND*>& list, WEX_FRAME_WND* frame)
+{
+    list.erase(std::remove(list.begin(), list.end(), frame), list.end());
+}
+
+WEX_FLOW_RUNNER& flow_runner()
+{
+    static WEX_FLOW_RUNNER runner;
+    return runner;
+}
+
+std::vector<WEX_FLOW_RECORD>& started_flows()
+{
+    static std::vector<WEX_FLOW_RECORD> list;
+    return list;
+}
+
+bool regtest_mode = false;
+int untitled_count = 0;
+
+QString canonical(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
 }  // namespace
 
-WEX_FRAME_WND::WEX_FRAME_WND(QWidget* parent, unsigned int mode) : QMainWindow(parent), m_mode(mode)
+void wex_set_flow_runner(WEX_FLOW_RUNNER runner) { flow_runner() = std::move(runner); }
+
+const std::vector<WEX_FLOW_RECORD>& wex_get_started_flows() { return started_flows(); }
+
+void wex_clear_started_flows() { started_flows().clear(); }
+
+WEX_FRAME_WND::WEX_FRAME_WND(QWidget* parent, unsigned int mode)
+    : QMainWindow(parent), m_mode(mode), m_untitled_name(QString("Untitled%1").arg(++untitled_count))
 {
     frames().push_back(this);
+    activation_order().push_back(this);
+    // The suite's own main window shows attached document windows in an area of its own.
+    if (is_main_window())
+        setCentralWidget(new QMdiArea(this));
+    build_menu_set();
+    build_standard_toolbars();
     update_title();
 }
 
-WEX_FRAME_WND::~WEX_FRAME_WND() { frames().erase(std::remove(frames().begin(), frames().end(), this), frames().end()); }
+WEX_FRAME_WND::~WEX_FRAME_WND()
+{
+    forget(frames(), this);
+    forget(activation_order(), this);
+}
 
-void WEX_FRAME_WND::modified() { update_title(); }
+// ---- option pages -------------------------------------------------------------------------------------------
+
+void WEX_FRAME_WND::add_option_page(PIRQ_PAGE_INFO* page) { m_option_pages.emplace_back(page); }
+
+// ---- documents ----------------------------------------------------------------------------------------------
+
+bool WEX_FRAME_WND::new_file()
+{
+    if (!save_modified(true))
+        return false;
+    m_untitled_name = QString("Untitled%1").arg(++untitled_count);
+    m_state_flags |= WEX_FRAME_STATE_UNTITLED;
+    m_document_title.clear();
+    set_qstring_filepath(QString());
+    return true;
+}
+
+// A file that cannot be read is named in the Messages window and nothing changes.
+bool WEX_FRAME_WND::open_file(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile() || !info.isReadable()) {
+        MSG_E error;
+        error.fill_args("Can't open file %1!s!/EWEX_CANT_OPEN_FILE", path.toLocal8Bit().constData());
+        error.post();
+        return false;
+    }
+    m_state_flags &= ~WEX_FRAME_STATE_UNTITLED;
+    m_document_title.clear();
+    set_qstring_filepath(path);
+    return true;
+}
+
+bool WEX_FRAME_WND::open_file(const QString& path, bool, bool, bool, bool, bool) { return open_file(path); }
+
+// The file itself is written by the frame kind that knows the document; here only its place
+// is checked.
+bool WEX_FRAME_WND::save_file(const QString& path)
+{
+    if (path.isEmpty() || QFileInfo(path).isDir() || !QFileInfo(path).absoluteDir().exists()) {
+        MSG_E error;
+        error.fill_args("Can't save file %1!s!/EWEX_CANT_SAVE_FILE", path.toLocal8Bit().constData());
+        error.post();
+        return false;
+    }
+    return true;
+}
+
+bool WEX_FRAME_WND::save_modified(bool ask)
+{
+    if (!isWindowModified())
+        return true;
+    if (ask) {
+        MSG_YNC question;
+        const QString name = m_filepath.isEmpty() ? m_untitled_name : QFileInfo(m_filepath).fileName();
+        question.fill_args("Do you want to save the changes to %1!s!?/YNCWEX_SAVE_CHANGES",
+                           name.toLocal8Bit().constData());
+        const MSG_PROMPT::MSG_VALUE answer = question.prompt();
+        if (answer == MSG_PROMPT::MSG_VALUE_CANCEL)
+            return false;
+        if (answer == MSG_PROMPT::MSG_VALUE_NO)
+            return true;
+    }
+    return m_filepath.isEmpty() ? save_as(QString()) : save_file(m_filepath);
+}
+
+bool WEX_FRAME_WND::save_as(const QString& path)
+{
+    QString target = path;
+    if (target.isEmpty()) {
+        PIRQ_FILE_DLG dialog(this, "Save As");
+        dialog.setNameFilter(get_file_filter());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.selectFile(m_filepath.isEmpty() ? m_untitled_name : m_filepath);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return false;
+        target = dialog.selectedFiles().first();
+    }
+    return save_file(target);
+}
+
+void WEX_FRAME_WND::on_open_action()
+{
+    PIRQ_FILE_DLG dialog(this, "Open File");
+    dialog.setNameFilter(get_file_filter());
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    for (const QString& file : dialog.selectedFiles()) {
+        PIRQ_WAIT_CURSOR wait;
+        if (!find_open_file(file, true) && save_modified(true))
+            open_file(file, false, false, false, true, true);
+    }
+}
+
+bool WEX_FRAME_WND::find_open_file(const QString& path, bool activate) const
+{
+    const QString wanted = canonical(path);
+    for (WEX_FRAME_WND* frame : frames()) {
+        if (frame == this || frame->m_filepath.isEmpty() || canonical(frame->m_filepath) != wanted)
+            continue;
+        if (activate)
+            frame->activateWindow();
+        return true;
+    }
+    return false;
+}
 
 void WEX_FRAME_WND::set_qstring_filepath(const QString& path)
 {
     m_filepath = path;
+    if (!path.isEmpty())
+        m_state_flags &= ~WEX_FRAME_STATE_UNTITLED;
     update_title();
 }
 
-// The stand-in runs no compile: it records which flow was asked for and reports it started.
-bool WEX_FRAME_WND::start_flow(FSTR_FLOW_ENUM flow, const std::string&, bool, bool, bool)
+void WEX_FRAME_WND::set_window_title(const QString& name)
 {
-    m_last_flow = flow;
-    return true;
+    m_document_title = name;
+    update_title();
 }
 
-// The title is the document's file name, the modified mark Qt shows for "[*]", and the name of
-// the editor, which is the only kind of frame the stand-in hosts.
+void WEX_FRAME_WND::modified() { update_title(); }
+
+QPrinter* WEX_FRAME_WND::get_printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    return m_printer.get();
+}
+
+QString WEX_FRAME_WND::get_file_filter() const { return pirq_create_filter(0); }
+
+// The title is the document's name, the modified mark Qt shows for "[*]", and the name of the
+// editor, which is the only kind of document window the stand-in hosts.
 void WEX_FRAME_WND::update_title()
 {
-    const QString name = m_filepath.isEmpty() ? QString("Untitled") : QFileInfo(m_filepath).fileName();
+    QString name = m_document_title;
+    if (name.isEmpty())
+        name = m_filepath.isEmpty() ? m_untitled_name : QFileInfo(m_filepath).fileName();
     setWindowTitle(name + "[*] - Logic Analyzer Editor");
 }
 
-WEX_FRAME_WND* wex_get_main_frame_wnd() { return frames().empty() ? nullptr : frames().back(); }
+// Closing asks to save a modified document first; refusing keeps the window open.
+void WEX_FRAME_WND::closeEvent(QCloseEvent* event)
+{
+    if (save_modified(true))
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool WEX_FRAME_WND::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        forget(activation_order(), this);
+        activation_order().push_back(this);
+    }
+    return QMainWindow::event(event);
+}
+
+// ---- compile flow -------------------------------------------------------------------------------------------
+
+bool WEX_FRAME_WND::start_flow(FSTR_FLOW_ENUM flow, const std::string& arguments, bool a, bool b, bool c)
+{
+    if (m_flow_running)
+        return false;
+    started_flows().push_back({flow, arguments, {a, b, c}});
+    m_last_flow = flow;
+    if (!flow_runner())
+        return true;
+    m_flow_running = true;
+    const bool result = flow_runner()(flow, arguments);
+    m_flow_running = false;
+    return result;
+}
+
+// ---- lookups ------------------------------------------------------------------------------------------------
+
+WEX_FRAME_WND* wex_get_main_frame_wnd() { return activation_order().empty() ? nullptr : activation_order().back(); }
+
+WEX_FRAME_WND* wex_get_suite_main_window(const WEX_FRAME_WND* except)
+{
+    for (WEX_FRAME_WND* frame : frames())
+        if (frame != except && frame->is_main_window())
+            return frame;
+    return nullptr;
+}
+
+std::vector<WEX_FRAME_WND*> wex_get_opened_frame_wnd_list() { return frames(); }
 
 WEX_PRJ_UI_MGR* WEX_PRJ_UI_MGR::get_prj_ui_mgr()
 {
@@ -59,3 +284,43 @@ WEX_PRJ_UI_MGR* WEX_PRJ_UI_MGR::get_prj_ui_mgr()
 bool WEX_PRJ_UI_MGR::project_is_open() const { return OMU_MANAGER::get_omu_manager()->is_project_open(); }
 
 std::string WEX_PRJ_UI_MGR::get_top_entity() const { return OMU_MANAGER::get_omu_manager()->get_top_entity(); }
+
+// ---- test support -------------------------------------------------------------------------------------------
+
+bool tst_is_regtest_mode() { return regtest_mode; }
+
+void tst_set_regtest_mode(bool on) { regtest_mode = on; }
+
+namespace {
+
+// Evaluates the command once a modal dialog shows, or drops it with a message after the timeout.
+void run_when_modal(const std::string& command, QElapsedTimer clock, int timeout_ms)
+{
+    if (!QApplication::activeModalWidget() && clock.elapsed() < timeout_ms) {
+        QTimer::singleShot(10, [command, clock, timeout_ms] { run_when_modal(command, clock, timeout_ms); });
+        return;
+    }
+    Tcl_Interp* interp = yuvr_get_interpreter();
+    if (!QApplication::activeModalWidget() || !interp) {
+        MSG_W warning;
+        warning.fill_args("No dialog showed for the follow-up command %1!s!/WWEX_MODAL_FOLLOW_UP_DROPPED", command.c_str());
+        warning.post();
+        return;
+    }
+    if (Tcl_Eval(interp, command.c_str()) != TCL_OK) {
+        MSG_E error;
+        error.fill_args("%1!s!/EWEX_MODAL_FOLLOW_UP_FAILED", Tcl_GetStringResult(interp));
+        error.post();
+    }
+}
+
+}  // namespace
+
+void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeout_ms)
+{
+    if (command.empty() || MSG_JOURNAL::is_interactive())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(0, [command, clock, timeout_ms] { run_when_modal(command, clock, timeout_ms); });
+}

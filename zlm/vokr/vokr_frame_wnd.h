@@ -1,8 +1,17 @@
-// The editor's frame window for one session document.
+// The editor's frame window for one session document: the document manager, the editor's
+// entries in the suite's menus, the colour and font option pages, the "Default" toolbar, the
+// central layout, and the file, edit and compile commands with their enable rules.
+//
+// Construction and menus: vokr_frame_wnd.cpp and vokr_frame_wnd_menus.cpp; commands and
+// enablers: vokr_frame_wnd_commands.cpp.
 #pragma once
 
+#include "pirq.h"
+#include "sawq.h"
 #include "wex.h"
 
+class QActionGroup;
+class QToolBar;
 class VOKR_LAYOUT_WIDGET;
 class VOKR_TX_MANAGER;
 
@@ -16,9 +25,95 @@ public:
     VOKR_LAYOUT_WIDGET* get_layout_widget() const { return m_layout_widget; }
     // The widget that holds the checked panel actions.
     QWidget* get_action_widget() { return this; }
+
+    // ---- menus (vokr_frame_wnd_menus.cpp) ----
+    // Built on first use, then the same menu.
+    QMenu* get_bus_display_format_menu();
+    // The plug-in menu; its dynamic property "action group" holds the QActionGroup* that the
+    // view fills with one action per plug-in.
+    QMenu* get_plugin_menu();
+    // The submenu that locates nodes in the suite's other tools; the view and the canvas add
+    // their locate actions to it.
+    QMenu* get_locate_menu();
+    QToolBar* get_default_toolbar() const { return m_toolbar; }
+    QStringList get_predefined_toolbar_buttons(const QString& name) const override;
+    QMap<QString, QStringList> get_toolbar_categories() const override;
+    // The display items of the colour and font pages, shared by every frame of the process.
+    static const SAWQ_DISPLAY_ITEM_LIST* get_color_items();
+    static const SAWQ_DISPLAY_ITEM_LIST* get_font_items();
+
+    // ---- commands (vokr_frame_wnd_commands.cpp) ----
+    bool detach_window() override;
+    bool attach_window() override;
+    bool new_file() override;
+    bool open_file(const QString& path) override;
+    using WEX_FRAME_WND::open_file;
+    bool save_file(const QString& path) override;
     bool save_modified(bool ask) override;
+    bool save_as(const QString& path) override;
+    bool molq_msg_post_notify_flow_finish() override;
+    bool molq_msg_options_changed() override;
+    QString get_file_filter() const override;
+    // Adds the named design node to the current instance as one undo unit; nothing for "".
+    void add_node(const QString& name);
+
+public slots:
+    void on_update_file_menu();
+    void on_update_edit_menu();
+    void on_update_view_menu();
+    void create_list_file();
+    void on_compile();
+    void on_recompile();
+    void on_qf_changed() { on_update(nullptr, 0); }
+    void export_action();
+    bool enable_export_action();
+    void on_open_action() override;
+    void on_print_file() override;
+    void on_undo_action() override;
+    void on_redo_action() override;
+    void on_cut_action() override;
+    void on_copy_action() override;
+    void on_paste_action() override;
+    void on_delete_action() override;
+    void on_select_all_action() override;
+    void on_find_action() override;
+    void on_find_next_action() override;
+    void on_center_on_trigger();
+    void on_update(QObject* sender, int hint);
 
 private:
+    // Construction steps (vokr_frame_wnd_menus.cpp).
+    void add_to_file_menu();
+    void add_to_edit_menu();
+    QMenu* make_exclusive_menu(const QString& title, std::initializer_list<PIRQ_ACTION_ENUM> ids);
+    void add_to_view_project_processing_menus();
+    void add_option_pages();
+    void trim_main_window();
+    void trim_main_window_menus();
+    void trim_main_window_toolbars();
+    void create_toolbar();
+    QAction* action(PIRQ_ACTION_ENUM id);
+
+    // Command helpers (vokr_frame_wnd_commands.cpp).
+    // The layout's node list view and advanced trigger editor (canvas); null while absent.
+    QWidget* view() const;
+    QWidget* editor() const;
+    // Runs the slot of that name without arguments when the target has one; false otherwise.
+    static bool invoke(QObject* target, const char* slot);
+    bool editor_has_focus() const;
+    bool view_has_focus() const;
+    bool instance_present() const;
+    bool data_tab_shown() const;
+    int current_node_count() const;
+    bool data_log_has_data() const;
+    void set_edit_shortcuts(bool standard);
+
     VOKR_TX_MANAGER* m_tx_manager = nullptr;
     VOKR_LAYOUT_WIDGET* m_layout_widget = nullptr;
+    QAction* m_start_recompile_action = nullptr;
+    QMenu* m_bus_display_format_menu = nullptr;
+    QMenu* m_plugin_menu = nullptr;
+    QMenu* m_locate_menu = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    bool m_main_window = false;
 };

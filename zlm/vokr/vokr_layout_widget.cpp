@@ -1,14 +1,37 @@
 #include "vokr_layout_widget.h"
 
 #include "vokr_assert.h"
+#include "vokr_object_widget.h"
 #include "vokr_tx_manager.h"
+#include "vokr_view.h"
 
 #include <QAction>
 #include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
 
+namespace {
+
+// The panels whose visibility the session keeps, with the actions that show them.
+const std::pair<const char*, PIRQ_ACTION_ENUM> PANELS[] = {{"instance widget visible", PIRQ_ACTION_INSTANCE_PANE},
+                                                           {"config widget visible", PIRQ_ACTION_CONFIG_PANE},
+                                                           {"hierarchy widget visible", PIRQ_ACTION_HIERARCHY_PANE},
+                                                           {"data log widget visible", PIRQ_ACTION_DATA_LOG_PANE}};
+
+}  // namespace
+
+// The view fills the layout; the advanced trigger editor shows only on an advanced tab.
 VOKR_LAYOUT_WIDGET::VOKR_LAYOUT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager)
-    : QWidget(parent), m_tx_manager(manager)
+    : QWidget(parent), m_tx_manager(manager), m_frame(parent ? parent : this)
 {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new VOKR_VIEW(this, manager);
+    m_object_widget = new VOKR_OBJECT_WIDGET(this, manager);
+    m_object_widget->setFocusPolicy(Qt::StrongFocus);
+    m_object_widget->hide();
+    layout->addWidget(m_view);
+    layout->addWidget(m_object_widget);
 }
 
 QTabWidget* VOKR_LAYOUT_WIDGET::get_data_setup_tab_widget(int instance_index) const
@@ -29,11 +52,23 @@ void VOKR_LAYOUT_WIDGET::set_data_setup_tab_widget(int instance_index, QTabWidge
 void VOKR_LAYOUT_WIDGET::save_widget_state()
 {
     VOKR_ASSERT(this->m_tx_manager->get_session() != NULL);
-    m_tx_manager->set_size_state("frame size", size());
-    const std::pair<const char*, PIRQ_ACTION_ENUM> panels[] = {{"instance widget visible", PIRQ_ACTION_INSTANCE_PANE},
-                                                               {"config widget visible", PIRQ_ACTION_CONFIG_PANE},
-                                                               {"hierarchy widget visible", PIRQ_ACTION_HIERARCHY_PANE},
-                                                               {"data log widget visible", PIRQ_ACTION_DATA_LOG_PANE}};
-    for (const auto& [key, action] : panels)
+    m_tx_manager->set_size_state("frame size", frame()->size());
+    for (const auto& [key, action] : PANELS)
         m_tx_manager->set_visible_state(key, m_tx_manager->get_action(action, QVariant())->isChecked());
+}
+
+void VOKR_LAYOUT_WIDGET::restore_widget_state()
+{
+    const QSize size = m_tx_manager->get_size_state("frame size", QSize(-1, -1));
+    frame()->setMinimumSize(size.width() >= 0 && size.height() >= 0 ? size : QSize(0, 0));
+    QTimer::singleShot(0, this, &VOKR_LAYOUT_WIDGET::on_resize_timer);
+}
+
+void VOKR_LAYOUT_WIDGET::on_resize_timer()
+{
+    frame()->setMinimumSize(0, 0);
+    if (!m_tx_manager->get_session())
+        return;
+    for (const auto& [key, action] : PANELS)
+        m_tx_manager->get_action(action, QVariant())->setChecked(m_tx_manager->get_visible_state(key, true));
 }

@@ -1,11 +1,13 @@
 // The central layout of the editor's frame: instance manager, instance tabs with their data
-// and setup tabs, panels and splitters.
+// and setup tabs, panels and splitters, and the one node list view and one advanced trigger
+// editor that the tabs show in turn.
 #pragma once
 
 #include <QMap>
 #include <QWidget>
 
 class QTabWidget;
+class VOKR_OBJECT_WIDGET;
 class VOKR_TX_MANAGER;
 class VOKR_VIEW;
 
@@ -20,14 +22,28 @@ public:
     void set_data_setup_tab_widget(int instance_index, QTabWidget* tabs);
     // Stores the frame size and the panels' visibility into the session.
     void save_widget_state();
+    // Applies the stored layout after a document was opened: the stored frame size is the
+    // frame's minimum size until the window has been laid out once, then the panels follow
+    // their stored visibility.
+    void restore_widget_state();
+    VOKR_VIEW* get_view() const { return m_view; }
     VOKR_VIEW* get_current_view() const { return m_view; }
+    VOKR_OBJECT_WIDGET* get_object_widget() const { return m_object_widget; }
     void set_acquisition_started(bool started) { m_acquisition_started = started; }
     bool is_acquisition_started() const { return m_acquisition_started; }
 
+public slots:
+    void on_resize_timer();
+
 private:
+    // The frame window the layout fills (the layout itself without one).
+    QWidget* frame() const { return m_frame; }
+
     VOKR_TX_MANAGER* m_tx_manager;
+    QWidget* m_frame;
     QMap<int, QTabWidget*> m_data_setup_tab_widget_map;
     int m_current_instance_page = 0;
     VOKR_VIEW* m_view = nullptr;
+    VOKR_OBJECT_WIDGET* m_object_widget = nullptr;
     bool m_acquisition_started = false;
 };

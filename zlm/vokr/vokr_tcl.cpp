@@ -14,14 +14,32 @@ const char* const PACKAGE_VERSION = "1.0";
 // The name a host's "package require" uses.
 const char* const SHORT_NAME = "vokr";
 
-// The work of a command once its options are parsed. Commands whose editor parts are not
-// built yet answer with an error that says so.
-int run_command(int command, const YUVR_ARGS&, Tcl_Interp* interp)
+int fail(Tcl_Interp* interp, int command, const std::string& reason)
 {
-    const std::string text =
-        std::string(VOKR_TCL_COMMAND_DEFINITIONS[command].command) + ": the command is not available yet";
+    const std::string text = std::string(VOKR_TCL_COMMAND_DEFINITIONS[command].command) + ": " + reason;
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
     return TCL_ERROR;
+}
+
+// Opens the file in the current editor window; a file that cannot be opened is an error.
+int open_file(VOKR_FRAME_WND* frame, const YUVR_ARGS& args, Tcl_Interp* interp)
+{
+    const QString path = QString::fromLatin1(args.get_one_arg_option(VOKR_AUTO_ARG_FILENAME));
+    if (!frame->open_file(path))
+        return fail(interp, VOKR_TCL_OPEN_FILE, "cannot open " + path.toStdString());
+    return TCL_OK;
+}
+
+// The work of a command once its options are parsed, on the suite's current editor window.
+// Commands whose editor parts are not built yet answer with an error that says so.
+int run_command(int command, const YUVR_ARGS& args, Tcl_Interp* interp)
+{
+    if (command != VOKR_TCL_OPEN_FILE)
+        return fail(interp, command, "the command is not available yet");
+    auto* frame = qobject_cast<VOKR_FRAME_WND*>(wex_get_main_frame_wnd());
+    if (!frame)
+        return fail(interp, command, "no editor window is open");
+    return open_file(frame, args, interp);
 }
 
 // The frame every command shares: parse the options with the command's own object, let the

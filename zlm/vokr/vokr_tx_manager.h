@@ -89,6 +89,7 @@ public:
     VOKR_LAYOUT_WIDGET* get_layout_widget() const;
     void set_layout_widget(VOKR_LAYOUT_WIDGET* layout) { m_layout_widget = layout; }
     void set_list_view_mode(bool on) { m_list_view_mode = on; }
+    bool is_list_view_mode() const { return m_list_view_mode; }
     KSM_TX_SESSION* get_session() const { return m_tx_session; }
     KSM_TX_INSTANCE* get_tx_instance() const { return m_tx_instance; }
     int get_current_instance_index() const { return m_current_instance; }

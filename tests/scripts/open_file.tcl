@@ -1,0 +1,18 @@
+# vokr_open_file opens a session in the current editor window; a file that cannot be opened
+# is an error and leaves the window's session as it was.
+source [file join [file dirname [info script]] lib.tcl]
+
+set demo [file normalize [file join [file dirname [info script]] .. .. examples demo demo.lmx]]
+package require vokr
+expect_error {vokr_open_file -filename $demo} {vokr_open_file: no editor window is open}
+
+::korvane::host::open_editor
+check {[dict get [::korvane::host::editor_state] instances] == 0} "a new window has no session"
+vokr_open_file -filename $demo
+set state [::korvane::host::editor_state]
+check {[dict get $state file] eq $demo} "the window names the opened file, not [dict get $state file]"
+check {[dict get $state instances] == 1} "the demo session has one instance"
+check {![dict get $state modified]} "an opened session is unmodified"
+
+expect_error {vokr_open_file -filename [file join [file dirname $demo] missing.lmx]} {vokr_open_file: cannot open *missing.lmx}
+check {[dict get [::korvane::host::editor_state] file] eq $demo} "a failed open keeps the session"
