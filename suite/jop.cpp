@@ -1,5 +1,7 @@
 #include "jop.h"
 
+#include "wex.h"
+
 namespace {
 
 KSM_TX_INSTANCE* instance_of(const KSM_DATA_TRIGGER* trigger)
@@ -29,4 +31,13 @@ void jop_record_compile(KSM_TX_SESSION* session)
         if (instance && trigger && !session->is_power_up_view(entry))
             instance->set_compiled_checksums(trigger->get_crc_value(false), trigger->get_crc_value(false));
     }
+}
+
+bool jop_run_compile(int flow, const std::string&)
+{
+    if (flow != FSTR_FLOW_FULL_COMPILATION && flow != FSTR_FLOW_FAST_RECOMPILATION)
+        return true;
+    for (KSM_TX_SESSION* session : ksm_get_open_sessions())
+        jop_record_compile(session);
+    return true;
 }

@@ -924,6 +924,10 @@ private:
 };
 using KSM_DATA_INSTANCE = KSM_TX_INSTANCE;
 
+// Every transactional session alive in the process, oldest first: what a compile of the design
+// writes its record into.
+std::vector<KSM_TX_SESSION*> ksm_get_open_sessions();
+
 // Whether the instance's compile record holds a reroute not yet made: the configuration the
 // last routing pass placed differs from the one the last full compile built.
 bool ksm_is_reroute_pending(const KSM_TX_INSTANCE* instance);

@@ -200,10 +200,23 @@ void KSM_DATA_MANAGER::unregister_session(KSM_DATA_SESSION* session)
 
 // ---- transactional session: life -------------------------------------------------------------------
 
-KSM_TX_SESSION::KSM_TX_SESSION(KSM_TX_TREE_OBJECT* root, bool) : m_root(root) {}
+namespace {
+
+std::vector<KSM_TX_SESSION*>& open_sessions()
+{
+    static std::vector<KSM_TX_SESSION*> list;
+    return list;
+}
+
+}  // namespace
+
+std::vector<KSM_TX_SESSION*> ksm_get_open_sessions() { return open_sessions(); }
+
+KSM_TX_SESSION::KSM_TX_SESSION(KSM_TX_TREE_OBJECT* root, bool) : m_root(root) { open_sessions().push_back(this); }
 
 KSM_TX_SESSION::~KSM_TX_SESSION()
 {
+    open_sessions().erase(std::remove(open_sessions().begin(), open_sessions().end(), this), open_sessions().end());
     detach_data();
     delete m_root;
 }

@@ -1,5 +1,6 @@
 #include "wex.h"
 
+#include "jop.h"
 #include "msg.h"
 #include "omu.h"
 #include "pirq.h"
@@ -38,9 +39,10 @@ void forget(std::vector<WEX_FRAME_WND*>& list, WEX_FRAME_WND* frame)
     list.erase(std::remove(list.begin(), list.end(), frame), list.end());
 }
 
+// The simulated compile unless a test registers its own runner.
 WEX_FLOW_RUNNER& flow_runner()
 {
-    static WEX_FLOW_RUNNER runner;
+    static WEX_FLOW_RUNNER runner = jop_run_compile;
     return runner;
 }
 
@@ -258,6 +260,9 @@ bool WEX_FRAME_WND::start_flow(FSTR_FLOW_ENUM flow, const std::string& arguments
     m_flow_running = true;
     const bool result = flow_runner()(flow, arguments);
     m_flow_running = false;
+    // Every frame hears that the flow has finished, as the suite's notification tells them.
+    for (WEX_FRAME_WND* frame : frames())
+        frame->molq_msg_post_notify_flow_finish();
     return result;
 }
 

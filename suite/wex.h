@@ -59,8 +59,9 @@ struct WEX_FLOW_RECORD {
     std::string arguments;
     bool flags[3] = {false, false, false};
 };
-// Runs a started flow to its end; the answer is whether it succeeded. Without a runner a flow
-// is recorded and taken as started.
+// Runs a started flow to its end; the answer is whether it succeeded. The simulated compile
+// (jop_run_compile) runs flows unless another runner is set; with an empty runner a flow is only
+// recorded and taken as started.
 using WEX_FLOW_RUNNER = std::function<bool(FSTR_FLOW_ENUM flow, const std::string& arguments)>;
 void wex_set_flow_runner(WEX_FLOW_RUNNER runner);
 // Every flow started in the process, oldest first.

@@ -338,6 +338,7 @@ TEST_F(ACQUISITION, IncompatibleLogAsksOnceAndNeverLeavesNewLogsBehind)
     frame->set_qstring_filepath(QString::fromStdString(path("demo.lmx")));
     jop_record_compile(m->get_session());
     m->get_session()->get_trigger_at(1)->set_trigger_position(KSM_TPOS_POST);  // not what was compiled
+    wex_set_flow_runner(nullptr);  // the question is under test, so the design stays as compiled
     const bool fast = FAJ_RR_STATE_MANAGER::get_instance()->is_rapid_recompile_supported(false);
     const int compile_flow = fast ? FSTR_FLOW_FAST_RECOMPILATION : FSTR_FLOW_FULL_COMPILATION;
     const struct {
@@ -372,6 +373,7 @@ TEST_F(ACQUISITION, IncompatibleLogAsksOnceAndNeverLeavesNewLogsBehind)
             EXPECT_EQ(log_count(e), logs[e] + (c.requests ? 1 : 0)) << e;
         EXPECT_EQ(m->is_instance_acquiring(0), false);
     }
+    wex_set_flow_runner(jop_run_compile);
 }
 
 TEST_F(ACQUISITION, CompatibleRunStartsEveryEntryAndARefusedOneLeavesNothing)
@@ -395,6 +397,9 @@ TEST_F(ACQUISITION, CompatibleRunStartsEveryEntryAndARefusedOneLeavesNothing)
     m->get_session()->get_trigger_at(1)->set_trigger_position(KSM_TPOS_POST);
     EXPECT_TRUE(m->is_compile_or_reroute_needed(&compile, &reroute));
     EXPECT_TRUE(compile);
+    // The frame's compile runs the simulated compile, which takes the changed trigger in.
+    EXPECT_TRUE(frame->start_flow(FSTR_FLOW_FULL_COMPILATION, "", true, false, true));
+    EXPECT_FALSE(m->is_compile_or_reroute_needed(&compile, &reroute));
 }
 
 TEST_F(ACQUISITION, StopAndJtagErrorEndAWaitingAcquisition)
