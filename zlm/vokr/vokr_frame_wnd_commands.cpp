@@ -198,7 +198,8 @@ bool VOKR_FRAME_WND::molq_msg_post_notify_flow_finish()
 {
     VOKR_ASSERT(this->m_tx_manager != NULL);
     m_tx_manager->check_node_validity(-1);
-    emit m_tx_manager->updated(nullptr, 0x20000031);
+    emit m_tx_manager->updated(nullptr,
+                               vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_JTAG | VOKR_HINT_INSTANCES | VOKR_HINT_VIEW));
     return true;
 }
 
@@ -206,7 +207,8 @@ bool VOKR_FRAME_WND::molq_msg_options_changed()
 {
     VOKR_ASSERT(this->m_tx_manager != NULL);
     m_tx_manager->cfg_initialize_user_registry_settings();
-    emit m_tx_manager->updated(nullptr, 0x20000039);
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_JTAG | VOKR_HINT_INSTANCES |
+                                                  VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW));
     return true;
 }
 
@@ -371,10 +373,10 @@ void VOKR_FRAME_WND::on_update_edit_menu()
         action(id)->setEnabled(false);
     }
     if (!instance_present()) {
-        for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_UNDO, PIRQ_ACTION_REDO, PIRQ_ACTION_MNEMONIC_TABLE_SETUP,
-                                    PIRQ_ACTION_SAVE_TO_LOG, PIRQ_ACTION_LOGGING, PIRQ_ACTION_INSERT_NODES,
-                                    PIRQ_ACTION_INSERT_STATE_MACHINE_NODES,
-                                    PIRQ_ACTION_RECREATE_STATE_MACHINE_MNEMONICS})
+        for (PIRQ_ACTION_ENUM id :
+             {PIRQ_ACTION_UNDO, PIRQ_ACTION_REDO, PIRQ_ACTION_MNEMONIC_TABLE_SETUP, PIRQ_ACTION_SAVE_TO_LOG,
+              PIRQ_ACTION_LOGGING, PIRQ_ACTION_INSERT_NODES, PIRQ_ACTION_INSERT_STATE_MACHINE_NODES,
+              PIRQ_ACTION_RECREATE_STATE_MACHINE_MNEMONICS})
             action(id)->setEnabled(false);
         get_plugin_menu()->setEnabled(false);
         return;
@@ -407,7 +409,7 @@ void VOKR_FRAME_WND::on_update_view_menu()
         action(PIRQ_ACTION_CENTER_ON_TRIGGER)->setEnabled(false);
         return;
     }
-    for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_FIT_IN_WINDOW, PIRQ_ACTION_ZOOM_IN, PIRQ_ACTION_ZOOM_OUT,
-                                PIRQ_ACTION_CENTER_ON_TRIGGER})
+    for (PIRQ_ACTION_ENUM id :
+         {PIRQ_ACTION_FIT_IN_WINDOW, PIRQ_ACTION_ZOOM_IN, PIRQ_ACTION_ZOOM_OUT, PIRQ_ACTION_CENTER_ON_TRIGGER})
         action(id)->setEnabled(false);
 }
