@@ -16,6 +16,32 @@ bool TOZ_INSTANCE_NAME::get_members(std::vector<TOZ_INSTANCE_NAME*>* members) co
     return !m_children.empty();
 }
 
+std::vector<TOZ_INSTANCE_NAME*> TOZ_INSTANCE_NAME::get_child_names(int expand) const
+{
+    std::vector<TOZ_INSTANCE_NAME*> names;
+    for (const auto& child : m_children) {
+        if (expand == 1 && child->m_dimension != 0)
+            for (TOZ_INSTANCE_NAME* bit : child->get_child_names(expand))
+                names.push_back(bit);
+        else
+            names.push_back(child.get());
+    }
+    return names;
+}
+
+int TOZ_INSTANCE_NAME::get_kind() const
+{
+    if (m_dimension != 0)
+        return TOZ_NAME_KIND_BUS;
+    return m_flags == 0 && !m_children.empty() ? TOZ_NAME_KIND_UNIT : TOZ_NAME_KIND_NODE;
+}
+
+std::string TOZ_INSTANCE_NAME::get_unit_name() const
+{
+    const size_t bar = m_short_hpath.rfind('|');
+    return bar == std::string::npos ? m_short_hpath : m_short_hpath.substr(bar + 1);
+}
+
 namespace {
 
 bool same_name(const std::string& a, const std::string& b, bool case_sensitive)

@@ -14,10 +14,16 @@ constexpr unsigned int TOZ_FLAG_BIDIR_PIN = 0x10;
 constexpr unsigned int TOZ_FLAG_MEMORY = 0x20;
 constexpr unsigned int TOZ_FLAG_REGISTERED = 0x40;
 constexpr unsigned int TOZ_FLAG_COMBINATORIAL = 0x80;
+constexpr unsigned int TOZ_FLAG_SYNTHESIZED = 0x200;  // a name the compiler made, not the design
 constexpr unsigned int TOZ_FLAG_STATE_MACHINE = 0x400;
 constexpr unsigned int TOZ_FLAG_EXCLUDED = 0x1000;
 constexpr unsigned int TOZ_FLAG_POST_FITTING = 0x2000;
 constexpr unsigned int TOZ_FLAG_TAPPABLE = 0x80000000;
+
+// Kinds of the names of a database.
+constexpr int TOZ_NAME_KIND_NODE = 0;
+constexpr int TOZ_NAME_KIND_BUS = 1;
+constexpr int TOZ_NAME_KIND_UNIT = 5;
 
 // Kinds of the compiled databases.
 constexpr int TOZ_KIND_POST_FITTING = 0;
@@ -42,6 +48,13 @@ public:
     // A name below this one, by its short path (compared as the namespace says).
     TOZ_INSTANCE_NAME* find_in_descendants(const std::string& name, int, bool) const;
     const std::vector<std::unique_ptr<TOZ_INSTANCE_NAME>>& get_children() const { return m_children; }
+    // The direct children in order; with `expand` 1 a bus or array stands as its bits.
+    std::vector<TOZ_INSTANCE_NAME*> get_child_names(int expand) const;
+    // A design unit instance (no flags, no dimension, names below it), a bus or array, or a node.
+    int get_kind() const;
+    // The name within its parent unit: the last part of the path. The projects name no
+    // entities, so a unit instance's unit name is its own name.
+    std::string get_unit_name() const;
 
     TOZ_INSTANCE_NAME* add_child(std::string short_hpath, unsigned int flags);
     void set_dimension(int dimension) { m_dimension = dimension; }

@@ -2,12 +2,22 @@
 
 #include "fio.h"
 #include "gen.h"
+#include "vokr_plugin_dialogs.h"
 
 #include <QLibrary>
 
 #include <vector>
 
 namespace {
+
+// The file name ending of the platform's dynamic libraries.
+#if defined(_WIN32)
+constexpr const char* VOKR_PLUGIN_SUFFIX = ".dll";
+#elif defined(__APPLE__)
+constexpr const char* VOKR_PLUGIN_SUFFIX = ".dylib";
+#else
+constexpr const char* VOKR_PLUGIN_SUFFIX = ".so";
+#endif
 
 // Resolves every entry point the record keeps; false when one is missing.
 bool resolve_entry_points(QLibrary* library, VOKR_PLUGIN_LIBRARY* p)
@@ -60,11 +70,15 @@ void load_one(const QString& path)
     char name[VOKR_PLUGIN_BUFFER_SIZE] = {};
     const char** units = nullptr;
     int unit_count = 0;
-    if (open(name, sizeof(name), &units, &unit_count) != 0) {
+    const int opened = open(name, sizeof(name), &units, &unit_count);
+    name[sizeof(name) - 1] = '\0';
+    if (opened != 0) {
+        // The plug-in is not registered, so its error text is shown as it stands.
+        if (name[0])
+            vokr_show_plugin_box(QString::fromLatin1(name));
         discard(library);
         return;
     }
-    name[sizeof(name) - 1] = '\0';
     for (int i = 0; units && i < unit_count; ++i)
         record.unit_names << QString::fromLatin1(units[i] ? units[i] : "");
     record.library = library;
@@ -86,7 +100,7 @@ std::map<QString, VOKR_PLUGIN_LIBRARY>& VOKR_PLUGIN_LIBRARY::registry()
 void VOKR_PLUGIN_LIBRARY::load_all()
 {
     const std::string directory = gen_get_module_path();
-    const std::string pattern = directory + "zlm_vok_*.so";
+    const std::string pattern = directory + "zlm_vok_*" + VOKR_PLUGIN_SUFFIX;
     std::vector<std::string> files;
     FIO_FIND_DATA found;
     const long search = FIO_FILE_SYSTEM::findfirst(pattern.c_str(), &found);

@@ -7,12 +7,12 @@
 #include "vokr_assert.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
+#include "vokr_plugin_dialogs.h"
 #include "vokr_plugin_library.h"
 #include "vokr_trigger_object.h"
 #include "wex.h"
 
 #include <QAction>
-#include <QMessageBox>
 #include <QTabWidget>
 
 bool VOKR_TX_MANAGER::m_cfg_show_duplicate_buttons = true;
@@ -477,10 +477,7 @@ bool VOKR_TX_MANAGER::show_plugin_error_msg(const QString& plugin_name)
     const char* text = it->second.plugin_get_error_msg();
     if (!text)
         return false;
-    QMessageBox box(QMessageBox::Critical, "Korvane", QString::fromLatin1(text));
-    box.setFixedSize(box.sizeHint());
-    if (MSG_JOURNAL::is_interactive())
-        box.exec();
+    vokr_show_plugin_box(QString::fromLatin1(text));
     return true;
 }
 

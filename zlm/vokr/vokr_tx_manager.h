@@ -19,12 +19,14 @@
 #include <QVariant>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 class QAction;
 class QTabWidget;
+struct PLUGIN_MNEMONIC_TABLE;
 class TEVQ_DIALOG;
 class TOZ_INSTANCE_NAME;
 class YEK_PARTITION;
@@ -232,6 +234,35 @@ public:
     QStringList get_plugin_names() const;
     bool get_plugin_name(int index, QString* name) const;
     bool show_plugin_error_msg(const QString& plugin_name);
+
+    // One user option of a plug-in table.
+    struct VOKR_PLUGIN_OPTION {
+        QString name;
+        QString description;
+        QString type;        // "number", "file" or "string"
+        QByteArray setting;  // the value text
+        QByteArray result;   // what the plug-in said about the setting, when it said anything
+    };
+    // The part of a plug-in table that builds its node group; lives while open_plugin runs.
+    struct VOKR_PLUGIN_TABLE_INFO {
+        bool setup = false;  // a group for the trigger list, else for the data list
+        QString group_name;
+        QString group_alias;
+        QStringList node_names;  // relative to the decoded instance, in the group's order
+        QStringList node_aliases;
+    };
+    // One plug-in table as the options dialog edits it, with the group row that keeps its record.
+    struct VOKR_PLUGIN_STRUCT {
+        QString plugin_name;
+        QString table_name;
+        std::vector<VOKR_PLUGIN_OPTION> options;
+        std::vector<std::pair<QByteArray, QByteArray>> string_pairs;
+        std::unique_ptr<VOKR_PLUGIN_TABLE_INFO> table_info;
+        // The list and group row whose record holds the table; none when the table got no group.
+        KSM_TX_SIGNAL_NODES* record_list = nullptr;
+        int record_row = -1;
+        const KSM_TX_PLUGIN_MNEMONICS* record() const;
+    };
 
     // ---- documents (vokr_tx_manager_document.cpp) ----
 public:
@@ -860,9 +891,24 @@ public slots:
     void on_update_mnemonic(bool* enable) { *enable = true; }
     void on_mnemonic() {}
 
-    // ---- plug-in mnemonic tables (vokr_tx_manager_mnemonics.cpp) ----
+    // ---- plug-in tables: adding them to an instance, reopening them, queries (vokr_tx_manager_plugins.cpp) ----
 public:
+    bool open_plugin(const QString& plugin_name, bool simulate);
+    bool get_plugin_hierarchy(QString* hierarchy, const QStringList& unit_names);
+    void get_plugin_hierarchy_list(QStringList* list, TOZ_INSTANCE_NAME* instance, const QStringList& unit_names);
+    bool get_plugin_discovered_node_list(QStringList* nodes, const QString& hierarchy);
+    static void copy_from_plugin_struct(VOKR_PLUGIN_STRUCT* descriptor, const PLUGIN_MNEMONIC_TABLE* table);
+    bool add_plugin_tables(const QList<VOKR_PLUGIN_STRUCT*>& tables, const QString& hierarchy);
+    bool add_plugin_tables_using_tx_gen1(const QList<VOKR_PLUGIN_STRUCT*>& tables, const QString& hierarchy);
+    bool add_plugin_tables_using_tx_gen2(const QList<VOKR_PLUGIN_STRUCT*>& tables, const QString& hierarchy);
+    static bool is_setup_plugin_node(const QString& name, const QList<VOKR_PLUGIN_STRUCT*>& tables);
+    static bool is_data_plugin_node(const QString& name, const QList<VOKR_PLUGIN_STRUCT*>& tables);
+    bool insert_plugin_data_node(const QString& name);
+    bool open_plugin_mnemonic_table(int group_index, VOKR_PLUGIN_STRUCT* descriptor);
     bool open_plugin_mnemonic_tables();
+    std::unique_ptr<VOKR_PLUGIN_STRUCT> get_plugin_struct(int node_index);
+    bool get_plugin_user_options(QList<VOKR_PLUGIN_STRUCT*>* tables, bool in_action);
+    bool set_plugin_user_options(const QList<VOKR_PLUGIN_STRUCT*>& tables);
     bool refresh_plugin_mnemonics(int node_index, KSM_TX_SIGNAL_NODES* list);
     bool get_plugin_mnemonic(QString* text, const char* value, int node_index, KSM_TX_SIGNAL_NODES* list);
     bool get_plugin_trigger(QString* data, const char* symbol, int node_index, int instance);
@@ -873,6 +919,10 @@ public:
 
 private:
     KSM_TX_SIGNAL_NODES* plugin_list(int node_index, KSM_TX_SIGNAL_NODES* list, bool check_type);
+    bool fetch_plugin_tables(const QString& plugin_name, const QStringList& nodes,
+                             std::vector<std::unique_ptr<VOKR_PLUGIN_STRUCT>>* tables);
+    bool group_plugin_table(KSM_TX_SIGNAL_NODES* list, int first, int last, VOKR_PLUGIN_STRUCT* table,
+                            const QString& hierarchy);
 
     // ---- state ----
 private:
