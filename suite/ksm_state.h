@@ -615,8 +615,10 @@ bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, 
     return true;
 }
 
-// Gives every advanced level and pattern of the session that has no diagram one through the
-// session's tree root: built from the level's stored expression when it parses, else empty.
+// Makes the objects of the session's level and pattern diagrams through its tree root: a kept
+// diagram (read from a file, or shown by a former root) from its content; an advanced level or
+// pattern without one gets a new diagram built from its stored expression when that parses,
+// else empty.
 void ksm_make_missing_trees(KSM_DATA_SESSION* session);
 
 // Makes every state-machine object of the session show the flow its trigger's state records:

@@ -102,14 +102,12 @@ void ensure_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
 
 bool valid_level_type(int type) { return type >= KSM_LTYPE_BASIC_AND && type <= KSM_LTYPE_ADVANCED; }
 
-// An advanced level gets the diagram a file or a former root left it; one without any gets a new
-// one and, when its stored expression parses, the diagram is a result box (made as a session
-// file would make it: a top-level object with the type of a level's result) filled from the
-// expression.
+// A level gets back the diagram a file or a former root left it. An advanced one without any
+// gets a new one and, when its stored expression parses, the diagram is a result box (made as a
+// session file would make it: a top-level object with the type of a level's result) filled from
+// the expression.
 void make_missing_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
 {
-    if (level.type != KSM_LTYPE_ADVANCED)
-        return;
     if (level.tree) {
         ksm_show_tree(session, level.tree);
         return;
