@@ -729,8 +729,9 @@ private:
     void show_recorded_state_machine();
 
     std::shared_ptr<STATE> m_state;
-    // The trigger's one state-machine object, made on first use; its content is the module's.
-    std::shared_ptr<KSM_TX_TREE_OBJECT> m_state_machine;
+    // The trigger's one state-machine object, made on first use through the session's root, and
+    // again under the next root after that one has gone; its content is the module's.
+    std::shared_ptr<struct KSM_TREE> m_state_machine;
     // The attributes of the state-machine object when it was made, and the ones it shows.
     std::shared_ptr<const KSM_TREE_ATTRIBUTES> m_state_machine_made;
     std::shared_ptr<const KSM_TREE_ATTRIBUTES> m_state_machine_shown;

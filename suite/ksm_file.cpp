@@ -124,6 +124,7 @@ private:
     void trigger_in_out(const KSM_TRIGGER_IN& in, const KSM_TRIGGER_OUT& out);
     void level(const char* element, int index, const KSM_LEVEL& level);
     void tree(KSM_TX_TREE_OBJECT* object, int kind);
+    void tree(const KSM_TREE_NODE& node);
     void attributes(const KSM_TREE_ATTRIBUTES& list);
     void rows(const KSM_TX_SIGNAL_NODES& list);
     void row(const ROW& row);
@@ -287,8 +288,8 @@ void WRITER::trigger(KSM_TX_TRIGGER& trigger)
             level("level", static_cast<int>(i), s.levels[i]);
         for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
             level("pattern", i, s.patterns[i]);
-        if (const auto& state_machine = KSM_ACCESS::state_machine(&trigger))
-            element("state-machine", [&] { tree(state_machine.get(), KSM_TREE_KIND_STATE_MACHINE); });
+        if (KSM_TX_TREE_OBJECT* state_machine = KSM_ACCESS::state_machine(&trigger))
+            element("state-machine", [&] { tree(state_machine, KSM_TREE_KIND_STATE_MACHINE); });
         else if (s.state_machine)  // read while the session had no tree root to make the object
             element("state-machine", [&] {
                 element("object", [&] {
@@ -359,8 +360,10 @@ void WRITER::level(const char* element_name, int index, const KSM_LEVEL& l)
         flag("modified", l.modified);
         if (!l.expression.empty())
             element_text("expression", nullptr, l.expression);
-        if (l.root)
-            tree(l.root.get(), KSM_TREE_KIND_TRIGGER);
+        if (l.tree && l.tree->object)
+            tree(l.tree->object, KSM_TREE_KIND_TRIGGER);
+        else if (l.tree && l.tree->content)  // the diagram while no root shows it
+            tree(*l.tree->content);
     });
 }
 
@@ -373,6 +376,16 @@ void WRITER::tree(KSM_TX_TREE_OBJECT* object, int kind)
             for (int i = 0; i < object->get_child_count(); ++i)
                 if (KSM_TX_TREE_OBJECT* child = object->get_child_object(i))
                     tree(child, KSM_TREE_KIND_TRIGGER);
+    });
+}
+
+void WRITER::tree(const KSM_TREE_NODE& node)
+{
+    element("object", [&] {
+        number("kind", node.kind);
+        attributes(node.attributes);
+        for (const KSM_TREE_NODE& child : node.children)
+            tree(child);
     });
 }
 

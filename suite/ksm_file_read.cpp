@@ -21,21 +21,6 @@ using ROW = KSM_TX_SIGNAL_NODES::ROW;
 // one object of KSM_TREE_KIND_STATE_MACHINE that holds attributes only.
 enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 
-// A tree object as the file holds it, made into objects after the file has passed.
-struct TREE_NODE {
-    int kind = 0;
-    std::vector<std::pair<std::string, std::string>> attributes;  // UTF-8 keys and values
-    std::vector<TREE_NODE> children;
-};
-
-// Where a parsed tree goes: a level, a pattern or the state machine of a trigger.
-constexpr int STATE_MACHINE_LEVEL = INT_MIN;
-struct TREE_TARGET {
-    std::shared_ptr<KSM_TX_TRIGGER> trigger;
-    int level;  // 0.. a level, -1..-3 a pattern (pattern = level + 3), or STATE_MACHINE_LEVEL
-    TREE_NODE node;
-};
-
 // The planes of a log's samples: one per channel, then these three.
 enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, EXTRA_PLANES = 3 };
 
@@ -125,8 +110,8 @@ private:
     std::shared_ptr<KSM_TX_INSTANCE> instance(bool* power_up);
     std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner);
     std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner);
-    void level(KSM_LEVEL& level, const std::shared_ptr<KSM_TX_TRIGGER>& trigger, int index);
-    void tree(TREE_NODE& node, TREE_ROLE role, int depth = 0);
+    void level(KSM_LEVEL& level);
+    void tree(KSM_TREE_NODE& node, TREE_ROLE role, int depth = 0);
     std::shared_ptr<ROW> row();
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
@@ -142,8 +127,8 @@ private:
     std::string m_file;
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
-    std::vector<TREE_TARGET> m_trees;
-    std::vector<PENDING_SAMPLES> m_pending;  // of the instance being read
+    std::vector<std::shared_ptr<KSM_TX_TRIGGER>> m_state_machines;  // triggers whose file holds one
+    std::vector<PENDING_SAMPLES> m_pending;                         // of the instance being read
 };
 
 // ---- attributes -------------------------------------------------------------------------------------
@@ -473,7 +458,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
             if (!failed() && index != static_cast<int>(s.levels.size()))
                 fail("trigger levels are not numbered in order");
             s.levels.emplace_back();
-            level(s.levels.back(), trigger, index);
+            level(s.levels.back());
         } else if (name == QLatin1String("pattern")) {
             const int index = integer("index", -1, 0, KSM_NUM_PATTERNS - 1);
             if (!failed() && patterns_seen[index])
@@ -481,16 +466,16 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
             if (failed())
                 break;
             patterns_seen[index] = true;
-            level(s.patterns[index], trigger, index - KSM_NUM_PATTERNS);
+            level(s.patterns[index]);
         } else if (name == QLatin1String("state-machine")) {
             if (state_machine_seen) {
                 fail("a trigger has two state machines");
             } else if (next_child() && m_xml.name() == QLatin1String("object")) {
                 state_machine_seen = true;
-                TREE_TARGET target{trigger, STATE_MACHINE_LEVEL, {}};
-                tree(target.node, TREE_ROLE::STATE_MACHINE);
-                s.state_machine = std::make_shared<const KSM_TREE_ATTRIBUTES>(target.node.attributes);
-                m_trees.push_back(std::move(target));
+                KSM_TREE_NODE node;
+                tree(node, TREE_ROLE::STATE_MACHINE);
+                s.state_machine = std::make_shared<const KSM_TREE_ATTRIBUTES>(std::move(node.attributes));
+                m_state_machines.push_back(trigger);
                 if (next_child())
                     unexpected();
             } else {
@@ -542,35 +527,34 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
     return trigger;
 }
 
-void READER::level(KSM_LEVEL& l, const std::shared_ptr<KSM_TX_TRIGGER>& trigger, int index)
+void READER::level(KSM_LEVEL& l)
 {
     l.type = integer("type", KSM_LTYPE_BASIC_AND, KSM_LTYPE_BASIC_AND, KSM_LTYPE_ADVANCED);
     l.name = text("name");
     l.enabled = flag("enabled", true);
     l.basic = flag("basic", true);
     l.modified = flag("modified", false);
-    bool tree_seen = false;
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("expression")) {
             l.expression = element_text();
         } else if (m_xml.name() == QLatin1String("object")) {
-            if (tree_seen) {
+            if (l.tree) {
                 fail("a level holds two object trees");
                 break;
             }
-            tree_seen = true;
-            TREE_TARGET target{trigger, index, {}};
-            tree(target.node, TREE_ROLE::TRIGGER);
-            m_trees.push_back(std::move(target));
+            KSM_TREE_NODE node;
+            tree(node, TREE_ROLE::TRIGGER);
+            l.tree = std::make_shared<KSM_TREE>(KSM_TREE_KIND_TRIGGER);
+            l.tree->content = std::make_shared<const KSM_TREE_NODE>(std::move(node));
         } else {
             unexpected();
         }
     }
-    // An advanced level without a tree gets one when the session is attached to the module's
-    // root: built from its expression, or empty.
+    // The level's diagram is made when the session gets the module's root (ksm_make_missing_trees):
+    // from the tree the file holds, else from its expression, else empty.
 }
 
-void READER::tree(TREE_NODE& node, TREE_ROLE role, int depth)
+void READER::tree(KSM_TREE_NODE& node, TREE_ROLE role, int depth)
 {
     // Far deeper than any trigger expression; a limit keeps a hostile file from exhausting the stack.
     constexpr int MAX_TREE_DEPTH = 1000;
@@ -842,36 +826,13 @@ void READER::decode_samples()
 
 // ---- trees ------------------------------------------------------------------------------------------------
 
-void fill_tree(KSM_TX_TREE_OBJECT* object, const TREE_NODE& node)
-{
-    for (const auto& [key, value] : node.attributes)
-        object->set_attribute(key.c_str(), value.c_str());
-    for (const TREE_NODE& child : node.children)
-        if (KSM_TX_TREE_OBJECT* made = object->create_child_object(child.kind))
-            fill_tree(made, child);
-}
-
+// With a root, the diagrams and the stored state machines get their objects now; without one,
+// when a transactional session attaches the data session.
 void READER::make_trees()
 {
-    KSM_TX_TREE_OBJECT* root = KSM_ACCESS::tree_host(m_session)->root;
-    if (!root)
-        return;
-    for (TREE_TARGET& target : m_trees) {
-        if (target.level == STATE_MACHINE_LEVEL) {  // made showing the flow its trigger records
-            target.trigger->get_state_machine_object();
-            continue;
-        }
-        KSM_TX_TREE_OBJECT* object = root->create_child_object(KSM_TREE_KIND_TRIGGER);
-        if (!object)
-            continue;
-        fill_tree(object, target.node);
-        auto shared = ksm_adopt_tree_object(m_session, object, true);
-        auto& s = *KSM_ACCESS::state(target.trigger.get());
-        if (target.level < 0)
-            s.patterns[target.level + KSM_NUM_PATTERNS].root = shared;
-        else
-            s.levels[target.level].root = shared;
-    }
+    ksm_make_missing_trees(m_session);
+    for (const auto& trigger : m_state_machines)
+        trigger->get_state_machine_object();  // made showing the flow its trigger records
 }
 
 }  // namespace

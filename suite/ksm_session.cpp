@@ -233,16 +233,20 @@ bool KSM_TX_SESSION::attach(KSM_DATA_SESSION* data, bool owned)
     return true;
 }
 
-// Lets the data session go; one that this session does not own keeps living without trees.
+// Lets the data session go; one that this session does not own keeps living without tree
+// objects, with what they showed, until a root makes them again.
 void KSM_TX_SESSION::detach_data()
 {
     if (!m_data)
         return;
+    std::shared_ptr<KSM_TREE_HOST>& host = KSM_ACCESS::tree_host(m_data);
+    if (host->root == m_root) {  // the objects belong to the root, which may soon be deleted
+        ksm_release_trees(m_data);
+        host->root = nullptr;
+    }
     if (m_owns_data) {
         KSM_DATA_MANAGER::get_data_repository_manager()->unregister_session(m_data);
         delete m_data;
-    } else {
-        KSM_ACCESS::tree_host(m_data)->root = nullptr;
     }
     m_data = nullptr;
     m_owns_data = false;
@@ -494,11 +498,11 @@ bool KSM_TX_SESSION::duplicate_trigger_to_other(int entry)
     const auto& state = *KSM_ACCESS::state(trigger);
     bool ok = true;
     for (const KSM_LEVEL& l : state.levels)
-        if (l.root)
-            ok = l.root->duplicate_trigger(!from_power_up) && ok;
+        if (KSM_TX_TREE_OBJECT* root = ksm_show_tree(m_data, l.tree))
+            ok = root->duplicate_trigger(!from_power_up) && ok;
     for (const KSM_LEVEL& l : state.patterns)
-        if (l.root)
-            ok = l.root->duplicate_trigger(!from_power_up) && ok;
+        if (KSM_TX_TREE_OBJECT* root = ksm_show_tree(m_data, l.tree))
+            ok = root->duplicate_trigger(!from_power_up) && ok;
     return ok;
 }
 

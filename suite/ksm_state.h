@@ -38,6 +38,40 @@ constexpr unsigned int KSM_RUNTIME_OPTIONS_ALL = RUV_RUNTIME_GOTO_DESTINATIONS |
 // Trigger-out destinations are kept by their kind, up to the processor event.
 constexpr int KSM_TRIGGER_OUT_KINDS = KSM_IOTYPE_EPS_EVENT + 1;
 
+// ---- trees --------------------------------------------------------------------------------------
+
+// The content of a tree object as data: its kind, its attributes and its children, as a session
+// file holds them.
+struct KSM_TREE_NODE {
+    int kind = KSM_TREE_KIND_TRIGGER;
+    KSM_TREE_ATTRIBUTES attributes;
+    std::vector<KSM_TREE_NODE> children;
+};
+
+struct KSM_TREE;
+
+// The root of the module's object tree for one data session, and the trees whose objects it made.
+struct KSM_TREE_HOST {
+    KSM_TX_TREE_OBJECT* root = nullptr;
+    std::vector<std::weak_ptr<KSM_TREE>> trees;
+    size_t prune_at = 64;  // the list drops trees that are gone when it reaches this size
+};
+
+// One of the module's trees (a level's or pattern's diagram, a trigger's state machine) as the
+// repository keeps it: the object the session's current root made for it or, while no root
+// shows it, its content. States share the tree, never the object itself, which lives no longer
+// than the root that made it.
+struct KSM_TREE {
+    explicit KSM_TREE(int tree_kind) : kind(tree_kind) {}
+    ~KSM_TREE();  // deletes the object through its root, which keeps state machines
+    KSM_TREE(const KSM_TREE&) = delete;
+    KSM_TREE& operator=(const KSM_TREE&) = delete;
+    const int kind;
+    KSM_TX_TREE_OBJECT* object = nullptr;
+    std::shared_ptr<KSM_TREE_HOST> host;           // the one whose root made the object
+    std::shared_ptr<const KSM_TREE_NODE> content;  // what the next object is made from; none for a new tree
+};
+
 // ---- values -----------------------------------------------------------------------------------
 
 // One condition slot of a node row: a trigger level or a storage-qualifier pattern, one bank.
@@ -117,14 +151,14 @@ struct KSM_LEVEL {
     int type = KSM_LTYPE_BASIC_AND;
     std::string name;
     bool enabled = true;
-    bool basic = true;       // the level's condition is basic, not an expression
-    std::string expression;  // stored advanced expression text
-    std::shared_ptr<KSM_TX_TREE_OBJECT> root;
+    bool basic = true;               // the level's condition is basic, not an expression
+    std::string expression;          // stored advanced expression text
+    std::shared_ptr<KSM_TREE> tree;  // the diagram
     bool modified = false;
     bool operator==(const KSM_LEVEL& o) const
     {
         return type == o.type && name == o.name && enabled == o.enabled && basic == o.basic &&
-               expression == o.expression && root == o.root && modified == o.modified;
+               expression == o.expression && tree == o.tree && modified == o.modified;
     }
 };
 
@@ -417,12 +451,6 @@ struct KSM_JOURNAL {
 
 // ---- access ---------------------------------------------------------------------------------------
 
-// The root of the module's object tree for one data session; deleters of tree objects
-// reach the root through it, and find none once the session has let the root go.
-struct KSM_TREE_HOST {
-    KSM_TX_TREE_OBJECT* root = nullptr;
-};
-
 // The one door to the private states of the repository's classes.
 struct KSM_ACCESS {
     template <class T> static auto& state(T* object) { return object->m_state; }
@@ -439,10 +467,10 @@ struct KSM_ACCESS {
     static const std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(const KSM_DATA_LOG* log) { return log->m_samples; }
     static std::unique_ptr<KSM_UNDO_HISTORY>& history(KSM_TX_INSTANCE* i) { return i->m_history; }
     static void set_parent(KSM_TX_TRIGGER* t, KSM_TX_SIGNAL_SET* s) { t->m_signal_set = s; }
-    static std::shared_ptr<KSM_TX_TREE_OBJECT>& state_machine(KSM_TX_TRIGGER* t) { return t->m_state_machine; }
-    static const std::shared_ptr<KSM_TX_TREE_OBJECT>& state_machine(const KSM_TX_TRIGGER* t)
+    // The trigger's state-machine object while the session's root shows it, else null.
+    static KSM_TX_TREE_OBJECT* state_machine(const KSM_TX_TRIGGER* t)
     {
-        return t->m_state_machine;
+        return t->m_state_machine ? t->m_state_machine->object : nullptr;
     }
     static void show_recorded_state_machine(KSM_TX_TRIGGER* t) { t->show_recorded_state_machine(); }
     static void set_parent(KSM_TX_SIGNAL_SET* s, KSM_TX_INSTANCE* i) { s->m_instance = i; }
@@ -587,17 +615,23 @@ bool ksm_rename_child(T* child, std::shared_ptr<STATE>& slot, const char* name, 
     return true;
 }
 
-// Gives every advanced level and pattern of the session that has no diagram one through the
-// session's tree root: built from the level's stored expression when it parses, else empty.
+// Makes the objects of the session's level and pattern diagrams through its tree root: a kept
+// diagram (read from a file, or shown by a former root) from its content; an advanced level or
+// pattern without one gets a new diagram built from its stored expression when that parses,
+// else empty.
 void ksm_make_missing_trees(KSM_DATA_SESSION* session);
 
 // Makes every state-machine object of the session show the flow its trigger's state records:
 // after an undo or redo has put other states back.
 void ksm_show_recorded_state_machines(KSM_DATA_SESSION* session);
 
-// Shared tree objects: deleted through the session root when no state holds them any more.
-std::shared_ptr<KSM_TX_TREE_OBJECT> ksm_adopt_tree_object(KSM_DATA_SESSION* session, KSM_TX_TREE_OBJECT* object,
-                                                          bool delete_through_root);
+// The object of a tree, made through the session's root from the tree's content when the tree
+// has none; null while the session has no root (or the root makes none).
+KSM_TX_TREE_OBJECT* ksm_show_tree(KSM_DATA_SESSION* session, const std::shared_ptr<KSM_TREE>& tree);
+
+// Before the session's root goes: every tree object it made for the session is let go, each
+// diagram's content kept for the next root (a state machine's flow is in its trigger's state).
+void ksm_release_trees(KSM_DATA_SESSION* session);
 
 // The session file (ksm_file.cpp): its document element and the format this repository writes
 // and reads; a file of a higher format comes from a newer repository.

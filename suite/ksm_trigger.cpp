@@ -91,30 +91,33 @@ KSM_DATA_TRIGGER_LEVEL_TYPE KSM_TX_TRIGGER::get_level_type(int level) const
 
 namespace {
 
-// A level or pattern that becomes advanced gets its tree root from the session's root.
+// A level or pattern that becomes advanced gets its diagram from the session's root.
 void ensure_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
 {
-    if (level.type != KSM_LTYPE_ADVANCED || level.root)
+    if (level.type != KSM_LTYPE_ADVANCED || level.tree || !session || !KSM_ACCESS::tree_host(session)->root)
         return;
-    KSM_TX_TREE_OBJECT* root = KSM_ACCESS::tree_host(session)->root;
-    if (root)
-        level.root = ksm_adopt_tree_object(session, root->create_child_object(KSM_TREE_KIND_TRIGGER), true);
+    level.tree = std::make_shared<KSM_TREE>(KSM_TREE_KIND_TRIGGER);
+    ksm_show_tree(session, level.tree);
 }
 
 bool valid_level_type(int type) { return type >= KSM_LTYPE_BASIC_AND && type <= KSM_LTYPE_ADVANCED; }
 
-// An advanced level without a diagram gets one; when its stored expression parses, the diagram
-// is a result box (made as a session file would make it: a top-level object with the type of a
-// level's result) filled from the expression.
+// A level gets back the diagram a file or a former root left it. An advanced one without any
+// gets a new one and, when its stored expression parses, the diagram is a result box (made as a
+// session file would make it: a top-level object with the type of a level's result) filled from
+// the expression.
 void make_missing_tree(KSM_DATA_SESSION* session, KSM_LEVEL& level)
 {
-    if (level.type != KSM_LTYPE_ADVANCED || level.root)
+    if (level.tree) {
+        ksm_show_tree(session, level.tree);
         return;
+    }
     ensure_tree(session, level);
+    KSM_TX_TREE_OBJECT* root = level.tree ? level.tree->object : nullptr;
     RUV_ADVANCED_TRIGGER_FACTORY factory;
-    if (!level.root || level.expression.empty() || !factory.parse(level.expression))
+    if (!root || level.expression.empty() || !factory.parse(level.expression))
         return;
-    if (KSM_TX_TREE_OBJECT* result = level.root->create_child_object(KSM_TREE_KIND_TRIGGER)) {
+    if (KSM_TX_TREE_OBJECT* result = root->create_child_object(KSM_TREE_KIND_TRIGGER)) {
         result->set_attribute("type", "Advanced Trigger Level Result");
         result->generate_tree(&factory);
     }
@@ -229,8 +232,9 @@ RUV_ADVANCED_TRIGGER_FACTORY* KSM_TX_TRIGGER::get_advanced_trigger_factory(int l
     if (l.type != KSM_LTYPE_ADVANCED)
         return nullptr;
     std::string text;
-    if (l.root && l.root->get_child_count() > 0)
-        l.root->get_equation(&text, KSM_ACCESS::mnemonics(m_owner).get(), this, pattern ? 1 : level + 1, flag != 0);
+    KSM_TX_TREE_OBJECT* root = ksm_show_tree(m_owner, l.tree);
+    if (root && root->get_child_count() > 0)
+        root->get_equation(&text, KSM_ACCESS::mnemonics(m_owner).get(), this, pattern ? 1 : level + 1, flag != 0);
     else
         text = l.expression;
     if (text.empty())
@@ -246,16 +250,18 @@ void KSM_TX_TRIGGER::finalize_triggers()
 {
     for (int level = 0; level < get_num_levels(); ++level) {
         const KSM_LEVEL& l = m_state->levels[level];
-        if (l.type != KSM_LTYPE_ADVANCED || !l.root)
+        KSM_TX_TREE_OBJECT* root = l.type == KSM_LTYPE_ADVANCED ? ksm_show_tree(m_owner, l.tree) : nullptr;
+        if (!root)
             continue;
         std::string text;
-        l.root->get_equation(&text, KSM_ACCESS::mnemonics(m_owner).get(), this, level + 1, false);
+        root->get_equation(&text, KSM_ACCESS::mnemonics(m_owner).get(), this, level + 1, false);
         set_advanced_trigger_expression(level, text.c_str());
     }
 }
 
 // The trees are part of the current state only: made when the session gets its root, they are
-// no edit of their own.
+// no edit of their own. Trees that only undo steps hold get their objects when a state brings
+// them back and they are asked for.
 void ksm_make_missing_trees(KSM_DATA_SESSION* session)
 {
     if (!session || !KSM_ACCESS::tree_host(session)->root)
@@ -275,12 +281,12 @@ void ksm_make_missing_trees(KSM_DATA_SESSION* session)
 
 KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_advanced_root(int level)
 {
-    return valid_level(*m_state, level) ? m_state->levels[level].root.get() : nullptr;
+    return valid_level(*m_state, level) ? ksm_show_tree(m_owner, m_state->levels[level].tree) : nullptr;
 }
 
 KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_storage_qualifier_root(int pattern)
 {
-    return valid_pattern(pattern) ? m_state->patterns[pattern].root.get() : nullptr;
+    return valid_pattern(pattern) ? ksm_show_tree(m_owner, m_state->patterns[pattern].tree) : nullptr;
 }
 
 void KSM_TX_TRIGGER::set_advanced_modified(int level_or_pattern, bool level_flag, bool document_flag)
@@ -405,19 +411,18 @@ std::shared_ptr<const KSM_TREE_ATTRIBUTES> attributes_of(KSM_TX_TREE_OBJECT* obj
 
 KSM_TX_TREE_OBJECT* KSM_TX_TRIGGER::get_state_machine_object()
 {
-    if (!m_state_machine) {
-        KSM_TX_TREE_OBJECT* root = m_owner ? KSM_ACCESS::tree_host(m_owner)->root : nullptr;
-        if (!root)
+    if (!m_state_machine)
+        m_state_machine = std::make_shared<KSM_TREE>(KSM_TREE_KIND_STATE_MACHINE);
+    if (!m_state_machine->object) {
+        // It belongs to the root, which deletes it with itself.
+        KSM_TX_TREE_OBJECT* object = m_owner ? ksm_show_tree(m_owner, m_state_machine) : nullptr;
+        if (!object)
             return nullptr;
-        // It belongs to the root, which deletes it with the session.
-        m_state_machine = ksm_adopt_tree_object(m_owner, root->create_child_object(KSM_TREE_KIND_STATE_MACHINE), false);
-        if (!m_state_machine)
-            return nullptr;
-        m_state_machine_made = attributes_of(m_state_machine.get());
+        m_state_machine_made = attributes_of(object);
         m_state_machine_shown = m_state_machine_made;
         show_recorded_state_machine();  // a flow read from a file, or put back by an undo
     }
-    return m_state_machine.get();
+    return m_state_machine->object;
 }
 
 // Recorded only when the attributes differ, so that a unit which leaves the flow as it was
@@ -426,9 +431,10 @@ void KSM_TX_TRIGGER::state_machine_changed()
 {
     if (m_owner)
         m_owner->set_modified(true);
-    if (!m_state_machine)
+    KSM_TX_TREE_OBJECT* object = KSM_ACCESS::state_machine(this);
+    if (!object)
         return;
-    std::shared_ptr<const KSM_TREE_ATTRIBUTES> now = attributes_of(m_state_machine.get());
+    std::shared_ptr<const KSM_TREE_ATTRIBUTES> now = attributes_of(object);
     const std::shared_ptr<const KSM_TREE_ATTRIBUTES>& recorded =
         m_state->state_machine ? m_state->state_machine : m_state_machine_made;
     if (*now == *recorded)
@@ -441,10 +447,11 @@ void KSM_TX_TRIGGER::show_recorded_state_machine()
 {
     const std::shared_ptr<const KSM_TREE_ATTRIBUTES>& recorded =
         m_state->state_machine ? m_state->state_machine : m_state_machine_made;
-    if (!m_state_machine || recorded == m_state_machine_shown)
+    KSM_TX_TREE_OBJECT* object = KSM_ACCESS::state_machine(this);
+    if (!object || recorded == m_state_machine_shown)
         return;
     for (const auto& [key, value] : *recorded)
-        m_state_machine->set_attribute(key.c_str(), value.c_str());
+        object->set_attribute(key.c_str(), value.c_str());
     m_state_machine_shown = recorded;
 }
 
