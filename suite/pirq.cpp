@@ -142,6 +142,7 @@ QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent)
 {
     auto* action = new QAction(pirq_get_action_text(id), parent);
     action->setObjectName(pirq_get_action_name(id));
+    action->setIcon(pirq_get_action_icon(id));
     auto it = action_table().find(id);
     if (it != action_table().end()) {
         action->setCheckable(it->second.checkable);

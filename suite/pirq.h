@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFileDialog>
 #include <QFont>
+#include <QIcon>
 #include <QList>
 #include <QObject>
 #include <QPen>
@@ -195,6 +196,11 @@ int pirq_find_icon(const QPixmap& pixmap);
 // A new action of that identifier with the suite's text, tool tip, shortcut and
 // checkability; ids the table does not know get a text of their own.
 QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent);
+// The icon of an action, drawn at first use and kept until the application goes; a null icon for
+// an identifier without one.
+QIcon pirq_get_action_icon(PIRQ_ACTION_ENUM id);
+// The icon of a standard entry of the suite's menus by its suite name ("PIRQ_OPEN_ACTION").
+QIcon pirq_get_action_icon(const QString& name);
 // The text the action table gives an identifier.
 QString pirq_get_action_text(PIRQ_ACTION_ENUM id);
 // The name under which toolbars list the action ("PIRQ_VOKR_TOOLBAR_FIND_ACTION"); it is also

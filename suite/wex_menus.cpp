@@ -23,6 +23,7 @@ QAction* WEX_FRAME_WND::add_entry(QMenu* menu, const char* name, const QString& 
 {
     QAction* action = menu->addAction(text);
     action->setObjectName(name);
+    action->setIcon(pirq_get_action_icon(QString(name)));
     action->setVisible(visible);
     return action;
 }

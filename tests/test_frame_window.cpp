@@ -478,3 +478,30 @@ TEST_F(FrameWindow, AddNodeMakesOneUndoUnitTappedByTheCompileMode)
         EXPECT_EQ(undo_all(m), c.units);
     }
 }
+
+TEST_F(FrameWindow, ToolbarAndMenuEntriesShowIconsThatTellThemApart)
+{
+    for (bool main : {false, true}) {
+        SCOPED_TRACE(main ? "main window" : "window of its own");
+        auto frame = framed(main);
+        QMap<QString, QImage> by_text;  // actions of one text are one command and share its look
+        for (QToolBar* toolbar : frame->findChildren<QToolBar*>())
+            for (QAction* action : toolbar->actions()) {
+                if (action->isSeparator())
+                    continue;
+                SCOPED_TRACE(action->objectName().toStdString());
+                ASSERT_FALSE(action->icon().isNull());
+                const QImage image = action->icon().pixmap(24).toImage();
+                const QString text = action->text().remove('&');
+                EXPECT_EQ(by_text.value(text, image), image);
+                for (auto it = by_text.cbegin(); it != by_text.cend(); ++it)
+                    EXPECT_TRUE(it.key() == text || it.value() != image) << it.key().toStdString();
+                by_text.insert(text, image);
+            }
+        EXPECT_EQ(by_text.size(), main ? 10 : 20);
+        for (WEX_MENU_POSITION menu : {WEX_FILE_MENU, WEX_EDIT_MENU, WEX_VIEW_MENU, WEX_PROCESSING_MENU})
+            for (QAction* action : frame->get_menu(menu)->actions())
+                EXPECT_TRUE(action->isSeparator() || action->menu() || !action->icon().isNull())
+                    << action->objectName().toStdString();
+    }
+}
