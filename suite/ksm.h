@@ -501,6 +501,11 @@ public:
     int delete_nodes(int first, int last);
     bool delete_node(const char* name);
     int delete_selected_nodes();
+    // In a first-generation session a structure edit of this list also goes to the instance's
+    // other list while the two are in step. A caller that places different rows in each list
+    // turns that off for the time it needs; insertions still go to both lists. Not undone, not saved.
+    void set_linked_edits(bool linked) { m_linked_edits = linked; }
+    bool has_linked_edits() const { return m_linked_edits; }
 
     // Tree queries.
     int get_parent_index(int row, int other = -1) const;
@@ -534,6 +539,7 @@ public:
 protected:
     KSM_TX_SIGNAL_NODES(KSM_DATA_SESSION* owner, bool trigger_list);
     bool m_power_up_selection = false;
+    bool m_linked_edits = true;
     bool m_trigger_list;
     std::shared_ptr<STATE> m_nodes;
     friend struct KSM_ACCESS;

@@ -725,11 +725,12 @@ bool same_shape(const ROWS& a, const ROWS& b)
 // the data list of a signal set and the trigger list of its active trigger hold the same nodes
 // row for row, so that an index names one node in both. Null when there is none, or, for an
 // edit inside the list, when the two are out of step already (a file may hold them so): an
-// edit by index would then land on other nodes. An append always goes to both.
+// edit by index would then land on other nodes, or while the list's linked edits are off. An
+// append always goes to both.
 KSM_TX_SIGNAL_NODES* follower_of(KSM_TX_SIGNAL_NODES* list, bool trigger_list, bool append)
 {
     KSM_DATA_SESSION* session = list->get_data_session_of();
-    if (!session || KSM_ACCESS::state(session)->second_generation)
+    if (!session || KSM_ACCESS::state(session)->second_generation || (!append && !list->has_linked_edits()))
         return nullptr;
     KSM_TX_SIGNAL_NODES* other = nullptr;
     if (trigger_list) {

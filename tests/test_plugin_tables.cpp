@@ -65,18 +65,49 @@ std::vector<std::string> rows(const KSM_TX_SIGNAL_NODES* list)
     return out;
 }
 
-TEST_F(PluginTables, SimulateModeGroupsEachTableUnderTheReservedInstance)
+// Where each table's nodes and group land: a second-generation session fills each list
+// directly; a first-generation one inserts into both lists, keeps the setup group and the data
+// nodes in the trigger list and builds the data group from copies, never without a setup group.
+TEST_F(PluginTables, TablesLandPerGeneration)
+{
+    const std::string trace = "fake_orvo2_inst|trace{12}", trace_data = "fake_orvo2_inst|trace_data{12}";
+    const struct {
+        const char* what;
+        bool second_generation;
+        const char* fault;
+        std::vector<std::string> trigger, data;
+    } cases[] = {
+        {"second generation", true, "",
+         {trace, sim(0) + ":2", sim(1) + ":2", sim(2) + ":3", sim(3) + ":3"},
+         {trace_data, sim(2) + ":1", sim(3) + ":1", sim(4) + ":1", sim(5) + ":1"}},
+        {"first generation", false, "",
+         {trace, sim(0) + ":2", sim(1) + ":2", sim(2) + ":3", sim(3) + ":3", sim(4) + ":1", sim(5) + ":1"},
+         {trace_data, sim(2) + ":3", sim(3) + ":3", sim(4) + ":3", sim(5) + ":3"}},
+        {"first generation without setup table", false, "no-setup",
+         {sim(2) + ":1", sim(3) + ":1", sim(4) + ":1", sim(5) + ":1"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fault(c.fault);
+        EDITOR m(false);
+        m->get_session()->set_second_generation(c.second_generation);
+        ASSERT_TRUE(m->open_plugin(GOOD, true));
+        // Nodes only of the setup table serve the trigger, those of both tables keep both uses.
+        EXPECT_EQ(rows(m.trigger()), c.trigger);
+        EXPECT_EQ(rows(m.data()), c.data);
+        EXPECT_EQ(m.trigger()->get_plugin_mnemonics(0) != nullptr, !c.trigger.empty() && c.trigger[0] == trace);
+        EXPECT_EQ(m.data()->get_plugin_mnemonics(0) != nullptr, !c.data.empty());
+    }
+}
+
+TEST_F(PluginTables, SimulateModeFillsTheTableRecord)
 {
     EDITOR m(false);
     m->get_session()->set_second_generation(true);
     const int dialogs = VOKR_PLUGIN_OPTION_DLG::shown_count();
     ASSERT_TRUE(m->open_plugin(GOOD, true));
     EXPECT_EQ(VOKR_PLUGIN_OPTION_DLG::shown_count(), dialogs);  // no options dialog
-    // Nodes only of the setup table serve the trigger, those of both tables keep both uses.
-    EXPECT_EQ(rows(m.trigger()), std::vector<std::string>({"fake_orvo2_inst|trace{12}", sim(0) + ":2", sim(1) + ":2",
-                                                           sim(2) + ":3", sim(3) + ":3"}));
-    EXPECT_EQ(rows(m.data()), std::vector<std::string>({"fake_orvo2_inst|trace_data{12}", sim(2) + ":1",
-                                                        sim(3) + ":1", sim(4) + ":1", sim(5) + ":1"}));
     EXPECT_STREQ(m.trigger()->get_node_alias(0), "TR");
     const KSM_TX_PLUGIN_MNEMONICS* record = m.trigger()->get_plugin_mnemonics(0);
     ASSERT_TRUE(record);
@@ -93,16 +124,6 @@ TEST_F(PluginTables, SimulateModeGroupsEachTableUnderTheReservedInstance)
     ASSERT_TRUE(m->get_plugin_mnemonic_table_name_menu_string(&text, 0, m.trigger()));
     EXPECT_EQ(text, "trace : width = 4");
     EXPECT_TRUE(boxes().empty());
-}
-
-TEST_F(PluginTables, FirstGenerationWithoutSetupTableKeepsNoDataRows)
-{
-    fault("no-setup");
-    EDITOR m(false);
-    ASSERT_TRUE(m->open_plugin(GOOD, true));
-    EXPECT_EQ(m.data()->get_num_nodes(), 0);
-    for (int r = 0; r < m.trigger()->get_num_nodes(); ++r)
-        EXPECT_FALSE(m.trigger()->get_plugin_mnemonics(r));
 }
 
 // A faulty plug-in: what open_plugin returns, what it shows, and whether a group got a record.

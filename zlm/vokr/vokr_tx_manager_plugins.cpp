@@ -131,6 +131,22 @@ private:
     TOZ_NAMESPACE* m_db = nullptr;
 };
 
+// Structure edits of a node list kept to that list for one scope; insertions still reach both lists.
+class UNLINKED_EDITS {
+public:
+    explicit UNLINKED_EDITS(KSM_TX_SIGNAL_NODES* list) : m_list(list), m_linked(list->has_linked_edits())
+    {
+        list->set_linked_edits(false);
+    }
+    ~UNLINKED_EDITS() { m_list->set_linked_edits(m_linked); }
+    UNLINKED_EDITS(const UNLINKED_EDITS&) = delete;
+    UNLINKED_EDITS& operator=(const UNLINKED_EDITS&) = delete;
+
+private:
+    KSM_TX_SIGNAL_NODES* m_list;
+    bool m_linked;
+};
+
 }  // namespace
 
 const KSM_TX_PLUGIN_MNEMONICS* VOKR_TX_MANAGER::VOKR_PLUGIN_STRUCT::record() const
@@ -306,7 +322,9 @@ bool VOKR_TX_MANAGER::group_plugin_table(KSM_TX_SIGNAL_NODES* list, int first, i
 
 // A first-generation session: every insertion adds the node to both lists. The setup tables are
 // grouped in the trigger list; the data tables' nodes are copied to the end of the data list
-// and grouped there, and the data rows the insertions made are removed again.
+// and grouped there, and the data rows the insertions made are removed again. Those copies,
+// that group and those removals are the data list's alone: the trigger list keeps the setup
+// group and the data nodes it was given.
 bool VOKR_TX_MANAGER::add_plugin_tables_using_tx_gen1(const QList<VOKR_PLUGIN_STRUCT*>& tables,
                                                       const QString& hierarchy)
 {
@@ -315,6 +333,7 @@ bool VOKR_TX_MANAGER::add_plugin_tables_using_tx_gen1(const QList<VOKR_PLUGIN_ST
                                                                                               : KSM_TAP_PRE_SYNTHESIS;
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     KSM_TX_SIGNAL_SET* data = signal_set_at(-1);
+    const UNLINKED_EDITS data_only(data);
     bool ok = true;
     bool setup_added = false;
     const int d0 = data->get_num_nodes();
