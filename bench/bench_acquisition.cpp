@@ -2,6 +2,7 @@
 // per-bit loop that computes the same samples into a std::vector<bool>.
 #include "../tests/ksm_test_session.h"
 
+#include "bench_reporter.h"
 #include "daw.h"
 #include "prj.h"
 
@@ -113,37 +114,19 @@ void BM_PerBitReference(benchmark::State& state)
 BENCHMARK(BM_PerBitReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunAndOffload)->Unit(benchmark::kMillisecond);
 
-// The console report, then the run's time relative to the per-bit loop.
-class RATIO_REPORTER : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-                m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto run = m_times.find("BM_RunAndOffload"), reference = m_times.find("BM_PerBitReference");
-        if (run != m_times.end() && reference != m_times.end())
-            std::printf("\n%-24s %12s %12s %8s\n%-24s %12.1f %12.1f %8.3f\n", "1024 x 131072", "run (ms)",
-                        "per bit (ms)", "ratio", "run + offload", run->second, reference->second,
-                        run->second / reference->second);
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
+// The run's time relative to the per-bit loop.
+void print_ratio(const BENCH_REPORTER::TIMES& times)
+{
+    const auto run = times.find("BM_RunAndOffload"), reference = times.find("BM_PerBitReference");
+    if (run != times.end() && reference != times.end())
+        std::printf("\n%-24s %12s %12s %8s\n%-24s %12.1f %12.1f %8.3f\n", "1024 x 131072", "run (ms)", "per bit (ms)",
+                    "ratio", "run + offload", run->second, reference->second, run->second / reference->second);
+}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    RATIO_REPORTER reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_ratio);
+    return bench_main(argc, argv, reporter);
 }

@@ -1,5 +1,6 @@
 // Printing and parsing bus values of 64, 1024 and 4096 bits, next to the same conversions of GMP;
 // a summary after the runs gives the time of each conversion relative to GMP's.
+#include "bench_reporter.h"
 #include "vokr_number.h"
 
 #include <benchmark/benchmark.h>
@@ -122,48 +123,26 @@ void register_benchmarks()
         }
 }
 
-// The console report, then the time of every conversion relative to GMP's.
-class RATIO_REPORTER : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        // A single run, or the median of repeated runs.
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        std::printf("\n%-16s %6s %12s %12s %8s\n", "operation", "bits", "vokr (ns)", "gmp (ns)", "ratio");
-        for (const std::string operation : OPERATIONS)
-            for (int width : WIDTHS)
-                print_ratio(operation + "/" + std::to_string(width), operation, width);
-    }
-
-private:
-    void print_ratio(const std::string& key, const std::string& operation, int width)
-    {
-        const auto vokr = m_times.find("vokr/" + key);
-        const auto gmp = m_times.find("gmp/" + key);
-        if (vokr == m_times.end() || gmp == m_times.end())
-            return;
-        std::printf("%-16s %6d %12.1f %12.1f %8.2f\n", operation.c_str(), width, vokr->second, gmp->second,
-                    vokr->second / gmp->second);
-    }
-
-    std::map<std::string, double> m_times;
-};
+// The time of every conversion relative to GMP's.
+void print_ratios(const BENCH_REPORTER::TIMES& times)
+{
+    std::printf("\n%-16s %6s %12s %12s %8s\n", "operation", "bits", "vokr (ns)", "gmp (ns)", "ratio");
+    for (const std::string operation : OPERATIONS)
+        for (int width : WIDTHS) {
+            const std::string key = operation + "/" + std::to_string(width);
+            const auto vokr = times.find("vokr/" + key);
+            const auto gmp = times.find("gmp/" + key);
+            if (vokr != times.end() && gmp != times.end())
+                std::printf("%-16s %6d %12.1f %12.1f %8.2f\n", operation.c_str(), width, vokr->second, gmp->second,
+                            vokr->second / gmp->second);
+        }
+}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
     register_benchmarks();
-    benchmark::Initialize(&argc, argv);
-    RATIO_REPORTER reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    BENCH_REPORTER reporter(BENCH_REPORTER::CPU_TIME, print_ratios);
+    return bench_main(argc, argv, reporter);
 }
