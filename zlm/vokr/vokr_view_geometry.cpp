@@ -14,6 +14,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -59,6 +60,12 @@ bool digit_groups_are_pure(const QString& text, int digits)
             return false;
     }
     return true;
+}
+
+// A sample count or position computed in floating point, held inside the int range.
+int to_int(double value)
+{
+    return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value))));
 }
 
 int next_power_of_two(int n)
@@ -433,7 +440,7 @@ int VOKR_VIEW::get_total_width() const
     int total = 1;
     for (int id = 0; id < WAVEFORM_COLUMN; ++id)
         total += get_column_width(id);
-    return total + int(get_sample_depth() * get_pixels_per_sample());
+    return to_int(total + std::trunc(get_sample_depth() * get_pixels_per_sample()));
 }
 
 int VOKR_VIEW::get_total_height() const
@@ -472,7 +479,7 @@ int VOKR_VIEW::get_visible_end_sample() const
     const double level = repaired ? 1.0 : m_zoom_level.value();
     const double offset = repaired || !m_zoom_offset.m_denominator ? 0.0 : m_zoom_offset.value();
     const int first = m_column_scroll ? 0 : horizontal_value();
-    return first + int(std::trunc(SAMPLE_SPAN / level)) - int(std::trunc(offset));
+    return to_int(first + std::trunc(SAMPLE_SPAN / level) - std::trunc(offset));
 }
 
 int VOKR_VIEW::ruler_step_for(int width, double pixels_per_sample) const
@@ -480,7 +487,7 @@ int VOKR_VIEW::ruler_step_for(int width, double pixels_per_sample) const
     if (pixels_per_sample <= 0.0)
         return 0;
     const int need = int(1.5 * width);
-    return next_power_of_two(int(std::ceil(need / pixels_per_sample)));
+    return next_power_of_two(to_int(std::ceil(need / pixels_per_sample)));
 }
 
 int VOKR_VIEW::get_ruler_step() const
