@@ -2,11 +2,17 @@
 
 #include "vokr_tx_manager.h"
 
-VOKR_VIEW::VOKR_VIEW(QWidget* parent, VOKR_TX_MANAGER* manager) : QWidget(parent), m_tx_manager(manager) {}
+#include <QScrollBar>
 
-void VOKR_VIEW::save_position_data()
+VOKR_VIEW::VOKR_VIEW(QWidget* parent, VOKR_TX_MANAGER* manager) : QWidget(parent), m_tx_manager(manager)
 {
-    // The grid's scroll and zoom positions are stored here once the grid exists.
+    m_vertical_bar = new QScrollBar(Qt::Vertical, this);
+    m_horizontal_bar = new QScrollBar(Qt::Horizontal, this);
+    m_vertical_bar->hide();
+    m_horizontal_bar->hide();
+    load_column_widths();
+    // Any announced change may move rows: the row geometry is measured again on the next query.
+    connect(manager, &VOKR_TX_MANAGER::updated, this, [this] { invalidate_geometry(); });
 }
 
 // Nothing the view shows depends on the project's assignments yet.

@@ -1,10 +1,19 @@
 // The node list and waveform view of the current instance.
 #pragma once
 
+#include "vokr_number.h"
 #include "vokr_view_molq_handler.h"
 
+#include <QRect>
+#include <QString>
+#include <QVector>
 #include <QWidget>
 
+#include <array>
+
+class KSM_TX_SIGNAL_NODES;
+class QPainter;
+class QScrollBar;
 class VOKR_TX_MANAGER;
 
 class VOKR_VIEW : public QWidget {
@@ -12,8 +21,6 @@ class VOKR_VIEW : public QWidget {
 public:
     VOKR_VIEW(QWidget* parent, VOKR_TX_MANAGER* manager);
 
-    // Stores the view's scroll, zoom and tab position into its instance.
-    void save_position_data();
     void resizeEvent(QResizeEvent* event) override;
     bool is_resized() const { return m_resized; }
     void set_resized(bool resized) { m_resized = resized; }
@@ -24,4 +31,133 @@ private:
     VOKR_TX_MANAGER* m_tx_manager;
     bool m_resized = false;
     VOKR_VIEW_MOLQ_HANDLER m_molq_handler{this};
+
+    // ---- scroll bars and zoom, made by the constructor ----
+protected:
+    QScrollBar* m_vertical_bar = nullptr;
+    QScrollBar* m_horizontal_bar = nullptr;
+    VOKR_DOUBLE m_zoom_offset{0, 1};
+    VOKR_DOUBLE m_zoom_level{1, 1};
+
+    // ---- grid model and geometry (vokr_view_geometry.cpp) ----
+public:
+    static constexpr int COLUMN_COUNT = 24;
+    static constexpr int STORED_COLUMN_COUNT = 23;
+    static constexpr int WAVEFORM_COLUMN = 23;
+    static constexpr int VALUE_COLUMN = 22;
+    static constexpr int FIRST_LEVEL_COLUMN = 12;
+    static constexpr int LAST_LEVEL_COLUMN = 21;
+    static constexpr int FIRST_NODE_ROW = 3;
+    static constexpr int MAX_TIME_BARS = 100;
+    static constexpr int SAMPLE_SPAN = 131072;
+    static int row_to_node(int row) { return row - FIRST_NODE_ROW; }
+    static int node_to_row(int node) { return node + FIRST_NODE_ROW; }
+    static const std::array<int, STORED_COLUMN_COUNT>& default_column_widths();
+
+    // The node list the grid shows; null without an instance.
+    KSM_TX_SIGNAL_NODES* current_node_table() const;
+    int get_node_count() const;
+    bool is_group(int node) const;
+    bool is_group_member(int node) const;
+
+    // Reads the stored widths from the session, falling back to the defaults when they are
+    // absent or damaged; writes them back whole.
+    void load_column_widths();
+    void store_column_widths();
+    const std::array<int, STORED_COLUMN_COUNT>& column_widths() const { return m_column_width; }
+
+    int get_column_width(int column) const;
+    int get_row_height(int row) const;
+    bool get_item_rect(int row, int column, QRect* rect) const;
+    bool get_column_rect(int column, QRect* rect) const;
+    bool find_item(const QPoint& point, int* row, int* column, QRect* rect) const;
+    bool hit_test_box(int row, int column, const QPoint& point, const QRect& cell) const;
+    // The check box beside a level number in header row 2; null where there is none.
+    QRect get_level_box_rect(int level, const QRect& cell) const;
+    // Node rows that are shown (height above 0), in all and before `node`.
+    int get_shown_node_count() const;
+    int get_shown_rows_before(int node) const;
+    int get_total_width() const;
+    int get_total_height() const;
+    int get_sample_depth() const;
+
+    double get_pixels_per_sample() const;
+    int get_visible_end_sample() const;
+    int get_ruler_step() const;
+    int get_print_ruler_step(QPainter* painter, const QRect& rect, int first, int last) const;
+    int get_sample_in_segment(int sample, int* segment = nullptr) const;
+    int get_segment_count(int sample) const;
+
+    int get_group_member_count(int node) const;
+    int get_enabled_member_count(int node) const;
+    int get_selected_node_count() const;
+    int get_single_selected_node() const;
+    int get_single_selected_leaf() const;
+    bool can_group_selected_nodes() const;
+    bool get_group_trigger_pattern(int node, int level, QString* text, bool* radix_ok) const;
+
+    int set_column_width(int column, const QPoint& point, bool ignore);
+    void ensure_visible(int node);
+    bool validate_time_bar(int index);
+    void start_zoom_band(const QPoint& point) { m_zoom_band_rect = QRect(point, QSize(0, 0)); }
+    // Drops the cached row geometry; the next query measures the rows again.
+    void invalidate_geometry() { m_rows.valid = false; }
+
+protected:
+    bool name_focus_pending = false;
+    bool m_column_scroll = false;
+    int m_time_bars[MAX_TIME_BARS] = {};
+    int m_timebar_count = 0;
+    QRect m_zoom_band_rect;
+
+private:
+    // Heights of the node rows and where each shown one starts, measured once per change.
+    struct ROW_CACHE {
+        bool valid = false;
+        const KSM_TX_SIGNAL_NODES* list = nullptr;
+        int count = -1, spacing = -1, level = 0;
+        bool data_tab = false, advanced = false;
+        QVector<int> height;       // per node
+        QVector<int> shown;        // node indices of the shown rows, in order
+        QVector<int> shown_top;    // per shown row: sum of the heights of the shown rows before it
+        QVector<int> shown_before; // per node: shown rows before it
+    };
+    const ROW_CACHE& rows() const;
+    int measure_node_row(int node, bool data_tab, bool advanced, int level) const;
+    bool is_hidden_in_hierarchy(int node) const;
+    void column_lefts(std::array<int, COLUMN_COUNT + 1>* left) const;
+    int header_height() const;
+    int vertical_value() const;
+    int horizontal_value() const;
+    bool is_data_tab() const;
+    double span_of_zoom() const;
+    int ruler_step_for(int width, double pixels_per_sample) const;
+    void remove_time_bar(int index);
+    void place_buttons_after_last_bar();
+
+    std::array<int, STORED_COLUMN_COUNT> m_column_width;
+    mutable ROW_CACHE m_rows;
+
+    // ---- position data (vokr_view_position.cpp) ----
+public:
+    // Stores the scroll positions of the shown tab and, on the Data tab, the zoom.
+    int save_position_data();
+    void save_timebars();
+    // Reads the zoom (Data tab only) and prepares both scroll bars for the next relayout.
+    bool load_position_data();
+    // Reads the time bars, dropping positions outside the data.
+    bool load_timebars();
+    const int* time_bars() const { return m_time_bars; }
+    int time_bar_count() const { return m_timebar_count; }
+    const VOKR_DOUBLE& zoom_level() const { return m_zoom_level; }
+    const VOKR_DOUBLE& zoom_offset() const { return m_zoom_offset; }
+
+private:
+    VOKR_DOUBLE read_fraction(const char* numerator, const char* denominator, const VOKR_DOUBLE& fallback) const;
+    void prepare_scroll_bar(QScrollBar* bar, int stored) const;
 };
+
+// Inserts `separator` into a value text every `n` digits from the right, past its radix letter.
+void vokr_add_separators(QString* text, const QString& separator, int n);
+// Draws the text only when it fits the rectangle's width.
+void vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
