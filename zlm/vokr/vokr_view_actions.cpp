@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QFocusEvent>
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -75,7 +74,10 @@ const std::pair<int, const char*> ACTION_TABLE[] = {
 // Group trigger conditions 9 to 17 and their menu actions.
 constexpr int GROUP_CONDITION_ACTIONS[] = {227, 226, 230, 228, 229, 232, 231, 234, 233};
 
-bool is_group_slot(const char* slot) { return std::strstr(slot, "(QAction *)") != nullptr; }
+bool is_group_slot(const char* slot)
+{
+    return QMetaObject::normalizedSignature(slot).contains("(QAction*)");
+}
 
 // SLOT() form of a normalised signature.
 QByteArray slot_code(const char* slot) { return "1" + QMetaObject::normalizedSignature(slot); }
