@@ -17,12 +17,12 @@ using namespace manager_test;
 namespace {
 
 struct VIEW : VOKR_VIEW {
-    using VOKR_VIEW::VOKR_VIEW;
     using VOKR_VIEW::m_horizontal_bar;
     using VOKR_VIEW::m_time_bars;
     using VOKR_VIEW::m_timebar_count;
     using VOKR_VIEW::m_vertical_bar;
     using VOKR_VIEW::m_zoom_level;
+    using VOKR_VIEW::VOKR_VIEW;
 };
 
 // A framed editor showing its first instance's Setup tab, and a 1000 x 400 view on it.
@@ -184,10 +184,18 @@ TEST_F(ViewGeometry, GroupTriggerPatterns)
         const char* text;
         bool radix_ok;
     } cases[] = {
-        {KSM_GTYPE_MNEMONICS, false, {KSM_CTYPE_HIGH, KSM_CTYPE_DONT_CARE, KSM_CTYPE_LOW, KSM_CTYPE_HIGH}, "1X01", false},
+        {KSM_GTYPE_MNEMONICS,
+         false,
+         {KSM_CTYPE_HIGH, KSM_CTYPE_DONT_CARE, KSM_CTYPE_LOW, KSM_CTYPE_HIGH},
+         "1X01",
+         false},
         {KSM_GTYPE_MNEMONICS, false, std::vector<KSM_DATA_TRIGGER_CONDITION>(4, KSM_CTYPE_DONT_CARE), "XXXX", true},
         {KSM_GTYPE_HEX, true, {KSM_CTYPE_HIGH, KSM_CTYPE_LOW, KSM_CTYPE_LOW, KSM_CTYPE_HIGH}, "1001", true},
-        {KSM_GTYPE_BINARY, false, {KSM_CTYPE_HIGH, KSM_CTYPE_DONT_CARE, KSM_CTYPE_DONT_CARE, KSM_CTYPE_DONT_CARE}, "1XXX", false},
+        {KSM_GTYPE_BINARY,
+         false,
+         {KSM_CTYPE_HIGH, KSM_CTYPE_DONT_CARE, KSM_CTYPE_DONT_CARE, KSM_CTYPE_DONT_CARE},
+         "1XXX",
+         false},
         {KSM_GTYPE_HEX, false, {KSM_CTYPE_RISING_EDGE, KSM_CTYPE_LOW, KSM_CTYPE_LOW, KSM_CTYPE_HIGH}, "R001", false},
     };
     for (const auto& c : cases) {
@@ -227,8 +235,8 @@ TEST_F(ViewGeometry, SampleScaleAndRulerSteps)
     add(1);
     show_tab(0);
     ASSERT_TRUE(m()->get_signal_nodes(-1)->set_sample_depth(512));
-    const double pixels = m_view->get_pixels_per_sample();
-    EXPECT_DOUBLE_EQ(pixels, (1000 - 34 - 34 - 220 - 1 - 5 + 1) / 131072.0);
+    m_view->reset_zoom(true);  // as the update after a depth change does: the whole depth fills the cell
+    EXPECT_DOUBLE_EQ(m_view->get_pixels_per_sample(), (1000 - 34 - 34 - 220 - 1 - 5 + 1) / 512.0);
     EXPECT_GT(m_view->get_ruler_step(), 0);
     // A waveform cell narrower than its margin draws no samples.
     m_view->resize(290, 400);
@@ -273,7 +281,7 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
         int n;
         const char* out;
     } cases[] = {
-        {"12345678h", 4, "1234_5678h"}, {"1234h", 4, "1234h"},     {"101010b", 4, "10_1010b"},
+        {"12345678h", 4, "1234_5678h"}, {"1234h", 4, "1234h"},    {"101010b", 4, "10_1010b"},
         {"1234567", 3, "1_234_567"},    {"123456", 3, "123_456"},
     };
     for (const auto& c : cases) {
@@ -295,7 +303,7 @@ TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)
     EXPECT_EQ(instance->get_position_data("zoom level numerator"), -1);
     EXPECT_EQ(instance->get_position_data("setup vertical scroll position"), 0);
     m_view->load_position_data();
-    EXPECT_EQ(m_view->zoom_level().m_numerator, 4);
+    EXPECT_EQ(m_view->get_zoom_level().m_numerator, 4);
     // On the Data tab damaged fractions read as absent.
     instance->set_position_data("active tab", 0);
     const struct {
@@ -305,19 +313,19 @@ TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)
         instance->set_position_data("zoom level numerator", f.numerator);
         instance->set_position_data("zoom level denominator", f.denominator);
         m_view->load_position_data();
-        EXPECT_EQ(std::make_pair(m_view->zoom_level().m_numerator, m_view->zoom_level().m_denominator),
+        EXPECT_EQ(std::make_pair(m_view->get_zoom_level().m_numerator, m_view->get_zoom_level().m_denominator),
                   std::make_pair(f.expected_numerator, f.expected_denominator));
     }
     // Time bars outside 0..depth are dropped; no more than the view holds are read.
     const std::vector<int> stored = {5, 900, 200, -4, 512};
     instance->set_position_data("timebars", stored.data(), int(stored.size()));
     m_view->load_timebars();
-    EXPECT_EQ(std::vector<int>(m_view->time_bars(), m_view->time_bars() + m_view->time_bar_count()),
+    EXPECT_EQ(std::vector<int>(m_view->get_time_bars(), m_view->get_time_bars() + m_view->get_timebar_count()),
               (std::vector<int>{5, 200, 512}));
     const std::vector<int> many(150, 7);
     instance->set_position_data("timebars", many.data(), int(many.size()));
     m_view->load_timebars();
-    EXPECT_EQ(m_view->time_bar_count(), VOKR_VIEW::MAX_TIME_BARS);
+    EXPECT_EQ(m_view->get_timebar_count(), VOKR_VIEW::MAX_TIME_BARS);
 }
 
 TEST_F(ViewGeometry, PositionDataRoundTripsThroughTheSessionFile)
@@ -343,8 +351,8 @@ TEST_F(ViewGeometry, PositionDataRoundTripsThroughTheSessionFile)
     VIEW view(nullptr, reopened.get());
     view.load_timebars();
     view.load_position_data();
-    EXPECT_EQ(std::make_tuple(view.zoom_level().m_numerator, view.zoom_level().m_denominator,
-                              view.m_vertical_bar->value(), view.time_bar_count(), view.time_bars()[0]),
+    EXPECT_EQ(std::make_tuple(view.get_zoom_level().m_numerator, view.get_zoom_level().m_denominator,
+                              view.m_vertical_bar->value(), view.get_timebar_count(), view.get_time_bars()[0]),
               std::make_tuple(3, 2, 17, 1, 12));
 }
 

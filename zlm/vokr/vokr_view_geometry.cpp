@@ -25,9 +25,9 @@ constexpr int BASE_ROW_HEIGHT = 20;
 constexpr int CHECK_BOX_HALF = 6;
 constexpr int EXPAND_BOX = 10;
 constexpr int INDENT = 30;
+// The bounds of a width dragged by the user; a stored width outside them is damage.
 constexpr int MIN_COLUMN_WIDTH = 10;
-// A stored width above this is taken as damage rather than a choice.
-constexpr int MAX_COLUMN_WIDTH = 4000;
+constexpr int MAX_COLUMN_WIDTH = 10000;
 constexpr int FIRST_PATTERN_LEVEL = -3;
 constexpr int LEVEL_NUMBER_FONT = 55;
 
@@ -63,10 +63,7 @@ bool digit_groups_are_pure(const QString& text, int digits)
 }
 
 // A sample count or position computed in floating point, held inside the int range.
-int to_int(double value)
-{
-    return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value))));
-}
+int to_int(double value) { return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value)))); }
 
 int next_power_of_two(int n)
 {
@@ -80,9 +77,8 @@ int next_power_of_two(int n)
 
 const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column_widths()
 {
-    static const std::array<int, STORED_COLUMN_COUNT> widths = {34,  34,  220, 74,  68,  78,  95,  96,
-                                                                98,  98,  88,  88,  110, 101, 101, 101,
-                                                                101, 101, 101, 101, 101, 107, 78};
+    static const std::array<int, STORED_COLUMN_COUNT> widths = {
+        34, 34, 220, 74, 68, 78, 95, 96, 98, 98, 88, 88, 110, 101, 101, 101, 101, 101, 101, 101, 101, 107, 78};
     return widths;
 }
 
@@ -121,20 +117,20 @@ bool VOKR_VIEW::is_data_tab() const { return m_tx_manager->is_data_mode(-1); }
 
 // ---- column widths ------------------------------------------------------------------------------
 
-void VOKR_VIEW::load_column_widths()
+bool VOKR_VIEW::load_column_widths()
 {
     m_column_width = default_column_widths();
     KSM_TX_SESSION* session = m_tx_manager->get_session();
     if (!session)
-        return;
+        return false;
     // One entry more than needed tells a longer array from a complete one.
     int stored[STORED_COLUMN_COUNT + 1];
     if (session->get_global_data("column width", stored, STORED_COLUMN_COUNT + 1) != STORED_COLUMN_COUNT)
-        return;
-    for (int id = 0; id < STORED_COLUMN_COUNT; ++id)
-        if (stored[id] < 0 || stored[id] > MAX_COLUMN_WIDTH)
-            return;
-    std::copy(stored, stored + STORED_COLUMN_COUNT, m_column_width.begin());
+        return false;
+    const auto valid = [](int w) { return w >= MIN_COLUMN_WIDTH && w <= MAX_COLUMN_WIDTH; };
+    if (std::all_of(stored, stored + STORED_COLUMN_COUNT, valid))
+        std::copy(stored, stored + STORED_COLUMN_COUNT, m_column_width.begin());
+    return true;
 }
 
 void VOKR_VIEW::store_column_widths()
@@ -153,13 +149,16 @@ int VOKR_VIEW::get_column_width(int column) const
         m_tx_manager->get_storage_qualifier_type(&sq, -1);
         const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
         switch (column) {
-        case 3: case 4: case VALUE_COLUMN: case WAVEFORM_COLUMN: shown = false; break;
+        case 3:
+        case 4:
+        case VALUE_COLUMN:
+        case WAVEFORM_COLUMN: shown = false; break;
         case 7: shown = sq == "Transitional" || sq == "Conditional" || sq == "Start/Stop"; break;
         case 8: shown = sq == "Transitional"; break;
         case 9: shown = sq == "Conditional"; break;
-        case 10: case 11: shown = sq == "Start/Stop"; break;
-        default:
-            shown = column < FIRST_LEVEL_COLUMN || (trigger && column - 11 <= trigger->get_num_levels());
+        case 10:
+        case 11: shown = sq == "Start/Stop"; break;
+        default: shown = column < FIRST_LEVEL_COLUMN || (trigger && column - 11 <= trigger->get_num_levels());
         }
     } else if (!is_data_tab()) {
         shown = column <= NAME_COLUMN;
@@ -201,7 +200,7 @@ int VOKR_VIEW::set_column_width(int column, const QPoint& point, bool ignore)
     int left = m_column_scroll ? -horizontal_value() : 0;
     for (int id = 0; id < column; ++id)
         left += get_column_width(id);
-    const int w = std::max(MIN_COLUMN_WIDTH, point.x() - left);
+    const int w = std::clamp(point.x() - left, MIN_COLUMN_WIDTH, MAX_COLUMN_WIDTH);
     m_column_width[column] = w;
     store_column_widths();
     resizeEvent(nullptr);
@@ -226,8 +225,8 @@ int VOKR_VIEW::get_row_height(int row) const
     const bool setup = m->is_setup_mode();
     const bool data = m->is_data_mode(-1);
     if (row == TITLE_ROW) {
-        const bool tall = !setup && m_timebar_count > 0 && get_row_height(HEADER_ROW_1) > 0 &&
-                          get_row_height(HEADER_ROW_2) > 0;
+        const bool tall =
+            !setup && m_timebar_count > 0 && get_row_height(HEADER_ROW_1) > 0 && get_row_height(HEADER_ROW_2) > 0;
         return tall ? 38 : 23;
     }
     const int segment = data ? m->get_data_segment_size() : 0;
@@ -256,8 +255,8 @@ int VOKR_VIEW::measure_node_row(int node, bool data_tab, bool advanced, int leve
         return 0;
     if (is_group_member(node) && m->is_any_parent_not_visible(node))
         return 0;
-    if (advanced && (level < 0 ? m->is_node_hidden_in_storage_qualifier_mode(node)
-                               : m->is_node_hidden_in_advanced_mode(node)))
+    if (advanced &&
+        (level < 0 ? m->is_node_hidden_in_storage_qualifier_mode(node) : m->is_node_hidden_in_advanced_mode(node)))
         return 0;
     const int base = VOKR_TX_MANAGER::cfg_inter_line_spacing() + BASE_ROW_HEIGHT;
     KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
@@ -435,12 +434,17 @@ int VOKR_VIEW::get_sample_depth() const
     return depth;
 }
 
-int VOKR_VIEW::get_total_width() const
+int VOKR_VIEW::get_fixed_columns_width() const
 {
     int total = 1;
     for (int id = 0; id < WAVEFORM_COLUMN; ++id)
         total += get_column_width(id);
-    return to_int(total + std::trunc(get_sample_depth() * get_pixels_per_sample()));
+    return total;
+}
+
+int VOKR_VIEW::get_total_width() const
+{
+    return to_int(get_fixed_columns_width() + std::trunc(get_sample_depth() * get_pixels_per_sample()));
 }
 
 int VOKR_VIEW::get_total_height() const
@@ -567,12 +571,13 @@ int VOKR_VIEW::get_selected_node_count() const
     return selected;
 }
 
-int VOKR_VIEW::get_single_selected_node() const
+// The one selected node (a leaf when `leaves_only`), or -1 for none or several.
+int VOKR_VIEW::single_selected(bool leaves_only) const
 {
     const KSM_TX_SIGNAL_NODES* list = current_node_table();
     int found = -1;
     for (int node = 0, count = get_node_count(); node < count; ++node) {
-        if (!list->is_selected(node))
+        if (!list->is_selected(node) || (leaves_only && is_group(node)))
             continue;
         if (found >= 0)
             return -1;
@@ -581,19 +586,9 @@ int VOKR_VIEW::get_single_selected_node() const
     return found;
 }
 
-int VOKR_VIEW::get_single_selected_leaf() const
-{
-    const KSM_TX_SIGNAL_NODES* list = current_node_table();
-    int found = -1;
-    for (int node = 0, count = get_node_count(); node < count; ++node) {
-        if (!list->is_selected(node) || is_group(node))
-            continue;
-        if (found >= 0)
-            return -1;
-        found = node;
-    }
-    return found;
-}
+int VOKR_VIEW::get_single_selected_node() const { return single_selected(false); }
+
+int VOKR_VIEW::get_single_selected_leaf() const { return single_selected(true); }
 
 bool VOKR_VIEW::can_group_selected_nodes() const
 {
@@ -611,8 +606,9 @@ bool VOKR_VIEW::can_group_selected_nodes() const
                 continue;
             const QString name = QString::fromLocal8Bit(list->get_node_name(node));
             const QString text =
-                level < 0 ? QString("Node %1 is a comparison group's member in the Storage Qualifier").arg(name)
-                          : QString("Node %1 is a comparison group's member at trigger level %2").arg(name).arg(level + 1);
+                level < 0
+                    ? QString("Node %1 is a comparison group's member in the Storage Qualifier").arg(name)
+                    : QString("Node %1 is a comparison group's member at trigger level %2").arg(name).arg(level + 1);
             QMessageBox::warning(const_cast<VOKR_VIEW*>(this), "Cannot group selected nodes", text);
             return false;
         }
@@ -691,7 +687,8 @@ void VOKR_VIEW::remove_time_bar(int index)
         place_buttons_after_last_bar();
 }
 
-// The transition buttons sit beside the master time bar; with none left they move back.
+// Without time bars the transition buttons go and the value column closes: the relayout
+// places the buttons again along with the changed column widths.
 void VOKR_VIEW::place_buttons_after_last_bar() { resizeEvent(nullptr); }
 
 bool VOKR_VIEW::validate_time_bar(int index)
