@@ -61,3 +61,35 @@ DEV_FAMILY_ENUM plon_get_dev_family_enum_by_string(const char* name)
             return static_cast<DEV_FAMILY_ENUM>(i);
     return -1;
 }
+
+namespace {
+
+struct PART_RESOURCE {
+    const char* part;
+    int type;
+    int count;
+};
+
+// The parts the stand-in knows resources of, in place of the suite's device database: the
+// Meridian parts can route debug nodes incrementally (type 32), the Talvern parts cannot.
+constexpr PART_RESOURCE PART_RESOURCES[] = {
+    {"MR2-C40", 32, 1},
+    {"MR2-C20", 32, 1},
+    {"TV1-A10", 7, 4},
+};
+
+}  // namespace
+
+DEV_PART_MANAGER* DEV_PART_MANAGER::get_instance()
+{
+    static DEV_PART_MANAGER manager;
+    return &manager;
+}
+
+int DEV_PART_MANAGER::get_device_resource_count_of(const std::string& part, int type) const
+{
+    for (const PART_RESOURCE& r : PART_RESOURCES)
+        if (QString::fromStdString(part).compare(r.part, Qt::CaseInsensitive) == 0 && r.type == type)
+            return r.count;
+    return 0;
+}

@@ -20,3 +20,14 @@ public:
 
 // The family of that name (case-insensitive), or -1 for none.
 DEV_FAMILY_ENUM plon_get_dev_family_enum_by_string(const char* name);
+
+// The generic part name: a project that has not chosen its device part yet.
+constexpr const char* DEV_GENERIC_PART = "AUTO";
+
+// The suite's device parts and their resources by resource type.
+class DEV_PART_MANAGER {
+public:
+    static DEV_PART_MANAGER* get_instance();
+    // How many resources of `type` the part has; 0 for a part the database does not know.
+    int get_device_resource_count_of(const std::string& part, int type) const;
+};

@@ -322,6 +322,10 @@ public:
     bool is_bit_valid(int sample) const;
     bool is_bit_trigger(int sample) const;
     bool is_break_previous(int sample) const;  // a segment or data gap starts at this sample
+    // The first sample in from..end - 1 flagged as trigger, or -1; a machine word at a time.
+    int find_next_trigger(int from, int end) const;
+    // How many samples in 0..last start a segment or data gap; a machine word at a time.
+    int count_breaks(int last) const;
     // The first sample after `from` where the channel differs from sample `from`, or -1.
     int find_next_change(int channel, int from) const;
     // The last sample before `from` where the channel differs from sample `from`, or -1.

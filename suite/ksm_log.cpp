@@ -123,6 +123,40 @@ bool KSM_DATA_LOG::is_break_previous(int sample) const
     return in_samples(m_samples.get(), sample) && test(m_samples->breaks, 0, sample);
 }
 
+int KSM_DATA_LOG::find_next_trigger(int from, int end) const
+{
+    const SAMPLES* s = m_samples.get();
+    end = s ? std::min(end, s->depth) : 0;
+    from = std::max(from, 0);
+    if (from >= end)
+        return -1;
+    size_t k = static_cast<size_t>(from) >> 6;
+    uint64_t word = s->trigger[k] & (~uint64_t(0) << (from & 63));
+    const size_t last = static_cast<size_t>(end - 1) >> 6;
+    while (!word && ++k <= last)
+        word = s->trigger[k];
+    if (!word)
+        return -1;
+    const long long found = static_cast<long long>(k) * 64 + __builtin_ctzll(word);
+    return found < end ? static_cast<int>(found) : -1;
+}
+
+int KSM_DATA_LOG::count_breaks(int last) const
+{
+    const SAMPLES* s = m_samples.get();
+    if (!s || last < 0 || s->depth == 0)
+        return 0;
+    last = std::min(last, s->depth - 1);
+    const size_t full = static_cast<size_t>(last + 1) >> 6;
+    int count = 0;
+    for (size_t k = 0; k < full; ++k)
+        count += __builtin_popcountll(s->breaks[k]);
+    const int rest = (last + 1) & 63;
+    if (rest)
+        count += __builtin_popcountll(s->breaks[full] & ((uint64_t(1) << rest) - 1));
+    return count;
+}
+
 int KSM_DATA_LOG::find_next_change(int channel, int from) const
 {
     const SAMPLES* s = m_samples.get();

@@ -31,6 +31,7 @@ VOKR_LAYOUT_WIDGET::VOKR_LAYOUT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager
     m_object_widget->setFocusPolicy(Qt::StrongFocus);
     m_object_widget->hide();
     layout->addWidget(m_view);
+    connect(manager, &VOKR_TX_MANAGER::updated, m_view, &VOKR_VIEW::on_update, Qt::QueuedConnection);
     layout->addWidget(m_object_widget);
 }
 

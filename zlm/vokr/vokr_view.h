@@ -1,27 +1,417 @@
-// The node list and waveform view of the current instance.
+// The node list and waveform view of the current instance: one hand-painted grid that lists the
+// instance's nodes with their enables and trigger conditions (Setup tab) or their captured
+// samples (Data tab). A frame window has exactly one; a view without a frame (the wizard's) has
+// no menus, no action table and no lock-mode combo box.
+//
+// Construction and menus: vokr_view.cpp; action routing and commands: vokr_view_actions.cpp;
+// grid model and geometry: vokr_view_geometry.cpp; position data: vokr_view_position.cpp;
+// updates and relayout: vokr_view_update.cpp.
 #pragma once
 
+#include "pirq.h"
+#include "vokr_number.h"
 #include "vokr_view_molq_handler.h"
 
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QRect>
+#include <QString>
+#include <QVector>
 #include <QWidget>
 
+#include <array>
+#include <string>
+
+class KSM_TX_SIGNAL_NODES;
+class QAction;
+class QComboBox;
+class QMenu;
+class QPainter;
+class QRubberBand;
+class QScrollBar;
+class QToolButton;
+class VOKR_FRAME_WND;
 class VOKR_TX_MANAGER;
 
 class VOKR_VIEW : public QWidget {
     Q_OBJECT
-public:
-    VOKR_VIEW(QWidget* parent, VOKR_TX_MANAGER* manager);
 
-    // Stores the view's scroll, zoom and tab position into its instance.
-    void save_position_data();
-    void resizeEvent(QResizeEvent* event) override;
-    bool is_resized() const { return m_resized; }
-    void set_resized(bool resized) { m_resized = resized; }
-    // Reacts to a change of the project's assignments (the view's notification target calls it).
-    virtual void on_settings_changed();
+    // ---- construction and actions (vokr_view.cpp, vokr_view_actions.cpp) ----
+public:
+    // One routed action: its identifier and the normalised signature of the slot it reaches.
+    using ACTION_ENTRY = QPair<PIRQ_ACTION_ENUM, QByteArray>;
+
+    VOKR_VIEW(QWidget* parent, VOKR_TX_MANAGER* manager);
+    ~VOKR_VIEW() override;
+
+    virtual std::string get_help_prefix() const { return "VOKR"; }
+    // Routes one shared action to the view's slot (the manager's when the view has none), or
+    // removes that routing again.
+    void connect_action(PIRQ_ACTION_ENUM id, const char* slot);
+    void disconnect_action(PIRQ_ACTION_ENUM id, const char* slot);
+    // The menu action of a group trigger condition (codes 9 to 17).
+    QAction* get_group_condition_action(int condition);
+    // Deselects every node of the current node table, or selects them all.
+    void select_items(bool selected);
+
+    VOKR_TX_MANAGER* get_tx_manager() const { return m_tx_manager; }
+    QComboBox* get_lock_mode_combo() const { return m_lock_mode_combo; }
+    QComboBox* get_level_combo(int index) const { return m_level_combos[index]; }
+    QScrollBar* get_vertical_bar() const { return m_vertical_bar; }
+    QScrollBar* get_horizontal_bar() const { return m_horizontal_bar; }
+    QToolButton* get_previous_transition_button() const { return m_previous_transition_button; }
+    QToolButton* get_next_transition_button() const { return m_next_transition_button; }
+    QMenu* get_context_menu(int column) const { return m_context_menus.value(column); }
+    const QList<ACTION_ENTRY>& get_action_table() const { return m_action_table; }
+    bool are_actions_connected() const { return m_actions_connected; }
+    const VOKR_DOUBLE& get_zoom_level() const { return m_zoom_level; }
+    const VOKR_DOUBLE& get_zoom_offset() const { return m_zoom_offset; }
+    int get_timebar_count() const { return m_timebar_count; }
+    const int* get_time_bars() const { return m_time_bars; }
+    bool is_incremental_route_off() const { return m_incremental_route_off; }
+    bool is_column_scroll() const { return m_column_scroll; }
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    VOKR_TX_MANAGER* m_tx_manager;
-    bool m_resized = false;
-    VOKR_VIEW_MOLQ_HANDLER m_molq_handler{this};
+    void create_scroll_bars();
+    void create_combo_boxes();
+    void create_context_menus();
+    void create_action_table();
+    void connect_frame_menus(QMenu* name_menu);
+    QMenu* new_context_menu(std::initializer_list<int> columns, const char* state_slot);
+    // Adds the actions to the menu; -1 is a separator. With `exclusive` the actions are made one
+    // exclusive group unless they already belong to one.
+    void add_actions(QMenu* menu, std::initializer_list<int> ids, bool exclusive = false);
+    QAction* action(int id) const;
+    // The receiver that a table entry reaches: the view when it has the slot, else the manager.
+    QObject* action_receiver(const char* slot) const;
+
+public slots:
+    // Commands of the frame's shared actions while the view has the focus.
+    void on_edit_select_all();
+    void on_edit_find();
+    void on_edit_find_next();
+    void on_edit_delete();
+    void on_find_bus_value();
+    void on_find_next_bus_value();
+    void on_find_previous_bus_value();
+    void on_plugin_options();
+    void on_node_add_state_machine();
+    void on_node_recreate_state_machine_mnemonics();
+    void on_node_group();
+    void on_node_ungroup();
+    void on_node_ungroup_nested_groups();
+    void on_node_rename();
+    void on_mnemonic_table_setup();
+    void show_list_view();
+    void on_invert_signal();
+    void on_view_align_left();
+    void on_view_align_right();
+    void on_change_node_pre_syn();
+    void on_change_node_post_fit();
+    void on_bus_order(QAction* action);
+    void on_bus_display_format(QAction* action);
+    void on_node_set_alias();
+    void on_node_paste_alias();
+    void on_node_remove_alias();
+    void on_data_enable();
+    void on_data_disable();
+    void on_trigger_enable();
+    void on_trigger_disable();
+    void on_storage_enable();
+    void on_storage_disable();
+    void on_transition_enable();
+    void on_transition_disable();
+    void on_trigger_condition(QAction* action);
+    void on_group_trigger_condition(QAction* action);
+    void on_insert_trigger_value();
+    void on_comparison_trigger();
+    void on_mnemonic(QAction* action);
+    void on_insert_time_bar();
+    void on_delete_time_bar();
+    void on_delete_all_time_bars();
+    void on_insert_master_time_bar();
+    void on_move_master_time_bar();
+    void on_sample_numbers();
+    void on_time_units();
+    void on_fit_in_window();
+    void on_zoom_in();
+    void on_zoom_out();
+    void on_center_on_trigger();
+    void center_on_sample(int sample);
+    void on_next_transition();
+    void on_previous_transition();
+    void on_export();
+    void on_print();
+    void on_plugin(QAction* action);
+    void on_locate(const QString& tool);
+    void on_locate_design_file();
+    void on_select_lock_mode_all();
+    void on_select_lock_mode_incremental();
+    void on_select_lock_mode_trigger();
+    void on_sel_change_advanced_trigger_combo(const QString& text);
+    void update_advanced_trigger_combo_positions();
+    void on_drag_scroll();
+
+    // Menu state slots, run when a menu is about to show.
+    void on_update_edit_menu();
+    void on_update_name_menu();
+    void on_update_data_menu();
+    void on_update_trigger_menu();
+    void on_update_storage_menu();
+    void on_update_transition_menu();
+    void on_update_trigger_condition_menu();
+    void on_update_waveform_menu();
+    void on_update_plugin_menu();
+    void on_update_locate();
+    void on_update_bus_display_format_menu();
+
+    // Enable rules, one per command.
+    bool on_update_edit_delete();
+    bool on_update_edit_select_all();
+    bool on_update_node_group();
+    bool on_update_node_ungroup();
+    bool on_update_node_ungroup_nested_groups();
+    bool on_update_node_rename();
+    bool on_update_node_set_alias();
+    bool on_update_node_remove_alias();
+    bool on_update_plugin_options();
+    bool on_update_invert_signal();
+    bool on_update_bus_order(int id);
+    bool on_update_data_enable();
+    bool on_update_data_disable();
+    bool on_update_trigger_enable();
+    bool on_update_trigger_disable();
+    bool on_update_storage_enable();
+    bool on_update_storage_disable();
+    bool on_update_transition_enable();
+    bool on_update_transition_disable();
+    bool on_update_insert_trigger_value();
+    bool on_update_insert_time_bar();
+    bool on_update_delete_time_bar();
+    bool on_update_delete_all_time_bars();
+    bool on_update_insert_master_time_bar();
+    bool on_update_set_as_master_time_bar();
+    bool on_update_sample_numbers();
+    bool on_update_time_units();
+    bool on_update_fit_in_window();
+    bool on_update_zoom_in();
+    bool on_update_zoom_out();
+    bool on_update_center_on_trigger();
+
+    // ---- grid model and geometry (vokr_view_geometry.cpp) ----
+public:
+    static constexpr int COLUMN_COUNT = 24;
+    static constexpr int STORED_COLUMN_COUNT = 23;
+    static constexpr int WAVEFORM_COLUMN = 23;
+    static constexpr int VALUE_COLUMN = 22;
+    static constexpr int FIRST_LEVEL_COLUMN = 12;
+    static constexpr int LAST_LEVEL_COLUMN = 21;
+    static constexpr int FIRST_NODE_ROW = 3;
+    static constexpr int LEVEL_COMBO_COUNT = 13;
+    static constexpr int MAX_TIME_BARS = 100;
+    // Samples across the waveform column at zoom level 1.
+    static constexpr int SAMPLE_SPAN = 131072;
+    static int row_to_node(int row) { return row - FIRST_NODE_ROW; }
+    static int node_to_row(int node) { return node + FIRST_NODE_ROW; }
+    static const std::array<int, STORED_COLUMN_COUNT>& default_column_widths();
+
+    // The node list the grid shows; null without an instance.
+    KSM_TX_SIGNAL_NODES* current_node_table() const;
+    int get_node_count() const;
+    bool is_group(int node) const;
+    bool is_group_member(int node) const;
+
+    // Reads the session's stored widths: a list of exactly 23 widths, each within the bounds a
+    // user can drag to, replaces the defaults; a list with any other width is damage and leaves
+    // the defaults. False (and the defaults) while the session keeps no list of 23 widths, so
+    // that a later update can read it.
+    bool load_column_widths();
+    void store_column_widths();
+    const std::array<int, STORED_COLUMN_COUNT>& column_widths() const { return m_column_width; }
+
+    int get_column_width(int column) const;
+    // The widths of the columns left of the waveform, with the closing edge line.
+    int get_fixed_columns_width() const;
+    int get_row_height(int row) const;
+    bool get_item_rect(int row, int column, QRect* rect) const;
+    bool get_column_rect(int column, QRect* rect) const;
+    bool find_item(const QPoint& point, int* row, int* column, QRect* rect) const;
+    bool hit_test_box(int row, int column, const QPoint& point, const QRect& cell) const;
+    // The check box beside a level number in header row 2; null where there is none.
+    QRect get_level_box_rect(int level, const QRect& cell) const;
+    // Node rows that are shown (height above 0), in all and before `node`.
+    int get_shown_node_count() const;
+    int get_shown_rows_before(int node) const;
+    int get_total_width() const;
+    int get_total_height() const;
+    // The sample depth the view shows: the captured depth of a log with data, else the
+    // instance's configured depth; 0 without an instance.
+    int get_sample_depth() const;
+
+    double get_pixels_per_sample() const;
+    int get_visible_end_sample() const;
+    int get_ruler_step() const;
+    int get_print_ruler_step(QPainter* painter, const QRect& rect, int first, int last) const;
+    int get_sample_in_segment(int sample, int* segment = nullptr) const;
+    int get_segment_count(int sample) const;
+
+    int get_group_member_count(int node) const;
+    int get_enabled_member_count(int node) const;
+    int get_selected_node_count() const;
+    int get_single_selected_node() const;
+    int get_single_selected_leaf() const;
+    bool can_group_selected_nodes() const;
+    bool get_group_trigger_pattern(int node, int level, QString* text, bool* radix_ok) const;
+
+    int set_column_width(int column, const QPoint& point, bool ignore);
+    void ensure_visible(int node);
+    bool validate_time_bar(int index);
+    void start_zoom_band(const QPoint& point) { m_zoom_band_rect = QRect(point, QSize(0, 0)); }
+    // Drops the cached row geometry; the next query measures the rows again.
+    void invalidate_geometry() { m_rows.valid = false; }
+
+private:
+    // Heights of the node rows and where each shown one starts, measured once per change.
+    struct ROW_CACHE {
+        bool valid = false;
+        const KSM_TX_SIGNAL_NODES* list = nullptr;
+        int count = -1, spacing = -1, level = 0;
+        bool data_tab = false, advanced = false;
+        QVector<int> height;        // per node
+        QVector<int> shown;         // node indices of the shown rows, in order
+        QVector<int> shown_top;     // per shown row: sum of the heights of the shown rows before it
+        QVector<int> shown_before;  // per node: shown rows before it
+    };
+    const ROW_CACHE& rows() const;
+    int measure_node_row(int node, bool data_tab, bool advanced, int level) const;
+    bool is_hidden_in_hierarchy(int node) const;
+    void column_lefts(std::array<int, COLUMN_COUNT + 1>* left) const;
+    int header_height() const;
+    int vertical_value() const;
+    int horizontal_value() const;
+    bool is_data_tab() const;
+    double span_of_zoom() const;
+    int ruler_step_for(int width, double pixels_per_sample) const;
+    int single_selected(bool leaves_only) const;
+    void remove_time_bar(int index);
+    void place_buttons_after_last_bar();
+
+    // ---- position data (vokr_view_position.cpp) ----
+public:
+    // Stores the scroll positions of the shown tab and, on the Data tab, the zoom.
+    int save_position_data();
+    void save_timebars();
+    // Reads the zoom (Data tab only) and prepares both scroll bars for the next relayout.
+    bool load_position_data();
+    // Reads the time bars, dropping positions outside the data.
+    bool load_timebars();
+
+private:
+    VOKR_DOUBLE read_fraction(const char* numerator, const char* denominator, const VOKR_DOUBLE& fallback) const;
+    void prepare_scroll_bar(QScrollBar* bar, int stored) const;
+
+    // ---- updates and relayout (vokr_view_update.cpp) ----
+public:
+    // Qt's resize, and the relayout after every change of column widths, rows or mode (null event).
+    void resizeEvent(QResizeEvent* event) override;
+    void place_transition_buttons();
+    bool is_resized() const { return m_resized_by_undo; }
+    void set_resized(bool resized) { m_resized_by_undo = resized; }
+    void set_rebuilding_tabs(bool rebuilding) { m_rebuilding_tabs = rebuilding; }
+    // Reacts to a change of the project's assignments (the view's notification target calls it).
+    virtual void on_settings_changed();
+    // Clamps the zoom against the sample depth (with `reset_offset` from offset 0); the first
+    // sample that can start the window.
+    int reset_zoom(bool reset_offset);
+
+public slots:
+    void on_update(QObject* sender, int hint);
+    void on_update_alias_menu();
+    void on_update_alignment();
+
+private:
+    void clear_time_bars();
+    bool is_busy() const;
+    void refresh_controls();
+    void refresh_lock_mode_combo(bool busy);
+    void refresh_level_combos(bool busy);
+    void update_horizontal_range(int width, int total);
+    void update_vertical_range(int available);
+    void update_margins(int total);
+    void place_lock_mode_combo();
+
+    // ---- fields ----
+protected:
+    // The scroll bars, zoom and time bars, open to the view's test fixtures.
+    QScrollBar* m_vertical_bar = nullptr;
+    QScrollBar* m_horizontal_bar = nullptr;
+    VOKR_DOUBLE m_zoom_offset{0, 1};
+    VOKR_DOUBLE m_zoom_level{1, 1};
+    int m_time_bars[MAX_TIME_BARS] = {};
+    int m_timebar_count = 0;
+
+private:
+    QWidget* m_editor = nullptr;
+    QWidget* m_comparison_editor = nullptr;
+    QRect m_zoom_band_rect;
+    int m_dragged_time_bar = -1;
+    int m_selected_time_bar = -1;
+    bool m_use_time_units = false;
+    double m_time_period = 100.0;
+    QString m_time_unit = "ns";
+    bool m_incremental_route_off = false;
+    std::array<int, STORED_COLUMN_COUNT> m_column_width;
+    mutable ROW_CACHE m_rows;
+    bool m_column_scroll = false;
+    VOKR_VIEW_MOLQ_HANDLER m_notify_target{nullptr};
+    QComboBox* m_lock_mode_combo = nullptr;
+    QToolButton* m_previous_transition_button = nullptr;
+    QToolButton* m_next_transition_button = nullptr;
+    QComboBox* m_level_combos[LEVEL_COMBO_COUNT] = {};
+    QRubberBand* m_rubber_band = nullptr;
+    // Find settings.
+    bool m_find_match_case = false;
+    bool m_find_whole_word = false;
+    bool m_find_use_wildcards = false;
+    QString m_find_direction = "All";
+    bool m_find_in_names = true;
+    bool m_find_in_aliases = true;
+    QString m_find_text;
+    // The last bus-value search: node and member count.
+    int m_bus_value_node = -1;
+    int m_bus_value_members = -1;
+    QString m_bus_value_text;
+    VOKR_FRAME_WND* m_frame_wnd;
+    VOKR_TX_MANAGER* m_tx_manager;  // null once the manager is gone
+    QMap<int, QMenu*> m_context_menus;
+    QList<ACTION_ENTRY> m_action_table;
+    bool m_actions_connected = false;
+    bool m_column_width_pending = true;
+    bool m_resized_by_undo = false;
+    bool m_rebuilding_tabs = false;
+    bool name_focus_pending = false;
+    int m_trigger_condition_action_count = 0;
+    // The setup-mode state the last update saw; a mode change deselects the nodes. Kept per
+    // view, so that one window's tab change never decides another window's selection.
+    int m_last_setup_mode = -1;
 };
+
+// Inserts `separator` into a value text every `n` digits from the right, past its radix letter.
+void vokr_add_separators(QString* text, const QString& separator, int n);
+// Draws the text only when it fits the rectangle's width.
+void vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
+
+// Connects `signal` of the sender to `slot` of the receiver (both as SIGNAL()/SLOT() make them)
+// when both exist; whether a connection was made.
+bool vokr_connect_slot(QObject* sender, const char* signal, QObject* receiver, const char* slot);
+
+// The process-wide grow-only scratch buffers of fetched samples and their validity flags: at
+// least `size` entries, zero-filled only when they grew, so a reader must use only the entries
+// it filled itself. GUI thread only.
+bool* VOKR_WAVE(int size);
+bool* VOKR_WAVE_MASK(int size);

@@ -1,0 +1,730 @@
+// The grid of the node list view: which rows and columns it has, how large they are, where each
+// cell lies on screen, and the queries derived from them.
+#include "vokr_view.h"
+
+#include "ksm.h"
+#include "pirq.h"
+#include "vokr_node.h"
+#include "vokr_tx_manager.h"
+
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+constexpr int TITLE_ROW = 0, HEADER_ROW_1 = 1, HEADER_ROW_2 = 2;
+constexpr int NAME_COLUMN = 2;
+constexpr int BASE_ROW_HEIGHT = 20;
+constexpr int CHECK_BOX_HALF = 6;
+constexpr int EXPAND_BOX = 10;
+constexpr int INDENT = 30;
+// The bounds of a width dragged by the user; a stored width outside them is damage.
+constexpr int MIN_COLUMN_WIDTH = 10;
+constexpr int MAX_COLUMN_WIDTH = 10000;
+constexpr int FIRST_PATTERN_LEVEL = -3;
+constexpr int LEVEL_NUMBER_FONT = 55;
+
+bool is_chart(KSM_DATA_GROUP_DISPLAY_TYPE type)
+{
+    return type >= KSM_GTYPE_UNSIGNED_BAR && type <= KSM_GTYPE_SIGNED_LINE;
+}
+
+// The pattern character of a member's condition; 0 for a condition that adds none.
+char pattern_char(KSM_DATA_TRIGGER_CONDITION condition)
+{
+    switch (condition) {
+    case KSM_CTYPE_HIGH: return '1';
+    case KSM_CTYPE_LOW: return '0';
+    case KSM_CTYPE_RISING_EDGE: return 'R';
+    case KSM_CTYPE_FALLING_EDGE: return 'F';
+    case KSM_CTYPE_EITHER_EDGE: return 'E';
+    case KSM_CTYPE_DONT_CARE: return 'X';
+    default: return 0;
+    }
+}
+
+// Whether every digit group of `text`, cut from its right end, is all X or free of X.
+bool digit_groups_are_pure(const QString& text, int digits)
+{
+    for (int end = text.size(); end > 0; end -= digits) {
+        const QStringRef group = text.midRef(std::max(0, end - digits), std::min(digits, end));
+        const int x = group.count('X');
+        if (x != 0 && x != group.size())
+            return false;
+    }
+    return true;
+}
+
+// A sample count or position computed in floating point, held inside the int range.
+int to_int(double value) { return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value)))); }
+
+int next_power_of_two(int n)
+{
+    int p = 1;
+    while (p < n && p < (1 << 30))
+        p <<= 1;
+    return p;
+}
+
+}  // namespace
+
+const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column_widths()
+{
+    static const std::array<int, STORED_COLUMN_COUNT> widths = {
+        34, 34, 220, 74, 68, 78, 95, 96, 98, 98, 88, 88, 110, 101, 101, 101, 101, 101, 101, 101, 101, 107, 78};
+    return widths;
+}
+
+// ---- node table ---------------------------------------------------------------------------------
+
+KSM_TX_SIGNAL_NODES* VOKR_VIEW::current_node_table() const
+{
+    return m_tx_manager->is_empty() ? nullptr : m_tx_manager->get_nodes(-1);
+}
+
+int VOKR_VIEW::get_node_count() const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    return list ? list->get_num_nodes() : 0;
+}
+
+bool VOKR_VIEW::is_group(int node) const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    if (!list || node < 0 || node >= list->get_num_nodes())
+        return false;
+    const KSM_DATA_NODE_DISPLAY_TYPE t = list->get_display_type(node);
+    return t == KSM_NTYPE_GROUP_EXPANDED || t == KSM_NTYPE_GROUP_COLLAPSED;
+}
+
+bool VOKR_VIEW::is_group_member(int node) const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    if (!list || node < 0 || node >= list->get_num_nodes())
+        return false;
+    const KSM_DATA_NODE_DISPLAY_TYPE t = list->get_display_type(node);
+    return t == KSM_NTYPE_MEMBER || t == KSM_NTYPE_LAST_MEMBER;
+}
+
+bool VOKR_VIEW::is_data_tab() const { return m_tx_manager->is_data_mode(-1); }
+
+// ---- column widths ------------------------------------------------------------------------------
+
+bool VOKR_VIEW::load_column_widths()
+{
+    m_column_width = default_column_widths();
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    if (!session)
+        return false;
+    // One entry more than needed tells a longer array from a complete one.
+    int stored[STORED_COLUMN_COUNT + 1];
+    if (session->get_global_data("column width", stored, STORED_COLUMN_COUNT + 1) != STORED_COLUMN_COUNT)
+        return false;
+    const auto valid = [](int w) { return w >= MIN_COLUMN_WIDTH && w <= MAX_COLUMN_WIDTH; };
+    if (std::all_of(stored, stored + STORED_COLUMN_COUNT, valid))
+        std::copy(stored, stored + STORED_COLUMN_COUNT, m_column_width.begin());
+    return true;
+}
+
+void VOKR_VIEW::store_column_widths()
+{
+    if (KSM_TX_SESSION* session = m_tx_manager->get_session())
+        session->set_global_data("column width", m_column_width.data(), STORED_COLUMN_COUNT);
+}
+
+int VOKR_VIEW::get_column_width(int column) const
+{
+    if (column < 0 || column >= COLUMN_COUNT)
+        return 0;
+    bool shown = false;
+    if (m_tx_manager->is_setup_mode()) {
+        QString sq;
+        m_tx_manager->get_storage_qualifier_type(&sq, -1);
+        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
+        switch (column) {
+        case 3:
+        case 4:
+        case VALUE_COLUMN:
+        case WAVEFORM_COLUMN: shown = false; break;
+        case 7: shown = sq == "Transitional" || sq == "Conditional" || sq == "Start/Stop"; break;
+        case 8: shown = sq == "Transitional"; break;
+        case 9: shown = sq == "Conditional"; break;
+        case 10:
+        case 11: shown = sq == "Start/Stop"; break;
+        default: shown = column < FIRST_LEVEL_COLUMN || (trigger && column - 11 <= trigger->get_num_levels());
+        }
+    } else if (!is_data_tab()) {
+        shown = column <= NAME_COLUMN;
+    } else {
+        shown = column <= NAME_COLUMN || column == WAVEFORM_COLUMN || (column == VALUE_COLUMN && m_timebar_count > 0);
+    }
+    if (!shown)
+        return 0;
+    if (column != WAVEFORM_COLUMN)
+        return m_column_width[column];
+    if (m_column_scroll && m_horizontal_bar && !m_horizontal_bar->isHidden() && m_horizontal_bar->value() != 0)
+        return 0;
+    int rest = width() - 1;
+    for (int id : {0, 1, NAME_COLUMN, VALUE_COLUMN})
+        rest -= get_column_width(id);
+    if (m_vertical_bar && !m_vertical_bar->isHidden())
+        rest -= m_vertical_bar->width();
+    return std::max(rest, 0);
+}
+
+// left[id] for every column id; left[COLUMN_COUNT] is the right end. Shown columns share their
+// edge lines, so each starts one pixel left of the previous one's right edge.
+void VOKR_VIEW::column_lefts(std::array<int, COLUMN_COUNT + 1>* left) const
+{
+    int x = m_column_scroll ? -horizontal_value() : 0;
+    for (int id = 0; id < COLUMN_COUNT; ++id) {
+        (*left)[id] = x;
+        const int w = get_column_width(id);
+        if (w > 0)
+            x += w;
+    }
+    (*left)[COLUMN_COUNT] = x;
+}
+
+int VOKR_VIEW::set_column_width(int column, const QPoint& point, bool ignore)
+{
+    if (ignore || column < 0 || column >= STORED_COLUMN_COUNT)
+        return 0;
+    int left = m_column_scroll ? -horizontal_value() : 0;
+    for (int id = 0; id < column; ++id)
+        left += get_column_width(id);
+    const int w = std::clamp(point.x() - left, MIN_COLUMN_WIDTH, MAX_COLUMN_WIDTH);
+    m_column_width[column] = w;
+    store_column_widths();
+    resizeEvent(nullptr);
+    update();
+    return w;
+}
+
+// ---- row heights --------------------------------------------------------------------------------
+
+int VOKR_VIEW::header_height() const
+{
+    return get_row_height(TITLE_ROW) + get_row_height(HEADER_ROW_1) + get_row_height(HEADER_ROW_2);
+}
+
+int VOKR_VIEW::get_row_height(int row) const
+{
+    if (row < 0 || row >= get_node_count() + FIRST_NODE_ROW)
+        return 0;
+    if (row >= FIRST_NODE_ROW)
+        return rows().height[row_to_node(row)];
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const bool setup = m->is_setup_mode();
+    const bool data = m->is_data_mode(-1);
+    if (row == TITLE_ROW) {
+        const bool tall =
+            !setup && m_timebar_count > 0 && get_row_height(HEADER_ROW_1) > 0 && get_row_height(HEADER_ROW_2) > 0;
+        return tall ? 38 : 23;
+    }
+    const int segment = data ? m->get_data_segment_size() : 0;
+    if (row == HEADER_ROW_2)
+        return data && segment == 1 && get_row_height(HEADER_ROW_1) > 0 ? 0 : 20;
+    if (setup)
+        return m->is_sequential_mode(-1) ? 20 : 40;
+    if (!data)
+        return 0;
+    if (segment > 0) {
+        const KSM_DATA_LOG* log = m->get_data_log();
+        return log && log->get_data_trigger_position() >= 0 ? 20 : 0;
+    }
+    QString sq;
+    const bool qualified = m->get_storage_qualifier_type(&sq, -1) && sq != "Continuous";
+    return qualified && m->is_record_data_discontinuities_enabled(-1) ? 20 : 0;
+}
+
+// The layout has no hierarchy pane whose unchecked items could hide rows: every node is shown.
+bool VOKR_VIEW::is_hidden_in_hierarchy(int) const { return false; }
+
+int VOKR_VIEW::measure_node_row(int node, bool data_tab, bool advanced, int level) const
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    if (m->get_frame_wnd() && is_hidden_in_hierarchy(node))
+        return 0;
+    if (is_group_member(node) && m->is_any_parent_not_visible(node))
+        return 0;
+    if (advanced &&
+        (level < 0 ? m->is_node_hidden_in_storage_qualifier_mode(node) : m->is_node_hidden_in_advanced_mode(node)))
+        return 0;
+    const int base = VOKR_TX_MANAGER::cfg_inter_line_spacing() + BASE_ROW_HEIGHT;
+    KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
+    if (data_tab && is_group(node) && m->get_node_group_display_type(node, &type, -1) && is_chart(type))
+        return 3 * base;
+    return base;
+}
+
+// Row heights of 4096 nodes are asked for by every cell of every paint; they are measured once
+// and kept until the list, the tab, the mode or the spacing changes, or the manager announces
+// an update.
+const VOKR_VIEW::ROW_CACHE& VOKR_VIEW::rows() const
+{
+    ROW_CACHE& c = m_rows;
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const int count = list ? list->get_num_nodes() : 0;
+    const bool data_tab = is_data_tab();
+    int level = 0;
+    const bool advanced = list && m_tx_manager->is_advanced_mode(&level);
+    const int spacing = VOKR_TX_MANAGER::cfg_inter_line_spacing();
+    if (c.valid && c.list == list && c.count == count && c.data_tab == data_tab && c.advanced == advanced &&
+        c.level == level && c.spacing == spacing)
+        return c;
+    c = ROW_CACHE{true, list, count, spacing, level, data_tab, advanced, {}, {}, {}, {}};
+    c.height.resize(count);
+    c.shown_before.resize(count);
+    int top = 0;
+    for (int node = 0; node < count; ++node) {
+        c.shown_before[node] = c.shown.size();
+        c.height[node] = measure_node_row(node, data_tab, advanced, level);
+        if (c.height[node] > 0) {
+            c.shown.append(node);
+            c.shown_top.append(top);
+            top += c.height[node];
+        }
+    }
+    return c;
+}
+
+int VOKR_VIEW::get_shown_node_count() const { return rows().shown.size(); }
+
+int VOKR_VIEW::get_shown_rows_before(int node) const
+{
+    const ROW_CACHE& c = rows();
+    if (node < 0)
+        return 0;
+    return node < c.count ? c.shown_before[node] : c.shown.size();
+}
+
+// ---- cells --------------------------------------------------------------------------------------
+
+int VOKR_VIEW::vertical_value() const
+{
+    return m_vertical_bar && !m_vertical_bar->isHidden() ? std::max(m_vertical_bar->value(), 0) : 0;
+}
+
+int VOKR_VIEW::horizontal_value() const
+{
+    return m_horizontal_bar && !m_horizontal_bar->isHidden() ? m_horizontal_bar->value() : 0;
+}
+
+bool VOKR_VIEW::get_item_rect(int row, int column, QRect* rect) const
+{
+    const int h = get_row_height(row);
+    const int w = get_column_width(column);
+    if (h <= 0 || w <= 0)
+        return false;
+    int top = 0;
+    if (row < FIRST_NODE_ROW) {
+        for (int r = 0; r < row; ++r)
+            top += get_row_height(r);
+    } else {
+        const ROW_CACHE& c = rows();
+        const int v = vertical_value();
+        const int shown = c.shown_before[row_to_node(row)];
+        if (shown < v)
+            return false;
+        top = header_height() + c.shown_top[shown] - (v < c.shown.size() ? c.shown_top[v] : 0);
+    }
+    std::array<int, COLUMN_COUNT + 1> left;
+    column_lefts(&left);
+    *rect = QRect(QPoint(left[column], top), QPoint(left[column] + w + 1, top + h + 1));
+    return true;
+}
+
+bool VOKR_VIEW::get_column_rect(int column, QRect* rect) const
+{
+    QRect cell;
+    if (!get_item_rect(TITLE_ROW, column, &cell))
+        return false;
+    *rect = QRect(QPoint(cell.left(), 3 + header_height()), QPoint(cell.right(), height()));
+    return true;
+}
+
+bool VOKR_VIEW::find_item(const QPoint& point, int* row, int* column, QRect* rect) const
+{
+    int found = -1, top = 0;
+    for (int r = 0; r < FIRST_NODE_ROW && found < 0; ++r) {
+        const int h = get_row_height(r);
+        if (h > 0 && top + h + 1 >= point.y())
+            found = r;
+        else
+            top += h;
+    }
+    if (found < 0) {
+        // The shown rows from the first one scrolled into view, found by their bottom edges.
+        const ROW_CACHE& c = rows();
+        const int v = vertical_value();
+        if (v >= c.shown.size())
+            return false;
+        const int origin = top - c.shown_top[v];
+        auto bottom_below = [&](int i) { return origin + c.shown_top[i] + c.height[c.shown[i]] + 1 < point.y(); };
+        int lo = v, hi = c.shown.size();
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (bottom_below(mid))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo == c.shown.size())
+            return false;
+        found = node_to_row(c.shown[lo]);
+    }
+    std::array<int, COLUMN_COUNT + 1> left;
+    column_lefts(&left);
+    for (int id = 0; id < COLUMN_COUNT; ++id) {
+        const int w = get_column_width(id);
+        if (w > 0 && left[id] + w + 1 >= point.x()) {
+            *row = found;
+            *column = id;
+            return get_item_rect(found, id, rect);
+        }
+    }
+    return false;
+}
+
+QRect VOKR_VIEW::get_level_box_rect(int level, const QRect& cell) const
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    if (m->is_sequential_mode(-1) && m->is_segmented_acquisition_trigger(level) && get_sample_depth() != 0)
+        return QRect();
+    const QFontMetrics metrics(pirq_get_font(LEVEL_NUMBER_FONT));
+    const int text_end = cell.left() + 2 + metrics.horizontalAdvance(QString::number(level + 1));
+    return QRect(QPoint(text_end + 2, cell.top() - 2), QPoint(text_end + 2 + 17, cell.bottom() + 1));
+}
+
+bool VOKR_VIEW::hit_test_box(int row, int column, const QPoint& point, const QRect& cell) const
+{
+    const QPoint centre = cell.center();
+    if (row >= FIRST_NODE_ROW && column == NAME_COLUMN) {
+        const KSM_TX_SIGNAL_NODES* list = current_node_table();
+        const int node = row_to_node(row);
+        if (!list || node >= list->get_num_nodes())
+            return false;
+        const int x = cell.left() + 5 + INDENT * list->get_depth(node);
+        return QRect(QPoint(x, centre.y() - 5), QPoint(x + EXPAND_BOX, centre.y() + 5)).contains(point);
+    }
+    if (row >= FIRST_NODE_ROW && column >= 5 && column <= 8) {
+        const QPoint corner(CHECK_BOX_HALF, CHECK_BOX_HALF);
+        return QRect(centre - corner, centre + corner).contains(point);
+    }
+    if (row == HEADER_ROW_2 && column >= FIRST_LEVEL_COLUMN && column <= LAST_LEVEL_COLUMN)
+        return get_level_box_rect(column - FIRST_LEVEL_COLUMN, cell).contains(point);
+    return false;
+}
+
+// ---- whole grid ---------------------------------------------------------------------------------
+
+int VOKR_VIEW::get_sample_depth() const
+{
+    int depth = 0;
+    if (!m_tx_manager->is_empty())
+        m_tx_manager->get_data_sample_depth(&depth, -1);
+    return depth;
+}
+
+int VOKR_VIEW::get_fixed_columns_width() const
+{
+    int total = 1;
+    for (int id = 0; id < WAVEFORM_COLUMN; ++id)
+        total += get_column_width(id);
+    return total;
+}
+
+int VOKR_VIEW::get_total_width() const
+{
+    return to_int(get_fixed_columns_width() + std::trunc(get_sample_depth() * get_pixels_per_sample()));
+}
+
+int VOKR_VIEW::get_total_height() const
+{
+    const ROW_CACHE& c = rows();
+    const int nodes = c.shown.isEmpty() ? 0 : c.shown_top.last() + c.height[c.shown.last()];
+    return header_height() + nodes + 1 + 18;
+}
+
+// ---- horizontal sample scale --------------------------------------------------------------------
+
+double VOKR_VIEW::span_of_zoom() const
+{
+    const double level = m_zoom_level.m_denominator ? m_zoom_level.value() : 0.0;
+    const double offset = m_zoom_offset.m_denominator ? m_zoom_offset.value() : 0.0;
+    if (level == 0.0)
+        return double(SAMPLE_SPAN);
+    return SAMPLE_SPAN / level - std::trunc(offset);
+}
+
+double VOKR_VIEW::get_pixels_per_sample() const
+{
+    if (m_tx_manager->is_empty() || get_sample_depth() <= 0)
+        return 0.0;
+    const double span = span_of_zoom();
+    QRect cell;
+    if (span <= 0.0 || !get_item_rect(TITLE_ROW, WAVEFORM_COLUMN, &cell))
+        return 0.0;
+    // A waveform cell narrower than its margin draws no samples.
+    return std::max(0.0, (cell.right() - cell.left() - 5) / span);
+}
+
+int VOKR_VIEW::get_visible_end_sample() const
+{
+    const bool repaired = m_zoom_level.m_denominator == 0 || m_zoom_level.value() == 0.0;
+    const double level = repaired ? 1.0 : m_zoom_level.value();
+    const double offset = repaired || !m_zoom_offset.m_denominator ? 0.0 : m_zoom_offset.value();
+    const int first = m_column_scroll ? 0 : horizontal_value();
+    return to_int(first + std::trunc(SAMPLE_SPAN / level) - std::trunc(offset));
+}
+
+int VOKR_VIEW::ruler_step_for(int width, double pixels_per_sample) const
+{
+    if (pixels_per_sample <= 0.0)
+        return 0;
+    const int need = int(1.5 * width);
+    return next_power_of_two(to_int(std::ceil(need / pixels_per_sample)));
+}
+
+int VOKR_VIEW::get_ruler_step() const
+{
+    const QString text = QString::number(get_visible_end_sample()) + "M";
+    return ruler_step_for(fontMetrics().horizontalAdvance(text), get_pixels_per_sample());
+}
+
+int VOKR_VIEW::get_print_ruler_step(QPainter* painter, const QRect& rect, int first, int last) const
+{
+    // Equal bounds leave no samples to spread over the width: no step.
+    if (last <= first)
+        return 0;
+    const int pixels = (rect.width() - 5) / (last - first);
+    if (pixels <= 0)
+        return 0;
+    const int text = QFontMetrics(painter->font()).horizontalAdvance(QString::number(last) + "M");
+    return ruler_step_for(text + 1, pixels);
+}
+
+// ---- sample numbering ---------------------------------------------------------------------------
+
+int VOKR_VIEW::get_sample_in_segment(int sample, int* segment) const
+{
+    const int size = m_tx_manager->is_empty() ? 0 : m_tx_manager->get_data_segment_size();
+    const int seg = size > 0 ? sample / size : 0;
+    const int offset = size > 0 ? sample % size : sample;
+    if (segment)
+        *segment = seg;
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const int depth = get_sample_depth();
+    if (!log || sample < 0 || sample >= depth)
+        return offset;
+    const int start = sample - offset;
+    const int trigger = log->find_next_trigger(start, size > 0 ? start + size : depth);
+    return trigger >= 0 ? offset - (trigger - start) : offset;
+}
+
+int VOKR_VIEW::get_segment_count(int sample) const
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    if (!log || sample < 0)
+        return 0;
+    return log->count_breaks(sample);
+}
+
+// ---- groups and selection -----------------------------------------------------------------------
+
+int VOKR_VIEW::get_group_member_count(int node) const
+{
+    if (!is_group(node))
+        return 0;
+    int count = 0;
+    while (is_group_member(node + 1 + count))
+        ++count;
+    return count;
+}
+
+int VOKR_VIEW::get_enabled_member_count(int node) const
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const int members = get_group_member_count(node);
+    int count = 0;
+    for (int i = node + 1; i <= node + members; ++i)
+        count += VOKR_NODE(m_tx_manager, list, i).is_trigger_enabled(nullptr, VOKR_NODE::PLAIN_TRIGGER_LEVEL) ? 1 : 0;
+    return count;
+}
+
+// Counts only the rows that exist: selection flags of rows beyond the list are not the view's.
+int VOKR_VIEW::get_selected_node_count() const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const int count = list ? list->get_num_nodes() : 0;
+    int selected = 0;
+    for (int node = 0; node < count; ++node)
+        selected += list->is_selected(node) ? 1 : 0;
+    return selected;
+}
+
+// The one selected node (a leaf when `leaves_only`), or -1 for none or several.
+int VOKR_VIEW::single_selected(bool leaves_only) const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    int found = -1;
+    for (int node = 0, count = get_node_count(); node < count; ++node) {
+        if (!list->is_selected(node) || (leaves_only && is_group(node)))
+            continue;
+        if (found >= 0)
+            return -1;
+        found = node;
+    }
+    return found;
+}
+
+int VOKR_VIEW::get_single_selected_node() const { return single_selected(false); }
+
+int VOKR_VIEW::get_single_selected_leaf() const { return single_selected(true); }
+
+bool VOKR_VIEW::can_group_selected_nodes() const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
+    if (!list || !trigger)
+        return true;
+    const int levels = trigger->get_num_levels();
+    for (int node = 0, count = list->get_num_nodes(); node < count; ++node) {
+        const int parent = list->is_selected(node) ? list->get_parent_index(node) : -1;
+        for (int level = FIRST_PATTERN_LEVEL; parent >= 0 && level < levels; ++level) {
+            const bool compared = level < 0 ? list->is_pattern_comparison_enabled(parent, level - FIRST_PATTERN_LEVEL)
+                                            : list->is_comparison_enabled(parent, level);
+            if (!compared)
+                continue;
+            const QString name = QString::fromLocal8Bit(list->get_node_name(node));
+            const QString text =
+                level < 0
+                    ? QString("Node %1 is a comparison group's member in the Storage Qualifier").arg(name)
+                    : QString("Node %1 is a comparison group's member at trigger level %2").arg(name).arg(level + 1);
+            QMessageBox::warning(const_cast<VOKR_VIEW*>(this), "Cannot group selected nodes", text);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool VOKR_VIEW::get_group_trigger_pattern(int node, int level, QString* text, bool* radix_ok) const
+{
+    text->clear();
+    if (!is_group(node))
+        return false;
+    *radix_ok = true;
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_DATA_GROUP_DISPLAY_TYPE type = list->get_group_display_type(node);
+    const bool lsb_first = list->get_lsb_to_msb(node);
+    const int leaves = std::min(list->get_num_leaf_children(node), list->get_num_nodes() - node - 1);
+    for (int i = 0; i < leaves; ++i) {
+        const int member = lsb_first ? node + leaves - i : node + 1 + i;
+        KSM_DATA_TRIGGER_CONDITION condition = KSM_CTYPE_DISABLED;
+        m->get_node(member, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, level, &condition);
+        const char c = pattern_char(condition);
+        if (c)
+            text->append(QLatin1Char(c));
+        if (c == 'R' || c == 'F' || c == 'E')
+            *radix_ok = false;
+    }
+    if (*radix_ok && text->contains('X')) {
+        if (type == KSM_GTYPE_MNEMONICS || type == KSM_GTYPE_HEX || type == KSM_GTYPE_OCTAL || type == KSM_GTYPE_PLUGIN)
+            *radix_ok = digit_groups_are_pure(*text, type == KSM_GTYPE_OCTAL ? 3 : 4);
+        else
+            *radix_ok = false;
+    }
+    if (lsb_first)
+        std::reverse(text->begin(), text->end());
+    if (list->is_grandparent(node)) {
+        text->clear();
+        *radix_ok = false;
+    }
+    return true;
+}
+
+// ---- navigation and time bars -------------------------------------------------------------------
+
+void VOKR_VIEW::ensure_visible(int node)
+{
+    if (node < 0 || node >= get_node_count())
+        return;
+    name_focus_pending = true;
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    for (int i = 0, count = list->get_num_nodes(); i < count; ++i)
+        m_tx_manager->set_node_selection_status(i, i == node);
+    if (is_group_member(node) && !m_tx_manager->is_node_expanded(node)) {
+        int group = node - 1;
+        while (group >= 0 && !is_group(group))
+            --group;
+        if (group >= 0 && !list->is_expanded(group)) {
+            m_tx_manager->toggle_node(group);
+            invalidate_geometry();
+            resizeEvent(nullptr);
+        }
+    }
+    if (m_vertical_bar && !m_vertical_bar->isHidden()) {
+        m_vertical_bar->setValue(std::min(m_vertical_bar->maximum(), get_shown_rows_before(node)));
+        save_position_data();
+    }
+    update();
+}
+
+void VOKR_VIEW::remove_time_bar(int index)
+{
+    std::copy(m_time_bars + index + 1, m_time_bars + m_timebar_count, m_time_bars + index);
+    --m_timebar_count;
+    if (m_timebar_count == 0)
+        place_buttons_after_last_bar();
+}
+
+// Without time bars the transition buttons go and the value column closes: the relayout
+// places the buttons again along with the changed column widths.
+void VOKR_VIEW::place_buttons_after_last_bar() { resizeEvent(nullptr); }
+
+bool VOKR_VIEW::validate_time_bar(int index)
+{
+    if (index < 0 || index >= m_timebar_count)
+        return false;
+    if (m_time_bars[index] == -1) {
+        remove_time_bar(index);
+        return false;
+    }
+    for (int i = 0; i < m_timebar_count; ++i) {
+        if (i == index || m_time_bars[i] != m_time_bars[index])
+            continue;
+        if (index > 0)
+            remove_time_bar(index);
+        return false;
+    }
+    return true;
+}
+
+// ---- value texts --------------------------------------------------------------------------------
+
+void vokr_add_separators(QString* text, const QString& separator, int n)
+{
+    static const QRegularExpression radix("[obh]");
+    const int length = text->size();
+    const int f = text->contains(radix) ? 1 : 0;
+    if (n <= 0 || length <= f + n || (length - 1) / n < 1)
+        return;
+    int position = length - f - n;
+    for (int i = 0, times = (length - 1) / n; i < times && position > 0; ++i, position -= n)
+        text->insert(position, separator);
+}
+
+void vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
+{
+    if (painter->boundingRect(rect, flags, text).width() <= rect.width())
+        painter->drawText(rect, flags, text);
+}
