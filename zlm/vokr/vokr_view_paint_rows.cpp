@@ -83,6 +83,20 @@ bool in_comparison(const KSM_TX_SIGNAL_NODES* list, int node, int first, int las
     return false;
 }
 
+// The short text of a node's condition.
+QString condition_text(const KSM_TX_SIGNAL_NODES* list, KSM_DATA_TRIGGER_CONDITION condition)
+{
+    switch (condition) {
+    case KSM_CTYPE_HIGH: return "1";
+    case KSM_CTYPE_LOW: return "0";
+    case KSM_CTYPE_RISING_EDGE: return "Rising";
+    case KSM_CTYPE_FALLING_EDGE: return "Falling";
+    case KSM_CTYPE_EITHER_EDGE: return "Either";
+    case KSM_CTYPE_DONT_CARE: return "X";
+    default: return QString::fromLatin1(list->condition_to_string(condition));
+    }
+}
+
 // A condition as its short text, centred; grey where it cannot be changed.
 void draw_condition_text(QPainter* painter, const QRect& rect, const QString& text, bool enabled)
 {
@@ -329,6 +343,6 @@ void VOKR_VIEW::draw_condition_cell(int node, int level, const QRect& rect, QPai
     } else if (in_comparison(list, node, level, level)) {
         painter->fillRect(cell, pirq_get_brush(FACE));
     } else {
-        draw_condition_text(painter, rect, QString::fromLatin1(list->condition_to_string(condition)), enabled);
+        draw_condition_text(painter, rect, condition_text(list, condition), enabled);
     }
 }
