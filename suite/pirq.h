@@ -185,6 +185,24 @@ enum PIRQ_ICON_ENUM : int {
     PIRQ_ICON_VARIABLE_LOW = 452,
     PIRQ_ICON_VARIABLE_UNSIGNED_TRUE = 453,
     PIRQ_ICON_UNKNOWN = 454,
+
+    // The node list's signal-type icons (16 units square), for a node with children and a leaf.
+    PIRQ_ICON_BIDIR_PIN_GROUP = 16,
+    PIRQ_ICON_BIDIR_PIN = 18,
+    PIRQ_ICON_COMBINATORIAL_GROUP = 40,
+    PIRQ_ICON_COMBINATORIAL = 42,
+    PIRQ_ICON_INPUT_PIN_GROUP = 271,
+    PIRQ_ICON_INPUT_PIN = 273,
+    PIRQ_ICON_STATE_MACHINE_GROUP = 315,
+    PIRQ_ICON_STATE_MACHINE = 317,
+    PIRQ_ICON_MEMORY_GROUP = 322,
+    PIRQ_ICON_MEMORY = 324,
+    PIRQ_ICON_OUTPUT_PIN_GROUP = 459,
+    PIRQ_ICON_OUTPUT_PIN = 461,
+    PIRQ_ICON_REGISTERED_GROUP = 514,
+    PIRQ_ICON_REGISTERED = 516,
+    PIRQ_ICON_OTHER_NODE_GROUP = 705,
+    PIRQ_ICON_OTHER_NODE = 720,
 };
 
 // The icon of that identifier, drawn at its natural size at first use and kept for the process

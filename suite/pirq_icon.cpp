@@ -474,6 +474,54 @@ void clear_cache()
     cache().by_key.clear();
 }
 
+// The node list's signal-type icons: a 16-pixel badge with the type's letter on its colour; a
+// node with children shows a second badge stacked behind the first.
+struct TYPE_ICON {
+    int with_children, leaf;
+    QRgb face;
+    char letter;
+};
+
+const TYPE_ICON TYPE_ICONS[] = {
+    {271, 273, qRgb(52, 120, 210), 'I'},  {459, 461, qRgb(214, 110, 30), 'O'},  {16, 18, qRgb(140, 80, 190), 'B'},
+    {322, 324, qRgb(30, 150, 150), 'M'},  {514, 516, qRgb(40, 140, 60), 'R'},   {40, 42, qRgb(190, 150, 20), 'C'},
+    {315, 317, qRgb(200, 50, 90), 'S'},   {705, 720, qRgb(120, 120, 120), 'N'},
+};
+
+const TYPE_ICON* find_type_icon(int id, bool* with_children)
+{
+    for (const TYPE_ICON& icon : TYPE_ICONS) {
+        if (icon.with_children == id || icon.leaf == id) {
+            *with_children = icon.with_children == id;
+            return &icon;
+        }
+    }
+    return nullptr;
+}
+
+QPixmap render_type_icon(const TYPE_ICON& icon, bool with_children)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QColor face(icon.face);
+    const QRectF badge = with_children ? QRectF(0.5, 2.5, 12, 13) : QRectF(1.5, 1.5, 13, 13);
+    if (with_children) {
+        p.setPen(QPen(face.darker(150), 1));
+        p.setBrush(face.lighter(150));
+        p.drawRoundedRect(QRectF(3.5, 0.5, 12, 12), 2, 2);
+    }
+    p.setPen(QPen(face.darker(150), 1));
+    p.setBrush(face);
+    p.drawRoundedRect(badge, 2, 2);
+    p.setPen(Qt::white);
+    p.setFont(font(9, true));
+    p.drawText(badge, Qt::AlignCenter, QString(QLatin1Char(icon.letter)));
+    return pixmap;
+}
+
 const ICON_ROW* find_row(int id)
 {
     for (const ICON_ROW& row : ICON_ROWS)
@@ -491,12 +539,14 @@ QPixmap pirq_get_icon(PIRQ_ICON_ENUM id)
     if (found != icons.by_id.end())
         return found->second;
     const ICON_ROW* row = find_row(id);
-    if (!row)
+    bool with_children = false;
+    const TYPE_ICON* type_icon = row ? nullptr : find_type_icon(id, &with_children);
+    if (!row && !type_icon)
         return pirq_get_icon(PIRQ_ICON_UNKNOWN);
     // The pixmaps go with the application object, which they must not outlive.
     if (icons.by_id.empty())
         qAddPostRoutine(clear_cache);
-    found = icons.by_id.emplace(id, render(*row)).first;
+    found = icons.by_id.emplace(id, row ? render(*row) : render_type_icon(*type_icon, with_children)).first;
     icons.by_key.insert(found->second.cacheKey(), id);
     return found->second;
 }

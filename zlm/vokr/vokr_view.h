@@ -345,6 +345,58 @@ private:
     void update_margins(int total);
     void place_lock_mode_combo();
 
+    // ---- painting (vokr_view_paint.cpp, vokr_view_paint_rows.cpp) ----
+public:
+    // Paints every cell inside `area`; the image export calls it with an image painter. The
+    // int and the bool are unused (both callers pass 0 and true); `view` is the view itself.
+    virtual void paint(QPainter* painter, int, VOKR_VIEW* view, QRect* area, bool);
+    // The row's node list state every cell of one paint shares.
+    struct PAINT_FLAGS {
+        bool first_node_row = false;
+        bool editable_here = false;
+        bool editable = false;
+        bool selected = false;
+        bool power_up_view = false;
+        bool incremental_view = false;
+        bool sequential = false;
+    };
+    // The cell's frame and selection fill, painted before its contents.
+    void draw_cell_background(int row, int column, bool selected, bool sequential, const QRect& rect,
+                              QPainter* painter);
+    // The contents of one cell (already shrunk inside its frame); false for an unknown column.
+    bool draw_item(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    int get_visible_node_rows() const { return visible_node_rows; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    int current_node = -1;
+    int visible_node_rows = 0;
+    int m_drop_row = -1;       // node row of the drop indicator; the node count: after the last
+    bool m_drop_before = false;  // the indicator stands above m_drop_row
+
+private:
+    PAINT_FLAGS paint_flags() const;
+    bool is_editable() const;
+    void paint_power_up_band(QPainter* painter, const QRect& area, const QBrush& brush);
+    void paint_empty_grid_text(QPainter* painter, const QRect& rect);
+    QRect header_rect(int row, int first_column, int last_column) const;
+    void draw_header_background(int row, int column, bool sequential, const QRect& rect, QPainter* painter);
+    void draw_title(int column, const QRect& rect, QPainter* painter);
+    void draw_header(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_header_text(QPainter* painter, const QRect& rect, const QString& text, int flags = 132);
+    void draw_level_name(int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_level_number(int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_node_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_type_icon(int node, const QRect& rect, QPainter* painter);
+    void draw_name_tree(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_tree_connectors(int node, const QRect& rect, QPainter* painter);
+    void draw_drop_marker(int node, const QRect& rect, QPainter* painter);
+    void draw_enable_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_condition_cell(int node, int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_check_box(QPainter* painter, const QRect& rect, bool checked, bool enabled, bool power_up,
+                        bool selected);
+    bool has_invalid_member(int node) const;
+
     // ---- fields ----
 protected:
     // The scroll bars, zoom and time bars, open to the view's test fixtures.

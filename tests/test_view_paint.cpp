@@ -1,0 +1,256 @@
+// What the node list view paints: empty-grid texts, scrolled rows, header and level cells, the
+// selection, the name tree and the node cells, recorded or probed on fixed-size views; and the
+// demo session's Setup tab rendered to a PNG for a person to look at.
+#include "manager_test_support.h"
+#include "paint_recorder.h"
+
+#include "pirq.h"
+#include "prj.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
+#include "vokr_node.h"
+#include "vokr_view.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleFactory>
+#include <QTabWidget>
+
+#include <iostream>
+
+using namespace manager_test;
+
+namespace {
+
+struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::VOKR_VIEW;
+    using VOKR_VIEW::m_drop_before;
+    using VOKR_VIEW::m_drop_row;
+    using VOKR_VIEW::m_vertical_bar;
+};
+
+// A 1000 x 400 view on the Setup tab of a framed editor (or of the wizard's manager), painted
+// into a recorder.
+class ViewPaint : public MANAGER_TEST {
+protected:
+    void SetUp() override
+    {
+        MANAGER_TEST::SetUp();
+        QApplication::setStyle(QStyleFactory::create("Fusion"));
+        QApplication::setFont(QFont("DejaVu Sans", 8));
+        make(true);
+    }
+    void TearDown() override
+    {
+        make(false, false);
+        MANAGER_TEST::TearDown();
+    }
+    void make(bool framed, bool again = true)
+    {
+        m_view.reset();
+        if (m_editor && m_editor->frame())
+            m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
+        m_editor.reset();
+        if (!again)
+            return;
+        m_editor = std::make_unique<EDITOR>(framed);
+        if (framed) {
+            if (m_tabs.count() == 0)
+                m_tabs.addTab(new QWidget, "Data"), m_tabs.addTab(new QWidget, "Setup");
+            m_tabs.setCurrentIndex(1);
+            m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+        }
+        m_view = std::make_unique<VIEW>(nullptr, m());
+        m_view->resize(1000, 400);
+    }
+    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
+    void add(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            add_rows(m(), {QString("n%1").arg(i).toLatin1().constData()});
+        m_view->invalidate_geometry();
+    }
+    const PAINT_RECORDER& paint()
+    {
+        m_recorder.clear();
+        QPainter painter(&m_recorder);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+        return m_recorder;
+    }
+    QRect cell(int node, int column) const
+    {
+        QRect r;
+        return m_view->get_item_rect(VOKR_VIEW::node_to_row(node), column, &r) ? r : QRect();
+    }
+    // Fills of `color` whose rectangle lies inside `area`.
+    int fills(const QColor& color, const QRect& area) const
+    {
+        int n = 0;
+        for (const auto& r : m_recorder.rects())
+            n += r.brush_color == color && area.contains(r.rect) ? 1 : 0;
+        return n;
+    }
+    int lines_of(const QColor& color, const QRect& area) const
+    {
+        int n = 0;
+        for (const auto& l : m_recorder.lines())
+            n += l.color == color && area.contains(l.line.p1()) && area.contains(l.line.p2()) ? 1 : 0;
+        return n;
+    }
+
+    std::unique_ptr<EDITOR> m_editor;
+    QTabWidget m_tabs;
+    std::unique_ptr<VIEW> m_view;
+    PAINT_RECORDER m_recorder;
+};
+
+TEST_F(ViewPaint, EmptyGridTellsWhyAtTheLeftTop)
+{
+    {
+        VOKR_TX_MANAGER empty(nullptr);
+        VIEW view(nullptr, &empty);
+        view.resize(600, 200);
+        PAINT_RECORDER recorder;
+        QPainter painter(&recorder);
+        QRect area = view.rect();
+        view.paint(&painter, 0, &view, &area, true);
+        ASSERT_TRUE(recorder.find_text("No nodes"));
+    }
+    const struct {
+        bool framed;
+        const char* project;
+        const char* text;
+    } cases[] = {
+        {false, nullptr, "Zero trigger input port width"},
+        {true, nullptr, "Open a project to add nodes"},
+        {true, "top top\nnode a input pre post\n", "Double-click to add nodes"},
+    };
+    for (const auto& c : cases) {
+        if (c.project)
+            open_project(c.project);
+        make(c.framed);
+        const PAINT_RECORDER::TEXT* text = paint().find_text(c.text);
+        ASSERT_TRUE(text) << c.text;
+        EXPECT_EQ(text->baseline.x(), 10);
+        EXPECT_LT(text->baseline.y(), m_view->get_row_height(0) + m_view->get_row_height(1) + m_view->get_row_height(2) + 20);
+        EXPECT_EQ(m_view->get_visible_node_rows(), 0);
+    }
+}
+
+TEST_F(ViewPaint, ScrolledRowsAreSkippedAndTheDropBarSpansTheNameColumn)
+{
+    add(30);
+    m_view->m_vertical_bar->setRange(0, 20);
+    m_view->m_vertical_bar->setValue(5);
+    m_view->m_vertical_bar->show();
+    m_view->m_drop_row = 30;
+    paint();
+    EXPECT_FALSE(m_recorder.find_text("n4"));
+    ASSERT_TRUE(m_recorder.find_text("n5"));
+    EXPECT_TRUE(cell(5, 2).contains(m_recorder.find_text("n5")->baseline));
+    // Painting stops at the bottom edge: only the rows in view are visited.
+    EXPECT_LT(m_view->get_visible_node_rows(), 30);
+    EXPECT_FALSE(m_recorder.find_text("n29"));
+
+    m_view->m_vertical_bar->setValue(20);
+    paint();
+    const QRect name = cell(29, 2);
+    const QRect bar(QPoint(name.left() + 2, name.bottom() - 3), QPoint(name.right() - 2, name.bottom() - 1));
+    EXPECT_EQ(fills(pirq_get_color(1), bar), 1);
+    EXPECT_EQ(fills(pirq_get_color(1), QRect(0, name.bottom() - 3, name.left() + 1, 4)), 0);
+}
+
+TEST_F(ViewPaint, SequentialHeaderAndLevelNumbers)
+{
+    add(2);
+    ASSERT_TRUE(m_editor->trigger()->set_num_levels(3));
+    for (bool state_based : {false, true}) {
+        ASSERT_TRUE(m_editor->trigger()->set_state_based(state_based));
+        m_view->invalidate_geometry();
+        paint();
+        int titles = 0;
+        for (const auto& t : m_recorder.texts())
+            titles += t.text == "Trigger Conditions" ? 1 : 0;
+        EXPECT_EQ(titles, 1);
+        for (const char* number : {"1", "2", "3"})
+            EXPECT_TRUE(m_recorder.find_text(number)) << number;
+        EXPECT_EQ(m_recorder.find_text(m()->get_trigger_level_name(0, -1)) != nullptr, state_based);
+    }
+}
+
+TEST_F(ViewPaint, NodeRowCells)
+{
+    add(6);
+    ASSERT_TRUE(m()->group_node(1, 2));  // rows 1 group, 2-3 members
+    ASSERT_TRUE(m()->group_node(4, 5));  // rows 4 group, 5-6 members
+    m()->toggle_node(4);                 // collapsed
+    m_editor->trigger()->set_invalid(2, true);
+    VOKR_NODE(m(), m_editor->trigger(), 0).enable_signal_inversion(true);
+    VOKR_NODE(m(), m_editor->trigger(), 0).enable_trigger(false);
+    m_view->invalidate_geometry();
+    m_view->m_drop_row = 4;
+    m_view->m_drop_before = true;
+    const int marked = (paint(), lines_of(pirq_get_color(1), cell(4, 2)));
+    m_view->m_drop_before = false;
+    paint();
+    const QColor bar = pirq_get_pen(18).color();
+    // Expanded group 1: a minus and a stub; collapsed group 4: a plus, no insertion line.
+    EXPECT_EQ(lines_of(bar, cell(1, 2)), 1);
+    EXPECT_EQ(lines_of(bar, cell(4, 2)), 2);
+    EXPECT_EQ(lines_of(pirq_get_color(1), cell(4, 2)), marked - 2);
+    EXPECT_EQ(m_recorder.find_text(m_editor->trigger()->get_node_name(1))->color, pirq_get_color(5));
+    EXPECT_EQ(m_recorder.find_text(m_editor->trigger()->get_node_name(4))->color, pirq_get_color(307));
+    ASSERT_EQ(m_recorder.ellipses().size(), 1u);
+    EXPECT_TRUE(cell(0, 0).contains(m_recorder.ellipses()[0].rect));
+    EXPECT_EQ(fills(pirq_get_color(22), cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), 1);
+    EXPECT_EQ(fills(pirq_get_color(22), cell(3, VOKR_VIEW::FIRST_LEVEL_COLUMN)), 0);
+}
+
+TEST_F(ViewPaint, SelectedRowIsHighlightedOnlyWithFocus)
+{
+    add(2);
+    m_editor->trigger()->set_selected(0, true);
+    for (bool focus : {false, true}) {
+        if (focus) {
+            m_view->show();
+            QApplication::setActiveWindow(m_view.get());
+            m_view->setFocus();
+            ASSERT_TRUE(m_view->hasFocus());
+        }
+        paint();
+        EXPECT_EQ(fills(pirq_get_color(297), cell(0, 2)) > 0, focus);
+        EXPECT_EQ(fills(pirq_get_color(297), cell(1, 2)), 0);
+    }
+}
+
+TEST_F(ViewPaint, DemoSessionSetupTabRendersToPng)
+{
+    std::string error;
+    ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
+    ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(m()->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+    m_view->resize(1200, 560);
+    m_view->load_column_widths();
+    m_view->invalidate_geometry();
+    QImage image(m_view->size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+    }
+    QDir().mkpath(VOKR_ARTIFACT_DIR);
+    const QString file = VOKR_ARTIFACT_DIR "/node_list_view.png";
+    ASSERT_TRUE(image.save(file));
+    std::cout << "node list view image: " << file.toStdString() << std::endl;
+    EXPECT_GE(m_view->get_visible_node_rows(), 6);
+    PRJ_PROJECT::close();
+}
+
+}  // namespace

@@ -1,0 +1,436 @@
+// The node list view's paint pipeline: background, power-up band, the row and column loop over
+// the rows in view, cell frames and selection fill, the title row, the header rows, the drop
+// bar after the last node and the texts of an empty grid. Every cell rectangle comes from the
+// grid geometry (vokr_view_geometry.cpp).
+#include "vokr_view.h"
+
+#include "ksm.h"
+#include "omu.h"
+#include "pirq.h"
+#include "vokr_assert.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
+#include "vokr_tx_manager.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTabWidget>
+#include <qdrawutil.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int TITLE_ROW = 0, HEADER_ROW_1 = 1, HEADER_ROW_2 = 2;
+constexpr int NAME_COLUMN = 2;
+constexpr int LOCK_BANNER_COLUMN = 5;
+constexpr int FIRST_SQ_COLUMN = 10, LAST_SQ_COLUMN = 11;
+constexpr int ALIGN_CENTRE = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr int ALIGN_LEFT_CENTRE = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr int ALIGN_LEFT_TOP = Qt::AlignLeft | Qt::AlignTop;
+constexpr int HEADER_COLOR = 302, HEADER_FONT = 55;
+constexpr int FACE = 22, OUTLINE = 26, GRID = 24, FRAME = 1, SELECTION = 297, BACKGROUND = 298;
+
+const QPen& level_name_pen()
+{
+    static const QPen pen(QColor(128, 0, 128));
+    return pen;
+}
+
+const QBrush& power_up_brush()
+{
+    static const QBrush brush(QColor(153, 204, 255));
+    return brush;
+}
+
+void draw_outline(QPainter* painter, const QRect& cell, const QColor& color)
+{
+    painter->save();
+    painter->setPen(QPen(color, 0));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(cell.adjusted(0, 0, -1, -1));
+    painter->restore();
+}
+
+// A raised or sunken cell: a dark frame with a shaded face inside it.
+void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& palette, bool sunken)
+{
+    painter->fillRect(cell.adjusted(0, 0, -1, -1), pirq_get_color(FRAME));
+    const QBrush face = pirq_get_brush(FACE);
+    qDrawShadeRect(painter, cell.adjusted(1, 1, -2, -2), palette, sunken, 1, 0, &face);
+}
+
+// Where a row's cells start and how wide they are, measured once per paint.
+struct COLUMNS {
+    std::array<int, VOKR_VIEW::COLUMN_COUNT + 1> left;
+    std::array<int, VOKR_VIEW::COLUMN_COUNT> width;
+};
+
+}  // namespace
+
+// ---- pipeline -----------------------------------------------------------------------------------
+
+void VOKR_VIEW::paintEvent(QPaintEvent*)
+{
+    if (m_tx_manager->get_frame_wnd())
+        VOKR_ASSERT_TEXT(m_tx_manager->get_layout_widget() != nullptr, "this->m_layout_widget != NULL");
+    QPainter painter(this);
+    QRect area = rect();
+    paint(&painter, 0, this, &area, true);
+}
+
+void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
+{
+    const QBrush background = current_node_table() ? QBrush(pirq_get_color(BACKGROUND)) : pirq_get_brush(FACE);
+    painter->fillRect(*area, background);
+    paint_power_up_band(painter, *area, power_up_brush());
+    PAINT_FLAGS flags = paint_flags();
+    COLUMNS columns;
+    column_lefts(&columns.left);
+    for (int id = 0; id < COLUMN_COUNT; ++id)
+        columns.width[id] = get_column_width(id);
+    const int title_shift = m_column_scroll ? horizontal_value() : 0;
+
+    auto paint_row = [&](int row, int top, int bottom, int shift) {
+        for (int id = 0; id < COLUMN_COUNT; ++id) {
+            const int w = columns.width[id];
+            if (w <= 0)
+                continue;
+            const int x = columns.left[id] + shift;
+            const QRect cell(QPoint(x, top), QPoint(x + w + 1, bottom + 1));
+            draw_cell_background(row, id, flags.selected, flags.sequential, cell, painter);
+            draw_item(row, id, cell.adjusted(2, 2, -2, -2), painter, flags);
+        }
+    };
+
+    int y = 0;
+    for (int row = TITLE_ROW; row < FIRST_NODE_ROW && y <= area->bottom(); ++row) {
+        const int h = get_row_height(row);
+        if (h <= 0)
+            continue;
+        if (y + h + 1 > area->top())
+            paint_row(row, y, y + h, row == TITLE_ROW ? title_shift : 0);
+        y += h;
+    }
+    // Only the shown rows from the first one scrolled into view are visited.
+    const ROW_CACHE& cache = rows();
+    const int scrolled = vertical_value();
+    int counted = std::min(scrolled, int(cache.shown.size()));
+    for (int i = counted; i < cache.shown.size() && y <= area->bottom(); ++i) {
+        const int node = cache.shown[i];
+        const int h = cache.height[node];
+        counted = i + 1;
+        if (y + h + 1 > area->top()) {
+            current_node = node;
+            flags.selected = m_tx_manager->get_node_selection_status(node);
+            flags.first_node_row = i == scrolled;
+            paint_row(node_to_row(node), y, y + h, 0);
+        }
+        y += h;
+    }
+    flags.selected = false;
+    visible_node_rows = counted;
+
+    const QRect rest(QPoint(0, y + 1), QPoint(area->width(), area->height()));
+    if (y + 1 < height())
+        painter->fillRect(rest, background);
+    const int name_width = columns.width[NAME_COLUMN];
+    if (m_drop_row >= 0 && m_drop_row == get_node_count() && name_width > 0) {
+        const int left = columns.left[NAME_COLUMN];
+        painter->fillRect(QRect(QPoint(left + 2, y - 2), QPoint(left + name_width - 1, y)), pirq_get_color(FRAME));
+    }
+    if (counted == 0)
+        paint_empty_grid_text(painter, rest);
+}
+
+VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags() const
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const bool list = current_node_table() != nullptr;
+    PAINT_FLAGS flags;
+    flags.editable = is_editable();
+    flags.power_up_view = list && m->is_powerup_trigger(-1);
+    const bool locked = flags.power_up_view || m->get_lock_mode(false) != VOKR_LOCK_MODE_ALL_CHANGES;
+    flags.editable_here = flags.editable && !(m->get_frame_wnd() && locked);
+    flags.incremental_view = list && m->is_incremental_compile();
+    flags.sequential = m->is_sequential_mode(-1);
+    return flags;
+}
+
+// Changes are possible while the instance has a node list and is not capturing.
+bool VOKR_VIEW::is_editable() const
+{
+    return current_node_table() && !m_tx_manager->is_instance_acquiring(-1);
+}
+
+// Right of the node columns, the Data tab of a power-up log is tinted.
+void VOKR_VIEW::paint_power_up_band(QPainter* painter, const QRect& area, const QBrush& brush)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    if (!m->get_frame_wnd())
+        return;
+    VOKR_LAYOUT_WIDGET* layout = m->get_layout_widget();
+    VOKR_ASSERT_TEXT(layout != nullptr, "this->m_layout_widget != NULL");
+    const QTabWidget* tabs = layout->get_data_setup_tab_widget(-1);
+    const KSM_DATA_LOG* log = m->get_data_log();
+    if (!tabs || tabs->currentIndex() != 0 || !log || !log->is_power_up_trigger())
+        return;
+    const int left = area.left() + m_column_width[0] + m_column_width[1] + m_column_width[NAME_COLUMN];
+    painter->fillRect(QRect(QPoint(left, area.top()), area.bottomRight()), brush);
+}
+
+void VOKR_VIEW::paint_empty_grid_text(QPainter* painter, const QRect& rect)
+{
+    OMU_MANAGER* omu = OMU_MANAGER::get_omu_manager();
+    VOKR_ASSERT_TEXT(omu != nullptr, "omu_mgr != NULL");
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    QString text;
+    if (!list)
+        text = "No nodes";
+    else if (list->get_num_nodes() > 0 && !(m->is_advanced_mode(nullptr) && m->is_node_hidden_in_advanced_mode(-1)))
+        text = "All nodes hidden";
+    else if (!m->get_frame_wnd())
+        text = "Zero trigger input port width";
+    else if (m->get_frame_wnd()->is_main_window())
+        text = "Open a Lumetra file to continue";
+    else if (!omu->is_project_open())
+        text = "Open a project to add nodes";
+    else
+        text = "Double-click to add nodes";
+    painter->save();
+    painter->setPen(pirq_get_pen(27));
+    QRect r = rect;
+    r.setLeft(10);
+    painter->drawText(r, ALIGN_LEFT_TOP, text);
+    painter->restore();
+}
+
+// ---- cell frames --------------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_cell_background(int row, int column, bool selected, bool sequential, const QRect& rect,
+                                     QPainter* painter)
+{
+    if (row == TITLE_ROW)
+        return;
+    if (row < FIRST_NODE_ROW) {
+        draw_header_background(row, column, sequential, rect, painter);
+        return;
+    }
+    if (column <= 1)
+        draw_shaded_cell(painter, rect, palette(), selected);
+    else if (column != WAVEFORM_COLUMN)
+        draw_outline(painter, rect, pirq_get_color(OUTLINE));
+    else if (VOKR_TX_MANAGER::cfg_show_horz_grid() && get_sample_depth() > 0)
+        draw_outline(painter, rect, pirq_get_color(GRID));
+    if (selected && column >= NAME_COLUMN) {
+        const QRect fill = rect.adjusted(1, 1, -2, -2);
+        if (hasFocus())
+            painter->fillRect(fill, pirq_get_color(SELECTION));
+        else
+            painter->fillRect(fill, pirq_get_brush(FACE));
+    }
+}
+
+// The cells of `row` from `first` to `last` as one rectangle; null when either is hidden.
+QRect VOKR_VIEW::header_rect(int row, int first_column, int last_column) const
+{
+    QRect first, last;
+    if (!get_item_rect(row, first_column, &first) || !get_item_rect(row, last_column, &last))
+        return QRect();
+    return QRect(first.topLeft(), last.bottomRight());
+}
+
+namespace {
+
+// Whether `column` is the first shown one of the run first..last: a run shares one frame and
+// one title, painted once.
+bool opens_run(const VOKR_VIEW* view, int column, int first, int last)
+{
+    for (int id = first; id <= last; ++id)
+        if (view->get_column_width(id) > 0)
+            return id == column;
+    return false;
+}
+
+}  // namespace
+
+void VOKR_VIEW::draw_header_background(int row, int column, bool sequential, const QRect& rect, QPainter* painter)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const QPalette& pal = palette();
+    if (row == HEADER_ROW_2) {
+        QRect cell = rect;
+        if (column == 3 || column == 4)
+            cell.setTop(cell.top() - get_row_height(HEADER_ROW_1));
+        draw_shaded_cell(painter, cell, pal, true);
+        return;
+    }
+    const bool one_segment =
+        m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
+    if (!m->is_setup_mode()) {
+        if (column <= NAME_COLUMN && !one_segment) {
+            if (opens_run(this, column, 0, NAME_COLUMN))
+                draw_shaded_cell(painter, header_rect(row, 0, NAME_COLUMN), pal, true);
+        } else if (column <= NAME_COLUMN || column >= VALUE_COLUMN || one_segment) {
+            draw_shaded_cell(painter, rect, pal, true);
+        }
+        return;
+    }
+    const KSM_TX_TRIGGER* trigger = m->get_trigger_nodes(-1);
+    const int last_level = FIRST_LEVEL_COLUMN - 1 + (trigger ? trigger->get_num_levels() : 0);
+    if (column <= NAME_COLUMN) {
+        if (opens_run(this, column, 0, NAME_COLUMN))
+            draw_shaded_cell(painter, header_rect(row, 0, NAME_COLUMN), pal, true);
+    } else if (column >= 5 && column <= 9) {
+        draw_shaded_cell(painter, rect, pal, true);
+    } else if (column == FIRST_SQ_COLUMN || column == LAST_SQ_COLUMN) {
+        if (opens_run(this, column, FIRST_SQ_COLUMN, LAST_SQ_COLUMN))
+            draw_shaded_cell(painter, header_rect(row, FIRST_SQ_COLUMN, LAST_SQ_COLUMN), pal, true);
+    } else if (column >= FIRST_LEVEL_COLUMN && column <= last_level) {
+        QRect shared = header_rect(row, FIRST_LEVEL_COLUMN, last_level);
+        if (!sequential) {
+            shared.setBottom(shared.top() + shared.height() / 2);
+            QRect lower = rect;
+            lower.setTop(rect.bottom() - rect.height() / 2);
+            draw_outline(painter, lower, pirq_get_color(OUTLINE));
+        }
+        if (column == FIRST_LEVEL_COLUMN)
+            draw_shaded_cell(painter, shared, pal, true);
+    }
+}
+
+// ---- cell contents: title and header rows -------------------------------------------------------
+
+bool VOKR_VIEW::draw_item(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    if (column < 0 || column >= COLUMN_COUNT)
+        return false;
+    if (row == TITLE_ROW)
+        draw_title(column, rect, painter);
+    else if (row < FIRST_NODE_ROW)
+        draw_header(row, column, rect, painter, flags);
+    else
+        draw_node_cell(row_to_node(row), column, rect, painter, flags);
+    return true;
+}
+
+// The lock-mode banner of the Setup tab, reaching to the right edge; the combo lies on it.
+void VOKR_VIEW::draw_title(int column, const QRect& rect, QPainter* painter)
+{
+    if (column != LOCK_BANNER_COLUMN || !m_tx_manager->is_setup_mode())
+        return;
+    QRect banner = rect;
+    banner.setRight(width() - 1);
+    banner.translate(-2, -2);
+    painter->save();
+    painter->fillRect(banner.adjusted(0, 0, 0, -1), pirq_get_brush(FACE));
+    painter->setPen(pirq_get_color(OUTLINE));
+    painter->drawLine(banner.topLeft(), banner.bottomLeft());
+    banner.setLeft(banner.left() + 6);
+    painter->setPen(pirq_get_pen(18));
+    painter->drawText(banner, ALIGN_LEFT_CENTRE, "Lock mode:");
+    painter->restore();
+}
+
+void VOKR_VIEW::draw_header_text(QPainter* painter, const QRect& rect, const QString& text, int flags)
+{
+    painter->save();
+    painter->setPen(pirq_get_color(HEADER_COLOR));
+    painter->setFont(pirq_get_font(HEADER_FONT));
+    painter->drawText(rect, flags, text);
+    painter->restore();
+}
+
+void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    static const char* const ROW_2_TEXTS[] = {"Type", "Alias", "Name"};
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const bool one_segment =
+        m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
+    auto shared = [&](int first, int last) { return header_rect(row, first, last).adjusted(2, 2, -2, -2); };
+    QString text;
+    if (row == HEADER_ROW_2) {
+        if (column <= NAME_COLUMN) {
+            draw_header_text(painter, rect, ROW_2_TEXTS[column]);
+        } else if (column == 3 || column == 4) {
+            text = column == 3 ? "Incremental\nRoute" : "Debug Port\nOut";
+            draw_header_text(painter, rect.adjusted(0, -get_row_height(HEADER_ROW_1), 0, 0), text);
+        } else if (column >= 5 && column <= 7) {
+            if (column == 5)
+                m->get_data_nodes_used(&text);
+            else if (column == 6)
+                m->get_trigger_nodes_used(&text);
+            else
+                m->get_storage_qualifier_nodes_used(&text);
+            draw_header_text(painter, rect, text);
+        } else if (column == 8) {
+            draw_header_text(painter, rect, "Transitional");
+        } else if (column == FIRST_SQ_COLUMN || column == LAST_SQ_COLUMN) {
+            draw_header_text(painter, rect.translated(2, 1), column == FIRST_SQ_COLUMN ? "Start" : "Stop",
+                             Qt::AlignVCenter);
+        } else if (column >= FIRST_LEVEL_COLUMN && column <= LAST_LEVEL_COLUMN) {
+            draw_level_number(column - FIRST_LEVEL_COLUMN, rect, painter, flags);
+        }
+        return;
+    }
+    if (column <= NAME_COLUMN) {
+        if (one_segment)
+            draw_header_text(painter, rect, ROW_2_TEXTS[column]);
+        else if (opens_run(this, column, 0, NAME_COLUMN))
+            draw_header_text(painter, shared(0, NAME_COLUMN), "Node");
+    } else if (column == 5) {
+        draw_header_text(painter, rect, "Data Enable");
+    } else if (column == 6) {
+        draw_header_text(painter, rect, "Trigger Enable");
+    } else if (column == 7) {
+        draw_header_text(painter, rect, "Storage Enable");
+    } else if (column == 8 || column == 9) {
+        draw_header_text(painter, rect, "Storage Qualifier");
+    } else if (column == FIRST_SQ_COLUMN || column == LAST_SQ_COLUMN) {
+        if (opens_run(this, column, FIRST_SQ_COLUMN, LAST_SQ_COLUMN))
+            draw_header_text(painter, one_segment ? rect : shared(FIRST_SQ_COLUMN, LAST_SQ_COLUMN), "Storage Qualifier");
+    } else if (column >= FIRST_LEVEL_COLUMN && column <= LAST_LEVEL_COLUMN) {
+        const KSM_TX_TRIGGER* trigger = m->get_trigger_nodes(-1);
+        const int last = FIRST_LEVEL_COLUMN - 1 + (trigger ? trigger->get_num_levels() : 0);
+        if (column == FIRST_LEVEL_COLUMN && last >= FIRST_LEVEL_COLUMN) {
+            QRect over = shared(FIRST_LEVEL_COLUMN, last);
+            if (!flags.sequential)
+                over.setBottom(over.top() + over.height() / 2 - 1);
+            draw_header_text(painter, over, "Trigger Conditions");
+        }
+        if (!flags.sequential)
+            draw_level_name(column - FIRST_LEVEL_COLUMN, rect, painter, flags);
+    }
+}
+
+// The level's name in the lower half of its upper header cell.
+void VOKR_VIEW::draw_level_name(int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    QRect lower = rect;
+    lower.setTop(rect.top() + rect.height() / 2);
+    painter->save();
+    if (!flags.editable_here)
+        painter->fillRect(lower.adjusted(-1, -1, 0, 0), pirq_get_brush(FACE));
+    painter->setPen(level_name_pen());
+    painter->drawText(lower, ALIGN_CENTRE, QString::fromUtf8(m_tx_manager->get_trigger_level_name(level, -1)));
+    painter->restore();
+}
+
+// The level number with the check box of its pattern, or "Seg" for a segmented acquisition's
+// last level.
+void VOKR_VIEW::draw_level_number(int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const QRect box = get_level_box_rect(level, rect);
+    painter->save();
+    painter->setFont(pirq_get_font(HEADER_FONT));
+    painter->setPen(pirq_get_color(HEADER_COLOR));
+    const QRect text = rect.adjusted(2, 0, 0, 0);
+    painter->drawText(text, ALIGN_LEFT_CENTRE, box.isNull() ? QString("Seg") : QString::number(level + 1));
+    painter->restore();
+    if (box.isNull())
+        return;
+    const bool checked = flags.sequential ? m->is_pattern_enabled(level) : true;
+    draw_check_box(painter, box, checked, flags.sequential && flags.editable, flags.power_up_view, false);
+}

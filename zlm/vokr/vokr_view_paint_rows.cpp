@@ -1,0 +1,348 @@
+// The node rows of the node list view: the type icon, the alias, the indented name tree with
+// its expand box and connectors, the enable check boxes and the condition cells per level.
+#include "vokr_view.h"
+
+#include "ksm.h"
+#include "pirq.h"
+#include "vokr_assert.h"
+#include "vokr_node.h"
+#include "vokr_tx_manager.h"
+
+#include <QPainter>
+#include <QStyleOptionButton>
+
+namespace {
+
+constexpr int TYPE_COLUMN = 0, ALIAS_COLUMN = 1, NAME_COLUMN = 2;
+constexpr int DATA_ENABLE = 5, TRIGGER_ENABLE = 6, STORAGE_ENABLE = 7, TRANSITIONAL = 8;
+constexpr int FIRST_CONDITION_COLUMN = 9, LAST_CONDITION_COLUMN = 21;
+constexpr int INDENT = 30;
+constexpr int ALIGN_CENTRE = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr int ALIGN_LEFT_CENTRE = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr int FACE = 22, OUTLINE = 26, FRAME = 1, INVALID = 5, SELECTION = 297, BACKGROUND = 298;
+constexpr int TEXT_PEN = 18, SELECTED_TEXT_PEN = 21;
+
+const QBrush& power_up_brush()
+{
+    static const QBrush brush(QColor(153, 204, 255));
+    return brush;
+}
+
+const QPen& tree_pen()
+{
+    static const QPen pen = [] {
+        QPen p(QPalette().color(QPalette::Dark), 1);
+        p.setDashPattern({1, 1});
+        return p;
+    }();
+    return pen;
+}
+
+struct TYPE_ICONS {
+    KSM_DATA_SIGNAL_TYPE type;
+    PIRQ_ICON_ENUM with_children, leaf;
+};
+
+const TYPE_ICONS ICONS_BY_TYPE[] = {
+    {KSM_STYPE_INPUT_PIN, PIRQ_ICON_INPUT_PIN_GROUP, PIRQ_ICON_INPUT_PIN},
+    {KSM_STYPE_OUTPUT_PIN, PIRQ_ICON_OUTPUT_PIN_GROUP, PIRQ_ICON_OUTPUT_PIN},
+    {KSM_STYPE_BIDIR_PIN, PIRQ_ICON_BIDIR_PIN_GROUP, PIRQ_ICON_BIDIR_PIN},
+    {KSM_STYPE_MEMORY, PIRQ_ICON_MEMORY_GROUP, PIRQ_ICON_MEMORY},
+    {KSM_STYPE_REGISTERED, PIRQ_ICON_REGISTERED_GROUP, PIRQ_ICON_REGISTERED},
+    {KSM_STYPE_COMBINATORIAL, PIRQ_ICON_COMBINATORIAL_GROUP, PIRQ_ICON_COMBINATORIAL},
+    {KSM_STYPE_MACHINE, PIRQ_ICON_STATE_MACHINE_GROUP, PIRQ_ICON_STATE_MACHINE},
+};
+
+PIRQ_ICON_ENUM type_icon(KSM_DATA_SIGNAL_TYPE type, bool with_children)
+{
+    for (const TYPE_ICONS& row : ICONS_BY_TYPE)
+        if (row.type == type)
+            return with_children ? row.with_children : row.leaf;
+    return with_children ? PIRQ_ICON_OTHER_NODE_GROUP : PIRQ_ICON_OTHER_NODE;
+}
+
+bool is_group_kind(KSM_DATA_NODE_DISPLAY_TYPE kind)
+{
+    return kind == KSM_NTYPE_GROUP_EXPANDED || kind == KSM_NTYPE_GROUP_COLLAPSED;
+}
+
+bool is_member_kind(KSM_DATA_NODE_DISPLAY_TYPE kind) { return kind == KSM_NTYPE_MEMBER || kind == KSM_NTYPE_LAST_MEMBER; }
+
+// Whether the node, or the group it belongs to, takes part in a comparison on a level of
+// first..last (-3..-1 the storage qualifier's patterns).
+bool in_comparison(const KSM_TX_SIGNAL_NODES* list, int node, int first, int last)
+{
+    const int parent = list->get_parent_index(node);
+    for (int level = first; level <= last; ++level) {
+        if (level >= 0 && (list->is_comparison_enabled(node, level) || list->is_comparison_group_member(node, level)))
+            return true;
+        if (level < 0 && (list->is_pattern_comparison_enabled(node, level + 3) ||
+                          (parent >= 0 && list->is_pattern_comparison_enabled(parent, level + 3))))
+            return true;
+    }
+    return false;
+}
+
+// The short text of a node's condition.
+QString condition_text(const KSM_TX_SIGNAL_NODES* list, KSM_DATA_TRIGGER_CONDITION condition)
+{
+    switch (condition) {
+    case KSM_CTYPE_HIGH: return "1";
+    case KSM_CTYPE_LOW: return "0";
+    case KSM_CTYPE_RISING_EDGE: return "Rising";
+    case KSM_CTYPE_FALLING_EDGE: return "Falling";
+    case KSM_CTYPE_EITHER_EDGE: return "Either";
+    case KSM_CTYPE_DONT_CARE: return "X";
+    default: return QString::fromLatin1(list->condition_to_string(condition));
+    }
+}
+
+// A condition as its short text, centred; grey where it cannot be changed.
+void draw_condition_text(QPainter* painter, const QRect& rect, const QString& text, bool enabled)
+{
+    painter->save();
+    painter->setPen(enabled ? pirq_get_pen(TEXT_PEN) : pirq_get_pen(OUTLINE));
+    painter->drawText(rect, ALIGN_CENTRE, painter->fontMetrics().elidedText(text, Qt::ElideRight, rect.width()));
+    painter->restore();
+}
+
+}  // namespace
+
+void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    if (column == TYPE_COLUMN) {
+        draw_type_icon(node, rect, painter);
+    } else if (column == ALIAS_COLUMN) {
+        painter->save();
+        painter->setPen(pirq_get_pen(TEXT_PEN));
+        painter->drawText(rect, ALIGN_CENTRE, QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
+        painter->restore();
+    } else if (column == NAME_COLUMN) {
+        draw_name_tree(node, rect, painter, flags);
+    } else if (column >= DATA_ENABLE && column <= TRANSITIONAL) {
+        draw_enable_cell(node, column, rect, painter, flags);
+    } else if (column >= FIRST_CONDITION_COLUMN && column <= LAST_CONDITION_COLUMN) {
+        draw_condition_cell(node, column - FIRST_LEVEL_COLUMN, rect, painter, flags);
+    }
+}
+
+// ---- type icon ----------------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_type_icon(int node, const QRect& rect, QPainter* painter)
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const QPixmap icon = pirq_get_icon(type_icon(list->get_signal_type(node), list->has_children(node)));
+    QRect target(QPoint(0, 0), icon.size());
+    const QPoint centre = rect.center();
+    target.moveCenter(centre);
+    painter->drawPixmap(target.topLeft(), icon);
+    if (!VOKR_NODE(m_tx_manager, list, node).is_signal_inverted())
+        return;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(pirq_get_pen(TEXT_PEN));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawEllipse(QRect(centre.x() + 8, centre.y() - 3, 5, 5));
+    painter->restore();
+}
+
+// ---- name tree ----------------------------------------------------------------------------------
+
+bool VOKR_VIEW::has_invalid_member(int node) const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    for (int i = node + 1, count = list->get_num_nodes(); i < count && is_member_kind(list->get_display_type(i)); ++i)
+        if (m_tx_manager->is_node_invalid(i))
+            return true;
+    return false;
+}
+
+void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_DATA_NODE_DISPLAY_TYPE kind = list->get_display_type(node);
+    const bool group = is_group_kind(kind);
+    const int indent = list->get_depth(node) * INDENT;
+    painter->save();
+    painter->setClipRect(rect);
+    QRect text_rect = rect;
+    text_rect.setLeft(rect.left() + (group ? 21 + indent : is_member_kind(kind) ? indent : 2));
+    const bool focused = hasFocus();
+    if (group) {
+        const QRect box(rect.left() + 4 + indent, rect.center().y() - 4, 8, 8);
+        painter->setPen(pirq_get_color(OUTLINE));
+        painter->drawRect(box);
+        painter->setPen(pirq_get_pen(flags.selected && focused ? SELECTED_TEXT_PEN : TEXT_PEN));
+        const QPoint c = box.center();
+        painter->drawLine(box.left() + 2, c.y(), box.right() - 2, c.y());
+        if (kind == KSM_NTYPE_GROUP_COLLAPSED)
+            painter->drawLine(c.x(), box.top() + 2, c.x(), box.bottom() - 2);
+    }
+
+    int font = 56, color = 305;
+    if (flags.incremental_view && VOKR_NODE(m, list, node).get_tap_state() == KSM_TAP_POST_FITTING)
+        font = 57, color = 306;
+    else if (group)
+        font = 58, color = 307;
+    if (m->is_node_data_tab_only(node))
+        font = 66, color = 315;
+    painter->setFont(pirq_get_font(font));
+    QPen pen(pirq_get_color(color));
+    QBrush background(pirq_get_color(BACKGROUND));
+    const bool drop_into = node == m_drop_row && !m_drop_before && kind == KSM_NTYPE_GROUP_COLLAPSED;
+    if (drop_into) {
+        if (focused) {
+            painter->fillRect(rect.adjusted(-2, -1, 2, 1), pirq_get_color(BACKGROUND));
+            pen = pirq_get_pen(SELECTED_TEXT_PEN);
+            background = QBrush(pirq_get_color(SELECTION));
+        }
+    } else if (!flags.selected) {
+        if (group ? has_invalid_member(node) : m->is_node_invalid(node))
+            pen = QPen(pirq_get_color(INVALID));
+    } else if (focused || name_focus_pending) {
+        name_focus_pending = false;
+        pen = pirq_get_pen(SELECTED_TEXT_PEN);
+        background = QBrush(pirq_get_color(SELECTION));
+    } else {
+        pen = pirq_get_pen(TEXT_PEN);
+        background = pirq_get_brush(FACE);
+    }
+    painter->setPen(pen);
+    painter->setBackground(background);
+    painter->setBackgroundMode(Qt::OpaqueMode);
+    const Qt::TextElideMode elide = m->cfg_align_left() ? Qt::ElideRight : Qt::ElideLeft;
+    const QString name = QString::fromLocal8Bit(list->get_node_name(node));
+    painter->drawText(text_rect, ALIGN_LEFT_CENTRE, painter->fontMetrics().elidedText(name, elide, text_rect.width()));
+    painter->setBackgroundMode(Qt::TransparentMode);
+    draw_tree_connectors(node, rect, painter);
+    draw_drop_marker(node, rect, painter);
+    painter->restore();
+}
+
+// Dotted lines from each group's expand box to its members, as in a file tree.
+void VOKR_VIEW::draw_tree_connectors(int node, const QRect& rect, QPainter* painter)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_DATA_NODE_DISPLAY_TYPE kind = list->get_display_type(node);
+    const bool group = is_group_kind(kind);
+    const int depth = list->get_depth(node);
+    const int l = rect.left(), i = depth * INDENT, cy = rect.center().y();
+    painter->setPen(tree_pen());
+    if (group) {
+        painter->drawLine(l + i + 14, cy, l + i + 18, cy);
+        if (kind == KSM_NTYPE_GROUP_EXPANDED)
+            painter->drawLine(l + i + 8, rect.bottom() - 3, l + i + 8, rect.bottom());
+    }
+    if (depth >= 1) {
+        painter->drawLine(l + i - 22, cy, l + i + (group ? 2 : -2), cy);
+        painter->drawLine(l + i - 22, rect.top(), l + i - 22, m->is_last_child(node) ? cy : rect.bottom());
+    }
+    for (int k = 2; k <= depth; ++k) {
+        const int last = m->get_last_child_index(m->get_parent_index(node, k));
+        const int x = l + 8 + (depth - k) * INDENT;
+        if (last > node)
+            painter->drawLine(x, rect.top(), x, rect.bottom());
+        else if (last == node)
+            painter->drawLine(x, cy, x + (group ? 30 : 28), cy);
+    }
+}
+
+// Two lines where a dragged node would land: above or below this row.
+void VOKR_VIEW::draw_drop_marker(int node, const QRect& rect, QPainter* painter)
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    if (node != m_drop_row || (list->get_display_type(node) == KSM_NTYPE_GROUP_COLLAPSED && !m_drop_before))
+        return;
+    const int depth = list->get_depth(node);
+    const int left = rect.left() + depth * INDENT - (depth > 0 ? 3 : 0);
+    const int y = m_drop_before ? rect.top() : rect.bottom();
+    painter->setPen(pirq_get_pen(FRAME));
+    painter->drawLine(left, y, rect.right(), y);
+    painter->drawLine(left, y - 1, rect.right(), y - 1);
+}
+
+// ---- check boxes --------------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_check_box(QPainter* painter, const QRect& rect, bool checked, bool enabled, bool power_up,
+                               bool selected)
+{
+    QStyleOptionButton option;
+    option.initFrom(this);
+    option.rect = QRect(0, 0, 13, 13);
+    option.rect.moveCenter(rect.center());
+    option.state = checked ? QStyle::State_On : QStyle::State_Off;
+    const QRect cell = rect.adjusted(-1, -1, 0, 0);
+    if (enabled) {
+        option.state |= QStyle::State_Enabled;
+        if (!selected && power_up) {
+            painter->fillRect(cell, power_up_brush());
+        } else if (selected && hasFocus()) {
+            painter->fillRect(cell, pirq_get_color(SELECTION));
+            option.palette.setBrush(QPalette::All, QPalette::Base, QBrush(pirq_get_color(SELECTION)));
+        }
+    } else {
+        option.palette.setCurrentColorGroup(QPalette::Disabled);
+        option.state |= QStyle::State_ReadOnly;
+        painter->fillRect(cell, pirq_get_brush(FACE));
+    }
+    style()->drawControl(QStyle::CE_CheckBox, &option, painter, this);
+}
+
+void VOKR_VIEW::draw_enable_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const VOKR_NODE handle(m_tx_manager, list, node);
+    if (column == TRANSITIONAL) {
+        const bool storage = handle.is_storage_enabled();
+        const bool enabled = storage && flags.editable && !m_tx_manager->is_disable_storage_qualifier_enabled(-1);
+        draw_check_box(painter, rect, storage && handle.is_transition_enabled(), enabled, flags.power_up_view,
+                       flags.selected);
+        return;
+    }
+    if (!flags.editable_here)
+        painter->fillRect(rect.adjusted(-1, -1, 0, 0), pirq_get_brush(FACE));
+    bool checked = false, compared = false;
+    if (column == DATA_ENABLE) {
+        checked = handle.is_data_enabled();
+    } else if (column == TRIGGER_ENABLE) {
+        checked = handle.is_trigger_enabled();
+        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
+        compared = trigger && in_comparison(list, node, 0, trigger->get_num_levels() - 1);
+    } else {
+        checked = handle.is_storage_enabled();
+        compared = in_comparison(list, node, -3, -1);
+    }
+    // Outside full editing an enable may change only where the lock allows it; none does yet.
+    const bool enabled = !compared && flags.editable_here;
+    draw_check_box(painter, rect, checked, enabled, false, false);
+}
+
+// ---- condition cells ----------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_condition_cell(int node, int level, const QRect& rect, QPainter* painter,
+                                    const PAINT_FLAGS& flags)
+{
+    VOKR_ASSERT_TEXT(level >= -3, "nTriggerLevel >= -3 && nTriggerLevel <= -1");
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const QRect cell = rect.adjusted(-1, -1, 0, 0);
+    if (!VOKR_NODE(m, list, node).is_trigger_enabled(nullptr, level)) {
+        painter->fillRect(cell, pirq_get_brush(FACE));
+        return;
+    }
+    const bool enabled = flags.editable && m->is_pattern_enabled(level) && !(level >= 0 && m->is_advanced_trigger(level, -1));
+    const KSM_DATA_TRIGGER_CONDITION condition =
+        level >= 0 ? list->get_trigger_condition(node, level) : list->get_pattern_condition(node, level + 3);
+    if (list->has_children(node)) {
+        QString pattern;
+        bool radix_ok = false;
+        get_group_trigger_pattern(node, level, &pattern, &radix_ok);
+        draw_condition_text(painter, rect, pattern, enabled);
+    } else if (in_comparison(list, node, level, level)) {
+        painter->fillRect(cell, pirq_get_brush(FACE));
+    } else {
+        draw_condition_text(painter, rect, condition_text(list, condition), enabled);
+    }
+}
