@@ -26,10 +26,10 @@ using namespace manager_test;
 namespace {
 
 struct VIEW : VOKR_VIEW {
-    using VOKR_VIEW::VOKR_VIEW;
     using VOKR_VIEW::m_drop_before;
     using VOKR_VIEW::m_drop_row;
     using VOKR_VIEW::m_vertical_bar;
+    using VOKR_VIEW::VOKR_VIEW;
 };
 
 // A 1000 x 400 view on the Setup tab of a framed editor (or of the wizard's manager), painted
@@ -136,7 +136,8 @@ TEST_F(ViewPaint, EmptyGridTellsWhyAtTheLeftTop)
         const PAINT_RECORDER::TEXT* text = paint().find_text(c.text);
         ASSERT_TRUE(text) << c.text;
         EXPECT_EQ(text->baseline.x(), 10);
-        EXPECT_LT(text->baseline.y(), m_view->get_row_height(0) + m_view->get_row_height(1) + m_view->get_row_height(2) + 20);
+        EXPECT_LT(text->baseline.y(),
+                  m_view->get_row_height(0) + m_view->get_row_height(1) + m_view->get_row_height(2) + 20);
         EXPECT_EQ(m_view->get_visible_node_rows(), 0);
     }
 }

@@ -371,7 +371,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     int current_node = -1;
     int visible_node_rows = 0;
-    int m_drop_row = -1;       // node row of the drop indicator; the node count: after the last
+    int m_drop_row = -1;         // node row of the drop indicator; the node count: after the last
     bool m_drop_before = false;  // the indicator stands above m_drop_row
 
 private:
@@ -393,8 +393,7 @@ private:
     void draw_drop_marker(int node, const QRect& rect, QPainter* painter);
     void draw_enable_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_condition_cell(int node, int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
-    void draw_check_box(QPainter* painter, const QRect& rect, bool checked, bool enabled, bool power_up,
-                        bool selected);
+    void draw_check_box(QPainter* painter, const QRect& rect, bool checked, bool enabled, bool power_up, bool selected);
     bool has_invalid_member(int node) const;
 
     // ---- fields ----

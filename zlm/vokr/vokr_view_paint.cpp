@@ -12,10 +12,10 @@
 #include "vokr_layout_widget.h"
 #include "vokr_tx_manager.h"
 
+#include <qdrawutil.h>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTabWidget>
-#include <qdrawutil.h>
 
 #include <algorithm>
 
@@ -158,10 +158,7 @@ VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags() const
 }
 
 // Changes are possible while the instance has a node list and is not capturing.
-bool VOKR_VIEW::is_editable() const
-{
-    return current_node_table() && !m_tx_manager->is_instance_acquiring(-1);
-}
+bool VOKR_VIEW::is_editable() const { return current_node_table() && !m_tx_manager->is_instance_acquiring(-1); }
 
 // Right of the node columns, the Data tab of a power-up log is tinted.
 void VOKR_VIEW::paint_power_up_band(QPainter* painter, const QRect& area, const QBrush& brush)
@@ -266,8 +263,7 @@ void VOKR_VIEW::draw_header_background(int row, int column, bool sequential, con
         draw_shaded_cell(painter, cell, pal, true);
         return;
     }
-    const bool one_segment =
-        m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
+    const bool one_segment = m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
     if (!m->is_setup_mode()) {
         if (column <= NAME_COLUMN && !one_segment) {
             if (opens_run(this, column, 0, NAME_COLUMN))
@@ -346,8 +342,7 @@ void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* pa
 {
     static const char* const ROW_2_TEXTS[] = {"Type", "Alias", "Name"};
     VOKR_TX_MANAGER* m = m_tx_manager;
-    const bool one_segment =
-        m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
+    const bool one_segment = m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
     auto shared = [&](int first, int last) { return header_rect(row, first, last).adjusted(2, 2, -2, -2); };
     QString text;
     if (row == HEADER_ROW_2) {
@@ -389,7 +384,8 @@ void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* pa
         draw_header_text(painter, rect, "Storage Qualifier");
     } else if (column == FIRST_SQ_COLUMN || column == LAST_SQ_COLUMN) {
         if (opens_run(this, column, FIRST_SQ_COLUMN, LAST_SQ_COLUMN))
-            draw_header_text(painter, one_segment ? rect : shared(FIRST_SQ_COLUMN, LAST_SQ_COLUMN), "Storage Qualifier");
+            draw_header_text(painter, one_segment ? rect : shared(FIRST_SQ_COLUMN, LAST_SQ_COLUMN),
+                             "Storage Qualifier");
     } else if (column >= FIRST_LEVEL_COLUMN && column <= LAST_LEVEL_COLUMN) {
         const KSM_TX_TRIGGER* trigger = m->get_trigger_nodes(-1);
         const int last = FIRST_LEVEL_COLUMN - 1 + (trigger ? trigger->get_num_levels() : 0);

@@ -66,7 +66,10 @@ bool is_group_kind(KSM_DATA_NODE_DISPLAY_TYPE kind)
     return kind == KSM_NTYPE_GROUP_EXPANDED || kind == KSM_NTYPE_GROUP_COLLAPSED;
 }
 
-bool is_member_kind(KSM_DATA_NODE_DISPLAY_TYPE kind) { return kind == KSM_NTYPE_MEMBER || kind == KSM_NTYPE_LAST_MEMBER; }
+bool is_member_kind(KSM_DATA_NODE_DISPLAY_TYPE kind)
+{
+    return kind == KSM_NTYPE_MEMBER || kind == KSM_NTYPE_LAST_MEMBER;
+}
 
 // Whether the node, or the group it belongs to, takes part in a comparison on a level of
 // first..last (-3..-1 the storage qualifier's patterns).
@@ -321,8 +324,7 @@ void VOKR_VIEW::draw_enable_cell(int node, int column, const QRect& rect, QPaint
 
 // ---- condition cells ----------------------------------------------------------------------------
 
-void VOKR_VIEW::draw_condition_cell(int node, int level, const QRect& rect, QPainter* painter,
-                                    const PAINT_FLAGS& flags)
+void VOKR_VIEW::draw_condition_cell(int node, int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
 {
     VOKR_ASSERT_TEXT(level >= -3, "nTriggerLevel >= -3 && nTriggerLevel <= -1");
     VOKR_TX_MANAGER* m = m_tx_manager;
@@ -332,7 +334,8 @@ void VOKR_VIEW::draw_condition_cell(int node, int level, const QRect& rect, QPai
         painter->fillRect(cell, pirq_get_brush(FACE));
         return;
     }
-    const bool enabled = flags.editable && m->is_pattern_enabled(level) && !(level >= 0 && m->is_advanced_trigger(level, -1));
+    const bool enabled =
+        flags.editable && m->is_pattern_enabled(level) && !(level >= 0 && m->is_advanced_trigger(level, -1));
     const KSM_DATA_TRIGGER_CONDITION condition =
         level >= 0 ? list->get_trigger_condition(node, level) : list->get_pattern_condition(node, level + 3);
     if (list->has_children(node)) {
