@@ -6,6 +6,8 @@
 // "symbol file" (file) lines "NAME=bbbbbb" that add or rename opcodes; "case" (string, "upper"
 // or "lower") the case of the names. A setting the decoder cannot use leaves the option as it
 // was and says why in the option's result.
+#include "vokr_plugin_interface.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -13,33 +15,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-extern "C" {
-struct PLUGIN_STRING_PAIR {
-    const char* first;
-    const char* second;
-};
-struct PLUGIN_NODE {
-    const char* name;
-    const char* alias;
-};
-struct PLUGIN_OPTION {
-    const char* name;
-    const char* description;
-    const char* type;
-};
-struct PLUGIN_MNEMONIC_TABLE {
-    const char* table_name;
-    const char* group_name;
-    const char* group_alias;
-    PLUGIN_NODE* nodes;
-    int node_count;
-    PLUGIN_OPTION* options;
-    int option_count;
-    PLUGIN_STRING_PAIR* pairs;
-    int pair_count;
-};
-}
 
 namespace {
 
@@ -57,8 +32,8 @@ PLUGIN_MNEMONIC_TABLE g_tables[2] = {
     {"cpu_opcodes", "opcode", "OPCODE", g_nodes, OPCODE_BITS, g_options, 3, g_pairs, 1}};
 
 const std::map<std::string, std::string> BUILT_IN = {
-    {"000000", "NOP"}, {"000001", "ADD"}, {"000010", "SUB"},  {"000011", "AND"}, {"000100", "OR"},  {"000101", "XOR"},
-    {"000110", "SHL"}, {"000111", "SHR"}, {"001000", "LD"},   {"001001", "ST"},  {"001010", "JMP"}, {"001011", "BEQ"},
+    {"000000", "NOP"}, {"000001", "ADD"},  {"000010", "SUB"}, {"000011", "AND"}, {"000100", "OR"},  {"000101", "XOR"},
+    {"000110", "SHL"}, {"000111", "SHR"},  {"001000", "LD"},  {"001001", "ST"},  {"001010", "JMP"}, {"001011", "BEQ"},
     {"001100", "BNE"}, {"001101", "CALL"}, {"001110", "RET"}, {"111111", "HALT"}};
 
 // One opened table: its names by bit pattern and its display settings.
@@ -89,7 +64,10 @@ std::string with_case(std::string text, bool lower)
     return text;
 }
 
-void say(char* result, int size, const std::string& text) { std::snprintf(result, static_cast<size_t>(size), "%s", text.c_str()); }
+void say(char* result, int size, const std::string& text)
+{
+    std::snprintf(result, static_cast<size_t>(size), "%s", text.c_str());
+}
 
 bool set_radix(DECODER* d, const char* setting, char* result, int size)
 {

@@ -12,6 +12,8 @@
 //   lookup-fails      display and trigger look-ups fail
 // Tables: a setup table over the first four node names given, a data table over the third to
 // sixth (two nodes in both).
+#include "vokr_plugin_interface.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,33 +32,6 @@
 #ifndef TEST_PLUGIN_UNIT
 #define TEST_PLUGIN_UNIT "uart_rx"
 #endif
-
-extern "C" {
-struct PLUGIN_STRING_PAIR {
-    const char* first;
-    const char* second;
-};
-struct PLUGIN_NODE {
-    const char* name;
-    const char* alias;
-};
-struct PLUGIN_OPTION {
-    const char* name;
-    const char* description;
-    const char* type;
-};
-struct PLUGIN_MNEMONIC_TABLE {
-    const char* table_name;
-    const char* group_name;
-    const char* group_alias;
-    PLUGIN_NODE* nodes;
-    int node_count;
-    PLUGIN_OPTION* options;
-    int option_count;
-    PLUGIN_STRING_PAIR* pairs;
-    int pair_count;
-};
-}
 
 namespace {
 
@@ -195,7 +170,9 @@ int plugin_get_trigger_data(void*, char* data, int size, const char* symbol)
         fill_unterminated(data, size);
         return 0;
     }
-    const char* pattern = std::strcmp(symbol, "IDLE") == 0 ? "0000" : std::strcmp(symbol, "BUSY") == 0 ? "1x1x" : nullptr;
+    const char* pattern = std::strcmp(symbol, "IDLE") == 0   ? "0000"
+                          : std::strcmp(symbol, "BUSY") == 0 ? "1x1x"
+                                                             : nullptr;
     if (!pattern)
         return 1;
     std::snprintf(data, static_cast<size_t>(size), "%s", pattern);
