@@ -350,7 +350,7 @@ TEST(Undo, RandomEditsUndoneKeepOnlyTheOutsideChangesAndRedoneGiveTheEditedFile)
 {
     const int edits = env_number("KSM_UNDO_EDITS", 3000);
     QTemporaryDir dir;
-    QFile sif(dir.filePath("programming.sof"));
+    QFile sif(dir.filePath("programming.sif"));
     ASSERT_TRUE(sif.open(QIODevice::WriteOnly) && sif.write("programming bytes") > 0);
     sif.close();
     auto session = make_test_session();

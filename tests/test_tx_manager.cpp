@@ -272,13 +272,13 @@ TEST_F(TxUndo, UndoThatTakesTheLastEntryAwayKeepsTheCurrentIndexInRange)
 // file; the instance that owned the power-up entry taken away becomes current again.
 TEST_F(TxUndo, UndoTakesBackTheUnitAloneAndKeepsItsInstanceCurrent)
 {
-    QFile sif(QString::fromStdString(path("design.sof")));
+    QFile sif(QString::fromStdString(path("design.sif")));
     ASSERT_TRUE(sif.open(QIODevice::WriteOnly) && sif.write("bits") == 4);
     sif.close();
     KSM_TX_INSTANCE* a = m.get_tx_instance();
     m.enable_powerup_trigger(0, true);
     m.set_jtag_hardware("USB-Cable", true);
-    ASSERT_TRUE(m.get_session()->embed_sif_file(sif.fileName().toLocal8Bit().constData(), "design.sof"));
+    ASSERT_TRUE(m.get_session()->embed_sif_file(sif.fileName().toLocal8Bit().constData(), "design.sif"));
     m.add_instance();
     m.set_clock("clk");
     KSM_TX_INSTANCE* b = m.get_tx_instance();
