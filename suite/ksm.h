@@ -330,6 +330,10 @@ public:
     int find_next_change(int channel, int from) const;
     // The last sample before `from` where the channel differs from sample `from`, or -1.
     int find_previous_change(int channel, int from) const;
+    // 64 samples at once, from sample 64 * index: bit i is sample 64 * index + i; 0 outside the
+    // samples (an unknown channel, a negative index, past the depth).
+    uint64_t get_bit_word(int channel, int index) const;
+    uint64_t get_valid_word(int index) const;
 
     // State-based results.
     int get_state_value() const;

@@ -193,6 +193,20 @@ int KSM_DATA_LOG::find_previous_change(int channel, int from) const
     return static_cast<int>(k * 64 + 63 - __builtin_clzll(diff));
 }
 
+uint64_t KSM_DATA_LOG::get_bit_word(int channel, int index) const
+{
+    const SAMPLES* s = m_samples.get();
+    if (!in_channels(s, channel) || index < 0 || static_cast<size_t>(index) >= s->words)
+        return 0;
+    return s->bits[channel * s->words + static_cast<size_t>(index)];
+}
+
+uint64_t KSM_DATA_LOG::get_valid_word(int index) const
+{
+    const SAMPLES* s = m_samples.get();
+    return s && index >= 0 && static_cast<size_t>(index) < s->words ? s->valid[static_cast<size_t>(index)] : 0;
+}
+
 int KSM_DATA_LOG::get_state_value() const { return m_samples ? m_samples->state_value : -1; }
 int KSM_DATA_LOG::get_number_counters() const { return m_samples ? static_cast<int>(m_samples->counters.size()) : 0; }
 

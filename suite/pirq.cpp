@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMessageBox>
 
 #include <map>
 
@@ -205,4 +207,21 @@ bool PIRQ_INSTANCE_NAME::operator==(const PIRQ_INSTANCE_NAME& o) const
 {
     return m_name == o.m_name && m_kind == o.m_kind && m_flags == o.m_flags && m_first1 == o.m_first1 &&
            m_last1 == o.m_last1 && m_first2 == o.m_first2 && m_last2 == o.m_last2;
+}
+
+// ---- dialogs --------------------------------------------------------------------------------------
+
+namespace {
+int g_help_requests = 0;
+}
+
+PIRQ_DIALOG::PIRQ_DIALOG(QWidget* parent) : QDialog(parent) { setModal(true); }
+
+int PIRQ_DIALOG::help_request_count() { return g_help_requests; }
+
+void PIRQ_DIALOG::help_button_clicked()
+{
+    ++g_help_requests;
+    if (QGuiApplication::platformName() != "offscreen")
+        QMessageBox::information(this, "Help", QString("Help topic: %1").arg(windowTitle()));
 }

@@ -6,6 +6,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFont>
 #include <QIcon>
@@ -315,3 +316,16 @@ private:
 
 using PIRQ_INSTANCE_NAME_LIST = QList<PIRQ_INSTANCE_NAME>;
 Q_DECLARE_METATYPE(PIRQ_INSTANCE_NAME)
+
+// The base of the suite's modal dialogs: a QDialog whose Help button shows the dialog's help
+// topic (its window title) in a message box. Without a person (offscreen) the request is only
+// counted, so tests can see it without a box waiting for a click.
+class PIRQ_DIALOG : public QDialog {
+    Q_OBJECT
+public:
+    explicit PIRQ_DIALOG(QWidget* parent = nullptr);
+    static int help_request_count();
+
+public slots:
+    void help_button_clicked();
+};

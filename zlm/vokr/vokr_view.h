@@ -396,6 +396,52 @@ private:
     void draw_check_box(QPainter* painter, const QRect& rect, bool checked, bool enabled, bool power_up, bool selected);
     bool has_invalid_member(int node) const;
 
+    // ---- zoom, time bars, transitions and bus values (vokr_view_zoom.cpp, vokr_view_time_bars.cpp,
+    //      vokr_view_transitions.cpp) ----
+public:
+    // Samples across the waveform column at zoom level 1: SAMPLE_SPAN, or for a deeper capture the
+    // next power of two at or above its depth, which keeps the zoom fractions within 32 bits.
+    int get_zoom_base() const;
+    // Halve or double the visible span; a point keeps the sample under it in place. False at the
+    // stops (one sample, the whole depth) and, for zoom out, over the header rows.
+    bool zoom_in(const QPoint* point);
+    bool zoom_out(const QPoint* point);
+    // Scrolls so that the sample is in the middle; with `apply` false only tells whether it would.
+    bool center_on_sample(int sample, bool apply);
+    int get_sample_x(int sample) const;
+    // The sample under a point of the waveform column; -1 elsewhere.
+    int get_sample_at(const QPoint& point) const;
+    // The node index a drag dropped at the point would land on, and whether before that node.
+    int find_drop_position(const QPoint& point, bool* before) const;
+    // The sample the time ruler's context menu was opened at; -1 for none.
+    void set_context_sample(int sample) { m_selected_time_bar = sample; }
+    int get_context_sample() const { return m_selected_time_bar; }
+    void update_transition_buttons();
+    // Moves the master time bar to the next (previous) sample whose bus value is `bits`, binary
+    // digits most significant first; an 'X' digit matches either level.
+    bool find_bus_value(const QString& bits, bool forward);
+    bool on_update_find_bus_value();
+    bool on_update_find_next_bus_value();
+    int get_find_bus_radix() const { return m_find_bus_radix; }
+    const QString& get_find_bus_text() const { return m_bus_value_text; }
+
+private:
+    int trigger_sample() const;
+    void store_zoom();
+    int find_time_bar(int sample) const;
+    void place_master(int sample);
+    void store_time_bars(int center);
+    void set_master_and_store(int sample);
+    int find_transition(int master, bool forward) const;
+    QVector<int> examined_channels() const;
+    int first_selected_bus() const;
+    bool has_bus() const;
+    void select_search_bus();
+    void find_bus_value_again(bool forward);
+
+    int m_find_bus_radix = 15;  // a bus display type; 15: none chosen yet
+    bool m_find_bus_continue = false;
+
     // ---- fields ----
 protected:
     // The scroll bars, zoom and time bars, open to the view's test fixtures.

@@ -231,9 +231,6 @@ void VOKR_VIEW::on_edit_select_all() {}
 void VOKR_VIEW::on_edit_find() {}
 void VOKR_VIEW::on_edit_find_next() {}
 void VOKR_VIEW::on_edit_delete() {}
-void VOKR_VIEW::on_find_bus_value() {}
-void VOKR_VIEW::on_find_next_bus_value() {}
-void VOKR_VIEW::on_find_previous_bus_value() {}
 void VOKR_VIEW::on_plugin_options() {}
 void VOKR_VIEW::on_node_add_state_machine() {}
 void VOKR_VIEW::on_node_recreate_state_machine_mnemonics() {}
@@ -266,20 +263,8 @@ void VOKR_VIEW::on_group_trigger_condition(QAction*) {}
 void VOKR_VIEW::on_insert_trigger_value() {}
 void VOKR_VIEW::on_comparison_trigger() {}
 void VOKR_VIEW::on_mnemonic(QAction*) {}
-void VOKR_VIEW::on_insert_time_bar() {}
-void VOKR_VIEW::on_delete_time_bar() {}
-void VOKR_VIEW::on_delete_all_time_bars() {}
-void VOKR_VIEW::on_insert_master_time_bar() {}
-void VOKR_VIEW::on_move_master_time_bar() {}
 void VOKR_VIEW::on_sample_numbers() {}
 void VOKR_VIEW::on_time_units() {}
-void VOKR_VIEW::on_fit_in_window() {}
-void VOKR_VIEW::on_zoom_in() {}
-void VOKR_VIEW::on_zoom_out() {}
-void VOKR_VIEW::on_center_on_trigger() {}
-void VOKR_VIEW::center_on_sample(int) {}
-void VOKR_VIEW::on_next_transition() {}
-void VOKR_VIEW::on_previous_transition() {}
 void VOKR_VIEW::on_export() {}
 void VOKR_VIEW::on_print() {}
 void VOKR_VIEW::on_plugin(QAction*) {}
@@ -321,15 +306,5 @@ bool VOKR_VIEW::on_update_storage_enable() { return false; }
 bool VOKR_VIEW::on_update_storage_disable() { return false; }
 bool VOKR_VIEW::on_update_transition_enable() { return false; }
 bool VOKR_VIEW::on_update_transition_disable() { return false; }
-bool VOKR_VIEW::on_update_insert_trigger_value() { return false; }
-bool VOKR_VIEW::on_update_insert_time_bar() { return false; }
-bool VOKR_VIEW::on_update_delete_time_bar() { return false; }
-bool VOKR_VIEW::on_update_delete_all_time_bars() { return false; }
-bool VOKR_VIEW::on_update_insert_master_time_bar() { return false; }
-bool VOKR_VIEW::on_update_set_as_master_time_bar() { return false; }
 bool VOKR_VIEW::on_update_sample_numbers() { return false; }
 bool VOKR_VIEW::on_update_time_units() { return false; }
-bool VOKR_VIEW::on_update_fit_in_window() { return false; }
-bool VOKR_VIEW::on_update_zoom_in() { return false; }
-bool VOKR_VIEW::on_update_zoom_out() { return false; }
-bool VOKR_VIEW::on_update_center_on_trigger() { return false; }

@@ -461,8 +461,8 @@ double VOKR_VIEW::span_of_zoom() const
     const double level = m_zoom_level.m_denominator ? m_zoom_level.value() : 0.0;
     const double offset = m_zoom_offset.m_denominator ? m_zoom_offset.value() : 0.0;
     if (level == 0.0)
-        return double(SAMPLE_SPAN);
-    return SAMPLE_SPAN / level - std::trunc(offset);
+        return double(get_zoom_base());
+    return get_zoom_base() / level - std::trunc(offset);
 }
 
 double VOKR_VIEW::get_pixels_per_sample() const
@@ -483,7 +483,7 @@ int VOKR_VIEW::get_visible_end_sample() const
     const double level = repaired ? 1.0 : m_zoom_level.value();
     const double offset = repaired || !m_zoom_offset.m_denominator ? 0.0 : m_zoom_offset.value();
     const int first = m_column_scroll ? 0 : horizontal_value();
-    return to_int(first + std::trunc(SAMPLE_SPAN / level) - std::trunc(offset));
+    return to_int(first + std::trunc(get_zoom_base() / level) - std::trunc(offset));
 }
 
 int VOKR_VIEW::ruler_step_for(int width, double pixels_per_sample) const

@@ -50,12 +50,13 @@ int VOKR_VIEW::reset_zoom(bool reset_offset)
         m_zoom_offset = VOKR_DOUBLE(0, 1);
     }
     const int depth = get_sample_depth();
-    if (depth == 0 || depth > SAMPLE_SPAN)
+    const int base = get_zoom_base();
+    if (depth == 0)
         return depth - 1;
-    if (SAMPLE_SPAN / m_zoom_level.value() - m_zoom_offset.value() > depth) {
+    if (base / m_zoom_level.value() - m_zoom_offset.value() > depth) {
         m_zoom_level = VOKR_DOUBLE(1, 1);
-        m_zoom_offset = VOKR_DOUBLE(SAMPLE_SPAN - depth, 1);
-        return SAMPLE_SPAN - depth;
+        m_zoom_offset = VOKR_DOUBLE(base - depth, 1);
+        return base - depth;
     }
     return depth - 1;
 }

@@ -1,0 +1,320 @@
+// The node list view over a capture: zoom and scrolling, time bars, stepping between transitions
+// and searching for bus values.
+#include "manager_test_support.h"
+
+#include "vokr_insert_time_bar_dlg.h"
+#include "vokr_layout_widget.h"
+#include "vokr_trigger_value_dlg.h"
+#include "vokr_view.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cmath>
+#include <functional>
+#include <random>
+
+using namespace manager_test;
+
+namespace {
+
+struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::m_time_bars;
+    using VOKR_VIEW::m_timebar_count;
+    using VOKR_VIEW::m_zoom_level;
+    using VOKR_VIEW::VOKR_VIEW;
+    using VOKR_VIEW::visible_node_rows;
+    std::vector<int> bars() const { return {m_time_bars, m_time_bars + m_timebar_count}; }
+    void set_bars(const std::vector<int>& bars)
+    {
+        std::copy(bars.begin(), bars.end(), m_time_bars);
+        m_timebar_count = int(bars.size());
+    }
+    double span() const
+    {
+        return get_zoom_base() / get_zoom_level().value() - std::trunc(get_zoom_offset().value());
+    }
+};
+
+// Runs `drive` on the next modal dialog once it shows, then closes it if it is still open.
+template <class DIALOG> void on_next_dialog(std::function<void(DIALOG*)> drive)
+{
+    QTimer::singleShot(0, [drive] {
+        auto* dialog = qobject_cast<DIALOG*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        drive(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
+// A framed editor on its Data tab with rows n0..n{count-1} and a 1000 x 400 view.
+class ViewZoom : public MANAGER_TEST {
+protected:
+    void SetUp() override
+    {
+        MANAGER_TEST::SetUp();
+        m_editor = std::make_unique<EDITOR>(true);
+        m_tabs.addTab(new QWidget, "Data");
+        m_tabs.addTab(new QWidget, "Setup");
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+        m_view = std::make_unique<VIEW>(nullptr, m());
+        m_view->resize(1000, 400);
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
+        m_editor.reset();
+        MANAGER_TEST::TearDown();
+    }
+    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
+    void rows(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            add_rows(m(), {QString("n%1").arg(i).toLatin1().constData()});
+    }
+    // A capture of `depth` samples: node n's bit at s is bit(n, s), validity valid(s).
+    KSM_DATA_LOG* capture(int depth, std::function<bool(int, int)> bit, std::function<bool(int)> valid = {},
+                          int trigger = -1)
+    {
+        KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+        KSM_TX_SIGNAL_SET* set = m()->get_signal_nodes(-1);
+        log->begin_capture(set->get_num_channels(), depth, 0);
+        for (int node = 0; node < set->get_num_nodes(); ++node)
+            for (int s = 0, c = set->get_channel(node); c >= 0 && s < depth; ++s)
+                log->set_bit(c, s, bit(node, s));
+        for (int s = 0; s < depth; ++s)
+            log->set_valid(s, !valid || valid(s));
+        if (trigger >= 0)
+            log->set_trigger_positions({trigger});
+        log->end_capture();
+        m()->set_view_log(0, log);
+        m_view->reset_zoom(true);
+        m_view->resizeEvent(nullptr);
+        return log;
+    }
+
+    std::unique_ptr<EDITOR> m_editor;
+    QTabWidget m_tabs;
+    std::unique_ptr<VIEW> m_view;
+};
+
+TEST_F(ViewZoom, ZoomStopsAtOneSampleAndTheDepthAndKeepsThePointedSample)
+{
+    rows(1);
+    capture(4096, [](int, int s) { return s % 7 == 0; });
+    EXPECT_EQ(m_view->get_zoom_offset().m_numerator, 126976);
+    EXPECT_EQ(m_view->span(), 4096);
+    EXPECT_FALSE(m_view->on_update_zoom_out());
+    EXPECT_FALSE(m_view->zoom_out(nullptr));
+    for (int i = 1; i <= 12; ++i) {
+        EXPECT_TRUE(m_view->zoom_in(nullptr)) << i;
+        EXPECT_EQ(m_view->span(), 4096 >> i) << i;
+    }
+    EXPECT_FALSE(m_view->on_update_zoom_in());
+    EXPECT_FALSE(m_view->zoom_in(nullptr));
+    m_view->on_fit_in_window();
+    EXPECT_EQ(m_view->span(), 4096);
+    // The sample under the pointer stays there; the header rows refuse a zoom out.
+    for (int i = 0; i < 3; ++i)
+        m_view->zoom_in(nullptr);
+    const QPoint point(700, 5);
+    const int before = m_view->get_sample_at(point);
+    ASSERT_GE(before, 0);
+    EXPECT_TRUE(m_view->zoom_in(&point));
+    EXPECT_EQ(m_view->get_sample_at(point), before);
+    EXPECT_FALSE(m_view->zoom_out(&point));
+    // Centring on the sample already in the middle does not move the window.
+    m_view->center_on_sample(1000);
+    const int value = m_view->get_horizontal_bar()->value();
+    EXPECT_FALSE(m_view->center_on_sample(value + (m_view->get_visible_end_sample() - value) / 2, true));
+}
+
+TEST_F(ViewZoom, DeepAndFullSpanCapturesKeepTheirFractionsInRange)
+{
+    rows(1);
+    capture(131072, [](int, int) { return false; });
+    m_view->m_zoom_level = VOKR_DOUBLE(65536, 1);
+    EXPECT_TRUE(m_view->zoom_in(nullptr));
+    EXPECT_EQ(std::make_pair(m_view->get_zoom_level().m_numerator, m_view->get_zoom_offset().m_numerator),
+              std::make_pair(131072, 0));
+    // A million samples: fit shows them all, and twenty zoom-ins reach one sample.
+    capture(1000000, [](int, int) { return false; });
+    m_view->on_fit_in_window();
+    EXPECT_EQ(m_view->span(), 1000000);
+    int steps = 0;
+    while (m_view->zoom_in(nullptr))
+        ++steps;
+    EXPECT_EQ(steps, 20);
+    EXPECT_EQ(m_view->span(), 1);
+    EXPECT_GT(m_view->get_zoom_level().m_numerator, 0);
+}
+
+TEST_F(ViewZoom, TimeBarCommands)
+{
+    rows(1);
+    capture(1000, [](int, int) { return false; }, {}, 100);
+    const struct {
+        std::vector<int> bars;
+        std::function<void(VIEW*)> command;
+        int context;
+        std::vector<int> expected;
+    } cases[] = {
+        {{10, 20}, &VOKR_VIEW::on_insert_master_time_bar, 20, {20, 10}},
+        {{10, 20}, &VOKR_VIEW::on_insert_master_time_bar, 30, {30, 20, 10}},
+        {{10, 20, 30}, &VOKR_VIEW::on_move_master_time_bar, 20, {20, 30}},
+        {{10, 20, 30}, &VOKR_VIEW::on_delete_time_bar, 10, {20, 30}},
+        {{10}, &VOKR_VIEW::on_delete_time_bar, 10, {}},
+    };
+    for (const auto& c : cases) {
+        m_view->set_bars(c.bars);
+        m_view->set_context_sample(c.context);
+        c.command(m_view.get());
+        EXPECT_EQ(m_view->bars(), c.expected) << c.context;
+    }
+    EXPECT_EQ(m_view->get_column_width(VOKR_VIEW::VALUE_COLUMN), 0);
+    // The dialog's text is relative to the trigger (100): out-of-range and fractional texts are
+    // refused with both bounds, a first bar becomes the master, an existing one is not doubled.
+    const struct {
+        std::vector<int> bars;
+        const char* text;
+        std::vector<int> expected;
+        bool refused;
+    } inserts[] = {
+        {{}, "901", {}, true}, {{}, "12.5", {}, true}, {{}, "-100", {0}, false}, {{150}, "50", {150}, false},
+        {{150}, "7", {150, 107}, false},
+    };
+    for (const auto& c : inserts) {
+        m_view->set_bars(c.bars);
+        MSG_JOURNAL::clear();
+        bool accepted = false;
+        on_next_dialog<VOKR_INSERT_TIME_BAR_DLG>([&](VOKR_INSERT_TIME_BAR_DLG* dialog) {
+            dialog->get_sample_edit()->setText(c.text);
+            dialog->accept();
+            accepted = !dialog->isVisible();
+        });
+        m_view->on_insert_time_bar();
+        EXPECT_EQ(accepted, !c.refused) << c.text;
+        EXPECT_EQ(m_view->bars(), c.expected) << c.text;
+        const auto shown = MSG_JOURNAL::records_of("prompted");
+        ASSERT_EQ(shown.size(), c.refused ? 1u : 0u) << c.text;
+        if (c.refused) {
+            EXPECT_EQ(shown[0].text, "Enter a value between -100 and 900");
+        }
+    }
+}
+
+// The word-at-a-time search against a sample-by-sample reference on random captures with gaps.
+TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
+{
+    rows(3);
+    const int depth = 700;
+    std::mt19937 random(7);
+    std::vector<std::vector<bool>> bits(3, std::vector<bool>(depth));
+    std::vector<bool> valid(depth);
+    for (int s = 0; s < depth; ++s) {
+        for (auto& row : bits)
+            row[s] = s > 0 && random() % 40 ? row[s - 1] : random() % 2;
+        valid[s] = !(s % 97 < 3 || random() % 150 == 0);
+    }
+    capture(depth, [&](int n, int s) { return bits[n][s]; }, [&](int s) { return valid[s]; });
+    const auto changed = [&](int s, const std::vector<int>& nodes) {
+        if (s >= depth || !valid[s])
+            return s > 0 && valid[s - 1];
+        return std::any_of(nodes.begin(), nodes.end(), [&](int n) { return s > 0 && bits[n][s] != bits[n][s - 1]; });
+    };
+    for (const std::vector<int>& selected : {std::vector<int>{}, std::vector<int>{0, 2}}) {
+        m()->select_node_range(0, 2, false);
+        for (int n : selected)
+            m()->set_node_selection_status(n, true);
+        const std::vector<int> nodes = selected.empty() ? std::vector<int>{0, 1, 2} : selected;
+        for (int master = 0; master <= depth; ++master) {
+            int next = master + 1, previous = std::min(master, depth) - 1;
+            while (next < depth && !changed(next, nodes))
+                ++next;
+            while (previous > 0 && !changed(previous, nodes))
+                --previous;
+            m_view->set_bars({master});
+            m_view->on_next_transition();
+            ASSERT_EQ(m_view->bars()[0], std::min(next, depth)) << master;
+            m_view->set_bars({master});
+            m_view->on_previous_transition();
+            ASSERT_EQ(m_view->bars()[0], master < 1 ? master : std::max(previous, 0)) << master;
+        }
+        EXPECT_EQ(m_view->get_selected_node_count(), int(selected.size()));  // the selection is kept
+    }
+    // At the end the next button is off; while acquiring, steps are single samples.
+    m_view->set_bars({depth - 1});
+    m_view->on_next_transition();
+    EXPECT_FALSE(m_view->get_next_transition_button()->isEnabled());
+    m()->get_data_log()->set_acquiring_data(true);
+    m_view->set_bars({10});
+    m_view->on_previous_transition();
+    EXPECT_EQ(m_view->bars()[0], 9);
+}
+
+// A 4-bit bus n0 over members n1..n4 holding (s / 4) % 16; member n4 (the lowest bit) is inverted.
+TEST_F(ViewZoom, FindBusValue)
+{
+    rows(6);
+    ASSERT_TRUE(m()->group_node(0, 3));  // the bus row is node 0, its members 1..4, node 5 alone
+    ASSERT_TRUE(m()->get_signal_nodes(-1)->set_signal_inverted(4, true));
+    capture(256, [](int n, int s) { return n >= 1 && n <= 4 ? (((s / 4) % 16) >> (4 - n) & 1) != (n == 4) : false; });
+    const struct {
+        bool select_bus;
+        std::vector<int> bars;
+        const char* text;  // hexadecimal
+        int found;         // the master afterwards
+        const char* message;
+    } cases[] = {
+        {false, {}, "3", 0, "VOKR_FIND_BUS_VALUE_NO_BUS_SELECTED"},
+        {true, {}, "0", 0, ""},
+        {true, {3}, "0", 64, ""},
+        {true, {5}, "X", 6, ""},
+        {true, {250}, "5", 250, "VOKR_FIND_BUS_VALUE_NOT_FOUND"},
+    };
+    for (const auto& c : cases) {
+        m()->select_node_range(0, 6, false);
+        m()->set_node_selection_status(c.select_bus ? 0 : 5, true);
+        m_view->set_bars(c.bars);
+        MSG_JOURNAL::clear();
+        if (c.select_bus)
+            on_next_dialog<VOKR_TRIGGER_VALUE_DLG>([&](VOKR_TRIGGER_VALUE_DLG* dialog) {
+                dialog->get_value_edit()->setText(c.text);
+                dialog->get_ok_button()->click();
+            });
+        m_view->on_find_bus_value();
+        EXPECT_EQ(m_view->bars(), std::vector<int>{c.found}) << c.text;
+        const auto shown = shown_messages();
+        EXPECT_EQ(shown.empty() ? "" : shown.back(), std::string(c.message)) << c.text;
+    }
+    // The repeats use the remembered value: previous without bars starts below the depth, next
+    // one sample beyond the master.
+    m_view->set_bars({});
+    m_view->on_find_previous_bus_value();
+    EXPECT_EQ(m_view->bars(), std::vector<int>{215});
+    m_view->set_bars({3});
+    m_view->on_find_next_bus_value();
+    EXPECT_EQ(m_view->bars(), std::vector<int>{20});
+}
+
+TEST_F(ViewZoom, InsertTriggerValueNeedsSelectedBusesOfOneWidth)
+{
+    rows(27);
+    ASSERT_TRUE(m()->group_node(0, 7));
+    ASSERT_TRUE(m()->group_node(9, 24));
+    for (const auto& [second, enabled] : {std::make_pair(-1, true), std::make_pair(9, false)}) {
+        m()->set_node_selection_status(0, true);
+        if (second >= 0)
+            m()->set_node_selection_status(second, true);
+        EXPECT_EQ(m_view->on_update_insert_trigger_value(), enabled);
+    }
+}
+
+}  // namespace

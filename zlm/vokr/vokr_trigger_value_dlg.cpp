@@ -1,0 +1,166 @@
+#include "vokr_trigger_value_dlg.h"
+
+#include "vokr_number.h"
+#include "vokr_view.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegExpValidator>
+
+namespace {
+
+struct RADIX {
+    const char* item;
+    int display_type;
+    const char* admitted;  // ASCII is every printable character
+    bool x_in_search;
+};
+
+const RADIX RADIXES[] = {
+    {"Hexadecimal", 5, "0123456789ABCDEFabcdef", true},
+    {"Unsigned Decimal", 4, "0123456789", false},
+    {"Signed Decimal in Two's Complement", 2, "-0123456789", false},
+    {"Signed Decimal in Sign Magnitude", 3, "-0123456789", false},
+    {"IEEE754 Single (32-bit)", 13, "-0123456789.eE", false},
+    {"IEEE754 Double (64-bit)", 14, "-0123456789.eE", false},
+    {"Octal", 6, "01234567", true},
+    {"Binary", 1, "01XLFRHExlfrhe", false},
+    {"8-bit ASCII", 7, nullptr, false},
+};
+constexpr int RADIX_COUNT = int(sizeof(RADIXES) / sizeof(RADIXES[0]));
+
+QString printable_ascii()
+{
+    QString text;
+    for (char c = ' '; c <= '~'; ++c)
+        text += QLatin1Char(c);
+    return text;
+}
+
+// A character class of the admitted characters, each escaped when it means something inside one.
+QString character_class(const QString& admitted)
+{
+    QString pattern = "[";
+    for (QChar c : admitted) {
+        if (QString("\\]^-[").contains(c))
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "]*";
+}
+
+}  // namespace
+
+VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(VOKR_VIEW* view, int width, int display_type)
+    : PIRQ_DIALOG(view), m_value_label(new QLabel("Value:", this)), m_value_edit(new QLineEdit(this)),
+      m_radix_label(new QLabel("Radix:", this)), m_radix_combo(new QComboBox(this)),
+      m_mnemonic_label(new QLabel("Mnemonic:", this)), m_mnemonic_edit(new QLineEdit(this)),
+      m_ok_button(new QPushButton("Find &Next", this)), m_find_previous_button(new QPushButton("Find &Previous", this)),
+      m_button_box(new QDialogButtonBox(QDialogButtonBox::Cancel | QDialogButtonBox::Help, this)), m_width(width),
+      m_display_type(display_type), m_view(view)
+{
+    setWindowTitle("Find Bus Value");
+    build_layout();
+    m_mnemonic_label->hide();
+    m_mnemonic_edit->hide();
+    // The conversions hold MAX_BUS_WIDTH digits; a longer text could never be a value.
+    m_value_edit->setMaxLength(MAX_BUS_WIDTH);
+    const int index = radix_index(display_type);
+    m_radix_combo->setCurrentIndex(index);
+    install_validator(index);
+    connect(m_radix_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &VOKR_TRIGGER_VALUE_DLG::radix_combo_changed);
+}
+
+void VOKR_TRIGGER_VALUE_DLG::build_layout()
+{
+    for (const RADIX& r : RADIXES)
+        m_radix_combo->addItem(r.item);
+    for (QPushButton* button : {m_ok_button, m_find_previous_button}) {
+        button->setFixedWidth(75);
+        button->setAutoDefault(false);
+    }
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(m_value_label, 0, 0, 1, 2);
+    grid->addWidget(m_value_edit, 0, 2, 1, 3);
+    grid->addWidget(m_radix_label, 0, 5, 1, 2, Qt::AlignRight);
+    grid->addWidget(m_radix_combo, 0, 7, 1, 5);
+    grid->addWidget(m_mnemonic_label, 1, 0, 1, 2);
+    grid->addWidget(m_mnemonic_edit, 1, 2, 1, 3);
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_find_previous_button, 2);
+    row->addWidget(m_ok_button, 2);
+    row->addWidget(m_button_box, 0);
+    grid->addLayout(row, 2, 4, 1, 8);
+    grid->setColumnStretch(3, 1);
+    connect(m_ok_button, &QPushButton::clicked, this, &VOKR_TRIGGER_VALUE_DLG::on_ok_button);
+    connect(m_find_previous_button, &QPushButton::clicked, this,
+            &VOKR_TRIGGER_VALUE_DLG::on_find_previous_bus_value_button);
+    connect(m_button_box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_button_box, &QDialogButtonBox::helpRequested, this, &PIRQ_DIALOG::help_button_clicked);
+}
+
+int VOKR_TRIGGER_VALUE_DLG::radix_index(int display_type)
+{
+    switch (display_type) {
+    case 1: return 7;
+    case 2: return 2;
+    case 3: return 3;
+    case 4:
+    case 15: return 1;
+    case 6: return 6;
+    case 7: return 8;
+    case 13: return 4;
+    case 14: return 5;
+    default: return 0;
+    }
+}
+
+int VOKR_TRIGGER_VALUE_DLG::radix_display_type(int index)
+{
+    return index >= 0 && index < RADIX_COUNT ? RADIXES[index].display_type : RADIXES[0].display_type;
+}
+
+void VOKR_TRIGGER_VALUE_DLG::install_validator(int index)
+{
+    const RADIX& r = RADIXES[index >= 0 && index < RADIX_COUNT ? index : 0];
+    QString admitted = r.admitted ? QString(r.admitted) : printable_ascii();
+    if (m_view && r.x_in_search)
+        admitted += "Xx";
+    m_display_type = r.display_type;
+    m_value_edit->setValidator(new QRegExpValidator(QRegExp(character_class(admitted)), m_value_edit));
+}
+
+// The shown value is converted to the new radix, never cleared.
+void VOKR_TRIGGER_VALUE_DLG::radix_combo_changed(int index)
+{
+    const QByteArray typed = m_value_edit->text().toLatin1();
+    QByteArray bits = VOKR_NUMBER(typed.constData()).get_trigger_value(m_display_type, m_width, false);
+    install_validator(index);
+    m_value_edit->setText(VOKR_NUMBER(bits.constData()).get_display_string(m_display_type, m_width, false));
+}
+
+void VOKR_TRIGGER_VALUE_DLG::search(bool forward)
+{
+    m_last_searched_text = m_value_edit->text();
+    const QByteArray typed = m_last_searched_text.toLatin1();
+    const QString bits = VOKR_NUMBER(typed.constData()).get_trigger_value(m_display_type, m_width, false);
+    m_view->find_bus_value(bits, forward);
+}
+
+void VOKR_TRIGGER_VALUE_DLG::on_ok_button()
+{
+    if (m_view)
+        search(true);
+}
+
+void VOKR_TRIGGER_VALUE_DLG::on_find_previous_bus_value_button()
+{
+    if (m_view)
+        search(false);
+}

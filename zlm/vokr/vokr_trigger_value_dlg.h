@@ -1,0 +1,57 @@
+// The value dialog: one bus value typed in a radix of the user's choice. Opened by the node
+// list view's Find Bus Value command it searches the captured data: "Find Next" and
+// "Find Previous" move the view's master time bar without closing the dialog.
+#pragma once
+
+#include "pirq.h"
+
+#include <QString>
+
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class VOKR_VIEW;
+
+class VOKR_TRIGGER_VALUE_DLG : public PIRQ_DIALOG {
+    Q_OBJECT
+public:
+    // A bus value search over `width` member bits, typed in `display_type` (a bus display type).
+    VOKR_TRIGGER_VALUE_DLG(VOKR_VIEW* view, int width, int display_type);
+
+    int get_display_type() const { return m_display_type; }
+    const QString& get_last_searched_text() const { return m_last_searched_text; }
+    QLineEdit* get_value_edit() const { return m_value_edit; }
+    QComboBox* get_radix_combo() const { return m_radix_combo; }
+    QPushButton* get_ok_button() const { return m_ok_button; }
+    QPushButton* get_find_previous_button() const { return m_find_previous_button; }
+
+    // The radix combo index that a display type selects, and the display type of an index.
+    static int radix_index(int display_type);
+    static int radix_display_type(int index);
+
+public slots:
+    void on_ok_button();
+    void radix_combo_changed(int index);
+    void on_find_previous_bus_value_button();
+
+private:
+    void build_layout();
+    void install_validator(int index);
+    void search(bool forward);
+
+    QLabel* m_value_label;
+    QLineEdit* m_value_edit;
+    QLabel* m_radix_label;
+    QComboBox* m_radix_combo;
+    QLabel* m_mnemonic_label;
+    QLineEdit* m_mnemonic_edit;
+    QPushButton* m_ok_button;
+    QPushButton* m_find_previous_button;
+    QDialogButtonBox* m_button_box;
+    int m_width;
+    int m_display_type;
+    VOKR_VIEW* m_view;
+    QString m_last_searched_text;
+};

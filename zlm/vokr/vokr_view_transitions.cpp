@@ -1,0 +1,304 @@
+// Stepping the master time bar from transition to transition, and searching the capture for a
+// bus value. Both read the data log 64 samples at a time, never sample by sample: a search over
+// a million samples looks at a few thousand words per node.
+#include "vokr_view.h"
+
+#include "ksm.h"
+#include "vokr_assert.h"
+#include "vokr_msg.h"
+#include "vokr_number.h"
+#include "vokr_trigger_value_dlg.h"
+#include "vokr_tx_manager.h"
+
+#include <QVector>
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint64_t ALL = ~uint64_t(0);
+
+// Bits from..to (inclusive) of word `k`, for samples counted from 0.
+uint64_t range_mask(int k, int from, int to)
+{
+    const long long first = std::max<long long>(from - 64LL * k, 0);
+    const long long last = std::min<long long>(to - 64LL * k, 63);
+    if (first > last)
+        return 0;
+    return (ALL << first) & (ALL >> (63 - last));
+}
+
+// The first set bit of a word at or after bit 0 (forward) or the last one (backward), as a sample.
+int pick(int k, uint64_t word, bool forward)
+{
+    return 64 * k + (forward ? __builtin_ctzll(word) : 63 - __builtin_clzll(word));
+}
+
+// Scans the words that hold samples from..to in the search direction; `word_at(k)` gives the
+// matches of word k. The matching sample nearest to the start, or -1.
+template <class WORD> int scan_words(int from, int to, bool forward, WORD word_at)
+{
+    if (from > to)
+        return -1;
+    const int first = from >> 6, last = to >> 6;
+    for (int k = forward ? first : last; forward ? k <= last : k >= first; k += forward ? 1 : -1) {
+        const uint64_t mask = range_mask(k, from, to);
+        const uint64_t word = word_at(k, mask) & mask;
+        if (word)
+            return pick(k, word, forward);
+    }
+    return -1;
+}
+
+// Each bit moved one sample later: bit i holds sample i - 1 of the plane, with `carry_in` (the
+// last sample of the word before) in bit 0.
+uint64_t previous_samples(uint64_t word, uint64_t carry_in) { return (word << 1) | (carry_in >> 63); }
+
+}  // namespace
+
+// ---- transitions -----------------------------------------------------------------------------------------
+
+// The channels the search compares: the selected leaf rows (a selected group brings all its
+// members), or every leaf when nothing is selected. The selection itself is left as it was.
+QVector<int> VOKR_VIEW::examined_channels() const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    QVector<int> channels;
+    if (!list || !set || !log)
+        return channels;
+    const bool all = get_selected_node_count() == 0;
+    int group_end = -1;  // members up to this node come with a selected group
+    for (int node = 0, count = list->get_num_nodes(); node < count; ++node) {
+        const bool examined = all || list->is_selected(node) || node <= group_end;
+        if (!examined)
+            continue;
+        if (is_group(node)) {
+            group_end = std::max(group_end, list->get_last_child_index(node));
+            continue;
+        }
+        const int channel = node < set->get_num_nodes() ? set->get_channel(node) : -1;
+        if (channel >= 0 && log->get_connection_status(channel))
+            channels.append(channel);
+    }
+    return channels;
+}
+
+// The nearest sample after (before) `master` where an examined node changes from the sample
+// before, or where a gap of invalid samples starts; D (0) when there is none.
+int VOKR_VIEW::find_transition(int master, bool forward) const
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const int depth = get_sample_depth();
+    const QVector<int> channels = examined_channels();
+    const auto changes = [&](int k, uint64_t) {
+        const uint64_t valid = log->get_valid_word(k);
+        const uint64_t valid_before = previous_samples(valid, k > 0 ? log->get_valid_word(k - 1) : 0);
+        uint64_t changed = 0;
+        for (int channel : channels) {
+            const uint64_t bits = log->get_bit_word(channel, k);
+            // Sample 0 has no sample before it: it is compared with itself.
+            const uint64_t carry = k > 0 ? log->get_bit_word(channel, k - 1) : bits << 63;
+            changed |= bits ^ previous_samples(bits, carry);
+            if ((changed & valid) == valid)
+                break;
+        }
+        return (changed & valid) | (~valid & valid_before);
+    };
+    const int found = forward ? scan_words(master + 1, depth, true, changes) : scan_words(0, master - 1, false, changes);
+    return found >= 0 ? found : (forward ? depth : 0);
+}
+
+void VOKR_VIEW::set_master_and_store(int sample)
+{
+    m_time_bars[0] = sample;
+    store_time_bars(sample);
+}
+
+void VOKR_VIEW::on_next_transition()
+{
+    const int depth = get_sample_depth();
+    if (m_timebar_count == 0 || m_time_bars[0] >= depth) {
+        store_time_bars(m_timebar_count ? m_time_bars[0] : 0);
+        return;
+    }
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const int master = m_time_bars[0];
+    const bool searchable = log && !log->is_acquiring_data() && log->is_data_available(true);
+    set_master_and_store(searchable ? find_transition(master, true) : master + 1);
+}
+
+void VOKR_VIEW::on_previous_transition()
+{
+    if (m_timebar_count == 0 || m_time_bars[0] < 1) {
+        store_time_bars(m_timebar_count ? m_time_bars[0] : 0);
+        return;
+    }
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const int master = std::min(m_time_bars[0], get_sample_depth());
+    const bool searchable = log && !log->is_acquiring_data() && log->is_data_available(true);
+    set_master_and_store(searchable ? find_transition(master, false) : m_time_bars[0] - 1);
+}
+
+// ---- bus values ------------------------------------------------------------------------------------------
+
+int VOKR_VIEW::first_selected_bus() const
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    for (int node = 0, count = get_node_count(); node < count; ++node)
+        if (list->is_selected(node) && is_group(node))
+            return node;
+    return -1;
+}
+
+bool VOKR_VIEW::has_bus() const
+{
+    for (int node = 0, count = get_node_count(); node < count; ++node)
+        if (is_group(node))
+            return true;
+    return false;
+}
+
+// ensure_visible selects the bus alone and scrolls it into view.
+void VOKR_VIEW::select_search_bus() { ensure_visible(m_bus_value_node); }
+
+void VOKR_VIEW::on_find_bus_value()
+{
+    if (m_timebar_count == 0) {
+        m_time_bars[0] = 0;
+        m_timebar_count = 1;
+        store_time_bars(0);
+        m_find_bus_continue = false;
+    } else {
+        m_find_bus_continue = true;
+    }
+    const int bus = first_selected_bus();
+    if (bus < 0) {
+        vokr_prompt(vokr_msg_find_bus_value_no_bus_selected());
+        return;
+    }
+    m_bus_value_node = bus;
+    m_bus_value_members = get_group_member_count(bus);
+    select_search_bus();
+    if (m_find_bus_radix == 15)
+        m_find_bus_radix = 5;
+    VOKR_TRIGGER_VALUE_DLG dialog(this, m_bus_value_members, m_find_bus_radix);
+    dialog.exec();
+    m_bus_value_text = dialog.get_last_searched_text();
+    m_find_bus_radix = dialog.get_display_type();
+}
+
+void VOKR_VIEW::find_bus_value_again(bool forward)
+{
+    const int depth = get_sample_depth();
+    if (m_timebar_count == 0) {
+        m_time_bars[0] = forward ? 0 : depth;
+        m_timebar_count = 1;
+        store_time_bars(m_time_bars[0]);
+        m_find_bus_continue = false;
+    } else if (forward && m_time_bars[0] >= depth) {
+        m_time_bars[0] = depth;
+        m_find_bus_continue = false;
+    } else if (!forward && m_time_bars[0] < 1) {
+        m_time_bars[0] = 0;
+        m_find_bus_continue = false;
+    } else {
+        m_find_bus_continue = true;
+    }
+    select_search_bus();
+    const QByteArray typed = m_bus_value_text.toLatin1();
+    VOKR_ASSERT(typed.size() <= MAX_BUS_WIDTH);
+    find_bus_value(VOKR_NUMBER(typed.constData()).get_trigger_value(m_find_bus_radix, m_bus_value_members, false),
+                   forward);
+}
+
+void VOKR_VIEW::on_find_next_bus_value() { find_bus_value_again(true); }
+
+void VOKR_VIEW::on_find_previous_bus_value() { find_bus_value_again(false); }
+
+bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
+    if (!log || !log->is_data_available(true) || !list || !set || !is_group(m_bus_value_node)) {
+        vokr_prompt(vokr_msg_find_bus_value_no_bus_data());
+        return false;
+    }
+    const int bus = m_bus_value_node, width = get_group_member_count(bus);
+    VOKR_ASSERT(width <= MAX_BUS_WIDTH);
+    // Per member, most significant first: its channel and the word that marks a match of its digit.
+    struct MEMBER {
+        int channel;
+        uint64_t flip;  // all ones when the sample must read 0
+        bool any;       // an X digit: either level matches
+    };
+    QVector<MEMBER> members;
+    bool impossible = bits.size() != width;
+    const bool lsb_first = list->get_lsb_to_msb(bus);
+    for (int i = 0; i < width && !impossible; ++i) {
+        const int node = lsb_first ? bus + width - i : bus + 1 + i;
+        const int channel = set->get_channel(node);
+        if (channel < 0 || !log->get_connection_status(channel)) {
+            vokr_prompt(vokr_msg_find_bus_value_no_bus_data());
+            return false;
+        }
+        const QChar digit = bits.at(i);
+        impossible = digit != '0' && digit != '1' && digit != 'X' && digit != 'x';
+        const bool inverted = set->is_signal_inverted(node);
+        members.append({channel, (digit == '0') != inverted ? ALL : 0, digit == 'X' || digit == 'x'});
+    }
+    const auto matches = [&](int k, uint64_t mask) {
+        for (const MEMBER& m : members) {
+            if (!m.any)
+                mask &= log->get_bit_word(m.channel, k) ^ m.flip;
+            if (!mask)
+                break;
+        }
+        return mask;
+    };
+    const int depth = get_sample_depth();
+    int start = m_time_bars[0] + (m_find_bus_continue ? (forward ? 1 : -1) : 0);
+    if (!forward)
+        start = std::min(start, depth - 1);
+    const int found = impossible ? -1 : forward ? scan_words(start, depth - 1, true, matches)
+                                                : scan_words(0, start, false, matches);
+    if (found < 0) {
+        vokr_prompt(vokr_msg_find_bus_value_not_found());
+        return false;
+    }
+    m_find_bus_continue = true;
+    set_master_and_store(found);
+    return true;
+}
+
+bool VOKR_VIEW::on_update_find_bus_value()
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    return visible_node_rows > 0 && get_sample_depth() != 0 && has_bus() && is_data_tab() && log &&
+           log->is_data_available(true);
+}
+
+bool VOKR_VIEW::on_update_find_next_bus_value()
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    return visible_node_rows > 0 && get_sample_depth() != 0 && is_data_tab() && log && log->is_data_available(true) &&
+           is_group(m_bus_value_node);
+}
+
+// The selected buses must share one member count.
+bool VOKR_VIEW::on_update_insert_trigger_value()
+{
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    int width = -1;
+    for (int node = 0, count = get_node_count(); node < count; ++node) {
+        if (!list->is_selected(node) || !is_group(node))
+            continue;
+        const int members = get_group_member_count(node);
+        if (width >= 0 && members != width)
+            return false;
+        width = members;
+    }
+    return width >= 0;
+}
