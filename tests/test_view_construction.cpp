@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPaintEvent>
 #include <QScrollBar>
+#include <QTabWidget>
 
 using namespace manager_test;
 
@@ -231,6 +232,34 @@ TEST_F(ViewConstruction, HintsRefreshControlsRebuildAndRepaint)
             EXPECT_FALSE(view.get_level_combo(i)->isEnabled() && !view.get_level_combo(i)->isHidden()) << i;
         EXPECT_FALSE(view.get_level_combo(3)->isHidden());
     }
+}
+
+// A rebuild and a change between Setup and Data deselect the nodes; each window remembers its
+// own mode, so another window's change deselects nothing here.
+TEST_F(ViewConstruction, RebuildAndModeChangesDeselectInTheirOwnWindowOnly)
+{
+    QTabWidget tabs;
+    tabs.addTab(new QWidget, "Data"), tabs.addTab(new QWidget, "Setup");
+    EDITOR first(true), second(true);
+    first.frame()->get_layout_widget()->set_data_setup_tab_widget(0, &tabs);
+    for (EDITOR* e : {&first, &second})
+        ASSERT_NO_FATAL_FAILURE(add_rows(e->get(), {"a"}));
+    VOKR_VIEW view(nullptr, first.get()), other(nullptr, second.get());
+    const int refresh = int(VOKR_HINT_REFRESH | VOKR_HINT_VIEW), rebuild = int(VOKR_HINT_REBUILD | VOKR_HINT_VIEW);
+    const struct {
+        int tab, hint;
+        bool kept;
+    } steps[] = {{1, refresh, true}, {0, refresh, false}, {0, refresh, true}, {1, refresh, false}, {1, rebuild, false}};
+    for (const auto& s : steps) {
+        tabs.setCurrentIndex(s.tab);
+        for (VOKR_VIEW* v : {&view, &other}) {
+            v->get_tx_manager()->set_node_selection_status(0, true);
+            v->on_update(nullptr, v == &view ? s.hint : refresh);
+        }
+        EXPECT_EQ(first->get_node_selection_status(0), s.kept) << s.tab << " " << std::hex << s.hint;
+        EXPECT_TRUE(second->get_node_selection_status(0));
+    }
+    first.frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
 }
 
 TEST_F(ViewConstruction, IncrementalRoutingFollowsTheDevicePart)

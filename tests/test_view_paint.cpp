@@ -73,12 +73,13 @@ protected:
             add_rows(m(), {QString("n%1").arg(i).toLatin1().constData()});
         m_view->invalidate_geometry();
     }
-    const PAINT_RECORDER& paint()
+    const PAINT_RECORDER& paint(VOKR_VIEW* view = nullptr)
     {
+        view = view ? view : m_view.get();
         m_recorder.clear();
         QPainter painter(&m_recorder);
-        QRect area = m_view->rect();
-        m_view->paint(&painter, 0, m_view.get(), &area, true);
+        QRect area = view->rect();
+        view->paint(&painter, 0, view, &area, true);
         return m_recorder;
     }
     QRect cell(int node, int column) const
@@ -114,12 +115,22 @@ TEST_F(ViewPaint, EmptyGridTellsWhyAtTheLeftTop)
         VOKR_TX_MANAGER empty(nullptr);
         VIEW view(nullptr, &empty);
         view.resize(600, 200);
-        PAINT_RECORDER recorder;
-        QPainter painter(&recorder);
-        QRect area = view.rect();
-        view.paint(&painter, 0, &view, &area, true);
-        ASSERT_TRUE(recorder.find_text("No nodes"));
+        ASSERT_TRUE(paint(&view).find_text("No nodes"));
+        VOKR_FRAME_WND main(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
+        main.get_tx_manager()->new_document(path("main.lmx").c_str());
+        VIEW in_main(nullptr, main.get_tx_manager());
+        in_main.resize(600, 200);
+        EXPECT_TRUE(paint(&in_main).find_text("Open a Lumetra file to continue"));
     }
+    // The wizard's storage-qualifier level hides the rows that store nothing.
+    make(false);
+    add(2);
+    for (int node : {0, 1})
+        VOKR_NODE(m(), m_editor->trigger(), node).enable_storage(false);
+    m()->set_trigger_level(-1);
+    m_view->invalidate_geometry();
+    EXPECT_TRUE(paint().find_text("All nodes hidden"));
+    m()->set_trigger_level(0);
     const struct {
         bool framed;
         const char* project;
@@ -209,6 +220,40 @@ TEST_F(ViewPaint, NodeRowCells)
     EXPECT_TRUE(cell(0, 0).contains(m_recorder.ellipses()[0].rect));
     EXPECT_EQ(fills(pirq_get_color(22), cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), 1);
     EXPECT_EQ(fills(pirq_get_color(22), cell(3, VOKR_VIEW::FIRST_LEVEL_COLUMN)), 0);
+}
+
+// At a font larger than the columns were sized for, texts are wrapped or shortened inside their
+// cells instead of spilling over their neighbours.
+TEST_F(ViewPaint, TextsStayInsideTheirCellsAtALargerFont)
+{
+    QFont large("DejaVu Sans");
+    large.setPixelSize(15);
+    QApplication::setFont(large);
+    add(1);
+    ASSERT_TRUE(m_editor->trigger()->set_node_alias(0, "long_alias"));
+    const QFontMetrics header(pirq_get_font(55)), plain(large);
+    const struct {
+        int row, column;
+        const QFontMetrics* metrics;
+    } cells[] = {{1, 5, &header}, {1, 6, &header}, {2, 0, &header},
+                 {2, 1, &header}, {2, 2, &header}, {VOKR_VIEW::node_to_row(0), 1, &plain}};
+    for (bool state_based : {false, true}) {
+        ASSERT_TRUE(m_editor->trigger()->set_state_based(state_based));
+        m_view->invalidate_geometry();
+        paint();
+        for (const auto& c : cells) {
+            QRect cell;
+            ASSERT_TRUE(m_view->get_item_rect(c.row, c.column, &cell));
+            int inside = 0;
+            for (const auto& t : m_recorder.texts()) {
+                if (!cell.contains(t.baseline) || t.text.trimmed().isEmpty())
+                    continue;
+                ++inside;
+                EXPECT_LE(t.baseline.x() + c.metrics->horizontalAdvance(t.text), cell.right()) << t.text.toStdString();
+            }
+            EXPECT_GT(inside, 0) << c.row << "," << c.column << " state based " << state_based;
+        }
+    }
 }
 
 TEST_F(ViewPaint, SelectedRowIsHighlightedOnlyWithFocus)

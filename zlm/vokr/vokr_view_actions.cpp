@@ -273,7 +273,6 @@ void VOKR_VIEW::on_locate_design_file() {}
 void VOKR_VIEW::on_sel_change_advanced_trigger_combo(const QString&) {}
 void VOKR_VIEW::update_advanced_trigger_combo_positions() {}
 void VOKR_VIEW::on_drag_scroll() {}
-void VOKR_VIEW::select_items(bool) {}
 
 void VOKR_VIEW::on_update_edit_menu() {}
 void VOKR_VIEW::on_update_name_menu() {}

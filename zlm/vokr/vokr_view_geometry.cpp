@@ -347,7 +347,7 @@ bool VOKR_VIEW::get_column_rect(int column, QRect* rect) const
     QRect cell;
     if (!get_item_rect(TITLE_ROW, column, &cell))
         return false;
-    *rect = QRect(QPoint(cell.left(), 3 + header_height()), QPoint(cell.right(), height()));
+    *rect = QRect(QPoint(cell.left(), 3 + header_height()), QPoint(cell.right(), this->rect().bottom()));
     return true;
 }
 
@@ -560,6 +560,15 @@ int VOKR_VIEW::get_enabled_member_count(int node) const
     return count;
 }
 
+void VOKR_VIEW::select_items(bool selected)
+{
+    const int count = get_node_count();
+    if (count > 0)
+        m_tx_manager->select_node_range(0, count - 1, selected);
+    if (m_frame_wnd)
+        on_update_edit_menu();
+}
+
 // Counts only the rows that exist: selection flags of rows beyond the list are not the view's.
 int VOKR_VIEW::get_selected_node_count() const
 {
@@ -660,8 +669,8 @@ void VOKR_VIEW::ensure_visible(int node)
         return;
     name_focus_pending = true;
     KSM_TX_SIGNAL_NODES* list = current_node_table();
-    for (int i = 0, count = list->get_num_nodes(); i < count; ++i)
-        m_tx_manager->set_node_selection_status(i, i == node);
+    select_items(false);
+    m_tx_manager->set_node_selection_status(node, true);
     if (is_group_member(node) && !m_tx_manager->is_node_expanded(node)) {
         int group = node - 1;
         while (group >= 0 && !is_group(group))

@@ -84,6 +84,8 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
     const QBrush background = current_node_table() ? QBrush(pirq_get_color(BACKGROUND)) : pirq_get_brush(FACE);
     painter->fillRect(*area, background);
     paint_power_up_band(painter, *area, power_up_brush());
+    // The depth may have shrunk since the last update: the zoom is held within it first.
+    reset_zoom(false);
     PAINT_FLAGS flags = paint_flags();
     COLUMNS columns;
     column_lefts(&columns.left);
@@ -334,8 +336,26 @@ void VOKR_VIEW::draw_header_text(QPainter* painter, const QRect& rect, const QSt
     painter->save();
     painter->setPen(pirq_get_color(HEADER_COLOR));
     painter->setFont(pirq_get_font(HEADER_FONT));
-    painter->drawText(rect, flags, text);
+    vokr_draw_fitted_text(painter, rect, flags, text);
     painter->restore();
+}
+
+void vokr_draw_fitted_text(QPainter* painter, const QRect& rect, int flags, const QString& text)
+{
+    const QFontMetrics metrics = painter->fontMetrics();
+    if (metrics.boundingRect(rect, flags, text).width() <= rect.width()) {
+        painter->drawText(rect, flags, text);
+        return;
+    }
+    const QRect wrapped = metrics.boundingRect(rect, flags | Qt::TextWordWrap, text);
+    if (wrapped.width() <= rect.width() && wrapped.height() <= rect.height()) {
+        painter->drawText(rect, flags | Qt::TextWordWrap, text);
+        return;
+    }
+    QStringList lines = text.split('\n');
+    for (QString& line : lines)
+        line = metrics.elidedText(line, Qt::ElideRight, rect.width());
+    painter->drawText(rect, flags, lines.join('\n'));
 }
 
 void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
@@ -409,7 +429,7 @@ void VOKR_VIEW::draw_level_name(int level, const QRect& rect, QPainter* painter,
     if (!flags.editable_here)
         painter->fillRect(lower.adjusted(-1, -1, 0, 0), pirq_get_brush(FACE));
     painter->setPen(level_name_pen());
-    painter->drawText(lower, ALIGN_CENTRE, QString::fromUtf8(m_tx_manager->get_trigger_level_name(level, -1)));
+    vokr_draw_fitted_text(painter, lower, ALIGN_CENTRE, QString::fromUtf8(m_tx_manager->get_trigger_level_name(level, -1)));
     painter->restore();
 }
 

@@ -118,7 +118,7 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
     } else if (column == ALIAS_COLUMN) {
         painter->save();
         painter->setPen(pirq_get_pen(TEXT_PEN));
-        painter->drawText(rect, ALIGN_CENTRE, QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
+        vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE, QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
         painter->restore();
     } else if (column == NAME_COLUMN) {
         draw_name_tree(node, rect, painter, flags);
@@ -184,7 +184,7 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     }
 
     int font = 56, color = 305;
-    if (flags.incremental_view && VOKR_NODE(m, list, node).get_tap_state() == KSM_TAP_POST_FITTING)
+    if (flags.incremental_view && group && VOKR_NODE(m, list, node).get_tap_state() == KSM_TAP_POST_FITTING)
         font = 57, color = 306;
     else if (group)
         font = 58, color = 307;
