@@ -330,6 +330,11 @@ public:
     int find_next_change(int channel, int from) const;
     // The last sample before `from` where the channel differs from sample `from`, or -1.
     int find_previous_change(int channel, int from) const;
+    // The packed samples, 64 to a word, sample s in bit s % 64 of word s / 64; bits past the depth
+    // are 0. Null for a channel outside the log or without samples. The words stay valid until
+    // the next capture of the log ends.
+    const uint64_t* get_channel_words(int channel) const;
+    const uint64_t* get_valid_words() const;
 
     // State-based results.
     int get_state_value() const;

@@ -193,6 +193,18 @@ int KSM_DATA_LOG::find_previous_change(int channel, int from) const
     return static_cast<int>(k * 64 + 63 - __builtin_clzll(diff));
 }
 
+const uint64_t* KSM_DATA_LOG::get_channel_words(int channel) const
+{
+    const SAMPLES* s = m_samples.get();
+    return in_channels(s, channel) && s->depth > 0 ? s->bits.data() + channel * s->words : nullptr;
+}
+
+const uint64_t* KSM_DATA_LOG::get_valid_words() const
+{
+    const SAMPLES* s = m_samples.get();
+    return s && s->depth > 0 ? s->valid.data() : nullptr;
+}
+
 int KSM_DATA_LOG::get_state_value() const { return m_samples ? m_samples->state_value : -1; }
 int KSM_DATA_LOG::get_number_counters() const { return m_samples ? static_cast<int>(m_samples->counters.size()) : 0; }
 

@@ -271,8 +271,6 @@ void VOKR_VIEW::on_delete_time_bar() {}
 void VOKR_VIEW::on_delete_all_time_bars() {}
 void VOKR_VIEW::on_insert_master_time_bar() {}
 void VOKR_VIEW::on_move_master_time_bar() {}
-void VOKR_VIEW::on_sample_numbers() {}
-void VOKR_VIEW::on_time_units() {}
 void VOKR_VIEW::on_fit_in_window() {}
 void VOKR_VIEW::on_zoom_in() {}
 void VOKR_VIEW::on_zoom_out() {}
@@ -327,8 +325,6 @@ bool VOKR_VIEW::on_update_delete_time_bar() { return false; }
 bool VOKR_VIEW::on_update_delete_all_time_bars() { return false; }
 bool VOKR_VIEW::on_update_insert_master_time_bar() { return false; }
 bool VOKR_VIEW::on_update_set_as_master_time_bar() { return false; }
-bool VOKR_VIEW::on_update_sample_numbers() { return false; }
-bool VOKR_VIEW::on_update_time_units() { return false; }
 bool VOKR_VIEW::on_update_fit_in_window() { return false; }
 bool VOKR_VIEW::on_update_zoom_in() { return false; }
 bool VOKR_VIEW::on_update_zoom_out() { return false; }
