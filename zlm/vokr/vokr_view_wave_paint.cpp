@@ -290,7 +290,8 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
         p->setPen(text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
         if (w.valid(s - 1) && !w.equal(s - 1, s)) {
             if (s == span.first) {
-                p->drawPolyline(QPolygon({QPoint(x + half, bottom), QPoint(x, mid), QPoint(x + half, top)}));
+                p->drawLine(x + half, bottom, x, mid);
+                p->drawLine(x, mid, x + half, top);
                 start = x + half;
             } else {
                 const int a = x - half;
@@ -312,8 +313,9 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
             lines(end);
         } else if (s == last && s + 1 < span.depth && next_valid && !w.equal(s, s + 1)) {
             end = xe - half;
-            p->drawPolyline(QPolygon(
-                {QPoint(start, top), QPoint(end, top), QPoint(xe, mid), QPoint(end, bottom), QPoint(start, bottom)}));
+            lines(end);
+            p->drawLine(end, top, xe, mid);
+            p->drawLine(xe, mid, end, bottom);
         } else {
             lines(end);
         }
