@@ -334,6 +334,11 @@ public:
     // samples (an unknown channel, a negative index, past the depth).
     uint64_t get_bit_word(int channel, int index) const;
     uint64_t get_valid_word(int index) const;
+    // The packed samples, 64 to a word, sample s in bit s % 64 of word s / 64; bits past the depth
+    // are 0. Null for a channel outside the log or without samples. The words stay valid until
+    // the next capture of the log ends.
+    const uint64_t* get_channel_words(int channel) const;
+    const uint64_t* get_valid_words() const;
 
     // State-based results.
     int get_state_value() const;

@@ -193,18 +193,28 @@ int KSM_DATA_LOG::find_previous_change(int channel, int from) const
     return static_cast<int>(k * 64 + 63 - __builtin_clzll(diff));
 }
 
-uint64_t KSM_DATA_LOG::get_bit_word(int channel, int index) const
+const uint64_t* KSM_DATA_LOG::get_channel_words(int channel) const
 {
     const SAMPLES* s = m_samples.get();
-    if (!in_channels(s, channel) || index < 0 || static_cast<size_t>(index) >= s->words)
-        return 0;
-    return s->bits[channel * s->words + static_cast<size_t>(index)];
+    return in_channels(s, channel) && s->depth > 0 ? s->bits.data() + channel * s->words : nullptr;
+}
+
+const uint64_t* KSM_DATA_LOG::get_valid_words() const
+{
+    const SAMPLES* s = m_samples.get();
+    return s && s->depth > 0 ? s->valid.data() : nullptr;
+}
+
+uint64_t KSM_DATA_LOG::get_bit_word(int channel, int index) const
+{
+    const uint64_t* words = get_channel_words(channel);
+    return words && index >= 0 && static_cast<size_t>(index) < m_samples->words ? words[index] : 0;
 }
 
 uint64_t KSM_DATA_LOG::get_valid_word(int index) const
 {
-    const SAMPLES* s = m_samples.get();
-    return s && index >= 0 && static_cast<size_t>(index) < s->words ? s->valid[static_cast<size_t>(index)] : 0;
+    const uint64_t* words = get_valid_words();
+    return words && index >= 0 && static_cast<size_t>(index) < m_samples->words ? words[index] : 0;
 }
 
 int KSM_DATA_LOG::get_state_value() const { return m_samples ? m_samples->state_value : -1; }

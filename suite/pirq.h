@@ -204,6 +204,14 @@ enum PIRQ_ICON_ENUM : int {
     PIRQ_ICON_REGISTERED = 516,
     PIRQ_ICON_OTHER_NODE_GROUP = 705,
     PIRQ_ICON_OTHER_NODE = 720,
+
+    // The node list's basic trigger conditions (16 by 12): a small waveform of the condition.
+    PIRQ_ICON_CONDITION_DONT_CARE = 691,
+    PIRQ_ICON_CONDITION_EITHER_EDGE = 692,
+    PIRQ_ICON_CONDITION_FALLING_EDGE = 693,
+    PIRQ_ICON_CONDITION_HIGH = 694,
+    PIRQ_ICON_CONDITION_LOW = 695,
+    PIRQ_ICON_CONDITION_RISING_EDGE = 696,
 };
 
 // The icon of that identifier, drawn at its natural size at first use and kept for the process

@@ -522,6 +522,34 @@ QPixmap render_type_icon(const TYPE_ICON& icon, bool with_children)
     return pixmap;
 }
 
+// The basic trigger conditions: a level, an edge or a don't-care mark in ink on a clear 16 by 12.
+QPixmap render_condition_icon(int id)
+{
+    QPixmap pixmap(16, 12);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QPen(Qt::black, 1));
+    const int hi = 2, lo = 9;
+    switch (id) {
+    case PIRQ_ICON_CONDITION_HIGH: p.drawLine(2, hi, 13, hi); break;
+    case PIRQ_ICON_CONDITION_LOW: p.drawLine(2, lo, 13, lo); break;
+    case PIRQ_ICON_CONDITION_RISING_EDGE:
+        p.drawPolyline(QPolygon({QPoint(1, lo), QPoint(7, lo), QPoint(7, hi), QPoint(14, hi)}));
+        p.drawLine(5, 6, 7, 4), p.drawLine(9, 6, 7, 4);
+        break;
+    case PIRQ_ICON_CONDITION_FALLING_EDGE:
+        p.drawPolyline(QPolygon({QPoint(1, hi), QPoint(7, hi), QPoint(7, lo), QPoint(14, lo)}));
+        p.drawLine(5, 5, 7, 7), p.drawLine(9, 5, 7, 7);
+        break;
+    case PIRQ_ICON_CONDITION_EITHER_EDGE:
+        p.drawPolyline(QPolygon({QPoint(1, lo), QPoint(5, lo), QPoint(5, hi), QPoint(10, hi), QPoint(10, lo),
+                                 QPoint(14, lo)}));
+        break;
+    default: p.setFont(font(10, true)), p.drawText(QRect(0, 0, 16, 12), Qt::AlignCenter, "X"); break;
+    }
+    return pixmap;
+}
+
 const ICON_ROW* find_row(int id)
 {
     for (const ICON_ROW& row : ICON_ROWS)
@@ -541,12 +569,15 @@ QPixmap pirq_get_icon(PIRQ_ICON_ENUM id)
     const ICON_ROW* row = find_row(id);
     bool with_children = false;
     const TYPE_ICON* type_icon = row ? nullptr : find_type_icon(id, &with_children);
-    if (!row && !type_icon)
+    const bool condition = id >= PIRQ_ICON_CONDITION_DONT_CARE && id <= PIRQ_ICON_CONDITION_RISING_EDGE;
+    if (!row && !type_icon && !condition)
         return pirq_get_icon(PIRQ_ICON_UNKNOWN);
     // The pixmaps go with the application object, which they must not outlive.
     if (icons.by_id.empty())
         qAddPostRoutine(clear_cache);
-    found = icons.by_id.emplace(id, row ? render(*row) : render_type_icon(*type_icon, with_children)).first;
+    const QPixmap pixmap =
+        row ? render(*row) : type_icon ? render_type_icon(*type_icon, with_children) : render_condition_icon(id);
+    found = icons.by_id.emplace(id, pixmap).first;
     icons.by_key.insert(found->second.cacheKey(), id);
     return found->second;
 }

@@ -7,7 +7,8 @@
 //    18 window text, black                       21 selected text, navy
 //    22 window face (empty and read-only cells), light grey
 //    24 horizontal grid lines, very light grey   26 cell outlines, silver
-//    27 hint texts, dark grey
+//    27 hint texts, dark grey                     6 selected waveforms, navy
+//   108 high levels, green                       109 low levels, dark green
 //   297 selection highlight, light steel blue     298 background, white
 //   299 time bars, blue                           300 trigger position bar, red
 //   301 end of samples bar, dark grey             302 column header text, black
@@ -36,7 +37,8 @@ const std::map<int, QRgb>& colors()
     static const std::map<int, QRgb> table = {
         {1, qRgb(0, 0, 0)},         {5, qRgb(220, 0, 0)},       {18, qRgb(0, 0, 0)},
         {21, qRgb(0, 0, 128)},      {22, qRgb(240, 240, 240)},  {24, qRgb(232, 232, 232)},
-        {26, qRgb(192, 192, 192)},  {27, qRgb(96, 96, 96)},
+        {26, qRgb(192, 192, 192)},  {27, qRgb(96, 96, 96)},     {6, qRgb(0, 0, 128)},
+        {108, qRgb(0, 160, 0)},     {109, qRgb(0, 100, 0)},
         {297, qRgb(176, 196, 222)}, {298, qRgb(255, 255, 255)}, {299, qRgb(0, 0, 255)},
         {300, qRgb(255, 0, 0)},     {301, qRgb(96, 96, 96)},    {302, qRgb(0, 0, 0)},
         {303, qRgb(211, 211, 211)}, {304, qRgb(0, 0, 128)},     {305, qRgb(0, 0, 0)},

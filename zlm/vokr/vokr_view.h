@@ -408,7 +408,6 @@ public:
     bool zoom_out(const QPoint* point);
     // Scrolls so that the sample is in the middle; with `apply` false only tells whether it would.
     bool center_on_sample(int sample, bool apply);
-    int get_sample_x(int sample) const;
     // The sample under a point of the waveform column; -1 elsewhere.
     int get_sample_at(const QPoint& point) const;
     // The node index a drag dropped at the point would land on, and whether before that node.
@@ -441,6 +440,52 @@ private:
 
     int m_find_bus_radix = 15;  // a bus display type; 15: none chosen yet
     bool m_find_bus_continue = false;
+
+    // ---- waveforms, time ruler and time units (vokr_view_wave_paint.cpp, vokr_view_ruler_paint.cpp,
+    //      vokr_view_time_units.cpp) ----
+public:
+    // The first sample the waveform column shows, and the x of a sample's left edge.
+    int get_first_visible_sample() const;
+    int get_sample_x(int sample) const;
+    // A sample position as a sample number or a time; `relative` marks a distance (signed).
+    void format_sample_value(QString* text, int value, bool relative, bool as_sample_number) const;
+    // The labels of time bar `index`: its position (the master's from the trigger, any other's
+    // from the master) and its segment.
+    void get_time_bar_texts(int index, QString* text, QString* segment_text) const;
+    bool is_using_time_units() const { return m_use_time_units; }
+    double get_time_period() const { return m_time_period; }
+    const QString& get_time_unit() const { return m_time_unit; }
+    void set_time_units(bool use, double period, const QString& unit)
+    {
+        m_use_time_units = use, m_time_period = period, m_time_unit = unit;
+    }
+
+    // The samples one waveform cell draws and where.
+    struct WAVE_SPAN;
+
+private:
+    WAVE_SPAN wave_span(const QRect& rect) const;
+    void draw_wave_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    void draw_value_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    bool gather_members(int node, bool chart, QVector<int>* members) const;
+    void draw_leaf_condition(int condition, const QRect& rect, QPainter* painter,
+                             bool enabled, bool selected, bool power_up);
+    void draw_group_condition(int node, int level, const QRect& rect, QPainter* painter, bool enabled,
+                              bool selected, bool power_up);
+    bool has_fixed_segments() const;
+    bool has_logged_segments() const;
+    bool is_one_segment_data() const;
+    void draw_node_list_title(const QRect& rect, QPainter* painter);
+    void draw_time_ruler(const QRect& rect, QPainter* painter);
+    void draw_time_bar(int index, const QRect& ruler, int label_y, QPainter* painter);
+    // The header cells of the value and waveform columns: tick strips, markers, boundary lines.
+    void draw_time_header(int row, int column, const QRect& rect, QPainter* painter);
+    void draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row);
+    void draw_logged_segment_ticks(const QRect& strip, QPainter* painter, int column, int first, int last,
+                                   double pixels);
+    void draw_markers(const QRect& area, QPainter* painter, int first, int last, double pixels);
+    void draw_data_boundaries(const QRect& area, QPainter* painter, int first, int last, int depth);
+    void draw_status_text(const QRect& rect, QPainter* painter);
 
     // ---- fields ----
 protected:

@@ -263,8 +263,6 @@ void VOKR_VIEW::on_group_trigger_condition(QAction*) {}
 void VOKR_VIEW::on_insert_trigger_value() {}
 void VOKR_VIEW::on_comparison_trigger() {}
 void VOKR_VIEW::on_mnemonic(QAction*) {}
-void VOKR_VIEW::on_sample_numbers() {}
-void VOKR_VIEW::on_time_units() {}
 void VOKR_VIEW::on_export() {}
 void VOKR_VIEW::on_print() {}
 void VOKR_VIEW::on_plugin(QAction*) {}
@@ -305,5 +303,3 @@ bool VOKR_VIEW::on_update_storage_enable() { return false; }
 bool VOKR_VIEW::on_update_storage_disable() { return false; }
 bool VOKR_VIEW::on_update_transition_enable() { return false; }
 bool VOKR_VIEW::on_update_transition_disable() { return false; }
-bool VOKR_VIEW::on_update_sample_numbers() { return false; }
-bool VOKR_VIEW::on_update_time_units() { return false; }

@@ -316,6 +316,10 @@ bool VOKR_VIEW::draw_item(int row, int column, const QRect& rect, QPainter* pain
 // The lock-mode banner of the Setup tab, reaching to the right edge; the combo lies on it.
 void VOKR_VIEW::draw_title(int column, const QRect& rect, QPainter* painter)
 {
+    if (column == 0)
+        draw_node_list_title(rect, painter);
+    else if (column == WAVEFORM_COLUMN)
+        draw_time_ruler(rect, painter);
     if (column != LOCK_BANNER_COLUMN || !m_tx_manager->is_setup_mode())
         return;
     QRect banner = rect;
@@ -364,6 +368,10 @@ void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* pa
     VOKR_TX_MANAGER* m = m_tx_manager;
     const bool one_segment = m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
     auto shared = [&](int first, int last) { return header_rect(row, first, last).adjusted(2, 2, -2, -2); };
+    if (column == VALUE_COLUMN || column == WAVEFORM_COLUMN) {
+        draw_time_header(row, column, rect, painter);
+        return;
+    }
     QString text;
     if (row == HEADER_ROW_2) {
         if (column <= NAME_COLUMN) {

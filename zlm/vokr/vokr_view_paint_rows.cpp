@@ -86,29 +86,6 @@ bool in_comparison(const KSM_TX_SIGNAL_NODES* list, int node, int first, int las
     return false;
 }
 
-// The short text of a node's condition.
-QString condition_text(const KSM_TX_SIGNAL_NODES* list, KSM_DATA_TRIGGER_CONDITION condition)
-{
-    switch (condition) {
-    case KSM_CTYPE_HIGH: return "1";
-    case KSM_CTYPE_LOW: return "0";
-    case KSM_CTYPE_RISING_EDGE: return "Rising";
-    case KSM_CTYPE_FALLING_EDGE: return "Falling";
-    case KSM_CTYPE_EITHER_EDGE: return "Either";
-    case KSM_CTYPE_DONT_CARE: return "X";
-    default: return QString::fromLatin1(list->condition_to_string(condition));
-    }
-}
-
-// A condition as its short text, centred; grey where it cannot be changed.
-void draw_condition_text(QPainter* painter, const QRect& rect, const QString& text, bool enabled)
-{
-    painter->save();
-    painter->setPen(enabled ? pirq_get_pen(TEXT_PEN) : pirq_get_pen(OUTLINE));
-    painter->drawText(rect, ALIGN_CENTRE, painter->fontMetrics().elidedText(text, Qt::ElideRight, rect.width()));
-    painter->restore();
-}
-
 }  // namespace
 
 void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
@@ -126,6 +103,10 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
         draw_enable_cell(node, column, rect, painter, flags);
     } else if (column >= FIRST_CONDITION_COLUMN && column <= LAST_CONDITION_COLUMN) {
         draw_condition_cell(node, column - FIRST_LEVEL_COLUMN, rect, painter, flags);
+    } else if (column == WAVEFORM_COLUMN) {
+        draw_wave_cell(node, rect, painter, flags);
+    } else if (column == VALUE_COLUMN) {
+        draw_value_cell(node, rect, painter, flags);
     }
 }
 
@@ -338,14 +319,10 @@ void VOKR_VIEW::draw_condition_cell(int node, int level, const QRect& rect, QPai
         flags.editable && m->is_pattern_enabled(level) && !(level >= 0 && m->is_advanced_trigger(level, -1));
     const KSM_DATA_TRIGGER_CONDITION condition =
         level >= 0 ? list->get_trigger_condition(node, level) : list->get_pattern_condition(node, level + 3);
-    if (list->has_children(node)) {
-        QString pattern;
-        bool radix_ok = false;
-        get_group_trigger_pattern(node, level, &pattern, &radix_ok);
-        draw_condition_text(painter, rect, pattern, enabled);
-    } else if (in_comparison(list, node, level, level)) {
+    if (list->has_children(node))
+        draw_group_condition(node, level, rect, painter, enabled, flags.selected, flags.power_up_view);
+    else if (in_comparison(list, node, level, level))
         painter->fillRect(cell, pirq_get_brush(FACE));
-    } else {
-        draw_condition_text(painter, rect, condition_text(list, condition), enabled);
-    }
+    else
+        draw_leaf_condition(condition, rect, painter, enabled, flags.selected, flags.power_up_view);
 }

@@ -76,13 +76,6 @@ int VOKR_VIEW::get_sample_at(const QPoint& point) const
     return horizontal_value() + int((point.x() - cell.left() - 1) / pixels);
 }
 
-int VOKR_VIEW::get_sample_x(int sample) const
-{
-    QRect cell;
-    const int left = get_item_rect(0, WAVEFORM_COLUMN, &cell) ? cell.left() : 0;
-    return int(get_pixels_per_sample() * (sample - horizontal_value()) + left + 2);
-}
-
 void VOKR_VIEW::store_zoom()
 {
     save_position_data();
@@ -150,13 +143,6 @@ bool VOKR_VIEW::center_on_sample(int sample, bool apply)
 }
 
 void VOKR_VIEW::center_on_sample(int sample) { center_on_sample(sample, true); }
-
-int VOKR_VIEW::trigger_sample() const
-{
-    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    const int trigger = log ? log->get_data_trigger_position() : -1;
-    return trigger < 0 ? 0 : trigger;
-}
 
 void VOKR_VIEW::on_center_on_trigger() { center_on_sample(trigger_sample(), true); }
 

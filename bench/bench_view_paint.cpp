@@ -1,0 +1,200 @@
+// The Data tab of the node list view painted offscreen at 1920 x 1080: 64 rows (48 single bits
+// and 16 buses of 8 to 32 bits) over captures of 1 K, 16 K and 128 K samples, fully zoomed out
+// and at one pixel per sample near the start and near the end; next to a plain painter that
+// reads and draws every sample of every row.
+#include "bench_reporter.h"
+
+#include "ksm.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
+#include "vokr_tx_manager.h"
+#include "vokr_view.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr int BITS = 48, BUSES = 16;
+enum MODE { ZOOMED_OUT, START, END };
+
+struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::m_zoom_offset;
+    using VOKR_VIEW::VOKR_VIEW;
+};
+
+// Slow and fast toggling per row, and a glitch of one sample now and then.
+bool sample_bit(int channel, int s)
+{
+    const int period = 2 + (channel * 37) % 300;
+    return ((s / period) & 1) != 0 || (s % 4099 == channel);
+}
+
+struct SCENE {
+    QTemporaryDir dir;
+    std::unique_ptr<VOKR_FRAME_WND> frame = std::make_unique<VOKR_FRAME_WND>(nullptr, 0, 0, 0);
+    VOKR_TX_MANAGER* m = frame->get_tx_manager();
+    QTabWidget tabs;
+    std::unique_ptr<VIEW> view;
+
+    explicit SCENE(int depth)
+    {
+        m->new_document(dir.filePath("bench.lmx").toLocal8Bit().constData());
+        tabs.addTab(new QWidget, "Data"), tabs.addTab(new QWidget, "Setup");
+        frame->get_layout_widget()->set_data_setup_tab_widget(0, &tabs);
+        KSM_TX_SIGNAL_SET* set = m->get_signal_nodes(-1);
+        int n = 0;
+        for (int i = 0; i < BITS; ++i)
+            m->insert_node(QString("bit%1").arg(n++), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+        for (int b = 0; b < BUSES; ++b) {
+            const int first = set->get_num_nodes(), width = 8 + (b * 24) / (BUSES - 1);
+            for (int i = 0; i < width; ++i)
+                m->insert_node(QString("bus%1_%2").arg(b).arg(i), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+            set->group_nodes(first, first + width - 1);
+            set->set_group_display_type(first, KSM_GTYPE_HEX);
+            m->toggle_node(first);  // collapsed: one row per bus
+        }
+        KSM_DATA_LOG* log = m->get_session()->create_new_log(0);
+        const int channels = set->get_num_channels();
+        log->begin_capture(channels, depth, 0);
+        std::vector<uint64_t> words((depth + 63) / 64);
+        for (int c = 0; c < channels; ++c) {
+            std::fill(words.begin(), words.end(), 0);
+            for (int s = 0; s < depth; ++s)
+                words[s >> 6] |= uint64_t(sample_bit(c, s)) << (s & 63);
+            log->set_channel_words(c, words.data(), words.size());
+        }
+        for (int s = 0; s < depth; ++s)
+            log->set_valid(s, true);
+        log->set_trigger_positions({depth / 8});
+        log->end_capture();
+        m->set_view_log(0, log);
+        view = std::make_unique<VIEW>(nullptr, m);
+        view->resize(1920, 1080);
+        view->invalidate_geometry();
+    }
+
+    void show(MODE mode, int depth)
+    {
+        QRect cell;
+        view->get_item_rect(0, VOKR_VIEW::WAVEFORM_COLUMN, &cell);
+        const int span = mode == ZOOMED_OUT ? depth : cell.width() - 6;
+        view->m_zoom_offset = VOKR_DOUBLE(VOKR_VIEW::SAMPLE_SPAN - span, 1);
+        QScrollBar* bar = view->get_horizontal_bar();
+        bar->setRange(0, depth - span);
+        bar->setValue(mode == END ? depth - span : 0);
+        bar->setVisible(mode != ZOOMED_OUT);
+    }
+};
+
+// Made once per depth; gone before the application object.
+std::map<int, std::unique_ptr<SCENE>> g_scenes;
+
+SCENE& scene(int depth)
+{
+    auto& s = g_scenes[depth];
+    if (!s)
+        s = std::make_unique<SCENE>(depth);
+    return *s;
+}
+
+void BM_Paint(benchmark::State& state)
+{
+    const int depth = int(state.range(0));
+    SCENE& s = scene(depth);
+    s.show(MODE(state.range(1)), depth);
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        QRect area(0, 0, 1920, 1080);
+        s.view->paint(&painter, 0, s.view.get(), &area, true);
+    }
+}
+
+// Every sample of every row read one call at a time and drawn as a level line and an edge.
+void BM_PlainPainter(benchmark::State& state)
+{
+    const int depth = int(state.range(0));
+    SCENE& s = scene(depth);
+    const KSM_DATA_LOG* log = s.m->get_data_log();
+    KSM_TX_SIGNAL_SET* set = s.m->get_signal_nodes(-1);
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    const double pixels = 1500.0 / depth;
+    for (auto _ : state) {
+        QPainter painter(&image);
+        int row = 0;
+        for (int node = 0; node < set->get_num_nodes() && row < 64; ++node) {
+            if (set->get_parent_index(node) >= 0)
+                continue;
+            const int y = 60 + 16 * row++;
+            const int members = set->has_children(node) ? set->get_last_child_index(node) - node : 0;
+            const int first = members ? node + 1 : node, last = members ? node + members : node;
+            uint64_t previous = 0;
+            for (int sample = 0; sample < depth; ++sample) {
+                uint64_t value = 0;
+                for (int k = first; k <= last; ++k)
+                    value = (value << 1) | uint64_t(log->get_bit(set->get_channel(k), sample));
+                const bool valid = log->is_bit_valid(sample);
+                const int x = 400 + int(pixels * sample);
+                if (valid && sample > 0 && value != previous)
+                    painter.drawLine(x, y, x, y + 12);
+                painter.drawLine(x, y + (value & 1 ? 0 : 12), int(400 + pixels * (sample + 1)), y + (value & 1 ? 0 : 12));
+                previous = value;
+            }
+        }
+    }
+}
+
+void depths(benchmark::internal::Benchmark* b, bool modes)
+{
+    for (int depth : {1024, 16384, 131072})
+        for (int mode = ZOOMED_OUT; mode <= (modes ? END : ZOOMED_OUT); ++mode)
+            b->Args({depth, mode});
+}
+
+BENCHMARK(BM_Paint)->Apply([](benchmark::internal::Benchmark* b) { depths(b, true); })->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainPainter)->Arg(131072)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void print_ratios(const BENCH_REPORTER::TIMES& times)
+{
+    auto t = [&](const char* name) {
+        auto it = times.find(name);
+        return it == times.end() ? 0.0 : it->second;
+    };
+    const double out_1k = t("BM_Paint/1024/0"), out_128k = t("BM_Paint/131072/0");
+    const double start = t("BM_Paint/131072/1"), end = t("BM_Paint/131072/2");
+    const double plain = t("BM_PlainPainter/131072/iterations:2");
+    std::printf("\n%-44s %10s\n", "frame (ms)", "");
+    std::printf("%-44s %10.2f\n%-44s %10.2f\n", "zoomed out, 1K", out_1k, "zoomed out, 128K", out_128k);
+    std::printf("%-44s %10.2f\n%-44s %10.2f\n", "1 px/sample at start, 128K", start, "1 px/sample at end, 128K", end);
+    std::printf("%-44s %10.2f\n", "plain every-sample painter, 128K", plain);
+    std::printf("\n%-44s %10.2f  (aim <= 1.5)\n", "ratio 128K / 1K, zoomed out", out_128k / out_1k);
+    std::printf("%-44s %10.2f  (aim <= 1.2)\n", "ratio end / start, 128K", end / start);
+    std::printf("%-44s %10.1f  (aim >= 50)\n", "ratio plain / ours, 128K zoomed out", plain / out_128k);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir registry;
+    qputenv("KORVANE_SETTINGS_DIR", registry.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QApplication::setFont(QFont("DejaVu Sans", 8));
+    BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_ratios);
+    const int result = bench_main(argc, argv, reporter);
+    g_scenes.clear();
+    return result;
+}

@@ -1,0 +1,405 @@
+// The Data tab of the node list view: waveforms, charts, value cells, condition cells, the time
+// ruler and tick strips, position texts and the time units dialog; the reduced drawing of long
+// captures checked against the transitions themselves; and the demo session's Data tab as a PNG.
+#include "manager_test_support.h"
+#include "paint_recorder.h"
+
+#include "pirq.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
+#include "vokr_time_units_dlg.h"
+#include "vokr_view.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <functional>
+#include <iostream>
+#include <set>
+
+using namespace manager_test;
+
+namespace {
+
+struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::m_time_bars;
+    using VOKR_VIEW::m_timebar_count;
+    using VOKR_VIEW::m_zoom_offset;
+    using VOKR_VIEW::VOKR_VIEW;
+};
+
+using BITS = std::function<bool(int row, int sample)>;
+
+// A 1000 x 400 view on the Data tab of a framed editor.
+class WavePaint : public MANAGER_TEST {
+protected:
+    void SetUp() override
+    {
+        MANAGER_TEST::SetUp();
+        QApplication::setStyle(QStyleFactory::create("Fusion"));
+        QApplication::setFont(QFont("DejaVu Sans", 8));
+        m_editor = std::make_unique<EDITOR>(true);
+        m_tabs.addTab(new QWidget, "Data"), m_tabs.addTab(new QWidget, "Setup");
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+        m_view = std::make_unique<VIEW>(nullptr, m());
+        m_view->resize(1000, 400);
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
+        m_editor.reset();
+        MANAGER_TEST::TearDown();
+    }
+    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
+    KSM_TX_SIGNAL_SET* data() const { return m_editor->data(); }
+    void add(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            add_rows(m(), {QString("n%1").arg(m_added++).toLatin1().constData()});
+    }
+    // A bus of `width` new rows after the rows there are; its row index.
+    int add_bus(int width, KSM_DATA_GROUP_DISPLAY_TYPE type, bool lsb_first = false)
+    {
+        const int first = data()->get_num_nodes();
+        add(width);
+        EXPECT_TRUE(data()->group_nodes(first, first + width - 1));
+        data()->set_group_display_type(first, type);
+        data()->set_lsb_to_msb(first, lsb_first);
+        return first;
+    }
+    // A capture of every leaf row; `valid` false leaves a sample invalid.
+    KSM_DATA_LOG* capture(int depth, const BITS& bit, std::function<bool(int)> valid = {}, int segment = 0,
+                          std::vector<int> triggers = {0})
+    {
+        KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+        log->begin_capture(data()->get_num_channels(), depth, segment);
+        for (int row = 0; row < data()->get_num_nodes(); ++row)
+            for (int c = data()->get_channel(row), s = 0; c >= 0 && s < depth; ++s)
+                log->set_bit(c, s, bit(row, s));
+        for (int s = 0; s < depth; ++s)
+            log->set_valid(s, valid ? valid(s) : true);
+        for (int t : triggers)
+            log->set_trigger_mark(t, true);
+        log->set_trigger_positions(triggers);
+        log->end_capture();
+        m()->set_view_log(0, log);
+        m_view->invalidate_geometry();
+        return log;
+    }
+    QRect cell(int node, int column) const
+    {
+        QRect r;
+        return m_view->get_item_rect(VOKR_VIEW::node_to_row(node), column, &r) ? r.adjusted(2, 2, -2, -2) : QRect();
+    }
+    // Shows `span` samples across the waveform column.
+    void show_span(int span) { m_view->m_zoom_offset = VOKR_DOUBLE(VOKR_VIEW::SAMPLE_SPAN - span, 1); }
+    const PAINT_RECORDER& paint()
+    {
+        m_recorder.clear();
+        QPainter painter(&m_recorder);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+        return m_recorder;
+    }
+    QImage render()
+    {
+        QImage image(m_view->size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+        return image;
+    }
+    std::vector<PAINT_RECORDER::LINE> lines_in(const QRect& area) const
+    {
+        std::vector<PAINT_RECORDER::LINE> out;
+        for (const auto& l : m_recorder.lines())
+            if (area.contains(l.line.p1()) && area.contains(l.line.p2()))
+                out.push_back(l);
+        return out;
+    }
+    std::vector<QString> texts_in(const QRect& area) const
+    {
+        std::vector<QString> out;
+        for (const auto& t : m_recorder.texts())
+            if (area.contains(t.baseline))
+                out.push_back(t.text);
+        return out;
+    }
+
+    std::unique_ptr<EDITOR> m_editor;
+    QTabWidget m_tabs;
+    std::unique_ptr<VIEW> m_view;
+    PAINT_RECORDER m_recorder;
+    int m_added = 0;
+};
+
+TEST_F(WavePaint, PositionTexts)
+{
+    const struct {
+        bool time;
+        double period;
+        const char* unit;
+        int value;
+        bool relative;
+        const char* text;
+    } cases[] = {
+        {true, 100, "ns", 15, false, "1.5us"},  {true, 100, "ns", -15, true, "-1.5us"}, {true, 100, "ns", 10, true, "+1us"},
+        {true, 50, "MHz", 100, false, "2us"},   {true, 0.001, "ps", 1, false, "0.00ps"}, {true, 1000, "s", 1, false, "1000s"},
+        {true, 100, "ns", 0, true, "+0ns"},     {true, 100, "ns", 0, false, "0"},        {false, 100, "ns", 0, true, "+0"},
+        {false, 100, "ns", 42, true, "+42"},    {true, 2.5, "ns", 1, false, "2.5ns"},    {true, 0, "MHz", 3, false, "3"},
+    };
+    for (const auto& c : cases) {
+        m_view->set_time_units(c.time, c.period, c.unit);
+        QString text;
+        m_view->format_sample_value(&text, c.value, c.relative, false);
+        EXPECT_EQ(text, c.text) << c.value << " " << c.unit;
+    }
+}
+
+TEST_F(WavePaint, TimeUnitsDialog)
+{
+    VOKR_TIME_UNITS_DLG insert(nullptr, -10, 20, 100.0, false);
+    insert.set_unit("ns");
+    insert.on_init_dialog();
+    insert.on_sel_change_time_units_combo("us");
+    EXPECT_DOUBLE_EQ(insert.get_period(), 0.1);
+    EXPECT_DOUBLE_EQ(insert.get_minimum(), -1.0);
+    EXPECT_DOUBLE_EQ(insert.get_maximum(), 2.0);
+    EXPECT_EQ(insert.windowTitle(), "Insert Time Bar");
+
+    // Time-units mode: a period of 0 is refused with the range message; "us" and OK keep 100.
+    VOKR_TIME_UNITS_DLG zero(nullptr);
+    zero.on_init_dialog();
+    zero.on_update_time_units_edit("0");
+    zero.accept();
+    EXPECT_NE(zero.result(), QDialog::Accepted);
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_VALUE_OUT_OF_RANGE"});
+    add(1);
+    capture(16, [](int, int) { return false; });
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<VOKR_TIME_UNITS_DLG*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->get_unit_combo()->setCurrentText("us");
+        dialog->on_sel_change_time_units_combo("us");
+        dialog->accept();
+    });
+    m_view->on_time_units();
+    EXPECT_TRUE(m_view->is_using_time_units());
+    EXPECT_EQ(m_view->get_time_period(), 100.0);
+    EXPECT_EQ(m_view->get_time_unit(), "us");
+    EXPECT_TRUE(m_view->on_update_time_units());
+}
+
+TEST_F(WavePaint, BusesAndCharts)
+{
+    // Row 0: a bus changing at every sample; 3: a 30-bit chart; 34: a signed bar; 38: signed line.
+    const int bus = add_bus(2, KSM_GTYPE_HEX);
+    const int chart = add_bus(30, KSM_GTYPE_UNSIGNED_BAR, true);
+    const int bars = add_bus(3, KSM_GTYPE_SIGNED_BAR);
+    const int line = add_bus(3, KSM_GTYPE_SIGNED_LINE);
+    auto bit = [&](int row, int s) {
+        if (row > bus && row <= bus + 2)
+            return ((s >> (row - bus - 1)) & 1) != 0;
+        if (row > chart && row <= chart + 30)
+            return row == chart + 30;  // the most significant bit only
+        return row > bars;             // -1 in both signed buses
+    };
+    capture(256, bit, [](int s) { return s != 5; });
+    m_view->resize(1000, 2000);
+    QRect wave = cell(bus, VOKR_VIEW::WAVEFORM_COLUMN);
+    show_span((wave.width() - 2) / 4);
+    ASSERT_GE(m_view->get_pixels_per_sample(), 4.0);
+    paint();
+    int crossings = 0;
+    for (const auto& l : lines_in(wave))
+        crossings += std::abs(l.line.dx()) == 4 && std::abs(l.line.dy()) > 4 ? 1 : 0;
+    EXPECT_GT(crossings, 2 * 100);
+    EXPECT_TRUE(texts_in(wave).empty());
+
+    // LSB first: 25 bits from the last member down, so the top bit gives a bar of half height.
+    const QRect bar_cell = cell(chart, VOKR_VIEW::WAVEFORM_COLUMN);
+    int tallest = 0;
+    for (const auto& r : m_recorder.rects())
+        if (bar_cell.contains(r.rect) && r.brush_color == pirq_get_color(314))
+            tallest = std::max(tallest, r.rect.height());
+    EXPECT_NEAR(tallest, (bar_cell.height() - 4) / 2, 2);
+
+    // Signed -1 lies below the axis; the line is not joined across the invalid sample 5.
+    const QRect signed_cell = cell(bars, VOKR_VIEW::WAVEFORM_COLUMN);
+    const int axis = signed_cell.top() + 2 + (signed_cell.height() - 4) / 2;
+    for (const auto& r : m_recorder.rects())
+        if (signed_cell.contains(r.rect) && r.brush_color == pirq_get_color(314)) {
+            EXPECT_GE(r.rect.top(), axis - 1);
+        }
+    const int x5 = m_view->get_sample_x(5);
+    const QRect line_cell = cell(line, VOKR_VIEW::WAVEFORM_COLUMN);
+    for (const auto& l : lines_in(line_cell))
+        if (l.line.dy() != 0 || l.line.y1() != line_cell.top() + 2 + (line_cell.height() - 4) / 2) {
+            EXPECT_FALSE(l.line.x1() < x5 && l.line.x2() > x5 + 4) << l.line.x1() << ".." << l.line.x2();
+        }
+}
+
+TEST_F(WavePaint, ValueColumnAndSplitValues)
+{
+    const QString cfg = QString::fromStdString(path("korvane.cfg"));
+    write_file(cfg, "zlm_split_bus_values = on\n");
+    qputenv("KORVANE_CFG_FILE", cfg.toLocal8Bit());
+    add(1);
+    const int bus = add_bus(64, KSM_GTYPE_HEX);
+    capture(64, [&](int row, int s) { return row == 0 ? s % 2 : row > bus && (row + (s > 10)) % 3 == 0; });
+    m_view->m_time_bars[0] = 11;
+    m_view->m_timebar_count = 1;
+    m_view->resize(3000, 400);
+    m_view->invalidate_geometry();
+    paint();
+    qputenv("KORVANE_CFG_FILE", "");
+    EXPECT_EQ(texts_in(cell(0, VOKR_VIEW::VALUE_COLUMN)), std::vector<QString>{"1"});
+    // The bus changes at the master (11) and not after it: an opening half only.
+    const QRect value = cell(bus, VOKR_VIEW::VALUE_COLUMN);
+    const int mid = value.top() + 1 + (value.height() - 3) / 2;
+    int halves = 0;
+    for (const auto& l : lines_in(value))
+        halves += l.line.y1() == mid || l.line.y2() == mid ? 1 : 0;
+    EXPECT_EQ(halves, 2);
+    bool split = false;
+    for (const QString& t : texts_in(cell(bus, VOKR_VIEW::WAVEFORM_COLUMN)))
+        split |= t.count('_') == 1 && t.indexOf('_') == t.size() - 9 - (t.endsWith('h') ? 1 : 0);
+    EXPECT_TRUE(split);
+}
+
+TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
+{
+    add(4);
+    ASSERT_TRUE(m()->group_node(0, 1));
+    ASSERT_TRUE(m()->group_node(3, 4));  // rows 0 and 3 groups
+    ASSERT_TRUE(m()->group_node(0, 5));  // row 0 a group of the two
+    capture(32, [](int, int s) { return s % 3 == 0; });
+    paint();
+    EXPECT_TRUE(lines_in(cell(0, VOKR_VIEW::WAVEFORM_COLUMN)).empty());
+    EXPECT_FALSE(lines_in(cell(2, VOKR_VIEW::WAVEFORM_COLUMN)).empty());
+}
+
+// Every pixel column holding a change between two valid samples is marked by a full vertical
+// line, one-sample glitches included, and no other column is.
+TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
+{
+    add(1);
+    constexpr int DEPTH = 50000;
+    auto bit = [](int, int s) { return (s / 3000) % 2 == 1 || s % 7919 == 0 || s == 40001; };
+    auto valid = [](int s) { return s < 20000 || s > 20500; };
+    capture(DEPTH, bit, valid);
+    show_span(DEPTH);
+    ASSERT_LT(m_view->get_pixels_per_sample(), 0.1);
+    const QImage image = render();
+    const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
+    std::set<int> expected, marked;
+    for (int s = 1; s < DEPTH; ++s)
+        if (valid(s) && valid(s - 1) && bit(0, s) != bit(0, s - 1))
+            expected.insert(m_view->get_sample_x(s));
+    const QRgb low = pirq_get_color(109).rgb();
+    for (int x = wave.left(); x <= wave.right(); ++x) {
+        bool full = true;
+        for (int y = wave.top() + 1; y <= wave.bottom() - 2; ++y)
+            full &= image.pixel(x, y) == low;
+        if (full)
+            marked.insert(x);
+    }
+    EXPECT_EQ(marked, expected);
+}
+
+TEST_F(WavePaint, RulerBarsAndTicks)
+{
+    add(1);
+    capture(4096, [](int, int s) { return s % 5 == 0; }, {}, 0, {100});
+    show_span(1024);
+    paint();
+    const QRect ruler = [&] {
+        QRect r;
+        m_view->get_item_rect(0, VOKR_VIEW::WAVEFORM_COLUMN, &r);
+        return r;
+    }();
+    EXPECT_TRUE(m_recorder.find_text("click to insert time bar"));
+    EXPECT_TRUE(m_recorder.find_text("Trigger condition met") == nullptr);
+
+    m_view->m_time_bars[0] = 100, m_view->m_time_bars[1] = 300, m_view->m_time_bars[2] = 600;
+    m_view->m_timebar_count = 3;
+    m_view->invalidate_geometry();
+    paint();
+    const QColor bar = pirq_get_color(299);
+    std::vector<int> xs;
+    for (const auto& l : lines_in(ruler))
+        if (l.color == bar && l.line.dx() == 0)
+            xs.push_back(l.line.x1());
+    const int master = m_view->get_sample_x(100) + 1;  // on the trigger: one pixel right
+    EXPECT_EQ(std::count(xs.begin(), xs.end(), master), 1);
+    EXPECT_EQ(std::count(xs.begin(), xs.end(), master + 1), 1);
+    // Labels: the others first, the master last.
+    std::vector<QString> labels = texts_in(ruler);
+    ASSERT_EQ(labels.size(), 3u);
+    EXPECT_EQ(labels.back(), "0");
+    EXPECT_EQ(labels.front(), "+200");
+
+    // Header row 2: labels at multiples of the step from the trigger, 3-pixel marks halfway.
+    show_span(ruler.width() / 3);
+    paint();
+    const int step = m_view->get_ruler_step();
+    ASSERT_GE(step, 4);
+    QRect strip;
+    m_view->get_item_rect(2, VOKR_VIEW::WAVEFORM_COLUMN, &strip);
+    for (int s = 0; s < 150; ++s) {
+        const int x = m_view->get_sample_x(s), r = s - 100;
+        int length = 0;
+        for (const auto& l : lines_in(strip))
+            if (l.color == bar && l.line.x1() == x && l.line.dx() == 0)
+                length = std::max(length, std::abs(l.line.dy()) + 1);
+        EXPECT_EQ(length, r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2) << s;
+    }
+    EXPECT_TRUE(m_recorder.find_text(QString::number(step)));
+}
+
+TEST_F(WavePaint, StatusTextWithoutSamples)
+{
+    add(2);
+    store_zero_depth(data());
+    paint();
+    EXPECT_TRUE(m_recorder.find_text("No samples"));
+    capture(0, [](int, int) { return false; }, {}, 0, {});
+    store_zero_depth(data());
+    paint();
+    EXPECT_TRUE(m_recorder.find_text("Trigger condition not met"));
+}
+
+TEST_F(WavePaint, DemoSessionDataTabRendersToPng)
+{
+    std::string error;
+    ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
+    ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(m()->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+    m_tabs.setCurrentIndex(0);
+    // Counters, a slow clock and a few glitches, triggered at sample 64.
+    capture(512, [](int row, int s) { return row % 3 == 0 ? (s >> (2 + row % 4)) & 1 : (s / (5 + row)) % 2 || s == 90; },
+            [](int s) { return s < 100 || s > 104; }, 0, {64});
+    m_view->m_time_bars[0] = 64, m_view->m_time_bars[1] = 96;
+    m_view->m_timebar_count = 2;
+    m_view->resize(1200, 560);
+    m_view->load_column_widths();
+    m_view->invalidate_geometry();
+    const QImage image = render();
+    QDir().mkpath(VOKR_ARTIFACT_DIR);
+    const QString file = VOKR_ARTIFACT_DIR "/data_tab.png";
+    ASSERT_TRUE(image.save(file));
+    std::cout << "data tab image: " << file.toStdString() << std::endl;
+    PRJ_PROJECT::close();
+}
+
+}  // namespace

@@ -1,0 +1,415 @@
+// The node list view's sense of time: the node list title, the time ruler with the time bars
+// and their labels, the tick strips of the header rows, the trigger and segment markers, the
+// lines where the data begins and ends, and the status text that stands in for the waveforms
+// when there are no samples. Where samples are narrower than a pixel only the labelled and
+// half-step ticks are visited; the others merge into one band.
+#include "vokr_view.h"
+
+#include "ksm.h"
+#include "pirq.h"
+#include "vokr_tx_manager.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+constexpr int HEADER_ROW_1 = 1, HEADER_ROW_2 = 2;
+constexpr int ALIGN_CENTRE = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr int ALIGN_LEFT_CENTRE = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr int ALIGN_LEFT_TOP = Qt::AlignLeft | Qt::AlignTop;
+constexpr int FACE = 22, OUTLINE = 26, HINT_PEN = 27, BAR = 299, TRIGGER = 300, DATA_END = 301, GRID = 303;
+constexpr int TIME_COLOR = 310, SEGMENT_COLOR = 311;
+constexpr int TITLE_FONT = 54, MASTER_TIME_FONT = 61, TIME_FONT = 62, MASTER_SEGMENT_FONT = 63, SEGMENT_FONT = 64;
+
+// The text's bounding rectangle in the painter's font, 2 pixels wider, centred on x and kept
+// inside the ruler, with the ruler's top and bottom.
+QRect label_rect(QPainter* painter, const QRect& ruler, const QString& text, int x)
+{
+    QRect r = painter->fontMetrics().boundingRect(text);
+    r.setWidth(r.width() + 2);
+    r.moveLeft(x - r.width() / 2);
+    r.setTop(ruler.top());
+    r.setBottom(ruler.bottom());
+    if (r.right() > ruler.right())
+        r.moveRight(ruler.right());
+    else if (r.left() < ruler.left())
+        r.moveLeft(ruler.left());
+    return r & ruler;
+}
+
+void draw_label(QPainter* painter, const QRect& rect, const QString& text, int font, int color, int flags)
+{
+    painter->setFont(pirq_get_font(font));
+    painter->setPen(pirq_get_color(color));
+    painter->drawText(rect, flags, text);
+}
+
+QPen dashed(const QColor& color)
+{
+    QPen pen(color, 1);
+    pen.setStyle(Qt::DashLine);
+    return pen;
+}
+
+// The first multiple of `step` (counted from `base`) at or after `from`.
+long long first_multiple(long long from, long long base, long long step)
+{
+    const long long k = (from - base + (from >= base ? step - 1 : 0)) / step;
+    return base + k * step;
+}
+
+}  // namespace
+
+// ---- queries of the time axis ---------------------------------------------------------------------------
+
+int VOKR_VIEW::trigger_sample() const
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    return log ? std::max(log->get_data_trigger_position(), 0) : 0;
+}
+
+bool VOKR_VIEW::has_fixed_segments() const
+{
+    return get_row_height(HEADER_ROW_1) > 0 && m_tx_manager->get_data_segment_size() != 0;
+}
+
+bool VOKR_VIEW::has_logged_segments() const
+{
+    return get_row_height(HEADER_ROW_1) > 0 && m_tx_manager->get_data_segment_size() == 0;
+}
+
+bool VOKR_VIEW::is_one_segment_data() const
+{
+    return m_tx_manager->is_data_mode(-1) && m_tx_manager->get_data_segment_size() == 1 &&
+           get_row_height(HEADER_ROW_1) > 0;
+}
+
+// ---- title row ------------------------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_node_list_title(const QRect& rect, QPainter* painter)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    QRect r = rect;
+    r.setRight(width() - 1);
+    r.translate(-2, -2);
+    painter->fillRect(r, pirq_get_brush(OUTLINE));
+    painter->fillRect(r.adjusted(0, 0, 0, -1), pirq_get_brush(FACE));
+    QString text;
+    if (m->is_advanced_mode(nullptr))
+        text = "Node List:";
+    else if (m->is_data_mode(-1) && m->get_data_log())
+        text = QString::fromLocal8Bit(m->get_data_log()->get_name());
+    if (text.isEmpty() && m->get_trigger_nodes(-1))
+        text = QString::fromLocal8Bit(m->get_trigger_nodes(-1)->get_name());
+    if (text.isEmpty() && m->get_signal_set())
+        text = QString::fromLocal8Bit(m->get_signal_set());
+    if (text.isEmpty() && m->get_tx_instance())
+        text = QString::fromLocal8Bit(m->get_tx_instance()->get_name());
+    if (text.isEmpty())
+        m->get_top_entity_name(&text);
+    painter->save();
+    painter->setFont(pirq_get_font(TITLE_FONT));
+    painter->setPen(pirq_get_pen(18));
+    painter->drawText(r, ALIGN_LEFT_CENTRE, "   " + text);
+    painter->restore();
+}
+
+void VOKR_VIEW::draw_time_ruler(const QRect& rect, QPainter* painter)
+{
+    QRect ruler(QPoint(rect.left() - 2, rect.top() - 2), QPoint(rect.right(), rect.bottom() - 1));
+    if (ruler.isEmpty())
+        return;
+    painter->save();
+    painter->fillRect(ruler, pirq_get_brush(FACE));
+    painter->setPen(pirq_get_color(OUTLINE));
+    painter->drawLine(ruler.topLeft(), ruler.bottomLeft());
+    ruler.setLeft(ruler.left() + 1);
+    const int step = get_ruler_step();
+    if (ruler.isEmpty() || step == 0) {
+        painter->restore();
+        return;
+    }
+    const int first = get_first_visible_sample(), last = get_visible_end_sample();
+    const int below = is_one_segment_data() ? 0 : 20;
+    if (VOKR_TX_MANAGER::cfg_show_vert_grid()) {
+        const bool tall = !m_tx_manager->is_setup_mode() && get_row_height(HEADER_ROW_1) > 0 &&
+                          get_row_height(HEADER_ROW_2) > 0 && m_timebar_count > 0;
+        const int y0 = ruler.top() + (tall ? 38 : 23) + below + get_row_height(HEADER_ROW_1);
+        painter->setPen(pirq_get_color(GRID));
+        for (long long s = first_multiple(first, 0, step); s <= last; s += step)
+            painter->drawLine(get_sample_x(int(s)), y0, get_sample_x(int(s)), height());
+    }
+    if (m_timebar_count == 0) {
+        painter->setPen(pirq_get_pen(HINT_PEN));
+        painter->drawText(ruler, ALIGN_CENTRE, "click to insert time bar");
+    } else {
+        painter->setBackgroundMode(Qt::OpaqueMode);
+        painter->setBackground(pirq_get_brush(FACE));
+        const int label_y = ruler.top() + fontMetrics().height();
+        for (int i = 1; i <= m_timebar_count; ++i)
+            draw_time_bar(i % m_timebar_count, ruler, label_y, painter);
+    }
+    painter->restore();
+}
+
+// One time bar: its line through the ruler (two pixels wide for the master), its labels and,
+// when the option is on, its line down through the waveforms.
+void VOKR_VIEW::draw_time_bar(int index, const QRect& ruler, int label_y, QPainter* painter)
+{
+    const int p = m_time_bars[index], last = get_visible_end_sample();
+    const int size = m_tx_manager->get_data_segment_size();
+    int x = get_sample_x(p);
+    const bool fixed = has_fixed_segments();
+    if ((!fixed && p == trigger_sample()) || (fixed && size > 0 && p % size == 0))
+        x += p == last ? -1 : 1;
+    if (!ruler.contains(x, label_y))
+        return;
+    const bool master = index == 0;
+    const int twin = p == last ? x - 1 : x + 1;
+    QString time, segment;
+    get_time_bar_texts(index, &time, &segment);
+    painter->setPen(pirq_get_color(BAR));
+    painter->drawLine(x, label_y, x, ruler.bottom());
+    if (master)
+        painter->drawLine(twin, label_y, twin, ruler.bottom());
+    const int time_font = master ? MASTER_TIME_FONT : TIME_FONT;
+    const int segment_font = master ? MASTER_SEGMENT_FONT : SEGMENT_FONT;
+    if (get_row_height(HEADER_ROW_1) <= 0) {
+        painter->setFont(pirq_get_font(time_font));
+        draw_label(painter, label_rect(painter, ruler, time, x), time, time_font, TIME_COLOR, ALIGN_LEFT_TOP);
+    } else {
+        painter->setFont(pirq_get_font(segment_font));
+        draw_label(painter, label_rect(painter, ruler, segment, x), segment, segment_font, SEGMENT_COLOR,
+                   ALIGN_LEFT_TOP);
+        if (!is_one_segment_data()) {
+            painter->setFont(pirq_get_font(time_font));
+            const QRect r = label_rect(painter, ruler, time, x).translated(0, painter->fontMetrics().height());
+            draw_label(painter, r, time, time_font, TIME_COLOR, ALIGN_LEFT_TOP);
+        }
+    }
+    if (VOKR_TX_MANAGER::cfg_show_time_bars()) {
+        const int top = ruler.bottom() + (is_one_segment_data() ? 0 : 20);
+        painter->setPen(pirq_get_color(BAR));
+        painter->drawLine(x, top, x, height());
+        if (master)
+            painter->drawLine(x + 1, top, x + 1, height());
+    }
+}
+
+// ---- header rows: tick strips ---------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_time_header(int row, int column, const QRect& rect, QPainter* painter)
+{
+    draw_tick_strip(rect, painter, column, row);
+    QRect area;
+    if (row != HEADER_ROW_2 || column != WAVEFORM_COLUMN || !get_column_rect(WAVEFORM_COLUMN, &area))
+        return;
+    area.setLeft(area.left() + 2);
+    const int first = get_first_visible_sample(), last = get_visible_end_sample();
+    draw_markers(area, painter, first, last, get_pixels_per_sample());
+    draw_data_boundaries(area, painter, first, last, get_sample_depth());
+}
+
+namespace {
+
+// Places the labels of one strip: each label centred on its sample, kept inside the strip; a
+// label wider than the strip, or (value column) one that would start left of the previous one,
+// ends the strip.
+struct STRIP {
+    QPainter* painter;
+    QRect rect;
+    bool value_column;
+    int right_limit = INT_MIN;
+    bool ended = false;
+
+    void mark(int x, int length) const
+    {
+        painter->setPen(pirq_get_color(BAR));
+        painter->drawLine(x, rect.bottom() - length + 1, x, rect.bottom());
+    }
+    void label(int x, const QString& text, int font, int color)
+    {
+        if (ended)
+            return;
+        painter->setFont(pirq_get_font(font));
+        QRect r = painter->fontMetrics().boundingRect(text);
+        r.setWidth(r.width() + 2);
+        if (r.width() > rect.width() || (value_column && x - r.width() / 2 < right_limit)) {
+            ended = true;
+            return;
+        }
+        r.moveLeft(x - r.width() / 2);
+        r.setTop(rect.top());
+        r.setBottom(rect.bottom());
+        if (r.left() < rect.left() + 1)
+            r.moveLeft(rect.left() + 1);
+        if (r.right() > rect.right() - 1)
+            r.moveRight(rect.right() - 1);
+        r = (r & rect).translated(0, -1);
+        right_limit = r.right();
+        draw_label(painter, r, text, font, color, ALIGN_LEFT_CENTRE);
+    }
+};
+
+}  // namespace
+
+void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row)
+{
+    const int depth = get_sample_depth();
+    const bool value_column = column == VALUE_COLUMN;
+    const int master = m_timebar_count > 0 ? m_time_bars[0] : -1;
+    if (depth <= 0 || (value_column && (master < 0 || master > depth)))
+        return;
+    STRIP strip{painter, QRect(rect.topLeft(), rect.bottomRight() - QPoint(1, 1)), value_column};
+    if (strip.rect.width() < 2)
+        return;
+    const int first = value_column ? master : get_first_visible_sample();
+    const int last = value_column ? master + 1 : get_visible_end_sample();
+    const double pixels = value_column ? strip.rect.width() : get_pixels_per_sample();
+    auto x_of = [&](long long s) { return strip.rect.left() + int(double(s - first) * pixels); };
+    painter->save();
+    if (header_row == HEADER_ROW_1 && has_logged_segments()) {
+        draw_logged_segment_ticks(strip.rect, painter, column, first, last, pixels);
+        painter->restore();
+        return;
+    }
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const int size = m->get_data_segment_size() > 0 ? m->get_data_segment_size() : depth;
+    const int t = trigger_sample(), step = get_ruler_step(), half = step / 2;
+    const bool absolute = m->is_segmented_acquisition_enabled(-1);
+    const long long base = absolute ? 0 : t;
+    auto visit = [&](long long s) {
+        const bool start = s % size == 0;
+        if (header_row == HEADER_ROW_1 && !start && s != first)
+            return;
+        const long long value = absolute ? s : s - t;
+        const int x = x_of(s);
+        if (value_column || (step > 0 && value % step == 0)) {
+            QString text;
+            if (header_row == HEADER_ROW_1) {
+                format_sample_value(&text, int(value / size), false, true);
+                strip.label(x, text, SEGMENT_FONT, SEGMENT_COLOR);
+            } else {
+                format_sample_value(&text, absolute ? get_sample_in_segment(int(s)) : int(value), false, false);
+                strip.label(x, text, TIME_FONT, TIME_COLOR);
+            }
+            if (header_row == HEADER_ROW_2 || start)
+                strip.mark(x, 5);
+        } else if (header_row == HEADER_ROW_2 || start) {
+            // A half step of 0 (one sample per step) leaves no 3-pixel marks, never a division by 0.
+            strip.mark(x, half > 0 && (s - t) % half == 0 ? 3 : 2);
+        }
+    };
+    if (header_row == HEADER_ROW_1) {
+        visit(first);
+        for (long long s = first_multiple(first + 1, 0, size); s <= last && !strip.ended; s += size)
+            visit(s);
+    } else if (pixels >= 1.0 || half == 0) {
+        for (long long s = first; s <= last && !strip.ended; ++s)
+            visit(s);
+    } else {
+        // Samples narrower than a pixel: their 2-pixel marks make one band, the rest is visited.
+        painter->fillRect(QRect(QPoint(x_of(first), strip.rect.bottom() - 1), QPoint(x_of(last), strip.rect.bottom())),
+                          pirq_get_color(BAR));
+        for (long long s = first_multiple(first, base, half); s <= last && !strip.ended; s += half)
+            visit(s);
+    }
+    painter->restore();
+}
+
+// Segment numbers at the segment starts the log marks, counted from sample 0.
+void VOKR_VIEW::draw_logged_segment_ticks(const QRect& rect, QPainter* painter, int column, int first, int last,
+                                          double pixels)
+{
+    STRIP strip{painter, rect, column == VALUE_COLUMN};
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const int depth = get_sample_depth(), step = get_ruler_step();
+    int count = first > 0 && log ? log->count_breaks(first - 1) : 0;
+    int labelled = INT_MIN / 2;
+    for (int s = first; s <= last && !strip.ended; ++s) {
+        const bool start = (log && log->is_break_previous(s)) || s == depth;
+        count += start ? 1 : 0;
+        const int x = rect.left() + int(double(s - first) * pixels);
+        if (s == first || (start && (strip.value_column || s - labelled >= step))) {
+            strip.label(x, QString::number(count), SEGMENT_FONT, SEGMENT_COLOR);
+            labelled = s;
+        }
+        if (start || s == 0)
+            strip.mark(x, 5);
+    }
+}
+
+// ---- markers over the waveforms -------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_markers(const QRect& area, QPainter* painter, int first, int last, double pixels)
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    auto line = [&](long long s, const QPen& pen) {
+        const int x = area.left() + int(double(s - first) * pixels);
+        painter->setPen(pen);
+        painter->drawLine(x, area.top() - 1, x, area.bottom() + 3);
+    };
+    painter->save();
+    if (get_row_height(HEADER_ROW_1) <= 0) {
+        const int t = log ? log->get_data_trigger_position() : -1;
+        if (t >= 0 && t >= first && t <= last)
+            line(t, dashed(pirq_get_color(TRIGGER)));
+        painter->restore();
+        return;
+    }
+    const int size = m_tx_manager->get_data_segment_size();
+    const QPen segment_pen = dashed(pirq_get_color(OUTLINE));
+    if (size > 0 && size * pixels > 2.0) {
+        for (long long s = first_multiple(first, 0, size); s <= last; s += size)
+            line(s, segment_pen);
+    } else if (size == 0 && log) {
+        for (int s = first; s <= last; ++s)
+            if (log->is_break_previous(s))
+                line(s, segment_pen);
+    }
+    if (log) {
+        const QPen trigger_pen = dashed(pirq_get_color(TRIGGER));
+        for (int s = log->find_next_trigger(first, last + 1); s >= 0; s = log->find_next_trigger(s + 1, last + 1))
+            if (size <= 0 || s % size != 0)
+                line(s, trigger_pen);
+    }
+    painter->restore();
+}
+
+void VOKR_VIEW::draw_data_boundaries(const QRect& area, QPainter* painter, int first, int last, int depth)
+{
+    if (area.isEmpty())
+        return;
+    const bool grid = VOKR_TX_MANAGER::cfg_show_horz_grid() && depth > 0;
+    const int top = area.top() - 2, bottom = area.bottom() + (grid ? 0 : 1) + 3;
+    painter->save();
+    painter->setPen(pirq_get_color(DATA_END));
+    for (int x : {area.left(), area.left() - 1})
+        if (first == 0)
+            painter->drawLine(x, top, x, bottom);
+    for (int x : {area.right(), area.right() - 1})
+        if (last == depth)
+            painter->drawLine(x, top, x, bottom);
+    painter->restore();
+}
+
+// ---- status text ----------------------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_status_text(const QRect& rect, QPainter* painter)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const KSM_DATA_LOG* log = m->get_data_log();
+    QString text = "No samples";
+    if (current_node_table() && m->is_instance_acquiring(-1))
+        text = "Acquisition in progress";
+    else if (log && log->is_data_available(false))
+        text = log->get_data_trigger_position() >= 0 ? "Trigger condition met" : "Trigger condition not met";
+    painter->save();
+    painter->setPen(pirq_get_pen(HINT_PEN));
+    painter->drawText(rect.adjusted(10, 0, 0, 0), ALIGN_LEFT_CENTRE, text);
+    painter->restore();
+}

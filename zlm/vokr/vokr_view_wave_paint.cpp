@@ -1,0 +1,710 @@
+// The captured samples of the node rows (waveform and value columns) and the trigger condition
+// cells of the Setup tab.
+//
+// A waveform cell reads only the samples it shows, plus one on each side. Where a sample is at
+// least a pixel wide they are unpacked into the shared byte buffers and drawn sample by sample;
+// where several samples share a pixel column each column is reduced, straight from the log's
+// packed words, to what it must show: a level, a transition mark or a gap. The cost of a paint
+// follows the width of the view, not the depth of the capture.
+#include "vokr_view.h"
+
+#include "cfg.h"
+#include "ksm.h"
+#include "pirq.h"
+#include "vokr_assert.h"
+#include "vokr_bus_wave.h"
+#include "vokr_node.h"
+#include "vokr_tx_manager.h"
+
+#include <QAction>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+// The samples a waveform cell draws: first..end - 1, sample `first` starting at x = left.
+struct VOKR_VIEW::WAVE_SPAN {
+    int first = 0;
+    int end = 0;
+    int depth = 0;  // samples that exist; the one after `end` is read when it does
+    double pixels = 0.0;
+    int left = 0;
+    int x(long long sample) const { return left + int(pixels * double(sample - first)); }
+};
+
+namespace {
+
+using SPAN = VOKR_VIEW::WAVE_SPAN;
+
+constexpr int ALIGN_CENTRE = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr int MAX_CHART_BITS = 25;
+constexpr int SELECTED_PEN = 6, HIGH_PEN = 108, LOW_PEN = 109, BUS_COLOR = 314, AXIS_COLOR = 1;
+constexpr int TEXT_PEN = 18, SELECTED_TEXT_PEN = 21, SYMBOL_COLOR = 308, FACE = 22, HINT_PEN = 27;
+
+bool is_chart(int type) { return type >= KSM_GTYPE_UNSIGNED_BAR && type <= KSM_GTYPE_SIGNED_LINE; }
+
+// ---- samples of the span, unpacked (a sample a pixel or wider) ------------------------------------------
+
+// Byte rows of samples lo..hi - 1: a bit per member (row 0 first) and the validity.
+struct BYTE_ROWS {
+    int lo = 0, hi = 0;
+    const unsigned char* const* rows = nullptr;
+    int width = 0;
+    const bool* mask = nullptr;
+
+    bool valid(long long s) const { return s >= lo && s < hi && mask[s - lo]; }
+    bool bit(long long s) const { return rows[0][s - lo] != 0; }
+    bool equal(long long a, long long b) const
+    {
+        for (int m = 0; m < width; ++m)
+            if (rows[m][a - lo] != rows[m][b - lo])
+                return false;
+        return true;
+    }
+};
+
+bool word_bit(const uint64_t* words, long long s) { return (words[s >> 6] >> (s & 63)) & 1u; }
+
+void unpack(const uint64_t* words, bool invert, int lo, int hi, bool* out)
+{
+    for (int s = lo; s < hi; ++s)
+        out[s - lo] = word_bit(words, s) != invert;
+}
+
+// ---- samples of the span, reduced per pixel column (several samples to a pixel) ----------------------
+
+// One channel of a row as the log's packed words.
+struct PLANE {
+    const uint64_t* words;
+    bool inverted;
+};
+
+// What the samples of one pixel column hold.
+struct COLUMN {
+    bool valid = false, gap = false, high = false, low = false, edge = false;
+    int first_valid = -1, last_valid = -1;
+};
+
+// The bits of word k that belong to samples s0..s1 - 1.
+uint64_t range_mask(long long k, long long s0, long long s1)
+{
+    const long long base = k * 64;
+    uint64_t m = ~uint64_t(0);
+    if (s0 > base)
+        m &= ~uint64_t(0) << (s0 - base);
+    if (s1 < base + 64)
+        m &= s1 <= base ? 0 : ~uint64_t(0) >> (64 - (s1 - base));
+    return m;
+}
+
+// Word k with every bit moved one sample later: bit s holds sample s - 1.
+uint64_t previous(const uint64_t* words, long long k) { return (words[k] << 1) | (k ? words[k - 1] >> 63 : 0); }
+
+// A transition is a change between two valid neighbours, so a one-sample glitch marks its column
+// and a change across a gap marks none.
+COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long s0, long long s1)
+{
+    COLUMN c;
+    for (long long k = s0 >> 6; k <= (s1 - 1) >> 6; ++k) {
+        const uint64_t m = range_mask(k, s0, s1);
+        const uint64_t v = valid[k] & m;
+        c.gap |= (~valid[k] & m) != 0;
+        if (!v)
+            continue;
+        c.valid = true;
+        if (c.first_valid < 0)
+            c.first_valid = int(k * 64 + __builtin_ctzll(v));
+        c.last_valid = int(k * 64 + 63 - __builtin_clzll(v));
+        const uint64_t pair = v & previous(valid, k);
+        uint64_t edges = 0;
+        for (const PLANE& p : planes)
+            edges |= (p.words[k] ^ previous(p.words, k)) & pair;
+        c.edge |= edges != 0;
+        if (planes.size() == 1) {
+            const uint64_t h = planes[0].inverted ? ~planes[0].words[k] : planes[0].words[k];
+            c.high |= (h & v) != 0;
+            c.low |= (~h & v) != 0;
+        }
+    }
+    return c;
+}
+
+// The first sample of pixel column c (at x = left + c).
+long long column_start(const SPAN& span, int c)
+{
+    long long s = span.first + (long long)std::ceil(c / span.pixels);
+    while (s > span.first && span.x(s - 1) - span.left >= c)
+        --s;
+    while (span.x(s) - span.left < c)
+        ++s;
+    return std::min<long long>(s, span.end);
+}
+
+// Calls visit(x, column) for every pixel column of the span.
+template <typename VISIT>
+void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const uint64_t* valid, VISIT visit)
+{
+    long long s0 = span.first;
+    for (int c = 0; s0 < span.end; ++c) {
+        const long long s1 = column_start(span, c + 1);
+        if (s1 > s0)
+            visit(span.left + c, reduce(planes, valid, s0, s1));
+        s0 = std::max(s1, s0 + 1);
+    }
+}
+
+// ---- levels of a single bit -----------------------------------------------------------------------------
+
+struct BIT_PENS {
+    QPen high, low;
+};
+
+BIT_PENS bit_pens(bool selected)
+{
+    BIT_PENS pens{pirq_get_pen(HIGH_PEN), pirq_get_pen(LOW_PEN)};
+    if (selected) {
+        pens.high = QPen(pirq_get_color(SELECTED_PEN), pens.high.widthF());
+        pens.low = QPen(pirq_get_color(SELECTED_PEN), pens.low.widthF());
+    }
+    return pens;
+}
+
+void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_ROWS& w, const BIT_PENS& pens,
+                      bool value_column)
+{
+    const int yh = r.top() + 1, yl = r.bottom() - 2;
+    auto y_of = [&](bool level) { return level ? yh : yl; };
+    const long long last = span.end - 1;
+    bool level = w.valid(span.first - 1) ? w.bit(span.first - 1) : w.bit(span.first);
+    int run = std::max(span.left + (span.first == 0 ? 1 : 0), r.left());
+    for (long long s = span.first; s <= last; ++s) {
+        const int xs = std::max(span.x(s), r.left() + 1), xe = span.x(s + 1);
+        if (!w.valid(s)) {
+            run = xe;
+            continue;
+        }
+        const bool value = w.bit(s);
+        if (value != level && (s == 0 || w.valid(s - 1))) {
+            p->setPen(pens.low);
+            p->drawLine(xs, y_of(level), xs, y_of(value));
+        }
+        if (!w.valid(s - 1))
+            run = xs;
+        level = value;
+        if (value_column) {
+            p->setPen(QPen(pirq_get_color(BUS_COLOR)));
+            vokr_draw_text_if_fits(p, QRect(QPoint(xs, yh), QPoint(xe - 1, yl)), ALIGN_CENTRE, value ? "1" : "0");
+        }
+        const bool next_valid = w.valid(s + 1);
+        if (s < last && next_valid && w.bit(s + 1) == level)
+            continue;
+        const bool stub = s == last && s + 1 < span.depth && next_valid && w.bit(s + 1) != level;
+        p->setPen(level ? pens.high : pens.low);
+        p->drawLine(run, y_of(level), s == last && !stub ? xe + 1 : xe, y_of(level));
+        if (stub) {
+            p->setPen(pens.low);
+            p->drawLine(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1));
+        }
+        run = xe;
+    }
+}
+
+void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
+                      const BIT_PENS& pens)
+{
+    const int yh = r.top() + 1, yl = r.bottom() - 2;
+    int run_level = -1, run_start = 0, run_end = 0;
+    auto flush = [&] {
+        if (run_level >= 0) {
+            p->setPen(run_level ? pens.high : pens.low);
+            p->drawLine(run_start, run_level ? yh : yl, run_end, run_level ? yh : yl);
+        }
+        run_level = -1;
+    };
+    for_each_column(span, {plane}, valid, [&](int x, const COLUMN& c) {
+        const int level = c.edge || (c.high && c.low) || !c.valid ? -1 : c.high ? 1 : 0;
+        if (level != run_level || x != run_end + 1)
+            flush();
+        if (c.edge) {
+            p->setPen(pens.low);
+            p->drawLine(x, yh, x, yl);
+        } else if (c.high && c.low) {  // both levels on either side of a gap
+            p->setPen(pens.high);
+            p->drawPoint(x, yh);
+            p->setPen(pens.low);
+            p->drawPoint(x, yl);
+        } else if (level >= 0) {
+            if (run_level < 0)
+                run_level = level, run_start = x;
+            run_end = x;
+        }
+    });
+    flush();
+}
+
+// ---- bus values -----------------------------------------------------------------------------------------
+
+// The value text of the number over `rows` at `column`, drawn where it fits between `from` and `to`.
+struct BUS_TEXT {
+    VOKR_TX_MANAGER* manager;
+    int node;
+    bool selected;
+    bool split = cfg_is_on("zlm_split_bus_values", false);
+
+    void draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom) const
+    {
+        if (to - from <= 1)
+            return;
+        VOKR_NUMBER number(rows, column);
+        const char* first = nullptr;
+        const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
+        QString text = QString::fromLocal8Bit(first);
+        if (split && !symbol)
+            vokr_add_separators(&text, "_", 8);
+        if (symbol)
+            p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
+        else
+            p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
+        vokr_draw_text_if_fits(p, QRect(QPoint(from, top + 1), QPoint(to, bottom)), ALIGN_CENTRE, text);
+    }
+};
+
+void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BYTE_ROWS& w, const BUS_TEXT& text)
+{
+    const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
+    const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
+    const VOKR_BIT_ROWS rows{w.rows, w.width};
+    const long long last = span.end - 1;
+    int start = 0, text_start = 0;
+    auto lines = [&](int to) {
+        p->drawLine(start, top, to, top);
+        p->drawLine(start, bottom, to, bottom);
+    };
+    for (long long s = span.first; s <= last; ++s) {
+        if (!w.valid(s))
+            continue;
+        const int x = span.x(s);
+        p->setPen(text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
+        if (w.valid(s - 1) && !w.equal(s - 1, s)) {
+            if (s == span.first) {
+                p->drawLine(x + half, bottom, x, mid);
+                p->drawLine(x, mid, x + half, top);
+                start = x + half;
+            } else {
+                const int a = x - half;
+                p->drawLine(a, top, a + tw, bottom);
+                p->drawLine(a, bottom, a + tw, top);
+                start = a + tw;
+            }
+            text_start = start + 1;
+        } else if (s == span.first || !w.valid(s - 1)) {
+            start = text_start = x;
+        }
+        const int xe = span.x(s + 1);
+        const bool next_valid = w.valid(s + 1);
+        if (s < last && next_valid && w.equal(s, s + 1))
+            continue;
+        int end = xe + 1;
+        if (s < last && next_valid) {
+            end = xe - half;
+            lines(end);
+        } else if (s == last && s + 1 < span.depth && next_valid && !w.equal(s, s + 1)) {
+            end = xe - half;
+            lines(end);
+            p->drawLine(end, top, xe, mid);
+            p->drawLine(xe, mid, end, bottom);
+        } else {
+            lines(end);
+        }
+        text.draw(p, rows, int(s - w.lo), text_start, end, top, bottom);
+    }
+}
+
+void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
+                      const uint64_t* valid, const BUS_TEXT& text)
+{
+    const int top = cell.top() + 1, bottom = cell.bottom() - 2;
+    const QPen pen = text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
+    int start = -1, end = 0, sample = 0;
+    auto flush = [&] {
+        if (start < 0)
+            return;
+        p->setPen(pen);
+        p->drawLine(start, top, end, top);
+        p->drawLine(start, bottom, end, bottom);
+        if (end - start > 8) {  // room for a text: read the segment's value from the words
+            for (size_t m = 0; m < planes.size(); ++m)
+                VOKR_BUS_WAVE::row(int(m), 1)[0] = word_bit(planes[m].words, sample) != planes[m].inverted;
+            text.draw(p, VOKR_BUS_WAVE::bit_rows(int(planes.size())), 0, start + 1, end, top, bottom);
+        }
+        start = -1;
+    };
+    for_each_column(span, planes, valid, [&](int x, const COLUMN& c) {
+        if (!c.valid || c.edge || x != end + 1)
+            flush();
+        if (c.edge) {
+            p->setPen(pen);
+            p->drawLine(x, top, x, bottom);
+        } else if (c.valid) {
+            if (start < 0)
+                start = x, sample = c.first_valid;
+            end = x;
+        }
+    });
+    flush();
+}
+
+// ---- charts ---------------------------------------------------------------------------------------------
+
+struct CHART {
+    int type;
+    std::vector<PLANE> planes;  // most significant first
+    const uint64_t* valid;
+    QRect area;  // top + 2, bottom - 2, right - 1
+
+    bool is_signed() const { return type == KSM_GTYPE_SIGNED_BAR || type == KSM_GTYPE_SIGNED_LINE; }
+    bool is_bar() const { return type == KSM_GTYPE_UNSIGNED_BAR || type == KSM_GTYPE_SIGNED_BAR; }
+    int axis() const { return is_signed() ? area.top() + area.height() / 2 : area.bottom(); }
+
+    long long value(long long s) const
+    {
+        uint64_t v = 0;
+        for (const PLANE& pl : planes)
+            v = (v << 1) | uint64_t(word_bit(pl.words, s) != pl.inverted);
+        const int w = int(planes.size());
+        if (is_signed() && w > 0 && ((v >> (w - 1)) & 1))
+            return (long long)v - (1LL << w);
+        return (long long)v;
+    }
+    int y(long long value) const
+    {
+        const int w = int(planes.size());
+        if (!is_signed())
+            return area.bottom() - int(double(value) / double((1ULL << w) - 1) * area.height());
+        // A one-bit bus has no positive range: scale by 1, not by 2^0 - 1.
+        const double full = std::max(double((1ULL << (w - 1)) - 1), 1.0);
+        return axis() - int(double(value) / full * (area.height() / 2));
+    }
+};
+
+// One slot per sample, or per pixel column with the lowest and highest value in it.
+void draw_chart(QPainter* p, const SPAN& span, const CHART& chart, const QPen& pen)
+{
+    p->setPen(pen);
+    const int g = span.pixels < 6 ? int(span.pixels) : 6;
+    bool joined = false;
+    QPoint last_point;
+    auto slot = [&](int x, int width, long long lo, long long hi, long long first, long long final_value) {
+        if (chart.is_bar()) {
+            const int x0 = x + g / 2, x1 = std::max(x0, x0 + width - g);
+            for (long long v : {lo, hi})
+                if (v != 0 || lo == hi)
+                    p->fillRect(QRect(QPoint(x0, std::min(chart.y(v), chart.axis())),
+                                      QPoint(x1, std::max(chart.y(v), chart.axis()))),
+                                pen.color());
+            return;
+        }
+        const int cx = x + width / 2;
+        if (joined)
+            p->drawLine(last_point, QPoint(cx, chart.y(first)));
+        if (lo != hi)
+            p->drawLine(cx, chart.y(lo), cx, chart.y(hi));
+        last_point = QPoint(cx, chart.y(final_value));
+        joined = true;
+    };
+    if (span.pixels >= 1.0) {
+        for (long long s = span.first; s < span.end; ++s) {
+            if (!word_bit(chart.valid, s)) {
+                joined = false;
+                continue;
+            }
+            const long long v = chart.value(s);
+            slot(span.x(s), int(span.pixels), v, v, v, v);
+        }
+    } else {
+        for_each_column(span, chart.planes, chart.valid, [&](int x, const COLUMN& c) {
+            if (!c.valid) {
+                joined = false;
+                return;
+            }
+            long long lo = chart.value(c.first_valid), hi = lo;
+            for (long long s = c.first_valid + 1; s <= c.last_valid; ++s)
+                if (word_bit(chart.valid, s)) {
+                    const long long v = chart.value(s);
+                    lo = std::min(lo, v), hi = std::max(hi, v);
+                }
+            if (c.gap)
+                joined = false;
+            slot(x, 1, lo, hi, chart.value(c.first_valid), chart.value(c.last_valid));
+        });
+    }
+    if (chart.is_signed()) {
+        p->setPen(pirq_get_color(AXIS_COLOR));
+        p->drawLine(chart.area.left(), chart.axis(), chart.area.right(), chart.axis());
+    }
+}
+
+}  // namespace
+
+// ---- the visible span -----------------------------------------------------------------------------------
+
+int VOKR_VIEW::get_first_visible_sample() const { return m_column_scroll ? 0 : horizontal_value(); }
+
+int VOKR_VIEW::get_sample_x(int sample) const
+{
+    QRect cell;
+    if (!get_item_rect(0, WAVEFORM_COLUMN, &cell))
+        return 0;
+    return int(get_pixels_per_sample() * (sample - get_first_visible_sample()) + cell.left() + 2);
+}
+
+VOKR_VIEW::WAVE_SPAN VOKR_VIEW::wave_span(const QRect& rect) const
+{
+    WAVE_SPAN span;
+    span.depth = get_sample_depth();
+    span.first = std::clamp(get_first_visible_sample(), 0, span.depth);
+    span.end = std::clamp(get_visible_end_sample(), span.first, span.depth);
+    span.pixels = get_pixels_per_sample();
+    span.left = rect.left();
+    return span;
+}
+
+// ---- sample gathering -----------------------------------------------------------------------------------
+
+// The member rows a bus draws from: all of them, or for a chart at most 25, from the last member
+// down when the bus is stored least significant bit first. False when there are none.
+bool VOKR_VIEW::gather_members(int node, bool chart, QVector<int>* members) const
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const int count = m->get_last_child_index(node) - node;
+    members->clear();
+    if (count < 1)
+        return false;
+    bool lsb_first = false;
+    VOKR_ASSERT_TEXT(m->get_node_lsb_to_msb(node, &lsb_first, -1),
+                     "this->m_tx_manager->get_node_lsb_to_msb(ROW_TO_NODE(nRow), &lsb_to_msb)");
+    const int used = chart ? std::min(count, MAX_CHART_BITS) : count;
+    for (int i = 0; i < used; ++i)
+        members->append(chart && lsb_first ? node + count - i : node + 1 + i);
+    return true;
+}
+
+void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    KSM_DATA_LOG* log = m->get_data_log();
+    const WAVE_SPAN span = wave_span(rect);
+    if (!current_node_table() || span.depth <= 0 || !log || !log->is_data_available(false)) {
+        if (flags.first_node_row)
+            draw_status_text(rect, painter);
+        return;
+    }
+    const uint64_t* valid = log->get_valid_words();
+    if (!valid || span.end <= span.first || rect.width() < 2)
+        return;
+    KSM_TX_SIGNAL_SET* set = m->get_signal_nodes(-1);
+    VOKR_ASSERT_TEXT(set != nullptr, "data_nodes != NULL");
+    auto plane_of = [&](int row, PLANE* plane) {
+        const int channel = set->get_channel(row);
+        plane->words = channel >= 0 && log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr;
+        plane->inverted = set->is_signal_inverted(row);
+        return plane->words != nullptr;
+    };
+    const bool selected = flags.selected && hasFocus();
+    // The span's samples plus one on each side, unpacked where each is a pixel or wider.
+    const int lo = std::max(span.first - 1, 0), hi = std::min(span.end + 1, span.depth);
+    const bool reduced = span.pixels < 1.0;
+    painter->save();
+    painter->setClipRect(rect.adjusted(0, 0, 1, 1));
+    if (!set->has_children(node)) {
+        PLANE plane;
+        if (plane_of(node, &plane)) {
+            const BIT_PENS pens = bit_pens(selected);
+            if (reduced) {
+                draw_bit_columns(painter, rect, span, plane, valid, pens);
+            } else {
+                bool* wave = VOKR_WAVE(hi - lo);
+                unpack(plane.words, plane.inverted, lo, hi, wave);
+                unpack(valid, false, lo, hi, VOKR_WAVE_MASK(hi - lo));
+                const unsigned char* row = reinterpret_cast<const unsigned char*>(wave);
+                draw_bit_samples(painter, rect, span, BYTE_ROWS{lo, hi, &row, 1, VOKR_WAVE_MASK(hi - lo)}, pens,
+                                 false);
+            }
+        }
+        painter->restore();
+        return;
+    }
+    KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
+    VOKR_ASSERT_TEXT(m->get_node_group_display_type(node, &type, -1),
+                     "this->m_tx_manager->get_node_group_display_type(ROW_TO_NODE(nRow), &type)");
+    QVector<int> members;
+    std::vector<PLANE> planes;
+    bool complete = !m->is_grandparent(node) && gather_members(node, is_chart(type), &members);
+    for (int i = 0; complete && i < members.size(); ++i) {
+        planes.push_back(PLANE{});
+        complete = plane_of(members[i], &planes.back());
+    }
+    if (complete && is_chart(type)) {
+        const QPen pen = selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
+        const CHART chart{type, planes, valid, QRect(QPoint(rect.left(), rect.top() + 2),
+                                                     QPoint(rect.right() - 1, rect.bottom() - 2))};
+        if (chart.area.width() >= 2)
+            draw_chart(painter, span, chart, pen);
+    } else if (complete && rect.width() >= 3) {
+        const BUS_TEXT text{m, node, selected};
+        if (reduced) {
+            draw_bus_columns(painter, rect, span, planes, valid, text);
+        } else {
+            for (size_t i = 0; i < planes.size(); ++i)
+                unpack(planes[i].words, planes[i].inverted, lo, hi, VOKR_BUS_WAVE::row(int(i), hi - lo));
+            unpack(valid, false, lo, hi, VOKR_WAVE_MASK(hi - lo));
+            const VOKR_BIT_ROWS rows = VOKR_BUS_WAVE::bit_rows(int(planes.size()));
+            draw_bus_samples(painter, rect, span, BYTE_ROWS{lo, hi, rows.rows, rows.width, VOKR_WAVE_MASK(hi - lo)},
+                             text);
+        }
+    }
+    painter->restore();
+}
+
+// The master time bar's sample as one sample filling the cell, with its two neighbours.
+void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    const int depth = get_sample_depth();
+    KSM_DATA_LOG* log = m->get_data_log();
+    if (depth <= 0 || !log || !log->is_data_available(false) || m_timebar_count < 1)
+        return;
+    const int master = m_time_bars[0];
+    if (master < 0 || master >= depth || rect.width() < 2)
+        return;
+    WAVE_SPAN span;
+    span.first = 1, span.end = 2, span.depth = 3;
+    span.pixels = rect.width();
+    span.left = rect.left();
+    const bool selected = flags.selected && hasFocus();
+    bool* mask = VOKR_WAVE_MASK(3);
+    if (!m->get_wave_mask(mask, master, false, -1))
+        return;
+    if (!m->has_children(node)) {
+        bool* wave = VOKR_WAVE(3);
+        if (!m->get_wave(node, wave, master, false, -1))
+            return;
+        const unsigned char* row = reinterpret_cast<const unsigned char*>(wave);
+        draw_bit_samples(painter, rect, span, BYTE_ROWS{0, 3, &row, 1, mask}, bit_pens(selected), true);
+        return;
+    }
+    const int count = m->get_last_child_index(node) - node;
+    if (count < 1 || m->is_grandparent(node))
+        return;
+    for (int i = 0; i < count; ++i)
+        if (!m->get_wave(node + 1 + i, VOKR_BUS_WAVE::row(i, 3), master, false, -1))
+            return;
+    const VOKR_BIT_ROWS rows = VOKR_BUS_WAVE::bit_rows(count);
+    draw_bus_samples(painter, rect, span, BYTE_ROWS{0, 3, rows.rows, rows.width, mask}, BUS_TEXT{m, node, selected});
+}
+
+// ---- condition cells ------------------------------------------------------------------------------------
+
+void VOKR_VIEW::draw_leaf_condition(int condition, const QRect& rect, QPainter* painter, bool enabled, bool selected,
+                                    bool power_up)
+{
+    static const struct {
+        int condition;
+        PIRQ_ICON_ENUM icon;
+    } ICONS[] = {
+        {KSM_CTYPE_HIGH, PIRQ_ICON_CONDITION_HIGH},
+        {KSM_CTYPE_LOW, PIRQ_ICON_CONDITION_LOW},
+        {KSM_CTYPE_RISING_EDGE, PIRQ_ICON_CONDITION_RISING_EDGE},
+        {KSM_CTYPE_FALLING_EDGE, PIRQ_ICON_CONDITION_FALLING_EDGE},
+        {KSM_CTYPE_EITHER_EDGE, PIRQ_ICON_CONDITION_EITHER_EDGE},
+        {KSM_CTYPE_DONT_CARE, PIRQ_ICON_CONDITION_DONT_CARE},
+    };
+    if (!enabled)
+        painter->fillRect(rect.adjusted(-1, -1, 0, 0), pirq_get_brush(FACE));
+    else if (!selected && power_up)
+        painter->fillRect(rect.adjusted(-1, -1, 0, 0), QColor(153, 204, 255));
+    for (const auto& entry : ICONS) {
+        if (entry.condition != condition)
+            continue;
+        QPixmap icon = pirq_get_icon(entry.icon);
+        if (enabled && selected && hasFocus()) {
+            // Inverted and tinted, so that the icon reads on the selection.
+            QImage image(icon.size(), QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter ink(&image);
+            ink.drawPixmap(0, 0, icon);
+            ink.end();
+            image.invertPixels();
+            ink.begin(&image);
+            ink.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+            ink.fillRect(image.rect(), pirq_get_color(297));
+            ink.end();
+            icon = QPixmap::fromImage(image);
+        }
+        QRect target(QPoint(0, 0), icon.size());
+        target.moveCenter(rect.center());
+        painter->drawPixmap(target.topLeft(), icon);
+    }
+}
+
+void VOKR_VIEW::draw_group_condition(int node, int level, const QRect& rect, QPainter* painter, bool enabled,
+                                     bool selected, bool power_up)
+{
+    VOKR_TX_MANAGER* m = m_tx_manager;
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const bool comparison =
+        level >= 0 ? m->is_comparison_enabled(node, level, -1) : list->is_pattern_comparison_enabled(node, level + 3);
+    const bool grandparent = m->is_grandparent(node);
+    const KSM_DATA_TRIGGER_CONDITION condition =
+        level >= 0 ? list->get_trigger_condition(node, level) : list->get_pattern_condition(node, level + 3);
+    QString value;
+    bool radix_ok = false, symbol = false;
+    get_group_trigger_pattern(node, level, &value, &radix_ok);
+    if (radix_ok && !value.isEmpty()) {
+        const QByteArray bits = value.toLatin1();
+        VOKR_NUMBER number(bits.constData());
+        const char* first = nullptr;
+        symbol = number.get_string(m, node, &first, true, true, nullptr, level);
+        value = QString::fromLocal8Bit(first);
+    }
+    const bool focused = selected && hasFocus();
+    QPen pen = pirq_get_pen(HINT_PEN);
+    if (!enabled)
+        painter->fillRect(rect.adjusted(-1, -1, 0, 0), pirq_get_brush(FACE));
+    else if (focused)
+        pen = pirq_get_pen(symbol || grandparent ? SELECTED_TEXT_PEN : SELECTED_PEN);
+    else
+        pen = symbol || grandparent || comparison ? QPen(pirq_get_color(SYMBOL_COLOR)) : pirq_get_pen(TEXT_PEN);
+    if (enabled && !selected && power_up)
+        painter->fillRect(rect.adjusted(-1, -1, 0, 0), QColor(153, 204, 255));
+    const bool group_condition = m->is_group_condition(condition) && condition >= KSM_CTYPE_GROUP_EQUAL &&
+                                 condition <= KSM_CTYPE_GROUP_VALUE;
+    QString action;
+    if (group_condition)
+        action = get_group_condition_action(condition)->text().remove('&');
+    QString text;
+    bool bold = comparison || grandparent;
+    if (comparison) {
+        std::string expression;
+        m->get_comparison_expression(node, level, &expression, -1);
+        text = QString::fromStdString(expression);
+    } else if (grandparent) {
+        text = group_condition ? action : QString();
+    } else {
+        text = value;
+        if (group_condition && condition != KSM_CTYPE_GROUP_EQUAL && condition != KSM_CTYPE_GROUP_NOT_EQUAL)
+            text += " (" + action + ")";
+    }
+    painter->save();
+    if (bold) {
+        QFont font = painter->font();
+        font.setWeight(QFont::Bold);
+        painter->setFont(font);
+    }
+    painter->setPen(pen);
+    painter->drawText(rect, ALIGN_CENTRE, text);
+    painter->restore();
+}
