@@ -222,6 +222,9 @@ void VOKR_VIEW::update_trigger_condition_checks(bool all_groups)
 {
     const int level = m_current_level;
     const bool comparison = is_comparison_level(level);
+    for (int id : GROUP_CONDITIONS)
+        action(id)->setCheckable(true);
+    action(COMPARISON_ACTION)->setCheckable(true);
     int common = KSM_CTYPE_GROUP_NOT_EQUAL, last_bus = -1;
     bool uniform = true, first = true;
     if (comparison || is_basic_or_level(level)) {

@@ -322,6 +322,7 @@ bool VOKR_VIEW::on_update_node_tap_mode()
 {
     const bool enabled = selection_exists();
     for (int id : {360, 359}) {
+        action(id)->setCheckable(true);
         action(id)->setEnabled(enabled);
         action(id)->setChecked(enabled && tap_mode_selection(id == 360));
     }
