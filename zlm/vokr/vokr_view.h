@@ -8,6 +8,7 @@
 // updates and relayout: vokr_view_update.cpp.
 #pragma once
 
+#include "ksm.h"
 #include "pirq.h"
 #include "vokr_number.h"
 #include "vokr_view_molq_handler.h"
@@ -21,10 +22,12 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <string>
 
 class KSM_TX_SIGNAL_NODES;
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QMenu;
 class QPainter;
@@ -32,6 +35,7 @@ class QRubberBand;
 class QScrollBar;
 class QToolButton;
 class VOKR_FRAME_WND;
+class VOKR_NODE;
 class VOKR_TX_MANAGER;
 
 class VOKR_VIEW : public QWidget {
@@ -486,6 +490,79 @@ private:
     void draw_markers(const QRect& area, QPainter* painter, int first, int last, double pixels);
     void draw_data_boundaries(const QRect& area, QPainter* painter, int first, int last, int depth);
     void draw_status_text(const QRect& rect, QPainter* painter);
+    // ---- node commands, menu state and condition menus (vokr_view_commands.cpp, vokr_view_menus.cpp,
+    //      vokr_view_conditions.cpp) ----
+public:
+    // Edit permission that also demands lock mode "Allow all changes".
+    bool is_editable_unlocked(bool check_power_up) const;
+    // Whether a click may toggle the node's data enable (`data_column`) or its trigger/storage
+    // enable, given that it is now `enabled`.
+    bool can_change_enable(int node, bool data_column, bool enabled) const;
+    bool is_selected_signal(int node) const;
+    bool is_selected_bus(int node) const;
+    // The node, or every descendant of a bus row, is pre-synthesis / post-fitting.
+    bool is_pre_synthesis_node(int node) const;
+    bool is_post_fitting_node(int node) const;
+    // Level types as the level selectors show them.
+    bool is_basic_and_level(int level) const;
+    bool is_basic_or_level(int level) const;
+    bool is_comparison_level(int level) const;
+    // The first Comparison level in [from, to) where the node is a comparison group member.
+    bool find_comparison_level(int node, int* level, int from, int to) const;
+    void update_trigger_condition_checks(bool all_groups);
+    int get_current_level() const { return m_current_level; }
+    void set_current_level(int level) { m_current_level = level; }
+    int get_edit_node() const { return m_edit_node; }
+
+public slots:
+    bool on_update_node_tap_mode();
+
+protected:
+    // The comparison of a bus at the current level, as the dialog edits it.
+    struct COMPARISON {
+        KSM_DATA_TRIGGER_CONDITION operand1, operand2;
+        int value1, value2;
+    };
+    // Asks the user for the comparison of `node` (a bus of `width` bits); false when cancelled.
+    // No dialog exists yet: nothing is asked and nothing changes.
+    virtual bool ask_comparison(int node, int width, COMPARISON* comparison);
+    // Shows why the selection cannot be grouped; the tests replace it.
+    virtual void show_group_refusal(const QString& text);
+
+private:
+    bool is_bus_row(int node) const;
+    bool is_bit_row(int node) const;
+    bool data_tab_shown() const;
+    bool selection_exists() const;
+    void begin_repository_action();
+    void end_repository_action();
+    void begin_mixed_action();
+    void for_each_selected(const std::function<void(int)>& visit);
+    void set_selected_flag(void (VOKR_NODE::*enable)(bool), bool value);
+    void set_selected_transitions(bool value);
+    void finish_ungroup(bool changed);
+    bool is_valid_comparison(const COMPARISON& c) const;
+    bool can_edit_enables() const;
+    bool any_selected_node(const std::function<bool(VOKR_NODE&)>& test) const;
+    bool can_change_trigger_enable(bool enabled_makes_true) const;
+    bool can_change_transition(bool enabled_makes_true) const;
+    bool can_change_storage(bool enable) const;
+    bool ungroup_allowed() const;
+    bool tap_mode_selection(bool pre) const;
+    void update_node_insertion_actions();
+    QString common_bus_table(int* type) const;
+    void add_format_table_entries(QMenu* menu, const QString& common);
+    void check_common_format(int type);
+    int level_type_of(const QString& text) const;
+    bool level_text_ends_with(int level, const char* suffix) const;
+    void disable_condition_actions();
+    void add_mnemonic_entries(QMenu* menu);
+    QString common_condition_table() const;
+    void select_after_delete(int old);
+
+    int m_current_level = 0;
+    int m_edit_node = -1;
+    QActionGroup* m_mnemonic_group = nullptr;  // the condition menu's mnemonic entries
 
     // ---- fields ----
 protected:

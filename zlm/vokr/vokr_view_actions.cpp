@@ -230,76 +230,24 @@ void VOKR_VIEW::on_select_lock_mode_trigger() { m_tx_manager->set_lock_mode(VOKR
 void VOKR_VIEW::on_edit_select_all() {}
 void VOKR_VIEW::on_edit_find() {}
 void VOKR_VIEW::on_edit_find_next() {}
-void VOKR_VIEW::on_edit_delete() {}
 void VOKR_VIEW::on_plugin_options() {}
 void VOKR_VIEW::on_node_add_state_machine() {}
 void VOKR_VIEW::on_node_recreate_state_machine_mnemonics() {}
-void VOKR_VIEW::on_node_group() {}
-void VOKR_VIEW::on_node_ungroup() {}
-void VOKR_VIEW::on_node_ungroup_nested_groups() {}
 void VOKR_VIEW::on_node_rename() {}
 void VOKR_VIEW::on_mnemonic_table_setup() {}
 void VOKR_VIEW::show_list_view() {}
-void VOKR_VIEW::on_invert_signal() {}
 void VOKR_VIEW::on_view_align_left() {}
 void VOKR_VIEW::on_view_align_right() {}
 void VOKR_VIEW::on_change_node_pre_syn() {}
 void VOKR_VIEW::on_change_node_post_fit() {}
-void VOKR_VIEW::on_bus_order(QAction*) {}
-void VOKR_VIEW::on_bus_display_format(QAction*) {}
 void VOKR_VIEW::on_node_set_alias() {}
-void VOKR_VIEW::on_node_paste_alias() {}
-void VOKR_VIEW::on_node_remove_alias() {}
-void VOKR_VIEW::on_data_enable() {}
-void VOKR_VIEW::on_data_disable() {}
-void VOKR_VIEW::on_trigger_enable() {}
-void VOKR_VIEW::on_trigger_disable() {}
-void VOKR_VIEW::on_storage_enable() {}
-void VOKR_VIEW::on_storage_disable() {}
-void VOKR_VIEW::on_transition_enable() {}
-void VOKR_VIEW::on_transition_disable() {}
-void VOKR_VIEW::on_trigger_condition(QAction*) {}
-void VOKR_VIEW::on_group_trigger_condition(QAction*) {}
 void VOKR_VIEW::on_insert_trigger_value() {}
-void VOKR_VIEW::on_comparison_trigger() {}
-void VOKR_VIEW::on_mnemonic(QAction*) {}
 void VOKR_VIEW::on_export() {}
 void VOKR_VIEW::on_print() {}
-void VOKR_VIEW::on_plugin(QAction*) {}
 void VOKR_VIEW::on_locate(const QString&) {}
 void VOKR_VIEW::on_locate_design_file() {}
-void VOKR_VIEW::on_sel_change_advanced_trigger_combo(const QString&) {}
-void VOKR_VIEW::update_advanced_trigger_combo_positions() {}
 void VOKR_VIEW::on_drag_scroll() {}
 
-void VOKR_VIEW::on_update_edit_menu() {}
-void VOKR_VIEW::on_update_name_menu() {}
-void VOKR_VIEW::on_update_data_menu() {}
-void VOKR_VIEW::on_update_trigger_menu() {}
-void VOKR_VIEW::on_update_storage_menu() {}
-void VOKR_VIEW::on_update_transition_menu() {}
-void VOKR_VIEW::on_update_trigger_condition_menu() {}
-void VOKR_VIEW::on_update_waveform_menu() {}
-void VOKR_VIEW::on_update_plugin_menu() {}
 void VOKR_VIEW::on_update_locate() {}
-void VOKR_VIEW::on_update_bus_display_format_menu() {}
 
-bool VOKR_VIEW::on_update_edit_delete() { return false; }
-bool VOKR_VIEW::on_update_edit_select_all() { return false; }
-bool VOKR_VIEW::on_update_node_group() { return false; }
-bool VOKR_VIEW::on_update_node_ungroup() { return false; }
-bool VOKR_VIEW::on_update_node_ungroup_nested_groups() { return false; }
-bool VOKR_VIEW::on_update_node_rename() { return false; }
-bool VOKR_VIEW::on_update_node_set_alias() { return false; }
-bool VOKR_VIEW::on_update_node_remove_alias() { return false; }
 bool VOKR_VIEW::on_update_plugin_options() { return false; }
-bool VOKR_VIEW::on_update_invert_signal() { return false; }
-bool VOKR_VIEW::on_update_bus_order(int) { return false; }
-bool VOKR_VIEW::on_update_data_enable() { return false; }
-bool VOKR_VIEW::on_update_data_disable() { return false; }
-bool VOKR_VIEW::on_update_trigger_enable() { return false; }
-bool VOKR_VIEW::on_update_trigger_disable() { return false; }
-bool VOKR_VIEW::on_update_storage_enable() { return false; }
-bool VOKR_VIEW::on_update_storage_disable() { return false; }
-bool VOKR_VIEW::on_update_transition_enable() { return false; }
-bool VOKR_VIEW::on_update_transition_disable() { return false; }

@@ -562,7 +562,7 @@ int VOKR_VIEW::get_enabled_member_count(int node) const
 
 void VOKR_VIEW::select_items(bool selected)
 {
-    const int count = get_node_count();
+    const int count = m_tx_manager ? get_node_count() : 0;
     if (count > 0)
         m_tx_manager->select_node_range(0, count - 1, selected);
     if (m_frame_wnd)

@@ -159,9 +159,6 @@ VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags() const
     return flags;
 }
 
-// Changes are possible while the instance has a node list and is not capturing.
-bool VOKR_VIEW::is_editable() const { return current_node_table() && !m_tx_manager->is_instance_acquiring(-1); }
-
 // Right of the node columns, the Data tab of a power-up log is tinted.
 void VOKR_VIEW::paint_power_up_band(QPainter* painter, const QRect& area, const QBrush& brush)
 {
