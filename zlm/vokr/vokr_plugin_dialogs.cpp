@@ -1,6 +1,7 @@
 #include "vokr_plugin_dialogs.h"
 
 #include "msg.h"
+#include "pirq.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -75,12 +76,19 @@ VOKR_PLUGIN_HIERARCHY_DLG::VOKR_PLUGIN_HIERARCHY_DLG(const QStringList& candidat
 {
     setWindowTitle("Select Hierarchy");
     m_list->addItems(candidates);
-    connect(m_list, &QListWidget::currentTextChanged, this, [this](const QString& text) { *m_hierarchy = text; });
+    QDialogButtonBox* buttons = ok_cancel(this);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setEnabled(false);  // until a hierarchy is chosen
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this, ok] {
+        const QList<QListWidgetItem*> chosen = m_list->selectedItems();
+        ok->setEnabled(!chosen.isEmpty());
+        if (!chosen.isEmpty())
+            *m_hierarchy = chosen.first()->text();
+    });
     connect(m_list, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-    m_list->setCurrentRow(0);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
-    layout->addWidget(ok_cancel(this));
+    layout->addWidget(buttons);
 }
 
 bool VOKR_PLUGIN_HIERARCHY_DLG::choose(const QStringList& candidates, QString* hierarchy)
@@ -153,11 +161,11 @@ void VOKR_PLUGIN_OPTION_DLG::show_option(int index)
     const bool shown = index >= 0;
     const VOKR_TX_MANAGER::VOKR_PLUGIN_OPTION* option =
         shown ? &m_options[index].first->options[m_options[index].second] : nullptr;
-    m_name->setText(shown ? option->name : QString());
+    m_name->setText(shown ? option->name : QString("No Selection"));
     m_description->setText(shown ? option->description : QString());
     m_setting->setText(shown ? m_settings[index] : QString());
     m_setting->setEnabled(shown);
-    m_browse->setVisible(shown && option->type == "file");
+    m_browse->setEnabled(shown && option->type == "file");
 }
 
 void VOKR_PLUGIN_OPTION_DLG::store_setting(const QString& text)
@@ -168,21 +176,51 @@ void VOKR_PLUGIN_OPTION_DLG::store_setting(const QString& text)
     m_list->topLevelItem(m_current)->setText(1, text);
 }
 
-void VOKR_PLUGIN_OPTION_DLG::browse()
+QStringList VOKR_PLUGIN_OPTION_DLG::file_filters(const QString& option_name)
 {
-    const QString file = QFileDialog::getOpenFileName(this, m_name->text(), m_setting->text());
-    if (file.isEmpty())
-        return;
-    m_setting->setText(file);
-    store_setting(file);
+    QString kind = option_name;
+    if (kind.endsWith(" file", Qt::CaseInsensitive))
+        kind.chop(5);
+    QStringList filters;
+    if (!kind.isEmpty() && !kind.contains(' '))
+        filters << kind + " Files (*." + kind.toLower() + ")";
+    return filters << "All Files (*.*)";
 }
 
+void VOKR_PLUGIN_OPTION_DLG::browse()
+{
+    PIRQ_FILE_DLG dialog(this, "Select File");
+    dialog.setNameFilters(file_filters(m_name->text()));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.selectFile(m_setting->text());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    m_setting->setText(dialog.selectedFiles().first());
+    store_setting(m_setting->text());
+}
+
+// The plug-ins check the settings; every option they refuse is shown with its reason, and the
+// dialog stays open for the correction.
 void VOKR_PLUGIN_OPTION_DLG::accept()
 {
-    for (int i = 0; i < m_options.size(); ++i)
-        m_options[i].first->options[m_options[i].second].setting = m_settings[i].toLocal8Bit();
+    for (int i = 0; i < m_options.size(); ++i) {
+        VOKR_TX_MANAGER::VOKR_PLUGIN_OPTION& option = m_options[i].first->options[m_options[i].second];
+        option.setting = m_settings[i].toLocal8Bit();
+        option.result.clear();
+    }
     m_manager->set_plugin_user_options(m_tables);
-    QDialog::accept();
+    bool refused = false;
+    for (int i = 0; i < m_options.size(); ++i) {
+        const QByteArray& error = m_options[i].first->options[m_options[i].second].result;
+        if (error.isEmpty())
+            continue;
+        refused = true;
+        m_list->setCurrentItem(m_list->topLevelItem(i));
+        vokr_show_plugin_box(QString::fromLocal8Bit(error));
+    }
+    if (!refused)
+        QDialog::accept();
 }
 
 bool VOKR_PLUGIN_OPTION_DLG::edit(VOKR_TX_MANAGER* manager, const TABLES& tables)
@@ -201,7 +239,7 @@ bool VOKR_PLUGIN_OPTION_DLG::edit(VOKR_TX_MANAGER* manager, const TABLES& tables
     for (int i = 0; i < answer->size() && i < dialog.m_settings.size(); ++i)
         dialog.m_settings[i] = answer->at(i);
     dialog.accept();
-    return true;
+    return dialog.result() == QDialog::Accepted;
 }
 
 void VOKR_PLUGIN_OPTION_DLG::push_scripted_settings(const QStringList& settings) { option_answers().push_back(settings); }

@@ -57,6 +57,13 @@ public:
     static int shown_count();
 
     void accept() override;
+    // The file dialog's name filters for an option: "SIF file" gives "SIF Files (*.sif)" and
+    // then "All Files (*.*)"; a name with a space before " file" gives only the latter.
+    static QStringList file_filters(const QString& option_name);
+    QTreeWidget* option_tree() const { return m_list; }
+    QLabel* name_label() const { return m_name; }
+    QLineEdit* setting_edit() const { return m_setting; }
+    QPushButton* browse_button() const { return m_browse; }
 
 private:
     void show_option(int index);

@@ -563,6 +563,28 @@ private:
     int m_current_level = 0;
     int m_edit_node = -1;
     QActionGroup* m_mnemonic_group = nullptr;  // the condition menu's mnemonic entries
+    // ---- finding nodes (vokr_view_find.cpp, vokr_find_dlg.cpp) ----
+public:
+    // The find settings kept between openings of the find dialog, and where the last repeat
+    // without the dialog stopped.
+    struct FIND_SETTINGS {
+        bool match_case = false;
+        bool whole_word = false;
+        bool regex = false;
+        QString direction = "All";
+        bool node_names = true;
+        bool bus_names = true;
+        QString text;
+        size_t index = 0;
+        size_t position = 0;
+        bool found = false;
+    };
+    FIND_SETTINGS& find_settings() { return m_find; }
+    // Whether the node's hierarchy is hidden, so that finding skips it.
+    bool is_hidden_for_find(int node) const { return is_hidden_in_hierarchy(node); }
+
+private:
+    FIND_SETTINGS m_find;
 
     // ---- fields ----
 protected:
@@ -593,14 +615,6 @@ private:
     QToolButton* m_next_transition_button = nullptr;
     QComboBox* m_level_combos[LEVEL_COMBO_COUNT] = {};
     QRubberBand* m_rubber_band = nullptr;
-    // Find settings.
-    bool m_find_match_case = false;
-    bool m_find_whole_word = false;
-    bool m_find_use_wildcards = false;
-    QString m_find_direction = "All";
-    bool m_find_in_names = true;
-    bool m_find_in_aliases = true;
-    QString m_find_text;
     // The last bus-value search: node and member count.
     int m_bus_value_node = -1;
     int m_bus_value_members = -1;

@@ -227,14 +227,9 @@ void VOKR_VIEW::on_select_lock_mode_trigger() { m_tx_manager->set_lock_mode(VOKR
 
 // ---- commands and enable rules that later parts of the view fill in ------------------------------------
 
-void VOKR_VIEW::on_edit_select_all() {}
-void VOKR_VIEW::on_edit_find() {}
-void VOKR_VIEW::on_edit_find_next() {}
-void VOKR_VIEW::on_plugin_options() {}
 void VOKR_VIEW::on_node_add_state_machine() {}
 void VOKR_VIEW::on_node_recreate_state_machine_mnemonics() {}
 void VOKR_VIEW::on_node_rename() {}
-void VOKR_VIEW::on_mnemonic_table_setup() {}
 void VOKR_VIEW::show_list_view() {}
 void VOKR_VIEW::on_view_align_left() {}
 void VOKR_VIEW::on_view_align_right() {}
