@@ -31,6 +31,10 @@ public:
     VOKR_OBJECT_WIDGET* get_object_widget() const { return m_object_widget; }
     void set_acquisition_started(bool started) { m_acquisition_started = started; }
     bool is_acquisition_started() const { return m_acquisition_started; }
+    // Set before the instance manager changes the current instance: the next tab change does
+    // not store the view's position data again.
+    void set_skip_position_store(bool skip) { m_skip_position_store = skip; }
+    bool is_skip_position_store() const { return m_skip_position_store; }
 
 public slots:
     void on_resize_timer();
@@ -46,4 +50,5 @@ private:
     VOKR_VIEW* m_view = nullptr;
     VOKR_OBJECT_WIDGET* m_object_widget = nullptr;
     bool m_acquisition_started = false;
+    bool m_skip_position_store = false;
 };
