@@ -8,6 +8,7 @@
 #include "omu.h"
 #include "pgmio.h"
 #include "vokr_control_cmd_ela_int.h"
+#include "vokr_globals.h"
 #include "vokr_instance_widget.h"
 #include "vokr_jtag_widget.h"
 #include "vokr_log_widget.h"
@@ -175,6 +176,41 @@ TEST_F(INSTANCE_PANE, CommandsFollowSelectionLockAndJtag)
     EXPECT_FALSE(m->instance_is_enabled(0));
     EXPECT_TRUE(m->get_session()->is_modified());
     EXPECT_EQ(cell(0, VOKR_INSTANCE_WIDGET::LE)->text(), "0 cells");
+}
+
+TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
+{
+    HINTS hints(m);
+    pane->on_instance_add();
+    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{0x10000070, 0x20000001}));
+    refresh();
+    ASSERT_EQ(pane->get_model()->rowCount(), 2);
+    EXPECT_TRUE(pane->get_tree()->selectionModel()->isRowSelected(1, {}));
+
+    select_row(0);
+    pane->on_instance_enable_powerup();
+    refresh();
+    QStandardItem* child = cell(0, 0)->child(0);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->text(), "Power-Up Trigger");
+    EXPECT_TRUE(pane->get_tree()->isExpanded(cell(0, 0)->index()));
+    hints.list.clear();
+    pane->on_double_clicked(child->index());
+    EXPECT_EQ(m->get_current_instance_index(), 1);
+    EXPECT_EQ(child->background(), vokr_light_blue_brush());
+    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{0x10000040, 0x20000001}));
+    pane->on_double_clicked(cell(1, 0)->index());
+    EXPECT_NE(child->background(), vokr_light_blue_brush());
+
+    // Instance and its own power-up row: duplicate is off; with two rows it sends one hint.
+    select_row(0);
+    pane->get_tree()->selectionModel()->select(child->index(), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    pane->on_selection_changed();
+    EXPECT_FALSE(enabled(PIRQ_ACTION_DUPLICATE_TRIGGER));
+    select_row(0);
+    hints.list.clear();
+    pane->on_instance_duplicate_trigger();
+    EXPECT_EQ(hints.count(0x2000004F), 1);
 }
 
 TEST_F(INSTANCE_PANE, StatusLineTellsTheNextStep)
