@@ -85,12 +85,18 @@ TEST_F(INSTANCE_PANE, EventsShowTheirOwnArgumentInTheStatusCell)
         bool trigger_in;
         const char* text;
     } cases[] = {
-        {1, 1, false, "Waiting for trigger"},       {2, 2, false, "Trigger level 1 met"},
-        {1, 3, false, "Trigger level 2 met"},       {1, 0, true, "Waiting for trigger"},
-        {1, 1, true, "Trigger in conditions met"},  {1, 2, true, "Trigger level 1 met"},
-        {3, 1, false, "Waiting for power-up trigger"}, {5, 0, false, "Acquiring power-up pre-trigger data"},
-        {17, 0, false, "Not running"},              {17, 9, false, "Not running"},
-        {17, 5, false, "Instance not found"},       {15, 0, false, "JTAG is busy.  Wait until JTAG chain is available."},
+        {1, 1, false, "Waiting for trigger"},
+        {2, 2, false, "Trigger level 1 met"},
+        {1, 3, false, "Trigger level 2 met"},
+        {1, 0, true, "Waiting for trigger"},
+        {1, 1, true, "Trigger in conditions met"},
+        {1, 2, true, "Trigger level 1 met"},
+        {3, 1, false, "Waiting for power-up trigger"},
+        {5, 0, false, "Acquiring power-up pre-trigger data"},
+        {17, 0, false, "Not running"},
+        {17, 9, false, "Not running"},
+        {17, 5, false, "Instance not found"},
+        {15, 0, false, "JTAG is busy.  Wait until JTAG chain is available."},
     };
     // Every case is posted before any is handled: each must show its own argument.
     QStringList shown;
@@ -244,14 +250,26 @@ TEST_F(INSTANCE_PANE, MemoryBlocksAreCountedInRowOrder)
         std::vector<QString> cells;
         QString small_header;
     } cases[] = {
-        {"fits", "", KSM_RAM_SMALL, blocks, {QString("%1 blocks").arg(blocks), "0 blocks", "0 blocks"},
+        {"fits",
+         "",
+         KSM_RAM_SMALL,
+         blocks,
+         {QString("%1 blocks").arg(blocks), "0 blocks", "0 blocks"},
          QString("Small: %1/%1").arg(blocks)},
         {"too small", "", KSM_RAM_SMALL, blocks - 1, {"NA", "NA", "NA"}, "Small: NA"},
-        {"no counts", "", KSM_RAM_SMALL, JOP_RAM_USAGE_GUI::NO_COUNT,
-         {QString("%1 blocks").arg(blocks), "0 blocks", "0 blocks"}, QString("Small: %1").arg(blocks)},
+        {"no counts",
+         "",
+         KSM_RAM_SMALL,
+         JOP_RAM_USAGE_GUI::NO_COUNT,
+         {QString("%1 blocks").arg(blocks), "0 blocks", "0 blocks"},
+         QString("Small: %1").arg(blocks)},
         // Auto with nothing free: halving down to empty chunks must end.
         {"auto never fits", "", KSM_RAM_AUTO, 0, {"Can't fit", "Can't fit", "Can't fit"}, "Small: 0/0"},
-        {"other family", "Meridian", KSM_RAM_SMALL, 100, {"0 blocks", QString("%1 blocks").arg(medium), "0 blocks"},
+        {"other family",
+         "Meridian",
+         KSM_RAM_SMALL,
+         100,
+         {"0 blocks", QString("%1 blocks").arg(medium), "0 blocks"},
          "Small: 0/100"},
     };
     for (const auto& c : cases) {

@@ -70,8 +70,7 @@ TEST_F(PANES, AttachedFilesAreListedRenamedDeletedAndProgrammed)
 
     jop_record_compile(m->get_session());
     const KSM_TX_INSTANCE* instance = m->get_session()->get_instance_at(0);
-    const PGMIO_ZLM_RECORD fits{VOKR_TX_MANAGER::get_node_info_word(instance),
-                                m.trigger()->get_crc_value(false)};
+    const PGMIO_ZLM_RECORD fits{VOKR_TX_MANAGER::get_node_info_word(instance), m.trigger()->get_crc_value(false)};
     QString name;
     for (const QString& file : {sif("a.sif", {fits}), sif("b.sif", {{1, 2}}), sif("c.sif", {fits})})
         ASSERT_TRUE(m->embed_sif_file(file, &name));
@@ -234,7 +233,8 @@ TEST_F(PANES, DataLogTreeRenamesDeletesAndActivates)
     for (int t = 0; t < set_item->rowCount(); ++t) {
         pane.get_tree()->selectionModel()->select(set_item->child(t)->index(), QItemSelectionModel::Select);
         for (int l = 0; l < set_item->child(t)->rowCount(); ++l)
-            pane.get_tree()->selectionModel()->select(set_item->child(t)->child(l)->index(), QItemSelectionModel::Select);
+            pane.get_tree()->selectionModel()->select(set_item->child(t)->child(l)->index(),
+                                                      QItemSelectionModel::Select);
     }
     HINTS deleted(m.get());
     pane.on_data_log_delete();

@@ -29,5 +29,8 @@ void VOKR_CONTROL_CMD_ELA_INT::notify(uint32_t code, uint32_t argument, uint64_t
     if (state == 0)
         return;
     m_last_argument.store(argument, std::memory_order_relaxed);
-    QCoreApplication::postEvent(m_target, new VOKR_UPDATE_STATE_EVENT(state, this, extra, argument, static_cast<int>(m_instance_index), m_serial), Qt::NormalEventPriority);
+    QCoreApplication::postEvent(
+        m_target,
+        new VOKR_UPDATE_STATE_EVENT(state, this, extra, argument, static_cast<int>(m_instance_index), m_serial),
+        Qt::NormalEventPriority);
 }

@@ -38,7 +38,8 @@ class ITEM_WRITE_SCOPE {
 public:
     ITEM_WRITE_SCOPE(QStandardItemModel* model, VOKR_INSTANCE_WIDGET* widget) : m_model(model), m_widget(widget)
     {
-        QObject::disconnect(m_model, &QStandardItemModel::itemChanged, m_widget, &VOKR_INSTANCE_WIDGET::on_item_changed);
+        QObject::disconnect(m_model, &QStandardItemModel::itemChanged, m_widget,
+                            &VOKR_INSTANCE_WIDGET::on_item_changed);
     }
     ~ITEM_WRITE_SCOPE()
     {
@@ -234,22 +235,22 @@ void VOKR_INSTANCE_WIDGET::rebuild_rows(int count)
             child->setEditable(false);
             child->setData(e, ENTRY_ROLE);
             child->setData(true, POWER_UP_ROLE);
-            child->setBackground(e == current ? vokr_light_blue_brush()
-                                              : QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
+            child->setBackground(e == current ? vokr_light_blue_brush() : QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
             row->appendRow(child);
             m_tree->expand(row->index());
             selected = child->index();
         }
         if (e == current)
-            m_tree->selectionModel()->select(selected, QItemSelectionModel::Rows | QItemSelectionModel::Current |
-                                                           QItemSelectionModel::Select);
+            m_tree->selectionModel()->select(
+                selected, QItemSelectionModel::Rows | QItemSelectionModel::Current | QItemSelectionModel::Select);
     }
 }
 
 void VOKR_INSTANCE_WIDGET::append_instance_row(int entry, int current, bool generated)
 {
-    auto* name = new QStandardItem(icon(entry == current ? ICON_CURRENT : ICON_OTHER),
-                                   QString::fromLocal8Bit(m_tx_manager->get_session()->get_instance_at(entry)->get_name()));
+    auto* name =
+        new QStandardItem(icon(entry == current ? ICON_CURRENT : ICON_OTHER),
+                          QString::fromLocal8Bit(m_tx_manager->get_session()->get_instance_at(entry)->get_name()));
     name->setData(entry, ENTRY_ROLE);
     name->setData(false, POWER_UP_ROLE);
     auto* status = new QStandardItem(VOKR_NOT_RUNNING);
@@ -414,7 +415,8 @@ void VOKR_INSTANCE_WIDGET::on_instance_rename()
 void VOKR_INSTANCE_WIDGET::on_item_changed(QStandardItem* item)
 {
     const int entry = item->data(ENTRY_ROLE).toInt();
-    KSM_TX_INSTANCE* instance = m_tx_manager->get_session() ? m_tx_manager->get_session()->get_instance_at(entry) : nullptr;
+    KSM_TX_INSTANCE* instance =
+        m_tx_manager->get_session() ? m_tx_manager->get_session()->get_instance_at(entry) : nullptr;
     if (!instance)
         return;
     if (item->column() == ENABLED) {
@@ -532,9 +534,9 @@ void VOKR_INSTANCE_WIDGET::run_selected(bool autorun)
     m_tx_manager->run(&requests);
     for (VOKR_CONTROL_CMD_ELA_INT* callback : callbacks) {
         const int entry = static_cast<int>(callback->get_instance_index());
-        const bool accepted = std::any_of(requests.begin(), requests.end(), [callback](const auto& r) {
-            return r.callback == callback;
-        }) && m_tx_manager->is_instance_acquiring(entry);
+        const bool accepted = std::any_of(requests.begin(), requests.end(),
+                                          [callback](const auto& r) { return r.callback == callback; }) &&
+                              m_tx_manager->is_instance_acquiring(entry);
         if (accepted)
             m_live_callbacks.insert(callback, callback->get_serial());
         else

@@ -92,7 +92,7 @@ void VOKR_INSTANCE_WIDGET::update_resource_usage()
         shape(entry, &depth, &width);
         std::array<int, 3> counts{};
         const KSM_TALVERN_RAM_TYPE type = session->get_instance_ram_type_at(entry);
-        const int fixed_class = !classified               ? 1
+        const int fixed_class = !classified              ? 1
                                 : type == KSM_RAM_SMALL  ? 0
                                 : type == KSM_RAM_MEDIUM ? 1
                                 : type == KSM_RAM_LARGE  ? 2
@@ -154,7 +154,8 @@ void VOKR_INSTANCE_WIDGET::update_resource_usage()
     }
     QStringList headers = {"Instance", "Status", "Enabled", QString("LEs: %1").arg(total_le),
                            QString("Memory: %1").arg(total_bits)};
-    const bool counted = std::none_of(total.begin(), total.end(), [](int t) { return t == JOP_RAM_USAGE_GUI::NO_COUNT; });
+    const bool counted =
+        std::none_of(total.begin(), total.end(), [](int t) { return t == JOP_RAM_USAGE_GUI::NO_COUNT; });
     for (int c = 0; c < 3; ++c) {
         if (!project_open || unfit[c])
             headers << QString("%1: NA").arg(CLASS_NAMES[c]);
@@ -168,9 +169,9 @@ void VOKR_INSTANCE_WIDGET::update_resource_usage()
         m_model.horizontalHeaderItem(c)->setText(headers[c]);
     for (int r = 0; r < m_model.rowCount(); ++r) {
         const bool enabled = m_tx_manager->instance_is_enabled(m_model.item(r, NAME)->data(ENTRY_ROLE).toInt());
-        const QStringList cells = enabled ? QStringList{rows[r].le, rows[r].bits, rows[r].blocks[0], rows[r].blocks[1],
-                                                        rows[r].blocks[2]}
-                                          : QStringList{"0 cells", "0 bits", "0 blocks", "0 blocks", "0 blocks"};
+        const QStringList cells =
+            enabled ? QStringList{rows[r].le, rows[r].bits, rows[r].blocks[0], rows[r].blocks[1], rows[r].blocks[2]}
+                    : QStringList{"0 cells", "0 bits", "0 blocks", "0 blocks", "0 blocks"};
         for (int c = LE; c < COLUMNS; ++c)
             m_model.item(r, c)->setText(cells[c - LE]);
     }

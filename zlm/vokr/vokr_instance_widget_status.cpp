@@ -202,8 +202,8 @@ void VOKR_INSTANCE_WIDGET::on_update(QObject*, int hint)
     update_status_line();
     on_selection_changed();
     const bool show = VOKR_TX_MANAGER::cfg_show_duplicate_buttons();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_run_button, m_repeat_button, m_stop_button, m_read_button,
-                                                      m_status_line})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_run_button, m_repeat_button, m_stop_button, m_read_button, m_status_line})
         w->setVisible(show);
 }
 
@@ -221,8 +221,8 @@ void VOKR_INSTANCE_WIDGET::update_status_line()
     bool recompile = false, reroute = false;
     if (m_tx_manager->is_compile_or_reroute_needed(&recompile, &reroute)) {
         const QString& text = JOP_INSTANCE_BUILDER::design_contains_partial_reconfig() ? VOKR_COMPILE_DESIGN
-                              : recompile                                             ? VOKR_RECOMPILE_DESIGN
-                                                                                      : VOKR_REROUTE_DESIGN;
+                              : recompile                                              ? VOKR_RECOMPILE_DESIGN
+                                                                                       : VOKR_REROUTE_DESIGN;
         return set_status_line(text, vokr_red_palette());
     }
     if (m_tx_manager->is_any_instance_acquiring())

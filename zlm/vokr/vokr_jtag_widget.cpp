@@ -120,12 +120,10 @@ void VOKR_JTAG_WIDGET::build_file_list()
     const struct {
         PIRQ_ACTION_ENUM id;
         void (VOKR_JTAG_WIDGET::*slot)();
-    } actions[] = {{REMOVE, &VOKR_JTAG_WIDGET::on_sif_manager_delete},
-                   {PIRQ_ACTION_ENUM(0), nullptr},
-                   {ATTACH, &VOKR_JTAG_WIDGET::on_sif_manager_attach},
-                   {RENAME, &VOKR_JTAG_WIDGET::on_sif_manager_rename},
-                   {EXTRACT, &VOKR_JTAG_WIDGET::on_sif_manager_extract},
-                   {PROGRAM, &VOKR_JTAG_WIDGET::on_sif_manager_program}};
+    } actions[] = {
+        {REMOVE, &VOKR_JTAG_WIDGET::on_sif_manager_delete},   {PIRQ_ACTION_ENUM(0), nullptr},
+        {ATTACH, &VOKR_JTAG_WIDGET::on_sif_manager_attach},   {RENAME, &VOKR_JTAG_WIDGET::on_sif_manager_rename},
+        {EXTRACT, &VOKR_JTAG_WIDGET::on_sif_manager_extract}, {PROGRAM, &VOKR_JTAG_WIDGET::on_sif_manager_program}};
     for (const auto& a : actions) {
         if (!a.slot) {
             auto* separator = new QAction(m_file_list);
@@ -149,7 +147,10 @@ bool VOKR_JTAG_WIDGET::get_jtag_hardware(QString* name) { return !m_tx_manager->
 bool VOKR_JTAG_WIDGET::get_jtag_device(QString* name) { return !m_tx_manager->get_jtag_device(name); }
 void VOKR_JTAG_WIDGET::set_jtag_chain(const QString& name) { m_tx_manager->set_jtag_chain(name); }
 bool VOKR_JTAG_WIDGET::get_sif_file_name(QString* name) { return m_tx_manager->get_sif_file_name(name); }
-void VOKR_JTAG_WIDGET::set_jtag_hardware(const QString& name) { m_tx_manager->set_jtag_hardware(name, is_user_change()); }
+void VOKR_JTAG_WIDGET::set_jtag_hardware(const QString& name)
+{
+    m_tx_manager->set_jtag_hardware(name, is_user_change());
+}
 void VOKR_JTAG_WIDGET::set_jtag_device(const QString& name) { m_tx_manager->set_jtag_device(name, is_user_change()); }
 MSG_POST* VOKR_JTAG_WIDGET::get_ready_msg() { return vokr_msg_jtag_ready(); }
 MSG_POST* VOKR_JTAG_WIDGET::get_running_msg() { return vokr_msg_jtag_running(); }
@@ -168,7 +169,8 @@ void VOKR_JTAG_WIDGET::on_widget_updated(int flags)
         return;
     if (!m_set_aside.isNull() && !is_programming())
         restore_programming_file();
-    emit m_tx_manager->updated(nullptr, flags & (SCANNING | PROGRAMMING) ? HINT_PROGRAMMING_BUSY : vokr_hint(VOKR_HINT_INSTANCES));
+    emit m_tx_manager->updated(
+        nullptr, flags & (SCANNING | PROGRAMMING) ? HINT_PROGRAMMING_BUSY : vokr_hint(VOKR_HINT_INSTANCES));
 }
 
 void VOKR_JTAG_WIDGET::restore_programming_file()
@@ -246,7 +248,7 @@ void VOKR_JTAG_WIDGET::fill_file_list()
             QString text;
             if (info && *info)
                 text = QString(m_tx_manager->get_sif_compatibility_state(e, info)) == "compatible" ? "compatible"
-                                                                                                    : "not compatible";
+                                                                                                   : "not compatible";
             row.append(new QStandardItem(text));
             row.back()->setEditable(false);
         }

@@ -239,8 +239,8 @@ void VOKR_LOG_WIDGET::on_expanded(const QModelIndex& index) { set_expanded(index
 void VOKR_LOG_WIDGET::on_selection_changed(const QItemSelection&)
 {
     const int n = m_tree->selectionModel()->selectedIndexes().size();
-    const bool locked = m_tx_manager->get_lock_mode(false) != VOKR_LOCK_MODE_ALL_CHANGES &&
-                        !m_tx_manager->is_corvix_generated();
+    const bool locked =
+        m_tx_manager->get_lock_mode(false) != VOKR_LOCK_MODE_ALL_CHANGES && !m_tx_manager->is_corvix_generated();
     m_tx_manager->get_action(RENAME_ACTION, QVariant())->setEnabled(n == 1);
     m_tx_manager->get_action(DELETE_ACTION, QVariant())->setEnabled(n >= 1 && !locked);
 }

@@ -15,12 +15,7 @@ public:
     // fields change with every later notification.
     VOKR_UPDATE_STATE_EVENT(uint32_t state, VOKR_CONTROL_CMD_ELA_INT* sender, uint64_t extra, uint32_t argument = 0,
                             int entry = -1, uint64_t serial = 0)
-        : QEvent(TYPE),
-          m_state(state),
-          m_sender(sender),
-          m_extra(extra),
-          m_argument(argument),
-          m_entry(entry),
+        : QEvent(TYPE), m_state(state), m_sender(sender), m_extra(extra), m_argument(argument), m_entry(entry),
           m_serial(serial)
     {
     }
