@@ -400,6 +400,25 @@ void daw_sim::add_hardware(const std::string& hardware, const std::vector<DEVICE
         list.push_back({d, {}});
 }
 
+std::vector<std::string> daw_sim::hardware_names()
+{
+    std::lock_guard<std::mutex> hold(sim().lock);
+    std::vector<std::string> names;
+    for (const auto& hardware : sim().hardware)
+        names.push_back(hardware.first);
+    return names;
+}
+
+std::vector<std::string> daw_sim::device_names(const std::string& hardware)
+{
+    std::lock_guard<std::mutex> hold(sim().lock);
+    std::vector<std::string> names;
+    const auto found = sim().hardware.find(hardware);
+    for (size_t i = 0; found != sim().hardware.end() && i < found->second.size(); ++i)
+        names.push_back(found->second[i].device.name);
+    return names;
+}
+
 bool daw_sim::program(const std::string& hardware, const std::string& device, const KSM_DATA_INSTANCE_INFO& info,
                       uint32_t crc)
 {

@@ -143,6 +143,9 @@ struct DEVICE {
     bool comm_error = false;
 };
 void add_hardware(const std::string& hardware, const std::vector<DEVICE>& devices);
+// The table's hardware names in order, and the device names of one hardware.
+std::vector<std::string> hardware_names();
+std::vector<std::string> device_names(const std::string& hardware);
 // What programming a device writes: the trigger checksum of the instance with that node information.
 bool program(const std::string& hardware, const std::string& device, const KSM_DATA_INSTANCE_INFO& info, uint32_t crc);
 

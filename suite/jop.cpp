@@ -1,6 +1,10 @@
 #include "jop.h"
 
+#include "dev.h"
+#include "omu.h"
 #include "wex.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -41,3 +45,96 @@ bool jop_run_compile(int flow, const std::string&)
         jop_record_compile(session);
     return true;
 }
+
+// ---- memory-block estimate ----------------------------------------------------------------------------
+
+namespace {
+
+constexpr long long BLOCK_BITS[3] = {640, 9216, 147456};
+
+struct DEVICE_FIGURES {
+    bool set = false;
+    int used[3] = {0, 0, 0};
+    int total[3] = {0, 0, 0};
+};
+
+DEVICE_FIGURES& test_figures()
+{
+    static DEVICE_FIGURES figures;
+    return figures;
+}
+
+bool& partial_reconfig()
+{
+    static bool present = false;
+    return present;
+}
+
+}  // namespace
+
+bool JOP_RAM_USAGE_GUI::init_usage()
+{
+    const DEVICE_FIGURES& t = test_figures();
+    if (t.set) {
+        std::copy(t.used, t.used + 3, m_used);
+        std::copy(t.total, t.total + 3, m_total);
+        return true;
+    }
+    OMU_MANAGER* omu = OMU_MANAGER::get_omu_manager();
+    if (!omu->is_project_open())
+        return false;
+    OMU_ASSIGNMENT family;
+    OMU_REVISION_MANAGER* revision = omu->get_revision_manager();
+    const bool locked = revision->read_lock();
+    const int f = omu->get_assignment(OMU_VAR_DEVICE_FAMILY, &family)
+                      ? std::max(0, plon_get_dev_family_enum_by_string(family.value.c_str()))
+                      : 0;
+    if (locked)
+        revision->read_unlock();
+    // A family's device: a few blocks of each class in use, totals that grow with the family.
+    for (int c = 0; c < 3; ++c) {
+        m_total[c] = (c == 2 ? 4 : 64 >> c) * (1 + f % 4);
+        m_used[c] = f % 3;
+    }
+    return true;
+}
+
+int JOP_RAM_USAGE_GUI::get_used_blocks(int ram_class) const
+{
+    return ram_class >= 0 && ram_class < 3 ? m_used[ram_class] : 0;
+}
+
+int JOP_RAM_USAGE_GUI::get_total_blocks(int ram_class) const
+{
+    return ram_class >= 0 && ram_class < 3 ? m_total[ram_class] : 0;
+}
+
+int JOP_RAM_USAGE_GUI::num_mem_blocks_used(int depth, int width, int& ram_class) const
+{
+    const long long bits = static_cast<long long>(std::max(0, depth)) * std::max(0, width);
+    auto blocks = [bits](int c) { return static_cast<int>((bits + BLOCK_BITS[c] - 1) / BLOCK_BITS[c]); };
+    if (ram_class == JOP_RAM_AUTO) {
+        for (int c : {1, 2, 0})
+            if (m_total[c] == NO_COUNT || blocks(c) <= m_total[c] - m_used[c]) {
+                ram_class = c;
+                return blocks(c);
+            }
+        return -1;
+    }
+    if (ram_class < 0 || ram_class > 2)
+        return -1;
+    return m_total[ram_class] == NO_COUNT || blocks(ram_class) <= m_total[ram_class] ? blocks(ram_class) : -1;
+}
+
+void JOP_RAM_USAGE_GUI::set_device(const int used[3], const int total[3])
+{
+    DEVICE_FIGURES& t = test_figures();
+    t.set = true;
+    std::copy(used, used + 3, t.used);
+    std::copy(total, total + 3, t.total);
+}
+
+void JOP_RAM_USAGE_GUI::reset_device() { test_figures() = DEVICE_FIGURES(); }
+
+bool JOP_INSTANCE_BUILDER::design_contains_partial_reconfig() { return partial_reconfig(); }
+void JOP_INSTANCE_BUILDER::set_partial_reconfig(bool present) { partial_reconfig() = present; }

@@ -357,6 +357,8 @@ TEST_F(ACQUISITION, IncompatibleLogAsksOnceAndNeverLeavesNewLogsBehind)
         registry.set(NIXQ_VOKR_AUTO_RECOMPILE_STR, c.auto_recompile);
         m->cfg_initialize_user_registry_settings();
         daw_sim::reset();
+        for (int e = 0; e < 3; ++e)  // the reset tells no callback: the acquisitions end here
+            m->set_instance_acq_state(e, VOKR_ACQ_NOT_RUNNING);
         MSG_JOURNAL::clear();
         if (c.answer)
             MSG_JOURNAL::push_answer(c.answer);
@@ -371,7 +373,8 @@ TEST_F(ACQUISITION, IncompatibleLogAsksOnceAndNeverLeavesNewLogsBehind)
         EXPECT_EQ(daw_sim::request_count(), c.requests);
         for (int e = 0; e < 3; ++e)
             EXPECT_EQ(log_count(e), logs[e] + (c.requests ? 1 : 0)) << e;
-        EXPECT_EQ(m->is_instance_acquiring(0), false);
+        // Running as compiled starts acquisitions like any other run.
+        EXPECT_EQ(m->is_instance_acquiring(0), c.requests > 0);
     }
     wex_set_flow_runner(jop_run_compile);
 }

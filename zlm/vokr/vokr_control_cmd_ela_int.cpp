@@ -8,6 +8,12 @@ VOKR_UPDATE_STATE_EVENT::~VOKR_UPDATE_STATE_EVENT() = default;
 
 VOKR_CONTROL_CMD_ELA_INT::~VOKR_CONTROL_CMD_ELA_INT() = default;
 
+uint64_t VOKR_CONTROL_CMD_ELA_INT::next_serial()
+{
+    static std::atomic<uint64_t> serial{0};
+    return ++serial;
+}
+
 uint32_t VOKR_CONTROL_CMD_ELA_INT::state_of(uint32_t code)
 {
     // Each odd code from 3 to 13 is the code before it in the power-up view (0x2000000).
@@ -23,5 +29,8 @@ void VOKR_CONTROL_CMD_ELA_INT::notify(uint32_t code, uint32_t argument, uint64_t
     if (state == 0)
         return;
     m_last_argument.store(argument, std::memory_order_relaxed);
-    QCoreApplication::postEvent(m_target, new VOKR_UPDATE_STATE_EVENT(state, this, extra), Qt::NormalEventPriority);
+    QCoreApplication::postEvent(
+        m_target,
+        new VOKR_UPDATE_STATE_EVENT(state, this, extra, argument, static_cast<int>(m_instance_index), m_serial),
+        Qt::NormalEventPriority);
 }

@@ -12,7 +12,7 @@ class QObject;
 class VOKR_CONTROL_CMD_ELA_INT : public DAW_CONTROL_ELA_INT {
 public:
     VOKR_CONTROL_CMD_ELA_INT(QObject* target, uint32_t instance_index)
-        : m_target(target), m_instance_index(instance_index)
+        : m_target(target), m_instance_index(instance_index), m_serial(next_serial())
     {
     }
     ~VOKR_CONTROL_CMD_ELA_INT() override;
@@ -28,9 +28,14 @@ public:
     uint32_t get_last_argument() const { return m_last_argument.load(std::memory_order_relaxed); }
     uint32_t get_instance_index() const { return m_instance_index; }
     void set_instance_index(uint32_t index) { m_instance_index = index; }
+    // Unique in the process: no two callbacks share one, whatever their addresses.
+    uint64_t get_serial() const { return m_serial; }
 
 private:
     QObject* m_target;
     std::atomic<uint32_t> m_last_argument{0};
     uint32_t m_instance_index;
+    uint64_t m_serial;
+
+    static uint64_t next_serial();
 };

@@ -1,11 +1,13 @@
 #include "vokr_layout_widget.h"
 
 #include "vokr_assert.h"
+#include "vokr_jtag_widget.h"
 #include "vokr_object_widget.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
 #include <QAction>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -72,4 +74,33 @@ void VOKR_LAYOUT_WIDGET::on_resize_timer()
         return;
     for (const auto& [key, action] : PANELS)
         m_tx_manager->get_action(action, QVariant())->setChecked(m_tx_manager->get_visible_state(key, true));
+}
+
+void VOKR_LAYOUT_WIDGET::on_jtag_widget_resized(QSplitter* splitter)
+{
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    if (!session || !splitter)
+        return;
+    const QList<int> sizes = splitter->sizes();
+    session->set_global_data("jtag widget size", sizes.toVector().constData(), sizes.size());
+}
+
+QAction* VOKR_LAYOUT_WIDGET::get_jtag_action()
+{
+    if (!m_jtag_action) {
+        m_jtag_action = new QAction("JTAG Chain Configuration", this);
+        m_jtag_action->setCheckable(true);
+        m_jtag_action->setChecked(true);
+    }
+    return m_jtag_action;
+}
+
+void VOKR_LAYOUT_WIDGET::set_jtag_widget(VOKR_JTAG_WIDGET* widget)
+{
+    QAction* action = get_jtag_action();
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    action->setChecked(!session || session->get_global_data("jtag widget visible") != 0);
+    widget->setVisible(action->isChecked());
+    connect(action, &QAction::toggled, widget, &QWidget::setVisible);
+    connect(action, &QAction::toggled, widget, &VOKR_JTAG_WIDGET::on_set_visible);
 }

@@ -6,7 +6,10 @@
 #include <QMap>
 #include <QWidget>
 
+class QAction;
+class QSplitter;
 class QTabWidget;
+class VOKR_JTAG_WIDGET;
 class VOKR_OBJECT_WIDGET;
 class VOKR_TX_MANAGER;
 class VOKR_VIEW;
@@ -31,6 +34,16 @@ public:
     VOKR_OBJECT_WIDGET* get_object_widget() const { return m_object_widget; }
     void set_acquisition_started(bool started) { m_acquisition_started = started; }
     bool is_acquisition_started() const { return m_acquisition_started; }
+    // Set before the instance manager changes the current instance: the next tab change does
+    // not store the view's position data again.
+    void set_skip_position_store(bool skip) { m_skip_position_store = skip; }
+    bool is_skip_position_store() const { return m_skip_position_store; }
+    // Stores the sizes of the splitter that holds the instance manager and the JTAG pane.
+    void on_jtag_widget_resized(QSplitter* splitter);
+    // The view menu's switch of the JTAG pane: it shows or hides the pane and records the
+    // choice through the pane's on_set_visible.
+    QAction* get_jtag_action();
+    void set_jtag_widget(VOKR_JTAG_WIDGET* widget);
 
 public slots:
     void on_resize_timer();
@@ -46,4 +59,6 @@ private:
     VOKR_VIEW* m_view = nullptr;
     VOKR_OBJECT_WIDGET* m_object_widget = nullptr;
     bool m_acquisition_started = false;
+    bool m_skip_position_store = false;
+    QAction* m_jtag_action = nullptr;
 };

@@ -132,8 +132,8 @@ void VOKR_TX_MANAGER::recompile(std::vector<DAW_CONTROL::ACQ_PARAMETER>* paramet
         return;
     }
     if (answer == MSG_PROMPT::MSG_VALUE_NO) {
-        if (!DAW_CONTROL::run(parameters))
-            remove_new_logs(parameters);
+        // Run as compiled: the accepted entries are acquiring like any other run's.
+        start_acquisition(parameters);
         update_modified_flag();
         return;
     }

@@ -307,8 +307,10 @@ void VOKR_TX_MANAGER::remove_log_tree_item(const char* signal_set, const char* t
     const char* log_name = is_blank(log) ? nullptr : log;
     if (!trigger_name)
         VOKR_ASSERT_TEXT(log_name == nullptr, "log_name == NULL");
-    const bool rc = m_tx_session && m_tx_session->remove(m_current_instance, signal_set, trigger_name, log_name);
-    VOKR_ASSERT(rc);
+    // The repository keeps the active signal set and trigger (and the last of each): the data
+    // log tree offers them for deletion too, and such a request removes nothing.
+    if (!m_tx_session || !m_tx_session->remove(m_current_instance, signal_set, trigger_name, log_name))
+        return;
     refresh_tx_cache();
     update_modified_flag();
 }

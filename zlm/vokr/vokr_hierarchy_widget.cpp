@@ -1,0 +1,181 @@
+#include "vokr_hierarchy_widget.h"
+
+#include "ksm.h"
+#include "pirq.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_tx_manager.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+VOKR_HIERARCHY_WIDGET::VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME_WND* frame)
+    : QFrame(parent), m_instance_index(instance_index), m_frame(frame), m_tx_manager(frame->get_tx_manager())
+{
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* body = new QVBoxLayout(this);
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(7, 0, 0, 0);
+    header->addWidget(new QLabel("Hierarchy Display:", this));
+    header->addStretch(1);
+    auto* close = new QToolButton(this);
+    close->setAutoRaise(true);
+    close->setIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(36)));
+    header->addWidget(close, 0, Qt::AlignRight);
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setLineWidth(0);
+    line->setMidLineWidth(1);
+    line->setMaximumHeight(1);
+    m_tree = new QTreeView(this);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->header()->hide();
+    m_tree->setModel(&m_model);
+    body->addLayout(header);
+    body->addWidget(line);
+    body->addWidget(m_tree, 1);
+    QAction* pane = m_tx_manager->get_action(PIRQ_ACTION_HIERARCHY_PANE, QVariant());
+    connect(pane, &QAction::toggled, this, &QWidget::setVisible);
+    connect(close, &QToolButton::pressed, this, &QWidget::hide);
+    connect(close, &QToolButton::pressed, pane, &QAction::toggle);
+    connect(m_tree, &QTreeView::collapsed, this, &VOKR_HIERARCHY_WIDGET::on_expanded_collapsed);
+    connect(m_tree, &QTreeView::expanded, this, &VOKR_HIERARCHY_WIDGET::on_expanded_collapsed);
+    connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_HIERARCHY_WIDGET::on_item_changed);
+    connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_HIERARCHY_WIDGET::on_update, Qt::QueuedConnection);
+    update_hierarchy_tree();
+}
+
+void VOKR_HIERARCHY_WIDGET::on_update(QObject*, int hint)
+{
+    if (hint & VOKR_HINT_HIERARCHY)
+        update_hierarchy_tree();
+}
+
+KSM_TX_INSTANCE* VOKR_HIERARCHY_WIDGET::own_instance() const
+{
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    const bool exists = session && m_instance_index >= 0 && m_instance_index < session->get_num_instances();
+    return exists ? session->get_instance_at(m_instance_index) : nullptr;
+}
+
+void VOKR_HIERARCHY_WIDGET::update_hierarchy_tree()
+{
+    VOKR_UPDATE_GUARD guard;
+    m_model.clear();
+    const KSM_TX_SIGNAL_NODES* nodes = own_instance() ? m_tx_manager->get_nodes(m_instance_index) : nullptr;
+    for (int i = 0; nodes && i < nodes->get_num_nodes(); ++i)
+        add_path(QString::fromLocal8Bit(nodes->get_node_name(i)), nullptr);
+    restore_states();
+}
+
+QStandardItem* VOKR_HIERARCHY_WIDGET::new_item(const QString& text) const
+{
+    auto* item = new QStandardItem(QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(258))), text);
+    item->setCheckable(true);
+    item->setEditable(false);
+    return item;
+}
+
+void VOKR_HIERARCHY_WIDGET::add_path(const QString& path, QStandardItem* parent)
+{
+    if (path.isEmpty()) {
+        m_model.clear();
+        return;
+    }
+    if (!parent) {
+        if (m_model.rowCount() == 0) {
+            QString top;
+            m_tx_manager->get_top_entity_name(&top);
+            m_model.appendRow(new_item(top));
+        }
+        parent = m_model.item(0);
+    }
+    const int bar = path.indexOf('|');
+    if (bar < 0)
+        return;
+    const QString head = path.left(bar);
+    QStandardItem* child = nullptr;
+    for (int r = 0; r < parent->rowCount() && !child; ++r)
+        if (parent->child(r)->text() == head)
+            child = parent->child(r);
+    if (!child) {
+        child = new_item(head);
+        parent->appendRow(child);
+    }
+    add_path(path.mid(bar + 1), child);
+}
+
+bool VOKR_HIERARCHY_WIDGET::is_hidden(const QString& path, QStandardItem* parent) const
+{
+    if (!parent) {
+        if (m_model.rowCount() == 0)
+            return false;
+        parent = m_model.item(0);
+    }
+    const int bar = path.indexOf('|');
+    if (bar < 0)
+        return parent->checkState() == Qt::Unchecked;
+    const QString head = path.left(bar);
+    for (int r = 0; r < parent->rowCount(); ++r)
+        if (parent->child(r)->text() == head)
+            return is_hidden(path.mid(bar + 1), parent->child(r));
+    return false;
+}
+
+QString VOKR_HIERARCHY_WIDGET::key_of(const QStandardItem* item) const
+{
+    const QString prefix = m_tx_manager->is_setup_mode() ? "setup hierarchy " : "data hierarchy ";
+    return prefix + (item->text().isEmpty() ? QString("root") : item->text());
+}
+
+QList<QStandardItem*> VOKR_HIERARCHY_WIDGET::all_items() const
+{
+    QList<QStandardItem*> items;
+    for (const QModelIndex& index :
+         m_model.match(m_model.index(0, 0), Qt::DisplayRole, "*", -1, Qt::MatchWildcard | Qt::MatchRecursive))
+        items.append(m_model.itemFromIndex(index));
+    return items;
+}
+
+// The states of the pane's own instance, which need not be the current one.
+void VOKR_HIERARCHY_WIDGET::restore_states()
+{
+    KSM_TX_INSTANCE* instance = own_instance();
+    if (!instance)
+        return;
+    for (QStandardItem* item : all_items()) {
+        const int value = instance->get_position_data(key_of(item).toLocal8Bit().constData());
+        item->setCheckState(value & 1 ? Qt::Checked : Qt::Unchecked);
+        m_tree->setExpanded(item->index(), value & 2);
+    }
+}
+
+void VOKR_HIERARCHY_WIDGET::save_states()
+{
+    KSM_TX_INSTANCE* instance = own_instance();
+    if (VOKR_UPDATE_GUARD::is_updating() || !instance)
+        return;
+    for (QStandardItem* item : all_items()) {
+        const int value = (item->checkState() == Qt::Checked ? 1 : 0) + (m_tree->isExpanded(item->index()) ? 2 : 0);
+        instance->set_position_data(key_of(item).toLocal8Bit().constData(), value);
+    }
+}
+
+void VOKR_HIERARCHY_WIDGET::on_expanded_collapsed(const QModelIndex&) { save_states(); }
+
+void VOKR_HIERARCHY_WIDGET::on_item_changed(QStandardItem*)
+{
+    if (VOKR_UPDATE_GUARD::is_updating())
+        return;
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+    save_states();
+}

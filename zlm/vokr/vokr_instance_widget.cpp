@@ -1,0 +1,574 @@
+// VOKR_INSTANCE_WIDGET: construction, the instance rows and the commands. The posted state
+// events and the status line are in vokr_instance_widget_status.cpp, the resource columns in
+// vokr_instance_widget_resources.cpp.
+#include "vokr_instance_widget.h"
+
+#include "daw.h"
+#include "ksm.h"
+#include "vokr_control_cmd_ela_int.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_globals.h"
+#include "vokr_layout_widget.h"
+#include "vokr_msg.h"
+#include "vokr_status_texts.h"
+#include "vokr_tx_manager.h"
+#include "vokr_view.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ICON_CURRENT = 275;
+constexpr int ICON_OTHER = 274;
+constexpr int ICON_CLOSE = 36;
+constexpr int COLOR_NOT_RUNNING = 298;
+constexpr PIRQ_ACTION_ENUM PIRQ_ACTION_INSTANCE_STATUS_HELP = PIRQ_ACTION_ENUM(263);
+
+QIcon icon(int id) { return QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(id))); }
+
+// Stops the model's itemChanged from reaching on_item_changed while the pane writes items.
+class ITEM_WRITE_SCOPE {
+public:
+    ITEM_WRITE_SCOPE(QStandardItemModel* model, VOKR_INSTANCE_WIDGET* widget) : m_model(model), m_widget(widget)
+    {
+        QObject::disconnect(m_model, &QStandardItemModel::itemChanged, m_widget,
+                            &VOKR_INSTANCE_WIDGET::on_item_changed);
+    }
+    ~ITEM_WRITE_SCOPE()
+    {
+        QObject::connect(m_model, &QStandardItemModel::itemChanged, m_widget, &VOKR_INSTANCE_WIDGET::on_item_changed);
+    }
+
+private:
+    QStandardItemModel* m_model;
+    VOKR_INSTANCE_WIDGET* m_widget;
+};
+
+}  // namespace
+
+VOKR_INSTANCE_WIDGET::VOKR_INSTANCE_WIDGET(QWidget* parent, VOKR_FRAME_WND* frame)
+    : QFrame(parent), m_frame(frame), m_tx_manager(frame->get_tx_manager())
+{
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    connect(m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant()), &QAction::toggled, this,
+            &QWidget::setVisible);
+    auto* body = new QVBoxLayout(this);
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    build_header();
+    build_tree();
+    connect_actions();
+    connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_INSTANCE_WIDGET::on_update, Qt::QueuedConnection);
+}
+
+// The pane owns the callbacks it handed out; an acquisition still running loses its reports.
+VOKR_INSTANCE_WIDGET::~VOKR_INSTANCE_WIDGET() { qDeleteAll(m_live_callbacks.keys()); }
+
+void VOKR_INSTANCE_WIDGET::build_header()
+{
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(7, 0, 0, 0);
+    row->setSpacing(6);
+    row->addWidget(new QLabel("Instance Manager:", this));
+    const struct {
+        QToolButton** button;
+        PIRQ_ACTION_ENUM action;
+        int icon;
+        void (VOKR_INSTANCE_WIDGET::*slot)();
+    } buttons[] = {{&m_run_button, PIRQ_ACTION_RUN, 536, &VOKR_INSTANCE_WIDGET::on_tools_go},
+                   {&m_repeat_button, PIRQ_ACTION_AUTORUN, 10, &VOKR_INSTANCE_WIDGET::on_tools_repeat},
+                   {&m_stop_button, PIRQ_ACTION_STOP, 633, &VOKR_INSTANCE_WIDGET::on_tools_stop},
+                   {&m_read_button, PIRQ_ACTION_READ_DATA, 508, &VOKR_INSTANCE_WIDGET::on_tools_data}};
+    for (const auto& b : buttons) {
+        QAction* action = m_tx_manager->get_action(b.action, QVariant());
+        action->setIcon(icon(b.icon));
+        *b.button = new QToolButton(this);
+        (*b.button)->setDefaultAction(action);
+        connect(action, &QAction::triggered, this, b.slot);
+        row->addWidget(*b.button);
+    }
+    m_status_line = new QLineEdit(this);
+    m_status_line->setReadOnly(true);
+    set_status_line(VOKR_INVALID_JTAG_CONFIGURATION, vokr_yellow_palette());
+    row->addWidget(m_status_line);
+    auto* close = new QToolButton(this);
+    close->setAutoRaise(true);
+    close->setIcon(icon(ICON_CLOSE));
+    QAction* pane = m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant());
+    connect(close, &QToolButton::pressed, this, &QWidget::hide);
+    connect(close, &QToolButton::pressed, pane, &QAction::toggle);
+    row->addWidget(close);
+    static_cast<QVBoxLayout*>(layout())->addLayout(row);
+}
+
+void VOKR_INSTANCE_WIDGET::build_tree()
+{
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setLineWidth(0);
+    line->setMidLineWidth(1);
+    line->setMaximumHeight(1);
+    m_tree = new QTreeView(this);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tree->setAllColumnsShowFocus(true);
+    m_tree->setExpandsOnDoubleClick(false);
+    m_tree->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    m_model.setHorizontalHeaderLabels({"Instance", "Status", "Enabled", "LE usage", "Memory usage",
+                                       "Small memory usage", "Medium memory usage", "Large memory usage"});
+    const QStringList types = vokr_ram_type_labels();
+    const char* tips[] = {"Small Memory Block Types:", "Medium Memory Block Types:", "Large Memory Block Types"};
+    const int label_of_class[] = {2, 1, 3};  // the RAM-type labels of small, medium and large blocks
+    for (int c = 0; c < 3; ++c)
+        m_model.horizontalHeaderItem(SMALL + c)->setToolTip(tips[c] + types.value(label_of_class[c]));
+    m_tree->setModel(&m_model);
+    m_tree->setColumnWidth(NAME, 200);
+    m_tree->setColumnWidth(ENABLED, 65);
+    auto* body = static_cast<QVBoxLayout*>(layout());
+    body->addWidget(line);
+    body->addWidget(m_tree);
+    connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
+}
+
+void VOKR_INSTANCE_WIDGET::connect_actions()
+{
+    const struct {
+        PIRQ_ACTION_ENUM id;
+        void (VOKR_INSTANCE_WIDGET::*slot)();
+    } actions[] = {{PIRQ_ACTION_ADD_INSTANCE, &VOKR_INSTANCE_WIDGET::on_instance_add},
+                   {PIRQ_ACTION_DELETE_INSTANCE, &VOKR_INSTANCE_WIDGET::on_instance_delete},
+                   {PIRQ_ACTION_RENAME_INSTANCE, &VOKR_INSTANCE_WIDGET::on_instance_rename},
+                   {PIRQ_ACTION_ENUM(0), nullptr},
+                   {PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, &VOKR_INSTANCE_WIDGET::on_instance_enable_powerup},
+                   {PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER, &VOKR_INSTANCE_WIDGET::on_instance_disable_powerup},
+                   {PIRQ_ACTION_DUPLICATE_TRIGGER, &VOKR_INSTANCE_WIDGET::on_instance_duplicate_trigger},
+                   {PIRQ_ACTION_ENUM(0), nullptr},
+                   {PIRQ_ACTION_INSTANCE_STATUS_HELP, &VOKR_INSTANCE_WIDGET::on_instance_status_help}};
+    m_tree->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (const auto& a : actions) {
+        if (!a.slot) {
+            auto* separator = new QAction(m_tree);
+            separator->setSeparator(true);
+            m_tree->addAction(separator);
+            continue;
+        }
+        QAction* action = m_tx_manager->get_action(a.id, QVariant());
+        m_tree->addAction(action);
+        connect(action, &QAction::triggered, this, a.slot);
+    }
+    QAction* remove = m_tx_manager->get_action(PIRQ_ACTION_DELETE_INSTANCE, QVariant());
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    QAction* rename = m_tx_manager->get_action(PIRQ_ACTION_RENAME_INSTANCE, QVariant());
+    rename->setShortcut(Qt::Key_F2);
+    rename->setShortcutContext(Qt::WidgetShortcut);
+    m_tx_manager->get_action(PIRQ_ACTION_ADD_INSTANCE, QVariant())->setEnabled(true);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &VOKR_INSTANCE_WIDGET::on_selection_changed);
+    connect(m_tree, &QTreeView::doubleClicked, this, &VOKR_INSTANCE_WIDGET::on_double_clicked);
+}
+
+// ---- rows ---------------------------------------------------------------------------------------------------
+
+QStandardItem* VOKR_INSTANCE_WIDGET::find_instance_item(int entry) const
+{
+    for (int r = 0; r < m_model.rowCount(); ++r)
+        if (m_model.item(r, NAME)->data(ENTRY_ROLE).toInt() == entry)
+            return m_model.item(r, NAME);
+    return nullptr;
+}
+
+bool VOKR_INSTANCE_WIDGET::rows_fit_session(int count) const
+{
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    int e = 0;
+    for (int r = 0; r < m_model.rowCount(); ++r, ++e) {
+        const QStandardItem* item = m_model.item(r, NAME);
+        if (e >= count || item->text() != QString::fromLocal8Bit(session->get_instance_at(e)->get_name()))
+            return false;
+        const bool power_up = session->is_power_up_trigger(e);
+        if (item->hasChildren() != power_up)
+            return false;
+        e += power_up ? 1 : 0;
+    }
+    return e == count;
+}
+
+void VOKR_INSTANCE_WIDGET::update_instance_list()
+{
+    ITEM_WRITE_SCOPE scope(&m_model, this);
+    const int count = m_tx_manager->get_current_instance_index() >= 0 ? m_tx_manager->get_num_instances() : 0;
+    const bool generated = m_tx_manager->is_corvix_generated();
+    if (!rows_fit_session(count)) {
+        rebuild_rows(count);
+        return;
+    }
+    for (int r = 0; r < m_model.rowCount(); ++r) {
+        QStandardItem* check = m_model.item(r, ENABLED);
+        const int entry = check->data(ENTRY_ROLE).toInt();
+        check->setCheckState(m_tx_manager->instance_is_enabled(entry) ? Qt::Checked : Qt::Unchecked);
+        check->setEnabled(!generated);
+    }
+}
+
+void VOKR_INSTANCE_WIDGET::rebuild_rows(int count)
+{
+    m_model.removeRows(0, m_model.rowCount());
+    const int current = m_tx_manager->get_current_instance_index();
+    const bool generated = m_tx_manager->is_corvix_generated();
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    for (int e = 0; e < count; ++e) {
+        append_instance_row(e, current, generated);
+        QStandardItem* row = m_model.item(m_model.rowCount() - 1, NAME);
+        QModelIndex selected = m_model.index(row->row(), STATUS);
+        if (session->is_power_up_trigger(e)) {
+            ++e;
+            auto* child = new QStandardItem("Power-Up Trigger");
+            child->setEditable(false);
+            child->setData(e, ENTRY_ROLE);
+            child->setData(true, POWER_UP_ROLE);
+            child->setBackground(e == current ? vokr_light_blue_brush() : QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
+            row->appendRow(child);
+            m_tree->expand(row->index());
+            selected = child->index();
+        }
+        if (e == current)
+            m_tree->selectionModel()->select(
+                selected, QItemSelectionModel::Rows | QItemSelectionModel::Current | QItemSelectionModel::Select);
+    }
+}
+
+void VOKR_INSTANCE_WIDGET::append_instance_row(int entry, int current, bool generated)
+{
+    auto* name =
+        new QStandardItem(icon(entry == current ? ICON_CURRENT : ICON_OTHER),
+                          QString::fromLocal8Bit(m_tx_manager->get_session()->get_instance_at(entry)->get_name()));
+    name->setData(entry, ENTRY_ROLE);
+    name->setData(false, POWER_UP_ROLE);
+    auto* status = new QStandardItem(VOKR_NOT_RUNNING);
+    status->setEditable(false);
+    auto* check = new QStandardItem("    ");
+    check->setCheckable(true);
+    check->setEditable(false);
+    check->setCheckState(m_tx_manager->instance_is_enabled(entry) ? Qt::Checked : Qt::Unchecked);
+    check->setTextAlignment(Qt::AlignLeft);
+    check->setData(entry, ENTRY_ROLE);
+    check->setEnabled(!generated);
+    QList<QStandardItem*> row{name, status, check};
+    for (int c = LE; c < COLUMNS; ++c) {
+        row.append(new QStandardItem);
+        row.back()->setEditable(false);
+    }
+    m_model.appendRow(row);
+}
+
+// Icons mark the current entry; power-up rows are light blue only while they are current (a
+// tab change marks no power-up row).
+void VOKR_INSTANCE_WIDGET::set_row_marks(int current, bool from_tab)
+{
+    ITEM_WRITE_SCOPE scope(&m_model, this);
+    for (int r = 0; r < m_model.rowCount(); ++r) {
+        QStandardItem* row = m_model.item(r, NAME);
+        const bool is_current = from_tab ? r == current : row->data(ENTRY_ROLE).toInt() == current;
+        row->setIcon(icon(is_current ? ICON_CURRENT : ICON_OTHER));
+        if (QStandardItem* child = row->child(0)) {
+            const bool child_current = !from_tab && child->data(ENTRY_ROLE).toInt() == current;
+            child->setBackground(child_current ? vokr_light_blue_brush() : QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
+        }
+    }
+}
+
+void VOKR_INSTANCE_WIDGET::on_sel_change_instance_tab(int index) { set_row_marks(index, true); }
+
+void VOKR_INSTANCE_WIDGET::on_double_clicked(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    if (VOKR_LAYOUT_WIDGET* layout = m_frame->get_layout_widget()) {
+        if (VOKR_VIEW* view = layout->get_current_view())
+            view->save_position_data();
+        layout->set_skip_position_store(true);
+    }
+    const QModelIndex name = index.sibling(index.row(), NAME);
+    const int entry = m_model.itemFromIndex(name)->data(ENTRY_ROLE).toInt();
+    m_tx_manager->set_instance(entry);
+    set_row_marks(entry, false);
+    notify_all({0x10000040, 0x20000001});
+}
+
+void VOKR_INSTANCE_WIDGET::notify_all(std::initializer_list<unsigned int> hints)
+{
+    for (unsigned int hint : hints)
+        emit m_tx_manager->updated(nullptr, vokr_hint(hint));
+}
+
+// ---- selection and command enabling -----------------------------------------------------------------------------
+
+QList<QStandardItem*> VOKR_INSTANCE_WIDGET::selected_row_items() const
+{
+    QList<QStandardItem*> items;
+    for (const QModelIndex& index : m_tree->selectionModel()->selectedRows(NAME))
+        items.append(m_model.itemFromIndex(index));
+    return items;
+}
+
+void VOKR_INSTANCE_WIDGET::on_selection_changed()
+{
+    const QList<QStandardItem*> rows = selected_row_items();
+    enable_commands(rows);
+    enable_edit_commands(rows);
+}
+
+void VOKR_INSTANCE_WIDGET::enable_commands(const QList<QStandardItem*>& rows)
+{
+    bool runnable = false, running = false, power_up_row = false;
+    for (QStandardItem* row : rows) {
+        const bool child = row->data(POWER_UP_ROLE).toBool();
+        power_up_row = power_up_row || child;
+        const int entry = child ? row->parent()->data(ENTRY_ROLE).toInt() : row->data(ENTRY_ROLE).toInt();
+        if (!m_tx_manager->instance_is_enabled(entry))
+            continue;
+        const bool acquiring = !m_tx_manager->is_empty() && m_tx_manager->is_instance_acquiring(entry);
+        running = running || acquiring;
+        runnable = runnable || !acquiring;
+    }
+    QString chain, device;
+    if (runnable && (!m_tx_manager->get_jtag_hardware(&chain) || !m_tx_manager->get_jtag_device(&device) ||
+                     m_status_line->text() == VOKR_WAITING_FOR_JTAG))
+        runnable = false;
+    auto set = [this](PIRQ_ACTION_ENUM id, bool on) { m_tx_manager->get_action(id, QVariant())->setEnabled(on); };
+    set(PIRQ_ACTION_RENAME_INSTANCE, rows.size() == 1 && !power_up_row);
+    set(PIRQ_ACTION_RUN, runnable);
+    set(PIRQ_ACTION_AUTORUN, runnable);
+    set(PIRQ_ACTION_READ_DATA, runnable);
+    set(PIRQ_ACTION_STOP, running);
+    set(PIRQ_ACTION_INSTANCE_STATUS_HELP, rows.size() == 1);
+}
+
+void VOKR_INSTANCE_WIDGET::enable_edit_commands(const QList<QStandardItem*>& rows)
+{
+    const bool locked = m_tx_manager->get_lock_mode(false) != VOKR_LOCK_MODE_ALL_CHANGES;
+    const QItemSelectionModel* selection = m_tree->selectionModel();
+    bool both = false, normal = false, power_up = false;
+    for (QStandardItem* row : rows) {
+        if (row->data(POWER_UP_ROLE).toBool()) {
+            power_up = true;
+            continue;
+        }
+        if (QStandardItem* child = row->child(0)) {
+            power_up = true;
+            both = both || selection->isSelected(child->index());
+        } else {
+            normal = true;
+        }
+    }
+    const bool any = !rows.isEmpty() && !locked;
+    auto set = [this](PIRQ_ACTION_ENUM id, bool on) { m_tx_manager->get_action(id, QVariant())->setEnabled(on); };
+    set(PIRQ_ACTION_ADD_INSTANCE, !locked);
+    set(PIRQ_ACTION_DELETE_INSTANCE, any);
+    set(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, any && normal);
+    set(PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER, any && power_up);
+    set(PIRQ_ACTION_DUPLICATE_TRIGGER, any && power_up && !both);
+}
+
+// ---- instance commands ----------------------------------------------------------------------------------------------
+
+void VOKR_INSTANCE_WIDGET::on_instance_add()
+{
+    m_tx_manager->add_instance();
+    notify_all({0x10000070, 0x20000001});
+}
+
+void VOKR_INSTANCE_WIDGET::on_instance_delete()
+{
+    if (m_tx_manager->is_any_instance_acquiring()) {
+        vokr_prompt(vokr_msg_cant_delete_instance());
+        return;
+    }
+    if (vokr_prompt(vokr_msg_no_undo_support()) != MSG_PROMPT::MSG_VALUE_YES)
+        return;
+    const QItemSelectionModel* selection = m_tree->selectionModel();
+    for (int r = m_model.rowCount() - 1; r >= 0; --r) {
+        const QStandardItem* row = m_model.item(r, NAME);
+        const bool child_selected = row->child(0) && selection->isSelected(row->child(0)->index());
+        if (selection->isSelected(row->index()) || child_selected)
+            m_tx_manager->remove_instance(row->data(ENTRY_ROLE).toInt());
+    }
+    notify_all({0x10000070, 0x20000001});
+}
+
+void VOKR_INSTANCE_WIDGET::on_instance_rename()
+{
+    const QList<QStandardItem*> rows = selected_row_items();
+    if (rows.size() == 1)
+        m_tree->edit(rows.first()->index());
+}
+
+void VOKR_INSTANCE_WIDGET::on_item_changed(QStandardItem* item)
+{
+    const int entry = item->data(ENTRY_ROLE).toInt();
+    KSM_TX_INSTANCE* instance =
+        m_tx_manager->get_session() ? m_tx_manager->get_session()->get_instance_at(entry) : nullptr;
+    if (!instance)
+        return;
+    if (item->column() == ENABLED) {
+        instance->set_enabled(item->checkState() == Qt::Checked);
+        // Not an undo step, but a change to save: the session must know it is modified.
+        m_tx_manager->update_modified_flag();
+        on_selection_changed();
+        on_update(nullptr, VOKR_HINT_INSTANCES);
+        return;
+    }
+    if (item->column() != NAME || item->data(POWER_UP_ROLE).toBool())
+        return;
+    const QString old_name = QString::fromLocal8Bit(instance->get_name());
+    if (item->text() == old_name)
+        return;
+    m_tx_manager->rename_instance_set(item->text().toLocal8Bit().constData(), old_name.toLocal8Bit().constData());
+    ITEM_WRITE_SCOPE scope(&m_model, this);
+    item->setText(QString::fromLocal8Bit(instance->get_name()));
+}
+
+void VOKR_INSTANCE_WIDGET::on_instance_enable_powerup()
+{
+    bool changed = false;
+    const QList<QStandardItem*> rows = selected_row_items();
+    for (int i = rows.size() - 1; i >= 0; --i) {
+        const int entry = rows[i]->data(ENTRY_ROLE).toInt();
+        if (rows[i]->parent() == nullptr && !m_tx_manager->get_session()->is_power_up_trigger(entry))
+            changed = m_tx_manager->enable_powerup_trigger(entry, true) || changed;
+    }
+    if (changed)
+        notify_all({0x10000070});
+}
+
+void VOKR_INSTANCE_WIDGET::on_instance_disable_powerup()
+{
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    const QItemSelectionModel* selection = m_tree->selectionModel();
+    bool any = false;
+    for (int r = m_model.rowCount() - 1; r >= 0; --r) {
+        const QStandardItem* row = m_model.item(r, NAME);
+        int entry = row->data(ENTRY_ROLE).toInt();
+        if (!row->child(0) || !(selection->isSelected(row->index()) || selection->isSelected(row->child(0)->index())))
+            continue;
+        any = true;
+        if (!m_tx_manager->is_empty() && session->is_power_up_view(entry))
+            --entry;
+        if (!session->is_power_up_trigger(entry))
+            continue;
+        session->get_instance_at(entry)->begin_action();
+        session->set_power_up_trigger_mode(entry, false);
+        m_tx_manager->end_action(VOKR_CHECK_NOTHING, entry);
+        m_tx_manager->update_modified_flag();
+        m_tx_manager->set_instance(entry);
+    }
+    if (any)
+        notify_all({0x10000070});
+}
+
+void VOKR_INSTANCE_WIDGET::on_instance_duplicate_trigger()
+{
+    for (QStandardItem* row : selected_row_items())
+        m_tx_manager->duplicate_powerup_trigger(row->data(ENTRY_ROLE).toInt());
+    if (m_model.rowCount() == 1)
+        notify_all({0x20000040, 0x2400000F});
+    else
+        notify_all({0x2000004F});
+}
+
+// ---- acquisition commands ------------------------------------------------------------------------------------------
+
+// The enabled instances of the selection, each once: a power-up row stands for its parent.
+// Read order visits the rows from the last to the first.
+std::vector<int> VOKR_INSTANCE_WIDGET::selected_instances(bool read_order) const
+{
+    std::vector<int> entries;
+    const QItemSelectionModel* selection = m_tree->selectionModel();
+    if (read_order) {
+        for (int r = m_model.rowCount() - 1; r >= 0; --r) {
+            const QStandardItem* row = m_model.item(r, NAME);
+            if (selection->isSelected(row->index()) || (row->child(0) && selection->isSelected(row->child(0)->index())))
+                entries.push_back(row->data(ENTRY_ROLE).toInt());
+        }
+        return entries;
+    }
+    for (QStandardItem* row : selected_row_items()) {
+        QStandardItem* instance = row->data(POWER_UP_ROLE).toBool() ? row->parent() : row;
+        if (instance != row && selection->isSelected(instance->index()))
+            continue;
+        const int entry = instance->data(ENTRY_ROLE).toInt();
+        if (m_tx_manager->instance_is_enabled(entry))
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
+void VOKR_INSTANCE_WIDGET::on_tools_go() { run_selected(false); }
+void VOKR_INSTANCE_WIDGET::on_tools_repeat() { run_selected(true); }
+
+// Requests that the manager drops or refuses keep no record of acceptance (no 0x800000 state):
+// their callbacks are deleted at once; the accepted ones stay in the registry until their
+// acquisition ends.
+void VOKR_INSTANCE_WIDGET::run_selected(bool autorun)
+{
+    std::vector<DAW_CONTROL::ACQ_PARAMETER> requests;
+    std::vector<VOKR_CONTROL_CMD_ELA_INT*> callbacks;
+    for (int entry : selected_instances(false)) {
+        if (!m_tx_manager->is_empty() && m_tx_manager->is_instance_acquiring(entry))
+            continue;
+        callbacks.push_back(new VOKR_CONTROL_CMD_ELA_INT(this, static_cast<uint32_t>(entry)));
+        DAW_CONTROL::ACQ_PARAMETER request;
+        request.callback = callbacks.back();
+        request.autorun = autorun;
+        requests.push_back(request);
+    }
+    m_tx_manager->run(&requests);
+    for (VOKR_CONTROL_CMD_ELA_INT* callback : callbacks) {
+        const int entry = static_cast<int>(callback->get_instance_index());
+        const bool accepted = std::any_of(requests.begin(), requests.end(),
+                                          [callback](const auto& r) { return r.callback == callback; }) &&
+                              m_tx_manager->is_instance_acquiring(entry);
+        if (accepted)
+            m_live_callbacks.insert(callback, callback->get_serial());
+        else
+            delete callback;
+    }
+}
+
+void VOKR_INSTANCE_WIDGET::on_tools_stop()
+{
+    if (!m_tx_manager->is_empty())
+        for (int entry : selected_instances(false))
+            if (m_tx_manager->is_instance_acquiring(entry))
+                m_tx_manager->stop(entry);
+    std::vector<DAW_CONTROL::ACQ_PARAMETER> none;
+    m_tx_manager->run(&none);
+}
+
+void VOKR_INSTANCE_WIDGET::on_tools_data()
+{
+    for (int entry : selected_instances(true)) {
+        KSM_TX_SIGNAL_SET* set = m_tx_manager->get_session()->get_signal_set_at(entry);
+        if (m_tx_manager->is_empty() || !set || set->get_num_channels() == 0 ||
+            m_tx_manager->is_instance_acquiring(entry) || !m_tx_manager->instance_is_enabled(entry))
+            continue;
+        if (m_tx_manager->read_data(entry))
+            continue;
+        set_status_line(VOKR_JTAG_COMMUNICATION_ERROR, vokr_yellow_palette());
+        if (QStandardItem* row = find_instance_item(entry)) {
+            ITEM_WRITE_SCOPE scope(&m_model, this);
+            QStandardItem* status = m_model.item(row->row(), STATUS);
+            status->setText(VOKR_NOT_RUNNING);
+            status->setBackground(QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
+        }
+    }
+}
