@@ -184,16 +184,15 @@ void VOKR_OBJECT_WIDGET::paint_expression_lines(QPainter* painter)
         painter->setPen(pirq_get_pen(PEN_TEXT));
         const QFontMetrics metrics = painter->fontMetrics();
         int y = TITLE_BAND + 1 + 2 + pass;
-        const int label_width = metrics.boundingRect(label).width() + 1;
+        const int label_advance = metrics.horizontalAdvance(label);
         if (pass == 1) {
             painter->drawText(QPoint(TEXT_LEFT, y + metrics.ascent()), label);
             painter->setPen(pirq_get_color(COLOR_HIGHLIGHT));
         }
-        const int x = TEXT_LEFT + label_width;
+        const int x = TEXT_LEFT + label_advance;
         if (result && !result->get_children().isEmpty()) {
             QString text;
             result->get_children().first()->get_element_display_text(&text, pass == 1, 0);
-            const int label_advance = metrics.horizontalAdvance(label);
             const int overflow = label_advance + metrics.horizontalAdvance(text) - area;
             int shift = 0;
             if (overflow > 0 && max > 0 && m_hscroll->value() > max / 2)
