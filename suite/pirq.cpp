@@ -24,6 +24,17 @@ struct ACTION_ROW {
 const std::map<PIRQ_ACTION_ENUM, ACTION_ROW>& action_table()
 {
     static const std::map<PIRQ_ACTION_ENUM, ACTION_ROW> table = {
+        {PIRQ_ACTION_APPEND, {"&Append", "", false}},
+        {PIRQ_ACTION_ARRANGE_ALL_OBJECTS, {"Arrange All &Objects", "", false}},
+        {PIRQ_ACTION_COLLAPSE, {"C&ollapse", "", false}},
+        {PIRQ_ACTION_DETACH, {"De&tach", "", false}},
+        {PIRQ_ACTION_EXPAND, {"E&xpand", "", false}},
+        {PIRQ_ACTION_INSERT, {"&Insert", "", false}},
+        {PIRQ_ACTION_MOVE_DOWN, {"Move &Down", "", false}},
+        {PIRQ_ACTION_MOVE_UP, {"Move &Up", "", false}},
+        {PIRQ_ACTION_OBJECT_PROPERTIES, {"&Properties...", "", false}},
+        {PIRQ_ACTION_REMOVE, {"&Remove", "", false}},
+        {PIRQ_ACTION_RENAME_OBJECT, {"Re&name", "", false}},
         {PIRQ_ACTION_AUTORUN, {"Autorun Anal&ysis", "F6", false}},
         {PIRQ_ACTION_READ_DATA, {"&Read Data", "", false}},
         {PIRQ_ACTION_RUN, {"Run &Analysis", "F5", false}},

@@ -21,6 +21,17 @@ class QAction;
 // Identifiers of the suite's menu and toolbar actions that its action table describes; other
 // identifiers are actions too, with a text of their own.
 enum PIRQ_ACTION_ENUM : int {
+    PIRQ_ACTION_APPEND = 7,  // 7 to 17: the advanced trigger diagram's commands
+    PIRQ_ACTION_ARRANGE_ALL_OBJECTS = 8,
+    PIRQ_ACTION_COLLAPSE = 9,
+    PIRQ_ACTION_DETACH = 10,
+    PIRQ_ACTION_EXPAND = 11,
+    PIRQ_ACTION_INSERT = 12,
+    PIRQ_ACTION_MOVE_DOWN = 13,
+    PIRQ_ACTION_MOVE_UP = 14,
+    PIRQ_ACTION_OBJECT_PROPERTIES = 15,
+    PIRQ_ACTION_REMOVE = 16,
+    PIRQ_ACTION_RENAME_OBJECT = 17,
     PIRQ_ACTION_AUTORUN = 19,
     PIRQ_ACTION_READ_DATA = 21,
     PIRQ_ACTION_RUN = 22,

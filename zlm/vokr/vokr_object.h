@@ -423,6 +423,16 @@ private:
     QString write_value(const QString& value, int format, int width, uint32_t* error, VOKR_OBJECT** error_object);
     void report(uint32_t* error, VOKR_OBJECT** error_object, uint32_t code);
 
+    // ---- text form shown over the diagram (vokr_object_display.cpp) ----
+public:
+    // Appends the readable text of the sub-tree for one pass of the canvas's expression line:
+    // pass 1 writes the selected boxes' characters and pass 0 the others', each pass blanks
+    // where the other writes, so the two overlay. Operators are parenthesised when their
+    // precedence is below `outer` (0: never).
+    void get_element_display_text(QString* text, bool pass, int outer);
+    // The precedence of a draw kind in that text: high for leaves, -1 for kinds without one.
+    static int display_precedence(int kind);
+
     // ---- painting (vokr_object_paint.cpp) ----
     // On the canvas's painter in diagram units, with the canvas's font; properties are read
     // through the current bank. A box under a collapsed ancestor paints nothing.

@@ -1,7 +1,16 @@
+// The canvas's construction, guards and geometry: its scroll bars and context menu, the hit and
+// connection tests, the layout of the trees, the adapter boxes of a new connection, and the
+// scroll model, which moves the boxes themselves rather than keeping an offset.
 #include "vokr_object_widget.h"
 
 #include "vokr_object.h"
 #include "vokr_trigger_object.h"
+#include "vokr_tx_manager.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QMenu>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -16,17 +25,212 @@ constexpr int ADAPTER_COLUMN = 130;
 // Reduction Or: true when any bit of the bus is.
 constexpr int ADAPTER_REDUCTION = 1;
 
+// How much of the diagram stays in view at either end of a scroll bar.
+constexpr int KEEP_X = 99;
+constexpr int KEEP_Y = 19;
+
+// The context menu, in order; 0 is a separator.
+constexpr int MENU[] = {PIRQ_ACTION_UNDO,
+                        PIRQ_ACTION_REDO,
+                        0,
+                        PIRQ_ACTION_CUT,
+                        PIRQ_ACTION_COPY,
+                        PIRQ_ACTION_PASTE,
+                        PIRQ_ACTION_DELETE,
+                        0,
+                        PIRQ_ACTION_SELECT_ALL,
+                        0,
+                        PIRQ_ACTION_ARRANGE_ALL_OBJECTS,
+                        0,
+                        PIRQ_ACTION_RENAME_OBJECT,
+                        PIRQ_ACTION_DETACH,
+                        0,
+                        PIRQ_ACTION_INSERT,
+                        PIRQ_ACTION_REMOVE,
+                        PIRQ_ACTION_APPEND,
+                        0,
+                        PIRQ_ACTION_MOVE_UP,
+                        PIRQ_ACTION_MOVE_DOWN,
+                        0,
+                        PIRQ_ACTION_EXPAND,
+                        PIRQ_ACTION_COLLAPSE,
+                        0,
+                        PIRQ_ACTION_OBJECT_PROPERTIES};
+
+struct OWN_ACTION {
+    PIRQ_ACTION_ENUM id;
+    void (VOKR_OBJECT_WIDGET::*slot)();
+    const char* shortcut;
+};
+const OWN_ACTION OWN_ACTIONS[] = {
+    {PIRQ_ACTION_ARRANGE_ALL_OBJECTS, &VOKR_OBJECT_WIDGET::on_edit_arrange_all_objects, ""},
+    {PIRQ_ACTION_RENAME_OBJECT, &VOKR_OBJECT_WIDGET::on_rename, "F2"},
+    {PIRQ_ACTION_DETACH, &VOKR_OBJECT_WIDGET::on_detach, ""},
+    {PIRQ_ACTION_INSERT, &VOKR_OBJECT_WIDGET::on_insert, ""},
+    {PIRQ_ACTION_REMOVE, &VOKR_OBJECT_WIDGET::on_remove, ""},
+    {PIRQ_ACTION_APPEND, &VOKR_OBJECT_WIDGET::on_append, ""},
+    {PIRQ_ACTION_MOVE_UP, &VOKR_OBJECT_WIDGET::on_move_up, "Shift+Up"},
+    {PIRQ_ACTION_MOVE_DOWN, &VOKR_OBJECT_WIDGET::on_move_down, "Shift+Down"},
+    {PIRQ_ACTION_EXPAND, &VOKR_OBJECT_WIDGET::on_expand, "Shift+Left"},
+    {PIRQ_ACTION_COLLAPSE, &VOKR_OBJECT_WIDGET::on_collapse, "Shift+Right"},
+    {PIRQ_ACTION_OBJECT_PROPERTIES, &VOKR_OBJECT_WIDGET::on_properties, "Alt+Return"},
+};
+
 }  // namespace
 
-VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager) : QWidget(parent), m_manager(manager)
+VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager)
+    : QWidget(parent), m_tx_manager(manager)
 {
+    setFocusPolicy(Qt::ClickFocus);
+    setMouseTracking(true);
+    setAcceptDrops(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_vscroll = new QScrollBar(Qt::Vertical, this);
+    m_hscroll = new QScrollBar(Qt::Horizontal, this);
+    for (QScrollBar* bar : {m_vscroll, m_hscroll}) {
+        bar->setCursor(Qt::ArrowCursor);
+        bar->setTracking(true);
+        connect(bar, &QScrollBar::valueChanged, this, &VOKR_OBJECT_WIDGET::on_scroll);
+    }
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, TITLE_BAND + 3, 0, 0);
+    grid->setSpacing(0);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(0, 1);
+    grid->addWidget(m_hscroll, 1, 0);
+    grid->addWidget(m_vscroll, 0, 1);
+    auto* corner = new QWidget(this);
+    corner->setAutoFillBackground(true);
+    grid->addWidget(corner, 1, 1);
+
+    m_context_menu = new QMenu(this);
+    if (!m_tx_manager)
+        return;
+    build_context_menu();
+    m_shared_actions = {{PIRQ_ACTION_FIT_IN_WINDOW, SLOT(on_fit_in_window())},
+                        {PIRQ_ACTION_ZOOM_IN, SLOT(on_zoom_in())},
+                        {PIRQ_ACTION_ZOOM_OUT, SLOT(on_zoom_out())}};
+    connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_OBJECT_WIDGET::on_update, Qt::QueuedConnection);
+}
+
+VOKR_OBJECT_WIDGET::~VOKR_OBJECT_WIDGET()
+{
+    free_objects(&m_clipboard);
+    free_objects(&m_drag_remainder);
+}
+
+QAction* VOKR_OBJECT_WIDGET::action(int id) const
+{
+    return m_tx_manager ? m_tx_manager->get_action(static_cast<PIRQ_ACTION_ENUM>(id), QVariant()) : nullptr;
+}
+
+// The menu of shared actions; the canvas's own commands are connected to it at once and get
+// their shortcuts, which act while the canvas has the focus.
+void VOKR_OBJECT_WIDGET::build_context_menu()
+{
+    for (int id : MENU) {
+        if (id == 0)
+            m_context_menu->addSeparator();
+        else
+            m_context_menu->addAction(action(id));
+    }
+    for (const OWN_ACTION& own : OWN_ACTIONS) {
+        QAction* a = action(own.id);
+        if (*own.shortcut)
+            a->setShortcut(QKeySequence(QString(own.shortcut)));
+        connect(a, &QAction::triggered, this, own.slot);
+    }
 }
 
 int VOKR_OBJECT_WIDGET::get_interaction_mode() { return interaction_mode; }
 
 void VOKR_OBJECT_WIDGET::set_interaction_mode(int mode) { interaction_mode = mode; }
 
-void VOKR_OBJECT_WIDGET::set_zoom(int tenths) { m_zoom = std::max(tenths, 1); }
+// ---- guards ---------------------------------------------------------------------------------------
+
+bool VOKR_OBJECT_WIDGET::is_disabled() const
+{
+    int level = 0;
+    if (!m_tx_manager || m_tx_manager->is_empty() || !m_tx_manager->is_advanced_mode(&level))
+        return false;
+    return m_tx_manager->is_instance_acquiring(m_tx_manager->get_current_instance_index()) ||
+           !m_tx_manager->is_pattern_enabled(level);
+}
+
+bool VOKR_OBJECT_WIDGET::is_locked() const
+{
+    return m_tx_manager && m_tx_manager->get_frame_wnd() &&
+           m_tx_manager->get_lock_mode(false) != VOKR_LOCK_MODE_ALL_CHANGES;
+}
+
+bool VOKR_OBJECT_WIDGET::is_power_up_view() const
+{
+    return m_tx_manager && !m_tx_manager->is_empty() &&
+           m_tx_manager->get_session()->is_power_up_view(m_tx_manager->get_current_instance_index());
+}
+
+// ---- boxes ----------------------------------------------------------------------------------------
+
+VOKR_TRIGGER_OBJECT* VOKR_OBJECT_WIDGET::trigger() const
+{
+    return m_tx_manager && m_objects ? m_tx_manager->shown_advanced_root() : nullptr;
+}
+
+VOKR_OBJECT* VOKR_OBJECT_WIDGET::new_box(const QPoint& position, int type)
+{
+    auto* box = new VOKR_OBJECT(this, position, trigger());
+    if (type != VOKR_TYPE_UNKNOWN)
+        box->set_type(type);
+    m_objects->append(box);
+    return box;
+}
+
+QPoint VOKR_OBJECT_WIDGET::to_canvas(const QPoint& pixels) const
+{
+    return QPoint(static_cast<int>(pixels.x() * m_zoom / 10.0), static_cast<int>(pixels.y() * m_zoom / 10.0));
+}
+
+VOKR_OBJECT* VOKR_OBJECT_WIDGET::hit_test(const QPoint& point, QList<VOKR_OBJECT*>* list)
+{
+    if (!list)
+        list = m_objects;
+    if (!list)
+        return nullptr;
+    for (VOKR_OBJECT* box : std::as_const(*list))
+        box->set_context(this);
+    for (int i = list->size() - 1; i >= 0; --i)
+        if (list->at(i)->hit_test(point))
+            return list->at(i);
+    return nullptr;
+}
+
+bool VOKR_OBJECT_WIDGET::accepts_connection(const VOKR_OBJECT* dragged, const VOKR_OBJECT* target) const
+{
+    const int kind = target->get_draw_kind();
+    const int inputs = target->get_children().size();
+    if (target->is_hidden() || vokr_kind_input(kind) == VOKR_SIGNAL_NONE ||
+        vokr_kind_output(dragged->get_draw_kind()) == VOKR_SIGNAL_NONE || inputs >= vokr_kind_max_inputs(kind))
+        return false;
+    const int h = target->get_height();
+    const int top = target->get_top();
+    const int left = target->get_left() - (inputs > 0 ? 27 : 18);
+    auto port = [&](int centre) { return QRect(QPoint(left, centre - 5), QPoint(target->get_left(), centre + 4)); };
+    const QRect output = dragged->get_output_rect();
+    if (vokr_kind_max_inputs(kind) == 2)
+        return output.intersects(port(top + h / 3 + 2)) || output.intersects(port(top + 2 * h / 3 - 1));
+    return output.intersects(port(top + h / 2));
+}
+
+void VOKR_OBJECT_WIDGET::arrange_objects()
+{
+    if (!m_objects)
+        return;
+    for (int i = 0; i < m_objects->size(); ++i)
+        if (!m_objects->at(i)->get_parent())
+            m_objects->at(i)->arrange();
+    update();
+}
 
 VOKR_OBJECT* VOKR_OBJECT_WIDGET::fix_connection(VOKR_OBJECT* parent, VOKR_OBJECT* child, VOKR_OBJECT* adapter)
 {
@@ -71,4 +275,81 @@ VOKR_OBJECT* VOKR_OBJECT_WIDGET::make_adapter(VOKR_OBJECT* parent, VOKR_OBJECT* 
     parent->detach(child);
     parent->attach(box, true);
     return box;
+}
+
+// ---- scrolling --------------------------------------------------------------------------------------
+
+// The part of the widget that shows boxes, in diagram units.
+QRect VOKR_OBJECT_WIDGET::visible_area() const
+{
+    const QRect pixels = rect().adjusted(0, TITLE_BAND, -m_vscroll->width(), -m_hscroll->height());
+    return QRect(to_canvas(pixels.topLeft()), to_canvas(pixels.bottomRight()));
+}
+
+// The union of the visible boxes' rectangles; empty when none is visible.
+QRect VOKR_OBJECT_WIDGET::diagram_extent() const
+{
+    QRect extent;
+    if (!m_objects)
+        return extent;
+    for (const VOKR_OBJECT* box : std::as_const(*m_objects))
+        if (!box->is_hidden())
+            extent = extent.isNull() ? box->get_rect() : extent.united(box->get_rect());
+    return extent;
+}
+
+void VOKR_OBJECT_WIDGET::resizeEvent(QResizeEvent* event)
+{
+    if (event)
+        QWidget::resizeEvent(event);
+    const QRect b = diagram_extent();
+    if (b.isNull())
+        return;
+    const QRect v = visible_area();
+    const QSignalBlocker block_h(m_hscroll);
+    const QSignalBlocker block_v(m_vscroll);
+    m_hscroll->setRange(0, std::max(0, (b.right() - b.left()) + (v.right() - v.left()) - 2 * KEEP_X));
+    m_hscroll->setPageStep(v.right() - v.left() + 1);
+    m_hscroll->setValue(v.right() - b.left() - KEEP_X);
+    m_vscroll->setRange(0, std::max(0, (b.bottom() - b.top()) + (v.bottom() - v.top()) - 2 * KEEP_Y));
+    m_vscroll->setPageStep(v.bottom() - v.top() + 1);
+    m_vscroll->setValue(v.bottom() - b.top() - KEEP_Y);
+}
+
+void VOKR_OBJECT_WIDGET::move_visible_boxes(int dx, int dy)
+{
+    if (dx == 0 && dy == 0)
+        return;
+    for (VOKR_OBJECT* box : std::as_const(*m_objects))
+        if (!box->is_hidden())
+            box->set_position(box->get_left() + dx, box->get_top() + dy);
+}
+
+void VOKR_OBJECT_WIDGET::on_scroll()
+{
+    const QRect b = diagram_extent();
+    if (b.isNull())
+        return;
+    const QRect v = visible_area();
+    move_visible_boxes(v.right() - KEEP_X - b.left() - m_hscroll->value(),
+                       v.bottom() - KEEP_Y - b.top() - m_vscroll->value());
+    update();
+}
+
+void VOKR_OBJECT_WIDGET::on_hscroll(int)
+{
+    const QRect b = diagram_extent();
+    if (b.isNull())
+        return;
+    move_visible_boxes(visible_area().right() - KEEP_X - b.left() - m_hscroll->value(), 0);
+    update();
+}
+
+void VOKR_OBJECT_WIDGET::on_vscroll(int)
+{
+    const QRect b = diagram_extent();
+    if (b.isNull())
+        return;
+    move_visible_boxes(0, visible_area().bottom() - KEEP_Y - b.top() - m_vscroll->value());
+    update();
 }

@@ -313,6 +313,12 @@ int VOKR_TX_MANAGER::get_undo_position()
     return root ? root->get_undo_position() : -1;
 }
 
+void VOKR_TX_MANAGER::set_undo_position(int position)
+{
+    if (VOKR_TRIGGER_OBJECT* root = shown_advanced_root())
+        root->set_undo_position(position);
+}
+
 void VOKR_TX_MANAGER::on_edit_undo() { undo_or_redo(true); }
 
 void VOKR_TX_MANAGER::on_edit_redo() { undo_or_redo(false); }

@@ -145,6 +145,7 @@ public:
     // null and -1 while it shows no advanced level.
     QList<QList<VOKR_OBJECT*>*>* get_undo_list();
     int get_undo_position();
+    void set_undo_position(int position);
     // The transaction flag: true while no unit is open through an action guard.
     static bool is_action_done() { return m_action_done; }
 public slots:
@@ -638,9 +639,10 @@ public:
     bool is_advanced_nodes_used(int instance) const;
     // Whether the result of the current trigger's first advanced level is fed by a counter.
     bool is_counter_operator_used() const;
+    // The tree of the level or pattern the advanced trigger editor shows; null when it shows none.
+    VOKR_TRIGGER_OBJECT* shown_advanced_root();
 
 private:
-    VOKR_TRIGGER_OBJECT* shown_advanced_root();
     VOKR_OBJECT* routed_node_box(int level, int instance) const;
     void write_routed_node_pattern(VOKR_OBJECT* box, int level);
     bool show_unused_post_fitting_triggers();

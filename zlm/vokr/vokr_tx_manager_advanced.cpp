@@ -56,11 +56,10 @@ bool VOKR_TX_MANAGER::is_advanced_mode(int* level) const
     return true;
 }
 
-// The tree root of the level or pattern the advanced trigger editor shows; null when it shows none.
 VOKR_TRIGGER_OBJECT* VOKR_TX_MANAGER::shown_advanced_root()
 {
     int trigger_level = 0;
-    if (!is_advanced_mode(&trigger_level))
+    if (!m_tx_trigger || !is_advanced_mode(&trigger_level))
         return nullptr;
     if (trigger_level < 0)
         VOKR_ASSERT_TEXT(trigger_level >= FIRST_PATTERN_LEVEL, "trigger_level >= -3 && trigger_level <= -1");
