@@ -322,6 +322,16 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
 
 }  // namespace daw_target
 
+bool daw_sim::node_bit(const std::string& path, int bit, long long t)
+{
+    SOURCE s;
+    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
+    const PRJ_NODE* node = project ? find_node(project, path) : nullptr;
+    if (node && bit >= 0)
+        set_behaviour(&s, node->behaviour, bit);
+    return (daw_target::sample_word(s, t) & 1) != 0;
+}
+
 bool daw_sim::capture(KSM_DATA_LOG* log)
 {
     daw_target::PLAN p;
