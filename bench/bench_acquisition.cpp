@@ -1,5 +1,6 @@
 // A run and offload of 1024 channels by 131072 samples on the simulated target, next to a plain
-// per-bit loop that computes the same samples into a std::vector<bool>.
+// per-bit loop that computes the same samples into a std::vector<bool>; and one capture with a
+// basic, an advanced and a state-based trigger beside the samples alone.
 #include "../tests/ksm_test_session.h"
 
 #include "bench_reporter.h"
@@ -59,6 +60,7 @@ struct TARGET {
         trigger->set_trigger_condition(trigger->find_node("bus0[0]"), 0, KSM_CTYPE_RISING_EDGE);
     }
     ~TARGET() { PRJ_PROJECT::close(); }
+    KSM_TX_TRIGGER* trigger() const { return session->get_trigger_at(0); }
 };
 
 class COUNTING_CALLBACK : public DAW_CONTROL_ELA_INT {
@@ -111,13 +113,56 @@ void BM_PerBitReference(benchmark::State& state)
     }
 }
 
+// One capture with the trigger that `kind` names: 0 none (the samples alone), 1 basic, 2 advanced,
+// 3 state-based.
+void BM_Capture(benchmark::State& state)
+{
+    TARGET target;
+    KSM_TX_TRIGGER* trigger = target.trigger();
+    const int kind = static_cast<int>(state.range(0));
+    if (kind == 0)
+        trigger->set_trigger_condition(trigger->find_node("bus0[0]"), 0, KSM_CTYPE_DONT_CARE);
+    if (kind == 2) {
+        trigger->set_level_type(0, KSM_LTYPE_ADVANCED);
+        trigger->set_advanced_trigger_expression(
+            0, "or(compare({'bus0[7]','bus0[6]','bus0[5]','bus0[4]','bus0[3]','bus0[2]','bus0[1]','bus0[0]'}, ==, "
+               "200, cc, uc), mbpm('RF', {'bus2[0]','bus2[1]'}))");
+    }
+    if (kind == 3) {
+        trigger->set_counter_count(1);
+        trigger->set_state_based(true);
+        trigger->get_state_machine_object()->set_attribute(
+            "state_machine_flow_expression",
+            "state ST1: if (condition1) begin increment c1; goto ST2; end\n"
+            "state ST2: if (c1 == 200) trigger; else if (condition1) goto ST1;\n");
+    }
+    for (auto _ : state) {
+        KSM_DATA_LOG* log = target.session->create_new_log(0);
+        if (!daw_sim::capture(log))
+            state.SkipWithError("not triggered");
+        benchmark::DoNotOptimize(log->get_bit(1023, DEPTH - 1));
+        state.PauseTiming();
+        log->remove();
+        state.ResumeTiming();
+    }
+}
+
 BENCHMARK(BM_PerBitReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunAndOffload)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Capture)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 
 // The run's time relative to the per-bit loop.
 void print_ratio(const BENCH_REPORTER::TIMES& times)
 {
     const auto run = times.find("BM_RunAndOffload"), reference = times.find("BM_PerBitReference");
+    const auto generate = times.find("BM_Capture/0");
+    const char* const names[] = {"basic", "advanced", "state-based"};
+    for (int k = 1; k <= 3 && generate != times.end(); ++k) {
+        const auto capture = times.find("BM_Capture/" + std::to_string(k));
+        if (capture != times.end())
+            std::printf("%-24s %10.1f ms beside %6.1f ms of samples alone: %5.2fx\n", names[k - 1], capture->second,
+                        generate->second, capture->second / generate->second);
+    }
     if (run != times.end() && reference != times.end())
         std::printf("\n%-24s %12s %12s %8s\n%-24s %12.1f %12.1f %8.3f\n", "1024 x 131072", "run (ms)", "per bit (ms)",
                     "ratio", "run + offload", run->second, reference->second, run->second / reference->second);

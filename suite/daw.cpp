@@ -2,7 +2,9 @@
 // delivered on the caller's thread (step, drain) or by a worker thread; the virtual hardware
 // table that scans read.
 #include "daw.h"
+#include "daw_eval.h"
 #include "daw_target.h"
+#include "msg.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -90,6 +92,18 @@ KSM_DATA_INSTANCE* instance_of(const KSM_DATA_LOG* log)
 bool is_ending(uint32_t code)
 {
     return code == DAW_EVENT_NOT_RUNNING || code == DAW_EVENT_POWER_UP_NOT_RUNNING || code == DAW_EVENT_JTAG_ERROR;
+}
+
+// Whether the log's trigger can run on the target; posts the reason when it cannot.
+bool is_runnable(KSM_DATA_LOG* log)
+{
+    std::string reason;
+    if (daw_eval::PROGRAM::make(log->get_trigger(), &reason))
+        return true;
+    MSG_E error;
+    error.fill_args("The acquisition cannot start: %1!s!/EDAW_TRIGGER_NOT_RUNNABLE", reason.c_str());
+    error.post();
+    return false;
 }
 
 uint32_t not_running_code(const REQUEST& r)
@@ -232,7 +246,7 @@ bool DAW_CONTROL::run(std::vector<ACQ_PARAMETER>* requests)
     if (refuse)
         return false;
     for (const ACQ_PARAMETER& p : *requests)
-        if (!instance_of(p.data_log))
+        if (!instance_of(p.data_log) || !is_runnable(p.data_log))
             return false;
     for (const ACQ_PARAMETER& p : *requests) {
         auto r = std::make_unique<REQUEST>();

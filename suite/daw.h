@@ -16,15 +16,23 @@
 // at that offset from the lowest index (a node with several dimensions counts its members row
 // by row). A node the project does not know, or one without a behaviour, carries 0.
 //
-// A run samples from t = 0 on and looks for the trigger: the basic levels of the trigger in
-// turn, each met at the first sample (after the sample that met the level before it) where the
-// AND, or the OR, of its nodes' conditions holds; high and low conditions read the sample, the
-// edges the sample and the one before it (none before t = 0). Levels of any other kind, and
-// state-based triggers, are met at once. The log then holds the samples around the trigger
-// sample: 1/8 of the depth before it for a pre-trigger position, 1/2 for center, 7/8 for post;
-// samples before t = 0 are invalid. A segmented trigger fills each segment the same way, each
-// one looking for its trigger after the previous segment ended. A trigger that is not met
-// within DAW_SIM_SEARCH_LIMIT samples leaves the acquisition waiting until it is stopped.
+// A run samples from t = 0 on; the trigger logic (daw_eval.h) runs from there on, every sample:
+// basic levels are the AND, or the OR, of their nodes' conditions (high and low read the sample,
+// edges the sample and the one before it, none before t = 0); comparison levels hold at once;
+// advanced levels evaluate their expression as the level's HDL would, registers starting at 0.
+// Sequential levels are met in turn, each at the first sample after the one that met the level
+// before it. A state-based flow runs its current state's statements every sample. A level with
+// a custom HDL block, or a flow that does not check, makes the run refuse with a posted error.
+// The storage qualifier picks the stored samples (the trigger sample is always stored): all, a
+// pattern's samples, from a start pattern's sample to a stop pattern's, the samples where a node
+// changed, those where the input port is high, or the flow's start_store/stop_store. The log
+// then holds the stored samples around the trigger sample: 1/8 of the depth before it for a
+// pre-trigger position, 1/2 for center, 7/8 for post; samples not filled are invalid, and with
+// recorded discontinuities a gap in the stored samples is a break mark. A segmented trigger
+// fills each segment the same way (a flow's segment_trigger triggers a segment, its trigger the
+// last one), each looking for its trigger once its pre-trigger samples are stored after the
+// previous segment. A trigger not met within DAW_SIM_SEARCH_LIMIT samples leaves the
+// acquisition waiting until it is stopped.
 #pragma once
 
 #include "ksm.h"

@@ -1,13 +1,17 @@
-// The simulated target: node behaviours evaluated 64 samples at a time, the basic trigger
-// search, and the capture written into a log as whole words per channel.
+// The simulated target: node behaviours evaluated 64 samples at a time, the placing of each
+// segment's samples around its trigger, and the capture written into a log as whole words per
+// channel.
 #include "daw_target.h"
 #include "daw.h"
+#include "daw_eval.h"
 #include "prj.h"
 
 #include <cstdlib>
 #include <sstream>
 
 namespace {
+
+using daw_target::SOURCE;
 
 constexpr uint64_t GOLDEN = 0x9E3779B97F4A7C15ull;
 constexpr uint64_t BIT_SPREAD = 0xD1B54A32D192ED03ull;
@@ -19,16 +23,6 @@ uint64_t splitmix64(uint64_t x)
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
 }
-
-// What one bit of a design node does.
-struct SOURCE {
-    enum KIND { ZERO, ONE, CLOCK, COUNTER, PULSE, STATES, RANDOM } kind = ZERO;
-    bool known = false;    // the project has the node
-    long long period = 1;  // counter and pulse
-    int bit = 0;           // counter
-    uint64_t seed = 0;     // random: the seed and bit folded together
-    std::vector<bool> states;
-};
 
 // The member offset of a row name's indices in a node of those dimensions, or -1.
 long long member_offset(const PRJ_NODE& node, const std::vector<long long>& indices)
@@ -102,6 +96,10 @@ void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
     }
 }
 
+}  // namespace
+
+namespace daw_target {
+
 SOURCE source_of(const char* row_name)
 {
     SOURCE s;
@@ -118,7 +116,6 @@ SOURCE source_of(const char* row_name)
     return s;
 }
 
-// Bit j of the result is the source's value at sample t + j; samples before 0 carry 0.
 uint64_t sample_word(const SOURCE& s, long long t)
 {
     if (t < 0)
@@ -168,89 +165,9 @@ uint64_t sample_word(const SOURCE& s, long long t)
     return word;
 }
 
-// One node condition of a basic level.
-struct TERM {
-    SOURCE source;
-    KSM_DATA_TRIGGER_CONDITION condition;
-};
+}  // namespace daw_target
 
-struct LEVEL {
-    bool any = false;        // OR of the terms, else AND
-    bool immediate = false;  // not evaluated: met at once
-    std::vector<TERM> terms;
-};
-
-bool is_leaf(const KSM_TX_SIGNAL_NODES* list, int row)
-{
-    const KSM_DATA_NODE_DISPLAY_TYPE type = list->get_display_type(row);
-    return type != KSM_NTYPE_GROUP_EXPANDED && type != KSM_NTYPE_GROUP_COLLAPSED;
-}
-
-bool is_bit_condition(KSM_DATA_TRIGGER_CONDITION c) { return c >= KSM_CTYPE_ACTIVE_HIGH && c <= KSM_CTYPE_EITHER_EDGE; }
-
-std::vector<LEVEL> levels_of(const KSM_TX_TRIGGER* trigger)
-{
-    std::vector<LEVEL> levels(static_cast<size_t>(trigger->get_num_levels()));
-    for (int l = 0; l < trigger->get_num_levels(); ++l) {
-        LEVEL& level = levels[static_cast<size_t>(l)];
-        const KSM_DATA_TRIGGER_LEVEL_TYPE type = trigger->get_level_type(l);
-        level.any = type == KSM_LTYPE_BASIC_OR;
-        level.immediate = trigger->is_state_based() || (type != KSM_LTYPE_BASIC_AND && type != KSM_LTYPE_BASIC_OR);
-        for (int row = 0; !level.immediate && row < trigger->get_num_nodes(); ++row) {
-            const KSM_DATA_TRIGGER_CONDITION c = trigger->get_trigger_condition(row, l);
-            const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
-            if (is_leaf(trigger, row) && is_bit_condition(c) && (use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH))
-                level.terms.push_back({source_of(trigger->get_node_name(row)), c});
-        }
-    }
-    return levels;
-}
-
-// The samples t .. t + 63 where the term holds.
-uint64_t term_word(const TERM& term, long long t)
-{
-    const uint64_t now = sample_word(term.source, t);
-    const uint64_t before = sample_word(term.source, t - 1);
-    const uint64_t has_before = t > 0 ? ~uint64_t(0) : ~uint64_t(1);  // no sample before 0
-    switch (term.condition) {
-    case KSM_CTYPE_ACTIVE_HIGH:
-    case KSM_CTYPE_HIGH: return now;
-    case KSM_CTYPE_ACTIVE_LOW:
-    case KSM_CTYPE_LOW: return ~now;
-    case KSM_CTYPE_RISING_EDGE: return now & ~before & has_before;
-    case KSM_CTYPE_FALLING_EDGE: return ~now & before & has_before;
-    default: return (now ^ before) & has_before;
-    }
-}
-
-// The first sample from `from` on where the level holds, or -1 within the search limit.
-long long find_level(const LEVEL& level, long long from)
-{
-    if (level.immediate || level.terms.empty())
-        return from;
-    for (long long t = from & ~63ll; t < from + DAW_SIM_SEARCH_LIMIT; t += 64) {
-        uint64_t met = level.any ? 0 : ~uint64_t(0);
-        for (const TERM& term : level.terms)
-            met = level.any ? met | term_word(term, t) : met & term_word(term, t);
-        if (t < from)
-            met &= ~uint64_t(0) << (from - t);
-        if (met)
-            return t + __builtin_ctzll(met);
-    }
-    return -1;
-}
-
-// The sample where every level has been met in turn, from `from` on; -1 when not met.
-long long find_trigger(const std::vector<LEVEL>& levels, long long from)
-{
-    long long at = from - 1;
-    for (const LEVEL& level : levels) {
-        at = find_level(level, at + 1);
-        if (at < 0)
-            return -1;
-    }
-    return levels.empty() ? from : at;
-}
+namespace {
 
 int pre_count(KSM_DATA_TRIGGER_POSITION position, int size)
 {
@@ -273,34 +190,93 @@ void put_bits(std::vector<uint64_t>* plane, long long at, uint64_t word, int cou
         (*plane)[k + 1] |= word >> (64 - shift);
 }
 
+// A stretch of log samples that holds consecutive stream samples.
+struct RUN {
+    int slot;
+    long long position;
+    int length;
+};
+
+std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_size)
+{
+    std::vector<RUN> runs;
+    for (int i = 0; i < static_cast<int>(positions.size()); ++i) {
+        const long long p = positions[static_cast<size_t>(i)];
+        if (p < 0)
+            continue;
+        RUN* last = runs.empty() ? nullptr : &runs.back();
+        if (last && last->slot + last->length == i && last->position + last->length == p && i % segment_size != 0)
+            ++last->length;
+        else
+            runs.push_back({i, p, 1});
+    }
+    return runs;
+}
+
+// Fills one segment around its trigger sample: the stored samples before it (not before
+// `floor`) and after it; returns the last stream sample the segment holds.
+long long place_segment(daw_eval::PROGRAM* program, long long found, long long floor, int pre, int size,
+                        long long* slots)
+{
+    slots[pre] = found;
+    long long at = found;
+    for (int i = pre - 1; i >= 0 && (at = program->previous_stored(at, floor)) >= 0; --i)
+        slots[i] = at;
+    at = found;
+    long long last = found;
+    for (int i = pre + 1; i < size && (at = program->next_stored(at + 1, found + DAW_SIM_SEARCH_LIMIT)) >= 0; ++i)
+        slots[i] = last = at;
+    return last;
+}
+
 }  // namespace
 
 namespace daw_target {
 
-bool plan(const KSM_DATA_LOG* log, PLAN* plan)
+bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
 {
-    const KSM_TX_TRIGGER* trigger = log ? log->get_trigger() : nullptr;
+    KSM_TX_TRIGGER* trigger = log ? log->get_trigger() : nullptr;
     const KSM_TX_SIGNAL_SET* set = trigger ? trigger->get_signal_set() : nullptr;
     if (!set)
         return false;
+    std::string message;
+    std::unique_ptr<daw_eval::PROGRAM> program = daw_eval::PROGRAM::make(trigger, &message);
+    if (!program) {
+        if (error)
+            *error = message;
+        return false;
+    }
     *plan = PLAN();
     plan->depth = std::max(set->get_sample_depth(), 0);
     const int segment = trigger->get_segment_size();
     const bool segmented = trigger->is_segmented() && segment > 0 && segment < plan->depth;
-    plan->segment_size = segmented ? segment : plan->depth;
-    const int segments = plan->segment_size > 0 ? plan->depth / plan->segment_size : 0;
-    const std::vector<LEVEL> levels = levels_of(trigger);
-    const int pre = pre_count(trigger->get_trigger_position(), plan->segment_size);
-    long long from = 0;
+    const int size = plan->segment_size = segmented ? segment : plan->depth;
+    const int segments = size > 0 ? plan->depth / size : 0;
+    const int pre = pre_count(trigger->get_trigger_position(), size);
+    plan->positions.assign(static_cast<size_t>(plan->depth), -1);
+    long long floor = 0, from = 0;
     for (int k = 0; k < segments; ++k) {
-        const long long at = find_trigger(levels, from);
-        if (at < 0)
+        bool final = false;
+        const long long found = program->find_trigger(from, from + DAW_SIM_SEARCH_LIMIT, segmented, &final);
+        if (found < 0)
             return true;
-        plan->bases.push_back(at - pre);
         plan->pre_counts.push_back(pre);
-        from = at - pre + plan->segment_size + pre;
+        floor = place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
+        if (final)
+            break;
+        // The next segment looks for its trigger once its samples before the trigger are stored.
+        from = floor;
+        for (int i = 0; i < pre && from >= 0; ++i)
+            from = program->next_stored(from, floor + DAW_SIM_SEARCH_LIMIT) + 1;
+        if (from <= 0)
+            return true;
     }
     plan->triggered = true;
+    if (trigger->is_record_data_discontinuities()) {
+        plan->gaps.assign(plan->positions.size(), false);
+        for (size_t i = 1; i < plan->positions.size(); ++i)
+            plan->gaps[i] = plan->positions[i - 1] >= 0 && plan->positions[i] > plan->positions[i - 1] + 1;
+    }
     return true;
 }
 
@@ -316,21 +292,25 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     }
     const int size = plan.segment_size;
     log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size);
+    const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
     std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64);
     for (int c = 0; c < channels; ++c) {
         std::fill(plane.begin(), plane.end(), 0);
-        for (size_t k = 0; k < plan.bases.size(); ++k)
-            for (int j = 0; j < size; j += 64)
-                put_bits(&plane, static_cast<long long>(k) * size + j,
-                         sample_word(sources[static_cast<size_t>(c)], plan.bases[k] + j), std::min(64, size - j));
+        const SOURCE& source = sources[static_cast<size_t>(c)];
+        for (const RUN& run : runs)
+            for (int j = 0; j < run.length; j += 64)
+                put_bits(&plane, run.slot + j, sample_word(source, run.position + j), std::min(64, run.length - j));
         log->set_channel_words(c, plane.data(), plane.size());
-        log->set_connection_status(c, sources[static_cast<size_t>(c)].known);
+        log->set_connection_status(c, source.known);
     }
     std::vector<int> positions;
-    for (size_t k = 0; k < plan.bases.size(); ++k) {
+    for (int i = 0; i < plan.depth; ++i) {
+        log->set_valid(i, plan.positions[static_cast<size_t>(i)] >= 0);
+        if (!plan.gaps.empty() && plan.gaps[static_cast<size_t>(i)])
+            log->set_break_mark(i, true);
+    }
+    for (size_t k = 0; k < plan.pre_counts.size(); ++k) {
         const int first = static_cast<int>(k) * size;
-        for (int i = 0; i < size; ++i)
-            log->set_valid(first + i, plan.bases[k] + i >= 0);
         log->set_trigger_mark(first + plan.pre_counts[k], true);
         if (k > 0)
             log->set_break_mark(first, true);
@@ -341,6 +321,16 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
 }
 
 }  // namespace daw_target
+
+bool daw_sim::node_bit(const std::string& path, int bit, long long t)
+{
+    SOURCE s;
+    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
+    const PRJ_NODE* node = project ? find_node(project, path) : nullptr;
+    if (node && bit >= 0)
+        set_behaviour(&s, node->behaviour, bit);
+    return (daw_target::sample_word(s, t) & 1) != 0;
+}
 
 bool daw_sim::capture(KSM_DATA_LOG* log)
 {

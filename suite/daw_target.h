@@ -4,21 +4,39 @@
 
 #include "ksm.h"
 
+#include <string>
 #include <vector>
 
 namespace daw_target {
 
-// Where a capture's segments lie in the target's sample stream.
+// What one bit of a design node does.
+struct SOURCE {
+    enum KIND { ZERO, ONE, CLOCK, COUNTER, PULSE, STATES, RANDOM } kind = ZERO;
+    bool known = false;    // the project has the node
+    long long period = 1;  // counter and pulse
+    int bit = 0;           // counter
+    uint64_t seed = 0;     // random: the seed and bit folded together
+    std::vector<bool> states;
+};
+
+// The source of a node row name ("a|b[3]") of the open project; a zero source when unknown.
+SOURCE source_of(const char* row_name);
+// Bit j of the result is the source's value at sample t + j; samples before 0 carry 0.
+uint64_t sample_word(const SOURCE& s, long long t);
+
+// Where a capture's samples lie in the target's sample stream.
 struct PLAN {
     bool triggered = false;
     int depth = 0;
-    int segment_size = 0;          // the depth when not segmented
-    std::vector<long long> bases;  // stream sample of each segment's first sample
-    std::vector<int> pre_counts;   // samples before each segment's trigger sample
+    int segment_size = 0;               // the depth when not segmented
+    std::vector<long long> positions;   // stream sample of each log sample, -1 for none (invalid)
+    std::vector<int> pre_counts;        // samples before each segment's trigger sample
+    std::vector<bool> gaps;             // log samples that follow a gap in the stored samples
 };
 
-// The window the log's trigger captures; false when the log has no trigger or signal set.
-bool plan(const KSM_DATA_LOG* log, PLAN* plan);
+// The window the log's trigger captures; false when the log has no trigger or signal set, or
+// its trigger cannot run here (`error` then says why).
+bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error = nullptr);
 // Writes the planned samples, validity, trigger and segment marks into the log.
 void fill(KSM_DATA_LOG* log, const PLAN& plan);
 

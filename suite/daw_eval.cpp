@@ -1,0 +1,707 @@
+// The trigger logic of the simulated target: basic levels, advanced expressions evaluated
+// bit-sliced (one 64-bit word per bit of a value, one bit per sample), the storage qualifier and
+// the trigger search over the words.
+#include "daw_eval.h"
+#include "daw.h"
+#include "daw_target.h"
+#include "ruv.h"
+
+#include <algorithm>
+
+namespace daw_eval {
+
+STREAM::~STREAM() = default;
+FLOW::~FLOW() = default;
+
+namespace {
+
+constexpr uint64_t ALL = ~uint64_t(0);
+
+using daw_target::SOURCE;
+using PLANES = std::vector<uint64_t>;  // bit i of a value over 64 samples, least significant first
+
+// ---- basic levels -----------------------------------------------------------------------------
+
+struct TERM {
+    SOURCE source;
+    KSM_DATA_TRIGGER_CONDITION condition;
+};
+
+bool is_leaf(const KSM_TX_SIGNAL_NODES* list, int row)
+{
+    const KSM_DATA_NODE_DISPLAY_TYPE type = list->get_display_type(row);
+    return type != KSM_NTYPE_GROUP_EXPANDED && type != KSM_NTYPE_GROUP_COLLAPSED;
+}
+
+bool is_bit_condition(KSM_DATA_TRIGGER_CONDITION c) { return c >= KSM_CTYPE_ACTIVE_HIGH && c <= KSM_CTYPE_EITHER_EDGE; }
+
+// The samples t .. t + 63 where a node condition holds; edges have no sample before 0.
+uint64_t term_word(const TERM& term, long long t)
+{
+    const uint64_t now = daw_target::sample_word(term.source, t);
+    const uint64_t before = daw_target::sample_word(term.source, t - 1);
+    const uint64_t has_before = t > 0 ? ALL : ~uint64_t(1);
+    switch (term.condition) {
+    case KSM_CTYPE_ACTIVE_HIGH:
+    case KSM_CTYPE_HIGH: return now;
+    case KSM_CTYPE_ACTIVE_LOW:
+    case KSM_CTYPE_LOW: return ~now;
+    case KSM_CTYPE_RISING_EDGE: return now & ~before & has_before;
+    case KSM_CTYPE_FALLING_EDGE: return ~now & before & has_before;
+    default: return (now ^ before) & has_before;
+    }
+}
+
+// The AND, or the OR, of node conditions; with none, or for a level kind not evaluated, it
+// holds at every sample.
+class BASIC_LEVEL final : public STREAM {
+public:
+    BASIC_LEVEL(bool any, std::vector<TERM> terms) : m_any(any), m_terms(std::move(terms)) {}
+    uint64_t next() override
+    {
+        uint64_t met = m_terms.empty() ? ALL : m_any ? 0 : ALL;
+        for (const TERM& term : m_terms)
+            met = m_any ? met | term_word(term, m_t) : met & term_word(term, m_t);
+        m_t += 64;
+        return met;
+    }
+
+private:
+    bool m_any;
+    std::vector<TERM> m_terms;
+    long long m_t = 0;
+};
+
+std::unique_ptr<STREAM> make_basic(const KSM_TX_TRIGGER* trigger, int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
+{
+    std::vector<TERM> terms;
+    const bool evaluated = type == KSM_LTYPE_BASIC_AND || type == KSM_LTYPE_BASIC_OR;
+    for (int row = 0; evaluated && row < trigger->get_num_nodes(); ++row) {
+        const KSM_DATA_TRIGGER_CONDITION c = level >= 0 ? trigger->get_trigger_condition(row, level)
+                                                        : trigger->get_pattern_condition(row, level + KSM_NUM_PATTERNS);
+        const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
+        if (is_leaf(trigger, row) && is_bit_condition(c) && (use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH))
+            terms.push_back({daw_target::source_of(trigger->get_node_name(row)), c});
+    }
+    return std::make_unique<BASIC_LEVEL>(type == KSM_LTYPE_BASIC_OR, std::move(terms));
+}
+
+// ---- advanced expressions -------------------------------------------------------------------
+
+// A node of an expression: each next() gives its value over the next 64 samples.
+class VALUE {
+public:
+    explicit VALUE(int width) : width(std::max(width, 1)) {}
+    virtual ~VALUE() = default;
+    virtual void next(PLANES* out) = 0;
+    const int width;
+};
+using VALUE_PTR = std::unique_ptr<VALUE>;
+
+// `planes` widened to `width` bits: sign-extended when `sign`, else with zeros.
+void extend(PLANES* planes, size_t width, bool sign)
+{
+    const uint64_t fill = sign && !planes->empty() ? planes->back() : 0;
+    planes->resize(width, fill);
+}
+
+// Bit `bit` of a one-bit stream `delay` samples later: keeps the words it still needs.
+class DELAY {
+public:
+    explicit DELAY(int delay) : m_delay(delay), m_history(static_cast<size_t>(delay / 64 + 2), 0) {}
+    uint64_t next(uint64_t word)
+    {
+        std::rotate(m_history.begin(), m_history.begin() + 1, m_history.end());
+        m_history.back() = word;
+        const size_t back = static_cast<size_t>(m_delay / 64), shift = static_cast<size_t>(m_delay % 64);
+        const size_t last = m_history.size() - 1 - back;
+        const uint64_t low = m_history[last] << shift;
+        return shift ? low | m_history[last - 1] >> (64 - shift) : low;
+    }
+
+private:
+    int m_delay;
+    std::vector<uint64_t> m_history;  // oldest first
+};
+
+class NODE_VALUE final : public VALUE {
+public:
+    NODE_VALUE(const char* name, int delay) : VALUE(1), m_source(daw_target::source_of(name)), m_t(-delay) {}
+    void next(PLANES* out) override
+    {
+        out->assign(1, daw_target::sample_word(m_source, m_t));
+        m_t += 64;
+    }
+
+private:
+    SOURCE m_source;
+    long long m_t;
+};
+
+class CONSTANT_VALUE final : public VALUE {
+public:
+    CONSTANT_VALUE(int64_t value, int width) : VALUE(width)
+    {
+        for (int i = 0; i < this->width; ++i)
+            m_planes.push_back((i < 64 ? (value >> i) & 1 : value < 0) ? ALL : 0);
+    }
+    void next(PLANES* out) override { *out = m_planes; }
+
+private:
+    PLANES m_planes;
+};
+
+// Operands side by side: a bus (input 0 least significant), or a bitwise or logical operator.
+class COMBINE_VALUE final : public VALUE {
+public:
+    enum MODE { CONCATENATE, AND, OR, XOR, NOT };
+    COMBINE_VALUE(int width, MODE mode, std::vector<VALUE_PTR> inputs)
+        : VALUE(width), m_mode(mode), m_inputs(std::move(inputs))
+    {
+    }
+    void next(PLANES* out) override
+    {
+        out->clear();
+        for (size_t i = 0; i < m_inputs.size(); ++i) {
+            m_inputs[i]->next(&m_operand);
+            if (m_mode == CONCATENATE) {
+                out->insert(out->end(), m_operand.begin(), m_operand.end());
+                continue;
+            }
+            extend(&m_operand, static_cast<size_t>(width), false);
+            if (i == 0)
+                *out = m_operand;
+            for (size_t b = 0; i > 0 && b < out->size(); ++b)
+                (*out)[b] = m_mode == AND ? (*out)[b] & m_operand[b]
+                            : m_mode == OR ? (*out)[b] | m_operand[b]
+                                           : (*out)[b] ^ m_operand[b];
+        }
+        if (m_mode == NOT)
+            for (uint64_t& w : *out)
+                w = ~w;
+        extend(out, static_cast<size_t>(width), false);
+    }
+
+private:
+    MODE m_mode;
+    std::vector<VALUE_PTR> m_inputs;
+    PLANES m_operand;
+};
+
+class REDUCE_VALUE final : public VALUE {
+public:
+    REDUCE_VALUE(int operation, VALUE_PTR input) : VALUE(1), m_operation(operation), m_input(std::move(input)) {}
+    void next(PLANES* out) override
+    {
+        m_input->next(&m_operand);
+        uint64_t r = m_operation == RUV_LTYPE_AND ? ALL : 0;
+        for (uint64_t w : m_operand)
+            r = m_operation == RUV_LTYPE_AND ? r & w : m_operation == RUV_LTYPE_OR ? r | w : r ^ w;
+        out->assign(1, r);
+    }
+
+private:
+    int m_operation;
+    VALUE_PTR m_input;
+    PLANES m_operand;
+};
+
+class COMPARE_VALUE final : public VALUE {
+public:
+    COMPARE_VALUE(const RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT* node, VALUE_PTR a, VALUE_PTR b)
+        : VALUE(1), m_operation(node->get_operation()), m_signed(node->get_signed_mode()), m_a(std::move(a)),
+          m_b(std::move(b)), m_delay(node->get_delay())
+    {
+    }
+    void next(PLANES* out) override
+    {
+        m_a->next(&m_pa);
+        m_b->next(&m_pb);
+        out->assign(1, m_delay.next(compare()));
+    }
+
+private:
+    // Most significant bit first: less-than is decided at the first bit that differs.
+    uint64_t compare()
+    {
+        const size_t width = std::max(m_pa.size(), m_pb.size());
+        extend(&m_pa, width, m_signed);
+        extend(&m_pb, width, m_signed);
+        uint64_t less = 0, equal = ALL;
+        for (size_t i = width; i-- > 0;) {
+            uint64_t a = m_pa[i], b = m_pb[i];
+            if (m_signed && i + 1 == width)
+                std::swap(a, b);  // a set sign bit makes the value smaller
+            less |= equal & ~a & b;
+            equal &= ~(a ^ b);
+        }
+        switch (m_operation) {
+        case RUV_CTYPE_GREATER_THAN: return ~less & ~equal;
+        case RUV_CTYPE_GREATER_THAN_OR_EQUAL_TO: return ~less;
+        case RUV_CTYPE_LESS_THAN: return less;
+        case RUV_CTYPE_LESS_THAN_OR_EQUAL_TO: return less | equal;
+        case RUV_CTYPE_EQUAL_TO: return equal;
+        case RUV_CTYPE_NOT_EQUAL_TO: return ~equal;
+        case RUV_CTYPE_TRUE: return ALL;
+        default: return 0;
+        }
+    }
+
+    int m_operation;
+    bool m_signed;
+    VALUE_PTR m_a, m_b;
+    DELAY m_delay;
+    PLANES m_pa, m_pb;
+};
+
+class SHIFT_VALUE final : public VALUE {
+public:
+    SHIFT_VALUE(const RUV_ADVANCED_TRIGGER_SHIFT* node, VALUE_PTR input)
+        : VALUE(node->get_bit_width()), m_operation(node->get_operation()), m_amount(node->get_shift_amount()),
+          m_right(node->get_shift_direction()), m_input(std::move(input))
+    {
+    }
+    void next(PLANES* out) override
+    {
+        m_input->next(&m_operand);
+        extend(&m_operand, static_cast<size_t>(width), false);
+        out->assign(static_cast<size_t>(width), 0);
+        for (int i = 0; i < width; ++i) {
+            long long from = m_right ? i + m_amount : i - m_amount;
+            if (m_operation == RUV_STYPE_ROTATE)
+                from = ((from % width) + width) % width;
+            else if (from >= width && m_operation == RUV_STYPE_ARITHMETIC && m_right)
+                from = width - 1;
+            if (from >= 0 && from < width)
+                (*out)[static_cast<size_t>(i)] = m_operand[static_cast<size_t>(from)];
+        }
+    }
+
+private:
+    int m_operation, m_amount;
+    bool m_right;
+    VALUE_PTR m_input;
+    PLANES m_operand;
+};
+
+// True at its value (of the count before this sample's step); with hold, true from then on.
+class COUNTER_VALUE final : public VALUE {
+public:
+    COUNTER_VALUE(const RUV_ADVANCED_TRIGGER_EVENT_COUNTER* node, VALUE_PTR input)
+        : VALUE(1), m_mode(node->get_mode()), m_hold(node->get_hold_status()),
+          m_mask(node->get_counter_width() >= 64 ? ALL : (uint64_t(1) << node->get_counter_width()) - 1),
+          m_value(node->get_counter_value()), m_input(std::move(input))
+    {
+    }
+    void next(PLANES* out) override
+    {
+        m_input->next(&m_operand);
+        uint64_t x = 0, result = 0;
+        for (uint64_t w : m_operand)
+            x |= w;
+        for (int j = 0; j < 64; ++j) {
+            const bool in = (x >> j) & 1, at = m_count == m_value;
+            result |= static_cast<uint64_t>(at || m_held) << j;
+            m_held = m_held || (m_hold && at);
+            step(in, at);
+        }
+        out->assign(1, result);
+    }
+
+private:
+    void step(bool in, bool at)
+    {
+        if (m_mode == RUV_ETYPE_CONTINUOUS)
+            m_count = in ? (at ? m_count : (m_count + 1) & m_mask) : 0;
+        else if (m_mode == RUV_ETYPE_EVENT)
+            m_count = in ? (at ? 1 & m_mask : (m_count + 1) & m_mask) : m_count;
+        else {
+            if ((m_started || in) && !at)
+                m_count = (m_count + 1) & m_mask;
+            m_started = m_started || in;
+        }
+    }
+
+    int m_mode;
+    bool m_hold;
+    uint64_t m_mask, m_value;
+    VALUE_PTR m_input;
+    PLANES m_operand;
+    uint64_t m_count = 0;
+    bool m_held = false, m_started = false;
+};
+
+// Edge and level pattern: character i for bit width - 1 - i; edges against the sample before
+// (0 before the first sample).
+class PATTERN_VALUE final : public VALUE {
+public:
+    PATTERN_VALUE(const std::string& pattern, int delay, VALUE_PTR input)
+        : VALUE(1), m_pattern(pattern), m_input(std::move(input)), m_delay(delay)
+    {
+    }
+    void next(PLANES* out) override
+    {
+        m_input->next(&m_now);
+        extend(&m_now, m_pattern.size(), false);
+        m_last.resize(m_now.size(), 0);
+        uint64_t met = ALL;
+        for (size_t i = 0; i < m_pattern.size(); ++i) {
+            const size_t b = m_pattern.size() - 1 - i;
+            const uint64_t now = m_now[b], before = now << 1 | m_last[b] >> 63;
+            switch (m_pattern[i]) {
+            case 'H': case 'h': case '1': met &= now; break;
+            case 'L': case 'l': case '0': met &= ~now; break;
+            case 'R': case 'r': met &= now & ~before; break;
+            case 'F': case 'f': met &= ~now & before; break;
+            case 'E': case 'e': met &= now ^ before; break;
+            default: break;
+            }
+        }
+        m_last = m_now;
+        out->assign(1, m_delay.next(met));
+    }
+
+private:
+    std::string m_pattern;
+    VALUE_PTR m_input;
+    DELAY m_delay;
+    PLANES m_now, m_last;
+};
+
+using NODE = const RUV_ADVANCED_TRIGGER_BASE;
+
+VALUE_PTR build(NODE* node, std::string* error);
+
+std::vector<VALUE_PTR> inputs_of(NODE* node, std::string* error)
+{
+    std::vector<VALUE_PTR> inputs;
+    for (int i = 0; i < node->get_input_count(); ++i) {
+        inputs.push_back(build(node->get_input_connection_at(i), error));
+        if (!inputs.back())
+            return {};
+    }
+    return inputs;
+}
+
+COMBINE_VALUE::MODE mode_of(int operation)
+{
+    switch (operation) {
+    case RUV_LTYPE_AND: return COMBINE_VALUE::AND;
+    case RUV_LTYPE_OR: return COMBINE_VALUE::OR;
+    case RUV_LTYPE_XOR: return COMBINE_VALUE::XOR;
+    default: return COMBINE_VALUE::NOT;
+    }
+}
+
+// The design nodes an incremental pattern names, as a bus whose most significant bit is the first.
+VALUE_PTR named_bus(const std::vector<std::string>& names)
+{
+    std::vector<VALUE_PTR> members;
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        members.push_back(std::make_unique<NODE_VALUE>(name->c_str(), 0));
+    return std::make_unique<COMBINE_VALUE>(static_cast<int>(names.size()), COMBINE_VALUE::CONCATENATE,
+                                           std::move(members));
+}
+
+VALUE_PTR build_operator(NODE* node, std::vector<VALUE_PTR> in)
+{
+    const int width = node->get_bit_width();
+    switch (node->get_node_kind()) {
+    case RUV_KIND_BUS: return std::make_unique<COMBINE_VALUE>(width, COMBINE_VALUE::CONCATENATE, std::move(in));
+    case RUV_KIND_LOGICAL:
+    case RUV_KIND_BITWISE:
+        return std::make_unique<COMBINE_VALUE>(
+            width, mode_of(static_cast<const RUV_ADVANCED_TRIGGER_OPERATOR*>(node)->get_operation()), std::move(in));
+    case RUV_KIND_UNARY:
+        return std::make_unique<REDUCE_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_UNARY*>(node)->get_operation(),
+                                              std::move(in[0]));
+    case RUV_KIND_COMPARE_CONSTANT:
+    case RUV_KIND_COMPARE_VARIABLE:
+        return std::make_unique<COMPARE_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT*>(node),
+                                               std::move(in[0]), std::move(in[1]));
+    case RUV_KIND_SHIFT:
+        return std::make_unique<SHIFT_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_SHIFT*>(node), std::move(in[0]));
+    case RUV_KIND_EVENT_COUNTER:
+        return std::make_unique<COUNTER_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_EVENT_COUNTER*>(node),
+                                               std::move(in[0]));
+    case RUV_KIND_MBPM:
+        return std::make_unique<PATTERN_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_MBPM*>(node)->get_pattern(),
+                                               node->get_delay(), std::move(in[0]));
+    default: return nullptr;
+    }
+}
+
+size_t inputs_needed(int kind)
+{
+    return kind == RUV_KIND_COMPARE_CONSTANT || kind == RUV_KIND_COMPARE_VARIABLE ? 2
+           : kind == RUV_KIND_BUS || kind == RUV_KIND_LOGICAL || kind == RUV_KIND_BITWISE ? 0
+                                                                                         : 1;
+}
+
+VALUE_PTR build(NODE* node, std::string* error)
+{
+    if (!node) {
+        *error = "The trigger expression is incomplete";
+        return nullptr;
+    }
+    switch (node->get_node_kind()) {
+    case RUV_KIND_DESIGN_NODE: return std::make_unique<NODE_VALUE>(node->get_name(), node->get_delay());
+    case RUV_KIND_INPUT_CONSTANT:
+    case RUV_KIND_INPUT_VARIABLE:
+        return std::make_unique<CONSTANT_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_INPUT_CONSTANT*>(node)->get_value(),
+                                                node->get_bit_width());
+    case RUV_KIND_IMBPM: {
+        const auto* imbpm = static_cast<const RUV_ADVANCED_TRIGGER_IMBPM*>(node);
+        return std::make_unique<PATTERN_VALUE>(imbpm->get_pattern(), 0, named_bus(imbpm->get_node_names()));
+    }
+    case RUV_KIND_CUSTOM_HDL:
+        *error = std::string("The custom HDL block '") +
+                 static_cast<const RUV_ADVANCED_TRIGGER_CUSTOM_HDL*>(node)->get_module_name() +
+                 "' cannot run on the simulated target";
+        return nullptr;
+    default: break;
+    }
+    std::vector<VALUE_PTR> in = inputs_of(node, error);
+    if (!error->empty() || in.size() < inputs_needed(node->get_node_kind()))
+        return nullptr;
+    VALUE_PTR value = build_operator(node, std::move(in));
+    if (!value && error->empty())
+        *error = "The trigger expression holds a box the simulated target cannot evaluate";
+    return value;
+}
+
+class EXPRESSION_LEVEL final : public STREAM {
+public:
+    explicit EXPRESSION_LEVEL(VALUE_PTR root) : m_root(std::move(root)) {}
+    uint64_t next() override
+    {
+        m_root->next(&m_planes);
+        uint64_t any = 0;
+        for (uint64_t w : m_planes)
+            any |= w;
+        return any;
+    }
+
+private:
+    VALUE_PTR m_root;
+    PLANES m_planes;
+};
+
+std::string level_label(const KSM_TX_TRIGGER* trigger, int level)
+{
+    return level >= 0 ? std::string("Trigger level '") + trigger->get_level_name(level) + "'"
+                      : "Storage qualifier pattern " + std::to_string(level + KSM_NUM_PATTERNS + 1);
+}
+
+}  // namespace
+
+std::unique_ptr<STREAM> make_expression(const RUV_ADVANCED_TRIGGER_OUTPUT* root, std::string* error)
+{
+    error->clear();
+    VALUE_PTR value = build(root ? root->get_input_connection_at(0) : nullptr, error);
+    return value ? std::make_unique<EXPRESSION_LEVEL>(std::move(value)) : nullptr;
+}
+
+std::unique_ptr<STREAM> make_level(KSM_TX_TRIGGER* trigger, int level, std::string* error)
+{
+    const KSM_DATA_TRIGGER_LEVEL_TYPE type =
+        level >= 0 ? trigger->get_level_type(level) : trigger->get_pattern_type(level + KSM_NUM_PATTERNS);
+    if (type != KSM_LTYPE_ADVANCED)
+        return make_basic(trigger, level, type);
+    RUV_ADVANCED_TRIGGER_FACTORY* factory = trigger->get_advanced_trigger_factory(level);
+    if (!factory)
+        return std::make_unique<BASIC_LEVEL>(false, std::vector<TERM>());  // no expression: met at once
+    if (!factory->get_root()) {
+        *error = level_label(trigger, level) + ": " + factory->get_error_message();
+        return nullptr;
+    }
+    std::unique_ptr<STREAM> stream = make_expression(factory->get_root(), error);
+    if (!stream)
+        *error = level_label(trigger, level) + ": " + *error;
+    return stream;
+}
+
+// ---- the program ------------------------------------------------------------------------------
+
+namespace {
+
+class SOURCE_STREAM final : public STREAM {
+public:
+    explicit SOURCE_STREAM(const char* name) : m_source(daw_target::source_of(name)) {}
+    uint64_t next() override
+    {
+        const uint64_t w = daw_target::sample_word(m_source, m_t);
+        m_t += 64;
+        return w;
+    }
+
+private:
+    SOURCE m_source;
+    long long m_t = 0;
+};
+
+// The rows of the signal set whose changes a transitional qualifier stores: those marked for
+// it, else every data node.
+std::vector<std::unique_ptr<STREAM>> transition_inputs(const KSM_TX_SIGNAL_SET* set)
+{
+    std::vector<std::unique_ptr<STREAM>> marked, all;
+    for (int row = 0; set && row < set->get_num_nodes(); ++row) {
+        if (!is_leaf(set, row) || set->get_channel(row) < 0)
+            continue;
+        all.push_back(std::make_unique<SOURCE_STREAM>(set->get_node_name(row)));
+        if (set->is_transition_enabled(row))
+            marked.push_back(std::make_unique<SOURCE_STREAM>(set->get_node_name(row)));
+    }
+    return marked.empty() ? std::move(all) : std::move(marked);
+}
+
+}  // namespace
+
+std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* error)
+{
+    std::string message;
+    std::unique_ptr<PROGRAM> p(new PROGRAM);
+    for (int level = 0; level < trigger->get_num_levels(); ++level) {
+        p->m_levels.push_back(make_level(trigger, level, &message));
+        if (!p->m_levels.back()) {
+            *error = message;
+            return nullptr;
+        }
+    }
+    p->m_level_words.resize(p->m_levels.size());
+    if (trigger->is_state_based() && !(p->m_flow = make_flow(trigger, error)))
+        return nullptr;
+    p->m_qualifier = trigger->is_storage_qualifier_disabled() ? KSM_SQTYPE_CONTINUOUS : trigger->get_storage_qualifier_type();
+    if (p->m_qualifier == KSM_SQTYPE_STATE_BASED && !p->m_flow)
+        p->m_qualifier = KSM_SQTYPE_CONTINUOUS;
+    const int first = p->m_qualifier == KSM_SQTYPE_CONDITIONAL ? -3 : -2;
+    const int patterns = p->m_qualifier == KSM_SQTYPE_CONDITIONAL ? 1 : p->m_qualifier == KSM_SQTYPE_START_STOP ? 2 : 0;
+    for (int k = 0; k < patterns; ++k) {
+        p->m_patterns.push_back(make_level(trigger, first + k, &message));
+        if (!p->m_patterns.back()) {
+            *error = message;
+            return nullptr;
+        }
+    }
+    if (p->m_qualifier == KSM_SQTYPE_TRANSITIONAL)
+        p->m_inputs = transition_inputs(trigger->get_signal_set());
+    if (p->m_qualifier == KSM_SQTYPE_INPUT_PORT)
+        p->m_inputs.push_back(std::make_unique<SOURCE_STREAM>(trigger->get_storage_qualifier_input_port()));
+    p->m_previous.assign(p->m_inputs.size(), 0);
+    return p;
+}
+
+// The stored samples of the next block, by the qualifier.
+uint64_t PROGRAM::qualify(size_t block)
+{
+    switch (m_qualifier) {
+    case KSM_SQTYPE_CONDITIONAL: return m_patterns[0]->next();
+    case KSM_SQTYPE_INPUT_PORT: return m_inputs[0]->next();
+    case KSM_SQTYPE_STATE_BASED: return m_flow_words[block].store;
+    case KSM_SQTYPE_TRANSITIONAL: {
+        uint64_t changed = block == 0 ? 1 : 0;  // the first sample is stored
+        for (size_t i = 0; i < m_inputs.size(); ++i) {
+            const uint64_t w = m_inputs[i]->next();
+            changed |= (w ^ (w << 1 | m_previous[i] >> 63)) & (block == 0 ? ~uint64_t(1) : ALL);
+            m_previous[i] = w;
+        }
+        return changed;
+    }
+    case KSM_SQTYPE_START_STOP: {
+        const uint64_t start = m_patterns[0]->next(), stop = m_patterns[1]->next();
+        uint64_t stored = 0;
+        for (int j = 0; j < 64; ++j) {
+            m_storing = m_storing || ((start >> j) & 1);
+            stored |= static_cast<uint64_t>(m_storing) << j;
+            m_storing = m_storing && !((stop >> j) & 1);
+        }
+        return stored;
+    }
+    default: return ALL;
+    }
+}
+
+void PROGRAM::extend(size_t blocks)
+{
+    m_current.resize(m_levels.size());
+    while (m_stored.size() < blocks) {
+        const size_t block = m_stored.size();
+        for (size_t l = 0; l < m_levels.size(); ++l)
+            m_level_words[l].push_back(m_current[l] = m_levels[l]->next());
+        if (m_flow)
+            m_flow_words.push_back(m_flow->next(m_current));
+        m_stored.push_back(qualify(block));
+    }
+}
+
+long long PROGRAM::find_trigger(long long from, long long limit, bool segment, bool* final)
+{
+    *final = false;
+    size_t level = 0;
+    for (long long at = std::max(from, 0ll); at < limit;) {
+        const size_t block = static_cast<size_t>(at >> 6);
+        extend(block + 1);
+        uint64_t word;
+        if (m_flow) {
+            const FLOW_WORDS& f = m_flow_words[block];
+            word = f.trigger | (segment ? f.segment_trigger : 0);
+        } else {
+            word = m_levels.empty() ? ALL : m_level_words[level][block];
+        }
+        word &= ALL << (at & 63);
+        if (!word) {
+            at = (at | 63) + 1;
+            continue;
+        }
+        const long long met = static_cast<long long>(block) * 64 + __builtin_ctzll(word);
+        if (met >= limit)
+            return -1;
+        if (m_flow) {
+            *final = (m_flow_words[block].trigger >> (met & 63)) & 1;
+            return met;
+        }
+        if (m_levels.empty() || ++level == m_levels.size())
+            return met;
+        at = met + 1;
+    }
+    return -1;
+}
+
+bool PROGRAM::is_stored(long long t)
+{
+    extend(static_cast<size_t>(t >> 6) + 1);
+    return (m_stored[static_cast<size_t>(t >> 6)] >> (t & 63)) & 1;
+}
+
+long long PROGRAM::next_stored(long long from, long long limit)
+{
+    for (long long at = from; at < limit;) {
+        const size_t block = static_cast<size_t>(at >> 6);
+        extend(block + 1);
+        const uint64_t word = m_stored[block] & (ALL << (at & 63));
+        if (word) {
+            const long long t = static_cast<long long>(block) * 64 + __builtin_ctzll(word);
+            return t < limit ? t : -1;
+        }
+        at = (at | 63) + 1;
+    }
+    return -1;
+}
+
+long long PROGRAM::previous_stored(long long from, long long floor)
+{
+    for (long long at = from - 1; at >= floor && at >= 0;) {
+        const size_t block = static_cast<size_t>(at >> 6);
+        extend(block + 1);
+        const int shift = 63 - static_cast<int>(at & 63);
+        const uint64_t word = (m_stored[block] << shift) >> shift;  // samples up to `at`
+        if (word) {
+            const long long t = static_cast<long long>(block) * 64 + 63 - __builtin_clzll(word);
+            return t >= floor ? t : -1;
+        }
+        at = (at & ~63ll) - 1;
+    }
+    return -1;
+}
+
+}  // namespace daw_eval

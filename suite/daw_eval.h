@@ -1,0 +1,83 @@
+// The simulated target's trigger logic: every trigger level, storage-qualifier pattern and
+// state-based flow of a trigger evaluated as streams of 64-sample words from sample 0 on, as the
+// device's logic runs from the start of an acquisition (described in daw.h).
+#pragma once
+
+#include "ksm.h"
+#include "ruv.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace daw_eval {
+
+// A one-bit signal of the trigger logic: next() gives the samples 64 * k .. 64 * k + 63 (bit j
+// for sample 64 * k + j) for k = 0, 1, 2, ... in turn.
+class STREAM {
+public:
+    virtual ~STREAM();
+    virtual uint64_t next() = 0;
+};
+
+// Builds the stream of one level (0..) or storage-qualifier pattern (-3..-1): basic levels
+// from their node conditions, advanced ones from their expression. Null with a message when the
+// level holds what the target cannot run.
+std::unique_ptr<STREAM> make_level(KSM_TX_TRIGGER* trigger, int level, std::string* error);
+// The stream of a parsed advanced expression; null with a message for a custom HDL box.
+std::unique_ptr<STREAM> make_expression(const RUV_ADVANCED_TRIGGER_OUTPUT* root, std::string* error);
+
+// The per-sample outputs of a state-based flow.
+struct FLOW_WORDS {
+    uint64_t trigger = 0;          // a trigger statement ran
+    uint64_t segment_trigger = 0;  // a segment_trigger statement ran
+    uint64_t store = 0;            // the sample is to be stored
+};
+
+// A state-based flow interpreted sample by sample over the words of the trigger's levels.
+class FLOW {
+public:
+    virtual ~FLOW();
+    // The outputs for the next 64 samples; `levels` holds each level's word for them.
+    virtual FLOW_WORDS next(const std::vector<uint64_t>& levels) = 0;
+};
+// Null with a message when the flow text does not check.
+std::unique_ptr<FLOW> make_flow(KSM_TX_TRIGGER* trigger, std::string* error);
+
+// Everything a trigger decides, extended block by block as far as it is asked for.
+class PROGRAM {
+public:
+    // Null with a message when the trigger cannot run on the target.
+    static std::unique_ptr<PROGRAM> make(KSM_TX_TRIGGER* trigger, std::string* error);
+
+    // The first sample from `from` on (and before `limit`) that triggers: the levels met in turn
+    // from `from`, or a flow's trigger (a segment_trigger too when `segment`); -1 when none.
+    // `final` tells whether it was a flow's trigger statement, which ends the acquisition.
+    long long find_trigger(long long from, long long limit, bool segment, bool* final);
+    // Whether sample t (>= 0) is stored, by the storage qualifier.
+    bool is_stored(long long t);
+    // The first stored sample from `from` on and before `limit`, or -1.
+    long long next_stored(long long from, long long limit);
+    // The last stored sample before `from` and not before `floor`, or -1.
+    long long previous_stored(long long from, long long floor);
+
+private:
+    PROGRAM() = default;
+    void extend(size_t blocks);
+    uint64_t qualify(size_t block);
+
+    KSM_DATA_STORAGE_QUALIFIER_TYPE m_qualifier = KSM_SQTYPE_CONTINUOUS;
+    std::vector<std::unique_ptr<STREAM>> m_levels;
+    std::vector<std::unique_ptr<STREAM>> m_patterns;  // conditional, or start and stop
+    std::vector<std::unique_ptr<STREAM>> m_inputs;    // transitional nodes or the input port
+    std::unique_ptr<FLOW> m_flow;
+    bool m_storing = false;  // start/stop: a start was met and no stop since
+    std::vector<uint64_t> m_previous;  // transitional: each node's last word
+    std::vector<std::vector<uint64_t>> m_level_words;  // per level, per block
+    std::vector<FLOW_WORDS> m_flow_words;
+    std::vector<uint64_t> m_stored;
+    std::vector<uint64_t> m_current;  // the levels' words of the block being extended
+};
+
+}  // namespace daw_eval
