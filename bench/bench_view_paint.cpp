@@ -1,7 +1,7 @@
 // The Data tab of the node list view painted offscreen at 1920 x 1080: 64 rows (48 single bits
-// and 16 buses of 8 to 32 bits) over captures of 1 K, 16 K and 128 K samples, fully zoomed out
-// and at one pixel per sample near the start and near the end; next to a plain painter that
-// reads and draws every sample of every row.
+// and 16 buses of 8 to 32 bits, the four widest shown as the four chart types) over captures of
+// 1 K, 16 K and 128 K samples, fully zoomed out and at one pixel per sample near the start and
+// near the end; next to a plain painter that reads and draws every sample of every row.
 #include "bench_reporter.h"
 
 #include "ksm.h"
@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int BITS = 48, BUSES = 16;
+constexpr int BITS = 48, BUSES = 16, CHARTS = 4;
 enum MODE { ZOOMED_OUT, START, END };
 
 struct VIEW : VOKR_VIEW {
@@ -61,7 +61,9 @@ struct SCENE {
             for (int i = 0; i < width; ++i)
                 m->insert_node(QString("bus%1_%2").arg(b).arg(i), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
             set->group_nodes(first, first + width - 1);
-            set->set_group_display_type(first, KSM_GTYPE_HEX);
+            const int chart = b - (BUSES - CHARTS);
+            set->set_group_display_type(
+                first, chart < 0 ? KSM_GTYPE_HEX : KSM_DATA_GROUP_DISPLAY_TYPE(KSM_GTYPE_UNSIGNED_BAR + chart));
             m->toggle_node(first);  // collapsed: one row per bus
         }
         KSM_DATA_LOG* log = m->get_session()->create_new_log(0);

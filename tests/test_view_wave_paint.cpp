@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -195,6 +196,20 @@ TEST_F(WavePaint, TimeUnitsDialog)
     EXPECT_EQ(m_view->get_time_period(), 100.0);
     EXPECT_EQ(m_view->get_time_unit(), "us");
     EXPECT_TRUE(m_view->on_update_time_units());
+
+    // Time mode inserts through the time dialog: 250 us at 100 us per sample lands on sample 3.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<VOKR_TIME_UNITS_DLG*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->on_update_time_units_edit("250");
+        EXPECT_EQ(dialog->get_sample_edit()->text(), "3");
+        dialog->accept();
+    });
+    m_view->on_insert_time_bar();
+    EXPECT_EQ(m_view->get_time_bars()[0], 3);
+    VOKR_TIME_UNITS_DLG no_period(nullptr, 0, 10, 0.0, true);
+    no_period.accept();
+    EXPECT_NE(no_period.result(), QDialog::Accepted);
 }
 
 TEST_F(WavePaint, BusesAndCharts)
@@ -274,6 +289,23 @@ TEST_F(WavePaint, ValueColumnAndSplitValues)
     EXPECT_TRUE(split);
 }
 
+// A mnemonic drawn again over the crossing after its segment takes the data mnemonic colour.
+TEST_F(WavePaint, SymbolTextsAtCrossings)
+{
+    const int bus = add_bus(2, KSM_GTYPE_MNEMONICS);
+    m()->create_mnemonic_table(bus, "st", {"A", "B", "C", "D"}, {"00", "01", "10", "11"});
+    capture(256, [&](int row, int s) { return ((s / 40) >> (row - bus - 1)) & 1; });
+    show_span(100);
+    paint();
+    std::vector<std::pair<QString, QRgb>> texts;
+    for (const auto& t : m_recorder.texts())
+        if (cell(bus, VOKR_VIEW::WAVEFORM_COLUMN).contains(t.baseline))
+            texts.emplace_back(t.text, t.color.rgb());
+    const QRgb plain = pirq_get_color(18).rgb(), crossing = pirq_get_color(309).rgb();
+    EXPECT_EQ(texts, (std::vector<std::pair<QString, QRgb>>{
+                         {"A", plain}, {"A", crossing}, {"C", plain}, {"C", crossing}, {"B", plain}}));
+}
+
 TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
 {
     add(4);
@@ -291,8 +323,12 @@ TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
 TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
 {
     add(1);
+    const int charts[] = {add_bus(4, KSM_GTYPE_UNSIGNED_BAR), add_bus(4, KSM_GTYPE_SIGNED_BAR)};
     constexpr int DEPTH = 50000;
-    auto bit = [](int, int s) { return (s / 3000) % 2 == 1 || s % 7919 == 0 || s == 40001; };
+    // Bus values: 15 (unsigned) and -8 (signed) at sample 40001 only, 0 elsewhere.
+    auto bit = [&](int row, int s) {
+        return row == 0 ? (s / 3000) % 2 == 1 || s % 7919 == 0 || s == 40001 : s == 40001 && row != charts[1] + 2;
+    };
     auto valid = [](int s) { return s < 20000 || s > 20500; };
     capture(DEPTH, bit, valid);
     show_span(DEPTH);
@@ -312,6 +348,15 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
             marked.insert(x);
     }
     EXPECT_EQ(marked, expected);
+    // A chart column shows the extreme values of its samples: the glitch gives the only tall bar.
+    paint();
+    for (int chart : charts) {
+        std::vector<int> tall;
+        for (const auto& r : m_recorder.rects())
+            if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
+                tall.push_back(r.rect.left());
+        EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+    }
 }
 
 TEST_F(WavePaint, RulerBarsAndTicks)
@@ -347,21 +392,82 @@ TEST_F(WavePaint, RulerBarsAndTicks)
     EXPECT_EQ(labels.front(), "+200");
 
     // Header row 2: labels at multiples of the step from the trigger, 3-pixel marks halfway.
-    show_span(ruler.width() / 3);
-    paint();
-    const int step = m_view->get_ruler_step();
-    ASSERT_GE(step, 4);
-    QRect strip;
-    m_view->get_item_rect(2, VOKR_VIEW::WAVEFORM_COLUMN, &strip);
-    for (int s = 0; s < 150; ++s) {
-        const int x = m_view->get_sample_x(s), r = s - 100;
-        int length = 0;
-        for (const auto& l : lines_in(strip))
-            if (l.color == bar && l.line.x1() == x && l.line.dx() == 0)
-                length = std::max(length, std::abs(l.line.dy()) + 1);
-        EXPECT_EQ(length, r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2) << s;
+    std::set<int> steps;
+    for (int span : {ruler.width() / 3, ruler.width() / 8}) {
+        show_span(span);
+        paint();
+        const int step = m_view->get_ruler_step();
+        steps.insert(step);
+        ASSERT_GE(step, 4);
+        QRect strip;
+        m_view->get_item_rect(2, VOKR_VIEW::WAVEFORM_COLUMN, &strip);
+        for (int s = 0; s < std::min(150, span); ++s) {
+            const int x = m_view->get_sample_x(s), r = s - 100;
+            int length = 0;
+            for (const auto& l : lines_in(strip))
+                if (l.color == bar && l.line.x1() == x && l.line.dx() == 0)
+                    length = std::max(length, std::abs(l.line.dy()) + 1);
+            EXPECT_EQ(length, r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2) << s;
+        }
+        EXPECT_TRUE(m_recorder.find_text("-96"));
     }
-    EXPECT_TRUE(m_recorder.find_text(QString::number(step)));
+    EXPECT_EQ(steps.count(8), 1u);
+}
+
+// Four fixed segments of 1024: segment numbers and dashed segment lines; a master bar on a
+// segment start at the right edge is drawn one pixel left, another bar one pixel right.
+TEST_F(WavePaint, FixedSegments)
+{
+    add(1);
+    capture(4096, [](int, int s) { return s % 5 == 0; }, {}, 1024, {0, 1024, 2048, 3072});
+    m_view->m_time_bars[0] = 1024, m_view->m_time_bars[1] = 0;
+    m_view->m_timebar_count = 2;
+    m_view->invalidate_geometry();
+    std::vector<QRect> header(3);
+    for (int row = 0; row < 3; ++row)
+        m_view->get_item_rect(row, VOKR_VIEW::WAVEFORM_COLUMN, &header[row]);
+    show_span(4096);
+    paint();
+    EXPECT_EQ(texts_in(header[1]), (std::vector<QString>{"0", "1", "2", "3", "4"}));
+    std::set<int> dashed, bars,
+        expected = {m_view->get_sample_x(1024), m_view->get_sample_x(2048), m_view->get_sample_x(3072)};
+    for (const auto& l : m_recorder.lines())
+        if (l.color == pirq_get_brush(26).color() && l.line.dx() == 0 && l.line.dy() > 100)
+            dashed.insert(l.line.x1());
+    EXPECT_TRUE(std::includes(dashed.begin(), dashed.end(), expected.begin(), expected.end()));
+    show_span(1024);
+    paint();
+    for (const auto& l : lines_in(header[0]))
+        if (l.color == pirq_get_color(299) && l.line.dx() == 0)
+            bars.insert(l.line.x1());
+    const int edge = m_view->get_sample_x(1024);
+    EXPECT_EQ(bars, (std::set<int>{m_view->get_sample_x(0) + 1, edge - 2, edge - 1}));
+}
+
+// Setup tab: one icon per leaf condition; a group of groups shows only its condition's action.
+TEST_F(WavePaint, ConditionCells)
+{
+    add(4);
+    ASSERT_TRUE(m()->group_node(0, 1));
+    ASSERT_TRUE(m()->group_node(3, 4));
+    ASSERT_TRUE(m()->group_node(0, 5));  // row 0: a group of groups, rows 7.. leaves
+    add(6);
+    const int icons[] = {694, 695, 696, 693, 692, 691};
+    for (int c = 0; c < 6; ++c)
+        m_editor->trigger()->set_trigger_condition(7 + c, 0, KSM_DATA_TRIGGER_CONDITION(KSM_CTYPE_HIGH + c));
+    m_editor->trigger()->set_trigger_condition(0, 0, KSM_CTYPE_GROUP_GREATER_THAN);
+    m_tabs.setCurrentIndex(1);
+    m_view->invalidate_geometry();
+    paint();
+    for (int c = 0; c < 6; ++c) {
+        std::vector<int> drawn;
+        for (const auto& p : m_recorder.pixmaps())
+            if (cell(7 + c, VOKR_VIEW::FIRST_LEVEL_COLUMN).contains(p.rect.center()))
+                drawn.push_back(p.icon);
+        EXPECT_EQ(drawn, std::vector<int>{icons[c]}) << c;
+    }
+    const QString action = m_view->get_group_condition_action(KSM_CTYPE_GROUP_GREATER_THAN)->text().remove('&');
+    EXPECT_EQ(texts_in(cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), std::vector<QString>{action});
 }
 
 TEST_F(WavePaint, StatusTextWithoutSamples)

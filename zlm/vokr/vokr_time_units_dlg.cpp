@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -100,6 +101,8 @@ void VOKR_TIME_UNITS_DLG::on_init_dialog()
     if (m_insert) {
         setWindowTitle("Insert Time Bar");
         m_make_master_box->setEnabled(!m_make_master_box->isChecked());
+        m_sample_edit->setReadOnly(true);
+        show_sample();
     } else {
         m_sample_label->hide();
         m_sample_edit->hide();
@@ -109,12 +112,30 @@ void VOKR_TIME_UNITS_DLG::on_init_dialog()
 
 bool VOKR_TIME_UNITS_DLG::is_make_master() const { return m_make_master_box->isChecked(); }
 
+// value / period rounded up; a quotient a rounding error above a whole number (0.3 / 0.1) counts
+// as that number, so a time typed as a multiple of the period lands on that sample.
+int VOKR_TIME_UNITS_DLG::get_sample() const
+{
+    if (!(m_period > 0.0))
+        return 0;
+    const double q = m_value / m_period;
+    return int(std::ceil(q - 1e-9 * std::max(1.0, std::fabs(q))));
+}
+
+// The sample-number field follows the time and the unit: it shows where the bar will go.
+void VOKR_TIME_UNITS_DLG::show_sample()
+{
+    if (m_insert)
+        m_sample_edit->setText(m_period > 0.0 ? QString::number(get_sample()) : QString());
+}
+
 void VOKR_TIME_UNITS_DLG::on_update_time_units_edit(const QString& text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
     m_value = ok ? value : 0.0;
     m_ok->setEnabled(!text.isEmpty());
+    show_sample();
 }
 
 // In insert mode the bounds follow the unit: the same samples, in the new unit's period. The
@@ -131,13 +152,14 @@ void VOKR_TIME_UNITS_DLG::on_sel_change_time_units_combo(const QString& unit)
         m_maximum = high * m_period;
     }
     m_unit = unit;
+    show_sample();
 }
 
 // A time per sample (or a frequency) of 0 would divide by zero wherever times are printed or
-// bars placed by time, so the time-units mode also refuses 0.
+// bars placed by time, so the time-units mode refuses 0 and the insert mode a period of 0.
 void VOKR_TIME_UNITS_DLG::accept()
 {
-    const bool positive = m_insert || m_value > 0.0;
+    const bool positive = m_insert ? m_period > 0.0 : m_value > 0.0;
     if (positive && m_value >= m_minimum && m_value <= m_maximum) {
         QDialog::accept();
         return;

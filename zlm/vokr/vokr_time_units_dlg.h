@@ -33,8 +33,11 @@ public:
     double get_minimum() const { return m_minimum; }
     double get_maximum() const { return m_maximum; }
     bool is_make_master() const;
+    // Insert mode: the sample, relative to the trigger, that the time falls in or just before.
+    int get_sample() const;
     QLineEdit* get_value_edit() const { return m_value_edit; }
     QComboBox* get_unit_combo() const { return m_unit_combo; }
+    QLineEdit* get_sample_edit() const { return m_sample_edit; }
     QPushButton* get_ok_button() const { return m_ok; }
 
 public slots:
@@ -45,6 +48,7 @@ public slots:
 
 private:
     void build();
+    void show_sample();
 
     QString m_unit = "ns";
     double m_value = 0.0;

@@ -434,6 +434,7 @@ private:
     int find_time_bar(int sample) const;
     void place_master(int sample);
     void store_time_bars(int center);
+    bool ask_time_bar_position(int* relative, bool* make_master);
     void set_master_and_store(int sample);
     int find_transition(int master, bool forward) const;
     QVector<int> examined_channels() const;

@@ -5,6 +5,7 @@
 
 #include "ksm.h"
 #include "vokr_insert_time_bar_dlg.h"
+#include "vokr_time_units_dlg.h"
 #include "vokr_tx_manager.h"
 
 #include <QToolButton>
@@ -48,14 +49,39 @@ void VOKR_VIEW::place_master(int sample)
         m_time_bars[m_timebar_count++] = old_master;
 }
 
+// Asks for a position relative to the trigger, as a sample number or, in time mode, as a time
+// (the bar goes to the first sample at or after it). False when the user cancels.
+bool VOKR_VIEW::ask_time_bar_position(int* relative, bool* make_master)
+{
+    const int trigger = trigger_sample(), low = -trigger, high = get_sample_depth() - trigger;
+    const bool first = m_timebar_count == 0;
+    if (!m_use_time_units || !(m_time_period > 0.0)) {
+        VOKR_INSERT_TIME_BAR_DLG dialog(this, low, high, first);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        *relative = dialog.get_sample(), *make_master = dialog.is_make_master();
+        return true;
+    }
+    // A time is not typed in MHz: a sample clock opens the dialog with its period in us.
+    const bool frequency = m_time_unit == "MHz";
+    const double period = frequency ? 1.0 / m_time_period : m_time_period;
+    VOKR_TIME_UNITS_DLG dialog(this, low, high, period, first);
+    dialog.set_unit(frequency ? QString("us") : m_time_unit);
+    dialog.on_init_dialog();
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *relative = dialog.get_sample(), *make_master = dialog.is_make_master();
+    return true;
+}
+
 void VOKR_VIEW::on_insert_time_bar()
 {
-    const int trigger = trigger_sample();
-    VOKR_INSERT_TIME_BAR_DLG dialog(this, -trigger, get_sample_depth() - trigger, m_timebar_count == 0);
-    if (dialog.exec() != QDialog::Accepted)
+    int relative = 0;
+    bool make_master = false;
+    if (!ask_time_bar_position(&relative, &make_master))
         return;
-    const int sample = trigger + dialog.get_sample();
-    if (dialog.is_make_master())
+    const int sample = trigger_sample() + relative;
+    if (make_master)
         place_master(sample);
     else if (find_time_bar(sample) < 0 && m_timebar_count < MAX_TIME_BARS)
         m_time_bars[m_timebar_count++] = sample;

@@ -43,6 +43,7 @@ constexpr int ALIGN_CENTRE = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int MAX_CHART_BITS = 25;
 constexpr int SELECTED_PEN = 6, HIGH_PEN = 108, LOW_PEN = 109, BUS_COLOR = 314, AXIS_COLOR = 1;
 constexpr int TEXT_PEN = 18, SELECTED_TEXT_PEN = 21, SYMBOL_COLOR = 308, FACE = 22, HINT_PEN = 27;
+constexpr int CROSSING_SYMBOL_COLOR = 309;
 
 bool is_chart(int type) { return type >= KSM_GTYPE_UNSIGNED_BAR && type <= KSM_GTYPE_SIGNED_LINE; }
 
@@ -248,13 +249,15 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
 // ---- bus values -----------------------------------------------------------------------------------------
 
 // The value text of the number over `rows` at `column`, drawn where it fits between `from` and `to`.
+// A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 struct BUS_TEXT {
     VOKR_TX_MANAGER* manager;
     int node;
     bool selected;
     bool split = cfg_is_on("zlm_split_bus_values", false);
 
-    void draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom) const
+    void draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom,
+              bool at_crossing = false) const
     {
         if (to - from <= 1)
             return;
@@ -264,7 +267,9 @@ struct BUS_TEXT {
         QString text = QString::fromLocal8Bit(first);
         if (split && !symbol)
             vokr_add_separators(&text, "_", 8);
-        if (symbol)
+        if (symbol && !selected && at_crossing)
+            p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
+        else if (symbol)
             p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
         else
             p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
@@ -279,15 +284,20 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
     const VOKR_BIT_ROWS rows{w.rows, w.width};
     const long long last = span.end - 1;
     int start = 0, text_start = 0;
+    struct {
+        long long sample = -1;
+        int from = 0, to = 0;
+    } drawn;  // the last segment's text, drawn again over the crossing that follows it
     auto lines = [&](int to) {
         p->drawLine(start, top, to, top);
         p->drawLine(start, bottom, to, bottom);
     };
+    const QPen pen = text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
     for (long long s = span.first; s <= last; ++s) {
         if (!w.valid(s))
             continue;
         const int x = span.x(s);
-        p->setPen(text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
+        p->setPen(pen);
         if (w.valid(s - 1) && !w.equal(s - 1, s)) {
             if (s == span.first) {
                 p->drawLine(x + half, bottom, x, mid);
@@ -297,6 +307,9 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
                 const int a = x - half;
                 p->drawLine(a, top, a + tw, bottom);
                 p->drawLine(a, bottom, a + tw, top);
+                if (drawn.sample == s - 1)
+                    text.draw(p, rows, int(drawn.sample - w.lo), drawn.from, drawn.to, top, bottom, true);
+                p->setPen(pen);
                 start = a + tw;
             }
             text_start = start + 1;
@@ -320,6 +333,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
             lines(end);
         }
         text.draw(p, rows, int(s - w.lo), text_start, end, top, bottom);
+        drawn = {s, text_start, end};
     }
 }
 
@@ -374,10 +388,40 @@ struct CHART {
         uint64_t v = 0;
         for (const PLANE& pl : planes)
             v = (v << 1) | uint64_t(word_bit(pl.words, s) != pl.inverted);
+        return decode(v);
+    }
+    long long decode(uint64_t v) const
+    {
         const int w = int(planes.size());
         if (is_signed() && w > 0 && ((v >> (w - 1)) & 1))
             return (long long)v - (1LL << w);
         return (long long)v;
+    }
+    // The lowest and highest value among the valid samples s0..s1 - 1 (at least one), a word at a
+    // time: in each word the planes, most significant first, narrow down the samples that can
+    // still hold the extreme. Signed values compare as unsigned with the sign plane inverted.
+    void range(long long s0, long long s1, long long* lo, long long* hi) const
+    {
+        const int w = int(planes.size());
+        const uint64_t sign = is_signed() && w > 0 ? uint64_t(1) << (w - 1) : 0;
+        uint64_t low = ~uint64_t(0), high = 0;
+        for (long long k = s0 >> 6; k <= (s1 - 1) >> 6; ++k) {
+            uint64_t up = valid[k] & range_mask(k, s0, s1), down = up, key_up = 0, key_down = 0;
+            if (!up)
+                continue;
+            for (int b = 0; b < w; ++b) {
+                const uint64_t ones = planes[b].words[k] ^ (planes[b].inverted != (b == 0 && sign) ? ~uint64_t(0) : 0);
+                key_up <<= 1, key_down <<= 1;
+                if (up & ones)
+                    up &= ones, key_up |= 1;
+                if (down & ~ones)
+                    down &= ~ones;
+                else
+                    key_down |= 1;
+            }
+            low = std::min(low, key_down), high = std::max(high, key_up);
+        }
+        *lo = decode(low ^ sign), *hi = decode(high ^ sign);
     }
     int y(long long value) const
     {
@@ -425,17 +469,15 @@ void draw_chart(QPainter* p, const SPAN& span, const CHART& chart, const QPen& p
             slot(span.x(s), int(span.pixels), v, v, v, v);
         }
     } else {
-        for_each_column(span, chart.planes, chart.valid, [&](int x, const COLUMN& c) {
+        // Validity only: a chart column needs no transition marks, only its value range.
+        static const std::vector<PLANE> NO_PLANES;
+        for_each_column(span, NO_PLANES, chart.valid, [&](int x, const COLUMN& c) {
             if (!c.valid) {
                 joined = false;
                 return;
             }
-            long long lo = chart.value(c.first_valid), hi = lo;
-            for (long long s = c.first_valid + 1; s <= c.last_valid; ++s)
-                if (word_bit(chart.valid, s)) {
-                    const long long v = chart.value(s);
-                    lo = std::min(lo, v), hi = std::max(hi, v);
-                }
+            long long lo = 0, hi = 0;
+            chart.range(c.first_valid, c.last_valid + 1, &lo, &hi);
             if (c.gap)
                 joined = false;
             slot(x, 1, lo, hi, chart.value(c.first_valid), chart.value(c.last_valid));
