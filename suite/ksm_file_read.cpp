@@ -362,7 +362,7 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
 {
     const POSITION start = here();
     m_pending.clear();
-    auto instance = ksm_make<KSM_TX_INSTANCE>(m_session, text("name").c_str());
+    auto instance = ksm_make_instance(m_session, text("name").c_str());
     auto& s = *KSM_ACCESS::state(instance.get());
     if (s.name.empty())
         fail("an instance has no name");

@@ -116,6 +116,13 @@ KSM_TX_INSTANCE* KSM_DATA_SESSION::find_instance(const char* name) const
     return ksm_find_child(m_state->instances, name);
 }
 
+std::shared_ptr<KSM_TX_INSTANCE> ksm_make_instance(KSM_DATA_SESSION* session, const char* name)
+{
+    auto instance = ksm_make<KSM_TX_INSTANCE>(session, name);
+    made_instances()[session].push_back(instance);
+    return instance;
+}
+
 KSM_TX_INSTANCE* KSM_DATA_SESSION::create_lumetra_instance(const char* name)
 {
     const bool named = name && *name;
@@ -123,8 +130,7 @@ KSM_TX_INSTANCE* KSM_DATA_SESSION::create_lumetra_instance(const char* name)
         return nullptr;
     int number = m_state->next_instance_number;
     const std::string text = named ? name : ksm_numbered_child_name(m_state->instances, "auto_lumetra_", &number);
-    auto instance = ksm_make<KSM_TX_INSTANCE>(this, text.c_str());
-    made_instances()[this].push_back(instance);
+    auto instance = ksm_make_instance(this, text.c_str());
     DATA_STATE& s = edit_session(this);
     s.next_instance_number = number;
     s.instances.push_back(instance);

@@ -527,6 +527,10 @@ template <class T, class... ARGS> std::shared_ptr<T> ksm_make(KSM_DATA_SESSION* 
     return std::make_shared<T>(session, std::forward<ARGS>(args)...);
 }
 
+// Makes an instance that the session lets go of with itself: an instance's undo history keeps the
+// instance alive, so the session clears every history of the instances it made when it goes.
+std::shared_ptr<KSM_TX_INSTANCE> ksm_make_instance(KSM_DATA_SESSION* session, const char* name);
+
 // ---- child lists ------------------------------------------------------------------------------------
 
 // The named children of an object (the instances of a session, the signal sets of an instance,

@@ -183,6 +183,7 @@ void MSG_BASE::fill_args(const char* literal, ...)
     if (slash != std::string::npos && all.compare(slash + 1, letters.size(), letters) == 0) {
         text = all.substr(0, slash);
         m_identifier = all.substr(slash + 1 + letters.size());
+        m_help_id = QString::fromStdString(m_identifier).toLower().toStdString();
     }
     va_list args;
     va_start(args, literal);

@@ -33,6 +33,9 @@ public:
     unsigned int get_id() const { return m_id; }
     const std::string& get_msg_text() const { return m_text; }
     const std::string& get_identifier() const { return m_identifier; }
+    // The topic of the suite's help that explains this message: its identifier in lower case,
+    // empty for a message without an identifier.
+    const std::string& get_help_id() const { return m_help_id; }
     virtual const char* get_type_letters() const = 0;
     // A suppressed message: no text, no identifier, posting and prompting do nothing.
     virtual bool is_null() const { return false; }
@@ -40,6 +43,7 @@ public:
 protected:
     std::string m_text;
     std::string m_identifier;
+    std::string m_help_id;
     unsigned int m_id = 0;
 };
 

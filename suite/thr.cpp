@@ -1,6 +1,9 @@
 #include "thr.h"
 
+#include <QFileInfo>
 #include <QLibrary>
+
+#include <dlfcn.h>
 
 #include <string>
 
@@ -12,11 +15,28 @@ std::string& last_error()
     return error;
 }
 
+// The directory that holds this library, the suite's plug-ins beside it.
+QString suite_directory()
+{
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&thr_drl_get_error), &info) || !info.dli_fname)
+        return QString();
+    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
+}
+
 }  // namespace
 
 THR_DRL_HANDLE thr_drl_load(const char* path)
 {
-    auto* library = new QLibrary(QString::fromLocal8Bit(path ? path : ""));
+    const QString name = QString::fromLocal8Bit(path ? path : "");
+    if (!name.isEmpty() && !name.contains('/')) {
+        const QString dir = suite_directory();
+        auto* beside = new QLibrary(dir + '/' + name);
+        if (!dir.isEmpty() && beside->load())
+            return beside;
+        delete beside;
+    }
+    auto* library = new QLibrary(name);
     if (!library->load()) {
         last_error() = library->errorString().toStdString();
         delete library;

@@ -307,6 +307,8 @@ TEST_F(ConfigPanel, PowerUpViewAndLockModesDecideWhatStaysEditable)
         VOKR_LOCK_MODE lock;
         bool guarded_usable, soft_usable, tinted;
     } cases[] = {{true, true, VOKR_LOCK_MODE_ALL_CHANGES, false, true, true},
+                 // A lock alone blocks the guarded controls only: position, "Disable storage
+                 // qualifier", pattern and level are blocked when locked in the power-up view.
                  {true, false, VOKR_LOCK_MODE(1), false, true, false},
                  {true, false, VOKR_LOCK_MODE(2), false, true, false},
                  {true, true, VOKR_LOCK_MODE(2), false, false, false},  // only usable controls are tinted

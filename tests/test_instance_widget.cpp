@@ -14,6 +14,7 @@
 #include "vokr_log_widget.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -97,6 +98,7 @@ TEST_F(INSTANCE_PANE, EventsShowTheirOwnArgumentInTheStatusCell)
         {17, 9, false, "Not running"},
         {17, 5, false, "Instance not found"},
         {15, 0, false, "JTAG is busy.  Wait until JTAG chain is available."},
+        {1, -3, false, "Currently in state 3: ST3"},
     };
     // Every case is posted before any is handled: each must show its own argument.
     QStringList shown;
@@ -193,7 +195,6 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     ASSERT_EQ(pane->get_model()->rowCount(), 2);
     EXPECT_TRUE(pane->get_tree()->selectionModel()->isRowSelected(1, {}));
 
-    // (The new instance: power-up on an instance read from a file leaks repository state.)
     select_row(1);
     pane->on_instance_enable_powerup();
     refresh();
@@ -218,6 +219,86 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     hints.list.clear();
     pane->on_instance_duplicate_trigger();
     EXPECT_EQ(hints.count(0x2000004F), 1);
+
+    // The instance read from the file: its undo history must go with the session (a leak shows
+    // in the sanitized build).
+    select_row(0);
+    pane->on_instance_enable_powerup();
+    EXPECT_TRUE(m->get_session()->is_power_up_trigger(0));
+}
+
+TEST_F(INSTANCE_PANE, ContextMenuFollowsSelectionAndLock)
+{
+    const PIRQ_ACTION_ENUM SEPARATOR = PIRQ_ACTION_ENUM(0);
+    const PIRQ_ACTION_ENUM entries[] = {
+        PIRQ_ACTION_ADD_INSTANCE,          PIRQ_ACTION_DELETE_INSTANCE,          PIRQ_ACTION_RENAME_INSTANCE,
+        SEPARATOR,                         PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER,
+        PIRQ_ACTION_DUPLICATE_TRIGGER,     SEPARATOR,                           PIRQ_ACTION_ENUM(263)};  // status help
+    const QList<QAction*> menu = pane->get_tree()->actions();
+    ASSERT_EQ(menu.size(), int(std::size(entries)));
+    for (int i = 0; i < menu.size(); ++i)
+        EXPECT_TRUE(entries[i] == SEPARATOR ? menu[i]->isSeparator() : menu[i] == m->get_action(entries[i], {})) << i;
+    const struct {
+        bool selected;
+        VOKR_LOCK_MODE lock;
+        const char* on;  // per entry, separators skipped: 1 enabled
+    } cases[] = {{false, VOKR_LOCK_MODE_ALL_CHANGES, "1000000"},
+                 {true, VOKR_LOCK_MODE_ALL_CHANGES, "1111001"},
+                 {true, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, "0010001"}};
+    for (const auto& c : cases) {
+        m->set_lock_mode(c.lock, false);
+        if (c.selected)
+            select_row(0);
+        else
+            pane->get_tree()->selectionModel()->clearSelection();
+        pane->on_selection_changed();
+        std::string on;
+        for (QAction* action : menu)
+            if (!action->isSeparator())
+                on += action->isEnabled() ? '1' : '0';
+        EXPECT_EQ(on, c.on) << c.selected << c.lock;
+    }
+    // A refresh of the resource columns keeps the selection.
+    pane->update_resource_usage();
+    EXPECT_TRUE(pane->get_tree()->selectionModel()->isRowSelected(0, {}));
+}
+
+QWidget* help_window()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "rafq_help_window" && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+TEST_F(INSTANCE_PANE, StatusHelpOpensTheTopicOfTheTextShown)
+{
+    const struct {
+        bool row;  // the selected row's Status cell, else the status line
+        const char* text;
+        const char* topic;  // null: no help
+    } cases[] = {{false, "Start Quickfold to continue", "vokr_recompile_design"},
+                 {true, "Not running", "vokr_not_running"},
+                 {true, "Trigger level 2 met", "vokr_trigger_level"},
+                 {true, "Currently in state 3: ST3", "vokr_trigger_level"},
+                 {true, "", nullptr},
+                 {false, "A text of no message", nullptr}};
+    select_row(0);
+    for (const auto& c : cases) {
+        if (QWidget* w = help_window())
+            w->close();
+        if (c.row) {
+            cell(0, VOKR_INSTANCE_WIDGET::STATUS)->setText(c.text);
+            pane->on_instance_status_help();
+        } else {
+            pane->get_status_line()->setText(c.text);
+            pane->on_ela_status_help();
+        }
+        QWidget* w = help_window();
+        EXPECT_EQ(w ? w->windowTitle() : QString(), c.topic ? QString("Help - ") + c.topic : QString()) << c.text;
+    }
+    if (QWidget* w = help_window())
+        w->close();
 }
 
 TEST_F(INSTANCE_PANE, StatusLineTellsTheNextStep)

@@ -14,9 +14,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace manager_test;
@@ -134,6 +137,79 @@ TEST_F(PANES, AttachedFilesAreListedRenamedDeletedAndProgrammed)
     visible->setChecked(false);
     EXPECT_EQ(m->get_session()->get_global_data("jtag widget visible"), 0);
     EXPECT_TRUE(jtag->isHidden());
+}
+
+// Answers the next modal file dialog with a file, or cancels it for an empty one.
+void answer_file_dialog(const QString& file)
+{
+    QTimer::singleShot(0, [file] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        if (file.isEmpty())
+            return dialog->reject();
+        dialog->selectFile(file);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+}
+
+TEST_F(PANES, AttachAndExtractGoThroughTheFileDialog)
+{
+    QSplitter outer(Qt::Vertical);
+    auto* jtag = new VOKR_JTAG_WIDGET(new QSplitter(&outer), m.frame());
+    const QString file = sif("a.sif", {{1, 2}});
+    const struct {
+        void (VOKR_JTAG_WIDGET::*command)();
+        QString answer;
+        int attached;
+        bool extracted;
+    } cases[] = {{&VOKR_JTAG_WIDGET::on_sif_manager_attach, "", 0, false},
+                 {&VOKR_JTAG_WIDGET::on_sif_manager_attach, file, 1, false},
+                 {&VOKR_JTAG_WIDGET::on_sif_manager_extract, "", 1, false},
+                 {&VOKR_JTAG_WIDGET::on_sif_manager_extract, QString::fromStdString(path("out.sif")), 1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer.toStdString());
+        select(jtag->get_file_list(), {jtag->get_file_model()->index(0, 0)});
+        answer_file_dialog(c.answer);
+        (jtag->*c.command)();
+        EXPECT_EQ(jtag->get_file_model()->rowCount(), c.attached);
+        EXPECT_EQ(QFileInfo::exists(QString::fromStdString(path("out.sif"))), c.extracted);
+    }
+    QFile in(file), out(QString::fromStdString(path("out.sif")));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll(), in.readAll());
+}
+
+TEST_F(PANES, DataLogMenuFollowsSelectionAndLock)
+{
+    KSM_DATA_LOG* log = m->get_session()->create_new_log(0);
+    m->set_view_log(0, log);
+    VOKR_LOG_WIDGET pane(nullptr, 0, m.frame());
+    const QList<QAction*> menu = pane.get_tree()->actions();
+    ASSERT_EQ(menu.size(), 3);
+    const int ids[] = {113, 116, 118};  // delete, rename, select all
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(menu[i], m->get_action(PIRQ_ACTION_ENUM(ids[i]), {}));
+    const struct {
+        int selected;  // the instance item, then its signal set
+        VOKR_LOCK_MODE lock;
+        const char* on;  // delete, rename, select all
+    } cases[] = {{1, VOKR_LOCK_MODE_ALL_CHANGES, "111"},
+                 {2, VOKR_LOCK_MODE_ALL_CHANGES, "101"},
+                 {0, VOKR_LOCK_MODE_ALL_CHANGES, "001"},
+                 {1, VOKR_LOCK_MODE_INCREMENTAL_ROUTE, "011"}};
+    for (const auto& c : cases) {
+        m->set_lock_mode(c.lock, false);
+        QStandardItem* instance = pane.get_model()->item(0);
+        select(pane.get_tree(), {});
+        if (c.selected >= 1)
+            select(pane.get_tree(), {instance->index()});
+        if (c.selected == 2)
+            pane.get_tree()->selectionModel()->select(instance->child(0)->index(), QItemSelectionModel::Select);
+        std::string on;
+        for (QAction* action : menu)
+            on += action->isEnabled() ? '1' : '0';
+        EXPECT_EQ(on, c.on) << c.selected << c.lock;
+    }
 }
 
 TEST_F(PANES, HierarchyHidesTheNodesOfUncheckedLevels)

@@ -10,6 +10,8 @@
 #include "vokr_assert.h"
 #include "vokr_tx_manager.h"
 
+#include <QTreeView>
+
 #include <algorithm>
 #include <array>
 
@@ -164,6 +166,10 @@ void VOKR_INSTANCE_WIDGET::update_resource_usage()
         else
             headers << QString("%1: %2/%3").arg(CLASS_NAMES[c]).arg(used[c]).arg(total[c]);
     }
+    // Header and cell texts go in under the saved selection, which is selected again after them.
+    QItemSelectionModel* selection = m_tree->selectionModel();
+    const QItemSelection selected = selection->selection();
+    const QModelIndex current = selection->currentIndex();
     QObject::disconnect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
     for (int c = 0; c < COLUMNS; ++c)
         m_model.horizontalHeaderItem(c)->setText(headers[c]);
@@ -175,5 +181,7 @@ void VOKR_INSTANCE_WIDGET::update_resource_usage()
         for (int c = LE; c < COLUMNS; ++c)
             m_model.item(r, c)->setText(cells[c - LE]);
     }
+    selection->select(selected, QItemSelectionModel::Select);
+    selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
 }

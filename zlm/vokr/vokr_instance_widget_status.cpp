@@ -275,5 +275,5 @@ void VOKR_INSTANCE_WIDGET::show_help(const QString& text, bool instance_text)
         return;
     using SHOW_HELP = void (*)(const std::string&);
     if (auto show = reinterpret_cast<SHOW_HELP>(thr_drl_find_function(library, "rafq_dyn_show_msg_help_impl")))
-        show(message->get_identifier());
+        show(message->get_help_id());
 }
