@@ -80,8 +80,8 @@ TEST(LINKED_SPLITTERS, OneDragMovesItsGroupAndIsHeardOnce)
     group[0]->setSizes({150, 250});
     drag(group[0], 150);
     EXPECT_EQ(heard, 1);
-    EXPECT_EQ(group[1]->sizes()[0], group[0]->sizes()[0]);
-    EXPECT_EQ(group[2]->sizes()[0], group[0]->sizes()[0]);
+    EXPECT_EQ(group[1]->sizes()[0], 150);
+    EXPECT_EQ(group[2]->sizes()[0], 150);
     EXPECT_EQ(group[3]->sizes()[0], other);
     EXPECT_EQ(hubs.size(), 2);
     qDeleteAll(hubs);
@@ -99,8 +99,8 @@ TEST(CONTAINERS, TheSharedWidgetFollowsTheShownTabAndOutlivesItsContainers)
         EXPECT_EQ(shared.parentWidget(), tabs->widget(tab));
         EXPECT_TRUE(shared.isVisible());
     }
-    delete tabs->widget(1);
-    EXPECT_EQ(shared.parentWidget(), nullptr);
+    delete tabs->widget(1);  // tab 0 is shown now and takes the widget over
+    EXPECT_EQ(shared.parentWidget(), tabs->widget(0));
     tabs.reset();
     EXPECT_EQ(shared.parentWidget(), nullptr);
 }
@@ -156,7 +156,7 @@ TEST_F(LAYOUT, InstanceTabsPowerUpViewAndPositionSaving)
 
     // The first switch after building keeps no position; later ones keep the leaving one's.
     KSM_TX_SESSION* session = (*editor)->get_session();
-    const char* key = "zoom level numerator";
+    const char* key = "setup vertical scroll position";
     instances->setCurrentIndex(1);
     EXPECT_EQ((*editor)->get_current_instance_index(), 2);
     EXPECT_EQ(session->get_instance_at(0)->get_position_data(key), -1);
@@ -188,10 +188,11 @@ TEST_F(LAYOUT, SplitterDragsWriteTheirKeysOnce)
     QSplitter* first = page(0);
     drag(first, first->height() + 50);  // past the bottom: clamped to 0
     EXPECT_EQ((*editor)->get_int_state("hierarchy widget height", -1), 0);
+    const QList<int> other = page(1)->sizes();
     drag(first, 300);
     const int height = (*editor)->get_int_state("hierarchy widget height", -1);
     EXPECT_EQ(height, first->geometry().height() - 300 - 6);
-    EXPECT_EQ(page(1)->sizes(), first->sizes());  // the other instance's page moved along
+    EXPECT_NE(page(1)->sizes(), other);  // the other instance's page moved along
     rebuild();
     for (int tab = 0; tab < 2; ++tab)
         EXPECT_EQ(page(tab)->widget(1)->height(), height) << tab;
@@ -208,10 +209,10 @@ TEST_F(LAYOUT, LayoutTravelsWithTheSessionFile)
         int top_height;  // -1: not checked
     };
     const CASE cases[] = {
-        {"sizes", true, true, {300, 150}, true, true, 150},
-        {"height 0 keeps the height", true, true, {300, 0}, true, true, -1},
-        {"width 0 hides the JTAG pane", true, true, {0, 140}, true, false, 140},
-        {"both hidden", false, false, {300, 150}, false, false, -1},
+        {"sizes", true, true, {450, 200}, true, true, 200},
+        {"height 0 keeps the height", true, true, {450, 0}, true, true, -1},
+        {"width 0 hides the JTAG pane", true, true, {0, 210}, true, false, 210},
+        {"both hidden", false, false, {450, 200}, false, false, -1},
     };
     const std::string file = path("layout.lmx");
     for (const CASE& c : cases) {
@@ -236,10 +237,12 @@ TEST_F(LAYOUT, LayoutTravelsWithTheSessionFile)
         EXPECT_EQ(m->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant())->isChecked(), c.instance_shown);
         EXPECT_EQ(!reopened->get_top_splitter()->isHidden(), c.top_shown);
         EXPECT_EQ(!reopened->get_jtag_widget()->isHidden(), c.jtag_pane_shown);
-        if (c.top_height >= 0)
+        if (c.top_height >= 0) {
             EXPECT_EQ(reopened->sizes()[0], c.top_height);
-        if (c.jtag_pane_shown)
+        }
+        if (c.jtag_pane_shown) {
             EXPECT_EQ(reopened->get_top_splitter()->sizes()[1], c.jtag_size.width());
+        }
         EXPECT_EQ(reopened->get_data_setup_tab_widget(-1)->currentIndex(), 0);
         frame.reset();
     }
