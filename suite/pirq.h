@@ -220,6 +220,14 @@ enum PIRQ_ICON_ENUM : int {
     // edges, and where the trigger sits in the sample buffer.
     PIRQ_ICON_CLOSE_PANE = 36,
     PIRQ_ICON_INSTANCE = 274,
+    PIRQ_ICON_INSTANCE_CURRENT = 275,
+
+    // The editor's tab glyphs: an advanced trigger level, the Data and Setup tabs and the
+    // state-based trigger flow.
+    PIRQ_ICON_ADVANCED_TAB = 637,
+    PIRQ_ICON_DATA_TAB = 639,
+    PIRQ_ICON_SETUP_TAB = 641,
+    PIRQ_ICON_STATE_FLOW_TAB = 642,
     PIRQ_ICON_WAVE_DONT_CARE = 691,
     PIRQ_ICON_WAVE_EITHER_EDGE = 692,
     PIRQ_ICON_WAVE_FALLING_EDGE = 693,

@@ -331,12 +331,18 @@ TEST_F(FrameWindow, UndoGoesToTheFocusedCanvasElseToTheDocument)
         }
         ASSERT_TRUE(undo_available(m));
         VOKR_LAYOUT_WIDGET* layout = frame->get_layout_widget();
+        frame->show();  // the shown tab holds the view
+        QCoreApplication::processEvents();
         if (std::string(c.focus) == "canvas") {
-            layout->get_object_widget()->show();  // as on an advanced trigger tab
+            // Inside the frame, as on an advanced trigger tab.
+            layout->get_object_widget()->setParent(layout->get_instance_tab_widget());
+            layout->get_object_widget()->show();
             layout->get_object_widget()->setFocus();
         }
         else if (std::string(c.focus) == "view")
             layout->get_view()->setFocus();
+        else if (frame->focusWidget())
+            frame->focusWidget()->clearFocus();
         ASSERT_EQ(frame->focusWidget() != nullptr, std::string(c.focus) != "none") << c.focus;
         action(frame.get(), PIRQ_ACTION_UNDO)->trigger();
         EXPECT_EQ(!undo_available(m), c.document_undone) << c.focus;

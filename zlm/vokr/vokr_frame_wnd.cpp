@@ -44,6 +44,10 @@ VOKR_FRAME_WND::VOKR_FRAME_WND(QWidget* parent, unsigned int mode, int, int)
 // and the panels; the frame saves nothing itself (closing asks through save_modified).
 VOKR_FRAME_WND::~VOKR_FRAME_WND()
 {
+    // The focused panel lets go of the manager's actions now: once the manager is gone, the
+    // focus-out that hiding the window sends would reach them deleted.
+    if (QWidget* focus = focusWidget())
+        focus->clearFocus();
     m_tx_manager->close_document();
     m_tx_manager->set_layout_widget(nullptr);
     VOKR_ASSERT(this->m_tx_manager != NULL);

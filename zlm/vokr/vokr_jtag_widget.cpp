@@ -275,7 +275,7 @@ void VOKR_JTAG_WIDGET::on_sif_manager_toggle()
         sizes[1] += height;
         outer->setSizes(sizes);
         if (VOKR_LAYOUT_WIDGET* layout_widget = m_frame->get_layout_widget())
-            layout_widget->on_jtag_widget_resized(outer);
+            layout_widget->on_jtag_widget_resized();
         box->setStretch(4, 1);
         m_tx_manager->get_session()->set_global_data("sif manager visible", 0);
         return;

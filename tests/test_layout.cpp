@@ -1,0 +1,288 @@
+// The editor's central layout: linked splitters and shared-widget containers, the instance and
+// Data/Setup tabs, the layout kept in the session file, and pictures of the whole editor.
+#include "manager_test_support.h"
+
+#include "daw.h"
+#include "jop.h"
+#include "vokr_container_widget.h"
+#include "vokr_control_cmd_ela_int.h"
+#include "vokr_hierarchy_widget.h"
+#include "vokr_instance_widget.h"
+#include "vokr_jtag_widget.h"
+#include "vokr_layout_widget.h"
+#include "vokr_log_widget.h"
+#include "vokr_view.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTabWidget>
+
+using namespace manager_test;
+
+namespace {
+
+class LAYOUT : public MANAGER_TEST {
+protected:
+    // A framed editor on a new session of `instances` instances, shown at a fixed size.
+    void open(int instances = 1)
+    {
+        editor = std::make_unique<EDITOR>(true);
+        for (int i = 1; i < instances; ++i)
+            ASSERT_TRUE((*editor)->add_instance());
+        ASSERT_TRUE((*editor)->set_instance(0));
+        rebuild();
+    }
+    void rebuild()
+    {
+        layout()->on_update(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_TABS));
+        show(editor->frame());
+    }
+    static void show(QWidget* frame)
+    {
+        frame->resize(1200, 800);
+        frame->show();
+        QCoreApplication::processEvents();
+    }
+    VOKR_LAYOUT_WIDGET* layout() const { return editor->frame()->get_layout_widget(); }
+    QTabWidget* tabs(int instance = -1) const { return layout()->get_data_setup_tab_widget(instance); }
+    QStringList titles() const
+    {
+        QStringList out;
+        for (int i = 0; i < tabs()->count(); ++i)
+            out << tabs()->tabText(i);
+        return out;
+    }
+    QSplitter* page(int tab) const { return qobject_cast<QSplitter*>(layout()->get_instance_tab_widget()->widget(tab)); }
+
+    std::unique_ptr<EDITOR> editor;
+};
+
+// Moves handle 1 of a splitter as a drag does: QSplitter emits splitterMoved.
+void drag(QSplitter* splitter, int pos) { emit splitter->splitterMoved(pos, 1); }
+
+TEST(LINKED_SPLITTERS, OneDragMovesItsGroupAndIsHeardOnce)
+{
+    VOKR_SPLITTER::HUB_MAP hubs;
+    QWidget top;
+    std::vector<VOKR_SPLITTER*> group;
+    for (int id : {7, 7, 7, 8}) {
+        group.push_back(new VOKR_SPLITTER(&hubs, id, Qt::Horizontal, &top));
+        group.back()->addWidget(new QWidget);
+        group.back()->addWidget(new QWidget);
+        group.back()->setGeometry(0, 0, 400, 100);
+    }
+    top.show();
+    int heard = 0;
+    for (VOKR_SPLITTER* s : group)
+        QObject::connect(s, qOverload<int, int>(&QSplitter::splitterMoved), [&heard] { ++heard; });
+    const int other = group[3]->sizes()[0];
+    group[0]->setSizes({150, 250});
+    drag(group[0], 150);
+    EXPECT_EQ(heard, 1);
+    EXPECT_EQ(group[1]->sizes()[0], 150);
+    EXPECT_EQ(group[2]->sizes()[0], 150);
+    EXPECT_EQ(group[3]->sizes()[0], other);
+    EXPECT_EQ(hubs.size(), 2);
+    qDeleteAll(hubs);
+}
+
+TEST(CONTAINERS, TheSharedWidgetFollowsTheShownTabAndOutlivesItsContainers)
+{
+    QWidget shared;
+    auto tabs = std::make_unique<QTabWidget>();
+    for (const char* title : {"a", "b"})
+        tabs->addTab(new VOKR_CONTAINER_WIDGET(&shared, nullptr), title);
+    tabs->show();
+    for (int tab : {1, 0, 1}) {
+        tabs->setCurrentIndex(tab);
+        EXPECT_EQ(shared.parentWidget(), tabs->widget(tab));
+        EXPECT_TRUE(shared.isVisible());
+    }
+    delete tabs->widget(1);  // tab 0 is shown now and takes the widget over
+    EXPECT_EQ(shared.parentWidget(), tabs->widget(0));
+    tabs.reset();
+    EXPECT_EQ(shared.parentWidget(), nullptr);
+}
+
+TEST_F(LAYOUT, TabsFollowTheTriggerLevelsAndTheFlowMode)
+{
+    open();
+    KSM_TX_TRIGGER* trigger = (*editor)->get_trigger_nodes(0);
+    ASSERT_TRUE(trigger->set_num_levels(3));
+    trigger->set_level_type(0, KSM_LTYPE_ADVANCED);
+    trigger->set_level_type(2, KSM_LTYPE_ADVANCED);
+    for (bool state_based : {true, false}) {
+        trigger->set_state_based(state_based);
+        rebuild();
+        QStringList expected = {"Data", "Setup", "Advanced Trigger 1", "Advanced Trigger 3"};
+        if (state_based)
+            expected << "State-Based Trigger Flow";
+        EXPECT_EQ(titles(), expected);
+        EXPECT_EQ(tabs()->widget(3)->property("trigger level").toInt(), 2);
+        // The node list is inside the container of whatever tab is shown.
+        for (int tab = 0; tab < tabs()->count(); ++tab) {
+            tabs()->setCurrentIndex(tab);
+            EXPECT_TRUE(tabs()->widget(tab)->isAncestorOf(layout()->get_view())) << tab;
+        }
+    }
+}
+
+// A stored "active tab" outside the tabs opens "Setup" and is stored as 1, when the tabs are
+// built and when they are rebuilt.
+TEST_F(LAYOUT, ActiveTabOutOfRangeOpensSetup)
+{
+    open();
+    for (int stored : {0, 2, 7, -4}) {
+        (*editor)->set_int_state(0, "active tab", stored);
+        rebuild();
+        const int expected = stored == 0 ? 0 : 1;
+        EXPECT_EQ(tabs()->currentIndex(), expected) << stored;
+        EXPECT_EQ((*editor)->get_int_state(0, "active tab", -1), expected) << stored;
+    }
+}
+
+TEST_F(LAYOUT, InstanceTabsPowerUpViewAndPositionSaving)
+{
+    open(2);
+    ASSERT_TRUE((*editor)->enable_powerup_trigger(0, true));  // entry 1 becomes 0's power-up view
+    rebuild();
+    QTabWidget* instances = layout()->get_instance_tab_widget();
+    ASSERT_EQ(instances->count(), 2);
+    EXPECT_EQ(instances->currentIndex(), 0);
+    EXPECT_TRUE(page(0)->autoFillBackground());
+    EXPECT_EQ(page(0)->palette().color(QPalette::Window), QColor(153, 204, 255));
+    EXPECT_EQ(page(1)->property("instance index").toInt(), 2);
+
+    // The first switch after building keeps no position; later ones keep the leaving one's.
+    KSM_TX_SESSION* session = (*editor)->get_session();
+    const char* key = "setup vertical scroll position";
+    instances->setCurrentIndex(1);
+    EXPECT_EQ((*editor)->get_current_instance_index(), 2);
+    EXPECT_EQ(session->get_instance_at(0)->get_position_data(key), -1);
+    instances->setCurrentIndex(0);
+    EXPECT_NE(session->get_instance_at(2)->get_position_data(key), -1);
+    EXPECT_EQ((*editor)->get_current_instance_index(), 0);
+}
+
+TEST_F(LAYOUT, HidingBothSidePanesHidesTheirSplitter)
+{
+    open();
+    QWidget* panes = layout()->get_hierarchy_widget()->parentWidget();
+    QAction* hierarchy = (*editor)->get_action(PIRQ_ACTION_HIERARCHY_PANE, QVariant());
+    QAction* log = (*editor)->get_action(PIRQ_ACTION_DATA_LOG_PANE, QVariant());
+    const struct {
+        QAction* action;
+        bool checked, panes_shown;
+    } steps[] = {{hierarchy, false, true}, {log, false, false}, {log, true, true}, {hierarchy, true, true}};
+    for (const auto& step : steps) {
+        step.action->setChecked(step.checked);
+        EXPECT_EQ(!panes->isHidden(), step.panes_shown) << step.action->text().toStdString();
+    }
+}
+
+TEST_F(LAYOUT, SplitterDragsWriteTheirKeysOnce)
+{
+    open(2);
+    HINTS hints(editor->get());
+    QSplitter* first = page(0);
+    drag(first, first->height() + 50);  // past the bottom: clamped to 0
+    EXPECT_EQ((*editor)->get_int_state("hierarchy widget height", -1), 0);
+    const QList<int> other = page(1)->sizes();
+    drag(first, 300);
+    const int height = (*editor)->get_int_state("hierarchy widget height", -1);
+    EXPECT_EQ(height, first->geometry().height() - 300 - 6);
+    EXPECT_NE(page(1)->sizes(), other);  // the other instance's page moved along
+    rebuild();
+    for (int tab = 0; tab < 2; ++tab)
+        EXPECT_EQ(page(tab)->widget(1)->height(), height) << tab;
+}
+
+// Save, close, reopen: the panes, the top pane's sizes and the active tab come back.
+TEST_F(LAYOUT, LayoutTravelsWithTheSessionFile)
+{
+    struct CASE {
+        const char* what;
+        bool instance_shown, jtag_shown;
+        QSize jtag_size;  // stored as it stands
+        bool top_shown, jtag_pane_shown;
+        int top_height;  // -1: not checked
+    };
+    const CASE cases[] = {
+        {"sizes", true, true, {450, 200}, true, true, 200},
+        {"height 0 keeps the height", true, true, {450, 0}, true, true, -1},
+        {"width 0 hides the JTAG pane", true, true, {0, 210}, true, false, 210},
+        {"both hidden", false, false, {450, 200}, false, false, -1},
+    };
+    const std::string file = path("layout.lmx");
+    for (const CASE& c : cases) {
+        SCOPED_TRACE(c.what);
+        open();
+        tabs(0)->setCurrentIndex(0);
+        (*editor)->get_action(PIRQ_ACTION_HIERARCHY_PANE, QVariant())->setChecked(false);
+        layout()->get_jtag_action()->setChecked(c.jtag_shown);
+        (*editor)->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant())->setChecked(c.instance_shown);
+        ASSERT_TRUE((*editor)->save_document(file.c_str()));
+        (*editor)->set_size_state("jtag widget size", c.jtag_size);
+        ASSERT_TRUE((*editor)->get_session()->save_session(file.c_str()));
+        editor.reset();
+
+        auto frame = std::make_unique<VOKR_FRAME_WND>(nullptr, 0, 0, 0);
+        ASSERT_TRUE(frame->open_file(QString::fromStdString(file)));
+        show(frame.get());
+        VOKR_LAYOUT_WIDGET* reopened = frame->get_layout_widget();
+        VOKR_TX_MANAGER* m = frame->get_tx_manager();
+        EXPECT_FALSE(m->get_action(PIRQ_ACTION_HIERARCHY_PANE, QVariant())->isChecked());
+        EXPECT_TRUE(reopened->get_hierarchy_widget()->isHidden());
+        EXPECT_EQ(m->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant())->isChecked(), c.instance_shown);
+        EXPECT_EQ(!reopened->get_top_splitter()->isHidden(), c.top_shown);
+        EXPECT_EQ(!reopened->get_jtag_widget()->isHidden(), c.jtag_pane_shown);
+        if (c.top_height >= 0) {
+            EXPECT_EQ(reopened->sizes()[0], c.top_height);
+        }
+        if (c.jtag_pane_shown) {
+            EXPECT_EQ(reopened->get_top_splitter()->sizes()[1], c.jtag_size.width());
+        }
+        EXPECT_EQ(reopened->get_data_setup_tab_widget(-1)->currentIndex(), 0);
+        frame.reset();
+    }
+}
+
+// Pictures of the whole editor on the demo session for a person to look at: the Setup tab,
+// and the Data tab after a capture.
+TEST_F(LAYOUT, EditorPicturesOnTheDemoSession)
+{
+    const QString demo = QString(VOKR_EXAMPLES_DIR) + "/demo/";
+    for (const char* name : {"demo.lmx", "demo.kproj"})
+        ASSERT_TRUE(QFile::copy(demo + name, QString::fromStdString(path(name))));
+    std::string error;
+    ASSERT_TRUE(PRJ_PROJECT::open(path("demo.kproj"), &error)) << error;
+    auto frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
+    ASSERT_TRUE(frame->open_file(QString::fromStdString(path("demo.lmx"))));
+    frame->resize(1400, 900);
+    frame->show();
+    QCoreApplication::processEvents();
+    VOKR_LAYOUT_WIDGET* layout = frame->get_layout_widget();
+    VOKR_TX_MANAGER* m = frame->get_tx_manager();
+    QDir().mkpath(VOKR_ARTIFACT_DIR);
+    layout->get_data_setup_tab_widget(-1)->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(VOKR_ARTIFACT_DIR "/editor_setup.png"));
+
+    jop_record_compile(m->get_session());
+    VOKR_CONTROL_CMD_ELA_INT callback(layout->get_instance_widget(), 0);
+    std::vector<DAW_CONTROL::ACQ_PARAMETER> requests(1);
+    requests[0].callback = &callback;
+    m->run(&requests);
+    daw_sim::drain();
+    QCoreApplication::processEvents();
+    layout->get_data_setup_tab_widget(-1)->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    EXPECT_NE(m->get_data_log(), nullptr);
+    EXPECT_TRUE(frame->grab().save(VOKR_ARTIFACT_DIR "/editor_data.png"));
+    frame.reset();
+    PRJ_PROJECT::close();
+    daw_sim::reset();
+}
+
+}  // namespace
