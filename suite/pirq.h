@@ -204,6 +204,23 @@ enum PIRQ_ICON_ENUM : int {
     PIRQ_ICON_REGISTERED = 516,
     PIRQ_ICON_OTHER_NODE_GROUP = 705,
     PIRQ_ICON_OTHER_NODE = 720,
+
+    // The settings panes' 16-unit glyphs: the hide button, an instance, the signal levels and
+    // edges, and where the trigger sits in the sample buffer.
+    PIRQ_ICON_CLOSE_PANE = 36,
+    PIRQ_ICON_INSTANCE = 274,
+    PIRQ_ICON_WAVE_DONT_CARE = 691,
+    PIRQ_ICON_WAVE_EITHER_EDGE = 692,
+    PIRQ_ICON_WAVE_FALLING_EDGE = 693,
+    PIRQ_ICON_WAVE_HIGH = 694,
+    PIRQ_ICON_WAVE_LOW = 695,
+    PIRQ_ICON_WAVE_RISING_EDGE = 696,
+    PIRQ_ICON_WAVE_ACTIVE_HIGH = 697,
+    PIRQ_ICON_WAVE_ACTIVE_LOW = 698,
+    PIRQ_ICON_TRIGGER_CENTER = 699,
+    PIRQ_ICON_TRIGGER_START_STOP = 700,
+    PIRQ_ICON_TRIGGER_POST = 701,
+    PIRQ_ICON_TRIGGER_PRE = 702,
 };
 
 // The icon of that identifier, drawn at its natural size at first use and kept for the process

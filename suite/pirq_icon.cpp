@@ -13,6 +13,7 @@
 
 #include <iterator>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -483,9 +484,9 @@ struct TYPE_ICON {
 };
 
 const TYPE_ICON TYPE_ICONS[] = {
-    {271, 273, qRgb(52, 120, 210), 'I'},  {459, 461, qRgb(214, 110, 30), 'O'},  {16, 18, qRgb(140, 80, 190), 'B'},
-    {322, 324, qRgb(30, 150, 150), 'M'},  {514, 516, qRgb(40, 140, 60), 'R'},   {40, 42, qRgb(190, 150, 20), 'C'},
-    {315, 317, qRgb(200, 50, 90), 'S'},   {705, 720, qRgb(120, 120, 120), 'N'},
+    {271, 273, qRgb(52, 120, 210), 'I'}, {459, 461, qRgb(214, 110, 30), 'O'},  {16, 18, qRgb(140, 80, 190), 'B'},
+    {322, 324, qRgb(30, 150, 150), 'M'}, {514, 516, qRgb(40, 140, 60), 'R'},   {40, 42, qRgb(190, 150, 20), 'C'},
+    {315, 317, qRgb(200, 50, 90), 'S'},  {705, 720, qRgb(120, 120, 120), 'N'},
 };
 
 const TYPE_ICON* find_type_icon(int id, bool* with_children)
@@ -522,6 +523,59 @@ QPixmap render_type_icon(const TYPE_ICON& icon, bool with_children)
     return pixmap;
 }
 
+// The settings panes' glyphs: dark strokes on a 16-pixel square, each a list of polylines.
+struct GLYPH_ICON {
+    int id;
+    std::vector<std::vector<QPointF>> strokes;
+};
+
+const std::vector<GLYPH_ICON>& glyph_icons()
+{
+    constexpr qreal H = 3.5, L = 12.5, M = 8;
+    static const std::vector<GLYPH_ICON> icons = {
+        {36, {{{4, 4}, {12, 12}}, {{12, 4}, {4, 12}}}},
+        {274,
+         {{{3.5, 3.5}, {12.5, 3.5}, {12.5, 12.5}, {3.5, 12.5}, {3.5, 3.5}},
+          {{6, 1}, {6, 3.5}},
+          {{10, 1}, {10, 3.5}},
+          {{6, 12.5}, {6, 15}},
+          {{10, 12.5}, {10, 15}}}},
+        {691, {{{1, H}, {15, H}}, {{1, L}, {15, L}}}},
+        {692, {{{1, L}, {5, L}, {5, H}, {11, H}, {11, L}, {15, L}}}},
+        {693, {{{1, H}, {M, H}, {M, L}, {15, L}}}},
+        {694, {{{1, H}, {15, H}}}},
+        {695, {{{1, L}, {15, L}}}},
+        {696, {{{1, L}, {M, L}, {M, H}, {15, H}}}},
+        {697, {{{1, L}, {5, L}, {5, H}, {11, H}, {11, L}, {15, L}}, {{M, 1}, {M, 2}}}},
+        {698, {{{1, H}, {5, H}, {5, L}, {11, L}, {11, H}, {15, H}}, {{M, 14}, {M, 15}}}},
+        {699, {{{1, M}, {15, M}}, {{M, 2}, {M, 14}}}},
+        {700, {{{1, M}, {15, M}}, {{4, 2}, {4, 14}}, {{12, 2}, {12, 14}}}},
+        {701, {{{1, M}, {15, M}}, {{12, 2}, {12, 14}}}},
+        {702, {{{1, M}, {15, M}}, {{4, 2}, {4, 14}}}},
+    };
+    return icons;
+}
+
+const GLYPH_ICON* find_glyph_icon(int id)
+{
+    for (const GLYPH_ICON& icon : glyph_icons())
+        if (icon.id == id)
+            return &icon;
+    return nullptr;
+}
+
+QPixmap render_glyph_icon(const GLYPH_ICON& icon)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 70, 120), 1.5, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    for (const auto& stroke : icon.strokes)
+        p.drawPolyline(stroke.data(), static_cast<int>(stroke.size()));
+    return pixmap;
+}
+
 const ICON_ROW* find_row(int id)
 {
     for (const ICON_ROW& row : ICON_ROWS)
@@ -541,12 +595,16 @@ QPixmap pirq_get_icon(PIRQ_ICON_ENUM id)
     const ICON_ROW* row = find_row(id);
     bool with_children = false;
     const TYPE_ICON* type_icon = row ? nullptr : find_type_icon(id, &with_children);
-    if (!row && !type_icon)
+    const GLYPH_ICON* glyph = row || type_icon ? nullptr : find_glyph_icon(id);
+    if (!row && !type_icon && !glyph)
         return pirq_get_icon(PIRQ_ICON_UNKNOWN);
     // The pixmaps go with the application object, which they must not outlive.
     if (icons.by_id.empty())
         qAddPostRoutine(clear_cache);
-    found = icons.by_id.emplace(id, row ? render(*row) : render_type_icon(*type_icon, with_children)).first;
+    const QPixmap pixmap = row         ? render(*row)
+                           : type_icon ? render_type_icon(*type_icon, with_children)
+                                       : render_glyph_icon(*glyph);
+    found = icons.by_id.emplace(id, pixmap).first;
     icons.by_key.insert(found->second.cacheKey(), id);
     return found->second;
 }

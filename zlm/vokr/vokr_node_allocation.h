@@ -11,6 +11,7 @@ public:
     virtual int get_maximum() const = 0;
     virtual int get_value() const = 0;
     virtual void set_value(int count) = 0;
+    VOKR_TX_MANAGER* get_manager() const { return m_manager; }
 
 protected:
     VOKR_TX_MANAGER* m_manager;

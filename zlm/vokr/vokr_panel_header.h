@@ -1,0 +1,17 @@
+// The look shared by the settings panes: a sunken panel frame holding a header row, a one-pixel
+// line and a frameless scroll area with the pane's content.
+#pragma once
+
+class QAction;
+class QFrame;
+class QHBoxLayout;
+class QWidget;
+
+// Gives `panel` that look around `content` and returns the header row (left margin 7) for the
+// caller's title widgets.
+QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content);
+
+// Ends the header row with a stretch and an auto-raise hide button. The button hides the panel
+// and toggles `view_action`, whose toggling in turn shows or hides the panel, so the view menu
+// and the button stay in step.
+void vokr_add_hide_button(QHBoxLayout* header, QFrame* panel, QAction* view_action);
