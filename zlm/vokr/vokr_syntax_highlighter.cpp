@@ -40,7 +40,7 @@ void VOKR_SYNTAX_HIGHLIGHTER::highlightBlock(const QString& text)
     auto option_underline = [&](RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option) {
         if (power_up == locked)
             return !locked;
-        return m_tx_manager->get_trigger_nodes(m_instance) && m_tx_manager->is_configurable(option, m_instance);
+        return m_tx_manager->state_trigger(m_instance) && m_tx_manager->is_configurable(option, m_instance);
     };
     highlight_pattern(text,
                       "\\b(state|if|else|increment|decrement|reset|set|clear|goto|trigger|segment_trigger|begin|end)\\b",
