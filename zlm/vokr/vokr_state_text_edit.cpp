@@ -226,13 +226,15 @@ void VOKR_STATE_TEXT_EDIT::keyPressEvent(QKeyEvent* event)
 
 bool VOKR_STATE_TEXT_EDIT::eventFilter(QObject* object, QEvent* event)
 {
+    if (!m_completer)  // events of the construction
+        return QTextEdit::eventFilter(object, event);
     QAbstractItemView* popup = m_completer->popup();
     if (object == popup && event->type() == QEvent::KeyPress && popup->isVisible() &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Up && !popup->currentIndex().isValid()) {
         keyPressEvent(static_cast<QKeyEvent*>(event));
         return true;
     }
-    return false;
+    return QTextEdit::eventFilter(object, event);
 }
 
 bool VOKR_STATE_TEXT_EDIT::is_underlined(const QPoint& pos, QString* word) const

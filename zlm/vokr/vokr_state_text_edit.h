@@ -163,10 +163,10 @@ private:
     VOKR_TX_MANAGER* m_tx_manager;
     int m_instance;
     int m_state_index;
-    VOKR_SYNTAX_HIGHLIGHTER* m_highlighter;
-    QTimer* m_timer;
-    QCompleter* m_completer;
-    QCompleter* m_name_completer;
+    VOKR_SYNTAX_HIGHLIGHTER* m_highlighter = nullptr;
+    QTimer* m_timer = nullptr;
+    QCompleter* m_completer = nullptr;
+    QCompleter* m_name_completer = nullptr;
     int m_completer_type = VOKR_COMPLETER_TYPE_REPLACE;
     // The underlined range last clicked (document positions), which a choice from the
     // click-to-change list replaces whole ("&&" is one operator, not two words).
