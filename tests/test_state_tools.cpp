@@ -8,6 +8,7 @@
 #include "vokr_int_combo_box.h"
 #include "vokr_resources_widget.h"
 #include "vokr_state_list_widget.h"
+#include "vokr_state_machine_object.h"
 #include "vokr_state_text_edit.h"
 #include "vokr_state_widget.h"
 #include "vokr_syntax_highlighter.h"
@@ -23,6 +24,8 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
+
+#include <iostream>
 
 using namespace manager_test;
 
@@ -60,6 +63,9 @@ void choose(VOKR_STATE_TEXT_EDIT* editor, const QString& text)
     ASSERT_GE(row, 0) << text.toStdString() << " not in " << offers(editor->get_completer()).join('|').toStdString();
     popup->setCurrentIndex(editor->get_completer()->completionModel()->index(row, 0));
     QTest::keyClick(popup, Qt::Key_Return);
+    // Offscreen, no window manager hands the activation back once the popup closes.
+    QApplication::setActiveWindow(editor->window());
+    editor->setFocus();
 }
 
 // The underlined words of the editor's document, in order.
@@ -145,4 +151,78 @@ TEST_F(StateTools, HighlighterColoursAndUnderlinesByLockAndOptions)
     VOKR_STATE_TEXT_EDIT editor(mgr(), -1, -1);
     editor.set_text_silently("if (a+b && aab) trigger;");
     EXPECT_EQ(underlined(&editor), QStringList({"a+b", "&&"}));
+}
+
+// A flow typed key by key with offers accepted from the popups; an error shown with its state
+// and line half a second later, then fixed; the diagram draws what was typed.
+TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
+{
+    VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
+    pane.show();
+    QApplication::setActiveWindow(&pane);
+    const auto editors = pane.findChildren<VOKR_STATE_TEXT_EDIT*>();
+    ASSERT_EQ(editors.size(), 3);
+    const struct {
+        int state;
+        const char* keys;
+        const char* choice;  // then taken from the popup
+    } steps[] = {
+        {0, "be", "begin"}, {0, "", "increment "}, {0, "", "c1;"}, {0, "", "if ("}, {0, "c1 > 5) ", "goto "},
+        {0, "", "ST2;"}, {0, "", "end"}, {1, "", "if ("}, {1, "condition1 && c1 < 9) ", "goto "}, {1, "", "ST3;"},
+        {2, "tr", "trigger;"},
+    };
+    int current = -1;
+    for (const auto& s : steps) {
+        VOKR_STATE_TEXT_EDIT* editor = editors[s.state];
+        if (s.state != current) {  // a click into the editor brings the offers for its cursor
+            editor->setFocus();
+            QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, QPoint(40, 40));
+            current = s.state;
+        }
+        QTest::keyClicks(editor, s.keys);
+        if (!editor->get_completer()->popup()->isVisible())
+            QTest::qWait(600);
+        choose(editor, s.choice);
+    }
+    const QStringList typed = {"begin\nincrement c1;\nif (c1 > 5) goto ST2;\nend\n",
+                               "if (condition1 && c1 < 9) goto ST3;\n", "trigger;\n"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(editors[i]->toPlainText().toStdString(), typed[i].toStdString());
+        EXPECT_EQ(mgr()->get_state_machine_object(-1)->get_state_text(i).toStdString(), typed[i].toStdString());
+    }
+    settle();
+    QTest::qWait(600);
+    EXPECT_EQ(pane.get_error_label()->text().toStdString(), "");
+
+    // An undefined counter on the first line of the second state.
+    QTextCursor cursor = editors[1]->textCursor();
+    cursor.setPosition(typed[1].indexOf("c1 < 9"));
+    editors[1]->setTextCursor(cursor);
+    QTest::keyClick(editors[1], Qt::Key_Delete);
+    QTest::keyClicks(editors[1], "d");
+    settle();
+    QTest::qWait(600);
+    EXPECT_EQ(pane.get_error_label()->text().toStdString(), "Undefined condition 'd1' (State 2, line 1)");
+    mgr()->set_state_display_mode(true);
+    settle();
+    QTest::qWait(600);
+    EXPECT_EQ(pane.get_error_label()->text().toStdString(), "Undefined condition 'd1' (line 8)");
+    auto* all = pane.findChild<VOKR_STATE_TEXT_EDIT*>();
+    EXPECT_TRUE(all->toPlainText().contains("state ST3:"));
+    cursor = all->textCursor();
+    cursor.setPosition(all->toPlainText().indexOf("d1"));
+    all->setTextCursor(cursor);
+    QTest::keyClick(all, Qt::Key_Delete);
+    QTest::keyClicks(all, "c");
+    settle();
+    QTest::qWait(600);
+    EXPECT_EQ(pane.get_error_label()->text().toStdString(), "");
+
+    VOKR_DIAGRAM_WIDGET diagram(nullptr, -1, m->frame());
+    VOKR_STATE_LIST_WIDGET* list = diagram.get_state_list();
+    ASSERT_EQ(list->count(), 4);
+    auto state = [&](int row) { return VOKR_STATE_LIST_WIDGET::state_of(list->item(row)); };
+    EXPECT_EQ(state(1)->successors, QList<VOKR_STATE*>({state(2)}));
+    EXPECT_EQ(state(2)->successors, QList<VOKR_STATE*>({state(3)}));
+    EXPECT_TRUE(state(3)->successors.isEmpty() && state(3)->reached);
 }
