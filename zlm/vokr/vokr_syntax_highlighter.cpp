@@ -46,7 +46,7 @@ void VOKR_SYNTAX_HIGHLIGHTER::highlightBlock(const QString& text)
                       "\\b(state|if|else|increment|decrement|reset|set|clear|goto|trigger|segment_trigger|begin|end)\\b",
                       Qt::blue, false);
     highlight_pattern(text, "\\b(start_store|stop_store)\\b", Qt::lightGray, false);
-    if (m_tx_manager->get_tx_instance()) {
+    if (m_tx_manager->state_trigger(m_instance)) {
         highlight_pattern(text, names_pattern(m_tx_manager->get_condition_names(m_instance)), Qt::magenta,
                           names_underline);
         highlight_pattern(text, names_pattern(m_tx_manager->get_flag_names(m_instance)), Qt::magenta,
