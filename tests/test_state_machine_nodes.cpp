@@ -13,8 +13,8 @@
 #include "wolpa.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -68,7 +68,8 @@ protected:
     {
         MANAGER_TEST::SetUp();
         open_project(PROJECT);
-        const QString db = QFileInfo(QString::fromStdString(PRJ_PROJECT::get_open()->get_path())).absolutePath() + "/db";
+        const QString db =
+            QFileInfo(QString::fromStdString(PRJ_PROJECT::get_open()->get_path())).absolutePath() + "/db";
         QDir().mkpath(db);
         write_file(db + "/fsms.map.biv", KEEP);
         write_file(db + "/fsms.cmp.biv", "");
@@ -120,7 +121,9 @@ TEST_F(StateMachineNodes, ReadersListMachinesNodesAndEncodings)
         READ expected;
     } cases[] = {
         {0, "u1|ctrl|fsm", {{"u1|ctrl|fsm", "u2|ctrl|fsm", "u3|ctrl|fsm"}, {"u1|ctrl|fsm.IDLE"}, {"IDLE"}, {"1"}}},
-        {0, "u2|ctrl|fsm", {{}, {"u2|ctrl|fsm.A", "u2|ctrl|fsm.B", "u2|ctrl|fsm.C"}, {"A", "B", "C"}, {"001", "010", "100"}}},
+        {0,
+         "u2|ctrl|fsm",
+         {{}, {"u2|ctrl|fsm.A", "u2|ctrl|fsm.B", "u2|ctrl|fsm.C"}, {"A", "B", "C"}, {"001", "010", "100"}}},
         {0, "gone|fsm", {{}, {}, {}, {}}},  // recompiled meanwhile: no registers, no internal error
         {1, "a|b|fsm", {{"a|b|fsm", "x|fsm", "x|fsm"}, {"a|b|q0", "a|b|q1"}, {"IDLE", "RUN"}, {"00", "1"}}},
         {1, "x|fsm", {{}, {"x|r9"}, {"S0", "S1"}, {"0", "10"}}},  // nodes of the first, states of both
@@ -137,7 +140,8 @@ TEST_F(StateMachineNodes, ReadersListMachinesNodesAndEncodings)
     EXPECT_EQ(BIV_KEYPOINTS_MANAGER::get_instance()->get_loaded_count(), 0);  // the facade owned its reader
     VOKR_DATABASE_MANAGER(1).dump();
     EXPECT_TRUE(pirq_last_message_box_text().startsWith("fsm name: a/b/fsm\nstate transformed size: 2\n"));
-    EXPECT_TRUE(pirq_last_message_box_text().contains("register: a/b/q1\nstate_name: fsm.IDLE\n00\nstate_name: RUN\n1"));
+    EXPECT_TRUE(
+        pirq_last_message_box_text().contains("register: a/b/q1\nstate_name: fsm.IDLE\n00\nstate_name: RUN\n1"));
 
     PRJ_PROJECT::close();
     for (int netlist : {0, 1}) {
@@ -193,12 +197,13 @@ TEST_F(StateMachineNodes, DialogProposesTablesAndAddsGroupsInOneStep)
     VOKR_STATE_MACHINE_DLG recreate(m.frame(), true, nullptr);
     EXPECT_EQ(column(&recreate, 1), QStringList({VOKR_STATE_MACHINE_DLG::UNCHANGED, VOKR_STATE_MACHINE_DLG::NOT_TAPPED,
                                                  VOKR_STATE_MACHINE_DLG::UNCHANGED}));
-    KSM_DATA_MNEMONICS_TABLE* table = m->get_session()->get_data_session()->get_mnemonics()->find_table("fsm_table (3)");
+    KSM_DATA_MNEMONICS_TABLE* table =
+        m->get_session()->get_data_session()->get_mnemonics()->find_table("fsm_table (3)");
     ASSERT_TRUE(table);
     table->add_entry("Z", "11");
     recreate.on_state_machine_overwrite_table_check_box(Qt::Checked);
-    EXPECT_EQ(column(&recreate, 1), QStringList({VOKR_STATE_MACHINE_DLG::UNCHANGED, VOKR_STATE_MACHINE_DLG::NOT_TAPPED,
-                                                 "fsm_table (3)"}));
+    EXPECT_EQ(column(&recreate, 1),
+              QStringList({VOKR_STATE_MACHINE_DLG::UNCHANGED, VOKR_STATE_MACHINE_DLG::NOT_TAPPED, "fsm_table (3)"}));
     recreate.get_overwrite_check_box()->setChecked(false);
     EXPECT_EQ(column(&recreate, 1).last(), "fsm_table (2)");
     recreate.get_overwrite_check_box()->setChecked(true);

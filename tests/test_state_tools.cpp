@@ -131,7 +131,8 @@ TEST_F(StateTools, HighlighterColoursAndUnderlinesByLockAndOptions)
     for (const auto& c : cases) {
         mgr()->set_lock_mode(c.lock, false);
         for (unsigned option : {1u, 2u, 4u, 8u})
-            mgr()->state_trigger(-1)->set_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION(option), c.options & option);
+            mgr()->state_trigger(-1)->set_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION(option),
+                                                       c.options & option);
         VOKR_STATE_TEXT_EDIT editor(mgr(), -1, -1);
         editor.set_text_silently(text);
         EXPECT_EQ(underlined(&editor), c.underlined) << c.lock << " " << c.options;
@@ -168,9 +169,10 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
         const char* keys;
         const char* choice;  // then taken from the popup
     } steps[] = {
-        {0, "be", "begin"}, {0, "", "increment "}, {0, "", "c1;"}, {0, "", "if ("}, {0, "c1 > 5) ", "goto "},
-        {0, "", "ST2;"}, {0, "", "end"}, {1, "", "if ("}, {1, "condition1 && c1 < 9) ", "goto "}, {1, "", "ST3;"},
-        {2, "tr", "trigger;"},
+        {0, "be", "begin"}, {0, "", "increment "},    {0, "", "c1;"},
+        {0, "", "if ("},    {0, "c1 > 5) ", "goto "}, {0, "", "ST2;"},
+        {0, "", "end"},     {1, "", "if ("},          {1, "condition1 && c1 < 9) ", "goto "},
+        {1, "", "ST3;"},    {2, "tr", "trigger;"},
     };
     int current = -1;
     for (const auto& s : steps) {
@@ -329,8 +331,10 @@ TEST_F(StateTools, ResourcesPaneShowsTheTriggerAndTheLog)
         VOKR_LOCK_MODE lock;
         int acq_state;
         bool enabled;
-    } cases[] = {{VOKR_LOCK_MODE_ALL_CHANGES, 0, true}, {VOKR_LOCK_MODE(1), 0, false},
-                 {VOKR_LOCK_MODE(2), 0, false}, {VOKR_LOCK_MODE_ALL_CHANGES, 0x800000, false}};
+    } cases[] = {{VOKR_LOCK_MODE_ALL_CHANGES, 0, true},
+                 {VOKR_LOCK_MODE(1), 0, false},
+                 {VOKR_LOCK_MODE(2), 0, false},
+                 {VOKR_LOCK_MODE_ALL_CHANGES, 0x800000, false}};
     for (const auto& c : cases) {
         mgr()->set_lock_mode(c.lock, false);
         mgr()->set_instance_acq_state(-1, c.acq_state);

@@ -27,10 +27,7 @@ QString state_name_of(const QString& name)
     return dot < 0 ? name : name.mid(dot + 1);
 }
 
-QString bar_separated(const std::string& name)
-{
-    return QString::fromLocal8Bit(name.c_str()).replace('/', '|');
-}
+QString bar_separated(const std::string& name) { return QString::fromLocal8Bit(name.c_str()).replace('/', '|'); }
 
 // The encoding characters of a state, most significant bit first; open bits add none.
 QString encoding_of(const BIV_REGISTER_TRANSFORMATION* t, int state)
@@ -93,7 +90,8 @@ std::vector<TOZ_INSTANCE_NAME*> VOKR_TOZ_MANAGER::find_registers(const QString& 
 {
     std::vector<TOZ_INSTANCE_NAME*> registers;
     const std::string name = state_machine.toLocal8Bit().toStdString();
-    TOZ_INSTANCE_NAME* machine = m_action_point_root ? m_action_point_root->find_in_descendants(name, 1, false) : nullptr;
+    TOZ_INSTANCE_NAME* machine =
+        m_action_point_root ? m_action_point_root->find_in_descendants(name, 1, false) : nullptr;
     TOZ_INSTANCE_NAME* parent = machine ? machine->get_parent() : nullptr;
     if (parent)
         parent->find_descendants_matching_wildcard(name + ".*", &registers);

@@ -69,8 +69,8 @@ VOKR_DIAGRAM_WIDGET::VOKR_DIAGRAM_WIDGET(QWidget* parent, int instance, VOKR_FRA
     column->addWidget(m_state_list, 1);
 
     on_update(nullptr, VOKR_HINT_REBUILD | VOKR_HINT_VIEW);
-    VOKR_ASSERT(connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_DIAGRAM_WIDGET::on_update,
-                        Qt::QueuedConnection));
+    VOKR_ASSERT(
+        connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_DIAGRAM_WIDGET::on_update, Qt::QueuedConnection));
 }
 
 // The stored name of a state (from 1), or "ST" and its number.

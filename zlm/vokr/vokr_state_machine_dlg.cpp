@@ -90,7 +90,8 @@ VOKR_STATE_MACHINE_DLG::VOKR_STATE_MACHINE_DLG(VOKR_FRAME_WND* frame, bool recre
     connect(m_buttons, &QDialogButtonBox::accepted, this, &VOKR_STATE_MACHINE_DLG::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &VOKR_STATE_MACHINE_DLG::reject);
     connect(m_buttons, &QDialogButtonBox::helpRequested, this, &PIRQ_DIALOG::help_button_clicked);
-    connect(m_table, &QTableView::doubleClicked, this, &VOKR_STATE_MACHINE_DLG::on_double_click_state_machine_node_list);
+    connect(m_table, &QTableView::doubleClicked, this,
+            &VOKR_STATE_MACHINE_DLG::on_double_click_state_machine_node_list);
 
     get_ok_button()->setEnabled(false);
     m_netlist_combo->setCurrentIndex(0);
@@ -169,8 +170,8 @@ void VOKR_STATE_MACHINE_DLG::fill(int netlist)
             else
                 show_valid(row, netlist, names[row], group);
         } else {
-            const QString status = netlist != 0 && m_post_statuses_known ? m_post_statuses.value(row)
-                                                                          : add_status(netlist, names[row]);
+            const QString status =
+                netlist != 0 && m_post_statuses_known ? m_post_statuses.value(row) : add_status(netlist, names[row]);
             if (keep_statuses)
                 m_post_statuses << status;
             if (status == VALID)
@@ -313,7 +314,8 @@ bool VOKR_STATE_MACHINE_DLG::is_mnemonics_unchanged(int group, const QString& na
         return false;
     KSM_DATA_SESSION* data = m_tx_manager->get_session() ? m_tx_manager->get_session()->get_data_session() : nullptr;
     const KSM_DATA_MNEMONICS_TABLE* table =
-        data && data->get_mnemonics() ? data->get_mnemonics()->find_table(table_name.toLocal8Bit().constData()) : nullptr;
+        data && data->get_mnemonics() ? data->get_mnemonics()->find_table(table_name.toLocal8Bit().constData())
+                                      : nullptr;
     if (!table)
         return false;
     QStringList states, encodings;

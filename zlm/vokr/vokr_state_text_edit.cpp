@@ -25,11 +25,15 @@ namespace {
 bool is_navigation_key(int key)
 {
     switch (key) {
-    case Qt::Key_Home: case Qt::Key_End: case Qt::Key_Left: case Qt::Key_Up:
-    case Qt::Key_Right: case Qt::Key_Down: case Qt::Key_PageUp: case Qt::Key_PageDown:
-        return true;
-    default:
-        return false;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: return true;
+    default: return false;
     }
 }
 
@@ -130,8 +134,8 @@ void VOKR_STATE_TEXT_EDIT::show_suggestions(int kind)
     m_timer->stop();
     const QString before = text_before_cursor();
     const QString all = toPlainText();
-    QStringList list = vokr_get_completion_list(before, all, m_tx_manager, m_instance, display_type(),
-                                                VOKR_COMPLETER_TYPE_REPLACE);
+    QStringList list =
+        vokr_get_completion_list(before, all, m_tx_manager, m_instance, display_type(), VOKR_COMPLETER_TYPE_REPLACE);
     if (kind == VOKR_COMPLETER_TYPE_INSERT && !list.isEmpty()) {
         set_model(m_completer, list);
         m_completer_type = VOKR_COMPLETER_TYPE_CHECK;
@@ -239,18 +243,24 @@ bool VOKR_STATE_TEXT_EDIT::eventFilter(QObject* object, QEvent* event)
 
 bool VOKR_STATE_TEXT_EDIT::is_underlined(const QPoint& pos, QString* word) const
 {
+    return underlined_range(pos, word, nullptr);
+}
+
+bool VOKR_STATE_TEXT_EDIT::underlined_range(const QPoint& pos, QString* word, std::pair<int, int>* range) const
+{
     const QTextCursor cursor = cursorForPosition(pos);
     const QTextBlock block = cursor.block();
     if (!block.layout())
         return false;
-    for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
-        const int start = block.position() + range.start;
-        if (cursor.position() < start || cursor.position() >= start + range.length ||
-            range.format.underlineStyle() != QTextCharFormat::SingleUnderline)
+    for (const QTextLayout::FormatRange& r : block.layout()->formats()) {
+        const int start = block.position() + r.start;
+        if (cursor.position() < start || cursor.position() >= start + r.length ||
+            r.format.underlineStyle() != QTextCharFormat::SingleUnderline)
             continue;
         if (word)
-            *word = block.text().mid(range.start, range.length);
-        const_cast<VOKR_STATE_TEXT_EDIT*>(this)->m_clicked = {start, start + range.length};
+            *word = block.text().mid(r.start, r.length);
+        if (range)
+            *range = {start, start + r.length};
         return true;
     }
     return false;
@@ -268,7 +278,7 @@ void VOKR_STATE_TEXT_EDIT::mouseReleaseEvent(QMouseEvent* event)
     if (textCursor().hasSelection())
         return;
     QString word;
-    if (!is_underlined(event->pos(), &word)) {
+    if (!underlined_range(event->pos(), &word, &m_clicked)) {
         show_suggestions(VOKR_COMPLETER_TYPE_CHECK);
         return;
     }

@@ -151,6 +151,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    bool underlined_range(const QPoint& pos, QString* word, std::pair<int, int>* range) const;
     bool is_locked() const;
     bool is_power_up() const;
     bool is_blocked() const { return is_locked() || is_power_up(); }

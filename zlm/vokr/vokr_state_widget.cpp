@@ -52,8 +52,8 @@ VOKR_STATE_WIDGET::VOKR_STATE_WIDGET(QWidget* parent, int instance, VOKR_FRAME_W
     m_check_timer.setSingleShot(true);
     m_check_timer.setInterval(500);
     connect(&m_check_timer, &QTimer::timeout, this, &VOKR_STATE_WIDGET::on_timer);
-    VOKR_ASSERT(connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_STATE_WIDGET::on_update,
-                        Qt::QueuedConnection));
+    VOKR_ASSERT(
+        connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_STATE_WIDGET::on_update, Qt::QueuedConnection));
 }
 
 QWidget* VOKR_STATE_WIDGET::get_editor_widget()
@@ -85,7 +85,7 @@ QWidget* VOKR_STATE_WIDGET::get_editor_widget()
             m_tx_manager->get_state_name(i, &name, m_instance);
             VOKR_STATE_TEXT_EDIT* editor = add_editor(i + 1, QString("State %1: %2").arg(i + 1).arg(name), i);
             editor->set_text_silently(object && object->get_stored_text_count() > i ? object->get_state_text(i)
-                                                                                     : QString());
+                                                                                    : QString());
             VOKR_ASSERT(connect(editor, QOverload<int, const QString&>::of(&VOKR_STATE_TEXT_EDIT::text_changed),
                                 m_tx_manager, &VOKR_TX_MANAGER::set_state_text));
         }
@@ -129,8 +129,6 @@ void VOKR_STATE_WIDGET::on_timer()
     else if (m_tx_manager->get_state_display_mode())
         m_error_label->setText(QString("%1 (line %2)").arg(m_error.message).arg(m_error.line));
     else
-        m_error_label->setText(QString("%1 (State %2, line %3)")
-                                   .arg(m_error.message)
-                                   .arg(m_error.state + 1)
-                                   .arg(m_error.line_in_state));
+        m_error_label->setText(
+            QString("%1 (State %2, line %3)").arg(m_error.message).arg(m_error.state + 1).arg(m_error.line_in_state));
 }

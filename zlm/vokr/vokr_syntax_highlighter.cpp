@@ -42,15 +42,14 @@ void VOKR_SYNTAX_HIGHLIGHTER::highlightBlock(const QString& text)
             return !locked;
         return m_tx_manager->state_trigger(m_instance) && m_tx_manager->is_configurable(option, m_instance);
     };
-    highlight_pattern(text,
-                      "\\b(state|if|else|increment|decrement|reset|set|clear|goto|trigger|segment_trigger|begin|end)\\b",
-                      Qt::blue, false);
+    highlight_pattern(
+        text, "\\b(state|if|else|increment|decrement|reset|set|clear|goto|trigger|segment_trigger|begin|end)\\b",
+        Qt::blue, false);
     highlight_pattern(text, "\\b(start_store|stop_store)\\b", Qt::lightGray, false);
     if (m_tx_manager->state_trigger(m_instance)) {
         highlight_pattern(text, names_pattern(m_tx_manager->get_condition_names(m_instance)), Qt::magenta,
                           names_underline);
-        highlight_pattern(text, names_pattern(m_tx_manager->get_flag_names(m_instance)), Qt::magenta,
-                          names_underline);
+        highlight_pattern(text, names_pattern(m_tx_manager->get_flag_names(m_instance)), Qt::magenta, names_underline);
         highlight_pattern(text, names_pattern(m_tx_manager->get_counter_names(m_instance)), Qt::magenta,
                           names_underline);
     }
@@ -58,8 +57,7 @@ void VOKR_SYNTAX_HIGHLIGHTER::highlightBlock(const QString& text)
     highlight_pattern(text, states, Qt::darkGreen, option_underline(RUV_RUNTIME_GOTO_DESTINATIONS));
     if (!states.isEmpty())
         highlight_pattern(text, "\\bstate\\s+" + states, Qt::darkGreen, false);
-    highlight_pattern(text, "(<|<=|==|!=|>=|>)", Qt::black,
-                      option_underline(RUV_RUNTIME_COMPARISON_OPERATORS));
+    highlight_pattern(text, "(<|<=|==|!=|>=|>)", Qt::black, option_underline(RUV_RUNTIME_COMPARISON_OPERATORS));
     highlight_pattern(text, "(&&|\\|\\|)", Qt::black, option_underline(RUV_RUNTIME_LOGICAL_OPERATORS));
     highlight_pattern(text, "\\b\\d+\\b", Qt::black, option_underline(RUV_RUNTIME_COMPARISON_VALUES));
 }
