@@ -130,8 +130,9 @@ TEST_F(StateMachineNodes, ReadersListMachinesNodesAndEncodings)
     };
     for (const auto& c : cases) {
         const READ r = read(c.netlist, c.machine);
-        if (!c.expected.machines.isEmpty())
+        if (!c.expected.machines.isEmpty()) {
             EXPECT_EQ(r.machines, c.expected.machines);
+        }
         EXPECT_EQ(r.nodes, c.expected.nodes) << c.machine;
         EXPECT_EQ(r.states, c.expected.states) << c.machine;
         EXPECT_EQ(r.encodings, c.expected.encodings) << c.machine;
