@@ -1,5 +1,7 @@
 #include "gen.h"
 
+#include "prj.h"
+
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -45,4 +47,14 @@ std::string gen_get_module_path()
 void gen_set_module_path(const std::string& directory)
 {
     g_module_path_override = directory.empty() ? std::string() : with_separator(directory);
+}
+
+std::string gen_get_db_dir_path_string()
+{
+    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
+    if (!project)
+        return "db/";
+    const std::string& path = project->get_path();
+    const size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "db/";
 }

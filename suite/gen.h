@@ -15,3 +15,7 @@ void gen_set_is_qt(bool is_qt);
 // appended directly. KORVANE_MODULE_PATH or gen_set_module_path overrides it (tests).
 std::string gen_get_module_path();
 void gen_set_module_path(const std::string& directory);
+
+// The open project's database directory (where the compiler leaves its databases), ending with a
+// separator; "db/" in the working directory without a project.
+std::string gen_get_db_dir_path_string();

@@ -228,6 +228,20 @@ int g_help_requests = 0;
 
 PIRQ_DIALOG::PIRQ_DIALOG(QWidget* parent) : QDialog(parent) { setModal(true); }
 
+namespace {
+QString g_last_message_box_text;
+}
+
+int pirq_message_box(const QString& text, int)
+{
+    g_last_message_box_text = text;
+    if (QGuiApplication::platformName() == "offscreen")
+        return QMessageBox::Ok;
+    return QMessageBox::information(nullptr, "Information", text);
+}
+
+QString pirq_last_message_box_text() { return g_last_message_box_text; }
+
 int PIRQ_DIALOG::help_request_count() { return g_help_requests; }
 
 void PIRQ_DIALOG::help_button_clicked()

@@ -353,6 +353,11 @@ private:
 using PIRQ_INSTANCE_NAME_LIST = QList<PIRQ_INSTANCE_NAME>;
 Q_DECLARE_METATYPE(PIRQ_INSTANCE_NAME)
 
+// Shows `text` in the suite's information box (`buttons` 1: OK only) and returns the button
+// pressed. Without a person (offscreen) the box is not shown; the text is kept for tests.
+int pirq_message_box(const QString& text, int buttons);
+QString pirq_last_message_box_text();
+
 // The base of the suite's modal dialogs: a QDialog whose Help button shows the dialog's help
 // topic (its window title) in a message box. Without a person (offscreen) the request is only
 // counted, so tests can see it without a box waiting for a click.

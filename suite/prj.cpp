@@ -313,6 +313,7 @@ void PRJ_PROJECT::install() const
                 add_to_database(db.get(), node, kind == TOZ_KIND_POST_FITTING);
         wolpa->set_database(kind, std::move(db));
     }
+    wolpa->set_revision_name(m_name);
 
     YEK_PARTITION_MANAGER* yek = YEK_PARTITION_MANAGER::get_instance(0, 0, 0);
     yek->clear();

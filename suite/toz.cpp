@@ -63,6 +63,27 @@ TOZ_INSTANCE_NAME* TOZ_INSTANCE_NAME::find_in_descendants(const std::string& nam
     return nullptr;
 }
 
+namespace {
+
+bool matches_wildcard(const char* text, const char* pattern)
+{
+    if (*pattern == '*')
+        return matches_wildcard(text, pattern + 1) || (*text && matches_wildcard(text + 1, pattern));
+    return *pattern ? *text == *pattern && matches_wildcard(text + 1, pattern + 1) : !*text;
+}
+
+}  // namespace
+
+void TOZ_INSTANCE_NAME::find_descendants_matching_wildcard(const std::string& pattern,
+                                                           std::vector<TOZ_INSTANCE_NAME*>* out) const
+{
+    for (const auto& child : m_children) {
+        if (matches_wildcard(child->m_short_hpath.c_str(), pattern.c_str()))
+            out->push_back(child.get());
+        child->find_descendants_matching_wildcard(pattern, out);
+    }
+}
+
 void TOZ_INSTANCE_NAME::get_range(int dimension, int* first, int* last) const
 {
     const bool valid = dimension == 0 || dimension == 1;

@@ -48,6 +48,8 @@ public:
     // A name below this one, by its short path (compared as the namespace says).
     TOZ_INSTANCE_NAME* find_in_descendants(const std::string& name, int, bool) const;
     const std::vector<std::unique_ptr<TOZ_INSTANCE_NAME>>& get_children() const { return m_children; }
+    // The names below this one whose short path matches `pattern` ('*' any text), in order.
+    void find_descendants_matching_wildcard(const std::string& pattern, std::vector<TOZ_INSTANCE_NAME*>* out) const;
     // The direct children in order; with `expand` 1 a bus or array stands as its bits.
     std::vector<TOZ_INSTANCE_NAME*> get_child_names(int expand) const;
     // A design unit instance (no flags, no dimension, names below it), a bus or array, or a node.

@@ -41,4 +41,5 @@ void WOLPA_MANAGER::clear()
 {
     m_databases.clear();
     m_borrows.clear();
+    m_revision.clear();
 }

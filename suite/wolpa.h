@@ -19,11 +19,16 @@ public:
     // Borrows not given back yet (a test checks the bracket).
     int get_outstanding_borrows() const;
 
+    // The project's revision, whose name the compiler's database files carry; null without one.
+    const char* get_revision_name() const { return m_revision.empty() ? nullptr : m_revision.c_str(); }
+
     // Loading a project.
+    void set_revision_name(const std::string& name) { m_revision = name; }
     void set_database(int kind, std::unique_ptr<TOZ_NAMESPACE> database);
     void clear();
 
 private:
     std::map<int, std::unique_ptr<TOZ_NAMESPACE>> m_databases;
     std::map<std::string, int> m_borrows;
+    std::string m_revision;
 };

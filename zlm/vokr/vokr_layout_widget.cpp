@@ -3,6 +3,7 @@
 #include "vokr_assert.h"
 #include "vokr_config_widget.h"
 #include "vokr_container_widget.h"
+#include "vokr_diagram_widget.h"
 #include "vokr_enum.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_hierarchy_widget.h"
@@ -12,7 +13,8 @@
 #include "vokr_log_widget.h"
 #include "vokr_object_widget.h"
 #include "vokr_operator_widget.h"
-#include "vokr_tree_widget.h"
+#include "vokr_resources_widget.h"
+#include "vokr_state_widget.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
@@ -286,13 +288,14 @@ QWidget* VOKR_LAYOUT_WIDGET::build_state_tab(int instance)
 {
     VOKR_SPLITTER* page = splitter(1419, Qt::Horizontal, nullptr);
     page->setContentsMargins(1, 1, 2, 2);
-    page->addWidget(new VOKR_CONTAINER_WIDGET(m_view, page));
-    auto* resources = new QSplitter(Qt::Vertical, page);
-    resources->addWidget(new VOKR_TREE_WIDGET(0, 1, true, instance, m_tx_manager, 0));
-    resources->addWidget(new VOKR_TREE_WIDGET(1, 32, false, instance, m_tx_manager, 4294967295u));
+    auto* diagram = new VOKR_DIAGRAM_WIDGET(page, instance, m_frame);
+    diagram->resize(SIDE_PANE_WIDTH, diagram->height());
+    page->addWidget(diagram);
+    page->addWidget(new VOKR_STATE_WIDGET(page, instance, m_frame));
+    auto* resources = new VOKR_RESOURCES_WIDGET(page, instance, m_frame);
     resources->resize(SIDE_PANE_WIDTH, resources->height());
     page->addWidget(resources);
-    page->setStretchFactor(0, 1);
+    page->setStretchFactor(1, 1);
     return page;
 }
 

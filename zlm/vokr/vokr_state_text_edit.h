@@ -95,3 +95,83 @@ bool vokr_is_begin_of_if_allowed(const QStringList& tokens);
 // logical or the comparison operators; empty for anything else, and for a decimal number, which
 // the editor edits in its value dialog instead.
 QStringList vokr_get_click_change_list(const QString& word, const VOKR_STATE_NAME_SOURCE& names);
+
+// ---- the editor -----------------------------------------------------------------------------------------
+
+#include <QCompleter>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <utility>
+
+class VOKR_SYNTAX_HIGHLIGHTER;
+
+// The plain-text editor of a flow: the text of one state (state index from 0) or of all states
+// (-1). It colours the text, proposes completions in a popup as the engineer types or moves the
+// cursor, changes an underlined name or operator from a list and an underlined number in a
+// value dialog, and reports every change of its text. While the design is locked or the
+// power-up trigger is shown, keys, popups and the context menu do nothing and the background is
+// tinted; underlined parts can still be changed by clicking them.
+class VOKR_STATE_TEXT_EDIT : public QTextEdit {
+    Q_OBJECT
+public:
+    VOKR_STATE_TEXT_EDIT(VOKR_TX_MANAGER* manager, int instance, int state_index);
+    ~VOKR_STATE_TEXT_EDIT() override;
+
+    int get_state_index() const { return m_state_index; }
+    int get_completer_type() const { return m_completer_type; }
+    QCompleter* get_completer() const { return m_completer; }
+    QCompleter* get_name_completer() const { return m_name_completer; }
+    VOKR_SYNTAX_HIGHLIGHTER* get_highlighter() const { return m_highlighter; }
+    // Sets the text without reporting it as a change.
+    void set_text_silently(const QString& text);
+
+    // Refreshes the offers for the cursor: 1 nothing, 16 after typing, 17 after a move, a click
+    // or an insertion.
+    void show_suggestions(int kind);
+    // Whether the character at a viewport position is underlined; the word under it in `word`.
+    bool is_underlined(const QPoint& pos, QString* word) const;
+
+signals:
+    void text_changed(int index, const QString& text);
+    void text_changed(const QString& text);
+
+public slots:
+    void on_text_changed();
+    void on_timer();
+    void on_replace_text(const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* object, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool underlined_range(const QPoint& pos, QString* word, std::pair<int, int>* range) const;
+    bool is_locked() const;
+    bool is_power_up() const;
+    bool is_blocked() const { return is_locked() || is_power_up(); }
+    int display_type() const;
+    QString text_before_cursor() const;
+    QRect popup_rect(QCompleter* completer) const;
+    void set_model(QCompleter* completer, const QStringList& list);
+    void edit_number(const QString& word);
+
+    VOKR_TX_MANAGER* m_tx_manager;
+    int m_instance;
+    int m_state_index;
+    VOKR_SYNTAX_HIGHLIGHTER* m_highlighter = nullptr;
+    QTimer* m_timer = nullptr;
+    QCompleter* m_completer = nullptr;
+    QCompleter* m_name_completer = nullptr;
+    int m_completer_type = VOKR_COMPLETER_TYPE_REPLACE;
+    // The underlined range last clicked (document positions), which a choice from the
+    // click-to-change list replaces whole ("&&" is one operator, not two words).
+    std::pair<int, int> m_clicked{0, 0};
+    // Set while the text is filled by the program, which is not a change to report.
+    bool m_filling = false;
+};

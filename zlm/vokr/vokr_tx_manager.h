@@ -747,9 +747,10 @@ public slots:
     void set_flag_name(int i, const QString* name);
     void set_flag_initial_value(int i, int value);
     void set_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION option, bool configurable);
+    // The trigger of an instance (-1: the current one); null without one, never an error.
+    KSM_TX_TRIGGER* state_trigger(int instance) const;
 
 private:
-    KSM_TX_TRIGGER* state_trigger(int instance) const;
     VOKR_STATE_MACHINE_OBJECT* current_state_machine() const;
     template <class CHANGE> void edit_state_machine(bool unchanged, CHANGE change);
 

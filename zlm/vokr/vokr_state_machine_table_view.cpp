@@ -1,0 +1,68 @@
+#include "vokr_state_machine_table_view.h"
+
+#include "vokr_database_manager.h"
+#include "vokr_state_machine_dlg.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStandardItemModel>
+
+VOKR_STATE_MACHINE_TABLE_VIEW::VOKR_STATE_MACHINE_TABLE_VIEW(VOKR_STATE_MACHINE_DLG* dialog)
+    : m_model(new QStandardItemModel(0, 2, this)), m_dialog(dialog)
+{
+    setModel(m_model);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    verticalHeader()->hide();
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setShowGrid(false);
+    setMouseTracking(true);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    reset_columns();
+}
+
+void VOKR_STATE_MACHINE_TABLE_VIEW::reset_columns()
+{
+    m_model->clear();
+    m_model->setColumnCount(2);
+    m_model->setHorizontalHeaderLabels({"State Machine Name", "Mnemonic Table Name"});
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setColumnWidth(0, 300);
+    setColumnWidth(1, 300);
+}
+
+void VOKR_STATE_MACHINE_TABLE_VIEW::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    if (m_dialog && m_dialog->get_ok_button())
+        m_dialog->get_ok_button()->setEnabled(!selected.isEmpty());
+    QTableView::selectionChanged(selected, deselected);
+}
+
+QString VOKR_STATE_MACHINE_TABLE_VIEW::tool_tip_at(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return QString();
+    const QString text = index.data().toString();
+    const QString machine = m_model->index(index.row(), 0).data().toString();
+    VOKR_DATABASE_MANAGER database(m_dialog);
+    QString tip;
+    if (index.column() == 0 && !VOKR_STATE_MACHINE_DLG::is_empty_list_text(text)) {
+        QStringList nodes;
+        database.get_node_list(machine, &nodes);
+        tip = nodes.join('\n');
+    } else if (index.column() == 1 && !text.isEmpty() && !VOKR_STATE_MACHINE_DLG::is_status_text(text)) {
+        QStringList names, encodings;
+        database.get_mnemonic_list(machine, &names, &encodings);
+        for (int i = 0; i < names.size(); ++i)
+            tip += encodings.value(i) + "     " + names[i] + "\n";
+    }
+    return tip.trimmed();
+}
+
+void VOKR_STATE_MACHINE_TABLE_VIEW::mouseMoveEvent(QMouseEvent* event)
+{
+    setToolTip(tool_tip_at(indexAt(event->pos())));
+    QTableView::mouseMoveEvent(event);
+}

@@ -1,0 +1,134 @@
+#include "vokr_state_widget.h"
+
+#include "vokr_assert.h"
+#include "vokr_bool_combo_box.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_state_machine_object.h"
+#include "vokr_state_text_edit.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+VOKR_STATE_WIDGET::VOKR_STATE_WIDGET(QWidget* parent, int instance, VOKR_FRAME_WND* frame)
+    : QFrame(parent), m_instance(instance), m_frame(frame), m_tx_manager(frame->get_tx_manager())
+{
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(7, 0, 0, 0);
+    auto* title = new QLabel("State Machine:");
+    title->setFixedHeight(22);
+    header->addWidget(title);
+    header->addSpacing(6);
+    m_error_label = new QLabel;
+    m_error_label->setFixedHeight(22);
+    m_error_label->setTextFormat(Qt::PlainText);
+    m_error_label->setWordWrap(true);
+    QPalette red = m_error_label->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_error_label->setPalette(red);
+    header->addWidget(m_error_label, 1);
+    column->addLayout(header);
+
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setLineWidth(0);
+    line->setMidLineWidth(1);
+    line->setMaximumHeight(1);
+    column->addWidget(line);
+
+    m_scroll_area = new QScrollArea;
+    m_scroll_area->setFrameShape(QFrame::NoFrame);
+    m_scroll_area->setWidgetResizable(true);
+    m_scroll_area->setWidget(get_editor_widget());
+    column->addWidget(m_scroll_area, 1);
+
+    m_check_timer.setSingleShot(true);
+    m_check_timer.setInterval(500);
+    connect(&m_check_timer, &QTimer::timeout, this, &VOKR_STATE_WIDGET::on_timer);
+    VOKR_ASSERT(
+        connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_STATE_WIDGET::on_update, Qt::QueuedConnection));
+}
+
+QWidget* VOKR_STATE_WIDGET::get_editor_widget()
+{
+    const bool unified = m_tx_manager->get_state_display_mode();
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel("Display mode:"), 0, 0);
+    auto* mode = new VOKR_BOOL_COMBO_BOX("One window per state", "All states in one window");
+    mode->set_current_index(unified);
+    VOKR_ASSERT(connect(mode, &VOKR_BOOL_COMBO_BOX::current_index_changed, m_tx_manager,
+                        &VOKR_TX_MANAGER::set_state_display_mode));
+    grid->addWidget(mode, 0, 1);
+
+    const VOKR_STATE_MACHINE_OBJECT* object = m_tx_manager->get_state_machine_object(m_instance);
+    auto add_editor = [&](int row, const QString& title, int state) {
+        auto* box = new QVBoxLayout;
+        box->setContentsMargins(0, 0, 0, 0);
+        box->setSpacing(0);
+        box->addWidget(new QLabel(title));
+        auto* editor = new VOKR_STATE_TEXT_EDIT(m_tx_manager, m_instance, state);
+        box->addWidget(editor, 1);
+        grid->addLayout(box, row, 0, 1, 3);
+        grid->setRowStretch(row, 1);
+        return editor;
+    };
+    if (!unified) {
+        for (int i = 0; i < m_tx_manager->get_state_count(m_instance); ++i) {
+            QString name;
+            m_tx_manager->get_state_name(i, &name, m_instance);
+            VOKR_STATE_TEXT_EDIT* editor = add_editor(i + 1, QString("State %1: %2").arg(i + 1).arg(name), i);
+            editor->set_text_silently(object && object->get_stored_text_count() > i ? object->get_state_text(i)
+                                                                                    : QString());
+            VOKR_ASSERT(connect(editor, QOverload<int, const QString&>::of(&VOKR_STATE_TEXT_EDIT::text_changed),
+                                m_tx_manager, &VOKR_TX_MANAGER::set_state_text));
+        }
+    } else {
+        VOKR_STATE_TEXT_EDIT* editor = add_editor(1, "All States:", -1);
+        QString text;
+        m_tx_manager->get_unified_state_text(&text, m_instance);
+        editor->set_text_silently(text);
+        VOKR_ASSERT(connect(editor, QOverload<const QString&>::of(&VOKR_STATE_TEXT_EDIT::text_changed), m_tx_manager,
+                            &VOKR_TX_MANAGER::set_unified_state_text));
+    }
+    grid->setColumnStretch(2, 1);
+    auto* area = new QWidget;
+    area->setLayout(grid);
+    return area;
+}
+
+void VOKR_STATE_WIDGET::on_update(QObject*, int hint)
+{
+    if (!(hint & VOKR_HINT_VIEW))
+        return;
+    if (hint & VOKR_HINT_REBUILD) {
+        VOKR_UPDATE_GUARD filling;
+        delete m_scroll_area->takeWidget();
+        m_scroll_area->setWidget(get_editor_widget());
+    }
+    m_check_timer.start();
+}
+
+// The instance may have been removed (or lost its trigger) while the timer ran; there is then
+// nothing to check.
+void VOKR_STATE_WIDGET::on_timer()
+{
+    if (!m_tx_manager->state_trigger(m_instance)) {
+        m_error_label->clear();
+        return;
+    }
+    m_tx_manager->check_state_machine(&m_error, m_instance);
+    if (!m_error.has_error)
+        m_error_label->clear();
+    else if (m_tx_manager->get_state_display_mode())
+        m_error_label->setText(QString("%1 (line %2)").arg(m_error.message).arg(m_error.line));
+    else
+        m_error_label->setText(
+            QString("%1 (State %2, line %3)").arg(m_error.message).arg(m_error.state + 1).arg(m_error.line_in_state));
+}
