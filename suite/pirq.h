@@ -15,6 +15,7 @@
 #include <QPen>
 #include <QPixmap>
 #include <QString>
+#include <QVariant>
 
 class QAction;
 
@@ -357,6 +358,22 @@ Q_DECLARE_METATYPE(PIRQ_INSTANCE_NAME)
 // pressed. Without a person (offscreen) the box is not shown; the text is kept for tests.
 int pirq_message_box(const QString& text, int buttons);
 QString pirq_last_message_box_text();
+class QCursor;
+class QMimeData;
+
+// The framework's drag-and-drop encoding of instance-name lists, under a MIME type of its own.
+class PIRQ_DATA_TRANSFER_MANAGER {
+public:
+    static constexpr const char* INSTANCE_NAME_LIST_MIME_TYPE = "application/x-korvane_instance_name_list_data";
+    // The process's manager; null before a QApplication exists.
+    static PIRQ_DATA_TRANSFER_MANAGER* get_instance();
+    void set_instance_name_list_transfer_data(QMimeData* data, const PIRQ_INSTANCE_NAME_LIST& names) const;
+    // A QVariant holding the PIRQ_INSTANCE_NAME_LIST; invalid when the data holds none or is damaged.
+    QVariant get_instance_name_list_transfer_data(const QMimeData* data) const;
+};
+
+// The suite's own cursors: 1 zoom in, 2 zoom out; any other identifier the arrow.
+QCursor pirq_get_cursor(int id);
 
 // The base of the suite's modal dialogs: a QDialog whose Help button shows the dialog's help
 // topic (its window title) in a message box. Without a person (offscreen) the request is only

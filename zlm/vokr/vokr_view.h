@@ -587,6 +587,100 @@ public:
 private:
     FIND_SETTINGS m_find;
 
+    // ---- input: tooltips, mouse, keys, selection, drag and drop, time bars and zoom band
+    //      (vokr_view_tooltips.cpp, vokr_view_mouse.cpp, vokr_view_keys.cpp, vokr_view_drag.cpp,
+    //      vokr_view_band.cpp) ----
+public:
+    // What a press does where the mouse last moved; the cursor shown follows it.
+    enum CURSOR_KIND { CURSOR_ARROW, CURSOR_IBEAM, CURSOR_SPLIT, CURSOR_SIZE, CURSOR_INSERT, CURSOR_FORBIDDEN,
+                       CURSOR_ZOOM_IN, CURSOR_ZOOM_OUT };
+    CURSOR_KIND get_cursor_kind() const { return m_cursor_kind; }
+    // The tooltip of the cell under a point; false when the point hits no cell.
+    bool tooltip_text(const QPoint& point, QString* text) const;
+    bool event(QEvent* event) override;
+
+    void select_node(int node, bool value);
+    int select_group(int node, bool value);
+    int select_mouse_press(const QPoint& point);
+    void exclude_plugin_bus_members();
+    bool selected_buses_have_width(int width) const;
+    bool toggle_node_expansion(int node, bool do_toggle);
+    void change_selected_tap_mode(bool pre_synthesis);
+    int get_selection_anchor() const { return m_selection_anchor; }
+
+    // The sample under an x position (`rounding`: the nearer sample edge); -1 without samples.
+    int get_sample_at(const QPoint& point, bool rounding) const;
+    int find_time_bar_at(const QPoint& point) const;
+    bool add_time_bar(int sample);
+    void drag_time_bar(const QPoint& point, bool scrolling);
+    bool drop_time_bar(const QPoint& point);
+    void set_zoom_band_corner(const QPoint& point);
+    void track_zoom_band(const QPoint& point);
+    void finish_zoom_band(bool exact_only);
+
+    QWidget* get_editor() const { return m_editor; }
+    QWidget* get_comparison_editor() const { return m_comparison_editor; }
+    // An in-place editor closes: the view forgets it.
+    void editor_closed(QWidget* editor);
+    int get_drop_row() const { return m_drop_row; }
+    bool get_drop_before() const { return m_drop_before; }
+    static constexpr const char* NODE_DRAG_FORMAT = "VOKR_NODE_CLIPBOARD_FORMAT";
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Whether a drag event carries this view's own node drag; the tests mark synthetic events.
+    virtual bool is_own_drag(const QDropEvent* event) const;
+    // Runs a node drag of the selection and returns the action that ended it.
+    virtual Qt::DropAction exec_node_drag(Qt::DropActions actions);
+    // Opens the menu of a column at a global position.
+    virtual void exec_context_menu(QMenu* menu, const QPoint& global);
+
+private:
+    void set_cursor_kind(CURSOR_KIND kind);
+    CURSOR_KIND hover_cursor(const QPoint& point, Qt::KeyboardModifiers modifiers);
+    bool can_edit_value(int node, int level, bool check_grandparent) const;
+    bool can_edit_level_title(int level) const;
+    bool press_waveform(QMouseEvent* event, int row);
+    bool press_node_cell(int node, int column, const QRect& cell, const QPoint& point);
+    bool toggle_enable(int node, int column);
+    bool press_level(QMouseEvent* event, int row, int column, const QRect& cell);
+    void press_select(QMouseEvent* event, int row, int column);
+    void after_empty_drag(const QPoint& point, int column, bool ctrl);
+    void deselect_and_repaint();
+    bool refuse_drop_at(int row, bool before) const;
+    bool accepts_external_drag() const;
+    QString node_tooltip(int node, int column, const QPoint& point) const;
+    QString header_tooltip(int row, int column, const QPoint& point, const QRect& cell) const;
+    QString ruler_tooltip(int row, const QPoint& point) const;
+    QString condition_tooltip(int node, int level) const;
+    QString master_value_tooltip(int node) const;
+    QString mouse_value_tooltip(int node, const QPoint& point) const;
+    void zoom_to_band(const QRect& band);
+
+    CURSOR_KIND m_cursor_kind = CURSOR_ARROW;
+    int m_selection_anchor = 0;
+    int m_pressed_node = -1;
+    QPoint m_press_point;
+    int m_resize_column = -1;
+    bool m_drag_all_time_bars = false;
+    bool m_drag_started = false;
+    int m_drag_start_node = -1;
+    bool m_drag_moved = false;
+    bool m_drop_shown = false;
+    bool m_left_at_start = false;
+    bool m_node_drag_running = false;
+    bool m_band_active = false;
+
     // ---- fields ----
 protected:
     // The scroll bars, zoom and time bars, open to the view's test fixtures.

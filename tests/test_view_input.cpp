@@ -1,0 +1,256 @@
+// The node list view driven by hand: tooltips, presses and keys, in-place editors, drops, and the
+// undo of every edit they make.
+#include "manager_test_support.h"
+
+#include "vokr_comparison_edit.h"
+#include "vokr_edit.h"
+#include "vokr_layout_widget.h"
+#include "vokr_node.h"
+#include "vokr_view.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QTest>
+
+#include <random>
+
+using namespace manager_test;
+
+namespace {
+
+// Synthetic drag events carry no source: the seam marks them as the view's own drag.
+struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::VOKR_VIEW;
+    bool own = false;
+    bool is_own_drag(const QDropEvent*) const override { return own; }
+    Qt::DropAction exec_node_drag(Qt::DropActions) override { return Qt::IgnoreAction; }
+};
+
+// Rows n0..n9, n2..n5 under the 4-bit bus row 2, on the Setup tab of a focused framed view.
+class ViewInput : public MANAGER_TEST {
+protected:
+    void SetUp() override
+    {
+        MANAGER_TEST::SetUp();
+        m_editor = std::make_unique<EDITOR>(true);
+        m_tabs.addTab(new QWidget, "Data");
+        m_tabs.addTab(new QWidget, "Setup");
+        m_tabs.setCurrentIndex(1);
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+        for (int i = 0; i < 10; ++i)
+            add_rows(m(), {QString("n%1").arg(i).toLatin1().constData()});
+        ASSERT_TRUE(m()->group_node(2, 5));
+        m_view = std::make_unique<VIEW>(nullptr, m());
+        m_view->resize(1000, 600);
+        m_view->show();
+        QApplication::setActiveWindow(m_view.get());
+        m_view->setFocus();
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
+        m_editor.reset();
+        MANAGER_TEST::TearDown();
+    }
+    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
+    QPoint at(int node, int column) const
+    {
+        QRect r;
+        EXPECT_TRUE(m_view->get_item_rect(VOKR_VIEW::node_to_row(node), column, &r)) << node << " " << column;
+        return r.center();
+    }
+    void click(const QPoint& p, Qt::KeyboardModifiers mods = {})
+    {
+        QTest::mouseMove(m_view.get(), p);
+        QTest::mousePress(m_view.get(), Qt::LeftButton, mods, p);
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, mods, p);
+    }
+    std::vector<int> selected() const
+    {
+        std::vector<int> s;
+        for (int i = 0; i < m_view->get_node_count(); ++i)
+            if (m()->get_node_selection_status(i))
+                s.push_back(i);
+        return s;
+    }
+    static void lose_focus(QWidget* editor)
+    {
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(editor, &out);
+    }
+    void type_into(QLineEdit* editor, const QString& text)
+    {
+        editor->setText(text);
+        lose_focus(editor);
+    }
+    QByteArray saved() const
+    {
+        const QString path = QString::fromStdString(scratch_file("input_session"));
+        EXPECT_TRUE(m()->get_session()->save_session(path.toLocal8Bit().constData()));
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+    std::string comparison(int node) const
+    {
+        std::string text;
+        m()->get_comparison_expression(node, 0, &text, -1);
+        return text;
+    }
+
+    std::unique_ptr<EDITOR> m_editor;
+    QTabWidget m_tabs;
+    std::unique_ptr<VIEW> m_view;
+};
+
+TEST_F(ViewInput, TooltipsPerCell)
+{
+    m()->set_node_alias(1, "fast");
+    const struct {
+        int node, column;
+        const char* text;
+    } cases[] = {
+        {0, 1, "click to set alias"}, {1, 1, "fast"}, {0, 2, "n0"}, {0, 5, "Data Capture Disabled"},
+    };
+    VOKR_NODE(m(), m_editor->trigger(), 0).enable_data(false);
+    for (const auto& c : cases) {
+        QString text;
+        EXPECT_TRUE(m_view->tooltip_text(at(c.node, c.column), &text));
+        EXPECT_EQ(text.toStdString(), c.text) << c.node << " " << c.column << " [" << text.toStdString() << "]";
+    }
+    QString text;
+    EXPECT_FALSE(m_view->tooltip_text(QPoint(5, 590), &text));
+    QHelpEvent off(QEvent::ToolTip, QPoint(5, 590), m_view->mapToGlobal(QPoint(5, 590)));
+    EXPECT_TRUE(QApplication::sendEvent(m_view.get(), &off));
+}
+
+TEST_F(ViewInput, PressesOpenEditorsAndSelect)
+{
+    m()->set_node_selection_status(7, true);
+    click(at(0, 1));
+    auto* alias = qobject_cast<VOKR_EDIT*>(m_view->get_editor());
+    ASSERT_NE(alias, nullptr);
+    EXPECT_TRUE(selected().empty());
+    alias->setText("typed");
+    QTest::keyClick(alias, Qt::Key_Escape);
+    lose_focus(alias);
+    QString text;
+    m()->get_node_alias(0, &text);
+    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(m_view->get_editor(), nullptr);
+
+    click(at(1, 2));
+    click(at(3, 2), Qt::ShiftModifier);
+    EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3}));
+    click(at(9, 2), Qt::ShiftModifier);
+    EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(m_view->get_selection_anchor(), 1);
+
+    click(at(8, 2));  // several selected: the pressed one alone
+    EXPECT_EQ(selected(), (std::vector<int>{8}));
+    EXPECT_EQ(m_view->get_editor(), nullptr);
+    click(at(8, 2));  // the only selected node: renamed in place
+    ASSERT_NE(qobject_cast<VOKR_EDIT*>(m_view->get_editor()), nullptr);
+    type_into(qobject_cast<VOKR_EDIT*>(m_view->get_editor()), "n8_renamed");
+    QString name;
+    m()->get_node(8, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, -4, nullptr);
+    EXPECT_EQ(name.toStdString(), "n8_renamed");
+}
+
+TEST_F(ViewInput, ComparisonTextCommitsOnlyWhenValid)
+{
+    const struct {
+        const char* text;
+        const char* result;  // empty: unchanged
+    } cases[] = {
+        {">= 15", ">= 15"}, {"> 16", ""},       {"[3, 7]", "[3, 7]"}, {"(7, 3)", ""},
+        {"[3, 7", ""},      {"x>=3", ""},       {"1>=3", ">= 13"},    {"== 99999999999999999999", ""},
+        {"<= 4294967297", ""},
+    };
+    for (const auto& c : cases) {
+        m_editor->trigger()->set_comparison_enabled(2, 0, true);
+        m_editor->trigger()->set_comparison_operand(2, 0, 1, KSM_CTYPE_COMPARE_EQUAL_TO);
+        m_editor->trigger()->set_comparison_operand(2, 0, 2, KSM_CTYPE_COMPARE_TRUE);
+        m_editor->trigger()->set_comparison_value(2, 0, 1, 1);
+        const std::string before = comparison(2);
+        type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), c.text);
+        const std::string after = comparison(2);
+        if (*c.result)
+            EXPECT_EQ(QString::fromStdString(after).remove(' '), QString(c.result).remove(' ')) << c.text;
+        else
+            EXPECT_EQ(after, before) << c.text;
+    }
+}
+
+// Random text never ends the process and never stores a value outside the bus.
+TEST_F(ViewInput, RandomTypedTextIsRefusedOrStoredInRange)
+{
+    std::mt19937 random(20);
+    const std::string alphabet = "0123456789<>=[](), \tx-";
+    m_editor->trigger()->set_comparison_enabled(2, 0, true);
+    for (int round = 0; round < 200; ++round) {
+        std::string text(std::uniform_int_distribution<int>(0, 30)(random), ' ');
+        for (char& ch : text)
+            ch = alphabet[std::uniform_int_distribution<size_t>(0, alphabet.size() - 1)(random)];
+        type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), QString::fromStdString(text));
+        for (int operand : {1, 2}) {
+            const int v = m_editor->trigger()->get_comparison_value(2, 0, operand);
+            EXPECT_TRUE(v >= -1 && v <= 15) << text;
+        }
+        type_into(new VOKR_EDIT(m_view.get(), m(), 2, 12),
+                  round % 20 == 0 ? QString(5000, '1') : QString::fromStdString(text));
+    }
+}
+
+TEST_F(ViewInput, DropsRefuseOwnRowsAndInsertTextNames)
+{
+    m()->set_node_selection_status(7, true);
+    m_view->own = true;
+    QMimeData own;
+    own.setData(VOKR_VIEW::NODE_DRAG_FORMAT, QByteArray());
+    QDragMoveEvent onto(at(7, 2), Qt::MoveAction, &own, Qt::LeftButton, {});
+    QApplication::sendEvent(m_view.get(), &onto);
+    EXPECT_FALSE(onto.isAccepted());
+    EXPECT_EQ(m_view->get_drop_row(), -1);
+
+    m_view->own = false;
+    QMimeData text;
+    text.setText("a  b\tc");
+    QDragEnterEvent enter(at(0, 2), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(m_view.get(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    const int before = m_view->get_node_count();
+    QDropEvent drop(at(0, 2), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(m_view.get(), &drop);
+    EXPECT_EQ(m_view->get_node_count(), before + 3);
+}
+
+// Each edit by hand is one undo unit: undo gives back the saved session before, redo the one after.
+TEST_F(ViewInput, EveryHandEditIsOneUndoStep)
+{
+    const std::vector<std::function<void()>> edits = {
+        [&] { click(at(0, 5)); },
+        [&] {
+            click(at(0, 1));
+            type_into(qobject_cast<QLineEdit*>(m_view->get_editor()), "alias0");
+        },
+        [&] { type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), "[2, 9]");
+        },
+    };
+    m_editor->trigger()->set_comparison_enabled(2, 0, true);
+    for (size_t i = 0; i < edits.size(); ++i) {
+        const QByteArray before = saved();
+        edits[i]();
+        const QByteArray after = saved();
+        EXPECT_NE(before, after) << i << " " << m_view->get_node_count();
+        m()->on_edit_undo();
+        EXPECT_EQ(saved(), before) << i;
+        m()->on_edit_redo();
+        EXPECT_EQ(saved(), after) << i;
+    }
+}
+
+}  // namespace

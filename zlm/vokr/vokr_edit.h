@@ -1,0 +1,36 @@
+// The in-place line editor of the node list view: a node's alias or name, a trigger level's
+// title, or a bus's trigger value at a level. It sits over its cell from the press that opens it
+// until it loses focus, which commits a changed text in one undo unit and closes it.
+#pragma once
+
+#include <QLineEdit>
+#include <QRect>
+
+class VOKR_TX_MANAGER;
+class VOKR_VIEW;
+
+class VOKR_EDIT : public QLineEdit {
+    Q_OBJECT
+public:
+    // `node` -1 with a level column edits that level's title.
+    VOKR_EDIT(VOKR_VIEW* view, VOKR_TX_MANAGER* manager, int node, int column);
+    // The editor's rectangle over its cell; false when the cell is not shown.
+    bool place_editor();
+    const QRect& get_rect() const { return m_rect; }
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QString initial_text() const;
+    void commit();
+
+    VOKR_VIEW* m_view;
+    VOKR_TX_MANAGER* m_tx_manager;
+    int m_node;
+    int m_column;
+    QString m_initial_text;
+    QRect m_rect;
+    bool m_closing = false;
+};
