@@ -141,7 +141,9 @@ bool VOKR_TRIGGER_COMPARE_DLG::read_value(const QLineEdit* edit, int* value) con
 
 void VOKR_TRIGGER_COMPARE_DLG::refuse(const char* text)
 {
-    const QString message = QString(text).arg(0).arg(m_maximum);
+    QString message(text);
+    if (message.contains("%1"))
+        message = message.arg(0).arg(m_maximum);
     auto* msg = new MSG_O;
     const QByteArray literal = (message + "/OVOKR_VALUES_NOT_ACCEPTABLE").toLatin1();
     msg->fill_args(literal.constData());

@@ -131,13 +131,13 @@ void VOKR_OBJECT_WIDGET::context_menu(const QPoint& point)
 // nothing there.
 void VOKR_OBJECT_WIDGET::on_edit_find()
 {
-    if (!m_tx_manager || !m_tx_manager->get_layout_widget())
+    if (!m_tx_manager || !m_tx_manager->has_layout_widget())
         return;
 }
 
 void VOKR_OBJECT_WIDGET::on_edit_find_next()
 {
-    if (!m_tx_manager || !m_tx_manager->get_layout_widget())
+    if (!m_tx_manager || !m_tx_manager->has_layout_widget())
         return;
 }
 

@@ -174,7 +174,9 @@ bool VOKR_TRIGGER_VALUE_DLG::check_mnemonic_entry()
 {
     const QString text = m_value_edit->text();
     const QByteArray typed = text.toLatin1();
-    const int length = text.isEmpty() ? 0 : VOKR_NUMBER(typed.constData()).get_trigger_value_length(m_display_type);
+    // Zeros alone need no digits.
+    const bool zeros = !text.contains(QRegExp("[^0]"));
+    const int length = zeros ? 0 : VOKR_NUMBER(typed.constData()).get_trigger_value_length(m_display_type);
     if (length > m_width) {
         vokr_prompt(vokr_msg_conversion_over_bounds(m_width));
         return false;
@@ -183,7 +185,7 @@ bool VOKR_TRIGGER_VALUE_DLG::check_mnemonic_entry()
         vokr_prompt(vokr_msg_no_mnemonic_name());
         return false;
     }
-    if (length == 0 && (text.isEmpty() || text.contains(QRegExp("[^0]")))) {
+    if (length == 0 && (text.isEmpty() || !zeros)) {
         vokr_prompt(vokr_msg_no_value());
         return false;
     }
