@@ -5,6 +5,10 @@
 #include "vokr_object_widget.h"
 #include "vokr_rename_edit.h"
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -370,11 +374,17 @@ TEST_F(ObjectLayout, RenameEditsTheAliasOverTheLabel)
     // Label (103, 43)-(191, 57) at half scale, moved 2 up and left.
     EXPECT_EQ(edit->geometry(), QRect(QPoint(49, 19), QPoint(93, 26)));
     edit->setText("new");
-    emit edit->editingFinished();
+    QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(string_property(box, VOKR_STRING_ALIAS), "new");
     EXPECT_EQ(box->get_rename_edit(), nullptr);
-    emit edit->editingFinished();  // a second signal (focus leaving) reaches nothing
     EXPECT_FALSE(box->end_rename());
+    // Losing the focus keeps the old alias and closes the editor.
+    edit = box->start_rename(&canvas);
+    edit->setText("other");
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(edit, &out);
+    EXPECT_EQ(string_property(box, VOKR_STRING_ALIAS), "new");
+    EXPECT_EQ(box->get_rename_edit(), nullptr);
 
     // An editor destroyed under the box, and a box destroyed under its editor.
     delete box->start_rename(&canvas);

@@ -339,6 +339,8 @@ public:
     VOKR_RENAME_EDIT* start_rename(VOKR_OBJECT_WIDGET* canvas);
     // Stores the open editor's text as the alias and closes the editor; false when none is open.
     bool end_rename();
+    // Closes the open editor without keeping its text.
+    void close_rename_edit();
     // The open rename editor; null when none is open.
     VOKR_RENAME_EDIT* get_rename_edit() const;
     // The box's short text in a text form of the diagram: its alias, name or value, or its
@@ -351,7 +353,6 @@ public:
     QString get_tooltip(const VOKR_OBJECT_WIDGET* canvas);
 
 private:
-    void close_rename_edit();
 
     QPointer<VOKR_RENAME_EDIT> m_rename_edit;
 

@@ -105,6 +105,7 @@ VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager
     grid->addWidget(corner, 1, 1);
 
     m_context_menu = new QMenu(this);
+    connect(this, &QWidget::customContextMenuRequested, this, &VOKR_OBJECT_WIDGET::context_menu);
     if (!m_tx_manager)
         return;
     build_context_menu();

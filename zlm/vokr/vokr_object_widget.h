@@ -27,6 +27,9 @@ class QScrollBar;
 class VOKR_OBJECT;
 class VOKR_TRIGGER_OBJECT;
 class VOKR_TX_MANAGER;
+class VOKR_VIEW;
+class QTreeView;
+class QDropEvent;
 
 // What the canvas's mouse handling is doing; the two drag values hide boxes differently.
 enum VOKR_INTERACTION_MODE : int {
@@ -108,6 +111,33 @@ public:
     // `point` (diagram units; the mouse position when null).
     void copy(const QPoint* point = nullptr);
 
+    // ---- drag and drop, clipboard (vokr_object_widget_drag.cpp) ----
+public:
+    // The drag format of node rows from the node list.
+    static const char* const NODE_FORMAT;
+    // Copies the clipboard into the diagram with its reference point at `point` (diagram
+    // units), wired into the box there when it takes inputs; records an undo step.
+    void paste(const QPoint& point);
+    void delete_duplicate_names(QList<VOKR_OBJECT*>* list);
+    void clipboard_add_nodes(QList<VOKR_OBJECT*>* list, VOKR_VIEW* source);
+    void clipboard_add_operators(QList<VOKR_OBJECT*>* list, QTreeView* source);
+    // Whether a box has a free input port.
+    static bool accepts_inputs(const VOKR_OBJECT* box);
+
+    // ---- command enabling and find (vokr_object_widget_commands.cpp) ----
+public:
+    bool is_selected() const;
+    bool is_child_selected() const;
+    bool is_parent_selected() const;
+    // Nothing but fixed boxes selected, or the editor disabled.
+    bool is_protected_selection() const;
+    // Runs every enabler of the context menu.
+    void update_all_actions();
+    // Expands the box's ancestors, selects it and scrolls it to the middle.
+    void ensure_visible(VOKR_OBJECT* box);
+    const QString& get_find_text() const { return m_find_text; }
+    void set_find_text(const QString& text) { m_find_text = text; }
+
     // ---- editing (vokr_object_widget_edit.cpp) ----
 public:
     // Records a snapshot of the diagram; `changed` marks the level modified (unless it is the
@@ -141,7 +171,9 @@ public slots:
     void on_scroll();
     void on_edit_undo();
     void on_edit_redo();
-    void on_edit_copy() { copy(); }
+    void on_edit_cut();
+    void on_edit_copy();
+    void on_edit_paste();
     void on_edit_delete();
     void on_edit_select_all();
     void on_edit_arrange_all_objects();
@@ -162,6 +194,19 @@ public slots:
     void on_update_zoom_out();
     void on_update_fit_in_window();
     void on_update_insert();
+    void on_update_edit_undo();
+    void on_update_edit_redo();
+    void on_update_edit_cut();
+    void on_update_edit_copy();
+    void on_update_edit_paste();
+    void on_update_edit_delete();
+    void on_update_edit_select_all();
+    void on_update_rename();
+    void on_update_properties();
+    void on_update_find_next();
+    void context_menu(const QPoint& point);
+    void on_edit_find();
+    void on_edit_find_next();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -179,6 +224,12 @@ protected:
     virtual bool exec_properties_dialog(int initial_type, bool new_object);
     // Drags the selected boxes out of the canvas; returns when the drag ends.
     virtual void exec_drag();
+    // Where a drag comes from: the event's source (the one seam tests replace, since only a
+    // running drag has one).
+    virtual QObject* drag_source(const QDropEvent* event) const;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // vokr_object_widget.cpp
@@ -191,6 +242,15 @@ private:
     VOKR_TRIGGER_OBJECT* trigger() const;
     VOKR_OBJECT* new_box(const QPoint& position, int type);
     VOKR_OBJECT* make_adapter(VOKR_OBJECT* parent, VOKR_OBJECT* child, int type);
+    // vokr_object_widget_drag.cpp
+    static bool is_palette(const QObject* source);
+    bool is_known_drag(const QDropEvent* event) const;
+    Qt::DropAction drag_decision(const QDropEvent* event);
+    int add_bus_box(QList<VOKR_OBJECT*>* list, VOKR_TX_MANAGER* manager, int r, bool expanded, const QString& name,
+                    int y);
+    // vokr_object_widget_commands.cpp
+    void enable(int id, bool enabled, bool show = false);
+    void on_update_structure(int id, bool test);
     // vokr_object_widget_paint.cpp
     void paint_background(QPainter* painter, const QRect& logical);
     void paint_title(QPainter* painter);
@@ -239,6 +299,11 @@ private:
     QList<QPair<int, const char*>> m_shared_actions;
     bool m_shared_actions_connected = false;
     QString m_equation;
+    // Find settings kept between searches.
+    bool m_find_options[3] = {false, false, false};
+    QString m_find_direction = QStringLiteral("All");
+    bool m_find_in[5] = {true, true, true, true, true};
+    QString m_find_text;
     // Blamed boxes that a paint found hidden and queued for uncovering outside the painter.
     bool m_uncover_queued = false;
 };

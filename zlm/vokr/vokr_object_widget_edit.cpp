@@ -5,6 +5,7 @@
 #include "vokr_object_widget.h"
 
 #include "vokr_object.h"
+#include "vokr_object_properties_dlg.h"
 #include "vokr_trigger_object.h"
 #include "vokr_tx_manager.h"
 
@@ -433,8 +434,15 @@ bool VOKR_OBJECT_WIDGET::on_properties(int initial_type, bool new_object)
     return true;
 }
 
-// The boxes stay as they are until the properties dialog is built into the editor.
-bool VOKR_OBJECT_WIDGET::exec_properties_dialog(int, bool) { return true; }
+bool VOKR_OBJECT_WIDGET::exec_properties_dialog(int initial_type, bool new_object)
+{
+    KSM_TX_SESSION* session = m_tx_manager && !m_tx_manager->is_empty() ? m_tx_manager->get_session() : nullptr;
+    KSM_DATA_SESSION* data = session ? session->get_data_session() : nullptr;
+    const int lock = m_tx_manager && m_tx_manager->get_frame_wnd() ? m_tx_manager->get_lock_mode(false) : 0;
+    VOKR_OBJECT_PROPERTIES_DLG dialog(this, m_objects, data ? data->get_mnemonics() : nullptr, initial_type, new_object,
+                                      lock, is_power_up_view());
+    return dialog.exec() != 0;
+}
 
 bool VOKR_OBJECT_WIDGET::is_unique_name(const QString& name) const
 {

@@ -1,5 +1,6 @@
-// The in-place editor of a box's alias on the diagram canvas: a line edit over the box's label
-// that hands its text back to the box when editing finishes (Enter or focus leaving it).
+// The in-place editor of a box's alias on the diagram canvas: a frameless line edit over the
+// box's label. Return or Enter hands its text to the box as the alias; Escape or any other loss
+// of focus discards it.
 #pragma once
 
 #include <QLineEdit>
@@ -11,18 +12,20 @@ class VOKR_RENAME_EDIT : public QLineEdit {
     Q_OBJECT
 
 public:
-    // A child of `canvas` holding `text`, ending the rename of `box` when editing finishes.
+    // A child of `canvas` holding `text` for the rename of `box`.
     VOKR_RENAME_EDIT(VOKR_OBJECT* box, VOKR_OBJECT_WIDGET* canvas, const QString& text);
 
     VOKR_OBJECT* get_box() const { return m_box; }
     VOKR_OBJECT_WIDGET* get_canvas() const { return m_canvas; }
     // The box is done with the editor (its rename ended or the box is going away): later
-    // signals reach nothing.
+    // events reach nothing.
     void forget_box() { m_box = nullptr; }
 
-private:
-    void on_editing_finished();
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
+private:
     VOKR_OBJECT* m_box;
     VOKR_OBJECT_WIDGET* m_canvas;
 };

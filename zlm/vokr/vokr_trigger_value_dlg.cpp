@@ -1,5 +1,6 @@
 #include "vokr_trigger_value_dlg.h"
 
+#include "vokr_msg.h"
 #include "vokr_number.h"
 #include "vokr_view.h"
 
@@ -56,18 +57,20 @@ QString character_class(const QString& admitted)
 
 }  // namespace
 
-VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(VOKR_VIEW* view, int width, int display_type)
-    : PIRQ_DIALOG(view), m_value_label(new QLabel("Value:", this)), m_value_edit(new QLineEdit(this)),
+VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(QWidget* parent, VOKR_VIEW* view, int width, int display_type)
+    : PIRQ_DIALOG(parent), m_value_label(new QLabel("Value:", this)), m_value_edit(new QLineEdit(this)),
       m_radix_label(new QLabel("Radix:", this)), m_radix_combo(new QComboBox(this)),
       m_mnemonic_label(new QLabel("Mnemonic:", this)), m_mnemonic_edit(new QLineEdit(this)),
-      m_ok_button(new QPushButton("Find &Next", this)), m_find_previous_button(new QPushButton("Find &Previous", this)),
+      m_ok_button(new QPushButton(view ? "Find &Next" : "OK", this)),
+      m_find_previous_button(new QPushButton("Find &Previous", this)),
       m_button_box(new QDialogButtonBox(QDialogButtonBox::Cancel | QDialogButtonBox::Help, this)), m_width(width),
-      m_display_type(display_type), m_view(view)
+      m_display_type(display_type), m_view(view), m_mnemonic_entry(!view && display_type == MNEMONIC_ENTRY)
 {
-    setWindowTitle("Find Bus Value");
+    setWindowTitle(view ? "Find Bus Value" : m_mnemonic_entry ? "Add Entry" : "Insert Value");
     build_layout();
-    m_mnemonic_label->hide();
-    m_mnemonic_edit->hide();
+    m_mnemonic_label->setVisible(m_mnemonic_entry);
+    m_mnemonic_edit->setVisible(m_mnemonic_entry);
+    m_find_previous_button->setVisible(view != nullptr);
     // The conversions hold MAX_BUS_WIDTH digits; a longer text could never be a value.
     m_value_edit->setMaxLength(MAX_BUS_WIDTH);
     const int index = radix_index(display_type);
@@ -75,6 +78,18 @@ VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(VOKR_VIEW* view, int width, int d
     install_validator(index);
     connect(m_radix_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &VOKR_TRIGGER_VALUE_DLG::radix_combo_changed);
+}
+
+VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(VOKR_VIEW* view, int width, int display_type)
+    : VOKR_TRIGGER_VALUE_DLG(view, view, width, display_type)
+{
+}
+
+VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(const QString& value, int width, QWidget* parent, int display_type)
+    : VOKR_TRIGGER_VALUE_DLG(parent, nullptr, width, display_type)
+{
+    const QByteArray bits = value.toLatin1();
+    m_value_edit->setText(VOKR_NUMBER(bits.constData()).get_display_string(m_display_type, m_width, false));
 }
 
 void VOKR_TRIGGER_VALUE_DLG::build_layout()
@@ -153,10 +168,39 @@ void VOKR_TRIGGER_VALUE_DLG::search(bool forward)
     m_view->find_bus_value(bits, forward);
 }
 
+// The three checks of a new mnemonic entry, each refusal leaving the dialog open as typed. An
+// empty value is refused like a value of no digits.
+bool VOKR_TRIGGER_VALUE_DLG::check_mnemonic_entry()
+{
+    const QString text = m_value_edit->text();
+    const QByteArray typed = text.toLatin1();
+    // Zeros alone need no digits.
+    const bool zeros = !text.contains(QRegExp("[^0]"));
+    const int length = zeros ? 0 : VOKR_NUMBER(typed.constData()).get_trigger_value_length(m_display_type);
+    if (length > m_width) {
+        vokr_prompt(vokr_msg_conversion_over_bounds(m_width));
+        return false;
+    }
+    if (length != 0 && m_mnemonic_edit->text().isEmpty()) {
+        vokr_prompt(vokr_msg_no_mnemonic_name());
+        return false;
+    }
+    if (length == 0 && (text.isEmpty() || !zeros)) {
+        vokr_prompt(vokr_msg_no_value());
+        return false;
+    }
+    return true;
+}
+
 void VOKR_TRIGGER_VALUE_DLG::on_ok_button()
 {
     if (m_view)
-        search(true);
+        return search(true);
+    if (m_mnemonic_entry && !check_mnemonic_entry())
+        return;
+    accept();
+    const QByteArray typed = m_value_edit->text().toLatin1();
+    m_value_edit->setText(VOKR_NUMBER(typed.constData()).get_trigger_value(m_display_type, m_width, false));
 }
 
 void VOKR_TRIGGER_VALUE_DLG::on_find_previous_bus_value_button()

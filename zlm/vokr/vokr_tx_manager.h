@@ -90,6 +90,8 @@ public:
     bool is_wizard_mode() const { return m_frame_wnd == nullptr; }
     VOKR_LAYOUT_WIDGET* get_layout_widget() const;
     void set_layout_widget(VOKR_LAYOUT_WIDGET* layout) { m_layout_widget = layout; }
+    // False for the wizard's document, which has no editor window.
+    bool has_layout_widget() const { return m_layout_widget != nullptr; }
     void set_list_view_mode(bool on) { m_list_view_mode = on; }
     bool is_list_view_mode() const { return m_list_view_mode; }
     KSM_TX_SESSION* get_session() const { return m_tx_session; }
