@@ -115,6 +115,10 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int first
     KSM_TX_SIGNAL_NODES* list = current_node_table();
     p->fillRect(QRect(0, 0, PAGE, PAGE), Qt::white);
     const int h = std::min(30, PAGE / (std::min(list->get_num_nodes(), std::max(1, m_tx_manager->get_row_pp())) + 1));
+    // Text sized in page units, so that it fits its row whatever the printer's resolution.
+    QFont font = p->font();
+    font.setPixelSize(std::max(4, std::min(11, h - 6)));
+    p->setFont(font);
     const int widths = print_name_width(nodes.empty() ? 0 : nodes.back());
     const int name_w = widths & 0xffff, alias_w = widths >> 16;
     for (size_t i = 0; i <= nodes.size(); ++i) {
