@@ -103,9 +103,15 @@ std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* l
 {
     std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> columns;
     const int count = set->get_num_nodes();
+    // Channels number the capturing leaf rows in order (as the signal set numbers them).
     std::vector<int> channel(size_t(count), -1);
-    for (int row = 0; row < count; ++row)
-        channel[row] = set->get_channel(row);
+    for (int row = 0, next = 0; row < count; ++row) {
+        const KSM_DATA_NODE_DISPLAY_TYPE type = set->get_display_type(row);
+        const KSM_DATA_WIRE_CAPTURE_TYPE use = set->get_node_use(row);
+        if (!set->has_children(row) && type != KSM_NTYPE_GROUP_EXPANDED && type != KSM_NTYPE_GROUP_COLLAPSED &&
+            (use == KSM_CAPTURE_DATA || use == KSM_CAPTURE_BOTH))
+            channel[row] = next++;
+    }
     for (int row = 0; row < count;) {
         const int last = set->get_last_child_index(row);
         std::vector<int> channels;
@@ -131,18 +137,42 @@ uint64_t change_mask(const uint64_t* words, int block)
     return now ^ before;
 }
 
-void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int sample, bool valid, std::string* out)
+bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column)
 {
-    if (column.words.size() == 1 && column.range.find(':') == std::string::npos) {
-        *out += !valid || !column.words[0] ? 'x' : char('0' + bit_at(column.words[0], sample));
+    return column.words.size() == 1 && column.range.find(':') == std::string::npos;
+}
+
+// The column's value at the sample; `row` holds each member's word of the sample's block.
+void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const uint64_t* row, int sample, bool valid,
+                  std::string* out)
+{
+    const int shift = sample & 63;
+    if (is_scalar(column)) {
+        *out += !valid || !column.words[0] ? 'x' : char('0' + ((row[0] >> shift) & 1));
     } else {
-        *out += 'b';
-        for (const uint64_t* w : column.words)
-            *out += !valid || !w ? 'x' : char('0' + bit_at(w, sample));
-        *out += ' ';
+        const size_t at = out->size(), width = column.words.size();
+        out->resize(at + width + 2);
+        char* text = &(*out)[at];
+        *text++ = 'b';
+        for (size_t m = 0; m < width; ++m)
+            *text++ = !valid || !column.words[m] ? 'x' : char('0' + ((row[m] >> shift) & 1));
+        *text = ' ';
     }
     *out += column.id;
     *out += '\n';
+}
+
+// The members' words of CHUNK blocks, block-major, so that a value reads one contiguous row:
+// each member's samples are read in order instead of one word from every member per value.
+constexpr int CHUNK = 32;
+
+void load_chunk(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int blocks, std::vector<uint64_t>* chunk)
+{
+    const size_t width = column.words.size();
+    chunk->assign(width * CHUNK, 0);
+    for (size_t m = 0; m < width; ++m)
+        for (int k = 0; column.words[m] && k < CHUNK && first + k < blocks; ++k)
+            (*chunk)[size_t(k) * width + m] = column.words[m][first + k];
 }
 
 // A bus value in hexadecimal (a bit alone as 0 or 1); "x" when any member is unknown.
@@ -210,22 +240,37 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     int64_t step = 1;
     write_vcd_header(db, order, &step, &out);
     out += "#0\n$dumpvars\n";
+    const int blocks = (db.depth + 63) / 64;
+    std::vector<std::vector<uint64_t>> chunks(db.columns.size());
+    for (size_t c = 0; c < db.columns.size(); ++c)
+        load_chunk(db.columns[c], 0, blocks, &chunks[c]);
     const bool valid0 = db.depth > 0 && bit_at(db.valid, 0);
-    for (const auto& column : db.columns)
-        append_value(column, 0, valid0, &out);
+    for (size_t c = 0; c < db.columns.size(); ++c)
+        append_value(db.columns[c], chunks[c].data(), 0, valid0, &out);
     out += "$end\n";
+    // Where each column changes, a member at a time so that each member's words are read in order.
+    std::vector<std::vector<uint64_t>> changes(db.columns.size(), std::vector<uint64_t>(size_t(blocks)));
+    for (size_t c = 0; c < db.columns.size(); ++c)
+        for (const uint64_t* w : db.columns[c].words)
+            for (int block = 0; w && block < blocks; ++block)
+                changes[c][block] |= change_mask(w, block);
     std::vector<uint64_t> masks(db.columns.size());
-    for (int block = 0; block * 64 < db.depth; ++block) {
+    std::vector<size_t> active;  // the columns that change somewhere in the block
+    for (int block = 0; block < blocks; ++block) {
+        if (block % CHUNK == 0 && block > 0)
+            for (size_t c = 0; c < db.columns.size(); ++c)
+                load_chunk(db.columns[c], block, blocks, &chunks[c]);
+        const size_t offset = size_t(block % CHUNK);
         const uint64_t valid = db.valid[block];
         const uint64_t valid_before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
         const uint64_t keep = valid & valid_before, toggled = valid ^ valid_before;
         uint64_t any = toggled;
+        active.clear();
         for (size_t c = 0; c < masks.size(); ++c) {
-            uint64_t m = 0;
-            for (const uint64_t* w : db.columns[c].words)
-                m |= change_mask(w, block);
-            masks[c] = (m & keep) | toggled;
+            masks[c] = (changes[c][block] & keep) | toggled;
             any |= masks[c];
+            if (masks[c])
+                active.push_back(c);
         }
         if (block == 0)
             any &= ~uint64_t(1);
@@ -234,9 +279,10 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
             if (sample >= db.depth)
                 break;
             out += '#' + std::to_string(int64_t(sample) * step) + '\n';
-            for (size_t c = 0; c < masks.size(); ++c)
+            for (size_t c : active)
                 if ((masks[c] >> bit) & 1)
-                    append_value(db.columns[c], sample, (valid >> bit) & 1, &out);
+                    append_value(db.columns[c], chunks[c].data() + offset * db.columns[c].words.size(), sample,
+                                 (valid >> bit) & 1, &out);
             if (!writer->maybe_flush())
                 return false;
         }
