@@ -774,6 +774,13 @@ struct KSM_DATA_WIRE {
     KSM_DATA_WIRE_TAP_MODE tap_mode = KSM_TAP_PRE_SYNTHESIS;
 };
 
+// A captured data wire: its channel in a log and the node row that feeds it.
+struct KSM_DATA_SIGNAL_WIRE {
+    int channel = -1;
+    int row = -1;
+    std::string name;
+};
+
 // The data list of an instance with its acquisition settings and its triggers.
 class KSM_TX_SIGNAL_SET : public KSM_TX_SIGNAL_NODES {
 public:
@@ -831,6 +838,8 @@ public:
     int get_channel(int row) const;
     int get_num_channels() const;
     int get_data_wire_width() const { return get_num_channels(); }
+    // The wire of channel `index`, or null outside 0..width - 1; valid until the next call.
+    const KSM_DATA_SIGNAL_WIRE* get_data_wire_at(int index) const;
 
     // Triggers.
     int get_num_triggers() const;
@@ -855,6 +864,7 @@ private:
     std::shared_ptr<STATE> m_state;
     KSM_TX_INSTANCE* m_instance = nullptr;
     std::vector<std::unique_ptr<KSM_DATA_WIRE>> m_pending_wires;
+    mutable KSM_DATA_SIGNAL_WIRE m_wire_at;
     friend struct KSM_ACCESS;
 };
 using KSM_DATA_SIGNAL_SET = KSM_TX_SIGNAL_SET;

@@ -217,3 +217,15 @@ void KSM_TX_SIGNAL_SET::append_text_form(std::string* text) const
     if (const KSM_TX_TRIGGER* trigger = get_active_trigger())
         trigger->append_text_form(text);
 }
+
+const KSM_DATA_SIGNAL_WIRE* KSM_TX_SIGNAL_SET::get_data_wire_at(int index) const
+{
+    if (index < 0 || index >= get_data_wire_width())
+        return nullptr;
+    for (int row = 0, count = get_num_nodes(); row < count; ++row)
+        if (get_channel(row) == index) {
+            m_wire_at = {index, row, get_node_name(row)};
+            return &m_wire_at;
+        }
+    return nullptr;
+}

@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QHBoxLayout>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <map>
 
@@ -249,4 +251,25 @@ void PIRQ_DIALOG::help_button_clicked()
     ++g_help_requests;
     if (QGuiApplication::platformName() != "offscreen")
         QMessageBox::information(this, "Help", QString("Help topic: %1").arg(windowTitle()));
+}
+
+PIRQ_LINE_EDIT_BROWSE_BUTTON::PIRQ_LINE_EDIT_BROWSE_BUTTON(QWidget* parent, const QStringList& filters)
+    : QWidget(parent), m_edit(new QLineEdit(this)), m_filters(filters)
+{
+    auto* button = new QPushButton("...", this);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_edit, 1);
+    layout->addWidget(button);
+    connect(button, &QPushButton::clicked, this, &PIRQ_LINE_EDIT_BROWSE_BUTTON::browse);
+}
+
+QString PIRQ_LINE_EDIT_BROWSE_BUTTON::text() const { return m_edit->text(); }
+void PIRQ_LINE_EDIT_BROWSE_BUTTON::setText(const QString& text) { m_edit->setText(text); }
+
+void PIRQ_LINE_EDIT_BROWSE_BUTTON::browse()
+{
+    const QString name = QFileDialog::getSaveFileName(this, QString(), m_edit->text(), m_filters.join(";;"));
+    if (!name.isEmpty())
+        m_edit->setText(name);
 }

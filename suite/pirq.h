@@ -387,3 +387,22 @@ public:
 public slots:
     void help_button_clicked();
 };
+
+class QLineEdit;
+
+// A file-name field with a browse button that opens a save-file chooser with the given filters.
+class PIRQ_LINE_EDIT_BROWSE_BUTTON : public QWidget {
+    Q_OBJECT
+public:
+    PIRQ_LINE_EDIT_BROWSE_BUTTON(QWidget* parent, const QStringList& filters);
+    QLineEdit* line_edit() const { return m_edit; }
+    QString text() const;
+    void setText(const QString& text);
+
+public slots:
+    void browse();
+
+private:
+    QLineEdit* m_edit;
+    QStringList m_filters;
+};

@@ -24,6 +24,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 class KSM_TX_SIGNAL_NODES;
 class QAction;
@@ -31,6 +32,7 @@ class QActionGroup;
 class QComboBox;
 class QMenu;
 class QPainter;
+class QPrinter;
 class QRubberBand;
 class QScrollBar;
 class QToolButton;
@@ -680,6 +682,37 @@ private:
     bool m_left_at_start = false;
     bool m_node_drag_running = false;
     bool m_band_active = false;
+    // ---- export, list file and printing (vokr_view_export.cpp, vokr_view_list_file.cpp,
+    //      vokr_view_print.cpp) ----
+public:
+    static constexpr int IMAGE_WIDTH_LIMIT = 32765;
+    // Writes the grid as an image (format by suffix); false when cancelled or not written.
+    bool export_image(const QString& path);
+    // Writes the list file and, when it chose the name itself, opens it; an empty path
+    // chooses the default name.
+    void show_list_view(const QString& path);
+    // Writes the list file of the current data log; false (and a notice) when nothing was written.
+    bool create_list_file(const QString& path);
+    // The list file's default name: the data session's name without ".lmx", "_", the instance.
+    QString default_list_file_name() const;
+    // The viewer that opens a list file when the suite has no editor; empty opens nothing.
+    static void set_list_file_viewer(const QString& program);
+    static QString list_file_viewer();
+
+public slots:
+    void on_print(QPrinter* printer);
+
+protected:
+    // Asks fit all (true) or maintain spacing; false when the dialog was closed.
+    virtual bool ask_image_fit_all(bool* fit_all);
+
+private:
+    void open_list_file(const QString& path);
+    // Name column width (low 16 bits) and alias column width (high bits) in page units.
+    int print_name_width(int last_node) const;
+    void print_page(QPainter* painter, const std::vector<int>& nodes, int first_row, int first, int end);
+    void print_ruler(QPainter* painter, const QRect& rect, int first, int end);
+    void print_wave(QPainter* painter, int node, const QRect& rect, int first, int end);
 
     // ---- fields ----
 protected:

@@ -229,12 +229,9 @@ void VOKR_VIEW::on_select_lock_mode_trigger() { m_tx_manager->set_lock_mode(VOKR
 
 void VOKR_VIEW::on_node_add_state_machine() {}
 void VOKR_VIEW::on_node_recreate_state_machine_mnemonics() {}
-void VOKR_VIEW::show_list_view() {}
 void VOKR_VIEW::on_view_align_left() {}
 void VOKR_VIEW::on_view_align_right() {}
 void VOKR_VIEW::on_insert_trigger_value() {}
-void VOKR_VIEW::on_export() {}
-void VOKR_VIEW::on_print() {}
 void VOKR_VIEW::on_locate(const QString&) {}
 void VOKR_VIEW::on_locate_design_file() {}
 

@@ -1,0 +1,360 @@
+#include "guv.h"
+
+#include "ksm.h"
+
+#include <QDateTime>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <vector>
+
+// One exported column: a single signal or a bus, its members most significant first.
+struct GUV_DATA_LOG_EXPORTER::COLUMN {
+    std::vector<std::string> scope;  // hierarchy above the signal
+    std::string reference;           // the last name component, without a bus range
+    std::string range;               // "[15:0]" of a bus, "[3]" of a bit select, or empty
+    std::string full_name;           // the node name as the node list shows it
+    std::vector<const uint64_t*> words;  // per member; null: the member was not captured
+    std::string id;
+};
+
+struct GUV_DATA_LOG_EXPORTER::DATABASE {
+    GUV_DATA_LOG_EXPORTER_OUTPUT_FORMAT format = GUV_OUTPUT_TABLE;
+    int64_t interval = 0;
+    int depth = 0;
+    int trigger = 0;
+    const uint64_t* valid = nullptr;
+    std::vector<COLUMN> columns;
+};
+
+namespace {
+
+constexpr size_t FLUSH_SIZE = 1 << 20;
+
+// Output gathered in memory and handed to the file in large pieces.
+class WRITER {
+public:
+    explicit WRITER(QSaveFile* file) : m_file(file) { m_text.reserve(2 * FLUSH_SIZE); }
+    std::string& text() { return m_text; }
+    bool maybe_flush() { return m_text.size() < FLUSH_SIZE || flush(); }
+    bool flush()
+    {
+        const bool ok = m_file->write(m_text.data(), qint64(m_text.size())) == qint64(m_text.size());
+        m_text.clear();
+        return ok;
+    }
+
+private:
+    QSaveFile* m_file;
+    std::string m_text;
+};
+
+bool bit_at(const uint64_t* words, int sample) { return (words[sample >> 6] >> (sample & 63)) & 1; }
+
+// "cpu|pc[15..0]" -> scope {cpu}, reference "pc", range "[15:0]".
+void split_name(const std::string& name, GUV_DATA_LOG_EXPORTER::COLUMN* column)
+{
+    std::string rest = name;
+    for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1))
+        column->scope.push_back(rest.substr(0, bar));
+    const size_t open = rest.find('[');
+    if (open != std::string::npos && open > 0 && rest.back() == ']') {
+        std::string range = rest.substr(open);
+        const size_t dots = range.find("..");
+        if (dots != std::string::npos)
+            range.replace(dots, 2, ":");
+        column->range = range;
+        rest.erase(open);
+    }
+    for (char& c : rest)
+        if (c == ' ' || c == '\t')
+            c = '_';
+    column->reference = rest;
+}
+
+// VCD identifiers: printable characters '!' to '~', shortest first.
+std::string make_id(size_t index)
+{
+    std::string id;
+    do {
+        id += char('!' + index % 94);
+        index /= 94;
+    } while (index-- > 0);
+    return id;
+}
+
+void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row, std::vector<int> channels,
+                std::vector<GUV_DATA_LOG_EXPORTER::COLUMN>* columns)
+{
+    if (channels.empty())
+        return;
+    GUV_DATA_LOG_EXPORTER::COLUMN column;
+    column.full_name = set->get_node_name(row);
+    split_name(column.full_name, &column);
+    for (int channel : channels)
+        column.words.push_back(log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr);
+    column.id = make_id(columns->size());
+    columns->push_back(std::move(column));
+}
+
+// Top-level single signals and groups in node-list order; a group's leaves make its bus, the
+// first leaf shown on top being the most significant bit unless the group lists lsb first.
+std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set)
+{
+    std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> columns;
+    const int count = set->get_num_nodes();
+    // Channels number the capturing leaf rows in order (as the signal set numbers them).
+    std::vector<int> channel(size_t(count), -1);
+    for (int row = 0, next = 0; row < count; ++row) {
+        const KSM_DATA_NODE_DISPLAY_TYPE type = set->get_display_type(row);
+        const KSM_DATA_WIRE_CAPTURE_TYPE use = set->get_node_use(row);
+        if (!set->has_children(row) && type != KSM_NTYPE_GROUP_EXPANDED && type != KSM_NTYPE_GROUP_COLLAPSED &&
+            (use == KSM_CAPTURE_DATA || use == KSM_CAPTURE_BOTH))
+            channel[row] = next++;
+    }
+    for (int row = 0; row < count;) {
+        const int last = set->get_last_child_index(row);
+        std::vector<int> channels;
+        for (int r = row; r <= last; ++r)
+            if (channel[r] >= 0 && channel[r] < log->get_num_channels())
+                channels.push_back(channel[r]);
+        if (last > row && set->get_lsb_to_msb(row))
+            std::reverse(channels.begin(), channels.end());
+        if (last > row || channel[row] >= 0)
+            add_column(log, set, row, channels, &columns);
+        row = last + 1;
+    }
+    return columns;
+}
+
+// The change masks of one 64-sample block: where a column's value differs from the sample before.
+uint64_t change_mask(const uint64_t* words, int block)
+{
+    if (!words)
+        return 0;
+    const uint64_t now = words[block];
+    const uint64_t before = (now << 1) | (block > 0 ? words[block - 1] >> 63 : now & 1);
+    return now ^ before;
+}
+
+bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column)
+{
+    return column.words.size() == 1 && column.range.find(':') == std::string::npos;
+}
+
+// The column's value at the sample; `row` holds each member's word of the sample's block.
+void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const uint64_t* row, int sample, bool valid,
+                  std::string* out)
+{
+    const int shift = sample & 63;
+    if (is_scalar(column)) {
+        *out += !valid || !column.words[0] ? 'x' : char('0' + ((row[0] >> shift) & 1));
+    } else {
+        const size_t at = out->size(), width = column.words.size();
+        out->resize(at + width + 2);
+        char* text = &(*out)[at];
+        *text++ = 'b';
+        for (size_t m = 0; m < width; ++m)
+            *text++ = !valid || !column.words[m] ? 'x' : char('0' + ((row[m] >> shift) & 1));
+        *text = ' ';
+    }
+    *out += column.id;
+    *out += '\n';
+}
+
+// The members' words of CHUNK blocks, block-major, so that a value reads one contiguous row:
+// each member's samples are read in order instead of one word from every member per value.
+constexpr int CHUNK = 32;
+
+void load_chunk(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int blocks, std::vector<uint64_t>* chunk)
+{
+    const size_t width = column.words.size();
+    chunk->assign(width * CHUNK, 0);
+    for (size_t m = 0; m < width; ++m)
+        for (int k = 0; column.words[m] && k < CHUNK && first + k < blocks; ++k)
+            (*chunk)[size_t(k) * width + m] = column.words[m][first + k];
+}
+
+// A bus value in hexadecimal (a bit alone as 0 or 1); "x" when any member is unknown.
+void append_hex(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int sample, bool valid, std::string* out)
+{
+    const size_t width = column.words.size();
+    for (const uint64_t* w : column.words)
+        if (!valid || !w) {
+            *out += 'x';
+            return;
+        }
+    for (size_t digit = (width + 3) / 4; digit-- > 0;) {
+        unsigned value = 0;
+        for (size_t b = std::min(width, digit * 4 + 4); b-- > digit * 4;)
+            value = value << 1 | unsigned(bit_at(column.words[width - 1 - b], sample));
+        *out += "0123456789ABCDEF"[value];
+    }
+}
+
+std::string timescale(int64_t interval, int64_t* step)
+{
+    static const char* units[] = {"ps", "ns", "us", "ms", "s"};
+    int64_t scale = 1;
+    int exponent = 0;
+    while (exponent < 14 && interval % (scale * 10) == 0)
+        scale *= 10, ++exponent;
+    *step = interval / scale;
+    static const char* factors[] = {"1", "10", "100"};
+    return std::string(factors[exponent % 3]) + " " + units[exponent / 3];
+}
+
+void write_vcd_header(const GUV_DATA_LOG_EXPORTER::DATABASE& db, std::vector<size_t> order, int64_t* step,
+                      std::string* out)
+{
+    *out += "$date\n  " + QDateTime::currentDateTime().toString("ddd MMM d hh:mm:ss yyyy").toStdString() + "\n$end\n";
+    *out += "$version\n  Korvane data log exporter 1.0\n$end\n";
+    *out += "$timescale\n  " + timescale(db.interval, step) + "\n$end\n";
+    *out += "$scope module capture $end\n";
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return db.columns[a].scope < db.columns[b].scope; });
+    std::vector<std::string> open;
+    for (size_t index : order) {
+        const auto& column = db.columns[index];
+        size_t common = 0;
+        while (common < open.size() && common < column.scope.size() && open[common] == column.scope[common])
+            ++common;
+        for (; open.size() > common; open.pop_back())
+            *out += "$upscope $end\n";
+        for (; open.size() < column.scope.size(); open.push_back(column.scope[open.size()]))
+            *out += "$scope module " + column.scope[open.size()] + " $end\n";
+        *out += "$var wire " + std::to_string(column.words.size()) + " " + column.id + " " + column.reference +
+                (column.range.empty() ? "" : " " + column.range) + " $end\n";
+    }
+    for (; !open.empty(); open.pop_back())
+        *out += "$upscope $end\n";
+    *out += "$upscope $end\n$enddefinitions $end\n";
+}
+
+bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
+{
+    std::string& out = writer->text();
+    std::vector<size_t> order(db.columns.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    int64_t step = 1;
+    write_vcd_header(db, order, &step, &out);
+    out += "#0\n$dumpvars\n";
+    const int blocks = (db.depth + 63) / 64;
+    std::vector<std::vector<uint64_t>> chunks(db.columns.size());
+    for (size_t c = 0; c < db.columns.size(); ++c)
+        load_chunk(db.columns[c], 0, blocks, &chunks[c]);
+    const bool valid0 = db.depth > 0 && bit_at(db.valid, 0);
+    for (size_t c = 0; c < db.columns.size(); ++c)
+        append_value(db.columns[c], chunks[c].data(), 0, valid0, &out);
+    out += "$end\n";
+    // Where each column changes, a member at a time so that each member's words are read in order.
+    std::vector<std::vector<uint64_t>> changes(db.columns.size(), std::vector<uint64_t>(size_t(blocks)));
+    for (size_t c = 0; c < db.columns.size(); ++c)
+        for (const uint64_t* w : db.columns[c].words)
+            for (int block = 0; w && block < blocks; ++block)
+                changes[c][block] |= change_mask(w, block);
+    std::vector<uint64_t> masks(db.columns.size());
+    std::vector<size_t> active;  // the columns that change somewhere in the block
+    for (int block = 0; block < blocks; ++block) {
+        if (block % CHUNK == 0 && block > 0)
+            for (size_t c = 0; c < db.columns.size(); ++c)
+                load_chunk(db.columns[c], block, blocks, &chunks[c]);
+        const size_t offset = size_t(block % CHUNK);
+        const uint64_t valid = db.valid[block];
+        const uint64_t valid_before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
+        const uint64_t keep = valid & valid_before, toggled = valid ^ valid_before;
+        uint64_t any = toggled;
+        active.clear();
+        for (size_t c = 0; c < masks.size(); ++c) {
+            masks[c] = (changes[c][block] & keep) | toggled;
+            any |= masks[c];
+            if (masks[c])
+                active.push_back(c);
+        }
+        if (block == 0)
+            any &= ~uint64_t(1);
+        for (; any; any &= any - 1) {
+            const int bit = __builtin_ctzll(any), sample = block * 64 + bit;
+            if (sample >= db.depth)
+                break;
+            out += '#' + std::to_string(int64_t(sample) * step) + '\n';
+            for (size_t c : active)
+                if ((masks[c] >> bit) & 1)
+                    append_value(db.columns[c], chunks[c].data() + offset * db.columns[c].words.size(), sample,
+                                 (valid >> bit) & 1, &out);
+            if (!writer->maybe_flush())
+                return false;
+        }
+    }
+    out += '#' + std::to_string(int64_t(db.depth) * step) + '\n';
+    return writer->flush();
+}
+
+// Comma-separated values (separator ',') or the table file (separator '\t'): a header line,
+// then per sample its number from the trigger, its time in ps and one value per column.
+bool write_table(const GUV_DATA_LOG_EXPORTER::DATABASE& db, char separator, WRITER* writer)
+{
+    std::string& out = writer->text();
+    out += separator == ',' ? "Sample,Time (ps)" : "Sample\tTime (ps)";
+    for (const auto& column : db.columns) {
+        out += separator;
+        const bool quote = separator == ',' && column.full_name.find_first_of(",\"") != std::string::npos;
+        out += quote ? '"' + column.full_name + '"' : column.full_name;
+    }
+    out += '\n';
+    for (int s = 0; s < db.depth; ++s) {
+        out += std::to_string(s - db.trigger) + separator + std::to_string(int64_t(s - db.trigger) * db.interval);
+        const bool valid = bit_at(db.valid, s);
+        for (const auto& column : db.columns) {
+            out += separator;
+            append_hex(column, s, valid, &out);
+        }
+        out += '\n';
+        if (!writer->maybe_flush())
+            return false;
+    }
+    return writer->flush();
+}
+
+}  // namespace
+
+GUV_DATA_LOG_EXPORTER::GUV_DATA_LOG_EXPORTER() = default;
+GUV_DATA_LOG_EXPORTER::~GUV_DATA_LOG_EXPORTER() = default;
+
+bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_LOG_EXPORTER_OUTPUT_FORMAT format,
+                                                   int64_t clock_interval_ps)
+{
+    m_db.reset();
+    if (!log || format < GUV_OUTPUT_TABLE || format > GUV_OUTPUT_VCD || clock_interval_ps < 1 ||
+        !log->is_data_available(false) || !log->get_signal_set() || !log->get_valid_words())
+        return false;
+    auto db = std::make_unique<DATABASE>();
+    db->format = format;
+    db->interval = clock_interval_ps;
+    db->depth = log->get_data_sample_depth();
+    db->trigger = std::max(0, log->get_data_trigger_position(-1));
+    db->valid = log->get_valid_words();
+    db->columns = collect_columns(log, log->get_signal_set());
+    if (db->depth < 1 || db->columns.empty())
+        return false;
+    m_db = std::move(db);
+    return true;
+}
+
+bool GUV_DATA_LOG_EXPORTER::export_file(const char* path)
+{
+    if (!m_db || !path || !*path)
+        return false;
+    QSaveFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    WRITER writer(&file);
+    const bool written = m_db->format == GUV_OUTPUT_VCD ? write_vcd(*m_db, &writer)
+                                                        : write_table(*m_db, m_db->format == GUV_OUTPUT_CSV ? ',' : '\t', &writer);
+    if (!written) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,355 @@
+// Export of a capture: the export record and dialog, the value change dump, CSV and table files
+// read back by independent readers, images, the list file and printing to PDF.
+#include "manager_test_support.h"
+
+#include "vokr_export_dlg.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
+#include "vokr_view.h"
+#include "vokr_waveform_export_data.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <map>
+
+using namespace manager_test;
+
+namespace {
+
+// Runs a program; its standard output, or nothing with `ok` false when it is missing or fails.
+QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    const bool done = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (ok)
+        *ok = done;
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+bool have(const char* tool) { return !QStandardPaths::findExecutable(tool).isEmpty(); }
+
+// Per variable (scope path and name), the value at every sample, from a value change dump.
+std::map<std::string, std::vector<std::string>> read_vcd(const QString& file, int depth, int64_t step)
+{
+    QFile f(file);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    std::map<std::string, std::string> name_of, current;
+    std::map<std::string, int> width;
+    std::map<std::string, std::vector<std::string>> out;
+    std::vector<std::string> scope;
+    int64_t time = 0;
+    auto fill = [&](int64_t until) {
+        for (auto& [id, name] : name_of)
+            while (int64_t(out[name].size()) < std::min<int64_t>(until, depth))
+                out[name].push_back(current[id]);
+    };
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const QList<QByteArray> w = raw.trimmed().split(' ');
+        const std::string first = w[0].toStdString();
+        if (first == "$scope")
+            scope.push_back(w[2].toStdString());
+        else if (first == "$upscope")
+            scope.pop_back();
+        else if (first == "$var") {
+            std::string name;
+            for (const auto& s : scope)
+                name += s + ".";
+            name_of[w[3].toStdString()] = name + w[4].toStdString();
+            width[w[3].toStdString()] = w[2].toInt();
+        } else if (first[0] == '#') {
+            fill(std::stoll(first.substr(1)) / step);
+            time = std::stoll(first.substr(1));
+        } else if (first[0] == 'b' || first[0] == 'B') {
+            std::string v = first.substr(1), id = w[1].toStdString();
+            current[id] = std::string(size_t(std::max(0, width[id] - int(v.size()))), v[0] == '1' ? '0' : v[0]) + v;
+        } else if (first[0] == '0' || first[0] == '1' || first[0] == 'x')
+            current[first.substr(1)] = first.substr(0, 1);
+    }
+    (void)time;
+    fill(depth);
+    return out;
+}
+
+struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::m_zoom_level;
+    using VOKR_VIEW::m_zoom_offset;
+    using VOKR_VIEW::VOKR_VIEW;
+    int fit_answer = -1;  // -1 close the dialog, 0 keep spacing, 1 fit all
+    int asked = 0;
+    bool ask_image_fit_all(bool* fit) override
+    {
+        ++asked;
+        *fit = fit_answer == 1;
+        return fit_answer >= 0;
+    }
+};
+
+// The demo session with a capture on the Data tab of a framed editor.
+class Export : public MANAGER_TEST {
+protected:
+    void SetUp() override
+    {
+        MANAGER_TEST::SetUp();
+        m_editor = std::make_unique<EDITOR>(true);
+        m_tabs.addTab(new QWidget, "Data"), m_tabs.addTab(new QWidget, "Setup");
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+        m_view = std::make_unique<VIEW>(nullptr, m());
+        m_view->resize(900, 400);
+        VOKR_VIEW::set_list_file_viewer(QString());
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
+        m_editor.reset();
+        PRJ_PROJECT::close();
+        MANAGER_TEST::TearDown();
+    }
+    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
+    KSM_TX_SIGNAL_SET* data() const { return m_editor->data(); }
+    void open_demo()
+    {
+        std::string error;
+        ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
+        ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+        bool renamed = false;
+        std::string name;
+        ASSERT_TRUE(m()->open_document(path("demo.lmx").c_str(), &renamed, &name));
+        m_tabs.setCurrentIndex(0);
+    }
+    static bool bit(int channel, int s) { return channel % 3 == 0 ? (s >> (1 + channel % 4)) & 1 : (s / (3 + channel)) % 2; }
+    KSM_DATA_LOG* capture(int depth, int trigger = 0, int dead = -1)
+    {
+        KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+        log->begin_capture(data()->get_num_channels(), depth, 0);
+        for (int c = 0; c < data()->get_num_channels(); ++c)
+            for (int s = 0; s < depth; ++s)
+                log->set_bit(c, s, bit(c, s));
+        for (int s = 0; s < depth; ++s)
+            log->set_valid(s, s < 40 || s > 43);
+        log->set_trigger_mark(trigger, true);
+        log->set_trigger_positions({trigger});
+        if (dead >= 0)
+            log->set_connection_status(dead, false);
+        log->end_capture();
+        m()->set_view_log(0, log);
+        m_view->invalidate_geometry();
+        return log;
+    }
+    QString file(const char* name) const { return QString::fromStdString(path(name)); }
+
+    std::unique_ptr<EDITOR> m_editor;
+    QTabWidget m_tabs;
+    std::unique_ptr<VIEW> m_view;
+};
+
+TEST(ExportRecord, FieldsIntervalsAndExtensions)
+{
+    VOKR_WAVEFORM_EXPORT_DATA record;
+    EXPECT_FALSE(record.set_clock_interval(0));
+    EXPECT_EQ(record.get_clock_interval(), 0);
+    EXPECT_FALSE(record.set_filename(nullptr));
+    EXPECT_FALSE(record.create_vector_database(nullptr));
+    const struct { double period; int unit; int64_t ps; } intervals[] = {{2.5, 3, 2500}, {100, 5, 10000}, {3, 5, 333333}, {1, 0, 1000000000000}};
+    for (const auto& c : intervals)
+        EXPECT_EQ(VOKR_EXPORT_DLG::clock_interval(c.period, c.unit), c.ps) << c.period;
+    const std::pair<const char*, const char*> names[] = {
+        {"run.csv", "run.csv"}, {"run", "run.csv"}, {"a.csv.old", "a.csv"}, {"data.CSV", "data.CSV.csv"},
+        // Only the last path component is cut: a directory named like the file stays whole.
+        {"/x/run.csv.d/out", "/x/run.csv.d/out.csv"}};
+    for (const auto& [in, out] : names)
+        EXPECT_EQ(VOKR_EXPORT_DLG::apply_extension(in, ".csv"), out);
+}
+
+TEST_F(Export, DialogValidatesBeforeClosingAndExports)
+{
+    open_demo();
+    KSM_DATA_LOG* log = capture(256);
+    VOKR_EXPORT_DLG dialog(log, m_editor->frame(), nullptr, m());
+    EXPECT_EQ(dialog.file_field()->text(), "demo");
+    EXPECT_EQ(dialog.clock_field()->text(), "clk");
+    dialog.format_combo()->setCurrentIndex(4);
+    EXPECT_FALSE(dialog.period_field()->isEnabled() || dialog.unit_combo()->isEnabled());
+    dialog.format_combo()->setCurrentIndex(0);
+    EXPECT_TRUE(dialog.period_field()->isEnabled() && dialog.unit_combo()->isEnabled());
+    const QString out = file("run");
+    dialog.file_field()->setText(out);
+    for (const char* bad : {"0.5", "10000.5", "", "abc"}) {
+        MSG_JOURNAL::clear();
+        dialog.period_field()->setText(bad);
+        dialog.accept();
+        EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_VALUE_OUT_OF_RANGE"}) << bad;
+        EXPECT_NE(dialog.result(), QDialog::Accepted) << bad;
+        EXPECT_FALSE(QFile::exists(out + ".csv"));
+    }
+    for (const char* good : {"1", "10000"}) {
+        QFile::remove(out + ".csv");
+        MSG_JOURNAL::clear();
+        dialog.period_field()->setText(good);
+        dialog.accept();
+        EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_SUCCESSFUL_EXPORT"}) << good;
+        EXPECT_TRUE(QFile::exists(out + ".csv"));
+    }
+}
+
+// Every value of every bus and signal, as an independent reader gets them back from our dump,
+// equals the log; invalid samples read as x.
+TEST_F(Export, ValueChangeDumpReadsBackThroughAnIndependentReader)
+{
+    if (!have("vcd2fst") || !have("fst2vcd"))
+        GTEST_SKIP() << "vcd2fst/fst2vcd (Debian package gtkwave) not installed";
+    open_demo();
+    KSM_DATA_LOG* log = capture(300, 20);
+    VOKR_WAVEFORM_EXPORT_DATA record;
+    record.set_type(GUV_OUTPUT_VCD);
+    record.set_clock_interval(10000);
+    record.set_filename(file("d.vcd").toLocal8Bit().constData());
+    ASSERT_TRUE(record.create_vector_database(log));
+    bool ok = false;
+    run("vcd2fst", {file("d.vcd"), file("d.fst")}, &ok);
+    ASSERT_TRUE(ok);
+    const QString back = run("fst2vcd", {file("d.fst")}, &ok);
+    ASSERT_TRUE(ok);
+    write_file(file("back.vcd"), back.toLocal8Bit());
+    const auto values = read_vcd(file("back.vcd"), 300, 1);
+    EXPECT_EQ(values, read_vcd(file("d.vcd"), 300, 1));
+    int compared = 0;
+    for (int row = 0; row < data()->get_num_nodes(); row = data()->get_last_child_index(row) + 1) {
+        std::string name = std::string("capture.") + data()->get_node_name(row);
+        std::replace(name.begin(), name.end(), '|', '.');
+        name = name.substr(0, name.find('['));
+        const auto it = values.find(name);
+        ASSERT_NE(it, values.end()) << name;
+        for (int s = 0; s < 300; ++s) {
+            std::string expected;
+            for (int r = row; r <= data()->get_last_child_index(row); ++r)
+                if (data()->get_channel(r) >= 0)
+                    expected += s >= 40 && s <= 43 ? 'x' : char('0' + bit(data()->get_channel(r), s));
+            ASSERT_EQ(it->second[s], expected) << name << " at " << s;
+        }
+        ++compared;
+    }
+    EXPECT_GT(compared, 2);
+}
+
+TEST_F(Export, CsvAndTableFilesParse)
+{
+    open_demo();
+    KSM_DATA_LOG* log = capture(64, 8);
+    for (auto [format, separator] : {std::pair{GUV_OUTPUT_CSV, ','}, {GUV_OUTPUT_TABLE, '\t'}}) {
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(format);
+        record.set_clock_interval(1000);
+        record.set_filename(file("t.txt").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(log));
+        QFile f(file("t.txt"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+        ASSERT_EQ(lines.size(), 65);
+        const int columns = lines[0].split(separator).size();
+        EXPECT_EQ(lines[0].split(separator)[2], "cpu|pc[15..0]");
+        for (const QByteArray& line : lines)
+            EXPECT_EQ(line.split(separator).size(), columns);
+        EXPECT_EQ(lines[1].split(separator).mid(0, 2), (QList<QByteArray>{"-8", "-8000"}));
+        EXPECT_EQ(lines[41].split(separator)[2], "x");
+    }
+    // A failed export keeps the file that was there.
+    VOKR_WAVEFORM_EXPORT_DATA record;
+    record.set_filename(file("missing/dir/t.csv").toLocal8Bit().constData());
+    record.set_clock_interval(1);
+    EXPECT_FALSE(record.create_vector_database(log));
+}
+
+TEST_F(Export, ImagesHaveTheirSizeAndFormat)
+{
+    open_demo();
+    capture(512);
+    const struct { const char* name; const char* format; } images[] = {{"v.bmp", "BMP3"}, {"v.jpg", "JPEG"}};
+    for (const auto& image : images) {
+        ASSERT_TRUE(m_view->export_image(file(image.name)));
+        if (!have("identify"))
+            GTEST_SKIP() << "identify (Debian package imagemagick) not installed";
+        const QString out = run("identify", {"-format", "%m %w %h", file(image.name)});
+        EXPECT_EQ(out, QString("%1 %2 %3").arg(image.format).arg(m_view->get_total_width()).arg(m_view->get_total_height()));
+    }
+    EXPECT_EQ(m_view->asked, 0);
+    // Wider than an image may be: closing the question writes nothing; fit all writes the limit
+    // and restores the zoom exactly.
+    m_view->m_zoom_offset = VOKR_DOUBLE(VOKR_VIEW::SAMPLE_SPAN - 8, 1);
+    m_view->invalidate_geometry();
+    ASSERT_GT(m_view->get_total_width(), VOKR_VIEW::IMAGE_WIDTH_LIMIT);
+    EXPECT_FALSE(m_view->export_image(file("w.bmp")));
+    m_view->fit_answer = 1;
+    const VOKR_DOUBLE offset = m_view->m_zoom_offset, level = m_view->m_zoom_level;
+    ASSERT_TRUE(m_view->export_image(file("w.bmp")));
+    EXPECT_EQ(QImage(file("w.bmp")).width(), VOKR_VIEW::IMAGE_WIDTH_LIMIT);
+    EXPECT_TRUE(m_view->m_zoom_offset.m_numerator == offset.m_numerator && m_view->m_zoom_level.m_denominator == level.m_denominator);
+    EXPECT_EQ(m_view->size(), QSize(900, 400));
+    m_view->fit_answer = 0;
+    ASSERT_TRUE(m_view->export_image(file("k.bmp")));
+    EXPECT_EQ(QImage(file("k.bmp")).width(), 900);
+}
+
+TEST_F(Export, ListFileLegendColumnsAndLabels)
+{
+    for (const char* name : {"a", "b", "c", "d", "e"})
+        add_rows(m(), {name});
+    ASSERT_TRUE(data()->group_nodes(2, 3));
+    capture(12, 2, 1);
+    const QString out = file("list.txt");
+    m_view->show_list_view(out);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromLocal8Bit(f.readAll()).split('\n');
+    EXPECT_EQ(lines.mid(0, 5), (QStringList{"Signal Legend:", "", "Key        Signal Name", "", "0        = a"}));
+    EXPECT_TRUE(lines.contains("1        = b [failed connection]"));
+    const int keys = lines.indexOf(QRegularExpression("^Signals-> .*"));
+    ASSERT_GT(keys, 0);
+    EXPECT_EQ(lines[keys].left(14), "Signals-> 0 1 ");
+    EXPECT_EQ(lines[keys + 2], "sample");
+    EXPECT_EQ(lines[keys + 4].left(14), "-2        " + QString(bit(0, 0) ? "1" : "0") + " x ");
+    EXPECT_EQ(lines[keys + 6].left(10), "0         ");
+    EXPECT_FALSE(m()->is_list_view_mode());
+    // Unwritable: reported, nothing opened.
+    MSG_JOURNAL::clear();
+    EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_LIST_NOT_WRITTEN"});
+}
+
+TEST_F(Export, PrintsPagesToPdf)
+{
+    for (int i = 0; i < 70; ++i)
+        add_rows(m(), {QString("node%1").arg(i).toLatin1().constData()});
+    capture(128);
+    // Rows per page 0 counts as 1 (one row on each of 70 x 5 pages), never a division by zero.
+    const struct { int from, to, rows, pages; } cases[] = {{0, 0, 0, 350}, {2, 2, 35, 1}, {0, 0, 35, 10}};
+    for (const auto& c : cases) {
+        m()->set_row_pp(c.rows);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file("p.pdf"));
+        printer.setFromTo(c.from, c.to);
+        m_view->on_print(&printer);
+        if (!have("pdfinfo") || !have("pdftotext"))
+            GTEST_SKIP() << "pdfinfo/pdftotext (Debian package poppler-utils) not installed";
+        EXPECT_TRUE(run("pdfinfo", {file("p.pdf")}).contains(QRegularExpression(QString("Pages:\\s+%1\\n").arg(c.pages))))
+            << c.from << " " << c.rows;
+    }
+    const QString text = run("pdftotext", {"-f", "6", "-l", "6", file("p.pdf"), "-"});
+    for (const char* word : {"Row", "Name", "node35", "node69"})
+        EXPECT_TRUE(text.contains(word)) << word;
+    EXPECT_FALSE(text.contains("node34"));
+}
+
+}  // namespace

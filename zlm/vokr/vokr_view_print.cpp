@@ -1,0 +1,236 @@
+// Printing: the node list with its waveforms laid out on a logical 800 x 800 page, pages running
+// across the samples first and then down the rows.
+#include "vokr_frame_wnd.h"
+#include "vokr_number.h"
+#include "vokr_tx_manager.h"
+#include "vokr_view.h"
+
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int PAGE = 800;
+
+// The page layout, every divisor at least 1 whatever the user's settings hold.
+struct LAYOUT {
+    int rows = 1, samples = 1, across = 0, down = 0;
+    int count() const { return across * down; }
+};
+
+LAYOUT page_layout(const VOKR_TX_MANAGER* m, int visible, int depth)
+{
+    LAYOUT l;
+    l.rows = std::max(1, m->get_row_pp());
+    l.samples = std::max(1, m->get_column_pp());
+    if (m->get_page_fit_type() == 1) {
+        l.rows = visible / std::max(1, m->get_pages_tall()) + 1;
+        l.samples = depth / std::max(1, m->get_pages_wide()) + 1;
+    }
+    l.across = (depth + l.samples - 1) / l.samples;
+    l.down = (visible + l.rows - 1) / l.rows;
+    return l;
+}
+
+const char* type_letter(KSM_DATA_SIGNAL_TYPE type)
+{
+    switch (type) {
+    case KSM_STYPE_INPUT_PIN: return "I";
+    case KSM_STYPE_OUTPUT_PIN: return "O";
+    case KSM_STYPE_BIDIR_PIN: return "B";
+    case KSM_STYPE_MEMORY: return "M";
+    case KSM_STYPE_REGISTERED: return "R";
+    case KSM_STYPE_COMBINATORIAL: return "C";
+    case KSM_STYPE_MACHINE: return "S";
+    default: return "";
+    }
+}
+
+void frame(QPainter* p, const QRect& r, bool panel)
+{
+    p->setPen(QPen(Qt::black, 0));
+    p->setBrush(panel ? QBrush(QColor(0xe0, 0xe0, 0xe0)) : Qt::NoBrush);
+    p->drawRect(r);
+    p->setBrush(Qt::NoBrush);
+}
+
+void hatch(QPainter* p, const QRect& r)
+{
+    if (r.width() > 1)
+        p->fillRect(QRect(QPoint(r.left() + 1, r.top() + 1), QPoint(r.right() - 1, r.bottom() - 4)),
+                    QBrush(Qt::black, Qt::DiagCrossPattern));
+}
+
+}  // namespace
+
+void VOKR_VIEW::on_print() { on_print(m_frame_wnd ? m_frame_wnd->get_printer() : nullptr); }
+
+void VOKR_VIEW::on_print(QPrinter* printer)
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    if (!printer || !list)
+        return;
+    std::vector<int> shown;
+    for (int n = 0; n < list->get_num_nodes(); ++n)
+        if (get_row_height(node_to_row(n)) > 0)
+            shown.push_back(n);
+    const int depth = get_sample_depth();
+    const LAYOUT l = page_layout(m_tx_manager, int(shown.size()), depth);
+    QPainter painter;
+    if (l.count() < 1 || !painter.begin(printer))
+        return;
+    const int from = printer->fromPage() > 0 ? printer->fromPage() : 1;
+    const int to = printer->fromPage() > 0 ? std::min(printer->toPage(), l.count()) : l.count();
+    for (int page = from; page <= to; ++page) {
+        if (page > from)
+            printer->newPage();
+        const QRect paint = printer->pageLayout().paintRectPixels(printer->resolution());
+        painter.setWindow(0, 0, PAGE, PAGE);
+        painter.setViewport(0, 0, paint.width() - 1, paint.height() - 1);
+        const int block = (page - 1) / l.across, first = ((page - 1) % l.across) * l.samples;
+        const std::vector<int> rows(shown.begin() + std::min<size_t>(shown.size(), size_t(block) * l.rows),
+                                    shown.begin() + std::min<size_t>(shown.size(), size_t(block + 1) * l.rows));
+        print_page(&painter, rows, block * l.rows, first, std::min(depth, first + l.samples));
+    }
+    painter.end();
+}
+
+int VOKR_VIEW::print_name_width(int last_node) const
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    int name = 4, alias = 5;
+    for (int n = 0; n <= last_node && n < list->get_num_nodes(); ++n) {
+        const int extra = is_group(n) ? 2 : list->get_depth(n) > 0 ? 5 : 0;
+        name = std::max(name, int(strlen(list->get_node_name(n))) + extra);
+        alias = std::max(alias, int(strlen(list->get_node_alias(n))));
+    }
+    return std::min(9 * name, 8 * m_tx_manager->get_name_width()) | (9 * alias) << 16;
+}
+
+void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int first_row, int first, int end)
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    p->fillRect(QRect(0, 0, PAGE, PAGE), Qt::white);
+    const int h = std::min(30, PAGE / (std::min(list->get_num_nodes(), std::max(1, m_tx_manager->get_row_pp())) + 1));
+    // Text sized in page units, so that it fits its row whatever the printer's resolution.
+    QFont font = p->font();
+    font.setPixelSize(std::max(4, std::min(11, h - 6)));
+    p->setFont(font);
+    const int widths = print_name_width(nodes.empty() ? 0 : nodes.back());
+    const int name_w = widths & 0xffff, alias_w = widths >> 16;
+    for (size_t i = 0; i <= nodes.size(); ++i) {
+        const int top = int(i) * h;
+        if (top > PAGE - 1)
+            break;
+        const int node = i == 0 ? -1 : nodes[i - 1];
+        auto cell = [&](int left, int right, bool panel, const QString& text) {
+            const QRect r(QPoint(left, top), QPoint(right, top + h + 1));
+            frame(p, r, panel || node < 0);
+            if (!text.isEmpty())
+                p->drawText(r.adjusted(2, 2, -2, -2), Qt::AlignCenter, text);
+            return r;
+        };
+        cell(0, 51, true, node < 0 ? QString("Row") : QString::number(first_row + int(i)));
+        int x = 50, remaining = 750;
+        if (first == 0) {
+            if (m_tx_manager->get_show_type()) {
+                const QString letter = node < 0 ? QString() : type_letter(list->get_signal_type(node));
+                cell(50, 101, true, node < 0 ? "Type" : is_group(node) ? letter + letter : letter);
+                x = 100, remaining = 700;
+            }
+            if (m_tx_manager->get_show_alias()) {
+                cell(x, x + alias_w + 1, true, node < 0 ? QString("Alias") : QString::fromLocal8Bit(list->get_node_alias(node)));
+                x += alias_w, remaining -= alias_w;
+            }
+            cell(x, x + name_w + 1, false, node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)));
+            x += name_w, remaining -= name_w;
+        }
+        const QRect wave = cell(x, x + remaining + 1, false, QString());
+        if (node < 0)
+            print_ruler(p, wave.adjusted(2, 2, -2, -2), first, end);
+        else
+            print_wave(p, node, wave.adjusted(2, 2, -2, -2), first, end);
+    }
+}
+
+void VOKR_VIEW::print_ruler(QPainter* p, const QRect& r, int first, int end)
+{
+    if (end <= first)
+        return;
+    const int unit = r.width() / (end - first);
+    const int step = std::max(1, get_ruler_step());
+    const int half = std::max(1, step / 2);
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const int trigger = log ? std::max(0, log->get_data_trigger_position(-1)) : 0;
+    p->setPen(QPen(Qt::black, 0));
+    for (int s = first; s <= end; ++s) {
+        const int x = r.left() + (s - first) * unit;
+        if (s % step == 0) {
+            QString text;
+            format_sample_value(&text, s - trigger, false, false);
+            const int w = p->fontMetrics().horizontalAdvance(text) + 2;
+            const int left = std::clamp(x - w / 2, r.left(), r.right() - w);
+            if (left + w > r.right() + 1)
+                break;
+            p->drawText(QRect(left, r.top(), w, r.height() - 5), Qt::AlignCenter, text);
+            p->drawLine(x, r.bottom(), x, r.bottom() - 5);
+        } else {
+            p->drawLine(x, r.bottom(), x, r.bottom() - (s % half == 0 ? 3 : 2));
+        }
+    }
+}
+
+// Reads only the page's samples of the node (or of each member of a group).
+void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int end)
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    std::vector<int> channels;
+    const int last = is_group(node) ? list->get_last_child_index(node) : node;
+    for (int n = is_group(node) ? node + 1 : node; n <= last && set; ++n)
+        if (!list->has_children(n))
+            channels.push_back(set->get_channel(n));
+    const bool data = log && log->is_data_available(false) && !channels.empty() &&
+                      std::all_of(channels.begin(), channels.end(), [&](int c) { return c >= 0 && log->get_connection_status(c); });
+    if (!data || end <= first) {
+        if (end > 0)
+            hatch(p, r);
+        return;
+    }
+    const int unit = std::max(1, r.width() / (end - first));
+    std::string value, previous;
+    int run_start = r.left();
+    auto value_at = [&](int s) {
+        std::string bits;
+        for (size_t k = 0; k < channels.size(); ++k)
+            bits += char('0' + log->get_bit(channels[k], s));
+        return bits;
+    };
+    for (int s = first; s < end; ++s) {
+        const int x = r.left() + (s - first) * unit;
+        value = value_at(s);
+        if (channels.size() == 1 && !is_group(node)) {
+            const int y = value == "1" ? r.top() + 1 : r.bottom() - 2;
+            p->setPen(QPen(value == "1" ? Qt::darkGreen : Qt::darkBlue, 0));
+            p->drawLine(x, y, x + unit, y);
+            if (s > first && value != previous)
+                p->drawLine(x, r.top() + 1, x, r.bottom() - 2);
+        } else if (s == first || value != previous || s == end - 1) {
+            if (s > first) {
+                p->setPen(QPen(Qt::black, 0));
+                p->drawLine(x, r.top(), x, r.bottom());
+                VOKR_NUMBER number(previous.c_str());
+                const char* text = nullptr;
+                number.get_string(m_tx_manager, node, &text, true, true, nullptr, -1);
+                const QRect band(QPoint(run_start, r.top()), QPoint(s == end - 1 ? r.right() : x, r.bottom()));
+                vokr_draw_text_if_fits(p, band, Qt::AlignCenter, QString::fromLocal8Bit(text ? text : ""));
+            }
+            run_start = x;
+        }
+        previous = value;
+    }
+}
