@@ -6,16 +6,20 @@
 #include "jop.h"
 #include "vokr_container_widget.h"
 #include "vokr_control_cmd_ela_int.h"
+#include "vokr_diagram_widget.h"
 #include "vokr_hierarchy_widget.h"
 #include "vokr_instance_widget.h"
 #include "vokr_jtag_widget.h"
 #include "vokr_layout_widget.h"
 #include "vokr_log_widget.h"
+#include "vokr_resources_widget.h"
+#include "vokr_state_widget.h"
 #include "vokr_view.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSplitter>
 #include <QTabWidget>
 
 using namespace manager_test;
@@ -120,10 +124,20 @@ TEST_F(LAYOUT, TabsFollowTheTriggerLevelsAndTheFlowMode)
             expected << "State-Based Trigger Flow";
         EXPECT_EQ(titles(), expected);
         EXPECT_EQ(tabs()->widget(3)->property("trigger level").toInt(), 2);
-        // The node list is inside the container of whatever tab is shown.
+        // The node list is inside the container of whatever tab is shown; the flow tab holds the
+        // state tools instead.
         for (int tab = 0; tab < tabs()->count(); ++tab) {
             tabs()->setCurrentIndex(tab);
-            EXPECT_TRUE(tabs()->widget(tab)->isAncestorOf(layout()->get_view())) << tab;
+            const bool flow = tabs()->tabText(tab) == "State-Based Trigger Flow";
+            EXPECT_EQ(tabs()->widget(tab)->isAncestorOf(layout()->get_view()), !flow) << tab;
+        }
+        if (state_based) {
+            auto* flow = qobject_cast<QSplitter*>(tabs()->widget(4));
+            ASSERT_TRUE(flow);
+            ASSERT_EQ(flow->count(), 3);
+            EXPECT_TRUE(qobject_cast<VOKR_DIAGRAM_WIDGET*>(flow->widget(0)));
+            EXPECT_TRUE(qobject_cast<VOKR_STATE_WIDGET*>(flow->widget(1)));
+            EXPECT_TRUE(qobject_cast<VOKR_RESOURCES_WIDGET*>(flow->widget(2)));
         }
     }
 }
