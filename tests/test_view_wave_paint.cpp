@@ -174,6 +174,13 @@ TEST_F(WavePaint, TimeUnitsDialog)
     EXPECT_DOUBLE_EQ(insert.get_minimum(), -1.0);
     EXPECT_DOUBLE_EQ(insert.get_maximum(), 2.0);
     EXPECT_EQ(insert.windowTitle(), "Insert Time Bar");
+    // The typed value is checked against the bounds in the unit now chosen.
+    for (auto [text, acceptable] : {std::pair{"1.5", true}, {"1500", false}}) {
+        QString typed = text;
+        int position = 0;
+        EXPECT_EQ(insert.get_value_edit()->validator()->validate(typed, position) == QValidator::Acceptable,
+                  acceptable) << text;
+    }
 
     // Time-units mode: a period of 0 is refused with the range message; "us" and OK keep 100.
     VOKR_TIME_UNITS_DLG zero(nullptr);

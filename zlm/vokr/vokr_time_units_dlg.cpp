@@ -64,9 +64,9 @@ void VOKR_TIME_UNITS_DLG::build()
     setWindowTitle("Time Units");
     auto* grid = new QGridLayout(this);
     m_value_edit = new QLineEdit(this);
-    auto* validator = new QDoubleValidator(m_minimum, m_maximum, 10, m_value_edit);
-    validator->setNotation(QDoubleValidator::StandardNotation);
-    m_value_edit->setValidator(validator);
+    m_validator = new QDoubleValidator(m_minimum, m_maximum, 10, m_value_edit);
+    m_validator->setNotation(QDoubleValidator::StandardNotation);
+    m_value_edit->setValidator(m_validator);
     m_value_edit->setMaxLength(10);
     m_unit_combo = new QComboBox(this);
     for (const char* unit : UNITS)
@@ -150,6 +150,8 @@ void VOKR_TIME_UNITS_DLG::on_sel_change_time_units_combo(const QString& unit)
         m_period = from_picoseconds(to_picoseconds(m_period, from), to);
         m_minimum = low * m_period;
         m_maximum = high * m_period;
+        // The typed text is checked against the bounds in the new unit.
+        m_validator->setRange(m_minimum, m_maximum, 10);
     }
     m_unit = unit;
     show_sample();

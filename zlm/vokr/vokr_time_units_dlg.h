@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDoubleValidator;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -59,6 +60,7 @@ private:
     bool m_make_master = false;
     QLabel* m_sample_label = nullptr;
     QLineEdit* m_value_edit = nullptr;
+    QDoubleValidator* m_validator = nullptr;
     QComboBox* m_unit_combo = nullptr;
     QLineEdit* m_sample_edit = nullptr;
     QCheckBox* m_make_master_box = nullptr;
