@@ -3,6 +3,7 @@
 #include "vokr_assert.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_int_combo_box.h"
+#include "vokr_panel_header.h"
 #include "vokr_state_list_widget.h"
 #include "vokr_state_machine_object.h"
 #include "vokr_tx_manager.h"
@@ -13,35 +14,14 @@
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
-namespace {
-
-QFrame* separator()
-{
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setLineWidth(0);
-    line->setMidLineWidth(1);
-    line->setMaximumHeight(1);
-    return line;
-}
-
-}  // namespace
-
 VOKR_DIAGRAM_WIDGET::VOKR_DIAGRAM_WIDGET(QWidget* parent, int instance, VOKR_FRAME_WND* frame)
     : QFrame(parent), m_instance(instance), m_frame(frame), m_tx_manager(frame->get_tx_manager())
 {
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(7, 0, 0, 0);
+    QHBoxLayout* header = nullptr;
+    QVBoxLayout* column = vokr_build_panel_column(this, &header);
     auto* title = new QLabel("State Diagram:");
     title->setFixedHeight(22);
     header->addWidget(title);
-    column->addLayout(header);
-    column->addWidget(separator());
 
     auto* grid = new QGridLayout;
     grid->setContentsMargins(7, 7, 7, 7);
@@ -62,7 +42,7 @@ VOKR_DIAGRAM_WIDGET::VOKR_DIAGRAM_WIDGET(QWidget* parent, int instance, VOKR_FRA
     VOKR_ASSERT(connect(m_state_count_combo, &VOKR_INT_COMBO_BOX::current_count_changed, m_tx_manager,
                         &VOKR_TX_MANAGER::set_state_count));
 
-    column->addWidget(separator());
+    column->addWidget(vokr_new_panel_line());
     m_state_list = new VOKR_STATE_LIST_WIDGET;
     m_state_list->setFrameShape(QFrame::NoFrame);
     m_state_list->setFocusPolicy(Qt::NoFocus);

@@ -9,30 +9,41 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content)
+QFrame* vokr_new_panel_line()
 {
-    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    auto* column = new QVBoxLayout(panel);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(7, 0, 0, 0);
-    column->addLayout(header);
-
     auto* line = new QFrame;
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     line->setLineWidth(0);
     line->setMidLineWidth(1);
     line->setMaximumHeight(1);
-    column->addWidget(line);
+    return line;
+}
 
+QVBoxLayout* vokr_build_panel_column(QFrame* panel, QHBoxLayout** header)
+{
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    *header = new QHBoxLayout;
+    (*header)->setContentsMargins(7, 0, 0, 0);
+    column->addLayout(*header);
+    column->addWidget(vokr_new_panel_line());
+    return column;
+}
+
+QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content, QScrollArea** scroll_area)
+{
+    QHBoxLayout* header = nullptr;
+    QVBoxLayout* column = vokr_build_panel_column(panel, &header);
     auto* scroll = new QScrollArea;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setWidget(content);
     column->addWidget(scroll, 1);
+    if (scroll_area)
+        *scroll_area = scroll;
     return header;
 }
 

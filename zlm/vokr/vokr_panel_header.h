@@ -5,11 +5,20 @@
 class QAction;
 class QFrame;
 class QHBoxLayout;
+class QScrollArea;
+class QVBoxLayout;
 class QWidget;
 
 // Gives `panel` that look around `content` and returns the header row (left margin 7) for the
-// caller's title widgets.
-QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content);
+// caller's title widgets; `scroll_area`, when given, receives the scroll area.
+QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content, QScrollArea** scroll_area = nullptr);
+
+// The frame, header row and line alone, for panes that lay out their own content: returns the
+// column to add it to.
+QVBoxLayout* vokr_build_panel_column(QFrame* panel, QHBoxLayout** header);
+
+// The one-pixel sunken line between a pane's parts.
+QFrame* vokr_new_panel_line();
 
 // Ends the header row with a stretch and an auto-raise hide button. The button hides the panel
 // and toggles `view_action`, whose toggling in turn shows or hides the panel, so the view menu

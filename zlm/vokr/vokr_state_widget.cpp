@@ -3,6 +3,7 @@
 #include "vokr_assert.h"
 #include "vokr_bool_combo_box.h"
 #include "vokr_frame_wnd.h"
+#include "vokr_panel_header.h"
 #include "vokr_state_machine_object.h"
 #include "vokr_state_text_edit.h"
 
@@ -14,13 +15,7 @@
 VOKR_STATE_WIDGET::VOKR_STATE_WIDGET(QWidget* parent, int instance, VOKR_FRAME_WND* frame)
     : QFrame(parent), m_instance(instance), m_frame(frame), m_tx_manager(frame->get_tx_manager())
 {
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(7, 0, 0, 0);
+    QHBoxLayout* header = vokr_build_panel(this, get_editor_widget(), &m_scroll_area);
     auto* title = new QLabel("State Machine:");
     title->setFixedHeight(22);
     header->addWidget(title);
@@ -33,21 +28,6 @@ VOKR_STATE_WIDGET::VOKR_STATE_WIDGET(QWidget* parent, int instance, VOKR_FRAME_W
     red.setColor(QPalette::WindowText, Qt::red);
     m_error_label->setPalette(red);
     header->addWidget(m_error_label, 1);
-    column->addLayout(header);
-
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setLineWidth(0);
-    line->setMidLineWidth(1);
-    line->setMaximumHeight(1);
-    column->addWidget(line);
-
-    m_scroll_area = new QScrollArea;
-    m_scroll_area->setFrameShape(QFrame::NoFrame);
-    m_scroll_area->setWidgetResizable(true);
-    m_scroll_area->setWidget(get_editor_widget());
-    column->addWidget(m_scroll_area, 1);
 
     m_check_timer.setSingleShot(true);
     m_check_timer.setInterval(500);
