@@ -177,6 +177,8 @@ TEST_F(Wizard, PanelGivesTheDiagramEverythingRightOfTheLeftColumn)
     w.destroy_frame();
     EXPECT_TRUE(page.findChildren<QSplitter*>().isEmpty());
     EXPECT_EQ(page.layout(), nullptr);
+    w.create_frame(&page);  // built anew; the page takes it down before TearDown destroys the frame
+    EXPECT_EQ(page.findChildren<QSplitter*>().size(), 2);
 }
 
 }  // namespace

@@ -145,6 +145,7 @@ bool VOKR_WIZARD::initialize_trigger_out(bool enable)
 // wizard, not the manager, owns the session.
 bool VOKR_WIZARD::create_document()
 {
+    destroy_document();
     m_tx_session = new KSM_TX_SESSION(new VOKR_SESSION_OBJECT, true);
     if (!m_tx_session->open_session(RESERVED_SESSION)) {
         m_last_error = QString::fromStdString(m_tx_session->get_last_error());
@@ -221,6 +222,7 @@ void VOKR_WIZARD::create_frame(QWidget* parent)
 {
     VOKR_ASSERT(m_manager != NULL);
     if (!m_layout) {
+        destroy_frame();
         m_layout = new QStackedLayout;
         m_horizontal_splitter = new QSplitter(Qt::Horizontal);
         m_vertical_splitter = new QSplitter(Qt::Vertical, m_horizontal_splitter);
@@ -233,7 +235,7 @@ void VOKR_WIZARD::create_frame(QWidget* parent)
         m_layout->addWidget(m_horizontal_splitter);
     }
     m_object_widget->on_update(nullptr, VOKR_HINT_ADVANCED);
-    if (parent && !parent->layout())
+    if (parent && !m_layout->parentWidget() && !parent->layout())
         parent->setLayout(m_layout);
 }
 
@@ -252,14 +254,15 @@ void VOKR_WIZARD::resize_frame()
     QTimer::singleShot(10, m_object_widget, &VOKR_OBJECT_WIDGET::on_edit_arrange_all_objects);
 }
 
+// A panel whose page is gone went with it.
 void VOKR_WIZARD::destroy_frame()
 {
-    if (!m_layout)
-        return;
-    QWidget* widget = m_layout->widget(0);
-    VOKR_ASSERT(widget != NULL);
-    delete widget;
-    delete m_layout;
+    if (m_layout) {
+        QWidget* widget = m_layout->widget(0);
+        VOKR_ASSERT(widget != NULL);
+        delete widget;
+        delete m_layout;
+    }
     m_layout = nullptr;
     m_horizontal_splitter = m_vertical_splitter = nullptr;
     m_view = nullptr;

@@ -15,11 +15,12 @@
 #include "ksm.h"
 #include "ruv.h"
 
+#include <QPointer>
+#include <QStackedLayout>
 #include <QString>
 #include <QStringList>
 
 class QSplitter;
-class QStackedLayout;
 class QWidget;
 class VOKR_OBJECT_WIDGET;
 class VOKR_OPERATOR_WIDGET;
@@ -122,6 +123,8 @@ public:
     bool get_trigger_expression(int level, QString* text) const;
 
 private:
+    // The manager; none before create_document is an internal error.
+    VOKR_TX_MANAGER* manager() const;
     // The manager's current signal set and trigger; null without a current instance.
     KSM_TX_SIGNAL_SET* current_signals() const;
     KSM_TX_TRIGGER* current_trigger() const;
@@ -136,7 +139,8 @@ private:
     KSM_DATA_TRIGGER* m_trigger = nullptr;
     KSM_TX_SESSION* m_tx_session = nullptr;
     VOKR_TX_MANAGER* m_manager = nullptr;
-    QStackedLayout* m_layout = nullptr;
+    // Deleted with the wizard's page when that goes first.
+    QPointer<QStackedLayout> m_layout;
     QSplitter* m_horizontal_splitter = nullptr;
     QSplitter* m_vertical_splitter = nullptr;
     VOKR_VIEW* m_view = nullptr;

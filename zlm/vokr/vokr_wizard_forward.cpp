@@ -5,72 +5,73 @@
 #include "vokr_globals.h"
 #include "vokr_tx_manager.h"
 
-KSM_TX_SIGNAL_SET* VOKR_WIZARD::current_signals() const
+VOKR_TX_MANAGER* VOKR_WIZARD::manager() const
 {
     VOKR_ASSERT(m_manager != NULL);
-    return m_manager->is_empty() ? nullptr : m_manager->get_signal_nodes(-1);
+    return m_manager;
 }
 
-KSM_TX_TRIGGER* VOKR_WIZARD::current_trigger() const
+KSM_TX_SIGNAL_SET* VOKR_WIZARD::current_signals() const
 {
-    VOKR_ASSERT(m_manager != NULL);
-    return m_manager->get_trigger_object();
+    return manager()->is_empty() ? nullptr : manager()->get_signal_nodes(-1);
 }
+
+KSM_TX_TRIGGER* VOKR_WIZARD::current_trigger() const { return manager()->get_trigger_object(); }
 
 // ---- node list --------------------------------------------------------------------------------------------
 
 bool VOKR_WIZARD::insert_node(const QString& name)
 {
-    return m_manager->insert_node(name, KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false);
+    return manager()->insert_node(name, KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false);
 }
 
 int VOKR_WIZARD::insert_nodes(const QString& group_name, const QStringList& nodes, int tap,
                               bool allow_duplicate_node_name)
 {
-    return m_manager->insert_nodes(group_name, nodes, tap != 0 ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS,
+    return manager()->insert_nodes(group_name, nodes, tap != 0 ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS,
                                    allow_duplicate_node_name);
 }
 
-int VOKR_WIZARD::delete_node(int first, int last) { return m_manager->delete_node(first, last); }
-bool VOKR_WIZARD::group_node(int first, int last) { return m_manager->group_node(first, last); }
-bool VOKR_WIZARD::ungroup_node(int index) { return m_manager->ungroup_node(index); }
-bool VOKR_WIZARD::toggle_node(int index) { return m_manager->toggle_node(index); }
+int VOKR_WIZARD::delete_node(int first, int last) { return manager()->delete_node(first, last); }
+bool VOKR_WIZARD::group_node(int first, int last) { return manager()->group_node(first, last); }
+bool VOKR_WIZARD::ungroup_node(int index) { return manager()->ungroup_node(index); }
+bool VOKR_WIZARD::toggle_node(int index) { return manager()->toggle_node(index); }
 
 void VOKR_WIZARD::create_mnemonic_table(int node, const QString& name, const QStringList& symbols,
                                         const QStringList& patterns)
 {
-    m_manager->create_mnemonic_table(node, name, symbols, patterns);
+    manager()->create_mnemonic_table(node, name, symbols, patterns);
 }
 
 // ---- settings ---------------------------------------------------------------------------------------------
 
 bool VOKR_WIZARD::set_sample_depth(const QString& text)
 {
-    m_manager->set_sample_depth(text);
+    manager()->set_sample_depth(text);
     return true;
 }
 
 bool VOKR_WIZARD::set_ram_type(const QString& text)
 {
-    m_manager->set_ram_type(text);
+    manager()->set_ram_type(text);
     return true;
 }
 
 bool VOKR_WIZARD::set_number_of_segments(const QString& text)
 {
-    m_manager->set_number_of_segments(text);
+    manager()->set_number_of_segments(text);
     return true;
 }
 
 bool VOKR_WIZARD::set_storage_qualifier_type(const QString& text)
 {
-    m_manager->set_storage_qualifier_type(text);
+    manager()->set_storage_qualifier_type(text);
     return true;
 }
 
 bool VOKR_WIZARD::set_trigger_level(const QString& text)
 {
-    m_manager->set_trigger_level(text);
+    manager()->set_trigger_level(text);
     return true;
 }
 
@@ -79,25 +80,25 @@ bool VOKR_WIZARD::set_trigger_level(int level)
 {
     if (level < VOKR_TX_MANAGER::FIRST_PATTERN_LEVEL || level >= MAX_LEVELS)
         return false;
-    m_manager->set_trigger_level(level);
+    manager()->set_trigger_level(level);
     return true;
 }
 
 bool VOKR_WIZARD::set_data_nodes_allocated(const QString& text)
 {
-    return m_manager->set_corvix_data_nodes_allocated(text);
+    return manager()->set_corvix_data_nodes_allocated(text);
 }
 
 bool VOKR_WIZARD::set_trigger_nodes_allocated(const QString& text)
 {
-    return m_manager->set_corvix_trigger_nodes_allocated(text);
+    return manager()->set_corvix_trigger_nodes_allocated(text);
 }
 
 bool VOKR_WIZARD::set_advanced_trigger(int level, bool on)
 {
     if (!current_trigger() || level < VOKR_TX_MANAGER::FIRST_PATTERN_LEVEL || level >= MAX_LEVELS)
         return false;
-    m_manager->set_advanced_trigger(level, on ? KSM_LTYPE_ADVANCED : KSM_LTYPE_BASIC_AND);
+    manager()->set_advanced_trigger(level, on ? KSM_LTYPE_ADVANCED : KSM_LTYPE_BASIC_AND);
     return true;
 }
 
@@ -105,43 +106,43 @@ bool VOKR_WIZARD::set_advanced_trigger(int level, bool on)
 bool VOKR_WIZARD::toggle_trigger_in()
 {
     if (current_trigger())
-        m_manager->enable_trigger_in(!is_trigger_in_enabled());
+        manager()->enable_trigger_in(!is_trigger_in_enabled());
     return true;
 }
 
 bool VOKR_WIZARD::toggle_trigger_out()
 {
     if (current_trigger())
-        m_manager->enable_trigger_out(!is_trigger_out_enabled());
+        manager()->enable_trigger_out(!is_trigger_out_enabled());
     return true;
 }
 
 bool VOKR_WIZARD::toggle_segmented_acquisition()
 {
     if (current_trigger())
-        m_manager->set_segmented_acquisition_mode(!is_segmented_acquisition_enabled());
+        manager()->set_segmented_acquisition_mode(!is_segmented_acquisition_enabled());
     return true;
 }
 
 bool VOKR_WIZARD::toggle_record_data_discontinuities()
 {
     if (current_trigger())
-        m_manager->enable_data_discontinuities(!is_record_data_discontinuities_enabled());
+        manager()->enable_data_discontinuities(!is_record_data_discontinuities_enabled());
     return true;
 }
 
-bool VOKR_WIZARD::get_sample_depth(QString* text) { return m_manager->get_sample_depth(text, -1); }
-bool VOKR_WIZARD::get_number_of_segments(QString* text) { return m_manager->get_number_of_segments(text, -1); }
-bool VOKR_WIZARD::get_trigger_level(QString* text) { return m_manager->get_trigger_level(text, -1); }
+bool VOKR_WIZARD::get_sample_depth(QString* text) { return manager()->get_sample_depth(text, -1); }
+bool VOKR_WIZARD::get_number_of_segments(QString* text) { return manager()->get_number_of_segments(text, -1); }
+bool VOKR_WIZARD::get_trigger_level(QString* text) { return manager()->get_trigger_level(text, -1); }
 bool VOKR_WIZARD::is_advanced_trigger(int level)
 {
-    return level >= VOKR_TX_MANAGER::FIRST_PATTERN_LEVEL && m_manager->is_advanced_trigger(level, 0);
+    return level >= VOKR_TX_MANAGER::FIRST_PATTERN_LEVEL && manager()->is_advanced_trigger(level, 0);
 }
 
 bool VOKR_WIZARD::is_port_storage_qualifier_type()
 {
     QString text;
-    return m_manager->get_storage_qualifier_type(&text, -1) && text == "Input port";
+    return manager()->get_storage_qualifier_type(&text, -1) && text == "Input port";
 }
 
 // ---- readers ----------------------------------------------------------------------------------------------
@@ -216,7 +217,7 @@ bool VOKR_WIZARD::is_record_data_discontinuities_enabled() const
 
 bool VOKR_WIZARD::get_ram_type(QString* label) const
 {
-    const int type = m_manager->get_talvern_ram_type(0);
+    const int type = manager()->get_talvern_ram_type(0);
     *label = vokr_ram_type_labels().value(type, vokr_ram_type_labels().at(KSM_RAM_AUTO));
     return true;
 }
