@@ -5,6 +5,8 @@
 #include "vokr_globals.h"
 #include "vokr_wizard.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSplitter>
 #include <QWidget>
@@ -74,13 +76,18 @@ TEST_F(Wizard, SettingTextsMapToRepositoryValues)
         const char* text;
         bool accepted;
         KSM_DATA_STORAGE_QUALIFIER_TYPE type;
-    } qualifiers[] = {{"PORT", true, KSM_SQTYPE_INPUT_PORT}, {"foo", false, KSM_SQTYPE_INPUT_PORT},
-                      {"OFF", true, KSM_SQTYPE_CONTINUOUS}, {"port", false, KSM_SQTYPE_CONTINUOUS}};
+    } qualifiers[] = {{"PORT", true, KSM_SQTYPE_INPUT_PORT},
+                      {"foo", false, KSM_SQTYPE_INPUT_PORT},
+                      {"OFF", true, KSM_SQTYPE_CONTINUOUS},
+                      {"port", false, KSM_SQTYPE_CONTINUOUS}};
     const struct {
         const char* text;
         KSM_TALVERN_RAM_TYPE type;
-    } rams[] = {{"tb144", KSM_RAM_LARGE}, {"AUTO", KSM_RAM_AUTO}, {"TLM", KSM_RAM_SMALL},
-                {"TB", KSM_RAM_MEDIUM}, {"none of them", KSM_RAM_AUTO}};
+    } rams[] = {{"tb144", KSM_RAM_LARGE},
+                {"AUTO", KSM_RAM_AUTO},
+                {"TLM", KSM_RAM_SMALL},
+                {"TB", KSM_RAM_MEDIUM},
+                {"none of them", KSM_RAM_AUTO}};
     ASSERT_TRUE(w.create_document());
     for (const auto& c : qualifiers) {
         EXPECT_EQ(w.initialize_storage_qualifier_type(c.text), c.accepted) << c.text;
@@ -127,19 +134,20 @@ TEST_F(Wizard, CreateTriggersWritesOneModulePerAdvancedLevel)
     EXPECT_TRUE(w.get_last_error().contains("top_level_2")) << w.get_last_error().toStdString();
 }
 
-// Each toggle flips its setting in one undo unit; without a current instance it does nothing.
+// Each toggle flips its setting in one undo unit, as does a bracket of the wizard's edits;
+// without a current instance a toggle does nothing.
 TEST_F(Wizard, TogglesFlipTheCurrentInstanceOnly)
 {
     const struct {
         const char* name;
         bool (VOKR_WIZARD::*toggle)();
         bool (VOKR_WIZARD::*state)() const;
-    } toggles[] = {{"trigger in", &VOKR_WIZARD::toggle_trigger_in, &VOKR_WIZARD::is_trigger_in_enabled},
-                   {"trigger out", &VOKR_WIZARD::toggle_trigger_out, &VOKR_WIZARD::is_trigger_out_enabled},
-                   {"segments", &VOKR_WIZARD::toggle_segmented_acquisition,
-                    &VOKR_WIZARD::is_segmented_acquisition_enabled},
-                   {"discontinuities", &VOKR_WIZARD::toggle_record_data_discontinuities,
-                    &VOKR_WIZARD::is_record_data_discontinuities_enabled}};
+    } toggles[] = {
+        {"trigger in", &VOKR_WIZARD::toggle_trigger_in, &VOKR_WIZARD::is_trigger_in_enabled},
+        {"trigger out", &VOKR_WIZARD::toggle_trigger_out, &VOKR_WIZARD::is_trigger_out_enabled},
+        {"segments", &VOKR_WIZARD::toggle_segmented_acquisition, &VOKR_WIZARD::is_segmented_acquisition_enabled},
+        {"discontinuities", &VOKR_WIZARD::toggle_record_data_discontinuities,
+         &VOKR_WIZARD::is_record_data_discontinuities_enabled}};
     ASSERT_TRUE(w.create_document());
     for (const auto& c : toggles) {
         const bool before = (w.*c.state)();
@@ -148,6 +156,17 @@ TEST_F(Wizard, TogglesFlipTheCurrentInstanceOnly)
         w.get_manager()->on_edit_undo();
         EXPECT_EQ((w.*c.state)(), before) << c.name;
     }
+    w.begin_action();  // the wizard's edits in one undo unit
+    w.set_sample_depth("256");
+    w.set_ram_type(vokr_ram_type_labels().at(KSM_RAM_SMALL));
+    w.end_action();
+    EXPECT_EQ(w.get_sample_depth(), 256);
+    w.get_manager()->on_edit_undo();
+    EXPECT_EQ(w.get_sample_depth(), KSM_DEFAULT_SAMPLE_DEPTH);
+    QString label;
+    EXPECT_TRUE(w.get_ram_type(&label));
+    EXPECT_EQ(label, vokr_ram_type_labels().at(KSM_RAM_AUTO));
+
     w.get_manager()->close_document();
     for (const auto& c : toggles) {
         EXPECT_TRUE((w.*c.toggle)()) << c.name;
@@ -174,6 +193,10 @@ TEST_F(Wizard, PanelGivesTheDiagramEverythingRightOfTheLeftColumn)
     EXPECT_EQ(across->sizes(), (QList<int>{211, across->width() - 211 - across->handleWidth()}));
     const QList<int> halves = down->sizes();
     EXPECT_LE(std::abs(halves[0] - halves[1]), 1);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 50)
+        QCoreApplication::processEvents();  // the deferred arrangement of the diagram runs
     w.destroy_frame();
     EXPECT_TRUE(page.findChildren<QSplitter*>().isEmpty());
     EXPECT_EQ(page.layout(), nullptr);
