@@ -329,8 +329,6 @@ bool VOKR_VIEW::is_valid_comparison(const COMPARISON& c) const
            m_tx_manager->is_comparison_operand_condition(c.operand2) && c.operand1 != KSM_CTYPE_COMPARE_TRUE;
 }
 
-bool VOKR_VIEW::ask_comparison(int, int, COMPARISON*) { return false; }
-
 // Operands read from a session file may be anything: a stored pair that is no comparison starts
 // the dialog from ">=" and "none" instead, and a returned pair that is none changes nothing.
 void VOKR_VIEW::on_comparison_trigger()

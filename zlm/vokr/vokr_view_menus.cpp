@@ -285,6 +285,20 @@ bool VOKR_VIEW::on_update_node_rename()
            !m_tx_manager->is_corvix_generated();
 }
 
+// A plug-in bus among the selected rows offers its plug-in's options.
+bool VOKR_VIEW::on_update_plugin_options()
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    if (!list || m_tx_manager->is_advanced_mode(nullptr) || get_selected_node_count() == 0)
+        return false;
+    for (int i = 0, count = get_node_count(); i < count; ++i) {
+        QString text;
+        if (is_selected_bus(i) && m_tx_manager->get_plugin_mnemonic_table_name_menu_string(&text, i, list))
+            return true;
+    }
+    return false;
+}
+
 bool VOKR_VIEW::on_update_bus_order(int id)
 {
     bool any = false, uniform = true;
