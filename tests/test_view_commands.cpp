@@ -25,7 +25,8 @@ namespace {
 
 struct VIEW : VOKR_VIEW {
     using VOKR_VIEW::VOKR_VIEW;
-    void show_group_refusal(const QString&) override {}
+    void show_group_refusal(const QString& text) override { refusal = text; }
+    QString refusal;
 };
 
 QString enabled_entries(QMenu* menu, VOKR_TX_MANAGER* m);
@@ -316,6 +317,11 @@ TEST_F(ViewCommands, ComparisonDialogEditsTheFirstSelectedBus)
         EXPECT_EQ(m()->get_comparison_value(2, 0, 1, -1), s.stored_value);
         EXPECT_TRUE(m()->is_comparison_enabled(2, 0, -1));
     }
+    // Members of the compared bus are not grouped, and the refusal says why.
+    select({3, 4});
+    m_view->on_node_group();
+    EXPECT_EQ(m_view->refusal, "Node n2 is a comparison group's member at trigger level 1");
+    EXPECT_FALSE(m()->has_nested_groups());
 }
 
 TEST_F(ViewCommands, ConditionMenuReplacesItsMnemonicEntries)
