@@ -6,6 +6,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_node.h"
+#include "vokr_plugin_dialogs.h"
 #include "vokr_view.h"
 
 #include <QAction>
@@ -65,6 +66,25 @@ protected:
         m_view->select_items(false);
         for (int n : nodes)
             m()->set_node_selection_status(n, true);
+    }
+    // Appends a plug-in bus of two rows whose record names `table` and has one option; its row.
+    int add_plugin_bus(const char* table, const char* option)
+    {
+        const QByteArray bits[] = {QByteArray(table) + "[0]", QByteArray(table) + "[1]"};
+        add_rows(m(), {bits[0].constData(), bits[1].constData()});
+        const int row = m()->get_node_count(-1) - 2;
+        KSM_TX_PLUGIN_MNEMONICS plugin;
+        plugin.plugin_name = "Decoder";
+        plugin.table_name = table;
+        plugin.width = 2;
+        plugin.options.push_back({option, "", KSM_PLUGIN_OPTION_OTHER, ""});
+        EXPECT_TRUE(m()->group_node(row, row + 1));
+        for (KSM_TX_SIGNAL_NODES* list : {static_cast<KSM_TX_SIGNAL_NODES*>(m_editor->trigger()),
+                                          static_cast<KSM_TX_SIGNAL_NODES*>(m()->get_signal_nodes(-1))}) {
+            EXPECT_TRUE(list->set_plugin_mnemonics(row, &plugin));
+            EXPECT_TRUE(list->set_group_display_type(row, KSM_GTYPE_PLUGIN));
+        }
+        return row;
     }
     // Shows a menu and its submenus after their own refreshes (and `also`), the menu's own
     // entries disabled first; their enabled entries.
@@ -136,19 +156,10 @@ QString enabled_entries(QMenu* menu, VOKR_TX_MANAGER* m)
 // a group of groups g(11: bus 12: 13..14, 15) and the plug-in bus p(16: 17..18).
 TEST_F(ViewCommands, MenusEnableEntriesBySelectionTabAndLockMode)
 {
-    add_rows(m(), {"a0", "a1", "a2", "p0", "p1"});
+    add_rows(m(), {"a0", "a1", "a2"});
     ASSERT_TRUE(m()->group_node(11, 12));
     ASSERT_TRUE(m()->group_node(11, 14));
-    ASSERT_TRUE(m()->group_node(16, 17));
-    KSM_TX_PLUGIN_MNEMONICS plugin;
-    plugin.plugin_name = "Decoder";
-    plugin.table_name = "ops";
-    plugin.width = 2;
-    for (KSM_TX_SIGNAL_NODES* list : {static_cast<KSM_TX_SIGNAL_NODES*>(m_editor->trigger()),
-                                      static_cast<KSM_TX_SIGNAL_NODES*>(m()->get_signal_nodes(-1))}) {
-        ASSERT_TRUE(list->set_plugin_mnemonics(16, &plugin));
-        ASSERT_TRUE(list->set_group_display_type(16, KSM_GTYPE_PLUGIN));
-    }
+    ASSERT_EQ(add_plugin_bus("ops", "Mode"), 16);
     ASSERT_TRUE(m_view->hasFocus());
     m_view->grab();  // finding needs painted rows
     QMenu* edit = m_editor->frame()->get_menu(WEX_EDIT_MENU);
@@ -322,6 +333,22 @@ TEST_F(ViewCommands, ComparisonDialogEditsTheFirstSelectedBus)
     m_view->on_node_group();
     EXPECT_EQ(m_view->refusal, "Node n2 is a comparison group's member at trigger level 1");
     EXPECT_FALSE(m()->has_nested_groups());
+}
+
+// One option dialog edits the options of every selected plug-in bus.
+TEST_F(ViewCommands, PluginOptionsOfEverySelectedPluginBus)
+{
+    const int first = add_plugin_bus("ops", "Mode"), second = add_plugin_bus("regs", "Width");
+    select({first, second});
+    ASSERT_TRUE(m_view->on_update_plugin_options());
+    const int shown = VOKR_PLUGIN_OPTION_DLG::shown_count();
+    VOKR_PLUGIN_OPTION_DLG::push_scripted_settings({"fast", "16"});
+    m_view->on_plugin_options();
+    EXPECT_EQ(VOKR_PLUGIN_OPTION_DLG::shown_count(), shown + 1);
+    EXPECT_EQ(m_editor->trigger()->get_plugin_mnemonics(first)->options.at(0).setting, "fast");
+    EXPECT_EQ(m_editor->trigger()->get_plugin_mnemonics(second)->options.at(0).setting, "16");
+    select({0, 2});
+    EXPECT_FALSE(m_view->on_update_plugin_options());
 }
 
 TEST_F(ViewCommands, ConditionMenuReplacesItsMnemonicEntries)
