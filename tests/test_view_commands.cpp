@@ -349,6 +349,13 @@ TEST_F(ViewCommands, PluginOptionsOfEverySelectedPluginBus)
     EXPECT_EQ(m_editor->trigger()->get_plugin_mnemonics(second)->options.at(0).setting, "16");
     select({0, 2});
     EXPECT_FALSE(m_view->on_update_plugin_options());
+    // Deleting spares the selected members of a plug-in bus, and says so.
+    select({0, first + 1});
+    MSG_JOURNAL::clear();
+    m_view->on_edit_delete();
+    EXPECT_EQ(m_view->get_group_member_count(first - 1), 2);
+    EXPECT_EQ(m()->get_node_count(-1), second + 2);
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_PLUGIN_MEM_NODES_EXCLUSION"});
 }
 
 TEST_F(ViewCommands, ConditionMenuReplacesItsMnemonicEntries)
