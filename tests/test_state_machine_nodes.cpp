@@ -247,7 +247,8 @@ TEST_F(StateMachineNodes, ViewCommandsRunTheDialogInBothModes)
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<VOKR_STATE_MACHINE_DLG*>(QApplication::activeModalWidget());
             if (!dialog) {
-                QApplication::activeModalWidget()->close();
+                if (QWidget* other = QApplication::activeModalWidget())
+                    other->close();
                 return;
             }
             title = dialog->windowTitle();

@@ -307,7 +307,8 @@ TEST_F(ViewCommands, ComparisonDialogEditsTheFirstSelectedBus)
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<VOKR_TRIGGER_COMPARE_DLG*>(QApplication::activeModalWidget());
             if (!dialog) {
-                QApplication::activeModalWidget()->close();
+                if (QWidget* other = QApplication::activeModalWidget())
+                    other->close();
                 return;
             }
             name = dialog->m_node_name;
@@ -320,7 +321,9 @@ TEST_F(ViewCommands, ComparisonDialogEditsTheFirstSelectedBus)
             dialog->value_page()->value_edit()->setText("3");
             dialog->on_ok_button();
         });
-        m_view->on_comparison_trigger();
+        QApplication::setActiveWindow(m_view.get());  // back from the last dialog
+        act(225)->setEnabled(true);                   // as the condition menu shows it for a Comparison level
+        act(225)->trigger();
         EXPECT_EQ(name, m_editor->trigger()->get_node_name(2));
         EXPECT_EQ(shown_operand, s.shown_operand);
         EXPECT_EQ(shown_value, s.shown_value);
