@@ -10,8 +10,10 @@
 #include "vokr_state_machine_dlg.h"
 #include "vokr_state_machine_table_view.h"
 #include "vokr_state_widget.h"
+#include "vokr_view.h"
 #include "wolpa.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QTimer>
 
 #include <iostream>
 #include <type_traits>
@@ -214,6 +217,50 @@ TEST_F(StateMachineNodes, DialogProposesTablesAndAddsGroupsInOneStep)
     ASSERT_TRUE(table);
     EXPECT_EQ(table->get_num_entries(), 2);
     EXPECT_EQ(QString(table->get_value("Y")), "10");
+}
+
+// The view's two commands run the dialog in its own mode on the frame; here it adds u1's machine
+// and then shows that machine as tapped and unchanged.
+TEST_F(StateMachineNodes, ViewCommandsRunTheDialogInBothModes)
+{
+    EDITOR m(true);
+    VOKR_VIEW view(nullptr, m.get());
+    const int rows = m->get_node_count(-1);
+    const struct {
+        void (VOKR_VIEW::*command)();
+        const char* title;
+        QStringList statuses;
+        int added;
+    } steps[] = {
+        {&VOKR_VIEW::on_node_add_state_machine,
+         "Add State Machine Nodes",
+         {"fsm_table", "fsm_table (1)", "fsm_table (2)"},
+         2},
+        {&VOKR_VIEW::on_node_recreate_state_machine_mnemonics,
+         "Recreate State Machine Mnemonics",
+         {VOKR_STATE_MACHINE_DLG::UNCHANGED, VOKR_STATE_MACHINE_DLG::NOT_TAPPED, VOKR_STATE_MACHINE_DLG::NOT_TAPPED},
+         2},
+    };
+    for (const auto& s : steps) {
+        QString title;
+        QStringList statuses;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<VOKR_STATE_MACHINE_DLG*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                if (QWidget* other = QApplication::activeModalWidget())
+                    other->close();
+                return;
+            }
+            title = dialog->windowTitle();
+            statuses = column(dialog, 1);
+            select_row(dialog, 0);
+            dialog->accept();
+        });
+        (view.*s.command)();
+        EXPECT_EQ(title, s.title);
+        EXPECT_EQ(statuses, s.statuses);
+        EXPECT_EQ(m->get_node_count(-1), rows + s.added) << s.title;
+    }
 }
 
 TEST_F(StateMachineNodes, EmptyDatabaseGivesOneGreyRow)

@@ -13,10 +13,10 @@
 #include "vokr_state_widget.h"
 #include "vokr_syntax_highlighter.h"
 #include "vokr_tree_widget.h"
+#include "vokr_trigger_value_dlg.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -97,19 +97,20 @@ void click_word(VOKR_STATE_TEXT_EDIT* editor, const QString& word)
     QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, editor->cursorRect(cursor).center());
 }
 
-// Answers the next modal value dialog with `text` (or cancels it with an empty text).
-void answer_value_dialog(const QString& text, bool* seen)
+// Answers the next modal value dialog with `text` (or cancels it with an empty text); `shown`
+// receives the value the dialog opened with, empty when none opened.
+void answer_value_dialog(const QString& text, QString* shown)
 {
-    *seen = false;
+    shown->clear();
     QTimer::singleShot(0, [=] {
-        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        *seen = dialog != nullptr;
+        auto* dialog = qobject_cast<VOKR_TRIGGER_VALUE_DLG*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
+        *shown = dialog->get_value_edit()->text();
         if (text.isEmpty())
             return dialog->reject();
-        dialog->setTextValue(text);
-        dialog->accept();
+        dialog->get_value_edit()->setText(text);
+        dialog->on_ok_button();
     });
 }
 
@@ -251,23 +252,23 @@ TEST_F(StateTools, ClicksChangeUnderlinedWordsAndLocksBlockTyping)
     EXPECT_EQ(editor->viewport()->grab().toImage().pixelColor(2, 2), pirq_get_brush(22).color());
     EXPECT_EQ(underlined(editor), QStringList({"5"}));
 
-    bool seen = false;
-    answer_value_dialog("12", &seen);
+    QString shown;
+    answer_value_dialog("12", &shown);
     click_word(editor, "5");
-    EXPECT_TRUE(seen);
+    EXPECT_EQ(shown, "5");
     EXPECT_EQ(editor->toPlainText(), "if (c1 > 12 && condition1) goto ST2;");
-    answer_value_dialog("", &seen);
+    answer_value_dialog("", &shown);
     click_word(editor, "12");
-    EXPECT_TRUE(seen);
+    EXPECT_EQ(shown, "12");
     EXPECT_EQ(editor->toPlainText(), "if (c1 > 12 && condition1) goto ST2;");
 
     // A number beyond 32 bits is not offered to the 32-bit dialog, which would cut it.
     mgr()->set_lock_mode(VOKR_LOCK_MODE_ALL_CHANGES, false);
     editor->set_text_silently("if (c1 > 5000000000 && condition1) goto ST2;");
     editor->get_highlighter()->rehighlight();
-    answer_value_dialog("1", &seen);
+    answer_value_dialog("1", &shown);
     click_word(editor, "5000000000");
-    EXPECT_FALSE(seen);
+    EXPECT_TRUE(shown.isEmpty());
     settle();
 
     click_word(editor, "&&");

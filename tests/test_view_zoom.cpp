@@ -302,6 +302,15 @@ TEST_F(ViewZoom, FindBusValue)
     m_view->set_bars({3});
     m_view->on_find_next_bus_value();
     EXPECT_EQ(m_view->bars(), std::vector<int>{20});
+    // The focused view's Edit menu offers the search and, after one, its repeats, on the Data tab.
+    m_tabs.setCurrentIndex(0);
+    m_view->show();
+    QApplication::setActiveWindow(m_view.get());
+    m_view->setFocus();
+    m_view->grab();
+    m_view->on_update_edit_menu();
+    for (int id : {349, 350, 351})
+        EXPECT_TRUE(m()->get_action(static_cast<PIRQ_ACTION_ENUM>(id), QVariant())->isEnabled()) << id;
 }
 
 TEST_F(ViewZoom, InsertTriggerValueNeedsSelectedBusesOfOneWidth)

@@ -5,12 +5,14 @@
 #include "pirq.h"
 #include "vokr_completer_item_delegate.h"
 #include "vokr_globals.h"
+#include "vokr_number.h"
 #include "vokr_syntax_highlighter.h"
+#include "vokr_trigger_value_dlg.h"
 #include "vokr_tx_manager.h"
 
 #include <QAbstractItemView>
-#include <QInputDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -299,8 +301,8 @@ void VOKR_STATE_TEXT_EDIT::mouseReleaseEvent(QMouseEvent* event)
         popup->selectionModel()->clear();
 }
 
-// Numbers are edited as unsigned 32-bit values; a longer number is left for the keyboard, as the
-// dialog would cut it.
+// Numbers are edited in the value dialog as unsigned 32-bit values; a longer number is left for
+// the keyboard, as the dialog would cut it.
 void VOKR_STATE_TEXT_EDIT::edit_number(const QString& word)
 {
     bool fits = false;
@@ -308,18 +310,13 @@ void VOKR_STATE_TEXT_EDIT::edit_number(const QString& word)
     if (!fits || value > std::numeric_limits<quint32>::max())
         return;
     const std::pair<int, int> clicked = m_clicked;
-    QInputDialog dialog(this);
-    dialog.setWindowTitle("Comparison Value");
-    dialog.setLabelText("Value (unsigned decimal):");
-    dialog.setTextValue(QString::number(value));
+    VOKR_TRIGGER_VALUE_DLG dialog(QString::number(value, 2).rightJustified(32, '0'), 32, this, KSM_GTYPE_UNSIGNED);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const qulonglong entered = dialog.textValue().trimmed().toULongLong(&fits);
-    if (!fits || entered > std::numeric_limits<quint32>::max())
-        return;
+    const QByteArray bits = dialog.get_value_edit()->text().toLatin1();
     m_completer_type = VOKR_COMPLETER_TYPE_REPLACE;
     m_clicked = clicked;
-    on_replace_text(QString::number(entered));
+    on_replace_text(QString::number(VOKR_NUMBER(bits.constData()).get_uint()));
 }
 
 void VOKR_STATE_TEXT_EDIT::on_text_changed()

@@ -526,8 +526,8 @@ protected:
         KSM_DATA_TRIGGER_CONDITION operand1, operand2;
         int value1, value2;
     };
-    // Asks the user for the comparison of `node` (a bus of `width` bits); false when cancelled.
-    // No dialog exists yet: nothing is asked and nothing changes.
+    // Asks the user for the comparison of `node` (a bus of `width` bits) in the modal "Compare"
+    // dialog; false when cancelled.
     virtual bool ask_comparison(int node, int width, COMPARISON* comparison);
     // Shows why the selection cannot be grouped; the tests replace it.
     virtual void show_group_refusal(const QString& text);

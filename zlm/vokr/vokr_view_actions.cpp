@@ -227,8 +227,6 @@ void VOKR_VIEW::on_select_lock_mode_trigger() { m_tx_manager->set_lock_mode(VOKR
 
 // ---- commands and enable rules that later parts of the view fill in ------------------------------------
 
-void VOKR_VIEW::on_node_add_state_machine() {}
-void VOKR_VIEW::on_node_recreate_state_machine_mnemonics() {}
 void VOKR_VIEW::on_view_align_left() {}
 void VOKR_VIEW::on_view_align_right() {}
 void VOKR_VIEW::on_insert_trigger_value() {}
@@ -236,5 +234,3 @@ void VOKR_VIEW::on_locate(const QString&) {}
 void VOKR_VIEW::on_locate_design_file() {}
 
 void VOKR_VIEW::on_update_locate() {}
-
-bool VOKR_VIEW::on_update_plugin_options() { return false; }

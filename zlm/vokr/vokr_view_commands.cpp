@@ -329,8 +329,6 @@ bool VOKR_VIEW::is_valid_comparison(const COMPARISON& c) const
            m_tx_manager->is_comparison_operand_condition(c.operand2) && c.operand1 != KSM_CTYPE_COMPARE_TRUE;
 }
 
-bool VOKR_VIEW::ask_comparison(int, int, COMPARISON*) { return false; }
-
 // Operands read from a session file may be anything: a stored pair that is no comparison starts
 // the dialog from ">=" and "none" instead, and a returned pair that is none changes nothing.
 void VOKR_VIEW::on_comparison_trigger()
@@ -373,7 +371,8 @@ void VOKR_VIEW::select_after_delete(int old)
         m_tx_manager->set_node_selection_status(count - 1, true);
 }
 
-// The layout is recomputed whenever the unit is undone or redone.
+// The layout is recomputed whenever the unit is undone or redone. A plug-in bus loses no single
+// member: the plug-in decodes its members as one.
 void VOKR_VIEW::on_edit_delete()
 {
     if (!hasFocus() || !on_update_edit_delete())
@@ -381,6 +380,7 @@ void VOKR_VIEW::on_edit_delete()
     begin_mixed_action();
     KSM_TX_INSTANCE* instance = m_tx_manager->get_tx_instance();
     instance->append_atomic_action(new KSM_TX_UNDO_ACTION_RESIZE_EVENT(this));
+    exclude_plugin_bus_members();
     const int old = get_single_selected_node();
     m_tx_manager->delete_selected_nodes();
     instance->append_atomic_action(new KSM_TX_UNDO_ACTION_RESIZE_EVENT(this));

@@ -8,7 +8,6 @@
 #include "vokr_tx_manager.h"
 
 #include <QFontMetrics>
-#include <QMessageBox>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -618,7 +617,7 @@ bool VOKR_VIEW::can_group_selected_nodes() const
                 level < 0
                     ? QString("Node %1 is a comparison group's member in the Storage Qualifier").arg(name)
                     : QString("Node %1 is a comparison group's member at trigger level %2").arg(name).arg(level + 1);
-            QMessageBox::warning(const_cast<VOKR_VIEW*>(this), "Cannot group selected nodes", text);
+            const_cast<VOKR_VIEW*>(this)->show_group_refusal(text);
             return false;
         }
     }

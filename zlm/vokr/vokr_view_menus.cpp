@@ -285,6 +285,20 @@ bool VOKR_VIEW::on_update_node_rename()
            !m_tx_manager->is_corvix_generated();
 }
 
+// A plug-in bus among the selected rows offers its plug-in's options.
+bool VOKR_VIEW::on_update_plugin_options()
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    if (!list || m_tx_manager->is_advanced_mode(nullptr) || get_selected_node_count() == 0)
+        return false;
+    for (int i = 0, count = get_node_count(); i < count; ++i) {
+        QString text;
+        if (is_selected_bus(i) && m_tx_manager->get_plugin_mnemonic_table_name_menu_string(&text, i, list))
+            return true;
+    }
+    return false;
+}
+
 bool VOKR_VIEW::on_update_bus_order(int id)
 {
     bool any = false, uniform = true;
@@ -380,6 +394,9 @@ void VOKR_VIEW::on_update_edit_menu()
     action(513)->setEnabled(on_update_edit_select_all());
     action(178)->setEnabled(get_visible_node_rows() > 0);
     action(179)->setEnabled(get_visible_node_rows() > 0);
+    action(349)->setEnabled(on_update_find_bus_value());
+    action(350)->setEnabled(on_update_find_next_bus_value());
+    action(351)->setEnabled(on_update_find_next_bus_value());
     update_node_insertion_actions();
     const std::pair<int, bool (VOKR_VIEW::*)()> rules[] = {
         {358, &VOKR_VIEW::on_update_plugin_options},   {363, &VOKR_VIEW::on_update_node_set_alias},
