@@ -324,6 +324,24 @@ TEST_F(ViewZoom, InsertTriggerValueNeedsSelectedBusesOfOneWidth)
             m()->set_node_selection_status(second, true);
         EXPECT_EQ(m_view->on_update_insert_trigger_value(), enabled);
     }
+    // A value typed in hexadecimal becomes the bus's trigger pattern at the view's level, undone
+    // in one step.
+    m()->set_node_selection_status(9, false);
+    m()->set_node_group_display_type(0, KSM_GTYPE_HEX);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<VOKR_TRIGGER_VALUE_DLG*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->get_value_edit()->setText("A5");
+        dialog->on_ok_button();
+    });
+    m_view->on_insert_trigger_value();
+    QString pattern;
+    bool radix_ok = false;
+    m_view->get_group_trigger_pattern(0, m_view->get_current_level(), &pattern, &radix_ok);
+    EXPECT_EQ(pattern, "10100101");
+    m()->on_edit_undo();
+    m_view->get_group_trigger_pattern(0, m_view->get_current_level(), &pattern, &radix_ok);
+    EXPECT_EQ(pattern, "XXXXXXXX");
 }
 
 }  // namespace

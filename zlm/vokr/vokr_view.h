@@ -197,6 +197,7 @@ public slots:
     bool on_update_transition_enable();
     bool on_update_transition_disable();
     bool on_update_insert_trigger_value();
+    int insert_value_reference_bus() const;
     bool on_update_insert_time_bar();
     bool on_update_delete_time_bar();
     bool on_update_delete_all_time_bars();

@@ -227,9 +227,6 @@ void VOKR_VIEW::on_select_lock_mode_trigger() { m_tx_manager->set_lock_mode(VOKR
 
 // ---- commands and enable rules that later parts of the view fill in ------------------------------------
 
-void VOKR_VIEW::on_view_align_left() {}
-void VOKR_VIEW::on_view_align_right() {}
-void VOKR_VIEW::on_insert_trigger_value() {}
 void VOKR_VIEW::on_locate(const QString&) {}
 void VOKR_VIEW::on_locate_design_file() {}
 

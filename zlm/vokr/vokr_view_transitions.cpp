@@ -10,6 +10,8 @@
 #include "vokr_trigger_value_dlg.h"
 #include "vokr_tx_manager.h"
 
+#include <QLineEdit>
+
 #include <QVector>
 
 #include <algorithm>
@@ -288,17 +290,74 @@ bool VOKR_VIEW::on_update_find_next_bus_value()
 }
 
 // The selected buses must share one member count.
-bool VOKR_VIEW::on_update_insert_trigger_value()
+bool VOKR_VIEW::on_update_insert_trigger_value() { return insert_value_reference_bus() >= 0; }
+
+// The selected bus with the highest index, when every selected bus has the same member count;
+// -1 otherwise or when none is selected.
+int VOKR_VIEW::insert_value_reference_bus() const
 {
     const KSM_TX_SIGNAL_NODES* list = current_node_table();
-    int width = -1;
-    for (int node = 0, count = get_node_count(); node < count; ++node) {
+    int reference = -1, width = -1;
+    for (int node = get_node_count() - 1; node >= 0; --node) {
         if (!list->is_selected(node) || !is_group(node))
             continue;
         const int members = get_group_member_count(node);
         if (width >= 0 && members != width)
-            return false;
+            return -1;
         width = members;
+        if (reference < 0)
+            reference = node;
     }
-    return width >= 0;
+    return reference;
+}
+
+// One value typed in the value dialog becomes the trigger condition of every selected bus at
+// the view's level, in one undo step; the buses keep their mnemonic table or take the radix the
+// value was typed in.
+void VOKR_VIEW::on_insert_trigger_value()
+{
+    const int reference = insert_value_reference_bus();
+    if (reference < 0)
+        return;
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const int width = get_group_member_count(reference);
+    QString text, table;
+    bool radix_ok = false;
+    get_group_trigger_pattern(reference, m_current_level, &text, &radix_ok);
+    m_tx_manager->get_node_mnemonics_table_name(reference, &table, list);
+    VOKR_TRIGGER_VALUE_DLG dialog(text, width, this, list->get_group_display_type(reference));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString value = dialog.get_value_edit()->text();
+    const QString symbol = dialog.get_mnemonic_edit()->text();
+    if (!symbol.isEmpty())
+        m_tx_manager->set_node_mnemonics_symbol(reference, value, symbol);
+    const QByteArray bits = value.toLatin1();
+    const auto radix = static_cast<KSM_DATA_GROUP_DISPLAY_TYPE>(dialog.get_display_type());
+    m_tx_manager->get_tx_instance()->begin_action();
+    for (int node = get_node_count() - 1; node >= 0; --node) {
+        if (!list->is_selected(node) || !is_group(node))
+            continue;
+        m_tx_manager->set_node_group_display_type(node, KSM_GTYPE_BINARY);
+        VOKR_NUMBER(bits.constData()).set_string(m_tx_manager, node, m_current_level, -1);
+        if (!table.isEmpty())
+            m_tx_manager->set_node_mnemonics_table_name(node, table);
+        else
+            m_tx_manager->set_node_group_display_type(node, radix);
+    }
+    m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
+    m_tx_manager->update_all_views(nullptr, 0x20000001);
+}
+
+// The name column's text sits at the left or the right of its cell.
+void VOKR_VIEW::on_view_align_left()
+{
+    m_tx_manager->set_cfg_align_left(true);
+    update();
+}
+
+void VOKR_VIEW::on_view_align_right()
+{
+    m_tx_manager->set_cfg_align_left(false);
+    update();
 }
