@@ -94,6 +94,15 @@ protected:
         file.open(QIODevice::ReadOnly);
         return file.readAll();
     }
+    void drop_text(const QString& names, const QPoint& p)
+    {
+        QMimeData text;
+        text.setText(names);
+        QDragEnterEvent enter(p, Qt::CopyAction, &text, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &enter);
+        QDropEvent drop(p, Qt::CopyAction, &text, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &drop);
+    }
     std::string comparison(int node) const
     {
         std::string text;
@@ -229,27 +238,44 @@ TEST_F(ViewInput, DropsRefuseOwnRowsAndInsertTextNames)
 }
 
 // Each edit by hand is one undo unit: undo gives back the saved session before, redo the one after.
+// The design marks some rows invalid, so the tap-mode changes re-check validity for real.
 TEST_F(ViewInput, EveryHandEditIsOneUndoStep)
 {
-    const std::vector<std::function<void()>> edits = {
-        [&] { click(at(0, 5)); },
-        [&] {
-            click(at(0, 1));
-            type_into(qobject_cast<QLineEdit*>(m_view->get_editor()), "alias0");
-        },
-        [&] { type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), "[2, 9]");
-        },
+    const auto tap_mode = [&](std::vector<int> nodes, bool pre_synthesis) {
+        for (int node : nodes)
+            m()->set_node_selection_status(node, true);
+        m_view->change_selected_tap_mode(pre_synthesis);
+        m_view->select_items(false);
     };
+    const auto data_tab = [&] {
+        m_tabs.setCurrentIndex(0);
+        m()->set_int_state(-1, "active tab", 0);
+    };
+    const struct {
+        std::function<void()> prepare, edit;
+    } edits[] = {
+        {{}, [&] { click(at(0, 5)); }},
+        {{}, [&] { click(at(0, 1)), type_into(qobject_cast<QLineEdit*>(m_view->get_editor()), "alias0"); }},
+        {{}, [&] { type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), "[2, 9]"); }},
+        {data_tab, [&] { drop_text("x1 x2", QPoint(300, 580)); }},  // switches to Setup on entering
+        {{}, [&] { tap_mode({2, 7}, false); }},
+        {{}, [&] { tap_mode({2}, true); }},
+    };
+    open_project("top top\nincremental on\nnode n1 input pre post\nnode n2 input pre\nnode x1 input post\n");
+    m()->check_node_validity(-1);
     m_editor->trigger()->set_comparison_enabled(2, 0, true);
-    for (size_t i = 0; i < edits.size(); ++i) {
+    for (const auto& e : edits) {
+        if (e.prepare)
+            e.prepare();
         const QByteArray before = saved();
-        edits[i]();
+        e.edit();
         const QByteArray after = saved();
-        EXPECT_NE(before, after) << i << " " << m_view->get_node_count();
+        const int i = int(&e - edits);
+        EXPECT_NE(before, after) << i;
         m()->on_edit_undo();
-        EXPECT_EQ(saved(), before) << i;
+        EXPECT_EQ(saved().toStdString(), before.toStdString()) << i;
         m()->on_edit_redo();
-        EXPECT_EQ(saved(), after) << i;
+        EXPECT_EQ(saved().toStdString(), after.toStdString()) << i;
     }
 }
 
