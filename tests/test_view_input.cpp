@@ -123,8 +123,10 @@ TEST_F(ViewInput, TooltipsPerCell)
         const char* text;
     } cases[] = {
         {0, 1, "click to set alias"}, {1, 1, "fast"}, {0, 2, "n0"}, {0, 5, "Data Capture Disabled"},
+        {2, 5, "Data Capture Partially Enabled"}, {1, 5, "Data Capture Enabled"}, {2, 6, "Trigger Enabled"},
     };
     VOKR_NODE(m(), m_editor->trigger(), 0).enable_data(false);
+    VOKR_NODE(m(), m_editor->trigger(), 4).enable_data(false);
     for (const auto& c : cases) {
         QString text;
         EXPECT_TRUE(m_view->tooltip_text(at(c.node, c.column), &text));
