@@ -13,6 +13,8 @@
 #include <QMimeData>
 #include <QTabWidget>
 #include <QTest>
+#include <QMouseEvent>
+#include <QScrollBar>
 
 #include <random>
 
@@ -22,7 +24,11 @@ namespace {
 
 // Synthetic drag events carry no source: the seam marks them as the view's own drag.
 struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::m_time_bars;
+    using VOKR_VIEW::m_timebar_count;
+    using VOKR_VIEW::m_zoom_level;
     using VOKR_VIEW::VOKR_VIEW;
+    std::vector<int> bars() const { return {m_time_bars, m_time_bars + m_timebar_count}; }
     bool own = false;
     bool is_own_drag(const QDropEvent*) const override { return own; }
     Qt::DropAction exec_node_drag(Qt::DropActions) override { return Qt::IgnoreAction; }
@@ -108,6 +114,48 @@ protected:
         std::string text;
         m()->get_comparison_expression(node, 0, &text, -1);
         return text;
+    }
+
+    // A mouse event as the window system sends it, buttons held and modifiers included.
+    void mouse(QEvent::Type type, const QPoint& p, Qt::MouseButtons held = {}, Qt::KeyboardModifiers mods = {},
+               Qt::MouseButton button = Qt::NoButton)
+    {
+        QMouseEvent event(type, p, m_view->mapToGlobal(p), button, held, mods);
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        qApp->notify(m_view.get(), &event);
+    }
+    // A left drag from `from` to `to` through the press, move and release handlers.
+    void drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers mods = {})
+    {
+        mouse(QEvent::MouseMove, from, {}, mods);
+        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, mods, Qt::LeftButton);
+        mouse(QEvent::MouseMove, to, Qt::LeftButton, mods);
+        mouse(QEvent::MouseButtonRelease, to, {}, mods, Qt::LeftButton);
+    }
+    // The Data tab over a capture of `depth` samples where every node toggles each sample.
+    void capture(int depth)
+    {
+        m_tabs.setCurrentIndex(0);
+        m()->set_int_state(-1, "active tab", 0);
+        KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+        KSM_TX_SIGNAL_SET* set = m()->get_signal_nodes(-1);
+        log->begin_capture(set->get_num_channels(), depth, 0);
+        for (int node = 0; node < set->get_num_nodes(); ++node)
+            for (int s = 0, c = set->get_channel(node); c >= 0 && s < depth; ++s)
+                log->set_bit(c, s, s % 2);
+        for (int s = 0; s < depth; ++s)
+            log->set_valid(s, true);
+        log->end_capture();
+        m()->set_view_log(0, log);
+        m_view->reset_zoom(true);
+        m_view->resizeEvent(nullptr);
+    }
+    // The point on the ruler (row 0) or a node row over a sample.
+    QPoint over(int sample, int node = -1) const
+    {
+        QRect r;
+        EXPECT_TRUE(m_view->get_item_rect(node < 0 ? 0 : VOKR_VIEW::node_to_row(node), VOKR_VIEW::WAVEFORM_COLUMN, &r));
+        return QPoint(m_view->get_sample_x(sample), r.center().y());
     }
 
     std::unique_ptr<EDITOR> m_editor;
@@ -237,6 +285,64 @@ TEST_F(ViewInput, DropsRefuseOwnRowsAndInsertTextNames)
     QDropEvent drop(at(0, 2), Qt::CopyAction, &text, Qt::LeftButton, {});
     QApplication::sendEvent(m_view.get(), &drop);
     EXPECT_EQ(m_view->get_node_count(), before + 3);
+}
+
+TEST_F(ViewInput, ZoomBandByMouse)
+{
+    capture(512);
+    const struct {
+        int zoom_ins, from, to;  // samples; to < 0: a band |to| px wide
+        Qt::KeyboardModifiers mods;
+        double level, offset;  // offset < 0: not checked
+    } cases[] = {
+        {0, 100, 356, {}, 512, 0},  {0, 100, 400, {}, 256, 212},           {0, 100, -4, {}, 2, -1},
+        {2, 100, -4, Qt::ShiftModifier, 2, -1}, {2, 100, 300, Qt::ShiftModifier, 2, -1},
+    };
+    for (const auto& c : cases) {
+        m_view->m_zoom_level = VOKR_DOUBLE(1, 1);
+        m_view->reset_zoom(true);
+        m_view->resizeEvent(nullptr);
+        for (int i = 0; i < c.zoom_ins; ++i)
+            m_view->zoom_in(nullptr);
+        const QPoint from = over(c.from, 0);
+        // The band ends inside the sample before `to`: snapping extends it to that sample's end.
+        const QPoint to = c.to < 0 ? from + QPoint(-c.to - 1, 30) : QPoint(m_view->get_sample_x(c.to) - 1, over(0, 3).y());
+        drag(from, to, c.mods);
+        EXPECT_EQ(m_view->get_zoom_level().value(), c.level) << c.from << ".." << c.to;
+        if (c.offset >= 0) {
+            EXPECT_EQ(m_view->get_zoom_offset().value(), c.offset) << c.from << ".." << c.to;
+        }
+    }
+}
+
+TEST_F(ViewInput, TimeBarsByMouse)
+{
+    capture(512);
+    QRect column;
+    m_view->get_column_rect(VOKR_VIEW::WAVEFORM_COLUMN, &column);
+    const QPoint outside(column.left() - 20, over(0).y());
+    const struct {
+        int from;  // sample of the pressed point
+        QPoint to;  // null: a click
+        int to_sample;
+        Qt::KeyboardModifiers mods;
+        std::vector<int> bars;
+    } cases[] = {
+        {300, {}, 0, {}, {50, 100, 200, 300}},             // a click on the ruler adds a bar
+        {50, {}, 100, {}, {100, 100, 200}},                // the master keeps its place on another bar
+        {200, {}, 100, {}, {50, 100}},                     // another bar dropped on a bar goes
+        {100, outside, 0, {}, {50, 200}},                  // dragged out of the column: deleted
+        {100, outside, 0, Qt::ShiftModifier, {}},          // with Shift: all bars
+        {100, {}, 150, Qt::ShiftModifier, {100, 150, 250}}, // with Shift all bars move together
+    };
+    for (const auto& c : cases) {
+        const int start[] = {50, 100, 200};
+        std::copy(start, start + 3, m_view->m_time_bars);
+        m_view->m_timebar_count = 3;
+        const QPoint from = over(c.from);
+        drag(from, c.to.isNull() ? (c.to_sample ? over(c.to_sample) : from) : c.to, c.mods);
+        EXPECT_EQ(m_view->bars(), c.bars) << c.from;
+    }
 }
 
 // Each edit by hand is one undo unit: undo gives back the saved session before, redo the one after.
