@@ -109,6 +109,23 @@ protected:
         QDropEvent drop(p, Qt::CopyAction, &text, Qt::LeftButton, {});
         QApplication::sendEvent(m_view.get(), &drop);
     }
+    // The view's own node drag over a point (an accepted enter makes the view the drop target);
+    // true when the move was accepted. `drop`: then dropped there.
+    bool own_drag(const QPoint& p, Qt::DropAction action, bool drop)
+    {
+        m_view->own = true;
+        QMimeData own;
+        own.setData(VOKR_VIEW::NODE_DRAG_FORMAT, QByteArray());
+        QDragEnterEvent enter(p, action, &own, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &enter);
+        QDragMoveEvent move(p, action, &own, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &move);
+        QDropEvent dropped(p, action, &own, Qt::LeftButton, {});
+        if (drop)
+            QApplication::sendEvent(m_view.get(), &dropped);
+        m_view->own = false;
+        return move.isAccepted();
+    }
     std::string comparison(int node) const
     {
         std::string text;
@@ -267,15 +284,10 @@ TEST_F(ViewInput, RandomTypedTextIsRefusedOrStoredInRange)
 TEST_F(ViewInput, DropsRefuseOwnRowsAndInsertTextNames)
 {
     m()->set_node_selection_status(7, true);
-    m_view->own = true;
-    QMimeData own;
-    own.setData(VOKR_VIEW::NODE_DRAG_FORMAT, QByteArray());
-    QDragMoveEvent onto(at(7, 2), Qt::MoveAction, &own, Qt::LeftButton, {});
-    QApplication::sendEvent(m_view.get(), &onto);
-    EXPECT_FALSE(onto.isAccepted());
+    EXPECT_FALSE(own_drag(at(7, 2), Qt::MoveAction, false));
     EXPECT_EQ(m_view->get_drop_row(), -1);
+    EXPECT_TRUE(own_drag(at(8, 2), Qt::MoveAction, false));
 
-    m_view->own = false;
     QMimeData text;
     text.setText("a  b\tc");
     QDragEnterEvent enter(at(0, 2), Qt::CopyAction, &text, Qt::LeftButton, {});
@@ -342,6 +354,77 @@ TEST_F(ViewInput, TimeBarsByMouse)
         const QPoint from = over(c.from);
         drag(from, c.to.isNull() ? (c.to_sample ? over(c.to_sample) : from) : c.to, c.mods);
         EXPECT_EQ(m_view->bars(), c.bars) << c.from;
+    }
+}
+
+// Own rows dragged over and dropped on the list; Data is the proposed action.
+TEST_F(ViewInput, OwnDragsRefuseAndAppend)
+{
+    ASSERT_TRUE(m()->group_node(9, 10));  // the list now ends in a group
+    m_editor->trigger()->set_group_display_type(2, KSM_GTYPE_PLUGIN);
+    const int n = m_view->get_node_count();
+    const QPoint below_last = at(n - 1, 2) + QPoint(0, 60);
+    const struct {
+        QPoint point;
+        Qt::DropAction action;
+        int count;        // nodes after the drop; 0: refused over the list
+        const char* last; // name of the last row
+    } cases[] = {
+        {at(2, 2), Qt::MoveAction, 0, ""},              // after a plug-in bus row, before its first member
+        {below_last, Qt::MoveAction, n, "n0"},          // appended outside the closing group
+        {below_last, Qt::CopyAction, n + 1, "n1"},
+    };
+    for (const auto& c : cases) {
+        m_view->select_items(false);
+        m()->set_node_selection_status(0, true);
+        EXPECT_EQ(own_drag(c.point, c.action, c.count > 0), c.count > 0) << c.count;
+        if (!c.count)
+            continue;
+        const int count = m_view->get_node_count();
+        ASSERT_EQ(count, c.count);
+        QString name;
+        m()->get_node(count - 1, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, -4, nullptr);
+        EXPECT_EQ(name.toStdString(), c.last);
+        EXPECT_EQ(m()->get_node_depth(count - 1), 0) << c.last;
+    }
+}
+
+// Outside drags: they switch Data to Setup, and nothing is taken without a current instance.
+TEST_F(ViewInput, OutsideDragsAndAutoScroll)
+{
+    m_tabs.setCurrentIndex(0);
+    m()->set_int_state(-1, "active tab", 0);
+    const int n = m_view->get_node_count();
+    drop_text("d1", QPoint(300, 580));
+    EXPECT_EQ(m()->get_int_state(-1, "active tab", 0), 1);
+    EXPECT_EQ(m_view->get_node_count(), n + 1);
+    m()->set_instance(-1);
+    QMimeData text;
+    text.setText("d2");
+    QDragEnterEvent enter(QPoint(300, 580), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(m_view.get(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(QPoint(300, 580), Qt::CopyAction, &text, Qt::LeftButton, {});
+    m_view->event(&drop);  // straight to the view: the refused enter made it no drop target
+    m()->set_instance(0);
+    EXPECT_EQ(m_view->get_node_count(), n + 1);
+
+    // The step grows from 1 next to the inner edge of the scroll margin to 4 at the view's edge.
+    m_view->resize(1000, 160);
+    m_view->resizeEvent(nullptr);
+    const struct {
+        int from_bottom, step;
+    } cases[] = {{0, 4}, {30, 1}, {60, 0}};
+    for (const auto& c : cases) {
+        QScrollBar* vertical = nullptr;
+        for (QScrollBar* b : m_view->findChildren<QScrollBar*>())
+            if (b->orientation() == Qt::Vertical)
+                vertical = b;
+        ASSERT_TRUE(vertical && vertical->isVisible());
+        vertical->setValue(1);
+        QCursor::setPos(m_view->mapToGlobal(QPoint(300, m_view->rect().bottom() - c.from_bottom)));
+        m_view->on_drag_scroll();
+        EXPECT_EQ(vertical->value(), 1 + c.step) << c.from_bottom;
     }
 }
 
