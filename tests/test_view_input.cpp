@@ -13,7 +13,10 @@
 #include <QMimeData>
 #include <QTabWidget>
 #include <QTest>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QScrollBar>
 
 #include <random>
@@ -32,6 +35,8 @@ struct VIEW : VOKR_VIEW {
     bool own = false;
     bool is_own_drag(const QDropEvent*) const override { return own; }
     Qt::DropAction exec_node_drag(Qt::DropActions) override { return Qt::IgnoreAction; }
+    QMenu* shown_menu = nullptr;
+    void exec_context_menu(QMenu* menu, const QPoint&) override { shown_menu = menu; }
 };
 
 // Rows n0..n9, n2..n5 under the 4-bit bus row 2, on the Setup tab of a focused framed view.
@@ -149,8 +154,9 @@ protected:
         mouse(QEvent::MouseMove, to, Qt::LeftButton, mods);
         mouse(QEvent::MouseButtonRelease, to, {}, mods, Qt::LeftButton);
     }
-    // The Data tab over a capture of `depth` samples where every node toggles each sample.
-    void capture(int depth)
+    // The Data tab over a capture of `depth` samples where every node toggles each sample; the
+    // channel of row `unconnected` is not connected.
+    void capture(int depth, int unconnected = -1)
     {
         m_tabs.setCurrentIndex(0);
         m()->set_int_state(-1, "active tab", 0);
@@ -162,6 +168,8 @@ protected:
                 log->set_bit(c, s, s % 2);
         for (int s = 0; s < depth; ++s)
             log->set_valid(s, true);
+        if (unconnected >= 0)
+            log->set_connection_status(set->get_channel(unconnected), false);
         log->end_capture();
         m()->set_view_log(0, log);
         m_view->reset_zoom(true);
@@ -201,6 +209,39 @@ TEST_F(ViewInput, TooltipsPerCell)
     EXPECT_FALSE(m_view->tooltip_text(QPoint(5, 590), &text));
     QHelpEvent off(QEvent::ToolTip, QPoint(5, 590), m_view->mapToGlobal(QPoint(5, 590)));
     EXPECT_TRUE(QApplication::sendEvent(m_view.get(), &off));
+}
+
+// Values over a capture of 16 samples where every node is 1 at odd samples.
+TEST_F(ViewInput, TooltipsOverACapture)
+{
+    const struct {
+        int node, column, master, sample;  // sample: the mouse over it in the waveform column
+        bool connected;
+        const char* text;
+    } cases[] = {
+        {0, VOKR_VIEW::VALUE_COLUMN, 16, 0, true, "No Data"},  // a bar at the depth is past the data
+        {0, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "1"},
+        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "Fh"},
+        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, false, "Unknown"},  // a member's channel is not connected
+        {1, VOKR_VIEW::WAVEFORM_COLUMN, 0, 4, true, "0"},
+        {4, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, false, "Unknown"},
+        {2, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, true, "Fh"},
+    };
+    for (const auto& c : cases) {
+        capture(16, c.connected ? -1 : 4);
+        m_view->m_time_bars[0] = c.master;
+        m_view->m_timebar_count = 1;
+        QPoint p = at(c.node, c.column);
+        if (c.column == VOKR_VIEW::WAVEFORM_COLUMN)
+            p.setX(m_view->get_sample_x(c.sample) + 1);
+        QString text;
+        EXPECT_TRUE(m_view->tooltip_text(p, &text));
+        EXPECT_EQ(text.toStdString(), c.text) << c.node << " " << c.column << " " << c.master;
+    }
+    QString text;
+    mouse(QEvent::MouseMove, over(8));  // no bar there: the insert cursor
+    EXPECT_TRUE(m_view->tooltip_text(over(8), &text));
+    EXPECT_EQ(text.toStdString(), "click to insert time bar");
 }
 
 TEST_F(ViewInput, PressesOpenEditorsAndSelect)
@@ -425,6 +466,99 @@ TEST_F(ViewInput, OutsideDragsAndAutoScroll)
         QCursor::setPos(m_view->mapToGlobal(QPoint(300, m_view->rect().bottom() - c.from_bottom)));
         m_view->on_drag_scroll();
         EXPECT_EQ(vertical->value(), 1 + c.step) << c.from_bottom;
+    }
+}
+
+TEST_F(ViewInput, ContextMenuPerCell)
+{
+    const struct {
+        int row, column, menu;  // menu: the column whose menu opens, -1 none
+        bool capture;
+        std::vector<int> selected;
+        int level;
+    } cases[] = {
+        {VOKR_VIEW::node_to_row(3), 1, 1, false, {3}, 5},  // an unselected node becomes the selection
+        {VOKR_VIEW::node_to_row(7), 2, 2, false, {7}, 5},
+        {VOKR_VIEW::node_to_row(7), 12, 12, false, {7}, 0},  // a level cell makes its level current
+        {1, 12, 2, false, {7}, 0},                        // header rows use the name column's menu
+        {VOKR_VIEW::node_to_row(7), 23, -1, true, {}, 5},  // waveforms: the right button zooms out
+        {0, 23, 23, true, {}, 5},
+    };
+    m()->set_node_selection_status(7, true);
+    for (const auto& c : cases) {
+        m_view->set_current_level(5);
+        if (c.capture)
+            capture(16);
+        QRect cell;
+        ASSERT_TRUE(m_view->get_item_rect(c.row, c.column, &cell)) << c.row << " " << c.column;
+        m_view->shown_menu = nullptr;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, cell.center(), m_view->mapToGlobal(cell.center()));
+        QApplication::sendEvent(m_view.get(), &event);
+        EXPECT_EQ(m_view->shown_menu, c.menu < 0 ? nullptr : m_view->get_context_menu(c.menu)) << c.row << " " << c.column;
+        EXPECT_EQ(selected(), c.selected) << c.row << " " << c.column;
+        EXPECT_EQ(m_view->get_current_level(), c.level) << c.row << " " << c.column;
+    }
+    EXPECT_EQ(m_view->get_context_sample(), m_view->get_sample_at(at(-3, 23), true));
+}
+
+// Keys and the wheel move the scroll bars of a view too short for its rows; Delete deletes.
+TEST_F(ViewInput, KeysAndWheelScroll)
+{
+    m_view->resize(1000, 160);
+    m_view->resizeEvent(nullptr);
+    QScrollBar* vertical = nullptr;
+    for (QScrollBar* b : m_view->findChildren<QScrollBar*>())
+        if (b->orientation() == Qt::Vertical)
+            vertical = b;
+    ASSERT_TRUE(vertical && vertical->isVisible());
+    const auto wheel = [&](bool spontaneous) {
+        QWheelEvent event(QPointF(300, 100), QPointF(m_view->mapToGlobal(QPoint(300, 100))), {}, QPoint(0, -120), {}, {},
+                          Qt::NoScrollPhase, false);
+        if (spontaneous)
+            QSpontaneKeyEvent::setSpontaneous(&event);
+        qApp->notify(m_view.get(), &event);
+    };
+    const struct {
+        std::function<void()> input;
+        int value;  // -1: the maximum
+    } cases[] = {
+        {[&] { QTest::keyClick(m_view.get(), Qt::Key_Down); }, 3},
+        {[&] { QTest::keyClick(m_view.get(), Qt::Key_End); }, -1},
+        {[&] { QTest::keyClick(m_view.get(), Qt::Key_Home); }, 0},
+        {[&] { wheel(true); }, 5},
+        {[&] { wheel(false); }, 2},  // a wheel event sent again by the program is not the user's
+    };
+    for (const auto& c : cases) {
+        vertical->setValue(2);
+        c.input();
+        EXPECT_EQ(vertical->value(), c.value < 0 ? vertical->maximum() : c.value) << &c - cases;
+    }
+    const int n = m_view->get_node_count();
+    m()->set_node_selection_status(0, true);
+    QTest::keyClick(m_view.get(), Qt::Key_Delete);
+    EXPECT_EQ(m_view->get_node_count(), n - 1);
+}
+
+// A double click acts as a press: it opens the editor of the cell.
+TEST_F(ViewInput, DoubleClickOpensEditors)
+{
+    const struct {
+        int node, column;
+        bool comparison;
+        const char* editor;  // class name, empty: none
+    } cases[] = {
+        {0, 1, false, "VOKR_EDIT"}, {2, 12, false, "VOKR_EDIT"}, {2, 12, true, "VOKR_COMPARISON_EDIT"}, {0, 12, false, ""},
+    };
+    QComboBox* type = m_view->get_level_combo(3);  // level 0, after the three storage-qualifier levels
+    for (const auto& c : cases) {
+        type->setCurrentIndex(type->findText(c.comparison ? "Comparison" : "Basic AND"));
+        m_editor->trigger()->set_comparison_enabled(2, 0, c.comparison);
+        mouse(QEvent::MouseMove, at(c.node, c.column));
+        QTest::mouseDClick(m_view.get(), Qt::LeftButton, {}, at(c.node, c.column));
+        QWidget* editor = m_view->get_editor() ? m_view->get_editor() : m_view->get_comparison_editor();
+        EXPECT_STREQ(editor ? editor->metaObject()->className() : "", c.editor) << c.node << " " << c.column;
+        if (editor)
+            lose_focus(editor);
     }
 }
 
