@@ -317,8 +317,16 @@ TEST_F(ViewInput, RandomTypedTextIsRefusedOrStoredInRange)
             const int v = m_editor->trigger()->get_comparison_value(2, 0, operand);
             EXPECT_TRUE(v >= -1 && v <= 15) << text;
         }
-        type_into(new VOKR_EDIT(m_view.get(), m(), 2, 12),
-                  round % 20 == 0 ? QString(5000, '1') : QString::fromStdString(text));
+        QString before, after;
+        bool radix_ok = false;
+        m_view->get_group_trigger_pattern(2, 0, &before, &radix_ok);
+        const bool too_long = round % 20 == 0;
+        type_into(new VOKR_EDIT(m_view.get(), m(), 2, 12), too_long ? QString(5000, '1') : QString::fromStdString(text));
+        m_view->get_group_trigger_pattern(2, 0, &after, &radix_ok);
+        if (too_long) {
+            EXPECT_EQ(after, before);  // a value longer than any bus is refused
+        }
+        EXPECT_EQ(after.size(), 4) << text;
     }
 }
 
