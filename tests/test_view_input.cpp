@@ -9,15 +9,15 @@
 #include "vokr_view.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QMimeData>
-#include <QTabWidget>
-#include <QTest>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFile>
+#include <QMimeData>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QWheelEvent>
 
 #include <random>
 
@@ -25,7 +25,8 @@ using namespace manager_test;
 
 namespace {
 
-// Synthetic drag events carry no source: the seam marks them as the view's own drag.
+// Synthetic drag events carry no source: the seam marks them as the view's own drag. Node drags
+// end at once, and context menus are recorded instead of shown.
 struct VIEW : VOKR_VIEW {
     using VOKR_VIEW::m_time_bars;
     using VOKR_VIEW::m_timebar_count;
@@ -174,6 +175,17 @@ protected:
         m()->set_view_log(0, log);
         m_view->reset_zoom(true);
         m_view->resizeEvent(nullptr);
+    }
+    // The vertical scroll bar of the view made too short for its rows.
+    QScrollBar* short_view_bar()
+    {
+        m_view->resize(1000, 160);
+        m_view->resizeEvent(nullptr);
+        for (QScrollBar* bar : m_view->findChildren<QScrollBar*>())
+            if (bar->orientation() == Qt::Vertical && bar->isVisible())
+                return bar;
+        ADD_FAILURE() << "no vertical scroll bar";
+        return nullptr;
     }
     // The point on the ruler (row 0) or a node row over a sample.
     QPoint over(int sample, int node = -1) const
@@ -459,17 +471,12 @@ TEST_F(ViewInput, OutsideDragsAndAutoScroll)
     EXPECT_EQ(m_view->get_node_count(), n + 1);
 
     // The step grows from 1 next to the inner edge of the scroll margin to 4 at the view's edge.
-    m_view->resize(1000, 160);
-    m_view->resizeEvent(nullptr);
+    QScrollBar* vertical = short_view_bar();
+    ASSERT_TRUE(vertical);
     const struct {
         int from_bottom, step;
     } cases[] = {{0, 4}, {30, 1}, {60, 0}};
     for (const auto& c : cases) {
-        QScrollBar* vertical = nullptr;
-        for (QScrollBar* b : m_view->findChildren<QScrollBar*>())
-            if (b->orientation() == Qt::Vertical)
-                vertical = b;
-        ASSERT_TRUE(vertical && vertical->isVisible());
         vertical->setValue(1);
         QCursor::setPos(m_view->mapToGlobal(QPoint(300, m_view->rect().bottom() - c.from_bottom)));
         m_view->on_drag_scroll();
@@ -512,13 +519,8 @@ TEST_F(ViewInput, ContextMenuPerCell)
 // Keys and the wheel move the scroll bars of a view too short for its rows; Delete deletes.
 TEST_F(ViewInput, KeysAndWheelScroll)
 {
-    m_view->resize(1000, 160);
-    m_view->resizeEvent(nullptr);
-    QScrollBar* vertical = nullptr;
-    for (QScrollBar* b : m_view->findChildren<QScrollBar*>())
-        if (b->orientation() == Qt::Vertical)
-            vertical = b;
-    ASSERT_TRUE(vertical && vertical->isVisible());
+    QScrollBar* vertical = short_view_bar();
+    ASSERT_TRUE(vertical);
     const auto wheel = [&](bool spontaneous) {
         QWheelEvent event(QPointF(300, 100), QPointF(m_view->mapToGlobal(QPoint(300, 100))), {}, QPoint(0, -120), {}, {},
                           Qt::NoScrollPhase, false);
