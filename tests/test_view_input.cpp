@@ -593,6 +593,8 @@ TEST_F(ViewInput, EveryHandEditIsOneUndoStep)
         {{}, [&] { click(at(0, 1)), type_into(qobject_cast<QLineEdit*>(m_view->get_editor()), "alias0"); }},
         {{}, [&] { type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), "[2, 9]"); }},
         {data_tab, [&] { drop_text("x1 x2", QPoint(300, 580)); }},  // switches to Setup on entering
+        {[&] { m()->set_node_selection_status(7, true); }, [&] { drop_text("y1", at(4, 2)); }},
+        {[&] { m()->set_node_selection_status(0, true); }, [&] { own_drag(at(8, 2), Qt::MoveAction, true); }},
         {{}, [&] { tap_mode({2, 7}, false); }},
         {{}, [&] { tap_mode({2}, true); }},
     };

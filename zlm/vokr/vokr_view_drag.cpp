@@ -219,10 +219,11 @@ void VOKR_VIEW::dropEvent(QDropEvent* event)
         }
         event->acceptProposedAction();
     }
+    // The selection is cleared inside the unit, so that undo gives it back with the rows.
+    select_items(false);
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
     m_drop_row = -1;
     m_drop_before = false;
-    select_items(false);
     emit m_tx_manager->updated(nullptr, HINT_DROPPED);
     if (!own)
         event->acceptProposedAction();
