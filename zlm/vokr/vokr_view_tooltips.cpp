@@ -11,15 +11,10 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
-#include <functional>
-
 namespace {
 
-// The flag is asked first: its partial state is an out-parameter of the same query.
-QString enable_text(const char* what, const std::function<bool(bool*)>& query)
+QString enable_text(const char* what, bool enabled, bool partial)
 {
-    bool partial = false;
-    const bool enabled = query(&partial);
     return QString(what) + (!enabled ? " Disabled" : partial ? " Partially Enabled" : " Enabled");
 }
 
@@ -80,6 +75,7 @@ QString VOKR_VIEW::node_tooltip(int node, int column, const QPoint& point) const
 {
     KSM_TX_SIGNAL_NODES* list = current_node_table();
     VOKR_NODE handle(m_tx_manager, list, node);
+    bool partial = false;
     switch (column) {
     case 0: {
         const QString type = type_text(list->get_signal_type(node));
@@ -95,12 +91,22 @@ QString VOKR_VIEW::node_tooltip(int node, int column, const QPoint& point) const
         m_tx_manager->get_node(node, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, -4, nullptr);
         return name;
     }
-    case 5: return enable_text("Data Capture", [&](bool* p) { return handle.is_data_enabled(p); });
-    case 6: return enable_text("Trigger", [&](bool* p) { return handle.is_trigger_enabled(p); });
-    case 7: return enable_text("Storage Qualifier", [&](bool* p) { return handle.is_storage_enabled(p); });
+    // Each flag is asked before its partial state is read: that is an out-parameter of the query.
+    case 5: {
+        const bool on = handle.is_data_enabled(&partial);
+        return enable_text("Data Capture", on, partial);
+    }
+    case 6: {
+        const bool on = handle.is_trigger_enabled(&partial);
+        return enable_text("Trigger", on, partial);
+    }
+    case 7: {
+        const bool on = handle.is_storage_enabled(&partial);
+        return enable_text("Storage Qualifier", on, partial);
+    }
     case 8:
-        if (handle.is_transition_enabled())
-            return enable_text("Transition Storage Qualifier", [&](bool* p) { return handle.is_transition_enabled(p); });
+        if (handle.is_transition_enabled(&partial))
+            return enable_text("Transition Storage Qualifier", true, partial);
         return handle.is_storage_enabled() ? QString("Transition Storage Qualifier Disabled")
                                            : QString("Storage Qualifier Not Enabled");
     case VALUE_COLUMN: return master_value_tooltip(node);
