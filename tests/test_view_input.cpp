@@ -9,10 +9,15 @@
 #include "vokr_view.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <random>
 
@@ -20,12 +25,19 @@ using namespace manager_test;
 
 namespace {
 
-// Synthetic drag events carry no source: the seam marks them as the view's own drag.
+// Synthetic drag events carry no source: the seam marks them as the view's own drag. Node drags
+// end at once, and context menus are recorded instead of shown.
 struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::m_time_bars;
+    using VOKR_VIEW::m_timebar_count;
+    using VOKR_VIEW::m_zoom_level;
     using VOKR_VIEW::VOKR_VIEW;
+    std::vector<int> bars() const { return {m_time_bars, m_time_bars + m_timebar_count}; }
     bool own = false;
     bool is_own_drag(const QDropEvent*) const override { return own; }
     Qt::DropAction exec_node_drag(Qt::DropActions) override { return Qt::IgnoreAction; }
+    QMenu* shown_menu = nullptr;
+    void exec_context_menu(QMenu* menu, const QPoint&) override { shown_menu = menu; }
 };
 
 // Rows n0..n9, n2..n5 under the 4-bit bus row 2, on the Setup tab of a focused framed view.
@@ -94,11 +106,93 @@ protected:
         file.open(QIODevice::ReadOnly);
         return file.readAll();
     }
+    void drop_text(const QString& names, const QPoint& p)
+    {
+        QMimeData text;
+        text.setText(names);
+        QDragEnterEvent enter(p, Qt::CopyAction, &text, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &enter);
+        QDropEvent drop(p, Qt::CopyAction, &text, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &drop);
+    }
+    // The view's own node drag over a point (an accepted enter makes the view the drop target);
+    // true when the move was accepted. `drop`: then dropped there.
+    bool own_drag(const QPoint& p, Qt::DropAction action, bool drop)
+    {
+        m_view->own = true;
+        QMimeData own;
+        own.setData(VOKR_VIEW::NODE_DRAG_FORMAT, QByteArray());
+        QDragEnterEvent enter(p, action, &own, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &enter);
+        QDragMoveEvent move(p, action, &own, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &move);
+        QDropEvent dropped(p, action, &own, Qt::LeftButton, {});
+        if (drop)
+            QApplication::sendEvent(m_view.get(), &dropped);
+        m_view->own = false;
+        return move.isAccepted();
+    }
     std::string comparison(int node) const
     {
         std::string text;
         m()->get_comparison_expression(node, 0, &text, -1);
         return text;
+    }
+
+    // A mouse event as the window system sends it, buttons held and modifiers included.
+    void mouse(QEvent::Type type, const QPoint& p, Qt::MouseButtons held = {}, Qt::KeyboardModifiers mods = {},
+               Qt::MouseButton button = Qt::NoButton)
+    {
+        QMouseEvent event(type, p, m_view->mapToGlobal(p), button, held, mods);
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        qApp->notify(m_view.get(), &event);
+    }
+    // A left drag from `from` to `to` through the press, move and release handlers.
+    void drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers mods = {})
+    {
+        mouse(QEvent::MouseMove, from, {}, mods);
+        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, mods, Qt::LeftButton);
+        mouse(QEvent::MouseMove, to, Qt::LeftButton, mods);
+        mouse(QEvent::MouseButtonRelease, to, {}, mods, Qt::LeftButton);
+    }
+    // The Data tab over a capture of `depth` samples where every node toggles each sample; the
+    // channel of row `unconnected` is not connected.
+    void capture(int depth, int unconnected = -1)
+    {
+        m_tabs.setCurrentIndex(0);
+        m()->set_int_state(-1, "active tab", 0);
+        KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+        KSM_TX_SIGNAL_SET* set = m()->get_signal_nodes(-1);
+        log->begin_capture(set->get_num_channels(), depth, 0);
+        for (int node = 0; node < set->get_num_nodes(); ++node)
+            for (int s = 0, c = set->get_channel(node); c >= 0 && s < depth; ++s)
+                log->set_bit(c, s, s % 2);
+        for (int s = 0; s < depth; ++s)
+            log->set_valid(s, true);
+        if (unconnected >= 0)
+            log->set_connection_status(set->get_channel(unconnected), false);
+        log->end_capture();
+        m()->set_view_log(0, log);
+        m_view->reset_zoom(true);
+        m_view->resizeEvent(nullptr);
+    }
+    // The vertical scroll bar of the view made too short for its rows.
+    QScrollBar* short_view_bar()
+    {
+        m_view->resize(1000, 160);
+        m_view->resizeEvent(nullptr);
+        for (QScrollBar* bar : m_view->findChildren<QScrollBar*>())
+            if (bar->orientation() == Qt::Vertical && bar->isVisible())
+                return bar;
+        ADD_FAILURE() << "no vertical scroll bar";
+        return nullptr;
+    }
+    // The point on the ruler (row 0) or a node row over a sample.
+    QPoint over(int sample, int node = -1) const
+    {
+        QRect r;
+        EXPECT_TRUE(m_view->get_item_rect(node < 0 ? 0 : VOKR_VIEW::node_to_row(node), VOKR_VIEW::WAVEFORM_COLUMN, &r));
+        return QPoint(m_view->get_sample_x(sample), r.center().y());
     }
 
     std::unique_ptr<EDITOR> m_editor;
@@ -114,8 +208,10 @@ TEST_F(ViewInput, TooltipsPerCell)
         const char* text;
     } cases[] = {
         {0, 1, "click to set alias"}, {1, 1, "fast"}, {0, 2, "n0"}, {0, 5, "Data Capture Disabled"},
+        {2, 5, "Data Capture Partially Enabled"}, {1, 5, "Data Capture Enabled"}, {2, 6, "Trigger Enabled"},
     };
     VOKR_NODE(m(), m_editor->trigger(), 0).enable_data(false);
+    VOKR_NODE(m(), m_editor->trigger(), 4).enable_data(false);
     for (const auto& c : cases) {
         QString text;
         EXPECT_TRUE(m_view->tooltip_text(at(c.node, c.column), &text));
@@ -125,6 +221,39 @@ TEST_F(ViewInput, TooltipsPerCell)
     EXPECT_FALSE(m_view->tooltip_text(QPoint(5, 590), &text));
     QHelpEvent off(QEvent::ToolTip, QPoint(5, 590), m_view->mapToGlobal(QPoint(5, 590)));
     EXPECT_TRUE(QApplication::sendEvent(m_view.get(), &off));
+}
+
+// Values over a capture of 16 samples where every node is 1 at odd samples.
+TEST_F(ViewInput, TooltipsOverACapture)
+{
+    const struct {
+        int node, column, master, sample;  // sample: the mouse over it in the waveform column
+        bool connected;
+        const char* text;
+    } cases[] = {
+        {0, VOKR_VIEW::VALUE_COLUMN, 16, 0, true, "No Data"},  // a bar at the depth is past the data
+        {0, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "1"},
+        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "Fh"},
+        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, false, "Unknown"},  // a member's channel is not connected
+        {1, VOKR_VIEW::WAVEFORM_COLUMN, 0, 4, true, "0"},
+        {4, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, false, "Unknown"},
+        {2, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, true, "Fh"},
+    };
+    for (const auto& c : cases) {
+        capture(16, c.connected ? -1 : 4);
+        m_view->m_time_bars[0] = c.master;
+        m_view->m_timebar_count = 1;
+        QPoint p = at(c.node, c.column);
+        if (c.column == VOKR_VIEW::WAVEFORM_COLUMN)
+            p.setX(m_view->get_sample_x(c.sample) + 1);
+        QString text;
+        EXPECT_TRUE(m_view->tooltip_text(p, &text));
+        EXPECT_EQ(text.toStdString(), c.text) << c.node << " " << c.column << " " << c.master;
+    }
+    QString text;
+    mouse(QEvent::MouseMove, over(8));  // no bar there: the insert cursor
+    EXPECT_TRUE(m_view->tooltip_text(over(8), &text));
+    EXPECT_EQ(text.toStdString(), "click to insert time bar");
 }
 
 TEST_F(ViewInput, PressesOpenEditorsAndSelect)
@@ -145,8 +274,8 @@ TEST_F(ViewInput, PressesOpenEditorsAndSelect)
     click(at(1, 2));
     click(at(3, 2), Qt::ShiftModifier);
     EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3}));
-    click(at(9, 2), Qt::ShiftModifier);
-    EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    click(at(10, 2) + QPoint(0, 60), Qt::ShiftModifier);  // below the last row
+    EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(m_view->get_selection_anchor(), 1);
 
     click(at(8, 2));  // several selected: the pressed one alone
@@ -200,23 +329,26 @@ TEST_F(ViewInput, RandomTypedTextIsRefusedOrStoredInRange)
             const int v = m_editor->trigger()->get_comparison_value(2, 0, operand);
             EXPECT_TRUE(v >= -1 && v <= 15) << text;
         }
-        type_into(new VOKR_EDIT(m_view.get(), m(), 2, 12),
-                  round % 20 == 0 ? QString(5000, '1') : QString::fromStdString(text));
+        QString before, after;
+        bool radix_ok = false;
+        m_view->get_group_trigger_pattern(2, 0, &before, &radix_ok);
+        const bool too_long = round % 20 == 0;
+        type_into(new VOKR_EDIT(m_view.get(), m(), 2, 12), too_long ? QString(5000, '1') : QString::fromStdString(text));
+        m_view->get_group_trigger_pattern(2, 0, &after, &radix_ok);
+        if (too_long) {
+            EXPECT_EQ(after, before);  // a value longer than any bus is refused
+        }
+        EXPECT_EQ(after.size(), 4) << text;
     }
 }
 
 TEST_F(ViewInput, DropsRefuseOwnRowsAndInsertTextNames)
 {
     m()->set_node_selection_status(7, true);
-    m_view->own = true;
-    QMimeData own;
-    own.setData(VOKR_VIEW::NODE_DRAG_FORMAT, QByteArray());
-    QDragMoveEvent onto(at(7, 2), Qt::MoveAction, &own, Qt::LeftButton, {});
-    QApplication::sendEvent(m_view.get(), &onto);
-    EXPECT_FALSE(onto.isAccepted());
+    EXPECT_FALSE(own_drag(at(7, 2), Qt::MoveAction, false));
     EXPECT_EQ(m_view->get_drop_row(), -1);
+    EXPECT_TRUE(own_drag(at(8, 2), Qt::MoveAction, false));
 
-    m_view->own = false;
     QMimeData text;
     text.setText("a  b\tc");
     QDragEnterEvent enter(at(0, 2), Qt::CopyAction, &text, Qt::LeftButton, {});
@@ -228,28 +360,259 @@ TEST_F(ViewInput, DropsRefuseOwnRowsAndInsertTextNames)
     EXPECT_EQ(m_view->get_node_count(), before + 3);
 }
 
+TEST_F(ViewInput, ZoomBandByMouse)
+{
+    capture(512);
+    const struct {
+        int zoom_ins, from, to;  // samples; to < 0: a band |to| px wide
+        Qt::KeyboardModifiers mods;
+        double level, offset;  // offset < 0: not checked
+    } cases[] = {
+        {0, 100, 356, {}, 512, 0},  {0, 100, 400, {}, 256, 212},           {0, 100, -4, {}, 2, -1},
+        {2, 100, -4, Qt::ShiftModifier, 2, -1}, {2, 100, 300, Qt::ShiftModifier, 2, -1},
+    };
+    for (const auto& c : cases) {
+        m_view->m_zoom_level = VOKR_DOUBLE(1, 1);
+        m_view->reset_zoom(true);
+        m_view->resizeEvent(nullptr);
+        for (int i = 0; i < c.zoom_ins; ++i)
+            m_view->zoom_in(nullptr);
+        const QPoint from = over(c.from, 0);
+        // The band ends inside the sample before `to`: snapping extends it to that sample's end.
+        const QPoint to = c.to < 0 ? from + QPoint(-c.to - 1, 30) : QPoint(m_view->get_sample_x(c.to) - 1, over(0, 3).y());
+        drag(from, to, c.mods);
+        EXPECT_EQ(m_view->get_zoom_level().value(), c.level) << c.from << ".." << c.to;
+        if (c.offset >= 0) {
+            EXPECT_EQ(m_view->get_zoom_offset().value(), c.offset) << c.from << ".." << c.to;
+        }
+    }
+}
+
+TEST_F(ViewInput, TimeBarsByMouse)
+{
+    capture(512);
+    QRect column;
+    m_view->get_column_rect(VOKR_VIEW::WAVEFORM_COLUMN, &column);
+    const QPoint outside(column.left() - 20, over(0).y());
+    const struct {
+        int from;  // sample of the pressed point
+        QPoint to;  // null: a click
+        int to_sample;
+        Qt::KeyboardModifiers mods;
+        std::vector<int> bars;
+    } cases[] = {
+        {300, {}, 0, {}, {50, 100, 200, 300}},             // a click on the ruler adds a bar
+        {50, {}, 100, {}, {100, 100, 200}},                // the master keeps its place on another bar
+        {200, {}, 100, {}, {50, 100}},                     // another bar dropped on a bar goes
+        {100, outside, 0, {}, {50, 200}},                  // dragged out of the column: deleted
+        {100, outside, 0, Qt::ShiftModifier, {}},          // with Shift: all bars
+        {100, {}, 150, Qt::ShiftModifier, {100, 150, 250}}, // with Shift all bars move together
+    };
+    for (const auto& c : cases) {
+        const int start[] = {50, 100, 200};
+        std::copy(start, start + 3, m_view->m_time_bars);
+        m_view->m_timebar_count = 3;
+        const QPoint from = over(c.from);
+        drag(from, c.to.isNull() ? (c.to_sample ? over(c.to_sample) : from) : c.to, c.mods);
+        EXPECT_EQ(m_view->bars(), c.bars) << c.from;
+    }
+}
+
+// Own rows dragged over and dropped on the list; Data is the proposed action.
+TEST_F(ViewInput, OwnDragsRefuseAndAppend)
+{
+    ASSERT_TRUE(m()->group_node(9, 10));  // the list now ends in a group
+    m_editor->trigger()->set_group_display_type(2, KSM_GTYPE_PLUGIN);
+    const int n = m_view->get_node_count();
+    const QPoint below_last = at(n - 1, 2) + QPoint(0, 60);
+    const struct {
+        QPoint point;
+        Qt::DropAction action;
+        int count;        // nodes after the drop; 0: refused over the list
+        const char* last; // name of the last row
+    } cases[] = {
+        {at(2, 2), Qt::MoveAction, 0, ""},              // after a plug-in bus row, before its first member
+        {below_last, Qt::MoveAction, n, "n0"},          // appended outside the closing group
+        {below_last, Qt::CopyAction, n + 1, "n1"},
+    };
+    for (const auto& c : cases) {
+        m_view->select_items(false);
+        m()->set_node_selection_status(0, true);
+        EXPECT_EQ(own_drag(c.point, c.action, c.count > 0), c.count > 0) << c.count;
+        if (!c.count)
+            continue;
+        const int count = m_view->get_node_count();
+        ASSERT_EQ(count, c.count);
+        QString name;
+        m()->get_node(count - 1, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, -4, nullptr);
+        EXPECT_EQ(name.toStdString(), c.last);
+        EXPECT_EQ(m()->get_node_depth(count - 1), 0) << c.last;
+    }
+}
+
+// Outside drags: they switch Data to Setup, and nothing is taken without a current instance.
+TEST_F(ViewInput, OutsideDragsAndAutoScroll)
+{
+    m_tabs.setCurrentIndex(0);
+    m()->set_int_state(-1, "active tab", 0);
+    const int n = m_view->get_node_count();
+    drop_text("d1", QPoint(300, 580));
+    EXPECT_EQ(m()->get_int_state(-1, "active tab", 0), 1);
+    EXPECT_EQ(m_view->get_node_count(), n + 1);
+    m()->set_instance(-1);
+    QMimeData text;
+    text.setText("d2");
+    QDragEnterEvent enter(QPoint(300, 580), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(m_view.get(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(QPoint(300, 580), Qt::CopyAction, &text, Qt::LeftButton, {});
+    m_view->event(&drop);  // straight to the view: the refused enter made it no drop target
+    m()->set_instance(0);
+    EXPECT_EQ(m_view->get_node_count(), n + 1);
+
+    // The step grows from 1 next to the inner edge of the scroll margin to 4 at the view's edge.
+    QScrollBar* vertical = short_view_bar();
+    ASSERT_TRUE(vertical);
+    const struct {
+        int from_bottom, step;
+    } cases[] = {{0, 4}, {30, 1}, {60, 0}};
+    for (const auto& c : cases) {
+        vertical->setValue(1);
+        QCursor::setPos(m_view->mapToGlobal(QPoint(300, m_view->rect().bottom() - c.from_bottom)));
+        m_view->on_drag_scroll();
+        EXPECT_EQ(vertical->value(), 1 + c.step) << c.from_bottom;
+    }
+}
+
+TEST_F(ViewInput, ContextMenuPerCell)
+{
+    const struct {
+        int row, column, menu;  // menu: the column whose menu opens, -1 none
+        bool capture;
+        std::vector<int> selected;
+        int level;
+    } cases[] = {
+        {VOKR_VIEW::node_to_row(3), 1, 1, false, {3}, 5},  // an unselected node becomes the selection
+        {VOKR_VIEW::node_to_row(7), 2, 2, false, {7}, 5},
+        {VOKR_VIEW::node_to_row(7), 12, 12, false, {7}, 0},  // a level cell makes its level current
+        {1, 12, 2, false, {7}, 0},                        // header rows use the name column's menu
+        {VOKR_VIEW::node_to_row(7), 23, -1, true, {}, 5},  // waveforms: the right button zooms out
+        {0, 23, 23, true, {}, 5},
+    };
+    m()->set_node_selection_status(7, true);
+    for (const auto& c : cases) {
+        m_view->set_current_level(5);
+        if (c.capture)
+            capture(16);
+        QRect cell;
+        ASSERT_TRUE(m_view->get_item_rect(c.row, c.column, &cell)) << c.row << " " << c.column;
+        m_view->shown_menu = nullptr;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, cell.center(), m_view->mapToGlobal(cell.center()));
+        QApplication::sendEvent(m_view.get(), &event);
+        EXPECT_EQ(m_view->shown_menu, c.menu < 0 ? nullptr : m_view->get_context_menu(c.menu)) << c.row << " " << c.column;
+        EXPECT_EQ(selected(), c.selected) << c.row << " " << c.column;
+        EXPECT_EQ(m_view->get_current_level(), c.level) << c.row << " " << c.column;
+    }
+    EXPECT_EQ(m_view->get_context_sample(), m_view->get_sample_at(at(-3, 23), true));
+}
+
+// Keys and the wheel move the scroll bars of a view too short for its rows; Delete deletes.
+TEST_F(ViewInput, KeysAndWheelScroll)
+{
+    QScrollBar* vertical = short_view_bar();
+    ASSERT_TRUE(vertical);
+    const auto wheel = [&](bool spontaneous) {
+        QWheelEvent event(QPointF(300, 100), QPointF(m_view->mapToGlobal(QPoint(300, 100))), {}, QPoint(0, -120), {}, {},
+                          Qt::NoScrollPhase, false);
+        if (spontaneous)
+            QSpontaneKeyEvent::setSpontaneous(&event);
+        qApp->notify(m_view.get(), &event);
+    };
+    const struct {
+        std::function<void()> input;
+        int value;  // -1: the maximum
+    } cases[] = {
+        {[&] { QTest::keyClick(m_view.get(), Qt::Key_Down); }, 3},
+        {[&] { QTest::keyClick(m_view.get(), Qt::Key_End); }, -1},
+        {[&] { QTest::keyClick(m_view.get(), Qt::Key_Home); }, 0},
+        {[&] { wheel(true); }, 5},
+        {[&] { wheel(false); }, 2},  // a wheel event sent again by the program is not the user's
+    };
+    for (const auto& c : cases) {
+        vertical->setValue(2);
+        c.input();
+        EXPECT_EQ(vertical->value(), c.value < 0 ? vertical->maximum() : c.value) << &c - cases;
+    }
+    const int n = m_view->get_node_count();
+    m()->set_node_selection_status(0, true);
+    QTest::keyClick(m_view.get(), Qt::Key_Delete);
+    EXPECT_EQ(m_view->get_node_count(), n - 1);
+}
+
+// A double click acts as a press: it opens the editor of the cell.
+TEST_F(ViewInput, DoubleClickOpensEditors)
+{
+    const struct {
+        int node, column;
+        bool comparison;
+        const char* editor;  // class name, empty: none
+    } cases[] = {
+        {0, 1, false, "VOKR_EDIT"}, {2, 12, false, "VOKR_EDIT"}, {2, 12, true, "VOKR_COMPARISON_EDIT"}, {0, 12, false, ""},
+    };
+    QComboBox* type = m_view->get_level_combo(3);  // level 0, after the three storage-qualifier levels
+    for (const auto& c : cases) {
+        type->setCurrentIndex(type->findText(c.comparison ? "Comparison" : "Basic AND"));
+        m_editor->trigger()->set_comparison_enabled(2, 0, c.comparison);
+        mouse(QEvent::MouseMove, at(c.node, c.column));
+        QTest::mouseDClick(m_view.get(), Qt::LeftButton, {}, at(c.node, c.column));
+        QWidget* editor = m_view->get_editor() ? m_view->get_editor() : m_view->get_comparison_editor();
+        EXPECT_STREQ(editor ? editor->metaObject()->className() : "", c.editor) << c.node << " " << c.column;
+        if (editor)
+            lose_focus(editor);
+    }
+}
+
 // Each edit by hand is one undo unit: undo gives back the saved session before, redo the one after.
+// The design marks some rows invalid, so the tap-mode changes re-check validity for real.
 TEST_F(ViewInput, EveryHandEditIsOneUndoStep)
 {
-    const std::vector<std::function<void()>> edits = {
-        [&] { click(at(0, 5)); },
-        [&] {
-            click(at(0, 1));
-            type_into(qobject_cast<QLineEdit*>(m_view->get_editor()), "alias0");
-        },
-        [&] { type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), "[2, 9]");
-        },
+    const auto tap_mode = [&](std::vector<int> nodes, bool pre_synthesis) {
+        for (int node : nodes)
+            m()->set_node_selection_status(node, true);
+        m_view->change_selected_tap_mode(pre_synthesis);
+        m_view->select_items(false);
     };
+    const auto data_tab = [&] {
+        m_tabs.setCurrentIndex(0);
+        m()->set_int_state(-1, "active tab", 0);
+    };
+    const struct {
+        std::function<void()> prepare, edit;
+    } edits[] = {
+        {{}, [&] { click(at(0, 5)); }},
+        {{}, [&] { click(at(0, 1)), type_into(qobject_cast<QLineEdit*>(m_view->get_editor()), "alias0"); }},
+        {{}, [&] { type_into(new VOKR_COMPARISON_EDIT(m_view.get(), m(), 2, 12), "[2, 9]"); }},
+        {data_tab, [&] { drop_text("x1 x2", QPoint(300, 580)); }},  // switches to Setup on entering
+        {[&] { m()->set_node_selection_status(7, true); }, [&] { drop_text("y1", at(4, 2)); }},
+        {[&] { m()->set_node_selection_status(0, true); }, [&] { own_drag(at(8, 2), Qt::MoveAction, true); }},
+        {{}, [&] { tap_mode({2, 7}, false); }},
+        {{}, [&] { tap_mode({2}, true); }},
+    };
+    open_project("top top\nincremental on\nnode n1 input pre post\nnode n2 input pre\nnode x1 input post\n");
+    m()->check_node_validity(-1);
     m_editor->trigger()->set_comparison_enabled(2, 0, true);
-    for (size_t i = 0; i < edits.size(); ++i) {
+    for (const auto& e : edits) {
+        if (e.prepare)
+            e.prepare();
         const QByteArray before = saved();
-        edits[i]();
+        e.edit();
         const QByteArray after = saved();
-        EXPECT_NE(before, after) << i << " " << m_view->get_node_count();
+        const int i = int(&e - edits);
+        EXPECT_NE(before, after) << i;
         m()->on_edit_undo();
-        EXPECT_EQ(saved(), before) << i;
+        EXPECT_EQ(saved().toStdString(), before.toStdString()) << i;
         m()->on_edit_redo();
-        EXPECT_EQ(saved(), after) << i;
+        EXPECT_EQ(saved().toStdString(), after.toStdString()) << i;
     }
 }
 

@@ -683,6 +683,8 @@ private:
     bool m_left_at_start = false;
     bool m_node_drag_running = false;
     bool m_band_active = false;
+    // The tab an outside drag switched away from on entering; -1 when it switched none.
+    int m_tab_before_drag = -1;
     // ---- export, list file and printing (vokr_view_export.cpp, vokr_view_list_file.cpp,
     //      vokr_view_print.cpp) ----
 public:

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -69,6 +70,7 @@ void VOKR_VIEW::dragEnterEvent(QDragEnterEvent* event)
         return event->ignore();
     event->acceptProposedAction();
     if (!m_tx_manager->is_setup_mode()) {
+        m_tab_before_drag = m_tx_manager->get_int_state(-1, "active tab", 1);
         m_tx_manager->set_int_state(-1, "active tab", 1);
         m_tx_manager->update_all_views(nullptr, HINT_SETUP_TAB);
     }
@@ -125,6 +127,7 @@ void VOKR_VIEW::dragLeaveEvent(QDragLeaveEvent*)
     find_item(mapFromGlobal(QCursor::pos()), &row, &column, &cell);
     m_drop_row = -1;
     m_drop_before = false;
+    m_tab_before_drag = -1;
     m_left_at_start = m_drag_start_node == row_to_node(row);
     update();
 }
@@ -163,14 +166,23 @@ void VOKR_VIEW::dropEvent(QDropEvent* event)
 {
     const bool own = is_own_drag(event);
     KSM_TX_INSTANCE* instance = m_tx_manager->get_tx_instance();
-    if (!instance || (!own && !accepts_external_drag()))
+    if (!instance || (!own && !accepts_external_drag())) {
+        m_tab_before_drag = -1;
         return event->ignore();
+    }
     const int n = get_node_count();
     if (m_drop_row >= n) {
         m_drop_row = -1;
         m_drop_before = false;
     }
+    // The switch to Setup made when the drag entered belongs to the drop's undo unit, so that
+    // undo brings back the tab the drop came from.
+    const int tab_before = std::exchange(m_tab_before_drag, -1);
+    if (tab_before != -1)
+        m_tx_manager->set_int_state(-1, "active tab", tab_before);
     instance->begin_action();
+    if (tab_before != -1)
+        m_tx_manager->set_int_state(-1, "active tab", 1);
     const QMimeData* data = event->mimeData();
     PIRQ_DATA_TRANSFER_MANAGER* transfer = PIRQ_DATA_TRANSFER_MANAGER::get_instance();
     if (data->hasFormat(PIRQ_DATA_TRANSFER_MANAGER::INSTANCE_NAME_LIST_MIME_TYPE) && transfer) {
@@ -207,10 +219,11 @@ void VOKR_VIEW::dropEvent(QDropEvent* event)
         }
         event->acceptProposedAction();
     }
+    // The selection is cleared inside the unit, so that undo gives it back with the rows.
+    select_items(false);
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
     m_drop_row = -1;
     m_drop_before = false;
-    select_items(false);
     emit m_tx_manager->updated(nullptr, HINT_DROPPED);
     if (!own)
         event->acceptProposedAction();

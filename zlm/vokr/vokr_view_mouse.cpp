@@ -137,6 +137,12 @@ void VOKR_VIEW::mousePressEvent(QMouseEvent* event)
     int row = -1, column = -1;
     QRect cell;
     if (!find_item(p, &row, &column, &cell)) {
+        // Shift below the last row extends the selection from the anchor to the last node.
+        if ((event->modifiers() & Qt::ShiftModifier) && find_item(QPoint(p.x(), 0), &row, &column, &cell)) {
+            m_pressed_node = select_mouse_press(p);
+            m_press_point = p;
+            return;
+        }
         deselect_and_repaint();
         return;
     }

@@ -91,9 +91,19 @@ QString VOKR_VIEW::node_tooltip(int node, int column, const QPoint& point) const
         m_tx_manager->get_node(node, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, -4, nullptr);
         return name;
     }
-    case 5: return enable_text("Data Capture", handle.is_data_enabled(&partial), partial);
-    case 6: return enable_text("Trigger", handle.is_trigger_enabled(&partial), partial);
-    case 7: return enable_text("Storage Qualifier", handle.is_storage_enabled(&partial), partial);
+    // Each flag is asked before its partial state is read: that is an out-parameter of the query.
+    case 5: {
+        const bool on = handle.is_data_enabled(&partial);
+        return enable_text("Data Capture", on, partial);
+    }
+    case 6: {
+        const bool on = handle.is_trigger_enabled(&partial);
+        return enable_text("Trigger", on, partial);
+    }
+    case 7: {
+        const bool on = handle.is_storage_enabled(&partial);
+        return enable_text("Storage Qualifier", on, partial);
+    }
     case 8:
         if (handle.is_transition_enabled(&partial))
             return enable_text("Transition Storage Qualifier", true, partial);
