@@ -1,6 +1,7 @@
 // The node list view's commands on the selection, the enabled and checked states of its menus,
 // and the trigger condition menu with its level selectors.
 #include "manager_test_support.h"
+#include "view_test_support.h"
 
 #include "vokr_comparison_trigger_dlg.h"
 #include "vokr_frame_wnd.h"
@@ -33,33 +34,8 @@ struct VIEW : VOKR_VIEW {
 QString enabled_entries(QMenu* menu, VOKR_TX_MANAGER* m);
 
 // Rows n0..n9, n2..n5 grouped under bus row 2 (members 3..6), on the Setup tab of a focused view.
-class ViewCommands : public MANAGER_TEST {
+class ViewCommands : public FRAMED_VIEW_TEST<VIEW, 400> {
 protected:
-    void SetUp() override
-    {
-        MANAGER_TEST::SetUp();
-        m_editor = std::make_unique<EDITOR>(true);
-        m_tabs.addTab(new QWidget, "Data");
-        m_tabs.addTab(new QWidget, "Setup");
-        m_tabs.setCurrentIndex(1);
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
-        for (int i = 0; i < 10; ++i)
-            add_rows(m(), {QString("n%1").arg(i).toLatin1().constData()});
-        ASSERT_TRUE(m()->group_node(2, 5));
-        m_view = std::make_unique<VIEW>(nullptr, m());
-        m_view->resize(1000, 400);
-        m_view->show();
-        QApplication::setActiveWindow(m_view.get());
-        m_view->setFocus();
-    }
-    void TearDown() override
-    {
-        m_view.reset();
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
-        m_editor.reset();
-        MANAGER_TEST::TearDown();
-    }
-    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
     QAction* act(int id) const { return m()->get_action(static_cast<PIRQ_ACTION_ENUM>(id), QVariant()); }
     void select(std::initializer_list<int> nodes)
     {
@@ -106,9 +82,6 @@ protected:
         return m_editor->trigger()->get_trigger_condition(node, level);
     }
 
-    std::unique_ptr<EDITOR> m_editor;
-    QTabWidget m_tabs;
-    std::unique_ptr<VIEW> m_view;
 };
 
 int enabled_count(QMenu* menu)

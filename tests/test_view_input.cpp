@@ -1,6 +1,7 @@
 // The node list view driven by hand: tooltips, presses and keys, in-place editors, drops, and the
 // undo of every edit they make.
 #include "manager_test_support.h"
+#include "view_test_support.h"
 
 #include "vokr_comparison_edit.h"
 #include "vokr_edit.h"
@@ -41,33 +42,8 @@ struct VIEW : VOKR_VIEW {
 };
 
 // Rows n0..n9, n2..n5 under the 4-bit bus row 2, on the Setup tab of a focused framed view.
-class ViewInput : public MANAGER_TEST {
+class ViewInput : public FRAMED_VIEW_TEST<VIEW, 600> {
 protected:
-    void SetUp() override
-    {
-        MANAGER_TEST::SetUp();
-        m_editor = std::make_unique<EDITOR>(true);
-        m_tabs.addTab(new QWidget, "Data");
-        m_tabs.addTab(new QWidget, "Setup");
-        m_tabs.setCurrentIndex(1);
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
-        for (int i = 0; i < 10; ++i)
-            add_rows(m(), {QString("n%1").arg(i).toLatin1().constData()});
-        ASSERT_TRUE(m()->group_node(2, 5));
-        m_view = std::make_unique<VIEW>(nullptr, m());
-        m_view->resize(1000, 600);
-        m_view->show();
-        QApplication::setActiveWindow(m_view.get());
-        m_view->setFocus();
-    }
-    void TearDown() override
-    {
-        m_view.reset();
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
-        m_editor.reset();
-        MANAGER_TEST::TearDown();
-    }
-    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
     QPoint at(int node, int column) const
     {
         QRect r;
@@ -195,9 +171,6 @@ protected:
         return QPoint(m_view->get_sample_x(sample), r.center().y());
     }
 
-    std::unique_ptr<EDITOR> m_editor;
-    QTabWidget m_tabs;
-    std::unique_ptr<VIEW> m_view;
 };
 
 TEST_F(ViewInput, TooltipsPerCell)
