@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QThread>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -350,6 +351,45 @@ TEST_F(Export, PrintsPagesToPdf)
     for (const char* word : {"Row", "Name", "node35", "node69"})
         EXPECT_TRUE(text.contains(word)) << word;
     EXPECT_FALSE(text.contains("node34"));
+    // Pages wide and tall of 0 count as 1 (all on one page); zoomed in until every sample is
+    // labelled, the ruler's half-step ticks still print.
+    m()->set_page_fit_type(1), m()->set_pages_wide(0), m()->set_pages_tall(0);
+    m_view->m_zoom_offset = VOKR_DOUBLE(VOKR_VIEW::SAMPLE_SPAN - 2, 1);
+    m_view->invalidate_geometry();
+    ASSERT_EQ(m_view->get_ruler_step(), 1);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file("fit.pdf"));
+    m_view->on_print(&printer);
+    EXPECT_TRUE(run("pdfinfo", {file("fit.pdf")}).contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+// The list file's default name keeps the session's directory; the viewer gets that path as its
+// one argument, so shell metacharacters in the session name run nothing.
+TEST_F(Export, ListFileOpensInAViewerWithoutAShell)
+{
+    open_demo();
+    const QString session = file("run;touch pwned $(id).lmx");
+    ASSERT_TRUE(QFile::copy(file("demo.lmx"), session));
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(m()->open_document(session.toLocal8Bit().constData(), &renamed, &name));
+    capture(16);
+    const QString args = file("args.txt"), viewer = file("viewer.sh");
+    write_file(viewer, QString("#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '%1'\n").arg(args).toLocal8Bit());
+    QFile::setPermissions(viewer, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    VOKR_VIEW::set_list_file_viewer(viewer);
+    const QString expected = file("run;touch pwned $(id)_") + m()->get_instance() + ".txt";
+    EXPECT_EQ(m_view->default_list_file_name(), expected);
+    m_view->show_list_view(QString());
+    VOKR_VIEW::set_list_file_viewer(QString());
+    for (int wait = 0; wait < 100 && !QFile::exists(args); ++wait)
+        QThread::msleep(50);
+    QFile f(args);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLocal8Bit(f.readAll()), "1|" + expected + "|");
+    EXPECT_TRUE(QFile::exists(expected));
+    EXPECT_FALSE(QFile::exists("pwned") || QFile::exists(file("pwned")));
 }
 
 }  // namespace
