@@ -127,11 +127,13 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_
         if (top > PAGE - 1)
             break;
         const int node = i == 0 ? -1 : nodes[i - 1];
-        auto cell = [&](int left, int right, bool panel, const QString& text) {
+        // Texts are centred, or with an indent (the name tree's) left-aligned.
+        auto cell = [&](int left, int right, bool panel, const QString& text, int indent = -1) {
             const QRect r(QPoint(left, top), QPoint(right, top + h + 1));
             frame(p, r, panel || node < 0);
             if (!text.isEmpty())
-                p->drawText(r.adjusted(2, 2, -2, -2), Qt::AlignCenter, text);
+                p->drawText(r.adjusted(2 + std::max(0, indent), 2, -2, -2),
+                            indent < 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter, text);
             return r;
         };
         cell(0, 51, true, node < 0 ? QString("Row") : QString::number(first_row + int(i)));
@@ -146,7 +148,8 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_
                 cell(x, x + alias_w + 1, true, node < 0 ? QString("Alias") : QString::fromLocal8Bit(list->get_node_alias(node)));
                 x += alias_w, remaining -= alias_w;
             }
-            cell(x, x + name_w + 1, false, node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)));
+            cell(x, x + name_w + 1, false, node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)),
+                 node < 0 ? -1 : 9 * list->get_depth(node) + (is_group(node) ? 0 : 2));
             x += name_w, remaining -= name_w;
         }
         const QRect wave = cell(x, x + remaining + 1, false, QString());
