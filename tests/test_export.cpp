@@ -130,10 +130,10 @@ protected:
         m_tabs.setCurrentIndex(0);
     }
     static bool bit(int channel, int s) { return channel % 3 == 0 ? (s >> (1 + channel % 4)) & 1 : (s / (3 + channel)) % 2; }
-    KSM_DATA_LOG* capture(int depth, int trigger = 0, int dead = -1)
+    KSM_DATA_LOG* capture(int depth, int trigger = 0, int dead = -1, int segment = 0)
     {
         KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
-        log->begin_capture(data()->get_num_channels(), depth, 0);
+        log->begin_capture(data()->get_num_channels(), depth, segment);
         for (int c = 0; c < data()->get_num_channels(); ++c)
             for (int s = 0; s < depth; ++s)
                 log->set_bit(c, s, bit(c, s));
@@ -322,6 +322,14 @@ TEST_F(Export, ListFileLegendColumnsAndLabels)
     EXPECT_EQ(lines[keys + 4].left(14), "-2        " + QString(bit(0, 0) ? "1" : "0") + " x ");
     EXPECT_EQ(lines[keys + 6].left(10), "0         ");
     EXPECT_FALSE(m()->is_list_view_mode());
+    // Segmented: sample 1500 of segments of 1024 is labelled 1/476.
+    capture(1501, 0, -1, 1024);
+    m_view->show_list_view(out);
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList segmented = QString::fromLocal8Bit(f.readAll()).split('\n');
+    ASSERT_EQ(segmented.value(keys + 2), "segment/");
+    EXPECT_EQ(segmented.value(keys + 5 + 1500).left(10), "1/476     ");
     // Unwritable: reported, nothing opened.
     MSG_JOURNAL::clear();
     EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
