@@ -7,6 +7,7 @@
 #include "vokr_tx_manager.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -73,6 +74,7 @@ CAPTURE& capture()
 
 void BM_ExportVcd(benchmark::State& state)
 {
+    capture();  // built before the clock runs
     for (auto _ : state) {
         GUV_DATA_LOG_EXPORTER exporter;
         if (!exporter.create_vector_database(capture().log, GUV_OUTPUT_VCD, 10000) ||
@@ -114,8 +116,9 @@ int main(int argc, char** argv)
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, [](const BENCH_REPORTER::TIMES& t) {
         const double ours = t.count("BM_ExportVcd/iterations:5/real_time") ? t.at("BM_ExportVcd/iterations:5/real_time") : 0;
         const double theirs = t.count("BM_Fst2Vcd/iterations:5/real_time") ? t.at("BM_Fst2Vcd/iterations:5/real_time") : 0;
-        std::printf("\nVCD of %d samples: ours %.1f ms, fst2vcd %.1f ms, ratio %.2f (aim <= 1.0)\n", DEPTH, ours, theirs,
-                    theirs > 0 ? ours / theirs : 0.0);
+        std::printf("\nVCD of %d samples: ours %.1f ms (%.1f MB), fst2vcd %.1f ms (%.1f MB), ratio %.2f (aim <= 1.0)\n",
+                    DEPTH, ours, QFileInfo(capture().path("ours.vcd")).size() / 1e6, theirs,
+                    QFileInfo(capture().path("theirs.vcd")).size() / 1e6, theirs > 0 ? ours / theirs : 0.0);
     });
     return bench_main(argc, argv, reporter);
 }

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 // One exported column: a single signal or a bus, its members most significant first.
@@ -127,52 +128,104 @@ std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* l
     return columns;
 }
 
-// The change masks of one 64-sample block: where a column's value differs from the sample before.
-uint64_t change_mask(const uint64_t* words, int block)
-{
-    if (!words)
-        return 0;
-    const uint64_t now = words[block];
-    const uint64_t before = (now << 1) | (block > 0 ? words[block - 1] >> 63 : now & 1);
-    return now ^ before;
-}
-
 bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column)
 {
     return column.words.size() == 1 && column.range.find(':') == std::string::npos;
 }
 
-// The column's value at the sample; `row` holds each member's word of the sample's block.
-void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const uint64_t* row, int sample, bool valid,
-                  std::string* out)
+// The dump is written CHUNK blocks of 64 samples at a time. Per column and block, the samples
+// where the column is written: where its value changes while the samples stay valid, and where
+// validity itself changes (the value turns to x or back).
+constexpr int CHUNK = 16;
+
+struct VALIDITY {
+    uint64_t valid[CHUNK] = {};
+    uint64_t keep[CHUNK] = {};     // valid here and at the sample before
+    uint64_t toggled[CHUNK] = {};  // valid here but not before, or the other way round
+};
+
+struct COLUMN_CHUNK {
+    uint64_t written[CHUNK] = {};
+    std::vector<uint64_t> words;  // a bus's member words of the chunk, member after member
+    std::string lines;  // a bus's value lines in sample order ("b0101 id\n"), all of one length
+    size_t next = 0;    // the next line to write
+};
+
+// Where the column changes inside the chunk: each member's words are read in order, one member
+// after the other, with the next members' lines asked for ahead (they lie a page apart).
+void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int count, const VALIDITY& v,
+                  COLUMN_CHUNK* chunk)
 {
-    const int shift = sample & 63;
-    if (is_scalar(column)) {
-        *out += !valid || !column.words[0] ? 'x' : char('0' + ((row[0] >> shift) & 1));
-    } else {
-        const size_t at = out->size(), width = column.words.size();
-        out->resize(at + width + 2);
-        char* text = &(*out)[at];
-        *text++ = 'b';
-        for (size_t m = 0; m < width; ++m)
-            *text++ = !valid || !column.words[m] ? 'x' : char('0' + ((row[m] >> shift) & 1));
-        *text = ' ';
+    uint64_t changes[CHUNK] = {};
+    const size_t width = column.words.size();
+    const bool bus = !is_scalar(column);
+    if (bus)
+        chunk->words.resize(width * CHUNK);
+    for (size_t m = 0; m < width; ++m) {
+        if (m + 8 < width && column.words[m + 8])
+            __builtin_prefetch(column.words[m + 8] + first);
+        const uint64_t* w = column.words[m];
+        if (!w)
+            continue;
+        uint64_t before = first > 0 ? w[first - 1] >> 63 : w[0] & 1;
+        for (int k = 0; k < count; ++k) {
+            const uint64_t now = w[first + k];
+            changes[k] |= now ^ ((now << 1) | before);
+            before = now >> 63;
+        }
+        if (bus)  // kept for the value lines, so that the log is read once
+            std::memcpy(&chunk->words[m * CHUNK], w + first, size_t(count) * sizeof(uint64_t));
     }
-    *out += column.id;
-    *out += '\n';
+    for (int k = 0; k < count; ++k)
+        chunk->written[k] = (changes[k] & v.keep[k]) | v.toggled[k];
+    if (first == 0)
+        chunk->written[0] |= 1;  // every column's first value opens the dump
 }
 
-// The members' words of CHUNK blocks, block-major, so that a value reads one contiguous row:
-// each member's samples are read in order instead of one word from every member per value.
-constexpr int CHUNK = 32;
-
-void load_chunk(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int blocks, std::vector<uint64_t>* chunk)
+// A bus's value lines for every sample where it is written: a member at a time (from the words
+// find_changes kept), its bit placed in each line; invalid samples and members without samples
+// read x.
+void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, const VALIDITY& v,
+                    COLUMN_CHUNK* chunk)
 {
-    const size_t width = column.words.size();
-    chunk->assign(width * CHUNK, 0);
-    for (size_t m = 0; m < width; ++m)
-        for (int k = 0; column.words[m] && k < CHUNK && first + k < blocks; ++k)
-            (*chunk)[size_t(k) * width + m] = column.words[m][first + k];
+    size_t lines = 0;
+    for (int k = 0; k < count; ++k)
+        lines += size_t(__builtin_popcountll(chunk->written[k]));
+    const size_t width = column.words.size(), length = width + column.id.size() + 3;
+    const std::string blank = "b" + std::string(width, 'x') + " " + column.id + "\n";
+    chunk->lines.resize(lines * length);
+    chunk->next = 0;
+    for (size_t j = 0; j < lines; ++j)
+        std::memcpy(&chunk->lines[j * length], blank.data(), length);
+    for (size_t m = 0; m < width; ++m) {
+        if (!column.words[m])
+            continue;
+        const uint64_t* w = &chunk->words[m * CHUNK];
+        char* text = &chunk->lines[1 + m];
+        for (int k = 0; k < count; ++k) {
+            const uint64_t now = w[k], valid = v.valid[k];
+            for (uint64_t at = chunk->written[k]; at; at &= at - 1, text += length) {
+                const int bit = __builtin_ctzll(at);
+                if ((valid >> bit) & 1)
+                    *text = char('0' + ((now >> bit) & 1));
+            }
+        }
+    }
+}
+
+// Appends the column's value at the sample (block `k` of the chunk) to the dump.
+void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int k, int bit, const VALIDITY& v,
+                  COLUMN_CHUNK* chunk, std::string* out)
+{
+    if (is_scalar(column)) {
+        const bool known = column.words[0] && ((v.valid[k] >> bit) & 1);
+        *out += known ? char('0' + ((column.words[0][first + k] >> bit) & 1)) : 'x';
+        *out += column.id;
+        *out += '\n';
+        return;
+    }
+    const size_t length = column.words.size() + column.id.size() + 3;
+    out->append(chunk->lines, chunk->next++ * length, length);
 }
 
 // A bus value in hexadecimal (a bit alone as 0 or 1); "x" when any member is unknown.
@@ -231,63 +284,65 @@ void write_vcd_header(const GUV_DATA_LOG_EXPORTER::DATABASE& db, std::vector<siz
     *out += "$upscope $end\n$enddefinitions $end\n";
 }
 
-bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
+// The chunk's samples in order: a time stamp where any column is written, then those columns'
+// values. The first sample's values make the $dumpvars section.
+bool write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
+                 std::vector<COLUMN_CHUNK>* chunks, WRITER* writer)
 {
     std::string& out = writer->text();
-    std::vector<size_t> order(db.columns.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    int64_t step = 1;
-    write_vcd_header(db, order, &step, &out);
-    out += "#0\n$dumpvars\n";
-    const int blocks = (db.depth + 63) / 64;
-    std::vector<std::vector<uint64_t>> chunks(db.columns.size());
-    for (size_t c = 0; c < db.columns.size(); ++c)
-        load_chunk(db.columns[c], 0, blocks, &chunks[c]);
-    const bool valid0 = db.depth > 0 && bit_at(db.valid, 0);
-    for (size_t c = 0; c < db.columns.size(); ++c)
-        append_value(db.columns[c], chunks[c].data(), 0, valid0, &out);
-    out += "$end\n";
-    // Where each column changes, a member at a time so that each member's words are read in order.
-    std::vector<std::vector<uint64_t>> changes(db.columns.size(), std::vector<uint64_t>(size_t(blocks)));
-    for (size_t c = 0; c < db.columns.size(); ++c)
-        for (const uint64_t* w : db.columns[c].words)
-            for (int block = 0; w && block < blocks; ++block)
-                changes[c][block] |= change_mask(w, block);
-    std::vector<uint64_t> masks(db.columns.size());
-    std::vector<size_t> active;  // the columns that change somewhere in the block
-    for (int block = 0; block < blocks; ++block) {
-        if (block % CHUNK == 0 && block > 0)
-            for (size_t c = 0; c < db.columns.size(); ++c)
-                load_chunk(db.columns[c], block, blocks, &chunks[c]);
-        const size_t offset = size_t(block % CHUNK);
-        const uint64_t valid = db.valid[block];
-        const uint64_t valid_before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
-        const uint64_t keep = valid & valid_before, toggled = valid ^ valid_before;
-        uint64_t any = toggled;
+    std::vector<size_t> active;
+    for (int k = 0; k < count; ++k) {
+        uint64_t any = 0;
         active.clear();
-        for (size_t c = 0; c < masks.size(); ++c) {
-            masks[c] = (changes[c][block] & keep) | toggled;
-            any |= masks[c];
-            if (masks[c])
+        for (size_t c = 0; c < chunks->size(); ++c)
+            if ((*chunks)[c].written[k]) {
+                any |= (*chunks)[c].written[k];
                 active.push_back(c);
-        }
-        if (block == 0)
-            any &= ~uint64_t(1);
+            }
         for (; any; any &= any - 1) {
-            const int bit = __builtin_ctzll(any), sample = block * 64 + bit;
+            const int bit = __builtin_ctzll(any), sample = (first + k) * 64 + bit;
             if (sample >= db.depth)
                 break;
-            out += '#' + std::to_string(int64_t(sample) * step) + '\n';
+            out += sample == 0 ? std::string("#0\n$dumpvars\n") : '#' + std::to_string(int64_t(sample) * step) + '\n';
             for (size_t c : active)
-                if ((masks[c] >> bit) & 1)
-                    append_value(db.columns[c], chunks[c].data() + offset * db.columns[c].words.size(), sample,
-                                 (valid >> bit) & 1, &out);
+                if (((*chunks)[c].written[k] >> bit) & 1)
+                    append_value(db.columns[c], first, k, bit, v, &(*chunks)[c], &out);
+            if (sample == 0)
+                out += "$end\n";
             if (!writer->maybe_flush())
                 return false;
         }
     }
-    out += '#' + std::to_string(int64_t(db.depth) * step) + '\n';
+    return true;
+}
+
+bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
+{
+    std::vector<size_t> order(db.columns.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    int64_t step = 1;
+    write_vcd_header(db, order, &step, &writer->text());
+    const int blocks = (db.depth + 63) / 64;
+    std::vector<COLUMN_CHUNK> chunks(db.columns.size());
+    for (int first = 0; first < blocks; first += CHUNK) {
+        const int count = std::min(CHUNK, blocks - first);
+        VALIDITY v;
+        for (int k = 0; k < count; ++k) {
+            const int block = first + k;
+            const uint64_t valid = db.valid[block];
+            const uint64_t before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
+            v.valid[k] = valid, v.keep[k] = valid & before, v.toggled[k] = valid ^ before;
+        }
+        for (size_t c = 0; c < db.columns.size(); ++c) {
+            find_changes(db.columns[c], first, count, v, &chunks[c]);
+            if (!is_scalar(db.columns[c]))
+                make_bus_lines(db.columns[c], count, v, &chunks[c]);
+        }
+        if (!write_chunk(db, first, count, step, v, &chunks, writer))
+            return false;
+    }
+    writer->text() += '#' + std::to_string(int64_t(db.depth) * step) + '\n';
     return writer->flush();
 }
 

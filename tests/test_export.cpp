@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QThread>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -129,10 +130,10 @@ protected:
         m_tabs.setCurrentIndex(0);
     }
     static bool bit(int channel, int s) { return channel % 3 == 0 ? (s >> (1 + channel % 4)) & 1 : (s / (3 + channel)) % 2; }
-    KSM_DATA_LOG* capture(int depth, int trigger = 0, int dead = -1)
+    KSM_DATA_LOG* capture(int depth, int trigger = 0, int dead = -1, int segment = 0)
     {
         KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
-        log->begin_capture(data()->get_num_channels(), depth, 0);
+        log->begin_capture(data()->get_num_channels(), depth, segment);
         for (int c = 0; c < data()->get_num_channels(); ++c)
             for (int s = 0; s < depth; ++s)
                 log->set_bit(c, s, bit(c, s));
@@ -321,6 +322,14 @@ TEST_F(Export, ListFileLegendColumnsAndLabels)
     EXPECT_EQ(lines[keys + 4].left(14), "-2        " + QString(bit(0, 0) ? "1" : "0") + " x ");
     EXPECT_EQ(lines[keys + 6].left(10), "0         ");
     EXPECT_FALSE(m()->is_list_view_mode());
+    // Segmented: sample 1500 of segments of 1024 is labelled 1/476.
+    capture(1501, 0, -1, 1024);
+    m_view->show_list_view(out);
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList segmented = QString::fromLocal8Bit(f.readAll()).split('\n');
+    ASSERT_EQ(segmented.value(keys + 2), "segment/");
+    EXPECT_EQ(segmented.value(keys + 5 + 1500).left(10), "1/476     ");
     // Unwritable: reported, nothing opened.
     MSG_JOURNAL::clear();
     EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
@@ -350,6 +359,41 @@ TEST_F(Export, PrintsPagesToPdf)
     for (const char* word : {"Row", "Name", "node35", "node69"})
         EXPECT_TRUE(text.contains(word)) << word;
     EXPECT_FALSE(text.contains("node34"));
+    // Pages wide and tall of 0 count as 1: everything on one page.
+    m()->set_page_fit_type(1), m()->set_pages_wide(0), m()->set_pages_tall(0);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file("fit.pdf"));
+    m_view->on_print(&printer);
+    EXPECT_TRUE(run("pdfinfo", {file("fit.pdf")}).contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+// The list file's default name keeps the session's directory; the viewer gets that path as its
+// one argument, so shell metacharacters in the session name run nothing.
+TEST_F(Export, ListFileOpensInAViewerWithoutAShell)
+{
+    open_demo();
+    const QString session = file("run;touch pwned $(id).lmx");
+    ASSERT_TRUE(QFile::copy(file("demo.lmx"), session));
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(m()->open_document(session.toLocal8Bit().constData(), &renamed, &name));
+    capture(16);
+    const QString args = file("args.txt"), viewer = file("viewer.sh");
+    write_file(viewer, QString("#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '%1'\n").arg(args).toLocal8Bit());
+    QFile::setPermissions(viewer, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    VOKR_VIEW::set_list_file_viewer(viewer);
+    const QString expected = file("run;touch pwned $(id)_") + m()->get_instance() + ".txt";
+    EXPECT_EQ(m_view->default_list_file_name(), expected);
+    m_view->show_list_view(QString());
+    VOKR_VIEW::set_list_file_viewer(QString());
+    for (int wait = 0; wait < 100 && !QFile::exists(args); ++wait)
+        QThread::msleep(50);
+    QFile f(args);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLocal8Bit(f.readAll()), "1|" + expected + "|");
+    EXPECT_TRUE(QFile::exists(expected));
+    EXPECT_FALSE(QFile::exists("pwned") || QFile::exists(file("pwned")));
 }
 
 }  // namespace

@@ -713,7 +713,8 @@ private:
     void open_list_file(const QString& path);
     // Name column width (low 16 bits) and alias column width (high bits) in page units.
     int print_name_width(int last_node) const;
-    void print_page(QPainter* painter, const std::vector<int>& nodes, int first_row, int first, int end);
+    void print_page(QPainter* painter, const std::vector<int>& nodes, int rows_per_page, int first_row, int first,
+                    int end);
     void print_ruler(QPainter* painter, const QRect& rect, int first, int end);
     void print_wave(QPainter* painter, int node, const QRect& rect, int first, int end);
 

@@ -52,7 +52,7 @@ const char* type_letter(KSM_DATA_SIGNAL_TYPE type)
 void frame(QPainter* p, const QRect& r, bool panel)
 {
     p->setPen(QPen(Qt::black, 0));
-    p->setBrush(panel ? QBrush(QColor(0xe0, 0xe0, 0xe0)) : Qt::NoBrush);
+    p->setBrush(panel ? pirq_get_brush(22) : QBrush(Qt::NoBrush));
     p->drawRect(r);
     p->setBrush(Qt::NoBrush);
 }
@@ -93,7 +93,7 @@ void VOKR_VIEW::on_print(QPrinter* printer)
         const int block = (page - 1) / l.across, first = ((page - 1) % l.across) * l.samples;
         const std::vector<int> rows(shown.begin() + std::min<size_t>(shown.size(), size_t(block) * l.rows),
                                     shown.begin() + std::min<size_t>(shown.size(), size_t(block + 1) * l.rows));
-        print_page(&painter, rows, block * l.rows, first, std::min(depth, first + l.samples));
+        print_page(&painter, rows, l.rows, block * l.rows, first, std::min(depth, first + l.samples));
     }
     painter.end();
 }
@@ -110,11 +110,12 @@ int VOKR_VIEW::print_name_width(int last_node) const
     return std::min(9 * name, 8 * m_tx_manager->get_name_width()) | (9 * alias) << 16;
 }
 
-void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int first_row, int first, int end)
+void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_per_page, int first_row, int first,
+                           int end)
 {
     KSM_TX_SIGNAL_NODES* list = current_node_table();
-    p->fillRect(QRect(0, 0, PAGE, PAGE), Qt::white);
-    const int h = std::min(30, PAGE / (std::min(list->get_num_nodes(), std::max(1, m_tx_manager->get_row_pp())) + 1));
+    p->fillRect(QRect(0, 0, PAGE, PAGE), pirq_get_color(298));
+    const int h = std::min(30, PAGE / (std::min(list->get_num_nodes(), rows_per_page) + 1));
     // Text sized in page units, so that it fits its row whatever the printer's resolution.
     QFont font = p->font();
     font.setPixelSize(std::max(4, std::min(11, h - 6)));
@@ -126,11 +127,13 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int first
         if (top > PAGE - 1)
             break;
         const int node = i == 0 ? -1 : nodes[i - 1];
-        auto cell = [&](int left, int right, bool panel, const QString& text) {
+        // Texts are centred, or with an indent (the name tree's) left-aligned.
+        auto cell = [&](int left, int right, bool panel, const QString& text, int indent = -1) {
             const QRect r(QPoint(left, top), QPoint(right, top + h + 1));
             frame(p, r, panel || node < 0);
             if (!text.isEmpty())
-                p->drawText(r.adjusted(2, 2, -2, -2), Qt::AlignCenter, text);
+                p->drawText(r.adjusted(2 + std::max(0, indent), 2, -2, -2),
+                            indent < 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter, text);
             return r;
         };
         cell(0, 51, true, node < 0 ? QString("Row") : QString::number(first_row + int(i)));
@@ -145,7 +148,8 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int first
                 cell(x, x + alias_w + 1, true, node < 0 ? QString("Alias") : QString::fromLocal8Bit(list->get_node_alias(node)));
                 x += alias_w, remaining -= alias_w;
             }
-            cell(x, x + name_w + 1, false, node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)));
+            cell(x, x + name_w + 1, false, node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)),
+                 node < 0 ? -1 : 9 * list->get_depth(node) + (is_group(node) ? 0 : 2));
             x += name_w, remaining -= name_w;
         }
         const QRect wave = cell(x, x + remaining + 1, false, QString());
@@ -183,54 +187,120 @@ void VOKR_VIEW::print_ruler(QPainter* p, const QRect& r, int first, int end)
     }
 }
 
-// Reads only the page's samples of the node (or of each member of a group).
+namespace {
+
+// The samples of a printed cell: x of sample s is left + (s - first) * unit.
+struct SPAN {
+    QRect rect;
+    int first, end, unit, depth, trigger;
+    int x(int s) const { return rect.left() + (s - first) * unit; }
+};
+
+// A double line where the capture starts or ends, and a dotted line at the trigger sample.
+void draw_limits(QPainter* p, const SPAN& span)
+{
+    const QRect& r = span.rect;
+    p->setPen(QPen(Qt::black, 0));
+    if (span.first == 0)
+        p->drawLine(r.left(), r.top(), r.left(), r.bottom()), p->drawLine(r.left() + 2, r.top(), r.left() + 2, r.bottom());
+    if (span.end == span.depth) {
+        const int x = span.x(span.end);
+        p->drawLine(x, r.top(), x, r.bottom()), p->drawLine(x - 2, r.top(), x - 2, r.bottom());
+    }
+    if (span.trigger >= span.first && span.trigger < span.end) {
+        p->setPen(QPen(Qt::black, 0, Qt::DotLine));
+        p->drawLine(span.x(span.trigger), r.top(), span.x(span.trigger), r.bottom());
+    }
+}
+
+void draw_bits(QPainter* p, const SPAN& span, const std::vector<char>& bits)
+{
+    const QRect& r = span.rect;
+    const int high = r.top() + 1, low = r.bottom() - 2;
+    for (int s = span.first; s < span.end; ++s) {
+        const bool one = bits[size_t(s - span.first)];
+        p->setPen(pirq_get_pen(one ? 108 : 109));
+        p->drawLine(span.x(s), one ? high : low, span.x(s + 1), one ? high : low);
+        if (s > span.first && one != bool(bits[size_t(s - span.first - 1)]))
+            p->drawLine(span.x(s), high, span.x(s), low);
+    }
+}
+
+// One run of equal bus values: a band between the cell's edges, slanted where the value changes
+// (half a slant where the cell starts), with the value's text centred when it fits.
+void draw_run(QPainter* p, const SPAN& span, int from, int to, const QString& text)
+{
+    const QRect& r = span.rect;
+    const int slant = std::min(6, span.unit) / 2, mid = (r.top() + r.bottom()) / 2;
+    const int left = span.x(from), right = span.x(to);
+    const int right_in = to < span.end ? right - slant : right;
+    QPolygon band;
+    band << QPoint(left, mid) << QPoint(left + slant, r.top()) << QPoint(right_in, r.top());
+    if (to < span.end)
+        band << QPoint(right, mid);
+    band << QPoint(right_in, r.bottom()) << QPoint(left + slant, r.bottom());
+    p->setPen(QPen(pirq_get_color(314), 0));
+    p->setBrush(Qt::NoBrush);
+    p->drawPolygon(band);
+    vokr_draw_text_if_fits(p, QRect(QPoint(left + slant, r.top()), QPoint(right_in, r.bottom())), Qt::AlignCenter, text);
+}
+
+}  // namespace
+
+// Reads only the page's samples of the node (or of each member of a group), each bit with the
+// row's inversion applied.
 void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int end)
 {
     KSM_TX_SIGNAL_NODES* list = current_node_table();
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    std::vector<int> channels;
+    std::vector<int> rows;
     const int last = is_group(node) ? list->get_last_child_index(node) : node;
     for (int n = is_group(node) ? node + 1 : node; n <= last && set; ++n)
         if (!list->has_children(n))
-            channels.push_back(set->get_channel(n));
-    const bool data = log && log->is_data_available(false) && !channels.empty() &&
-                      std::all_of(channels.begin(), channels.end(), [&](int c) { return c >= 0 && log->get_connection_status(c); });
+            rows.push_back(n);
+    const bool data = log && log->is_data_available(false) && !rows.empty() &&
+                      std::all_of(rows.begin(), rows.end(), [&](int n) {
+                          return set->get_channel(n) >= 0 && log->get_connection_status(set->get_channel(n));
+                      });
     if (!data || end <= first) {
         if (end > 0)
             hatch(p, r);
         return;
     }
-    const int unit = std::max(1, r.width() / (end - first));
-    std::string value, previous;
-    int run_start = r.left();
-    auto value_at = [&](int s) {
-        std::string bits;
-        for (size_t k = 0; k < channels.size(); ++k)
-            bits += char('0' + log->get_bit(channels[k], s));
-        return bits;
-    };
-    for (int s = first; s < end; ++s) {
-        const int x = r.left() + (s - first) * unit;
-        value = value_at(s);
-        if (channels.size() == 1 && !is_group(node)) {
-            const int y = value == "1" ? r.top() + 1 : r.bottom() - 2;
-            p->setPen(QPen(value == "1" ? Qt::darkGreen : Qt::darkBlue, 0));
-            p->drawLine(x, y, x + unit, y);
-            if (s > first && value != previous)
-                p->drawLine(x, r.top() + 1, x, r.bottom() - 2);
-        } else if (s == first || value != previous || s == end - 1) {
-            if (s > first) {
-                p->setPen(QPen(Qt::black, 0));
-                p->drawLine(x, r.top(), x, r.bottom());
-                VOKR_NUMBER number(previous.c_str());
-                const char* text = nullptr;
-                number.get_string(m_tx_manager, node, &text, true, true, nullptr, -1);
-                const QRect band(QPoint(run_start, r.top()), QPoint(s == end - 1 ? r.right() : x, r.bottom()));
-                vokr_draw_text_if_fits(p, band, Qt::AlignCenter, QString::fromLocal8Bit(text ? text : ""));
-            }
-            run_start = x;
-        }
-        previous = value;
+    const SPAN span{r, first, end, std::max(1, r.width() / (end - first)), get_sample_depth(),
+                    std::max(0, log->get_data_trigger_position(-1))};
+    // Member bits sample by sample: row k of the block holds the bits of sample first + k.
+    const size_t width = rows.size();
+    std::vector<char> bits(width * size_t(end - first));
+    for (size_t k = 0; k < width; ++k) {
+        const int channel = set->get_channel(rows[k]);
+        const char inverted = set->is_signal_inverted(rows[k]) ? 1 : 0;
+        for (int s = first; s < end; ++s)
+            bits[size_t(s - first) * width + k] = char(log->get_bit(channel, s) ^ inverted);
     }
+    if (!is_group(node)) {
+        draw_bits(p, span, bits);
+    } else {
+        auto text_at = [&](int s) {
+            std::string value(width, '0');
+            for (size_t k = 0; k < width; ++k)
+                value[k] = char('0' + bits[size_t(s - first) * width + k]);
+            VOKR_NUMBER number(value.c_str());
+            const char* text = nullptr;
+            number.get_string(m_tx_manager, node, &text, true, true, nullptr, -1);
+            return QString::fromLocal8Bit(text ? text : "");
+        };
+        auto same = [&](int a, int b) {
+            return std::equal(bits.begin() + std::ptrdiff_t(size_t(a - first) * width),
+                              bits.begin() + std::ptrdiff_t(size_t(a - first + 1) * width),
+                              bits.begin() + std::ptrdiff_t(size_t(b - first) * width));
+        };
+        for (int from = first, to; from < end; from = to) {
+            for (to = from + 1; to < end && same(from, to);)
+                ++to;
+            draw_run(p, span, from, to, text_at(from));
+        }
+    }
+    draw_limits(p, span);
 }
