@@ -232,9 +232,5 @@ void VOKR_VIEW::on_node_recreate_state_machine_mnemonics() {}
 void VOKR_VIEW::on_view_align_left() {}
 void VOKR_VIEW::on_view_align_right() {}
 void VOKR_VIEW::on_insert_trigger_value() {}
-void VOKR_VIEW::on_locate(const QString&) {}
-void VOKR_VIEW::on_locate_design_file() {}
-
-void VOKR_VIEW::on_update_locate() {}
 
 bool VOKR_VIEW::on_update_plugin_options() { return false; }
