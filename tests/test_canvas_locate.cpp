@@ -11,8 +11,8 @@
 #include "vokr_object_widget.h"
 #include "vokr_trigger_object.h"
 #include "vokr_view.h"
-#include "wex.h"
 #include "toz.h"
+#include "wex.h"
 #include "wolpa.h"
 
 #include <QAction>
@@ -56,7 +56,7 @@ protected:
     void SetUp() override
     {
         MANAGER_TEST::SetUp();
-        open_project("top top\nnode a input pre post\nnode b input pre post\nnode d[1..0] input pre post\n");
+        open_project("top top\nnode a input pre post\nnode b input pre post\n");
         add_rows(editor.get(), {"a", "zz"});
         editor.trigger()->set_level_type(0, KSM_LTYPE_ADVANCED);
         for (const char* tab : {"Data", "Setup", "Level 1"}) {
@@ -273,7 +273,6 @@ TEST_F(Locate, RowDraggedFromTheListBecomesANodeBox)
     view->at = QPoint(600, 400);
     editor->set_node_selection_status(0, true);
     const int before = canvas->get_objects()->size();
-    view->grab();
     QRect row;
     ASSERT_TRUE(view->get_item_rect(VOKR_VIEW::node_to_row(0), 2, &row));  // the name column
     QTest::mouseMove(view.get(), row.center());
