@@ -279,9 +279,12 @@ void PIRQ_LINE_EDIT_BROWSE_BUTTON::browse()
 namespace {
 
 const std::pair<const char*, const char*> LOCATE_TARGETS[] = {
-    {"assignment_table", "Locate in Assignment Table"}, {"pin_map", "Locate in Pin Map"},
-    {"floor_plan", "Locate in Floor Plan"},             {"netlist_viewer", "Locate in Netlist Viewer"},
-    {"mapped_netlist", "Locate in Mapped Netlist"},     {"property_browser", "Locate in Property Browser"},
+    {"assignment_table", "Locate in Assignment Table"},
+    {"pin_map", "Locate in Pin Map"},
+    {"floor_plan", "Locate in Floor Plan"},
+    {"netlist_viewer", "Locate in Netlist Viewer"},
+    {"mapped_netlist", "Locate in Mapped Netlist"},
+    {"property_browser", "Locate in Property Browser"},
 };
 
 }  // namespace

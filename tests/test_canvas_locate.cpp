@@ -5,13 +5,13 @@
 
 #include "diagram_builder.h"
 #include "pirq.h"
+#include "toz.h"
 #include "vokr_find_dlg.h"
 #include "vokr_layout_widget.h"
 #include "vokr_object.h"
 #include "vokr_object_widget.h"
 #include "vokr_trigger_object.h"
 #include "vokr_view.h"
-#include "toz.h"
 #include "wex.h"
 #include "wolpa.h"
 
@@ -134,12 +134,11 @@ TEST_F(Locate, CanvasLocatesOneKnownNodeBox)
             EXPECT_TRUE(entry->isSeparator() || entry->isEnabled() == c.enabled) << c.selected.size();
     }
 
-    select({a});
-    menu()->get_target_action("pin_map")->trigger();
-    menu()->get_design_file_action()->trigger();
-    select({unknown});
-    menu()->get_target_action("pin_map")->trigger();
-    menu()->get_design_file_action()->trigger();
+    for (VOKR_OBJECT* box : {a, unknown}) {
+        select({box});
+        menu()->get_target_action("pin_map")->trigger();
+        menu()->get_design_file_action()->trigger();
+    }
     const std::vector<WEX_LOCATE_REQUEST>& requests = wex_get_locate_requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].target, "pin_map");
@@ -179,14 +178,11 @@ TEST_F(Locate, ListLocatesTheSelectedSignal)
 // to start over; the canvas keeps the search for find next.
 TEST_F(Locate, FindWalksTheDiagramAndWraps)
 {
-    VOKR_OBJECT* low = draw("'sig_low'");
-    VOKR_OBJECT* high = draw("'sig_high'");
-    VOKR_OBJECT* mid = draw("'sig_mid'");
-    VOKR_OBJECT* other = draw("'other'");
-    place(low, QPoint(50, 400));
-    place(high, QPoint(50, 60));
-    place(mid, QPoint(300, 200));
-    place(other, QPoint(300, 300));
+    VOKR_OBJECT *low = draw("'sig_low'"), *high = draw("'sig_high'"), *mid = draw("'sig_mid'");
+    const std::pair<VOKR_OBJECT*, QPoint> places[] = {
+        {low, {50, 400}}, {high, {50, 60}}, {mid, {300, 200}}, {draw("'other'"), {300, 300}}};
+    for (const auto& [box, to] : places)
+        place(box, to);
     const struct {
         const char* direction;
         std::vector<VOKR_OBJECT*> order;
@@ -213,7 +209,6 @@ TEST_F(Locate, ActionsConnectToExistingSlotsOnly)
 {
     draw("'a'");
     QAction* select_all = editor->get_action(PIRQ_ACTION_SELECT_ALL, QVariant());
-    select_all->setEnabled(true);
     ASSERT_TRUE(canvas->connect_action(PIRQ_ACTION_SELECT_ALL, "on_edit_select_all()"));
     EXPECT_FALSE(select_all->isEnabled());
     select_all->setEnabled(true);
@@ -273,13 +268,10 @@ TEST_F(Locate, RowDraggedFromTheListBecomesANodeBox)
     view->at = QPoint(600, 400);
     editor->set_node_selection_status(0, true);
     const int before = canvas->get_objects()->size();
+    QTest::mouseMove(view.get(), QPoint(100, 100));
     QRect row;
     ASSERT_TRUE(view->get_item_rect(VOKR_VIEW::node_to_row(0), 2, &row));  // the name column
-    QTest::mouseMove(view.get(), row.center());
-    ASSERT_TRUE(view->get_item_rect(VOKR_VIEW::node_to_row(0), 2, &row));
-    const QPoint at = row.center();
-    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, row.center());
     ASSERT_EQ(canvas->get_objects()->size(), before + 1);
     VOKR_OBJECT* box = canvas->get_objects()->last();
     QString name;

@@ -2,9 +2,9 @@
 // the context menu; and showing a box that a search found.
 #include "vokr_object_widget.h"
 
+#include "vokr_assert.h"
 #include "vokr_find_dlg.h"
 #include "vokr_object.h"
-#include "vokr_assert.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
@@ -60,7 +60,8 @@ bool VOKR_OBJECT_WIDGET::connect_action(int id, const char* slot)
     const QByteArray signature = QMetaObject::normalizedSignature(slot);
     QObject* receiver = action_receiver(signature);
     if (!is_group_slot(signature)) {
-        const bool connected = vokr_connect_slot(shared, SIGNAL(triggered(bool)), receiver, slot_code(signature).constData());
+        const bool connected =
+            vokr_connect_slot(shared, SIGNAL(triggered(bool)), receiver, slot_code(signature).constData());
         if (connected)
             shared->setEnabled(false);
         return connected;
