@@ -201,3 +201,50 @@ public:
 // Registers ::korvane::msg::answer, ::korvane::msg::log, ::korvane::msg::clear and
 // ::korvane::msg::suppress so that scripts can answer prompts and read the journal.
 void msg_register_tcl_commands(Tcl_Interp* interp);
+
+// ---- location schemas: what the suite's locate commands are asked to show ----------------------
+
+// One located object. Its label names it for the tools that take names; null without one.
+class MSG_GEN_LOC_OBJ {
+public:
+    virtual ~MSG_GEN_LOC_OBJ() = default;
+    const char* get_label() const { return m_label.empty() ? nullptr : m_label.c_str(); }
+    void set_label(std::string label) { m_label = std::move(label); }
+
+private:
+    std::string m_label;
+};
+
+// A design instance, named by its short hierarchy path or by the name manager's identifier.
+class MSG_GEN_LOC_INSTANCE : public MSG_GEN_LOC_OBJ {
+public:
+    void set_instance_name(const std::string& short_hpath)
+    {
+        m_instance_name = short_hpath;
+        set_label(short_hpath);
+    }
+    const std::string& get_instance_name() const { return m_instance_name; }
+    void set_iname_id(long id) { m_iname_id = id; }
+    long get_iname_id() const { return m_iname_id; }  // -1 without one
+
+private:
+    std::string m_instance_name;
+    long m_iname_id = -1;
+};
+
+// What to locate: a name, the design unit whose source defines it (empty when unknown) and its
+// objects, which the schema owns.
+class MSG_GEN_LOCATION_SCHEMA {
+public:
+    void set_name(std::string name) { m_name = std::move(name); }
+    const std::string& get_name() const { return m_name; }
+    void set_unit(std::string unit) { m_unit = std::move(unit); }
+    const std::string& get_unit() const { return m_unit; }
+    void add_object(MSG_GEN_LOC_OBJ* object) { m_objects.emplace_back(object); }
+    const std::vector<std::unique_ptr<MSG_GEN_LOC_OBJ>>& get_objects() const { return m_objects; }
+
+private:
+    std::string m_name;
+    std::string m_unit;
+    std::vector<std::unique_ptr<MSG_GEN_LOC_OBJ>> m_objects;
+};

@@ -273,3 +273,48 @@ void PIRQ_LINE_EDIT_BROWSE_BUTTON::browse()
     if (!name.isEmpty())
         m_edit->setText(name);
 }
+
+// ---- locate sub-menu ----------------------------------------------------------------------------------------
+
+namespace {
+
+const std::pair<const char*, const char*> LOCATE_TARGETS[] = {
+    {"assignment_table", "Locate in Assignment Table"},
+    {"pin_map", "Locate in Pin Map"},
+    {"floor_plan", "Locate in Floor Plan"},
+    {"netlist_viewer", "Locate in Netlist Viewer"},
+    {"mapped_netlist", "Locate in Mapped Netlist"},
+    {"property_browser", "Locate in Property Browser"},
+};
+
+}  // namespace
+
+PIRQ_LOCATE_MENU::PIRQ_LOCATE_MENU(QWidget* parent) : QMenu("&Locate", parent)
+{
+    setObjectName("PIRQ_LOCATE_MENU");
+    for (const auto& [target, text] : LOCATE_TARGETS) {
+        QAction* entry = addAction(text);
+        entry->setObjectName(target);
+        connect(entry, &QAction::triggered, this, [this, target = QString(target)] { emit locate_triggered(target); });
+    }
+    addSeparator();
+    m_design_file = addAction("Locate in Design File");
+    m_design_file->setObjectName("design file");
+}
+
+QStringList PIRQ_LOCATE_MENU::get_targets()
+{
+    QStringList targets;
+    for (const auto& entry : LOCATE_TARGETS)
+        targets << entry.first;
+    return targets;
+}
+
+QAction* PIRQ_LOCATE_MENU::get_target_action(const QString& target) const { return findChild<QAction*>(target); }
+
+void PIRQ_LOCATE_MENU::set_entries_enabled(bool enabled)
+{
+    for (QAction* entry : actions())
+        if (!entry->isSeparator())
+            entry->setEnabled(enabled);
+}

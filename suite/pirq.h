@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPen>
 #include <QPixmap>
@@ -405,4 +406,25 @@ public slots:
 private:
     QLineEdit* m_edit;
     QStringList m_filters;
+};
+
+// The frame's "Locate" sub-menu: one entry per suite tool that can show a design instance, each
+// emitting locate_triggered with the tool's class identifier, and the design-file entry (object
+// name "design file"), whose own triggered signal its users connect.
+class PIRQ_LOCATE_MENU : public QMenu {
+    Q_OBJECT
+public:
+    explicit PIRQ_LOCATE_MENU(QWidget* parent);
+    // The tools' class identifiers, in menu order.
+    static QStringList get_targets();
+    QAction* get_target_action(const QString& target) const;
+    QAction* get_design_file_action() const { return m_design_file; }
+    // Enables or disables every entry together.
+    void set_entries_enabled(bool enabled);
+
+signals:
+    void locate_triggered(const QString& target);
+
+private:
+    QAction* m_design_file;
 };

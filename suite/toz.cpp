@@ -1,5 +1,7 @@
 #include "toz.h"
 
+#include "msg.h"
+
 #include <QString>
 
 TOZ_INSTANCE_NAME::TOZ_INSTANCE_NAME(std::string short_hpath, unsigned int flags, TOZ_INSTANCE_NAME* parent)
@@ -111,6 +113,7 @@ TOZ_NAMESPACE::TOZ_NAMESPACE(std::string top, bool case_sensitive)
       m_root(std::make_unique<TOZ_INSTANCE_NAME>(std::string(), 0u, nullptr))
 {
     m_root->set_case_sensitive(case_sensitive);
+    m_root->set_namespace(this);
 }
 
 std::string TOZ_NAMESPACE::key(const std::string& name) const
@@ -179,4 +182,51 @@ TOZ_INSTANCE_NAME* TOZ_NAMESPACE::add(const std::string& short_hpath, unsigned i
     TOZ_INSTANCE_NAME* name = parent->add_child(short_hpath, flags);
     m_index[key(short_hpath)] = name;
     return name;
+}
+
+TOZ_NAMESPACE* TOZ_INSTANCE_NAME::get_namespace() const
+{
+    const TOZ_INSTANCE_NAME* root = this;
+    while (root->m_parent)
+        root = root->m_parent;
+    return root->m_space;
+}
+
+MSG_GEN_LOCATION_SCHEMA* TOZ_INSTANCE_NAME::make_location_schema() const
+{
+    const TOZ_NAMESPACE* space = get_namespace();
+    if (!space || !space->is_lent() || m_short_hpath.empty())
+        return nullptr;
+    auto* schema = new MSG_GEN_LOCATION_SCHEMA;
+    schema->set_name(m_short_hpath);
+    const TOZ_INSTANCE_NAME* unit = m_parent;
+    while (unit && unit->m_parent && unit->get_kind() != TOZ_NAME_KIND_UNIT)
+        unit = unit->m_parent;
+    schema->set_unit(unit && unit->m_parent ? unit->get_unit_name() : space->get_hpath_to_root());
+    auto* instance = new MSG_GEN_LOC_INSTANCE;
+    instance->set_instance_name(m_short_hpath);
+    schema->add_object(instance);
+    return schema;
+}
+
+TOZ_NAME_MGR* TOZ_NAME_MGR::get_name_mgr()
+{
+    static TOZ_NAME_MGR manager;
+    return &manager;
+}
+
+long TOZ_NAME_MGR::get_iname_id(const TOZ_INSTANCE_NAME* name)
+{
+    if (!name)
+        return -1;
+    const auto inserted = m_ids.emplace(name->get_short_hpath(), static_cast<long>(m_ids.size()) + 1);
+    return inserted.first->second;
+}
+
+std::string TOZ_NAME_MGR::get_short_hpath(long id) const
+{
+    for (const auto& [path, known] : m_ids)
+        if (known == id)
+            return path;
+    return std::string();
 }

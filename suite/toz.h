@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+class MSG_GEN_LOCATION_SCHEMA;
+class TOZ_NAMESPACE;
+
 // Flags of an instance name.
 constexpr unsigned int TOZ_FLAG_INPUT_PIN = 0x4;
 constexpr unsigned int TOZ_FLAG_OUTPUT_PIN = 0x8;
@@ -65,7 +68,16 @@ public:
     void set_range(int dimension, int first, int last);
     void set_case_sensitive(bool sensitive) { m_case_sensitive = sensitive; }
 
+    // The database the name belongs to (null for a name outside one).
+    TOZ_NAMESPACE* get_namespace() const;
+    void set_namespace(TOZ_NAMESPACE* space) { m_space = space; }
+    // Where the name is defined, as a new schema the caller owns: the name's path and the
+    // design unit holding it. A name is only valid while its database is lent out: once it
+    // is given back, the name yields null.
+    MSG_GEN_LOCATION_SCHEMA* make_location_schema() const;
+
 private:
+    TOZ_NAMESPACE* m_space = nullptr;  // set on the root only
     std::string m_short_hpath;
     unsigned int m_flags;
     TOZ_INSTANCE_NAME* m_parent;
@@ -93,6 +105,11 @@ public:
     bool get_assignment(int number, std::string* value) const;
     void set_assignment(int number, const std::string& value) { m_assignments[number] = value; }
 
+    // Borrows outstanding; the database manager counts them.
+    void lend() { ++m_lent; }
+    void give_back() { m_lent -= m_lent > 0 ? 1 : 0; }
+    bool is_lent() const { return m_lent > 0; }
+
     // Adds a name and every unit above it; returns the name.
     TOZ_INSTANCE_NAME* add(const std::string& short_hpath, unsigned int flags);
 
@@ -104,4 +121,18 @@ private:
     std::unique_ptr<TOZ_INSTANCE_NAME> m_root;
     std::map<std::string, TOZ_INSTANCE_NAME*> m_index;
     std::map<int, std::string> m_assignments;
+    int m_lent = 0;
+};
+
+// The suite's name manager: a stable identifier per design instance path, which the tools
+// exchange instead of the text.
+class TOZ_NAME_MGR {
+public:
+    static TOZ_NAME_MGR* get_name_mgr();
+    long get_iname_id(const TOZ_INSTANCE_NAME* name);
+    // The path of an identifier; empty when unknown.
+    std::string get_short_hpath(long id) const;
+
+private:
+    std::map<std::string, long> m_ids;
 };

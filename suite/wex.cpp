@@ -290,6 +290,54 @@ bool WEX_PRJ_UI_MGR::project_is_open() const { return OMU_MANAGER::get_omu_manag
 
 std::string WEX_PRJ_UI_MGR::get_top_entity() const { return OMU_MANAGER::get_omu_manager()->get_top_entity(); }
 
+// ---- locate -------------------------------------------------------------------------------------------------
+
+namespace {
+
+std::vector<WEX_LOCATE_REQUEST>& locate_requests()
+{
+    static std::vector<WEX_LOCATE_REQUEST> requests;
+    return requests;
+}
+
+void record_locate(const QString& target, const MSG_GEN_LOCATION_SCHEMA* schema)
+{
+    if (!schema)
+        return;
+    WEX_LOCATE_REQUEST request{target, schema->get_name(), schema->get_unit(), {}};
+    for (const auto& object : schema->get_objects()) {
+        const auto* instance = dynamic_cast<const MSG_GEN_LOC_INSTANCE*>(object.get());
+        if (instance && instance->get_iname_id() >= 0)
+            request.objects.push_back("#" + std::to_string(instance->get_iname_id()));
+        else
+            request.objects.push_back(object->get_label() ? object->get_label() : "");
+    }
+    std::vector<WEX_LOCATE_REQUEST>& requests = locate_requests();
+    if (requests.size() == 64)
+        requests.erase(requests.begin());
+    requests.push_back(std::move(request));
+}
+
+}  // namespace
+
+void wex_locate(const QString& target, const MSG_GEN_LOCATION_SCHEMA* schema, bool) { record_locate(target, schema); }
+
+void wex_locate_to_design_file(const MSG_GEN_LOCATION_SCHEMA* schema, bool) { record_locate(QString(), schema); }
+
+const std::vector<WEX_LOCATE_REQUEST>& wex_get_locate_requests() { return locate_requests(); }
+
+void wex_clear_locate_requests() { locate_requests().clear(); }
+
+void wex_enable_locate_menu_actions(QMenu* menu, int mode)
+{
+    auto* locate = qobject_cast<PIRQ_LOCATE_MENU*>(menu);
+    if (!locate)
+        return;
+    const bool on = mode != 0;
+    for (const QString& target : PIRQ_LOCATE_MENU::get_targets())
+        locate->get_target_action(target)->setEnabled(on);
+}
+
 // ---- test support -------------------------------------------------------------------------------------------
 
 bool tst_is_regtest_mode() { return regtest_mode; }

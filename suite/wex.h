@@ -219,6 +219,23 @@ public:
     std::string get_top_entity() const;
 };
 
+class MSG_GEN_LOCATION_SCHEMA;
+
+// One request to show a location. The shell's tools live outside the editor: the shell keeps
+// the requests it was given (the most recent 64), which scripts and tests read.
+struct WEX_LOCATE_REQUEST {
+    QString target;  // the tool's class identifier; empty for the design file
+    std::string name;
+    std::string unit;
+    std::vector<std::string> objects;  // each object's label, or "#" and its name identifier
+};
+void wex_locate(const QString& target, const MSG_GEN_LOCATION_SCHEMA* schema, bool);
+void wex_locate_to_design_file(const MSG_GEN_LOCATION_SCHEMA* schema, bool);
+const std::vector<WEX_LOCATE_REQUEST>& wex_get_locate_requests();
+void wex_clear_locate_requests();
+// Enables (mode 2) or disables (mode 0) the tool entries of a locate sub-menu.
+void wex_enable_locate_menu_actions(QMenu* menu, int mode);
+
 // The suite's current main frame window: the most recently activated frame, else the most
 // recently made one; null without frames.
 WEX_FRAME_WND* wex_get_main_frame_wnd();

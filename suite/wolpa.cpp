@@ -14,14 +14,18 @@ TOZ_NAMESPACE* WOLPA_MANAGER::get_toz_cmp_action_pt_instance(const char* client,
     if (it == m_databases.end())
         return nullptr;
     ++m_borrows[client ? client : ""];
+    it->second->lend();
     return it->second.get();
 }
 
 void WOLPA_MANAGER::unget_toz_cmp_action_pt_instance(const char* client, int kind)
 {
     auto it = m_borrows.find(client ? client : "");
-    if (m_databases.count(kind) && it != m_borrows.end() && it->second > 0)
+    auto database = m_databases.find(kind);
+    if (database != m_databases.end() && it != m_borrows.end() && it->second > 0) {
         --it->second;
+        database->second->give_back();
+    }
 }
 
 int WOLPA_MANAGER::get_outstanding_borrows() const

@@ -323,6 +323,9 @@ TEST_F(Drops, ComparisonBuiltByDragAndDialogsSurvivesReopen)
     ASSERT_TRUE(canvas.on_properties(0, false));
     const QString printed = equation();
     EXPECT_EQ(cmp->get_property()[VOKR_INT_COMPARISON], VOKR_COMPARISON_GREATER_THAN);
+    // Greater Than compares the first input (the bus) with the second: bus > value. The printer
+    // puts the value first, as it sorts first, and so mirrors the operator: value < bus.
+    ASSERT_EQ(cmp->get_children().first()->get_type(), VOKR_TYPE_BUS);
     EXPECT_EQ(printed, "'comparison_0':(compare('bus_value_0':(variable(2)),<,'bus_0':({'d[1]','d[0]'}),vc,uc))");
 
     const std::string file = path("drops.lmx");

@@ -1,5 +1,7 @@
-// The "Find" dialog of the node list: finds nodes by name in the view's active list. The view
-// keeps the settings and, for repeats without the dialog, the position of the last find.
+// The "Find" dialog of the node list and of the advanced trigger canvas. For the node list it
+// finds nodes by name in the view's active list; the view keeps the settings and, for repeats
+// without the dialog, the position of the last find. For the canvas it finds boxes by name, bus
+// name, alias or kind, continuing after the selected box; the canvas keeps the settings.
 #pragma once
 
 #include "vokr_find_target.h"
@@ -13,17 +15,22 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class VOKR_OBJECT;
+class VOKR_OBJECT_WIDGET;
 class VOKR_VIEW;
 
 class VOKR_FIND_DLG : public QDialog {
     Q_OBJECT
 public:
     VOKR_FIND_DLG(QWidget* parent, VOKR_VIEW* view);
+    VOKR_FIND_DLG(QWidget* parent, VOKR_OBJECT_WIDGET* canvas);
 
     void load_find_settings();
     void save_find_settings();
     // Repeats the view's last search without showing the dialog.
     void on_view_find_next();
+    // Searches the canvas's boxes once from the selected box, offering to wrap at the end.
+    void on_object_find_next();
 
     QLineEdit* text_edit() const { return m_text_edit; }
     QPushButton* find_next_button() const { return m_find_next; }
@@ -48,13 +55,19 @@ private:
     void search(bool repeat);
     bool find_from_position(bool repeat);
     void step_position(size_t* index, size_t* position, bool found) const;
+    void load_canvas_settings();
+    void save_canvas_settings();
+    unsigned int all_find_in() const;
+    void build_object_targets(const VOKR_OBJECT* current, int* start);
+    bool find_object_from(const VOKR_OBJECT* current);
 
-    VOKR_VIEW* m_view;
+    VOKR_VIEW* m_view = nullptr;
+    VOKR_OBJECT_WIDGET* m_canvas = nullptr;
     QString m_text;
     unsigned int m_find_in = 31;
     unsigned int m_options = 0;
     unsigned int m_direction = YAB_ALL;
-    std::vector<std::unique_ptr<VOKR_FIND_TARGET>> m_owned;
+    std::vector<std::unique_ptr<YAB_FIND_TARGET>> m_owned;
     std::vector<YAB_FIND_TARGET*> m_targets;
     YAB_FIND_ENGINE m_engine{&m_targets};
     size_t m_index = 0, m_position = 0, m_length = 0;

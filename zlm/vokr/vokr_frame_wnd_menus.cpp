@@ -228,10 +228,8 @@ QMenu* VOKR_FRAME_WND::get_plugin_menu()
 
 QMenu* VOKR_FRAME_WND::get_locate_menu()
 {
-    if (!m_locate_menu) {
-        m_locate_menu = new QMenu("&Locate", this);
-        m_locate_menu->setObjectName("PIRQ_LOCATE_MENU");
-    }
+    if (!m_locate_menu)
+        m_locate_menu = new PIRQ_LOCATE_MENU(this);
     return m_locate_menu;
 }
 

@@ -41,7 +41,6 @@ constexpr int MENU[] = {PIRQ_ACTION_UNDO,
                         PIRQ_ACTION_SELECT_ALL,
                         0,
                         PIRQ_ACTION_ARRANGE_ALL_OBJECTS,
-                        0,
                         PIRQ_ACTION_RENAME_OBJECT,
                         PIRQ_ACTION_DETACH,
                         0,
@@ -59,21 +58,21 @@ constexpr int MENU[] = {PIRQ_ACTION_UNDO,
 
 struct OWN_ACTION {
     PIRQ_ACTION_ENUM id;
-    void (VOKR_OBJECT_WIDGET::*slot)();
+    const char* slot;
     const char* shortcut;
 };
 const OWN_ACTION OWN_ACTIONS[] = {
-    {PIRQ_ACTION_ARRANGE_ALL_OBJECTS, &VOKR_OBJECT_WIDGET::on_edit_arrange_all_objects, ""},
-    {PIRQ_ACTION_RENAME_OBJECT, &VOKR_OBJECT_WIDGET::on_rename, "F2"},
-    {PIRQ_ACTION_DETACH, &VOKR_OBJECT_WIDGET::on_detach, ""},
-    {PIRQ_ACTION_INSERT, &VOKR_OBJECT_WIDGET::on_insert, ""},
-    {PIRQ_ACTION_REMOVE, &VOKR_OBJECT_WIDGET::on_remove, ""},
-    {PIRQ_ACTION_APPEND, &VOKR_OBJECT_WIDGET::on_append, ""},
-    {PIRQ_ACTION_MOVE_UP, &VOKR_OBJECT_WIDGET::on_move_up, "Shift+Up"},
-    {PIRQ_ACTION_MOVE_DOWN, &VOKR_OBJECT_WIDGET::on_move_down, "Shift+Down"},
-    {PIRQ_ACTION_EXPAND, &VOKR_OBJECT_WIDGET::on_expand, "Shift+Left"},
-    {PIRQ_ACTION_COLLAPSE, &VOKR_OBJECT_WIDGET::on_collapse, "Shift+Right"},
-    {PIRQ_ACTION_OBJECT_PROPERTIES, &VOKR_OBJECT_WIDGET::on_properties, "Alt+Return"},
+    {PIRQ_ACTION_ARRANGE_ALL_OBJECTS, "on_edit_arrange_all_objects()", ""},
+    {PIRQ_ACTION_RENAME_OBJECT, "on_rename()", "F2"},
+    {PIRQ_ACTION_DETACH, "on_detach()", ""},
+    {PIRQ_ACTION_INSERT, "on_insert()", ""},
+    {PIRQ_ACTION_REMOVE, "on_remove()", ""},
+    {PIRQ_ACTION_APPEND, "on_append()", ""},
+    {PIRQ_ACTION_MOVE_UP, "on_move_up()", "Shift+Up"},
+    {PIRQ_ACTION_MOVE_DOWN, "on_move_down()", "Shift+Down"},
+    {PIRQ_ACTION_EXPAND, "on_expand()", "Shift+Left"},
+    {PIRQ_ACTION_COLLAPSE, "on_collapse()", "Shift+Right"},
+    {PIRQ_ACTION_OBJECT_PROPERTIES, "on_properties()", "Alt+Return"},
 };
 
 }  // namespace
@@ -109,9 +108,11 @@ VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager
     if (!m_tx_manager)
         return;
     build_context_menu();
-    m_shared_actions = {{PIRQ_ACTION_FIT_IN_WINDOW, SLOT(on_fit_in_window())},
-                        {PIRQ_ACTION_ZOOM_IN, SLOT(on_zoom_in())},
-                        {PIRQ_ACTION_ZOOM_OUT, SLOT(on_zoom_out())}};
+    m_shared_actions = {{PIRQ_ACTION_FIT_IN_WINDOW, "on_fit_in_window()"},
+                        {PIRQ_ACTION_ZOOM_IN, "on_zoom_in()"},
+                        {PIRQ_ACTION_ZOOM_OUT, "on_zoom_out()"},
+                        {PIRQ_ACTION_FIND, "on_edit_find()"},
+                        {PIRQ_ACTION_FIND_NEXT, "on_edit_find_next()"}};
     connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_OBJECT_WIDGET::on_update, Qt::QueuedConnection);
 }
 
@@ -135,14 +136,20 @@ void VOKR_OBJECT_WIDGET::build_context_menu()
             m_context_menu->addSeparator();
         else
             m_context_menu->addAction(action(id));
+        if (id == PIRQ_ACTION_ARRANGE_ALL_OBJECTS) {
+            m_context_menu->addSeparator();
+            add_locate_menu();
+        }
     }
     for (const OWN_ACTION& own : OWN_ACTIONS) {
         QAction* a = action(own.id);
         if (*own.shortcut)
             a->setShortcut(QKeySequence(QString(own.shortcut)));
-        connect(a, &QAction::triggered, this, own.slot);
+        connect_action(own.id, own.slot);
     }
 }
+
+Qt::CursorShape VOKR_OBJECT_WIDGET::s_drag_cursor_shape = Qt::ArrowCursor;
 
 int VOKR_OBJECT_WIDGET::get_interaction_mode() { return interaction_mode; }
 

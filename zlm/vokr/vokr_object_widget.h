@@ -30,6 +30,7 @@ class VOKR_TX_MANAGER;
 class VOKR_VIEW;
 class QTreeView;
 class QDropEvent;
+class PIRQ_LOCATE_MENU;
 
 // What the canvas's mouse handling is doing; the two drag values hide boxes differently.
 enum VOKR_INTERACTION_MODE : int {
@@ -40,6 +41,7 @@ enum VOKR_INTERACTION_MODE : int {
 
 class VOKR_OBJECT_WIDGET : public QWidget {
     Q_OBJECT
+    friend class VOKR_FIND_DLG;  // reads and stores the find settings
 
 public:
     static constexpr int ZOOM_ONE_TO_ONE = 10;
@@ -56,6 +58,8 @@ public:
     // Shared by every canvas of the process: only one mouse drags at a time.
     static int get_interaction_mode();
     static void set_interaction_mode(int mode);
+    // The cursor shape of the gesture a press starts, shared like the interaction mode.
+    static Qt::CursorShape get_drag_cursor_shape() { return s_drag_cursor_shape; }
     static bool is_drag_mode(int mode)
     {
         return mode == VOKR_INTERACTION_DRAGGING || mode == VOKR_INTERACTION_DRAG_STARTING;
@@ -133,6 +137,11 @@ public:
     bool is_protected_selection() const;
     // Runs every enabler of the context menu.
     void update_all_actions();
+    // Connects a shared action to `slot` (a signature) of the canvas, else of the manager; a
+    // slot taking a QAction* connects the action's group instead. A connected action (or every
+    // action of the group) is disabled until its enabler runs. False when neither has the slot.
+    bool connect_action(int id, const char* slot);
+    void disconnect_action(int id, const char* slot);
     // Expands the box's ancestors, selects it and scrolls it to the middle.
     void ensure_visible(VOKR_OBJECT* box);
     const QString& get_find_text() const { return m_find_text; }
@@ -207,6 +216,10 @@ public slots:
     void context_menu(const QPoint& point);
     void on_edit_find();
     void on_edit_find_next();
+    // vokr_object_widget_locate.cpp: the frame's locate sub-menu, for the first selected box
+    void on_update_locate();
+    void on_locate_design_file();
+    void on_locate_triggered(const QString& locate_target);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -251,6 +264,11 @@ private:
     // vokr_object_widget_commands.cpp
     void enable(int id, bool enabled, bool show = false);
     void on_update_structure(int id, bool test);
+    QObject* action_receiver(const QByteArray& signature) const;
+    // vokr_object_widget_locate.cpp
+    QString locate_name() const;
+    PIRQ_LOCATE_MENU* locate_menu() const;
+    void add_locate_menu();
     // vokr_object_widget_paint.cpp
     void paint_background(QPainter* painter, const QRect& logical);
     void paint_title(QPainter* painter);
@@ -269,6 +287,7 @@ private:
     void auto_scroll(const QPoint& p);
     void release_gesture();
     void update_cursor(const QPoint& p, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+    void set_cursor_shape(Qt::CursorShape shape);
     bool structural_key_allowed() const;
     bool any_selected(bool with_parent, bool with_inputs) const;
     void connect_shared_actions(bool on);
@@ -279,6 +298,7 @@ private:
     QList<VOKR_OBJECT*> selected_boxes() const;
     bool is_level_modified() const;
 
+    static Qt::CursorShape s_drag_cursor_shape;
     QScrollBar* m_vscroll = nullptr;
     QScrollBar* m_hscroll = nullptr;
     QList<VOKR_OBJECT*>* m_objects = nullptr;
@@ -296,7 +316,7 @@ private:
     QPoint m_press_point;
     QPoint m_mouse_point;  // device pixels: where the mouse was last seen
     VOKR_TX_MANAGER* m_tx_manager;
-    QList<QPair<int, const char*>> m_shared_actions;
+    QList<QPair<int, const char*>> m_shared_actions;  // action and slot signature
     bool m_shared_actions_connected = false;
     QString m_equation;
     // Find settings kept between searches.

@@ -2,10 +2,14 @@
 // the context menu; and showing a box that a search found.
 #include "vokr_object_widget.h"
 
+#include "vokr_assert.h"
+#include "vokr_find_dlg.h"
 #include "vokr_object.h"
 #include "vokr_tx_manager.h"
+#include "vokr_view.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QScrollBar>
 
@@ -28,6 +32,66 @@ bool VOKR_OBJECT_WIDGET::is_protected_selection() const
     return !selected.isEmpty() && std::all_of(selected.begin(), selected.end(), [](const VOKR_OBJECT* box) {
         return box->get_type() == VOKR_TYPE_CIRN || box->get_type() == VOKR_TYPE_RESULT;
     });
+}
+
+// ---- connecting actions -------------------------------------------------------------------------
+
+namespace {
+
+bool is_group_slot(const QByteArray& signature) { return signature.contains("(QAction*)"); }
+
+QByteArray slot_code(const QByteArray& signature) { return QByteArray::number(QSLOT_CODE) + signature; }
+
+}  // namespace
+
+// The canvas when it has the slot, else the manager.
+QObject* VOKR_OBJECT_WIDGET::action_receiver(const QByteArray& signature) const
+{
+    if (metaObject()->indexOfMethod(signature.constData()) >= 0)
+        return const_cast<VOKR_OBJECT_WIDGET*>(this);
+    return m_tx_manager;
+}
+
+bool VOKR_OBJECT_WIDGET::connect_action(int id, const char* slot)
+{
+    QAction* shared = action(id);
+    if (!shared)
+        return false;
+    const QByteArray signature = QMetaObject::normalizedSignature(slot);
+    QObject* receiver = action_receiver(signature);
+    if (!is_group_slot(signature)) {
+        const bool connected =
+            vokr_connect_slot(shared, SIGNAL(triggered(bool)), receiver, slot_code(signature).constData());
+        if (connected)
+            shared->setEnabled(false);
+        return connected;
+    }
+    QActionGroup* group = shared->actionGroup();
+    VOKR_ASSERT_TEXT(group != nullptr, "group != NULL");
+    if (!vokr_connect_slot(group, SIGNAL(triggered(QAction*)), receiver, slot_code(signature).constData()))
+        return false;
+    for (QAction* member : group->actions())
+        member->setEnabled(false);
+    return true;
+}
+
+void VOKR_OBJECT_WIDGET::disconnect_action(int id, const char* slot)
+{
+    QAction* shared = action(id);
+    if (!shared)
+        return;
+    const QByteArray signature = QMetaObject::normalizedSignature(slot);
+    QObject* receiver = action_receiver(signature);
+    if (!is_group_slot(signature)) {
+        shared->setEnabled(false);
+        disconnect(shared, SIGNAL(triggered(bool)), receiver, slot_code(signature).constData());
+        return;
+    }
+    QActionGroup* group = shared->actionGroup();
+    VOKR_ASSERT_TEXT(group != nullptr, "group != NULL");
+    for (QAction* member : group->actions())
+        member->setEnabled(false);
+    disconnect(group, SIGNAL(triggered(QAction*)), receiver, slot_code(signature).constData());
 }
 
 // ---- enablers -----------------------------------------------------------------------------------
@@ -131,14 +195,19 @@ void VOKR_OBJECT_WIDGET::context_menu(const QPoint& point)
 // nothing there.
 void VOKR_OBJECT_WIDGET::on_edit_find()
 {
-    if (!m_tx_manager || !m_tx_manager->has_layout_widget())
+    if (!m_tx_manager || !m_tx_manager->has_layout_widget() || is_disabled())
         return;
+    VOKR_FIND_DLG dialog(this, this);
+    dialog.exec();
+    on_update_find_next();
 }
 
 void VOKR_OBJECT_WIDGET::on_edit_find_next()
 {
-    if (!m_tx_manager || !m_tx_manager->has_layout_widget())
+    if (!m_tx_manager || !m_tx_manager->has_layout_widget() || is_disabled())
         return;
+    VOKR_FIND_DLG dialog(this, this);
+    dialog.on_object_find_next();
 }
 
 void VOKR_OBJECT_WIDGET::ensure_visible(VOKR_OBJECT* box)

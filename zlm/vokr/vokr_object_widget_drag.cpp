@@ -37,7 +37,7 @@ VOKR_OBJECT* new_node_box(VOKR_OBJECT_WIDGET* canvas, int y, const QString& name
 
 }  // namespace
 
-const char* const VOKR_OBJECT_WIDGET::NODE_FORMAT = "VOKR_NODE_CLIPBOARD_FORMAT";
+const char* const VOKR_OBJECT_WIDGET::NODE_FORMAT = VOKR_VIEW::NODE_DRAG_FORMAT;
 
 QObject* VOKR_OBJECT_WIDGET::drag_source(const QDropEvent* event) const { return event->source(); }
 

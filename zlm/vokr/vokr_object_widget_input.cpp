@@ -62,7 +62,7 @@ void VOKR_OBJECT_WIDGET::press_left(QMouseEvent* event, const QPoint& p)
     m_press_point = event->pos();
     m_gesture_changed = false;
     if ((event->buttons() & Qt::MiddleButton) || (event->modifiers() & Qt::AltModifier))
-        setCursor(Qt::OpenHandCursor);
+        set_cursor_shape(Qt::OpenHandCursor);
     if (is_disabled())
         return;
     VOKR_OBJECT* hit = hit_test(p);
@@ -182,24 +182,33 @@ void VOKR_OBJECT_WIDGET::mouseMoveEvent(QMouseEvent* event)
     QWidget::mouseMoveEvent(event);
 }
 
-// The gesture a press would start here, shown as the cursor.
+// The gesture a press would start here, shown as the cursor: the expand toggle or a selection
+// (arrow), a link from the output port (cross), a move of the box's own inputs (size-all) or a
+// pan of whole trees (open hand). A locked or power-up diagram offers no link or move.
 void VOKR_OBJECT_WIDGET::update_cursor(const QPoint& p, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
 {
-    if (m_moving)
-        return;
-    VOKR_OBJECT* hit = hit_test(p);
-    const bool fixed = is_locked() || is_power_up_view();
-    Qt::CursorShape shape = Qt::OpenHandCursor;
-    if ((modifiers & Qt::AltModifier) || (buttons & Qt::MiddleButton))
-        shape = Qt::OpenHandCursor;
-    else if (!hit || hit->get_expand_rect().contains(p) || is_locked())
-        shape = Qt::ArrowCursor;
-    else if (!fixed && hit->get_output_rect().contains(p) &&
-             vokr_kind_output(hit->get_draw_kind()) != VOKR_SIGNAL_NONE)
-        shape = Qt::CrossCursor;
-    else if (!fixed && hit->get_parent() && !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier)))
-        shape = Qt::SizeAllCursor;
+    const bool pan = (modifiers & Qt::AltModifier) || (buttons & Qt::MiddleButton);
+    VOKR_OBJECT* hit = is_disabled() ? nullptr : hit_test(p);
+    Qt::CursorShape shape = pan ? Qt::OpenHandCursor : Qt::ArrowCursor;
+    if (hit) {
+        if (hit->get_expand_rect().contains(p) || m_moving)
+            shape = Qt::ArrowCursor;
+        else if (is_locked() || is_power_up_view())
+            shape = Qt::OpenHandCursor;
+        else if (vokr_kind_output(hit->get_draw_kind()) != VOKR_SIGNAL_NONE && hit->get_output_rect().contains(p))
+            shape = Qt::CrossCursor;
+        else if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier))
+            shape = Qt::ArrowCursor;
+        else
+            shape = !pan && hit->get_parent() ? Qt::SizeAllCursor : Qt::OpenHandCursor;
+    }
+    set_cursor_shape(shape);
+}
+
+void VOKR_OBJECT_WIDGET::set_cursor_shape(Qt::CursorShape shape)
+{
     setCursor(shape);
+    s_drag_cursor_shape = shape;
 }
 
 void VOKR_OBJECT_WIDGET::auto_scroll(const QPoint& p)
@@ -533,17 +542,16 @@ void VOKR_OBJECT_WIDGET::connect_shared_actions(bool on)
         return;
     m_shared_actions_connected = on;
     for (const auto& [id, slot] : std::as_const(m_shared_actions)) {
-        QAction* a = action(id);
-        if (on) {
-            connect(a, SIGNAL(triggered()), this, slot);
-        } else {
-            a->setEnabled(false);
-            disconnect(a, SIGNAL(triggered()), this, slot);
-        }
+        if (on)
+            connect_action(id, slot);
+        else
+            disconnect_action(id, slot);
     }
     if (on) {
+        enable(PIRQ_ACTION_FIND, !is_disabled());
+        on_update_find_next();
         refresh_zoom_actions();
-        on_update_insert();
+        update_all_actions();
     }
 }
 

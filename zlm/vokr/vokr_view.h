@@ -31,6 +31,7 @@ class QAction;
 class QActionGroup;
 class QComboBox;
 class QMenu;
+class QMimeData;
 class QPainter;
 class QPrinter;
 class QRubberBand;
@@ -305,6 +306,7 @@ private:
     double span_of_zoom() const;
     int ruler_step_for(int width, double pixels_per_sample) const;
     int single_selected(bool leaves_only) const;
+    QString first_selected_signal_name() const;  // vokr_view_locate.cpp
     void remove_time_bar(int index);
     void place_buttons_after_last_bar();
 
@@ -628,6 +630,9 @@ public:
     int get_drop_row() const { return m_drop_row; }
     bool get_drop_before() const { return m_drop_before; }
     static constexpr const char* NODE_DRAG_FORMAT = "VOKR_NODE_CLIPBOARD_FORMAT";
+    // What a drag of the selected rows carries: the node format only; a receiver reads the rows
+    // through the drag's source view and its manager (vokr_view_node_drag.cpp).
+    QMimeData* make_node_drag_data() const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

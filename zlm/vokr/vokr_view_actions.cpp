@@ -225,9 +225,3 @@ void VOKR_VIEW::on_select_lock_mode_incremental()
 
 void VOKR_VIEW::on_select_lock_mode_trigger() { m_tx_manager->set_lock_mode(VOKR_LOCK_MODE_TRIGGER_CONDITIONS, true); }
 
-// ---- commands and enable rules that later parts of the view fill in ------------------------------------
-
-void VOKR_VIEW::on_locate(const QString&) {}
-void VOKR_VIEW::on_locate_design_file() {}
-
-void VOKR_VIEW::on_update_locate() {}

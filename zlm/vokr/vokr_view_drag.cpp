@@ -38,10 +38,8 @@ bool VOKR_VIEW::is_own_drag(const QDropEvent* event) const { return event->sourc
 
 Qt::DropAction VOKR_VIEW::exec_node_drag(Qt::DropActions actions)
 {
-    auto* data = new QMimeData;
-    data->setData(NODE_DRAG_FORMAT, QByteArray());
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(make_node_drag_data());
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &VOKR_VIEW::on_drag_scroll);
     timer->start(100);
