@@ -4,18 +4,13 @@
 #include "msg.h"
 #include "omu.h"
 #include "pirq.h"
-#include "yuvr.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QPrinter>
-#include <QTimer>
-
-#include <tcl.h>
 
 #include <algorithm>
 
@@ -280,6 +275,25 @@ WEX_FRAME_WND* wex_get_suite_main_window(const WEX_FRAME_WND* except)
 
 std::vector<WEX_FRAME_WND*> wex_get_opened_frame_wnd_list() { return frames(); }
 
+std::vector<WEX_FRAME_WND*> WEX_FRAME_MGR::get_opened_frame_wnd_list(int document_class) const
+{
+    std::vector<WEX_FRAME_WND*> list;
+    for (WEX_FRAME_WND* frame : frames())
+        if (frame->get_document_class() == document_class)
+            list.push_back(frame);
+    return list;
+}
+
+QWidget* WEX_APP::get_main_window() const { return wex_get_main_frame_wnd(); }
+
+WEX_APP* wex_get_app()
+{
+    static WEX_APP app;
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) ? &app : nullptr;
+}
+
+WEX_APP* pirq_get_app() { return wex_get_app(); }
+
 WEX_PRJ_UI_MGR* WEX_PRJ_UI_MGR::get_prj_ui_mgr()
 {
     static WEX_PRJ_UI_MGR manager;
@@ -309,8 +323,8 @@ void record_locate(const QString& target, const MSG_GEN_LOCATION_SCHEMA* schema)
         const auto* instance = dynamic_cast<const MSG_GEN_LOC_INSTANCE*>(object.get());
         if (instance && instance->get_iname_id() >= 0)
             request.objects.push_back("#" + std::to_string(instance->get_iname_id()));
-        else
-            request.objects.push_back(object->get_label() ? object->get_label() : "");
+        else if (const auto* located = dynamic_cast<const MSG_GEN_LOC_OBJ*>(object.get()))
+            request.objects.push_back(located->get_label() ? located->get_label() : "");
     }
     std::vector<WEX_LOCATE_REQUEST>& requests = locate_requests();
     if (requests.size() == 64)
@@ -344,36 +358,3 @@ bool tst_is_regtest_mode() { return regtest_mode; }
 
 void tst_set_regtest_mode(bool on) { regtest_mode = on; }
 
-namespace {
-
-// Evaluates the command once a modal dialog shows, or drops it with a message after the timeout.
-void run_when_modal(const std::string& command, QElapsedTimer clock, int timeout_ms)
-{
-    if (!QApplication::activeModalWidget() && clock.elapsed() < timeout_ms) {
-        QTimer::singleShot(10, [command, clock, timeout_ms] { run_when_modal(command, clock, timeout_ms); });
-        return;
-    }
-    Tcl_Interp* interp = yuvr_get_interpreter();
-    if (!QApplication::activeModalWidget() || !interp) {
-        MSG_W warning;
-        warning.fill_args("No dialog showed for the follow-up command %1!s!/WWEX_MODAL_FOLLOW_UP_DROPPED", command.c_str());
-        warning.post();
-        return;
-    }
-    if (Tcl_Eval(interp, command.c_str()) != TCL_OK) {
-        MSG_E error;
-        error.fill_args("%1!s!/EWEX_MODAL_FOLLOW_UP_FAILED", Tcl_GetStringResult(interp));
-        error.post();
-    }
-}
-
-}  // namespace
-
-void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeout_ms)
-{
-    if (command.empty() || MSG_JOURNAL::is_interactive())
-        return;
-    QElapsedTimer clock;
-    clock.start();
-    QTimer::singleShot(0, [command, clock, timeout_ms] { run_when_modal(command, clock, timeout_ms); });
-}
