@@ -271,9 +271,10 @@ TEST_F(TargetEval, AdvancedLevelsUnderEveryStorageQualifierMatchTheReference)
         "compare(shift(logical, left, 1, {'cpu|ir[2]','cpu|ir[1]','cpu|ir[0]'}), ==, 6, cc, uc)",
         "compare(({'cpu|ir[1]','cpu|ir[0]'} ^ {'btn[1]','btn[0]'}), ==, 3, cc, uc)",
         "ec(8, 3, c, 0, 'btn[0]')",
-        "ec(4, 2, c, 1, 'cpu|fsm|busy')",
+        "and(ec(4, 2, c, 1, 'cpu|fsm|busy'), 'btn[1]', 'cpu|ir[2]')",
         "ec(8, 4, e, 0, and('cpu|ir[1]', 'btn[1]'))",
-        "ec(8, 5, e, 1, 'btn[2]')",
+        "and(ec(8, 2, e, 1, 'trig_out'), 'cpu|pc[8]')",  // held from sample 101, found at 256
+        "and(ec(8, 2, e, 0, 'trig_out'), 'cpu|pc[8]')",  // at its value from 101, 301, 501, ...
         "ec(8, 40, s, 0, 'btn[2]')",
     };
     const KSM_DATA_STORAGE_QUALIFIER_TYPE kinds[] = {KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_CONDITIONAL,
