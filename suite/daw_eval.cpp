@@ -524,8 +524,8 @@ VALUE_PTR build(NODE* node, std::string* error)
     case RUV_KIND_DESIGN_NODE: return std::make_unique<NODE_VALUE>(node->get_name(), node->get_delay());
     case RUV_KIND_INPUT_CONSTANT:
     case RUV_KIND_INPUT_VARIABLE:
-        return std::make_unique<CONSTANT_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_INPUT_CONSTANT*>(node)->get_value(),
-                                                node->get_bit_width());
+        return std::make_unique<CONSTANT_VALUE>(
+            static_cast<const RUV_ADVANCED_TRIGGER_INPUT_CONSTANT*>(node)->get_value(), node->get_bit_width());
     case RUV_KIND_IMBPM: {
         const auto* imbpm = static_cast<const RUV_ADVANCED_TRIGGER_IMBPM*>(node);
         return std::make_unique<PATTERN_VALUE>(imbpm->get_pattern(), 0, named_bus(imbpm->get_node_names()));
@@ -647,7 +647,8 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
     p->m_level_words.resize(p->m_levels.size());
     if (trigger->is_state_based() && !(p->m_flow = make_flow(trigger, error)))
         return nullptr;
-    p->m_qualifier = trigger->is_storage_qualifier_disabled() ? KSM_SQTYPE_CONTINUOUS : trigger->get_storage_qualifier_type();
+    p->m_qualifier =
+        trigger->is_storage_qualifier_disabled() ? KSM_SQTYPE_CONTINUOUS : trigger->get_storage_qualifier_type();
     if (p->m_qualifier == KSM_SQTYPE_STATE_BASED && !p->m_flow)
         p->m_qualifier = KSM_SQTYPE_CONTINUOUS;
     const int first = p->m_qualifier == KSM_SQTYPE_CONDITIONAL ? -3 : -2;

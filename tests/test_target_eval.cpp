@@ -142,7 +142,11 @@ protected:
         set->set_data_nodes_allocated(static_cast<int>(ROWS.size()));
         set->set_sample_depth(DEPTH);
     }
-    void TearDown() override { PRJ_PROJECT::close(); }
+    void TearDown() override
+    {
+        daw_sim::reset();
+        PRJ_PROJECT::close();
+    }
 
     void condition(int level, const std::string& row, KSM_DATA_TRIGGER_CONDITION c)
     {
@@ -310,10 +314,12 @@ TEST_F(TargetEval, MaskAndValueSequenceOnABusTriggersWhereEveryLevelHeldInTurn)
         const unsigned value = (static_cast<unsigned>(l) * 0x9E37u) & mask;
         for (int b = 0; b < 16; ++b)
             if ((mask >> b) & 1)
-                condition(l, "mem_ctrl|fifo|data[" + std::to_string(b) + "]", (value >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
+                condition(l, "mem_ctrl|fifo|data[" + std::to_string(b) + "]",
+                          (value >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
         levels.push_back([mask, value](long long t) {
             for (int b = 0; b < 16; ++b)
-                if (((mask >> b) & 1) && bit("mem_ctrl|fifo|data[" + std::to_string(b) + "]", t) != (((value >> b) & 1) != 0))
+                if (((mask >> b) & 1) &&
+                    bit("mem_ctrl|fifo|data[" + std::to_string(b) + "]", t) != (((value >> b) & 1) != 0))
                     return false;
             return true;
         });
@@ -331,7 +337,8 @@ TEST_F(TargetEval, OrOfComparisonsAndEdgesStoresOnlyWhileItsConditionHolds)
     trigger->set_pattern_condition(trigger->find_node("cpu|fsm|busy"), 0, KSM_CTYPE_FALLING_EDGE);
     trigger->set_pattern_condition(trigger->find_node("btn[0]"), 0, KSM_CTYPE_HIGH);
     const PREDICATE level = [](long long t) {
-        const int nibble = bit("cpu|ir[3]", t) * 8 + bit("cpu|ir[2]", t) * 4 + bit("cpu|ir[1]", t) * 2 + bit("cpu|ir[0]", t);
+        const int nibble =
+            bit("cpu|ir[3]", t) * 8 + bit("cpu|ir[2]", t) * 4 + bit("cpu|ir[1]", t) * 2 + bit("cpu|ir[0]", t);
         return nibble == 9 || (t > 0 && !bit("cpu|fsm|busy", t) && bit("cpu|fsm|busy", t - 1));
     };
     expect_capture({level}, [](long long t) {
@@ -389,6 +396,10 @@ TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
     int odd = 701;  // an odd sample where btn[0] is high: cpu|pc[0] is high there
     while (!bit("btn[0]", odd))
         odd += 2;
+    const KSM_DATA_TRIGGER_CONDITION GT = KSM_CTYPE_COMPARE_GREATER_THAN,
+                                     GE = KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO, EQ = KSM_CTYPE_COMPARE_EQUAL_TO,
+                                     LE = KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO, LT = KSM_CTYPE_COMPARE_LESS_THAN,
+                                     ANY = KSM_CTYPE_COMPARE_TRUE;
     const struct {
         const char* bus;
         int level;  // 0, or -3 for the conditional pattern
@@ -397,14 +408,12 @@ TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
         KSM_DATA_TRIGGER_CONDITION b;
         int vb;
         bool lsb_first;
-    } cases[] = {
-        {"mem_ctrl|fifo|data", 0, KSM_CTYPE_COMPARE_GREATER_THAN, 65000, KSM_CTYPE_COMPARE_TRUE, 0, false},
-        {"mem_ctrl|fifo|data", 0, KSM_CTYPE_COMPARE_LESS_THAN, 90, KSM_CTYPE_COMPARE_TRUE, 0, true},
-        {"mem_ctrl|fifo|data", 0, KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO, 1000, KSM_CTYPE_COMPARE_LESS_THAN, 1300, false},
-        {"mem_ctrl|fifo|data", -3, KSM_CTYPE_COMPARE_GREATER_THAN, 9000, KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO, 40000, true},
-        {"cpu|pc", 0, KSM_CTYPE_COMPARE_EQUAL_TO, odd, KSM_CTYPE_COMPARE_TRUE, 0, false},
-        {"cpu|pc", -3, KSM_CTYPE_COMPARE_GREATER_THAN, 100, KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO, 5000, false},
-    };
+    } cases[] = {{"mem_ctrl|fifo|data", 0, GT, 65000, ANY, 0, false},
+                 {"mem_ctrl|fifo|data", 0, LT, 90, ANY, 0, true},
+                 {"mem_ctrl|fifo|data", 0, GE, 1000, LT, 1300, false},
+                 {"mem_ctrl|fifo|data", -3, GT, 9000, LE, 40000, true},
+                 {"cpu|pc", 0, EQ, odd, ANY, 0, false},
+                 {"cpu|pc", -3, GT, 100, LE, 5000, false}};
     std::map<std::string, int> groups;
     for (const char* bus : {"mem_ctrl|fifo|data", "cpu|pc"}) {
         add_bus(bus, 16);
@@ -418,10 +427,9 @@ TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.bus) + " on level " + std::to_string(c.level));
         const int row = groups[c.bus], pattern = c.level + KSM_NUM_PATTERNS;
-        for (const auto& g : groups) {
-            trigger->set_comparison_enabled(g.second, 0, false);
-            trigger->set_pattern_comparison_enabled(g.second, 0, false);
-        }
+        for (const auto& g : groups)
+            trigger->set_comparison_enabled(g.second, 0, false),
+                trigger->set_pattern_comparison_enabled(g.second, 0, false);
         trigger->set_level_type(0, c.level == 0 ? KSM_LTYPE_COMPARISON : KSM_LTYPE_BASIC_AND);
         trigger->set_pattern_type(0, c.level == 0 ? KSM_LTYPE_BASIC_AND : KSM_LTYPE_COMPARISON);
         trigger->set_lsb_to_msb(row, c.lsb_first);
@@ -441,20 +449,19 @@ TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
         const PREDICATE compared = [&c](long long t) {
             long long v = 0;
             for (int b = 0; b < 16; ++b)
-                v |= static_cast<long long>(bit(c.bus + ("[" + std::to_string(b) + "]"), t)) << (c.lsb_first ? 15 - b : b);
+                v |= static_cast<long long>(bit(c.bus + ("[" + std::to_string(b) + "]"), t))
+                     << (c.lsb_first ? 15 - b : b);
             const auto holds = [v](KSM_DATA_TRIGGER_CONDITION op, long long x) {
-                return op == KSM_CTYPE_COMPARE_GREATER_THAN ? v > x
-                       : op == KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO ? v >= x
-                       : op == KSM_CTYPE_COMPARE_EQUAL_TO ? v == x
-                       : op == KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO ? v <= x
-                       : op == KSM_CTYPE_COMPARE_LESS_THAN ? v < x : true;
+                const bool by_operand[] = {v > x, v >= x, v == x, v <= x, v < x, true};
+                return by_operand[op - KSM_CTYPE_COMPARE_GREATER_THAN];
             };
             return holds(c.a, c.va) && holds(c.b, c.vb);
         };
         const bool pc = std::string(c.bus) == "cpu|pc";
         if (c.level == 0)
-            expect_capture({[&](long long t) { return bit("btn[0]", t) && (pc || !bit("cpu|pc[0]", t)) && compared(t); }},
-                           stores(KSM_SQTYPE_CONTINUOUS));
+            expect_capture(
+                {[&](long long t) { return bit("btn[0]", t) && (pc || !bit("cpu|pc[0]", t)) && compared(t); }},
+                stores(KSM_SQTYPE_CONTINUOUS));
         else
             expect_capture({[](long long t) { return bit("btn[0]", t) && !bit("cpu|pc[0]", t); }}, compared);
     }
@@ -528,7 +535,6 @@ TEST_F(TargetEval, ThreadedRunCapturesTheTriggerAsItWasWhenStarted)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     ASSERT_TRUE(daw_sim::wait_idle());
-    daw_sim::reset();
     const KSM_DATA_LOG* log = requests[0].data_log;
     ASSERT_EQ(log->get_data_trigger_position(), expected->get_data_trigger_position());
     for (int c = 0; c < expected->get_num_channels(); ++c)
