@@ -240,6 +240,8 @@ void queue_call(int entry, uint32_t code, uint32_t argument, uint64_t extra)
 
 // ---- control ------------------------------------------------------------------------------------
 
+// What each capture holds is decided here, from the trigger as it stands now, on the caller's
+// thread: later edits of the trigger do not change a run under way.
 bool DAW_CONTROL::run(std::vector<ACQ_PARAMETER>* requests)
 {
     SIMULATOR& s = sim();

@@ -88,8 +88,7 @@ public:
     };
 
     // Accepts or refuses the whole batch; every request needs a log. After acceptance each
-    // request's callback hears its progress. What each capture holds is decided here, from the
-    // trigger as it stands now: later edits of the trigger do not change a run under way.
+    // request's callback hears its progress.
     static bool run(std::vector<ACQ_PARAMETER>* requests);
     // Ends the acquisition of that instance; its callback then hears "not running".
     static bool stop(KSM_DATA_INSTANCE* instance);
