@@ -2,7 +2,6 @@
 // delivered on the caller's thread (step, drain) or by a worker thread; the virtual hardware
 // table that scans read.
 #include "daw.h"
-#include "daw_eval.h"
 #include "daw_target.h"
 #include "msg.h"
 
@@ -35,6 +34,9 @@ struct REQUEST {
     bool autorun = false;
     bool ended = false;  // its ending call was queued: nothing follows it
     std::deque<STEP> script;
+    // What a capture writes, planned on the thread that started the run: the worker reads
+    // neither the trigger nor the project.
+    std::shared_ptr<const daw_target::PLAN> plan;
 };
 
 struct HARDWARE_DEVICE {
@@ -94,16 +96,17 @@ bool is_ending(uint32_t code)
     return code == DAW_EVENT_NOT_RUNNING || code == DAW_EVENT_POWER_UP_NOT_RUNNING || code == DAW_EVENT_JTAG_ERROR;
 }
 
-// Whether the log's trigger can run on the target; posts the reason when it cannot.
-bool is_runnable(KSM_DATA_LOG* log)
+// The capture of the log's trigger; null, with the reason posted, when the trigger cannot run.
+std::shared_ptr<const daw_target::PLAN> plan_of(const KSM_DATA_LOG* log)
 {
     std::string reason;
-    if (daw_eval::PROGRAM::make(log->get_trigger(), &reason))
-        return true;
+    auto plan = std::make_shared<daw_target::PLAN>();
+    if (daw_target::plan(log, plan.get(), &reason))
+        return plan;
     MSG_E error;
     error.fill_args("The acquisition cannot start: %1!s!/EDAW_TRIGGER_NOT_RUNNABLE", reason.c_str());
     error.post();
-    return false;
+    return nullptr;
 }
 
 uint32_t not_running_code(const REQUEST& r)
@@ -131,8 +134,7 @@ void queue_run(REQUEST* r)
 {
     r->script.push_back({DAW_EVENT_STARTED, 0, 0, false});
     r->script.push_back({DAW_EVENT_WAITING_FOR_TRIGGER, 1, 0, false});
-    daw_target::PLAN plan;
-    if (daw_target::plan(r->log, &plan) && plan.triggered)
+    if (r->plan->triggered)
         queue_capture(r, !r->autorun);
 }
 
@@ -163,9 +165,10 @@ bool deliver_one()
         queue_capture(r, false);  // autorun: capture again until stopped
     DAW_CONTROL_ELA_INT* callback = r->callback;
     KSM_DATA_LOG* log = r->log;
+    const std::shared_ptr<const daw_target::PLAN> plan = r->plan;
     hold.unlock();
     if (step.fill)
-        daw_sim::capture(log);
+        daw_target::fill(log, *plan);
     else if (is_ending(step.code) && log)
         log->set_acquiring_data(false);  // ended without a capture: the log stays empty
     if (callback)
@@ -237,6 +240,8 @@ void queue_call(int entry, uint32_t code, uint32_t argument, uint64_t extra)
 
 // ---- control ------------------------------------------------------------------------------------
 
+// What each capture holds is decided here, from the trigger as it stands now, on the caller's
+// thread: later edits of the trigger do not change a run under way.
 bool DAW_CONTROL::run(std::vector<ACQ_PARAMETER>* requests)
 {
     SIMULATOR& s = sim();
@@ -245,11 +250,16 @@ bool DAW_CONTROL::run(std::vector<ACQ_PARAMETER>* requests)
     s.refuse_run = false;
     if (refuse)
         return false;
-    for (const ACQ_PARAMETER& p : *requests)
-        if (!instance_of(p.data_log) || !is_runnable(p.data_log))
-            return false;
+    std::vector<std::shared_ptr<const daw_target::PLAN>> plans;
     for (const ACQ_PARAMETER& p : *requests) {
+        plans.push_back(instance_of(p.data_log) ? plan_of(p.data_log) : nullptr);
+        if (!plans.back())
+            return false;
+    }
+    for (size_t i = 0; i < requests->size(); ++i) {
+        const ACQ_PARAMETER& p = (*requests)[i];
         auto r = std::make_unique<REQUEST>();
+        r->plan = plans[i];
         r->instance = instance_of(p.data_log);
         r->log = p.data_log;
         r->callback = p.callback;

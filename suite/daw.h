@@ -18,7 +18,10 @@
 //
 // A run samples from t = 0 on; the trigger logic (daw_eval.h) runs from there on, every sample:
 // basic levels are the AND, or the OR, of their nodes' conditions (high and low read the sample,
-// edges the sample and the one before it, none before t = 0); comparison levels hold at once;
+// edges the sample and the one before it, none before t = 0); a comparison level is the AND of
+// its node conditions and of its buses' comparisons (the value of a bus with a comparison, its
+// first member the most significant unless the bus is ordered from its least significant bit,
+// against one value, or within an interval; its members' own conditions do not count there);
 // advanced levels evaluate their expression as the level's HDL would, registers starting at 0.
 // Sequential levels are met in turn, each at the first sample after the one that met the level
 // before it. A state-based flow runs its current state's statements every sample. A level with

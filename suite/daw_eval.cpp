@@ -52,16 +52,63 @@ uint64_t term_word(const TERM& term, long long t)
     }
 }
 
-// The AND, or the OR, of node conditions; with none, or for a level kind not evaluated, it
-// holds at every sample.
+// A bus's value held against one value (the second operand "true"), or against an interval
+// (a lower bound, then an upper one).
+struct COMPARISON {
+    std::vector<SOURCE> members;  // least significant first
+    KSM_DATA_TRIGGER_CONDITION operand[2];
+    long long value[2];
+};
+
+// Where the bus value (`bus`, least significant plane first) is below, and equal to, `value`.
+void compare_with(const PLANES& bus, long long value, uint64_t* less, uint64_t* equal)
+{
+    *less = 0;
+    *equal = ALL;
+    if (value < 0) {
+        *equal = 0;
+        return;
+    }
+    for (size_t i = std::max<size_t>(bus.size(), 64); i-- > 0;) {
+        const uint64_t a = i < bus.size() ? bus[i] : 0, b = i < 63 && ((value >> i) & 1) ? ALL : 0;
+        *less |= *equal & ~a & b;
+        *equal &= ~(a ^ b);
+    }
+}
+
+uint64_t operand_word(KSM_DATA_TRIGGER_CONDITION operand, const PLANES& bus, long long value)
+{
+    uint64_t less, equal;
+    compare_with(bus, value, &less, &equal);
+    switch (operand) {
+    case KSM_CTYPE_COMPARE_GREATER_THAN: return ~less & ~equal;
+    case KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO: return ~less;
+    case KSM_CTYPE_COMPARE_EQUAL_TO: return equal;
+    case KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO: return less | equal;
+    case KSM_CTYPE_COMPARE_LESS_THAN: return less;
+    default: return ALL;
+    }
+}
+
+// The AND, or the OR, of node conditions, and the AND of a comparison level's node conditions
+// and bus comparisons; with none, or for a level kind not evaluated, it holds at every sample.
 class BASIC_LEVEL final : public STREAM {
 public:
-    BASIC_LEVEL(bool any, std::vector<TERM> terms) : m_any(any), m_terms(std::move(terms)) {}
+    BASIC_LEVEL(bool any, std::vector<TERM> terms, std::vector<COMPARISON> comparisons = {})
+        : m_any(any), m_terms(std::move(terms)), m_comparisons(std::move(comparisons))
+    {
+    }
     uint64_t next() override
     {
-        uint64_t met = m_terms.empty() ? ALL : m_any ? 0 : ALL;
+        uint64_t met = m_terms.empty() || !m_any ? ALL : 0;
         for (const TERM& term : m_terms)
             met = m_any ? met | term_word(term, m_t) : met & term_word(term, m_t);
+        for (const COMPARISON& c : m_comparisons) {
+            m_bus.resize(c.members.size());
+            for (size_t i = 0; i < c.members.size(); ++i)
+                m_bus[i] = daw_target::sample_word(c.members[i], m_t);
+            met &= operand_word(c.operand[0], m_bus, c.value[0]) & operand_word(c.operand[1], m_bus, c.value[1]);
+        }
         m_t += 64;
         return met;
     }
@@ -69,21 +116,50 @@ public:
 private:
     bool m_any;
     std::vector<TERM> m_terms;
+    std::vector<COMPARISON> m_comparisons;
+    PLANES m_bus;
     long long m_t = 0;
 };
+
+// The comparison a group row holds on a level (0..) or pattern (-3..-1).
+COMPARISON comparison_of(const KSM_TX_TRIGGER* trigger, int row, int level)
+{
+    COMPARISON c;
+    const int pattern = level + KSM_NUM_PATTERNS;
+    for (int k = 0; k < 2; ++k) {
+        c.operand[k] = level >= 0 ? trigger->get_comparison_operand(row, level, k + 1)
+                                  : trigger->get_pattern_comparison_operand(row, pattern, k + 1);
+        c.value[k] = level >= 0 ? trigger->get_comparison_value(row, level, k + 1)
+                                : trigger->get_pattern_comparison_value(row, pattern, k + 1);
+    }
+    for (int member = trigger->get_last_child_index(row); member > row; --member)
+        if (is_leaf(trigger, member))
+            c.members.push_back(daw_target::source_of(trigger->get_node_name(member)));
+    if (trigger->get_lsb_to_msb(row))  // the first member is the least significant
+        std::reverse(c.members.begin(), c.members.end());
+    return c;
+}
 
 std::unique_ptr<STREAM> make_basic(const KSM_TX_TRIGGER* trigger, int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
     std::vector<TERM> terms;
-    const bool evaluated = type == KSM_LTYPE_BASIC_AND || type == KSM_LTYPE_BASIC_OR;
+    std::vector<COMPARISON> comparisons;
+    const bool evaluated = type == KSM_LTYPE_BASIC_AND || type == KSM_LTYPE_BASIC_OR || type == KSM_LTYPE_COMPARISON;
     for (int row = 0; evaluated && row < trigger->get_num_nodes(); ++row) {
+        const bool compared = level >= 0 ? trigger->is_comparison_enabled(row, level)
+                                         : trigger->is_pattern_comparison_enabled(row, level + KSM_NUM_PATTERNS);
+        if (type == KSM_LTYPE_COMPARISON && compared && !is_leaf(trigger, row)) {
+            comparisons.push_back(comparison_of(trigger, row, level));
+            row = trigger->get_last_child_index(row);  // the members take part only through it
+            continue;
+        }
         const KSM_DATA_TRIGGER_CONDITION c = level >= 0 ? trigger->get_trigger_condition(row, level)
                                                         : trigger->get_pattern_condition(row, level + KSM_NUM_PATTERNS);
         const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
         if (is_leaf(trigger, row) && is_bit_condition(c) && (use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH))
             terms.push_back({daw_target::source_of(trigger->get_node_name(row)), c});
     }
-    return std::make_unique<BASIC_LEVEL>(type == KSM_LTYPE_BASIC_OR, std::move(terms));
+    return std::make_unique<BASIC_LEVEL>(type == KSM_LTYPE_BASIC_OR, std::move(terms), std::move(comparisons));
 }
 
 // ---- advanced expressions -------------------------------------------------------------------
@@ -448,8 +524,8 @@ VALUE_PTR build(NODE* node, std::string* error)
     case RUV_KIND_DESIGN_NODE: return std::make_unique<NODE_VALUE>(node->get_name(), node->get_delay());
     case RUV_KIND_INPUT_CONSTANT:
     case RUV_KIND_INPUT_VARIABLE:
-        return std::make_unique<CONSTANT_VALUE>(static_cast<const RUV_ADVANCED_TRIGGER_INPUT_CONSTANT*>(node)->get_value(),
-                                                node->get_bit_width());
+        return std::make_unique<CONSTANT_VALUE>(
+            static_cast<const RUV_ADVANCED_TRIGGER_INPUT_CONSTANT*>(node)->get_value(), node->get_bit_width());
     case RUV_KIND_IMBPM: {
         const auto* imbpm = static_cast<const RUV_ADVANCED_TRIGGER_IMBPM*>(node);
         return std::make_unique<PATTERN_VALUE>(imbpm->get_pattern(), 0, named_bus(imbpm->get_node_names()));
@@ -571,7 +647,8 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
     p->m_level_words.resize(p->m_levels.size());
     if (trigger->is_state_based() && !(p->m_flow = make_flow(trigger, error)))
         return nullptr;
-    p->m_qualifier = trigger->is_storage_qualifier_disabled() ? KSM_SQTYPE_CONTINUOUS : trigger->get_storage_qualifier_type();
+    p->m_qualifier =
+        trigger->is_storage_qualifier_disabled() ? KSM_SQTYPE_CONTINUOUS : trigger->get_storage_qualifier_type();
     if (p->m_qualifier == KSM_SQTYPE_STATE_BASED && !p->m_flow)
         p->m_qualifier = KSM_SQTYPE_CONTINUOUS;
     const int first = p->m_qualifier == KSM_SQTYPE_CONDITIONAL ? -3 : -2;

@@ -272,6 +272,13 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
             return true;
     }
     plan->triggered = true;
+    plan->channels = set->get_num_channels();
+    plan->sources.assign(static_cast<size_t>(plan->channels), SOURCE());
+    for (int row = 0; row < set->get_num_nodes(); ++row) {
+        const int channel = set->get_channel(row);
+        if (channel >= 0 && channel < plan->channels)
+            plan->sources[static_cast<size_t>(channel)] = source_of(set->get_node_name(row));
+    }
     if (trigger->is_record_data_discontinuities()) {
         plan->gaps.assign(plan->positions.size(), false);
         for (size_t i = 1; i < plan->positions.size(); ++i)
@@ -282,21 +289,14 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
 
 void fill(KSM_DATA_LOG* log, const PLAN& plan)
 {
-    const KSM_TX_SIGNAL_SET* set = log->get_trigger()->get_signal_set();
-    const int channels = set->get_num_channels();
-    std::vector<SOURCE> sources(static_cast<size_t>(channels));
-    for (int row = 0; row < set->get_num_nodes(); ++row) {
-        const int channel = set->get_channel(row);
-        if (channel >= 0 && channel < channels)
-            sources[static_cast<size_t>(channel)] = source_of(set->get_node_name(row));
-    }
+    const int channels = plan.channels;
     const int size = plan.segment_size;
     log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
     std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64);
     for (int c = 0; c < channels; ++c) {
         std::fill(plane.begin(), plane.end(), 0);
-        const SOURCE& source = sources[static_cast<size_t>(c)];
+        const SOURCE& source = plan.sources[static_cast<size_t>(c)];
         for (const RUN& run : runs)
             for (int j = 0; j < run.length; j += 64)
                 put_bits(&plane, run.slot + j, sample_word(source, run.position + j), std::min(64, run.length - j));

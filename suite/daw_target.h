@@ -32,12 +32,16 @@ struct PLAN {
     std::vector<long long> positions;   // stream sample of each log sample, -1 for none (invalid)
     std::vector<int> pre_counts;        // samples before each segment's trigger sample
     std::vector<bool> gaps;             // log samples that follow a gap in the stored samples
+    int channels = 0;
+    std::vector<SOURCE> sources;        // what each data channel carries
 };
 
-// The window the log's trigger captures; false when the log has no trigger or signal set, or
-// its trigger cannot run here (`error` then says why).
+// The window the log's trigger captures and the channels' sources, read from the log's trigger
+// and the open project; false when the log has no trigger or signal set, or its trigger cannot
+// run here (`error` then says why).
 bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error = nullptr);
-// Writes the planned samples, validity, trigger and segment marks into the log.
+// Writes the planned samples, validity, trigger and segment marks into the log. Reads nothing
+// but the plan, so it may run on another thread than the one that planned.
 void fill(KSM_DATA_LOG* log, const PLAN& plan);
 
 }  // namespace daw_target

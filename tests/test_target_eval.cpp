@@ -1,7 +1,9 @@
 // Captures of the simulated target on the demo design checked against a plain per-sample
-// reference: advanced expressions under each storage qualifier, three configurations engineers
-// use (a mask/value level sequence, an OR of comparisons and edges with conditional storage, a
-// sixteen-state machine with per-state storage), and the refusal of a custom HDL block.
+// reference: advanced expressions (counters too) under each storage qualifier, comparison levels,
+// segmented captures with qualifiers, break marks and a flow's segment triggers, three
+// configurations engineers use (a mask/value level sequence, an OR of comparisons and edges with
+// conditional storage, a sixteen-state machine with per-state storage), a threaded run while the
+// trigger is edited, and the refusal of a custom HDL block.
 #include "daw.h"
 #include "ksm_test_session.h"
 #include "msg.h"
@@ -10,11 +12,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <map>
+#include <thread>
 
 namespace {
 
 using PREDICATE = std::function<bool(long long)>;
+// The first trigger sample from `from` on; `final` tells whether it ends the acquisition.
+using FIND = std::function<long long(long long from, bool* final)>;
 const std::vector<std::string> ROWS = {"cpu|ir[0]", "cpu|ir[1]", "cpu|ir[2]", "cpu|ir[3]", "btn[0]",
                                        "btn[1]",    "btn[2]",    "btn[3]",    "cpu|fsm|busy"};
 
@@ -27,7 +34,38 @@ bool bit(const std::string& row, long long t)
                                      : daw_sim::node_bit(row.substr(0, open), std::atoi(row.c_str() + open + 1), t);
 }
 
-// The reference value of an expression node at sample t (counters excluded).
+bool changed(const std::string& row, long long t) { return t > 0 && bit(row, t) != bit(row, t - 1); }
+
+// A counter's outputs so far and its registers.
+struct COUNTER_RUN {
+    std::vector<bool> out;
+    uint64_t count = 0;
+    bool started = false, held = false;
+};
+std::map<const RUV_ADVANCED_TRIGGER_BASE*, COUNTER_RUN> counter_runs;  // cleared per expression
+
+int64_t value(const RUV_ADVANCED_TRIGGER_BASE* n, long long t);
+
+bool counter_at(const RUV_ADVANCED_TRIGGER_EVENT_COUNTER* c, long long t)
+{
+    COUNTER_RUN& r = counter_runs[c];
+    while (t >= 0 && static_cast<long long>(r.out.size()) <= t) {
+        const bool x = value(c->get_input_connection_at(0), static_cast<long long>(r.out.size())) != 0;
+        const bool at = r.count == c->get_counter_value();
+        r.out.push_back(at || (c->get_hold_status() && r.held));
+        r.held = r.held || at;
+        if (c->get_mode() == RUV_ETYPE_CONTINUOUS)
+            r.count = x ? (at ? r.count : r.count + 1) : 0;
+        else if (c->get_mode() == RUV_ETYPE_EVENT)
+            r.count = x ? (at ? 1 : r.count + 1) : r.count;
+        else
+            r.count += (r.started || x) && !at;
+        r.started = r.started || x;
+    }
+    return t >= 0 && r.out[static_cast<size_t>(t)];
+}
+
+// The reference value of an expression node at sample t.
 int64_t value(const RUV_ADVANCED_TRIGGER_BASE* n, long long t)
 {
     auto in = [&](int i, long long at) { return value(n->get_input_connection_at(i), at); };
@@ -86,6 +124,7 @@ int64_t value(const RUV_ADVANCED_TRIGGER_BASE* n, long long t)
         }
         return met;
     }
+    case RUV_KIND_EVENT_COUNTER: return counter_at(static_cast<const RUV_ADVANCED_TRIGGER_EVENT_COUNTER*>(n), t);
     default: ADD_FAILURE() << "kind " << n->get_node_kind(); return 0;
     }
 }
@@ -103,35 +142,108 @@ protected:
         set->set_data_nodes_allocated(static_cast<int>(ROWS.size()));
         set->set_sample_depth(DEPTH);
     }
-    void TearDown() override { PRJ_PROJECT::close(); }
+    void TearDown() override
+    {
+        daw_sim::reset();
+        PRJ_PROJECT::close();
+    }
 
     void condition(int level, const std::string& row, KSM_DATA_TRIGGER_CONDITION c)
     {
         ASSERT_TRUE(trigger->set_trigger_condition(trigger->find_node(row.c_str()), level, c));
     }
 
-    // Captures and compares with the reference: the trigger at the first sample where the
-    // levels have held in turn, the stored samples around it.
+    // Adds the bits of a bus of the design to both lists, most significant first.
+    void add_bus(const std::string& name, int width)
+    {
+        for (int b = width - 1; b >= 0; --b) {
+            const std::string row = name + "[" + std::to_string(b) + "]";
+            set->insert_node(row.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+            trigger->insert_node(row.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+        }
+        set->set_data_nodes_allocated(set->get_data_input_count());
+    }
+
+    // The storage-qualifier patterns and port of the qualifier tests, and the reference of each kind.
+    void use_qualifiers()
+    {
+        trigger->set_pattern_condition(trigger->find_node("btn[2]"), 0, KSM_CTYPE_HIGH);  // conditional
+        trigger->set_pattern_condition(trigger->find_node("btn[0]"), 1, KSM_CTYPE_HIGH);  // start
+        trigger->set_pattern_condition(trigger->find_node("btn[1]"), 2, KSM_CTYPE_HIGH);  // stop
+        trigger->set_storage_qualifier_input_port("cpu|fsm|busy", false);
+        for (const char* row : {"btn[0]", "cpu|fsm|busy"})
+            set->set_transition_enabled(set->find_node(row), true);
+        storing.assign(1 << 14, false);
+        for (long long t = 0, on = 0; t < static_cast<long long>(storing.size()); ++t) {
+            on = on || bit("btn[0]", t);
+            storing[static_cast<size_t>(t)] = on;
+            on = on && !bit("btn[1]", t);
+        }
+    }
+    PREDICATE stores(KSM_DATA_STORAGE_QUALIFIER_TYPE kind) const
+    {
+        switch (kind) {
+        case KSM_SQTYPE_CONDITIONAL: return [](long long t) { return bit("btn[2]", t); };
+        case KSM_SQTYPE_INPUT_PORT: return [](long long t) { return bit("cpu|fsm|busy", t); };
+        case KSM_SQTYPE_START_STOP: return [this](long long t) { return bool(storing.at(static_cast<size_t>(t))); };
+        case KSM_SQTYPE_TRANSITIONAL:
+            return [](long long t) { return t == 0 || changed("btn[0]", t) || changed("cpu|fsm|busy", t); };
+        default: return [](long long) { return true; };
+        }
+    }
+
+    // Captures and compares with the reference: the trigger where the levels have held in turn.
     void expect_capture(const std::vector<PREDICATE>& levels, const PREDICATE& stored)
     {
-        long long at = -1;
-        for (const PREDICATE& level : levels)
-            for (++at; !level(at); ++at)
-                ASSERT_LT(at, 1 << 20);
+        expect_capture(
+            [levels](long long from, bool* final) {
+                long long at = from - 1;
+                for (const PREDICATE& level : levels)
+                    for (++at; !level(at); ++at)
+                        if (at > from + (1 << 20))
+                            return -1ll;
+                *final = false;
+                return at;
+            },
+            stored);
+    }
+
+    // Each segment's trigger where `find` puts it, looked for once the segment's samples before
+    // its trigger are stored after the previous segment; the stored samples around it, not
+    // before the previous segment's last; validity, trigger and break marks.
+    void expect_capture(const FIND& find, const PREDICATE& stored)
+    {
+        const int size = trigger->is_segmented() ? trigger->get_segment_size() : DEPTH;
+        const KSM_DATA_TRIGGER_POSITION position = trigger->get_trigger_position();
+        const int pre = position == KSM_TPOS_POST ? size * 7 / 8 : position == KSM_TPOS_PRE ? size / 8 : size / 2;
+        std::vector<long long> slots(DEPTH, -1);
+        std::vector<bool> breaks(DEPTH, false);
+        bool final = false;
+        for (long long k = 0, floor = 0, from = 0; k < DEPTH / size && !final; ++k) {
+            long long* slot = &slots[static_cast<size_t>(k * size)];
+            const long long at = slot[pre] = find(from, &final);
+            ASSERT_GE(at, 0) << "segment " << k;
+            breaks[static_cast<size_t>(k * size)] = k > 0;
+            for (long long i = pre - 1, t = at - 1; i >= 0 && t >= floor; --t)
+                if (stored(t))
+                    slot[i--] = t;
+            floor = at;
+            for (long long i = pre + 1, t = at + 1; i < size; ++t)
+                if (stored(t))
+                    floor = slot[i++] = t;
+            from = ++floor;
+            for (int i = 0; i < pre; ++from)
+                i += stored(from);
+        }
+        for (int i = 1; i < DEPTH; ++i)
+            breaks[i] = breaks[i] || (trigger->is_record_data_discontinuities() && slots[i - 1] >= 0 &&
+                                      slots[i] > slots[i - 1] + 1);
         KSM_DATA_LOG* log = session->create_new_log(0);
         ASSERT_TRUE(daw_sim::capture(log));
-        const int pre = trigger->get_trigger_position() == KSM_TPOS_POST ? DEPTH * 7 / 8 : DEPTH / 8;
-        std::vector<long long> slots(DEPTH, -1);
-        slots[pre] = at;
-        for (long long i = pre - 1, t = at - 1; i >= 0 && t >= 0; --t)
-            if (stored(t))
-                slots[static_cast<size_t>(i--)] = t;
-        for (long long i = pre + 1, t = at + 1; i < DEPTH; ++t)
-            if (stored(t))
-                slots[static_cast<size_t>(i++)] = t;
-        ASSERT_EQ(log->get_data_trigger_position(), pre);
         for (int i = 0; i < DEPTH; ++i) {
             ASSERT_EQ(log->is_bit_valid(i), slots[i] >= 0) << i;
+            ASSERT_EQ(log->is_bit_trigger(i), i % size == pre && slots[i] >= 0) << i;
+            ASSERT_EQ(log->is_break_previous(i), breaks[i]) << i;
             for (int row = 0; row < set->get_num_nodes(); ++row)
                 ASSERT_EQ(log->get_bit(set->get_channel(row), i), bit(set->get_node_name(row), slots[i]))
                     << set->get_node_name(row) << " at " << i;
@@ -143,7 +255,10 @@ protected:
     std::unique_ptr<KSM_TX_SESSION> session = make_test_session();
     KSM_TX_SIGNAL_SET* set = session->get_signal_set_at(0);
     KSM_TX_TRIGGER* trigger = session->get_trigger_at(0);
+    std::vector<bool> storing;  // the start/stop reference
 };
+
+const PREDICATE BTN3_RISES = [](long long t) { return changed("btn[3]", t) && bit("btn[3]", t); };
 
 const char* const NIBBLE = "{'cpu|ir[3]','cpu|ir[2]','cpu|ir[1]','cpu|ir[0]'}";
 
@@ -159,51 +274,52 @@ TEST_F(TargetEval, AdvancedLevelsUnderEveryStorageQualifierMatchTheReference)
         "and(('cpu|ir[0]' @ 3), 'cpu|ir[1]', 'btn[2]')",
         "compare(shift(logical, left, 1, {'cpu|ir[2]','cpu|ir[1]','cpu|ir[0]'}), ==, 6, cc, uc)",
         "compare(({'cpu|ir[1]','cpu|ir[0]'} ^ {'btn[1]','btn[0]'}), ==, 3, cc, uc)",
+        "ec(8, 3, c, 0, 'btn[0]')",
+        "and(ec(4, 2, c, 1, 'cpu|fsm|busy'), 'btn[1]', 'cpu|ir[2]')",
+        "ec(8, 4, e, 0, and('cpu|ir[1]', 'btn[1]'))",
+        "and(ec(8, 2, e, 1, 'trig_out'), 'cpu|pc[8]')",  // held from sample 101, found at 256
+        "and(ec(8, 2, e, 0, 'trig_out'), 'cpu|pc[8]')",  // at its value from 101, 301, 501, ...
+        "ec(8, 40, s, 0, 'btn[2]')",
     };
     const KSM_DATA_STORAGE_QUALIFIER_TYPE kinds[] = {KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_CONDITIONAL,
-                                                     KSM_SQTYPE_INPUT_PORT, KSM_SQTYPE_START_STOP};
+                                                     KSM_SQTYPE_INPUT_PORT, KSM_SQTYPE_START_STOP,
+                                                     KSM_SQTYPE_TRANSITIONAL};
     trigger->set_num_levels(2);
     condition(0, "btn[3]", KSM_CTYPE_RISING_EDGE);
     trigger->set_level_type(1, KSM_LTYPE_ADVANCED);
-    trigger->set_pattern_condition(trigger->find_node("btn[2]"), 0, KSM_CTYPE_HIGH);  // conditional
-    trigger->set_pattern_condition(trigger->find_node("btn[0]"), 1, KSM_CTYPE_HIGH);  // start
-    trigger->set_pattern_condition(trigger->find_node("btn[1]"), 2, KSM_CTYPE_HIGH);  // stop
-    trigger->set_storage_qualifier_input_port("cpu|fsm|busy", false);
-    std::vector<bool> storing(1 << 12);
-    for (long long t = 0, on = 0; t < static_cast<long long>(storing.size()); ++t) {
-        on = on || bit("btn[0]", t);
-        storing[static_cast<size_t>(t)] = on;
-        on = on && !bit("btn[1]", t);
-    }
-    const PREDICATE stores[] = {[](long long) { return true; }, [](long long t) { return bit("btn[2]", t); },
-                                [](long long t) { return bit("cpu|fsm|busy", t); },
-                                [&](long long t) { return storing[static_cast<size_t>(t)]; }};
+    use_qualifiers();
     for (const std::string& text : expressions)
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < 5; ++k) {
             SCOPED_TRACE(text + " / qualifier " + std::to_string(kinds[k]));
+            counter_runs.clear();
             RUV_ADVANCED_TRIGGER_FACTORY factory;
             ASSERT_TRUE(factory.parse(text)) << factory.get_error_message();
             ASSERT_TRUE(trigger->set_advanced_trigger_expression(1, text.c_str()));
             ASSERT_TRUE(trigger->set_storage_qualifier_type(kinds[k]));
             trigger->set_trigger_position(k % 2 ? KSM_TPOS_POST : KSM_TPOS_PRE);
-            const PREDICATE first = [](long long t) { return t > 0 && bit("btn[3]", t) && !bit("btn[3]", t - 1); };
             const RUV_ADVANCED_TRIGGER_BASE* root = factory.get_root()->get_input_connection_at(0);
-            expect_capture({first, [root](long long t) { return value(root, t) != 0; }}, stores[k]);
+            expect_capture({BTN3_RISES, [root](long long t) { return value(root, t) != 0; }}, stores(kinds[k]));
         }
 }
 
+// As many levels as a trigger can hold (ten), each a mask and value over a 16-bit bus; every
+// bit of the bus is masked in on some level.
 TEST_F(TargetEval, MaskAndValueSequenceOnABusTriggersWhereEveryLevelHeldInTurn)
 {
+    add_bus("mem_ctrl|fifo|data", 16);
     ASSERT_TRUE(trigger->set_num_levels(KSM_MAX_TRIGGER_LEVELS));
     std::vector<PREDICATE> levels;
     for (int l = 0; l < KSM_MAX_TRIGGER_LEVELS; ++l) {
-        const unsigned mask = 0x5u + static_cast<unsigned>(l) * 3u, value = static_cast<unsigned>(l) * 7u;
-        for (int b = 0; b < 4; ++b)
+        const unsigned mask = (0x1249u << (l * 3 % 16) | 0x1249u >> (16 - l * 3 % 16)) & 0xFFFFu;
+        const unsigned value = (static_cast<unsigned>(l) * 0x9E37u) & mask;
+        for (int b = 0; b < 16; ++b)
             if ((mask >> b) & 1)
-                condition(l, ROWS[b], (value >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
+                condition(l, "mem_ctrl|fifo|data[" + std::to_string(b) + "]",
+                          (value >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
         levels.push_back([mask, value](long long t) {
-            for (int b = 0; b < 4; ++b)
-                if (((mask >> b) & 1) && bit(ROWS[b], t) != (((value >> b) & 1) != 0))
+            for (int b = 0; b < 16; ++b)
+                if (((mask >> b) & 1) &&
+                    bit("mem_ctrl|fifo|data[" + std::to_string(b) + "]", t) != (((value >> b) & 1) != 0))
                     return false;
             return true;
         });
@@ -221,7 +337,8 @@ TEST_F(TargetEval, OrOfComparisonsAndEdgesStoresOnlyWhileItsConditionHolds)
     trigger->set_pattern_condition(trigger->find_node("cpu|fsm|busy"), 0, KSM_CTYPE_FALLING_EDGE);
     trigger->set_pattern_condition(trigger->find_node("btn[0]"), 0, KSM_CTYPE_HIGH);
     const PREDICATE level = [](long long t) {
-        const int nibble = bit("cpu|ir[3]", t) * 8 + bit("cpu|ir[2]", t) * 4 + bit("cpu|ir[1]", t) * 2 + bit("cpu|ir[0]", t);
+        const int nibble =
+            bit("cpu|ir[3]", t) * 8 + bit("cpu|ir[2]", t) * 4 + bit("cpu|ir[1]", t) * 2 + bit("cpu|ir[0]", t);
         return nibble == 9 || (t > 0 && !bit("cpu|fsm|busy", t) && bit("cpu|fsm|busy", t - 1));
     };
     expect_capture({level}, [](long long t) {
@@ -270,6 +387,159 @@ TEST_F(TargetEval, SixteenStateMachineWithCountersAndPerStateStorage)
     }
     ASSERT_GT(at, 0);
     expect_capture({[at](long long t) { return t == at; }}, [&](long long t) { return odd[static_cast<size_t>(t)]; });
+}
+
+// Comparisons of a 16-bit bus, on a comparison level beside a node condition (the members' own
+// conditions do not count) or as the conditional storage pattern, in either bit order.
+TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
+{
+    int odd = 701;  // an odd sample where btn[0] is high: cpu|pc[0] is high there
+    while (!bit("btn[0]", odd))
+        odd += 2;
+    const KSM_DATA_TRIGGER_CONDITION GT = KSM_CTYPE_COMPARE_GREATER_THAN,
+                                     GE = KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO, EQ = KSM_CTYPE_COMPARE_EQUAL_TO,
+                                     LE = KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO, LT = KSM_CTYPE_COMPARE_LESS_THAN,
+                                     ANY = KSM_CTYPE_COMPARE_TRUE;
+    const struct {
+        const char* bus;
+        int level;  // 0, or -3 for the conditional pattern
+        KSM_DATA_TRIGGER_CONDITION a;
+        int va;
+        KSM_DATA_TRIGGER_CONDITION b;
+        int vb;
+        bool lsb_first;
+    } cases[] = {{"mem_ctrl|fifo|data", 0, GT, 65000, ANY, 0, false},
+                 {"mem_ctrl|fifo|data", 0, LT, 90, ANY, 0, true},
+                 {"mem_ctrl|fifo|data", 0, GE, 1000, LT, 1300, false},
+                 {"mem_ctrl|fifo|data", -3, GT, 9000, LE, 40000, true},
+                 {"cpu|pc", 0, EQ, odd, ANY, 0, false},
+                 {"cpu|pc", -3, GT, 100, LE, 5000, false}};
+    std::map<std::string, int> groups;
+    for (const char* bus : {"mem_ctrl|fifo|data", "cpu|pc"}) {
+        add_bus(bus, 16);
+        const int first = trigger->find_node((std::string(bus) + "[15]").c_str());
+        ASSERT_TRUE(trigger->group_nodes(first, first + 15));
+        groups[bus] = trigger->get_parent_index(trigger->find_node((std::string(bus) + "[0]").c_str()));
+    }
+    condition(0, "btn[0]", KSM_CTYPE_HIGH);
+    condition(0, "cpu|pc[0]", KSM_CTYPE_LOW);
+    trigger->set_storage_qualifier_type(KSM_SQTYPE_CONDITIONAL);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.bus) + " on level " + std::to_string(c.level));
+        const int row = groups[c.bus], pattern = c.level + KSM_NUM_PATTERNS;
+        for (const auto& g : groups)
+            trigger->set_comparison_enabled(g.second, 0, false),
+                trigger->set_pattern_comparison_enabled(g.second, 0, false);
+        trigger->set_level_type(0, c.level == 0 ? KSM_LTYPE_COMPARISON : KSM_LTYPE_BASIC_AND);
+        trigger->set_pattern_type(0, c.level == 0 ? KSM_LTYPE_BASIC_AND : KSM_LTYPE_COMPARISON);
+        trigger->set_lsb_to_msb(row, c.lsb_first);
+        if (c.level == 0) {
+            trigger->set_comparison_enabled(row, 0, true);
+            trigger->set_comparison_operand(row, 0, 1, c.a);
+            trigger->set_comparison_operand(row, 0, 2, c.b);
+            trigger->set_comparison_value(row, 0, 1, c.va);
+            trigger->set_comparison_value(row, 0, 2, c.vb);
+        } else {
+            trigger->set_pattern_comparison_enabled(row, pattern, true);
+            trigger->set_pattern_comparison_operand(row, pattern, 1, c.a);
+            trigger->set_pattern_comparison_operand(row, pattern, 2, c.b);
+            trigger->set_pattern_comparison_value(row, pattern, 1, c.va);
+            trigger->set_pattern_comparison_value(row, pattern, 2, c.vb);
+        }
+        const PREDICATE compared = [&c](long long t) {
+            long long v = 0;
+            for (int b = 0; b < 16; ++b)
+                v |= static_cast<long long>(bit(c.bus + ("[" + std::to_string(b) + "]"), t))
+                     << (c.lsb_first ? 15 - b : b);
+            const auto holds = [v](KSM_DATA_TRIGGER_CONDITION op, long long x) {
+                const bool by_operand[] = {v > x, v >= x, v == x, v <= x, v < x, true};
+                return by_operand[op - KSM_CTYPE_COMPARE_GREATER_THAN];
+            };
+            return holds(c.a, c.va) && holds(c.b, c.vb);
+        };
+        const bool pc = std::string(c.bus) == "cpu|pc";
+        if (c.level == 0)
+            expect_capture(
+                {[&](long long t) { return bit("btn[0]", t) && (pc || !bit("cpu|pc[0]", t)) && compared(t); }},
+                stores(KSM_SQTYPE_CONTINUOUS));
+        else
+            expect_capture({[](long long t) { return bit("btn[0]", t) && !bit("cpu|pc[0]", t); }}, compared);
+    }
+}
+
+// Segments of 64 samples under each storage qualifier, with and without break marks at gaps,
+// then a flow whose segment_trigger fills segments until its trigger ends the acquisition.
+TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
+{
+    const struct {
+        KSM_DATA_STORAGE_QUALIFIER_TYPE kind;
+        KSM_DATA_TRIGGER_POSITION position;
+        bool gaps;
+    } cases[] = {{KSM_SQTYPE_CONTINUOUS, KSM_TPOS_PRE, true},        {KSM_SQTYPE_CONDITIONAL, KSM_TPOS_POST, true},
+                 {KSM_SQTYPE_TRANSITIONAL, KSM_TPOS_CENTER, true},   {KSM_SQTYPE_START_STOP, KSM_TPOS_PRE, true},
+                 {KSM_SQTYPE_INPUT_PORT, KSM_TPOS_CENTER, false}};
+    trigger->set_segmented(true);
+    trigger->set_segment_size(64);
+    condition(0, "btn[3]", KSM_CTYPE_RISING_EDGE);
+    use_qualifiers();
+    for (const auto& c : cases) {
+        SCOPED_TRACE("qualifier " + std::to_string(c.kind));
+        trigger->set_storage_qualifier_type(c.kind);
+        trigger->set_trigger_position(c.position);
+        trigger->set_record_data_discontinuities(c.gaps);
+        expect_capture({BTN3_RISES}, stores(c.kind));
+    }
+
+    trigger->set_num_levels(2);
+    condition(1, "btn[1]", KSM_CTYPE_HIGH);
+    trigger->set_counter_count(1);
+    trigger->set_state_based(true);
+    trigger->set_storage_qualifier_type(KSM_SQTYPE_STATE_BASED);
+    trigger->get_state_machine_object()->set_attribute(
+        "state_machine_flow_expression",
+        "state ST1:\n  increment c1;\n  if (condition1) segment_trigger;\n"
+        "  if (condition2) start_store; else stop_store;\n  if (c1 == 300) goto ST2;\n"
+        "state ST2:\n  start_store;\n  if (condition1) trigger;\n");
+    std::vector<char> segment, final, store;  // per sample
+    for (long long t = 0, c1 = 0; t < 1 << 14; ++t, ++c1) {
+        const bool second = c1 > 300;
+        segment.push_back(!second && BTN3_RISES(t));
+        final.push_back(second && BTN3_RISES(t));
+        store.push_back(second || bit("btn[1]", t));
+    }
+    expect_capture(
+        [&](long long from, bool* last) {
+            while (!segment.at(static_cast<size_t>(from)) && !final.at(static_cast<size_t>(from)))
+                ++from;
+            *last = final[static_cast<size_t>(from)];
+            return from;
+        },
+        [&](long long t) { return store.at(static_cast<size_t>(t)) != 0; });
+}
+
+// The worker of a threaded run captures what the trigger said when the run started, however the
+// trigger (and its cached parse) is edited meanwhile.
+TEST_F(TargetEval, ThreadedRunCapturesTheTriggerAsItWasWhenStarted)
+{
+    trigger->set_level_type(0, KSM_LTYPE_ADVANCED);
+    trigger->set_advanced_trigger_expression(0, "and('btn[0]', 'btn[1]', 'btn[2]', 'cpu|ir[0]')");
+    KSM_DATA_LOG* expected = session->create_new_log(0);
+    ASSERT_TRUE(daw_sim::capture(expected));
+    daw_sim::set_mode(daw_sim::THREADED, 2);
+    std::vector<DAW_CONTROL::ACQ_PARAMETER> requests(1);
+    requests[0].data_log = session->create_new_log(0);
+    ASSERT_TRUE(DAW_CONTROL::run(&requests));
+    for (int i = 0; i < 40; ++i) {
+        trigger->set_advanced_trigger_expression(0, i % 2 ? "'btn[3]'" : "and('btn[3]', 'cpu|ir[1]')");
+        ASSERT_TRUE(trigger->get_advanced_trigger_factory(0)->get_root());
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    ASSERT_TRUE(daw_sim::wait_idle());
+    const KSM_DATA_LOG* log = requests[0].data_log;
+    ASSERT_EQ(log->get_data_trigger_position(), expected->get_data_trigger_position());
+    for (int c = 0; c < expected->get_num_channels(); ++c)
+        for (int w = 0; w < DEPTH / 64; ++w)
+            ASSERT_EQ(log->get_bit_word(c, w), expected->get_bit_word(c, w)) << c;
 }
 
 TEST_F(TargetEval, CustomHdlBlockIsRefusedByTheRunWithItsReason)
