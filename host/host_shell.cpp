@@ -337,7 +337,7 @@ ANSWER* find_answer(int token)
 }
 
 // Presses the buttons in turn (by object name or text; "accept" and "reject" close the dialog
-// directly) while the dialog is open.
+// directly); the last must have closed it.
 bool press_buttons(QDialog* dialog, const QStringList& names, QString* error)
 {
     for (const QString& name : names) {
@@ -355,6 +355,10 @@ bool press_buttons(QDialog* dialog, const QStringList& names, QString* error)
             return false;
         }
         button->click();
+    }
+    if (dialog->isVisible()) {
+        *error = QString("the dialog is still open after %1").arg(names.isEmpty() ? "its values were set" : "\"" + names.last() + "\"");
+        return false;
     }
     return true;
 }
@@ -533,6 +537,23 @@ int wait_acquisition_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* cons
     return TCL_OK;
 }
 
+// ::korvane::shell::close_window: closes the current editor window as its close box would (a
+// modified session is offered for saving); an error when the window stays open.
+int close_window_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
+{
+    VOKR_FRAME_WND* frame = objc == 1 ? host_shell_frame(interp) : nullptr;
+    if (!frame)
+        return objc == 1 ? TCL_ERROR : host_shell_fail(interp, "usage: close_window");
+    const bool deletes = frame->testAttribute(Qt::WA_DeleteOnClose);
+    if (!frame->close())
+        return host_shell_fail(interp, "the window refused to close");
+    if (deletes)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    else
+        delete frame;
+    return TCL_OK;
+}
+
 }  // namespace
 
 int host_shell_fail(Tcl_Interp* interp, const QString& message)
@@ -609,6 +630,7 @@ void host_shell_register_commands(Tcl_Interp* interp)
     } commands[] = {
         {"action", action_cmd},         {"answer_dialog", answer_dialog_cmd}, {"fill_dialog", fill_dialog_cmd},
         {"set_widgets", set_widgets_cmd}, {"select", select_cmd},           {"set_value", set_value_cmd},           {"wait_acquisition", wait_acquisition_cmd},
+        {"close_window", close_window_cmd},
     };
     for (const auto& command : commands)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,
