@@ -4,18 +4,13 @@
 #include "msg.h"
 #include "omu.h"
 #include "pirq.h"
-#include "yuvr.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QPrinter>
-#include <QTimer>
-
-#include <tcl.h>
 
 #include <algorithm>
 
@@ -302,36 +297,3 @@ bool tst_is_regtest_mode() { return regtest_mode; }
 
 void tst_set_regtest_mode(bool on) { regtest_mode = on; }
 
-namespace {
-
-// Evaluates the command once a modal dialog shows, or drops it with a message after the timeout.
-void run_when_modal(const std::string& command, QElapsedTimer clock, int timeout_ms)
-{
-    if (!QApplication::activeModalWidget() && clock.elapsed() < timeout_ms) {
-        QTimer::singleShot(10, [command, clock, timeout_ms] { run_when_modal(command, clock, timeout_ms); });
-        return;
-    }
-    Tcl_Interp* interp = yuvr_get_interpreter();
-    if (!QApplication::activeModalWidget() || !interp) {
-        MSG_W warning;
-        warning.fill_args("No dialog showed for the follow-up command %1!s!/WWEX_MODAL_FOLLOW_UP_DROPPED", command.c_str());
-        warning.post();
-        return;
-    }
-    if (Tcl_Eval(interp, command.c_str()) != TCL_OK) {
-        MSG_E error;
-        error.fill_args("%1!s!/EWEX_MODAL_FOLLOW_UP_FAILED", Tcl_GetStringResult(interp));
-        error.post();
-    }
-}
-
-}  // namespace
-
-void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeout_ms)
-{
-    if (command.empty() || MSG_JOURNAL::is_interactive())
-        return;
-    QElapsedTimer clock;
-    clock.start();
-    QTimer::singleShot(0, [command, clock, timeout_ms] { run_when_modal(command, clock, timeout_ms); });
-}

@@ -232,7 +232,28 @@ std::vector<WEX_FRAME_WND*> wex_get_opened_frame_wnd_list();
 // for a person.
 bool tst_is_regtest_mode();
 void tst_set_regtest_mode(bool on);
-// Without a person, registers a Tcl command that the shell evaluates once the next modal
-// dialog shows (polling every 10 ms, for at most `timeout_ms`); an empty command registers
-// nothing. With a person it does nothing.
+// Without a person, registers a Tcl command that the shell evaluates inside the event loop of
+// the next modal dialog that shows; with a person it does nothing. An empty command registers
+// nothing (but is logged). A new registration replaces one that no dialog has taken yet. When
+// the follow-up answers "1" the dialog is accepted; a dialog still open `timeout_ms` after it
+// showed is rejected, so that no run waits for a person. A follow-up registered inside a
+// WEX_MODAL_COMMAND_SCOPE that no dialog took by the scope's end is dropped; one registered
+// outside any scope is dropped `timeout_ms` after its registration.
 void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeout_ms);
+
+// Brackets one scripted command (and each follow-up the shell runs): what it registered for a
+// dialog that never showed is dropped when it ends, so that it cannot run in a later,
+// unrelated dialog.
+class WEX_MODAL_COMMAND_SCOPE {
+public:
+    WEX_MODAL_COMMAND_SCOPE();
+    ~WEX_MODAL_COMMAND_SCOPE();
+    WEX_MODAL_COMMAND_SCOPE(const WEX_MODAL_COMMAND_SCOPE&) = delete;
+    WEX_MODAL_COMMAND_SCOPE& operator=(const WEX_MODAL_COMMAND_SCOPE&) = delete;
+};
+
+// For tests: every text registered without a person, empty ones included, oldest first.
+const std::vector<std::string>& wex_get_modal_follow_up_log();
+void wex_clear_modal_follow_up_log();
+// Whether a registered follow-up still waits for its dialog.
+bool wex_has_pending_modal_follow_up();

@@ -1,0 +1,181 @@
+// The shell's test mode for modal dialogs: a follow-up Tcl command registered before a command
+// opens a dialog is evaluated inside that dialog's own event loop, found through an
+// application event filter on the Show of modal dialogs.
+#include "wex.h"
+
+#include "msg.h"
+#include "yuvr.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
+
+#include <tcl.h>
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+// The dynamic property that ties a dialog's showing to the follow-up it took.
+const char* const FOLLOW_UP_PROPERTY = "wex_follow_up_serial";
+// How often the watchdog looks again at a dialog that another dialog covers.
+constexpr int WATCHDOG_RETRY_MS = 50;
+
+struct PENDING {
+    std::string command;
+    int timeout_ms = 0;
+    int depth = 0;  // scope depth at registration; 0 outside any scope
+    quint64 serial = 0;
+};
+
+class MODAL_FOLLOW_UP : public QObject {
+public:
+    static MODAL_FOLLOW_UP& get()
+    {
+        static MODAL_FOLLOW_UP instance;
+        return instance;
+    }
+
+    void prepare(const std::string& command, int timeout_ms);
+    void enter_scope() { ++m_depth; }
+    void leave_scope();
+    bool has_pending() const { return m_pending.has_value(); }
+    std::vector<std::string> log;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void claim(QDialog* dialog);
+    void run(const QPointer<QDialog>& dialog, const std::string& command);
+    void watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms);
+    void drop(const char* why);
+
+    std::optional<PENDING> m_pending;
+    QPointer<QCoreApplication> m_filtered_app;
+    int m_depth = 0;
+    quint64 m_serial = 0;
+};
+
+void MODAL_FOLLOW_UP::prepare(const std::string& command, int timeout_ms)
+{
+    log.push_back(command);
+    if (command.empty())
+        return;
+    if (m_filtered_app != QCoreApplication::instance()) {
+        m_filtered_app = QCoreApplication::instance();
+        if (m_filtered_app)
+            m_filtered_app->installEventFilter(this);
+    }
+    m_pending = PENDING{command, timeout_ms, m_depth, ++m_serial};
+    if (m_depth == 0) {
+        const quint64 serial = m_serial;
+        QTimer::singleShot(timeout_ms, this, [this, serial] {
+            if (m_pending && m_pending->serial == serial)
+                drop("no dialog showed in time");
+        });
+    }
+}
+
+void MODAL_FOLLOW_UP::leave_scope()
+{
+    if (m_pending && m_pending->depth >= m_depth)
+        drop("its command opened no dialog");
+    --m_depth;
+}
+
+void MODAL_FOLLOW_UP::drop(const char* why)
+{
+    MSG_W warning;
+    warning.fill_args("The follow-up command %1!s! was dropped: %2!s!/WWEX_MODAL_FOLLOW_UP_DROPPED",
+                      m_pending->command.c_str(), why);
+    m_pending.reset();
+    warning.post();
+}
+
+bool MODAL_FOLLOW_UP::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && m_pending && watched->isWidgetType()) {
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog && dialog->isWindow() && dialog->windowModality() != Qt::NonModal)
+            claim(dialog);
+    }
+    return false;
+}
+
+// The dialog shows before its event loop starts: the follow-up is queued so that it runs in
+// that loop, and the watchdog is armed from now.
+void MODAL_FOLLOW_UP::claim(QDialog* dialog)
+{
+    const PENDING taken = *m_pending;
+    m_pending.reset();
+    dialog->setProperty(FOLLOW_UP_PROPERTY, taken.serial);
+    const QPointer<QDialog> guarded(dialog);
+    QTimer::singleShot(0, dialog, [this, guarded, command = taken.command] { run(guarded, command); });
+    watch(guarded, taken.serial, taken.timeout_ms);
+}
+
+// The command's result and error state belong to the command that opened the dialog; the
+// follow-up's own are kept apart from them.
+void MODAL_FOLLOW_UP::run(const QPointer<QDialog>& dialog, const std::string& command)
+{
+    Tcl_Interp* interp = yuvr_get_interpreter();
+    if (!dialog || !dialog->isVisible() || !interp)
+        return;
+    Tcl_InterpState saved = Tcl_SaveInterpState(interp, TCL_OK);
+    bool accept = false;
+    {
+        WEX_MODAL_COMMAND_SCOPE scope;
+        const int code = Tcl_EvalEx(interp, command.c_str(), -1, TCL_EVAL_GLOBAL);
+        accept = code == TCL_OK && std::strcmp(Tcl_GetStringResult(interp), "1") == 0;
+        if (code != TCL_OK) {
+            MSG_E error;
+            error.fill_args("The follow-up command %1!s! failed: %2!s!/EWEX_MODAL_FOLLOW_UP_FAILED", command.c_str(),
+                            Tcl_GetStringResult(interp));
+            error.post();
+        }
+    }
+    Tcl_RestoreInterpState(interp, saved);
+    if (accept && dialog && dialog->isVisible())
+        dialog->accept();
+}
+
+// Rejects the dialog once the deadline has passed; a dialog that a nested one covers waits
+// until it is the one in front, so that loops end innermost first.
+void MODAL_FOLLOW_UP::watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms)
+{
+    QTimer::singleShot(delay_ms, dialog.data(), [this, dialog, serial] {
+        if (!dialog || !dialog->isVisible() || dialog->property(FOLLOW_UP_PROPERTY).toULongLong() != serial)
+            return;
+        if (QApplication::activeModalWidget() != dialog) {
+            watch(dialog, serial, WATCHDOG_RETRY_MS);
+            return;
+        }
+        MSG_W warning;
+        warning.fill_args("The dialog %1!s! was still open after its follow-up and was closed/WWEX_MODAL_DIALOG_CLOSED",
+                          dialog->windowTitle().toLocal8Bit().constData());
+        warning.post();
+        dialog->reject();
+    });
+}
+
+}  // namespace
+
+void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeout_ms)
+{
+    if (!MSG_JOURNAL::is_interactive())
+        MODAL_FOLLOW_UP::get().prepare(command, timeout_ms);
+}
+
+WEX_MODAL_COMMAND_SCOPE::WEX_MODAL_COMMAND_SCOPE() { MODAL_FOLLOW_UP::get().enter_scope(); }
+
+WEX_MODAL_COMMAND_SCOPE::~WEX_MODAL_COMMAND_SCOPE() { MODAL_FOLLOW_UP::get().leave_scope(); }
+
+const std::vector<std::string>& wex_get_modal_follow_up_log() { return MODAL_FOLLOW_UP::get().log; }
+
+void wex_clear_modal_follow_up_log() { MODAL_FOLLOW_UP::get().log.clear(); }
+
+bool wex_has_pending_modal_follow_up() { return MODAL_FOLLOW_UP::get().has_pending(); }
