@@ -221,6 +221,7 @@ bool set_fields(QWidget* root, const std::vector<std::pair<QString, QString>>& f
             *error = QString("widget \"%1\" %2").arg(name, reason);
             return false;
         }
+        QCoreApplication::processEvents();  // a value may rebuild the widgets that follow
     }
     return true;
 }
@@ -424,7 +425,11 @@ int answer_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const o
         Tcl_ListObjAppendElement(nullptr, follow_up, word);
     wex_prepare_for_modal_dlg_if_in_test(Tcl_GetString(follow_up), timeout);
     Tcl_DecrRefCount(follow_up);
-    const int status = Tcl_EvalObjEx(interp, objv[first + 2], 0);
+    int status = TCL_OK;
+    {
+        WEX_MODAL_COMMAND_SCOPE scope;  // a follow-up that no dialog took ends with the script
+        status = Tcl_EvalObjEx(interp, objv[first + 2], 0);
+    }
     const ANSWER answer = *find_answer(token);
     answers().erase(std::find_if(answers().begin(), answers().end(), [token](const ANSWER& a) { return a.token == token; }));
     if (status != TCL_OK)
