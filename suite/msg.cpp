@@ -293,6 +293,7 @@ void MSG_INTERNAL_ERROR::report(const char* condition, const char* module, const
 void MSG_JOURNAL::set_interactive(bool interactive) { journal().interactive = interactive; }
 bool MSG_JOURNAL::is_interactive() { return journal().interactive; }
 void MSG_JOURNAL::set_echo(bool echo) { journal().echo = echo; }
+bool MSG_JOURNAL::is_echo() { return journal().echo; }
 void MSG_JOURNAL::push_answer(int answer) { journal().answers.push_back(answer); }
 void MSG_JOURNAL::set_default_answer(int answer) { journal().default_answer = answer; }
 void MSG_JOURNAL::clear_answers() { journal().answers.clear(); }

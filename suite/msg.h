@@ -7,6 +7,7 @@
 // (interactive) the journal keeps nothing.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -185,6 +186,7 @@ public:
     static bool is_interactive();
     // Echo: posted and prompted messages are also printed to standard error.
     static void set_echo(bool echo);
+    static bool is_echo();
     static void push_answer(int answer);
     static void set_default_answer(int answer);  // 0: the prompt's own first button
     static void clear_answers();
@@ -201,3 +203,64 @@ public:
 // Registers ::korvane::msg::answer, ::korvane::msg::log, ::korvane::msg::clear and
 // ::korvane::msg::suppress so that scripts can answer prompts and read the journal.
 void msg_register_tcl_commands(Tcl_Interp* interp);
+
+// Debug lines of a module: formatted like printf and kept, with the module and level, for
+// scripts and tests to read (echoed to standard error when the journal echoes).
+void msg_local_vdebug(const char* module, int level, const char* format, va_list arguments);
+struct MSG_DEBUG_LINE {
+    std::string module;
+    int level = 0;
+    std::string text;
+};
+const std::vector<MSG_DEBUG_LINE>& msg_get_debug_lines();
+void msg_clear_debug_lines();
+
+// Where in the suite's other tools a message points: a schema of some kind holding location
+// objects. Only the generic kind is built here: a source (the tool or file that named the
+// locations) and objects that each carry a label (a design node name).
+enum MSG_LOCATION_SCHEMA_TYPE : int { MSG_GEN_LOCATION_SCHEMA_TYPE = 10 };
+
+class MSG_LOC_OBJ {
+public:
+    virtual ~MSG_LOC_OBJ() = default;
+};
+
+class MSG_GEN_LOC_OBJ : public MSG_LOC_OBJ {
+public:
+    explicit MSG_GEN_LOC_OBJ(const char* label) : m_has_label(label != nullptr), m_label(label ? label : "") {}
+    // Null for an object without a label.
+    const char* get_label() const { return m_has_label ? m_label.c_str() : nullptr; }
+
+private:
+    bool m_has_label;
+    std::string m_label;
+};
+
+class MSG_LOCATION_SCHEMA {
+public:
+    using OBJECTS = std::vector<std::unique_ptr<MSG_LOC_OBJ>>;
+    virtual ~MSG_LOCATION_SCHEMA() = default;
+    virtual int get_type() const = 0;
+    // The source's identifier; null when the schema names none.
+    const char* get_source() const { return m_has_source ? m_source.c_str() : nullptr; }
+    void set_source(const std::string& source) { m_source = source, m_has_source = true; }
+    OBJECTS::const_iterator get_objects_begin() const { return m_objects.begin(); }
+    OBJECTS::const_iterator get_objects_end() const { return m_objects.end(); }
+    void add_object(std::unique_ptr<MSG_LOC_OBJ> object) { m_objects.push_back(std::move(object)); }
+
+    // Builds a schema from the words of a Tcl command: the command name, then "-source NAME"
+    // at most once and "-object LABEL" (an empty LABEL: no label) any number of times. On
+    // TCL_OK the result is the new schema's address, which yuvr_get_ptr turns back into the
+    // pointer; the caller owns the schema. Anything else is TCL_ERROR with a message.
+    static int from_tcl_string(void* client_data, Tcl_Interp* interp, int argc, const char** argv);
+
+private:
+    bool m_has_source = false;
+    std::string m_source;
+    OBJECTS m_objects;
+};
+
+class MSG_GEN_LOCATION_SCHEMA : public MSG_LOCATION_SCHEMA {
+public:
+    int get_type() const override { return MSG_GEN_LOCATION_SCHEMA_TYPE; }
+};

@@ -295,6 +295,12 @@ constexpr int PIRQ_FILE_TYPE_LMX = 512;
 // type the suite does not know.
 QString pirq_create_filter(int file_type);
 
+// The suite's application object (the shell's, see wex.h) and the document class of the
+// logic analyzer editor's frames.
+class WEX_APP;
+WEX_APP* pirq_get_app();
+constexpr int PIR_CLSID_VOK_DEFAULT_DOC = 0x564f4b;
+
 // The suite's file dialog: Qt's own widgets (never the platform's), so that tests and scripts
 // can fill it like a person would.
 class PIRQ_FILE_DLG : public QFileDialog {

@@ -281,6 +281,25 @@ WEX_FRAME_WND* wex_get_suite_main_window(const WEX_FRAME_WND* except)
 
 std::vector<WEX_FRAME_WND*> wex_get_opened_frame_wnd_list() { return frames(); }
 
+std::vector<WEX_FRAME_WND*> WEX_FRAME_MGR::get_opened_frame_wnd_list(int document_class) const
+{
+    std::vector<WEX_FRAME_WND*> list;
+    for (WEX_FRAME_WND* frame : frames())
+        if (frame->get_document_class() == document_class)
+            list.push_back(frame);
+    return list;
+}
+
+QWidget* WEX_APP::get_main_window() const { return wex_get_main_frame_wnd(); }
+
+WEX_APP* wex_get_app()
+{
+    static WEX_APP app;
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) ? &app : nullptr;
+}
+
+WEX_APP* pirq_get_app() { return wex_get_app(); }
+
 WEX_PRJ_UI_MGR* WEX_PRJ_UI_MGR::get_prj_ui_mgr()
 {
     static WEX_PRJ_UI_MGR manager;

@@ -153,6 +153,8 @@ public:
     QPrinter* get_printer();
     // The name filter of the frame's document files.
     virtual QString get_file_filter() const;
+    // The class of document the frame shows (PIR_CLSID_...); 0 for the shell's own frames.
+    virtual int get_document_class() const { return 0; }
 
     // ---- compile flow ----
     virtual bool can_start_flow() const { return !m_flow_running; }
@@ -228,6 +230,28 @@ WEX_FRAME_WND* wex_get_suite_main_window(const WEX_FRAME_WND* except = nullptr);
 // Every living frame, oldest first.
 std::vector<WEX_FRAME_WND*> wex_get_opened_frame_wnd_list();
 
+// The suite's frame manager: the living frames by the class of document they show.
+class WEX_FRAME_MGR {
+public:
+    // Oldest first.
+    std::vector<WEX_FRAME_WND*> get_opened_frame_wnd_list(int document_class) const;
+};
+
+// The suite's GUI application: its main window and its frame manager.
+class WEX_APP {
+public:
+    virtual ~WEX_APP() = default;
+    // The window whose descendants include the dialogs the suite's windows open: the current
+    // main frame; null without frames.
+    virtual QWidget* get_main_window() const;
+    WEX_FRAME_MGR* get_frame_wnd_mgr() { return &m_frame_mgr; }
+
+private:
+    WEX_FRAME_MGR m_frame_mgr;
+};
+// The shell application; null while the process has no QApplication.
+WEX_APP* wex_get_app();
+
 // Regression-test mode: the suite runs its GUI tests and skips the dialogs that would wait
 // for a person.
 bool tst_is_regtest_mode();
@@ -236,14 +260,16 @@ void tst_set_regtest_mode(bool on);
 // the next modal dialog that shows; with a person it does nothing. An empty command registers
 // nothing (but is logged). A new registration replaces one that no dialog has taken yet. When
 // the follow-up answers "1" the dialog is accepted; a dialog still open `timeout_ms` after it
-// showed is rejected, so that no run waits for a person. A follow-up registered inside a
-// WEX_MODAL_COMMAND_SCOPE that no dialog took by the scope's end is dropped; one registered
-// outside any scope is dropped `timeout_ms` after its registration.
+// showed is rejected, so that no run waits for a person. A follow-up registered by a command in
+// a WEX_MODAL_COMMAND_SCOPE that no dialog took by the scope's end is dropped, except that one
+// registered by a follow-up waits until the command that opened the follow-up's dialog returns
+// (the next dialog may open once that dialog closes); one registered outside any scope is
+// dropped `timeout_ms` after its registration.
 void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeout_ms);
 
-// Brackets one scripted command (and each follow-up the shell runs): what it registered for a
-// dialog that never showed is dropped when it ends, so that it cannot run in a later,
-// unrelated dialog.
+// Brackets one scripted command: what it registered for a dialog that never showed is dropped
+// when it ends, so that it cannot run in a later, unrelated dialog; a modal dialog it opens
+// with no follow-up waiting is rejected after a second, so that no script waits for a person.
 class WEX_MODAL_COMMAND_SCOPE {
 public:
     WEX_MODAL_COMMAND_SCOPE();

@@ -23,6 +23,8 @@ namespace {
 const char* const FOLLOW_UP_PROPERTY = "wex_follow_up_serial";
 // How often the watchdog looks again at a dialog that another dialog covers.
 constexpr int WATCHDOG_RETRY_MS = 50;
+// How long a dialog that a scripted command opened without a follow-up may stay open.
+constexpr int UNANSWERED_TIMEOUT_MS = 1000;
 
 struct PENDING {
     std::string command;
@@ -40,8 +42,12 @@ public:
     }
 
     void prepare(const std::string& command, int timeout_ms);
-    void enter_scope() { ++m_depth; }
+    // A command's scope: inside a follow-up what it registered passes to the follow-up, which
+    // passes it to the command that opened the dialog (`hand_to`); otherwise it is dropped.
+    void enter_command_scope() { m_scopes.push_back({m_scopes.empty() || !m_scopes.back().run ? -1 : depth(), false}); }
+    void enter_run_scope(int hand_to) { m_scopes.push_back({hand_to, true}); }
     void leave_scope();
+    int depth() const { return static_cast<int>(m_scopes.size()); }
     bool has_pending() const { return m_pending.has_value(); }
     std::vector<std::string> log;
 
@@ -50,13 +56,19 @@ protected:
 
 private:
     void claim(QDialog* dialog);
-    void run(const QPointer<QDialog>& dialog, const std::string& command);
+    void run(const QPointer<QDialog>& dialog, const std::string& command, int opener_depth);
     void watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms);
     void drop(const char* why);
+    void expire_unscoped();
+
+    struct SCOPE {
+        int hand_to;  // -1: drop
+        bool run;
+    };
 
     std::optional<PENDING> m_pending;
     QPointer<QCoreApplication> m_filtered_app;
-    int m_depth = 0;
+    std::vector<SCOPE> m_scopes;
     quint64 m_serial = 0;
 };
 
@@ -70,21 +82,33 @@ void MODAL_FOLLOW_UP::prepare(const std::string& command, int timeout_ms)
         if (m_filtered_app)
             m_filtered_app->installEventFilter(this);
     }
-    m_pending = PENDING{command, timeout_ms, m_depth, ++m_serial};
-    if (m_depth == 0) {
-        const quint64 serial = m_serial;
-        QTimer::singleShot(timeout_ms, this, [this, serial] {
-            if (m_pending && m_pending->serial == serial)
-                drop("no dialog showed in time");
-        });
-    }
+    m_pending = PENDING{command, timeout_ms, depth(), ++m_serial};
+    if (depth() == 0)
+        expire_unscoped();
+}
+
+void MODAL_FOLLOW_UP::expire_unscoped()
+{
+    const quint64 serial = m_pending->serial;
+    QTimer::singleShot(m_pending->timeout_ms, this, [this, serial] {
+        if (m_pending && m_pending->serial == serial)
+            drop("no dialog showed in time");
+    });
 }
 
 void MODAL_FOLLOW_UP::leave_scope()
 {
-    if (m_pending && m_pending->depth >= m_depth)
-        drop("its command opened no dialog");
-    --m_depth;
+    const SCOPE scope = m_scopes.back();
+    if (m_pending && m_pending->depth >= depth()) {
+        if (scope.hand_to < 0) {
+            drop("its command opened no dialog");
+        } else {
+            m_pending->depth = scope.hand_to;
+            if (scope.hand_to == 0)
+                expire_unscoped();
+        }
+    }
+    m_scopes.pop_back();
 }
 
 void MODAL_FOLLOW_UP::drop(const char* why)
@@ -98,10 +122,17 @@ void MODAL_FOLLOW_UP::drop(const char* why)
 
 bool MODAL_FOLLOW_UP::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Show && m_pending && watched->isWidgetType()) {
+    if (event->type() == QEvent::Show && (m_pending || depth() > 0) && watched->isWidgetType()) {
         auto* dialog = qobject_cast<QDialog*>(watched);
-        if (dialog && dialog->isWindow() && dialog->windowModality() != Qt::NonModal)
+        if (!dialog || !dialog->isWindow() || dialog->windowModality() == Qt::NonModal)
+            return false;
+        if (m_pending) {
             claim(dialog);
+        } else {
+            // A scripted command opened a dialog that nothing answers: it must not wait.
+            dialog->setProperty(FOLLOW_UP_PROPERTY, ++m_serial);
+            watch(QPointer<QDialog>(dialog), m_serial, UNANSWERED_TIMEOUT_MS);
+        }
     }
     return false;
 }
@@ -114,13 +145,15 @@ void MODAL_FOLLOW_UP::claim(QDialog* dialog)
     m_pending.reset();
     dialog->setProperty(FOLLOW_UP_PROPERTY, taken.serial);
     const QPointer<QDialog> guarded(dialog);
-    QTimer::singleShot(0, dialog, [this, guarded, command = taken.command] { run(guarded, command); });
+    QTimer::singleShot(0, dialog, [this, guarded, command = taken.command, opener = depth()] {
+        run(guarded, command, opener);
+    });
     watch(guarded, taken.serial, taken.timeout_ms);
 }
 
 // The command's result and error state belong to the command that opened the dialog; the
 // follow-up's own are kept apart from them.
-void MODAL_FOLLOW_UP::run(const QPointer<QDialog>& dialog, const std::string& command)
+void MODAL_FOLLOW_UP::run(const QPointer<QDialog>& dialog, const std::string& command, int opener_depth)
 {
     Tcl_Interp* interp = yuvr_get_interpreter();
     if (!dialog || !dialog->isVisible() || !interp)
@@ -128,7 +161,7 @@ void MODAL_FOLLOW_UP::run(const QPointer<QDialog>& dialog, const std::string& co
     Tcl_InterpState saved = Tcl_SaveInterpState(interp, TCL_OK);
     bool accept = false;
     {
-        WEX_MODAL_COMMAND_SCOPE scope;
+        enter_run_scope(opener_depth);
         const int code = Tcl_EvalEx(interp, command.c_str(), -1, TCL_EVAL_GLOBAL);
         accept = code == TCL_OK && std::strcmp(Tcl_GetStringResult(interp), "1") == 0;
         if (code != TCL_OK) {
@@ -137,6 +170,7 @@ void MODAL_FOLLOW_UP::run(const QPointer<QDialog>& dialog, const std::string& co
                             Tcl_GetStringResult(interp));
             error.post();
         }
+        leave_scope();
     }
     Tcl_RestoreInterpState(interp, saved);
     if (accept && dialog && dialog->isVisible())
@@ -170,7 +204,7 @@ void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeou
         MODAL_FOLLOW_UP::get().prepare(command, timeout_ms);
 }
 
-WEX_MODAL_COMMAND_SCOPE::WEX_MODAL_COMMAND_SCOPE() { MODAL_FOLLOW_UP::get().enter_scope(); }
+WEX_MODAL_COMMAND_SCOPE::WEX_MODAL_COMMAND_SCOPE() { MODAL_FOLLOW_UP::get().enter_command_scope(); }
 
 WEX_MODAL_COMMAND_SCOPE::~WEX_MODAL_COMMAND_SCOPE() { MODAL_FOLLOW_UP::get().leave_scope(); }
 

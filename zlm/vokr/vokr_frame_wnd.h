@@ -56,6 +56,41 @@ public:
     QString get_file_filter() const override;
     // Adds the named design node to the current instance as one undo unit; nothing for "".
     void add_node(const QString& name);
+    int get_document_class() const override { return PIR_CLSID_VOK_DEFAULT_DOC; }
+
+    // ---- hooks for test scripts (vokr_frame_wnd_test_hooks.cpp) ----
+    // Each reaches the view, the advanced trigger editor or the open dialog as a person would
+    // and answers an empty text, or why it could not act (no layout, no such dialog, a bad
+    // index); nothing is changed then.
+    QString test_advanced_menu_actions(int x, int y, const QString& action);
+    QString test_advanced_focus_in();
+    QString test_advanced_key_press(const QString& key, int modifier);
+    QString test_property_double_click(int x, int y);
+    QString test_fill_property_dialog(bool insert);
+    QString test_find(const QString& text, int direction);
+    QString test_fill_find_dialog();
+    QString test_switch_to_advanced_view(int combo);
+    QString test_check_locate_enable();
+    QString test_delete_all_nodes();
+    // Runs a view command that opens a dialog: "mnemonic", "time units" or "insert time bar".
+    QString test_open_view_dialog(const QString& which);
+    // Runs a button of the open mnemonic dialog: "new", "add entry", "delete" or "import".
+    QString test_mnemonic_button(const QString& which);
+    QString test_fill_new_table_dialog(const QString& name, const QString& width);
+    QString test_fill_trigger_value_dialog(const QString& value, const QString& radix, const QString& mnemonic);
+    QString test_delete_entry(const QString& row);
+    QString test_fill_file_dialog(const QString& path);
+    QString test_accept_import_dialog();
+    QString test_fill_time_units_dialog(const QString& time, const QString& unit);
+    QString test_fill_insert_time_bar_dialog(const QString& time, const QString& unit, const QString& sample);
+    QString test_set_active(const QString& signal_set, const QString& trigger, const QString& log);
+    QString test_update_waveform_menu();
+    // The key and modifiers a script's key name and modifier code stand for; Escape for an
+    // unknown name.
+    static int test_key_code(const QString& key);
+    static Qt::KeyboardModifiers test_modifiers(int code);
+    // The editor action a script's action name stands for; 0 for an unknown name.
+    static int test_action_id(const QString& action);
 
 public slots:
     void on_update_file_menu();

@@ -137,6 +137,9 @@ public:
     void ensure_visible(VOKR_OBJECT* box);
     const QString& get_find_text() const { return m_find_text; }
     void set_find_text(const QString& text) { m_find_text = text; }
+    // A scripted find request: the search options off, every place to search on.
+    void set_find_request(const QString& text, const QString& direction);
+    const QString& get_find_direction() const { return m_find_direction; }
 
     // ---- editing (vokr_object_widget_edit.cpp) ----
 public:

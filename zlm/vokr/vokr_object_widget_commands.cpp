@@ -135,6 +135,14 @@ void VOKR_OBJECT_WIDGET::on_edit_find()
         return;
 }
 
+void VOKR_OBJECT_WIDGET::set_find_request(const QString& text, const QString& direction)
+{
+    std::fill(std::begin(m_find_options), std::end(m_find_options), false);
+    std::fill(std::begin(m_find_in), std::end(m_find_in), true);
+    m_find_text = text;
+    m_find_direction = direction;
+}
+
 void VOKR_OBJECT_WIDGET::on_edit_find_next()
 {
     if (!m_tx_manager || !m_tx_manager->has_layout_widget())

@@ -14,36 +14,9 @@ const char* const PACKAGE_VERSION = "1.0";
 // The name a host's "package require" uses.
 const char* const SHORT_NAME = "vokr";
 
-int fail(Tcl_Interp* interp, int command, const std::string& reason)
-{
-    const std::string text = std::string(VOKR_TCL_COMMAND_DEFINITIONS[command].command) + ": " + reason;
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
-    return TCL_ERROR;
-}
-
-// Opens the file in the current editor window; a file that cannot be opened is an error.
-int open_file(VOKR_FRAME_WND* frame, const YUVR_ARGS& args, Tcl_Interp* interp)
-{
-    const QString path = QString::fromLatin1(args.get_one_arg_option(VOKR_AUTO_ARG_FILENAME));
-    if (!frame->open_file(path))
-        return fail(interp, VOKR_TCL_OPEN_FILE, "cannot open " + path.toStdString());
-    return TCL_OK;
-}
-
-// The work of a command once its options are parsed, on the suite's current editor window.
-// Commands whose editor parts are not built yet answer with an error that says so.
-int run_command(int command, const YUVR_ARGS& args, Tcl_Interp* interp)
-{
-    if (command != VOKR_TCL_OPEN_FILE)
-        return fail(interp, command, "the command is not available yet");
-    auto* frame = qobject_cast<VOKR_FRAME_WND*>(wex_get_main_frame_wnd());
-    if (!frame)
-        return fail(interp, command, "no editor window is open");
-    return open_file(frame, args, interp);
-}
-
 // The frame every command shares: parse the options with the command's own object, let the
-// wrapper answer help requests and option errors, then do the work.
+// wrapper answer help requests and option errors, then do the work; a follow-up the command
+// registered for a dialog that never showed is dropped when it returns.
 template <int COMMAND> int handler(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     YUVR_ARGS args(interp);
@@ -54,7 +27,8 @@ template <int COMMAND> int handler(ClientData, Tcl_Interp* interp, int objc, Tcl
     const int code = args.process_tcl_command_arguments(slot.get(), &answered, objc, objv);
     if (code != TCL_OK || answered)
         return code;
-    return run_command(COMMAND, args, interp);
+    WEX_MODAL_COMMAND_SCOPE scope;
+    return vokr_tcl_run_command(COMMAND, args, interp);
 }
 
 template <size_t... I> std::array<YUVR_CALLBACK, sizeof...(I) + 1> make_callbacks(std::index_sequence<I...>)

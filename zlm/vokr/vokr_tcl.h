@@ -6,7 +6,10 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
+class MSG_GEN_LOCATION_SCHEMA;
+class QString;
 class QWidget;
 class VOKR_FRAME_WND;
 
@@ -33,3 +36,13 @@ const YUVR_CALLBACK* vokr_tcl_callback_table();
 // Command objects shared by the handlers, one slot per command, made on a command's first call.
 using VOKR_TCL_COMMAND_CACHE = std::array<std::unique_ptr<YUVR_CMD>, VOKR_TCL_COMMAND_COUNT>;
 VOKR_TCL_COMMAND_CACHE& vokr_tcl_command_cache();
+
+// The work of a command once its options are parsed, on the suite's current editor window
+// (vokr_tcl_commands.cpp); TCL_ERROR with a message when it cannot act.
+int vokr_tcl_run_command(int command, const YUVR_ARGS& args, Tcl_Interp* interp);
+// An option value as a follow-up text quotes it: backslash before \ " $ [ and ], so that the
+// value reaches the follow-up as it stands and never runs as Tcl.
+std::string vokr_tcl_escape_value(const std::string& value);
+// The generic location schema that the text describes, owned by the caller; null, with the
+// reason in `error`, when the text is not a list, cannot be read or is of another kind.
+MSG_GEN_LOCATION_SCHEMA* vokr_tcl_get_location_schema(const std::string& schema_text, QString* error);
