@@ -13,7 +13,7 @@ set original_nodes [nodes trigger]
 action INSERT_NODES
 ::korvane::finder::choose {uart_rx}
 set_value {led[7..0]} 0 AX
-set_widgets {storage_type Conditional}
+vokr_set_storage_qualifier -type Conditional
 set edited [trigger]
 set edited_nodes [nodes trigger]
 check {"uart_rx" in $edited_nodes} "the tapped node is in the list"
@@ -21,8 +21,8 @@ check {[dict get $edited storage_qualifier] == 1} "the storage qualifier is cond
 check {[dict get [level_conditions 0] {led[7]}] == 3 && [dict get [level_conditions 0] {led[6]}] == 4} \
     "the value A sets led\[7..4\] to 1010"
 
-proc undo {} { action UNDO -focus window }
-proc redo {} { action REDO -focus window }
+proc undo {} { vokr_undo_view }
+proc redo {} { vokr_redo_view }
 proc expect_state {sq levels node_list what} {
     check {[dict get [trigger] storage_qualifier] == $sq} "$what: storage qualifier"
     check {[dict get [trigger] levels] eq $levels} "$what: trigger conditions"
@@ -40,8 +40,8 @@ expect_state $sq0 $levels0 $nodes1 "second undo"
 undo
 expect_state $sq0 $levels0 $original_nodes "third undo"
 redo
-redo
-expect_state $sq0 $levels1 $nodes1 "two redos"
+action REDO -focus window
+expect_state $sq0 $levels1 $nodes1 "two redos, the second from the Edit menu"
 redo
 expect_state 1 $levels1 $nodes1 "third redo"
 
