@@ -5,6 +5,7 @@
 #include "vokr_layout_widget.h"
 #include "vokr_mnemonic_dlg.h"
 #include "vokr_mnemonic_new_table_dlg.h"
+#include "vokr_mnemonic_table_view.h"
 #include "vokr_object_widget.h"
 #include "vokr_tcl.h"
 #include "vokr_tx_manager.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QPrinter>
+#include <QStandardItemModel>
 
 #include <random>
 
@@ -28,6 +30,10 @@ public:
     DIALOG_SPY() { qApp->installEventFilter(this); }
     std::vector<std::string> seen;
     std::vector<std::pair<int, int>> keys;  // key, modifiers sent to the editor
+    bool saw(const std::string& start) const
+    {
+        return std::any_of(seen.begin(), seen.end(), [&start](const std::string& s) { return s.rfind(start, 0) == 0; });
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -39,9 +45,13 @@ protected:
         if (event->type() != QEvent::Hide || !qobject_cast<QDialog*>(watched))
             return false;
         std::string text = watched->metaObject()->className();
-        if (auto* d = qobject_cast<VOKR_MNEMONIC_DLG*>(watched))
+        if (auto* d = qobject_cast<VOKR_MNEMONIC_DLG*>(watched)) {
             for (int i = 0; i < d->table_selector()->count(); ++i)
                 text += "|" + d->table_selector()->itemText(i).toStdString();
+            if (d->current_table())  // entries held, rows shown
+                text += "|" + std::to_string(d->current_table()->entries.size()) + "/" +
+                        std::to_string(d->entries_view()->entries_model()->rowCount());
+        }
         if (auto* d = qobject_cast<VOKR_MNEMONIC_NEW_TABLE_DLG*>(watched))
             text += "|" + d->name_edit()->text().toStdString();
         seen.push_back(text);
@@ -128,12 +138,41 @@ TEST_F(TclCommands, DialogChainsRegisterTheirFollowUpsAndFillTheDialogs)
         ASSERT_FALSE(wex_get_modal_follow_up_log().empty()) << c.script;
         EXPECT_EQ(wex_get_modal_follow_up_log().front(), c.follow_up) << c.script;
         if (c.dialog_seen) {
-            EXPECT_NE(std::find(spy.seen.begin(), spy.seen.end(), c.dialog_seen), spy.seen.end())
-                << c.script << " saw " << ::testing::PrintToString(spy.seen);
+            EXPECT_TRUE(spy.saw(c.dialog_seen)) << c.script << " saw " << ::testing::PrintToString(spy.seen);
         }
         EXPECT_FALSE(wex_has_pending_modal_follow_up()) << c.script;
     }
     EXPECT_EQ(eval("info exists ::pwned"), "0");
+}
+
+// Chains in the mnemonic dialog of a session holding "opcodes" (NOP 00, JMP 11).
+TEST_F(TclCommands, MnemonicChainsEditThePendingTables)
+{
+    const std::string source = path("second.lmx");
+    {
+        EDITOR other(false);
+        other->get_session()->get_data_session()->get_mnemonics()->create_table("imported", 3);
+        ASSERT_TRUE(other->save_document(source.c_str()));
+    }
+    KSM_DATA_MNEMONICS* tables = frame->get_tx_manager()->get_session()->get_data_session()->get_mnemonics();
+    tables->create_table("opcodes", 2)->add_entry("NOP", "00");
+    tables->get_table(0)->add_entry("JMP", "11");
+    const struct {
+        std::string script;
+        const char* dialog_seen;
+    } cases[] = {
+        // The entry list shows what the table holds (and the "<<new>>" row) after the removal.
+        {"vokr_on_mnemonic_dialog -action {delete entry} -entry_row 0", "VOKR_MNEMONIC_DLG|opcodes|1/2"},
+        {"vokr_on_mnemonic_dialog -action {import file} -import_filename {" + source + "}",
+         "VOKR_MNEMONIC_DLG|opcodes|imported"},
+    };
+    for (const auto& c : cases) {
+        spy.seen.clear();
+        int code = 0;
+        eval(c.script, &code);
+        EXPECT_EQ(code, TCL_OK) << c.script;
+        EXPECT_TRUE(spy.saw(c.dialog_seen)) << c.script << " saw " << ::testing::PrintToString(spy.seen);
+    }
 }
 
 TEST_F(TclCommands, EditorCommandsActOnTheEditorAsScripted)

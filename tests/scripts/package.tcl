@@ -36,9 +36,9 @@ expect_error {vokr_on_property_dialog -x 1.5 -y 2} {*"-x_coord" expects an integ
 expect_error {vokr_find - 1} {*empty option name*}
 
 # Abbreviations resolve: the command gets past its options to its own answer.
-expect_error {vokr_find -dir 1 -find_string x} {vokr_find: the command is not available yet}
-expect_error {vokr_add_node -f a.lmx -n top|x} {vokr_add_node: the command is not available yet}
-expect_error {vokr_dlg_trigger_add_entry_dialog -entry_r hex} {*not available yet}
+expect_error {vokr_find -dir 1 -find_string x} {vokr_find: no editor window is open}
+expect_error {vokr_add_node -f a.lmx -n top|x} {vokr_add_node: no editor window is open}
+expect_error {vokr_dlg_trigger_add_entry_dialog -entry_r hex} {*no editor window is open}
 
 # Help is answered by the wrapper.
 check {[string match "Usage: vokr_open_file -filename <string>*" [vokr_open_file -h]]} "short help"
