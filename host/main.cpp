@@ -2,12 +2,17 @@
 // the module's package made loadable, and optionally a Tcl script run without a person.
 //
 //   korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] [--screenshot FILE]
+//                [--printer-pdf FILE]
 //
+// Scripts have the module's commands and the shell's test commands (::korvane::shell, see
+// host_shell.h); --printer-pdf makes the printer write that PDF file.
 // The project description comes from --project, or else from the first "*.kproj" file in the
 // session's directory. Without a display (offscreen) and without a script the host opens
 // the session, reports what it opened and ends; with --screenshot it shows the editor's
 // window, writes a PNG picture of it once the window has settled, and ends.
+#include "daw.h"
 #include "gen.h"
+#include "host_shell.h"
 #include "msg.h"
 #include "prj.h"
 #include "tevq.h"
@@ -38,12 +43,13 @@ struct HOST_OPTIONS {
     std::string script;
     std::string platform;
     std::string screenshot;
+    std::string printer_pdf;
 };
 
 void usage()
 {
     std::fprintf(stderr, "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] "
-                         "[--screenshot FILE]\n");
+                         "[--screenshot FILE] [--printer-pdf FILE]\n");
 }
 
 bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
@@ -52,7 +58,8 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
         const std::string word = argv[i];
         const bool has_value = i + 1 < argc;
         const bool takes_value =
-            word == "--script" || word == "--platform" || word == "--project" || word == "--screenshot";
+            word == "--script" || word == "--platform" || word == "--project" || word == "--screenshot" ||
+            word == "--printer-pdf";
         if (takes_value && !has_value) {
             std::fprintf(stderr, "korvane_host: %s needs a value\n", word.c_str());
             return false;
@@ -65,6 +72,8 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
             options->platform = argv[++i];
         else if (word == "--screenshot")
             options->screenshot = argv[++i];
+        else if (word == "--printer-pdf")
+            options->printer_pdf = argv[++i];
         else if (word == "-h" || word == "--help")
             return false;
         else if (!word.empty() && word[0] == '-') {
@@ -137,6 +146,7 @@ Tcl_Interp* create_interpreter(const char* argv0)
     Tcl_Eval(interp, "namespace eval ::korvane::host {}");
     Tcl_CreateObjCommand(interp, "::korvane::host::open_editor", open_editor_cmd, nullptr, nullptr);
     Tcl_CreateObjCommand(interp, "::korvane::host::editor_state", editor_state_cmd, nullptr, nullptr);
+    host_shell_register_commands(interp);
     return interp;
 }
 
@@ -219,7 +229,11 @@ int main(int argc, char** argv)
     }
     if (!options.platform.empty())
         setenv("QT_QPA_PLATFORM", options.platform.c_str(), 1);
+    if (!options.printer_pdf.empty())
+        setenv("KORVANE_PRINTER_PDF", options.printer_pdf.c_str(), 1);
     QApplication app(argc, argv);
+    // The bench the host plays: the demo's device on a download cable of the simulated target.
+    daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
     gen_set_is_qt(true);
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const bool offscreen = platform && std::strcmp(platform, "offscreen") == 0;

@@ -205,10 +205,16 @@ void WEX_FRAME_WND::set_window_title(const QString& name)
 
 void WEX_FRAME_WND::modified() { update_title(); }
 
+// With KORVANE_PRINTER_PDF set (the host sets it for scripts), the printer writes that PDF file.
 QPrinter* WEX_FRAME_WND::get_printer()
 {
     if (!m_printer)
         m_printer = std::make_unique<QPrinter>();
+    const QString pdf = qEnvironmentVariable("KORVANE_PRINTER_PDF");
+    if (!pdf.isEmpty()) {
+        m_printer->setOutputFormat(QPrinter::PdfFormat);
+        m_printer->setOutputFileName(pdf);
+    }
     return m_printer.get();
 }
 

@@ -149,6 +149,7 @@ public:
     QString get_document_title() const { return m_document_title; }
     // The document's modified state changed: the title shows it.
     virtual void modified();
+    // The frame's printer; a PDF file when the environment names one in KORVANE_PRINTER_PDF.
     QPrinter* get_printer();
     // The name filter of the frame's document files.
     virtual QString get_file_filter() const;

@@ -33,6 +33,8 @@ void ZLMQ_JTAG_WIDGET::initialize()
     m_device = new QComboBox(this);
     m_setup = new QPushButton("Setup...", this);
     m_scan = new QPushButton("Scan Chain", this);
+    m_hardware->setObjectName("jtag_hardware");
+    m_device->setObjectName("jtag_device");
     m_program = new QPushButton("Program", this);
     m_file = new QLineEdit(this);
     m_file->setReadOnly(true);

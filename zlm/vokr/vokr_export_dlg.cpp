@@ -56,6 +56,9 @@ VOKR_EXPORT_DLG::VOKR_EXPORT_DLG(KSM_DATA_LOG* data_log, VOKR_FRAME_WND* frame_w
       m_unit(new QComboBox(this))
 {
     setWindowTitle("Export");
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_file, "file_name"}, {m_format, "export_format"},
+                                {m_period_edit, "clock_period"}, {m_unit, "clock_unit"}})
+        widget->setObjectName(name);
     for (const FORMAT& f : FORMATS)
         m_format->addItem(f.text);
     for (const UNIT& u : UNITS)

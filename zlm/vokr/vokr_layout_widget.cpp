@@ -207,6 +207,7 @@ QWidget* VOKR_LAYOUT_WIDGET::build_data_setup_frame(int instance, QWidget* paren
     QVBoxLayout* box = column_layout(frame, 0, 0, 0, 0);
     auto* holder = new QWidget(frame);
     auto* tabs = new QTabWidget(holder);
+    tabs->setObjectName("data_setup_tabs");
     tabs->setTabPosition(QTabWidget::South);
     column_layout(holder, 4, 3, 4, 0)->addWidget(tabs);
     box->addWidget(holder, 1);

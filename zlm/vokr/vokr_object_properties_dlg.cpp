@@ -37,6 +37,8 @@ VOKR_GENERAL_WIDGET::VOKR_GENERAL_WIDGET(QWidget* parent, VOKR_OBJECT_PROPERTIES
     }
     grid->setColumnStretch(4, 1);
     grid->setRowStretch(3, 1);
+    for (int row = 0; row < 3; ++row)
+        fields[row]->setObjectName(QStringList{"object_type", "object_alias", "object_name"}[row]);
     connect(m_type_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &VOKR_GENERAL_WIDGET::object_type_combo_changed);
     connect(m_alias_edit, &QLineEdit::textChanged, this, &VOKR_GENERAL_WIDGET::object_alias_edit_changed);

@@ -42,6 +42,7 @@ QWidget* VOKR_STATE_WIDGET::get_editor_widget()
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel("Display mode:"), 0, 0);
     auto* mode = new VOKR_BOOL_COMBO_BOX("One window per state", "All states in one window");
+    mode->setObjectName("state_display_mode");
     mode->set_current_index(unified);
     VOKR_ASSERT(connect(mode, &VOKR_BOOL_COMBO_BOX::current_index_changed, m_tx_manager,
                         &VOKR_TX_MANAGER::set_state_display_mode));
@@ -54,6 +55,7 @@ QWidget* VOKR_STATE_WIDGET::get_editor_widget()
         box->setSpacing(0);
         box->addWidget(new QLabel(title));
         auto* editor = new VOKR_STATE_TEXT_EDIT(m_tx_manager, m_instance, state);
+        editor->setObjectName(state < 0 ? QString("state_text") : QString("state_text_%1").arg(state));
         box->addWidget(editor, 1);
         grid->addLayout(box, row, 0, 1, 3);
         grid->setRowStretch(row, 1);

@@ -75,6 +75,9 @@ void VOKR_TIME_UNITS_DLG::build()
     m_sample_edit = new QLineEdit(this);
     m_make_master_box = new QCheckBox("Make master time bar", this);
     m_make_master_box->setChecked(m_make_master);
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_value_edit, "time"}, {m_unit_combo, "unit"},
+                                {m_sample_edit, "sample_number"}, {m_make_master_box, "make_master"}})
+        widget->setObjectName(name);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help,
                                          Qt::Vertical, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);

@@ -402,7 +402,9 @@ void VOKR_VIEW::on_update_edit_menu()
         {358, &VOKR_VIEW::on_update_plugin_options},   {363, &VOKR_VIEW::on_update_node_set_alias},
         {357, &VOKR_VIEW::on_update_node_set_alias},   {347, &VOKR_VIEW::on_update_node_remove_alias},
         {352, &VOKR_VIEW::on_update_node_group},       {377, &VOKR_VIEW::on_update_node_ungroup},
-        {378, &VOKR_VIEW::on_update_node_ungroup_nested_groups}, {362, &VOKR_VIEW::on_update_node_rename}};
+        {378, &VOKR_VIEW::on_update_node_ungroup_nested_groups}, {362, &VOKR_VIEW::on_update_node_rename},
+        {349, &VOKR_VIEW::on_update_find_bus_value},   {350, &VOKR_VIEW::on_update_find_next_bus_value},
+        {351, &VOKR_VIEW::on_update_find_next_bus_value}};
     for (const auto& [id, rule] : rules)
         action(id)->setEnabled((this->*rule)());
     on_update_data_menu();

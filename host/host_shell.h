@@ -1,0 +1,29 @@
+// The test commands the host's shell offers scripts in ::korvane::shell, next to the module's
+// own commands: run a frame action by its identifier, answer the next modal dialog by setting
+// its widgets by object name and pressing a button, set the window's own widgets, select
+// nodes, wait for an acquisition on the simulated target, and read the session back.
+#pragma once
+
+#include <QString>
+
+#include <tcl.h>
+
+class VOKR_FRAME_WND;
+class VOKR_VIEW;
+class QWidget;
+
+void host_shell_register_commands(Tcl_Interp* interp);
+
+// ---- shared by the command files ----
+// Sets the interpreter's result to the message; returns TCL_ERROR.
+int host_shell_fail(Tcl_Interp* interp, const QString& message);
+// The current editor window, or null with an error set.
+VOKR_FRAME_WND* host_shell_frame(Tcl_Interp* interp);
+// The current instance's node list view, or null with an error set.
+VOKR_VIEW* host_shell_view(Tcl_Interp* interp);
+// Gives the widget a value as a person would: the text of a line or text edit, an item of a
+// combo box (by its text, else its index), the number of a spin box, the state of a check box
+// or radio button. False with the reason when the widget cannot take the value.
+bool host_shell_set_widget(QWidget* widget, const QString& value, QString* error);
+// The state commands (host_shell_state.cpp).
+void host_shell_register_state_commands(Tcl_Interp* interp);

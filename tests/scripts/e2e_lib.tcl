@@ -1,0 +1,50 @@
+# Shared steps of the end-to-end scripts: a fresh copy of the demo project to work in, the
+# shell's commands by their short names, and readers of the files the editor writes.
+source [file join [file dirname [info script]] lib.tcl]
+package require vokr
+namespace path {::korvane::shell}
+
+set demo_dir [file normalize [file join [file dirname [info script]] .. .. examples demo]]
+
+# A new directory holding the demo project and session, named after the task, under the
+# directory the test runs in.
+proc e2e_workspace {task} {
+    set work [file normalize [file join [pwd] e2e_work $task]]
+    file delete -force $work
+    file mkdir $work
+    foreach item {demo.kproj demo.lmx db} {
+        file copy [file join $::demo_dir $item] $work
+    }
+    return $work
+}
+
+proc read_file {path {binary 0}} {
+    set channel [open $path r]
+    if {$binary} {
+        fconfigure $channel -translation binary
+    }
+    set data [read $channel]
+    close $channel
+    return $data
+}
+
+# The current window's session, as a dictionary of the shell's state.
+proc session {key} { return [dict get [state] $key] }
+
+# Conditions of a trigger level as a dictionary of node name and condition number.
+proc level_conditions {level} { return [lindex [dict get [trigger] levels] $level] }
+
+# Runs an acquisition of the current instance on the simulated target and waits for its end.
+# A trigger changed since the last compile makes the editor ask to recompile (yes) and to save
+# first (yes); the run after the compile acquires.
+proc run_acquisition {} {
+    set_widgets {jtag_hardware USB-Cable jtag_device MR2-C40}
+    ::korvane::msg::answer yes yes
+    action RUN -focus window
+    if {![session acquiring]} {
+        action RUN -focus window
+    }
+    wait_acquisition
+    ::korvane::msg::clear
+    check {[session data_log]} "the run left a data log with data"
+}

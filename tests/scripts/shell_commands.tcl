@@ -1,0 +1,60 @@
+# The shell's test commands answer every misuse with a Tcl error, leave the editor usable, and
+# give dialog values to widgets as text that is never run as Tcl.
+source [file join [file dirname [info script]] e2e_lib.tcl]
+
+proc expect_errors {cases} {
+    foreach {script pattern} $cases {
+        uplevel 1 [list expect_error $script $pattern]
+    }
+}
+
+expect_errors {
+    {action RUN}            {no editor window is open}
+    {state}                 {no editor window is open}
+    {set_widgets {a 1}}     {no editor window is open}
+    {time_bars}             {no editor window is open}
+    {wait_acquisition}      {no editor window is open}
+    {close_window}          {no editor window is open}
+}
+
+set work [e2e_workspace shell]
+::korvane::host::open_editor [file join $work demo.lmx]
+expect_errors {
+    {action NO_SUCH}                          {unknown action "NO_SUCH"}
+    {action RUN -focus nowhere}               {cannot give the focus to "nowhere"}
+    {action RUN -speed 2}                     {unknown option "-speed": must be -focus or -data}
+    {action STOP -focus window}               {action STOP is disabled}
+    {action PIRQ_NO_SUCH_ACTION}              {the window has no action PIRQ_NO_SUCH_ACTION}
+    {action RUN -data 7}                      {action RUN has no entry with the data "7"}
+    {set_widgets {storage_type}}              {widget values must be pairs of name and value}
+    {set_widgets {nothing 1}}                 {no widget named "nothing"; the named widgets are: *storage_type*}
+    {set_widgets {storage_type Sometimes}}    {widget "storage_type" has no item "Sometimes"; its items are: Continuous, *}
+    {set_widgets {storage_type C}}            {widget "storage_type" has several items beginning "C"}
+    {set_widgets {data_setup_tabs Elsewhere}} {widget "data_setup_tabs" has no tab "Elsewhere"}
+    {set_widgets {segmented maybe}}           {widget "segmented" takes a boolean}
+    {set_value {cpu|pc[3]} 0 1}               {"cpu|pc\[3\]" is not a bus*}
+    {set_value {cpu|pc[15..0]} 9 1}           {the trigger has no level 9}
+    {set_value nothing 0 1}                   {no node "nothing" in the list}
+    {select nothing}                          {no node "nothing" in the list}
+    {sample {cpu|pc[15..0]} 0}                {the data log has no sample 0}
+    {nodes elsewhere}                         {bad list "elsewhere": must be data or trigger}
+    {answer_dialog {} OK {set x 1}}           {no dialog showed while running: set x 1}
+    {answer_dialog -timeout 0 {} OK {}}       {the timeout must be positive}
+    {answer_dialog {} OK {error inner}}       {inner}
+}
+
+# Dialog answers that fail reject the dialog: nothing is exported and the next one works.
+run_acquisition
+set_widgets {data_setup_tabs Data}
+expect_errors {
+    {answer_dialog {nothing 1} OK {action EXPORT}}    {dialog "Export": no widget named "nothing"*file_name*}
+    {answer_dialog {} {{No Such}} {action EXPORT}}    {dialog "Export": no button "No Such"}
+    {answer_dialog {clock_period 1} {} {action EXPORT}} {dialog "Export": the dialog is still open after its values were set}
+}
+check {[glob -nocomplain -directory $work *.csv *.vcd *.tbl] eq ""} "the refused answers exported nothing"
+
+# Quotes, brackets, dollars and backslashes in a value are the file's name, not Tcl.
+set odd [file join $work {odd [exit 7] $env(HOME) "q" \ end}]
+answer_dialog [list export_format Comma file_name $odd] OK {action EXPORT}
+check {[file exists "$odd.csv"]} "the file is named as typed"
+check {[session data_log]} "the editor is usable after the failed answers"
