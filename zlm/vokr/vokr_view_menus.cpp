@@ -394,9 +394,6 @@ void VOKR_VIEW::on_update_edit_menu()
     action(513)->setEnabled(on_update_edit_select_all());
     action(178)->setEnabled(get_visible_node_rows() > 0);
     action(179)->setEnabled(get_visible_node_rows() > 0);
-    action(349)->setEnabled(on_update_find_bus_value());
-    action(350)->setEnabled(on_update_find_next_bus_value());
-    action(351)->setEnabled(on_update_find_next_bus_value());
     update_node_insertion_actions();
     const std::pair<int, bool (VOKR_VIEW::*)()> rules[] = {
         {358, &VOKR_VIEW::on_update_plugin_options},   {363, &VOKR_VIEW::on_update_node_set_alias},
