@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -1004,7 +1005,8 @@ private:
     std::shared_ptr<KSM_DATA_MNEMONICS> m_mnemonics;
     std::unique_ptr<KSM_JOURNAL> m_journal;
     std::shared_ptr<struct KSM_TREE_HOST> m_tree_host;
-    bool m_modified = false;
+    // Also set by the acquisition worker when a capture ends.
+    std::atomic<bool> m_modified{false};
     friend struct KSM_ACCESS;
     friend class KSM_TX_SESSION;
 };
