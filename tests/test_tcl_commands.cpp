@@ -161,6 +161,9 @@ TEST_F(TclCommands, MnemonicChainsEditThePendingTables)
         std::string script;
         const char* dialog_seen;
     } cases[] = {
+        // The value dialog adds the typed entry to the table shown.
+        {"vokr_on_mnemonic_dialog -action {add entry} -entry_value 01 -entry_radix 7 -entry_mnemonic ADD",
+         "VOKR_MNEMONIC_DLG|opcodes|3/4"},
         // The entry list shows what the table holds (and the "<<new>>" row) after the removal.
         {"vokr_on_mnemonic_dialog -action {delete entry} -entry_row 0", "VOKR_MNEMONIC_DLG|opcodes|1/2"},
         {"vokr_on_mnemonic_dialog -action {import file} -import_filename {" + source + "}",

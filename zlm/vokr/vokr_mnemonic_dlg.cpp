@@ -7,6 +7,7 @@
 #include "vokr_mnemonic_new_table_dlg.h"
 #include "vokr_mnemonic_table_view.h"
 #include "vokr_msg.h"
+#include "vokr_trigger_value_dlg.h"
 #include "vokr_tx_manager.h"
 
 #include <QComboBox>
@@ -285,14 +286,18 @@ void VOKR_MNEMONIC_DLG::import_from(const QString& path)
     insert_mnemonic_tables();
 }
 
+// The value dialog asks for the entry's pattern and symbol at the table's width.
 void VOKR_MNEMONIC_DLG::on_add_entry()
 {
-    // The "<<new>>" row takes the new entry: its pattern cell opens for typing.
     if (!m_current_table)
         return;
-    const QModelIndex cell = m_view->entries_model()->index(static_cast<int>(m_current_table->entries.size()), 0);
-    m_view->setCurrentIndex(cell);
-    m_view->edit(cell);
+    VOKR_TRIGGER_VALUE_DLG dialog(QString(), m_current_table->width, this, VOKR_TRIGGER_VALUE_DLG::MNEMONIC_ENTRY);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (add_entry(m_current_table, dialog.get_value_edit()->text(), dialog.get_mnemonic_edit()->text(),
+                  m_current_table->width))
+        m_edited = true;
+    refresh_mnemonic_view(m_current_table);
 }
 
 void VOKR_MNEMONIC_DLG::on_view_double_click() { on_add_entry(); }
