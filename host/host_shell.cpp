@@ -527,19 +527,32 @@ int set_value_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[
     return TCL_OK;
 }
 
-// ::korvane::shell::drop_nodes: drops the rows selected in the node list onto the canvas's
-// result box, as a drag from the list would; an error when the drop is refused.
-int drop_nodes_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
+// The canvas box of that name, or the result box for an empty name.
+VOKR_OBJECT* canvas_box(const QList<VOKR_OBJECT*>* boxes, const QString& name)
 {
-    VOKR_FRAME_WND* frame = objc == 1 ? host_shell_frame(interp) : nullptr;
+    for (VOKR_OBJECT* box : *boxes) {
+        QString text;
+        box->get_string_property_text(VOKR_STRING_NAME, &text, VOKR_BANK_CURRENT);
+        if (name.isEmpty() ? box->get_type() == VOKR_TYPE_RESULT : text == name)
+            return box;
+    }
+    return nullptr;
+}
+
+// ::korvane::shell::drop_nodes ?BOX?: drops the rows selected in the node list onto the canvas
+// box of that name (the result box without one), as a drag from the list would; an error when
+// the drop is refused.
+int drop_nodes_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    VOKR_FRAME_WND* frame = objc <= 2 ? host_shell_frame(interp) : nullptr;
     if (!frame)
-        return objc == 1 ? TCL_ERROR : host_shell_fail(interp, "usage: drop_nodes");
+        return objc <= 2 ? TCL_ERROR : host_shell_fail(interp, "usage: drop_nodes ?box?");
     VOKR_OBJECT_WIDGET* canvas = frame->get_layout_widget() ? frame->get_layout_widget()->get_object_widget() : nullptr;
-    QList<VOKR_OBJECT*>* boxes = canvas ? canvas->get_objects() : nullptr;
-    const int result = boxes ? vokr_find_child_of_type(boxes, VOKR_TYPE_RESULT) : -1;
-    if (result < 0)
-        return host_shell_fail(interp, "the canvas shows no result box");
-    const QPoint centre = boxes->at(result)->get_rect().center();
+    const QString name = objc == 2 ? from_tcl(objv[1]) : QString();
+    VOKR_OBJECT* box = canvas && canvas->get_objects() ? canvas_box(canvas->get_objects(), name) : nullptr;
+    if (!box)
+        return host_shell_fail(interp, QString("the canvas shows no box \"%1\"").arg(name.isEmpty() ? "Result" : name));
+    const QPoint centre = box->get_rect().center();
     const double scale = canvas->to_canvas(QPoint(1000, 0)).x() / 1000.0;
     const QPoint at(int(centre.x() / scale), int(centre.y() / scale));
     QMimeData data;
