@@ -7,6 +7,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_number.h"
+#include "vokr_object.h"
 #include "vokr_object_widget.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
@@ -23,6 +24,8 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -292,6 +295,9 @@ int action_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     QApplication::setActiveWindow(frame);
     target->setFocus(Qt::OtherFocusReason);
     refresh_enablers(frame);
+    // The canvas runs its enablers when its own context menu opens, not through a menu's signal.
+    if (where == "canvas")
+        static_cast<VOKR_OBJECT_WIDGET*>(target)->update_all_actions();
     // The manager makes its shared actions on first use, so asking for one never adds an action
     // the window would not have made itself.
     QAction* action = standard ? frame->get_standard_action(name)
@@ -521,6 +527,46 @@ int set_value_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[
     return TCL_OK;
 }
 
+// The canvas box of that name, or the result box for an empty name.
+VOKR_OBJECT* canvas_box(const QList<VOKR_OBJECT*>* boxes, const QString& name)
+{
+    for (VOKR_OBJECT* box : *boxes) {
+        QString text;
+        box->get_string_property_text(VOKR_STRING_NAME, &text, VOKR_BANK_CURRENT);
+        if (name.isEmpty() ? box->get_type() == VOKR_TYPE_RESULT : text == name)
+            return box;
+    }
+    return nullptr;
+}
+
+// ::korvane::shell::drop_nodes ?BOX?: drops the rows selected in the node list onto the canvas
+// box of that name (the result box without one), as a drag from the list would; an error when
+// the drop is refused.
+int drop_nodes_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    VOKR_FRAME_WND* frame = objc <= 2 ? host_shell_frame(interp) : nullptr;
+    if (!frame)
+        return objc <= 2 ? TCL_ERROR : host_shell_fail(interp, "usage: drop_nodes ?box?");
+    VOKR_OBJECT_WIDGET* canvas = frame->get_layout_widget() ? frame->get_layout_widget()->get_object_widget() : nullptr;
+    const QString name = objc == 2 ? from_tcl(objv[1]) : QString();
+    VOKR_OBJECT* box = canvas && canvas->get_objects() ? canvas_box(canvas->get_objects(), name) : nullptr;
+    if (!box)
+        return host_shell_fail(interp, QString("the canvas shows no box \"%1\"").arg(name.isEmpty() ? "Result" : name));
+    const QPoint centre = box->get_rect().center();
+    const double scale = canvas->to_canvas(QPoint(1000, 0)).x() / 1000.0;
+    const QPoint at(int(centre.x() / scale), int(centre.y() / scale));
+    QMimeData data;
+    data.setData(VOKR_OBJECT_WIDGET::NODE_FORMAT, QByteArray());
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &enter);
+    if (enter.dropAction() == Qt::IgnoreAction)
+        return host_shell_fail(interp, "the canvas refuses the drop");
+    QDropEvent drop(at, enter.dropAction(), &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &drop);
+    QCoreApplication::processEvents();
+    return TCL_OK;
+}
+
 // ::korvane::shell::wait_acquisition ?TIMEOUT_MS?: lets the simulated target deliver until no
 // instance of the window acquires; an error when one still does at the timeout.
 int wait_acquisition_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
@@ -635,7 +681,7 @@ void host_shell_register_commands(Tcl_Interp* interp)
     } commands[] = {
         {"action", action_cmd},         {"answer_dialog", answer_dialog_cmd}, {"fill_dialog", fill_dialog_cmd},
         {"set_widgets", set_widgets_cmd}, {"select", select_cmd},           {"set_value", set_value_cmd},           {"wait_acquisition", wait_acquisition_cmd},
-        {"close_window", close_window_cmd},
+        {"close_window", close_window_cmd}, {"drop_nodes", drop_nodes_cmd},
     };
     for (const auto& command : commands)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,

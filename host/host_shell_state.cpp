@@ -70,8 +70,24 @@ int nodes_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     return TCL_OK;
 }
 
+// The equation an advanced level's diagram stands for; empty for another level or an
+// unfinished diagram.
+QString diagram_equation(Tcl_Interp* interp, KSM_TX_TRIGGER* trigger, int level)
+{
+    KSM_TX_TREE_OBJECT* root =
+        trigger->get_level_type(level) == KSM_LTYPE_ADVANCED ? trigger->get_advanced_root(level) : nullptr;
+    KSM_TX_SESSION* session = host_shell_frame(interp)->get_tx_manager()->get_session();
+    KSM_DATA_SESSION* data = session ? session->get_data_session() : nullptr;
+    std::string text;
+    if (!root || root->get_child_count() == 0 ||
+        !root->get_equation(&text, data ? data->get_mnemonics() : nullptr, trigger, level + 1, false))
+        return QString();
+    return QString::fromLocal8Bit(text.c_str());
+}
+
 // ::korvane::shell::trigger: the current trigger's settings and, per level, the conditions
-// other than "don't care" as pairs of node name and condition number.
+// other than "don't care" as pairs of node name and condition number, the stored expression
+// text and the equation of the level's diagram.
 int trigger_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
 {
     KSM_TX_TRIGGER* trigger = objc == 1 ? static_cast<KSM_TX_TRIGGER*>(node_list(interp, "trigger")) : nullptr;
@@ -86,9 +102,11 @@ int trigger_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
     Tcl_Obj* types = Tcl_NewListObj(0, nullptr);
     Tcl_Obj* levels = Tcl_NewListObj(0, nullptr);
     Tcl_Obj* expressions = Tcl_NewListObj(0, nullptr);
+    Tcl_Obj* equations = Tcl_NewListObj(0, nullptr);
     for (int level = 0; level < trigger->get_num_levels(); ++level) {
         Tcl_ListObjAppendElement(nullptr, types, Tcl_NewIntObj(trigger->get_level_type(level)));
         Tcl_ListObjAppendElement(nullptr, expressions, text(trigger->get_advanced_trigger_expression(level)));
+        Tcl_ListObjAppendElement(nullptr, equations, text(diagram_equation(interp, trigger, level)));
         Tcl_Obj* conditions = Tcl_NewListObj(0, nullptr);
         for (int row = 0; row < trigger->get_num_nodes(); ++row) {
             const KSM_DATA_TRIGGER_CONDITION condition = trigger->get_trigger_condition(row, level);
@@ -102,6 +120,7 @@ int trigger_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
     put(result, "level_types", types);
     put(result, "levels", levels);
     put(result, "expressions", expressions);
+    put(result, "equations", equations);
     Tcl_SetObjResult(interp, result);
     return TCL_OK;
 }

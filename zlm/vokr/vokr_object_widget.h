@@ -124,6 +124,7 @@ public:
     void paste(const QPoint& point);
     void delete_duplicate_names(QList<VOKR_OBJECT*>* list);
     void clipboard_add_nodes(QList<VOKR_OBJECT*>* list, VOKR_VIEW* source);
+    VOKR_VIEW* node_drag_view(QObject* source) const;
     void clipboard_add_operators(QList<VOKR_OBJECT*>* list, QTreeView* source);
     // Whether a box has a free input port.
     static bool accepts_inputs(const VOKR_OBJECT* box);

@@ -5,6 +5,8 @@
 // box takes inputs.
 #include "vokr_object_widget.h"
 
+#include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
 #include "vokr_object.h"
 #include "vokr_operator_widget.h"
 #include "vokr_trigger_object.h"
@@ -40,6 +42,16 @@ VOKR_OBJECT* new_node_box(VOKR_OBJECT_WIDGET* canvas, int y, const QString& name
 const char* const VOKR_OBJECT_WIDGET::NODE_FORMAT = VOKR_VIEW::NODE_DRAG_FORMAT;
 
 QObject* VOKR_OBJECT_WIDGET::drag_source(const QDropEvent* event) const { return event->source(); }
+
+// The node list the rows come from; a drop that Qt's drag did not carry (a scripted one) takes
+// the rows selected in this editor's own list.
+VOKR_VIEW* VOKR_OBJECT_WIDGET::node_drag_view(QObject* source) const
+{
+    if (auto* view = qobject_cast<VOKR_VIEW*>(source))
+        return view;
+    VOKR_FRAME_WND* frame = !source && m_tx_manager ? m_tx_manager->get_frame_wnd() : nullptr;
+    return frame && frame->get_layout_widget() ? frame->get_layout_widget()->get_view() : nullptr;
+}
 
 bool VOKR_OBJECT_WIDGET::accepts_inputs(const VOKR_OBJECT* box)
 {
@@ -134,7 +146,7 @@ void VOKR_OBJECT_WIDGET::dropEvent(QDropEvent* event)
     }
     if (event->mimeData()->hasFormat(NODE_FORMAT)) {
         free_objects(&m_clipboard);
-        clipboard_add_nodes(&m_clipboard, qobject_cast<VOKR_VIEW*>(source));
+        clipboard_add_nodes(&m_clipboard, node_drag_view(source));
     } else if (is_palette(source)) {
         free_objects(&m_clipboard);
         clipboard_add_operators(&m_clipboard, qobject_cast<QTreeView*>(source));
