@@ -1,6 +1,7 @@
 // The node list view's grid (columns, rows, cells, hit tests, derived queries) and the position
 // data it keeps in its instance.
 #include "manager_test_support.h"
+#include "view_test_support.h"
 
 #include "vokr_layout_widget.h"
 #include "vokr_view.h"
@@ -26,27 +27,13 @@ struct VIEW : VOKR_VIEW {
 };
 
 // A framed editor showing its first instance's Setup tab, and a 1000 x 400 view on it.
-class ViewGeometry : public MANAGER_TEST {
+class ViewGeometry : public VIEW_TEST<VIEW> {
 protected:
     void SetUp() override
     {
         MANAGER_TEST::SetUp();
-        m_editor = std::make_unique<EDITOR>(true);
-        m_tabs.addTab(new QWidget, "Data");
-        m_tabs.addTab(new QWidget, "Setup");
-        show_tab(1);
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
-        m_view = std::make_unique<VIEW>(nullptr, m());
-        m_view->resize(1000, 400);
+        open_view(400, 1);
     }
-    void TearDown() override
-    {
-        m_view.reset();
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
-        m_editor.reset();
-        MANAGER_TEST::TearDown();
-    }
-    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
     KSM_TX_TRIGGER* trigger() const { return m_editor->trigger(); }
     void show_tab(int tab) { m_tabs.setCurrentIndex(tab); }
     void add(int count)
@@ -68,9 +55,6 @@ protected:
         return m_view->get_item_rect(row, column, &r) ? r : QRect();
     }
 
-    std::unique_ptr<EDITOR> m_editor;
-    QTabWidget m_tabs;  // the first instance's Data/Setup tabs
-    std::unique_ptr<VIEW> m_view;
 };
 
 TEST_F(ViewGeometry, ColumnsFollowModeStorageQualifierAndLevels)

@@ -2,6 +2,7 @@
 // ruler and tick strips, position texts and the time units dialog; the reduced drawing of long
 // captures checked against the transitions themselves; and the demo session's Data tab as a PNG.
 #include "manager_test_support.h"
+#include "view_test_support.h"
 #include "paint_recorder.h"
 
 #include "pirq.h"
@@ -38,27 +39,15 @@ struct VIEW : VOKR_VIEW {
 using BITS = std::function<bool(int row, int sample)>;
 
 // A 1000 x 400 view on the Data tab of a framed editor.
-class WavePaint : public MANAGER_TEST {
+class WavePaint : public VIEW_TEST<VIEW> {
 protected:
     void SetUp() override
     {
         MANAGER_TEST::SetUp();
         QApplication::setStyle(QStyleFactory::create("Fusion"));
         QApplication::setFont(QFont("DejaVu Sans", 8));
-        m_editor = std::make_unique<EDITOR>(true);
-        m_tabs.addTab(new QWidget, "Data"), m_tabs.addTab(new QWidget, "Setup");
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
-        m_view = std::make_unique<VIEW>(nullptr, m());
-        m_view->resize(1000, 400);
+        open_view(400, 0);
     }
-    void TearDown() override
-    {
-        m_view.reset();
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
-        m_editor.reset();
-        MANAGER_TEST::TearDown();
-    }
-    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
     KSM_TX_SIGNAL_SET* data() const { return m_editor->data(); }
     void add(int count)
     {
@@ -134,9 +123,6 @@ protected:
         return out;
     }
 
-    std::unique_ptr<EDITOR> m_editor;
-    QTabWidget m_tabs;
-    std::unique_ptr<VIEW> m_view;
     PAINT_RECORDER m_recorder;
     int m_added = 0;
 };

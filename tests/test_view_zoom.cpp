@@ -1,6 +1,7 @@
 // The node list view over a capture: zoom and scrolling, time bars, stepping between transitions
 // and searching for bus values.
 #include "manager_test_support.h"
+#include "view_test_support.h"
 
 #include "vokr_insert_time_bar_dlg.h"
 #include "vokr_layout_widget.h"
@@ -54,26 +55,13 @@ template <class DIALOG> void on_next_dialog(std::function<void(DIALOG*)> drive)
 }
 
 // A framed editor on its Data tab with rows n0..n{count-1} and a 1000 x 400 view.
-class ViewZoom : public MANAGER_TEST {
+class ViewZoom : public VIEW_TEST<VIEW> {
 protected:
     void SetUp() override
     {
         MANAGER_TEST::SetUp();
-        m_editor = std::make_unique<EDITOR>(true);
-        m_tabs.addTab(new QWidget, "Data");
-        m_tabs.addTab(new QWidget, "Setup");
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
-        m_view = std::make_unique<VIEW>(nullptr, m());
-        m_view->resize(1000, 400);
+        open_view(400, 0);
     }
-    void TearDown() override
-    {
-        m_view.reset();
-        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, nullptr);
-        m_editor.reset();
-        MANAGER_TEST::TearDown();
-    }
-    VOKR_TX_MANAGER* m() const { return m_editor->get(); }
     void rows(int count)
     {
         for (int i = 0; i < count; ++i)
@@ -100,9 +88,6 @@ protected:
         return log;
     }
 
-    std::unique_ptr<EDITOR> m_editor;
-    QTabWidget m_tabs;
-    std::unique_ptr<VIEW> m_view;
 };
 
 TEST_F(ViewZoom, ZoomStopsAtOneSampleAndTheDepthAndKeepsThePointedSample)
