@@ -362,10 +362,11 @@ TEST_F(WavePaint, FramesMatchTheRecordedPixels)
     add(3);
     data()->set_signal_inverted(2, true);
     const KSM_DATA_GROUP_DISPLAY_TYPE types[] = {
-        KSM_GTYPE_BINARY,       KSM_GTYPE_SIGNED_2S,     KSM_GTYPE_SIGNED_MAGNITUDE, KSM_GTYPE_UNSIGNED,
-        KSM_GTYPE_HEX,          KSM_GTYPE_OCTAL,         KSM_GTYPE_ASCII,            KSM_GTYPE_MNEMONICS,
-        KSM_GTYPE_UNSIGNED_BAR, KSM_GTYPE_UNSIGNED_LINE, KSM_GTYPE_SIGNED_BAR,       KSM_GTYPE_SIGNED_LINE,
-        KSM_GTYPE_FLOAT,        KSM_GTYPE_DOUBLE};
+        KSM_GTYPE_BINARY,        KSM_GTYPE_SIGNED_2S,  KSM_GTYPE_SIGNED_MAGNITUDE,
+        KSM_GTYPE_UNSIGNED,      KSM_GTYPE_HEX,        KSM_GTYPE_OCTAL,
+        KSM_GTYPE_ASCII,         KSM_GTYPE_MNEMONICS,  KSM_GTYPE_UNSIGNED_BAR,
+        KSM_GTYPE_UNSIGNED_LINE, KSM_GTYPE_SIGNED_BAR, KSM_GTYPE_SIGNED_LINE,
+        KSM_GTYPE_FLOAT,         KSM_GTYPE_DOUBLE};
     std::vector<int> buses;
     for (KSM_DATA_GROUP_DISPLAY_TYPE type : types)
         buses.push_back(add_bus(type == KSM_GTYPE_FLOAT ? 32 : type == KSM_GTYPE_DOUBLE ? 64 : 8, type));
@@ -376,8 +377,9 @@ TEST_F(WavePaint, FramesMatchTheRecordedPixels)
     m()->set_node_selection_status(data()->find_node("n3") - 1, true);
     constexpr int DEPTH = 3000;
     // Slow and fast rows, a one-sample glitch now and then, and samples 1200..1230 invalid.
-    capture(DEPTH, [](int row, int s) { return ((s / (2 + row % 11 * 9)) >> (row % 3)) % 2 || s % 401 == row; },
-            [](int s) { return s < 1200 || s > 1230; }, 0, {300});
+    capture(
+        DEPTH, [](int row, int s) { return ((s / (2 + row % 11 * 9)) >> (row % 3)) % 2 || s % 401 == row; },
+        [](int s) { return s < 1200 || s > 1230; }, 0, {300});
     m_view->resize(1000, 560);
     m_view->invalidate_geometry();
     const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
