@@ -80,10 +80,12 @@ struct CAPTURE {
     }
 };
 
+// Made once per width; gone before the application object.
+std::map<int, std::unique_ptr<CAPTURE>> g_captures;
+
 CAPTURE& capture(int nodes)
 {
-    static std::map<int, std::unique_ptr<CAPTURE>> captures;
-    auto& c = captures[nodes];
+    auto& c = g_captures[nodes];
     if (!c)
         c = std::make_unique<CAPTURE>(nodes);
     return *c;
@@ -132,14 +134,13 @@ int block_scan_value(const std::vector<const uint64_t*>& planes, int from)
         std::fill(match, match + size, ~uint64_t(0));
         if (b == from >> 6)
             match[0] = ~uint64_t(0) << (from & 63);
-        for (const uint64_t* p : planes) {
-            uint64_t any = 0;
+        uint64_t any = ~uint64_t(0);
+        for (size_t n = 0; n < planes.size() && any; ++n) {
+            any = 0;
             for (int i = 0; i < size; ++i)
-                any |= match[i] &= ~p[b + i];
-            if (!any)
-                break;
+                any |= match[i] &= ~planes[n][b + i];
         }
-        for (int i = 0; i < size; ++i)
+        for (int i = 0; any && i < size; ++i)
             if (match[i])
                 return 64 * (b + i) + __builtin_ctzll(match[i]);
     }
@@ -257,5 +258,7 @@ int main(int argc, char** argv)
     Tcl_FindExecutable(argv[0]);
     QApplication app(argc, argv);
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_ratios);
-    return bench_main(argc, argv, reporter);
+    const int result = bench_main(argc, argv, reporter);
+    g_captures.clear();
+    return result;
 }
