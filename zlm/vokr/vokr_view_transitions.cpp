@@ -256,11 +256,11 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
     }
     const int bus = m_bus_value_node, width = get_group_member_count(bus);
     VOKR_ASSERT(width <= MAX_BUS_WIDTH);
-    // Per member, most significant first: its channel and the word that marks a match of its digit.
+    // Per member with a 0 or 1 digit (an X matches either level), most significant first: its
+    // samples and the word that marks a match of its digit.
     struct MEMBER {
         const uint64_t* words;
         uint64_t flip;  // all ones when the sample must read 0
-        bool any;       // an X digit: either level matches
     };
     QVector<MEMBER> members;
     bool impossible = bits.size() != width;
@@ -277,17 +277,26 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
         const QChar digit = bits.at(i);
         impossible = digit != '0' && digit != '1' && digit != 'X' && digit != 'x';
         const bool inverted = set->is_signal_inverted(node);
-        members.append({words, (digit == '0') != inverted ? ALL : 0, digit == 'X' || digit == 'x'});
+        if (digit != 'X' && digit != 'x')
+            members.append({words, (digit == '0') != inverted ? ALL : 0});
     }
-    // A block is given up at the first member that leaves none of its samples matching.
+    // The first member's matches, narrowed member by member; a block is given up at the first
+    // member that leaves none of its samples matching.
     const auto matches = [&](int b, int size, uint64_t* words) {
-        std::fill(words, words + size, ALL);
-        for (const MEMBER& m : members) {
-            if (m.any)
-                continue;
+        if (members.isEmpty()) {
+            std::fill(words, words + size, ALL);
+            return true;
+        }
+        for (int n = 0; n < members.size(); ++n) {
+            const uint64_t *q = members.at(n).words + b, flip = members.at(n).flip;
             uint64_t left = 0;
-            for (int i = 0; i < size; ++i)
-                left |= words[i] &= m.words[b + i] ^ m.flip;
+            if (n == 0) {
+                for (int i = 0; i < size; ++i)
+                    left |= words[i] = q[i] ^ flip;
+            } else {
+                for (int i = 0; i < size; ++i)
+                    left |= words[i] &= q[i] ^ flip;
+            }
             if (!left)
                 return false;
         }
