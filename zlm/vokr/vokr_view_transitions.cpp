@@ -1,6 +1,7 @@
 // Stepping the master time bar from transition to transition, and searching the capture for a
-// bus value. Both read the data log 64 samples at a time, never sample by sample: a search over
-// a million samples looks at a few thousand words per node.
+// bus value. Both read the log's packed words straight from its planes, a block of 64 words
+// (4,096 samples) at a time and plane after plane, never sample by sample: a search over a
+// million samples looks at a few thousand words per node, each once and in order.
 #include "vokr_view.h"
 
 #include "ksm.h"
