@@ -27,7 +27,9 @@ constexpr int DEPTH = 1 << 20;
 constexpr int WORDS = DEPTH / 64;
 constexpr int NEAR_SAMPLE = 100;         // every member turns to 1 here ...
 constexpr int FAR_SAMPLE = DEPTH - 100;  // ... and back to 0 here
-constexpr int BLOCK = 64;                // words a reference scan takes at a time
+// Words a reference scan takes at a time: for transitions a page of each plane, for a value
+// short blocks that let it stop soon (the fastest sizes here).
+constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
 
 struct BENCH_VIEW : VOKR_VIEW {
     using VOKR_VIEW::m_time_bars;
@@ -100,10 +102,10 @@ inline uint64_t before(const uint64_t* p, int k) { return (p[k] << 1) | (k ? p[k
 // plane, or where a gap of invalid samples starts; -1 when there is none.
 int block_scan_transition(const std::vector<const uint64_t*>& planes, const uint64_t* valid, int from, bool forward)
 {
-    uint64_t changed[BLOCK];
+    uint64_t changed[TRANSITION_BLOCK];
     const int first_word = forward ? (from + 1) >> 6 : 0, last_word = forward ? WORDS - 1 : (from - 1) >> 6;
-    for (int n = 0; n <= last_word - first_word; n += BLOCK) {
-        const int size = std::min(BLOCK, last_word - first_word + 1 - n);
+    for (int n = 0; n <= last_word - first_word; n += TRANSITION_BLOCK) {
+        const int size = std::min(TRANSITION_BLOCK, last_word - first_word + 1 - n);
         const int b = forward ? first_word + n : last_word - n - size + 1;
         std::fill(changed, changed + size, 0);
         for (const uint64_t* p : planes)
@@ -128,9 +130,9 @@ int block_scan_transition(const std::vector<const uint64_t*>& planes, const uint
 // word of it can match.
 int block_scan_value(const std::vector<const uint64_t*>& planes, int from)
 {
-    uint64_t match[BLOCK];
-    for (int b = from >> 6; b < WORDS; b += BLOCK) {
-        const int size = std::min(BLOCK, WORDS - b);
+    uint64_t match[VALUE_BLOCK];
+    for (int b = from >> 6; b < WORDS; b += VALUE_BLOCK) {
+        const int size = std::min(VALUE_BLOCK, WORDS - b);
         std::fill(match, match + size, ~uint64_t(0));
         if (b == from >> 6)
             match[0] = ~uint64_t(0) << (from & 63);

@@ -197,15 +197,16 @@ TEST_F(ViewZoom, TimeBarCommands)
 }
 
 // The block-at-a-time search against a sample-by-sample reference on random captures with gaps:
-// a short one with frequent changes, and a sparse one whose searches cross blocks of 4,096
-// samples (every seventh master).
+// a short one with frequent changes, and a sparse one whose searches cross the blocks of 4,096
+// and 32,768 samples the searches read (every thirteenth master, and each one just before a
+// block ends).
 TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
 {
     rows(3);
-    for (const auto& [depth, changes, gaps, stride] : {std::tuple{700, 40, 97, 1}, std::tuple{13000, 4000, 5003, 7}})
+    for (const auto& [depth, changes, gaps, stride] : {std::tuple{700, 40, 97, 1}, std::tuple{70000, 4000, 5003, 13}})
         check_transitions(depth, changes, gaps, stride);
     // At the end the next button is off; while acquiring, steps are single samples.
-    m_view->set_bars({12999});
+    m_view->set_bars({69999});
     m_view->on_next_transition();
     EXPECT_FALSE(m_view->get_next_transition_button()->isEnabled());
     m()->get_data_log()->set_acquiring_data(true);

@@ -37,12 +37,15 @@ int pick(int k, uint64_t word, bool forward)
     return 64 * k + (forward ? __builtin_ctzll(word) : 63 - __builtin_clzll(word));
 }
 
-constexpr int BLOCK = 64;  // words a scan takes at a time, plane after plane
+// Words a search takes at a time, plane after plane. A transition reads every plane: a page of
+// each (512 words) keeps the reads long enough for the memory to stream them. A value search
+// mostly stops at its first member: short blocks let it stop soon.
+constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
 
-// Scans the words that hold samples from..to in the search direction, a block of words at a
-// time: `block(b, size, words)` puts the matches of words b..b + size - 1 in words[0..size - 1]
-// and tells whether there is any. The matching sample nearest to the start, or -1.
-template <class BLOCK_MATCHES> int scan_blocks(int from, int to, bool forward, BLOCK_MATCHES block)
+// Scans the words that hold samples from..to in the search direction, BLOCK words at a time:
+// `block(b, size, words)` puts the matches of words b..b + size - 1 in words[0..size - 1] and
+// tells whether there is any. The matching sample nearest to the start, or -1.
+template <int BLOCK, class BLOCK_MATCHES> int scan_blocks(int from, int to, bool forward, BLOCK_MATCHES block)
 {
     if (from > to)
         return -1;
@@ -134,8 +137,8 @@ int VOKR_VIEW::find_transition(int master, bool forward) const
             planes.append(words);
     const auto changes = [&](int b, int size, uint64_t* words) { return find_changes(planes, valid, b, size, words); };
     const int found = !valid    ? -1
-                      : forward ? scan_blocks(master + 1, samples - 1, true, changes)
-                                : scan_blocks(0, std::min(master, samples) - 1, false, changes);
+                      : forward ? scan_blocks<TRANSITION_BLOCK>(master + 1, samples - 1, true, changes)
+                                : scan_blocks<TRANSITION_BLOCK>(0, std::min(master, samples) - 1, false, changes);
     return found >= 0 ? found : (forward ? depth : 0);
 }
 
@@ -308,8 +311,8 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
     if (!forward)
         start = std::min(start, depth - 1);
     const int found = impossible ? -1
-                      : forward  ? scan_blocks(std::max(start, 0), depth - 1, true, matches)
-                                 : scan_blocks(0, start, false, matches);
+                      : forward  ? scan_blocks<VALUE_BLOCK>(std::max(start, 0), depth - 1, true, matches)
+                                 : scan_blocks<VALUE_BLOCK>(0, start, false, matches);
     if (found < 0) {
         vokr_prompt(vokr_msg_find_bus_value_not_found());
         return false;
