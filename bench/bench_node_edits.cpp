@@ -1,5 +1,8 @@
-// Node-list edits and their undo on a full instance of 4096 nodes.
+// Node-list edits and their undo on a full instance of 4096 nodes, and nodes inserted one by one
+// next to the same rows pushed into a vector.
 #include "../tests/ksm_test_session.h"
+#include "bench_reporter.h"
+#include "ksm_state.h"
 
 #include <benchmark/benchmark.h>
 
@@ -135,6 +138,70 @@ void BM_MoveABus(benchmark::State& state)
 }
 BENCHMARK(BM_MoveABus)->Unit(benchmark::kMicrosecond);
 
+// The names of the first `count` rows a fill inserts, made before timing.
+std::vector<std::string> row_names(int count)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i)
+        names.push_back("top|core|bus" + std::to_string(i / BUS_WIDTH) + "[" + std::to_string(i % BUS_WIDTH) + "]");
+    return names;
+}
+
+// Nodes inserted one by one into the trigger list of a new session, each checked against the
+// names there are, as the editor inserts them.
+void BM_InsertNodesOneByOne(benchmark::State& state)
+{
+    const std::vector<std::string> names = row_names(int(state.range(0)));
+    for (auto _ : state) {
+        SESSION s;
+        for (const std::string& name : names)
+            s.list->insert_node(name.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+        benchmark::DoNotOptimize(s.list->get_num_nodes());
+        state.PauseTiming();
+        s.session.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_InsertNodesOneByOne)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
+
+// The reference: the same rows made and pushed into a vector.
+void BM_PushRowsIntoAVector(benchmark::State& state)
+{
+    using ROW = KSM_TX_SIGNAL_NODES::ROW;
+    const std::vector<std::string> names = row_names(int(state.range(0)));
+    for (auto _ : state) {
+        std::vector<std::shared_ptr<ROW>> rows;
+        for (const std::string& name : names) {
+            auto row = std::make_shared<ROW>();
+            row->name = name;
+            row->signal_type = KSM_STYPE_REGISTERED;
+            row->tap_mode = KSM_TAP_PRE_SYNTHESIS;
+            rows.push_back(std::move(row));
+        }
+        benchmark::DoNotOptimize(rows.data());
+        state.PauseTiming();
+        rows.clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PushRowsIntoAVector)->Arg(4096)->Unit(benchmark::kMicrosecond);
+
+void print_ratios(const BENCH_REPORTER::TIMES& times)
+{
+    auto t = [&](const char* name) {
+        auto it = times.find(name);
+        return it == times.end() ? 0.0 : it->second;
+    };
+    const double nodes_4k = t("BM_InsertNodesOneByOne/4096"), nodes_1k = t("BM_InsertNodesOneByOne/1024");
+    std::printf("\n");
+    print_aim("insert 4,096 nodes one by one / vector push", nodes_4k / t("BM_PushRowsIntoAVector/4096"), "<=", 10.0);
+    print_aim("insert 4,096 / 1,024 nodes one by one", nodes_4k / nodes_1k, "<=", 5.0);
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_ratios);
+    return bench_main(argc, argv, reporter);
+}

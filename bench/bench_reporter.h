@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
@@ -41,6 +42,13 @@ private:
     std::function<void(const TIMES&)> m_print_table;
     TIMES m_times;
 };
+
+// One aim's line: our time divided by the reference's, both measured in the same run, and the
+// limit it must keep, e.g. "paint ... / fillRect reference: 0.93 (aim <= 1.0)".
+inline void print_aim(const std::string& what, double figure, const char* op, double limit)
+{
+    std::printf("%s: %.2f (aim %s %.1f)\n", what.c_str(), figure, op, limit);
+}
 
 // Runs the registered benchmarks with the reporter.
 inline int bench_main(int argc, char** argv, BENCH_REPORTER& reporter)

@@ -1,5 +1,6 @@
-// Next transition and Find Bus Value on a capture of 2^20 samples whose only change is near its
-// end, next to a plain scan that reads the same samples one call at a time.
+// Next and previous transition over captures of 16 and 1,024 channels x 2^20 samples whose only
+// changes lie a million samples apart, and Find Bus Value over the 16-channel one; next to a
+// tight word scan of the same planes in blocks.
 #include "bench_reporter.h"
 #include "vokr_trigger_value_dlg.h"
 #include "vokr_tx_manager.h"
@@ -14,14 +15,21 @@
 #include <benchmark/benchmark.h>
 #include <tcl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <vector>
 
 namespace {
 
 constexpr int DEPTH = 1 << 20;
-constexpr int NODES = 16;                // node 0 is a bus over nodes 1..16
-constexpr int FAR_SAMPLE = DEPTH - 100;  // the one sample where every member turns to 1
+constexpr int WORDS = DEPTH / 64;
+constexpr int NEAR_SAMPLE = 100;         // every member turns to 1 here ...
+constexpr int FAR_SAMPLE = DEPTH - 100;  // ... and back to 0 here
+// Words a reference scan takes at a time: for transitions a page of each plane, for a value
+// short blocks that let it stop soon (the fastest sizes here).
+constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
 
 struct BENCH_VIEW : VOKR_VIEW {
     using VOKR_VIEW::m_time_bars;
@@ -34,30 +42,32 @@ struct BENCH_VIEW : VOKR_VIEW {
     }
 };
 
-// A session of one bus of 16 members and a capture in which the members are 0 until FAR_SAMPLE.
+// A session of one bus over `nodes` members and a capture in which the members are 1 from
+// NEAR_SAMPLE to FAR_SAMPLE and 0 elsewhere.
 struct CAPTURE {
     QTemporaryDir dir;
     VOKR_TX_MANAGER manager{nullptr};
     std::unique_ptr<BENCH_VIEW> view;
     KSM_DATA_LOG* log = nullptr;
+    std::vector<const uint64_t*> planes;
 
-    CAPTURE()
+    explicit CAPTURE(int nodes)
     {
         manager.new_document(dir.filePath("bench.lmx").toLocal8Bit().constData());
         KSM_TX_SIGNAL_SET* set = manager.get_signal_nodes(-1);
         KSM_TX_TRIGGER* trigger = manager.get_trigger_nodes(-1);
-        for (int i = NODES - 1; i >= 0; --i) {
+        for (int i = nodes - 1; i >= 0; --i) {
             const std::string name = "bus[" + std::to_string(i) + "]";
             set->insert_node(name.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
             trigger->insert_node(name.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
         }
-        set->set_data_nodes_allocated(NODES);
+        set->set_data_nodes_allocated(nodes);
         set->set_sample_depth(DEPTH);
-        manager.group_node(0, NODES - 1);
+        manager.group_node(0, nodes - 1);
         log = manager.get_session()->create_new_log(0);
         log->begin_capture(set->get_num_channels(), DEPTH, 0);
-        std::vector<uint64_t> words(DEPTH / 64, 0);
-        for (int s = FAR_SAMPLE; s < DEPTH; ++s)
+        std::vector<uint64_t> words(WORDS, 0);
+        for (int s = NEAR_SAMPLE; s < FAR_SAMPLE; ++s)
             words[s / 64] |= uint64_t(1) << (s % 64);
         for (int c = 0; c < set->get_num_channels(); ++c)
             log->set_channel_words(c, words.data(), words.size());
@@ -65,56 +75,136 @@ struct CAPTURE {
             log->set_valid(s, true);
         log->end_capture();
         manager.set_view_log(0, log);
+        for (int c = 0; c < set->get_num_channels(); ++c)
+            planes.push_back(log->get_channel_words(c));
         view = std::make_unique<BENCH_VIEW>(nullptr, &manager);
         view->resize(1920, 1080);
     }
 };
 
-CAPTURE& capture()
+// Made once per width; gone before the application object.
+std::map<int, std::unique_ptr<CAPTURE>> g_captures;
+
+CAPTURE& capture(int nodes)
 {
-    static CAPTURE c;
-    return c;
+    auto& c = g_captures[nodes];
+    if (!c)
+        c = std::make_unique<CAPTURE>(nodes);
+    return *c;
 }
+
+// ---- the references: blocks of words, plane after plane ----------------------------------------
+
+// Word k of a plane with every bit moved one sample later (sample 0 compared with itself).
+inline uint64_t before(const uint64_t* p, int k) { return (p[k] << 1) | (k ? p[k - 1] >> 63 : p[0] & 1); }
+
+// The first (last) sample after (before) `from` that differs from the sample before it in any
+// plane, or where a gap of invalid samples starts; -1 when there is none.
+int block_scan_transition(const std::vector<const uint64_t*>& planes, const uint64_t* valid, int from, bool forward)
+{
+    uint64_t changed[TRANSITION_BLOCK];
+    const int first_word = forward ? (from + 1) >> 6 : 0, last_word = forward ? WORDS - 1 : (from - 1) >> 6;
+    for (int n = 0; n <= last_word - first_word; n += TRANSITION_BLOCK) {
+        const int size = std::min(TRANSITION_BLOCK, last_word - first_word + 1 - n);
+        const int b = forward ? first_word + n : last_word - n - size + 1;
+        std::fill(changed, changed + size, 0);
+        for (const uint64_t* p : planes)
+            for (int i = 0; i < size; ++i)
+                changed[i] |= p[b + i] ^ before(p, b + i);
+        for (int j = 0; j < size; ++j) {
+            const int i = forward ? j : size - 1 - j, k = b + i;
+            const uint64_t v = valid[k];
+            uint64_t hit = (changed[i] & v) | (~v & before(valid, k));
+            if (k == first_word && forward)
+                hit &= ~uint64_t(0) << ((from + 1) & 63);
+            if (k == last_word && !forward)
+                hit &= ~uint64_t(0) >> (63 - ((from - 1) & 63));
+            if (hit)
+                return 64 * k + (forward ? __builtin_ctzll(hit) : 63 - __builtin_clzll(hit));
+        }
+    }
+    return -1;
+}
+
+// The first sample at or after `from` where every plane reads 0, a block given up as soon as no
+// word of it can match.
+int block_scan_value(const std::vector<const uint64_t*>& planes, int from)
+{
+    uint64_t match[VALUE_BLOCK];
+    for (int b = from >> 6; b < WORDS; b += VALUE_BLOCK) {
+        const int size = std::min(VALUE_BLOCK, WORDS - b);
+        std::fill(match, match + size, ~uint64_t(0));
+        if (b == from >> 6)
+            match[0] = ~uint64_t(0) << (from & 63);
+        uint64_t any = ~uint64_t(0);
+        for (size_t n = 0; n < planes.size() && any; ++n) {
+            any = 0;
+            for (int i = 0; i < size; ++i)
+                any |= match[i] &= ~planes[n][b + i];
+        }
+        for (int i = 0; any && i < size; ++i)
+            if (match[i])
+                return 64 * (b + i) + __builtin_ctzll(match[i]);
+    }
+    return -1;
+}
+
+// ---- the view ----------------------------------------------------------------------------------
 
 void BM_NextTransition(benchmark::State& state)
 {
-    BENCH_VIEW* view = capture().view.get();
+    BENCH_VIEW* view = capture(int(state.range(0))).view.get();
     for (auto _ : state) {
-        view->set_master(0);
+        view->set_master(NEAR_SAMPLE);
         view->on_next_transition();
     }
     if (view->get_time_bars()[0] != FAR_SAMPLE)
         state.SkipWithError("the transition was not found");
 }
 
-// Sample by sample: validity and every member's bit against the sample before.
-void BM_NextTransitionPerSample(benchmark::State& state)
+void BM_PreviousTransition(benchmark::State& state)
 {
-    const KSM_DATA_LOG* log = capture().log;
-    int found = -1;
+    BENCH_VIEW* view = capture(int(state.range(0))).view.get();
     for (auto _ : state) {
-        found = -1;
-        for (int s = 1; s < DEPTH && found < 0; ++s)
-            for (int c = 0; c < NODES && found < 0; ++c)
-                if (log->is_bit_valid(s) && log->get_bit(c, s) != log->get_bit(c, s - 1))
-                    found = s;
-        benchmark::DoNotOptimize(found);
+        view->set_master(FAR_SAMPLE);
+        view->on_previous_transition();
     }
+    if (view->get_time_bars()[0] != NEAR_SAMPLE)
+        state.SkipWithError("the transition was not found");
+}
+
+void BM_NextTransitionBlockScan(benchmark::State& state)
+{
+    const CAPTURE& c = capture(int(state.range(0)));
+    int found = -1;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(found = block_scan_transition(c.planes, c.log->get_valid_words(), NEAR_SAMPLE, true));
     if (found != FAR_SAMPLE)
         state.SkipWithError("the transition was not found");
 }
 
-// Through the value dialog, as the user searches: each press of Find Next searches from sample 0.
+void BM_PreviousTransitionBlockScan(benchmark::State& state)
+{
+    const CAPTURE& c = capture(int(state.range(0)));
+    int found = -1;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(found = block_scan_transition(c.planes, c.log->get_valid_words(), FAR_SAMPLE, false));
+    if (found != NEAR_SAMPLE)
+        state.SkipWithError("the transition was not found");
+}
+
+// Through the value dialog, as the user searches: each press of Find Next searches for 0 from
+// the sample after NEAR_SAMPLE.
 void BM_FindBusValue(benchmark::State& state)
 {
-    BENCH_VIEW* view = capture().view.get();
+    BENCH_VIEW* view = capture(int(state.range(0))).view.get();
     view->get_tx_manager()->set_node_selection_status(0, true);
-    view->set_master(0);
+    view->set_master(NEAR_SAMPLE);
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<VOKR_TRIGGER_VALUE_DLG*>(QApplication::activeModalWidget());
-        dialog->get_value_edit()->setText("FFFF");
+        dialog->get_value_edit()->setText("0");
         for (auto _ : state) {
-            view->set_master(0);
+            view->set_master(NEAR_SAMPLE);
             dialog->get_ok_button()->click();
         }
         dialog->reject();
@@ -124,40 +214,39 @@ void BM_FindBusValue(benchmark::State& state)
         state.SkipWithError("the value was not found");
 }
 
-// Sample by sample: every member's bit against the value's digit.
-void BM_FindBusValuePerSample(benchmark::State& state)
+void BM_FindBusValueBlockScan(benchmark::State& state)
 {
-    const KSM_DATA_LOG* log = capture().log;
+    const CAPTURE& c = capture(int(state.range(0)));
     int found = -1;
-    for (auto _ : state) {
-        found = -1;
-        for (int s = 0; s < DEPTH && found < 0; ++s) {
-            bool match = true;
-            for (int c = 0; c < NODES && match; ++c)
-                match = log->get_bit(c, s);
-            if (match)
-                found = s;
-        }
-        benchmark::DoNotOptimize(found);
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(found = block_scan_value(c.planes, NEAR_SAMPLE + 1));
     if (found != FAR_SAMPLE)
         state.SkipWithError("the value was not found");
 }
 
-BENCHMARK(BM_NextTransition)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_NextTransitionPerSample)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FindBusValue)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FindBusValuePerSample)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextTransition)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextTransitionBlockScan)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviousTransition)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviousTransitionBlockScan)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindBusValue)->Arg(16)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindBusValueBlockScan)->Arg(16)->Unit(benchmark::kMicrosecond);
 
 void print_ratios(const BENCH_REPORTER::TIMES& times)
 {
-    std::printf("\n%-24s %14s %14s %8s\n", "2^20 samples, 16 bits", "words (us)", "per sample (us)", "ratio");
-    for (const char* name : {"BM_NextTransition", "BM_FindBusValue"}) {
-        const auto words = times.find(name), plain = times.find(std::string(name) + "PerSample");
-        if (words != times.end() && plain != times.end())
-            std::printf("%-24s %14.1f %14.1f %8.1f\n", name + 3, words->second, plain->second,
-                        plain->second / words->second);
-    }
+    auto t = [&](const std::string& name) {
+        auto it = times.find(name);
+        return it == times.end() ? 0.0 : it->second;
+    };
+    std::printf("\n");
+    for (const char* what : {"Next", "Previous"})
+        for (const char* channels : {"16", "1024"}) {
+            const std::string ours = std::string("BM_") + what + "Transition/" + channels;
+            const std::string reference = std::string("BM_") + what + "TransitionBlockScan/" + channels;
+            print_aim(std::string(what) + " Transition, " + channels + " channels x 1M / block scan",
+                      t(ours) / t(reference), "<=", 1.5);
+        }
+    print_aim("Find Bus Value, 16 channels x 1M / block scan",
+              t("BM_FindBusValue/16") / t("BM_FindBusValueBlockScan/16"), "<=", 1.0);
 }
 
 }  // namespace
@@ -171,5 +260,7 @@ int main(int argc, char** argv)
     Tcl_FindExecutable(argv[0]);
     QApplication app(argc, argv);
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_ratios);
-    return bench_main(argc, argv, reporter);
+    const int result = bench_main(argc, argv, reporter);
+    g_captures.clear();
+    return result;
 }

@@ -747,19 +747,43 @@ KSM_TX_SIGNAL_NODES* follower_of(KSM_TX_SIGNAL_NODES* list, bool trigger_list, b
 
 }  // namespace
 
+namespace {
+
+// The index of the list's rows: the one the state keeps, or a new one built from the rows.
+std::unique_ptr<KSM_ROW_INDEX> take_row_index(KSM_TX_SIGNAL_NODES::STATE& state)
+{
+    std::unique_ptr<KSM_ROW_INDEX> index = state.index.take();
+    if (index)
+        return index;
+    index = std::make_unique<KSM_ROW_INDEX>();
+    for (int i = 0; i < static_cast<int>(state.rows.size()); ++i)
+        index->names.emplace(state.rows[i]->name, i);
+    index->leaves = leaf_count(state.rows);
+    return index;
+}
+
+}  // namespace
+
 bool KSM_TX_SIGNAL_NODES::insert_node(const char* name, KSM_DATA_SIGNAL_TYPE type, KSM_DATA_WIRE_TAP_MODE tap_mode,
                                       bool allow_duplicate_node_name)
 {
-    if (!name || !*name || leaf_count(m_nodes->rows) >= KSM_MAX_NODES)
+    if (!name || !*name)
         return false;
-    if (!allow_duplicate_node_name && find_node(name) >= 0)
+    std::unique_ptr<KSM_ROW_INDEX> index = take_row_index(*m_nodes);
+    if (index->leaves >= KSM_MAX_NODES || (!allow_duplicate_node_name && index->names.count(name))) {
+        m_nodes->index.keep(std::move(index));
         return false;
+    }
     auto row = std::make_shared<ROW>();
     row->name = name;
     row->signal_type = type;
     row->tap_mode = tap_mode == KSM_TAP_POST_FITTING ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
     KSM_TX_SIGNAL_NODES* follower = follower_of(this, m_trigger_list, true);
-    ksm_edit(this, m_nodes).rows.push_back(row);
+    STATE& state = ksm_edit(this, m_nodes);
+    state.rows.push_back(row);
+    index->names.emplace(row->name, static_cast<int>(state.rows.size()) - 1);
+    ++index->leaves;
+    state.index.keep(std::move(index));
     if (follower)
         ksm_edit(follower, KSM_ACCESS::nodes(follower)).rows.push_back(std::make_shared<ROW>(*row));
     return true;

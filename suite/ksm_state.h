@@ -18,6 +18,8 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 class QIODevice;
@@ -142,10 +144,41 @@ void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
                        const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& from,
                        const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& to);
 
+// What an insertion checks against a list's rows, kept so that inserting one row costs no walk
+// over all of them: each name with the first row holding it, and the number of leaf rows.
+struct KSM_ROW_INDEX {
+    std::unordered_map<std::string, int> names;
+    int leaves = 0;
+};
+
+// A list state's index, or none. It belongs to the rows it was built from: a copy of the state
+// starts without one, and every change through ksm_edit drops it (ksm_edited), so only the
+// insertion that keeps it up to date carries it past a change.
+class KSM_ROW_INDEX_SLOT {
+public:
+    KSM_ROW_INDEX_SLOT() = default;
+    KSM_ROW_INDEX_SLOT(const KSM_ROW_INDEX_SLOT&) {}
+    KSM_ROW_INDEX_SLOT& operator=(const KSM_ROW_INDEX_SLOT&)
+    {
+        m_index.reset();
+        return *this;
+    }
+    std::unique_ptr<KSM_ROW_INDEX> take() { return std::move(m_index); }
+    void keep(std::unique_ptr<KSM_ROW_INDEX> index) { m_index = std::move(index); }
+
+private:
+    std::unique_ptr<KSM_ROW_INDEX> m_index;
+};
+
 struct KSM_TX_SIGNAL_NODES::STATE {
     std::vector<std::shared_ptr<ROW>> rows;
+    KSM_ROW_INDEX_SLOT index;  // not a field: never recorded, compared or merged
     static auto fields() { return std::make_tuple(&STATE::rows); }
 };
+
+// A state about to change: a node list's rows lose their index; other states keep nothing.
+template <class STATE> void ksm_edited(STATE&) {}
+inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state) { state.index.keep(nullptr); }
 
 struct KSM_LEVEL {
     int type = KSM_LTYPE_BASIC_AND;
@@ -498,6 +531,7 @@ template <class STATE> STATE& ksm_edit(KSM_OBJECT* object, std::shared_ptr<STATE
     }
     if (slot.use_count() > 1)
         slot = std::make_shared<STATE>(*slot);
+    ksm_edited(*slot);
     return *slot;
 }
 

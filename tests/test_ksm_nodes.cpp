@@ -221,6 +221,49 @@ TEST(NodeListRows, NamesAliasesAndLimits)
     EXPECT_EQ(full->copy_nodes(1, 1, 2, true), -1);
 }
 
+// An insertion refuses a name only while a row holds it, whatever edit came between: renames,
+// deletions, undo and redo of insertions, and a list filled up to the node limit.
+TEST(NodeListRows, InsertionSeesTheNamesAfterEveryEdit)
+{
+    using EDIT = std::function<void(KSM_TX_SIGNAL_NODES*, KSM_TX_INSTANCE*)>;
+    const struct {
+        const char* what;
+        EDIT edit;
+        const char* name;
+        bool inserted;
+    } cases[] = {
+        {"renamed away", [](auto* l, auto*) { l->rename_node(0, "clk2"); }, "clk", true},
+        {"renamed to", [](auto* l, auto*) { l->rename_node(1, "new"); }, "new", false},
+        {"deleted", [](auto* l, auto*) { l->delete_nodes(0, 0); }, "clk", true},
+        {"insertion undone",
+         [](auto* l, auto* i) {
+             i->begin_action();
+             l->insert_node("late", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false);
+             i->end_action();
+             i->undo();
+         },
+         "late", true},
+        {"insertion redone",
+         [](auto* l, auto* i) {
+             i->begin_action();
+             l->insert_node("late", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false);
+             i->end_action();
+             i->undo();
+             i->redo();
+         },
+         "late", false},
+        {"grouped", [](auto* l, auto*) { l->group_nodes(0, 1); }, "d0", false},
+    };
+    for (const auto& c : cases) {
+        auto session = make_test_session();
+        KSM_TX_TRIGGER* l = session->get_trigger_at(0);
+        add(l, {"clk", "d0"});
+        c.edit(l, session->get_instance_at(0));
+        EXPECT_EQ(l->insert_node(c.name, KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false), c.inserted) << c.what;
+        EXPECT_GE(l->find_node(c.name), 0) << c.what;
+    }
+}
+
 TEST(NodeListRows, OnlyFirstGenerationListsInStepFollowEachOther)
 {
     auto session = make_test_session();

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTimer>
@@ -349,6 +350,61 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
             if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
                 tall.push_back(r.rect.left());
         EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+    }
+}
+
+// The waveform column's pixels, compared with frames recorded from an earlier, plainer drawing:
+// single bits with glitches, an inverted bit, a gap of invalid samples, a selected row and a bus
+// of every display type, fully zoomed out, at one pixel per sample at the end and zoomed in. A
+// frame that differs is saved to the artifacts directory.
+TEST_F(WavePaint, FramesMatchTheRecordedPixels)
+{
+    add(3);
+    data()->set_signal_inverted(2, true);
+    const KSM_DATA_GROUP_DISPLAY_TYPE types[] = {
+        KSM_GTYPE_BINARY,        KSM_GTYPE_SIGNED_2S,  KSM_GTYPE_SIGNED_MAGNITUDE,
+        KSM_GTYPE_UNSIGNED,      KSM_GTYPE_HEX,        KSM_GTYPE_OCTAL,
+        KSM_GTYPE_ASCII,         KSM_GTYPE_MNEMONICS,  KSM_GTYPE_UNSIGNED_BAR,
+        KSM_GTYPE_UNSIGNED_LINE, KSM_GTYPE_SIGNED_BAR, KSM_GTYPE_SIGNED_LINE,
+        KSM_GTYPE_FLOAT,         KSM_GTYPE_DOUBLE};
+    std::vector<int> buses;
+    for (KSM_DATA_GROUP_DISPLAY_TYPE type : types)
+        buses.push_back(add_bus(type == KSM_GTYPE_FLOAT ? 32 : type == KSM_GTYPE_DOUBLE ? 64 : 8, type));
+    m()->create_mnemonic_table(buses[7], "st", {"idle", "run"}, {"00000000", "00000011"});
+    for (int b = int(buses.size()) - 1; b >= 0; --b)
+        m()->toggle_node(buses[b]);
+    m()->set_node_selection_status(1, true);
+    m()->set_node_selection_status(data()->find_node("n3") - 1, true);
+    constexpr int DEPTH = 3000;
+    // Slow and fast rows, a one-sample glitch now and then, and samples 1200..1230 invalid.
+    capture(
+        DEPTH, [](int row, int s) { return ((s / (2 + row % 11 * 9)) >> (row % 3)) % 2 || s % 401 == row; },
+        [](int s) { return s < 1200 || s > 1230; }, 0, {300});
+    m_view->resize(1000, 560);
+    m_view->invalidate_geometry();
+    const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
+    const struct {
+        const char* name;
+        int span, first;
+    } frames[] = {{"fitted", DEPTH, 0}, {"end", wave.width() - 6, DEPTH - (wave.width() - 6)}, {"zoomed", 80, 1180}};
+    for (const auto& f : frames) {
+        show_span(f.span);
+        QScrollBar* bar = m_view->get_horizontal_bar();
+        bar->setRange(0, DEPTH - f.span);
+        bar->setValue(f.first);
+        bar->setVisible(f.span < DEPTH);
+        const QImage frame = render().convertToFormat(QImage::Format_RGB32);
+        const QString file = QString(VOKR_TEST_DATA_DIR "/wave_frames/%1.png").arg(f.name);
+        const QImage recorded = QImage(file).convertToFormat(QImage::Format_RGB32);
+        int differing = recorded.size() == frame.size() ? 0 : -1;
+        for (int y = 0; differing >= 0 && y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                differing += frame.pixel(x, y) != recorded.pixel(x, y) ? 1 : 0;
+        if (differing != 0) {
+            QDir().mkpath(VOKR_ARTIFACT_DIR);
+            frame.save(QString(VOKR_ARTIFACT_DIR "/wave_frame_%1.png").arg(f.name));
+        }
+        EXPECT_EQ(differing, 0) << f.name << " differs from " << file.toStdString();
     }
 }
 

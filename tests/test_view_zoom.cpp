@@ -67,6 +67,7 @@ protected:
         for (int i = 0; i < count; ++i)
             add_rows(m(), {QString("n%1").arg(i).toLatin1().constData()});
     }
+    void check_transitions(int depth, int changes, int gaps, int stride);
     // A capture of `depth` samples: node n's bit at s is bit(n, s), validity valid(s).
     KSM_DATA_LOG* capture(int depth, std::function<bool(int, int)> bit, std::function<bool(int)> valid = {},
                           int trigger = -1)
@@ -195,20 +196,39 @@ TEST_F(ViewZoom, TimeBarCommands)
     }
 }
 
-// The word-at-a-time search against a sample-by-sample reference on random captures with gaps.
+// The block-at-a-time search against a sample-by-sample reference on random captures with gaps:
+// a short one with frequent changes, and a sparse one whose searches cross the blocks of 4,096
+// and 32,768 samples the searches read (every thirteenth master, and each one just before a
+// block ends).
 TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
 {
     rows(3);
-    const int depth = 700;
+    for (const auto& [depth, changes, gaps, stride] : {std::tuple{700, 40, 97, 1}, std::tuple{70000, 4000, 5003, 13}})
+        check_transitions(depth, changes, gaps, stride);
+    // At the end the next button is off; while acquiring, steps are single samples.
+    m_view->set_bars({69999});
+    m_view->on_next_transition();
+    EXPECT_FALSE(m_view->get_next_transition_button()->isEnabled());
+    m()->get_data_log()->set_acquiring_data(true);
+    m_view->set_bars({10});
+    m_view->on_previous_transition();
+    EXPECT_EQ(m_view->bars()[0], 9);
+}
+
+// Each row changes at random about once in `changes` samples; gaps start every `gaps` samples
+// and now and then.
+void ViewZoom::check_transitions(int depth, int changes, int gaps, int stride)
+{
     std::mt19937 random(7);
     std::vector<std::vector<bool>> bits(3, std::vector<bool>(depth));
     std::vector<bool> valid(depth);
     for (int s = 0; s < depth; ++s) {
         for (auto& row : bits)
-            row[s] = s > 0 && random() % 40 ? row[s - 1] : random() % 2;
-        valid[s] = !(s % 97 < 3 || random() % 150 == 0);
+            row[s] = s > 0 && random() % changes ? row[s - 1] : random() % 2;
+        valid[s] = !(s % gaps < 3 || random() % (changes * 4) == 0);
     }
-    capture(depth, [&](int n, int s) { return bits[n][s]; }, [&](int s) { return valid[s]; });
+    capture(
+        depth, [&](int n, int s) { return bits[n][s]; }, [&](int s) { return valid[s]; });
     const auto changed = [&](int s, const std::vector<int>& nodes) {
         if (s >= depth || !valid[s])
             return s > 0 && valid[s - 1];
@@ -219,7 +239,7 @@ TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
         for (int n : selected)
             m()->set_node_selection_status(n, true);
         const std::vector<int> nodes = selected.empty() ? std::vector<int>{0, 1, 2} : selected;
-        for (int master = 0; master <= depth; ++master) {
+        for (int master = 0; master <= depth; master += master % 4096 >= 4089 || master > depth - 3 ? 1 : stride) {
             int next = master + 1, previous = std::min(master, depth) - 1;
             while (next < depth && !changed(next, nodes))
                 ++next;
@@ -234,14 +254,6 @@ TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
         }
         EXPECT_EQ(m_view->get_selected_node_count(), int(selected.size()));  // the selection is kept
     }
-    // At the end the next button is off; while acquiring, steps are single samples.
-    m_view->set_bars({depth - 1});
-    m_view->on_next_transition();
-    EXPECT_FALSE(m_view->get_next_transition_button()->isEnabled());
-    m()->get_data_log()->set_acquiring_data(true);
-    m_view->set_bars({10});
-    m_view->on_previous_transition();
-    EXPECT_EQ(m_view->bars()[0], 9);
 }
 
 // A 4-bit bus n0 over members n1..n4 holding (s / 4) % 16; member n4 (the lowest bit) is inverted.

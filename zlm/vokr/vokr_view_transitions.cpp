@@ -1,6 +1,7 @@
 // Stepping the master time bar from transition to transition, and searching the capture for a
-// bus value. Both read the data log 64 samples at a time, never sample by sample: a search over
-// a million samples looks at a few thousand words per node.
+// bus value. Both read the log's packed words straight from its planes, a block of 64 words
+// (4,096 samples) at a time and plane after plane, never sample by sample: a search over a
+// million samples looks at a few thousand words per node, each once and in order.
 #include "vokr_view.h"
 
 #include "ksm.h"
@@ -36,18 +37,33 @@ int pick(int k, uint64_t word, bool forward)
     return 64 * k + (forward ? __builtin_ctzll(word) : 63 - __builtin_clzll(word));
 }
 
-// Scans the words that hold samples from..to in the search direction; `word_at(k)` gives the
-// matches of word k. The matching sample nearest to the start, or -1.
-template <class WORD> int scan_words(int from, int to, bool forward, WORD word_at)
+// Words a search takes at a time, plane after plane. A transition reads every plane: a page of
+// each (512 words) keeps the reads long enough for the memory to stream them. A value search
+// mostly stops at its first member: short blocks let it stop soon.
+constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
+
+// Scans the words that hold samples from..to in the search direction, BLOCK words at a time:
+// `block(b, size, words)` puts the matches of words b..b + size - 1 in words[0..size - 1] and
+// tells whether there is any. The matching sample nearest to the start, or -1.
+template <int BLOCK, class BLOCK_MATCHES> int scan_blocks(int from, int to, bool forward, BLOCK_MATCHES block)
 {
     if (from > to)
         return -1;
     const int first = from >> 6, last = to >> 6;
-    for (int k = forward ? first : last; forward ? k <= last : k >= first; k += forward ? 1 : -1) {
-        const uint64_t mask = range_mask(k, from, to);
-        const uint64_t word = word_at(k, mask) & mask;
-        if (word)
-            return pick(k, word, forward);
+    uint64_t words[BLOCK];
+    for (int n = 0; n <= last - first; n += BLOCK) {
+        const int size = std::min(BLOCK, last - first + 1 - n);
+        const int b = forward ? first + n : last - n - size + 1;
+        if (!block(b, size, words))
+            continue;
+        for (int k : {first, last})
+            if (k >= b && k < b + size)
+                words[k - b] &= range_mask(k, from, to);
+        for (int j = 0; j < size; ++j) {
+            const int i = forward ? j : size - 1 - j;
+            if (words[i])
+                return pick(b + i, words[i], forward);
+        }
     }
     return -1;
 }
@@ -55,6 +71,27 @@ template <class WORD> int scan_words(int from, int to, bool forward, WORD word_a
 // Each bit moved one sample later: bit i holds sample i - 1 of the plane, with `carry_in` (the
 // last sample of the word before) in bit 0.
 uint64_t previous_samples(uint64_t word, uint64_t carry_in) { return (word << 1) | (carry_in >> 63); }
+
+// Puts in words[0..size - 1] the samples of words b.. that differ from the sample before them in
+// any plane, or where a gap of invalid samples starts; whether there is any.
+bool find_changes(const QVector<const uint64_t*>& planes, const uint64_t* valid, int b, int size, uint64_t* words)
+{
+    std::fill(words, words + size, 0);
+    for (const uint64_t* p : planes) {
+        const uint64_t* q = p + b;
+        // Sample 0 has no sample before it: it is compared with itself.
+        words[0] |= q[0] ^ previous_samples(q[0], b > 0 ? q[-1] : q[0] << 63);
+        for (int i = 1; i < size; ++i)
+            words[i] |= q[i] ^ previous_samples(q[i], q[i - 1]);
+    }
+    uint64_t valid_carry = b > 0 ? valid[b - 1] : 0, any = 0;
+    for (int i = 0; i < size; ++i) {
+        const uint64_t v = valid[b + i];
+        any |= words[i] = (words[i] & v) | (~v & previous_samples(v, valid_carry));
+        valid_carry = v;
+    }
+    return any != 0;
+}
 
 }  // namespace
 
@@ -92,23 +129,16 @@ QVector<int> VOKR_VIEW::examined_channels() const
 int VOKR_VIEW::find_transition(int master, bool forward) const
 {
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    const int depth = get_sample_depth();
-    const QVector<int> channels = examined_channels();
-    const auto changes = [&](int k, uint64_t) {
-        const uint64_t valid = log->get_valid_word(k);
-        const uint64_t valid_before = previous_samples(valid, k > 0 ? log->get_valid_word(k - 1) : 0);
-        uint64_t changed = 0;
-        for (int channel : channels) {
-            const uint64_t bits = log->get_bit_word(channel, k);
-            // Sample 0 has no sample before it: it is compared with itself.
-            const uint64_t carry = k > 0 ? log->get_bit_word(channel, k - 1) : bits << 63;
-            changed |= bits ^ previous_samples(bits, carry);
-            if ((changed & valid) == valid)
-                break;
-        }
-        return (changed & valid) | (~valid & valid_before);
-    };
-    const int found = forward ? scan_words(master + 1, depth, true, changes) : scan_words(0, master - 1, false, changes);
+    const int depth = get_sample_depth(), samples = std::min(depth, log->get_data_sample_depth());
+    const uint64_t* valid = log->get_valid_words();
+    QVector<const uint64_t*> planes;
+    for (int channel : examined_channels())
+        if (const uint64_t* words = log->get_channel_words(channel))
+            planes.append(words);
+    const auto changes = [&](int b, int size, uint64_t* words) { return find_changes(planes, valid, b, size, words); };
+    const int found = !valid    ? -1
+                      : forward ? scan_blocks<TRANSITION_BLOCK>(master + 1, samples - 1, true, changes)
+                                : scan_blocks<TRANSITION_BLOCK>(0, std::min(master, samples) - 1, false, changes);
     return found >= 0 ? found : (forward ? depth : 0);
 }
 
@@ -230,11 +260,11 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
     }
     const int bus = m_bus_value_node, width = get_group_member_count(bus);
     VOKR_ASSERT(width <= MAX_BUS_WIDTH);
-    // Per member, most significant first: its channel and the word that marks a match of its digit.
+    // Per member with a 0 or 1 digit (an X matches either level), most significant first: its
+    // samples and the word that marks a match of its digit.
     struct MEMBER {
-        int channel;
+        const uint64_t* words;
         uint64_t flip;  // all ones when the sample must read 0
-        bool any;       // an X digit: either level matches
     };
     QVector<MEMBER> members;
     bool impossible = bits.size() != width;
@@ -242,30 +272,47 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
     for (int i = 0; i < width && !impossible; ++i) {
         const int node = lsb_first ? bus + width - i : bus + 1 + i;
         const int channel = set->get_channel(node);
-        if (channel < 0 || !log->get_connection_status(channel)) {
+        const uint64_t* words =
+            channel >= 0 && log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr;
+        if (!words) {
             vokr_prompt(vokr_msg_find_bus_value_no_bus_data());
             return false;
         }
         const QChar digit = bits.at(i);
         impossible = digit != '0' && digit != '1' && digit != 'X' && digit != 'x';
         const bool inverted = set->is_signal_inverted(node);
-        members.append({channel, (digit == '0') != inverted ? ALL : 0, digit == 'X' || digit == 'x'});
+        if (digit != 'X' && digit != 'x')
+            members.append({words, (digit == '0') != inverted ? ALL : 0});
     }
-    const auto matches = [&](int k, uint64_t mask) {
-        for (const MEMBER& m : members) {
-            if (!m.any)
-                mask &= log->get_bit_word(m.channel, k) ^ m.flip;
-            if (!mask)
-                break;
+    // The first member's matches, narrowed member by member; a block is given up at the first
+    // member that leaves none of its samples matching.
+    const auto matches = [&](int b, int size, uint64_t* words) {
+        if (members.isEmpty()) {
+            std::fill(words, words + size, ALL);
+            return true;
         }
-        return mask;
+        for (int n = 0; n < members.size(); ++n) {
+            const uint64_t *q = members.at(n).words + b, flip = members.at(n).flip;
+            uint64_t left = 0;
+            if (n == 0) {
+                for (int i = 0; i < size; ++i)
+                    left |= words[i] = q[i] ^ flip;
+            } else {
+                for (int i = 0; i < size; ++i)
+                    left |= words[i] &= q[i] ^ flip;
+            }
+            if (!left)
+                return false;
+        }
+        return true;
     };
-    const int depth = get_sample_depth();
+    const int depth = std::min(get_sample_depth(), log->get_data_sample_depth());
     int start = m_time_bars[0] + (m_find_bus_continue ? (forward ? 1 : -1) : 0);
     if (!forward)
         start = std::min(start, depth - 1);
-    const int found = impossible ? -1 : forward ? scan_words(start, depth - 1, true, matches)
-                                                : scan_words(0, start, false, matches);
+    const int found = impossible ? -1
+                      : forward  ? scan_blocks<VALUE_BLOCK>(std::max(start, 0), depth - 1, true, matches)
+                                 : scan_blocks<VALUE_BLOCK>(0, start, false, matches);
     if (found < 0) {
         vokr_prompt(vokr_msg_find_bus_value_not_found());
         return false;

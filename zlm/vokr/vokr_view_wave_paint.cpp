@@ -213,16 +213,70 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_
     }
 }
 
+// One-pixel-wide lines gathered as rectangles of their colours and filled together: the raster
+// engine fills rectangles far faster than it strokes lines, and one call takes them all. Pixels
+// where two colours meet take the one drawn last, so a caller gathers only lines that do not
+// cross, and draws what else it paints over them after draw().
+class LINE_BATCH {
+public:
+    void line(int x1, int y1, int x2, int y2, const QColor& color)
+    {
+        const QRect r(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
+        for (auto& [c, rects] : m_colors)
+            if (c == color) {
+                rects.push_back(r);
+                return;
+            }
+        m_colors.push_back({color, {r}});
+    }
+    void draw(QPainter* p)
+    {
+        p->save();
+        p->setPen(Qt::NoPen);
+        for (auto& [color, rects] : m_colors) {
+            p->setBrush(color);
+            p->drawRects(rects.data(), int(rects.size()));
+            rects.clear();
+        }
+        p->restore();
+    }
+
+private:
+    std::vector<std::pair<QColor, std::vector<QRect>>> m_colors;
+};
+
+// Neighbouring columns that draw the same full-height mark, gathered as one rectangle.
+struct MARK_RUN {
+    int start = -1, end = -1;
+
+    // Adds column x; the run so far is gathered first when x does not extend it.
+    void add(LINE_BATCH* batch, int x, int top, int bottom, const QColor& color)
+    {
+        if (start >= 0 && x != end + 1)
+            flush(batch, top, bottom, color);
+        if (start < 0)
+            start = x;
+        end = x;
+    }
+    void flush(LINE_BATCH* batch, int top, int bottom, const QColor& color)
+    {
+        if (start >= 0)
+            batch->line(start, top, end, bottom, color);
+        start = -1;
+    }
+};
+
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
                       const BIT_PENS& pens)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
+    const QColor high = pens.high.color(), low = pens.low.color();
     int run_level = -1, run_start = 0, run_end = 0;
+    LINE_BATCH batch;
+    MARK_RUN edges;
     auto flush = [&] {
-        if (run_level >= 0) {
-            p->setPen(run_level ? pens.high : pens.low);
-            p->drawLine(run_start, run_level ? yh : yl, run_end, run_level ? yh : yl);
-        }
+        if (run_level >= 0)
+            batch.line(run_start, run_level ? yh : yl, run_end, run_level ? yh : yl, run_level ? high : low);
         run_level = -1;
     };
     for_each_column(span, {plane}, valid, [&](int x, const COLUMN& c) {
@@ -230,13 +284,10 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
         if (level != run_level || x != run_end + 1)
             flush();
         if (c.edge) {
-            p->setPen(pens.low);
-            p->drawLine(x, yh, x, yl);
+            edges.add(&batch, x, yh, yl, low);
         } else if (c.high && c.low) {  // both levels on either side of a gap
-            p->setPen(pens.high);
-            p->drawPoint(x, yh);
-            p->setPen(pens.low);
-            p->drawPoint(x, yl);
+            batch.line(x, yh, x, yh, high);
+            batch.line(x, yl, x, yl, low);
         } else if (level >= 0) {
             if (run_level < 0)
                 run_level = level, run_start = x;
@@ -244,6 +295,8 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
         }
     });
     flush();
+    edges.flush(&batch, yh, yl, low);
+    batch.draw(p);
 }
 
 // ---- bus values -----------------------------------------------------------------------------------------
@@ -341,15 +394,18 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
                       const uint64_t* valid, const BUS_TEXT& text)
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
-    const QPen pen = text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
+    const QColor color = text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR);
     int start = -1, end = 0, sample = 0;
+    LINE_BATCH batch;
+    MARK_RUN edges;
     auto flush = [&] {
         if (start < 0)
             return;
-        p->setPen(pen);
-        p->drawLine(start, top, end, top);
-        p->drawLine(start, bottom, end, bottom);
+        batch.line(start, top, end, top, color);
+        batch.line(start, bottom, end, bottom, color);
         if (end - start > 8) {  // room for a text: read the segment's value from the words
+            edges.flush(&batch, top, bottom, color);
+            batch.draw(p);
             for (size_t m = 0; m < planes.size(); ++m)
                 VOKR_BUS_WAVE::row(int(m), 1)[0] = word_bit(planes[m].words, sample) != planes[m].inverted;
             text.draw(p, VOKR_BUS_WAVE::bit_rows(int(planes.size())), 0, start + 1, end, top, bottom);
@@ -360,8 +416,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
         if (!c.valid || c.edge || x != end + 1)
             flush();
         if (c.edge) {
-            p->setPen(pen);
-            p->drawLine(x, top, x, bottom);
+            edges.add(&batch, x, top, bottom, color);
         } else if (c.valid) {
             if (start < 0)
                 start = x, sample = c.first_valid;
@@ -369,6 +424,8 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
         }
     });
     flush();
+    edges.flush(&batch, top, bottom, color);
+    batch.draw(p);
 }
 
 // ---- charts ---------------------------------------------------------------------------------------------
