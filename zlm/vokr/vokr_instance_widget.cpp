@@ -29,7 +29,6 @@ constexpr int ICON_CURRENT = 275;
 constexpr int ICON_OTHER = 274;
 constexpr int ICON_CLOSE = 36;
 constexpr int COLOR_NOT_RUNNING = 298;
-constexpr PIRQ_ACTION_ENUM PIRQ_ACTION_INSTANCE_STATUS_HELP = PIRQ_ACTION_ENUM(263);
 
 QIcon icon(int id) { return QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(id))); }
 
