@@ -116,6 +116,7 @@ void VOKR_INSTANCE_WIDGET::build_tree()
     line->setMidLineWidth(1);
     line->setMaximumHeight(1);
     m_tree = new QTreeView(this);
+    m_tree->setObjectName("instance_tree");
     m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tree->setAllColumnsShowFocus(true);

@@ -81,6 +81,7 @@ const OWN_ACTION OWN_ACTIONS[] = {
 VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager)
     : QWidget(parent), m_tx_manager(manager)
 {
+    setObjectName("trigger_canvas");
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
     setAcceptDrops(true);

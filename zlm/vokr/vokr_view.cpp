@@ -53,6 +53,7 @@ VOKR_VIEW::VOKR_VIEW(QWidget* parent, VOKR_TX_MANAGER* manager)
 {
     if (m_frame_wnd)
         setAcceptDrops(true);
+    setObjectName("node_list");
     setFocusPolicy(Qt::ClickFocus);
     connect(manager, &QObject::destroyed, this, [this] { m_tx_manager = nullptr; });
     // Any announced change may move rows: the row geometry is measured again on the next query.
