@@ -126,7 +126,7 @@ QString entry_text(const QAction* action)
     return text.remove('&');
 }
 
-// Reads the open menu and either picks the entry of that text with the mouse or closes it.
+// Reads the open menu and either picks the entry of that text or closes it.
 void answer_menu(MENU_RESULT* result, const QString& item)
 {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -150,14 +150,14 @@ void answer_menu(MENU_RESULT* result, const QString& item)
         menu->close();
         return;
     }
-    QWindow* window = menu->windowHandle();
-    const QPoint at = menu->actionGeometry(chosen).center();
-    QTest::mouseMove(window, at);
-    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at);
+    // The entry is chosen from the keyboard: a click inside the menu depends on where the
+    // platform placed its window, the keys do not.
+    menu->setActiveAction(chosen);
+    QTest::keyClick(menu, Qt::Key_Return);
 }
 
 // ::korvane::shell::context_menu WIDGET X Y ?ITEM?: presses the right button there; the menu
-// that opens gives its entries' texts, or its entry ITEM is clicked. An error when no menu
+// that opens gives its entries' texts, or its entry ITEM is chosen. An error when no menu
 // opens, or the entry is absent or disabled.
 int context_menu_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
@@ -281,41 +281,33 @@ int wheel_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 
 // ---- drags ----------------------------------------------------------------------------------------------
 
-// Follows a drag: the QDrag a widget makes (then `on_drag` runs from the event loop, which is
-// the drag's own loop while the platform carries the drag) and a drop on the target widget.
-class DRAG_WATCH : public QObject {
+// Sees whether a drop reached the target widget or one of its children, and whether any QDrag
+// object took an event (a drag the platform ended at once is deleted later).
+class DROP_WATCH : public QObject {
 public:
-    DRAG_WATCH(QWidget* target, std::function<void()> on_drag) : m_target(target), m_on_drag(std::move(on_drag))
-    {
-        qApp->installEventFilter(this);
-    }
-    ~DRAG_WATCH() override { qApp->removeEventFilter(this); }
-    bool started = false, dropped = false;
+    explicit DROP_WATCH(QWidget* target) : m_target(target) { qApp->installEventFilter(this); }
+    ~DROP_WATCH() override { qApp->removeEventFilter(this); }
+    bool dropped = false, drag_seen = false;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
+        drag_seen = drag_seen || qobject_cast<QDrag*>(object);
         auto* widget = qobject_cast<QWidget*>(object);
         if (event->type() == QEvent::Drop && widget && (widget == m_target || m_target->isAncestorOf(widget)))
             dropped = true;
-        if (event->type() == QEvent::ChildAdded && !started &&
-            qobject_cast<QDrag*>(static_cast<QChildEvent*>(event)->child())) {
-            started = true;
-            QTimer::singleShot(0, this, m_on_drag);
-        }
         return false;
     }
 
 private:
     QPointer<QWidget> m_target;
-    std::function<void()> m_on_drag;
 };
 
 // ::korvane::shell::drag WIDGET X Y TARGET X Y ?MODIFIERS?: presses the left button on the first
 // widget and moves the mouse until the widget starts its drag, then moves it over the target and
 // releases it there. The drag is the widget's own QDrag run by the platform: the minimal platform
-// carries it through its nested event loop; the offscreen one ends every drag at once, which is
-// an error here (no drop).
+// carries it through its nested event loop, where the moves and the release are sent; the
+// offscreen one ends every drag at once, which is an error here (no drop).
 int drag_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     Qt::KeyboardModifiers modifiers;
@@ -331,27 +323,38 @@ int drag_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     if (source->window() != target->window())
         return host_shell_fail(interp, "the drag must stay in one window");
     QWindow* window = window_of(source);
-    DRAG_WATCH watch(target, [&] {
+    DROP_WATCH watch(target);
+    bool pressing = false, started = false;
+    QTimer poll;  // finds the widget's QDrag from inside the drag's own loop
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (started || source->findChildren<QDrag*>().isEmpty())
+            return;
+        started = true;
+        if (!pressing)  // the platform ended the drag before its loop ran
+            return;
         for (int step = 1; step <= 4; ++step)
             QTest::mouseMove(window, from + (to - from) * step / 4);
         QTest::mouseRelease(window, Qt::LeftButton, modifiers, to);
     });
+    poll.start(5);
+    pressing = true;
     QTest::mouseMove(window, from);
     QTest::mousePress(window, Qt::LeftButton, modifiers, from);
     const int distance = QApplication::startDragDistance() + 2;
-    for (int step = 1; step <= 3 && !watch.started; ++step)
+    for (int step = 1; step <= 3 && !started; ++step)
         QTest::mouseMove(window, from + QPoint(distance * step, 0));
-    QCoreApplication::processEvents();
-    if (!watch.started) {
+    pressing = false;
+    QTest::qWait(20);
+    poll.stop();
+    if (!started && !watch.drag_seen) {
         QTest::mouseRelease(window, Qt::LeftButton, modifiers, from);
         return host_shell_fail(interp, "the widget started no drag");
     }
     if (!watch.dropped)
         return host_shell_fail(
-            interp,
-            QString("the drag ended without a drop on \"%1\" (the %2 platform %3)")
-                .arg(from_tcl(objv[4]), QGuiApplication::platformName(),
-                     QGuiApplication::platformName() == "offscreen" ? "ends every drag at once" : "carried the drag"));
+            interp, QString("the drag ended without a drop on \"%1\" (the %2 platform%3)")
+                        .arg(from_tcl(objv[4]), QGuiApplication::platformName(),
+                             QGuiApplication::platformName() == "offscreen" ? " ends every drag at once" : ""));
     return TCL_OK;
 }
 
@@ -365,6 +368,7 @@ int cell_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     VOKR_VIEW* view = objc == 3 ? host_shell_view(interp) : nullptr;
     if (!view || Tcl_GetIntFromObj(interp, objv[2], &column) != TCL_OK)
         return objc == 3 ? TCL_ERROR : host_shell_fail(interp, "usage: cell node column");
+    window_of(view);
     const int node = view->current_node_table()->find_node(Tcl_GetString(objv[1]));
     if (node >= 0)
         row = VOKR_VIEW::node_to_row(node);
