@@ -27,3 +27,5 @@ VOKR_VIEW* host_shell_view(Tcl_Interp* interp);
 bool host_shell_set_widget(QWidget* widget, const QString& value, QString* error);
 // The state commands (host_shell_state.cpp).
 void host_shell_register_state_commands(Tcl_Interp* interp);
+// The commands of a hand: click, key, wheel, context_menu, drag (host_shell_input.cpp).
+void host_shell_register_input_commands(Tcl_Interp* interp);

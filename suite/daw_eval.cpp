@@ -90,19 +90,76 @@ uint64_t operand_word(KSM_DATA_TRIGGER_CONDITION operand, const PLANES& bus, lon
     }
 }
 
-// The AND, or the OR, of node conditions, and the AND of a comparison level's node conditions
-// and bus comparisons; with none, or for a level kind not evaluated, it holds at every sample.
+bool is_group_condition(KSM_DATA_TRIGGER_CONDITION c)
+{
+    return c >= KSM_CTYPE_GROUP_EQUAL && c <= KSM_CTYPE_GROUP_ANY_BIT;
+}
+
+// A group row with a group condition: its members' conditions combined into one. The members are
+// the leaves with a node condition (a Don't Care leaf takes no part) and the nested groups with a
+// group condition of their own; a nested group without one lends its leaves. Equal, Not Equal
+// and Any Bit look through every nested group at all the leaves below.
+struct GROUP_TERM {
+    KSM_DATA_TRIGGER_CONDITION condition;
+    std::vector<TERM> leaves;
+    std::vector<GROUP_TERM> groups;
+    std::vector<TERM> all_leaves;
+
+    bool flat() const
+    {
+        return condition == KSM_CTYPE_GROUP_EQUAL || condition == KSM_CTYPE_GROUP_NOT_EQUAL ||
+               condition == KSM_CTYPE_GROUP_ANY_BIT;
+    }
+    // A group none of whose members takes part takes no part itself.
+    bool takes_part() const { return flat() ? !all_leaves.empty() : !leaves.empty() || !groups.empty(); }
+};
+
+// The samples t .. t + 63 where the group's condition holds: 9 Equal (every leaf below holds),
+// 10 AND, 11 OR, 12 NAND, 13 NOR, 14 XOR (an odd number of members hold), 15 XNOR, 16 Not Equal
+// (some leaf below fails), 17 Any Bit (some leaf below holds).
+uint64_t group_word(const GROUP_TERM& group, long long t)
+{
+    std::vector<uint64_t> words;
+    for (const TERM& leaf : group.flat() ? group.all_leaves : group.leaves)
+        words.push_back(term_word(leaf, t));
+    for (size_t i = 0; !group.flat() && i < group.groups.size(); ++i)
+        words.push_back(group_word(group.groups[i], t));
+    uint64_t all = ALL, any = 0, odd = 0;
+    for (uint64_t word : words) {
+        all &= word;
+        any |= word;
+        odd ^= word;
+    }
+    switch (group.condition) {
+    case KSM_CTYPE_GROUP_EQUAL:
+    case KSM_CTYPE_GROUP_AND: return all;
+    case KSM_CTYPE_GROUP_OR:
+    case KSM_CTYPE_GROUP_ANY_BIT: return any;
+    case KSM_CTYPE_GROUP_NAND:
+    case KSM_CTYPE_GROUP_NOT_EQUAL: return ~all;
+    case KSM_CTYPE_GROUP_NOR: return ~any;
+    case KSM_CTYPE_GROUP_XOR: return odd;
+    default: return ~odd;
+    }
+}
+
+// The AND, or the OR, of node and group conditions, and the AND of a comparison level's node
+// conditions and bus comparisons; with none, or for a level kind not evaluated, it holds at
+// every sample.
 class BASIC_LEVEL final : public STREAM {
 public:
-    BASIC_LEVEL(bool any, std::vector<TERM> terms, std::vector<COMPARISON> comparisons = {})
-        : m_any(any), m_terms(std::move(terms)), m_comparisons(std::move(comparisons))
+    BASIC_LEVEL(bool any, std::vector<TERM> terms, std::vector<GROUP_TERM> groups = {},
+                std::vector<COMPARISON> comparisons = {})
+        : m_any(any), m_terms(std::move(terms)), m_groups(std::move(groups)), m_comparisons(std::move(comparisons))
     {
     }
     uint64_t next() override
     {
-        uint64_t met = m_terms.empty() || !m_any ? ALL : 0;
+        uint64_t met = (m_terms.empty() && m_groups.empty()) || !m_any ? ALL : 0;
         for (const TERM& term : m_terms)
             met = m_any ? met | term_word(term, m_t) : met & term_word(term, m_t);
+        for (const GROUP_TERM& group : m_groups)
+            met = m_any ? met | group_word(group, m_t) : met & group_word(group, m_t);
         for (const COMPARISON& c : m_comparisons) {
             m_bus.resize(c.members.size());
             for (size_t i = 0; i < c.members.size(); ++i)
@@ -116,6 +173,7 @@ public:
 private:
     bool m_any;
     std::vector<TERM> m_terms;
+    std::vector<GROUP_TERM> m_groups;
     std::vector<COMPARISON> m_comparisons;
     PLANES m_bus;
     long long m_t = 0;
@@ -140,26 +198,68 @@ COMPARISON comparison_of(const KSM_TX_TRIGGER* trigger, int row, int level)
     return c;
 }
 
+KSM_DATA_TRIGGER_CONDITION condition_at(const KSM_TX_TRIGGER* trigger, int row, int level)
+{
+    return level >= 0 ? trigger->get_trigger_condition(row, level)
+                      : trigger->get_pattern_condition(row, level + KSM_NUM_PATTERNS);
+}
+
+// The row's node condition as a term, when it is a leaf that takes part in triggering.
+bool leaf_term(const KSM_TX_TRIGGER* trigger, int row, int level, TERM* term)
+{
+    const KSM_DATA_TRIGGER_CONDITION c = condition_at(trigger, row, level);
+    const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
+    if (!is_leaf(trigger, row) || !is_bit_condition(c) || (use != KSM_CAPTURE_TRIGGER && use != KSM_CAPTURE_BOTH))
+        return false;
+    *term = {daw_target::source_of(trigger->get_node_name(row)), c};
+    return true;
+}
+
+GROUP_TERM group_of(const KSM_TX_TRIGGER* trigger, int row, int level)
+{
+    GROUP_TERM group{condition_at(trigger, row, level), {}, {}, {}};
+    for (int member = row + 1, last = trigger->get_last_child_index(row); member <= last; ++member) {
+        TERM term;
+        if (!is_leaf(trigger, member) && is_group_condition(condition_at(trigger, member, level))) {
+            GROUP_TERM inner = group_of(trigger, member, level);
+            group.all_leaves.insert(group.all_leaves.end(), inner.all_leaves.begin(), inner.all_leaves.end());
+            if (inner.takes_part())
+                group.groups.push_back(std::move(inner));
+            member = trigger->get_last_child_index(member);
+        } else if (leaf_term(trigger, member, level, &term)) {
+            group.leaves.push_back(term);
+            group.all_leaves.push_back(term);
+        }
+    }
+    return group;
+}
+
+// Group conditions count on the level kinds that offer them: Basic OR and Comparison.
 std::unique_ptr<STREAM> make_basic(const KSM_TX_TRIGGER* trigger, int level, KSM_DATA_TRIGGER_LEVEL_TYPE type)
 {
     std::vector<TERM> terms;
+    std::vector<GROUP_TERM> groups;
     std::vector<COMPARISON> comparisons;
     const bool evaluated = type == KSM_LTYPE_BASIC_AND || type == KSM_LTYPE_BASIC_OR || type == KSM_LTYPE_COMPARISON;
+    const bool grouped = type == KSM_LTYPE_BASIC_OR || type == KSM_LTYPE_COMPARISON;
     for (int row = 0; evaluated && row < trigger->get_num_nodes(); ++row) {
         const bool compared = level >= 0 ? trigger->is_comparison_enabled(row, level)
                                          : trigger->is_pattern_comparison_enabled(row, level + KSM_NUM_PATTERNS);
+        TERM term;
         if (type == KSM_LTYPE_COMPARISON && compared && !is_leaf(trigger, row)) {
             comparisons.push_back(comparison_of(trigger, row, level));
             row = trigger->get_last_child_index(row);  // the members take part only through it
-            continue;
+        } else if (grouped && !is_leaf(trigger, row) && is_group_condition(condition_at(trigger, row, level))) {
+            GROUP_TERM group = group_of(trigger, row, level);
+            if (group.takes_part())
+                groups.push_back(std::move(group));
+            row = trigger->get_last_child_index(row);
+        } else if (leaf_term(trigger, row, level, &term)) {
+            terms.push_back(term);
         }
-        const KSM_DATA_TRIGGER_CONDITION c = level >= 0 ? trigger->get_trigger_condition(row, level)
-                                                        : trigger->get_pattern_condition(row, level + KSM_NUM_PATTERNS);
-        const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
-        if (is_leaf(trigger, row) && is_bit_condition(c) && (use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH))
-            terms.push_back({daw_target::source_of(trigger->get_node_name(row)), c});
     }
-    return std::make_unique<BASIC_LEVEL>(type == KSM_LTYPE_BASIC_OR, std::move(terms), std::move(comparisons));
+    return std::make_unique<BASIC_LEVEL>(type == KSM_LTYPE_BASIC_OR, std::move(terms), std::move(groups),
+                                         std::move(comparisons));
 }
 
 // ---- advanced expressions -------------------------------------------------------------------

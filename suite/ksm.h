@@ -39,16 +39,17 @@ enum KSM_DATA_TRIGGER_CONDITION : int {
     KSM_CTYPE_FALLING_EDGE = 6,
     KSM_CTYPE_EITHER_EDGE = 7,
     KSM_CTYPE_DONT_CARE = 8,
-    // Conditions of a whole group (bus) row.
+    // Conditions of a whole group (bus) row: how its members' conditions combine into one on a
+    // Basic OR or Comparison level (Equal, Not Equal and Any Bit over every leaf below).
     KSM_CTYPE_GROUP_EQUAL = 9,
-    KSM_CTYPE_GROUP_NOT_EQUAL = 10,
-    KSM_CTYPE_GROUP_GREATER_THAN = 11,
-    KSM_CTYPE_GROUP_GREATER_THAN_OR_EQUAL_TO = 12,
-    KSM_CTYPE_GROUP_LESS_THAN = 13,
-    KSM_CTYPE_GROUP_LESS_THAN_OR_EQUAL_TO = 14,
-    KSM_CTYPE_GROUP_INSIDE_RANGE = 15,
-    KSM_CTYPE_GROUP_OUTSIDE_RANGE = 16,
-    KSM_CTYPE_GROUP_VALUE = 17,
+    KSM_CTYPE_GROUP_AND = 10,
+    KSM_CTYPE_GROUP_OR = 11,
+    KSM_CTYPE_GROUP_NAND = 12,
+    KSM_CTYPE_GROUP_NOR = 13,
+    KSM_CTYPE_GROUP_XOR = 14,
+    KSM_CTYPE_GROUP_XNOR = 15,
+    KSM_CTYPE_GROUP_NOT_EQUAL = 16,
+    KSM_CTYPE_GROUP_ANY_BIT = 17,
     // Operands of a value or interval comparison.
     KSM_CTYPE_COMPARE_GREATER_THAN = 18,
     KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO = 19,

@@ -480,7 +480,7 @@ bool KSM_TX_SIGNAL_NODES::set_pattern_comparison_value(int row, int pattern, int
 
 bool KSM_TX_SIGNAL_NODES::is_group_condition(KSM_DATA_TRIGGER_CONDITION c) const
 {
-    return c >= KSM_CTYPE_GROUP_EQUAL && c <= KSM_CTYPE_GROUP_VALUE;
+    return c >= KSM_CTYPE_GROUP_EQUAL && c <= KSM_CTYPE_GROUP_ANY_BIT;
 }
 
 bool KSM_TX_SIGNAL_NODES::is_comparison_operand_condition(KSM_DATA_TRIGGER_CONDITION c) const { return is_operand(c); }

@@ -511,3 +511,21 @@ TEST_F(FrameWindow, ToolbarAndMenuEntriesShowIconsThatTellThemApart)
                     << action->objectName().toStdString();
     }
 }
+
+// Every shared action the editor makes, in its panes, menus and canvas, is named: none shows the
+// placeholder of an identifier the suite's table lacks.
+TEST_F(FrameWindow, EverySharedActionHasItsName)
+{
+    auto frame = framed(false);
+    VOKR_TX_MANAGER* m = frame->get_tx_manager();
+    m->set_advanced_trigger(0, KSM_LTYPE_ADVANCED);
+    emit m->updated(nullptr, 0x20000040);
+    QCoreApplication::processEvents();
+    for (QMenu* menu : frame->findChildren<QMenu*>())
+        emit menu->aboutToShow();
+    QStringList placeholders;
+    for (QAction* action : m->findChildren<QAction*>())
+        if (action->text().startsWith("Action "))
+            placeholders << action->text();
+    EXPECT_EQ(placeholders.join(", ").toStdString(), "");
+}

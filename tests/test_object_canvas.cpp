@@ -9,12 +9,14 @@
 #include "vokr_trigger_object.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTest>
 #include <QTreeView>
 
+#include <climits>
 #include <functional>
 #include <iostream>
 
@@ -235,6 +237,10 @@ TEST_F(Canvas, ZoomKeepsScrollShareAndBarsAtZero)
     EXPECT_NEAR(double(v->value()) / v->maximum(), share, 0.02);
     EXPECT_EQ(editor->get_int_state(-1, "advanced trigger zoom level", 0), 20);
     EXPECT_EQ(canvas.to_canvas(QPoint(30, 7)), QPoint(60, 14));
+    // A pointer far outside, where the platform does not know it, neither overflows nor hovers.
+    EXPECT_EQ(canvas.to_canvas(QPoint(INT_MAX / 2, INT_MAX)), QPoint(INT_MAX - 1, INT_MAX));
+    QCursor::setPos(INT_MAX / 2, INT_MAX / 2);
+    canvas.grab();
     const struct {
         int from, delta, to;
     } rows[] = {{40, -120, 40}, {1, 120, 1}, {10, -120, 11}, {10, 120, 9}};

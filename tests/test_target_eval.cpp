@@ -1,6 +1,7 @@
 // Captures of the simulated target on the demo design checked against a plain per-sample
 // reference: advanced expressions (counters too) under each storage qualifier, comparison levels,
-// segmented captures with qualifiers, break marks and a flow's segment triggers, three
+// the group conditions of Basic OR levels, segmented captures with qualifiers, break marks and a
+// flow's segment triggers, three
 // configurations engineers use (a mask/value level sequence, an OR of comparisons and edges with
 // conditional storage, a sixteen-state machine with per-state storage), a threaded run while the
 // trigger is edited, and the refusal of a custom HDL block.
@@ -464,6 +465,63 @@ TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
                 stores(KSM_SQTYPE_CONTINUOUS));
         else
             expect_capture({[](long long t) { return bit("btn[0]", t) && !bit("cpu|pc[0]", t); }}, compared);
+    }
+}
+
+// Basic OR levels whose bus rows combine their bits by a group condition, each of the nine,
+// checked sample by sample against a plain evaluation of the bits; a bus without one lends its
+// bits to the level's OR one by one.
+TEST_F(TargetEval, BasicOrGroupConditionsCombineTheirBits)
+{
+    const std::vector<std::pair<std::string, KSM_DATA_TRIGGER_CONDITION>> btn = {{"btn[0]", KSM_CTYPE_HIGH},
+                                                                                 {"btn[1]", KSM_CTYPE_LOW},
+                                                                                 {"btn[2]", KSM_CTYPE_RISING_EDGE},
+                                                                                 {"btn[3]", KSM_CTYPE_DONT_CARE}};
+    const std::vector<std::pair<std::string, KSM_DATA_TRIGGER_CONDITION>> ir = {{"cpu|ir[0]", KSM_CTYPE_HIGH},
+                                                                                {"cpu|ir[1]", KSM_CTYPE_HIGH},
+                                                                                {"cpu|ir[2]", KSM_CTYPE_LOW},
+                                                                                {"cpu|ir[3]", KSM_CTYPE_EITHER_EDGE}};
+    const auto holds = [](const std::string& row, KSM_DATA_TRIGGER_CONDITION c, long long t) {
+        const bool rose = t > 0 && bit(row, t) && !bit(row, t - 1);
+        const bool fell = t > 0 && !bit(row, t) && bit(row, t - 1);
+        switch (c) {
+        case KSM_CTYPE_HIGH: return bit(row, t);
+        case KSM_CTYPE_LOW: return !bit(row, t);
+        case KSM_CTYPE_RISING_EDGE: return rose;
+        default: return rose || fell;
+        }
+    };
+    // The group's condition over its members, Don't Care members left out.
+    const auto reference = [holds](const auto& members, int condition) {
+        return [holds, members, condition](long long t) {
+            int count = 0, met = 0;
+            for (const auto& [row, c] : members)
+                if (c != KSM_CTYPE_DONT_CARE)
+                    ++count, met += holds(row, c, t);
+            const bool all = met == count, any = met > 0, odd = met % 2;
+            const bool by_condition[] = {all, all, any, !all, !any, odd, !odd, !all, any};
+            return condition == KSM_CTYPE_DONT_CARE ? any : by_condition[condition - KSM_CTYPE_GROUP_EQUAL];
+        };
+    };
+    for (const auto* bus : {&btn, &ir}) {
+        const int first = trigger->find_node(bus->front().first.c_str());
+        ASSERT_TRUE(trigger->group_nodes(first, first + 3));
+    }
+    const int btn_row = trigger->get_parent_index(trigger->find_node("btn[0]"));
+    const int ir_row = trigger->get_parent_index(trigger->find_node("cpu|ir[0]"));
+    trigger->set_num_levels(2);
+    for (int level = 0; level < 2; ++level)
+        trigger->set_level_type(level, KSM_LTYPE_BASIC_OR);
+    for (int c = KSM_CTYPE_DONT_CARE; c <= KSM_CTYPE_GROUP_ANY_BIT; ++c) {
+        SCOPED_TRACE(c);
+        const int next = c == KSM_CTYPE_GROUP_ANY_BIT ? KSM_CTYPE_DONT_CARE : c + 1;
+        ASSERT_TRUE(trigger->set_trigger_condition(btn_row, 0, KSM_DATA_TRIGGER_CONDITION(c)));
+        ASSERT_TRUE(trigger->set_trigger_condition(ir_row, 1, KSM_DATA_TRIGGER_CONDITION(next)));
+        for (const auto& [row, condition] : btn)
+            trigger->set_trigger_condition(trigger->find_node(row.c_str()), 0, condition);
+        for (const auto& [row, condition] : ir)
+            trigger->set_trigger_condition(trigger->find_node(row.c_str()), 1, condition);
+        expect_capture({reference(btn, c), reference(ir, next)}, stores(KSM_SQTYPE_CONTINUOUS));
     }
 }
 

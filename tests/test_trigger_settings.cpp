@@ -139,7 +139,7 @@ TEST_F(TriggerSettings, SettingAConditionClearsThePluginSymbolOfItsGroupOnThatLe
     } cases[] = {
         {"member", 2, KSM_CTYPE_HIGH, 2, {"S0", ""}},
         {"group, leaf condition", 1, KSM_CTYPE_LOW, 3, {"S0", ""}},
-        {"group, group condition", 1, KSM_CTYPE_GROUP_NOT_EQUAL, 1, {"S0", "S1"}},
+        {"group, group condition", 1, KSM_CTYPE_GROUP_AND, 1, {"S0", "S1"}},
         {"standalone row", 0, KSM_CTYPE_HIGH, 0, {"S0", "S1"}},
     };
     for (const auto& c : cases) {

@@ -489,6 +489,109 @@ TEST_F(ViewInput, ContextMenuPerCell)
     EXPECT_EQ(m_view->get_context_sample(), m_view->get_sample_at(at(-3, 23), true));
 }
 
+// A pick from a condition cell's right-click menu stores its condition on every selected row as
+// one undo unit; a single bit gets its condition this way, a bus its group condition on Basic OR.
+TEST_F(ViewInput, ConditionMenuPicksStoreTheirCondition)
+{
+    const auto pick = [&](int node, const QString& text) {
+        m_view->shown_menu = nullptr;
+        const QPoint p = at(node, VOKR_VIEW::FIRST_LEVEL_COLUMN);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, p, m_view->mapToGlobal(p));
+        QApplication::sendEvent(m_view.get(), &event);
+        ASSERT_TRUE(m_view->shown_menu);
+        emit m_view->shown_menu->aboutToShow();
+        for (QAction* entry : m_view->shown_menu->actions())
+            if (entry->text().remove('&') == text) {
+                ASSERT_TRUE(entry->isEnabled()) << text.toStdString();
+                entry->trigger();
+                return;
+            }
+        ADD_FAILURE() << "no entry " << text.toStdString();
+    };
+    const struct {
+        std::vector<int> selected;
+        int node;
+        const char* text;
+        int condition;
+        std::vector<int> rows;  // the rows that take it
+        bool basic_or;
+    } cases[] = {
+        {{}, 0, "High", KSM_CTYPE_HIGH, {0}, false},
+        {{0, 1}, 1, "Rising Edge", KSM_CTYPE_RISING_EDGE, {0, 1}, false},
+        {{}, 8, "Low", KSM_CTYPE_LOW, {8}, false},
+        {{8, 9}, 9, "Falling Edge", KSM_CTYPE_FALLING_EDGE, {8, 9}, false},
+        {{}, 3, "Either Edge", KSM_CTYPE_EITHER_EDGE, {3}, false},
+        {{}, 0, "Don't Care", KSM_CTYPE_DONT_CARE, {0}, false},
+        {{}, 2, "XOR", 14, {2}, true},
+        {{}, 2, "Equal", 9, {2}, true},
+    };
+    KSM_TX_TRIGGER* t = m_editor->trigger();
+    t->set_trigger_condition(0, 0, KSM_CTYPE_LOW);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        m_view->findChild<QComboBox*>("level_type_0")->setCurrentText(c.basic_or ? "Basic OR" : "Basic AND");
+        m_view->select_items(false);
+        for (int node : c.selected)
+            m()->set_node_selection_status(node, true);
+        std::vector<int> before, after;
+        for (int row : c.rows)
+            before.push_back(t->get_trigger_condition(row, 0));
+        pick(c.node, c.text);
+        for (int row : c.rows)
+            after.push_back(t->get_trigger_condition(row, 0));
+        EXPECT_EQ(after, std::vector<int>(c.rows.size(), c.condition));
+        m()->on_edit_undo();
+        for (size_t i = 0; i < c.rows.size(); ++i)
+            EXPECT_EQ(t->get_trigger_condition(c.rows[i], 0), before[i]) << c.rows[i];
+        m()->on_edit_redo();
+    }
+}
+
+// Left moves toward the first column or sample and Right toward the last, on the Setup tab and
+// on a zoomed Data tab.
+TEST_F(ViewInput, ArrowKeysMoveTowardTheirEnd)
+{
+    for (const bool data : {false, true}) {
+        SCOPED_TRACE(data ? "data" : "setup");
+        m_view->resize(300, 400);
+        if (data) {
+            capture(64);
+            for (int i = 0; i < 3; ++i)
+                m_view->zoom_in(nullptr);
+        }
+        m_view->resizeEvent(nullptr);
+        QScrollBar* bar = nullptr;
+        for (QScrollBar* b : m_view->findChildren<QScrollBar*>())
+            if (b->orientation() == Qt::Horizontal)
+                bar = b;
+        ASSERT_TRUE(bar && bar->maximum() > 2);
+        bar->setValue(2);
+        QTest::keyClick(m_view.get(), Qt::Key_Right);
+        EXPECT_GT(bar->value(), 2);
+        bar->setValue(2);
+        QTest::keyClick(m_view.get(), Qt::Key_Left);
+        EXPECT_LT(bar->value(), 2);
+    }
+}
+
+// The rename editor of a name column at its least width is still wide enough to type in.
+TEST_F(ViewInput, RenameEditorOpensWideEnoughToType)
+{
+    m_view->set_column_width(2, QPoint(0, 0), false);
+    m()->set_node_selection_status(7, true);
+    ASSERT_TRUE(m_view->on_update_node_rename());
+    m_view->on_node_rename();
+    auto* editor = qobject_cast<QLineEdit*>(m_view->get_editor());
+    ASSERT_TRUE(editor);
+    EXPECT_GE(editor->width(), editor->fontMetrics().horizontalAdvance("n7MMMM"));
+    editor->selectAll();
+    QTest::keyClicks(editor, "renamed");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QString name;
+    m()->get_node(7, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, -4, nullptr);
+    EXPECT_EQ(name, "renamed");
+}
+
 // Keys and the wheel move the scroll bars of a view too short for its rows; Delete deletes.
 TEST_F(ViewInput, KeysAndWheelScroll)
 {

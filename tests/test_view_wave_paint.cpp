@@ -504,7 +504,7 @@ TEST_F(WavePaint, ConditionCells)
     const int icons[] = {694, 695, 696, 693, 692, 691};
     for (int c = 0; c < 6; ++c)
         m_editor->trigger()->set_trigger_condition(7 + c, 0, KSM_DATA_TRIGGER_CONDITION(KSM_CTYPE_HIGH + c));
-    m_editor->trigger()->set_trigger_condition(0, 0, KSM_CTYPE_GROUP_GREATER_THAN);
+    m_editor->trigger()->set_trigger_condition(0, 0, KSM_CTYPE_GROUP_OR);
     m_tabs.setCurrentIndex(1);
     m_view->invalidate_geometry();
     paint();
@@ -515,7 +515,7 @@ TEST_F(WavePaint, ConditionCells)
                 drawn.push_back(p.icon);
         EXPECT_EQ(drawn, std::vector<int>{icons[c]}) << c;
     }
-    const QString action = m_view->get_group_condition_action(KSM_CTYPE_GROUP_GREATER_THAN)->text().remove('&');
+    const QString action = m_view->get_group_condition_action(KSM_CTYPE_GROUP_OR)->text().remove('&');
     EXPECT_EQ(texts_in(cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), std::vector<QString>{action});
 }
 

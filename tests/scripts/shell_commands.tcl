@@ -41,6 +41,17 @@ expect_errors {
     {answer_dialog {} OK {set x 1}}           {no dialog showed while running: set x 1}
     {answer_dialog -timeout 0 {} OK {}}       {the timeout must be positive}
     {answer_dialog {} OK {error inner}}       {inner}
+    {click nothing}                           {no shown widget is named "nothing"}
+    {click node_list 5}                       {usage: click widget ?x y? ?button? ?modifiers?}
+    {click node_list 5 99999}                 {the point 5 99999 is outside the widget*}
+    {click node_list 5 5 thumb}               {unknown button "thumb": must be left, right or middle}
+    {click node_list 5 5 left hyper}          {unknown modifier "hyper": must be shift, ctrl or alt}
+    {key node_list {Left Sideways}}           {unknown key "Sideways"}
+    {wheel node_list many}                    {expected integer but got "many"}
+    {context_menu node_list 5 5 {No Such}}    {the menu has no entry "No Such"; its entries are: Delete, *}
+    {context_menu data_setup_tabs 1 1}        {no menu opened at 1 1*}
+    {drag node_list 5 5 nothing 1 1}          {no shown widget is named "nothing"}
+    {cell nothing 2}                          {no node "nothing" in the list}
 }
 
 # Dialog answers that fail reject the dialog: nothing is exported and the next one works.

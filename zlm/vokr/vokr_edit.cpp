@@ -7,6 +7,8 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int NAME_COLUMN = 2;
@@ -71,6 +73,8 @@ bool VOKR_EDIT::place_editor()
         if (type != KSM_NTYPE_NODE)
             r.setLeft(r.left() + 30 * m_tx_manager->get_node_depth(m_node) + (is_bus_type(type) ? 21 : 0));
         r.adjust(-1, -1, 1, 1);
+        // A column at its least width still leaves room to read and type the name.
+        r.setWidth(std::max(r.width(), fontMetrics().horizontalAdvance(m_initial_text + "MMMM")));
     } else if (m_node < 0 && !m_tx_manager->is_sequential_mode(-1)) {
         r.setTop(r.bottom() - (r.bottom() - r.top() + 1) / 2);
     }

@@ -35,6 +35,7 @@ VOKR_HIERARCHY_WIDGET::VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index
     line->setMidLineWidth(1);
     line->setMaximumHeight(1);
     m_tree = new QTreeView(this);
+    m_tree->setObjectName("hierarchy_tree");
     m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);

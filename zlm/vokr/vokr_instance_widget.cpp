@@ -29,7 +29,6 @@ constexpr int ICON_CURRENT = 275;
 constexpr int ICON_OTHER = 274;
 constexpr int ICON_CLOSE = 36;
 constexpr int COLOR_NOT_RUNNING = 298;
-constexpr PIRQ_ACTION_ENUM PIRQ_ACTION_INSTANCE_STATUS_HELP = PIRQ_ACTION_ENUM(263);
 
 QIcon icon(int id) { return QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(id))); }
 
@@ -117,6 +116,7 @@ void VOKR_INSTANCE_WIDGET::build_tree()
     line->setMidLineWidth(1);
     line->setMaximumHeight(1);
     m_tree = new QTreeView(this);
+    m_tree->setObjectName("instance_tree");
     m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tree->setAllColumnsShowFocus(true);

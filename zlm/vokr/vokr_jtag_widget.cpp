@@ -81,6 +81,7 @@ void VOKR_JTAG_WIDGET::rebuild_file_row()
     delete label_item;
     delete control_item;
     m_toggle = new QPushButton(">>", this);
+    m_toggle->setObjectName("programming_files_toggle");
     m_toggle->setToolTip("Toggle the SIF Manager");
     m_toggle->setFixedWidth(get_scan_button()->sizeHint().height());
     label->setText("SIF Manager:");
@@ -101,6 +102,7 @@ void VOKR_JTAG_WIDGET::rebuild_file_row()
 void VOKR_JTAG_WIDGET::build_file_list()
 {
     m_file_list = new QTreeView(this);
+    m_file_list->setObjectName("programming_files");
     m_file_list->setFrameShape(QFrame::NoFrame);
     m_file_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_file_list->setAllColumnsShowFocus(true);

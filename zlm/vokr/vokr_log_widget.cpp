@@ -83,6 +83,7 @@ void VOKR_LOG_WIDGET::build_header()
 void VOKR_LOG_WIDGET::build_tree()
 {
     m_tree = new QTreeView(this);
+    m_tree->setObjectName("data_log_tree");
     setFocusProxy(m_tree);
     m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -13,6 +13,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -80,6 +81,7 @@ const OWN_ACTION OWN_ACTIONS[] = {
 VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager)
     : QWidget(parent), m_tx_manager(manager)
 {
+    setObjectName("trigger_canvas");
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
     setAcceptDrops(true);
@@ -196,7 +198,11 @@ VOKR_OBJECT* VOKR_OBJECT_WIDGET::new_box(const QPoint& position, int type)
 
 QPoint VOKR_OBJECT_WIDGET::to_canvas(const QPoint& pixels) const
 {
-    return QPoint(static_cast<int>(pixels.x() * m_zoom / 10.0), static_cast<int>(pixels.y() * m_zoom / 10.0));
+    // Far points (a position the platform does not know) stay inside the range of an int.
+    const auto scaled = [this](int v) {
+        return static_cast<int>(qBound<double>(INT_MIN, double(v) * m_zoom / 10.0, INT_MAX));
+    };
+    return QPoint(scaled(pixels.x()), scaled(pixels.y()));
 }
 
 VOKR_OBJECT* VOKR_OBJECT_WIDGET::hit_test(const QPoint& point, QList<VOKR_OBJECT*>* list)

@@ -102,7 +102,9 @@ void VOKR_OBJECT_WIDGET::paintEvent(QPaintEvent*)
         const bool incremental = m_tx_manager && m_tx_manager->is_incremental_compile();
         for (VOKR_OBJECT* box : std::as_const(*m_objects))
             box->draw(&painter, hasFocus(), incremental);
-        const QPoint mouse = to_canvas(mapFromGlobal(QCursor::pos()));
+        // A pointer outside the canvas, or where the platform does not know it, is not hovering.
+        const QPoint pointer = mapFromGlobal(QCursor::pos());
+        const QPoint mouse = to_canvas(rect().contains(pointer) ? pointer : m_mouse_point);
         for (VOKR_OBJECT* box : std::as_const(*m_objects))
             box->draw_connections(&painter, mouse);
         const QRect band = m_rubber_band.normalized();

@@ -25,6 +25,25 @@ constexpr int ICON_NEXT_TRANSITION = 7;
 constexpr int ICON_LOCK_RESTRICTED = 311;
 constexpr int ICON_LOCK_ALL = 312;
 
+// The condition actions of the trigger condition menu and the condition each stores.
+constexpr std::pair<int, int> CONDITION_ACTIONS[] = {
+    {371, KSM_CTYPE_HIGH},
+    {373, KSM_CTYPE_LOW},
+    {374, KSM_CTYPE_RISING_EDGE},
+    {370, KSM_CTYPE_FALLING_EDGE},
+    {369, KSM_CTYPE_EITHER_EDGE},
+    {368, KSM_CTYPE_DONT_CARE},
+    {227, 9},
+    {226, 10},
+    {230, 11},
+    {228, 12},
+    {229, 13},
+    {232, 14},
+    {231, 15},
+    {234, 16},
+    {233, 17},
+};
+
 QIcon icon(int id) { return QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(id))); }
 
 }  // namespace
@@ -34,6 +53,7 @@ VOKR_VIEW::VOKR_VIEW(QWidget* parent, VOKR_TX_MANAGER* manager)
 {
     if (m_frame_wnd)
         setAcceptDrops(true);
+    setObjectName("node_list");
     setFocusPolicy(Qt::ClickFocus);
     connect(manager, &QObject::destroyed, this, [this] { m_tx_manager = nullptr; });
     // Any announced change may move rows: the row geometry is measured again on the next query.
@@ -185,6 +205,9 @@ void VOKR_VIEW::create_context_menus()
 
     QMenu* condition =
         new_context_menu({9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21}, SLOT(on_update_trigger_condition_menu()));
+    // Each condition action carries its condition, which the menu's handler stores.
+    for (const auto& [id, code] : CONDITION_ACTIONS)
+        m_tx_manager->get_action(static_cast<PIRQ_ACTION_ENUM>(id), QVariant())->setData(code);
     add_actions(condition, {227, SEPARATOR, 226, 230, 228, 229, 232, 231, 234, 233}, true);
     condition->addSeparator();
     add_actions(condition, {225}, true);

@@ -225,7 +225,7 @@ void VOKR_VIEW::update_trigger_condition_checks(bool all_groups)
     for (int id : GROUP_CONDITIONS)
         action(id)->setCheckable(true);
     action(COMPARISON_ACTION)->setCheckable(true);
-    int common = KSM_CTYPE_GROUP_NOT_EQUAL, last_bus = -1;
+    int common = KSM_CTYPE_GROUP_AND, last_bus = -1;
     bool uniform = true, first = true;
     if (comparison || is_basic_or_level(level)) {
         VOKR_ASSERT_TEXT(level >= FIRST_LEVEL, "nLevel >= -3");
@@ -257,7 +257,7 @@ void VOKR_VIEW::update_trigger_condition_checks(bool all_groups)
         return;
     }
     action(COMPARISON_ACTION)->setChecked(false);
-    if (!uniform || common < KSM_CTYPE_GROUP_EQUAL || common > KSM_CTYPE_GROUP_VALUE) {
+    if (!uniform || common < KSM_CTYPE_GROUP_EQUAL || common > KSM_CTYPE_GROUP_ANY_BIT) {
         for (int id : GROUP_CONDITIONS)
             action(id)->setChecked(false);
         return;

@@ -185,8 +185,10 @@ void VOKR_VIEW::keyPressEvent(QKeyEvent* event)
     case Qt::Key_PageDown:
         QApplication::sendEvent(ctrl ? m_horizontal_bar : m_vertical_bar, event);
         return;
-    case Qt::Key_Left:
-    case Qt::Key_Right: QApplication::sendEvent(m_horizontal_bar, event); return;
+    // A scroll bar maps Left and Right by its inverted controls; the view's Left goes toward the
+    // first column or sample, Right toward the last.
+    case Qt::Key_Left: m_horizontal_bar->triggerAction(QAbstractSlider::SliderSingleStepSub); return;
+    case Qt::Key_Right: m_horizontal_bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); return;
     case Qt::Key_Up:
     case Qt::Key_Down: QApplication::sendEvent(m_vertical_bar, event); return;
     default: QWidget::keyPressEvent(event);

@@ -779,8 +779,8 @@ void VOKR_VIEW::draw_group_condition(int node, int level, const QRect& rect, QPa
         pen = symbol || grandparent || comparison ? QPen(pirq_get_color(SYMBOL_COLOR)) : pirq_get_pen(TEXT_PEN);
     if (enabled && !selected && power_up)
         painter->fillRect(rect.adjusted(-1, -1, 0, 0), QColor(153, 204, 255));
-    const bool group_condition = m->is_group_condition(condition) && condition >= KSM_CTYPE_GROUP_EQUAL &&
-                                 condition <= KSM_CTYPE_GROUP_VALUE;
+    const bool group_condition =
+        m->is_group_condition(condition) && condition >= KSM_CTYPE_GROUP_EQUAL && condition <= KSM_CTYPE_GROUP_ANY_BIT;
     QString action;
     if (group_condition)
         action = get_group_condition_action(condition)->text().remove('&');
@@ -794,7 +794,7 @@ void VOKR_VIEW::draw_group_condition(int node, int level, const QRect& rect, QPa
         text = group_condition ? action : QString();
     } else {
         text = value;
-        if (group_condition && condition != KSM_CTYPE_GROUP_EQUAL && condition != KSM_CTYPE_GROUP_NOT_EQUAL)
+        if (group_condition && condition != KSM_CTYPE_GROUP_EQUAL && condition != KSM_CTYPE_GROUP_AND)
             text += " (" + action + ")";
     }
     painter->save();

@@ -1,0 +1,396 @@
+// The shell's commands that act as a hand does: mouse clicks, keys, the wheel, context menus and
+// drags, sent as the window system sends them to widgets named by their object names.
+#include "host_shell.h"
+
+#include "ksm.h"
+#include "vokr_frame_wnd.h"
+#include "vokr_view.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QKeySequence>
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWindow>
+
+#include <functional>
+
+namespace {
+
+QString from_tcl(Tcl_Obj* word) { return QString::fromUtf8(Tcl_GetString(word)); }
+
+// A shown widget of that object name: in the editor's window first, then in any other window
+// (a dialog, a detached pane).
+QWidget* named_widget(Tcl_Interp* interp, Tcl_Obj* word)
+{
+    const QString name = from_tcl(word);
+    QList<QWidget*> roots;
+    if (VOKR_FRAME_WND* frame = host_shell_frame(interp))
+        roots << frame;
+    roots << QApplication::topLevelWidgets();
+    for (QWidget* root : roots) {
+        if (!root->isVisible())
+            continue;
+        if (root->objectName() == name)
+            return root;
+        for (QWidget* widget : root->findChildren<QWidget*>(name))
+            if (widget->isVisible())
+                return widget;
+    }
+    host_shell_fail(interp, QString("no shown widget is named \"%1\"").arg(name));
+    return nullptr;
+}
+
+bool parse_modifiers(Tcl_Interp* interp, Tcl_Obj* word, Qt::KeyboardModifiers* modifiers)
+{
+    int count = 0;
+    Tcl_Obj** words = nullptr;
+    if (Tcl_ListObjGetElements(interp, word, &count, &words) != TCL_OK)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const QString name = from_tcl(words[i]).toLower();
+        if (name == "shift")
+            *modifiers |= Qt::ShiftModifier;
+        else if (name == "ctrl" || name == "control")
+            *modifiers |= Qt::ControlModifier;
+        else if (name == "alt")
+            *modifiers |= Qt::AltModifier;
+        else
+            return host_shell_fail(interp, QString("unknown modifier \"%1\": must be shift, ctrl or alt").arg(name)),
+                   false;
+    }
+    return true;
+}
+
+bool parse_button(Tcl_Interp* interp, Tcl_Obj* word, Qt::MouseButton* button)
+{
+    const QString name = from_tcl(word);
+    *button = name == "left"     ? Qt::LeftButton
+              : name == "right"  ? Qt::RightButton
+              : name == "middle" ? Qt::MiddleButton
+                                 : Qt::NoButton;
+    if (*button == Qt::NoButton)
+        host_shell_fail(interp, QString("unknown button \"%1\": must be left, right or middle").arg(name));
+    return *button != Qt::NoButton;
+}
+
+// The point X Y of the widget (its centre without them) and where it lies in the widget's window.
+bool parse_point(Tcl_Interp* interp, QWidget* widget, Tcl_Obj* const* words, bool given, QPoint* window_point)
+{
+    QPoint point = widget->rect().center();
+    if (given) {
+        if (Tcl_GetIntFromObj(interp, words[0], &point.rx()) != TCL_OK ||
+            Tcl_GetIntFromObj(interp, words[1], &point.ry()) != TCL_OK)
+            return false;
+        if (!widget->rect().contains(point))
+            return host_shell_fail(interp, QString("the point %1 %2 is outside the widget (%3 x %4)")
+                                               .arg(point.x())
+                                               .arg(point.y())
+                                               .arg(widget->width())
+                                               .arg(widget->height())),
+                   false;
+    }
+    *window_point = widget->mapTo(widget->window(), point);
+    return true;
+}
+
+// The widget's window as the window system knows it; the window is shown and active. A window
+// nobody sized takes the size the host shows its windows at.
+QWindow* window_of(QWidget* widget)
+{
+    QWidget* top = widget->window();
+    if (!top->testAttribute(Qt::WA_Resized))
+        top->resize(1200, 800);
+    top->show();
+    QApplication::setActiveWindow(top);
+    QCoreApplication::processEvents();
+    return top->windowHandle();
+}
+
+// ---- context menus --------------------------------------------------------------------------------------
+
+// What happened to the menu a right press opened: its entries, and the error of a pick.
+struct MENU_RESULT {
+    bool shown = false;
+    QStringList entries;
+    QString error;
+};
+
+QString entry_text(const QAction* action)
+{
+    QString text = action->menu() ? action->menu()->title() : action->text();
+    return text.remove('&');
+}
+
+// Reads the open menu and either picks the entry of that text or closes it.
+void answer_menu(MENU_RESULT* result, const QString& item)
+{
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu)
+        return;
+    result->shown = true;
+    QAction* chosen = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() || !action->isVisible())
+            continue;
+        result->entries << entry_text(action);
+        if (!item.isEmpty() && entry_text(action) == item)
+            chosen = action;
+    }
+    if (!item.isEmpty() && !chosen)
+        result->error =
+            QString("the menu has no entry \"%1\"; its entries are: %2").arg(item, result->entries.join(", "));
+    else if (chosen && (!chosen->isEnabled() || chosen->menu()))
+        result->error = QString("the entry \"%1\" is %2").arg(item, chosen->menu() ? "a submenu" : "disabled");
+    if (!chosen || !result->error.isEmpty()) {
+        menu->close();
+        return;
+    }
+    // The entry is chosen from the keyboard: a click inside the menu depends on where the
+    // platform placed its window, the keys do not.
+    menu->setActiveAction(chosen);
+    QTest::keyClick(menu, Qt::Key_Return);
+}
+
+// ::korvane::shell::context_menu WIDGET X Y ?ITEM?: presses the right button there; the menu
+// that opens gives its entries' texts, or its entry ITEM is chosen. An error when no menu
+// opens, or the entry is absent or disabled.
+int context_menu_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    if (objc != 4 && objc != 5)
+        return host_shell_fail(interp, "usage: context_menu widget x y ?item?");
+    QWidget* widget = named_widget(interp, objv[1]);
+    QPoint at;
+    if (!widget || !parse_point(interp, widget, objv + 2, true, &at))
+        return TCL_ERROR;
+    const QString item = objc == 5 ? from_tcl(objv[4]) : QString();
+    QWindow* window = window_of(widget);
+    MENU_RESULT result;
+    QTimer poll;  // runs in the menu's own loop once the menu shows
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!result.shown)
+            answer_menu(&result, item);
+    });
+    poll.start(5);
+    QTest::mouseMove(window, at);
+    QTest::mousePress(window, Qt::RightButton, Qt::NoModifier, at);  // the press opens the menu
+    QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, at);
+    poll.stop();
+    QCoreApplication::processEvents();
+    if (!result.shown) {
+        QWidget* under = widget->window()->childAt(at);
+        return host_shell_fail(interp, QString("no menu opened at %1 %2 (over a %3 of %4 x %5)")
+                                           .arg(from_tcl(objv[2]), from_tcl(objv[3]))
+                                           .arg(under ? under->metaObject()->className() : "nothing")
+                                           .arg(widget->width())
+                                           .arg(widget->height()));
+    }
+    if (!result.error.isEmpty())
+        return host_shell_fail(interp, result.error);
+    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+    for (const QString& entry : result.entries)
+        Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(entry.toUtf8().constData(), -1));
+    Tcl_SetObjResult(interp, item.isEmpty() ? list : Tcl_NewObj());
+    if (!item.isEmpty())
+        Tcl_DecrRefCount(list);
+    return TCL_OK;
+}
+
+// ---- mouse, keys, wheel ---------------------------------------------------------------------------------
+
+// ::korvane::shell::click WIDGET ?X Y? ?BUTTON? ?MODIFIERS?: moves the mouse there (the widget's
+// centre by default) and clicks BUTTON (left, right, middle; left by default) with the modifiers
+// held (a list of shift, ctrl, alt).
+int click_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    if (objc < 2 || objc > 6 || objc == 3)
+        return host_shell_fail(interp, "usage: click widget ?x y? ?button? ?modifiers?");
+    QWidget* widget = named_widget(interp, objv[1]);
+    const bool point_given = objc >= 4;
+    QPoint at;
+    Qt::MouseButton button = Qt::LeftButton;
+    Qt::KeyboardModifiers modifiers;
+    if (!widget || !parse_point(interp, widget, objv + 2, point_given, &at) ||
+        (objc >= 5 && !parse_button(interp, objv[4], &button)) ||
+        (objc == 6 && !parse_modifiers(interp, objv[5], &modifiers)))
+        return TCL_ERROR;
+    QWindow* window = window_of(widget);
+    QTest::mouseMove(window, at);
+    QTest::mouseClick(window, button, modifiers, at);
+    QCoreApplication::processEvents();
+    return TCL_OK;
+}
+
+// ::korvane::shell::key WIDGET KEYS: gives the widget the keyboard focus and presses each key of
+// the list in turn ("Left", "Ctrl+Z", "F2", "a"), shortcuts included.
+int key_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    int count = 0;
+    Tcl_Obj** words = nullptr;
+    if (objc != 3)
+        return host_shell_fail(interp, "usage: key widget keys");
+    QWidget* widget = named_widget(interp, objv[1]);
+    if (!widget || Tcl_ListObjGetElements(interp, objv[2], &count, &words) != TCL_OK)
+        return TCL_ERROR;
+    std::vector<QKeySequence> keys;
+    for (int i = 0; i < count; ++i) {
+        const QKeySequence key(from_tcl(words[i]), QKeySequence::PortableText);
+        if (key.count() != 1 || key[0] == Qt::Key_unknown)
+            return host_shell_fail(interp, QString("unknown key \"%1\"").arg(from_tcl(words[i])));
+        keys.push_back(key);
+    }
+    window_of(widget);
+    widget->setFocus(Qt::OtherFocusReason);
+    for (const QKeySequence& key : keys) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : widget;
+        const int code = key[0];
+        QTest::keyClick(target, Qt::Key(code & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(code & Qt::KeyboardModifierMask));
+        QCoreApplication::processEvents();
+    }
+    return TCL_OK;
+}
+
+// ::korvane::shell::wheel WIDGET DELTA ?MODIFIERS?: turns the wheel over the widget's centre by
+// DELTA eighths of a degree (120 a notch; positive away from the user).
+int wheel_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    int delta = 0;
+    Qt::KeyboardModifiers modifiers;
+    if (objc != 3 && objc != 4)
+        return host_shell_fail(interp, "usage: wheel widget delta ?modifiers?");
+    QWidget* widget = named_widget(interp, objv[1]);
+    if (!widget || Tcl_GetIntFromObj(interp, objv[2], &delta) != TCL_OK ||
+        (objc == 4 && !parse_modifiers(interp, objv[3], &modifiers)))
+        return TCL_ERROR;
+    window_of(widget);
+    const QPoint centre = widget->rect().center();
+    QWidget* target = widget->childAt(centre) ? widget->childAt(centre) : widget;
+    const QPoint local = target->mapFrom(widget, centre);
+    QWheelEvent event(local, target->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    qApp->notify(target, &event);
+    QCoreApplication::processEvents();
+    return TCL_OK;
+}
+
+// ---- drags ----------------------------------------------------------------------------------------------
+
+// Sees whether a drop reached the target widget or one of its children, and whether any QDrag
+// object took an event (a drag the platform ended at once is deleted later).
+class DROP_WATCH : public QObject {
+public:
+    explicit DROP_WATCH(QWidget* target) : m_target(target) { qApp->installEventFilter(this); }
+    ~DROP_WATCH() override { qApp->removeEventFilter(this); }
+    bool dropped = false, drag_seen = false;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        drag_seen = drag_seen || qobject_cast<QDrag*>(object);
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (event->type() == QEvent::Drop && widget && (widget == m_target || m_target->isAncestorOf(widget)))
+            dropped = true;
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_target;
+};
+
+// ::korvane::shell::drag WIDGET X Y TARGET X Y ?MODIFIERS?: presses the left button on the first
+// widget and moves the mouse until the widget starts its drag, then moves it over the target and
+// releases it there. The drag is the widget's own QDrag run by the platform: the minimal platform
+// carries it through its nested event loop, where the moves and the release are sent; the
+// offscreen one ends every drag at once, which is an error here (no drop).
+int drag_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    Qt::KeyboardModifiers modifiers;
+    if (objc != 7 && objc != 8)
+        return host_shell_fail(interp, "usage: drag widget x y target x y ?modifiers?");
+    QWidget* source = named_widget(interp, objv[1]);
+    QWidget* target = source ? named_widget(interp, objv[4]) : nullptr;
+    QPoint from, to;
+    if (!target || !parse_point(interp, source, objv + 2, true, &from) ||
+        !parse_point(interp, target, objv + 5, true, &to) ||
+        (objc == 8 && !parse_modifiers(interp, objv[7], &modifiers)))
+        return TCL_ERROR;
+    if (source->window() != target->window())
+        return host_shell_fail(interp, "the drag must stay in one window");
+    QWindow* window = window_of(source);
+    DROP_WATCH watch(target);
+    bool pressing = false, started = false;
+    QTimer poll;  // finds the widget's QDrag from inside the drag's own loop
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (started || source->findChildren<QDrag*>().isEmpty())
+            return;
+        started = true;
+        if (!pressing)  // the platform ended the drag before its loop ran
+            return;
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(window, from + (to - from) * step / 4);
+        QTest::mouseRelease(window, Qt::LeftButton, modifiers, to);
+    });
+    poll.start(5);
+    pressing = true;
+    QTest::mouseMove(window, from);
+    QTest::mousePress(window, Qt::LeftButton, modifiers, from);
+    const int distance = QApplication::startDragDistance() + 2;
+    for (int step = 1; step <= 3 && !started; ++step)
+        QTest::mouseMove(window, from + QPoint(distance * step, 0));
+    pressing = false;
+    QTest::qWait(20);
+    poll.stop();
+    if (!started && !watch.drag_seen) {
+        QTest::mouseRelease(window, Qt::LeftButton, modifiers, from);
+        return host_shell_fail(interp, "the widget started no drag");
+    }
+    if (!watch.dropped)
+        return host_shell_fail(
+            interp, QString("the drag ended without a drop on \"%1\" (the %2 platform%3)")
+                        .arg(from_tcl(objv[4]), QGuiApplication::platformName(),
+                             QGuiApplication::platformName() == "offscreen" ? " ends every drag at once" : ""));
+    return TCL_OK;
+}
+
+// ::korvane::shell::cell NODE COLUMN: the centre "x y" of a cell of the node list, in the list's
+// own pixels: NODE is a row's node name (or a header row's number, 0 to 2), COLUMN the column's
+// number (2 the name, 12 onwards the trigger levels, 23 the waveform). An error when the cell is
+// not shown.
+int cell_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    int column = 0, row = -1;
+    VOKR_VIEW* view = objc == 3 ? host_shell_view(interp) : nullptr;
+    if (!view || Tcl_GetIntFromObj(interp, objv[2], &column) != TCL_OK)
+        return objc == 3 ? TCL_ERROR : host_shell_fail(interp, "usage: cell node column");
+    window_of(view);
+    const int node = view->current_node_table()->find_node(Tcl_GetString(objv[1]));
+    if (node >= 0)
+        row = VOKR_VIEW::node_to_row(node);
+    else if (Tcl_GetIntFromObj(nullptr, objv[1], &row) != TCL_OK || row < 0 || row >= VOKR_VIEW::node_to_row(0))
+        return host_shell_fail(interp, QString("no node \"%1\" in the list").arg(from_tcl(objv[1])));
+    QRect rect;
+    if (!view->get_item_rect(row, column, &rect) || !view->rect().contains(rect.center()))
+        return host_shell_fail(interp, QString("the cell %1 %2 is not shown").arg(from_tcl(objv[1])).arg(column));
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("%d %d", rect.center().x(), rect.center().y()));
+    return TCL_OK;
+}
+
+}  // namespace
+
+void host_shell_register_input_commands(Tcl_Interp* interp)
+{
+    const struct {
+        const char* name;
+        Tcl_ObjCmdProc* proc;
+    } commands[] = {{"click", click_cmd}, {"key", key_cmd},  {"wheel", wheel_cmd}, {"context_menu", context_menu_cmd},
+                    {"drag", drag_cmd},   {"cell", cell_cmd}};
+    for (const auto& command : commands)
+        Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,
+                             nullptr);
+}

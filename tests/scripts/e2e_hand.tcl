@@ -1,0 +1,72 @@
+# The editor by hand on the demo: a single bit's trigger condition from its right-click menu,
+# the node list scrolled with the arrow keys and the wheel, a node row dragged to another place,
+# and the right-click menu of every pane, each entry named. It runs on the minimal platform, which
+# carries a real drag through its own event loop (the offscreen one ends every drag at once).
+source [file join [file dirname [info script]] e2e_lib.tcl]
+
+set work [e2e_workspace hand]
+::korvane::host::open_editor [file join $work demo.lmx]
+set_widgets {data_setup_tabs Setup}
+
+# Every entry of a menu shows its command's name, none a placeholder.
+proc check_named {entries where} {
+    check {[llength $entries] > 0} "$where: the menu has entries"
+    foreach entry $entries {
+        check {![regexp {^Action [0-9]+$} $entry]} "$where: \"$entry\" names its command"
+    }
+}
+
+# A node's condition at level 0; the session lists no Don't Care (8).
+proc condition_of {node} {
+    set conditions [level_conditions 0]
+    return [expr {[dict exists $conditions $node] ? [dict get $conditions $node] : 8}]
+}
+
+# A single bit has no value editor: its condition comes from the menu, as one undo unit.
+set bit {cpu|pc[15]}
+set before [condition_of $bit]
+set entries [context_menu node_list {*}[cell $bit 12]]
+foreach condition {{Don't Care} Low {Falling Edge} {Rising Edge} High {Either Edge}} {
+    check {$condition in $entries} "the condition menu offers $condition"
+}
+context_menu node_list {*}[cell $bit 12] {Rising Edge}
+check {[condition_of $bit] == 5} "the bit's condition is Rising Edge"
+check {[session modified]} "the pick marks the session modified"
+action UNDO
+check {[condition_of $bit] == $before} "one undo gives the condition back"
+action REDO
+check {[condition_of $bit] == 5} "redo sets it again"
+
+# Right scrolls toward the last column, Left back toward the first; the wheel scrolls the rows.
+set x0 [lindex [cell $bit 12] 0]
+key node_list {Right Right Right}
+set x1 [lindex [cell $bit 12] 0]
+check {$x1 < $x0} "Right moves the columns toward the last ($x0 to $x1)"
+key node_list {Left Left Left}
+check {[lindex [cell $bit 12] 0] == $x0} "Left moves them back toward the first"
+set y0 [lindex [cell $bit 12] 1]
+wheel node_list -120
+check {[catch {cell $bit 12} moved] || [lindex $moved 1] < $y0} "the wheel scrolls the rows up"
+wheel node_list 360
+
+# A node row dragged by its name above another row moves there, through the platform's own drag.
+foreach i {1 2 3 4 5} { wheel node_list -360 }
+set from [cell uart|tx|busy 2]
+lassign [cell mem_ctrl|fifo|full 2] x y
+click node_list {*}$from
+drag node_list {*}$from node_list $x [expr {$y - 8}]
+check {[lrange [nodes trigger] end-2 end-1] eq {uart|tx|busy mem_ctrl|fifo|full}} "the dragged row moved up"
+foreach i {1 2 3 4 5} { wheel node_list 360 }
+
+# The right-click menu of every pane.
+foreach {column what} {2 "node name" 1 alias 5 "data enable" 6 "trigger enable" 12 "trigger condition"} {
+    check_named [context_menu node_list {*}[cell $bit $column]] "the $what column"
+}
+check_named [context_menu instance_tree 20 40] "the instance manager"
+check_named [context_menu data_log_tree 20 40] "the data log"
+click programming_files_toggle
+check_named [context_menu programming_files 20 40] "the programming-file manager"
+set_widgets {data_setup_tabs Data}
+check_named [context_menu node_list {*}[cell 0 23]] "the waveform ruler"
+set_widgets {data_setup_tabs Setup level_type_0 Advanced}
+check_named [context_menu trigger_canvas 200 200] "the advanced trigger canvas"
