@@ -232,9 +232,10 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
 }
 
 // A state header typed below a line that goes to it marks that line too: the whole text is
-// highlighted again once the state names change.
+// highlighted again once the state names change. A flag used as a counter is named as a flag.
 TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
 {
+    mgr()->set_flag_count(1);
     mgr()->set_state_display_mode(true);
     VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
     pane.show();
@@ -250,6 +251,12 @@ TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
     const QString text = editor->toPlainText();
     EXPECT_EQ(colour_at(editor, text.indexOf("ST4;")), QColor(Qt::darkGreen));
     EXPECT_EQ(colour_at(editor, text.lastIndexOf("ST4")), QColor(Qt::darkGreen));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, "increment f1;");
+    pane.get_check_timer()->setInterval(0);
+    QTest::qWait(50);
+    EXPECT_EQ(pane.get_error_label()->text(),
+              QString("'f1' is a flag, not a counter (line %1)").arg(editor->toPlainText().count('\n') + 1));
 }
 
 // Locked, typing changes nothing and nothing pops up, the background is tinted; a run-time
