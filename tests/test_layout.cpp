@@ -12,15 +12,19 @@
 #include "vokr_jtag_widget.h"
 #include "vokr_layout_widget.h"
 #include "vokr_log_widget.h"
+#include "vokr_object_widget.h"
 #include "vokr_resources_widget.h"
 #include "vokr_state_widget.h"
 #include "vokr_view.h"
 
 #include <QCoreApplication>
+#include <QtGlobal>
 #include <QDir>
 #include <QFile>
 #include <QSplitter>
 #include <QTabWidget>
+
+#include <algorithm>
 
 using namespace manager_test;
 
@@ -61,6 +65,19 @@ protected:
 
     std::unique_ptr<EDITOR> editor;
 };
+
+// How many connections reach `receiver` from signals of the manager, as Qt lists them.
+int connections_from_manager(QObject* receiver)
+{
+    static QStringList lines;
+    lines.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& line) { lines << line; });
+    receiver->dumpObjectInfo();
+    qInstallMessageHandler(previous);
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains("<-- VOKR_TX_MANAGER"); }));
+}
 
 // Moves handle 1 of a splitter as a drag does: QSplitter emits splitterMoved.
 void drag(QSplitter* splitter, int pos) { emit splitter->splitterMoved(pos, 1); }
@@ -144,6 +161,16 @@ TEST_F(LAYOUT, TabsFollowTheTriggerLevelsAndTheFlowMode)
 
 // A stored "active tab" outside the tabs opens "Setup" and is stored as 1, when the tabs are
 // built and when they are rebuilt.
+// Each pane hears every change notice once: one subscription per receiver.
+TEST_F(LAYOUT, EveryPaneIsSubscribedOnce)
+{
+    open();
+    EXPECT_EQ(connections_from_manager(layout()->get_object_widget()), 1);
+    EXPECT_EQ(connections_from_manager(layout()), 1);
+    EXPECT_EQ(connections_from_manager(layout()->get_instance_widget()), 1);
+    EXPECT_EQ(connections_from_manager(layout()->get_hierarchy_widget()), 1);
+}
+
 TEST_F(LAYOUT, ActiveTabOutOfRangeOpensSetup)
 {
     open();
