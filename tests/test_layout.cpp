@@ -18,11 +18,11 @@
 #include "vokr_view.h"
 
 #include <QCoreApplication>
-#include <QtGlobal>
 #include <QDir>
 #include <QFile>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QtGlobal>
 
 #include <algorithm>
 
