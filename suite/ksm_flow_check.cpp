@@ -269,12 +269,33 @@ private:
     {
         if (!expect("(", if_token) || !condition(depth + 1))
             return false;
-        if (!expect(")", m_tokens[m_pos - 1]) || !statement(depth + 1))
+        if (!close_condition() || !statement(depth + 1))
             return false;
         if (!at("else"))
             return true;
         next();
         return statement(depth + 1);
+    }
+
+    // What a name is to the flow: "condition", "flag", "counter", "state", or empty when unknown.
+    std::string kind_of(const std::string& name) const
+    {
+        if (m_names.conditions.count(name))
+            return "condition";
+        if (m_names.flags.count(name))
+            return "flag";
+        if (m_names.counter_widths.count(name))
+            return "counter";
+        return m_names.states.count(name) ? "state" : std::string();
+    }
+
+    // A name used where a `wanted` is expected: another kind's name, or one not defined at all.
+    bool wrong_name(const TOKEN& name, const std::string& wanted)
+    {
+        const std::string kind = kind_of(name.text);
+        if (kind.empty())
+            return fail("Undefined " + wanted + " '" + name.text + "'", name.line);
+        return fail("'" + name.text + "' is a " + kind + ", not a " + wanted, name.line);
     }
 
     // KEYWORD NAME ";" where NAME must be of the given kind.
@@ -284,8 +305,30 @@ private:
         if (!is_name(name))
             return fail(std::string("Expected a ") + kind + " name after '" + keyword.text + "'", keyword.line);
         if (!known(name.text))
-            return fail(std::string("Undefined ") + kind + " '" + name.text + "'", name.line);
+            return wrong_name(name, kind);
         return expect(";", name);
+    }
+
+    // The ")" that closes a condition; a message names what stands in its place.
+    bool close_condition()
+    {
+        if (at(")")) {
+            next();
+            return true;
+        }
+        const TOKEN& before = m_tokens[m_pos - 1];
+        const TOKEN& found = peek();
+        if (found.kind == TOKEN_KIND::END)
+            return fail("Expected ')' after '" + before.text + "'", before.line);
+        if (found.kind == TOKEN_KIND::SYMBOL && comparisons().count(found.text)) {
+            if (is_name(before))
+                return fail("'" + before.text + "' is a " + kind_of(before.text) +
+                                ", not a counter: only counters are "
+                                "compared",
+                            found.line);
+            return fail("Missing counter before '" + found.text + "'", found.line);
+        }
+        return fail("Expected '&&', '||' or ')' before " + shown(found), found.line);
     }
 
     bool condition(int depth)
@@ -310,7 +353,9 @@ private:
         if (t.text == "!" && t.kind == TOKEN_KIND::SYMBOL)
             return term(depth + 1);
         if (t.text == "(" && t.kind == TOKEN_KIND::SYMBOL)
-            return condition(depth + 1) && expect(")", m_tokens[m_pos - 1]);
+            return condition(depth + 1) && close_condition();
+        if (t.kind == TOKEN_KIND::SYMBOL && t.text != "(" && t.text != "!")
+            return fail("Missing operand before '" + t.text + "'", t.line);
         if (!is_name(t))
             return fail("Unexpected " + shown(t) + " in a condition", t.line);
         const auto counter = m_names.counter_widths.find(t.text);
@@ -321,13 +366,17 @@ private:
             return true;
         if (counter != m_names.counter_widths.end())
             return fail("Expected a comparison operator after counter '" + t.text + "'", t.line);
-        return fail("Undefined condition '" + t.text + "'", t.line);
+        return wrong_name(t, "condition");
     }
 
     bool comparison(const TOKEN& counter, int width)
     {
         const TOKEN& op = next();
         const TOKEN& value = next();
+        if (value.kind == TOKEN_KIND::NAME && !kind_of(value.text).empty())
+            return fail("'" + value.text + "' is a " + kind_of(value.text) + ", not a number; '" + counter.text + " " +
+                            op.text + "' takes a number",
+                        value.line);
         if (value.kind != TOKEN_KIND::NUMBER)
             return fail("Expected a value after '" + counter.text + " " + op.text + "'", op.line);
         if (!fits(value.text, width))

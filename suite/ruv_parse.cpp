@@ -748,7 +748,9 @@ private:
         case RUV_KIND_SHIFT: {
             ok = expect_width(node->m_inputs[0], node->m_bit_width, "this shift");
             auto* shift = static_cast<RUV_ADVANCED_TRIGGER_SHIFT*>(node);
-            if (ok && shift->m_amount > node->m_bit_width)
+            if (ok && node->m_bit_width < 2)
+                ok = fail_at(node, "a shift needs an operand of 2 bits or more");
+            else if (ok && shift->m_amount > node->m_bit_width)
                 ok = fail_at(node,
                              "the shift distance exceeds the operand's " + std::to_string(node->m_bit_width) + " bits");
             break;

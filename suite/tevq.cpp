@@ -50,13 +50,24 @@ template <class USE> void with_database(const QString& title, USE use)
     wolpa->unget_toz_cmp_action_pt_instance("tevq_dialog", kind);
 }
 
-PIRQ_INSTANCE_NAME_LIST names_of(const QStringList& full_names, const QString& title)
+// The design names of the database the title chooses; each name it does not hold is posted as a
+// warning and added to `missing`.
+PIRQ_INSTANCE_NAME_LIST names_of(const QStringList& full_names, const QString& title, QStringList* missing = nullptr)
 {
     PIRQ_INSTANCE_NAME_LIST list;
     for (const QString& full : full_names) {
         PIRQ_INSTANCE_NAME name;
-        if (tevq_make_instance_name(full, title, &name))
+        if (tevq_make_instance_name(full, title, &name)) {
             list << name;
+            continue;
+        }
+        MSG_W warning;
+        warning.fill_args("Node Finder cannot find node \"%1!s!\" in the %2!s! netlist/WTEVQ_NODE_NOT_FOUND",
+                          full.toLocal8Bit().constData(),
+                          kind_of(title) == TOZ_KIND_PRE_SYNTHESIS ? "pre-synthesis" : "post-fitting");
+        warning.post();
+        if (missing)
+            *missing << full;
     }
     return list;
 }
@@ -148,7 +159,12 @@ void TEVQ_DIALOG::accept_selection()
     accept();
 }
 
-void TEVQ_DIALOG::choose(const QStringList& full_names) { emit on_selected_list(names_of(full_names, m_filter_title)); }
+QStringList TEVQ_DIALOG::choose(const QStringList& full_names)
+{
+    QStringList missing;
+    emit on_selected_list(names_of(full_names, m_filter_title, &missing));
+    return missing;
+}
 
 void tevq_push_scripted_choice(const QStringList& full_names) { scripted_choices().push_back(full_names); }
 
@@ -177,7 +193,8 @@ extern "C" void tevq_dyn_node_finder_dialog_instance_name_widget(QWidget* parent
 namespace {
 
 // ::korvane::finder::choose {full names} ?-modal?: the next modal chooser returns them, or
-// (without -modal) the open node finder hands them out at once.
+// (without -modal) the open node finder hands them out at once and the result lists the names
+// it did not find.
 int choose_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     const bool modal = objc == 3 && std::string(Tcl_GetString(objv[2])) == "-modal";
@@ -200,7 +217,10 @@ int choose_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         Tcl_SetObjResult(interp, Tcl_NewStringObj("no node finder is open", -1));
         return TCL_ERROR;
     }
-    live_dialogs().back()->choose(names);
+    Tcl_Obj* missing = Tcl_NewListObj(0, nullptr);
+    for (const QString& name : live_dialogs().back()->choose(names))
+        Tcl_ListObjAppendElement(interp, missing, Tcl_NewStringObj(name.toUtf8().constData(), -1));
+    Tcl_SetObjResult(interp, missing);
     return TCL_OK;
 }
 

@@ -24,8 +24,9 @@ public:
     void clear_selection();
     // The names the list shows now.
     QStringList get_listed_names() const;
-    // Hands the named entries out as the user's choice (names unknown to the database are skipped).
-    void choose(const QStringList& full_names);
+    // Hands the named entries out as the user's choice; each name the database does not hold is
+    // left out, posted as a warning and returned.
+    QStringList choose(const QStringList& full_names);
 
 signals:
     void on_selected_list(const PIRQ_INSTANCE_NAME_LIST& names);
@@ -47,7 +48,8 @@ bool tevq_make_instance_name(const QString& full_name, const QString& filter_tit
 // showing itself; without a queued list and without a person it returns an empty choice.
 void tevq_push_scripted_choice(const QStringList& full_names);
 void tevq_clear_scripted_choices();
-// Registers ::korvane::finder::choose {names} ?-modal? for scripts.
+// Registers ::korvane::finder::choose {names} ?-modal? for scripts; its result lists the names
+// the open finder did not find.
 void tevq_register_tcl_commands(Tcl_Interp* interp);
 
 extern "C" {

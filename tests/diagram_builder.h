@@ -154,8 +154,9 @@ inline PRINTED print(VOKR_OBJECT* box, int condition = 1, bool power_up = false,
 }
 
 // The text printed from a diagram that the tree generator builds from the parse of `text`
-// (a result box filled from it); empty, with the parser's message in `error`, when it does not parse.
-inline std::string regenerated(const std::string& text, std::string* error = nullptr)
+// (a result box filled from it), with the printer's validation code in `code`; empty, with the
+// parser's message in `error`, when it does not parse.
+inline std::string regenerated(const std::string& text, std::string* error = nullptr, uint32_t* code = nullptr)
 {
     RUV_ADVANCED_TRIGGER_FACTORY factory;
     if (!factory.parse(text)) {
@@ -166,7 +167,10 @@ inline std::string regenerated(const std::string& text, std::string* error = nul
     DIAGRAM d;
     VOKR_OBJECT* result = d.make("result");
     result->generate_tree(&factory);
-    return print(result).full;
+    const PRINTED printed = print(result);
+    if (code)
+        *code = printed.code;
+    return printed.full;
 }
 
 }  // namespace diagram

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 
 #include <tcl.h>
 
@@ -161,6 +162,19 @@ void add_rows(VOKR_TX_MANAGER* m, std::initializer_list<const char*> rows, KSM_D
 }
 
 void store_zero_depth(KSM_TX_SIGNAL_SET* set) { ASSERT_TRUE(set->set_sample_depth(0)); }
+
+void expect_table_whole(const QTableView* view, const char* what)
+{
+    const QHeaderView* header = view->horizontalHeader();
+    for (int c = 0; c < header->count(); ++c)
+        EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c)) << what << ": column " << c;
+    EXPECT_LE(header->length(), view->viewport()->width()) << what << ": the columns are cut";
+    const int rows = view->model()->rowCount();
+    if (rows > 0) {
+        EXPECT_LE(view->rowViewportPosition(rows - 1) + view->rowHeight(rows - 1), view->viewport()->height())
+            << what << ": the rows are cut";
+    }
+}
 
 }  // namespace manager_test
 

@@ -13,6 +13,7 @@
 #include "vokr_tx_manager.h"
 
 #include <QByteArray>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -142,5 +143,8 @@ void add_rows(VOKR_TX_MANAGER* m, std::initializer_list<const char*> rows,
 
 // A stored sample depth of 0: an instance without sample memory.
 void store_zero_depth(KSM_TX_SIGNAL_SET* set);
+
+// Expects a shown table to show every header text and every row whole, without scrolling.
+void expect_table_whole(const QTableView* view, const char* what);
 
 }  // namespace manager_test

@@ -238,26 +238,36 @@ TEST_F(AdvancedLevels, DiagramsPersistAndAreRebuiltFromStoredExpressions)
     EXPECT_EQ(equations(reopened), saved);
 }
 
-// The wizard's data session, made before the module's root, gets the diagrams of its advanced
-// levels when the module opens it.
+// The wizard's data session, made before the module's root, gets valid diagrams of its advanced
+// levels when the module opens it, single bits used as buses gathered by bus boxes.
 TEST_F(AdvancedLevels, OpenSessionGetsDiagramsOfStoredExpressions)
 {
+    const struct {
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"ec(4,9,s,1,'a')", "ec(4,9,s,1,'a')"},
+        {"('a'&'b')", "(|({'a'}&{'b'}))"},
+        {"~'a'", "(|~{'a'})"},
+    };
     KSM_DATA_MANAGER* manager = KSM_DATA_MANAGER::get_data_repository_manager();
-    KSM_DATA_SESSION* data = manager->create_session("advanced_levels_reserved");
-    ASSERT_NE(data, nullptr);
-    KSM_DATA_TRIGGER* trigger = data->create_lumetra_instance(nullptr)->create_signal_set()->create_trigger();
-    trigger->append_new_level();
-    ASSERT_TRUE(trigger->set_trigger_level_cond_expr_type(1, false));
-    ASSERT_TRUE(trigger->set_advanced_trigger_expression(1, "ec(4,9,s,1,'a')"));
-    {
-        KSM_TX_SESSION session(new VOKR_SESSION_OBJECT, true);
-        ASSERT_TRUE(session.open_session("advanced_levels_reserved"));
-        std::string text;
-        EXPECT_TRUE(trigger->get_advanced_root(1)->get_equation(&text, nullptr, nullptr, 1, false));
-        EXPECT_EQ(text, "ec(4,9,s,1,'a')");
-        session.close_session();
+    for (const auto& c : cases) {
+        KSM_DATA_SESSION* data = manager->create_session("advanced_levels_reserved");
+        ASSERT_NE(data, nullptr);
+        KSM_DATA_TRIGGER* trigger = data->create_lumetra_instance(nullptr)->create_signal_set()->create_trigger();
+        trigger->append_new_level();
+        ASSERT_TRUE(trigger->set_trigger_level_cond_expr_type(1, false));
+        ASSERT_TRUE(trigger->set_advanced_trigger_expression(1, c.stored));
+        {
+            KSM_TX_SESSION session(new VOKR_SESSION_OBJECT, true);
+            ASSERT_TRUE(session.open_session("advanced_levels_reserved"));
+            std::string text;
+            EXPECT_TRUE(trigger->get_advanced_root(1)->get_equation(&text, nullptr, nullptr, 1, false)) << c.stored;
+            EXPECT_EQ(text, c.shown);
+            session.close_session();
+        }
+        manager->close_session("advanced_levels_reserved");
     }
-    manager->close_session("advanced_levels_reserved");
 }
 
 // The parsed expression of a level: its diagram's, in either bank, else its stored text.

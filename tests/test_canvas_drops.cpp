@@ -14,12 +14,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QStandardItemModel>
 #include <QTest>
 
+#include <cstring>
 #include <functional>
 
 using namespace manager_test;
@@ -342,3 +344,37 @@ TEST_F(Drops, ComparisonBuiltByDragAndDialogsSurvivesReopen)
 }
 
 }  // namespace
+
+// The value and properties dialogs open at a size that shows the longest value of the field
+// and every header and row of the parameter grid at the default font; pictures to look at.
+TEST_F(Drops, DialogsOpenShowingTheirValuesAndHeaders)
+{
+    QDir().mkpath(VOKR_ARTIFACT_DIR);
+    const struct {
+        const char* bits;
+        int display_type;
+        const char* picture;
+    } values[] = {
+        {"1010101010101010", KSM_GTYPE_BINARY, VOKR_ARTIFACT_DIR "/value_dialog_binary16.png"},
+        {"11111111111111111111111111111111", KSM_GTYPE_UNSIGNED, nullptr},
+        {"1000000000000000000000000000000000000000000000000000000000000000", KSM_GTYPE_SIGNED_2S, nullptr},
+    };
+    for (const auto& v : values) {
+        VOKR_TRIGGER_VALUE_DLG dialog(v.bits, static_cast<int>(strlen(v.bits)), nullptr, v.display_type);
+        dialog.show();
+        QCoreApplication::processEvents();
+        const QLineEdit* edit = dialog.get_value_edit();
+        EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 8)
+            << edit->text().toStdString() << " in a field of " << edit->width();
+        if (v.picture) {
+            EXPECT_TRUE(dialog.grab().save(v.picture));
+        }
+    }
+    VOKR_OBJECT* comparison = draw("compare[name=cmp]");
+    comparison->select(true, false, false);
+    VOKR_OBJECT_PROPERTIES_DLG dialog(&canvas, &boxes(), nullptr, 0, false, 0, false);
+    dialog.show();
+    QCoreApplication::processEvents();
+    expect_table_whole(dialog.parameter_page()->grid(), "parameter grid");
+    EXPECT_TRUE(dialog.grab().save(VOKR_ARTIFACT_DIR "/object_properties_dialog.png"));
+}

@@ -7,20 +7,35 @@
 #include "vokr_container_widget.h"
 #include "vokr_control_cmd_ela_int.h"
 #include "vokr_diagram_widget.h"
+#include "vokr_frame_wnd.h"
 #include "vokr_hierarchy_widget.h"
 #include "vokr_instance_widget.h"
 #include "vokr_jtag_widget.h"
 #include "vokr_layout_widget.h"
 #include "vokr_log_widget.h"
+#include "vokr_object.h"
+#include "vokr_object_widget.h"
 #include "vokr_resources_widget.h"
 #include "vokr_state_widget.h"
 #include "vokr_view.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
+#include <QtGlobal>
+
+#include <algorithm>
 
 using namespace manager_test;
 
@@ -61,6 +76,19 @@ protected:
 
     std::unique_ptr<EDITOR> editor;
 };
+
+// How many connections reach `receiver` from signals of the manager, as Qt lists them.
+int connections_from_manager(QObject* receiver)
+{
+    static QStringList lines;
+    lines.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& line) { lines << line; });
+    receiver->dumpObjectInfo();
+    qInstallMessageHandler(previous);
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains("<-- VOKR_TX_MANAGER"); }));
+}
 
 // Moves handle 1 of a splitter as a drag does: QSplitter emits splitterMoved.
 void drag(QSplitter* splitter, int pos) { emit splitter->splitterMoved(pos, 1); }
@@ -144,6 +172,16 @@ TEST_F(LAYOUT, TabsFollowTheTriggerLevelsAndTheFlowMode)
 
 // A stored "active tab" outside the tabs opens "Setup" and is stored as 1, when the tabs are
 // built and when they are rebuilt.
+// Each pane hears every change notice once: one subscription per receiver.
+TEST_F(LAYOUT, EveryPaneIsSubscribedOnce)
+{
+    open();
+    EXPECT_EQ(connections_from_manager(layout()->get_object_widget()), 1);
+    EXPECT_EQ(connections_from_manager(layout()), 1);
+    EXPECT_EQ(connections_from_manager(layout()->get_instance_widget()), 1);
+    EXPECT_EQ(connections_from_manager(layout()->get_hierarchy_widget()), 1);
+}
+
 TEST_F(LAYOUT, ActiveTabOutOfRangeOpensSetup)
 {
     open();
@@ -262,23 +300,63 @@ TEST_F(LAYOUT, LayoutTravelsWithTheSessionFile)
     }
 }
 
+// The demo session in a framed editor of the given size, shown.
+std::unique_ptr<VOKR_FRAME_WND> open_demo(const std::string& directory, QSize size)
+{
+    const QString demo = QString(VOKR_EXAMPLES_DIR) + "/demo/";
+    for (const char* name : {"demo.lmx", "demo.kproj"})
+        EXPECT_TRUE(QFile::copy(demo + name, QString::fromStdString(directory + "/" + name)));
+    std::string error;
+    EXPECT_TRUE(PRJ_PROJECT::open(directory + "/demo.kproj", &error)) << error;
+    auto frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
+    EXPECT_TRUE(frame->open_file(QString::fromStdString(directory + "/demo.lmx")));
+    frame->resize(size);
+    frame->show();
+    QCoreApplication::processEvents();
+    QDir().mkpath(VOKR_ARTIFACT_DIR);
+    return frame;
+}
+
+// Drops the node rows named `names` on the centre of `box`, as a drag from the node list does.
+void drop_rows(VOKR_TX_MANAGER* m, VOKR_OBJECT_WIDGET* canvas, VOKR_OBJECT* box, const QStringList& names)
+{
+    for (int r = 0; r < m->get_node_count(-1); ++r) {
+        QString name;
+        m->get_node(r, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+        m->set_node_selection_status(r, names.contains(name));
+    }
+    QMimeData data;
+    data.setData(VOKR_OBJECT_WIDGET::NODE_FORMAT, QByteArray());
+    const QPoint at = box->get_rect().center();  // at zoom 1:1 diagram units are pixels
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &enter);
+    QDropEvent drop(at, enter.dropAction(), &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &drop);
+    QCoreApplication::processEvents();
+}
+
+// Every shown box lies right of the left edge, below the expression lines and above the
+// horizontal scroll bar.
+void expect_boxes_in_view(VOKR_OBJECT_WIDGET* canvas, const char* when)
+{
+    const int bottom = canvas->height() - canvas->findChild<QScrollBar*>()->sizeHint().height();
+    for (VOKR_OBJECT* box : *canvas->get_objects()) {
+        if (box->is_hidden())
+            continue;
+        const QRect r = box->get_rect();
+        EXPECT_TRUE(r.left() >= 0 && r.top() > canvas->expression_lines_bottom() && r.bottom() < bottom)
+            << when << ": box of type " << box->get_type() << " at " << r.left() << "," << r.top() << " to "
+            << r.right() << "," << r.bottom();
+    }
+}
+
 // Pictures of the whole editor on the demo session for a person to look at: the Setup tab,
 // and the Data tab after a capture.
 TEST_F(LAYOUT, EditorPicturesOnTheDemoSession)
 {
-    const QString demo = QString(VOKR_EXAMPLES_DIR) + "/demo/";
-    for (const char* name : {"demo.lmx", "demo.kproj"})
-        ASSERT_TRUE(QFile::copy(demo + name, QString::fromStdString(path(name))));
-    std::string error;
-    ASSERT_TRUE(PRJ_PROJECT::open(path("demo.kproj"), &error)) << error;
-    auto frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
-    ASSERT_TRUE(frame->open_file(QString::fromStdString(path("demo.lmx"))));
-    frame->resize(1400, 900);
-    frame->show();
-    QCoreApplication::processEvents();
+    auto frame = open_demo(path(""), QSize(1400, 900));
     VOKR_LAYOUT_WIDGET* layout = frame->get_layout_widget();
     VOKR_TX_MANAGER* m = frame->get_tx_manager();
-    QDir().mkpath(VOKR_ARTIFACT_DIR);
     layout->get_data_setup_tab_widget(-1)->setCurrentIndex(1);
     QCoreApplication::processEvents();
     EXPECT_TRUE(frame->grab().save(VOKR_ARTIFACT_DIR "/editor_setup.png"));
@@ -297,6 +375,46 @@ TEST_F(LAYOUT, EditorPicturesOnTheDemoSession)
     frame.reset();
     PRJ_PROJECT::close();
     daw_sim::reset();
+}
+
+// In a window of a first start's size, a bus dropped on the result with its adapter and then an
+// AND put in front of them stay in view below the expression line, and Arrange All Objects is
+// offered as soon as there is something to arrange. Pictures for a person to look at.
+TEST_F(LAYOUT, NewTreesArePlacedInViewBelowTheExpressionLine)
+{
+    auto frame = open_demo(path(""), QSize(780, 630));
+    VOKR_TX_MANAGER* m = frame->get_tx_manager();
+    VOKR_OBJECT_WIDGET* canvas = frame->get_layout_widget()->get_object_widget();
+    frame->get_layout_widget()->get_data_setup_tab_widget(-1)->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->test_switch_to_advanced_view(3), QString());
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(canvas->isVisible() && canvas->get_objects());
+    expect_boxes_in_view(canvas, "the new result");
+    QAction* arrange = m->get_action(PIRQ_ACTION_ARRANGE_ALL_OBJECTS, QVariant());
+
+    drop_rows(m, canvas, canvas->get_objects()->first(), {"cpu|pc[15..0]"});
+    ASSERT_TRUE(canvas->get_equation().contains("(|")) << canvas->get_equation().toStdString();
+    expect_boxes_in_view(canvas, "a bus dropped on the result");
+    canvas->update_all_actions();
+    EXPECT_TRUE(arrange->isEnabled());
+    EXPECT_TRUE(canvas->grab().save(VOKR_ARTIFACT_DIR "/canvas_bus_dropped.png"));
+
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_TRUE(dialog);
+        dialog->findChild<QComboBox*>("object_type")->setCurrentText("Logical Operator");
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    for (VOKR_OBJECT* box : *canvas->get_objects())
+        box->select(box->get_type() == VOKR_TYPE_REDUCTION, false, false);
+    canvas->on_insert();
+    QCoreApplication::processEvents();
+    expect_boxes_in_view(canvas, "an AND inserted");
+    EXPECT_TRUE(canvas->grab().save(VOKR_ARTIFACT_DIR "/canvas_and_inserted.png"));
+    frame.reset();
+    PRJ_PROJECT::close();
 }
 
 }  // namespace

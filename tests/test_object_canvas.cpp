@@ -269,14 +269,14 @@ TEST_F(Canvas, CommandsReshapeTheTrees)
 {
     VOKR_OBJECT* a = draw("logical");
     VOKR_OBJECT* b = draw("logical");
-    a->set_position(50, 0);
-    b->set_position(80, 200);
+    a->set_position(50, 100);
+    b->set_position(80, 300);
     a->select(true, false, false);
     b->select(true, false, false);
     canvas.on_insert();
     VOKR_OBJECT* inserted = a->get_parent();
     ASSERT_EQ(inserted, b->get_parent());
-    EXPECT_EQ(inserted->get_top_left(), QPoint(80 + 130, 100));
+    EXPECT_EQ(inserted->get_top_left(), QPoint(80 + 130, 200));
     EXPECT_EQ(inserted->get_parent(), nullptr);
 
     VOKR_OBJECT* land = draw("logical[expanded=1](logical[expanded=1;logical=Logical Or]('p','q','r'),'s')");

@@ -324,3 +324,15 @@ TEST_F(StateMachineNodes, DemoSequencerIsTappedWithItsStateNames)
     ASSERT_TRUE(tab.grab().save(file));
     std::cout << "state-based trigger flow tab image: " << file.toStdString() << std::endl;
 }
+
+// The dialog opens at a size that shows both headers and every row; a picture to look at.
+TEST_F(StateMachineNodes, DialogOpensShowingItsHeadersAndRows)
+{
+    EDITOR m(true);
+    VOKR_STATE_MACHINE_DLG dialog(m.frame(), false, nullptr);
+    dialog.show();
+    QCoreApplication::processEvents();
+    expect_table_whole(dialog.get_table(), "state machine table");
+    QDir().mkpath(VOKR_ARTIFACT_DIR);
+    EXPECT_TRUE(dialog.grab().save(VOKR_ARTIFACT_DIR "/state_machine_nodes_dialog.png"));
+}

@@ -231,6 +231,34 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
     EXPECT_TRUE(state(3)->successors.isEmpty() && state(3)->reached);
 }
 
+// A state header typed below a line that goes to it marks that line too: the whole text is
+// highlighted again once the state names change. A flag used as a counter is named as a flag.
+TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
+{
+    mgr()->set_flag_count(1);
+    mgr()->set_state_display_mode(true);
+    VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
+    pane.show();
+    QApplication::setActiveWindow(&pane);
+    auto* editor = pane.findChild<VOKR_STATE_TEXT_EDIT*>();
+    editor->setFocus();
+    editor->moveCursor(QTextCursor::End);
+    for (const char* line : {"goto ST4;", "state ST4:"}) {
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, line);
+    }
+    ASSERT_EQ(mgr()->get_state_names(-1).size(), 4);
+    const QString text = editor->toPlainText();
+    EXPECT_EQ(colour_at(editor, text.indexOf("ST4;")), QColor(Qt::darkGreen));
+    EXPECT_EQ(colour_at(editor, text.lastIndexOf("ST4")), QColor(Qt::darkGreen));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, "increment f1;");
+    pane.get_check_timer()->setInterval(0);
+    QTest::qWait(50);
+    EXPECT_EQ(pane.get_error_label()->text(),
+              QString("'f1' is a flag, not a counter (line %1)").arg(editor->toPlainText().count('\n') + 1));
+}
+
 // Locked, typing changes nothing and nothing pops up, the background is tinted; a run-time
 // configurable number is still changed by a click. Unlocked, a clicked operator offers its kind.
 TEST_F(StateTools, ClicksChangeUnderlinedWordsAndLocksBlockTyping)

@@ -63,9 +63,9 @@ const struct {
     {"compare(-5,<,{'a','b','c','d'},cc,sc)",
      "result(compare[configurable=1;comparison=Less Than;signed_comparison=Signed Comparison](value[bus_value=-5;"
      "configurable=1],bus(node[name=a],node[name=b],node[name=c],node[name=d])))"},
-    {"compare(18446744073709551615,>,variable(1),cc,uc)",
-     "result(compare[configurable=1;comparison=Greater Than](value[bus_value=18446744073709551615;configurable=1],"
-     "value[bus_value=1]))"},
+    {"compare(3,>,(-1^{'a','b'}),cc,uc)",
+     "result(compare[configurable=1;comparison=Greater Than](value[bus_value=3;configurable=1],bitwise[bitwise="
+     "Bitwise Xor](value[bus_value=3;configurable=1],bus(node[name=a],node[name=b]))))"},
     {"ec(8,3,c,1,'a')", "result(counter[counter_value=3;counter_type=Continuous](node[name=a]))"},
     {"ec(2,3,s,0,'a')",
      "result(counter[counter_value=3;max_counter_value=3;counter_type=State;counter_hold=No]("
@@ -95,6 +95,47 @@ TEST(TreeGenerator, BuildsTheBoxesOfEachNode)
 {
     for (const auto& row : GENERATED)
         EXPECT_EQ(generated(row.text), row.boxes) << row.text;
+}
+
+// Where the expression lets a single bit stand for a bus of one bit or the other way round, or
+// leaves a value's width to the value itself, the generator builds what the boxes' ports take:
+// a bus box gathers the bit, a Reduction Or passes the bus, a bus of bit values spells the value
+// out. Each diagram is valid and prints a text that builds the same diagram again.
+TEST(TreeGenerator, EveryTextTheParserReadsBuildsAValidDiagram)
+{
+    const struct {
+        const char* text;
+        const char* printed;
+    } CASES[] = {
+        {"('a'&'b')", "(|({'a'}&{'b'}))"},
+        {"('a'|'b')", "(|({'a'}|{'b'}))"},
+        {"~'a'", "(|~{'a'})"},
+        {"(&'a')", "(&{'a'})"},
+        {"compare('a',==,'b',vc,uc)", "compare({'a'},==,{'b'},vc,uc)"},
+        {"mnd_custom_trigger_hdl(1,'a',0,'',0,m)", "mnd_custom_trigger_hdl(1,{'a'},0,'',0,m)"},
+        {"(&and('a','b'))", "(&{and('a','b')})"},
+        {"{'a'}", "(|{'a'})"},
+        {"and({'a'},'b')", "and('b',(|{'a'}))"},
+        {"ec(8,1,e,1,{'a'})", "ec(8,1,e,1,(|{'a'}))"},
+        {"compare(5,==,3,cc,uc)", "compare(3,==,{1,0,1},cc,uc)"},
+        {"(|variable(2))", "(|{variable(1),variable(0)})"},
+        {"mbpm('XXXX',{'a',5})", "mbpm('XXXX',{'a',{1,0,1}})"},
+        {"compare({'a','b'},==,-1,cc,uc)", "compare(3,==,{'a','b'},cc,uc)"},
+        {"compare({'a','b'},<,-1,cc,sc)", "compare(-1,>,{'a','b'},cc,sc)"},
+        {"compare(18446744073709551615,==,variable(1),cc,uc)",
+         "compare(variable(1),==,{1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"
+         "1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1},cc,uc)"},
+    };
+    for (const auto& c : CASES) {
+        std::string error;
+        uint32_t code = VOKR_ELEMENT_OK;
+        const std::string printed = regenerated(c.text, &error, &code);
+        EXPECT_EQ(printed, c.printed) << c.text << ": " << error;
+        EXPECT_EQ(code, VOKR_ELEMENT_OK) << c.text << ": " << vokr_element_error_text(code);
+        EXPECT_EQ(regenerated(printed), printed) << c.text;
+    }
+    RUV_ADVANCED_TRIGGER_FACTORY factory;
+    EXPECT_FALSE(factory.parse("(&shift(logical,left,0,'a'))")) << "a shift of one bit has no valid box";
 }
 
 TEST(TreeGeneratorDeathTest, FlowNodesHaveNoBox)
@@ -388,9 +429,9 @@ std::string mutated(std::string text, std::mt19937_64& rng)
     return text;
 }
 
-// Every valid random diagram prints a text that parses and comes back the same from the diagram
-// the generator builds of it; mutations of those texts are parsed or refused with a column in the
-// text, and whatever parses is generated and printed without a fault. VOKR_ROUND_TRIP_DIAGRAMS and
+// Every valid random diagram prints a text that parses and comes back the same from the valid
+// diagram the generator builds of it; mutations of those texts are parsed or refused with a
+// column in the text, and whatever parses builds a diagram the printer finds no fault in. VOKR_ROUND_TRIP_DIAGRAMS and
 // VOKR_ROUND_TRIP_SEED set the number of diagrams and the seed for long runs.
 TEST(TreeGeneratorRoundTrip, RandomDiagramsComeBackAsTheyWerePrinted)
 {
@@ -405,13 +446,16 @@ TEST(TreeGeneratorRoundTrip, RandomDiagramsComeBackAsTheyWerePrinted)
         ASSERT_EQ(printed.code, VOKR_ELEMENT_OK)
             << vokr_element_error_text(printed.code) << " in diagram " << i << ": " << printed.full;
         std::string error;
-        ASSERT_EQ(regenerated(printed.full, &error), printed.full) << error << " (diagram " << i << ")";
+        uint32_t code = VOKR_ELEMENT_OK;
+        ASSERT_EQ(regenerated(printed.full, &error, &code), printed.full) << error << " (diagram " << i << ")";
+        ASSERT_EQ(code, VOKR_ELEMENT_OK) << vokr_element_error_text(code) << " (diagram " << i << ")";
         for (int m = 0; m < 3; ++m) {
             const std::string text = mutated(printed.full, rng);
             RUV_ADVANCED_TRIGGER_FACTORY factory;
             if (factory.parse(text)) {
                 ++mutants_parsed;
-                regenerated(text);
+                regenerated(text, &error, &code);
+                ASSERT_EQ(code, VOKR_ELEMENT_OK) << vokr_element_error_text(code) << " in " << text;
             } else {
                 ASSERT_GE(factory.get_error_column(), 1) << text;
                 ASSERT_LE(factory.get_error_column(), static_cast<int>(text.size()) + 1) << text;

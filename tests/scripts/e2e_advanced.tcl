@@ -23,6 +23,8 @@ select {cpu|pc[3]}
 drop_nodes logical_0
 set built {'logical_0':(and('cpu|pc[3]','cpu|pc[6]'))}
 check {[equation] eq $built} "the AND of both bits drives the result: [equation]"
+action ARRANGE_ALL_OBJECTS -focus canvas
+check {[equation] eq $built} "arranging keeps the expression: [equation]"
 
 run_acquisition
 set trigger_sample [session trigger_sample]

@@ -11,7 +11,12 @@ set original_nodes [nodes trigger]
 
 # Three edits, each one undo unit.
 action INSERT_NODES
-::korvane::finder::choose {uart_rx}
+::korvane::msg::clear
+# A name the design does not hold is named back and in a warning; the others are tapped.
+check {[::korvane::finder::choose {uart_rx no_such_node}] eq "no_such_node"} "the finder names what it did not find"
+set warnings [lmap r [::korvane::msg::log posted] {dict get $r text}]
+check {$warnings eq [list {Node Finder cannot find node "no_such_node" in the pre-synthesis netlist}]} \
+    "the finder warns of the name it did not find: $warnings"
 set_value {led[7..0]} 0 AX
 vokr_set_storage_qualifier -type Conditional
 set edited [trigger]

@@ -21,8 +21,8 @@ struct VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::BLOCK {
     {
         set(VOKR_INT_TYPE, type);
         set(VOKR_INT_EXPANDED, 1);
-        if (const char* name = node->get_name())
-            text(VOKR_STRING_NAME, QString::fromLocal8Bit(name));
+        if (node && node->get_name())
+            text(VOKR_STRING_NAME, QString::fromLocal8Bit(node->get_name()));
     }
     void set(int id, int value) { property.set(id, value, bank); }
     void text(int id, const QString& value) { property.set_setting_string(id, value, bank); }
@@ -81,6 +81,21 @@ bool takes_single_bits(const RUV_ADVANCED_TRIGGER_BASE* consumer)
            kind == RUV_KIND_BUS;
 }
 
+// A value that feeds a signed comparison keeps its sign; any other is a bit pattern.
+bool feeds_signed_comparison(const RUV_ADVANCED_TRIGGER_BASE* value)
+{
+    const RUV_ADVANCED_TRIGGER_BASE* consumer = value->get_output_connection();
+    const int kind = consumer ? consumer->get_node_kind() : -1;
+    return (kind == RUV_KIND_COMPARE_CONSTANT || kind == RUV_KIND_COMPARE_VARIABLE) &&
+           static_cast<const RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT*>(consumer)->get_signed_mode();
+}
+
+// Bit `index` (0 the least significant) of a 64-bit value extended to any width by its sign.
+bool bit_of(int64_t value, bool negative, int index)
+{
+    return index < 64 ? ((static_cast<uint64_t>(value) >> index) & 1) != 0 : negative;
+}
+
 }  // namespace
 
 // ---- boxes ------------------------------------------------------------------------------------------
@@ -90,6 +105,7 @@ VOKR_OBJECT* VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::add_box(RUV_ADVANCED_TRIGGER_
 {
     auto* box = static_cast<VOKR_OBJECT*>(m_parent->create_child_object(0));
     box->get_property() = block.property;
+    adapt(box);
     const int n = node->get_input_count();
     for (int i = 0; i < n; ++i) {
         m_parent = box;
@@ -97,6 +113,58 @@ VOKR_OBJECT* VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::add_box(RUV_ADVANCED_TRIGGER_
     }
     m_parent = box->get_parent();
     return box;
+}
+
+// The syntax library lets a single bit stand where a bus of one bit is meant and the other way
+// round; the boxes' ports do not. A bit feeding a port for a bus (but a bus's or a detector's,
+// which gather bits) is gathered by a bus box; a bus of one bit feeding a port for a bit passes
+// a Reduction Or. The adapter takes the box's place below its consumer.
+void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::adapt(VOKR_OBJECT* box)
+{
+    VOKR_OBJECT* consumer = box->get_parent();
+    const int consumer_kind = consumer->get_draw_kind();
+    const VOKR_SIGNAL_KIND input = vokr_kind_input(consumer_kind);
+    const VOKR_SIGNAL_KIND output = vokr_kind_output(box->get_draw_kind());
+    BLOCK adapter(VOKR_TYPE_BUS, nullptr, m_bank);
+    if (input == VOKR_SIGNAL_BUS && output == VOKR_SIGNAL_BIT &&
+        vokr_kind_max_inputs(consumer_kind) != VOKR_UNBOUNDED_INPUTS) {
+        adapter.set(VOKR_INT_EXPANDED, 0);
+    } else if (input == VOKR_SIGNAL_BIT && output == VOKR_SIGNAL_BUS) {
+        adapter.set(VOKR_INT_TYPE, VOKR_TYPE_REDUCTION);
+        adapter.set(VOKR_INT_REDUCTION, 1);
+    } else {
+        return;
+    }
+    consumer->detach(box);
+    auto* made = static_cast<VOKR_OBJECT*>(consumer->create_child_object(0));
+    made->get_property() = adapter.property;
+    made->attach(box, false);
+}
+
+// A value whose width no other box gives (an operator over values only, a wide value among a
+// bus's members) becomes a bus of bit values as wide as the expression made it, most
+// significant first, each as changeable as the value.
+void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::spell_out_values()
+{
+    for (const VALUE& value : std::as_const(m_values)) {
+        VOKR_OBJECT* box = value.box;
+        RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node = value.node;
+        if (!value.spell && box->get_output_width(true) != VOKR_WIDTH_UNKNOWN)
+            continue;
+        const int configurable = box->get_property()[VOKR_INT_CONFIGURABLE];
+        BLOCK bus(VOKR_TYPE_BUS, node, m_bank);
+        bus.set(VOKR_INT_EXPANDED, 0);
+        bus.text(VOKR_STRING_BUS_VALUE, QString());
+        box->get_property() = VOKR_PROPERTY();
+        box->get_property() = bus.property;
+        for (int i = node->get_bit_width() - 1; i >= 0; --i) {
+            BLOCK bit(VOKR_TYPE_BIT_VALUE, nullptr, m_bank);
+            bit.set(VOKR_INT_CONFIGURABLE, configurable);
+            bit.set(VOKR_INT_BIT_VALUE, bit_of(node->get_value(), node->is_negative(), i) ? 0 : 1);
+            static_cast<VOKR_OBJECT*>(box->create_child_object(0))->get_property() = bit.property;
+        }
+    }
+    m_values.clear();
 }
 
 void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::visit_output(RUV_ADVANCED_TRIGGER_OUTPUT* node)
@@ -115,6 +183,7 @@ void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::visit_output(RUV_ADVANCED_TRIGGER_OUT
         node->get_input_connection_at(i)->accept(this);
     }
     m_parent = box;
+    spell_out_values();
 }
 
 void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::visit_design_node(RUV_ADVANCED_TRIGGER_DESIGN_NODE* node)
@@ -146,19 +215,28 @@ void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::visit_input_constant(RUV_ADVANCED_TRI
 }
 
 // A one-bit value feeding a single-bit consumer is a bit value; any other a bus value written in
-// decimal. A value written without a minus sign is unsigned, even at 2^63 and above.
+// decimal. A value written without a minus sign is unsigned, even at 2^63 and above; a negative
+// one keeps its sign only in a signed comparison and is its two's complement at its width
+// elsewhere (wider than 64 bits, its bits are spelt out).
 void VOKR_ADVANCED_TRIGGER_TREE_GENERATOR::add_value(RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node, bool configurable)
 {
     const bool bit = node->get_bit_width() == 1 && takes_single_bits(node->get_output_connection());
     BLOCK block(bit ? VOKR_TYPE_BIT_VALUE : VOKR_TYPE_BUS_VALUE, node, m_bank);
     block.set(VOKR_INT_CONFIGURABLE, configurable ? 1 : 0);
     const int64_t value = node->get_value();
-    if (bit)
+    const int width = node->get_bit_width();
+    const bool is_signed = node->is_negative() && feeds_signed_comparison(node);
+    if (bit) {
         block.set(VOKR_INT_BIT_VALUE, value != 0 ? 0 : 1);  // 0 is "True"
-    else
-        block.text(VOKR_STRING_BUS_VALUE,
-                   node->is_negative() ? QString::number(value) : QString::number(static_cast<uint64_t>(value)));
-    add_box(node, block);
+    } else if (is_signed) {
+        block.text(VOKR_STRING_BUS_VALUE, QString::number(value));
+    } else {
+        const uint64_t mask = width >= 64 ? ~uint64_t(0) : (uint64_t(1) << std::max(width, 0)) - 1;
+        block.text(VOKR_STRING_BUS_VALUE, QString::number(static_cast<uint64_t>(value) & mask));
+    }
+    VOKR_OBJECT* box = add_box(node, block);
+    if (!bit)
+        m_values.append({box, node, node->is_negative() && !is_signed && width > 64});
 }
 
 // ---- operators --------------------------------------------------------------------------------------

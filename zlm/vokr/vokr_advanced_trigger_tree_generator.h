@@ -8,6 +8,8 @@
 #include "ruv.h"
 #include "vokr_property.h"
 
+#include <QList>
+
 class VOKR_OBJECT;
 
 class VOKR_ADVANCED_TRIGGER_TREE_GENERATOR : public RUV_ADVANCED_TRIGGER_VISITOR {
@@ -58,7 +60,20 @@ private:
     VOKR_OBJECT* add_box(RUV_ADVANCED_TRIGGER_BASE* node, const BLOCK& block, bool reverse = false);
     void add_value(RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node, bool configurable);
     void add_comparison(RUV_ADVANCED_TRIGGER_COMPARE_CONSTANT* node, bool configurable);
+    // Puts an adapter box between a new box and a consumer whose port takes the other kind of signal.
+    void adapt(VOKR_OBJECT* box);
+    // Spells out the bus values the diagram gives no width, once the whole tree stands.
+    void spell_out_values();
+
+    // A bus value box and the expression's value it was made of; `spell` when its bits must be
+    // spelt out whatever width the diagram gives it.
+    struct VALUE {
+        VOKR_OBJECT* box;
+        RUV_ADVANCED_TRIGGER_INPUT_CONSTANT* node;
+        bool spell;
+    };
 
     VOKR_OBJECT* m_parent;
     int m_bank = VOKR_BANK_NORMAL;
+    QList<VALUE> m_values;
 };

@@ -60,11 +60,10 @@ VOKR_LAYOUT_WIDGET::VOKR_LAYOUT_WIDGET(VOKR_FRAME_WND* frame, VOKR_TX_MANAGER* m
     m_view = new VOKR_VIEW(nullptr, manager);
     m_view->hide();
     connect(manager, &VOKR_TX_MANAGER::updated, m_view, &VOKR_VIEW::on_update, Qt::QueuedConnection);
+    // The advanced trigger editor subscribes itself, as it does wherever it is shown.
     m_object_widget = new VOKR_OBJECT_WIDGET(nullptr, manager);
     m_object_widget->setFocusPolicy(Qt::StrongFocus);
     m_object_widget->hide();
-    connect(manager, &VOKR_TX_MANAGER::updated, m_object_widget, &VOKR_OBJECT_WIDGET::on_update,
-            Qt::QueuedConnection);
     // The view menu's pane switches, made before the panes that follow them.
     for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_DATA_LOG_PANE, PIRQ_ACTION_HIERARCHY_PANE, PIRQ_ACTION_INSTANCE_PANE,
                                 PIRQ_ACTION_CONFIG_PANE})

@@ -2,6 +2,7 @@
 
 #include "vokr_object.h"
 #include "vokr_parameter_widget.h"
+#include "vokr_table_fit.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -150,6 +151,7 @@ VOKR_OBJECT_PROPERTIES_DLG::VOKR_OBJECT_PROPERTIES_DLG(QWidget* parent, QList<VO
         set_ok_enabled(false);
     else
         m_tabs->setCurrentIndex(1);
+    vokr_fit_window(this);
 }
 
 QPushButton* VOKR_OBJECT_PROPERTIES_DLG::ok_button() const { return m_buttons->button(QDialogButtonBox::Ok); }

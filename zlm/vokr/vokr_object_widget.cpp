@@ -26,6 +26,35 @@ constexpr int ADAPTER_COLUMN = 130;
 // Reduction Or: true when any bit of the bus is.
 constexpr int ADAPTER_REDUCTION = 1;
 
+// How far trees that are placed keep from the edges of the area they are placed in.
+constexpr int PLACE_MARGIN = 8;
+
+// The union of a box's rectangle and those of its shown descendants.
+QRect tree_extent(const VOKR_OBJECT* box)
+{
+    QRect extent = box->get_rect();
+    for (const VOKR_OBJECT* child : box->get_children())
+        if (!child->is_hidden())
+            extent = extent.united(tree_extent(child));
+    return extent;
+}
+
+bool holds_selection(const VOKR_OBJECT* box)
+{
+    const QList<VOKR_OBJECT*>& children = box->get_children();
+    return box->is_selected() || std::any_of(children.begin(), children.end(), holds_selection);
+}
+
+// The shift that brings the span [low, high] into [min, max]; its low end comes in first when
+// the span is longer.
+int shift_into(int low, int high, int min, int max)
+{
+    int shift = high > max ? max - high : 0;
+    if (low + shift < min)
+        shift = min - low;
+    return shift;
+}
+
 // How much of the diagram stays in view at either end of a scroll bar.
 constexpr int KEEP_X = 99;
 constexpr int KEEP_Y = 19;
@@ -236,14 +265,47 @@ bool VOKR_OBJECT_WIDGET::accepts_connection(const VOKR_OBJECT* dragged, const VO
     return output.intersects(port(top + h / 2));
 }
 
+// The trees being edited (those holding the selection) come back into view when their new
+// layout leaves them off the edges or under the expression lines.
 void VOKR_OBJECT_WIDGET::arrange_objects()
 {
     if (!m_objects)
         return;
-    for (int i = 0; i < m_objects->size(); ++i)
-        if (!m_objects->at(i)->get_parent())
-            m_objects->at(i)->arrange();
+    QList<VOKR_OBJECT*> edited;
+    for (int i = 0; i < m_objects->size(); ++i) {
+        VOKR_OBJECT* root = m_objects->at(i);
+        if (root->get_parent())
+            continue;
+        root->arrange();
+        if (holds_selection(root))
+            edited.append(root);
+    }
+    keep_in_view(edited);
     update();
+}
+
+QRect VOKR_OBJECT_WIDGET::placement_area() const
+{
+    const QRect v = visible_area();
+    const int top = std::max(v.top(), expression_lines_bottom()) + PLACE_MARGIN;
+    return QRect(QPoint(v.left() + PLACE_MARGIN, top), QPoint(v.right() - PLACE_MARGIN, v.bottom() - PLACE_MARGIN));
+}
+
+void VOKR_OBJECT_WIDGET::keep_in_view(const QList<VOKR_OBJECT*>& roots)
+{
+    QRect extent;
+    for (const VOKR_OBJECT* root : roots)
+        extent = extent.isNull() ? tree_extent(root) : extent.united(tree_extent(root));
+    if (extent.isNull())
+        return;
+    const QRect area = placement_area();
+    const QPoint offset(shift_into(extent.left(), extent.right(), area.left(), area.right()),
+                        shift_into(extent.top(), extent.bottom(), area.top(), area.bottom()));
+    if (offset.isNull())
+        return;
+    for (VOKR_OBJECT* root : roots)
+        root->move(offset);
+    update_scroll_bars();
 }
 
 VOKR_OBJECT* VOKR_OBJECT_WIDGET::fix_connection(VOKR_OBJECT* parent, VOKR_OBJECT* child, VOKR_OBJECT* adapter)

@@ -77,8 +77,15 @@ public:
     VOKR_OBJECT* hit_test(const QPoint& point, QList<VOKR_OBJECT*>* list = nullptr);
     // Whether the dragged box's output port lies on a free input port of the target.
     bool accepts_connection(const VOKR_OBJECT* dragged, const VOKR_OBJECT* target) const;
-    // Lays out every top box's tree again and repaints.
+    // Lays out every top box's tree again and repaints; the trees that hold the selection are
+    // moved into the placement area as far as they fit.
     void arrange_objects();
+    // Where new and edited trees are placed, in diagram units: the visible area below the
+    // expression lines, inside a small margin.
+    QRect placement_area() const;
+    // Moves the trees of `roots` together, as little as needed, into the placement area; a tree
+    // larger than the area keeps its top left corner in it.
+    void keep_in_view(const QList<VOKR_OBJECT*>& roots);
     // Called after `child` was attached to `parent`. A bus output into single-bit inputs gets a
     // new Reduction Or between them; a bit output into a bounded number of bus inputs goes into
     // `adapter`, a Bus box under `parent`, made here when null. Adapters are placed where the
@@ -105,6 +112,8 @@ public:
     // `text` cut to `width` pixels of `metrics` with "...", at its end or, with a shift, at its
     // head; always ends, even when nothing but "..." fits.
     static QString fit_expression(const QString& text, const QFontMetrics& metrics, int width, int shift);
+    // The bottom of the expression lines (the result's and one per other top box), in diagram units.
+    int expression_lines_bottom() const;
 
     // ---- input and zoom (vokr_object_widget_input.cpp) ----
 public:

@@ -180,6 +180,7 @@ void VOKR_OBJECT_WIDGET::update_all_actions()
     on_update_structure(PIRQ_ACTION_DETACH, is_child_selected());
     on_update_insert();
     on_update_structure(PIRQ_ACTION_APPEND, is_selected());
+    enable(PIRQ_ACTION_ARRANGE_ALL_OBJECTS, m_objects && !m_objects->isEmpty());
 }
 
 void VOKR_OBJECT_WIDGET::context_menu(const QPoint& point)

@@ -60,7 +60,7 @@ void VOKR_OBJECT_WIDGET::on_update(QObject*, int hint)
         box->set_context(this);
     if (vokr_find_child_of_type(m_objects, VOKR_TYPE_RESULT) == -1) {
         const QRect area(to_canvas(rect().topLeft()), to_canvas(rect().bottomRight()));
-        new_box(area.center() - QPoint(0, 10), VOKR_TYPE_RESULT);
+        keep_in_view({new_box(area.center() - QPoint(0, 10), VOKR_TYPE_RESULT)});
     }
     if (m_undo_list && m_undo_list->isEmpty() && m_tx_manager->is_advanced_mode(nullptr)) {
         m_undo_position = -1;

@@ -63,6 +63,17 @@ QString VOKR_OBJECT_WIDGET::result_label() const
     return (name.isEmpty() ? QStringLiteral("Result") : name) + ": ";
 }
 
+int VOKR_OBJECT_WIDGET::expression_lines_bottom() const
+{
+    int lines = 1;
+    if (m_objects)
+        for (const VOKR_OBJECT* box : std::as_const(*m_objects))
+            if (!box->get_parent() && box->get_type() != VOKR_TYPE_RESULT)
+                ++lines;
+    // As painted: below the band, two pixels down, the bold pass one more.
+    return TITLE_BAND + 1 + 2 + 1 + lines * QFontMetrics(expression_font(true)).height();
+}
+
 QString VOKR_OBJECT_WIDGET::fit_expression(const QString& text, const QFontMetrics& metrics, int width, int shift)
 {
     QString fitted = text;

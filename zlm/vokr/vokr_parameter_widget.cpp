@@ -4,6 +4,7 @@
 #include "vokr_object.h"
 #include "vokr_property.h"
 #include "vokr_status_texts.h"
+#include "vokr_table_fit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -105,11 +108,35 @@ VOKR_PARAMETER_SETTING_VIEW::VOKR_PARAMETER_SETTING_VIEW(VOKR_PARAMETER_WIDGET* 
 void VOKR_PARAMETER_SETTING_VIEW::set_headers()
 {
     m_model->setHorizontalHeaderLabels({"Name", "Setting", "Configurable at Runtime"});
-    const int widths[] = {161, 139, 146};
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
         m_model->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        setColumnWidth(c, widths[c]);
-    }
+    fit_columns();
+}
+
+void VOKR_PARAMETER_SETTING_VIEW::fit_columns()
+{
+    vokr_fit_columns(this, {161, 139, 146});
+    updateGeometry();
+}
+
+QSize VOKR_PARAMETER_SETTING_VIEW::sizeHint() const
+{
+    // The largest number of parameters a type of box shows, counted once.
+    static const int most = [] {
+        int rows = 0;
+        for (int type = VOKR_TYPE_UNKNOWN + 1; type <= VOKR_TYPE_CUSTOM_HDL; ++type) {
+            VOKR_PROPERTY property;
+            property.set(VOKR_INT_TYPE, type, VOKR_BANK_NORMAL);
+            int count = 0;
+            for (int k = 0; k < VOKR_STRING_PROPERTY_COUNT; ++k)
+                count += property.is_used_string(k) && *vokr_string_property_table[k].label ? 1 : 0;
+            for (int k = 0; k < VOKR_INT_PROPERTY_COUNT; ++k)
+                count += property.is_used_int(k) && *vokr_int_property_table[k].label ? 1 : 0;
+            rows = std::max(rows, count);
+        }
+        return rows;
+    }();
+    return vokr_table_size_hint(this, std::max(most, m_model->rowCount()));
 }
 
 void VOKR_PARAMETER_SETTING_VIEW::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
@@ -211,6 +238,8 @@ void VOKR_PARAMETER_WIDGET::refresh()
             add_row(vokr_int_property_table[k].label, k);
     m_grid->resizeRowsToContents();
     fill_settings(*m_working, false, false);
+    m_grid->fit_columns();
+    vokr_fit_window(this);
     const bool rows = model->rowCount() > 0;
     if (!rows) {
         disable_editor("No Parameters");

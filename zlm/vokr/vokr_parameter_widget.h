@@ -25,6 +25,10 @@ public:
     explicit VOKR_PARAMETER_SETTING_VIEW(VOKR_PARAMETER_WIDGET* widget);
     QStandardItemModel* get_model() const { return m_model; }
     void set_headers();
+    // Widens the columns to their headers and cells, never below their designed widths.
+    void fit_columns();
+    // Every column whole, and as many rows as the object type with the most parameters has.
+    QSize sizeHint() const override;
 
 protected slots:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;

@@ -7,6 +7,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_node.h"
 #include "vokr_state_machine_table_view.h"
+#include "vokr_table_fit.h"
 #include "vokr_tx_manager.h"
 
 #include <QCheckBox>
@@ -131,13 +132,15 @@ void VOKR_STATE_MACHINE_DLG::on_state_machine_filter_combo_changed(int index)
     fill(get_netlist_index());
     QStandardItemModel* model = m_table->get_model();
     m_overwrite_check->setEnabled(model->rowCount() > 0);
-    if (model->rowCount() > 0)
-        return;
-    auto* text = new QStandardItem(empty_list_text(get_netlist_index(), m_recreate));
-    auto* empty = new QStandardItem;
-    make_grey(text, false);
-    make_grey(empty, false);
-    model->appendRow({text, empty});
+    if (model->rowCount() == 0) {
+        auto* text = new QStandardItem(empty_list_text(get_netlist_index(), m_recreate));
+        auto* empty = new QStandardItem;
+        make_grey(text, false);
+        make_grey(empty, false);
+        model->appendRow({text, empty});
+    }
+    m_table->fit_columns();
+    vokr_fit_window(this);
 }
 
 void VOKR_STATE_MACHINE_DLG::on_state_machine_overwrite_table_check_box(int)

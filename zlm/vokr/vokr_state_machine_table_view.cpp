@@ -2,11 +2,23 @@
 
 #include "vokr_database_manager.h"
 #include "vokr_state_machine_dlg.h"
+#include "vokr_table_fit.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardItemModel>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int COLUMN_WIDTH = 300;
+// The rows the dialog opens with room for.
+constexpr int MIN_ROWS = 6;
+constexpr int MAX_ROWS = 20;
+
+}  // namespace
 
 VOKR_STATE_MACHINE_TABLE_VIEW::VOKR_STATE_MACHINE_TABLE_VIEW(VOKR_STATE_MACHINE_DLG* dialog)
     : m_model(new QStandardItemModel(0, 2, this)), m_dialog(dialog)
@@ -29,8 +41,19 @@ void VOKR_STATE_MACHINE_TABLE_VIEW::reset_columns()
     m_model->setColumnCount(2);
     m_model->setHorizontalHeaderLabels({"State Machine Name", "Mnemonic Table Name"});
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setColumnWidth(0, 300);
-    setColumnWidth(1, 300);
+    setColumnWidth(0, COLUMN_WIDTH);
+    setColumnWidth(1, COLUMN_WIDTH);
+}
+
+void VOKR_STATE_MACHINE_TABLE_VIEW::fit_columns()
+{
+    vokr_fit_columns(this, {COLUMN_WIDTH, COLUMN_WIDTH});
+    updateGeometry();
+}
+
+QSize VOKR_STATE_MACHINE_TABLE_VIEW::sizeHint() const
+{
+    return vokr_table_size_hint(this, std::clamp(m_model->rowCount(), MIN_ROWS, MAX_ROWS));
 }
 
 void VOKR_STATE_MACHINE_TABLE_VIEW::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)

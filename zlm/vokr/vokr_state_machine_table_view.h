@@ -14,6 +14,10 @@ public:
     QStandardItemModel* get_model() const { return m_model; }
     // Clears the rows and sets the headers and column widths again.
     void reset_columns();
+    // Widens the columns to their headers and cells once the rows are in.
+    void fit_columns();
+    // Every column whole and the rows, at least a few and at most a screenful.
+    QSize sizeHint() const override;
     // The tool tip of a cell: a machine's nodes, or a proposed table's entries.
     QString tool_tip_at(const QModelIndex& index) const;
 

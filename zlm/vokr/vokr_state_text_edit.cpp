@@ -327,6 +327,19 @@ void VOKR_STATE_TEXT_EDIT::on_text_changed()
         emit text_changed(m_state_index, toPlainText());
     else
         emit text_changed(toPlainText());
+    // A header typed or removed changes the state names that earlier lines may use.
+    refresh_highlighting();
+}
+
+// Highlighting applies formats without changing the text: the editor passes nothing on meanwhile.
+void VOKR_STATE_TEXT_EDIT::refresh_highlighting()
+{
+    if (!m_highlighter->are_names_changed())
+        return;
+    const bool blocked = m_filling;
+    m_filling = true;
+    m_highlighter->rehighlight();
+    m_filling = blocked;
 }
 
 void VOKR_STATE_TEXT_EDIT::paintEvent(QPaintEvent* event)

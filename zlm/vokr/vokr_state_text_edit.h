@@ -125,6 +125,8 @@ public:
     VOKR_SYNTAX_HIGHLIGHTER* get_highlighter() const { return m_highlighter; }
     // Sets the text without reporting it as a change.
     void set_text_silently(const QString& text);
+    // Highlights the whole text again when the names it may use have changed since.
+    void refresh_highlighting();
 
     // Refreshes the offers for the cursor: 1 nothing, 16 after typing, 17 after a move, a click
     // or an insertion.

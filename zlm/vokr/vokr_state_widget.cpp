@@ -94,6 +94,8 @@ void VOKR_STATE_WIDGET::on_update(QObject*, int hint)
         delete m_scroll_area->takeWidget();
         m_scroll_area->setWidget(get_editor_widget());
     }
+    for (VOKR_STATE_TEXT_EDIT* editor : m_scroll_area->findChildren<VOKR_STATE_TEXT_EDIT*>())
+        editor->refresh_highlighting();
     m_check_timer.start();
 }
 

@@ -32,8 +32,21 @@ QString VOKR_SYNTAX_HIGHLIGHTER::names_pattern(const QStringList& names)
     return escaped.isEmpty() ? QString() : "\\b(" + escaped.join('|') + ")\\b";
 }
 
+VOKR_SYNTAX_HIGHLIGHTER::NAMES VOKR_SYNTAX_HIGHLIGHTER::current_names() const
+{
+    NAMES names;
+    names.states = m_tx_manager->get_state_names(m_instance);
+    if (m_tx_manager->state_trigger(m_instance)) {
+        names.conditions = m_tx_manager->get_condition_names(m_instance);
+        names.flags = m_tx_manager->get_flag_names(m_instance);
+        names.counters = m_tx_manager->get_counter_names(m_instance);
+    }
+    return names;
+}
+
 void VOKR_SYNTAX_HIGHLIGHTER::highlightBlock(const QString& text)
 {
+    m_names = current_names();
     const bool locked = is_locked();
     const bool power_up = is_power_up();
     const bool names_underline = !power_up && !locked;
@@ -46,14 +59,9 @@ void VOKR_SYNTAX_HIGHLIGHTER::highlightBlock(const QString& text)
         text, "\\b(state|if|else|increment|decrement|reset|set|clear|goto|trigger|segment_trigger|begin|end)\\b",
         Qt::blue, false);
     highlight_pattern(text, "\\b(start_store|stop_store)\\b", Qt::lightGray, false);
-    if (m_tx_manager->state_trigger(m_instance)) {
-        highlight_pattern(text, names_pattern(m_tx_manager->get_condition_names(m_instance)), Qt::magenta,
-                          names_underline);
-        highlight_pattern(text, names_pattern(m_tx_manager->get_flag_names(m_instance)), Qt::magenta, names_underline);
-        highlight_pattern(text, names_pattern(m_tx_manager->get_counter_names(m_instance)), Qt::magenta,
-                          names_underline);
-    }
-    const QString states = names_pattern(m_tx_manager->get_state_names(m_instance));
+    for (const QStringList* names : {&m_names.conditions, &m_names.flags, &m_names.counters})
+        highlight_pattern(text, names_pattern(*names), Qt::magenta, names_underline);
+    const QString states = names_pattern(m_names.states);
     highlight_pattern(text, states, Qt::darkGreen, option_underline(RUV_RUNTIME_GOTO_DESTINATIONS));
     if (!states.isEmpty())
         highlight_pattern(text, "\\bstate\\s+" + states, Qt::darkGreen, false);

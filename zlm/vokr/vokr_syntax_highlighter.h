@@ -4,6 +4,7 @@
 // shown, and nothing when both hold.
 #pragma once
 
+#include <QStringList>
 #include <QSyntaxHighlighter>
 
 class QTextEdit;
@@ -17,6 +18,9 @@ public:
     // The word pattern of a list of names: each name escaped, empty names left out; empty when
     // no name is left.
     static QString names_pattern(const QStringList& names);
+    // Whether the names of states, conditions, flags and counters differ from those the last
+    // highlighted block used: the whole text then needs highlighting again.
+    bool are_names_changed() const { return !(current_names() == m_names); }
 
 protected:
     void highlightBlock(const QString& text) override;
@@ -25,7 +29,17 @@ private:
     void highlight_pattern(const QString& text, const QString& pattern, Qt::GlobalColor colour, bool underline);
     bool is_locked() const;
     bool is_power_up() const;
+    // The names the text may use; the last three only when the trigger is state-based.
+    struct NAMES {
+        QStringList states, conditions, flags, counters;
+        bool operator==(const NAMES& o) const
+        {
+            return states == o.states && conditions == o.conditions && flags == o.flags && counters == o.counters;
+        }
+    };
+    NAMES current_names() const;
 
     VOKR_TX_MANAGER* m_tx_manager;
     int m_instance;
+    NAMES m_names;
 };

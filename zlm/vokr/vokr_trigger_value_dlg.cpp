@@ -2,7 +2,10 @@
 
 #include "vokr_msg.h"
 #include "vokr_number.h"
+#include "vokr_table_fit.h"
 #include "vokr_view.h"
+
+#include "ksm.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -12,6 +15,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegExpValidator>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include <algorithm>
 
 namespace {
 
@@ -81,6 +89,7 @@ VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(QWidget* parent, VOKR_VIEW* view,
     install_validator(index);
     connect(m_radix_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &VOKR_TRIGGER_VALUE_DLG::radix_combo_changed);
+    fit_value_edit();
 }
 
 VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(VOKR_VIEW* view, int width, int display_type)
@@ -161,6 +170,33 @@ void VOKR_TRIGGER_VALUE_DLG::radix_combo_changed(int index)
     QByteArray bits = VOKR_NUMBER(typed.constData()).get_trigger_value(m_display_type, m_width, false);
     install_validator(index);
     m_value_edit->setText(VOKR_NUMBER(bits.constData()).get_display_string(m_display_type, m_width, false));
+    fit_value_edit();
+}
+
+// The longest texts of a width are those of all ones and of a lone top bit (the most negative
+// signed value); ASCII characters are measured as the widest letter.
+void VOKR_TRIGGER_VALUE_DLG::fit_value_edit()
+{
+    const int width = std::clamp(m_width, 1, MAX_BUS_WIDTH);
+    const QFontMetrics metrics = m_value_edit->fontMetrics();
+    int text_width = 0;
+    for (const QByteArray& bits : {QByteArray(width, '1'), QByteArray(1, '1') + QByteArray(width - 1, '0')}) {
+        const QString text = VOKR_NUMBER(bits.constData()).get_display_string(m_display_type, width, false);
+        text_width = std::max(text_width, m_display_type == KSM_GTYPE_ASCII
+                                              ? metrics.horizontalAdvance(QString(text.size(), QLatin1Char('W')))
+                                              : metrics.horizontalAdvance(text));
+    }
+    QStyleOptionFrame option;
+    option.initFrom(m_value_edit);
+    option.lineWidth = m_value_edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, m_value_edit);
+    // The line edit's own margins (two pixels either side) and room for the cursor after the text.
+    const QSize needed = m_value_edit->style()->sizeFromContents(
+        QStyle::CT_LineEdit, &option, QSize(text_width + 4 + metrics.averageCharWidth(), metrics.height()),
+        m_value_edit);
+    const QScreen* screen = this->screen();
+    const int most = screen ? screen->availableGeometry().width() * 2 / 3 : needed.width();
+    m_value_edit->setMinimumWidth(std::min(needed.width(), most));
+    vokr_fit_window(this);
 }
 
 void VOKR_TRIGGER_VALUE_DLG::search(bool forward)

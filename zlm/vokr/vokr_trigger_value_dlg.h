@@ -49,6 +49,9 @@ private:
     bool check_mnemonic_entry();
     void build_layout();
     void install_validator(int index);
+    // Makes the value field wide enough for the longest value of the width in the chosen radix
+    // (as far as the screen allows) and the dialog wide enough for the field.
+    void fit_value_edit();
     void search(bool forward);
 
     QLabel* m_value_label;
