@@ -27,3 +27,8 @@ VOKR_VIEW* host_shell_view(Tcl_Interp* interp);
 bool host_shell_set_widget(QWidget* widget, const QString& value, QString* error);
 // The state commands (host_shell_state.cpp).
 void host_shell_register_state_commands(Tcl_Interp* interp);
+// The picture and status-text commands (host_shell_capture.cpp).
+void host_shell_register_capture_commands(Tcl_Interp* interp);
+// Writes a PNG picture of the widget to the file (its directory made when missing) and prints
+// the path; false when the file cannot be written.
+bool host_shell_write_picture(QWidget* window, const QString& file);

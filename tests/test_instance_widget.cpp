@@ -303,7 +303,14 @@ TEST_F(INSTANCE_PANE, StatusHelpOpensTheTopicOfTheTextShown)
 
 TEST_F(INSTANCE_PANE, StatusLineTellsTheNextStep)
 {
-    EXPECT_EQ(pane->get_status_line()->text(), "Start Quickfold to continue");
+    // A compile is asked for only while the recompile action can be used.
+    QAction* recompile = m->get_action(PIRQ_ACTION_TOOLBAR_RECOMPILE, QVariant());
+    for (bool enabled : {true, false}) {
+        recompile->setEnabled(enabled);
+        refresh();
+        EXPECT_EQ(pane->get_status_line()->text(),
+                  enabled ? "Start Quickfold to continue" : "Program the device to continue");
+    }
     jop_record_compile(m->get_session());
     refresh();
     EXPECT_EQ(pane->get_status_line()->text(), "Program the device to continue");

@@ -537,11 +537,26 @@ void VOKR_INSTANCE_WIDGET::run_selected(bool autorun)
         const bool accepted = std::any_of(requests.begin(), requests.end(),
                                           [callback](const auto& r) { return r.callback == callback; }) &&
                               m_tx_manager->is_instance_acquiring(entry);
-        if (accepted)
+        if (accepted) {
             m_live_callbacks.insert(callback, callback->get_serial());
-        else
+            show_started(entry);
+        } else {
             delete callback;
+        }
     }
+}
+
+// An accepted run waits for its trigger from the start: the row no longer says "Not running"
+// while the control's first report is on its way.
+void VOKR_INSTANCE_WIDGET::show_started(int entry)
+{
+    QStandardItem* row = find_instance_item(entry);
+    if (!row)
+        return;
+    const CELL cell = trigger_progress_cell(false, 0, entry);
+    ITEM_WRITE_SCOPE scope(&m_model, this);
+    m_model.item(row->row(), STATUS)->setText(cell.text);
+    m_model.item(row->row(), STATUS)->setBackground(cell.brush);
 }
 
 void VOKR_INSTANCE_WIDGET::on_tools_stop()
