@@ -174,6 +174,18 @@ std::string project_of(const HOST_OPTIONS& options)
     return found.isEmpty() ? std::string() : dir.filePath(found.first()).toLocal8Bit().toStdString();
 }
 
+// The bench holds the design as it was last compiled: a session opened on the bench's device
+// finds each compiled instance programmed with the trigger it was compiled with.
+void program_bench(const KSM_TX_SESSION* session)
+{
+    for (int entry = 0; entry < session->get_num_instances(); ++entry) {
+        const KSM_TX_INSTANCE* instance = session->get_instance_at(entry);
+        if (instance && !session->is_power_up_view(entry) && instance->get_compiled_checksum() != 0)
+            daw_sim::program(session->get_jtag_chain_name(), session->get_jtag_device_name(), instance->get_node_info(),
+                             instance->get_compiled_checksum());
+    }
+}
+
 // Loads the project, creates the editor's frame window and opens the session in it; null
 // when either fails.
 VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
@@ -202,6 +214,7 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
             delete frame;
             return nullptr;
         }
+        program_bench(manager->get_session());
         std::printf("korvane_host: opened %s with %d instance(s)%s\n", options.session.c_str(),
                     manager->get_session()->get_num_instances(),
                     project.empty() ? "" : (", project " + project).c_str());

@@ -184,11 +184,48 @@ void queue_capture(SIMULATOR& s, REQUEST* r, bool ending, bool again)
     }
 }
 
+// The session that holds the instance, among the open ones; null when none does.
+const KSM_TX_SESSION* session_of(const KSM_DATA_INSTANCE* instance)
+{
+    for (const KSM_TX_SESSION* session : ksm_get_open_sessions())
+        for (int entry = 0; entry < session->get_num_instances(); ++entry)
+            if (session->get_instance_at(entry) == instance)
+                return session;
+    return nullptr;
+}
+
+// Must hold the lock. The JTAG error a run of the log's trigger meets on the device its session
+// names, when that device is in the hardware table: 5 (instance not found) when the device holds
+// no analyzer with the instance's node information, 8 (instance version mismatch) when it holds
+// another trigger than the log's. 0 when the device runs it, or no such device is on the bench.
+uint32_t device_error(SIMULATOR& s, const KSM_DATA_LOG* log, const KSM_DATA_INSTANCE* instance)
+{
+    const KSM_TX_SESSION* session = session_of(instance);
+    const auto hardware = session ? s.hardware.find(session->get_jtag_chain_name()) : s.hardware.end();
+    if (hardware == s.hardware.end())
+        return 0;
+    for (const HARDWARE_DEVICE& d : hardware->second) {
+        if (d.device.name != session->get_jtag_device_name())
+            continue;
+        const auto crc = d.crcs.find(info_key(instance->get_node_info()));
+        if (crc == d.crcs.end())
+            return 5;
+        return crc->second == log->get_trigger()->get_crc_value(false) ? 0 : 8;
+    }
+    return 0;
+}
+
 // Must hold the lock. A request's script: started, waiting for level 1, and the capture when
-// the trigger is met; else it waits for a stop.
+// the trigger is met; else it waits for a stop. A device that does not hold the trigger ends
+// the request at once with its JTAG error.
 void queue_run(SIMULATOR& s, REQUEST* r)
 {
     r->script.push_back({DAW_EVENT_STARTED, 0, 0, false, s.mode == daw_sim::PACED ? PACE_START_MS : 0});
+    if (const uint32_t error = r->log->is_power_up() ? 0 : device_error(s, r->log, r->instance)) {
+        r->script.push_back({DAW_EVENT_JTAG_ERROR, error, 0, false});
+        r->ended = true;
+        return;
+    }
     queue_phase(s, r, DAW_EVENT_WAITING_FOR_TRIGGER, 1, PACE_WAIT_MS);
     if (r->plan->triggered)
         queue_capture(s, r, !r->autorun, false);

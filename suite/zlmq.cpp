@@ -36,6 +36,7 @@ void ZLMQ_JTAG_WIDGET::initialize()
     m_hardware->setObjectName("jtag_hardware");
     m_device->setObjectName("jtag_device");
     m_program = new QPushButton("Program", this);
+    m_program->setObjectName("jtag_program");
     m_file = new QLineEdit(this);
     m_file->setReadOnly(true);
     m_browse = new QPushButton("...", this);
