@@ -132,6 +132,8 @@ void VOKR_INSTANCE_WIDGET::build_tree()
     m_tree->setModel(&m_model);
     m_tree->setColumnWidth(NAME, 200);
     m_tree->setColumnWidth(ENABLED, 65);
+    fit_columns();
+    connect(&m_model, &QStandardItemModel::headerDataChanged, this, &VOKR_INSTANCE_WIDGET::fit_columns);
     auto* body = static_cast<QVBoxLayout*>(layout());
     body->addWidget(line);
     body->addWidget(m_tree);
@@ -543,6 +545,19 @@ void VOKR_INSTANCE_WIDGET::run_selected(bool autorun)
         } else {
             delete callback;
         }
+    }
+}
+
+// The widths given are minimums: a column is widened to its header text, and the Status column
+// to the longest progress text, so that neither is cut.
+void VOKR_INSTANCE_WIDGET::fit_columns()
+{
+    QHeaderView* header = m_tree->header();
+    const int status = m_tree->fontMetrics().horizontalAdvance(VOKR_ACQUIRING_POST_TRIGGER_DATA) + 16;
+    for (int c = 0; c < COLUMNS; ++c) {
+        const int wanted = std::max(header->sectionSizeHint(c), c == STATUS ? status : 0);
+        if (m_tree->columnWidth(c) < wanted)
+            m_tree->setColumnWidth(c, wanted);
     }
 }
 

@@ -84,6 +84,7 @@ private:
     void enable_edit_commands(const QList<QStandardItem*>& rows);
     void run_selected(bool autorun);
     void show_started(int entry);
+    void fit_columns();
     void notify_all(std::initializer_list<unsigned int> hints);
 
     // Posted state events.
