@@ -303,11 +303,13 @@ TEST_F(INSTANCE_PANE, StatusHelpOpensTheTopicOfTheTextShown)
 
 TEST_F(INSTANCE_PANE, StatusLineTellsTheNextStep)
 {
-    // A compile is asked for only while the recompile action can be used.
+    // The demo as never compiled: a compile is asked for only while the recompile action can be used.
+    m->get_session()->get_instance_at(0)->set_compiled_checksums(0, 0);
     QAction* recompile = m->get_action(PIRQ_ACTION_TOOLBAR_RECOMPILE, QVariant());
     for (bool enabled : {true, false}) {
+        QCoreApplication::sendPostedEvents();
         recompile->setEnabled(enabled);
-        refresh();
+        pane->on_update(nullptr, VOKR_HINT_INSTANCES);
         EXPECT_EQ(pane->get_status_line()->text(),
                   enabled ? "Start Quickfold to continue" : "Program the device to continue");
     }
