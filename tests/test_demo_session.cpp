@@ -176,9 +176,11 @@ TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
     manager.set_jtag_hardware("USB-Cable", false);
     manager.set_jtag_device("MR2-C40", false);
     jop_record_compile(manager.get_session());
-    // A layout that reads at 1280x800: low top and bottom panes leave the node list its rows.
+    // A layout that reads at 1280x800: the top panes at their least height and the hierarchy
+    // and data-log panes closed (the View menu opens them) leave the node lists 20 rows and more.
     manager.set_size_state("jtag widget size", QSize(420, 118));
-    manager.set_int_state("hierarchy widget height", 70);
+    manager.set_visible_state("hierarchy widget visible", false);
+    manager.set_visible_state("data log widget visible", false);
     ASSERT_TRUE(manager.save_document(path.toLocal8Bit().constData()));
 
     QFile built(path);
