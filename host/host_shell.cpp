@@ -21,12 +21,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QDropEvent>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>

@@ -59,8 +59,8 @@ int screenshot_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv
     int width = 0, height = 0;
     if (objc != 2 && objc != 4)
         return host_shell_fail(interp, "usage: screenshot file ?width height?");
-    if (objc == 4 && (Tcl_GetIntFromObj(interp, objv[2], &width) != TCL_OK ||
-                      Tcl_GetIntFromObj(interp, objv[3], &height) != TCL_OK))
+    if (objc == 4 &&
+        (Tcl_GetIntFromObj(interp, objv[2], &width) != TCL_OK || Tcl_GetIntFromObj(interp, objv[3], &height) != TCL_OK))
         return TCL_ERROR;
     if (objc == 4 && (width < 200 || height < 200 || width > 8000 || height > 8000))
         return host_shell_fail(interp, QString("bad size %1x%2: each side must be 200 to 8000").arg(width).arg(height));

@@ -9,7 +9,8 @@
 // The project description comes from --project, or else from the first "*.kproj" file in the
 // session's directory. Without a display (offscreen) and without a script the host opens
 // the session, reports what it opened and ends; with --screenshot it shows the editor's
-// window, writes a PNG picture of it once the window has settled, and ends.
+// window, writes a PNG picture of it once the window has settled (after the script, when there
+// is one), and ends. The simulated target runs paced, on its worker thread.
 #include "daw.h"
 #include "gen.h"
 #include "host_shell.h"
@@ -48,8 +49,9 @@ struct HOST_OPTIONS {
 
 void usage(FILE* out)
 {
-    std::fprintf(out, "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] "
-                      "[--screenshot FILE] [--printer-pdf FILE]\n");
+    std::fprintf(out,
+                 "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] "
+                 "[--screenshot FILE] [--printer-pdf FILE]\n");
 }
 
 bool parse_options(int argc, char** argv, HOST_OPTIONS* options, bool* help)
@@ -207,10 +209,9 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
                                    : manager->get_session()
                                        ? QString::fromStdString(manager->get_session()->get_last_error())
                                        : QString();
-            std::fprintf(stderr, "korvane_host: cannot open %s: %s\n", options.session.c_str(),
-                         (reason.isEmpty() ? QString("not a session the editor can read") : reason)
-                             .toLocal8Bit()
-                             .constData());
+            std::fprintf(
+                stderr, "korvane_host: cannot open %s: %s\n", options.session.c_str(),
+                (reason.isEmpty() ? QString("not a session the editor can read") : reason).toLocal8Bit().constData());
             delete frame;
             return nullptr;
         }
@@ -291,8 +292,7 @@ int main(int argc, char** argv)
             if (!options.screenshot.empty() && !screenshot_after_script(options.screenshot))
                 status = status ? status : 1;
             QCoreApplication::exit(status);
-        }
-        else if (screenshot)
+        } else if (screenshot)
             take_screenshot(frame, options.screenshot);
         else if (!stay)
             QCoreApplication::exit(0);

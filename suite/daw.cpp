@@ -12,9 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>

@@ -57,8 +57,8 @@ bool write_programming_file(KSM_TX_SESSION* session, std::string* error)
         if (!instance || session->is_power_up_view(entry))
             continue;
         const KSM_DATA_INSTANCE_INFO info = instance->get_node_info();
-        const uint32_t word = info.first | (info.second & 0x7FF) << 8 | uint32_t(info.third) << 19 |
-                              uint32_t(info.version) << 27;
+        const uint32_t word =
+            info.first | (info.second & 0x7FF) << 8 | uint32_t(info.third) << 19 | uint32_t(info.version) << 27;
         records.push_back({word, instance->get_compiled_checksum()});
     }
     if (!pgmio_write_sif(path.c_str(), records, "compiled design", error))

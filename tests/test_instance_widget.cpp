@@ -453,7 +453,8 @@ TEST_F(INSTANCE_PANE, ClosingDuringAPacedRunLeavesTheWorkerNothingToCall)
             instance = m->get_session()->get_instance_at(0);
             refresh();
         }
-        daw_sim::program("USB-Cable", "MR2-C40", instance->get_node_info(), m->get_trigger_nodes(-1)->get_crc_value(false));
+        daw_sim::program("USB-Cable", "MR2-C40", instance->get_node_info(),
+                         m->get_trigger_nodes(-1)->get_crc_value(false));
         daw_sim::set_mode(daw_sim::PACED);
         select_row(0);
         pane->on_tools_repeat();
