@@ -97,6 +97,7 @@ struct SIMULATOR {
     bool quit = false;
     // The callback the worker is calling now: a callback being destroyed waits for the call.
     const DAW_CONTROL_ELA_INT* calling = nullptr;
+    std::thread::id calling_thread;
     std::condition_variable called;
     QPointer<COURIER> courier;  // on the application's thread; made by the first threaded run
 
@@ -303,6 +304,7 @@ int deliver_one(bool worker)
     DAW_CONTROL_ELA_INT* callback = r->callback;
     KSM_DATA_LOG* log = r->log;
     s.calling = callback;
+    s.calling_thread = std::this_thread::get_id();
     COURIER* courier = s.courier.data();
     hold.unlock();
     const bool writes = step.fill || is_ending(step.code);
@@ -414,7 +416,7 @@ void DAW_CONTROL_ELA_INT::detach_requests()
             r->ended = true;
         }
     // A call under way on another thread ends first; one on this thread is the caller's own.
-    if (s.worker.get_id() != std::this_thread::get_id())
+    if (s.calling_thread != std::this_thread::get_id())
         s.called.wait(hold, [&s, this] { return s.calling != this; });
 }
 
