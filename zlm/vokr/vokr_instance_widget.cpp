@@ -561,17 +561,18 @@ void VOKR_INSTANCE_WIDGET::fit_columns()
     }
 }
 
-// An accepted run waits for its trigger from the start: the row no longer says "Not running"
-// while the control's first report is on its way.
+// An accepted run waits for its trigger from the start: the row, the status line and the
+// panes tell it at once, not only when the control's first report has arrived.
 void VOKR_INSTANCE_WIDGET::show_started(int entry)
 {
-    QStandardItem* row = find_instance_item(entry);
-    if (!row)
-        return;
-    const CELL cell = trigger_progress_cell(false, 0, entry);
-    ITEM_WRITE_SCOPE scope(&m_model, this);
-    m_model.item(row->row(), STATUS)->setText(cell.text);
-    m_model.item(row->row(), STATUS)->setBackground(cell.brush);
+    if (QStandardItem* row = find_instance_item(entry)) {
+        const CELL cell = trigger_progress_cell(false, 0, entry);
+        ITEM_WRITE_SCOPE scope(&m_model, this);
+        m_model.item(row->row(), STATUS)->setText(cell.text);
+        m_model.item(row->row(), STATUS)->setBackground(cell.brush);
+    }
+    constexpr uint32_t STATE_STARTED = 0x800000;
+    on_acquisition_started(STATE_STARTED, is_current_or_its_power_up(entry));
 }
 
 void VOKR_INSTANCE_WIDGET::on_tools_stop()
