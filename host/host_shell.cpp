@@ -21,15 +21,17 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QDropEvent>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QValidator>
 
 #include <vector>
@@ -567,8 +569,9 @@ int drop_nodes_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv
     return TCL_OK;
 }
 
-// ::korvane::shell::wait_acquisition ?TIMEOUT_MS?: lets the simulated target deliver until no
-// instance of the window acquires; an error when one still does at the timeout.
+// ::korvane::shell::wait_acquisition ?TIMEOUT_MS?: processes events (and in the simulated
+// target's deterministic mode delivers its calls) until no instance of the window acquires;
+// an error when one still does at the timeout.
 int wait_acquisition_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     int timeout = 10000;
@@ -579,9 +582,13 @@ int wait_acquisition_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* cons
         return TCL_ERROR;
     QElapsedTimer clock;
     clock.start();
+    const bool deterministic = daw_sim::mode() == daw_sim::DETERMINISTIC;
     do {
-        daw_sim::drain();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (deterministic)
+            daw_sim::drain();
+        QEventLoop pause;
+        QTimer::singleShot(10, &pause, &QEventLoop::quit);
+        pause.exec();
     } while (frame->get_tx_manager()->is_any_instance_acquiring() && clock.elapsed() < timeout);
     if (frame->get_tx_manager()->is_any_instance_acquiring())
         return host_shell_fail(interp, QString("an acquisition is still running after %1 ms").arg(timeout));
@@ -688,4 +695,5 @@ void host_shell_register_commands(Tcl_Interp* interp)
                              nullptr);
     host_shell_register_state_commands(interp);
     host_shell_register_input_commands(interp);
+    host_shell_register_capture_commands(interp);
 }

@@ -104,7 +104,7 @@ QWindow* window_of(QWidget* widget)
 {
     QWidget* top = widget->window();
     if (!top->testAttribute(Qt::WA_Resized))
-        top->resize(1200, 800);
+        top->resize(1280, 800);
     top->show();
     QApplication::setActiveWindow(top);
     QCoreApplication::processEvents();

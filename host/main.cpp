@@ -9,7 +9,8 @@
 // The project description comes from --project, or else from the first "*.kproj" file in the
 // session's directory. Without a display (offscreen) and without a script the host opens
 // the session, reports what it opened and ends; with --screenshot it shows the editor's
-// window, writes a PNG picture of it once the window has settled, and ends.
+// window, writes a PNG picture of it once the window has settled (after the script, when there
+// is one), and ends. The simulated target runs paced, on its worker thread.
 #include "daw.h"
 #include "gen.h"
 #include "host_shell.h"
@@ -46,13 +47,14 @@ struct HOST_OPTIONS {
     std::string printer_pdf;
 };
 
-void usage()
+void usage(FILE* out)
 {
-    std::fprintf(stderr, "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] "
-                         "[--screenshot FILE] [--printer-pdf FILE]\n");
+    std::fprintf(out,
+                 "usage: korvane_host [SESSION.lmx] [--project FILE] [--script FILE] [--platform NAME] "
+                 "[--screenshot FILE] [--printer-pdf FILE]\n");
 }
 
-bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
+bool parse_options(int argc, char** argv, HOST_OPTIONS* options, bool* help)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
@@ -75,7 +77,7 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options)
         else if (word == "--printer-pdf")
             options->printer_pdf = argv[++i];
         else if (word == "-h" || word == "--help")
-            return false;
+            return *help = true;
         else if (!word.empty() && word[0] == '-') {
             std::fprintf(stderr, "korvane_host: unknown option %s\n", word.c_str());
             return false;
@@ -174,6 +176,18 @@ std::string project_of(const HOST_OPTIONS& options)
     return found.isEmpty() ? std::string() : dir.filePath(found.first()).toLocal8Bit().toStdString();
 }
 
+// The bench holds the design as it was last compiled: a session opened on the bench's device
+// finds each compiled instance programmed with the trigger it was compiled with.
+void program_bench(const KSM_TX_SESSION* session)
+{
+    for (int entry = 0; entry < session->get_num_instances(); ++entry) {
+        const KSM_TX_INSTANCE* instance = session->get_instance_at(entry);
+        if (instance && !session->is_power_up_view(entry) && instance->get_compiled_checksum() != 0)
+            daw_sim::program(session->get_jtag_chain_name(), session->get_jtag_device_name(), instance->get_node_info(),
+                             instance->get_compiled_checksum());
+    }
+}
+
 // Loads the project, creates the editor's frame window and opens the session in it; null
 // when either fails.
 VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
@@ -188,12 +202,20 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
     frame->setAttribute(Qt::WA_DeleteOnClose);
     if (!options.session.empty()) {
         VOKR_TX_MANAGER* manager = frame->get_tx_manager();
-        if (!frame->open_file(QString::fromLocal8Bit(options.session.c_str()))) {
-            std::fprintf(stderr, "korvane_host: cannot open %s: %s\n", options.session.c_str(),
-                         manager->get_session() ? manager->get_session()->get_last_error().c_str() : "");
+        QFile readable(QString::fromLocal8Bit(options.session.c_str()));
+        const bool opened = readable.open(QIODevice::ReadOnly) && frame->open_file(readable.fileName());
+        if (!opened) {
+            const QString reason = !readable.isOpen() ? readable.errorString()
+                                   : manager->get_session()
+                                       ? QString::fromStdString(manager->get_session()->get_last_error())
+                                       : QString();
+            std::fprintf(
+                stderr, "korvane_host: cannot open %s: %s\n", options.session.c_str(),
+                (reason.isEmpty() ? QString("not a session the editor can read") : reason).toLocal8Bit().constData());
             delete frame;
             return nullptr;
         }
+        program_bench(manager->get_session());
         std::printf("korvane_host: opened %s with %d instance(s)%s\n", options.session.c_str(),
                     manager->get_session()->get_num_instances(),
                     project.empty() ? "" : (", project " + project).c_str());
@@ -207,15 +229,27 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
 // says whether the file was written.
 void take_screenshot(QWidget* window, const std::string& file)
 {
-    window->resize(1200, 800);
+    window->resize(1280, 800);
     window->show();
     QTimer::singleShot(300, window, [window, file] {
-        const QString path = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        const bool saved = window->grab().save(path, "PNG");
-        std::printf(saved ? "korvane_host: wrote %s\n" : "korvane_host: cannot write %s\n", path.toLocal8Bit().constData());
-        QCoreApplication::exit(saved ? 0 : 1);
+        QCoreApplication::exit(host_shell_write_picture(window, QString::fromLocal8Bit(file.c_str())) ? 0 : 1);
     });
+}
+
+// After a script: the picture of the editor window the script left open; false (with the
+// reason printed) when there is none or the file cannot be written.
+bool screenshot_after_script(const std::string& file)
+{
+    QWidget* window = wex_get_main_frame_wnd();
+    if (!window) {
+        std::fprintf(stderr, "korvane_host: no editor window is open for the screenshot\n");
+        return false;
+    }
+    if (!window->isVisible()) {
+        window->resize(1280, 800);
+        window->show();
+    }
+    return host_shell_write_picture(window, QString::fromLocal8Bit(file.c_str()));
 }
 
 }  // namespace
@@ -223,9 +257,10 @@ void take_screenshot(QWidget* window, const std::string& file)
 int main(int argc, char** argv)
 {
     HOST_OPTIONS options;
-    if (!parse_options(argc, argv, &options)) {
-        usage();
-        return 2;
+    bool help = false;
+    if (!parse_options(argc, argv, &options, &help) || help) {
+        usage(help ? stdout : stderr);
+        return help ? 0 : 2;
     }
     if (!options.platform.empty())
         setenv("QT_QPA_PLATFORM", options.platform.c_str(), 1);
@@ -234,6 +269,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // The bench the host plays: the demo's device on a download cable of the simulated target.
     daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
+    // A window in use runs its acquisitions as hardware would: paced, on the control's thread.
+    daw_sim::set_mode(daw_sim::PACED);
     gen_set_is_qt(true);
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const bool offscreen = platform && std::strcmp(platform, "offscreen") == 0;
@@ -250,9 +287,12 @@ int main(int argc, char** argv)
                             (frame = open_editor(options, stay)) != nullptr;
         if (!opened)
             QCoreApplication::exit(1);
-        else if (!options.script.empty())
-            QCoreApplication::exit(run_script(interp, options.script));
-        else if (screenshot)
+        else if (!options.script.empty()) {
+            int status = run_script(interp, options.script);
+            if (!options.screenshot.empty() && !screenshot_after_script(options.screenshot))
+                status = status ? status : 1;
+            QCoreApplication::exit(status);
+        } else if (screenshot)
             take_screenshot(frame, options.screenshot);
         else if (!stay)
             QCoreApplication::exit(0);

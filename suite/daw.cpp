@@ -5,26 +5,62 @@
 #include "daw_target.h"
 #include "msg.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QThread>
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 DAW_CONTROL_INT::~DAW_CONTROL_INT() = default;
+DAW_CONTROL_ELA_INT::~DAW_CONTROL_ELA_INT() { detach_requests(); }
 void DAW_CONTROL_ELA_INT::node_interrupt_handler() {}
 void DAW_CONTROL_ELA_INT::notify(uint32_t, uint32_t, uint64_t) {}
 
 namespace {
 
-// One call of a request's script; a FILL step captures into the request's log first.
+// One call of a request's script; a FILL step captures into the request's log first. A paced
+// worker waits `hold_ms` after making the call: the time the phase it reports lasts.
 struct STEP {
     uint32_t code;
     uint32_t argument;
     uint64_t extra;
     bool fill;
+    int hold_ms = 0;
+};
+
+// Paced runs: how often a phase reports itself, and how long each phase lasts.
+constexpr int PACE_TICK_MS = 50;
+constexpr int PACE_WAIT_MS = 400;
+constexpr int PACE_START_MS = 50;
+
+int paced_acquire_ms(int depth) { return std::clamp(depth * 3 / 10, 100, 1500); }
+int paced_offload_ms(int depth) { return std::clamp(depth / 5, 100, 1000); }
+
+// Runs work on the thread of the application: the paced worker writes no log itself, so that
+// the editor, which reads the logs on that thread, never races with a capture.
+class COURIER : public QObject {
+public:
+    static constexpr QEvent::Type TYPE = QEvent::Type(QEvent::User + 317);
+    struct WORK : QEvent {
+        explicit WORK(std::function<void()> f) : QEvent(TYPE), run(std::move(f)) {}
+        std::function<void()> run;
+    };
+    bool event(QEvent* e) override
+    {
+        if (e->type() != TYPE)
+            return QObject::event(e);
+        static_cast<WORK*>(e)->run();
+        return true;
+    }
 };
 
 struct REQUEST {
@@ -34,6 +70,7 @@ struct REQUEST {
     bool autorun = false;
     bool ended = false;  // its ending call was queued: nothing follows it
     std::deque<STEP> script;
+    int depth = 0;  // of the log: how long a paced capture and offload last
     // What a capture writes, planned on the thread that started the run: the worker reads
     // neither the trigger nor the project.
     std::shared_ptr<const daw_target::PLAN> plan;
@@ -52,12 +89,17 @@ struct SIMULATOR {
     bool refuse_run = false;
     bool fail_offload = false;
     bool busy = false;
-    std::vector<std::unique_ptr<REQUEST>> requests;
+    std::vector<std::shared_ptr<REQUEST>> requests;
     size_t next = 0;  // round-robin position among the requests
     std::map<std::string, std::vector<HARDWARE_DEVICE>> hardware;
     std::thread worker;
     bool working = false;
     bool quit = false;
+    // The callback the worker is calling now: a callback being destroyed waits for the call.
+    const DAW_CONTROL_ELA_INT* calling = nullptr;
+    std::thread::id calling_thread;
+    std::condition_variable called;
+    QPointer<COURIER> courier;  // on the application's thread; made by the first threaded run
 
     ~SIMULATOR() { join(); }
     void join()
@@ -114,13 +156,28 @@ uint32_t not_running_code(const REQUEST& r)
     return r.log && r.log->is_power_up() ? DAW_EVENT_POWER_UP_NOT_RUNNING : DAW_EVENT_NOT_RUNNING;
 }
 
-// The trigger part of a script, from pre-trigger to data ready; `ending` adds "not running".
-void queue_capture(REQUEST* r, bool ending)
+// Must hold the lock. Paced: `ms` of the phase as calls of that code every tick; else one call.
+void queue_phase(SIMULATOR& s, REQUEST* r, uint32_t code, uint32_t argument, int ms)
+{
+    if (s.mode != daw_sim::PACED) {
+        r->script.push_back({code, argument, 0, false});
+        return;
+    }
+    for (int left = ms; left > 0; left -= PACE_TICK_MS)
+        r->script.push_back({code, argument, 0, false, std::min(left, PACE_TICK_MS)});
+}
+
+// Must hold the lock. The trigger part of a script, from pre-trigger to data ready; `ending`
+// adds "not running". A paced autorun waits for its trigger again before each capture.
+void queue_capture(SIMULATOR& s, REQUEST* r, bool ending, bool again)
 {
     const uint64_t log = reinterpret_cast<uintptr_t>(r->log);
-    r->script.push_back({DAW_EVENT_PRE_TRIGGER, 0, 0, false});
-    r->script.push_back({DAW_EVENT_POST_TRIGGER, 0, 0, false});
-    r->script.push_back({DAW_EVENT_OFFLOADING, 0, 0, false});
+    if (again && s.mode == daw_sim::PACED)
+        queue_phase(s, r, DAW_EVENT_WAITING_FOR_TRIGGER, 1, PACE_WAIT_MS);
+    const int acquire = paced_acquire_ms(r->depth);
+    queue_phase(s, r, DAW_EVENT_PRE_TRIGGER, 0, acquire / 2);
+    queue_phase(s, r, DAW_EVENT_POST_TRIGGER, 0, acquire - acquire / 2);
+    queue_phase(s, r, DAW_EVENT_OFFLOADING, 0, paced_offload_ms(r->depth));
     r->script.push_back({DAW_EVENT_DATA_READY, 0, log, true});
     if (ending) {
         r->script.push_back({not_running_code(*r), 0, 0, false});
@@ -128,14 +185,51 @@ void queue_capture(REQUEST* r, bool ending)
     }
 }
 
-// Must hold the lock. A request's script: started, waiting for level 1, and the capture when
-// the trigger is met; else it waits for a stop.
-void queue_run(REQUEST* r)
+// The session that holds the instance, among the open ones; null when none does.
+const KSM_TX_SESSION* session_of(const KSM_DATA_INSTANCE* instance)
 {
-    r->script.push_back({DAW_EVENT_STARTED, 0, 0, false});
-    r->script.push_back({DAW_EVENT_WAITING_FOR_TRIGGER, 1, 0, false});
+    for (const KSM_TX_SESSION* session : ksm_get_open_sessions())
+        for (int entry = 0; entry < session->get_num_instances(); ++entry)
+            if (session->get_instance_at(entry) == instance)
+                return session;
+    return nullptr;
+}
+
+// Must hold the lock. The JTAG error a run of the log's trigger meets on the device its session
+// names, when that device is in the hardware table: 5 (instance not found) when the device holds
+// no analyzer with the instance's node information, 8 (instance version mismatch) when it holds
+// another trigger than the log's. 0 when the device runs it, or no such device is on the bench.
+uint32_t device_error(SIMULATOR& s, const KSM_DATA_LOG* log, const KSM_DATA_INSTANCE* instance)
+{
+    const KSM_TX_SESSION* session = session_of(instance);
+    const auto hardware = session ? s.hardware.find(session->get_jtag_chain_name()) : s.hardware.end();
+    if (hardware == s.hardware.end())
+        return 0;
+    for (const HARDWARE_DEVICE& d : hardware->second) {
+        if (d.device.name != session->get_jtag_device_name())
+            continue;
+        const auto crc = d.crcs.find(info_key(instance->get_node_info()));
+        if (crc == d.crcs.end())
+            return 5;
+        return crc->second == log->get_trigger()->get_crc_value(false) ? 0 : 8;
+    }
+    return 0;
+}
+
+// Must hold the lock. A request's script: started, waiting for level 1, and the capture when
+// the trigger is met; else it waits for a stop. A device that does not hold the trigger ends
+// the request at once with its JTAG error.
+void queue_run(SIMULATOR& s, REQUEST* r)
+{
+    r->script.push_back({DAW_EVENT_STARTED, 0, 0, false, s.mode == daw_sim::PACED ? PACE_START_MS : 0});
+    if (const uint32_t error = r->log->is_power_up() ? 0 : device_error(s, r->log, r->instance)) {
+        r->script.push_back({DAW_EVENT_JTAG_ERROR, error, 0, false});
+        r->ended = true;
+        return;
+    }
+    queue_phase(s, r, DAW_EVENT_WAITING_FOR_TRIGGER, 1, PACE_WAIT_MS);
     if (r->plan->triggered)
-        queue_capture(r, !r->autorun);
+        queue_capture(s, r, !r->autorun, false);
 }
 
 // Must hold the lock: the next request with a pending call, round robin.
@@ -151,59 +245,121 @@ REQUEST* next_pending(SIMULATOR& s)
     return nullptr;
 }
 
-// Takes one call off a script and makes it, outside the lock; false when none was pending.
-bool deliver_one()
+// What a call does to the request's log: a capture fills it; an ending without a capture leaves
+// it empty and no longer acquiring.
+void write_log(KSM_DATA_LOG* log, const STEP& step, const daw_target::PLAN& plan)
+{
+    if (step.fill)
+        daw_target::fill(log, plan);
+    else if (is_ending(step.code))
+        log->set_acquiring_data(false);
+}
+
+// From the worker: the log is written on the application's thread, before the callback's own
+// posted events are handled there, and only while the request still has its log.
+void post_log_write(COURIER* courier, const std::shared_ptr<REQUEST>& r, const STEP& step)
+{
+    if (!courier) {
+        std::lock_guard<std::mutex> hold(sim().lock);
+        if (r->log)
+            write_log(r->log, step, *r->plan);
+        return;
+    }
+    QCoreApplication::postEvent(courier, new COURIER::WORK([r, step] {
+                                    SIMULATOR& s = sim();
+                                    std::unique_lock<std::mutex> hold(s.lock);
+                                    KSM_DATA_LOG* log = r->log;
+                                    hold.unlock();
+                                    if (log)
+                                        write_log(log, step, *r->plan);
+                                }));
+}
+
+// Must hold the lock: what follows the call just taken off the script. An autorun captures
+// again until stopped; a paced run whose trigger is not met keeps reporting that it waits.
+void follow_up(SIMULATOR& s, REQUEST* r, const STEP& step)
+{
+    if (step.code == DAW_EVENT_DATA_READY && r->autorun && !r->ended)
+        queue_capture(s, r, false, true);
+    else if (s.mode == daw_sim::PACED && r->script.empty() && !r->ended)
+        queue_phase(s, r, DAW_EVENT_WAITING_FOR_TRIGGER, 1, PACE_TICK_MS);
+}
+
+// Takes one call off a script and makes it, outside the lock; -1 when none was pending, else
+// how long the phase it reported lasts.
+int deliver_one(bool worker)
 {
     SIMULATOR& s = sim();
     std::unique_lock<std::mutex> hold(s.lock);
-    REQUEST* r = next_pending(s);
-    if (!r)
-        return false;
+    REQUEST* pending = next_pending(s);
+    if (!pending)
+        return -1;
+    std::shared_ptr<REQUEST> r;
+    for (const auto& each : s.requests)
+        if (each.get() == pending)
+            r = each;
     const STEP step = r->script.front();
     r->script.pop_front();
-    if (step.code == DAW_EVENT_DATA_READY && r->autorun && !r->ended)
-        queue_capture(r, false);  // autorun: capture again until stopped
+    follow_up(s, r.get(), step);
     DAW_CONTROL_ELA_INT* callback = r->callback;
     KSM_DATA_LOG* log = r->log;
-    const std::shared_ptr<const daw_target::PLAN> plan = r->plan;
+    s.calling = callback;
+    s.calling_thread = std::this_thread::get_id();
+    COURIER* courier = s.courier.data();
     hold.unlock();
-    if (step.fill)
-        daw_target::fill(log, *plan);
-    else if (is_ending(step.code) && log)
-        log->set_acquiring_data(false);  // ended without a capture: the log stays empty
+    const bool writes = step.fill || is_ending(step.code);
+    if (writes && worker)
+        post_log_write(courier, r, step);
+    else if (writes && log)
+        write_log(log, step, *r->plan);
     if (callback)
         callback->notify(step.code, step.argument, step.extra);
+    hold.lock();
+    s.calling = nullptr;
+    s.called.notify_all();
+    return step.hold_ms;
+}
+
+// Sleeps `ms` in short slices; false when the simulator is told to quit meanwhile.
+bool pause(SIMULATOR& s, int ms)
+{
+    for (int left = ms; left > 0; left -= 10) {
+        {
+            std::lock_guard<std::mutex> hold(s.lock);
+            if (s.quit)
+                return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, 10)));
+    }
     return true;
 }
 
 void work()
 {
     SIMULATOR& s = sim();
+    int hold_ms = 0;
     for (;;) {
+        int delay = 0;
         {
             std::lock_guard<std::mutex> hold(s.lock);
-            if (s.quit) {
-                s.working = false;
-                s.idle.notify_all();
-                return;
-            }
+            delay = s.mode == daw_sim::PACED ? hold_ms : s.delay_ms;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(s.delay_ms));
-        if (!deliver_one()) {
+        if (!pause(s, delay) || (hold_ms = deliver_one(true)) < 0) {
             std::lock_guard<std::mutex> hold(s.lock);
-            if (!next_pending(s)) {
+            if (s.quit || !next_pending(s)) {
                 s.working = false;
                 s.idle.notify_all();
                 return;
             }
+            hold_ms = 0;
         }
     }
 }
 
-// Must hold the lock: in threaded mode, makes sure the worker runs.
+// Must hold the lock: in a threaded mode, makes sure the worker runs.
 void wake(SIMULATOR& s, std::unique_lock<std::mutex>& hold)
 {
-    if (s.mode != daw_sim::THREADED || s.working)
+    if (s.mode == daw_sim::DETERMINISTIC || s.working)
         return;
     s.working = true;
     std::thread previous = std::move(s.worker);
@@ -236,7 +392,33 @@ void queue_call(int entry, uint32_t code, uint32_t argument, uint64_t extra)
     wake(s, hold);
 }
 
+// Must hold the lock, on the application's thread: the courier of the worker's log writes.
+void make_courier(SIMULATOR& s)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (s.courier || s.mode == daw_sim::DETERMINISTIC || !app || QThread::currentThread() != app->thread())
+        return;
+    s.courier = new COURIER;
+    s.courier->setParent(app);
+}
+
 }  // namespace
+
+void DAW_CONTROL_ELA_INT::detach_requests()
+{
+    SIMULATOR& s = sim();
+    std::unique_lock<std::mutex> hold(s.lock);
+    for (auto& r : s.requests)
+        if (r->callback == this) {
+            r->callback = nullptr;
+            r->log = nullptr;
+            r->script.clear();
+            r->ended = true;
+        }
+    // A call under way on another thread ends first; one on this thread is the caller's own.
+    if (s.calling_thread != std::this_thread::get_id())
+        s.called.wait(hold, [&s, this] { return s.calling != this; });
+}
 
 // ---- control ------------------------------------------------------------------------------------
 
@@ -258,16 +440,18 @@ bool DAW_CONTROL::run(std::vector<ACQ_PARAMETER>* requests)
     }
     for (size_t i = 0; i < requests->size(); ++i) {
         const ACQ_PARAMETER& p = (*requests)[i];
-        auto r = std::make_unique<REQUEST>();
+        auto r = std::make_shared<REQUEST>();
         r->plan = plans[i];
+        r->depth = plans[i]->depth;
         r->instance = instance_of(p.data_log);
         r->log = p.data_log;
         r->callback = p.callback;
         r->autorun = p.autorun;
         r->log->set_acquiring_data(true);
-        queue_run(r.get());
+        queue_run(s, r.get());
         s.requests.push_back(std::move(r));
     }
+    make_courier(s);
     wake(s, hold);
     return true;
 }
@@ -365,6 +549,12 @@ void daw_sim::reset()
     s.delay_ms = 1;
 }
 
+daw_sim::MODE daw_sim::mode()
+{
+    std::lock_guard<std::mutex> hold(sim().lock);
+    return sim().mode;
+}
+
 void daw_sim::refuse_next_run()
 {
     std::lock_guard<std::mutex> hold(sim().lock);
@@ -383,12 +573,12 @@ void daw_sim::set_device_busy(bool busy)
     sim().busy = busy;
 }
 
-bool daw_sim::step() { return deliver_one(); }
+bool daw_sim::step() { return deliver_one(false) >= 0; }
 
 int daw_sim::drain(int limit)
 {
     int count = 0;
-    while (count < limit && deliver_one())
+    while (count < limit && deliver_one(false) >= 0)
         ++count;
     return count;
 }
@@ -397,7 +587,13 @@ bool daw_sim::wait_idle(int timeout_ms)
 {
     SIMULATOR& s = sim();
     std::unique_lock<std::mutex> hold(s.lock);
-    return s.idle.wait_for(hold, std::chrono::milliseconds(timeout_ms), [&s] { return !s.working; });
+    if (!s.idle.wait_for(hold, std::chrono::milliseconds(timeout_ms), [&s] { return !s.working; }))
+        return false;
+    COURIER* courier = s.courier.data();
+    hold.unlock();
+    if (courier && QThread::currentThread() == courier->thread())
+        QCoreApplication::sendPostedEvents(courier, COURIER::TYPE);
+    return true;
 }
 
 void daw_sim::inject(int entry, uint32_t code, uint32_t argument, uint64_t extra)

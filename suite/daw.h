@@ -71,8 +71,15 @@ public:
 // The callback of one acquisition request. notify may be called on any thread.
 class DAW_CONTROL_ELA_INT : public DAW_CONTROL_INT {
 public:
+    ~DAW_CONTROL_ELA_INT() override;
     virtual void node_interrupt_handler();
     virtual void notify(uint32_t code, uint32_t argument, uint64_t extra);
+
+protected:
+    // Ends every request that reports here, without a call: once it returns, no call reaches
+    // this callback and the requests' logs are no longer written. A call under way on another
+    // thread is waited for. The destructor does it; a derived class does it first in its own.
+    void detach_requests();
 };
 
 class DAW_CONTROL {
@@ -122,8 +129,15 @@ namespace daw_sim {
 
 // Deterministic: progress is delivered only by step() and drain(), on the calling thread.
 // Threaded: a worker thread delivers it with a small delay between calls.
-enum MODE { DETERMINISTIC, THREADED };
+// Paced: a worker thread delivers it as hardware would: "waiting for trigger" for 0.4 s, the
+// capture for 0.3 ms per sample of depth and the offload for 0.2 ms per sample (each at least
+// 0.1 s, at most 1.5 s and 1 s), each phase reported every 50 ms; an autorun waits for its
+// trigger again before each capture, and a trigger not met reports waiting until stopped.
+// In both threaded modes the logs are written on the application's thread (posted there
+// before the callback's call), so that nothing but the callbacks runs on the worker.
+enum MODE { DETERMINISTIC, THREADED, PACED };
 void set_mode(MODE mode, int delay_ms = 1);
+MODE mode();
 // Ends every request (without telling their callbacks), waits for the worker, clears the
 // switches and the hardware table.
 void reset();
@@ -137,7 +151,8 @@ void set_device_busy(bool busy);
 bool step();
 // Delivers pending calls until none is left or `limit` were delivered; returns the count.
 int drain(int limit = 100000);
-// Threaded mode: waits until the worker has nothing left to deliver; false on the timeout.
+// Threaded modes: waits until the worker has nothing left to deliver, then (on the
+// application's thread) makes the log writes posted so far; false on the timeout.
 bool wait_idle(int timeout_ms = 5000);
 
 // Accepted requests are numbered from 0 in the order of acceptance. These queue calls to a

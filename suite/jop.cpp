@@ -2,7 +2,10 @@
 
 #include "dev.h"
 #include "omu.h"
+#include "pgmio.h"
 #include "wex.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -37,13 +40,45 @@ void jop_record_compile(KSM_TX_SESSION* session)
     }
 }
 
+// The programming file of the compiled design: an analyzer record (node information, trigger
+// checksum) per instance. The session's own programming file, else "<session>.sif" beside the
+// session's file, which the session then names; nothing for a session not yet saved.
+bool write_programming_file(KSM_TX_SESSION* session, std::string* error)
+{
+    std::string path = session->get_sif_file_name();
+    const QFileInfo file(QString::fromLocal8Bit(session->get_data_session()->get_name()));
+    if (path.empty() && file.isAbsolute() && file.exists())
+        path = (file.absolutePath() + "/" + file.completeBaseName() + ".sif").toLocal8Bit().toStdString();
+    if (path.empty())
+        return true;
+    std::vector<PGMIO_ZLM_RECORD> records;
+    for (int entry = 0; entry < session->get_num_instances(); ++entry) {
+        const KSM_TX_INSTANCE* instance = session->get_instance_at(entry);
+        if (!instance || session->is_power_up_view(entry))
+            continue;
+        const KSM_DATA_INSTANCE_INFO info = instance->get_node_info();
+        const uint32_t word =
+            info.first | (info.second & 0x7FF) << 8 | uint32_t(info.third) << 19 | uint32_t(info.version) << 27;
+        records.push_back({word, instance->get_compiled_checksum()});
+    }
+    if (!pgmio_write_sif(path.c_str(), records, "compiled design", error))
+        return false;
+    if (path != session->get_sif_file_name())
+        session->set_sif_file_name(path.c_str());
+    return true;
+}
+
 bool jop_run_compile(int flow, const std::string&)
 {
     if (flow != FSTR_FLOW_FULL_COMPILATION && flow != FSTR_FLOW_FAST_RECOMPILATION)
         return true;
-    for (KSM_TX_SESSION* session : ksm_get_open_sessions())
+    bool written = true;
+    for (KSM_TX_SESSION* session : ksm_get_open_sessions()) {
         jop_record_compile(session);
-    return true;
+        std::string error;
+        written = write_programming_file(session, &error) && written;
+    }
+    return written;
 }
 
 // ---- memory-block estimate ----------------------------------------------------------------------------

@@ -15,7 +15,9 @@ bool jop_lmx_check_compatibility(const KSM_DATA_TRIGGER* trigger, bool);
 // the trigger it compiled and routed into the instance (no reroute is pending after it).
 void jop_record_compile(KSM_TX_SESSION* session);
 // The simulated compile flow: a full or fast compile records a compile into every open
-// session and leaves nothing pending; other flows change nothing.
+// session, leaves nothing pending, and writes each session's programming file (its own, else
+// "<session>.sif" beside a saved session's file, which the session then names) with an
+// analyzer record per instance; other flows change nothing. False when a file cannot be written.
 bool jop_run_compile(int flow, const std::string& arguments);
 
 // The debug core's memory-block estimate. Size classes: 0 small, 1 medium, 2 large; 6 lets

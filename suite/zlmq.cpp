@@ -36,6 +36,7 @@ void ZLMQ_JTAG_WIDGET::initialize()
     m_hardware->setObjectName("jtag_hardware");
     m_device->setObjectName("jtag_device");
     m_program = new QPushButton("Program", this);
+    m_program->setObjectName("jtag_program");
     m_file = new QLineEdit(this);
     m_file->setReadOnly(true);
     m_browse = new QPushButton("...", this);
@@ -64,7 +65,6 @@ void ZLMQ_JTAG_WIDGET::initialize()
     connect(m_scan, &QPushButton::clicked, this, &ZLMQ_JTAG_WIDGET::on_scan);
     connect(m_program, &QPushButton::clicked, this, &ZLMQ_JTAG_WIDGET::on_program);
     connect(m_browse, &QPushButton::clicked, this, &ZLMQ_JTAG_WIDGET::on_browse);
-    show_status(get_ready_msg());
     enable_program_button();
 }
 
@@ -86,14 +86,29 @@ void ZLMQ_JTAG_WIDGET::on_scan()
     QString device;
     get_jtag_device(&device);
     m_device->setCurrentIndex(m_device->findText(device, Qt::MatchFixedString));
-    if (devices.empty())
+    show_chain_status();
+}
+
+void ZLMQ_JTAG_WIDGET::show_chain_status()
+{
+    QString hardware, device;
+    const bool unset = get_jtag_hardware(&hardware) || get_jtag_device(&device);
+    if (m_hardware->currentIndex() >= 0 && m_device->count() == 0)
         show_status(get_no_device_detected_msg());
-    else if (device.isEmpty())
+    else if (unset)
         show_status(get_no_device_selected_msg());
-    else if (m_device->currentIndex() < 0)
+    else if (m_hardware->currentIndex() < 0 || m_device->currentIndex() < 0)
         show_status(get_selected_device_not_found_msg());
     else
         show_status(get_ready_msg());
+}
+
+void ZLMQ_JTAG_WIDGET::show_running(bool running)
+{
+    if (running)
+        show_status(get_running_msg());
+    else
+        show_chain_status();
 }
 
 void ZLMQ_JTAG_WIDGET::on_hardware_activated(int index)
@@ -110,6 +125,7 @@ void ZLMQ_JTAG_WIDGET::on_device_activated(int index)
     m_user_change = true;
     set_jtag_device(m_device->itemText(index));
     m_user_change = false;
+    show_chain_status();
     on_widget_updated(CHANGED);
 }
 
@@ -133,7 +149,10 @@ void ZLMQ_JTAG_WIDGET::on_program()
     show_status(get_programming_device_msg());
     on_widget_updated(CHANGED | PROGRAMMING);
     const bool programmed = program_file(hardware, device, file);
-    show_status(programmed ? get_ready_msg() : get_communication_error_msg());
+    if (programmed)
+        show_chain_status();
+    else
+        show_status(get_communication_error_msg());
     // The end is reported from the event loop, as the programmer's thread would.
     QMetaObject::invokeMethod(
         this,

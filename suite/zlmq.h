@@ -71,8 +71,12 @@ public slots:
     // checksum into the simulated target, then reports CHANGED | PROGRAMMING_ENDED (or CHANGED
     // alone when it failed) from the event loop.
     void on_program();
-    // Lists the devices of the chosen hardware.
+    // Lists the devices of the chosen hardware, selects the client's device among them and
+    // says what it found.
     void on_scan();
+    // The running message during an acquisition; else what the chain holds: no hardware or
+    // device chosen, no device on the hardware, the chosen device absent, or ready.
+    void show_running(bool running);
 
 private slots:
     void on_hardware_activated(int index);
@@ -81,6 +85,7 @@ private slots:
 
 private:
     void show_status(MSG_POST* message);
+    void show_chain_status();
     bool program_file(const QString& hardware, const QString& device, const QString& file);
 
     QString m_client;

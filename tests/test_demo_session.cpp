@@ -4,6 +4,7 @@
 #include "ksm_test_session.h"
 #include "manager_test_support.h"
 
+#include "jop.h"
 #include "toz.h"
 
 #include <QFile>
@@ -171,6 +172,15 @@ TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
     KSM_TX_TRIGGER* trigger = manager.get_trigger_nodes(-1);
     trigger->set_trigger_condition(trigger->find_node("mem_ctrl|fifo|full"), 0, KSM_CTYPE_RISING_EDGE);
     manager.get_signal_nodes(-1)->set_sample_depth(1024);
+    // Ready to capture: the bench's hardware and device chosen, and the design compiled.
+    manager.set_jtag_hardware("USB-Cable", false);
+    manager.set_jtag_device("MR2-C40", false);
+    jop_record_compile(manager.get_session());
+    // A layout that reads at 1280x800: the top panes at their least height and the hierarchy
+    // and data-log panes closed (the View menu opens them) leave the node lists 20 rows and more.
+    manager.set_size_state("jtag widget size", QSize(420, 118));
+    manager.set_visible_state("hierarchy widget visible", false);
+    manager.set_visible_state("data log widget visible", false);
     ASSERT_TRUE(manager.save_document(path.toLocal8Bit().constData()));
 
     QFile built(path);

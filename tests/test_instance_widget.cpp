@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QTreeView>
@@ -303,7 +304,16 @@ TEST_F(INSTANCE_PANE, StatusHelpOpensTheTopicOfTheTextShown)
 
 TEST_F(INSTANCE_PANE, StatusLineTellsTheNextStep)
 {
-    EXPECT_EQ(pane->get_status_line()->text(), "Start Quickfold to continue");
+    // The demo as never compiled: a compile is asked for only while the recompile action can be used.
+    m->get_session()->get_instance_at(0)->set_compiled_checksums(0, 0);
+    QAction* recompile = m->get_action(PIRQ_ACTION_TOOLBAR_RECOMPILE, QVariant());
+    for (bool enabled : {true, false}) {
+        QCoreApplication::sendPostedEvents();
+        recompile->setEnabled(enabled);
+        pane->on_update(nullptr, VOKR_HINT_INSTANCES);
+        EXPECT_EQ(pane->get_status_line()->text(),
+                  enabled ? "Start Quickfold to continue" : "Program the device to continue");
+    }
     jop_record_compile(m->get_session());
     refresh();
     EXPECT_EQ(pane->get_status_line()->text(), "Program the device to continue");
@@ -420,6 +430,45 @@ TEST_F(INSTANCE_PANE, AcquisitionFromAddToTheDataLogTree)
     ASSERT_NE(trigger, nullptr);
     ASSERT_EQ(trigger->rowCount(), 1);
     EXPECT_EQ(trigger->child(0)->text(), QString::fromLocal8Bit(m->get_data_log()->get_name()));
+}
+
+}  // namespace
+
+namespace {
+
+// Paced runs on the control's worker: closing the window while each phase is under way lets
+// the worker go with no call into the destroyed callbacks, pane or logs (the sanitized builds
+// catch any), and the control ends up idle.
+TEST_F(INSTANCE_PANE, ClosingDuringAPacedRunLeavesTheWorkerNothingToCall)
+{
+    KSM_TX_INSTANCE* instance = m->get_session()->get_instance_at(0);
+    for (int wait_ms : {0, 120, 600, 900}) {
+        if (!pane) {
+            frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
+            m = frame->get_tx_manager();
+            bool renamed = false;
+            std::string name;
+            ASSERT_TRUE(m->open_document(path("demo.lmx").c_str(), &renamed, &name));
+            pane = std::make_unique<VOKR_INSTANCE_WIDGET>(nullptr, frame.get());
+            instance = m->get_session()->get_instance_at(0);
+            refresh();
+        }
+        daw_sim::program("USB-Cable", "MR2-C40", instance->get_node_info(),
+                         m->get_trigger_nodes(-1)->get_crc_value(false));
+        daw_sim::set_mode(daw_sim::PACED);
+        select_row(0);
+        pane->on_tools_repeat();
+        ASSERT_EQ(pane->get_live_callback_count(), 1) << wait_ms;
+        for (QElapsedTimer clock; !clock.isValid() || clock.elapsed() < wait_ms;) {
+            if (!clock.isValid())
+                clock.start();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        pane.reset();
+        frame.reset();
+        EXPECT_TRUE(daw_sim::wait_idle(2000)) << wait_ms;
+        QCoreApplication::sendPostedEvents();
+    }
 }
 
 }  // namespace

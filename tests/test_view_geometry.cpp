@@ -83,10 +83,12 @@ TEST_F(ViewGeometry, ColumnsFollowModeStorageQualifierAndLevels)
     show_tab(0);
     EXPECT_EQ(m_view->get_column_width(12), 0);
     EXPECT_EQ(m_view->get_column_width(22), 0);
-    EXPECT_EQ(m_view->get_column_width(23), 1000 - 34 - 34 - 220 - 1);
+    const auto& widths = VOKR_VIEW::default_column_widths();
+    const int names = widths[0] + widths[1] + widths[2];
+    EXPECT_EQ(m_view->get_column_width(23), 1000 - names - 1);
     m_view->m_time_bars[0] = 3;
     m_view->m_timebar_count = 1;
-    EXPECT_EQ(m_view->get_column_width(23), 1000 - 34 - 34 - 220 - 78 - 1);
+    EXPECT_EQ(m_view->get_column_width(23), 1000 - names - 78 - 1);
 }
 
 TEST_F(ViewGeometry, RowHeightsAndCellRectangles)
@@ -109,7 +111,9 @@ TEST_F(ViewGeometry, RowHeightsAndCellRectangles)
     for (int node : {0, 1, 2, 4, 7, 8})
         EXPECT_TRUE(rect(VOKR_VIEW::node_to_row(node), 2).isNull()) << node;
     const int headers = m_view->get_row_height(0) + m_view->get_row_height(1) + m_view->get_row_height(2);
-    EXPECT_EQ(rect(VOKR_VIEW::node_to_row(9), 2), QRect(QPoint(68, headers), QPoint(68 + 221, headers + base + 1)));
+    const int name_left = VOKR_VIEW::default_column_widths()[0] + VOKR_VIEW::default_column_widths()[1];
+    EXPECT_EQ(rect(VOKR_VIEW::node_to_row(9), 2),
+              QRect(QPoint(name_left, headers), QPoint(name_left + 221, headers + base + 1)));
     EXPECT_EQ(rect(VOKR_VIEW::node_to_row(10), 0).top(), headers + base);
     // Hit tests find the same cells; below the last row and right of the last column is nothing.
     const struct {
@@ -117,8 +121,8 @@ TEST_F(ViewGeometry, RowHeightsAndCellRectangles)
         int row, column;  // -1: no hit
     } hits[] = {
         {{10, 5}, 0, 0},
-        {{100, headers + 2}, VOKR_VIEW::node_to_row(9), 2},
-        {{100, headers + base + 3}, VOKR_VIEW::node_to_row(10), 2},
+        {{name_left + 32, headers + 2}, VOKR_VIEW::node_to_row(9), 2},
+        {{name_left + 32, headers + base + 3}, VOKR_VIEW::node_to_row(10), 2},
         {{100, headers + 4 * base + 5}, -1, -1},
         {{2000, 5}, -1, -1},
     };
@@ -222,7 +226,9 @@ TEST_F(ViewGeometry, SampleScaleAndRulerSteps)
     show_tab(0);
     ASSERT_TRUE(m()->get_signal_nodes(-1)->set_sample_depth(512));
     m_view->reset_zoom(true);  // as the update after a depth change does: the whole depth fills the cell
-    EXPECT_DOUBLE_EQ(m_view->get_pixels_per_sample(), (1000 - 34 - 34 - 220 - 1 - 5 + 1) / 512.0);
+    EXPECT_DOUBLE_EQ(m_view->get_pixels_per_sample(), (1000 - VOKR_VIEW::default_column_widths()[0] -
+                                                       VOKR_VIEW::default_column_widths()[1] - 220 - 1 - 5 + 1) /
+                                                          512.0);
     EXPECT_GT(m_view->get_ruler_step(), 0);
     // A waveform cell narrower than its margin draws no samples.
     m_view->resize(290, 400);

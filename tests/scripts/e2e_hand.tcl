@@ -7,6 +7,9 @@ source [file join [file dirname [info script]] e2e_lib.tcl]
 set work [e2e_workspace hand]
 ::korvane::host::open_editor [file join $work demo.lmx]
 set_widgets {data_setup_tabs Setup}
+# A screen a little wider than the default: the condition column is in sight beside the
+# configuration pane, with a few pixels of the list still to scroll.
+screenshot [file join $work hand_start.png] 1380 900
 
 # Every entry of a menu shows its command's name, none a placeholder.
 proc check_named {entries where} {
@@ -63,6 +66,8 @@ foreach {column what} {2 "node name" 1 alias 5 "data enable" 6 "trigger enable" 
     check_named [context_menu node_list {*}[cell $bit $column]] "the $what column"
 }
 check_named [context_menu instance_tree 20 40] "the instance manager"
+# The demo opens with the data log pane closed; the View menu shows it.
+action PIRQ_ACTION_DATA_LOG_PANE
 check_named [context_menu data_log_tree 20 40] "the data log"
 click programming_files_toggle
 check_named [context_menu programming_files 20 40] "the programming-file manager"

@@ -34,6 +34,16 @@ proc session {key} { return [dict get [state] $key] }
 # Conditions of a trigger level as a dictionary of node name and condition number.
 proc level_conditions {level} { return [lindex [dict get [trigger] levels] $level] }
 
+# A device that does not hold the compiled trigger is programmed from the JTAG pane, as the
+# banner asks, and the pane waits for the programming to end.
+proc program_if_needed {} {
+    if {[dict get [status_texts] banner] eq "Program the device to continue"} {
+        press jtag_program
+        update
+        check {[dict get [status_texts] banner] ne "Program the device to continue"} "the device was programmed"
+    }
+}
+
 # Runs an acquisition of the current instance on the simulated target and waits for its end.
 # A trigger changed since the last compile makes the editor ask to recompile (yes) and to save
 # first (yes); the run after the compile acquires.
@@ -42,6 +52,7 @@ proc run_acquisition {} {
     ::korvane::msg::answer yes yes
     action RUN -focus window
     if {![session acquiring]} {
+        program_if_needed
         action RUN -focus window
     }
     wait_acquisition

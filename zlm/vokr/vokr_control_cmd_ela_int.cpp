@@ -6,7 +6,8 @@
 
 VOKR_UPDATE_STATE_EVENT::~VOKR_UPDATE_STATE_EVENT() = default;
 
-VOKR_CONTROL_CMD_ELA_INT::~VOKR_CONTROL_CMD_ELA_INT() = default;
+// The control lets go of the callback before any of it is gone: no call reaches it afterwards.
+VOKR_CONTROL_CMD_ELA_INT::~VOKR_CONTROL_CMD_ELA_INT() { detach_requests(); }
 
 uint64_t VOKR_CONTROL_CMD_ELA_INT::next_serial()
 {

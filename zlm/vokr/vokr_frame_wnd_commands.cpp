@@ -88,7 +88,10 @@ bool VOKR_FRAME_WND::new_file()
 {
     if (!WEX_FRAME_WND::new_file())
         return false;
-    return m_tx_manager->new_document(get_untitled_name().toLocal8Bit().constData());
+    const bool result = m_tx_manager->new_document(get_untitled_name().toLocal8Bit().constData());
+    m_tx_manager->on_update_edit_undo();
+    m_tx_manager->on_update_edit_redo();
+    return result;
 }
 
 bool VOKR_FRAME_WND::open_file(const QString& path)
@@ -109,6 +112,9 @@ bool VOKR_FRAME_WND::open_file(const QString& path)
         // The document that was open is closed by now: the frame no longer names the file.
         set_qstring_filepath(QString());
     }
+    // A session just opened has nothing to undo or redo yet; a failed open leaves none.
+    m_tx_manager->on_update_edit_undo();
+    m_tx_manager->on_update_edit_redo();
     return result;
 }
 

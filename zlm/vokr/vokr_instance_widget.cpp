@@ -132,6 +132,8 @@ void VOKR_INSTANCE_WIDGET::build_tree()
     m_tree->setModel(&m_model);
     m_tree->setColumnWidth(NAME, 200);
     m_tree->setColumnWidth(ENABLED, 65);
+    fit_columns();
+    connect(&m_model, &QStandardItemModel::headerDataChanged, this, &VOKR_INSTANCE_WIDGET::fit_columns);
     auto* body = static_cast<QVBoxLayout*>(layout());
     body->addWidget(line);
     body->addWidget(m_tree);
@@ -537,11 +539,40 @@ void VOKR_INSTANCE_WIDGET::run_selected(bool autorun)
         const bool accepted = std::any_of(requests.begin(), requests.end(),
                                           [callback](const auto& r) { return r.callback == callback; }) &&
                               m_tx_manager->is_instance_acquiring(entry);
-        if (accepted)
+        if (accepted) {
             m_live_callbacks.insert(callback, callback->get_serial());
-        else
+            show_started(entry);
+        } else {
             delete callback;
+        }
     }
+}
+
+// The widths given are minimums: a column is widened to its header text, and the Status column
+// to the longest progress text, so that neither is cut.
+void VOKR_INSTANCE_WIDGET::fit_columns()
+{
+    QHeaderView* header = m_tree->header();
+    const int status = m_tree->fontMetrics().horizontalAdvance(VOKR_ACQUIRING_POST_TRIGGER_DATA) + 16;
+    for (int c = 0; c < COLUMNS; ++c) {
+        const int wanted = std::max(header->sectionSizeHint(c), c == STATUS ? status : 0);
+        if (m_tree->columnWidth(c) < wanted)
+            m_tree->setColumnWidth(c, wanted);
+    }
+}
+
+// An accepted run waits for its trigger from the start: the row, the status line and the
+// panes tell it at once, not only when the control's first report has arrived.
+void VOKR_INSTANCE_WIDGET::show_started(int entry)
+{
+    if (QStandardItem* row = find_instance_item(entry)) {
+        const CELL cell = trigger_progress_cell(false, 0, entry);
+        ITEM_WRITE_SCOPE scope(&m_model, this);
+        m_model.item(row->row(), STATUS)->setText(cell.text);
+        m_model.item(row->row(), STATUS)->setBackground(cell.brush);
+    }
+    constexpr uint32_t STATE_STARTED = 0x800000;
+    on_acquisition_started(STATE_STARTED, is_current_or_its_power_up(entry));
 }
 
 void VOKR_INSTANCE_WIDGET::on_tools_stop()

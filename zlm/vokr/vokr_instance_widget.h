@@ -83,6 +83,8 @@ private:
     void enable_commands(const QList<QStandardItem*>& rows);
     void enable_edit_commands(const QList<QStandardItem*>& rows);
     void run_selected(bool autorun);
+    void show_started(int entry);
+    void fit_columns();
     void notify_all(std::initializer_list<unsigned int> hints);
 
     // Posted state events.

@@ -14,6 +14,7 @@
 #include "vokr_tx_manager.h"
 #include "vokr_update_state_event.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QTreeView>
@@ -220,10 +221,12 @@ void VOKR_INSTANCE_WIDGET::update_status_line()
         return set_status_line(VOKR_NO_NODES, vokr_yellow_palette());
     bool recompile = false, reroute = false;
     if (m_tx_manager->is_compile_or_reroute_needed(&recompile, &reroute)) {
-        const QString& text = JOP_INSTANCE_BUILDER::design_contains_partial_reconfig() ? VOKR_COMPILE_DESIGN
-                              : recompile                                              ? VOKR_RECOMPILE_DESIGN
-                                                                                       : VOKR_REROUTE_DESIGN;
-        return set_status_line(text, vokr_red_palette());
+        const bool full = JOP_INSTANCE_BUILDER::design_contains_partial_reconfig();
+        const QString& text = full ? VOKR_COMPILE_DESIGN : recompile ? VOKR_RECOMPILE_DESIGN : VOKR_REROUTE_DESIGN;
+        // A request to compile only while the action it names can be used; else Run asks.
+        if (m_tx_manager->get_action(full ? PIRQ_ACTION_TOOLBAR_COMPILE : PIRQ_ACTION_TOOLBAR_RECOMPILE, QVariant())
+                ->isEnabled())
+            return set_status_line(text, vokr_red_palette());
     }
     if (m_tx_manager->is_any_instance_acquiring())
         return set_status_line(VOKR_ACQUISITION_IN_PROGRESS, vokr_green_palette());

@@ -204,7 +204,9 @@ void VOKR_JTAG_WIDGET::on_update(QObject*, int hint)
         for (QWidget* w : chain_controls)
             w->setEnabled(true);
         enable_program_button();
+        show_running(false);
     } else if (hint & VOKR_HINT_ACQUISITION_STARTED) {
+        show_running(true);
         for (QWidget* w : chain_controls)
             w->setEnabled(false);
         m_file_control->setEnabled(false);
@@ -216,13 +218,15 @@ void VOKR_JTAG_WIDGET::on_update(QObject*, int hint)
     }
 }
 
+// The session's hardware is chosen, its devices scanned again and the session's device chosen
+// among them: a session opened after the pane was built shows both.
 void VOKR_JTAG_WIDGET::refresh_controls()
 {
-    QString hardware, device, file;
-    if (!get_jtag_hardware(&hardware))
-        get_hardware_combo()->setCurrentIndex(get_hardware_combo()->findText(hardware, Qt::MatchFixedString));
-    if (!get_jtag_device(&device))
-        get_device_combo()->setCurrentIndex(get_device_combo()->findText(device, Qt::MatchFixedString));
+    QString hardware, file;
+    get_jtag_hardware(&hardware);
+    get_hardware_combo()->setCurrentIndex(get_hardware_combo()->findText(hardware, Qt::MatchFixedString));
+    if (!m_tx_manager->is_any_instance_acquiring())
+        on_scan();
     get_sif_file_name(&file);
     get_file_edit()->setText(file);
     enable_program_button();

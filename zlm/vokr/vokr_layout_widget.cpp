@@ -27,7 +27,6 @@
 namespace {
 
 constexpr int TOP_PANE_HEIGHT = 120;
-constexpr int SIDE_PANE_WIDTH = 354;
 constexpr int NODE_COLUMN_WIDTH = 258;
 constexpr const char* STATE_BASED_TAB = "State-Based Trigger Flow";
 

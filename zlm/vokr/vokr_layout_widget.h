@@ -23,6 +23,8 @@ class VOKR_VIEW;
 class VOKR_LAYOUT_WIDGET : public QSplitter {
     Q_OBJECT
 public:
+    // The width of the side panes beside the node list and the state-based trigger editor.
+    static constexpr int SIDE_PANE_WIDTH = 354;
     VOKR_LAYOUT_WIDGET(VOKR_FRAME_WND* frame, VOKR_TX_MANAGER* manager);
     ~VOKR_LAYOUT_WIDGET() override;
 
@@ -91,6 +93,8 @@ private:
     void on_power_up_switch(int hint);
     void on_tabs_rebuilt();
     void apply_top_pane_sizes(bool jtag_shown);
+    void apply_hierarchy_height();
+    void apply_side_pane_width();
     VOKR_SPLITTER* splitter(int id, Qt::Orientation orientation, QWidget* parent);
     QAction* pane_action(int id) const;
 

@@ -3,12 +3,17 @@
 // panes' visibility are taken when the document is saved.
 #include "vokr_layout_widget.h"
 
+#include "vokr_config_widget.h"
 #include "vokr_frame_wnd.h"
+#include "vokr_hierarchy_widget.h"
 #include "vokr_instance_widget.h"
 #include "vokr_jtag_widget.h"
 #include "vokr_tx_manager.h"
+#include "vokr_view.h"
 
 #include <QAction>
+#include <QSplitter>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 
@@ -68,6 +73,47 @@ void VOKR_LAYOUT_WIDGET::on_resize_timer()
     }
     for (const auto& [key, action] : PANES)
         pane_action(action)->setChecked(m_tx_manager->get_visible_state(key, true));
+    apply_hierarchy_height();
+    apply_side_pane_width();
+}
+
+// Once the window has its size, the node list beside the signal configuration pane gets the
+// width of its columns (and its scroll bar) where the pane can keep its own width; the pane
+// takes the rest.
+void VOKR_LAYOUT_WIDGET::apply_side_pane_width()
+{
+    const int columns =
+        m_view ? m_view->get_fixed_columns_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4 : 0;
+    for (VOKR_CONFIG_WIDGET* config : findChildren<VOKR_CONFIG_WIDGET*>()) {
+        auto* setup = qobject_cast<QSplitter*>(config->parentWidget());
+        QList<int> sizes = setup ? setup->sizes() : QList<int>();
+        if (sizes.size() != 2 || setup->indexOf(config) != 1 || sizes[1] == 0)
+            continue;
+        const int total = sizes[0] + sizes[1];
+        sizes[1] = std::max(SIDE_PANE_WIDTH, total - columns);
+        sizes[0] = total - sizes[1];
+        setup->setSizes(sizes);
+    }
+}
+
+// The stored height of the hierarchy and data-log panes, once the window has its size: the
+// node lists above them take the rest of each instance's page.
+void VOKR_LAYOUT_WIDGET::apply_hierarchy_height()
+{
+    const int height = m_tx_manager->get_int_state("hierarchy widget height", -1);
+    if (height < 0)
+        return;
+    for (VOKR_HIERARCHY_WIDGET* hierarchy : qAsConst(m_hierarchy_widget_map)) {
+        QWidget* panes = hierarchy ? hierarchy->parentWidget() : nullptr;
+        auto* page = panes ? qobject_cast<QSplitter*>(panes->parentWidget()) : nullptr;
+        QList<int> sizes = page ? page->sizes() : QList<int>();
+        if (sizes.size() < 2 || page->indexOf(panes) != sizes.size() - 1)
+            continue;
+        const int total = sizes[sizes.size() - 2] + sizes.last();
+        sizes.last() = std::min(height, total);
+        sizes[sizes.size() - 2] = total - sizes.last();
+        page->setSizes(sizes);
+    }
 }
 
 // A stored height of 0 leaves the top pane's height alone; a width of 0 hides the JTAG pane.

@@ -74,10 +74,22 @@ int next_power_of_two(int n)
 
 }  // namespace
 
+// The widths given are minimums: a column whose header text is wider gets the text's width in
+// the header font, so that the first screen shows every header whole.
 const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column_widths()
 {
-    static const std::array<int, STORED_COLUMN_COUNT> widths = {
-        34, 34, 220, 74, 68, 78, 95, 96, 98, 98, 88, 88, 110, 101, 101, 101, 101, 101, 101, 101, 101, 107, 78};
+    static const std::array<int, STORED_COLUMN_COUNT> widths = [] {
+        std::array<int, STORED_COLUMN_COUNT> given = {34,  34,  220, 74,  68,  78,  95,  96,  98,  98,  88, 88,
+                                                      110, 101, 101, 101, 101, 101, 101, 101, 101, 107, 78};
+        constexpr int HEADER_FONT = 55;  // the font the header is painted in
+        const QFontMetrics metrics(pirq_get_font(HEADER_FONT));
+        const std::pair<int, const char*> headers[] = {
+            {0, "Type"},           {1, "Alias"},          {5, "Data Enable"},
+            {6, "Trigger Enable"}, {7, "Storage Enable"}, {FIRST_LEVEL_COLUMN, "Trigger Conditions"}};
+        for (const auto& [column, text] : headers)
+            given[column] = std::min(MAX_COLUMN_WIDTH, std::max(given[column], metrics.horizontalAdvance(text) + 8));
+        return given;
+    }();
     return widths;
 }
 
