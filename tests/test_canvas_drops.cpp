@@ -286,6 +286,13 @@ TEST(ValueDialog, EntryModesConvertAndCheck)
     cut.get_value_edit()->setText("300");
     cut.on_ok_button();
     EXPECT_EQ(cut.get_value_edit()->text(), "00101100");
+    // Minus zero typed for a one-bit value in two's complement is zero, not -1.
+    VOKR_TRIGGER_VALUE_DLG one_bit("", 1, nullptr, 4);
+    one_bit.get_radix_combo()->setCurrentIndex(2);
+    one_bit.get_value_edit()->selectAll();
+    QTest::keyClicks(one_bit.get_value_edit(), "-0");
+    one_bit.on_ok_button();
+    EXPECT_EQ(one_bit.get_value_edit()->text(), "0");
 }
 
 // A bus from the node list dropped on a comparison, a value typed for its other input and the
