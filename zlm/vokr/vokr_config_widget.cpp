@@ -379,8 +379,10 @@ void VOKR_CONFIG_WIDGET::insert_items()
 void VOKR_CONFIG_WIDGET::connect_to_manager()
 {
     VOKR_TX_MANAGER* m = m_tx_manager;
+    // Only a person's choice reaches the manager: the refills and refreshes of a list change its
+    // current item too, and would otherwise each make an undo step of their own.
     const auto text_of = [](QComboBox* combo, void (VOKR_TX_MANAGER::*slot)(const QString&), VOKR_TX_MANAGER* m) {
-        connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), m,
+        connect(combo, QOverload<int>::of(&QComboBox::activated), m,
                 [combo, slot, m](int index) { (m->*slot)(combo->itemText(index)); });
     };
     const auto finished = [m](VOKR_LINE_EDIT* edit, void (VOKR_TX_MANAGER::*slot)(const QString&)) {
