@@ -338,6 +338,9 @@ public:
     bool is_incremental_compile() const;
     bool is_incremental_route_available(int index) const;
     bool check_nodes_allocated(int instance);
+    // False, with the reason shown, when the entry's trigger is state-based and its flow does
+    // not pass the check: such a flow can be neither compiled nor run.
+    bool check_flow_for_run(int instance);
 
 private:
     static bool compiles_incrementally(const YEK_PROJECT_INFO* project);
