@@ -203,6 +203,38 @@ TEST_F(ConfigPanel, DepthAndStorageTypeDriveTheDependentControls)
     }
 }
 
+// A session holding a depth that the list does not offer says so when it opens, and its box
+// shows that depth as its placeholder instead of another depth.
+TEST_F(ConfigPanel, UnlistedStoredDepthIsShownAndExplained)
+{
+    {
+        EDITOR made(true);
+        ASSERT_TRUE(made.data()->set_sample_depth(1 << 20));
+        ASSERT_TRUE(made->save_document(path("deep.lmx").c_str()));
+    }
+    MSG_JOURNAL::clear();
+    EDITOR editor(true);
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(editor->open_document(path("deep.lmx").c_str(), &renamed, &name));
+    auto p = panel(editor);
+    settle();
+    QComboBox* depth = combo(p.get(), "sample_depth");
+    EXPECT_EQ(depth->currentIndex(), -1);
+    EXPECT_EQ(depth->placeholderText(), "1024 K");
+    EXPECT_TRUE(depth->toolTip().startsWith("The stored sample depth 1024 K is not one of the depths offered"));
+    const auto warnings = posted("VOKR_UNLISTED_SAMPLE_DEPTH");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].text,
+              "Instance \"auto_lumetra_0\": The stored sample depth 1024 K is not one of the depths "
+              "offered (0, 64 to 128 K); choose a listed depth to change it");
+    choose(depth, "4 K");
+    settle();
+    EXPECT_EQ(editor.data()->get_sample_depth(), 4096);
+    EXPECT_EQ(depth->currentText(), "4 K");
+    EXPECT_TRUE(depth->placeholderText().isEmpty() && depth->toolTip().isEmpty());
+}
+
 TEST_F(ConfigPanel, OnlyConfigurationRefreshHintsRefresh)
 {
     EDITOR editor(true);

@@ -341,6 +341,13 @@ void VOKR_CONFIG_WIDGET::wire_controls()
             &VOKR_CONFIG_WIDGET::set_enabled_property_sq_combo);
     connect(m_sample_depth, &VOKR_SAMPLE_DEPTH_COMBO_BOX::sample_depth_selected, m_trigger_position,
             &QWidget::setEnabled);
+    // A listed depth replaces an unlisted stored one and its explanation.
+    connect(m_sample_depth, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int index) {
+        if (index >= 0) {
+            m_sample_depth->setPlaceholderText(QString());
+            m_sample_depth->setToolTip(QString());
+        }
+    });
 }
 
 void VOKR_CONFIG_WIDGET::insert_items()

@@ -112,6 +112,7 @@ protected:
 
 private:
     void refresh_tx_cache();
+    void explain_unlisted_sample_depths();
     int resolved(int index) const { return index < 0 ? m_current_instance : index; }
 
     // ---- mode predicates (vokr_tx_manager.cpp) ----
@@ -820,6 +821,8 @@ public:
     QString convert_to_sample_depth_str(int depth);
     bool get_sample_depth(int* depth, int instance) const;
     bool get_sample_depth(QString* text, int instance);
+    // Why a stored depth shown as `text` (not one of the listed depths) cannot be chosen.
+    static QString unlisted_sample_depth_text(const QString& text);
     bool is_zero_sample_depth() const;
 public slots:
     void set_sample_depth(const QString& text);
