@@ -385,6 +385,13 @@ TEST_F(Export, FailuresNameTheirCause)
             << text.toStdString();
         EXPECT_GT(text.size(), text.indexOf(" -- ") + 4) << "a reason follows";
     }
+    // A log without samples says so, and writes nothing.
+    MSG_JOURNAL::clear();
+    VOKR_EXPORT_DLG empty(m()->get_session()->create_new_log(0), m_editor->frame(), nullptr, m());
+    empty.file_field()->setText(file("empty"));
+    empty.accept();
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_FAILED_EXPORT"});
+    EXPECT_FALSE(QFile::exists(file("empty.csv")));
     while (view->get_total_width() <= VOKR_VIEW::IMAGE_WIDTH_LIMIT)
         view->on_zoom_in();
     MSG_JOURNAL::clear();

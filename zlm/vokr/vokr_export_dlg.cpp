@@ -161,11 +161,13 @@ int64_t VOKR_EXPORT_DLG::clock_interval(double period, int unit)
 }
 
 // The period is checked before the dialog closes: a value out of range is reported and the
-// user can correct it. A failed export says why: no data, or the file and the system's reason;
-// a cancelled image size question says nothing.
+// user can correct it. A failed export says why: no samples to write, or the file and the
+// system's reason; a cancelled image size question says nothing.
 void VOKR_EXPORT_DLG::accept()
 {
-    if (!m_data_log || !m_data_log->get_signal_set() || !m_data_log->is_data_available(false)) {
+    const int index = std::clamp(m_format->currentIndex(), 0, int(std::size(FORMATS)) - 1);
+    const bool samples_needed = index < FIRST_IMAGE_FORMAT;
+    if (!m_data_log || !m_data_log->get_signal_set() || (samples_needed && !m_data_log->is_data_available(false))) {
         QDialog::reject();
         vokr_prompt(vokr_msg_failed_export());
         return;
@@ -178,7 +180,6 @@ void VOKR_EXPORT_DLG::accept()
     }
     m_clock_period = period;
     QDialog::accept();
-    const int index = std::clamp(m_format->currentIndex(), 0, int(std::size(FORMATS)) - 1);
     const QString path = apply_extension(m_file->text(), FORMATS[index].extension);
     QString failure;
     if (export_file(path, index, period, &failure))
