@@ -612,6 +612,10 @@ void KSM_TX_TRIGGER::append_text_form(std::string* text) const
         out << "counter " << c.name << ' ' << c.width << ' ' << c.initial << '\n';
     for (const KSM_FLAG& f : s.flags)
         out << "flag " << f.name << ' ' << f.initial << '\n';
+    // The flow as last edited or read: a device compiled from another flow does not fit.
+    if (s.state_machine)
+        for (const auto& [key, value] : *s.state_machine)
+            out << "flow " << key << ' ' << value << '\n';
     out << "trigger in " << s.trigger_in.enabled << ' ' << s.trigger_in.source << ' ' << s.trigger_in.pin_name << ' '
         << s.trigger_in.node_name << ' ' << s.trigger_in.instance_name << ' ' << s.trigger_in.condition << '\n';
     out << "trigger out " << s.trigger_out.enabled << ' ' << s.trigger_out.pin_name << ' '

@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QStandardItemModel>
 #include <QTest>
+#include <QToolTip>
 
 #include <cstring>
 #include <functional>
@@ -225,6 +226,36 @@ TEST_F(Drops, ParameterPageWritesOnlyUserEdits)
     EXPECT_EQ(name, "y");
 }
 
+// A parameter of named settings takes only those where they are typed: other text is refused
+// with the allowed settings; a name in another letter case is the setting it names.
+TEST_F(Drops, NamedSettingsRefuseOtherText)
+{
+    VOKR_OBJECT* bus = draw("bus[bus_name=x]");
+    bus->select(true, false, false);
+    VOKR_OBJECT_PROPERTIES_DLG dialog(&canvas, &boxes(), nullptr, 0, false, 0, false);
+    VOKR_PARAMETER_WIDGET* page = dialog.parameter_page();
+    QStandardItemModel* grid = page->grid()->get_model();
+    page->grid()->selectRow(1);
+    ASSERT_EQ(grid->item(1, 0)->text(), "Bit Order");
+    const QString before = grid->item(1, 1)->text();
+    QLineEdit* typed = page->setting_combo()->lineEdit();
+    typed->selectAll();
+    QTest::keyClicks(typed, "Bogus");
+    EXPECT_FALSE(typed->text().contains("Bogus"));
+    EXPECT_EQ(grid->item(1, 1)->text(), before);
+    EXPECT_TRUE(QToolTip::text().endsWith("is not an allowed setting. Allowed settings: MSB to LSB, LSB to MSB"))
+        << QToolTip::text().toStdString();
+    typed->selectAll();
+    QTest::keyClicks(typed, "lsb");
+    emit typed->editingFinished();  // an unfinished beginning gives way to the row's setting
+    EXPECT_EQ(typed->text(), before);
+    typed->selectAll();
+    QTest::keyClicks(typed, "lsb to msb");
+    EXPECT_EQ(grid->item(1, 1)->text(), "LSB to MSB");
+    dialog.accept();
+    EXPECT_EQ(bus->get_property()[VOKR_INT_BIT_ORDER], 1);
+}
+
 TEST(CompareDialog, StrictNumbersInRange)
 {
     const struct {
@@ -288,6 +319,13 @@ TEST(ValueDialog, EntryModesConvertAndCheck)
     cut.get_value_edit()->setText("300");
     cut.on_ok_button();
     EXPECT_EQ(cut.get_value_edit()->text(), "00101100");
+    // Minus zero typed for a one-bit value in two's complement is zero, not -1.
+    VOKR_TRIGGER_VALUE_DLG one_bit("", 1, nullptr, 4);
+    one_bit.get_radix_combo()->setCurrentIndex(2);
+    one_bit.get_value_edit()->selectAll();
+    QTest::keyClicks(one_bit.get_value_edit(), "-0");
+    one_bit.on_ok_button();
+    EXPECT_EQ(one_bit.get_value_edit()->text(), "0");
 }
 
 // A bus from the node list dropped on a comparison, a value typed for its other input and the

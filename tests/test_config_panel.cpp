@@ -4,10 +4,12 @@
 #include "manager_test_support.h"
 
 #include "vokr_allocation_type_button_group.h"
+#include "vokr_config_check_box.h"
 #include "vokr_config_widget.h"
 #include "vokr_int_combo_box.h"
 #include "vokr_layout_widget.h"
 #include "vokr_node_allocation.h"
+#include "vokr_resources_widget.h"
 #include "vokr_sample_depth_combo_box.h"
 #include "vokr_segment_combo_box.h"
 #include "vokr_storage_combo_box.h"
@@ -16,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -23,6 +26,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <algorithm>
 #include <iostream>
 
 using namespace manager_test;
@@ -67,6 +71,16 @@ QStringList items(const QComboBox* c)
         texts << c->itemText(i);
     return texts;
 }
+
+// A person's choice of a list item: the item becomes current, then the list says it was chosen.
+void choose(QComboBox* combo, int index)
+{
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+    emit combo->textActivated(combo->itemText(index));
+}
+
+void choose(QComboBox* combo, const QString& text) { choose(combo, combo->findText(text)); }
 
 class FAKE_ALLOCATION : public VOKR_NODE_ALLOCATION_IF {
 public:
@@ -152,7 +166,7 @@ TEST_F(ConfigPanel, RamTypeRowsMapToStoredTypes)
     auto p = panel(editor);
     const int stored_of_row[] = {0, 2, 1, 3};  // rows: Auto, small, medium, large
     for (int row : {3, 1, 2, 0}) {
-        combo(p.get(), "ram_type")->setCurrentIndex(row);
+        choose(combo(p.get(), "ram_type"), row);
         settle();
         EXPECT_EQ(editor.data()->get_ram_type(), stored_of_row[row]) << row;
         EXPECT_EQ(combo(p.get(), "ram_type")->currentIndex(), row);
@@ -164,13 +178,13 @@ TEST_F(ConfigPanel, DepthAndStorageTypeDriveTheDependentControls)
     EDITOR editor(true);
     auto p = panel(editor);
     QComboBox* depth = combo(p.get(), "sample_depth");
-    depth->setCurrentText("0");
+    choose(depth, "0");
     settle();
     for (const char* name : {"ram_type", "segmented", "storage_type", "trigger_position", "segments"})
         EXPECT_FALSE(find<QWidget>(p.get(), name)->isEnabled()) << name;
     EXPECT_EQ(items(combo(p.get(), "segments")), QStringList{"0 segments"});
 
-    depth->setCurrentText("1 K");
+    choose(depth, "1 K");
     settle();
     EXPECT_EQ(editor.data()->get_sample_depth(), 1024);
     EXPECT_EQ(combo(p.get(), "segments")->count(), 10);
@@ -189,6 +203,38 @@ TEST_F(ConfigPanel, DepthAndStorageTypeDriveTheDependentControls)
     }
 }
 
+// A session holding a depth that the list does not offer says so when it opens, and its box
+// shows that depth as its placeholder instead of another depth.
+TEST_F(ConfigPanel, UnlistedStoredDepthIsShownAndExplained)
+{
+    {
+        EDITOR made(true);
+        ASSERT_TRUE(made.data()->set_sample_depth(1 << 20));
+        ASSERT_TRUE(made->save_document(path("deep.lmx").c_str()));
+    }
+    MSG_JOURNAL::clear();
+    EDITOR editor(true);
+    bool renamed = false;
+    std::string name;
+    ASSERT_TRUE(editor->open_document(path("deep.lmx").c_str(), &renamed, &name));
+    auto p = panel(editor);
+    settle();
+    QComboBox* depth = combo(p.get(), "sample_depth");
+    EXPECT_EQ(depth->currentIndex(), -1);
+    EXPECT_EQ(depth->placeholderText(), "1024 K");
+    EXPECT_TRUE(depth->toolTip().startsWith("The stored sample depth 1024 K is not one of the depths offered"));
+    const auto warnings = posted("VOKR_UNLISTED_SAMPLE_DEPTH");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].text,
+              "Instance \"auto_lumetra_0\": The stored sample depth 1024 K is not one of the depths "
+              "offered (0, 64 to 128 K); choose a listed depth to change it");
+    choose(depth, "4 K");
+    settle();
+    EXPECT_EQ(editor.data()->get_sample_depth(), 4096);
+    EXPECT_EQ(depth->currentText(), "4 K");
+    EXPECT_TRUE(depth->placeholderText().isEmpty() && depth->toolTip().isEmpty());
+}
+
 TEST_F(ConfigPanel, OnlyConfigurationRefreshHintsRefresh)
 {
     EDITOR editor(true);
@@ -201,13 +247,39 @@ TEST_F(ConfigPanel, OnlyConfigurationRefreshHintsRefresh)
     }
 }
 
-// Every control: a change reaches the session, survives save and reopen, shows in a new pane,
-// and undo restores it.
+// The saved session's lines without the views' scroll and zoom positions, which are where a
+// view stood, not settings.
+QStringList saved(VOKR_TX_MANAGER* manager, const std::string& file)
+{
+    EXPECT_TRUE(manager->save_document(file.c_str()));
+    QFile f(QString::fromStdString(file));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const QString& line) { return line.trimmed().startsWith("<position "); }),
+                lines.end());
+    return lines;
+}
+
+// The first line where two saved sessions differ, empty when they are the same.
+QString first_difference(const QStringList& a, const QStringList& b)
+{
+    for (int i = 0; i < std::max(a.size(), b.size()); ++i)
+        if (a.value(i) != b.value(i))
+            return QString("line %1: %2 | %3").arg(i + 1).arg(a.value(i).trimmed(), b.value(i).trimmed());
+    return QString();
+}
+
+// Every control: a person's change reaches the session as one undo step, survives save and
+// reopen, shows in a new pane, and one undo gives back exactly the session before.
 TEST_F(ConfigPanel, EveryControlRoundTripsThroughTheSession)
 {
     using SET = std::function<void(QWidget*)>;
     const auto pick = [](const char* text) -> SET {
-        return [text](QWidget* w) { static_cast<QComboBox*>(w)->setCurrentText(text); };
+        return [text](QWidget* w) {
+            auto* combo = static_cast<QComboBox*>(w);
+            choose(combo, combo->findText(text));
+        };
     };
     const auto click = [](QWidget* w) { static_cast<QAbstractButton*>(w)->click(); };
     const auto group_on = [](QWidget* w) { QMetaObject::invokeMethod(w, "clicked", Q_ARG(bool, true)); };
@@ -220,7 +292,7 @@ TEST_F(ConfigPanel, EveryControlRoundTripsThroughTheSession)
     };
     const auto other_instance = [](QWidget* w) {
         static_cast<QComboBox*>(w)->setCurrentIndex(-1);
-        static_cast<QComboBox*>(w)->setCurrentIndex(0);
+        choose(static_cast<QComboBox*>(w), 0);
     };
     const auto value = [](int v) -> SET { return [v](QWidget* w) { static_cast<QSpinBox*>(w)->setValue(v); }; };
     const struct {
@@ -231,12 +303,14 @@ TEST_F(ConfigPanel, EveryControlRoundTripsThroughTheSession)
     } rows[] = {
         {"clock", {}, type("clk"), "clk"},
         {"sample_depth", {}, pick("4 K"), "4 K"},
-        {"ram_type", {}, [](QWidget* w) { static_cast<QComboBox*>(w)->setCurrentIndex(3); }, nullptr},
+        {"ram_type", {}, [](QWidget* w) { choose(static_cast<QComboBox*>(w), 3); }, nullptr},
         {"segmented", {}, click, "on"},
         {"segments",
          {{"segmented", click}, {"segments", pick("4  32 sample segments")}},
          pick("8  16 sample segments"),
          "8  16 sample segments"},
+        // The depth refills the segment list: one step all the same.
+        {"sample_depth", {{"segmented", click}, {"segments", pick("4  32 sample segments")}}, pick("4 K"), "4 K"},
         {"pipeline", {}, pick("3"), "3"},
         {"storage_type", {}, pick("Transitional"), "Transitional"},
         {"input_port", {{"storage_type", pick("Input port")}}, type("sq_in"), "sq_in"},
@@ -276,6 +350,8 @@ TEST_F(ConfigPanel, EveryControlRoundTripsThroughTheSession)
             settle();
         }
         const QString before = shown(p.get(), row.name);
+        editor->get_state_machine_object(-1);  // the flow is made on first read, as its pane reads it
+        const QStringList session_before = saved(editor.get(), path("before.lmx"));
         row.change(find<QWidget>(p.get(), row.name));
         settle();
         const QString expected = row.expected ? row.expected : VOKR_CONFIG_WIDGET::ram_type_items()[3];
@@ -292,6 +368,7 @@ TEST_F(ConfigPanel, EveryControlRoundTripsThroughTheSession)
         editor->on_edit_undo();
         settle();
         EXPECT_EQ(shown(p.get(), row.name), before);
+        EXPECT_EQ(first_difference(saved(editor.get(), path("before.lmx")), session_before).toStdString(), "");
     }
 }
 
@@ -462,6 +539,49 @@ TEST_F(FlagsAndCounters, EditsAreClampedAndReachTheManager)
         if (c.column < 3 && !(c.flags && c.column == 2)) {
             EXPECT_EQ(stored[c.column], c.shown);
         }
+    }
+}
+
+// Every control of the resources pane: a person's change is one undo step that gives back
+// exactly the session before.
+TEST_F(FlagsAndCounters, EveryPaneControlIsOneUndoStep)
+{
+    using SET = std::function<void(VOKR_RESOURCES_WIDGET&)>;
+    const auto cell = [](bool flags, int column, const char* text) -> SET {
+        return [=](VOKR_RESOURCES_WIDGET& pane) {
+            VOKR_TREE_WIDGET* table = flags ? pane.get_flag_table() : pane.get_counter_table();
+            table->topLevelItem(0)->setText(column, text);
+        };
+    };
+    const auto option = [](int i) -> SET {
+        return [i](VOKR_RESOURCES_WIDGET& pane) { pane.get_option_boxes()[i]->click(); };
+    };
+    const std::pair<const char*, SET> rows[] = {
+        {"flag count", [](VOKR_RESOURCES_WIDGET& pane) { choose(pane.get_flag_combo(), "3"); }},
+        {"counter count", [](VOKR_RESOURCES_WIDGET& pane) { choose(pane.get_counter_combo(), "2"); }},
+        {"goto destinations", option(0)},
+        {"comparison values", option(1)},
+        {"comparison operators", option(2)},
+        {"logical operators", option(3)},
+        {"flag name", cell(true, 0, "done")},
+        {"flag initial value", cell(true, 1, "1")},
+        {"counter name", cell(false, 0, "hits")},
+        {"counter width", cell(false, 1, "8")},
+        {"counter initial value", cell(false, 2, "5")},
+    };
+    VOKR_RESOURCES_WIDGET pane(nullptr, -1, m_editor->frame());
+    VOKR_TX_MANAGER* m = m_editor->get();
+    m->get_state_machine_object(-1);
+    settle();
+    for (const auto& [name, change] : rows) {
+        SCOPED_TRACE(name);
+        const QStringList before = saved(m, path("before.lmx"));
+        change(pane);
+        settle();
+        EXPECT_NE(first_difference(saved(m, path("changed.lmx")), before).toStdString(), "");
+        m->on_edit_undo();
+        settle();
+        EXPECT_EQ(first_difference(saved(m, path("undone.lmx")), before).toStdString(), "");
     }
 }
 

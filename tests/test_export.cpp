@@ -8,20 +8,22 @@
 #include "vokr_view.h"
 #include "vokr_waveform_export_data.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QThread>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <map>
+#include <tuple>
 
 using namespace manager_test;
 
@@ -276,13 +278,15 @@ TEST_F(Export, ImagesHaveTheirSizeAndFormat)
 {
     open_demo();
     capture(512);
+    m_view->show();
     const struct { const char* name; const char* format; } images[] = {{"v.bmp", "BMP3"}, {"v.jpg", "JPEG"}};
     for (const auto& image : images) {
+        const QSize size(m_view->get_total_width(), m_view->get_total_height());
         ASSERT_TRUE(m_view->export_image(file(image.name)));
         if (!have("identify"))
             GTEST_SKIP() << "identify (Debian package imagemagick) not installed";
         const QString out = run("identify", {"-format", "%m %w %h", file(image.name)});
-        EXPECT_EQ(out, QString("%1 %2 %3").arg(image.format).arg(m_view->get_total_width()).arg(m_view->get_total_height()));
+        EXPECT_EQ(out, QString("%1 %2 %3").arg(image.format).arg(size.width()).arg(size.height()));
     }
     EXPECT_EQ(m_view->asked, 0);
     // Wider than an image may be: closing the question writes nothing; fit all writes the limit
@@ -300,6 +304,120 @@ TEST_F(Export, ImagesHaveTheirSizeAndFormat)
     m_view->fit_answer = 0;
     ASSERT_TRUE(m_view->export_image(file("k.bmp")));
     EXPECT_EQ(QImage(file("k.bmp")).width(), 900);
+}
+
+// What a person sees of the view: zoom, both bars' ranges and positions, and whether centring
+// on the trigger is offered.
+struct VIEW_PLACE {
+    int level_n, level_d, offset_n, offset_d;
+    bool bar_shown;
+    int h_value, h_max, h_page, v_value, v_max;
+    bool centre;
+    bool operator==(const VIEW_PLACE& o) const
+    {
+        return std::tie(level_n, level_d, offset_n, offset_d, bar_shown, h_value, h_max, h_page, v_value, v_max,
+                        centre) == std::tie(o.level_n, o.level_d, o.offset_n, o.offset_d, o.bar_shown, o.h_value,
+                                            o.h_max, o.h_page, o.v_value, o.v_max, o.centre);
+    }
+};
+
+VIEW_PLACE place_of(VIEW& view)
+{
+    QScrollBar* h = view.get_horizontal_bar();
+    QScrollBar* v = view.get_vertical_bar();
+    return {view.m_zoom_level.m_numerator,
+            view.m_zoom_level.m_denominator,
+            view.m_zoom_offset.m_numerator,
+            view.m_zoom_offset.m_denominator,
+            !h->isHidden(),
+            h->value(),
+            h->maximum(),
+            h->pageStep(),
+            v->value(),
+            v->maximum(),
+            view.on_update_center_on_trigger()};
+}
+
+// An export, fitted or keeping the spacing, leaves the zoomed and scrolled view as it was.
+TEST_F(Export, ImageExportKeepsTheZoomAndScrollPosition)
+{
+    open_demo();
+    capture(4096, 100);
+    m_view->resize(900, 200);
+    m_view->show();
+    while (m_view->get_total_width() <= VOKR_VIEW::IMAGE_WIDTH_LIMIT)
+        m_view->on_zoom_in();
+    m_view->get_horizontal_bar()->setValue(3000);
+    m_view->get_vertical_bar()->setValue(2);
+    const VIEW_PLACE before = place_of(*m_view);
+    ASSERT_TRUE(before.bar_shown && before.h_value == 3000 && before.v_value == 2 && before.centre);
+    for (int answer : {1, 0}) {
+        m_view->fit_answer = answer;
+        ASSERT_TRUE(m_view->export_image(file("z.bmp")));
+        EXPECT_TRUE(place_of(*m_view) == before) << "fit " << answer;
+        EXPECT_EQ(m_view->size(), QSize(900, 200));
+    }
+}
+
+// The failures of an export through its dialog name their cause; closing the image size
+// question with Cancel writes nothing and reports nothing.
+TEST_F(Export, FailuresNameTheirCause)
+{
+    open_demo();
+    KSM_DATA_LOG* log = capture(512);
+    VOKR_VIEW* view = m_editor->frame()->get_layout_widget()->get_current_view();
+    const QString missing = file("missing/run");
+    const struct {
+        int format;
+        const char* written;
+    } cases[] = {{0, ".csv"}, {2, ".vcd"}, {3, ".bmp"}, {4, ".jpg"}};
+    for (const auto& c : cases) {
+        MSG_JOURNAL::clear();
+        VOKR_EXPORT_DLG dialog(log, m_editor->frame(), nullptr, m());
+        dialog.format_combo()->setCurrentIndex(c.format);
+        dialog.file_field()->setText(missing);
+        dialog.accept();
+        const auto shown = MSG_JOURNAL::records_of("prompted");
+        ASSERT_EQ(shown.size(), 1u) << c.written;
+        EXPECT_EQ(shown[0].identifier, "VOKR_EXPORT_NOT_WRITTEN") << c.written;
+        const QString text = QString::fromStdString(shown[0].text);
+        EXPECT_TRUE(text.startsWith("Cannot export data to file \"" + missing + c.written + "\" -- "))
+            << text.toStdString();
+        EXPECT_GT(text.size(), text.indexOf(" -- ") + 4) << "a reason follows";
+    }
+    // A log without samples says so, and writes nothing.
+    MSG_JOURNAL::clear();
+    VOKR_EXPORT_DLG empty(m()->get_session()->create_new_log(0), m_editor->frame(), nullptr, m());
+    empty.file_field()->setText(file("empty"));
+    empty.accept();
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_FAILED_EXPORT"});
+    EXPECT_FALSE(QFile::exists(file("empty.csv")));
+    while (view->get_total_width() <= VOKR_VIEW::IMAGE_WIDTH_LIMIT)
+        view->on_zoom_in();
+    MSG_JOURNAL::clear();
+    QString choices;
+    QTimer::singleShot(0, [&] {
+        QWidget* question = QApplication::activeModalWidget();
+        ASSERT_TRUE(question);
+        choices = question->windowTitle();
+        for (const char* name : {"maintain_spacing", "fit_all"})
+            if (question->findChild<QAbstractButton*>(name))
+                choices += QString(" ") + name;
+        for (QAbstractButton* button : question->findChildren<QAbstractButton*>())
+            if (button->text() == "Cancel") {
+                choices += " Cancel";
+                button->click();
+            }
+        if (question->isVisible())
+            static_cast<QDialog*>(question)->reject();
+    });
+    VOKR_EXPORT_DLG dialog(log, m_editor->frame(), nullptr, m());
+    dialog.format_combo()->setCurrentIndex(3);
+    dialog.file_field()->setText(file("wide"));
+    dialog.accept();
+    EXPECT_EQ(choices, "Image Size Limit Reached maintain_spacing fit_all Cancel");
+    EXPECT_TRUE(MSG_JOURNAL::records_of("prompted").empty());
+    EXPECT_FALSE(QFile::exists(file("wide.bmp")));
 }
 
 TEST_F(Export, ListFileLegendColumnsAndLabels)

@@ -347,6 +347,8 @@ TEST(NumberParse, TellingCases)
         {"-0", KSM_GTYPE_SIGNED_MAGNITUDE, 2, false, "10"},
         {"-0", KSM_GTYPE_SIGNED_2S, 2, false, "10"},
         {"-1", KSM_GTYPE_SIGNED_MAGNITUDE, 1, false, "1"},
+        {"-0", KSM_GTYPE_SIGNED_MAGNITUDE, 1, false, "1"},  // the one-bit negative zero
+        {"-0", KSM_GTYPE_SIGNED_2S, 1, false, "0"},         // not -1
         {"-1", KSM_GTYPE_SIGNED_2S, 1, false, "1"},
         {"-2", KSM_GTYPE_SIGNED_2S, 2, false, "10"},
         {"-0000000000000000000000000000000000000000000000000000000000000000000005", KSM_GTYPE_SIGNED_MAGNITUDE, 80,

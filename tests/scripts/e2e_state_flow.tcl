@@ -26,6 +26,34 @@ check {($pc & 0xff) == 0x13} "the trigger follows condition1 at the next conditi
 set before [expr {"0b[sample {cpu|pc[15..0]} [expr {$trigger_sample - 4}]]"}]
 check {($before & 0xff) == 0x0f} "condition1 held four samples before, pc [format %x $before]"
 
+# ---- after the compile: an edited flow asks to recompile; a flow the checker refuses runs nothing ----
+proc prompted {pattern} {
+    foreach record [::korvane::msg::log prompted] {
+        if {[string match $pattern [dict get $record text]]} {
+            return 1
+        }
+    }
+    return 0
+}
+set_widgets [list state_text "state ST1:\n  if (condition2) trigger;\n"]
+::korvane::msg::clear
+::korvane::msg::answer cancel
+action RUN -focus window
+check {[prompted "The design has changed*"]} "the edited flow asks to recompile before the run"
+check {![session acquiring]} "a cancelled question runs nothing"
+set saved_file [read_file $session_file]
+set_widgets [list state_text "state ST1:\n  if (condition3) trigger;\n"]
+::korvane::msg::clear
+::korvane::msg::default yes
+action RUN -focus window
+::korvane::msg::default 0
+check {[prompted "Cannot run instance \"*\" -- its state-based trigger flow has an error in line 2:*"]} \
+    "the refused flow is named with its line"
+check {![prompted "The design has changed*"] && ![session acquiring]} "nothing is compiled or run"
+check {[read_file $session_file] eq $saved_file && [session modified]} "nothing is saved"
+set_widgets [list state_text $flow]
+::korvane::msg::clear
+
 action PIRQ_SAVE_ACTION -focus window
 check {[string first "if (condition2) trigger;" [read_file $session_file]] >= 0} "the saved file holds the flow"
 close_window

@@ -341,6 +341,13 @@ void VOKR_CONFIG_WIDGET::wire_controls()
             &VOKR_CONFIG_WIDGET::set_enabled_property_sq_combo);
     connect(m_sample_depth, &VOKR_SAMPLE_DEPTH_COMBO_BOX::sample_depth_selected, m_trigger_position,
             &QWidget::setEnabled);
+    // A listed depth replaces an unlisted stored one and its explanation.
+    connect(m_sample_depth, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int index) {
+        if (index >= 0) {
+            m_sample_depth->setPlaceholderText(QString());
+            m_sample_depth->setToolTip(QString());
+        }
+    });
 }
 
 void VOKR_CONFIG_WIDGET::insert_items()
@@ -379,8 +386,10 @@ void VOKR_CONFIG_WIDGET::insert_items()
 void VOKR_CONFIG_WIDGET::connect_to_manager()
 {
     VOKR_TX_MANAGER* m = m_tx_manager;
+    // Only a person's choice reaches the manager: the refills and refreshes of a list change its
+    // current item too, and would otherwise each make an undo step of their own.
     const auto text_of = [](QComboBox* combo, void (VOKR_TX_MANAGER::*slot)(const QString&), VOKR_TX_MANAGER* m) {
-        connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), m,
+        connect(combo, QOverload<int>::of(&QComboBox::activated), m,
                 [combo, slot, m](int index) { (m->*slot)(combo->itemText(index)); });
     };
     const auto finished = [m](VOKR_LINE_EDIT* edit, void (VOKR_TX_MANAGER::*slot)(const QString&)) {

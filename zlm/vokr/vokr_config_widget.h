@@ -78,6 +78,7 @@ private:
     void soft_guard(QWidget* widget) { enable_item(widget, false); }
     void refresh_clock();
     void refresh_data();
+    void show_sample_depth(const QString& text);
     void refresh_storage_qualifier();
     void refresh_trigger();
     void refresh_trigger_in();

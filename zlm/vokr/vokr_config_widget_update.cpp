@@ -129,7 +129,7 @@ void VOKR_CONFIG_WIDGET::refresh_data()
     QString text;
     if (m_tx_manager->get_sample_depth(&text, m_instance)) {
         guard(m_sample_depth);
-        select(m_sample_depth, text);
+        show_sample_depth(text);
     }
     disconnect(m_sample_depth, &VOKR_SAMPLE_DEPTH_COMBO_BOX::sample_depth_selected, m_ram_type, &QWidget::setEnabled);
     if (!m_tx_manager->is_zero_sample_depth())
@@ -147,6 +147,20 @@ void VOKR_CONFIG_WIDGET::refresh_data()
 
 // The storage type is read for the pane's own instance: a pane of another instance than the
 // current one shows its own instance's type.
+// A session may store a depth the list does not offer (up to 1024 K): the box then chooses
+// nothing rather than another depth, and shows the stored one as its placeholder with the reason
+// as its tip. Opening such a session says so in the Messages window.
+void VOKR_CONFIG_WIDGET::show_sample_depth(const QString& text)
+{
+    const bool listed = m_sample_depth->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
+    m_sample_depth->setPlaceholderText(listed ? QString() : text);
+    m_sample_depth->setToolTip(listed ? QString() : VOKR_TX_MANAGER::unlisted_sample_depth_text(text));
+    if (listed)
+        select(m_sample_depth, text);
+    else
+        m_sample_depth->setCurrentIndex(-1);
+}
+
 void VOKR_CONFIG_WIDGET::refresh_storage_qualifier()
 {
     QString text;

@@ -9,10 +9,12 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <iterator>
@@ -45,6 +47,27 @@ const UNIT UNITS[] = {
 
 constexpr double MIN_PERIOD = 1.0;
 constexpr double MAX_PERIOD = 10000.0;
+
+// Shows why the file could not be written: its path and the system's reason.
+void report_not_written(const QString& path, const QString& reason)
+{
+    const QByteArray text =
+        QString("Cannot export data to file \"%1\" -- %2").arg(QDir::toNativeSeparators(path), reason).toLocal8Bit();
+    auto* notice = new MSG_O;
+    notice->fill_args("%1!s!/OVOKR_EXPORT_NOT_WRITTEN", text.constData());
+    vokr_prompt(notice);
+}
+
+// Why a file of a log with data was not written: the system's reason when the path cannot be
+// opened for writing (the probe leaves nothing behind), else a failed write.
+QString write_failure(const QString& path)
+{
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        return probe.errorString();
+    probe.cancelWriting();
+    return "the file could not be written";
+}
 
 }  // namespace
 
@@ -138,10 +161,13 @@ int64_t VOKR_EXPORT_DLG::clock_interval(double period, int unit)
 }
 
 // The period is checked before the dialog closes: a value out of range is reported and the
-// user can correct it.
+// user can correct it. A failed export says why: no samples to write, or the file and the
+// system's reason; a cancelled image size question says nothing.
 void VOKR_EXPORT_DLG::accept()
 {
-    if (!m_data_log || !m_data_log->get_signal_set()) {
+    const int index = std::clamp(m_format->currentIndex(), 0, int(std::size(FORMATS)) - 1);
+    const bool samples_needed = index < FIRST_IMAGE_FORMAT;
+    if (!m_data_log || !m_data_log->get_signal_set() || (samples_needed && !m_data_log->is_data_available(false))) {
         QDialog::reject();
         vokr_prompt(vokr_msg_failed_export());
         return;
@@ -154,21 +180,24 @@ void VOKR_EXPORT_DLG::accept()
     }
     m_clock_period = period;
     QDialog::accept();
-    const int index = std::clamp(m_format->currentIndex(), 0, int(std::size(FORMATS)) - 1);
     const QString path = apply_extension(m_file->text(), FORMATS[index].extension);
-    if (export_file(path, index, period))
+    QString failure;
+    if (export_file(path, index, period, &failure))
         vokr_prompt(vokr_msg_successful_export(path.toLocal8Bit().constData()));
-    else
-        vokr_prompt(vokr_msg_failed_export());
+    else if (!failure.isEmpty())
+        report_not_written(path, failure);
 }
 
-bool VOKR_EXPORT_DLG::export_file(const QString& path, int index, double period)
+// False with the reason in `failure`, which stays empty when the person cancelled.
+bool VOKR_EXPORT_DLG::export_file(const QString& path, int index, double period, QString* failure)
 {
     if (index >= FIRST_IMAGE_FORMAT) {
         VOKR_VIEW* view = m_frame_wnd && m_frame_wnd->get_layout_widget()
                               ? m_frame_wnd->get_layout_widget()->get_current_view()
                               : nullptr;
-        return view && view->export_image(path);
+        if (!view)
+            *failure = "no waveform view is open";
+        return view && view->export_image(path, failure);
     }
     VOKR_WAVEFORM_EXPORT_DATA record;
     record.set_type(GUV_DATA_LOG_EXPORTER_OUTPUT_FORMAT(FORMATS[index].type));
@@ -178,5 +207,8 @@ bool VOKR_EXPORT_DLG::export_file(const QString& path, int index, double period)
     if (m_tx_manager)
         m_tx_manager->commit_session();
     PIRQ_WAIT_CURSOR wait;
-    return record.create_vector_database(m_data_log);
+    if (record.create_vector_database(m_data_log))
+        return true;
+    *failure = write_failure(path);
+    return false;
 }

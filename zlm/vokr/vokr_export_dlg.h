@@ -33,7 +33,7 @@ public slots:
 
 private:
     void compose_default_file_name();
-    bool export_file(const QString& path, int format_index, double period);
+    bool export_file(const QString& path, int format_index, double period, QString* failure);
 
     VOKR_TX_MANAGER* m_tx_manager;
     KSM_DATA_LOG* m_data_log;

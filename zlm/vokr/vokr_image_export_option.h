@@ -1,5 +1,5 @@
 // "Image Size Limit Reached": whether an image too wide for one file keeps the view's sample
-// spacing (only the samples in view) or squeezes every sample in.
+// spacing (only the samples in view) or squeezes every sample in; Cancel writes nothing.
 #pragma once
 
 #include "pirq.h"

@@ -836,12 +836,18 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_magnitude(int width) const
     return bits;
 }
 
-// With a leading '-': the magnitude inverted, plus one, with its first bit set.
+// With a leading '-': the magnitude inverted, plus one, with its first bit set. In one bit the
+// sign alone reads as -1, so minus zero is 0 there.
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_signed(int width) const
 {
     if (text()[0] != '-')
         return string_to_unsigned();
-    BIT_TEXT bits = string_to_magnitude(width);
+    BIT_TEXT bits = string_to_unsigned();
+    if (width == 1 && std::strspn(bits.bits, "0") == size_t(bits.length)) {
+        std::memcpy(bits.bits, "0", 2);
+        return {bits.bits, 1};
+    }
+    bits = string_to_magnitude(width);
     for (int i = 0; i < bits.length; ++i)
         bits.bits[i] = bits.bits[i] == '0' ? '1' : '0';
     int i = bits.length - 1;

@@ -1,6 +1,7 @@
 #include "vokr_parameter_widget.h"
 
 #include "ksm.h"
+#include "vokr_choice_validator.h"
 #include "vokr_object.h"
 #include "vokr_property.h"
 #include "vokr_status_texts.h"
@@ -305,6 +306,7 @@ void VOKR_PARAMETER_WIDGET::fill_settings(const VOKR_PROPERTY& source, bool sele
 
 void VOKR_PARAMETER_WIDGET::disable_editor(const QString& label)
 {
+    m_enumerated = false;
     const QSignalBlocker block(m_combo);
     m_name->setText(label);
     m_combo->clear();
@@ -384,6 +386,7 @@ void VOKR_PARAMETER_WIDGET::fill_editor(const QItemSelection& added)
     m_description->setPlainText(description ? *description : QString());
     if (m_combo->count() == 0)
         m_combo->addItem(setting);
+    limit_to_choices(!is_string(id) && vokr_int_property_words(id));
     m_combo->setCurrentIndex(m_combo->findText(setting, Qt::MatchExactly | Qt::MatchCaseSensitive));
     m_combo->setEditText(setting);
     const QSignalBlocker block_check(m_check);
@@ -391,6 +394,27 @@ void VOKR_PARAMETER_WIDGET::fill_editor(const QItemSelection& added)
     m_check->setChecked(is_configurable_now(id));
     if ((m_lock_mode != 0 || m_power_up_view) && !is_configurable_now(id))
         m_combo->setEnabled(false);
+}
+
+// A parameter of named settings takes only those: other text is refused as it is typed, and
+// a beginning left unfinished gives way to the row's setting when the editing ends.
+void VOKR_PARAMETER_WIDGET::limit_to_choices(bool enumerated)
+{
+    if (!m_choices) {
+        m_choices = new VOKR_CHOICE_VALIDATOR(m_combo);
+        connect(m_combo->lineEdit(), &QLineEdit::editingFinished, this, &VOKR_PARAMETER_WIDGET::show_row_setting);
+    }
+    m_enumerated = enumerated;
+    m_combo->setValidator(enumerated ? m_choices : nullptr);
+}
+
+void VOKR_PARAMETER_WIDGET::show_row_setting()
+{
+    const int row = first_selected_row();
+    if (!m_enumerated || row < 0 || !m_choices->item_named(m_combo->currentText()).isEmpty())
+        return;
+    const QSignalBlocker block(m_combo);
+    m_combo->setEditText(m_grid->get_model()->item(row, SETTING_COLUMN)->text());
 }
 
 void VOKR_PARAMETER_WIDGET::on_setting_combo_changed(int index)
@@ -416,8 +440,11 @@ void VOKR_PARAMETER_WIDGET::on_setting_combo_edit_text_changed(const QString& te
     // Choosing a row also changes the edit text; the row's own handler has stored it.
     if (m_combo->currentIndex() >= 0 && m_combo->itemText(m_combo->currentIndex()) == text)
         return;
-    m_grid->get_model()->item(row, SETTING_COLUMN)->setText(text);
-    apply_setting(row, text);
+    const QString setting = m_enumerated ? m_choices->item_named(text) : text;
+    if (setting.isEmpty() && m_enumerated)
+        return;  // the beginning of a setting: nothing is chosen yet
+    m_grid->get_model()->item(row, SETTING_COLUMN)->setText(setting);
+    apply_setting(row, setting);
 }
 
 void VOKR_PARAMETER_WIDGET::on_parameter_configurable_check(int state)

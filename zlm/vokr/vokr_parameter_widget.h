@@ -14,6 +14,7 @@ class QLabel;
 class QPushButton;
 class QStandardItemModel;
 class QTextEdit;
+class VOKR_CHOICE_VALIDATOR;
 class VOKR_OBJECT;
 class VOKR_OBJECT_PROPERTIES_DLG;
 class VOKR_PARAMETER_WIDGET;
@@ -80,6 +81,8 @@ private:
     void set_row_texts(int row, const QString& setting);
     void disable_editor(const QString& label);
     void fill_choices(int id, QString* setting);
+    void limit_to_choices(bool enumerated);
+    void show_row_setting();
     KSM_DATA_MNEMONICS_TABLE* bus_value_table() const;
     int first_selected_row() const;
     void reset(bool all);
@@ -98,4 +101,6 @@ private:
     KSM_DATA_MNEMONICS* m_mnemonics;
     bool m_initialised = false;
     VOKR_OBJECT_PROPERTIES_DLG* m_dialog;
+    VOKR_CHOICE_VALIDATOR* m_choices = nullptr;  // set on the list while a word parameter is edited
+    bool m_enumerated = false;
 };

@@ -14,4 +14,7 @@ signals:
     void zero_sample_depth_selected(bool checked);
 public slots:
     void current_index_changed(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };

@@ -112,6 +112,7 @@ protected:
 
 private:
     void refresh_tx_cache();
+    void explain_unlisted_sample_depths();
     int resolved(int index) const { return index < 0 ? m_current_instance : index; }
 
     // ---- mode predicates (vokr_tx_manager.cpp) ----
@@ -338,6 +339,9 @@ public:
     bool is_incremental_compile() const;
     bool is_incremental_route_available(int index) const;
     bool check_nodes_allocated(int instance);
+    // False, with the reason shown, when the entry's trigger is state-based and its flow does
+    // not pass the check: such a flow can be neither compiled nor run.
+    bool check_flow_for_run(int instance);
 
 private:
     static bool compiles_incrementally(const YEK_PROJECT_INFO* project);
@@ -817,6 +821,8 @@ public:
     QString convert_to_sample_depth_str(int depth);
     bool get_sample_depth(int* depth, int instance) const;
     bool get_sample_depth(QString* text, int instance);
+    // Why a stored depth shown as `text` (not one of the listed depths) cannot be chosen.
+    static QString unlisted_sample_depth_text(const QString& text);
     bool is_zero_sample_depth() const;
 public slots:
     void set_sample_depth(const QString& text);

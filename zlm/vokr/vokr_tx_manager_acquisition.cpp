@@ -66,9 +66,10 @@ void VOKR_TX_MANAGER::run(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters)
 {
     VOKR_ASSERT(parameters != NULL);
     VOKR_ASSERT_TEXT(m_tx_session != NULL, "ksm_tx_session != NULL");
-    // Every entry is checked before any log is made: a refusal leaves nothing behind.
+    // Every entry is checked before any log is made, anything compiled or the document saved:
+    // a refusal leaves nothing behind.
     for (const DAW_CONTROL::ACQ_PARAMETER& p : *parameters)
-        if (!check_nodes_allocated(acquisition_entry(p)))
+        if (!check_nodes_allocated(acquisition_entry(p)) || !check_flow_for_run(acquisition_entry(p)))
             return;
     for (const DAW_CONTROL::ACQ_PARAMETER& p : *parameters)
         refresh_plugin_symbols(acquisition_entry(p));

@@ -169,6 +169,7 @@ bool VOKR_TX_MANAGER::open_document(const char* path, bool* renamed, std::string
         if (lock != -1)
             m_lock_mode = static_cast<VOKR_LOCK_MODE>(lock);
         refresh_tx_cache();
+        explain_unlisted_sample_depths();
     } else if (restore) {
         // A newer file stays closed: this version must not write it back with what it understood.
         m_tx_session->close_session();

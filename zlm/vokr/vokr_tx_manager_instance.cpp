@@ -398,6 +398,27 @@ bool VOKR_TX_MANAGER::check_nodes_allocated(int instance)
     return true;
 }
 
+bool VOKR_TX_MANAGER::check_flow_for_run(int instance)
+{
+    KSM_TX_TRIGGER* trigger = is_empty() ? nullptr : trigger_at(instance);
+    std::string message;
+    int line = 0;
+    if (!trigger || !trigger->is_state_based() || trigger->check_state_machine(&message, &line))
+        return true;
+    const KSM_TX_INSTANCE* entry = get_instance_at(instance < 0 ? m_current_instance : instance);
+    const QByteArray text = QString(
+                                "Cannot run instance \"%1\" -- its state-based trigger flow has an error in "
+                                "line %2: %3")
+                                .arg(QString::fromLocal8Bit(entry ? entry->get_name() : ""))
+                                .arg(line)
+                                .arg(QString::fromLocal8Bit(message.c_str()))
+                                .toLocal8Bit();
+    auto* notice = new MSG_O;
+    notice->fill_args("%1!s!/OVOKR_FLOW_NOT_RUN", text.constData());
+    vokr_prompt(notice);
+    return false;
+}
+
 // ---- trigger levels ---------------------------------------------------------------------------------------
 
 int VOKR_TX_MANAGER::get_trigger_level_type(int level, int instance) const

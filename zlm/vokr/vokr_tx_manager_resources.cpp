@@ -78,6 +78,35 @@ bool VOKR_TX_MANAGER::get_sample_depth(QString* text, int instance)
     return true;
 }
 
+QString VOKR_TX_MANAGER::unlisted_sample_depth_text(const QString& text)
+{
+    return QString(
+               "The stored sample depth %1 is not one of the depths offered (0, 64 to 128 K); choose a listed "
+               "depth to change it")
+        .arg(text);
+}
+
+// A session may store any depth up to 1024 K; the sample depth list offers 0 and 64 to 128 K.
+// Each instance whose depth the list cannot show is named in the Messages window.
+void VOKR_TX_MANAGER::explain_unlisted_sample_depths()
+{
+    for (int entry = 0; entry < m_tx_session->get_num_instances(); ++entry) {
+        const KSM_TX_SIGNAL_SET* set = m_tx_session->get_signal_set_at(entry);
+        const int depth = set ? set->get_sample_depth() : 0;
+        const bool listed = depth == 0 || (depth >= 64 && depth <= 128 * KIBI && (depth & (depth - 1)) == 0);
+        if (listed || m_tx_session->is_power_up_view(entry))
+            continue;
+        const char* name = m_tx_session->get_instance_at(entry)->get_name();
+        const QByteArray text = QString("Instance \"%1\": %2")
+                                    .arg(QString::fromLocal8Bit(name ? name : ""),
+                                         unlisted_sample_depth_text(convert_to_sample_depth_str(depth)))
+                                    .toLocal8Bit();
+        MSG_W warning;
+        warning.fill_args("%1!s!/WVOKR_UNLISTED_SAMPLE_DEPTH", text.constData());
+        warning.post();
+    }
+}
+
 bool VOKR_TX_MANAGER::is_zero_sample_depth() const
 {
     int depth = 0;

@@ -28,6 +28,7 @@
 
 class KSM_TX_SIGNAL_NODES;
 class QAction;
+class QImage;
 class QActionGroup;
 class QComboBox;
 class QMenu;
@@ -694,8 +695,9 @@ private:
     //      vokr_view_print.cpp) ----
 public:
     static constexpr int IMAGE_WIDTH_LIMIT = 32765;
-    // Writes the grid as an image (format by suffix); false when cancelled or not written.
-    bool export_image(const QString& path);
+    // Writes the grid as an image (format by suffix); false when cancelled or not written, with
+    // the reason in `failure` when it was not written (left empty when the person cancelled).
+    bool export_image(const QString& path, QString* failure = nullptr);
     // Writes the list file and, when it chose the name itself, opens it; an empty path
     // chooses the default name.
     void show_list_view(const QString& path);
@@ -715,6 +717,7 @@ protected:
     virtual bool ask_image_fit_all(bool* fit_all);
 
 private:
+    QImage render_image(int width, int height, bool fit);
     void open_list_file(const QString& path);
     // Name column width (low 16 bits) and alias column width (high bits) in page units.
     int print_name_width(int last_node) const;
