@@ -1,6 +1,7 @@
 // Export of a capture: the export record and dialog, the value change dump, CSV and table files
 // read back by independent readers, images, the list file and printing to PDF.
 #include "manager_test_support.h"
+#include "paint_recorder.h"
 
 #include "vokr_export_dlg.h"
 #include "vokr_frame_wnd.h"
@@ -12,13 +13,14 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QThread>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <map>
@@ -334,6 +336,46 @@ TEST_F(Export, ListFileLegendColumnsAndLabels)
     MSG_JOURNAL::clear();
     EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
     EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_LIST_NOT_WRITTEN"});
+}
+
+// Every line of the list file agrees with the value column at that sample: single bits and the
+// members of an expanded bus, inverted or not, and the bus's value.
+TEST_F(Export, ListFileAgreesWithTheValueColumn)
+{
+    for (const char* name : {"a", "b", "m2", "m1", "m0", "c"})
+        add_rows(m(), {name});
+    ASSERT_TRUE(m()->group_node(2, 4));  // the bus row is 2, its members 3..5
+    for (int inverted : {1, 4, 5})
+        ASSERT_TRUE(data()->set_signal_inverted(inverted, true));
+    const int depth = 40, rows = data()->get_num_nodes();  // every sample valid
+    capture(depth);
+    const QString out = file("list.txt");
+    m_view->show_list_view(out);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromLocal8Bit(f.readAll()).split('\n');
+    const int first = lines.indexOf(QRegularExpression("^Signals-> .*")) + 4;
+    for (int s = 0; s < depth; ++s) {
+        m_view->on_delete_all_time_bars();
+        m_view->set_context_sample(s);
+        m_view->on_insert_master_time_bar();
+        PAINT_RECORDER recorder;
+        {
+            QPainter painter(&recorder);
+            QRect area = m_view->rect();
+            m_view->paint(&painter, 0, m_view.get(), &area, true);
+        }
+        QStringList shown{QString::number(s)};  // the sample's label, then a cell per row
+        for (int node = 0; node < rows; ++node) {
+            QRect cell;
+            m_view->get_item_rect(VOKR_VIEW::node_to_row(node), VOKR_VIEW::VALUE_COLUMN, &cell);
+            QString text;
+            for (const auto& t : recorder.texts())
+                text = cell.contains(t.baseline) ? t.text : text;
+            shown << text;
+        }
+        EXPECT_EQ(lines.value(first + s).simplified().toStdString(), shown.join(' ').toStdString());
+    }
 }
 
 TEST_F(Export, PrintsPagesToPdf)

@@ -520,17 +520,18 @@ TEST_F(TargetEval, ComparisonsHoldExactlyAtTheirBounds)
         min64 += ",'uart|rx|frame_err'";  // constant 0: -2^63 where trig_out pulses, else 0
     min64 += "}";
     const std::string down = "(" + up + " ^ " + ones + ")";  // 511 - pc % 512
-    const std::string MIN = "-9223372036854775808";
-    const std::vector<std::string> expressions = {
-        "compare(" + up + ", >, 400, cc, uc)",    "compare(" + up + ", >=, 400, cc, uc)",
-        "compare(" + down + ", <, 100, cc, uc)",  "compare(" + down + ", <=, 100, cc, uc)",
-        "compare(" + up + ", ==, 400, cc, uc)",   "compare(" + down + ", !=, 210, cc, uc)",
-        "compare(" + up + ", >, -100, cc, sc)",   "compare(" + up + ", >=, -100, cc, sc)",
-        "compare(" + down + ", <, -100, cc, sc)", "compare(" + down + ", <=, -100, cc, sc)",
-        "compare(" + up + ", ==, -100, cc, sc)",  "compare(" + up + ", !=, -211, cc, sc)",
-        "compare(" + min64 + ", ==, " + MIN + ", cc, sc)", "compare(" + min64 + ", <=, " + MIN + ", cc, sc)",
-        "compare(" + min64 + ", >, " + MIN + ", cc, sc)",  "compare(" + min64 + ", <, 0, cc, sc)",
-    };
+    // Rising operators compare the rising bus, the others the falling one; each bound is met
+    // after sample 300 (signed: -100 at 412 rising, at 611 falling; != first fails at 301).
+    std::vector<std::string> expressions;
+    for (const char* op : {">", ">=", "==", "<", "<=", "!="}) {
+        const bool rising = op[0] != '<' && op[0] != '!';
+        const std::string bus = rising ? up : down, bound = rising ? "400" : op[0] == '!' ? "210" : "100";
+        expressions.push_back("compare(" + bus + ", " + op + ", " + bound + ", cc, uc)");
+        expressions.push_back("compare(" + bus + ", " + op + ", " + (op[0] == '!' ? "210" : "-100") + ", cc, sc)");
+    }
+    for (const char* op : {"==", "<=", ">"})
+        expressions.push_back("compare(" + min64 + ", " + op + ", -9223372036854775808, cc, sc)");
+    expressions.push_back("compare(" + min64 + ", <, 0, cc, sc)");
     trigger->set_pattern_type(0, KSM_LTYPE_BASIC_AND);
     trigger->set_storage_qualifier_type(KSM_SQTYPE_CONTINUOUS);
     trigger->set_comparison_value(pc, 0, 1, 300);

@@ -164,8 +164,8 @@ TEST_F(ViewPaint, ShownRowsFollowTheTriggerLevel)
     const struct {
         int level;
         std::vector<bool> shown;  // n0, n1, n2
-    } cases[] = {{0, {true, false, true}}, {-1, {false, true, true}}, {0, {true, false, true}},
-                 {-3, {false, true, true}}};
+    } cases[] = {
+        {0, {true, false, true}}, {-1, {false, true, true}}, {0, {true, false, true}}, {-3, {false, true, true}}};
     for (const auto& c : cases) {
         m()->set_trigger_level(c.level);
         paint();

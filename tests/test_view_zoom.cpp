@@ -230,7 +230,8 @@ TEST_F(ViewZoom, TimeBarCommandsAreStoredWithTheSession)
 {
     rows(1);
     m()->get_signal_nodes(-1)->set_sample_depth(1024);
-    capture(1024, [](int, int) { return false; }, {}, 100);
+    const auto low = [](int, int) { return false; };
+    capture(1024, low, {}, 100);
     const auto insert = [this](const char* relative, bool make_master) {
         m_view->set_time_units(make_master, 1.0, "ns");
         if (make_master)
@@ -345,9 +346,9 @@ TEST_F(ViewZoom, TransitionsOfBitsAndBusesStopAtBothEnds)
         bool next;
         int expected;
     } cases[] = {
-        {1, 0, true, 20},    {1, 20, true, 30},   {1, 30, true, 70},   {1, 70, true, 100},  {1, 100, false, 70},
-        {1, 70, false, 30},  {1, 30, false, 20},  {1, 20, false, 0},   {0, 0, true, 10},    {0, 10, true, 60},
-        {0, 60, true, 100},  {0, 100, false, 60}, {0, 10, false, 0},   {-1, 0, true, 10},   {-1, 30, true, 40},
+        {1, 0, true, 20},    {1, 20, true, 30},   {1, 30, true, 70},    {1, 70, true, 100}, {1, 100, false, 70},
+        {1, 70, false, 30},  {1, 30, false, 20},  {1, 20, false, 0},    {0, 0, true, 10},   {0, 10, true, 60},
+        {0, 60, true, 100},  {0, 100, false, 60}, {0, 10, false, 0},    {-1, 0, true, 10},  {-1, 30, true, 40},
         {-1, 70, false, 60}, {-1, 40, false, 30}, {-1, 100, false, 70}, {5, 50, false, 40}, {5, 40, true, 100},
     };
     for (const auto& c : cases) {
@@ -357,8 +358,8 @@ TEST_F(ViewZoom, TransitionsOfBitsAndBusesStopAtBothEnds)
         master_at(c.master);
         EXPECT_EQ(m_view->get_previous_transition_button()->isEnabled(), c.master > 0) << c.master;
         c.next ? m_view->on_next_transition() : m_view->on_previous_transition();
-        EXPECT_EQ(m_view->get_time_bars()[0], c.expected) << c.selected << (c.next ? " next from " : " back from ")
-                                                          << c.master;
+        EXPECT_EQ(m_view->get_time_bars()[0], c.expected)
+            << c.selected << (c.next ? " next from " : " back from ") << c.master;
         EXPECT_EQ(m_view->get_next_transition_button()->isEnabled(), c.expected < 100) << c.expected;
         EXPECT_EQ(m_view->get_previous_transition_button()->isEnabled(), c.expected > 0) << c.expected;
     }
