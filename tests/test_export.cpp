@@ -304,6 +304,33 @@ TEST_F(Export, ImagesHaveTheirSizeAndFormat)
     EXPECT_EQ(QImage(file("k.bmp")).width(), 900);
 }
 
+// An image of every sample ("fit all") leaves the view as the user had it: the same zoom, scroll
+// position and picture.
+TEST_F(Export, FitAllImageKeepsTheUsersView)
+{
+    open_demo();
+    capture(512);
+    m_view->fit_answer = 1;
+    while (m_view->get_total_width() <= VOKR_VIEW::IMAGE_WIDTH_LIMIT && m_view->zoom_in(nullptr))
+        m_view->resizeEvent(nullptr);
+    m_view->get_horizontal_bar()->setValue(m_view->get_horizontal_bar()->maximum() / 3);
+    const auto shown = [this] {
+        QImage image(m_view->size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+        return std::make_tuple(m_view->get_first_visible_sample(), m_view->get_visible_end_sample(), image);
+    };
+    const auto before = shown();
+    ASSERT_GT(std::get<0>(before), 0);
+    ASSERT_TRUE(m_view->export_image(file("fit.bmp")));
+    EXPECT_EQ(QImage(file("fit.bmp")).width(), VOKR_VIEW::IMAGE_WIDTH_LIMIT);
+    const auto after = shown();
+    EXPECT_EQ(std::get<0>(after), std::get<0>(before));
+    EXPECT_EQ(std::get<1>(after), std::get<1>(before));
+    EXPECT_TRUE(std::get<2>(after) == std::get<2>(before));
+}
+
 TEST_F(Export, ListFileLegendColumnsAndLabels)
 {
     for (const char* name : {"a", "b", "c", "d", "e"})
