@@ -23,7 +23,19 @@ const char* const FLAG_PREFIX = "f";
 
 std::string default_name(const char* prefix, int index) { return prefix + std::to_string(index + 1); }
 
-// Sets the number of items of a named list of the trigger; new items get their default name.
+// The default name of item `index`, or, when a renamed item already holds it, the first numbered
+// name after it that no item holds: the names of a list stay distinct.
+template <class ITEM> std::string free_name(const std::vector<ITEM>& items, const char* prefix, int index)
+{
+    for (int n = index;; ++n) {
+        const std::string name = default_name(prefix, n);
+        if (std::none_of(items.begin(), items.end(), [&name](const ITEM& item) { return item.name == name; }))
+            return name;
+    }
+}
+
+// Sets the number of items of a named list of the trigger; new items get their default name, or a
+// free one.
 template <class ITEM>
 bool resize_named(KSM_TX_TRIGGER* trigger, std::shared_ptr<STATE>& slot, std::vector<ITEM> STATE::*list, int count,
                   int min, int max, const char* prefix)
@@ -36,7 +48,7 @@ bool resize_named(KSM_TX_TRIGGER* trigger, std::shared_ptr<STATE>& slot, std::ve
     const int old = static_cast<int>(items.size());
     items.resize(count);
     for (int i = old; i < count; ++i)
-        items[i].name = default_name(prefix, i);
+        items[i].name = free_name(items, prefix, i);
     return true;
 }
 

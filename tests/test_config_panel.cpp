@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -369,6 +370,41 @@ TEST_F(ConfigPanel, EveryControlRoundTripsThroughTheSession)
         settle();
         EXPECT_EQ(shown(p.get(), row.name), before);
         EXPECT_EQ(first_difference(saved(editor.get(), path("before.lmx")), session_before).toStdString(), "");
+    }
+}
+
+// The level count offers 1 to 10; every count chosen is stored, and the levels keep distinct
+// names through save and reopen, also when a level was renamed to a name a new level would get.
+TEST_F(ConfigPanel, LevelCountsOneToTenWithDistinctNames)
+{
+    EDITOR editor(true);
+    ASSERT_TRUE(editor->add_instance());
+    editor->set_instance(0);
+    auto p = panel(editor);
+    settle();
+    QStringList counts;
+    for (int n = 1; n <= 10; ++n)
+        counts << QString::number(n);
+    EXPECT_EQ(items(combo(p.get(), "trigger_conditions")), counts);
+    const struct {
+        const char* count;
+        const char* rename_first;  // a new name for level 1 once the count is chosen, or null
+    } steps[] = {{"10", nullptr}, {"2", "condition3"}, {"3", nullptr}, {"1", "condition2"}, {"4", nullptr}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.count);
+        choose(combo(p.get(), "trigger_conditions"), step.count);
+        settle();
+        if (step.rename_first) {
+            EXPECT_TRUE(editor->set_trigger_level_name(step.rename_first, 0, -1));
+        }
+        ASSERT_TRUE(editor->save_document(path("levels.lmx").c_str()));
+        EDITOR reopened(true);
+        bool renamed = false;
+        std::string name;
+        ASSERT_TRUE(reopened->open_document(path("levels.lmx").c_str(), &renamed, &name));
+        const QStringList names = reopened->get_condition_names(-1);
+        EXPECT_EQ(names.size(), QString(step.count).toInt());
+        EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size()) << names.join(", ").toStdString();
     }
 }
 

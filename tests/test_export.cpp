@@ -1,6 +1,7 @@
 // Export of a capture: the export record and dialog, the value change dump, CSV and table files
 // read back by independent readers, images, the list file and printing to PDF.
 #include "manager_test_support.h"
+#include "paint_recorder.h"
 
 #include "vokr_export_dlg.h"
 #include "vokr_frame_wnd.h"
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -420,6 +422,33 @@ TEST_F(Export, FailuresNameTheirCause)
     EXPECT_FALSE(QFile::exists(file("wide.bmp")));
 }
 
+// An image of every sample ("fit all") leaves the view as the user had it: the same zoom, scroll
+// position and picture.
+TEST_F(Export, FitAllImageKeepsTheUsersView)
+{
+    open_demo();
+    capture(512);
+    m_view->fit_answer = 1;
+    while (m_view->get_total_width() <= VOKR_VIEW::IMAGE_WIDTH_LIMIT && m_view->zoom_in(nullptr))
+        m_view->resizeEvent(nullptr);
+    m_view->get_horizontal_bar()->setValue(m_view->get_horizontal_bar()->maximum() / 3);
+    const auto shown = [this] {
+        QImage image(m_view->size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+        return std::make_tuple(m_view->get_first_visible_sample(), m_view->get_visible_end_sample(), image);
+    };
+    const auto before = shown();
+    ASSERT_GT(std::get<0>(before), 0);
+    ASSERT_TRUE(m_view->export_image(file("fit.bmp")));
+    EXPECT_EQ(QImage(file("fit.bmp")).width(), VOKR_VIEW::IMAGE_WIDTH_LIMIT);
+    const auto after = shown();
+    EXPECT_EQ(std::get<0>(after), std::get<0>(before));
+    EXPECT_EQ(std::get<1>(after), std::get<1>(before));
+    EXPECT_TRUE(std::get<2>(after) == std::get<2>(before));
+}
+
 TEST_F(Export, ListFileLegendColumnsAndLabels)
 {
     for (const char* name : {"a", "b", "c", "d", "e"})
@@ -452,6 +481,46 @@ TEST_F(Export, ListFileLegendColumnsAndLabels)
     MSG_JOURNAL::clear();
     EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
     EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_LIST_NOT_WRITTEN"});
+}
+
+// Every line of the list file agrees with the value column at that sample: single bits and the
+// members of an expanded bus, inverted or not, and the bus's value.
+TEST_F(Export, ListFileAgreesWithTheValueColumn)
+{
+    for (const char* name : {"a", "b", "m2", "m1", "m0", "c"})
+        add_rows(m(), {name});
+    ASSERT_TRUE(m()->group_node(2, 4));  // the bus row is 2, its members 3..5
+    for (int inverted : {1, 4, 5})
+        ASSERT_TRUE(data()->set_signal_inverted(inverted, true));
+    const int depth = 40, rows = data()->get_num_nodes();  // every sample valid
+    capture(depth);
+    const QString out = file("list.txt");
+    m_view->show_list_view(out);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromLocal8Bit(f.readAll()).split('\n');
+    const int first = lines.indexOf(QRegularExpression("^Signals-> .*")) + 4;
+    for (int s = 0; s < depth; ++s) {
+        m_view->on_delete_all_time_bars();
+        m_view->set_context_sample(s);
+        m_view->on_insert_master_time_bar();
+        PAINT_RECORDER recorder;
+        {
+            QPainter painter(&recorder);
+            QRect area = m_view->rect();
+            m_view->paint(&painter, 0, m_view.get(), &area, true);
+        }
+        QStringList shown{QString::number(s)};  // the sample's label, then a cell per row
+        for (int node = 0; node < rows; ++node) {
+            QRect cell;
+            m_view->get_item_rect(VOKR_VIEW::node_to_row(node), VOKR_VIEW::VALUE_COLUMN, &cell);
+            QString text;
+            for (const auto& t : recorder.texts())
+                text = cell.contains(t.baseline) ? t.text : text;
+            shown << text;
+        }
+        EXPECT_EQ(lines.value(first + s).simplified().toStdString(), shown.join(' ').toStdString());
+    }
 }
 
 TEST_F(Export, PrintsPagesToPdf)

@@ -337,6 +337,41 @@ TEST_F(Canvas, UndoEndsAndCancelRestoreTheLevel)
     EXPECT_EQ(canvas.get_undo_position(), 0);
 }
 
+// Undo, a new edit, then Undo returns to the diagram before the new edit, never to the undone one;
+// Redo brings the new edit back and goes no further.
+TEST_F(Canvas, NewEditAfterUndoDropsTheUndoneStep)
+{
+    ASSERT_NO_FATAL_FAILURE(add_rows(editor.get(), {"a", "b"}));
+    const auto append = [this](const char* name) {
+        canvas.dialog = [this, name] {
+            canvas.get_selected_object()->set_attribute("type", "Node");
+            canvas.get_selected_object()->set_attribute("name", name);
+            return true;
+        };
+        canvas.select(result());
+        canvas.on_append();
+    };
+    const struct {
+        std::function<void()> step;
+        const char* shown;  // the node the diagram holds, or none
+    } steps[] = {
+        {[&] { append("a"); }, "a"},           {[&] { canvas.on_edit_undo(); }, ""},
+        {[&] { append("b"); }, "b"},           {[&] { canvas.on_edit_undo(); }, ""},
+        {[&] { canvas.on_edit_redo(); }, "b"}, {[&] { canvas.on_edit_redo(); }, "b"},
+        {[&] { canvas.on_edit_undo(); }, ""},  {[&] { canvas.on_edit_undo(); }, ""},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].step();
+        canvas.grab();
+        const QString equation = canvas.get_equation();
+        EXPECT_EQ(equation.contains("'a'")   ? "a"
+                  : equation.contains("'b'") ? "b"
+                                             : "",
+                  std::string(steps[i].shown))
+            << "step " << i << ": " << equation.toStdString();
+    }
+}
+
 // ---- palette ------------------------------------------------------------------------------------------
 
 TEST(OperatorPalette, FixedCollapsedTreeOfLibraryItems)

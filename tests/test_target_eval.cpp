@@ -525,6 +525,87 @@ TEST_F(TargetEval, BasicOrGroupConditionsCombineTheirBits)
     }
 }
 
+// Every comparison with the bus exactly at its bounds, as the conditional storage pattern: a basic
+// comparison of cpu|pc (the sample number), and advanced ones of its low nine bits, unsigned and
+// signed (sample 412 reads -100), and of a 64-bit bus that reads -2^63 where trig_out pulses. The
+// trigger is where pc is 420, so the samples at each bound are among those stored, or not, around it.
+TEST_F(TargetEval, ComparisonsHoldExactlyAtTheirBounds)
+{
+    add_bus("cpu|pc", 16);
+    const int first = trigger->find_node("cpu|pc[15]");
+    ASSERT_TRUE(trigger->group_nodes(first, first + 15));
+    const int pc = trigger->get_parent_index(trigger->find_node("cpu|pc[0]"));
+    const KSM_DATA_TRIGGER_CONDITION GT = KSM_CTYPE_COMPARE_GREATER_THAN,
+                                     GE = KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO, EQ = KSM_CTYPE_COMPARE_EQUAL_TO,
+                                     LE = KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO, LT = KSM_CTYPE_COMPARE_LESS_THAN,
+                                     ANY = KSM_CTYPE_COMPARE_TRUE;
+    trigger->set_level_type(0, KSM_LTYPE_COMPARISON);
+    trigger->set_comparison_enabled(pc, 0, true);
+    trigger->set_comparison_operand(pc, 0, 1, EQ);
+    trigger->set_comparison_value(pc, 0, 1, 420);
+    trigger->set_comparison_operand(pc, 0, 2, ANY);
+    trigger->set_storage_qualifier_type(KSM_SQTYPE_CONDITIONAL);
+    const PREDICATE at_420 = [](long long t) { return t == 420; };
+    const struct {
+        KSM_DATA_TRIGGER_CONDITION a;
+        int va;
+        KSM_DATA_TRIGGER_CONDITION b;
+        int vb;
+    } basic[] = {{GE, 400, LE, 440}, {GT, 400, LT, 440}, {LT, 440, ANY, 0}};
+    trigger->set_pattern_type(0, KSM_LTYPE_COMPARISON);
+    trigger->set_pattern_comparison_enabled(pc, 0, true);
+    for (const auto& c : basic) {
+        SCOPED_TRACE("basic " + std::to_string(c.a) + " " + std::to_string(c.va));
+        trigger->set_pattern_comparison_operand(pc, 0, 1, c.a);
+        trigger->set_pattern_comparison_operand(pc, 0, 2, c.b);
+        trigger->set_pattern_comparison_value(pc, 0, 1, c.va);
+        trigger->set_pattern_comparison_value(pc, 0, 2, c.vb);
+        expect_capture({at_420}, [&c](long long t) {
+            const auto holds = [v = t & 0xFFFF](KSM_DATA_TRIGGER_CONDITION op, long long x) {
+                const bool by_operand[] = {v > x, v >= x, v == x, v <= x, v < x, true};
+                return by_operand[op - KSM_CTYPE_COMPARE_GREATER_THAN];
+            };
+            return holds(c.a, c.va) && holds(c.b, c.vb);
+        });
+    }
+    // Advanced: a second level after pc is 300, each holding first exactly at a bound.
+    std::string up = "{", ones = "{", min64 = "{'trig_out'";
+    for (int b = 8; b >= 0; --b) {
+        up += "'cpu|pc[" + std::to_string(b) + "]'" + (b ? "," : "}");
+        ones += std::string("'rst_n'") + (b ? "," : "}");  // constant 1
+    }
+    for (int b = 0; b < 63; ++b)
+        min64 += ",'uart|rx|frame_err'";  // constant 0: -2^63 where trig_out pulses, else 0
+    min64 += "}";
+    const std::string down = "(" + up + " ^ " + ones + ")";  // 511 - pc % 512
+    // Rising operators compare the rising bus, the others the falling one; each bound is met
+    // after sample 300 (signed: -100 at 412 rising, at 611 falling; != first fails at 301).
+    std::vector<std::string> expressions;
+    for (const char* op : {">", ">=", "==", "<", "<=", "!="}) {
+        const bool rising = op[0] != '<' && op[0] != '!';
+        const std::string bus = rising ? up : down, bound = rising ? "400" : op[0] == '!' ? "210" : "100";
+        expressions.push_back("compare(" + bus + ", " + op + ", " + bound + ", cc, uc)");
+        expressions.push_back("compare(" + bus + ", " + op + ", " + (op[0] == '!' ? "210" : "-100") + ", cc, sc)");
+    }
+    for (const char* op : {"==", "<=", ">"})
+        expressions.push_back("compare(" + min64 + ", " + op + ", -9223372036854775808, cc, sc)");
+    expressions.push_back("compare(" + min64 + ", <, 0, cc, sc)");
+    trigger->set_pattern_type(0, KSM_LTYPE_BASIC_AND);
+    trigger->set_storage_qualifier_type(KSM_SQTYPE_CONTINUOUS);
+    trigger->set_comparison_value(pc, 0, 1, 300);
+    trigger->set_num_levels(2);
+    trigger->set_level_type(1, KSM_LTYPE_ADVANCED);
+    for (const std::string& text : expressions) {
+        SCOPED_TRACE(text);
+        RUV_ADVANCED_TRIGGER_FACTORY factory;
+        ASSERT_TRUE(factory.parse(text)) << factory.get_error_message();
+        ASSERT_TRUE(trigger->set_advanced_trigger_expression(1, text.c_str()));
+        const RUV_ADVANCED_TRIGGER_BASE* root = factory.get_root()->get_input_connection_at(0);
+        expect_capture({[](long long t) { return t == 300; }, [root](long long t) { return value(root, t) != 0; }},
+                       stores(KSM_SQTYPE_CONTINUOUS));
+    }
+}
+
 // Segments of 64 samples under each storage qualifier, with and without break marks at gaps,
 // then a flow whose segment_trigger fills segments until its trigger ends the acquisition.
 TEST_F(TargetEval, SegmentedCapturesMatchTheReference)

@@ -153,6 +153,29 @@ TEST_F(ViewPaint, EmptyGridTellsWhyAtTheLeftTop)
     }
 }
 
+// The wizard's level decides which rows show, painting after painting: trigger levels hide the
+// rows that trigger on nothing, storage-qualifier patterns those that store nothing.
+TEST_F(ViewPaint, ShownRowsFollowTheTriggerLevel)
+{
+    make(false);
+    add(3);
+    VOKR_NODE(m(), m_editor->trigger(), 0).enable_storage(false);
+    VOKR_NODE(m(), m_editor->trigger(), 1).enable_trigger(false);
+    const struct {
+        int level;
+        std::vector<bool> shown;  // n0, n1, n2
+    } cases[] = {
+        {0, {true, false, true}}, {-1, {false, true, true}}, {0, {true, false, true}}, {-3, {false, true, true}}};
+    for (const auto& c : cases) {
+        m()->set_trigger_level(c.level);
+        paint();
+        for (int node = 0; node < 3; ++node)
+            EXPECT_EQ(m_recorder.find_text(QString("n%1").arg(node)) != nullptr, c.shown[node])
+                << "n" << node << " on level " << c.level;
+    }
+    m()->set_trigger_level(0);
+}
+
 TEST_F(ViewPaint, ScrolledRowsAreSkippedAndTheDropBarSpansTheNameColumn)
 {
     add(30);

@@ -5,10 +5,13 @@
 
 #include "vokr_insert_time_bar_dlg.h"
 #include "vokr_layout_widget.h"
+#include "vokr_time_units_dlg.h"
 #include "vokr_trigger_value_dlg.h"
 #include "vokr_view.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -88,7 +91,32 @@ protected:
         m_view->resizeEvent(nullptr);
         return log;
     }
-
+    // The time bars the session holds: saved, opened in a new editor window, read from its view
+    // on the Data tab.
+    std::vector<int> reopened_bars()
+    {
+        const QString file = QString::fromStdString(path("bars.lmx")), copy = file + ".copy.lmx";
+        EXPECT_TRUE(m()->save_document(file.toLocal8Bit().constData()));
+        QFile::remove(copy);
+        EXPECT_TRUE(QFile::copy(file, copy));
+        VOKR_FRAME_WND frame(nullptr, 0, 0, 0);
+        EXPECT_TRUE(frame.open_file(copy));
+        QCoreApplication::processEvents();
+        QTabWidget* tabs = frame.get_layout_widget()->get_data_setup_tab_widget(-1);
+        EXPECT_TRUE(tabs);
+        if (tabs)
+            tabs->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        const VOKR_VIEW* view = frame.get_layout_widget()->get_view();
+        return {view->get_time_bars(), view->get_time_bars() + view->get_timebar_count()};
+    }
+    // The sample becomes the master time bar, the only one.
+    void master_at(int sample)
+    {
+        m_view->on_delete_all_time_bars();
+        m_view->set_context_sample(sample);
+        m_view->on_insert_master_time_bar();
+    }
 };
 
 TEST_F(ViewZoom, ZoomStopsAtOneSampleAndTheDepthAndKeepsThePointedSample)
@@ -200,6 +228,57 @@ TEST_F(ViewZoom, TimeBarCommands)
 // a short one with frequent changes, and a sparse one whose searches cross the blocks of 4,096
 // and 32,768 samples the searches read (every thirteenth master, and each one just before a
 // block ends).
+// Every time-bar command is stored with the session: after each, the session saved and opened
+// again shows the bars the command left, the master first. Relative positions count from the
+// trigger (100); in time mode (1 ns a sample) the make-master box can be ticked.
+TEST_F(ViewZoom, TimeBarCommandsAreStoredWithTheSession)
+{
+    rows(1);
+    m()->get_signal_nodes(-1)->set_sample_depth(1024);
+    const auto low = [](int, int) { return false; };
+    capture(1024, low, {}, 100);
+    const auto insert = [this](const char* relative, bool make_master) {
+        m_view->set_time_units(make_master, 1.0, "ns");
+        if (make_master)
+            on_next_dialog<VOKR_TIME_UNITS_DLG>([=](VOKR_TIME_UNITS_DLG* dialog) {
+                dialog->get_value_edit()->setText(relative);
+                dialog->on_update_time_units_edit(relative);
+                dialog->findChild<QCheckBox*>("make_master")->setChecked(true);
+                dialog->accept();
+            });
+        else
+            on_next_dialog<VOKR_INSERT_TIME_BAR_DLG>([=](VOKR_INSERT_TIME_BAR_DLG* dialog) {
+                dialog->get_sample_edit()->setText(relative);
+                dialog->accept();
+            });
+        m_view->on_insert_time_bar();
+    };
+    const auto at = [this](int sample, void (VOKR_VIEW::*command)()) {
+        m_view->set_context_sample(sample);
+        (m_view.get()->*command)();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> command;
+        std::vector<int> bars;
+    } steps[] = {
+        {"insert the first", [&] { insert("-100", false); }, {0}},
+        {"insert", [&] { insert("50", false); }, {0, 150}},
+        {"insert as master", [&] { insert("7", true); }, {107, 150, 0}},
+        {"insert master at 300", [&] { at(300, &VOKR_VIEW::on_insert_master_time_bar); }, {300, 150, 0, 107}},
+        {"move master to 150", [&] { at(150, &VOKR_VIEW::on_move_master_time_bar); }, {150, 0, 107}},
+        {"delete 0", [&] { at(0, &VOKR_VIEW::on_delete_time_bar); }, {150, 107}},
+        {"delete the master", [&] { at(150, &VOKR_VIEW::on_delete_time_bar); }, {107}},
+        {"insert", [&] { insert("-50", false); }, {107, 50}},
+        {"delete all", [&] { m_view->on_delete_all_time_bars(); }, {}},
+    };
+    for (const auto& step : steps) {
+        step.command();
+        EXPECT_EQ(reopened_bars(), step.bars) << step.what;
+    }
+}
+
+// The word-at-a-time search against a sample-by-sample reference on random captures with gaps.
 TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
 {
     rows(3);
@@ -253,6 +332,49 @@ void ViewZoom::check_transitions(int depth, int changes, int gaps, int stride)
             ASSERT_EQ(m_view->bars()[0], master < 1 ? master : std::max(previous, 0)) << master;
         }
         EXPECT_EQ(m_view->get_selected_node_count(), int(selected.size()));  // the selection is kept
+    }
+}
+
+// Next and Previous Transition move the master over what the selection examines: a single bit, a
+// bus (every member, its last one too) or, with nothing selected, every row; they stop at both
+// ends of the capture, where the button that would go further is off. Rows: n0, the bus at row 1
+// over members 2..4 (most significant first), n4 at row 5.
+TEST_F(ViewZoom, TransitionsOfBitsAndBusesStopAtBothEnds)
+{
+    rows(5);
+    ASSERT_TRUE(m()->group_node(1, 3));
+    const auto high = [](int node, int s) {
+        switch (node) {
+        case 0: return s >= 10 && s < 60;
+        case 2: return s >= 20;
+        case 4: return s >= 30 && s < 70;  // the bus's last member
+        case 5: return s >= 40;
+        default: return false;
+        }
+    };
+    capture(100, high);
+    const struct {
+        int selected;  // -1: none
+        int master;
+        bool next;
+        int expected;
+    } cases[] = {
+        {1, 0, true, 20},    {1, 20, true, 30},   {1, 30, true, 70},    {1, 70, true, 100}, {1, 100, false, 70},
+        {1, 70, false, 30},  {1, 30, false, 20},  {1, 20, false, 0},    {0, 0, true, 10},   {0, 10, true, 60},
+        {0, 60, true, 100},  {0, 100, false, 60}, {0, 10, false, 0},    {-1, 0, true, 10},  {-1, 30, true, 40},
+        {-1, 70, false, 60}, {-1, 40, false, 30}, {-1, 100, false, 70}, {5, 50, false, 40}, {5, 40, true, 100},
+    };
+    for (const auto& c : cases) {
+        m()->select_node_range(0, 5, false);
+        if (c.selected >= 0)
+            m()->set_node_selection_status(c.selected, true);
+        master_at(c.master);
+        EXPECT_EQ(m_view->get_previous_transition_button()->isEnabled(), c.master > 0) << c.master;
+        c.next ? m_view->on_next_transition() : m_view->on_previous_transition();
+        EXPECT_EQ(m_view->get_time_bars()[0], c.expected)
+            << c.selected << (c.next ? " next from " : " back from ") << c.master;
+        EXPECT_EQ(m_view->get_next_transition_button()->isEnabled(), c.expected < 100) << c.expected;
+        EXPECT_EQ(m_view->get_previous_transition_button()->isEnabled(), c.expected > 0) << c.expected;
     }
 }
 

@@ -28,6 +28,7 @@ struct LIST_COLUMN {
     bool group = false;
     bool connected = false;
     int channel = -1;            // a single signal's or member's data wire
+    bool inverted = false;       // the wire's bit is shown inverted, as the waveform shows it
     QVector<QString> texts;      // a group's value per sample
     int width = 1;
 };
@@ -98,6 +99,7 @@ LIST_ROWS collect_rows(VOKR_TX_MANAGER* m, const KSM_TX_SIGNAL_SET* set, const K
             continue;
         } else {
             c.channel = set->get_channel(row);
+            c.inverted = set->is_signal_inverted(row);
             c.connected = c.channel >= 0 && log->get_connection_status(c.channel);
             out.legend += legend_line(key, name, !c.connected);
         }
@@ -184,7 +186,7 @@ bool VOKR_VIEW::create_list_file(const QString& path)
             if (c.group)
                 line += c.texts[s] + QString(c.width - c.texts[s].size() + 1, ' ');
             else if (available)
-                line += QString(c.connected ? QChar('0' + log->get_bit(c.channel, s)) : QChar('x')) +
+                line += QString(c.connected ? QChar('0' + (log->get_bit(c.channel, s) != c.inverted)) : QChar('x')) +
                         QString(c.width, ' ');
         }
         out << line << '\n';
