@@ -335,7 +335,7 @@ TEST(NumberParse, TellingCases)
         {"1,0 0", KSM_GTYPE_UNSIGNED, 8, false, "01100100"},  // unknown characters are skipped
         {"-5", KSM_GTYPE_SIGNED_2S, 8, false, "11111011"},
         {"5", KSM_GTYPE_SIGNED_2S, 8, false, "00000101"},
-        {"-0", KSM_GTYPE_SIGNED_2S, 8, false, "10000000"},
+        {"-0", KSM_GTYPE_SIGNED_2S, 8, false, "00000000"},  // no negative zero in two's complement
         {"-0", KSM_GTYPE_SIGNED_MAGNITUDE, 8, false, "10000000"},
         {"-5", KSM_GTYPE_SIGNED_MAGNITUDE, 8, false, "10000101"},
         {"-300", KSM_GTYPE_SIGNED_MAGNITUDE, 8, false, "10010110"},  // a long magnitude keeps its top bits
@@ -345,7 +345,7 @@ TEST(NumberParse, TellingCases)
         {"-1", KSM_GTYPE_SIGNED_MAGNITUDE, 2, false, "11"},
         {"-01", KSM_GTYPE_SIGNED_MAGNITUDE, 2, false, "11"},
         {"-0", KSM_GTYPE_SIGNED_MAGNITUDE, 2, false, "10"},
-        {"-0", KSM_GTYPE_SIGNED_2S, 2, false, "10"},
+        {"-0", KSM_GTYPE_SIGNED_2S, 2, false, "00"},
         {"-1", KSM_GTYPE_SIGNED_MAGNITUDE, 1, false, "1"},
         {"-0", KSM_GTYPE_SIGNED_MAGNITUDE, 1, false, "1"},  // the one-bit negative zero
         {"-0", KSM_GTYPE_SIGNED_2S, 1, false, "0"},         // not -1

@@ -836,16 +836,18 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_magnitude(int width) const
     return bits;
 }
 
-// With a leading '-': the magnitude inverted, plus one, with its first bit set. In one bit the
-// sign alone reads as -1, so minus zero is 0 there.
+// With a leading '-': the magnitude inverted, plus one, with its first bit set. Two's complement
+// has no negative zero: minus zero is 0 at every width.
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_signed(int width) const
 {
     if (text()[0] != '-')
         return string_to_unsigned();
     BIT_TEXT bits = string_to_unsigned();
-    if (width == 1 && std::strspn(bits.bits, "0") == size_t(bits.length)) {
-        std::memcpy(bits.bits, "0", 2);
-        return {bits.bits, 1};
+    if (std::strspn(bits.bits, "0") == size_t(bits.length)) {
+        const int length = std::clamp(width, 1, int(MAX_BUS_WIDTH));
+        std::memset(bits.bits, '0', size_t(length));
+        bits.bits[length] = '\0';
+        return {bits.bits, length};
     }
     bits = string_to_magnitude(width);
     for (int i = 0; i < bits.length; ++i)
