@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
@@ -49,4 +50,10 @@ inline int bench_main(int argc, char** argv, BENCH_REPORTER& reporter)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
+}
+
+// One aim's line: our time divided by the reference's, measured in the same run, and its limit.
+inline void print_aim(const std::string& what, double figure, const char* op, double limit)
+{
+    std::printf("%s: %.2f (aim %s %g)\n", what.c_str(), figure, op, limit);
 }
