@@ -752,6 +752,49 @@ TEST(repository_file, CapturesOfEveryShapeReadBack)
         expect_same_log(a->get_log(i), b->get_log(i));
 }
 
+// A saved capture keeps the bytes its file had when they were recorded (a hash of the file),
+// and reopened, it saves them again.
+TEST(repository_file, SavedCapturesKeepTheirBytes)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    KSM_TX_SIGNAL_SET* set = tx.get_signal_set_at(0);
+    for (int c = 0; c < 70; ++c)
+        set->insert_node(("n" + std::to_string(c)).c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, true);
+    set->set_sample_depth(65536);
+    std::mt19937_64 rng(3);
+    for (const int depth : {5000, 65536}) {
+        KSM_DATA_LOG* log = tx.create_new_log(0);
+        log->begin_capture(70, depth, 0);
+        std::vector<uint64_t> words((depth + 63) / 64);
+        for (int c = 0; c < 70; ++c) {
+            for (uint64_t& w : words)
+                w = c % 3 ? rng() : (c % 2 ? rng() & rng() & rng() : 0);
+            log->set_channel_words(c, words.data(), words.size());
+        }
+        for (int s = 0; s < depth; s += 3)
+            log->set_valid(s, true);
+        log->set_trigger_mark(depth / 2, true);
+        log->set_break_mark(depth / 4, true);
+        log->set_trigger_positions({depth / 2});
+        log->set_connection_status(5, false);
+        log->end_capture();
+    }
+    const QString path = dir.filePath("captures.lmx");
+    ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    const QByteArray bytes = read_bytes(path);
+    uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+    for (char c : bytes)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    EXPECT_EQ(hash, 3000504130913944350ull);
+    KSM_TX_SESSION reopened(new TEST_ROOT, false);
+    ASSERT_TRUE(reopened.open_session(local(path).c_str())) << reopened.get_last_error();
+    const QString again = dir.filePath("again.lmx");
+    ASSERT_TRUE(reopened.save_session(local(again).c_str())) << reopened.get_last_error();
+    EXPECT_EQ(read_bytes(again), bytes);
+}
+
 // ---- refusals ---------------------------------------------------------------------------------------
 
 struct OPEN_RESULT {
