@@ -96,6 +96,35 @@ void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
     }
 }
 
+// Ones from bit `from` up to (not including) bit `to` of a word.
+uint64_t bits_between(long long from, long long to)
+{
+    const uint64_t upto = to >= 64 ? ~uint64_t(0) : (uint64_t(1) << to) - 1;
+    return upto & (~uint64_t(0) << from);
+}
+
+// Bit `bit` of the count t / period for the 64 samples from t >= 0 on, a run of equal bits at
+// a time: the bit changes only where the count reaches the next multiple of 2^bit.
+uint64_t counter_word(const SOURCE& s, long long t)
+{
+    if (s.period < 0)  // a period beyond the range of counts: the count never moves
+        return ((t / s.period) >> s.bit) & 1 ? ~uint64_t(0) : 0;
+    uint64_t word = 0;
+    const long long last_count = (t + 63) / s.period;  // the count at the word's last sample
+    long long q = t / s.period, j = 0;
+    while (j < 64) {
+        const long long block = q >> s.bit;
+        const long long next = (block + 1) << s.bit;  // the first count of the next block
+        // The first sample of count `next`, when it falls inside the word.
+        const long long end = next <= last_count ? next * s.period - t : 64;
+        if (block & 1)
+            word |= bits_between(j, end);
+        j = end;
+        q = next;
+    }
+    return word;
+}
+
 }  // namespace
 
 namespace daw_target {
@@ -131,24 +160,14 @@ uint64_t sample_word(const SOURCE& s, long long t)
         const uint64_t low = splitmix64(s.seed + w) >> shift;
         return shift ? low | splitmix64(s.seed + w + 1) << (64 - shift) : low;
     }
-    case SOURCE::COUNTER: {
-        long long q = t / s.period, r = t % s.period;
-        for (int j = 0; j < 64; ++j) {
-            word |= static_cast<uint64_t>((q >> s.bit) & 1) << j;
-            if (++r == s.period) {
-                r = 0;
-                ++q;
-            }
-        }
-        return word;
-    }
+    case SOURCE::COUNTER: return counter_word(s, t);
     case SOURCE::PULSE: {
-        long long r = t % s.period;
-        for (int j = 0; j < 64; ++j) {
-            word |= static_cast<uint64_t>(r == 0) << j;
-            if (++r == s.period)
-                r = 0;
-        }
+        // Ones at the samples that start a period: the first at or after t, then every period.
+        if (s.period < 0)  // a period beyond the range of samples
+            return t % s.period == 0 ? 1 : 0;
+        const long long first = (s.period - t % s.period) % s.period;
+        for (long long j = first; j < 64; j += s.period)
+            word |= uint64_t(1) << j;
         return word;
     }
     case SOURCE::STATES: {
@@ -175,6 +194,30 @@ int pre_count(KSM_DATA_TRIGGER_POSITION position, int size)
     case KSM_TPOS_PRE: return size / 8;
     case KSM_TPOS_POST: return static_cast<int>(static_cast<long long>(size) * 7 / 8);
     default: return size / 2;
+    }
+}
+
+// The words of `count` * 64 consecutive samples from t >= 0 on; random bits take one mix per
+// word, as each word of the stream is mixed once.
+void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    if (s.kind != SOURCE::RANDOM) {
+        for (size_t i = 0; i < count; ++i)
+            out[i] = daw_target::sample_word(s, t + static_cast<long long>(i) * 64);
+        return;
+    }
+    const uint64_t w = static_cast<uint64_t>(t) >> 6;
+    const int shift = static_cast<int>(t & 63);
+    uint64_t low = splitmix64(s.seed + w);
+    for (size_t i = 0; i < count; ++i) {
+        if (!shift) {
+            out[i] = low;
+            low = splitmix64(s.seed + w + i + 1);
+            continue;
+        }
+        const uint64_t high = splitmix64(s.seed + w + i + 1);
+        out[i] = low >> shift | high << (64 - shift);
+        low = high;
     }
 }
 
@@ -293,13 +336,16 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     const int size = plan.segment_size;
     log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
-    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64);
+    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
     for (int c = 0; c < channels; ++c) {
         std::fill(plane.begin(), plane.end(), 0);
         const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-        for (const RUN& run : runs)
+        for (const RUN& run : runs) {
+            words.resize((static_cast<size_t>(run.length) + 63) / 64);
+            sample_words(source, run.position, words.data(), words.size());
             for (int j = 0; j < run.length; j += 64)
-                put_bits(&plane, run.slot + j, sample_word(source, run.position + j), std::min(64, run.length - j));
+                put_bits(&plane, run.slot + j, words[static_cast<size_t>(j / 64)], std::min(64, run.length - j));
+        }
         log->set_channel_words(c, plane.data(), plane.size());
         log->set_connection_status(c, source.known);
     }
