@@ -6,8 +6,11 @@
 #include "daw_eval.h"
 #include "prj.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -197,10 +200,40 @@ int pre_count(KSM_DATA_TRIGGER_POSITION position, int size)
     }
 }
 
+// Counter words for consecutive words from t >= 0 on: the count and its phase advance by 64
+// samples a word, and inside a word the bit holds until the count reaches the next multiple of
+// 2^bit, without a division.
+void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    const long long p = s.period, step_q = 64 / p, step_r = 64 % p;
+    const long long far = 64 / p + 2;  // counts this far ahead lie beyond the word
+    long long word_q = t / p, word_r = t % p;
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t word = 0;
+        long long q = word_q, r = word_r, j = 0;
+        while (j < 64) {
+            const long long block = q >> s.bit, next = (block + 1) << s.bit;
+            const long long until = next - q > far ? 64 : (next - q) * p - r;  // samples to the next block
+            const long long end = std::min<long long>(64, j + until);
+            if (block & 1)
+                word |= bits_between(j, end);
+            j = end, q = next, r = 0;
+        }
+        out[i] = word;
+        word_q += step_q, word_r += step_r;
+        if (word_r >= p)
+            word_r -= p, ++word_q;
+    }
+}
+
 // The words of `count` * 64 consecutive samples from t >= 0 on; random bits take one mix per
 // word, as each word of the stream is mixed once.
 void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
 {
+    if (s.kind == SOURCE::COUNTER && s.period > 0) {
+        counter_words(s, t, out, count);
+        return;
+    }
     if (s.kind != SOURCE::RANDOM) {
         for (size_t i = 0; i < count; ++i)
             out[i] = daw_target::sample_word(s, t + static_cast<long long>(i) * 64);
@@ -256,6 +289,30 @@ std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_si
     return runs;
 }
 
+// Writes the samples of channels [first, last) into the log, the runs' words straight where the
+// run starts on a word of the log.
+void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, int first, int last)
+{
+    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
+    for (int c = first; c < last; ++c) {
+        std::fill(plane.begin(), plane.end(), 0);
+        const SOURCE& source = plan.sources[static_cast<size_t>(c)];
+        for (const RUN& run : runs) {
+            const size_t count = (static_cast<size_t>(run.length) + 63) / 64;
+            if (run.slot % 64 == 0 && run.length % 64 == 0) {
+                sample_words(source, run.position, plane.data() + run.slot / 64, count);
+                continue;
+            }
+            words.resize(count);
+            sample_words(source, run.position, words.data(), count);
+            for (int j = 0; j < run.length; j += 64)
+                put_bits(&plane, run.slot + j, words[static_cast<size_t>(j / 64)], std::min(64, run.length - j));
+        }
+        log->set_channel_words(c, plane.data(), plane.size());
+        log->set_connection_status(c, source.known);
+    }
+}
+
 // Fills one segment around its trigger sample: the stored samples before it (not before
 // `floor`) and after it; returns the last stream sample the segment holds.
 long long place_segment(daw_eval::PROGRAM* program, long long found, long long floor, int pre, int size,
@@ -304,7 +361,8 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         if (found < 0)
             return true;
         plan->pre_counts.push_back(pre);
-        floor = place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
+        floor =
+            place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
         if (final)
             break;
         // The next segment looks for its trigger once its samples before the trigger are stored.
@@ -336,19 +394,17 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     const int size = plan.segment_size;
     log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
-    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
-    for (int c = 0; c < channels; ++c) {
-        std::fill(plane.begin(), plane.end(), 0);
-        const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-        for (const RUN& run : runs) {
-            words.resize((static_cast<size_t>(run.length) + 63) / 64);
-            sample_words(source, run.position, words.data(), words.size());
-            for (int j = 0; j < run.length; j += 64)
-                put_bits(&plane, run.slot + j, words[static_cast<size_t>(j / 64)], std::min(64, run.length - j));
-        }
-        log->set_channel_words(c, plane.data(), plane.size());
-        log->set_connection_status(c, source.known);
-    }
+    // Channels are independent: a deep capture is made by several threads, a band of channels each.
+    const long long work = static_cast<long long>(channels) * plan.depth;
+    const int threads =
+        static_cast<int>(std::clamp<long long>(work >> 22, 1, std::max(1u, std::thread::hardware_concurrency())));
+    std::vector<std::thread> helpers;
+    for (int k = 1; k < threads; ++k)
+        helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), channels * k / threads,
+                             channels * (k + 1) / threads);
+    fill_channels(log, plan, runs, 0, channels / threads);
+    for (std::thread& helper : helpers)
+        helper.join();
     std::vector<int> positions;
     for (int i = 0; i < plan.depth; ++i) {
         log->set_valid(i, plan.positions[static_cast<size_t>(i)] >= 0);
