@@ -2,6 +2,7 @@
 // session that nothing else sees yet; the module's object trees are made only once the whole
 // file has passed, so a refused file leaves nothing behind.
 #include "ksm_state.h"
+#include "msg.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,17 +31,65 @@ struct POSITION {
     qint64 column = 0;
 };
 
-// A log's samples as the file gives them: their shape, and each plane's payload kept encoded
-// until the whole instance has been read and the samples it may hold are known.
+// A log's samples as the file gives them: their shape and each plane's compressed payload,
+// checked against its size; whether they are inflated later or refused is known once the whole
+// instance has been read and the samples it may hold are known.
 struct PENDING_SAMPLES {
-    struct PLANE {
-        int index;        // a channel, or the channel count plus an EXTRA_PLANE
-        QByteArray text;  // base64
-        POSITION end;
-    };
-    std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples;
-    std::vector<int> disconnected;
-    std::vector<PLANE> planes;
+    std::shared_ptr<KSM_DATA_LOG::PACKED> packed;
+    std::string log;  // the log's name
+};
+
+// Decodes base64 text given in pieces straight from the XML reader's characters: the alphabet
+// only, with padding only to end the last quad.
+class BASE64_DECODER {
+public:
+    explicit BASE64_DECODER(QByteArray* out) : m_out(out) {}
+    bool add(QStringRef text)
+    {
+        const int start = m_out->size();
+        m_out->resize(start + text.size() / 4 * 3 + 3);
+        char* at = m_out->data() + start;
+        for (const QChar qc : text) {
+            const ushort c = qc.unicode();
+            const int v = c < 128 ? value(c) : -1;
+            if (v >= 0 && !m_padding) {
+                m_bits = m_bits << 6 | static_cast<uint32_t>(v);
+            } else if (c == '=' && m_count >= 2) {
+                m_bits <<= 6;
+                ++m_padding;
+            } else {
+                m_bad = true;
+                break;
+            }
+            if (++m_count < 4)
+                continue;
+            const char bytes[] = {char(m_bits >> 16), char(m_bits >> 8), char(m_bits)};
+            for (int k = 0; k < 3 - m_padding; ++k)
+                *at++ = bytes[k];
+            m_count = 0;
+        }
+        m_out->resize(static_cast<int>(at - m_out->data()));
+        return !m_bad;
+    }
+    bool finish() const { return !m_bad && m_count == 0; }
+
+private:
+    static int value(ushort c)
+    {
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        return c == '+' ? 62 : c == '/' ? 63 : -1;
+    }
+
+    QByteArray* m_out;
+    uint32_t m_bits = 0;
+    int m_count = 0;    // characters of the quad being read
+    int m_padding = 0;  // '=' seen: the text has ended
+    bool m_bad = false;
 };
 
 class READER {
@@ -77,6 +126,7 @@ private:
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
+    QByteArray plane_payload(size_t expected_size);
 
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
@@ -116,9 +166,9 @@ private:
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
     std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner);
-    std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples();
+    std::shared_ptr<KSM_DATA_LOG::PACKED> samples(const std::string& log);
     bool check_samples(const KSM_TX_INSTANCE& instance, POSITION start);
-    void decode_samples();
+    void finish_samples();
     bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
     void make_trees();
 
@@ -129,6 +179,7 @@ private:
     KSM_DATA_SESSION* m_session = nullptr;
     std::vector<std::shared_ptr<KSM_TX_TRIGGER>> m_state_machines;  // triggers whose file holds one
     std::vector<PENDING_SAMPLES> m_pending;                         // of the instance being read
+    std::vector<std::string> m_refused_logs;                        // too large for this machine
 };
 
 // ---- attributes -------------------------------------------------------------------------------------
@@ -218,6 +269,33 @@ QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITIO
     return bytes;
 }
 
+// The compressed payload of a sample plane (the element just entered), decoded from base64 as
+// the reader gives its characters; it must say that it holds `expected_size` bytes.
+QByteArray READER::plane_payload(size_t expected_size)
+{
+    QByteArray data;
+    BASE64_DECODER decoder(&data);
+    bool decoded = true;
+    for (bool open = true; open && !failed();) {
+        switch (m_xml.readNext()) {
+        case QXmlStreamReader::Characters: decoded = decoder.add(m_xml.text()) && decoded; break;
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction: break;
+        case QXmlStreamReader::EndElement: open = false; break;
+        case QXmlStreamReader::StartElement: unexpected(); break;
+        default: fail(m_xml.hasError() ? m_xml.errorString().toStdString() : "a sample plane is cut short"); break;
+        }
+    }
+    if (failed())
+        return QByteArray();
+    // The compressed data starts with its size; nothing compressed is the 4-byte size alone.
+    const bool sized = data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size &&
+                       (expected_size == 0 || data.size() > 4);
+    if (!decoded || !decoder.finish() || !sized)
+        fail("a payload does not decode");
+    return data;
+}
+
 bool READER::next_child()
 {
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
@@ -291,6 +369,13 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     }
     KSM_ACCESS::tree_host(m_session)->root = root;
     make_trees();
+    for (const std::string& log : m_refused_logs) {
+        MSG_W warning;
+        warning.fill_args("The samples of log %1!s! in %2!s! are not opened: they would take more than half of this "
+                          "computer's memory/WKSM_LOG_TOO_LARGE",
+                          log.c_str(), m_file.c_str());
+        warning.post();
+    }
     return session;
 }
 
@@ -391,7 +476,7 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
         fail("instance \"" + s.name + "\" has no signal set");
     check_active(s.signal_sets, s.active_signal_set, "instance \"" + s.name + "\"", "signal set");
     if (!failed() && check_samples(*instance, start))
-        decode_samples();
+        finish_samples();
     return instance;
 }
 
@@ -711,7 +796,7 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     s.gui_update_skipped = flag("gui-update-skipped", false);
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("samples")) {
-            KSM_ACCESS::samples(log.get()) = samples();
+            KSM_ACCESS::packed(log.get()) = samples(s.name);
         } else if (m_xml.name() == QLatin1String("static-table")) {
             const std::string key = text("key");
             s.static_tables.push_back(mnemonic_table());
@@ -723,9 +808,10 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     return log;
 }
 
-std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
+std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
 {
-    auto s = std::make_shared<KSM_DATA_LOG::SAMPLES>();
+    auto packed = std::make_shared<KSM_DATA_LOG::PACKED>();
+    auto s = packed->shape = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
     // Any depth a log may come to; the sample budget of its instance (check_samples) bounds it further.
     constexpr int MAX_LOG_DEPTH = 1 << 24;
@@ -742,11 +828,15 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
     if (!failed() && static_cast<long long>(s->channels) * s->depth > MAX_SAMPLE_BITS)
         fail("a log is larger than any capture");
     if (failed())
-        return s;
-    PENDING_SAMPLES pending{s, ints(a.value("disconnected").toString(), 0, s->channels - 1), {}};
+        return packed;
+    s->words = (static_cast<size_t>(s->depth) + 63) / 64;
+    s->connected.assign(static_cast<size_t>(s->channels), 1);
+    for (int c : ints(a.value("disconnected").toString(), 0, s->channels - 1))
+        s->connected[static_cast<size_t>(c)] = 0;
     // Planes 0.. are the channels', then come the valid, trigger and break planes; each must be
     // there once. A capture of no samples has planes too, only empty ones.
-    std::vector<bool> seen(s->channels + EXTRA_PLANES, false);
+    packed->planes.resize(static_cast<size_t>(s->channels) + EXTRA_PLANES);
+    std::vector<bool> seen(packed->planes.size(), false);
     while (!failed() && next_child()) {
         const QString kind = m_attributes.value(QLatin1String("kind")).toString();
         int plane = -1;
@@ -763,15 +853,12 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
         if (failed())
             break;
         seen[plane] = true;
-        QByteArray text = m_xml.readElementText().toLatin1();
-        if (m_xml.hasError())
-            fail(m_xml.errorString().toStdString());
-        pending.planes.push_back({plane, std::move(text), here()});
+        packed->planes[static_cast<size_t>(plane)] = plane_payload(s->words * sizeof(uint64_t));
     }
     if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
         fail("a log's samples lack a plane");
-    m_pending.push_back(std::move(pending));
-    return s;
+    m_pending.push_back({packed, log});
+    return packed;
 }
 
 // The samples an instance's logs may hold together: as many as each of them could have
@@ -791,7 +878,7 @@ bool READER::check_samples(const KSM_TX_INSTANCE& instance, POSITION start)
             channels = std::max<long long>(channels, set->get_trigger(t)->get_data_input_count());
     }
     for (const PENDING_SAMPLES& p : m_pending)
-        claimed += (p.samples->channels + static_cast<long long>(EXTRA_PLANES)) * p.samples->depth;
+        claimed += (p.packed->shape->channels + static_cast<long long>(EXTRA_PLANES)) * p.packed->shape->depth;
     const long long logs = static_cast<long long>(m_pending.size());
     if (claimed <= logs * (channels + EXTRA_PLANES) * depth)
         return true;
@@ -800,25 +887,16 @@ bool READER::check_samples(const KSM_TX_INSTANCE& instance, POSITION start)
                               std::to_string(channels) + " channels");
 }
 
-// Decodes the planes of the instance's logs into their samples.
-void READER::decode_samples()
+// The instance's logs keep their planes packed until they are first read; a log whose samples
+// would take more than the machine can spare is refused.
+void READER::finish_samples()
 {
     for (PENDING_SAMPLES& pending : m_pending) {
-        KSM_DATA_LOG::SAMPLES& s = *pending.samples;
-        s.allocate(s.channels, s.depth);
-        for (int c : pending.disconnected)
-            s.connected[c] = 0;
-        const size_t plane_bytes = s.words * sizeof(uint64_t);
-        for (const PENDING_SAMPLES::PLANE& plane : pending.planes) {
-            uint64_t* target = plane.index < s.channels                    ? s.bits.data() + plane.index * s.words
-                               : plane.index == s.channels + PLANE_VALID   ? s.valid.data()
-                               : plane.index == s.channels + PLANE_TRIGGER ? s.trigger.data()
-                                                                           : s.breaks.data();
-            const QByteArray bytes = payload(plane.text, plane_bytes, plane.end);
-            if (failed())
-                return;
-            if (plane_bytes > 0)
-                std::memcpy(target, bytes.constData(), plane_bytes);
+        const KSM_DATA_LOG::SAMPLES& s = *pending.packed->shape;
+        const size_t bytes = (static_cast<size_t>(s.channels) + EXTRA_PLANES) * s.words * sizeof(uint64_t);
+        if (bytes > ksm_sample_memory_limit()) {
+            pending.packed->refused = true;
+            m_refused_logs.push_back(pending.log);
         }
     }
     m_pending.clear();
