@@ -10,6 +10,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -49,24 +50,14 @@ public:
         const int start = m_out->size();
         m_out->resize(start + text.size() / 4 * 3 + 3);
         char* at = m_out->data() + start;
-        for (const QChar qc : text) {
-            const ushort c = qc.unicode();
-            const int v = c < 128 ? value(c) : -1;
-            if (v >= 0 && !m_padding) {
-                m_bits = m_bits << 6 | static_cast<uint32_t>(v);
-            } else if (c == '=' && m_count >= 2) {
-                m_bits <<= 6;
-                ++m_padding;
-            } else {
-                m_bad = true;
-                break;
-            }
-            if (++m_count < 4)
+        const QChar* c = text.constData();
+        const QChar* const end = c + text.size();
+        while (c < end && !m_bad) {
+            if (m_count == 0 && !m_padding && end - c >= 4 && quad(c, at)) {  // whole quads, the common case
+                c += 4, at += 3;
                 continue;
-            const char bytes[] = {char(m_bits >> 16), char(m_bits >> 8), char(m_bits)};
-            for (int k = 0; k < 3 - m_padding; ++k)
-                *at++ = bytes[k];
-            m_count = 0;
+            }
+            at = one(c++->unicode(), at);
         }
         m_out->resize(static_cast<int>(at - m_out->data()));
         return !m_bad;
@@ -74,15 +65,52 @@ public:
     bool finish() const { return !m_bad && m_count == 0; }
 
 private:
-    static int value(ushort c)
+    // A quad of the alphabet decoded to `out`; false, nothing written, for anything else.
+    static bool quad(const QChar* c, char* out)
     {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        return c == '+' ? 62 : c == '/' ? 63 : -1;
+        const ushort a = c[0].unicode(), b = c[1].unicode(), d = c[2].unicode(), e = c[3].unicode();
+        if ((a | b | d | e) >= 128)
+            return false;
+        const signed char* t = table();
+        if ((t[a] | t[b] | t[d] | t[e]) < 0)
+            return false;
+        const int v = t[a] << 18 | t[b] << 12 | t[d] << 6 | t[e];
+        out[0] = char(v >> 16), out[1] = char(v >> 8), out[2] = char(v);
+        return true;
+    }
+    // One character, padding included; returns where the next byte goes.
+    char* one(ushort c, char* at)
+    {
+        const int v = c < 128 ? table()[c] : -1;
+        if (v >= 0 && !m_padding) {
+            m_bits = m_bits << 6 | static_cast<uint32_t>(v);
+        } else if (c == '=' && m_count >= 2) {
+            m_bits <<= 6;
+            ++m_padding;
+        } else {
+            m_bad = true;
+            return at;
+        }
+        if (++m_count < 4)
+            return at;
+        const char bytes[] = {char(m_bits >> 16), char(m_bits >> 8), char(m_bits)};
+        for (int k = 0; k < 3 - m_padding; ++k)
+            *at++ = bytes[k];
+        m_count = 0;
+        return at;
+    }
+    // The value of each ASCII character, -1 outside the alphabet.
+    static const signed char* table()
+    {
+        static const auto values = [] {
+            std::array<signed char, 128> t;
+            t.fill(-1);
+            const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+            for (int i = 0; i < 64; ++i)
+                t[static_cast<size_t>(alphabet[i])] = static_cast<signed char>(i);
+            return t;
+        }();
+        return values.data();
     }
 
     QByteArray* m_out;
