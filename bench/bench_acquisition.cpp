@@ -148,8 +148,8 @@ void print_aims(const BENCH_REPORTER::TIMES& times)
         return it != times.end() && it->first.compare(0, prefix.size(), prefix) == 0 ? it->second : 0.0;
     };
     std::printf("\n");
-    print_aim("run + offload 1,024 x 128K / memset + memcpy", time("BM_RunAndOffload") / time("BM_MemsetMemcpyReference"),
-              "<=", 2.0);
+    print_aim("run + offload 1,024 x 128K / memset + memcpy",
+              time("BM_RunAndOffload") / time("BM_MemsetMemcpyReference"), "<=", 2.0);
     const char* const names[] = {"basic", "advanced", "state-based"};
     for (int k = 1; k <= 3; ++k)
         print_aim(std::string("capture with a ") + names[k - 1] + " trigger / samples alone",

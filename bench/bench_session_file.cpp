@@ -287,14 +287,14 @@ void BM_ZlibCompress(benchmark::State& state)
         }
 }
 
-#define LOG_SHAPES(BM)                                                                                                 \
-    BENCHMARK(BM)                                                                                                      \
-        ->Args({1024, SMALL_DEPTH})                                                                                    \
-        ->Args({1024, LARGE_DEPTH})                                                                                    \
-        ->Args({4096, LARGE_DEPTH})                                                                                    \
-        ->Unit(benchmark::kMillisecond)                                                                                \
-        ->UseRealTime()                                                                                                \
-        ->Iterations(1)                                                                                                \
+#define LOG_SHAPES(BM)                  \
+    BENCHMARK(BM)                       \
+        ->Args({1024, SMALL_DEPTH})     \
+        ->Args({1024, LARGE_DEPTH})     \
+        ->Args({4096, LARGE_DEPTH})     \
+        ->Unit(benchmark::kMillisecond) \
+        ->UseRealTime()                 \
+        ->Iterations(1)                 \
         ->Repetitions(5)
 LOG_SHAPES(BM_OpenLog);
 LOG_SHAPES(BM_ZlibUncompress);
@@ -316,16 +316,16 @@ void print_aims(const BENCH_REPORTER::TIMES& t)
         const auto it = t.lower_bound(prefix);
         return it != t.end() && it->first.compare(0, prefix.size(), prefix) == 0 ? it->second : 0.0;
     };
-    auto ratio = [&](const std::string& ours, const std::string& theirs) { return time(ours + "/") / time(theirs + "/"); };
+    auto ratio = [&](const std::string& ours, const std::string& theirs) {
+        return time(ours + "/") / time(theirs + "/");
+    };
     std::printf("\n");
-    print_aim("open rows only (65,536 rows) / XML scan", ratio("BM_OpenRows", "BM_XmlScanRows"),
-              "<=", 1.5);
+    print_aim("open rows only (65,536 rows) / XML scan", ratio("BM_OpenRows", "BM_XmlScanRows"), "<=", 1.5);
     const std::string shapes[] = {"1024/131072", "1024/1048576", "4096/1048576"};
     const char* names[] = {"open 1,024 x 128K / zlib uncompress", "open 1,024 x 1M / zlib uncompress",
                            "open 4,096 x 1M and show its log / zlib uncompress"};
     for (int i = 0; i < 3; ++i)
-        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]),
-                  "<=", 2.0);
+        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]), "<=", 2.0);
     print_aim("save 1,024 x 1M / zlib level 1", ratio("BM_SaveLog", "BM_ZlibCompress"), "<=", 0.7);
     const double inflated = 4096.0 * LARGE_DEPTH / 8 / (1 << 20);
     const double peak = peak_of_open(log_session(4096, LARGE_DEPTH).path);

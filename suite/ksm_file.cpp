@@ -548,13 +548,18 @@ void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray
                     continue;
                 }
                 const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
-                texts[i] = qCompress(reinterpret_cast<const uchar*>(words), static_cast<int>(bytes), PAYLOAD_COMPRESSION)
-                               .toBase64();
+                texts[i] =
+                    qCompress(reinterpret_cast<const uchar*>(words), static_cast<int>(bytes), PAYLOAD_COMPRESSION)
+                        .toBase64();
             }
         });
         for (size_t i = 0; i < n; ++i) {
             const size_t k = first + i;
-            plane(k == 0 ? "valid" : k == 1 ? "trigger" : k == 2 ? "breaks" : "bits", k < 3 ? -1 : int(k - 3), texts[i]);
+            plane(k == 0   ? "valid"
+                  : k == 1 ? "trigger"
+                  : k == 2 ? "breaks"
+                           : "bits",
+                  k < 3 ? -1 : int(k - 3), texts[i]);
         }
     }
 }

@@ -399,9 +399,10 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     make_trees();
     for (const std::string& log : m_refused_logs) {
         MSG_W warning;
-        warning.fill_args("The samples of log %1!s! in %2!s! are not opened: they would take more than half of this "
-                          "computer's memory/WKSM_LOG_TOO_LARGE",
-                          log.c_str(), m_file.c_str());
+        warning.fill_args(
+            "The samples of log %1!s! in %2!s! are not opened: they would take more than half of this "
+            "computer's memory/WKSM_LOG_TOO_LARGE",
+            log.c_str(), m_file.c_str());
         warning.post();
     }
     return session;

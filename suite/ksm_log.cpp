@@ -42,9 +42,10 @@ bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes)
 {
     uLongf size = static_cast<uLongf>(bytes);
     const auto* data = reinterpret_cast<const Bytef*>(packed.constData());
-    if (bytes == 0 || (packed.size() > 4 && uncompress(reinterpret_cast<Bytef*>(target), &size, data + 4,
-                                                       static_cast<uLong>(packed.size() - 4)) == Z_OK &&
-                       size == bytes))
+    if (bytes == 0 ||
+        (packed.size() > 4 &&
+         uncompress(reinterpret_cast<Bytef*>(target), &size, data + 4, static_cast<uLong>(packed.size() - 4)) == Z_OK &&
+         size == bytes))
         return true;
     std::fill(target, target + bytes / sizeof(uint64_t), 0);
     return false;
@@ -131,8 +132,9 @@ const KSM_DATA_LOG::SAMPLES* KSM_DATA_LOG::samples() const
         return m_samples.get();
     }
     MSG_W warning;
-    warning.fill_args("The samples of log %1!s! are damaged in its session file: the damaged channels show 0/WKSM_LOG_DAMAGED",
-                      get_name());
+    warning.fill_args(
+        "The samples of log %1!s! are damaged in its session file: the damaged channels show 0/WKSM_LOG_DAMAGED",
+        get_name());
     warning.post();
     return m_samples.get();
 }

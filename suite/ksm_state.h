@@ -16,10 +16,10 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
-#include <algorithm>
 #include <functional>
 #include <thread>
 #include <unordered_set>

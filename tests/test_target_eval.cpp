@@ -562,23 +562,24 @@ TEST_F(TargetEval, CustomHdlBlockIsRefusedByTheRunWithItsReason)
 TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
 {
     const std::string path = ::testing::TempDir() + "kinds.kproj";
-    std::ofstream(path) << ("project kinds\ntop top\n"
-               "node c1[63..0] registered pre behaviour counter 1\n"
-               "node c3[63..0] registered pre behaviour counter 3\n"
-               "node c100[15..0] registered pre behaviour counter 100\n"
-               "node p1 registered pre behaviour pulse 1\n"
-               "node p5 registered pre behaviour pulse 5\n"
-               "node p70 registered pre behaviour pulse 70\n"
-               "node st[2..0] registered pre behaviour states 001 110 011 101 111\n"
-               "node r[31..0] registered pre behaviour random 9\n"
-               "node clk registered pre behaviour clock\n"
-               "node k[7..0] registered pre behaviour constant 0xA5\n");
+    std::ofstream(path)
+        << ("project kinds\ntop top\n"
+            "node c1[63..0] registered pre behaviour counter 1\n"
+            "node c3[63..0] registered pre behaviour counter 3\n"
+            "node c100[15..0] registered pre behaviour counter 100\n"
+            "node p1 registered pre behaviour pulse 1\n"
+            "node p5 registered pre behaviour pulse 5\n"
+            "node p70 registered pre behaviour pulse 70\n"
+            "node st[2..0] registered pre behaviour states 001 110 011 101 111\n"
+            "node r[31..0] registered pre behaviour random 9\n"
+            "node clk registered pre behaviour clock\n"
+            "node k[7..0] registered pre behaviour constant 0xA5\n");
     std::string error;
     ASSERT_TRUE(PRJ_PROJECT::open(path, &error)) << error;
     auto session = make_test_session();
     KSM_TX_SIGNAL_SET* set = session->get_signal_set_at(0);
     KSM_TX_TRIGGER* trigger = session->get_trigger_at(0);
-    const std::pair<const char*, int> buses[] = {{"c1", 64}, {"c3", 64}, {"c100", 16}, {"p1", 0}, {"p5", 0},
+    const std::pair<const char*, int> buses[] = {{"c1", 64}, {"c3", 64}, {"c100", 16}, {"p1", 0},  {"p5", 0},
                                                  {"p70", 0}, {"st", 3},  {"r", 32},    {"clk", 0}, {"k", 8}};
     for (const auto& [name, width] : buses)
         for (int b = std::max(width, 1) - 1; b >= 0; --b) {
