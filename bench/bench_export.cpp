@@ -93,10 +93,16 @@ struct CAPTURE {
     QByteArray bytes;  // our dump
 };
 
+// The captures made so far, kept until the application ends.
+std::map<int, std::unique_ptr<CAPTURE>>& captures()
+{
+    static std::map<int, std::unique_ptr<CAPTURE>> made;
+    return made;
+}
+
 CAPTURE& capture(int kind)
 {
-    static std::map<int, std::unique_ptr<CAPTURE>> captures;
-    auto& c = captures[kind];
+    auto& c = captures()[kind];
     if (!c)
         c = std::make_unique<CAPTURE>(kind);
     return *c;
@@ -170,5 +176,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_aims);
-    return bench_main(argc, argv, reporter);
+    const int result = bench_main(argc, argv, reporter);
+    captures().clear();  // their editors go before the application
+    return result;
 }

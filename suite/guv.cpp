@@ -146,7 +146,7 @@ struct VALIDITY {
 
 struct COLUMN_CHUNK {
     uint64_t written[CHUNK] = {};
-    std::vector<uint64_t> words;  // a bus's member words of the chunk, member after member
+    std::vector<uint64_t> words;  // the member words of the chunk, member after member
     std::string lines;  // a bus's value lines in sample order ("b0101 id\n"), all of one length
     size_t next = 0;    // the next line to write
 };
@@ -158,9 +158,7 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
 {
     uint64_t changes[CHUNK] = {};
     const size_t width = column.words.size();
-    const bool bus = !is_scalar(column);
-    if (bus)
-        chunk->words.resize(width * CHUNK);
+    chunk->words.resize(width * CHUNK);
     for (size_t m = 0; m < width; ++m) {
         if (m + 8 < width && column.words[m + 8])
             __builtin_prefetch(column.words[m + 8] + first);
@@ -173,8 +171,8 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
             changes[k] |= now ^ ((now << 1) | before);
             before = now >> 63;
         }
-        if (bus)  // kept for the value lines, so that the log is read once
-            std::memcpy(&chunk->words[m * CHUNK], w + first, size_t(count) * sizeof(uint64_t));
+        // Kept for the values written, so that the log is read once, in order.
+        std::memcpy(&chunk->words[m * CHUNK], w + first, size_t(count) * sizeof(uint64_t));
     }
     for (int k = 0; k < count; ++k)
         chunk->written[k] = (changes[k] & v.keep[k]) | v.toggled[k];
@@ -214,12 +212,12 @@ void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, cons
 }
 
 // Appends the column's value at the sample (block `k` of the chunk) to the dump.
-void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int k, int bit, const VALIDITY& v,
-                  COLUMN_CHUNK* chunk, std::string* out)
+void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int k, int bit, const VALIDITY& v, COLUMN_CHUNK* chunk,
+                  std::string* out)
 {
     if (is_scalar(column)) {
         const bool known = column.words[0] && ((v.valid[k] >> bit) & 1);
-        *out += known ? char('0' + ((column.words[0][first + k] >> bit) & 1)) : 'x';
+        *out += known ? char('0' + ((chunk->words[size_t(k)] >> bit) & 1)) : 'x';
         *out += column.id;
         *out += '\n';
         return;
@@ -306,7 +304,7 @@ bool write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count
             out += sample == 0 ? std::string("#0\n$dumpvars\n") : '#' + std::to_string(int64_t(sample) * step) + '\n';
             for (size_t c : active)
                 if (((*chunks)[c].written[k] >> bit) & 1)
-                    append_value(db.columns[c], first, k, bit, v, &(*chunks)[c], &out);
+                    append_value(db.columns[c], k, bit, v, &(*chunks)[c], &out);
             if (sample == 0)
                 out += "$end\n";
             if (!writer->maybe_flush())
