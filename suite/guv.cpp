@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct GUV_DATA_LOG_EXPORTER::COLUMN {
     std::string full_name;           // the node name as the node list shows it
     std::vector<const uint64_t*> words;  // per member; null: the member was not captured
     std::string id;
+    bool scalar = false;  // one bit, not a bus or a bit select of one
 };
 
 struct GUV_DATA_LOG_EXPORTER::DATABASE {
@@ -95,6 +97,7 @@ void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row
     for (int channel : channels)
         column.words.push_back(log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr);
     column.id = make_id(columns->size());
+    column.scalar = column.words.size() == 1 && column.range.find(':') == std::string::npos;
     columns->push_back(std::move(column));
 }
 
@@ -128,10 +131,7 @@ std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* l
     return columns;
 }
 
-bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column)
-{
-    return column.words.size() == 1 && column.range.find(':') == std::string::npos;
-}
+bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column) { return column.scalar; }
 
 // The dump is written CHUNK blocks of 64 samples at a time. Per column and block, the samples
 // where the column is written: where its value changes while the samples stay valid, and where
@@ -217,9 +217,17 @@ void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int k, int bit, c
 {
     if (is_scalar(column)) {
         const bool known = column.words[0] && ((v.valid[k] >> bit) & 1);
-        *out += known ? char('0' + ((chunk->words[size_t(k)] >> bit) & 1)) : 'x';
-        *out += column.id;
-        *out += '\n';
+        const char value = known ? char('0' + ((chunk->words[size_t(k)] >> bit) & 1)) : 'x';
+        const size_t id = column.id.size();
+        char line[16];
+        if (id + 2 > sizeof(line)) {
+            *out += value, *out += column.id, *out += '\n';
+            return;
+        }
+        line[0] = value;
+        std::memcpy(line + 1, column.id.data(), id);
+        line[id + 1] = '\n';
+        out->append(line, id + 2);
         return;
     }
     const size_t length = column.words.size() + column.id.size() + 3;
@@ -282,29 +290,44 @@ void write_vcd_header(const GUV_DATA_LOG_EXPORTER::DATABASE& db, std::vector<siz
     *out += "$upscope $end\n$enddefinitions $end\n";
 }
 
+// Appends '#', the time and a line end.
+void append_time(int64_t time, std::string* out)
+{
+    char text[24] = {'#'};
+    char* end = std::to_chars(text + 1, text + sizeof(text) - 1, time).ptr;
+    *end++ = '\n';
+    out->append(text, size_t(end - text));
+}
+
 // The chunk's samples in order: a time stamp where any column is written, then those columns'
-// values. The first sample's values make the $dumpvars section.
+// values. The first sample's values make the $dumpvars section. Per block, the columns written
+// at each of its samples are sorted out first (in column order), so that the work follows the
+// values written.
 bool write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
                  std::vector<COLUMN_CHUNK>* chunks, WRITER* writer)
 {
     std::string& out = writer->text();
-    std::vector<size_t> active;
+    std::vector<uint32_t> at_sample[64];
     for (int k = 0; k < count; ++k) {
         uint64_t any = 0;
-        active.clear();
-        for (size_t c = 0; c < chunks->size(); ++c)
-            if ((*chunks)[c].written[k]) {
-                any |= (*chunks)[c].written[k];
-                active.push_back(c);
-            }
+        for (auto& columns : at_sample)
+            columns.clear();
+        for (size_t c = 0; c < chunks->size(); ++c) {
+            const uint64_t written = (*chunks)[c].written[k];
+            any |= written;
+            for (uint64_t w = written; w; w &= w - 1)
+                at_sample[__builtin_ctzll(w)].push_back(uint32_t(c));
+        }
         for (; any; any &= any - 1) {
             const int bit = __builtin_ctzll(any), sample = (first + k) * 64 + bit;
             if (sample >= db.depth)
                 break;
-            out += sample == 0 ? std::string("#0\n$dumpvars\n") : '#' + std::to_string(int64_t(sample) * step) + '\n';
-            for (size_t c : active)
-                if (((*chunks)[c].written[k] >> bit) & 1)
-                    append_value(db.columns[c], k, bit, v, &(*chunks)[c], &out);
+            if (sample == 0)
+                out += "#0\n$dumpvars\n";
+            else
+                append_time(int64_t(sample) * step, &out);
+            for (uint32_t c : at_sample[bit])
+                append_value(db.columns[c], k, bit, v, &(*chunks)[c], &out);
             if (sample == 0)
                 out += "$end\n";
             if (!writer->maybe_flush())
