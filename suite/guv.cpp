@@ -136,7 +136,7 @@ bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column) { return column.scal
 // The dump is written CHUNK blocks of 64 samples at a time. Per column and block, the samples
 // where the column is written: where its value changes while the samples stay valid, and where
 // validity itself changes (the value turns to x or back).
-constexpr int CHUNK = 16;
+constexpr int CHUNK = 32;
 
 struct VALIDITY {
     uint64_t valid[CHUNK] = {};
@@ -161,7 +161,8 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
     chunk->words.resize(width * CHUNK);
     for (size_t m = 0; m < width; ++m) {
         if (m + 8 < width && column.words[m + 8])
-            __builtin_prefetch(column.words[m + 8] + first);
+            for (int k = 0; k < count; k += 8)  // every cache line of the member's words
+                __builtin_prefetch(column.words[m + 8] + first + k);
         const uint64_t* w = column.words[m];
         if (!w)
             continue;
