@@ -286,9 +286,25 @@ private:
             return false;
         case COND::COUNTER: break;
         }
-        const uint64_t v = m_counters[static_cast<size_t>(c.index)];
-        return c.op == "<" ? v < c.value : c.op == "<=" ? v <= c.value : c.op == "==" ? v == c.value
-               : c.op == "!=" ? v != c.value : c.op == ">=" ? v >= c.value : v > c.value;
+        return compare(m_counters[static_cast<size_t>(c.index)], c.op, c.value);
+    }
+
+    // A counter's value against a number: "<", "<=", "==", "!=", ">=", and ">" for any other
+    // operator; read a character at a time, as it is asked at every sample.
+    static bool compare(uint64_t v, const std::string& op, uint64_t value)
+    {
+        if (op.size() == 1 && op[0] == '<')
+            return v < value;
+        if (op.size() == 2 && op[1] == '=') {
+            switch (op[0]) {
+            case '<': return v <= value;
+            case '=': return v == value;
+            case '!': return v != value;
+            case '>': return v >= value;
+            default: break;
+            }
+        }
+        return v > value;
     }
 
     std::vector<std::vector<STATEMENT>> m_states;
