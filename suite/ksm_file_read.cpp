@@ -218,7 +218,11 @@ std::string READER::text(const char* name, bool utf8)
     const QStringRef plain = attributes.value(QLatin1String(name));
     if (!plain.isNull())
         return (utf8 ? plain.toUtf8() : plain.toLocal8Bit()).toStdString();
-    const QString encoded = QString(name) + "-b64";
+    char encoded_name[64];  // name + "-b64", made without an allocation as most texts are absent
+    const size_t length = std::min(std::strlen(name), sizeof(encoded_name) - 5);
+    std::memcpy(encoded_name, name, length);
+    std::memcpy(encoded_name + length, "-b64", 4);
+    const QLatin1String encoded(encoded_name, static_cast<int>(length + 4));
     if (!attributes.hasAttribute(encoded))
         return std::string();
     const auto decoded =
