@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+#include <sys/mman.h>
 
 #include <cstdio>
 #include <cstring>
@@ -86,7 +87,8 @@ void BM_RunAndOffload(benchmark::State& state)
 }
 
 // The sample memory of the capture (its planes and the valid, trigger and break planes) cleared
-// and copied into fresh pages, twice: the run and the offload each write a capture.
+// and copied into fresh pages, twice: the run and the offload each write a capture. The pages
+// are mapped and unmapped here, as the allocator would otherwise hand the same pages back.
 void BM_MemsetMemcpyReference(benchmark::State& state)
 {
     const size_t bytes = (static_cast<size_t>(BUSES) * BUS_WIDTH + 3) * (DEPTH / 64) * sizeof(uint64_t);
@@ -94,10 +96,11 @@ void BM_MemsetMemcpyReference(benchmark::State& state)
     std::memset(source.get(), 0x5a, bytes);
     for (auto _ : state)
         for (int pass = 0; pass < 2; ++pass) {
-            std::unique_ptr<char[]> samples(new char[bytes]);
-            std::memset(samples.get(), 0, bytes);
-            std::memcpy(samples.get(), source.get(), bytes);
-            benchmark::DoNotOptimize(samples.get());
+            void* samples = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            std::memset(samples, 0, bytes);
+            std::memcpy(samples, source.get(), bytes);
+            benchmark::DoNotOptimize(samples);
+            munmap(samples, bytes);
         }
 }
 
