@@ -289,8 +289,28 @@ std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_si
     return runs;
 }
 
-// Writes the samples of channels [first, last) into the log, the runs' words straight where the
-// run starts on a word of the log.
+// Writes a run's samples into the plane a word of the plane at a time: the stream's words are
+// taken from the position that lands on the first word's bit 0, and the words the run shares
+// with others at its ends are masked to its own samples.
+void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane, std::vector<uint64_t>* words)
+{
+    const int shift = run.slot & 63;
+    const size_t first = static_cast<size_t>(run.slot) >> 6, last = static_cast<size_t>(run.slot + run.length - 1) >> 6;
+    const size_t count = last - first + 1;
+    words->resize(count);
+    sample_words(source, run.position - shift, words->data(), count);
+    const int end = (run.slot + run.length) & 63;
+    const uint64_t head = ~uint64_t(0) << shift, tail = end ? (uint64_t(1) << end) - 1 : ~uint64_t(0);
+    if (count == 1) {
+        (*plane)[first] |= (*words)[0] & head & tail;
+        return;
+    }
+    (*plane)[first] |= (*words)[0] & head;
+    std::copy(words->begin() + 1, words->end() - 1, plane->begin() + static_cast<std::ptrdiff_t>(first + 1));
+    (*plane)[last] |= (*words)[count - 1] & tail;
+}
+
+// Writes the samples of channels [first, last) into the log.
 void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, int first, int last)
 {
     std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
@@ -298,11 +318,11 @@ void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::v
         std::fill(plane.begin(), plane.end(), 0);
         const SOURCE& source = plan.sources[static_cast<size_t>(c)];
         for (const RUN& run : runs) {
-            const size_t count = (static_cast<size_t>(run.length) + 63) / 64;
-            if (run.slot % 64 == 0 && run.length % 64 == 0) {
-                sample_words(source, run.position, plane.data() + run.slot / 64, count);
+            if (run.position >= (run.slot & 63)) {
+                put_run(source, run, &plane, &words);
                 continue;
             }
+            const size_t count = (static_cast<size_t>(run.length) + 63) / 64;
             words.resize(count);
             sample_words(source, run.position, words.data(), count);
             for (int j = 0; j < run.length; j += 64)
