@@ -1,6 +1,7 @@
 // Reading the session file. Every value is checked while the file is parsed into a new data
 // session that nothing else sees yet; the module's object trees are made only once the whole
 // file has passed, so a refused file leaves nothing behind.
+#include "ksm_payload_filter.h"
 #include "ksm_state.h"
 #include "msg.h"
 
@@ -10,7 +11,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cstring>
 
@@ -40,89 +40,9 @@ struct PENDING_SAMPLES {
     std::string log;  // the log's name
 };
 
-// Decodes base64 text given in pieces straight from the XML reader's characters: the alphabet
-// only, with padding only to end the last quad.
-class BASE64_DECODER {
-public:
-    explicit BASE64_DECODER(QByteArray* out) : m_out(out) {}
-    bool add(QStringRef text)
-    {
-        const int start = m_out->size();
-        m_out->resize(start + text.size() / 4 * 3 + 3);
-        char* at = m_out->data() + start;
-        const QChar* c = text.constData();
-        const QChar* const end = c + text.size();
-        while (c < end && !m_bad) {
-            if (m_count == 0 && !m_padding && end - c >= 4 && quad(c, at)) {  // whole quads, the common case
-                c += 4, at += 3;
-                continue;
-            }
-            at = one(c++->unicode(), at);
-        }
-        m_out->resize(static_cast<int>(at - m_out->data()));
-        return !m_bad;
-    }
-    bool finish() const { return !m_bad && m_count == 0; }
-
-private:
-    // A quad of the alphabet decoded to `out`; false, nothing written, for anything else.
-    static bool quad(const QChar* c, char* out)
-    {
-        const ushort a = c[0].unicode(), b = c[1].unicode(), d = c[2].unicode(), e = c[3].unicode();
-        if ((a | b | d | e) >= 128)
-            return false;
-        const signed char* t = table();
-        if ((t[a] | t[b] | t[d] | t[e]) < 0)
-            return false;
-        const int v = t[a] << 18 | t[b] << 12 | t[d] << 6 | t[e];
-        out[0] = char(v >> 16), out[1] = char(v >> 8), out[2] = char(v);
-        return true;
-    }
-    // One character, padding included; returns where the next byte goes.
-    char* one(ushort c, char* at)
-    {
-        const int v = c < 128 ? table()[c] : -1;
-        if (v >= 0 && !m_padding) {
-            m_bits = m_bits << 6 | static_cast<uint32_t>(v);
-        } else if (c == '=' && m_count >= 2) {
-            m_bits <<= 6;
-            ++m_padding;
-        } else {
-            m_bad = true;
-            return at;
-        }
-        if (++m_count < 4)
-            return at;
-        const char bytes[] = {char(m_bits >> 16), char(m_bits >> 8), char(m_bits)};
-        for (int k = 0; k < 3 - m_padding; ++k)
-            *at++ = bytes[k];
-        m_count = 0;
-        return at;
-    }
-    // The value of each ASCII character, -1 outside the alphabet.
-    static const signed char* table()
-    {
-        static const auto values = [] {
-            std::array<signed char, 128> t;
-            t.fill(-1);
-            const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-            for (int i = 0; i < 64; ++i)
-                t[static_cast<size_t>(alphabet[i])] = static_cast<signed char>(i);
-            return t;
-        }();
-        return values.data();
-    }
-
-    QByteArray* m_out;
-    uint32_t m_bits = 0;
-    int m_count = 0;    // characters of the quad being read
-    int m_padding = 0;  // '=' seen: the text has ended
-    bool m_bad = false;
-};
-
 class READER {
 public:
-    READER(QIODevice* device, std::string file) : m_xml(device), m_file(std::move(file)) {}
+    READER(KSM_PAYLOAD_FILTER* device, std::string file) : m_xml(device), m_filter(device), m_file(std::move(file)) {}
     std::unique_ptr<KSM_DATA_SESSION> read(KSM_TX_TREE_OBJECT* root, std::string* error, bool* newer);
 
 private:
@@ -201,6 +121,8 @@ private:
     void make_trees();
 
     QXmlStreamReader m_xml;
+    KSM_PAYLOAD_FILTER* m_filter;       // holds the sample planes' payloads
+    int m_planes = 0;                   // plane elements read
     QXmlStreamAttributes m_attributes;  // of the element last entered
     std::string m_file;
     std::string m_error;
@@ -301,16 +223,21 @@ QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITIO
     return bytes;
 }
 
-// The compressed payload of a sample plane (the element just entered), decoded from base64 as
-// the reader gives its characters; it must say that it holds `expected_size` bytes.
+// The compressed payload of a sample plane (the element just entered): as the filter took it
+// out, or decoded from the characters the reader gives; it must say that it holds
+// `expected_size` bytes.
 QByteArray READER::plane_payload(size_t expected_size)
 {
+    const int n = m_planes++;
     QByteArray data;
-    BASE64_DECODER decoder(&data);
-    bool decoded = true;
+    KSM_BASE64_DECODER decoder(&data);
+    bool decoded = true, characters = false;
     for (bool open = true; open && !failed();) {
         switch (m_xml.readNext()) {
-        case QXmlStreamReader::Characters: decoded = decoder.add(m_xml.text()) && decoded; break;
+        case QXmlStreamReader::Characters:
+            decoded = decoder.add(m_xml.text()) && decoded;
+            characters = true;
+            break;
         case QXmlStreamReader::Comment:
         case QXmlStreamReader::ProcessingInstruction: break;
         case QXmlStreamReader::EndElement: open = false; break;
@@ -320,10 +247,17 @@ QByteArray READER::plane_payload(size_t expected_size)
     }
     if (failed())
         return QByteArray();
+    decoded = decoded && decoder.finish();
+    QByteArray taken;
+    bool taken_decoded = false;
+    if (m_filter->take(n, &taken, &taken_decoded) && !(taken.isEmpty() && characters)) {
+        data = std::move(taken);
+        decoded = taken_decoded && !characters;
+    }
     // The compressed data starts with its size; nothing compressed is the 4-byte size alone.
     const bool sized = data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size &&
                        (expected_size == 0 || data.size() > 4);
-    if (!decoded || !decoder.finish() || !sized)
+    if (!decoded || !sized)
         fail("a payload does not decode");
     return data;
 }
@@ -961,6 +895,7 @@ std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path,
         *error = "cannot read \"" + path + "\": " + file.errorString().toStdString();
         return nullptr;
     }
-    READER reader(&file, path);
+    KSM_PAYLOAD_FILTER filter(&file);
+    READER reader(&filter, path);
     return reader.read(root, error, newer);
 }

@@ -965,6 +965,38 @@ protected:
 QTemporaryDir* repository_file_refusal::s_dir = nullptr;
 QByteArray* repository_file_refusal::s_valid = nullptr;
 
+// Sample planes read alike whatever markup surrounds them: a tag over two lines, a comment or
+// an instruction holding a plane's start tag, a comment at the start of a plane's text.
+TEST_F(repository_file_refusal, PlanesReadAroundCommentsAndInstructions)
+{
+    const QByteArray valid_plane = "<plane kind=\"valid\">";
+    const QByteArray variants[] = {
+        "<plane\n kind=\"valid\">",
+        "<!-- <plane kind=\"valid\">x --><plane kind=\"valid\"><!-- note -->",
+        "<?note <plane kind=\"x\">?><plane kind=\"valid\">",
+        "<![CDATA[<plane kind=\"x\">]]><plane kind=\"valid\">",
+    };
+    for (const QByteArray& variant : variants) {
+        SCOPED_TRACE(variant.toStdString());
+        const QString path = m_dir.filePath("variant.lmx");
+        write_bytes(path, replaced(valid_plane, variant));
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        const bool opened = tx.open_session(local(path).c_str());
+        if (variant.contains("CDATA")) {  // text between elements: refused, as before
+            EXPECT_FALSE(opened);
+            continue;
+        }
+        ASSERT_TRUE(opened) << tx.get_last_error();
+        for (int e = 0; e < m_witness->get_num_instances(); ++e) {
+            KSM_TX_TRIGGER* a = m_witness->get_trigger_at(e);
+            KSM_TX_TRIGGER* b = tx.get_trigger_at(e);
+            ASSERT_EQ(b->get_num_logs(), a->get_num_logs());
+            for (int i = 0; i < a->get_num_logs(); ++i)
+                expect_same_log(a->get_log(i), b->get_log(i));
+        }
+    }
+}
+
 TEST_F(repository_file_refusal, TruncatedAnywhereBeforeTheEnd)
 {
     const int end = s_valid->lastIndexOf('>');  // only trailing white space may go
