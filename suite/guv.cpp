@@ -19,6 +19,8 @@ struct GUV_DATA_LOG_EXPORTER::COLUMN {
     std::vector<const uint64_t*> words;  // per member; null: the member was not captured
     std::string id;
     bool scalar = false;  // one bit, not a bus or a bit select of one
+    uint64_t id_line = 0;  // the id and a line end in 8 bytes, when they fit (id_fits)
+    bool id_fits = false;
 };
 
 struct GUV_DATA_LOG_EXPORTER::DATABASE {
@@ -98,6 +100,10 @@ void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row
         column.words.push_back(log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr);
     column.id = make_id(columns->size());
     column.scalar = column.words.size() == 1 && column.range.find(':') == std::string::npos;
+    const std::string line = column.id + '\n';
+    column.id_fits = line.size() <= sizeof(column.id_line);
+    if (column.id_fits)
+        std::memcpy(&column.id_line, line.data(), line.size());
     columns->push_back(std::move(column));
 }
 
@@ -212,25 +218,47 @@ void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, cons
     }
 }
 
-// Appends the column's value at the sample (block `k` of the chunk) to the dump.
+// Single-bit value lines gathered in a small block, so that the dump's text grows by one append
+// per sample rather than one per value; a line's id and line end are copied as one word.
+class SCALAR_LINES {
+public:
+    explicit SCALAR_LINES(std::string* out) : m_out(out) {}
+    void add(char value, const GUV_DATA_LOG_EXPORTER::COLUMN& column)
+    {
+        if (!column.id_fits) {
+            flush();
+            *m_out += value, *m_out += column.id, *m_out += '\n';
+            return;
+        }
+        if (m_size + 1 + sizeof(column.id_line) > sizeof(m_block))
+            flush();
+        m_block[m_size] = value;
+        std::memcpy(m_block + m_size + 1, &column.id_line, sizeof(column.id_line));
+        m_size += column.id.size() + 2;
+    }
+    void flush()
+    {
+        m_out->append(m_block, m_size);
+        m_size = 0;
+    }
+
+private:
+    std::string* m_out;
+    char m_block[4096];
+    size_t m_size = 0;
+};
+
+// Appends the column's value at the sample (block `k` of the chunk) to the dump: a single bit's
+// through `lines`, a bus's line after what `lines` holds.
 void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int k, int bit, const VALIDITY& v, COLUMN_CHUNK* chunk,
-                  std::string* out)
+                  SCALAR_LINES* lines, std::string* out)
 {
     if (is_scalar(column)) {
         const bool known = column.words[0] && ((v.valid[k] >> bit) & 1);
-        const char value = known ? char('0' + ((chunk->words[size_t(k)] >> bit) & 1)) : 'x';
-        const size_t id = column.id.size();
-        char line[16];
-        if (id + 2 > sizeof(line)) {
-            *out += value, *out += column.id, *out += '\n';
-            return;
-        }
-        line[0] = value;
-        std::memcpy(line + 1, column.id.data(), id);
-        line[id + 1] = '\n';
-        out->append(line, id + 2);
+        lines->add(known ? char('0' + ((chunk->words[size_t(k)] >> bit) & 1)) : 'x', column);
         return;
     }
+    lines->flush();
     const size_t length = column.words.size() + column.id.size() + 3;
     out->append(chunk->lines, chunk->next++ * length, length);
 }
@@ -327,8 +355,10 @@ bool write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count
                 out += "#0\n$dumpvars\n";
             else
                 append_time(int64_t(sample) * step, &out);
+            SCALAR_LINES lines(&out);
             for (uint32_t c : at_sample[bit])
-                append_value(db.columns[c], k, bit, v, &(*chunks)[c], &out);
+                append_value(db.columns[c], k, bit, v, &(*chunks)[c], &lines, &out);
+            lines.flush();
             if (sample == 0)
                 out += "$end\n";
             if (!writer->maybe_flush())
