@@ -264,6 +264,9 @@ QByteArray READER::plane_payload(size_t expected_size)
 
 bool READER::next_child()
 {
+    // Lets go of the last element's attributes, which share the reader's own list: the reader
+    // then fills that list in place for the next element instead of copying it.
+    m_attributes = QXmlStreamAttributes();
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
         if (m_xml.isStartElement()) {
             m_attributes = m_xml.attributes();
