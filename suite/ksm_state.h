@@ -16,8 +16,6 @@
 
 #include <QByteArray>
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -337,18 +335,6 @@ struct KSM_DATA_LOG::STATE {
     }
 };
 
-// Asks the system to back the memory, not yet touched, with large pages where it can: a capture
-// of megabytes then takes a fraction of the page faults, and reading across its planes a
-// fraction of the address translations.
-inline void ask_for_large_pages(void* memory, size_t bytes)
-{
-    constexpr uintptr_t LARGE = uintptr_t(1) << 21;
-    const uintptr_t from = (reinterpret_cast<uintptr_t>(memory) + LARGE - 1) & ~(LARGE - 1);
-    const uintptr_t to = (reinterpret_cast<uintptr_t>(memory) + bytes) & ~(LARGE - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-}
-
 // The samples of a log: bit planes of 64-bit words.
 struct KSM_DATA_LOG::SAMPLES {
     int channels = 0;
@@ -371,9 +357,6 @@ struct KSM_DATA_LOG::SAMPLES {
         channels = channel_count;
         depth = sample_depth;
         words = (static_cast<size_t>(depth) + 63) / 64;
-        bits = std::vector<uint64_t>();
-        bits.reserve(words * channels);
-        ask_for_large_pages(bits.data(), bits.capacity() * sizeof(uint64_t));
         bits.assign(words * channels, 0);
         valid.assign(words, 0);
         trigger.assign(words, 0);
