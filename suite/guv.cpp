@@ -18,7 +18,7 @@ struct GUV_DATA_LOG_EXPORTER::COLUMN {
     std::string full_name;           // the node name as the node list shows it
     std::vector<const uint64_t*> words;  // per member; null: the member was not captured
     std::string id;
-    bool scalar = false;  // one bit, not a bus or a bit select of one
+    bool scalar = false;   // one bit, not a bus or a bit select of one
     uint64_t id_line = 0;  // the id and a line end in 8 bytes, when they fit (id_fits)
     bool id_fits = false;
 };
