@@ -1,15 +1,24 @@
-// Writing and reading a full session file: 8 instances of 4096 trigger rows and 4096 data rows
-// each, and one log of 1024 channels by 131072 samples.
+// Writing and reading session files next to what zlib and QXmlStreamReader do with the same
+// data: 8 instances of 4096 trigger rows and 4096 data rows each (no log), and one instance
+// with a log of 1024 channels by 131072 or 1048576 samples or of 4096 channels by 1048576.
 #include "../tests/ksm_test_session.h"
 
+#include "bench_reporter.h"
+
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <benchmark/benchmark.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -18,9 +27,8 @@
 namespace {
 
 constexpr int INSTANCES = 8;
-constexpr int CHANNELS = 1024;
-constexpr int DEPTH = 131072;
-constexpr int WORDS = DEPTH / 64;
+constexpr int SMALL_DEPTH = 131072;
+constexpr int LARGE_DEPTH = 1048576;
 
 // A size line of /proc/self/status (VmHWM: the peak, VmRSS: the current size), in MB.
 double status_mb(const char* field)
@@ -32,14 +40,11 @@ double status_mb(const char* field)
     return 0;
 }
 
-// Lets VmHWM start again from the current size, so each benchmark reports its own peak.
-void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-void fill_rows(KSM_TX_SIGNAL_NODES* list, const std::string& prefix, bool conditions)
+void fill_rows(KSM_TX_SIGNAL_NODES* list, const std::string& prefix, bool conditions, int count)
 {
     static const KSM_DATA_TRIGGER_CONDITION cycle[] = {KSM_CTYPE_HIGH, KSM_CTYPE_LOW, KSM_CTYPE_RISING_EDGE,
                                                        KSM_CTYPE_FALLING_EDGE, KSM_CTYPE_EITHER_EDGE};
-    for (int i = 0; i < KSM_MAX_NODES; ++i) {
+    for (int i = 0; i < count; ++i) {
         const std::string name = prefix + "|bus" + std::to_string(i / 32) + "[" + std::to_string(i % 32) + "]";
         list->insert_node(name.c_str(), KSM_STYPE_REGISTERED, i % 7 ? KSM_TAP_PRE_SYNTHESIS : KSM_TAP_POST_FITTING,
                           true);
@@ -71,12 +76,13 @@ void set_run(std::vector<uint64_t>& plane, int from, int to)
 }
 
 // Channels as a design gives them: counter bits, slowly toggling controls, and some noise.
-void fill_log(KSM_DATA_LOG* log)
+void fill_log(KSM_DATA_LOG* log, int channels, int depth)
 {
+    const int words = depth / 64;
     std::mt19937_64 rng(7);
-    std::vector<uint64_t> plane(WORDS);
-    log->begin_capture(CHANNELS, DEPTH, 0);
-    for (int c = 0; c < CHANNELS; ++c) {
+    std::vector<uint64_t> plane(words);
+    log->begin_capture(channels, depth, 0);
+    for (int c = 0; c < channels; ++c) {
         std::fill(plane.begin(), plane.end(), 0);
         const int kind = c % 8;
         if (kind == 0) {
@@ -84,14 +90,16 @@ void fill_log(KSM_DATA_LOG* log)
                 w = rng();
         } else if (kind <= 3) {
             const int bit = c % 24;
-            for (int k = 0; k < WORDS; ++k)
-                for (int j = 0; j < 64; ++j)
-                    plane[k] |= uint64_t(((k * 64 + j) >> bit) & 1) << j;
+            uint64_t low = 0;  // the pattern of a bit below 6, the same in every word
+            for (int j = 0; j < 64; ++j)
+                low |= uint64_t((j >> bit) & 1) << j;
+            for (int k = 0; k < words; ++k)
+                plane[k] = bit < 6 ? low : (((int64_t(k) * 64) >> bit) & 1) ? ~uint64_t(0) : 0;
         } else {
             std::exponential_distribution<double> run(1.0 / (kind == 4 ? 40 : kind == 5 ? 400 : 4000));
             bool level = false;
-            for (int i = 0; i < DEPTH;) {
-                const int next = static_cast<int>(std::min<long long>(DEPTH, i + 1 + static_cast<long long>(run(rng))));
+            for (int i = 0; i < depth;) {
+                const int next = static_cast<int>(std::min<long long>(depth, i + 1 + static_cast<long long>(run(rng))));
                 if (level)
                     set_run(plane, i, next);
                 level = !level;
@@ -100,84 +108,243 @@ void fill_log(KSM_DATA_LOG* log)
         }
         log->set_channel_words(c, plane.data(), plane.size());
     }
-    for (int i = 0; i < DEPTH; ++i)
+    for (int i = 0; i < depth; ++i)
         log->set_valid(i, true);
-    log->set_trigger_mark(DEPTH / 8, true);
-    log->set_trigger_positions({DEPTH / 8});
+    log->set_trigger_mark(depth / 8, true);
+    log->set_trigger_positions({depth / 8});
     log->end_capture();
 }
 
-// The session, built once and saved once, that both benchmarks use.
-struct FIXTURE {
-    QTemporaryDir dir;
-    std::string path;
-    std::unique_ptr<KSM_TX_SESSION> session = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
+// The planes of a log as zlib level 1 compresses them one by one.
+std::vector<std::vector<Bytef>> compressed_planes(const KSM_DATA_LOG* log)
+{
+    std::vector<std::vector<Bytef>> planes;
+    const uLong bytes = static_cast<uLong>(log->get_data_sample_depth() / 64 * sizeof(uint64_t));
+    for (int c = 0; c < log->get_num_channels(); ++c) {
+        std::vector<Bytef> out(compressBound(bytes));
+        uLongf size = out.size();
+        compress2(out.data(), &size, reinterpret_cast<const Bytef*>(log->get_channel_words(c)), bytes, 1);
+        out.resize(size);
+        planes.push_back(std::move(out));
+    }
+    return planes;
+}
 
-    FIXTURE() : path(dir.filePath("bench.lmx").toStdString())
+QString temp_path(const char* name)
+{
+    static QTemporaryDir dir;
+    return dir.filePath(name);
+}
+
+// The rows session: 8 instances, each with 4096 trigger rows and 4096 data rows.
+struct ROWS {
+    std::string path = temp_path("rows.lmx").toStdString();
+    ROWS()
     {
+        auto session = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
         session->create_session(path.c_str());
         for (int n = 1; n < INSTANCES; ++n)
             session->create_lumetra_instance();
         for (int e = 0; e < INSTANCES; ++e) {
             const std::string prefix = "top|unit" + std::to_string(e);
             session->get_trigger_at(e)->set_num_levels(3);
-            fill_rows(session->get_trigger_at(e), prefix, true);
-            fill_rows(session->get_signal_set_at(e), prefix, false);
+            fill_rows(session->get_trigger_at(e), prefix, true, KSM_MAX_NODES);
+            fill_rows(session->get_signal_set_at(e), prefix, false, KSM_MAX_NODES);
         }
-        session->get_signal_set_at(0)->set_sample_depth(DEPTH);  // an instance that could capture the log
-        KSM_DATA_LOG* log = session->create_new_log(0);
-        fill_log(log);
-        session->set_active_log(0, log);
         session->save_session(path.c_str());
     }
-    double file_mb() const { return static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6; }
-
-    static FIXTURE& get()
+    static ROWS& get()
     {
-        static FIXTURE fixture;
-        return fixture;
+        static ROWS rows;
+        return rows;
     }
 };
 
-void report(benchmark::State& state, double file_mb, double rss_before)
+// A session of one instance with a log of `channels` by `depth`, saved, and the log's planes
+// compressed by zlib; the session stays open for saving when `keep` is set.
+struct LOG_SESSION {
+    std::string path;
+    std::unique_ptr<KSM_TX_SESSION> session = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
+    std::vector<std::vector<Bytef>> planes;
+    size_t plane_bytes;
+    int channels;
+
+    LOG_SESSION(int channel_count, int depth, bool keep)
+        : path(temp_path(("log" + std::to_string(channel_count) + "x" + std::to_string(depth) + ".lmx").c_str())
+                   .toStdString()),
+          plane_bytes(depth / 64 * sizeof(uint64_t)), channels(channel_count)
+    {
+        session->create_session(path.c_str());
+        fill_rows(session->get_signal_set_at(0), "top", false, channels);
+        session->get_signal_set_at(0)->set_sample_depth(depth);
+        KSM_DATA_LOG* log = session->create_new_log(0);
+        fill_log(log, channels, depth);
+        session->set_active_log(0, log);
+        session->save_session(path.c_str());
+        planes = compressed_planes(log);
+        if (!keep)
+            session.reset();
+    }
+    double file_mb() const { return static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6; }
+};
+
+LOG_SESSION& log_session(int channels, int depth)
 {
-    state.counters["file_MB"] = file_mb;
-    // Printed as "MB=<n>/s": megabytes of the file per second.
-    state.counters["MB"] =
-        benchmark::Counter(file_mb * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["peak_MB"] = status_mb("VmHWM:");
-    state.counters["peak_rise_MB"] = status_mb("VmHWM:") - rss_before;
+    static std::map<std::pair<int, int>, std::unique_ptr<LOG_SESSION>> sessions;
+    auto& s = sessions[{channels, depth}];
+    if (!s)
+        s = std::make_unique<LOG_SESSION>(channels, depth, channels == 1024 && depth == LARGE_DEPTH);
+    return *s;
 }
 
-void BM_SaveSession(benchmark::State& state)
+// Opens the session and reads every channel of its first log, as showing the log does.
+bool open_and_show(const std::string& path, std::string* error)
 {
-    FIXTURE& f = FIXTURE::get();
-    reset_peak();
-    const double rss = status_mb("VmRSS:");
-    for (auto _ : state)
-        if (!f.session->save_session(f.path.c_str()))
-            state.SkipWithError(f.session->get_last_error().c_str());
-    report(state, f.file_mb(), rss);
+    auto opened = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
+    if (!opened->open_session(path.c_str())) {
+        *error = opened->get_last_error();
+        return false;
+    }
+    KSM_DATA_LOG* log = opened->get_log_at(0);
+    for (int c = 0; log && c < log->get_num_channels(); ++c)
+        benchmark::DoNotOptimize(log->get_channel_words(c));
+    return true;
 }
-BENCHMARK(BM_SaveSession)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-void BM_OpenSession(benchmark::State& state)
+void BM_OpenRows(benchmark::State& state)
 {
-    FIXTURE& f = FIXTURE::get();
-    reset_peak();
-    const double rss = status_mb("VmRSS:");
+    ROWS& rows = ROWS::get();
     for (auto _ : state) {
         auto opened = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
-        if (!opened->open_session(f.path.c_str()) || opened->get_num_instances() != INSTANCES)
+        if (!opened->open_session(rows.path.c_str()) || opened->get_num_instances() != INSTANCES)
             state.SkipWithError(opened->get_last_error().c_str());
-        state.PauseTiming();
-        opened.reset();
-        state.ResumeTiming();
     }
-    report(state, f.file_mb(), rss);
 }
-BENCHMARK(BM_OpenSession)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_OpenRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
+
+// The same file read with QXmlStreamReader, every element's attributes copied out.
+void BM_XmlScanRows(benchmark::State& state)
+{
+    ROWS& rows = ROWS::get();
+    for (auto _ : state) {
+        QFile file(QString::fromStdString(rows.path));
+        file.open(QIODevice::ReadOnly);
+        QXmlStreamReader xml(&file);
+        std::vector<QString> values;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement)
+                for (const QXmlStreamAttribute& a : xml.attributes())
+                    values.push_back(a.value().toString());
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+BENCHMARK(BM_XmlScanRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
+
+void BM_OpenLog(benchmark::State& state)
+{
+    LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    std::string error;
+    for (auto _ : state)
+        if (!open_and_show(s.path, &error))
+            state.SkipWithError(error.c_str());
+    state.counters["file_MB"] = s.file_mb();
+}
+
+// zlib inflating the same planes into fresh memory of the log's size.
+void BM_ZlibUncompress(benchmark::State& state)
+{
+    LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        std::unique_ptr<Bytef[]> samples(new Bytef[s.plane_bytes * s.planes.size()]);
+        for (size_t c = 0; c < s.planes.size(); ++c) {
+            uLongf size = s.plane_bytes;
+            uncompress(samples.get() + c * s.plane_bytes, &size, s.planes[c].data(), s.planes[c].size());
+        }
+        benchmark::DoNotOptimize(samples.get());
+    }
+}
+
+void BM_SaveLog(benchmark::State& state)
+{
+    LOG_SESSION& s = log_session(1024, LARGE_DEPTH);
+    for (auto _ : state)
+        if (!s.session->save_session(s.path.c_str()))
+            state.SkipWithError(s.session->get_last_error().c_str());
+    state.counters["file_MB"] = s.file_mb();
+}
+
+// zlib level 1 compressing the same planes one after the other.
+void BM_ZlibCompress(benchmark::State& state)
+{
+    LOG_SESSION& s = log_session(1024, LARGE_DEPTH);
+    const KSM_DATA_LOG* log = s.session->get_log_at(0);
+    std::vector<Bytef> out(compressBound(s.plane_bytes));
+    for (auto _ : state)
+        for (int c = 0; c < log->get_num_channels(); ++c) {
+            uLongf size = out.size();
+            compress2(out.data(), &size, reinterpret_cast<const Bytef*>(log->get_channel_words(c)), s.plane_bytes, 1);
+            benchmark::DoNotOptimize(out.data());
+        }
+}
+
+#define LOG_SHAPES(BM)                  \
+    BENCHMARK(BM)                       \
+        ->Args({1024, SMALL_DEPTH})     \
+        ->Args({1024, LARGE_DEPTH})     \
+        ->Args({4096, LARGE_DEPTH})     \
+        ->Unit(benchmark::kMillisecond) \
+        ->UseRealTime()                 \
+        ->Iterations(1)                 \
+        ->Repetitions(5)
+LOG_SHAPES(BM_OpenLog);
+LOG_SHAPES(BM_ZlibUncompress);
+BENCHMARK(BM_SaveLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ZlibCompress)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+
+// The peak of a fresh process that opens the session and shows its log, in MB.
+double peak_of_open(const std::string& path)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(), {"--peak", QString::fromStdString(path)});
+    p.waitForFinished(-1);
+    return p.readAllStandardOutput().trimmed().toDouble();
+}
+
+void print_aims(const BENCH_REPORTER::TIMES& t)
+{
+    auto time = [&](const std::string& prefix) {  // the median of the runs whose name starts so
+        const auto it = t.lower_bound(prefix);
+        return it != t.end() && it->first.compare(0, prefix.size(), prefix) == 0 ? it->second : 0.0;
+    };
+    auto ratio = [&](const std::string& ours, const std::string& theirs) {
+        return time(ours + "/") / time(theirs + "/");
+    };
+    std::printf("\n");
+    print_aim("open rows only (65,536 rows) / XML scan", ratio("BM_OpenRows", "BM_XmlScanRows"), "<=", 1.5);
+    const std::string shapes[] = {"1024/131072", "1024/1048576", "4096/1048576"};
+    const char* names[] = {"open 1,024 x 128K / zlib uncompress", "open 1,024 x 1M / zlib uncompress",
+                           "open 4,096 x 1M and show its log / zlib uncompress"};
+    for (int i = 0; i < 3; ++i)
+        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]), "<=", 2.0);
+    print_aim("save 1,024 x 1M / zlib level 1", ratio("BM_SaveLog", "BM_ZlibCompress"), "<=", 0.7);
+    const double inflated = 4096.0 * LARGE_DEPTH / 8 / (1 << 20);
+    const double peak = peak_of_open(log_session(4096, LARGE_DEPTH).path);
+    std::printf("open 4,096 x 1M and show: peak %.0f MB for %.0f MB of samples\n", peak, inflated);
+    print_aim("open 4,096 x 1M and show: peak memory / inflated samples", peak / inflated, "<=", 1.3);
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) {
+        std::string error;
+        if (!open_and_show(argv[2], &error))
+            std::fprintf(stderr, "%s\n", error.c_str());
+        std::printf("%.1f\n", status_mb("VmHWM:"));
+        return 0;
+    }
+    BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_aims);
+    return bench_main(argc, argv, reporter);
+}

@@ -216,20 +216,24 @@ public:
     FLOW_WORDS next(const std::vector<uint64_t>& levels) override
     {
         FLOW_WORDS out;
+        // The next counters and flags start each sample equal to the current ones: statements
+        // change the next ones, conditions read the current ones, and what changed is copied over.
+        m_next_counters = m_counters;
+        m_next_flags = m_flags;
         for (int j = 0; j < 64; ++j) {
             m_bit = j;
             m_levels = &levels;
             m_next_state = m_state;
-            m_next_counters = m_counters;
-            m_next_flags = m_flags;
-            m_trigger = m_segment_trigger = false;
+            m_trigger = m_segment_trigger = m_counters_changed = m_flags_changed = false;
             run(m_states[static_cast<size_t>(m_state)]);
             out.trigger |= static_cast<uint64_t>(m_trigger) << j;
             out.segment_trigger |= static_cast<uint64_t>(m_segment_trigger) << j;
             out.store |= static_cast<uint64_t>(m_storing) << j;
             m_state = m_next_state;
-            m_counters.swap(m_next_counters);
-            m_flags.swap(m_next_flags);
+            if (m_counters_changed)
+                m_counters = m_next_counters;
+            if (m_flags_changed)
+                m_flags = m_next_flags;
         }
         return out;
     }
@@ -259,13 +263,17 @@ private:
         case STATEMENT::INCREMENT: counter(s) = (m_counters[idx(s)] + 1) & m_masks[idx(s)]; break;
         case STATEMENT::DECREMENT: counter(s) = (m_counters[idx(s)] - 1) & m_masks[idx(s)]; break;
         case STATEMENT::RESET: counter(s) = 0; break;
-        case STATEMENT::SET: m_next_flags[idx(s)] = true; break;
-        case STATEMENT::CLEAR: m_next_flags[idx(s)] = false; break;
+        case STATEMENT::SET: m_next_flags[idx(s)] = true, m_flags_changed = true; break;
+        case STATEMENT::CLEAR: m_next_flags[idx(s)] = false, m_flags_changed = true; break;
         }
     }
 
     static size_t idx(const STATEMENT& s) { return static_cast<size_t>(s.index); }
-    uint64_t& counter(const STATEMENT& s) { return m_next_counters[idx(s)]; }
+    uint64_t& counter(const STATEMENT& s)
+    {
+        m_counters_changed = true;
+        return m_next_counters[idx(s)];
+    }
 
     bool holds(const COND& c) const
     {
@@ -286,9 +294,25 @@ private:
             return false;
         case COND::COUNTER: break;
         }
-        const uint64_t v = m_counters[static_cast<size_t>(c.index)];
-        return c.op == "<" ? v < c.value : c.op == "<=" ? v <= c.value : c.op == "==" ? v == c.value
-               : c.op == "!=" ? v != c.value : c.op == ">=" ? v >= c.value : v > c.value;
+        return compare(m_counters[static_cast<size_t>(c.index)], c.op, c.value);
+    }
+
+    // A counter's value against a number: "<", "<=", "==", "!=", ">=", and ">" for any other
+    // operator; read a character at a time, as it is asked at every sample.
+    static bool compare(uint64_t v, const std::string& op, uint64_t value)
+    {
+        if (op.size() == 1 && op[0] == '<')
+            return v < value;
+        if (op.size() == 2 && op[1] == '=') {
+            switch (op[0]) {
+            case '<': return v <= value;
+            case '=': return v == value;
+            case '!': return v != value;
+            case '>': return v >= value;
+            default: break;
+            }
+        }
+        return v > value;
     }
 
     std::vector<std::vector<STATEMENT>> m_states;
@@ -296,6 +320,7 @@ private:
     std::vector<bool> m_flags, m_next_flags;
     int m_state = 0, m_next_state = 0, m_bit = 0;
     bool m_storing = true, m_trigger = false, m_segment_trigger = false;
+    bool m_counters_changed = false, m_flags_changed = false;  // by the sample's statements
     const std::vector<uint64_t>* m_levels = nullptr;
 };
 

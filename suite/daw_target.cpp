@@ -6,8 +6,11 @@
 #include "daw_eval.h"
 #include "prj.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -96,6 +99,35 @@ void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
     }
 }
 
+// Ones from bit `from` up to (not including) bit `to` of a word.
+uint64_t bits_between(long long from, long long to)
+{
+    const uint64_t upto = to >= 64 ? ~uint64_t(0) : (uint64_t(1) << to) - 1;
+    return upto & (~uint64_t(0) << from);
+}
+
+// Bit `bit` of the count t / period for the 64 samples from t >= 0 on, a run of equal bits at
+// a time: the bit changes only where the count reaches the next multiple of 2^bit.
+uint64_t counter_word(const SOURCE& s, long long t)
+{
+    if (s.period < 0)  // a period beyond the range of counts: the count never moves
+        return ((t / s.period) >> s.bit) & 1 ? ~uint64_t(0) : 0;
+    uint64_t word = 0;
+    const long long last_count = (t + 63) / s.period;  // the count at the word's last sample
+    long long q = t / s.period, j = 0;
+    while (j < 64) {
+        const long long block = q >> s.bit;
+        const long long next = (block + 1) << s.bit;  // the first count of the next block
+        // The first sample of count `next`, when it falls inside the word.
+        const long long end = next <= last_count ? next * s.period - t : 64;
+        if (block & 1)
+            word |= bits_between(j, end);
+        j = end;
+        q = next;
+    }
+    return word;
+}
+
 }  // namespace
 
 namespace daw_target {
@@ -131,24 +163,14 @@ uint64_t sample_word(const SOURCE& s, long long t)
         const uint64_t low = splitmix64(s.seed + w) >> shift;
         return shift ? low | splitmix64(s.seed + w + 1) << (64 - shift) : low;
     }
-    case SOURCE::COUNTER: {
-        long long q = t / s.period, r = t % s.period;
-        for (int j = 0; j < 64; ++j) {
-            word |= static_cast<uint64_t>((q >> s.bit) & 1) << j;
-            if (++r == s.period) {
-                r = 0;
-                ++q;
-            }
-        }
-        return word;
-    }
+    case SOURCE::COUNTER: return counter_word(s, t);
     case SOURCE::PULSE: {
-        long long r = t % s.period;
-        for (int j = 0; j < 64; ++j) {
-            word |= static_cast<uint64_t>(r == 0) << j;
-            if (++r == s.period)
-                r = 0;
-        }
+        // Ones at the samples that start a period: the first at or after t, then every period.
+        if (s.period < 0)  // a period beyond the range of samples
+            return t % s.period == 0 ? 1 : 0;
+        const long long first = (s.period - t % s.period) % s.period;
+        for (long long j = first; j < 64; j += s.period)
+            word |= uint64_t(1) << j;
         return word;
     }
     case SOURCE::STATES: {
@@ -175,6 +197,60 @@ int pre_count(KSM_DATA_TRIGGER_POSITION position, int size)
     case KSM_TPOS_PRE: return size / 8;
     case KSM_TPOS_POST: return static_cast<int>(static_cast<long long>(size) * 7 / 8);
     default: return size / 2;
+    }
+}
+
+// Counter words for consecutive words from t >= 0 on: the count and its phase advance by 64
+// samples a word, and inside a word the bit holds until the count reaches the next multiple of
+// 2^bit, without a division.
+void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    const long long p = s.period, step_q = 64 / p, step_r = 64 % p;
+    const long long far = 64 / p + 2;  // counts this far ahead lie beyond the word
+    long long word_q = t / p, word_r = t % p;
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t word = 0;
+        long long q = word_q, r = word_r, j = 0;
+        while (j < 64) {
+            const long long block = q >> s.bit, next = (block + 1) << s.bit;
+            const long long until = next - q > far ? 64 : (next - q) * p - r;  // samples to the next block
+            const long long end = std::min<long long>(64, j + until);
+            if (block & 1)
+                word |= bits_between(j, end);
+            j = end, q = next, r = 0;
+        }
+        out[i] = word;
+        word_q += step_q, word_r += step_r;
+        if (word_r >= p)
+            word_r -= p, ++word_q;
+    }
+}
+
+// The words of `count` * 64 consecutive samples from t >= 0 on; random bits take one mix per
+// word, as each word of the stream is mixed once.
+void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    if (s.kind == SOURCE::COUNTER && s.period > 0) {
+        counter_words(s, t, out, count);
+        return;
+    }
+    if (s.kind != SOURCE::RANDOM) {
+        for (size_t i = 0; i < count; ++i)
+            out[i] = daw_target::sample_word(s, t + static_cast<long long>(i) * 64);
+        return;
+    }
+    const uint64_t w = static_cast<uint64_t>(t) >> 6;
+    const int shift = static_cast<int>(t & 63);
+    uint64_t low = splitmix64(s.seed + w);
+    for (size_t i = 0; i < count; ++i) {
+        if (!shift) {
+            out[i] = low;
+            low = splitmix64(s.seed + w + i + 1);
+            continue;
+        }
+        const uint64_t high = splitmix64(s.seed + w + i + 1);
+        out[i] = low >> shift | high << (64 - shift);
+        low = high;
     }
 }
 
@@ -211,6 +287,50 @@ std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_si
             runs.push_back({i, p, 1});
     }
     return runs;
+}
+
+// Writes a run's samples into the plane a word of the plane at a time: the stream's words are
+// taken from the position that lands on the first word's bit 0, and the words the run shares
+// with others at its ends are masked to its own samples.
+void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane, std::vector<uint64_t>* words)
+{
+    const int shift = run.slot & 63;
+    const size_t first = static_cast<size_t>(run.slot) >> 6, last = static_cast<size_t>(run.slot + run.length - 1) >> 6;
+    const size_t count = last - first + 1;
+    words->resize(count);
+    sample_words(source, run.position - shift, words->data(), count);
+    const int end = (run.slot + run.length) & 63;
+    const uint64_t head = ~uint64_t(0) << shift, tail = end ? (uint64_t(1) << end) - 1 : ~uint64_t(0);
+    if (count == 1) {
+        (*plane)[first] |= (*words)[0] & head & tail;
+        return;
+    }
+    (*plane)[first] |= (*words)[0] & head;
+    std::copy(words->begin() + 1, words->end() - 1, plane->begin() + static_cast<std::ptrdiff_t>(first + 1));
+    (*plane)[last] |= (*words)[count - 1] & tail;
+}
+
+// Writes the samples of channels [first, last) into the log.
+void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, int first, int last)
+{
+    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
+    for (int c = first; c < last; ++c) {
+        std::fill(plane.begin(), plane.end(), 0);
+        const SOURCE& source = plan.sources[static_cast<size_t>(c)];
+        for (const RUN& run : runs) {
+            if (run.position >= (run.slot & 63)) {
+                put_run(source, run, &plane, &words);
+                continue;
+            }
+            const size_t count = (static_cast<size_t>(run.length) + 63) / 64;
+            words.resize(count);
+            sample_words(source, run.position, words.data(), count);
+            for (int j = 0; j < run.length; j += 64)
+                put_bits(&plane, run.slot + j, words[static_cast<size_t>(j / 64)], std::min(64, run.length - j));
+        }
+        log->set_channel_words(c, plane.data(), plane.size());
+        log->set_connection_status(c, source.known);
+    }
 }
 
 // Fills one segment around its trigger sample: the stored samples before it (not before
@@ -261,7 +381,8 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         if (found < 0)
             return true;
         plan->pre_counts.push_back(pre);
-        floor = place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
+        floor =
+            place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
         if (final)
             break;
         // The next segment looks for its trigger once its samples before the trigger are stored.
@@ -293,16 +414,17 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     const int size = plan.segment_size;
     log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
-    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64);
-    for (int c = 0; c < channels; ++c) {
-        std::fill(plane.begin(), plane.end(), 0);
-        const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-        for (const RUN& run : runs)
-            for (int j = 0; j < run.length; j += 64)
-                put_bits(&plane, run.slot + j, sample_word(source, run.position + j), std::min(64, run.length - j));
-        log->set_channel_words(c, plane.data(), plane.size());
-        log->set_connection_status(c, source.known);
-    }
+    // Channels are independent: a deep capture is made by several threads, a band of channels each.
+    const long long work = static_cast<long long>(channels) * plan.depth;
+    const int threads =
+        static_cast<int>(std::clamp<long long>(work >> 22, 1, std::max(1u, std::thread::hardware_concurrency())));
+    std::vector<std::thread> helpers;
+    for (int k = 1; k < threads; ++k)
+        helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), channels * k / threads,
+                             channels * (k + 1) / threads);
+    fill_channels(log, plan, runs, 0, channels / threads);
+    for (std::thread& helper : helpers)
+        helper.join();
     std::vector<int> positions;
     for (int i = 0; i < plan.depth; ++i) {
         log->set_valid(i, plan.positions[static_cast<size_t>(i)] >= 0);

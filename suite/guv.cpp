@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct GUV_DATA_LOG_EXPORTER::COLUMN {
     std::string full_name;           // the node name as the node list shows it
     std::vector<const uint64_t*> words;  // per member; null: the member was not captured
     std::string id;
+    bool scalar = false;   // one bit, not a bus or a bit select of one
+    uint64_t id_line = 0;  // the id and a line end in 8 bytes, when they fit (id_fits)
+    bool id_fits = false;
 };
 
 struct GUV_DATA_LOG_EXPORTER::DATABASE {
@@ -95,6 +99,11 @@ void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row
     for (int channel : channels)
         column.words.push_back(log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr);
     column.id = make_id(columns->size());
+    column.scalar = column.words.size() == 1 && column.range.find(':') == std::string::npos;
+    const std::string line = column.id + '\n';
+    column.id_fits = line.size() <= sizeof(column.id_line);
+    if (column.id_fits)
+        std::memcpy(&column.id_line, line.data(), line.size());
     columns->push_back(std::move(column));
 }
 
@@ -128,15 +137,12 @@ std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* l
     return columns;
 }
 
-bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column)
-{
-    return column.words.size() == 1 && column.range.find(':') == std::string::npos;
-}
+bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column) { return column.scalar; }
 
 // The dump is written CHUNK blocks of 64 samples at a time. Per column and block, the samples
 // where the column is written: where its value changes while the samples stay valid, and where
 // validity itself changes (the value turns to x or back).
-constexpr int CHUNK = 16;
+constexpr int CHUNK = 32;
 
 struct VALIDITY {
     uint64_t valid[CHUNK] = {};
@@ -146,7 +152,7 @@ struct VALIDITY {
 
 struct COLUMN_CHUNK {
     uint64_t written[CHUNK] = {};
-    std::vector<uint64_t> words;  // a bus's member words of the chunk, member after member
+    std::vector<uint64_t> words;  // the member words of the chunk, member after member
     std::string lines;  // a bus's value lines in sample order ("b0101 id\n"), all of one length
     size_t next = 0;    // the next line to write
 };
@@ -158,12 +164,11 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
 {
     uint64_t changes[CHUNK] = {};
     const size_t width = column.words.size();
-    const bool bus = !is_scalar(column);
-    if (bus)
-        chunk->words.resize(width * CHUNK);
+    chunk->words.resize(width * CHUNK);
     for (size_t m = 0; m < width; ++m) {
         if (m + 8 < width && column.words[m + 8])
-            __builtin_prefetch(column.words[m + 8] + first);
+            for (int k = 0; k < count; k += 8)  // every cache line of the member's words
+                __builtin_prefetch(column.words[m + 8] + first + k);
         const uint64_t* w = column.words[m];
         if (!w)
             continue;
@@ -173,8 +178,8 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
             changes[k] |= now ^ ((now << 1) | before);
             before = now >> 63;
         }
-        if (bus)  // kept for the value lines, so that the log is read once
-            std::memcpy(&chunk->words[m * CHUNK], w + first, size_t(count) * sizeof(uint64_t));
+        // Kept for the values written, so that the log is read once, in order.
+        std::memcpy(&chunk->words[m * CHUNK], w + first, size_t(count) * sizeof(uint64_t));
     }
     for (int k = 0; k < count; ++k)
         chunk->written[k] = (changes[k] & v.keep[k]) | v.toggled[k];
@@ -213,17 +218,47 @@ void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, cons
     }
 }
 
-// Appends the column's value at the sample (block `k` of the chunk) to the dump.
-void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int k, int bit, const VALIDITY& v,
-                  COLUMN_CHUNK* chunk, std::string* out)
+// Single-bit value lines gathered in a small block, so that the dump's text grows by one append
+// per sample rather than one per value; a line's id and line end are copied as one word.
+class SCALAR_LINES {
+public:
+    explicit SCALAR_LINES(std::string* out) : m_out(out) {}
+    void add(char value, const GUV_DATA_LOG_EXPORTER::COLUMN& column)
+    {
+        if (!column.id_fits) {
+            flush();
+            *m_out += value, *m_out += column.id, *m_out += '\n';
+            return;
+        }
+        if (m_size + 1 + sizeof(column.id_line) > sizeof(m_block))
+            flush();
+        m_block[m_size] = value;
+        std::memcpy(m_block + m_size + 1, &column.id_line, sizeof(column.id_line));
+        m_size += column.id.size() + 2;
+    }
+    void flush()
+    {
+        m_out->append(m_block, m_size);
+        m_size = 0;
+    }
+
+private:
+    std::string* m_out;
+    char m_block[4096];
+    size_t m_size = 0;
+};
+
+// Appends the column's value at the sample (block `k` of the chunk) to the dump: a single bit's
+// through `lines`, a bus's line after what `lines` holds.
+void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int k, int bit, const VALIDITY& v, COLUMN_CHUNK* chunk,
+                  SCALAR_LINES* lines, std::string* out)
 {
     if (is_scalar(column)) {
         const bool known = column.words[0] && ((v.valid[k] >> bit) & 1);
-        *out += known ? char('0' + ((column.words[0][first + k] >> bit) & 1)) : 'x';
-        *out += column.id;
-        *out += '\n';
+        lines->add(known ? char('0' + ((chunk->words[size_t(k)] >> bit) & 1)) : 'x', column);
         return;
     }
+    lines->flush();
     const size_t length = column.words.size() + column.id.size() + 3;
     out->append(chunk->lines, chunk->next++ * length, length);
 }
@@ -284,29 +319,46 @@ void write_vcd_header(const GUV_DATA_LOG_EXPORTER::DATABASE& db, std::vector<siz
     *out += "$upscope $end\n$enddefinitions $end\n";
 }
 
+// Appends '#', the time and a line end.
+void append_time(int64_t time, std::string* out)
+{
+    char text[24] = {'#'};
+    char* end = std::to_chars(text + 1, text + sizeof(text) - 1, time).ptr;
+    *end++ = '\n';
+    out->append(text, size_t(end - text));
+}
+
 // The chunk's samples in order: a time stamp where any column is written, then those columns'
-// values. The first sample's values make the $dumpvars section.
+// values. The first sample's values make the $dumpvars section. Per block, the columns written
+// at each of its samples are sorted out first (in column order), so that the work follows the
+// values written.
 bool write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
                  std::vector<COLUMN_CHUNK>* chunks, WRITER* writer)
 {
     std::string& out = writer->text();
-    std::vector<size_t> active;
+    std::vector<uint32_t> at_sample[64];
     for (int k = 0; k < count; ++k) {
         uint64_t any = 0;
-        active.clear();
-        for (size_t c = 0; c < chunks->size(); ++c)
-            if ((*chunks)[c].written[k]) {
-                any |= (*chunks)[c].written[k];
-                active.push_back(c);
-            }
+        for (auto& columns : at_sample)
+            columns.clear();
+        for (size_t c = 0; c < chunks->size(); ++c) {
+            const uint64_t written = (*chunks)[c].written[k];
+            any |= written;
+            for (uint64_t w = written; w; w &= w - 1)
+                at_sample[__builtin_ctzll(w)].push_back(uint32_t(c));
+        }
         for (; any; any &= any - 1) {
             const int bit = __builtin_ctzll(any), sample = (first + k) * 64 + bit;
             if (sample >= db.depth)
                 break;
-            out += sample == 0 ? std::string("#0\n$dumpvars\n") : '#' + std::to_string(int64_t(sample) * step) + '\n';
-            for (size_t c : active)
-                if (((*chunks)[c].written[k] >> bit) & 1)
-                    append_value(db.columns[c], first, k, bit, v, &(*chunks)[c], &out);
+            if (sample == 0)
+                out += "#0\n$dumpvars\n";
+            else
+                append_time(int64_t(sample) * step, &out);
+            SCALAR_LINES lines(&out);
+            for (uint32_t c : at_sample[bit])
+                append_value(db.columns[c], k, bit, v, &(*chunks)[c], &lines, &out);
+            lines.flush();
             if (sample == 0)
                 out += "$end\n";
             if (!writer->maybe_flush())

@@ -376,10 +376,19 @@ public:
 
     struct STATE;
     struct SAMPLES;
+    struct PACKED;
 
 private:
+    // The published samples, inflated from the packed ones when they are first read.
+    const SAMPLES* samples() const;
+    // The published samples' shape, depth, marks' positions and state results; no planes
+    // inflated for them.
+    const SAMPLES* shape() const;
+
     std::shared_ptr<STATE> m_state;
-    std::shared_ptr<SAMPLES> m_samples;    // published samples; shared, never changed in place
+    mutable std::shared_ptr<SAMPLES> m_samples;  // published samples; shared, never changed in place
+    // Samples as a session file holds them, until they are first read.
+    mutable std::shared_ptr<const PACKED> m_packed;
     std::shared_ptr<SAMPLES> m_capturing;  // samples being written
     bool m_acquiring = false;
     KSM_TX_TRIGGER* m_trigger = nullptr;

@@ -76,7 +76,7 @@ class WRITER {
 public:
     explicit WRITER(QIODevice* device) : m_xml(device) { m_xml.setAutoFormatting(true); }
     bool write(KSM_DATA_SESSION* session);
-    bool failed() const { return m_xml.hasError(); }
+    bool failed() const { return m_xml.hasError() || m_raw_failed; }
 
 private:
     // One element: its start, then the attributes and children that `content` writes, its end.
@@ -131,10 +131,12 @@ private:
     void conditions(const ROW& row);
     void plugin(const KSM_TX_PLUGIN_MNEMONICS& p);
     void log(const KSM_DATA_LOG& log);
-    void samples(const KSM_DATA_LOG::SAMPLES& s);
-    void plane(const char* kind, int channel, const uint64_t* words, size_t count);
+    void samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed);
+    void planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed);
+    void plane(const char* kind, int channel, const QByteArray& text);
 
     QXmlStreamWriter m_xml;
+    bool m_raw_failed = false;  // a payload written to the device past the XML writer failed
 };
 
 void WRITER::element_text(const char* element_name, const char* key, const std::string& value, bool utf8)
@@ -492,14 +494,18 @@ void WRITER::log(const KSM_DATA_LOG& log)
         flag("power-up", s.power_up);
         flag("global-temp", s.global_temp);
         flag("gui-update-skipped", s.gui_update_skipped);
-        if (const auto& samples_ = KSM_ACCESS::samples(&log))
-            samples(*samples_);
+        if (const auto& packed = KSM_ACCESS::packed(&log))
+            samples(*packed->shape, &packed->planes);
+        else if (const auto& samples_ = KSM_ACCESS::samples(&log))
+            samples(*samples_, nullptr);
         for (size_t i = 0; i < s.static_tables.size(); ++i)
             mnemonic_table("static-table", *s.static_tables[i], s.static_table_keys[i].c_str());
     });
 }
 
-void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
+// The samples' shape and planes: compressed now, or as `packed` holds them when they have
+// not been inflated since they were read.
+void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed)
 {
     element("samples", [&] {
         m_xml.writeAttribute("channels", QString::number(s.channels));
@@ -518,21 +524,55 @@ void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
             m_xml.writeAttribute("counters", ints_text(s.counters));
         if (!s.flags.empty())
             m_xml.writeAttribute("flags", ints_text(s.flags));
-        plane("valid", -1, s.valid.data(), s.words);
-        plane("trigger", -1, s.trigger.data(), s.words);
-        plane("breaks", -1, s.breaks.data(), s.words);
-        for (int c = 0; c < s.channels; ++c)
-            plane("bits", c, s.bits.data() + c * s.words, s.words);
+        planes(s, packed);
     });
 }
 
-void WRITER::plane(const char* kind, int channel, const uint64_t* words, size_t count)
+// The planes in the file's order, valid, trigger and breaks, then the channels: encoded by
+// several threads a batch at a time (planes are independent), written in order.
+void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed)
+{
+    const size_t channels = static_cast<size_t>(s.channels), count = channels + 3;
+    const size_t bytes = s.words * sizeof(uint64_t);
+    const uint64_t* extra[] = {s.valid.data(), s.trigger.data(), s.breaks.data()};
+    constexpr size_t BATCH = 256;
+    std::vector<QByteArray> texts(std::min(BATCH, count));
+    for (size_t first = 0; first < count && !failed(); first += BATCH) {
+        const size_t n = std::min(BATCH, count - first);
+        ksm_parallel_bands(n, n * bytes, [&](size_t from, size_t to) {
+            for (size_t i = from; i < to; ++i) {
+                const size_t k = first + i;  // valid, trigger, breaks, then channel k - 3
+                const size_t index = k < 3 ? channels + k : k - 3;
+                if (packed) {
+                    texts[i] = (*packed)[index].toBase64();
+                    continue;
+                }
+                const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
+                texts[i] =
+                    qCompress(reinterpret_cast<const uchar*>(words), static_cast<int>(bytes), PAYLOAD_COMPRESSION)
+                        .toBase64();
+            }
+        });
+        for (size_t i = 0; i < n; ++i) {
+            const size_t k = first + i;
+            plane(k == 0   ? "valid"
+                  : k == 1 ? "trigger"
+                  : k == 2 ? "breaks"
+                           : "bits",
+                  k < 3 ? -1 : int(k - 3), texts[i]);
+        }
+    }
+}
+
+// A plane's element; its text, base64 and so plain XML text, goes to the device as it is.
+void WRITER::plane(const char* kind, int channel, const QByteArray& text)
 {
     element("plane", [&] {
         m_xml.writeAttribute("kind", kind);
         if (channel >= 0)
             m_xml.writeAttribute("channel", QString::number(channel));
-        m_xml.writeCharacters(payload_text(reinterpret_cast<const char*>(words), count * sizeof(uint64_t)));
+        m_xml.writeCharacters(QString());  // ends the start tag
+        m_raw_failed = m_raw_failed || m_xml.device()->write(text) != text.size();
     });
 }
 

@@ -1,7 +1,9 @@
 // Reading the session file. Every value is checked while the file is parsed into a new data
 // session that nothing else sees yet; the module's object trees are made only once the whole
 // file has passed, so a refused file leaves nothing behind.
+#include "ksm_payload_filter.h"
 #include "ksm_state.h"
+#include "msg.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,22 +32,17 @@ struct POSITION {
     qint64 column = 0;
 };
 
-// A log's samples as the file gives them: their shape, and each plane's payload kept encoded
-// until the whole instance has been read and the samples it may hold are known.
+// A log's samples as the file gives them: their shape and each plane's compressed payload,
+// checked against its size; whether they are inflated later or refused is known once the whole
+// instance has been read and the samples it may hold are known.
 struct PENDING_SAMPLES {
-    struct PLANE {
-        int index;        // a channel, or the channel count plus an EXTRA_PLANE
-        QByteArray text;  // base64
-        POSITION end;
-    };
-    std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples;
-    std::vector<int> disconnected;
-    std::vector<PLANE> planes;
+    std::shared_ptr<KSM_DATA_LOG::PACKED> packed;
+    std::string log;  // the log's name
 };
 
 class READER {
 public:
-    READER(QIODevice* device, std::string file) : m_xml(device), m_file(std::move(file)) {}
+    READER(KSM_PAYLOAD_FILTER* device, std::string file) : m_xml(device), m_filter(device), m_file(std::move(file)) {}
     std::unique_ptr<KSM_DATA_SESSION> read(KSM_TX_TREE_OBJECT* root, std::string* error, bool* newer);
 
 private:
@@ -77,6 +74,7 @@ private:
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
+    QByteArray plane_payload(size_t expected_size);
 
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
@@ -116,19 +114,22 @@ private:
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
     std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner);
-    std::shared_ptr<KSM_DATA_LOG::SAMPLES> samples();
+    std::shared_ptr<KSM_DATA_LOG::PACKED> samples(const std::string& log);
     bool check_samples(const KSM_TX_INSTANCE& instance, POSITION start);
-    void decode_samples();
+    void finish_samples();
     bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
     void make_trees();
 
     QXmlStreamReader m_xml;
+    KSM_PAYLOAD_FILTER* m_filter;       // holds the sample planes' payloads
+    int m_planes = 0;                   // plane elements read
     QXmlStreamAttributes m_attributes;  // of the element last entered
     std::string m_file;
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
     std::vector<std::shared_ptr<KSM_TX_TRIGGER>> m_state_machines;  // triggers whose file holds one
     std::vector<PENDING_SAMPLES> m_pending;                         // of the instance being read
+    std::vector<std::string> m_refused_logs;                        // too large for this machine
 };
 
 // ---- attributes -------------------------------------------------------------------------------------
@@ -139,7 +140,11 @@ std::string READER::text(const char* name, bool utf8)
     const QStringRef plain = attributes.value(QLatin1String(name));
     if (!plain.isNull())
         return (utf8 ? plain.toUtf8() : plain.toLocal8Bit()).toStdString();
-    const QString encoded = QString(name) + "-b64";
+    char encoded_name[64];  // name + "-b64", made without an allocation as most texts are absent
+    const size_t length = std::min(std::strlen(name), sizeof(encoded_name) - 5);
+    std::memcpy(encoded_name, name, length);
+    std::memcpy(encoded_name + length, "-b64", 4);
+    const QLatin1String encoded(encoded_name, static_cast<int>(length + 4));
     if (!attributes.hasAttribute(encoded))
         return std::string();
     const auto decoded =
@@ -218,8 +223,50 @@ QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITIO
     return bytes;
 }
 
+// The compressed payload of a sample plane (the element just entered): as the filter took it
+// out, or decoded from the characters the reader gives; it must say that it holds
+// `expected_size` bytes.
+QByteArray READER::plane_payload(size_t expected_size)
+{
+    const int n = m_planes++;
+    QByteArray data;
+    KSM_BASE64_DECODER decoder(&data);
+    bool decoded = true, characters = false;
+    for (bool open = true; open && !failed();) {
+        switch (m_xml.readNext()) {
+        case QXmlStreamReader::Characters:
+            decoded = decoder.add(m_xml.text()) && decoded;
+            characters = true;
+            break;
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction: break;
+        case QXmlStreamReader::EndElement: open = false; break;
+        case QXmlStreamReader::StartElement: unexpected(); break;
+        default: fail(m_xml.hasError() ? m_xml.errorString().toStdString() : "a sample plane is cut short"); break;
+        }
+    }
+    if (failed())
+        return QByteArray();
+    decoded = decoded && decoder.finish();
+    QByteArray taken;
+    bool taken_decoded = false;
+    if (m_filter->take(n, &taken, &taken_decoded) && !(taken.isEmpty() && characters)) {
+        data = std::move(taken);
+        decoded = taken_decoded && !characters;
+    }
+    // The compressed data starts with its size; nothing compressed is the 4-byte size alone.
+    const bool sized = data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size &&
+                       (expected_size == 0 || data.size() > 4);
+    if (!decoded || !sized)
+        fail("a payload does not decode");
+    return data;
+}
+
 bool READER::next_child()
 {
+    // Lets go of the last element's attributes, which share the reader's own list: the reader
+    // then fills that list in place for the next element instead of copying it.
+    m_attributes = QXmlStreamAttributes();
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
         if (m_xml.isStartElement()) {
             m_attributes = m_xml.attributes();
@@ -291,6 +338,14 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     }
     KSM_ACCESS::tree_host(m_session)->root = root;
     make_trees();
+    for (const std::string& log : m_refused_logs) {
+        MSG_W warning;
+        warning.fill_args(
+            "The samples of log %1!s! in %2!s! are not opened: they would take more than half of this "
+            "computer's memory/WKSM_LOG_TOO_LARGE",
+            log.c_str(), m_file.c_str());
+        warning.post();
+    }
     return session;
 }
 
@@ -391,7 +446,7 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
         fail("instance \"" + s.name + "\" has no signal set");
     check_active(s.signal_sets, s.active_signal_set, "instance \"" + s.name + "\"", "signal set");
     if (!failed() && check_samples(*instance, start))
-        decode_samples();
+        finish_samples();
     return instance;
 }
 
@@ -711,7 +766,7 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     s.gui_update_skipped = flag("gui-update-skipped", false);
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("samples")) {
-            KSM_ACCESS::samples(log.get()) = samples();
+            KSM_ACCESS::packed(log.get()) = samples(s.name);
         } else if (m_xml.name() == QLatin1String("static-table")) {
             const std::string key = text("key");
             s.static_tables.push_back(mnemonic_table());
@@ -723,9 +778,10 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     return log;
 }
 
-std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
+std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
 {
-    auto s = std::make_shared<KSM_DATA_LOG::SAMPLES>();
+    auto packed = std::make_shared<KSM_DATA_LOG::PACKED>();
+    auto s = packed->shape = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
     // Any depth a log may come to; the sample budget of its instance (check_samples) bounds it further.
     constexpr int MAX_LOG_DEPTH = 1 << 24;
@@ -742,11 +798,15 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
     if (!failed() && static_cast<long long>(s->channels) * s->depth > MAX_SAMPLE_BITS)
         fail("a log is larger than any capture");
     if (failed())
-        return s;
-    PENDING_SAMPLES pending{s, ints(a.value("disconnected").toString(), 0, s->channels - 1), {}};
+        return packed;
+    s->words = (static_cast<size_t>(s->depth) + 63) / 64;
+    s->connected.assign(static_cast<size_t>(s->channels), 1);
+    for (int c : ints(a.value("disconnected").toString(), 0, s->channels - 1))
+        s->connected[static_cast<size_t>(c)] = 0;
     // Planes 0.. are the channels', then come the valid, trigger and break planes; each must be
     // there once. A capture of no samples has planes too, only empty ones.
-    std::vector<bool> seen(s->channels + EXTRA_PLANES, false);
+    packed->planes.resize(static_cast<size_t>(s->channels) + EXTRA_PLANES);
+    std::vector<bool> seen(packed->planes.size(), false);
     while (!failed() && next_child()) {
         const QString kind = m_attributes.value(QLatin1String("kind")).toString();
         int plane = -1;
@@ -763,15 +823,12 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> READER::samples()
         if (failed())
             break;
         seen[plane] = true;
-        QByteArray text = m_xml.readElementText().toLatin1();
-        if (m_xml.hasError())
-            fail(m_xml.errorString().toStdString());
-        pending.planes.push_back({plane, std::move(text), here()});
+        packed->planes[static_cast<size_t>(plane)] = plane_payload(s->words * sizeof(uint64_t));
     }
     if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
         fail("a log's samples lack a plane");
-    m_pending.push_back(std::move(pending));
-    return s;
+    m_pending.push_back({packed, log});
+    return packed;
 }
 
 // The samples an instance's logs may hold together: as many as each of them could have
@@ -791,7 +848,7 @@ bool READER::check_samples(const KSM_TX_INSTANCE& instance, POSITION start)
             channels = std::max<long long>(channels, set->get_trigger(t)->get_data_input_count());
     }
     for (const PENDING_SAMPLES& p : m_pending)
-        claimed += (p.samples->channels + static_cast<long long>(EXTRA_PLANES)) * p.samples->depth;
+        claimed += (p.packed->shape->channels + static_cast<long long>(EXTRA_PLANES)) * p.packed->shape->depth;
     const long long logs = static_cast<long long>(m_pending.size());
     if (claimed <= logs * (channels + EXTRA_PLANES) * depth)
         return true;
@@ -800,25 +857,16 @@ bool READER::check_samples(const KSM_TX_INSTANCE& instance, POSITION start)
                               std::to_string(channels) + " channels");
 }
 
-// Decodes the planes of the instance's logs into their samples.
-void READER::decode_samples()
+// The instance's logs keep their planes packed until they are first read; a log whose samples
+// would take more than the machine can spare is refused.
+void READER::finish_samples()
 {
     for (PENDING_SAMPLES& pending : m_pending) {
-        KSM_DATA_LOG::SAMPLES& s = *pending.samples;
-        s.allocate(s.channels, s.depth);
-        for (int c : pending.disconnected)
-            s.connected[c] = 0;
-        const size_t plane_bytes = s.words * sizeof(uint64_t);
-        for (const PENDING_SAMPLES::PLANE& plane : pending.planes) {
-            uint64_t* target = plane.index < s.channels                    ? s.bits.data() + plane.index * s.words
-                               : plane.index == s.channels + PLANE_VALID   ? s.valid.data()
-                               : plane.index == s.channels + PLANE_TRIGGER ? s.trigger.data()
-                                                                           : s.breaks.data();
-            const QByteArray bytes = payload(plane.text, plane_bytes, plane.end);
-            if (failed())
-                return;
-            if (plane_bytes > 0)
-                std::memcpy(target, bytes.constData(), plane_bytes);
+        const KSM_DATA_LOG::SAMPLES& s = *pending.packed->shape;
+        const size_t bytes = (static_cast<size_t>(s.channels) + EXTRA_PLANES) * s.words * sizeof(uint64_t);
+        if (bytes > ksm_sample_memory_limit()) {
+            pending.packed->refused = true;
+            m_refused_logs.push_back(pending.log);
         }
     }
     m_pending.clear();
@@ -850,6 +898,7 @@ std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path,
         *error = "cannot read \"" + path + "\": " + file.errorString().toStdString();
         return nullptr;
     }
-    READER reader(&file, path);
+    KSM_PAYLOAD_FILTER filter(&file);
+    READER reader(&filter, path);
     return reader.read(root, error, newer);
 }

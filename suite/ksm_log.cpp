@@ -1,7 +1,12 @@
 // Data logs: bit-packed samples, one plane of 64-bit words per channel.
 #include "ksm_state.h"
+#include "msg.h"
+
+#include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 namespace {
@@ -18,6 +23,32 @@ void assign(std::vector<uint64_t>& plane, size_t offset, int sample, bool value)
     uint64_t& word = plane[offset + (static_cast<size_t>(sample) >> 6)];
     const uint64_t bit = uint64_t(1) << (sample & 63);
     word = value ? (word | bit) : (word & ~bit);
+}
+
+std::atomic<size_t> g_sample_memory_limit{0};
+
+// Plane `index` of the samples: a channel's, then the valid, trigger and break planes.
+uint64_t* plane_at(SAMPLES& s, size_t index)
+{
+    const size_t channels = static_cast<size_t>(s.channels);
+    if (index < channels)
+        return s.bits.data() + index * s.words;
+    return index == channels ? s.valid.data() : index == channels + 1 ? s.trigger.data() : s.breaks.data();
+}
+
+// Inflates a plane compressed as qCompress() gives it (its size first, then the zlib stream);
+// false, the plane zeroed, when it does not give exactly `bytes`.
+bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes)
+{
+    uLongf size = static_cast<uLongf>(bytes);
+    const auto* data = reinterpret_cast<const Bytef*>(packed.constData());
+    if (bytes == 0 ||
+        (packed.size() > 4 &&
+         uncompress(reinterpret_cast<Bytef*>(target), &size, data + 4, static_cast<uLong>(packed.size() - 4)) == Z_OK &&
+         size == bytes))
+        return true;
+    std::fill(target, target + bytes / sizeof(uint64_t), 0);
+    return false;
 }
 
 bool in_samples(const SAMPLES* s, int sample) { return s && sample >= 0 && sample < s->depth; }
@@ -49,7 +80,7 @@ bool KSM_DATA_LOG::is_data_available(bool require_data) const
 {
     if (m_acquiring)
         return false;
-    return m_samples && (!require_data || m_samples->depth > 0);
+    return shape() && (!require_data || shape()->depth > 0);
 }
 
 bool KSM_DATA_LOG::is_power_up() const { return m_state->power_up; }
@@ -83,15 +114,40 @@ void KSM_DATA_LOG::end_post_acq_processing() { m_acquiring = false; }
 
 // ---- reading ----------------------------------------------------------------------------------------
 
-int KSM_DATA_LOG::get_data_sample_depth() const { return m_samples ? m_samples->depth : 0; }
-int KSM_DATA_LOG::get_num_channels() const { return m_samples ? m_samples->channels : 0; }
-int KSM_DATA_LOG::get_data_segment_size() const { return m_samples ? m_samples->segment_size : 0; }
+const KSM_DATA_LOG::SAMPLES* KSM_DATA_LOG::shape() const
+{
+    if (m_samples)
+        return m_samples.get();
+    return m_packed && !m_packed->refused ? m_packed->shape.get() : nullptr;
+}
+
+const KSM_DATA_LOG::SAMPLES* KSM_DATA_LOG::samples() const
+{
+    if (m_samples || !m_packed || m_packed->refused)
+        return m_samples.get();
+    bool damaged = false;
+    m_samples = m_packed->inflate(&damaged);
+    if (!damaged) {
+        m_packed.reset();  // the packed planes are kept only to save a damaged log as it was read
+        return m_samples.get();
+    }
+    MSG_W warning;
+    warning.fill_args(
+        "The samples of log %1!s! are damaged in its session file: the damaged channels show 0/WKSM_LOG_DAMAGED",
+        get_name());
+    warning.post();
+    return m_samples.get();
+}
+
+int KSM_DATA_LOG::get_data_sample_depth() const { return shape() ? shape()->depth : 0; }
+int KSM_DATA_LOG::get_num_channels() const { return shape() ? shape()->channels : 0; }
+int KSM_DATA_LOG::get_data_segment_size() const { return shape() ? shape()->segment_size : 0; }
 
 int KSM_DATA_LOG::get_data_trigger_position(int segment) const
 {
-    if (!m_samples || m_samples->trigger_positions.empty())
+    if (!shape() || shape()->trigger_positions.empty())
         return -1;
-    const auto& p = m_samples->trigger_positions;
+    const auto& p = shape()->trigger_positions;
     if (segment < 0)
         return p.front();
     return segment < static_cast<int>(p.size()) ? p[segment] : -1;
@@ -99,33 +155,33 @@ int KSM_DATA_LOG::get_data_trigger_position(int segment) const
 
 bool KSM_DATA_LOG::get_connection_status(int channel) const
 {
-    return in_channels(m_samples.get(), channel) && m_samples->connected[channel];
+    return in_channels(shape(), channel) && shape()->connected[channel];
 }
 
 bool KSM_DATA_LOG::get_bit(int channel, int sample) const
 {
-    const SAMPLES* s = m_samples.get();
+    const SAMPLES* s = samples();
     return in_channels(s, channel) && in_samples(s, sample) && test(s->bits, channel * s->words, sample);
 }
 
 bool KSM_DATA_LOG::is_bit_valid(int sample) const
 {
-    return in_samples(m_samples.get(), sample) && test(m_samples->valid, 0, sample);
+    return in_samples(samples(), sample) && test(m_samples->valid, 0, sample);
 }
 
 bool KSM_DATA_LOG::is_bit_trigger(int sample) const
 {
-    return in_samples(m_samples.get(), sample) && test(m_samples->trigger, 0, sample);
+    return in_samples(samples(), sample) && test(m_samples->trigger, 0, sample);
 }
 
 bool KSM_DATA_LOG::is_break_previous(int sample) const
 {
-    return in_samples(m_samples.get(), sample) && test(m_samples->breaks, 0, sample);
+    return in_samples(samples(), sample) && test(m_samples->breaks, 0, sample);
 }
 
 int KSM_DATA_LOG::find_next_trigger(int from, int end) const
 {
-    const SAMPLES* s = m_samples.get();
+    const SAMPLES* s = samples();
     end = s ? std::min(end, s->depth) : 0;
     from = std::max(from, 0);
     if (from >= end)
@@ -143,7 +199,7 @@ int KSM_DATA_LOG::find_next_trigger(int from, int end) const
 
 int KSM_DATA_LOG::count_breaks(int last) const
 {
-    const SAMPLES* s = m_samples.get();
+    const SAMPLES* s = samples();
     if (!s || last < 0 || s->depth == 0)
         return 0;
     last = std::min(last, s->depth - 1);
@@ -159,7 +215,7 @@ int KSM_DATA_LOG::count_breaks(int last) const
 
 int KSM_DATA_LOG::find_next_change(int channel, int from) const
 {
-    const SAMPLES* s = m_samples.get();
+    const SAMPLES* s = samples();
     if (!in_channels(s, channel) || !in_samples(s, from) || from + 1 >= s->depth)
         return -1;
     const uint64_t* plane = s->bits.data() + channel * s->words;
@@ -177,7 +233,7 @@ int KSM_DATA_LOG::find_next_change(int channel, int from) const
 
 int KSM_DATA_LOG::find_previous_change(int channel, int from) const
 {
-    const SAMPLES* s = m_samples.get();
+    const SAMPLES* s = samples();
     if (!in_channels(s, channel) || !in_samples(s, from) || from == 0)
         return -1;
     const uint64_t* plane = s->bits.data() + channel * s->words;
@@ -195,13 +251,13 @@ int KSM_DATA_LOG::find_previous_change(int channel, int from) const
 
 const uint64_t* KSM_DATA_LOG::get_channel_words(int channel) const
 {
-    const SAMPLES* s = m_samples.get();
+    const SAMPLES* s = samples();
     return in_channels(s, channel) && s->depth > 0 ? s->bits.data() + channel * s->words : nullptr;
 }
 
 const uint64_t* KSM_DATA_LOG::get_valid_words() const
 {
-    const SAMPLES* s = m_samples.get();
+    const SAMPLES* s = samples();
     return s && s->depth > 0 ? s->valid.data() : nullptr;
 }
 
@@ -217,23 +273,29 @@ uint64_t KSM_DATA_LOG::get_valid_word(int index) const
     return words && index >= 0 && static_cast<size_t>(index) < m_samples->words ? words[index] : 0;
 }
 
-int KSM_DATA_LOG::get_state_value() const { return m_samples ? m_samples->state_value : -1; }
-int KSM_DATA_LOG::get_number_counters() const { return m_samples ? static_cast<int>(m_samples->counters.size()) : 0; }
+int KSM_DATA_LOG::get_state_value() const { return shape() ? shape()->state_value : -1; }
+int KSM_DATA_LOG::get_number_counters() const { return shape() ? static_cast<int>(shape()->counters.size()) : 0; }
 
 unsigned int KSM_DATA_LOG::get_counter_value(int index) const
 {
-    return index >= 0 && index < get_number_counters() ? m_samples->counters[index] : 0;
+    return index >= 0 && index < get_number_counters() ? shape()->counters[index] : 0;
 }
 
-int KSM_DATA_LOG::get_number_flags() const { return m_samples ? static_cast<int>(m_samples->flags.size()) : 0; }
+int KSM_DATA_LOG::get_number_flags() const { return shape() ? static_cast<int>(shape()->flags.size()) : 0; }
 
 int KSM_DATA_LOG::get_flag_value(int index) const
 {
-    return index >= 0 && index < get_number_flags() ? m_samples->flags[index] : 0;
+    return index >= 0 && index < get_number_flags() ? shape()->flags[index] : 0;
 }
 
 size_t KSM_DATA_LOG::get_sample_memory() const
 {
+    if (!m_samples && m_packed) {  // what the packed planes take until they are inflated
+        size_t bytes = sizeof(PACKED);
+        for (const QByteArray& plane : m_packed->planes)
+            bytes += static_cast<size_t>(plane.capacity());
+        return bytes;
+    }
     if (!m_samples)
         return 0;
     const SAMPLES& s = *m_samples;
@@ -317,10 +379,39 @@ void KSM_DATA_LOG::end_capture()
     if (!m_capturing)
         return;
     m_samples = std::move(m_capturing);
+    m_packed.reset();
     m_acquiring = false;
     if (m_owner)
         m_owner->set_modified(true);
 }
+
+// ---- packed samples --------------------------------------------------------------------------------
+
+std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_DATA_LOG::PACKED::inflate(bool* damaged) const
+{
+    auto s = std::make_shared<SAMPLES>(*shape);
+    s->allocate(shape->channels, shape->depth);
+    s->connected = shape->connected;
+    const size_t bytes = s->words * sizeof(uint64_t);
+    std::atomic<bool> bad{false};
+    // Planes are independent: a large log is inflated by several threads, a band of planes each.
+    ksm_parallel_bands(planes.size(), bytes * planes.size(), [&](size_t first, size_t last) {
+        for (size_t i = first; i < last; ++i)
+            if (!inflate_plane(planes[i], plane_at(*s, i), bytes))
+                bad = true;
+    });
+    *damaged = bad;
+    return s;
+}
+
+size_t ksm_sample_memory_limit()
+{
+    if (const size_t set = g_sample_memory_limit)
+        return set;
+    return static_cast<size_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<size_t>(sysconf(_SC_PAGE_SIZE)) / 2;
+}
+
+void ksm_set_sample_memory_limit(size_t bytes) { g_sample_memory_limit = bytes; }
 
 // ---- plug-in tables ---------------------------------------------------------------------------------
 

@@ -14,11 +14,15 @@
 #include "ksm.h"
 #include "ksm_merge.h"
 
+#include <QByteArray>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -394,6 +398,40 @@ struct KSM_DATA_LOG::SAMPLES {
     }
 };
 
+// The samples of a log as a session file holds them: the shape (planes left empty) and each
+// plane compressed as qCompress() gives it, channels first, then the valid, trigger and break
+// planes. A log whose samples would take more than the machine can spare is refused: it keeps
+// its planes for saving and shows no samples.
+struct KSM_DATA_LOG::PACKED {
+    std::shared_ptr<SAMPLES> shape;
+    std::vector<QByteArray> planes;
+    bool refused = false;
+
+    // The samples inflated; planes that do not inflate to their size read as zeros, and
+    // `damaged` tells whether there were any.
+    std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
+};
+
+// Calls work(first, last) on bands of [0, count) that together cover it, on as many threads
+// as the machine has cores and `bytes` (what the whole job handles) keeps busy; a small job
+// runs on the calling thread alone.
+template <class WORK> void ksm_parallel_bands(size_t count, size_t bytes, WORK work)
+{
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t threads = std::max<size_t>(1, std::min({cores, count, bytes >> 22}));
+    std::vector<std::thread> helpers;
+    for (size_t k = 1; k < threads; ++k)
+        helpers.emplace_back(work, count * k / threads, count * (k + 1) / threads);
+    work(0, count / threads);
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+// The most memory the samples of one log may take when a session file is opened: half the
+// machine's memory, or what a test sets (0: back to half the machine's memory).
+size_t ksm_sample_memory_limit();
+void ksm_set_sample_memory_limit(size_t bytes);
+
 inline bool operator==(const KSM_EMBEDDED_SIF& a, const KSM_EMBEDDED_SIF& b)
 {
     return a.name == b.name && a.info == b.info && a.bytes == b.bytes;
@@ -496,8 +534,19 @@ struct KSM_ACCESS {
     static std::shared_ptr<KSM_DATA_MNEMONICS>& mnemonics(KSM_DATA_SESSION* s) { return s->m_mnemonics; }
     static KSM_JOURNAL& journal(KSM_DATA_SESSION* s) { return *s->m_journal; }
     static std::shared_ptr<KSM_TREE_HOST>& tree_host(KSM_DATA_SESSION* s) { return s->m_tree_host; }
-    static std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(KSM_DATA_LOG* log) { return log->m_samples; }
-    static const std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(const KSM_DATA_LOG* log) { return log->m_samples; }
+    // A log's samples, inflated first when they are packed.
+    static std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(KSM_DATA_LOG* log)
+    {
+        log->samples();
+        return log->m_samples;
+    }
+    static const std::shared_ptr<KSM_DATA_LOG::SAMPLES>& samples(const KSM_DATA_LOG* log)
+    {
+        log->samples();
+        return log->m_samples;
+    }
+    // Samples not yet inflated (null once they are, or after a capture).
+    static std::shared_ptr<const KSM_DATA_LOG::PACKED>& packed(const KSM_DATA_LOG* log) { return log->m_packed; }
     static std::unique_ptr<KSM_UNDO_HISTORY>& history(KSM_TX_INSTANCE* i) { return i->m_history; }
     static void set_parent(KSM_TX_TRIGGER* t, KSM_TX_SIGNAL_SET* s) { t->m_signal_set = s; }
     // The trigger's state-machine object while the session's root shows it, else null.

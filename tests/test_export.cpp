@@ -248,6 +248,33 @@ TEST_F(Export, ValueChangeDumpReadsBackThroughAnIndependentReader)
     EXPECT_GT(compared, 2);
 }
 
+// Dumps of the demo's signals and buses, with invalid samples, a channel not connected and
+// segments, keep the bytes they had when their hashes were recorded (the date line left out).
+TEST_F(Export, ValueChangeDumpsKeepTheirBytes)
+{
+    open_demo();
+    const struct {
+        int depth, trigger, dead, segment;
+        uint64_t hash;
+    } cases[] = {{300, 20, -1, 0, 14197805384553312242ull},
+                 {5000, 700, 2, 0, 241474287794944570ull},
+                 {4096, 100, 1, 1024, 8988254165731731127ull}};
+    for (const auto& c : cases) {
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(GUV_OUTPUT_VCD);
+        record.set_clock_interval(10000);
+        record.set_filename(file("k.vcd").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(capture(c.depth, c.trigger, c.dead, c.segment)));
+        QFile dump(file("k.vcd"));
+        ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+        const QByteArray bytes = dump.readAll();
+        uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a from the line after the date on
+        for (int i = bytes.indexOf("$end\n"); i < bytes.size(); ++i)
+            hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 0x100000001b3ull;
+        EXPECT_EQ(hash, c.hash) << c.depth;
+    }
+}
+
 TEST_F(Export, CsvAndTableFilesParse)
 {
     open_demo();

@@ -2,6 +2,7 @@
 // files, a bounded mutation run, and saves that fail.
 #include "ksm_state.h"
 #include "ksm_test_session.h"
+#include "msg.h"
 #include "vokr_session_object.h"
 
 #include <QByteArray>
@@ -21,6 +22,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 
 namespace {
@@ -752,6 +754,127 @@ TEST(repository_file, CapturesOfEveryShapeReadBack)
         expect_same_log(a->get_log(i), b->get_log(i));
 }
 
+// A saved capture keeps the bytes its file had when they were recorded (a hash of the file),
+// and reopened, it saves them again.
+TEST(repository_file, SavedCapturesKeepTheirBytes)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    KSM_TX_SIGNAL_SET* set = tx.get_signal_set_at(0);
+    for (int c = 0; c < 70; ++c)
+        set->insert_node(("n" + std::to_string(c)).c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, true);
+    set->set_sample_depth(65536);
+    std::mt19937_64 rng(3);
+    for (const int depth : {5000, 65536}) {
+        KSM_DATA_LOG* log = tx.create_new_log(0);
+        log->begin_capture(70, depth, 0);
+        std::vector<uint64_t> words((depth + 63) / 64);
+        for (int c = 0; c < 70; ++c) {
+            for (uint64_t& w : words)
+                w = c % 3 ? rng() : (c % 2 ? rng() & rng() & rng() : 0);
+            log->set_channel_words(c, words.data(), words.size());
+        }
+        for (int s = 0; s < depth; s += 3)
+            log->set_valid(s, true);
+        log->set_trigger_mark(depth / 2, true);
+        log->set_break_mark(depth / 4, true);
+        log->set_trigger_positions({depth / 2});
+        log->set_connection_status(5, false);
+        log->end_capture();
+    }
+    const QString path = dir.filePath("captures.lmx");
+    ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    const QByteArray bytes = read_bytes(path);
+    uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+    for (char c : bytes)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    EXPECT_EQ(hash, 3000504130913944350ull);
+    KSM_TX_SESSION reopened(new TEST_ROOT, false);
+    ASSERT_TRUE(reopened.open_session(local(path).c_str())) << reopened.get_last_error();
+    const QString again = dir.filePath("again.lmx");
+    ASSERT_TRUE(reopened.save_session(local(again).c_str())) << reopened.get_last_error();
+    EXPECT_EQ(read_bytes(again), bytes);
+}
+
+// The peak size of the process since the last reset_peak(), in MB.
+double peak_mb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, 6, "VmHWM:") == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Logs keep their compressed planes when a session opens and are inflated when first read: a
+// few megabytes of four logs of 4,096 channels by 1 M samples (zeros) open without inflating
+// any, and reading one inflates that one alone. A log larger than the memory the machine can
+// spare is refused by name while the rest opens, and saving keeps its samples.
+TEST(repository_file, LogsAreInflatedWhenFirstRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("zeros.lmx");
+    std::vector<std::string> names;
+    {
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(local(path).c_str()));
+        KSM_TX_SIGNAL_SET* set = tx.get_signal_set_at(0);
+        for (int c = 0; c < KSM_MAX_NODES; ++c)
+            set->insert_node(("n" + std::to_string(c)).c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, true);
+        set->set_sample_depth(1 << 20);
+        KSM_DATA_LOG* first = tx.create_new_log(0);
+        first->begin_capture(KSM_MAX_NODES, 1 << 20, 0);
+        first->end_capture();
+        for (int i = 0; i < 4; ++i) {
+            KSM_DATA_LOG* log = i ? tx.create_new_log(0) : first;
+            KSM_ACCESS::samples(log) = KSM_ACCESS::samples(first);  // one capture in memory, four in the file
+            names.push_back(log->get_name());
+        }
+        KSM_DATA_LOG* small = tx.create_new_log(0);
+        small->begin_capture(16, 4096, 0);
+        small->set_bit(3, 100, true);
+        small->end_capture();
+        ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    }
+    EXPECT_LT(QFileInfo(path).size(), 16 << 20);
+    const size_t inflated = size_t(KSM_MAX_NODES + 3) * (1 << 20) / 8;
+    {
+        reset_peak();
+        KSM_TX_SESSION opened(new TEST_ROOT, false);
+        ASSERT_TRUE(opened.open_session(local(path).c_str())) << opened.get_last_error();
+        KSM_TX_TRIGGER* trigger = opened.get_trigger_at(0);
+        ASSERT_EQ(trigger->get_num_logs(), 5);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(trigger->get_log(i)->get_num_channels(), KSM_MAX_NODES);
+            EXPECT_LT(trigger->get_log(i)->get_sample_memory(), inflated / 64) << "opening inflated log " << i;
+        }
+        EXPECT_FALSE(trigger->get_log(1)->get_bit(4095, (1 << 20) - 1));  // shows the second log
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(trigger->get_log(i)->get_sample_memory() >= inflated, i == 1) << i;
+        EXPECT_LT(peak_mb(), 700);
+        RecordProperty("peak_MB", static_cast<int>(peak_mb()));
+    }
+    MSG_JOURNAL::clear();
+    ksm_set_sample_memory_limit(inflated - 1);
+    {
+        KSM_TX_SESSION opened(new TEST_ROOT, false);
+        ASSERT_TRUE(opened.open_session(local(path).c_str())) << opened.get_last_error();
+        KSM_TX_TRIGGER* trigger = opened.get_trigger_at(0);
+        EXPECT_FALSE(trigger->get_log(2)->is_data_available(false));
+        EXPECT_EQ(trigger->get_log(2)->get_channel_words(0), nullptr);
+        EXPECT_TRUE(trigger->get_log(4)->get_bit(3, 100));
+        const std::vector<MSG_RECORD> posted = MSG_JOURNAL::records_of("posted");
+        ASSERT_EQ(posted.size(), 4u);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NE(posted[i].text.find(names[i]), std::string::npos) << posted[i].text;
+        ASSERT_TRUE(opened.save_session(local(dir.filePath("again.lmx")).c_str())) << opened.get_last_error();
+    }
+    ksm_set_sample_memory_limit(0);
+    EXPECT_EQ(read_bytes(dir.filePath("again.lmx")), read_bytes(path));
+}
+
 // ---- refusals ---------------------------------------------------------------------------------------
 
 struct OPEN_RESULT {
@@ -841,6 +964,38 @@ protected:
 
 QTemporaryDir* repository_file_refusal::s_dir = nullptr;
 QByteArray* repository_file_refusal::s_valid = nullptr;
+
+// Sample planes read alike whatever markup surrounds them: a tag over two lines, a comment or
+// an instruction holding a plane's start tag, a comment at the start of a plane's text.
+TEST_F(repository_file_refusal, PlanesReadAroundCommentsAndInstructions)
+{
+    const QByteArray valid_plane = "<plane kind=\"valid\">";
+    const QByteArray variants[] = {
+        "<plane\n kind=\"valid\">",
+        "<!-- <plane kind=\"valid\">x --><plane kind=\"valid\"><!-- note -->",
+        "<?note <plane kind=\"x\">?><plane kind=\"valid\">",
+        "<![CDATA[<plane kind=\"x\">]]><plane kind=\"valid\">",
+    };
+    for (const QByteArray& variant : variants) {
+        SCOPED_TRACE(variant.toStdString());
+        const QString path = m_dir.filePath("variant.lmx");
+        write_bytes(path, replaced(valid_plane, variant));
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        const bool opened = tx.open_session(local(path).c_str());
+        if (variant.contains("CDATA")) {  // text between elements: refused, as before
+            EXPECT_FALSE(opened);
+            continue;
+        }
+        ASSERT_TRUE(opened) << tx.get_last_error();
+        for (int e = 0; e < m_witness->get_num_instances(); ++e) {
+            KSM_TX_TRIGGER* a = m_witness->get_trigger_at(e);
+            KSM_TX_TRIGGER* b = tx.get_trigger_at(e);
+            ASSERT_EQ(b->get_num_logs(), a->get_num_logs());
+            for (int i = 0; i < a->get_num_logs(); ++i)
+                expect_same_log(a->get_log(i), b->get_log(i));
+        }
+    }
+}
 
 TEST_F(repository_file_refusal, TruncatedAnywhereBeforeTheEnd)
 {

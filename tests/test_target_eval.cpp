@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <thread>
@@ -692,6 +693,64 @@ TEST_F(TargetEval, CustomHdlBlockIsRefusedByTheRunWithItsReason)
     const std::vector<MSG_RECORD> posted = MSG_JOURNAL::records_of("posted");
     ASSERT_EQ(posted.size(), 1u);
     EXPECT_NE(posted[0].text.find("custom HDL block 'filter'"), std::string::npos) << posted[0].text;
+}
+
+// The samples of every behaviour kind (counters of several periods up to bit 63, pulses, state
+// lists, random bits, a clock, a constant), plain and in segments placed around their triggers,
+// hash to what the target gave when the hashes were recorded.
+TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
+{
+    const std::string path = ::testing::TempDir() + "kinds.kproj";
+    std::ofstream(path)
+        << ("project kinds\ntop top\n"
+            "node c1[63..0] registered pre behaviour counter 1\n"
+            "node c3[63..0] registered pre behaviour counter 3\n"
+            "node c100[15..0] registered pre behaviour counter 100\n"
+            "node p1 registered pre behaviour pulse 1\n"
+            "node p5 registered pre behaviour pulse 5\n"
+            "node p70 registered pre behaviour pulse 70\n"
+            "node st[2..0] registered pre behaviour states 001 110 011 101 111\n"
+            "node r[31..0] registered pre behaviour random 9\n"
+            "node clk registered pre behaviour clock\n"
+            "node k[7..0] registered pre behaviour constant 0xA5\n");
+    std::string error;
+    ASSERT_TRUE(PRJ_PROJECT::open(path, &error)) << error;
+    auto session = make_test_session();
+    KSM_TX_SIGNAL_SET* set = session->get_signal_set_at(0);
+    KSM_TX_TRIGGER* trigger = session->get_trigger_at(0);
+    const std::pair<const char*, int> buses[] = {{"c1", 64}, {"c3", 64}, {"c100", 16}, {"p1", 0},  {"p5", 0},
+                                                 {"p70", 0}, {"st", 3},  {"r", 32},    {"clk", 0}, {"k", 8}};
+    for (const auto& [name, width] : buses)
+        for (int b = std::max(width, 1) - 1; b >= 0; --b) {
+            const std::string row = width ? std::string(name) + "[" + std::to_string(b) + "]" : name;
+            set->insert_node(row.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+            trigger->insert_node(row.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+        }
+    set->set_data_nodes_allocated(set->get_data_input_count());
+    set->set_sample_depth(8192);
+    trigger->set_trigger_condition(trigger->find_node("c3[4]"), 0, KSM_CTYPE_RISING_EDGE);
+    const struct {
+        bool segmented;
+        uint64_t hash;
+    } cases[] = {{false, 5889174581463843655ull}, {true, 2209159918463243262ull}};
+    for (const auto& c : cases) {
+        trigger->set_segmented(c.segmented);
+        trigger->set_segment_size(1000);
+        trigger->set_record_data_discontinuities(c.segmented);
+        KSM_DATA_LOG* log = session->create_new_log(0);
+        ASSERT_TRUE(daw_sim::capture(log));
+        uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a over the words, marks and trigger positions
+        auto add = [&hash](uint64_t v) { hash = (hash ^ v) * 0x100000001b3ull; };
+        for (int ch = 0; ch < log->get_num_channels(); ++ch)
+            for (int w = 0; w < log->get_data_sample_depth() / 64; ++w)
+                add(log->get_bit_word(ch, w));
+        for (int s = 0; s < log->get_data_sample_depth(); ++s)
+            add(log->is_bit_valid(s) | log->is_bit_trigger(s) << 1 | log->is_break_previous(s) << 2);
+        for (int k = 0; log->get_data_trigger_position(k) >= 0; ++k)
+            add(static_cast<uint64_t>(log->get_data_trigger_position(k)));
+        EXPECT_EQ(hash, c.hash) << c.segmented;
+    }
+    PRJ_PROJECT::close();
 }
 
 }  // namespace
