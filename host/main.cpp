@@ -200,6 +200,8 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
     }
     VOKR_FRAME_WND* frame = zlm_vokr_create_frame_wnd(WEX_FRAME_MODE_MAIN_WINDOW, nullptr);
     frame->setAttribute(Qt::WA_DeleteOnClose);
+    // The window has the size it is shown at before the session lays out its panes in it.
+    frame->resize(1280, 800);
     if (!options.session.empty()) {
         VOKR_TX_MANAGER* manager = frame->get_tx_manager();
         QFile readable(QString::fromLocal8Bit(options.session.c_str()));
