@@ -1,0 +1,32 @@
+# Fails when the module's map, zlm/vokr/README.md, has no line for a source of zlm/vokr, has two
+# for one, or lists a file that is no longer there. A file's line starts with "- `file`".
+#   cmake -DMODULE_DIR=<zlm/vokr> -P check_module_map.cmake
+cmake_minimum_required(VERSION 3.25)
+file(GLOB sources RELATIVE "${MODULE_DIR}" "${MODULE_DIR}/*.h" "${MODULE_DIR}/*.cpp" "${MODULE_DIR}/*.def")
+file(READ "${MODULE_DIR}/README.md" map)
+string(REGEX MATCHALL "\n- `[^`\n]+`" entries "${map}")
+
+set(listed "")
+set(problems "")
+foreach(entry IN LISTS entries)
+  string(REGEX REPLACE "^\n- `([^`]+)`$" "\\1" name "${entry}")
+  if(name IN_LIST listed)
+    list(APPEND problems "listed twice: ${name}")
+  endif()
+  list(APPEND listed "${name}")
+  if(name MATCHES "\\.(h|cpp|def)$" AND NOT EXISTS "${MODULE_DIR}/${name}")
+    list(APPEND problems "listed but not in zlm/vokr: ${name}")
+  endif()
+endforeach()
+foreach(source IN LISTS sources)
+  if(NOT source IN_LIST listed)
+    list(APPEND problems "not in the map: ${source}")
+  endif()
+endforeach()
+
+if(problems)
+  list(JOIN problems "\n  " text)
+  message(FATAL_ERROR "zlm/vokr/README.md is out of step with the sources:\n  ${text}")
+endif()
+list(LENGTH sources count)
+message(STATUS "zlm/vokr/README.md lists all ${count} sources")
