@@ -1,7 +1,7 @@
 // A run and offload of 1024 channels by 131072 samples on the simulated target, next to memset
 // and memcpy of the same sample memory in fresh pages; and one capture with a basic, an advanced
 // and a state-based trigger beside the samples alone.
-#include "../tests/ksm_test_session.h"
+#include "../tests/support/ksm_test_session.h"
 
 #include "bench_reporter.h"
 #include "daw.h"

@@ -1,6 +1,6 @@
 // Node-list edits and their undo on a full instance of 4096 nodes, and nodes inserted one by one
 // next to the same rows pushed into a vector.
-#include "../tests/ksm_test_session.h"
+#include "../tests/support/ksm_test_session.h"
 #include "bench_reporter.h"
 #include "ksm_state.h"
 

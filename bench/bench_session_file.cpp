@@ -1,7 +1,7 @@
 // Writing and reading session files next to what zlib and QXmlStreamReader do with the same
 // data: 8 instances of 4096 trigger rows and 4096 data rows each (no log), and one instance
 // with a log of 1024 channels by 131072 or 1048576 samples or of 4096 channels by 1048576.
-#include "../tests/ksm_test_session.h"
+#include "../tests/support/ksm_test_session.h"
 
 #include "bench_reporter.h"
 

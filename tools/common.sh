@@ -9,7 +9,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools
   tcl8.6-dev libboost-system-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
-  gtkwave imagemagick poppler-utils
+  gtkwave imagemagick poppler-utils clang-format
 
 )
 
