@@ -687,4 +687,5 @@ void host_shell_register_commands(Tcl_Interp* interp)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,
                              nullptr);
     host_shell_register_state_commands(interp);
+    host_shell_guard_commands(interp);
 }

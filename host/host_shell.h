@@ -27,3 +27,6 @@ VOKR_VIEW* host_shell_view(Tcl_Interp* interp);
 bool host_shell_set_widget(QWidget* widget, const QString& value, QString* error);
 // The state commands (host_shell_state.cpp).
 void host_shell_register_state_commands(Tcl_Interp* interp);
+// Wraps every shell command but answer_dialog and fill_dialog: a modal dialog it opens with no
+// answer waiting is closed and the command answers an error (host_shell_guard.cpp).
+void host_shell_guard_commands(Tcl_Interp* interp);
