@@ -10,6 +10,7 @@
 #include "vokr_view.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -266,9 +267,26 @@ TEST_F(FrameWindow, FileCommandsKeepTheSessionAndTheModifiedMark)
     EXPECT_EQ(reader->get_tx_manager()->get_trigger_nodes(-1)->get_num_nodes(), 2);
     EXPECT_TRUE(reader->find_open_file(file, false));  // the first frame has it too
 
-    // Closing a modified window asks; Cancel keeps it, No closes it without saving.
+    // A save to a path that became a directory, or whose folder is gone, names the system's
+    // reason; the session stays modified and the saved file is untouched.
     ASSERT_NO_FATAL_FAILURE(add_rows(m, {"c"}));
     m->update_modified_flag();
+    const QString folder = QString::fromStdString(path("now_a_folder.lmx"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const auto& [target, reason] : {std::pair<QString, std::string>{folder, "directory"},
+                                         {QString::fromStdString(path("gone")) + "/x.lmx", "No such file"}}) {
+        MSG_JOURNAL::clear();
+        EXPECT_FALSE(frame->save_file(target));
+        const std::vector<MSG_RECORD> errors = posted("WEX_CANT_SAVE_FILE");
+        ASSERT_EQ(errors.size(), 1u) << target.toStdString();
+        EXPECT_NE(errors[0].text.find(reason), std::string::npos) << errors[0].text;
+        EXPECT_TRUE(frame->isWindowModified());
+        EXPECT_EQ(frame->get_qstring_filepath(), file);
+    }
+    ASSERT_TRUE(reader->open_file(file));
+    EXPECT_EQ(reader->get_tx_manager()->get_trigger_nodes(-1)->get_num_nodes(), 2);
+
+    // Closing a modified window asks; Cancel keeps it, No closes it without saving.
     frame->show();
     MSG_JOURNAL::push_answer(MSG_PROMPT::MSG_VALUE_CANCEL);
     EXPECT_FALSE(frame->close());
