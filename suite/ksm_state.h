@@ -142,6 +142,10 @@ void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
                        const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& from,
                        const std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& to);
 
+// Why a node list's rows are more than a list may hold (KSM_MAX_NODES nodes, KSM_MAX_GROUP_ROWS
+// groups), or an empty text; the list's edits, the writer and the reader apply the same limits.
+std::string ksm_node_limit_error(const std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>>& rows);
+
 struct KSM_TX_SIGNAL_NODES::STATE {
     std::vector<std::shared_ptr<ROW>> rows;
     static auto fields() { return std::make_tuple(&STATE::rows); }
