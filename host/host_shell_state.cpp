@@ -108,8 +108,7 @@ QString diagram_equation(Tcl_Interp* interp, KSM_TX_TRIGGER* trigger, int level)
 int trigger_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
 {
     bool empty = false;
-    KSM_TX_TRIGGER* trigger =
-        objc == 1 ? static_cast<KSM_TX_TRIGGER*>(node_list(interp, "trigger", &empty)) : nullptr;
+    KSM_TX_TRIGGER* trigger = objc == 1 ? static_cast<KSM_TX_TRIGGER*>(node_list(interp, "trigger", &empty)) : nullptr;
     if (!trigger)
         return objc != 1 ? host_shell_fail(interp, "usage: trigger") : empty ? TCL_OK : TCL_ERROR;
     Tcl_Obj* result = Tcl_NewDictObj();

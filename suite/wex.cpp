@@ -9,9 +9,9 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QMdiArea>
 #include <QPrinter>
+#include <QSaveFile>
 
 #include <algorithm>
 

@@ -761,7 +761,8 @@ TEST(repository_file, TheLargestListsTheEditsAllowReadBack)
     ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
     KSM_TX_SIGNAL_SET* set = tx.get_signal_set_at(0);
     for (int i = 0; i < KSM_MAX_NODES; ++i)
-        ASSERT_TRUE(set->insert_node(("n" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+        ASSERT_TRUE(
+            set->insert_node(("n" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
     EXPECT_FALSE(set->insert_node("one_more", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
     for (int row = KSM_MAX_NODES - 1; row >= 0; --row)
         ASSERT_TRUE(set->group_nodes(row, row)) << row;

@@ -121,8 +121,8 @@ TEST_F(TclCommands, DialogChainsRegisterTheirFollowUpsAndFillTheDialogs)
          "vokr_dlg_trigger_insert_time_bar_dialog -time \"\" -time_unit_index \"\" -sample_number \"3\"",
          "VOKR_INSERT_TIME_BAR_DLG"},
         {"vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 2", "", nullptr},
-        {"vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 1", "vokr_dlg_trigger_property_dialog_accept",
-         nullptr},
+        {"vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 1",
+         "vokr_dlg_trigger_property_dialog_accept", nullptr},
         {"vokr_on_advanced_key_press -keyboard_key A -keyboard_modifier 9", "vokr_dlg_trigger_property_dialog_insert",
          nullptr},
         {"vokr_test_advanced_menu_actions -action nothing -x_coord 5 -y_coord 5", "", nullptr},
@@ -248,8 +248,9 @@ TEST_F(TclCommands, BadInputAnswersATclErrorAndChangesNothing)
         {"vokr_dlg_trigger_property_dialog", "no object properties dialog"},
         {"vokr_dlg_trigger_import_dialog_accept", "no mnemonic import dialog"},
         {"vokr_dlg_trigger_file_dialog_accept -import_filename x", "no file dialog"},
-        {"vokr_set_storage_qualifier", "bad type \"\": must be Continuous, Conditional, Start/Stop, Transitional, "
-                                       "State-based, Input port"},
+        {"vokr_set_storage_qualifier",
+         "bad type \"\": must be Continuous, Conditional, Start/Stop, Transitional, "
+         "State-based, Input port"},
         {"vokr_set_storage_qualifier -type {}", "bad type \"\""},
         {"vokr_set_storage_qualifier -type PORT", "bad type \"PORT\""},
         {"vokr_set_storage_qualifier -type conditional", "bad type \"conditional\""},

@@ -129,8 +129,8 @@ int mnemonic_dialog(const CALL& c)
     const std::string action = c.str(VOKR_AUTO_ARG_ACTION);
     if (std::find(std::begin(MNEMONIC_ACTIONS), std::end(MNEMONIC_ACTIONS), action) == std::end(MNEMONIC_ACTIONS))
         return c.fail(QString("unknown action \"%1\": must be %2")
-                          .arg(QString::fromStdString(action), QStringList(std::begin(MNEMONIC_ACTIONS),
-                                                                           std::end(MNEMONIC_ACTIONS)).join(", ")));
+                          .arg(QString::fromStdString(action),
+                               QStringList(std::begin(MNEMONIC_ACTIONS), std::end(MNEMONIC_ACTIONS)).join(", ")));
     if (action == "add table")
         c.follow_up("vokr_dlg_trigger_add_table_dialog", {VOKR_AUTO_ARG_TABLE_NAME, VOKR_AUTO_ARG_TABLE_WIDTH});
     else if (action == "import file")
