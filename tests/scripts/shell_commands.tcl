@@ -79,6 +79,9 @@ expect_errors {
     {sample {cpu|pc[15..0]} 0}                {the window has no session}
     {vokr_set_storage_qualifier -type Continuous} {vokr_set_storage_qualifier: the editor has no session}
     {vokr_undo_view}                          {vokr_undo_view: the editor has no session}
+    {action DISPLAY_HEX}                      {action DISPLAY_HEX is disabled}
+    {action ADD_INSTANCE -focus window}       {action ADD_INSTANCE is disabled}
+    {action PIRQ_SAVE_AS_ACTION -focus window} {action PIRQ_SAVE_AS_ACTION is disabled}
 }
 for {set id 0} {$id < 740} {incr id} {
     foreach focus {view window canvas} {
