@@ -66,7 +66,7 @@ private:
     void watch_app();
     void claim(QDialog* dialog);
     void run(const QPointer<QDialog>& dialog, const std::string& command, int opener_depth);
-    void watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms);
+    void watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms, bool answered = true);
     void drop(const char* why);
     void expire_unscoped();
 
@@ -148,7 +148,7 @@ bool MODAL_FOLLOW_UP::eventFilter(QObject* watched, QEvent* event)
             ++unanswered;
             unanswered_title = dialog->windowTitle();
             dialog->setProperty(FOLLOW_UP_PROPERTY, ++m_serial);
-            watch(QPointer<QDialog>(dialog), m_serial, UNANSWERED_TIMEOUT_MS);
+            watch(QPointer<QDialog>(dialog), m_serial, UNANSWERED_TIMEOUT_MS, false);
         }
     }
     return false;
@@ -196,17 +196,20 @@ void MODAL_FOLLOW_UP::run(const QPointer<QDialog>& dialog, const std::string& co
 
 // Rejects the dialog once the deadline has passed; a dialog that a nested one covers waits
 // until it is the one in front, so that loops end innermost first.
-void MODAL_FOLLOW_UP::watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms)
+void MODAL_FOLLOW_UP::watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms, bool answered)
 {
-    QTimer::singleShot(delay_ms, dialog.data(), [this, dialog, serial] {
+    QTimer::singleShot(delay_ms, dialog.data(), [this, dialog, serial, answered] {
         if (!dialog || !dialog->isVisible() || dialog->property(FOLLOW_UP_PROPERTY).toULongLong() != serial)
             return;
         if (QApplication::activeModalWidget() != dialog) {
-            watch(dialog, serial, WATCHDOG_RETRY_MS);
+            watch(dialog, serial, WATCHDOG_RETRY_MS, answered);
             return;
         }
         MSG_W warning;
-        warning.fill_args("The dialog %1!s! was still open after its follow-up and was closed/WWEX_MODAL_DIALOG_CLOSED",
+        warning.fill_args(answered ? "The dialog %1!s! was still open after its follow-up and was "
+                                     "closed/WWEX_MODAL_DIALOG_CLOSED"
+                                   : "The dialog %1!s! had no follow-up to answer it and was "
+                                     "closed/WWEX_MODAL_DIALOG_UNANSWERED",
                           dialog->windowTitle().toLocal8Bit().constData());
         warning.post();
         dialog->reject();
