@@ -320,6 +320,27 @@ TEST_F(FrameWindow, OpeningAFileLetsTheCanvasGoOfTheClosedSessionsBoxes)
     QCoreApplication::processEvents();
 }
 
+// A window without a session: every entry enabled as it opens, triggered before any menu ran
+// its enable rules (a toolbar button), does nothing harmful and makes no session; a dialog one
+// opens is closed as a script's would be. New makes a session by design.
+TEST_F(FrameWindow, EntriesOfAWindowWithoutASessionAreHarmless)
+{
+    VOKR_FRAME_WND frame(nullptr, 0, 0, 0);
+    frame.show();
+    QCoreApplication::processEvents();
+    QList<QAction*> entries = frame.findChildren<QAction*>();
+    entries += frame.get_tx_manager()->findChildren<QAction*>();
+    for (QAction* entry : entries) {
+        const QString name = entry->objectName();
+        if (!entry->isEnabled() || name.contains("EXIT") || name.contains("CLOSE") || name.contains("NEW"))
+            continue;
+        WEX_MODAL_COMMAND_SCOPE scope;
+        entry->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(frame.get_tx_manager()->get_session(), nullptr) << name.toStdString();
+    }
+}
+
 TEST_F(FrameWindow, MainWindowSaveAsReportsWhatTheSaveDid)
 {
     const std::string good = path("chosen.lmx");
