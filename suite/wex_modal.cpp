@@ -47,7 +47,8 @@ public:
     // passes it to the command that opened the dialog (`hand_to`); otherwise it is dropped.
     void enter_command_scope()
     {
-        watch_app();
+        if (!MSG_JOURNAL::is_interactive())  // a person answers the dialogs himself
+            watch_app();
         m_scopes.push_back({m_scopes.empty() || !m_scopes.back().run ? -1 : depth(), false});
     }
     void enter_run_scope(int hand_to) { m_scopes.push_back({hand_to, true}); }
@@ -143,7 +144,7 @@ bool MODAL_FOLLOW_UP::eventFilter(QObject* watched, QEvent* event)
             return false;
         if (m_pending) {
             claim(dialog);
-        } else {
+        } else if (!MSG_JOURNAL::is_interactive()) {
             // A scripted command opened a dialog that nothing answers: it must not wait.
             ++unanswered;
             unanswered_title = dialog->windowTitle();
