@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <functional>
 #include <memory>
 
 using namespace manager_test;
@@ -297,27 +298,33 @@ TEST_F(FrameWindow, FileCommandsKeepTheSessionAndTheModifiedMark)
     EXPECT_EQ(reader->get_tx_manager()->get_trigger_nodes(-1)->get_num_nodes(), 2);
 }
 
-// Opening a file closes the session whose diagram the canvas shows: the canvas lets go of its
-// boxes at once, so that no resize or paint before its queued update reads freed boxes.
-TEST_F(FrameWindow, OpeningAFileLetsTheCanvasGoOfTheClosedSessionsBoxes)
+// Opening a file or deleting the instance frees the diagram the canvas shows: the canvas lets
+// go of its boxes at once, so that no resize or paint before its queued update reads them.
+TEST_F(FrameWindow, TheCanvasLetsGoOfTheBoxesOfAClosedSessionOrInstance)
 {
-    auto frame = framed(false);
-    VOKR_TX_MANAGER* m = frame->get_tx_manager();
     const QString file = QString::fromStdString(path("advanced.lmx"));
-    ASSERT_NO_FATAL_FAILURE(add_rows(m, {"a"}));
-    frame->show();
-    QCoreApplication::processEvents();
-    m->set_advanced_trigger(0, KSM_LTYPE_ADVANCED);  // as the level's type box does: its tab shows
-    m->set_int_state(-1, "active tab", 2);
-    emit m->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_TABS);
-    QCoreApplication::processEvents();
-    VOKR_OBJECT_WIDGET* canvas = frame->get_layout_widget()->get_object_widget();
-    ASSERT_NE(canvas->get_objects(), nullptr);
-    ASSERT_TRUE(frame->save_file(file));
-    ASSERT_TRUE(frame->open_file(file));
-    EXPECT_TRUE(canvas->get_objects() == nullptr || canvas->get_objects() == m->get_object_array());
-    canvas->resize(canvas->size() + QSize(7, 7));
-    QCoreApplication::processEvents();
+    const std::function<bool(VOKR_FRAME_WND*)> closers[] = {
+        [&file](VOKR_FRAME_WND* f) { return f->open_file(file); },
+        [](VOKR_FRAME_WND* f) { return f->get_tx_manager()->remove_instance(1); },
+    };
+    for (const auto& close : closers) {
+        auto frame = framed(false);
+        VOKR_TX_MANAGER* m = frame->get_tx_manager();
+        ASSERT_TRUE(frame->save_file(file));
+        ASSERT_TRUE(m->add_instance());
+        ASSERT_NO_FATAL_FAILURE(add_rows(m, {"a"}));
+        frame->show();
+        m->set_advanced_trigger(0, KSM_LTYPE_ADVANCED);  // as the level's type box does: its tab shows
+        m->set_int_state(-1, "active tab", 2);
+        emit m->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_TABS);
+        QCoreApplication::processEvents();
+        VOKR_OBJECT_WIDGET* canvas = frame->get_layout_widget()->get_object_widget();
+        ASSERT_NE(canvas->get_objects(), nullptr);
+        ASSERT_TRUE(close(frame.get()));
+        EXPECT_EQ(canvas->get_objects(), nullptr);
+        canvas->resize(canvas->size() + QSize(7, 7));
+        QCoreApplication::processEvents();
+    }
 }
 
 // A window without a session: every entry enabled as it opens, triggered before any menu ran

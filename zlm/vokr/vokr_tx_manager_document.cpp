@@ -9,7 +9,6 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_msg.h"
-#include "vokr_object_widget.h"
 #include "vokr_session_object.h"
 #include "vokr_view.h"
 #include "wex.h"
@@ -25,10 +24,6 @@ void VOKR_TX_MANAGER::close_document()
 {
     if (!m_tx_session)
         return;
-    // The canvas holds the shown diagram's boxes, which go with the session: it lets go of them
-    // now, not when its queued update arrives after a resize has painted freed boxes.
-    if (m_layout_widget && m_layout_widget->get_object_widget())
-        m_layout_widget->get_object_widget()->on_update(nullptr, vokr_hint(VOKR_HINT_ADVANCED | VOKR_HINT_REBUILD));
     if (m_owns_session) {
         m_tx_session->close_session();
         delete m_tx_session;
