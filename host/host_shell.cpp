@@ -696,4 +696,5 @@ void host_shell_register_commands(Tcl_Interp* interp)
     host_shell_register_state_commands(interp);
     host_shell_register_input_commands(interp);
     host_shell_register_capture_commands(interp);
+    host_shell_guard_commands(interp);
 }

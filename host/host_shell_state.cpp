@@ -14,8 +14,16 @@ Tcl_Obj* text(const char* value) { return Tcl_NewStringObj(value ? value : "", -
 
 void put(Tcl_Obj* dict, const char* key, Tcl_Obj* value) { Tcl_DictObjPut(nullptr, dict, text(key), value); }
 
-// The current instance's data list ("data") or trigger list ("trigger"), or null with an error.
-KSM_TX_SIGNAL_NODES* node_list(Tcl_Interp* interp, const QString& which)
+// Whether the current window holds a session; a window without one reads as empty.
+bool has_session(Tcl_Interp* interp)
+{
+    VOKR_FRAME_WND* frame = host_shell_frame(interp);
+    return frame && !frame->get_tx_manager()->is_empty();
+}
+
+// The current instance's data list ("data") or trigger list ("trigger"), or null with an error;
+// null with an empty result (*empty set) in a window without a session.
+KSM_TX_SIGNAL_NODES* node_list(Tcl_Interp* interp, const QString& which, bool* empty = nullptr)
 {
     VOKR_FRAME_WND* frame = host_shell_frame(interp);
     if (!frame)
@@ -23,6 +31,14 @@ KSM_TX_SIGNAL_NODES* node_list(Tcl_Interp* interp, const QString& which)
     VOKR_TX_MANAGER* manager = frame->get_tx_manager();
     if (which != "data" && which != "trigger") {
         host_shell_fail(interp, QString("bad list \"%1\": must be data or trigger").arg(which));
+        return nullptr;
+    }
+    if (manager->is_empty()) {
+        Tcl_ResetResult(interp);
+        if (empty)
+            *empty = true;
+        else
+            host_shell_fail(interp, "the window has no session");
         return nullptr;
     }
     KSM_TX_SIGNAL_NODES* list = which == "data" ? static_cast<KSM_TX_SIGNAL_NODES*>(manager->get_signal_nodes(-1))
@@ -60,9 +76,10 @@ int nodes_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     if (objc > 2)
         return host_shell_fail(interp, "usage: nodes ?data|trigger?");
-    KSM_TX_SIGNAL_NODES* list = node_list(interp, objc == 2 ? Tcl_GetString(objv[1]) : "trigger");
+    bool empty = false;
+    KSM_TX_SIGNAL_NODES* list = node_list(interp, objc == 2 ? Tcl_GetString(objv[1]) : "trigger", &empty);
     if (!list)
-        return TCL_ERROR;
+        return empty ? TCL_OK : TCL_ERROR;
     Tcl_Obj* names = Tcl_NewListObj(0, nullptr);
     for (int row = 0; row < list->get_num_nodes(); ++row)
         Tcl_ListObjAppendElement(nullptr, names, text(list->get_node_name(row)));
@@ -90,9 +107,10 @@ QString diagram_equation(Tcl_Interp* interp, KSM_TX_TRIGGER* trigger, int level)
 // text and the equation of the level's diagram.
 int trigger_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
 {
-    KSM_TX_TRIGGER* trigger = objc == 1 ? static_cast<KSM_TX_TRIGGER*>(node_list(interp, "trigger")) : nullptr;
+    bool empty = false;
+    KSM_TX_TRIGGER* trigger = objc == 1 ? static_cast<KSM_TX_TRIGGER*>(node_list(interp, "trigger", &empty)) : nullptr;
     if (!trigger)
-        return objc == 1 ? TCL_ERROR : host_shell_fail(interp, "usage: trigger");
+        return objc != 1 ? host_shell_fail(interp, "usage: trigger") : empty ? TCL_OK : TCL_ERROR;
     Tcl_Obj* result = Tcl_NewDictObj();
     put(result, "name", text(trigger->get_name()));
     put(result, "position", Tcl_NewIntObj(trigger->get_trigger_position()));
@@ -128,9 +146,13 @@ int trigger_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
 // ::korvane::shell::time_bars: the samples of the view's time bars, the master first.
 int time_bars_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
 {
-    VOKR_VIEW* view = objc == 1 ? host_shell_view(interp) : nullptr;
+    if (objc != 1)
+        return host_shell_fail(interp, "usage: time_bars");
+    if (host_shell_frame(interp) && !has_session(interp))
+        return Tcl_ResetResult(interp), TCL_OK;
+    VOKR_VIEW* view = host_shell_view(interp);
     if (!view)
-        return objc == 1 ? TCL_ERROR : host_shell_fail(interp, "usage: time_bars");
+        return TCL_ERROR;
     Tcl_Obj* samples = Tcl_NewListObj(0, nullptr);
     for (int i = 0; i < view->get_timebar_count(); ++i)
         Tcl_ListObjAppendElement(nullptr, samples, Tcl_NewIntObj(view->get_time_bars()[i]));

@@ -159,6 +159,8 @@ using DEV_FAMILY_ENUM = int;
 
 // Limits of the repository.
 constexpr int KSM_MAX_NODES = 4096;
+// Group rows a node list may hold beside its KSM_MAX_NODES nodes.
+constexpr int KSM_MAX_GROUP_ROWS = KSM_MAX_NODES;
 constexpr int KSM_MAX_TRIGGER_LEVELS = 10;
 constexpr int KSM_NUM_PATTERNS = 3;  // storage-qualifier patterns, addressed as level + 3
 // The sample depth of a new signal set.

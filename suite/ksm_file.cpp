@@ -76,7 +76,9 @@ class WRITER {
 public:
     explicit WRITER(QIODevice* device) : m_xml(device) { m_xml.setAutoFormatting(true); }
     bool write(KSM_DATA_SESSION* session);
-    bool failed() const { return m_xml.hasError() || m_raw_failed; }
+    bool failed() const { return m_xml.hasError() || m_raw_failed || !m_refusal.empty(); }
+    // Why the session was not written although the device took every byte, or empty.
+    const std::string& refusal() const { return m_refusal; }
 
 private:
     // One element: its start, then the attributes and children that `content` writes, its end.
@@ -137,6 +139,7 @@ private:
 
     QXmlStreamWriter m_xml;
     bool m_raw_failed = false;  // a payload written to the device past the XML writer failed
+    std::string m_refusal;
 };
 
 void WRITER::element_text(const char* element_name, const char* key, const std::string& value, bool utf8)
@@ -202,7 +205,7 @@ bool WRITER::write(KSM_DATA_SESSION* session)
             instance(*i, KSM_ACCESS::state(i.get())->power_up_entry);
     });
     m_xml.writeEndDocument();
-    return !m_xml.hasError();
+    return !failed();
 }
 
 void WRITER::session_values(const KSM_DATA_SESSION::STATE& s)
@@ -397,9 +400,13 @@ void WRITER::attributes(const KSM_TREE_ATTRIBUTES& list)
         element_text("attribute", key.c_str(), value, true);
 }
 
+// A list beyond the limits would write a file that cannot be opened again: it is refused.
 void WRITER::rows(const KSM_TX_SIGNAL_NODES& list)
 {
-    for (const auto& r : KSM_ACCESS::nodes(&list)->rows)
+    const auto& all = KSM_ACCESS::nodes(&list)->rows;
+    if (m_refusal.empty())
+        m_refusal = ksm_node_limit_error(all);
+    for (const auto& r : all)
         row(*r);
 }
 
@@ -642,6 +649,17 @@ bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*
 
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
 {
-    return ksm_write_file(
-        path, [session](QIODevice* device) { return WRITER(device).write(session); }, error);
+    std::string refusal;
+    const bool written = ksm_write_file(
+        path,
+        [session, &refusal](QIODevice* device) {
+            WRITER writer(device);
+            const bool done = writer.write(session);
+            refusal = writer.refusal();
+            return done;
+        },
+        error);
+    if (!written && !refusal.empty() && error)
+        *error = "cannot write \"" + path + "\": " + refusal;
+    return written;
 }

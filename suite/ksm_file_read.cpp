@@ -738,8 +738,9 @@ bool READER::check_rows(const std::vector<std::shared_ptr<ROW>>& rows)
 {
     if (failed())
         return false;
-    if (rows.size() > static_cast<size_t>(KSM_MAX_NODES))
-        return fail("a node list has more than " + std::to_string(KSM_MAX_NODES) + " nodes");
+    const std::string beyond = ksm_node_limit_error(rows);
+    if (!beyond.empty())
+        return fail(beyond);
     int previous_depth = -1;
     bool previous_group = true;
     for (const auto& r : rows) {

@@ -638,6 +638,8 @@ int leaf_count(const ROWS& rows)
     return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const auto& r) { return !r->group; }));
 }
 
+int group_count(const ROWS& rows) { return static_cast<int>(rows.size()) - leaf_count(rows); }
+
 // The selected rows whose ancestors are not selected, each with its subtree, in list order.
 std::vector<BLOCK> selected_blocks(const ROWS& rows)
 {
@@ -701,13 +703,24 @@ int drop_depth(const ROWS& rows, int target, bool into_group)
     return -1;
 }
 
+// The first "Group N" no row is named; the numbers in use are marked once, so that a list of
+// thousands of groups does not compare every name for every number tried.
 std::string default_group_name(const ROWS& rows)
 {
-    for (int n = 1;; ++n) {
-        std::string name = "Group " + std::to_string(n);
-        if (std::none_of(rows.begin(), rows.end(), [&name](const auto& r) { return r->name == name; }))
-            return name;
+    std::vector<bool> taken(rows.size() + 2, false);  // a free number is at most one past the rows
+    for (const auto& r : rows) {
+        const std::string& name = r->name;
+        if (name.size() < 7 || name.size() > 16 || name.compare(0, 6, "Group ") != 0 || name[6] == '0' ||
+            name.find_first_not_of("0123456789", 6) != std::string::npos)
+            continue;
+        const unsigned long long n = std::stoull(name.substr(6));
+        if (n < taken.size())
+            taken[n] = true;
     }
+    size_t n = 1;
+    while (taken[n])
+        ++n;
+    return "Group " + std::to_string(n);
 }
 
 // The same number of rows, with the same depth and group flag row by row.
@@ -797,7 +810,7 @@ bool group_rows(KSM_TX_SIGNAL_NODES* list, int first, int last)
     std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state = KSM_ACCESS::nodes(list);
     const ROWS& rows = state->rows;
     const std::vector<BLOCK> blocks = range_blocks(rows, first, last);
-    if (blocks.empty() || !same_parent_and_depth(*list, rows, blocks))
+    if (blocks.empty() || !same_parent_and_depth(*list, rows, blocks) || group_count(rows) >= KSM_MAX_GROUP_ROWS)
         return false;
     auto group = std::make_shared<ROW>();
     group->name = default_group_name(rows);
@@ -872,7 +885,6 @@ int relocate(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks, int ta
     const int depth = drop_depth(rows, target, into_group);
     if (blocks.empty() || depth < 0 || (!copy && inside(blocks, target) && target != blocks.front().first))
         return -1;
-    int copied_leaves = 0;
     ROWS moved;
     for (const BLOCK& b : blocks) {
         const int shift = depth - rows[b.first]->depth;
@@ -882,10 +894,10 @@ int relocate(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks, int ta
             if (copy)
                 r->id = ksm_new_row_id();
             moved.push_back(std::move(r));
-            copied_leaves += rows[i]->group ? 0 : 1;
         }
     }
-    if (copy && leaf_count(rows) + copied_leaves > KSM_MAX_NODES)
+    if (copy && (leaf_count(rows) + leaf_count(moved) > KSM_MAX_NODES ||
+                 group_count(rows) + group_count(moved) > KSM_MAX_GROUP_ROWS))
         return -1;
     ROWS result;
     int position = -1;
@@ -1024,4 +1036,13 @@ bool KSM_TX_SIGNAL_NODES::can_delete_node(int row) const
         return false;
     const int parent = get_parent_index(row);
     return parent < 0 || !m_nodes->rows[parent]->plugin;
+}
+
+std::string ksm_node_limit_error(const ROWS& rows)
+{
+    if (leaf_count(rows) > KSM_MAX_NODES)
+        return "a node list has more than " + std::to_string(KSM_MAX_NODES) + " nodes";
+    if (group_count(rows) > KSM_MAX_GROUP_ROWS)
+        return "a node list has more than " + std::to_string(KSM_MAX_GROUP_ROWS) + " groups";
+    return std::string();
 }

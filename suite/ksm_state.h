@@ -174,6 +174,10 @@ private:
     std::unique_ptr<KSM_ROW_INDEX> m_index;
 };
 
+// Why a node list's rows are more than a list may hold (KSM_MAX_NODES nodes, KSM_MAX_GROUP_ROWS
+// groups), or an empty text; the list's edits, the writer and the reader apply the same limits.
+std::string ksm_node_limit_error(const std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>>& rows);
+
 struct KSM_TX_SIGNAL_NODES::STATE {
     std::vector<std::shared_ptr<ROW>> rows;
     KSM_ROW_INDEX_SLOT index;  // not a field: never recorded, compared or merged

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QPrinter>
+#include <QSaveFile>
 
 #include <algorithm>
 
@@ -114,13 +115,32 @@ bool WEX_FRAME_WND::open_file(const QString& path)
 
 bool WEX_FRAME_WND::open_file(const QString& path, bool, bool, bool, bool, bool) { return open_file(path); }
 
+namespace {
+
+// Why the system would refuse a file at that path (a directory there, a folder gone, no
+// permission), found by opening it for saving and cancelling: nothing is written or replaced.
+QString save_refusal(const QString& path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("no file name");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString().isEmpty() ? QStringLiteral("the file cannot be created") : file.errorString();
+    file.cancelWriting();
+    return QString();
+}
+
+}  // namespace
+
 // The file itself is written by the frame kind that knows the document; here only its place
 // is checked.
 bool WEX_FRAME_WND::save_file(const QString& path)
 {
-    if (path.isEmpty() || QFileInfo(path).isDir() || !QFileInfo(path).absoluteDir().exists()) {
+    const QString reason = save_refusal(path);
+    if (!reason.isEmpty()) {
         MSG_E error;
-        error.fill_args("Can't save file %1!s!/EWEX_CANT_SAVE_FILE", path.toLocal8Bit().constData());
+        error.fill_args("Can't save file %1!s!: %2!s!/EWEX_CANT_SAVE_FILE", path.toLocal8Bit().constData(),
+                        reason.toLocal8Bit().constData());
         error.post();
         return false;
     }

@@ -286,13 +286,20 @@ void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeou
 
 // Brackets one scripted command: what it registered for a dialog that never showed is dropped
 // when it ends, so that it cannot run in a later, unrelated dialog; a modal dialog it opens
-// with no follow-up waiting is rejected after a second, so that no script waits for a person.
+// with no follow-up waiting is rejected shortly after it shows, so that no script waits for a
+// person.
 class WEX_MODAL_COMMAND_SCOPE {
 public:
     WEX_MODAL_COMMAND_SCOPE();
     ~WEX_MODAL_COMMAND_SCOPE();
     WEX_MODAL_COMMAND_SCOPE(const WEX_MODAL_COMMAND_SCOPE&) = delete;
     WEX_MODAL_COMMAND_SCOPE& operator=(const WEX_MODAL_COMMAND_SCOPE&) = delete;
+    // The title of the last modal dialog that showed since the scope began with no follow-up
+    // to answer it (and was rejected for it), or an empty string when every one had one.
+    QString unanswered_dialog() const;
+
+private:
+    quint64 m_unanswered_before;
 };
 
 // For tests: every text registered without a person, empty ones included, oldest first.

@@ -23,8 +23,9 @@ namespace {
 const char* const FOLLOW_UP_PROPERTY = "wex_follow_up_serial";
 // How often the watchdog looks again at a dialog that another dialog covers.
 constexpr int WATCHDOG_RETRY_MS = 50;
-// How long a dialog that a scripted command opened without a follow-up may stay open.
-constexpr int UNANSWERED_TIMEOUT_MS = 1000;
+// How long a dialog that a scripted command opened without a follow-up may stay open: nothing
+// can answer it while the script waits for the command, so it is closed soon.
+constexpr int UNANSWERED_TIMEOUT_MS = 300;
 
 struct PENDING {
     std::string command;
@@ -44,20 +45,29 @@ public:
     void prepare(const std::string& command, int timeout_ms);
     // A command's scope: inside a follow-up what it registered passes to the follow-up, which
     // passes it to the command that opened the dialog (`hand_to`); otherwise it is dropped.
-    void enter_command_scope() { m_scopes.push_back({m_scopes.empty() || !m_scopes.back().run ? -1 : depth(), false}); }
+    void enter_command_scope()
+    {
+        if (!MSG_JOURNAL::is_interactive())  // a person answers the dialogs himself
+            watch_app();
+        m_scopes.push_back({m_scopes.empty() || !m_scopes.back().run ? -1 : depth(), false});
+    }
     void enter_run_scope(int hand_to) { m_scopes.push_back({hand_to, true}); }
     void leave_scope();
     int depth() const { return static_cast<int>(m_scopes.size()); }
     bool has_pending() const { return m_pending.has_value(); }
     std::vector<std::string> log;
+    // Dialogs that showed in a command scope with no follow-up waiting, and the last one's title.
+    quint64 unanswered = 0;
+    QString unanswered_title;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void watch_app();
     void claim(QDialog* dialog);
     void run(const QPointer<QDialog>& dialog, const std::string& command, int opener_depth);
-    void watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms);
+    void watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms, bool answered = true);
     void drop(const char* why);
     void expire_unscoped();
 
@@ -77,14 +87,20 @@ void MODAL_FOLLOW_UP::prepare(const std::string& command, int timeout_ms)
     log.push_back(command);
     if (command.empty())
         return;
-    if (m_filtered_app != QCoreApplication::instance()) {
-        m_filtered_app = QCoreApplication::instance();
-        if (m_filtered_app)
-            m_filtered_app->installEventFilter(this);
-    }
+    watch_app();
     m_pending = PENDING{command, timeout_ms, depth(), ++m_serial};
     if (depth() == 0)
         expire_unscoped();
+}
+
+// The filter goes on the application that runs now (tests make one after another).
+void MODAL_FOLLOW_UP::watch_app()
+{
+    if (m_filtered_app == QCoreApplication::instance())
+        return;
+    m_filtered_app = QCoreApplication::instance();
+    if (m_filtered_app)
+        m_filtered_app->installEventFilter(this);
 }
 
 void MODAL_FOLLOW_UP::expire_unscoped()
@@ -128,10 +144,12 @@ bool MODAL_FOLLOW_UP::eventFilter(QObject* watched, QEvent* event)
             return false;
         if (m_pending) {
             claim(dialog);
-        } else {
+        } else if (!MSG_JOURNAL::is_interactive()) {
             // A scripted command opened a dialog that nothing answers: it must not wait.
+            ++unanswered;
+            unanswered_title = dialog->windowTitle();
             dialog->setProperty(FOLLOW_UP_PROPERTY, ++m_serial);
-            watch(QPointer<QDialog>(dialog), m_serial, UNANSWERED_TIMEOUT_MS);
+            watch(QPointer<QDialog>(dialog), m_serial, UNANSWERED_TIMEOUT_MS, false);
         }
     }
     return false;
@@ -179,17 +197,20 @@ void MODAL_FOLLOW_UP::run(const QPointer<QDialog>& dialog, const std::string& co
 
 // Rejects the dialog once the deadline has passed; a dialog that a nested one covers waits
 // until it is the one in front, so that loops end innermost first.
-void MODAL_FOLLOW_UP::watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms)
+void MODAL_FOLLOW_UP::watch(const QPointer<QDialog>& dialog, quint64 serial, int delay_ms, bool answered)
 {
-    QTimer::singleShot(delay_ms, dialog.data(), [this, dialog, serial] {
+    QTimer::singleShot(delay_ms, dialog.data(), [this, dialog, serial, answered] {
         if (!dialog || !dialog->isVisible() || dialog->property(FOLLOW_UP_PROPERTY).toULongLong() != serial)
             return;
         if (QApplication::activeModalWidget() != dialog) {
-            watch(dialog, serial, WATCHDOG_RETRY_MS);
+            watch(dialog, serial, WATCHDOG_RETRY_MS, answered);
             return;
         }
         MSG_W warning;
-        warning.fill_args("The dialog %1!s! was still open after its follow-up and was closed/WWEX_MODAL_DIALOG_CLOSED",
+        warning.fill_args(answered ? "The dialog %1!s! was still open after its follow-up and was "
+                                     "closed/WWEX_MODAL_DIALOG_CLOSED"
+                                   : "The dialog %1!s! had no follow-up to answer it and was "
+                                     "closed/WWEX_MODAL_DIALOG_UNANSWERED",
                           dialog->windowTitle().toLocal8Bit().constData());
         warning.post();
         dialog->reject();
@@ -204,7 +225,18 @@ void wex_prepare_for_modal_dlg_if_in_test(const std::string& command, int timeou
         MODAL_FOLLOW_UP::get().prepare(command, timeout_ms);
 }
 
-WEX_MODAL_COMMAND_SCOPE::WEX_MODAL_COMMAND_SCOPE() { MODAL_FOLLOW_UP::get().enter_command_scope(); }
+WEX_MODAL_COMMAND_SCOPE::WEX_MODAL_COMMAND_SCOPE() : m_unanswered_before(MODAL_FOLLOW_UP::get().unanswered)
+{
+    MODAL_FOLLOW_UP::get().enter_command_scope();
+}
+
+QString WEX_MODAL_COMMAND_SCOPE::unanswered_dialog() const
+{
+    const MODAL_FOLLOW_UP& modal = MODAL_FOLLOW_UP::get();
+    return modal.unanswered == m_unanswered_before ? QString()
+           : modal.unanswered_title.isEmpty()      ? QString("(untitled)")
+                                                   : modal.unanswered_title;
+}
 
 WEX_MODAL_COMMAND_SCOPE::~WEX_MODAL_COMMAND_SCOPE() { MODAL_FOLLOW_UP::get().leave_scope(); }
 

@@ -10,6 +10,7 @@
 #include "vokr_view.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <functional>
 #include <memory>
 
 using namespace manager_test;
@@ -266,9 +268,26 @@ TEST_F(FrameWindow, FileCommandsKeepTheSessionAndTheModifiedMark)
     EXPECT_EQ(reader->get_tx_manager()->get_trigger_nodes(-1)->get_num_nodes(), 2);
     EXPECT_TRUE(reader->find_open_file(file, false));  // the first frame has it too
 
-    // Closing a modified window asks; Cancel keeps it, No closes it without saving.
+    // A save to a path that became a directory, or whose folder is gone, names the system's
+    // reason; the session stays modified and the saved file is untouched.
     ASSERT_NO_FATAL_FAILURE(add_rows(m, {"c"}));
     m->update_modified_flag();
+    const QString folder = QString::fromStdString(path("now_a_folder.lmx"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const auto& [target, reason] : {std::pair<QString, std::string>{folder, "directory"},
+                                         {QString::fromStdString(path("gone")) + "/x.lmx", "No such file"}}) {
+        MSG_JOURNAL::clear();
+        EXPECT_FALSE(frame->save_file(target));
+        const std::vector<MSG_RECORD> errors = posted("WEX_CANT_SAVE_FILE");
+        ASSERT_EQ(errors.size(), 1u) << target.toStdString();
+        EXPECT_NE(errors[0].text.find(reason), std::string::npos) << errors[0].text;
+        EXPECT_TRUE(frame->isWindowModified());
+        EXPECT_EQ(frame->get_qstring_filepath(), file);
+    }
+    ASSERT_TRUE(reader->open_file(file));
+    EXPECT_EQ(reader->get_tx_manager()->get_trigger_nodes(-1)->get_num_nodes(), 2);
+
+    // Closing a modified window asks; Cancel keeps it, No closes it without saving.
     frame->show();
     MSG_JOURNAL::push_answer(MSG_PROMPT::MSG_VALUE_CANCEL);
     EXPECT_FALSE(frame->close());
@@ -277,6 +296,56 @@ TEST_F(FrameWindow, FileCommandsKeepTheSessionAndTheModifiedMark)
     EXPECT_TRUE(frame->close());
     ASSERT_TRUE(reader->open_file(file));
     EXPECT_EQ(reader->get_tx_manager()->get_trigger_nodes(-1)->get_num_nodes(), 2);
+}
+
+// Opening a file or deleting the instance frees the diagram the canvas shows: the canvas lets
+// go of its boxes at once, so that no resize or paint before its queued update reads them.
+TEST_F(FrameWindow, TheCanvasLetsGoOfTheBoxesOfAClosedSessionOrInstance)
+{
+    const QString file = QString::fromStdString(path("advanced.lmx"));
+    const std::function<bool(VOKR_FRAME_WND*)> closers[] = {
+        [&file](VOKR_FRAME_WND* f) { return f->open_file(file); },
+        [](VOKR_FRAME_WND* f) { return f->get_tx_manager()->remove_instance(1); },
+    };
+    for (const auto& close : closers) {
+        auto frame = framed(false);
+        VOKR_TX_MANAGER* m = frame->get_tx_manager();
+        ASSERT_TRUE(frame->save_file(file));
+        ASSERT_TRUE(m->add_instance());
+        ASSERT_NO_FATAL_FAILURE(add_rows(m, {"a"}));
+        frame->show();
+        m->set_advanced_trigger(0, KSM_LTYPE_ADVANCED);  // as the level's type box does: its tab shows
+        m->set_int_state(-1, "active tab", 2);
+        emit m->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_TABS);
+        QCoreApplication::processEvents();
+        VOKR_OBJECT_WIDGET* canvas = frame->get_layout_widget()->get_object_widget();
+        ASSERT_NE(canvas->get_objects(), nullptr);
+        ASSERT_TRUE(close(frame.get()));
+        EXPECT_EQ(canvas->get_objects(), nullptr);
+        canvas->resize(canvas->size() + QSize(7, 7));
+        QCoreApplication::processEvents();
+    }
+}
+
+// A window without a session: every entry enabled as it opens, triggered before any menu ran
+// its enable rules (a toolbar button), does nothing harmful and makes no session; a dialog one
+// opens is closed as a script's would be. New makes a session by design.
+TEST_F(FrameWindow, EntriesOfAWindowWithoutASessionAreHarmless)
+{
+    VOKR_FRAME_WND frame(nullptr, 0, 0, 0);
+    frame.show();
+    QCoreApplication::processEvents();
+    QList<QAction*> entries = frame.findChildren<QAction*>();
+    entries += frame.get_tx_manager()->findChildren<QAction*>();
+    for (QAction* entry : entries) {
+        const QString name = entry->objectName();
+        if (!entry->isEnabled() || name.contains("EXIT") || name.contains("CLOSE") || name.contains("NEW"))
+            continue;
+        WEX_MODAL_COMMAND_SCOPE scope;
+        entry->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(frame.get_tx_manager()->get_session(), nullptr) << name.toStdString();
+    }
 }
 
 TEST_F(FrameWindow, MainWindowSaveAsReportsWhatTheSaveDid)

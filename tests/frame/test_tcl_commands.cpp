@@ -117,13 +117,12 @@ TEST_F(TclCommands, DialogChainsRegisterTheirFollowUpsAndFillTheDialogs)
         {"vokr_on_mnemonic_dialog -action {add table} -table_name {a\"b$c[set ::pwned 1]\\x} -table_width 8",
          "vokr_dlg_trigger_add_table_dialog -table_name \"a\\\"b\\$c\\[set ::pwned 1\\]\\\\x\" -table_width \"8\"",
          "VOKR_MNEMONIC_NEW_TABLE_DLG|a\"b$c[set ::pwned 1]\\x"},
-        {"vokr_on_mnemonic_dialog -action bogus", "", "VOKR_MNEMONIC_DLG"},
         {"vokr_on_insert_time_bar_dialog -sample_number 3",
          "vokr_dlg_trigger_insert_time_bar_dialog -time \"\" -time_unit_index \"\" -sample_number \"3\"",
          "VOKR_INSERT_TIME_BAR_DLG"},
         {"vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 2", "", nullptr},
-        {"vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 1", "vokr_dlg_trigger_property_dialog_accept",
-         nullptr},
+        {"vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 1",
+         "vokr_dlg_trigger_property_dialog_accept", nullptr},
         {"vokr_on_advanced_key_press -keyboard_key A -keyboard_modifier 9", "vokr_dlg_trigger_property_dialog_insert",
          nullptr},
         {"vokr_test_advanced_menu_actions -action nothing -x_coord 5 -y_coord 5", "", nullptr},
@@ -249,16 +248,39 @@ TEST_F(TclCommands, BadInputAnswersATclErrorAndChangesNothing)
         {"vokr_dlg_trigger_property_dialog", "no object properties dialog"},
         {"vokr_dlg_trigger_import_dialog_accept", "no mnemonic import dialog"},
         {"vokr_dlg_trigger_file_dialog_accept -import_filename x", "no file dialog"},
+        {"vokr_set_storage_qualifier",
+         "bad type \"\": must be Continuous, Conditional, Start/Stop, Transitional, "
+         "State-based, Input port"},
+        {"vokr_set_storage_qualifier -type {}", "bad type \"\""},
+        {"vokr_set_storage_qualifier -type PORT", "bad type \"PORT\""},
+        {"vokr_set_storage_qualifier -type conditional", "bad type \"conditional\""},
+        {"vokr_on_mnemonic_dialog -action {Add Table}",
+         "unknown action \"Add Table\": must be add table, import file, delete table, add entry, delete entry"},
+        {"vokr_on_mnemonic_dialog -action bogus", "unknown action \"bogus\""},
     };
+    spy.seen.clear();
     for (const CASE& c : cases) {
         int code = 0;
         const std::string result = eval(c.script, &code);
         EXPECT_EQ(code, TCL_ERROR) << c.script;
         EXPECT_NE(result.find(c.message), std::string::npos) << c.script << ": " << result;
     }
+    EXPECT_TRUE(spy.seen.empty()) << "no dialog opened for the refused calls";
+    EXPECT_EQ(frame->get_tx_manager()->get_trigger_nodes(-1)->get_storage_qualifier_type(), KSM_SQTYPE_CONTINUOUS);
     EXPECT_TRUE(nodes(frame.get()).empty());
     frame.reset();
     int code = 0;
+    {
+        // A window without a session: the commands that work on one say so.
+        VOKR_FRAME_WND bare(nullptr, 0, 0, 0);
+        bare.activateWindow();
+        QCoreApplication::processEvents();
+        for (const char* script : {"vokr_set_storage_qualifier -type Continuous", "vokr_undo_view",
+                                   "vokr_delete_all_node_in_view", "vokr_on_mnemonic_dialog -action {add table}"}) {
+            EXPECT_NE(eval(script, &code).find("the editor has no session"), std::string::npos) << script;
+            EXPECT_EQ(code, TCL_ERROR) << script;
+        }
+    }
     EXPECT_EQ(eval("vokr_undo_view", &code), "vokr_undo_view: no editor window is open");
     EXPECT_EQ(code, TCL_ERROR);
 }

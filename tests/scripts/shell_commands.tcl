@@ -69,3 +69,34 @@ set odd [file join $work {odd [exit 7] $env(HOME) "q" \ end}]
 answer_dialog [list export_format Comma file_name $odd] OK {action EXPORT}
 check {[file exists "$odd.csv"]} "the file is named as typed"
 check {[session data_log]} "the editor is usable after the failed answers"
+
+# An action that opens a modal dialog outside answer_dialog: the host closes the dialog and the
+# action says how to answer it, long before a script would be thought hung.
+foreach {id focus} {355 view 361 view 506 window 178 view PIRQ_OPEN_ACTION window PIRQ_SAVE_AS_ACTION window} {
+    set start [clock milliseconds]
+    expect_error [list action $id -focus $focus] \
+        {"action *" opened the dialog "*", which was closed unanswered: open it inside answer_dialog to answer it}
+    check {[clock milliseconds] - $start < 3000} "action $id answered within three seconds"
+}
+check {[session data_log]} "the editor is usable after the closed dialogs"
+
+# A window without a session: its entries are disabled or harmless, the readers read it empty
+# and the module's commands that need a session say so.
+::korvane::msg::answer no
+close_window
+::korvane::host::open_editor
+check {[nodes] eq "" && [nodes data] eq "" && [trigger] eq "" && [time_bars] eq ""} "the readers answer empty"
+expect_errors {
+    {sample {cpu|pc[15..0]} 0}                {the window has no session}
+    {vokr_set_storage_qualifier -type Continuous} {vokr_set_storage_qualifier: the editor has no session}
+    {vokr_undo_view}                          {vokr_undo_view: the editor has no session}
+    {action DISPLAY_HEX}                      {action DISPLAY_HEX is disabled}
+    {action ADD_INSTANCE -focus window}       {action ADD_INSTANCE is disabled}
+    {action PIRQ_SAVE_AS_ACTION -focus window} {action PIRQ_SAVE_AS_ACTION is disabled}
+}
+for {set id 0} {$id < 740} {incr id} {
+    foreach focus {view window canvas} {
+        catch {action $id -focus $focus}
+    }
+}
+check {[session instances] == 0 && ![session modified]} "no entry made a session"

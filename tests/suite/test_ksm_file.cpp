@@ -1508,3 +1508,34 @@ TEST(repository_file, WritesStoppedByAFileSizeLimitKeepTheOldFileAndTellWhy)
 }
 
 }  // namespace
+
+// The largest lists the list's edits allow (every node, each in a group of its own) save and
+// open again as they were; one node or group more is refused by the edit itself.
+TEST(repository_file, TheLargestListsTheEditsAllowReadBack)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    KSM_TX_SIGNAL_SET* set = tx.get_signal_set_at(0);
+    for (int i = 0; i < KSM_MAX_NODES; ++i)
+        ASSERT_TRUE(
+            set->insert_node(("n" + std::to_string(i)).c_str(), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+    EXPECT_FALSE(set->insert_node("one_more", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+    for (int row = KSM_MAX_NODES - 1; row >= 0; --row)
+        ASSERT_TRUE(set->group_nodes(row, row)) << row;
+    EXPECT_FALSE(set->group_nodes(0, 1));
+    ASSERT_EQ(set->get_num_nodes(), KSM_MAX_NODES + KSM_MAX_GROUP_ROWS);
+
+    const QString path = dir.filePath("largest.lmx");
+    ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    KSM_TX_SESSION reopened(new TEST_ROOT, false);
+    ASSERT_TRUE(reopened.open_session(local(path).c_str())) << reopened.get_last_error();
+    for (auto [a, b] : {std::pair<KSM_TX_SIGNAL_NODES*, KSM_TX_SIGNAL_NODES*>{set, reopened.get_signal_set_at(0)},
+                        {tx.get_trigger_at(0), reopened.get_trigger_at(0)}}) {
+        ASSERT_EQ(b->get_num_nodes(), a->get_num_nodes());
+        for (int row = 0; row < a->get_num_nodes(); ++row) {
+            ASSERT_STREQ(b->get_node_name(row), a->get_node_name(row)) << row;
+            ASSERT_EQ(b->get_depth(row), a->get_depth(row)) << row;
+        }
+    }
+}

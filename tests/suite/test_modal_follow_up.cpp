@@ -1,5 +1,6 @@
 // The shell's test mode for modal dialogs: follow-ups run inside the dialog, "1" accepts, the
 // watchdog rejects, and a follow-up whose command opened no dialog is dropped.
+#include "msg.h"
 #include "wex.h"
 #include "yuvr.h"
 
@@ -80,6 +81,22 @@ TEST_F(ModalFollowUp, NestedDialogsCloseInnermostFirst)
     EXPECT_EQ(outer.exec(), QDialog::Rejected);
     EXPECT_EQ(var("::inner"), "done");
     EXPECT_EQ(var("::outer"), "1");
+}
+
+// A dialog a scoped command opens with no follow-up: without a person it is rejected soon and
+// the scope names it; a person's stays open until he closes it.
+TEST_F(ModalFollowUp, AnUnansweredDialogClosesOnlyWithoutAPerson)
+{
+    for (const bool person : {false, true}) {
+        MSG_JOURNAL::set_interactive(person);
+        WEX_MODAL_COMMAND_SCOPE scope;
+        QDialog dialog;
+        dialog.setWindowTitle("Unanswered");
+        QTimer::singleShot(800, &dialog, &QDialog::accept);  // the person's answer, after the watchdog
+        EXPECT_EQ(dialog.exec(), person ? QDialog::Accepted : QDialog::Rejected) << person;
+        EXPECT_EQ(scope.unanswered_dialog(), person ? QString() : QString("Unanswered")) << person;
+    }
+    MSG_JOURNAL::set_interactive(false);
 }
 
 TEST_F(ModalFollowUp, EveryRegistrationIsLoggedAndAnUnscopedOneExpires)

@@ -76,6 +76,7 @@ private:
     void enable_item(QWidget* widget, bool read_only_rule);
     void guard(QWidget* widget) { enable_item(widget, true); }
     void soft_guard(QWidget* widget) { enable_item(widget, false); }
+    bool instance_exists() const;
     void refresh_clock();
     void refresh_data();
     void show_sample_depth(const QString& text);

@@ -47,7 +47,7 @@ void select_if(bool ok, QComboBox* combo, const QString& text)
 void VOKR_CONFIG_WIDGET::on_update(QObject*, int hint)
 {
     const int mask = vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG);
-    if ((hint & mask) != mask)
+    if ((hint & mask) != mask || !instance_exists())
         return;
     VOKR_UPDATE_GUARD update;
     refresh_clock();
@@ -99,6 +99,13 @@ void VOKR_CONFIG_WIDGET::enable_item(QWidget* widget, bool read_only)
     else
         widget->setEnabled(!blocked);
     widget->update();
+}
+
+// A widget of an instance that a newly opened session lacks waits for the layout to replace it.
+bool VOKR_CONFIG_WIDGET::instance_exists() const
+{
+    const KSM_TX_SESSION* session = m_tx_manager->get_session();
+    return m_instance < 0 || (session && m_instance < session->get_num_instances());
 }
 
 // ---- refresh steps ----------------------------------------------------------------------------------

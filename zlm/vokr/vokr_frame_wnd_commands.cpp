@@ -142,6 +142,8 @@ bool VOKR_FRAME_WND::save_modified(bool ask)
 // The main window chooses the file in the suite's dialog and reports whether the save worked.
 bool VOKR_FRAME_WND::save_as(const QString& path)
 {
+    if (!m_tx_manager->get_session())
+        return false;  // no session to save: no file dialog either
     if (!m_main_window)
         return WEX_FRAME_WND::save_as(path);
     PIRQ_FILE_DLG dialog(this);
@@ -370,6 +372,10 @@ void VOKR_FRAME_WND::on_update_file_menu()
             entry->setEnabled(has_data && idle);
     const bool trigger_list = instance_present() && m_tx_manager->get_trigger_object() != nullptr;
     action(PIRQ_ACTION_CREATE_LIST_FILE)->setEnabled(trigger_list && has_data && m_tx_manager->is_data_mode(-1));
+    // A window without a session has nothing to save.
+    for (const char* name : {"PIRQ_SAVE_ACTION", "PIRQ_SAVE_AS_ACTION"})
+        if (QAction* entry = get_standard_action(name))
+            entry->setEnabled(m_tx_manager->get_session() != nullptr);
 }
 
 void VOKR_FRAME_WND::on_update_edit_menu()

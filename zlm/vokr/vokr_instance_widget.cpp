@@ -172,7 +172,7 @@ void VOKR_INSTANCE_WIDGET::connect_actions()
     QAction* rename = m_tx_manager->get_action(PIRQ_ACTION_RENAME_INSTANCE, QVariant());
     rename->setShortcut(Qt::Key_F2);
     rename->setShortcutContext(Qt::WidgetShortcut);
-    m_tx_manager->get_action(PIRQ_ACTION_ADD_INSTANCE, QVariant())->setEnabled(true);
+    m_tx_manager->get_action(PIRQ_ACTION_ADD_INSTANCE, QVariant())->setEnabled(!m_tx_manager->is_empty());
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &VOKR_INSTANCE_WIDGET::on_selection_changed);
     connect(m_tree, &QTreeView::doubleClicked, this, &VOKR_INSTANCE_WIDGET::on_double_clicked);
@@ -374,7 +374,7 @@ void VOKR_INSTANCE_WIDGET::enable_edit_commands(const QList<QStandardItem*>& row
     }
     const bool any = !rows.isEmpty() && !locked;
     auto set = [this](PIRQ_ACTION_ENUM id, bool on) { m_tx_manager->get_action(id, QVariant())->setEnabled(on); };
-    set(PIRQ_ACTION_ADD_INSTANCE, !locked);
+    set(PIRQ_ACTION_ADD_INSTANCE, !locked && !m_tx_manager->is_empty());
     set(PIRQ_ACTION_DELETE_INSTANCE, any);
     set(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, any && normal);
     set(PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER, any && power_up);
@@ -385,6 +385,8 @@ void VOKR_INSTANCE_WIDGET::enable_edit_commands(const QList<QStandardItem*>& row
 
 void VOKR_INSTANCE_WIDGET::on_instance_add()
 {
+    if (m_tx_manager->is_empty())
+        return;  // a window without a session has nothing to add an instance to
     m_tx_manager->add_instance();
     notify_all({0x10000070, 0x20000001});
 }

@@ -187,10 +187,11 @@ void VOKR_JTAG_WIDGET::restore_programming_file()
     }
 }
 
+// The pane's visibility is kept in the session; a window without one has nowhere to keep it.
 void VOKR_JTAG_WIDGET::on_set_visible(bool visible)
 {
-    VOKR_ASSERT_TEXT(m_tx_manager->get_session() != NULL, "ksm_tx_session != NULL");
-    m_tx_manager->get_session()->set_global_data("jtag widget visible", visible ? 1 : 0);
+    if (m_tx_manager->get_session())
+        m_tx_manager->get_session()->set_global_data("jtag widget visible", visible ? 1 : 0);
 }
 
 // ---- refresh -------------------------------------------------------------------------------------------------

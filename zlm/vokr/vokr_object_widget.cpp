@@ -11,11 +11,19 @@
 #include <QGridLayout>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSet>
 
 #include <algorithm>
 #include <climits>
 
 namespace {
+
+// The canvases that exist, so that a trigger object going away can take its boxes from them.
+QSet<VOKR_OBJECT_WIDGET*>& canvases()
+{
+    static QSet<VOKR_OBJECT_WIDGET*> all;
+    return all;
+}
 
 int interaction_mode = VOKR_INTERACTION_IDLE;
 
@@ -111,6 +119,7 @@ VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager
     : QWidget(parent), m_tx_manager(manager)
 {
     setObjectName("trigger_canvas");
+    canvases().insert(this);
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
     setAcceptDrops(true);
@@ -149,8 +158,23 @@ VOKR_OBJECT_WIDGET::VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager
 
 VOKR_OBJECT_WIDGET::~VOKR_OBJECT_WIDGET()
 {
+    canvases().remove(this);
     free_objects(&m_clipboard);
     free_objects(&m_drag_remainder);
+}
+
+// A canvas learns of a session change through a queued update; boxes freed before it arrives
+// (a reopened file, a deleted instance) must not be read by a resize or paint meanwhile.
+void VOKR_OBJECT_WIDGET::forget_boxes(const QList<VOKR_OBJECT*>* boxes)
+{
+    for (VOKR_OBJECT_WIDGET* canvas : std::as_const(canvases()))
+        if (canvas->m_objects == boxes) {
+            canvas->m_objects = nullptr;
+            canvas->m_undo_list = nullptr;
+            canvas->m_undo_position = -1;
+            canvas->m_error_object = nullptr;
+            canvas->update();
+        }
 }
 
 QAction* VOKR_OBJECT_WIDGET::action(int id) const

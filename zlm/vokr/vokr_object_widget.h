@@ -53,6 +53,8 @@ public:
     VOKR_OBJECT_WIDGET(QWidget* parent, VOKR_TX_MANAGER* manager);
     explicit VOKR_OBJECT_WIDGET(VOKR_TX_MANAGER* manager) : VOKR_OBJECT_WIDGET(nullptr, manager) {}
     ~VOKR_OBJECT_WIDGET() override;
+    // Every canvas showing these boxes lets go of them: their trigger object is being deleted.
+    static void forget_boxes(const QList<VOKR_OBJECT*>* boxes);
     VOKR_TX_MANAGER* get_manager() const { return m_tx_manager; }
 
     // Shared by every canvas of the process: only one mouse drags at a time.

@@ -16,7 +16,8 @@ const char* const SHORT_NAME = "vokr";
 
 // The frame every command shares: parse the options with the command's own object, let the
 // wrapper answer help requests and option errors, then do the work; a follow-up the command
-// registered for a dialog that never showed is dropped when it returns.
+// registered for a dialog that never showed is dropped when it returns, and a dialog it opened
+// that no follow-up answered (closed by the host) makes it an error.
 template <int COMMAND> int handler(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     YUVR_ARGS args(interp);
@@ -28,7 +29,15 @@ template <int COMMAND> int handler(ClientData, Tcl_Interp* interp, int objc, Tcl
     if (code != TCL_OK || answered)
         return code;
     WEX_MODAL_COMMAND_SCOPE scope;
-    return vokr_tcl_run_command(COMMAND, args, interp);
+    const int result = vokr_tcl_run_command(COMMAND, args, interp);
+    const QString dialog = scope.unanswered_dialog();
+    if (result != TCL_OK || dialog.isEmpty())
+        return result;
+    // Nothing could answer the dialog the command opened: the host closed it, and says so.
+    const QString message = QString("%1: the dialog \"%2\" opened with no follow-up to answer it and was closed")
+                                .arg(VOKR_TCL_COMMAND_DEFINITIONS[COMMAND].command, dialog);
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.toUtf8().constData(), -1));
+    return TCL_ERROR;
 }
 
 template <size_t... I> std::array<YUVR_CALLBACK, sizeof...(I) + 1> make_callbacks(std::index_sequence<I...>)

@@ -11,7 +11,9 @@
 
 #include <QPrinter>
 
+#include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -118,9 +120,17 @@ int do_locate(const CALL& c)
     return TCL_OK;
 }
 
+// The mnemonic dialog's actions, each with the follow-up it registers; any other is refused
+// before the dialog opens, since nothing would answer it.
+const char* const MNEMONIC_ACTIONS[] = {"add table", "import file", "delete table", "add entry", "delete entry"};
+
 int mnemonic_dialog(const CALL& c)
 {
     const std::string action = c.str(VOKR_AUTO_ARG_ACTION);
+    if (std::find(std::begin(MNEMONIC_ACTIONS), std::end(MNEMONIC_ACTIONS), action) == std::end(MNEMONIC_ACTIONS))
+        return c.fail(QString("unknown action \"%1\": must be %2")
+                          .arg(QString::fromStdString(action),
+                               QStringList(std::begin(MNEMONIC_ACTIONS), std::end(MNEMONIC_ACTIONS)).join(", ")));
     if (action == "add table")
         c.follow_up("vokr_dlg_trigger_add_table_dialog", {VOKR_AUTO_ARG_TABLE_NAME, VOKR_AUTO_ARG_TABLE_WIDTH});
     else if (action == "import file")
@@ -130,10 +140,8 @@ int mnemonic_dialog(const CALL& c)
     else if (action == "add entry")
         c.follow_up("vokr_dlg_trigger_add_entry_dialog",
                     {VOKR_AUTO_ARG_ENTRY_VALUE, VOKR_AUTO_ARG_ENTRY_RADIX, VOKR_AUTO_ARG_ENTRY_MNEMONIC});
-    else if (action == "delete entry")
-        c.follow_up("vokr_dlg_trigger_delete_entry", {VOKR_AUTO_ARG_ENTRY_ROW});
     else
-        c.no_follow_up();
+        c.follow_up("vokr_dlg_trigger_delete_entry", {VOKR_AUTO_ARG_ENTRY_ROW});
     return c.done(c.frame->test_open_view_dialog("mnemonic"));
 }
 
@@ -161,6 +169,17 @@ int key_press(const CALL& c)
     else
         c.no_follow_up();
     return c.done(c.frame->test_advanced_key_press(c.text(VOKR_AUTO_ARG_KEYBOARD_KEY), modifier));
+}
+
+// The storage qualifier by its label; the manager takes only its own labels.
+int set_storage_qualifier(const CALL& c)
+{
+    const QString type = c.text(VOKR_AUTO_ARG_TYPE);
+    const QStringList labels = VOKR_TX_MANAGER::storage_qualifier_labels();
+    if (!labels.contains(type))
+        return c.fail(QString("bad type \"%1\": must be %2").arg(type, labels.join(", ")));
+    c.frame->get_tx_manager()->set_storage_qualifier_type(type);
+    return TCL_OK;
 }
 
 int print_file(const CALL& c)
@@ -193,6 +212,13 @@ int mnemonic_button(const CALL& c, const char* button, const char* next, std::in
 {
     c.follow_up(next, options);
     return c.done(c.frame->test_mnemonic_button(button));
+}
+
+// A window without a session takes files and nodes to open or add; every other command works
+// on a session's instance.
+bool needs_session(int command)
+{
+    return command != VOKR_TCL_OPEN_FILE && command != VOKR_TCL_ADD_NODE && command != VOKR_TCL_DO_LOCATE;
 }
 
 int dispatch(const CALL& c)
@@ -255,7 +281,7 @@ int dispatch(const CALL& c)
         return c.done(f->test_find(t(VOKR_AUTO_ARG_FIND_STRING), n(VOKR_AUTO_ARG_DIRECTION)));
     case VOKR_TCL_DLG_TRIGGER_FIND_DIALOG: return c.done(f->test_fill_find_dialog());
     case VOKR_TCL_CHECK_LOCATE_ENABLE: return c.done(f->test_check_locate_enable());
-    case VOKR_TCL_SET_STORAGE_QUALIFIER: f->get_tx_manager()->set_storage_qualifier_type(t(VOKR_AUTO_ARG_TYPE)); return TCL_OK;
+    case VOKR_TCL_SET_STORAGE_QUALIFIER: return set_storage_qualifier(c);
     case VOKR_TCL_UNDO_VIEW: f->get_tx_manager()->on_edit_undo(); return TCL_OK;
     case VOKR_TCL_REDO_VIEW: f->get_tx_manager()->on_edit_redo(); return TCL_OK;
     case VOKR_TCL_SET_ACTIVE:
@@ -316,5 +342,7 @@ int vokr_tcl_run_command(int command, const YUVR_ARGS& args, Tcl_Interp* interp)
     const CALL call{command, args, interp, frame};
     if (!frame)
         return call.fail("no editor window is open");
+    if (frame->get_tx_manager()->is_empty() && needs_session(command))
+        return call.fail("the editor has no session");
     return dispatch(call);
 }

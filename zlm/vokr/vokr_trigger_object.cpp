@@ -1,9 +1,11 @@
 #include "vokr_trigger_object.h"
 
 #include "vokr_object.h"
+#include "vokr_object_widget.h"
 
 VOKR_TRIGGER_OBJECT::~VOKR_TRIGGER_OBJECT()
 {
+    VOKR_OBJECT_WIDGET::forget_boxes(&m_object_array);
     qDeleteAll(m_object_array);
     for (QList<VOKR_OBJECT*>* snapshot : std::as_const(m_undo_list)) {
         qDeleteAll(*snapshot);

@@ -679,6 +679,8 @@ public:
     bool is_disable_storage_qualifier_enabled(int instance) const;
     bool is_record_data_discontinuities_enabled(int instance) const;
 public slots:
+    // The labels set_storage_qualifier_type takes, in the order of the types.
+    static QStringList storage_qualifier_labels();
     void set_storage_qualifier_type(const QString& text);
     void set_storage_qualifier_input_port(const QString& name, VOKR_IS_POST_FITTING_TYPE kind);
     void set_storage_qualifier_input_port(const QString& name);

@@ -35,6 +35,11 @@ bool post_fitting_flag(VOKR_IS_POST_FITTING_TYPE kind, bool stored)
 
 // ---- storage qualifier --------------------------------------------------------------------------------------
 
+QStringList VOKR_TX_MANAGER::storage_qualifier_labels()
+{
+    return QStringList(std::begin(SQ_TEXTS), std::end(SQ_TEXTS));
+}
+
 bool VOKR_TX_MANAGER::get_storage_qualifier_type(QString* text, int instance) const
 {
     if (is_empty() || signal_set_at(instance)->get_sample_depth() == 0 || trigger_at(instance)->is_segmented())

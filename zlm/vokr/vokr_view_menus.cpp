@@ -500,7 +500,8 @@ void VOKR_VIEW::add_format_table_entries(QMenu* menu, const QString& common)
     VOKR_ASSERT_TEXT(actions.count() > 0, "actions.count() > 0");
     QActionGroup* group = actions.first()->actionGroup();
     KSM_TX_SESSION* session = m_tx_manager->get_session();
-    VOKR_ASSERT_TEXT(session && session->get_data_session(), "data_session != NULL");
+    if (!session || !session->get_data_session())
+        return;  // a window without a session has no tables
     KSM_DATA_MNEMONICS* mnemonics = session->get_data_session()->get_mnemonics();
     VOKR_ASSERT_TEXT(mnemonics != nullptr, "mnemonics != NULL");
     bool separated = false;
