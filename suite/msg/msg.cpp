@@ -163,7 +163,7 @@ int take_scripted_answer(const MSG_PROMPT& msg)
     const std::string condition = "The scripted answer " + std::to_string(answer) + " is not one of the buttons (" +
                                   buttons + ") of the prompt \"" + msg.get_msg_text() + "\"";
     // The source named as the source tree names it, wherever the build ran.
-    MSG_INTERNAL_ERROR::report(condition.c_str(), "MSG", "suite/msg.cpp", __LINE__);
+    MSG_INTERNAL_ERROR::report(condition.c_str(), "MSG", "suite/msg/msg.cpp", __LINE__);
 }
 
 }  // namespace

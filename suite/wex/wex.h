@@ -4,6 +4,8 @@
 // commands for modal dialogs).
 #pragma once
 
+#include "fstr.h"
+
 #include <QMainWindow>
 #include <QMap>
 #include <QMenu>
@@ -17,10 +19,6 @@
 class PIRQ_PAGE_INFO;
 class QPrinter;
 class QToolBar;
-
-using FSTR_FLOW_ENUM = int;
-constexpr FSTR_FLOW_ENUM FSTR_FLOW_FULL_COMPILATION = 15;
-constexpr FSTR_FLOW_ENUM FSTR_FLOW_FAST_RECOMPILATION = 80;
 
 // Frame modes: the frame is the suite's main window (the editor runs on its own).
 constexpr unsigned int WEX_FRAME_MODE_MAIN_WINDOW = 0x1;

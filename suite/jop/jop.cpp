@@ -1,9 +1,9 @@
 #include "jop.h"
 
 #include "dev.h"
+#include "fstr.h"
 #include "omu.h"
 #include "pgmio.h"
-#include "wex.h"
 
 #include <QFileInfo>
 
