@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <vector>
@@ -187,9 +188,52 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
         chunk->written[0] |= 1;  // every column's first value opens the dump
 }
 
-// A bus's value lines for every sample where it is written: a member at a time (from the words
-// find_changes kept), its bit placed in each line; invalid samples and members without samples
-// read x.
+// Eight members' bits at one sample (first member in bit 0) as their eight characters.
+const uint64_t* octet_chars()
+{
+    static const std::array<uint64_t, 256> table = [] {
+        std::array<uint64_t, 256> t{};
+        for (unsigned c = 0; c < 256; ++c)
+            for (unsigned i = 0; i < 8; ++i)
+                t[c] |= uint64_t('0' + ((c >> i) & 1)) << (8 * i);
+        return t;
+    }();
+    return table.data();
+}
+
+// Writes one member's bit into the lines of its valid written samples.
+void put_member(const COLUMN_CHUNK& chunk, size_t m, int count, const VALIDITY& v, size_t length, char* text)
+{
+    const uint64_t* w = &chunk.words[m * CHUNK];
+    for (int k = 0; k < count; ++k)
+        for (uint64_t at = chunk.written[k]; at; at &= at - 1, text += length) {
+            const int bit = __builtin_ctzll(at);
+            if ((v.valid[k] >> bit) & 1)
+                *text = char('0' + ((w[k] >> bit) & 1));
+        }
+}
+
+// Writes eight members' bits into the lines of their valid written samples, eight characters at
+// a time.
+void put_octet(const COLUMN_CHUNK& chunk, size_t m, int count, const VALIDITY& v, size_t length, char* text)
+{
+    const uint64_t* w = &chunk.words[m * CHUNK];
+    const uint64_t* chars = octet_chars();
+    for (int k = 0; k < count; ++k)
+        for (uint64_t at = chunk.written[k]; at; at &= at - 1, text += length) {
+            const int bit = __builtin_ctzll(at);
+            if (!((v.valid[k] >> bit) & 1))
+                continue;
+            unsigned octet = 0;
+            for (int i = 0; i < 8; ++i)
+                octet |= unsigned((w[i * CHUNK + k] >> bit) & 1) << i;
+            std::memcpy(text, &chars[octet], 8);
+        }
+}
+
+// A bus's value lines for every sample where it is written (from the words find_changes kept),
+// eight members at a time where all eight were captured; invalid samples and members without
+// samples read x.
 void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, const VALIDITY& v,
                     COLUMN_CHUNK* chunk)
 {
@@ -202,19 +246,18 @@ void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, cons
     chunk->next = 0;
     for (size_t j = 0; j < lines; ++j)
         std::memcpy(&chunk->lines[j * length], blank.data(), length);
-    for (size_t m = 0; m < width; ++m) {
-        if (!column.words[m])
-            continue;
-        const uint64_t* w = &chunk->words[m * CHUNK];
+    const auto captured = [&](size_t m) { return column.words[m] != nullptr; };
+    for (size_t m = 0; m < width;) {
         char* text = &chunk->lines[1 + m];
-        for (int k = 0; k < count; ++k) {
-            const uint64_t now = w[k], valid = v.valid[k];
-            for (uint64_t at = chunk->written[k]; at; at &= at - 1, text += length) {
-                const int bit = __builtin_ctzll(at);
-                if ((valid >> bit) & 1)
-                    *text = char('0' + ((now >> bit) & 1));
-            }
+        if (m + 8 <= width && captured(m) && captured(m + 1) && captured(m + 2) && captured(m + 3) && captured(m + 4) &&
+            captured(m + 5) && captured(m + 6) && captured(m + 7)) {
+            put_octet(*chunk, m, count, v, length, text);
+            m += 8;
+            continue;
         }
+        if (captured(m))
+            put_member(*chunk, m, count, v, length, text);
+        ++m;
     }
 }
 
