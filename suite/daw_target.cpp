@@ -381,6 +381,8 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         if (found < 0)
             return true;
         plan->pre_counts.push_back(pre);
+        if (final || k + 1 == segments)
+            program->stop_triggering();  // the samples after the last trigger need storage alone
         floor =
             place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
         if (final)
