@@ -801,12 +801,15 @@ uint64_t PROGRAM::qualify(size_t block)
 void PROGRAM::extend(size_t blocks)
 {
     m_current.resize(m_levels.size());
+    const bool evaluate = m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED;
     while (m_stored.size() < blocks) {
         const size_t block = m_stored.size();
-        for (size_t l = 0; l < m_levels.size(); ++l)
-            m_level_words[l].push_back(m_current[l] = m_levels[l]->next());
-        if (m_flow)
-            m_flow_words.push_back(m_flow->next(m_current));
+        if (evaluate) {
+            for (size_t l = 0; l < m_levels.size(); ++l)
+                m_level_words[l].push_back(m_current[l] = m_levels[l]->next());
+            if (m_flow)
+                m_flow_words.push_back(m_flow->next(m_current));
+        }
         m_stored.push_back(qualify(block));
     }
 }
@@ -814,6 +817,8 @@ void PROGRAM::extend(size_t blocks)
 long long PROGRAM::find_trigger(long long from, long long limit, bool segment, bool* final)
 {
     *final = false;
+    if (!m_triggering)
+        return -1;
     size_t level = 0;
     for (long long at = std::max(from, 0ll); at < limit;) {
         const size_t block = static_cast<size_t>(at >> 6);

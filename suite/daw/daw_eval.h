@@ -61,6 +61,9 @@ public:
     long long next_stored(long long from, long long limit);
     // The last stored sample before `from` and not before `floor`, or -1.
     long long previous_stored(long long from, long long floor);
+    // Once the last trigger is found, only storage is asked for: the levels (and a flow that
+    // does not qualify storage) are no longer evaluated, and find_trigger finds nothing more.
+    void stop_triggering() { m_triggering = false; }
 
 private:
     PROGRAM() = default;
@@ -73,6 +76,7 @@ private:
     std::vector<std::unique_ptr<STREAM>> m_inputs;    // transitional nodes or the input port
     std::unique_ptr<FLOW> m_flow;
     bool m_storing = false;  // start/stop: a start was met and no stop since
+    bool m_triggering = true;
     std::vector<uint64_t> m_previous;  // transitional: each node's last word
     std::vector<std::vector<uint64_t>> m_level_words;  // per level, per block
     std::vector<FLOW_WORDS> m_flow_words;

@@ -254,18 +254,6 @@ void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
     }
 }
 
-// Writes the low `count` bits of `word` into the plane from bit `at` on.
-void put_bits(std::vector<uint64_t>* plane, long long at, uint64_t word, int count)
-{
-    if (count < 64)
-        word &= (uint64_t(1) << count) - 1;
-    const size_t k = static_cast<size_t>(at >> 6);
-    const int shift = static_cast<int>(at & 63);
-    (*plane)[k] |= word << shift;
-    if (shift && shift + count > 64)
-        (*plane)[k + 1] |= word >> (64 - shift);
-}
-
 // A stretch of log samples that holds consecutive stream samples.
 struct RUN {
     int slot;
@@ -298,7 +286,15 @@ void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane,
     const size_t first = static_cast<size_t>(run.slot) >> 6, last = static_cast<size_t>(run.slot + run.length - 1) >> 6;
     const size_t count = last - first + 1;
     words->resize(count);
-    sample_words(source, run.position - shift, words->data(), count);
+    const long long start = run.position - shift;  // the stream sample at the first word's bit 0
+    if (start >= 0) {
+        sample_words(source, start, words->data(), count);
+    } else {  // the run starts the stream: its first word holds nothing from before the start
+        sample_words(source, run.position, words->data(), 1);
+        (*words)[0] <<= shift;
+        if (count > 1)
+            sample_words(source, start + 64, words->data() + 1, count - 1);
+    }
     const int end = (run.slot + run.length) & 63;
     const uint64_t head = ~uint64_t(0) << shift, tail = end ? (uint64_t(1) << end) - 1 : ~uint64_t(0);
     if (count == 1) {
@@ -317,17 +313,8 @@ void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::v
     for (int c = first; c < last; ++c) {
         std::fill(plane.begin(), plane.end(), 0);
         const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-        for (const RUN& run : runs) {
-            if (run.position >= (run.slot & 63)) {
-                put_run(source, run, &plane, &words);
-                continue;
-            }
-            const size_t count = (static_cast<size_t>(run.length) + 63) / 64;
-            words.resize(count);
-            sample_words(source, run.position, words.data(), count);
-            for (int j = 0; j < run.length; j += 64)
-                put_bits(&plane, run.slot + j, words[static_cast<size_t>(j / 64)], std::min(64, run.length - j));
-        }
+        for (const RUN& run : runs)
+            put_run(source, run, &plane, &words);
         log->set_channel_words(c, plane.data(), plane.size());
         log->set_connection_status(c, source.known);
     }
@@ -381,6 +368,8 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         if (found < 0)
             return true;
         plan->pre_counts.push_back(pre);
+        if (final || k + 1 == segments)
+            program->stop_triggering();  // the samples after the last trigger need storage alone
         floor =
             place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
         if (final)

@@ -6,8 +6,10 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 // One exported column: a single signal or a bus, its members most significant first.
@@ -187,9 +189,52 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
         chunk->written[0] |= 1;  // every column's first value opens the dump
 }
 
-// A bus's value lines for every sample where it is written: a member at a time (from the words
-// find_changes kept), its bit placed in each line; invalid samples and members without samples
-// read x.
+// Eight members' bits at one sample (first member in bit 0) as their eight characters.
+const uint64_t* octet_chars()
+{
+    static const std::array<uint64_t, 256> table = [] {
+        std::array<uint64_t, 256> t{};
+        for (unsigned c = 0; c < 256; ++c)
+            for (unsigned i = 0; i < 8; ++i)
+                t[c] |= uint64_t('0' + ((c >> i) & 1)) << (8 * i);
+        return t;
+    }();
+    return table.data();
+}
+
+// Writes one member's bit into the lines of its valid written samples.
+void put_member(const COLUMN_CHUNK& chunk, size_t m, int count, const VALIDITY& v, size_t length, char* text)
+{
+    const uint64_t* w = &chunk.words[m * CHUNK];
+    for (int k = 0; k < count; ++k)
+        for (uint64_t at = chunk.written[k]; at; at &= at - 1, text += length) {
+            const int bit = __builtin_ctzll(at);
+            if ((v.valid[k] >> bit) & 1)
+                *text = char('0' + ((w[k] >> bit) & 1));
+        }
+}
+
+// Writes eight members' bits into the lines of their valid written samples, eight characters at
+// a time.
+void put_octet(const COLUMN_CHUNK& chunk, size_t m, int count, const VALIDITY& v, size_t length, char* text)
+{
+    const uint64_t* w = &chunk.words[m * CHUNK];
+    const uint64_t* chars = octet_chars();
+    for (int k = 0; k < count; ++k)
+        for (uint64_t at = chunk.written[k]; at; at &= at - 1, text += length) {
+            const int bit = __builtin_ctzll(at);
+            if (!((v.valid[k] >> bit) & 1))
+                continue;
+            unsigned octet = 0;
+            for (int i = 0; i < 8; ++i)
+                octet |= unsigned((w[i * CHUNK + k] >> bit) & 1) << i;
+            std::memcpy(text, &chars[octet], 8);
+        }
+}
+
+// A bus's value lines for every sample where it is written (from the words find_changes kept),
+// eight members at a time where all eight were captured; invalid samples and members without
+// samples read x.
 void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, const VALIDITY& v,
                     COLUMN_CHUNK* chunk)
 {
@@ -202,19 +247,18 @@ void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, cons
     chunk->next = 0;
     for (size_t j = 0; j < lines; ++j)
         std::memcpy(&chunk->lines[j * length], blank.data(), length);
-    for (size_t m = 0; m < width; ++m) {
-        if (!column.words[m])
-            continue;
-        const uint64_t* w = &chunk->words[m * CHUNK];
+    const auto captured = [&](size_t m) { return column.words[m] != nullptr; };
+    for (size_t m = 0; m < width;) {
         char* text = &chunk->lines[1 + m];
-        for (int k = 0; k < count; ++k) {
-            const uint64_t now = w[k], valid = v.valid[k];
-            for (uint64_t at = chunk->written[k]; at; at &= at - 1, text += length) {
-                const int bit = __builtin_ctzll(at);
-                if ((valid >> bit) & 1)
-                    *text = char('0' + ((now >> bit) & 1));
-            }
+        if (m + 8 <= width && captured(m) && captured(m + 1) && captured(m + 2) && captured(m + 3) && captured(m + 4) &&
+            captured(m + 5) && captured(m + 6) && captured(m + 7)) {
+            put_octet(*chunk, m, count, v, length, text);
+            m += 8;
+            continue;
         }
+        if (captured(m))
+            put_member(*chunk, m, count, v, length, text);
+        ++m;
     }
 }
 
@@ -332,10 +376,10 @@ void append_time(int64_t time, std::string* out)
 // values. The first sample's values make the $dumpvars section. Per block, the columns written
 // at each of its samples are sorted out first (in column order), so that the work follows the
 // values written.
-bool write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
-                 std::vector<COLUMN_CHUNK>* chunks, WRITER* writer)
+void write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
+                 std::vector<COLUMN_CHUNK>* chunks, std::string* text)
 {
-    std::string& out = writer->text();
+    std::string& out = *text;
     std::vector<uint32_t> at_sample[64];
     for (int k = 0; k < count; ++k) {
         uint64_t any = 0;
@@ -361,13 +405,49 @@ bool write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count
             lines.flush();
             if (sample == 0)
                 out += "$end\n";
-            if (!writer->maybe_flush())
-                return false;
         }
     }
-    return true;
 }
 
+// What one thread needs to write chunks: the columns' words and lines, and the text made.
+struct CHUNK_WRITER {
+    std::vector<COLUMN_CHUNK> chunks;
+    std::string text;
+};
+
+// The dump's text of the CHUNK blocks from block `first` on (fewer at the end).
+void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int64_t step, CHUNK_WRITER* w)
+{
+    w->text.clear();
+    const int count = std::min(CHUNK, (db.depth + 63) / 64 - first);
+    VALIDITY v;
+    for (int k = 0; k < count; ++k) {
+        const int block = first + k;
+        const uint64_t valid = db.valid[block];
+        const uint64_t before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
+        v.valid[k] = valid, v.keep[k] = valid & before, v.toggled[k] = valid ^ before;
+    }
+    w->chunks.resize(db.columns.size());
+    for (size_t c = 0; c < db.columns.size(); ++c) {
+        find_changes(db.columns[c], first, count, v, &w->chunks[c]);
+        if (!is_scalar(db.columns[c]))
+            make_bus_lines(db.columns[c], count, v, &w->chunks[c]);
+    }
+    write_chunk(db, first, count, step, v, &w->chunks, &w->text);
+}
+
+// Renders the round of chunks from chunk `round` on, one thread per chunk, into `writers`.
+std::vector<std::thread> start_round(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int round, int chunks, int64_t step,
+                                     CHUNK_WRITER* writers, int threads)
+{
+    std::vector<std::thread> helpers;
+    for (int t = 0; t < threads && round + t < chunks; ++t)
+        helpers.emplace_back(render_chunk, std::cref(db), (round + t) * CHUNK, step, &writers[t]);
+    return helpers;
+}
+
+// Chunks are independent: the dump is made by several threads a round of consecutive chunks at
+// a time, one chunk each, while the calling thread writes the round before in order.
 bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
 {
     std::vector<size_t> order(db.columns.size());
@@ -375,27 +455,26 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
         order[i] = i;
     int64_t step = 1;
     write_vcd_header(db, order, &step, &writer->text());
-    const int blocks = (db.depth + 63) / 64;
-    std::vector<COLUMN_CHUNK> chunks(db.columns.size());
-    for (int first = 0; first < blocks; first += CHUNK) {
-        const int count = std::min(CHUNK, blocks - first);
-        VALIDITY v;
-        for (int k = 0; k < count; ++k) {
-            const int block = first + k;
-            const uint64_t valid = db.valid[block];
-            const uint64_t before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
-            v.valid[k] = valid, v.keep[k] = valid & before, v.toggled[k] = valid ^ before;
+    const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
+    const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};  // the round written, the round rendered
+    std::vector<std::thread> rendering = start_round(db, 0, chunks, step, &writers[0], threads);
+    bool written = true;
+    for (int round = 0, set = 0; round < chunks; round += threads, set = 1 - set) {
+        for (std::thread& helper : rendering)
+            helper.join();
+        rendering = start_round(db, round + threads, chunks, step, &writers[size_t((1 - set) * threads)], threads);
+        for (int t = 0; t < threads && round + t < chunks && written; ++t) {
+            writer->text() += writers[size_t(set * threads + t)].text;
+            written = writer->maybe_flush();
         }
-        for (size_t c = 0; c < db.columns.size(); ++c) {
-            find_changes(db.columns[c], first, count, v, &chunks[c]);
-            if (!is_scalar(db.columns[c]))
-                make_bus_lines(db.columns[c], count, v, &chunks[c]);
-        }
-        if (!write_chunk(db, first, count, step, v, &chunks, writer))
-            return false;
+        if (!written)
+            break;
     }
+    for (std::thread& helper : rendering)
+        helper.join();
     writer->text() += '#' + std::to_string(int64_t(db.depth) * step) + '\n';
-    return writer->flush();
+    return written && writer->flush();
 }
 
 // Comma-separated values (separator ',') or the table file (separator '\t'): a header line,

@@ -133,7 +133,8 @@ const KSM_DATA_LOG::SAMPLES* KSM_DATA_LOG::samples() const
     }
     MSG_W warning;
     warning.fill_args(
-        "The samples of log %1!s! are damaged in its session file: the damaged channels show 0/WKSM_LOG_DAMAGED",
+        "The samples of log %1!s! are damaged in its session file: the damaged channels show no "
+        "samples/WKSM_LOG_DAMAGED",
         get_name());
     warning.post();
     return m_samples.get();
@@ -153,9 +154,12 @@ int KSM_DATA_LOG::get_data_trigger_position(int segment) const
     return segment < static_cast<int>(p.size()) ? p[segment] : -1;
 }
 
+// Read from the samples themselves: a channel whose plane turns out damaged when the log is
+// first inflated is not connected.
 bool KSM_DATA_LOG::get_connection_status(int channel) const
 {
-    return in_channels(shape(), channel) && shape()->connected[channel];
+    const SAMPLES* s = samples();
+    return in_channels(s, channel) && s->connected[channel];
 }
 
 bool KSM_DATA_LOG::get_bit(int channel, int sample) const
@@ -397,8 +401,11 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_DATA_LOG::PACKED::inflate(bool* damag
     // Planes are independent: a large log is inflated by several threads, a band of planes each.
     ksm_parallel_bands(planes.size(), bytes * planes.size(), [&](size_t first, size_t last) {
         for (size_t i = first; i < last; ++i)
-            if (!inflate_plane(planes[i], plane_at(*s, i), bytes))
+            if (!inflate_plane(planes[i], plane_at(*s, i), bytes)) {
                 bad = true;
+                if (i < s->connected.size())  // a channel's plane: its samples are not known
+                    s->connected[i] = 0;
+            }
     });
     *damaged = bad;
     return s;

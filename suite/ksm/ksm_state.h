@@ -411,8 +411,9 @@ struct KSM_DATA_LOG::PACKED {
     std::vector<QByteArray> planes;
     bool refused = false;
 
-    // The samples inflated; planes that do not inflate to their size read as zeros, and
-    // `damaged` tells whether there were any.
+    // The samples inflated; planes that do not inflate to their size read as zeros (a damaged
+    // valid plane leaves every sample invalid), a damaged channel's plane marks the channel not
+    // connected, and `damaged` tells whether there were any.
     std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
 };
 

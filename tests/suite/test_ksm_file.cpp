@@ -1134,6 +1134,47 @@ TEST_F(repository_file_refusal, BadValuesAndBrokenStructure)
     expect_refused(*s_valid + "trailing words");
 }
 
+// A plane whose compressed stream is damaged is found when its log is first read: the file
+// opens, a warning names the log, a damaged channel reads as not connected (not as zeros), a
+// damaged valid plane leaves no sample valid, and saving writes the file's bytes back.
+TEST_F(repository_file_refusal, DamagedPlanesReadAsUnknownWhenFirstRead)
+{
+    for (const QByteArray tag : {"<plane kind=\"bits\" channel=\"2\">", "<plane kind=\"valid\">"}) {
+        SCOPED_TRACE(tag.toStdString());
+        QByteArray bytes = *s_valid;  // the plane damaged in every instance's log
+        for (int at = bytes.indexOf(tag); at >= 0; at = bytes.indexOf(tag, at + 1)) {
+            const int start = at + tag.size(), end = bytes.indexOf("</plane>", start);
+            const QByteArray sized = QByteArray::fromBase64(bytes.mid(start, end - start)).left(6);  // size, header
+            bytes.replace(start, end - start, (sized + QByteArray(8, '\xff')).toBase64());  // a reserved block type
+        }
+        const QString path = m_dir.filePath("damaged.lmx");
+        write_bytes(path, bytes);
+        MSG_JOURNAL::clear();
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.open_session(local(path).c_str())) << tx.get_last_error();
+        const auto sampled = [](KSM_TX_SESSION& session) {  // the log the rich session sampled
+            KSM_TX_TRIGGER* t = session.get_trigger_at(0);
+            for (int i = 0; i < t->get_num_logs(); ++i)
+                if (t->get_log(i)->get_name() == "log " + UTF8)
+                    return t->get_log(i);
+            return static_cast<KSM_DATA_LOG*>(nullptr);
+        };
+        KSM_DATA_LOG* log = sampled(tx);
+        ASSERT_TRUE(log && sampled(*m_witness)->get_connection_status(2));
+        const bool channel = tag.contains("bits");
+        EXPECT_EQ(log->get_connection_status(2), !channel);
+        EXPECT_TRUE(log->get_connection_status(0));
+        const uint64_t* valid = log->get_valid_words();
+        const int words = (log->get_data_sample_depth() + 63) / 64;
+        EXPECT_EQ(std::all_of(valid, valid + words, [](uint64_t w) { return w == 0; }), !channel);
+        const std::vector<MSG_RECORD> posted = MSG_JOURNAL::records_of("posted");
+        ASSERT_EQ(posted.size(), 1u);
+        EXPECT_NE(posted[0].text.find(log->get_name()), std::string::npos) << posted[0].text;
+        ASSERT_TRUE(tx.save_session(local(m_dir.filePath("again.lmx")).c_str())) << tx.get_last_error();
+        EXPECT_EQ(read_bytes(m_dir.filePath("again.lmx")), bytes);
+    }
+}
+
 TEST_F(repository_file_refusal, TreesNestedBeyondTheLimit)
 {
     for (int depth : {1001, 100000}) {  // the second would exhaust the stack of a recursive reader
