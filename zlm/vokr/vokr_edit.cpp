@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int NAME_COLUMN = 2;
-constexpr int HINT_VALUE = 0x20000001;
 
 bool is_bus_type(KSM_DATA_NODE_DISPLAY_TYPE type)
 {
@@ -126,7 +125,7 @@ void VOKR_EDIT::commit()
             VOKR_NUMBER(bytes.constData()).set_string(m_tx_manager, m_node, m_column - VOKR_VIEW::FIRST_LEVEL_COLUMN, -1);
         }
         m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
-        m_tx_manager->update_all_views(nullptr, HINT_VALUE);
+        m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_VIEW);
         return;
     }
     m_tx_manager->end_action(m_node < 0 ? VOKR_CHECK_IN_POWER_UP_VIEW : VOKR_CHECK_NOTHING, -1);

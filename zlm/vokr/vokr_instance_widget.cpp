@@ -303,7 +303,7 @@ void VOKR_INSTANCE_WIDGET::on_double_clicked(const QModelIndex& index)
     const int entry = m_model.itemFromIndex(name)->data(ENTRY_ROLE).toInt();
     m_tx_manager->set_instance(entry);
     set_row_marks(entry, false);
-    notify_all({0x10000040, 0x20000001});
+    notify_all({VOKR_HINT_REBUILD | VOKR_HINT_TABS, VOKR_HINT_REFRESH_VIEW});
 }
 
 void VOKR_INSTANCE_WIDGET::notify_all(std::initializer_list<unsigned int> hints)
@@ -386,7 +386,7 @@ void VOKR_INSTANCE_WIDGET::enable_edit_commands(const QList<QStandardItem*>& row
 void VOKR_INSTANCE_WIDGET::on_instance_add()
 {
     m_tx_manager->add_instance();
-    notify_all({0x10000070, 0x20000001});
+    notify_all({VOKR_HINT_REBUILD_INSTANCES, VOKR_HINT_REFRESH_VIEW});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_delete()
@@ -404,7 +404,7 @@ void VOKR_INSTANCE_WIDGET::on_instance_delete()
         if (selection->isSelected(row->index()) || child_selected)
             m_tx_manager->remove_instance(row->data(ENTRY_ROLE).toInt());
     }
-    notify_all({0x10000070, 0x20000001});
+    notify_all({VOKR_HINT_REBUILD_INSTANCES, VOKR_HINT_REFRESH_VIEW});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_rename()
@@ -449,7 +449,7 @@ void VOKR_INSTANCE_WIDGET::on_instance_enable_powerup()
             changed = m_tx_manager->enable_powerup_trigger(entry, true) || changed;
     }
     if (changed)
-        notify_all({0x10000070});
+        notify_all({VOKR_HINT_REBUILD_INSTANCES});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_disable_powerup()
@@ -474,7 +474,7 @@ void VOKR_INSTANCE_WIDGET::on_instance_disable_powerup()
         m_tx_manager->set_instance(entry);
     }
     if (any)
-        notify_all({0x10000070});
+        notify_all({VOKR_HINT_REBUILD_INSTANCES});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_duplicate_trigger()
@@ -482,9 +482,11 @@ void VOKR_INSTANCE_WIDGET::on_instance_duplicate_trigger()
     for (QStandardItem* row : selected_row_items())
         m_tx_manager->duplicate_powerup_trigger(row->data(ENTRY_ROLE).toInt());
     if (m_model.rowCount() == 1)
-        notify_all({0x20000040, 0x2400000F});
+        notify_all({VOKR_HINT_REFRESH_TABS, VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_DATA_LOG |
+                                                   VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW});
     else
-        notify_all({0x2000004F});
+        notify_all({VOKR_HINT_REFRESH_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY |
+                    VOKR_HINT_VIEW});
 }
 
 // ---- acquisition commands ------------------------------------------------------------------------------------------

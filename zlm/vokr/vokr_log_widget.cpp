@@ -222,8 +222,8 @@ void VOKR_LOG_WIDGET::on_double_clicked(const QModelIndex& index)
         return;
     m_tx_manager->set_active(path.value(1), path.value(2), path.value(3));
     update_log_tree();
-    m_tx_manager->update_all_views(nullptr, vokr_hint(0x10000040));
-    m_tx_manager->update_all_views(nullptr, vokr_hint(0x20000005));
+    m_tx_manager->update_all_views(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_TABS));
+    m_tx_manager->update_all_views(nullptr, vokr_hint(VOKR_HINT_REFRESH_CONFIG_VIEW));
 }
 
 void VOKR_LOG_WIDGET::set_expanded(const QModelIndex& index, bool expanded)
@@ -262,7 +262,8 @@ void VOKR_LOG_WIDGET::on_data_log_delete()
             if (path.size() == level)
                 m_tx_manager->remove_log_tree_item(local(path, 1), local(path, 2), local(path, 3));
     const int after = session ? session->get_num_instances() : 0;
-    emit m_tx_manager->updated(nullptr, vokr_hint(after >= before ? 0x10000009 : 0x10000050));
+    emit m_tx_manager->updated(nullptr, vokr_hint(after >= before ? VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW
+                                                               : VOKR_HINT_REBUILD | VOKR_HINT_TABS | VOKR_HINT_INSTANCES));
 }
 
 void VOKR_LOG_WIDGET::on_data_log_rename()
