@@ -21,19 +21,11 @@ bool is_bus_type(KSM_DATA_NODE_DISPLAY_TYPE type)
 }  // namespace
 
 VOKR_EDIT::VOKR_EDIT(VOKR_VIEW* view, VOKR_TX_MANAGER* manager, int node, int column)
-    : QLineEdit(view), m_view(view), m_tx_manager(manager), m_node(node), m_column(column)
+    : VOKR_CELL_EDIT(view, manager, node, column)
 {
-    setFocusPolicy(Qt::ClickFocus);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFrame(false);
-    m_initial_text = initial_text();
-    setText(m_initial_text);
-    if (!place_editor())
-        return;
-    setAlignment(column == NAME_COLUMN ? Qt::AlignLeft : Qt::AlignHCenter);
-    setFocus();
-    setGeometry(m_rect);
-    show();
+    set_initial_text(initial_text());
+    if (place_editor())
+        open_at(m_rect, column == NAME_COLUMN ? Qt::AlignLeft : Qt::AlignHCenter);
 }
 
 QString VOKR_EDIT::initial_text() const
@@ -89,18 +81,6 @@ void VOKR_EDIT::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Enter: clearFocus(); return;
     default: QLineEdit::keyPressEvent(event);
     }
-}
-
-void VOKR_EDIT::focusOutEvent(QFocusEvent* event)
-{
-    QLineEdit::focusOutEvent(event);
-    if (m_closing)
-        return;
-    m_closing = true;
-    if (text() != m_initial_text && m_tx_manager->get_tx_instance())
-        commit();
-    m_view->editor_closed(this);
-    close();
 }
 
 void VOKR_EDIT::commit()
