@@ -68,14 +68,8 @@ void VOKR_VIEW::begin_repository_action()
     instance->begin_action();
 }
 
-void VOKR_VIEW::end_repository_action()
-{
-    m_tx_manager->get_tx_instance()->end_action();
-    if (m_frame_wnd) {
-        m_tx_manager->on_update_edit_undo();
-        m_tx_manager->on_update_edit_redo();
-    }
-}
+// Closes the undo unit and updates Undo and Redo; the compilation status is not reported.
+void VOKR_VIEW::end_repository_action() { m_tx_manager->end_action(VOKR_CHECK_NOTHING, -1); }
 
 // Closed by the manager's end_action, which also reports the compilation status.
 void VOKR_VIEW::begin_mixed_action() { begin_repository_action(); }
@@ -88,12 +82,7 @@ void VOKR_VIEW::set_selected_flag(void (VOKR_NODE::*enable)(bool), bool value)
         return;
     begin_repository_action();
     for_each_selected([&](int i) { (VOKR_NODE(m_tx_manager, current_node_table(), i).*enable)(value); });
-    end_repository_action();
-    emit m_tx_manager->updated(nullptr, VOKR_HINT_INSTANCE_STATUS);
-    if (m_frame_wnd) {
-        m_tx_manager->on_update_edit_undo();
-        m_tx_manager->on_update_edit_redo();
-    }
+    m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
     emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
@@ -124,12 +113,7 @@ void VOKR_VIEW::set_selected_transitions(bool value)
             ++i;
         }
     }
-    end_repository_action();
-    emit m_tx_manager->updated(nullptr, VOKR_HINT_INSTANCE_STATUS);
-    if (m_frame_wnd) {
-        m_tx_manager->on_update_edit_undo();
-        m_tx_manager->on_update_edit_redo();
-    }
+    m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
     emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
