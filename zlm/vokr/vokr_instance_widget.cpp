@@ -10,6 +10,7 @@
 #include "vokr_globals.h"
 #include "vokr_layout_widget.h"
 #include "vokr_msg.h"
+#include "vokr_panel_header.h"
 #include "vokr_status_texts.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
@@ -27,7 +28,6 @@ namespace {
 
 constexpr int ICON_CURRENT = 275;
 constexpr int ICON_OTHER = 274;
-constexpr int ICON_CLOSE = 36;
 constexpr int COLOR_NOT_RUNNING = 298;
 
 QIcon icon(int id) { return QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(id))); }
@@ -55,12 +55,6 @@ private:
 VOKR_INSTANCE_WIDGET::VOKR_INSTANCE_WIDGET(QWidget* parent, VOKR_FRAME_WND* frame)
     : QFrame(parent), m_frame(frame), m_tx_manager(frame->get_tx_manager())
 {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    connect(m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant()), &QAction::toggled, this,
-            &QWidget::setVisible);
-    auto* body = new QVBoxLayout(this);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(0);
     build_header();
     build_tree();
     connect_actions();
@@ -72,8 +66,8 @@ VOKR_INSTANCE_WIDGET::~VOKR_INSTANCE_WIDGET() { qDeleteAll(m_live_callbacks.keys
 
 void VOKR_INSTANCE_WIDGET::build_header()
 {
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(7, 0, 0, 0);
+    QHBoxLayout* row = nullptr;
+    vokr_build_pane_column(this, &row);
     row->setSpacing(6);
     row->addWidget(new QLabel("Instance Manager:", this));
     const struct {
@@ -97,24 +91,11 @@ void VOKR_INSTANCE_WIDGET::build_header()
     m_status_line->setReadOnly(true);
     set_status_line(VOKR_INVALID_JTAG_CONFIGURATION, vokr_yellow_palette());
     row->addWidget(m_status_line);
-    auto* close = new QToolButton(this);
-    close->setAutoRaise(true);
-    close->setIcon(icon(ICON_CLOSE));
-    QAction* pane = m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant());
-    connect(close, &QToolButton::pressed, this, &QWidget::hide);
-    connect(close, &QToolButton::pressed, pane, &QAction::toggle);
-    row->addWidget(close);
-    static_cast<QVBoxLayout*>(layout())->addLayout(row);
+    row->addWidget(vokr_new_pane_close_button(this, m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant())));
 }
 
 void VOKR_INSTANCE_WIDGET::build_tree()
 {
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setLineWidth(0);
-    line->setMidLineWidth(1);
-    line->setMaximumHeight(1);
     m_tree = new QTreeView(this);
     m_tree->setObjectName("instance_tree");
     m_tree->setFrameShape(QFrame::NoFrame);
@@ -134,9 +115,7 @@ void VOKR_INSTANCE_WIDGET::build_tree()
     m_tree->setColumnWidth(ENABLED, 65);
     fit_columns();
     connect(&m_model, &QStandardItemModel::headerDataChanged, this, &VOKR_INSTANCE_WIDGET::fit_columns);
-    auto* body = static_cast<QVBoxLayout*>(layout());
-    body->addWidget(line);
-    body->addWidget(m_tree);
+    layout()->addWidget(m_tree);
     connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
 }
 
