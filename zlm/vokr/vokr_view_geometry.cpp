@@ -64,14 +64,6 @@ bool digit_groups_are_pure(const QString& text, int digits)
 // A sample count or position computed in floating point, held inside the int range.
 int to_int(double value) { return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value)))); }
 
-int next_power_of_two(int n)
-{
-    int p = 1;
-    while (p < n && p < (1 << 30))
-        p <<= 1;
-    return p;
-}
-
 }  // namespace
 
 // The widths given are minimums: a column whose header text is wider gets the text's width in
