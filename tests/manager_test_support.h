@@ -13,6 +13,7 @@
 #include "vokr_tx_manager.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -111,6 +112,22 @@ protected:
     void SetUp() override;
     void TearDown() override;
     std::string path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+#ifdef VOKR_EXAMPLES_DIR
+    // Opens the demo project and copies its session into the test's directory.
+    void open_demo_project()
+    {
+        std::string error;
+        ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
+        ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+    }
+    // Opens that copy of the demo session in `m`.
+    void open_demo_copy(VOKR_TX_MANAGER* m)
+    {
+        bool renamed = false;
+        std::string name;
+        ASSERT_TRUE(m->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    }
+#endif
 
     QTemporaryDir m_dir;
 };

@@ -494,13 +494,9 @@ TEST_F(ConfigPanel, StorageSettingsFollowThePanesOwnInstance)
 
 TEST_F(ConfigPanel, DemoSessionRendersToPng)
 {
-    std::string error;
-    ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
-    ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+    ASSERT_NO_FATAL_FAILURE(open_demo_project());
     EDITOR editor(true);
-    bool renamed = false;
-    std::string name;
-    ASSERT_TRUE(editor->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    ASSERT_NO_FATAL_FAILURE(open_demo_copy(editor.get()));
     auto p = panel(editor);
     p->resize(620, 1260);
     p->show();
