@@ -17,21 +17,10 @@
 
 namespace {
 
-
 // The trigger condition of one pattern character; KSM_CTYPE_DISABLED for a character that sets none.
 KSM_DATA_TRIGGER_CONDITION pattern_condition(QChar c)
 {
-    switch (c.toLatin1()) {
-    case '0':
-    case 'L': return KSM_CTYPE_LOW;
-    case '1':
-    case 'H': return KSM_CTYPE_HIGH;
-    case 'R': return KSM_CTYPE_RISING_EDGE;
-    case 'F': return KSM_CTYPE_FALLING_EDGE;
-    case 'E': return KSM_CTYPE_EITHER_EDGE;
-    case 'X': return KSM_CTYPE_DONT_CARE;
-    default: return KSM_CTYPE_DISABLED;
-    }
+    return c == 'X' ? KSM_CTYPE_DONT_CARE : vokr_letter_condition(c.toLatin1(), KSM_CTYPE_DISABLED);
 }
 
 }  // namespace
