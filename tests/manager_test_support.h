@@ -113,21 +113,21 @@ protected:
     void TearDown() override;
     std::string path(const char* name) const { return m_dir.filePath(name).toStdString(); }
 #ifdef VOKR_EXAMPLES_DIR
-    // Opens the demo project and copies its session into the test's directory.
+    // Opens the demo project and copies its session into the test's directory as "demo.lmx".
     void open_demo_project()
     {
         std::string error;
         ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
         ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
     }
-    // Opens that copy of the demo session in `m`.
-    void open_demo_copy(VOKR_TX_MANAGER* m)
+#endif
+    // Opens the session file `name` of the test's directory in `m`.
+    void open_session(VOKR_TX_MANAGER* m, const char* name)
     {
         bool renamed = false;
-        std::string name;
-        ASSERT_TRUE(m->open_document(path("demo.lmx").c_str(), &renamed, &name));
+        std::string title;
+        ASSERT_TRUE(m->open_document(path(name).c_str(), &renamed, &title));
     }
-#endif
 
     QTemporaryDir m_dir;
 };

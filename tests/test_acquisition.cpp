@@ -146,7 +146,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(open_demo_project());
         frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
         m = frame->get_tx_manager();
-        ASSERT_NO_FATAL_FAILURE(open_demo_copy(m));
+        ASSERT_NO_FATAL_FAILURE(open_session(m, "demo.lmx"));
     }
     void TearDown() override
     {

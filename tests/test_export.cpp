@@ -126,7 +126,7 @@ protected:
     void open_demo()
     {
         ASSERT_NO_FATAL_FAILURE(open_demo_project());
-        ASSERT_NO_FATAL_FAILURE(open_demo_copy(m()));
+        ASSERT_NO_FATAL_FAILURE(open_session(m(), "demo.lmx"));
         m_tabs.setCurrentIndex(0);
     }
     static bool bit(int channel, int s) { return channel % 3 == 0 ? (s >> (1 + channel % 4)) & 1 : (s / (3 + channel)) % 2; }

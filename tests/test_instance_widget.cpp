@@ -41,7 +41,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(open_demo_project());
         frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
         m = frame->get_tx_manager();
-        ASSERT_NO_FATAL_FAILURE(open_demo_copy(m));
+        ASSERT_NO_FATAL_FAILURE(open_session(m, "demo.lmx"));
         m->get_session()->set_jtag_chain_name("USB-Cable");
         m->get_session()->set_jtag_device_name("MR2-C40");
         pane = std::make_unique<VOKR_INSTANCE_WIDGET>(nullptr, frame.get());

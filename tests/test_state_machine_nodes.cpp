@@ -283,7 +283,7 @@ TEST_F(StateMachineNodes, DemoSequencerIsTappedWithItsStateNames)
 {
     ASSERT_NO_FATAL_FAILURE(open_demo_project());
     EDITOR m(true);
-    ASSERT_NO_FATAL_FAILURE(open_demo_copy(m.get()));
+    ASSERT_NO_FATAL_FAILURE(open_session(m.get(), "demo.lmx"));
     VOKR_STATE_MACHINE_DLG post(m.frame(), false, nullptr);
     post.get_netlist_combo()->setCurrentIndex(1);
     EXPECT_EQ(column(&post, 0), QStringList({"cpu|seq"}));

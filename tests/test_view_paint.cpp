@@ -299,7 +299,7 @@ TEST_F(ViewPaint, SelectedRowIsHighlightedOnlyWithFocus)
 TEST_F(ViewPaint, DemoSessionSetupTabRendersToPng)
 {
     ASSERT_NO_FATAL_FAILURE(open_demo_project());
-    ASSERT_NO_FATAL_FAILURE(open_demo_copy(m()));
+    ASSERT_NO_FATAL_FAILURE(open_session(m(), "demo.lmx"));
     m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
     m_view->resize(1200, 560);
     m_view->load_column_widths();

@@ -534,7 +534,7 @@ TEST_F(WavePaint, StatusTextWithoutSamples)
 TEST_F(WavePaint, DemoSessionDataTabRendersToPng)
 {
     ASSERT_NO_FATAL_FAILURE(open_demo_project());
-    ASSERT_NO_FATAL_FAILURE(open_demo_copy(m()));
+    ASSERT_NO_FATAL_FAILURE(open_session(m(), "demo.lmx"));
     m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
     m_tabs.setCurrentIndex(0);
     // Counters, a slow clock and a few glitches, triggered at sample 64.
