@@ -67,8 +67,8 @@ enum VOKR_UPDATE_HINT : unsigned int {
     // Show an instance's new acquisition status in the instance list and the tabs.
     VOKR_HINT_STATUS_REFRESH_INSTANCES = VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_TABS | VOKR_HINT_INSTANCES,
     // Show the current instance's new acquisition status in every pane.
-    VOKR_HINT_STATUS_REFRESH_ALL = VOKR_HINT_STATUS_REFRESH_INSTANCES | VOKR_HINT_ADVANCED | VOKR_HINT_DATA_LOG |
-                                   VOKR_HINT_CONFIG | VOKR_HINT_VIEW
+    VOKR_HINT_STATUS_REFRESH_ALL =
+        VOKR_HINT_STATUS_REFRESH_INSTANCES | VOKR_HINT_ADVANCED | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_VIEW
 };
 
 // Acquisition state masks that the manager keeps per session entry. A state is idle when it

@@ -462,10 +462,10 @@ void VOKR_INSTANCE_WIDGET::on_instance_duplicate_trigger()
         m_tx_manager->duplicate_powerup_trigger(row->data(ENTRY_ROLE).toInt());
     if (m_model.rowCount() == 1)
         notify_all({VOKR_HINT_REFRESH_TABS, VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_DATA_LOG |
-                                                   VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW});
+                                                VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW});
     else
-        notify_all({VOKR_HINT_REFRESH_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY |
-                    VOKR_HINT_VIEW});
+        notify_all(
+            {VOKR_HINT_REFRESH_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW});
 }
 
 // ---- acquisition commands ------------------------------------------------------------------------------------------

@@ -151,7 +151,7 @@ void VOKR_INSTANCE_WIDGET::on_data_ready(int entry, KSM_DATA_LOG* log, bool curr
         return;
     notify_all({VOKR_HINT_POWER_UP_SWITCH | VOKR_HINT_TABS | (power_up ? VOKR_HINT_POWER_UP_DIRECTION : 0u)});
     notify_all({!log->is_global_temp() && m_tx_manager->is_setup_mode() ? VOKR_HINT_REFRESH | VOKR_HINT_NO_REPAINT
-                                                                                : VOKR_HINT_REFRESH_VIEW});
+                                                                        : VOKR_HINT_REFRESH_VIEW});
     if (!m_tx_manager->is_sequential_mode(-1))
         notify_all({VOKR_HINT_VIEW});
 }

@@ -422,7 +422,8 @@ void VOKR_LAYOUT_WIDGET::on_sel_change_data_setup_tab()
             m_tx_manager->update_all_views(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_CONFIG));
         } else {
             m_tab_changed_during_acquisition = true;
-            emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_CONFIG));
+            emit m_tx_manager->updated(nullptr,
+                                       vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_CONFIG));
         }
     }
     if (present) {
@@ -432,7 +433,8 @@ void VOKR_LAYOUT_WIDGET::on_sel_change_data_setup_tab()
             trigger->reset_transient_state();
     }
     emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_HIERARCHY));
-    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW));
+    emit m_tx_manager->updated(nullptr,
+                               vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW));
 }
 
 void VOKR_LAYOUT_WIDGET::on_update(QObject*, int hint)
@@ -457,7 +459,8 @@ void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
     const bool to_power_up = static_cast<unsigned int>(hint) & VOKR_HINT_POWER_UP_DIRECTION;
     if (power_up != to_power_up) {
         m_tx_manager->set_instance(current + (to_power_up ? 1 : -1));
-        m_tx_manager->update_all_views(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
+        m_tx_manager->update_all_views(nullptr,
+                                       vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
     }
     QTabWidget* tabs = get_data_setup_tab_widget(-1);
     if (!tabs || m_tx_manager->is_data_mode(-1) || m_tab_changed_during_acquisition)

@@ -242,8 +242,9 @@ void VOKR_LOG_WIDGET::on_data_log_delete()
             if (path.size() == level)
                 m_tx_manager->remove_log_tree_item(local(path, 1), local(path, 2), local(path, 3));
     const int after = session ? session->get_num_instances() : 0;
-    emit m_tx_manager->updated(nullptr, vokr_hint(after >= before ? VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW
-                                                               : VOKR_HINT_REBUILD | VOKR_HINT_TABS | VOKR_HINT_INSTANCES));
+    emit m_tx_manager->updated(nullptr,
+                               vokr_hint(after >= before ? VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW
+                                                         : VOKR_HINT_REBUILD | VOKR_HINT_TABS | VOKR_HINT_INSTANCES));
 }
 
 void VOKR_LOG_WIDGET::on_data_log_rename()

@@ -284,7 +284,8 @@ bool VOKR_NUMBER::set_string(VOKR_TX_MANAGER* manager, int node, int level, int 
     for (int row = node + 1; row <= last && next < pattern.size(); ++row) {
         if (manager->has_children(row))
             continue;
-        any_set |= manager->set_trigger(row, level, vokr_letter_condition(pattern[next++], KSM_CTYPE_DONT_CARE), instance);
+        any_set |=
+            manager->set_trigger(row, level, vokr_letter_condition(pattern[next++], KSM_CTYPE_DONT_CARE), instance);
     }
     if (typed.plugin_symbol)
         manager->set_plugin_trigger_condition_symbol(QString::fromLatin1(text()), node, level, instance);

@@ -35,7 +35,6 @@ bool is_chart(KSM_DATA_GROUP_DISPLAY_TYPE type)
     return type >= KSM_GTYPE_UNSIGNED_BAR && type <= KSM_GTYPE_SIGNED_LINE;
 }
 
-
 // Whether every digit group of `text`, cut from its right end, is all X or free of X.
 bool digit_groups_are_pure(const QString& text, int digits)
 {
