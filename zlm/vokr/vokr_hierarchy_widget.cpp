@@ -160,6 +160,6 @@ void VOKR_HIERARCHY_WIDGET::on_item_changed(QStandardItem*)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
-    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
     save_states();
 }

@@ -179,7 +179,7 @@ void VOKR_LOG_WIDGET::on_item_changed(QStandardItem* item)
     }
     // Deferred: the item that reported the change must outlive this call.
     QMetaObject::invokeMethod(this, &VOKR_LOG_WIDGET::update_log_tree, Qt::QueuedConnection);
-    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
 }
 
 void VOKR_LOG_WIDGET::on_double_clicked(const QModelIndex& index)
