@@ -523,7 +523,7 @@ int set_value_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[
     manager->get_tx_instance()->begin_action();
     const bool set = VOKR_NUMBER(value.constData()).set_string(manager, node, level, -1);
     manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
-    manager->update_all_views(nullptr, 0x20000001);
+    manager->update_all_views(nullptr, VOKR_HINT_REFRESH_VIEW);
     if (!set)
         return host_shell_fail(interp, QString("the cell does not take \"%1\"").arg(QString::fromUtf8(value)));
     return TCL_OK;

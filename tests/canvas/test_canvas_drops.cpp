@@ -368,12 +368,9 @@ TEST_F(Drops, ComparisonBuiltByDragAndDialogsSurvivesReopen)
     ASSERT_EQ(cmp->get_children().first()->get_type(), VOKR_TYPE_BUS);
     EXPECT_EQ(printed, "'comparison_0':(compare('bus_value_0':(variable(2)),<,'bus_0':({'d[1]','d[0]'}),vc,uc))");
 
-    const std::string file = path("drops.lmx");
-    ASSERT_TRUE(editor->save_document(file.c_str()));
+    ASSERT_TRUE(editor->save_document(path("drops.lmx").c_str()));
     EDITOR reopened(false);
-    bool renamed = false;
-    std::string name;
-    ASSERT_TRUE(reopened->open_document(file.c_str(), &renamed, &name));
+    ASSERT_NO_FATAL_FAILURE(open_session(reopened.get(), "drops.lmx"));
     CANVAS again(reopened.get());
     again.resize(900, 500);
     again.on_update(nullptr, VOKR_HINT_ADVANCED);

@@ -481,12 +481,9 @@ TEST_F(Canvas, ScriptedSessionBuildsUndoesRedoesAndReopens)
     canvas.grab().save(png);
     std::cout << "canvas image: " << png.toStdString() << std::endl;
 
-    const std::string file = path("canvas.lmx");
-    ASSERT_TRUE(editor->save_document(file.c_str()));
+    ASSERT_TRUE(editor->save_document(path("canvas.lmx").c_str()));
     EDITOR reopened(false);
-    bool renamed = false;
-    std::string name;
-    ASSERT_TRUE(reopened->open_document(file.c_str(), &renamed, &name));
+    ASSERT_NO_FATAL_FAILURE(open_session(reopened.get(), "canvas.lmx"));
     CANVAS again(reopened.get());
     again.resize(900, 500);
     again.on_update(nullptr, VOKR_HINT_ADVANCED);

@@ -588,7 +588,7 @@ TEST_F(FrameWindow, EverySharedActionHasItsName)
     auto frame = framed(false);
     VOKR_TX_MANAGER* m = frame->get_tx_manager();
     m->set_advanced_trigger(0, KSM_LTYPE_ADVANCED);
-    emit m->updated(nullptr, 0x20000040);
+    emit m->updated(nullptr, VOKR_HINT_REFRESH_TABS);
     QCoreApplication::processEvents();
     for (QMenu* menu : frame->findChildren<QMenu*>())
         emit menu->aboutToShow();

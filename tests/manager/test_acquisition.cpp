@@ -26,8 +26,6 @@ using namespace manager_test;
 
 namespace {
 
-const QString DEMO = QString(VOKR_EXAMPLES_DIR) + "/demo/";
-
 // Records the state events delivered to it and whether they came on the GUI thread.
 class RECORDER : public QObject {
 public:
@@ -145,14 +143,10 @@ protected:
     {
         MANAGER_TEST::SetUp();
         daw_sim::reset();
-        std::string error;
-        ASSERT_TRUE(PRJ_PROJECT::open((DEMO + "demo.kproj").toStdString(), &error)) << error;
-        ASSERT_TRUE(QFile::copy(DEMO + "demo.lmx", QString::fromStdString(path("demo.lmx"))));
+        ASSERT_NO_FATAL_FAILURE(open_demo_project());
         frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
         m = frame->get_tx_manager();
-        bool renamed = false;
-        std::string name;
-        ASSERT_TRUE(m->open_document(path("demo.lmx").c_str(), &renamed, &name));
+        ASSERT_NO_FATAL_FAILURE(open_session(m, "demo.lmx"));
     }
     void TearDown() override
     {

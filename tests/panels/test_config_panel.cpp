@@ -360,9 +360,7 @@ TEST_F(ConfigPanel, EveryControlRoundTripsThroughTheSession)
         ASSERT_TRUE(editor->save_document(path("round.lmx").c_str()));
         {
             EDITOR reopened(true);
-            bool renamed = false;
-            std::string name;
-            ASSERT_TRUE(reopened->open_document(path("round.lmx").c_str(), &renamed, &name));
+            ASSERT_NO_FATAL_FAILURE(open_session(reopened.get(), "round.lmx"));
             auto again = panel(reopened);
             EXPECT_EQ(shown(again.get(), row.name), expected);
         }
@@ -399,9 +397,7 @@ TEST_F(ConfigPanel, LevelCountsOneToTenWithDistinctNames)
         }
         ASSERT_TRUE(editor->save_document(path("levels.lmx").c_str()));
         EDITOR reopened(true);
-        bool renamed = false;
-        std::string name;
-        ASSERT_TRUE(reopened->open_document(path("levels.lmx").c_str(), &renamed, &name));
+        ASSERT_NO_FATAL_FAILURE(open_session(reopened.get(), "levels.lmx"));
         const QStringList names = reopened->get_condition_names(-1);
         EXPECT_EQ(names.size(), QString(step.count).toInt());
         EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size()) << names.join(", ").toStdString();
@@ -494,13 +490,9 @@ TEST_F(ConfigPanel, StorageSettingsFollowThePanesOwnInstance)
 
 TEST_F(ConfigPanel, DemoSessionRendersToPng)
 {
-    std::string error;
-    ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
-    ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+    ASSERT_NO_FATAL_FAILURE(open_demo_project());
     EDITOR editor(true);
-    bool renamed = false;
-    std::string name;
-    ASSERT_TRUE(editor->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    ASSERT_NO_FATAL_FAILURE(open_session(editor.get(), "demo.lmx"));
     auto p = panel(editor);
     p->resize(620, 1260);
     p->show();

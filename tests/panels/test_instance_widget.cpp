@@ -31,8 +31,6 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 
 namespace {
 
-const QString DEMO = QString(VOKR_EXAMPLES_DIR) + "/demo/";
-
 class INSTANCE_PANE : public MANAGER_TEST {
 protected:
     void SetUp() override
@@ -40,14 +38,10 @@ protected:
         MANAGER_TEST::SetUp();
         daw_sim::reset();
         daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
-        std::string error;
-        ASSERT_TRUE(PRJ_PROJECT::open((DEMO + "demo.kproj").toStdString(), &error)) << error;
-        ASSERT_TRUE(QFile::copy(DEMO + "demo.lmx", QString::fromStdString(path("demo.lmx"))));
+        ASSERT_NO_FATAL_FAILURE(open_demo_project());
         frame = std::make_unique<VOKR_FRAME_WND>(nullptr, WEX_FRAME_MODE_MAIN_WINDOW, 0, 0);
         m = frame->get_tx_manager();
-        bool renamed = false;
-        std::string name;
-        ASSERT_TRUE(m->open_document(path("demo.lmx").c_str(), &renamed, &name));
+        ASSERT_NO_FATAL_FAILURE(open_session(m, "demo.lmx"));
         m->get_session()->set_jtag_chain_name("USB-Cable");
         m->get_session()->set_jtag_device_name("MR2-C40");
         pane = std::make_unique<VOKR_INSTANCE_WIDGET>(nullptr, frame.get());

@@ -281,13 +281,9 @@ TEST_F(StateMachineNodes, EmptyDatabaseGivesOneGreyRow)
 // tab's tools on the demo session as a PNG.
 TEST_F(StateMachineNodes, DemoSequencerIsTappedWithItsStateNames)
 {
-    std::string error;
-    ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
-    ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+    ASSERT_NO_FATAL_FAILURE(open_demo_project());
     EDITOR m(true);
-    bool renamed = false;
-    std::string name;
-    ASSERT_TRUE(m->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    ASSERT_NO_FATAL_FAILURE(open_session(m.get(), "demo.lmx"));
     VOKR_STATE_MACHINE_DLG post(m.frame(), false, nullptr);
     post.get_netlist_combo()->setCurrentIndex(1);
     EXPECT_EQ(column(&post, 0), QStringList({"cpu|seq"}));

@@ -13,6 +13,7 @@
 #include "vokr_tx_manager.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -111,6 +112,22 @@ protected:
     void SetUp() override;
     void TearDown() override;
     std::string path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+#ifdef VOKR_EXAMPLES_DIR
+    // Opens the demo project and copies its session into the test's directory as "demo.lmx".
+    void open_demo_project()
+    {
+        std::string error;
+        ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
+        ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
+    }
+#endif
+    // Opens the session file `name` of the test's directory in `m`.
+    void open_session(VOKR_TX_MANAGER* m, const char* name)
+    {
+        bool renamed = false;
+        std::string title;
+        ASSERT_TRUE(m->open_document(path(name).c_str(), &renamed, &title));
+    }
 
     QTemporaryDir m_dir;
 };

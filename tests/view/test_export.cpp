@@ -125,12 +125,8 @@ protected:
     KSM_TX_SIGNAL_SET* data() const { return m_editor->data(); }
     void open_demo()
     {
-        std::string error;
-        ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
-        ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
-        bool renamed = false;
-        std::string name;
-        ASSERT_TRUE(m()->open_document(path("demo.lmx").c_str(), &renamed, &name));
+        ASSERT_NO_FATAL_FAILURE(open_demo_project());
+        ASSERT_NO_FATAL_FAILURE(open_session(m(), "demo.lmx"));
         m_tabs.setCurrentIndex(0);
     }
     static bool bit(int channel, int s) { return channel % 3 == 0 ? (s >> (1 + channel % 4)) & 1 : (s / (3 + channel)) % 2; }

@@ -298,12 +298,8 @@ TEST_F(ViewPaint, SelectedRowIsHighlightedOnlyWithFocus)
 
 TEST_F(ViewPaint, DemoSessionSetupTabRendersToPng)
 {
-    std::string error;
-    ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
-    ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
-    bool renamed = false;
-    std::string name;
-    ASSERT_TRUE(m()->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    ASSERT_NO_FATAL_FAILURE(open_demo_project());
+    ASSERT_NO_FATAL_FAILURE(open_session(m(), "demo.lmx"));
     m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
     m_view->resize(1200, 560);
     m_view->load_column_widths();

@@ -533,12 +533,8 @@ TEST_F(WavePaint, StatusTextWithoutSamples)
 
 TEST_F(WavePaint, DemoSessionDataTabRendersToPng)
 {
-    std::string error;
-    ASSERT_TRUE(PRJ_PROJECT::open(VOKR_EXAMPLES_DIR "/demo/demo.kproj", &error)) << error;
-    ASSERT_TRUE(QFile::copy(VOKR_EXAMPLES_DIR "/demo/demo.lmx", QString::fromStdString(path("demo.lmx"))));
-    bool renamed = false;
-    std::string name;
-    ASSERT_TRUE(m()->open_document(path("demo.lmx").c_str(), &renamed, &name));
+    ASSERT_NO_FATAL_FAILURE(open_demo_project());
+    ASSERT_NO_FATAL_FAILURE(open_session(m(), "demo.lmx"));
     m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
     m_tabs.setCurrentIndex(0);
     // Counters, a slow clock and a few glitches, triggered at sample 64.

@@ -20,23 +20,14 @@ bool append_digit(long long* number, char digit)
 }  // namespace
 
 VOKR_COMPARISON_EDIT::VOKR_COMPARISON_EDIT(VOKR_VIEW* view, VOKR_TX_MANAGER* manager, int node, int column)
-    : QLineEdit(view), m_view(view), m_tx_manager(manager), m_node(node), m_column(column)
+    : VOKR_CELL_EDIT(view, manager, node, column)
 {
-    setFocusPolicy(Qt::ClickFocus);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFrame(false);
     std::string expression;
     manager->get_comparison_expression(node, column - VOKR_VIEW::FIRST_LEVEL_COLUMN, &expression, -1);
-    m_initial_text = QString::fromStdString(expression);
-    setText(m_initial_text);
+    set_initial_text(QString::fromStdString(expression));
     QRect cell;
-    if (!view->get_item_rect(VOKR_VIEW::node_to_row(node), column, &cell))
-        return;
-    m_rect = cell.adjusted(2, 2, -3, -3);
-    setAlignment(Qt::AlignHCenter);
-    setFocus();
-    setGeometry(m_rect);
-    show();
+    if (view->get_item_rect(VOKR_VIEW::node_to_row(node), column, &cell))
+        open_at(cell.adjusted(2, 2, -3, -3), Qt::AlignHCenter);
 }
 
 bool VOKR_COMPARISON_EDIT::parse_comparison(int* operand1, int* operand2, int* value1, int* value2) const
@@ -91,18 +82,6 @@ bool VOKR_COMPARISON_EDIT::parse_interval(int* operand1, int* operand2, int* val
     *value1 = digits[0] ? int(numbers[0]) : 0;
     *value2 = digits[1] ? int(numbers[1]) : 0;
     return true;
-}
-
-void VOKR_COMPARISON_EDIT::focusOutEvent(QFocusEvent* event)
-{
-    QLineEdit::focusOutEvent(event);
-    if (m_closing)
-        return;
-    m_closing = true;
-    if (text() != m_initial_text && m_tx_manager->get_tx_instance())
-        commit();
-    m_view->editor_closed(this);
-    close();
 }
 
 void VOKR_COMPARISON_EDIT::commit()

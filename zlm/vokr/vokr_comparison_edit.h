@@ -3,13 +3,9 @@
 // unit; anything else is dropped silently and the old comparison stays.
 #pragma once
 
-#include <QLineEdit>
-#include <QRect>
+#include "vokr_cell_edit.h"
 
-class VOKR_TX_MANAGER;
-class VOKR_VIEW;
-
-class VOKR_COMPARISON_EDIT : public QLineEdit {
+class VOKR_COMPARISON_EDIT : public VOKR_CELL_EDIT {
     Q_OBJECT
 public:
     VOKR_COMPARISON_EDIT(VOKR_VIEW* view, VOKR_TX_MANAGER* manager, int node, int column);
@@ -19,17 +15,6 @@ public:
     bool parse_comparison(int* operand1, int* operand2, int* value1, int* value2) const;
     bool parse_interval(int* operand1, int* operand2, int* value1, int* value2) const;
 
-protected:
-    void focusOutEvent(QFocusEvent* event) override;
-
 private:
-    void commit();
-
-    VOKR_VIEW* m_view;
-    VOKR_TX_MANAGER* m_tx_manager;
-    int m_node;
-    int m_column;
-    QString m_initial_text;
-    QRect m_rect;
-    bool m_closing = false;
+    void commit() override;
 };

@@ -7,8 +7,10 @@
 
 #include <QFrame>
 
+#include <initializer_list>
 #include <memory>
 
+class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -77,6 +79,10 @@ private:
     void guard(QWidget* widget) { enable_item(widget, true); }
     void soft_guard(QWidget* widget) { enable_item(widget, false); }
     bool instance_exists() const;
+    // Guards `choice`, and `fields` while it is checked; unchecked, the fields are disabled.
+    void guard_choice(QAbstractButton* choice, std::initializer_list<QWidget*> fields);
+    // Fills a trigger's instance list; an empty list disables it and its `choice`.
+    void fill_instance_choice(QComboBox* instances, QAbstractButton* choice);
     void refresh_clock();
     void refresh_data();
     void show_sample_depth(const QString& text);

@@ -219,6 +219,23 @@ void VOKR_CONFIG_WIDGET::refresh_trigger()
     }
 }
 
+void VOKR_CONFIG_WIDGET::guard_choice(QAbstractButton* choice, std::initializer_list<QWidget*> fields)
+{
+    guard(choice);
+    for (QWidget* field : fields)
+        choice->isChecked() ? guard(field) : field->setEnabled(false);
+}
+
+void VOKR_CONFIG_WIDGET::fill_instance_choice(QComboBox* instances, QAbstractButton* choice)
+{
+    const QStringList names = has_instance() ? m_tx_manager->get_trigger_instance_list(m_instance) : QStringList();
+    vokr_fill_combo_box(instances, names, QIcon(pirq_get_icon(PIRQ_ICON_INSTANCE)));
+    if (names.isEmpty()) {
+        choice->setEnabled(false);
+        instances->setEnabled(false);
+    }
+}
+
 void VOKR_CONFIG_WIDGET::refresh_trigger_in()
 {
     const bool present = has_instance();
@@ -229,13 +246,9 @@ void VOKR_CONFIG_WIDGET::refresh_trigger_in()
     if (present && m_tx_manager->is_trigger_in_enabled(m_instance)) {
         m_trigger_in->setEnabled(true);
         m_trigger_in->setChecked(true);
-        guard(m_in_pin_radio);
-        m_in_pin_radio->isChecked() ? guard(m_in_pin) : m_in_pin->setEnabled(false);
-        guard(m_in_node_radio);
-        for (QWidget* w : {static_cast<QWidget*>(m_in_node), static_cast<QWidget*>(m_in_node_browse)})
-            m_in_node_radio->isChecked() ? guard(w) : w->setEnabled(false);
-        guard(m_in_instance_radio);
-        m_in_instance_radio->isChecked() ? guard(m_in_instance) : m_in_instance->setEnabled(false);
+        guard_choice(m_in_pin_radio, {m_in_pin});
+        guard_choice(m_in_node_radio, {m_in_node, m_in_node_browse});
+        guard_choice(m_in_instance_radio, {m_in_instance});
         has_no_embedded_processor() ? m_in_eps_radio->setEnabled(false) : guard(m_in_eps_radio);
         soft_guard(m_pattern);
     } else {
@@ -249,12 +262,7 @@ void VOKR_CONFIG_WIDGET::refresh_trigger_in()
         m_tx_manager->get_trigger_in_node_name(&text, m_instance);
         m_in_node->setText(text);
     }
-    const QStringList instances = present ? m_tx_manager->get_trigger_instance_list(m_instance) : QStringList();
-    vokr_fill_combo_box(m_in_instance, instances, QIcon(pirq_get_icon(PIRQ_ICON_INSTANCE)));
-    if (instances.isEmpty()) {
-        m_in_instance_radio->setEnabled(false);
-        m_in_instance->setEnabled(false);
-    }
+    fill_instance_choice(m_in_instance, m_in_instance_radio);
     if (present) {
         m_tx_manager->get_trigger_in_instance_name(&text, m_instance);
         select(m_in_instance, text);
@@ -273,18 +281,15 @@ void VOKR_CONFIG_WIDGET::refresh_trigger_out()
     if (present && m_tx_manager->is_trigger_out_enabled(m_instance)) {
         m_trigger_out->setEnabled(true);
         m_trigger_out->setChecked(true);
-        guard(m_out_pin_check);
-        m_out_pin_check->isChecked() ? guard(m_out_pin) : m_out_pin->setEnabled(false);
-        guard(m_out_instance_check);
-        m_out_instance_check->isChecked() ? guard(m_out_instance) : m_out_instance->setEnabled(false);
+        guard_choice(m_out_pin_check, {m_out_pin});
+        guard_choice(m_out_instance_check, {m_out_instance});
         if (has_no_embedded_processor()) {
             for (QWidget* w : {static_cast<QWidget*>(m_out_eps_trigger_in),
                                static_cast<QWidget*>(m_out_eps_event_check), static_cast<QWidget*>(m_out_eps_event)})
                 w->setEnabled(false);
         } else {
             guard(m_out_eps_trigger_in);
-            guard(m_out_eps_event_check);
-            m_out_eps_event_check->isChecked() ? guard(m_out_eps_event) : m_out_eps_event->setEnabled(false);
+            guard_choice(m_out_eps_event_check, {m_out_eps_event});
         }
         soft_guard(m_level);
     } else {
@@ -296,12 +301,7 @@ void VOKR_CONFIG_WIDGET::refresh_trigger_out()
         m_tx_manager->get_trigger_out_pin(&text, m_instance);
         m_out_pin->setText(text);
     }
-    const QStringList instances = present ? m_tx_manager->get_trigger_instance_list(m_instance) : QStringList();
-    vokr_fill_combo_box(m_out_instance, instances, QIcon(pirq_get_icon(PIRQ_ICON_INSTANCE)));
-    if (instances.isEmpty()) {
-        m_out_instance_check->setEnabled(false);
-        m_out_instance->setEnabled(false);
-    }
+    fill_instance_choice(m_out_instance, m_out_instance_check);
     if (present) {
         m_tx_manager->get_trigger_out_instance(&text, m_instance);
         const int index = m_out_instance->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);

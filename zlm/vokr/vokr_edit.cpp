@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int NAME_COLUMN = 2;
-constexpr int HINT_VALUE = 0x20000001;
 
 bool is_bus_type(KSM_DATA_NODE_DISPLAY_TYPE type)
 {
@@ -22,19 +21,11 @@ bool is_bus_type(KSM_DATA_NODE_DISPLAY_TYPE type)
 }  // namespace
 
 VOKR_EDIT::VOKR_EDIT(VOKR_VIEW* view, VOKR_TX_MANAGER* manager, int node, int column)
-    : QLineEdit(view), m_view(view), m_tx_manager(manager), m_node(node), m_column(column)
+    : VOKR_CELL_EDIT(view, manager, node, column)
 {
-    setFocusPolicy(Qt::ClickFocus);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFrame(false);
-    m_initial_text = initial_text();
-    setText(m_initial_text);
-    if (!place_editor())
-        return;
-    setAlignment(column == NAME_COLUMN ? Qt::AlignLeft : Qt::AlignHCenter);
-    setFocus();
-    setGeometry(m_rect);
-    show();
+    set_initial_text(initial_text());
+    if (place_editor())
+        open_at(m_rect, column == NAME_COLUMN ? Qt::AlignLeft : Qt::AlignHCenter);
 }
 
 QString VOKR_EDIT::initial_text() const
@@ -92,18 +83,6 @@ void VOKR_EDIT::keyPressEvent(QKeyEvent* event)
     }
 }
 
-void VOKR_EDIT::focusOutEvent(QFocusEvent* event)
-{
-    QLineEdit::focusOutEvent(event);
-    if (m_closing)
-        return;
-    m_closing = true;
-    if (text() != m_initial_text && m_tx_manager->get_tx_instance())
-        commit();
-    m_view->editor_closed(this);
-    close();
-}
-
 void VOKR_EDIT::commit()
 {
     const QString value = text();
@@ -126,7 +105,7 @@ void VOKR_EDIT::commit()
             VOKR_NUMBER(bytes.constData()).set_string(m_tx_manager, m_node, m_column - VOKR_VIEW::FIRST_LEVEL_COLUMN, -1);
         }
         m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
-        m_tx_manager->update_all_views(nullptr, HINT_VALUE);
+        m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_VIEW);
         return;
     }
     m_tx_manager->end_action(m_node < 0 ? VOKR_CHECK_IN_POWER_UP_VIEW : VOKR_CHECK_NOTHING, -1);

@@ -3,13 +3,9 @@
 // until it loses focus, which commits a changed text in one undo unit and closes it.
 #pragma once
 
-#include <QLineEdit>
-#include <QRect>
+#include "vokr_cell_edit.h"
 
-class VOKR_TX_MANAGER;
-class VOKR_VIEW;
-
-class VOKR_EDIT : public QLineEdit {
+class VOKR_EDIT : public VOKR_CELL_EDIT {
     Q_OBJECT
 public:
     // `node` -1 with a level column edits that level's title.
@@ -19,18 +15,9 @@ public:
     const QRect& get_rect() const { return m_rect; }
 
 protected:
-    void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString initial_text() const;
-    void commit();
-
-    VOKR_VIEW* m_view;
-    VOKR_TX_MANAGER* m_tx_manager;
-    int m_node;
-    int m_column;
-    QString m_initial_text;
-    QRect m_rect;
-    bool m_closing = false;
+    void commit() override;
 };

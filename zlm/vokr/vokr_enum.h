@@ -34,6 +34,8 @@ enum VOKR_UPDATE_HINT : unsigned int {
     VOKR_HINT_TABS = 0x40,
     VOKR_HINT_ADVANCED = 0x100,
     VOKR_HINT_ADVANCED_MODIFIED = 0x400,
+    // The JTAG chain is busy scanning or programming.
+    VOKR_HINT_JTAG_BUSY = 0x800,
     VOKR_HINT_POWER_UP_SWITCH = 0x400000,
     VOKR_HINT_NO_REPAINT = 0x800000,
     VOKR_HINT_POWER_UP_DIRECTION = 0x2000000,
@@ -42,7 +44,31 @@ enum VOKR_UPDATE_HINT : unsigned int {
     VOKR_HINT_REBUILD = 0x10000000,
     VOKR_HINT_REFRESH = 0x20000000,
     VOKR_HINT_GEOMETRY = 0x40000000,
-    VOKR_HINT_MODIFIED = 0x80000000
+    VOKR_HINT_MODIFIED = 0x80000000,
+
+    // Hints that several places send, named by what they ask for.
+    // Redraw the waveform view from the repository.
+    VOKR_HINT_REFRESH_VIEW = VOKR_HINT_REFRESH | VOKR_HINT_VIEW,
+    // Refresh the configuration panel and the view after a setting changed.
+    VOKR_HINT_REFRESH_CONFIG_VIEW = VOKR_HINT_REFRESH | VOKR_HINT_CONFIG | VOKR_HINT_VIEW,
+    // Refresh every pane that lists the instance's nodes after nodes were added or removed.
+    VOKR_HINT_REFRESH_NODE_PANES = VOKR_HINT_REFRESH | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW,
+    // Refresh the data and setup tabs.
+    VOKR_HINT_REFRESH_TABS = VOKR_HINT_REFRESH | VOKR_HINT_TABS,
+    // Show the instances' acquisition status again.
+    VOKR_HINT_INSTANCE_STATUS = VOKR_HINT_STATUS | VOKR_HINT_INSTANCES,
+    // Rebuild the JTAG pane from the session.
+    VOKR_HINT_REBUILD_JTAG = VOKR_HINT_REBUILD | VOKR_HINT_JTAG,
+    // Rebuild the instance list, its tabs and the JTAG pane after instances were added or removed.
+    VOKR_HINT_REBUILD_INSTANCES = VOKR_HINT_REBUILD | VOKR_HINT_TABS | VOKR_HINT_JTAG | VOKR_HINT_INSTANCES,
+    // Lay out and refresh every pane of the current instance after another instance became current.
+    VOKR_HINT_RELAYOUT_INSTANCE = VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES | VOKR_HINT_CONFIG |
+                                  VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW,
+    // Show an instance's new acquisition status in the instance list and the tabs.
+    VOKR_HINT_STATUS_REFRESH_INSTANCES = VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_TABS | VOKR_HINT_INSTANCES,
+    // Show the current instance's new acquisition status in every pane.
+    VOKR_HINT_STATUS_REFRESH_ALL =
+        VOKR_HINT_STATUS_REFRESH_INSTANCES | VOKR_HINT_ADVANCED | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_VIEW
 };
 
 // Acquisition state masks that the manager keeps per session entry. A state is idle when it

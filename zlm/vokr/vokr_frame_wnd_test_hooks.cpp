@@ -278,7 +278,7 @@ QString VOKR_FRAME_WND::test_set_active(const QString& signal_set, const QString
         return QStringLiteral("the instance has no signal set \"%1\", trigger \"%2\" and log \"%3\"")
             .arg(signal_set, trigger, log);
     m_tx_manager->set_active(signal_set, trigger, log);
-    emit m_tx_manager->updated(nullptr, 0x20000005);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_CONFIG_VIEW);
     return QString();
 }
 

@@ -3,6 +3,7 @@
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_frame_wnd.h"
+#include "vokr_panel_header.h"
 #include "vokr_tx_manager.h"
 
 #include <QAction>
@@ -16,24 +17,12 @@
 VOKR_HIERARCHY_WIDGET::VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME_WND* frame)
     : QFrame(parent), m_instance_index(instance_index), m_frame(frame), m_tx_manager(frame->get_tx_manager())
 {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    auto* body = new QVBoxLayout(this);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(0);
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(7, 0, 0, 0);
+    QHBoxLayout* header = nullptr;
+    QVBoxLayout* body = vokr_build_pane_column(this, &header);
     header->addWidget(new QLabel("Hierarchy Display:", this));
     header->addStretch(1);
-    auto* close = new QToolButton(this);
-    close->setAutoRaise(true);
-    close->setIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(36)));
-    header->addWidget(close, 0, Qt::AlignRight);
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setLineWidth(0);
-    line->setMidLineWidth(1);
-    line->setMaximumHeight(1);
+    QAction* pane = m_tx_manager->get_action(PIRQ_ACTION_HIERARCHY_PANE, QVariant());
+    header->addWidget(vokr_new_pane_close_button(this, pane), 0, Qt::AlignRight);
     m_tree = new QTreeView(this);
     m_tree->setObjectName("hierarchy_tree");
     m_tree->setFrameShape(QFrame::NoFrame);
@@ -41,13 +30,7 @@ VOKR_HIERARCHY_WIDGET::VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->header()->hide();
     m_tree->setModel(&m_model);
-    body->addLayout(header);
-    body->addWidget(line);
     body->addWidget(m_tree, 1);
-    QAction* pane = m_tx_manager->get_action(PIRQ_ACTION_HIERARCHY_PANE, QVariant());
-    connect(pane, &QAction::toggled, this, &QWidget::setVisible);
-    connect(close, &QToolButton::pressed, this, &QWidget::hide);
-    connect(close, &QToolButton::pressed, pane, &QAction::toggle);
     connect(m_tree, &QTreeView::collapsed, this, &VOKR_HIERARCHY_WIDGET::on_expanded_collapsed);
     connect(m_tree, &QTreeView::expanded, this, &VOKR_HIERARCHY_WIDGET::on_expanded_collapsed);
     connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_HIERARCHY_WIDGET::on_item_changed);
@@ -177,6 +160,6 @@ void VOKR_HIERARCHY_WIDGET::on_item_changed(QStandardItem*)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
-    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
     save_states();
 }

@@ -10,6 +10,7 @@
 #include "vokr_globals.h"
 #include "vokr_layout_widget.h"
 #include "vokr_msg.h"
+#include "vokr_panel_header.h"
 #include "vokr_status_texts.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
@@ -27,7 +28,6 @@ namespace {
 
 constexpr int ICON_CURRENT = 275;
 constexpr int ICON_OTHER = 274;
-constexpr int ICON_CLOSE = 36;
 constexpr int COLOR_NOT_RUNNING = 298;
 
 QIcon icon(int id) { return QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(id))); }
@@ -55,12 +55,6 @@ private:
 VOKR_INSTANCE_WIDGET::VOKR_INSTANCE_WIDGET(QWidget* parent, VOKR_FRAME_WND* frame)
     : QFrame(parent), m_frame(frame), m_tx_manager(frame->get_tx_manager())
 {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    connect(m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant()), &QAction::toggled, this,
-            &QWidget::setVisible);
-    auto* body = new QVBoxLayout(this);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(0);
     build_header();
     build_tree();
     connect_actions();
@@ -72,8 +66,8 @@ VOKR_INSTANCE_WIDGET::~VOKR_INSTANCE_WIDGET() { qDeleteAll(m_live_callbacks.keys
 
 void VOKR_INSTANCE_WIDGET::build_header()
 {
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(7, 0, 0, 0);
+    QHBoxLayout* row = nullptr;
+    vokr_build_pane_column(this, &row);
     row->setSpacing(6);
     row->addWidget(new QLabel("Instance Manager:", this));
     const struct {
@@ -97,24 +91,11 @@ void VOKR_INSTANCE_WIDGET::build_header()
     m_status_line->setReadOnly(true);
     set_status_line(VOKR_INVALID_JTAG_CONFIGURATION, vokr_yellow_palette());
     row->addWidget(m_status_line);
-    auto* close = new QToolButton(this);
-    close->setAutoRaise(true);
-    close->setIcon(icon(ICON_CLOSE));
-    QAction* pane = m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant());
-    connect(close, &QToolButton::pressed, this, &QWidget::hide);
-    connect(close, &QToolButton::pressed, pane, &QAction::toggle);
-    row->addWidget(close);
-    static_cast<QVBoxLayout*>(layout())->addLayout(row);
+    row->addWidget(vokr_new_pane_close_button(this, m_tx_manager->get_action(PIRQ_ACTION_INSTANCE_PANE, QVariant())));
 }
 
 void VOKR_INSTANCE_WIDGET::build_tree()
 {
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setLineWidth(0);
-    line->setMidLineWidth(1);
-    line->setMaximumHeight(1);
     m_tree = new QTreeView(this);
     m_tree->setObjectName("instance_tree");
     m_tree->setFrameShape(QFrame::NoFrame);
@@ -134,9 +115,7 @@ void VOKR_INSTANCE_WIDGET::build_tree()
     m_tree->setColumnWidth(ENABLED, 65);
     fit_columns();
     connect(&m_model, &QStandardItemModel::headerDataChanged, this, &VOKR_INSTANCE_WIDGET::fit_columns);
-    auto* body = static_cast<QVBoxLayout*>(layout());
-    body->addWidget(line);
-    body->addWidget(m_tree);
+    layout()->addWidget(m_tree);
     connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
 }
 
@@ -303,7 +282,7 @@ void VOKR_INSTANCE_WIDGET::on_double_clicked(const QModelIndex& index)
     const int entry = m_model.itemFromIndex(name)->data(ENTRY_ROLE).toInt();
     m_tx_manager->set_instance(entry);
     set_row_marks(entry, false);
-    notify_all({0x10000040, 0x20000001});
+    notify_all({VOKR_HINT_REBUILD | VOKR_HINT_TABS, VOKR_HINT_REFRESH_VIEW});
 }
 
 void VOKR_INSTANCE_WIDGET::notify_all(std::initializer_list<unsigned int> hints)
@@ -388,7 +367,7 @@ void VOKR_INSTANCE_WIDGET::on_instance_add()
     if (m_tx_manager->is_empty())
         return;  // a window without a session has nothing to add an instance to
     m_tx_manager->add_instance();
-    notify_all({0x10000070, 0x20000001});
+    notify_all({VOKR_HINT_REBUILD_INSTANCES, VOKR_HINT_REFRESH_VIEW});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_delete()
@@ -406,7 +385,7 @@ void VOKR_INSTANCE_WIDGET::on_instance_delete()
         if (selection->isSelected(row->index()) || child_selected)
             m_tx_manager->remove_instance(row->data(ENTRY_ROLE).toInt());
     }
-    notify_all({0x10000070, 0x20000001});
+    notify_all({VOKR_HINT_REBUILD_INSTANCES, VOKR_HINT_REFRESH_VIEW});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_rename()
@@ -451,7 +430,7 @@ void VOKR_INSTANCE_WIDGET::on_instance_enable_powerup()
             changed = m_tx_manager->enable_powerup_trigger(entry, true) || changed;
     }
     if (changed)
-        notify_all({0x10000070});
+        notify_all({VOKR_HINT_REBUILD_INSTANCES});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_disable_powerup()
@@ -476,7 +455,7 @@ void VOKR_INSTANCE_WIDGET::on_instance_disable_powerup()
         m_tx_manager->set_instance(entry);
     }
     if (any)
-        notify_all({0x10000070});
+        notify_all({VOKR_HINT_REBUILD_INSTANCES});
 }
 
 void VOKR_INSTANCE_WIDGET::on_instance_duplicate_trigger()
@@ -484,9 +463,11 @@ void VOKR_INSTANCE_WIDGET::on_instance_duplicate_trigger()
     for (QStandardItem* row : selected_row_items())
         m_tx_manager->duplicate_powerup_trigger(row->data(ENTRY_ROLE).toInt());
     if (m_model.rowCount() == 1)
-        notify_all({0x20000040, 0x2400000F});
+        notify_all({VOKR_HINT_REFRESH_TABS, VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_DATA_LOG |
+                                                VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW});
     else
-        notify_all({0x2000004F});
+        notify_all(
+            {VOKR_HINT_REFRESH_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW});
 }
 
 // ---- acquisition commands ------------------------------------------------------------------------------------------

@@ -149,8 +149,9 @@ void VOKR_INSTANCE_WIDGET::on_data_ready(int entry, KSM_DATA_LOG* log, bool curr
     m_tx_manager->set_view_log(entry, log);
     if (!current)
         return;
-    notify_all({power_up ? 0x2400040u : 0x400040u});
-    notify_all({!log->is_global_temp() && m_tx_manager->is_setup_mode() ? 0x20800000u : 0x20000001u});
+    notify_all({VOKR_HINT_POWER_UP_SWITCH | VOKR_HINT_TABS | (power_up ? VOKR_HINT_POWER_UP_DIRECTION : 0u)});
+    notify_all({!log->is_global_temp() && m_tx_manager->is_setup_mode() ? VOKR_HINT_REFRESH | VOKR_HINT_NO_REPAINT
+                                                                        : VOKR_HINT_REFRESH_VIEW});
     if (!m_tx_manager->is_sequential_mode(-1))
         notify_all({VOKR_HINT_VIEW});
 }
@@ -158,10 +159,11 @@ void VOKR_INSTANCE_WIDGET::on_data_ready(int entry, KSM_DATA_LOG* log, bool curr
 void VOKR_INSTANCE_WIDGET::on_acquisition_started(uint32_t mask, bool current)
 {
     if (current)
-        notify_all({0x800002C, 0x20800101});
+        notify_all({VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_JTAG | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG,
+                    VOKR_HINT_REFRESH_VIEW | VOKR_HINT_NO_REPAINT | VOKR_HINT_ADVANCED});
     else
-        notify_all({0x8000020});
-    notify_all({mask | 0x4000010});
+        notify_all({VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_JTAG});
+    notify_all({mask | VOKR_HINT_INSTANCE_STATUS});
 }
 
 // The registry decides: a callback is deleted by the first ending event that names it while
@@ -173,9 +175,9 @@ void VOKR_INSTANCE_WIDGET::on_acquisition_ended(const VOKR_UPDATE_STATE_EVENT& e
         delete live.key();
         m_live_callbacks.erase(live);
     }
-    notify_all({e.get_state() | (current ? 0x2400015Du : 0x24000050u)});
+    notify_all({e.get_state() | (current ? VOKR_HINT_STATUS_REFRESH_ALL : VOKR_HINT_STATUS_REFRESH_INSTANCES)});
     if (!m_tx_manager->is_any_instance_acquiring())
-        notify_all({0x4000020});
+        notify_all({VOKR_HINT_STATUS | VOKR_HINT_JTAG});
 }
 
 void VOKR_INSTANCE_WIDGET::enable_check_boxes()
@@ -193,7 +195,7 @@ void VOKR_INSTANCE_WIDGET::on_update(QObject*, int hint)
 {
     if (!(hint & VOKR_HINT_INSTANCES))
         return;
-    if (hint & 0x800) {
+    if (hint & VOKR_HINT_JTAG_BUSY) {
         set_status_line(VOKR_WAITING_FOR_JTAG, vokr_yellow_palette());
         on_selection_changed();
         return;

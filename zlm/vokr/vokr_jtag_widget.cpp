@@ -31,7 +31,6 @@ constexpr PIRQ_ACTION_ENUM REMOVE = PIRQ_ACTION_ENUM(615);
 constexpr PIRQ_ACTION_ENUM EXTRACT = PIRQ_ACTION_ENUM(616);
 constexpr PIRQ_ACTION_ENUM PROGRAM = PIRQ_ACTION_ENUM(617);
 constexpr PIRQ_ACTION_ENUM RENAME = PIRQ_ACTION_ENUM(618);
-constexpr int HINT_PROGRAMMING_BUSY = 0x810;
 
 }  // namespace
 
@@ -43,7 +42,7 @@ VOKR_JTAG_WIDGET::VOKR_JTAG_WIDGET(QWidget* parent, VOKR_FRAME_WND* frame)
     connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_JTAG_WIDGET::on_update, Qt::QueuedConnection);
     rebuild_file_row();
     build_file_list();
-    on_update(this, 0x10000020);
+    on_update(this, VOKR_HINT_REBUILD_JTAG);
 }
 
 // A programming run that never reported its end must not leave the reserved file named in the
@@ -171,8 +170,9 @@ void VOKR_JTAG_WIDGET::on_widget_updated(int flags)
         return;
     if (!m_set_aside.isNull() && !is_programming())
         restore_programming_file();
-    emit m_tx_manager->updated(
-        nullptr, flags & (SCANNING | PROGRAMMING) ? HINT_PROGRAMMING_BUSY : vokr_hint(VOKR_HINT_INSTANCES));
+    emit m_tx_manager->updated(nullptr, flags & (SCANNING | PROGRAMMING)
+                                            ? vokr_hint(VOKR_HINT_JTAG_BUSY | VOKR_HINT_INSTANCES)
+                                            : vokr_hint(VOKR_HINT_INSTANCES));
 }
 
 void VOKR_JTAG_WIDGET::restore_programming_file()
@@ -337,7 +337,7 @@ void VOKR_JTAG_WIDGET::on_sif_manager_attach()
     if (files.isEmpty())
         return;
     m_tx_manager->update_modified_flag();
-    on_update(nullptr, 0x10000020);
+    on_update(nullptr, VOKR_HINT_REBUILD_JTAG);
 }
 
 void VOKR_JTAG_WIDGET::on_sif_manager_embed()
@@ -346,7 +346,7 @@ void VOKR_JTAG_WIDGET::on_sif_manager_embed()
     get_sif_file_name(&path);
     m_tx_manager->embed_sif_file(path, &name);
     m_tx_manager->update_modified_flag();
-    on_update(nullptr, 0x10000020);
+    on_update(nullptr, VOKR_HINT_REBUILD_JTAG);
 }
 
 void VOKR_JTAG_WIDGET::on_sif_manager_delete()
@@ -362,7 +362,7 @@ void VOKR_JTAG_WIDGET::on_sif_manager_delete()
     if (!removed)
         return;
     m_tx_manager->update_modified_flag();
-    on_update(nullptr, 0x10000020);
+    on_update(nullptr, VOKR_HINT_REBUILD_JTAG);
 }
 
 void VOKR_JTAG_WIDGET::on_sif_manager_rename()

@@ -250,7 +250,7 @@ void VOKR_LAYOUT_WIDGET::add_advanced_tabs(QTabWidget* tabs, int instance)
     for (int level = -3; level < levels; ++level) {
         if (!m_tx_manager->is_advanced_trigger(level, instance))
             continue;
-        m_object_widget->on_update(nullptr, vokr_hint(0x10000100));
+        m_object_widget->on_update(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_ADVANCED));
         QWidget* page = build_advanced_tab(level);
         const QSignalBlocker blocker(tabs);
         tabs->addTab(page, icon(PIRQ_ICON_ADVANCED_TAB), advanced_tab_title(level));
@@ -400,7 +400,7 @@ void VOKR_LAYOUT_WIDGET::on_sel_change_instance_tab(int index)
         for (int i = 0; i < m_instance_tab_widget->count(); ++i)
             m_instance_tab_widget->setTabIcon(i, icon(i == index ? PIRQ_ICON_INSTANCE_CURRENT : PIRQ_ICON_INSTANCE));
     }
-    emit m_tx_manager->updated(nullptr, vokr_hint(0x60000017));
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_RELAYOUT_INSTANCE));
 }
 
 void VOKR_LAYOUT_WIDGET::on_sel_change_data_setup_tab()
@@ -414,15 +414,16 @@ void VOKR_LAYOUT_WIDGET::on_sel_change_data_setup_tab()
     const bool advanced = m_tx_manager->is_advanced_mode(nullptr);
     if (m_tx_manager->is_state_mode() || advanced) {
         if (advanced && !m_tx_manager->is_state_mode())
-            emit m_tx_manager->updated(nullptr, vokr_hint(0x20000100));
+            emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_ADVANCED));
         if (busy)
             m_tab_changed_during_acquisition = true;
     } else if (m_tx_manager->is_setup_mode()) {
         if (present && !busy) {
-            m_tx_manager->update_all_views(nullptr, vokr_hint(0x24000004));
+            m_tx_manager->update_all_views(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_STATUS | VOKR_HINT_CONFIG));
         } else {
             m_tab_changed_during_acquisition = true;
-            emit m_tx_manager->updated(nullptr, vokr_hint(0x28000004));
+            emit m_tx_manager->updated(nullptr,
+                                       vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_ACQUISITION_STARTED | VOKR_HINT_CONFIG));
         }
     }
     if (present) {
@@ -431,8 +432,9 @@ void VOKR_LAYOUT_WIDGET::on_sel_change_data_setup_tab()
         if (KSM_TX_TRIGGER* trigger = m_tx_manager->get_session()->get_trigger_at(current))
             trigger->reset_transient_state();
     }
-    emit m_tx_manager->updated(nullptr, vokr_hint(0x60000002));
-    emit m_tx_manager->updated(nullptr, vokr_hint(0x60000009));
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_HIERARCHY));
+    emit m_tx_manager->updated(nullptr,
+                               vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW));
 }
 
 void VOKR_LAYOUT_WIDGET::on_update(QObject*, int hint)
@@ -457,7 +459,8 @@ void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
     const bool to_power_up = static_cast<unsigned int>(hint) & VOKR_HINT_POWER_UP_DIRECTION;
     if (power_up != to_power_up) {
         m_tx_manager->set_instance(current + (to_power_up ? 1 : -1));
-        m_tx_manager->update_all_views(nullptr, vokr_hint(0x60000010));
+        m_tx_manager->update_all_views(nullptr,
+                                       vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
     }
     QTabWidget* tabs = get_data_setup_tab_widget(-1);
     if (!tabs || m_tx_manager->is_data_mode(-1) || m_tab_changed_during_acquisition)

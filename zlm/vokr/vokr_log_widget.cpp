@@ -5,6 +5,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_globals.h"
 #include "vokr_msg.h"
+#include "vokr_panel_header.h"
 #include "vokr_tx_manager.h"
 
 #include <QAction>
@@ -29,12 +30,6 @@ QByteArray local(const QStringList& path, int i) { return path.value(i).toLocal8
 VOKR_LOG_WIDGET::VOKR_LOG_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME_WND* frame)
     : QFrame(parent), m_instance_index(instance_index), m_frame(frame), m_tx_manager(frame->get_tx_manager())
 {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    connect(m_tx_manager->get_action(PIRQ_ACTION_DATA_LOG_PANE, QVariant()), &QAction::toggled, this,
-            &QWidget::setVisible);
-    auto* body = new QVBoxLayout(this);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(0);
     build_header();
     build_tree();
     connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_LOG_WIDGET::on_update, Qt::QueuedConnection);
@@ -43,8 +38,8 @@ VOKR_LOG_WIDGET::VOKR_LOG_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME
 
 void VOKR_LOG_WIDGET::build_header()
 {
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(7, 0, 0, 0);
+    QHBoxLayout* row = nullptr;
+    vokr_build_pane_column(this, &row);
     const bool logging = m_tx_manager->get_session() && m_tx_manager->get_session()->is_gui_logging_enabled();
     m_logging = new QCheckBox("Data Log:", this);
     m_logging->setChecked(logging);
@@ -59,25 +54,10 @@ void VOKR_LOG_WIDGET::build_header()
     save_action->setIcon(QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(550))));
     save->setDefaultAction(save_action);
     save->setIconSize(save->iconSize().expandedTo(QSize(18, 15)));
-    auto* close = new QToolButton(this);
-    close->setAutoRaise(true);
-    close->setIcon(QIcon(pirq_get_icon(static_cast<PIRQ_ICON_ENUM>(36))));
-    QAction* pane = m_tx_manager->get_action(PIRQ_ACTION_DATA_LOG_PANE, QVariant());
-    connect(close, &QToolButton::pressed, this, &QWidget::hide);
-    connect(close, &QToolButton::pressed, pane, &QAction::toggle);
     row->addWidget(m_logging);
     row->addWidget(save);
     row->addStretch(1);
-    row->addWidget(close);
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setLineWidth(0);
-    line->setMidLineWidth(1);
-    line->setMaximumHeight(1);
-    auto* body = static_cast<QVBoxLayout*>(layout());
-    body->addLayout(row);
-    body->addWidget(line);
+    row->addWidget(vokr_new_pane_close_button(this, m_tx_manager->get_action(PIRQ_ACTION_DATA_LOG_PANE, QVariant())));
 }
 
 void VOKR_LOG_WIDGET::build_tree()
@@ -199,7 +179,7 @@ void VOKR_LOG_WIDGET::on_item_changed(QStandardItem* item)
     }
     // Deferred: the item that reported the change must outlive this call.
     QMetaObject::invokeMethod(this, &VOKR_LOG_WIDGET::update_log_tree, Qt::QueuedConnection);
-    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
 }
 
 void VOKR_LOG_WIDGET::on_double_clicked(const QModelIndex& index)
@@ -222,8 +202,8 @@ void VOKR_LOG_WIDGET::on_double_clicked(const QModelIndex& index)
         return;
     m_tx_manager->set_active(path.value(1), path.value(2), path.value(3));
     update_log_tree();
-    m_tx_manager->update_all_views(nullptr, vokr_hint(0x10000040));
-    m_tx_manager->update_all_views(nullptr, vokr_hint(0x20000005));
+    m_tx_manager->update_all_views(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_TABS));
+    m_tx_manager->update_all_views(nullptr, vokr_hint(VOKR_HINT_REFRESH_CONFIG_VIEW));
 }
 
 void VOKR_LOG_WIDGET::set_expanded(const QModelIndex& index, bool expanded)
@@ -262,7 +242,9 @@ void VOKR_LOG_WIDGET::on_data_log_delete()
             if (path.size() == level)
                 m_tx_manager->remove_log_tree_item(local(path, 1), local(path, 2), local(path, 3));
     const int after = session ? session->get_num_instances() : 0;
-    emit m_tx_manager->updated(nullptr, vokr_hint(after >= before ? 0x10000009 : 0x10000050));
+    emit m_tx_manager->updated(nullptr,
+                               vokr_hint(after >= before ? VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW
+                                                         : VOKR_HINT_REBUILD | VOKR_HINT_TABS | VOKR_HINT_INSTANCES));
 }
 
 void VOKR_LOG_WIDGET::on_data_log_rename()

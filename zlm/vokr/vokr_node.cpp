@@ -168,3 +168,30 @@ void VOKR_NODE::toggle_leaf(FLAG flag)
     if (accepted)
         m_manager->update_modified_flag();
 }
+
+char vokr_condition_letter(KSM_DATA_TRIGGER_CONDITION condition)
+{
+    switch (condition) {
+    case KSM_CTYPE_HIGH: return '1';
+    case KSM_CTYPE_LOW: return '0';
+    case KSM_CTYPE_RISING_EDGE: return 'R';
+    case KSM_CTYPE_FALLING_EDGE: return 'F';
+    case KSM_CTYPE_EITHER_EDGE: return 'E';
+    case KSM_CTYPE_DONT_CARE: return 'X';
+    default: return 0;
+    }
+}
+
+KSM_DATA_TRIGGER_CONDITION vokr_letter_condition(char letter, KSM_DATA_TRIGGER_CONDITION other)
+{
+    switch (letter) {
+    case '0':
+    case 'L': return KSM_CTYPE_LOW;
+    case '1':
+    case 'H': return KSM_CTYPE_HIGH;
+    case 'R': return KSM_CTYPE_RISING_EDGE;
+    case 'F': return KSM_CTYPE_FALLING_EDGE;
+    case 'E': return KSM_CTYPE_EITHER_EDGE;
+    default: return other;
+    }
+}

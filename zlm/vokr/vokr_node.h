@@ -54,3 +54,11 @@ private:
     KSM_TX_SIGNAL_NODES* m_list;
     int m_index;
 };
+
+// The pattern letter of a condition: '1', '0', 'R', 'F', 'E', or 'X' for don't care; 0 for a
+// condition that has no letter.
+char vokr_condition_letter(KSM_DATA_TRIGGER_CONDITION condition);
+
+// The condition a pattern letter sets: '0' or 'L', '1' or 'H', 'R', 'F', 'E'; `other` for any
+// other letter.
+KSM_DATA_TRIGGER_CONDITION vokr_letter_condition(char letter, KSM_DATA_TRIGGER_CONDITION other);

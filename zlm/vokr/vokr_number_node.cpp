@@ -3,6 +3,7 @@
 #include "vokr_number.h"
 
 #include "vokr_assert.h"
+#include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
 #include <QString>
@@ -139,20 +140,6 @@ int parse_type_of(int display_type)
     case KSM_GTYPE_SIGNED_BAR:
     case KSM_GTYPE_SIGNED_LINE: return KSM_GTYPE_SIGNED_2S;
     default: return display_type;
-    }
-}
-
-KSM_DATA_TRIGGER_CONDITION condition_of(char letter)
-{
-    switch (letter) {
-    case '0':
-    case 'L': return KSM_CTYPE_LOW;
-    case '1':
-    case 'H': return KSM_CTYPE_HIGH;
-    case 'R': return KSM_CTYPE_RISING_EDGE;
-    case 'F': return KSM_CTYPE_FALLING_EDGE;
-    case 'E': return KSM_CTYPE_EITHER_EDGE;
-    default: return KSM_CTYPE_DONT_CARE;
     }
 }
 
@@ -297,7 +284,8 @@ bool VOKR_NUMBER::set_string(VOKR_TX_MANAGER* manager, int node, int level, int 
     for (int row = node + 1; row <= last && next < pattern.size(); ++row) {
         if (manager->has_children(row))
             continue;
-        any_set |= manager->set_trigger(row, level, condition_of(pattern[next++]), instance);
+        any_set |=
+            manager->set_trigger(row, level, vokr_letter_condition(pattern[next++], KSM_CTYPE_DONT_CARE), instance);
     }
     if (typed.plugin_symbol)
         manager->set_plugin_trigger_condition_symbol(QString::fromLatin1(text()), node, level, instance);

@@ -308,6 +308,8 @@ private:
     void connect_shared_actions(bool on);
     void refresh_zoom_actions();
     // vokr_object_widget_edit.cpp
+    // Expands or collapses the selected boxes but those `held_back` says wait for the next command.
+    void expand_selected(bool expanded, bool (VOKR_OBJECT::*held_back)() const);
     void load_snapshot(int position);
     void restore_after_cancel(int position, bool modified);
     QList<VOKR_OBJECT*> selected_boxes() const;

@@ -363,33 +363,23 @@ void VOKR_OBJECT_WIDGET::on_move_down()
 
 // Expands the visible selected boxes; hidden ones wait for the next command. The dragging flag
 // marks them meanwhile.
-void VOKR_OBJECT_WIDGET::on_expand()
-{
-    const QList<VOKR_OBJECT*> selected = selected_boxes();
-    for (VOKR_OBJECT* box : selected)
-        box->set_dragging(box->is_hidden());
-    for (VOKR_OBJECT* box : selected) {
-        if (box->is_dragging())
-            box->set_dragging(false);
-        else
-            box->expand(true);
-    }
-    arrange_objects();
-    update_scroll_bars();
-    save_undo(false);
-}
+void VOKR_OBJECT_WIDGET::on_expand() { expand_selected(true, &VOKR_OBJECT::is_hidden); }
 
 // Collapses one level of the selection per command, the innermost first.
-void VOKR_OBJECT_WIDGET::on_collapse()
+void VOKR_OBJECT_WIDGET::on_collapse() { expand_selected(false, &VOKR_OBJECT::has_selected_expanded_child); }
+
+// The held-back boxes are all marked before any box changes, so that expanding or collapsing one
+// does not decide for another.
+void VOKR_OBJECT_WIDGET::expand_selected(bool expanded, bool (VOKR_OBJECT::*held_back)() const)
 {
     const QList<VOKR_OBJECT*> selected = selected_boxes();
     for (VOKR_OBJECT* box : selected)
-        box->set_dragging(box->has_selected_expanded_child());
+        box->set_dragging((box->*held_back)());
     for (VOKR_OBJECT* box : selected) {
         if (box->is_dragging())
             box->set_dragging(false);
         else
-            box->expand(false);
+            box->expand(expanded);
     }
     arrange_objects();
     update_scroll_bars();

@@ -20,9 +20,11 @@ QFrame* vokr_new_panel_line()
     return line;
 }
 
-QVBoxLayout* vokr_build_panel_column(QFrame* panel, QHBoxLayout** header)
+namespace {
+
+QVBoxLayout* build_column(QFrame* panel, int frame_style, QHBoxLayout** header)
 {
-    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    panel->setFrameStyle(frame_style);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -31,6 +33,29 @@ QVBoxLayout* vokr_build_panel_column(QFrame* panel, QHBoxLayout** header)
     column->addLayout(*header);
     column->addWidget(vokr_new_panel_line());
     return column;
+}
+
+}  // namespace
+
+QVBoxLayout* vokr_build_panel_column(QFrame* panel, QHBoxLayout** header)
+{
+    return build_column(panel, QFrame::StyledPanel | QFrame::Sunken, header);
+}
+
+QVBoxLayout* vokr_build_pane_column(QFrame* pane, QHBoxLayout** header)
+{
+    return build_column(pane, QFrame::Panel | QFrame::Sunken, header);
+}
+
+QToolButton* vokr_new_pane_close_button(QFrame* pane, QAction* view_action)
+{
+    auto* button = new QToolButton(pane);
+    button->setAutoRaise(true);
+    button->setIcon(QIcon(pirq_get_icon(PIRQ_ICON_CLOSE_PANE)));
+    QObject::connect(view_action, &QAction::toggled, pane, &QWidget::setVisible);
+    QObject::connect(button, &QToolButton::pressed, pane, &QWidget::hide);
+    QObject::connect(button, &QToolButton::pressed, view_action, &QAction::toggle);
+    return button;
 }
 
 QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content, QScrollArea** scroll_area)

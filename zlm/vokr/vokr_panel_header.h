@@ -6,6 +6,7 @@ class QAction;
 class QFrame;
 class QHBoxLayout;
 class QScrollArea;
+class QToolButton;
 class QVBoxLayout;
 class QWidget;
 
@@ -16,6 +17,14 @@ QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content, QScrollArea** scr
 // The frame, header row and line alone, for panes that lay out their own content: returns the
 // column to add it to.
 QVBoxLayout* vokr_build_panel_column(QFrame* panel, QHBoxLayout** header);
+
+// The same with the plain sunken panel of the docked panes (instance manager, data log,
+// hierarchy).
+QVBoxLayout* vokr_build_pane_column(QFrame* pane, QHBoxLayout** header);
+
+// The auto-raise close button of a docked pane's header: pressing it hides `pane` and toggles
+// `view_action`, whose toggling in turn shows or hides the pane.
+QToolButton* vokr_new_pane_close_button(QFrame* pane, QAction* view_action);
 
 // The one-pixel sunken line between a pane's parts.
 QFrame* vokr_new_panel_line();

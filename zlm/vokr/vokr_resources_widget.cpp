@@ -85,17 +85,8 @@ QList<VOKR_CONFIG_CHECK_BOX*> VOKR_RESOURCES_WIDGET::get_option_boxes() const
     return {m_goto_box, m_values_box, m_comparison_box, m_logical_box};
 }
 
-// The flags and counters table's rule: read-only in a locked design or the power-up view, and
-// while the instance acquires.
-bool VOKR_RESOURCES_WIDGET::is_edit_refused() const
-{
-    const VOKR_TX_MANAGER* m = m_tx_manager;
-    const bool present = !m->is_empty();
-    const KSM_TX_SESSION* session = m->get_session();
-    const bool power_up = present && session && session->is_power_up_view(m->get_current_instance_index());
-    const bool read_only = !m->is_wizard_mode() && (power_up || m->get_lock_mode(false) != VOKR_LOCK_MODE_ALL_CHANGES);
-    return read_only || (present && m->is_instance_acquiring(m_instance));
-}
+// The flags and counters tables share one rule, kept by the tables.
+bool VOKR_RESOURCES_WIDGET::is_edit_refused() const { return m_flag_table->is_edit_refused(); }
 
 namespace {
 

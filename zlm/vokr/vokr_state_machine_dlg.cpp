@@ -361,6 +361,6 @@ void VOKR_STATE_MACHINE_DLG::accept()
             m_tx_manager->create_mnemonic_table(group, table, states, encodings);
     }
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
-    m_tx_manager->update_all_views(nullptr, 0x20000007);
+    m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_NODE_PANES);
     PIRQ_DIALOG::accept();
 }

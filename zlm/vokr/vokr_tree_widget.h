@@ -17,6 +17,9 @@ public:
     VOKR_TREE_WIDGET(int column1_min, int column1_max, bool flag_table, int instance, VOKR_TX_MANAGER* manager,
                      unsigned int column2_max);
     ~VOKR_TREE_WIDGET() override;
+    // The table's rule: read-only in a locked design or the power-up view, and while the
+    // instance acquires.
+    bool is_edit_refused() const;
 
 signals:
     void column_zero_changed(int index, const QString* name);  // the name lives during the emission only
@@ -31,7 +34,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    bool is_edit_refused() const;
     int current_value_column() const { return m_flag_table ? 2 : 3; }
     QString current_value(int row) const;
     void accept(QTreeWidgetItem* item, int row, int column);

@@ -248,7 +248,7 @@ void VOKR_TX_MANAGER::end_action(VOKR_CHECK_COMPILATION_STATUS status, int index
     const bool report = status == VOKR_CHECK_ALWAYS ||
                         (status == VOKR_CHECK_IN_POWER_UP_VIEW && !is_empty() && m_tx_session->is_power_up_view(entry));
     if (report)
-        emit updated(nullptr, vokr_hint(VOKR_HINT_STATUS | VOKR_HINT_INSTANCES));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_INSTANCE_STATUS));
     if (m_frame_wnd) {
         on_update_edit_undo();
         on_update_edit_redo();
@@ -298,7 +298,7 @@ void VOKR_TX_MANAGER::undo_or_redo(bool undo)
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY |
                                     VOKR_HINT_VIEW));
     emit updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
-    emit updated(nullptr, vokr_hint(VOKR_HINT_STATUS | VOKR_HINT_INSTANCES));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_INSTANCE_STATUS));
 }
 
 QList<QList<VOKR_OBJECT*>*>* VOKR_TX_MANAGER::get_undo_list()

@@ -270,7 +270,7 @@ bool VOKR_TX_MANAGER::read_data(int instance)
         set_view_log(entry, log);
         emit updated(nullptr,
                      vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_POWER_UP_SWITCH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG));
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
         return true;
     }
     if (!log->is_global_temp())

@@ -5,6 +5,7 @@
 
 #include "vokr_assert.h"
 #include "vokr_msg.h"
+#include "vokr_node.h"
 #include "vokr_object.h"
 #include "vokr_trigger_object.h"
 
@@ -22,14 +23,8 @@ constexpr const char* STATE_BASED_TAB = "State-Based Trigger Flow";
 // comparisons) counts as "don't care" and keeps the later letters with their nodes.
 QChar pattern_letter(KSM_DATA_TRIGGER_CONDITION condition)
 {
-    switch (condition) {
-    case KSM_CTYPE_HIGH: return '1';
-    case KSM_CTYPE_LOW: return '0';
-    case KSM_CTYPE_RISING_EDGE: return 'R';
-    case KSM_CTYPE_FALLING_EDGE: return 'F';
-    case KSM_CTYPE_EITHER_EDGE: return 'E';
-    default: return 'X';
-    }
+    const char letter = vokr_condition_letter(condition);
+    return letter ? letter : 'X';
 }
 
 bool is_group_row(KSM_DATA_NODE_DISPLAY_TYPE display_type)

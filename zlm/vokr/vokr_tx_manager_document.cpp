@@ -53,7 +53,7 @@ bool VOKR_TX_MANAGER::new_document(const char* path)
     refresh_tx_cache();
     m_bypass_flag_check = cfg_is_on("vok_bypass_flag_check", false);
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_INSTANCES));
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
     return true;
 }
 
@@ -179,9 +179,9 @@ bool VOKR_TX_MANAGER::open_document(const char* path, bool* renamed, std::string
     m_bypass_flag_check = cfg_is_on("vokr_bypass_flag_check", false);
     if (result) {
         emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_INSTANCES | VOKR_HINT_JTAG));
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
         emit updated(nullptr, vokr_hint(VOKR_HINT_ADVANCED));
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_JTAG));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD_JTAG));
     }
     if (m_tx_session->get_data_session()) {
         const int lock = m_tx_session->get_global_data("lock mode");

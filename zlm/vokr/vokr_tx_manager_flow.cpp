@@ -121,7 +121,7 @@ void VOKR_TX_MANAGER::disable_storage_qualifier(bool disabled)
     edit_setting(disabled == trigger->is_storage_qualifier_disabled(), [&] {
         if (trigger->set_storage_qualifier_disabled(disabled)) {
             update_modified_flag();
-            emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+            emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
         }
     });
 }

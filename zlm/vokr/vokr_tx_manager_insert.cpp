@@ -418,7 +418,7 @@ void VOKR_TX_MANAGER::on_node_insert()
         return;  // no instance to insert into: the command does nothing
     if (get_int_state(-1, "active tab", 0) != 1) {
         set_int_state(-1, "active tab", 1);
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_TABS));
     }
     if (!m_node_finder)
         return;
@@ -435,7 +435,7 @@ void VOKR_TX_MANAGER::on_node_insert_to_view(const PIRQ_INSTANCE_NAME_LIST& name
         return;
     if (get_int_state(-1, "active tab", 0) != 1) {
         set_int_state(-1, "active tab", 1);
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_TABS));
     }
     m_tx_instance->begin_action();
     insert_nodes(names);
@@ -451,5 +451,5 @@ void VOKR_TX_MANAGER::on_node_insert_to_view(const PIRQ_INSTANCE_NAME_LIST& name
         signals_->get_storage_qualifier_nodes_allocated() < trigger->get_storage_qualifier_nodes_used())
         set_storage_qualifier_nodes_allocated(trigger->get_storage_qualifier_nodes_used(), -1);
     end_action(VOKR_CHECK_ALWAYS, -1);
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_NODE_PANES));
 }

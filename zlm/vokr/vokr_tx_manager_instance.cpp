@@ -121,7 +121,7 @@ void VOKR_TX_MANAGER::rename_instance_set(const char* new_name, const char* old_
         return;
     emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW));
     emit updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_JTAG));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD_JTAG));
 }
 
 void VOKR_TX_MANAGER::rename_signal_set(const char* new_name, const char* old_name)
@@ -250,7 +250,7 @@ void VOKR_TX_MANAGER::set_clock(const QString& clock, VOKR_IS_POST_FITTING_TYPE 
     VOKR_UPDATE_GUARD update;
     if (trigger_at(-1)->find_node(name.constData()) >= 0) {
         vokr_prompt(vokr_msg_clk_conflict(name.constData()));
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
     }
     if (signals_->set_clock(name.constData(), post_fitting)) {
         signals_->clock_changed();

@@ -238,7 +238,7 @@ bool VOKR_TX_MANAGER::set_allocated(int (KSM_TX_SIGNAL_SET::*get)() const, bool 
     (signals_->*set)(count);
     if (mark_modified)
         update_modified_flag();
-    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
     return true;
 }
 

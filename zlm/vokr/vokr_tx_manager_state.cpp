@@ -20,7 +20,7 @@ constexpr int FIXED_TABS = 2;
 
 // Announced when the states' number, names or display change, and when their texts change.
 constexpr int STATES_REBUILT = vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_VIEW);
-constexpr int STATES_REFRESHED = vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_VIEW);
+constexpr int STATES_REFRESHED = vokr_hint(VOKR_HINT_REFRESH_VIEW);
 
 QStringList names_of(int count, const std::function<const char*(int)>& name)
 {
@@ -410,5 +410,5 @@ void VOKR_TX_MANAGER::check_state_machine(VOKR_STATE_MACHINE_ERROR* error, int i
             object->get_unified_state_text(&text);
         locate_line(text, object ? object->get_state_count() : 0, error);
     }
-    emit updated(nullptr, vokr_hint(VOKR_HINT_STATUS | VOKR_HINT_INSTANCES));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_INSTANCE_STATUS));
 }

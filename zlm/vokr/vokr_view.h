@@ -306,6 +306,8 @@ private:
     bool is_data_tab() const;
     double span_of_zoom() const;
     int ruler_step_for(int width, double pixels_per_sample) const;
+    // The least power of two at or above `n`, at most 2^30 (vokr_view_zoom.cpp).
+    static int next_power_of_two(int n);
     int single_selected(bool leaves_only) const;
     QString first_selected_signal_name() const;  // vokr_view_locate.cpp
     void remove_time_bar(int index);

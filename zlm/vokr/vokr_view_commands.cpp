@@ -17,23 +17,10 @@
 
 namespace {
 
-constexpr unsigned int HINT_STATUS_INSTANCES = VOKR_HINT_STATUS | VOKR_HINT_INSTANCES;
-constexpr unsigned int HINT_VIEW = VOKR_HINT_REFRESH | VOKR_HINT_VIEW;
-
 // The trigger condition of one pattern character; KSM_CTYPE_DISABLED for a character that sets none.
 KSM_DATA_TRIGGER_CONDITION pattern_condition(QChar c)
 {
-    switch (c.toLatin1()) {
-    case '0':
-    case 'L': return KSM_CTYPE_LOW;
-    case '1':
-    case 'H': return KSM_CTYPE_HIGH;
-    case 'R': return KSM_CTYPE_RISING_EDGE;
-    case 'F': return KSM_CTYPE_FALLING_EDGE;
-    case 'E': return KSM_CTYPE_EITHER_EDGE;
-    case 'X': return KSM_CTYPE_DONT_CARE;
-    default: return KSM_CTYPE_DISABLED;
-    }
+    return c == 'X' ? KSM_CTYPE_DONT_CARE : vokr_letter_condition(c.toLatin1(), KSM_CTYPE_DISABLED);
 }
 
 }  // namespace
@@ -70,14 +57,8 @@ void VOKR_VIEW::begin_repository_action()
     instance->begin_action();
 }
 
-void VOKR_VIEW::end_repository_action()
-{
-    m_tx_manager->get_tx_instance()->end_action();
-    if (m_frame_wnd) {
-        m_tx_manager->on_update_edit_undo();
-        m_tx_manager->on_update_edit_redo();
-    }
-}
+// Closes the undo unit and updates Undo and Redo; the compilation status is not reported.
+void VOKR_VIEW::end_repository_action() { m_tx_manager->end_action(VOKR_CHECK_NOTHING, -1); }
 
 // Closed by the manager's end_action, which also reports the compilation status.
 void VOKR_VIEW::begin_mixed_action() { begin_repository_action(); }
@@ -90,13 +71,8 @@ void VOKR_VIEW::set_selected_flag(void (VOKR_NODE::*enable)(bool), bool value)
         return;
     begin_repository_action();
     for_each_selected([&](int i) { (VOKR_NODE(m_tx_manager, current_node_table(), i).*enable)(value); });
-    end_repository_action();
-    emit m_tx_manager->updated(nullptr, HINT_STATUS_INSTANCES);
-    if (m_frame_wnd) {
-        m_tx_manager->on_update_edit_undo();
-        m_tx_manager->on_update_edit_redo();
-    }
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_data_enable() { set_selected_flag(&VOKR_NODE::enable_data, true); }
@@ -126,13 +102,8 @@ void VOKR_VIEW::set_selected_transitions(bool value)
             ++i;
         }
     }
-    end_repository_action();
-    emit m_tx_manager->updated(nullptr, HINT_STATUS_INSTANCES);
-    if (m_frame_wnd) {
-        m_tx_manager->on_update_edit_undo();
-        m_tx_manager->on_update_edit_redo();
-    }
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_transition_enable() { set_selected_transitions(true); }
@@ -175,7 +146,7 @@ void VOKR_VIEW::on_node_paste_alias()
     begin_mixed_action();
     m_tx_manager->set_node_alias(node, data->text());
     m_tx_manager->end_action(VOKR_CHECK_NOTHING, -1);
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_node_remove_alias()
@@ -194,7 +165,7 @@ void VOKR_VIEW::finish_ungroup(bool changed)
     if (!changed)
         return;
     select_items(false);
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_node_ungroup()
@@ -240,7 +211,7 @@ void VOKR_VIEW::on_node_group()
         m_tx_manager->group_selected_nodes();
     end_repository_action();
     select_items(false);
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 // ---- bus formats, bit order, conditions and mnemonic values -----------------------------------------------
@@ -258,7 +229,7 @@ void VOKR_VIEW::on_bus_display_format(QAction* action)
             m_tx_manager->set_node_mnemonics_table_name(i, action->text());
     });
     end_repository_action();
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_bus_order(QAction* action)
@@ -271,7 +242,7 @@ void VOKR_VIEW::on_bus_order(QAction* action)
             m_tx_manager->set_node_lsb_to_msb(i, lsb_first);
     });
     end_repository_action();
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_trigger_condition(QAction* action)
@@ -280,7 +251,7 @@ void VOKR_VIEW::on_trigger_condition(QAction* action)
     begin_mixed_action();
     for_each_selected([&](int i) { m_tx_manager->set_trigger(i, m_current_level, condition, -1); });
     m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_group_trigger_condition(QAction*) {}
@@ -318,7 +289,7 @@ void VOKR_VIEW::on_mnemonic(QAction* action)
         m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
     }
     if (changed)
-        emit m_tx_manager->updated(nullptr, HINT_VIEW);
+        emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 // ---- comparisons ----------------------------------------------------------------------------------------
@@ -386,7 +357,7 @@ void VOKR_VIEW::on_edit_delete()
     instance->append_atomic_action(new KSM_TX_UNDO_ACTION_RESIZE_EVENT(this));
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
     select_after_delete(old);
-    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY | VOKR_HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_NODE_PANES);
 }
 
 void VOKR_VIEW::on_plugin(QAction* action)
@@ -394,9 +365,9 @@ void VOKR_VIEW::on_plugin(QAction* action)
     if (!m_tx_manager->get_tx_instance())
         return;
     m_tx_manager->set_int_state(-1, "active tab", 1);
-    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_TABS);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_TABS);
     begin_mixed_action();
     m_tx_manager->open_plugin(action->text(), false);
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
-    emit m_tx_manager->updated(nullptr, HINT_VIEW);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }

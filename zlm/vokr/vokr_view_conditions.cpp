@@ -117,7 +117,7 @@ void VOKR_VIEW::on_sel_change_advanced_trigger_combo(const QString& text)
             tab += m_tx_manager->is_advanced_trigger(l, -1) ? 1 : 0;
         m_tx_manager->set_int_state(-1, "active tab", tab);
     }
-    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_TABS);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_TABS);
 }
 
 // ---- the trigger condition menu -------------------------------------------------------------------------

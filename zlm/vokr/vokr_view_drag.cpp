@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr int HINT_DROPPED = 0x20000007;
-constexpr int HINT_SETUP_TAB = 0x20000041;
-constexpr int HINT_INSTANCES = 0x10;
 constexpr int SCROLL_MARGIN = 31;
 
 bool has_known_format(const QMimeData* data)
@@ -70,7 +67,7 @@ void VOKR_VIEW::dragEnterEvent(QDragEnterEvent* event)
     if (!m_tx_manager->is_setup_mode()) {
         m_tab_before_drag = m_tx_manager->get_int_state(-1, "active tab", 1);
         m_tx_manager->set_int_state(-1, "active tab", 1);
-        m_tx_manager->update_all_views(nullptr, HINT_SETUP_TAB);
+        m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_TABS | VOKR_HINT_VIEW);
     }
 }
 
@@ -205,7 +202,7 @@ void VOKR_VIEW::dropEvent(QDropEvent* event)
                 into_group = m_tx_manager->is_last_group_member(i - 1);
             m_tx_manager->move_selected_before_node(i, into_group);
             if (m_tx_manager->has_at_least_one_basic_or_trigger_level())
-                m_tx_manager->update_all_views(nullptr, HINT_INSTANCES);
+                m_tx_manager->update_all_views(nullptr, VOKR_HINT_INSTANCES);
         } else if (event->proposedAction() == Qt::CopyAction) {
             bool into_group = false;
             if (m_drop_row != -1 || m_drop_before)
@@ -222,7 +219,7 @@ void VOKR_VIEW::dropEvent(QDropEvent* event)
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
     m_drop_row = -1;
     m_drop_before = false;
-    emit m_tx_manager->updated(nullptr, HINT_DROPPED);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_NODE_PANES);
     if (!own)
         event->acceptProposedAction();
 }

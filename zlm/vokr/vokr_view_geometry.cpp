@@ -35,20 +35,6 @@ bool is_chart(KSM_DATA_GROUP_DISPLAY_TYPE type)
     return type >= KSM_GTYPE_UNSIGNED_BAR && type <= KSM_GTYPE_SIGNED_LINE;
 }
 
-// The pattern character of a member's condition; 0 for a condition that adds none.
-char pattern_char(KSM_DATA_TRIGGER_CONDITION condition)
-{
-    switch (condition) {
-    case KSM_CTYPE_HIGH: return '1';
-    case KSM_CTYPE_LOW: return '0';
-    case KSM_CTYPE_RISING_EDGE: return 'R';
-    case KSM_CTYPE_FALLING_EDGE: return 'F';
-    case KSM_CTYPE_EITHER_EDGE: return 'E';
-    case KSM_CTYPE_DONT_CARE: return 'X';
-    default: return 0;
-    }
-}
-
 // Whether every digit group of `text`, cut from its right end, is all X or free of X.
 bool digit_groups_are_pure(const QString& text, int digits)
 {
@@ -63,14 +49,6 @@ bool digit_groups_are_pure(const QString& text, int digits)
 
 // A sample count or position computed in floating point, held inside the int range.
 int to_int(double value) { return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value)))); }
-
-int next_power_of_two(int n)
-{
-    int p = 1;
-    while (p < n && p < (1 << 30))
-        p <<= 1;
-    return p;
-}
 
 }  // namespace
 
@@ -651,7 +629,7 @@ bool VOKR_VIEW::get_group_trigger_pattern(int node, int level, QString* text, bo
         const int member = lsb_first ? node + leaves - i : node + 1 + i;
         KSM_DATA_TRIGGER_CONDITION condition = KSM_CTYPE_DISABLED;
         m->get_node(member, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, level, &condition);
-        const char c = pattern_char(condition);
+        const char c = vokr_condition_letter(condition);
         if (c)
             text->append(QLatin1Char(c));
         if (c == 'R' || c == 'F' || c == 'E')

@@ -162,7 +162,7 @@ void VOKR_VIEW::change_selected_tap_mode(bool pre_synthesis)
     instance->append_atomic_action(new KSM_TX_UNDO_ACTION_CHECK_NODE_VALIDITY(m_tx_manager));
     m_tx_manager->update_modified_flag();
     m_tx_manager->check_node_validity(-1);
-    emit m_tx_manager->updated(nullptr, 0x20000001);
+    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 void VOKR_VIEW::on_change_node_pre_syn() { change_selected_tap_mode(true); }

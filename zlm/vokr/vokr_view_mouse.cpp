@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int HINT_TOGGLE = 0x20000005;
-constexpr int HINT_PATTERN = 0x20000001;
 constexpr int NAME_COLUMN = 2;
 
 bool is_level_column(int column)
@@ -240,7 +238,7 @@ bool VOKR_VIEW::toggle_enable(int node, int column)
     default: handle.toggle_transition();
     }
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
-    m_tx_manager->update_all_views(nullptr, HINT_TOGGLE);
+    m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_CONFIG_VIEW);
     return true;
 }
 
@@ -255,7 +253,7 @@ bool VOKR_VIEW::press_level(QMouseEvent* event, int row, int column, const QRect
             m_tx_manager->get_tx_instance()->begin_action();
             m_tx_manager->toggle_pattern(level);
             m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
-            m_tx_manager->update_all_views(nullptr, HINT_PATTERN);
+            m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_VIEW);
         }
         deselect_and_repaint();
         return true;

@@ -393,7 +393,7 @@ void VOKR_VIEW::on_insert_trigger_value()
             m_tx_manager->set_node_group_display_type(node, radix);
     }
     m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
-    m_tx_manager->update_all_views(nullptr, 0x20000001);
+    m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_VIEW);
 }
 
 // The name column's text sits at the left or the right of its cell.

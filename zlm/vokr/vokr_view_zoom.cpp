@@ -50,15 +50,15 @@ void halve_fraction(VOKR_DOUBLE* f)
         f->m_denominator *= 2;
 }
 
-int next_power_of_two(int n)
+}  // namespace
+
+int VOKR_VIEW::next_power_of_two(int n)
 {
     int p = 1;
     while (p < n && p < (1 << 30))
         p <<= 1;
     return p;
 }
-
-}  // namespace
 
 int VOKR_VIEW::get_zoom_base() const
 {
