@@ -116,8 +116,9 @@ void BM_Capture(benchmark::State& state)
     if (kind == 2) {
         trigger->set_level_type(0, KSM_LTYPE_ADVANCED);
         trigger->set_advanced_trigger_expression(
-            0, "or(compare({'bus0[7]','bus0[6]','bus0[5]','bus0[4]','bus0[3]','bus0[2]','bus0[1]','bus0[0]'}, ==, "
-               "200, cc, uc), mbpm('RF', {'bus2[0]','bus2[1]'}))");
+            0,
+            "or(compare({'bus0[7]','bus0[6]','bus0[5]','bus0[4]','bus0[3]','bus0[2]','bus0[1]','bus0[0]'}, ==, "
+            "200, cc, uc), mbpm('RF', {'bus2[0]','bus2[1]'}))");
     }
     if (kind == 3) {
         trigger->set_counter_count(1);

@@ -63,7 +63,8 @@ struct CAPTURE {
         KSM_TX_SIGNAL_SET* set = manager.get_signal_nodes(-1);
         set->set_linked_edits(false);
         for (int i = 0; i < (kind == 1 ? SINGLES : 16); ++i)
-            set->insert_node(("top|bit" + std::to_string(i)).c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, true);
+            set->insert_node(("top|bit" + std::to_string(i)).c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS,
+                             true);
         if (kind == 0)
             add_bus(set, "b8", 8), add_bus(set, "b32", 32), add_bus(set, "wide", WIDE);
         set->set_sample_depth(DEPTH);

@@ -44,24 +44,101 @@ struct ACTION_NAME {
     const char* name;
     PIRQ_ACTION_ENUM id;
 };
-#define A(name) {#name, PIRQ_ACTION_##name}
+#define A(name)                   \
+    {                             \
+#name, PIRQ_ACTION_##name \
+    }
 const ACTION_NAME ACTION_NAMES[] = {
-    A(APPEND), A(ARRANGE_ALL_OBJECTS), A(COLLAPSE), A(DETACH), A(EXPAND), A(INSERT), A(MOVE_DOWN), A(MOVE_UP),
-    A(OBJECT_PROPERTIES), A(REMOVE), A(RENAME_OBJECT), A(AUTORUN), A(READ_DATA), A(RUN), A(STOP), A(COPY), A(CUT),
-    A(LOGGING), A(SAVE_TO_LOG), A(DELETE), A(EXPORT), A(FIND), A(FIND_NEXT), A(DUPLICATE), A(ADD_INSTANCE),
-    A(DELETE_INSTANCE), A(DISABLE_POWER_UP_TRIGGER), A(DUPLICATE_TRIGGER), A(ENABLE_POWER_UP_TRIGGER),
-    A(RENAME_INSTANCE), A(LOCK_MODE_ALL), A(LOCK_MODE_INCREMENTAL), A(LOCK_MODE_TRIGGER), A(INSERT_NODES),
-    A(INSERT_STATE_MACHINE_NODES), A(DISPLAY_ASCII), A(DISPLAY_UNSIGNED_BAR), A(DISPLAY_BINARY), A(DISPLAY_DOUBLE),
-    A(DISPLAY_FLOAT), A(DISPLAY_HEX), A(DISPLAY_UNSIGNED_LINE), A(DISPLAY_SYMBOLIC), A(DISPLAY_OCTAL),
-    A(DISPLAY_SIGNED_BAR), A(DISPLAY_SIGNED_LINE), A(DISPLAY_SIGNED_MAGNITUDE), A(DISPLAY_SIGNED_2S),
-    A(DISPLAY_UNSIGNED), A(CREATE_LIST_FILE), A(DISABLE_DATA), A(ENABLE_DATA), A(REMOVE_ALIAS), A(FIND_BUS_VALUE),
-    A(FIND_NEXT_BUS_VALUE), A(FIND_PREVIOUS_BUS_VALUE), A(GROUP), A(LSB_ON_TOP), A(MNEMONIC_TABLE_SETUP),
-    A(MSB_ON_TOP), A(PASTE_ALIAS), A(PLUGIN_OPTIONS), A(RECREATE_STATE_MACHINE_MNEMONICS), A(RENAME), A(SET_ALIAS),
-    A(DISABLE_STORAGE_QUALIFIER), A(ENABLE_STORAGE_QUALIFIER), A(DISABLE_TRANSITIONAL), A(ENABLE_TRANSITIONAL),
-    A(DISABLE_TRIGGER_ENABLE), A(ENABLE_TRIGGER_ENABLE), A(UNGROUP), A(PASTE), A(REDO), A(PROPERTIES),
-    A(TOOLBAR_FIND), A(TOOLBAR_COMPILE), A(TOOLBAR_RECOMPILE), A(TOOLBAR_CENTER_ON_TRIGGER), A(SELECT_ALL), A(UNDO),
-    A(DATA_LOG_PANE), A(HIERARCHY_PANE), A(INSTANCE_PANE), A(TOOLBAR_PANE), A(CONFIG_PANE), A(CENTER_ON_TRIGGER),
-    A(FIT_IN_WINDOW), A(ZOOM_IN), A(ZOOM_OUT),
+    A(APPEND),
+    A(ARRANGE_ALL_OBJECTS),
+    A(COLLAPSE),
+    A(DETACH),
+    A(EXPAND),
+    A(INSERT),
+    A(MOVE_DOWN),
+    A(MOVE_UP),
+    A(OBJECT_PROPERTIES),
+    A(REMOVE),
+    A(RENAME_OBJECT),
+    A(AUTORUN),
+    A(READ_DATA),
+    A(RUN),
+    A(STOP),
+    A(COPY),
+    A(CUT),
+    A(LOGGING),
+    A(SAVE_TO_LOG),
+    A(DELETE),
+    A(EXPORT),
+    A(FIND),
+    A(FIND_NEXT),
+    A(DUPLICATE),
+    A(ADD_INSTANCE),
+    A(DELETE_INSTANCE),
+    A(DISABLE_POWER_UP_TRIGGER),
+    A(DUPLICATE_TRIGGER),
+    A(ENABLE_POWER_UP_TRIGGER),
+    A(RENAME_INSTANCE),
+    A(LOCK_MODE_ALL),
+    A(LOCK_MODE_INCREMENTAL),
+    A(LOCK_MODE_TRIGGER),
+    A(INSERT_NODES),
+    A(INSERT_STATE_MACHINE_NODES),
+    A(DISPLAY_ASCII),
+    A(DISPLAY_UNSIGNED_BAR),
+    A(DISPLAY_BINARY),
+    A(DISPLAY_DOUBLE),
+    A(DISPLAY_FLOAT),
+    A(DISPLAY_HEX),
+    A(DISPLAY_UNSIGNED_LINE),
+    A(DISPLAY_SYMBOLIC),
+    A(DISPLAY_OCTAL),
+    A(DISPLAY_SIGNED_BAR),
+    A(DISPLAY_SIGNED_LINE),
+    A(DISPLAY_SIGNED_MAGNITUDE),
+    A(DISPLAY_SIGNED_2S),
+    A(DISPLAY_UNSIGNED),
+    A(CREATE_LIST_FILE),
+    A(DISABLE_DATA),
+    A(ENABLE_DATA),
+    A(REMOVE_ALIAS),
+    A(FIND_BUS_VALUE),
+    A(FIND_NEXT_BUS_VALUE),
+    A(FIND_PREVIOUS_BUS_VALUE),
+    A(GROUP),
+    A(LSB_ON_TOP),
+    A(MNEMONIC_TABLE_SETUP),
+    A(MSB_ON_TOP),
+    A(PASTE_ALIAS),
+    A(PLUGIN_OPTIONS),
+    A(RECREATE_STATE_MACHINE_MNEMONICS),
+    A(RENAME),
+    A(SET_ALIAS),
+    A(DISABLE_STORAGE_QUALIFIER),
+    A(ENABLE_STORAGE_QUALIFIER),
+    A(DISABLE_TRANSITIONAL),
+    A(ENABLE_TRANSITIONAL),
+    A(DISABLE_TRIGGER_ENABLE),
+    A(ENABLE_TRIGGER_ENABLE),
+    A(UNGROUP),
+    A(PASTE),
+    A(REDO),
+    A(PROPERTIES),
+    A(TOOLBAR_FIND),
+    A(TOOLBAR_COMPILE),
+    A(TOOLBAR_RECOMPILE),
+    A(TOOLBAR_CENTER_ON_TRIGGER),
+    A(SELECT_ALL),
+    A(UNDO),
+    A(DATA_LOG_PANE),
+    A(HIERARCHY_PANE),
+    A(INSTANCE_PANE),
+    A(TOOLBAR_PANE),
+    A(CONFIG_PANE),
+    A(CENTER_ON_TRIGGER),
+    A(FIT_IN_WINDOW),
+    A(ZOOM_IN),
+    A(ZOOM_OUT),
 };
 #undef A
 
@@ -263,10 +340,10 @@ QWidget* focus_target(VOKR_FRAME_WND* frame, const QString& where)
 
 // ::korvane::shell::action ID ?-focus view|canvas|window? ?-data VALUE?
 // ID is an action's number or PIRQ_ACTION_ name (with or without the prefix), or the name of one
-// of the suite's standard entries. Runs the frame's action as its menu entry would: the focus goes where the action belongs
-// (the node list view unless told otherwise), the enable rules run, and a disabled or absent
-// action is an error. With -data the member of the action's exclusive group carrying that
-// value runs (a trigger condition, a display format).
+// of the suite's standard entries. Runs the frame's action as its menu entry would: the focus goes where the action
+// belongs (the node list view unless told otherwise), the enable rules run, and a disabled or absent action is an
+// error. With -data the member of the action's exclusive group carrying that value runs (a trigger condition, a display
+// format).
 int action_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     int id = 0;
@@ -366,7 +443,8 @@ bool press_buttons(QDialog* dialog, const QStringList& names, QString* error)
         button->click();
     }
     if (dialog->isVisible()) {
-        *error = QString("the dialog is still open after %1").arg(names.isEmpty() ? "its values were set" : "\"" + names.last() + "\"");
+        *error = QString("the dialog is still open after %1")
+                     .arg(names.isEmpty() ? "its values were set" : "\"" + names.last() + "\"");
         return false;
     }
     return true;
@@ -428,8 +506,8 @@ int answer_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const o
     // A list, so that no value is ever read as Tcl code.
     Tcl_Obj* follow_up = Tcl_NewListObj(0, nullptr);
     Tcl_IncrRefCount(follow_up);
-    for (Tcl_Obj* word : {Tcl_NewStringObj("::korvane::shell::fill_dialog", -1), Tcl_NewIntObj(token), objv[first],
-                          objv[first + 1]})
+    for (Tcl_Obj* word :
+         {Tcl_NewStringObj("::korvane::shell::fill_dialog", -1), Tcl_NewIntObj(token), objv[first], objv[first + 1]})
         Tcl_ListObjAppendElement(nullptr, follow_up, word);
     wex_prepare_for_modal_dlg_if_in_test(Tcl_GetString(follow_up), timeout);
     Tcl_DecrRefCount(follow_up);
@@ -439,7 +517,8 @@ int answer_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const o
         status = Tcl_EvalObjEx(interp, objv[first + 2], 0);
     }
     const ANSWER answer = *find_answer(token);
-    answers().erase(std::find_if(answers().begin(), answers().end(), [token](const ANSWER& a) { return a.token == token; }));
+    answers().erase(
+        std::find_if(answers().begin(), answers().end(), [token](const ANSWER& a) { return a.token == token; }));
     if (status != TCL_OK)
         return status;
     if (!answer.error.isEmpty())
@@ -514,8 +593,8 @@ int set_value_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[
         return host_shell_fail(interp, QString("no node \"%1\" in the list").arg(Tcl_GetString(objv[1])));
     const KSM_DATA_NODE_DISPLAY_TYPE type = view->current_node_table()->get_display_type(node);
     if (type != KSM_NTYPE_GROUP_EXPANDED && type != KSM_NTYPE_GROUP_COLLAPSED)
-        return host_shell_fail(interp, QString("\"%1\" is not a bus: only a bus's cell takes a typed value")
-                                           .arg(Tcl_GetString(objv[1])));
+        return host_shell_fail(
+            interp, QString("\"%1\" is not a bus: only a bus's cell takes a typed value").arg(Tcl_GetString(objv[1])));
     if (!trigger || level < 0 || level >= trigger->get_num_levels())
         return host_shell_fail(interp, QString("the trigger has no level %1").arg(level));
     if (value.isEmpty() || value.size() > MAX_BUS_WIDTH)
@@ -686,9 +765,15 @@ void host_shell_register_commands(Tcl_Interp* interp)
         const char* name;
         Tcl_ObjCmdProc* proc;
     } commands[] = {
-        {"action", action_cmd},         {"answer_dialog", answer_dialog_cmd}, {"fill_dialog", fill_dialog_cmd},
-        {"set_widgets", set_widgets_cmd}, {"select", select_cmd},           {"set_value", set_value_cmd},           {"wait_acquisition", wait_acquisition_cmd},
-        {"close_window", close_window_cmd}, {"drop_nodes", drop_nodes_cmd},
+        {"action", action_cmd},
+        {"answer_dialog", answer_dialog_cmd},
+        {"fill_dialog", fill_dialog_cmd},
+        {"set_widgets", set_widgets_cmd},
+        {"select", select_cmd},
+        {"set_value", set_value_cmd},
+        {"wait_acquisition", wait_acquisition_cmd},
+        {"close_window", close_window_cmd},
+        {"drop_nodes", drop_nodes_cmd},
     };
     for (const auto& command : commands)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,

@@ -193,7 +193,7 @@ int sample_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     }
     for (int r : rows) {
         const int channel = set->get_channel(r);
-        bits += channel < 0 || !log->get_connection_status(channel) ? QChar('x')
+        bits += channel < 0 || !log->get_connection_status(channel)           ? QChar('x')
                 : log->get_bit(channel, sample) != set->is_signal_inverted(r) ? QChar('1')
                                                                               : QChar('0');
     }

@@ -59,9 +59,8 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options, bool* help)
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         const bool has_value = i + 1 < argc;
-        const bool takes_value =
-            word == "--script" || word == "--platform" || word == "--project" || word == "--screenshot" ||
-            word == "--printer-pdf";
+        const bool takes_value = word == "--script" || word == "--platform" || word == "--project" ||
+                                 word == "--screenshot" || word == "--printer-pdf";
         if (takes_value && !has_value) {
             std::fprintf(stderr, "korvane_host: %s needs a value\n", word.c_str());
             return false;
@@ -285,8 +284,8 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &app, [&] {
         // A script without a session opens the editor itself when it needs one.
         VOKR_FRAME_WND* frame = nullptr;
-        const bool opened = (!options.script.empty() && options.session.empty()) ||
-                            (frame = open_editor(options, stay)) != nullptr;
+        const bool opened =
+            (!options.script.empty() && options.session.empty()) || (frame = open_editor(options, stay)) != nullptr;
         if (!opened)
             QCoreApplication::exit(1);
         else if (!options.script.empty()) {

@@ -348,7 +348,7 @@ public:
             if (i == 0)
                 *out = m_operand;
             for (size_t b = 0; i > 0 && b < out->size(); ++b)
-                (*out)[b] = m_mode == AND ? (*out)[b] & m_operand[b]
+                (*out)[b] = m_mode == AND  ? (*out)[b] & m_operand[b]
                             : m_mode == OR ? (*out)[b] | m_operand[b]
                                            : (*out)[b] ^ m_operand[b];
         }
@@ -525,11 +525,18 @@ public:
             const size_t b = m_pattern.size() - 1 - i;
             const uint64_t now = m_now[b], before = now << 1 | m_last[b] >> 63;
             switch (m_pattern[i]) {
-            case 'H': case 'h': case '1': met &= now; break;
-            case 'L': case 'l': case '0': met &= ~now; break;
-            case 'R': case 'r': met &= now & ~before; break;
-            case 'F': case 'f': met &= ~now & before; break;
-            case 'E': case 'e': met &= now ^ before; break;
+            case 'H':
+            case 'h':
+            case '1': met &= now; break;
+            case 'L':
+            case 'l':
+            case '0': met &= ~now; break;
+            case 'R':
+            case 'r': met &= now & ~before; break;
+            case 'F':
+            case 'f': met &= ~now & before; break;
+            case 'E':
+            case 'e': met &= now ^ before; break;
             default: break;
             }
         }
@@ -609,9 +616,9 @@ VALUE_PTR build_operator(NODE* node, std::vector<VALUE_PTR> in)
 
 size_t inputs_needed(int kind)
 {
-    return kind == RUV_KIND_COMPARE_CONSTANT || kind == RUV_KIND_COMPARE_VARIABLE ? 2
+    return kind == RUV_KIND_COMPARE_CONSTANT || kind == RUV_KIND_COMPARE_VARIABLE         ? 2
            : kind == RUV_KIND_BUS || kind == RUV_KIND_LOGICAL || kind == RUV_KIND_BITWISE ? 0
-                                                                                         : 1;
+                                                                                          : 1;
 }
 
 VALUE_PTR build(NODE* node, std::string* error)

@@ -77,7 +77,7 @@ private:
     std::unique_ptr<FLOW> m_flow;
     bool m_storing = false;  // start/stop: a start was met and no stop since
     bool m_triggering = true;
-    std::vector<uint64_t> m_previous;  // transitional: each node's last word
+    std::vector<uint64_t> m_previous;                  // transitional: each node's last word
     std::vector<std::vector<uint64_t>> m_level_words;  // per level, per block
     std::vector<FLOW_WORDS> m_flow_words;
     std::vector<uint64_t> m_stored;

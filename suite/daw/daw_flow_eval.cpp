@@ -25,8 +25,20 @@ struct COND {
 };
 
 struct STATEMENT {
-    enum KIND { BLOCK, IF, GOTO, TRIGGER, SEGMENT_TRIGGER, START_STORE, STOP_STORE, INCREMENT, DECREMENT, RESET,
-                SET, CLEAR } kind = BLOCK;
+    enum KIND {
+        BLOCK,
+        IF,
+        GOTO,
+        TRIGGER,
+        SEGMENT_TRIGGER,
+        START_STORE,
+        STOP_STORE,
+        INCREMENT,
+        DECREMENT,
+        RESET,
+        SET,
+        CLEAR
+    } kind = BLOCK;
     int index = 0;  // state, counter or flag
     COND condition;
     std::vector<STATEMENT> body;  // block; then and else of an if
@@ -105,11 +117,16 @@ private:
 
     STATEMENT statement()
     {
-        static const std::map<std::string, STATEMENT::KIND> kinds = {
-            {"goto", STATEMENT::GOTO},       {"trigger", STATEMENT::TRIGGER},    {"segment_trigger", STATEMENT::SEGMENT_TRIGGER},
-            {"start_store", STATEMENT::START_STORE}, {"stop_store", STATEMENT::STOP_STORE},
-            {"increment", STATEMENT::INCREMENT}, {"decrement", STATEMENT::DECREMENT}, {"reset", STATEMENT::RESET},
-            {"set", STATEMENT::SET},         {"clear", STATEMENT::CLEAR}};
+        static const std::map<std::string, STATEMENT::KIND> kinds = {{"goto", STATEMENT::GOTO},
+                                                                     {"trigger", STATEMENT::TRIGGER},
+                                                                     {"segment_trigger", STATEMENT::SEGMENT_TRIGGER},
+                                                                     {"start_store", STATEMENT::START_STORE},
+                                                                     {"stop_store", STATEMENT::STOP_STORE},
+                                                                     {"increment", STATEMENT::INCREMENT},
+                                                                     {"decrement", STATEMENT::DECREMENT},
+                                                                     {"reset", STATEMENT::RESET},
+                                                                     {"set", STATEMENT::SET},
+                                                                     {"clear", STATEMENT::CLEAR}};
         STATEMENT s;
         const std::string word = take();
         if (word == "begin") {

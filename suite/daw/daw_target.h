@@ -28,12 +28,12 @@ uint64_t sample_word(const SOURCE& s, long long t);
 struct PLAN {
     bool triggered = false;
     int depth = 0;
-    int segment_size = 0;               // the depth when not segmented
-    std::vector<long long> positions;   // stream sample of each log sample, -1 for none (invalid)
-    std::vector<int> pre_counts;        // samples before each segment's trigger sample
-    std::vector<bool> gaps;             // log samples that follow a gap in the stored samples
+    int segment_size = 0;              // the depth when not segmented
+    std::vector<long long> positions;  // stream sample of each log sample, -1 for none (invalid)
+    std::vector<int> pre_counts;       // samples before each segment's trigger sample
+    std::vector<bool> gaps;            // log samples that follow a gap in the stored samples
     int channels = 0;
-    std::vector<SOURCE> sources;        // what each data channel carries
+    std::vector<SOURCE> sources;  // what each data channel carries
 };
 
 // The window the log's trigger captures and the channels' sources, read from the log's trigger

@@ -14,10 +14,10 @@
 
 // One exported column: a single signal or a bus, its members most significant first.
 struct GUV_DATA_LOG_EXPORTER::COLUMN {
-    std::vector<std::string> scope;  // hierarchy above the signal
-    std::string reference;           // the last name component, without a bus range
-    std::string range;               // "[15:0]" of a bus, "[3]" of a bit select, or empty
-    std::string full_name;           // the node name as the node list shows it
+    std::vector<std::string> scope;      // hierarchy above the signal
+    std::string reference;               // the last name component, without a bus range
+    std::string range;                   // "[15:0]" of a bus, "[3]" of a bit select, or empty
+    std::string full_name;               // the node name as the node list shows it
     std::vector<const uint64_t*> words;  // per member; null: the member was not captured
     std::string id;
     bool scalar = false;   // one bit, not a bus or a bit select of one
@@ -155,8 +155,8 @@ struct VALIDITY {
 struct COLUMN_CHUNK {
     uint64_t written[CHUNK] = {};
     std::vector<uint64_t> words;  // the member words of the chunk, member after member
-    std::string lines;  // a bus's value lines in sample order ("b0101 id\n"), all of one length
-    size_t next = 0;    // the next line to write
+    std::string lines;            // a bus's value lines in sample order ("b0101 id\n"), all of one length
+    size_t next = 0;              // the next line to write
 };
 
 // Where the column changes inside the chunk: each member's words are read in order, one member
@@ -235,8 +235,7 @@ void put_octet(const COLUMN_CHUNK& chunk, size_t m, int count, const VALIDITY& v
 // A bus's value lines for every sample where it is written (from the words find_changes kept),
 // eight members at a time where all eight were captured; invalid samples and members without
 // samples read x.
-void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, const VALIDITY& v,
-                    COLUMN_CHUNK* chunk)
+void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, const VALIDITY& v, COLUMN_CHUNK* chunk)
 {
     size_t lines = 0;
     for (int k = 0; k < count; ++k)
@@ -536,8 +535,9 @@ bool GUV_DATA_LOG_EXPORTER::export_file(const char* path)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     WRITER writer(&file);
-    const bool written = m_db->format == GUV_OUTPUT_VCD ? write_vcd(*m_db, &writer)
-                                                        : write_table(*m_db, m_db->format == GUV_OUTPUT_CSV ? ',' : '\t', &writer);
+    const bool written = m_db->format == GUV_OUTPUT_VCD
+                             ? write_vcd(*m_db, &writer)
+                             : write_table(*m_db, m_db->format == GUV_OUTPUT_CSV ? ',' : '\t', &writer);
     if (!written) {
         file.cancelWriting();
         return false;

@@ -8,9 +8,9 @@
 // valid until the next change of the object that returned it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>

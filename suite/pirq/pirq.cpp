@@ -5,9 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLineEdit>
-#include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
 

@@ -35,17 +35,14 @@ namespace {
 const std::map<int, QRgb>& colors()
 {
     static const std::map<int, QRgb> table = {
-        {1, qRgb(0, 0, 0)},         {5, qRgb(220, 0, 0)},       {18, qRgb(0, 0, 0)},
-        {21, qRgb(0, 0, 128)},      {22, qRgb(240, 240, 240)},  {24, qRgb(232, 232, 232)},
-        {26, qRgb(192, 192, 192)},  {27, qRgb(96, 96, 96)},     {6, qRgb(0, 0, 128)},
-        {108, qRgb(0, 160, 0)},     {109, qRgb(0, 100, 0)},
-        {297, qRgb(176, 196, 222)}, {298, qRgb(255, 255, 255)}, {299, qRgb(0, 0, 255)},
-        {300, qRgb(255, 0, 0)},     {301, qRgb(96, 96, 96)},    {302, qRgb(0, 0, 0)},
-        {303, qRgb(211, 211, 211)}, {304, qRgb(0, 0, 128)},     {305, qRgb(0, 0, 0)},
-        {306, qRgb(0, 100, 0)},     {307, qRgb(139, 0, 139)},   {308, qRgb(0, 139, 139)},
-        {309, qRgb(0, 139, 139)},   {310, qRgb(0, 0, 0)},       {311, qRgb(96, 96, 96)},
-        {312, qRgb(0, 192, 0)},     {313, qRgb(0, 100, 0)},     {314, qRgb(0, 0, 0)},
-        {315, qRgb(128, 128, 128)},
+        {1, qRgb(0, 0, 0)},         {5, qRgb(220, 0, 0)},       {18, qRgb(0, 0, 0)},       {21, qRgb(0, 0, 128)},
+        {22, qRgb(240, 240, 240)},  {24, qRgb(232, 232, 232)},  {26, qRgb(192, 192, 192)}, {27, qRgb(96, 96, 96)},
+        {6, qRgb(0, 0, 128)},       {108, qRgb(0, 160, 0)},     {109, qRgb(0, 100, 0)},    {297, qRgb(176, 196, 222)},
+        {298, qRgb(255, 255, 255)}, {299, qRgb(0, 0, 255)},     {300, qRgb(255, 0, 0)},    {301, qRgb(96, 96, 96)},
+        {302, qRgb(0, 0, 0)},       {303, qRgb(211, 211, 211)}, {304, qRgb(0, 0, 128)},    {305, qRgb(0, 0, 0)},
+        {306, qRgb(0, 100, 0)},     {307, qRgb(139, 0, 139)},   {308, qRgb(0, 139, 139)},  {309, qRgb(0, 139, 139)},
+        {310, qRgb(0, 0, 0)},       {311, qRgb(96, 96, 96)},    {312, qRgb(0, 192, 0)},    {313, qRgb(0, 100, 0)},
+        {314, qRgb(0, 0, 0)},       {315, qRgb(128, 128, 128)},
     };
     return table;
 }
@@ -55,8 +52,8 @@ enum FONT_STYLE { PLAIN, BOLD, ITALIC };
 const std::map<int, FONT_STYLE>& fonts()
 {
     static const std::map<int, FONT_STYLE> table = {
-        {54, BOLD},  {55, BOLD},  {56, PLAIN}, {57, PLAIN}, {58, BOLD},  {59, PLAIN}, {60, PLAIN},
-        {61, BOLD},  {62, PLAIN}, {63, BOLD},  {64, PLAIN}, {65, PLAIN}, {66, ITALIC},
+        {54, BOLD}, {55, BOLD},  {56, PLAIN}, {57, PLAIN}, {58, BOLD},  {59, PLAIN},  {60, PLAIN},
+        {61, BOLD}, {62, PLAIN}, {63, BOLD},  {64, PLAIN}, {65, PLAIN}, {66, ITALIC},
     };
     return table;
 }

@@ -383,4 +383,3 @@ void wex_enable_locate_menu_actions(QMenu* menu, int mode)
 bool tst_is_regtest_mode() { return regtest_mode; }
 
 void tst_set_regtest_mode(bool on) { regtest_mode = on; }
-

@@ -59,7 +59,8 @@ void WEX_FRAME_WND::build_file_menu(WEX_QMENU* menu)
     add_entry(menu, "PIRQ_SAVE_PROJECT_ACTION", "Sa&ve Project");
     add_entry(menu, "PIRQ_CLOSE_PROJECT_ACTION", "Close Projec&t");
     menu->addSeparator();
-    connect(add_entry(menu, "PIRQ_SAVE_ACTION", "&Save", false), &QAction::triggered, this, [this] { on_save_action(); });
+    connect(add_entry(menu, "PIRQ_SAVE_ACTION", "&Save", false), &QAction::triggered, this,
+            [this] { on_save_action(); });
     connect(add_entry(menu, "PIRQ_SAVE_AS_ACTION", "Save &As...", false), &QAction::triggered, this,
             [this] { save_as(QString()); });
     add_entry(menu, "PIRQ_SAVE_ALL_ACTION", "Save A&ll");
@@ -150,7 +151,8 @@ void WEX_FRAME_WND::build_other_menus()
     QAction* recompile = add_entry(processing, "PIRQ_START_RECOMPILE_ACTION", "Start &Recompilation");
     add_entry(processing, "PIRQ_STOP_PROCESSING_ACTION", "S&top Processing")->setEnabled(false);
     add_entry(processing, "PIRQ_COMPILATION_REPORT_ACTION", "Compilation &Report");
-    connect(compile, &QAction::triggered, this, [this] { start_flow(FSTR_FLOW_FULL_COMPILATION, "", true, false, true); });
+    connect(compile, &QAction::triggered, this,
+            [this] { start_flow(FSTR_FLOW_FULL_COMPILATION, "", true, false, true); });
     connect(recompile, &QAction::triggered, this,
             [this] { start_flow(FSTR_FLOW_FAST_RECOMPILATION, "", true, false, true); });
     connect(processing, &QMenu::aboutToShow, this, [this, compile, recompile] {
@@ -262,7 +264,8 @@ void WEX_FRAME_WND::delete_toolbar(const QString& name)
 QStringList WEX_FRAME_WND::get_predefined_toolbar_buttons(const QString& name) const
 {
     static const QMap<QString, QStringList> buttons = {
-        {"File", {"PIRQ_NEW_ACTION", "PIRQ_OPEN_ACTION", "PIRQ_SAVE_ACTION", WEX_SEPARATOR_ACTION, "PIRQ_PRINT_ACTION"}},
+        {"File",
+         {"PIRQ_NEW_ACTION", "PIRQ_OPEN_ACTION", "PIRQ_SAVE_ACTION", WEX_SEPARATOR_ACTION, "PIRQ_PRINT_ACTION"}},
         {"Standard",
          {"PIRQ_CUT_ACTION", "PIRQ_COPY_ACTION", "PIRQ_PASTE_ACTION", WEX_SEPARATOR_ACTION, "PIRQ_UNDO_ACTION",
           "PIRQ_REDO_ACTION"}},

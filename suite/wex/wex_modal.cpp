@@ -163,9 +163,8 @@ void MODAL_FOLLOW_UP::claim(QDialog* dialog)
     m_pending.reset();
     dialog->setProperty(FOLLOW_UP_PROPERTY, taken.serial);
     const QPointer<QDialog> guarded(dialog);
-    QTimer::singleShot(0, dialog, [this, guarded, command = taken.command, opener = depth()] {
-        run(guarded, command, opener);
-    });
+    QTimer::singleShot(0, dialog,
+                       [this, guarded, command = taken.command, opener = depth()] { run(guarded, command, opener); });
     watch(guarded, taken.serial, taken.timeout_ms);
 }
 

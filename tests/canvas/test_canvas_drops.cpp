@@ -341,7 +341,8 @@ TEST_F(Drops, ComparisonBuiltByDragAndDialogsSurvivesReopen)
     cmp->get_parent()->expand(true);
     cmp->expand(true);
     canvas.on_edit_arrange_all_objects();
-    ASSERT_EQ(canvas.hit_test(cmp->get_rect().center()), cmp) << cmp->get_rect().center().x() << "," << cmp->get_rect().center().y();
+    ASSERT_EQ(canvas.hit_test(cmp->get_rect().center()), cmp)
+        << cmp->get_rect().center().x() << "," << cmp->get_rect().center().y();
     select_rows({0});
     ASSERT_EQ(drop(cmp->get_rect().center()), Qt::LinkAction);
 
@@ -349,7 +350,8 @@ TEST_F(Drops, ComparisonBuiltByDragAndDialogsSurvivesReopen)
     QTest::keyClicks(value.get_value_edit(), "2");
     value.on_ok_button();
     VOKR_OBJECT* bv = diagram::DIAGRAM(editor->shown_advanced_root())
-                          .box(cmp, {{"type", "Bus Value"}, {"bus_value", value.get_value_edit()->text().toLatin1()},
+                          .box(cmp, {{"type", "Bus Value"},
+                                     {"bus_value", value.get_value_edit()->text().toLatin1()},
                                      {"display_format", "Binary"}});
     ASSERT_TRUE(bv);
     canvas.select(cmp);

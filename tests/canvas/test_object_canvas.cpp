@@ -114,13 +114,15 @@ bool has_cycle(const QList<VOKR_OBJECT*>& boxes)
 TEST_F(Canvas, PaintsTitleLabelBackgroundAndTextForm)
 {
     EXPECT_EQ(VOKR_OBJECT_WIDGET::title_text(0), "   Advanced Trigger Condition Editor: Condition 1");
-    EXPECT_EQ(VOKR_OBJECT_WIDGET::title_text(-3), "   Advanced Trigger Condition Editor: Conditional Storage Qualifier");
+    EXPECT_EQ(VOKR_OBJECT_WIDGET::title_text(-3),
+              "   Advanced Trigger Condition Editor: Conditional Storage Qualifier");
     EXPECT_EQ(canvas.result_label(), "Result: ");
     EXPECT_EQ(canvas.grab().toImage().pixel(450, 400), pirq_get_color(298).rgb());
     result()->set_name("lvl");
     EXPECT_EQ(canvas.result_label(), "lvl: ");
 
-    VOKR_OBJECT* top = draw("bitwise[expanded=1;bitwise=Bitwise And](bitwise[expanded=1;bitwise=Bitwise Or]('a','b'),'c')");
+    VOKR_OBJECT* top =
+        draw("bitwise[expanded=1;bitwise=Bitwise And](bitwise[expanded=1;bitwise=Bitwise Or]('a','b'),'c')");
     top->get_children()[0]->get_children()[1]->select(true, false, false);
     EXPECT_EQ(text(top, false), "(a |  ) & c");
     EXPECT_EQ(text(top, true), "     b     ");

@@ -161,11 +161,11 @@ TEST_F(FrameWindow, MenusAndToolbarsOfAWindowOfItsOwnAndOfTheMainWindow)
 TEST_F(FrameWindow, FileAndEditMenusGainTheEditorsEntries)
 {
     auto main = framed(true);
-    EXPECT_EQ(dump(main->get_menu(WEX_FILE_MENU)->actions()),
-              (QStringList{"PIRQ_OPEN_ACTION", "PIRQ_CLOSE_ACTION", "|", "|", "PIRQ_SAVE_ACTION", "PIRQ_SAVE_AS_ACTION", "|",
-                           id(PIRQ_ACTION_CREATE_LIST_FILE), id(PIRQ_ACTION_EXPORT), "|", "|", "|",
-                           "PIRQ_PAGE_SETUP_ACTION", "PIRQ_PRINT_PREVIEW_ACTION", "PIRQ_PRINT_ACTION", "|",
-                           "PIRQ_EXIT_ACTION"}));
+    EXPECT_EQ(
+        dump(main->get_menu(WEX_FILE_MENU)->actions()),
+        (QStringList{"PIRQ_OPEN_ACTION", "PIRQ_CLOSE_ACTION", "|", "|", "PIRQ_SAVE_ACTION", "PIRQ_SAVE_AS_ACTION", "|",
+                     id(PIRQ_ACTION_CREATE_LIST_FILE), id(PIRQ_ACTION_EXPORT), "|", "|", "|", "PIRQ_PAGE_SETUP_ACTION",
+                     "PIRQ_PRINT_PREVIEW_ACTION", "PIRQ_PRINT_ACTION", "|", "PIRQ_EXIT_ACTION"}));
     auto own = framed(false);
     const QStringList edit = dump(own->get_menu(WEX_EDIT_MENU)->actions());
     EXPECT_EQ(edit.mid(0, 3), (QStringList{"PIRQ_UNDO_ACTION", "PIRQ_REDO_ACTION", "|"}));
@@ -176,8 +176,8 @@ TEST_F(FrameWindow, FileAndEditMenusGainTheEditorsEntries)
                            id(PIRQ_ACTION_SAVE_TO_LOG), id(PIRQ_ACTION_LOGGING), "|", "[Lock Mode]"}));
     // The suite's entries show in a window of its own, except the two the editor does not use.
     for (QAction* entry : own->get_menu(WEX_EDIT_MENU)->actions().mid(0, 14))
-        EXPECT_EQ(entry->isVisible(), entry->objectName() != "PIRQ_PROPERTIES_ACTION" &&
-                                          entry->objectName() != "PIRQ_DUPLICATE_ACTION")
+        EXPECT_EQ(entry->isVisible(),
+                  entry->objectName() != "PIRQ_PROPERTIES_ACTION" && entry->objectName() != "PIRQ_DUPLICATE_ACTION")
             << entry->objectName().toStdString();
 }
 
@@ -407,8 +407,7 @@ TEST_F(FrameWindow, UndoGoesToTheFocusedCanvasElseToTheDocument)
             layout->get_object_widget()->setParent(layout->get_instance_tab_widget());
             layout->get_object_widget()->show();
             layout->get_object_widget()->setFocus();
-        }
-        else if (std::string(c.focus) == "view")
+        } else if (std::string(c.focus) == "view")
             layout->get_view()->setFocus();
         else if (frame->focusWidget())
             frame->focusWidget()->clearFocus();
@@ -478,11 +477,13 @@ TEST_F(FrameWindow, ShortcutsAndCompileEntriesFollowDetachAndAttach)
 {
     WEX_FRAME_WND suite(nullptr, WEX_FRAME_MODE_MAIN_WINDOW);
     auto frame = framed(false);
-    const char* const entries[] = {"PIRQ_UNDO_ACTION",   "PIRQ_REDO_ACTION",       "PIRQ_DELETE_ACTION",
-                                   "PIRQ_FIND_ACTION",   "PIRQ_SELECT_ALL_ACTION", "PIRQ_FIND_NEXT_ACTION",
-                                   "PIRQ_NEW_ACTION",    "PIRQ_SAVE_ACTION",       "PIRQ_PRINT_ACTION"};
+    const char* const entries[] = {"PIRQ_UNDO_ACTION", "PIRQ_REDO_ACTION",       "PIRQ_DELETE_ACTION",
+                                   "PIRQ_FIND_ACTION", "PIRQ_SELECT_ALL_ACTION", "PIRQ_FIND_NEXT_ACTION",
+                                   "PIRQ_NEW_ACTION",  "PIRQ_SAVE_ACTION",       "PIRQ_PRINT_ACTION"};
     const auto compile_listed = [&] {
-        return frame->get_menu(WEX_PROCESSING_MENU)->actions().contains(action(frame.get(), PIRQ_ACTION_TOOLBAR_COMPILE));
+        return frame->get_menu(WEX_PROCESSING_MENU)
+            ->actions()
+            .contains(action(frame.get(), PIRQ_ACTION_TOOLBAR_COMPILE));
     };
     const struct {
         bool (VOKR_FRAME_WND::*step)();

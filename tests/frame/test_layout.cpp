@@ -72,7 +72,10 @@ protected:
             out << tabs()->tabText(i);
         return out;
     }
-    QSplitter* page(int tab) const { return qobject_cast<QSplitter*>(layout()->get_instance_tab_widget()->widget(tab)); }
+    QSplitter* page(int tab) const
+    {
+        return qobject_cast<QSplitter*>(layout()->get_instance_tab_widget()->widget(tab));
+    }
 
     std::unique_ptr<EDITOR> editor;
 };

@@ -12,8 +12,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QStandardItemModel>
 
@@ -190,7 +190,7 @@ TEST_F(TclCommands, EditorCommandsActOnTheEditorAsScripted)
     eval("vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 2");
     eval("vokr_on_advanced_key_press -keyboard_key Tab -keyboard_modifier 1");
     EXPECT_EQ(spy.keys, (std::vector<std::pair<int, int>>{{Qt::Key_Enter, int(Qt::ShiftModifier)},
-                                                           {Qt::Key_Escape, int(Qt::NoModifier)}}));
+                                                          {Qt::Key_Escape, int(Qt::NoModifier)}}));
 
     EXPECT_EQ(eval("vokr_dlg_trigger_property_dialog_accept"), "1");
     eval("vokr_on_print_file");  // nothing captured: no page, no failure
@@ -204,7 +204,7 @@ TEST_F(TclCommands, EditorCommandsActOnTheEditorAsScripted)
     EXPECT_EQ(hints.count(0x20000005), 1);
 
     eval("vokr_add_node -filename nowhere.lmx -nodename ignored");  // no frame of that name: nothing
-    eval("vokr_add_node -filename {} -nodename a");  // the untitled frame's path is empty
+    eval("vokr_add_node -filename {} -nodename a");                 // the untitled frame's path is empty
     eval("vokr_undo_view");
     EXPECT_TRUE(nodes(frame.get()).empty());
     eval("vokr_redo_view");
@@ -288,8 +288,9 @@ TEST_F(TclCommands, BadInputAnswersATclErrorAndChangesNothing)
 // Every command with random option words and values: it answers, with TCL_OK or TCL_ERROR.
 TEST_F(TclCommands, RandomCallsAnswerWithoutCrashOrHang)
 {
-    const char* values[] = {"", "0", "-1", "12", "99999999999999999999", "\"", "[", "]", "{", "$x", "\\",
-                            "\xc3\xa9\xe2\x82\xac", "add table", "Enter", "properties", "a b"};
+    const char* values[] = {"",           "0",  "-1", "12", "99999999999999999999", "\"",        "[",
+                            "]",          "{",  "$x", "\\", "\xc3\xa9\xe2\x82\xac", "add table", "Enter",
+                            "properties", "a b"};
     std::mt19937 random(30);
     auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     for (int round = 0; round < 2; ++round)
@@ -298,10 +299,12 @@ TEST_F(TclCommands, RandomCallsAnswerWithoutCrashOrHang)
                 continue;  // they write files where the random words say
             Tcl_Obj* words = Tcl_NewListObj(0, nullptr);
             Tcl_IncrRefCount(words);
-            Tcl_ListObjAppendElement(interp, words, Tcl_NewStringObj(VOKR_TCL_COMMAND_DEFINITIONS[command].command, -1));
+            Tcl_ListObjAppendElement(interp, words,
+                                     Tcl_NewStringObj(VOKR_TCL_COMMAND_DEFINITIONS[command].command, -1));
             for (int n = pick(4); n > 0; --n) {
                 const int option = 4 + pick(25);
-                Tcl_ListObjAppendElement(interp, words, Tcl_NewStringObj((std::string("-") + vokr_tcl_option_name(option)).c_str(), -1));
+                Tcl_ListObjAppendElement(
+                    interp, words, Tcl_NewStringObj((std::string("-") + vokr_tcl_option_name(option)).c_str(), -1));
                 Tcl_ListObjAppendElement(interp, words, Tcl_NewStringObj(values[pick(std::size(values))], -1));
             }
             const int code = Tcl_EvalObjEx(interp, words, TCL_EVAL_GLOBAL);

@@ -77,8 +77,7 @@ TEST_F(TclPackage, ParsedOptionsReachTheCommandAndErrorsNameTheOption)
     EXPECT_EQ(eval("vokr_switch_to_advanced_view -combobox_type nope", &code),
               "vokr_switch_to_advanced_view: option \"-combobox_type\" expects an integer, got \"nope\"");
     EXPECT_EQ(code, TCL_ERROR);
-    EXPECT_EQ(eval("vokr_set_storage_qualifier", &code),
-              "vokr_set_storage_qualifier: no editor window is open");
+    EXPECT_EQ(eval("vokr_set_storage_qualifier", &code), "vokr_set_storage_qualifier: no editor window is open");
     EXPECT_EQ(eval("vokr_on_advanced_key_press -keyboard_key a -keyboard_modifier 4294967296", &code),
               "vokr_on_advanced_key_press: option \"-keyboard_modifier\" expects an unsigned integer, got "
               "\"4294967296\"");

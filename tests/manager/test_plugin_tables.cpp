@@ -58,10 +58,10 @@ std::vector<std::string> rows(const KSM_TX_SIGNAL_NODES* list)
 {
     std::vector<std::string> out;
     for (int r = 0; r < list->get_num_nodes(); ++r)
-        out.push_back(list->has_children(r) ? std::string(list->get_node_name(r)) + "{" +
-                                                  std::to_string(list->get_group_display_type(r)) + "}"
-                                            : std::string(list->get_node_name(r)) + ":" +
-                                                  std::to_string(list->get_node_use(r)));
+        out.push_back(list->has_children(r)
+                          ? std::string(list->get_node_name(r)) + "{" +
+                                std::to_string(list->get_group_display_type(r)) + "}"
+                          : std::string(list->get_node_name(r)) + ":" + std::to_string(list->get_node_use(r)));
     return out;
 }
 
@@ -77,13 +77,19 @@ TEST_F(PluginTables, TablesLandPerGeneration)
         const char* fault;
         std::vector<std::string> trigger, data;
     } cases[] = {
-        {"second generation", true, "",
+        {"second generation",
+         true,
+         "",
          {trace, sim(0) + ":2", sim(1) + ":2", sim(2) + ":3", sim(3) + ":3"},
          {trace_data, sim(2) + ":1", sim(3) + ":1", sim(4) + ":1", sim(5) + ":1"}},
-        {"first generation", false, "",
+        {"first generation",
+         false,
+         "",
          {trace, sim(0) + ":2", sim(1) + ":2", sim(2) + ":3", sim(3) + ":3", sim(4) + ":1", sim(5) + ":1"},
          {trace_data, sim(2) + ":3", sim(3) + ":3", sim(4) + ":3", sim(5) + ":3"}},
-        {"first generation without setup table", false, "no-setup",
+        {"first generation without setup table",
+         false,
+         "no-setup",
          {sim(2) + ":1", sim(3) + ":1", sim(4) + ":1", sim(5) + ":1"},
          {}},
     };

@@ -112,9 +112,12 @@ TEST_F(TxCore, ActionsAreMadeOnceAndPanelTogglesAreCheckedAndShown)
     const struct {
         PIRQ_ACTION_ENUM id;
         bool panel;
-    } cases[] = {{PIRQ_ACTION_DATA_LOG_PANE, true}, {PIRQ_ACTION_HIERARCHY_PANE, true},
-                 {PIRQ_ACTION_INSTANCE_PANE, true}, {PIRQ_ACTION_TOOLBAR_PANE, true},
-                 {PIRQ_ACTION_CONFIG_PANE, true},   {PIRQ_ACTION_DISPLAY_SYMBOLIC, false},
+    } cases[] = {{PIRQ_ACTION_DATA_LOG_PANE, true},
+                 {PIRQ_ACTION_HIERARCHY_PANE, true},
+                 {PIRQ_ACTION_INSTANCE_PANE, true},
+                 {PIRQ_ACTION_TOOLBAR_PANE, true},
+                 {PIRQ_ACTION_CONFIG_PANE, true},
+                 {PIRQ_ACTION_DISPLAY_SYMBOLIC, false},
                  {static_cast<PIRQ_ACTION_ENUM>(900), false}};  // actions the frame's menus do not hold
     for (const auto& c : cases) {
         QAction* action = m->get_action(c.id, QVariant(int(c.id)));

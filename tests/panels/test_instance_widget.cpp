@@ -225,10 +225,15 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
 TEST_F(INSTANCE_PANE, ContextMenuFollowsSelectionAndLock)
 {
     const PIRQ_ACTION_ENUM SEPARATOR = PIRQ_ACTION_ENUM(0);
-    const PIRQ_ACTION_ENUM entries[] = {
-        PIRQ_ACTION_ADD_INSTANCE,          PIRQ_ACTION_DELETE_INSTANCE,          PIRQ_ACTION_RENAME_INSTANCE,
-        SEPARATOR,                         PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER,
-        PIRQ_ACTION_DUPLICATE_TRIGGER,     SEPARATOR,                           PIRQ_ACTION_ENUM(263)};  // status help
+    const PIRQ_ACTION_ENUM entries[] = {PIRQ_ACTION_ADD_INSTANCE,
+                                        PIRQ_ACTION_DELETE_INSTANCE,
+                                        PIRQ_ACTION_RENAME_INSTANCE,
+                                        SEPARATOR,
+                                        PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER,
+                                        PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER,
+                                        PIRQ_ACTION_DUPLICATE_TRIGGER,
+                                        SEPARATOR,
+                                        PIRQ_ACTION_ENUM(263)};  // status help
     const QList<QAction*> menu = pane->get_tree()->actions();
     ASSERT_EQ(menu.size(), int(std::size(entries)));
     for (int i = 0; i < menu.size(); ++i)

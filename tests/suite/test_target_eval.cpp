@@ -24,7 +24,7 @@ namespace {
 using PREDICATE = std::function<bool(long long)>;
 // The first trigger sample from `from` on; `final` tells whether it ends the acquisition.
 using FIND = std::function<long long(long long from, bool* final)>;
-const std::vector<std::string> ROWS = {"cpu|ir[0]", "cpu|ir[1]", "cpu|ir[2]", "cpu|ir[3]", "btn[0]",
+const std::vector<std::string> ROWS = {"cpu|ir[0]", "cpu|ir[1]", "cpu|ir[2]", "cpu|ir[3]",   "btn[0]",
                                        "btn[1]",    "btn[2]",    "btn[3]",    "cpu|fsm|busy"};
 
 bool bit(const std::string& row, long long t)
@@ -238,8 +238,8 @@ protected:
                 i += stored(from);
         }
         for (int i = 1; i < DEPTH; ++i)
-            breaks[i] = breaks[i] || (trigger->is_record_data_discontinuities() && slots[i - 1] >= 0 &&
-                                      slots[i] > slots[i - 1] + 1);
+            breaks[i] = breaks[i] ||
+                        (trigger->is_record_data_discontinuities() && slots[i - 1] >= 0 && slots[i] > slots[i - 1] + 1);
         KSM_DATA_LOG* log = session->create_new_log(0);
         ASSERT_TRUE(daw_sim::capture(log));
         for (int i = 0; i < DEPTH; ++i) {
@@ -615,8 +615,10 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
         KSM_DATA_STORAGE_QUALIFIER_TYPE kind;
         KSM_DATA_TRIGGER_POSITION position;
         bool gaps;
-    } cases[] = {{KSM_SQTYPE_CONTINUOUS, KSM_TPOS_PRE, true},        {KSM_SQTYPE_CONDITIONAL, KSM_TPOS_POST, true},
-                 {KSM_SQTYPE_TRANSITIONAL, KSM_TPOS_CENTER, true},   {KSM_SQTYPE_START_STOP, KSM_TPOS_PRE, true},
+    } cases[] = {{KSM_SQTYPE_CONTINUOUS, KSM_TPOS_PRE, true},
+                 {KSM_SQTYPE_CONDITIONAL, KSM_TPOS_POST, true},
+                 {KSM_SQTYPE_TRANSITIONAL, KSM_TPOS_CENTER, true},
+                 {KSM_SQTYPE_START_STOP, KSM_TPOS_PRE, true},
                  {KSM_SQTYPE_INPUT_PORT, KSM_TPOS_CENTER, false}};
     trigger->set_segmented(true);
     trigger->set_segment_size(64);

@@ -129,7 +129,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(open_session(m(), "demo.lmx"));
         m_tabs.setCurrentIndex(0);
     }
-    static bool bit(int channel, int s) { return channel % 3 == 0 ? (s >> (1 + channel % 4)) & 1 : (s / (3 + channel)) % 2; }
+    static bool bit(int channel, int s)
+    {
+        return channel % 3 == 0 ? (s >> (1 + channel % 4)) & 1 : (s / (3 + channel)) % 2;
+    }
     KSM_DATA_LOG* capture(int depth, int trigger = 0, int dead = -1, int segment = 0)
     {
         KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
@@ -162,11 +165,18 @@ TEST(ExportRecord, FieldsIntervalsAndExtensions)
     EXPECT_EQ(record.get_clock_interval(), 0);
     EXPECT_FALSE(record.set_filename(nullptr));
     EXPECT_FALSE(record.create_vector_database(nullptr));
-    const struct { double period; int unit; int64_t ps; } intervals[] = {{2.5, 3, 2500}, {100, 5, 10000}, {3, 5, 333333}, {1, 0, 1000000000000}};
+    const struct {
+        double period;
+        int unit;
+        int64_t ps;
+    } intervals[] = {{2.5, 3, 2500}, {100, 5, 10000}, {3, 5, 333333}, {1, 0, 1000000000000}};
     for (const auto& c : intervals)
         EXPECT_EQ(VOKR_EXPORT_DLG::clock_interval(c.period, c.unit), c.ps) << c.period;
     const std::pair<const char*, const char*> names[] = {
-        {"run.csv", "run.csv"}, {"run", "run.csv"}, {"a.csv.old", "a.csv"}, {"data.CSV", "data.CSV.csv"},
+        {"run.csv", "run.csv"},
+        {"run", "run.csv"},
+        {"a.csv.old", "a.csv"},
+        {"data.CSV", "data.CSV.csv"},
         // Only the last path component is cut: a directory named like the file stays whole.
         {"/x/run.csv.d/out", "/x/run.csv.d/out.csv"}};
     for (const auto& [in, out] : names)
@@ -304,7 +314,10 @@ TEST_F(Export, ImagesHaveTheirSizeAndFormat)
     open_demo();
     capture(512);
     m_view->show();
-    const struct { const char* name; const char* format; } images[] = {{"v.bmp", "BMP3"}, {"v.jpg", "JPEG"}};
+    const struct {
+        const char* name;
+        const char* format;
+    } images[] = {{"v.bmp", "BMP3"}, {"v.jpg", "JPEG"}};
     for (const auto& image : images) {
         const QSize size(m_view->get_total_width(), m_view->get_total_height());
         ASSERT_TRUE(m_view->export_image(file(image.name)));
@@ -324,7 +337,8 @@ TEST_F(Export, ImagesHaveTheirSizeAndFormat)
     const VOKR_DOUBLE offset = m_view->m_zoom_offset, level = m_view->m_zoom_level;
     ASSERT_TRUE(m_view->export_image(file("w.bmp")));
     EXPECT_EQ(QImage(file("w.bmp")).width(), VOKR_VIEW::IMAGE_WIDTH_LIMIT);
-    EXPECT_TRUE(m_view->m_zoom_offset.m_numerator == offset.m_numerator && m_view->m_zoom_level.m_denominator == level.m_denominator);
+    EXPECT_TRUE(m_view->m_zoom_offset.m_numerator == offset.m_numerator &&
+                m_view->m_zoom_level.m_denominator == level.m_denominator);
     EXPECT_EQ(m_view->size(), QSize(900, 400));
     m_view->fit_answer = 0;
     ASSERT_TRUE(m_view->export_image(file("k.bmp")));
@@ -552,7 +566,9 @@ TEST_F(Export, PrintsPagesToPdf)
         add_rows(m(), {QString("node%1").arg(i).toLatin1().constData()});
     capture(128);
     // Rows per page 0 counts as 1 (one row on each of 70 x 5 pages), never a division by zero.
-    const struct { int from, to, rows, pages; } cases[] = {{0, 0, 0, 350}, {2, 2, 35, 1}, {0, 0, 35, 10}};
+    const struct {
+        int from, to, rows, pages;
+    } cases[] = {{0, 0, 0, 350}, {2, 2, 35, 1}, {0, 0, 35, 10}};
     for (const auto& c : cases) {
         m()->set_row_pp(c.rows);
         QPrinter printer(QPrinter::HighResolution);
@@ -562,7 +578,8 @@ TEST_F(Export, PrintsPagesToPdf)
         m_view->on_print(&printer);
         if (!have("pdfinfo") || !have("pdftotext"))
             GTEST_SKIP() << "pdfinfo/pdftotext (Debian package poppler-utils) not installed";
-        EXPECT_TRUE(run("pdfinfo", {file("p.pdf")}).contains(QRegularExpression(QString("Pages:\\s+%1\\n").arg(c.pages))))
+        EXPECT_TRUE(
+            run("pdfinfo", {file("p.pdf")}).contains(QRegularExpression(QString("Pages:\\s+%1\\n").arg(c.pages))))
             << c.from << " " << c.rows;
     }
     const QString text = run("pdftotext", {"-f", "6", "-l", "6", file("p.pdf"), "-"});

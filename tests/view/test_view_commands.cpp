@@ -81,13 +81,13 @@ protected:
     {
         return m_editor->trigger()->get_trigger_condition(node, level);
     }
-
 };
 
 int enabled_count(QMenu* menu)
 {
     const QList<QAction*> entries = menu->actions();
-    return static_cast<int>(std::count_if(entries.begin(), entries.end(), [](QAction* a) { return a->isEnabled() && !a->isSeparator(); }));
+    return static_cast<int>(
+        std::count_if(entries.begin(), entries.end(), [](QAction* a) { return a->isEnabled() && !a->isSeparator(); }));
 }
 
 // The enabled entries of a menu and of its enabled submenus in menu order, each as its action

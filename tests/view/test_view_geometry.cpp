@@ -54,7 +54,6 @@ protected:
         QRect r;
         return m_view->get_item_rect(row, column, &r) ? r : QRect();
     }
-
 };
 
 TEST_F(ViewGeometry, ColumnsFollowModeStorageQualifierAndLevels)

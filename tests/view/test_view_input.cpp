@@ -170,7 +170,6 @@ protected:
         EXPECT_TRUE(m_view->get_item_rect(node < 0 ? 0 : VOKR_VIEW::node_to_row(node), VOKR_VIEW::WAVEFORM_COLUMN, &r));
         return QPoint(m_view->get_sample_x(sample), r.center().y());
     }
-
 };
 
 TEST_F(ViewInput, TooltipsPerCell)
@@ -180,8 +179,13 @@ TEST_F(ViewInput, TooltipsPerCell)
         int node, column;
         const char* text;
     } cases[] = {
-        {0, 1, "click to set alias"}, {1, 1, "fast"}, {0, 2, "n0"}, {0, 5, "Data Capture Disabled"},
-        {2, 5, "Data Capture Partially Enabled"}, {1, 5, "Data Capture Enabled"}, {2, 6, "Trigger Enabled"},
+        {0, 1, "click to set alias"},
+        {1, 1, "fast"},
+        {0, 2, "n0"},
+        {0, 5, "Data Capture Disabled"},
+        {2, 5, "Data Capture Partially Enabled"},
+        {1, 5, "Data Capture Enabled"},
+        {2, 6, "Trigger Enabled"},
     };
     VOKR_NODE(m(), m_editor->trigger(), 0).enable_data(false);
     VOKR_NODE(m(), m_editor->trigger(), 4).enable_data(false);
@@ -205,11 +209,9 @@ TEST_F(ViewInput, TooltipsOverACapture)
         const char* text;
     } cases[] = {
         {0, VOKR_VIEW::VALUE_COLUMN, 16, 0, true, "No Data"},  // a bar at the depth is past the data
-        {0, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "1"},
-        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "Fh"},
+        {0, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "1"},        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "Fh"},
         {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, false, "Unknown"},  // a member's channel is not connected
-        {1, VOKR_VIEW::WAVEFORM_COLUMN, 0, 4, true, "0"},
-        {4, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, false, "Unknown"},
+        {1, VOKR_VIEW::WAVEFORM_COLUMN, 0, 4, true, "0"},      {4, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, false, "Unknown"},
         {2, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, true, "Fh"},
     };
     for (const auto& c : cases) {
@@ -268,8 +270,8 @@ TEST_F(ViewInput, ComparisonTextCommitsOnlyWhenValid)
         const char* text;
         const char* result;  // empty: unchanged
     } cases[] = {
-        {">= 15", ">= 15"}, {"> 16", ""},       {"[3, 7]", "[3, 7]"}, {"(7, 3)", ""},
-        {"[3, 7", ""},      {"x>=3", ""},       {"1>=3", ">= 13"},    {"== 99999999999999999999", ""},
+        {">= 15", ">= 15"},    {"> 16", ""}, {"[3, 7]", "[3, 7]"}, {"(7, 3)", ""},
+        {"[3, 7", ""},         {"x>=3", ""}, {"1>=3", ">= 13"},    {"== 99999999999999999999", ""},
         {"<= 4294967297", ""},
     };
     for (const auto& c : cases) {
@@ -306,7 +308,8 @@ TEST_F(ViewInput, RandomTypedTextIsRefusedOrStoredInRange)
         bool radix_ok = false;
         m_view->get_group_trigger_pattern(2, 0, &before, &radix_ok);
         const bool too_long = round % 20 == 0;
-        type_into(new VOKR_EDIT(m_view.get(), m(), 2, 12), too_long ? QString(5000, '1') : QString::fromStdString(text));
+        type_into(new VOKR_EDIT(m_view.get(), m(), 2, 12),
+                  too_long ? QString(5000, '1') : QString::fromStdString(text));
         m_view->get_group_trigger_pattern(2, 0, &after, &radix_ok);
         if (too_long) {
             EXPECT_EQ(after, before);  // a value longer than any bus is refused
@@ -341,8 +344,11 @@ TEST_F(ViewInput, ZoomBandByMouse)
         Qt::KeyboardModifiers mods;
         double level, offset;  // offset < 0: not checked
     } cases[] = {
-        {0, 100, 356, {}, 512, 0},  {0, 100, 400, {}, 256, 212},           {0, 100, -4, {}, 2, -1},
-        {2, 100, -4, Qt::ShiftModifier, 2, -1}, {2, 100, 300, Qt::ShiftModifier, 2, -1},
+        {0, 100, 356, {}, 512, 0},
+        {0, 100, 400, {}, 256, 212},
+        {0, 100, -4, {}, 2, -1},
+        {2, 100, -4, Qt::ShiftModifier, 2, -1},
+        {2, 100, 300, Qt::ShiftModifier, 2, -1},
     };
     for (const auto& c : cases) {
         m_view->m_zoom_level = VOKR_DOUBLE(1, 1);
@@ -352,7 +358,8 @@ TEST_F(ViewInput, ZoomBandByMouse)
             m_view->zoom_in(nullptr);
         const QPoint from = over(c.from, 0);
         // The band ends inside the sample before `to`: snapping extends it to that sample's end.
-        const QPoint to = c.to < 0 ? from + QPoint(-c.to - 1, 30) : QPoint(m_view->get_sample_x(c.to) - 1, over(0, 3).y());
+        const QPoint to =
+            c.to < 0 ? from + QPoint(-c.to - 1, 30) : QPoint(m_view->get_sample_x(c.to) - 1, over(0, 3).y());
         drag(from, to, c.mods);
         EXPECT_EQ(m_view->get_zoom_level().value(), c.level) << c.from << ".." << c.to;
         if (c.offset >= 0) {
@@ -368,18 +375,18 @@ TEST_F(ViewInput, TimeBarsByMouse)
     m_view->get_column_rect(VOKR_VIEW::WAVEFORM_COLUMN, &column);
     const QPoint outside(column.left() - 20, over(0).y());
     const struct {
-        int from;  // sample of the pressed point
+        int from;   // sample of the pressed point
         QPoint to;  // null: a click
         int to_sample;
         Qt::KeyboardModifiers mods;
         std::vector<int> bars;
     } cases[] = {
-        {300, {}, 0, {}, {50, 100, 200, 300}},             // a click on the ruler adds a bar
-        {50, {}, 100, {}, {100, 100, 200}},                // the master keeps its place on another bar
-        {200, {}, 100, {}, {50, 100}},                     // another bar dropped on a bar goes
-        {100, outside, 0, {}, {50, 200}},                  // dragged out of the column: deleted
-        {100, outside, 0, Qt::ShiftModifier, {}},          // with Shift: all bars
-        {100, {}, 150, Qt::ShiftModifier, {100, 150, 250}}, // with Shift all bars move together
+        {300, {}, 0, {}, {50, 100, 200, 300}},               // a click on the ruler adds a bar
+        {50, {}, 100, {}, {100, 100, 200}},                  // the master keeps its place on another bar
+        {200, {}, 100, {}, {50, 100}},                       // another bar dropped on a bar goes
+        {100, outside, 0, {}, {50, 200}},                    // dragged out of the column: deleted
+        {100, outside, 0, Qt::ShiftModifier, {}},            // with Shift: all bars
+        {100, {}, 150, Qt::ShiftModifier, {100, 150, 250}},  // with Shift all bars move together
     };
     for (const auto& c : cases) {
         const int start[] = {50, 100, 200};
@@ -401,11 +408,11 @@ TEST_F(ViewInput, OwnDragsRefuseAndAppend)
     const struct {
         QPoint point;
         Qt::DropAction action;
-        int count;        // nodes after the drop; 0: refused over the list
-        const char* last; // name of the last row
+        int count;         // nodes after the drop; 0: refused over the list
+        const char* last;  // name of the last row
     } cases[] = {
-        {at(2, 2), Qt::MoveAction, 0, ""},              // after a plug-in bus row, before its first member
-        {below_last, Qt::MoveAction, n, "n0"},          // appended outside the closing group
+        {at(2, 2), Qt::MoveAction, 0, ""},      // after a plug-in bus row, before its first member
+        {below_last, Qt::MoveAction, n, "n0"},  // appended outside the closing group
         {below_last, Qt::CopyAction, n + 1, "n1"},
     };
     for (const auto& c : cases) {
@@ -468,8 +475,8 @@ TEST_F(ViewInput, ContextMenuPerCell)
         {VOKR_VIEW::node_to_row(3), 1, 1, false, {3}, 5},  // an unselected node becomes the selection
         {VOKR_VIEW::node_to_row(7), 2, 2, false, {7}, 5},
         {VOKR_VIEW::node_to_row(7), 12, 12, false, {7}, 0},  // a level cell makes its level current
-        {1, 12, 2, false, {7}, 0},                        // header rows use the name column's menu
-        {VOKR_VIEW::node_to_row(7), 23, -1, true, {}, 5},  // waveforms: the right button zooms out
+        {1, 12, 2, false, {7}, 0},                           // header rows use the name column's menu
+        {VOKR_VIEW::node_to_row(7), 23, -1, true, {}, 5},    // waveforms: the right button zooms out
         {0, 23, 23, true, {}, 5},
     };
     m()->set_node_selection_status(7, true);
@@ -482,7 +489,8 @@ TEST_F(ViewInput, ContextMenuPerCell)
         m_view->shown_menu = nullptr;
         QContextMenuEvent event(QContextMenuEvent::Mouse, cell.center(), m_view->mapToGlobal(cell.center()));
         QApplication::sendEvent(m_view.get(), &event);
-        EXPECT_EQ(m_view->shown_menu, c.menu < 0 ? nullptr : m_view->get_context_menu(c.menu)) << c.row << " " << c.column;
+        EXPECT_EQ(m_view->shown_menu, c.menu < 0 ? nullptr : m_view->get_context_menu(c.menu))
+            << c.row << " " << c.column;
         EXPECT_EQ(selected(), c.selected) << c.row << " " << c.column;
         EXPECT_EQ(m_view->get_current_level(), c.level) << c.row << " " << c.column;
     }
@@ -598,8 +606,8 @@ TEST_F(ViewInput, KeysAndWheelScroll)
     QScrollBar* vertical = short_view_bar();
     ASSERT_TRUE(vertical);
     const auto wheel = [&](bool spontaneous) {
-        QWheelEvent event(QPointF(300, 100), QPointF(m_view->mapToGlobal(QPoint(300, 100))), {}, QPoint(0, -120), {}, {},
-                          Qt::NoScrollPhase, false);
+        QWheelEvent event(QPointF(300, 100), QPointF(m_view->mapToGlobal(QPoint(300, 100))), {}, QPoint(0, -120), {},
+                          {}, Qt::NoScrollPhase, false);
         if (spontaneous)
             QSpontaneKeyEvent::setSpontaneous(&event);
         qApp->notify(m_view.get(), &event);
@@ -633,7 +641,10 @@ TEST_F(ViewInput, DoubleClickOpensEditors)
         bool comparison;
         const char* editor;  // class name, empty: none
     } cases[] = {
-        {0, 1, false, "VOKR_EDIT"}, {2, 12, false, "VOKR_EDIT"}, {2, 12, true, "VOKR_COMPARISON_EDIT"}, {0, 12, false, ""},
+        {0, 1, false, "VOKR_EDIT"},
+        {2, 12, false, "VOKR_EDIT"},
+        {2, 12, true, "VOKR_COMPARISON_EDIT"},
+        {0, 12, false, ""},
     };
     QComboBox* type = m_view->get_level_combo(3);  // level 0, after the three storage-qualifier levels
     for (const auto& c : cases) {
@@ -671,7 +682,10 @@ TEST_F(ViewInput, EveryHandEditIsOneUndoStep)
         {data_tab, [&] { drop_text("x1 x2", QPoint(300, 580)); }},  // switches to Setup on entering
         {[&] { m()->set_node_selection_status(7, true); }, [&] { drop_text("y1", at(4, 2)); }},
         {[&] { m()->set_node_selection_status(0, true); }, [&] { own_drag(at(8, 2), Qt::MoveAction, true); }},
-        {{}, [&] { tap_mode({2, 7}, false); }},
+        {{},
+         [&] {
+             tap_mode({2, 7}, false);
+         }},
         {{}, [&] { tap_mode({2}, true); }},
     };
     open_project("top top\nincremental on\nnode n1 input pre post\nnode n2 input pre\nnode x1 input post\n");

@@ -2,8 +2,8 @@
 // ruler and tick strips, position texts and the time units dialog; the reduced drawing of long
 // captures checked against the transitions themselves; and the demo session's Data tab as a PNG.
 #include "manager_test_support.h"
-#include "view_test_support.h"
 #include "paint_recorder.h"
+#include "view_test_support.h"
 
 #include "pirq.h"
 #include "vokr_frame_wnd.h"
@@ -138,10 +138,12 @@ TEST_F(WavePaint, PositionTexts)
         bool relative;
         const char* text;
     } cases[] = {
-        {true, 100, "ns", 15, false, "1.5us"},  {true, 100, "ns", -15, true, "-1.5us"}, {true, 100, "ns", 10, true, "+1us"},
-        {true, 50, "MHz", 100, false, "2us"},   {true, 0.001, "ps", 1, false, "0.00ps"}, {true, 1000, "s", 1, false, "1000s"},
-        {true, 100, "ns", 0, true, "+0ns"},     {true, 100, "ns", 0, false, "0"},        {false, 100, "ns", 0, true, "+0"},
-        {false, 100, "ns", 42, true, "+42"},    {true, 2.5, "ns", 1, false, "2.5ns"},    {true, 0, "MHz", 3, false, "3"},
+        {true, 100, "ns", 15, false, "1.5us"},   {true, 100, "ns", -15, true, "-1.5us"},
+        {true, 100, "ns", 10, true, "+1us"},     {true, 50, "MHz", 100, false, "2us"},
+        {true, 0.001, "ps", 1, false, "0.00ps"}, {true, 1000, "s", 1, false, "1000s"},
+        {true, 100, "ns", 0, true, "+0ns"},      {true, 100, "ns", 0, false, "0"},
+        {false, 100, "ns", 0, true, "+0"},       {false, 100, "ns", 42, true, "+42"},
+        {true, 2.5, "ns", 1, false, "2.5ns"},    {true, 0, "MHz", 3, false, "3"},
     };
     for (const auto& c : cases) {
         m_view->set_time_units(c.time, c.period, c.unit);
@@ -165,8 +167,8 @@ TEST_F(WavePaint, TimeUnitsDialog)
     for (auto [text, acceptable] : {std::pair{"1.5", true}, {"1500", false}}) {
         QString typed = text;
         int position = 0;
-        EXPECT_EQ(insert.get_value_edit()->validator()->validate(typed, position) == QValidator::Acceptable,
-                  acceptable) << text;
+        EXPECT_EQ(insert.get_value_edit()->validator()->validate(typed, position) == QValidator::Acceptable, acceptable)
+            << text;
     }
 
     // Time-units mode: a period of 0 is refused with the range message; "us" and OK keep 100.
@@ -538,8 +540,9 @@ TEST_F(WavePaint, DemoSessionDataTabRendersToPng)
     m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
     m_tabs.setCurrentIndex(0);
     // Counters, a slow clock and a few glitches, triggered at sample 64.
-    capture(512, [](int row, int s) { return row % 3 == 0 ? (s >> (2 + row % 4)) & 1 : (s / (5 + row)) % 2 || s == 90; },
-            [](int s) { return s < 100 || s > 104; }, 0, {64});
+    capture(
+        512, [](int row, int s) { return row % 3 == 0 ? (s >> (2 + row % 4)) & 1 : (s / (5 + row)) % 2 || s == 90; },
+        [](int s) { return s < 100 || s > 104; }, 0, {64});
     m_view->m_time_bars[0] = 64, m_view->m_time_bars[1] = 96;
     m_view->m_timebar_count = 2;
     m_view->resize(1200, 560);

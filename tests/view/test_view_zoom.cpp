@@ -31,18 +31,15 @@ struct VIEW : VOKR_VIEW {
     using VOKR_VIEW::m_time_bars;
     using VOKR_VIEW::m_timebar_count;
     using VOKR_VIEW::m_zoom_level;
-    using VOKR_VIEW::VOKR_VIEW;
     using VOKR_VIEW::visible_node_rows;
+    using VOKR_VIEW::VOKR_VIEW;
     std::vector<int> bars() const { return {m_time_bars, m_time_bars + m_timebar_count}; }
     void set_bars(const std::vector<int>& bars)
     {
         std::copy(bars.begin(), bars.end(), m_time_bars);
         m_timebar_count = int(bars.size());
     }
-    double span() const
-    {
-        return get_zoom_base() / get_zoom_level().value() - std::trunc(get_zoom_offset().value());
-    }
+    double span() const { return get_zoom_base() / get_zoom_level().value() - std::trunc(get_zoom_offset().value()); }
 };
 
 // Runs `drive` on the next modal dialog once it shows, then closes it if it is still open.
@@ -173,7 +170,8 @@ TEST_F(ViewZoom, DeepAndFullSpanCapturesKeepTheirFractionsInRange)
 TEST_F(ViewZoom, TimeBarCommands)
 {
     rows(1);
-    capture(1000, [](int, int) { return false; }, {}, 100);
+    capture(
+        1000, [](int, int) { return false; }, {}, 100);
     const struct {
         std::vector<int> bars;
         std::function<void(VIEW*)> command;
@@ -201,8 +199,8 @@ TEST_F(ViewZoom, TimeBarCommands)
         std::vector<int> expected;
         bool refused;
     } inserts[] = {
-        {{}, "901", {}, true}, {{}, "12.5", {}, true}, {{}, "-100", {0}, false}, {{150}, "50", {150}, false},
-        {{150}, "7", {150, 107}, false},
+        {{}, "901", {}, true},       {{}, "12.5", {}, true},          {{}, "-100", {0}, false},
+        {{150}, "50", {150}, false}, {{150}, "7", {150, 107}, false},
     };
     for (const auto& c : inserts) {
         m_view->set_bars(c.bars);

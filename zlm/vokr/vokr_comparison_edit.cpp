@@ -100,7 +100,8 @@ void VOKR_COMPARISON_EDIT::commit()
     else if (interval.match(text()).hasMatch())
         parsed = parse_interval(&operand1, &operand2, &value1, &value2);
     const auto c1 = KSM_DATA_TRIGGER_CONDITION(operand1), c2 = KSM_DATA_TRIGGER_CONDITION(operand2);
-    if (!parsed || !m_tx_manager->is_comparison_operand_condition(c1) || !m_tx_manager->is_comparison_operand_condition(c2))
+    if (!parsed || !m_tx_manager->is_comparison_operand_condition(c1) ||
+        !m_tx_manager->is_comparison_operand_condition(c2))
         return;
     if (value1 < 0 || value1 > max || value2 < 0 || value2 > max)
         return;

@@ -25,7 +25,8 @@ VOKR_VALUE_COMPARISON_WIDGET::VOKR_VALUE_COMPARISON_WIDGET(int operand, int valu
     grid->addWidget(new QLabel("Value:", this), 1, 0, 1, 2);
     grid->addWidget(m_operand_combo, 0, 2);
     grid->addWidget(m_value_edit, 1, 2, 1, 2);
-    for (int code = VOKR_TRIGGER_COMPARE_DLG::LOWER_EXCLUSIVE; code <= VOKR_TRIGGER_COMPARE_DLG::UPPER_EXCLUSIVE; ++code)
+    for (int code = VOKR_TRIGGER_COMPARE_DLG::LOWER_EXCLUSIVE; code <= VOKR_TRIGGER_COMPARE_DLG::UPPER_EXCLUSIVE;
+         ++code)
         m_operand_combo->addItem(
             KSM_DATA_GLOBAL_ENUM::convert_enum_to_string(static_cast<KSM_DATA_TRIGGER_CONDITION>(code)), code);
     m_operand_combo->setCurrentIndex(m_operand_combo->findData(operand));
@@ -49,8 +50,8 @@ QGroupBox* bound_box(QWidget* parent, const char* label, QLineEdit* edit, QRadio
 
 }  // namespace
 
-VOKR_INTERVAL_COMPARISON_WIDGET::VOKR_INTERVAL_COMPARISON_WIDGET(int lower_operand, int upper_operand,
-                                                                 int lower_value, int upper_value, QWidget* parent)
+VOKR_INTERVAL_COMPARISON_WIDGET::VOKR_INTERVAL_COMPARISON_WIDGET(int lower_operand, int upper_operand, int lower_value,
+                                                                 int upper_value, QWidget* parent)
     : QWidget(parent), m_lower_edit(new QLineEdit(QString::number(lower_value))),
       m_upper_edit(new QLineEdit(QString::number(upper_value))), m_lower_exclusive(new QRadioButton("Exclusive")),
       m_lower_inclusive(new QRadioButton("Inclusive")), m_upper_exclusive(new QRadioButton("Exclusive")),

@@ -50,8 +50,14 @@ class VOKR_TRIGGER_COMPARE_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 public:
     // Operand codes of the comparison.
-    enum : int { LOWER_EXCLUSIVE = 18, LOWER_INCLUSIVE = 19, DEFAULT_OPERAND = 20, UPPER_INCLUSIVE = 21,
-                 UPPER_EXCLUSIVE = 22, NO_OPERAND = 23 };
+    enum : int {
+        LOWER_EXCLUSIVE = 18,
+        LOWER_INCLUSIVE = 19,
+        DEFAULT_OPERAND = 20,
+        UPPER_INCLUSIVE = 21,
+        UPPER_EXCLUSIVE = 22,
+        NO_OPERAND = 23
+    };
 
     explicit VOKR_TRIGGER_COMPARE_DLG(QWidget* parent);
     // Builds the controls from the fields; call once after setting them.

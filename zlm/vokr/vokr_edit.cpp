@@ -102,7 +102,8 @@ void VOKR_EDIT::commit()
         // A value wider than any bus is refused: the stored value stays.
         if (value.size() <= MAX_BUS_WIDTH) {
             const QByteArray bytes = value.toLatin1();
-            VOKR_NUMBER(bytes.constData()).set_string(m_tx_manager, m_node, m_column - VOKR_VIEW::FIRST_LEVEL_COLUMN, -1);
+            VOKR_NUMBER(bytes.constData())
+                .set_string(m_tx_manager, m_node, m_column - VOKR_VIEW::FIRST_LEVEL_COLUMN, -1);
         }
         m_tx_manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);
         m_tx_manager->update_all_views(nullptr, VOKR_HINT_REFRESH_VIEW);

@@ -41,8 +41,8 @@ struct UNIT {
     BIG_TIME::TIME_UNIT code;
 };
 const UNIT UNITS[] = {
-    {"s", 1e12, BIG_TIME::S}, {"ms", 1e9, BIG_TIME::MS}, {"us", 1e6, BIG_TIME::US},
-    {"ns", 1e3, BIG_TIME::NS}, {"ps", 1, BIG_TIME::PS}, {"MHz", 0, BIG_TIME::MHZ},
+    {"s", 1e12, BIG_TIME::S},  {"ms", 1e9, BIG_TIME::MS}, {"us", 1e6, BIG_TIME::US},
+    {"ns", 1e3, BIG_TIME::NS}, {"ps", 1, BIG_TIME::PS},   {"MHz", 0, BIG_TIME::MHZ},
 };
 
 constexpr double MIN_PERIOD = 1.0;
@@ -79,8 +79,10 @@ VOKR_EXPORT_DLG::VOKR_EXPORT_DLG(KSM_DATA_LOG* data_log, VOKR_FRAME_WND* frame_w
       m_unit(new QComboBox(this))
 {
     setWindowTitle("Export");
-    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_file, "file_name"}, {m_format, "export_format"},
-                                {m_period_edit, "clock_period"}, {m_unit, "clock_unit"}})
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_file, "file_name"},
+                                {m_format, "export_format"},
+                                {m_period_edit, "clock_period"},
+                                {m_unit, "clock_unit"}})
         widget->setObjectName(name);
     for (const FORMAT& f : FORMATS)
         m_format->addItem(f.text);
@@ -89,7 +91,8 @@ VOKR_EXPORT_DLG::VOKR_EXPORT_DLG(KSM_DATA_LOG* data_log, VOKR_FRAME_WND* frame_w
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel("Specify settings for exporting Lumetra waveform data", this), 0, 0, 1, 3);
@@ -116,9 +119,8 @@ VOKR_EXPORT_DLG::VOKR_EXPORT_DLG(KSM_DATA_LOG* data_log, VOKR_FRAME_WND* frame_w
 // The data session's name reduced to its stem when it has both a directory and an extension.
 void VOKR_EXPORT_DLG::compose_default_file_name()
 {
-    KSM_DATA_SESSION* session = m_tx_manager && m_tx_manager->get_session()
-                                    ? m_tx_manager->get_session()->get_data_session()
-                                    : nullptr;
+    KSM_DATA_SESSION* session =
+        m_tx_manager && m_tx_manager->get_session() ? m_tx_manager->get_session()->get_data_session() : nullptr;
     QString name = session ? QString::fromLocal8Bit(session->get_name()) : QString();
     const int dot = name.lastIndexOf('.');
     int separator = name.lastIndexOf('/');

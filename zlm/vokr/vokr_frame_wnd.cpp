@@ -36,8 +36,7 @@ VOKR_FRAME_WND::VOKR_FRAME_WND(QWidget* parent, unsigned int mode, int, int)
     // The view refreshes its own edit entries when the Edit menu opens.
     pirq_safe_connect(get_menu(WEX_EDIT_MENU), &QMenu::aboutToShow, this,
                       [this] { invoke(view(), "on_update_edit_menu"); });
-    pirq_safe_connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_FRAME_WND::on_update,
-                      Qt::QueuedConnection);
+    pirq_safe_connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_FRAME_WND::on_update, Qt::QueuedConnection);
 }
 
 // The document is closed and its manager deleted before the base destroys the layout widget

@@ -43,11 +43,16 @@ constexpr int EDIT_ADDITIONS[] = {
 
 // The suite's Edit entries that every widget of the editor reaches through the manager.
 const std::pair<const char*, PIRQ_ACTION_ENUM> SUITE_EDIT_ENTRIES[] = {
-    {"PIRQ_UNDO_ACTION", PIRQ_ACTION_UNDO},           {"PIRQ_REDO_ACTION", PIRQ_ACTION_REDO},
-    {"PIRQ_COPY_ACTION", PIRQ_ACTION_COPY},           {"PIRQ_CUT_ACTION", PIRQ_ACTION_CUT},
-    {"PIRQ_PASTE_ACTION", PIRQ_ACTION_PASTE},         {"PIRQ_DELETE_ACTION", PIRQ_ACTION_DELETE},
-    {"PIRQ_SELECT_ALL_ACTION", PIRQ_ACTION_SELECT_ALL}, {"PIRQ_FIND_ACTION", PIRQ_ACTION_FIND},
-    {"PIRQ_FIND_NEXT_ACTION", PIRQ_ACTION_FIND_NEXT}, {"PIRQ_PROPERTIES_ACTION", PIRQ_ACTION_PROPERTIES},
+    {"PIRQ_UNDO_ACTION", PIRQ_ACTION_UNDO},
+    {"PIRQ_REDO_ACTION", PIRQ_ACTION_REDO},
+    {"PIRQ_COPY_ACTION", PIRQ_ACTION_COPY},
+    {"PIRQ_CUT_ACTION", PIRQ_ACTION_CUT},
+    {"PIRQ_PASTE_ACTION", PIRQ_ACTION_PASTE},
+    {"PIRQ_DELETE_ACTION", PIRQ_ACTION_DELETE},
+    {"PIRQ_SELECT_ALL_ACTION", PIRQ_ACTION_SELECT_ALL},
+    {"PIRQ_FIND_ACTION", PIRQ_ACTION_FIND},
+    {"PIRQ_FIND_NEXT_ACTION", PIRQ_ACTION_FIND_NEXT},
+    {"PIRQ_PROPERTIES_ACTION", PIRQ_ACTION_PROPERTIES},
     {"PIRQ_DUPLICATE_ACTION", PIRQ_ACTION_DUPLICATE},
 };
 
@@ -142,8 +147,9 @@ void VOKR_FRAME_WND::add_to_edit_menu()
         else if (entry == DISPLAY_FORMAT_MENU)
             menu->addMenu(get_bus_display_format_menu());
         else if (entry == LOCK_MODE_MENU)
-            menu->addMenu(make_exclusive_menu("Loc&k Mode", {PIRQ_ACTION_LOCK_MODE_ALL, PIRQ_ACTION_LOCK_MODE_INCREMENTAL,
-                                                             PIRQ_ACTION_LOCK_MODE_TRIGGER}));
+            menu->addMenu(make_exclusive_menu(
+                "Loc&k Mode",
+                {PIRQ_ACTION_LOCK_MODE_ALL, PIRQ_ACTION_LOCK_MODE_INCREMENTAL, PIRQ_ACTION_LOCK_MODE_TRIGGER}));
         else
             menu->addAction(action(static_cast<PIRQ_ACTION_ENUM>(entry)));
     }
@@ -167,8 +173,8 @@ void VOKR_FRAME_WND::add_to_view_project_processing_menus()
 {
     WEX_QMENU* view = get_menu(WEX_VIEW_MENU);
     view->menuAction()->setVisible(true);
-    for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_FIT_IN_WINDOW, PIRQ_ACTION_ZOOM_IN, PIRQ_ACTION_ZOOM_OUT,
-                                PIRQ_ACTION_CENTER_ON_TRIGGER})
+    for (PIRQ_ACTION_ENUM id :
+         {PIRQ_ACTION_FIT_IN_WINDOW, PIRQ_ACTION_ZOOM_IN, PIRQ_ACTION_ZOOM_OUT, PIRQ_ACTION_CENTER_ON_TRIGGER})
         view->addAction(action(id));
     view->addSeparator();
 
@@ -238,15 +244,24 @@ QMenu* VOKR_FRAME_WND::get_locate_menu()
 const SAWQ_DISPLAY_ITEM_LIST* VOKR_FRAME_WND::get_color_items()
 {
     static const SAWQ_DISPLAY_ITEM_LIST items = {
-        {"Selection highlight", 297},     {"Background", 298},
-        {"Time bars", 299},               {"Trigger position bar", 300},
-        {"End of samples bar", 301},      {"Column header text", 302},
-        {"Waveform grid lines", 303},     {"Data/Setup Window titles", 304},
-        {"Pre-synthesis node names", 305}, {"Post-fitting node names", 306},
-        {"Duplicated Nodes", 315},        {"Group names", 307},
-        {"Trigger mnemonics", 308},       {"Data mnemonics", 309},
-        {"Sample numbers", 310},          {"Segment numbers", 311},
-        {"High values", 312},             {"Low values", 313},
+        {"Selection highlight", 297},
+        {"Background", 298},
+        {"Time bars", 299},
+        {"Trigger position bar", 300},
+        {"End of samples bar", 301},
+        {"Column header text", 302},
+        {"Waveform grid lines", 303},
+        {"Data/Setup Window titles", 304},
+        {"Pre-synthesis node names", 305},
+        {"Post-fitting node names", 306},
+        {"Duplicated Nodes", 315},
+        {"Group names", 307},
+        {"Trigger mnemonics", 308},
+        {"Data mnemonics", 309},
+        {"Sample numbers", 310},
+        {"Segment numbers", 311},
+        {"High values", 312},
+        {"Low values", 313},
         {"Bus values", 314},
     };
     return &items;
@@ -392,7 +407,7 @@ void VOKR_FRAME_WND::create_toolbar()
 QStringList VOKR_FRAME_WND::get_predefined_toolbar_buttons(const QString& name) const
 {
     if (name == "File")
-        return {"PIRQ_OPEN_ACTION", "PIRQ_SAVE_ACTION", WEX_SEPARATOR_ACTION, "PIRQ_PRINT_ACTION",
+        return {"PIRQ_OPEN_ACTION",   "PIRQ_SAVE_ACTION", WEX_SEPARATOR_ACTION, "PIRQ_PRINT_ACTION",
                 WEX_SEPARATOR_ACTION, "PIRQ_UNDO_ACTION", "PIRQ_REDO_ACTION"};
     if (name == "Applications")
         return {"PIRQ_KORVANE_HELP_ACTION"};
@@ -404,9 +419,11 @@ QStringList VOKR_FRAME_WND::get_predefined_toolbar_buttons(const QString& name) 
     if (m_main_window)
         buttons << "PIRQ_OPEN_ACTION";
     else
-        buttons << "PIRQ_ATTACH_ACTION" << "PIRQ_DETACH_ACTION" << WEX_SEPARATOR_ACTION;
-    return buttons << "PIRQ_SAVE_ACTION" << WEX_SEPARATOR_ACTION << "PIRQ_UNDO_ACTION" << "PIRQ_REDO_ACTION"
-                   << WEX_SEPARATOR_ACTION << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_CENTER_ON_TRIGGER)
+        buttons << "PIRQ_ATTACH_ACTION"
+                << "PIRQ_DETACH_ACTION" << WEX_SEPARATOR_ACTION;
+    return buttons << "PIRQ_SAVE_ACTION" << WEX_SEPARATOR_ACTION << "PIRQ_UNDO_ACTION"
+                   << "PIRQ_REDO_ACTION" << WEX_SEPARATOR_ACTION
+                   << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_CENTER_ON_TRIGGER)
                    << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_FIND) << WEX_SEPARATOR_ACTION
                    << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_COMPILE)
                    << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_RECOMPILE) << WEX_SEPARATOR_ACTION
@@ -427,8 +444,9 @@ QMap<QString, QStringList> VOKR_FRAME_WND::get_toolbar_categories() const
     QStringList defaults{"PIRQ_ATTACH_ACTION", "PIRQ_DETACH_ACTION"};
     if (m_main_window)
         defaults << "PIRQ_OPEN_ACTION";
-    defaults << "PIRQ_SAVE_ACTION" << "PIRQ_UNDO_ACTION" << "PIRQ_REDO_ACTION"
-             << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_CENTER_ON_TRIGGER)
+    defaults << "PIRQ_SAVE_ACTION"
+             << "PIRQ_UNDO_ACTION"
+             << "PIRQ_REDO_ACTION" << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_CENTER_ON_TRIGGER)
              << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_FIND) << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_COMPILE)
              << pirq_get_action_name(PIRQ_ACTION_TOOLBAR_RECOMPILE) << "PIRQ_KORVANE_HELP_ACTION";
     categories["Default"] = defaults;

@@ -59,9 +59,9 @@ void set_combo_index(QComboBox* combo, int index)
 int VOKR_FRAME_WND::test_key_code(const QString& key)
 {
     static const std::pair<const char*, int> keys[] = {
-        {"D", Qt::Key_D},       {"I", Qt::Key_I},         {"R", Qt::Key_R},         {"A", Qt::Key_A},
-        {"Up", Qt::Key_Up},     {"Down", Qt::Key_Down},   {"Left", Qt::Key_Left},   {"Right", Qt::Key_Right},
-        {"Enter", Qt::Key_Enter},
+        {"D", Qt::Key_D},       {"I", Qt::Key_I},         {"R", Qt::Key_R},
+        {"A", Qt::Key_A},       {"Up", Qt::Key_Up},       {"Down", Qt::Key_Down},
+        {"Left", Qt::Key_Left}, {"Right", Qt::Key_Right}, {"Enter", Qt::Key_Enter},
     };
     for (const auto& k : keys)
         if (key == QLatin1String(k.first))
@@ -271,9 +271,12 @@ QString VOKR_FRAME_WND::test_set_active(const QString& signal_set, const QString
 {
     KSM_TX_INSTANCE* instance = m_tx_manager->get_tx_instance();
     const QByteArray s = signal_set.toLocal8Bit(), t = trigger.toLocal8Bit(), l = log.toLocal8Bit();
-    KSM_TX_SIGNAL_SET* set = !instance ? nullptr : s.isEmpty() ? instance->get_active_signal_set()
-                                                               : instance->find_signal_set(s.constData());
-    KSM_TX_TRIGGER* chosen = !set ? nullptr : t.isEmpty() ? set->get_active_trigger() : set->find_trigger(t.constData());
+    KSM_TX_SIGNAL_SET* set = !instance     ? nullptr
+                             : s.isEmpty() ? instance->get_active_signal_set()
+                                           : instance->find_signal_set(s.constData());
+    KSM_TX_TRIGGER* chosen = !set          ? nullptr
+                             : t.isEmpty() ? set->get_active_trigger()
+                                           : set->find_trigger(t.constData());
     if (instance && (!chosen || (!l.isEmpty() && !chosen->find_log(l.constData()))))
         return QStringLiteral("the instance has no signal set \"%1\", trigger \"%2\" and log \"%3\"")
             .arg(signal_set, trigger, log);

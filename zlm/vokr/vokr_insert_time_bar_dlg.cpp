@@ -18,8 +18,10 @@ VOKR_INSERT_TIME_BAR_DLG::VOKR_INSERT_TIME_BAR_DLG(QWidget* parent, int minimum,
       m_make_master(new QCheckBox("Make master time bar", this))
 {
     setWindowTitle("Insert Time Bar");
-    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_time_edit, "time"}, {m_unit_combo, "unit"},
-                                {m_sample_edit, "sample_number"}, {m_make_master, "make_master"}})
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_time_edit, "time"},
+                                {m_unit_combo, "unit"},
+                                {m_sample_edit, "sample_number"},
+                                {m_make_master, "make_master"}})
         widget->setObjectName(name);
     m_unit_combo->addItems({"s", "ms", "us", "ns", "ps"});
     m_time_edit->setEnabled(false);

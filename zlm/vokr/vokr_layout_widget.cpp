@@ -64,8 +64,8 @@ VOKR_LAYOUT_WIDGET::VOKR_LAYOUT_WIDGET(VOKR_FRAME_WND* frame, VOKR_TX_MANAGER* m
     m_object_widget->setFocusPolicy(Qt::StrongFocus);
     m_object_widget->hide();
     // The view menu's pane switches, made before the panes that follow them.
-    for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_DATA_LOG_PANE, PIRQ_ACTION_HIERARCHY_PANE, PIRQ_ACTION_INSTANCE_PANE,
-                                PIRQ_ACTION_CONFIG_PANE})
+    for (PIRQ_ACTION_ENUM id :
+         {PIRQ_ACTION_DATA_LOG_PANE, PIRQ_ACTION_HIERARCHY_PANE, PIRQ_ACTION_INSTANCE_PANE, PIRQ_ACTION_CONFIG_PANE})
         manager->get_action(id, QVariant(int(id)));
     setContentsMargins(0, 0, 0, 0);
     build_top_pane();

@@ -353,7 +353,6 @@ public:
     QString get_tooltip(const VOKR_OBJECT_WIDGET* canvas);
 
 private:
-
     QPointer<VOKR_RENAME_EDIT> m_rename_edit;
 
     // ---- parameter texts (vokr_object_texts.cpp) ----

@@ -7,22 +7,47 @@
 
 namespace {
 
-const char* const COMPARISON_WORDS[] = {"Less Than", "Less Than or Equal To", "Equality", "Inequality",
-                                        "Greater Than or Equal To", "Greater Than", "True", "False"};
+const char* const COMPARISON_WORDS[] = {
+    "Less Than", "Less Than or Equal To", "Equality", "Inequality", "Greater Than or Equal To", "Greater Than", "True",
+    "False"};
 const char* const COMPARISON_GROUPS[] = {"Constant Unsigned ", "Variable Unsigned ", "Constant Signed ",
                                          "Variable Signed "};
-const char* const OTHER_KINDS[] = {
-    "Unknown", "Condition for Incrementally Routed Nodes", "Advanced Trigger Level Result", "Edge and Level Detector",
-    "Node", "Bus", "Constant High", "Constant Low", "Variable High", "Variable Low", "Constant Bus Value",
-    "Variable Bus Value"};
-const char* const OPERATOR_KINDS[] = {"Bitwise Complement", "Bitwise And", "Bitwise Or", "Bitwise Xor",
-                                      "Logical Not", "Logical And", "Logical Or", "Logical Xor",
-                                      "Reduction And", "Reduction Or", "Reduction Xor", "Logical Left Shift",
-                                      "Logical Right Shift", "Rotate Left Shift", "Rotate Right Shift",
-                                      "Arithmetic Left Shift", "Arithmetic Right Shift",
-                                      "Registered Continuous Counter", "Registered Event Counter",
-                                      "Registered State Counter", "Dynamic Continuous Counter",
-                                      "Dynamic Event Counter", "Dynamic State Counter", "Custom Trigger HDL"};
+const char* const OTHER_KINDS[] = {"Unknown",
+                                   "Condition for Incrementally Routed Nodes",
+                                   "Advanced Trigger Level Result",
+                                   "Edge and Level Detector",
+                                   "Node",
+                                   "Bus",
+                                   "Constant High",
+                                   "Constant Low",
+                                   "Variable High",
+                                   "Variable Low",
+                                   "Constant Bus Value",
+                                   "Variable Bus Value"};
+const char* const OPERATOR_KINDS[] = {"Bitwise Complement",
+                                      "Bitwise And",
+                                      "Bitwise Or",
+                                      "Bitwise Xor",
+                                      "Logical Not",
+                                      "Logical And",
+                                      "Logical Or",
+                                      "Logical Xor",
+                                      "Reduction And",
+                                      "Reduction Or",
+                                      "Reduction Xor",
+                                      "Logical Left Shift",
+                                      "Logical Right Shift",
+                                      "Rotate Left Shift",
+                                      "Rotate Right Shift",
+                                      "Arithmetic Left Shift",
+                                      "Arithmetic Right Shift",
+                                      "Registered Continuous Counter",
+                                      "Registered Event Counter",
+                                      "Registered State Counter",
+                                      "Dynamic Continuous Counter",
+                                      "Dynamic Event Counter",
+                                      "Dynamic State Counter",
+                                      "Custom Trigger HDL"};
 
 QString text_of(const VOKR_OBJECT* box, int id)
 {
@@ -69,8 +94,8 @@ void VOKR_OBJECT_FIND_TARGET::show()
 }
 
 void VOKR_OBJECT_FIND_TARGET::add_find_targets(VOKR_OBJECT* box, std::vector<YAB_FIND_TARGET*>* targets,
-                                               VOKR_OBJECT_WIDGET* canvas, int direction,
-                                               const VOKR_OBJECT* current, int* start)
+                                               VOKR_OBJECT_WIDGET* canvas, int direction, const VOKR_OBJECT* current,
+                                               int* start)
 {
     const bool is_current = box == current;
     if (is_current && direction == 2)

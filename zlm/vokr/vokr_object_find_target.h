@@ -31,8 +31,8 @@ public:
     // Appends the targets of `box` and of its sub-tree. When `box` is `current`, *start becomes
     // where a search continues: its last target, or going backwards (direction 2) the one just
     // before its first.
-    static void add_find_targets(VOKR_OBJECT* box, std::vector<YAB_FIND_TARGET*>* targets,
-                                 VOKR_OBJECT_WIDGET* canvas, int direction, const VOKR_OBJECT* current, int* start);
+    static void add_find_targets(VOKR_OBJECT* box, std::vector<YAB_FIND_TARGET*>* targets, VOKR_OBJECT_WIDGET* canvas,
+                                 int direction, const VOKR_OBJECT* current, int* start);
 
 private:
     VOKR_OBJECT_WIDGET* m_canvas;

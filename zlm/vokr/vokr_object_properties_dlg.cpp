@@ -122,8 +122,8 @@ void VOKR_GENERAL_WIDGET::apply()
 // ---- dialog -------------------------------------------------------------------------------------
 
 VOKR_OBJECT_PROPERTIES_DLG::VOKR_OBJECT_PROPERTIES_DLG(QWidget* parent, QList<VOKR_OBJECT*>* objects,
-                                                       KSM_DATA_MNEMONICS* mnemonics, int initial_type,
-                                                       bool new_object, int lock_mode, bool power_up_view)
+                                                       KSM_DATA_MNEMONICS* mnemonics, int initial_type, bool new_object,
+                                                       int lock_mode, bool power_up_view)
     : PIRQ_DIALOG(parent),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help,
                                      Qt::Horizontal, this)),
@@ -137,8 +137,8 @@ VOKR_OBJECT_PROPERTIES_DLG::VOKR_OBJECT_PROPERTIES_DLG(QWidget* parent, QList<VO
     row->addStretch();
     row->addWidget(m_buttons);
     layout->addLayout(row);
-    m_general = new VOKR_GENERAL_WIDGET(this, this, objects, &m_working, initial_type, new_object, lock_mode,
-                                        power_up_view);
+    m_general =
+        new VOKR_GENERAL_WIDGET(this, this, objects, &m_working, initial_type, new_object, lock_mode, power_up_view);
     m_parameters = new VOKR_PARAMETER_WIDGET(this, this, objects, &m_working, mnemonics, lock_mode, power_up_view);
     m_tabs->addTab(m_general, "General");
     m_tabs->addTab(m_parameters, "Parameters");

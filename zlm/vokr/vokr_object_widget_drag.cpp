@@ -61,7 +61,8 @@ bool VOKR_OBJECT_WIDGET::accepts_inputs(const VOKR_OBJECT* box)
 bool VOKR_OBJECT_WIDGET::is_palette(const QObject* source)
 {
     return source && source->parent() &&
-           qstrcmp(source->parent()->metaObject()->className(), VOKR_OPERATOR_WIDGET::staticMetaObject.className()) == 0;
+           qstrcmp(source->parent()->metaObject()->className(), VOKR_OPERATOR_WIDGET::staticMetaObject.className()) ==
+               0;
 }
 
 // Node rows, palette items, or this canvas's own boxes; anything else is refused rather than

@@ -16,9 +16,9 @@
 namespace {
 
 // The name stem of an unnamed box by type; a result box is never named.
-const char* const NAME_KEYS[] = {"",         "condition", nullptr,     "detector", "",
-                                 "bus",      "bit_value", "bus_value", "comparison", "bitwise",
-                                 "logical",  "reduction", "shift",     "counter",  "mnd_custom_trigger_hdl"};
+const char* const NAME_KEYS[] = {"",        "condition", nullptr,     "detector",   "",
+                                 "bus",     "bit_value", "bus_value", "comparison", "bitwise",
+                                 "logical", "reduction", "shift",     "counter",    "mnd_custom_trigger_hdl"};
 
 bool is_fixed(const VOKR_OBJECT* box)
 {

@@ -178,7 +178,8 @@ void VOKR_OBJECT_WIDGET::mouseMoveEvent(QMouseEvent* event)
     }
     VOKR_OBJECT* hit = hit_test(p);
     setToolTip(is_disabled() ? QStringLiteral("this Advanced Trigger is disabled")
-                             : hit ? hit->get_tooltip(this) : QStringLiteral("double-click to insert a new object"));
+               : hit         ? hit->get_tooltip(this)
+                             : QStringLiteral("double-click to insert a new object"));
     QWidget::mouseMoveEvent(event);
 }
 
@@ -306,8 +307,8 @@ bool VOKR_OBJECT_WIDGET::is_near_parent(const VOKR_OBJECT* box) const
 void VOKR_OBJECT_WIDGET::link_step(const QPoint& p)
 {
     VOKR_OBJECT* hit = hit_test(p);
-    const bool free_port = hit && !hit->is_dragging() &&
-                           hit->get_children().size() < vokr_kind_max_inputs(hit->get_draw_kind());
+    const bool free_port =
+        hit && !hit->is_dragging() && hit->get_children().size() < vokr_kind_max_inputs(hit->get_draw_kind());
     for (int i = 0; i < m_objects->size(); ++i) {
         VOKR_OBJECT* box = m_objects->at(i);
         if (!box->is_dragging())
@@ -422,18 +423,51 @@ void VOKR_OBJECT_WIDGET::keyPressEvent(QKeyEvent* event)
             return box->get_type() == VOKR_TYPE_CIRN || box->get_type() == VOKR_TYPE_RESULT;
         });
         switch (event->key()) {
-        case Qt::Key_D: if (plain && edit && any_selected(true, false)) on_detach(); break;
-        case Qt::Key_I: if (plain && edit && count > 0) on_insert(); break;
-        case Qt::Key_R: if (plain && edit && count > 0 && !only_fixed) on_remove(); break;
-        case Qt::Key_A: if (plain && edit && count > 0) on_append(); break;
-        case Qt::Key_F2: if (plain && count == 1) on_rename(); break;
-        case Qt::Key_Delete: if (plain) on_edit_delete(); break;
-        case Qt::Key_Up: if (shift && edit && any_selected(true, false)) on_move_up(); break;
-        case Qt::Key_Down: if (shift && edit && any_selected(true, false)) on_move_down(); break;
-        case Qt::Key_Left: if (shift && any_selected(false, true)) on_expand(); break;
-        case Qt::Key_Right: if (shift && any_selected(false, true)) on_collapse(); break;
+        case Qt::Key_D:
+            if (plain && edit && any_selected(true, false))
+                on_detach();
+            break;
+        case Qt::Key_I:
+            if (plain && edit && count > 0)
+                on_insert();
+            break;
+        case Qt::Key_R:
+            if (plain && edit && count > 0 && !only_fixed)
+                on_remove();
+            break;
+        case Qt::Key_A:
+            if (plain && edit && count > 0)
+                on_append();
+            break;
+        case Qt::Key_F2:
+            if (plain && count == 1)
+                on_rename();
+            break;
+        case Qt::Key_Delete:
+            if (plain)
+                on_edit_delete();
+            break;
+        case Qt::Key_Up:
+            if (shift && edit && any_selected(true, false))
+                on_move_up();
+            break;
+        case Qt::Key_Down:
+            if (shift && edit && any_selected(true, false))
+                on_move_down();
+            break;
+        case Qt::Key_Left:
+            if (shift && any_selected(false, true))
+                on_expand();
+            break;
+        case Qt::Key_Right:
+            if (shift && any_selected(false, true))
+                on_collapse();
+            break;
         case Qt::Key_Return:
-        case Qt::Key_Enter: if (modifiers == Qt::AltModifier && count > 0) on_properties(0, false); break;
+        case Qt::Key_Enter:
+            if (modifiers == Qt::AltModifier && count > 0)
+                on_properties(0, false);
+            break;
         default: break;
         }
     }

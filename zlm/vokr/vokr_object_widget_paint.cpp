@@ -50,7 +50,8 @@ QString VOKR_OBJECT_WIDGET::title_text(int level)
 {
     static const char* const PATTERNS[] = {"Conditional Storage Qualifier", "Start Storage Qualifier",
                                            "Stop Storage Qualifier"};
-    const QString what = level >= -3 && level <= -1 ? QString(PATTERNS[level + 3]) : QString("Condition %1").arg(level + 1);
+    const QString what =
+        level >= -3 && level <= -1 ? QString(PATTERNS[level + 3]) : QString("Condition %1").arg(level + 1);
     return "   Advanced Trigger Condition Editor: " + what;
 }
 

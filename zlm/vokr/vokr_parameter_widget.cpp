@@ -40,15 +40,30 @@ const QString* description_of(int id)
         default: return nullptr;
         }
     }
-    static const QString* const INT_TEXTS[VOKR_INT_PROPERTY_COUNT] = {
-        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-        &VOKR_PARAMETER_BUS_DISPLAY_FORMAT, &VOKR_PARAMETER_BIT_ORDER, &VOKR_PARAMETER_BIT_VALUE,
-        &VOKR_PARAMETER_COMPARISON_TYPE, &VOKR_PARAMETER_SIGNED_COMPARISON_TYPE,
-        &VOKR_PARAMETER_BITWISE_OPERATOR_TYPE, &VOKR_PARAMETER_LOGICAL_OPERATOR_TYPE,
-        &VOKR_PARAMETER_REDUCTION_OPERATOR_TYPE, &VOKR_PARAMETER_SHIFT_DISTANCE, &VOKR_PARAMETER_SHIFT_DIRECTION,
-        &VOKR_PARAMETER_SHIFT_TYPE, &VOKR_PARAMETER_PIPELINE, &VOKR_PARAMETER_DATA_DELAY,
-        &VOKR_PARAMETER_COUNTER_VALUE, &VOKR_PARAMETER_COUNTER_WIDTH, &VOKR_PARAMETER_COUNTER_TYPE,
-        &VOKR_PARAMETER_COUNTER_HOLD};
+    static const QString* const INT_TEXTS[VOKR_INT_PROPERTY_COUNT] = {nullptr,
+                                                                      nullptr,
+                                                                      nullptr,
+                                                                      nullptr,
+                                                                      nullptr,
+                                                                      nullptr,
+                                                                      nullptr,
+                                                                      &VOKR_PARAMETER_BUS_DISPLAY_FORMAT,
+                                                                      &VOKR_PARAMETER_BIT_ORDER,
+                                                                      &VOKR_PARAMETER_BIT_VALUE,
+                                                                      &VOKR_PARAMETER_COMPARISON_TYPE,
+                                                                      &VOKR_PARAMETER_SIGNED_COMPARISON_TYPE,
+                                                                      &VOKR_PARAMETER_BITWISE_OPERATOR_TYPE,
+                                                                      &VOKR_PARAMETER_LOGICAL_OPERATOR_TYPE,
+                                                                      &VOKR_PARAMETER_REDUCTION_OPERATOR_TYPE,
+                                                                      &VOKR_PARAMETER_SHIFT_DISTANCE,
+                                                                      &VOKR_PARAMETER_SHIFT_DIRECTION,
+                                                                      &VOKR_PARAMETER_SHIFT_TYPE,
+                                                                      &VOKR_PARAMETER_PIPELINE,
+                                                                      &VOKR_PARAMETER_DATA_DELAY,
+                                                                      &VOKR_PARAMETER_COUNTER_VALUE,
+                                                                      &VOKR_PARAMETER_COUNTER_WIDTH,
+                                                                      &VOKR_PARAMETER_COUNTER_TYPE,
+                                                                      &VOKR_PARAMETER_COUNTER_HOLD};
     return INT_TEXTS[id];
 }
 
@@ -262,7 +277,8 @@ QString VOKR_PARAMETER_WIDGET::get_setting(int row, const VOKR_PROPERTY& source)
     QString text;
     if (is_string(id))
         text = source.get_string_value(index_of(id), read_bank).text;
-    else if (id == VOKR_INT_DISPLAY_FORMAT && !source.get_string_value(VOKR_STRING_MNEMONIC_TABLE, read_bank).text.isEmpty())
+    else if (id == VOKR_INT_DISPLAY_FORMAT &&
+             !source.get_string_value(VOKR_STRING_MNEMONIC_TABLE, read_bank).text.isEmpty())
         text = source.get_string_value(VOKR_STRING_MNEMONIC_TABLE, read_bank).text;
     else
         text = int_text(source, id, read_bank);
@@ -319,7 +335,8 @@ void VOKR_PARAMETER_WIDGET::disable_editor(const QString& label)
 
 int VOKR_PARAMETER_WIDGET::first_selected_row() const
 {
-    const QModelIndexList rows = m_grid->selectionModel() ? m_grid->selectionModel()->selectedRows() : QModelIndexList();
+    const QModelIndexList rows =
+        m_grid->selectionModel() ? m_grid->selectionModel()->selectedRows() : QModelIndexList();
     int first = -1;
     for (const QModelIndex& index : rows)
         if (first < 0 || index.row() < first)

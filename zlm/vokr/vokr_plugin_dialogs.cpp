@@ -22,7 +22,10 @@
 
 namespace {
 
-bool with_person() { return MSG_JOURNAL::is_interactive() && qobject_cast<QApplication*>(QCoreApplication::instance()); }
+bool with_person()
+{
+    return MSG_JOURNAL::is_interactive() && qobject_cast<QApplication*>(QCoreApplication::instance());
+}
 
 std::deque<QString>& hierarchy_answers()
 {
@@ -70,8 +73,7 @@ void vokr_show_plugin_box(const QString& text)
 
 // ---- choosing the design instance ---------------------------------------------------------------------
 
-VOKR_PLUGIN_HIERARCHY_DLG::VOKR_PLUGIN_HIERARCHY_DLG(const QStringList& candidates, QString* hierarchy,
-                                                     QWidget* parent)
+VOKR_PLUGIN_HIERARCHY_DLG::VOKR_PLUGIN_HIERARCHY_DLG(const QStringList& candidates, QString* hierarchy, QWidget* parent)
     : QDialog(parent), m_list(new QListWidget(this)), m_hierarchy(hierarchy)
 {
     setWindowTitle("Select Hierarchy");
@@ -116,9 +118,8 @@ QStringList VOKR_PLUGIN_HIERARCHY_DLG::last_candidates() { return offered_candid
 // ---- plug-in options ----------------------------------------------------------------------------------
 
 VOKR_PLUGIN_OPTION_DLG::VOKR_PLUGIN_OPTION_DLG(VOKR_TX_MANAGER* manager, const TABLES& tables, QWidget* parent)
-    : QDialog(parent), m_manager(manager), m_tables(tables), m_list(new QTreeWidget(this)),
-      m_name(new QLabel(this)), m_setting(new QLineEdit(this)), m_browse(new QPushButton("...", this)),
-      m_description(new QLabel(this))
+    : QDialog(parent), m_manager(manager), m_tables(tables), m_list(new QTreeWidget(this)), m_name(new QLabel(this)),
+      m_setting(new QLineEdit(this)), m_browse(new QPushButton("...", this)), m_description(new QLabel(this))
 {
     setWindowTitle("Plug-In Options");
     // A table without a group has no record to keep its options: it is left out.
@@ -130,8 +131,8 @@ VOKR_PLUGIN_OPTION_DLG::VOKR_PLUGIN_OPTION_DLG(VOKR_TX_MANAGER* manager, const T
     m_list->setHeaderLabels({"Name", "Setting"});
     m_list->setRootIsDecorated(false);
     for (int i = 0; i < m_options.size(); ++i)
-        m_list->addTopLevelItem(new QTreeWidgetItem(
-            {m_options[i].first->options[m_options[i].second].name, m_settings[i]}));
+        m_list->addTopLevelItem(
+            new QTreeWidgetItem({m_options[i].first->options[m_options[i].second].name, m_settings[i]}));
     m_description->setWordWrap(true);
     auto* setting_row = new QHBoxLayout;
     setting_row->addWidget(m_setting);
@@ -242,7 +243,10 @@ bool VOKR_PLUGIN_OPTION_DLG::edit(VOKR_TX_MANAGER* manager, const TABLES& tables
     return dialog.result() == QDialog::Accepted;
 }
 
-void VOKR_PLUGIN_OPTION_DLG::push_scripted_settings(const QStringList& settings) { option_answers().push_back(settings); }
+void VOKR_PLUGIN_OPTION_DLG::push_scripted_settings(const QStringList& settings)
+{
+    option_answers().push_back(settings);
+}
 void VOKR_PLUGIN_OPTION_DLG::push_scripted_cancel() { option_answers().push_back(std::nullopt); }
 void VOKR_PLUGIN_OPTION_DLG::clear_scripted_answers() { option_answers().clear(); }
 int VOKR_PLUGIN_OPTION_DLG::shown_count() { return g_option_dialogs; }

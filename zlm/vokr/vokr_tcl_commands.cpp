@@ -3,8 +3,8 @@
 // window. A command that cannot act answers a Tcl error that says why.
 #include "vokr_tcl.h"
 
-#include "vokr_frame_wnd.h"
 #include "msg.h"
+#include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
@@ -40,8 +40,8 @@ struct CALL {
     }
     int fail(const QString& reason) const
     {
-        const std::string message = std::string(VOKR_TCL_COMMAND_DEFINITIONS[command].command) + ": " +
-                                    reason.toStdString();
+        const std::string message =
+            std::string(VOKR_TCL_COMMAND_DEFINITIONS[command].command) + ": " + reason.toStdString();
         Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
         return TCL_ERROR;
     }
@@ -97,7 +97,8 @@ int add_node(const CALL& c)
 int do_locate(const CALL& c)
 {
     QString error;
-    const std::unique_ptr<MSG_GEN_LOCATION_SCHEMA> schema(vokr_tcl_get_location_schema(c.str(VOKR_AUTO_ARG_SCHEMA), &error));
+    const std::unique_ptr<MSG_GEN_LOCATION_SCHEMA> schema(
+        vokr_tcl_get_location_schema(c.str(VOKR_AUTO_ARG_SCHEMA), &error));
     if (!schema)
         return c.fail(error);
     if (!schema->get_source())
@@ -253,7 +254,8 @@ int dispatch(const CALL& c)
     case VOKR_TCL_DLG_TRIGGER_IMPORT_DIALOG_ACCEPT: return c.done(f->test_accept_import_dialog(), true);
     case VOKR_TCL_DLG_TRIGGER_DELETE_TABLE: return c.done(f->test_mnemonic_button("delete"), true);
     case VOKR_TCL_DLG_TRIGGER_DELETE_ENTRY: return c.done(f->test_delete_entry(t(VOKR_AUTO_ARG_ENTRY_ROW)), true);
-    case VOKR_TCL_SWITCH_TO_ADVANCED_VIEW: return c.done(f->test_switch_to_advanced_view(n(VOKR_AUTO_ARG_COMBOBOX_TYPE)));
+    case VOKR_TCL_SWITCH_TO_ADVANCED_VIEW:
+        return c.done(f->test_switch_to_advanced_view(n(VOKR_AUTO_ARG_COMBOBOX_TYPE)));
     case VOKR_TCL_ON_PROPERTY_DIALOG:
         c.follow_up("vokr_dlg_trigger_property_dialog", {});
         return c.done(f->test_property_double_click(n(VOKR_AUTO_ARG_X_COORD), n(VOKR_AUTO_ARG_Y_COORD)));
@@ -327,7 +329,8 @@ MSG_GEN_LOCATION_SCHEMA* vokr_tcl_get_location_schema(const std::string& schema_
         *error = QString("the location schema cannot be read: ") + Tcl_GetStringResult(interp);
         return nullptr;
     }
-    std::unique_ptr<MSG_LOCATION_SCHEMA> schema(static_cast<MSG_LOCATION_SCHEMA*>(yuvr_get_ptr(Tcl_GetStringResult(interp))));
+    std::unique_ptr<MSG_LOCATION_SCHEMA> schema(
+        static_cast<MSG_LOCATION_SCHEMA*>(yuvr_get_ptr(Tcl_GetStringResult(interp))));
     Tcl_ResetResult(interp);
     if (!schema || schema->get_type() != MSG_GEN_LOCATION_SCHEMA_TYPE) {
         *error = "the location schema is not a generic one";

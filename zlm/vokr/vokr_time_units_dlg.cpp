@@ -75,8 +75,10 @@ void VOKR_TIME_UNITS_DLG::build()
     m_sample_edit = new QLineEdit(this);
     m_make_master_box = new QCheckBox("Make master time bar", this);
     m_make_master_box->setChecked(m_make_master);
-    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_value_edit, "time"}, {m_unit_combo, "unit"},
-                                {m_sample_edit, "sample_number"}, {m_make_master_box, "make_master"}})
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_value_edit, "time"},
+                                {m_unit_combo, "unit"},
+                                {m_sample_edit, "sample_number"},
+                                {m_make_master_box, "make_master"}})
         widget->setObjectName(name);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help,
                                          Qt::Vertical, this);
@@ -91,8 +93,7 @@ void VOKR_TIME_UNITS_DLG::build()
     connect(buttons, &QDialogButtonBox::accepted, this, &VOKR_TIME_UNITS_DLG::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_value_edit, &QLineEdit::textEdited, this, &VOKR_TIME_UNITS_DLG::on_update_time_units_edit);
-    connect(m_unit_combo, &QComboBox::textActivated, this,
-            &VOKR_TIME_UNITS_DLG::on_sel_change_time_units_combo);
+    connect(m_unit_combo, &QComboBox::textActivated, this, &VOKR_TIME_UNITS_DLG::on_sel_change_time_units_combo);
 }
 
 void VOKR_TIME_UNITS_DLG::on_init_dialog()

@@ -76,7 +76,8 @@ VOKR_TRIGGER_VALUE_DLG::VOKR_TRIGGER_VALUE_DLG(QWidget* parent, VOKR_VIEW* view,
 {
     setWindowTitle(view ? "Find Bus Value" : m_mnemonic_entry ? "Add Entry" : "Insert Value");
     build_layout();
-    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_value_edit, "value"}, {m_radix_combo, "radix"},
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{m_value_edit, "value"},
+                                {m_radix_combo, "radix"},
                                 {m_mnemonic_edit, "mnemonic"}})
         widget->setObjectName(name);
     m_mnemonic_label->setVisible(m_mnemonic_entry);

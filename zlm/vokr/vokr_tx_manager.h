@@ -729,7 +729,8 @@ public:
     int get_flag_count(int instance) const;
     QStringList get_counter_names(int instance) const;
     QStringList get_flag_names(int instance) const;
-    const char* get_counter_name(int i, int instance, int* width = nullptr, unsigned int* initial_value = nullptr) const;
+    const char* get_counter_name(int i, int instance, int* width = nullptr,
+                                 unsigned int* initial_value = nullptr) const;
     const char* get_flag_name(int i, int instance, int* initial_value = nullptr) const;
     bool is_counter_name(const QString& name, int instance) const;
     bool is_flag_name(const QString& name, int instance) const;

@@ -199,8 +199,7 @@ void VOKR_TX_MANAGER::build_static_plugin_tables(int instance, KSM_DATA_LOG* log
             fetched = get_wave(bus + 1 + member, VOKR_BUS_WAVE::row(member, depth), -1, true, instance);
         if (!fetched)
             continue;
-        KSM_DATA_MNEMONICS_TABLE* table =
-            log->create_static_plugin_mnemonics_table(width, set->get_node_name(bus));
+        KSM_DATA_MNEMONICS_TABLE* table = log->create_static_plugin_mnemonics_table(width, set->get_node_name(bus));
         const VOKR_BIT_ROWS bits = VOKR_BUS_WAVE::bit_rows(width);
         for (int sample = 0; sample < depth; ++sample) {
             if (sample > 0 && !column_changed(bits, sample))

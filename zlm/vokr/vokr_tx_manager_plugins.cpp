@@ -56,7 +56,9 @@ VOKR_PLUGIN_LIBRARY* plugin_of(const KSM_TX_PLUGIN_MNEMONICS* record)
 
 int option_type_code(const QString& type)
 {
-    return type == "number" ? KSM_PLUGIN_OPTION_NUMBER : type == "file" ? KSM_PLUGIN_OPTION_FILE : KSM_PLUGIN_OPTION_OTHER;
+    return type == "number" ? KSM_PLUGIN_OPTION_NUMBER
+           : type == "file" ? KSM_PLUGIN_OPTION_FILE
+                            : KSM_PLUGIN_OPTION_OTHER;
 }
 
 QString option_type_text(int code)
@@ -163,8 +165,8 @@ bool VOKR_TX_MANAGER::open_plugin(const QString& plugin_name, bool simulate)
         return false;
     QString hierarchy = SIMULATED_INSTANCE;
     QStringList nodes = simulated_nodes();
-    if (!simulate && (!get_plugin_hierarchy(&hierarchy, plugin->unit_names) ||
-                      !get_plugin_discovered_node_list(&nodes, hierarchy)))
+    if (!simulate &&
+        (!get_plugin_hierarchy(&hierarchy, plugin->unit_names) || !get_plugin_discovered_node_list(&nodes, hierarchy)))
         return false;
     std::vector<std::unique_ptr<VOKR_PLUGIN_STRUCT>> owned;
     if (!fetch_plugin_tables(plugin_name, nodes, &owned))
@@ -329,8 +331,8 @@ bool VOKR_TX_MANAGER::add_plugin_tables_using_tx_gen1(const QList<VOKR_PLUGIN_ST
                                                       const QString& hierarchy)
 {
     const KSM_DATA_WIRE_TAP_MODE tap = cfg_is_on("lmx_plugin_add_presynthesis_nodes", false) ? KSM_TAP_PRE_SYNTHESIS
-                                       : is_incremental_compile()                             ? KSM_TAP_POST_FITTING
-                                                                                              : KSM_TAP_PRE_SYNTHESIS;
+                                       : is_incremental_compile()                            ? KSM_TAP_POST_FITTING
+                                                                                             : KSM_TAP_PRE_SYNTHESIS;
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     KSM_TX_SIGNAL_SET* data = signal_set_at(-1);
     const UNLINKED_EDITS data_only(data);
@@ -552,8 +554,10 @@ std::unique_ptr<VOKR_TX_MANAGER::VOKR_PLUGIN_STRUCT> VOKR_TX_MANAGER::get_plugin
     descriptor->record_row = node_index;
     for (const KSM_TX_PLUGIN_OPTION& o : record->options)
         descriptor->options.push_back({QString::fromLocal8Bit(o.name.c_str()),
-                                       QString::fromLocal8Bit(o.description.c_str()), option_type_text(o.type),
-                                       QByteArray(o.setting.c_str()), {}});
+                                       QString::fromLocal8Bit(o.description.c_str()),
+                                       option_type_text(o.type),
+                                       QByteArray(o.setting.c_str()),
+                                       {}});
     for (const auto& [first, second] : record->string_pairs)
         descriptor->string_pairs.emplace_back(QByteArray(first.c_str()), QByteArray(second.c_str()));
     return descriptor;

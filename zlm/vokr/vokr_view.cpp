@@ -128,7 +128,8 @@ void VOKR_VIEW::create_combo_boxes()
     for (int i = 0; i < LEVEL_COMBO_COUNT; ++i) {
         m_level_combos[i]->addItems({"Basic AND", "Basic OR", "Comparison", "Advanced"});
         m_level_combos[i]->setProperty("trigger level", i);
-        m_level_combos[i]->setObjectName(i < 3 ? QString("pattern_type_%1").arg(i) : QString("level_type_%1").arg(i - 3));
+        m_level_combos[i]->setObjectName(i < 3 ? QString("pattern_type_%1").arg(i)
+                                               : QString("level_type_%1").arg(i - 3));
         vokr_connect_slot(m_level_combos[i], SIGNAL(currentIndexChanged(QString)), this,
                           SLOT(on_sel_change_advanced_trigger_combo(QString)));
     }

@@ -481,10 +481,10 @@ private:
     void draw_wave_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_value_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     bool gather_members(int node, bool chart, QVector<int>* members) const;
-    void draw_leaf_condition(int condition, const QRect& rect, QPainter* painter,
-                             bool enabled, bool selected, bool power_up);
-    void draw_group_condition(int node, int level, const QRect& rect, QPainter* painter, bool enabled,
-                              bool selected, bool power_up);
+    void draw_leaf_condition(int condition, const QRect& rect, QPainter* painter, bool enabled, bool selected,
+                             bool power_up);
+    void draw_group_condition(int node, int level, const QRect& rect, QPainter* painter, bool enabled, bool selected,
+                              bool power_up);
     bool has_fixed_segments() const;
     bool has_logged_segments() const;
     bool is_one_segment_data() const;
@@ -600,8 +600,16 @@ private:
     //      vokr_view_band.cpp) ----
 public:
     // What a press does where the mouse last moved; the cursor shown follows it.
-    enum CURSOR_KIND { CURSOR_ARROW, CURSOR_IBEAM, CURSOR_SPLIT, CURSOR_SIZE, CURSOR_INSERT, CURSOR_FORBIDDEN,
-                       CURSOR_ZOOM_IN, CURSOR_ZOOM_OUT };
+    enum CURSOR_KIND {
+        CURSOR_ARROW,
+        CURSOR_IBEAM,
+        CURSOR_SPLIT,
+        CURSOR_SIZE,
+        CURSOR_INSERT,
+        CURSOR_FORBIDDEN,
+        CURSOR_ZOOM_IN,
+        CURSOR_ZOOM_OUT
+    };
     CURSOR_KIND get_cursor_kind() const { return m_cursor_kind; }
     // The tooltip of the cell under a point; false when the point hits no cell.
     bool tooltip_text(const QPoint& point, QString* text) const;

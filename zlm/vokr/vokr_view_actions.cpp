@@ -224,4 +224,3 @@ void VOKR_VIEW::on_select_lock_mode_incremental()
 }
 
 void VOKR_VIEW::on_select_lock_mode_trigger() { m_tx_manager->set_lock_mode(VOKR_LOCK_MODE_TRIGGER_CONDITIONS, true); }
-

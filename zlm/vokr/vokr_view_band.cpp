@@ -144,8 +144,7 @@ void VOKR_VIEW::set_zoom_band_corner(const QPoint& point)
 
 void VOKR_VIEW::track_zoom_band(const QPoint& point)
 {
-    if (!hasFocus() || (m_cursor_kind != CURSOR_ZOOM_IN && m_cursor_kind != CURSOR_ZOOM_OUT) ||
-        !m_band_active)
+    if (!hasFocus() || (m_cursor_kind != CURSOR_ZOOM_IN && m_cursor_kind != CURSOR_ZOOM_OUT) || !m_band_active)
         return;
     set_zoom_band_corner(point);
     m_rubber_band->setGeometry(m_zoom_band_rect.normalized());

@@ -145,9 +145,8 @@ void VOKR_VIEW::on_update_trigger_condition_menu()
 
     const int level = m_current_level;
     KSM_TX_SIGNAL_NODES* list = current_node_table();
-    const bool any_enabled = list && any_selected_node([level](VOKR_NODE& n) {
-                                 return n.is_trigger_enabled(nullptr, level);
-                             });
+    const bool any_enabled =
+        list && any_selected_node([level](VOKR_NODE& n) { return n.is_trigger_enabled(nullptr, level); });
     if (!any_enabled || !m_tx_manager->is_pattern_enabled(level) || m_tx_manager->is_advanced_trigger(level, -1) ||
         !is_editable()) {
         disable_condition_actions();
@@ -237,8 +236,8 @@ void VOKR_VIEW::update_trigger_condition_checks(bool all_groups)
                 last_bus = i;
             if (!m_tx_manager->has_children(i))
                 continue;
-            const int condition = level < 0 ? setup->get_pattern_condition(i, level + 3)
-                                            : setup->get_trigger_condition(i, level);
+            const int condition =
+                level < 0 ? setup->get_pattern_condition(i, level + 3) : setup->get_trigger_condition(i, level);
             uniform = first || condition == common;
             common = first ? condition : common;
             first = false;

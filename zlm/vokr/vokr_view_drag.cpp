@@ -134,8 +134,8 @@ void VOKR_VIEW::on_drag_scroll()
     const QPoint c = mapFromGlobal(QCursor::pos());
     const int v = m_vertical_bar->value(), min = m_vertical_bar->minimum(), max = m_vertical_bar->maximum();
     const QRect r = rect();
-    const bool tall_title = !m_tx_manager->is_setup_mode() && get_row_height(2) > 0 && get_row_height(1) > 0 &&
-                            m_timebar_count > 0;
+    const bool tall_title =
+        !m_tx_manager->is_setup_mode() && get_row_height(2) > 0 && get_row_height(1) > 0 && m_timebar_count > 0;
     int t = r.top() + (tall_title ? 38 : 23) + get_row_height(1);
     const bool one_segment =
         m_tx_manager->is_data_mode(-1) && m_tx_manager->get_data_segment_size() == 1 && get_row_height(1) > 0;

@@ -182,9 +182,7 @@ void VOKR_VIEW::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Home:
     case Qt::Key_End:
     case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        QApplication::sendEvent(ctrl ? m_horizontal_bar : m_vertical_bar, event);
-        return;
+    case Qt::Key_PageDown: QApplication::sendEvent(ctrl ? m_horizontal_bar : m_vertical_bar, event); return;
     // A scroll bar maps Left and Right by its inverted controls; the view's Left goes toward the
     // first column or sample, Right toward the last.
     case Qt::Key_Left: m_horizontal_bar->triggerAction(QAbstractSlider::SliderSingleStepSub); return;

@@ -1,10 +1,10 @@
 // The list file: a legend giving every listed row of the data node list a key, then one line per
 // sample with the value of every keyed row in aligned columns.
+#include "vokr_frame_wnd.h"
+#include "vokr_msg.h"
 #include "vokr_number.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
-#include "vokr_msg.h"
-#include "vokr_frame_wnd.h"
 
 #include <QFile>
 #include <QProcess>
@@ -27,9 +27,9 @@ struct LIST_COLUMN {
     int key = 0;
     bool group = false;
     bool connected = false;
-    int channel = -1;            // a single signal's or member's data wire
-    bool inverted = false;       // the wire's bit is shown inverted, as the waveform shows it
-    QVector<QString> texts;      // a group's value per sample
+    int channel = -1;        // a single signal's or member's data wire
+    bool inverted = false;   // the wire's bit is shown inverted, as the waveform shows it
+    QVector<QString> texts;  // a group's value per sample
     int width = 1;
 };
 

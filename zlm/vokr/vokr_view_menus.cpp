@@ -22,7 +22,7 @@ constexpr int TRANSITION_COLUMN = 8;
 constexpr int STORAGE_COLUMN = 7;
 
 // Display type of a bus and the format action that shows it.
-const std::pair<int, int> FORMAT_ACTIONS[] = {{1, 332}, {2, 342}, {3, 341}, {4, 343},  {5, 335},  {6, 338},  {7, 330},
+const std::pair<int, int> FORMAT_ACTIONS[] = {{1, 332}, {2, 342}, {3, 341},  {4, 343},  {5, 335},  {6, 338}, {7, 330},
                                               {8, 331}, {9, 336}, {10, 339}, {11, 340}, {13, 334}, {14, 333}};
 
 }  // namespace
@@ -55,8 +55,7 @@ bool VOKR_VIEW::can_change_enable(int node, bool data_column, bool enabled) cons
     if (node < 0 || lock == VOKR_LOCK_MODE_TRIGGER_CONDITIONS || m_tx_manager->get_node_tap_mode(node, -1) == 0)
         return false;
     const bool data_free = m_tx_manager->get_data_nodes_allocated(-1) > m_tx_manager->get_data_nodes_used(-1);
-    const bool trigger_free =
-        m_tx_manager->get_trigger_nodes_allocated(-1) > m_tx_manager->get_trigger_nodes_used(-1);
+    const bool trigger_free = m_tx_manager->get_trigger_nodes_allocated(-1) > m_tx_manager->get_trigger_nodes_used(-1);
     bool uses_data = false, uses_trigger = false;
     m_tx_manager->get_node(node, nullptr, nullptr, nullptr, nullptr, nullptr, &uses_data, &uses_trigger, -4, nullptr);
     bool allowed = false;
@@ -147,7 +146,8 @@ bool VOKR_VIEW::can_change_trigger_enable(bool enabled_makes_true) const
         if (find_comparison_level(i, &level, -3, levels))
             return false;
         bool mixed = false;
-        const bool enabled = VOKR_NODE(m_tx_manager, list, i).is_trigger_enabled(&mixed, VOKR_NODE::PLAIN_TRIGGER_LEVEL);
+        const bool enabled =
+            VOKR_NODE(m_tx_manager, list, i).is_trigger_enabled(&mixed, VOKR_NODE::PLAIN_TRIGGER_LEVEL);
         if (enabled_makes_true ? enabled : !enabled || mixed)
             return true;
     }
@@ -395,13 +395,17 @@ void VOKR_VIEW::on_update_edit_menu()
     action(178)->setEnabled(get_visible_node_rows() > 0);
     action(179)->setEnabled(get_visible_node_rows() > 0);
     update_node_insertion_actions();
-    const std::pair<int, bool (VOKR_VIEW::*)()> rules[] = {
-        {358, &VOKR_VIEW::on_update_plugin_options},   {363, &VOKR_VIEW::on_update_node_set_alias},
-        {357, &VOKR_VIEW::on_update_node_set_alias},   {347, &VOKR_VIEW::on_update_node_remove_alias},
-        {352, &VOKR_VIEW::on_update_node_group},       {377, &VOKR_VIEW::on_update_node_ungroup},
-        {378, &VOKR_VIEW::on_update_node_ungroup_nested_groups}, {362, &VOKR_VIEW::on_update_node_rename},
-        {349, &VOKR_VIEW::on_update_find_bus_value},   {350, &VOKR_VIEW::on_update_find_next_bus_value},
-        {351, &VOKR_VIEW::on_update_find_next_bus_value}};
+    const std::pair<int, bool (VOKR_VIEW::*)()> rules[] = {{358, &VOKR_VIEW::on_update_plugin_options},
+                                                           {363, &VOKR_VIEW::on_update_node_set_alias},
+                                                           {357, &VOKR_VIEW::on_update_node_set_alias},
+                                                           {347, &VOKR_VIEW::on_update_node_remove_alias},
+                                                           {352, &VOKR_VIEW::on_update_node_group},
+                                                           {377, &VOKR_VIEW::on_update_node_ungroup},
+                                                           {378, &VOKR_VIEW::on_update_node_ungroup_nested_groups},
+                                                           {362, &VOKR_VIEW::on_update_node_rename},
+                                                           {349, &VOKR_VIEW::on_update_find_bus_value},
+                                                           {350, &VOKR_VIEW::on_update_find_next_bus_value},
+                                                           {351, &VOKR_VIEW::on_update_find_next_bus_value}};
     for (const auto& [id, rule] : rules)
         action(id)->setEnabled((this->*rule)());
     on_update_data_menu();

@@ -18,10 +18,7 @@ namespace {
 
 constexpr int NAME_COLUMN = 2;
 
-bool is_level_column(int column)
-{
-    return column >= 9 && column <= VOKR_VIEW::LAST_LEVEL_COLUMN;
-}
+bool is_level_column(int column) { return column >= 9 && column <= VOKR_VIEW::LAST_LEVEL_COLUMN; }
 
 QRect centred_box(const QRect& cell, int half)
 {
@@ -89,8 +86,9 @@ VOKR_VIEW::CURSOR_KIND VOKR_VIEW::hover_cursor(const QPoint& point, Qt::Keyboard
         m_resize_column = -1;
     const bool samples = get_sample_depth() > 0;
     if (column == WAVEFORM_COLUMN && samples)
-        return row == 0 ? (find_time_bar_at(point) != -1 ? CURSOR_SIZE : CURSOR_INSERT)
-                        : (modifiers & Qt::ShiftModifier) ? CURSOR_ZOOM_OUT : CURSOR_ZOOM_IN;
+        return row == 0                          ? (find_time_bar_at(point) != -1 ? CURSOR_SIZE : CURSOR_INSERT)
+               : (modifiers & Qt::ShiftModifier) ? CURSOR_ZOOM_OUT
+                                                 : CURSOR_ZOOM_IN;
     const int node = row_to_node(row);
     if (column == 1 && node >= 0)
         return CURSOR_IBEAM;
@@ -223,8 +221,8 @@ bool VOKR_VIEW::toggle_enable(int node, int column)
                   !find_comparison_level(node, &level, 0, levels);
         break;
     case 7:
-        allowed = can_change_enable(node, false, handle.is_storage_enabled()) &&
-                  !find_comparison_level(node, &level, -3, 0);
+        allowed =
+            can_change_enable(node, false, handle.is_storage_enabled()) && !find_comparison_level(node, &level, -3, 0);
         break;
     default: allowed = is_editable() && handle.is_storage_enabled();
     }

@@ -438,7 +438,8 @@ void VOKR_VIEW::draw_level_name(int level, const QRect& rect, QPainter* painter,
     if (!flags.editable_here)
         painter->fillRect(lower.adjusted(-1, -1, 0, 0), pirq_get_brush(FACE));
     painter->setPen(level_name_pen());
-    vokr_draw_fitted_text(painter, lower, ALIGN_CENTRE, QString::fromUtf8(m_tx_manager->get_trigger_level_name(level, -1)));
+    vokr_draw_fitted_text(painter, lower, ALIGN_CENTRE,
+                          QString::fromUtf8(m_tx_manager->get_trigger_level_name(level, -1)));
     painter->restore();
 }
 

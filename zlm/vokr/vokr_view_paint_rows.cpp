@@ -95,7 +95,8 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
     } else if (column == ALIAS_COLUMN) {
         painter->save();
         painter->setPen(pirq_get_pen(TEXT_PEN));
-        vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE, QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
+        vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE,
+                              QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
         painter->restore();
     } else if (column == NAME_COLUMN) {
         draw_name_tree(node, rect, painter, flags);

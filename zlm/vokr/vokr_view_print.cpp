@@ -145,10 +145,12 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_
                 x = 100, remaining = 700;
             }
             if (m_tx_manager->get_show_alias()) {
-                cell(x, x + alias_w + 1, true, node < 0 ? QString("Alias") : QString::fromLocal8Bit(list->get_node_alias(node)));
+                cell(x, x + alias_w + 1, true,
+                     node < 0 ? QString("Alias") : QString::fromLocal8Bit(list->get_node_alias(node)));
                 x += alias_w, remaining -= alias_w;
             }
-            cell(x, x + name_w + 1, false, node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)),
+            cell(x, x + name_w + 1, false,
+                 node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)),
                  node < 0 ? -1 : 9 * list->get_depth(node) + (is_group(node) ? 0 : 2));
             x += name_w, remaining -= name_w;
         }
@@ -202,7 +204,8 @@ void draw_limits(QPainter* p, const SPAN& span)
     const QRect& r = span.rect;
     p->setPen(QPen(Qt::black, 0));
     if (span.first == 0)
-        p->drawLine(r.left(), r.top(), r.left(), r.bottom()), p->drawLine(r.left() + 2, r.top(), r.left() + 2, r.bottom());
+        p->drawLine(r.left(), r.top(), r.left(), r.bottom()),
+            p->drawLine(r.left() + 2, r.top(), r.left() + 2, r.bottom());
     if (span.end == span.depth) {
         const int x = span.x(span.end);
         p->drawLine(x, r.top(), x, r.bottom()), p->drawLine(x - 2, r.top(), x - 2, r.bottom());
@@ -242,7 +245,8 @@ void draw_run(QPainter* p, const SPAN& span, int from, int to, const QString& te
     p->setPen(QPen(pirq_get_color(314), 0));
     p->setBrush(Qt::NoBrush);
     p->drawPolygon(band);
-    vokr_draw_text_if_fits(p, QRect(QPoint(left + slant, r.top()), QPoint(right_in, r.bottom())), Qt::AlignCenter, text);
+    vokr_draw_text_if_fits(p, QRect(QPoint(left + slant, r.top()), QPoint(right_in, r.bottom())), Qt::AlignCenter,
+                           text);
 }
 
 }  // namespace
@@ -259,16 +263,20 @@ void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int
     for (int n = is_group(node) ? node + 1 : node; n <= last && set; ++n)
         if (!list->has_children(n))
             rows.push_back(n);
-    const bool data = log && log->is_data_available(false) && !rows.empty() &&
-                      std::all_of(rows.begin(), rows.end(), [&](int n) {
-                          return set->get_channel(n) >= 0 && log->get_connection_status(set->get_channel(n));
-                      });
+    const bool data =
+        log && log->is_data_available(false) && !rows.empty() && std::all_of(rows.begin(), rows.end(), [&](int n) {
+            return set->get_channel(n) >= 0 && log->get_connection_status(set->get_channel(n));
+        });
     if (!data || end <= first) {
         if (end > 0)
             hatch(p, r);
         return;
     }
-    const SPAN span{r, first, end, std::max(1, r.width() / (end - first)), get_sample_depth(),
+    const SPAN span{r,
+                    first,
+                    end,
+                    std::max(1, r.width() / (end - first)),
+                    get_sample_depth(),
                     std::max(0, log->get_data_trigger_position(-1))};
     // Member bits sample by sample: row k of the block holds the bits of sample first + k.
     const size_t width = rows.size();

@@ -187,9 +187,18 @@ QString VOKR_VIEW::mouse_value_tooltip(int node, const QPoint& point) const
 
 QString VOKR_VIEW::header_tooltip(int row, int column, const QPoint& point, const QRect& cell) const
 {
-    static const char* const fixed[] = {"Node Type", "Node Alias", "Node Name", nullptr, nullptr, nullptr, nullptr,
-                                        nullptr, "Transitional Storage Qualifier", "Conditional Storage Qualifier",
-                                        "Start Storage Qualifier", "Stop Storage Qualifier"};
+    static const char* const fixed[] = {"Node Type",
+                                        "Node Alias",
+                                        "Node Name",
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        "Transitional Storage Qualifier",
+                                        "Conditional Storage Qualifier",
+                                        "Start Storage Qualifier",
+                                        "Stop Storage Qualifier"};
     const auto used = [](const char* what, int count) {
         return count > 0 ? QString("%1: %2 nodes used").arg(what).arg(count) : QString(what);
     };

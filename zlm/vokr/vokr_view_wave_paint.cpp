@@ -629,8 +629,7 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
                 unpack(plane.words, plane.inverted, lo, hi, wave);
                 unpack(valid, false, lo, hi, VOKR_WAVE_MASK(hi - lo));
                 const unsigned char* row = reinterpret_cast<const unsigned char*>(wave);
-                draw_bit_samples(painter, rect, span, BYTE_ROWS{lo, hi, &row, 1, VOKR_WAVE_MASK(hi - lo)}, pens,
-                                 false);
+                draw_bit_samples(painter, rect, span, BYTE_ROWS{lo, hi, &row, 1, VOKR_WAVE_MASK(hi - lo)}, pens, false);
             }
         }
         painter->restore();
@@ -648,8 +647,8 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
     }
     if (complete && is_chart(type)) {
         const QPen pen = selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
-        const CHART chart{type, planes, valid, QRect(QPoint(rect.left(), rect.top() + 2),
-                                                     QPoint(rect.right() - 1, rect.bottom() - 2))};
+        const CHART chart{type, planes, valid,
+                          QRect(QPoint(rect.left(), rect.top() + 2), QPoint(rect.right() - 1, rect.bottom() - 2))};
         if (chart.area.width() >= 2)
             draw_chart(painter, span, chart, pen);
     } else if (complete && rect.width() >= 3) {

@@ -31,8 +31,7 @@ bool VOKR_WAVEFORM_EXPORT_DATA::create_vector_database(KSM_DATA_LOG* log)
     if (!log)
         return false;
     GUV_DATA_LOG_EXPORTER exporter;
-    return exporter.create_vector_database(log, m_type, m_clock_interval) &&
-           exporter.export_file(m_filename.c_str());
+    return exporter.create_vector_database(log, m_type, m_clock_interval) && exporter.export_file(m_filename.c_str());
 }
 
 const KSM_DATA_SIGNAL_WIRE* VOKR_WAVEFORM_EXPORT_DATA::get_full_data_signal_by_index(KSM_DATA_LOG* log, int index)
