@@ -108,6 +108,12 @@ private:
         if (value != default_value)
             m_xml.writeAttribute(name, value ? "1" : "0");
     }
+    // A list of numbers as one attribute, left out when the list is empty.
+    template <class T> void ints(const char* name, const std::vector<T>& values)
+    {
+        if (!values.empty())
+            m_xml.writeAttribute(name, ints_text(values));
+    }
     // The name and the expansion of an object the editor shows in a tree.
     void name_and_expansion(const std::string& name, bool expanded)
     {
@@ -345,8 +351,7 @@ void WRITER::trigger_in_out(const KSM_TRIGGER_IN& in, const KSM_TRIGGER_OUT& out
         for (int k = 0; k < static_cast<int>(out.selected.size()); ++k)
             if (out.selected[k])
                 selected.push_back(k);
-        if (!selected.empty())
-            m_xml.writeAttribute("selected", ints_text(selected));
+        ints("selected", selected);
         text("pin", out.pin_name);
         text("instance", out.instance_name);
         number("eps-event", out.eps_event_index);
@@ -519,18 +524,14 @@ void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArra
         m_xml.writeAttribute("depth", QString::number(s.depth));
         number("segment-size", s.segment_size);
         number("state-value", s.state_value, -1);
-        if (!s.trigger_positions.empty())
-            m_xml.writeAttribute("trigger-positions", ints_text(s.trigger_positions));
+        ints("trigger-positions", s.trigger_positions);
         std::vector<int> disconnected;
         for (int c = 0; c < s.channels; ++c)
             if (!s.connected[c])
                 disconnected.push_back(c);
-        if (!disconnected.empty())
-            m_xml.writeAttribute("disconnected", ints_text(disconnected));
-        if (!s.counters.empty())
-            m_xml.writeAttribute("counters", ints_text(s.counters));
-        if (!s.flags.empty())
-            m_xml.writeAttribute("flags", ints_text(s.flags));
+        ints("disconnected", disconnected);
+        ints("counters", s.counters);
+        ints("flags", s.flags);
         planes(s, packed);
     });
 }

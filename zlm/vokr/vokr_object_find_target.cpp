@@ -7,48 +7,6 @@
 
 namespace {
 
-const char* const COMPARISON_WORDS[] = {
-    "Less Than", "Less Than or Equal To", "Equality", "Inequality", "Greater Than or Equal To", "Greater Than", "True",
-    "False"};
-const char* const COMPARISON_GROUPS[] = {"Constant Unsigned ", "Variable Unsigned ", "Constant Signed ",
-                                         "Variable Signed "};
-const char* const OTHER_KINDS[] = {"Unknown",
-                                   "Condition for Incrementally Routed Nodes",
-                                   "Advanced Trigger Level Result",
-                                   "Edge and Level Detector",
-                                   "Node",
-                                   "Bus",
-                                   "Constant High",
-                                   "Constant Low",
-                                   "Variable High",
-                                   "Variable Low",
-                                   "Constant Bus Value",
-                                   "Variable Bus Value"};
-const char* const OPERATOR_KINDS[] = {"Bitwise Complement",
-                                      "Bitwise And",
-                                      "Bitwise Or",
-                                      "Bitwise Xor",
-                                      "Logical Not",
-                                      "Logical And",
-                                      "Logical Or",
-                                      "Logical Xor",
-                                      "Reduction And",
-                                      "Reduction Or",
-                                      "Reduction Xor",
-                                      "Logical Left Shift",
-                                      "Logical Right Shift",
-                                      "Rotate Left Shift",
-                                      "Rotate Right Shift",
-                                      "Arithmetic Left Shift",
-                                      "Arithmetic Right Shift",
-                                      "Registered Continuous Counter",
-                                      "Registered Event Counter",
-                                      "Registered State Counter",
-                                      "Dynamic Continuous Counter",
-                                      "Dynamic Event Counter",
-                                      "Dynamic State Counter",
-                                      "Custom Trigger HDL"};
-
 QString text_of(const VOKR_OBJECT* box, int id)
 {
     QString text;
@@ -66,13 +24,7 @@ VOKR_OBJECT_FIND_TARGET::VOKR_OBJECT_FIND_TARGET(VOKR_OBJECT_WIDGET* canvas, VOK
 
 QString VOKR_OBJECT_FIND_TARGET::kind_name(int kind)
 {
-    if (kind < VOKR_KIND_CONSTANT_UNSIGNED_COMPARISON)
-        return kind >= 0 ? OTHER_KINDS[kind] : QString();
-    if (kind < VOKR_KIND_BITWISE) {
-        const int k = kind - VOKR_KIND_CONSTANT_UNSIGNED_COMPARISON;
-        return QString(COMPARISON_GROUPS[k / 8]) + COMPARISON_WORDS[k % 8];
-    }
-    return kind < VOKR_DRAW_KIND_COUNT ? OPERATOR_KINDS[kind - VOKR_KIND_BITWISE] : QString();
+    return kind >= 0 && kind < VOKR_DRAW_KIND_COUNT ? QString::fromLatin1(vokr_kind_name(kind)) : QString();
 }
 
 QString VOKR_OBJECT_FIND_TARGET::get_string() const
