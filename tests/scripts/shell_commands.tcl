@@ -100,3 +100,13 @@ for {set id 0} {$id < 740} {incr id} {
     }
 }
 check {[session instances] == 0 && ![session modified]} "no entry made a session"
+close_window
+
+# A file that is not a session (a picture) is refused; the window that was on the demo paints
+# and takes a click afterwards.
+::korvane::host::open_editor [file join $work demo.lmx]
+screenshot [file join $work picture.png]
+expect_error {vokr_open_file -filename [file join $work picture.png]} {vokr_open_file: cannot open *picture.png}
+screenshot [file join $work after_refused_open.png]
+click node_list 40 40
+check {[session instances] == 0} "the refused file opened nothing"

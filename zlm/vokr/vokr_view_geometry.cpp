@@ -136,7 +136,7 @@ int VOKR_VIEW::get_column_width(int column) const
     if (m_tx_manager->is_setup_mode()) {
         QString sq;
         m_tx_manager->get_storage_qualifier_type(&sq, -1);
-        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
+        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();  // none while no session is open
         switch (column) {
         case 3:
         case 4:
@@ -591,7 +591,7 @@ int VOKR_VIEW::get_single_selected_leaf() const { return single_selected(true); 
 bool VOKR_VIEW::can_group_selected_nodes() const
 {
     const KSM_TX_SIGNAL_NODES* list = current_node_table();
-    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
+    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();
     if (!list || !trigger)
         return true;
     const int levels = trigger->get_num_levels();

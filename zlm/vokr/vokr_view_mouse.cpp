@@ -210,7 +210,7 @@ bool VOKR_VIEW::press_node_cell(int node, int column, const QRect& cell, const Q
 bool VOKR_VIEW::toggle_enable(int node, int column)
 {
     VOKR_NODE handle(m_tx_manager, current_node_table(), node);
-    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
+    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();
     const int levels = trigger ? trigger->get_num_levels() : 0;
     int level = 0;
     bool allowed = false;

@@ -276,7 +276,7 @@ void VOKR_VIEW::draw_header_background(int row, int column, bool sequential, con
         }
         return;
     }
-    const KSM_TX_TRIGGER* trigger = m->get_trigger_nodes(-1);
+    const KSM_TX_TRIGGER* trigger = m->get_trigger_object();
     const int last_level = FIRST_LEVEL_COLUMN - 1 + (trigger ? trigger->get_num_levels() : 0);
     if (column <= NAME_COLUMN) {
         if (opens_run(this, column, 0, NAME_COLUMN))
@@ -416,7 +416,7 @@ void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* pa
             draw_header_text(painter, one_segment ? rect : shared(FIRST_SQ_COLUMN, LAST_SQ_COLUMN),
                              "Storage Qualifier");
     } else if (column >= FIRST_LEVEL_COLUMN && column <= LAST_LEVEL_COLUMN) {
-        const KSM_TX_TRIGGER* trigger = m->get_trigger_nodes(-1);
+        const KSM_TX_TRIGGER* trigger = m->get_trigger_object();
         const int last = FIRST_LEVEL_COLUMN - 1 + (trigger ? trigger->get_num_levels() : 0);
         if (column == FIRST_LEVEL_COLUMN && last >= FIRST_LEVEL_COLUMN) {
             QRect over = shared(FIRST_LEVEL_COLUMN, last);

@@ -293,7 +293,7 @@ void VOKR_VIEW::draw_enable_cell(int node, int column, const QRect& rect, QPaint
         checked = handle.is_data_enabled();
     } else if (column == TRIGGER_ENABLE) {
         checked = handle.is_trigger_enabled();
-        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_nodes(-1);
+        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();
         compared = trigger && in_comparison(list, node, 0, trigger->get_num_levels() - 1);
     } else {
         checked = handle.is_storage_enabled();

@@ -103,8 +103,8 @@ void VOKR_VIEW::draw_node_list_title(const QRect& rect, QPainter* painter)
         text = "Node List:";
     else if (m->is_data_mode(-1) && m->get_data_log())
         text = QString::fromLocal8Bit(m->get_data_log()->get_name());
-    if (text.isEmpty() && m->get_trigger_nodes(-1))
-        text = QString::fromLocal8Bit(m->get_trigger_nodes(-1)->get_name());
+    if (text.isEmpty() && m->get_trigger_object())
+        text = QString::fromLocal8Bit(m->get_trigger_object()->get_name());
     if (text.isEmpty() && m->get_signal_set())
         text = QString::fromLocal8Bit(m->get_signal_set());
     if (text.isEmpty() && m->get_tx_instance())
