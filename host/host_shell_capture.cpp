@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStandardItemModel>
 #include <QTreeView>
 
@@ -104,28 +103,10 @@ int status_texts_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
     return TCL_OK;
 }
 
-// ::korvane::shell::press NAME: clicks the window's enabled push button of that object name, as
-// a person's click would; an error when there is none or it is disabled.
-int press_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
-{
-    VOKR_FRAME_WND* frame = objc == 2 ? host_shell_frame(interp) : nullptr;
-    if (!frame)
-        return objc == 2 ? TCL_ERROR : host_shell_fail(interp, "usage: press name");
-    const QString name = QString::fromUtf8(Tcl_GetString(objv[1]));
-    auto* button = frame->findChild<QPushButton*>(name);
-    if (!button || !button->isVisibleTo(frame))
-        return host_shell_fail(interp, QString("no button \"%1\" in the window").arg(name));
-    if (!button->isEnabled())
-        return host_shell_fail(interp, QString("the button \"%1\" is disabled").arg(name));
-    button->click();
-    return TCL_OK;
-}
-
 }  // namespace
 
 void host_shell_register_capture_commands(Tcl_Interp* interp)
 {
     Tcl_CreateObjCommand(interp, "::korvane::shell::screenshot", screenshot_cmd, nullptr, nullptr);
     Tcl_CreateObjCommand(interp, "::korvane::shell::status_texts", status_texts_cmd, nullptr, nullptr);
-    Tcl_CreateObjCommand(interp, "::korvane::shell::press", press_cmd, nullptr, nullptr);
 }

@@ -38,7 +38,7 @@ proc level_conditions {level} { return [lindex [dict get [trigger] levels] $leve
 # banner asks, and the pane waits for the programming to end.
 proc program_if_needed {} {
     if {[dict get [status_texts] banner] eq "Program the device to continue"} {
-        press jtag_program
+        click jtag_program
         update
         check {[dict get [status_texts] banner] ne "Program the device to continue"} "the device was programmed"
     }
