@@ -691,6 +691,35 @@ int close_window_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
     return TCL_OK;
 }
 
+// ::korvane::shell::windows ?INDEX?: the files of the open editor windows, oldest first (an empty
+// word for a window without a file); with INDEX that window comes to the front, as a click on it
+// would bring it, and the shell's and the module's commands act on it from then on.
+int windows_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    int index = -1;
+    if (objc > 2 || (objc == 2 && Tcl_GetIntFromObj(interp, objv[1], &index) != TCL_OK))
+        return objc > 2 ? host_shell_fail(interp, "usage: windows ?index?") : TCL_ERROR;
+    std::vector<VOKR_FRAME_WND*> frames;
+    for (WEX_FRAME_WND* frame : wex_get_opened_frame_wnd_list())
+        if (auto* editor = qobject_cast<VOKR_FRAME_WND*>(frame))
+            frames.push_back(editor);
+    if (objc == 2) {
+        if (index < 0 || index >= int(frames.size()))
+            return host_shell_fail(interp, QString("there is no window %1: %2 are open").arg(index).arg(frames.size()));
+        frames[index]->show();
+        QApplication::setActiveWindow(frames[index]);
+        QCoreApplication::processEvents();
+        if (wex_get_main_frame_wnd() != frames[index])
+            return host_shell_fail(interp, QString("window %1 did not come to the front").arg(index));
+    }
+    Tcl_Obj* files = Tcl_NewListObj(0, nullptr);
+    for (VOKR_FRAME_WND* frame : frames)
+        Tcl_ListObjAppendElement(nullptr, files,
+                                 Tcl_NewStringObj(frame->get_qstring_filepath().toUtf8().constData(), -1));
+    Tcl_SetObjResult(interp, files);
+    return TCL_OK;
+}
+
 }  // namespace
 
 int host_shell_fail(Tcl_Interp* interp, const QString& message)
@@ -774,6 +803,7 @@ void host_shell_register_commands(Tcl_Interp* interp)
         {"wait_acquisition", wait_acquisition_cmd},
         {"close_window", close_window_cmd},
         {"drop_nodes", drop_nodes_cmd},
+        {"windows", windows_cmd},
     };
     for (const auto& command : commands)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,
@@ -781,5 +811,6 @@ void host_shell_register_commands(Tcl_Interp* interp)
     host_shell_register_state_commands(interp);
     host_shell_register_input_commands(interp);
     host_shell_register_capture_commands(interp);
+    host_shell_register_watchdog_command(interp);
     host_shell_guard_commands(interp);
 }

@@ -29,6 +29,8 @@ bool host_shell_set_widget(QWidget* widget, const QString& value, QString* error
 void host_shell_register_state_commands(Tcl_Interp* interp);
 // The commands of a hand: click, key, wheel, context_menu, drag (host_shell_input.cpp).
 void host_shell_register_input_commands(Tcl_Interp* interp);
+// The watchdog that ends the host when a call does not return (host_shell_watchdog.cpp).
+void host_shell_register_watchdog_command(Tcl_Interp* interp);
 // The picture and status-text commands (host_shell_capture.cpp).
 void host_shell_register_capture_commands(Tcl_Interp* interp);
 // Writes a PNG picture of the widget to the file (its directory made when missing) and prints
