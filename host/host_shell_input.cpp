@@ -202,6 +202,40 @@ int context_menu_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
 
 // ---- mouse, keys, wheel ---------------------------------------------------------------------------------
 
+// Closes a menu that a click or a key opens: the menu waits in a loop of its own for a person
+// to choose an entry, so the command would never return.
+class MENU_CLOSER {
+public:
+    MENU_CLOSER()
+    {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator() && action->isVisible())
+                    m_entries << entry_text(action);
+            m_opened = true;
+            menu->close();
+        });
+        m_poll.start(5);
+    }
+    // The command's error when a menu opened: what it held and how to choose from it.
+    bool failed(Tcl_Interp* interp, const char* what) const
+    {
+        if (m_opened)
+            host_shell_fail(interp, QString("the %1 opened a menu (%2), which was closed: open it with context_menu to "
+                                            "choose an entry")
+                                        .arg(what, m_entries.join(", ")));
+        return m_opened;
+    }
+
+private:
+    QTimer m_poll;
+    bool m_opened = false;
+    QStringList m_entries;
+};
+
 // ::korvane::shell::click WIDGET ?X Y? ?BUTTON? ?MODIFIERS?: moves the mouse there (the widget's
 // centre by default) and clicks BUTTON (left, right, middle; left by default) with the modifiers
 // held (a list of shift, ctrl, alt).
@@ -219,10 +253,11 @@ int click_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         (objc == 6 && !parse_modifiers(interp, objv[5], &modifiers)))
         return TCL_ERROR;
     QWindow* window = window_of(widget);
+    MENU_CLOSER menus;
     QTest::mouseMove(window, at);
     QTest::mouseClick(window, button, modifiers, at);
     QCoreApplication::processEvents();
-    return TCL_OK;
+    return menus.failed(interp, "click") ? TCL_ERROR : TCL_OK;
 }
 
 // ::korvane::shell::key WIDGET KEYS: gives the widget the keyboard focus and presses each key of
@@ -245,6 +280,7 @@ int key_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     }
     window_of(widget);
     widget->setFocus(Qt::OtherFocusReason);
+    MENU_CLOSER menus;
     for (const QKeySequence& key : keys) {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : widget;
         const int code = key[0];
@@ -252,7 +288,7 @@ int key_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
                         Qt::KeyboardModifiers(code & Qt::KeyboardModifierMask));
         QCoreApplication::processEvents();
     }
-    return TCL_OK;
+    return menus.failed(interp, "key") ? TCL_ERROR : TCL_OK;
 }
 
 // ::korvane::shell::wheel WIDGET DELTA ?MODIFIERS?: turns the wheel over the widget's centre by

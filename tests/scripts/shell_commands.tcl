@@ -46,6 +46,7 @@ expect_errors {
     {click node_list 5 99999}                 {the point 5 99999 is outside the widget*}
     {click node_list 5 5 thumb}               {unknown button "thumb": must be left, right or middle}
     {click node_list 5 5 left hyper}          {unknown modifier "hyper": must be shift, ctrl or alt}
+    {click node_list 40 40 right}             {the click opened a menu (Delete, *), which was closed: open it with context_menu*}
     {key node_list {Left Sideways}}           {unknown key "Sideways"}
     {wheel node_list many}                    {expected integer but got "many"}
     {context_menu node_list 5 5 {No Such}}    {the menu has no entry "No Such"; its entries are: Delete, *}
