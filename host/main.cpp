@@ -94,8 +94,12 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show);
 
 // ::korvane::host::editor_state: the current editor window's file, modified mark and number of
 // instances, as a dictionary; an error without a window.
-int editor_state_cmd(ClientData, Tcl_Interp* interp, int, Tcl_Obj* const[])
+int editor_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
+    if (objc != 1) {
+        Tcl_WrongNumArgs(interp, 1, objv, "");
+        return TCL_ERROR;
+    }
     auto* frame = qobject_cast<VOKR_FRAME_WND*>(wex_get_main_frame_wnd());
     if (!frame) {
         Tcl_SetObjResult(interp, Tcl_NewStringObj("no editor window is open", -1));

@@ -81,8 +81,12 @@ int log_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     return TCL_OK;
 }
 
-int clear_cmd(ClientData, Tcl_Interp*, int, Tcl_Obj* const[])
+int clear_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
+    if (objc != 1) {
+        Tcl_WrongNumArgs(interp, 1, objv, "");
+        return TCL_ERROR;
+    }
     MSG_JOURNAL::clear();
     MSG_JOURNAL::clear_answers();
     return TCL_OK;
