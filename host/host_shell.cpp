@@ -190,6 +190,10 @@ bool set_line_edit(QLineEdit* edit, const QString& value, QString* error)
         *error = QString("does not take \"%1\"").arg(value);
         return false;
     }
+    // Typed with the focus in the edit of the window in front, as a person types: some dialogs
+    // (the file dialog) follow the text differently without it.
+    QApplication::setActiveWindow(edit->window());
+    edit->setFocus(Qt::OtherFocusReason);
     edit->setText(value);
     emit edit->editingFinished();
     return true;

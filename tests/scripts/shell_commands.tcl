@@ -80,6 +80,10 @@ foreach {id focus} {355 view 361 view 506 window 178 view PIRQ_OPEN_ACTION windo
     check {[clock milliseconds] - $start < 3000} "action $id answered within three seconds"
 }
 check {[session data_log]} "the editor is usable after the closed dialogs"
+# A name typed into the file dialog is the file saved to, not the one the dialog had selected.
+set copy [file join $work copy.lmx]
+answer_dialog [list fileNameEdit $copy] accept {action PIRQ_SAVE_AS_ACTION -focus window}
+check {[session file] eq $copy && [file exists $copy]} "Save As wrote the typed file, not [session file]"
 
 # A window without a session: its entries are disabled or harmless, the readers read it empty
 # and the module's commands that need a session say so.
