@@ -254,8 +254,22 @@ int click_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         return TCL_ERROR;
     QWindow* window = window_of(widget);
     MENU_CLOSER menus;
+    // A press on a selected row starts a drag whose loop waits for the release: the release is
+    // sent from inside that loop, as a hand lets go where it pressed.
+    bool released = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!released && !widget->window()->findChildren<QDrag*>().isEmpty()) {
+            released = true;
+            QTest::mouseRelease(window, button, modifiers, at);
+        }
+    });
+    poll.start(5);
     QTest::mouseMove(window, at);
-    QTest::mouseClick(window, button, modifiers, at);
+    QTest::mousePress(window, button, modifiers, at);
+    if (!released)
+        QTest::mouseRelease(window, button, modifiers, at);
+    poll.stop();
     QCoreApplication::processEvents();
     return menus.failed(interp, "click") ? TCL_ERROR : TCL_OK;
 }

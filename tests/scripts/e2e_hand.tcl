@@ -75,3 +75,8 @@ set_widgets {data_setup_tabs Data}
 check_named [context_menu node_list {*}[cell 0 23]] "the waveform ruler"
 set_widgets {data_setup_tabs Setup level_type_0 Advanced}
 check_named [context_menu trigger_canvas 200 200] "the advanced trigger canvas"
+
+# A press on a selected row starts a drag of it: a click there lets go where it pressed and returns.
+click node_list {*}[cell $bit 2]
+click node_list {*}[cell $bit 2]
+check {$bit in [nodes trigger]} "the row stays in the list"
