@@ -272,6 +272,9 @@ int main(int argc, char** argv)
     if (!options.printer_pdf.empty())
         setenv("KORVANE_PRINTER_PDF", options.printer_pdf.c_str(), 1);
     QApplication app(argc, argv);
+    // A script decides when the host ends: closing its last window must not quit the application
+    // under it (the quit would end the dialogs' loops that run later, and the host with status 0).
+    app.setQuitOnLastWindowClosed(options.script.empty());
     // The bench the host plays: the demo's device on a download cable of the simulated target.
     daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
     // A window in use runs its acquisitions as hardware would: paced, on the control's thread.
