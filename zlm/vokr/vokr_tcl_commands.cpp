@@ -196,7 +196,9 @@ int show_list_view(const CALL& c)
     VOKR_LAYOUT_WIDGET* layout = c.frame->get_layout_widget();
     if (!layout || !layout->get_view())
         return c.fail("the editor has no layout");
-    layout->get_view()->show_list_view(c.text(VOKR_AUTO_ARG_FILENAME));
+    QString failure;
+    if (!layout->get_view()->show_list_view(c.text(VOKR_AUTO_ARG_FILENAME), &failure))
+        return c.fail(failure);
     return TCL_OK;
 }
 
