@@ -12,6 +12,7 @@
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 #include "wex.h"
+#include "yuvr.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -158,7 +159,11 @@ bool parse_action_id(Tcl_Obj* word, int* id)
     return false;
 }
 
-QString from_tcl(Tcl_Obj* word) { return QString::fromUtf8(Tcl_GetString(word)); }
+QString from_tcl(Tcl_Obj* word)
+{
+    std::string text;
+    return yuvr_get_utf8(word, &text) ? QString::fromStdString(text) : QString();
+}
 
 // Pairs of widget name and value from a Tcl list.
 bool parse_fields(Tcl_Interp* interp, Tcl_Obj* list, std::vector<std::pair<QString, QString>>* fields)
@@ -695,7 +700,7 @@ int close_window_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const[])
 
 int host_shell_fail(Tcl_Interp* interp, const QString& message)
 {
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.toUtf8().constData(), -1));
+    Tcl_SetObjResult(interp, yuvr_new_utf8_obj(message.toStdString()));
     return TCL_ERROR;
 }
 

@@ -5,6 +5,7 @@
 #include "ksm.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_view.h"
+#include "yuvr.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -21,7 +22,11 @@
 
 namespace {
 
-QString from_tcl(Tcl_Obj* word) { return QString::fromUtf8(Tcl_GetString(word)); }
+QString from_tcl(Tcl_Obj* word)
+{
+    std::string text;
+    return yuvr_get_utf8(word, &text) ? QString::fromStdString(text) : QString();
+}
 
 // A shown widget of that object name: in the editor's window first, then in any other window
 // (a dialog, a detached pane).

@@ -6,11 +6,12 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
+#include "yuvr.h"
 
 namespace {
 
-Tcl_Obj* text(const QString& value) { return Tcl_NewStringObj(value.toUtf8().constData(), -1); }
-Tcl_Obj* text(const char* value) { return Tcl_NewStringObj(value ? value : "", -1); }
+Tcl_Obj* text(const QString& value) { return yuvr_new_utf8_obj(value.toStdString()); }
+Tcl_Obj* text(const char* value) { return yuvr_new_utf8_obj(value ? value : ""); }
 
 void put(Tcl_Obj* dict, const char* key, Tcl_Obj* value) { Tcl_DictObjPut(nullptr, dict, text(key), value); }
 
