@@ -832,7 +832,7 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
     const QXmlStreamAttributes& a = m_attributes;
     s->trigger_positions = ints(a.value("trigger-positions").toString(), -1, INT_MAX);
     for (int position : s->trigger_positions)
-        if (!failed() && position >= s->depth)
+        if (!failed() && !ksm_trigger_position_fits(position, s->depth))
             fail("trigger position " + std::to_string(position) + " lies beyond the log's " + std::to_string(s->depth) +
                  " samples");
     for (int c : ints(a.value("counters").toString(), 0, UINT32_MAX))

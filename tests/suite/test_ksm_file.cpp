@@ -1264,6 +1264,7 @@ TEST(repository_file, LogsReadBackWithTheShapeTheyWereCapturedWith)
             for (const auto& [channels, depth] : c.logs) {
                 KSM_DATA_LOG* log = tx.create_new_log(0);
                 log->begin_capture(channels, depth, 0);
+                log->set_trigger_positions({depth - 1, depth});  // the second is none: the log has no such sample
                 log->end_capture();
             }
             ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
@@ -1273,6 +1274,8 @@ TEST(repository_file, LogsReadBackWithTheShapeTheyWereCapturedWith)
         for (size_t i = 0; i < c.logs.size(); ++i) {
             const KSM_DATA_LOG* log = reopened.get_trigger_at(0)->get_log(static_cast<int>(i));
             EXPECT_EQ(std::make_pair(log->get_num_channels(), log->get_data_sample_depth()), c.logs[i]);
+            EXPECT_EQ(log->get_data_trigger_position(0), c.logs[i].second - 1);
+            EXPECT_EQ(log->get_data_trigger_position(1), -1);
         }
     }
     // The last file's valid plane (2 MB of zeros) replaced by a few bytes claiming as much.
