@@ -563,7 +563,7 @@ int select_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     KSM_TX_SIGNAL_NODES* list = view->current_node_table();
     std::vector<int> rows;
     for (int i = 1; i < objc; ++i) {
-        const QByteArray name = Tcl_GetString(objv[i]);
+        const QByteArray name = from_tcl(objv[i]).toUtf8();
         int row = list->find_node(name.constData());
         for (int r = 0; row < 0 && r < list->get_num_nodes(); ++r)
             if (name == list->get_node_alias(r))
@@ -592,7 +592,7 @@ int set_value_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[
         return TCL_ERROR;
     VOKR_TX_MANAGER* manager = host_shell_frame(interp)->get_tx_manager();
     const KSM_TX_TRIGGER* trigger = manager->get_trigger_nodes(-1);
-    const int node = view->current_node_table()->find_node(Tcl_GetString(objv[1]));
+    const int node = view->current_node_table()->find_node(from_tcl(objv[1]).toUtf8().constData());
     const QByteArray value = Tcl_GetString(objv[3]);
     if (node < 0)
         return host_shell_fail(interp, QString("no node \"%1\" in the list").arg(Tcl_GetString(objv[1])));

@@ -374,7 +374,7 @@ int cell_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     if (!view || Tcl_GetIntFromObj(interp, objv[2], &column) != TCL_OK)
         return objc == 3 ? TCL_ERROR : host_shell_fail(interp, "usage: cell node column");
     window_of(view);
-    const int node = view->current_node_table()->find_node(Tcl_GetString(objv[1]));
+    const int node = view->current_node_table()->find_node(from_tcl(objv[1]).toUtf8().constData());
     if (node >= 0)
         row = VOKR_VIEW::node_to_row(node);
     else if (Tcl_GetIntFromObj(nullptr, objv[1], &row) != TCL_OK || row < 0 || row >= VOKR_VIEW::node_to_row(0))

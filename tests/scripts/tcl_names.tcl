@@ -16,6 +16,7 @@ foreach {command node} [list \
     [list vokr_add_node -filename $named -nodename "clé 𝄞"] "clé 𝄞"] {
     {*}$command
     check {$node in [nodes data]} "$command adds $node: [nodes data]"
+    select $node
 }
 
 set missing [file join $work "absent ☃ 𝄞.lmx"]
