@@ -824,7 +824,7 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
     auto packed = std::make_shared<KSM_DATA_LOG::PACKED>();
     auto s = packed->shape = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
-    // Any depth a log may come to; the sample budget of its instance (check_samples) bounds it further.
+    // Any depth a log may come to; its planes' payloads bound what a file may claim further.
     constexpr int MAX_LOG_DEPTH = 1 << 24;
     s->depth = integer("depth", -1, 0, MAX_LOG_DEPTH);
     s->segment_size = integer("segment-size", 0, 0);
