@@ -12,6 +12,7 @@
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 #include "wex.h"
+#include "yuvr.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -158,7 +159,11 @@ bool parse_action_id(Tcl_Obj* word, int* id)
     return false;
 }
 
-QString from_tcl(Tcl_Obj* word) { return QString::fromUtf8(Tcl_GetString(word)); }
+QString from_tcl(Tcl_Obj* word)
+{
+    std::string text;
+    return yuvr_get_utf8(word, &text) ? QString::fromStdString(text) : QString();
+}
 
 // Pairs of widget name and value from a Tcl list.
 bool parse_fields(Tcl_Interp* interp, Tcl_Obj* list, std::vector<std::pair<QString, QString>>* fields)
@@ -562,7 +567,7 @@ int select_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     KSM_TX_SIGNAL_NODES* list = view->current_node_table();
     std::vector<int> rows;
     for (int i = 1; i < objc; ++i) {
-        const QByteArray name = Tcl_GetString(objv[i]);
+        const QByteArray name = from_tcl(objv[i]).toUtf8();
         int row = list->find_node(name.constData());
         for (int r = 0; row < 0 && r < list->get_num_nodes(); ++r)
             if (name == list->get_node_alias(r))
@@ -591,7 +596,7 @@ int set_value_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[
         return TCL_ERROR;
     VOKR_TX_MANAGER* manager = host_shell_frame(interp)->get_tx_manager();
     const KSM_TX_TRIGGER* trigger = manager->get_trigger_nodes(-1);
-    const int node = view->current_node_table()->find_node(Tcl_GetString(objv[1]));
+    const int node = view->current_node_table()->find_node(from_tcl(objv[1]).toUtf8().constData());
     const QByteArray value = Tcl_GetString(objv[3]);
     if (node < 0)
         return host_shell_fail(interp, QString("no node \"%1\" in the list").arg(Tcl_GetString(objv[1])));
@@ -728,7 +733,7 @@ int windows_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 
 int host_shell_fail(Tcl_Interp* interp, const QString& message)
 {
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.toUtf8().constData(), -1));
+    Tcl_SetObjResult(interp, yuvr_new_utf8_obj(message.toStdString()));
     return TCL_ERROR;
 }
 

@@ -5,6 +5,7 @@
 #include "ksm.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_view.h"
+#include "yuvr.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -21,7 +22,11 @@
 
 namespace {
 
-QString from_tcl(Tcl_Obj* word) { return QString::fromUtf8(Tcl_GetString(word)); }
+QString from_tcl(Tcl_Obj* word)
+{
+    std::string text;
+    return yuvr_get_utf8(word, &text) ? QString::fromStdString(text) : QString();
+}
 
 // A shown widget of that object name: in the editor's window first, then in any other window
 // (a dialog, a detached pane).
@@ -419,7 +424,7 @@ int cell_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     if (!view || Tcl_GetIntFromObj(interp, objv[2], &column) != TCL_OK)
         return objc == 3 ? TCL_ERROR : host_shell_fail(interp, "usage: cell node column");
     window_of(view);
-    const int node = view->current_node_table()->find_node(Tcl_GetString(objv[1]));
+    const int node = view->current_node_table()->find_node(from_tcl(objv[1]).toUtf8().constData());
     if (node >= 0)
         row = VOKR_VIEW::node_to_row(node);
     else if (Tcl_GetIntFromObj(nullptr, objv[1], &row) != TCL_OK || row < 0 || row >= VOKR_VIEW::node_to_row(0))

@@ -6,11 +6,12 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
+#include "yuvr.h"
 
 namespace {
 
-Tcl_Obj* text(const QString& value) { return Tcl_NewStringObj(value.toUtf8().constData(), -1); }
-Tcl_Obj* text(const char* value) { return Tcl_NewStringObj(value ? value : "", -1); }
+Tcl_Obj* text(const QString& value) { return yuvr_new_utf8_obj(value.toStdString()); }
+Tcl_Obj* text(const char* value) { return yuvr_new_utf8_obj(value ? value : ""); }
 
 void put(Tcl_Obj* dict, const char* key, Tcl_Obj* value) { Tcl_DictObjPut(nullptr, dict, text(key), value); }
 
@@ -173,7 +174,8 @@ int sample_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         return TCL_ERROR;
     auto* set = static_cast<KSM_TX_SIGNAL_SET*>(list);
     const KSM_DATA_LOG* log = host_shell_frame(interp)->get_tx_manager()->get_data_log();
-    const int row = list->find_node(Tcl_GetString(objv[1]));
+    std::string name;
+    const int row = yuvr_get_utf8(objv[1], &name) ? list->find_node(name.c_str()) : -1;
     if (row < 0)
         return host_shell_fail(interp, QString("no node \"%1\" in the data list").arg(Tcl_GetString(objv[1])));
     if (!log || !log->is_data_available(true) || sample < 0 || sample >= log->get_data_sample_depth())

@@ -106,9 +106,9 @@ int editor_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
         return TCL_ERROR;
     }
     KSM_TX_SESSION* session = frame->get_tx_manager()->get_session();
-    const QByteArray file = frame->get_qstring_filepath().toLocal8Bit();
     Tcl_Obj* state = Tcl_NewDictObj();
-    Tcl_DictObjPut(interp, state, Tcl_NewStringObj("file", -1), Tcl_NewStringObj(file.constData(), -1));
+    Tcl_DictObjPut(interp, state, Tcl_NewStringObj("file", -1),
+                   yuvr_new_utf8_obj(frame->get_qstring_filepath().toStdString()));
     Tcl_DictObjPut(interp, state, Tcl_NewStringObj("modified", -1), Tcl_NewBooleanObj(frame->isWindowModified()));
     Tcl_DictObjPut(interp, state, Tcl_NewStringObj("instances", -1),
                    Tcl_NewIntObj(session ? session->get_num_instances() : 0));
@@ -142,6 +142,8 @@ Tcl_Interp* create_interpreter(const char* argv0)
 {
     Tcl_FindExecutable(argv0);
     Tcl_Interp* interp = Tcl_CreateInterp();
+    // File names are UTF-8 to Qt whatever the locale; Tcl's file commands must name them alike.
+    Tcl_SetSystemEncoding(interp, "utf-8");
     if (Tcl_Init(interp) != TCL_OK)
         std::fprintf(stderr, "korvane_host: Tcl library scripts not found: %s\n", Tcl_GetStringResult(interp));
     yuvr_set_interpreter(interp);

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -57,6 +57,33 @@ private:
 };
 
 bool bit_at(const uint64_t* words, int sample) { return (words[sample >> 6] >> (sample & 63)) & 1; }
+
+// A time in the file: a sample count times a clock interval, exact in 128 bits (a million
+// samples of ten thousand seconds are more picoseconds than 64 bits hold).
+using TIME = __int128;
+
+// Writes the time in decimal to end at `end`; returns where it begins (at most 41 characters).
+char* decimal_before(TIME time, char* end)
+{
+    unsigned __int128 rest = time < 0 ? -static_cast<unsigned __int128>(time) : static_cast<unsigned __int128>(time);
+    for (; rest > UINT64_MAX; rest /= 10)
+        *--end = char('0' + int(rest % 10));
+    uint64_t low = uint64_t(rest);
+    do {
+        *--end = char('0' + low % 10);
+        low /= 10;
+    } while (low);
+    if (time < 0)
+        *--end = '-';
+    return end;
+}
+
+void append_decimal(TIME time, std::string* out)
+{
+    char text[48];
+    const char* begin = decimal_before(time, text + sizeof(text));
+    out->append(begin, size_t(text + sizeof(text) - begin));
+}
 
 // "cpu|pc[15..0]" -> scope {cpu}, reference "pc", range "[15:0]".
 void split_name(const std::string& name, GUV_DATA_LOG_EXPORTER::COLUMN* column)
@@ -363,12 +390,13 @@ void write_vcd_header(const GUV_DATA_LOG_EXPORTER::DATABASE& db, std::vector<siz
 }
 
 // Appends '#', the time and a line end.
-void append_time(int64_t time, std::string* out)
+void append_time(TIME time, std::string* out)
 {
-    char text[24] = {'#'};
-    char* end = std::to_chars(text + 1, text + sizeof(text) - 1, time).ptr;
-    *end++ = '\n';
-    out->append(text, size_t(end - text));
+    char text[48];
+    text[sizeof(text) - 1] = '\n';
+    char* begin = decimal_before(time, text + sizeof(text) - 1);
+    *--begin = '#';
+    out->append(begin, size_t(text + sizeof(text) - begin));
 }
 
 // The chunk's samples in order: a time stamp where any column is written, then those columns'
@@ -397,7 +425,7 @@ void write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count
             if (sample == 0)
                 out += "#0\n$dumpvars\n";
             else
-                append_time(int64_t(sample) * step, &out);
+                append_time(TIME(sample) * step, &out);
             SCALAR_LINES lines(&out);
             for (uint32_t c : at_sample[bit])
                 append_value(db.columns[c], k, bit, v, &(*chunks)[c], &lines, &out);
@@ -472,7 +500,7 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     }
     for (std::thread& helper : rendering)
         helper.join();
-    writer->text() += '#' + std::to_string(int64_t(db.depth) * step) + '\n';
+    append_time(TIME(db.depth) * step, &writer->text());
     return written && writer->flush();
 }
 
@@ -489,7 +517,8 @@ bool write_table(const GUV_DATA_LOG_EXPORTER::DATABASE& db, char separator, WRIT
     }
     out += '\n';
     for (int s = 0; s < db.depth; ++s) {
-        out += std::to_string(s - db.trigger) + separator + std::to_string(int64_t(s - db.trigger) * db.interval);
+        out += std::to_string(s - db.trigger) + separator;
+        append_decimal(TIME(s - db.trigger) * db.interval, &out);
         const bool valid = bit_at(db.valid, s);
         for (const auto& column : db.columns) {
             out += separator;
@@ -518,7 +547,7 @@ bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_L
     db->format = format;
     db->interval = clock_interval_ps;
     db->depth = log->get_data_sample_depth();
-    db->trigger = std::max(0, log->get_data_trigger_position(-1));
+    db->trigger = std::clamp(log->get_data_trigger_position(-1), 0, std::max(db->depth - 1, 0));
     db->valid = log->get_valid_words();
     db->columns = collect_columns(log, log->get_signal_set());
     if (db->depth < 1 || db->columns.empty())

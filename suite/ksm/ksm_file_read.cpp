@@ -23,6 +23,11 @@ using ROW = KSM_TX_SIGNAL_NODES::ROW;
 // one object of KSM_TREE_KIND_STATE_MACHINE that holds attributes only.
 enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 
+// No deflate stream inflates to more than about 1032 times its size (a 258-byte match in two
+// bits): a plane that claims more than that of its payload is damaged, and so a small file
+// never claims gigabytes of samples.
+constexpr size_t MAX_DEFLATE_RATIO = 1032;
+
 // The planes of a log's samples: one per channel, then these three.
 enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, EXTRA_PLANES = 3 };
 
@@ -111,11 +116,12 @@ private:
     void level(KSM_LEVEL& level);
     void tree(KSM_TREE_NODE& node, TREE_ROLE role, int depth = 0);
     std::shared_ptr<ROW> row();
+    void default_group_display(ROW& row);
+    void post_warnings();
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
     std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner);
     std::shared_ptr<KSM_DATA_LOG::PACKED> samples(const std::string& log);
-    bool check_samples(const KSM_TX_INSTANCE& instance, POSITION start);
     void finish_samples();
     bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
     void make_trees();
@@ -130,6 +136,9 @@ private:
     std::vector<std::shared_ptr<KSM_TX_TRIGGER>> m_state_machines;  // triggers whose file holds one
     std::vector<PENDING_SAMPLES> m_pending;                         // of the instance being read
     std::vector<std::string> m_refused_logs;                        // too large for this machine
+    int m_displayless_groups = 0;                                   // group rows given the default display format
+    std::string m_first_displayless;                                // the first of them, named in the warning
+    qint64 m_first_displayless_line = 0;                            // and its line
 };
 
 // ---- attributes -------------------------------------------------------------------------------------
@@ -151,6 +160,8 @@ std::string READER::text(const char* name, bool utf8)
         QByteArray::fromBase64Encoding(attributes.value(encoded).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         fail(std::string("attribute ") + name + " is not valid base64");
+    else if (decoded.decoded.contains('\0'))  // names are handed on as C strings: a NUL would cut one short
+        fail(std::string("attribute ") + name + " holds a NUL character");
     return decoded.decoded.toStdString();
 }
 
@@ -259,6 +270,8 @@ QByteArray READER::plane_payload(size_t expected_size)
                        (expected_size == 0 || data.size() > 4);
     if (!decoded || !sized)
         fail("a payload does not decode");
+    else if (expected_size / MAX_DEFLATE_RATIO > static_cast<size_t>(data.size()))
+        fail("a sample plane claims more samples than its payload can hold");
     return data;
 }
 
@@ -338,6 +351,13 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     }
     KSM_ACCESS::tree_host(m_session)->root = root;
     make_trees();
+    post_warnings();
+    return session;
+}
+
+// What the file that opened lacked: logs too large to open, group rows given a display format.
+void READER::post_warnings()
+{
     for (const std::string& log : m_refused_logs) {
         MSG_W warning;
         warning.fill_args(
@@ -346,7 +366,15 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
             log.c_str(), m_file.c_str());
         warning.post();
     }
-    return session;
+    if (m_displayless_groups > 0) {
+        MSG_W warning;
+        warning.fill_args(
+            "%1!d! group node(s) in %2!s! name no display format and show hexadecimal values, the "
+            "first %3!s! at line %4!d!/WKSM_GROUP_WITHOUT_DISPLAY",
+            m_displayless_groups, m_file.c_str(), m_first_displayless.c_str(),
+            static_cast<int>(m_first_displayless_line));
+        warning.post();
+    }
 }
 
 void READER::session_values(KSM_DATA_SESSION::STATE& s)
@@ -415,7 +443,6 @@ void READER::sif(KSM_DATA_SESSION::STATE& s)
 
 std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
 {
-    const POSITION start = here();
     m_pending.clear();
     auto instance = ksm_make_instance(m_session, text("name").c_str());
     auto& s = *KSM_ACCESS::state(instance.get());
@@ -445,7 +472,7 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
     if (!failed() && s.signal_sets.empty())
         fail("instance \"" + s.name + "\" has no signal set");
     check_active(s.signal_sets, s.active_signal_set, "instance \"" + s.name + "\"", "signal set");
-    if (!failed() && check_samples(*instance, start))
+    if (!failed())
         finish_samples();
     return instance;
 }
@@ -671,6 +698,8 @@ std::shared_ptr<ROW> READER::row()
     r->inverted = flag("inverted", false);
     r->lsb_to_msb = flag("lsb-to-msb", false);
     r->group_display_type = integer("group-display", KSM_GTYPE_INVALID, KSM_GTYPE_MNEMONICS, KSM_GTYPE_INVALID);
+    if (r->group && r->group_display_type == KSM_GTYPE_INVALID)
+        default_group_display(*r);
     r->link_type = integer("link", 0, 0, KSM_LINK_TYPE_MASK);
     r->mark = integer("mark", 0);
     while (!failed() && next_child()) {
@@ -683,6 +712,17 @@ std::shared_ptr<ROW> READER::row()
         }
     }
     return r;
+}
+
+// A group row shows its members' values in a display format; one the file leaves out gets the
+// format a new group gets, hexadecimal, and the reader warns once the file has opened.
+void READER::default_group_display(ROW& r)
+{
+    r.group_display_type = KSM_GTYPE_HEX;
+    if (m_displayless_groups++ == 0) {
+        m_first_displayless = r.name;
+        m_first_displayless_line = m_xml.lineNumber();
+    }
 }
 
 void READER::condition(ROW& r)
@@ -784,13 +824,17 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
     auto packed = std::make_shared<KSM_DATA_LOG::PACKED>();
     auto s = packed->shape = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
-    // Any depth a log may come to; the sample budget of its instance (check_samples) bounds it further.
+    // Any depth a log may come to; its planes' payloads bound what a file may claim further.
     constexpr int MAX_LOG_DEPTH = 1 << 24;
     s->depth = integer("depth", -1, 0, MAX_LOG_DEPTH);
     s->segment_size = integer("segment-size", 0, 0);
     s->state_value = integer("state-value", -1, -1);
     const QXmlStreamAttributes& a = m_attributes;
     s->trigger_positions = ints(a.value("trigger-positions").toString(), -1, INT_MAX);
+    for (int position : s->trigger_positions)
+        if (!failed() && !ksm_trigger_position_fits(position, s->depth))
+            fail("trigger position " + std::to_string(position) + " lies beyond the log's " + std::to_string(s->depth) +
+                 " samples");
     for (int c : ints(a.value("counters").toString(), 0, UINT32_MAX))
         s->counters.push_back(static_cast<unsigned int>(c));
     s->flags = ints(a.value("flags").toString(), 0, 1);
@@ -830,32 +874,6 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
         fail("a log's samples lack a plane");
     m_pending.push_back({packed, log});
     return packed;
-}
-
-// The samples an instance's logs may hold together: as many as each of them could have
-// captured with the instance's largest sample depth and channel count (its data nodes, or the
-// channels allocated for them when those are more), with the valid, trigger and break planes.
-// A log deeper or wider than that fits as long as the instance's logs hold no more in all, so
-// a capture made before the depth was lowered still reads back; a small file claiming
-// gigabytes does not.
-bool READER::check_samples(const KSM_TX_INSTANCE& instance, POSITION start)
-{
-    long long depth = 0, channels = 0, claimed = 0;
-    for (int i = 0; i < instance.get_num_signal_sets(); ++i) {
-        const KSM_TX_SIGNAL_SET* set = instance.get_signal_set(i);
-        depth = std::max<long long>(depth, set->get_sample_depth());
-        channels = std::max<long long>({channels, set->get_data_nodes_allocated(), set->get_data_input_count()});
-        for (int t = 0; t < set->get_num_triggers(); ++t)
-            channels = std::max<long long>(channels, set->get_trigger(t)->get_data_input_count());
-    }
-    for (const PENDING_SAMPLES& p : m_pending)
-        claimed += (p.packed->shape->channels + static_cast<long long>(EXTRA_PLANES)) * p.packed->shape->depth;
-    const long long logs = static_cast<long long>(m_pending.size());
-    if (claimed <= logs * (channels + EXTRA_PLANES) * depth)
-        return true;
-    return fail_at(start, "the logs of instance \"" + std::string(instance.get_name()) + "\" hold more samples than " +
-                              std::to_string(logs) + " captures of " + std::to_string(depth) + " samples on " +
-                              std::to_string(channels) + " channels");
 }
 
 // The instance's logs keep their planes packed until they are first read; a log whose samples

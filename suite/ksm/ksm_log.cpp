@@ -362,10 +362,15 @@ void KSM_DATA_LOG::set_connection_status(int channel, bool connected)
         m_capturing->connected[channel] = connected ? 1 : 0;
 }
 
+// A position the capture does not hold is kept as none, so that the file written reads back.
 void KSM_DATA_LOG::set_trigger_positions(const std::vector<int>& positions)
 {
-    if (m_capturing)
-        m_capturing->trigger_positions = positions;
+    if (!m_capturing)
+        return;
+    m_capturing->trigger_positions = positions;
+    for (int& position : m_capturing->trigger_positions)
+        if (!ksm_trigger_position_fits(position, m_capturing->depth))
+            position = -1;
 }
 
 void KSM_DATA_LOG::set_state_results(int state, const std::vector<unsigned int>& counters,

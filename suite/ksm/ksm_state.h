@@ -34,6 +34,13 @@ constexpr int KSM_MAX_SAMPLE_DEPTH = 1 << 20;
 constexpr int KSM_MAX_PIPELINE_LEVEL = 15;
 constexpr int KSM_MAX_COUNTERS = 64;
 constexpr int KSM_MAX_FLAGS = 64;
+
+// A log's trigger position: a sample of the log, or -1 for none (a log of no samples keeps 0).
+inline bool ksm_trigger_position_fits(int position, int depth)
+{
+    return position >= -1 && position < std::max(depth, 1);
+}
+
 constexpr int KSM_MAX_COUNTER_WIDTH = 32;
 constexpr int KSM_DEFAULT_COUNTER_WIDTH = 16;
 // The link bits a group row carries (the module decides what each one links).

@@ -115,14 +115,16 @@ bool WEX_FRAME_WND::open_file(const QString& path)
 
 bool WEX_FRAME_WND::open_file(const QString& path, bool, bool, bool, bool, bool) { return open_file(path); }
 
-namespace {
-
-// Why the system would refuse a file at that path (a directory there, a folder gone, no
-// permission), found by opening it for saving and cancelling: nothing is written or replaced.
-QString save_refusal(const QString& path)
+// A file is saved through a temporary file renamed over the old one: what is there must be a
+// regular file (a device or a pipe would be replaced by a file), and the system must let the
+// temporary file be made, found by opening it and cancelling: nothing is written or replaced.
+QString wex_save_refusal(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("no file name");
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return QStringLiteral("it is not a regular file");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString().isEmpty() ? QStringLiteral("the file cannot be created") : file.errorString();
@@ -130,13 +132,11 @@ QString save_refusal(const QString& path)
     return QString();
 }
 
-}  // namespace
-
 // The file itself is written by the frame kind that knows the document; here only its place
 // is checked.
 bool WEX_FRAME_WND::save_file(const QString& path)
 {
-    const QString reason = save_refusal(path);
+    const QString reason = wex_save_refusal(path);
     if (!reason.isEmpty()) {
         MSG_E error;
         error.fill_args("Can't save file %1!s!: %2!s!/EWEX_CANT_SAVE_FILE", path.toLocal8Bit().constData(),

@@ -237,6 +237,11 @@ void wex_clear_locate_requests();
 // Enables (mode 2) or disables (mode 0) the tool entries of a locate sub-menu.
 void wex_enable_locate_menu_actions(QMenu* menu, int mode);
 
+// Why a file may not be saved at that path, empty when it may: no name, a directory, something
+// that is not a regular file (a device, a pipe), a folder that is gone, no permission. Save As
+// and every export ask it before writing; nothing is written or replaced.
+QString wex_save_refusal(const QString& path);
+
 // The suite's current main frame window: the most recently activated frame, else the most
 // recently made one; null without frames.
 WEX_FRAME_WND* wex_get_main_frame_wnd();

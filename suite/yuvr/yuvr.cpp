@@ -72,6 +72,35 @@ void forget_deleted_interpreter(ClientData, Tcl_Interp* interp)
 
 }  // namespace
 
+// ---- UTF-8 ------------------------------------------------------------------------------------
+
+bool yuvr_get_utf8(Tcl_Obj* value, std::string* text)
+{
+    int length = 0;
+    const char* internal = Tcl_GetStringFromObj(value, &length);
+    Tcl_Encoding utf8 = Tcl_GetEncoding(nullptr, "utf-8");
+    Tcl_DString external;
+    Tcl_UtfToExternalDString(utf8, internal, length, &external);
+    Tcl_FreeEncoding(utf8);
+    std::string converted(Tcl_DStringValue(&external), static_cast<size_t>(Tcl_DStringLength(&external)));
+    Tcl_DStringFree(&external);
+    if (converted.find('\0') != std::string::npos)
+        return false;
+    *text = std::move(converted);
+    return true;
+}
+
+Tcl_Obj* yuvr_new_utf8_obj(const std::string& text)
+{
+    Tcl_Encoding utf8 = Tcl_GetEncoding(nullptr, "utf-8");
+    Tcl_DString internal;
+    Tcl_ExternalToUtfDString(utf8, text.data(), static_cast<int>(text.size()), &internal);
+    Tcl_FreeEncoding(utf8);
+    Tcl_Obj* object = Tcl_NewStringObj(Tcl_DStringValue(&internal), Tcl_DStringLength(&internal));
+    Tcl_DStringFree(&internal);
+    return object;
+}
+
 // ---- YUVR_CMD -------------------------------------------------------------------------------
 
 YUVR_CMD::YUVR_CMD(const YUVR_CMD_DEFINITION& definition) : m_definition(definition) {}
@@ -105,7 +134,7 @@ YUVR_ARGS::YUVR_ARGS(Tcl_Interp* interp) : m_interp(interp ? interp : g_interp) 
 int YUVR_ARGS::fail(const std::string& message)
 {
     if (m_interp)
-        Tcl_SetObjResult(m_interp, Tcl_NewStringObj(message.c_str(), -1));
+        Tcl_SetObjResult(m_interp, yuvr_new_utf8_obj(message));
     return TCL_ERROR;
 }
 
@@ -133,7 +162,8 @@ int YUVR_ARGS::store_value(YUVR_CMD* cmd, const YUVR_ARG_SPEC& arg, const char* 
     const std::string where = std::string(cmd->get_name()) + ": option \"-" + name + "\"";
     if (m_strings.count(arg.id))
         return fail(where + " is given more than once");
-    m_strings[arg.id] = Tcl_GetString(value);
+    if (!yuvr_get_utf8(value, &m_strings[arg.id]))
+        return fail(where + " holds a NUL character");
     if (arg.kind == YUVR_ARG_STRING)
         return TCL_OK;
     Tcl_WideInt number = 0;
@@ -143,7 +173,7 @@ int YUVR_ARGS::store_value(YUVR_CMD* cmd, const YUVR_ARG_SPEC& arg, const char* 
                           : number >= 0 && number <= std::numeric_limits<unsigned int>::max();
     if (!is_number || !fits)
         return fail(where + " expects " + (arg.kind == YUVR_ARG_INT ? "an integer" : "an unsigned integer") +
-                    ", got \"" + Tcl_GetString(value) + "\"");
+                    ", got \"" + m_strings[arg.id] + "\"");
     m_numbers[arg.id] = number;
     return TCL_OK;
 }

@@ -85,6 +85,13 @@ private:
     std::map<uint32_t, long long> m_numbers;
 };
 
+// Texts across the Tcl boundary are UTF-8 both ways; Tcl keeps NUL and the characters beyond
+// the basic plane in forms of its own, which these convert. A value's text, false (and nothing
+// set) when it holds a NUL, which no C string carries:
+bool yuvr_get_utf8(Tcl_Obj* value, std::string* text);
+// A new Tcl string of UTF-8 text:
+Tcl_Obj* yuvr_new_utf8_obj(const std::string& text);
+
 // Package set-up bracket: namespace, version, library name, command-set name and whether the
 // bracket unregisters the package.
 void yuvr_begin_package_setup(const char* ns, const char* version, const char* library, const char* command_set,

@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 
@@ -246,6 +248,11 @@ TEST_F(FrameWindow, FileCommandsKeepTheSessionAndTheModifiedMark)
     EXPECT_FALSE(frame->isWindowModified());
     EXPECT_TRUE(frame->windowTitle().startsWith(frame->get_untitled_name() + "[*]"));
 
+    // A pipe (or a device) is not replaced by the session's file.
+    const QString pipe = QString::fromStdString(path("pipe.lmx"));
+    ASSERT_EQ(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    EXPECT_FALSE(frame->save_as(pipe));
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
     ASSERT_TRUE(frame->save_as(file));
     EXPECT_EQ(frame->get_qstring_filepath(), file);
     EXPECT_TRUE(frame->windowTitle().startsWith("kept.lmx[*]"));

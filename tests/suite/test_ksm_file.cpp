@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtGlobal>
 
 #include <gtest/gtest.h>
@@ -1102,6 +1103,9 @@ TEST_F(repository_file_refusal, BadValuesAndBrokenStructure)
         {"AAAAAA==</sif>", "</sif>", "payload"},
         {"<samples channels=\"3\"", "<samples", "channels"},
         {"disconnected=\"1\"", "disconnected=\"3\"", "bad number"},
+        {"trigger-positions=\"40 105\"", "trigger-positions=\"40 2147483647\"", "2147483647 lies beyond"},
+        {"trigger-positions=\"40 105\"", "trigger-positions=\"130\"", "130 lies beyond the log's 130 samples"},
+        {"<log name=\"log without samples\"", "<log name-b64=\"bG9nAHg=\"", "name holds a NUL"},  // "log\0x"
         {"assignment-b64=\"", "assignment-b64=\"*", "base64"},
         {"encoding=\"base64\">", "encoding=\"base64\">*", "base64"},
         // Structure.
@@ -1235,21 +1239,17 @@ TEST(repository_file, AdvancedLevelsAlwaysHaveATree)
     EXPECT_NE(trigger->get_advanced_root(1), nullptr);
 }
 
-// A file may hold, per instance, as many samples as its logs could have captured with the
-// instance's largest sample depth and channel count; a small file must not claim gigabytes.
-TEST(repository_file, CapturesBeyondWhatTheirInstanceHoldsAreRefused)
+// A log keeps the shape it was captured with: deeper or wider than its instance's settings now,
+// or captured before the depth became 0, it reads back. What bounds a file's samples is their
+// payload: a plane that claims more than its compressed bytes can inflate to is refused.
+TEST(repository_file, LogsReadBackWithTheShapeTheyWereCapturedWith)
 {
     const struct {
         int sample_depth, data_allocated;
         std::vector<std::pair<int, int>> logs;  // channels, depth
-        bool accepted;
     } cases[] = {
-        {128, 0, {{64, 65536}}, false},
-        {128, 8, {{8, 128}, {8, 128}, {8, 128}}, true},
-        {1024, 8, {{8, 1024}, {8, 1024}}, true},
-        {1024, 8, {{9, 1024}, {9, 1024}}, false},
-        {1024, 8, {{2, 256}, {8, 1536}}, true},  // a deeper log from before the depth was lowered
-        {0, 8, {{1, 1}}, false},
+        {128, 0, {{64, 65536}}}, {1024, 8, {{9, 1024}, {9, 1024}}}, {1024, 8, {{2, 256}, {8, 1536}}},
+        {0, 8, {{1, 1}}},        {64, 0, {{1, 1 << 24}}},  // the deepest a log may be
     };
     QTemporaryDir dir;
     const QString path = dir.filePath("captures.lmx");
@@ -1264,17 +1264,31 @@ TEST(repository_file, CapturesBeyondWhatTheirInstanceHoldsAreRefused)
             for (const auto& [channels, depth] : c.logs) {
                 KSM_DATA_LOG* log = tx.create_new_log(0);
                 log->begin_capture(channels, depth, 0);
+                log->set_trigger_positions({depth - 1, depth});  // the second is none: the log has no such sample
                 log->end_capture();
             }
             ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
         }
         KSM_TX_SESSION reopened(new VOKR_SESSION_OBJECT, false);
-        EXPECT_EQ(reopened.open_session(local(path).c_str()), c.accepted) << reopened.get_last_error();
-        if (!c.accepted) {
-            EXPECT_NE(reopened.get_last_error().find("more samples than"), std::string::npos)
-                << reopened.get_last_error();
+        ASSERT_TRUE(reopened.open_session(local(path).c_str())) << reopened.get_last_error();
+        for (size_t i = 0; i < c.logs.size(); ++i) {
+            const KSM_DATA_LOG* log = reopened.get_trigger_at(0)->get_log(static_cast<int>(i));
+            EXPECT_EQ(std::make_pair(log->get_num_channels(), log->get_data_sample_depth()), c.logs[i]);
+            EXPECT_EQ(log->get_data_trigger_position(0), c.logs[i].second - 1);
+            EXPECT_EQ(log->get_data_trigger_position(1), -1);
         }
     }
+    // The last file's valid plane (2 MB of zeros) replaced by a few bytes claiming as much.
+    QByteArray claim = qCompress(QByteArray(64, '\0'));
+    qToBigEndian<quint32>(uint32_t(1) << 21, claim.data());
+    QByteArray bytes = read_bytes(path);
+    const int start = bytes.indexOf("<plane kind=\"valid\">") + 20;
+    ASSERT_GE(start, 20);
+    write_bytes(path, bytes.replace(start, bytes.indexOf('<', start) - start, claim.toBase64()));
+    KSM_TX_SESSION refused(new VOKR_SESSION_OBJECT, false);
+    EXPECT_FALSE(refused.open_session(local(path).c_str()));
+    EXPECT_NE(refused.get_last_error().find("claims more samples than its payload"), std::string::npos)
+        << refused.get_last_error();
 }
 
 // The limit on nesting keeps every tree a session can reasonably hold.

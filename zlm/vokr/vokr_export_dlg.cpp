@@ -193,6 +193,9 @@ void VOKR_EXPORT_DLG::accept()
 // False with the reason in `failure`, which stays empty when the person cancelled.
 bool VOKR_EXPORT_DLG::export_file(const QString& path, int index, double period, QString* failure)
 {
+    *failure = wex_save_refusal(path);
+    if (!failure->isEmpty())
+        return false;
     if (index >= FIRST_IMAGE_FORMAT) {
         VOKR_VIEW* view = m_frame_wnd && m_frame_wnd->get_layout_widget()
                               ? m_frame_wnd->get_layout_widget()->get_current_view()

@@ -36,7 +36,7 @@ template <int COMMAND> int handler(ClientData, Tcl_Interp* interp, int objc, Tcl
     // Nothing could answer the dialog the command opened: the host closed it, and says so.
     const QString message = QString("%1: the dialog \"%2\" opened with no follow-up to answer it and was closed")
                                 .arg(VOKR_TCL_COMMAND_DEFINITIONS[COMMAND].command, dialog);
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.toUtf8().constData(), -1));
+    Tcl_SetObjResult(interp, yuvr_new_utf8_obj(message.toStdString()));
     return TCL_ERROR;
 }
 

@@ -32,7 +32,7 @@ struct CALL {
         const char* value = args.get_one_arg_option(id);
         return value ? value : "";
     }
-    QString text(A id) const { return QString::fromLatin1(str(id).c_str()); }
+    QString text(A id) const { return QString::fromStdString(str(id)); }  // UTF-8, as the wrapper gives it
     int number(A id) const
     {
         bool present = false;
@@ -42,7 +42,7 @@ struct CALL {
     {
         const std::string message =
             std::string(VOKR_TCL_COMMAND_DEFINITIONS[command].command) + ": " + reason.toStdString();
-        Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+        Tcl_SetObjResult(interp, yuvr_new_utf8_obj(message));
         return TCL_ERROR;
     }
     // A hook's answer: done (with the result "1" for a command that finishes a dialog) or why not.
@@ -103,7 +103,7 @@ int do_locate(const CALL& c)
         return c.fail(error);
     if (!schema->get_source())
         return c.fail("the location schema names no source");
-    const QString source = QString::fromLatin1(schema->get_source());
+    const QString source = QString::fromUtf8(schema->get_source());
     const std::vector<VOKR_FRAME_WND*> frames = editor_frames();
     VOKR_FRAME_WND* target = nullptr;
     if (source == "New Lumetra File")
@@ -115,7 +115,7 @@ int do_locate(const CALL& c)
         return TCL_OK;
     for (auto it = schema->get_objects_begin(); it != schema->get_objects_end(); ++it) {
         const auto* object = dynamic_cast<const MSG_GEN_LOC_OBJ*>(it->get());
-        if (object && object->get_label() && add_node_to(c, target, QString::fromLatin1(object->get_label())) != TCL_OK)
+        if (object && object->get_label() && add_node_to(c, target, QString::fromUtf8(object->get_label())) != TCL_OK)
             return TCL_ERROR;
     }
     return TCL_OK;
@@ -196,7 +196,9 @@ int show_list_view(const CALL& c)
     VOKR_LAYOUT_WIDGET* layout = c.frame->get_layout_widget();
     if (!layout || !layout->get_view())
         return c.fail("the editor has no layout");
-    layout->get_view()->show_list_view(c.text(VOKR_AUTO_ARG_FILENAME));
+    QString failure;
+    if (!layout->get_view()->show_list_view(c.text(VOKR_AUTO_ARG_FILENAME), &failure))
+        return c.fail(failure);
     return TCL_OK;
 }
 

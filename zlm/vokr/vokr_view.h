@@ -709,10 +709,11 @@ public:
     // the reason in `failure` when it was not written (left empty when the person cancelled).
     bool export_image(const QString& path, QString* failure = nullptr);
     // Writes the list file and, when it chose the name itself, opens it; an empty path
-    // chooses the default name.
-    void show_list_view(const QString& path);
-    // Writes the list file of the current data log; false (and a notice) when nothing was written.
-    bool create_list_file(const QString& path);
+    // chooses the default name. False when it was not written, with the reason in `failure`.
+    bool show_list_view(const QString& path, QString* failure = nullptr);
+    // Writes the list file of the current data log; false (with a notice, and the file and the
+    // reason in the Messages window and in `failure`) when nothing was written.
+    bool create_list_file(const QString& path, QString* failure = nullptr);
     // The list file's default name: the data session's name without ".lmx", "_", the instance.
     QString default_list_file_name() const;
     // The viewer that opens a list file when the suite has no editor; empty opens nothing.

@@ -6,6 +6,7 @@
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSaveFile>
@@ -110,6 +111,20 @@ LIST_ROWS collect_rows(VOKR_TX_MANAGER* m, const KSM_TX_SIGNAL_SET* set, const K
     return out;
 }
 
+// The notice that the list file was not written, with the file and the reason in the Messages
+// window and in `failure`.
+bool list_not_written(const QString& path, const QString& reason, QString* failure)
+{
+    const QString text = QString("Cannot write list file \"%1\" -- %2").arg(QDir::toNativeSeparators(path), reason);
+    MSG_E error(nullptr);
+    error.fill_args("%1!s!/EVOKR_LIST_FILE_ERROR", text.toLocal8Bit().constData());
+    error.post();
+    vokr_prompt(vokr_msg_list_not_written());
+    if (failure)
+        *failure = text;
+    return false;
+}
+
 }  // namespace
 
 void VOKR_VIEW::set_list_file_viewer(const QString& program) { g_viewer = program; }
@@ -128,13 +143,15 @@ QString VOKR_VIEW::default_list_file_name() const
     return name + "_" + QString::fromLocal8Bit(instance ? instance : "") + ".txt";
 }
 
-void VOKR_VIEW::show_list_view(const QString& path)
+bool VOKR_VIEW::show_list_view(const QString& path, QString* failure)
 {
     PIRQ_WAIT_CURSOR wait;
     const QString file = path.isEmpty() ? default_list_file_name() : path;
-    if (create_list_file(file) && path.isEmpty())
+    const bool written = create_list_file(file, failure);
+    if (written && path.isEmpty())
         open_list_file(file);
     m_tx_manager->set_list_view_mode(false);
+    return written;
 }
 
 // Opens the file in the suite's editor when there is one, else in the configured viewer,
@@ -149,16 +166,17 @@ void VOKR_VIEW::open_list_file(const QString& path)
         QProcess::startDetached(g_viewer, {path});
 }
 
-bool VOKR_VIEW::create_list_file(const QString& path)
+bool VOKR_VIEW::create_list_file(const QString& path, QString* failure)
 {
     m_tx_manager->set_list_view_mode(true);
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    QString refusal = !log || !set ? QString("there is no data log") : wex_save_refusal(path);
     QSaveFile file(path);
-    if (!log || !set || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        vokr_prompt(vokr_msg_list_not_written());
-        return false;
-    }
+    if (refusal.isEmpty() && !file.open(QIODevice::WriteOnly | QIODevice::Text))
+        refusal = file.errorString();
+    if (!refusal.isEmpty())
+        return list_not_written(path, refusal, failure);
     const bool available = log->is_data_available(false);
     const int depth = available ? log->get_data_sample_depth() : set->get_sample_depth();
     const int segment = m_tx_manager->get_data_segment_size();
@@ -192,9 +210,7 @@ bool VOKR_VIEW::create_list_file(const QString& path)
         out << line << '\n';
     }
     out.flush();
-    if (out.status() != QTextStream::Ok || !file.commit()) {
-        vokr_prompt(vokr_msg_list_not_written());
-        return false;
-    }
+    if (out.status() != QTextStream::Ok || !file.commit())
+        return list_not_written(path, file.errorString(), failure);
     return true;
 }

@@ -1,0 +1,38 @@
+# Damaged session files as a person opens them: a bus row without its display format opens with
+# a warning and its values show in hexadecimal on the Data tab; a trigger position beyond its log
+# and a log name holding a NUL are refused (the repository's tests check the reasons given).
+source [file join [file dirname [info script]] e2e_lib.tcl]
+
+set work [e2e_workspace damaged_sessions]
+set session_file [file join $work demo.lmx]
+::korvane::host::open_editor $session_file
+run_acquisition
+set trigger_sample [session trigger_sample]
+set pc [sample {cpu|pc[15..0]} $trigger_sample]
+action PIRQ_SAVE_ACTION -focus window
+set saved [read_file $session_file]
+close_window
+
+proc damaged {from to} {
+    set path [file join $::work damaged.lmx]
+    set channel [open $path w]
+    puts -nonewline $channel [regsub $from $::saved $to]
+    close $channel
+    return $path
+}
+proc posted {} { return [lmap r [::korvane::msg::log posted] {dict get $r text}] }
+
+::korvane::msg::clear
+::korvane::host::open_editor [damaged {(name="cpu\|pc\[15\.\.0\]" [^>]*) group-display="5"} {\1}]
+set_widgets {data_setup_tabs Data}
+screenshot [file join $work display_format_default.png]
+check {[sample {cpu|pc[15..0]} $trigger_sample] eq $pc} "the bus shows its samples"
+check {[lsearch -glob [posted] {1 group node(s) in *damaged.lmx name no display format and show hexadecimal values,\
+    the first cpu|pc\[15..0\] at line *}] >= 0} "a warning names the bus: [posted]"
+
+foreach {from to} {
+    {trigger-positions="\d+"} {trigger-positions="2147483647"}
+    {<log name="[^"]*"} {<log name-b64="bG9nAHg="}
+} {
+    expect_error {vokr_open_file -filename [damaged $from $to]} {vokr_open_file: cannot open *damaged.lmx}
+}
