@@ -1,0 +1,40 @@
+# Every way a window's session is closed or replaced leaves the windows as they are shown: a
+# refused open leaves an empty window whose panes take no input, a window without a session is
+# left out of what walks every window, an open never frees a capture under way, a closed window
+# takes no more commands, and a scripted answer that fits no prompt is the script's error.
+source [file join [file dirname [info script]] e2e_lib.tcl]
+
+set work [e2e_workspace sessions]
+file mkdir [file join $work other]
+file copy [file join $work demo.lmx] [file join $work other demo.lmx]
+set demo [file join $work demo.lmx]
+set other [file join $work other demo.lmx]
+set notes [file join $work notes.lmx]
+set channel [open $notes w]
+puts $channel "not a session"
+close $channel
+
+proc open_on {file} { ::korvane::host::open_editor $file -project [file join $::work demo.kproj] }
+proc close_all {} {
+    while {![catch {state}]} {
+        ::korvane::msg::answer no
+        close_window
+        ::korvane::msg::clear
+    }
+}
+
+# A refused open, typed or chosen in File > Open: the window shows no instance, and neither a
+# pane of the closed session nor the disabled instance and JTAG panes reach the manager.
+set refusals [list \
+    [list vokr_open_file -filename $notes] \
+    [list answer_dialog [list fileNameEdit $notes] Open {action PIRQ_OPEN_ACTION -focus window}]]
+foreach refusal $refusals {
+    open_on $demo
+    screenshot [file join $work before_refusal.png]
+    catch {uplevel #0 $refusal}
+    check {[session instances] == 0 && [session file] eq ""} "\"$refusal\" left the window on [state]"
+    screenshot [file join $work refused_open.png]
+    expect_error {set_widgets {storage_type Transitional}} {no widget named "storage_type"*}
+    expect_error {set_widgets {jtag_hardware USB-Cable}} {widget "jtag_hardware" is disabled}
+    close_all
+}
