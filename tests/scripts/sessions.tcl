@@ -38,3 +38,15 @@ foreach refusal $refusals {
     expect_error {set_widgets {jtag_hardware USB-Cable}} {widget "jtag_hardware" is disabled}
     close_all
 }
+
+# An open while Autorun captures is refused, whatever the file; the capture goes on to its Stop.
+open_on $demo
+set_widgets {jtag_hardware USB-Cable jtag_device MR2-C40}
+action AUTORUN -focus window
+foreach file [list $other $notes] {
+    expect_error {vokr_open_file -filename $file} {vokr_open_file: an acquisition is running*}
+    check {[session file] eq $demo && [session acquiring]} "the capture goes on after opening $file"
+}
+action STOP -focus window
+wait_acquisition
+check {[session data_log]} "the stopped capture left its data"

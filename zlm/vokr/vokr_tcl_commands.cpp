@@ -200,9 +200,15 @@ int show_list_view(const CALL& c)
     return TCL_OK;
 }
 
+// The window's session is replaced as File > Open replaces it: not while it acquires, and one
+// with unsaved changes only after the save question.
 int open_file(const CALL& c)
 {
     const QString path = c.text(VOKR_AUTO_ARG_FILENAME);
+    if (!c.frame->save_modified(true))
+        return c.fail(c.frame->get_tx_manager()->is_any_instance_acquiring()
+                          ? "an acquisition is running: the window keeps its session"
+                          : "the window keeps its unsaved session");
     if (!c.frame->open_file(path))
         return c.fail("cannot open " + path);
     return TCL_OK;
