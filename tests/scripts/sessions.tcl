@@ -39,6 +39,39 @@ foreach refusal $refusals {
     close_all
 }
 
+# Two windows: a list file made in one is not opened in the other, which keeps its unsaved
+# session; a compile and a location pass over a window that holds no session.
+set viewer [file join $work viewer]
+file mkdir $viewer
+set channel [open [file join $viewer xdg-open] w]
+puts $channel "#!/bin/sh\necho \"\$1\" > '[file join $work viewed.txt]'"
+close $channel
+file attributes [file join $viewer xdg-open] -permissions 0755
+set env(PATH) "$viewer:$env(PATH)"
+open_on $demo
+set_widgets {storage_type Transitional}
+open_on $other
+run_acquisition
+vokr_show_list_view -filename ""
+after 500
+::korvane::msg::answer no
+close_window
+check {[session file] eq $demo && [session modified]} "the first window keeps its edited session: [state]"
+check {[file exists [file join $work viewed.txt]]} "the viewer shows the list file"
+::korvane::msg::answer no
+expect_error {vokr_open_file -filename $notes} {vokr_open_file: cannot open *notes.lmx}
+open_on $other
+set_value {cpu|pc[15..0]} 0 1010
+::korvane::msg::answer yes yes
+action RUN -focus window
+check {[file exists [file join $work other demo.sif]]} "the compile wrote the programming file of its session"
+# A location from a new file goes to the last window that holds a session, past an empty one.
+::korvane::host::open_editor
+vokr_do_locate -schema {-source {New Lumetra File} -object uart_tx}
+close_window
+check {"uart_tx" in [nodes]} "the located node went to the window on a session"
+close_all
+
 # An open while Autorun captures is refused, whatever the file; the capture goes on to its Stop.
 open_on $demo
 set_widgets {jtag_hardware USB-Cable jtag_device MR2-C40}

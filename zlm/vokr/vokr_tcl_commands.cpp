@@ -64,6 +64,8 @@ struct CALL {
     void no_follow_up() const { wex_prepare_for_modal_dlg_if_in_test(std::string(), 1000); }
 };
 
+// The editor windows that hold a session; one without a session has no file to match or instance
+// to take nodes.
 std::vector<VOKR_FRAME_WND*> editor_frames()
 {
     std::vector<VOKR_FRAME_WND*> list;
@@ -71,7 +73,7 @@ std::vector<VOKR_FRAME_WND*> editor_frames()
     if (!app)
         return list;
     for (WEX_FRAME_WND* frame : app->get_frame_wnd_mgr()->get_opened_frame_wnd_list(PIR_CLSID_VOK_DEFAULT_DOC))
-        if (auto* editor = qobject_cast<VOKR_FRAME_WND*>(frame))
+        if (auto* editor = qobject_cast<VOKR_FRAME_WND*>(frame); editor && !editor->get_tx_manager()->is_empty())
             list.push_back(editor);
     return list;
 }
