@@ -83,3 +83,12 @@ foreach file [list $other $notes] {
 action STOP -focus window
 wait_acquisition
 check {[session data_log]} "the stopped capture left its data"
+
+# A scripted answer that is no button of the question is an error that names the buttons; the
+# question takes Cancel, so the window and its session stay.
+set_widgets {storage_type Continuous}
+foreach call [list close_window [list vokr_open_file -filename $other]] {
+    ::korvane::msg::answer 5
+    expect_error $call {*the scripted answer 5 is not a button of the prompt "Do you want to save the changes to demo.lmx?": its buttons are yes (6), no (7), cancel (2)}
+    check {[session file] eq $demo && [session modified]} "\"$call\" kept the session"
+}

@@ -355,5 +355,6 @@ int vokr_tcl_run_command(int command, const YUVR_ARGS& args, Tcl_Interp* interp)
         return call.fail("no editor window is open");
     if (frame->get_tx_manager()->is_empty() && needs_session(command))
         return call.fail("the editor has no session");
-    return dispatch(call);
+    // A scripted answer that fitted no prompt of the command is the script's mistake, told as its error.
+    return msg_tcl_script_code(interp, dispatch(call));
 }
