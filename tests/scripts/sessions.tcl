@@ -92,3 +92,10 @@ foreach call [list close_window [list vokr_open_file -filename $other]] {
     expect_error $call {*the scripted answer 5 is not a button of the prompt "Do you want to save the changes to demo.lmx?": its buttons are yes (6), no (7), cancel (2)}
     check {[session file] eq $demo && [session modified]} "\"$call\" kept the session"
 }
+
+# File > Close: the closed window takes no more commands.
+::korvane::msg::answer no
+action PIRQ_CLOSE_ACTION -focus window
+foreach call {{action RUN -focus window} close_window state} {
+    expect_error $call {no editor window is open}
+}
