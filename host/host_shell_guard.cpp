@@ -1,7 +1,9 @@
 // Wraps the shell's commands so that a modal dialog one of them opens with no answer waiting
-// is closed and the command answers a Tcl error that says to answer it with answer_dialog.
+// is closed and the command answers a Tcl error that says to answer it with answer_dialog, and
+// so that a scripted answer that did not fit a prompt the command met is its error.
 #include "host_shell.h"
 
+#include "msg.h"
 #include "wex.h"
 
 #include <deque>
@@ -35,7 +37,7 @@ int guarded_cmd(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
         dialog = scope.unanswered_dialog();
     }
     if (dialog.isEmpty())
-        return code;
+        return msg_tcl_script_code(interp, code);
     return host_shell_fail(interp, QString("\"%1\" opened the dialog \"%2\", which was closed unanswered: open it "
                                            "inside answer_dialog to answer it")
                                        .arg(call_text(objc, objv), dialog));

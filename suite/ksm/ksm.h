@@ -967,8 +967,8 @@ private:
 };
 using KSM_DATA_INSTANCE = KSM_TX_INSTANCE;
 
-// Every transactional session alive in the process, oldest first: what a compile of the design
-// writes its record into.
+// Every transactional session alive in the process that holds an open data session, oldest
+// first: what a compile of the design writes its record into.
 std::vector<KSM_TX_SESSION*> ksm_get_open_sessions();
 
 // Whether the instance's compile record holds a reroute not yet made: the configuration the

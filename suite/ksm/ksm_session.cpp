@@ -216,7 +216,15 @@ std::vector<KSM_TX_SESSION*>& open_sessions()
 
 }  // namespace
 
-std::vector<KSM_TX_SESSION*> ksm_get_open_sessions() { return open_sessions(); }
+// A session whose file did not open, or that was closed, holds no data: it is not open.
+std::vector<KSM_TX_SESSION*> ksm_get_open_sessions()
+{
+    std::vector<KSM_TX_SESSION*> open;
+    for (KSM_TX_SESSION* session : open_sessions())
+        if (session->get_data_session())
+            open.push_back(session);
+    return open;
+}
 
 KSM_TX_SESSION::KSM_TX_SESSION(KSM_TX_TREE_OBJECT* root, bool) : m_root(root) { open_sessions().push_back(this); }
 

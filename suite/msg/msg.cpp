@@ -18,6 +18,7 @@ struct JOURNAL_STATE {
     int default_answer = 0;
     std::deque<int> answers;
     std::vector<MSG_RECORD> records;
+    std::string script_error;
 };
 
 JOURNAL_STATE& journal()
@@ -149,21 +150,33 @@ int ask_with_message_box(const MSG_PROMPT& msg)
     }
 }
 
-// The next scripted answer; one that is not a button of the prompt is the script's mistake and
-// ends the process with a report that names the prompt.
-int take_scripted_answer(const MSG_PROMPT& msg)
+const char* button_name(int value)
 {
-    const std::vector<MSG_PROMPT::MSG_VALUE> offered = msg.get_answers();
-    const int answer = MSG_JOURNAL::take_answer(std::vector<int>(offered.begin(), offered.end()));
-    if (std::find(offered.begin(), offered.end(), answer) != offered.end())
-        return answer;
-    std::string buttons;
-    for (MSG_PROMPT::MSG_VALUE v : offered)
-        buttons += (buttons.empty() ? "" : ", ") + std::to_string(v);
-    const std::string condition = "The scripted answer " + std::to_string(answer) + " is not one of the buttons (" +
-                                  buttons + ") of the prompt \"" + msg.get_msg_text() + "\"";
-    // The source named as the source tree names it, wherever the build ran.
-    MSG_INTERNAL_ERROR::report(condition.c_str(), "MSG", "suite/msg/msg.cpp", __LINE__);
+    switch (value) {
+    case MSG_PROMPT::MSG_VALUE_OK: return "ok";
+    case MSG_PROMPT::MSG_VALUE_CANCEL: return "cancel";
+    case MSG_PROMPT::MSG_VALUE_YES: return "yes";
+    case MSG_PROMPT::MSG_VALUE_NO: return "no";
+    default: return "button";
+    }
+}
+
+// The button that changes least: Cancel, else No, else the prompt's first.
+int least_change(const std::vector<int>& buttons)
+{
+    for (int safe : {MSG_PROMPT::MSG_VALUE_CANCEL, MSG_PROMPT::MSG_VALUE_NO})
+        if (std::find(buttons.begin(), buttons.end(), safe) != buttons.end())
+            return safe;
+    return buttons.front();
+}
+
+std::string misfit_text(int answer, const std::vector<int>& buttons, const std::string& prompt_text)
+{
+    std::string names;
+    for (int v : buttons)
+        names += (names.empty() ? "" : ", ") + std::string(button_name(v)) + " (" + std::to_string(v) + ")";
+    return "the scripted answer " + std::to_string(answer) + " is not a button of the prompt \"" + prompt_text +
+           "\": its buttons are " + names;
 }
 
 }  // namespace
@@ -223,10 +236,12 @@ void MSG_POST::add_msg(MSG_POST* item)
 MSG_PROMPT::MSG_VALUE MSG_PROMPT::prompt(MSG_REPORT*)
 {
     int answer = 0;
-    if (journal().interactive && qobject_cast<QApplication*>(QCoreApplication::instance()))
+    if (journal().interactive && qobject_cast<QApplication*>(QCoreApplication::instance())) {
         answer = ask_with_message_box(*this);
-    else
-        answer = take_scripted_answer(*this);
+    } else {
+        const std::vector<MSG_VALUE> buttons = get_answers();
+        answer = MSG_JOURNAL::take_answer(std::vector<int>(buttons.begin(), buttons.end()), get_msg_text());
+    }
     MSG_RECORD r = record_of(*this, "prompted");
     r.answer = answer;
     if (journal().echo)
@@ -296,7 +311,19 @@ void MSG_JOURNAL::set_echo(bool echo) { journal().echo = echo; }
 bool MSG_JOURNAL::is_echo() { return journal().echo; }
 void MSG_JOURNAL::push_answer(int answer) { journal().answers.push_back(answer); }
 void MSG_JOURNAL::set_default_answer(int answer) { journal().default_answer = answer; }
-void MSG_JOURNAL::clear_answers() { journal().answers.clear(); }
+void MSG_JOURNAL::clear_answers()
+{
+    journal().answers.clear();
+    journal().script_error.clear();
+}
+
+std::string MSG_JOURNAL::take_script_error()
+{
+    std::string error;
+    error.swap(journal().script_error);
+    return error;
+}
+
 const std::vector<MSG_RECORD>& MSG_JOURNAL::records() { return journal().records; }
 void MSG_JOURNAL::clear() { journal().records.clear(); }
 // With a person answering, nobody reads the journal: it keeps nothing.
@@ -315,7 +342,7 @@ std::vector<MSG_RECORD> MSG_JOURNAL::records_of(const std::string& event)
     return out;
 }
 
-int MSG_JOURNAL::take_answer(const std::vector<int>& allowed)
+int MSG_JOURNAL::take_answer(const std::vector<int>& allowed, const std::string& prompt_text)
 {
     JOURNAL_STATE& j = journal();
     if (allowed.size() == 1)
@@ -323,7 +350,11 @@ int MSG_JOURNAL::take_answer(const std::vector<int>& allowed)
     if (!j.answers.empty()) {
         const int answer = j.answers.front();
         j.answers.pop_front();
-        return answer;
+        if (std::find(allowed.begin(), allowed.end(), answer) != allowed.end())
+            return answer;
+        if (j.script_error.empty())  // the first mistake is the one the script hears of
+            j.script_error = misfit_text(answer, allowed, prompt_text);
+        return least_change(allowed);
     }
     const bool default_fits = std::find(allowed.begin(), allowed.end(), j.default_answer) != allowed.end();
     return default_fits ? j.default_answer : allowed.front();

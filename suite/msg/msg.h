@@ -180,8 +180,9 @@ class MSG_JOURNAL {
 public:
     // Interactive: prompts show a message box (needs a QApplication) and no record is kept;
     // otherwise prompts are answered from the queue, then by the default, which is the
-    // prompt's first button. A queued answer that is not a button of the prompt is an
-    // internal error.
+    // prompt's first button. A queued answer that is not a button of the prompt is the
+    // script's mistake: the prompt gets the button that changes least (Cancel, else No, else
+    // its first) and the mistake waits in take_script_error for the script's command to report.
     static void set_interactive(bool interactive);
     static bool is_interactive();
     // Echo: posted and prompted messages are also printed to standard error.
@@ -189,7 +190,10 @@ public:
     static bool is_echo();
     static void push_answer(int answer);
     static void set_default_answer(int answer);  // 0: the prompt's own first button
-    static void clear_answers();
+    static void clear_answers();                 // also forgets a mistake not yet reported
+    // The mistake of a scripted answer that was not a button of its prompt, naming the prompt
+    // and its buttons; empty when there was none since the last call.
+    static std::string take_script_error();
 
     static const std::vector<MSG_RECORD>& records();
     static std::vector<MSG_RECORD> records_of(const std::string& event);
@@ -197,12 +201,16 @@ public:
 
     // Internal to the library.
     static void add(MSG_RECORD record);
-    static int take_answer(const std::vector<int>& allowed);
+    // The answer to a prompt with that text and those buttons (the first its default).
+    static int take_answer(const std::vector<int>& allowed, const std::string& prompt_text);
 };
 
 // Registers ::korvane::msg::answer, ::korvane::msg::log, ::korvane::msg::clear and
 // ::korvane::msg::suppress so that scripts can answer prompts and read the journal.
 void msg_register_tcl_commands(Tcl_Interp* interp);
+// A command's completion code, or TCL_ERROR with the mistake as the result when a scripted answer
+// the command met was not a button of its prompt.
+int msg_tcl_script_code(Tcl_Interp* interp, int code);
 
 // Debug lines of a module: formatted like printf and kept, with the module and level, for
 // scripts and tests to read (echoed to standard error when the journal echoes).

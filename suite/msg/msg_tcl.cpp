@@ -110,6 +110,15 @@ int suppress_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
 
 }  // namespace
 
+int msg_tcl_script_code(Tcl_Interp* interp, int code)
+{
+    const std::string error = MSG_JOURNAL::take_script_error();
+    if (error.empty())
+        return code;
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(error.c_str(), -1));
+    return TCL_ERROR;
+}
+
 void msg_register_tcl_commands(Tcl_Interp* interp)
 {
     Tcl_Eval(interp, "namespace eval ::korvane::msg {}");

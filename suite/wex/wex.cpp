@@ -250,13 +250,16 @@ void WEX_FRAME_WND::update_title()
     setWindowTitle(name + "[*] - Logic Analyzer Editor");
 }
 
-// Closing asks to save a modified document first; refusing keeps the window open.
+// Closing asks to save a modified document first; refusing keeps the window open. A closed
+// window is no longer the one the shell's commands act on, even while its deletion is pending.
 void WEX_FRAME_WND::closeEvent(QCloseEvent* event)
 {
-    if (save_modified(true))
-        event->accept();
-    else
+    if (!save_modified(true)) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    forget(activation_order(), this);
 }
 
 bool WEX_FRAME_WND::event(QEvent* event)

@@ -243,7 +243,7 @@ void wex_enable_locate_menu_actions(QMenu* menu, int mode);
 QString wex_save_refusal(const QString& path);
 
 // The suite's current main frame window: the most recently activated frame, else the most
-// recently made one; null without frames.
+// recently made one, never one that was closed; null without frames.
 WEX_FRAME_WND* wex_get_main_frame_wnd();
 // The suite's main window: the oldest living frame that is one, other than `except`; or null.
 WEX_FRAME_WND* wex_get_suite_main_window(const WEX_FRAME_WND* except = nullptr);

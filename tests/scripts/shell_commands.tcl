@@ -108,10 +108,10 @@ check {[session instances] == 0 && ![session modified]} "no entry made a session
 close_window
 
 # A file that is not a session (a picture) is refused; the window that was on the demo paints
-# and takes a click afterwards.
+# afterwards, without the node list of the session it no longer holds.
 ::korvane::host::open_editor [file join $work demo.lmx]
 screenshot [file join $work picture.png]
 expect_error {vokr_open_file -filename [file join $work picture.png]} {vokr_open_file: cannot open *picture.png}
 screenshot [file join $work after_refused_open.png]
-click node_list 40 40
+expect_error {click node_list 40 40} {no shown widget is named "node_list"}
 check {[session instances] == 0} "the refused file opened nothing"

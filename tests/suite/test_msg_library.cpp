@@ -159,18 +159,29 @@ TEST(MsgLibraryDeathTest, InternalErrorEndsTheProcessNamingTheCondition)
                  "VOKR.*zlm/vokr/vokr_tcl.cpp.*12.*\n.*frame != NULL");
 }
 
-// A queued answer that the prompt does not offer is the script's mistake.
-TEST(MsgLibraryDeathTest, ScriptedAnswerMustBeAButtonOfThePrompt)
+// A queued answer that the prompt does not offer is the script's mistake: the prompt gets the
+// button that changes least, and the mistake, naming the buttons, waits for the script once.
+TEST_F(MsgLibrary, ScriptedAnswerThatIsNoButtonIsTheScriptsError)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
-        {
-            MSG_JOURNAL::push_answer(MSG_PROMPT::MSG_VALUE_YES);
-            MSG_OC oc(nullptr);
-            oc.fill_args("Go on?/OCVOKR_Q");
-            oc.prompt();
-        },
-        "scripted answer 6 is not one of the buttons \\(1, 2\\) of the prompt \"Go on\\?\"");
+    const struct {
+        std::shared_ptr<MSG_PROMPT> prompt;
+        const char* literal;
+        int expected;
+        const char* buttons;
+    } cases[] = {
+        {std::make_shared<MSG_OC>(nullptr), "Go on?/OCVOKR_Q", MSG_PROMPT::MSG_VALUE_CANCEL, "ok (1), cancel (2)"},
+        {std::make_shared<MSG_YN>(nullptr), "Update?/YNVOKR_Q", MSG_PROMPT::MSG_VALUE_NO, "yes (6), no (7)"},
+    };
+    for (const auto& c : cases) {
+        MSG_JOURNAL::push_answer(5);
+        const std::shared_ptr<MSG_PROMPT>& prompt = c.prompt;
+        prompt->fill_args(c.literal);
+        EXPECT_EQ(prompt->prompt(), c.expected) << c.literal;
+        const std::string error = MSG_JOURNAL::take_script_error();
+        EXPECT_NE(error.find("the scripted answer 5 is not a button of the prompt"), std::string::npos) << error;
+        EXPECT_NE(error.find(c.buttons), std::string::npos) << error;
+        EXPECT_EQ(MSG_JOURNAL::take_script_error(), "");
+    }
 }
 
 }  // namespace

@@ -109,8 +109,10 @@ bool VOKR_FRAME_WND::open_file(const QString& path)
         }
         m_layout_widget->restore_widget_state();
     } else {
-        // The document that was open is closed by now: the frame no longer names the file.
+        // The document that was open is closed by now: the frame no longer names the file, and
+        // every pane lets go of it, so that none shows it or edits through the manager.
         set_qstring_filepath(QString());
+        m_tx_manager->announce_document_change();
     }
     // A session just opened has nothing to undo or redo yet; a failed open leaves none.
     m_tx_manager->on_update_edit_undo();

@@ -122,10 +122,15 @@ void VOKR_LAYOUT_WIDGET::build_top_pane()
     }
     m_instance_widget->setVisible(pane_action(PIRQ_ACTION_INSTANCE_PANE)->isChecked());
     set_jtag_widget(m_jtag_widget);
+    enable_top_pane();
     m_top_splitter->setStretchFactor(0, 1);
     connect(m_top_splitter, &QSplitter::splitterMoved, this, &VOKR_LAYOUT_WIDGET::on_jtag_widget_resized);
     addWidget(m_top_splitter);
 }
+
+// The instance manager and the JTAG pane act on the session's instances: a window without a
+// session shows them disabled.
+void VOKR_LAYOUT_WIDGET::enable_top_pane() { m_top_splitter->setEnabled(instance_present()); }
 
 void VOKR_LAYOUT_WIDGET::build_bottom_pane()
 {
@@ -473,6 +478,7 @@ void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
 void VOKR_LAYOUT_WIDGET::on_tabs_rebuilt()
 {
     update_instance_tabs();
+    enable_top_pane();
     if (!instance_present())
         return;
     QTabWidget* tabs = get_data_setup_tab_widget(-1);

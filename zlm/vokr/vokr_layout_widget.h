@@ -80,6 +80,7 @@ public slots:
 private:
     bool instance_present() const;
     void build_top_pane();
+    void enable_top_pane();
     void build_bottom_pane();
     void build_instance_tabs();
     QWidget* build_instance_page(int instance);

@@ -64,6 +64,8 @@ struct CALL {
     void no_follow_up() const { wex_prepare_for_modal_dlg_if_in_test(std::string(), 1000); }
 };
 
+// The editor windows that hold a session; one without a session has no file to match or instance
+// to take nodes.
 std::vector<VOKR_FRAME_WND*> editor_frames()
 {
     std::vector<VOKR_FRAME_WND*> list;
@@ -71,7 +73,7 @@ std::vector<VOKR_FRAME_WND*> editor_frames()
     if (!app)
         return list;
     for (WEX_FRAME_WND* frame : app->get_frame_wnd_mgr()->get_opened_frame_wnd_list(PIR_CLSID_VOK_DEFAULT_DOC))
-        if (auto* editor = qobject_cast<VOKR_FRAME_WND*>(frame))
+        if (auto* editor = qobject_cast<VOKR_FRAME_WND*>(frame); editor && !editor->get_tx_manager()->is_empty())
             list.push_back(editor);
     return list;
 }
@@ -202,9 +204,15 @@ int show_list_view(const CALL& c)
     return TCL_OK;
 }
 
+// The window's session is replaced as File > Open replaces it: not while it acquires, and one
+// with unsaved changes only after the save question.
 int open_file(const CALL& c)
 {
     const QString path = c.text(VOKR_AUTO_ARG_FILENAME);
+    if (!c.frame->save_modified(true))
+        return c.fail(c.frame->get_tx_manager()->is_any_instance_acquiring()
+                          ? "an acquisition is running: the window keeps its session"
+                          : "the window keeps its unsaved session");
     if (!c.frame->open_file(path))
         return c.fail("cannot open " + path);
     return TCL_OK;
@@ -349,5 +357,6 @@ int vokr_tcl_run_command(int command, const YUVR_ARGS& args, Tcl_Interp* interp)
         return call.fail("no editor window is open");
     if (frame->get_tx_manager()->is_empty() && needs_session(command))
         return call.fail("the editor has no session");
-    return dispatch(call);
+    // A scripted answer that fitted no prompt of the command is the script's mistake, told as its error.
+    return msg_tcl_script_code(interp, dispatch(call));
 }

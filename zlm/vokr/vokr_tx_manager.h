@@ -273,6 +273,9 @@ public:
     bool new_document(const char* path);
     bool open_document(const char* path, bool* renamed, std::string* new_name);
     bool open_document(KSM_TX_SESSION* session);
+    // Tells every view to rebuild from the session, as an open that worked does; also sent when an
+    // open failed after the session that was open had been closed.
+    void announce_document_change();
     bool save_document(const char* path);
     void close_document();
     void commit_session();

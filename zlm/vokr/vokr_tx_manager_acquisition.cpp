@@ -31,8 +31,8 @@ MSG_PROMPT::MSG_VALUE ask_recompile(QWidget* parent)
                : pressed == QMessageBox::No ? MSG_PROMPT::MSG_VALUE_NO
                                             : MSG_PROMPT::MSG_VALUE_CANCEL;
     }
-    const int answer =
-        MSG_JOURNAL::take_answer({MSG_PROMPT::MSG_VALUE_YES, MSG_PROMPT::MSG_VALUE_NO, MSG_PROMPT::MSG_VALUE_CANCEL});
+    const int answer = MSG_JOURNAL::take_answer(
+        {MSG_PROMPT::MSG_VALUE_YES, MSG_PROMPT::MSG_VALUE_NO, MSG_PROMPT::MSG_VALUE_CANCEL}, RECOMPILE_QUESTION);
     MSG_RECORD record;
     record.event = "prompted";
     record.type = "YNC";

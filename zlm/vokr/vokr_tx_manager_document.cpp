@@ -136,6 +136,14 @@ void VOKR_TX_MANAGER::restore_current_instance()
         m_current_instance = count > 0 ? 0 : -1;
 }
 
+void VOKR_TX_MANAGER::announce_document_change()
+{
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_INSTANCES | VOKR_HINT_JTAG));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_ADVANCED));
+    emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD_JTAG));
+}
+
 bool VOKR_TX_MANAGER::open_document(const char* path, bool* renamed, std::string* new_name)
 {
     *renamed = false;
@@ -177,12 +185,8 @@ bool VOKR_TX_MANAGER::open_document(const char* path, bool* renamed, std::string
         refresh_tx_cache();
     }
     m_bypass_flag_check = cfg_is_on("vokr_bypass_flag_check", false);
-    if (result) {
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_INSTANCES | VOKR_HINT_JTAG));
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
-        emit updated(nullptr, vokr_hint(VOKR_HINT_ADVANCED));
-        emit updated(nullptr, vokr_hint(VOKR_HINT_REBUILD_JTAG));
-    }
+    if (result)
+        announce_document_change();
     if (m_tx_session->get_data_session()) {
         const int lock = m_tx_session->get_global_data("lock mode");
         if (lock >= VOKR_LOCK_MODE_ALL_CHANGES && lock <= VOKR_LOCK_MODE_TRIGGER_CONDITIONS)

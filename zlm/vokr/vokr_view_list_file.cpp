@@ -155,10 +155,12 @@ bool VOKR_VIEW::show_list_view(const QString& path, QString* failure)
 }
 
 // Opens the file in the suite's editor when there is one, else in the configured viewer,
-// started with the path as its only argument and never through a command interpreter.
+// started with the path as its only argument and never through a command interpreter. Another
+// analyzer window is no text editor: it would take the file for a session in place of its own.
 void VOKR_VIEW::open_list_file(const QString& path)
 {
-    if (WEX_FRAME_WND* editor = wex_get_suite_main_window(m_frame_wnd)) {
+    WEX_FRAME_WND* editor = wex_get_suite_main_window(m_frame_wnd);
+    if (editor && !qobject_cast<VOKR_FRAME_WND*>(editor)) {
         editor->open_file(path, true, true, true, true, true);
         return;
     }

@@ -1,0 +1,101 @@
+# Every way a window's session is closed or replaced leaves the windows as they are shown: a
+# refused open leaves an empty window whose panes take no input, a window without a session is
+# left out of what walks every window, an open never frees a capture under way, a closed window
+# takes no more commands, and a scripted answer that fits no prompt is the script's error.
+source [file join [file dirname [info script]] e2e_lib.tcl]
+
+set work [e2e_workspace sessions]
+file mkdir [file join $work other]
+file copy [file join $work demo.lmx] [file join $work other demo.lmx]
+set demo [file join $work demo.lmx]
+set other [file join $work other demo.lmx]
+set notes [file join $work notes.lmx]
+set channel [open $notes w]
+puts $channel "not a session"
+close $channel
+
+proc open_on {file} { ::korvane::host::open_editor $file -project [file join $::work demo.kproj] }
+proc close_all {} {
+    while {![catch {state}]} {
+        ::korvane::msg::answer no
+        close_window
+        ::korvane::msg::clear
+    }
+}
+
+# A refused open, typed or chosen in File > Open: the window shows no instance, and neither a
+# pane of the closed session nor the disabled instance and JTAG panes reach the manager.
+set refusals [list \
+    [list vokr_open_file -filename $notes] \
+    [list answer_dialog [list fileNameEdit $notes] Open {action PIRQ_OPEN_ACTION -focus window}]]
+foreach refusal $refusals {
+    open_on $demo
+    screenshot [file join $work before_refusal.png]
+    catch {uplevel #0 $refusal}
+    check {[session instances] == 0 && [session file] eq ""} "\"$refusal\" left the window on [state]"
+    screenshot [file join $work refused_open.png]
+    expect_error {set_widgets {storage_type Transitional}} {no widget named "storage_type"*}
+    expect_error {set_widgets {jtag_hardware USB-Cable}} {widget "jtag_hardware" is disabled}
+    close_all
+}
+
+# Two windows: a list file made in one is not opened in the other, which keeps its unsaved
+# session; a compile and a location pass over a window that holds no session.
+set viewer [file join $work viewer]
+file mkdir $viewer
+set channel [open [file join $viewer xdg-open] w]
+puts $channel "#!/bin/sh\necho \"\$1\" > '[file join $work viewed.txt]'"
+close $channel
+file attributes [file join $viewer xdg-open] -permissions 0755
+set env(PATH) "$viewer:$env(PATH)"
+open_on $demo
+set_widgets {storage_type Transitional}
+open_on $other
+run_acquisition
+vokr_show_list_view -filename ""
+after 500
+::korvane::msg::answer no
+close_window
+check {[session file] eq $demo && [session modified]} "the first window keeps its edited session: [state]"
+check {[file exists [file join $work viewed.txt]]} "the viewer shows the list file"
+::korvane::msg::answer no
+expect_error {vokr_open_file -filename $notes} {vokr_open_file: cannot open *notes.lmx}
+open_on $other
+set_value {cpu|pc[15..0]} 0 1010
+::korvane::msg::answer yes yes
+action RUN -focus window
+check {[file exists [file join $work other demo.sif]]} "the compile wrote the programming file of its session"
+# A location from a new file goes to the last window that holds a session, past an empty one.
+::korvane::host::open_editor
+vokr_do_locate -schema {-source {New Lumetra File} -object uart_tx}
+close_window
+check {"uart_tx" in [nodes]} "the located node went to the window on a session"
+close_all
+
+# An open while Autorun captures is refused, whatever the file; the capture goes on to its Stop.
+open_on $demo
+set_widgets {jtag_hardware USB-Cable jtag_device MR2-C40}
+action AUTORUN -focus window
+foreach file [list $other $notes] {
+    expect_error {vokr_open_file -filename $file} {vokr_open_file: an acquisition is running*}
+    check {[session file] eq $demo && [session acquiring]} "the capture goes on after opening $file"
+}
+action STOP -focus window
+wait_acquisition
+check {[session data_log]} "the stopped capture left its data"
+
+# A scripted answer that is no button of the question is an error that names the buttons; the
+# question takes Cancel, so the window and its session stay.
+set_widgets {storage_type Continuous}
+foreach call [list close_window [list vokr_open_file -filename $other]] {
+    ::korvane::msg::answer 5
+    expect_error $call {*the scripted answer 5 is not a button of the prompt "Do you want to save the changes to demo.lmx?": its buttons are yes (6), no (7), cancel (2)}
+    check {[session file] eq $demo && [session modified]} "\"$call\" kept the session"
+}
+
+# File > Close: the closed window takes no more commands.
+::korvane::msg::answer no
+action PIRQ_CLOSE_ACTION -focus window
+foreach call {{action RUN -focus window} close_window state} {
+    expect_error $call {no editor window is open}
+}
