@@ -723,8 +723,7 @@ int windows_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     }
     Tcl_Obj* files = Tcl_NewListObj(0, nullptr);
     for (VOKR_FRAME_WND* frame : frames)
-        Tcl_ListObjAppendElement(nullptr, files,
-                                 Tcl_NewStringObj(frame->get_qstring_filepath().toUtf8().constData(), -1));
+        Tcl_ListObjAppendElement(nullptr, files, yuvr_new_utf8_obj(frame->get_qstring_filepath().toStdString()));
     Tcl_SetObjResult(interp, files);
     return TCL_OK;
 }

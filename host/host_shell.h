@@ -36,7 +36,7 @@ void host_shell_register_capture_commands(Tcl_Interp* interp);
 // Writes a PNG picture of the widget to the file (its directory made when missing) and prints
 // the path; false when the file cannot be written.
 bool host_shell_write_picture(QWidget* window, const QString& file);
-// Wraps every shell command but answer_dialog and fill_dialog: a modal dialog it opens with no
-// answer waiting is closed and the command answers an error, as it does when a scripted answer
-// was not a button of a prompt it met (host_shell_guard.cpp).
+// Wraps every shell command but answer_dialog, fill_dialog and watchdog: a modal dialog it opens
+// with no answer waiting is closed and the command answers an error, as it does when a scripted
+// answer was not a button of a prompt it met (host_shell_guard.cpp).
 void host_shell_guard_commands(Tcl_Interp* interp);
