@@ -1,16 +1,18 @@
 # Random calls of every command a script has in the host (the module's, the shell's, the message
-# journal's, the node finder's and the host's own), in an editor on the demo, in one without a
-# session and with no window; or, with KORVANE_RANDOM_WINDOWS=1, in two editor windows whose
-# captures run while sessions and files that are not sessions are opened in them, and windows
-# are closed and opened again. Most calls take valid arguments drawn from the open session (its
-# node names, buses, levels, trigger, the windows' files, the words each command takes) and
-# reach the editor's work; the others take hostile ones. Each call answers (OK or a Tcl error)
-# without ending or hanging the host: a watchdog thread ends the host naming the call and the
-# seed when a call has not returned after 20 s, and names them when the host aborts. The plain
-# misuses (unknown options, extra words) must be errors. At the end a table gives the calls and
-# successes per command; the run fails when fewer than half the calls succeeded or a command never
-# succeeded with valid arguments. KORVANE_RANDOM_CALLS (calls per editor, default 120) and
-# KORVANE_RANDOM_SEED (default 37) choose the run; KORVANE_RANDOM_TRACE=1 prints each call.
+# journal's, the node finder's and the host's own), in an editor on the demo, then in one without
+# a session and with no window; or, with KORVANE_RANDOM_WINDOWS=1, in two editor windows whose
+# captures run while sessions and files that are not sessions are opened in them, and windows are
+# closed and opened again. Most calls take valid words drawn from the open session (its node
+# names, buses, levels, trigger, the windows' files, the words each command takes) and reach the
+# editor's work, the first round calling every command so; the others take hostile words, and the
+# plain misuses (unknown options, extra words) must be errors. Each call answers (OK or a Tcl
+# error) without ending or hanging the host: the host's watchdog ends it naming the call and the
+# seed when a call has not returned after 20 s, and names them when the host aborts. At the end a
+# table gives the runs and successes of each command; the run fails when fewer than half the calls
+# succeeded, a command never succeeded with valid words, or (two windows) no file was opened while
+# a window captured. KORVANE_RANDOM_CALLS (default 360: two thirds in the editor on the demo, two
+# ninths without a session, a ninth with no window; or all in two windows) and KORVANE_RANDOM_SEED
+# (default 37) choose the run; KORVANE_RANDOM_TRACE=1 prints each call and its answer.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 proc setting {name default} { return [expr {[info exists ::env($name)] ? $::env($name) : $default}] }
