@@ -59,12 +59,15 @@ proc with_table {name} {
 write_file tables.lmx [with_table opcodes]
 write_file import.lmx [with_table states]
 write_file demo.lmx [with_table opcodes]
-# Files that are not sessions: a text, a damaged session, an empty file, the project, a database.
+# Files that are not sessions: a text, a damaged session, an empty file, copies of the project and
+# of a database (a hostile call may write a list file or an export over one), a directory.
 write_file notes.txt "not a session\n"
 write_file damaged.lmx [string range [read_file demo.lmx] 0 900]
 write_file empty.lmx ""
+file copy demo.kproj other.kproj
+file copy db/demo.map.biv other.biv
 set session_files [lmap name {demo.lmx tables.lmx} {file join $work $name}]
-set other_files [lmap name {notes.txt damaged.lmx empty.lmx demo.kproj db/demo.map.biv db} {file join $work $name}]
+set other_files [lmap name {notes.txt damaged.lmx empty.lmx other.kproj other.biv db} {file join $work $name}]
 set project_nodes [regexp -all -inline -line {^node (\S+)} [read_file demo.kproj]]
 set project_nodes [lmap {line name} $project_nodes {set name}]
 set saved 0
@@ -216,7 +219,7 @@ proc valid_module_call {name} {
                                            -keyboard_modifier [between 1 4]]]]
         }
         vokr_dlg_trigger_property_dialog_accept {
-            # The key asks for the properties of the selected object, the menu of the one pressed.
+            # The key asks for the properties of the selected object, the menu for the one pressed.
             set call [concat vokr_test_advanced_menu_actions -action properties [canvas_point]]
             if {[chance 0.2]} {
                 set call {vokr_on_advanced_key_press -keyboard_key Enter -keyboard_modifier 1}
@@ -224,10 +227,12 @@ proc valid_module_call {name} {
             return [with_editor [list $call]]
         }
         vokr_dlg_trigger_property_dialog_insert {
-            return [with_editor [list [pick [list [list vokr_on_advanced_key_press -keyboard_key [pick {I A}] \
-                                                       -keyboard_modifier [between 1 4]] \
-                                                  [concat vokr_test_advanced_menu_actions -action [pick {insert append}] \
-                                                       [canvas_point]]]]]]
+            # The keys insert beside the selected object, the menu beside the one pressed.
+            set call [concat vokr_test_advanced_menu_actions -action [pick {insert append}] [canvas_point]]
+            if {[chance 0.2]} {
+                set call [list vokr_on_advanced_key_press -keyboard_key [pick {I A}] -keyboard_modifier [between 1 4]]
+            }
+            return [with_editor [list $call]]
         }
         vokr_on_property_dialog - vokr_dlg_trigger_property_dialog {
             return [with_editor [list [concat vokr_on_property_dialog [canvas_point]]]]
