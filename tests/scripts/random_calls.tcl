@@ -93,6 +93,10 @@ proc buses {} {
     }
     return $buses
 }
+proc bus_width {bus} {
+    regexp {\[(\d+)\.\.(\d+)\]$} $bus all high low
+    return [expr {abs($high - $low) + 1}]
+}
 proc level_count {} { return [llength [read_or {} {dict get [trigger] level_types}]] }
 proc level_type {level} { return [lindex [read_or {} {dict get [trigger] level_types}] $level] }
 proc session_value {key default} { return [read_or $default "dict get \[state\] [list $key]"] }
@@ -132,7 +136,8 @@ proc with_bus {calls} {
 # Calls that need a captured log run a capture first: Autorun stops, the answers a call queued are
 # dropped (the questions on the way take their defaults), the advanced levels (which may be
 # unfinished) become basic ones, and when the first Run compiles the changed trigger, the device is
-# programmed and a second Run captures.
+# programmed and a second Run captures; the buses' conditions of the first level are cleared, and
+# a capture that still waits too long for its trigger stops.
 proc with_log {calls} {
     if {[session_value data_log 0]} {
         return $calls
@@ -144,9 +149,17 @@ proc with_log {calls} {
     foreach level [lsearch -all [read_or {} {dict get [trigger] level_types}] 3] {
         lappend basic level_type_$level {Basic AND}
     }
-    set run [list ::korvane::msg::clear [list set_widgets [concat data_setup_tabs Setup storage_type Continuous $basic]] \
-                 {action RUN -focus window} {click jtag_program} {action RUN -focus window} {wait_acquisition 5000}]
+    set run [list ::korvane::msg::clear [list set_widgets [concat data_setup_tabs Setup storage_type Continuous $basic]]]
+    foreach bus [buses] {
+        lappend run [list set_value $bus 0 [string repeat X [bus_width $bus]]]
+    }
+    lappend run {action RUN -focus window} {click jtag_program} {action RUN -focus window} {wait_acquisition 2500} \
+        {later stop_waiting}
     return [concat $run $calls]
+}
+# A capture whose trigger has not come (its conditions may never meet) stops.
+proc stop_waiting {} {
+    return [expr {[session_value acquiring 0] ? {{action STOP -focus window} {wait_acquisition 3000}} : {}}]
 }
 # Rows whose cell in that column shows, and top-level rows (buses and single nodes, not members).
 proc shown_nodes {{column 2}} {
@@ -404,8 +417,7 @@ proc valid_shell_call {name} {
         select { return [with_nodes [list [concat select [some_nodes]]]] }
         set_value {
             set bus [a_bus]
-            regexp {\[(\d+)\.\.(\d+)\]$} $bus all high low
-            set width [expr {$bus eq "" ? 1 : abs($high - $low) + 1}]
+            set width [expr {$bus eq "" ? 1 : [bus_width $bus]}]
             set value [join [lmap i [lrepeat $width x] {pick {0 1 X X R F}}] ""]
             return [with_bus [list [list set_value $bus [a_level] $value]]]
         }
@@ -625,11 +637,12 @@ proc run_call {call kind} {
         flush stdout
     }
     set ::call_kind $kind
+    set start [clock milliseconds]
     set code [catch {uplevel #0 $call} message]
     set ::call_kind ""
     watchdog $::call_limit_ms "seed $::seed, after call $::call_number: $text"
     if {$::trace} {
-        puts "    -> [expr {$code ? "error" : "ok"}]: [string range $message 0 200]"
+        puts "    -> [expr {$code ? "error" : "ok"}] after [expr {[clock milliseconds] - $start}] ms: [string range $message 0 200]"
     }
     if {$code != 0 && $code != 1} {
         error "call $::call_number \"$text\" answered code $code: $message"
