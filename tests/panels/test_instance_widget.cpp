@@ -164,7 +164,7 @@ TEST_F(INSTANCE_PANE, CommandsFollowSelectionLockAndJtag)
     EXPECT_TRUE(enabled(PIRQ_ACTION_DELETE_INSTANCE));
     EXPECT_TRUE(enabled(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER));
     EXPECT_FALSE(enabled(PIRQ_ACTION_DUPLICATE_TRIGGER));
-    pane->on_update(nullptr, 0x810);
+    pane->on_update(nullptr, vokr_hint(VOKR_HINT_JTAG_BUSY | VOKR_HINT_INSTANCES));
     EXPECT_EQ(pane->get_status_line()->text(), "Waiting for JTAG");
     EXPECT_FALSE(enabled(PIRQ_ACTION_RUN));
     m->set_lock_mode(VOKR_LOCK_MODE_INCREMENTAL_ROUTE, false);
@@ -185,7 +185,7 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
 {
     HINTS hints(m);
     pane->on_instance_add();
-    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{0x10000070, 0x20000001}));
+    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{VOKR_HINT_REBUILD_INSTANCES, VOKR_HINT_REFRESH_VIEW}));
     refresh();
     ASSERT_EQ(pane->get_model()->rowCount(), 2);
     EXPECT_TRUE(pane->get_tree()->selectionModel()->isRowSelected(1, {}));
@@ -201,7 +201,8 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     pane->on_double_clicked(child->index());
     EXPECT_EQ(m->get_current_instance_index(), 2);
     EXPECT_EQ(child->background(), vokr_light_blue_brush());
-    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{0x10000040, 0x20000001}));
+    EXPECT_EQ(hints.without_marks(),
+              (std::vector<unsigned int>{VOKR_HINT_REBUILD | VOKR_HINT_TABS, VOKR_HINT_REFRESH_VIEW}));
     pane->on_double_clicked(cell(0, 0)->index());
     EXPECT_NE(child->background(), vokr_light_blue_brush());
 
@@ -213,7 +214,9 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     select_row(1);
     hints.list.clear();
     pane->on_instance_duplicate_trigger();
-    EXPECT_EQ(hints.count(0x2000004F), 1);
+    EXPECT_EQ(hints.count(VOKR_HINT_REFRESH_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY |
+                          VOKR_HINT_VIEW),
+              1);
 
     // The instance read from the file: its undo history must go with the session (a leak shows
     // in the sanitized build).
