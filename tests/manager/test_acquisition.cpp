@@ -48,7 +48,7 @@ public:
     }
     std::vector<uint32_t> states()
     {
-        QCoreApplication::sendPostedEvents(this, VOKR_UPDATE_STATE_EVENT::TYPE);
+        QCoreApplication::sendPostedEvents();
         std::vector<uint32_t> out;
         for (const EVENT& e : events)
             out.push_back(e.state);

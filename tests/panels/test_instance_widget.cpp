@@ -106,7 +106,7 @@ TEST_F(INSTANCE_PANE, EventsShowTheirOwnArgumentInTheStatusCell)
     for (const auto& c : cases) {
         trigger_in.set_enabled(c.trigger_in);
         callback.notify(c.code, static_cast<uint32_t>(c.argument), 0);
-        QCoreApplication::sendPostedEvents(pane.get());
+        QCoreApplication::sendPostedEvents();
     }
     QStringList expected;
     for (const auto& c : cases)
@@ -119,7 +119,7 @@ TEST_F(INSTANCE_PANE, EventsShowTheirOwnArgumentInTheStatusCell)
     trigger_in.set_enabled(false);
     callback.notify(1, 2, 0);
     callback.notify(1, 3, 0);
-    QCoreApplication::sendPostedEvents(pane.get());
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(shown, QStringList({"Trigger level 1 met", "Trigger level 2 met"}));
 }
 
@@ -141,7 +141,7 @@ TEST_F(INSTANCE_PANE, EachCallbackIsDeletedOnceAndEndingsAreNeverLost)
     daw_sim::jtag_error(0, 4);
     daw_sim::inject(0, DAW_EVENT_NOT_RUNNING, 0);
     daw_sim::drain();
-    QCoreApplication::sendPostedEvents(pane.get());
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(pane->get_live_callback_count(), 0);
 
     // Without a current instance the tree is empty; the ending still ends the acquisition.
@@ -151,7 +151,7 @@ TEST_F(INSTANCE_PANE, EachCallbackIsDeletedOnceAndEndingsAreNeverLost)
     refresh();
     ASSERT_EQ(pane->get_model()->rowCount(), 0);
     daw_sim::drain();
-    QCoreApplication::sendPostedEvents(pane.get());
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(pane->get_live_callback_count(), 0);
     EXPECT_FALSE(m->is_any_instance_acquiring());
 }
