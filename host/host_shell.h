@@ -36,6 +36,10 @@ void host_shell_register_capture_commands(Tcl_Interp* interp);
 // Writes a PNG picture of the widget to the file (its directory made when missing) and prints
 // the path; false when the file cannot be written.
 bool host_shell_write_picture(QWidget* window, const QString& file);
+// Shows the window when it is hidden and handles the events posted to its widgets (layouts,
+// models, status texts), so that the picture is of the window as a person sees it; then writes
+// it as host_shell_write_picture does.
+bool host_shell_write_settled_picture(QWidget* window, const QString& file);
 // Wraps every shell command but answer_dialog, fill_dialog and watchdog: a modal dialog it opens
 // with no answer waiting is closed and the command answers an error, as it does when a scripted
 // answer was not a button of a prompt it met (host_shell_guard.cpp).

@@ -31,6 +31,18 @@ bool host_shell_write_picture(QWidget* window, const QString& file)
     return saved;
 }
 
+bool host_shell_write_settled_picture(QWidget* window, const QString& file)
+{
+    // Handling one event often posts the next (a layout request, a deferred resize, a status
+    // computed from both): events are handled until none is left, for at most this long when
+    // a running acquisition keeps posting its own.
+    constexpr int SETTLE_LIMIT_MS = 200;
+    if (!window->isVisible())
+        window->show();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, SETTLE_LIMIT_MS);
+    return host_shell_write_picture(window, file);
+}
+
 namespace {
 
 void put(Tcl_Obj* dict, const char* key, const QString& value)
@@ -68,11 +80,8 @@ int screenshot_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv
         return TCL_ERROR;
     if (objc == 4)
         frame->resize(width, height);
-    if (!frame->isVisible())
-        frame->show();
-    QCoreApplication::processEvents();
     const QString file = QString::fromUtf8(Tcl_GetString(objv[1]));
-    if (!host_shell_write_picture(frame, file))
+    if (!host_shell_write_settled_picture(frame, file))
         return host_shell_fail(interp, QString("cannot write \"%1\"").arg(file));
     return TCL_OK;
 }

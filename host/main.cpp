@@ -243,8 +243,9 @@ void take_screenshot(QWidget* window, const std::string& file)
     });
 }
 
-// After a script: the picture of the editor window the script left open; false (with the
-// reason printed) when there is none or the file cannot be written.
+// After a script: the picture of the editor window the script left open, once the events the
+// script posted to it are handled; false (with the reason printed) when there is none or the
+// file cannot be written.
 bool screenshot_after_script(const std::string& file)
 {
     QWidget* window = wex_get_main_frame_wnd();
@@ -252,11 +253,9 @@ bool screenshot_after_script(const std::string& file)
         std::fprintf(stderr, "korvane_host: no editor window is open for the screenshot\n");
         return false;
     }
-    if (!window->isVisible()) {
+    if (!window->isVisible())
         window->resize(1280, 800);
-        window->show();
-    }
-    return host_shell_write_picture(window, QString::fromLocal8Bit(file.c_str()));
+    return host_shell_write_settled_picture(window, QString::fromLocal8Bit(file.c_str()));
 }
 
 }  // namespace

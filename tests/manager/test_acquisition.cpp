@@ -48,7 +48,7 @@ public:
     }
     std::vector<uint32_t> states()
     {
-        QCoreApplication::sendPostedEvents(this, VOKR_UPDATE_STATE_EVENT::TYPE);
+        QCoreApplication::sendPostedEvents();
         std::vector<uint32_t> out;
         for (const EVENT& e : events)
             out.push_back(e.state);
@@ -439,8 +439,9 @@ TEST_F(ACQUISITION, ReadDataShowsTheOffloadOrRemovesTheLog)
     EXPECT_TRUE(m->get_connection_status(m->get_signal_nodes(-1)->find_node("cpu|pc[4]")));
     const std::vector<unsigned int> shown = hints.without_marks();
     ASSERT_GE(shown.size(), 2u);
-    EXPECT_EQ(shown[shown.size() - 2], 0x20400048u);
-    EXPECT_EQ(shown.back(), 0x20000001u);
+    EXPECT_EQ(shown[shown.size() - 2],
+              VOKR_HINT_REFRESH | VOKR_HINT_POWER_UP_SWITCH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG);
+    EXPECT_EQ(shown.back(), VOKR_HINT_REFRESH_VIEW);
 }
 
 TEST_F(ACQUISITION, ProgramIsNeededWhereTheDeviceHoldsAnotherChecksum)

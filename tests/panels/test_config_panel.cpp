@@ -240,10 +240,12 @@ TEST_F(ConfigPanel, OnlyConfigurationRefreshHintsRefresh)
 {
     EDITOR editor(true);
     auto p = panel(editor);
-    for (const auto& [hint, refreshes] :
-         {std::pair{0x4, false}, {0x20000000, false}, {0x20000004, true}, {0x20000005, true}}) {
+    for (const auto& [hint, refreshes] : {std::pair<unsigned int, bool>{VOKR_HINT_CONFIG, false},
+                                          {VOKR_HINT_REFRESH, false},
+                                          {VOKR_HINT_REFRESH | VOKR_HINT_CONFIG, true},
+                                          {VOKR_HINT_REFRESH_CONFIG_VIEW, true}}) {
         find<QLineEdit>(p.get(), "in_pin")->setText("stale");
-        p->on_update(nullptr, hint);
+        p->on_update(nullptr, vokr_hint(hint));
         EXPECT_EQ(shown(p.get(), "in_pin") == "stale", !refreshes) << hint;
     }
 }

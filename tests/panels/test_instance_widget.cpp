@@ -106,7 +106,7 @@ TEST_F(INSTANCE_PANE, EventsShowTheirOwnArgumentInTheStatusCell)
     for (const auto& c : cases) {
         trigger_in.set_enabled(c.trigger_in);
         callback.notify(c.code, static_cast<uint32_t>(c.argument), 0);
-        QCoreApplication::sendPostedEvents(pane.get());
+        QCoreApplication::sendPostedEvents();
     }
     QStringList expected;
     for (const auto& c : cases)
@@ -119,7 +119,7 @@ TEST_F(INSTANCE_PANE, EventsShowTheirOwnArgumentInTheStatusCell)
     trigger_in.set_enabled(false);
     callback.notify(1, 2, 0);
     callback.notify(1, 3, 0);
-    QCoreApplication::sendPostedEvents(pane.get());
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(shown, QStringList({"Trigger level 1 met", "Trigger level 2 met"}));
 }
 
@@ -141,7 +141,7 @@ TEST_F(INSTANCE_PANE, EachCallbackIsDeletedOnceAndEndingsAreNeverLost)
     daw_sim::jtag_error(0, 4);
     daw_sim::inject(0, DAW_EVENT_NOT_RUNNING, 0);
     daw_sim::drain();
-    QCoreApplication::sendPostedEvents(pane.get());
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(pane->get_live_callback_count(), 0);
 
     // Without a current instance the tree is empty; the ending still ends the acquisition.
@@ -151,7 +151,7 @@ TEST_F(INSTANCE_PANE, EachCallbackIsDeletedOnceAndEndingsAreNeverLost)
     refresh();
     ASSERT_EQ(pane->get_model()->rowCount(), 0);
     daw_sim::drain();
-    QCoreApplication::sendPostedEvents(pane.get());
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(pane->get_live_callback_count(), 0);
     EXPECT_FALSE(m->is_any_instance_acquiring());
 }
@@ -164,7 +164,7 @@ TEST_F(INSTANCE_PANE, CommandsFollowSelectionLockAndJtag)
     EXPECT_TRUE(enabled(PIRQ_ACTION_DELETE_INSTANCE));
     EXPECT_TRUE(enabled(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER));
     EXPECT_FALSE(enabled(PIRQ_ACTION_DUPLICATE_TRIGGER));
-    pane->on_update(nullptr, 0x810);
+    pane->on_update(nullptr, vokr_hint(VOKR_HINT_JTAG_BUSY | VOKR_HINT_INSTANCES));
     EXPECT_EQ(pane->get_status_line()->text(), "Waiting for JTAG");
     EXPECT_FALSE(enabled(PIRQ_ACTION_RUN));
     m->set_lock_mode(VOKR_LOCK_MODE_INCREMENTAL_ROUTE, false);
@@ -185,7 +185,7 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
 {
     HINTS hints(m);
     pane->on_instance_add();
-    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{0x10000070, 0x20000001}));
+    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{VOKR_HINT_REBUILD_INSTANCES, VOKR_HINT_REFRESH_VIEW}));
     refresh();
     ASSERT_EQ(pane->get_model()->rowCount(), 2);
     EXPECT_TRUE(pane->get_tree()->selectionModel()->isRowSelected(1, {}));
@@ -201,7 +201,8 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     pane->on_double_clicked(child->index());
     EXPECT_EQ(m->get_current_instance_index(), 2);
     EXPECT_EQ(child->background(), vokr_light_blue_brush());
-    EXPECT_EQ(hints.without_marks(), (std::vector<unsigned int>{0x10000040, 0x20000001}));
+    EXPECT_EQ(hints.without_marks(),
+              (std::vector<unsigned int>{VOKR_HINT_REBUILD | VOKR_HINT_TABS, VOKR_HINT_REFRESH_VIEW}));
     pane->on_double_clicked(cell(0, 0)->index());
     EXPECT_NE(child->background(), vokr_light_blue_brush());
 
@@ -213,7 +214,9 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     select_row(1);
     hints.list.clear();
     pane->on_instance_duplicate_trigger();
-    EXPECT_EQ(hints.count(0x2000004F), 1);
+    EXPECT_EQ(hints.count(VOKR_HINT_REFRESH_TABS | VOKR_HINT_DATA_LOG | VOKR_HINT_CONFIG | VOKR_HINT_HIERARCHY |
+                          VOKR_HINT_VIEW),
+              1);
 
     // The instance read from the file: its undo history must go with the session (a leak shows
     // in the sanitized build).

@@ -77,7 +77,7 @@ TEST_F(PANES, AttachedFilesAreListedRenamedDeletedAndProgrammed)
     QString name;
     for (const QString& file : {sif("a.sif", {fits}), sif("b.sif", {{1, 2}}), sif("c.sif", {fits})})
         ASSERT_TRUE(m->embed_sif_file(file, &name));
-    jtag->on_update(nullptr, 0x10000020);
+    jtag->on_update(nullptr, vokr_hint(VOKR_HINT_REBUILD_JTAG));
     ASSERT_EQ(files->rowCount(), 3);
     EXPECT_EQ(files->item(0, 1)->text(), "compatible");
     EXPECT_EQ(files->item(1, 1)->text(), "not compatible");
@@ -292,9 +292,9 @@ TEST_F(PANES, DataLogTreeRenamesDeletesAndActivates)
     pane.on_double_clicked(pane.get_model()->item(0)->child(0)->child(0)->child(0)->index());
     EXPECT_STREQ(m->get_data_log()->get_name(), "kept");
     const std::vector<unsigned int> shown = hints.without_marks();
-    const auto tabs = std::find(shown.begin(), shown.end(), 0x10000040u);
+    const auto tabs = std::find(shown.begin(), shown.end(), VOKR_HINT_REBUILD | VOKR_HINT_TABS);
     ASSERT_NE(tabs, shown.end());
-    EXPECT_NE(std::find(tabs, shown.end(), 0x20000005u), shown.end());
+    EXPECT_NE(std::find(tabs, shown.end(), VOKR_HINT_REFRESH_CONFIG_VIEW), shown.end());
 
     // A log and its trigger: the log goes first, then the trigger. Only with focus.
     pane.show();
@@ -316,7 +316,7 @@ TEST_F(PANES, DataLogTreeRenamesDeletesAndActivates)
     pane.on_data_log_delete();
     EXPECT_EQ(m.data()->get_num_triggers(), triggers - 1);
     EXPECT_EQ(m.data()->get_trigger(0)->get_num_logs(), 0) << logs;
-    EXPECT_EQ(deleted.count(0x10000009), 1);
+    EXPECT_EQ(deleted.count(VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW), 1);
 
     // A pane that is not the current instance's renames nothing.
     m->add_instance();

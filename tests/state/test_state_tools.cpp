@@ -313,10 +313,12 @@ TEST_F(StateTools, StatePaneChecksOnViewHintsOnly)
 {
     VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
     HINTS hints(mgr());
-    for (int hint : {0x4000010, 0x20000004, 0x10000001}) {
+    const unsigned int hints_sent[] = {VOKR_HINT_INSTANCE_STATUS, VOKR_HINT_REFRESH | VOKR_HINT_CONFIG,
+                                       VOKR_HINT_REBUILD | VOKR_HINT_VIEW};
+    for (unsigned int hint : hints_sent) {
         pane.get_check_timer()->stop();
-        pane.on_update(nullptr, hint);
-        EXPECT_EQ(pane.get_check_timer()->isActive(), (hint & 1) != 0) << hint;
+        pane.on_update(nullptr, vokr_hint(hint));
+        EXPECT_EQ(pane.get_check_timer()->isActive(), (hint & VOKR_HINT_VIEW) != 0) << hint;
     }
     EXPECT_TRUE(hints.list.empty());  // refilling the editors sent nothing back
     VOKR_STATE_WIDGET orphan(nullptr, 7, m->frame());
@@ -349,11 +351,11 @@ TEST_F(StateTools, ResourcesPaneShowsTheTriggerAndTheLog)
     EXPECT_EQ(pane.get_counter_combo()->currentText(), "2");
 
     mgr()->set_flag_count(1);
-    pane.on_update(nullptr, 0x20000004);
+    pane.on_update(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
     EXPECT_EQ(pane.get_flag_table()->topLevelItemCount(), 3);
     pane.get_flag_combo()->setCurrentText("0");
     EXPECT_EQ(mgr()->get_flag_count(-1), 0);
-    pane.on_update(nullptr, 0x1);
+    pane.on_update(nullptr, VOKR_HINT_VIEW);
     EXPECT_EQ(pane.get_flag_table()->topLevelItemCount(), 0);
 
     const struct {
@@ -367,7 +369,7 @@ TEST_F(StateTools, ResourcesPaneShowsTheTriggerAndTheLog)
     for (const auto& c : cases) {
         mgr()->set_lock_mode(c.lock, false);
         mgr()->set_instance_acq_state(-1, c.acq_state);
-        pane.on_update(nullptr, 0x1);
+        pane.on_update(nullptr, VOKR_HINT_VIEW);
         QList<QWidget*> controls{pane.get_flag_combo(), pane.get_counter_combo()};
         for (VOKR_CONFIG_CHECK_BOX* box : pane.get_option_boxes())
             controls << box;
@@ -414,13 +416,13 @@ TEST_F(StateTools, DiagramLinksReachesAndMarksStates)
         log->begin_capture(1, 64, 0);
         log->set_state_results(value, {}, {});
         log->end_capture();
-        diagram.on_update(nullptr, 0x1);
+        diagram.on_update(nullptr, VOKR_HINT_VIEW);
         EXPECT_EQ(diagram.get_current_state_field()->text(), text);
     }
     log->begin_capture(1, 64, 0);
     log->set_state_results(1, {}, {});
     log->end_capture();
-    diagram.on_update(nullptr, 0x1);
+    diagram.on_update(nullptr, VOKR_HINT_VIEW);
     VOKR_STATE_LIST_WIDGET* list = diagram.get_state_list();
     list->resize(120, 300);
     const QImage image = list->grab().toImage();
@@ -430,12 +432,12 @@ TEST_F(StateTools, DiagramLinksReachesAndMarksStates)
               QColor(Qt::darkYellow));
 
     mgr()->set_state_count(5);
-    diagram.on_update(nullptr, 0x10000001);
+    diagram.on_update(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_VIEW));
     mgr()->set_state_count(3);
-    diagram.on_update(nullptr, 0x10000001);
+    diagram.on_update(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_VIEW));
     EXPECT_EQ(diagram.get_state_list()->count(), 4);
     EXPECT_TRUE(diagram.get_state_count_combo()->isEnabled());
     mgr()->set_lock_mode(VOKR_LOCK_MODE(2), false);
-    diagram.on_update(nullptr, 0x1);
+    diagram.on_update(nullptr, VOKR_HINT_VIEW);
     EXPECT_FALSE(diagram.get_state_count_combo()->isEnabled());
 }

@@ -25,6 +25,18 @@ struct CASE {
     bool power_up = false;
 };
 
+// The names the notation gives the nodes of bus*64, and comparisons of them with the smallest
+// 64-bit value: as typed, and shifted right by one (worked out, as the printer folds a shift of
+// a decimal value).
+const std::string NODES_64 = [] {
+    std::string names;
+    for (int i = 0; i < 64; ++i)
+        names += (i ? ",'n" : "{'n") + std::to_string(i) + "'";
+    return names + "}";
+}();
+const std::string LOWEST_COMPARED = "compare(-9223372036854775808,>," + NODES_64 + ",cc,sc)";
+const std::string LOWEST_SHIFTED = "compare(variable(4611686018427387904),==," + NODES_64 + ",vc,sc)";
+
 const CASE CASES[] = {
     {"operands are ordered by their short texts", "result(logical('b','a'))", "and('a','b')", VOKR_ELEMENT_OK,
      "and('a','b')"},
@@ -85,6 +97,17 @@ const CASE CASES[] = {
     {"a value over 64 bits",
      "result(compare[configurable=1](bus*72,value[configurable=1;display_format=8-bit ASCII;bus_value=ABCDEFGHI]))",
      nullptr, VOKR_ELEMENT_VALUE_OVER_64_BITS},
+    {"the smallest 64-bit value in a signed comparison",
+     "result(compare[comparison=Less Than;configurable=1;signed_comparison=Signed "
+     "Comparison](bus*64,#-9223372036854775808))",
+     LOWEST_COMPARED.c_str()},
+    {"a shift of the smallest 64-bit value is worked out",
+     "result(compare[signed_comparison=Signed Comparison](shift[shift_direction=Right;shift_distance=1](value[bus_"
+     "value=-9223372036854775808]),bus*64))",
+     LOWEST_SHIFTED.c_str()},
+    {"a value below the smallest 64-bit value",
+     "result(compare[configurable=1;signed_comparison=Signed Comparison](bus*64,#-9223372036854775809))", nullptr,
+     VOKR_ELEMENT_BUS_VALUE},
     {"a negative value outside a signed comparison", "result(compare[configurable=1](bus('a','b'),#-1))",
      "compare(0,==,{'a','b'},cc,uc)", VOKR_ELEMENT_BUS_VALUE},
     {"operands of unknown width", "result(compare[configurable=1](#1,#2))", "compare(0,==,0,cc,uc)",

@@ -264,6 +264,33 @@ TEST_F(ViewInput, PressesOpenEditorsAndSelect)
     EXPECT_EQ(name.toStdString(), "n8_renamed");
 }
 
+// A level title typed in place with a name another level bears is refused with a message and
+// changes nothing; the repository refuses such a name on its own too.
+TEST_F(ViewInput, LevelTitleTakesNoNameAnotherLevelBears)
+{
+    m_editor->trigger()->set_num_levels(2);
+    const std::string first = m()->get_trigger_level_name(0, -1);
+    const struct {
+        const char* name;
+        bool refused;
+    } cases[] = {{first.c_str(), true}, {"armed", false}};
+    for (const auto& c : cases) {
+        MSG_JOURNAL::clear();
+        const QByteArray before = saved();
+        const std::string second = m()->get_trigger_level_name(1, -1);
+        type_into(new VOKR_EDIT(m_view.get(), m(), -1, VOKR_VIEW::FIRST_LEVEL_COLUMN + 1), c.name);
+        EXPECT_EQ(shown_messages(),
+                  c.refused ? std::vector<std::string>{"VOKR_DUPLICATE_NAME"} : std::vector<std::string>{})
+            << c.name;
+        EXPECT_EQ(m()->get_trigger_level_name(1, -1), c.refused ? second : std::string(c.name));
+        if (c.refused) {
+            EXPECT_EQ(saved().toStdString(), before.toStdString());
+        }
+    }
+    EXPECT_FALSE(m_editor->trigger()->set_level_name(1, first.c_str()));
+    EXPECT_EQ(m()->get_condition_names(-1).join(", ").toStdString(), first + ", armed");
+}
+
 TEST_F(ViewInput, ComparisonTextCommitsOnlyWhenValid)
 {
     const struct {

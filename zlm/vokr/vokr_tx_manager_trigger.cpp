@@ -3,6 +3,7 @@
 #include "vokr_tx_manager.h"
 
 #include "vokr_assert.h"
+#include "vokr_msg.h"
 
 #include <iterator>
 #include <memory>
@@ -258,9 +259,17 @@ const char* VOKR_TX_MANAGER::get_trigger_level_name(int level, int instance) con
     return trigger_at(instance)->get_level_name(level);
 }
 
+// Level names are how the state-based flow and the level titles tell levels apart: a name that
+// another level bears is refused and told to the user, and the level keeps its own.
 bool VOKR_TX_MANAGER::set_trigger_level_name(const QString& name, int level, int instance)
 {
     VOKR_ASSERT(!this->is_empty());
+    const QStringList names = get_condition_names(instance);
+    const int holder = names.indexOf(name);
+    if (holder >= 0 && holder != level) {
+        vokr_prompt(vokr_msg_duplicate_name());
+        return false;
+    }
     return trigger_at(instance)->set_level_name(level, name.toLocal8Bit().constData());
 }
 
