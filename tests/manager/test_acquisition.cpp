@@ -173,14 +173,13 @@ protected:
     }
 
     // A run of these entries with callbacks that post to the recorder.
-    void run(std::initializer_list<int> entries, bool autorun = false)
+    void run(std::initializer_list<int> entries)
     {
         requests.clear();
         for (int e : entries) {
             callbacks.push_back(std::make_unique<VOKR_CONTROL_CMD_ELA_INT>(&recorder, e));
             DAW_CONTROL::ACQ_PARAMETER p;
             p.callback = callbacks.back().get();
-            p.autorun = autorun;
             requests.push_back(p);
         }
         m->run(&requests);
@@ -522,33 +521,6 @@ TEST_F(ACQUISITION, StopAndJtagErrorEndAWaitingAcquisition)
     EXPECT_EQ(recorder.events[0].instance, 0u);
     EXPECT_FALSE(requests[0].data_log->is_data_available(false));
     EXPECT_FALSE(requests[0].data_log->is_acquiring_data());
-}
-
-// A stop after each call of a run, and after an autorun's first capture: the next call is "not
-// running", and the log keeps no capture that was not delivered before the stop.
-TEST_F(ACQUISITION, StopEndsTheRunInEveryPhase)
-{
-    set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
-    jop_record_compile(m->get_session());
-    for (size_t calls = 1; calls <= FULL_RUN.size(); ++calls) {
-        for (const bool autorun : {false, true}) {
-            SCOPED_TRACE(testing::Message() << calls << " calls, autorun " << autorun);
-            daw_sim::reset();
-            recorder.events.clear();
-            m->set_instance_acq_state(0, VOKR_ACQ_NOT_RUNNING);
-            run({0}, autorun);
-            for (size_t i = 0; i < calls; ++i)
-                daw_sim::step();
-            std::vector<uint32_t> expected = recorder.states();
-            const bool captured = std::count(expected.begin(), expected.end(), 0x400000u) > 0;
-            if (expected.back() != 0x40000)
-                expected.push_back(0x40000);
-            m->stop(-1);
-            daw_sim::drain();
-            EXPECT_EQ(recorder.states(), expected);
-            EXPECT_EQ(requests[0].data_log->is_data_available(false), captured);
-        }
-    }
 }
 
 // The target makes the nodes' signals from the open project's design: without a project, or
