@@ -171,14 +171,51 @@ int run_script(Tcl_Interp* interp, const std::string& file)
     return 0;
 }
 
+// The project description named with --project for the editor last opened; empty when each
+// session's own is used.
+std::string& named_project()
+{
+    static std::string project;
+    return project;
+}
+
+// The first "*.kproj" in the session's directory, or empty.
+std::string project_beside(const std::string& session)
+{
+    const QDir dir = QFileInfo(QString::fromLocal8Bit(session.c_str())).absoluteDir();
+    const QStringList found = dir.entryList({"*.kproj"}, QDir::Files, QDir::Name);
+    return found.isEmpty() ? std::string() : dir.filePath(found.first()).toLocal8Bit().toStdString();
+}
+
 // The project description named on the command line, or found beside the session.
 std::string project_of(const HOST_OPTIONS& options)
 {
-    if (!options.project.empty() || options.session.empty())
-        return options.project;
-    const QDir dir = QFileInfo(QString::fromLocal8Bit(options.session.c_str())).absoluteDir();
-    const QStringList found = dir.entryList({"*.kproj"}, QDir::Files, QDir::Name);
-    return found.isEmpty() ? std::string() : dir.filePath(found.first()).toLocal8Bit().toStdString();
+    return options.project.empty() && !options.session.empty() ? project_beside(options.session) : options.project;
+}
+
+// The project beside a session opened without --project becomes the open one; a session with
+// none beside it is open without a project, which is said once, with the folder searched.
+void open_project_beside(const std::string& session)
+{
+    const std::string project = project_beside(session);
+    const PRJ_PROJECT* open = PRJ_PROJECT::get_open();
+    std::string error;
+    if (!project.empty() && open && open->get_path() == project)
+        return;
+    PRJ_PROJECT::close();
+    if (project.empty()) {
+        const QString folder = QFileInfo(QString::fromLocal8Bit(session.c_str())).absolutePath();
+        MSG_W warning;
+        warning.fill_args(
+            "No project description (*.kproj) in %1!s!: the session is open without a project, so "
+            "the simulated target cannot run it (name one with --project FILE)/WHOST_NO_PROJECT",
+            folder.toLocal8Bit().constData());
+        warning.post();
+    } else if (!PRJ_PROJECT::open(project, &error)) {
+        MSG_E failure;
+        failure.fill_args("%1!s!/EHOST_PROJECT_NOT_READ", error.c_str());
+        failure.post();
+    }
 }
 
 // The bench holds the design as it was last compiled: a session opened on the bench's device
@@ -193,6 +230,15 @@ void program_bench(const KSM_TX_SESSION* session)
     }
 }
 
+// Every session the editor opens, from the command line or with File > Open, finds its project
+// and the bench as the suite's process would have them.
+void on_session_opened(KSM_TX_SESSION* session)
+{
+    if (named_project().empty())
+        open_project_beside(session->get_data_session()->get_name());
+    program_bench(session);
+}
+
 // Loads the project, creates the editor's frame window and opens the session in it; null
 // when either fails.
 VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
@@ -203,6 +249,7 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
         std::fprintf(stderr, "korvane_host: %s\n", error.c_str());
         return nullptr;
     }
+    named_project() = options.project;
     VOKR_FRAME_WND* frame = zlm_vokr_create_frame_wnd(WEX_FRAME_MODE_MAIN_WINDOW, nullptr);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     // The window has the size it is shown at before the session lays out its panes in it.
@@ -222,7 +269,6 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
             delete frame;
             return nullptr;
         }
-        program_bench(manager->get_session());
         std::printf("korvane_host: opened %s with %d instance(s)%s\n", options.session.c_str(),
                     manager->get_session()->get_num_instances(),
                     project.empty() ? "" : (", project " + project).c_str());
@@ -286,6 +332,7 @@ int main(int argc, char** argv)
     MSG_JOURNAL::set_interactive(options.script.empty() && !offscreen);
     MSG_JOURNAL::set_echo(true);
 
+    ksm_set_session_opened_hook(on_session_opened);
     Tcl_Interp* interp = create_interpreter(argv[0]);
     const bool screenshot = !options.screenshot.empty() && options.script.empty();
     const bool stay = options.script.empty() && !offscreen && !screenshot;

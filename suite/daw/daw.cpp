@@ -68,7 +68,8 @@ struct REQUEST {
     KSM_DATA_LOG* log = nullptr;
     DAW_CONTROL_ELA_INT* callback = nullptr;
     bool autorun = false;
-    bool ended = false;  // its ending call was queued: nothing follows it
+    bool ended = false;    // its ending call was queued: nothing follows it
+    bool stopped = false;  // ended by a stop: a capture not yet written into the log never is
     std::deque<STEP> script;
     int depth = 0;  // of the log: how long a paced capture and offload last
     // What a capture writes, planned on the thread that started the run: the worker reads
@@ -268,7 +269,7 @@ void post_log_write(COURIER* courier, const std::shared_ptr<REQUEST>& r, const S
     QCoreApplication::postEvent(courier, new COURIER::WORK([r, step] {
                                     SIMULATOR& s = sim();
                                     std::unique_lock<std::mutex> hold(s.lock);
-                                    KSM_DATA_LOG* log = r->log;
+                                    KSM_DATA_LOG* log = step.fill && r->stopped ? nullptr : r->log;
                                     hold.unlock();
                                     if (log)
                                         write_log(log, step, *r->plan);
@@ -462,13 +463,12 @@ bool DAW_CONTROL::stop(KSM_DATA_INSTANCE* instance)
     std::unique_lock<std::mutex> hold(s.lock);
     bool stopped = false;
     for (auto& r : s.requests) {
-        if (r->instance != instance || r->ended)
+        if (r->instance != instance || r->stopped || (r->ended && r->script.empty()))
             continue;
-        // A capture already under way is delivered; only what would follow it is dropped.
-        while (!r->script.empty() && r->script.back().code != DAW_EVENT_DATA_READY)
-            r->script.pop_back();
+        // Whatever phase the run is in ends now: a capture not yet offloaded is dropped.
+        r->script.clear();
         r->script.push_back({not_running_code(*r), 0, 0, false});
-        r->ended = true;
+        r->ended = r->stopped = true;
         stopped = true;
     }
     wake(s, hold);

@@ -25,7 +25,9 @@
 // advanced levels evaluate their expression as the level's HDL would, registers starting at 0.
 // Sequential levels are met in turn, each at the first sample after the one that met the level
 // before it. A state-based flow runs its current state's statements every sample. A level with
-// a custom HDL block, or a flow that does not check, makes the run refuse with a posted error.
+// a custom HDL block, or a flow that does not check, makes the run refuse with a posted error; so
+// does an instance whose signals the target cannot make: no project open, or one that has none of
+// the instance's nodes.
 // The storage qualifier picks the stored samples (the trigger sample is always stored): all, a
 // pattern's samples, from a start pattern's sample to a stop pattern's, the samples where a node
 // changed, those where the input port is high, or the flow's start_store/stop_store. The log
@@ -97,7 +99,9 @@ public:
     // Accepts or refuses the whole batch; every request needs a log. After acceptance each
     // request's callback hears its progress.
     static bool run(std::vector<ACQ_PARAMETER>* requests);
-    // Ends the acquisition of that instance; its callback then hears "not running".
+    // Ends the acquisition of that instance at once, in whatever phase it is: a capture not yet
+    // written into the log is dropped (the log keeps what an autorun captured before), and the
+    // callback hears "not running" next.
     static bool stop(KSM_DATA_INSTANCE* instance);
     // Fills the log with what the device captured for the log's trigger; false on a JTAG failure.
     static bool offload(KSM_DATA_LOG* log);

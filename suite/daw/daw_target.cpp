@@ -336,6 +336,22 @@ long long place_segment(daw_eval::PROGRAM* program, long long found, long long f
     return last;
 }
 
+// Why the target cannot give the instance's nodes their signals, or an empty text: it makes
+// them from the open project's design, so it needs a project that knows one of them at least.
+std::string missing_design(const KSM_TX_TRIGGER* trigger, const KSM_TX_SIGNAL_SET* set)
+{
+    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
+    if (!project)
+        return "no project is open, so the simulated target has no design to give the instance's nodes their signals";
+    int nodes = 0;
+    for (const KSM_TX_SIGNAL_NODES* list :
+         {static_cast<const KSM_TX_SIGNAL_NODES*>(trigger), static_cast<const KSM_TX_SIGNAL_NODES*>(set)})
+        for (int row = 0; row < list->get_num_nodes(); ++row, ++nodes)
+            if (daw_target::source_of(list->get_node_name(row)).known)
+                return std::string();
+    return nodes ? "the open project " + project->get_name() + " has none of the instance's nodes" : std::string();
+}
+
 }  // namespace
 
 namespace daw_target {
@@ -346,8 +362,8 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     const KSM_TX_SIGNAL_SET* set = trigger ? trigger->get_signal_set() : nullptr;
     if (!set)
         return false;
-    std::string message;
-    std::unique_ptr<daw_eval::PROGRAM> program = daw_eval::PROGRAM::make(trigger, &message);
+    std::string message = missing_design(trigger, set);
+    std::unique_ptr<daw_eval::PROGRAM> program = message.empty() ? daw_eval::PROGRAM::make(trigger, &message) : nullptr;
     if (!program) {
         if (error)
             *error = message;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -738,8 +739,11 @@ public:
     KSM_TX_TRIGGER_OUT_INTERFACE* get_trigger_out() { return &m_trigger_out; }
     int get_trigger_out_latency() const;
     void set_trigger_out_latency(int cycles);
-    // Checksum of the trigger configuration.
+    // Checksum of what a compile fixes in the trigger and its signal set (ksm_checksum.cpp);
+    // what the device takes at the start of each run does not change it.
     unsigned int get_crc_value(bool flag = false) const;
+    // The checksum earlier builds recorded: that of the whole text form.
+    unsigned int get_text_form_crc_value() const;
     // Whether the last compile routed this trigger's nodes incrementally; set by the compile.
     bool is_using_incremental_route() const;
     void set_using_incremental_route(bool used);
@@ -970,6 +974,9 @@ using KSM_DATA_INSTANCE = KSM_TX_INSTANCE;
 // Every transactional session alive in the process that holds an open data session, oldest
 // first: what a compile of the design writes its record into.
 std::vector<KSM_TX_SESSION*> ksm_get_open_sessions();
+// Called with every session that open_session has opened, before it returns: how the process
+// that plays the suite's GUI learns which session the editor opened. None by default.
+void ksm_set_session_opened_hook(std::function<void(KSM_TX_SESSION* session)> hook);
 
 // Whether the instance's compile record holds a reroute not yet made: the configuration the
 // last routing pass placed differs from the one the last full compile built.

@@ -226,6 +226,35 @@ std::vector<KSM_TX_SESSION*> ksm_get_open_sessions()
     return open;
 }
 
+namespace {
+
+std::function<void(KSM_TX_SESSION*)>& opened_hook()
+{
+    static std::function<void(KSM_TX_SESSION*)> hook;
+    return hook;
+}
+
+// A design that an earlier build compiled from the trigger as it stands is recorded again with
+// today's checksum, so that the session does not ask for a compile it does not need.
+void adopt_earlier_checksums(KSM_DATA_SESSION* data)
+{
+    for (int i = 0; i < data->get_num_instances(); ++i) {
+        KSM_TX_INSTANCE* instance = data->get_instance(i);
+        const KSM_TX_SIGNAL_SET* set = instance->get_active_signal_set();
+        const KSM_TX_TRIGGER* trigger = set ? set->get_active_trigger() : nullptr;
+        const unsigned int full = instance->get_compiled_checksum();
+        if (!trigger || full == 0 || full != trigger->get_text_form_crc_value())
+            continue;
+        const unsigned int routing = instance->get_compiled_routing_checksum();
+        const unsigned int now = trigger->get_crc_value(false);
+        instance->set_compiled_checksums(now, routing == full ? now : routing);
+    }
+}
+
+}  // namespace
+
+void ksm_set_session_opened_hook(std::function<void(KSM_TX_SESSION*)> hook) { opened_hook() = std::move(hook); }
+
 KSM_TX_SESSION::KSM_TX_SESSION(KSM_TX_TREE_OBJECT* root, bool) : m_root(root) { open_sessions().push_back(this); }
 
 KSM_TX_SESSION::~KSM_TX_SESSION()
@@ -281,14 +310,20 @@ bool KSM_TX_SESSION::open_session(const char* path)
     m_newer_format = false;
     KSM_DATA_MANAGER* manager = KSM_DATA_MANAGER::get_data_repository_manager();
     KSM_DATA_SESSION* open = manager->get_session_opened(path);
-    if (open && manager->owns_session(open))
-        return attach(open, false);
-    std::unique_ptr<KSM_DATA_SESSION> data =
-        ksm_read_session_file(clean_path(path), m_root, &m_last_error, &m_newer_format);
-    if (!data)
-        return false;
-    data->set_modified(false);
-    return attach(data.release(), true);
+    if (open && manager->owns_session(open)) {
+        attach(open, false);
+    } else {
+        std::unique_ptr<KSM_DATA_SESSION> data =
+            ksm_read_session_file(clean_path(path), m_root, &m_last_error, &m_newer_format);
+        if (!data)
+            return false;
+        adopt_earlier_checksums(data.get());
+        data->set_modified(false);
+        attach(data.release(), true);
+    }
+    if (opened_hook())
+        opened_hook()(this);
+    return true;
 }
 
 bool KSM_TX_SESSION::save_session(const char* path)

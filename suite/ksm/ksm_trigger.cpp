@@ -2,9 +2,6 @@
 #include "ksm_state.h"
 #include "ruv.h"
 
-#include <QByteArray>
-#include <QCryptographicHash>
-
 #include <algorithm>
 #include <climits>
 #include <sstream>
@@ -576,17 +573,6 @@ void KSM_TX_TRIGGER::set_trigger_out_latency(int cycles)
     ksm_set(this, m_state, &STATE::trigger_out_latency, cycles);
 }
 
-unsigned int KSM_TX_TRIGGER::get_crc_value(bool) const
-{
-    std::string text;
-    append_text_form(&text);
-    const QByteArray digest = QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha1);
-    unsigned int crc = 0;
-    for (int i = 0; i < static_cast<int>(sizeof crc); ++i)  // the first bytes of the digest
-        crc = (crc << 8) | static_cast<unsigned char>(digest[i]);
-    return crc;
-}
-
 bool KSM_TX_TRIGGER::is_using_incremental_route() const { return m_state->incremental_route; }
 
 void KSM_TX_TRIGGER::set_using_incremental_route(bool used) { ksm_set(this, m_state, &STATE::incremental_route, used); }
@@ -607,6 +593,8 @@ void append_level(std::ostringstream& out, const char* what, int index, const KS
 
 }  // namespace
 
+// Sessions saved by earlier builds recorded the checksum of this text as what their design was
+// compiled with (get_text_form_crc_value): a change here makes them ask for a compile once.
 void KSM_TX_TRIGGER::append_text_form(std::string* text) const
 {
     const STATE& s = *m_state;

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QThread>
 
+#include <functional>
+
 #include <sstream>
 #include <thread>
 
@@ -331,7 +333,7 @@ TEST_F(ACQUISITION, IncompatibleLogAsksOnceAndNeverLeavesNewLogsBehind)
     ASSERT_TRUE(m->add_instance());
     frame->set_qstring_filepath(QString::fromStdString(path("demo.lmx")));
     jop_record_compile(m->get_session());
-    m->get_session()->get_trigger_at(1)->set_trigger_position(KSM_TPOS_POST);  // not what was compiled
+    m->get_session()->get_signal_set_at(1)->set_sample_depth(2048);  // not what was compiled
     wex_set_flow_runner(nullptr);  // the question is under test, so the design stays as compiled
     const bool fast = FAJ_RR_STATE_MANAGER::get_instance()->is_rapid_recompile_supported(false);
     const int compile_flow = fast ? FSTR_FLOW_FAST_RECOMPILATION : FSTR_FLOW_FULL_COMPILATION;
@@ -391,12 +393,112 @@ TEST_F(ACQUISITION, CompatibleRunStartsEveryEntryAndARefusedOneLeavesNothing)
     EXPECT_TRUE(m->is_instance_acquiring(1));
     EXPECT_EQ(log_count(1), logs[1] + 1);
     EXPECT_TRUE(m->is_compile_or_reroute_needed(&compile, &reroute) == false);
+    // The trigger position is written into the device at the start of a run; the depth is built.
     m->get_session()->get_trigger_at(1)->set_trigger_position(KSM_TPOS_POST);
+    EXPECT_FALSE(m->is_compile_or_reroute_needed(&compile, &reroute));
+    m->get_session()->get_signal_set_at(1)->set_sample_depth(2048);
     EXPECT_TRUE(m->is_compile_or_reroute_needed(&compile, &reroute));
     EXPECT_TRUE(compile);
     // The frame's compile runs the simulated compile, which takes the changed trigger in.
     EXPECT_TRUE(frame->start_flow(FSTR_FLOW_FULL_COMPILATION, "", true, false, true));
     EXPECT_FALSE(m->is_compile_or_reroute_needed(&compile, &reroute));
+}
+
+// Each edit in turn, and whether it changes the checksum: what a compile builds does, what the
+// device takes at the start of a run does not.
+TEST_F(ACQUISITION, TheChecksumCoversWhatACompileBuildsAndNotWhatARunWrites)
+{
+    KSM_TX_TRIGGER* t = m->get_trigger_nodes(-1);
+    KSM_TX_SIGNAL_SET* set = m->get_signal_nodes(-1);
+    const int bit = t->find_node("cpu|pc[3]"), bus = t->find_node("cpu|pc[15..0]");
+    auto flow = [this](const char* go, const char* value, const char* logical, const char* compare) {
+        m->set_unified_state_text(QString("state ST1:\nif (c1 %1 %2 %3 condition1) goto %4;\nstate ST2:\ntrigger;\n"
+                                          "state ST3:\ntrigger;\n")
+                                      .arg(compare, value, logical, go));
+    };
+    auto expression = [t](const char* text) {
+        t->set_level_type(1, KSM_LTYPE_ADVANCED);
+        t->set_advanced_trigger_expression(1, text);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> edit;
+        bool compiled;
+    } edits[] = {
+        {"a node's condition", [&] { t->set_trigger_condition(bit, 0, KSM_CTYPE_RISING_EDGE); }, false},
+        {"a pattern's condition", [&] { t->set_pattern_condition(bit, 0, KSM_CTYPE_LOW); }, false},
+        {"a comparison and its values",
+         [&] {
+             t->set_comparison_enabled(bus, 0, true);
+             t->set_comparison_operand(bus, 0, 0, KSM_CTYPE_COMPARE_EQUAL_TO);
+             t->set_comparison_value(bus, 0, 0, 7);
+         },
+         false},
+        {"a power-up condition",
+         [&] {
+             t->set_power_up_selection(true);
+             t->set_trigger_condition(bit, 0, KSM_CTYPE_HIGH);
+             t->set_power_up_selection(false);
+         },
+         false},
+        {"the trigger position", [&] { t->set_trigger_position(KSM_TPOS_POST); }, false},
+        {"the storage qualifier's switch", [&] { t->set_storage_qualifier_disabled(true); }, false},
+        {"the trigger in and out conditions",
+         [&] {
+             t->get_trigger_in()->set_condition(KSM_CTYPE_FALLING_EDGE);
+             t->get_trigger_out()->set_condition(KSM_CTYPE_ACTIVE_LOW);
+         },
+         false},
+        {"a level's name", [&] { t->set_level_name(0, "start"); }, false},
+        {"the sample depth", [&] { set->set_sample_depth(2048); }, true},
+        {"the RAM type", [&] { set->set_ram_type(KSM_RAM_LARGE); }, true},
+        {"the pipeline", [&] { set->set_pipeline_level(2); }, true},
+        {"the clock", [&] { set->set_clock("cpu|alu|carry", false); }, true},
+        {"a node's data enable", [&] { set->set_node_use(bit, KSM_CAPTURE_TRIGGER); }, true},
+        {"a node's storage enable", [&] { t->set_storage_enabled(bit, false); }, true},
+        {"the level count", [&] { t->set_num_levels(2); }, true},
+        {"a level's kind", [&] { t->set_level_type(0, KSM_LTYPE_BASIC_OR); }, true},
+        {"the storage qualifier", [&] { t->set_storage_qualifier_type(KSM_SQTYPE_TRANSITIONAL); }, true},
+        {"segments", [&] { t->set_segmented(true); }, true},
+        {"trigger in", [&] { t->get_trigger_in()->set_enabled(true); }, true},
+        {"trigger out's pin", [&] { t->get_trigger_out()->set_pin_name("probe"); }, true},
+        {"an advanced level", [&] { expression("compare({'cpu|pc[1]','cpu|pc[0]'},>,variable(1),vc,uc)"); }, true},
+        {"its variable value and operator",
+         [&] { expression("compare({'cpu|pc[1]','cpu|pc[0]'},<,variable(2),vc,uc)"); }, false},
+        {"its comparison made constant", [&] { expression("compare({'cpu|pc[1]','cpu|pc[0]'},<,2,cc,uc)"); }, true},
+        {"its constant value", [&] { expression("compare({'cpu|pc[1]','cpu|pc[0]'},<,3,cc,uc)"); }, true},
+        {"a detector's pattern, a shift's and a counter's run-time values",
+         [&] { expression("and(mbpm('RX',{'led[0]','led[1]'}),ec(8,9,c,1,'led[2]'))"); }, true},
+        {"", [&] { expression("and(mbpm('FH',{'led[0]','led[1]'}),ec(8,200,e,0,'led[2]'))"); }, false},
+        {"a counter's width", [&] { expression("and(mbpm('FH',{'led[0]','led[1]'}),ec(9,200,e,0,'led[2]'))"); }, true},
+        {"state-based flow control",
+         [&] {
+             t->set_state_based(true);
+             t->set_counter_count(1);
+         },
+         true},
+        {"a flow", [&] { flow("ST2", "5", "&&", "<"); }, true},
+        {"its goto destination", [&] { flow("ST3", "5", "&&", "<"); }, true},
+        {"run-time options",
+         [&] {
+             for (auto option : {RUV_RUNTIME_GOTO_DESTINATIONS, RUV_RUNTIME_COMPARISON_VALUES,
+                                 RUV_RUNTIME_LOGICAL_OPERATORS, RUV_RUNTIME_COMPARISON_OPERATORS})
+                 m->set_configurable(option, true);
+         },
+         true},
+        {"the run-time parts of the flow", [&] { flow("ST2", "6", "||", ">="); }, false},
+        {"a flow counter's width",
+         [&] {
+             const int width = 8;
+             t->set_counter(0, nullptr, &width, nullptr);
+         },
+         true},
+    };
+    for (const auto& e : edits) {
+        const unsigned int before = t->get_crc_value(false);
+        e.edit();
+        EXPECT_EQ(t->get_crc_value(false) != before, e.compiled) << e.what;
+    }
 }
 
 TEST_F(ACQUISITION, StopAndJtagErrorEndAWaitingAcquisition)
@@ -419,6 +521,33 @@ TEST_F(ACQUISITION, StopAndJtagErrorEndAWaitingAcquisition)
     EXPECT_EQ(recorder.events[0].instance, 0u);
     EXPECT_FALSE(requests[0].data_log->is_data_available(false));
     EXPECT_FALSE(requests[0].data_log->is_acquiring_data());
+}
+
+// The target makes the nodes' signals from the open project's design: without a project, or
+// with one that has none of the instance's nodes, a run is refused with the reason.
+TEST_F(ACQUISITION, RunWithoutTheDesignIsRefusedWithTheReason)
+{
+    jop_record_compile(m->get_session());
+    const struct {
+        const char* project;  // null: none open
+        const char* reason;
+    } cases[] = {{nullptr, "no project is open"},
+                 {"top other\nnode x input pre\n", "has none of the instance's nodes"}};
+    for (const auto& c : cases) {
+        PRJ_PROJECT::close();
+        if (c.project) {
+            ASSERT_NO_FATAL_FAILURE(open_project(c.project));
+        }
+        MSG_JOURNAL::clear();
+        const int logs = log_count(0);
+        run({0});
+        EXPECT_EQ(daw_sim::request_count(), 0);
+        EXPECT_FALSE(m->is_instance_acquiring(0));
+        EXPECT_EQ(log_count(0), logs);
+        const std::vector<MSG_RECORD> errors = posted("DAW_TRIGGER_NOT_RUNNABLE");
+        ASSERT_EQ(errors.size(), 1u) << c.reason;
+        EXPECT_NE(errors[0].text.find(c.reason), std::string::npos) << errors[0].text;
+    }
 }
 
 TEST_F(ACQUISITION, ReadDataShowsTheOffloadOrRemovesTheLog)

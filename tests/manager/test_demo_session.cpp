@@ -195,4 +195,34 @@ TEST(DemoSession, IsWhatTheEditorMakesOfTheDemoProject)
     PRJ_PROJECT::close();
 }
 
+// The demo session as an earlier build saved it: its compile record holds that build's checksum
+// of the trigger. It opens compiled; a record of another trigger still asks for a compile.
+TEST(DemoSession, OneSavedByAnEarlierBuildOpensCompiledUnlessChangedSince)
+{
+    std::string error;
+    ASSERT_TRUE(PRJ_PROJECT::open((DEMO + "demo.kproj").toStdString(), &error)) << error;
+    QFile earlier(VOKR_TEST_DATA_DIR "/demo_saved_earlier.lmx");
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    const QByteArray saved = earlier.readAll();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("demo.lmx");
+    for (const bool changed : {false, true}) {
+        QByteArray bytes = saved;
+        if (changed)  // a condition changed after the compile
+            bytes.replace("slot=\"3\" condition=\"5\"", "slot=\"3\" condition=\"6\"");
+        ASSERT_NE(bytes == saved, changed);
+        write_file(path, bytes);
+        VOKR_TX_MANAGER manager(nullptr);
+        bool renamed = false;
+        std::string name;
+        ASSERT_TRUE(manager.open_document(path.toLocal8Bit().constData(), &renamed, &name));
+        bool compile = false, reroute = false;
+        EXPECT_EQ(manager.is_compile_or_reroute_needed(&compile, &reroute), changed);
+        EXPECT_FALSE(manager.get_session()->is_modified());
+        jop_record_compile(manager.get_session());  // the one compile it asks for is the last
+        EXPECT_FALSE(manager.is_compile_or_reroute_needed(&compile, &reroute));
+    }
+    PRJ_PROJECT::close();
+}
+
 }  // namespace

@@ -306,17 +306,14 @@ TEST_F(INSTANCE_PANE, StatusHelpOpensTheTopicOfTheTextShown)
 
 TEST_F(INSTANCE_PANE, StatusLineTellsTheNextStep)
 {
-    // The demo as never compiled: a compile is asked for only while the recompile action can be used.
+    // The demo as never compiled, then compiled without a programming file, then with one.
     m->get_session()->get_instance_at(0)->set_compiled_checksums(0, 0);
-    QAction* recompile = m->get_action(PIRQ_ACTION_TOOLBAR_RECOMPILE, QVariant());
-    for (bool enabled : {true, false}) {
-        QCoreApplication::sendPostedEvents();
-        recompile->setEnabled(enabled);
-        pane->on_update(nullptr, VOKR_HINT_INSTANCES);
-        EXPECT_EQ(pane->get_status_line()->text(),
-                  enabled ? "Start Quickfold to continue" : "Program the device to continue");
-    }
+    refresh();
+    EXPECT_EQ(pane->get_status_line()->text(), "Start Quickfold to continue");
     jop_record_compile(m->get_session());
+    refresh();
+    EXPECT_EQ(pane->get_status_line()->text(), "Compile the project to continue");
+    m->get_session()->set_sif_file_name(path("demo.sif").c_str());
     refresh();
     EXPECT_EQ(pane->get_status_line()->text(), "Program the device to continue");
     KSM_TX_INSTANCE* instance = m->get_session()->get_instance_at(0);

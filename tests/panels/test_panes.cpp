@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -81,6 +82,13 @@ TEST_F(PANES, AttachedFilesAreListedRenamedDeletedAndProgrammed)
     ASSERT_EQ(files->rowCount(), 3);
     EXPECT_EQ(files->item(0, 1)->text(), "compatible");
     EXPECT_EQ(files->item(1, 1)->text(), "not compatible");
+
+    // A run disables the chain's controls and the file's; its end gives every one of them back.
+    QWidget* controls[] = {jtag->get_hardware_combo(), jtag->get_device_combo(), jtag->get_setup_button(),
+                           jtag->get_scan_button(), jtag->get_browse_button()};
+    for (const int hint : {0x8000020, 0x4000020})
+        for (QWidget* control : controls)
+            EXPECT_EQ((jtag->on_update(nullptr, hint), control->isEnabled()), hint == 0x4000020) << std::hex << hint;
 
     // Program needs the chain set; rename and extract do not.
     QTreeView* list = jtag->get_file_list();

@@ -224,11 +224,10 @@ void VOKR_INSTANCE_WIDGET::update_status_line()
     bool recompile = false, reroute = false;
     if (m_tx_manager->is_compile_or_reroute_needed(&recompile, &reroute)) {
         const bool full = JOP_INSTANCE_BUILDER::design_contains_partial_reconfig();
-        const QString& text = full ? VOKR_COMPILE_DESIGN : recompile ? VOKR_RECOMPILE_DESIGN : VOKR_REROUTE_DESIGN;
-        // A request to compile only while the action it names can be used; else Run asks.
-        if (m_tx_manager->get_action(full ? PIRQ_ACTION_TOOLBAR_COMPILE : PIRQ_ACTION_TOOLBAR_RECOMPILE, QVariant())
-                ->isEnabled())
-            return set_status_line(text, vokr_red_palette());
+        return set_status_line(full        ? VOKR_COMPILE_DESIGN
+                               : recompile ? VOKR_RECOMPILE_DESIGN
+                                           : VOKR_REROUTE_DESIGN,
+                               vokr_red_palette());
     }
     if (m_tx_manager->is_any_instance_acquiring())
         return set_status_line(VOKR_ACQUISITION_IN_PROGRESS, vokr_green_palette());
@@ -238,8 +237,12 @@ void VOKR_INSTANCE_WIDGET::update_status_line()
     scan.rescan();
     if (!scan.is_device_available() || scan.is_jtag_comm_error())
         return set_status_line(VOKR_INVALID_JTAG_CONFIGURATION, vokr_yellow_palette());
+    // The device is programmed from the programming file that a compile writes and names.
+    QString file;
     if (m_tx_manager->is_program_needed(&scan))
-        return set_status_line(VOKR_PROGRAM_DEVICE, vokr_red_palette());
+        return set_status_line(
+            m_tx_manager->get_sif_file_name(&file) && !file.isEmpty() ? VOKR_PROGRAM_DEVICE : VOKR_COMPILE_DESIGN,
+            vokr_red_palette());
     set_status_line(VOKR_READY_TO_ACQUIRE, vokr_transparent_palette());
 }
 

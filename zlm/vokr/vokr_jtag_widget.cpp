@@ -204,6 +204,7 @@ void VOKR_JTAG_WIDGET::on_update(QObject*, int hint)
     if (hint & VOKR_HINT_STATUS) {
         for (QWidget* w : chain_controls)
             w->setEnabled(true);
+        get_browse_button()->setEnabled(true);  // disabled with the others when a run starts
         enable_program_button();
         show_running(false);
     } else if (hint & VOKR_HINT_ACQUISITION_STARTED) {

@@ -1,0 +1,43 @@
+# A session copied alone to another folder, away from its project: opening it, from the command
+# line or with File > Open, warns once and names the folder searched; F5 is refused with the
+# reason instead of waiting for a trigger the simulated target cannot give.
+source [file join [file dirname [info script]] e2e_lib.tcl]
+
+set work [e2e_workspace session_alone]
+set alone [file join $work alone]
+file mkdir $alone
+file copy [file join $work demo.lmx] $alone
+set session_file [file join $alone demo.lmx]
+
+# The posted messages of the journal with that identifier.
+proc posted {identifier} {
+    set found {}
+    foreach record [::korvane::msg::log] {
+        if {[dict get $record event] eq "posted" && [dict get $record identifier] eq $identifier} {
+            lappend found [dict get $record text]
+        }
+    }
+    return $found
+}
+
+foreach how {command_line file_open} {
+    ::korvane::msg::clear
+    if {$how eq "command_line"} {
+        ::korvane::host::open_editor $session_file
+    } else {
+        ::korvane::host::open_editor
+        answer_dialog [list fileNameEdit $session_file] Open {action PIRQ_OPEN_ACTION -focus window}
+    }
+    set warnings [posted HOST_NO_PROJECT]
+    check {[llength $warnings] == 1} "$how: one warning: $warnings"
+    check {[string first $alone [lindex $warnings 0]] >= 0} "$how: the warning names the folder: $warnings"
+
+    ::korvane::msg::clear
+    key node_list F5
+    check {![session acquiring]} "$how: F5 starts nothing: [status_texts]"
+    set refusals [posted DAW_TRIGGER_NOT_RUNNABLE]
+    check {[llength $refusals] == 1 && [string match "*no project is open*" [lindex $refusals 0]]} \
+        "$how: F5 is refused with the reason: $refusals"
+    check {[dict get [status_texts] status] eq "Not running"} "$how: the instance is not running: [status_texts]"
+    close_window
+}

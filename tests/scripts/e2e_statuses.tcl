@@ -1,0 +1,36 @@
+# The instance manager's status line names a step a person can take, and the same session reads
+# the same however it was opened. On the demo: opened from the command line and with File > Open,
+# then each state in turn, its named step taken by hand: Run, Stop, the toolbar's recompile after
+# the flow control became state-based, and the JTAG pane's Program.
+source [file join [file dirname [info script]] e2e_lib.tcl]
+
+set work [e2e_workspace statuses]
+set session_file [file join $work demo.lmx]
+::korvane::host::open_editor $session_file
+set from_command_line [status_texts]
+close_window
+::korvane::host::open_editor
+answer_dialog [list fileNameEdit $session_file] Open {action PIRQ_OPEN_ACTION -focus window}
+check {[status_texts] eq $from_command_line} "File > Open reads as the command line: [status_texts], $from_command_line"
+
+proc banner {} { return [dict get [status_texts] banner] }
+
+check {[banner] eq "Ready to acquire"} "the demo is ready: [status_texts]"
+key node_list F5
+check {[session acquiring] && [banner] eq "Acquisition in progress"} "Run acquires: [status_texts]"
+key node_list Ctrl+E
+wait_acquisition
+check {[banner] eq "Ready to acquire"} "Stop ends the acquisition: [status_texts]"
+
+set_widgets {data_setup_tabs Setup flow_control State-based}
+check {[banner] eq "Start Quickfold to continue"} "a new flow control is compiled: [status_texts]"
+screenshot [file join [pwd] .. artifacts status_compile.png]
+action TOOLBAR_RECOMPILE -focus window
+update
+check {[banner] eq "Program the device to continue"} "the compile wrote a programming file: [status_texts]"
+screenshot [file join [pwd] .. artifacts status_program.png]
+click jtag_program
+update
+check {[banner] eq "Ready to acquire"} "the device holds the design: [status_texts]"
+::korvane::msg::answer no
+close_window
