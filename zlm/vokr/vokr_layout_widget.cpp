@@ -451,7 +451,10 @@ void VOKR_LAYOUT_WIDGET::on_update(QObject*, int hint)
 }
 
 // The power-up view and its instance share a tab: the switch moves the current index between
-// them and shows the Data tab unless a tab change happened during an acquisition.
+// them and shows the Data tab unless a tab change happened during an acquisition. The tab
+// changes without its signal, so the view is told of its new mode here: the refresh the data
+// brought was decided while the Setup tab still showed, and the Setup tab's controls would stay
+// over the waveforms until the acquisition ends.
 void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
 {
     const int current = m_tx_manager->get_current_instance_index();
@@ -465,9 +468,12 @@ void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
     QTabWidget* tabs = get_data_setup_tab_widget(-1);
     if (!tabs || m_tx_manager->is_data_mode(-1) || m_tab_changed_during_acquisition)
         return;
-    const QSignalBlocker blocker(tabs);
-    tabs->setCurrentIndex(0);
+    {
+        const QSignalBlocker blocker(tabs);
+        tabs->setCurrentIndex(0);
+    }
     m_tx_manager->set_int_state(-1, "active tab", 0);
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
 }
 
 void VOKR_LAYOUT_WIDGET::on_tabs_rebuilt()
