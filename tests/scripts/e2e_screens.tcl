@@ -37,9 +37,15 @@ proc ruler_region {} {
     return "[expr {$width - 2}]x[expr {$y + $height}]+$left+[dict get $list y]"
 }
 
-# Clicks the "Data" tab, at the left of the tab bar below the Data/Setup pages.
-proc click_data_tab {} {
-    click data_setup_tabs 30 [expr {[dict get [widget_state data_setup_tabs] height] - 10}]
+# Clicks the "Data" or the "Setup" tab, the first two of the tab bar below the Data/Setup pages.
+proc click_tab {name} {
+    set x [dict get {Data 30 Setup 130} $name]
+    click data_setup_tabs $x [expr {[dict get [widget_state data_setup_tabs] height] - 10}]
+}
+
+# The node list's width and the rectangle of the first row's Trigger Conditions cell.
+proc node_list_columns {} {
+    return [list [dict get [widget_state node_list] width] [cell {cpu|pc[15..0]} 12 -rect]]
 }
 
 set work [e2e_workspace screens]
@@ -52,7 +58,7 @@ screenshot [file join $pictures opened.png] 1280 800
 set_widgets {data_setup_tabs Setup}
 click instance_autorun
 wait_for {[session data_log] && [session acquiring]} 5000
-click_data_tab
+click_tab Data
 set during [file join $pictures autorun_data.png]
 screenshot $during
 check {[session acquiring]} "the picture was taken during Autorun"
@@ -63,3 +69,32 @@ screenshot $after
 set region [ruler_region]
 check {[differing_pixels $during $after $region] == 0} \
     "the ruler and the first waveform look the same during Autorun as after it (region $region)"
+
+# ---- the node list keeps its width and its columns on the Setup tab ----
+close_window
+::korvane::host::open_editor [file join [e2e_workspace screens_setup] demo.lmx]
+screenshot [file join $pictures setup_opened.png] 1280 800
+click_tab Setup
+set columns [node_list_columns]
+lassign $columns width conditions
+check {[lindex $conditions 0] + [lindex $conditions 2] < $width} "the Trigger Conditions column is whole: $columns"
+# A run the device refuses: the trigger changed since the compile, and the run goes ahead
+# without compiling on a device that holds the old one.
+set_value {cpu|pc[15..0]} 0 XXXXXXXXXRXXXXXX
+::korvane::msg::answer no
+click instance_run
+wait_acquisition
+check {[dict get [status_texts] status] eq "Instance version mismatch"} "the run was refused: [status_texts]"
+check {[node_list_columns] eq $columns} "after a refused run: [node_list_columns], not $columns"
+# A run stopped at once; the tab shows whatever came of it, and Setup shows the list as it was.
+click instance_run
+click instance_stop
+wait_acquisition
+click_tab Setup
+check {[node_list_columns] eq $columns} "after a stopped run: [node_list_columns], not $columns"
+# The flow control changed and back: the tabs are built again.
+set_widgets {flow_control State-based}
+click_tab Setup
+set_widgets {flow_control Sequential}
+check {[node_list_columns] eq $columns} "after the flow control changed: [node_list_columns], not $columns"
+screenshot [file join $pictures setup_after_changes.png]

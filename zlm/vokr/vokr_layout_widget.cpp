@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -196,6 +197,10 @@ QWidget* VOKR_LAYOUT_WIDGET::build_instance_page(int instance)
     page->setStretchFactor(0, 1);
     connect(page, qOverload<int, int>(&QSplitter::splitterMoved), this,
             &VOKR_LAYOUT_WIDGET::on_instance_splitter_moved);
+    // A page rebuilt on a change keeps the splits the person dragged to.
+    page->apply_dragged_sizes();
+    for (VOKR_SPLITTER* inner : page->findChildren<VOKR_SPLITTER*>())
+        inner->apply_dragged_sizes();
     return page;
 }
 
@@ -227,16 +232,22 @@ QWidget* VOKR_LAYOUT_WIDGET::build_data_setup_frame(int instance, QWidget* paren
     return frame;
 }
 
+// The node list starts as wide as its columns and its scroll bar; the signal configuration pane
+// takes the rest of the tab and what the window gains or loses later, so that the columns stay
+// whole at every window size the pane leaves room for, and in every tab rebuilt on a change.
 QWidget* VOKR_LAYOUT_WIDGET::build_setup_tab(int instance)
 {
     VOKR_SPLITTER* setup = splitter(711, Qt::Horizontal, nullptr);
     setup->setContentsMargins(1, 1, 2, 2);
-    setup->addWidget(new VOKR_CONTAINER_WIDGET(m_view, setup));
+    auto* nodes = new VOKR_CONTAINER_WIDGET(m_view, setup);
+    nodes->resize(m_view->get_setup_columns_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4,
+                  nodes->height());
+    setup->addWidget(nodes);
     auto* config = new VOKR_CONFIG_WIDGET(setup, instance, m_frame);
     config->resize(SIDE_PANE_WIDTH, config->height());
     config->setVisible(pane_action(PIRQ_ACTION_CONFIG_PANE)->isChecked());
     setup->addWidget(config);
-    setup->setStretchFactor(0, 1);
+    setup->setStretchFactor(1, 1);
     return setup;
 }
 

@@ -246,6 +246,8 @@ public:
     int get_column_width(int column) const;
     // The widths of the columns left of the waveform, with the closing edge line.
     int get_fixed_columns_width() const;
+    // The same on the Setup tab, whichever tab shows now.
+    int get_setup_columns_width() const;
     int get_row_height(int row) const;
     bool get_item_rect(int row, int column, QRect* rect) const;
     bool get_column_rect(int column, QRect* rect) const;
@@ -285,6 +287,7 @@ public:
     void invalidate_geometry() { m_rows.valid = false; }
 
 private:
+    bool is_setup_column(int column) const;
     // Heights of the node rows and where each shown one starts, measured once per change.
     struct ROW_CACHE {
         bool valid = false;

@@ -128,27 +128,42 @@ void VOKR_VIEW::store_column_widths()
         session->set_global_data("column width", m_column_width.data(), STORED_COLUMN_COUNT);
 }
 
+// The Setup tab shows the enables, the storage qualifier's columns of its type and one column per
+// trigger level.
+bool VOKR_VIEW::is_setup_column(int column) const
+{
+    QString sq;
+    m_tx_manager->get_storage_qualifier_type(&sq, -1);
+    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();  // none while no session is open
+    switch (column) {
+    case 3:
+    case 4:
+    case VALUE_COLUMN:
+    case WAVEFORM_COLUMN: return false;
+    case 7: return sq == "Transitional" || sq == "Conditional" || sq == "Start/Stop";
+    case 8: return sq == "Transitional";
+    case 9: return sq == "Conditional";
+    case 10:
+    case 11: return sq == "Start/Stop";
+    default: return column < FIRST_LEVEL_COLUMN || (trigger && column - 11 <= trigger->get_num_levels());
+    }
+}
+
+int VOKR_VIEW::get_setup_columns_width() const
+{
+    int total = 1;
+    for (int id = 0; id < WAVEFORM_COLUMN; ++id)
+        total += is_setup_column(id) ? m_column_width[id] : 0;
+    return total;
+}
+
 int VOKR_VIEW::get_column_width(int column) const
 {
     if (column < 0 || column >= COLUMN_COUNT)
         return 0;
     bool shown = false;
     if (m_tx_manager->is_setup_mode()) {
-        QString sq;
-        m_tx_manager->get_storage_qualifier_type(&sq, -1);
-        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();  // none while no session is open
-        switch (column) {
-        case 3:
-        case 4:
-        case VALUE_COLUMN:
-        case WAVEFORM_COLUMN: shown = false; break;
-        case 7: shown = sq == "Transitional" || sq == "Conditional" || sq == "Start/Stop"; break;
-        case 8: shown = sq == "Transitional"; break;
-        case 9: shown = sq == "Conditional"; break;
-        case 10:
-        case 11: shown = sq == "Start/Stop"; break;
-        default: shown = column < FIRST_LEVEL_COLUMN || (trigger && column - 11 <= trigger->get_num_levels());
-        }
+        shown = is_setup_column(column);
     } else if (!is_data_tab()) {
         shown = column <= NAME_COLUMN;
     } else {
