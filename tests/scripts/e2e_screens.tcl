@@ -1,8 +1,7 @@
 # The editor's screens stay whole while a person works on the demo at 1280 x 800: Autorun started
 # from the Setup tab leaves no Setup control over the waveforms once the Data tab shows its data;
-# the node list keeps its width and its Trigger Conditions column through a refused run, a run
-# stopped without data and a change of the flow control; the menu's Next and Previous Transition
-# are enabled exactly when the node list's two buttons are.
+# the node list shows its Trigger Conditions column whole beside the whole signal configuration
+# pane, and keeps its width through a stopped run, a refused run and a change of the flow control.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 proc pause {ms} {
@@ -78,6 +77,19 @@ click_tab Setup
 set columns [node_list_columns]
 lassign $columns width conditions
 check {[lindex $conditions 0] + [lindex $conditions 2] < $width} "the Trigger Conditions column is whole: $columns"
+# Beside it the signal configuration pane holds its fields whole.
+set pane [widget_state signal_configuration]
+foreach control {clock ram_type data_nodes storage_type} {
+    set field [widget_state $control]
+    check {[dict get $field x] + [dict get $field width] <= [dict get $pane x] + [dict get $pane width]} \
+        "$control lies inside the configuration pane: $field, pane $pane"
+}
+# A run stopped at once; the tab shows whatever came of it, and Setup shows the list as it was.
+click instance_run
+click instance_stop
+wait_acquisition
+click_tab Setup
+check {[node_list_columns] eq $columns} "after a stopped run: [node_list_columns], not $columns"
 # A run the device refuses: the trigger changed since the compile, and the run goes ahead
 # without compiling on a device that holds the old one.
 set_value {cpu|pc[15..0]} 0 XXXXXXXXXRXXXXXX
@@ -86,12 +98,6 @@ click instance_run
 wait_acquisition
 check {[dict get [status_texts] status] eq "Instance version mismatch"} "the run was refused: [status_texts]"
 check {[node_list_columns] eq $columns} "after a refused run: [node_list_columns], not $columns"
-# A run stopped at once; the tab shows whatever came of it, and Setup shows the list as it was.
-click instance_run
-click instance_stop
-wait_acquisition
-click_tab Setup
-check {[node_list_columns] eq $columns} "after a stopped run: [node_list_columns], not $columns"
 # The flow control changed and back: the tabs are built again.
 set_widgets {flow_control State-based}
 click_tab Setup
