@@ -7,6 +7,7 @@
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QRegularExpression>
@@ -28,6 +29,7 @@ constexpr int INDENT = 30;
 constexpr int MIN_COLUMN_WIDTH = 10;
 constexpr int MAX_COLUMN_WIDTH = 10000;
 constexpr int FIRST_PATTERN_LEVEL = -3;
+constexpr int FIRST_PATTERN_COLUMN = VOKR_VIEW::FIRST_LEVEL_COLUMN + FIRST_PATTERN_LEVEL;  // the storage patterns
 constexpr int LEVEL_NUMBER_FONT = 55;
 
 bool is_chart(KSM_DATA_GROUP_DISPLAY_TYPE type)
@@ -47,13 +49,24 @@ bool digit_groups_are_pure(const QString& text, int digits)
     return true;
 }
 
+// The widest a pattern of `digits` binary digits and edge letters is in the cells' font.
+int widest_pattern(int digits)
+{
+    const QFontMetrics metrics(QApplication::font());
+    int widest = 0;
+    for (const QChar letter : QStringLiteral("01XHLRFE"))
+        widest = std::max(widest, metrics.horizontalAdvance(QString(digits, letter)));
+    return widest;
+}
+
 // A sample count or position computed in floating point, held inside the int range.
 int to_int(double value) { return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value)))); }
 
 }  // namespace
 
 // The widths given are minimums: a column whose header text is wider gets the text's width in
-// the header font, so that the first screen shows every header whole.
+// the header font, so that the first screen shows every header whole, and a condition column
+// holds a 16-bit bus's pattern in binary digits in the cells' font.
 const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column_widths()
 {
     static const std::array<int, STORED_COLUMN_COUNT> widths = [] {
@@ -66,6 +79,9 @@ const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column
             {6, "Trigger Enable"}, {7, "Storage Enable"}, {FIRST_LEVEL_COLUMN, "Trigger Conditions"}};
         for (const auto& [column, text] : headers)
             given[column] = std::min(MAX_COLUMN_WIDTH, std::max(given[column], metrics.horizontalAdvance(text) + 8));
+        const int pattern = widest_pattern(16) + 8;
+        for (int column = FIRST_PATTERN_COLUMN; column <= LAST_LEVEL_COLUMN; ++column)
+            given[column] = std::max(given[column], pattern);
         return given;
     }();
     return widths;
