@@ -1,7 +1,8 @@
 # The editor's screens stay whole while a person works on the demo at 1280 x 800: Autorun started
 # from the Setup tab leaves no Setup control over the waveforms once the Data tab shows its data;
 # the node list shows its Trigger Conditions column whole beside the whole signal configuration
-# pane, and keeps its width through a stopped run, a refused run and a change of the flow control.
+# pane, and keeps its width through a stopped run, a refused run and a change of the flow control;
+# the menu's Next and Previous Transition are enabled exactly when the node list's buttons are.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 proc pause {ms} {
@@ -68,6 +69,38 @@ screenshot $after
 set region [ruler_region]
 check {[differing_pixels $during $after $region] == 0} \
     "the ruler and the first waveform look the same during Autorun as after it (region $region)"
+
+# ---- Next and Previous Transition from the menu are enabled exactly when the buttons are ----
+# Whether the menu runs the action (Next Transition 715, Previous Transition 716); a disabled one
+# is refused.
+set NEXT 715
+set PREVIOUS 716
+proc runs {action} {
+    if {[catch {action $action} message]} {
+        check {[string match "action * is disabled" $message]} "the menu refused $action: $message"
+        return 0
+    }
+    return 1
+}
+proc button_enabled {name} { return [dict get [widget_state $name] enabled] }
+# The buttons are as expected, and the menu refuses the steps whose button is disabled.
+proc check_transitions {where next previous} {
+    set buttons [list [button_enabled next_transition] [button_enabled previous_transition]]
+    check {$buttons eq [list $next $previous]} "the buttons (next, previous) with the master $where: $buttons"
+    foreach {action enabled} [list $::NEXT $next $::PREVIOUS $previous] {
+        check {$enabled || ![runs $action]} "the menu's $action is disabled with its button, master $where"
+    }
+}
+check {![runs $NEXT] && ![runs $PREVIOUS]} "no transition to step to without a time bar"
+# A time bar, the master, clicked into the ruler; a selected bit that never changes takes each
+# step to an end of the capture.
+click node_list {*}[cell 0 23]
+click node_list {*}[cell {cpu|pc[15]} 2]
+check_transitions inside 1 1
+check {[runs $NEXT] && [lindex [time_bars] 0] == [session sample_depth]} "Next Transition went to the end"
+check_transitions "at the end" 0 1
+check {[runs $PREVIOUS] && [lindex [time_bars] 0] == 0} "Previous Transition went to the start"
+check_transitions "at the start" 1 0
 
 # ---- the node list keeps its width and its columns on the Setup tab ----
 close_window

@@ -430,6 +430,9 @@ public:
     // The sample the time ruler's context menu was opened at; -1 for none.
     void set_context_sample(int sample) { m_selected_time_bar = sample; }
     int get_context_sample() const { return m_selected_time_bar; }
+    // Whether the master time bar can step to the next (previous) transition: the rule of the
+    // two transition buttons and of the frame's actions.
+    bool can_step_transition(bool forward) const;
     void update_transition_buttons();
     // Moves the master time bar to the next (previous) sample whose bus value is `bits`, binary
     // digits most significant first; an 'X' digit matches either level.
