@@ -218,8 +218,8 @@ namespace {
 
 // Places the labels of one strip: each label centred on its sample, kept inside the strip a few
 // pixels off its edges, so that the labels of two strips side by side do not run together; a
-// label wider than the strip, or (value column) one that would start left of the previous one,
-// ends the strip.
+// label wider than the strip, or (value column) one that would come closer to the previous one
+// than to the strip's edge, ends the strip.
 struct STRIP {
     static constexpr int EDGE_GAP = 6;
     QPainter* painter;
@@ -240,7 +240,7 @@ struct STRIP {
         painter->setFont(pirq_get_font(font));
         QRect r = painter->fontMetrics().boundingRect(text);
         r.setWidth(r.width() + 2);
-        if (r.width() > rect.width() || (value_column && x - r.width() / 2 < right_limit)) {
+        if (r.width() > rect.width()) {
             ended = true;
             return;
         }
@@ -251,6 +251,11 @@ struct STRIP {
             r.moveLeft(rect.left() + EDGE_GAP);
         if (r.right() > rect.right() - EDGE_GAP)
             r.moveRight(rect.right() - EDGE_GAP);
+        // In the narrow Value column a label kept inside may come close to the one before it.
+        if (value_column && r.left() < right_limit + EDGE_GAP) {
+            ended = true;
+            return;
+        }
         r = (r & rect).translated(0, -1);
         right_limit = r.right();
         draw_label(painter, r, text, font, color, ALIGN_LEFT_CENTRE);
