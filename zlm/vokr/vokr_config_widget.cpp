@@ -21,7 +21,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -98,13 +100,19 @@ VOKR_CONFIG_WIDGET::VOKR_CONFIG_WIDGET(QWidget* parent, int instance, VOKR_FRAME
     m_sq_allocation = std::make_unique<VOKR_STORAGE_QUALIFIER_NODE_ALLOCATION>(m_tx_manager);
     m_trigger_allocation = std::make_unique<VOKR_TRIGGER_NODE_ALLOCATION>(m_tx_manager);
     setObjectName("signal_configuration");
-    QHBoxLayout* header = vokr_build_panel(this, build_content());
+    QHBoxLayout* header = vokr_build_panel(this, build_content(), &m_scroll_area);
     header->addWidget(new QLabel("Signal Configuration:"));
     vokr_add_hide_button(header, this, m_tx_manager->get_action(PIRQ_ACTION_CONFIG_PANE, QVariant()));
     connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_CONFIG_WIDGET::on_update, Qt::QueuedConnection);
 }
 
 VOKR_CONFIG_WIDGET::~VOKR_CONFIG_WIDGET() = default;
+
+int VOKR_CONFIG_WIDGET::get_whole_width() const
+{
+    return m_scroll_area->widget()->minimumSizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+           2 * frameWidth();
+}
 
 // The wiring between controls comes before the items, so that inserting the first items already
 // sets the dependent controls' states; the manager hears of nothing until the items are in.

@@ -235,7 +235,7 @@ QWidget* VOKR_LAYOUT_WIDGET::build_data_setup_frame(int instance, QWidget* paren
 // The node list starts as wide as its columns and its scroll bar; the signal configuration pane
 // takes the rest of the tab and what the window gains or loses later, so that the columns stay
 // whole at every window size the pane leaves room for, and in every tab rebuilt on a change.
-// Where the columns need more, the pane keeps its own width and the list scrolls.
+// Where the columns need more, the pane keeps the width its fields need and the list scrolls.
 QWidget* VOKR_LAYOUT_WIDGET::build_setup_tab(int instance)
 {
     VOKR_SPLITTER* setup = splitter(711, Qt::Horizontal, nullptr);
@@ -246,7 +246,7 @@ QWidget* VOKR_LAYOUT_WIDGET::build_setup_tab(int instance)
     setup->addWidget(nodes);
     auto* config = new VOKR_CONFIG_WIDGET(setup, instance, m_frame);
     config->resize(SIDE_PANE_WIDTH, config->height());
-    config->setMinimumWidth(SIDE_PANE_WIDTH);
+    config->setMinimumWidth(std::max(SIDE_PANE_WIDTH, config->get_whole_width()));
     config->setVisible(pane_action(PIRQ_ACTION_CONFIG_PANE)->isChecked());
     setup->addWidget(config);
     setup->setStretchFactor(1, 1);
