@@ -57,7 +57,7 @@ screenshot [file join $pictures opened.png] 1280 800
 # ---- Autorun from the Setup tab: the Data tab shows the data and nothing of the Setup tab ----
 set_widgets {data_setup_tabs Setup}
 click instance_autorun
-wait_for {[session data_log] && [session acquiring]} 5000
+wait_for {[session data_log] && [session acquiring]} 15000
 click_tab Data
 set during [file join $pictures autorun_data.png]
 screenshot $during
