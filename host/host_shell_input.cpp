@@ -7,10 +7,14 @@
 #include "vokr_view.h"
 #include "yuvr.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
@@ -413,16 +417,17 @@ int drag_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     return TCL_OK;
 }
 
-// ::korvane::shell::cell NODE COLUMN: the centre "x y" of a cell of the node list, in the list's
-// own pixels: NODE is a row's node name (or a header row's number, 0 to 2), COLUMN the column's
-// number (2 the name, 12 onwards the trigger levels, 23 the waveform). An error when the cell is
-// not shown.
+// ::korvane::shell::cell NODE COLUMN ?-rect?: the centre "x y" of a cell of the node list, in the
+// list's own pixels, or with -rect the cell's "x y width height": NODE is a row's node name (or a
+// header row's number, 0 to 2), COLUMN the column's number (2 the name, 12 onwards the trigger
+// levels, 23 the waveform). An error when the cell's centre is not shown.
 int cell_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     int column = 0, row = -1;
-    VOKR_VIEW* view = objc == 3 ? host_shell_view(interp) : nullptr;
+    const bool whole = objc == 4 && from_tcl(objv[3]) == "-rect";
+    VOKR_VIEW* view = objc == 3 || whole ? host_shell_view(interp) : nullptr;
     if (!view || Tcl_GetIntFromObj(interp, objv[2], &column) != TCL_OK)
-        return objc == 3 ? TCL_ERROR : host_shell_fail(interp, "usage: cell node column");
+        return objc == 3 || whole ? TCL_ERROR : host_shell_fail(interp, "usage: cell node column ?-rect?");
     window_of(view);
     const int node = view->current_node_table()->find_node(from_tcl(objv[1]).toUtf8().constData());
     if (node >= 0)
@@ -432,7 +437,48 @@ int cell_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     QRect rect;
     if (!view->get_item_rect(row, column, &rect) || !view->rect().contains(rect.center()))
         return host_shell_fail(interp, QString("the cell %1 %2 is not shown").arg(from_tcl(objv[1])).arg(column));
-    Tcl_SetObjResult(interp, Tcl_ObjPrintf("%d %d", rect.center().x(), rect.center().y()));
+    Tcl_SetObjResult(interp, whole ? Tcl_ObjPrintf("%d %d %d %d", rect.x(), rect.y(), rect.width(), rect.height())
+                                   : Tcl_ObjPrintf("%d %d", rect.center().x(), rect.center().y()));
+    return TCL_OK;
+}
+
+// The text a widget shows: a line edit's, a button's, a label's or a combo box's current one.
+QString shown_text(const QWidget* widget)
+{
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->currentText();
+    return QString();
+}
+
+// ::korvane::shell::widget_state WIDGET: what a person sees of a shown widget, as a dictionary:
+// x, y, width and height (in its window's pixels), enabled, text and tooltip.
+int widget_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    if (objc != 2)
+        return host_shell_fail(interp, "usage: widget_state widget");
+    QWidget* widget = named_widget(interp, objv[1]);
+    if (!widget)
+        return TCL_ERROR;
+    window_of(widget);
+    const QPoint at = widget->mapTo(widget->window(), QPoint(0, 0));
+    Tcl_Obj* state = Tcl_NewDictObj();
+    const auto put = [state](const char* key, Tcl_Obj* value) {
+        Tcl_DictObjPut(nullptr, state, Tcl_NewStringObj(key, -1), value);
+    };
+    put("x", Tcl_NewIntObj(at.x()));
+    put("y", Tcl_NewIntObj(at.y()));
+    put("width", Tcl_NewIntObj(widget->width()));
+    put("height", Tcl_NewIntObj(widget->height()));
+    put("enabled", Tcl_NewBooleanObj(widget->isEnabled()));
+    put("text", Tcl_NewStringObj(shown_text(widget).toUtf8().constData(), -1));
+    put("tooltip", Tcl_NewStringObj(widget->toolTip().toUtf8().constData(), -1));
+    Tcl_SetObjResult(interp, state);
     return TCL_OK;
 }
 
@@ -443,8 +489,13 @@ void host_shell_register_input_commands(Tcl_Interp* interp)
     const struct {
         const char* name;
         Tcl_ObjCmdProc* proc;
-    } commands[] = {{"click", click_cmd}, {"key", key_cmd},  {"wheel", wheel_cmd}, {"context_menu", context_menu_cmd},
-                    {"drag", drag_cmd},   {"cell", cell_cmd}};
+    } commands[] = {{"click", click_cmd},
+                    {"key", key_cmd},
+                    {"wheel", wheel_cmd},
+                    {"context_menu", context_menu_cmd},
+                    {"drag", drag_cmd},
+                    {"cell", cell_cmd},
+                    {"widget_state", widget_state_cmd}};
     for (const auto& command : commands)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,
                              nullptr);

@@ -4,18 +4,24 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 
-packages=(
+# What building the host needs: the compiler and build tools, Qt, Tcl, Boost and zlib, and the
+# GoogleTest and Google Benchmark headers that the configuration looks for.
+build_packages=(
   g++ cmake ninja-build pkg-config
   qtbase5-dev qtbase5-dev-tools
   tcl8.6-dev libboost-system-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
-  gtkwave imagemagick poppler-utils clang-format
-
+  libgtest-dev libgmock-dev libbenchmark-dev
 )
+# What the tests and benchmarks need besides: GMP for a benchmark, the programs that read the
+# exported files back, and the formatter.
+test_packages=(libgmp-dev gtkwave imagemagick poppler-utils clang-format)
 
+# install_missing_packages [PACKAGE...]: installs those of the packages (all of both lists by
+# default) that are missing.
 install_missing_packages() {
-  local missing=()
-  for p in "${packages[@]}"; do
+  local wanted=("$@") missing=()
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${build_packages[@]}" "${test_packages[@]}")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

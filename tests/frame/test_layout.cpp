@@ -93,8 +93,12 @@ int connections_from_manager(QObject* receiver)
         std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains("<-- VOKR_TX_MANAGER"); }));
 }
 
-// Moves handle 1 of a splitter as a drag does: QSplitter emits splitterMoved.
-void drag(QSplitter* splitter, int pos) { emit splitter->splitterMoved(pos, 1); }
+// Moves handle 1 of a splitter as a drag does: the handle moves, then QSplitter emits
+// splitterMoved.
+struct HAND : QSplitter {
+    static void drag(QSplitter* splitter, int pos) { (splitter->*&HAND::moveSplitter)(pos, 1); }
+};
+void drag(QSplitter* splitter, int pos) { HAND::drag(splitter, pos); }
 
 TEST(LINKED_SPLITTERS, OneDragMovesItsGroupAndIsHeardOnce)
 {
@@ -112,13 +116,26 @@ TEST(LINKED_SPLITTERS, OneDragMovesItsGroupAndIsHeardOnce)
     for (VOKR_SPLITTER* s : group)
         QObject::connect(s, qOverload<int, int>(&QSplitter::splitterMoved), [&heard] { ++heard; });
     const int other = group[3]->sizes()[0];
-    group[0]->setSizes({150, 250});
     drag(group[0], 150);
     EXPECT_EQ(heard, 1);
     EXPECT_EQ(group[1]->sizes()[0], 150);
     EXPECT_EQ(group[2]->sizes()[0], 150);
     EXPECT_EQ(group[3]->sizes()[0], other);
     EXPECT_EQ(hubs.size(), 2);
+    // A splitter of the group made later, as a rebuilt tab makes it, takes the dragged split;
+    // one of another group or with another pane count keeps its own.
+    std::vector<VOKR_SPLITTER*> later;
+    for (auto [id, panes] : {std::pair{7, 2}, std::pair{8, 2}, std::pair{7, 3}}) {
+        later.push_back(new VOKR_SPLITTER(&hubs, id, Qt::Horizontal, &top));
+        for (int i = 0; i < panes; ++i)
+            later.back()->addWidget(new QWidget);
+        later.back()->setGeometry(0, 0, 400, 100);
+        later.back()->apply_dragged_sizes();
+        later.back()->show();
+    }
+    EXPECT_EQ(later[0]->sizes(), group[0]->sizes());
+    EXPECT_NE(later[1]->sizes()[0], 150);
+    EXPECT_NE(later[2]->sizes()[0], 150);
     qDeleteAll(hubs);
 }
 
@@ -241,7 +258,7 @@ TEST_F(LAYOUT, SplitterDragsWriteTheirKeysOnce)
     open(2);
     HINTS hints(editor->get());
     QSplitter* first = page(0);
-    drag(first, first->height() + 50);  // past the bottom: clamped to 0
+    emit first->splitterMoved(first->height() + 50, 1);  // a position past the bottom is stored as 0
     EXPECT_EQ((*editor)->get_int_state("hierarchy widget height", -1), 0);
     const QList<int> other = page(1)->sizes();
     drag(first, 300);

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -158,6 +159,31 @@ void answer_file_dialog(const QString& file)
         dialog->selectFile(file);
         static_cast<QDialog*>(dialog)->accept();
     });
+}
+
+// The programming file's field shows as much of the path as fits, cut on the left, folders
+// first: the file's name stays whole while it fits; the tooltip holds the whole path.
+TEST_F(PANES, TheProgrammingFileFieldKeepsTheFilesNameReadable)
+{
+    QSplitter outer;
+    auto* jtag = new VOKR_JTAG_WIDGET(&outer, m.frame());
+    const QString path = "/home/engineer/projects/board/output_files/demo.sif";
+    m->get_session()->set_sif_file_name(path.toLocal8Bit().constData());
+    jtag->on_update(nullptr, 0x20000020);
+    outer.show();
+    QLineEdit* field = jtag->get_file_edit();
+    const QFontMetrics metrics = field->fontMetrics();
+    const int whole = metrics.horizontalAdvance(path);
+    const int name = metrics.horizontalAdvance("demo.sif");
+    for (int width : {whole + 20, name + 60, name + 12}) {
+        field->resize(width, field->height());
+        const QString shown = field->text();
+        EXPECT_LE(metrics.horizontalAdvance(shown), width - 8) << width;
+        EXPECT_TRUE(shown.endsWith("demo.sif")) << shown.toStdString();
+        EXPECT_EQ(shown == path, width > whole) << shown.toStdString();
+        EXPECT_EQ(field->toolTip(), path);
+    }
+    EXPECT_TRUE(field->text().startsWith("demo")) << "only the name fits";
 }
 
 TEST_F(PANES, AttachAndExtractGoThroughTheFileDialog)

@@ -8,7 +8,7 @@ set work [e2e_workspace hand]
 ::korvane::host::open_editor [file join $work demo.lmx]
 set_widgets {data_setup_tabs Setup}
 # A screen a little wider than the default: the condition column is in sight beside the
-# configuration pane, with a few pixels of the list still to scroll.
+# configuration pane.
 screenshot [file join $work hand_start.png] 1380 900
 
 # Every entry of a menu shows its command's name, none a placeholder.
@@ -40,7 +40,9 @@ check {[condition_of $bit] == $before} "one undo gives the condition back"
 action REDO
 check {[condition_of $bit] == 5} "redo sets it again"
 
-# Right scrolls toward the last column, Left back toward the first; the wheel scrolls the rows.
+# A second trigger level makes the columns wider than the list: Right scrolls toward the last
+# column, Left back toward the first; the wheel scrolls the rows.
+set_widgets {trigger_conditions 2}
 set x0 [lindex [cell $bit 12] 0]
 key node_list {Right Right Right}
 set x1 [lindex [cell $bit 12] 0]

@@ -78,8 +78,12 @@ TEST_F(ViewGeometry, ColumnsFollowModeStorageQualifierAndLevels)
         for (int id : {3, 4, 22, 23})
             EXPECT_EQ(m_view->get_column_width(id), 0) << id;
     }
+    // The Setup tab's width, which the layout gives the node list, is known on any tab.
+    const int setup_width = m_view->get_fixed_columns_width();
+    EXPECT_EQ(m_view->get_setup_columns_width(), setup_width);
     // The Data tab: name columns, the waveform taking the rest, the value column with a time bar.
     show_tab(0);
+    EXPECT_EQ(m_view->get_setup_columns_width(), setup_width);
     EXPECT_EQ(m_view->get_column_width(12), 0);
     EXPECT_EQ(m_view->get_column_width(22), 0);
     const auto& widths = VOKR_VIEW::default_column_widths();
@@ -88,6 +92,10 @@ TEST_F(ViewGeometry, ColumnsFollowModeStorageQualifierAndLevels)
     m_view->m_time_bars[0] = 3;
     m_view->m_timebar_count = 1;
     EXPECT_EQ(m_view->get_column_width(23), 1000 - names - 78 - 1);
+    // A 16-bit bus's pattern in binary digits fits every condition column, edge lines aside.
+    const int pattern = QFontMetrics(m_view->font()).horizontalAdvance("XXXXXXXXXRXXXXXX");
+    for (int id = 9; id <= VOKR_VIEW::LAST_LEVEL_COLUMN; ++id)
+        EXPECT_GE(widths[id] - 2, pattern) << id;
 }
 
 TEST_F(ViewGeometry, RowHeightsAndCellRectangles)

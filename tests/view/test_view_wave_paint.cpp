@@ -410,6 +410,40 @@ TEST_F(WavePaint, FramesMatchTheRecordedPixels)
     }
 }
 
+// The Value column's tick labels keep apart from each other and from the waveform ruler's first
+// one where the two columns meet, as in the demo: the trigger at 128 labels the waveform's first
+// sample. Where two positions do not fit, the master's label stands alone.
+TEST_F(WavePaint, ValueColumnLabelsKeepApartFromTheWaveformRuler)
+{
+    add(1);
+    capture(20000, [](int, int s) { return s % 5 == 0; }, {}, 0, {128});
+    show_span(1024);
+    const QFontMetrics metrics(pirq_get_font(62));  // the tick labels' font
+    for (int master : {20, 385, 15000}) {
+        m_view->m_time_bars[0] = master;
+        m_view->m_timebar_count = 1;
+        m_view->invalidate_geometry();
+        paint();
+        QRect values, waves;
+        ASSERT_TRUE(m_view->get_item_rect(2, VOKR_VIEW::VALUE_COLUMN, &values));
+        ASSERT_TRUE(m_view->get_item_rect(2, VOKR_VIEW::WAVEFORM_COLUMN, &waves));
+        std::vector<std::pair<int, int>> shown;  // the Value column's labels, left to right
+        int wave_start = INT_MAX;
+        for (const auto& t : m_recorder.texts()) {
+            if (values.contains(t.baseline))
+                shown.emplace_back(t.baseline.x(), t.baseline.x() + metrics.horizontalAdvance(t.text));
+            if (waves.contains(t.baseline))
+                wave_start = std::min(wave_start, t.baseline.x());
+        }
+        ASSERT_FALSE(shown.empty()) << master;
+        std::sort(shown.begin(), shown.end());
+        for (size_t i = 1; i < shown.size(); ++i)
+            EXPECT_GE(shown[i].first - shown[i - 1].second, 4) << master;
+        EXPECT_GE(wave_start - shown.back().second, 12) << master;
+    }
+    EXPECT_TRUE(m_recorder.find_text("-128"));
+}
+
 TEST_F(WavePaint, RulerBarsAndTicks)
 {
     add(1);

@@ -15,13 +15,15 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -54,6 +56,23 @@ QSpinBox* nodes_spin_box()
     return spin;
 }
 
+// A form whose fields go below their labels where the pane is too narrow for both on one line,
+// so that the pane needs only the width of its widest label or field.
+QFormLayout* form_layout(QWidget* group)
+{
+    auto* form = new QFormLayout(group);
+    form->setRowWrapPolicy(QFormLayout::WrapLongRows);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    return form;
+}
+
+// The long option texts of the embedded processor take two lines, which the pane's width holds.
+QString in_two_lines(const QString& text)
+{
+    const int middle = text.indexOf(" (EPS)");
+    return QString(text).replace(middle, 1, '\n');
+}
+
 const QStringList SAMPLE_DEPTHS = {"0",   "64",  "128",  "256",  "512",  "1 K",  "2 K",
                                    "4 K", "8 K", "16 K", "32 K", "64 K", "128 K"};
 
@@ -80,13 +99,20 @@ VOKR_CONFIG_WIDGET::VOKR_CONFIG_WIDGET(QWidget* parent, int instance, VOKR_FRAME
     m_data_allocation = std::make_unique<VOKR_DATA_NODE_ALLOCATION>(m_tx_manager);
     m_sq_allocation = std::make_unique<VOKR_STORAGE_QUALIFIER_NODE_ALLOCATION>(m_tx_manager);
     m_trigger_allocation = std::make_unique<VOKR_TRIGGER_NODE_ALLOCATION>(m_tx_manager);
-    QHBoxLayout* header = vokr_build_panel(this, build_content());
+    setObjectName("signal_configuration");
+    QHBoxLayout* header = vokr_build_panel(this, build_content(), &m_scroll_area);
     header->addWidget(new QLabel("Signal Configuration:"));
     vokr_add_hide_button(header, this, m_tx_manager->get_action(PIRQ_ACTION_CONFIG_PANE, QVariant()));
     connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_CONFIG_WIDGET::on_update, Qt::QueuedConnection);
 }
 
 VOKR_CONFIG_WIDGET::~VOKR_CONFIG_WIDGET() = default;
+
+int VOKR_CONFIG_WIDGET::get_whole_width() const
+{
+    return m_scroll_area->widget()->minimumSizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+           2 * frameWidth();
+}
 
 // The wiring between controls comes before the items, so that inserting the first items already
 // sets the dependent controls' states; the manager hears of nothing until the items are in.
@@ -112,12 +138,12 @@ QWidget* VOKR_CONFIG_WIDGET::build_content()
     return content;
 }
 
+// The "Auto" and "Manual:" choice of one allocated-nodes count, with the count itself.
 QLayout* VOKR_CONFIG_WIDGET::build_allocation_row(VOKR_NODE_ALLOCATION_IF* allocation,
                                                   VOKR_ALLOCATION_TYPE_BUTTON_GROUP*& group, QRadioButton*& automatic,
                                                   QRadioButton*& manual, QSpinBox*& spin_box)
 {
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel("Nodes Allocated:"));
     automatic = new QRadioButton("Auto");
     manual = new QRadioButton("Manual:");
     spin_box = nodes_spin_box();
@@ -134,74 +160,57 @@ QLayout* VOKR_CONFIG_WIDGET::build_allocation_row(VOKR_NODE_ALLOCATION_IF* alloc
 QWidget* VOKR_CONFIG_WIDGET::build_data_group()
 {
     auto* group = new QGroupBox("Data");
-    auto* column = new QVBoxLayout(group);
+    QFormLayout* form = form_layout(group);
     auto* depth_row = new QHBoxLayout;
     m_sample_depth = new VOKR_SAMPLE_DEPTH_COMBO_BOX;
     m_ram_type = new QComboBox;
-    depth_row->addWidget(new QLabel("Sample depth:"));
     depth_row->addWidget(m_sample_depth, 1);
     depth_row->addWidget(new QLabel("RAM type:"));
     depth_row->addWidget(m_ram_type, 1);
-    column->addLayout(depth_row);
-
-    auto* segment_row = new QHBoxLayout;
+    form->addRow("Sample depth:", depth_row);
     m_segmented = new QCheckBox("Segmented:");
     m_segments = new VOKR_SEGMENT_COMBO_BOX;
-    segment_row->addWidget(m_segmented);
-    segment_row->addWidget(m_segments, 1);
-    column->addLayout(segment_row);
-    column->addLayout(
-        build_allocation_row(m_data_allocation.get(), m_data_group, m_data_auto, m_data_manual, m_data_nodes));
-
-    auto* pipeline_row = new QHBoxLayout;
+    form->addRow(m_segmented, m_segments);
+    form->addRow("Nodes Allocated:",
+                 build_allocation_row(m_data_allocation.get(), m_data_group, m_data_auto, m_data_manual, m_data_nodes));
     m_pipeline = new QComboBox;
-    pipeline_row->addWidget(new QLabel("Pipeline Factor:"));
-    pipeline_row->addWidget(m_pipeline, 1);
-    column->addLayout(pipeline_row);
-    column->addWidget(build_storage_qualifier_group());
+    form->addRow("Pipeline Factor:", m_pipeline);
+    form->addRow(build_storage_qualifier_group());
     return group;
 }
 
 QWidget* VOKR_CONFIG_WIDGET::build_storage_qualifier_group()
 {
     auto* group = new QGroupBox("Storage qualifier:");
-    auto* grid = new QGridLayout(group);
-    grid->setColumnStretch(1, 1);
+    QFormLayout* form = form_layout(group);
     m_storage_type = new VOKR_STORAGE_COMBO_BOX;
     m_input_port = new VOKR_LINE_EDIT;
     m_input_port_browse = browse_button();
     m_record_discontinuities = new QCheckBox("Record data discontinuities");
     m_disable_sq = new QCheckBox("Disable storage qualifier");
-    grid->addWidget(new QLabel("Type:"), 0, 0);
-    grid->addWidget(m_storage_type, 0, 1);
-    grid->addWidget(new QLabel("Input port:"), 1, 0);
-    grid->addLayout(edit_with_button(m_input_port, m_input_port_browse), 1, 1);
-    grid->addLayout(build_allocation_row(m_sq_allocation.get(), m_sq_group, m_sq_auto, m_sq_manual, m_sq_nodes), 2, 0,
-                    1, 2);
-    grid->addWidget(m_record_discontinuities, 3, 0, 1, 2);
-    grid->addWidget(m_disable_sq, 4, 0, 1, 2);
+    form->addRow("Type:", m_storage_type);
+    form->addRow("Input port:", edit_with_button(m_input_port, m_input_port_browse));
+    form->addRow("Nodes Allocated:",
+                 build_allocation_row(m_sq_allocation.get(), m_sq_group, m_sq_auto, m_sq_manual, m_sq_nodes));
+    form->addRow(m_record_discontinuities);
+    form->addRow(m_disable_sq);
     return group;
 }
 
 QWidget* VOKR_CONFIG_WIDGET::build_trigger_group()
 {
     auto* group = new QGroupBox("Trigger");
-    auto* grid = new QGridLayout(group);
-    grid->setColumnStretch(1, 1);
-    grid->addLayout(build_allocation_row(m_trigger_allocation.get(), m_trigger_group, m_trigger_auto, m_trigger_manual,
-                                         m_trigger_nodes),
-                    0, 0, 1, 2);
+    QFormLayout* form = form_layout(group);
+    form->addRow("Nodes Allocated:", build_allocation_row(m_trigger_allocation.get(), m_trigger_group, m_trigger_auto,
+                                                          m_trigger_manual, m_trigger_nodes));
     m_flow_control = new QComboBox;
     m_trigger_position = new QComboBox;
     m_trigger_conditions = new QComboBox;
-    grid->addWidget(new QLabel("Trigger flow control:"), 1, 0);
-    grid->addWidget(m_flow_control, 1, 1);
-    grid->addWidget(new QLabel("Trigger position:"), 2, 0);
-    grid->addWidget(m_trigger_position, 2, 1);
-    grid->addWidget(new QLabel("Trigger conditions:"), 3, 0);
-    grid->addWidget(m_trigger_conditions, 3, 1);
-    grid->addWidget(build_trigger_in_group(), 4, 0, 1, 2);
-    grid->addWidget(build_trigger_out_group(), 5, 0, 1, 2);
+    form->addRow("Trigger flow control:", m_flow_control);
+    form->addRow("Trigger position:", m_trigger_position);
+    form->addRow("Trigger conditions:", m_trigger_conditions);
+    form->addRow(build_trigger_in_group());
+    form->addRow(build_trigger_out_group());
     return group;
 }
 
@@ -210,8 +219,7 @@ QWidget* VOKR_CONFIG_WIDGET::build_trigger_in_group()
     m_trigger_in = new QGroupBox("Trigger in");
     m_trigger_in->setCheckable(true);
     m_trigger_in->setChecked(false);
-    auto* grid = new QGridLayout(m_trigger_in);
-    grid->setColumnStretch(1, 1);
+    QFormLayout* form = form_layout(m_trigger_in);
     m_in_pin_radio = new QRadioButton("Pin:");
     m_in_pin = new VOKR_LINE_EDIT;
     m_in_node_radio = new QRadioButton("Node:");
@@ -219,22 +227,18 @@ QWidget* VOKR_CONFIG_WIDGET::build_trigger_in_group()
     m_in_node_browse = browse_button();
     m_in_instance_radio = new QRadioButton("Instance:");
     m_in_instance = new QComboBox;
-    m_in_eps_radio = new QRadioButton("Embedded Processor System (EPS) trigger out");
+    m_in_eps_radio = new QRadioButton(in_two_lines("Embedded Processor System (EPS) trigger out"));
     m_pattern = new QComboBox;
     m_trigger_in_source = new QButtonGroup(m_trigger_in);
     m_trigger_in_source->addButton(m_in_pin_radio, 0);
     m_trigger_in_source->addButton(m_in_node_radio, 1);
     m_trigger_in_source->addButton(m_in_instance_radio, 2);
     m_trigger_in_source->addButton(m_in_eps_radio, 3);
-    grid->addWidget(m_in_pin_radio, 0, 0);
-    grid->addWidget(m_in_pin, 0, 1);
-    grid->addWidget(m_in_node_radio, 1, 0);
-    grid->addLayout(edit_with_button(m_in_node, m_in_node_browse), 1, 1);
-    grid->addWidget(m_in_instance_radio, 2, 0);
-    grid->addWidget(m_in_instance, 2, 1);
-    grid->addWidget(m_in_eps_radio, 3, 0, 1, 2);
-    grid->addWidget(new QLabel("Pattern:"), 4, 0);
-    grid->addWidget(m_pattern, 4, 1);
+    form->addRow(m_in_pin_radio, m_in_pin);
+    form->addRow(m_in_node_radio, edit_with_button(m_in_node, m_in_node_browse));
+    form->addRow(m_in_instance_radio, m_in_instance);
+    form->addRow(m_in_eps_radio);
+    form->addRow("Pattern:", m_pattern);
     return m_trigger_in;
 }
 
@@ -243,31 +247,27 @@ QWidget* VOKR_CONFIG_WIDGET::build_trigger_out_group()
     m_trigger_out = new QGroupBox("Trigger out");
     m_trigger_out->setCheckable(true);
     m_trigger_out->setChecked(false);
-    auto* grid = new QGridLayout(m_trigger_out);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(2, 1);
+    QFormLayout* form = form_layout(m_trigger_out);
     m_out_pin_check = new QCheckBox("Pin:");
     m_out_pin = new VOKR_LINE_EDIT;
     m_out_instance_check = new QCheckBox("Instance:");
     m_out_instance = new QComboBox;
-    m_out_eps_trigger_in = new QCheckBox("Embedded Processor System (EPS) trigger in");
-    m_out_eps_event_check = new QCheckBox("Embedded Processor System (EPS) event:");
+    m_out_eps_trigger_in = new QCheckBox(in_two_lines("Embedded Processor System (EPS) trigger in"));
+    m_out_eps_event_check = new QCheckBox(in_two_lines("Embedded Processor System (EPS) event:"));
     m_out_eps_event = new QComboBox;
     m_level = new QComboBox;
     m_latency_delay = new QLineEdit;
     m_latency_delay->setReadOnly(true);
     m_latency_delay->setPalette(vokr_transparent_palette());  // reads like a label
-    grid->addWidget(m_out_pin_check, 0, 0);
-    grid->addWidget(m_out_pin, 0, 1, 1, 2);
-    grid->addWidget(m_out_instance_check, 1, 0);
-    grid->addWidget(m_out_instance, 1, 1, 1, 2);
-    grid->addWidget(m_out_eps_trigger_in, 2, 0, 1, 3);
-    grid->addWidget(m_out_eps_event_check, 3, 0, 1, 2);
-    grid->addWidget(m_out_eps_event, 3, 2);
-    grid->addWidget(new QLabel("Level:"), 4, 0);
-    grid->addWidget(m_level, 4, 1, 1, 2);
-    grid->addWidget(new QLabel("Latency delay:"), 5, 0);
-    grid->addWidget(m_latency_delay, 5, 1, 1, 2);
+    form->addRow(m_out_pin_check, m_out_pin);
+    form->addRow(m_out_instance_check, m_out_instance);
+    form->addRow(m_out_eps_trigger_in);
+    auto* event_row = new QHBoxLayout;
+    event_row->addWidget(m_out_eps_event_check, 1);
+    event_row->addWidget(m_out_eps_event);
+    form->addRow(event_row);
+    form->addRow("Level:", m_level);
+    form->addRow("Latency delay:", m_latency_delay);
     return m_trigger_out;
 }
 

@@ -19,6 +19,7 @@ class QIcon;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSpinBox;
 class VOKR_ALLOCATION_TYPE_BUTTON_GROUP;
 class VOKR_DATA_NODE_ALLOCATION;
@@ -48,6 +49,9 @@ public:
     // `instance` -1 follows the current instance. A null frame serves the wizard's manager.
     VOKR_CONFIG_WIDGET(QWidget* parent, int instance, VOKR_FRAME_WND* frame, VOKR_TX_MANAGER* manager = nullptr);
     ~VOKR_CONFIG_WIDGET() override;
+
+    // The least width at which the pane shows its fields whole, its scroll bar beside them.
+    int get_whole_width() const;
 
 public slots:
     // Refreshes every control when the hint holds both the refresh and the configuration bit.
@@ -141,6 +145,7 @@ private:
     QComboBox* m_out_eps_event = nullptr;
     QComboBox* m_level = nullptr;
     QLineEdit* m_latency_delay = nullptr;
+    QScrollArea* m_scroll_area = nullptr;
     int m_instance;
     VOKR_FRAME_WND* m_frame;
     VOKR_TX_MANAGER* m_tx_manager;

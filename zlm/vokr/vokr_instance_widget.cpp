@@ -70,19 +70,23 @@ void VOKR_INSTANCE_WIDGET::build_header()
     vokr_build_pane_column(this, &row);
     row->setSpacing(6);
     row->addWidget(new QLabel("Instance Manager:", this));
+    // The buttons carry names by which scripts press them as a person would.
     const struct {
         QToolButton** button;
+        const char* name;
         PIRQ_ACTION_ENUM action;
         int icon;
         void (VOKR_INSTANCE_WIDGET::*slot)();
-    } buttons[] = {{&m_run_button, PIRQ_ACTION_RUN, 536, &VOKR_INSTANCE_WIDGET::on_tools_go},
-                   {&m_repeat_button, PIRQ_ACTION_AUTORUN, 10, &VOKR_INSTANCE_WIDGET::on_tools_repeat},
-                   {&m_stop_button, PIRQ_ACTION_STOP, 633, &VOKR_INSTANCE_WIDGET::on_tools_stop},
-                   {&m_read_button, PIRQ_ACTION_READ_DATA, 508, &VOKR_INSTANCE_WIDGET::on_tools_data}};
+    } buttons[] = {
+        {&m_run_button, "instance_run", PIRQ_ACTION_RUN, 536, &VOKR_INSTANCE_WIDGET::on_tools_go},
+        {&m_repeat_button, "instance_autorun", PIRQ_ACTION_AUTORUN, 10, &VOKR_INSTANCE_WIDGET::on_tools_repeat},
+        {&m_stop_button, "instance_stop", PIRQ_ACTION_STOP, 633, &VOKR_INSTANCE_WIDGET::on_tools_stop},
+        {&m_read_button, "instance_read_data", PIRQ_ACTION_READ_DATA, 508, &VOKR_INSTANCE_WIDGET::on_tools_data}};
     for (const auto& b : buttons) {
         QAction* action = m_tx_manager->get_action(b.action, QVariant());
         action->setIcon(icon(b.icon));
         *b.button = new QToolButton(this);
+        (*b.button)->setObjectName(b.name);
         (*b.button)->setDefaultAction(action);
         connect(action, &QAction::triggered, this, b.slot);
         row->addWidget(*b.button);

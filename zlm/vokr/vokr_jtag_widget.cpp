@@ -10,7 +10,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +33,8 @@ constexpr PIRQ_ACTION_ENUM REMOVE = PIRQ_ACTION_ENUM(615);
 constexpr PIRQ_ACTION_ENUM EXTRACT = PIRQ_ACTION_ENUM(616);
 constexpr PIRQ_ACTION_ENUM PROGRAM = PIRQ_ACTION_ENUM(617);
 constexpr PIRQ_ACTION_ENUM RENAME = PIRQ_ACTION_ENUM(618);
+// The pixels of a line edit's frame and text margins, which its text does not get.
+constexpr int FILE_FIELD_MARGINS = 10;
 
 }  // namespace
 
@@ -96,6 +100,10 @@ void VOKR_JTAG_WIDGET::rebuild_file_row()
     browse->setParent(nullptr);
     row->addLayout(browse);
     grid->addLayout(row, 2, 0, 1, 4);
+    // The file's field gets the row's width: its "..." button is as narrow as the toggle.
+    get_browse_button()->setFixedWidth(m_toggle->width());
+    get_file_edit()->setObjectName("programming_file");
+    get_file_edit()->installEventFilter(this);
 }
 
 void VOKR_JTAG_WIDGET::build_file_list()
@@ -230,9 +238,35 @@ void VOKR_JTAG_WIDGET::refresh_controls()
     if (!m_tx_manager->is_any_instance_acquiring())
         on_scan();
     get_sif_file_name(&file);
-    get_file_edit()->setText(file);
+    m_file_path = file;
+    show_file_path();
     enable_program_button();
     m_attach->setEnabled(!file.isEmpty());
+}
+
+// The path is cut on the left, in its folders first, so that the file's name stays readable in
+// a narrow field; the tooltip holds the whole path.
+void VOKR_JTAG_WIDGET::show_file_path()
+{
+    QLineEdit* edit = get_file_edit();
+    const QFontMetrics metrics = edit->fontMetrics();
+    const int room = std::max(edit->width() - FILE_FIELD_MARGINS, 0);
+    const QString name = QFileInfo(m_file_path).fileName();
+    const QString folder = m_file_path.left(m_file_path.size() - name.size());
+    const int folder_room = room - metrics.horizontalAdvance(name);
+    // The folders as far as they fit beside the whole name; none where not even "…/" does.
+    const bool folders = folder_room >= metrics.horizontalAdvance(QString::fromUtf8("\u2026/"));
+    edit->setText(folders ? metrics.elidedText(folder, Qt::ElideLeft, folder_room) + name
+                          : metrics.elidedText(name, Qt::ElideLeft, room));
+    edit->setCursorPosition(0);
+    edit->setToolTip(m_file_path);
+}
+
+bool VOKR_JTAG_WIDGET::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == get_file_edit() && event->type() == QEvent::Resize)
+        show_file_path();
+    return ZLMQ_JTAG_WIDGET::eventFilter(watched, event);
 }
 
 void VOKR_JTAG_WIDGET::fill_file_list()

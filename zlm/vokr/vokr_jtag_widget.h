@@ -64,10 +64,15 @@ public slots:
     void on_sif_manager_update_actions();
     void on_set_visible(bool visible);
 
+protected:
+    // Shows the programming file's path again when its field changes width.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void rebuild_file_row();
     void build_file_list();
     void refresh_controls();
+    void show_file_path();
     void fill_file_list();
     int selected_file() const;
     void restore_programming_file();
@@ -83,4 +88,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_reserved_dir;
     // The session's programming file while an attached one is programmed; null when idle.
     QString m_set_aside;
+    QString m_file_path;  // the session's programming file, which its field shows elided
 };

@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -201,6 +202,10 @@ QWidget* VOKR_LAYOUT_WIDGET::build_instance_page(int instance)
     page->setStretchFactor(0, 1);
     connect(page, qOverload<int, int>(&QSplitter::splitterMoved), this,
             &VOKR_LAYOUT_WIDGET::on_instance_splitter_moved);
+    // A page rebuilt on a change keeps the splits the person dragged to.
+    page->apply_dragged_sizes();
+    for (VOKR_SPLITTER* inner : page->findChildren<VOKR_SPLITTER*>())
+        inner->apply_dragged_sizes();
     return page;
 }
 
@@ -232,16 +237,24 @@ QWidget* VOKR_LAYOUT_WIDGET::build_data_setup_frame(int instance, QWidget* paren
     return frame;
 }
 
+// The node list starts as wide as its columns and its scroll bar; the signal configuration pane
+// takes the rest of the tab and what the window gains or loses later, so that the columns stay
+// whole at every window size the pane leaves room for, and in every tab rebuilt on a change.
+// Where the columns need more, the pane keeps the width its fields need and the list scrolls.
 QWidget* VOKR_LAYOUT_WIDGET::build_setup_tab(int instance)
 {
     VOKR_SPLITTER* setup = splitter(711, Qt::Horizontal, nullptr);
     setup->setContentsMargins(1, 1, 2, 2);
-    setup->addWidget(new VOKR_CONTAINER_WIDGET(m_view, setup));
+    auto* nodes = new VOKR_CONTAINER_WIDGET(m_view, setup);
+    nodes->resize(m_view->get_setup_columns_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4,
+                  nodes->height());
+    setup->addWidget(nodes);
     auto* config = new VOKR_CONFIG_WIDGET(setup, instance, m_frame);
     config->resize(SIDE_PANE_WIDTH, config->height());
+    config->setMinimumWidth(std::max(SIDE_PANE_WIDTH, config->get_whole_width()));
     config->setVisible(pane_action(PIRQ_ACTION_CONFIG_PANE)->isChecked());
     setup->addWidget(config);
-    setup->setStretchFactor(0, 1);
+    setup->setStretchFactor(1, 1);
     return setup;
 }
 
@@ -456,7 +469,10 @@ void VOKR_LAYOUT_WIDGET::on_update(QObject*, int hint)
 }
 
 // The power-up view and its instance share a tab: the switch moves the current index between
-// them and shows the Data tab unless a tab change happened during an acquisition.
+// them and shows the Data tab unless a tab change happened during an acquisition. The tab
+// changes without its signal, so the view is told of its new mode here: the refresh the data
+// brought was decided while the Setup tab still showed, and the Setup tab's controls would stay
+// over the waveforms until the acquisition ends.
 void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
 {
     const int current = m_tx_manager->get_current_instance_index();
@@ -470,9 +486,12 @@ void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
     QTabWidget* tabs = get_data_setup_tab_widget(-1);
     if (!tabs || m_tx_manager->is_data_mode(-1) || m_tab_changed_during_acquisition)
         return;
-    const QSignalBlocker blocker(tabs);
-    tabs->setCurrentIndex(0);
+    {
+        const QSignalBlocker blocker(tabs);
+        tabs->setCurrentIndex(0);
+    }
     m_tx_manager->set_int_state(-1, "active tab", 0);
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
 }
 
 void VOKR_LAYOUT_WIDGET::on_tabs_rebuilt()

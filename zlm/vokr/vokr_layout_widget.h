@@ -95,7 +95,6 @@ private:
     void on_tabs_rebuilt();
     void apply_top_pane_sizes(bool jtag_shown);
     void apply_hierarchy_height();
-    void apply_side_pane_width();
     VOKR_SPLITTER* splitter(int id, Qt::Orientation orientation, QWidget* parent);
     QAction* pane_action(int id) const;
 

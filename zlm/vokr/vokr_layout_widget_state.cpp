@@ -74,26 +74,6 @@ void VOKR_LAYOUT_WIDGET::on_resize_timer()
     for (const auto& [key, action] : PANES)
         pane_action(action)->setChecked(m_tx_manager->get_visible_state(key, true));
     apply_hierarchy_height();
-    apply_side_pane_width();
-}
-
-// Once the window has its size, the node list beside the signal configuration pane gets the
-// width of its columns (and its scroll bar) where the pane can keep its own width; the pane
-// takes the rest.
-void VOKR_LAYOUT_WIDGET::apply_side_pane_width()
-{
-    const int columns =
-        m_view ? m_view->get_fixed_columns_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4 : 0;
-    for (VOKR_CONFIG_WIDGET* config : findChildren<VOKR_CONFIG_WIDGET*>()) {
-        auto* setup = qobject_cast<QSplitter*>(config->parentWidget());
-        QList<int> sizes = setup ? setup->sizes() : QList<int>();
-        if (sizes.size() != 2 || setup->indexOf(config) != 1 || sizes[1] == 0)
-            continue;
-        const int total = sizes[0] + sizes[1];
-        sizes[1] = std::max(SIDE_PANE_WIDTH, total - columns);
-        sizes[0] = total - sizes[1];
-        setup->setSizes(sizes);
-    }
 }
 
 // The stored height of the hierarchy and data-log panes, once the window has its size: the

@@ -18,7 +18,19 @@ VOKR_SPLITTER* VOKR_SPLITTER::get_hub()
     return hub;
 }
 
-void VOKR_SPLITTER::onSplitterMoved(int pos, int index) { emit get_hub()->splitterMoved(this, pos, index); }
+void VOKR_SPLITTER::onSplitterMoved(int pos, int index)
+{
+    VOKR_SPLITTER* hub = get_hub();
+    hub->m_dragged_sizes = sizes();
+    emit hub->splitterMoved(this, pos, index);
+}
+
+void VOKR_SPLITTER::apply_dragged_sizes()
+{
+    const QList<int>& dragged = get_hub()->m_dragged_sizes;
+    if (!dragged.isEmpty() && dragged.size() == count())
+        setSizes(dragged);
+}
 
 // The other members of the group follow silently: neither they nor their listeners re-broadcast.
 void VOKR_SPLITTER::moveSplitter(VOKR_SPLITTER* sender, int pos, int index)

@@ -135,6 +135,8 @@ void VOKR_VIEW::create_combo_boxes()
     }
     const std::pair<QToolButton*, int> buttons[] = {{m_previous_transition_button, ICON_PREVIOUS_TRANSITION},
                                                     {m_next_transition_button, ICON_NEXT_TRANSITION}};
+    m_previous_transition_button->setObjectName("previous_transition");
+    m_next_transition_button->setObjectName("next_transition");
     for (const auto& [button, id] : buttons) {
         button->setIcon(icon(id));
         button->resize(22, 22);

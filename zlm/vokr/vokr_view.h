@@ -246,6 +246,8 @@ public:
     int get_column_width(int column) const;
     // The widths of the columns left of the waveform, with the closing edge line.
     int get_fixed_columns_width() const;
+    // The same on the Setup tab, whichever tab shows now.
+    int get_setup_columns_width() const;
     int get_row_height(int row) const;
     bool get_item_rect(int row, int column, QRect* rect) const;
     bool get_column_rect(int column, QRect* rect) const;
@@ -285,6 +287,7 @@ public:
     void invalidate_geometry() { m_rows.valid = false; }
 
 private:
+    bool is_setup_column(int column) const;
     // Heights of the node rows and where each shown one starts, measured once per change.
     struct ROW_CACHE {
         bool valid = false;
@@ -427,6 +430,9 @@ public:
     // The sample the time ruler's context menu was opened at; -1 for none.
     void set_context_sample(int sample) { m_selected_time_bar = sample; }
     int get_context_sample() const { return m_selected_time_bar; }
+    // Whether the master time bar can step to the next (previous) transition: the rule of the
+    // two transition buttons and of the frame's actions.
+    bool can_step_transition(bool forward) const;
     void update_transition_buttons();
     // Moves the master time bar to the next (previous) sample whose bus value is `bits`, binary
     // digits most significant first; an 'X' digit matches either level.

@@ -157,6 +157,7 @@ void VOKR_VIEW::focusInEvent(QFocusEvent* event)
     m_actions_connected = true;
     for (const ACTION_ENTRY& entry : m_action_table)
         connect_action(entry.first, entry.second.constData());
+    update_transition_buttons();
     update();
 }
 

@@ -7,6 +7,7 @@
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QRegularExpression>
@@ -28,6 +29,7 @@ constexpr int INDENT = 30;
 constexpr int MIN_COLUMN_WIDTH = 10;
 constexpr int MAX_COLUMN_WIDTH = 10000;
 constexpr int FIRST_PATTERN_LEVEL = -3;
+constexpr int FIRST_PATTERN_COLUMN = VOKR_VIEW::FIRST_LEVEL_COLUMN + FIRST_PATTERN_LEVEL;  // the storage patterns
 constexpr int LEVEL_NUMBER_FONT = 55;
 
 bool is_chart(KSM_DATA_GROUP_DISPLAY_TYPE type)
@@ -47,13 +49,24 @@ bool digit_groups_are_pure(const QString& text, int digits)
     return true;
 }
 
+// The widest a pattern of `digits` binary digits and edge letters is in the cells' font.
+int widest_pattern(int digits)
+{
+    const QFontMetrics metrics(QApplication::font());
+    int widest = 0;
+    for (const QChar letter : QStringLiteral("01XHLRFE"))
+        widest = std::max(widest, metrics.horizontalAdvance(QString(digits, letter)));
+    return widest;
+}
+
 // A sample count or position computed in floating point, held inside the int range.
 int to_int(double value) { return int(std::max(double(INT_MIN), std::min(double(INT_MAX), std::trunc(value)))); }
 
 }  // namespace
 
 // The widths given are minimums: a column whose header text is wider gets the text's width in
-// the header font, so that the first screen shows every header whole.
+// the header font, so that the first screen shows every header whole, and a condition column
+// holds a 16-bit bus's pattern in binary digits in the cells' font.
 const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column_widths()
 {
     static const std::array<int, STORED_COLUMN_COUNT> widths = [] {
@@ -66,6 +79,9 @@ const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column
             {6, "Trigger Enable"}, {7, "Storage Enable"}, {FIRST_LEVEL_COLUMN, "Trigger Conditions"}};
         for (const auto& [column, text] : headers)
             given[column] = std::min(MAX_COLUMN_WIDTH, std::max(given[column], metrics.horizontalAdvance(text) + 8));
+        const int pattern = widest_pattern(16) + 8;
+        for (int column = FIRST_PATTERN_COLUMN; column <= LAST_LEVEL_COLUMN; ++column)
+            given[column] = std::max(given[column], pattern);
         return given;
     }();
     return widths;
@@ -128,27 +144,42 @@ void VOKR_VIEW::store_column_widths()
         session->set_global_data("column width", m_column_width.data(), STORED_COLUMN_COUNT);
 }
 
+// The Setup tab shows the enables, the storage qualifier's columns of its type and one column per
+// trigger level.
+bool VOKR_VIEW::is_setup_column(int column) const
+{
+    QString sq;
+    m_tx_manager->get_storage_qualifier_type(&sq, -1);
+    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();  // none while no session is open
+    switch (column) {
+    case 3:
+    case 4:
+    case VALUE_COLUMN:
+    case WAVEFORM_COLUMN: return false;
+    case 7: return sq == "Transitional" || sq == "Conditional" || sq == "Start/Stop";
+    case 8: return sq == "Transitional";
+    case 9: return sq == "Conditional";
+    case 10:
+    case 11: return sq == "Start/Stop";
+    default: return column < FIRST_LEVEL_COLUMN || (trigger && column - 11 <= trigger->get_num_levels());
+    }
+}
+
+int VOKR_VIEW::get_setup_columns_width() const
+{
+    int total = 1;
+    for (int id = 0; id < WAVEFORM_COLUMN; ++id)
+        total += is_setup_column(id) ? m_column_width[id] : 0;
+    return total;
+}
+
 int VOKR_VIEW::get_column_width(int column) const
 {
     if (column < 0 || column >= COLUMN_COUNT)
         return 0;
     bool shown = false;
     if (m_tx_manager->is_setup_mode()) {
-        QString sq;
-        m_tx_manager->get_storage_qualifier_type(&sq, -1);
-        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();  // none while no session is open
-        switch (column) {
-        case 3:
-        case 4:
-        case VALUE_COLUMN:
-        case WAVEFORM_COLUMN: shown = false; break;
-        case 7: shown = sq == "Transitional" || sq == "Conditional" || sq == "Start/Stop"; break;
-        case 8: shown = sq == "Transitional"; break;
-        case 9: shown = sq == "Conditional"; break;
-        case 10:
-        case 11: shown = sq == "Start/Stop"; break;
-        default: shown = column < FIRST_LEVEL_COLUMN || (trigger && column - 11 <= trigger->get_num_levels());
-        }
+        shown = is_setup_column(column);
     } else if (!is_data_tab()) {
         shown = column <= NAME_COLUMN;
     } else {

@@ -449,6 +449,8 @@ void VOKR_VIEW::on_update_waveform_menu()
     action(730)->setEnabled(focused && on_update_zoom_out());
     action(729)->setEnabled(focused && on_update_zoom_in());
     action(708)->setEnabled(focused && on_update_center_on_trigger());
+    action(PIRQ_ACTION_NEXT_TRANSITION)->setEnabled(focused && can_step_transition(true));
+    action(PIRQ_ACTION_PREVIOUS_TRANSITION)->setEnabled(focused && can_step_transition(false));
 }
 
 void VOKR_VIEW::on_update_plugin_menu()

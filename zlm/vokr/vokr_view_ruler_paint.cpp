@@ -216,10 +216,12 @@ void VOKR_VIEW::draw_time_header(int row, int column, const QRect& rect, QPainte
 
 namespace {
 
-// Places the labels of one strip: each label centred on its sample, kept inside the strip; a
-// label wider than the strip, or (value column) one that would start left of the previous one,
-// ends the strip.
+// Places the labels of one strip: each label centred on its sample, kept inside the strip a few
+// pixels off its edges, so that the labels of two strips side by side do not run together; a
+// label wider than the strip, or (value column) one that would come closer to the previous one
+// than to the strip's edge, ends the strip.
 struct STRIP {
+    static constexpr int EDGE_GAP = 6;
     QPainter* painter;
     QRect rect;
     bool value_column;
@@ -238,17 +240,22 @@ struct STRIP {
         painter->setFont(pirq_get_font(font));
         QRect r = painter->fontMetrics().boundingRect(text);
         r.setWidth(r.width() + 2);
-        if (r.width() > rect.width() || (value_column && x - r.width() / 2 < right_limit)) {
+        if (r.width() > rect.width()) {
             ended = true;
             return;
         }
         r.moveLeft(x - r.width() / 2);
         r.setTop(rect.top());
         r.setBottom(rect.bottom());
-        if (r.left() < rect.left() + 1)
-            r.moveLeft(rect.left() + 1);
-        if (r.right() > rect.right() - 1)
-            r.moveRight(rect.right() - 1);
+        if (r.left() < rect.left() + EDGE_GAP)
+            r.moveLeft(rect.left() + EDGE_GAP);
+        if (r.right() > rect.right() - EDGE_GAP)
+            r.moveRight(rect.right() - EDGE_GAP);
+        // In the narrow Value column a label kept inside may come close to the one before it.
+        if (value_column && r.left() < right_limit + EDGE_GAP) {
+            ended = true;
+            return;
+        }
         r = (r & rect).translated(0, -1);
         right_limit = r.right();
         draw_label(painter, r, text, font, color, ALIGN_LEFT_CENTRE);

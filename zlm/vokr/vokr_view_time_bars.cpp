@@ -151,9 +151,22 @@ bool VOKR_VIEW::on_update_delete_all_time_bars()
     return current_node_table() && get_sample_depth() != 0 && m_timebar_count > 0;
 }
 
+// The master time bar can step forward while it stands below the sample depth, back from sample
+// 1 on; without time bars neither way.
+bool VOKR_VIEW::can_step_transition(bool forward) const
+{
+    if (m_timebar_count <= 0)
+        return false;
+    return forward ? m_time_bars[0] < get_sample_depth() : m_time_bars[0] >= 1;
+}
+
+// The buttons, and the frame's Next and Previous Transition while the view runs them.
 void VOKR_VIEW::update_transition_buttons()
 {
-    const bool bars = m_timebar_count > 0;
-    m_next_transition_button->setEnabled(bars && m_time_bars[0] < get_sample_depth());
-    m_previous_transition_button->setEnabled(bars && m_time_bars[0] >= 1);
+    m_next_transition_button->setEnabled(can_step_transition(true));
+    m_previous_transition_button->setEnabled(can_step_transition(false));
+    if (m_frame_wnd && m_actions_connected) {
+        action(PIRQ_ACTION_NEXT_TRANSITION)->setEnabled(can_step_transition(true));
+        action(PIRQ_ACTION_PREVIOUS_TRANSITION)->setEnabled(can_step_transition(false));
+    }
 }

@@ -288,8 +288,7 @@ void VOKR_VIEW::place_transition_buttons()
     m_next_transition_button->move(x + get_column_width(VALUE_COLUMN) - b, y);
     m_previous_transition_button->show();
     m_next_transition_button->show();
-    m_previous_transition_button->setEnabled(m_time_bars[0] >= 1);
-    m_next_transition_button->setEnabled(m_time_bars[0] < get_sample_depth());
+    update_transition_buttons();
 }
 
 // ---- menu state -----------------------------------------------------------------------------------------
