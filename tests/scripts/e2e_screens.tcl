@@ -123,9 +123,10 @@ click instance_stop
 wait_acquisition
 click_tab Setup
 check {[node_list_columns] eq $columns} "after a stopped run: [node_list_columns], not $columns"
-# A run the device refuses: the trigger changed since the compile, and the run goes ahead
-# without compiling on a device that holds the old one.
+# A run the device refuses: the sample depth changed since the compile, and the run goes ahead
+# without compiling on a device that holds the design as it was.
 set_value {cpu|pc[15..0]} 0 XXXXXXXXXRXXXXXX
+key sample_depth Down
 ::korvane::msg::answer no
 click instance_run
 wait_acquisition

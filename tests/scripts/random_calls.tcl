@@ -424,6 +424,7 @@ proc valid_shell_call {name} {
         set_widgets { return [list [list set_widgets [widget_value]]] }
         wait_acquisition { return [list {wait_acquisition 1500}] }
         wheel { return [list [concat wheel node_list [pick {120 -120 240}] [pick {{} ctrl shift}]]] }
+        widget_state { return [list {set_widgets {data_setup_tabs Setup}} [list widget_state [pick {node_list instance_run instance_stop signal_configuration clock jtag_hardware}]]] }
         windows { return [list [concat windows [pick [list {} [between 0 [expr {[llength [window_files]] - 1}]]]]]] }
     }
     # The readers, which take no words.

@@ -61,7 +61,7 @@ check {[file exists [file join $work viewed.txt]]} "the viewer shows the list fi
 ::korvane::msg::answer no
 expect_error {vokr_open_file -filename $notes} {vokr_open_file: cannot open *notes.lmx}
 open_on $other
-set_value {cpu|pc[15..0]} 0 1010
+set_widgets {storage_type Transitional}
 ::korvane::msg::answer yes yes
 action RUN -focus window
 check {[file exists [file join $work other demo.sif]]} "the compile wrote the programming file of its session"
@@ -82,7 +82,7 @@ foreach file [list $other $notes] {
 }
 action STOP -focus window
 wait_acquisition
-check {[session data_log]} "the stopped capture left its data"
+check {![session acquiring] && [session file] eq $demo} "the capture ended at its Stop in the window that ran it: [state]"
 
 # A scripted answer that is no button of the question is an error that names the buttons; the
 # question takes Cancel, so the window and its session stay.
