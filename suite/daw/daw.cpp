@@ -46,21 +46,36 @@ int paced_acquire_ms(int depth) { return std::clamp(depth * 3 / 10, 100, 1500); 
 int paced_offload_ms(int depth) { return std::clamp(depth / 5, 100, 1000); }
 
 // Runs work on the thread of the application: the paced worker writes no log itself, so that
-// the editor, which reads the logs on that thread, never races with a capture.
+// the editor, which reads the logs on that thread, never races with a capture. The work is
+// handed over in a queue under a standard mutex, which the thread sanitizer sees; Qt's event
+// queue carries only an empty wake-up per piece of work, which keeps it in order with the other
+// events posted to that thread meanwhile (the acquisition's states among them).
 class COURIER : public QObject {
 public:
     static constexpr QEvent::Type TYPE = QEvent::Type(QEvent::User + 317);
-    struct WORK : QEvent {
-        explicit WORK(std::function<void()> f) : QEvent(TYPE), run(std::move(f)) {}
-        std::function<void()> run;
-    };
+    void post(std::function<void()> work)
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_work.push_back(std::move(work));
+        QCoreApplication::postEvent(this, new QEvent(TYPE));
+    }
     bool event(QEvent* e) override
     {
         if (e->type() != TYPE)
             return QObject::event(e);
-        static_cast<WORK*>(e)->run();
+        std::unique_lock<std::mutex> hold(m_lock);
+        if (m_work.empty())
+            return true;
+        const std::function<void()> next = std::move(m_work.front());
+        m_work.pop_front();
+        hold.unlock();
+        next();
         return true;
     }
+
+private:
+    std::mutex m_lock;
+    std::deque<std::function<void()>> m_work;
 };
 
 struct REQUEST {
@@ -266,14 +281,14 @@ void post_log_write(COURIER* courier, const std::shared_ptr<REQUEST>& r, const S
             write_log(r->log, step, *r->plan);
         return;
     }
-    QCoreApplication::postEvent(courier, new COURIER::WORK([r, step] {
-                                    SIMULATOR& s = sim();
-                                    std::unique_lock<std::mutex> hold(s.lock);
-                                    KSM_DATA_LOG* log = step.fill && r->stopped ? nullptr : r->log;
-                                    hold.unlock();
-                                    if (log)
-                                        write_log(log, step, *r->plan);
-                                }));
+    courier->post([r, step] {
+        SIMULATOR& s = sim();
+        std::unique_lock<std::mutex> hold(s.lock);
+        KSM_DATA_LOG* log = step.fill && r->stopped ? nullptr : r->log;
+        hold.unlock();
+        if (log)
+            write_log(log, step, *r->plan);
+    });
 }
 
 // Must hold the lock: what follows the call just taken off the script. An autorun captures
