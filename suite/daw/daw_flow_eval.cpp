@@ -44,31 +44,6 @@ struct STATEMENT {
     std::vector<STATEMENT> body;  // block; then and else of an if
 };
 
-// Splits a checked flow into words and symbols.
-std::vector<std::string> tokens_of(const std::string& text)
-{
-    static const char* const pairs[] = {"&&", "||", "<=", "==", "!=", ">="};
-    std::vector<std::string> tokens;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t end = i + 1;
-        if (std::isspace(c)) {
-            ++i;
-            continue;
-        }
-        if (std::isalnum(c) || c == '_')
-            while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
-                ++end;
-        else
-            for (const char* p : pairs)
-                if (text.compare(i, 2, p) == 0)
-                    end = i + 2;
-        tokens.push_back(text.substr(i, end - i));
-        i = end;
-    }
-    return tokens;
-}
-
 bool is_state_word(const std::string& word)
 {
     std::string lower = word;
@@ -355,7 +330,7 @@ std::unique_ptr<FLOW> make_flow(KSM_TX_TRIGGER* trigger, std::string* error)
     for (const auto& attribute : trigger->get_state_machine_object()->collect_attributes())
         if (attribute.first == FLOW_ATTRIBUTE)
             text = attribute.second;
-    return std::make_unique<FLOW_RUN>(FLOW_PARSER(tokens_of(text), trigger).states(), trigger);
+    return std::make_unique<FLOW_RUN>(FLOW_PARSER(ksm_flow_words(text), trigger).states(), trigger);
 }
 
 }  // namespace daw_eval

@@ -780,6 +780,10 @@ private:
     friend class KSM_TX_TRIGGER_IN_INTERFACE;
     friend class KSM_TX_TRIGGER_OUT_INTERFACE;
 };
+
+// The words and symbols of a state-based trigger flow in order, white space dropped: names and
+// numbers whole, the two-character operators (&&, ||, <=, ==, !=, >=) as one symbol each.
+std::vector<std::string> ksm_flow_words(const std::string& text);
 using KSM_DATA_TRIGGER = KSM_TX_TRIGGER;
 
 // ---- signal sets ----------------------------------------------------------------------------

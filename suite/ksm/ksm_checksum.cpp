@@ -115,24 +115,8 @@ bool is_number(const std::string& word) { return !word.empty() && std::isdigit(s
 std::string compiled_flow(const std::string& text, unsigned int options)
 {
     static const std::set<std::string> comparisons = {"<", "<=", "==", "!=", ">=", ">"};
-    static const char* const pairs[] = {"&&", "||", "<=", "==", "!=", ">="};
     std::string out, previous;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t end = i + 1;
-        if (std::isspace(c)) {
-            ++i;
-            continue;
-        }
-        if (std::isalnum(c) || c == '_')
-            while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
-                ++end;
-        else
-            for (const char* p : pairs)
-                if (text.compare(i, 2, p) == 0)
-                    end = i + 2;
-        std::string word = text.substr(i, end - i);
-        i = end;
+    for (std::string& word : ksm_flow_words(text)) {
         const bool masked = ((options & RUV_RUNTIME_GOTO_DESTINATIONS) && previous == "goto") ||
                             ((options & RUV_RUNTIME_COMPARISON_VALUES) && is_number(word)) ||
                             ((options & RUV_RUNTIME_LOGICAL_OPERATORS) && (word == "&&" || word == "||")) ||

@@ -410,3 +410,27 @@ bool KSM_TX_TRIGGER::check_state_machine(std::string* message, int* line)
         names.flags.insert(f.name);
     return FLOW_CHECKER(text, std::move(names)).check(message, line);
 }
+
+std::vector<std::string> ksm_flow_words(const std::string& text)
+{
+    static const char* const pairs[] = {"&&", "||", "<=", "==", "!=", ">="};
+    std::vector<std::string> words;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t end = i + 1;
+        if (std::isspace(c)) {
+            ++i;
+            continue;
+        }
+        if (std::isalnum(c) || c == '_')
+            while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+                ++end;
+        else
+            for (const char* p : pairs)
+                if (text.compare(i, 2, p) == 0)
+                    end = i + 2;
+        words.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    return words;
+}
