@@ -72,6 +72,16 @@ close_window
 check {"uart_tx" in [nodes]} "the located node went to the window on a session"
 close_all
 
+# A node added by a command marks the window modified: closing it asks before the node is lost.
+open_on $demo
+vokr_add_node -filename $demo -nodename uart_tx
+check {[session modified]} "the added node marks the window modified: [state]"
+::korvane::msg::clear
+::korvane::msg::answer cancel
+expect_error close_window {the window refused to close}
+check {"uart_tx" in [nodes] && [llength [::korvane::msg::log prompted]] == 1} "closing asked first: [state]"
+close_all
+
 # An open while Autorun captures is refused, whatever the file; the capture goes on to its Stop.
 open_on $demo
 set_widgets {jtag_hardware USB-Cable jtag_device MR2-C40}

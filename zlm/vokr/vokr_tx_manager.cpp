@@ -239,7 +239,11 @@ void VOKR_TX_MANAGER::set_logging(bool enable)
 
 // ---- transactions -------------------------------------------------------------------------------------
 
-void VOKR_TX_MANAGER::begin_action(int index) { get_instance_at(index)->begin_action(); }
+void VOKR_TX_MANAGER::begin_action(int index)
+{
+    get_instance_at(index)->begin_action();
+    m_session_modified_at_begin = m_tx_session && m_tx_session->is_modified();
+}
 
 void VOKR_TX_MANAGER::end_action(VOKR_CHECK_COMPILATION_STATUS status, int index)
 {
@@ -253,6 +257,10 @@ void VOKR_TX_MANAGER::end_action(VOKR_CHECK_COMPILATION_STATUS status, int index
         on_update_edit_undo();
         on_update_edit_redo();
     }
+    // A transaction that changed an unchanged session marks the window modified, so that closing
+    // it asks before the change is lost, whichever command made it.
+    if (!m_session_modified_at_begin && m_tx_session && m_tx_session->is_modified())
+        set_modified_flag(true);
 }
 
 int VOKR_TX_MANAGER::get_max_undo_steps() const { return get_instance_at(-1)->get_max_undo_steps(); }

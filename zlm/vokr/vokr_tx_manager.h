@@ -977,6 +977,7 @@ private:
     bool m_owns_session = true;
     bool m_list_view_mode = false;
     bool m_modified = false;
+    bool m_session_modified_at_begin = false;  // of the transaction under way
     bool m_invalid_nodes = false;
     VOKR_FRAME_WND* m_frame_wnd;
     VOKR_LAYOUT_WIDGET* m_layout_widget = nullptr;
