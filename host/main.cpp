@@ -133,9 +133,9 @@ int open_editor_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const obj
     }
     if (!open_editor(options, false)) {
         Tcl_SetObjResult(interp, Tcl_NewStringObj("the editor could not be opened", -1));
-        return TCL_ERROR;
+        return msg_tcl_script_code(interp, TCL_ERROR);
     }
-    return TCL_OK;
+    return msg_tcl_script_code(interp, TCL_OK);
 }
 
 Tcl_Interp* create_interpreter(const char* argv0)

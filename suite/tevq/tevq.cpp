@@ -221,7 +221,8 @@ int choose_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     for (const QString& name : live_dialogs().back()->choose(names))
         Tcl_ListObjAppendElement(interp, missing, Tcl_NewStringObj(name.toUtf8().constData(), -1));
     Tcl_SetObjResult(interp, missing);
-    return TCL_OK;
+    // Inserting the names may have met a prompt that a scripted answer did not fit.
+    return msg_tcl_script_code(interp, TCL_OK);
 }
 
 }  // namespace

@@ -102,6 +102,14 @@ foreach call [list close_window [list vokr_open_file -filename $other]] {
     expect_error $call {*the scripted answer 5 is not a button of the prompt "Do you want to save the changes to demo.lmx?": its buttons are yes (6), no (7), cancel (2)}
     check {[session file] eq $demo && [session modified]} "\"$call\" kept the session"
 }
+# The node finder's choice meets the incremental lock mode's question: the choice is the error.
+set_widgets {data_setup_tabs Setup}
+action LOCK_MODE_INCREMENTAL -focus window
+::korvane::msg::answer no
+expect_error {::korvane::finder::choose {uart_rx uart_tx sda clk btn[3..0] trig_out cpu|fsm|busy}} \
+    {*the scripted answer 7 is not a button of the prompt "You are in the Incremental Route lock-mode*}
+state
+action LOCK_MODE_ALL -focus window
 
 # File > Close: the closed window takes no more commands.
 ::korvane::msg::answer no
