@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
@@ -261,14 +262,16 @@ int click_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         (objc >= 5 && !parse_button(interp, objv[4], &button)) ||
         (objc == 6 && !parse_modifiers(interp, objv[5], &modifiers)))
         return TCL_ERROR;
-    QWindow* window = window_of(widget);
+    // The press may close the window or rebuild the widget: neither is used once it is gone.
+    const QPointer<QWindow> window = window_of(widget);
+    const QPointer<QWidget> top = widget->window();
     MENU_CLOSER menus;
     // A press on a selected row starts a drag whose loop waits for the release: the release is
     // sent from inside that loop, as a hand lets go where it pressed.
     bool released = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!released && !widget->window()->findChildren<QDrag*>().isEmpty()) {
+        if (!released && window && top && !top->findChildren<QDrag*>().isEmpty()) {
             released = true;
             QTest::mouseRelease(window, button, modifiers, at);
         }
@@ -276,7 +279,7 @@ int click_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     poll.start(5);
     QTest::mouseMove(window, at);
     QTest::mousePress(window, button, modifiers, at);
-    if (!released)
+    if (!released && window)
         QTest::mouseRelease(window, button, modifiers, at);
     poll.stop();
     QCoreApplication::processEvents();
@@ -381,30 +384,35 @@ int drag_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         return TCL_ERROR;
     if (source->window() != target->window())
         return host_shell_fail(interp, "the drag must stay in one window");
-    QWindow* window = window_of(source);
+    // The window may go while the drag runs (a drop that closes it): every event checks first.
+    const QPointer<QWindow> window = window_of(source);
     DROP_WATCH watch(target);
-    bool pressing = false, started = false;
+    bool started = false;
+    const int outside = QThread::currentThread()->loopLevel();
     QTimer poll;  // finds the widget's QDrag from inside the drag's own loop
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (started || source->findChildren<QDrag*>().isEmpty())
             return;
         started = true;
-        if (!pressing)  // the platform ended the drag before its loop ran
+        // Outside a loop of its own the platform has ended the drag already; inside it, the drag
+        // waits for its release however late the widget started it.
+        if (QThread::currentThread()->loopLevel() <= outside)
             return;
-        for (int step = 1; step <= 4; ++step)
+        for (int step = 1; step <= 4 && window; ++step)
             QTest::mouseMove(window, from + (to - from) * step / 4);
-        QTest::mouseRelease(window, Qt::LeftButton, modifiers, to);
+        if (window)
+            QTest::mouseRelease(window, Qt::LeftButton, modifiers, to);
     });
     poll.start(5);
-    pressing = true;
     QTest::mouseMove(window, from);
     QTest::mousePress(window, Qt::LeftButton, modifiers, from);
     const int distance = QApplication::startDragDistance() + 2;
-    for (int step = 1; step <= 3 && !started; ++step)
+    for (int step = 1; step <= 3 && !started && window; ++step)
         QTest::mouseMove(window, from + QPoint(distance * step, 0));
-    pressing = false;
     QTest::qWait(20);
     poll.stop();
+    if (!window)
+        return host_shell_fail(interp, "the window closed during the drag");
     if (!started && !watch.drag_seen) {
         QTest::mouseRelease(window, Qt::LeftButton, modifiers, from);
         return host_shell_fail(interp, "the widget started no drag");
