@@ -386,12 +386,14 @@ int drag_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         return host_shell_fail(interp, "the drag must stay in one window");
     // The window may go while the drag runs (a drop that closes it): every event checks first.
     const QPointer<QWindow> window = window_of(source);
+    const QPointer<QWidget> top = source->window();
     DROP_WATCH watch(target);
     bool started = false;
     const int outside = QThread::currentThread()->loopLevel();
     QTimer poll;  // finds the widget's QDrag from inside the drag's own loop
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (started || source->findChildren<QDrag*>().isEmpty())
+        // Whichever widget under the press started the drag, its loop waits for the release.
+        if (started || !top || top->findChildren<QDrag*>().isEmpty())
             return;
         started = true;
         // Outside a loop of its own the platform has ended the drag already; inside it, the drag

@@ -812,7 +812,12 @@ if {$two_windows} {
 while {[llength [window_files]]} {
     watchdog $call_limit_ms "seed $seed, closing the windows"
     if {[session_value acquiring 0]} {
-        action STOP -focus window
+        # Stop acts on the instances selected in the instance manager, which the calls may
+        # have left without a selection: the capturing row is chosen first, as a person would.
+        if {[catch {action STOP -focus window}]} {
+            click instance_tree 20 40
+            action STOP -focus window
+        }
         wait_acquisition
     }
     ::korvane::msg::clear
