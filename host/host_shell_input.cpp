@@ -37,6 +37,9 @@ QString from_tcl(Tcl_Obj* word)
 // (a dialog, a detached pane).
 QWidget* named_widget(Tcl_Interp* interp, Tcl_Obj* word)
 {
+    // Changes posted before the call (a rebuilt tab, a new layout) land first: the widget found
+    // is the one a person sees now, not one those changes are about to replace.
+    QCoreApplication::processEvents();
     const QString name = from_tcl(word);
     QList<QWidget*> roots;
     if (VOKR_FRAME_WND* frame = host_shell_frame(interp))
