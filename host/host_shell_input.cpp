@@ -34,13 +34,9 @@ QString from_tcl(Tcl_Obj* word)
 }
 
 // A shown widget of that object name: in the editor's window first, then in any other window
-// (a dialog, a detached pane).
-QWidget* named_widget(Tcl_Interp* interp, Tcl_Obj* word)
+// (a dialog, a detached pane); null when there is none.
+QWidget* find_named(Tcl_Interp* interp, const QString& name)
 {
-    // Changes posted before the call (a rebuilt tab, a new layout) land first: the widget found
-    // is the one a person sees now, not one those changes are about to replace.
-    QCoreApplication::processEvents();
-    const QString name = from_tcl(word);
     QList<QWidget*> roots;
     if (VOKR_FRAME_WND* frame = host_shell_frame(interp))
         roots << frame;
@@ -54,8 +50,26 @@ QWidget* named_widget(Tcl_Interp* interp, Tcl_Obj* word)
             if (widget->isVisible())
                 return widget;
     }
-    host_shell_fail(interp, QString("no shown widget is named \"%1\"").arg(name));
     return nullptr;
+}
+
+QWindow* window_of(QWidget* widget);
+
+// The shown widget of that name, its window shown and active. Changes posted before the call (a
+// rebuilt tab, a new layout) land first, and showing the window may rebuild it again: the widget
+// returned is the one a person sees now, not one those changes replaced.
+QWidget* named_widget(Tcl_Interp* interp, Tcl_Obj* word)
+{
+    QCoreApplication::processEvents();
+    const QString name = from_tcl(word);
+    QPointer<QWidget> widget = find_named(interp, name);
+    if (widget)
+        window_of(widget);
+    if (!widget)
+        widget = find_named(interp, name);
+    if (!widget)
+        host_shell_fail(interp, QString("no shown widget is named \"%1\"").arg(name));
+    return widget;
 }
 
 bool parse_modifiers(Tcl_Interp* interp, Tcl_Obj* word, Qt::KeyboardModifiers* modifiers)
@@ -116,6 +130,8 @@ bool parse_point(Tcl_Interp* interp, QWidget* widget, Tcl_Obj* const* words, boo
 QWindow* window_of(QWidget* widget)
 {
     QWidget* top = widget->window();
+    if (top->isVisible() && QApplication::activeWindow() == top)
+        return top->windowHandle();
     if (!top->testAttribute(Qt::WA_Resized))
         top->resize(1280, 800);
     top->show();

@@ -307,8 +307,11 @@ proc drag_calls {} {
     if {$to eq ""} {
         return {}
     }
-    set from [cell $from 2]
-    lassign [cell $to 2] x y
+    # The rows may have moved since they were read (a layout landing first): no drag then.
+    if {[catch {cell $from 2} from] || [catch {cell $to 2} at]} {
+        return {}
+    }
+    lassign $at x y
     return [list [concat click node_list $from] [concat drag node_list $from node_list $x [expr {$y - 8}]]]
 }
 
