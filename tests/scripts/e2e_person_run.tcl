@@ -27,7 +27,8 @@ proc phase {status} {
 }
 
 # Lets the event loop run until the script's condition holds; an error after `limit` ms. Each
-# change of the status texts is passed to `on_change` with whether an acquisition runs.
+# change of the status texts, up to those the condition was met with, is passed to `on_change`
+# with whether an acquisition runs.
 proc run_loop_until {condition limit on_change} {
     set start [clock milliseconds]
     set last {}
@@ -42,6 +43,12 @@ proc run_loop_until {condition limit on_change} {
             {*}$on_change $texts [session acquiring]
             set last $texts
         }
+    }
+    # Reading the session may have run events posted after the texts were read: the texts the
+    # condition was met with are passed on too.
+    set texts [status_texts]
+    if {$texts ne $last} {
+        {*}$on_change $texts [session acquiring]
     }
     return [expr {[clock milliseconds] - $start}]
 }
