@@ -3,12 +3,7 @@
 # and a log name holding a NUL are refused (the repository's tests check the reasons given).
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
-set work [e2e_workspace damaged_sessions]
-set session_file [file join $work demo.lmx]
-::korvane::host::open_editor $session_file
-run_acquisition
-set trigger_sample [session trigger_sample]
-set pc [sample {cpu|pc[15..0]} $trigger_sample]
+open_captured_demo damaged_sessions
 action PIRQ_SAVE_ACTION -focus window
 set saved [read_file $session_file]
 close_window

@@ -59,3 +59,16 @@ proc run_acquisition {} {
     ::korvane::msg::clear
     check {[session data_log]} "the run left a data log with data"
 }
+
+# Opens a fresh copy of the demo in a workspace named after the task and captures once. Sets the
+# caller's `work`, `session_file`, `trigger_sample` and `pc` (the program counter's value at the
+# trigger) for the checks that follow.
+proc open_captured_demo {task} {
+    upvar 1 work work session_file session_file trigger_sample trigger_sample pc pc
+    set work [e2e_workspace $task]
+    set session_file [file join $work demo.lmx]
+    ::korvane::host::open_editor $session_file
+    run_acquisition
+    set trigger_sample [session trigger_sample]
+    set pc [sample {cpu|pc[15..0]} $trigger_sample]
+}

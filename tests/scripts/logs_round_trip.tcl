@@ -2,13 +2,8 @@
 # capture is shown, Save writes a session that opens again with the capture as it was.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
-set work [e2e_workspace logs_round_trip]
-set session_file [file join $work demo.lmx]
-::korvane::host::open_editor $session_file
-run_acquisition
+open_captured_demo logs_round_trip
 set depth [session sample_depth]
-set trigger_sample [session trigger_sample]
-set pc [sample {cpu|pc[15..0]} $trigger_sample]
 
 # Each change stays for the next; the node removed is the last, so the counter keeps its channels.
 foreach {what change} {
