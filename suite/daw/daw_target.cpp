@@ -422,7 +422,7 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     // Channels are independent: a deep capture is made by several threads, a band of channels each.
     const long long work = static_cast<long long>(channels) * plan.depth;
     const int threads =
-        static_cast<int>(std::clamp<long long>(work >> 22, 1, std::max(1u, std::thread::hardware_concurrency())));
+        static_cast<int>(std::clamp<long long>(work >> 22, 1, static_cast<long long>(ksm_usable_cpus())));
     std::vector<std::thread> helpers;
     for (int k = 1; k < threads; ++k)
         helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), channels * k / threads,

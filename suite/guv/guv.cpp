@@ -483,7 +483,7 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     int64_t step = 1;
     write_vcd_header(db, order, &step, &writer->text());
     const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
-    const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const int threads = int(std::clamp<size_t>(ksm_usable_cpus(), 1, 8));
     std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};  // the round written, the round rendered
     std::vector<std::thread> rendering = start_round(db, 0, chunks, step, &writers[0], threads);
     bool written = true;

@@ -784,6 +784,13 @@ private:
 // The words and symbols of a state-based trigger flow in order, white space dropped: names and
 // numbers whole, the two-character operators (&&, ||, <=, ==, !=, >=) as one symbol each.
 std::vector<std::string> ksm_flow_words(const std::string& text);
+
+// The CPUs the process may keep busy: those of its affinity mask, fewer when its control
+// group's CPU quota allows fewer (rounded up); at least 1. Threaded work sizes itself by it.
+size_t ksm_usable_cpus();
+// The CPUs a quota written as "QUOTA PERIOD" (a control group's cpu.max) allows, rounded up;
+// 0 for no limit ("max ...") or a text that is no quota.
+size_t ksm_cpus_of_quota(const std::string& limit);
 using KSM_DATA_TRIGGER = KSM_TX_TRIGGER;
 
 // ---- signal sets ----------------------------------------------------------------------------

@@ -424,12 +424,12 @@ struct KSM_DATA_LOG::PACKED {
     std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
 };
 
-// Calls work(first, last) on bands of [0, count) that together cover it, on as many threads
-// as the machine has cores and `bytes` (what the whole job handles) keeps busy; a small job
-// runs on the calling thread alone.
+// Calls work(first, last) on bands of [0, count) that together cover it, on as many threads as
+// the process may keep busy (ksm_usable_cpus) and `bytes` (what the whole job handles) keeps
+// busy; a small job runs on the calling thread alone.
 template <class WORK> void ksm_parallel_bands(size_t count, size_t bytes, WORK work)
 {
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t cores = ksm_usable_cpus();
     const size_t threads = std::max<size_t>(1, std::min({cores, count, bytes >> 22}));
     std::vector<std::thread> helpers;
     for (size_t k = 1; k < threads; ++k)
