@@ -98,9 +98,8 @@ TEST(UsableCpus, FollowTheAffinityMaskAndTheQuota)
     const struct {
         const char* limit;
         size_t cpus;
-    } quotas[] = {{"max 100000\n", 0}, {"200000 100000\n", 2}, {"150000 100000", 2},
-                  {"50000 100000", 1},  {"", 0},                {"-1 100000", 0}};
+    } quotas[] = {{"max 100000\n", 0}, {"200000 100000\n", 2}, {"150000 100000", 2}, {"50000 100000", 1}, {"", 0},
+                  {"-1 100000", 0}};
     for (const auto& quota : quotas)
         EXPECT_EQ(ksm_cpus_of_quota(quota.limit), quota.cpus) << quota.limit;
 }
-
