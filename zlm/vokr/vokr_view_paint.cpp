@@ -56,8 +56,8 @@ void draw_outline(QPainter* painter, const QRect& cell, const QColor& color)
     painter->fillRect(QRect(QPoint(r, t + 1), QPoint(r, b - 1)), color);
 }
 
-// Whether the painter puts a fill or a one-pixel line on whole device pixels, unscaled and
-// unblended.
+// Whether the painter puts a fill or a one-pixel line on whole device pixels: unscaled, not
+// antialiased.
 bool whole_pixels(const QPainter* painter)
 {
     return painter->deviceTransform().type() <= QTransform::TxTranslate &&
