@@ -537,39 +537,25 @@ void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArra
 }
 
 // The planes in the file's order, valid, trigger and breaks, then the channels: encoded by
-// several threads a batch at a time (planes are independent), written in order.
+// several threads (planes are independent) and written in order as soon as each is encoded.
 void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed)
 {
     const size_t channels = static_cast<size_t>(s.channels), count = channels + 3;
     const size_t bytes = s.words * sizeof(uint64_t);
     const uint64_t* extra[] = {s.valid.data(), s.trigger.data(), s.breaks.data()};
-    constexpr size_t BATCH = 256;
-    std::vector<QByteArray> texts(std::min(BATCH, count));
-    for (size_t first = 0; first < count && !failed(); first += BATCH) {
-        const size_t n = std::min(BATCH, count - first);
-        ksm_parallel_bands(n, n * bytes, [&](size_t from, size_t to) {
-            for (size_t i = from; i < to; ++i) {
-                const size_t k = first + i;  // valid, trigger, breaks, then channel k - 3
-                const size_t index = k < 3 ? channels + k : k - 3;
-                if (packed) {
-                    texts[i] = (*packed)[index].toBase64();
-                    continue;
-                }
-                const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
-                texts[i] =
-                    qCompress(reinterpret_cast<const uchar*>(words), static_cast<int>(bytes), PAYLOAD_COMPRESSION)
-                        .toBase64();
-            }
-        });
-        for (size_t i = 0; i < n; ++i) {
-            const size_t k = first + i;
-            plane(k == 0   ? "valid"
-                  : k == 1 ? "trigger"
-                  : k == 2 ? "breaks"
-                           : "bits",
-                  k < 3 ? -1 : int(k - 3), texts[i]);
-        }
-    }
+    constexpr size_t WINDOW = 256;  // planes encoded ahead of the writing at most
+    auto encode = [&](size_t k) {   // plane k of the file: valid, trigger, breaks, then channel k - 3
+        const size_t index = k < 3 ? channels + k : k - 3;
+        if (packed)
+            return (*packed)[index].toBase64();
+        const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
+        return qCompress(reinterpret_cast<const uchar*>(words), static_cast<int>(bytes), PAYLOAD_COMPRESSION)
+            .toBase64();
+    };
+    ksm_parallel_in_order(count, count * bytes, WINDOW, encode, [&](size_t k, const QByteArray& text) {
+        plane(k == 0 ? "valid" : k == 1 ? "trigger" : k == 2 ? "breaks" : "bits", k < 3 ? -1 : int(k - 3), text);
+        return !failed();
+    });
 }
 
 // A plane's element; its text, base64 and so plain XML text, goes to the device as it is.
