@@ -2,6 +2,7 @@
 // data: 8 instances of 4096 trigger rows and 4096 data rows each (no log), and one instance
 // with a log of 1024 channels by 131072 or 1048576 samples or of 4096 channels by 1048576.
 #include "../tests/support/ksm_test_session.h"
+#include "ksm_state.h"
 
 #include "bench_reporter.h"
 
@@ -138,10 +139,6 @@ QString temp_path(const char* name)
     return dir.filePath(name);
 }
 
-// The threads a log's open and save use for `bytes` of samples: one per 4 MB, at most as many
-// as the process may keep busy.
-size_t log_threads(size_t bytes) { return std::max<size_t>(1, std::min<size_t>(ksm_usable_cpus(), bytes >> 22)); }
-
 // Calls work(thread, i) for every i in [0, count) on `threads` threads (numbered from 0), each
 // taking the next i left.
 template <class WORK> void each_index(size_t count, size_t threads, WORK work)
@@ -209,15 +206,22 @@ struct LOG_SESSION {
             session.reset();
     }
     double file_mb() const { return static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6; }
-    // The threads the log's open and save use: its channels' planes and the valid, trigger and
-    // break planes.
-    size_t threads() const { return log_threads(plane_bytes * (channels + 3)); }
+    // The threads the log's open and save use, and so the references: the planes are the
+    // channels' and the valid, trigger and break planes.
+    size_t threads() const { return ksm_parallel_threads(channels + 3, plane_bytes * (channels + 3)); }
 };
+
+// The log sessions made so far, by channels and depth; cleared before the program ends, while
+// what their sessions use is still there.
+std::map<std::pair<int, int>, std::unique_ptr<LOG_SESSION>>& log_sessions()
+{
+    static std::map<std::pair<int, int>, std::unique_ptr<LOG_SESSION>> sessions;
+    return sessions;
+}
 
 LOG_SESSION& log_session(int channels, int depth)
 {
-    static std::map<std::pair<int, int>, std::unique_ptr<LOG_SESSION>> sessions;
-    auto& s = sessions[{channels, depth}];
+    auto& s = log_sessions()[{channels, depth}];
     if (!s)
         s = std::make_unique<LOG_SESSION>(channels, depth, channels == 1024 && depth == LARGE_DEPTH);
     return *s;
@@ -359,8 +363,10 @@ void print_aims(const BENCH_REPORTER::TIMES& t)
     const char* names[] = {"open 1,024 x 128K / zlib uncompress", "open 1,024 x 1M / zlib uncompress",
                            "open 4,096 x 1M and show its log / zlib uncompress"};
     for (int i = 0; i < 3; ++i)
-        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]), "<=", 2.0);
-    print_aim("save 1,024 x 1M / zlib level 1", ratio("BM_SaveLog", "BM_ZlibCompress"), "<=", 0.7);
+        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]), "<=", 1.5);
+    print_aim("save 1,024 x 1M / zlib level 1", ratio("BM_SaveLog", "BM_ZlibCompress"), "<=", 1.1);
+    std::printf("threads of open and save, and of their zlib references, at 1,024 x 1M: %zu (CPUs usable: %zu)\n",
+                log_session(1024, LARGE_DEPTH).threads(), ksm_usable_cpus());
     const double inflated = 4096.0 * LARGE_DEPTH / 8 / (1 << 20);
     const double peak = peak_of_open(log_session(4096, LARGE_DEPTH).path);
     std::printf("open 4,096 x 1M and show: peak %.0f MB for %.0f MB of samples\n", peak, inflated);
@@ -380,5 +386,7 @@ int main(int argc, char** argv)
         return 0;
     }
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_aims);
-    return bench_main(argc, argv, reporter);
+    const int result = bench_main(argc, argv, reporter);
+    log_sessions().clear();
+    return result;
 }

@@ -647,7 +647,7 @@ private:
     }
 
     // Also has the system start writing the bytes to the disk, so that the sync before the file
-    // replaces the old one has little left to wait for.
+    // replaces the old one has little left to wait for (a hint: where it cannot, nothing changes).
     bool write_out(const char* data, qint64 size)
     {
         for (qint64 done = 0; done < size;) {

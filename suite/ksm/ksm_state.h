@@ -467,7 +467,7 @@ template <class WORK> void ksm_parallel_each(size_t count, size_t bytes, WORK wo
             work(i);
     };
     std::vector<std::thread> helpers;
-    for (size_t k = 1; k < ksm_parallel_threads(count, bytes); ++k)
+    for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
         helpers.emplace_back(run);
     run();
     for (std::thread& helper : helpers)
@@ -498,7 +498,7 @@ void ksm_parallel_in_order(size_t count, size_t bytes, size_t window, MAKE make,
         changed.notify_all();
     };
     std::vector<std::thread> helpers;
-    for (size_t k = 1; k < ksm_parallel_threads(count, bytes); ++k)
+    for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
         helpers.emplace_back([&] {
             std::unique_lock<std::mutex> lock(mutex);
             while (true) {
