@@ -1,7 +1,6 @@
 // Sample plane payloads taken out of a session file on its way to the XML reader.
 #include "ksm_payload_filter.h"
 
-#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -140,11 +139,9 @@ bool KSM_PAYLOAD_FILTER::fill()
         return false;
     m_in.remove(0, m_in_pos);
     m_in_pos = 0;
-    const int kept = m_in.size();
-    m_in.resize(kept + READ_SIZE);  // read in place: the file's bytes are copied once less
-    const qint64 read = m_source->read(m_in.data() + kept, READ_SIZE);
-    m_source_ended = read <= 0;
-    m_in.resize(kept + static_cast<int>(std::max<qint64>(read, 0)));
+    const QByteArray more = m_source->read(READ_SIZE);
+    m_source_ended = more.isEmpty();
+    m_in += more;
     return !m_source_ended;
 }
 
