@@ -13,12 +13,12 @@ namespace {
 
 using SAMPLES = KSM_DATA_LOG::SAMPLES;
 
-bool test(const std::vector<uint64_t>& plane, size_t offset, int sample)
+bool test(const KSM_PLANE_WORDS& plane, size_t offset, int sample)
 {
     return (plane[offset + (static_cast<size_t>(sample) >> 6)] >> (sample & 63)) & 1u;
 }
 
-void assign(std::vector<uint64_t>& plane, size_t offset, int sample, bool value)
+void assign(KSM_PLANE_WORDS& plane, size_t offset, int sample, bool value)
 {
     uint64_t& word = plane[offset + (static_cast<size_t>(sample) >> 6)];
     const uint64_t bit = uint64_t(1) << (sample & 63);
@@ -399,18 +399,18 @@ void KSM_DATA_LOG::end_capture()
 std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_DATA_LOG::PACKED::inflate(bool* damaged) const
 {
     auto s = std::make_shared<SAMPLES>(*shape);
-    s->allocate(shape->channels, shape->depth);
+    s->allocate(shape->channels, shape->depth, false);  // every plane is inflated or zeroed below
     s->connected = shape->connected;
     const size_t bytes = s->words * sizeof(uint64_t);
     std::atomic<bool> bad{false};
-    // Planes are independent: a large log is inflated by several threads, a band of planes each.
-    ksm_parallel_bands(planes.size(), bytes * planes.size(), [&](size_t first, size_t last) {
-        for (size_t i = first; i < last; ++i)
-            if (!inflate_plane(planes[i], plane_at(*s, i), bytes)) {
-                bad = true;
-                if (i < s->connected.size())  // a channel's plane: its samples are not known
-                    s->connected[i] = 0;
-            }
+    // Planes are independent: a large log is inflated by several threads, each taking the next
+    // plane left, so that its memory is first touched by the thread that fills it.
+    ksm_parallel_each(planes.size(), bytes * planes.size(), [&](size_t i) {
+        if (!inflate_plane(planes[i], plane_at(*s, i), bytes)) {
+            bad = true;
+            if (i < s->connected.size())  // a channel's plane: its samples are not known
+                s->connected[i] = 0;
+        }
     });
     *damaged = bad;
     return s;

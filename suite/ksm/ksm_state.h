@@ -19,9 +19,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -379,32 +382,54 @@ struct KSM_DATA_LOG::STATE {
     }
 };
 
+// Leaves the elements a container adds uninitialised unless it is given their value: the planes
+// inflated from a session file are written whole, each by the thread that inflates it, so that
+// nothing touches their memory before.
+template <class T> struct KSM_UNINITIALISED_ALLOCATOR : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = KSM_UNINITIALISED_ALLOCATOR<U>;
+    };
+    template <class U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    template <class U, class... ARGS> void construct(U* at, ARGS&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<ARGS>(args)...);
+    }
+};
+using KSM_PLANE_WORDS = std::vector<uint64_t, KSM_UNINITIALISED_ALLOCATOR<uint64_t>>;
+
 // The samples of a log: bit planes of 64-bit words.
 struct KSM_DATA_LOG::SAMPLES {
     int channels = 0;
     int depth = 0;
     int segment_size = 0;
     size_t words = 0;                // words per plane
-    std::vector<uint64_t> bits;      // channels planes
-    std::vector<uint64_t> valid;     // one plane
-    std::vector<uint64_t> trigger;   // one plane
-    std::vector<uint64_t> breaks;    // one plane
+    KSM_PLANE_WORDS bits;            // channels planes
+    KSM_PLANE_WORDS valid;           // one plane
+    KSM_PLANE_WORDS trigger;         // one plane
+    KSM_PLANE_WORDS breaks;          // one plane
     std::vector<uint8_t> connected;  // per channel
     std::vector<int> trigger_positions;
     int state_value = -1;
     std::vector<unsigned int> counters;
     std::vector<int> flags;
 
-    // Zeroed planes for `channels` channels of `depth` samples, every channel connected.
-    void allocate(int channel_count, int sample_depth)
+    // Planes for `channels` channels of `depth` samples, every channel connected: zeroed, or
+    // left untouched for a caller that writes every word.
+    void allocate(int channel_count, int sample_depth, bool zeroed = true)
     {
         channels = channel_count;
         depth = sample_depth;
         words = (static_cast<size_t>(depth) + 63) / 64;
-        bits.assign(words * channels, 0);
-        valid.assign(words, 0);
-        trigger.assign(words, 0);
-        breaks.assign(words, 0);
+        auto make = [zeroed](KSM_PLANE_WORDS& plane, size_t size) {
+            if (zeroed)
+                plane.assign(size, 0);
+            else
+                plane.resize(size);
+        };
+        make(bits, words * channels);
+        make(valid, words);
+        make(trigger, words);
+        make(breaks, words);
         connected.assign(channels, 1);
     }
 };
@@ -424,17 +449,85 @@ struct KSM_DATA_LOG::PACKED {
     std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
 };
 
-// Calls work(first, last) on bands of [0, count) that together cover it, on as many threads as
-// the process may keep busy (ksm_usable_cpus) and `bytes` (what the whole job handles) keeps
-// busy; a small job runs on the calling thread alone.
-template <class WORK> void ksm_parallel_bands(size_t count, size_t bytes, WORK work)
+// The threads a job of `count` independent parts that handles `bytes` in all runs on: as many as
+// the process may keep busy (ksm_usable_cpus) and the job keeps busy, one per 4 MB; a small job
+// runs on the calling thread alone.
+inline size_t ksm_parallel_threads(size_t count, size_t bytes)
 {
-    const size_t cores = ksm_usable_cpus();
-    const size_t threads = std::max<size_t>(1, std::min({cores, count, bytes >> 22}));
+    return std::max<size_t>(1, std::min({ksm_usable_cpus(), count, bytes >> 22}));
+}
+
+// Calls work(i) for every i in [0, count) on ksm_parallel_threads(count, bytes) threads, the
+// calling one among them, each taking the next i left.
+template <class WORK> void ksm_parallel_each(size_t count, size_t bytes, WORK work)
+{
+    std::atomic<size_t> next{0};
+    auto run = [&] {
+        for (size_t i; (i = next++) < count;)
+            work(i);
+    };
     std::vector<std::thread> helpers;
-    for (size_t k = 1; k < threads; ++k)
-        helpers.emplace_back(work, count * k / threads, count * (k + 1) / threads);
-    work(0, count / threads);
+    for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
+        helpers.emplace_back(run);
+    run();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+// Calls make(i) for every i in [0, count) on ksm_parallel_threads(count, bytes) threads, each
+// taking the next i left, and use(i, what make(i) gave) on the calling thread in the order of i,
+// each as soon as it is made; the calling thread makes too while nothing is ready to use. At
+// most `window` parts are made or being made ahead of the use. A use that gives false ends the
+// job: no part is made after it.
+template <class MAKE, class USE>
+void ksm_parallel_in_order(size_t count, size_t bytes, size_t window, MAKE make, USE use)
+{
+    using MADE = decltype(make(size_t()));
+    std::vector<std::optional<MADE>> made(count);
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t next = 0, used = 0;
+    bool stop = false;
+    auto can_make = [&] { return !stop && next < count && next < used + window; };
+    auto make_next = [&](std::unique_lock<std::mutex>& lock) {  // with the lock held
+        const size_t i = next++;
+        lock.unlock();
+        MADE part = make(i);
+        lock.lock();
+        made[i] = std::move(part);
+        changed.notify_all();
+    };
+    std::vector<std::thread> helpers;
+    for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
+        helpers.emplace_back([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            while (true) {
+                changed.wait(lock, [&] { return stop || next == count || can_make(); });
+                if (!can_make())
+                    return;
+                make_next(lock);
+            }
+        });
+    std::unique_lock<std::mutex> lock(mutex);
+    while (used < count && !stop) {
+        if (made[used]) {
+            MADE part = std::move(*made[used]);
+            made[used].reset();
+            lock.unlock();
+            const bool go_on = use(used, std::move(part));
+            lock.lock();
+            ++used;
+            stop = !go_on;
+            changed.notify_all();
+        } else if (can_make()) {
+            make_next(lock);
+        } else {
+            changed.wait(lock);
+        }
+    }
+    stop = true;
+    changed.notify_all();
+    lock.unlock();
     for (std::thread& helper : helpers)
         helper.join();
 }

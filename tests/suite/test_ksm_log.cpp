@@ -210,7 +210,7 @@ TEST_F(repository_log, ChannelWordsDropBitsBeyondTheDepth)
     const auto& s = *KSM_ACCESS::samples(m_log);
     ASSERT_EQ(s.words, 2u);
     const uint64_t tail = (uint64_t(1) << 36) - 1;
-    const std::vector<uint64_t> expected = {~uint64_t(0), tail, 0, tail, ~uint64_t(0), 0};
+    const KSM_PLANE_WORDS expected = {~uint64_t(0), tail, 0, tail, ~uint64_t(0), 0};
     EXPECT_EQ(s.bits, expected);
     EXPECT_EQ(m_log->find_next_change(0, 0), -1);
     EXPECT_EQ(m_log->find_previous_change(0, 99), -1);
