@@ -32,8 +32,8 @@ constexpr int FAR_SAMPLE = DEPTH - 100;  // ... and back to 0 here
 // short blocks that let it stop soon (the fastest sizes here). A change at the next sample needs
 // one word of each plane.
 constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64, NEAR_BLOCK = 1;
-// The widths whose members change at every sample (1010... from sample 0 on); the others hold
-// the one pulse from NEAR_SAMPLE to FAR_SAMPLE.
+// The widths whose members change at every sample (0 at even samples, 1 at odd ones); the others
+// hold the one pulse from NEAR_SAMPLE to FAR_SAMPLE.
 constexpr int ALTERNATING_FROM = 2048;
 
 struct BENCH_VIEW : VOKR_VIEW {
