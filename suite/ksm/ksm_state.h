@@ -165,23 +165,25 @@ struct KSM_ROW_INDEX {
     int leaves = 0;
 };
 
-// A list state's index, or none. It belongs to the rows it was built from: a copy of the state
-// starts without one, and every change through ksm_edit drops it (ksm_edited), so only the
-// insertion that keeps it up to date carries it past a change.
-class KSM_ROW_INDEX_SLOT {
+// A value worked out from a list state's rows (its index, its channels), or none. It belongs to
+// the rows it was built from: a copy of the state starts without one, and every change through
+// ksm_edit drops it (ksm_edited), so only the insertion that keeps the index up to date carries
+// it past a change.
+template <class VALUE> class KSM_ROWS_CACHE {
 public:
-    KSM_ROW_INDEX_SLOT() = default;
-    KSM_ROW_INDEX_SLOT(const KSM_ROW_INDEX_SLOT&) {}
-    KSM_ROW_INDEX_SLOT& operator=(const KSM_ROW_INDEX_SLOT&)
+    KSM_ROWS_CACHE() = default;
+    KSM_ROWS_CACHE(const KSM_ROWS_CACHE&) {}
+    KSM_ROWS_CACHE& operator=(const KSM_ROWS_CACHE&)
     {
-        m_index.reset();
+        m_value.reset();
         return *this;
     }
-    std::unique_ptr<KSM_ROW_INDEX> take() { return std::move(m_index); }
-    void keep(std::unique_ptr<KSM_ROW_INDEX> index) { m_index = std::move(index); }
+    const VALUE* get() const { return m_value.get(); }
+    std::unique_ptr<VALUE> take() { return std::move(m_value); }
+    void keep(std::unique_ptr<VALUE> value) { m_value = std::move(value); }
 
 private:
-    std::unique_ptr<KSM_ROW_INDEX> m_index;
+    std::unique_ptr<VALUE> m_value;
 };
 
 // Why a node list's rows are more than a list may hold (KSM_MAX_NODES nodes, KSM_MAX_GROUP_ROWS
@@ -190,13 +192,20 @@ std::string ksm_node_limit_error(const std::vector<std::shared_ptr<KSM_TX_SIGNAL
 
 struct KSM_TX_SIGNAL_NODES::STATE {
     std::vector<std::shared_ptr<ROW>> rows;
-    KSM_ROW_INDEX_SLOT index;  // not a field: never recorded, compared or merged
+    // Not fields: never recorded, compared or merged.
+    KSM_ROWS_CACHE<KSM_ROW_INDEX> index;
+    KSM_ROWS_CACHE<std::vector<int>> channels;  // each row's channel (KSM_TX_SIGNAL_SET::get_channel)
     static auto fields() { return std::make_tuple(&STATE::rows); }
 };
 
-// A state about to change: a node list's rows lose their index; other states keep nothing.
+// A state about to change: a node list's rows lose their index and channels; other states keep
+// nothing.
 template <class STATE> void ksm_edited(STATE&) {}
-inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state) { state.index.keep(nullptr); }
+inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state)
+{
+    state.index.keep(nullptr);
+    state.channels.keep(nullptr);
+}
 
 struct KSM_LEVEL {
     int type = KSM_LTYPE_BASIC_AND;

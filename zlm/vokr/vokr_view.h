@@ -451,7 +451,7 @@ private:
     bool ask_time_bar_position(int* relative, bool* make_master);
     void set_master_and_store(int sample);
     int find_transition(int master, bool forward) const;
-    QVector<int> examined_channels() const;
+    template <class VISIT> void visit_examined_channels(VISIT visit) const;
     int first_selected_bus() const;
     bool has_bus() const;
     void select_search_bus();
