@@ -483,7 +483,7 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     int64_t step = 1;
     write_vcd_header(db, order, &step, &writer->text());
     const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
-    const int threads = int(std::clamp<size_t>(ksm_usable_cpus(), 1, 8));
+    const int threads = GUV_DATA_LOG_EXPORTER::vcd_threads();
     std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};  // the round written, the round rendered
     std::vector<std::thread> rendering = start_round(db, 0, chunks, step, &writers[0], threads);
     bool written = true;
@@ -555,6 +555,8 @@ bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_L
     m_db = std::move(db);
     return true;
 }
+
+int GUV_DATA_LOG_EXPORTER::vcd_threads() { return int(std::clamp<size_t>(ksm_usable_cpus(), 1, 8)); }
 
 bool GUV_DATA_LOG_EXPORTER::export_file(const char* path)
 {
