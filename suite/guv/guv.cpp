@@ -254,51 +254,116 @@ struct COLUMN_CHUNK {
     std::vector<size_t> lines;      // the bus's lines at valid samples: where their bits go in the text
 };
 
-// Adds a member's change words over the chunk (`words` from its first block on) to `changes`;
-// returns '0' or '1' where the member keeps that value through the chunk, else '\0'. A whole
-// chunk after the first is read with a constant count and the word before it, which lets the
-// compiler work on several words at a time.
-char add_changes(const uint64_t* __restrict words, bool opens_log, int count, uint64_t* __restrict changes)
+// Adds a member's change words over a whole chunk after the first (`words` from its first block
+// on, the word before them readable) to `changes`; returns '0' or '1' where the member keeps that
+// value through the chunk (changing at most where it starts), else '\0'. The constant count lets
+// the compiler take several words at a time.
+char add_whole_chunk(const uint64_t* __restrict words, uint64_t* __restrict changes)
 {
     uint64_t any = 0, all = ~uint64_t(0);
-    if (count == CHUNK && !opens_log) {
-        for (int k = 0; k < CHUNK; ++k) {
-            changes[k] |= words[k] ^ ((words[k] << 1) | (words[k - 1] >> 63));
-            any |= words[k], all &= words[k];
-        }
-    } else {
-        for (uint64_t k = 0, before = opens_log ? words[0] & 1 : words[-1] >> 63; k < uint64_t(count); ++k) {
-            changes[k] |= words[k] ^ ((words[k] << 1) | before);
-            before = words[k] >> 63;
-            any |= words[k], all &= words[k];
-        }
+    for (int k = 0; k < CHUNK; ++k)
+        any |= words[k], all &= words[k];
+    if (!any || !~all) {
+        changes[0] |= (words[0] ^ (words[-1] >> 63)) & 1;
+        return any ? '1' : '0';
+    }
+    for (int k = 0; k < CHUNK; ++k)
+        changes[k] |= words[k] ^ ((words[k] << 1) | (words[k - 1] >> 63));
+    return '\0';
+}
+
+// The same for any chunk: the log's first or a shorter last one too.
+char add_changes(const uint64_t* words, bool opens_log, int count, uint64_t* changes)
+{
+    if (count == CHUNK && !opens_log)
+        return add_whole_chunk(words, changes);
+    uint64_t any = 0, all = ~uint64_t(0);
+    for (uint64_t k = 0, before = opens_log ? words[0] & 1 : words[-1] >> 63; k < uint64_t(count); ++k) {
+        changes[k] |= words[k] ^ ((words[k] << 1) | before);
+        before = words[k] >> 63;
+        any |= words[k], all &= words[k];
     }
     return !any ? '0' : ~all ? '\0' : '1';
 }
 
-// Where the column changes inside the chunk: the change words of its members' planes ORed, read
-// in place member after member, with the next members' lines asked for ahead (they lie a page
-// apart). A bus's members that keep one value through the chunk are noted on the way.
-void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int count, const VALIDITY& v,
-                  COLUMN_CHUNK* chunk)
+// A bus this wide is scanned ahead of the dump, each member's plane from start to end: a pass per
+// chunk would read a few words of each member, a page apart from the next member's.
+constexpr size_t SCANNED_WIDTH = 64;
+
+// What a wide bus's chunks need, from that scan: where any member changes, and per chunk each
+// member's steady character (as COLUMN_CHUNK::steady).
+struct BUS_SCAN {
+    std::vector<uint64_t> changes;  // per block
+    std::string steady;             // per chunk, then per member
+};
+
+// Scans members [from, to) of the column: their steady characters into `scan`, their change words
+// ORed into `changes`.
+void scan_members(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int blocks, size_t from, size_t to, BUS_SCAN* scan,
+                  uint64_t* changes)
+{
+    const size_t width = column.words.size();
+    for (size_t m = from; m < to; ++m)
+        if (const uint64_t* w = column.words[m])
+            for (int first = 0; first < blocks; first += CHUNK)
+                scan->steady[size_t(first / CHUNK) * width + m] =
+                    add_changes(w + first, first == 0, std::min(CHUNK, blocks - first), changes + first);
+}
+
+// Scans the wide buses (the other columns' scans stay empty), their members shared among the
+// threads.
+std::vector<BUS_SCAN> scan_wide_buses(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
+{
+    const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
+    std::vector<BUS_SCAN> scans(db.columns.size());
+    for (size_t c = 0; c < db.columns.size(); ++c) {
+        const size_t width = db.columns[c].words.size();
+        if (width < SCANNED_WIDTH)
+            continue;
+        scans[c].steady.assign(size_t(chunks) * width, 'x');
+        std::vector<std::vector<uint64_t>> changes(size_t(threads), std::vector<uint64_t>(size_t(blocks), 0));
+        std::vector<std::thread> helpers;
+        for (int t = 0; t < threads; ++t)
+            helpers.emplace_back(scan_members, std::cref(db.columns[c]), blocks, width * size_t(t) / size_t(threads),
+                                 width * size_t(t + 1) / size_t(threads), &scans[c], changes[size_t(t)].data());
+        for (std::thread& helper : helpers)
+            helper.join();
+        scans[c].changes = std::move(changes[0]);
+        for (size_t t = 1; t < changes.size(); ++t)
+            for (size_t b = 0; b < size_t(blocks); ++b)
+                scans[c].changes[b] |= changes[t][b];
+    }
+    return scans;
+}
+
+// Where the column changes inside the chunk: from its scan, or from the change words of its
+// members' planes ORed, read in place member after member with the next members' lines asked for
+// ahead. A bus's members that keep one value through the chunk are noted on the way.
+void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const BUS_SCAN& scan, int first, int count,
+                  const VALIDITY& v, COLUMN_CHUNK* chunk)
 {
     uint64_t changes[CHUNK] = {};
     const size_t width = column.words.size();
-    if (!column.scalar)
-        chunk->steady.assign(width, 'x'), chunk->varying.clear();
-    for (size_t m = 0; m < width; ++m) {
-        if (m + 8 < width && column.words[m + 8])
-            for (int k = 0; k < count; k += 8)  // every cache line of the member's words
-                __builtin_prefetch(column.words[m + 8] + first + k);
-        if (!column.words[m])
-            continue;
-        const char steady = add_changes(column.words[m] + first, first == 0, count, changes);
-        if (column.scalar)
-            continue;
-        chunk->steady[m] = steady;
-        if (!steady && (chunk->varying.empty() || chunk->varying.back() != m / 8))
-            chunk->varying.push_back(uint32_t(m / 8));
+    if (!scan.changes.empty()) {
+        std::copy_n(&scan.changes[size_t(first)], count, changes);
+        chunk->steady.assign(scan.steady, size_t(first / CHUNK) * width, width);
+    } else {
+        chunk->steady.assign(column.scalar ? 0 : width, 'x');
+        for (size_t m = 0; m < width; ++m) {
+            if (m + 8 < width && column.words[m + 8])
+                for (int k = 0; k < count; k += 8)  // every cache line of the member's words
+                    __builtin_prefetch(column.words[m + 8] + first + k);
+            if (!column.words[m])
+                continue;
+            const char steady = add_changes(column.words[m] + first, first == 0, count, changes);
+            if (!column.scalar)
+                chunk->steady[m] = steady;
+        }
     }
+    chunk->varying.clear();
+    for (size_t m = 0; m < chunk->steady.size(); ++m)
+        if (!chunk->steady[m] && (chunk->varying.empty() || chunk->varying.back() != m / 8))
+            chunk->varying.push_back(uint32_t(m / 8));
     for (int k = 0; k < count; ++k)
         chunk->written[k] = (changes[k] & v.keep[k]) | v.toggled[k];
     if (first == 0)
@@ -501,7 +566,8 @@ char* put_samples(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int coun
 
 // The dump's text of the CHUNK blocks from block `first` on (fewer at the end): where each column
 // is written, then the lines in room made for all of them, then the buses' varying bits.
-void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int64_t step, CHUNK_WRITER* w)
+void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<BUS_SCAN>& scans, int first,
+                  int64_t step, CHUNK_WRITER* w)
 {
     const int count = std::min(CHUNK, (db.depth + 63) / 64 - first);
     VALIDITY v;
@@ -513,7 +579,7 @@ void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int64_t 
     }
     w->chunks.resize(db.columns.size());
     for (size_t c = 0; c < db.columns.size(); ++c) {
-        find_changes(db.columns[c], first, count, v, &w->chunks[c]);
+        find_changes(db.columns[c], scans[c], first, count, v, &w->chunks[c]);
         w->chunks[c].lines.clear();
     }
     const size_t room = text_room(db, count, *w);
@@ -587,10 +653,11 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
     const int threads = std::min(GUV_DATA_LOG_EXPORTER::vcd_threads(), chunks);
     std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};
+    const std::vector<BUS_SCAN> scans = scan_wide_buses(db, threads);
     CHUNK_SLOTS handover(2 * threads);
     const auto render = [&](int thread) {
         for (int i = thread; i < chunks && handover.wait_free(i); i += threads) {
-            render_chunk(db, i * CHUNK, step, &writers[handover.slot(i)]);
+            render_chunk(db, scans, i * CHUNK, step, &writers[handover.slot(i)]);
             handover.set_rendered(i);
         }
     };
