@@ -5,6 +5,10 @@
 #include <QDateTime>
 #include <QSaveFile>
 
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <condition_variable>
@@ -42,7 +46,9 @@ namespace {
 constexpr size_t FLUSH_SIZE = 1 << 20;
 constexpr size_t DIRECT_SIZE = 1 << 16;  // pieces this large go to the file without being gathered
 
-// Output gathered in memory and handed to the file in large pieces.
+// Output gathered in memory and handed to the file in large pieces. On Linux each megabyte
+// written is handed on to the disk at once, so that syncing the file when it is committed waits
+// for the last pieces only.
 class WRITER {
 public:
     explicit WRITER(QSaveFile* file) : m_file(file) { m_text.reserve(2 * FLUSH_SIZE); }
@@ -55,18 +61,35 @@ public:
             m_text.append(text, size);
             return maybe_flush();
         }
-        return flush() && m_file->write(text, qint64(size)) == qint64(size);
+        return flush() && put(text, size);
     }
     bool flush()
     {
-        const bool ok = m_file->write(m_text.data(), qint64(m_text.size())) == qint64(m_text.size());
+        const bool ok = put(m_text.data(), m_text.size());
         m_text.clear();
         return ok;
     }
 
 private:
+    bool put(const char* text, size_t size)
+    {
+        if (m_file->write(text, qint64(size)) != qint64(size))
+            return false;
+        m_written += size;
+#ifdef Q_OS_LINUX
+        if (m_written - m_on_disk >= FLUSH_SIZE && m_file->flush()) {
+            sync_file_range(m_file->handle(), off64_t(m_on_disk), off64_t(m_written - m_on_disk),
+                            SYNC_FILE_RANGE_WRITE);
+            m_on_disk = m_written;
+        }
+#endif
+        return true;
+    }
+
     QSaveFile* m_file;
     std::string m_text;
+    size_t m_written = 0;  // bytes written to the file
+    size_t m_on_disk = 0;  // bytes handed on to the disk
 };
 
 bool bit_at(const uint64_t* words, int sample) { return (words[sample >> 6] >> (sample & 63)) & 1; }
