@@ -427,7 +427,7 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
 {
     const int channels = plan.channels;
     const int size = plan.segment_size;
-    log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size);
+    log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size, true);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
     const int threads = fill_threads(channels, plan.depth);
     std::vector<std::thread> helpers;

@@ -354,8 +354,10 @@ public:
     int get_num_counters() const { return get_number_counters(); }
     int get_num_flags() const { return get_number_flags(); }
 
-    // Writing (the acquisition): the shape first, then bits; publish() makes them visible.
-    void begin_capture(int channels, int depth, int segment_size);
+    // Writing (the acquisition): the shape first, then bits; publish() makes them visible. A
+    // writer that gives every channel its words whole (set_channel_words), each from the thread
+    // that makes them, says so: the channels' memory is then left for those threads to touch first.
+    void begin_capture(int channels, int depth, int segment_size, bool every_channel_written = false);
     void set_bit(int channel, int sample, bool value);
     void set_channel_words(int channel, const uint64_t* words, size_t count);
     void set_valid(int sample, bool valid);

@@ -310,10 +310,12 @@ size_t KSM_DATA_LOG::get_sample_memory() const
 
 // ---- writing ----------------------------------------------------------------------------------------
 
-void KSM_DATA_LOG::begin_capture(int channels, int depth, int segment_size)
+void KSM_DATA_LOG::begin_capture(int channels, int depth, int segment_size, bool every_channel_written)
 {
     auto s = std::make_shared<SAMPLES>();
-    s->allocate(std::max(channels, 0), std::max(depth, 0));
+    s->allocate(std::max(channels, 0), std::max(depth, 0), !every_channel_written);
+    for (KSM_PLANE_WORDS* plane : {&s->valid, &s->trigger, &s->breaks})
+        std::fill(plane->begin(), plane->end(), 0);
     s->segment_size = std::max(segment_size, 0);
     m_capturing = std::move(s);
     m_acquiring = true;
