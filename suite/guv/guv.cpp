@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -617,10 +618,12 @@ void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<B
 
 // The hand-over of rendered chunks between the threads that render them and the thread that
 // writes them in order: chunk i goes to slot i % slots, which takes it once the chunk before it
-// there was written.
+// there was written. Each slot has its own wake-up, and the writer its own, so that a change
+// wakes only the thread that waits for it.
 class CHUNK_SLOTS {
 public:
-    explicit CHUNK_SLOTS(int count) : m_rendered(size_t(count), -1), m_free_for(size_t(count))
+    explicit CHUNK_SLOTS(int count)
+        : m_rendered(size_t(count), -1), m_free_for(size_t(count)), m_slot_freed(new std::condition_variable[count])
     {
         for (int i = 0; i < count; ++i)
             m_free_for[size_t(i)] = i;
@@ -629,38 +632,45 @@ public:
     bool wait_free(int i)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_stopped || m_free_for[slot(i)] == i; });
+        m_slot_freed[slot(i)].wait(lock, [&] { return m_stopped || m_free_for[slot(i)] == i; });
         return !m_stopped;
     }
     void set_rendered(int i)
     {
-        update([&] { m_rendered[slot(i)] = i; });
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_rendered[slot(i)] = i;
+        }
+        m_chunk_rendered.notify_one();
     }
     void wait_rendered(int i)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_rendered[slot(i)] == i; });
+        m_chunk_rendered.wait(lock, [&] { return m_rendered[slot(i)] == i; });
     }
     // Frees the slot of chunk `i` for the chunk after it there, or stops the rendering.
     void set_written(int i, bool go_on)
     {
-        update([&] { m_free_for[slot(i)] = i + int(m_free_for.size()), m_stopped = !go_on; });
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_free_for[slot(i)] = i + int(m_free_for.size());
+            m_stopped = !go_on;
+        }
+        if (go_on) {
+            m_slot_freed[slot(i)].notify_one();
+            return;
+        }
+        for (size_t k = 0; k < m_free_for.size(); ++k)
+            m_slot_freed[k].notify_all();
     }
     size_t slot(int i) const { return size_t(i) % m_free_for.size(); }
 
 private:
-    template <class CHANGE> void update(CHANGE change)
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            change();
-        }
-        m_changed.notify_all();
-    }
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::vector<int> m_rendered;  // per slot, the chunk rendered into it
     std::vector<int> m_free_for;  // per slot, the chunk it takes next
+    std::unique_ptr<std::condition_variable[]> m_slot_freed;
+    std::condition_variable m_chunk_rendered;
     bool m_stopped = false;
 };
 
