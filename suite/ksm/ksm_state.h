@@ -494,7 +494,7 @@ void ksm_parallel_in_order(size_t count, size_t bytes, size_t window, MAKE make,
     using MADE = decltype(make(size_t()));
     std::vector<std::optional<MADE>> made(count);
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable ready, room;  // the user waits for a part, the makers for room ahead
     size_t next = 0, used = 0;
     bool stop = false;
     auto can_make = [&] { return !stop && next < count && next < used + window; };
@@ -504,14 +504,15 @@ void ksm_parallel_in_order(size_t count, size_t bytes, size_t window, MAKE make,
         MADE part = make(i);
         lock.lock();
         made[i] = std::move(part);
-        changed.notify_all();
+        if (i == used)
+            ready.notify_one();
     };
     std::vector<std::thread> helpers;
     for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
         helpers.emplace_back([&] {
             std::unique_lock<std::mutex> lock(mutex);
             while (true) {
-                changed.wait(lock, [&] { return stop || next == count || can_make(); });
+                room.wait(lock, [&] { return stop || next == count || can_make(); });
                 if (!can_make())
                     return;
                 make_next(lock);
@@ -527,15 +528,15 @@ void ksm_parallel_in_order(size_t count, size_t bytes, size_t window, MAKE make,
             lock.lock();
             ++used;
             stop = !go_on;
-            changed.notify_all();
+            room.notify_one();
         } else if (can_make()) {
             make_next(lock);
         } else {
-            changed.wait(lock);
+            ready.wait(lock);
         }
     }
     stop = true;
-    changed.notify_all();
+    room.notify_all();
     lock.unlock();
     for (std::thread& helper : helpers)
         helper.join();
