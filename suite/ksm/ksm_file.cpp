@@ -15,6 +15,7 @@
 // characters, bytes that are not text) are stored base64-encoded under the name + "-b64".
 // Large payloads (samples, attached files) are zlib-compressed and base64-encoded.
 #include "ksm_state.h"
+#include "ksm_zlib.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,10 +24,13 @@
 #include <QXmlStreamWriter>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -589,7 +593,9 @@ void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray
         if (packed)
             return base64((*packed)[index]);
         const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
-        return base64(qCompress(reinterpret_cast<const uchar*>(words), static_cast<int>(bytes), PAYLOAD_COMPRESSION));
+        thread_local QByteArray compressed;  // its room kept for the thread's next plane
+        ksm_compress(reinterpret_cast<const unsigned char*>(words), bytes, PAYLOAD_COMPRESSION, &compressed);
+        return base64(compressed);
     };
     ksm_parallel_in_order(count, count * bytes, WINDOW, encode, [&](size_t k, const QByteArray& text) {
         plane(k == 0 ? "valid" : k == 1 ? "trigger" : k == 2 ? "breaks" : "bits", k < 3 ? -1 : int(k - 3), text);
@@ -671,8 +677,34 @@ private:
 
 }  // namespace
 
+// Holds a large file that a save replaces open while the new one takes its name, and closes it on
+// a thread of its own: the system frees the replaced file's blocks when its last name and
+// descriptor go, tens of milliseconds for a large capture that would otherwise keep the save
+// waiting.
+class REPLACED_FILE {
+public:
+    explicit REPLACED_FILE(const std::string& path)
+    {
+        constexpr off_t LARGE = 16 << 20;
+        struct stat s;
+        if (::stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode) && s.st_size >= LARGE)
+            m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }
+    ~REPLACED_FILE()
+    {
+        if (m_fd >= 0)
+            std::thread([fd = m_fd] { ::close(fd); }).detach();
+    }
+    REPLACED_FILE(const REPLACED_FILE&) = delete;
+    REPLACED_FILE& operator=(const REPLACED_FILE&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error)
 {
+    const REPLACED_FILE replaced(path);
     // Unbuffered, so that every write reaches the system through the sink: a buffered last
     // write would fail only inside commit(), which then still replaces the old file with a cut one.
     QSaveFile file(QString::fromLocal8Bit(path.c_str()));

@@ -82,7 +82,7 @@ private:
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
-    void plane_payload(size_t expected_size, QByteArray* payload);
+    void plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target);
     void finish_decoding();
 
     // ---- elements ----
@@ -124,8 +124,8 @@ private:
     void post_warnings();
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
-    std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner);
-    std::shared_ptr<KSM_DATA_LOG::PACKED> samples(const std::string& log);
+    std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner, bool shown);
+    void samples(KSM_DATA_LOG* log, bool shown);
     void finish_samples();
     bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
     void make_trees();
@@ -134,6 +134,7 @@ private:
     KSM_PAYLOAD_FILTER* m_filter;                  // holds the sample planes' payloads
     int m_planes = 0;                              // plane elements read
     std::unique_ptr<KSM_PLANE_DECODER> m_decoder;  // of the planes of the log being read
+    bool m_inflate_failed = false;                 // a plane of the log being read did not inflate
     std::vector<POSITION> m_plane_ends;            // of the planes given to it, for their faults
     QXmlStreamAttributes m_attributes;             // of the element last entered
     std::string m_file;
@@ -279,8 +280,8 @@ PLANE_GUESS guess_plane(const QByteArray& text)
 // The payload of a sample plane (the element just entered), its text as the filter took it out
 // or as the reader gives its characters; it must say that it holds `expected_size` bytes. When
 // its length and first bytes say so, the decoder decodes it beside the reading; otherwise it is
-// decoded now to tell its fault.
-void READER::plane_payload(size_t expected_size, QByteArray* payload)
+// decoded now to tell its fault. With a target, the plane is inflated there.
+void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target)
 {
     const int n = m_planes++;
     QByteArray text;
@@ -310,13 +311,15 @@ void READER::plane_payload(size_t expected_size, QByteArray* payload)
     if (decoded && !plane_fault(guess.decoded, guess.size, guess.header, expected_size)) {
         *payload = std::move(text);
         m_plane_ends.push_back(here());
-        m_decoder->add(payload);
+        m_decoder->add(payload, target, expected_size);
         return;
     }
     decoded = KSM_BASE64_DECODER::decode(text, payload) && decoded;
     const quint32 header = payload->size() >= 4 ? qFromBigEndian<quint32>(payload->constData()) : 0;
     if (const char* fault = plane_fault(decoded, static_cast<size_t>(payload->size()), header, expected_size))
         fail(fault);
+    else if (target && !KSM_DATA_LOG::PACKED::inflate_plane(*payload, target, expected_size))
+        m_inflate_failed = true;
 }
 
 // Waits for the decoder to finish the planes given to it; the first that is not base64
@@ -324,6 +327,7 @@ void READER::plane_payload(size_t expected_size, QByteArray* payload)
 void READER::finish_decoding()
 {
     const long bad = m_decoder->finish();
+    m_inflate_failed = m_inflate_failed || m_decoder->inflate_failed();
     m_decoder.reset();
     if (bad >= 0)
         fail_at(m_plane_ends[static_cast<size_t>(bad)], "a payload does not decode");
@@ -652,7 +656,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("node")) {
             rows.push_back(row());
         } else if (name == QLatin1String("log")) {
-            add_child(s.logs, log(trigger.get()), "logs");
+            add_child(s.logs, log(trigger.get(), static_cast<int>(s.logs.size()) == s.active_log), "logs");
         } else {
             unexpected();
         }
@@ -849,7 +853,8 @@ bool READER::check_rows(const std::vector<std::shared_ptr<ROW>>& rows)
 
 // ---- logs -------------------------------------------------------------------------------------------------
 
-std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
+// A trigger's active log is the one its window shows: its samples are inflated as they are read.
+std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner, bool shown)
 {
     auto log = ksm_make<KSM_DATA_LOG>(m_session, text("name").c_str());
     KSM_ACCESS::set_parent(log.get(), owner);
@@ -862,7 +867,7 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     s.gui_update_skipped = flag("gui-update-skipped", false);
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("samples")) {
-            KSM_ACCESS::packed(log.get()) = samples(s.name);
+            samples(log.get(), shown);
         } else if (m_xml.name() == QLatin1String("static-table")) {
             const std::string key = text("key");
             s.static_tables.push_back(mnemonic_table());
@@ -874,9 +879,11 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     return log;
 }
 
-std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
+// A log's samples: kept packed until they are first read, or inflated now when the log is shown.
+void READER::samples(KSM_DATA_LOG* log, bool shown)
 {
     auto packed = std::make_shared<KSM_DATA_LOG::PACKED>();
+    KSM_ACCESS::packed(log) = packed;
     auto s = packed->shape = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
     // Any depth a log may come to; its planes' payloads bound what a file may claim further.
@@ -898,7 +905,7 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
     if (!failed() && static_cast<long long>(s->channels) * s->depth > MAX_SAMPLE_BITS)
         fail("a log is larger than any capture");
     if (failed())
-        return packed;
+        return;
     s->words = (static_cast<size_t>(s->depth) + 63) / 64;
     s->connected.assign(static_cast<size_t>(s->channels), 1);
     for (int c : ints(a.value("disconnected").toString(), 0, s->channels - 1))
@@ -907,9 +914,16 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
     // there once. A capture of no samples has planes too, only empty ones.
     packed->planes.resize(static_cast<size_t>(s->channels) + EXTRA_PLANES);
     std::vector<bool> seen(packed->planes.size(), false);
+    const size_t bytes = packed->planes.size() * s->words * sizeof(uint64_t);
+    std::shared_ptr<KSM_DATA_LOG::SAMPLES> inflated;
+    if (shown && bytes <= ksm_sample_memory_limit()) {  // each plane is written whole by the thread that inflates it
+        inflated = std::make_shared<KSM_DATA_LOG::SAMPLES>(*s);
+        inflated->allocate(s->channels, s->depth, false);
+        inflated->connected = s->connected;
+    }
+    m_inflate_failed = false;
     // Decoding the planes keeps as many threads busy as inflating them does.
-    m_decoder = std::make_unique<KSM_PLANE_DECODER>(
-        ksm_parallel_threads(packed->planes.size(), packed->planes.size() * s->words * sizeof(uint64_t)));
+    m_decoder = std::make_unique<KSM_PLANE_DECODER>(ksm_parallel_threads(packed->planes.size(), bytes));
     while (!failed() && next_child()) {
         const QString kind = m_attributes.value(QLatin1String("kind")).toString();
         int plane = -1;
@@ -926,14 +940,19 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
         if (failed())
             break;
         seen[plane] = true;
-        plane_payload(s->words * sizeof(uint64_t), &packed->planes[static_cast<size_t>(plane)]);
+        const auto index = static_cast<size_t>(plane);
+        plane_payload(s->words * sizeof(uint64_t), &packed->planes[index], inflated ? inflated->plane(index) : nullptr);
     }
     if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
         fail("a log's samples lack a plane");
     if (m_decoder)
         finish_decoding();
-    m_pending.push_back({packed, log});
-    return packed;
+    if (inflated && !failed() && !m_inflate_failed) {
+        KSM_ACCESS::packed(log).reset();  // kept only to save a damaged log as it was read
+        KSM_ACCESS::samples(log) = inflated;
+        return;
+    }
+    m_pending.push_back({packed, KSM_ACCESS::state(log)->name});
 }
 
 // The instance's logs keep their planes packed until they are first read; a log whose samples

@@ -1,9 +1,9 @@
 // Data logs: bit-packed samples, one plane of 64-bit words per channel.
 #include "ksm_state.h"
+#include "ksm_zlib.h"
 #include "msg.h"
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,30 +26,6 @@ void assign(KSM_PLANE_WORDS& plane, size_t offset, int sample, bool value)
 }
 
 std::atomic<size_t> g_sample_memory_limit{0};
-
-// Plane `index` of the samples: a channel's, then the valid, trigger and break planes.
-uint64_t* plane_at(SAMPLES& s, size_t index)
-{
-    const size_t channels = static_cast<size_t>(s.channels);
-    if (index < channels)
-        return s.bits.data() + index * s.words;
-    return index == channels ? s.valid.data() : index == channels + 1 ? s.trigger.data() : s.breaks.data();
-}
-
-// Inflates a plane compressed as qCompress() gives it (its size first, then the zlib stream);
-// false, the plane zeroed, when it does not give exactly `bytes`.
-bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes)
-{
-    uLongf size = static_cast<uLongf>(bytes);
-    const auto* data = reinterpret_cast<const Bytef*>(packed.constData());
-    if (bytes == 0 ||
-        (packed.size() > 4 &&
-         uncompress(reinterpret_cast<Bytef*>(target), &size, data + 4, static_cast<uLong>(packed.size() - 4)) == Z_OK &&
-         size == bytes))
-        return true;
-    std::fill(target, target + bytes / sizeof(uint64_t), 0);
-    return false;
-}
 
 bool in_samples(const SAMPLES* s, int sample) { return s && sample >= 0 && sample < s->depth; }
 bool in_channels(const SAMPLES* s, int channel) { return s && channel >= 0 && channel < s->channels; }
@@ -408,7 +384,7 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_DATA_LOG::PACKED::inflate(bool* damag
     // Planes are independent: a large log is inflated by several threads, each taking the next
     // plane left, so that its memory is first touched by the thread that fills it.
     ksm_parallel_each(planes.size(), bytes * planes.size(), [&](size_t i) {
-        if (!inflate_plane(planes[i], plane_at(*s, i), bytes)) {
+        if (!inflate_plane(planes[i], s->plane(i), bytes)) {
             bad = true;
             if (i < s->connected.size())  // a channel's plane: its samples are not known
                 s->connected[i] = 0;
@@ -416,6 +392,17 @@ std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_DATA_LOG::PACKED::inflate(bool* damag
     });
     *damaged = bad;
     return s;
+}
+
+// Planes are compressed as qCompress() gives them: their size first, then the zlib stream.
+bool KSM_DATA_LOG::PACKED::inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(packed.constData());
+    if (bytes == 0 || (packed.size() > 4 && ksm_uncompress(data + 4, static_cast<size_t>(packed.size()) - 4,
+                                                           reinterpret_cast<unsigned char*>(target), bytes)))
+        return true;
+    std::fill(target, target + bytes / sizeof(uint64_t), 0);
+    return false;
 }
 
 size_t ksm_sample_memory_limit()

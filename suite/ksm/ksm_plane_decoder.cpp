@@ -2,6 +2,7 @@
 #include "ksm_plane_decoder.h"
 
 #include "ksm_payload_filter.h"
+#include "ksm_state.h"
 
 namespace {
 
@@ -18,12 +19,13 @@ KSM_PLANE_DECODER::KSM_PLANE_DECODER(size_t threads)
 
 KSM_PLANE_DECODER::~KSM_PLANE_DECODER() { finish(); }
 
-void KSM_PLANE_DECODER::add(QByteArray* payload)
+void KSM_PLANE_DECODER::add(QByteArray* payload, uint64_t* target, size_t bytes)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_payloads.push_back(payload);
-    m_changed.notify_one();
-    if (m_helpers.empty() || m_payloads.size() - m_taken > WAITING_LIMIT)
+    m_jobs.push_back({payload, target, bytes});
+    if (m_idle > 0)  // a busy helper takes the job when it is done: waking none costs nothing
+        m_changed.notify_one();
+    if (m_helpers.empty() || m_jobs.size() - m_taken > WAITING_LIMIT)
         decode_next(lock);
 }
 
@@ -34,7 +36,7 @@ long KSM_PLANE_DECODER::finish()
     m_changed.notify_all();
     while (decode_next(lock)) {
     }
-    m_changed.wait(lock, [this] { return m_decoded == m_payloads.size(); });
+    m_changed.wait(lock, [this] { return m_decoded == m_jobs.size(); });
     lock.unlock();
     for (std::thread& helper : m_helpers)
         helper.join();
@@ -42,21 +44,24 @@ long KSM_PLANE_DECODER::finish()
     return m_first_bad;
 }
 
-// Decodes the oldest payload not taken yet, the lock released meanwhile.
+// Decodes (and inflates) the oldest job not taken yet, the lock released meanwhile.
 bool KSM_PLANE_DECODER::decode_next(std::unique_lock<std::mutex>& lock)
 {
-    if (m_taken == m_payloads.size())
+    if (m_taken == m_jobs.size())
         return false;
     const size_t n = m_taken++;
-    QByteArray* payload = m_payloads[n];
+    const JOB job = m_jobs[n];
     lock.unlock();
     QByteArray decoded;
-    const bool bad = !KSM_BASE64_DECODER::decode(*payload, &decoded);
-    *payload = std::move(decoded);
+    const bool bad = !KSM_BASE64_DECODER::decode(*job.payload, &decoded);
+    *job.payload = std::move(decoded);
+    const bool inflated =
+        bad || !job.target || KSM_DATA_LOG::PACKED::inflate_plane(*job.payload, job.target, job.bytes);
     lock.lock();
     if (bad && (m_first_bad < 0 || static_cast<long>(n) < m_first_bad))
         m_first_bad = static_cast<long>(n);
-    if (++m_decoded == m_payloads.size())
+    m_inflate_failed = m_inflate_failed || !inflated;
+    if (++m_decoded == m_jobs.size() && m_finishing)
         m_changed.notify_all();
     return true;
 }
@@ -65,7 +70,9 @@ void KSM_PLANE_DECODER::help()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {
-        m_changed.wait(lock, [this] { return m_finishing || m_taken < m_payloads.size(); });
+        ++m_idle;
+        m_changed.wait(lock, [this] { return m_finishing || m_taken < m_jobs.size(); });
+        --m_idle;
         if (!decode_next(lock) && m_finishing)
             return;
     }

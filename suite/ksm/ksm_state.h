@@ -422,6 +422,15 @@ struct KSM_DATA_LOG::SAMPLES {
     std::vector<unsigned int> counters;
     std::vector<int> flags;
 
+    // Plane `index`: a channel's, then the valid, trigger and break planes.
+    uint64_t* plane(size_t index)
+    {
+        const size_t n = static_cast<size_t>(channels);
+        if (index < n)
+            return bits.data() + index * words;
+        return index == n ? valid.data() : index == n + 1 ? trigger.data() : breaks.data();
+    }
+
     // Planes for `channels` channels of `depth` samples, every channel connected: zeroed, or
     // left untouched for a caller that writes every word.
     void allocate(int channel_count, int sample_depth, bool zeroed = true)
@@ -456,6 +465,9 @@ struct KSM_DATA_LOG::PACKED {
     // valid plane leaves every sample invalid), a damaged channel's plane marks the channel not
     // connected, and `damaged` tells whether there were any.
     std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
+    // Inflates one plane into `target`; false, the plane zeroed, when it does not give exactly
+    // `bytes`.
+    static bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes);
 };
 
 // The threads a job of `count` independent parts that handles `bytes` in all runs on: as many as

@@ -2,6 +2,7 @@
 // files, a bounded mutation run, and saves that fail.
 #include "ksm_state.h"
 #include "ksm_test_session.h"
+#include "ksm_zlib.h"
 #include "msg.h"
 #include "vokr_session_object.h"
 
@@ -758,6 +759,47 @@ TEST(repository_file, CapturesOfEveryShapeReadBack)
 
 // A saved capture keeps the bytes its file had when they were recorded (a hash of the file),
 // and reopened, it saves them again.
+// Planes' zlib streams: the checksum is Adler-32's at every length and start (bytes of all ones
+// sum the most between reductions), the compressed bytes are qCompress()'s, and an inflate
+// refuses a stream that is damaged, cut short or of another size.
+TEST(repository_file, PlaneStreamsAreZlibStreams)
+{
+    std::mt19937_64 rng(5);
+    std::vector<unsigned char> random(70000), ones(70000, 0xff);
+    for (unsigned char& c : random)
+        c = static_cast<unsigned char>(rng());
+    auto adler = [](uint32_t start, const unsigned char* data, size_t size) {
+        uint32_t a = start & 0xffff, b = start >> 16;
+        for (size_t i = 0; i < size; ++i)
+            a = (a + data[i]) % 65521, b = (b + a) % 65521;
+        return b << 16 | a;
+    };
+    for (const auto* data : {&random, &ones})
+        for (const size_t size : {0, 1, 31, 32, 33, 4095, 4096, 4097, 5553, 70000})
+            for (const uint32_t start : {1u, 0xfff0fff0u})
+                EXPECT_EQ(ksm_adler32(start, data->data(), size), adler(start, data->data(), size)) << size;
+    QByteArray stream;  // reused, as a saving thread does
+    for (const int size : {0, 1, 65536}) {
+        ksm_compress(random.data(), static_cast<size_t>(size), 1, &stream);
+        EXPECT_EQ(stream, qCompress(random.data(), size, 1)) << size;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(stream.constData()) + 4;  // past the size
+    const size_t length = static_cast<size_t>(stream.size()) - 4;
+    std::vector<unsigned char> out(65537);
+    EXPECT_TRUE(ksm_uncompress(bytes, length, out.data(), 65536));
+    EXPECT_TRUE(std::equal(random.begin(), random.begin() + 65536, out.begin()));
+    for (const size_t at : {size_t(0), size_t(1), length / 2, length - 1}) {  // header, data, checksum
+        QByteArray damaged = stream;
+        damaged[static_cast<int>(4 + at)] = static_cast<char>(damaged[static_cast<int>(4 + at)] ^ 0x10);
+        EXPECT_FALSE(
+            ksm_uncompress(reinterpret_cast<const unsigned char*>(damaged.constData()) + 4, length, out.data(), 65536))
+            << at;
+    }
+    EXPECT_FALSE(ksm_uncompress(bytes, length - 1, out.data(), 65536));
+    EXPECT_FALSE(ksm_uncompress(bytes, length, out.data(), 65535));
+    EXPECT_FALSE(ksm_uncompress(bytes, length, out.data(), 65537));
+}
+
 TEST(repository_file, SavedCapturesKeepTheirBytes)
 {
     QTemporaryDir dir;
