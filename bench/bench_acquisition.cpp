@@ -1,10 +1,12 @@
 // A run and offload of 1024 channels by 131072 samples on the simulated target, next to memset
 // and memcpy of the same sample memory in fresh pages; and one capture with a basic, an advanced
-// and a state-based trigger beside the samples alone.
+// and a state-based trigger met at once, and with a 20-bit pattern and a comparison met first near
+// sample 128 K, beside the samples alone.
 #include "../tests/support/ksm_test_session.h"
 
 #include "bench_reporter.h"
 #include "daw.h"
+#include "daw_target.h"
 #include "prj.h"
 
 #include <QDir>
@@ -18,12 +20,17 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
 constexpr int BUSES = 16;
 constexpr int BUS_WIDTH = 64;
 constexpr int DEPTH = 131072;
+// The value the rare triggers look for on bus1[19..0], a counter that steps every second sample:
+// it first reads this value at sample 2 * RARE_VALUE, near the end of the first DEPTH samples.
+constexpr int RARE_VALUE = (DEPTH - 1024) / 2;
 
 // A project of 16 buses of 64 bits, half random and half counters, and an instance that captures
 // every bit, triggered on the first bus's lowest bit.
@@ -84,28 +91,73 @@ void BM_RunAndOffload(benchmark::State& state)
         state.ResumeTiming();
     }
     state.counters["channels"] = requests_channels(target);
+    state.counters["threads"] = daw_target::fill_threads(requests_channels(target), DEPTH);
 }
 
 // The sample memory of the capture (its planes and the valid, trigger and break planes) cleared
 // and copied into fresh pages, twice: the run and the offload each write a capture. The pages
-// are mapped and unmapped here, as the allocator would otherwise hand the same pages back.
+// are mapped and unmapped here, as the allocator would otherwise hand the same pages back. The
+// memory is split into as many bands as the capture has threads, one thread each.
 void BM_MemsetMemcpyReference(benchmark::State& state)
 {
     const size_t bytes = (static_cast<size_t>(BUSES) * BUS_WIDTH + 3) * (DEPTH / 64) * sizeof(uint64_t);
+    const int threads = daw_target::fill_threads(BUSES * BUS_WIDTH, DEPTH);
     std::unique_ptr<char[]> source(new char[bytes]);
     std::memset(source.get(), 0x5a, bytes);
+    const auto band = [&](char* samples, int k) {
+        const size_t first = bytes * size_t(k) / size_t(threads), last = bytes * size_t(k + 1) / size_t(threads);
+        std::memset(samples + first, 0, last - first);
+        std::memcpy(samples + first, source.get() + first, last - first);
+    };
     for (auto _ : state)
         for (int pass = 0; pass < 2; ++pass) {
-            void* samples = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            std::memset(samples, 0, bytes);
-            std::memcpy(samples, source.get(), bytes);
+            auto* samples =
+                static_cast<char*>(mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+            std::vector<std::thread> helpers;
+            for (int k = 1; k < threads; ++k)
+                helpers.emplace_back(band, samples, k);
+            band(samples, 0);
+            for (std::thread& helper : helpers)
+                helper.join();
             benchmark::DoNotOptimize(samples);
             munmap(samples, bytes);
         }
+    state.counters["threads"] = threads;
+}
+
+// A basic level that holds where bus1[19..0] reads RARE_VALUE, bit by bit, or a comparison level
+// on those bits grouped into a bus.
+void set_rare_trigger(KSM_TX_TRIGGER* trigger, bool comparison)
+{
+    const int low = trigger->find_node("bus1[0]"), high = trigger->find_node("bus1[19]");
+    for (int bit = 0; bit < 20; ++bit)
+        trigger->set_trigger_condition(low - bit, 0, (RARE_VALUE >> bit) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
+    trigger->set_trigger_condition(trigger->find_node("bus0[0]"), 0, KSM_CTYPE_DONT_CARE);
+    if (!comparison)
+        return;
+    trigger->group_nodes(high, low);
+    trigger->set_level_type(0, KSM_LTYPE_COMPARISON);
+    trigger->set_comparison_enabled(high, 0, true);
+    trigger->set_comparison_operand(high, 0, 1, KSM_CTYPE_COMPARE_EQUAL_TO);
+    trigger->set_comparison_value(high, 0, 1, RARE_VALUE);
+    trigger->set_comparison_operand(high, 0, 2, KSM_CTYPE_COMPARE_TRUE);
+}
+
+// Whether the log's trigger sample is the first where bus1[19..0] reads RARE_VALUE.
+bool at_rare_value(const KSM_TX_SIGNAL_SET* set, const KSM_DATA_LOG* log)
+{
+    const int t = log->get_data_trigger_position();
+    int now = 0, before = 0;
+    for (int bit = 19; bit >= 0; --bit) {
+        const int channel = set->get_channel(set->find_node(("bus1[" + std::to_string(bit) + "]").c_str()));
+        now = now << 1 | log->get_bit(channel, t);
+        before = before << 1 | log->get_bit(channel, t - 1);
+    }
+    return t > 0 && now == RARE_VALUE && before != RARE_VALUE;
 }
 
 // One capture with the trigger that `kind` names: 0 none (the samples alone), 1 basic, 2 advanced,
-// 3 state-based.
+// 3 state-based, 4 the rare pattern, 5 the rare comparison.
 void BM_Capture(benchmark::State& state)
 {
     TARGET target;
@@ -128,20 +180,27 @@ void BM_Capture(benchmark::State& state)
             "state ST1: if (condition1) begin increment c1; goto ST2; end\n"
             "state ST2: if (c1 == 200) trigger; else if (condition1) goto ST1;\n");
     }
+    if (kind >= 4)
+        set_rare_trigger(trigger, kind == 5);
+    bool placed = true;
     for (auto _ : state) {
         KSM_DATA_LOG* log = target.session->create_new_log(0);
         if (!daw_sim::capture(log))
             state.SkipWithError("not triggered");
         benchmark::DoNotOptimize(log->get_bit(1023, DEPTH - 1));
         state.PauseTiming();
+        placed = placed && (kind < 4 || at_rare_value(target.session->get_signal_set_at(0), log));
         log->remove();
         state.ResumeTiming();
     }
+    state.counters["threads"] = daw_target::fill_threads(requests_channels(target), DEPTH);
+    if (!placed)
+        state.SkipWithError("the rare trigger was not found where its value first shows");
 }
 
 BENCHMARK(BM_MemsetMemcpyReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
 BENCHMARK(BM_RunAndOffload)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
-BENCHMARK(BM_Capture)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
+BENCHMARK(BM_Capture)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
 
 // The run's time relative to memset and memcpy, and each trigger's capture relative to the samples alone.
 void print_aims(const BENCH_REPORTER::TIMES& times)
@@ -154,9 +213,9 @@ void print_aims(const BENCH_REPORTER::TIMES& times)
     std::printf("\n");
     print_aim("run + offload 1,024 x 128K / memset + memcpy",
               time("BM_RunAndOffload") / time("BM_MemsetMemcpyReference"), "<=", 2.0);
-    const char* const names[] = {"basic", "advanced", "state-based"};
-    for (int k = 1; k <= 3; ++k)
-        print_aim(std::string("capture with a ") + names[k - 1] + " trigger / samples alone",
+    const char* const names[] = {"basic", "advanced", "state-based", "rare 20-bit pattern", "rare comparison"};
+    for (int k = 1; k <= 5; ++k)
+        print_aim(std::string("capture, ") + names[k - 1] + " trigger / samples alone",
                   time("BM_Capture/" + std::to_string(k)) / time("BM_Capture/0"), "<=", 1.2);
 }
 

@@ -2,6 +2,7 @@
 // data: 8 instances of 4096 trigger rows and 4096 data rows each (no log), and one instance
 // with a log of 1024 channels by 131072 or 1048576 samples or of 4096 channels by 1048576.
 #include "../tests/support/ksm_test_session.h"
+#include "ksm_state.h"
 
 #include "bench_reporter.h"
 
@@ -16,12 +17,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -136,6 +139,23 @@ QString temp_path(const char* name)
     return dir.filePath(name);
 }
 
+// Calls work(thread, i) for every i in [0, count) on `threads` threads (numbered from 0), each
+// taking the next i left.
+template <class WORK> void each_index(size_t count, size_t threads, WORK work)
+{
+    std::atomic<size_t> next{0};
+    auto run = [&](size_t thread) {
+        for (size_t i; (i = next++) < count;)
+            work(thread, i);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t k = 1; k < threads; ++k)
+        helpers.emplace_back(run, k);
+    run(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
 // The rows session: 8 instances, each with 4096 trigger rows and 4096 data rows.
 struct ROWS {
     std::string path = temp_path("rows.lmx").toStdString();
@@ -186,12 +206,22 @@ struct LOG_SESSION {
             session.reset();
     }
     double file_mb() const { return static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6; }
+    // The threads the log's open and save use, and so the references: the planes are the
+    // channels' and the valid, trigger and break planes.
+    size_t threads() const { return ksm_parallel_threads(channels + 3, plane_bytes * (channels + 3)); }
 };
+
+// The log sessions made so far, by channels and depth; cleared before the program ends, while
+// what their sessions use is still there.
+std::map<std::pair<int, int>, std::unique_ptr<LOG_SESSION>>& log_sessions()
+{
+    static std::map<std::pair<int, int>, std::unique_ptr<LOG_SESSION>> sessions;
+    return sessions;
+}
 
 LOG_SESSION& log_session(int channels, int depth)
 {
-    static std::map<std::pair<int, int>, std::unique_ptr<LOG_SESSION>> sessions;
-    auto& s = sessions[{channels, depth}];
+    auto& s = log_sessions()[{channels, depth}];
     if (!s)
         s = std::make_unique<LOG_SESSION>(channels, depth, channels == 1024 && depth == LARGE_DEPTH);
     return *s;
@@ -248,20 +278,24 @@ void BM_OpenLog(benchmark::State& state)
         if (!open_and_show(s.path, &error))
             state.SkipWithError(error.c_str());
     state.counters["file_MB"] = s.file_mb();
+    state.counters["threads"] = static_cast<double>(s.threads());
 }
 
-// zlib inflating the same planes into fresh memory of the log's size.
+// zlib inflating the same planes into fresh memory of the log's size, on as many threads as the
+// open uses, each taking the next plane left: every page is first touched by the thread that
+// fills it.
 void BM_ZlibUncompress(benchmark::State& state)
 {
     LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
         std::unique_ptr<Bytef[]> samples(new Bytef[s.plane_bytes * s.planes.size()]);
-        for (size_t c = 0; c < s.planes.size(); ++c) {
+        each_index(s.planes.size(), s.threads(), [&](size_t, size_t c) {
             uLongf size = s.plane_bytes;
             uncompress(samples.get() + c * s.plane_bytes, &size, s.planes[c].data(), s.planes[c].size());
-        }
+        });
         benchmark::DoNotOptimize(samples.get());
     }
+    state.counters["threads"] = static_cast<double>(s.threads());
 }
 
 void BM_SaveLog(benchmark::State& state)
@@ -271,20 +305,24 @@ void BM_SaveLog(benchmark::State& state)
         if (!s.session->save_session(s.path.c_str()))
             state.SkipWithError(s.session->get_last_error().c_str());
     state.counters["file_MB"] = s.file_mb();
+    state.counters["threads"] = static_cast<double>(s.threads());
 }
 
-// zlib level 1 compressing the same planes one after the other.
+// zlib level 1 compressing the same planes on as many threads as the save uses, each taking the
+// next plane left and compressing it into memory of its own.
 void BM_ZlibCompress(benchmark::State& state)
 {
     LOG_SESSION& s = log_session(1024, LARGE_DEPTH);
     const KSM_DATA_LOG* log = s.session->get_log_at(0);
-    std::vector<Bytef> out(compressBound(s.plane_bytes));
+    std::vector<std::vector<Bytef>> out(s.threads(), std::vector<Bytef>(compressBound(s.plane_bytes)));
     for (auto _ : state)
-        for (int c = 0; c < log->get_num_channels(); ++c) {
-            uLongf size = out.size();
-            compress2(out.data(), &size, reinterpret_cast<const Bytef*>(log->get_channel_words(c)), s.plane_bytes, 1);
-            benchmark::DoNotOptimize(out.data());
-        }
+        each_index(log->get_num_channels(), s.threads(), [&](size_t thread, size_t c) {
+            uLongf size = out[thread].size();
+            compress2(out[thread].data(), &size, reinterpret_cast<const Bytef*>(log->get_channel_words(int(c))),
+                      s.plane_bytes, 1);
+            benchmark::DoNotOptimize(out[thread].data());
+        });
+    state.counters["threads"] = static_cast<double>(s.threads());
 }
 
 #define LOG_SHAPES(BM)                  \
@@ -325,8 +363,10 @@ void print_aims(const BENCH_REPORTER::TIMES& t)
     const char* names[] = {"open 1,024 x 128K / zlib uncompress", "open 1,024 x 1M / zlib uncompress",
                            "open 4,096 x 1M and show its log / zlib uncompress"};
     for (int i = 0; i < 3; ++i)
-        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]), "<=", 2.0);
-    print_aim("save 1,024 x 1M / zlib level 1", ratio("BM_SaveLog", "BM_ZlibCompress"), "<=", 0.7);
+        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]), "<=", 1.5);
+    print_aim("save 1,024 x 1M / zlib level 1", ratio("BM_SaveLog", "BM_ZlibCompress"), "<=", 1.1);
+    std::printf("threads of open and save, and of their zlib references, at 1,024 x 1M: %zu (CPUs usable: %zu)\n",
+                log_session(1024, LARGE_DEPTH).threads(), ksm_usable_cpus());
     const double inflated = 4096.0 * LARGE_DEPTH / 8 / (1 << 20);
     const double peak = peak_of_open(log_session(4096, LARGE_DEPTH).path);
     std::printf("open 4,096 x 1M and show: peak %.0f MB for %.0f MB of samples\n", peak, inflated);
@@ -346,5 +386,7 @@ int main(int argc, char** argv)
         return 0;
     }
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_aims);
-    return bench_main(argc, argv, reporter);
+    const int result = bench_main(argc, argv, reporter);
+    log_sessions().clear();
+    return result;
 }

@@ -1,6 +1,7 @@
 // Next and previous transition over captures of 16 and 1,024 channels x 2^20 samples whose only
-// changes lie a million samples apart, and Find Bus Value over the 16-channel one; next to a
-// tight word scan of the same planes in blocks.
+// changes lie a million samples apart, and over 2,048 and 4,096 channels that change at every
+// sample; Find Bus Value over the 16-channel one; next to a tight word scan of the same planes in
+// blocks.
 #include "bench_reporter.h"
 #include "vokr_trigger_value_dlg.h"
 #include "vokr_tx_manager.h"
@@ -28,8 +29,12 @@ constexpr int WORDS = DEPTH / 64;
 constexpr int NEAR_SAMPLE = 100;         // every member turns to 1 here ...
 constexpr int FAR_SAMPLE = DEPTH - 100;  // ... and back to 0 here
 // Words a reference scan takes at a time: for transitions a page of each plane, for a value
-// short blocks that let it stop soon (the fastest sizes here).
-constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
+// short blocks that let it stop soon (the fastest sizes here). A change at the next sample needs
+// one word of each plane.
+constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64, NEAR_BLOCK = 1;
+// The widths whose members change at every sample (0 at even samples, 1 at odd ones); the others
+// hold the one pulse from NEAR_SAMPLE to FAR_SAMPLE.
+constexpr int ALTERNATING_FROM = 2048;
 
 struct BENCH_VIEW : VOKR_VIEW {
     using VOKR_VIEW::m_time_bars;
@@ -43,7 +48,7 @@ struct BENCH_VIEW : VOKR_VIEW {
 };
 
 // A session of one bus over `nodes` members and a capture in which the members are 1 from
-// NEAR_SAMPLE to FAR_SAMPLE and 0 elsewhere.
+// NEAR_SAMPLE to FAR_SAMPLE and 0 elsewhere, or from ALTERNATING_FROM members on, alternate.
 struct CAPTURE {
     QTemporaryDir dir;
     VOKR_TX_MANAGER manager{nullptr};
@@ -66,8 +71,8 @@ struct CAPTURE {
         manager.group_node(0, nodes - 1);
         log = manager.get_session()->create_new_log(0);
         log->begin_capture(set->get_num_channels(), DEPTH, 0);
-        std::vector<uint64_t> words(WORDS, 0);
-        for (int s = NEAR_SAMPLE; s < FAR_SAMPLE; ++s)
+        std::vector<uint64_t> words(WORDS, nodes >= ALTERNATING_FROM ? 0xAAAAAAAAAAAAAAAAull : 0);
+        for (int s = NEAR_SAMPLE; s < FAR_SAMPLE && nodes < ALTERNATING_FROM; ++s)
             words[s / 64] |= uint64_t(1) << (s % 64);
         for (int c = 0; c < set->get_num_channels(); ++c)
             log->set_channel_words(c, words.data(), words.size());
@@ -99,13 +104,15 @@ CAPTURE& capture(int nodes)
 inline uint64_t before(const uint64_t* p, int k) { return (p[k] << 1) | (k ? p[k - 1] >> 63 : p[0] & 1); }
 
 // The first (last) sample after (before) `from` that differs from the sample before it in any
-// plane, or where a gap of invalid samples starts; -1 when there is none.
-int block_scan_transition(const std::vector<const uint64_t*>& planes, const uint64_t* valid, int from, bool forward)
+// plane, or where a gap of invalid samples starts; -1 when there is none. Reads `block` words of
+// each plane at a time.
+int block_scan_transition(const std::vector<const uint64_t*>& planes, const uint64_t* valid, int from, bool forward,
+                          int block = TRANSITION_BLOCK)
 {
     uint64_t changed[TRANSITION_BLOCK];
     const int first_word = forward ? (from + 1) >> 6 : 0, last_word = forward ? WORDS - 1 : (from - 1) >> 6;
-    for (int n = 0; n <= last_word - first_word; n += TRANSITION_BLOCK) {
-        const int size = std::min(TRANSITION_BLOCK, last_word - first_word + 1 - n);
+    for (int n = 0; n <= last_word - first_word; n += block) {
+        const int size = std::min(block, last_word - first_word + 1 - n);
         const int b = forward ? first_word + n : last_word - n - size + 1;
         std::fill(changed, changed + size, 0);
         for (const uint64_t* p : planes)
@@ -151,46 +158,51 @@ int block_scan_value(const std::vector<const uint64_t*>& planes, int from)
 
 // ---- the view ----------------------------------------------------------------------------------
 
-void BM_NextTransition(benchmark::State& state)
+// Steps the master from `from` once per iteration; the step must land on `expected`.
+void step(benchmark::State& state, int from, bool forward, int expected)
 {
     BENCH_VIEW* view = capture(int(state.range(0))).view.get();
     for (auto _ : state) {
-        view->set_master(NEAR_SAMPLE);
-        view->on_next_transition();
+        view->set_master(from);
+        forward ? view->on_next_transition() : view->on_previous_transition();
     }
-    if (view->get_time_bars()[0] != FAR_SAMPLE)
+    if (view->get_time_bars()[0] != expected)
         state.SkipWithError("the transition was not found");
 }
 
-void BM_PreviousTransition(benchmark::State& state)
+// The reference of step(), `block` words of each plane at a time.
+void scan(benchmark::State& state, int from, bool forward, int expected, int block)
 {
-    BENCH_VIEW* view = capture(int(state.range(0))).view.get();
-    for (auto _ : state) {
-        view->set_master(FAR_SAMPLE);
-        view->on_previous_transition();
-    }
-    if (view->get_time_bars()[0] != NEAR_SAMPLE)
+    const CAPTURE& c = capture(int(state.range(0)));
+    int found = -1;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(found =
+                                     block_scan_transition(c.planes, c.log->get_valid_words(), from, forward, block));
+    if (found != expected)
         state.SkipWithError("the transition was not found");
 }
 
+void BM_NextTransition(benchmark::State& state) { step(state, NEAR_SAMPLE, true, FAR_SAMPLE); }
+void BM_PreviousTransition(benchmark::State& state) { step(state, FAR_SAMPLE, false, NEAR_SAMPLE); }
 void BM_NextTransitionBlockScan(benchmark::State& state)
 {
-    const CAPTURE& c = capture(int(state.range(0)));
-    int found = -1;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(found = block_scan_transition(c.planes, c.log->get_valid_words(), NEAR_SAMPLE, true));
-    if (found != FAR_SAMPLE)
-        state.SkipWithError("the transition was not found");
+    scan(state, NEAR_SAMPLE, true, FAR_SAMPLE, TRANSITION_BLOCK);
 }
-
 void BM_PreviousTransitionBlockScan(benchmark::State& state)
 {
-    const CAPTURE& c = capture(int(state.range(0)));
-    int found = -1;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(found = block_scan_transition(c.planes, c.log->get_valid_words(), FAR_SAMPLE, false));
-    if (found != NEAR_SAMPLE)
-        state.SkipWithError("the transition was not found");
+    scan(state, FAR_SAMPLE, false, NEAR_SAMPLE, TRANSITION_BLOCK);
+}
+
+// Over alternating members the change is the next (previous) sample.
+void BM_NextTransitionNear(benchmark::State& state) { step(state, NEAR_SAMPLE, true, NEAR_SAMPLE + 1); }
+void BM_PreviousTransitionNear(benchmark::State& state) { step(state, NEAR_SAMPLE, false, NEAR_SAMPLE - 1); }
+void BM_NextTransitionNearWordScan(benchmark::State& state)
+{
+    scan(state, NEAR_SAMPLE, true, NEAR_SAMPLE + 1, NEAR_BLOCK);
+}
+void BM_PreviousTransitionNearWordScan(benchmark::State& state)
+{
+    scan(state, NEAR_SAMPLE, false, NEAR_SAMPLE - 1, NEAR_BLOCK);
 }
 
 // Through the value dialog, as the user searches: each press of Find Next searches for 0 from
@@ -228,6 +240,10 @@ BENCHMARK(BM_NextTransition)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NextTransitionBlockScan)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PreviousTransition)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PreviousTransitionBlockScan)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextTransitionNear)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextTransitionNearWordScan)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviousTransitionNear)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviousTransitionNearWordScan)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindBusValue)->Arg(16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindBusValueBlockScan)->Arg(16)->Unit(benchmark::kMicrosecond);
 
@@ -244,6 +260,14 @@ void print_ratios(const BENCH_REPORTER::TIMES& times)
             const std::string reference = std::string("BM_") + what + "TransitionBlockScan/" + channels;
             print_aim(std::string(what) + " Transition, " + channels + " channels x 1M / block scan",
                       t(ours) / t(reference), "<=", 1.5);
+        }
+    for (const char* what : {"Next", "Previous"})
+        for (const char* channels : {"2048", "4096"}) {
+            const std::string ours = std::string("BM_") + what + "TransitionNear/" + channels;
+            const std::string reference = std::string("BM_") + what + "TransitionNearWordScan/" + channels;
+            print_aim(
+                std::string(what) + " Transition, change one sample away, " + channels + " channels / one word a plane",
+                t(ours) / t(reference), "<=", 3.0);
         }
     print_aim("Find Bus Value, 16 channels x 1M / block scan",
               t("BM_FindBusValue/16") / t("BM_FindBusValueBlockScan/16"), "<=", 1.0);

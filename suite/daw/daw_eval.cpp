@@ -22,8 +22,39 @@ using PLANES = std::vector<uint64_t>;  // bit i of a value over 64 samples, leas
 
 // ---- basic levels -----------------------------------------------------------------------------
 
+// A node's samples word after word from sample 0 on, made a batch of words ahead by the target's
+// word generators, with the word one sample earlier that edges compare against: a level reads
+// each word of each node once, whatever its conditions.
+class NODE_WORDS {
+public:
+    explicit NODE_WORDS(SOURCE source = {}) : m_source(std::move(source)) {}
+    // Samples t .. t + 63 of the next word t; `before` gets samples t - 1 .. t + 62, 0 before
+    // sample 0.
+    uint64_t next(uint64_t* before)
+    {
+        if (m_at == m_batch.size()) {
+            m_batch.resize(BATCH);
+            daw_target::sample_words(m_source, m_t, m_batch.data(), BATCH);
+            m_t += 64 * static_cast<long long>(BATCH);
+            m_at = 0;
+        }
+        const uint64_t now = m_batch[m_at++];
+        *before = now << 1 | m_last >> 63;
+        m_last = now;
+        return now;
+    }
+
+private:
+    static constexpr size_t BATCH = 16;
+    SOURCE m_source;
+    std::vector<uint64_t> m_batch;
+    size_t m_at = 0;
+    long long m_t = 0;
+    uint64_t m_last = 0;
+};
+
 struct TERM {
-    SOURCE source;
+    NODE_WORDS words;
     KSM_DATA_TRIGGER_CONDITION condition;
 };
 
@@ -35,11 +66,12 @@ bool is_leaf(const KSM_TX_SIGNAL_NODES* list, int row)
 
 bool is_bit_condition(KSM_DATA_TRIGGER_CONDITION c) { return c >= KSM_CTYPE_ACTIVE_HIGH && c <= KSM_CTYPE_EITHER_EDGE; }
 
-// The samples t .. t + 63 where a node condition holds; edges have no sample before 0.
-uint64_t term_word(const TERM& term, long long t)
+// The samples t .. t + 63 where a node condition holds, for the term's next word t; edges have no
+// sample before 0.
+uint64_t term_word(TERM& term, long long t)
 {
-    const uint64_t now = daw_target::sample_word(term.source, t);
-    const uint64_t before = daw_target::sample_word(term.source, t - 1);
+    uint64_t before;
+    const uint64_t now = term.words.next(&before);
     const uint64_t has_before = t > 0 ? ALL : ~uint64_t(1);
     switch (term.condition) {
     case KSM_CTYPE_ACTIVE_HIGH:
@@ -55,12 +87,13 @@ uint64_t term_word(const TERM& term, long long t)
 // A bus's value held against one value (the second operand "true"), or against an interval
 // (a lower bound, then an upper one).
 struct COMPARISON {
-    std::vector<SOURCE> members;  // least significant first
+    std::vector<NODE_WORDS> members;  // least significant first
     KSM_DATA_TRIGGER_CONDITION operand[2];
     long long value[2];
 };
 
 // Where the bus value (`bus`, least significant plane first) is below, and equal to, `value`.
+// The bits above both the bus and the value read 0 on both sides: the comparison starts below them.
 void compare_with(const PLANES& bus, long long value, uint64_t* less, uint64_t* equal)
 {
     *less = 0;
@@ -69,15 +102,21 @@ void compare_with(const PLANES& bus, long long value, uint64_t* less, uint64_t* 
         *equal = 0;
         return;
     }
-    for (size_t i = std::max<size_t>(bus.size(), 64); i-- > 0;) {
+    size_t top = 64;
+    while (top > bus.size() && !((value >> (top - 1)) & 1))
+        --top;
+    for (size_t i = std::max(bus.size(), top); i-- > 0;) {
         const uint64_t a = i < bus.size() ? bus[i] : 0, b = i < 63 && ((value >> i) & 1) ? ALL : 0;
         *less |= *equal & ~a & b;
         *equal &= ~(a ^ b);
     }
 }
 
+// Where the operand holds; "true" (or any other operand) holds everywhere without a comparison.
 uint64_t operand_word(KSM_DATA_TRIGGER_CONDITION operand, const PLANES& bus, long long value)
 {
+    if (operand < KSM_CTYPE_COMPARE_GREATER_THAN || operand > KSM_CTYPE_COMPARE_LESS_THAN)
+        return ALL;
     uint64_t less, equal;
     compare_with(bus, value, &less, &equal);
     switch (operand) {
@@ -117,10 +156,10 @@ struct GROUP_TERM {
 // The samples t .. t + 63 where the group's condition holds: 9 Equal (every leaf below holds),
 // 10 AND, 11 OR, 12 NAND, 13 NOR, 14 XOR (an odd number of members hold), 15 XNOR, 16 Not Equal
 // (some leaf below fails), 17 Any Bit (some leaf below holds).
-uint64_t group_word(const GROUP_TERM& group, long long t)
+uint64_t group_word(GROUP_TERM& group, long long t)
 {
     std::vector<uint64_t> words;
-    for (const TERM& leaf : group.flat() ? group.all_leaves : group.leaves)
+    for (TERM& leaf : group.flat() ? group.all_leaves : group.leaves)
         words.push_back(term_word(leaf, t));
     for (size_t i = 0; !group.flat() && i < group.groups.size(); ++i)
         words.push_back(group_word(group.groups[i], t));
@@ -156,14 +195,15 @@ public:
     uint64_t next() override
     {
         uint64_t met = (m_terms.empty() && m_groups.empty()) || !m_any ? ALL : 0;
-        for (const TERM& term : m_terms)
+        for (TERM& term : m_terms)
             met = m_any ? met | term_word(term, m_t) : met & term_word(term, m_t);
-        for (const GROUP_TERM& group : m_groups)
+        for (GROUP_TERM& group : m_groups)
             met = m_any ? met | group_word(group, m_t) : met & group_word(group, m_t);
-        for (const COMPARISON& c : m_comparisons) {
+        for (COMPARISON& c : m_comparisons) {
             m_bus.resize(c.members.size());
+            uint64_t before;
             for (size_t i = 0; i < c.members.size(); ++i)
-                m_bus[i] = daw_target::sample_word(c.members[i], m_t);
+                m_bus[i] = c.members[i].next(&before);
             met &= operand_word(c.operand[0], m_bus, c.value[0]) & operand_word(c.operand[1], m_bus, c.value[1]);
         }
         m_t += 64;
@@ -192,7 +232,7 @@ COMPARISON comparison_of(const KSM_TX_TRIGGER* trigger, int row, int level)
     }
     for (int member = trigger->get_last_child_index(row); member > row; --member)
         if (is_leaf(trigger, member))
-            c.members.push_back(daw_target::source_of(trigger->get_node_name(member)));
+            c.members.emplace_back(daw_target::source_of(trigger->get_node_name(member)));
     if (trigger->get_lsb_to_msb(row))  // the first member is the least significant
         std::reverse(c.members.begin(), c.members.end());
     return c;
@@ -211,7 +251,7 @@ bool leaf_term(const KSM_TX_TRIGGER* trigger, int row, int level, TERM* term)
     const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
     if (!is_leaf(trigger, row) || !is_bit_condition(c) || (use != KSM_CAPTURE_TRIGGER && use != KSM_CAPTURE_BOTH))
         return false;
-    *term = {daw_target::source_of(trigger->get_node_name(row)), c};
+    *term = {NODE_WORDS(daw_target::source_of(trigger->get_node_name(row))), c};
     return true;
 }
 

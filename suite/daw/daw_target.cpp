@@ -226,9 +226,10 @@ void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
     }
 }
 
-// The words of `count` * 64 consecutive samples from t >= 0 on; random bits take one mix per
-// word, as each word of the stream is mixed once.
-void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+}  // namespace
+
+// Random bits take one mix per word, as each word of the stream is mixed once.
+void daw_target::sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
 {
     if (s.kind == SOURCE::COUNTER && s.period > 0) {
         counter_words(s, t, out, count);
@@ -253,6 +254,8 @@ void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
         low = high;
     }
 }
+
+namespace {
 
 // A stretch of log samples that holds consecutive stream samples.
 struct RUN {
@@ -288,12 +291,12 @@ void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane,
     words->resize(count);
     const long long start = run.position - shift;  // the stream sample at the first word's bit 0
     if (start >= 0) {
-        sample_words(source, start, words->data(), count);
+        daw_target::sample_words(source, start, words->data(), count);
     } else {  // the run starts the stream: its first word holds nothing from before the start
-        sample_words(source, run.position, words->data(), 1);
+        daw_target::sample_words(source, run.position, words->data(), 1);
         (*words)[0] <<= shift;
         if (count > 1)
-            sample_words(source, start + 64, words->data() + 1, count - 1);
+            daw_target::sample_words(source, start + 64, words->data() + 1, count - 1);
     }
     const int end = (run.slot + run.length) & 63;
     const uint64_t head = ~uint64_t(0) << shift, tail = end ? (uint64_t(1) << end) - 1 : ~uint64_t(0);
@@ -413,16 +416,20 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     return true;
 }
 
+// Channels are independent: a deep capture is made by several threads, a band of channels each.
+int fill_threads(int channels, int depth)
+{
+    const long long work = static_cast<long long>(channels) * depth;
+    return static_cast<int>(std::clamp<long long>(work >> 22, 1, static_cast<long long>(ksm_usable_cpus())));
+}
+
 void fill(KSM_DATA_LOG* log, const PLAN& plan)
 {
     const int channels = plan.channels;
     const int size = plan.segment_size;
-    log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size);
+    log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size, true);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
-    // Channels are independent: a deep capture is made by several threads, a band of channels each.
-    const long long work = static_cast<long long>(channels) * plan.depth;
-    const int threads =
-        static_cast<int>(std::clamp<long long>(work >> 22, 1, std::max(1u, std::thread::hardware_concurrency())));
+    const int threads = fill_threads(channels, plan.depth);
     std::vector<std::thread> helpers;
     for (int k = 1; k < threads; ++k)
         helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), channels * k / threads,

@@ -23,6 +23,9 @@ struct SOURCE {
 SOURCE source_of(const char* row_name);
 // Bit j of the result is the source's value at sample t + j; samples before 0 carry 0.
 uint64_t sample_word(const SOURCE& s, long long t);
+// Word i of out is sample_word(s, t + 64 * i), for count words from t >= 0 on, made word after
+// word: a counter without a division per word, random bits with one mix per word.
+void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count);
 
 // Where a capture's samples lie in the target's sample stream.
 struct PLAN {
@@ -40,6 +43,9 @@ struct PLAN {
 // and the open project; false when the log has no trigger or signal set, or its trigger cannot
 // run here (`error` then says why).
 bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error = nullptr);
+// The threads that write a capture of that size: as many as the process may keep busy, for a
+// deep enough one.
+int fill_threads(int channels, int depth);
 // Writes the planned samples, validity, trigger and segment marks into the log. Reads nothing
 // but the plan, so it may run on another thread than the one that planned.
 void fill(KSM_DATA_LOG* log, const PLAN& plan);

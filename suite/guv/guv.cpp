@@ -5,10 +5,17 @@
 #include <QDateTime>
 #include <QSaveFile>
 
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -20,9 +27,10 @@ struct GUV_DATA_LOG_EXPORTER::COLUMN {
     std::string full_name;               // the node name as the node list shows it
     std::vector<const uint64_t*> words;  // per member; null: the member was not captured
     std::string id;
-    bool scalar = false;   // one bit, not a bus or a bit select of one
-    uint64_t id_line = 0;  // the id and a line end in 8 bytes, when they fit (id_fits)
-    bool id_fits = false;
+    bool scalar = false;  // one bit, not a bus or a bit select of one
+    // A single bit's line with its value left out (a zero byte, the id and a line end) when the
+    // 8 bytes hold it, else 0.
+    uint64_t scalar_line = 0;
 };
 
 struct GUV_DATA_LOG_EXPORTER::DATABASE {
@@ -37,23 +45,52 @@ struct GUV_DATA_LOG_EXPORTER::DATABASE {
 namespace {
 
 constexpr size_t FLUSH_SIZE = 1 << 20;
+constexpr size_t DIRECT_SIZE = 1 << 16;  // pieces this large go to the file without being gathered
 
-// Output gathered in memory and handed to the file in large pieces.
+// Output gathered in memory and handed to the file in large pieces. On Linux each megabyte
+// written is handed on to the disk at once, so that syncing the file when it is committed waits
+// for the last pieces only.
 class WRITER {
 public:
     explicit WRITER(QSaveFile* file) : m_file(file) { m_text.reserve(2 * FLUSH_SIZE); }
     std::string& text() { return m_text; }
     bool maybe_flush() { return m_text.size() < FLUSH_SIZE || flush(); }
+    // Adds the text: a small piece to what is gathered, a large one straight to the file.
+    bool write(const char* text, size_t size)
+    {
+        if (size < DIRECT_SIZE) {
+            m_text.append(text, size);
+            return maybe_flush();
+        }
+        return flush() && put(text, size);
+    }
     bool flush()
     {
-        const bool ok = m_file->write(m_text.data(), qint64(m_text.size())) == qint64(m_text.size());
+        const bool ok = put(m_text.data(), m_text.size());
         m_text.clear();
         return ok;
     }
 
 private:
+    bool put(const char* text, size_t size)
+    {
+        if (m_file->write(text, qint64(size)) != qint64(size))
+            return false;
+        m_written += size;
+#ifdef Q_OS_LINUX
+        if (m_written - m_on_disk >= FLUSH_SIZE && m_file->flush()) {
+            sync_file_range(m_file->handle(), off64_t(m_on_disk), off64_t(m_written - m_on_disk),
+                            SYNC_FILE_RANGE_WRITE);
+            m_on_disk = m_written;
+        }
+#endif
+        return true;
+    }
+
     QSaveFile* m_file;
     std::string m_text;
+    size_t m_written = 0;  // bytes written to the file
+    size_t m_on_disk = 0;  // bytes handed on to the disk
 };
 
 bool bit_at(const uint64_t* words, int sample) { return (words[sample >> 6] >> (sample & 63)) & 1; }
@@ -129,10 +166,9 @@ void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row
         column.words.push_back(log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr);
     column.id = make_id(columns->size());
     column.scalar = column.words.size() == 1 && column.range.find(':') == std::string::npos;
-    const std::string line = column.id + '\n';
-    column.id_fits = line.size() <= sizeof(column.id_line);
-    if (column.id_fits)
-        std::memcpy(&column.id_line, line.data(), line.size());
+    const std::string line = '\0' + column.id + '\n';
+    if (column.scalar && line.size() <= sizeof(column.scalar_line))
+        std::memcpy(&column.scalar_line, line.data(), line.size());
     columns->push_back(std::move(column));
 }
 
@@ -164,173 +200,6 @@ std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* l
         row = last + 1;
     }
     return columns;
-}
-
-bool is_scalar(const GUV_DATA_LOG_EXPORTER::COLUMN& column) { return column.scalar; }
-
-// The dump is written CHUNK blocks of 64 samples at a time. Per column and block, the samples
-// where the column is written: where its value changes while the samples stay valid, and where
-// validity itself changes (the value turns to x or back).
-constexpr int CHUNK = 32;
-
-struct VALIDITY {
-    uint64_t valid[CHUNK] = {};
-    uint64_t keep[CHUNK] = {};     // valid here and at the sample before
-    uint64_t toggled[CHUNK] = {};  // valid here but not before, or the other way round
-};
-
-struct COLUMN_CHUNK {
-    uint64_t written[CHUNK] = {};
-    std::vector<uint64_t> words;  // the member words of the chunk, member after member
-    std::string lines;            // a bus's value lines in sample order ("b0101 id\n"), all of one length
-    size_t next = 0;              // the next line to write
-};
-
-// Where the column changes inside the chunk: each member's words are read in order, one member
-// after the other, with the next members' lines asked for ahead (they lie a page apart).
-void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int count, const VALIDITY& v,
-                  COLUMN_CHUNK* chunk)
-{
-    uint64_t changes[CHUNK] = {};
-    const size_t width = column.words.size();
-    chunk->words.resize(width * CHUNK);
-    for (size_t m = 0; m < width; ++m) {
-        if (m + 8 < width && column.words[m + 8])
-            for (int k = 0; k < count; k += 8)  // every cache line of the member's words
-                __builtin_prefetch(column.words[m + 8] + first + k);
-        const uint64_t* w = column.words[m];
-        if (!w)
-            continue;
-        uint64_t before = first > 0 ? w[first - 1] >> 63 : w[0] & 1;
-        for (int k = 0; k < count; ++k) {
-            const uint64_t now = w[first + k];
-            changes[k] |= now ^ ((now << 1) | before);
-            before = now >> 63;
-        }
-        // Kept for the values written, so that the log is read once, in order.
-        std::memcpy(&chunk->words[m * CHUNK], w + first, size_t(count) * sizeof(uint64_t));
-    }
-    for (int k = 0; k < count; ++k)
-        chunk->written[k] = (changes[k] & v.keep[k]) | v.toggled[k];
-    if (first == 0)
-        chunk->written[0] |= 1;  // every column's first value opens the dump
-}
-
-// Eight members' bits at one sample (first member in bit 0) as their eight characters.
-const uint64_t* octet_chars()
-{
-    static const std::array<uint64_t, 256> table = [] {
-        std::array<uint64_t, 256> t{};
-        for (unsigned c = 0; c < 256; ++c)
-            for (unsigned i = 0; i < 8; ++i)
-                t[c] |= uint64_t('0' + ((c >> i) & 1)) << (8 * i);
-        return t;
-    }();
-    return table.data();
-}
-
-// Writes one member's bit into the lines of its valid written samples.
-void put_member(const COLUMN_CHUNK& chunk, size_t m, int count, const VALIDITY& v, size_t length, char* text)
-{
-    const uint64_t* w = &chunk.words[m * CHUNK];
-    for (int k = 0; k < count; ++k)
-        for (uint64_t at = chunk.written[k]; at; at &= at - 1, text += length) {
-            const int bit = __builtin_ctzll(at);
-            if ((v.valid[k] >> bit) & 1)
-                *text = char('0' + ((w[k] >> bit) & 1));
-        }
-}
-
-// Writes eight members' bits into the lines of their valid written samples, eight characters at
-// a time.
-void put_octet(const COLUMN_CHUNK& chunk, size_t m, int count, const VALIDITY& v, size_t length, char* text)
-{
-    const uint64_t* w = &chunk.words[m * CHUNK];
-    const uint64_t* chars = octet_chars();
-    for (int k = 0; k < count; ++k)
-        for (uint64_t at = chunk.written[k]; at; at &= at - 1, text += length) {
-            const int bit = __builtin_ctzll(at);
-            if (!((v.valid[k] >> bit) & 1))
-                continue;
-            unsigned octet = 0;
-            for (int i = 0; i < 8; ++i)
-                octet |= unsigned((w[i * CHUNK + k] >> bit) & 1) << i;
-            std::memcpy(text, &chars[octet], 8);
-        }
-}
-
-// A bus's value lines for every sample where it is written (from the words find_changes kept),
-// eight members at a time where all eight were captured; invalid samples and members without
-// samples read x.
-void make_bus_lines(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int count, const VALIDITY& v, COLUMN_CHUNK* chunk)
-{
-    size_t lines = 0;
-    for (int k = 0; k < count; ++k)
-        lines += size_t(__builtin_popcountll(chunk->written[k]));
-    const size_t width = column.words.size(), length = width + column.id.size() + 3;
-    const std::string blank = "b" + std::string(width, 'x') + " " + column.id + "\n";
-    chunk->lines.resize(lines * length);
-    chunk->next = 0;
-    for (size_t j = 0; j < lines; ++j)
-        std::memcpy(&chunk->lines[j * length], blank.data(), length);
-    const auto captured = [&](size_t m) { return column.words[m] != nullptr; };
-    for (size_t m = 0; m < width;) {
-        char* text = &chunk->lines[1 + m];
-        if (m + 8 <= width && captured(m) && captured(m + 1) && captured(m + 2) && captured(m + 3) && captured(m + 4) &&
-            captured(m + 5) && captured(m + 6) && captured(m + 7)) {
-            put_octet(*chunk, m, count, v, length, text);
-            m += 8;
-            continue;
-        }
-        if (captured(m))
-            put_member(*chunk, m, count, v, length, text);
-        ++m;
-    }
-}
-
-// Single-bit value lines gathered in a small block, so that the dump's text grows by one append
-// per sample rather than one per value; a line's id and line end are copied as one word.
-class SCALAR_LINES {
-public:
-    explicit SCALAR_LINES(std::string* out) : m_out(out) {}
-    void add(char value, const GUV_DATA_LOG_EXPORTER::COLUMN& column)
-    {
-        if (!column.id_fits) {
-            flush();
-            *m_out += value, *m_out += column.id, *m_out += '\n';
-            return;
-        }
-        if (m_size + 1 + sizeof(column.id_line) > sizeof(m_block))
-            flush();
-        m_block[m_size] = value;
-        std::memcpy(m_block + m_size + 1, &column.id_line, sizeof(column.id_line));
-        m_size += column.id.size() + 2;
-    }
-    void flush()
-    {
-        m_out->append(m_block, m_size);
-        m_size = 0;
-    }
-
-private:
-    std::string* m_out;
-    char m_block[4096];
-    size_t m_size = 0;
-};
-
-// Appends the column's value at the sample (block `k` of the chunk) to the dump: a single bit's
-// through `lines`, a bus's line after what `lines` holds.
-void append_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int k, int bit, const VALIDITY& v, COLUMN_CHUNK* chunk,
-                  SCALAR_LINES* lines, std::string* out)
-{
-    if (is_scalar(column)) {
-        const bool known = column.words[0] && ((v.valid[k] >> bit) & 1);
-        lines->add(known ? char('0' + ((chunk->words[size_t(k)] >> bit) & 1)) : 'x', column);
-        return;
-    }
-    lines->flush();
-    const size_t length = column.words.size() + column.id.size() + 3;
-    out->append(chunk->lines, chunk->next++ * length, length);
 }
 
 // A bus value in hexadecimal (a bit alone as 0 or 1); "x" when any member is unknown.
@@ -389,92 +258,424 @@ void write_vcd_header(const GUV_DATA_LOG_EXPORTER::DATABASE& db, std::vector<siz
     *out += "$upscope $end\n$enddefinitions $end\n";
 }
 
-// Appends '#', the time and a line end.
-void append_time(TIME time, std::string* out)
+// The dump is written CHUNK blocks of 64 samples at a time. Per column and block, the samples
+// where the column is written: where its value changes while the samples stay valid, and where
+// validity itself changes (the value turns to x or back); only samples inside the log count.
+constexpr int CHUNK = 32;
+
+struct VALIDITY {
+    uint64_t valid[CHUNK] = {};
+    uint64_t keep[CHUNK] = {};     // valid here and at the sample before
+    uint64_t toggled[CHUNK] = {};  // valid here but not before, or the other way round
+};
+
+struct COLUMN_CHUNK {
+    uint64_t written[CHUNK] = {};
+    // A bus's members: the character of each that keeps one value through the chunk ('0', '1',
+    // or 'x' when not captured), '\0' where it varies; its lines start as a copy of these.
+    std::string steady;
+    std::vector<uint32_t> varying;  // the octets of members (eight from the first on) where one varies
+    std::vector<size_t> lines;      // the bus's lines at valid samples: where their bits go in the text
+};
+
+// Adds a member's change words over a whole chunk after the first (`words` from its first block
+// on, the word before them readable) to `changes`; returns '0' or '1' where the member keeps that
+// value through the chunk (changing at most where it starts), else '\0'. The constant count lets
+// the compiler take several words at a time.
+char add_whole_chunk(const uint64_t* __restrict words, uint64_t* __restrict changes)
+{
+    uint64_t any = 0, all = ~uint64_t(0);
+    for (int k = 0; k < CHUNK; ++k)
+        any |= words[k], all &= words[k];
+    if (!any || !~all) {
+        changes[0] |= (words[0] ^ (words[-1] >> 63)) & 1;
+        return any ? '1' : '0';
+    }
+    for (int k = 0; k < CHUNK; ++k)
+        changes[k] |= words[k] ^ ((words[k] << 1) | (words[k - 1] >> 63));
+    return '\0';
+}
+
+// The same for any chunk: the log's first or a shorter last one too.
+char add_changes(const uint64_t* words, bool opens_log, int count, uint64_t* changes)
+{
+    if (count == CHUNK && !opens_log)
+        return add_whole_chunk(words, changes);
+    uint64_t any = 0, all = ~uint64_t(0);
+    for (uint64_t k = 0, before = opens_log ? words[0] & 1 : words[-1] >> 63; k < uint64_t(count); ++k) {
+        changes[k] |= words[k] ^ ((words[k] << 1) | before);
+        before = words[k] >> 63;
+        any |= words[k], all &= words[k];
+    }
+    return !any ? '0' : ~all ? '\0' : '1';
+}
+
+// A bus this wide is scanned ahead of the dump, each member's plane from start to end: a pass per
+// chunk would read a few words of each member, a page apart from the next member's.
+constexpr size_t SCANNED_WIDTH = 64;
+
+// What a wide bus's chunks need, from that scan: where any member changes, and per chunk each
+// member's steady character (as COLUMN_CHUNK::steady).
+struct BUS_SCAN {
+    std::vector<uint64_t> changes;  // per block
+    std::string steady;             // per chunk, then per member
+};
+
+// Scans members [from, to) of the column: their steady characters into `scan`, their change words
+// ORed into `changes`.
+void scan_members(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int blocks, size_t from, size_t to, BUS_SCAN* scan,
+                  uint64_t* changes)
+{
+    const size_t width = column.words.size();
+    for (size_t m = from; m < to; ++m)
+        if (const uint64_t* w = column.words[m])
+            for (int first = 0; first < blocks; first += CHUNK)
+                scan->steady[size_t(first / CHUNK) * width + m] =
+                    add_changes(w + first, first == 0, std::min(CHUNK, blocks - first), changes + first);
+}
+
+// Scans the wide buses (the other columns' scans stay empty), their members shared among the
+// threads.
+std::vector<BUS_SCAN> scan_wide_buses(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
+{
+    const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
+    std::vector<BUS_SCAN> scans(db.columns.size());
+    for (size_t c = 0; c < db.columns.size(); ++c) {
+        const size_t width = db.columns[c].words.size();
+        if (width < SCANNED_WIDTH)
+            continue;
+        scans[c].steady.assign(size_t(chunks) * width, 'x');
+        std::vector<std::vector<uint64_t>> changes(size_t(threads), std::vector<uint64_t>(size_t(blocks), 0));
+        std::vector<std::thread> helpers;
+        for (int t = 0; t < threads; ++t)
+            helpers.emplace_back(scan_members, std::cref(db.columns[c]), blocks, width * size_t(t) / size_t(threads),
+                                 width * size_t(t + 1) / size_t(threads), &scans[c], changes[size_t(t)].data());
+        for (std::thread& helper : helpers)
+            helper.join();
+        scans[c].changes = std::move(changes[0]);
+        for (size_t t = 1; t < changes.size(); ++t)
+            for (size_t b = 0; b < size_t(blocks); ++b)
+                scans[c].changes[b] |= changes[t][b];
+    }
+    return scans;
+}
+
+// Where the column changes inside the chunk: from its scan, or from the change words of its
+// members' planes ORed, read in place member after member with the next members' lines asked for
+// ahead. A bus's members that keep one value through the chunk are noted on the way.
+void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const BUS_SCAN& scan, int first, int count,
+                  const VALIDITY& v, COLUMN_CHUNK* chunk)
+{
+    uint64_t changes[CHUNK] = {};
+    const size_t width = column.words.size();
+    if (!scan.changes.empty()) {
+        std::copy_n(&scan.changes[size_t(first)], count, changes);
+        chunk->steady.assign(scan.steady, size_t(first / CHUNK) * width, width);
+    } else {
+        chunk->steady.assign(column.scalar ? 0 : width, 'x');
+        for (size_t m = 0; m < width; ++m) {
+            if (m + 8 < width && column.words[m + 8])
+                for (int k = 0; k < count; k += 8)  // every cache line of the member's words
+                    __builtin_prefetch(column.words[m + 8] + first + k);
+            if (!column.words[m])
+                continue;
+            const char steady = add_changes(column.words[m] + first, first == 0, count, changes);
+            if (!column.scalar)
+                chunk->steady[m] = steady;
+        }
+    }
+    chunk->varying.clear();
+    for (size_t m = 0; m < chunk->steady.size(); ++m)
+        if (!chunk->steady[m] && (chunk->varying.empty() || chunk->varying.back() != m / 8))
+            chunk->varying.push_back(uint32_t(m / 8));
+    for (int k = 0; k < count; ++k)
+        chunk->written[k] = (changes[k] & v.keep[k]) | v.toggled[k];
+    if (first == 0)
+        chunk->written[0] |= 1;  // every column's first value opens the dump
+}
+
+// Eight members' bits at one sample (first member in bit 0) as their eight characters.
+const uint64_t* octet_chars()
+{
+    static const std::array<uint64_t, 256> table = [] {
+        std::array<uint64_t, 256> t{};
+        for (unsigned c = 0; c < 256; ++c)
+            for (unsigned i = 0; i < 8; ++i)
+                t[c] |= uint64_t('0' + ((c >> i) & 1)) << (8 * i);
+        return t;
+    }();
+    return table.data();
+}
+
+uint64_t rotate_left(uint64_t word, int by) { return (word << (by & 63)) | (word >> (-by & 63)); }
+
+// Writes the bits of a bus's varying members into its lines at valid samples, eight members at a
+// time: their words of a block read once, each line's eight bits gathered into one octet (each
+// member's bit rotated to its place) and written as eight characters by one store, x where a
+// member was not captured.
+void put_bus_bits(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int count, const VALIDITY& v,
+                  const COLUMN_CHUNK& chunk, char* text)
+{
+    static const uint64_t none[CHUNK] = {};
+    const uint64_t* chars = octet_chars();
+    const size_t width = column.words.size();
+    for (uint32_t octet_index : chunk.varying) {
+        const size_t group = size_t(octet_index) * 8, n = std::min<size_t>(8, width - group);
+        const uint64_t* planes[8];
+        uint64_t unknown = 0;  // the characters of members not captured
+        for (size_t i = 0; i < 8; ++i) {
+            const bool captured = i < n && column.words[group + i];
+            planes[i] = captured ? column.words[group + i] + first : none;
+            unknown |= uint64_t(i < n && !captured ? 0xff : 0) << (8 * i);
+        }
+        const size_t* line = chunk.lines.data();
+        for (int k = 0; k < count; ++k) {
+            uint64_t at = chunk.written[k] & v.valid[k];
+            if (!at)
+                continue;
+            uint64_t words[8];
+            for (int i = 0; i < 8; ++i)
+                words[i] = planes[i][k];
+            for (; at; at &= at - 1, ++line) {
+                const int bit = __builtin_ctzll(at);
+                uint64_t octet = 0;
+                for (int i = 0; i < 8; ++i)
+                    octet |= rotate_left(words[i] & (uint64_t(1) << bit), i);
+                const uint64_t eight =
+                    (chars[rotate_left(octet, -bit) & 255] & ~unknown) | (0x7878787878787878 & unknown);  // 'x'
+                std::memcpy(text + *line + group, &eight, n);
+            }
+        }
+    }
+}
+
+// The length of one of the column's value lines: "0id\n" or "b0101 id\n".
+size_t line_length(const GUV_DATA_LOG_EXPORTER::COLUMN& column)
+{
+    return (column.scalar ? 2 : column.words.size() + 3) + column.id.size();
+}
+
+// Writes the column's value line at the sample (bit `bit` of block `k`): a single bit's whole, a
+// bus's with its steady members' characters, the others left to put_bus_bits.
+char* put_value(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int k, int bit, const VALIDITY& v,
+                const char* text, char* out, COLUMN_CHUNK* chunk)
+{
+    const size_t width = column.words.size();
+    if (column.scalar) {
+        const uint64_t* w = column.words[0];
+        *out++ = w && ((v.valid[k] >> bit) & 1) ? char('0' + ((w[first + k] >> bit) & 1)) : 'x';
+    } else {
+        *out++ = 'b';
+        if ((v.valid[k] >> bit) & 1) {
+            chunk->lines.push_back(size_t(out - text));
+            std::memcpy(out, chunk->steady.data(), width);
+        } else {
+            std::memset(out, 'x', width);
+        }
+        out += width;
+        *out++ = ' ';
+    }
+    std::memcpy(out, column.id.data(), column.id.size());
+    out += column.id.size();
+    *out++ = '\n';
+    return out;
+}
+
+// Writes '#', the time and a line end.
+char* put_time(TIME time, char* out)
 {
     char text[48];
     text[sizeof(text) - 1] = '\n';
     char* begin = decimal_before(time, text + sizeof(text) - 1);
     *--begin = '#';
-    out->append(begin, size_t(text + sizeof(text) - begin));
+    const size_t length = size_t(text + sizeof(text) - begin);
+    std::memcpy(out, begin, length);
+    return out + length;
 }
 
-// The chunk's samples in order: a time stamp where any column is written, then those columns'
-// values. The first sample's values make the $dumpvars section. Per block, the columns written
-// at each of its samples are sorted out first (in column order), so that the work follows the
-// values written.
-void write_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
-                 std::vector<COLUMN_CHUNK>* chunks, std::string* text)
+char* put_text(const char* text, char* out)
 {
-    std::string& out = *text;
-    std::vector<uint32_t> at_sample[64];
-    for (int k = 0; k < count; ++k) {
-        uint64_t any = 0;
-        for (auto& columns : at_sample)
-            columns.clear();
-        for (size_t c = 0; c < chunks->size(); ++c) {
-            const uint64_t written = (*chunks)[c].written[k];
-            any |= written;
-            for (uint64_t w = written; w; w &= w - 1)
-                at_sample[__builtin_ctzll(w)].push_back(uint32_t(c));
-        }
-        for (; any; any &= any - 1) {
-            const int bit = __builtin_ctzll(any), sample = (first + k) * 64 + bit;
-            if (sample >= db.depth)
-                break;
-            if (sample == 0)
-                out += "#0\n$dumpvars\n";
-            else
-                append_time(TIME(sample) * step, &out);
-            SCALAR_LINES lines(&out);
-            for (uint32_t c : at_sample[bit])
-                append_value(db.columns[c], k, bit, v, &(*chunks)[c], &lines, &out);
-            lines.flush();
-            if (sample == 0)
-                out += "$end\n";
-        }
-    }
+    const size_t length = std::strlen(text);
+    std::memcpy(out, text, length);
+    return out + length;
 }
 
-// What one thread needs to write chunks: the columns' words and lines, and the text made.
+// What one thread needs to render chunks: per column where it is written, per sample of a block
+// the lines written there, and the text made.
 struct CHUNK_WRITER {
     std::vector<COLUMN_CHUNK> chunks;
-    std::string text;
+    // 64 runs of as many entries as there are columns, in column order: a single bit's whole line
+    // when it fits in the 8 bytes (its value in the low byte), else the column's index shifted
+    // up a byte (the low byte zero).
+    std::vector<uint64_t> at_sample;
+    std::string text;  // room for the chunk's text; its first `size` characters hold it
+    size_t size = 0;
 };
 
-// The dump's text of the CHUNK blocks from block `first` on (fewer at the end).
-void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int64_t step, CHUNK_WRITER* w)
+constexpr size_t TIME_ROOM = 43;  // '#', up to 41 characters of a time and a line end
+
+// The room the chunk's text takes at most: every value line and a time stamp per sample written,
+// the $dumpvars section's lines and a spare word for the last line copied as one.
+size_t text_room(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int count, const CHUNK_WRITER& w)
 {
-    w->text.clear();
+    size_t room = 32;
+    uint64_t any[CHUNK] = {};
+    for (size_t c = 0; c < db.columns.size(); ++c) {
+        size_t lines = 0;
+        for (int k = 0; k < count; ++k) {
+            lines += size_t(__builtin_popcountll(w.chunks[c].written[k]));
+            any[k] |= w.chunks[c].written[k];
+        }
+        room += lines * line_length(db.columns[c]);
+    }
+    for (int k = 0; k < count; ++k)
+        room += size_t(__builtin_popcountll(any[k])) * TIME_ROOM;
+    return room;
+}
+
+// Sorts out the lines written at each sample of block `k` (in column order), counting them per
+// sample in `counts`; returns the samples where any is.
+uint64_t sort_lines(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int k, const VALIDITY& v, CHUNK_WRITER* w,
+                    size_t* counts)
+{
+    const size_t columns = db.columns.size();
+    uint64_t any = 0;
+    for (size_t c = 0; c < columns; ++c) {
+        const GUV_DATA_LOG_EXPORTER::COLUMN& column = db.columns[c];
+        const uint64_t written = w->chunks[c].written[k];
+        any |= written;
+        if (!written)
+            continue;
+        const uint64_t* plane = column.scalar ? column.words[0] : nullptr;
+        const uint64_t word = plane ? plane[first + k] : 0, known = plane ? v.valid[k] : 0;
+        for (uint64_t at = written; at; at &= at - 1) {
+            const int bit = __builtin_ctzll(at);
+            const uint64_t value = (known >> bit) & 1 ? '0' + ((word >> bit) & 1) : 'x';
+            w->at_sample[size_t(bit) * columns + counts[bit]++] =
+                column.scalar_line ? column.scalar_line | value : uint64_t(c) << 8;
+        }
+    }
+    return any;
+}
+
+// Writes the chunk's samples in order: a time stamp where any column is written, then those
+// columns' values. The first sample's values make the $dumpvars section. Returns the text's end.
+char* put_samples(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
+                  CHUNK_WRITER* w, char* text)
+{
+    const size_t columns = db.columns.size();
+    w->at_sample.resize(64 * columns);
+    char* out = text;
+    for (int k = 0; k < count; ++k) {
+        size_t counts[64] = {};
+        for (uint64_t any = sort_lines(db, first, k, v, w, counts); any; any &= any - 1) {
+            const int bit = __builtin_ctzll(any), sample = (first + k) * 64 + bit;
+            out = sample == 0 ? put_text("#0\n$dumpvars\n", out) : put_time(TIME(sample) * step, out);
+            const uint64_t* line = &w->at_sample[size_t(bit) * columns];
+            for (const uint64_t* end = line + counts[bit]; line != end; ++line) {
+                if (*line & 0xff) {
+                    std::memcpy(out, line, sizeof(*line));
+                    out += (63 - __builtin_clzll(*line)) / 8 + 1;  // up to the line end, the highest byte
+                    continue;
+                }
+                const size_t c = size_t(*line >> 8);
+                out = put_value(db.columns[c], first, k, bit, v, text, out, &w->chunks[c]);
+            }
+            if (sample == 0)
+                out = put_text("$end\n", out);
+        }
+    }
+    return out;
+}
+
+// The dump's text of the CHUNK blocks from block `first` on (fewer at the end): where each column
+// is written, then the lines in room made for all of them, then the buses' varying bits.
+void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<BUS_SCAN>& scans, int first,
+                  int64_t step, CHUNK_WRITER* w)
+{
     const int count = std::min(CHUNK, (db.depth + 63) / 64 - first);
     VALIDITY v;
     for (int k = 0; k < count; ++k) {
-        const int block = first + k;
-        const uint64_t valid = db.valid[block];
+        const int block = first + k, inside = std::min(64, db.depth - block * 64);
+        const uint64_t valid = db.valid[block], mask = inside == 64 ? ~uint64_t(0) : (uint64_t(1) << inside) - 1;
         const uint64_t before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
-        v.valid[k] = valid, v.keep[k] = valid & before, v.toggled[k] = valid ^ before;
+        v.valid[k] = valid, v.keep[k] = valid & before & mask, v.toggled[k] = (valid ^ before) & mask;
     }
     w->chunks.resize(db.columns.size());
     for (size_t c = 0; c < db.columns.size(); ++c) {
-        find_changes(db.columns[c], first, count, v, &w->chunks[c]);
-        if (!is_scalar(db.columns[c]))
-            make_bus_lines(db.columns[c], count, v, &w->chunks[c]);
+        find_changes(db.columns[c], scans[c], first, count, v, &w->chunks[c]);
+        w->chunks[c].lines.clear();
     }
-    write_chunk(db, first, count, step, v, &w->chunks, &w->text);
+    const size_t room = text_room(db, count, *w);
+    if (w->text.size() < room)
+        w->text.resize(room);
+    char* text = w->text.data();
+    w->size = size_t(put_samples(db, first, count, step, v, w, text) - text);
+    for (size_t c = 0; c < db.columns.size(); ++c)
+        if (!db.columns[c].scalar)
+            put_bus_bits(db.columns[c], first, count, v, w->chunks[c], text);
 }
 
-// Renders the round of chunks from chunk `round` on, one thread per chunk, into `writers`.
-std::vector<std::thread> start_round(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int round, int chunks, int64_t step,
-                                     CHUNK_WRITER* writers, int threads)
-{
-    std::vector<std::thread> helpers;
-    for (int t = 0; t < threads && round + t < chunks; ++t)
-        helpers.emplace_back(render_chunk, std::cref(db), (round + t) * CHUNK, step, &writers[t]);
-    return helpers;
-}
+// The hand-over of rendered chunks between the threads that render them and the thread that
+// writes them in order: chunk i goes to slot i % slots, which takes it once the chunk before it
+// there was written. Each slot has its own wake-up, and the writer its own, so that a change
+// wakes only the thread that waits for it.
+class CHUNK_SLOTS {
+public:
+    explicit CHUNK_SLOTS(int count)
+        : m_rendered(size_t(count), -1), m_free_for(size_t(count)), m_slot_freed(new std::condition_variable[count])
+    {
+        for (int i = 0; i < count; ++i)
+            m_free_for[size_t(i)] = i;
+    }
+    // Waits until chunk `i` may be rendered into its slot; false when the writing stopped.
+    bool wait_free(int i)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_slot_freed[slot(i)].wait(lock, [&] { return m_stopped || m_free_for[slot(i)] == i; });
+        return !m_stopped;
+    }
+    void set_rendered(int i)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_rendered[slot(i)] = i;
+        }
+        m_chunk_rendered.notify_one();
+    }
+    void wait_rendered(int i)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_chunk_rendered.wait(lock, [&] { return m_rendered[slot(i)] == i; });
+    }
+    // Frees the slot of chunk `i` for the chunk after it there, or stops the rendering.
+    void set_written(int i, bool go_on)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_free_for[slot(i)] = i + int(m_free_for.size());
+            m_stopped = !go_on;
+        }
+        if (go_on) {
+            m_slot_freed[slot(i)].notify_one();
+            return;
+        }
+        for (size_t k = 0; k < m_free_for.size(); ++k)
+            m_slot_freed[k].notify_all();
+    }
+    size_t slot(int i) const { return size_t(i) % m_free_for.size(); }
 
-// Chunks are independent: the dump is made by several threads a round of consecutive chunks at
-// a time, one chunk each, while the calling thread writes the round before in order.
+private:
+    std::mutex m_mutex;
+    std::vector<int> m_rendered;  // per slot, the chunk rendered into it
+    std::vector<int> m_free_for;  // per slot, the chunk it takes next
+    std::unique_ptr<std::condition_variable[]> m_slot_freed;
+    std::condition_variable m_chunk_rendered;
+    bool m_stopped = false;
+};
+
+// Chunks are independent: several threads render them, each every threads-th chunk into its two
+// slots in turn, while the calling thread writes them in order.
 bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
 {
     std::vector<size_t> order(db.columns.size());
@@ -483,24 +684,30 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     int64_t step = 1;
     write_vcd_header(db, order, &step, &writer->text());
     const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
-    const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-    std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};  // the round written, the round rendered
-    std::vector<std::thread> rendering = start_round(db, 0, chunks, step, &writers[0], threads);
-    bool written = true;
-    for (int round = 0, set = 0; round < chunks; round += threads, set = 1 - set) {
-        for (std::thread& helper : rendering)
-            helper.join();
-        rendering = start_round(db, round + threads, chunks, step, &writers[size_t((1 - set) * threads)], threads);
-        for (int t = 0; t < threads && round + t < chunks && written; ++t) {
-            writer->text() += writers[size_t(set * threads + t)].text;
-            written = writer->maybe_flush();
+    const int threads = std::min(GUV_DATA_LOG_EXPORTER::vcd_threads(), chunks);
+    std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};
+    const std::vector<BUS_SCAN> scans = scan_wide_buses(db, threads);
+    CHUNK_SLOTS handover(2 * threads);
+    const auto render = [&](int thread) {
+        for (int i = thread; i < chunks && handover.wait_free(i); i += threads) {
+            render_chunk(db, scans, i * CHUNK, step, &writers[handover.slot(i)]);
+            handover.set_rendered(i);
         }
-        if (!written)
-            break;
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 0; t < threads; ++t)
+        helpers.emplace_back(render, t);
+    bool written = true;
+    for (int i = 0; i < chunks && written; ++i) {
+        handover.wait_rendered(i);
+        const CHUNK_WRITER& done = writers[handover.slot(i)];
+        written = writer->write(done.text.data(), done.size);
+        handover.set_written(i, written);
     }
-    for (std::thread& helper : rendering)
+    for (std::thread& helper : helpers)
         helper.join();
-    append_time(TIME(db.depth) * step, &writer->text());
+    char end[TIME_ROOM];
+    writer->text().append(end, size_t(put_time(TIME(db.depth) * step, end) - end));
     return written && writer->flush();
 }
 
@@ -555,6 +762,8 @@ bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_L
     m_db = std::move(db);
     return true;
 }
+
+int GUV_DATA_LOG_EXPORTER::vcd_threads() { return int(std::clamp<size_t>(ksm_usable_cpus(), 1, 8)); }
 
 bool GUV_DATA_LOG_EXPORTER::export_file(const char* path)
 {

@@ -22,6 +22,8 @@ public:
                                 int64_t clock_interval_ps);
     // Writes the file; the file there before is replaced only when the whole file was written.
     bool export_file(const char* path);
+    // The threads a value change dump is rendered on (the calling thread writes it).
+    static int vcd_threads();
 
     struct COLUMN;
     struct DATABASE;

@@ -354,8 +354,10 @@ public:
     int get_num_counters() const { return get_number_counters(); }
     int get_num_flags() const { return get_number_flags(); }
 
-    // Writing (the acquisition): the shape first, then bits; publish() makes them visible.
-    void begin_capture(int channels, int depth, int segment_size);
+    // Writing (the acquisition): the shape first, then bits; publish() makes them visible. A
+    // writer that gives every channel its words whole (set_channel_words), each from the thread
+    // that makes them, says so: the channels' memory is then left for those threads to touch first.
+    void begin_capture(int channels, int depth, int segment_size, bool every_channel_written = false);
     void set_bit(int channel, int sample, bool value);
     void set_channel_words(int channel, const uint64_t* words, size_t count);
     void set_valid(int sample, bool valid);
@@ -784,6 +786,13 @@ private:
 // The words and symbols of a state-based trigger flow in order, white space dropped: names and
 // numbers whole, the two-character operators (&&, ||, <=, ==, !=, >=) as one symbol each.
 std::vector<std::string> ksm_flow_words(const std::string& text);
+
+// The CPUs the process may keep busy: those of its affinity mask, fewer when its control
+// group's CPU quota allows fewer (rounded up); at least 1. Threaded work sizes itself by it.
+size_t ksm_usable_cpus();
+// The CPUs a quota written as "QUOTA PERIOD" (a control group's cpu.max) allows, rounded up;
+// 0 for no limit ("max ...") or a text that is no quota.
+size_t ksm_cpus_of_quota(const std::string& limit);
 using KSM_DATA_TRIGGER = KSM_TX_TRIGGER;
 
 // ---- signal sets ----------------------------------------------------------------------------

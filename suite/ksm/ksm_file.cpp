@@ -15,6 +15,7 @@
 // characters, bytes that are not text) are stored base64-encoded under the name + "-b64".
 // Large payloads (samples, attached files) are zlib-compressed and base64-encoded.
 #include "ksm_state.h"
+#include "ksm_zlib.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +23,14 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -68,6 +75,43 @@ QString payload_text(const char* data, size_t size)
 {
     const auto* bytes = reinterpret_cast<const uchar*>(data);
     return QString::fromLatin1(qCompress(bytes, static_cast<int>(size), PAYLOAD_COMPRESSION).toBase64());
+}
+
+// Every pair of base64 characters, by the 12 bits they stand for.
+struct BASE64_PAIRS {
+    char at[4096][2] = {};
+    constexpr BASE64_PAIRS()
+    {
+        constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int v = 0; v < 4096; ++v) {
+            at[v][0] = alphabet[v >> 6];
+            at[v][1] = alphabet[v & 63];
+        }
+    }
+};
+constexpr BASE64_PAIRS BASE64;
+
+// The base64 text of `bytes`, as QByteArray::toBase64() gives it, made two characters at a time:
+// samples are large.
+QByteArray base64(const QByteArray& bytes)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const size_t size = static_cast<size_t>(bytes.size()), whole = size / 3 * 3;
+    QByteArray text(static_cast<int>((size + 2) / 3 * 4), Qt::Uninitialized);
+    char* out = text.data();
+    for (size_t i = 0; i < whole; i += 3, out += 4) {
+        const uint32_t v = uint32_t(in[i]) << 16 | uint32_t(in[i + 1]) << 8 | in[i + 2];
+        std::memcpy(out, BASE64.at[v >> 12], 2);
+        std::memcpy(out + 2, BASE64.at[v & 0xfff], 2);
+    }
+    if (size > whole) {  // one or two bytes left: their characters, then '=' for each byte short of three
+        const bool two = size - whole == 2;
+        const uint32_t v = uint32_t(in[whole]) << 16 | (two ? uint32_t(in[whole + 1]) << 8 : 0);
+        std::memcpy(out, BASE64.at[v >> 12], 2);
+        out[2] = two ? BASE64.at[v & 0xfff][0] : '=';
+        out[3] = '=';
+    }
+    return text;
 }
 
 // ---- writer ---------------------------------------------------------------------------------------------
@@ -537,39 +581,26 @@ void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArra
 }
 
 // The planes in the file's order, valid, trigger and breaks, then the channels: encoded by
-// several threads a batch at a time (planes are independent), written in order.
+// several threads (planes are independent) and written in order as soon as each is encoded.
 void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed)
 {
     const size_t channels = static_cast<size_t>(s.channels), count = channels + 3;
     const size_t bytes = s.words * sizeof(uint64_t);
     const uint64_t* extra[] = {s.valid.data(), s.trigger.data(), s.breaks.data()};
-    constexpr size_t BATCH = 256;
-    std::vector<QByteArray> texts(std::min(BATCH, count));
-    for (size_t first = 0; first < count && !failed(); first += BATCH) {
-        const size_t n = std::min(BATCH, count - first);
-        ksm_parallel_bands(n, n * bytes, [&](size_t from, size_t to) {
-            for (size_t i = from; i < to; ++i) {
-                const size_t k = first + i;  // valid, trigger, breaks, then channel k - 3
-                const size_t index = k < 3 ? channels + k : k - 3;
-                if (packed) {
-                    texts[i] = (*packed)[index].toBase64();
-                    continue;
-                }
-                const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
-                texts[i] =
-                    qCompress(reinterpret_cast<const uchar*>(words), static_cast<int>(bytes), PAYLOAD_COMPRESSION)
-                        .toBase64();
-            }
-        });
-        for (size_t i = 0; i < n; ++i) {
-            const size_t k = first + i;
-            plane(k == 0   ? "valid"
-                  : k == 1 ? "trigger"
-                  : k == 2 ? "breaks"
-                           : "bits",
-                  k < 3 ? -1 : int(k - 3), texts[i]);
-        }
-    }
+    constexpr size_t WINDOW = 256;  // planes encoded ahead of the writing at most
+    auto encode = [&](size_t k) {   // plane k of the file: valid, trigger, breaks, then channel k - 3
+        const size_t index = k < 3 ? channels + k : k - 3;
+        if (packed)
+            return base64((*packed)[index]);
+        const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
+        thread_local QByteArray compressed;  // its room kept for the thread's next plane
+        ksm_compress(reinterpret_cast<const unsigned char*>(words), bytes, PAYLOAD_COMPRESSION, &compressed);
+        return base64(compressed);
+    };
+    ksm_parallel_in_order(count, count * bytes, WINDOW, encode, [&](size_t k, const QByteArray& text) {
+        plane(k == 0 ? "valid" : k == 1 ? "trigger" : k == 2 ? "breaks" : "bits", k < 3 ? -1 : int(k - 3), text);
+        return !failed();
+    });
 }
 
 // A plane's element; its text, base64 and so plain XML text, goes to the device as it is.
@@ -587,10 +618,15 @@ void WRITER::plane(const char* kind, int channel, const QByteArray& text)
 // ---- file sink ------------------------------------------------------------------------------------------
 
 // Passes what is written on to a file in large blocks, each written out to its end: a write
-// that the system cuts short tells no reason, the next one fails with it.
+// that the system cuts short tells no reason, the next one fails with it. Large pieces (sample
+// planes) go out as they are, after what waits, so that they are not copied on the way.
 class FILE_SINK : public QIODevice {
 public:
-    explicit FILE_SINK(QFileDevice* file) : m_file(file) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    explicit FILE_SINK(QFileDevice* file) : m_file(file)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        m_pending.reserve(BLOCK_SIZE);  // kept when the block is written out
+    }
     bool finish() { return drain(); }
     // The system's reason after a failed write.
     const QString& reason() const { return m_reason; }
@@ -599,36 +635,76 @@ protected:
     qint64 readData(char*, qint64) override { return -1; }  // opened for writing only
     qint64 writeData(const char* data, qint64 size) override
     {
+        if (size >= LARGE_SIZE)
+            return drain() && write_out(data, size) ? size : -1;
         m_pending.append(data, static_cast<int>(size));
         return m_pending.size() < BLOCK_SIZE || drain() ? size : -1;
     }
 
 private:
     static constexpr int BLOCK_SIZE = 1 << 20;
+    static constexpr int LARGE_SIZE = 1 << 16;
 
     bool drain()
     {
-        for (qint64 done = 0; done < m_pending.size();) {
-            const qint64 n = m_file->write(m_pending.constData() + done, m_pending.size() - done);
+        const bool written = write_out(m_pending.constData(), m_pending.size());
+        m_pending.resize(0);
+        return written;
+    }
+
+    // Also has the system start writing the bytes to the disk, so that the sync before the file
+    // replaces the old one has little left to wait for (a hint: where it cannot, nothing changes).
+    bool write_out(const char* data, qint64 size)
+    {
+        for (qint64 done = 0; done < size;) {
+            const qint64 n = m_file->write(data + done, size - done);
             if (n <= 0) {
                 m_reason = m_file->errorString();
                 return false;
             }
             done += n;
         }
-        m_pending.clear();
+        sync_file_range(m_file->handle(), m_written, size, SYNC_FILE_RANGE_WRITE);
+        m_written += size;
         return true;
     }
 
     QFileDevice* m_file;
+    off64_t m_written = 0;  // bytes written to the file
     QByteArray m_pending;
     QString m_reason;
 };
 
 }  // namespace
 
+// Holds a large file that a save replaces open while the new one takes its name, and closes it on
+// a thread of its own: the system frees the replaced file's blocks when its last name and
+// descriptor go, tens of milliseconds for a large capture that would otherwise keep the save
+// waiting.
+class REPLACED_FILE {
+public:
+    explicit REPLACED_FILE(const std::string& path)
+    {
+        constexpr off_t LARGE = 16 << 20;
+        struct stat s;
+        if (::stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode) && s.st_size >= LARGE)
+            m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }
+    ~REPLACED_FILE()
+    {
+        if (m_fd >= 0)
+            std::thread([fd = m_fd] { ::close(fd); }).detach();
+    }
+    REPLACED_FILE(const REPLACED_FILE&) = delete;
+    REPLACED_FILE& operator=(const REPLACED_FILE&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error)
 {
+    const REPLACED_FILE replaced(path);
     // Unbuffered, so that every write reaches the system through the sink: a buffered last
     // write would fail only inside commit(), which then still replaces the old file with a cut one.
     QSaveFile file(QString::fromLocal8Bit(path.c_str()));

@@ -2,6 +2,7 @@
 // session that nothing else sees yet; the module's object trees are made only once the whole
 // file has passed, so a refused file leaves nothing behind.
 #include "ksm_payload_filter.h"
+#include "ksm_plane_decoder.h"
 #include "ksm_state.h"
 #include "msg.h"
 
@@ -56,6 +57,8 @@ private:
     bool fail(const std::string& why) { return fail_at(here(), why); }
     bool fail_at(POSITION at, const std::string& why)
     {
+        if (m_error.empty() && m_decoder)
+            finish_decoding();  // a plane read before holds the file's first fault, if one is damaged
         if (m_error.empty()) {
             m_error = "Invalid session file \"" + m_file + "\"";
             if (at.line > 0)
@@ -79,7 +82,8 @@ private:
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
-    QByteArray plane_payload(size_t expected_size);
+    void plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target);
+    void finish_decoding();
 
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
@@ -120,16 +124,19 @@ private:
     void post_warnings();
     void condition(ROW& row);
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
-    std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner);
-    std::shared_ptr<KSM_DATA_LOG::PACKED> samples(const std::string& log);
+    std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner, bool shown);
+    void samples(KSM_DATA_LOG* log, bool shown);
     void finish_samples();
     bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
     void make_trees();
 
     QXmlStreamReader m_xml;
-    KSM_PAYLOAD_FILTER* m_filter;       // holds the sample planes' payloads
-    int m_planes = 0;                   // plane elements read
-    QXmlStreamAttributes m_attributes;  // of the element last entered
+    KSM_PAYLOAD_FILTER* m_filter;                  // holds the sample planes' payloads
+    int m_planes = 0;                              // plane elements read
+    std::unique_ptr<KSM_PLANE_DECODER> m_decoder;  // of the planes of the log being read
+    bool m_inflate_failed = false;                 // a plane of the log being read did not inflate
+    std::vector<POSITION> m_plane_ends;            // of the planes given to it, for their faults
+    QXmlStreamAttributes m_attributes;             // of the element last entered
     std::string m_file;
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
@@ -234,19 +241,55 @@ QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITIO
     return bytes;
 }
 
-// The compressed payload of a sample plane (the element just entered): as the filter took it
-// out, or decoded from the characters the reader gives; it must say that it holds
-// `expected_size` bytes.
-QByteArray READER::plane_payload(size_t expected_size)
+// The fault of a sample plane's payload of `size` bytes that starts with `header` (or does not
+// decode), when it should hold `expected_size` bytes compressed: the compressed data starts
+// with its size, and nothing compressed is the 4-byte size alone.
+const char* plane_fault(bool decoded, size_t size, quint32 header, size_t expected_size)
+{
+    const bool sized = size >= 4 && header == expected_size && (expected_size == 0 || size > 4);
+    if (!decoded || !sized)
+        return "a payload does not decode";
+    if (expected_size / MAX_DEFLATE_RATIO > size)
+        return "a sample plane claims more samples than its payload can hold";
+    return nullptr;
+}
+
+// The size and header of the payload a base64 text gives, as far as its length and its first
+// quads tell; `decoded` is false when they show already that it is not base64.
+struct PLANE_GUESS {
+    bool decoded = false;
+    size_t size = 0;
+    quint32 header = 0;
+};
+
+PLANE_GUESS guess_plane(const QByteArray& text)
+{
+    PLANE_GUESS guess;
+    QByteArray first;
+    KSM_BASE64_DECODER decoder(&first);
+    if (text.size() % 4 != 0 || !decoder.add(text.constData(), std::min(text.size(), 8)))
+        return guess;
+    guess.decoded = true;
+    guess.size = static_cast<size_t>(text.size()) / 4 * 3 - static_cast<size_t>(text.endsWith("==")  ? 2
+                                                                                : text.endsWith('=') ? 1
+                                                                                                     : 0);
+    guess.header = first.size() >= 4 ? qFromBigEndian<quint32>(first.constData()) : 0;
+    return guess;
+}
+
+// The payload of a sample plane (the element just entered), its text as the filter took it out
+// or as the reader gives its characters; it must say that it holds `expected_size` bytes. When
+// its length and first bytes say so, the decoder decodes it beside the reading; otherwise it is
+// decoded now to tell its fault. With a target, the plane is inflated there.
+void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target)
 {
     const int n = m_planes++;
-    QByteArray data;
-    KSM_BASE64_DECODER decoder(&data);
-    bool decoded = true, characters = false;
+    QByteArray text;
+    bool characters = false;
     for (bool open = true; open && !failed();) {
         switch (m_xml.readNext()) {
         case QXmlStreamReader::Characters:
-            decoded = decoder.add(m_xml.text()) && decoded;
+            text += m_xml.text().toLatin1();  // anything else than Latin-1 is not base64 either way
             characters = true;
             break;
         case QXmlStreamReader::Comment:
@@ -257,22 +300,38 @@ QByteArray READER::plane_payload(size_t expected_size)
         }
     }
     if (failed())
-        return QByteArray();
-    decoded = decoded && decoder.finish();
+        return;
     QByteArray taken;
-    bool taken_decoded = false;
-    if (m_filter->take(n, &taken, &taken_decoded) && !(taken.isEmpty() && characters)) {
-        data = std::move(taken);
-        decoded = taken_decoded && !characters;
+    bool decoded = true;
+    if (m_filter->take(n, &taken) && !(taken.isEmpty() && characters)) {
+        text = std::move(taken);
+        decoded = !characters;  // text both taken out and given by the reader
     }
-    // The compressed data starts with its size; nothing compressed is the 4-byte size alone.
-    const bool sized = data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size &&
-                       (expected_size == 0 || data.size() > 4);
-    if (!decoded || !sized)
-        fail("a payload does not decode");
-    else if (expected_size / MAX_DEFLATE_RATIO > static_cast<size_t>(data.size()))
-        fail("a sample plane claims more samples than its payload can hold");
-    return data;
+    const PLANE_GUESS guess = guess_plane(text);
+    if (decoded && !plane_fault(guess.decoded, guess.size, guess.header, expected_size)) {
+        *payload = std::move(text);
+        m_plane_ends.push_back(here());
+        m_decoder->add(payload, target, expected_size);
+        return;
+    }
+    decoded = KSM_BASE64_DECODER::decode(text, payload) && decoded;
+    const quint32 header = payload->size() >= 4 ? qFromBigEndian<quint32>(payload->constData()) : 0;
+    if (const char* fault = plane_fault(decoded, static_cast<size_t>(payload->size()), header, expected_size))
+        fail(fault);
+    else if (target && !KSM_DATA_LOG::PACKED::inflate_plane(*payload, target, expected_size))
+        m_inflate_failed = true;
+}
+
+// Waits for the decoder to finish the planes given to it; the first that is not base64
+// throughout is the file's fault.
+void READER::finish_decoding()
+{
+    const long bad = m_decoder->finish();
+    m_inflate_failed = m_inflate_failed || m_decoder->inflate_failed();
+    m_decoder.reset();
+    if (bad >= 0)
+        fail_at(m_plane_ends[static_cast<size_t>(bad)], "a payload does not decode");
+    m_plane_ends.clear();
 }
 
 bool READER::next_child()
@@ -597,7 +656,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("node")) {
             rows.push_back(row());
         } else if (name == QLatin1String("log")) {
-            add_child(s.logs, log(trigger.get()), "logs");
+            add_child(s.logs, log(trigger.get(), static_cast<int>(s.logs.size()) == s.active_log), "logs");
         } else {
             unexpected();
         }
@@ -794,7 +853,8 @@ bool READER::check_rows(const std::vector<std::shared_ptr<ROW>>& rows)
 
 // ---- logs -------------------------------------------------------------------------------------------------
 
-std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
+// A trigger's active log is the one its window shows: its samples are inflated as they are read.
+std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner, bool shown)
 {
     auto log = ksm_make<KSM_DATA_LOG>(m_session, text("name").c_str());
     KSM_ACCESS::set_parent(log.get(), owner);
@@ -807,7 +867,7 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     s.gui_update_skipped = flag("gui-update-skipped", false);
     while (!failed() && next_child()) {
         if (m_xml.name() == QLatin1String("samples")) {
-            KSM_ACCESS::packed(log.get()) = samples(s.name);
+            samples(log.get(), shown);
         } else if (m_xml.name() == QLatin1String("static-table")) {
             const std::string key = text("key");
             s.static_tables.push_back(mnemonic_table());
@@ -819,9 +879,11 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner)
     return log;
 }
 
-std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
+// A log's samples: kept packed until they are first read, or inflated now when the log is shown.
+void READER::samples(KSM_DATA_LOG* log, bool shown)
 {
     auto packed = std::make_shared<KSM_DATA_LOG::PACKED>();
+    KSM_ACCESS::packed(log) = packed;
     auto s = packed->shape = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
     // Any depth a log may come to; its planes' payloads bound what a file may claim further.
@@ -843,7 +905,7 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
     if (!failed() && static_cast<long long>(s->channels) * s->depth > MAX_SAMPLE_BITS)
         fail("a log is larger than any capture");
     if (failed())
-        return packed;
+        return;
     s->words = (static_cast<size_t>(s->depth) + 63) / 64;
     s->connected.assign(static_cast<size_t>(s->channels), 1);
     for (int c : ints(a.value("disconnected").toString(), 0, s->channels - 1))
@@ -852,6 +914,16 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
     // there once. A capture of no samples has planes too, only empty ones.
     packed->planes.resize(static_cast<size_t>(s->channels) + EXTRA_PLANES);
     std::vector<bool> seen(packed->planes.size(), false);
+    const size_t bytes = packed->planes.size() * s->words * sizeof(uint64_t);
+    std::shared_ptr<KSM_DATA_LOG::SAMPLES> inflated;
+    if (shown && bytes <= ksm_sample_memory_limit()) {  // each plane is written whole by the thread that inflates it
+        inflated = std::make_shared<KSM_DATA_LOG::SAMPLES>(*s);
+        inflated->allocate(s->channels, s->depth, false);
+        inflated->connected = s->connected;
+    }
+    m_inflate_failed = false;
+    // Decoding the planes keeps as many threads busy as inflating them does.
+    m_decoder = std::make_unique<KSM_PLANE_DECODER>(ksm_parallel_threads(packed->planes.size(), bytes));
     while (!failed() && next_child()) {
         const QString kind = m_attributes.value(QLatin1String("kind")).toString();
         int plane = -1;
@@ -868,12 +940,19 @@ std::shared_ptr<KSM_DATA_LOG::PACKED> READER::samples(const std::string& log)
         if (failed())
             break;
         seen[plane] = true;
-        packed->planes[static_cast<size_t>(plane)] = plane_payload(s->words * sizeof(uint64_t));
+        const auto index = static_cast<size_t>(plane);
+        plane_payload(s->words * sizeof(uint64_t), &packed->planes[index], inflated ? inflated->plane(index) : nullptr);
     }
     if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
         fail("a log's samples lack a plane");
-    m_pending.push_back({packed, log});
-    return packed;
+    if (m_decoder)
+        finish_decoding();
+    if (inflated && !failed() && !m_inflate_failed) {
+        KSM_ACCESS::packed(log).reset();  // kept only to save a damaged log as it was read
+        KSM_ACCESS::samples(log) = inflated;
+        return;
+    }
+    m_pending.push_back({packed, KSM_ACCESS::state(log)->name});
 }
 
 // The instance's logs keep their planes packed until they are first read; a log whose samples

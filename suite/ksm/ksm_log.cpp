@@ -1,9 +1,9 @@
 // Data logs: bit-packed samples, one plane of 64-bit words per channel.
 #include "ksm_state.h"
+#include "ksm_zlib.h"
 #include "msg.h"
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,12 +13,12 @@ namespace {
 
 using SAMPLES = KSM_DATA_LOG::SAMPLES;
 
-bool test(const std::vector<uint64_t>& plane, size_t offset, int sample)
+bool test(const KSM_PLANE_WORDS& plane, size_t offset, int sample)
 {
     return (plane[offset + (static_cast<size_t>(sample) >> 6)] >> (sample & 63)) & 1u;
 }
 
-void assign(std::vector<uint64_t>& plane, size_t offset, int sample, bool value)
+void assign(KSM_PLANE_WORDS& plane, size_t offset, int sample, bool value)
 {
     uint64_t& word = plane[offset + (static_cast<size_t>(sample) >> 6)];
     const uint64_t bit = uint64_t(1) << (sample & 63);
@@ -26,30 +26,6 @@ void assign(std::vector<uint64_t>& plane, size_t offset, int sample, bool value)
 }
 
 std::atomic<size_t> g_sample_memory_limit{0};
-
-// Plane `index` of the samples: a channel's, then the valid, trigger and break planes.
-uint64_t* plane_at(SAMPLES& s, size_t index)
-{
-    const size_t channels = static_cast<size_t>(s.channels);
-    if (index < channels)
-        return s.bits.data() + index * s.words;
-    return index == channels ? s.valid.data() : index == channels + 1 ? s.trigger.data() : s.breaks.data();
-}
-
-// Inflates a plane compressed as qCompress() gives it (its size first, then the zlib stream);
-// false, the plane zeroed, when it does not give exactly `bytes`.
-bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes)
-{
-    uLongf size = static_cast<uLongf>(bytes);
-    const auto* data = reinterpret_cast<const Bytef*>(packed.constData());
-    if (bytes == 0 ||
-        (packed.size() > 4 &&
-         uncompress(reinterpret_cast<Bytef*>(target), &size, data + 4, static_cast<uLong>(packed.size() - 4)) == Z_OK &&
-         size == bytes))
-        return true;
-    std::fill(target, target + bytes / sizeof(uint64_t), 0);
-    return false;
-}
 
 bool in_samples(const SAMPLES* s, int sample) { return s && sample >= 0 && sample < s->depth; }
 bool in_channels(const SAMPLES* s, int channel) { return s && channel >= 0 && channel < s->channels; }
@@ -310,10 +286,12 @@ size_t KSM_DATA_LOG::get_sample_memory() const
 
 // ---- writing ----------------------------------------------------------------------------------------
 
-void KSM_DATA_LOG::begin_capture(int channels, int depth, int segment_size)
+void KSM_DATA_LOG::begin_capture(int channels, int depth, int segment_size, bool every_channel_written)
 {
     auto s = std::make_shared<SAMPLES>();
-    s->allocate(std::max(channels, 0), std::max(depth, 0));
+    s->allocate(std::max(channels, 0), std::max(depth, 0), !every_channel_written);
+    for (KSM_PLANE_WORDS* plane : {&s->valid, &s->trigger, &s->breaks})
+        std::fill(plane->begin(), plane->end(), 0);
     s->segment_size = std::max(segment_size, 0);
     m_capturing = std::move(s);
     m_acquiring = true;
@@ -399,21 +377,32 @@ void KSM_DATA_LOG::end_capture()
 std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_DATA_LOG::PACKED::inflate(bool* damaged) const
 {
     auto s = std::make_shared<SAMPLES>(*shape);
-    s->allocate(shape->channels, shape->depth);
+    s->allocate(shape->channels, shape->depth, false);  // every plane is inflated or zeroed below
     s->connected = shape->connected;
     const size_t bytes = s->words * sizeof(uint64_t);
     std::atomic<bool> bad{false};
-    // Planes are independent: a large log is inflated by several threads, a band of planes each.
-    ksm_parallel_bands(planes.size(), bytes * planes.size(), [&](size_t first, size_t last) {
-        for (size_t i = first; i < last; ++i)
-            if (!inflate_plane(planes[i], plane_at(*s, i), bytes)) {
-                bad = true;
-                if (i < s->connected.size())  // a channel's plane: its samples are not known
-                    s->connected[i] = 0;
-            }
+    // Planes are independent: a large log is inflated by several threads, each taking the next
+    // plane left, so that its memory is first touched by the thread that fills it.
+    ksm_parallel_each(planes.size(), bytes * planes.size(), [&](size_t i) {
+        if (!inflate_plane(planes[i], s->plane(i), bytes)) {
+            bad = true;
+            if (i < s->connected.size())  // a channel's plane: its samples are not known
+                s->connected[i] = 0;
+        }
     });
     *damaged = bad;
     return s;
+}
+
+// Planes are compressed as qCompress() gives them: their size first, then the zlib stream.
+bool KSM_DATA_LOG::PACKED::inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(packed.constData());
+    if (bytes == 0 || (packed.size() > 4 && ksm_uncompress(data + 4, static_cast<size_t>(packed.size()) - 4,
+                                                           reinterpret_cast<unsigned char*>(target), bytes)))
+        return true;
+    std::fill(target, target + bytes / sizeof(uint64_t), 0);
+    return false;
 }
 
 size_t ksm_sample_memory_limit()

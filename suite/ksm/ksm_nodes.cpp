@@ -191,7 +191,8 @@ KSM_DATA_NODE_DISPLAY_TYPE KSM_TX_SIGNAL_NODES::get_display_type(int row) const
         return r.expanded ? KSM_NTYPE_GROUP_EXPANDED : KSM_NTYPE_GROUP_COLLAPSED;
     if (r.depth == 0)
         return KSM_NTYPE_NODE;
-    return is_last_child(row) ? KSM_NTYPE_LAST_MEMBER : KSM_NTYPE_MEMBER;
+    const bool last = row + 1 == static_cast<int>(m_nodes->rows.size()) || m_nodes->rows[row + 1]->depth < r.depth;
+    return last ? KSM_NTYPE_LAST_MEMBER : KSM_NTYPE_MEMBER;
 }
 
 int KSM_TX_SIGNAL_NODES::get_depth(int row) const { return row_of(*m_nodes, row).depth; }

@@ -1,24 +1,34 @@
 // Sample plane payloads taken out of a session file on its way to the XML reader.
 #include "ksm_payload_filter.h"
 
-#include <array>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
-// The value of each ASCII character in base64, -1 outside the alphabet.
-const signed char* base64_values()
-{
-    static const auto values = [] {
-        std::array<signed char, 128> t;
-        t.fill(-1);
-        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; ++i)
-            t[static_cast<size_t>(alphabet[i])] = static_cast<signed char>(i);
-        return t;
-    }();
-    return values.data();
-}
+constexpr char BASE64_ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr uint32_t NOT_BASE64 = 1u << 24;
+
+// For each byte, its base64 value shifted to its place in a quad that starts at character
+// `place` (0 to 3), or NOT_BASE64: a quad of the alphabet is the OR of its four characters'
+// entries, without NOT_BASE64.
+struct BASE64_TABLES {
+    uint32_t at[4][256] = {};
+    constexpr BASE64_TABLES()
+    {
+        for (int place = 0; place < 4; ++place) {
+            for (auto& entry : at[place])
+                entry = NOT_BASE64;
+            for (int i = 0; i < 64; ++i)
+                at[place][static_cast<unsigned char>(BASE64_ALPHABET[i])] = static_cast<uint32_t>(i)
+                                                                            << (18 - 6 * place);
+        }
+    }
+};
+constexpr BASE64_TABLES BASE64;
+
+// The value of one character in base64, -1 outside the alphabet.
+int base64_value(unsigned char c) { return BASE64.at[3][c] == NOT_BASE64 ? -1 : static_cast<int>(BASE64.at[3][c]); }
 
 constexpr int READ_SIZE = 1 << 20;
 
@@ -26,39 +36,46 @@ constexpr int READ_SIZE = 1 << 20;
 
 // ---- base64 ---------------------------------------------------------------------------------------
 
-template <class CH> bool KSM_BASE64_DECODER::add(const CH* c, int size)
+bool KSM_BASE64_DECODER::add(const char* c, int size)
 {
     const int start = m_out->size();
     m_out->resize(start + size / 4 * 3 + 3);
     char* at = m_out->data() + start;
-    const CH* const end = c + size;
+    const char* const end = c + size;
     while (c < end && !m_bad) {
-        if (m_count == 0 && !m_padding && end - c >= 4 && quad(c, at)) {  // whole quads, the common case
-            c += 4, at += 3;
-            continue;
-        }
-        at = one(code(*c++), at);
+        if (m_count == 0 && !m_padding)
+            std::tie(c, at) = quads(c, end, at);
+        if (c < end)
+            at = one(static_cast<unsigned char>(*c++), at);
     }
     m_out->resize(static_cast<int>(at - m_out->data()));
     return !m_bad;
 }
 
-template <class CH> bool KSM_BASE64_DECODER::quad(const CH* c, char* out)
+bool KSM_BASE64_DECODER::decode(const QByteArray& text, QByteArray* out)
 {
-    const ushort a = code(c[0]), b = code(c[1]), d = code(c[2]), e = code(c[3]);
-    if ((a | b | d | e) >= 128)
-        return false;
-    const signed char* t = base64_values();
-    if ((t[a] | t[b] | t[d] | t[e]) < 0)
-        return false;
-    const int v = t[a] << 18 | t[b] << 12 | t[d] << 6 | t[e];
-    out[0] = char(v >> 16), out[1] = char(v >> 8), out[2] = char(v);
-    return true;
+    out->clear();
+    out->reserve(text.size() / 4 * 3 + 3);  // what add() sets aside, so that it never grows `out`
+    KSM_BASE64_DECODER decoder(out);
+    return decoder.add(text.constData(), text.size()) && decoder.finish();
 }
 
-char* KSM_BASE64_DECODER::one(ushort c, char* at)
+// Whole quads of the alphabet, the common case, from `c` on until one is not.
+std::pair<const char*, char*> KSM_BASE64_DECODER::quads(const char* c, const char* end, char* out)
 {
-    const int v = c < 128 ? base64_values()[c] : -1;
+    const auto* u = reinterpret_cast<const unsigned char*>(c);
+    for (; end - c >= 4; c += 4, u += 4, out += 3) {
+        const uint32_t v = BASE64.at[0][u[0]] | BASE64.at[1][u[1]] | BASE64.at[2][u[2]] | BASE64.at[3][u[3]];
+        if (v & NOT_BASE64)
+            break;
+        out[0] = char(v >> 16), out[1] = char(v >> 8), out[2] = char(v);
+    }
+    return {c, out};
+}
+
+char* KSM_BASE64_DECODER::one(unsigned char c, char* at)
+{
+    const int v = base64_value(c);
     if (v >= 0 && !m_padding) {
         m_bits = m_bits << 6 | static_cast<uint32_t>(v);
     } else if (c == '=' && m_count >= 2) {
@@ -77,8 +94,6 @@ char* KSM_BASE64_DECODER::one(ushort c, char* at)
     return at;
 }
 
-template bool KSM_BASE64_DECODER::add<QChar>(const QChar*, int);
-
 // ---- filter ---------------------------------------------------------------------------------------
 
 KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source) : m_source(source)
@@ -86,13 +101,12 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source) : m_source(source)
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
-bool KSM_PAYLOAD_FILTER::take(int n, QByteArray* payload, bool* decoded)
+bool KSM_PAYLOAD_FILTER::take(int n, QByteArray* text)
 {
     const auto it = m_payloads.find(n);
     if (it == m_payloads.end() || &it->second == m_payload)
         return false;
-    *decoded = it->second.decoded && it->second.decoder.finish();
-    *payload = std::move(it->second.bytes);
+    *text = std::move(it->second);
     m_payloads.erase(it);
     return true;
 }
@@ -213,7 +227,7 @@ bool KSM_PAYLOAD_FILTER::advance()
     case PAYLOAD: {
         const char* open = static_cast<const char*>(std::memchr(from, '<', static_cast<size_t>(left)));
         const int n = open ? static_cast<int>(open - from) : left;
-        m_payload->decoded = m_payload->decoder.add(from, n) && m_payload->decoded;
+        m_payload->append(from, n);
         m_in_pos += n;
         if (!open)
             return false;

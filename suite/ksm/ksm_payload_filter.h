@@ -1,27 +1,26 @@
 // The session file on its way to the XML reader: the base64 text of sample planes is taken out
-// and decoded as it passes, so that the reader never turns it into characters.
+// as it passes, so that the reader never turns it into characters.
 #pragma once
 
 #include <QByteArray>
 #include <QIODevice>
-#include <QStringRef>
 
 #include <map>
+#include <utility>
 
 // Decodes base64 text given in pieces: the alphabet only, with padding only to end the last quad.
 class KSM_BASE64_DECODER {
 public:
     explicit KSM_BASE64_DECODER(QByteArray* out) : m_out(out) {}
-    bool add(QStringRef text) { return add(text.constData(), text.size()); }
-    bool add(const char* text, int size) { return add<char>(text, size); }
+    bool add(const char* text, int size);
     bool finish() const { return !m_bad && m_count == 0; }
+    // Decodes a whole text into `out`, which takes no more memory than the bytes need; false
+    // when the text is not base64 throughout.
+    static bool decode(const QByteArray& text, QByteArray* out);
 
 private:
-    static ushort code(QChar c) { return c.unicode(); }
-    static ushort code(char c) { return static_cast<unsigned char>(c); }
-    template <class CH> bool add(const CH* c, int size);
-    template <class CH> static bool quad(const CH* c, char* out);
-    char* one(ushort c, char* at);
+    static std::pair<const char*, char*> quads(const char* c, const char* end, char* out);
+    char* one(unsigned char c, char* at);
 
     QByteArray* m_out;
     uint32_t m_bits = 0;
@@ -30,16 +29,15 @@ private:
     bool m_bad = false;
 };
 
-// Passes a session file on without the text of its <plane> elements, which it decodes from
-// base64 and keeps by the plane's number in the file (counted from 0) until the reader takes
-// it. Comments, CDATA sections and processing instructions pass untouched.
+// Passes a session file on without the text of its <plane> elements, which it keeps by the
+// plane's number in the file (counted from 0) until the reader takes it. Comments, CDATA
+// sections and processing instructions pass untouched.
 class KSM_PAYLOAD_FILTER : public QIODevice {
 public:
     explicit KSM_PAYLOAD_FILTER(QIODevice* source);
     bool isSequential() const override { return true; }
-    // Moves out the payload of plane `n` when the filter took it out; `decoded` tells whether its
-    // text was base64 throughout.
-    bool take(int n, QByteArray* payload, bool* decoded);
+    // Moves out the text of plane `n` when the filter took it out.
+    bool take(int n, QByteArray* text);
 
 protected:
     qint64 readData(char* data, qint64 max) override;
@@ -47,11 +45,6 @@ protected:
 
 private:
     enum STATE { TEXT, SKIP, PLANE_TAG, PAYLOAD };
-    struct PAYLOAD_TEXT {
-        QByteArray bytes;
-        KSM_BASE64_DECODER decoder{&bytes};
-        bool decoded = true;
-    };
     bool fill();     // reads more of the source; false at its end
     bool advance();  // moves what can be decided on from the input to the output; false to read more
     bool at_text();
@@ -65,6 +58,6 @@ private:
     STATE m_state = TEXT;
     const char* m_skip_end = nullptr;  // what ends the comment, CDATA section or instruction skipped
     int m_planes = 0;                  // plane start tags seen
-    std::map<int, PAYLOAD_TEXT> m_payloads;
-    PAYLOAD_TEXT* m_payload = nullptr;  // being read
+    std::map<int, QByteArray> m_payloads;
+    QByteArray* m_payload = nullptr;  // being read
 };

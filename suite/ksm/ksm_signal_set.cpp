@@ -130,19 +130,36 @@ void KSM_TX_SIGNAL_SET::set_top_entity_name(const char* name)
     ksm_set(this, m_state, &STATE::top_entity, std::string(name ? name : ""));
 }
 
+namespace {
+
+// Each row's channel: channels count the leaf rows that capture data, in row order; a row with
+// members has none.
+std::unique_ptr<std::vector<int>> count_channels(const KSM_TX_SIGNAL_SET* set,
+                                                 const std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>>& rows)
+{
+    auto channels = std::make_unique<std::vector<int>>(rows.size(), -1);
+    for (size_t i = 0, next = 0; i < rows.size(); ++i) {
+        const KSM_TX_SIGNAL_NODES::ROW& r = *rows[i];
+        if (r.group || (r.use != KSM_CAPTURE_DATA && r.use != KSM_CAPTURE_BOTH))
+            continue;
+        (*channels)[i] = set->has_children(static_cast<int>(i)) ? -1 : static_cast<int>(next);
+        ++next;
+    }
+    return channels;
+}
+
+}  // namespace
+
+// The rows' channels are counted once and kept with the rows until they change, as views ask for
+// row after row.
 int KSM_TX_SIGNAL_SET::get_channel(int row) const
 {
-    if (row < 0 || row >= get_num_nodes() || has_children(row) || KSM_ACCESS::nodes(this)->rows[row]->group)
+    KSM_TX_SIGNAL_NODES::STATE& nodes = *KSM_ACCESS::nodes(this);
+    if (row < 0 || row >= static_cast<int>(nodes.rows.size()))
         return -1;
-    const KSM_DATA_WIRE_CAPTURE_TYPE use = get_node_use(row);
-    if (use != KSM_CAPTURE_DATA && use != KSM_CAPTURE_BOTH)
-        return -1;
-    int channel = 0;
-    for (int i = 0; i < row; ++i) {
-        const auto& r = *KSM_ACCESS::nodes(this)->rows[i];
-        channel += !r.group && (r.use == KSM_CAPTURE_DATA || r.use == KSM_CAPTURE_BOTH);
-    }
-    return channel;
+    if (!nodes.channels.get())
+        nodes.channels.keep(count_channels(this, nodes.rows));
+    return (*nodes.channels.get())[static_cast<size_t>(row)];
 }
 
 int KSM_TX_SIGNAL_SET::get_num_channels() const { return get_data_input_count(); }

@@ -19,9 +19,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -162,23 +165,25 @@ struct KSM_ROW_INDEX {
     int leaves = 0;
 };
 
-// A list state's index, or none. It belongs to the rows it was built from: a copy of the state
-// starts without one, and every change through ksm_edit drops it (ksm_edited), so only the
-// insertion that keeps it up to date carries it past a change.
-class KSM_ROW_INDEX_SLOT {
+// A value worked out from a list state's rows (its index, its channels), or none. It belongs to
+// the rows it was built from: a copy of the state starts without one, and every change through
+// ksm_edit drops it (ksm_edited), so only the insertion that keeps the index up to date carries
+// it past a change.
+template <class VALUE> class KSM_ROWS_CACHE {
 public:
-    KSM_ROW_INDEX_SLOT() = default;
-    KSM_ROW_INDEX_SLOT(const KSM_ROW_INDEX_SLOT&) {}
-    KSM_ROW_INDEX_SLOT& operator=(const KSM_ROW_INDEX_SLOT&)
+    KSM_ROWS_CACHE() = default;
+    KSM_ROWS_CACHE(const KSM_ROWS_CACHE&) {}
+    KSM_ROWS_CACHE& operator=(const KSM_ROWS_CACHE&)
     {
-        m_index.reset();
+        m_value.reset();
         return *this;
     }
-    std::unique_ptr<KSM_ROW_INDEX> take() { return std::move(m_index); }
-    void keep(std::unique_ptr<KSM_ROW_INDEX> index) { m_index = std::move(index); }
+    const VALUE* get() const { return m_value.get(); }
+    std::unique_ptr<VALUE> take() { return std::move(m_value); }
+    void keep(std::unique_ptr<VALUE> value) { m_value = std::move(value); }
 
 private:
-    std::unique_ptr<KSM_ROW_INDEX> m_index;
+    std::unique_ptr<VALUE> m_value;
 };
 
 // Why a node list's rows are more than a list may hold (KSM_MAX_NODES nodes, KSM_MAX_GROUP_ROWS
@@ -187,13 +192,20 @@ std::string ksm_node_limit_error(const std::vector<std::shared_ptr<KSM_TX_SIGNAL
 
 struct KSM_TX_SIGNAL_NODES::STATE {
     std::vector<std::shared_ptr<ROW>> rows;
-    KSM_ROW_INDEX_SLOT index;  // not a field: never recorded, compared or merged
+    // Not fields: never recorded, compared or merged.
+    KSM_ROWS_CACHE<KSM_ROW_INDEX> index;
+    KSM_ROWS_CACHE<std::vector<int>> channels;  // each row's channel (KSM_TX_SIGNAL_SET::get_channel)
     static auto fields() { return std::make_tuple(&STATE::rows); }
 };
 
-// A state about to change: a node list's rows lose their index; other states keep nothing.
+// A state about to change: a node list's rows lose their index and channels; other states keep
+// nothing.
 template <class STATE> void ksm_edited(STATE&) {}
-inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state) { state.index.keep(nullptr); }
+inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state)
+{
+    state.index.keep(nullptr);
+    state.channels.keep(nullptr);
+}
 
 struct KSM_LEVEL {
     int type = KSM_LTYPE_BASIC_AND;
@@ -379,32 +391,63 @@ struct KSM_DATA_LOG::STATE {
     }
 };
 
+// Leaves the elements a container adds uninitialised unless it is given their value: the planes
+// inflated from a session file are written whole, each by the thread that inflates it, so that
+// nothing touches their memory before.
+template <class T> struct KSM_UNINITIALISED_ALLOCATOR : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = KSM_UNINITIALISED_ALLOCATOR<U>;
+    };
+    template <class U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    template <class U, class... ARGS> void construct(U* at, ARGS&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<ARGS>(args)...);
+    }
+};
+using KSM_PLANE_WORDS = std::vector<uint64_t, KSM_UNINITIALISED_ALLOCATOR<uint64_t>>;
+
 // The samples of a log: bit planes of 64-bit words.
 struct KSM_DATA_LOG::SAMPLES {
     int channels = 0;
     int depth = 0;
     int segment_size = 0;
     size_t words = 0;                // words per plane
-    std::vector<uint64_t> bits;      // channels planes
-    std::vector<uint64_t> valid;     // one plane
-    std::vector<uint64_t> trigger;   // one plane
-    std::vector<uint64_t> breaks;    // one plane
+    KSM_PLANE_WORDS bits;            // channels planes
+    KSM_PLANE_WORDS valid;           // one plane
+    KSM_PLANE_WORDS trigger;         // one plane
+    KSM_PLANE_WORDS breaks;          // one plane
     std::vector<uint8_t> connected;  // per channel
     std::vector<int> trigger_positions;
     int state_value = -1;
     std::vector<unsigned int> counters;
     std::vector<int> flags;
 
-    // Zeroed planes for `channels` channels of `depth` samples, every channel connected.
-    void allocate(int channel_count, int sample_depth)
+    // Plane `index`: a channel's, then the valid, trigger and break planes.
+    uint64_t* plane(size_t index)
+    {
+        const size_t n = static_cast<size_t>(channels);
+        if (index < n)
+            return bits.data() + index * words;
+        return index == n ? valid.data() : index == n + 1 ? trigger.data() : breaks.data();
+    }
+
+    // Planes for `channels` channels of `depth` samples, every channel connected: zeroed, or
+    // left untouched for a caller that writes every word.
+    void allocate(int channel_count, int sample_depth, bool zeroed = true)
     {
         channels = channel_count;
         depth = sample_depth;
         words = (static_cast<size_t>(depth) + 63) / 64;
-        bits.assign(words * channels, 0);
-        valid.assign(words, 0);
-        trigger.assign(words, 0);
-        breaks.assign(words, 0);
+        auto make = [zeroed](KSM_PLANE_WORDS& plane, size_t size) {
+            if (zeroed)
+                plane.assign(size, 0);
+            else
+                plane.resize(size);
+        };
+        make(bits, words * channels);
+        make(valid, words);
+        make(trigger, words);
+        make(breaks, words);
         connected.assign(channels, 1);
     }
 };
@@ -422,19 +465,91 @@ struct KSM_DATA_LOG::PACKED {
     // valid plane leaves every sample invalid), a damaged channel's plane marks the channel not
     // connected, and `damaged` tells whether there were any.
     std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
+    // Inflates one plane into `target`; false, the plane zeroed, when it does not give exactly
+    // `bytes`.
+    static bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes);
 };
 
-// Calls work(first, last) on bands of [0, count) that together cover it, on as many threads
-// as the machine has cores and `bytes` (what the whole job handles) keeps busy; a small job
+// The threads a job of `count` independent parts that handles `bytes` in all runs on: as many as
+// the process may keep busy (ksm_usable_cpus) and the job keeps busy, one per 4 MB; a small job
 // runs on the calling thread alone.
-template <class WORK> void ksm_parallel_bands(size_t count, size_t bytes, WORK work)
+inline size_t ksm_parallel_threads(size_t count, size_t bytes)
 {
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t threads = std::max<size_t>(1, std::min({cores, count, bytes >> 22}));
+    return std::max<size_t>(1, std::min({ksm_usable_cpus(), count, bytes >> 22}));
+}
+
+// Calls work(i) for every i in [0, count) on ksm_parallel_threads(count, bytes) threads, the
+// calling one among them, each taking the next i left.
+template <class WORK> void ksm_parallel_each(size_t count, size_t bytes, WORK work)
+{
+    std::atomic<size_t> next{0};
+    auto run = [&] {
+        for (size_t i; (i = next++) < count;)
+            work(i);
+    };
     std::vector<std::thread> helpers;
-    for (size_t k = 1; k < threads; ++k)
-        helpers.emplace_back(work, count * k / threads, count * (k + 1) / threads);
-    work(0, count / threads);
+    for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
+        helpers.emplace_back(run);
+    run();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+// Calls make(i) for every i in [0, count) on ksm_parallel_threads(count, bytes) threads, each
+// taking the next i left, and use(i, what make(i) gave) on the calling thread in the order of i,
+// each as soon as it is made; the calling thread makes too while nothing is ready to use. At
+// most `window` parts are made or being made ahead of the use. A use that gives false ends the
+// job: no part is made after it.
+template <class MAKE, class USE>
+void ksm_parallel_in_order(size_t count, size_t bytes, size_t window, MAKE make, USE use)
+{
+    using MADE = decltype(make(size_t()));
+    std::vector<std::optional<MADE>> made(count);
+    std::mutex mutex;
+    std::condition_variable ready, room;  // the user waits for a part, the makers for room ahead
+    size_t next = 0, used = 0;
+    bool stop = false;
+    auto can_make = [&] { return !stop && next < count && next < used + window; };
+    auto make_next = [&](std::unique_lock<std::mutex>& lock) {  // with the lock held
+        const size_t i = next++;
+        lock.unlock();
+        MADE part = make(i);
+        lock.lock();
+        made[i] = std::move(part);
+        if (i == used)
+            ready.notify_one();
+    };
+    std::vector<std::thread> helpers;
+    for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
+        helpers.emplace_back([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            while (true) {
+                room.wait(lock, [&] { return stop || next == count || can_make(); });
+                if (!can_make())
+                    return;
+                make_next(lock);
+            }
+        });
+    std::unique_lock<std::mutex> lock(mutex);
+    while (used < count && !stop) {
+        if (made[used]) {
+            MADE part = std::move(*made[used]);
+            made[used].reset();
+            lock.unlock();
+            const bool go_on = use(used, std::move(part));
+            lock.lock();
+            ++used;
+            stop = !go_on;
+            room.notify_one();
+        } else if (can_make()) {
+            make_next(lock);
+        } else {
+            ready.wait(lock);
+        }
+    }
+    stop = true;
+    room.notify_all();
+    lock.unlock();
     for (std::thread& helper : helpers)
         helper.join();
 }

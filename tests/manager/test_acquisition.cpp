@@ -218,6 +218,12 @@ TEST_F(ACQUISITION, DemoRunCapturesTheBehavioursAroundTheFirstTriggerSample)
           {KSM_LTYPE_BASIC_AND, {{"cpu|alu|carry", KSM_CTYPE_EITHER_EDGE}, {"uart|tx|busy", KSM_CTYPE_HIGH}}}},
          KSM_TPOS_PRE,
          128},
+        // Met first at sample 2048, long after the start and on a word's first sample, whose edge
+        // compares it with the word before.
+        {"rare pattern with an edge",
+         {{KSM_LTYPE_BASIC_AND, {{"cpu|pc[11]", KSM_CTYPE_HIGH}, {"cpu|pc[10]", KSM_CTYPE_FALLING_EDGE}}}},
+         KSM_TPOS_POST,
+         896},
     };
     for (const CASE& c : cases) {
         SCOPED_TRACE(c.what);

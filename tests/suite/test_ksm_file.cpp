@@ -2,6 +2,7 @@
 // files, a bounded mutation run, and saves that fail.
 #include "ksm_state.h"
 #include "ksm_test_session.h"
+#include "ksm_zlib.h"
 #include "msg.h"
 #include "vokr_session_object.h"
 
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -757,6 +759,47 @@ TEST(repository_file, CapturesOfEveryShapeReadBack)
 
 // A saved capture keeps the bytes its file had when they were recorded (a hash of the file),
 // and reopened, it saves them again.
+// Planes' zlib streams: the checksum is Adler-32's at every length and start (bytes of all ones
+// sum the most between reductions), the compressed bytes are qCompress()'s, and an inflate
+// refuses a stream that is damaged, cut short or of another size.
+TEST(repository_file, PlaneStreamsAreZlibStreams)
+{
+    std::mt19937_64 rng(5);
+    std::vector<unsigned char> random(70000), ones(70000, 0xff);
+    for (unsigned char& c : random)
+        c = static_cast<unsigned char>(rng());
+    auto adler = [](uint32_t start, const unsigned char* data, size_t size) {
+        uint32_t a = start & 0xffff, b = start >> 16;
+        for (size_t i = 0; i < size; ++i)
+            a = (a + data[i]) % 65521, b = (b + a) % 65521;
+        return b << 16 | a;
+    };
+    for (const auto* data : {&random, &ones})
+        for (const size_t size : {0, 1, 31, 32, 33, 4095, 4096, 4097, 5553, 70000})
+            for (const uint32_t start : {1u, 0xfff0fff0u})
+                EXPECT_EQ(ksm_adler32(start, data->data(), size), adler(start, data->data(), size)) << size;
+    QByteArray stream;  // reused, as a saving thread does
+    for (const int size : {0, 1, 65536}) {
+        ksm_compress(random.data(), static_cast<size_t>(size), 1, &stream);
+        EXPECT_EQ(stream, qCompress(random.data(), size, 1)) << size;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(stream.constData()) + 4;  // past the size
+    const size_t length = static_cast<size_t>(stream.size()) - 4;
+    std::vector<unsigned char> out(65537);
+    EXPECT_TRUE(ksm_uncompress(bytes, length, out.data(), 65536));
+    EXPECT_TRUE(std::equal(random.begin(), random.begin() + 65536, out.begin()));
+    for (const size_t at : {size_t(0), size_t(1), length / 2, length - 1}) {  // header, data, checksum
+        QByteArray damaged = stream;
+        damaged[static_cast<int>(4 + at)] = static_cast<char>(damaged[static_cast<int>(4 + at)] ^ 0x10);
+        EXPECT_FALSE(
+            ksm_uncompress(reinterpret_cast<const unsigned char*>(damaged.constData()) + 4, length, out.data(), 65536))
+            << at;
+    }
+    EXPECT_FALSE(ksm_uncompress(bytes, length - 1, out.data(), 65536));
+    EXPECT_FALSE(ksm_uncompress(bytes, length, out.data(), 65535));
+    EXPECT_FALSE(ksm_uncompress(bytes, length, out.data(), 65537));
+}
+
 TEST(repository_file, SavedCapturesKeepTheirBytes)
 {
     QTemporaryDir dir;
@@ -796,6 +839,79 @@ TEST(repository_file, SavedCapturesKeepTheirBytes)
     const QString again = dir.filePath("again.lmx");
     ASSERT_TRUE(reopened.save_session(local(again).c_str())) << reopened.get_last_error();
     EXPECT_EQ(read_bytes(again), bytes);
+}
+
+// Saves a session whose log of 64 channels by 1 M samples is large enough for several threads
+// to read and write its planes; each channel's plane differs.
+void save_wide_log(const QString& path)
+{
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(path).c_str()));
+    tx.get_signal_set_at(0)->set_sample_depth(1 << 20);
+    KSM_DATA_LOG* log = tx.create_new_log(0);
+    log->begin_capture(64, 1 << 20, 0);
+    std::vector<uint64_t> words(1 << 14);
+    for (int c = 0; c < 64; ++c) {
+        words[c * 100] = ~uint64_t(0) >> c;
+        log->set_channel_words(c, words.data(), words.size());
+    }
+    log->end_capture();
+    ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+}
+
+// Runs `work` on the calling thread held to one CPU, so that it starts no other threads.
+template <class WORK> void on_one_cpu(WORK work)
+{
+    cpu_set_t saved, one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    work();
+    ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+}
+
+// A log's planes, encoded and decoded by several threads, are written in their order as one
+// thread writes them, and read back so: saved again without being inflated, they keep their bytes.
+TEST(repository_file, PlanesOfSeveralThreadsKeepTheirOrder)
+{
+    QTemporaryDir dir;
+    const QString threads = dir.filePath("threads.lmx"), one = dir.filePath("one.lmx");
+    ASSERT_NO_FATAL_FAILURE(save_wide_log(threads));
+    on_one_cpu([&] { save_wide_log(one); });
+    const QByteArray bytes = read_bytes(threads);
+    EXPECT_EQ(first_difference(bytes, read_bytes(one)), -1);
+    KSM_TX_SESSION reopened(new TEST_ROOT, false);
+    ASSERT_TRUE(reopened.open_session(local(threads).c_str())) << reopened.get_last_error();
+    const QString again = dir.filePath("again.lmx");
+    ASSERT_TRUE(reopened.save_session(local(again).c_str())) << reopened.get_last_error();
+    EXPECT_EQ(first_difference(read_bytes(again), bytes), -1);
+}
+
+// A plane whose text stops being base64 past its first characters is refused at that plane, as
+// one damaged from its start is, though other threads decode it, and before a fault after it.
+TEST(repository_file, PlanesDamagedPastTheirStartAreRefusedAtThePlane)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("damaged.lmx");
+    ASSERT_NO_FATAL_FAILURE(save_wide_log(path));
+    const QByteArray bytes = read_bytes(path), tag = "<plane kind=\"bits\" channel=\"40\">";
+    const int text = bytes.indexOf(tag) + tag.size(), end = bytes.indexOf('<', text);
+    ASSERT_GT(end - text, 16);
+    auto error_of = [&](QByteArray damaged, int at) {
+        damaged[at] = '!';
+        write_bytes(path, damaged);
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        EXPECT_FALSE(tx.open_session(local(path).c_str()));
+        return tx.get_last_error();
+    };
+    const std::string expected = error_of(bytes, text);
+    EXPECT_NE(expected.find(" at line "), std::string::npos) << expected;
+    EXPECT_NE(expected.find("a payload does not decode"), std::string::npos) << expected;
+    EXPECT_EQ(error_of(bytes, end - 4), expected);
+    QByteArray later_fault = bytes;
+    later_fault.replace("<plane kind=\"bits\" channel=\"50\"", "<plane kind=\"other\"");
+    EXPECT_EQ(error_of(later_fault, end - 4), expected);
 }
 
 // The peak size of the process since the last reset_peak(), in MB.

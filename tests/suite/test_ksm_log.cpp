@@ -210,7 +210,7 @@ TEST_F(repository_log, ChannelWordsDropBitsBeyondTheDepth)
     const auto& s = *KSM_ACCESS::samples(m_log);
     ASSERT_EQ(s.words, 2u);
     const uint64_t tail = (uint64_t(1) << 36) - 1;
-    const std::vector<uint64_t> expected = {~uint64_t(0), tail, 0, tail, ~uint64_t(0), 0};
+    const KSM_PLANE_WORDS expected = {~uint64_t(0), tail, 0, tail, ~uint64_t(0), 0};
     EXPECT_EQ(s.bits, expected);
     EXPECT_EQ(m_log->find_next_change(0, 0), -1);
     EXPECT_EQ(m_log->find_previous_change(0, 99), -1);
@@ -326,6 +326,7 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     KSM_DATA_LOG* other = m_session->create_new_log(other_entry);
     ASSERT_NE(other, nullptr);
     capture(other, second, m_rng, 6, 64);
+    ASSERT_TRUE(m_session->set_active_log(other_entry, other));
     // Instances that could have made these captures: a file may not claim more samples.
     ASSERT_TRUE(m_session->get_signal_set_at(0)->set_sample_depth(1024));
     ASSERT_TRUE(m_session->get_signal_set_at(0)->set_data_nodes_allocated(21));
@@ -334,6 +335,10 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     ASSERT_NO_FATAL_FAILURE(save_and_reopen(reopened));
     ASSERT_EQ(reopened.get_trigger_at(0)->get_num_logs(), 1);
     ASSERT_EQ(reopened.get_trigger_at(other_entry)->get_num_logs(), 1);
+    // The active log, the one its window shows, is inflated as the file is read; the other stays
+    // packed until it is read.
+    EXPECT_NE(KSM_ACCESS::packed(reopened.get_trigger_at(0)->get_log(0)), nullptr);
+    EXPECT_EQ(KSM_ACCESS::packed(reopened.get_trigger_at(other_entry)->get_log(0)), nullptr);
     expect_matches(reopened.get_trigger_at(0)->get_log(0), first);
     expect_matches(reopened.get_trigger_at(other_entry)->get_log(0), second);
 }

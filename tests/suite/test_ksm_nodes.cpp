@@ -264,6 +264,41 @@ TEST(NodeListRows, InsertionSeesTheNamesAfterEveryEdit)
     }
 }
 
+// A data list's channels, asked after every step so that each edit follows a count of them,
+// follow the edits: group rows and rows that capture no data have none; undo brings the old ones.
+TEST(NodeListRows, ChannelsFollowEveryEdit)
+{
+    auto session = make_test_session();
+    KSM_TX_SIGNAL_SET* set = session->get_signal_set_at(0);
+    KSM_TX_INSTANCE* instance = session->get_instance_at(0);
+    add(set, {"a", "b", "c", "d"});
+    const struct {
+        const char* what;
+        std::function<void()> edit;
+        std::vector<int> channels;  // per row
+    } steps[] = {
+        {"inserted", [] {}, {0, 1, 2, 3}},
+        {"grouped", [&] { set->group_nodes(1, 2); }, {0, -1, 1, 2, 3}},
+        {"trigger only",
+         [&] {
+             instance->begin_action();
+             set->set_node_use(0, KSM_CAPTURE_TRIGGER);
+             instance->end_action();
+         },
+         {-1, -1, 0, 1, 2}},
+        {"undone", [&] { instance->undo(); }, {0, -1, 1, 2, 3}},
+        {"deleted", [&] { set->delete_nodes(2, 2); }, {0, -1, 1, 2}},
+        {"appended", [&] { add(set, {"e"}); }, {0, -1, 1, 2, 3}},
+    };
+    for (const auto& step : steps) {
+        step.edit();
+        std::vector<int> channels;
+        for (int row = 0; row < set->get_num_nodes(); ++row)
+            channels.push_back(set->get_channel(row));
+        EXPECT_EQ(channels, step.channels) << step.what;
+    }
+}
+
 TEST(NodeListRows, OnlyFirstGenerationListsInStepFollowEachOther)
 {
     auto session = make_test_session();

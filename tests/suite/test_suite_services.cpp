@@ -1,7 +1,8 @@
-// Small suite services: configuration switches, module path, hash sizing, registry.
+// Small suite services: configuration switches, module path, hash sizing, registry, usable CPUs.
 #include "cfg.h"
 #include "gen.h"
 #include "hux.h"
+#include "ksm.h"
 #include "nixq.h"
 
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include <sched.h>
 
 namespace {
 
@@ -73,3 +76,30 @@ TEST(Registry, ValuesPersistPerSubKey)
 }
 
 }  // namespace
+
+// Threads are sized by the CPUs the process is given, not by the machine's: a thread pinned to
+// one CPU counts one, and a control group's quota counts rounded up.
+TEST(UsableCpus, FollowTheAffinityMaskAndTheQuota)
+{
+    cpu_set_t saved;
+    ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
+    EXPECT_LE(ksm_usable_cpus(), static_cast<size_t>(CPU_COUNT(&saved)));
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &saved)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(ksm_usable_cpus(), 1u);
+    ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+
+    const struct {
+        const char* limit;
+        size_t cpus;
+    } quotas[] = {{"max 100000\n", 0}, {"200000 100000\n", 2}, {"150000 100000", 2}, {"50000 100000", 1}, {"", 0},
+                  {"-1 100000", 0}};
+    for (const auto& quota : quotas)
+        EXPECT_EQ(ksm_cpus_of_quota(quota.limit), quota.cpus) << quota.limit;
+}

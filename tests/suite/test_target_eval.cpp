@@ -413,6 +413,7 @@ TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
     } cases[] = {{"mem_ctrl|fifo|data", 0, GT, 65000, ANY, 0, false},
                  {"mem_ctrl|fifo|data", 0, LT, 90, ANY, 0, true},
                  {"mem_ctrl|fifo|data", 0, GE, 1000, LT, 1300, false},
+                 {"mem_ctrl|fifo|data", 0, GE, 65000, LT, 70000, false},  // a bound wider than the bus
                  {"mem_ctrl|fifo|data", -3, GT, 9000, LE, 40000, true},
                  {"cpu|pc", 0, EQ, odd, ANY, 0, false},
                  {"cpu|pc", -3, GT, 100, LE, 5000, false}};

@@ -281,6 +281,59 @@ TEST_F(Export, ValueChangeDumpsKeepTheirBytes)
     }
 }
 
+// Dumps with a bus wider than a word (one member not captured in one case), a narrow bus and
+// single bits equal a dump written sample by sample from the log's bits: a value where it
+// differs from the one before or where validity changes.
+TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
+{
+    add_rows(m(), {"a"});
+    for (int i = 0; i < 130; ++i)
+        add_rows(m(), {("w" + std::to_string(i)).c_str()});
+    add_rows(m(), {"n0", "n1", "n2", "c"});
+    ASSERT_TRUE(data()->group_nodes(131, 133) && data()->group_nodes(1, 130));
+    // Channels per column, most significant first: a, the 130-bit bus, the 3-bit bus, c.
+    std::vector<std::vector<int>> columns{{0}, {}, {131, 132, 133}, {134}};
+    for (int c = 1; c <= 130; ++c)
+        columns[1].push_back(c);
+    const struct {
+        int depth, dead;
+    } cases[] = {{4500, -1}, {2200, 70}, {300, 0}};
+    for (const auto& c : cases) {
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(GUV_OUTPUT_VCD);
+        record.set_clock_interval(10000);
+        record.set_filename(file("w.vcd").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(capture(c.depth, 0, c.dead)));
+        QFile dump(file("w.vcd"));
+        ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+        const std::string bytes = dump.readAll().toStdString();
+        std::vector<std::string> ids;
+        for (size_t at = 0; (at = bytes.find("$var wire ", at)) != std::string::npos; ++at)
+            ids.push_back(QByteArray::fromStdString(bytes.substr(at)).split(' ')[3].toStdString());
+        ASSERT_EQ(ids.size(), columns.size());
+        std::string expected = "$enddefinitions $end\n";
+        std::vector<std::string> before(columns.size());
+        const auto valid = [](int s) { return s < 40 || s > 43; };
+        for (int s = 0; s < c.depth; ++s) {
+            std::string lines;
+            for (size_t i = 0; i < columns.size(); ++i) {
+                std::string value = columns[i].size() > 1 ? "b" : "";
+                for (int channel : columns[i])
+                    value += !valid(s) || channel == c.dead ? 'x' : char('0' + bit(channel, s));
+                if (s == 0 || valid(s) != valid(s - 1) || value != before[i])
+                    lines += value + (columns[i].size() > 1 ? " " : "") + ids[i] + "\n";
+                before[i] = value;
+            }
+            if (s == 0)
+                expected += "#0\n$dumpvars\n" + lines + "$end\n";
+            else if (!lines.empty())
+                expected += "#" + std::to_string(s) + "\n" + lines;
+        }
+        expected += "#" + std::to_string(c.depth) + "\n";
+        EXPECT_EQ(bytes.substr(bytes.find("$enddefinitions")), expected) << c.depth;
+    }
+}
+
 TEST_F(Export, CsvAndTableFilesParse)
 {
     open_demo();

@@ -222,10 +222,6 @@ TEST_F(ViewZoom, TimeBarCommands)
     }
 }
 
-// The block-at-a-time search against a sample-by-sample reference on random captures with gaps:
-// a short one with frequent changes, and a sparse one whose searches cross the blocks of 4,096
-// and 32,768 samples the searches read (every thirteenth master, and each one just before a
-// block ends).
 // Every time-bar command is stored with the session: after each, the session saved and opened
 // again shows the bars the command left, the master first. Relative positions count from the
 // trigger (100); in time mode (1 ns a sample) the make-master box can be ticked.
@@ -276,7 +272,10 @@ TEST_F(ViewZoom, TimeBarCommandsAreStoredWithTheSession)
     }
 }
 
-// The word-at-a-time search against a sample-by-sample reference on random captures with gaps.
+// The search against a sample-by-sample reference on random captures with gaps: a short one with
+// frequent changes, often at the first sample a step reaches, and a sparse one whose searches cross
+// the growing blocks the search reads (every thirteenth master, and each one before a 4,096-sample
+// mark), both ways.
 TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
 {
     rows(3);

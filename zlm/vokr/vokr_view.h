@@ -451,7 +451,7 @@ private:
     bool ask_time_bar_position(int* relative, bool* make_master);
     void set_master_and_store(int sample);
     int find_transition(int master, bool forward) const;
-    QVector<int> examined_channels() const;
+    template <class VISIT> void visit_examined_channels(VISIT visit) const;
     int first_selected_bus() const;
     bool has_bus() const;
     void select_search_bus();
@@ -793,8 +793,8 @@ private:
 
 // Inserts `separator` into a value text every `n` digits from the right, past its radix letter.
 void vokr_add_separators(QString* text, const QString& separator, int n);
-// Draws the text only when it fits the rectangle's width.
-void vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
+// Draws the text only when it fits the rectangle's width; whether it did.
+bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
 // Draws the text so that it never runs past the rectangle: whole when it fits, else wrapped at
 // its spaces when the lines fit, else each line shortened at its end with an ellipsis.
 void vokr_draw_fitted_text(QPainter* painter, const QRect& rect, int flags, const QString& text);

@@ -752,8 +752,10 @@ void vokr_add_separators(QString* text, const QString& separator, int n)
         text->insert(position, separator);
 }
 
-void vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
+bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
-    if (painter->boundingRect(rect, flags, text).width() <= rect.width())
-        painter->drawText(rect, flags, text);
+    if (painter->boundingRect(rect, flags, text).width() > rect.width())
+        return false;
+    painter->drawText(rect, flags, text);
+    return true;
 }

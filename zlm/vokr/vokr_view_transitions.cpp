@@ -1,7 +1,7 @@
 // Stepping the master time bar from transition to transition, and searching the capture for a
-// bus value. Both read the log's packed words straight from its planes, a block of 64 words
-// (4,096 samples) at a time and plane after plane, never sample by sample: a search over a
-// million samples looks at a few thousand words per node, each once and in order.
+// bus value. Both read the log's packed words straight from its planes, a block of words at a
+// time and plane after plane, never sample by sample: a search over a million samples looks at a
+// few thousand words per node, each once and in order.
 #include "vokr_view.h"
 
 #include "ksm.h"
@@ -37,22 +37,27 @@ int pick(int k, uint64_t word, bool forward)
     return 64 * k + (forward ? __builtin_ctzll(word) : 63 - __builtin_clzll(word));
 }
 
-// Words a search takes at a time, plane after plane. A transition reads every plane: a page of
-// each (512 words) keeps the reads long enough for the memory to stream them. A value search
-// mostly stops at its first member: short blocks let it stop soon.
-constexpr int TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
+// Words a search takes at a time, plane after plane. A transition reads every plane: beyond the
+// word it starts in, it takes one word of each, as the change is often close, and doubles the
+// block up to a page of each (512 words), which keeps the reads long enough for the memory to
+// stream them when the change is far. A value search mostly stops at its first member: short
+// blocks let it stop soon.
+constexpr int TRANSITION_FIRST_BLOCK = 1, TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
 
-// Scans the words that hold samples from..to in the search direction, BLOCK words at a time:
-// `block(b, size, words)` puts the matches of words b..b + size - 1 in words[0..size - 1] and
-// tells whether there is any. The matching sample nearest to the start, or -1.
-template <int BLOCK, class BLOCK_MATCHES> int scan_blocks(int from, int to, bool forward, BLOCK_MATCHES block)
+// Scans the words that hold samples from..to in the search direction, FIRST words first, then
+// each block twice the one before up to BLOCK words: `block(b, size, words)` puts the matches of
+// words b..b + size - 1 in words[0..size - 1] and tells whether there is any. The matching sample
+// nearest to the start, or -1.
+template <int FIRST, int BLOCK, class BLOCK_MATCHES>
+int scan_blocks(int from, int to, bool forward, BLOCK_MATCHES block)
 {
     if (from > to)
         return -1;
     const int first = from >> 6, last = to >> 6;
     uint64_t words[BLOCK];
-    for (int n = 0; n <= last - first; n += BLOCK) {
-        const int size = std::min(BLOCK, last - first + 1 - n);
+    int size = 0;
+    for (int n = 0, grown = FIRST; n <= last - first; n += size, grown = std::min(2 * grown, BLOCK)) {
+        size = std::min(grown, last - first + 1 - n);
         const int b = forward ? first + n : last - n - size + 1;
         if (!block(b, size, words))
             continue;
@@ -72,74 +77,109 @@ template <int BLOCK, class BLOCK_MATCHES> int scan_blocks(int from, int to, bool
 // last sample of the word before) in bit 0.
 uint64_t previous_samples(uint64_t word, uint64_t carry_in) { return (word << 1) | (carry_in >> 63); }
 
+// The samples of word k of a plane that differ from the sample before them. Sample 0 has no sample
+// before it: it is compared with itself.
+uint64_t changes_in_word(const uint64_t* plane, int k)
+{
+    return plane[k] ^ previous_samples(plane[k], k > 0 ? plane[k - 1] : plane[0] << 63);
+}
+
+// Of the changes in word k, those at valid samples, and the samples where a gap of invalid samples
+// starts.
+uint64_t valid_changes(uint64_t changes, const uint64_t* valid, int k)
+{
+    const uint64_t v = valid[k];
+    return (changes & v) | (~v & previous_samples(v, k > 0 ? valid[k - 1] : 0));
+}
+
 // Puts in words[0..size - 1] the samples of words b.. that differ from the sample before them in
 // any plane, or where a gap of invalid samples starts; whether there is any.
 bool find_changes(const QVector<const uint64_t*>& planes, const uint64_t* valid, int b, int size, uint64_t* words)
 {
     std::fill(words, words + size, 0);
     for (const uint64_t* p : planes) {
-        const uint64_t* q = p + b;
-        // Sample 0 has no sample before it: it is compared with itself.
-        words[0] |= q[0] ^ previous_samples(q[0], b > 0 ? q[-1] : q[0] << 63);
+        words[0] |= changes_in_word(p, b);
         for (int i = 1; i < size; ++i)
-            words[i] |= q[i] ^ previous_samples(q[i], q[i - 1]);
+            words[i] |= p[b + i] ^ previous_samples(p[b + i], p[b + i - 1]);
     }
-    uint64_t valid_carry = b > 0 ? valid[b - 1] : 0, any = 0;
-    for (int i = 0; i < size; ++i) {
-        const uint64_t v = valid[b + i];
-        any |= words[i] = (words[i] & v) | (~v & previous_samples(v, valid_carry));
-        valid_carry = v;
-    }
+    uint64_t any = 0;
+    for (int i = 0; i < size; ++i)
+        any |= words[i] = valid_changes(words[i], valid, b + i);
     return any != 0;
+}
+
+bool is_group_row(const KSM_TX_SIGNAL_NODES* list, int node)
+{
+    const KSM_DATA_NODE_DISPLAY_TYPE type = list->get_display_type(node);
+    return type == KSM_NTYPE_GROUP_EXPANDED || type == KSM_NTYPE_GROUP_COLLAPSED;
 }
 
 }  // namespace
 
 // ---- transitions -----------------------------------------------------------------------------------------
 
-// The channels the search compares: the selected leaf rows (a selected group brings all its
-// members), or every leaf when nothing is selected. The selection itself is left as it was.
-QVector<int> VOKR_VIEW::examined_channels() const
+// Visits the channels the search compares, in row order, until `visit(channel)` returns false: the
+// selected leaf rows (a selected group brings all its members), or every leaf when nothing is
+// selected. The selection itself is left as it was. The lists are asked directly, as a step over
+// 4,096 rows walks them all.
+template <class VISIT> void VOKR_VIEW::visit_examined_channels(VISIT visit) const
 {
     const KSM_TX_SIGNAL_NODES* list = current_node_table();
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    QVector<int> channels;
     if (!list || !set || !log)
-        return channels;
+        return;
     const bool all = get_selected_node_count() == 0;
+    const int set_rows = set->get_num_nodes();
     int group_end = -1;  // members up to this node come with a selected group
     for (int node = 0, count = list->get_num_nodes(); node < count; ++node) {
         const bool examined = all || list->is_selected(node) || node <= group_end;
         if (!examined)
             continue;
-        if (is_group(node)) {
-            group_end = std::max(group_end, list->get_last_child_index(node));
+        if (is_group_row(list, node)) {
+            if (!all)
+                group_end = std::max(group_end, list->get_last_child_index(node));
             continue;
         }
-        const int channel = node < set->get_num_nodes() ? set->get_channel(node) : -1;
-        if (channel >= 0 && log->get_connection_status(channel))
-            channels.append(channel);
+        const int channel = node < set_rows ? set->get_channel(node) : -1;
+        if (channel >= 0 && log->get_connection_status(channel) && !visit(channel))
+            return;
     }
-    return channels;
 }
 
 // The nearest sample after (before) `master` where an examined node changes from the sample
-// before, or where a gap of invalid samples starts; D (0) when there is none.
+// before, or where a gap of invalid samples starts; D (0) when there is none. The word that holds
+// the sample a step reaches first is read while the planes are gathered, which stop once a node
+// changes at that sample: in a busy capture a step reads a plane or two, and a change within the
+// word costs one word of each plane. Beyond that word the blocks grow from one word.
 int VOKR_VIEW::find_transition(int master, bool forward) const
 {
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
     const int depth = get_sample_depth(), samples = std::min(depth, log->get_data_sample_depth());
     const uint64_t* valid = log->get_valid_words();
+    const int from = forward ? master + 1 : 0, to = forward ? samples - 1 : std::min(master, samples) - 1;
+    const int none = forward ? depth : 0;
+    if (!valid || from > to)
+        return none;
+    const int first = forward ? from : to, k = first >> 6;
+    const uint64_t first_bit = uint64_t(1) << (first & 63);
+    const bool first_valid = (valid[k] & first_bit) != 0;
+    uint64_t near = 0;  // the changes of the planes gathered, in word k
     QVector<const uint64_t*> planes;
-    for (int channel : examined_channels())
-        if (const uint64_t* words = log->get_channel_words(channel))
+    visit_examined_channels([&](int channel) {
+        if (const uint64_t* words = log->get_channel_words(channel)) {
             planes.append(words);
+            near |= changes_in_word(words, k);
+        }
+        return !first_valid || !(near & first_bit);
+    });
+    const uint64_t hits = valid_changes(near, valid, k) & range_mask(k, from, to);
+    if (hits)
+        return pick(k, hits, forward);
     const auto changes = [&](int b, int size, uint64_t* words) { return find_changes(planes, valid, b, size, words); };
-    const int found = !valid    ? -1
-                      : forward ? scan_blocks<TRANSITION_BLOCK>(master + 1, samples - 1, true, changes)
-                                : scan_blocks<TRANSITION_BLOCK>(0, std::min(master, samples) - 1, false, changes);
-    return found >= 0 ? found : (forward ? depth : 0);
+    const int found = forward ? scan_blocks<TRANSITION_FIRST_BLOCK, TRANSITION_BLOCK>(64 * (k + 1), to, true, changes)
+                              : scan_blocks<TRANSITION_FIRST_BLOCK, TRANSITION_BLOCK>(from, 64 * k - 1, false, changes);
+    return found >= 0 ? found : none;
 }
 
 void VOKR_VIEW::set_master_and_store(int sample)
@@ -311,8 +351,8 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
     if (!forward)
         start = std::min(start, depth - 1);
     const int found = impossible ? -1
-                      : forward  ? scan_blocks<VALUE_BLOCK>(std::max(start, 0), depth - 1, true, matches)
-                                 : scan_blocks<VALUE_BLOCK>(0, start, false, matches);
+                      : forward  ? scan_blocks<VALUE_BLOCK, VALUE_BLOCK>(std::max(start, 0), depth - 1, true, matches)
+                                 : scan_blocks<VALUE_BLOCK, VALUE_BLOCK>(0, start, false, matches);
     if (found < 0) {
         vokr_prompt(vokr_msg_find_bus_value_not_found());
         return false;

@@ -219,23 +219,19 @@ void VOKR_VIEW::update_horizontal_range(int width, int total)
 }
 
 // The bar scrolls the shown node rows; a page is as many rows, from the last one up, as fit.
+// The heights come from the measured rows at once, as every step of the master relayouts.
 void VOKR_VIEW::update_vertical_range(int available)
 {
     QScrollBar* bar = m_vertical_bar;
     const int saved = bar->value();
     bar->setValue(0);
-    const int rows = m_tx_manager->get_node_count(-1) + 3;
+    const ROW_CACHE& measured = rows();
+    const int shown = measured.shown.size();
     int page = 0;
-    int shown = 0;
-    int height = 0;
-    for (int row = rows - 1; row >= 3; --row) {
-        const int h = get_row_height(row);
-        if (h <= 0)
-            continue;
-        ++shown;
-        height += h;
-        if (height < available && page + 1 == shown)
-            ++page;
+    for (int height = 0; page < shown; ++page) {
+        height += measured.height[measured.shown[shown - 1 - page]];
+        if (height >= available)
+            break;
     }
     page = std::max(page, 1);
     if (shown <= page) {

@@ -301,19 +301,19 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
 
 // ---- bus values -----------------------------------------------------------------------------------------
 
-// The value text of the number over `rows` at `column`, drawn where it fits between `from` and `to`.
-// A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
+// The value text of the number over `rows` at `column`, drawn where it fits between `from` and `to`;
+// whether it was. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 struct BUS_TEXT {
     VOKR_TX_MANAGER* manager;
     int node;
     bool selected;
     bool split = cfg_is_on("zlm_split_bus_values", false);
 
-    void draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom,
+    bool draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom,
               bool at_crossing = false) const
     {
         if (to - from <= 1)
-            return;
+            return false;
         VOKR_NUMBER number(rows, column);
         const char* first = nullptr;
         const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
@@ -326,7 +326,7 @@ struct BUS_TEXT {
             p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
         else
             p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-        vokr_draw_text_if_fits(p, QRect(QPoint(from, top + 1), QPoint(to, bottom)), ALIGN_CENTRE, text);
+        return vokr_draw_text_if_fits(p, QRect(QPoint(from, top + 1), QPoint(to, bottom)), ALIGN_CENTRE, text);
     }
 };
 
@@ -340,17 +340,18 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
     struct {
         long long sample = -1;
         int from = 0, to = 0;
-    } drawn;  // the last segment's text, drawn again over the crossing that follows it
+    } drawn;  // the last segment's text that fitted, drawn again over the crossing that follows it
     auto lines = [&](int to) {
         p->drawLine(start, top, to, top);
         p->drawLine(start, bottom, to, bottom);
     };
+    // A text sets its own pen; the lines' pen is set again after each one.
     const QPen pen = text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
+    p->setPen(pen);
     for (long long s = span.first; s <= last; ++s) {
         if (!w.valid(s))
             continue;
         const int x = span.x(s);
-        p->setPen(pen);
         if (w.valid(s - 1) && !w.equal(s - 1, s)) {
             if (s == span.first) {
                 p->drawLine(x + half, bottom, x, mid);
@@ -385,8 +386,9 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
         } else {
             lines(end);
         }
-        text.draw(p, rows, int(s - w.lo), text_start, end, top, bottom);
-        drawn = {s, text_start, end};
+        if (text.draw(p, rows, int(s - w.lo), text_start, end, top, bottom))
+            drawn = {s, text_start, end};
+        p->setPen(pen);
     }
 }
 
