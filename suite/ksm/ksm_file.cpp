@@ -639,13 +639,10 @@ QByteArray WRITER::encode(size_t n) const
 // A log's planes, each written as soon as it is encoded.
 void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s)
 {
+    static const char* const EXTRA_KINDS[] = {"valid", "trigger", "breaks"};
     const size_t count = static_cast<size_t>(s.channels) + 3;
     for (size_t k = 0; k < count && !failed(); ++k)
-        plane(k == 0   ? "valid"
-              : k == 1 ? "trigger"
-              : k == 2 ? "breaks"
-                       : "bits",
-              k < 3 ? -1 : int(k - 3), m_encoded->take());
+        plane(k < 3 ? EXTRA_KINDS[k] : "bits", k < 3 ? -1 : int(k - 3), m_encoded->take());
 }
 
 // A plane's element; its text, base64 and so plain XML text, goes to the device as it is.
