@@ -183,9 +183,22 @@ private:
     void conditions(const ROW& row);
     void plugin(const KSM_TX_PLUGIN_MNEMONICS& p);
     void log(const KSM_DATA_LOG& log);
-    void samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed);
-    void planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed);
+    void samples(const KSM_DATA_LOG::SAMPLES& s);
+    void planes(const KSM_DATA_LOG::SAMPLES& s);
     void plane(const char* kind, int channel, const QByteArray& text);
+    void start_encoding(const KSM_DATA_SESSION::STATE& s);
+    QByteArray encode(size_t n) const;
+
+    // The planes of every log, in the file's order, encoded ahead of the writing by helper
+    // threads from its start on: what the file holds before a log's planes (its rows) does not
+    // keep them waiting.
+    struct PLANE_SOURCE {
+        const KSM_DATA_LOG::SAMPLES* samples;
+        const std::vector<QByteArray>* packed;  // planes as read, when they have not been inflated
+        size_t first;                           // the number of its first plane among all
+    };
+    std::vector<PLANE_SOURCE> m_sources;
+    std::unique_ptr<KSM_PARTS_IN_ORDER<QByteArray>> m_encoded;  // after m_sources, which it reads
 
     QXmlStreamWriter m_xml;
     bool m_raw_failed = false;  // a payload written to the device past the XML writer failed
@@ -237,6 +250,7 @@ void WRITER::mnemonic_table(const char* element_name, const KSM_DATA_MNEMONICS_T
 bool WRITER::write(KSM_DATA_SESSION* session)
 {
     const auto& s = *KSM_ACCESS::state(session);
+    start_encoding(s);
     m_xml.writeStartDocument();
     element(KSM_FILE_ROOT_ELEMENT, [&] {
         m_xml.writeAttribute("format", QString::number(KSM_FILE_FORMAT));
@@ -551,17 +565,16 @@ void WRITER::log(const KSM_DATA_LOG& log)
         flag("global-temp", s.global_temp);
         flag("gui-update-skipped", s.gui_update_skipped);
         if (const auto& packed = KSM_ACCESS::packed(&log))
-            samples(*packed->shape, &packed->planes);
+            samples(*packed->shape);
         else if (const auto& samples_ = KSM_ACCESS::samples(&log))
-            samples(*samples_, nullptr);
+            samples(*samples_);
         for (size_t i = 0; i < s.static_tables.size(); ++i)
             mnemonic_table("static-table", *s.static_tables[i], s.static_table_keys[i].c_str());
     });
 }
 
-// The samples' shape and planes: compressed now, or as `packed` holds them when they have
-// not been inflated since they were read.
-void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed)
+// The samples' shape and planes (the shape alone for planes not inflated since they were read).
+void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
 {
     element("samples", [&] {
         m_xml.writeAttribute("channels", QString::number(s.channels));
@@ -576,31 +589,60 @@ void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArra
         ints("disconnected", disconnected);
         ints("counters", s.counters);
         ints("flags", s.flags);
-        planes(s, packed);
+        planes(s);
     });
 }
 
-// The planes in the file's order, valid, trigger and breaks, then the channels: encoded by
-// several threads (planes are independent) and written in order as soon as each is encoded.
-void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s, const std::vector<QByteArray>* packed)
+// The logs' planes in the order the file gives them: each log's valid, trigger and break planes,
+// then its channels.
+void WRITER::start_encoding(const KSM_DATA_SESSION::STATE& s)
 {
-    const size_t channels = static_cast<size_t>(s.channels), count = channels + 3;
-    const size_t bytes = s.words * sizeof(uint64_t);
-    const uint64_t* extra[] = {s.valid.data(), s.trigger.data(), s.breaks.data()};
-    constexpr size_t WINDOW = 256;  // planes encoded ahead of the writing at most
-    auto encode = [&](size_t k) {   // plane k of the file: valid, trigger, breaks, then channel k - 3
-        const size_t index = k < 3 ? channels + k : k - 3;
-        if (packed)
-            return base64((*packed)[index]);
-        const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
-        thread_local QByteArray compressed;  // its room kept for the thread's next plane
-        ksm_compress(reinterpret_cast<const unsigned char*>(words), bytes, PAYLOAD_COMPRESSION, &compressed);
-        return base64(compressed);
+    size_t count = 0, bytes = 0;
+    auto add = [&](const KSM_DATA_LOG::SAMPLES& samples, const std::vector<QByteArray>* packed) {
+        m_sources.push_back({&samples, packed, count});
+        const size_t planes = static_cast<size_t>(samples.channels) + 3;
+        count += planes;
+        bytes += planes * samples.words * sizeof(uint64_t);
     };
-    ksm_parallel_in_order(count, count * bytes, WINDOW, encode, [&](size_t k, const QByteArray& text) {
-        plane(k == 0 ? "valid" : k == 1 ? "trigger" : k == 2 ? "breaks" : "bits", k < 3 ? -1 : int(k - 3), text);
-        return !failed();
-    });
+    for (const auto& instance : s.instances)
+        for (const auto& set : KSM_ACCESS::state(instance.get())->signal_sets)
+            for (const auto& trigger : KSM_ACCESS::state(set.get())->triggers)
+                for (const auto& log : KSM_ACCESS::state(trigger.get())->logs)
+                    if (const auto& packed = KSM_ACCESS::packed(log.get()))
+                        add(*packed->shape, &packed->planes);
+                    else if (const auto& samples = KSM_ACCESS::samples(log.get()))
+                        add(*samples, nullptr);
+    constexpr size_t WINDOW = 256;  // planes encoded ahead of the writing at most
+    if (count > 0)
+        m_encoded = std::make_unique<KSM_PARTS_IN_ORDER<QByteArray>>(count, ksm_parallel_threads(count, bytes), WINDOW,
+                                                                     [this](size_t n) { return encode(n); });
+}
+
+// Plane n among all logs' planes, base64-encoded: compressed now, or as the file gave it.
+QByteArray WRITER::encode(size_t n) const
+{
+    const auto source = std::prev(std::upper_bound(m_sources.begin(), m_sources.end(), n,
+                                                   [](size_t at, const PLANE_SOURCE& p) { return at < p.first; }));
+    const KSM_DATA_LOG::SAMPLES& s = *source->samples;
+    const size_t k = n - source->first, channels = static_cast<size_t>(s.channels);
+    const size_t index = k < 3 ? channels + k : k - 3;  // valid, trigger, breaks, then the channels
+    if (source->packed)
+        return base64((*source->packed)[index]);
+    const uint64_t* extra[] = {s.valid.data(), s.trigger.data(), s.breaks.data()};
+    const uint64_t* words = k < 3 ? extra[k] : s.bits.data() + index * s.words;
+    thread_local QByteArray compressed;  // its room kept for the thread's next plane
+    ksm_compress(reinterpret_cast<const unsigned char*>(words), s.words * sizeof(uint64_t), PAYLOAD_COMPRESSION,
+                 &compressed);
+    return base64(compressed);
+}
+
+// A log's planes, each written as soon as it is encoded.
+void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s)
+{
+    static const char* const EXTRA_KINDS[] = {"valid", "trigger", "breaks"};
+    const size_t count = static_cast<size_t>(s.channels) + 3;
+    for (size_t k = 0; k < count && !failed(); ++k)
+        plane(k < 3 ? EXTRA_KINDS[k] : "bits", k < 3 ? -1 : int(k - 3), m_encoded->take());
 }
 
 // A plane's element; its text, base64 and so plain XML text, goes to the device as it is.

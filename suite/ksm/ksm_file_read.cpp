@@ -70,7 +70,10 @@ private:
     bool failed() const { return !m_error.empty(); }
 
     // ---- attributes ----
-    bool has(const char* name) const { return m_attributes.hasAttribute(QLatin1String(name)); }
+    bool has(const char* name) const { return !value(name).isNull(); }
+    // The value of the element's attribute `name`, null when it has none: compared by length
+    // first, as an element has a few attributes and is asked for many that it lacks.
+    QStringRef value(const char* name) const;
     // An attribute's 8-bit text: local encoding, or UTF-8 for the texts of tree objects.
     std::string text(const char* name, bool utf8 = false);
     long long number(const char* name, long long default_value, long long min, long long max);
@@ -137,6 +140,7 @@ private:
     bool m_inflate_failed = false;                 // a plane of the log being read did not inflate
     std::vector<POSITION> m_plane_ends;            // of the planes given to it, for their faults
     QXmlStreamAttributes m_attributes;             // of the element last entered
+    bool m_encoded_attributes = false;             // whether one of them is base64 ("-b64")
     std::string m_file;
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
@@ -150,12 +154,45 @@ private:
 
 // ---- attributes -------------------------------------------------------------------------------------
 
+// An attribute's text in the local encoding, or UTF-8: plain ASCII, most texts, is the same in
+// both and is copied as it is.
+std::string eight_bit(const QStringRef& text, bool utf8)
+{
+    std::string ascii(static_cast<size_t>(text.size()), '\0');
+    const QChar* c = text.unicode();
+    for (int i = 0; i < text.size(); ++i) {
+        if (c[i].unicode() >= 0x80)
+            return (utf8 ? text.toUtf8() : text.toLocal8Bit()).toStdString();
+        ascii[static_cast<size_t>(i)] = static_cast<char>(c[i].unicode());
+    }
+    return ascii;
+}
+
+QStringRef READER::value(const char* name) const
+{
+    const int size = static_cast<int>(std::strlen(name));
+    for (const QXmlStreamAttribute& a : m_attributes) {
+        const QStringRef n = a.qualifiedName();
+        if (n.size() != size)
+            continue;
+        const QChar* c = n.unicode();
+        int i = 0;
+        while (i < size && c[i].unicode() == static_cast<unsigned char>(name[i]))
+            ++i;
+        if (i == size)
+            return a.value();
+    }
+    return QStringRef();
+}
+
 std::string READER::text(const char* name, bool utf8)
 {
-    const QXmlStreamAttributes& attributes = m_attributes;
-    const QStringRef plain = attributes.value(QLatin1String(name));
+    const QStringRef plain = value(name);
     if (!plain.isNull())
-        return (utf8 ? plain.toUtf8() : plain.toLocal8Bit()).toStdString();
+        return eight_bit(plain, utf8);
+    if (!m_encoded_attributes)
+        return std::string();
+    const QXmlStreamAttributes& attributes = m_attributes;
     char encoded_name[64];  // name + "-b64", made without an allocation as most texts are absent
     const size_t length = std::min(std::strlen(name), sizeof(encoded_name) - 5);
     std::memcpy(encoded_name, name, length);
@@ -174,8 +211,7 @@ std::string READER::text(const char* name, bool utf8)
 
 long long READER::number(const char* name, long long default_value, long long min, long long max)
 {
-    const QXmlStreamAttributes& attributes = m_attributes;
-    const QStringRef text = attributes.value(QLatin1String(name));
+    const QStringRef text = value(name);
     if (text.isNull()) {
         // A default outside the range marks an attribute that must be there (an index, a size).
         if (default_value < min || default_value > max)
@@ -342,6 +378,9 @@ bool READER::next_child()
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
         if (m_xml.isStartElement()) {
             m_attributes = m_xml.attributes();
+            m_encoded_attributes = std::any_of(m_attributes.begin(), m_attributes.end(), [](const auto& a) {
+                return a.qualifiedName().endsWith(QLatin1String("-b64"));
+            });
             return true;
         }
         if (m_xml.isEndElement() || m_xml.isEndDocument())

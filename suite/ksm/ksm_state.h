@@ -495,64 +495,80 @@ template <class WORK> void ksm_parallel_each(size_t count, size_t bytes, WORK wo
         helper.join();
 }
 
-// Calls make(i) for every i in [0, count) on ksm_parallel_threads(count, bytes) threads, each
-// taking the next i left, and use(i, what make(i) gave) on the calling thread in the order of i,
-// each as soon as it is made; the calling thread makes too while nothing is ready to use. At
-// most `window` parts are made or being made ahead of the use. A use that gives false ends the
-// job: no part is made after it.
-template <class MAKE, class USE>
-void ksm_parallel_in_order(size_t count, size_t bytes, size_t window, MAKE make, USE use)
-{
-    using MADE = decltype(make(size_t()));
-    std::vector<std::optional<MADE>> made(count);
-    std::mutex mutex;
-    std::condition_variable ready, room;  // the user waits for a part, the makers for room ahead
-    size_t next = 0, used = 0;
-    bool stop = false;
-    auto can_make = [&] { return !stop && next < count && next < used + window; };
-    auto make_next = [&](std::unique_lock<std::mutex>& lock) {  // with the lock held
-        const size_t i = next++;
-        lock.unlock();
-        MADE part = make(i);
-        lock.lock();
-        made[i] = std::move(part);
-        if (i == used)
-            ready.notify_one();
-    };
-    std::vector<std::thread> helpers;
-    for (size_t k = 1, threads = ksm_parallel_threads(count, bytes); k < threads; ++k)
-        helpers.emplace_back([&] {
-            std::unique_lock<std::mutex> lock(mutex);
-            while (true) {
-                room.wait(lock, [&] { return stop || next == count || can_make(); });
-                if (!can_make())
-                    return;
+// Makes parts 0, 1, ... count - 1 of a job on `threads` threads, the taking one among them: the
+// helpers start at once, each taking the next part left, at most `window` parts ahead of the
+// taking, so that parts are made while the caller does other work before it takes the first.
+// take() hands the parts out in order on the calling thread, which makes parts itself while the
+// next one is not ready. Destroying it makes no more parts and waits for the helpers.
+template <class MADE> class KSM_PARTS_IN_ORDER {
+public:
+    KSM_PARTS_IN_ORDER(size_t count, size_t threads, size_t window, std::function<MADE(size_t)> make)
+        : m_made(count), m_window(window), m_make(std::move(make))
+    {
+        for (size_t k = 1; k < threads; ++k)
+            m_helpers.emplace_back([this] { help(); });
+    }
+    ~KSM_PARTS_IN_ORDER()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_room.notify_all();
+        for (std::thread& helper : m_helpers)
+            helper.join();
+    }
+    KSM_PARTS_IN_ORDER(const KSM_PARTS_IN_ORDER&) = delete;
+    KSM_PARTS_IN_ORDER& operator=(const KSM_PARTS_IN_ORDER&) = delete;
+
+    // The next part in order; taken at most `count` times.
+    MADE take()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_made[m_used]) {
+            if (can_make())
                 make_next(lock);
-            }
-        });
-    std::unique_lock<std::mutex> lock(mutex);
-    while (used < count && !stop) {
-        if (made[used]) {
-            MADE part = std::move(*made[used]);
-            made[used].reset();
-            lock.unlock();
-            const bool go_on = use(used, std::move(part));
-            lock.lock();
-            ++used;
-            stop = !go_on;
-            room.notify_one();
-        } else if (can_make()) {
+            else
+                m_ready.wait(lock);
+        }
+        MADE part = std::move(*m_made[m_used]);
+        m_made[m_used++].reset();
+        m_room.notify_one();
+        return part;
+    }
+
+private:
+    bool can_make() const { return !m_stop && m_next < m_made.size() && m_next < m_used + m_window; }
+    void make_next(std::unique_lock<std::mutex>& lock)  // with the lock held
+    {
+        const size_t i = m_next++;
+        lock.unlock();
+        MADE part = m_make(i);
+        lock.lock();
+        m_made[i] = std::move(part);
+        if (i == m_used)
+            m_ready.notify_one();
+    }
+    void help()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (true) {
+            m_room.wait(lock, [this] { return m_stop || m_next == m_made.size() || can_make(); });
+            if (!can_make())
+                return;
             make_next(lock);
-        } else {
-            ready.wait(lock);
         }
     }
-    stop = true;
-    room.notify_all();
-    lock.unlock();
-    for (std::thread& helper : helpers)
-        helper.join();
-}
+
+    std::vector<std::optional<MADE>> m_made;
+    const size_t m_window;
+    const std::function<MADE(size_t)> m_make;
+    std::mutex m_mutex;
+    std::condition_variable m_ready, m_room;  // the taker waits for a part, the helpers for room ahead
+    size_t m_next = 0, m_used = 0;
+    bool m_stop = false;
+    std::vector<std::thread> m_helpers;
+};
 
 // The most memory the samples of one log may take when a session file is opened: half the
 // machine's memory, or what a test sets (0: back to half the machine's memory).

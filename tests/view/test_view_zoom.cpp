@@ -418,6 +418,19 @@ TEST_F(ViewZoom, FindBusValue)
     m_view->set_bars({3});
     m_view->on_find_next_bus_value();
     EXPECT_EQ(m_view->bars(), std::vector<int>{20});
+    // Blocks over which the first member keeps one level are told from it alone, and the last
+    // block's words past a multiple of four are read too: F only at 5,000, 1 only at the end.
+    const int depth = 20000;
+    capture(depth, [&](int n, int s) { return n >= 1 && n <= 4 && s != depth - 1 && !(n == 4 && s == 5000); });
+    for (const auto& [text, found] : {std::pair{"F", 5000}, std::pair{"1", depth - 1}}) {
+        m_view->set_bars({0});
+        on_next_dialog<VOKR_TRIGGER_VALUE_DLG>([&, text = text](VOKR_TRIGGER_VALUE_DLG* dialog) {
+            dialog->get_value_edit()->setText(text);
+            dialog->get_ok_button()->click();
+        });
+        m_view->on_find_bus_value();
+        EXPECT_EQ(m_view->bars(), std::vector<int>{found}) << text;
+    }
     // The focused view's Edit menu offers the search and, after one, its repeats, on the Data tab.
     m_tabs.setCurrentIndex(0);
     m_view->show();

@@ -108,6 +108,20 @@ bool find_changes(const QVector<const uint64_t*>& planes, const uint64_t* valid,
     return any != 0;
 }
 
+// Whether any of `size` words q, each flipped by `flip` (all ones or none), has a bit set: the
+// words ANDed and ORed four at a time, as one word of each tells for all ones and for none.
+bool any_match(const uint64_t* q, uint64_t flip, int size)
+{
+    uint64_t all[4] = {ALL, ALL, ALL, ALL}, any[4] = {};
+    int i = 0;
+    for (; i + 4 <= size; i += 4)
+        for (int j = 0; j < 4; ++j)
+            all[j] &= q[i + j], any[j] |= q[i + j];
+    for (; i < size; ++i)
+        all[0] &= q[i], any[0] |= q[i];
+    return flip ? (all[0] & all[1] & all[2] & all[3]) != ALL : (any[0] | any[1] | any[2] | any[3]) != 0;
+}
+
 bool is_group_row(const KSM_TX_SIGNAL_NODES* list, int node)
 {
     const KSM_DATA_NODE_DISPLAY_TYPE type = list->get_display_type(node);
@@ -334,7 +348,9 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
         for (int n = 0; n < members.size(); ++n) {
             const uint64_t *q = members.at(n).words + b, flip = members.at(n).flip;
             uint64_t left = 0;
-            if (n == 0) {
+            if (n == 0) {  // most blocks end here: they are told before anything is stored
+                if (!any_match(q, flip, size))
+                    return false;
                 for (int i = 0; i < size; ++i)
                     left |= words[i] = q[i] ^ flip;
             } else {
