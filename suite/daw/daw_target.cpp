@@ -207,8 +207,15 @@ void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
 {
     const long long p = s.period, step_q = 64 / p, step_r = 64 % p;
     const long long far = 64 / p + 2;  // counts this far ahead lie beyond the word
+    // A bit whose whole cycle (2^(bit + 1) counts) lies within a word's 64 samples and divides them
+    // reads the same in every word: one word is made and repeated.
+    const bool repeats = p <= 64 && s.bit < 6 && 64 % (p << (s.bit + 1)) == 0;
     long long word_q = t / p, word_r = t % p;
     for (size_t i = 0; i < count; ++i) {
+        if (repeats && i > 0) {
+            std::fill(out + 1, out + count, out[0]);
+            return;
+        }
         uint64_t word = 0;
         long long q = word_q, r = word_r, j = 0;
         while (j < 64) {
