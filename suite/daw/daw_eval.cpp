@@ -33,6 +33,9 @@ public:
     uint64_t next(uint64_t* before)
     {
         if (m_at == m_batch.size()) {
+            if (m_skipped)  // the word before the batch, for edges, was not made
+                m_last = daw_target::sample_word(m_source, m_t - 64);
+            m_skipped = false;
             m_batch.resize(BATCH);
             daw_target::sample_words(m_source, m_t, m_batch.data(), BATCH);
             m_t += 64 * static_cast<long long>(BATCH);
@@ -44,13 +47,28 @@ public:
         return now;
     }
 
-private:
+    // Passes over the next BATCH words without making them when they are a batch of their own.
+    void skip_batch()
+    {
+        uint64_t before;
+        if (m_at != m_batch.size()) {
+            for (size_t i = 0; i < BATCH; ++i)
+                next(&before);
+            return;
+        }
+        m_t += 64 * static_cast<long long>(BATCH);
+        m_skipped = true;
+    }
+
     static constexpr size_t BATCH = 16;
+
+private:
     SOURCE m_source;
     std::vector<uint64_t> m_batch;
     size_t m_at = 0;
     long long m_t = 0;
     uint64_t m_last = 0;
+    bool m_skipped = false;  // batches were passed over since m_last was made
 };
 
 struct TERM {
@@ -92,33 +110,9 @@ struct COMPARISON {
     long long value[2];
 };
 
-// Where the bus value (`bus`, least significant plane first) is below, and equal to, `value`.
-// The bits above both the bus and the value read 0 on both sides: the comparison starts below them.
-void compare_with(const PLANES& bus, long long value, uint64_t* less, uint64_t* equal)
+// Where a comparison operand holds, from where the bus is below and equal to its value.
+uint64_t holds(KSM_DATA_TRIGGER_CONDITION operand, uint64_t less, uint64_t equal)
 {
-    *less = 0;
-    *equal = ALL;
-    if (value < 0) {
-        *equal = 0;
-        return;
-    }
-    size_t top = 64;
-    while (top > bus.size() && !((value >> (top - 1)) & 1))
-        --top;
-    for (size_t i = std::max(bus.size(), top); i-- > 0;) {
-        const uint64_t a = i < bus.size() ? bus[i] : 0, b = i < 63 && ((value >> i) & 1) ? ALL : 0;
-        *less |= *equal & ~a & b;
-        *equal &= ~(a ^ b);
-    }
-}
-
-// Where the operand holds; "true" (or any other operand) holds everywhere without a comparison.
-uint64_t operand_word(KSM_DATA_TRIGGER_CONDITION operand, const PLANES& bus, long long value)
-{
-    if (operand < KSM_CTYPE_COMPARE_GREATER_THAN || operand > KSM_CTYPE_COMPARE_LESS_THAN)
-        return ALL;
-    uint64_t less, equal;
-    compare_with(bus, value, &less, &equal);
     switch (operand) {
     case KSM_CTYPE_COMPARE_GREATER_THAN: return ~less & ~equal;
     case KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO: return ~less;
@@ -194,28 +188,86 @@ public:
     }
     uint64_t next() override
     {
-        uint64_t met = (m_terms.empty() && m_groups.empty()) || !m_any ? ALL : 0;
-        for (TERM& term : m_terms)
-            met = m_any ? met | term_word(term, m_t) : met & term_word(term, m_t);
-        for (GROUP_TERM& group : m_groups)
-            met = m_any ? met | group_word(group, m_t) : met & group_word(group, m_t);
-        for (COMPARISON& c : m_comparisons) {
-            m_bus.resize(c.members.size());
-            uint64_t before;
-            for (size_t i = 0; i < c.members.size(); ++i)
-                m_bus[i] = c.members[i].next(&before);
-            met &= operand_word(c.operand[0], m_bus, c.value[0]) & operand_word(c.operand[1], m_bus, c.value[1]);
-        }
-        m_t += 64;
-        return met;
+        if (m_at == AHEAD)
+            look_ahead();
+        return m_ahead[m_at++];
     }
 
 private:
+    static constexpr size_t AHEAD = NODE_WORDS::BATCH;
+
+    // The level's next AHEAD words, term after term: a term whose words cannot change them (all
+    // unmet under AND, all met under OR) is passed over without making its words.
+    void look_ahead()
+    {
+        std::fill(m_ahead, m_ahead + AHEAD, (m_terms.empty() && m_groups.empty()) || !m_any ? ALL : 0);
+        const uint64_t settled = m_any ? ALL : 0;
+        for (TERM& term : m_terms) {
+            if (std::all_of(m_ahead, m_ahead + AHEAD, [settled](uint64_t w) { return w == settled; })) {
+                term.words.skip_batch();
+                continue;
+            }
+            for (size_t i = 0; i < AHEAD; ++i) {
+                const uint64_t w = term_word(term, m_t + 64 * static_cast<long long>(i));
+                m_ahead[i] = m_any ? m_ahead[i] | w : m_ahead[i] & w;
+            }
+        }
+        for (GROUP_TERM& group : m_groups)
+            for (size_t i = 0; i < AHEAD; ++i) {
+                const uint64_t w = group_word(group, m_t + 64 * static_cast<long long>(i));
+                m_ahead[i] = m_any ? m_ahead[i] | w : m_ahead[i] & w;
+            }
+        for (COMPARISON& c : m_comparisons)
+            compare_ahead(c);
+        m_t += 64 * static_cast<long long>(AHEAD);
+        m_at = 0;
+    }
+
+    // Narrows the batch to where a comparison holds: the bus against each operand's value from
+    // the most significant bit down (the bits above both read 0 on both sides), a member's batch
+    // made only while a word is still equal so far to some value: below that the order is decided.
+    void compare_ahead(COMPARISON& c)
+    {
+        uint64_t less[2][AHEAD] = {}, equal[2][AHEAD];
+        bool compared[2];
+        size_t top = c.members.size();  // the bits compared: the bus's and those of the values above it
+        for (int k = 0; k < 2; ++k) {
+            compared[k] = c.operand[k] >= KSM_CTYPE_COMPARE_GREATER_THAN && c.operand[k] <= KSM_CTYPE_COMPARE_LESS_THAN;
+            std::fill(equal[k], equal[k] + AHEAD, compared[k] && c.value[k] >= 0 ? ALL : 0);
+            if (compared[k] && c.value[k] > 0)
+                top = std::max<size_t>(top, 64 - __builtin_clzll(static_cast<unsigned long long>(c.value[k])));
+        }
+        const bool settled = std::all_of(m_ahead, m_ahead + AHEAD, [](uint64_t w) { return w == 0; });
+        for (size_t i = top; i-- > 0;) {
+            const bool undecided =
+                !settled && std::any_of(&equal[0][0], &equal[0][0] + 2 * AHEAD, [](uint64_t w) { return w; });
+            if (i < c.members.size() && !undecided) {
+                c.members[i].skip_batch();
+                continue;
+            }
+            uint64_t a[AHEAD] = {};
+            uint64_t before;
+            for (size_t w = 0; i < c.members.size() && w < AHEAD; ++w)
+                a[w] = c.members[i].next(&before);
+            for (int k = 0; k < 2; ++k) {
+                const uint64_t b = i < 63 && ((c.value[k] >> i) & 1) ? ALL : 0;
+                for (size_t w = 0; w < AHEAD; ++w) {
+                    less[k][w] |= equal[k][w] & ~a[w] & b;
+                    equal[k][w] &= ~(a[w] ^ b);
+                }
+            }
+        }
+        for (size_t w = 0; w < AHEAD; ++w)
+            for (int k = 0; k < 2; ++k)
+                m_ahead[w] &= compared[k] ? holds(c.operand[k], less[k][w], equal[k][w]) : ALL;
+    }
+
+    uint64_t m_ahead[AHEAD];
+    size_t m_at = AHEAD;
     bool m_any;
     std::vector<TERM> m_terms;
     std::vector<GROUP_TERM> m_groups;
     std::vector<COMPARISON> m_comparisons;
-    PLANES m_bus;
     long long m_t = 0;
 };
 

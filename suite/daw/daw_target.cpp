@@ -295,11 +295,18 @@ void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane,
     const int shift = run.slot & 63;
     const size_t first = static_cast<size_t>(run.slot) >> 6, last = static_cast<size_t>(run.slot + run.length - 1) >> 6;
     const size_t count = last - first + 1;
-    words->resize(count);
     const long long start = run.position - shift;  // the stream sample at the first word's bit 0
-    if (start >= 0) {
+    const int offset = static_cast<int>(start & 63);
+    if (start >= 0 && offset) {  // made from the stream's own words, which its generators make fastest
+        words->resize(count + 1);
+        daw_target::sample_words(source, start - offset, words->data(), count + 1);
+        for (size_t i = 0; i < count; ++i)
+            (*words)[i] = (*words)[i] >> offset | (*words)[i + 1] << (64 - offset);
+    } else if (start >= 0) {
+        words->resize(count);
         daw_target::sample_words(source, start, words->data(), count);
     } else {  // the run starts the stream: its first word holds nothing from before the start
+        words->resize(count);
         daw_target::sample_words(source, run.position, words->data(), 1);
         (*words)[0] <<= shift;
         if (count > 1)
@@ -312,7 +319,8 @@ void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane,
         return;
     }
     (*plane)[first] |= (*words)[0] & head;
-    std::copy(words->begin() + 1, words->end() - 1, plane->begin() + static_cast<std::ptrdiff_t>(first + 1));
+    std::copy(words->begin() + 1, words->begin() + static_cast<std::ptrdiff_t>(count - 1),
+              plane->begin() + static_cast<std::ptrdiff_t>(first + 1));
     (*plane)[last] |= (*words)[count - 1] & tail;
 }
 
