@@ -374,8 +374,8 @@ protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
         drag_seen = drag_seen || qobject_cast<QDrag*>(object);
-        auto* widget = qobject_cast<QWidget*>(object);
-        if (event->type() == QEvent::Drop && widget && (widget == m_target || m_target->isAncestorOf(widget)))
+        auto* widget = qobject_cast<QWidget*>(object);  // asked first: events posted from other threads are not read
+        if (widget && event->type() == QEvent::Drop && (widget == m_target || m_target->isAncestorOf(widget)))
             dropped = true;
         return false;
     }

@@ -61,9 +61,12 @@ public:
     }
     bool event(QEvent* e) override
     {
-        if (e->type() != TYPE)
-            return QObject::event(e);
+        // The lock first: a wake-up was made on the posting thread while it held the lock.
         std::unique_lock<std::mutex> hold(m_lock);
+        if (e->type() != TYPE) {
+            hold.unlock();
+            return QObject::event(e);
+        }
         if (m_work.empty())
             return true;
         const std::function<void()> next = std::move(m_work.front());

@@ -138,7 +138,9 @@ void MODAL_FOLLOW_UP::drop(const char* why)
 
 bool MODAL_FOLLOW_UP::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Show && (m_pending || depth() > 0) && watched->isWidgetType()) {
+    // The object is asked first: the events other threads post to objects that are not widgets
+    // (the acquisition's wake-ups) are handed over inside Qt and are not read here.
+    if (watched->isWidgetType() && event->type() == QEvent::Show && (m_pending || depth() > 0)) {
         auto* dialog = qobject_cast<QDialog*>(watched);
         if (!dialog || !dialog->isWindow() || dialog->windowModality() == Qt::NonModal)
             return false;
