@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QHash>
 #include <QStandardItemModel>
 
 class KSM_TX_INSTANCE;
@@ -18,7 +19,8 @@ public:
     VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME_WND* frame);
 
     // Whether the node of that full name ('|'-separated) is hidden: the item of its innermost
-    // level is unchecked. A name whose levels the tree does not hold is never hidden.
+    // level is unchecked. A name whose levels the tree does not hold is never hidden. Without a
+    // parent the innermost level is looked up at once, so that every row can be asked.
     bool is_hidden(const QString& path, QStandardItem* parent = nullptr) const;
     void update_hierarchy_tree();
     QTreeView* get_tree() const { return m_tree; }
@@ -31,6 +33,8 @@ public slots:
 
 private:
     void add_path(const QString& path, QStandardItem* parent);
+    void index_levels(QStandardItem* item, const QString& path);
+    bool hides_any() const;
     QStandardItem* new_item(const QString& text) const;
     QString key_of(const QStandardItem* item) const;
     QList<QStandardItem*> all_items() const;
@@ -40,6 +44,8 @@ private:
 
     QTreeView* m_tree;
     QStandardItemModel m_model;
+    // Each item by the path of its level below the top item ("a|b"; the top item itself by "").
+    QHash<QString, QStandardItem*> m_levels;
     int m_instance_index;
     VOKR_FRAME_WND* m_frame;
     VOKR_TX_MANAGER* m_tx_manager;
