@@ -53,6 +53,11 @@ check_hierarchy 0 "all levels checked"
 click node_list {*}[cell {cpu|pc[15]} 2]
 key hierarchy_tree {Home Down space}
 check {[nodes trigger -selected] eq {}} "the hidden row selected before is no longer selected"
+click node_list 150 [expr {$top + 10}]
+action SELECT_ALL
+set selected [nodes trigger -selected]
+check {[llength $selected] == [llength [nodes trigger]] - 17 && ![string match *cpu|pc* $selected]} \
+    "Select All leaves the hidden rows out: $selected"
 check_hierarchy 1 "cpu unchecked"
 screenshot [file join $work hierarchy_unchecked.png]
 key hierarchy_tree {space}

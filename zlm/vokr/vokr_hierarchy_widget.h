@@ -23,6 +23,8 @@ public:
     // parent the innermost level is looked up at once, so that every row can be asked.
     bool is_hidden(const QString& path, QStandardItem* parent = nullptr) const;
     void update_hierarchy_tree();
+    // Whether some level is unchecked, so that some row may be hidden.
+    bool hides_any() const;
     QTreeView* get_tree() const { return m_tree; }
     QStandardItemModel* get_model() { return &m_model; }
 
@@ -34,7 +36,6 @@ public slots:
 private:
     void add_path(const QString& path, QStandardItem* parent);
     void index_levels(QStandardItem* item, const QString& path);
-    bool hides_any() const;
     QStandardItem* new_item(const QString& text) const;
     QString key_of(const QStandardItem* item) const;
     QList<QStandardItem*> all_items() const;

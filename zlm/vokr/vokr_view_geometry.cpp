@@ -594,13 +594,17 @@ void VOKR_VIEW::select_items(bool selected)
     const int count = m_tx_manager ? get_node_count() : 0;
     if (count > 0)
         m_tx_manager->select_node_range(0, count - 1, selected);
+    if (count > 0 && selected)
+        deselect_hidden_rows();
     if (m_frame_wnd)
         on_update_edit_menu();
 }
 
 void VOKR_VIEW::deselect_hidden_rows()
 {
-    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_layout_widget();
+    const VOKR_HIERARCHY_WIDGET* pane = layout ? layout->get_hierarchy_widget() : nullptr;
+    KSM_TX_SIGNAL_NODES* list = pane && pane->hides_any() ? current_node_table() : nullptr;
     bool dropped = false;
     for (int node = 0, count = list ? list->get_num_nodes() : 0; node < count; ++node) {
         if (list->is_selected(node) && is_hidden_in_hierarchy(node)) {
