@@ -93,6 +93,7 @@ check {[session segment_size] == 512} "the capture is made of 512-sample segment
 set triggers [session trigger_samples]
 check {[llength $triggers] == 2 && [lindex $triggers 1] - [lindex $triggers 0] == 512} \
     "each segment has its trigger: $triggers"
+screenshot [file join $work segmented.png]
 action UNDO -focus window
 check {![dict get [trigger] segmented]} "one undo takes Segmented and its segments back"
 
@@ -100,6 +101,7 @@ check {![dict get [trigger] segmented]} "one undo takes Segmented and its segmen
 set_widgets {data_setup_tabs Setup}
 set_widgets {storage_type Transitional}
 click node_list {*}[cell {cpu|pc[2]} 8]
+screenshot [file join $work transitional.png]
 run_acquisition
 set depth [session sample_depth]
 set trigger_sample [session trigger_sample]
