@@ -49,7 +49,8 @@ KSM_TX_SIGNAL_NODES* node_list(Tcl_Interp* interp, const QString& which, bool* e
     return list;
 }
 
-// ::korvane::shell::state: file, modified, instances, current instance, acquiring, data log.
+// ::korvane::shell::state: file, modified, instances, current instance, acquiring, data log, and
+// the log's segment size and the trigger sample of each of its segments.
 int state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     if (objc != 1)
@@ -68,22 +69,31 @@ int state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     put(state, "data_log", Tcl_NewBooleanObj(log && log->is_data_available(false)));
     put(state, "sample_depth", Tcl_NewIntObj(log ? log->get_data_sample_depth() : 0));
     put(state, "trigger_sample", Tcl_NewIntObj(log ? log->get_data_trigger_position(-1) : -1));
+    put(state, "segment_size", Tcl_NewIntObj(log ? log->get_data_segment_size() : 0));
+    Tcl_Obj* triggers = Tcl_NewListObj(0, nullptr);
+    for (int k = 0; log && log->get_data_trigger_position(k) >= 0; ++k)
+        Tcl_ListObjAppendElement(nullptr, triggers, Tcl_NewIntObj(log->get_data_trigger_position(k)));
+    put(state, "trigger_samples", triggers);
     Tcl_SetObjResult(interp, state);
     return TCL_OK;
 }
 
-// ::korvane::shell::nodes ?data|trigger?: the names of the rows of the list, in order.
+// ::korvane::shell::nodes ?data|trigger? ?-selected?: the names of the rows of the list, in
+// order; with -selected only those of the selected rows.
 int nodes_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
-    if (objc > 2)
-        return host_shell_fail(interp, "usage: nodes ?data|trigger?");
+    const bool selected = objc > 1 && QLatin1String(Tcl_GetString(objv[objc - 1])) == QLatin1String("-selected");
+    const int words = objc - (selected ? 1 : 0);
+    if (words > 2)
+        return host_shell_fail(interp, "usage: nodes ?data|trigger? ?-selected?");
     bool empty = false;
-    KSM_TX_SIGNAL_NODES* list = node_list(interp, objc == 2 ? Tcl_GetString(objv[1]) : "trigger", &empty);
+    KSM_TX_SIGNAL_NODES* list = node_list(interp, words == 2 ? Tcl_GetString(objv[1]) : "trigger", &empty);
     if (!list)
         return empty ? TCL_OK : TCL_ERROR;
     Tcl_Obj* names = Tcl_NewListObj(0, nullptr);
     for (int row = 0; row < list->get_num_nodes(); ++row)
-        Tcl_ListObjAppendElement(nullptr, names, text(list->get_node_name(row)));
+        if (!selected || list->is_selected(row))
+            Tcl_ListObjAppendElement(nullptr, names, text(list->get_node_name(row)));
     Tcl_SetObjResult(interp, names);
     return TCL_OK;
 }

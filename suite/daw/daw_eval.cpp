@@ -815,19 +815,20 @@ private:
     long long m_t = 0;
 };
 
-// The rows of the signal set whose changes a transitional qualifier stores: those marked for
-// it, else every data node.
-std::vector<std::unique_ptr<STREAM>> transition_inputs(const KSM_TX_SIGNAL_SET* set)
+// The nodes whose changes a transitional qualifier stores: the leaves of the trigger's list
+// that are marked for it and storage-enabled, as the editor ticks them; with none marked, every
+// data node of the signal set.
+std::vector<std::unique_ptr<STREAM>> transition_inputs(const KSM_TX_TRIGGER* trigger)
 {
-    std::vector<std::unique_ptr<STREAM>> marked, all;
-    for (int row = 0; set && row < set->get_num_nodes(); ++row) {
-        if (!is_leaf(set, row) || set->get_channel(row) < 0)
-            continue;
-        all.push_back(std::make_unique<SOURCE_STREAM>(set->get_node_name(row)));
-        if (set->is_transition_enabled(row))
-            marked.push_back(std::make_unique<SOURCE_STREAM>(set->get_node_name(row)));
-    }
-    return marked.empty() ? std::move(all) : std::move(marked);
+    std::vector<std::unique_ptr<STREAM>> inputs;
+    for (int row = 0; row < trigger->get_num_nodes(); ++row)
+        if (is_leaf(trigger, row) && trigger->is_storage_enabled(row) && trigger->is_transition_enabled(row))
+            inputs.push_back(std::make_unique<SOURCE_STREAM>(trigger->get_node_name(row)));
+    const KSM_TX_SIGNAL_SET* set = inputs.empty() ? trigger->get_signal_set() : nullptr;
+    for (int row = 0; set && row < set->get_num_nodes(); ++row)
+        if (is_leaf(set, row) && set->get_channel(row) >= 0)
+            inputs.push_back(std::make_unique<SOURCE_STREAM>(set->get_node_name(row)));
+    return inputs;
 }
 
 }  // namespace
@@ -860,7 +861,7 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
         }
     }
     if (p->m_qualifier == KSM_SQTYPE_TRANSITIONAL)
-        p->m_inputs = transition_inputs(trigger->get_signal_set());
+        p->m_inputs = transition_inputs(trigger);
     if (p->m_qualifier == KSM_SQTYPE_INPUT_PORT)
         p->m_inputs.push_back(std::make_unique<SOURCE_STREAM>(trigger->get_storage_qualifier_input_port()));
     p->m_previous.assign(p->m_inputs.size(), 0);

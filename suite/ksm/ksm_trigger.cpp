@@ -559,11 +559,18 @@ bool KSM_TX_TRIGGER::set_configurable(RUV_FLOW_CONTROL_RUNTIME_CONFIG_OPTION opt
 int KSM_TX_TRIGGER::get_data_nodes_used() const { return get_data_input_count(); }
 int KSM_TX_TRIGGER::get_trigger_nodes_used() const { return get_trigger_input_count(); }
 
+// The qualifiers that listen to nodes use the storage-enabled leaves.
 int KSM_TX_TRIGGER::get_storage_qualifier_nodes_used() const
 {
-    if (m_state->sq_type != KSM_SQTYPE_CONDITIONAL && m_state->sq_type != KSM_SQTYPE_START_STOP)
+    const auto type = static_cast<KSM_DATA_STORAGE_QUALIFIER_TYPE>(m_state->sq_type);
+    if (type != KSM_SQTYPE_CONDITIONAL && type != KSM_SQTYPE_START_STOP && type != KSM_SQTYPE_TRANSITIONAL)
         return 0;
-    return get_trigger_input_count();
+    int count = 0;
+    for (int row = 0; row < get_num_nodes(); ++row) {
+        const KSM_DATA_NODE_DISPLAY_TYPE shape = get_display_type(row);
+        count += is_storage_enabled(row) && shape != KSM_NTYPE_GROUP_EXPANDED && shape != KSM_NTYPE_GROUP_COLLAPSED;
+    }
+    return count;
 }
 
 int KSM_TX_TRIGGER::get_trigger_out_latency() const { return m_state->trigger_out_latency; }

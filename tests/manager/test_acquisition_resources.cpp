@@ -170,6 +170,27 @@ TEST_F(Resources, ShrinkingTheDepthHalvesASegmentThatNoLongerFits)
     }
 }
 
+// Ticking Segmented keeps a size the segment list holds and otherwise stores the list's first
+// entry, two segments, which the list shows; one undo takes both back.
+TEST_F(Resources, SegmentedStoresTheSegmentsTheListShows)
+{
+    const struct {
+        int size, expected;
+    } cases[] = {{0, 512}, {256, 256}, {512, 512}, {1024, 512}, {300, 512}, {4096, 512}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "stored size " << c.size);
+        EDITOR editor(false);
+        ASSERT_TRUE(editor.data()->set_sample_depth(1024));
+        ASSERT_TRUE(editor.trigger()->set_segment_size(c.size));
+        editor->set_segmented_acquisition_mode(true);
+        EXPECT_TRUE(editor->is_segmented_acquisition_enabled(-1));
+        EXPECT_EQ(editor->get_segment_size(), c.expected);
+        EXPECT_EQ(undo_all(editor.get()), 1);
+        EXPECT_FALSE(editor->is_segmented_acquisition_enabled(-1));
+        EXPECT_EQ(editor->get_segment_size(), c.size);
+    }
+}
+
 TEST_F(Resources, SegmentCountText)
 {
     const struct {

@@ -194,6 +194,24 @@ TEST(NodeListQueries, TreeOfNestedGroups)
     EXPECT_FALSE(l->is_invalid_index_for_drop(7, false));  // the end
 }
 
+// The Storage Enable header counts the ticked leaves of the qualifiers that listen to nodes.
+TEST(NodeListQueries, StorageQualifierNodesAreTheStorageEnabledLeaves)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* l = session->get_trigger_at(0);
+    nested(l);  // 0 a, 1 G2, 2 G1, 3 b, 4 c, 5 d, 6 e: five leaves, all storage-enabled
+    ASSERT_TRUE(l->set_storage_enabled(4, false));
+    const struct {
+        KSM_DATA_STORAGE_QUALIFIER_TYPE type;
+        int used;
+    } cases[] = {{KSM_SQTYPE_CONTINUOUS, 0},   {KSM_SQTYPE_CONDITIONAL, 4}, {KSM_SQTYPE_START_STOP, 4},
+                 {KSM_SQTYPE_TRANSITIONAL, 4}, {KSM_SQTYPE_STATE_BASED, 0}, {KSM_SQTYPE_INPUT_PORT, 0}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(l->set_storage_qualifier_type(c.type));
+        EXPECT_EQ(l->get_storage_qualifier_nodes_used(), c.used) << "type " << c.type;
+    }
+}
+
 TEST(NodeListRows, NamesAliasesAndLimits)
 {
     auto session = make_test_session();

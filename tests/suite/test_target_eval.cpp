@@ -174,7 +174,7 @@ protected:
         trigger->set_pattern_condition(trigger->find_node("btn[1]"), 2, KSM_CTYPE_HIGH);  // stop
         trigger->set_storage_qualifier_input_port("cpu|fsm|busy", false);
         for (const char* row : {"btn[0]", "cpu|fsm|busy"})
-            set->set_transition_enabled(set->find_node(row), true);
+            trigger->set_transition_enabled(trigger->find_node(row), true);
         storing.assign(1 << 14, false);
         for (long long t = 0, on = 0; t < static_cast<long long>(storing.size()); ++t) {
             on = on || bit("btn[0]", t);

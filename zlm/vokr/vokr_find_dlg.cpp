@@ -52,6 +52,7 @@ void VOKR_FIND_DLG::build_controls()
 {
     setWindowTitle("Find");
     m_text_edit = new QLineEdit(this);
+    m_text_edit->setObjectName("find_what");
     m_find_next = new QPushButton("Find Next", this);
     m_direction_combo = new QComboBox(this);
     m_direction_combo->addItems({"Up", "Down", "All"});

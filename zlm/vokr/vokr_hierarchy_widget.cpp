@@ -3,8 +3,10 @@
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
 #include "vokr_panel_header.h"
 #include "vokr_tx_manager.h"
+#include "vokr_view.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -13,6 +15,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 VOKR_HIERARCHY_WIDGET::VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME_WND* frame)
     : QFrame(parent), m_instance_index(instance_index), m_frame(frame), m_tx_manager(frame->get_tx_manager())
@@ -38,10 +42,24 @@ VOKR_HIERARCHY_WIDGET::VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index
     update_hierarchy_tree();
 }
 
+// A rebuild may bring other check states (the other mode's, or an unchecked level gaining
+// nodes): the view measures its rows again when any level hides rows before or after.
 void VOKR_HIERARCHY_WIDGET::on_update(QObject*, int hint)
 {
-    if (hint & VOKR_HINT_HIERARCHY)
-        update_hierarchy_tree();
+    if (!(hint & VOKR_HINT_HIERARCHY))
+        return;
+    const bool hiding = hides_any();
+    update_hierarchy_tree();
+    if (hiding || hides_any())
+        emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
+}
+
+bool VOKR_HIERARCHY_WIDGET::hides_any() const
+{
+    for (const QStandardItem* item : m_levels)
+        if (item->checkState() == Qt::Unchecked)
+            return true;
+    return false;
 }
 
 KSM_TX_INSTANCE* VOKR_HIERARCHY_WIDGET::own_instance() const
@@ -58,7 +76,19 @@ void VOKR_HIERARCHY_WIDGET::update_hierarchy_tree()
     const KSM_TX_SIGNAL_NODES* nodes = own_instance() ? m_tx_manager->get_nodes(m_instance_index) : nullptr;
     for (int i = 0; nodes && i < nodes->get_num_nodes(); ++i)
         add_path(QString::fromLocal8Bit(nodes->get_node_name(i)), nullptr);
+    m_levels.clear();
+    if (m_model.rowCount() > 0)
+        index_levels(m_model.item(0), QString());
     restore_states();
+}
+
+void VOKR_HIERARCHY_WIDGET::index_levels(QStandardItem* item, const QString& path)
+{
+    m_levels.insert(path, item);
+    for (int r = 0; r < item->rowCount(); ++r) {
+        QStandardItem* child = item->child(r);
+        index_levels(child, path.isEmpty() ? child->text() : path + '|' + child->text());
+    }
 }
 
 QStandardItem* VOKR_HIERARCHY_WIDGET::new_item(const QString& text) const
@@ -101,9 +131,8 @@ void VOKR_HIERARCHY_WIDGET::add_path(const QString& path, QStandardItem* parent)
 bool VOKR_HIERARCHY_WIDGET::is_hidden(const QString& path, QStandardItem* parent) const
 {
     if (!parent) {
-        if (m_model.rowCount() == 0)
-            return false;
-        parent = m_model.item(0);
+        const QStandardItem* level = m_levels.value(path.left(std::max(0, path.lastIndexOf('|'))));
+        return level && level->checkState() == Qt::Unchecked;
     }
     const int bar = path.indexOf('|');
     if (bar < 0)
@@ -160,6 +189,9 @@ void VOKR_HIERARCHY_WIDGET::on_item_changed(QStandardItem*)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
+    if (VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_layout_widget())
+        if (VOKR_VIEW* view = layout->get_view(); view && layout->get_hierarchy_widget() == this)
+            view->deselect_hidden_rows();
     emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
     save_states();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QHash>
 #include <QStandardItemModel>
 
 class KSM_TX_INSTANCE;
@@ -18,9 +19,12 @@ public:
     VOKR_HIERARCHY_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME_WND* frame);
 
     // Whether the node of that full name ('|'-separated) is hidden: the item of its innermost
-    // level is unchecked. A name whose levels the tree does not hold is never hidden.
+    // level is unchecked. A name whose levels the tree does not hold is never hidden. Without a
+    // parent the innermost level is looked up at once, so that every row can be asked.
     bool is_hidden(const QString& path, QStandardItem* parent = nullptr) const;
     void update_hierarchy_tree();
+    // Whether some level is unchecked, so that some row may be hidden.
+    bool hides_any() const;
     QTreeView* get_tree() const { return m_tree; }
     QStandardItemModel* get_model() { return &m_model; }
 
@@ -31,6 +35,7 @@ public slots:
 
 private:
     void add_path(const QString& path, QStandardItem* parent);
+    void index_levels(QStandardItem* item, const QString& path);
     QStandardItem* new_item(const QString& text) const;
     QString key_of(const QStandardItem* item) const;
     QList<QStandardItem*> all_items() const;
@@ -40,6 +45,8 @@ private:
 
     QTreeView* m_tree;
     QStandardItemModel m_model;
+    // Each item by the path of its level below the top item ("a|b"; the top item itself by "").
+    QHash<QString, QStandardItem*> m_levels;
     int m_instance_index;
     VOKR_FRAME_WND* m_frame;
     VOKR_TX_MANAGER* m_tx_manager;

@@ -515,6 +515,10 @@ void VOKR_LAYOUT_WIDGET::on_tabs_rebuilt()
     if (tabs->currentIndex() != active)
         tabs->setCurrentIndex(active);
     m_object_widget->on_update(nullptr, vokr_hint(VOKR_HINT_ADVANCED));
+    // The new tabs may show another tab than the view was refreshed for (an undone flow control
+    // takes its State-Based tab away, and Setup comes up without the tab change signal): the
+    // view shows the controls of the tab now shown.
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
 }
 
 // Showing a pane shows its hidden parent; hiding the last shown pane of a parent hides it.

@@ -150,6 +150,14 @@ void VOKR_TX_MANAGER::set_segmented_acquisition_mode(bool segmented)
     KSM_TX_TRIGGER* trigger = trigger_at(-1);
     edit_setting(segmented == trigger->is_segmented(), [&] {
         if (trigger->set_segmented(segmented)) {
+            // The segment list shows its first entry, two segments, while no size of its own is
+            // stored: switching on stores that entry, in the same undo unit.
+            const int depth = signal_set_at(-1)->get_sample_depth();
+            const int size = trigger->get_segment_size();
+            const int count = size > 0 ? depth / size : 0;
+            const bool listed = count >= 2 && depth % size == 0 && (count & (count - 1)) == 0;
+            if (segmented && !listed && depth >= 2)
+                trigger->set_segment_size(depth / 2);
             emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
             update_modified_flag();
         }

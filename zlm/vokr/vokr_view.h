@@ -62,6 +62,9 @@ public:
     QAction* get_group_condition_action(int condition);
     // Deselects every node of the current node table, or selects them all.
     void select_items(bool selected);
+    // Clears the selection of the rows the hierarchy pane hides, so that commands on the
+    // selection act only on rows in sight.
+    void deselect_hidden_rows();
 
     VOKR_TX_MANAGER* get_tx_manager() const { return m_tx_manager; }
     QComboBox* get_lock_mode_combo() const { return m_lock_mode_combo; }

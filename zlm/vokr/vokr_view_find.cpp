@@ -34,5 +34,6 @@ void VOKR_VIEW::on_edit_select_all()
         return;
     for (int node = 0, count = list->get_num_nodes(); node < count; ++node)
         m_tx_manager->set_node_selection_status(node, true);
+    deselect_hidden_rows();
     update();
 }

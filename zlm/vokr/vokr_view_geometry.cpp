@@ -4,6 +4,8 @@
 
 #include "ksm.h"
 #include "pirq.h"
+#include "vokr_hierarchy_widget.h"
+#include "vokr_layout_widget.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
@@ -265,8 +267,15 @@ int VOKR_VIEW::get_row_height(int row) const
     return qualified && m->is_record_data_discontinuities_enabled(-1) ? 20 : 0;
 }
 
-// The layout has no hierarchy pane whose unchecked items could hide rows: every node is shown.
-bool VOKR_VIEW::is_hidden_in_hierarchy(int) const { return false; }
+// A node that sits directly in a level unchecked in the current instance's hierarchy pane.
+bool VOKR_VIEW::is_hidden_in_hierarchy(int node) const
+{
+    const VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_layout_widget();
+    const VOKR_HIERARCHY_WIDGET* pane = layout ? layout->get_hierarchy_widget() : nullptr;
+    const KSM_TX_SIGNAL_NODES* list = pane ? current_node_table() : nullptr;
+    return list && node >= 0 && node < list->get_num_nodes() &&
+           pane->is_hidden(QString::fromLocal8Bit(list->get_node_name(node)));
+}
 
 int VOKR_VIEW::measure_node_row(int node, bool data_tab, bool advanced, int level) const
 {
@@ -585,7 +594,25 @@ void VOKR_VIEW::select_items(bool selected)
     const int count = m_tx_manager ? get_node_count() : 0;
     if (count > 0)
         m_tx_manager->select_node_range(0, count - 1, selected);
+    if (count > 0 && selected)
+        deselect_hidden_rows();
     if (m_frame_wnd)
+        on_update_edit_menu();
+}
+
+void VOKR_VIEW::deselect_hidden_rows()
+{
+    const VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_layout_widget();
+    const VOKR_HIERARCHY_WIDGET* pane = layout ? layout->get_hierarchy_widget() : nullptr;
+    KSM_TX_SIGNAL_NODES* list = pane && pane->hides_any() ? current_node_table() : nullptr;
+    bool dropped = false;
+    for (int node = 0, count = list ? list->get_num_nodes() : 0; node < count; ++node) {
+        if (list->is_selected(node) && is_hidden_in_hierarchy(node)) {
+            m_tx_manager->set_node_selection_status(node, false);
+            dropped = true;
+        }
+    }
+    if (dropped && m_frame_wnd)
         on_update_edit_menu();
 }
 

@@ -69,6 +69,7 @@ int VOKR_VIEW::select_mouse_press(const QPoint& point)
             const int a = std::clamp(std::min(m_selection_anchor, node), 0, n - 1);
             const int b = std::clamp(std::max(m_selection_anchor, node), 0, n - 1);
             m_tx_manager->select_node_range(a, b, true);
+            deselect_hidden_rows();
         }
     } else if (node < 0) {
         m_selection_anchor = 0;
