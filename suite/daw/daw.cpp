@@ -157,16 +157,23 @@ bool is_ending(uint32_t code)
     return code == DAW_EVENT_NOT_RUNNING || code == DAW_EVENT_POWER_UP_NOT_RUNNING || code == DAW_EVENT_JTAG_ERROR;
 }
 
-// The capture of the log's trigger; null, with the reason posted, when the trigger cannot run.
-std::shared_ptr<const daw_target::PLAN> plan_of(const KSM_DATA_LOG* log)
+// The capture of the log's trigger; null when the trigger cannot run, and when the target says
+// why, that reason is posted under `refusal` (a text that takes it, its identifier after the
+// slash) and *refused is set.
+std::shared_ptr<daw_target::PLAN> plan_of(const KSM_DATA_LOG* log, const char* refusal, bool* refused = nullptr)
 {
     std::string reason;
     auto plan = std::make_shared<daw_target::PLAN>();
-    if (daw_target::plan(log, plan.get(), &reason))
+    const bool made = daw_target::plan(log, plan.get(), &reason);
+    if (refused)
+        *refused = !made && !reason.empty();
+    if (made)
         return plan;
-    MSG_E error;
-    error.fill_args("The acquisition cannot start: %1!s!/EDAW_TRIGGER_NOT_RUNNABLE", reason.c_str());
-    error.post();
+    if (!reason.empty()) {
+        MSG_E error;
+        error.fill_args(refusal, reason.c_str());
+        error.post();
+    }
     return nullptr;
 }
 
@@ -453,7 +460,9 @@ bool DAW_CONTROL::run(std::vector<ACQ_PARAMETER>* requests)
         return false;
     std::vector<std::shared_ptr<const daw_target::PLAN>> plans;
     for (const ACQ_PARAMETER& p : *requests) {
-        plans.push_back(instance_of(p.data_log) ? plan_of(p.data_log) : nullptr);
+        plans.push_back(instance_of(p.data_log)
+                            ? plan_of(p.data_log, "The acquisition cannot start: %1!s!/EDAW_TRIGGER_NOT_RUNNABLE")
+                            : nullptr);
         if (!plans.back())
             return false;
     }
@@ -493,17 +502,20 @@ bool DAW_CONTROL::stop(KSM_DATA_INSTANCE* instance)
     return stopped;
 }
 
-bool DAW_CONTROL::offload(KSM_DATA_LOG* log)
+bool DAW_CONTROL::offload(KSM_DATA_LOG* log, bool* refused)
 {
+    const std::shared_ptr<const daw_target::PLAN> plan =
+        plan_of(log, "The data cannot be read: %1!s!/EDAW_DATA_NOT_READABLE", refused);
     SIMULATOR& s = sim();
     {
         std::lock_guard<std::mutex> hold(s.lock);
         const bool fail = s.fail_offload || s.busy;
         s.fail_offload = false;
-        if (fail)
+        if (fail || !plan || !plan->triggered)
             return false;
     }
-    return daw_sim::capture(log);
+    daw_target::fill(log, *plan);
+    return true;
 }
 
 // ---- scan -----------------------------------------------------------------------------------------

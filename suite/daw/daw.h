@@ -104,7 +104,9 @@ public:
     // callback hears "not running" next.
     static bool stop(KSM_DATA_INSTANCE* instance);
     // Fills the log with what the device captured for the log's trigger; false on a JTAG failure.
-    static bool offload(KSM_DATA_LOG* log);
+    // An instance whose signals the target cannot make is refused as a run is, before any JTAG
+    // access: false with *refused set and the reason posted.
+    static bool offload(KSM_DATA_LOG* log, bool* refused = nullptr);
 };
 
 // The JTAG chain as a scan sees it: the hardware and device chosen, and what is programmed.

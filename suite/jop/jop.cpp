@@ -17,6 +17,22 @@ KSM_TX_INSTANCE* instance_of(const KSM_DATA_TRIGGER* trigger)
     return set ? set->get_instance() : nullptr;
 }
 
+// A compile places the session's analyzers on the design's debug hub one after another: the
+// first field of each instance's node information is its position there, so that the device
+// tells the analyzers apart. The other fields stay as the instance has them.
+void place_instances(KSM_TX_SESSION* session)
+{
+    int position = 0;
+    for (int entry = 0; entry < session->get_num_instances(); ++entry) {
+        KSM_TX_INSTANCE* instance = session->get_instance_at(entry);
+        if (!instance || session->is_power_up_view(entry))
+            continue;
+        KSM_DATA_INSTANCE_INFO info = instance->get_node_info();
+        info.first = static_cast<uint8_t>(position++);
+        instance->set_node_info(info);
+    }
+}
+
 }  // namespace
 
 bool jop_lmx_check_compatibility(const KSM_DATA_LOG* log, bool flag)
@@ -27,11 +43,14 @@ bool jop_lmx_check_compatibility(const KSM_DATA_LOG* log, bool flag)
 bool jop_lmx_check_compatibility(const KSM_DATA_TRIGGER* trigger, bool)
 {
     const KSM_TX_INSTANCE* instance = instance_of(trigger);
-    return instance && instance->get_compiled_checksum() == trigger->get_crc_value(false);
+    return instance && instance->get_compiled_checksum() == trigger->get_crc_value(false) &&
+           !ksm_shares_node_info(instance);
 }
 
 void jop_record_compile(KSM_TX_SESSION* session)
 {
+    if (session)
+        place_instances(session);
     for (int entry = 0; session && entry < session->get_num_instances(); ++entry) {
         KSM_TX_INSTANCE* instance = session->get_instance_at(entry);
         const KSM_TX_TRIGGER* trigger = session->get_trigger_at(entry);

@@ -7,12 +7,15 @@
 #include <string>
 
 // Whether the design was compiled with this trigger's configuration (the log's trigger for a
-// log): the checksum recorded for its instance at the last compile equals the trigger's.
+// log): the checksum recorded for its instance at the last compile equals the trigger's, and no
+// other compiled instance of the session holds the instance's node information.
 bool jop_lmx_check_compatibility(const KSM_DATA_LOG* log, bool);
 bool jop_lmx_check_compatibility(const KSM_DATA_TRIGGER* trigger, bool);
 
-// What a full compile of the design records: for every entry of the session, the checksum of
-// the trigger it compiled and routed into the instance (no reroute is pending after it).
+// What a full compile of the design records: every instance of the session placed at its own
+// position on the debug hub (the first field of its node information, in the session's order),
+// and for every entry the checksum of the trigger it compiled and routed into the instance (no
+// reroute is pending after it).
 void jop_record_compile(KSM_TX_SESSION* session);
 // The simulated compile flow: a full or fast compile records a compile into every open
 // session, leaves nothing pending, and writes each session's programming file (its own, else

@@ -994,6 +994,11 @@ void ksm_set_session_opened_hook(std::function<void(KSM_TX_SESSION* session)> ho
 // Whether the instance's compile record holds a reroute not yet made: the configuration the
 // last routing pass placed differs from the one the last full compile built.
 bool ksm_is_reroute_pending(const KSM_TX_INSTANCE* instance);
+// Whether another compiled instance of the instance's session, compiled itself, holds the same
+// node information. A compile gives each analyzer its own, and a device keeps one analyzer per
+// node information: sessions compiled by earlier builds, which left every instance at the
+// default, need a compile before all their instances run.
+bool ksm_shares_node_info(const KSM_TX_INSTANCE* instance);
 
 // ---- sessions -------------------------------------------------------------------------------
 

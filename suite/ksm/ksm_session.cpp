@@ -621,13 +621,28 @@ bool ksm_is_reroute_pending(const KSM_TX_INSTANCE* instance)
     return instance->get_compiled_routing_checksum() != instance->get_compiled_checksum();
 }
 
+bool ksm_shares_node_info(const KSM_TX_INSTANCE* instance)
+{
+    const KSM_DATA_SESSION* session = instance->get_data_session_of();
+    if (!session || instance->get_compiled_checksum() == 0)
+        return false;
+    for (int i = 0; i < session->get_num_instances(); ++i) {
+        const KSM_TX_INSTANCE* other = session->get_instance(i);
+        if (other != instance && other->get_compiled_checksum() != 0 &&
+            other->get_node_info() == instance->get_node_info())
+            return true;
+    }
+    return false;
+}
+
 bool KSM_TX_SESSION::check_instance_compilation_type_at(int entry, bool* compile_needed, bool* reroute_needed) const
 {
     KSM_TX_INSTANCE* instance = get_instance_at(entry);
     KSM_TX_TRIGGER* trigger = get_trigger_at(entry);
     if (!instance || !trigger)
         return false;
-    const bool compile = instance->get_compiled_checksum() != trigger->get_crc_value(false);
+    const bool compile =
+        instance->get_compiled_checksum() != trigger->get_crc_value(false) || ksm_shares_node_info(instance);
     if (compile_needed)
         *compile_needed = compile;
     // The stand-in does not tell changes that rerouting alone takes in from others: a changed

@@ -126,6 +126,8 @@ TEST_F(INSTANCE_PANE, EventsShowTheirOwnArgumentInTheStatusCell)
 TEST_F(INSTANCE_PANE, EachCallbackIsDeletedOnceAndEndingsAreNeverLost)
 {
     jop_record_compile(m->get_session());
+    daw_sim::program("USB-Cable", "MR2-C40", m->get_session()->get_instance_at(0)->get_node_info(),
+                     m->get_trigger_nodes(-1)->get_crc_value(false));
     // A refused run keeps nothing (a leaked callback shows in the sanitized build).
     select_row(0);
     daw_sim::refuse_next_run();

@@ -1,6 +1,6 @@
 # A session copied alone to another folder, away from its project: opening it, from the command
 # line or with File > Open, warns once and names the folder searched; F5 is refused with the
-# reason instead of waiting for a trigger the simulated target cannot give.
+# reason instead of waiting for a trigger the simulated target cannot give, and so is Read Data.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 set work [e2e_workspace session_alone]
@@ -39,5 +39,13 @@ foreach how {command_line file_open} {
     check {[llength $refusals] == 1 && [string match "*no project is open*" [lindex $refusals 0]]} \
         "$how: F5 is refused with the reason: $refusals"
     check {[dict get [status_texts] status] eq "Not running"} "$how: the instance is not running: [status_texts]"
+
+    # Read Data is refused for the same reason, and the window tells what it told before.
+    set before [status_texts]
+    click instance_read_data
+    set reads [posted DAW_DATA_NOT_READABLE]
+    check {[llength $reads] == 1 && [string match "*no project is open*" [lindex $reads 0]]} \
+        "$how: Read Data is refused with the reason: $reads"
+    check {[status_texts] eq $before} "$how: Read Data leaves the window as it was: [status_texts], not $before"
     close_window
 }

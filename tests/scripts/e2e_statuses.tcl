@@ -1,7 +1,8 @@
 # The instance manager's status line names a step a person can take, and the same session reads
 # the same however it was opened. On the demo: opened from the command line and with File > Open,
 # then each state in turn, its named step taken by hand: Run, Stop, the toolbar's recompile after
-# the flow control became state-based, and the JTAG pane's Program.
+# the flow control became state-based, and the JTAG pane's Program, which F5 before it asks for.
+# A run the device refused leaves its error in the row until the device is programmed.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 set work [e2e_workspace statuses]
@@ -29,8 +30,35 @@ action TOOLBAR_RECOMPILE -focus window
 update
 check {[banner] eq "Program the device to continue"} "the compile wrote a programming file: [status_texts]"
 screenshot [file join [pwd] .. artifacts status_program.png]
+# F5 before Program starts no run: the notice names the instance and the step to take.
+proc refusals {} {
+    return [lmap r [::korvane::msg::log prompted] {
+        if {[dict get $r identifier] ne "VOKR_DEVICE_NOT_PROGRAMMED"} continue
+        dict get $r text
+    }]
+}
+::korvane::msg::clear
+key instance_tree F5
+check {![session acquiring] && [dict get [status_texts] status] eq "Not running"} "F5 ran nothing: [status_texts]"
+check {[llength [refusals]] == 1 && [string match {Cannot run instance "auto_lumetra_0" -- *Program the device to continue} \
+    [lindex [refusals] 0]]} "F5 before Program says to program: [refusals]"
 click jtag_program
 update
 check {[banner] eq "Ready to acquire"} "the device holds the design: [status_texts]"
+
+# A run as compiled after the sample depth changed ends with the device's error; once the new
+# design is compiled and programmed, the row no longer tells it.
+set_widgets {data_setup_tabs Setup}
+key sample_depth Down
+::korvane::msg::answer no
+key node_list F5
+wait_acquisition
+check {[dict get [status_texts] status] eq "Instance version mismatch"} "the device refused the run: [status_texts]"
+action TOOLBAR_RECOMPILE -focus window
+update
+click jtag_program
+update
+check {[banner] eq "Ready to acquire" && [dict get [status_texts] status] eq "Not running"} \
+    "programming cleared the device's error: [status_texts]"
 ::korvane::msg::answer no
 close_window

@@ -36,6 +36,8 @@ enum VOKR_UPDATE_HINT : unsigned int {
     VOKR_HINT_ADVANCED_MODIFIED = 0x400,
     // The JTAG chain is busy scanning or programming.
     VOKR_HINT_JTAG_BUSY = 0x800,
+    // The device was programmed: what the instances' rows said of the device before is stale.
+    VOKR_HINT_PROGRAMMED = 0x1000,
     VOKR_HINT_POWER_UP_SWITCH = 0x400000,
     VOKR_HINT_NO_REPAINT = 0x800000,
     VOKR_HINT_POWER_UP_DIRECTION = 0x2000000,

@@ -579,7 +579,10 @@ void VOKR_INSTANCE_WIDGET::on_tools_data()
         if (m_tx_manager->is_empty() || !set || set->get_num_channels() == 0 ||
             m_tx_manager->is_instance_acquiring(entry) || !m_tx_manager->instance_is_enabled(entry))
             continue;
-        if (m_tx_manager->read_data(entry))
+        // A read the acquisition control refused, with its reason posted, touched no JTAG: the
+        // status line and the row keep what they said.
+        bool refused = false;
+        if (m_tx_manager->read_data(entry, &refused) || refused)
             continue;
         set_status_line(VOKR_JTAG_COMMUNICATION_ERROR, vokr_yellow_palette());
         if (QStandardItem* row = find_instance_item(entry)) {

@@ -103,6 +103,7 @@ private:
     void enable_check_boxes();
     void update_status_line();
     void set_status_line(const QString& text, const QPalette& palette);
+    void clear_device_errors();
     void show_help(const QString& text, bool instance_text);
 
     VOKR_FRAME_WND* m_frame;

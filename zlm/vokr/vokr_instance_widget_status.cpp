@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -201,6 +203,8 @@ void VOKR_INSTANCE_WIDGET::on_update(QObject*, int hint)
         return;
     }
     update_instance_list();
+    if (hint & VOKR_HINT_PROGRAMMED)
+        clear_device_errors();
     update_resource_usage();
     update_status_line();
     on_selection_changed();
@@ -244,6 +248,22 @@ void VOKR_INSTANCE_WIDGET::update_status_line()
             m_tx_manager->get_sif_file_name(&file) && !file.isEmpty() ? VOKR_PROGRAM_DEVICE : VOKR_COMPILE_DESIGN,
             vokr_red_palette());
     set_status_line(VOKR_READY_TO_ACQUIRE, vokr_transparent_palette());
+}
+
+// A row that tells a JTAG error of a run that ended before the device was programmed is not
+// running, as any ended run: the error described the device as it was.
+void VOKR_INSTANCE_WIDGET::clear_device_errors()
+{
+    QObject::disconnect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
+    for (int r = 0; r < m_model.rowCount(); ++r) {
+        QStandardItem* status = m_model.item(r, STATUS);
+        const auto is_shown = [status](const QString* error) { return status->text() == *error; };
+        if (std::any_of(std::begin(JTAG_ERRORS), std::end(JTAG_ERRORS), is_shown)) {
+            status->setText(VOKR_NOT_RUNNING);
+            status->setBackground(not_running_brush());
+        }
+    }
+    connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
 }
 
 void VOKR_INSTANCE_WIDGET::set_status_line(const QString& text, const QPalette& palette)

@@ -178,9 +178,10 @@ void VOKR_JTAG_WIDGET::on_widget_updated(int flags)
         return;
     if (!m_set_aside.isNull() && !is_programming())
         restore_programming_file();
+    const unsigned int programmed = flags & PROGRAMMING_ENDED ? VOKR_HINT_PROGRAMMED : 0u;
     emit m_tx_manager->updated(nullptr, flags & (SCANNING | PROGRAMMING)
                                             ? vokr_hint(VOKR_HINT_JTAG_BUSY | VOKR_HINT_INSTANCES)
-                                            : vokr_hint(VOKR_HINT_INSTANCES));
+                                            : vokr_hint(VOKR_HINT_INSTANCES | programmed));
 }
 
 void VOKR_JTAG_WIDGET::restore_programming_file()

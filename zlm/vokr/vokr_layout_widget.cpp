@@ -143,6 +143,7 @@ void VOKR_LAYOUT_WIDGET::build_bottom_pane()
     box->addWidget(line);
     auto* holder = new QWidget(bottom);
     m_instance_tab_widget = new QTabWidget(holder);
+    m_instance_tab_widget->setObjectName("instance_tabs");
     m_instance_tab_widget->setTabPosition(QTabWidget::South);
     column_layout(holder, 4, 6, 4, 0)->addWidget(m_instance_tab_widget);
     box->addWidget(holder, 1);

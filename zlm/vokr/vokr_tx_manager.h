@@ -371,7 +371,8 @@ private:
 public:
     // Starts an acquisition on every requested entry (the entry of each request's callback; the
     // current one without a callback): a new log for each, then the acquisition control, or the
-    // recompile question when a log does not fit the compiled design.
+    // recompile question when a log does not fit the compiled design. A compiled design that the
+    // device does not hold yet is refused with a notice that asks to program the device.
     void run(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
     void stop(int index);
     bool is_acquiring_data() const;
@@ -380,7 +381,9 @@ public:
     bool is_compile_or_reroute_needed(bool* compile, bool* reroute) const;
     bool is_program_needed(DAW_CONTROL_NODES_SCAN* scan) const;
     // Offloads the instance's captured samples into a new log and shows it; true on success.
-    bool read_data(int instance);
+    // *refused tells a failure where nothing was read over JTAG: the acquisition control
+    // refused the instance and posted why.
+    bool read_data(int instance, bool* refused = nullptr);
 
 private:
     int acquisition_entry(const DAW_CONTROL::ACQ_PARAMETER& parameter) const;
@@ -388,6 +391,7 @@ private:
     void write_plugin_condition(int entry, int row, int level, const QString& symbol);
     void start_acquisition(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
     void remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
+    bool check_device_programmed(const std::vector<DAW_CONTROL::ACQ_PARAMETER>& parameters);
     void recompile(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
 
     // ---- level types and group conditions (vokr_tx_manager_instance.cpp) ----

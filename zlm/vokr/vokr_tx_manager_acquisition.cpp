@@ -9,6 +9,8 @@
 #include "vokr_control_cmd_ela_int.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
+#include "vokr_msg.h"
+#include "vokr_status_texts.h"
 #include "vokr_view.h"
 
 #include <QApplication>
@@ -87,7 +89,9 @@ void VOKR_TX_MANAGER::run(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters)
         refresh_data_log_cache();
     if (parameters->empty())
         return;
-    if (compatible)
+    if (compatible && !check_device_programmed(*parameters))
+        remove_new_logs(parameters);
+    else if (compatible)
         start_acquisition(parameters);
     else
         recompile(parameters);
@@ -118,6 +122,39 @@ void VOKR_TX_MANAGER::remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* p
         p.data_log = nullptr;
     }
     refresh_data_log_cache();
+}
+
+// Each log's trigger is what the device the session names holds for its instance, else the
+// person hears which instance to program before a run starts (the run would end at once with
+// the device's error). A device the scan does not reach is left to the run, which reports its
+// JTAG error; a power-up trigger is held with its instance's own.
+bool VOKR_TX_MANAGER::check_device_programmed(const std::vector<DAW_CONTROL::ACQ_PARAMETER>& parameters)
+{
+    QString chain, device;
+    get_jtag_hardware(&chain);
+    get_jtag_device(&device);
+    DAW_CONTROL_NODES_SCAN scan;
+    scan.set_hardware_name(chain.toLocal8Bit().constData());
+    scan.set_device_name(device.toLocal8Bit().constData());
+    if (!scan.rescan() || !scan.is_device_available() || scan.is_jtag_comm_error())
+        return true;
+    for (const DAW_CONTROL::ACQ_PARAMETER& p : parameters) {
+        const KSM_TX_INSTANCE* instance = m_tx_session->get_instance_at(acquisition_entry(p));
+        if (!instance || p.data_log->is_power_up() ||
+            p.data_log->get_trigger()->get_crc_value(false) == scan.get_node_crc_value(instance->get_node_info()))
+            continue;
+        QString file;
+        const QString step = get_sif_file_name(&file) && !file.isEmpty() ? VOKR_PROGRAM_DEVICE : VOKR_COMPILE_DESIGN;
+        const QByteArray text =
+            QString("Cannot run instance \"%1\" -- the device does not hold it as last compiled.  %2")
+                .arg(QString::fromLocal8Bit(instance->get_name()), step)
+                .toLocal8Bit();
+        auto* notice = new MSG_O;
+        notice->fill_args("%1!s!/OVOKR_DEVICE_NOT_PROGRAMMED", text.constData());
+        vokr_prompt(notice);
+        return false;
+    }
+    return true;
 }
 
 // A log does not fit the compiled design: ask whether to compile first, unless the user lets
@@ -257,8 +294,10 @@ bool VOKR_TX_MANAGER::is_program_needed(DAW_CONTROL_NODES_SCAN* scan) const
 
 // ---- offload ----------------------------------------------------------------------------------------------
 
-bool VOKR_TX_MANAGER::read_data(int instance)
+bool VOKR_TX_MANAGER::read_data(int instance, bool* refused)
 {
+    if (refused)
+        *refused = false;
     const int entry = resolved(instance);
     if (!m_tx_session || !check_nodes_allocated(entry))
         return false;
@@ -266,7 +305,7 @@ bool VOKR_TX_MANAGER::read_data(int instance)
     if (!log)
         return false;
     PIRQ_WAIT_CURSOR wait;
-    if (DAW_CONTROL::offload(log)) {
+    if (DAW_CONTROL::offload(log, refused)) {
         set_view_log(entry, log);
         emit updated(nullptr,
                      vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_POWER_UP_SWITCH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG));
