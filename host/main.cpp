@@ -31,6 +31,7 @@
 
 #include <tcl.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -90,7 +91,7 @@ bool parse_options(int argc, char** argv, HOST_OPTIONS* options, bool* help)
     return true;
 }
 
-VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show);
+VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show, std::string* failure);
 
 // ::korvane::host::editor_state: the current editor window's file, modified mark and number of
 // instances, as a dictionary; an error without a window.
@@ -131,8 +132,9 @@ int open_editor_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const obj
             return TCL_ERROR;
         }
     }
-    if (!open_editor(options, false)) {
-        Tcl_SetObjResult(interp, Tcl_NewStringObj("the editor could not be opened", -1));
+    std::string failure;
+    if (!open_editor(options, false, &failure)) {
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(("the editor could not be opened: " + failure).c_str(), -1));
         return msg_tcl_script_code(interp, TCL_ERROR);
     }
     return msg_tcl_script_code(interp, TCL_OK);
@@ -239,14 +241,13 @@ void on_session_opened(KSM_TX_SESSION* session)
     program_bench(session);
 }
 
-// Loads the project, creates the editor's frame window and opens the session in it; null
-// when either fails.
-VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
+// Loads the project, creates the editor's frame window and opens the session in it; null,
+// with the reason printed and in `failure`, when either fails.
+VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show, std::string* failure)
 {
     const std::string project = project_of(options);
-    std::string error;
-    if (!project.empty() && !PRJ_PROJECT::open(project, &error)) {
-        std::fprintf(stderr, "korvane_host: %s\n", error.c_str());
+    if (!project.empty() && !PRJ_PROJECT::open(project, failure)) {
+        std::fprintf(stderr, "korvane_host: %s\n", failure->c_str());
         return nullptr;
     }
     named_project() = options.project;
@@ -256,16 +257,19 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show)
     frame->resize(1280, 800);
     if (!options.session.empty()) {
         VOKR_TX_MANAGER* manager = frame->get_tx_manager();
-        QFile readable(QString::fromLocal8Bit(options.session.c_str()));
-        const bool opened = readable.open(QIODevice::ReadOnly) && frame->open_file(readable.fileName());
-        if (!opened) {
-            const QString reason = !readable.isOpen() ? readable.errorString()
+        const QString path = QString::fromLocal8Bit(options.session.c_str());
+        // Asked first: a pipe or a device would keep the open waiting.
+        const QString refusal = wex_open_refusal(path);
+        if (!refusal.isEmpty() || !frame->open_file(path)) {
+            const QString reason = !refusal.isEmpty() ? refusal
                                    : manager->get_session()
                                        ? QString::fromStdString(manager->get_session()->get_last_error())
                                        : QString();
-            std::fprintf(
-                stderr, "korvane_host: cannot open %s: %s\n", options.session.c_str(),
-                (reason.isEmpty() ? QString("not a session the editor can read") : reason).toLocal8Bit().constData());
+            *failure = QString("cannot open %1: %2")
+                           .arg(path, reason.isEmpty() ? QString("not a session the editor can read") : reason)
+                           .toLocal8Bit()
+                           .toStdString();
+            std::fprintf(stderr, "korvane_host: %s\n", failure->c_str());
             delete frame;
             return nullptr;
         }
@@ -318,6 +322,9 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", options.platform.c_str(), 1);
     if (!options.printer_pdf.empty())
         setenv("KORVANE_PRINTER_PDF", options.printer_pdf.c_str(), 1);
+    // A write past the file-size limit fails with EFBIG, which a save reports with the old file
+    // kept, instead of ending the host and every unsaved window with it.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // A script decides when the host ends: closing its last window must not quit the application
     // under it (the quit would end the dialogs' loops that run later, and the host with status 0).
@@ -339,8 +346,9 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &app, [&] {
         // A script without a session opens the editor itself when it needs one.
         VOKR_FRAME_WND* frame = nullptr;
-        const bool opened =
-            (!options.script.empty() && options.session.empty()) || (frame = open_editor(options, stay)) != nullptr;
+        std::string failure;
+        const bool opened = (!options.script.empty() && options.session.empty()) ||
+                            (frame = open_editor(options, stay, &failure)) != nullptr;
         if (!opened)
             QCoreApplication::exit(1);
         else if (!options.script.empty()) {

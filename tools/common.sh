@@ -14,7 +14,7 @@ build_packages=(
 )
 # What the tests and benchmarks need besides: GMP for a benchmark, the programs that read the
 # exported files back, and the formatter.
-test_packages=(libgmp-dev gtkwave imagemagick poppler-utils clang-format)
+test_packages=(libgmp-dev gtkwave imagemagick poppler-utils clang-format strace)
 
 # install_missing_packages [PACKAGE...]: installs those of the packages (all of both lists by
 # default) that are missing.

@@ -17,20 +17,12 @@
 #include "ksm_state.h"
 #include "ksm_zlib.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <thread>
 
 namespace {
 
@@ -657,114 +649,7 @@ void WRITER::plane(const char* kind, int channel, const QByteArray& text)
     });
 }
 
-// ---- file sink ------------------------------------------------------------------------------------------
-
-// Passes what is written on to a file in large blocks, each written out to its end: a write
-// that the system cuts short tells no reason, the next one fails with it. Large pieces (sample
-// planes) go out as they are, after what waits, so that they are not copied on the way.
-class FILE_SINK : public QIODevice {
-public:
-    explicit FILE_SINK(QFileDevice* file) : m_file(file)
-    {
-        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        m_pending.reserve(BLOCK_SIZE);  // kept when the block is written out
-    }
-    bool finish() { return drain(); }
-    // The system's reason after a failed write.
-    const QString& reason() const { return m_reason; }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }  // opened for writing only
-    qint64 writeData(const char* data, qint64 size) override
-    {
-        if (size >= LARGE_SIZE)
-            return drain() && write_out(data, size) ? size : -1;
-        m_pending.append(data, static_cast<int>(size));
-        return m_pending.size() < BLOCK_SIZE || drain() ? size : -1;
-    }
-
-private:
-    static constexpr int BLOCK_SIZE = 1 << 20;
-    static constexpr int LARGE_SIZE = 1 << 16;
-
-    bool drain()
-    {
-        const bool written = write_out(m_pending.constData(), m_pending.size());
-        m_pending.resize(0);
-        return written;
-    }
-
-    // Also has the system start writing the bytes to the disk, so that the sync before the file
-    // replaces the old one has little left to wait for (a hint: where it cannot, nothing changes).
-    bool write_out(const char* data, qint64 size)
-    {
-        for (qint64 done = 0; done < size;) {
-            const qint64 n = m_file->write(data + done, size - done);
-            if (n <= 0) {
-                m_reason = m_file->errorString();
-                return false;
-            }
-            done += n;
-        }
-        sync_file_range(m_file->handle(), m_written, size, SYNC_FILE_RANGE_WRITE);
-        m_written += size;
-        return true;
-    }
-
-    QFileDevice* m_file;
-    off64_t m_written = 0;  // bytes written to the file
-    QByteArray m_pending;
-    QString m_reason;
-};
-
 }  // namespace
-
-// Holds a large file that a save replaces open while the new one takes its name, and closes it on
-// a thread of its own: the system frees the replaced file's blocks when its last name and
-// descriptor go, tens of milliseconds for a large capture that would otherwise keep the save
-// waiting.
-class REPLACED_FILE {
-public:
-    explicit REPLACED_FILE(const std::string& path)
-    {
-        constexpr off_t LARGE = 16 << 20;
-        struct stat s;
-        if (::stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode) && s.st_size >= LARGE)
-            m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    }
-    ~REPLACED_FILE()
-    {
-        if (m_fd >= 0)
-            std::thread([fd = m_fd] { ::close(fd); }).detach();
-    }
-    REPLACED_FILE(const REPLACED_FILE&) = delete;
-    REPLACED_FILE& operator=(const REPLACED_FILE&) = delete;
-
-private:
-    int m_fd = -1;
-};
-
-bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error)
-{
-    const REPLACED_FILE replaced(path);
-    // Unbuffered, so that every write reaches the system through the sink: a buffered last
-    // write would fail only inside commit(), which then still replaces the old file with a cut one.
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    QString reason;
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        FILE_SINK sink(&file);
-        if (write(&sink) && sink.finish() && file.commit())
-            return true;
-        reason = file.isOpen() ? sink.reason() : file.errorString();
-        file.cancelWriting();
-    } else {
-        reason = file.errorString();
-    }
-    if (error)
-        *error = "cannot write \"" + path + "\": " +
-                 (reason.isEmpty() ? std::string("the data could not be encoded") : reason.toLocal8Bit().toStdString());
-    return false;
-}
 
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
 {

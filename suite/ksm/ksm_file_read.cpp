@@ -1027,8 +1027,13 @@ std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path,
 {
     *newer = false;
     QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (QFileInfo(file.fileName()).isDir()) {
+    const QFileInfo info(file.fileName());
+    if (info.isDir()) {
         *error = "\"" + path + "\" is a directory, not a session file";
+        return nullptr;
+    }
+    if (info.exists() && !info.isFile()) {  // a pipe or a device, whose open would wait for a writer
+        *error = "cannot read \"" + path + "\": it is not a regular file";
         return nullptr;
     }
     if (!file.open(QIODevice::ReadOnly)) {

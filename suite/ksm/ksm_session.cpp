@@ -320,6 +320,7 @@ bool KSM_TX_SESSION::open_session(const char* path)
         adopt_earlier_checksums(data.get());
         data->set_modified(false);
         attach(data.release(), true);
+        ksm_remove_save_leftovers(clean_path(path));
     }
     if (opened_hook())
         opened_hook()(this);

@@ -869,8 +869,11 @@ constexpr int KSM_FILE_FORMAT = 1;
 constexpr const char* KSM_FILE_ROOT_ELEMENT = "lumetra-session";
 
 // Replaces the file at `path` with what `write` writes to the device it is given, in one step;
-// on failure the old file is kept and `error` (when given) names the file and the reason.
+// on failure the old file is kept and `error` (when given) names the file and the reason. The save
+// is done once the new data and the folder are synced to the disk (ksm_save_file.cpp).
 bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error);
+// Removes the temporary files that a save of `path` left when it was ended before its rename.
+void ksm_remove_save_leftovers(const std::string& path);
 // Names of the XML session file.
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error);
 // Reads a file into a new data session; null with a reason naming the file (and the line

@@ -13,7 +13,12 @@
 #include <QPrinter>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -97,13 +102,33 @@ bool WEX_FRAME_WND::new_file()
     return true;
 }
 
-// A file that cannot be read is named in the Messages window and nothing changes.
+// A file is read only where it is a regular file the user may read: opening a pipe or a device
+// would wait for a writer, or read without end.
+QString wex_open_refusal(const QString& path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("no file name");
+    const QByteArray name = QFile::encodeName(path);
+    struct stat s;
+    if (::stat(name.constData(), &s) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(s.st_mode))
+        return QStringLiteral("it is a directory");
+    if (!S_ISREG(s.st_mode))
+        return QStringLiteral("it is not a regular file");
+    if (::access(name.constData(), R_OK) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return QString();
+}
+
+// A file that cannot be read is named with the reason in the Messages window and nothing changes.
 bool WEX_FRAME_WND::open_file(const QString& path)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || !info.isReadable()) {
+    const QString reason = wex_open_refusal(path);
+    if (!reason.isEmpty()) {
         MSG_E error;
-        error.fill_args("Can't open file %1!s!/EWEX_CANT_OPEN_FILE", path.toLocal8Bit().constData());
+        error.fill_args("Can't open file %1!s!: %2!s!/EWEX_CANT_OPEN_FILE", path.toLocal8Bit().constData(),
+                        reason.toLocal8Bit().constData());
         error.post();
         return false;
     }

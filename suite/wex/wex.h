@@ -241,6 +241,10 @@ void wex_enable_locate_menu_actions(QMenu* menu, int mode);
 // that is not a regular file (a device, a pipe), a folder that is gone, no permission. Save As
 // and every export ask it before writing; nothing is written or replaced.
 QString wex_save_refusal(const QString& path);
+// Why a file may not be opened for reading, empty when it may: no name, gone, a directory,
+// something that is not a regular file (a device, a pipe), no permission. Every open of a
+// document asks it before opening the file.
+QString wex_open_refusal(const QString& path);
 
 // The suite's current main frame window: the most recently activated frame, else the most
 // recently made one, never one that was closed; null without frames.

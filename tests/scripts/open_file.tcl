@@ -16,3 +16,21 @@ check {![dict get $state modified]} "an opened session is unmodified"
 
 expect_error {vokr_open_file -filename [file join [file dirname $demo] missing.lmx]} {vokr_open_file: cannot open *missing.lmx}
 check {[dict get [::korvane::host::editor_state] file] eq $demo} "a failed open keeps the session"
+
+# A pipe or a device is refused with the reason whichever way it is given as the session: its open
+# would wait for a writer or read without end, which the watchdog and the timeout turn into failures.
+set fifo [file join [pwd] open_file_fifo.lmx]
+file delete $fifo
+exec mkfifo $fifo
+::korvane::shell::watchdog 30000 "an open of a pipe or a device waits"
+foreach special [list $fifo /dev/zero] {
+    ::korvane::msg::clear
+    expect_error {vokr_open_file -filename $special} "vokr_open_file: cannot open $special*"
+    set posted [lmap r [::korvane::msg::log posted] {dict get $r text}]
+    check {[string match "*$special: it is not a regular file*" $posted]} "the window tells why: $posted"
+    expect_error {::korvane::host::open_editor $special} "*cannot open $special: it is not a regular file"
+    catch {exec timeout 20 [info nameofexecutable] $special --platform offscreen 2>@1} output
+    check {[string match "*cannot open $special: it is not a regular file*" $output]} "the command line: $output"
+}
+::korvane::shell::watchdog 0
+file delete $fifo

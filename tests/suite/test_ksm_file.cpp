@@ -17,6 +17,7 @@
 
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -1160,6 +1161,14 @@ TEST_F(repository_file_refusal, FilesThatAreNotSessionFiles)
     const OPEN_RESULT missing = try_open(m_dir.filePath("missing.lmx"));
     EXPECT_FALSE(missing.opened);
     EXPECT_NE(missing.error.find("missing.lmx"), std::string::npos) << missing.error;
+    // A pipe would keep the open waiting for a writer, a device would be read without end.
+    const QString fifo = m_dir.filePath("fifo.lmx");
+    ASSERT_EQ(mkfifo(local(fifo).c_str(), 0600), 0);
+    for (const QString& special : {fifo, QString("/dev/zero")}) {
+        const OPEN_RESULT r = try_open(special);
+        EXPECT_FALSE(r.opened);
+        EXPECT_NE(r.error.find(local(special) + "\": it is not a regular file"), std::string::npos) << r.error;
+    }
 }
 
 TEST_F(repository_file_refusal, NewerFormatIsToldApart)
