@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
@@ -25,6 +27,7 @@
 #include <QTimer>
 
 #include <map>
+#include <set>
 #include <tuple>
 
 using namespace manager_test;
@@ -360,6 +363,83 @@ TEST_F(Export, CsvAndTableFilesParse)
     record.set_filename(file("missing/dir/t.csv").toLocal8Bit().constData());
     record.set_clock_interval(1);
     EXPECT_FALSE(record.create_vector_database(log));
+}
+
+// Names that split a field, a line or a declaration: a quote and a comma, line ends, blanks, an
+// empty hierarchy level and a keyword of the dump. Python's csv module reads every name of the
+// CSV and table files back whole, the dump keeps every signal at its depth of hierarchy through
+// vcd2fst and fst2vcd, and the list file's legend and the image show each name on one line.
+TEST_F(Export, HostileNamesSurviveEveryExport)
+{
+    const std::vector<std::string> names = {
+        "cpu|alu|\"carry,\"", "line\nend", " two  blanks ", "cr\r|x\ty", "a||b", "$end", "tab\tin"};
+    for (const std::string& name : names)
+        add_rows(m(), {name.c_str()});
+    KSM_DATA_LOG* log = capture(48);
+    const QString reader =
+        "import csv, json, sys\n"
+        "rows = list(csv.reader(open(sys.argv[1], newline=''), delimiter=sys.argv[2]))\n"
+        "print(json.dumps([rows[0], sorted({len(r) for r in rows}), len(rows)]))\n";
+    for (auto [format, separator] : {std::pair{GUV_OUTPUT_CSV, ","}, {GUV_OUTPUT_TABLE, "\t"}}) {
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(format);
+        record.set_clock_interval(1000);
+        record.set_filename(file("h.txt").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(log));
+        bool ok = false;
+        const QString out = run("python3", {"-c", reader, file("h.txt"), separator}, &ok);
+        ASSERT_TRUE(ok) << "python3 reads the file";
+        const QJsonArray back = QJsonDocument::fromJson(out.toUtf8()).array();
+        std::vector<std::string> header;
+        for (const QJsonValue& v : back[0].toArray())
+            header.push_back(v.toString().toStdString());
+        header.erase(header.begin(), header.begin() + std::min<size_t>(2, header.size()));
+        EXPECT_EQ(header, names) << separator;
+        EXPECT_EQ(QJsonDocument(back[1].toArray()).toJson(QJsonDocument::Compact).toStdString(),
+                  "[" + std::to_string(names.size() + 2) + "]")
+            << "fields per line";
+        EXPECT_EQ(back[2].toInt(), 49) << separator;
+    }
+    if (have("vcd2fst") && have("fst2vcd")) {
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(GUV_OUTPUT_VCD);
+        record.set_clock_interval(1000);
+        record.set_filename(file("h.vcd").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(log));
+        bool ok = false;
+        run("vcd2fst", {file("h.vcd"), file("h.fst")}, &ok);
+        ASSERT_TRUE(ok);
+        write_file(file("hb.vcd"), run("fst2vcd", {file("h.fst")}, &ok).toLocal8Bit());
+        ASSERT_TRUE(ok);
+        const auto values = read_vcd(file("hb.vcd"), 48, 1);
+        EXPECT_EQ(values, read_vcd(file("h.vcd"), 48, 1));
+        // Each name's variable sits below "capture" and one scope per level of its hierarchy.
+        std::multiset<size_t> depths, expected;
+        for (const auto& [name, samples] : values)
+            depths.insert(size_t(std::count(name.begin(), name.end(), '.')));
+        for (const std::string& name : names)
+            expected.insert(size_t(std::count(name.begin(), name.end(), '|')) + 1);
+        EXPECT_EQ(depths, expected);
+    }
+    m_view->show_list_view(file("h.lst"));
+    QFile list(file("h.lst"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromLocal8Bit(list.readAll()).split('\n');
+    const int legend = lines.indexOf("Key        Signal Name") + 2;
+    EXPECT_EQ(lines.value(legend + int(names.size())).toStdString(), "") << "one legend line per name";
+    EXPECT_EQ(lines.value(legend + 1).toStdString(), "1        = line\\x0aend");
+    // The image (the view's own painting) writes each name on its one line too.
+    PAINT_RECORDER recorder;
+    {
+        QPainter painter(&recorder);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+    }
+    std::set<std::string> drawn;
+    for (const auto& t : recorder.texts())
+        drawn.insert(t.text.toStdString());
+    for (const char* shown : {"line\\x0aend", "cr\\x0d|x\\x09y", "cpu|alu|\"carry,\""})
+        EXPECT_EQ(drawn.count(shown), 1u) << shown;
 }
 
 TEST_F(Export, ImagesHaveTheirSizeAndFormat)
