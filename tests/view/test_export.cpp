@@ -647,6 +647,12 @@ TEST_F(Export, ListFileLegendColumnsAndLabels)
     const QStringList segmented = QString::fromLocal8Bit(f.readAll()).split('\n');
     ASSERT_EQ(segmented.value(keys + 2), "segment/");
     EXPECT_EQ(segmented.value(keys + 5 + 1500).left(10), "1/476     ");
+    // Samples never captured (40 to 43) are x in every column, bits and buses alike.
+    for (int s : {39, 41}) {
+        const QStringList values = segmented.value(keys + 5 + s).mid(10).split(' ', Qt::SkipEmptyParts);
+        ASSERT_GT(values.size(), 3);
+        EXPECT_EQ(values.count("x"), s == 41 ? values.size() : 0) << s;
+    }
     // Unwritable: reported, nothing opened.
     MSG_JOURNAL::clear();
     EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
@@ -726,6 +732,73 @@ TEST_F(Export, PrintsPagesToPdf)
     printer.setOutputFileName(file("fit.pdf"));
     m_view->on_print(&printer);
     EXPECT_TRUE(run("pdfinfo", {file("fit.pdf")}).contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+// Prints the pages from..to (0: all) of the view to a PDF file.
+void print_pdf(VOKR_VIEW* view, const QString& pdf, int from = 0, int to = 0)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setFromTo(from, to);
+    view->on_print(&printer);
+}
+
+// A page as poppler renders it: the pixels in the bits' greens (the only saturated colours of a
+// print), and the bus value texts ("2h").
+struct PAGE_INK {
+    int green = 0;
+    QStringList values;
+};
+
+PAGE_INK page_ink(const QString& pdf, int page)
+{
+    const QString n = QString::number(page), png = pdf + "-" + n;
+    run("pdftoppm", {"-r", "50", "-f", n, "-l", n, "-png", "-singlefile", pdf, png});
+    const QImage image(png + ".png");
+    PAGE_INK ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (QColor(image.pixel(x, y)).hsvSaturation() > 80)
+                ++ink.green;
+    const QString text = run("pdftotext", {"-f", n, "-l", n, pdf, "-"});
+    ink.values = text.split(QRegularExpression("\\s+")).filter(QRegularExpression("^[0-9A-F]+h$"));
+    return ink;
+}
+
+// Samples never captured print blank, as the Data tab shows them: a page of them has no level of
+// a bit and no value of a bus, where the page before has both.
+TEST_F(Export, PrintLeavesSamplesNeverCapturedBlank)
+{
+    if (!have("pdftoppm") || !have("pdftotext"))
+        GTEST_SKIP() << "pdftoppm/pdftotext (Debian package poppler-utils) not installed";
+    add_rows(m(), {"a", "b", "c", "d"});
+    ASSERT_TRUE(data()->group_nodes(2, 3));
+    capture(64);  // samples 40 to 43 never captured
+    m()->set_row_pp(40), m()->set_column_pp(4);
+    print_pdf(m_view.get(), file("gap.pdf"));
+    const PAGE_INK captured = page_ink(file("gap.pdf"), 10), never = page_ink(file("gap.pdf"), 11);
+    EXPECT_GT(captured.green, 0);
+    EXPECT_FALSE(captured.values.isEmpty());
+    EXPECT_EQ(never.green, 0);
+    EXPECT_EQ(never.values, QStringList());
+}
+
+// Aliases of 95 and 8,000 characters leave the Name column and the waveforms on the page.
+TEST_F(Export, PrintCapsLongAliases)
+{
+    if (!have("pdftoppm") || !have("pdftotext"))
+        GTEST_SKIP() << "pdftoppm/pdftotext (Debian package poppler-utils) not installed";
+    add_rows(m(), {"alpha", "beta"});
+    ASSERT_TRUE(data()->set_node_alias(0, std::string(95, 'q').c_str()));
+    ASSERT_TRUE(data()->set_node_alias(1, std::string(8000, 'w').c_str()));
+    capture(32);
+    print_pdf(m_view.get(), file("alias.pdf"));
+    const PAGE_INK ink = page_ink(file("alias.pdf"), 1);
+    EXPECT_GT(ink.green, 0) << "the waveforms are on the page";
+    const QString text = run("pdftotext", {"-f", "1", "-l", "1", file("alias.pdf"), "-"});
+    for (const char* word : {"Alias", "Name", "alpha", "beta"})
+        EXPECT_TRUE(text.contains(word)) << word;
 }
 
 // The list file's default name keeps the session's directory; the viewer gets that path as its
