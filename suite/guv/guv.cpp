@@ -740,8 +740,11 @@ void append_field(const std::string& field, char separator, std::string* out)
         return;
     }
     *out += '"';
-    for (const char c : field)
-        *out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (const char c : field) {
+        *out += c;
+        if (c == '"')
+            *out += '"';
+    }
     *out += '"';
 }
 

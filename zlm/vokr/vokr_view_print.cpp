@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int PAGE = 800;
-// The most characters the Name and Alias columns each print.
+// The widest, in characters, that the user's name width makes the printed Name and Alias columns.
 constexpr int MAX_LABEL_CHARS = 30;
 
 // The page layout, every divisor at least 1 whatever the user's settings hold.
