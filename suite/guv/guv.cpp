@@ -122,25 +122,44 @@ void append_decimal(TIME time, std::string* out)
     out->append(begin, size_t(text + sizeof(text) - begin));
 }
 
-// "cpu|pc[15..0]" -> scope {cpu}, reference "pc", range "[15:0]".
+// A name part as one token of the dump: blanks and tabs become '_', other control characters (a
+// line end would split the declaration) are written as "\xHH", an empty part as "_", and a part
+// that begins with '$', which would read as a keyword such as "$end", gets a leading backslash.
+// Any other part keeps its bytes.
+std::string vcd_token(const std::string& part)
+{
+    std::string token = part.empty() ? "_" : part[0] == '$' ? "\\" : "";
+    for (const char c : part) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == ' ' || c == '\t') {
+            token += '_';
+        } else if (byte < 0x20 || byte == 0x7f) {
+            token += "\\x";
+            token += "0123456789abcdef"[byte >> 4];
+            token += "0123456789abcdef"[byte & 15];
+        } else {
+            token += c;
+        }
+    }
+    return token;
+}
+
+// "cpu|pc[15..0]" -> scope {cpu}, reference "pc", range "[15:0]", each part a token of the dump.
 void split_name(const std::string& name, GUV_DATA_LOG_EXPORTER::COLUMN* column)
 {
     std::string rest = name;
     for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1))
-        column->scope.push_back(rest.substr(0, bar));
+        column->scope.push_back(vcd_token(rest.substr(0, bar)));
     const size_t open = rest.find('[');
     if (open != std::string::npos && open > 0 && rest.back() == ']') {
         std::string range = rest.substr(open);
         const size_t dots = range.find("..");
         if (dots != std::string::npos)
             range.replace(dots, 2, ":");
-        column->range = range;
+        column->range = vcd_token(range);
         rest.erase(open);
     }
-    for (char& c : rest)
-        if (c == ' ' || c == '\t')
-            c = '_';
-    column->reference = rest;
+    column->reference = vcd_token(rest);
 }
 
 // VCD identifiers: printable characters '!' to '~', shortest first.
@@ -711,6 +730,24 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     return written && writer->flush();
 }
 
+// A field as RFC 4180 writes it: in double quotes, inner quotes doubled, when it holds the
+// separator, a quote or a line end; else as it is.
+void append_field(const std::string& field, char separator, std::string* out)
+{
+    const char special[] = {separator, '"', '\r', '\n', '\0'};
+    if (field.find_first_of(special) == std::string::npos) {
+        *out += field;
+        return;
+    }
+    *out += '"';
+    for (const char c : field) {
+        *out += c;
+        if (c == '"')
+            *out += '"';
+    }
+    *out += '"';
+}
+
 // Comma-separated values (separator ',') or the table file (separator '\t'): a header line,
 // then per sample its number from the trigger, its time in ps and one value per column.
 bool write_table(const GUV_DATA_LOG_EXPORTER::DATABASE& db, char separator, WRITER* writer)
@@ -719,8 +756,7 @@ bool write_table(const GUV_DATA_LOG_EXPORTER::DATABASE& db, char separator, WRIT
     out += separator == ',' ? "Sample,Time (ps)" : "Sample\tTime (ps)";
     for (const auto& column : db.columns) {
         out += separator;
-        const bool quote = separator == ',' && column.full_name.find_first_of(",\"") != std::string::npos;
-        out += quote ? '"' + column.full_name + '"' : column.full_name;
+        append_field(column.full_name, separator, &out);
     }
     out += '\n';
     for (int s = 0; s < db.depth; ++s) {

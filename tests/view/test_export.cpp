@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
@@ -25,6 +27,7 @@
 #include <QTimer>
 
 #include <map>
+#include <set>
 #include <tuple>
 
 using namespace manager_test;
@@ -362,6 +365,83 @@ TEST_F(Export, CsvAndTableFilesParse)
     EXPECT_FALSE(record.create_vector_database(log));
 }
 
+// Names that split a field, a line or a declaration: a quote and a comma, line ends, blanks, an
+// empty hierarchy level and a keyword of the dump. Python's csv module reads every name of the
+// CSV and table files back whole, the dump keeps every signal at its depth of hierarchy through
+// vcd2fst and fst2vcd, and the list file's legend and the image show each name on one line.
+TEST_F(Export, HostileNamesSurviveEveryExport)
+{
+    const std::vector<std::string> names = {
+        "cpu|alu|\"carry,\"", "line\nend", " two  blanks ", "cr\r|x\ty", "a||b", "$end", "tab\tin"};
+    for (const std::string& name : names)
+        add_rows(m(), {name.c_str()});
+    KSM_DATA_LOG* log = capture(48);
+    const QString reader =
+        "import csv, json, sys\n"
+        "rows = list(csv.reader(open(sys.argv[1], newline=''), delimiter=sys.argv[2]))\n"
+        "print(json.dumps([rows[0], sorted({len(r) for r in rows}), len(rows)]))\n";
+    for (auto [format, separator] : {std::pair{GUV_OUTPUT_CSV, ","}, {GUV_OUTPUT_TABLE, "\t"}}) {
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(format);
+        record.set_clock_interval(1000);
+        record.set_filename(file("h.txt").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(log));
+        bool ok = false;
+        const QString out = run("python3", {"-c", reader, file("h.txt"), separator}, &ok);
+        ASSERT_TRUE(ok) << "python3 reads the file";
+        const QJsonArray back = QJsonDocument::fromJson(out.toUtf8()).array();
+        std::vector<std::string> header;
+        for (const QJsonValue& v : back[0].toArray())
+            header.push_back(v.toString().toStdString());
+        header.erase(header.begin(), header.begin() + std::min<size_t>(2, header.size()));
+        EXPECT_EQ(header, names) << separator;
+        EXPECT_EQ(QJsonDocument(back[1].toArray()).toJson(QJsonDocument::Compact).toStdString(),
+                  "[" + std::to_string(names.size() + 2) + "]")
+            << "fields per line";
+        EXPECT_EQ(back[2].toInt(), 49) << separator;
+    }
+    if (have("vcd2fst") && have("fst2vcd")) {
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(GUV_OUTPUT_VCD);
+        record.set_clock_interval(1000);
+        record.set_filename(file("h.vcd").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(log));
+        bool ok = false;
+        run("vcd2fst", {file("h.vcd"), file("h.fst")}, &ok);
+        ASSERT_TRUE(ok);
+        write_file(file("hb.vcd"), run("fst2vcd", {file("h.fst")}, &ok).toLocal8Bit());
+        ASSERT_TRUE(ok);
+        const auto values = read_vcd(file("hb.vcd"), 48, 1);
+        EXPECT_EQ(values, read_vcd(file("h.vcd"), 48, 1));
+        // Each name's variable sits below "capture" and one scope per level of its hierarchy.
+        std::multiset<size_t> depths, expected;
+        for (const auto& [name, samples] : values)
+            depths.insert(size_t(std::count(name.begin(), name.end(), '.')));
+        for (const std::string& name : names)
+            expected.insert(size_t(std::count(name.begin(), name.end(), '|')) + 1);
+        EXPECT_EQ(depths, expected);
+    }
+    m_view->show_list_view(file("h.lst"));
+    QFile list(file("h.lst"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromLocal8Bit(list.readAll()).split('\n');
+    const int legend = lines.indexOf("Key        Signal Name") + 2;
+    EXPECT_EQ(lines.value(legend + int(names.size())).toStdString(), "") << "one legend line per name";
+    EXPECT_EQ(lines.value(legend + 1).toStdString(), "1        = line\\x0aend");
+    // The image (the view's own painting) writes each name on its one line too.
+    PAINT_RECORDER recorder;
+    {
+        QPainter painter(&recorder);
+        QRect area = m_view->rect();
+        m_view->paint(&painter, 0, m_view.get(), &area, true);
+    }
+    std::set<std::string> drawn;
+    for (const auto& t : recorder.texts())
+        drawn.insert(t.text.toStdString());
+    for (const char* shown : {"line\\x0aend", "cr\\x0d|x\\x09y", "cpu|alu|\"carry,\""})
+        EXPECT_EQ(drawn.count(shown), 1u) << shown;
+}
+
 TEST_F(Export, ImagesHaveTheirSizeAndFormat)
 {
     open_demo();
@@ -567,6 +647,12 @@ TEST_F(Export, ListFileLegendColumnsAndLabels)
     const QStringList segmented = QString::fromLocal8Bit(f.readAll()).split('\n');
     ASSERT_EQ(segmented.value(keys + 2), "segment/");
     EXPECT_EQ(segmented.value(keys + 5 + 1500).left(10), "1/476     ");
+    // Samples never captured (40 to 43) are x in every column, bits and buses alike.
+    for (int s : {39, 41}) {
+        const QStringList values = segmented.value(keys + 5 + s).mid(10).split(' ', Qt::SkipEmptyParts);
+        ASSERT_GT(values.size(), 3);
+        EXPECT_EQ(values.count("x"), s == 41 ? values.size() : 0) << s;
+    }
     // Unwritable: reported, nothing opened.
     MSG_JOURNAL::clear();
     EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
@@ -646,6 +732,73 @@ TEST_F(Export, PrintsPagesToPdf)
     printer.setOutputFileName(file("fit.pdf"));
     m_view->on_print(&printer);
     EXPECT_TRUE(run("pdfinfo", {file("fit.pdf")}).contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+// Prints the pages from..to (0: all) of the view to a PDF file.
+void print_pdf(VOKR_VIEW* view, const QString& pdf, int from = 0, int to = 0)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setFromTo(from, to);
+    view->on_print(&printer);
+}
+
+// A page as poppler renders it: the pixels in the bits' greens (the only saturated colours of a
+// print), and the bus value texts ("2h").
+struct PAGE_INK {
+    int green = 0;
+    QStringList values;
+};
+
+PAGE_INK page_ink(const QString& pdf, int page)
+{
+    const QString n = QString::number(page), png = pdf + "-" + n;
+    run("pdftoppm", {"-r", "50", "-f", n, "-l", n, "-png", "-singlefile", pdf, png});
+    const QImage image(png + ".png");
+    PAGE_INK ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (QColor(image.pixel(x, y)).hsvSaturation() > 80)
+                ++ink.green;
+    const QString text = run("pdftotext", {"-f", n, "-l", n, pdf, "-"});
+    ink.values = text.split(QRegularExpression("\\s+")).filter(QRegularExpression("^[0-9A-F]+h$"));
+    return ink;
+}
+
+// Samples never captured print blank, as the Data tab shows them: a page of them has no level of
+// a bit and no value of a bus, where the page before has both.
+TEST_F(Export, PrintLeavesSamplesNeverCapturedBlank)
+{
+    if (!have("pdftoppm") || !have("pdftotext"))
+        GTEST_SKIP() << "pdftoppm/pdftotext (Debian package poppler-utils) not installed";
+    add_rows(m(), {"a", "b", "c", "d"});
+    ASSERT_TRUE(data()->group_nodes(2, 3));
+    capture(64);  // samples 40 to 43 never captured
+    m()->set_row_pp(40), m()->set_column_pp(4);
+    print_pdf(m_view.get(), file("gap.pdf"));
+    const PAGE_INK captured = page_ink(file("gap.pdf"), 10), never = page_ink(file("gap.pdf"), 11);
+    EXPECT_GT(captured.green, 0);
+    EXPECT_FALSE(captured.values.isEmpty());
+    EXPECT_EQ(never.green, 0);
+    EXPECT_EQ(never.values, QStringList());
+}
+
+// Aliases of 95 and 8,000 characters leave the Name column and the waveforms on the page.
+TEST_F(Export, PrintCapsLongAliases)
+{
+    if (!have("pdftoppm") || !have("pdftotext"))
+        GTEST_SKIP() << "pdftoppm/pdftotext (Debian package poppler-utils) not installed";
+    add_rows(m(), {"alpha", "beta"});
+    ASSERT_TRUE(data()->set_node_alias(0, std::string(95, 'q').c_str()));
+    ASSERT_TRUE(data()->set_node_alias(1, std::string(8000, 'w').c_str()));
+    capture(32);
+    print_pdf(m_view.get(), file("alias.pdf"));
+    const PAGE_INK ink = page_ink(file("alias.pdf"), 1);
+    EXPECT_GT(ink.green, 0) << "the waveforms are on the page";
+    const QString text = run("pdftotext", {"-f", "1", "-l", "1", file("alias.pdf"), "-"});
+    for (const char* word : {"Alias", "Name", "alpha", "beta"})
+        EXPECT_TRUE(text.contains(word)) << word;
 }
 
 // The list file's default name keeps the session's directory; the viewer gets that path as its

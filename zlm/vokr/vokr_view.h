@@ -739,8 +739,8 @@ protected:
 private:
     QImage render_image(int width, int height, bool fit);
     void open_list_file(const QString& path);
-    // Name column width (low 16 bits) and alias column width (high bits) in page units.
-    int print_name_width(int last_node) const;
+    // The printed Name and Alias columns' widths in page units, each capped.
+    std::pair<int, int> print_name_widths(int last_node) const;
     void print_page(QPainter* painter, const std::vector<int>& nodes, int rows_per_page, int first_row, int first,
                     int end);
     void print_ruler(QPainter* painter, const QRect& rect, int first, int end);
@@ -796,6 +796,9 @@ private:
 
 // Inserts `separator` into a value text every `n` digits from the right, past its radix letter.
 void vokr_add_separators(QString* text, const QString& separator, int n);
+// The text on one line, as the views, prints and list files show a name: each control character (a
+// line end above all) written as "\xHH".
+QString vokr_one_line(const QString& text);
 // Draws the text only when it fits the rectangle's width; whether it did.
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
 // Draws the text so that it never runs past the rectangle: whole when it fits, else wrapped at

@@ -779,6 +779,17 @@ void vokr_add_separators(QString* text, const QString& separator, int n)
         text->insert(position, separator);
 }
 
+QString vokr_one_line(const QString& text)
+{
+    const auto control = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };
+    if (std::none_of(text.begin(), text.end(), control))
+        return text;
+    QString out;
+    for (const QChar c : text)
+        out += control(c) ? QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0')) : c;
+    return out;
+}
+
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
     if (painter->boundingRect(rect, flags, text).width() > rect.width())

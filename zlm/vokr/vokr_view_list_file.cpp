@@ -1,5 +1,5 @@
 // The list file: a legend giving every listed row of the data node list a key, then one line per
-// sample with the value of every keyed row in aligned columns.
+// sample with the value of every keyed row in aligned columns ("x" where it is unknown).
 #include "vokr_frame_wnd.h"
 #include "vokr_msg.h"
 #include "vokr_number.h"
@@ -43,7 +43,7 @@ bool is_member(KSM_DATA_NODE_DISPLAY_TYPE t) { return t == KSM_NTYPE_MEMBER || t
 
 QString legend_line(int key, const QString& name, bool failed)
 {
-    return QString::number(key) + QString(8 - digits(key), ' ') + " = " + name +
+    return QString::number(key) + QString(8 - digits(key), ' ') + " = " + vokr_one_line(name) +
            (failed ? " [failed connection]" : "") + "\n";
 }
 
@@ -61,13 +61,18 @@ std::vector<int> members_of(const KSM_TX_SIGNAL_SET* set, const KSM_DATA_LOG* lo
     return rows;
 }
 
-// The group's value texts over the whole depth, each member bit with its inversion applied.
+// The group's value texts over the whole depth, each member bit with its inversion applied; "x" at
+// samples never captured.
 void group_texts(VOKR_TX_MANAGER* m, const KSM_TX_SIGNAL_SET* set, const KSM_DATA_LOG* log,
                  const std::vector<int>& members, int depth, LIST_COLUMN* column)
 {
     std::string bits(members.size(), '0');
     column->texts.resize(depth);
     for (int s = 0; s < depth; ++s) {
+        if (!log->is_bit_valid(s)) {
+            column->texts[s] = "x";
+            continue;
+        }
         for (size_t k = 0; k < members.size(); ++k)
             bits[k] = char('0' + (log->get_bit(set->get_channel(members[k]), s) ^ set->is_signal_inverted(members[k])));
         VOKR_NUMBER number(bits.c_str());
@@ -206,7 +211,9 @@ bool VOKR_VIEW::create_list_file(const QString& path, QString* failure)
             if (c.group)
                 line += c.texts[s] + QString(c.width - c.texts[s].size() + 1, ' ');
             else if (available)
-                line += QString(c.connected ? QChar('0' + (log->get_bit(c.channel, s) != c.inverted)) : QChar('x')) +
+                line += QString(c.connected && log->is_bit_valid(s)
+                                    ? QChar('0' + (log->get_bit(c.channel, s) != c.inverted))
+                                    : QChar('x')) +
                         QString(c.width, ' ');
         }
         out << line << '\n';

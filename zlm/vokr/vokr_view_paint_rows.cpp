@@ -96,7 +96,7 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
         painter->save();
         painter->setPen(pirq_get_pen(TEXT_PEN));
         vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE,
-                              QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
+                              vokr_one_line(QString::fromLocal8Bit(current_node_table()->get_node_alias(node))));
         painter->restore();
     } else if (column == NAME_COLUMN) {
         draw_name_tree(node, rect, painter, flags);
@@ -197,7 +197,7 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     painter->setBackground(background);
     painter->setBackgroundMode(Qt::OpaqueMode);
     const Qt::TextElideMode elide = m->cfg_align_left() ? Qt::ElideRight : Qt::ElideLeft;
-    const QString name = QString::fromLocal8Bit(list->get_node_name(node));
+    const QString name = vokr_one_line(QString::fromLocal8Bit(list->get_node_name(node)));
     painter->drawText(text_rect, ALIGN_LEFT_CENTRE, painter->fontMetrics().elidedText(name, elide, text_rect.width()));
     painter->setBackgroundMode(Qt::TransparentMode);
     draw_tree_connectors(node, rect, painter);

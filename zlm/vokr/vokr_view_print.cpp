@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int PAGE = 800;
+// The widest, in characters, that the user's name width makes the printed Name and Alias columns.
+constexpr int MAX_LABEL_CHARS = 30;
 
 // The page layout, every divisor at least 1 whatever the user's settings hold.
 struct LAYOUT {
@@ -98,16 +100,20 @@ void VOKR_VIEW::on_print(QPrinter* printer)
     painter.end();
 }
 
-int VOKR_VIEW::print_name_width(int last_node) const
+// 9 units a character of the longest name (with its indent) or alias, each column at most 8 units
+// a character of the user's name width, itself at most MAX_LABEL_CHARS: the page keeps room for
+// the waveforms whatever the names, aliases and settings hold.
+std::pair<int, int> VOKR_VIEW::print_name_widths(int last_node) const
 {
     KSM_TX_SIGNAL_NODES* list = current_node_table();
-    int name = 4, alias = 5;
+    const size_t cap = size_t(std::clamp(m_tx_manager->get_name_width(), 1, MAX_LABEL_CHARS)) * 8;
+    size_t name = 4, alias = 5;
     for (int n = 0; n <= last_node && n < list->get_num_nodes(); ++n) {
-        const int extra = is_group(n) ? 2 : list->get_depth(n) > 0 ? 5 : 0;
-        name = std::max(name, int(strlen(list->get_node_name(n))) + extra);
-        alias = std::max(alias, int(strlen(list->get_node_alias(n))));
+        const size_t extra = is_group(n) ? 2 : list->get_depth(n) > 0 ? 5 : 0;
+        name = std::max(name, std::min(strlen(list->get_node_name(n)), cap) + extra);
+        alias = std::max(alias, std::min(strlen(list->get_node_alias(n)), cap));
     }
-    return std::min(9 * name, 8 * m_tx_manager->get_name_width()) | (9 * alias) << 16;
+    return {int(std::min(9 * name, cap)), int(std::min(9 * alias, cap))};
 }
 
 void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_per_page, int first_row, int first,
@@ -120,8 +126,7 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_
     QFont font = p->font();
     font.setPixelSize(std::max(4, std::min(11, h - 6)));
     p->setFont(font);
-    const int widths = print_name_width(nodes.empty() ? 0 : nodes.back());
-    const int name_w = widths & 0xffff, alias_w = widths >> 16;
+    const auto [name_w, alias_w] = print_name_widths(nodes.empty() ? 0 : nodes.back());
     for (size_t i = 0; i <= nodes.size(); ++i) {
         const int top = int(i) * h;
         if (top > PAGE - 1)
@@ -145,12 +150,14 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_
                 x = 100, remaining = 700;
             }
             if (m_tx_manager->get_show_alias()) {
+                const QString alias =
+                    node < 0 ? QString() : vokr_one_line(QString::fromLocal8Bit(list->get_node_alias(node)));
                 cell(x, x + alias_w + 1, true,
-                     node < 0 ? QString("Alias") : QString::fromLocal8Bit(list->get_node_alias(node)));
+                     node < 0 ? QString("Alias") : p->fontMetrics().elidedText(alias, Qt::ElideRight, alias_w - 4));
                 x += alias_w, remaining -= alias_w;
             }
             cell(x, x + name_w + 1, false,
-                 node < 0 ? QString("Name") : QString::fromLocal8Bit(list->get_node_name(node)),
+                 node < 0 ? QString("Name") : vokr_one_line(QString::fromLocal8Bit(list->get_node_name(node))),
                  node < 0 ? -1 : 9 * list->get_depth(node) + (is_group(node) ? 0 : 2));
             x += name_w, remaining -= name_w;
         }
@@ -216,15 +223,19 @@ void draw_limits(QPainter* p, const SPAN& span)
     }
 }
 
-void draw_bits(QPainter* p, const SPAN& span, const std::vector<char>& bits)
+// A bit's level at each captured sample; samples never captured stay blank, as on screen.
+void draw_bits(QPainter* p, const SPAN& span, const std::vector<char>& bits, const std::vector<char>& valid)
 {
     const QRect& r = span.rect;
     const int high = r.top() + 1, low = r.bottom() - 2;
-    for (int s = span.first; s < span.end; ++s) {
-        const bool one = bits[size_t(s - span.first)];
+    for (size_t i = 0; i < bits.size(); ++i) {
+        if (!valid[i])
+            continue;
+        const int s = span.first + int(i);
+        const bool one = bits[i];
         p->setPen(pirq_get_pen(one ? 108 : 109));
         p->drawLine(span.x(s), one ? high : low, span.x(s + 1), one ? high : low);
-        if (s > span.first && one != bool(bits[size_t(s - span.first - 1)]))
+        if (i > 0 && valid[i - 1] && one != bool(bits[i - 1]))
             p->drawLine(span.x(s), high, span.x(s), low);
     }
 }
@@ -280,6 +291,9 @@ void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int
                     std::max(0, log->get_data_trigger_position(-1))};
     // Member bits sample by sample: row k of the block holds the bits of sample first + k.
     const size_t width = rows.size();
+    std::vector<char> valid(size_t(end - first));
+    for (int s = first; s < end; ++s)
+        valid[size_t(s - first)] = log->is_bit_valid(s);
     std::vector<char> bits(width * size_t(end - first));
     for (size_t k = 0; k < width; ++k) {
         const int channel = set->get_channel(rows[k]);
@@ -288,7 +302,7 @@ void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int
             bits[size_t(s - first) * width + k] = char(log->get_bit(channel, s) ^ inverted);
     }
     if (!is_group(node)) {
-        draw_bits(p, span, bits);
+        draw_bits(p, span, bits, valid);
     } else {
         auto text_at = [&](int s) {
             std::string value(width, '0');
@@ -299,15 +313,19 @@ void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int
             number.get_string(m_tx_manager, node, &text, true, true, nullptr, -1);
             return QString::fromLocal8Bit(text ? text : "");
         };
+        // A run of samples never captured stays blank.
         auto same = [&](int a, int b) {
-            return std::equal(bits.begin() + std::ptrdiff_t(size_t(a - first) * width),
-                              bits.begin() + std::ptrdiff_t(size_t(a - first + 1) * width),
-                              bits.begin() + std::ptrdiff_t(size_t(b - first) * width));
+            const bool known = valid[size_t(a - first)];
+            return known == bool(valid[size_t(b - first)]) &&
+                   (!known || std::equal(bits.begin() + std::ptrdiff_t(size_t(a - first) * width),
+                                         bits.begin() + std::ptrdiff_t(size_t(a - first + 1) * width),
+                                         bits.begin() + std::ptrdiff_t(size_t(b - first) * width)));
         };
         for (int from = first, to; from < end; from = to) {
             for (to = from + 1; to < end && same(from, to);)
                 ++to;
-            draw_run(p, span, from, to, text_at(from));
+            if (valid[size_t(from - first)])
+                draw_run(p, span, from, to, text_at(from));
         }
     }
     draw_limits(p, span);
