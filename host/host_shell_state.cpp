@@ -49,7 +49,8 @@ KSM_TX_SIGNAL_NODES* node_list(Tcl_Interp* interp, const QString& which, bool* e
     return list;
 }
 
-// ::korvane::shell::state: file, modified, instances, current instance, acquiring, data log.
+// ::korvane::shell::state: file, modified, instances, current instance, acquiring, data log, and
+// the object name of the window's widget that has the keyboard focus ("" for none).
 int state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     if (objc != 1)
@@ -68,6 +69,8 @@ int state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     put(state, "data_log", Tcl_NewBooleanObj(log && log->is_data_available(false)));
     put(state, "sample_depth", Tcl_NewIntObj(log ? log->get_data_sample_depth() : 0));
     put(state, "trigger_sample", Tcl_NewIntObj(log ? log->get_data_trigger_position(-1) : -1));
+    const QWidget* focus = frame->focusWidget();
+    put(state, "focus", text(focus ? focus->objectName() : QString()));
     Tcl_SetObjResult(interp, state);
     return TCL_OK;
 }
