@@ -1,7 +1,8 @@
 # The editor by its keys in the window the host opens, after a capture of the demo: the standard
 # shortcuts from the node list, the advanced trigger canvas and the configuration pane; zoom in
 # after Center on Trigger keeps the trigger in the middle; a storage qualifier chosen with the
-# arrow keys keeps the keyboard on its list through the refresh it causes.
+# arrow keys keeps the keyboard on its list through the refresh it causes; the instance tree's
+# own Del.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 open_captured_demo keys
@@ -91,3 +92,8 @@ lassign [cell 0 23 -rect] x y width height
 context_menu node_list [expr {$x + 1 + ($width - 5) / 2}] [expr {$y + $height / 2}] {Insert Master Time Bar}
 set middle [lindex [time_bars] 0]
 check {abs($middle - $trigger_sample) <= 1} "the middle shows sample $middle, the trigger is $trigger_sample"
+
+# The instance tree keeps its own Del, which the window's Delete does not take over.
+::korvane::msg::answer yes
+key instance_tree Del
+check {[session instances] == 0} "Del in the instance tree deleted the instance"

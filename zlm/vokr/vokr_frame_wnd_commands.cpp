@@ -450,10 +450,14 @@ void VOKR_FRAME_WND::on_update_edit_menu()
     const int lock = m_tx_manager->get_frame_wnd() ? m_tx_manager->get_lock_mode(false) : 0;
     for (int mode = 0; mode < 3; ++mode)
         action(lock_actions[mode])->setChecked(mode == lock);
-    // From any other pane, Find and Find Next search the node list, as the toolbar's Find does.
-    if (!view_has_focus() && !editor_has_focus())
+    // From any other pane, Find and Find Next search the node list, as the toolbar's Find does;
+    // Delete and Select All leave the keys to that pane (the instance tree deletes instances).
+    if (!view_has_focus() && !editor_has_focus()) {
         for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_FIND, PIRQ_ACTION_FIND_NEXT})
             action(id)->setEnabled(current_node_count() > 0);
+        for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_DELETE, PIRQ_ACTION_SELECT_ALL})
+            action(id)->setEnabled(false);
+    }
 }
 
 void VOKR_FRAME_WND::on_update_view_menu()
