@@ -50,7 +50,8 @@ KSM_TX_SIGNAL_NODES* node_list(Tcl_Interp* interp, const QString& which, bool* e
 }
 
 // ::korvane::shell::state: file, modified, instances, current instance, acquiring, data log, and
-// the log's segment size and the trigger sample of each of its segments.
+// the log's segment size and the trigger sample of each of its segments, and the object name of
+// the window's widget that has the keyboard focus ("" for none).
 int state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     if (objc != 1)
@@ -74,6 +75,8 @@ int state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     for (int k = 0; log && log->get_data_trigger_position(k) >= 0; ++k)
         Tcl_ListObjAppendElement(nullptr, triggers, Tcl_NewIntObj(log->get_data_trigger_position(k)));
     put(state, "trigger_samples", triggers);
+    const QWidget* focus = frame->focusWidget();
+    put(state, "focus", text(focus ? focus->objectName() : QString()));
     Tcl_SetObjResult(interp, state);
     return TCL_OK;
 }

@@ -195,6 +195,24 @@ QString pirq_get_custom_shortcut(PIRQ_ACTION_ENUM id)
     return it == action_table().end() ? QString() : QString(it->second.shortcut);
 }
 
+QList<QKeySequence> pirq_get_standard_shortcuts(const QString& name)
+{
+    static const std::map<QString, QKeySequence::StandardKey> keys = {
+        {"PIRQ_NEW_ACTION", QKeySequence::New},
+        {"PIRQ_SAVE_ACTION", QKeySequence::Save},
+        {"PIRQ_PRINT_ACTION", QKeySequence::Print},
+        {"PIRQ_UNDO_ACTION", QKeySequence::Undo},
+        {"PIRQ_REDO_ACTION", QKeySequence::Redo},
+        {"PIRQ_DELETE_ACTION", QKeySequence::Delete},
+        {"PIRQ_SELECT_ALL_ACTION", QKeySequence::SelectAll},
+        {"PIRQ_FIND_ACTION", QKeySequence::Find},
+    };
+    if (name == "PIRQ_FIND_NEXT_ACTION")
+        return {QKeySequence(pirq_get_custom_shortcut(PIRQ_ACTION_FIND_NEXT))};
+    auto it = keys.find(name);
+    return it == keys.end() ? QList<QKeySequence>() : QKeySequence::keyBindings(it->second);
+}
+
 QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent)
 {
     auto* action = new QAction(pirq_get_action_text(id), parent);

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QIcon>
+#include <QKeySequence>
 #include <QList>
 #include <QMenu>
 #include <QObject>
@@ -307,6 +308,10 @@ QString pirq_get_action_text(PIRQ_ACTION_ENUM id);
 QString pirq_get_action_name(PIRQ_ACTION_ENUM id);
 // The key sequence text the user's customisation gives an action, else its default shortcut.
 QString pirq_get_custom_shortcut(PIRQ_ACTION_ENUM id);
+// The default keys of a standard entry of the suite's menus by its suite name ("PIRQ_UNDO_ACTION"):
+// the platform's standard keys of new, save, print, undo, redo, delete, select all and find, and
+// the user's shortcut of find next; none for any other entry.
+QList<QKeySequence> pirq_get_standard_shortcuts(const QString& name);
 
 // The display palette: colours, fonts, and the brushes and pens made of the colours, by
 // identifier. The table in pirq_palette.cpp documents every identifier; an unknown one gives

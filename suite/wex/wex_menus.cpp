@@ -18,12 +18,15 @@ void WEX_QMENU::show_all_actions()
     }
 }
 
-// An entry named by its suite name, which toolbars and lookups use.
+// An entry named by its suite name, which toolbars and lookups use. The main window's entries
+// carry the suite's default keys.
 QAction* WEX_FRAME_WND::add_entry(QMenu* menu, const char* name, const QString& text, bool visible)
 {
     QAction* action = menu->addAction(text);
     action->setObjectName(name);
     action->setIcon(pirq_get_action_icon(QString(name)));
+    if (is_main_window())
+        action->setShortcuts(pirq_get_standard_shortcuts(QString(name)));
     action->setVisible(visible);
     return action;
 }

@@ -1,5 +1,5 @@
 # The editor by hand on the demo: a single bit's trigger condition from its right-click menu,
-# the node list scrolled with the arrow keys and the wheel, a node row dragged to another place,
+# the node list scrolled by steps of the arrow keys, the wheel and the page keys, a node row dragged to another place,
 # and the right-click menu of every pane, each entry named. It runs on the minimal platform, which
 # carries a real drag through its own event loop (the offscreen one ends every drag at once).
 source [file join [file dirname [info script]] e2e_lib.tcl]
@@ -40,15 +40,28 @@ check {[condition_of $bit] == $before} "one undo gives the condition back"
 action REDO
 check {[condition_of $bit] == 5} "redo sets it again"
 
-# A second trigger level makes the columns wider than the list: Right scrolls toward the last
-# column, Left back toward the first; the wheel scrolls the rows.
-set_widgets {trigger_conditions 2}
+# More trigger levels make the columns wider than the list: Right steps toward the last column by
+# a part of the list's width, Left back toward the first; a Ctrl+wheel notch steps three times as
+# far, Ctrl+Page Down a page (the column leaves the list or moves by half of it at least), Ctrl+Home
+# back to the start; the wheel scrolls the rows.
+set_widgets {trigger_conditions 6}
+set width [dict get [widget_state node_list] width]
 set x0 [lindex [cell $bit 12] 0]
-key node_list {Right Right Right}
-set x1 [lindex [cell $bit 12] 0]
-check {$x1 < $x0} "Right moves the columns toward the last ($x0 to $x1)"
-key node_list {Left Left Left}
-check {[lindex [cell $bit 12] 0] == $x0} "Left moves them back toward the first"
+proc moved {} { return [expr {$::x0 - [lindex [cell $::bit 12] 0]}] }
+key node_list Right
+set step [moved]
+check {$step >= 10 && $step <= $width / 10} "Right steps a part of the list: $step px of $width"
+key node_list Left
+check {[moved] == 0} "Left steps back toward the first"
+wheel node_list -120 ctrl
+set notch [expr {[catch moved far] ? "off" : $far}]
+check {$notch eq 3 * $step} "a Ctrl+wheel notch steps three Rights ($step px), not $notch px"
+key node_list {Ctrl+Home Ctrl+PgDown}
+set paged [expr {[catch moved far] ? "off" : $far}]
+check {$paged eq "off" || $paged > $width / 2} "Ctrl+Page Down moves a page (the column off the list), not $paged px"
+key node_list Ctrl+Home
+check {[moved] == 0} "Ctrl+Home goes back to the first column"
+set_widgets {trigger_conditions 2}
 set y0 [lindex [cell $bit 12] 1]
 wheel node_list -120
 check {[catch {cell $bit 12} moved] || [lindex $moved 1] < $y0} "the wheel scrolls the rows up"

@@ -29,6 +29,7 @@ namespace {
 // Synthetic drag events carry no source: the seam marks them as the view's own drag. Node drags
 // end at once, and context menus are recorded instead of shown.
 struct VIEW : VOKR_VIEW {
+    using VOKR_VIEW::m_horizontal_bar;
     using VOKR_VIEW::m_time_bars;
     using VOKR_VIEW::m_timebar_count;
     using VOKR_VIEW::m_zoom_level;
@@ -383,6 +384,7 @@ TEST_F(ViewInput, ZoomBandByMouse)
         m_view->resizeEvent(nullptr);
         for (int i = 0; i < c.zoom_ins; ++i)
             m_view->zoom_in(nullptr);
+        m_view->m_horizontal_bar->setValue(0);
         const QPoint from = over(c.from, 0);
         // The band ends inside the sample before `to`: snapping extends it to that sample's end.
         const QPoint to =

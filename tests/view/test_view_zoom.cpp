@@ -191,16 +191,19 @@ TEST_F(ViewZoom, TimeBarCommands)
         EXPECT_EQ(m_view->bars(), c.expected) << c.context;
     }
     EXPECT_EQ(m_view->get_column_width(VOKR_VIEW::VALUE_COLUMN), 0);
-    // The dialog's text is relative to the trigger (100): out-of-range and fractional texts are
-    // refused with both bounds, a first bar becomes the master, an existing one is not doubled.
+    // The dialog's text is relative to the trigger (100): an out-of-range number is refused with
+    // both bounds, a fraction or a text that is no number with the rule of a whole sample number;
+    // a first bar becomes the master, an existing one is not doubled.
+    const char* const range = "Enter a value between -100 and 900";
+    const char* const whole = "Enter a whole sample number between -100 and 900";
     const struct {
         std::vector<int> bars;
         const char* text;
         std::vector<int> expected;
-        bool refused;
+        const char* refusal;
     } inserts[] = {
-        {{}, "901", {}, true},       {{}, "12.5", {}, true},          {{}, "-100", {0}, false},
-        {{150}, "50", {150}, false}, {{150}, "7", {150, 107}, false},
+        {{}, "901", {}, range},     {{}, "12.5", {}, whole},       {{}, "abc", {}, whole},
+        {{}, "-100", {0}, nullptr}, {{150}, "50", {150}, nullptr}, {{150}, "7", {150, 107}, nullptr},
     };
     for (const auto& c : inserts) {
         m_view->set_bars(c.bars);
@@ -212,12 +215,12 @@ TEST_F(ViewZoom, TimeBarCommands)
             accepted = !dialog->isVisible();
         });
         m_view->on_insert_time_bar();
-        EXPECT_EQ(accepted, !c.refused) << c.text;
+        EXPECT_EQ(accepted, !c.refusal) << c.text;
         EXPECT_EQ(m_view->bars(), c.expected) << c.text;
         const auto shown = MSG_JOURNAL::records_of("prompted");
-        ASSERT_EQ(shown.size(), c.refused ? 1u : 0u) << c.text;
-        if (c.refused) {
-            EXPECT_EQ(shown[0].text, "Enter a value between -100 and 900");
+        ASSERT_EQ(shown.size(), c.refusal ? 1u : 0u) << c.text;
+        if (c.refusal) {
+            EXPECT_EQ(shown[0].text, c.refusal) << c.text;
         }
     }
 }

@@ -143,6 +143,11 @@ private:
     bool data_log_has_data() const;
     void set_edit_shortcuts(bool standard);
 
+    // A key that is the shortcut of an entry of the File, Edit or View menu finds the entries
+    // enabled as the menus would show them: their enablers run before the key is looked up.
+    bool event(QEvent* event) override;
+    void update_entries_for_key(const QKeySequence& key);
+
     VOKR_TX_MANAGER* m_tx_manager = nullptr;
     VOKR_LAYOUT_WIDGET* m_layout_widget = nullptr;
     QAction* m_start_recompile_action = nullptr;

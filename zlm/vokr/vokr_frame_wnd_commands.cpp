@@ -11,9 +11,12 @@
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMetaMethod>
 #include <QTabWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -222,6 +225,35 @@ bool VOKR_FRAME_WND::molq_msg_options_changed()
     return true;
 }
 
+// ---- shortcuts ----------------------------------------------------------------------------------------------
+
+bool VOKR_FRAME_WND::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        update_entries_for_key(QKeySequence(int(key->modifiers() & ~Qt::KeypadModifier) | key->key()));
+    }
+    return WEX_FRAME_WND::event(event);
+}
+
+// Only the enablers of the menu whose entry carries the key run, as when that menu opens.
+void VOKR_FRAME_WND::update_entries_for_key(const QKeySequence& key)
+{
+    const auto carries = [&key](const QMenu* menu) {
+        const QList<QAction*> entries = menu ? menu->actions() : QList<QAction*>();
+        return std::any_of(entries.begin(), entries.end(),
+                           [&key](const QAction* entry) { return entry->shortcuts().contains(key); });
+    };
+    if (carries(get_menu(WEX_FILE_MENU)))
+        on_update_file_menu();
+    if (carries(get_menu(WEX_EDIT_MENU))) {
+        on_update_edit_menu();
+        invoke(view(), "on_update_edit_menu");
+    }
+    if (carries(get_menu(WEX_VIEW_MENU)))
+        on_update_view_menu();
+}
+
 // ---- attach and detach --------------------------------------------------------------------------------------
 
 void VOKR_FRAME_WND::set_edit_shortcuts(bool standard)
@@ -305,9 +337,19 @@ void VOKR_FRAME_WND::on_select_all_action()
         invoke(view(), "on_edit_select_all");
 }
 
-void VOKR_FRAME_WND::on_find_action() { invoke(editor_has_focus() ? editor() : view(), "on_edit_find"); }
+// The focused node list or canvas runs Find and Find Next through its own connection to the
+// entry; from any other pane the frame has the node list search, once.
+void VOKR_FRAME_WND::on_find_action()
+{
+    if (!editor_has_focus() && !view_has_focus())
+        invoke(view(), "on_edit_find");
+}
 
-void VOKR_FRAME_WND::on_find_next_action() { invoke(editor_has_focus() ? editor() : view(), "on_edit_find_next"); }
+void VOKR_FRAME_WND::on_find_next_action()
+{
+    if (!editor_has_focus() && !view_has_focus())
+        invoke(view(), "on_edit_find_next");
+}
 
 // ---- compile ------------------------------------------------------------------------------------------------
 
@@ -392,6 +434,9 @@ void VOKR_FRAME_WND::on_update_edit_menu()
     }
     if (m_tx_manager->is_advanced_mode(nullptr)) {
         action(PIRQ_ACTION_MNEMONIC_TABLE_SETUP)->setEnabled(false);
+        // The focused canvas's entries follow its last command (a drop takes the focus first).
+        if (auto* canvas = qobject_cast<VOKR_OBJECT_WIDGET*>(editor()); canvas && editor_has_focus())
+            canvas->update_all_actions();
     } else {
         m_tx_manager->on_update_edit_undo();
         m_tx_manager->on_update_edit_redo();
@@ -405,6 +450,14 @@ void VOKR_FRAME_WND::on_update_edit_menu()
     const int lock = m_tx_manager->get_frame_wnd() ? m_tx_manager->get_lock_mode(false) : 0;
     for (int mode = 0; mode < 3; ++mode)
         action(lock_actions[mode])->setChecked(mode == lock);
+    // From any other pane, Find and Find Next search the node list, as the toolbar's Find does;
+    // Delete and Select All leave the keys to that pane (the instance tree deletes instances).
+    if (!view_has_focus() && !editor_has_focus()) {
+        for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_FIND, PIRQ_ACTION_FIND_NEXT})
+            action(id)->setEnabled(current_node_count() > 0);
+        for (PIRQ_ACTION_ENUM id : {PIRQ_ACTION_DELETE, PIRQ_ACTION_SELECT_ALL})
+            action(id)->setEnabled(false);
+    }
 }
 
 void VOKR_FRAME_WND::on_update_view_menu()

@@ -392,7 +392,9 @@ void VOKR_FRAME_WND::create_toolbar()
     m_toolbar = WEX_FRAME_WND::create_toolbar("Default", get_predefined_toolbar_buttons("Default"));
     addToolBar(Qt::TopToolBarArea, m_toolbar);
     update_toolbar("Default", get_predefined_toolbar_buttons("Default"));
-    pirq_safe_connect(action(PIRQ_ACTION_TOOLBAR_FIND), &QAction::triggered, this, &VOKR_FRAME_WND::on_find_action);
+    // The toolbar's Find is no entry the focused pane takes over: it searches where the focus is.
+    pirq_safe_connect(action(PIRQ_ACTION_TOOLBAR_FIND), &QAction::triggered, this,
+                      [this] { invoke(editor_has_focus() ? editor() : view(), "on_edit_find"); });
     pirq_safe_connect(action(PIRQ_ACTION_TOOLBAR_CENTER_ON_TRIGGER), &QAction::triggered, this,
                       &VOKR_FRAME_WND::on_center_on_trigger);
     pirq_safe_connect(action(PIRQ_ACTION_TOOLBAR_RECOMPILE), &QAction::triggered, this, &VOKR_FRAME_WND::on_recompile);

@@ -52,16 +52,20 @@ int VOKR_INSERT_TIME_BAR_DLG::get_sample() const { return int(m_sample_edit->tex
 
 bool VOKR_INSERT_TIME_BAR_DLG::is_make_master() const { return m_make_master->isChecked(); }
 
-// A fraction such as 12.5 is refused like an out-of-range number: read as a sample it would
-// silently become 0, the trigger sample.
+// A time bar stands on a sample: a fraction such as 12.5, or a text that is no number, is refused
+// with that rule rather than read as sample 0, the trigger sample.
 void VOKR_INSERT_TIME_BAR_DLG::accept()
 {
     bool number = false;
     const double value = m_sample_edit->text().trimmed().toDouble(&number);
-    if (number && value >= m_minimum && value <= m_maximum && value == std::floor(value)) {
+    const bool whole = number && value == std::floor(value);
+    if (whole && value >= m_minimum && value <= m_maximum) {
         PIRQ_DIALOG::accept();
         return;
     }
-    vokr_prompt(vokr_msg_value_out_of_range(QByteArray::number(m_minimum).constData(),
-                                            QByteArray::number(m_maximum).constData()));
+    const QByteArray low = QByteArray::number(m_minimum), high = QByteArray::number(m_maximum);
+    if (whole)
+        vokr_prompt(vokr_msg_value_out_of_range(low.constData(), high.constData()));
+    else
+        vokr_prompt(vokr_msg_sample_number_not_whole(low.constData(), high.constData()));
 }

@@ -495,7 +495,23 @@ void VOKR_LAYOUT_WIDGET::on_power_up_switch(int hint)
     emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
 }
 
+// The control that had the keyboard focus in the old tabs, found again by its name in the new
+// ones, keeps it: a person changing a setting that rebuilds the tabs goes on where they were.
 void VOKR_LAYOUT_WIDGET::on_tabs_rebuilt()
+{
+    QWidget* focus = window()->focusWidget();
+    const bool in_tabs = focus && m_instance_tab_widget->isAncestorOf(focus) && !focus->objectName().isEmpty();
+    const QString focus_name = in_tabs ? focus->objectName() : QString();
+    rebuild_tabs();
+    if (focus_name.isEmpty())
+        return;
+    QWidget* page = m_instance_tab_widget->currentWidget();
+    QWidget* again = page ? page->findChild<QWidget*>(focus_name) : nullptr;
+    if (again && again->isVisible() && again->isEnabled())
+        again->setFocus(Qt::OtherFocusReason);
+}
+
+void VOKR_LAYOUT_WIDGET::rebuild_tabs()
 {
     update_instance_tabs();
     enable_top_pane();

@@ -93,6 +93,7 @@ private:
     void select_active_tab(QTabWidget* tabs, int instance);
     void on_power_up_switch(int hint);
     void on_tabs_rebuilt();
+    void rebuild_tabs();
     void apply_top_pane_sizes(bool jtag_shown);
     void apply_hierarchy_height();
     VOKR_SPLITTER* splitter(int id, Qt::Orientation orientation, QWidget* parent);

@@ -420,10 +420,13 @@ public:
     // Samples across the waveform column at zoom level 1: SAMPLE_SPAN, or for a deeper capture the
     // next power of two at or above its depth, which keeps the zoom fractions within 32 bits.
     int get_zoom_base() const;
-    // Halve or double the visible span; a point keeps the sample under it in place. False at the
-    // stops (one sample, the whole depth) and, for zoom out, over the header rows.
+    // Halve or double the visible span; a point keeps the sample under it in place, else the
+    // trigger or the master time bar in view, else the middle. False at the stops (one sample,
+    // the whole depth) and, for zoom out, over the header rows.
     bool zoom_in(const QPoint* point);
     bool zoom_out(const QPoint* point);
+    int zoom_anchor() const;
+    void keep_anchor(int anchor, int first, double span);
     // Scrolls so that the sample is in the middle; with `apply` false only tells whether it would.
     bool center_on_sample(int sample, bool apply);
     // The sample under a point of the waveform column; -1 elsewhere.

@@ -194,13 +194,19 @@ void VOKR_VIEW::keyPressEvent(QKeyEvent* event)
     }
 }
 
+// Ctrl only chooses the horizontal bar: a notch steps it as a plain notch steps the rows (the
+// bar itself would take Ctrl for a whole page).
 void VOKR_VIEW::wheelEvent(QWheelEvent* event)
 {
     if (!event->spontaneous())
         return;
-    QScrollBar* bar = (event->modifiers() & Qt::ControlModifier) ? m_horizontal_bar : m_vertical_bar;
-    event->ignore();
-    QApplication::sendEvent(bar, event);
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    QWheelEvent plain(event->position(), event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                      event->buttons(), event->modifiers() & ~Qt::ControlModifier, event->phase(), event->inverted(),
+                      event->source());
+    plain.ignore();
+    QApplication::sendEvent(ctrl ? m_horizontal_bar : m_vertical_bar, &plain);
+    event->setAccepted(plain.isAccepted());
     if (!event->isAccepted())
         return QWidget::wheelEvent(event);
     if (m_editor)

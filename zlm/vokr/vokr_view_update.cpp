@@ -188,7 +188,8 @@ void VOKR_VIEW::resizeEvent(QResizeEvent* event)
 }
 
 // Column scroll mode scrolls the whole grid in pixels; else, on the Data tab, the bar scrolls
-// the waveform in samples.
+// the waveform in samples. A page is what the view shows; an arrow key a twentieth of it, and a
+// wheel notch three of those, as Qt's scroll areas step.
 void VOKR_VIEW::update_horizontal_range(int width, int total)
 {
     m_column_scroll = total > width;
@@ -196,6 +197,7 @@ void VOKR_VIEW::update_horizontal_range(int width, int total)
     if (m_column_scroll) {
         bar->setRange(0, total - width);
         bar->setPageStep(width);
+        bar->setSingleStep(std::max(width / 20, 1));
         bar->show();
         return;
     }
@@ -210,6 +212,7 @@ void VOKR_VIEW::update_horizontal_range(int width, int total)
             const int whole = static_cast<int>(std::trunc(span));
             bar->setRange(0, std::max(depth - whole, 0));
             bar->setPageStep(whole);
+            bar->setSingleStep(std::max(whole / 20, 1));
             bar->show();
             return;
         }

@@ -1,4 +1,5 @@
-// Horizontal zoom of the waveform column: zoom in and out (anchored at the pointer), fit in window,
+// Horizontal zoom of the waveform column: zoom in and out (anchored at the pointer, else at the
+// trigger or master time bar in view, else at the middle), fit in window,
 // centring on a sample or the trigger, their enable rules, and the hit tests between pointer
 // positions and samples.
 //
@@ -13,7 +14,10 @@
 
 #include <QScrollBar>
 
+#include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -82,12 +86,46 @@ void VOKR_VIEW::store_zoom()
     update();
 }
 
+// The sample a zoom without a pointer keeps where it is on the screen: of the trigger and the
+// master time bar, the one in view nearer the middle, else the middle of the view.
+int VOKR_VIEW::zoom_anchor() const
+{
+    const int first = horizontal_value();
+    const int last = get_visible_end_sample();
+    const int middle = first + (last - first) / 2;
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    std::vector<int> looked_at;
+    if (log && log->get_data_trigger_position(-1) >= 0)
+        looked_at.push_back(trigger_sample());
+    if (m_timebar_count > 0)
+        looked_at.push_back(m_time_bars[0]);
+    int anchor = middle;
+    int distance = INT_MAX;
+    for (int sample : looked_at) {
+        if (sample >= first && sample <= last && std::abs(sample - middle) < distance) {
+            anchor = sample;
+            distance = std::abs(sample - middle);
+        }
+    }
+    return anchor;
+}
+
+// After a zoom without a pointer the anchor stands at the same share of the view as before.
+void VOKR_VIEW::keep_anchor(int anchor, int first, double span)
+{
+    if (m_column_scroll || m_horizontal_bar->isHidden() || span <= 0.0)
+        return;
+    m_horizontal_bar->setValue(anchor - int(std::lround((anchor - first) * span_of_zoom() / span)));
+}
+
 bool VOKR_VIEW::zoom_in(const QPoint* point)
 {
     const int before = point ? get_sample_at(*point) : -1;
     repair(&m_zoom_level, &m_zoom_offset);
     if (span_of_zoom() == 1.0)
         return false;
+    const int anchor = zoom_anchor(), first = m_column_scroll ? 0 : horizontal_value();
+    const double span = span_of_zoom();
     double_fraction(&m_zoom_level);
     halve_fraction(&m_zoom_offset);
     if (m_zoom_level.value() == double(get_zoom_base()))
@@ -96,6 +134,8 @@ bool VOKR_VIEW::zoom_in(const QPoint* point)
     const int after = point ? get_sample_at(*point) : -1;
     if (before != -1 && after != -1)
         m_horizontal_bar->setValue(horizontal_value() + before - after);
+    else if (!point)
+        keep_anchor(anchor, first, span);
     store_zoom();
     return true;
 }
@@ -113,6 +153,8 @@ bool VOKR_VIEW::zoom_out(const QPoint* point)
     repair(&m_zoom_level, &m_zoom_offset);
     if (span_of_zoom() == get_sample_depth())
         return false;
+    const int anchor = zoom_anchor(), first = m_column_scroll ? 0 : horizontal_value();
+    const double span = span_of_zoom();
     halve_fraction(&m_zoom_level);
     double_fraction(&m_zoom_offset);
     reset_zoom(false);
@@ -121,6 +163,8 @@ bool VOKR_VIEW::zoom_out(const QPoint* point)
         const int after = get_sample_at(*point);
         if (before != -1 && after != -1)
             m_horizontal_bar->setValue(m_horizontal_bar->value() + before - after);
+    } else if (!point) {
+        keep_anchor(anchor, first, span);
     }
     store_zoom();
     return true;
