@@ -41,6 +41,10 @@ QWidget* VOKR_RESOURCES_WIDGET::build_content()
     m_flag_table->setHeaderLabels({"Name", "Initial Value", "Current Value"});
     m_counter_table = new VOKR_TREE_WIDGET(1, 32, false, m_instance, manager, 4294967295u);
     m_counter_table->setHeaderLabels({"Name", "Width", "Initial Value", "Current Value"});
+    m_flag_combo->setObjectName("flag_count");
+    m_counter_combo->setObjectName("counter_count");
+    m_flag_table->setObjectName("flag_table");
+    m_counter_table->setObjectName("counter_table");
     grid->addWidget(new QLabel("Flags:"), 0, 0);
     grid->addWidget(m_flag_combo, 0, 1);
     grid->addWidget(m_flag_table, 1, 0, 1, 4);
