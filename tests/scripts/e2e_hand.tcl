@@ -7,6 +7,15 @@ source [file join [file dirname [info script]] e2e_lib.tcl]
 set work [e2e_workspace hand]
 ::korvane::host::open_editor [file join $work demo.lmx]
 set_widgets {data_setup_tabs Setup}
+# At 1280 x 800 the Trigger Conditions column stays whole in view, left of the vertical scroll bar
+# (16 pixels at most), beside the configuration pane with every storage qualifier.
+foreach type {Continuous Transitional Conditional Start/Stop Continuous} {
+    set_widgets [list storage_type $type]
+    lassign [cell {cpu|pc[15..0]} 12 -rect] x y width height
+    set list [widget_state node_list]
+    check {$x + $width <= [dict get $list width] - 16 && [dict get $list x] + [dict get $list width] <= 1280} \
+        "the Trigger Conditions cell $x $width lies in the node list $list with $type"
+}
 # A screen a little wider than the default: the condition column is in sight beside the
 # configuration pane.
 screenshot [file join $work hand_start.png] 1380 900
@@ -40,9 +49,9 @@ check {[condition_of $bit] == $before} "one undo gives the condition back"
 action REDO
 check {[condition_of $bit] == 5} "redo sets it again"
 
-# A second trigger level makes the columns wider than the list: Right scrolls toward the last
+# Five trigger levels make the columns wider than the list: Right scrolls toward the last
 # column, Left back toward the first; the wheel scrolls the rows.
-set_widgets {trigger_conditions 2}
+set_widgets {trigger_conditions 5}
 set x0 [lindex [cell $bit 12] 0]
 key node_list {Right Right Right}
 set x1 [lindex [cell $bit 12] 0]

@@ -805,6 +805,7 @@ void VOKR_VIEW::draw_group_condition(int node, int level, const QRect& rect, QPa
         painter->setFont(font);
     }
     painter->setPen(pen);
-    painter->drawText(rect, ALIGN_CENTRE, text);
+    // A pattern wider than its column keeps both ends; the cell's tooltip gives it whole.
+    painter->drawText(rect, ALIGN_CENTRE, painter->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width()));
     painter->restore();
 }
