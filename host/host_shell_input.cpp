@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -551,6 +552,29 @@ int widget_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     return TCL_OK;
 }
 
+// ::korvane::shell::tooltip WIDGET X Y: the tooltip that shows where the mouse rests at X Y of the
+// widget, or an empty text when none shows.
+int tooltip_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    if (objc != 4)
+        return host_shell_fail(interp, "usage: tooltip widget x y");
+    QWidget* widget = named_widget(interp, objv[1]);
+    QPoint at;
+    if (!widget || !parse_point(interp, widget, objv + 2, true, &at))
+        return TCL_ERROR;
+    window_of(widget);
+    QWidget* top = widget->window();
+    QWidget* target = top->childAt(at) ? top->childAt(at) : top;
+    const QPoint local = target->mapFrom(top, at);
+    QToolTip::hideText();
+    QHelpEvent event(QEvent::ToolTip, local, target->mapToGlobal(local));
+    QApplication::sendEvent(target, &event);  // passed on to the parents until one answers it
+    const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.toUtf8().constData(), -1));
+    return TCL_OK;
+}
+
 }  // namespace
 
 void host_shell_register_input_commands(Tcl_Interp* interp)
@@ -564,7 +588,8 @@ void host_shell_register_input_commands(Tcl_Interp* interp)
                     {"context_menu", context_menu_cmd},
                     {"drag", drag_cmd},
                     {"cell", cell_cmd},
-                    {"widget_state", widget_state_cmd}};
+                    {"widget_state", widget_state_cmd},
+                    {"tooltip", tooltip_cmd}};
     for (const auto& command : commands)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,
                              nullptr);
