@@ -29,6 +29,7 @@ namespace {
 
 constexpr int TOP_PANE_HEIGHT = 120;
 constexpr int NODE_COLUMN_WIDTH = 258;
+constexpr int NODE_LIST_HEIGHT = 260;  // the advanced tab's node list: its headers and a dozen rows
 constexpr const char* STATE_BASED_TAB = "State-Based Trigger Flow";
 
 QIcon icon(PIRQ_ICON_ENUM id) { return QIcon(pirq_get_icon(id)); }
@@ -288,8 +289,10 @@ QWidget* VOKR_LAYOUT_WIDGET::build_advanced_tab(int level)
     column->setStretchFactor(1, 1);
     column->resize(m_tx_manager->get_int_state("advanced trigger node widget width", NODE_COLUMN_WIDTH),
                    column->height());
+    // The node list keeps its height (the one given last) as the column grows or shrinks; the
+    // operator palette takes the rest.
     const int height = m_tx_manager->get_int_state("advanced trigger node widget height", -1);
-    nodes->resize(nodes->width(), height < 0 ? column->height() / 2 : height);
+    column->setSizes({height > 0 ? height : NODE_LIST_HEIGHT, 1});
     page->addWidget(column);
     page->addWidget(new VOKR_CONTAINER_WIDGET(m_object_widget, page));
     page->setStretchFactor(1, 1);
