@@ -552,6 +552,24 @@ int widget_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     return TCL_OK;
 }
 
+// Reads the tooltip label as it shows: on some platforms it hides again at once, as the window
+// it opens takes the activation.
+class TIP_WATCH : public QObject {
+public:
+    TIP_WATCH() { qApp->installEventFilter(this); }
+    ~TIP_WATCH() override { qApp->removeEventFilter(this); }
+    QString text;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* label = qobject_cast<QLabel*>(object);  // asked first: events posted from other threads are not read
+        if (label && event->type() == QEvent::Show && label->objectName() == "qtooltip_label")
+            text = label->text();
+        return false;
+    }
+};
+
 // ::korvane::shell::tooltip WIDGET X Y: the tooltip that shows where the mouse rests at X Y of the
 // widget, or an empty text when none shows.
 int tooltip_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
@@ -562,14 +580,16 @@ int tooltip_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     QPoint at;
     if (!widget || !parse_point(interp, widget, objv + 2, true, &at))
         return TCL_ERROR;
-    window_of(widget);
+    QWindow* window = window_of(widget);
+    QTest::mouseMove(window, at);  // a widget may set its tooltip as the mouse comes over a part of it
     QWidget* top = widget->window();
     QWidget* target = top->childAt(at) ? top->childAt(at) : top;
     const QPoint local = target->mapFrom(top, at);
     QToolTip::hideText();
+    TIP_WATCH watch;
     QHelpEvent event(QEvent::ToolTip, local, target->mapToGlobal(local));
     QApplication::sendEvent(target, &event);  // passed on to the parents until one answers it
-    const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+    const QString text = !watch.text.isEmpty() ? watch.text : QToolTip::isVisible() ? QToolTip::text() : QString();
     QToolTip::hideText();
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.toUtf8().constData(), -1));
     return TCL_OK;
