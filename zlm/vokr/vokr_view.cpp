@@ -84,6 +84,8 @@ void VOKR_VIEW::create_scroll_bars()
 {
     m_horizontal_bar = new QScrollBar(Qt::Horizontal, this);
     m_vertical_bar = new QScrollBar(Qt::Vertical, this);
+    m_horizontal_bar->setObjectName("node_list_horizontal_bar");
+    m_vertical_bar->setObjectName("node_list_vertical_bar");
     for (QScrollBar* bar : {m_horizontal_bar, m_vertical_bar}) {
         bar->setCursor(Qt::ArrowCursor);
         bar->setTracking(true);

@@ -781,6 +781,7 @@ private:
     QMap<int, QMenu*> m_context_menus;
     QList<ACTION_ENTRY> m_action_table;
     bool m_actions_connected = false;
+    bool m_menu_open = false;  // one of the view's context menus is open: it runs the view's actions
     bool m_column_width_pending = true;
     bool m_resized_by_undo = false;
     bool m_rebuilding_tabs = false;
