@@ -8,7 +8,8 @@ set work [e2e_workspace hand]
 ::korvane::host::open_editor [file join $work demo.lmx]
 set_widgets {data_setup_tabs Setup}
 # At 1280 x 800 the Trigger Conditions column stays whole in view, left of the node list's
-# vertical scroll bar, beside the configuration pane with every storage qualifier.
+# vertical scroll bar, beside the configuration pane with every storage qualifier; the title row
+# holds the lock-mode selector unsqueezed.
 foreach type {Continuous Transitional Conditional Start/Stop Continuous} {
     set_widgets [list storage_type $type]
     lassign [cell {cpu|pc[15..0]} 12 -rect] x y width height
@@ -16,6 +17,7 @@ foreach type {Continuous Transitional Conditional Start/Stop Continuous} {
     set bar [widget_state node_list_vertical_bar]
     check {$right <= [dict get $bar x] + 1 && $right <= 1280} \
         "the Trigger Conditions cell ends at $right, left of the scroll bar $bar, with $type"
+    check {[dict get [widget_state lock_mode] width] >= 200} "the lock-mode selector: [widget_state lock_mode]"
 }
 # A screen a little wider than the default: the condition column is in sight beside the
 # configuration pane.

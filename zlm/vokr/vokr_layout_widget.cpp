@@ -238,16 +238,17 @@ QWidget* VOKR_LAYOUT_WIDGET::build_data_setup_frame(int instance, QWidget* paren
     return frame;
 }
 
-// The node list starts as wide as its columns and its scroll bar; the signal configuration pane
-// takes the rest of the tab and what the window gains or loses later, so that the columns stay
-// whole at every window size the pane leaves room for, and in every tab rebuilt on a change.
+// The node list starts as wide as its columns (and its title row's lock-mode selector) and its
+// scroll bar; the signal configuration pane takes the rest of the tab and what the window gains
+// or loses later, so that the columns stay whole at every window size the pane leaves room for,
+// and in every tab rebuilt on a change.
 // Where the columns need more, the pane keeps the width its fields need and the list scrolls.
 QWidget* VOKR_LAYOUT_WIDGET::build_setup_tab(int instance)
 {
     VOKR_SPLITTER* setup = splitter(711, Qt::Horizontal, nullptr);
     setup->setContentsMargins(1, 1, 2, 2);
     auto* nodes = new VOKR_CONTAINER_WIDGET(m_view, setup);
-    nodes->resize(m_view->get_setup_columns_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4,
+    nodes->resize(m_view->get_setup_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4,
                   nodes->height());
     setup->addWidget(nodes);
     auto* config = new VOKR_CONFIG_WIDGET(setup, instance, m_frame);

@@ -108,6 +108,7 @@ void VOKR_VIEW::create_scroll_bars()
 void VOKR_VIEW::create_combo_boxes()
 {
     m_lock_mode_combo = new QComboBox(this);
+    m_lock_mode_combo->setObjectName("lock_mode");
     for (int i = 0; i < LEVEL_COMBO_COUNT; ++i)
         m_level_combos[i] = new QComboBox(this);
     m_previous_transition_button = new QToolButton(this);

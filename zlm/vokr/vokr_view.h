@@ -248,6 +248,8 @@ public:
     int get_fixed_columns_width() const;
     // The same on the Setup tab, whichever tab shows now.
     int get_setup_columns_width() const;
+    // The width the Setup tab's list needs: its columns, and the title row's lock-mode selector whole.
+    int get_setup_width() const;
     int get_row_height(int row) const;
     bool get_item_rect(int row, int column, QRect* rect) const;
     bool get_column_rect(int column, QRect* rect) const;
