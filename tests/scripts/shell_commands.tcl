@@ -145,6 +145,10 @@ widget_state node_finder_list
 set_widgets {flow_control State-based}
 key flag_count Down
 check {[dict get [widget_state flag_count] text] eq "1"} "a key gave the flow a flag"
-foreach name {counter_count flag_table counter_table} {
+foreach name {counter_count flag_table} {
     widget_state $name
 }
+# The header the pane's edge cuts ("Curr") reads whole in its tooltip.
+set table [widget_state counter_table]
+set tip [tooltip counter_table [expr {[dict get $table width] - 10}] 8]
+check {$tip in {Name Width {Initial Value} {Current Value}}} "the counters' last header reads whole: \"$tip\""
