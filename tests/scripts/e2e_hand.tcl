@@ -9,7 +9,7 @@ set work [e2e_workspace hand]
 set_widgets {data_setup_tabs Setup}
 # At 1280 x 800 the Trigger Conditions column stays whole in view, left of the node list's
 # vertical scroll bar, beside the configuration pane with every storage qualifier; the title row
-# holds the lock-mode selector unsqueezed.
+# holds the lock-mode selector unsqueezed, and a narrow level-type selector names its type.
 foreach type {Continuous Transitional Conditional Start/Stop Continuous} {
     set_widgets [list storage_type $type]
     lassign [cell {cpu|pc[15..0]} 12 -rect] x y width height
@@ -18,6 +18,7 @@ foreach type {Continuous Transitional Conditional Start/Stop Continuous} {
     check {$right <= [dict get $bar x] + 1 && $right <= 1280} \
         "the Trigger Conditions cell ends at $right, left of the scroll bar $bar, with $type"
     check {[dict get [widget_state lock_mode] width] >= 200} "the lock-mode selector: [widget_state lock_mode]"
+    check {[tooltip level_type_0 5 5] eq [dict get [widget_state level_type_0] text]} "level 1's type in its tooltip"
 }
 # A screen a little wider than the default: the condition column is in sight beside the
 # configuration pane.

@@ -135,6 +135,9 @@ void VOKR_VIEW::create_combo_boxes()
                                                : QString("level_type_%1").arg(i - 3));
         vokr_connect_slot(m_level_combos[i], SIGNAL(currentIndexChanged(QString)), this,
                           SLOT(on_sel_change_advanced_trigger_combo(QString)));
+        // A selector its column makes too narrow for its text names the type in its tooltip.
+        connect(m_level_combos[i], &QComboBox::currentTextChanged, m_level_combos[i], &QWidget::setToolTip);
+        m_level_combos[i]->setToolTip(m_level_combos[i]->currentText());
     }
     const std::pair<QToolButton*, int> buttons[] = {{m_previous_transition_button, ICON_PREVIOUS_TRANSITION},
                                                     {m_next_transition_button, ICON_NEXT_TRANSITION}};
