@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -305,32 +306,72 @@ int click_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     return menus.failed(interp, "click") ? TCL_ERROR : TCL_OK;
 }
 
-// ::korvane::shell::key WIDGET KEYS: gives the widget the keyboard focus and presses each key of
-// the list in turn ("Left", "Ctrl+Z", "F2", "a"), shortcuts included.
+// One key of the `key` command: the key, its modifiers and the text it types. A character types
+// itself, a capital letter with Shift held as a hand types it.
+struct KEY_PRESS {
+    Qt::Key key = Qt::Key_unknown;
+    Qt::KeyboardModifiers modifiers;
+    QString text;
+};
+
+bool parse_key(const QString& word, KEY_PRESS* press)
+{
+    const QKeySequence sequence(word, QKeySequence::PortableText);
+    if (sequence.count() != 1 || sequence[0] == Qt::Key_unknown)
+        return false;
+    press->key = Qt::Key(sequence[0] & ~Qt::KeyboardModifierMask);
+    press->modifiers = Qt::KeyboardModifiers(sequence[0] & Qt::KeyboardModifierMask);
+    const char ascii = QTest::keyToAscii(press->key);  // what the key types on its own
+    press->text = ascii ? QString(QChar::fromLatin1(ascii)) : QString();
+    if (word.size() == 1 && word[0].isPrint()) {
+        press->text = word;
+        if (word[0].isUpper())
+            press->modifiers |= Qt::ShiftModifier;
+    } else if (press->modifiers & Qt::ShiftModifier) {
+        press->text = press->text.toUpper();
+    }
+    return true;
+}
+
+// Whether the keyboard focus is in the widget or in a child of it (an in-place editor it opened).
+bool has_focus_within(const QWidget* widget)
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == widget || widget->isAncestorOf(focus));
+}
+
+// ::korvane::shell::key WIDGET KEYS: gives the widget the keyboard focus, unless it or an editor
+// it opened has it already, and presses each key of the list in turn ("Left", "Ctrl+Z", "F2",
+// "a", "A"), shortcuts included. When a key rebuilds the widget, the keys after it go to the
+// shown widget of that name that replaced it.
 int key_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     int count = 0;
     Tcl_Obj** words = nullptr;
     if (objc != 3)
         return host_shell_fail(interp, "usage: key widget keys");
-    QWidget* widget = named_widget(interp, objv[1]);
+    QPointer<QWidget> widget = named_widget(interp, objv[1]);
     if (!widget || Tcl_ListObjGetElements(interp, objv[2], &count, &words) != TCL_OK)
         return TCL_ERROR;
-    std::vector<QKeySequence> keys;
-    for (int i = 0; i < count; ++i) {
-        const QKeySequence key(from_tcl(words[i]), QKeySequence::PortableText);
-        if (key.count() != 1 || key[0] == Qt::Key_unknown)
+    std::vector<KEY_PRESS> keys(count);
+    for (int i = 0; i < count; ++i)
+        if (!parse_key(from_tcl(words[i]), &keys[i]))
             return host_shell_fail(interp, QString("unknown key \"%1\"").arg(from_tcl(words[i])));
-        keys.push_back(key);
-    }
+    const QString name = from_tcl(objv[1]);
     window_of(widget);
-    widget->setFocus(Qt::OtherFocusReason);
+    if (!has_focus_within(widget))
+        widget->setFocus(Qt::OtherFocusReason);
     MENU_CLOSER menus;
-    for (const QKeySequence& key : keys) {
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : widget;
-        const int code = key[0];
-        QTest::keyClick(target, Qt::Key(code & ~Qt::KeyboardModifierMask),
-                        Qt::KeyboardModifiers(code & Qt::KeyboardModifierMask));
+    for (const KEY_PRESS& key : keys) {
+        if (!widget || !widget->isVisible()) {  // replaced by a rebuild, perhaps not yet deleted
+            widget = find_named(interp, name);
+            if (!widget)
+                return host_shell_fail(interp, QString("the widget \"%1\" is gone after a key").arg(name));
+            if (!has_focus_within(widget))
+                widget->setFocus(Qt::OtherFocusReason);
+        }
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : widget.data();
+        QTest::sendKeyEvent(QTest::Click, target, key.key, key.text, key.modifiers);
         QCoreApplication::processEvents();
     }
     return menus.failed(interp, "key") ? TCL_ERROR : TCL_OK;
@@ -511,6 +552,49 @@ int widget_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     return TCL_OK;
 }
 
+// Reads the tooltip label as it shows: on some platforms it hides again at once, as the window
+// it opens takes the activation.
+class TIP_WATCH : public QObject {
+public:
+    TIP_WATCH() { qApp->installEventFilter(this); }
+    ~TIP_WATCH() override { qApp->removeEventFilter(this); }
+    QString text;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* label = qobject_cast<QLabel*>(object);  // asked first: events posted from other threads are not read
+        if (label && event->type() == QEvent::Show && label->objectName() == "qtooltip_label")
+            text = label->text();
+        return false;
+    }
+};
+
+// ::korvane::shell::tooltip WIDGET X Y: the tooltip that shows where the mouse rests at X Y of the
+// widget, or an empty text when none shows.
+int tooltip_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
+{
+    if (objc != 4)
+        return host_shell_fail(interp, "usage: tooltip widget x y");
+    QWidget* widget = named_widget(interp, objv[1]);
+    QPoint at;
+    if (!widget || !parse_point(interp, widget, objv + 2, true, &at))
+        return TCL_ERROR;
+    QWindow* window = window_of(widget);
+    QTest::mouseMove(window, at);  // a widget may set its tooltip as the mouse comes over a part of it
+    QWidget* top = widget->window();
+    QWidget* target = top->childAt(at) ? top->childAt(at) : top;
+    const QPoint local = target->mapFrom(top, at);
+    QToolTip::hideText();
+    TIP_WATCH watch;
+    QHelpEvent event(QEvent::ToolTip, local, target->mapToGlobal(local));
+    QApplication::sendEvent(target, &event);  // passed on to the parents until one answers it
+    const QString text = !watch.text.isEmpty() ? watch.text : QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.toUtf8().constData(), -1));
+    return TCL_OK;
+}
+
 }  // namespace
 
 void host_shell_register_input_commands(Tcl_Interp* interp)
@@ -524,7 +608,8 @@ void host_shell_register_input_commands(Tcl_Interp* interp)
                     {"context_menu", context_menu_cmd},
                     {"drag", drag_cmd},
                     {"cell", cell_cmd},
-                    {"widget_state", widget_state_cmd}};
+                    {"widget_state", widget_state_cmd},
+                    {"tooltip", tooltip_cmd}};
     for (const auto& command : commands)
         Tcl_CreateObjCommand(interp, (std::string("::korvane::shell::") + command.name).c_str(), command.proc, nullptr,
                              nullptr);

@@ -13,8 +13,9 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # What the tests and benchmarks need besides: GMP for a benchmark, the programs that read the
-# exported files back, and the formatter.
-test_packages=(libgmp-dev gtkwave imagemagick poppler-utils clang-format strace)
+# exported files back, the formatter, strace for the save faults, and the X virtual frame buffer the
+# end-to-end scripts run on once more.
+test_packages=(libgmp-dev gtkwave imagemagick poppler-utils clang-format strace xvfb xauth)
 
 # install_missing_packages [PACKAGE...]: installs those of the packages (all of both lists by
 # default) that are missing.

@@ -99,6 +99,9 @@ TEVQ_DIALOG::TEVQ_DIALOG(QWidget* parent, bool modeless) : QDialog(parent)
     m_filter->setPlaceholderText("Named: *");
     m_list = new QListWidget(this);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setObjectName("node_finder");
+    m_filter->setObjectName("node_finder_filter");
+    m_list->setObjectName("node_finder_list");
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_filter);

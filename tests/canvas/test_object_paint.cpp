@@ -231,6 +231,24 @@ TEST(BoxPainting, TextPlacement)
     EXPECT_LE(metrics.horizontalAdvance(recorder.texts()[0].text), node.root->get_text_rect().width());
 }
 
+// Labels too wide for their boxes still tell apart two buses of one width; each fits its box.
+TEST(BoxPainting, NarrowLabelsKeepWhatTellsBusesApart)
+{
+    std::vector<QString> drawn;
+    for (const char* name : {"cpu|pc[1023..0]", "cpu|sp[1023..0]"}) {
+        DIAGRAM d;
+        VOKR_OBJECT* box = d.box(nullptr, {{"type", "Bus"}, {"bus_name", name}});
+        place(box);
+        PAINT_RECORDER recorder;
+        record_draw(&recorder, box);
+        ASSERT_FALSE(recorder.texts().empty()) << name;
+        drawn.push_back(recorder.texts()[0].text);
+        const QFontMetrics metrics(QPainter(&recorder).font(), &recorder);
+        EXPECT_LE(metrics.horizontalAdvance(drawn.back()), box->get_text_rect().width()) << name;
+    }
+    EXPECT_NE(drawn[0], drawn[1]);
+}
+
 TEST(BoxPainting, WidthMarkers)
 {
     const struct {

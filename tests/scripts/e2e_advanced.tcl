@@ -12,6 +12,9 @@ set_widgets {data_setup_tabs Setup}
 # Selectors 0 to 2 are the storage qualifier's patterns; 3 is trigger level 1.
 vokr_switch_to_advanced_view -combobox_type 3
 check {[lindex [dict get [trigger] level_types] 0] == 3} "level 1 is advanced"
+# Above the operator palette the node list shows a dozen rows, not two.
+set pane [widget_state node_list]
+check {[dict get $pane height] >= 240} "the advanced tab's node list is tall enough: $pane"
 proc equation {} { return [lindex [dict get [trigger] equations] 0] }
 
 select {cpu|pc[6]}

@@ -7,6 +7,19 @@ source [file join [file dirname [info script]] e2e_lib.tcl]
 set work [e2e_workspace hand]
 ::korvane::host::open_editor [file join $work demo.lmx]
 set_widgets {data_setup_tabs Setup}
+# At 1280 x 800 the Trigger Conditions column stays whole in view, left of the node list's
+# vertical scroll bar, beside the configuration pane with every storage qualifier; the title row
+# holds the lock-mode selector unsqueezed, and a narrow level-type selector names its type.
+foreach type {Continuous Transitional Conditional Start/Stop Continuous} {
+    set_widgets [list storage_type $type]
+    lassign [cell {cpu|pc[15..0]} 12 -rect] x y width height
+    set right [expr {[dict get [widget_state node_list] x] + $x + $width}]
+    set bar [widget_state node_list_vertical_bar]
+    check {$right <= [dict get $bar x] + 1 && $right <= 1280} \
+        "the Trigger Conditions cell ends at $right, left of the scroll bar $bar, with $type"
+    check {[dict get [widget_state lock_mode] width] >= 200} "the lock-mode selector: [widget_state lock_mode]"
+    check {[tooltip level_type_0 5 5] eq [dict get [widget_state level_type_0] text]} "level 1's type in its tooltip"
+}
 # A screen a little wider than the default: the condition column is in sight beside the
 # configuration pane.
 screenshot [file join $work hand_start.png] 1380 900
@@ -28,23 +41,25 @@ proc condition_of {node} {
 # A single bit has no value editor: its condition comes from the menu, as one undo unit.
 set bit {cpu|pc[15]}
 set before [condition_of $bit]
+# The first menu after opening has its entries enabled, also where the platform activates the
+# menu's window.
+context_menu node_list {*}[cell $bit 12] {Rising Edge}
+check {[condition_of $bit] == 5} "the bit's condition is Rising Edge"
 set entries [context_menu node_list {*}[cell $bit 12]]
 foreach condition {{Don't Care} Low {Falling Edge} {Rising Edge} High {Either Edge}} {
     check {$condition in $entries} "the condition menu offers $condition"
 }
-context_menu node_list {*}[cell $bit 12] {Rising Edge}
-check {[condition_of $bit] == 5} "the bit's condition is Rising Edge"
 check {[session modified]} "the pick marks the session modified"
 action UNDO
 check {[condition_of $bit] == $before} "one undo gives the condition back"
 action REDO
 check {[condition_of $bit] == 5} "redo sets it again"
 
-# More trigger levels make the columns wider than the list: Right steps toward the last column by
+# Ten trigger levels make the columns wider than the list: Right steps toward the last column by
 # a part of the list's width, Left back toward the first; a Ctrl+wheel notch steps three times as
 # far, Ctrl+Page Down a page (the column leaves the list or moves by half of it at least), Ctrl+Home
 # back to the start; the wheel scrolls the rows.
-set_widgets {trigger_conditions 6}
+set_widgets {trigger_conditions 10}
 set width [dict get [widget_state node_list] width]
 set x0 [lindex [cell $bit 12] 0]
 proc moved {} { return [expr {$::x0 - [lindex [cell $::bit 12] 0]}] }

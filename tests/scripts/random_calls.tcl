@@ -392,7 +392,7 @@ proc valid_shell_call {name} {
     switch -- $name {
         action { return [action_calls] }
         answer_dialog { return [concat ::korvane::msg::clear [dialog_call]] }
-        cell - context_menu - click {
+        cell - context_menu - click - tooltip {
             set calls [list [list later [list cell_call $name [pick {2 2 12}]]]]
             if {![llength [shown_nodes]]} {
                 set calls [linsert $calls 0 {set_widgets {data_setup_tabs Setup}}]

@@ -115,3 +115,40 @@ expect_error {vokr_open_file -filename [file join $work picture.png]} {vokr_open
 screenshot [file join $work after_refused_open.png]
 expect_error {click node_list 40 40} {no shown widget is named "node_list"}
 check {[session instances] == 0} "the refused file opened nothing"
+
+# Keys reach what they are aimed at: the storage combo that its first key rebuilds takes the
+# second; capitals are typed; a second `key` leaves the focus in the alias editor the first typed
+# into.
+close_window
+::korvane::host::open_editor [file join [e2e_workspace shell_keys] demo.lmx]
+set_widgets {data_setup_tabs Setup storage_type Continuous}
+key storage_type {Down Down}
+check {[dict get [widget_state storage_type] text] eq "Transitional"} "two steps down: [widget_state storage_type]"
+click node_list {*}[cell {cpu|pc[15]} 1]
+key node_list {P c}
+key node_list {Shift+h _ 1 Return}
+check {![catch {select PcH_1}]} "the alias was typed whole, capitals and all"
+# The object library, the object properties' Parameters tab, the node finder and the state-based
+# flow's flags and counters answer by name.
+vokr_switch_to_advanced_view -combobox_type 3
+widget_state object_library
+select {cpu|pc[6]}
+drop_nodes
+vokr_test_advanced_focus_in
+answer_dialog {object_type {Logical Operator} object_properties_tabs Parameters parameter_setting 2} OK \
+    {action INSERT -focus canvas}
+action INSERT_NODES
+key node_finder_filter {U A R T}
+check {[dict get [widget_state node_finder_filter] text] eq "UART"} "the finder's filter took capitals"
+widget_state node_finder_list
+::korvane::finder::choose {}
+set_widgets {flow_control State-based}
+key flag_count Down
+check {[dict get [widget_state flag_count] text] eq "1"} "a key gave the flow a flag"
+foreach name {counter_count flag_table} {
+    widget_state $name
+}
+# The header the pane's edge cuts ("Curr") reads whole in its tooltip.
+set table [widget_state counter_table]
+set tip [tooltip counter_table [expr {[dict get $table width] - 10}] 8]
+check {$tip in {Name Width {Initial Value} {Current Value}}} "the counters' last header reads whole: \"$tip\""

@@ -92,8 +92,9 @@ TEST_F(ViewGeometry, ColumnsFollowModeStorageQualifierAndLevels)
     m_view->m_time_bars[0] = 3;
     m_view->m_timebar_count = 1;
     EXPECT_EQ(m_view->get_column_width(23), 1000 - names - 78 - 1);
-    // A 16-bit bus's pattern in binary digits fits every condition column, edge lines aside.
-    const int pattern = QFontMetrics(m_view->font()).horizontalAdvance("XXXXXXXXXRXXXXXX");
+    // A 16-bit bus's pattern in hex digits fits every condition column, edge lines aside; one in
+    // binary digits is elided.
+    const int pattern = QFontMetrics(m_view->font()).horizontalAdvance("XXXXh");
     for (int id = 9; id <= VOKR_VIEW::LAST_LEVEL_COLUMN; ++id)
         EXPECT_GE(widths[id] - 2, pattern) << id;
 }

@@ -285,6 +285,40 @@ TEST_F(WavePaint, ValueColumnAndSplitValues)
     EXPECT_TRUE(split);
 }
 
+// A text wider than its cell is elided in the middle, never left out, and the cell's tooltip gives
+// it whole (a pattern with its radix letter): a wide bus's value at the master time bar in binary and in
+// octal, and its pattern with an edge (binary digits) in a condition cell.
+TEST_F(WavePaint, TextsTooWideForTheirCellsAreElided)
+{
+    add(64);
+    ASSERT_TRUE(m()->group_node(0, 63));
+    capture(8, [](int row, int s) { return (row + s) % 3 == 0; });
+    m_view->m_time_bars[0] = 3;
+    m_view->m_timebar_count = 1;
+    m_editor->trigger()->set_trigger_condition(5, 0, KSM_CTYPE_RISING_EDGE);
+    const struct {
+        KSM_DATA_GROUP_DISPLAY_TYPE type;
+        int tab, column;
+    } cases[] = {{KSM_GTYPE_BINARY, 0, VOKR_VIEW::VALUE_COLUMN},
+                 {KSM_GTYPE_OCTAL, 0, VOKR_VIEW::VALUE_COLUMN},
+                 {KSM_GTYPE_HEX, 1, VOKR_VIEW::FIRST_LEVEL_COLUMN}};
+    for (const auto& c : cases) {
+        m_tabs.setCurrentIndex(c.tab);
+        m()->set_node_group_display_type(0, c.type);  // false when the list shows it so already
+        m_view->invalidate_geometry();
+        paint();
+        const std::vector<QString> texts = texts_in(cell(0, c.column));
+        QString whole;
+        EXPECT_TRUE(m_view->tooltip_text(cell(0, c.column).center(), &whole));
+        ASSERT_EQ(texts.size(), 1u) << c.type;
+        const QString ends[] = {texts[0].section(QChar(0x2026), 0, 0), texts[0].section(QChar(0x2026), 1)};
+        EXPECT_TRUE(texts[0].contains(QChar(0x2026)) && whole.startsWith(ends[0]) &&
+                    (whole.endsWith(ends[1]) || whole.chopped(1).endsWith(ends[1])))
+            << c.type << " drew \"" << texts[0].toStdString() << "\" of \"" << whole.toStdString() << "\"";
+        EXPECT_LE(QFontMetrics(m_view->font()).horizontalAdvance(texts[0]), cell(0, c.column).width()) << c.type;
+    }
+}
+
 // A mnemonic drawn again over the crossing after its segment takes the data mnemonic colour.
 TEST_F(WavePaint, SymbolTextsAtCrossings)
 {

@@ -29,6 +29,7 @@ namespace {
 
 constexpr int TOP_PANE_HEIGHT = 120;
 constexpr int NODE_COLUMN_WIDTH = 258;
+constexpr int NODE_LIST_HEIGHT = 260;  // the advanced tab's node list: its headers and a dozen rows
 constexpr const char* STATE_BASED_TAB = "State-Based Trigger Flow";
 
 QIcon icon(PIRQ_ICON_ENUM id) { return QIcon(pirq_get_icon(id)); }
@@ -238,16 +239,17 @@ QWidget* VOKR_LAYOUT_WIDGET::build_data_setup_frame(int instance, QWidget* paren
     return frame;
 }
 
-// The node list starts as wide as its columns and its scroll bar; the signal configuration pane
-// takes the rest of the tab and what the window gains or loses later, so that the columns stay
-// whole at every window size the pane leaves room for, and in every tab rebuilt on a change.
+// The node list starts as wide as its columns (and its title row's lock-mode selector) and its
+// scroll bar; the signal configuration pane takes the rest of the tab and what the window gains
+// or loses later, so that the columns stay whole at every window size the pane leaves room for,
+// and in every tab rebuilt on a change.
 // Where the columns need more, the pane keeps the width its fields need and the list scrolls.
 QWidget* VOKR_LAYOUT_WIDGET::build_setup_tab(int instance)
 {
     VOKR_SPLITTER* setup = splitter(711, Qt::Horizontal, nullptr);
     setup->setContentsMargins(1, 1, 2, 2);
     auto* nodes = new VOKR_CONTAINER_WIDGET(m_view, setup);
-    nodes->resize(m_view->get_setup_columns_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4,
+    nodes->resize(m_view->get_setup_width() + m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4,
                   nodes->height());
     setup->addWidget(nodes);
     auto* config = new VOKR_CONFIG_WIDGET(setup, instance, m_frame);
@@ -289,8 +291,10 @@ QWidget* VOKR_LAYOUT_WIDGET::build_advanced_tab(int level)
     column->setStretchFactor(1, 1);
     column->resize(m_tx_manager->get_int_state("advanced trigger node widget width", NODE_COLUMN_WIDTH),
                    column->height());
+    // The node list keeps its height (the one given last) as the column grows or shrinks; the
+    // operator palette takes the rest.
     const int height = m_tx_manager->get_int_state("advanced trigger node widget height", -1);
-    nodes->resize(nodes->width(), height < 0 ? column->height() / 2 : height);
+    column->setSizes({height > 0 ? height : NODE_LIST_HEIGHT, 1});
     page->addWidget(column);
     page->addWidget(new VOKR_CONTAINER_WIDGET(m_object_widget, page));
     page->setStretchFactor(1, 1);

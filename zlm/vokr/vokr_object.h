@@ -24,6 +24,7 @@ enum PIRQ_ICON_ENUM : int;
 
 class KSM_TX_SIGNAL_NODES;
 class QColor;
+class QFontMetrics;
 class QPainter;
 class VOKR_OBJECT_WIDGET;
 class VOKR_RENAME_EDIT;
@@ -243,6 +244,9 @@ public:
     QRect get_expand_rect() const;
     // Where the label goes.
     QRect get_text_rect() const;
+    // A label as it fits `width` pixels: whole, else with its index range cut short and its
+    // start elided.
+    static QString fitted_label(const QFontMetrics& metrics, const QString& text, int width);
     // The bus name of a bus box, the name of any other, cut after the last hierarchy separator;
     // with `elide`, the cut name follows "...".
     QString get_display_name(bool elide) const;

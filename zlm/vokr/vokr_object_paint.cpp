@@ -246,13 +246,24 @@ void VOKR_OBJECT::draw_symbol(QPainter* painter, int kind, const QRect& rect) co
     painter->setPen(previous);
 }
 
+// A label too wide for its box keeps what tells it from its neighbours: a bus's index range, which
+// buses of one width share, gives way first ("pc[…]"), then the start of the text, so that the
+// end of a hierarchical name shows. The box's tooltip names it whole.
+QString VOKR_OBJECT::fitted_label(const QFontMetrics& metrics, const QString& text, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    const int range = text.lastIndexOf('[');
+    const bool bus = range > 0 && text.endsWith(']');
+    return metrics.elidedText(bus ? text.left(range) + QStringLiteral("[\u2026]") : text, Qt::ElideLeft, width);
+}
+
 void VOKR_OBJECT::draw_text(QPainter* painter, const QRect& rect, const QString& text, const QColor& color) const
 {
     painter->save();
     painter->setPen(QPen(color));
     const QRect r = rect.normalized();
-    const QString shown = painter->fontMetrics().elidedText(text, Qt::ElideLeft, r.right() - r.left() + 1);
-    painter->drawText(r, Qt::AlignCenter, shown);
+    painter->drawText(r, Qt::AlignCenter, fitted_label(painter->fontMetrics(), text, r.right() - r.left() + 1));
     painter->restore();
 }
 

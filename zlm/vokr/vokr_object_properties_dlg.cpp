@@ -131,6 +131,7 @@ VOKR_OBJECT_PROPERTIES_DLG::VOKR_OBJECT_PROPERTIES_DLG(QWidget* parent, QList<VO
 {
     setWindowTitle("Object Properties");
     m_tabs->setTabShape(QTabWidget::Triangular);
+    m_tabs->setObjectName("object_properties_tabs");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     auto* row = new QHBoxLayout;

@@ -58,6 +58,7 @@ VOKR_OPERATOR_WIDGET::VOKR_OPERATOR_WIDGET(QWidget* parent)
     line->setMaximumHeight(1);
     layout->addWidget(line);
 
+    m_tree->setObjectName("object_library");
     m_tree->setFrameStyle(QFrame::NoFrame);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -183,6 +183,11 @@ VOKR_PARAMETER_WIDGET::VOKR_PARAMETER_WIDGET(QWidget* parent, VOKR_OBJECT_PROPER
     editor->addWidget(new QLabel("Description:", box), 3, 0);
     editor->addWidget(m_description, 3, 1, 3, 4);
     m_combo->setEditable(true);
+    const std::pair<QWidget*, const char*> names[] = {
+        {this, "object_parameters"},  {m_combo, "parameter_setting"},       {m_check, "parameter_runtime"},
+        {m_reset, "parameter_reset"}, {m_reset_all, "parameter_reset_all"}, {m_grid, "parameter_settings"}};
+    for (const auto& [widget, name] : names)
+        widget->setObjectName(name);
     if (power_up_view) {
         QPalette palette = m_combo->palette();
         palette.setColor(QPalette::Active, QPalette::Base, QColor(153, 204, 255));

@@ -41,6 +41,14 @@ QWidget* VOKR_RESOURCES_WIDGET::build_content()
     m_flag_table->setHeaderLabels({"Name", "Initial Value", "Current Value"});
     m_counter_table = new VOKR_TREE_WIDGET(1, 32, false, m_instance, manager, 4294967295u);
     m_counter_table->setHeaderLabels({"Name", "Width", "Initial Value", "Current Value"});
+    // A header the pane's edge cuts reads whole in its tooltip.
+    for (VOKR_TREE_WIDGET* table : {m_flag_table, m_counter_table})
+        for (int column = 0; column < table->columnCount(); ++column)
+            table->headerItem()->setToolTip(column, table->headerItem()->text(column));
+    m_flag_combo->setObjectName("flag_count");
+    m_counter_combo->setObjectName("counter_count");
+    m_flag_table->setObjectName("flag_table");
+    m_counter_table->setObjectName("counter_table");
     grid->addWidget(new QLabel("Flags:"), 0, 0);
     grid->addWidget(m_flag_combo, 0, 1);
     grid->addWidget(m_flag_table, 1, 0, 1, 4);

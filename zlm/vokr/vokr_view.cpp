@@ -84,6 +84,8 @@ void VOKR_VIEW::create_scroll_bars()
 {
     m_horizontal_bar = new QScrollBar(Qt::Horizontal, this);
     m_vertical_bar = new QScrollBar(Qt::Vertical, this);
+    m_horizontal_bar->setObjectName("node_list_horizontal_bar");
+    m_vertical_bar->setObjectName("node_list_vertical_bar");
     for (QScrollBar* bar : {m_horizontal_bar, m_vertical_bar}) {
         bar->setCursor(Qt::ArrowCursor);
         bar->setTracking(true);
@@ -106,6 +108,7 @@ void VOKR_VIEW::create_scroll_bars()
 void VOKR_VIEW::create_combo_boxes()
 {
     m_lock_mode_combo = new QComboBox(this);
+    m_lock_mode_combo->setObjectName("lock_mode");
     for (int i = 0; i < LEVEL_COMBO_COUNT; ++i)
         m_level_combos[i] = new QComboBox(this);
     m_previous_transition_button = new QToolButton(this);
@@ -132,6 +135,9 @@ void VOKR_VIEW::create_combo_boxes()
                                                : QString("level_type_%1").arg(i - 3));
         vokr_connect_slot(m_level_combos[i], SIGNAL(currentIndexChanged(QString)), this,
                           SLOT(on_sel_change_advanced_trigger_combo(QString)));
+        // A selector its column makes too narrow for its text names the type in its tooltip.
+        connect(m_level_combos[i], &QComboBox::currentTextChanged, m_level_combos[i], &QWidget::setToolTip);
+        m_level_combos[i]->setToolTip(m_level_combos[i]->currentText());
     }
     const std::pair<QToolButton*, int> buttons[] = {{m_previous_transition_button, ICON_PREVIOUS_TRANSITION},
                                                     {m_next_transition_button, ICON_NEXT_TRANSITION}};

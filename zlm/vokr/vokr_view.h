@@ -251,6 +251,8 @@ public:
     int get_fixed_columns_width() const;
     // The same on the Setup tab, whichever tab shows now.
     int get_setup_columns_width() const;
+    // The width the Setup tab's list needs: its columns, and the title row's lock-mode selector whole.
+    int get_setup_width() const;
     int get_row_height(int row) const;
     bool get_item_rect(int row, int column, QRect* rect) const;
     bool get_column_rect(int column, QRect* rect) const;
@@ -787,6 +789,7 @@ private:
     QMap<int, QMenu*> m_context_menus;
     QList<ACTION_ENTRY> m_action_table;
     bool m_actions_connected = false;
+    bool m_menu_open = false;  // one of the view's context menus is open: it runs the view's actions
     bool m_column_width_pending = true;
     bool m_resized_by_undo = false;
     bool m_rebuilding_tabs = false;

@@ -161,12 +161,15 @@ void VOKR_VIEW::focusInEvent(QFocusEvent* event)
     update();
 }
 
-// Focus that moves to a menu keeps the actions on the view, since the menu runs them.
+// Focus that moves to a menu keeps the actions on the view, since the menu runs them; so does
+// focus lost while a context menu of the view opens, as where the platform activates the menu's
+// new window before it counts as a popup.
 void VOKR_VIEW::focusOutEvent(QFocusEvent* event)
 {
     QWidget::focusOutEvent(event);
     const Qt::FocusReason reason = event->reason();
-    if (QApplication::focusWidget() == this || reason == Qt::MenuBarFocusReason || reason == Qt::PopupFocusReason)
+    if (QApplication::focusWidget() == this || reason == Qt::MenuBarFocusReason || reason == Qt::PopupFocusReason ||
+        m_menu_open)
         return;
     if (!m_actions_connected || !m_tx_manager)  // the manager goes first when the frame closes
         return;

@@ -67,21 +67,25 @@ int to_int(double value) { return int(std::max(double(INT_MIN), std::min(double(
 }  // namespace
 
 // The widths given are minimums: a column whose header text is wider gets the text's width in
-// the header font, so that the first screen shows every header whole, and a condition column
-// holds a 16-bit bus's pattern in binary digits in the cells' font.
+// the header font, so that the first screen shows those headers whole. An enable column is as
+// wide as the first word of its caption, which its header shows when the whole caption does not
+// fit, so that the condition columns stay in view beside the configuration pane; a condition
+// cell whose pattern is wider than its column shows it elided.
 const std::array<int, VOKR_VIEW::STORED_COLUMN_COUNT>& VOKR_VIEW::default_column_widths()
 {
     static const std::array<int, STORED_COLUMN_COUNT> widths = [] {
         std::array<int, STORED_COLUMN_COUNT> given = {34,  34,  220, 74,  68,  78,  95,  96,  98,  98,  88, 88,
                                                       110, 101, 101, 101, 101, 101, 101, 101, 101, 107, 78};
         constexpr int HEADER_FONT = 55;  // the font the header is painted in
+        constexpr int CHECK_BOX_WIDTH = 30;
         const QFontMetrics metrics(pirq_get_font(HEADER_FONT));
-        const std::pair<int, const char*> headers[] = {
-            {0, "Type"},           {1, "Alias"},          {5, "Data Enable"},
-            {6, "Trigger Enable"}, {7, "Storage Enable"}, {FIRST_LEVEL_COLUMN, "Trigger Conditions"}};
+        const std::pair<int, const char*> headers[] = {{0, "Type"}, {1, "Alias"}, {8, "Transitional"}};
         for (const auto& [column, text] : headers)
             given[column] = std::min(MAX_COLUMN_WIDTH, std::max(given[column], metrics.horizontalAdvance(text) + 8));
-        const int pattern = widest_pattern(16) + 8;
+        for (const auto& [column, text] :
+             {std::pair<int, const char*>{5, "Data Enable"}, {6, "Trigger Enable"}, {7, "Storage Enable"}})
+            given[column] = std::max(CHECK_BOX_WIDTH, metrics.horizontalAdvance(QString(text).section(' ', 0, 0)) + 4);
+        const int pattern = widest_pattern(4) + 8;  // a 16-bit bus in hex digits
         for (int column = FIRST_PATTERN_COLUMN; column <= LAST_LEVEL_COLUMN; ++column)
             given[column] = std::max(given[column], pattern);
         return given;

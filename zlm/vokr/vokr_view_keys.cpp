@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -239,4 +240,11 @@ void VOKR_VIEW::contextMenuEvent(QContextMenuEvent* event)
         exec_context_menu(menu, event->globalPos());
 }
 
-void VOKR_VIEW::exec_context_menu(QMenu* menu, const QPoint& global) { menu->exec(global); }
+void VOKR_VIEW::exec_context_menu(QMenu* menu, const QPoint& global)
+{
+    const QPointer<VOKR_VIEW> self(this);  // an entry may close the window
+    m_menu_open = true;
+    menu->exec(global);
+    if (self)
+        m_menu_open = false;
+}

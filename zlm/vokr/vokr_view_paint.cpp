@@ -29,6 +29,15 @@ constexpr int ALIGN_CENTRE = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int ALIGN_LEFT_CENTRE = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr int ALIGN_LEFT_TOP = Qt::AlignLeft | Qt::AlignTop;
 constexpr int HEADER_COLOR = 302, HEADER_FONT = 55;
+
+// An enable column's caption where its header cell holds it, on one line or wrapped, else the
+// caption's first word ("Data", "Trigger", "Storage"): the header's tooltip names it whole.
+QString enable_caption(const QRect& rect, const QString& caption)
+{
+    const QFontMetrics metrics(pirq_get_font(HEADER_FONT));
+    const QRect whole = metrics.boundingRect(rect, ALIGN_CENTRE | Qt::TextWordWrap, caption);
+    return whole.width() <= rect.width() && whole.height() <= rect.height() ? caption : caption.section(' ', 0, 0);
+}
 constexpr int FACE = 22, OUTLINE = 26, GRID = 24, FRAME = 1, SELECTION = 297, BACKGROUND = 298;
 
 const QPen& level_name_pen()
@@ -423,11 +432,11 @@ void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* pa
         else if (opens_run(this, column, 0, NAME_COLUMN))
             draw_header_text(painter, shared(0, NAME_COLUMN), "Node");
     } else if (column == 5) {
-        draw_header_text(painter, rect, "Data Enable");
+        draw_header_text(painter, rect, enable_caption(rect, "Data Enable"));
     } else if (column == 6) {
-        draw_header_text(painter, rect, "Trigger Enable");
+        draw_header_text(painter, rect, enable_caption(rect, "Trigger Enable"));
     } else if (column == 7) {
-        draw_header_text(painter, rect, "Storage Enable");
+        draw_header_text(painter, rect, enable_caption(rect, "Storage Enable"));
     } else if (column == 8 || column == 9) {
         draw_header_text(painter, rect, "Storage Qualifier");
     } else if (column == FIRST_SQ_COLUMN || column == LAST_SQ_COLUMN) {

@@ -138,7 +138,7 @@ QString VOKR_VIEW::condition_tooltip(int node, int level) const
     return level >= 0 ? "Trigger Not Enabled" : "Storage Qualifier Not Enabled";
 }
 
-// The bits of a node, or of each member row of a group, at one sample, straight from the log:
+// The value of a node, or of a group's member rows, at one sample, straight from the log:
 // "Unknown" when any channel is missing or not connected.
 static QString bits_at(VOKR_TX_MANAGER* m, KSM_TX_SIGNAL_NODES* list, int node, int members, int sample)
 {
@@ -154,8 +154,11 @@ static QString bits_at(VOKR_TX_MANAGER* m, KSM_TX_SIGNAL_NODES* list, int node, 
     }
     if (members == 0)
         return QString(QChar(bits[0]));
+    // As the value column and the waveform show it: in the bus's display format, with its symbol.
     VOKR_NUMBER number(bits.c_str());
-    return QString::fromLatin1(number.get_hex_string(m, node));
+    const char* text = nullptr;
+    number.get_string(m, node, &text, true, true, nullptr, -1);
+    return QString::fromLocal8Bit(text);
 }
 
 QString VOKR_VIEW::master_value_tooltip(int node) const

@@ -256,6 +256,13 @@ void VOKR_VIEW::update_margins(int total)
     layout()->setContentsMargins(waveform_bar ? total : 0, top, 0, 0);
 }
 
+int VOKR_VIEW::get_setup_width() const
+{
+    const int label_width = QFontMetrics(font()).horizontalAdvance("Lock mode:");
+    const int names = m_column_width[0] + m_column_width[1] + m_column_width[2];
+    return std::max(get_setup_columns_width(), names + label_width + 14 + LOCK_COMBO_WIDTH);
+}
+
 void VOKR_VIEW::place_lock_mode_combo()
 {
     if (!m_frame_wnd || !m_tx_manager->is_setup_mode())

@@ -302,12 +302,14 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
 // ---- bus values -----------------------------------------------------------------------------------------
 
 // The value text of the number over `rows` at `column`, drawn where it fits between `from` and `to`;
-// whether it was. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
+// whether it was. With `elide` a text too wide is drawn elided in the middle instead. A symbol
+// (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 struct BUS_TEXT {
     VOKR_TX_MANAGER* manager;
     int node;
     bool selected;
     bool split = cfg_is_on("zlm_split_bus_values", false);
+    bool elide = false;
 
     bool draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom,
               bool at_crossing = false) const
@@ -326,7 +328,10 @@ struct BUS_TEXT {
             p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
         else
             p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-        return vokr_draw_text_if_fits(p, QRect(QPoint(from, top + 1), QPoint(to, bottom)), ALIGN_CENTRE, text);
+        const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
+        if (elide)
+            text = p->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width());
+        return vokr_draw_text_if_fits(p, rect, ALIGN_CENTRE, text);
     }
 };
 
@@ -703,7 +708,10 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
         if (!m->get_wave(node + 1 + i, VOKR_BUS_WAVE::row(i, 3), master, false, -1))
             return;
     const VOKR_BIT_ROWS rows = VOKR_BUS_WAVE::bit_rows(count);
-    draw_bus_samples(painter, rect, span, BYTE_ROWS{0, 3, rows.rows, rows.width, mask}, BUS_TEXT{m, node, selected});
+    // The value is never left out: one too wide for the column is elided, whole in the tooltip.
+    BUS_TEXT text{m, node, selected};
+    text.elide = true;
+    draw_bus_samples(painter, rect, span, BYTE_ROWS{0, 3, rows.rows, rows.width, mask}, text);
 }
 
 // ---- condition cells ------------------------------------------------------------------------------------
@@ -805,6 +813,7 @@ void VOKR_VIEW::draw_group_condition(int node, int level, const QRect& rect, QPa
         painter->setFont(font);
     }
     painter->setPen(pen);
-    painter->drawText(rect, ALIGN_CENTRE, text);
+    // A pattern wider than its column keeps both ends; the cell's tooltip gives it whole.
+    painter->drawText(rect, ALIGN_CENTRE, painter->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width()));
     painter->restore();
 }
