@@ -91,7 +91,7 @@ proc count_captures {texts acquiring} {
     }
 }
 action AUTORUN -focus window
-catch {run_loop_until {$::captures >= 2} 6000 count_captures}
+catch {run_loop_until {$::captures >= 2} 30000 count_captures}
 check {$::captures >= 2 && [session acquiring]} "autorun captured $::captures times and still runs"
 action STOP -focus window
 run_loop_until {![session acquiring]} 3000 {apply {{texts acquiring} {}}}
