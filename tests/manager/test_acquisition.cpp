@@ -12,6 +12,7 @@
 #include "vokr_view_molq_handler.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
@@ -190,11 +191,13 @@ protected:
     }
 
     // A run of these entries with callbacks that post to the recorder.
-    void run(std::initializer_list<int> entries, bool autorun = false)
+    void run(std::initializer_list<int> entries, bool autorun = false,
+             const std::function<void(uint32_t)>& during = nullptr)
     {
         requests.clear();
         for (int e : entries) {
             callbacks.push_back(std::make_unique<HOOKED_CALLBACK>(&recorder, e));
+            callbacks.back()->during = during;
             DAW_CONTROL::ACQ_PARAMETER p;
             p.callback = callbacks.back().get();
             p.autorun = autorun;
@@ -302,27 +305,38 @@ TEST_F(ACQUISITION, StatusEventsFromAnotherThreadArriveInOrderOnTheGuiThread)
 }
 
 // An autorun on the acquisition's thread hands a log write to the GUI thread at every capture
-// while that thread is handling the ones before: under the thread sanitizer, a hand-over that is
-// not made under the courier's lock is a reported race.
+// while that thread takes the ones before. The callback posts nothing and the GUI thread sends
+// the posted events itself, so that the courier's lock alone orders each hand-over: under the
+// thread sanitizer, a queue read outside that lock is a reported race.
 TEST_F(ACQUISITION, ManyLogWritesAreHandedOverWhileTheGuiThreadTakesThem)
 {
+    struct COUNTER : DAW_CONTROL_ELA_INT {
+        std::atomic<int> ready{0}, ended{0};
+        void notify(uint32_t code, uint32_t, uint64_t) override
+        {
+            ready += code == DAW_EVENT_DATA_READY;
+            ended += code == DAW_EVENT_NOT_RUNNING;
+            std::this_thread::sleep_for(std::chrono::microseconds(20));  // a pace the GUI thread keeps
+        }
+    } counter;
     set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
     jop_record_compile(m->get_session());
+    QCoreApplication::processEvents();
     daw_sim::set_mode(daw_sim::THREADED, 0);
-    run({0}, true);
-    const auto captures = [this] {
-        return std::count_if(recorder.events.begin(), recorder.events.end(),
-                             [](const RECORDER::EVENT& e) { return e.state == 0x400000; });
-    };
-    for (int waited = 0; captures() < 100 && waited < 60000; ++waited) {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    std::vector<DAW_CONTROL::ACQ_PARAMETER> parameters(1);
+    parameters[0].data_log = m->get_session()->create_new_log(0);
+    parameters[0].callback = &counter;
+    parameters[0].autorun = true;
+    ASSERT_TRUE(DAW_CONTROL::run(&parameters));
+    QElapsedTimer clock;
+    clock.start();
+    while (counter.ready < 1000 && clock.elapsed() < 60000)
+        QCoreApplication::sendPostedEvents();
     m->stop(-1);
     ASSERT_TRUE(daw_sim::wait_idle(20000));
-    EXPECT_GE(captures(), 100);
-    EXPECT_EQ(recorder.states().back(), 0x40000u);
-    EXPECT_TRUE(requests[0].data_log->is_data_available(false));
+    EXPECT_GE(counter.ready, 1000);
+    EXPECT_EQ(counter.ended, 1);
+    EXPECT_TRUE(parameters[0].data_log->is_data_available(false));
 }
 
 TEST_F(ACQUISITION, CodesMapToStatesAndOthersPostNothing)
@@ -635,12 +649,11 @@ TEST_F(ACQUISITION, StopEndsTheRunInEveryPhase)
                 daw_sim::reset();
                 recorder.events.clear();
                 m->set_instance_acq_state(0, VOKR_ACQ_NOT_RUNNING);
-                run({0}, autorun);
                 size_t made = 0;
-                callbacks.back()->during = [&](uint32_t) {
+                run({0}, autorun, [&](uint32_t) {
                     if (midst && ++made == calls)
                         m->stop(-1);
-                };
+                });
                 for (size_t i = 0; i < calls; ++i)
                     daw_sim::step();
                 std::vector<uint32_t> expected = recorder.states();
@@ -663,9 +676,8 @@ TEST_F(ACQUISITION, StopAfterTheLastCallDropsACaptureNotYetWritten)
     set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
     jop_record_compile(m->get_session());
     daw_sim::set_mode(daw_sim::THREADED, 1);
-    run({0});
     std::atomic<bool> ended{false};
-    callbacks.back()->during = [&ended](uint32_t code) { ended = ended || code == DAW_EVENT_NOT_RUNNING; };
+    run({0}, false, [&ended](uint32_t code) { ended = ended || code == DAW_EVENT_NOT_RUNNING; });
     // The writes wait for this thread's events, which are not run before the stop.
     for (int waited = 0; !ended && waited < 20000; waited += 5)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
