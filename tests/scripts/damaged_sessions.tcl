@@ -17,9 +17,16 @@ proc damaged {from to} {
 }
 proc posted {} { return [lmap r [::korvane::msg::log posted] {dict get $r text}] }
 
-# The Data tab's picture of a session, and the node list's region in it.
+# The Data tab's picture of a session, zoomed in and scrolled until the bus shows its values
+# ("0025h" ...), and the node list's region in it.
 proc data_tab_picture {path} {
     set_widgets {data_setup_tabs Data}
+    for {set step 0} {$step < 5} {incr step} {
+        action ZOOM_IN
+        wheel node_list -120 ctrl
+    }
+    action ZOOM_IN
+    action ZOOM_IN
     screenshot $path
     set list [widget_state node_list]
     return "[dict get $list width]x[dict get $list height]+[dict get $list x]+[dict get $list y]"
