@@ -34,12 +34,16 @@ bool host_shell_write_picture(QWidget* window, const QString& file)
 bool host_shell_write_settled_picture(QWidget* window, const QString& file)
 {
     // Handling one event often posts the next (a layout request, a deferred resize, a status
-    // computed from both): events are handled until none is left, for at most this long when
-    // a running acquisition keeps posting its own.
-    constexpr int SETTLE_LIMIT_MS = 200;
+    // computed from both): events are handled until none is left. A running acquisition keeps
+    // posting its own, so while one runs this stops after a moment; otherwise the limit only
+    // guards against a window that never settles, and leaves a busy machine time to settle it.
+    constexpr int RUNNING_LIMIT_MS = 200, IDLE_LIMIT_MS = 10000;
+    const auto* frame = dynamic_cast<VOKR_FRAME_WND*>(window);
+    const VOKR_TX_MANAGER* manager = frame ? frame->get_tx_manager() : nullptr;
+    const bool running = manager && manager->is_any_instance_acquiring();
     if (!window->isVisible())
         window->show();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, SETTLE_LIMIT_MS);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, running ? RUNNING_LIMIT_MS : IDLE_LIMIT_MS);
     return host_shell_write_picture(window, file);
 }
 

@@ -336,11 +336,18 @@ int deliver_one(bool worker)
     const bool writes = step.fill || is_ending(step.code);
     if (writes && worker)
         post_log_write(courier, r, step);
-    else if (writes && log)
+    else if (writes && log && !step.fill)
         write_log(log, step, *r->plan);
     if (callback)
         callback->notify(step.code, step.argument, step.extra);
     hold.lock();
+    // On the caller's thread a capture is written after its call, as the courier writes it
+    // after the worker's: a stop made meanwhile drops it.
+    if (KSM_DATA_LOG* late = step.fill && !worker && !r->stopped ? r->log : nullptr) {
+        hold.unlock();
+        write_log(late, step, *r->plan);
+        hold.lock();
+    }
     s.calling = nullptr;
     s.called.notify_all();
     return step.hold_ms;
@@ -490,13 +497,16 @@ bool DAW_CONTROL::stop(KSM_DATA_INSTANCE* instance)
     std::unique_lock<std::mutex> hold(s.lock);
     bool stopped = false;
     for (auto& r : s.requests) {
-        if (r->instance != instance || r->stopped || (r->ended && r->script.empty()))
+        if (r->instance != instance || r->stopped)
+            continue;
+        // A run that has ended may still have its capture on the way to the log: dropped too.
+        r->stopped = true;
+        if (r->ended && r->script.empty())
             continue;
         // Whatever phase the run is in ends now: a capture not yet offloaded is dropped.
         r->script.clear();
         r->script.push_back({not_running_code(*r), 0, 0, false});
-        r->ended = r->stopped = true;
-        stopped = true;
+        r->ended = stopped = true;
     }
     wake(s, hold);
     return stopped;

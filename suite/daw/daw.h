@@ -100,8 +100,8 @@ public:
     // request's callback hears its progress.
     static bool run(std::vector<ACQ_PARAMETER>* requests);
     // Ends the acquisition of that instance at once, in whatever phase it is: a capture not yet
-    // written into the log is dropped (the log keeps what an autorun captured before), and the
-    // callback hears "not running" next.
+    // written into the log is dropped, even one whose data ready was told already (the log keeps
+    // what an autorun captured before), and the callback hears "not running" next unless it did.
     static bool stop(KSM_DATA_INSTANCE* instance);
     // Fills the log with what the device captured for the log's trigger; false on a JTAG failure.
     // An instance whose signals the target cannot make is refused as a run is, before any JTAG

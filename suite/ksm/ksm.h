@@ -790,6 +790,9 @@ std::vector<std::string> ksm_flow_words(const std::string& text);
 // The CPUs the process may keep busy: those of its affinity mask, fewer when its control
 // group's CPU quota allows fewer (rounded up); at least 1. Threaded work sizes itself by it.
 size_t ksm_usable_cpus();
+// The same with the control group files read below `root` (ROOT/proc/self/cgroup,
+// ROOT/sys/fs/cgroup/...) at each call.
+size_t ksm_usable_cpus(const std::string& root);
 // The CPUs a quota written as "QUOTA PERIOD" (a control group's cpu.max) allows, rounded up;
 // 0 for no limit ("max ...") or a text that is no quota.
 size_t ksm_cpus_of_quota(const std::string& limit);

@@ -32,9 +32,9 @@ std::string read_text(const std::string& path)
 }
 
 // The control group path of this process on the unified hierarchy ("0::/a/b"); empty if none.
-std::string unified_cgroup()
+std::string unified_cgroup(const std::string& root)
 {
-    std::istringstream lines(read_text("/proc/self/cgroup"));
+    std::istringstream lines(read_text(root + "/proc/self/cgroup"));
     for (std::string line; std::getline(lines, line);)
         if (line.compare(0, 3, "0::") == 0)
             return line.substr(3);
@@ -42,21 +42,31 @@ std::string unified_cgroup()
 }
 
 // The smallest quota on the way from the process's control group to the root; 0 for none.
-size_t quota_cpus()
+size_t quota_cpus(const std::string& root)
 {
     size_t smallest = 0;
-    std::string group = unified_cgroup();
+    std::string group = unified_cgroup(root);
     for (bool more = !group.empty(); more;) {
-        const size_t cpus = ksm_cpus_of_quota(read_text("/sys/fs/cgroup" + group + "/cpu.max"));
+        const size_t cpus = ksm_cpus_of_quota(read_text(root + "/sys/fs/cgroup" + group + "/cpu.max"));
         if (cpus && (!smallest || cpus < smallest))
             smallest = cpus;
         more = group.size() > 1;
         group.erase(std::max<size_t>(1, group.rfind('/')));
     }
-    const std::string v1 = "/sys/fs/cgroup/cpu,cpuacct/";
+    const std::string v1 = root + "/sys/fs/cgroup/cpu,cpuacct/";
     const std::string v1_limit = read_text(v1 + "cpu.cfs_quota_us") + " " + read_text(v1 + "cpu.cfs_period_us");
     const size_t v1_cpus = ksm_cpus_of_quota(v1_limit);
     return v1_cpus && (!smallest || v1_cpus < smallest) ? v1_cpus : smallest;
+}
+
+// The affinity mask's CPUs, fewer when the quota (0: none) allows fewer; at least 1.
+size_t usable_cpus(size_t quota)
+{
+    const size_t affinity = affinity_cpus();
+    size_t cpus = affinity ? affinity : 1;
+    if (quota)
+        cpus = std::min(cpus, quota);
+    return std::max<size_t>(1, cpus);
 }
 
 }  // namespace
@@ -72,10 +82,8 @@ size_t ksm_cpus_of_quota(const std::string& limit)
 
 size_t ksm_usable_cpus()
 {
-    static const size_t quota = quota_cpus();
-    const size_t affinity = affinity_cpus();
-    size_t cpus = affinity ? affinity : 1;
-    if (quota)
-        cpus = std::min(cpus, quota);
-    return std::max<size_t>(1, cpus);
+    static const size_t quota = quota_cpus("");
+    return usable_cpus(quota);
 }
+
+size_t ksm_usable_cpus(const std::string& root) { return usable_cpus(quota_cpus(root)); }

@@ -12,9 +12,13 @@
 #include "vokr_view_molq_handler.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 
 #include <sstream>
@@ -55,6 +59,20 @@ public:
         for (const EVENT& e : events)
             out.push_back(e.state);
         return out;
+    }
+};
+
+// A callback that acts in the middle of its calls, as a Stop on the GUI thread may come while
+// the acquisition's thread is making one.
+class HOOKED_CALLBACK : public VOKR_CONTROL_CMD_ELA_INT {
+public:
+    using VOKR_CONTROL_CMD_ELA_INT::VOKR_CONTROL_CMD_ELA_INT;
+    std::function<void(uint32_t code)> during;
+    void notify(uint32_t code, uint32_t argument, uint64_t extra) override
+    {
+        VOKR_CONTROL_CMD_ELA_INT::notify(code, argument, extra);
+        if (during)
+            during(code);
     }
 };
 
@@ -173,13 +191,16 @@ protected:
     }
 
     // A run of these entries with callbacks that post to the recorder.
-    void run(std::initializer_list<int> entries)
+    void run(std::initializer_list<int> entries, bool autorun = false,
+             const std::function<void(uint32_t)>& during = nullptr)
     {
         requests.clear();
         for (int e : entries) {
-            callbacks.push_back(std::make_unique<VOKR_CONTROL_CMD_ELA_INT>(&recorder, e));
+            callbacks.push_back(std::make_unique<HOOKED_CALLBACK>(&recorder, e));
+            callbacks.back()->during = during;
             DAW_CONTROL::ACQ_PARAMETER p;
             p.callback = callbacks.back().get();
+            p.autorun = autorun;
             requests.push_back(p);
         }
         m->run(&requests);
@@ -190,7 +211,7 @@ protected:
     std::unique_ptr<VOKR_FRAME_WND> frame;
     VOKR_TX_MANAGER* m = nullptr;
     RECORDER recorder;
-    std::vector<std::unique_ptr<VOKR_CONTROL_CMD_ELA_INT>> callbacks;
+    std::vector<std::unique_ptr<HOOKED_CALLBACK>> callbacks;
     std::vector<DAW_CONTROL::ACQ_PARAMETER> requests;
 };
 
@@ -281,6 +302,41 @@ TEST_F(ACQUISITION, StatusEventsFromAnotherThreadArriveInOrderOnTheGuiThread)
         EXPECT_EQ(recorder.events[i].extra, i);
         EXPECT_EQ(recorder.events[i].instance, 7u);
     }
+}
+
+// An autorun on the acquisition's thread hands a log write to the GUI thread at every capture
+// while that thread takes the ones before. The callback posts nothing and the GUI thread sends
+// the posted events itself, so that the courier's lock alone orders each hand-over: under the
+// thread sanitizer, a queue read outside that lock is a reported race.
+TEST_F(ACQUISITION, ManyLogWritesAreHandedOverWhileTheGuiThreadTakesThem)
+{
+    struct COUNTER : DAW_CONTROL_ELA_INT {
+        std::atomic<int> ready{0}, ended{0};
+        void notify(uint32_t code, uint32_t, uint64_t) override
+        {
+            ready += code == DAW_EVENT_DATA_READY;
+            ended += code == DAW_EVENT_NOT_RUNNING;
+            std::this_thread::sleep_for(std::chrono::microseconds(20));  // a pace the GUI thread keeps
+        }
+    } counter;
+    set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
+    jop_record_compile(m->get_session());
+    QCoreApplication::processEvents();
+    daw_sim::set_mode(daw_sim::THREADED, 0);
+    std::vector<DAW_CONTROL::ACQ_PARAMETER> parameters(1);
+    parameters[0].data_log = m->get_session()->create_new_log(0);
+    parameters[0].callback = &counter;
+    parameters[0].autorun = true;
+    ASSERT_TRUE(DAW_CONTROL::run(&parameters));
+    QElapsedTimer clock;
+    clock.start();
+    while (counter.ready < 1000 && clock.elapsed() < 60000)
+        QCoreApplication::sendPostedEvents();
+    m->stop(-1);
+    ASSERT_TRUE(daw_sim::wait_idle(20000));
+    EXPECT_GE(counter.ready, 1000);
+    EXPECT_EQ(counter.ended, 1);
+    EXPECT_TRUE(parameters[0].data_log->is_data_available(false));
 }
 
 TEST_F(ACQUISITION, CodesMapToStatesAndOthersPostNothing)
@@ -456,18 +512,52 @@ TEST_F(ACQUISITION, TheChecksumCoversWhatACompileBuildsAndNotWhatARunWrites)
          },
          false},
         {"a level's name", [&] { t->set_level_name(0, "start"); }, false},
+        {"a node's alias", [&] { t->set_node_alias(bit, "pc3"); }, false},
+        {"a bus's radix", [&] { t->set_group_display_type(bus, KSM_GTYPE_OCTAL); }, false},
+        {"a bus's bit order", [&] { t->set_lsb_to_msb(bus, !t->get_lsb_to_msb(bus)); }, false},
+        {"a node's inversion", [&] { t->set_signal_inverted(bit, true); }, false},
+        {"a pattern's comparison", [&] { t->set_pattern_comparison_enabled(bus, 0, true); }, false},
         {"the sample depth", [&] { set->set_sample_depth(2048); }, true},
         {"the RAM type", [&] { set->set_ram_type(KSM_RAM_LARGE); }, true},
         {"the pipeline", [&] { set->set_pipeline_level(2); }, true},
         {"the clock", [&] { set->set_clock("cpu|alu|carry", false); }, true},
         {"a node's data enable", [&] { set->set_node_use(bit, KSM_CAPTURE_TRIGGER); }, true},
         {"a node's storage enable", [&] { t->set_storage_enabled(bit, false); }, true},
+        {"a node's transitional storage", [&] { t->set_transition_enabled(bit, !t->is_transition_enabled(bit)); },
+         true},
+        {"a node's tap mode", [&] { set->set_tap_mode(bit, KSM_TAP_POST_FITTING); }, true},
+        {"the clock's tap", [&] { set->set_clock("cpu|alu|carry", true); }, true},
+        {"data nodes allocated", [&] { set->set_data_nodes_allocated(set->get_data_nodes_allocated() + 1); }, true},
+        {"trigger nodes allocated", [&] { set->set_trigger_nodes_allocated(set->get_trigger_nodes_allocated() + 1); },
+         true},
+        {"qualifier nodes allocated",
+         [&] { set->set_storage_qualifier_nodes_allocated(set->get_storage_qualifier_nodes_allocated() + 1); }, true},
+        {"fabric data nodes allocated",
+         [&] { set->set_corvix_data_nodes_allocated(set->get_corvix_data_nodes_allocated() + 1); }, true},
+        {"fabric trigger nodes allocated",
+         [&] { set->set_corvix_trigger_nodes_allocated(set->get_corvix_trigger_nodes_allocated() + 1); }, true},
+        {"the pin assignments", [&] { set->set_assignment_text("probe : PIN_A1"); }, true},
         {"the level count", [&] { t->set_num_levels(2); }, true},
         {"a level's kind", [&] { t->set_level_type(0, KSM_LTYPE_BASIC_OR); }, true},
+        {"a sequential level switched off", [&] { t->set_level_enabled(1, false); }, true},
+        {"a pattern's kind", [&] { t->set_pattern_type(0, KSM_LTYPE_BASIC_OR); }, true},
         {"the storage qualifier", [&] { t->set_storage_qualifier_type(KSM_SQTYPE_TRANSITIONAL); }, true},
+        {"the qualifier's input port", [&] { t->set_storage_qualifier_input_port("uart|tx|busy", false); }, true},
+        {"its port's tap", [&] { t->set_storage_qualifier_input_port("uart|tx|busy", true); }, true},
+        {"recorded discontinuities", [&] { t->set_record_data_discontinuities(true); }, true},
         {"segments", [&] { t->set_segmented(true); }, true},
+        {"the segment size", [&] { t->set_segment_size(t->get_segment_size() == 64 ? 128 : 64); }, true},
         {"trigger in", [&] { t->get_trigger_in()->set_enabled(true); }, true},
+        {"trigger in's source", [&] { t->get_trigger_in()->set_source(KSM_IOTYPE_NODE); }, true},
+        {"trigger in's pin", [&] { t->get_trigger_in()->set_pin_name("trig_in"); }, true},
+        {"trigger in's node", [&] { t->get_trigger_in()->set_node_name("uart|tx|busy"); }, true},
+        {"trigger in's node tap", [&] { t->get_trigger_in()->set_node_post_fitting(true); }, true},
+        {"trigger in's instance", [&] { t->get_trigger_in()->set_instance_name("other"); }, true},
+        {"trigger out", [&] { t->get_trigger_out()->set_enabled(!t->get_trigger_out()->is_enabled()); }, true},
         {"trigger out's pin", [&] { t->get_trigger_out()->set_pin_name("probe"); }, true},
+        {"trigger out's instance", [&] { t->get_trigger_out()->set_instance_name("other"); }, true},
+        {"trigger out's event", [&] { t->get_trigger_out()->set_eps_event_index(3); }, true},
+        {"trigger out's selection", [&] { t->get_trigger_out()->set_selected(KSM_IOTYPE_NODE, true); }, true},
         {"an advanced level", [&] { expression("compare({'cpu|pc[1]','cpu|pc[0]'},>,variable(1),vc,uc)"); }, true},
         {"its variable value and operator",
          [&] { expression("compare({'cpu|pc[1]','cpu|pc[0]'},<,variable(2),vc,uc)"); }, false},
@@ -481,6 +571,21 @@ TEST_F(ACQUISITION, TheChecksumCoversWhatACompileBuildsAndNotWhatARunWrites)
          [&] {
              t->set_state_based(true);
              t->set_counter_count(1);
+         },
+         true},
+        {"a counter's name", [&] { t->set_counter(0, "ticks", nullptr, nullptr); }, true},
+        {"a counter's initial value",
+         [&] {
+             const unsigned int initial = 3;
+             t->set_counter(0, nullptr, nullptr, &initial);
+         },
+         true},
+        {"a flag", [&] { t->set_flag_count(1); }, true},
+        {"a flag's name", [&] { t->set_flag(0, "seen", nullptr); }, true},
+        {"a flag's initial value",
+         [&] {
+             const int initial = 1;
+             t->set_flag(0, nullptr, &initial);
          },
          true},
         {"a flow", [&] { flow("ST2", "5", "&&", "<"); }, true},
@@ -525,6 +630,61 @@ TEST_F(ACQUISITION, StopAndJtagErrorEndAWaitingAcquisition)
     daw_sim::drain();
     EXPECT_EQ(recorder.states(), (std::vector<uint32_t>{0x40000}));
     EXPECT_EQ(recorder.events[0].instance, 0u);
+    EXPECT_FALSE(requests[0].data_log->is_data_available(false));
+    EXPECT_FALSE(requests[0].data_log->is_acquiring_data());
+}
+
+// A stop after each call of a run, and after an autorun's first capture, made once the call
+// has returned and once in its midst: the next call is "not running", and the log keeps no
+// capture that was not written before the stop, not even one whose data ready was being
+// announced when the stop came.
+TEST_F(ACQUISITION, StopEndsTheRunInEveryPhase)
+{
+    set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
+    jop_record_compile(m->get_session());
+    for (size_t calls = 1; calls <= FULL_RUN.size(); ++calls)
+        for (const bool autorun : {false, true})
+            for (const bool midst : {false, true}) {
+                SCOPED_TRACE(testing::Message() << calls << " calls, autorun " << autorun << ", midst " << midst);
+                daw_sim::reset();
+                recorder.events.clear();
+                m->set_instance_acq_state(0, VOKR_ACQ_NOT_RUNNING);
+                size_t made = 0;
+                run({0}, autorun, [&](uint32_t) {
+                    if (midst && ++made == calls)
+                        m->stop(-1);
+                });
+                for (size_t i = 0; i < calls; ++i)
+                    daw_sim::step();
+                std::vector<uint32_t> expected = recorder.states();
+                const bool captured = std::count(expected.begin(), expected.end() - midst, 0x400000u) > 0;
+                if (expected.back() != 0x40000)
+                    expected.push_back(0x40000);
+                if (!midst)
+                    m->stop(-1);
+                daw_sim::drain();
+                EXPECT_EQ(recorder.states(), expected);
+                EXPECT_EQ(requests[0].data_log->is_data_available(false), captured);
+                EXPECT_FALSE(requests[0].data_log->is_acquiring_data());
+            }
+}
+
+// On the acquisition's thread a run ends with data ready and "not running"; a stop that comes
+// before the GUI thread wrote that capture drops it, as it does in every earlier phase.
+TEST_F(ACQUISITION, StopAfterTheLastCallDropsACaptureNotYetWritten)
+{
+    set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
+    jop_record_compile(m->get_session());
+    daw_sim::set_mode(daw_sim::THREADED, 1);
+    std::atomic<bool> ended{false};
+    run({0}, false, [&ended](uint32_t code) { ended = ended || code == DAW_EVENT_NOT_RUNNING; });
+    // The writes wait for this thread's events, which are not run before the stop.
+    for (int waited = 0; !ended && waited < 20000; waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(ended);
+    m->stop(-1);
+    ASSERT_TRUE(daw_sim::wait_idle());
+    EXPECT_EQ(recorder.states(), FULL_RUN);
     EXPECT_FALSE(requests[0].data_log->is_data_available(false));
     EXPECT_FALSE(requests[0].data_log->is_acquiring_data());
 }

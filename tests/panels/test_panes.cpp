@@ -169,7 +169,7 @@ TEST_F(PANES, TheProgrammingFileFieldKeepsTheFilesNameReadable)
     auto* jtag = new VOKR_JTAG_WIDGET(&outer, m.frame());
     const QString path = "/home/engineer/projects/board/output_files/demo.sif";
     m->get_session()->set_sif_file_name(path.toLocal8Bit().constData());
-    jtag->on_update(nullptr, 0x20000020);
+    jtag->on_update(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_JTAG));
     outer.show();
     QLineEdit* field = jtag->get_file_edit();
     const QFontMetrics metrics = field->fontMetrics();

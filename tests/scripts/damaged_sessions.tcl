@@ -1,5 +1,5 @@
 # Damaged session files as a person opens them: a bus row without its display format opens with
-# a warning and its values show in hexadecimal on the Data tab; a trigger position beyond its log
+# a warning and its values show in hexadecimal on the Data tab, as the saved hexadecimal bus does; a trigger position beyond its log
 # and a log name holding a NUL are refused (the repository's tests check the reasons given).
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
@@ -17,10 +17,30 @@ proc damaged {from to} {
 }
 proc posted {} { return [lmap r [::korvane::msg::log posted] {dict get $r text}] }
 
+# The Data tab's picture of a session, zoomed in and scrolled until the bus shows its values
+# ("0025h" ...), and the node list's region in it.
+proc data_tab_picture {path} {
+    set_widgets {data_setup_tabs Data}
+    for {set step 0} {$step < 5} {incr step} {
+        action ZOOM_IN
+        wheel node_list -120 ctrl
+    }
+    action ZOOM_IN
+    action ZOOM_IN
+    screenshot $path
+    set list [widget_state node_list]
+    return "[dict get $list width]x[dict get $list height]+[dict get $list x]+[dict get $list y]"
+}
+::korvane::host::open_editor $session_file
+set region [data_tab_picture [file join $work display_format_saved.png]]
+close_window
+
 ::korvane::msg::clear
 ::korvane::host::open_editor [damaged {(name="cpu\|pc\[15\.\.0\]" [^>]*) group-display="5"} {\1}]
-set_widgets {data_setup_tabs Data}
-screenshot [file join $work display_format_default.png]
+check {[data_tab_picture [file join $work display_format_default.png]] eq $region} "the node list keeps its place"
+catch {exec compare -metric AE [file join $work display_format_saved.png]\[$region\] \
+    [file join $work display_format_default.png]\[$region\] null: 2>@1} differing
+check {$differing == 0} "the bus shows hexadecimal values as saved: $differing pixels differ in the node list"
 check {[sample {cpu|pc[15..0]} $trigger_sample] eq $pc} "the bus shows its samples"
 check {[lsearch -glob [posted] {1 group node(s) in *damaged.lmx name no display format and show hexadecimal values,\
     the first cpu|pc\[15..0\] at line *}] >= 0} "a warning names the bus: [posted]"

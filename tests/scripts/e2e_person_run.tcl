@@ -75,7 +75,11 @@ proc sample_run {texts acquiring} {
 action RUN -focus window
 set took [run_loop_until {[session data_log] && ![session acquiring]} 15000 sample_run]
 puts "the run took $took ms: $::phases"
-check {$::phases eq {waiting acquiring offloading idle}} "the run's phases in order: $::phases"
+# On a busy machine the loop may not run while a short phase lasts: the phases seen keep their
+# order, from waiting to idle, and none comes back (e2e_stop.tcl waits for each phase itself).
+set order [lmap phase $::phases {lsearch -exact {waiting acquiring offloading idle} $phase}]
+check {[lindex $::phases 0] eq "waiting" && [lindex $::phases end] eq "idle" && -1 ni $order &&
+    $order eq [lsort -integer -unique $order]} "the run's phases in order: $::phases"
 check {$took >= 300 && $took <= 3000} "a 1 K run takes 0.3 to 3 s, not $took ms"
 set after [status_texts]
 check {[dict get $after banner] eq "Ready to acquire"} "no programming or compile request after the capture: $after"
@@ -91,7 +95,7 @@ proc count_captures {texts acquiring} {
     }
 }
 action AUTORUN -focus window
-catch {run_loop_until {$::captures >= 2} 6000 count_captures}
+catch {run_loop_until {$::captures >= 2} 30000 count_captures}
 check {$::captures >= 2 && [session acquiring]} "autorun captured $::captures times and still runs"
 action STOP -focus window
 run_loop_until {![session acquiring]} 3000 {apply {{texts acquiring} {}}}

@@ -1,6 +1,7 @@
 # A session copied alone to another folder, away from its project: opening it, from the command
-# line or with File > Open, warns once and names the folder searched; F5 is refused with the
-# reason instead of waiting for a trigger the simulated target cannot give, and so is Read Data.
+# line or with File > Open (also in a window that held the demo with its project), warns once and
+# names the folder searched; F5 is refused with the reason instead of waiting for a trigger the
+# simulated target cannot give, and so is Read Data.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 set work [e2e_workspace session_alone]
@@ -20,12 +21,13 @@ proc posted {identifier} {
     return $found
 }
 
-foreach how {command_line file_open} {
-    ::korvane::msg::clear
+foreach how {command_line file_open file_open_after_project} {
     if {$how eq "command_line"} {
+        ::korvane::msg::clear
         ::korvane::host::open_editor $session_file
     } else {
-        ::korvane::host::open_editor
+        ::korvane::host::open_editor {*}[expr {$how eq "file_open" ? {} : [list [file join $work demo.lmx]]}]
+        ::korvane::msg::clear
         answer_dialog [list fileNameEdit $session_file] Open {action PIRQ_OPEN_ACTION -focus window}
     }
     set warnings [posted HOST_NO_PROJECT]

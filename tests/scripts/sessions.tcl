@@ -53,7 +53,10 @@ set_widgets {storage_type Transitional}
 open_on $other
 run_acquisition
 vokr_show_list_view -filename ""
-after 500
+# The viewer runs on its own: its file is waited for, not a fixed time.
+for {set waited 0} {![file exists [file join $work viewed.txt]] && $waited < 30000} {incr waited 20} {
+    after 20
+}
 ::korvane::msg::answer no
 close_window
 check {[session file] eq $demo && [session modified]} "the first window keeps its edited session: [state]"

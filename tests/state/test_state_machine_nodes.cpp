@@ -7,9 +7,11 @@
 #include "vokr_database_manager.h"
 #include "vokr_diagram_widget.h"
 #include "vokr_resources_widget.h"
+#include "vokr_state_list_widget.h"
 #include "vokr_state_machine_dlg.h"
 #include "vokr_state_machine_table_view.h"
 #include "vokr_state_widget.h"
+#include "vokr_tree_widget.h"
 #include "vokr_view.h"
 #include "wolpa.h"
 
@@ -308,13 +310,23 @@ TEST_F(StateMachineNodes, DemoSequencerIsTappedWithItsStateNames)
     m->set_state_text(1, "if (condition1 && c1 < 9) goto ST3;\nelse goto ST1;\n");
     m->set_state_text(2, "trigger;\n");
     QSplitter tab;
-    tab.addWidget(new VOKR_STATE_WIDGET(nullptr, -1, m.frame()));
-    tab.addWidget(new VOKR_RESOURCES_WIDGET(nullptr, -1, m.frame()));
-    tab.addWidget(new VOKR_DIAGRAM_WIDGET(nullptr, -1, m.frame()));
+    auto* state = new VOKR_STATE_WIDGET(nullptr, -1, m.frame());
+    auto* resources = new VOKR_RESOURCES_WIDGET(nullptr, -1, m.frame());
+    auto* diagram = new VOKR_DIAGRAM_WIDGET(nullptr, -1, m.frame());
+    tab.addWidget(state);
+    tab.addWidget(resources);
+    tab.addWidget(diagram);
     tab.setSizes({470, 440, 190});
     tab.resize(1100, 620);
     tab.show();
     QCoreApplication::processEvents();
+    // The picture shows each pane, none squeezed, the flow's three states after the diagram's
+    // first row, and its counter.
+    for (const int width : tab.sizes())
+        EXPECT_GT(width, 150);
+    EXPECT_EQ(diagram->get_state_list()->count(), 4);
+    EXPECT_EQ(resources->get_counter_table()->topLevelItemCount(), 1);
+    EXPECT_TRUE(state->isVisible() && resources->isVisible() && diagram->isVisible());
     QDir().mkpath(VOKR_ARTIFACT_DIR);
     const QString file = VOKR_ARTIFACT_DIR "/state_flow_tab.png";
     ASSERT_TRUE(tab.grab().save(file));

@@ -21,13 +21,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -872,18 +876,66 @@ template <class WORK> void on_one_cpu(WORK work)
     ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
 }
 
+// What ran beside the calling thread during `work`: the most threads at once besides the ones
+// the process had before (sampled from /proc/self/task, so a lower bound), and the CPU time in
+// ms those other threads took (which no sampling misses).
+struct HELPERS {
+    size_t peak = 0;
+    double cpu_ms = 0;
+};
+double cpu_ms(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
+           usage.ru_stime.tv_usec / 1e3;
+}
+template <class WORK> HELPERS helpers_of(WORK work)
+{
+    const auto count = [] {
+        size_t n = 0;
+        for (auto it = std::filesystem::directory_iterator("/proc/self/task"); it != decltype(it)(); ++it)
+            ++n;
+        return n;
+    };
+    const size_t before = count() + 1;  // with the sampler
+    std::atomic<bool> done{false};
+    std::atomic<size_t> peak{before};
+    std::atomic<double> sampling_ms{0};
+    const double process = cpu_ms(RUSAGE_SELF), caller = cpu_ms(RUSAGE_THREAD);
+    std::thread sampler([&] {
+        while (!done) {
+            peak = std::max(peak.load(), count());
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        sampling_ms = cpu_ms(RUSAGE_THREAD);
+    });
+    work();
+    done = true;
+    sampler.join();
+    return {peak - before, cpu_ms(RUSAGE_SELF) - process - (cpu_ms(RUSAGE_THREAD) - caller) - sampling_ms};
+}
+
 // A log's planes, encoded and decoded by several threads, are written in their order as one
 // thread writes them, and read back so: saved again without being inflated, they keep their bytes.
+// A save runs more than one thread; a save and an open run fewer helpers than the process's
+// usable CPUs; held to one CPU, a save runs on the calling thread alone.
 TEST(repository_file, PlanesOfSeveralThreadsKeepTheirOrder)
 {
     QTemporaryDir dir;
     const QString threads = dir.filePath("threads.lmx"), one = dir.filePath("one.lmx");
-    ASSERT_NO_FATAL_FAILURE(save_wide_log(threads));
-    on_one_cpu([&] { save_wide_log(one); });
+    const size_t cpus = ksm_usable_cpus();
+    const HELPERS saving = helpers_of([&] { ASSERT_NO_FATAL_FAILURE(save_wide_log(threads)); });
+    on_one_cpu([&] { EXPECT_EQ(helpers_of([&] { save_wide_log(one); }).peak, 0u); });
     const QByteArray bytes = read_bytes(threads);
     EXPECT_EQ(first_difference(bytes, read_bytes(one)), -1);
     KSM_TX_SESSION reopened(new TEST_ROOT, false);
-    ASSERT_TRUE(reopened.open_session(local(threads).c_str())) << reopened.get_last_error();
+    const HELPERS opening =
+        helpers_of([&] { ASSERT_TRUE(reopened.open_session(local(threads).c_str())) << reopened.get_last_error(); });
+    // The save's helpers compress megabytes: their time stands out from the sampler's own.
+    EXPECT_TRUE(cpus == 1 || saving.cpu_ms > 1) << "no helper thread saved, " << cpus << " CPUs";
+    for (const HELPERS& helpers : {saving, opening})
+        EXPECT_LT(helpers.peak, cpus);
     const QString again = dir.filePath("again.lmx");
     ASSERT_TRUE(reopened.save_session(local(again).c_str())) << reopened.get_last_error();
     EXPECT_EQ(first_difference(read_bytes(again), bytes), -1);
@@ -1265,14 +1317,21 @@ TEST_F(repository_file_refusal, BadValuesAndBrokenStructure)
     expect_refused(*s_valid + "trailing words");
 }
 
-// A plane whose compressed stream is damaged is found when its log is first read: the file
-// opens, a warning names the log, a damaged channel reads as not connected (not as zeros), a
-// damaged valid plane leaves no sample valid, and saving writes the file's bytes back.
+// A plane whose compressed stream is damaged is found when its log is first read, or inflated
+// at once as the active log: the file opens, a warning names the log, a damaged channel reads as
+// not connected (not as zeros), a damaged valid plane leaves no sample valid, and saving writes
+// the file's bytes back.
 TEST_F(repository_file_refusal, DamagedPlanesReadAsUnknownWhenFirstRead)
 {
-    for (const QByteArray tag : {"<plane kind=\"bits\" channel=\"2\">", "<plane kind=\"valid\">"}) {
-        SCOPED_TRACE(tag.toStdString());
+    const QByteArray channel_2 = "<plane kind=\"bits\" channel=\"2\">", valid = "<plane kind=\"valid\">";
+    const std::pair<QByteArray, QByteArray> cases[] = {{"active-log=\"1\"", channel_2},
+                                                       {"active-log=\"1\"", valid},
+                                                       {"active-log=\"0\"", channel_2},
+                                                       {"active-log=\"0\"", valid}};
+    for (const auto& [active, tag] : cases) {
+        SCOPED_TRACE(active.toStdString() + " " + tag.toStdString());
         QByteArray bytes = *s_valid;  // the plane damaged in every instance's log
+        bytes.replace("active-log=\"1\"", active);
         for (int at = bytes.indexOf(tag); at >= 0; at = bytes.indexOf(tag, at + 1)) {
             const int start = at + tag.size(), end = bytes.indexOf("</plane>", start);
             const QByteArray sized = QByteArray::fromBase64(bytes.mid(start, end - start)).left(6);  // size, header
@@ -1304,6 +1363,21 @@ TEST_F(repository_file_refusal, DamagedPlanesReadAsUnknownWhenFirstRead)
         ASSERT_TRUE(tx.save_session(local(m_dir.filePath("again.lmx")).c_str())) << tx.get_last_error();
         EXPECT_EQ(read_bytes(m_dir.filePath("again.lmx")), bytes);
     }
+}
+
+// Two planes whose text stops being base64 after its first quads: the error names the first.
+TEST_F(repository_file_refusal, TwoUndecodablePlanesNameTheFirst)
+{
+    QByteArray bytes = *s_valid;
+    bytes.replace("active-log=\"1\"", "active-log=\"0\"");
+    int first_line = 0;
+    for (int at = bytes.indexOf("<plane "), k = 0; k < 2; at = bytes.indexOf("<plane ", at + 1), ++k) {
+        const int payload = bytes.indexOf('>', at) + 1;
+        ASSERT_GT(bytes.indexOf("</plane>", payload) - payload, 12);
+        bytes[payload + 12] = '*';
+        first_line = first_line ? first_line : static_cast<int>(bytes.left(payload).count('\n')) + 1;
+    }
+    expect_refused(bytes, " at line " + std::to_string(first_line) + ", ");
 }
 
 TEST_F(repository_file_refusal, TreesNestedBeyondTheLimit)

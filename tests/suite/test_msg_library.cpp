@@ -182,6 +182,13 @@ TEST_F(MsgLibrary, ScriptedAnswerThatIsNoButtonIsTheScriptsError)
         EXPECT_NE(error.find(c.buttons), std::string::npos) << error;
         EXPECT_EQ(MSG_JOURNAL::take_script_error(), "");
     }
+    // Two misfits before the script hears of either: the first is named.
+    MSG_JOURNAL::push_answer(5);
+    MSG_JOURNAL::push_answer(9);
+    for (const auto& c : cases)
+        c.prompt->prompt();
+    const std::string first = MSG_JOURNAL::take_script_error();
+    EXPECT_NE(first.find("answer 5 is not a button of the prompt \"Go on?\""), std::string::npos) << first;
 }
 
 }  // namespace

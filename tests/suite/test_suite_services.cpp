@@ -5,7 +5,9 @@
 #include "ksm.h"
 #include "nixq.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -102,4 +104,37 @@ TEST(UsableCpus, FollowTheAffinityMaskAndTheQuota)
                   {"-1 100000", 0}};
     for (const auto& quota : quotas)
         EXPECT_EQ(ksm_cpus_of_quota(quota.limit), quota.cpus) << quota.limit;
+
+    // Quotas read from control group files: the unified hierarchy's on the way from the
+    // process's group up, the first hierarchy's CPU controller, the smallest of them all.
+    const size_t affinity = static_cast<size_t>(CPU_COUNT(&saved));
+    if (affinity < 3)
+        GTEST_SKIP() << "a quota smaller than the affinity needs 3 CPUs, the process has " << affinity;
+    const struct {
+        const char* groups;  // the lines of /proc/self/cgroup
+        const char *leaf, *parent, *v1_quota;
+        size_t cpus;
+    } groups[] = {
+        {"0::/a/b\n", "max 100000\n", "200000 100000\n", "", 2},
+        {"0::/a/b\n", "100000 100000\n", "200000 100000\n", "", 1},
+        {"4:cpu,cpuacct:/\n", "", "", "200000", 2},
+        {"0::/a/b\n", "200000 100000\n", "max 100000\n", "100000", 1},
+        {"0::/a/b\n", "max 100000\n", "", "-1", affinity},
+    };
+    for (const auto& g : groups) {
+        SCOPED_TRACE(std::string(g.groups) + g.leaf + g.parent + g.v1_quota);
+        QTemporaryDir root;
+        const auto write = [&root](const QString& path, const char* text) {
+            QDir(root.path()).mkpath(QFileInfo(path).path());
+            QFile file(root.filePath(path));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        write("proc/self/cgroup", g.groups);
+        write("sys/fs/cgroup/a/b/cpu.max", g.leaf);
+        write("sys/fs/cgroup/a/cpu.max", g.parent);
+        write("sys/fs/cgroup/cpu,cpuacct/cpu.cfs_quota_us", g.v1_quota);
+        write("sys/fs/cgroup/cpu,cpuacct/cpu.cfs_period_us", "100000\n");
+        EXPECT_EQ(ksm_usable_cpus(root.path().toStdString()), g.cpus);
+    }
 }
