@@ -210,7 +210,15 @@ QList<QKeySequence> pirq_get_standard_shortcuts(const QString& name)
     if (name == "PIRQ_FIND_NEXT_ACTION")
         return {QKeySequence(pirq_get_custom_shortcut(PIRQ_ACTION_FIND_NEXT))};
     auto it = keys.find(name);
-    return it == keys.end() ? QList<QKeySequence>() : QKeySequence::keyBindings(it->second);
+    if (it == keys.end())
+        return {};
+    QList<QKeySequence> bindings = QKeySequence::keyBindings(it->second);
+    // Redo answers Ctrl+Y everywhere, as the detached window's entry does, whatever the desktop's
+    // own binding (Ctrl+Shift+Z on X11) is.
+    const QKeySequence ctrl_y(Qt::CTRL | Qt::Key_Y);
+    if (it->second == QKeySequence::Redo && !bindings.contains(ctrl_y))
+        bindings.prepend(ctrl_y);
+    return bindings;
 }
 
 QAction* pirq_create_action(PIRQ_ACTION_ENUM id, QObject* parent)

@@ -57,8 +57,8 @@ check {[condition_of $bit] == 5} "redo sets it again"
 
 # Ten trigger levels make the columns wider than the list: Right steps toward the last column by
 # a part of the list's width, Left back toward the first; a Ctrl+wheel notch steps three times as
-# far, Ctrl+Page Down a page (the column leaves the list or moves by half of it at least), Ctrl+Home
-# back to the start; the wheel scrolls the rows.
+# far, Ctrl+Page Down a page (the column leaves the list, moves by half of it at least or reaches
+# the end of the range), Ctrl+Home back to the start; the wheel scrolls the rows.
 set_widgets {trigger_conditions 10}
 set width [dict get [widget_state node_list] width]
 set x0 [lindex [cell $bit 12] 0]
@@ -71,9 +71,12 @@ check {[moved] == 0} "Left steps back toward the first"
 wheel node_list -120 ctrl
 set notch [expr {[catch moved far] ? "off" : $far}]
 check {$notch eq 3 * $step} "a Ctrl+wheel notch steps three Rights ($step px), not $notch px"
+key node_list Ctrl+End
+set last [expr {[catch moved far] ? "off" : $far}]
 key node_list {Ctrl+Home Ctrl+PgDown}
 set paged [expr {[catch moved far] ? "off" : $far}]
-check {$paged eq "off" || $paged > $width / 2} "Ctrl+Page Down moves a page (the column off the list), not $paged px"
+check {$paged eq "off" || $paged > $width / 2 || $paged eq $last} \
+    "Ctrl+Page Down moves a page (the column off the list, or to the end at $last px), not $paged px"
 key node_list Ctrl+Home
 check {[moved] == 0} "Ctrl+Home goes back to the first column"
 set_widgets {trigger_conditions 2}
