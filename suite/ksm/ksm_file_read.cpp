@@ -12,6 +12,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 
@@ -28,6 +29,8 @@ enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 // bits): a plane that claims more than that of its payload is damaged, and so a small file
 // never claims gigabytes of samples.
 constexpr size_t MAX_DEFLATE_RATIO = 1032;
+
+std::atomic<bool> g_plain_reading{false};
 
 // The planes of a log's samples: one per channel, then these three.
 enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, EXTRA_PLANES = 3 };
@@ -53,13 +56,20 @@ public:
 
 private:
     // ---- failures ----
-    POSITION here() const { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
+    // Where the reader is in the file: its columns count the planes' text the filter took out.
+    POSITION here() const
+    {
+        const qint64 line = m_xml.lineNumber(), column = m_xml.columnNumber();
+        return {line, column + m_filter->hidden_before(line, column)};
+    }
     bool fail(const std::string& why) { return fail_at(here(), why); }
     bool fail_at(POSITION at, const std::string& why)
     {
         if (m_error.empty() && m_decoder)
             finish_decoding();  // a plane read before holds the file's first fault, if one is damaged
-        if (m_error.empty()) {
+        if (m_error.empty() && !m_filter->read_error().isEmpty()) {  // the reader met the end it made
+            m_error = "cannot read \"" + m_file + "\": " + m_filter->read_error().toStdString();
+        } else if (m_error.empty()) {
             m_error = "Invalid session file \"" + m_file + "\"";
             if (at.line > 0)
                 m_error += " at line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
@@ -135,7 +145,6 @@ private:
 
     QXmlStreamReader m_xml;
     KSM_PAYLOAD_FILTER* m_filter;                  // holds the sample planes' payloads
-    int m_planes = 0;                              // plane elements read
     std::unique_ptr<KSM_PLANE_DECODER> m_decoder;  // of the planes of the log being read
     bool m_inflate_failed = false;                 // a plane of the log being read did not inflate
     std::vector<POSITION> m_plane_ends;            // of the planes given to it, for their faults
@@ -313,23 +322,32 @@ PLANE_GUESS guess_plane(const QByteArray& text)
     return guess;
 }
 
-// The payload of a sample plane (the element just entered), its text as the filter took it out
-// or as the reader gives its characters; it must say that it holds `expected_size` bytes. When
-// its length and first bytes say so, the decoder decodes it beside the reading; otherwise it is
-// decoded now to tell its fault. With a target, the plane is inflated there.
+// The payload of a sample plane (the element just entered), its text as the reader gives its
+// characters and the filter's instructions in their order; it must say that it holds
+// `expected_size` bytes. When its length and first bytes say so, the decoder decodes it beside
+// the reading; otherwise it is decoded now to tell its fault. With a target, the plane is
+// inflated there.
 void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target)
 {
-    const int n = m_planes++;
     QByteArray text;
-    bool characters = false;
     for (bool open = true; open && !failed();) {
         switch (m_xml.readNext()) {
         case QXmlStreamReader::Characters:
             text += m_xml.text().toLatin1();  // anything else than Latin-1 is not base64 either way
-            characters = true;
             break;
-        case QXmlStreamReader::Comment:
-        case QXmlStreamReader::ProcessingInstruction: break;
+        case QXmlStreamReader::ProcessingInstruction: {
+            QByteArray taken;
+            const auto took =
+                m_filter->take(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &taken);
+            if (took == KSM_PAYLOAD_FILTER::GONE)
+                fail("a sample plane's text is read twice");
+            else if (text.isEmpty())
+                text = std::move(taken);
+            else
+                text += taken;
+            break;
+        }
+        case QXmlStreamReader::Comment: break;
         case QXmlStreamReader::EndElement: open = false; break;
         case QXmlStreamReader::StartElement: unexpected(); break;
         default: fail(m_xml.hasError() ? m_xml.errorString().toStdString() : "a sample plane is cut short"); break;
@@ -337,20 +355,14 @@ void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* 
     }
     if (failed())
         return;
-    QByteArray taken;
-    bool decoded = true;
-    if (m_filter->take(n, &taken) && !(taken.isEmpty() && characters)) {
-        text = std::move(taken);
-        decoded = !characters;  // text both taken out and given by the reader
-    }
     const PLANE_GUESS guess = guess_plane(text);
-    if (decoded && !plane_fault(guess.decoded, guess.size, guess.header, expected_size)) {
+    if (!plane_fault(guess.decoded, guess.size, guess.header, expected_size)) {
         *payload = std::move(text);
         m_plane_ends.push_back(here());
         m_decoder->add(payload, target, expected_size);
         return;
     }
-    decoded = KSM_BASE64_DECODER::decode(text, payload) && decoded;
+    const bool decoded = KSM_BASE64_DECODER::decode(text, payload);
     const quint32 header = payload->size() >= 4 ? qFromBigEndian<quint32>(payload->constData()) : 0;
     if (const char* fault = plane_fault(decoded, static_cast<size_t>(payload->size()), header, expected_size))
         fail(fault);
@@ -1022,6 +1034,8 @@ void READER::make_trees()
 
 }  // namespace
 
+void ksm_set_plain_reading(bool plain) { g_plain_reading = plain; }
+
 std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path, KSM_TX_TREE_OBJECT* root,
                                                         std::string* error, bool* newer)
 {
@@ -1035,7 +1049,7 @@ std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path,
         *error = "cannot read \"" + path + "\": " + file.errorString().toStdString();
         return nullptr;
     }
-    KSM_PAYLOAD_FILTER filter(&file);
+    KSM_PAYLOAD_FILTER filter(&file, !g_plain_reading);
     READER reader(&filter, path);
     return reader.read(root, error, newer);
 }

@@ -877,3 +877,6 @@ bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, 
 // and column where there is one). `newer` tells that the file's format is newer than ours.
 std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path, KSM_TX_TREE_OBJECT* root,
                                                         std::string* error, bool* newer);
+// Session files are read through the XML reader alone, the planes' text not taken out on the
+// way (slower; a check of the faster reading): true until it is set false again.
+void ksm_set_plain_reading(bool plain);
