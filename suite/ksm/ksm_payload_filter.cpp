@@ -140,7 +140,7 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_sourc
     if (!active)
         m_state = PASS_ALL;
     std::random_device random;
-    m_key = QByteArray::number((quint64(random()) << 32) | random(), 16);
+    m_key = QByteArray::number((quint64(random()) << 32) | random(), 16).rightJustified(16, '0');
 }
 
 KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, const QStringRef& data, QByteArray* text)

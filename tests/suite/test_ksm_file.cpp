@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtGlobal>
@@ -1182,6 +1183,10 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
     const QByteArray plane = s_valid->mid(first, s_valid->indexOf("</plane>", first) + 8 - first);
     const QByteArray text = plane.mid(plane.indexOf('>') + 1, plane.size() - plane.indexOf('>') - 9);
     ASSERT_GT(text.size(), 8);
+    // A log's samples on one line, with a fault after its planes.
+    const int samples = s_valid->indexOf("<samples"), samples_end = s_valid->indexOf("</samples>", samples);
+    const QByteArray one_line =
+        QString::fromUtf8(s_valid->mid(samples, samples_end - samples)).remove(QRegularExpression("\n *")).toUtf8();
     const QByteArray doctype = "<!DOCTYPE lumetra-session [<!ENTITY p '" + plane + "'>]>\n";
     const QByteArray declaration_end = "?>\n";
     const int prolog = s_valid->indexOf(declaration_end) + declaration_end.size();
@@ -1207,6 +1212,8 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
         {"Latin-1", replaced("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\""), true},
         {"white space", replaced(">" + text, ">\n" + text), false},
         {"fault after a plane", replaced(plane, plane + "<fault/>"), false},
+        {"fault after planes on a line",
+         QByteArray(*s_valid).replace(samples, samples_end - samples, one_line + "<fault/>"), false},
         {"fault after an entity's plane", replaced(plane, "&p;<fault/>").insert(prolog, doctype), false},
     };
     for (const auto& variant : variants) {
@@ -1261,6 +1268,9 @@ TEST_F(repository_file_refusal, FilesThatAreNotSessionFiles)
     const OPEN_RESULT missing = try_open(m_dir.filePath("missing.lmx"));
     EXPECT_FALSE(missing.opened);
     EXPECT_NE(missing.error.find("missing.lmx"), std::string::npos) << missing.error;
+    // A file that opens but whose reading fails (this one's first page is not mapped) is told so.
+    const OPEN_RESULT unreadable = try_open("/proc/self/mem");
+    EXPECT_EQ(unreadable.error.rfind("cannot read \"/proc/self/mem\": ", 0), 0u) << unreadable.error;
 }
 
 TEST_F(repository_file_refusal, NewerFormatIsToldApart)
