@@ -128,8 +128,8 @@ private:
     std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> mnemonic_table();
     void sif(KSM_DATA_SESSION::STATE& s);
     std::shared_ptr<KSM_TX_INSTANCE> instance(bool* power_up);
-    std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner);
-    std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner);
+    std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner, bool shown);
+    std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner, bool shown);
     void level(KSM_LEVEL& level);
     void tree(KSM_TREE_NODE& node, TREE_ROLE role, int depth = 0);
     std::shared_ptr<ROW> row();
@@ -155,10 +155,11 @@ private:
     KSM_DATA_SESSION* m_session = nullptr;
     std::vector<std::shared_ptr<KSM_TX_TRIGGER>> m_state_machines;  // triggers whose file holds one
     std::vector<PENDING_SAMPLES> m_pending;                         // of the instance being read
-    std::vector<std::string> m_refused_logs;                        // too large for this machine
-    int m_displayless_groups = 0;                                   // group rows given the default display format
-    std::string m_first_displayless;                                // the first of them, named in the warning
-    qint64 m_first_displayless_line = 0;                            // and its line
+    int m_entries = 0;                        // the instances' entries read, a power-up trigger's an entry of its own
+    std::vector<std::string> m_refused_logs;  // too large for this machine
+    int m_displayless_groups = 0;             // group rows given the default display format
+    std::string m_first_displayless;          // the first of them, named in the warning
+    qint64 m_first_displayless_line = 0;      // and its line
 };
 
 // ---- attributes -------------------------------------------------------------------------------------
@@ -561,6 +562,13 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
     s.enabled = flag("enabled", true);
     s.expanded = flag("expanded", false);
     *power_up = flag("power-up", false);
+    // The window shows the entry the file names ("active instance", stored before the
+    // instances): the active log of this instance's shown trigger is inflated as it is read.
+    const auto& global = KSM_ACCESS::state(m_session)->global_data;
+    const auto stored = global.find("active instance");
+    const int current = stored == global.end() || stored->second.empty() ? 0 : std::max(stored->second[0], 0);
+    const bool shown = current >= m_entries && current <= m_entries + (*power_up ? 1 : 0);
+    m_entries += *power_up ? 2 : 1;
     s.info.first = static_cast<uint8_t>(integer("info-first", 0, 0, UINT8_MAX));
     s.info.second = static_cast<uint32_t>(number("info-second", 0, 0, UINT32_MAX));
     s.info.third = static_cast<uint8_t>(integer("info-third", 0, 0, UINT8_MAX));
@@ -574,7 +582,8 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
         if (m_xml.name() == QLatin1String("position")) {
             int_store(s.position_data);
         } else if (m_xml.name() == QLatin1String("signal-set")) {
-            add_child(s.signal_sets, signal_set(instance.get()), "signal sets");
+            const bool active = static_cast<int>(s.signal_sets.size()) == s.active_signal_set;
+            add_child(s.signal_sets, signal_set(instance.get(), shown && active), "signal sets");
         } else {
             unexpected();
         }
@@ -587,7 +596,7 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
     return instance;
 }
 
-std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
+std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner, bool shown)
 {
     auto set = child_of<KSM_TX_SIGNAL_SET>(owner);
     auto& s = *KSM_ACCESS::state(set.get());
@@ -610,7 +619,8 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
         if (m_xml.name() == QLatin1String("node")) {
             rows.push_back(row());
         } else if (m_xml.name() == QLatin1String("trigger")) {
-            add_child(s.triggers, trigger(set.get()), "triggers");
+            const bool active = static_cast<int>(s.triggers.size()) == s.active_trigger;
+            add_child(s.triggers, trigger(set.get(), shown && active), "triggers");
         } else {
             unexpected();
         }
@@ -621,7 +631,7 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
     return set;
 }
 
-std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
+std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner, bool shown)
 {
     auto trigger = child_of<KSM_TX_TRIGGER>(owner);
     auto& s = *KSM_ACCESS::state(trigger.get());
@@ -707,7 +717,8 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("node")) {
             rows.push_back(row());
         } else if (name == QLatin1String("log")) {
-            add_child(s.logs, log(trigger.get(), static_cast<int>(s.logs.size()) == s.active_log), "logs");
+            const bool active = static_cast<int>(s.logs.size()) == s.active_log;
+            add_child(s.logs, log(trigger.get(), shown && active), "logs");
         } else {
             unexpected();
         }
@@ -904,7 +915,8 @@ bool READER::check_rows(const std::vector<std::shared_ptr<ROW>>& rows)
 
 // ---- logs -------------------------------------------------------------------------------------------------
 
-// A trigger's active log is the one its window shows: its samples are inflated as they are read.
+// The active log of the trigger the window shows first: its samples are inflated as they are
+// read, where the samples held leave room for them.
 std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner, bool shown)
 {
     auto log = ksm_make<KSM_DATA_LOG>(m_session, text("name").c_str());
@@ -965,9 +977,9 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     // there once. A capture of no samples has planes too, only empty ones.
     packed->planes.resize(static_cast<size_t>(s->channels) + EXTRA_PLANES);
     std::vector<bool> seen(packed->planes.size(), false);
-    const size_t bytes = packed->planes.size() * s->words * sizeof(uint64_t);
+    const size_t bytes = packed->inflated_bytes();
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> inflated;
-    if (shown && bytes <= ksm_sample_memory_limit()) {  // each plane is written whole by the thread that inflates it
+    if (shown && ksm_sample_memory_allows(bytes)) {  // each plane is written whole by the thread that inflates it
         inflated = std::make_shared<KSM_DATA_LOG::SAMPLES>(*s);
         inflated->allocate(s->channels, s->depth, false);
         inflated->connected = s->connected;
@@ -1011,9 +1023,7 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
 void READER::finish_samples()
 {
     for (PENDING_SAMPLES& pending : m_pending) {
-        const KSM_DATA_LOG::SAMPLES& s = *pending.packed->shape;
-        const size_t bytes = (static_cast<size_t>(s.channels) + EXTRA_PLANES) * s.words * sizeof(uint64_t);
-        if (bytes > ksm_sample_memory_limit()) {
+        if (pending.packed->inflated_bytes() > ksm_sample_memory_limit()) {
             pending.packed->refused = true;
             m_refused_logs.push_back(pending.log);
         }

@@ -995,6 +995,49 @@ TEST(repository_file, LogsAreInflatedWhenFirstRead)
     EXPECT_EQ(read_bytes(dir.filePath("again.lmx")), read_bytes(path));
 }
 
+// A session of several large instances opens within the memory of the one the window shows:
+// that instance's active log alone is inflated, the others when first read, and no read
+// inflates a log while the samples held would pass the limit; it is read once there is room.
+TEST(repository_file, OpeningInflatesTheShownLogAndReadsStayWithinTheLimit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("instances.lmx");
+    constexpr int CHANNELS = 256, DEPTH = 1 << 18, INSTANCES = 4, SHOWN = 2;
+    const size_t log_bytes = size_t(CHANNELS + 3) * DEPTH / 8;
+    {
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(local(path).c_str()));
+        for (int i = 0; i < INSTANCES; ++i) {
+            ASSERT_TRUE(i == 0 || tx.get_data_session()->create_lumetra_instance(nullptr));
+            KSM_DATA_LOG* log = tx.create_new_log(i);
+            log->begin_capture(CHANNELS, DEPTH, 0);
+            log->set_bit(i, i, true);
+            log->end_capture();
+            KSM_ACCESS::state(tx.get_trigger_at(i))->active_log = 0;
+        }
+        ASSERT_TRUE(tx.set_global_data("active instance", SHOWN));
+        ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    }
+    const size_t before = ksm_held_sample_memory();
+    KSM_TX_SESSION opened(new TEST_ROOT, false);
+    ASSERT_TRUE(opened.open_session(local(path).c_str())) << opened.get_last_error();
+    EXPECT_EQ(ksm_held_sample_memory() - before, log_bytes);
+    EXPECT_GE(opened.get_log_at(SHOWN)->get_sample_memory(), log_bytes);
+    EXPECT_TRUE(opened.get_log_at(SHOWN)->get_bit(SHOWN, SHOWN));
+    ksm_set_sample_memory_limit(before + 2 * log_bytes + log_bytes / 2);
+    EXPECT_TRUE(opened.get_log_at(0)->get_bit(0, 0));
+    MSG_JOURNAL::clear();
+    for (int read = 0; read < 2; ++read)
+        EXPECT_FALSE(opened.get_log_at(1)->get_bit(1, 1));
+    EXPECT_EQ(ksm_held_sample_memory() - before, 2 * log_bytes);
+    const std::vector<MSG_RECORD> posted = MSG_JOURNAL::records_of("posted");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_NE(posted[0].text.find(opened.get_log_at(1)->get_name()), std::string::npos) << posted[0].text;
+    ksm_set_sample_memory_limit(0);
+    EXPECT_TRUE(opened.get_log_at(1)->get_bit(1, 1));
+    EXPECT_EQ(ksm_held_sample_memory() - before, 3 * log_bytes);
+}
+
 // ---- refusals ---------------------------------------------------------------------------------------
 
 struct OPEN_RESULT {
