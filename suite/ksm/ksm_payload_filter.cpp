@@ -104,7 +104,23 @@ namespace {
 
 constexpr char MARK_TARGET[] = "ksm-plane";
 
-bool is_payload_byte(unsigned char c) { return BASE64.at[3][c] != NOT_BASE64 || c == '='; }
+// Whether the XML reader gives a byte of text as it is, on the same line: printable ASCII but
+// references and what could end a CDATA section.
+bool passes_unchanged(unsigned char c) { return c >= 0x20 && c < 0x7f && c != '&' && c != ']'; }
+
+// The bytes from `p` on that the XML reader gives as they are: all `n` in the common case,
+// found without a branch a byte.
+int unchanged_prefix(const char* p, int n)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    unsigned bad = 0;
+    for (int i = 0; i < n; ++i)
+        bad |= unsigned(u[i] < 0x20) | unsigned(u[i] >= 0x7f) | unsigned(u[i] == '&') | unsigned(u[i] == ']');
+    int i = 0;
+    while (bad && i < n && passes_unchanged(u[i]))
+        ++i;
+    return bad ? i : n;
+}
 
 // Whether a document that starts with `head` is read as UTF-8: no byte order mark of UTF-16 or
 // UTF-32, and no encoding other than UTF-8 in its XML declaration.
@@ -213,16 +229,31 @@ bool KSM_PAYLOAD_FILTER::fill()
 
 void KSM_PAYLOAD_FILTER::put(const char* bytes, int count)
 {
+    if (count <= 0)
+        return;
     m_out.append(bytes, count);
-    for (const char* c = bytes; c < bytes + count; ++c) {
-        const auto b = static_cast<unsigned char>(*c);
-        if (b == '\n' || b == '\r') {  // CR LF, CR and LF each end a line
-            m_line += b == '\n' && m_after_cr ? 0 : 1;
-            m_column = 0;
-        } else if ((b & 0xc0) != 0x80) {  // a character starts: two UTF-16 units beyond the BMP
-            m_column += b >= 0xf0 ? 2 : 1;
+    const char* const end = bytes + count;
+    const char* tail = bytes;  // after the last line end
+    if (std::memchr(bytes, '\r', static_cast<size_t>(count))) {
+        for (const char* c = bytes; c < end; ++c) {  // CR LF, CR and LF each end a line
+            if (*c == '\n' || *c == '\r') {
+                m_line += *c == '\n' && m_after_cr ? 0 : 1;
+                tail = c + 1;
+            }
+            m_after_cr = *c == '\r';
         }
-        m_after_cr = b == '\r';
+    } else {
+        m_line -= m_after_cr && *bytes == '\n' ? 1 : 0;  // its CR counted the line already
+        m_after_cr = false;
+        for (const char* c = bytes; (c = static_cast<const char*>(std::memchr(c, '\n', static_cast<size_t>(end - c))));)
+            ++m_line, tail = ++c;
+    }
+    if (tail > bytes)
+        m_column = 0;
+    for (const char* c = tail; c < end; ++c) {
+        const auto b = static_cast<unsigned char>(*c);
+        if ((b & 0xc0) != 0x80)  // a character starts: two UTF-16 units beyond the BMP
+            m_column += b >= 0xf0 ? 2 : 1;
     }
 }
 
@@ -294,20 +325,20 @@ bool KSM_PAYLOAD_FILTER::at_text()
     return true;
 }
 
-// In a plane's text: base64 characters are kept until markup ends them; any other character
-// gives the text back to pass on as it is.
+// In a plane's text: what the XML reader would give as it is is kept until markup ends it; any
+// other byte gives the text back to pass on as it is.
 bool KSM_PAYLOAD_FILTER::at_payload()
 {
     const char* from = m_in.constData() + m_in_pos;
     const int left = m_in.size() - m_in_pos;
-    int n = 0;
-    while (n < left && is_payload_byte(static_cast<unsigned char>(from[n])))
-        ++n;
-    m_payload.append(from, n);
-    m_in_pos += n;
-    if (n == left)
+    const char* open = static_cast<const char*>(std::memchr(from, '<', static_cast<size_t>(left)));
+    const int text = open ? static_cast<int>(open - from) : left;
+    const int kept = unchanged_prefix(from, text);
+    m_payload.append(from, kept);
+    m_in_pos += kept;
+    if (kept == text && !open)
         return false;
-    end_payload(from[n] == '<');
+    end_payload(kept == text);
     return true;
 }
 

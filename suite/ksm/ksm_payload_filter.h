@@ -31,8 +31,9 @@ private:
     bool m_bad = false;
 };
 
-// Passes a session file on with the text of its sample planes taken out: a text of base64
-// characters alone that directly follows a <plane> start tag is kept, and an instruction of
+// Passes a session file on with the text of its sample planes taken out: a text that directly
+// follows a <plane> start tag and that the XML reader would give as it stands (printable ASCII,
+// no references) is kept, and an instruction of
 // this filter's own (`<?ksm-plane KEY NUMBER?>`, KEY known to this filter alone) stands in its
 // place, so that the reader binds each text to the very element it reads, wherever that element
 // stands. Any other text passes as it is, as do comments, CDATA sections and instructions, and
