@@ -396,6 +396,7 @@ private:
     mutable std::shared_ptr<const PACKED> m_packed;
     std::shared_ptr<SAMPLES> m_capturing;  // samples being written
     bool m_acquiring = false;
+    mutable bool m_held_warned = false;  // told that the samples held leave no room for these
     KSM_TX_TRIGGER* m_trigger = nullptr;
     friend struct KSM_ACCESS;
 };

@@ -12,6 +12,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 
@@ -28,6 +29,8 @@ enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 // bits): a plane that claims more than that of its payload is damaged, and so a small file
 // never claims gigabytes of samples.
 constexpr size_t MAX_DEFLATE_RATIO = 1032;
+
+std::atomic<bool> g_plain_reading{false};
 
 // The planes of a log's samples: one per channel, then these three.
 enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, EXTRA_PLANES = 3 };
@@ -53,13 +56,20 @@ public:
 
 private:
     // ---- failures ----
-    POSITION here() const { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
+    // Where the reader is in the file: its columns count the planes' text the filter took out.
+    POSITION here() const
+    {
+        const qint64 line = m_xml.lineNumber(), column = m_xml.columnNumber();
+        return {line, column + m_filter->hidden_before(line, column)};
+    }
     bool fail(const std::string& why) { return fail_at(here(), why); }
     bool fail_at(POSITION at, const std::string& why)
     {
         if (m_error.empty() && m_decoder)
             finish_decoding();  // a plane read before holds the file's first fault, if one is damaged
-        if (m_error.empty()) {
+        if (m_error.empty() && !m_filter->read_error().isEmpty()) {  // the reader met the end it made
+            m_error = "cannot read \"" + m_file + "\": " + m_filter->read_error().toStdString();
+        } else if (m_error.empty()) {
             m_error = "Invalid session file \"" + m_file + "\"";
             if (at.line > 0)
                 m_error += " at line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
@@ -118,8 +128,8 @@ private:
     std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> mnemonic_table();
     void sif(KSM_DATA_SESSION::STATE& s);
     std::shared_ptr<KSM_TX_INSTANCE> instance(bool* power_up);
-    std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner);
-    std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner);
+    std::shared_ptr<KSM_TX_SIGNAL_SET> signal_set(KSM_TX_INSTANCE* owner, bool shown);
+    std::shared_ptr<KSM_TX_TRIGGER> trigger(KSM_TX_SIGNAL_SET* owner, bool shown);
     void level(KSM_LEVEL& level);
     void tree(KSM_TREE_NODE& node, TREE_ROLE role, int depth = 0);
     std::shared_ptr<ROW> row();
@@ -135,7 +145,6 @@ private:
 
     QXmlStreamReader m_xml;
     KSM_PAYLOAD_FILTER* m_filter;                  // holds the sample planes' payloads
-    int m_planes = 0;                              // plane elements read
     std::unique_ptr<KSM_PLANE_DECODER> m_decoder;  // of the planes of the log being read
     bool m_inflate_failed = false;                 // a plane of the log being read did not inflate
     std::vector<POSITION> m_plane_ends;            // of the planes given to it, for their faults
@@ -146,10 +155,11 @@ private:
     KSM_DATA_SESSION* m_session = nullptr;
     std::vector<std::shared_ptr<KSM_TX_TRIGGER>> m_state_machines;  // triggers whose file holds one
     std::vector<PENDING_SAMPLES> m_pending;                         // of the instance being read
-    std::vector<std::string> m_refused_logs;                        // too large for this machine
-    int m_displayless_groups = 0;                                   // group rows given the default display format
-    std::string m_first_displayless;                                // the first of them, named in the warning
-    qint64 m_first_displayless_line = 0;                            // and its line
+    int m_entries = 0;                        // the instances' entries read, a power-up trigger's an entry of its own
+    std::vector<std::string> m_refused_logs;  // too large for this machine
+    int m_displayless_groups = 0;             // group rows given the default display format
+    std::string m_first_displayless;          // the first of them, named in the warning
+    qint64 m_first_displayless_line = 0;      // and its line
 };
 
 // ---- attributes -------------------------------------------------------------------------------------
@@ -313,23 +323,32 @@ PLANE_GUESS guess_plane(const QByteArray& text)
     return guess;
 }
 
-// The payload of a sample plane (the element just entered), its text as the filter took it out
-// or as the reader gives its characters; it must say that it holds `expected_size` bytes. When
-// its length and first bytes say so, the decoder decodes it beside the reading; otherwise it is
-// decoded now to tell its fault. With a target, the plane is inflated there.
+// The payload of a sample plane (the element just entered), its text as the reader gives its
+// characters and the filter's instructions in their order; it must say that it holds
+// `expected_size` bytes. When its length and first bytes say so, the decoder decodes it beside
+// the reading; otherwise it is decoded now to tell its fault. With a target, the plane is
+// inflated there.
 void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target)
 {
-    const int n = m_planes++;
     QByteArray text;
-    bool characters = false;
     for (bool open = true; open && !failed();) {
         switch (m_xml.readNext()) {
         case QXmlStreamReader::Characters:
             text += m_xml.text().toLatin1();  // anything else than Latin-1 is not base64 either way
-            characters = true;
             break;
-        case QXmlStreamReader::Comment:
-        case QXmlStreamReader::ProcessingInstruction: break;
+        case QXmlStreamReader::ProcessingInstruction: {
+            QByteArray taken;
+            const auto took =
+                m_filter->take(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &taken);
+            if (took == KSM_PAYLOAD_FILTER::GONE)
+                fail("a sample plane's text is read twice");
+            else if (text.isEmpty())
+                text = std::move(taken);
+            else
+                text += taken;
+            break;
+        }
+        case QXmlStreamReader::Comment: break;
         case QXmlStreamReader::EndElement: open = false; break;
         case QXmlStreamReader::StartElement: unexpected(); break;
         default: fail(m_xml.hasError() ? m_xml.errorString().toStdString() : "a sample plane is cut short"); break;
@@ -337,20 +356,14 @@ void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* 
     }
     if (failed())
         return;
-    QByteArray taken;
-    bool decoded = true;
-    if (m_filter->take(n, &taken) && !(taken.isEmpty() && characters)) {
-        text = std::move(taken);
-        decoded = !characters;  // text both taken out and given by the reader
-    }
     const PLANE_GUESS guess = guess_plane(text);
-    if (decoded && !plane_fault(guess.decoded, guess.size, guess.header, expected_size)) {
+    if (!plane_fault(guess.decoded, guess.size, guess.header, expected_size)) {
         *payload = std::move(text);
         m_plane_ends.push_back(here());
         m_decoder->add(payload, target, expected_size);
         return;
     }
-    decoded = KSM_BASE64_DECODER::decode(text, payload) && decoded;
+    const bool decoded = KSM_BASE64_DECODER::decode(text, payload);
     const quint32 header = payload->size() >= 4 ? qFromBigEndian<quint32>(payload->constData()) : 0;
     if (const char* fault = plane_fault(decoded, static_cast<size_t>(payload->size()), header, expected_size))
         fail(fault);
@@ -549,6 +562,13 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
     s.enabled = flag("enabled", true);
     s.expanded = flag("expanded", false);
     *power_up = flag("power-up", false);
+    // The window shows the entry the file names ("active instance", stored before the
+    // instances): the active log of this instance's shown trigger is inflated as it is read.
+    const auto& global = KSM_ACCESS::state(m_session)->global_data;
+    const auto stored = global.find("active instance");
+    const int current = stored == global.end() || stored->second.empty() ? 0 : std::max(stored->second[0], 0);
+    const bool shown = current >= m_entries && current <= m_entries + (*power_up ? 1 : 0);
+    m_entries += *power_up ? 2 : 1;
     s.info.first = static_cast<uint8_t>(integer("info-first", 0, 0, UINT8_MAX));
     s.info.second = static_cast<uint32_t>(number("info-second", 0, 0, UINT32_MAX));
     s.info.third = static_cast<uint8_t>(integer("info-third", 0, 0, UINT8_MAX));
@@ -562,7 +582,8 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
         if (m_xml.name() == QLatin1String("position")) {
             int_store(s.position_data);
         } else if (m_xml.name() == QLatin1String("signal-set")) {
-            add_child(s.signal_sets, signal_set(instance.get()), "signal sets");
+            const bool active = static_cast<int>(s.signal_sets.size()) == s.active_signal_set;
+            add_child(s.signal_sets, signal_set(instance.get(), shown && active), "signal sets");
         } else {
             unexpected();
         }
@@ -575,7 +596,7 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
     return instance;
 }
 
-std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
+std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner, bool shown)
 {
     auto set = child_of<KSM_TX_SIGNAL_SET>(owner);
     auto& s = *KSM_ACCESS::state(set.get());
@@ -598,7 +619,8 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
         if (m_xml.name() == QLatin1String("node")) {
             rows.push_back(row());
         } else if (m_xml.name() == QLatin1String("trigger")) {
-            add_child(s.triggers, trigger(set.get()), "triggers");
+            const bool active = static_cast<int>(s.triggers.size()) == s.active_trigger;
+            add_child(s.triggers, trigger(set.get(), shown && active), "triggers");
         } else {
             unexpected();
         }
@@ -609,7 +631,7 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner)
     return set;
 }
 
-std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
+std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner, bool shown)
 {
     auto trigger = child_of<KSM_TX_TRIGGER>(owner);
     auto& s = *KSM_ACCESS::state(trigger.get());
@@ -695,7 +717,8 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner)
         } else if (name == QLatin1String("node")) {
             rows.push_back(row());
         } else if (name == QLatin1String("log")) {
-            add_child(s.logs, log(trigger.get(), static_cast<int>(s.logs.size()) == s.active_log), "logs");
+            const bool active = static_cast<int>(s.logs.size()) == s.active_log;
+            add_child(s.logs, log(trigger.get(), shown && active), "logs");
         } else {
             unexpected();
         }
@@ -892,7 +915,8 @@ bool READER::check_rows(const std::vector<std::shared_ptr<ROW>>& rows)
 
 // ---- logs -------------------------------------------------------------------------------------------------
 
-// A trigger's active log is the one its window shows: its samples are inflated as they are read.
+// The active log of the trigger the window shows first: its samples are inflated as they are
+// read, where the samples held leave room for them.
 std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner, bool shown)
 {
     auto log = ksm_make<KSM_DATA_LOG>(m_session, text("name").c_str());
@@ -953,9 +977,9 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     // there once. A capture of no samples has planes too, only empty ones.
     packed->planes.resize(static_cast<size_t>(s->channels) + EXTRA_PLANES);
     std::vector<bool> seen(packed->planes.size(), false);
-    const size_t bytes = packed->planes.size() * s->words * sizeof(uint64_t);
+    const size_t bytes = packed->inflated_bytes();
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> inflated;
-    if (shown && bytes <= ksm_sample_memory_limit()) {  // each plane is written whole by the thread that inflates it
+    if (shown && ksm_sample_memory_allows(bytes)) {  // each plane is written whole by the thread that inflates it
         inflated = std::make_shared<KSM_DATA_LOG::SAMPLES>(*s);
         inflated->allocate(s->channels, s->depth, false);
         inflated->connected = s->connected;
@@ -999,9 +1023,7 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
 void READER::finish_samples()
 {
     for (PENDING_SAMPLES& pending : m_pending) {
-        const KSM_DATA_LOG::SAMPLES& s = *pending.packed->shape;
-        const size_t bytes = (static_cast<size_t>(s.channels) + EXTRA_PLANES) * s.words * sizeof(uint64_t);
-        if (bytes > ksm_sample_memory_limit()) {
+        if (pending.packed->inflated_bytes() > ksm_sample_memory_limit()) {
             pending.packed->refused = true;
             m_refused_logs.push_back(pending.log);
         }
@@ -1022,6 +1044,8 @@ void READER::make_trees()
 
 }  // namespace
 
+void ksm_set_plain_reading(bool plain) { g_plain_reading = plain; }
+
 std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path, KSM_TX_TREE_OBJECT* root,
                                                         std::string* error, bool* newer)
 {
@@ -1040,7 +1064,7 @@ std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path,
         *error = "cannot read \"" + path + "\": " + file.errorString().toStdString();
         return nullptr;
     }
-    KSM_PAYLOAD_FILTER filter(&file);
+    KSM_PAYLOAD_FILTER filter(&file, !g_plain_reading);
     READER reader(&filter, path);
     return reader.read(root, error, newer);
 }

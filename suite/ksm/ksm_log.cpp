@@ -26,6 +26,7 @@ void assign(KSM_PLANE_WORDS& plane, size_t offset, int sample, bool value)
 }
 
 std::atomic<size_t> g_sample_memory_limit{0};
+std::atomic<size_t> g_held_sample_memory{0};
 
 bool in_samples(const SAMPLES* s, int sample) { return s && sample >= 0 && sample < s->depth; }
 bool in_channels(const SAMPLES* s, int channel) { return s && channel >= 0 && channel < s->channels; }
@@ -101,6 +102,18 @@ const KSM_DATA_LOG::SAMPLES* KSM_DATA_LOG::samples() const
 {
     if (m_samples || !m_packed || m_packed->refused)
         return m_samples.get();
+    if (!ksm_sample_memory_allows(m_packed->inflated_bytes())) {  // asked again at the next read
+        if (!m_held_warned) {
+            m_held_warned = true;
+            MSG_W warning;
+            warning.fill_args(
+                "The samples of log %1!s! are not opened: with the samples open already they would take "
+                "more than half of this computer's memory/WKSM_LOG_TOO_LARGE",
+                get_name());
+            warning.post();
+        }
+        return nullptr;
+    }
     bool damaged = false;
     m_samples = m_packed->inflate(&damaged);
     if (!damaged) {
@@ -413,6 +426,21 @@ size_t ksm_sample_memory_limit()
 }
 
 void ksm_set_sample_memory_limit(size_t bytes) { g_sample_memory_limit = bytes; }
+
+void KSM_HELD_SAMPLE_BYTES::set(size_t bytes)
+{
+    g_held_sample_memory += bytes;
+    g_held_sample_memory -= m_bytes;
+    m_bytes = bytes;
+}
+
+size_t ksm_held_sample_memory() { return g_held_sample_memory; }
+
+bool ksm_sample_memory_allows(size_t bytes)
+{
+    const size_t limit = ksm_sample_memory_limit(), held = ksm_held_sample_memory();
+    return bytes <= limit && held <= limit - bytes;
+}
 
 // ---- plug-in tables ---------------------------------------------------------------------------------
 

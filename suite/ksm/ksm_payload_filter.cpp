@@ -1,7 +1,11 @@
 // Sample plane payloads taken out of a session file on its way to the XML reader.
 #include "ksm_payload_filter.h"
 
+#include <QFileDevice>
+
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <tuple>
 
 namespace {
@@ -96,19 +100,87 @@ char* KSM_BASE64_DECODER::one(unsigned char c, char* at)
 
 // ---- filter ---------------------------------------------------------------------------------------
 
-KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source) : m_source(source)
+namespace {
+
+constexpr char MARK_TARGET[] = "ksm-plane";
+
+// Whether the XML reader gives a byte of text as it is, on the same line: printable ASCII but
+// references and what could end a CDATA section.
+bool passes_unchanged(unsigned char c) { return c >= 0x20 && c < 0x7f && c != '&' && c != ']'; }
+
+// The bytes from `p` on that the XML reader gives as they are: all `n` in the common case,
+// found without a branch a byte.
+int unchanged_prefix(const char* p, int n)
 {
-    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    unsigned bad = 0;
+    for (int i = 0; i < n; ++i)
+        bad |= unsigned(u[i] < 0x20) | unsigned(u[i] >= 0x7f) | unsigned(u[i] == '&') | unsigned(u[i] == ']');
+    int i = 0;
+    while (bad && i < n && passes_unchanged(u[i]))
+        ++i;
+    return bad ? i : n;
 }
 
-bool KSM_PAYLOAD_FILTER::take(int n, QByteArray* text)
+// Whether a document that starts with `head` is read as UTF-8: no byte order mark of UTF-16 or
+// UTF-32, and no encoding other than UTF-8 in its XML declaration.
+bool utf8_document(const QByteArray& head)
 {
-    const auto it = m_payloads.find(n);
-    if (it == m_payloads.end() || &it->second == m_payload)
+    if (head.size() >= 2 && (head.startsWith("\xfe\xff") || head.startsWith("\xff\xfe") || head.left(4).contains('\0')))
         return false;
+    const int from = head.startsWith("\xef\xbb\xbf") ? 3 : 0;
+    if (head.mid(from, 5) != "<?xml")
+        return true;
+    const int end = head.indexOf("?>", from);
+    if (end < 0)
+        return false;  // a declaration longer than a read: too odd to look into
+    const QByteArray declaration = head.mid(from, end - from);
+    const int at = declaration.indexOf("encoding");
+    if (at < 0)
+        return true;
+    const int open = declaration.indexOf('"', at);
+    const int single = declaration.indexOf('\'', at);
+    const int quote = open < 0 || (single >= 0 && single < open) ? single : open;
+    if (quote < 0)
+        return false;
+    const int close = declaration.indexOf(declaration[quote], quote + 1);
+    const QByteArray name = declaration.mid(quote + 1, close - quote - 1).toLower();
+    return close > quote && (name == "utf-8" || name == "utf8");
+}
+
+}  // namespace
+
+KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_source(source)
+{
+    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!active)
+        m_state = PASS_ALL;
+    std::random_device random;
+    m_key = QByteArray::number((quint64(random()) << 32) | random(), 16).rightJustified(16, '0');
+}
+
+KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, const QStringRef& data, QByteArray* text)
+{
+    if (target != QLatin1String(MARK_TARGET) || !data.startsWith(QLatin1String(m_key + ' ')))
+        return OTHER;
+    bool ok = false;
+    const int n = data.mid(m_key.size() + 1).toInt(&ok);
+    const auto it = m_payloads.find(n);
+    if (!ok || it == m_payloads.end())
+        return GONE;
     *text = std::move(it->second);
-    m_payloads.erase(it);
-    return true;
+    m_payloads.erase(m_payloads.begin(), std::next(it));
+    return TAKEN;
+}
+
+qint64 KSM_PAYLOAD_FILTER::hidden_before(qint64 line, qint64 column) const
+{
+    qint64 hidden = 0;
+    auto mark =
+        std::lower_bound(m_marks.begin(), m_marks.end(), line, [](const MARK& m, qint64 l) { return m.line < l; });
+    for (; mark != m_marks.end() && mark->line == line && mark->column <= column; ++mark)
+        hidden += mark->hidden;
+    return hidden;
 }
 
 qint64 KSM_PAYLOAD_FILTER::readData(char* data, qint64 max)
@@ -123,9 +195,11 @@ qint64 KSM_PAYLOAD_FILTER::readData(char* data, qint64 max)
             continue;
         while (advance()) {  // at the source's end every markup can be decided on
         }
-        pass(m_in.size() - m_in_pos);  // and what is left of one cut short goes as it is
+        if (m_state == PAYLOAD)
+            end_payload(false);        // a text cut short goes as it is
+        pass(m_in.size() - m_in_pos);  // and so does what is left of a markup cut short
         if (m_out.isEmpty())
-            return -1;
+            return m_read_error.isEmpty() ? -1 : (setErrorString(m_read_error), -1);
     }
     const qint64 n = std::min<qint64>(max, m_out.size() - m_out_pos);
     std::memcpy(data, m_out.constData() + m_out_pos, static_cast<size_t>(n));
@@ -141,17 +215,74 @@ bool KSM_PAYLOAD_FILTER::fill()
     m_in_pos = 0;
     const QByteArray more = m_source->read(READ_SIZE);
     m_source_ended = more.isEmpty();
+    const auto* file = qobject_cast<QFileDevice*>(m_source);
+    if (m_source_ended && file && file->error() != QFileDevice::NoError)
+        m_read_error = file->errorString();
     m_in += more;
+    if (!m_started && (m_in.size() >= 256 || m_source_ended)) {
+        m_started = true;
+        if (!utf8_document(m_in))
+            m_state = PASS_ALL;
+    }
     return !m_source_ended;
+}
+
+void KSM_PAYLOAD_FILTER::put(const char* bytes, int count)
+{
+    if (count <= 0)
+        return;
+    m_out.append(bytes, count);
+    const char* const end = bytes + count;
+    const char* tail = bytes;  // after the last line end
+    if (std::memchr(bytes, '\r', static_cast<size_t>(count))) {
+        for (const char* c = bytes; c < end; ++c) {  // CR LF, CR and LF each end a line
+            if (*c == '\n' || *c == '\r') {
+                m_line += *c == '\n' && m_after_cr ? 0 : 1;
+                tail = c + 1;
+            }
+            m_after_cr = *c == '\r';
+        }
+    } else {
+        m_line -= m_after_cr && *bytes == '\n' ? 1 : 0;  // its CR counted the line already
+        m_after_cr = false;
+        for (const char* c = bytes; (c = static_cast<const char*>(std::memchr(c, '\n', static_cast<size_t>(end - c))));)
+            ++m_line, tail = ++c;
+    }
+    if (tail > bytes)
+        m_column = 0;
+    for (const char* c = tail; c < end; ++c) {
+        const auto b = static_cast<unsigned char>(*c);
+        if ((b & 0xc0) != 0x80)  // a character starts: two UTF-16 units beyond the BMP
+            m_column += b >= 0xf0 ? 2 : 1;
+    }
 }
 
 void KSM_PAYLOAD_FILTER::pass(int count)
 {
     if (count <= 0)
         return;
-    m_out.append(m_in.constData() + m_in_pos, count);
+    put(m_in.constData() + m_in_pos, count);
     m_in_pos += count;
     m_last_passed = m_out.back();
+}
+
+// A plane's text ends: kept, with an instruction in its place, or passed on as it is.
+void KSM_PAYLOAD_FILTER::end_payload(bool taken)
+{
+    m_state = TEXT;
+    if (m_payload.isEmpty())
+        return;
+    if (!taken) {
+        put(m_payload.constData(), m_payload.size());
+        m_payload.clear();
+        return;
+    }
+    const int n = m_planes++;
+    const QByteArray mark = "<?" + QByteArray(MARK_TARGET) + ' ' + m_key + ' ' + QByteArray::number(n) + "?>";
+    put(mark.constData(), mark.size());
+    m_marks.push_back({m_line, m_column, m_payload.size() - mark.size()});
+    m_payloads.emplace(n, std::move(m_payload));
+    m_payload = QByteArray();
 }
 
 // In text: passes it on up to the next markup, and decides what that markup is once enough of
@@ -167,10 +298,11 @@ bool KSM_PAYLOAD_FILTER::at_text()
     }
     pass(static_cast<int>(open - from));
     const int rest = m_in.size() - m_in_pos;
+    // A document type declaration may hold entities: what follows is passed as it is.
     static const struct {
         const char* start;
         const char* end;
-    } skipped[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+    } skipped[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}, {"<!DOCTYPE", nullptr}};
     for (const auto& s : skipped) {
         const int n = static_cast<int>(std::strlen(s.start));
         if (std::memcmp(open, s.start, static_cast<size_t>(std::min(n, rest))) != 0)
@@ -180,7 +312,8 @@ bool KSM_PAYLOAD_FILTER::at_text()
         if (rest < n)
             break;
         pass(n);
-        m_state = SKIP, m_skip_end = s.end;
+        m_state = s.end ? SKIP : PASS_ALL;
+        m_skip_end = s.end;
         return true;
     }
     if (rest < 7 && !m_source_ended)
@@ -188,7 +321,24 @@ bool KSM_PAYLOAD_FILTER::at_text()
     const bool plane = rest >= 7 && std::memcmp(open, "<plane", 6) == 0 && std::strchr(" \t\r\n/>", open[6]);
     pass(1);
     if (plane)
-        m_state = PLANE_TAG;
+        m_state = PLANE_TAG, m_quote = 0;
+    return true;
+}
+
+// In a plane's text: what the XML reader would give as it is is kept until markup ends it; any
+// other byte gives the text back to pass on as it is.
+bool KSM_PAYLOAD_FILTER::at_payload()
+{
+    const char* from = m_in.constData() + m_in_pos;
+    const int left = m_in.size() - m_in_pos;
+    const char* open = static_cast<const char*>(std::memchr(from, '<', static_cast<size_t>(left)));
+    const int text = open ? static_cast<int>(open - from) : left;
+    const int kept = unchanged_prefix(from, text);
+    m_payload.append(from, kept);
+    m_in_pos += kept;
+    if (kept == text && !open)
+        return false;
+    end_payload(kept == text);
     return true;
 }
 
@@ -200,6 +350,7 @@ bool KSM_PAYLOAD_FILTER::advance()
         return false;
     switch (m_state) {
     case TEXT: return at_text();
+    case PASS_ALL: pass(left); return false;
     case SKIP: {
         const size_t n = std::strlen(m_skip_end);
         const char* end = static_cast<const char*>(memmem(from, static_cast<size_t>(left), m_skip_end, n));
@@ -212,29 +363,20 @@ bool KSM_PAYLOAD_FILTER::advance()
         return true;
     }
     case PLANE_TAG: {
-        const char* close = static_cast<const char*>(std::memchr(from, '>', static_cast<size_t>(left)));
-        if (!close) {
+        int n = 0;  // up to the '>' that is not in an attribute's value
+        for (; n < left && (m_quote || from[n] != '>'); ++n)
+            if (from[n] == '"' || from[n] == '\'')
+                m_quote = m_quote == from[n] ? 0 : m_quote ? m_quote : from[n];
+        if (n == left) {
             pass(left);
             return false;
         }
-        const bool empty = (close > from ? close[-1] : m_last_passed) == '/';
-        pass(static_cast<int>(close - from + 1));
-        const int n = m_planes++;
+        const bool empty = (n > 0 ? from[n - 1] : m_last_passed) == '/';
+        pass(n + 1);
         m_state = empty ? TEXT : PAYLOAD;
-        m_payload = empty ? nullptr : &m_payloads.try_emplace(n).first->second;
         return true;
     }
-    case PAYLOAD: {
-        const char* open = static_cast<const char*>(std::memchr(from, '<', static_cast<size_t>(left)));
-        const int n = open ? static_cast<int>(open - from) : left;
-        m_payload->append(from, n);
-        m_in_pos += n;
-        if (!open)
-            return false;
-        m_payload = nullptr;
-        m_state = TEXT;
-        return true;
-    }
+    case PAYLOAD: return at_payload();
     }
     return false;
 }

@@ -4,9 +4,11 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QString>
 
 #include <map>
 #include <utility>
+#include <vector>
 
 // Decodes base64 text given in pieces: the alphabet only, with padding only to end the last quad.
 class KSM_BASE64_DECODER {
@@ -29,35 +31,65 @@ private:
     bool m_bad = false;
 };
 
-// Passes a session file on without the text of its <plane> elements, which it keeps by the
-// plane's number in the file (counted from 0) until the reader takes it. Comments, CDATA
-// sections and processing instructions pass untouched.
+// Passes a session file on with the text of its sample planes taken out: a text that directly
+// follows a <plane> start tag and that the XML reader would give as it stands (printable ASCII,
+// no references) is kept, and an instruction of
+// this filter's own (`<?ksm-plane KEY NUMBER?>`, KEY known to this filter alone) stands in its
+// place, so that the reader binds each text to the very element it reads, wherever that element
+// stands. Any other text passes as it is, as do comments, CDATA sections and instructions, and
+// the whole of a document that is not UTF-8 or that declares a document type (whose entities
+// could repeat or move text): the reader then reads what the XML reader alone gives.
 class KSM_PAYLOAD_FILTER : public QIODevice {
 public:
-    explicit KSM_PAYLOAD_FILTER(QIODevice* source);
+    // An inactive filter passes the whole file as it is.
+    explicit KSM_PAYLOAD_FILTER(QIODevice* source, bool active = true);
     bool isSequential() const override { return true; }
-    // Moves out the text of plane `n` when the filter took it out.
-    bool take(int n, QByteArray* text);
+
+    // What an instruction the reader met stands for: not a text of this filter's (OTHER), the
+    // text, moved to `text` (TAKEN), or a text the filter no longer holds (GONE: its
+    // instruction was met twice or after a later one). Texts of the instructions before a
+    // taken one, which the reader passed by, are dropped.
+    enum TAKE { OTHER, TAKEN, GONE };
+    TAKE take(const QStringRef& target, const QStringRef& data, QByteArray* text);
+    // The characters that the file holds before the reader's position (line and column in the
+    // text passed on) on that line and that the text passed on lacks: taken texts less the
+    // instructions that stand in for them.
+    qint64 hidden_before(qint64 line, qint64 column) const;
+    // Why the source could not be read, empty when it could.
+    const QString& read_error() const { return m_read_error; }
 
 protected:
     qint64 readData(char* data, qint64 max) override;
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    enum STATE { TEXT, SKIP, PLANE_TAG, PAYLOAD };
+    enum STATE { TEXT, SKIP, PLANE_TAG, PAYLOAD, PASS_ALL };
+    struct MARK {  // where an instruction ends in the text passed on, and what it leaves out
+        qint64 line, column, hidden;
+    };
     bool fill();     // reads more of the source; false at its end
     bool advance();  // moves what can be decided on from the input to the output; false to read more
     bool at_text();
+    bool at_payload();
     void pass(int count);
+    void put(const char* bytes, int count);  // onto the output, counting its lines and columns
+    void end_payload(bool taken);
 
     QIODevice* m_source;
     QByteArray m_in, m_out;
     int m_in_pos = 0, m_out_pos = 0;
     bool m_source_ended = false;
+    bool m_started = false;  // the start of the document was looked at
+    QString m_read_error;
     char m_last_passed = 0;  // the last byte passed on
+    char m_quote = 0;        // the quote a plane's start tag is in
     STATE m_state = TEXT;
     const char* m_skip_end = nullptr;  // what ends the comment, CDATA section or instruction skipped
-    int m_planes = 0;                  // plane start tags seen
+    QByteArray m_key;                  // of this filter's instructions
+    int m_planes = 0;                  // texts taken
     std::map<int, QByteArray> m_payloads;
-    QByteArray* m_payload = nullptr;  // being read
+    QByteArray m_payload;             // being read
+    qint64 m_line = 1, m_column = 0;  // of the output's end, as the XML reader counts them
+    bool m_after_cr = false;
+    std::vector<MARK> m_marks;
 };

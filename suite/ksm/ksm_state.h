@@ -406,6 +406,27 @@ template <class T> struct KSM_UNINITIALISED_ALLOCATOR : std::allocator<T> {
 };
 using KSM_PLANE_WORDS = std::vector<uint64_t, KSM_UNINITIALISED_ALLOCATOR<uint64_t>>;
 
+// The bytes of sample planes one set of samples holds, counted in what the whole process holds
+// (ksm_held_sample_memory): a copy holds its own.
+class KSM_HELD_SAMPLE_BYTES {
+public:
+    KSM_HELD_SAMPLE_BYTES() = default;
+    KSM_HELD_SAMPLE_BYTES(const KSM_HELD_SAMPLE_BYTES& other) { set(other.m_bytes); }
+    KSM_HELD_SAMPLE_BYTES& operator=(const KSM_HELD_SAMPLE_BYTES& other)
+    {
+        set(other.m_bytes);
+        return *this;
+    }
+    ~KSM_HELD_SAMPLE_BYTES() { set(0); }
+    void set(size_t bytes);
+
+private:
+    size_t m_bytes = 0;
+};
+
+// The bytes of sample planes the process holds: every log's, captures' and undo history's.
+size_t ksm_held_sample_memory();
+
 // The samples of a log: bit planes of 64-bit words.
 struct KSM_DATA_LOG::SAMPLES {
     int channels = 0;
@@ -421,6 +442,7 @@ struct KSM_DATA_LOG::SAMPLES {
     int state_value = -1;
     std::vector<unsigned int> counters;
     std::vector<int> flags;
+    KSM_HELD_SAMPLE_BYTES held;
 
     // Plane `index`: a channel's, then the valid, trigger and break planes.
     uint64_t* plane(size_t index)
@@ -449,6 +471,7 @@ struct KSM_DATA_LOG::SAMPLES {
         make(trigger, words);
         make(breaks, words);
         connected.assign(channels, 1);
+        held.set((bits.size() + valid.size() + trigger.size() + breaks.size()) * sizeof(uint64_t));
     }
 };
 
@@ -465,6 +488,8 @@ struct KSM_DATA_LOG::PACKED {
     // valid plane leaves every sample invalid), a damaged channel's plane marks the channel not
     // connected, and `damaged` tells whether there were any.
     std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
+    // What the samples take inflated.
+    size_t inflated_bytes() const { return planes.size() * shape->words * sizeof(uint64_t); }
     // Inflates one plane into `target`; false, the plane zeroed, when it does not give exactly
     // `bytes`.
     static bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes);
@@ -570,10 +595,14 @@ private:
     std::vector<std::thread> m_helpers;
 };
 
-// The most memory the samples of one log may take when a session file is opened: half the
-// machine's memory, or what a test sets (0: back to half the machine's memory).
+// The most memory the samples of logs read from session files may take: no log larger is
+// opened, and none is inflated when it would take the samples held (ksm_held_sample_memory)
+// beyond it. Half the machine's memory, or what a test sets (0: back to half the machine's
+// memory).
 size_t ksm_sample_memory_limit();
 void ksm_set_sample_memory_limit(size_t bytes);
+// Whether samples of `bytes` more may be inflated within that limit.
+bool ksm_sample_memory_allows(size_t bytes);
 
 inline bool operator==(const KSM_EMBEDDED_SIF& a, const KSM_EMBEDDED_SIF& b)
 {
@@ -880,3 +909,6 @@ bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, 
 // and column where there is one). `newer` tells that the file's format is newer than ours.
 std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path, KSM_TX_TREE_OBJECT* root,
                                                         std::string* error, bool* newer);
+// Session files are read through the XML reader alone, the planes' text not taken out on the
+// way (slower; a check of the faster reading): true until it is set false again.
+void ksm_set_plain_reading(bool plain);

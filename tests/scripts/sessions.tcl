@@ -62,7 +62,7 @@ close_window
 check {[session file] eq $demo && [session modified]} "the first window keeps its edited session: [state]"
 check {[file exists [file join $work viewed.txt]]} "the viewer shows the list file"
 ::korvane::msg::answer no
-expect_error {vokr_open_file -filename $notes} {vokr_open_file: cannot open *notes.lmx}
+expect_error {vokr_open_file -filename $notes} {vokr_open_file: cannot open *notes.lmx: Invalid session file *}
 open_on $other
 set_widgets {storage_type Transitional}
 ::korvane::msg::answer yes yes

@@ -111,7 +111,7 @@ close_window
 # afterwards, without the node list of the session it no longer holds.
 ::korvane::host::open_editor [file join $work demo.lmx]
 screenshot [file join $work picture.png]
-expect_error {vokr_open_file -filename [file join $work picture.png]} {vokr_open_file: cannot open *picture.png}
+expect_error {vokr_open_file -filename [file join $work picture.png]} {vokr_open_file: cannot open *picture.png: Invalid session file *}
 screenshot [file join $work after_refused_open.png]
 expect_error {click node_list 40 40} {no shown widget is named "node_list"}
 check {[session instances] == 0} "the refused file opened nothing"

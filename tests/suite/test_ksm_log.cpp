@@ -327,6 +327,7 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     ASSERT_NE(other, nullptr);
     capture(other, second, m_rng, 6, 64);
     ASSERT_TRUE(m_session->set_active_log(other_entry, other));
+    ASSERT_TRUE(m_session->set_global_data("active instance", other_entry));
     // Instances that could have made these captures: a file may not claim more samples.
     ASSERT_TRUE(m_session->get_signal_set_at(0)->set_sample_depth(1024));
     ASSERT_TRUE(m_session->get_signal_set_at(0)->set_data_nodes_allocated(21));
@@ -335,8 +336,8 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     ASSERT_NO_FATAL_FAILURE(save_and_reopen(reopened));
     ASSERT_EQ(reopened.get_trigger_at(0)->get_num_logs(), 1);
     ASSERT_EQ(reopened.get_trigger_at(other_entry)->get_num_logs(), 1);
-    // The active log, the one its window shows, is inflated as the file is read; the other stays
-    // packed until it is read.
+    // The active log of the instance the window shows is inflated as the file is read; the
+    // other stays packed until it is read.
     EXPECT_NE(KSM_ACCESS::packed(reopened.get_trigger_at(0)->get_log(0)), nullptr);
     EXPECT_EQ(KSM_ACCESS::packed(reopened.get_trigger_at(other_entry)->get_log(0)), nullptr);
     expect_matches(reopened.get_trigger_at(0)->get_log(0), first);

@@ -10,6 +10,8 @@
 #include "sawq.h"
 #include "wex.h"
 
+#include <string>
+
 class QActionGroup;
 class QToolBar;
 class VOKR_LAYOUT_WIDGET;
@@ -48,6 +50,8 @@ public:
     bool new_file() override;
     bool open_file(const QString& path) override;
     using WEX_FRAME_WND::open_file;
+    // Why the repository refused the file of the last open_file(); empty when it did not.
+    const std::string& open_failure() const { return m_open_failure; }
     bool save_file(const QString& path) override;
     bool save_modified(bool ask) override;
     bool save_as(const QString& path) override;
@@ -156,4 +160,5 @@ private:
     QMenu* m_locate_menu = nullptr;
     QToolBar* m_toolbar = nullptr;
     bool m_main_window = false;
+    std::string m_open_failure;
 };

@@ -99,6 +99,7 @@ bool VOKR_FRAME_WND::new_file()
 
 bool VOKR_FRAME_WND::open_file(const QString& path)
 {
+    m_open_failure.clear();
     if (!WEX_FRAME_WND::open_file(path))
         return false;
     bool renamed = false;
@@ -113,7 +114,16 @@ bool VOKR_FRAME_WND::open_file(const QString& path)
         m_layout_widget->restore_widget_state();
     } else {
         // The document that was open is closed by now: the frame no longer names the file, and
-        // every pane lets go of it, so that none shows it or edits through the manager.
+        // every pane lets go of it, so that none shows it or edits through the manager. The
+        // repository's reason (the file, the line and column of its fault) goes to the Messages
+        // window.
+        const KSM_TX_SESSION* session = m_tx_manager->get_session();
+        if (session && !session->get_data_session() && !session->get_last_error().empty()) {
+            m_open_failure = session->get_last_error();
+            MSG_E message(nullptr);
+            message.fill_args("%1!s!/EVOKR_OPEN_ERROR", m_open_failure.c_str());
+            message.post();
+        }
         set_qstring_filepath(QString());
         m_tx_manager->announce_document_change();
     }

@@ -205,7 +205,7 @@ int show_list_view(const CALL& c)
 }
 
 // The window's session is replaced as File > Open replaces it: not while it acquires, and one
-// with unsaved changes only after the save question.
+// with unsaved changes only after the save question. A refused file's error gives the reason.
 int open_file(const CALL& c)
 {
     const QString path = c.text(VOKR_AUTO_ARG_FILENAME);
@@ -213,8 +213,11 @@ int open_file(const CALL& c)
         return c.fail(c.frame->get_tx_manager()->is_any_instance_acquiring()
                           ? "an acquisition is running: the window keeps its session"
                           : "the window keeps its unsaved session");
-    if (!c.frame->open_file(path))
-        return c.fail("cannot open " + path);
+    if (!c.frame->open_file(path)) {
+        const std::string& reason = c.frame->open_failure();
+        return c.fail("cannot open " + path +
+                      (reason.empty() ? QString() : ": " + QString::fromLocal8Bit(reason.c_str())));
+    }
     return TCL_OK;
 }
 
