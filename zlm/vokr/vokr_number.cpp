@@ -51,6 +51,13 @@ inline u64 nonzero_bytes(u64 v) { return ((((v & LOW7) + LOW7) | v) >> 7) & ONES
 // Bit t of the result is byte t of v, for bytes that are 0 or 1.
 inline unsigned pack_bytes(u64 v) { return unsigned((v * 0x0102040810204080ULL) >> 56); }
 
+inline u64 load8(const char* p)
+{
+    u64 v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
 // Bit t of the result is set when byte t of v equals byte t of the pattern.
 inline unsigned equal_bytes(u64 v, u64 pattern) { return pack_bytes(ONES ^ nonzero_bytes(v ^ pattern)); }
 
@@ -382,9 +389,15 @@ DECIMAL_TEXT decimal_text(const char* text, char* scratch)
     const bool minus = text[0] == '-';
     const char* s = text + minus;
     const int length = int(std::strlen(s));
-    unsigned others = 0;
-    for (int i = 0; i < length; ++i)
-        others |= unsigned(static_cast<unsigned char>(s[i] - '0') > 9);
+    // Eight characters at a time: a digit, XORed with '0', is a byte below 10.
+    u64 others = 0;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        const u64 v = load8(s + i) ^ (0x30 * ONES);
+        others |= (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
+    }
+    for (; i < length; ++i)
+        others |= u64(static_cast<unsigned char>(s[i] - '0') > 9);
     if (!others)
         return {s, length, length + minus};
     const int count = int(std::copy_if(s, s + length, scratch, [](char c) { return c >= '0' && c <= '9'; }) - scratch);
@@ -400,29 +413,39 @@ void put_bits(char* out, unsigned v, int count)
         out[t] = char('0' + ((v >> (count - 1 - t)) & 1));
 }
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// Per character: its digit value (0 to 15), X_DIGIT for X and x, or SKIPPED; and per value the
+// four bit characters of a digit, most significant first, then a NUL (all 'X' for X_DIGIT).
+constexpr int X_DIGIT = 16, SKIPPED = 17;
+struct DIGIT_TABLE {
+    unsigned char value[256];
+    char bits[X_DIGIT + 1][8];
+    constexpr DIGIT_TABLE() : value(), bits()
+    {
+        for (int c = 0; c < 256; ++c)
+            value[c] = c >= '0' && c <= '9'   ? c - '0'
+                       : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                       : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                       : c == 'X' || c == 'x' ? X_DIGIT
+                                              : SKIPPED;
+        for (int v = 0; v <= X_DIGIT; ++v)
+            for (int t = 0; t < 4; ++t)
+                bits[v][t] = v == X_DIGIT ? 'X' : char('0' + ((v >> (3 - t)) & 1));
+    }
+};
+constexpr DIGIT_TABLE DIGITS;
 
-// Replaces every character of a text by `per_char` bit characters: its value, or X for X and
-// x when `radix` allows it; characters the radix does not know are skipped.
-int expand_digits(const char* text, int radix, int per_char, char* out)
+// Replaces every character of a text by PER_CHAR bit characters (4 for hexadecimal, 3 for octal):
+// its value, or X for X and x; characters the radix does not know are skipped. Each digit is
+// stored as four characters, of which the next digit overwrites those beyond its own.
+template <int PER_CHAR> int expand_digits(const char* text, char* out)
 {
+    constexpr int RADIX = 1 << PER_CHAR;
     char* start = out;
     for (; *text; ++text) {
-        const int v = hex_value(*text);
-        if (v >= 0 && v < radix) {
-            put_bits(out, unsigned(v), per_char);
-            out += per_char;
-        } else if (*text == 'X' || *text == 'x') {
-            out = std::fill_n(out, per_char, 'X');
+        const int v = DIGITS.value[static_cast<unsigned char>(*text)];
+        if (v < RADIX || v == X_DIGIT) {
+            std::memcpy(out, DIGITS.bits[v] + 4 - PER_CHAR, 4);
+            out += PER_CHAR;
         }
     }
     *out = '\0';
@@ -478,13 +501,6 @@ template <int STEP> inline u64 gather_rows(const unsigned char* const* row, int 
 #pragma GCC unroll 8
     for (int t = 0; t < 8; ++t)
         v |= u64(row[t * STEP][column]) << (8 * t);
-    return v;
-}
-
-inline u64 load8(const char* p)
-{
-    u64 v;
-    std::memcpy(&v, p, 8);
     return v;
 }
 
@@ -865,15 +881,9 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_signed(int width) const
     return bits;
 }
 
-VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_hex() const
-{
-    return {s_scratch, expand_digits(text(), 16, 4, s_scratch)};
-}
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_hex() const { return {s_scratch, expand_digits<4>(text(), s_scratch)}; }
 
-VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_octal() const
-{
-    return {s_scratch, expand_digits(text(), 8, 3, s_scratch)};
-}
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_octal() const { return {s_scratch, expand_digits<3>(text(), s_scratch)}; }
 
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_ascii() const
 {

@@ -14,6 +14,7 @@
 
 #include <QLineEdit>
 
+#include <QVarLengthArray>
 #include <QVector>
 
 #include <algorithm>
@@ -90,6 +91,9 @@ uint64_t valid_changes(uint64_t changes, const uint64_t* valid, int k)
     return (changes & v) | (~v & previous_samples(v, k > 0 ? valid[k - 1] : 0));
 }
 
+// The planes a step examines; a step that stops at the first of a few needs no allocation.
+using PLANES = QVarLengthArray<const uint64_t*, 64>;
+
 // Samples of word k (k > 0) of a plane that differ from the sample before them.
 inline uint64_t plane_changes(const uint64_t* plane, int k)
 {
@@ -136,7 +140,7 @@ template <bool FORWARD, class HITS> int nearest_hit(const uint64_t* plane, int f
 // is read in turn, in order, and only up to the nearest change found so far, so that the memory
 // streams it.
 template <bool FORWARD>
-int nearest_change(const QVector<const uint64_t*>& planes, const uint64_t* valid, int first, int last, int from, int to)
+int nearest_change(const PLANES& planes, const uint64_t* valid, int first, int last, int from, int to)
 {
     int found = -1;
     const auto take = [&](int hit) {
@@ -224,7 +228,7 @@ int VOKR_VIEW::find_transition(int master, bool forward) const
     const uint64_t first_bit = uint64_t(1) << (first & 63);
     const bool first_valid = (valid[k] & first_bit) != 0;
     uint64_t near = 0;  // the changes of the planes gathered, in word k
-    QVector<const uint64_t*> planes;
+    PLANES planes;
     visit_examined_channels([&](int channel) {
         if (const uint64_t* words = log->get_channel_words(channel)) {
             planes.append(words);
