@@ -2,6 +2,7 @@
 // a summary after the runs gives the time of each conversion relative to GMP's, and the aims of
 // the decimal and hexadecimal ones both ways.
 #include "bench_reporter.h"
+#include "ksm.h"
 #include "vokr_number.h"
 
 #include <benchmark/benchmark.h>
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr int WIDTHS[] = {64, 1024, 4096};
-constexpr int UNSIGNED_DECIMAL = 4, HEXADECIMAL = 2;
 
 // A random value of one width: data-log rows as the node list view reads them (one row per bit,
 // eight samples, the value in column 3), its decimal and hexadecimal texts and the same value in
@@ -78,7 +78,8 @@ void vokr_parse(benchmark::State& state, int width, int radix)
     const std::string& text = radix == 10 ? s.decimal : s.hex;
     for (auto _ : state) {
         VOKR_NUMBER number(text.c_str());
-        benchmark::DoNotOptimize(number.get_trigger_value(radix == 10 ? UNSIGNED_DECIMAL : HEXADECIMAL, width, false));
+        benchmark::DoNotOptimize(
+            number.get_trigger_value(radix == 10 ? KSM_GTYPE_UNSIGNED : KSM_GTYPE_HEX, width, false));
     }
 }
 
