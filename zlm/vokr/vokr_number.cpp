@@ -1,7 +1,8 @@
 // Wide bus values. A number is packed into 64-bit words (least significant word first) before it
 // is printed, so that every format works a word or a byte at a time: hexadecimal and octal a
 // register of digits per step, decimal in chunks of 19 digits by dividing the words by 10^19 with a
-// precomputed reciprocal, and decimal text is read back 19 digits per multiply of the words.
+// precomputed reciprocal (a wide value split first in two by one long division by a power of
+// 10^19), and decimal text is read back 19 digits per multiply of the words.
 #include "vokr_number.h"
 
 #include "ksm.h"
@@ -303,22 +304,129 @@ void put19(char* out, u64 c)
     put8(out + 11, u32(rest % POWERS_OF_TEN[8]));
 }
 
-// Writes the decimal digits of the words (destroyed) and a NUL; returns the end.
-char* put_decimal(u64* w, int n, char* out)
+// Writes the decimal digits of the words (destroyed), at least `min_chunks` chunks of 19 digits
+// with leading zeros when it is above 0, and a NUL; returns the end.
+char* put_chunks(u64* w, int n, char* out, int min_chunks = 0)
 {
     n = trimmed(w, n);
-    if (n <= 1) {  // one word needs no division of its own
+    if (n <= 1 && min_chunks == 0) {  // one word needs no division of its own
         out = std::to_chars(out, out + 20, n ? w[0] : 0).ptr;
         *out = '\0';
         return out;
     }
     u64 chunks[MAX_CHUNKS + 1];
-    const int count = decimal_chunks(w, n, chunks);
-    out = std::to_chars(out, out + 20, chunks[count - 1]).ptr;
-    for (int i = count - 2; i >= 0; --i, out += 19)
+    int count = n ? decimal_chunks(w, n, chunks) : 0;
+    if (min_chunks > 0) {
+        std::fill(chunks + count, chunks + min_chunks, 0);
+        count = std::max(count, min_chunks);
+    } else {
+        out = std::to_chars(out, out + 20, chunks[--count]).ptr;
+    }
+    for (int i = count - 1; i >= 0; --i, out += 19)
         put19(out, chunks[i]);
     *out = '\0';
     return out;
+}
+
+// w = w * m + add over n words; returns the new word count.
+int multiply_add(u64* w, int n, u64 m, u64 add)
+{
+    u64 carry = add;
+    for (int i = 0; i < n; ++i) {
+        const u128 t = u128(w[i]) * m + carry;
+        w[i] = u64(t);
+        carry = u64(t >> 64);
+    }
+    if (carry)
+        w[n++] = carry;
+    return n;
+}
+
+// ---- wide values print in two halves ----
+//
+// A value of SPLIT_WORDS words or more is divided once by 10^(19h), h about half its chunks, and
+// the quotient and the remainder (h chunks with leading zeros) printed one after the other: each
+// half costs a quarter of the whole by repeated division, and the long division by the power
+// about a quarter more, in multiplications that do not wait on each other.
+constexpr int SPLIT_WORDS = 32;
+constexpr int MAX_SPLIT = VALUE_WORDS / 2 + 1;
+
+// 10^(19h) for h from 1 to MAX_SPLIT, shifted left until its top bit is set, with that shift.
+struct POWER_OF_TEN_CHUNKS {
+    u64 words[MAX_SPLIT + 1][MAX_SPLIT + 1] = {};
+    int size[MAX_SPLIT + 1] = {};
+    int shift[MAX_SPLIT + 1] = {};
+    POWER_OF_TEN_CHUNKS()
+    {
+        u64 power[MAX_SPLIT + 2] = {1};
+        int n = 1;
+        for (int h = 1; h <= MAX_SPLIT; ++h) {
+            n = multiply_add(power, n, TEN19, 0);
+            shift[h] = __builtin_clzll(power[n - 1]);
+            size[h] = n;
+            for (int i = n - 1; i >= 0; --i)
+                words[h][i] = shift[h] ? (power[i] << shift[h]) | (i ? power[i - 1] >> (64 - shift[h]) : 0) : power[i];
+        }
+    }
+};
+
+// u (un + 1 words, the top one below d's top word) divided by d (dn >= 2 words, top bit set):
+// the quotient's un - dn + 1 words in q, the remainder in u's low dn words.
+void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
+{
+    const u64 top = d[dn - 1], next = d[dn - 2];
+    for (int j = un - dn; j >= 0; --j) {
+        const u128 head = (u128(u[j + dn]) << 64) | u[j + dn - 1];
+        u128 qhat = head / top, rhat = head % top;
+        while ((qhat >> 64) || qhat * next > ((rhat << 64) | u[j + dn - 2])) {
+            --qhat;
+            rhat += top;
+            if (rhat >> 64)
+                break;
+        }
+        u64 carry = 0;  // the product's carry and the subtraction's borrow, in one
+        for (int i = 0; i < dn; ++i) {
+            const u128 product = u128(u64(qhat)) * d[i] + carry;
+            const u64 low = u64(product);
+            carry = u64(product >> 64) + (u[i + j] < low);
+            u[i + j] -= low;
+        }
+        const bool negative = u[j + dn] < carry;
+        u[j + dn] -= carry;
+        if (negative) {  // qhat was one too many: add d back
+            --qhat;
+            u64 c = 0;
+            for (int i = 0; i < dn; ++i) {
+                const u128 sum = u128(u[i + j]) + d[i] + c;
+                u[i + j] = u64(sum);
+                c = u64(sum >> 64);
+            }
+            u[j + dn] += c;
+        }
+        q[j] = u64(qhat);
+    }
+}
+
+// Writes the decimal digits of the words (destroyed) and a NUL; returns the end.
+char* put_decimal(u64* w, int n, char* out)
+{
+    n = trimmed(w, n);
+    if (n < SPLIT_WORDS)
+        return put_chunks(w, n, out);
+    static const POWER_OF_TEN_CHUNKS powers;
+    const int h = n / 2, dn = powers.size[h], shift = powers.shift[h];
+    u64 u[VALUE_WORDS + 2] = {}, q[VALUE_WORDS + DIVISION_LANES + 1] = {};
+    for (int i = 0; i <= n; ++i)  // u = w << shift, one word longer
+        u[i] = shift ? (i < n ? w[i] << shift : 0) | (i ? w[i - 1] >> (64 - shift) : 0) : (i < n ? w[i] : 0);
+    divide_long(u, n, powers.words[h], dn, q);
+    u64 r[VALUE_WORDS + DIVISION_LANES + 1] = {};
+    for (int i = 0; i < dn; ++i)  // the remainder shifted back
+        r[i] = shift ? (u[i] >> shift) | (i + 1 < dn ? u[i + 1] << (64 - shift) : 0) : u[i];
+    const int qn = trimmed(q, n - dn + 1);
+    if (qn == 0)
+        return put_chunks(r, dn, out);
+    out = put_chunks(q, qn, out);
+    return put_chunks(r, dn, out, h);
 }
 
 // ---- decimal parsing ----
@@ -344,20 +452,6 @@ u64 digits_value(const char* s, int count)
     for (; count > 0; --count)
         v = v * 10 + u64(*s++ - '0');
     return v;
-}
-
-// w = w * m + add over n words; returns the new word count.
-int multiply_add(u64* w, int n, u64 m, u64 add)
-{
-    u64 carry = add;
-    for (int i = 0; i < n; ++i) {
-        const u128 t = u128(w[i]) * m + carry;
-        w[i] = u64(t);
-        carry = u64(t >> 64);
-    }
-    if (carry)
-        w[n++] = carry;
-    return n;
 }
 
 // The value of decimal digits in words, read in chunks of 19 digits; returns the word count.
