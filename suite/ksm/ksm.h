@@ -467,6 +467,8 @@ public:
     bool set_lsb_to_msb(int row, bool lsb_to_msb);
     bool is_selected(int row) const;
     void set_selected(int row, bool selected);
+    // How many rows are selected: counted once and kept with the rows until they change.
+    int get_num_selected_nodes() const;
     bool is_expanded(int row) const;
     bool toggle_node(int row);
     bool is_data_tab_only(int row) const;

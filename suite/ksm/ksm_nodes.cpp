@@ -226,6 +226,13 @@ void KSM_TX_SIGNAL_NODES::set_selected(int row, bool selected)
 {
     set_row_field(this, m_nodes, row, &ROW::selected, selected);
 }
+int KSM_TX_SIGNAL_NODES::get_num_selected_nodes() const
+{
+    if (!m_nodes->selected.get())
+        m_nodes->selected.keep(std::make_unique<int>(static_cast<int>(
+            std::count_if(m_nodes->rows.begin(), m_nodes->rows.end(), [](const auto& r) { return r->selected; }))));
+    return *m_nodes->selected.get();
+}
 bool KSM_TX_SIGNAL_NODES::is_expanded(int row) const { return row_of(*m_nodes, row).expanded; }
 
 bool KSM_TX_SIGNAL_NODES::toggle_node(int row)

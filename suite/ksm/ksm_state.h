@@ -195,16 +195,18 @@ struct KSM_TX_SIGNAL_NODES::STATE {
     // Not fields: never recorded, compared or merged.
     KSM_ROWS_CACHE<KSM_ROW_INDEX> index;
     KSM_ROWS_CACHE<std::vector<int>> channels;  // each row's channel (KSM_TX_SIGNAL_SET::get_channel)
+    KSM_ROWS_CACHE<int> selected;               // how many rows are selected
     static auto fields() { return std::make_tuple(&STATE::rows); }
 };
 
-// A state about to change: a node list's rows lose their index and channels; other states keep
-// nothing.
+// A state about to change: a node list's rows lose their index, channels and selected count; other
+// states keep nothing.
 template <class STATE> void ksm_edited(STATE&) {}
 inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state)
 {
     state.index.keep(nullptr);
     state.channels.keep(nullptr);
+    state.selected.keep(nullptr);
 }
 
 struct KSM_LEVEL {

@@ -23,6 +23,14 @@ void add(KSM_TX_SIGNAL_NODES* list, std::initializer_list<const char*> names)
         ASSERT_TRUE(list->insert_node(n, KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false)) << n;
 }
 
+int count_selected(const KSM_TX_SIGNAL_NODES& list)
+{
+    int selected = 0;
+    for (int i = 0; i < list.get_num_nodes(); ++i)
+        selected += list.is_selected(i);
+    return selected;
+}
+
 void select(KSM_TX_SIGNAL_NODES* list, std::initializer_list<int> rows)
 {
     for (int i = 0; i < list->get_num_nodes(); ++i)
@@ -71,10 +79,14 @@ TEST_P(NodeListEdits, GiveTheWholeExpectedListInBothLists)
         KSM_TX_SIGNAL_NODES* list = edit_data_list ? data : trigger;
         GetParam().setup(list);
         const std::string before = dump(*list);
+        for (const KSM_TX_SIGNAL_NODES* l : {trigger, data})
+            l->get_num_selected_nodes();  // the counts are kept from here on
         EXPECT_EQ(GetParam().edit(list), GetParam().result);
         const char* other = GetParam().other ? GetParam().other : GetParam().expected;
         EXPECT_EQ(dump(*list), GetParam().expected) << "before: " << before;
         EXPECT_EQ(dump(edit_data_list ? *trigger : *data), other) << "before: " << before;
+        for (const KSM_TX_SIGNAL_NODES* l : {trigger, data})
+            EXPECT_EQ(l->get_num_selected_nodes(), count_selected(*l));
     }
 }
 
@@ -282,9 +294,10 @@ TEST(NodeListRows, InsertionSeesTheNamesAfterEveryEdit)
     }
 }
 
-// A data list's channels, asked after every step so that each edit follows a count of them,
-// follow the edits: group rows and rows that capture no data have none; undo brings the old ones.
-TEST(NodeListRows, ChannelsFollowEveryEdit)
+// A data list's channels and its selected count, asked after every step so that each edit follows
+// a count of them, follow the edits: group rows and rows that capture no data have no channel;
+// undo brings the old ones.
+TEST(NodeListRows, ChannelsAndSelectedCountFollowEveryEdit)
 {
     auto session = make_test_session();
     KSM_TX_SIGNAL_SET* set = session->get_signal_set_at(0);
@@ -307,6 +320,16 @@ TEST(NodeListRows, ChannelsFollowEveryEdit)
         {"undone", [&] { instance->undo(); }, {0, -1, 1, 2, 3}},
         {"deleted", [&] { set->delete_nodes(2, 2); }, {0, -1, 1, 2}},
         {"appended", [&] { add(set, {"e"}); }, {0, -1, 1, 2, 3}},
+        {"selected",
+         [&] {
+             instance->begin_action();
+             select(set, {0, 2, 3});
+             instance->end_action();
+         },
+         {0, -1, 1, 2, 3}},
+        {"selection undone", [&] { instance->undo(); }, {0, -1, 1, 2, 3}},
+        {"selection redone", [&] { instance->redo(); }, {0, -1, 1, 2, 3}},
+        {"selected deleted", [&] { set->delete_selected_nodes(); }, {-1, 0}},
     };
     for (const auto& step : steps) {
         step.edit();
@@ -314,6 +337,7 @@ TEST(NodeListRows, ChannelsFollowEveryEdit)
         for (int row = 0; row < set->get_num_nodes(); ++row)
             channels.push_back(set->get_channel(row));
         EXPECT_EQ(channels, step.channels) << step.what;
+        EXPECT_EQ(set->get_num_selected_nodes(), count_selected(*set)) << step.what;
     }
 }
 

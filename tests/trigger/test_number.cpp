@@ -332,7 +332,8 @@ TEST(NumberParse, TellingCases)
     const PARSE_CASE cases[] = {
         {"300", KSM_GTYPE_UNSIGNED, 8, false, "00101100"},  // the low 8 bits
         {"300", KSM_GTYPE_UNSIGNED, 8, true, "00110100"},
-        {"1,0 0", KSM_GTYPE_UNSIGNED, 8, false, "01100100"},  // unknown characters are skipped
+        {"1,0 0", KSM_GTYPE_UNSIGNED, 8, false, "01100100"},          // unknown characters are skipped
+        {"1?2:3;4<56789", KSM_GTYPE_UNSIGNED, 8, false, "00010101"},  // those just above '9' too
         {"-5", KSM_GTYPE_SIGNED_2S, 8, false, "11111011"},
         {"5", KSM_GTYPE_SIGNED_2S, 8, false, "00000101"},
         {"-0", KSM_GTYPE_SIGNED_2S, 8, false, "00000000"},  // no negative zero in two's complement
@@ -356,6 +357,7 @@ TEST(NumberParse, TellingCases)
         {"-0005", KSM_GTYPE_SIGNED_MAGNITUDE, 4, false, "1101"},
         {"1aX", KSM_GTYPE_HEX, 12, false, "00011010XXXX"},
         {"F", KSM_GTYPE_HEX, 6, false, "001111"},
+        {"f g\xC1-1", KSM_GTYPE_HEX, 8, false, "11110001"},  // other characters, bytes above 127 too, are skipped
         {"7x", KSM_GTYPE_OCTAL, 6, false, "111XXX"},
         {"8", KSM_GTYPE_OCTAL, 3, false, "000"},
         {"A\t", KSM_GTYPE_ASCII, 8, false, "01000001"},

@@ -277,8 +277,8 @@ TEST_F(ViewZoom, TimeBarCommandsAreStoredWithTheSession)
 
 // The search against a sample-by-sample reference on random captures with gaps: a short one with
 // frequent changes, often at the first sample a step reaches, and a sparse one whose searches cross
-// the growing blocks the search reads (every thirteenth master, and each one before a 4,096-sample
-// mark), both ways.
+// many words of each plane (every thirteenth master, and each one before a 4,096-sample mark),
+// both ways.
 TEST_F(ViewZoom, TransitionsMatchASampleBySampleScan)
 {
     rows(3);

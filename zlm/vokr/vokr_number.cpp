@@ -1,7 +1,8 @@
 // Wide bus values. A number is packed into 64-bit words (least significant word first) before it
 // is printed, so that every format works a word or a byte at a time: hexadecimal and octal a
 // register of digits per step, decimal in chunks of 19 digits by dividing the words by 10^19 with a
-// precomputed reciprocal, and decimal text is read back 19 digits per multiply of the words.
+// precomputed reciprocal (a wide value split first in two by one long division by a power of
+// 10^19), and decimal text is read back 19 digits per multiply of the words.
 #include "vokr_number.h"
 
 #include "ksm.h"
@@ -50,6 +51,13 @@ inline u64 nonzero_bytes(u64 v) { return ((((v & LOW7) + LOW7) | v) >> 7) & ONES
 
 // Bit t of the result is byte t of v, for bytes that are 0 or 1.
 inline unsigned pack_bytes(u64 v) { return unsigned((v * 0x0102040810204080ULL) >> 56); }
+
+inline u64 load8(const char* p)
+{
+    u64 v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
 
 // Bit t of the result is set when byte t of v equals byte t of the pattern.
 inline unsigned equal_bytes(u64 v, u64 pattern) { return pack_bytes(ONES ^ nonzero_bytes(v ^ pattern)); }
@@ -296,22 +304,129 @@ void put19(char* out, u64 c)
     put8(out + 11, u32(rest % POWERS_OF_TEN[8]));
 }
 
-// Writes the decimal digits of the words (destroyed) and a NUL; returns the end.
-char* put_decimal(u64* w, int n, char* out)
+// Writes the decimal digits of the words (destroyed), at least `min_chunks` chunks of 19 digits
+// with leading zeros when it is above 0, and a NUL; returns the end.
+char* put_chunks(u64* w, int n, char* out, int min_chunks = 0)
 {
     n = trimmed(w, n);
-    if (n <= 1) {  // one word needs no division of its own
+    if (n <= 1 && min_chunks == 0) {  // one word needs no division of its own
         out = std::to_chars(out, out + 20, n ? w[0] : 0).ptr;
         *out = '\0';
         return out;
     }
     u64 chunks[MAX_CHUNKS + 1];
-    const int count = decimal_chunks(w, n, chunks);
-    out = std::to_chars(out, out + 20, chunks[count - 1]).ptr;
-    for (int i = count - 2; i >= 0; --i, out += 19)
+    int count = n ? decimal_chunks(w, n, chunks) : 0;
+    if (min_chunks > 0) {
+        std::fill(chunks + count, chunks + min_chunks, 0);
+        count = std::max(count, min_chunks);
+    } else {
+        out = std::to_chars(out, out + 20, chunks[--count]).ptr;
+    }
+    for (int i = count - 1; i >= 0; --i, out += 19)
         put19(out, chunks[i]);
     *out = '\0';
     return out;
+}
+
+// w = w * m + add over n words; returns the new word count.
+int multiply_add(u64* w, int n, u64 m, u64 add)
+{
+    u64 carry = add;
+    for (int i = 0; i < n; ++i) {
+        const u128 t = u128(w[i]) * m + carry;
+        w[i] = u64(t);
+        carry = u64(t >> 64);
+    }
+    if (carry)
+        w[n++] = carry;
+    return n;
+}
+
+// ---- wide values print in two halves ----
+//
+// A value of SPLIT_WORDS words or more is divided once by 10^(19h), h about half its chunks, and
+// the quotient and the remainder (h chunks with leading zeros) printed one after the other: each
+// half costs a quarter of the whole by repeated division, and the long division by the power
+// about a quarter more, in multiplications that do not wait on each other.
+constexpr int SPLIT_WORDS = 32;
+constexpr int MAX_SPLIT = VALUE_WORDS / 2 + 1;
+
+// 10^(19h) for h from 1 to MAX_SPLIT, shifted left until its top bit is set, with that shift.
+struct POWER_OF_TEN_CHUNKS {
+    u64 words[MAX_SPLIT + 1][MAX_SPLIT + 1] = {};
+    int size[MAX_SPLIT + 1] = {};
+    int shift[MAX_SPLIT + 1] = {};
+    POWER_OF_TEN_CHUNKS()
+    {
+        u64 power[MAX_SPLIT + 2] = {1};
+        int n = 1;
+        for (int h = 1; h <= MAX_SPLIT; ++h) {
+            n = multiply_add(power, n, TEN19, 0);
+            shift[h] = __builtin_clzll(power[n - 1]);
+            size[h] = n;
+            for (int i = n - 1; i >= 0; --i)
+                words[h][i] = shift[h] ? (power[i] << shift[h]) | (i ? power[i - 1] >> (64 - shift[h]) : 0) : power[i];
+        }
+    }
+};
+
+// u (un + 1 words, the top one below d's top word) divided by d (dn >= 2 words, top bit set):
+// the quotient's un - dn + 1 words in q, the remainder in u's low dn words.
+void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
+{
+    const u64 top = d[dn - 1], next = d[dn - 2];
+    for (int j = un - dn; j >= 0; --j) {
+        const u128 head = (u128(u[j + dn]) << 64) | u[j + dn - 1];
+        u128 qhat = head / top, rhat = head % top;
+        while ((qhat >> 64) || qhat * next > ((rhat << 64) | u[j + dn - 2])) {
+            --qhat;
+            rhat += top;
+            if (rhat >> 64)
+                break;
+        }
+        u64 carry = 0;  // the product's carry and the subtraction's borrow, in one
+        for (int i = 0; i < dn; ++i) {
+            const u128 product = u128(u64(qhat)) * d[i] + carry;
+            const u64 low = u64(product);
+            carry = u64(product >> 64) + (u[i + j] < low);
+            u[i + j] -= low;
+        }
+        const bool negative = u[j + dn] < carry;
+        u[j + dn] -= carry;
+        if (negative) {  // qhat was one too many: add d back
+            --qhat;
+            u64 c = 0;
+            for (int i = 0; i < dn; ++i) {
+                const u128 sum = u128(u[i + j]) + d[i] + c;
+                u[i + j] = u64(sum);
+                c = u64(sum >> 64);
+            }
+            u[j + dn] += c;
+        }
+        q[j] = u64(qhat);
+    }
+}
+
+// Writes the decimal digits of the words (destroyed) and a NUL; returns the end.
+char* put_decimal(u64* w, int n, char* out)
+{
+    n = trimmed(w, n);
+    if (n < SPLIT_WORDS)
+        return put_chunks(w, n, out);
+    static const POWER_OF_TEN_CHUNKS powers;
+    const int h = n / 2, dn = powers.size[h], shift = powers.shift[h];
+    u64 u[VALUE_WORDS + 2] = {}, q[VALUE_WORDS + DIVISION_LANES + 1] = {};
+    for (int i = 0; i <= n; ++i)  // u = w << shift, one word longer
+        u[i] = shift ? (i < n ? w[i] << shift : 0) | (i ? w[i - 1] >> (64 - shift) : 0) : (i < n ? w[i] : 0);
+    divide_long(u, n, powers.words[h], dn, q);
+    u64 r[VALUE_WORDS + DIVISION_LANES + 1] = {};
+    for (int i = 0; i < dn; ++i)  // the remainder shifted back
+        r[i] = shift ? (u[i] >> shift) | (i + 1 < dn ? u[i + 1] << (64 - shift) : 0) : u[i];
+    const int qn = trimmed(q, n - dn + 1);
+    if (qn == 0)
+        return put_chunks(r, dn, out);
+    out = put_chunks(q, qn, out);
+    return put_chunks(r, dn, out, h);
 }
 
 // ---- decimal parsing ----
@@ -337,20 +452,6 @@ u64 digits_value(const char* s, int count)
     for (; count > 0; --count)
         v = v * 10 + u64(*s++ - '0');
     return v;
-}
-
-// w = w * m + add over n words; returns the new word count.
-int multiply_add(u64* w, int n, u64 m, u64 add)
-{
-    u64 carry = add;
-    for (int i = 0; i < n; ++i) {
-        const u128 t = u128(w[i]) * m + carry;
-        w[i] = u64(t);
-        carry = u64(t >> 64);
-    }
-    if (carry)
-        w[n++] = carry;
-    return n;
 }
 
 // The value of decimal digits in words, read in chunks of 19 digits; returns the word count.
@@ -382,9 +483,15 @@ DECIMAL_TEXT decimal_text(const char* text, char* scratch)
     const bool minus = text[0] == '-';
     const char* s = text + minus;
     const int length = int(std::strlen(s));
-    unsigned others = 0;
-    for (int i = 0; i < length; ++i)
-        others |= unsigned(static_cast<unsigned char>(s[i] - '0') > 9);
+    // Eight characters at a time: a digit, XORed with '0', is a byte below 10.
+    u64 others = 0;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        const u64 v = load8(s + i) ^ (0x30 * ONES);
+        others |= (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
+    }
+    for (; i < length; ++i)
+        others |= u64(static_cast<unsigned char>(s[i] - '0') > 9);
     if (!others)
         return {s, length, length + minus};
     const int count = int(std::copy_if(s, s + length, scratch, [](char c) { return c >= '0' && c <= '9'; }) - scratch);
@@ -400,29 +507,39 @@ void put_bits(char* out, unsigned v, int count)
         out[t] = char('0' + ((v >> (count - 1 - t)) & 1));
 }
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// Per character: its digit value (0 to 15), X_DIGIT for X and x, or SKIPPED; and per value the
+// four bit characters of a digit, most significant first, then a NUL (all 'X' for X_DIGIT).
+constexpr int X_DIGIT = 16, SKIPPED = 17;
+struct DIGIT_TABLE {
+    unsigned char value[256];
+    char bits[X_DIGIT + 1][8];
+    constexpr DIGIT_TABLE() : value(), bits()
+    {
+        for (int c = 0; c < 256; ++c)
+            value[c] = c >= '0' && c <= '9'   ? c - '0'
+                       : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                       : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                       : c == 'X' || c == 'x' ? X_DIGIT
+                                              : SKIPPED;
+        for (int v = 0; v <= X_DIGIT; ++v)
+            for (int t = 0; t < 4; ++t)
+                bits[v][t] = v == X_DIGIT ? 'X' : char('0' + ((v >> (3 - t)) & 1));
+    }
+};
+constexpr DIGIT_TABLE DIGITS;
 
-// Replaces every character of a text by `per_char` bit characters: its value, or X for X and
-// x when `radix` allows it; characters the radix does not know are skipped.
-int expand_digits(const char* text, int radix, int per_char, char* out)
+// Replaces every character of a text by PER_CHAR bit characters (4 for hexadecimal, 3 for octal):
+// its value, or X for X and x; characters the radix does not know are skipped. Each digit is
+// stored as four characters, of which the next digit overwrites those beyond its own.
+template <int PER_CHAR> int expand_digits(const char* text, char* out)
 {
+    constexpr int RADIX = 1 << PER_CHAR;
     char* start = out;
     for (; *text; ++text) {
-        const int v = hex_value(*text);
-        if (v >= 0 && v < radix) {
-            put_bits(out, unsigned(v), per_char);
-            out += per_char;
-        } else if (*text == 'X' || *text == 'x') {
-            out = std::fill_n(out, per_char, 'X');
+        const int v = DIGITS.value[static_cast<unsigned char>(*text)];
+        if (v < RADIX || v == X_DIGIT) {
+            std::memcpy(out, DIGITS.bits[v] + 4 - PER_CHAR, 4);
+            out += PER_CHAR;
         }
     }
     *out = '\0';
@@ -478,13 +595,6 @@ template <int STEP> inline u64 gather_rows(const unsigned char* const* row, int 
 #pragma GCC unroll 8
     for (int t = 0; t < 8; ++t)
         v |= u64(row[t * STEP][column]) << (8 * t);
-    return v;
-}
-
-inline u64 load8(const char* p)
-{
-    u64 v;
-    std::memcpy(&v, p, 8);
     return v;
 }
 
@@ -865,15 +975,9 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_signed(int width) const
     return bits;
 }
 
-VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_hex() const
-{
-    return {s_scratch, expand_digits(text(), 16, 4, s_scratch)};
-}
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_hex() const { return {s_scratch, expand_digits<4>(text(), s_scratch)}; }
 
-VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_octal() const
-{
-    return {s_scratch, expand_digits(text(), 8, 3, s_scratch)};
-}
+VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_octal() const { return {s_scratch, expand_digits<3>(text(), s_scratch)}; }
 
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_ascii() const
 {

@@ -458,7 +458,6 @@ private:
     void store_time_bars(int center);
     bool ask_time_bar_position(int* relative, bool* make_master);
     void set_master_and_store(int sample);
-    int find_transition(int master, bool forward) const;
     template <class VISIT> void visit_examined_channels(VISIT visit) const;
     int first_selected_bus() const;
     bool has_bus() const;
@@ -760,6 +759,8 @@ protected:
     VOKR_DOUBLE m_zoom_level{1, 1};
     int m_time_bars[MAX_TIME_BARS] = {};
     int m_timebar_count = 0;
+    // The sample a step of the master from `master` lands on, found without moving anything.
+    int find_transition(int master, bool forward) const;
 
 private:
     QWidget* m_editor = nullptr;

@@ -1,7 +1,8 @@
 // Stepping the master time bar from transition to transition, and searching the capture for a
-// bus value. Both read the log's packed words straight from its planes, a block of words at a
-// time and plane after plane, never sample by sample: a search over a million samples looks at a
-// few thousand words per node, each once and in order.
+// bus value. Both read the log's packed words straight from its planes, never sample by sample: a
+// transition reads each plane in turn up to the nearest change found so far, a value search a
+// block of words at a time, plane after plane. A search over a million samples looks at a few
+// thousand words per node, each once and in order.
 #include "vokr_view.h"
 
 #include "ksm.h"
@@ -13,6 +14,7 @@
 
 #include <QLineEdit>
 
+#include <QVarLengthArray>
 #include <QVector>
 
 #include <algorithm>
@@ -37,12 +39,9 @@ int pick(int k, uint64_t word, bool forward)
     return 64 * k + (forward ? __builtin_ctzll(word) : 63 - __builtin_clzll(word));
 }
 
-// Words a search takes at a time, plane after plane. A transition reads every plane: beyond the
-// word it starts in, it takes one word of each, as the change is often close, and doubles the
-// block up to a page of each (512 words), which keeps the reads long enough for the memory to
-// stream them when the change is far. A value search mostly stops at its first member: short
-// blocks let it stop soon.
-constexpr int TRANSITION_FIRST_BLOCK = 1, TRANSITION_BLOCK = 512, VALUE_BLOCK = 64;
+// Words a value search takes at a time, plane after plane: it mostly stops at its first member,
+// and short blocks let it stop soon.
+constexpr int VALUE_BLOCK = 64;
 
 // Scans the words that hold samples from..to in the search direction, FIRST words first, then
 // each block twice the one before up to BLOCK words: `block(b, size, words)` puts the matches of
@@ -92,20 +91,70 @@ uint64_t valid_changes(uint64_t changes, const uint64_t* valid, int k)
     return (changes & v) | (~v & previous_samples(v, k > 0 ? valid[k - 1] : 0));
 }
 
-// Puts in words[0..size - 1] the samples of words b.. that differ from the sample before them in
-// any plane, or where a gap of invalid samples starts; whether there is any.
-bool find_changes(const QVector<const uint64_t*>& planes, const uint64_t* valid, int b, int size, uint64_t* words)
+// The planes a step examines; a step that stops at the first of a few needs no allocation.
+using PLANES = QVarLengthArray<const uint64_t*, 64>;
+
+// Samples of word k (k > 0) of a plane that differ from the sample before them.
+inline uint64_t plane_changes(const uint64_t* plane, int k)
 {
-    std::fill(words, words + size, 0);
-    for (const uint64_t* p : planes) {
-        words[0] |= changes_in_word(p, b);
-        for (int i = 1; i < size; ++i)
-            words[i] |= p[b + i] ^ previous_samples(p[b + i], p[b + i - 1]);
+    return plane[k] ^ previous_samples(plane[k], plane[k - 1]);
+}
+
+// Samples of word k (k > 0) where a gap of invalid samples starts.
+inline uint64_t gap_starts(const uint64_t* valid, int k)
+{
+    return ~valid[k] & previous_samples(valid[k], valid[k - 1]);
+}
+
+// Whether words g..g + 3 (g > 0) of a plane hold no change: each repeats the last sample of word
+// g - 1 in every bit.
+inline bool steady(const uint64_t* plane, int g)
+{
+    const uint64_t fill = 0 - (plane[g - 1] >> 63);
+    return ((plane[g] ^ fill) | (plane[g + 1] ^ fill) | (plane[g + 2] ^ fill) | (plane[g + 3] ^ fill)) == 0;
+}
+
+// The hit nearest to the start of words first..last (first > 0) of one plane in the search
+// direction, or -1: four words a step, the words of a step that change given to `hits(k)`, which
+// tells the samples of word k that count.
+template <bool FORWARD, class HITS> int nearest_hit(const uint64_t* plane, int first, int last, HITS hits)
+{
+    const int n = last - first + 1;
+    const auto word = [first, last](int t) { return FORWARD ? first + t : last - t; };
+    int t = 0;
+    for (; t + 4 <= n; t += 4) {
+        if (steady(plane, FORWARD ? first + t : last - t - 3))
+            continue;
+        for (int j = t; j < t + 4; ++j)
+            if (const uint64_t h = hits(word(j)))
+                return pick(word(j), h, FORWARD);
     }
-    uint64_t any = 0;
-    for (int i = 0; i < size; ++i)
-        any |= words[i] = valid_changes(words[i], valid, b + i);
-    return any != 0;
+    for (; t < n; ++t)
+        if (const uint64_t h = hits(word(t)))
+            return pick(word(t), h, FORWARD);
+    return -1;
+}
+
+// The nearest change in words first..last (first > 0) of any plane at a valid sample within
+// from..to, or the nearest start of a gap of invalid samples; -1 when there is none. Each plane
+// is read in turn, in order, and only up to the nearest change found so far, so that the memory
+// streams it.
+template <bool FORWARD>
+int nearest_change(const PLANES& planes, const uint64_t* valid, int first, int last, int from, int to)
+{
+    int found = -1;
+    const auto take = [&](int hit) {
+        if (hit < 0 || (found >= 0 && (FORWARD ? hit >= found : hit <= found)))
+            return;
+        found = hit;
+        (FORWARD ? last : first) = hit >> 6;
+    };
+    for (const uint64_t* p : planes)
+        take(nearest_hit<FORWARD>(p, first, last,
+                                  [&](int k) { return plane_changes(p, k) & valid[k] & range_mask(k, from, to); }));
+    take(nearest_hit<FORWARD>(valid, first, last,
+                              [&](int k) { return gap_starts(valid, k) & range_mask(k, from, to); }));
+    return found;
 }
 
 // Whether any of `size` words q, each flipped by `flip` (all ones or none), has a bit set: the
@@ -165,7 +214,7 @@ template <class VISIT> void VOKR_VIEW::visit_examined_channels(VISIT visit) cons
 // before, or where a gap of invalid samples starts; D (0) when there is none. The word that holds
 // the sample a step reaches first is read while the planes are gathered, which stop once a node
 // changes at that sample: in a busy capture a step reads a plane or two, and a change within the
-// word costs one word of each plane. Beyond that word the blocks grow from one word.
+// word costs one word of each plane. Beyond that word each plane is read in turn.
 int VOKR_VIEW::find_transition(int master, bool forward) const
 {
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
@@ -179,7 +228,7 @@ int VOKR_VIEW::find_transition(int master, bool forward) const
     const uint64_t first_bit = uint64_t(1) << (first & 63);
     const bool first_valid = (valid[k] & first_bit) != 0;
     uint64_t near = 0;  // the changes of the planes gathered, in word k
-    QVector<const uint64_t*> planes;
+    PLANES planes;
     visit_examined_channels([&](int channel) {
         if (const uint64_t* words = log->get_channel_words(channel)) {
             planes.append(words);
@@ -190,10 +239,19 @@ int VOKR_VIEW::find_transition(int master, bool forward) const
     const uint64_t hits = valid_changes(near, valid, k) & range_mask(k, from, to);
     if (hits)
         return pick(k, hits, forward);
-    const auto changes = [&](int b, int size, uint64_t* words) { return find_changes(planes, valid, b, size, words); };
-    const int found = forward ? scan_blocks<TRANSITION_FIRST_BLOCK, TRANSITION_BLOCK>(64 * (k + 1), to, true, changes)
-                              : scan_blocks<TRANSITION_FIRST_BLOCK, TRANSITION_BLOCK>(from, 64 * k - 1, false, changes);
-    return found >= 0 ? found : none;
+    if (forward) {
+        const int found = k < to >> 6 ? nearest_change<true>(planes, valid, k + 1, to >> 6, from, to) : -1;
+        return found >= 0 ? found : none;
+    }
+    // Going back, word 0 comes last: its first sample has no sample before it.
+    const int found = k > 1 ? nearest_change<false>(planes, valid, 1, k - 1, from, to) : -1;
+    if (found >= 0 || k == 0)
+        return found >= 0 ? found : none;
+    uint64_t changes = 0;
+    for (const uint64_t* p : planes)
+        changes |= changes_in_word(p, 0);
+    const uint64_t first_word = valid_changes(changes, valid, 0) & range_mask(0, from, to);
+    return first_word ? pick(0, first_word, false) : none;
 }
 
 void VOKR_VIEW::set_master_and_store(int sample)
