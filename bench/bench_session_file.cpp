@@ -1,6 +1,7 @@
-// Writing and reading session files next to what zlib and QXmlStreamReader do with the same
-// data: 8 instances of 4096 trigger rows and 4096 data rows each (no log), and one instance
-// with a log of 1024 channels by 131072 or 1048576 samples or of 4096 channels by 1048576.
+// Writing and reading session files next to what libdeflate and QXmlStreamReader do with the
+// same data, and next to the memory floor of the inflated samples: 8 instances of 4096 trigger rows and 4096 data rows
+// each (no log), and one instance with a log of 1024 channels by 131072 or 1048576 samples or of 4096 channels by
+// 1048576.
 #include "../tests/support/ksm_test_session.h"
 #include "ksm_state.h"
 
@@ -14,7 +15,8 @@
 #include <QXmlStreamReader>
 
 #include <benchmark/benchmark.h>
-#include <zlib.h>
+#include <libdeflate.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
@@ -118,16 +120,38 @@ void fill_log(KSM_DATA_LOG* log, int channels, int depth)
     log->end_capture();
 }
 
-// The planes of a log as zlib level 1 compresses them one by one.
-std::vector<std::vector<Bytef>> compressed_planes(const KSM_DATA_LOG* log)
+// One libdeflate compressor (at the file's level, 1) or decompressor per thread, made before the
+// timing, as a program that inflates or deflates many buffers keeps them.
+struct CODERS {
+    std::vector<libdeflate_compressor*> compressors;
+    std::vector<libdeflate_decompressor*> decompressors;
+    explicit CODERS(size_t threads)
+    {
+        for (size_t k = 0; k < threads; ++k) {
+            compressors.push_back(libdeflate_alloc_compressor(1));
+            decompressors.push_back(libdeflate_alloc_decompressor());
+        }
+    }
+    ~CODERS()
+    {
+        for (libdeflate_compressor* c : compressors)
+            libdeflate_free_compressor(c);
+        for (libdeflate_decompressor* d : decompressors)
+            libdeflate_free_decompressor(d);
+    }
+};
+
+// The planes of a log as libdeflate's zlib format at level 1 compresses them one by one: the
+// streams the file holds.
+std::vector<std::vector<uint8_t>> compressed_planes(const KSM_DATA_LOG* log)
 {
-    std::vector<std::vector<Bytef>> planes;
-    const uLong bytes = static_cast<uLong>(log->get_data_sample_depth() / 64 * sizeof(uint64_t));
+    CODERS coders(1);
+    std::vector<std::vector<uint8_t>> planes;
+    const size_t bytes = static_cast<size_t>(log->get_data_sample_depth()) / 64 * sizeof(uint64_t);
     for (int c = 0; c < log->get_num_channels(); ++c) {
-        std::vector<Bytef> out(compressBound(bytes));
-        uLongf size = out.size();
-        compress2(out.data(), &size, reinterpret_cast<const Bytef*>(log->get_channel_words(c)), bytes, 1);
-        out.resize(size);
+        std::vector<uint8_t> out(libdeflate_zlib_compress_bound(coders.compressors[0], bytes));
+        out.resize(
+            libdeflate_zlib_compress(coders.compressors[0], log->get_channel_words(c), bytes, out.data(), out.size()));
         planes.push_back(std::move(out));
     }
     return planes;
@@ -181,11 +205,11 @@ struct ROWS {
 };
 
 // A session of one instance with a log of `channels` by `depth`, saved, and the log's planes
-// compressed by zlib; the session stays open for saving when `keep` is set.
+// compressed as the file holds them; the session stays open for saving when `keep` is set.
 struct LOG_SESSION {
     std::string path;
     std::unique_ptr<KSM_TX_SESSION> session = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
-    std::vector<std::vector<Bytef>> planes;
+    std::vector<std::vector<uint8_t>> planes;
     size_t plane_bytes;
     int channels;
 
@@ -223,7 +247,7 @@ LOG_SESSION& log_session(int channels, int depth)
 {
     auto& s = log_sessions()[{channels, depth}];
     if (!s)
-        s = std::make_unique<LOG_SESSION>(channels, depth, channels == 1024 && depth == LARGE_DEPTH);
+        s = std::make_unique<LOG_SESSION>(channels, depth, channels == 1024);
     return *s;
 }
 
@@ -281,26 +305,59 @@ void BM_OpenLog(benchmark::State& state)
     state.counters["threads"] = static_cast<double>(s.threads());
 }
 
-// zlib inflating the same planes into fresh memory of the log's size, on as many threads as the
-// open uses, each taking the next plane left: every page is first touched by the thread that
-// fills it.
-void BM_ZlibUncompress(benchmark::State& state)
+// Fresh memory straight from the system, its pages not yet touched: the allocator would hand back
+// the pages of the previous run, already mapped, which no open of a new session gets.
+struct FRESH_PAGES {
+    size_t size;
+    uint8_t* bytes;
+    explicit FRESH_PAGES(size_t n)
+        : size(n),
+          bytes(static_cast<uint8_t*>(mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)))
+    {
+    }
+    ~FRESH_PAGES() { munmap(bytes, size); }
+};
+
+// libdeflate inflating the same planes into fresh memory of the log's size, on as many threads as
+// the open uses, each taking the next plane left with its own decompressor: every page is first
+// touched by the thread that fills it.
+void BM_LibdeflateDecompress(benchmark::State& state)
+{
+    LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    CODERS coders(s.threads());
+    std::atomic<bool> failed{false};
+    for (auto _ : state) {
+        FRESH_PAGES samples(s.plane_bytes * s.planes.size());
+        each_index(s.planes.size(), s.threads(), [&](size_t thread, size_t c) {
+            if (libdeflate_zlib_decompress(coders.decompressors[thread], s.planes[c].data(), s.planes[c].size(),
+                                           samples.bytes + c * s.plane_bytes, s.plane_bytes,
+                                           nullptr) != LIBDEFLATE_SUCCESS)
+                failed = true;
+        });
+        benchmark::DoNotOptimize(samples.bytes);
+    }
+    if (failed)
+        state.SkipWithError("a plane did not inflate");
+    state.counters["threads"] = static_cast<double>(s.threads());
+}
+
+// The memory floor of any open: fresh memory of the log's size, each plane's pages set to zero
+// on as many threads as the open uses, as the inflating references fill them.
+void BM_MemoryFloor(benchmark::State& state)
 {
     LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        std::unique_ptr<Bytef[]> samples(new Bytef[s.plane_bytes * s.planes.size()]);
-        each_index(s.planes.size(), s.threads(), [&](size_t, size_t c) {
-            uLongf size = s.plane_bytes;
-            uncompress(samples.get() + c * s.plane_bytes, &size, s.planes[c].data(), s.planes[c].size());
-        });
-        benchmark::DoNotOptimize(samples.get());
+        FRESH_PAGES samples(s.plane_bytes * s.planes.size());
+        each_index(s.planes.size(), s.threads(),
+                   [&](size_t, size_t c) { std::memset(samples.bytes + c * s.plane_bytes, 0, s.plane_bytes); });
+        benchmark::DoNotOptimize(samples.bytes);
     }
     state.counters["threads"] = static_cast<double>(s.threads());
 }
 
 void BM_SaveLog(benchmark::State& state)
 {
-    LOG_SESSION& s = log_session(1024, LARGE_DEPTH);
+    LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state)
         if (!s.session->save_session(s.path.c_str()))
             state.SkipWithError(s.session->get_last_error().c_str());
@@ -308,20 +365,26 @@ void BM_SaveLog(benchmark::State& state)
     state.counters["threads"] = static_cast<double>(s.threads());
 }
 
-// zlib level 1 compressing the same planes on as many threads as the save uses, each taking the
-// next plane left and compressing it into memory of its own.
-void BM_ZlibCompress(benchmark::State& state)
+// libdeflate at level 1 compressing the same planes into zlib streams on as many threads as the
+// save uses, each taking the next plane left and compressing it into memory of its own with its
+// own compressor.
+void BM_LibdeflateCompress(benchmark::State& state)
 {
-    LOG_SESSION& s = log_session(1024, LARGE_DEPTH);
+    LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const KSM_DATA_LOG* log = s.session->get_log_at(0);
-    std::vector<std::vector<Bytef>> out(s.threads(), std::vector<Bytef>(compressBound(s.plane_bytes)));
+    CODERS coders(s.threads());
+    std::vector<std::vector<uint8_t>> out(
+        s.threads(), std::vector<uint8_t>(libdeflate_zlib_compress_bound(coders.compressors[0], s.plane_bytes)));
+    std::atomic<bool> failed{false};
     for (auto _ : state)
         each_index(log->get_num_channels(), s.threads(), [&](size_t thread, size_t c) {
-            uLongf size = out[thread].size();
-            compress2(out[thread].data(), &size, reinterpret_cast<const Bytef*>(log->get_channel_words(int(c))),
-                      s.plane_bytes, 1);
+            if (!libdeflate_zlib_compress(coders.compressors[thread], log->get_channel_words(int(c)), s.plane_bytes,
+                                          out[thread].data(), out[thread].size()))
+                failed = true;
             benchmark::DoNotOptimize(out[thread].data());
         });
+    if (failed)
+        state.SkipWithError("a plane did not fit");
     state.counters["threads"] = static_cast<double>(s.threads());
 }
 
@@ -335,9 +398,18 @@ void BM_ZlibCompress(benchmark::State& state)
         ->Iterations(1)                 \
         ->Repetitions(5)
 LOG_SHAPES(BM_OpenLog);
-LOG_SHAPES(BM_ZlibUncompress);
-BENCHMARK(BM_SaveLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
-BENCHMARK(BM_ZlibCompress)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+LOG_SHAPES(BM_LibdeflateDecompress);
+LOG_SHAPES(BM_MemoryFloor);
+#define SAVE_SHAPES(BM)                 \
+    BENCHMARK(BM)                       \
+        ->Args({1024, SMALL_DEPTH})     \
+        ->Args({1024, LARGE_DEPTH})     \
+        ->Unit(benchmark::kMillisecond) \
+        ->UseRealTime()                 \
+        ->Iterations(1)                 \
+        ->Repetitions(5)
+SAVE_SHAPES(BM_SaveLog);
+SAVE_SHAPES(BM_LibdeflateCompress);
 
 // The peak of a fresh process that opens the session and shows its log, in MB.
 double peak_of_open(const std::string& path)
@@ -360,13 +432,21 @@ void print_aims(const BENCH_REPORTER::TIMES& t)
     std::printf("\n");
     print_aim("open rows only (65,536 rows) / XML scan", ratio("BM_OpenRows", "BM_XmlScanRows"), "<=", 1.5);
     const std::string shapes[] = {"1024/131072", "1024/1048576", "4096/1048576"};
-    const char* names[] = {"open 1,024 x 128K / zlib uncompress", "open 1,024 x 1M / zlib uncompress",
-                           "open 4,096 x 1M and show its log / zlib uncompress"};
+    const char* names[] = {"open 1,024 x 128K", "open 1,024 x 1M", "open 4,096 x 1M and show its log"};
     for (int i = 0; i < 3; ++i)
-        print_aim(names[i], ratio("BM_OpenLog/" + shapes[i], "BM_ZlibUncompress/" + shapes[i]), "<=", 1.5);
-    print_aim("save 1,024 x 1M / zlib level 1", ratio("BM_SaveLog", "BM_ZlibCompress"), "<=", 1.1);
-    std::printf("threads of open and save, and of their zlib references, at 1,024 x 1M: %zu (CPUs usable: %zu)\n",
-                log_session(1024, LARGE_DEPTH).threads(), ksm_usable_cpus());
+        print_aim(std::string(names[i]) + " / libdeflate",
+                  ratio("BM_OpenLog/" + shapes[i], "BM_LibdeflateDecompress/" + shapes[i]), "<=", 1.3);
+    for (int i = 0; i < 2; ++i)
+        print_aim("save " + std::string(names[i]).substr(5) + " / libdeflate level 1",
+                  ratio("BM_SaveLog/" + shapes[i], "BM_LibdeflateCompress/" + shapes[i]), "<=", 1.2);
+    for (int i = 0; i < 3; ++i)  // figures without an aim: how far the inflating stays from memory's speed
+        std::printf("%s / memory floor: %.2f; libdeflate / memory floor: %.2f\n", names[i],
+                    ratio("BM_OpenLog/" + shapes[i], "BM_MemoryFloor/" + shapes[i]),
+                    ratio("BM_LibdeflateDecompress/" + shapes[i], "BM_MemoryFloor/" + shapes[i]));
+    std::printf(
+        "threads of open and save, and of their references, at 1,024 x 128K: %zu, at 1,024 x 1M: %zu (CPUs "
+        "usable: %zu)\n",
+        log_session(1024, SMALL_DEPTH).threads(), log_session(1024, LARGE_DEPTH).threads(), ksm_usable_cpus());
     const double inflated = 4096.0 * LARGE_DEPTH / 8 / (1 << 20);
     const double peak = peak_of_open(log_session(4096, LARGE_DEPTH).path);
     std::printf("open 4,096 x 1M and show: peak %.0f MB for %.0f MB of samples\n", peak, inflated);

@@ -4,12 +4,12 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 
-# What building the host needs: the compiler and build tools, Qt, Tcl, Boost and zlib, and the
-# GoogleTest and Google Benchmark headers that the configuration looks for.
+# What building the host needs: the compiler and build tools, Qt, Tcl, Boost, zlib and libdeflate,
+# and the GoogleTest and Google Benchmark headers that the configuration looks for.
 build_packages=(
   g++ cmake ninja-build pkg-config
   qtbase5-dev qtbase5-dev-tools
-  tcl8.6-dev libboost-system-dev zlib1g-dev
+  tcl8.6-dev libboost-system-dev zlib1g-dev libdeflate-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # What the tests and benchmarks need besides: GMP for a benchmark, the programs that read the
