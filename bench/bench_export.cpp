@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -147,14 +148,47 @@ CAPTURE& capture(int kind)
     return *c;
 }
 
+// A line's kilobytes from /proc/self/status ("VmRSS", "VmHWM"), or -1.
+long status_kb(const char* field)
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+        if (line.startsWith(QByteArray(field) + ':'))
+            return line.mid(int(std::strlen(field)) + 1).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// Resets the process's peak resident size to its present one; false where the system cannot.
+bool reset_peak_rss()
+{
+    QFile clear("/proc/self/clear_refs");
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+// The highest rise of the resident size over the open session during an export, by case, in MB.
+std::map<int, double>& peak_rise()
+{
+    static std::map<int, double> rise;
+    return rise;
+}
+
 void BM_ExportVcd(benchmark::State& state)
 {
     const CAPTURE& c = capture(static_cast<int>(state.range(0)));  // built before the clock runs
     for (auto _ : state) {
+        const bool reset = reset_peak_rss();
+        const long resident = status_kb("VmRSS");
         const double before = cpu_seconds(RUSAGE_SELF);
         if (!c.export_to(c.path("ours.vcd")))
             state.SkipWithError("the export failed");
         record_cpu(state, "BM_ExportVcd", RUSAGE_SELF, before);
+        if (reset && resident >= 0) {
+            double& rise = peak_rise()[int(state.range(0))];
+            rise = std::max(rise, double(status_kb("VmHWM") - resident) / 1024);
+            state.counters["peak_MB"] = double(status_kb("VmHWM") - resident) / 1024;
+        }
     }
     state.counters["MB"] = c.bytes.size() / 1e6;
 }
@@ -214,6 +248,8 @@ void print_aims(const BENCH_REPORTER::TIMES& t)
         print_aim(std::string(names[kind]) + " CPU / fst2vcd CPU",
                   median_cpu("BM_ExportVcd", kind) / median_cpu("BM_Fst2Vcd", kind), "<=", 1.0);
         print_aim(std::string(names[kind]) + " / fwrite", ours / time("BM_Fwrite", kind), "<=", 3);
+        if (peak_rise().count(kind))
+            print_aim(std::string(names[kind]) + " peak memory over the open session, MB", peak_rise()[kind], "<=", 64);
     }
 }
 

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // One exported column: a single signal or a bus, its members most significant first.
@@ -519,14 +520,18 @@ char* put_text(const char* text, char* out)
     return out + length;
 }
 
-// What one thread needs to render chunks: per column where it is written, per sample of a block
-// the lines written there, and the text made.
+// What one thread needs to render chunks: per column where it is written, and per sample of a
+// block the lines written there.
 struct CHUNK_WRITER {
     std::vector<COLUMN_CHUNK> chunks;
     // 64 runs of as many entries as there are columns, in column order: a single bit's whole line
     // when it fits in the 8 bytes (its value in the low byte), else the column's index shifted
     // up a byte (the low byte zero).
     std::vector<uint64_t> at_sample;
+};
+
+// A rendered chunk waiting to be written.
+struct CHUNK_TEXT {
     std::string text;  // room for the chunk's text; its first `size` characters hold it
     size_t size = 0;
 };
@@ -607,12 +612,12 @@ char* put_samples(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int coun
     return out;
 }
 
-// The dump's text of the CHUNK blocks from block `first` on (fewer at the end): where each column
+// The dump's text of the `length` blocks from block `first` on (fewer at the end): where each column
 // is written, then the lines in room made for all of them, then the buses' varying bits.
-void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<BUS_SCAN>& scans, int first,
-                  int64_t step, CHUNK_WRITER* w)
+void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<BUS_SCAN>& scans, int first, int length,
+                  int64_t step, CHUNK_WRITER* w, CHUNK_TEXT* out)
 {
-    const int count = std::min(CHUNK, (db.depth + 63) / 64 - first);
+    const int count = std::min(length, (db.depth + 63) / 64 - first);
     VALIDITY v;
     for (int k = 0; k < count; ++k) {
         const int block = first + k, inside = std::min(64, db.depth - block * 64);
@@ -626,10 +631,10 @@ void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<B
         w->chunks[c].lines.clear();
     }
     const size_t room = text_room(db, count, *w);
-    if (w->text.size() < room)
-        w->text.resize(room);
-    char* text = w->text.data();
-    w->size = size_t(put_samples(db, first, count, step, v, w, text) - text);
+    if (out->text.size() < room)
+        out->text.resize(room);
+    char* text = out->text.data();
+    out->size = size_t(put_samples(db, first, count, step, v, w, text) - text);
     for (size_t c = 0; c < db.columns.size(); ++c)
         if (!db.columns[c].scalar)
             put_bus_bits(db.columns[c], first, count, v, w->chunks[c], text);
@@ -693,8 +698,29 @@ private:
     bool m_stopped = false;
 };
 
+size_t vcd_budget = size_t(48) << 20;
+
+// The blocks a chunk holds: as many of CHUNK's halvings (so that a chunk lies inside one wide
+// bus's scanned chunk) as keep the threads' working memory and their two slots' texts, each as
+// long as a chunk where every column changes at every sample, within the budget; at least one.
+int chunk_length(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
+{
+    size_t per_sample = TIME_ROOM, working = 0;
+    for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns) {
+        per_sample += line_length(column);
+        working += sizeof(COLUMN_CHUNK) + 64 * sizeof(uint64_t) + (column.scalar ? 0 : column.words.size());
+    }
+    working *= size_t(threads);
+    const size_t share = (vcd_budget - std::min(vcd_budget, working)) / (2 * size_t(std::max(threads, 1)));
+    int length = CHUNK;
+    while (length > 1 && 32 + size_t(length) * 64 * per_sample > share)
+        length /= 2;
+    return length;
+}
+
 // Chunks are independent: several threads render them, each every threads-th chunk into its two
-// slots in turn, while the calling thread writes them in order.
+// slots in turn, while the calling thread writes them in order. The chunks are made short enough
+// that the export's memory stays within a budget whatever the threads.
 bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
 {
     std::vector<size_t> order(db.columns.size());
@@ -702,14 +728,16 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
         order[i] = i;
     int64_t step = 1;
     write_vcd_header(db, order, &step, &writer->text());
-    const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
-    const int threads = std::min(GUV_DATA_LOG_EXPORTER::vcd_threads(), chunks);
-    std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};
+    const int blocks = (db.depth + 63) / 64, most = GUV_DATA_LOG_EXPORTER::vcd_threads();
+    const int length = chunk_length(db, most), chunks = (blocks + length - 1) / length;
+    const int threads = std::min(most, chunks);
+    std::vector<CHUNK_TEXT> texts{size_t(2 * threads)};
     const std::vector<BUS_SCAN> scans = scan_wide_buses(db, threads);
     CHUNK_SLOTS handover(2 * threads);
     const auto render = [&](int thread) {
+        CHUNK_WRITER w;
         for (int i = thread; i < chunks && handover.wait_free(i); i += threads) {
-            render_chunk(db, scans, i * CHUNK, step, &writers[handover.slot(i)]);
+            render_chunk(db, scans, i * length, length, step, &w, &texts[handover.slot(i)]);
             handover.set_rendered(i);
         }
     };
@@ -719,7 +747,7 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     bool written = true;
     for (int i = 0; i < chunks && written; ++i) {
         handover.wait_rendered(i);
-        const CHUNK_WRITER& done = writers[handover.slot(i)];
+        const CHUNK_TEXT& done = texts[handover.slot(i)];
         written = writer->write(done.text.data(), done.size);
         handover.set_written(i, written);
     }
@@ -800,6 +828,8 @@ bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_L
 }
 
 int GUV_DATA_LOG_EXPORTER::vcd_threads() { return int(std::clamp<size_t>(ksm_usable_cpus(), 1, 8)); }
+
+size_t GUV_DATA_LOG_EXPORTER::set_vcd_budget(size_t bytes) { return std::exchange(vcd_budget, bytes); }
 
 bool GUV_DATA_LOG_EXPORTER::export_file(const char* path)
 {

@@ -3,6 +3,7 @@
 // every top-level single signal and every top-level group (a bus of its leaf members).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +25,9 @@ public:
     bool export_file(const char* path);
     // The threads a value change dump is rendered on (the calling thread writes it).
     static int vcd_threads();
+    // The bytes a value change dump's rendering keeps at most (48 MB unless set; tests set it
+    // small to render short stretches); returns the budget before.
+    static size_t set_vcd_budget(size_t bytes);
 
     struct COLUMN;
     struct DATABASE;
