@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -87,17 +88,18 @@ bool reset_peak_rss()
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
-// The highest rise of the resident size over the open session during an export, by case, in MB
-// (the first export of a capture rises most: later ones find the memory the first freed).
+// The highest rise of the resident size over the open session during an export, by case, in MB.
 std::map<int, double>& peak_rise()
 {
     static std::map<int, double> rise;
     return rise;
 }
 
-// Runs the export, noting how far the resident size rose above what it was before.
+// Runs the export, noting how far the resident size rose above what it was before, with the
+// memory earlier exports freed given back to the system first (else the export would reuse it).
 bool measure_export(int kind, const std::function<bool()>& export_file)
 {
+    malloc_trim(0);
     const bool reset = reset_peak_rss();
     const long resident = status_kb("VmRSS");
     const bool exported = export_file();
