@@ -727,7 +727,7 @@ private:
     bool m_stopped = false;
 };
 
-size_t vcd_budget = size_t(48) << 20;
+size_t vcd_budget = size_t(46) << 20;
 
 // The bytes the threads' working memory leaves of the budget for the slots' texts.
 size_t text_budget(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
@@ -740,15 +740,16 @@ size_t text_budget(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
 }
 
 // The blocks a chunk holds: as many of CHUNK's halvings (so that a chunk lies inside one wide
-// bus's scanned chunk) as keep a chunk where every column changes at every sample within half
-// the texts' budget (the next chunk to be written may exceed the budget by that); at least one.
+// bus's scanned chunk) as keep a chunk where every column changes at every sample within a
+// quarter of the texts' budget (the next chunk to be written may exceed the budget by that, so
+// that the whole stays within 46 MB and a quarter of the texts' budget); at least one.
 int chunk_length(const GUV_DATA_LOG_EXPORTER::DATABASE& db, size_t budget)
 {
     size_t per_sample = TIME_ROOM;
     for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns)
         per_sample += line_length(column);
     int length = CHUNK;
-    while (length > 1 && 32 + size_t(length) * 64 * per_sample > budget / 2)
+    while (length > 1 && 32 + size_t(length) * 64 * per_sample > budget / 4)
         length /= 2;
     return length;
 }
