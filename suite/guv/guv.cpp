@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // One exported column: a single signal or a bus, its members most significant first.
@@ -519,14 +520,18 @@ char* put_text(const char* text, char* out)
     return out + length;
 }
 
-// What one thread needs to render chunks: per column where it is written, per sample of a block
-// the lines written there, and the text made.
+// What one thread needs to render chunks: per column where it is written, and per sample of a
+// block the lines written there.
 struct CHUNK_WRITER {
     std::vector<COLUMN_CHUNK> chunks;
     // 64 runs of as many entries as there are columns, in column order: a single bit's whole line
     // when it fits in the 8 bytes (its value in the low byte), else the column's index shifted
     // up a byte (the low byte zero).
     std::vector<uint64_t> at_sample;
+};
+
+// A rendered chunk waiting to be written.
+struct CHUNK_TEXT {
     std::string text;  // room for the chunk's text; its first `size` characters hold it
     size_t size = 0;
 };
@@ -607,12 +612,14 @@ char* put_samples(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int coun
     return out;
 }
 
-// The dump's text of the CHUNK blocks from block `first` on (fewer at the end): where each column
-// is written, then the lines in room made for all of them, then the buses' varying bits.
-void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<BUS_SCAN>& scans, int first,
-                  int64_t step, CHUNK_WRITER* w)
+// The dump's text of the `length` blocks from block `first` on (fewer at the end): where each column
+// is written, then the lines in room made for all of them (`make_room(bytes)` asked for what the
+// text grows by; false: stop), then the buses' varying bits.
+template <class MAKE_ROOM>
+bool render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<BUS_SCAN>& scans, int first, int length,
+                  int64_t step, CHUNK_WRITER* w, CHUNK_TEXT* out, MAKE_ROOM&& make_room)
 {
-    const int count = std::min(CHUNK, (db.depth + 63) / 64 - first);
+    const int count = std::min(length, (db.depth + 63) / 64 - first);
     VALIDITY v;
     for (int k = 0; k < count; ++k) {
         const int block = first + k, inside = std::min(64, db.depth - block * 64);
@@ -626,23 +633,29 @@ void render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<B
         w->chunks[c].lines.clear();
     }
     const size_t room = text_room(db, count, *w);
-    if (w->text.size() < room)
-        w->text.resize(room);
-    char* text = w->text.data();
-    w->size = size_t(put_samples(db, first, count, step, v, w, text) - text);
+    if (out->text.size() < room) {
+        if (!make_room(room - out->text.size()))
+            return false;
+        out->text.resize(room);
+    }
+    char* text = out->text.data();
+    out->size = size_t(put_samples(db, first, count, step, v, w, text) - text);
     for (size_t c = 0; c < db.columns.size(); ++c)
         if (!db.columns[c].scalar)
             put_bus_bits(db.columns[c], first, count, v, w->chunks[c], text);
+    return true;
 }
 
 // The hand-over of rendered chunks between the threads that render them and the thread that
 // writes them in order: chunk i goes to slot i % slots, which takes it once the chunk before it
 // there was written. Each slot has its own wake-up, and the writer its own, so that a change
-// wakes only the thread that waits for it.
+// wakes only the thread that waits for it. The slots' texts share a byte budget: a text grows
+// only within it, except the next one to be written, which must not wait for the others.
 class CHUNK_SLOTS {
 public:
-    explicit CHUNK_SLOTS(int count)
-        : m_rendered(size_t(count), -1), m_free_for(size_t(count)), m_slot_freed(new std::condition_variable[count])
+    CHUNK_SLOTS(int count, size_t budget)
+        : m_rendered(size_t(count), -1), m_free_for(size_t(count)), m_slot_freed(new std::condition_variable[count]),
+          m_budget(budget)
     {
         for (int i = 0; i < count; ++i)
             m_free_for[size_t(i)] = i;
@@ -653,6 +666,19 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         m_slot_freed[slot(i)].wait(lock, [&] { return m_stopped || m_free_for[slot(i)] == i; });
         return !m_stopped;
+    }
+    // Waits until chunk `i`'s text may grow by `bytes`; false when the writing stopped.
+    bool wait_room(int i, size_t bytes)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_room_freed.wait(lock, [&] { return m_stopped || m_held + bytes <= m_budget || i == m_next; });
+        m_held += bytes;
+        return !m_stopped;
+    }
+    bool over_budget()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_held > m_budget;
     }
     void set_rendered(int i)
     {
@@ -667,14 +693,18 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         m_chunk_rendered.wait(lock, [&] { return m_rendered[slot(i)] == i; });
     }
-    // Frees the slot of chunk `i` for the chunk after it there, or stops the rendering.
-    void set_written(int i, bool go_on)
+    // Frees the slot of chunk `i` for the chunk after it there (`released` bytes of its text given
+    // back), or stops the rendering.
+    void set_written(int i, bool go_on, size_t released)
     {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_free_for[slot(i)] = i + int(m_free_for.size());
             m_stopped = !go_on;
+            m_next = i + 1;
+            m_held -= released;
         }
+        m_room_freed.notify_all();
         if (go_on) {
             m_slot_freed[slot(i)].notify_one();
             return;
@@ -690,11 +720,43 @@ private:
     std::vector<int> m_free_for;  // per slot, the chunk it takes next
     std::unique_ptr<std::condition_variable[]> m_slot_freed;
     std::condition_variable m_chunk_rendered;
+    std::condition_variable m_room_freed;
+    const size_t m_budget;
+    size_t m_held = 0;  // the bytes the slots' texts hold
+    int m_next = 0;     // the chunk written next
     bool m_stopped = false;
 };
 
+size_t vcd_budget = size_t(46) << 20;
+
+// The bytes the threads' working memory leaves of the budget for the slots' texts.
+size_t text_budget(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
+{
+    size_t working = 0;
+    for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns)
+        working += sizeof(COLUMN_CHUNK) + 64 * sizeof(uint64_t) + (column.scalar ? 0 : column.words.size());
+    working *= size_t(threads);
+    return vcd_budget - std::min(vcd_budget, working);
+}
+
+// The blocks a chunk holds: as many of CHUNK's halvings (so that a chunk lies inside one wide
+// bus's scanned chunk) as keep a chunk where every column changes at every sample within a
+// quarter of the texts' budget (the next chunk to be written may exceed the budget by that, so
+// that the whole stays within 46 MB and a quarter of the texts' budget); at least one.
+int chunk_length(const GUV_DATA_LOG_EXPORTER::DATABASE& db, size_t budget)
+{
+    size_t per_sample = TIME_ROOM;
+    for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns)
+        per_sample += line_length(column);
+    int length = CHUNK;
+    while (length > 1 && 32 + size_t(length) * 64 * per_sample > budget / 4)
+        length /= 2;
+    return length;
+}
+
 // Chunks are independent: several threads render them, each every threads-th chunk into its two
-// slots in turn, while the calling thread writes them in order.
+// slots in turn, while the calling thread writes them in order. The threads' working memory and
+// the slots' texts stay within a budget whatever the threads.
 bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
 {
     std::vector<size_t> order(db.columns.size());
@@ -702,14 +764,19 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
         order[i] = i;
     int64_t step = 1;
     write_vcd_header(db, order, &step, &writer->text());
-    const int blocks = (db.depth + 63) / 64, chunks = (blocks + CHUNK - 1) / CHUNK;
-    const int threads = std::min(GUV_DATA_LOG_EXPORTER::vcd_threads(), chunks);
-    std::vector<CHUNK_WRITER> writers{size_t(2 * threads)};
+    const int blocks = (db.depth + 63) / 64, most = GUV_DATA_LOG_EXPORTER::vcd_threads();
+    const size_t budget = text_budget(db, most);
+    const int length = chunk_length(db, budget), chunks = (blocks + length - 1) / length;
+    const int threads = std::min(most, chunks);
+    std::vector<CHUNK_TEXT> texts{size_t(2 * threads)};
     const std::vector<BUS_SCAN> scans = scan_wide_buses(db, threads);
-    CHUNK_SLOTS handover(2 * threads);
+    CHUNK_SLOTS handover(2 * threads, budget);
     const auto render = [&](int thread) {
+        CHUNK_WRITER w;
         for (int i = thread; i < chunks && handover.wait_free(i); i += threads) {
-            render_chunk(db, scans, i * CHUNK, step, &writers[handover.slot(i)]);
+            if (!render_chunk(db, scans, i * length, length, step, &w, &texts[handover.slot(i)],
+                              [&](size_t bytes) { return handover.wait_room(i, bytes); }))
+                return;
             handover.set_rendered(i);
         }
     };
@@ -719,9 +786,12 @@ bool write_vcd(const GUV_DATA_LOG_EXPORTER::DATABASE& db, WRITER* writer)
     bool written = true;
     for (int i = 0; i < chunks && written; ++i) {
         handover.wait_rendered(i);
-        const CHUNK_WRITER& done = writers[handover.slot(i)];
+        CHUNK_TEXT& done = texts[handover.slot(i)];
         written = writer->write(done.text.data(), done.size);
-        handover.set_written(i, written);
+        size_t released = 0;
+        if (handover.over_budget())  // a text grown past the budget is given back once written
+            released = done.text.size(), std::string().swap(done.text);
+        handover.set_written(i, written, released);
     }
     for (std::thread& helper : helpers)
         helper.join();
@@ -800,6 +870,8 @@ bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_L
 }
 
 int GUV_DATA_LOG_EXPORTER::vcd_threads() { return int(std::clamp<size_t>(ksm_usable_cpus(), 1, 8)); }
+
+size_t GUV_DATA_LOG_EXPORTER::set_vcd_budget(size_t bytes) { return std::exchange(vcd_budget, bytes); }
 
 bool GUV_DATA_LOG_EXPORTER::export_file(const char* path)
 {

@@ -3,6 +3,7 @@
 // every top-level single signal and every top-level group (a bus of its leaf members).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +25,10 @@ public:
     bool export_file(const char* path);
     // The threads a value change dump is rendered on (the calling thread writes it).
     static int vcd_threads();
+    // The bytes a value change dump's rendering keeps (46 MB unless set; with none, it renders a
+    // block of 64 samples at a time, each only when it is the next to be written); returns the
+    // budget before.
+    static size_t set_vcd_budget(size_t bytes);
 
     struct COLUMN;
     struct DATABASE;

@@ -296,7 +296,7 @@ TEST_F(Export, ValueChangeDumpsKeepTheirBytes)
 // Dumps with a bus wider than a word (one member not captured in one case; its members changing
 // at almost every sample, or rarely), a narrow bus and single bits equal a dump written sample by
 // sample from the log's bits: a value where it differs from the one before or where validity
-// changes.
+// changes; also when rendered a block at a time.
 TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
 {
     add_rows(m(), {"a"});
@@ -311,8 +311,13 @@ TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
     const struct {
         int depth, dead;
         bool (*value)(int channel, int sample);
-    } cases[] = {{4500, -1, bit}, {2200, 70, bit}, {300, 0, bit}, {4500, -1, steady_bus_bit}};
+        bool short_chunks;
+    } cases[] = {{4500, -1, bit, false}, {2200, 70, bit, false},
+                 {300, 0, bit, false},   {4500, -1, steady_bus_bit, false},
+                 {4500, 70, bit, true},  {4500, -1, steady_bus_bit, true}};
+    const size_t budget = GUV_DATA_LOG_EXPORTER::set_vcd_budget(0);  // no budget: chunks of one block
     for (const auto& c : cases) {
+        GUV_DATA_LOG_EXPORTER::set_vcd_budget(c.short_chunks ? 0 : budget);
         VOKR_WAVEFORM_EXPORT_DATA record;
         record.set_type(GUV_OUTPUT_VCD);
         record.set_clock_interval(10000);
@@ -345,8 +350,9 @@ TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
         }
         expected += "#" + std::to_string(c.depth) + "\n";
         EXPECT_EQ(bytes.substr(bytes.find("$enddefinitions")), expected)
-            << c.depth << (c.value == bit ? "" : " steady");
+            << c.depth << (c.value == bit ? "" : " steady") << (c.short_chunks ? " short" : "");
     }
+    GUV_DATA_LOG_EXPORTER::set_vcd_budget(budget);
 }
 
 TEST_F(Export, CsvAndTableFilesParse)
