@@ -54,12 +54,17 @@ void VOKR_HIERARCHY_WIDGET::on_update(QObject*, int hint)
         emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
 }
 
+// Asked for every row the view measures: the answer is kept until a check state changes or the
+// tree is rebuilt.
 bool VOKR_HIERARCHY_WIDGET::hides_any() const
 {
-    for (const QStandardItem* item : m_levels)
-        if (item->checkState() == Qt::Unchecked)
-            return true;
-    return false;
+    if (m_hides_any < 0) {
+        m_hides_any = 0;
+        for (const QStandardItem* item : m_levels)
+            if (item->checkState() == Qt::Unchecked)
+                m_hides_any = 1;
+    }
+    return m_hides_any != 0;
 }
 
 KSM_TX_INSTANCE* VOKR_HIERARCHY_WIDGET::own_instance() const
@@ -80,6 +85,7 @@ void VOKR_HIERARCHY_WIDGET::update_hierarchy_tree()
     if (m_model.rowCount() > 0)
         index_levels(m_model.item(0), QString());
     restore_states();
+    m_hides_any = -1;
 }
 
 void VOKR_HIERARCHY_WIDGET::index_levels(QStandardItem* item, const QString& path)
@@ -187,6 +193,7 @@ void VOKR_HIERARCHY_WIDGET::on_expanded_collapsed(const QModelIndex&) { save_sta
 
 void VOKR_HIERARCHY_WIDGET::on_item_changed(QStandardItem*)
 {
+    m_hides_any = -1;
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
     if (VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_layout_widget())

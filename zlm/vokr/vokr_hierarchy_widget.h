@@ -47,6 +47,8 @@ private:
     QStandardItemModel m_model;
     // Each item by the path of its level below the top item ("a|b"; the top item itself by "").
     QHash<QString, QStandardItem*> m_levels;
+    // hides_any()'s answer, -1 until asked again after a change.
+    mutable int m_hides_any = -1;
     int m_instance_index;
     VOKR_FRAME_WND* m_frame;
     VOKR_TX_MANAGER* m_tx_manager;

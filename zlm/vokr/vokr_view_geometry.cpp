@@ -276,7 +276,7 @@ bool VOKR_VIEW::is_hidden_in_hierarchy(int node) const
 {
     const VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_layout_widget();
     const VOKR_HIERARCHY_WIDGET* pane = layout ? layout->get_hierarchy_widget() : nullptr;
-    const KSM_TX_SIGNAL_NODES* list = pane ? current_node_table() : nullptr;
+    const KSM_TX_SIGNAL_NODES* list = pane && pane->hides_any() ? current_node_table() : nullptr;
     return list && node >= 0 && node < list->get_num_nodes() &&
            pane->is_hidden(QString::fromLocal8Bit(list->get_node_name(node)));
 }
