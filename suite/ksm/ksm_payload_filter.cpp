@@ -11,6 +11,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <tmmintrin.h>
+#endif
 
 namespace {
 
@@ -39,6 +42,44 @@ constexpr BASE64_TABLES BASE64;
 int base64_value(unsigned char c) { return BASE64.at[3][c] == NOT_BASE64 ? -1 : static_cast<int>(BASE64.at[3][c]); }
 
 constexpr int READ_SIZE = 1 << 20;
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
+// from `c` on while 24 are left (a step stores sixteen bytes) and until a step meets a character
+// outside the alphabet. A step stores no further than the characters it has read.
+__attribute__((target("ssse3"))) std::pair<const char*, char*> blocks(const char* c, const char* end, char* out)
+{
+    // Classes of a character by its low and by its high four bits: it is outside the alphabet
+    // exactly when both share a bit.
+    const __m128i low_classes =
+        _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1a, 0x1b, 0x1b, 0x1b, 0x1a);
+    const __m128i high_classes =
+        _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    // What a character adds to become its value, by its high four bits less one for '/'.
+    const __m128i shifts = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i nibble = _mm_set1_epi8(0x0f), slash = _mm_set1_epi8('/');
+    // Pairs of values to 12 bits, pairs of those to 24, then each quad's three bytes in order.
+    const __m128i pairs = _mm_set1_epi32(0x01400140), quads = _mm_set1_epi32(0x00011000);
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    for (; end - c >= 24; c += 16, out += 12) {
+        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+        const __m128i high = _mm_and_si128(_mm_srli_epi32(in, 4), nibble), low = _mm_and_si128(in, nibble);
+        const __m128i clash = _mm_and_si128(_mm_shuffle_epi8(low_classes, low), _mm_shuffle_epi8(high_classes, high));
+        if (_mm_movemask_epi8(_mm_cmpgt_epi8(clash, _mm_setzero_si128())))
+            break;
+        const __m128i values =
+            _mm_add_epi8(in, _mm_shuffle_epi8(shifts, _mm_add_epi8(high, _mm_cmpeq_epi8(in, slash))));
+        const __m128i merged = _mm_madd_epi16(_mm_maddubs_epi16(values, pairs), quads);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(merged, order));
+    }
+    return {c, out};
+}
+
+const bool HAS_SSSE3 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3");
+}();
+#endif
 
 }  // namespace
 
@@ -87,6 +128,10 @@ bool KSM_BASE64_DECODER::decode(const QByteArray& text, QByteArray* out)
 // Whole quads of the alphabet, the common case, from `c` on until one is not.
 std::pair<const char*, char*> KSM_BASE64_DECODER::quads(const char* c, const char* end, char* out)
 {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HAS_SSSE3)
+        std::tie(c, out) = blocks(c, end, out);
+#endif
     const auto* u = reinterpret_cast<const unsigned char*>(c);
     for (; end - c >= 4; c += 4, u += 4, out += 3) {
         const uint32_t v = BASE64.at[0][u[0]] | BASE64.at[1][u[1]] | BASE64.at[2][u[2]] | BASE64.at[3][u[3]];

@@ -1,5 +1,6 @@
 // The session file: a full round trip into a fresh session, refusal of damaged and foreign
 // files, a bounded mutation run, and saves that fail.
+#include "ksm_payload_filter.h"
 #include "ksm_state.h"
 #include "ksm_test_session.h"
 #include "ksm_zlib.h"
@@ -837,6 +838,36 @@ QByteArray with_planes(QByteArray text, const std::function<QByteArray(const QBy
 // A saved capture gives the same bytes when saved again, and its reopened session saves them
 // too; every plane reads back with zlib's uncompress() and with qUncompress(), and the file with
 // each plane recompressed by zlib (as earlier builds and Qt wrote them) opens to the same logs.
+// Plane texts decode as Qt decodes base64, into memory of their own or over themselves, at
+// lengths on and around the steps the decoder takes; a character outside the alphabet anywhere,
+// or a '=' before the end, refuses the text.
+TEST(repository_file, PlaneTextsDecodeAsQtDoesAndRefuseOtherCharacters)
+{
+    QByteArray bytes;  // every byte value, twice
+    for (int b = 0; b < 512; ++b)
+        bytes += static_cast<char>(b * 7);
+    for (const int size : {0, 1, 2, 3, 12, 13, 17, 18, 30, 60, 61, 62, 63, 96, 511, 512}) {
+        const QByteArray data = bytes.left(size), text = data.toBase64();
+        QByteArray out, over = text;
+        EXPECT_TRUE(KSM_BASE64_DECODER::decode(text, &out) && out == data) << size;
+        EXPECT_TRUE(KSM_BASE64_DECODER::decode_in_place(&over) && over == data) << size;
+    }
+    const QByteArray text = bytes.left(96).toBase64();  // 128 characters, no padding
+    const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string accepted;
+    for (int at = 0; at < text.size(); ++at) {
+        for (int c = 0; c < 256; ++c) {
+            if (alphabet.contains(static_cast<char>(c)) || (c == '=' && at == text.size() - 1))
+                continue;
+            QByteArray damaged = text, out;
+            damaged[at] = static_cast<char>(c);
+            if (KSM_BASE64_DECODER::decode(damaged, &out) || KSM_BASE64_DECODER::decode_in_place(&damaged))
+                accepted += " " + std::to_string(c) + " at " + std::to_string(at);
+        }
+    }
+    EXPECT_EQ(accepted, "");
+}
+
 TEST(repository_file, SavedCapturesKeepTheirBytes)
 {
     QTemporaryDir dir;
