@@ -94,8 +94,8 @@ bool KSM_BASE64_DECODER::add(const char* c, int size)
     return !m_bad;
 }
 
-// Never writes past the characters read: three bytes a quad once its fourth is read, so that a
-// text decodes over itself.
+// Never writes past the characters read (a quad's bytes once its fourth character is read, a
+// block's once its sixteen are), so that a text decodes over itself.
 char* KSM_BASE64_DECODER::run(const char* c, const char* end, char* at)
 {
     while (c < end && !m_bad) {
