@@ -4,6 +4,7 @@
 #include <QFileDevice>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <tuple>
@@ -243,10 +244,12 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_sourc
 
 KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, const QStringRef& data, QByteArray* text)
 {
-    if (target != QLatin1String(MARK_TARGET) || !data.startsWith(QLatin1String(m_key + ' ')))
+    const int key = m_key.size();
+    if (target != QLatin1String(MARK_TARGET) || data.size() <= key || data.at(key) != QLatin1Char(' ') ||
+        !data.startsWith(QLatin1String(m_key)))
         return OTHER;
     bool ok = false;
-    const int n = data.mid(m_key.size() + 1).toInt(&ok);
+    const int n = data.mid(key + 1).toInt(&ok);
     const auto it = m_payloads.find(n);
     if (!ok || it == m_payloads.end())
         return GONE;
@@ -362,9 +365,10 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken)
         return;
     }
     const int n = m_planes++;
-    const QByteArray mark = "<?" + QByteArray(MARK_TARGET) + ' ' + m_key + ' ' + QByteArray::number(n) + "?>";
-    put(mark.constData(), mark.size());
-    m_marks.push_back({m_line, m_column, m_payload.size() - mark.size()});
+    char mark[64];  // made without allocating: a plane of a large capture is a few microseconds' work
+    const int size = std::snprintf(mark, sizeof mark, "<?%s %s %d?>", MARK_TARGET, m_key.constData(), n);
+    put(mark, size);
+    m_marks.push_back({m_line, m_column, m_payload.size() - size});
     m_payloads.emplace(n, std::move(m_payload));
     m_payload = QByteArray();
 }
