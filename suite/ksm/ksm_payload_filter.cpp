@@ -46,8 +46,8 @@ constexpr int READ_SIZE = 1 << 20;
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
-// from `c` on while 24 are left (a step stores sixteen bytes) and until a step meets a character
-// outside the alphabet. A step stores no further than the characters it has read.
+// from `c` on until a step meets a character outside the alphabet, while 24 are left: a step
+// stores sixteen bytes, which the room KSM_BASE64_DECODER::add() sets aside then holds.
 __attribute__((target("ssse3"))) std::pair<const char*, char*> blocks(const char* c, const char* end, char* out)
 {
     // Classes of a character by its low and by its high four bits: it is outside the alphabet
@@ -90,32 +90,16 @@ bool KSM_BASE64_DECODER::add(const char* c, int size)
 {
     const int start = m_out->size();
     m_out->resize(start + size / 4 * 3 + 3);
-    char* const at = run(c, c + size, m_out->data() + start);
-    m_out->resize(static_cast<int>(at - m_out->data()));
-    return !m_bad;
-}
-
-// Never writes past the characters read (a quad's bytes once its fourth character is read, a
-// block's once its sixteen are), so that a text decodes over itself.
-char* KSM_BASE64_DECODER::run(const char* c, const char* end, char* at)
-{
+    char* at = m_out->data() + start;
+    const char* const end = c + size;
     while (c < end && !m_bad) {
         if (m_count == 0 && !m_padding)
             std::tie(c, at) = quads(c, end, at);
         if (c < end)
             at = one(static_cast<unsigned char>(*c++), at);
     }
-    return at;
-}
-
-bool KSM_BASE64_DECODER::decode_in_place(QByteArray* text)
-{
-    KSM_BASE64_DECODER decoder(text);
-    char* const begin = text->data();
-    const char* const end = decoder.run(begin, begin + text->size(), begin);
-    text->resize(static_cast<int>(end - begin));
-    text->squeeze();
-    return decoder.finish();
+    m_out->resize(static_cast<int>(at - m_out->data()));
+    return !m_bad;
 }
 
 bool KSM_BASE64_DECODER::decode(const QByteArray& text, QByteArray* out)

@@ -19,12 +19,8 @@ public:
     // Decodes a whole text into `out`, which takes no more memory than the bytes need; false
     // when the text is not base64 throughout.
     static bool decode(const QByteArray& text, QByteArray* out);
-    // Decodes a whole text over itself, its memory then cut to the bytes; false, the text
-    // spoilt, when it is not base64 throughout.
-    static bool decode_in_place(QByteArray* text);
 
 private:
-    char* run(const char* c, const char* end, char* at);  // decodes [c, end) to `at` on
     static std::pair<const char*, char*> quads(const char* c, const char* end, char* out);
     char* one(unsigned char c, char* at);
 

@@ -52,7 +52,9 @@ bool KSM_PLANE_DECODER::decode_next(std::unique_lock<std::mutex>& lock)
     const size_t n = m_taken++;
     const JOB job = m_jobs[n];
     lock.unlock();
-    const bool bad = !KSM_BASE64_DECODER::decode_in_place(job.payload);
+    QByteArray decoded;
+    const bool bad = !KSM_BASE64_DECODER::decode(*job.payload, &decoded);
+    *job.payload = std::move(decoded);
     const bool inflated =
         bad || !job.target || KSM_DATA_LOG::PACKED::inflate_plane(*job.payload, job.target, job.bytes);
     lock.lock();
