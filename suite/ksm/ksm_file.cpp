@@ -24,6 +24,10 @@
 #include <cstring>
 #include <functional>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <tmmintrin.h>
+#endif
+
 namespace {
 
 // The fastest zlib level: captures are large, and their bit planes compress well at any level.
@@ -83,15 +87,53 @@ struct BASE64_PAIRS {
 };
 constexpr BASE64_PAIRS BASE64;
 
-// The base64 text of `bytes`, as QByteArray::toBase64() gives it, made two characters at a time:
-// samples are large.
+#if defined(__x86_64__) && defined(__GNUC__)
+// Twelve bytes a step encoded to sixteen characters with SSSE3's byte shuffles, while sixteen
+// are left to load; answers the bytes encoded.
+__attribute__((target("ssse3"))) size_t base64_blocks(const unsigned char* in, size_t size, char* out)
+{
+    // Each 32-bit lane takes three bytes, then its four 6-bit values are moved to a byte each.
+    const __m128i spread = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
+    const __m128i high_bits = _mm_set1_epi32(0x0fc0fc00), high_shifts = _mm_set1_epi32(0x04000040);
+    const __m128i low_bits = _mm_set1_epi32(0x003f03f0), low_shifts = _mm_set1_epi32(0x01000010);
+    // What a value adds to become its character, by its range: 0-25, 26-51, 52-61, 62, 63.
+    const __m128i shifts = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                         '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    size_t i = 0;
+    for (; i + 16 <= size; i += 12, out += 16) {
+        const __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)), spread);
+        const __m128i values = _mm_or_si128(_mm_mulhi_epu16(_mm_and_si128(v, high_bits), high_shifts),
+                                            _mm_mullo_epi16(_mm_and_si128(v, low_bits), low_shifts));
+        const __m128i below_26 = _mm_cmpgt_epi8(_mm_set1_epi8(26), values);
+        const __m128i range =
+            _mm_or_si128(_mm_subs_epu8(values, _mm_set1_epi8(51)), _mm_and_si128(below_26, _mm_set1_epi8(13)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_add_epi8(values, _mm_shuffle_epi8(shifts, range)));
+    }
+    return i;
+}
+
+const bool HAS_SSSE3 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3");
+}();
+#endif
+
+// The base64 text of `bytes`, as QByteArray::toBase64() gives it: twelve bytes a step where the
+// processor has SSSE3, else made two characters at a time, as samples are large.
 QByteArray base64(const QByteArray& bytes)
 {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
     const size_t size = static_cast<size_t>(bytes.size()), whole = size / 3 * 3;
     QByteArray text(static_cast<int>((size + 2) / 3 * 4), Qt::Uninitialized);
     char* out = text.data();
-    for (size_t i = 0; i < whole; i += 3, out += 4) {
+    size_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HAS_SSSE3) {
+        i = base64_blocks(in, size, out);
+        out += i / 3 * 4;
+    }
+#endif
+    for (; i < whole; i += 3, out += 4) {
         const uint32_t v = uint32_t(in[i]) << 16 | uint32_t(in[i + 1]) << 8 | in[i + 2];
         std::memcpy(out, BASE64.at[v >> 12], 2);
         std::memcpy(out + 2, BASE64.at[v & 0xfff], 2);

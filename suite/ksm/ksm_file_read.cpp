@@ -988,16 +988,17 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     // Decoding the planes keeps as many threads busy as inflating them does.
     m_decoder = std::make_unique<KSM_PLANE_DECODER>(ksm_parallel_threads(packed->planes.size(), bytes));
     while (!failed() && next_child()) {
-        const QString kind = m_attributes.value(QLatin1String("kind")).toString();
+        const QStringRef kind = m_attributes.value(QLatin1String("kind"));
+        const QLatin1String valid("valid"), trigger("trigger");
         int plane = -1;
         if (m_xml.name() != QLatin1String("plane"))
             unexpected();
-        else if (kind == "bits")
+        else if (kind == QLatin1String("bits"))
             plane = integer("channel", -1, 0, s->channels - 1);
-        else if (kind == "valid" || kind == "trigger" || kind == "breaks")
-            plane = s->channels + (kind == "valid" ? PLANE_VALID : kind == "trigger" ? PLANE_TRIGGER : PLANE_BREAKS);
+        else if (kind == valid || kind == trigger || kind == QLatin1String("breaks"))
+            plane = s->channels + (kind == valid ? PLANE_VALID : kind == trigger ? PLANE_TRIGGER : PLANE_BREAKS);
         else
-            fail("unknown sample plane \"" + kind.toStdString() + "\"");
+            fail("unknown sample plane \"" + kind.toString().toStdString() + "\"");
         if (!failed() && seen[plane])
             fail("a sample plane is given twice");
         if (failed())

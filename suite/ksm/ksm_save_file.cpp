@@ -263,15 +263,15 @@ private:
     QString m_reason;
 };
 
-// Holds a large file that a save replaces open while the new one takes its name, and closes it on
-// a thread of its own: the system frees the replaced file's blocks when its last name and
-// descriptor go, tens of milliseconds for a large capture that would otherwise keep the save
-// waiting.
+// Holds a file of a megabyte or more that a save replaces open while the new one takes its name,
+// and closes it on a thread of its own: the system frees the replaced file's blocks when its
+// last name and descriptor go, milliseconds for a few megabytes and tens of them for a large
+// capture, that would otherwise keep the save waiting.
 class REPLACED_FILE {
 public:
     explicit REPLACED_FILE(const std::string& path)
     {
-        constexpr off_t LARGE = 16 << 20;
+        constexpr off_t LARGE = 1 << 20;
         struct stat s;
         if (::stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode) && s.st_size >= LARGE)
             m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

@@ -1,5 +1,6 @@
 // The session file: a full round trip into a fresh session, refusal of damaged and foreign
 // files, a bounded mutation run, and saves that fail.
+#include "ksm_payload_filter.h"
 #include "ksm_state.h"
 #include "ksm_test_session.h"
 #include "ksm_zlib.h"
@@ -837,6 +838,34 @@ QByteArray with_planes(QByteArray text, const std::function<QByteArray(const QBy
 // A saved capture gives the same bytes when saved again, and its reopened session saves them
 // too; every plane reads back with zlib's uncompress() and with qUncompress(), and the file with
 // each plane recompressed by zlib (as earlier builds and Qt wrote them) opens to the same logs.
+// Plane texts decode as Qt decodes base64, at lengths on and around the steps the decoder takes;
+// a character outside the alphabet anywhere, or a '=' before the end, refuses the text.
+TEST(repository_file, PlaneTextsDecodeAsQtDoesAndRefuseOtherCharacters)
+{
+    QByteArray bytes;  // every byte value, twice
+    for (int b = 0; b < 512; ++b)
+        bytes += static_cast<char>(b * 7);
+    for (const int size : {0, 1, 2, 3, 12, 13, 17, 18, 30, 60, 61, 62, 63, 96, 511, 512}) {
+        const QByteArray data = bytes.left(size), text = data.toBase64();
+        QByteArray out;
+        EXPECT_TRUE(KSM_BASE64_DECODER::decode(text, &out) && out == data) << size;
+    }
+    const QByteArray text = bytes.left(96).toBase64();  // 128 characters, no padding
+    const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string accepted;
+    for (int at = 0; at < text.size(); ++at) {
+        for (int c = 0; c < 256; ++c) {
+            if (alphabet.contains(static_cast<char>(c)) || (c == '=' && at == text.size() - 1))
+                continue;
+            QByteArray damaged = text, out;
+            damaged[at] = static_cast<char>(c);
+            if (KSM_BASE64_DECODER::decode(damaged, &out))
+                accepted += " " + std::to_string(c) + " at " + std::to_string(at);
+        }
+    }
+    EXPECT_EQ(accepted, "");
+}
+
 TEST(repository_file, SavedCapturesKeepTheirBytes)
 {
     QTemporaryDir dir;
@@ -1363,6 +1392,29 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
         const QString path = m_dir.filePath("variant.lmx");
         write_bytes(path, variant.bytes);
         EXPECT_EQ(expect_read_alike(path), variant.opens) << try_open(path).error;
+    }
+}
+
+// A byte the XML reader does not give as it is, anywhere in a plane's text (at either end of
+// the steps the filter checks it in), leaves that text to the reader: a character reference to
+// a base64 character opens, while UTF-8 beyond ASCII, a control character and the end of a
+// CDATA section are refused, each alike with and without the filter.
+TEST(repository_file, PlaneTextsWithBytesTheReaderChangesReadAlike)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("variant.lmx");
+    ASSERT_NO_FATAL_FAILURE(save_wide_log(path));
+    const QByteArray bytes = read_bytes(path), tag = "<plane kind=\"bits\" channel=\"40\">";
+    const int start = bytes.indexOf(tag) + tag.size(), size = bytes.indexOf('<', start) - start;
+    ASSERT_GT(size, 130);
+    QUIET_QT quiet;
+    for (const int at : {0, 15, 16, 63, 64, 127, size - 17, size - 1}) {
+        const QByteArray reference = "&#" + QByteArray::number(bytes[start + at]) + ";";
+        for (const QByteArray& put : {reference, QByteArray("\xc3\xa9"), QByteArray("\x01"), QByteArray("]]>")}) {
+            SCOPED_TRACE("at " + std::to_string(at) + ": " + put.toStdString());
+            write_bytes(path, QByteArray(bytes).replace(start + at, 1, put));
+            EXPECT_EQ(expect_read_alike(path), put == reference);
+        }
     }
 }
 
