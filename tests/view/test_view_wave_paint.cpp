@@ -107,12 +107,16 @@ protected:
         m_view->paint(&painter, 0, m_view.get(), &area, true);
         return image;
     }
+    // The lines inside `area`, with the filled rectangles one pixel wide or high drawn in their place.
     std::vector<PAINT_RECORDER::LINE> lines_in(const QRect& area) const
     {
         std::vector<PAINT_RECORDER::LINE> out;
         for (const auto& l : m_recorder.lines())
             if (area.contains(l.line.p1()) && area.contains(l.line.p2()))
                 out.push_back(l);
+        for (const auto& r : m_recorder.rects())
+            if (r.brush_color.isValid() && (r.rect.width() == 1 || r.rect.height() == 1) && area.contains(r.rect))
+                out.push_back({QLine(r.rect.topLeft(), r.rect.bottomRight()), 1, r.brush_color});
         return out;
     }
     std::vector<QString> texts_in(const QRect& area) const

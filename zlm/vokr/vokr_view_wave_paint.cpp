@@ -173,11 +173,92 @@ BIT_PENS bit_pens(bool selected)
     return pens;
 }
 
+// One-pixel-wide lines gathered by colour and drawn together, a colour at a time in the order the
+// colours were first named: horizontal and vertical ones as rectangles (the raster engine fills
+// rectangles far faster than it strokes lines), others as lines. Where two colours meet the pixel
+// takes the colour drawn last, so a caller gathers lines of different colours only where they do
+// not overlap or where that order is the one it wants, and draws what it paints over them (texts)
+// after draw(). One buffer for the GUI thread, its memory kept from frame to frame.
+class LINE_BATCH {
+public:
+    static LINE_BATCH& shared()
+    {
+        static LINE_BATCH batch;
+        return batch;
+    }
+    // The slot of `color`, added after those named so far.
+    int color(const QColor& color)
+    {
+        for (int i = 0; i < m_used; ++i)
+            if (m_colors[i].color == color)
+                return i;
+        if (m_used == int(m_colors.size()))
+            m_colors.emplace_back();
+        m_colors[m_used].color = color;
+        return m_used++;
+    }
+    void line(int x1, int y1, int x2, int y2, int slot)
+    {
+        if (x1 == x2 || y1 == y2)
+            fill(x1, y1, x2, y2, slot);
+        else
+            m_colors[slot].lines.push_back(QLine(x1, y1, x2, y2));
+    }
+    // The pixels from (x1, y1) to (x2, y2), corners of a rectangle.
+    void fill(int x1, int y1, int x2, int y2, int slot)
+    {
+        m_colors[slot].rects.push_back(
+            QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
+    }
+    // Draws and forgets what was gathered; the colours stay named until finish().
+    void draw(QPainter* p)
+    {
+        const QPen pen = p->pen();
+        const QBrush brush = p->brush();
+        for (int i = 0; i < m_used; ++i) {
+            SLOT& slot = m_colors[i];
+            if (!slot.rects.empty()) {
+                p->setPen(Qt::NoPen);
+                p->setBrush(slot.color);
+                p->drawRects(slot.rects.data(), int(slot.rects.size()));
+                slot.rects.clear();
+            }
+            if (!slot.lines.empty()) {
+                p->setPen(QPen(slot.color, 1));
+                p->drawLines(slot.lines.data(), int(slot.lines.size()));
+                slot.lines.clear();
+            }
+        }
+        p->setPen(pen);
+        p->setBrush(brush);
+    }
+    // Draws what was gathered and forgets the colours.
+    void finish(QPainter* p)
+    {
+        draw(p);
+        m_used = 0;
+    }
+
+private:
+    struct SLOT {
+        QColor color;
+        std::vector<QRect> rects;
+        std::vector<QLine> lines;
+    };
+    std::vector<SLOT> m_colors;
+    int m_used = 0;
+};
+
+// The levels as lines, a transition as a vertical line in the low pen between its two levels, the
+// level after it drawn over its end; gathered in a batch, high before low, the transition leaves
+// out the end the high level after it covers, so every pixel keeps the colour drawn last.
 void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_ROWS& w, const BIT_PENS& pens,
                       bool value_column)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     auto y_of = [&](bool level) { return level ? yh : yl; };
+    LINE_BATCH& batch = LINE_BATCH::shared();
+    const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     const long long last = span.end - 1;
     bool level = w.valid(span.first - 1) ? w.bit(span.first - 1) : w.bit(span.first);
     int run = std::max(span.left + (span.first == 0 ? 1 : 0), r.left());
@@ -189,13 +270,16 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_
         }
         const bool value = w.bit(s);
         if (value != level && (s == 0 || w.valid(s - 1))) {
-            p->setPen(pens.low);
-            p->drawLine(xs, y_of(level), xs, y_of(value));
+            if (value && yh < yl)
+                batch.line(xs, yl, xs, yh + 1, low);
+            else if (!value)
+                batch.line(xs, yh, xs, yl, low);
         }
         if (!w.valid(s - 1))
             run = xs;
         level = value;
         if (value_column) {
+            batch.draw(p);
             p->setPen(QPen(pirq_get_color(BUS_COLOR)));
             vokr_draw_text_if_fits(p, QRect(QPoint(xs, yh), QPoint(xe - 1, yl)), ALIGN_CENTRE, value ? "1" : "0");
         }
@@ -203,65 +287,31 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_
         if (s < last && next_valid && w.bit(s + 1) == level)
             continue;
         const bool stub = s == last && s + 1 < span.depth && next_valid && w.bit(s + 1) != level;
-        p->setPen(level ? pens.high : pens.low);
-        p->drawLine(run, y_of(level), s == last && !stub ? xe + 1 : xe, y_of(level));
-        if (stub) {
-            p->setPen(pens.low);
-            p->drawLine(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1));
-        }
+        batch.line(run, y_of(level), s == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
+        if (stub)
+            batch.line(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1), low);
         run = xe;
     }
+    batch.finish(p);
 }
-
-// One-pixel-wide lines gathered as rectangles of their colours and filled together: the raster
-// engine fills rectangles far faster than it strokes lines, and one call takes them all. Pixels
-// where two colours meet take the one drawn last, so a caller gathers only lines that do not
-// cross, and draws what else it paints over them after draw().
-class LINE_BATCH {
-public:
-    void line(int x1, int y1, int x2, int y2, const QColor& color)
-    {
-        const QRect r(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
-        for (auto& [c, rects] : m_colors)
-            if (c == color) {
-                rects.push_back(r);
-                return;
-            }
-        m_colors.push_back({color, {r}});
-    }
-    void draw(QPainter* p)
-    {
-        p->save();
-        p->setPen(Qt::NoPen);
-        for (auto& [color, rects] : m_colors) {
-            p->setBrush(color);
-            p->drawRects(rects.data(), int(rects.size()));
-            rects.clear();
-        }
-        p->restore();
-    }
-
-private:
-    std::vector<std::pair<QColor, std::vector<QRect>>> m_colors;
-};
 
 // Neighbouring columns that draw the same full-height mark, gathered as one rectangle.
 struct MARK_RUN {
     int start = -1, end = -1;
 
     // Adds column x; the run so far is gathered first when x does not extend it.
-    void add(LINE_BATCH* batch, int x, int top, int bottom, const QColor& color)
+    void add(LINE_BATCH* batch, int x, int top, int bottom, int slot)
     {
         if (start >= 0 && x != end + 1)
-            flush(batch, top, bottom, color);
+            flush(batch, top, bottom, slot);
         if (start < 0)
             start = x;
         end = x;
     }
-    void flush(LINE_BATCH* batch, int top, int bottom, const QColor& color)
+    void flush(LINE_BATCH* batch, int top, int bottom, int slot)
     {
         if (start >= 0)
-            batch->line(start, top, end, bottom, color);
+            batch->fill(start, top, end, bottom, slot);
         start = -1;
     }
 };
@@ -270,9 +320,9 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
                       const BIT_PENS& pens)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
-    const QColor high = pens.high.color(), low = pens.low.color();
+    LINE_BATCH& batch = LINE_BATCH::shared();
+    const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     int run_level = -1, run_start = 0, run_end = 0;
-    LINE_BATCH batch;
     MARK_RUN edges;
     auto flush = [&] {
         if (run_level >= 0)
@@ -296,7 +346,7 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     });
     flush();
     edges.flush(&batch, yh, yl, low);
-    batch.draw(p);
+    batch.finish(p);
 }
 
 // ---- bus values -----------------------------------------------------------------------------------------
@@ -401,9 +451,9 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
                       const uint64_t* valid, const BUS_TEXT& text)
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
-    const QColor color = text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR);
+    LINE_BATCH& batch = LINE_BATCH::shared();
+    const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
     int start = -1, end = 0, sample = 0;
-    LINE_BATCH batch;
     MARK_RUN edges;
     auto flush = [&] {
         if (start < 0)
@@ -432,7 +482,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     });
     flush();
     edges.flush(&batch, top, bottom, color);
-    batch.draw(p);
+    batch.finish(p);
 }
 
 // ---- charts ---------------------------------------------------------------------------------------------
