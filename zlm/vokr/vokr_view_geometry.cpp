@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -790,9 +791,49 @@ QString vokr_one_line(const QString& text)
     return out;
 }
 
+namespace {
+
+// Whether a text's bounding rectangle in the painter is at most the rectangle's width. A
+// waveform asks it of many narrow segments per frame, mostly for texts it asked before. The
+// bounding rectangle of a one-line text is its width rounded out to whole pixels where the
+// alignment puts it, so it takes one of two neighbouring widths: a width measured once (per text,
+// font, flags and resolution; a bounded cache, GUI thread only) settles every rectangle but those
+// within a pixel of it, which are measured.
+bool text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
+{
+    static struct {
+        QFont font;
+        int flags = 0, dpi_x = 0, dpi_y = 0;
+        QHash<QString, int> widths;
+    } cache;
+    auto measure = [&] { return painter->boundingRect(rect, flags, text).width(); };
+    if ((flags & Qt::TextWordWrap) || text.contains('\n'))
+        return measure() <= rect.width();
+    const QPaintDevice* device = painter->device();
+    const int dpi_x = device ? device->logicalDpiX() : 0, dpi_y = device ? device->logicalDpiY() : 0;
+    if (cache.flags != flags || cache.dpi_x != dpi_x || cache.dpi_y != dpi_y || cache.font != painter->font() ||
+        cache.widths.size() > 4096) {
+        cache.widths.clear();
+        cache.font = painter->font(), cache.flags = flags, cache.dpi_x = dpi_x, cache.dpi_y = dpi_y;
+    }
+    auto found = cache.widths.constFind(text);
+    if (found == cache.widths.constEnd()) {
+        const int width = measure();
+        cache.widths.insert(text, width);
+        return width <= rect.width();
+    }
+    if (*found - 1 > rect.width())
+        return false;
+    if (*found + 1 <= rect.width())
+        return true;
+    return measure() <= rect.width();
+}
+
+}  // namespace
+
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
-    if (painter->boundingRect(rect, flags, text).width() > rect.width())
+    if (!text_fits(painter, rect, flags, text))
         return false;
     painter->drawText(rect, flags, text);
     return true;

@@ -13,6 +13,7 @@
 #include "pirq.h"
 #include "vokr_assert.h"
 #include "vokr_bus_wave.h"
+#include "vokr_line_batch.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
@@ -173,82 +174,6 @@ BIT_PENS bit_pens(bool selected)
     return pens;
 }
 
-// One-pixel-wide lines gathered by colour and drawn together, a colour at a time in the order the
-// colours were first named: horizontal and vertical ones as rectangles (the raster engine fills
-// rectangles far faster than it strokes lines), others as lines. Where two colours meet the pixel
-// takes the colour drawn last, so a caller gathers lines of different colours only where they do
-// not overlap or where that order is the one it wants, and draws what it paints over them (texts)
-// after draw(). One buffer for the GUI thread, its memory kept from frame to frame.
-class LINE_BATCH {
-public:
-    static LINE_BATCH& shared()
-    {
-        static LINE_BATCH batch;
-        return batch;
-    }
-    // The slot of `color`, added after those named so far.
-    int color(const QColor& color)
-    {
-        for (int i = 0; i < m_used; ++i)
-            if (m_colors[i].color == color)
-                return i;
-        if (m_used == int(m_colors.size()))
-            m_colors.emplace_back();
-        m_colors[m_used].color = color;
-        return m_used++;
-    }
-    void line(int x1, int y1, int x2, int y2, int slot)
-    {
-        if (x1 == x2 || y1 == y2)
-            fill(x1, y1, x2, y2, slot);
-        else
-            m_colors[slot].lines.push_back(QLine(x1, y1, x2, y2));
-    }
-    // The pixels from (x1, y1) to (x2, y2), corners of a rectangle.
-    void fill(int x1, int y1, int x2, int y2, int slot)
-    {
-        m_colors[slot].rects.push_back(
-            QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
-    }
-    // Draws and forgets what was gathered; the colours stay named until finish().
-    void draw(QPainter* p)
-    {
-        const QPen pen = p->pen();
-        const QBrush brush = p->brush();
-        for (int i = 0; i < m_used; ++i) {
-            SLOT& slot = m_colors[i];
-            if (!slot.rects.empty()) {
-                p->setPen(Qt::NoPen);
-                p->setBrush(slot.color);
-                p->drawRects(slot.rects.data(), int(slot.rects.size()));
-                slot.rects.clear();
-            }
-            if (!slot.lines.empty()) {
-                p->setPen(QPen(slot.color, 1));
-                p->drawLines(slot.lines.data(), int(slot.lines.size()));
-                slot.lines.clear();
-            }
-        }
-        p->setPen(pen);
-        p->setBrush(brush);
-    }
-    // Draws what was gathered and forgets the colours.
-    void finish(QPainter* p)
-    {
-        draw(p);
-        m_used = 0;
-    }
-
-private:
-    struct SLOT {
-        QColor color;
-        std::vector<QRect> rects;
-        std::vector<QLine> lines;
-    };
-    std::vector<SLOT> m_colors;
-    int m_used = 0;
-};
-
 // The levels as lines, a transition as a vertical line in the low pen between its two levels, the
 // level after it drawn over its end; gathered in a batch, high before low, the transition leaves
 // out the end the high level after it covers, so every pixel keeps the colour drawn last.
@@ -257,7 +182,7 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     auto y_of = [&](bool level) { return level ? yh : yl; };
-    LINE_BATCH& batch = LINE_BATCH::shared();
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     const long long last = span.end - 1;
     bool level = w.valid(span.first - 1) ? w.bit(span.first - 1) : w.bit(span.first);
@@ -300,7 +225,7 @@ struct MARK_RUN {
     int start = -1, end = -1;
 
     // Adds column x; the run so far is gathered first when x does not extend it.
-    void add(LINE_BATCH* batch, int x, int top, int bottom, int slot)
+    void add(VOKR_LINE_BATCH* batch, int x, int top, int bottom, int slot)
     {
         if (start >= 0 && x != end + 1)
             flush(batch, top, bottom, slot);
@@ -308,7 +233,7 @@ struct MARK_RUN {
             start = x;
         end = x;
     }
-    void flush(LINE_BATCH* batch, int top, int bottom, int slot)
+    void flush(VOKR_LINE_BATCH* batch, int top, int bottom, int slot)
     {
         if (start >= 0)
             batch->fill(start, top, end, bottom, slot);
@@ -320,7 +245,7 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
                       const BIT_PENS& pens)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
-    LINE_BATCH& batch = LINE_BATCH::shared();
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     int run_level = -1, run_start = 0, run_end = 0;
     MARK_RUN edges;
@@ -451,7 +376,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
                       const uint64_t* valid, const BUS_TEXT& text)
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
-    LINE_BATCH& batch = LINE_BATCH::shared();
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
     int start = -1, end = 0, sample = 0;
     MARK_RUN edges;
