@@ -806,6 +806,8 @@ void vokr_add_separators(QString* text, const QString& separator, int n);
 // The text on one line, as the views, prints and list files show a name: each control character (a
 // line end above all) written as "\xHH".
 QString vokr_one_line(const QString& text);
+// Whether the text's bounding rectangle in the painter is no wider than the rectangle.
+bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
 // Draws the text only when it fits the rectangle's width; whether it did.
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
 // Draws the text so that it never runs past the rectangle: whole when it fits, else wrapped at

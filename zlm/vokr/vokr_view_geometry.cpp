@@ -791,15 +791,12 @@ QString vokr_one_line(const QString& text)
     return out;
 }
 
-namespace {
-
-// Whether a text's bounding rectangle in the painter is at most the rectangle's width. A
-// waveform asks it of many narrow segments per frame, mostly for texts it asked before. The
+// A waveform asks this of many narrow segments per frame, mostly for texts it asked before. The
 // bounding rectangle of a one-line text is its width rounded out to whole pixels where the
 // alignment puts it, so it takes one of two neighbouring widths: a width measured once (per text,
 // font, flags and resolution; a bounded cache, GUI thread only) settles every rectangle but those
 // within a pixel of it, which are measured.
-bool text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
+bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
     static struct {
         QFont font;
@@ -829,11 +826,9 @@ bool text_fits(QPainter* painter, const QRect& rect, int flags, const QString& t
     return measure() <= rect.width();
 }
 
-}  // namespace
-
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
-    if (!text_fits(painter, rect, flags, text))
+    if (!vokr_text_fits(painter, rect, flags, text))
         return false;
     painter->drawText(rect, flags, text);
     return true;

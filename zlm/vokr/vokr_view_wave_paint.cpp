@@ -2,10 +2,10 @@
 // cells of the Setup tab.
 //
 // A waveform cell reads only the samples it shows, plus one on each side. Where a sample is at
-// least a pixel wide they are unpacked into the shared byte buffers and drawn sample by sample;
-// where several samples share a pixel column each column is reduced, straight from the log's
-// packed words, to what it must show: a level, a transition mark or a gap. The cost of a paint
-// follows the width of the view, not the depth of the capture.
+// least a pixel wide they are drawn level by level (a bus segment by segment), each found a word
+// at a time from the log's packed words up to its next change; where several samples share a pixel column each column
+// is reduced, straight from the log's packed words, to what it must show: a level, a transition mark or a gap. The cost
+// of a paint follows the width of the view, not the depth of the capture.
 #include "vokr_view.h"
 
 #include "cfg.h"
@@ -48,41 +48,41 @@ constexpr int CROSSING_SYMBOL_COLOR = 309;
 
 bool is_chart(int type) { return type >= KSM_GTYPE_UNSIGNED_BAR && type <= KSM_GTYPE_SIGNED_LINE; }
 
-// ---- samples of the span, unpacked (a sample a pixel or wider) ------------------------------------------
-
-// Byte rows of samples lo..hi - 1: a bit per member (row 0 first) and the validity.
-struct BYTE_ROWS {
-    int lo = 0, hi = 0;
-    const unsigned char* const* rows = nullptr;
-    int width = 0;
-    const bool* mask = nullptr;
-
-    bool valid(long long s) const { return s >= lo && s < hi && mask[s - lo]; }
-    bool bit(long long s) const { return rows[0][s - lo] != 0; }
-    bool equal(long long a, long long b) const
-    {
-        for (int m = 0; m < width; ++m)
-            if (rows[m][a - lo] != rows[m][b - lo])
-                return false;
-        return true;
-    }
-};
+// ---- samples of the span, run by run (a sample a pixel or wider) ----------------------------------------
 
 bool word_bit(const uint64_t* words, long long s) { return (words[s >> 6] >> (s & 63)) & 1u; }
-
-void unpack(const uint64_t* words, bool invert, int lo, int hi, bool* out)
-{
-    for (int s = lo; s < hi; ++s)
-        out[s - lo] = word_bit(words, s) != invert;
-}
-
-// ---- samples of the span, reduced per pixel column (several samples to a pixel) ----------------------
 
 // One channel of a row as the log's packed words.
 struct PLANE {
     const uint64_t* words;
     bool inverted;
 };
+
+// The first sample of from..limit - 1 whose bit is set in the words mask(k) gives, else limit:
+// a run of samples is crossed a word at a time.
+template <typename MASK> long long next_set(long long from, long long limit, MASK mask)
+{
+    for (long long k = from >> 6; k * 64 < limit; ++k) {
+        const uint64_t m = k == from >> 6 ? mask(k) & (~uint64_t(0) << (from & 63)) : mask(k);
+        if (m)
+            return std::min(limit, k * 64 + __builtin_ctzll(m));
+    }
+    return limit;
+}
+
+// Word k with every bit moved one sample later: bit s holds sample s - 1.
+uint64_t previous(const uint64_t* words, long long k) { return (words[k] << 1) | (k ? words[k - 1] >> 63 : 0); }
+
+// Samples 0..count - 1 as the low bits of a word.
+uint64_t pack(const bool* samples, int count)
+{
+    uint64_t word = 0;
+    for (int s = 0; s < count; ++s)
+        word |= uint64_t(samples[s]) << s;
+    return word;
+}
+
+// ---- samples of the span, reduced per pixel column (several samples to a pixel) ----------------------
 
 // What the samples of one pixel column hold.
 struct COLUMN {
@@ -101,9 +101,6 @@ uint64_t range_mask(long long k, long long s0, long long s1)
         m &= s1 <= base ? 0 : ~uint64_t(0) >> (64 - (s1 - base));
     return m;
 }
-
-// Word k with every bit moved one sample later: bit s holds sample s - 1.
-uint64_t previous(const uint64_t* words, long long k) { return (words[k] << 1) | (k ? words[k - 1] >> 63 : 0); }
 
 // A transition is a change between two valid neighbours, so a one-sample glitch marks its column
 // and a change across a gap marks none.
@@ -176,46 +173,56 @@ BIT_PENS bit_pens(bool selected)
 
 // The levels as lines, a transition as a vertical line in the low pen between its two levels, the
 // level after it drawn over its end; gathered in a batch, high before low, the transition leaves
-// out the end the high level after it covers, so every pixel keeps the colour drawn last.
-void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_ROWS& w, const BIT_PENS& pens,
-                      bool value_column)
+// out the end the high level after it covers, so every pixel keeps the colour drawn last. A level
+// is found a word at a time up to its next change; in the value column each sample's digit is
+// written on it.
+void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
+                      const BIT_PENS& pens, bool value_column)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     auto y_of = [&](bool level) { return level ? yh : yl; };
+    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && word_bit(valid, s); };
+    auto bit = [&](long long s) { return word_bit(plane.words, s) != plane.inverted; };
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     const long long last = span.end - 1;
-    bool level = w.valid(span.first - 1) ? w.bit(span.first - 1) : w.bit(span.first);
+    bool level = is_valid(span.first - 1) ? bit(span.first - 1) : bit(span.first);
     int run = std::max(span.left + (span.first == 0 ? 1 : 0), r.left());
-    for (long long s = span.first; s <= last; ++s) {
-        const int xs = std::max(span.x(s), r.left() + 1), xe = span.x(s + 1);
-        if (!w.valid(s)) {
-            run = xe;
+    for (long long s = span.first; s <= last;) {
+        if (!is_valid(s)) {
+            s = next_set(s, last + 1, [&](long long k) { return valid[k]; });
+            run = span.x(s);
             continue;
         }
-        const bool value = w.bit(s);
-        if (value != level && (s == 0 || w.valid(s - 1))) {
+        const int xs = std::max(span.x(s), r.left() + 1);
+        const bool value = bit(s);
+        if (value != level && (s == 0 || is_valid(s - 1))) {
             if (value && yh < yl)
                 batch.line(xs, yl, xs, yh + 1, low);
             else if (!value)
                 batch.line(xs, yh, xs, yl, low);
         }
-        if (!w.valid(s - 1))
+        if (!is_valid(s - 1))
             run = xs;
         level = value;
-        if (value_column) {
+        // The level's samples s..end - 1: up to the first that is invalid or differs.
+        const uint64_t raw = level != plane.inverted ? ~uint64_t(0) : 0;
+        const long long end =
+            next_set(s + 1, last + 1, [&](long long k) { return ~valid[k] | (plane.words[k] ^ raw); });
+        for (long long t = s; value_column && t < end; ++t) {
             batch.draw(p);
             p->setPen(QPen(pirq_get_color(BUS_COLOR)));
-            vokr_draw_text_if_fits(p, QRect(QPoint(xs, yh), QPoint(xe - 1, yl)), ALIGN_CENTRE, value ? "1" : "0");
+            const QRect digit(QPoint(std::max(span.x(t), r.left() + 1), yh), QPoint(span.x(t + 1) - 1, yl));
+            vokr_draw_text_if_fits(p, digit, ALIGN_CENTRE, value ? "1" : "0");
         }
-        const bool next_valid = w.valid(s + 1);
-        if (s < last && next_valid && w.bit(s + 1) == level)
-            continue;
-        const bool stub = s == last && s + 1 < span.depth && next_valid && w.bit(s + 1) != level;
-        batch.line(run, y_of(level), s == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
+        const long long e = end - 1;
+        const int xe = span.x(e + 1);
+        const bool stub = e == last && e + 1 < span.depth && is_valid(e + 1) && bit(e + 1) != level;
+        batch.line(run, y_of(level), e == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
         if (stub)
             batch.line(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1), low);
         run = xe;
+        s = end;
     }
     batch.finish(p);
 }
@@ -276,9 +283,9 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
 
 // ---- bus values -----------------------------------------------------------------------------------------
 
-// The value text of the number over `rows` at `column`, drawn where it fits between `from` and `to`;
-// whether it was. With `elide` a text too wide is drawn elided in the middle instead. A symbol
-// (mnemonic) drawn again over a crossing takes the data mnemonic colour.
+// The value text of the number the planes hold at `sample`, drawn where it fits between `from` and
+// `to`, after what the batch holds; whether it was. With `elide` a text too wide is drawn elided in
+// the middle instead. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 struct BUS_TEXT {
     VOKR_TX_MANAGER* manager;
     int node;
@@ -286,35 +293,58 @@ struct BUS_TEXT {
     bool split = cfg_is_on("zlm_split_bus_values", false);
     bool elide = false;
 
-    bool draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom,
-              bool at_crossing = false) const
+    bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
+              int top, int bottom, bool at_crossing = false) const
     {
         if (to - from <= 1)
             return false;
-        VOKR_NUMBER number(rows, column);
+        for (size_t m = 0; m < planes.size(); ++m)
+            VOKR_BUS_WAVE::row(int(m), 1)[0] = word_bit(planes[m].words, sample) != planes[m].inverted;
+        VOKR_NUMBER number(VOKR_BUS_WAVE::bit_rows(int(planes.size())), 0);
         const char* first = nullptr;
         const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
         QString text = QString::fromLocal8Bit(first);
         if (split && !symbol)
             vokr_add_separators(&text, "_", 8);
+        const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
+        if (elide)
+            text = p->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width());
+        if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
+            return false;
+        batch->draw(p);
         if (symbol && !selected && at_crossing)
             p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
         else if (symbol)
             p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
         else
             p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-        const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
-        if (elide)
-            text = p->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width());
-        return vokr_draw_text_if_fits(p, rect, ALIGN_CENTRE, text);
+        p->drawText(rect, ALIGN_CENTRE, text);
+        return true;
     }
 };
 
-void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BYTE_ROWS& w, const BUS_TEXT& text)
+// A segment of equal values between two lines, a crossing where the value changes; found a word at
+// a time up to its next change. The last text drawn is drawn again over the crossing after it.
+void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
+                      const uint64_t* valid, const BUS_TEXT& text)
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
-    const VOKR_BIT_ROWS rows{w.rows, w.width};
+    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && word_bit(valid, s); };
+    auto equal = [&](long long a, long long b) {
+        for (const PLANE& plane : planes)
+            if (word_bit(plane.words, a) != word_bit(plane.words, b))
+                return false;
+        return true;
+    };
+    auto breaks = [&](long long k) {
+        uint64_t changes = ~valid[k];
+        for (const PLANE& plane : planes)
+            changes |= plane.words[k] ^ previous(plane.words, k);
+        return changes;
+    };
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+    const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
     const long long last = span.end - 1;
     int start = 0, text_start = 0;
     struct {
@@ -322,54 +352,53 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
         int from = 0, to = 0;
     } drawn;  // the last segment's text that fitted, drawn again over the crossing that follows it
     auto lines = [&](int to) {
-        p->drawLine(start, top, to, top);
-        p->drawLine(start, bottom, to, bottom);
+        batch.line(start, top, to, top, color);
+        batch.line(start, bottom, to, bottom, color);
     };
-    // A text sets its own pen; the lines' pen is set again after each one.
-    const QPen pen = text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
-    p->setPen(pen);
-    for (long long s = span.first; s <= last; ++s) {
-        if (!w.valid(s))
+    for (long long s = span.first; s <= last;) {
+        if (!is_valid(s)) {
+            s = next_set(s, last + 1, [&](long long k) { return valid[k]; });
             continue;
+        }
         const int x = span.x(s);
-        if (w.valid(s - 1) && !w.equal(s - 1, s)) {
+        if (is_valid(s - 1) && !equal(s - 1, s)) {
             if (s == span.first) {
-                p->drawLine(x + half, bottom, x, mid);
-                p->drawLine(x, mid, x + half, top);
+                batch.line(x + half, bottom, x, mid, color);
+                batch.line(x, mid, x + half, top, color);
                 start = x + half;
             } else {
                 const int a = x - half;
-                p->drawLine(a, top, a + tw, bottom);
-                p->drawLine(a, bottom, a + tw, top);
+                batch.line(a, top, a + tw, bottom, color);
+                batch.line(a, bottom, a + tw, top, color);
                 if (drawn.sample == s - 1)
-                    text.draw(p, rows, int(drawn.sample - w.lo), drawn.from, drawn.to, top, bottom, true);
-                p->setPen(pen);
+                    text.draw(p, &batch, planes, drawn.sample, drawn.from, drawn.to, top, bottom, true);
                 start = a + tw;
             }
             text_start = start + 1;
-        } else if (s == span.first || !w.valid(s - 1)) {
+        } else if (s == span.first || !is_valid(s - 1)) {
             start = text_start = x;
         }
-        const int xe = span.x(s + 1);
-        const bool next_valid = w.valid(s + 1);
-        if (s < last && next_valid && w.equal(s, s + 1))
-            continue;
+        // The segment's samples s..e: up to the first that is invalid or differs.
+        const long long e = next_set(s + 1, last + 1, breaks) - 1;
+        const int xe = span.x(e + 1);
+        const bool next_valid = is_valid(e + 1);
         int end = xe + 1;
-        if (s < last && next_valid) {
+        if (e < last && next_valid) {
             end = xe - half;
             lines(end);
-        } else if (s == last && s + 1 < span.depth && next_valid && !w.equal(s, s + 1)) {
+        } else if (e == last && e + 1 < span.depth && next_valid && !equal(e, e + 1)) {
             end = xe - half;
             lines(end);
-            p->drawLine(end, top, xe, mid);
-            p->drawLine(xe, mid, end, bottom);
+            batch.line(end, top, xe, mid, color);
+            batch.line(xe, mid, end, bottom, color);
         } else {
             lines(end);
         }
-        if (text.draw(p, rows, int(s - w.lo), text_start, end, top, bottom))
-            drawn = {s, text_start, end};
-        p->setPen(pen);
+        if (text.draw(p, &batch, planes, e, text_start, end, top, bottom))
+            drawn = {e, text_start, end};
+        s = e + 1;
     }
+    batch.finish(p);
 }
 
 void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
@@ -387,10 +416,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
         batch.line(start, bottom, end, bottom, color);
         if (end - start > 8) {  // room for a text: read the segment's value from the words
             edges.flush(&batch, top, bottom, color);
-            batch.draw(p);
-            for (size_t m = 0; m < planes.size(); ++m)
-                VOKR_BUS_WAVE::row(int(m), 1)[0] = word_bit(planes[m].words, sample) != planes[m].inverted;
-            text.draw(p, VOKR_BUS_WAVE::bit_rows(int(planes.size())), 0, start + 1, end, top, bottom);
+            text.draw(p, &batch, planes, sample, start + 1, end, top, bottom);
         }
         start = -1;
     };
@@ -595,8 +621,6 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         return plane->words != nullptr;
     };
     const bool selected = flags.selected && hasFocus();
-    // The span's samples plus one on each side, unpacked where each is a pixel or wider.
-    const int lo = std::max(span.first - 1, 0), hi = std::min(span.end + 1, span.depth);
     const bool reduced = span.pixels < 1.0;
     painter->save();
     painter->setClipRect(rect.adjusted(0, 0, 1, 1));
@@ -604,15 +628,10 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         PLANE plane;
         if (plane_of(node, &plane)) {
             const BIT_PENS pens = bit_pens(selected);
-            if (reduced) {
+            if (reduced)
                 draw_bit_columns(painter, rect, span, plane, valid, pens);
-            } else {
-                bool* wave = VOKR_WAVE(hi - lo);
-                unpack(plane.words, plane.inverted, lo, hi, wave);
-                unpack(valid, false, lo, hi, VOKR_WAVE_MASK(hi - lo));
-                const unsigned char* row = reinterpret_cast<const unsigned char*>(wave);
-                draw_bit_samples(painter, rect, span, BYTE_ROWS{lo, hi, &row, 1, VOKR_WAVE_MASK(hi - lo)}, pens, false);
-            }
+            else
+                draw_bit_samples(painter, rect, span, plane, valid, pens, false);
         }
         painter->restore();
         return;
@@ -635,16 +654,10 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
             draw_chart(painter, span, chart, pen);
     } else if (complete && rect.width() >= 3) {
         const BUS_TEXT text{m, node, selected};
-        if (reduced) {
+        if (reduced)
             draw_bus_columns(painter, rect, span, planes, valid, text);
-        } else {
-            for (size_t i = 0; i < planes.size(); ++i)
-                unpack(planes[i].words, planes[i].inverted, lo, hi, VOKR_BUS_WAVE::row(int(i), hi - lo));
-            unpack(valid, false, lo, hi, VOKR_WAVE_MASK(hi - lo));
-            const VOKR_BIT_ROWS rows = VOKR_BUS_WAVE::bit_rows(int(planes.size()));
-            draw_bus_samples(painter, rect, span, BYTE_ROWS{lo, hi, rows.rows, rows.width, VOKR_WAVE_MASK(hi - lo)},
-                             text);
-        }
+        else
+            draw_bus_samples(painter, rect, span, planes, valid, text);
     }
     painter->restore();
 }
@@ -665,28 +678,32 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
     span.pixels = rect.width();
     span.left = rect.left();
     const bool selected = flags.selected && hasFocus();
-    bool* mask = VOKR_WAVE_MASK(3);
-    if (!m->get_wave_mask(mask, master, false, -1))
+    bool* samples = VOKR_WAVE_MASK(3);
+    if (!m->get_wave_mask(samples, master, false, -1))
         return;
+    const uint64_t valid = pack(samples, 3);
     if (!m->has_children(node)) {
-        bool* wave = VOKR_WAVE(3);
-        if (!m->get_wave(node, wave, master, false, -1))
+        if (!m->get_wave(node, samples, master, false, -1))
             return;
-        const unsigned char* row = reinterpret_cast<const unsigned char*>(wave);
-        draw_bit_samples(painter, rect, span, BYTE_ROWS{0, 3, &row, 1, mask}, bit_pens(selected), true);
+        const uint64_t bits = pack(samples, 3);
+        draw_bit_samples(painter, rect, span, PLANE{&bits, false}, &valid, bit_pens(selected), true);
         return;
     }
     const int count = m->get_last_child_index(node) - node;
     if (count < 1 || m->is_grandparent(node))
         return;
-    for (int i = 0; i < count; ++i)
-        if (!m->get_wave(node + 1 + i, VOKR_BUS_WAVE::row(i, 3), master, false, -1))
+    std::vector<uint64_t> words(count);
+    std::vector<PLANE> planes;
+    for (int i = 0; i < count; ++i) {
+        if (!m->get_wave(node + 1 + i, samples, master, false, -1))
             return;
-    const VOKR_BIT_ROWS rows = VOKR_BUS_WAVE::bit_rows(count);
+        words[i] = pack(samples, 3);
+        planes.push_back(PLANE{&words[i], false});
+    }
     // The value is never left out: one too wide for the column is elided, whole in the tooltip.
     BUS_TEXT text{m, node, selected};
     text.elide = true;
-    draw_bus_samples(painter, rect, span, BYTE_ROWS{0, 3, rows.rows, rows.width, mask}, text);
+    draw_bus_samples(painter, rect, span, planes, &valid, text);
 }
 
 // ---- condition cells ------------------------------------------------------------------------------------
