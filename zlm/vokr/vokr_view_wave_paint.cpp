@@ -107,10 +107,15 @@ uint64_t range_mask(long long k, long long s0, long long s1)
 COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long s0, long long s1)
 {
     COLUMN c;
-    for (long long k = s0 >> 6; k <= (s1 - 1) >> 6; ++k) {
-        const uint64_t m = range_mask(k, s0, s1);
+    const long long k0 = s0 >> 6, k1 = (s1 - 1) >> 6;
+    for (long long k = k0; k <= k1; ++k) {
+        uint64_t m = ~uint64_t(0);
+        if (k == k0)
+            m &= ~uint64_t(0) << (s0 & 63);
+        if (k == k1)
+            m &= ~uint64_t(0) >> (63 - ((s1 - 1) & 63));
         const uint64_t v = valid[k] & m;
-        c.gap |= (~valid[k] & m) != 0;
+        c.gap |= v != m;
         if (!v)
             continue;
         c.valid = true;
@@ -118,10 +123,8 @@ COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long
             c.first_valid = int(k * 64 + __builtin_ctzll(v));
         c.last_valid = int(k * 64 + 63 - __builtin_clzll(v));
         const uint64_t pair = v & previous(valid, k);
-        uint64_t edges = 0;
         for (const PLANE& p : planes)
-            edges |= (p.words[k] ^ previous(p.words, k)) & pair;
-        c.edge |= edges != 0;
+            c.edge |= ((p.words[k] ^ previous(p.words, k)) & pair) != 0;
         if (planes.size() == 1) {
             const uint64_t h = planes[0].inverted ? ~planes[0].words[k] : planes[0].words[k];
             c.high |= (h & v) != 0;
@@ -131,28 +134,49 @@ COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long
     return c;
 }
 
-// The first sample of pixel column c (at x = left + c).
-long long column_start(const SPAN& span, int c)
+// The pixel columns of a span: each column's x and its samples s0..s1 - 1, every column that holds
+// any. The same for every row of a frame, so worked out once per span.
+struct SPAN_COLUMN {
+    int x;
+    long long s0, s1;
+};
+
+const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
 {
-    long long s = span.first + (long long)std::ceil(c / span.pixels);
-    while (s > span.first && span.x(s - 1) - span.left >= c)
-        --s;
-    while (span.x(s) - span.left < c)
-        ++s;
-    return std::min<long long>(s, span.end);
+    static struct {
+        int first = -1, end = -1, left = 0;
+        double pixels = 0.0;
+        std::vector<SPAN_COLUMN> columns;
+    } cache;
+    if (cache.first == span.first && cache.end == span.end && cache.left == span.left && cache.pixels == span.pixels)
+        return cache.columns;
+    // The first sample of pixel column c (at x = left + c).
+    auto column_start = [&](int c) {
+        long long s = span.first + (long long)std::ceil(c / span.pixels);
+        while (s > span.first && span.x(s - 1) - span.left >= c)
+            --s;
+        while (span.x(s) - span.left < c)
+            ++s;
+        return std::min<long long>(s, span.end);
+    };
+    cache.columns.clear();
+    long long s0 = span.first;
+    for (int c = 0; s0 < span.end; ++c) {
+        const long long s1 = column_start(c + 1);
+        if (s1 > s0)
+            cache.columns.push_back({span.left + c, s0, s1});
+        s0 = std::max(s1, s0 + 1);
+    }
+    cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
+    return cache.columns;
 }
 
 // Calls visit(x, column) for every pixel column of the span.
 template <typename VISIT>
 void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const uint64_t* valid, VISIT visit)
 {
-    long long s0 = span.first;
-    for (int c = 0; s0 < span.end; ++c) {
-        const long long s1 = column_start(span, c + 1);
-        if (s1 > s0)
-            visit(span.left + c, reduce(planes, valid, s0, s1));
-        s0 = std::max(s1, s0 + 1);
-    }
+    for (const SPAN_COLUMN& column : span_columns(span))
+        visit(column.x, reduce(planes, valid, column.s0, column.s1));
 }
 
 // ---- levels of a single bit -----------------------------------------------------------------------------
