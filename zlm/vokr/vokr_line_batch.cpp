@@ -91,8 +91,10 @@ bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, std::ve
                                QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2()))));
         return true;
     }
-    const QRect box = QRect(line.p1(), line.p2()).normalized().adjusted(-1, -1, 1, 1);
-    if (bounds.isNull() || !bounds.contains(box) || std::abs(line.dx()) > 256 || std::abs(line.dy()) > 256)
+    const int left = std::min(line.x1(), line.x2()) - 1, right = std::max(line.x1(), line.x2()) + 1;
+    const int top = std::min(line.y1(), line.y2()) - 1, bottom = std::max(line.y1(), line.y2()) + 1;
+    if (bounds.isNull() || left < bounds.left() || right > bounds.right() || top < bounds.top() ||
+        bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
         return false;
     for (const QRect& r : slant_pixels(line.dx(), line.dy()))
         rects->push_back(r.translated(line.p1()));

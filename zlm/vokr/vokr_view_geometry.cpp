@@ -791,32 +791,48 @@ QString vokr_one_line(const QString& text)
     return out;
 }
 
+namespace {
+
+// What a bounded cache of measured texts was measured with: the painter's font and resolution and
+// the flags. GUI thread only.
+struct MEASURED_WITH {
+    QFont font;
+    int dpi_x = -1, dpi_y = -1, flags = 0;
+
+    // Whether the painter and flags still match; if not they are taken and the caller forgets.
+    bool same(QPainter* painter, int text_flags)
+    {
+        const QPaintDevice* device = painter->device();
+        const int x = device ? device->logicalDpiX() : 0, y = device ? device->logicalDpiY() : 0;
+        if (flags == text_flags && dpi_x == x && dpi_y == y && font == painter->font())
+            return true;
+        font = painter->font(), dpi_x = x, dpi_y = y, flags = text_flags;
+        return false;
+    }
+};
+
+constexpr int MEASURED_TEXTS = 4096;
+
+}  // namespace
+
 // A waveform asks this of many narrow segments per frame, mostly for texts it asked before. The
 // bounding rectangle of a one-line text is its width rounded out to whole pixels where the
 // alignment puts it, so it takes one of two neighbouring widths: a width measured once (per text,
-// font, flags and resolution; a bounded cache, GUI thread only) settles every rectangle but those
-// within a pixel of it, which are measured.
+// font, flags and resolution) settles every rectangle but those within a pixel of it, which are
+// measured.
 bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
-    static struct {
-        QFont font;
-        int flags = 0, dpi_x = 0, dpi_y = 0;
-        QHash<QString, int> widths;
-    } cache;
+    static MEASURED_WITH measured;
+    static QHash<QString, int> widths;
     auto measure = [&] { return painter->boundingRect(rect, flags, text).width(); };
     if ((flags & Qt::TextWordWrap) || text.contains('\n'))
         return measure() <= rect.width();
-    const QPaintDevice* device = painter->device();
-    const int dpi_x = device ? device->logicalDpiX() : 0, dpi_y = device ? device->logicalDpiY() : 0;
-    if (cache.flags != flags || cache.dpi_x != dpi_x || cache.dpi_y != dpi_y || cache.font != painter->font() ||
-        cache.widths.size() > 4096) {
-        cache.widths.clear();
-        cache.font = painter->font(), cache.flags = flags, cache.dpi_x = dpi_x, cache.dpi_y = dpi_y;
-    }
-    auto found = cache.widths.constFind(text);
-    if (found == cache.widths.constEnd()) {
+    if (!measured.same(painter, flags) || widths.size() > MEASURED_TEXTS)
+        widths.clear();
+    auto found = widths.constFind(text);
+    if (found == widths.constEnd()) {
         const int width = measure();
-        cache.widths.insert(text, width);
+        widths.insert(text, width);
         return width <= rect.width();
     }
     if (*found - 1 > rect.width())
@@ -824,6 +840,20 @@ bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QStri
     if (*found + 1 <= rect.width())
         return true;
     return measure() <= rect.width();
+}
+
+// The views elide the same names to the same widths frame after frame.
+QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width)
+{
+    static MEASURED_WITH measured;
+    static QHash<QPair<QString, int>, QString> elided;
+    if (!measured.same(painter, 0) || elided.size() > MEASURED_TEXTS)
+        elided.clear();
+    const QPair<QString, int> key(text, width * 4 + int(mode));
+    auto found = elided.constFind(key);
+    if (found != elided.constEnd())
+        return *found;
+    return *elided.insert(key, painter->fontMetrics().elidedText(text, mode, width));
 }
 
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)

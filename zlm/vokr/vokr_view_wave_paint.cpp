@@ -412,7 +412,7 @@ struct BUS_TEXT {
             vokr_add_separators(&text, "_", 8);
         const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
         if (elide)
-            text = p->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width());
+            text = vokr_elided_text(p, text, Qt::ElideMiddle, rect.width());
         if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
             return false;
         batch->draw(p);
@@ -910,6 +910,6 @@ void VOKR_VIEW::draw_group_condition(int node, int level, const QRect& rect, QPa
     }
     painter->setPen(pen);
     // A pattern wider than its column keeps both ends; the cell's tooltip gives it whole.
-    painter->drawText(rect, ALIGN_CENTRE, painter->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width()));
+    painter->drawText(rect, ALIGN_CENTRE, vokr_elided_text(painter, text, Qt::ElideMiddle, rect.width()));
     painter->restore();
 }
