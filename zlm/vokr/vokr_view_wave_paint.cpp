@@ -134,28 +134,6 @@ COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long
     return c;
 }
 
-// reduce() where every sample of the column and the one before it is valid: only the planes are read.
-COLUMN reduce_valid(const std::vector<PLANE>& planes, long long s0, long long s1)
-{
-    COLUMN c;
-    c.valid = true, c.first_valid = int(s0), c.last_valid = int(s1 - 1);
-    const long long k0 = s0 >> 6, k1 = (s1 - 1) >> 6;
-    for (long long k = k0; k <= k1; ++k) {
-        uint64_t m = k == k0 ? ~uint64_t(0) << (s0 & 63) : ~uint64_t(0);
-        if (k == k1)
-            m &= ~uint64_t(0) >> (63 - ((s1 - 1) & 63));
-        const uint64_t pair = k == 0 ? m & ~uint64_t(1) : m;  // sample 0 has none before it
-        for (const PLANE& p : planes)
-            c.edge |= ((p.words[k] ^ previous(p.words, k)) & pair) != 0;
-        if (planes.size() == 1) {
-            const uint64_t h = planes[0].inverted ? ~planes[0].words[k] : planes[0].words[k];
-            c.high |= (h & m) != 0;
-            c.low |= (~h & m) != 0;
-        }
-    }
-    return c;
-}
-
 // Whether samples from..to - 1 are all valid.
 bool all_valid(const uint64_t* valid, long long from, long long to)
 {
@@ -199,17 +177,43 @@ const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
     return cache.columns;
 }
 
-// Calls visit(x, column) for every pixel column of the span.
+// Calls visit(x, column) for every pixel column of the span. Where every sample of the span and the
+// one before it is valid, the changes of the planes are gathered once, a word per 64 samples, and
+// a column only asks whether any of its samples changes; its levels are those of its first sample
+// where none does (they are not needed where one does).
 template <typename VISIT>
 void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const uint64_t* valid, VISIT visit)
 {
-    if (all_valid(valid, std::max(span.first - 1, 0), span.end)) {
-        for (const SPAN_COLUMN& column : span_columns(span))
-            visit(column.x, reduce_valid(planes, column.s0, column.s1));
+    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    if (columns.empty() || !all_valid(valid, std::max(span.first - 1, 0), span.end)) {
+        for (const SPAN_COLUMN& column : columns)
+            visit(column.x, reduce(planes, valid, column.s0, column.s1));
         return;
     }
-    for (const SPAN_COLUMN& column : span_columns(span))
-        visit(column.x, reduce(planes, valid, column.s0, column.s1));
+    static std::vector<uint64_t> changes;  // GUI thread only
+    const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
+    changes.assign(size_t(k1 - k0 + 1), 0);
+    for (const PLANE& p : planes)
+        for (long long k = k0; k <= k1; ++k)
+            changes[k - k0] |= p.words[k] ^ previous(p.words, k);
+    if (k0 == 0)
+        changes[0] &= ~uint64_t(1);  // sample 0 has none before it
+    for (const SPAN_COLUMN& column : columns) {
+        COLUMN c;
+        c.valid = true, c.first_valid = int(column.s0), c.last_valid = int(column.s1 - 1);
+        const long long first = column.s0 >> 6, last = (column.s1 - 1) >> 6;
+        for (long long k = first; k <= last && !c.edge; ++k) {
+            uint64_t m = k == first ? ~uint64_t(0) << (column.s0 & 63) : ~uint64_t(0);
+            if (k == last)
+                m &= ~uint64_t(0) >> (63 - ((column.s1 - 1) & 63));
+            c.edge = (changes[k - k0] & m) != 0;
+        }
+        if (!c.edge && planes.size() == 1) {
+            const bool level = word_bit(planes[0].words, column.s0) != planes[0].inverted;
+            c.high = level, c.low = !level;
+        }
+        visit(column.x, c);
+    }
 }
 
 // ---- levels of a single bit -----------------------------------------------------------------------------
@@ -305,59 +309,12 @@ struct MARK_RUN {
     }
 };
 
-// The index of the column of `columns` that holds sample s (s within the span).
-int column_of(const std::vector<SPAN_COLUMN>& columns, const SPAN& span, long long s)
-{
-    const int guess = span.x(s) - columns.front().x;
-    if (guess >= 0 && guess < int(columns.size()) && columns[guess].s0 <= s && s < columns[guess].s1)
-        return guess;
-    auto after = std::upper_bound(columns.begin(), columns.end(), s,
-                                  [](long long sample, const SPAN_COLUMN& c) { return sample < c.s0; });
-    return int(after - columns.begin()) - 1;
-}
-
-// draw_bit_columns() where every sample of the span and the one before it is valid: a column
-// with a transition is marked, the columns between two marks hold one level. Transitions are
-// found a word at a time, from one marked column to the next, so a slow signal costs little.
-void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
-                            int low)
-{
-    const int yh = r.top() + 1, yl = r.bottom() - 2;
-    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
-    const int count = int(columns.size());
-    auto changes = [&](long long k) { return plane.words[k] ^ previous(plane.words, k); };
-    auto level_run = [&](int from, int to) {  // columns from..to - 1, at the level of the first sample
-        if (from >= to)
-            return;
-        const bool level = word_bit(plane.words, columns[from].s0) != plane.inverted;
-        batch->line(columns[from].x, level ? yh : yl, columns[to - 1].x, level ? yh : yl, level ? high : low);
-    };
-    MARK_RUN edges;
-    for (int c = 0; c < count;) {
-        const long long t = next_set(std::max<long long>(columns[c].s0, 1), span.end, changes);
-        if (t >= span.end) {
-            level_run(c, count);
-            break;
-        }
-        const int marked = column_of(columns, span, t);
-        level_run(c, marked);
-        edges.add(batch, columns[marked].x, yh, yl, low);
-        c = marked + 1;
-    }
-    edges.flush(batch, yh, yl, low);
-}
-
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
                       const BIT_PENS& pens)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
-    if (!span_columns(span).empty() && all_valid(valid, std::max(span.first - 1, 0), span.end)) {
-        draw_valid_bit_columns(&batch, r, span, plane, high, low);
-        batch.finish(p);
-        return;
-    }
     int run_level = -1, run_start = 0, run_end = 0;
     MARK_RUN edges;
     auto flush = [&] {
