@@ -793,25 +793,34 @@ QString vokr_one_line(const QString& text)
 
 namespace {
 
-// What a bounded cache of measured texts was measured with: the painter's font and resolution and
-// the flags. GUI thread only.
-struct MEASURED_WITH {
-    QFont font;
-    int dpi_x = -1, dpi_y = -1, flags = 0;
-
-    // Whether the painter and flags still match; if not they are taken and the caller forgets.
-    bool same(QPainter* painter, int text_flags)
+// Texts measured per painter font, resolution and flags: a few such sets, each bounded, all
+// forgotten when a new set would make too many. GUI thread only.
+template <typename KEY, typename VALUE> class TEXT_MEASURES {
+public:
+    QHash<KEY, VALUE>& values(QPainter* painter, int flags)
     {
         const QPaintDevice* device = painter->device();
-        const int x = device ? device->logicalDpiX() : 0, y = device ? device->logicalDpiY() : 0;
-        if (flags == text_flags && dpi_x == x && dpi_y == y && font == painter->font())
-            return true;
-        font = painter->font(), dpi_x = x, dpi_y = y, flags = text_flags;
-        return false;
+        const int dpi_x = device ? device->logicalDpiX() : 0, dpi_y = device ? device->logicalDpiY() : 0;
+        for (SET& set : m_sets)
+            if (set.flags == flags && set.dpi_x == dpi_x && set.dpi_y == dpi_y && set.font == painter->font()) {
+                if (set.values.size() > 4096)
+                    set.values.clear();
+                return set.values;
+            }
+        if (m_sets.size() >= 16)
+            m_sets.clear();
+        m_sets.push_back({painter->font(), dpi_x, dpi_y, flags, {}});
+        return m_sets.back().values;
     }
-};
 
-constexpr int MEASURED_TEXTS = 4096;
+private:
+    struct SET {
+        QFont font;
+        int dpi_x, dpi_y, flags;
+        QHash<KEY, VALUE> values;
+    };
+    std::vector<SET> m_sets;
+};
 
 }  // namespace
 
@@ -822,13 +831,11 @@ constexpr int MEASURED_TEXTS = 4096;
 // measured.
 bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
-    static MEASURED_WITH measured;
-    static QHash<QString, int> widths;
+    static TEXT_MEASURES<QString, int> measures;
     auto measure = [&] { return painter->boundingRect(rect, flags, text).width(); };
     if ((flags & Qt::TextWordWrap) || text.contains('\n'))
         return measure() <= rect.width();
-    if (!measured.same(painter, flags) || widths.size() > MEASURED_TEXTS)
-        widths.clear();
+    QHash<QString, int>& widths = measures.values(painter, flags);
     auto found = widths.constFind(text);
     if (found == widths.constEnd()) {
         const int width = measure();
@@ -845,10 +852,8 @@ bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QStri
 // The views elide the same names to the same widths frame after frame.
 QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width)
 {
-    static MEASURED_WITH measured;
-    static QHash<QPair<QString, int>, QString> elided;
-    if (!measured.same(painter, 0) || elided.size() > MEASURED_TEXTS)
-        elided.clear();
+    static TEXT_MEASURES<QPair<QString, int>, QString> measures;
+    QHash<QPair<QString, int>, QString>& elided = measures.values(painter, 0);
     const QPair<QString, int> key(text, width * 4 + int(mode));
     auto found = elided.constFind(key);
     if (found != elided.constEnd())

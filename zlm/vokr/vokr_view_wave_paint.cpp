@@ -392,18 +392,20 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
     auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && word_bit(valid, s); };
-    auto equal = [&](long long a, long long b) {
+    // A bit per sample of the span and the one after it: set where a sample is not valid or
+    // differs from the one before it.
+    static std::vector<uint64_t> changes;  // GUI thread only
+    const long long k0 = span.first >> 6, k1 = std::min<long long>(span.end, span.depth - 1) >> 6;
+    changes.assign(size_t(k1 - k0 + 1), 0);
+    for (long long k = k0; k <= k1; ++k) {
+        uint64_t c = ~valid[k];
         for (const PLANE& plane : planes)
-            if (word_bit(plane.words, a) != word_bit(plane.words, b))
-                return false;
-        return true;
-    };
-    auto breaks = [&](long long k) {
-        uint64_t changes = ~valid[k];
-        for (const PLANE& plane : planes)
-            changes |= plane.words[k] ^ previous(plane.words, k);
-        return changes;
-    };
+            c |= plane.words[k] ^ previous(plane.words, k);
+        changes[k - k0] = c;
+    }
+    auto breaks = [&](long long k) { return changes[k - k0]; };
+    // Whether valid samples s - 1 and s hold the same value.
+    auto equal_to_previous = [&](long long s) { return ((changes[(s >> 6) - k0] >> (s & 63)) & 1) == 0; };
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
     const long long last = span.end - 1;
@@ -422,7 +424,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
             continue;
         }
         const int x = span.x(s);
-        if (is_valid(s - 1) && !equal(s - 1, s)) {
+        if (is_valid(s - 1) && !equal_to_previous(s)) {
             if (s == span.first) {
                 batch.line(x + half, bottom, x, mid, color);
                 batch.line(x, mid, x + half, top, color);
@@ -447,7 +449,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
         if (e < last && next_valid) {
             end = xe - half;
             lines(end);
-        } else if (e == last && e + 1 < span.depth && next_valid && !equal(e, e + 1)) {
+        } else if (e == last && e + 1 < span.depth && next_valid && !equal_to_previous(e + 1)) {
             end = xe - half;
             lines(end);
             batch.line(end, top, xe, mid, color);
