@@ -808,6 +808,8 @@ void vokr_add_separators(QString* text, const QString& separator, int n);
 QString vokr_one_line(const QString& text);
 // Whether the text's bounding rectangle in the painter is no wider than the rectangle.
 bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
+// The text's bounding rectangle in the painter's font, as QFontMetrics::boundingRect gives it.
+QRect vokr_text_bounds(QPainter* painter, const QString& text);
 // The text elided to `width` in the painter's font, as QFontMetrics::elidedText gives it.
 QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width);
 // Draws the text only when it fits the rectangle's width; whether it did.

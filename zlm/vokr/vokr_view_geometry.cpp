@@ -849,6 +849,17 @@ bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QStri
     return measure() <= rect.width();
 }
 
+// The ruler's labels are the same numbers frame after frame.
+QRect vokr_text_bounds(QPainter* painter, const QString& text)
+{
+    static TEXT_MEASURES<QString, QRect> measures;
+    QHash<QString, QRect>& bounds = measures.values(painter, 0);
+    auto found = bounds.constFind(text);
+    if (found != bounds.constEnd())
+        return *found;
+    return *bounds.insert(text, painter->fontMetrics().boundingRect(text));
+}
+
 // The views elide the same names to the same widths frame after frame.
 QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width)
 {

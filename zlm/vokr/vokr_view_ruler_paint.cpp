@@ -30,7 +30,7 @@ constexpr int TITLE_FONT = 54, MASTER_TIME_FONT = 61, TIME_FONT = 62, MASTER_SEG
 // inside the ruler, with the ruler's top and bottom.
 QRect label_rect(QPainter* painter, const QRect& ruler, const QString& text, int x)
 {
-    QRect r = painter->fontMetrics().boundingRect(text);
+    QRect r = vokr_text_bounds(painter, text);
     r.setWidth(r.width() + 2);
     r.moveLeft(x - r.width() / 2);
     r.setTop(ruler.top());
@@ -241,7 +241,7 @@ struct STRIP {
             return;
         marks.draw(painter);
         painter->setFont(pirq_get_font(font));
-        QRect r = painter->fontMetrics().boundingRect(text);
+        QRect r = vokr_text_bounds(painter, text);
         r.setWidth(r.width() + 2);
         if (r.width() > rect.width()) {
             ended = true;
