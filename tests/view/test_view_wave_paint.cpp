@@ -24,6 +24,7 @@
 
 #include <functional>
 #include <iostream>
+#include <map>
 #include <set>
 
 using namespace manager_test;
@@ -353,7 +354,8 @@ TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
 }
 
 // Every pixel column holding a change between two valid samples is marked by a full vertical
-// line, one-sample glitches included, and no other column is.
+// line, one-sample glitches included, and no other column is; every other column shows the level
+// of its valid samples. With a gap of invalid samples and with every sample valid.
 TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
 {
     add(1);
@@ -363,33 +365,44 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
     auto bit = [&](int row, int s) {
         return row == 0 ? (s / 3000) % 2 == 1 || s % 7919 == 0 || s == 40001 : s == 40001 && row != charts[1] + 2;
     };
-    auto valid = [](int s) { return s < 20000 || s > 20500; };
-    capture(DEPTH, bit, valid);
-    show_span(DEPTH);
-    ASSERT_LT(m_view->get_pixels_per_sample(), 0.1);
-    const QImage image = render();
-    const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
-    std::set<int> expected, marked;
-    for (int s = 1; s < DEPTH; ++s)
-        if (valid(s) && valid(s - 1) && bit(0, s) != bit(0, s - 1))
-            expected.insert(m_view->get_sample_x(s));
-    const QRgb low = pirq_get_color(109).rgb();
-    for (int x = wave.left(); x <= wave.right(); ++x) {
-        bool full = true;
-        for (int y = wave.top() + 1; y <= wave.bottom() - 2; ++y)
-            full &= image.pixel(x, y) == low;
-        if (full)
-            marked.insert(x);
-    }
-    EXPECT_EQ(marked, expected);
-    // A chart column shows the extreme values of its samples: the glitch gives the only tall bar.
-    paint();
-    for (int chart : charts) {
-        std::vector<int> tall;
-        for (const auto& r : m_recorder.rects())
-            if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
-                tall.push_back(r.rect.left());
-        EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+    const std::function<bool(int)> validities[] = {[](int s) { return s < 20000 || s > 20500; },
+                                                   [](int) { return true; }};
+    for (const auto& valid : validities) {
+        capture(DEPTH, bit, valid);
+        show_span(DEPTH);
+        ASSERT_LT(m_view->get_pixels_per_sample(), 0.1);
+        const QImage image = render();
+        const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
+        std::set<int> expected, marked;
+        std::map<int, std::set<bool>> levels;  // by pixel column, of its valid samples
+        for (int s = 0; s < DEPTH; ++s) {
+            if (s > 0 && valid(s) && valid(s - 1) && bit(0, s) != bit(0, s - 1))
+                expected.insert(m_view->get_sample_x(s));
+            if (valid(s))
+                levels[m_view->get_sample_x(s)].insert(bit(0, s));
+        }
+        const QRgb high = pirq_get_color(108).rgb(), low = pirq_get_color(109).rgb();
+        const int yh = wave.top() + 1, yl = wave.bottom() - 2;
+        for (int x = wave.left(); x <= wave.right(); ++x) {
+            bool full = true;
+            for (int y = yh; y <= yl; ++y)
+                full &= image.pixel(x, y) == low;
+            if (full) {
+                marked.insert(x);
+            } else if (levels[x].size() == 1) {
+                EXPECT_EQ(image.pixel(x, *levels[x].begin() ? yh : yl), *levels[x].begin() ? high : low) << x;
+            }
+        }
+        EXPECT_EQ(marked, expected);
+        // A chart column shows the extreme values of its samples: the glitch gives the only tall bar.
+        paint();
+        for (int chart : charts) {
+            std::vector<int> tall;
+            for (const auto& r : m_recorder.rects())
+                if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
+                    tall.push_back(r.rect.left());
+            EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+        }
     }
 }
 
