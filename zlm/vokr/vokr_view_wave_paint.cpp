@@ -177,20 +177,30 @@ const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
     return cache.columns;
 }
 
-// Calls visit(x, column) for every pixel column of the span. Where every sample of the span and the
-// one before it is valid, the changes of the planes are gathered once, a word per 64 samples, and
-// a column only asks whether any of its samples changes; its levels are those of its first sample
-// where none does (they are not needed where one does).
-template <typename VISIT>
-void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const uint64_t* valid, VISIT visit)
+// Whether every sample of the span and the one before it is valid.
+bool span_valid(const SPAN& span, const uint64_t* valid)
 {
-    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
-    if (columns.empty() || !all_valid(valid, std::max(span.first - 1, 0), span.end)) {
-        for (const SPAN_COLUMN& column : columns)
-            visit(column.x, reduce(planes, valid, column.s0, column.s1));
-        return;
+    return all_valid(valid, std::max(span.first - 1, 0), span.end);
+}
+
+// A bit per sample of a span where every sample is valid: set where the planes change from the
+// sample before (never at sample 0), a word per 64 samples from the span's first word. GUI thread
+// only, reused from row to row.
+struct SPAN_CHANGES {
+    long long k0;
+    const std::vector<uint64_t>& words;
+
+    bool any(long long s0, long long s1) const { return next(s0, s1) < s1; }
+    // The first change at s0..limit - 1, else limit.
+    long long next(long long s0, long long limit) const
+    {
+        return next_set(s0, limit, [&](long long k) { return words[k - k0]; });
     }
-    static std::vector<uint64_t> changes;  // GUI thread only
+};
+
+SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
+{
+    static std::vector<uint64_t> changes;
     const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
     changes.assign(size_t(k1 - k0 + 1), 0);
     for (const PLANE& p : planes)
@@ -198,16 +208,26 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
             changes[k - k0] |= p.words[k] ^ previous(p.words, k);
     if (k0 == 0)
         changes[0] &= ~uint64_t(1);  // sample 0 has none before it
+    return {k0, changes};
+}
+
+// Calls visit(x, column) for every pixel column of the span. Where every sample of the span and the
+// one before it is valid, a column only asks whether any of its samples changes; its levels are
+// those of its first sample where none does (they are not needed where one does).
+template <typename VISIT>
+void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const uint64_t* valid, VISIT visit)
+{
+    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    if (columns.empty() || !span_valid(span, valid)) {
+        for (const SPAN_COLUMN& column : columns)
+            visit(column.x, reduce(planes, valid, column.s0, column.s1));
+        return;
+    }
+    const SPAN_CHANGES changes = span_changes(span, planes);
     for (const SPAN_COLUMN& column : columns) {
         COLUMN c;
         c.valid = true, c.first_valid = int(column.s0), c.last_valid = int(column.s1 - 1);
-        const long long first = column.s0 >> 6, last = (column.s1 - 1) >> 6;
-        for (long long k = first; k <= last && !c.edge; ++k) {
-            uint64_t m = k == first ? ~uint64_t(0) << (column.s0 & 63) : ~uint64_t(0);
-            if (k == last)
-                m &= ~uint64_t(0) >> (63 - ((column.s1 - 1) & 63));
-            c.edge = (changes[k - k0] & m) != 0;
-        }
+        c.edge = changes.any(column.s0, column.s1);
         if (!c.edge && planes.size() == 1) {
             const bool level = word_bit(planes[0].words, column.s0) != planes[0].inverted;
             c.high = level, c.low = !level;
@@ -309,12 +329,44 @@ struct MARK_RUN {
     }
 };
 
+// draw_bit_columns() where every sample of the span and the one before it is valid: from each
+// change, the columns before the one that holds it show one level and that one is marked; the next
+// change is looked for from the column after it, so the columns between two changes cost a compare.
+void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
+                            int low)
+{
+    const int yh = r.top() + 1, yl = r.bottom() - 2;
+    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    const int count = int(columns.size());
+    const SPAN_CHANGES changes = span_changes(span, {plane});
+    MARK_RUN edges;
+    for (int c = 0; c < count;) {
+        const long long t = changes.next(columns[c].s0, span.end);
+        int d = c;
+        while (d < count && columns[d].s1 <= t)
+            ++d;
+        if (d > c) {
+            const bool level = word_bit(plane.words, columns[c].s0) != plane.inverted;
+            batch->line(columns[c].x, level ? yh : yl, columns[d - 1].x, level ? yh : yl, level ? high : low);
+        }
+        if (d < count)
+            edges.add(batch, columns[d].x, yh, yl, low);
+        c = d + 1;
+    }
+    edges.flush(batch, yh, yl, low);
+}
+
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
                       const BIT_PENS& pens)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
+    if (!span_columns(span).empty() && span_valid(span, valid)) {
+        draw_valid_bit_columns(&batch, r, span, plane, high, low);
+        batch.finish(p);
+        return;
+    }
     int run_level = -1, run_start = 0, run_end = 0;
     MARK_RUN edges;
     auto flush = [&] {
