@@ -134,10 +134,19 @@ COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long
     return c;
 }
 
-// Whether samples from..to - 1 are all valid.
+// Whether samples from..to - 1 are all valid: the words between the end words ANDed together.
 bool all_valid(const uint64_t* valid, long long from, long long to)
 {
-    return from >= to || next_set(from, to, [&](long long k) { return ~valid[k]; }) == to;
+    if (from >= to)
+        return true;
+    const long long k0 = from >> 6, k1 = (to - 1) >> 6;
+    const uint64_t head = ~uint64_t(0) << (from & 63), tail = ~uint64_t(0) >> (63 - ((to - 1) & 63));
+    if (k0 == k1)
+        return (valid[k0] & head & tail) == (head & tail);
+    uint64_t all = ~uint64_t(0);
+    for (long long k = k0 + 1; k < k1; ++k)
+        all &= valid[k];
+    return all == ~uint64_t(0) && (valid[k0] & head) == head && (valid[k1] & tail) == tail;
 }
 
 // The pixel columns of a span: each column's x and its samples s0..s1 - 1, every column that holds
@@ -203,9 +212,12 @@ SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
     static std::vector<uint64_t> changes;
     const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
     changes.assign(size_t(k1 - k0 + 1), 0);
-    for (const PLANE& p : planes)
-        for (long long k = k0; k <= k1; ++k)
-            changes[k - k0] |= p.words[k] ^ previous(p.words, k);
+    uint64_t* out = changes.data();
+    for (const PLANE& p : planes) {
+        out[0] |= p.words[k0] ^ previous(p.words, k0);
+        for (long long k = k0 + 1; k <= k1; ++k)  // no branch on k: the loop is vectorised
+            out[k - k0] |= p.words[k] ^ ((p.words[k] << 1) | (p.words[k - 1] >> 63));
+    }
     if (k0 == 0)
         changes[0] &= ~uint64_t(1);  // sample 0 has none before it
     return {k0, changes};
