@@ -10,6 +10,7 @@
 #include "vokr_tx_manager.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHash>
 #include <QPainter>
@@ -794,9 +795,15 @@ QString vokr_one_line(const QString& text)
 namespace {
 
 // Texts measured per painter font, resolution and flags: a few such sets, each bounded, all
-// forgotten when a new set would make too many. GUI thread only.
+// forgotten when a new set would make too many, and with the application object, whose fonts
+// they must not outlive. One of each kind, GUI thread only.
 template <typename KEY, typename VALUE> class TEXT_MEASURES {
 public:
+    TEXT_MEASURES()
+    {
+        instance() = this;
+        qAddPostRoutine([] { instance()->m_sets.clear(); });
+    }
     QHash<KEY, VALUE>& values(QPainter* painter, int flags)
     {
         const QPaintDevice* device = painter->device();
@@ -819,6 +826,11 @@ private:
         int dpi_x, dpi_y, flags;
         QHash<KEY, VALUE> values;
     };
+    static TEXT_MEASURES*& instance()
+    {
+        static TEXT_MEASURES* measures = nullptr;
+        return measures;
+    }
     std::vector<SET> m_sets;
 };
 
