@@ -87,8 +87,14 @@ int VOKR_LINE_BATCH::color(const QColor& color)
 bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects)
 {
     if (line.x1() == line.x2() || line.y1() == line.y2()) {  // the rectangle of its pixels on any device
-        rects->push_back(QRect(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
-                               QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2()))));
+        const QRect r(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
+                      QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2())));
+        // One that continues the last rectangle to the right, as tick marks side by side do, joins it.
+        if (!rects->empty() && rects->back().top() == r.top() && rects->back().bottom() == r.bottom() &&
+            rects->back().right() + 1 == r.left())
+            rects->back().setRight(r.right());
+        else
+            rects->push_back(r);
         return true;
     }
     const int left = std::min(line.x1(), line.x2()) - 1, right = std::max(line.x1(), line.x2()) + 1;

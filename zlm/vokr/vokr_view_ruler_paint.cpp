@@ -233,7 +233,15 @@ struct STRIP {
     VOKR_LINE_BATCH& marks = VOKR_LINE_BATCH::shared();
     int bar = marks.color(pirq_get_color(BAR));
 
-    void mark(int x, int length) { marks.line(x, rect.bottom() - length + 1, x, rect.bottom(), bar); }
+    // A mark's lowest two pixels apart from the rest, so that the marks of neighbouring samples
+    // join into one rectangle there.
+    void mark(int x, int length)
+    {
+        const int top = rect.bottom() - length + 1, base = std::max(top, rect.bottom() - 1);
+        marks.line(x, base, x, rect.bottom(), bar);
+        if (top < base)
+            marks.line(x, top, x, base - 1, bar);
+    }
     void finish() { marks.finish(painter); }
     void label(int x, const QString& text, int font, int color)
     {
