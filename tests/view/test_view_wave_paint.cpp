@@ -24,6 +24,7 @@
 
 #include <functional>
 #include <iostream>
+#include <map>
 #include <set>
 
 using namespace manager_test;
@@ -107,12 +108,16 @@ protected:
         m_view->paint(&painter, 0, m_view.get(), &area, true);
         return image;
     }
+    // The lines inside `area`, with the filled rectangles one pixel wide or high drawn in their place.
     std::vector<PAINT_RECORDER::LINE> lines_in(const QRect& area) const
     {
         std::vector<PAINT_RECORDER::LINE> out;
         for (const auto& l : m_recorder.lines())
             if (area.contains(l.line.p1()) && area.contains(l.line.p2()))
                 out.push_back(l);
+        for (const auto& r : m_recorder.rects())
+            if (r.brush_color.isValid() && (r.rect.width() == 1 || r.rect.height() == 1) && area.contains(r.rect))
+                out.push_back({QLine(r.rect.topLeft(), r.rect.bottomRight()), 1, r.brush_color});
         return out;
     }
     std::vector<QString> texts_in(const QRect& area) const
@@ -349,7 +354,8 @@ TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
 }
 
 // Every pixel column holding a change between two valid samples is marked by a full vertical
-// line, one-sample glitches included, and no other column is.
+// line, one-sample glitches included, and no other column is; every other column shows the level
+// of its valid samples. With a gap of invalid samples and with every sample valid.
 TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
 {
     add(1);
@@ -359,33 +365,44 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
     auto bit = [&](int row, int s) {
         return row == 0 ? (s / 3000) % 2 == 1 || s % 7919 == 0 || s == 40001 : s == 40001 && row != charts[1] + 2;
     };
-    auto valid = [](int s) { return s < 20000 || s > 20500; };
-    capture(DEPTH, bit, valid);
-    show_span(DEPTH);
-    ASSERT_LT(m_view->get_pixels_per_sample(), 0.1);
-    const QImage image = render();
-    const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
-    std::set<int> expected, marked;
-    for (int s = 1; s < DEPTH; ++s)
-        if (valid(s) && valid(s - 1) && bit(0, s) != bit(0, s - 1))
-            expected.insert(m_view->get_sample_x(s));
-    const QRgb low = pirq_get_color(109).rgb();
-    for (int x = wave.left(); x <= wave.right(); ++x) {
-        bool full = true;
-        for (int y = wave.top() + 1; y <= wave.bottom() - 2; ++y)
-            full &= image.pixel(x, y) == low;
-        if (full)
-            marked.insert(x);
-    }
-    EXPECT_EQ(marked, expected);
-    // A chart column shows the extreme values of its samples: the glitch gives the only tall bar.
-    paint();
-    for (int chart : charts) {
-        std::vector<int> tall;
-        for (const auto& r : m_recorder.rects())
-            if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
-                tall.push_back(r.rect.left());
-        EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+    const std::function<bool(int)> validities[] = {[](int s) { return s < 20000 || s > 20500; },
+                                                   [](int) { return true; }};
+    for (const auto& valid : validities) {
+        capture(DEPTH, bit, valid);
+        show_span(DEPTH);
+        ASSERT_LT(m_view->get_pixels_per_sample(), 0.1);
+        const QImage image = render();
+        const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
+        std::set<int> expected, marked;
+        std::map<int, std::set<bool>> levels;  // by pixel column, of its valid samples
+        for (int s = 0; s < DEPTH; ++s) {
+            if (s > 0 && valid(s) && valid(s - 1) && bit(0, s) != bit(0, s - 1))
+                expected.insert(m_view->get_sample_x(s));
+            if (valid(s))
+                levels[m_view->get_sample_x(s)].insert(bit(0, s));
+        }
+        const QRgb high = pirq_get_color(108).rgb(), low = pirq_get_color(109).rgb();
+        const int yh = wave.top() + 1, yl = wave.bottom() - 2;
+        for (int x = wave.left(); x <= wave.right(); ++x) {
+            bool full = true;
+            for (int y = yh; y <= yl; ++y)
+                full &= image.pixel(x, y) == low;
+            if (full) {
+                marked.insert(x);
+            } else if (levels[x].size() == 1) {
+                EXPECT_EQ(image.pixel(x, *levels[x].begin() ? yh : yl), *levels[x].begin() ? high : low) << x;
+            }
+        }
+        EXPECT_EQ(marked, expected);
+        // A chart column shows the extreme values of its samples: the glitch gives the only tall bar.
+        paint();
+        for (int chart : charts) {
+            std::vector<int> tall;
+            for (const auto& r : m_recorder.rects())
+                if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
+                    tall.push_back(r.rect.left());
+            EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+        }
     }
 }
 
@@ -510,11 +527,13 @@ TEST_F(WavePaint, RulerBarsAndTicks)
     EXPECT_EQ(labels.back(), "0");
     EXPECT_EQ(labels.front(), "+200");
 
-    // Header row 2: labels at multiples of the step from the trigger, 3-pixel marks halfway.
+    // Header row 2: labels at multiples of the step from the trigger, 3-pixel marks halfway: the
+    // pixels of the mark colour in each sample's column of the strip.
     std::set<int> steps;
     for (int span : {ruler.width() / 3, ruler.width() / 8}) {
         show_span(span);
         paint();
+        const QImage image = render();
         const int step = m_view->get_ruler_step();
         steps.insert(step);
         ASSERT_GE(step, 4);
@@ -523,9 +542,8 @@ TEST_F(WavePaint, RulerBarsAndTicks)
         for (int s = 0; s < std::min(150, span); ++s) {
             const int x = m_view->get_sample_x(s), r = s - 100;
             int length = 0;
-            for (const auto& l : lines_in(strip))
-                if (l.color == bar && l.line.x1() == x && l.line.dx() == 0)
-                    length = std::max(length, std::abs(l.line.dy()) + 1);
+            for (int y = strip.top(); y <= strip.bottom(); ++y)
+                length += image.pixel(x, y) == bar.rgb() ? 1 : 0;
             EXPECT_EQ(length, r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2) << s;
         }
         EXPECT_TRUE(m_recorder.find_text("-96"));

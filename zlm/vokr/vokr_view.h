@@ -806,6 +806,12 @@ void vokr_add_separators(QString* text, const QString& separator, int n);
 // The text on one line, as the views, prints and list files show a name: each control character (a
 // line end above all) written as "\xHH".
 QString vokr_one_line(const QString& text);
+// Whether the text's bounding rectangle in the painter is no wider than the rectangle.
+bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
+// The text's bounding rectangle in the painter's font, as QFontMetrics::boundingRect gives it.
+QRect vokr_text_bounds(QPainter* painter, const QString& text);
+// The text elided to `width` in the painter's font, as QFontMetrics::elidedText gives it.
+QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width);
 // Draws the text only when it fits the rectangle's width; whether it did.
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
 // Draws the text so that it never runs past the rectangle: whole when it fits, else wrapped at

@@ -10,7 +10,9 @@
 #include "vokr_tx_manager.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -790,9 +792,101 @@ QString vokr_one_line(const QString& text)
     return out;
 }
 
+namespace {
+
+// Texts measured per painter font, resolution and flags: a few such sets, each bounded, all
+// forgotten when a new set would make too many, and with the application object, whose fonts
+// they must not outlive. One of each kind, GUI thread only.
+template <typename KEY, typename VALUE> class TEXT_MEASURES {
+public:
+    TEXT_MEASURES()
+    {
+        instance() = this;
+        qAddPostRoutine([] { instance()->m_sets.clear(); });
+    }
+    QHash<KEY, VALUE>& values(QPainter* painter, int flags)
+    {
+        const QPaintDevice* device = painter->device();
+        const int dpi_x = device ? device->logicalDpiX() : 0, dpi_y = device ? device->logicalDpiY() : 0;
+        for (SET& set : m_sets)
+            if (set.flags == flags && set.dpi_x == dpi_x && set.dpi_y == dpi_y && set.font == painter->font()) {
+                if (set.values.size() > 4096)
+                    set.values.clear();
+                return set.values;
+            }
+        if (m_sets.size() >= 16)
+            m_sets.clear();
+        m_sets.push_back({painter->font(), dpi_x, dpi_y, flags, {}});
+        return m_sets.back().values;
+    }
+
+private:
+    struct SET {
+        QFont font;
+        int dpi_x, dpi_y, flags;
+        QHash<KEY, VALUE> values;
+    };
+    static TEXT_MEASURES*& instance()
+    {
+        static TEXT_MEASURES* measures = nullptr;
+        return measures;
+    }
+    std::vector<SET> m_sets;
+};
+
+}  // namespace
+
+// A waveform asks this of many narrow segments per frame, mostly for texts it asked before. The
+// bounding rectangle of a one-line text is its width rounded out to whole pixels where the
+// alignment puts it, so it takes one of two neighbouring widths: a width measured once (per text,
+// font, flags and resolution) settles every rectangle but those within a pixel of it, which are
+// measured.
+bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
+{
+    static TEXT_MEASURES<QString, int> measures;
+    auto measure = [&] { return painter->boundingRect(rect, flags, text).width(); };
+    if ((flags & Qt::TextWordWrap) || text.contains('\n'))
+        return measure() <= rect.width();
+    QHash<QString, int>& widths = measures.values(painter, flags);
+    auto found = widths.constFind(text);
+    if (found == widths.constEnd()) {
+        const int width = measure();
+        widths.insert(text, width);
+        return width <= rect.width();
+    }
+    if (*found - 1 > rect.width())
+        return false;
+    if (*found + 1 <= rect.width())
+        return true;
+    return measure() <= rect.width();
+}
+
+// The ruler's labels are the same numbers frame after frame.
+QRect vokr_text_bounds(QPainter* painter, const QString& text)
+{
+    static TEXT_MEASURES<QString, QRect> measures;
+    QHash<QString, QRect>& bounds = measures.values(painter, 0);
+    auto found = bounds.constFind(text);
+    if (found != bounds.constEnd())
+        return *found;
+    return *bounds.insert(text, painter->fontMetrics().boundingRect(text));
+}
+
+// The views elide the same names to the same widths frame after frame.
+QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width)
+{
+    static TEXT_MEASURES<QPair<QString, int>, QString> measures;
+    QHash<QPair<QString, int>, QString>& elided = measures.values(painter, 0);
+    const QPair<QString, int> key(text, width * 4 + int(mode));
+    auto found = elided.constFind(key);
+    if (found != elided.constEnd())
+        return *found;
+    return *elided.insert(key, painter->fontMetrics().elidedText(text, mode, width));
+}
+
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
-    if (painter->boundingRect(rect, flags, text).width() > rect.width())
+    if (!vokr_text_fits(painter, rect, flags, text))
         return false;
     painter->drawText(rect, flags, text);
     return true;

@@ -375,6 +375,8 @@ void VOKR_VIEW::draw_header_text(QPainter* painter, const QRect& rect, const QSt
 
 void vokr_draw_fitted_text(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
+    if (text.isEmpty())  // nothing to draw, and nothing to measure
+        return;
     const QFontMetrics metrics = painter->fontMetrics();
     if (metrics.boundingRect(rect, flags, text).width() <= rect.width()) {
         painter->drawText(rect, flags, text);

@@ -7,6 +7,7 @@
 
 #include "ksm.h"
 #include "pirq.h"
+#include "vokr_line_batch.h"
 #include "vokr_tx_manager.h"
 
 #include <QPainter>
@@ -29,7 +30,7 @@ constexpr int TITLE_FONT = 54, MASTER_TIME_FONT = 61, TIME_FONT = 62, MASTER_SEG
 // inside the ruler, with the ruler's top and bottom.
 QRect label_rect(QPainter* painter, const QRect& ruler, const QString& text, int x)
 {
-    QRect r = painter->fontMetrics().boundingRect(text);
+    QRect r = vokr_text_bounds(painter, text);
     r.setWidth(r.width() + 2);
     r.moveLeft(x - r.width() / 2);
     r.setTop(ruler.top());
@@ -227,18 +228,28 @@ struct STRIP {
     bool value_column;
     int right_limit = INT_MIN;
     bool ended = false;
+    // The marks wait in a batch until a label is drawn or the strip ends, so that a label still
+    // lies over the marks drawn before it and under those after it.
+    VOKR_LINE_BATCH& marks = VOKR_LINE_BATCH::shared();
+    int bar = marks.color(pirq_get_color(BAR));
 
-    void mark(int x, int length) const
+    // A mark's lowest two pixels apart from the rest, so that the marks of neighbouring samples
+    // join into one rectangle there.
+    void mark(int x, int length)
     {
-        painter->setPen(pirq_get_color(BAR));
-        painter->drawLine(x, rect.bottom() - length + 1, x, rect.bottom());
+        const int top = rect.bottom() - length + 1, base = std::max(top, rect.bottom() - 1);
+        marks.line(x, base, x, rect.bottom(), bar);
+        if (top < base)
+            marks.line(x, top, x, base - 1, bar);
     }
+    void finish() { marks.finish(painter); }
     void label(int x, const QString& text, int font, int color)
     {
         if (ended)
             return;
+        marks.draw(painter);
         painter->setFont(pirq_get_font(font));
-        QRect r = painter->fontMetrics().boundingRect(text);
+        QRect r = vokr_text_bounds(painter, text);
         r.setWidth(r.width() + 2);
         if (r.width() > rect.width()) {
             ended = true;
@@ -280,6 +291,7 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
     auto x_of = [&](long long s) { return strip.rect.left() + int(double(s - first) * pixels); };
     painter->save();
     if (header_row == HEADER_ROW_1 && has_logged_segments()) {
+        strip.finish();
         draw_logged_segment_ticks(strip.rect, painter, column, first, last, pixels);
         painter->restore();
         return;
@@ -325,6 +337,7 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
         for (long long s = first_multiple(first, base, half); s <= last && !strip.ended; s += half)
             visit(s);
     }
+    strip.finish();
     painter->restore();
 }
 
@@ -348,6 +361,7 @@ void VOKR_VIEW::draw_logged_segment_ticks(const QRect& rect, QPainter* painter, 
         if (start || s == 0)
             strip.mark(x, 5);
     }
+    strip.finish();
 }
 
 // ---- markers over the waveforms -------------------------------------------------------------------------

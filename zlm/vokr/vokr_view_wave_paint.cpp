@@ -2,10 +2,10 @@
 // cells of the Setup tab.
 //
 // A waveform cell reads only the samples it shows, plus one on each side. Where a sample is at
-// least a pixel wide they are unpacked into the shared byte buffers and drawn sample by sample;
-// where several samples share a pixel column each column is reduced, straight from the log's
-// packed words, to what it must show: a level, a transition mark or a gap. The cost of a paint
-// follows the width of the view, not the depth of the capture.
+// least a pixel wide they are drawn level by level (a bus segment by segment), each found a word
+// at a time from the log's packed words up to its next change; where several samples share a pixel column each column
+// is reduced, straight from the log's packed words, to what it must show: a level, a transition mark or a gap. The cost
+// of a paint follows the width of the view, not the depth of the capture.
 #include "vokr_view.h"
 
 #include "cfg.h"
@@ -13,6 +13,7 @@
 #include "pirq.h"
 #include "vokr_assert.h"
 #include "vokr_bus_wave.h"
+#include "vokr_line_batch.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
@@ -47,41 +48,41 @@ constexpr int CROSSING_SYMBOL_COLOR = 309;
 
 bool is_chart(int type) { return type >= KSM_GTYPE_UNSIGNED_BAR && type <= KSM_GTYPE_SIGNED_LINE; }
 
-// ---- samples of the span, unpacked (a sample a pixel or wider) ------------------------------------------
-
-// Byte rows of samples lo..hi - 1: a bit per member (row 0 first) and the validity.
-struct BYTE_ROWS {
-    int lo = 0, hi = 0;
-    const unsigned char* const* rows = nullptr;
-    int width = 0;
-    const bool* mask = nullptr;
-
-    bool valid(long long s) const { return s >= lo && s < hi && mask[s - lo]; }
-    bool bit(long long s) const { return rows[0][s - lo] != 0; }
-    bool equal(long long a, long long b) const
-    {
-        for (int m = 0; m < width; ++m)
-            if (rows[m][a - lo] != rows[m][b - lo])
-                return false;
-        return true;
-    }
-};
+// ---- samples of the span, run by run (a sample a pixel or wider) ----------------------------------------
 
 bool word_bit(const uint64_t* words, long long s) { return (words[s >> 6] >> (s & 63)) & 1u; }
-
-void unpack(const uint64_t* words, bool invert, int lo, int hi, bool* out)
-{
-    for (int s = lo; s < hi; ++s)
-        out[s - lo] = word_bit(words, s) != invert;
-}
-
-// ---- samples of the span, reduced per pixel column (several samples to a pixel) ----------------------
 
 // One channel of a row as the log's packed words.
 struct PLANE {
     const uint64_t* words;
     bool inverted;
 };
+
+// The first sample of from..limit - 1 whose bit is set in the words mask(k) gives, else limit:
+// a run of samples is crossed a word at a time.
+template <typename MASK> long long next_set(long long from, long long limit, MASK mask)
+{
+    for (long long k = from >> 6; k * 64 < limit; ++k) {
+        const uint64_t m = k == from >> 6 ? mask(k) & (~uint64_t(0) << (from & 63)) : mask(k);
+        if (m)
+            return std::min(limit, k * 64 + __builtin_ctzll(m));
+    }
+    return limit;
+}
+
+// Word k with every bit moved one sample later: bit s holds sample s - 1.
+uint64_t previous(const uint64_t* words, long long k) { return (words[k] << 1) | (k ? words[k - 1] >> 63 : 0); }
+
+// Samples 0..count - 1 as the low bits of a word.
+uint64_t pack(const bool* samples, int count)
+{
+    uint64_t word = 0;
+    for (int s = 0; s < count; ++s)
+        word |= uint64_t(samples[s]) << s;
+    return word;
+}
+
+// ---- samples of the span, reduced per pixel column (several samples to a pixel) ----------------------
 
 // What the samples of one pixel column hold.
 struct COLUMN {
@@ -101,18 +102,20 @@ uint64_t range_mask(long long k, long long s0, long long s1)
     return m;
 }
 
-// Word k with every bit moved one sample later: bit s holds sample s - 1.
-uint64_t previous(const uint64_t* words, long long k) { return (words[k] << 1) | (k ? words[k - 1] >> 63 : 0); }
-
 // A transition is a change between two valid neighbours, so a one-sample glitch marks its column
 // and a change across a gap marks none.
 COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long s0, long long s1)
 {
     COLUMN c;
-    for (long long k = s0 >> 6; k <= (s1 - 1) >> 6; ++k) {
-        const uint64_t m = range_mask(k, s0, s1);
+    const long long k0 = s0 >> 6, k1 = (s1 - 1) >> 6;
+    for (long long k = k0; k <= k1; ++k) {
+        uint64_t m = ~uint64_t(0);
+        if (k == k0)
+            m &= ~uint64_t(0) << (s0 & 63);
+        if (k == k1)
+            m &= ~uint64_t(0) >> (63 - ((s1 - 1) & 63));
         const uint64_t v = valid[k] & m;
-        c.gap |= (~valid[k] & m) != 0;
+        c.gap |= v != m;
         if (!v)
             continue;
         c.valid = true;
@@ -120,10 +123,8 @@ COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long
             c.first_valid = int(k * 64 + __builtin_ctzll(v));
         c.last_valid = int(k * 64 + 63 - __builtin_clzll(v));
         const uint64_t pair = v & previous(valid, k);
-        uint64_t edges = 0;
         for (const PLANE& p : planes)
-            edges |= (p.words[k] ^ previous(p.words, k)) & pair;
-        c.edge |= edges != 0;
+            c.edge |= ((p.words[k] ^ previous(p.words, k)) & pair) != 0;
         if (planes.size() == 1) {
             const uint64_t h = planes[0].inverted ? ~planes[0].words[k] : planes[0].words[k];
             c.high |= (h & v) != 0;
@@ -133,27 +134,117 @@ COLUMN reduce(const std::vector<PLANE>& planes, const uint64_t* valid, long long
     return c;
 }
 
-// The first sample of pixel column c (at x = left + c).
-long long column_start(const SPAN& span, int c)
+// Whether samples from..to - 1 are all valid: the words between the end words ANDed together.
+bool all_valid(const uint64_t* valid, long long from, long long to)
 {
-    long long s = span.first + (long long)std::ceil(c / span.pixels);
-    while (s > span.first && span.x(s - 1) - span.left >= c)
-        --s;
-    while (span.x(s) - span.left < c)
-        ++s;
-    return std::min<long long>(s, span.end);
+    if (from >= to)
+        return true;
+    const long long k0 = from >> 6, k1 = (to - 1) >> 6;
+    const uint64_t head = ~uint64_t(0) << (from & 63), tail = ~uint64_t(0) >> (63 - ((to - 1) & 63));
+    if (k0 == k1)
+        return (valid[k0] & head & tail) == (head & tail);
+    uint64_t all = ~uint64_t(0);
+    for (long long k = k0 + 1; k < k1; ++k)
+        all &= valid[k];
+    return all == ~uint64_t(0) && (valid[k0] & head) == head && (valid[k1] & tail) == tail;
 }
 
-// Calls visit(x, column) for every pixel column of the span.
+// The pixel columns of a span: each column's x and its samples s0..s1 - 1, every column that holds
+// any. The same for every row of a frame, so worked out once per span.
+struct SPAN_COLUMN {
+    int x;
+    long long s0, s1;
+};
+
+const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
+{
+    static struct {
+        int first = -1, end = -1, left = 0;
+        double pixels = 0.0;
+        std::vector<SPAN_COLUMN> columns;
+    } cache;
+    if (cache.first == span.first && cache.end == span.end && cache.left == span.left && cache.pixels == span.pixels)
+        return cache.columns;
+    // The first sample of pixel column c (at x = left + c).
+    auto column_start = [&](int c) {
+        long long s = span.first + (long long)std::ceil(c / span.pixels);
+        while (s > span.first && span.x(s - 1) - span.left >= c)
+            --s;
+        while (span.x(s) - span.left < c)
+            ++s;
+        return std::min<long long>(s, span.end);
+    };
+    cache.columns.clear();
+    long long s0 = span.first;
+    for (int c = 0; s0 < span.end; ++c) {
+        const long long s1 = column_start(c + 1);
+        if (s1 > s0)
+            cache.columns.push_back({span.left + c, s0, s1});
+        s0 = std::max(s1, s0 + 1);
+    }
+    cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
+    return cache.columns;
+}
+
+// Whether every sample of the span and the one before it is valid.
+bool span_valid(const SPAN& span, const uint64_t* valid)
+{
+    return all_valid(valid, std::max(span.first - 1, 0), span.end);
+}
+
+// A bit per sample of a span where every sample is valid: set where the planes change from the
+// sample before (never at sample 0), a word per 64 samples from the span's first word. GUI thread
+// only, reused from row to row.
+struct SPAN_CHANGES {
+    long long k0;
+    const std::vector<uint64_t>& words;
+
+    bool any(long long s0, long long s1) const { return next(s0, s1) < s1; }
+    // The first change at s0..limit - 1, else limit.
+    long long next(long long s0, long long limit) const
+    {
+        return next_set(s0, limit, [&](long long k) { return words[k - k0]; });
+    }
+};
+
+SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
+{
+    static std::vector<uint64_t> changes;
+    const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
+    changes.assign(size_t(k1 - k0 + 1), 0);
+    uint64_t* out = changes.data();
+    for (const PLANE& p : planes) {
+        out[0] |= p.words[k0] ^ previous(p.words, k0);
+        for (long long k = k0 + 1; k <= k1; ++k)  // no branch on k: the loop is vectorised
+            out[k - k0] |= p.words[k] ^ ((p.words[k] << 1) | (p.words[k - 1] >> 63));
+    }
+    if (k0 == 0)
+        changes[0] &= ~uint64_t(1);  // sample 0 has none before it
+    return {k0, changes};
+}
+
+// Calls visit(x, column) for every pixel column of the span. Where every sample of the span and the
+// one before it is valid, a column only asks whether any of its samples changes; its levels are
+// those of its first sample where none does (they are not needed where one does).
 template <typename VISIT>
 void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const uint64_t* valid, VISIT visit)
 {
-    long long s0 = span.first;
-    for (int c = 0; s0 < span.end; ++c) {
-        const long long s1 = column_start(span, c + 1);
-        if (s1 > s0)
-            visit(span.left + c, reduce(planes, valid, s0, s1));
-        s0 = std::max(s1, s0 + 1);
+    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    if (columns.empty() || !span_valid(span, valid)) {
+        for (const SPAN_COLUMN& column : columns)
+            visit(column.x, reduce(planes, valid, column.s0, column.s1));
+        return;
+    }
+    const SPAN_CHANGES changes = span_changes(span, planes);
+    for (const SPAN_COLUMN& column : columns) {
+        COLUMN c;
+        c.valid = true, c.first_valid = int(column.s0), c.last_valid = int(column.s1 - 1);
+        c.edge = changes.any(column.s0, column.s1);
+        if (!c.edge && planes.size() == 1) {
+            const bool level = word_bit(planes[0].words, column.s0) != planes[0].inverted;
+            c.high = level, c.low = !level;
+        }
+        visit(column.x, c);
     }
 }
 
@@ -173,106 +264,122 @@ BIT_PENS bit_pens(bool selected)
     return pens;
 }
 
-void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const BYTE_ROWS& w, const BIT_PENS& pens,
-                      bool value_column)
+// The levels as lines, a transition as a vertical line in the low pen between its two levels, the
+// level after it drawn over its end; gathered in a batch, high before low, the transition leaves
+// out the end the high level after it covers, so every pixel keeps the colour drawn last. A level
+// is found a word at a time up to its next change; in the value column each sample's digit is
+// written on it.
+void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
+                      const BIT_PENS& pens, bool value_column)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     auto y_of = [&](bool level) { return level ? yh : yl; };
+    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && word_bit(valid, s); };
+    auto bit = [&](long long s) { return word_bit(plane.words, s) != plane.inverted; };
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+    const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     const long long last = span.end - 1;
-    bool level = w.valid(span.first - 1) ? w.bit(span.first - 1) : w.bit(span.first);
+    bool level = is_valid(span.first - 1) ? bit(span.first - 1) : bit(span.first);
     int run = std::max(span.left + (span.first == 0 ? 1 : 0), r.left());
-    for (long long s = span.first; s <= last; ++s) {
-        const int xs = std::max(span.x(s), r.left() + 1), xe = span.x(s + 1);
-        if (!w.valid(s)) {
-            run = xe;
+    for (long long s = span.first; s <= last;) {
+        if (!is_valid(s)) {
+            s = next_set(s, last + 1, [&](long long k) { return valid[k]; });
+            run = span.x(s);
             continue;
         }
-        const bool value = w.bit(s);
-        if (value != level && (s == 0 || w.valid(s - 1))) {
-            p->setPen(pens.low);
-            p->drawLine(xs, y_of(level), xs, y_of(value));
+        const int xs = std::max(span.x(s), r.left() + 1);
+        const bool value = bit(s);
+        if (value != level && (s == 0 || is_valid(s - 1))) {
+            if (value && yh < yl)
+                batch.line(xs, yl, xs, yh + 1, low);
+            else if (!value)
+                batch.line(xs, yh, xs, yl, low);
         }
-        if (!w.valid(s - 1))
+        if (!is_valid(s - 1))
             run = xs;
         level = value;
-        if (value_column) {
+        // The level's samples s..end - 1: up to the first that is invalid or differs.
+        const uint64_t raw = level != plane.inverted ? ~uint64_t(0) : 0;
+        const long long end =
+            next_set(s + 1, last + 1, [&](long long k) { return ~valid[k] | (plane.words[k] ^ raw); });
+        for (long long t = s; value_column && t < end; ++t) {
+            batch.draw(p);
             p->setPen(QPen(pirq_get_color(BUS_COLOR)));
-            vokr_draw_text_if_fits(p, QRect(QPoint(xs, yh), QPoint(xe - 1, yl)), ALIGN_CENTRE, value ? "1" : "0");
+            const QRect digit(QPoint(std::max(span.x(t), r.left() + 1), yh), QPoint(span.x(t + 1) - 1, yl));
+            vokr_draw_text_if_fits(p, digit, ALIGN_CENTRE, value ? "1" : "0");
         }
-        const bool next_valid = w.valid(s + 1);
-        if (s < last && next_valid && w.bit(s + 1) == level)
-            continue;
-        const bool stub = s == last && s + 1 < span.depth && next_valid && w.bit(s + 1) != level;
-        p->setPen(level ? pens.high : pens.low);
-        p->drawLine(run, y_of(level), s == last && !stub ? xe + 1 : xe, y_of(level));
-        if (stub) {
-            p->setPen(pens.low);
-            p->drawLine(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1));
-        }
+        const long long e = end - 1;
+        const int xe = span.x(e + 1);
+        const bool stub = e == last && e + 1 < span.depth && is_valid(e + 1) && bit(e + 1) != level;
+        batch.line(run, y_of(level), e == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
+        if (stub)
+            batch.line(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1), low);
         run = xe;
+        s = end;
     }
+    batch.finish(p);
 }
-
-// One-pixel-wide lines gathered as rectangles of their colours and filled together: the raster
-// engine fills rectangles far faster than it strokes lines, and one call takes them all. Pixels
-// where two colours meet take the one drawn last, so a caller gathers only lines that do not
-// cross, and draws what else it paints over them after draw().
-class LINE_BATCH {
-public:
-    void line(int x1, int y1, int x2, int y2, const QColor& color)
-    {
-        const QRect r(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
-        for (auto& [c, rects] : m_colors)
-            if (c == color) {
-                rects.push_back(r);
-                return;
-            }
-        m_colors.push_back({color, {r}});
-    }
-    void draw(QPainter* p)
-    {
-        p->save();
-        p->setPen(Qt::NoPen);
-        for (auto& [color, rects] : m_colors) {
-            p->setBrush(color);
-            p->drawRects(rects.data(), int(rects.size()));
-            rects.clear();
-        }
-        p->restore();
-    }
-
-private:
-    std::vector<std::pair<QColor, std::vector<QRect>>> m_colors;
-};
 
 // Neighbouring columns that draw the same full-height mark, gathered as one rectangle.
 struct MARK_RUN {
     int start = -1, end = -1;
 
     // Adds column x; the run so far is gathered first when x does not extend it.
-    void add(LINE_BATCH* batch, int x, int top, int bottom, const QColor& color)
+    void add(VOKR_LINE_BATCH* batch, int x, int top, int bottom, int slot)
     {
         if (start >= 0 && x != end + 1)
-            flush(batch, top, bottom, color);
+            flush(batch, top, bottom, slot);
         if (start < 0)
             start = x;
         end = x;
     }
-    void flush(LINE_BATCH* batch, int top, int bottom, const QColor& color)
+    void flush(VOKR_LINE_BATCH* batch, int top, int bottom, int slot)
     {
         if (start >= 0)
-            batch->line(start, top, end, bottom, color);
+            batch->fill(start, top, end, bottom, slot);
         start = -1;
     }
 };
+
+// draw_bit_columns() where every sample of the span and the one before it is valid: from each
+// change, the columns before the one that holds it show one level and that one is marked; the next
+// change is looked for from the column after it, so the columns between two changes cost a compare.
+void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
+                            int low)
+{
+    const int yh = r.top() + 1, yl = r.bottom() - 2;
+    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    const int count = int(columns.size());
+    const SPAN_CHANGES changes = span_changes(span, {plane});
+    MARK_RUN edges;
+    for (int c = 0; c < count;) {
+        const long long t = changes.next(columns[c].s0, span.end);
+        int d = c;
+        while (d < count && columns[d].s1 <= t)
+            ++d;
+        if (d > c) {
+            const bool level = word_bit(plane.words, columns[c].s0) != plane.inverted;
+            batch->line(columns[c].x, level ? yh : yl, columns[d - 1].x, level ? yh : yl, level ? high : low);
+        }
+        if (d < count)
+            edges.add(batch, columns[d].x, yh, yl, low);
+        c = d + 1;
+    }
+    edges.flush(batch, yh, yl, low);
+}
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
                       const BIT_PENS& pens)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
-    const QColor high = pens.high.color(), low = pens.low.color();
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+    const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
+    if (!span_columns(span).empty() && span_valid(span, valid)) {
+        draw_valid_bit_columns(&batch, r, span, plane, high, low);
+        batch.finish(p);
+        return;
+    }
     int run_level = -1, run_start = 0, run_end = 0;
-    LINE_BATCH batch;
     MARK_RUN edges;
     auto flush = [&] {
         if (run_level >= 0)
@@ -296,14 +403,14 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     });
     flush();
     edges.flush(&batch, yh, yl, low);
-    batch.draw(p);
+    batch.finish(p);
 }
 
 // ---- bus values -----------------------------------------------------------------------------------------
 
-// The value text of the number over `rows` at `column`, drawn where it fits between `from` and `to`;
-// whether it was. With `elide` a text too wide is drawn elided in the middle instead. A symbol
-// (mnemonic) drawn again over a crossing takes the data mnemonic colour.
+// The value text of the number the planes hold at `sample`, drawn where it fits between `from` and
+// `to`, after what the batch holds; whether it was. With `elide` a text too wide is drawn elided in
+// the middle instead. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 struct BUS_TEXT {
     VOKR_TX_MANAGER* manager;
     int node;
@@ -311,35 +418,60 @@ struct BUS_TEXT {
     bool split = cfg_is_on("zlm_split_bus_values", false);
     bool elide = false;
 
-    bool draw(QPainter* p, const VOKR_BIT_ROWS& rows, int column, int from, int to, int top, int bottom,
-              bool at_crossing = false) const
+    bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
+              int top, int bottom, bool at_crossing = false) const
     {
         if (to - from <= 1)
             return false;
-        VOKR_NUMBER number(rows, column);
+        for (size_t m = 0; m < planes.size(); ++m)
+            VOKR_BUS_WAVE::row(int(m), 1)[0] = word_bit(planes[m].words, sample) != planes[m].inverted;
+        VOKR_NUMBER number(VOKR_BUS_WAVE::bit_rows(int(planes.size())), 0);
         const char* first = nullptr;
         const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
         QString text = QString::fromLocal8Bit(first);
         if (split && !symbol)
             vokr_add_separators(&text, "_", 8);
+        const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
+        if (elide)
+            text = vokr_elided_text(p, text, Qt::ElideMiddle, rect.width());
+        if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
+            return false;
+        batch->draw(p);
         if (symbol && !selected && at_crossing)
             p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
         else if (symbol)
             p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
         else
             p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-        const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
-        if (elide)
-            text = p->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width());
-        return vokr_draw_text_if_fits(p, rect, ALIGN_CENTRE, text);
+        p->drawText(rect, ALIGN_CENTRE, text);
+        return true;
     }
 };
 
-void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BYTE_ROWS& w, const BUS_TEXT& text)
+// A segment of equal values between two lines, a crossing where the value changes; found a word at
+// a time up to its next change. The last text drawn is drawn again over the crossing after it.
+void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
+                      const uint64_t* valid, const BUS_TEXT& text)
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
-    const VOKR_BIT_ROWS rows{w.rows, w.width};
+    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && word_bit(valid, s); };
+    // A bit per sample of the span and the one after it: set where a sample is not valid or
+    // differs from the one before it.
+    static std::vector<uint64_t> changes;  // GUI thread only
+    const long long k0 = span.first >> 6, k1 = std::min<long long>(span.end, span.depth - 1) >> 6;
+    changes.assign(size_t(k1 - k0 + 1), 0);
+    for (long long k = k0; k <= k1; ++k) {
+        uint64_t c = ~valid[k];
+        for (const PLANE& plane : planes)
+            c |= plane.words[k] ^ previous(plane.words, k);
+        changes[k - k0] = c;
+    }
+    auto breaks = [&](long long k) { return changes[k - k0]; };
+    // Whether valid samples s - 1 and s hold the same value.
+    auto equal_to_previous = [&](long long s) { return ((changes[(s >> 6) - k0] >> (s & 63)) & 1) == 0; };
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+    const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
     const long long last = span.end - 1;
     int start = 0, text_start = 0;
     struct {
@@ -347,63 +479,62 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const BY
         int from = 0, to = 0;
     } drawn;  // the last segment's text that fitted, drawn again over the crossing that follows it
     auto lines = [&](int to) {
-        p->drawLine(start, top, to, top);
-        p->drawLine(start, bottom, to, bottom);
+        batch.line(start, top, to, top, color);
+        batch.line(start, bottom, to, bottom, color);
     };
-    // A text sets its own pen; the lines' pen is set again after each one.
-    const QPen pen = text.selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
-    p->setPen(pen);
-    for (long long s = span.first; s <= last; ++s) {
-        if (!w.valid(s))
+    for (long long s = span.first; s <= last;) {
+        if (!is_valid(s)) {
+            s = next_set(s, last + 1, [&](long long k) { return valid[k]; });
             continue;
+        }
         const int x = span.x(s);
-        if (w.valid(s - 1) && !w.equal(s - 1, s)) {
+        if (is_valid(s - 1) && !equal_to_previous(s)) {
             if (s == span.first) {
-                p->drawLine(x + half, bottom, x, mid);
-                p->drawLine(x, mid, x + half, top);
+                batch.line(x + half, bottom, x, mid, color);
+                batch.line(x, mid, x + half, top, color);
                 start = x + half;
             } else {
                 const int a = x - half;
-                p->drawLine(a, top, a + tw, bottom);
-                p->drawLine(a, bottom, a + tw, top);
+                batch.line(a, top, a + tw, bottom, color);
+                batch.line(a, bottom, a + tw, top, color);
                 if (drawn.sample == s - 1)
-                    text.draw(p, rows, int(drawn.sample - w.lo), drawn.from, drawn.to, top, bottom, true);
-                p->setPen(pen);
+                    text.draw(p, &batch, planes, drawn.sample, drawn.from, drawn.to, top, bottom, true);
                 start = a + tw;
             }
             text_start = start + 1;
-        } else if (s == span.first || !w.valid(s - 1)) {
+        } else if (s == span.first || !is_valid(s - 1)) {
             start = text_start = x;
         }
-        const int xe = span.x(s + 1);
-        const bool next_valid = w.valid(s + 1);
-        if (s < last && next_valid && w.equal(s, s + 1))
-            continue;
+        // The segment's samples s..e: up to the first that is invalid or differs.
+        const long long e = next_set(s + 1, last + 1, breaks) - 1;
+        const int xe = span.x(e + 1);
+        const bool next_valid = is_valid(e + 1);
         int end = xe + 1;
-        if (s < last && next_valid) {
+        if (e < last && next_valid) {
             end = xe - half;
             lines(end);
-        } else if (s == last && s + 1 < span.depth && next_valid && !w.equal(s, s + 1)) {
+        } else if (e == last && e + 1 < span.depth && next_valid && !equal_to_previous(e + 1)) {
             end = xe - half;
             lines(end);
-            p->drawLine(end, top, xe, mid);
-            p->drawLine(xe, mid, end, bottom);
+            batch.line(end, top, xe, mid, color);
+            batch.line(xe, mid, end, bottom, color);
         } else {
             lines(end);
         }
-        if (text.draw(p, rows, int(s - w.lo), text_start, end, top, bottom))
-            drawn = {s, text_start, end};
-        p->setPen(pen);
+        if (text.draw(p, &batch, planes, e, text_start, end, top, bottom))
+            drawn = {e, text_start, end};
+        s = e + 1;
     }
+    batch.finish(p);
 }
 
 void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
                       const uint64_t* valid, const BUS_TEXT& text)
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
-    const QColor color = text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR);
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+    const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
     int start = -1, end = 0, sample = 0;
-    LINE_BATCH batch;
     MARK_RUN edges;
     auto flush = [&] {
         if (start < 0)
@@ -412,10 +543,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
         batch.line(start, bottom, end, bottom, color);
         if (end - start > 8) {  // room for a text: read the segment's value from the words
             edges.flush(&batch, top, bottom, color);
-            batch.draw(p);
-            for (size_t m = 0; m < planes.size(); ++m)
-                VOKR_BUS_WAVE::row(int(m), 1)[0] = word_bit(planes[m].words, sample) != planes[m].inverted;
-            text.draw(p, VOKR_BUS_WAVE::bit_rows(int(planes.size())), 0, start + 1, end, top, bottom);
+            text.draw(p, &batch, planes, sample, start + 1, end, top, bottom);
         }
         start = -1;
     };
@@ -432,7 +560,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     });
     flush();
     edges.flush(&batch, top, bottom, color);
-    batch.draw(p);
+    batch.finish(p);
 }
 
 // ---- charts ---------------------------------------------------------------------------------------------
@@ -620,8 +748,6 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         return plane->words != nullptr;
     };
     const bool selected = flags.selected && hasFocus();
-    // The span's samples plus one on each side, unpacked where each is a pixel or wider.
-    const int lo = std::max(span.first - 1, 0), hi = std::min(span.end + 1, span.depth);
     const bool reduced = span.pixels < 1.0;
     painter->save();
     painter->setClipRect(rect.adjusted(0, 0, 1, 1));
@@ -629,15 +755,10 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         PLANE plane;
         if (plane_of(node, &plane)) {
             const BIT_PENS pens = bit_pens(selected);
-            if (reduced) {
+            if (reduced)
                 draw_bit_columns(painter, rect, span, plane, valid, pens);
-            } else {
-                bool* wave = VOKR_WAVE(hi - lo);
-                unpack(plane.words, plane.inverted, lo, hi, wave);
-                unpack(valid, false, lo, hi, VOKR_WAVE_MASK(hi - lo));
-                const unsigned char* row = reinterpret_cast<const unsigned char*>(wave);
-                draw_bit_samples(painter, rect, span, BYTE_ROWS{lo, hi, &row, 1, VOKR_WAVE_MASK(hi - lo)}, pens, false);
-            }
+            else
+                draw_bit_samples(painter, rect, span, plane, valid, pens, false);
         }
         painter->restore();
         return;
@@ -660,16 +781,10 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
             draw_chart(painter, span, chart, pen);
     } else if (complete && rect.width() >= 3) {
         const BUS_TEXT text{m, node, selected};
-        if (reduced) {
+        if (reduced)
             draw_bus_columns(painter, rect, span, planes, valid, text);
-        } else {
-            for (size_t i = 0; i < planes.size(); ++i)
-                unpack(planes[i].words, planes[i].inverted, lo, hi, VOKR_BUS_WAVE::row(int(i), hi - lo));
-            unpack(valid, false, lo, hi, VOKR_WAVE_MASK(hi - lo));
-            const VOKR_BIT_ROWS rows = VOKR_BUS_WAVE::bit_rows(int(planes.size()));
-            draw_bus_samples(painter, rect, span, BYTE_ROWS{lo, hi, rows.rows, rows.width, VOKR_WAVE_MASK(hi - lo)},
-                             text);
-        }
+        else
+            draw_bus_samples(painter, rect, span, planes, valid, text);
     }
     painter->restore();
 }
@@ -690,28 +805,32 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
     span.pixels = rect.width();
     span.left = rect.left();
     const bool selected = flags.selected && hasFocus();
-    bool* mask = VOKR_WAVE_MASK(3);
-    if (!m->get_wave_mask(mask, master, false, -1))
+    bool* samples = VOKR_WAVE_MASK(3);
+    if (!m->get_wave_mask(samples, master, false, -1))
         return;
+    const uint64_t valid = pack(samples, 3);
     if (!m->has_children(node)) {
-        bool* wave = VOKR_WAVE(3);
-        if (!m->get_wave(node, wave, master, false, -1))
+        if (!m->get_wave(node, samples, master, false, -1))
             return;
-        const unsigned char* row = reinterpret_cast<const unsigned char*>(wave);
-        draw_bit_samples(painter, rect, span, BYTE_ROWS{0, 3, &row, 1, mask}, bit_pens(selected), true);
+        const uint64_t bits = pack(samples, 3);
+        draw_bit_samples(painter, rect, span, PLANE{&bits, false}, &valid, bit_pens(selected), true);
         return;
     }
     const int count = m->get_last_child_index(node) - node;
     if (count < 1 || m->is_grandparent(node))
         return;
-    for (int i = 0; i < count; ++i)
-        if (!m->get_wave(node + 1 + i, VOKR_BUS_WAVE::row(i, 3), master, false, -1))
+    std::vector<uint64_t> words(count);
+    std::vector<PLANE> planes;
+    for (int i = 0; i < count; ++i) {
+        if (!m->get_wave(node + 1 + i, samples, master, false, -1))
             return;
-    const VOKR_BIT_ROWS rows = VOKR_BUS_WAVE::bit_rows(count);
+        words[i] = pack(samples, 3);
+        planes.push_back(PLANE{&words[i], false});
+    }
     // The value is never left out: one too wide for the column is elided, whole in the tooltip.
     BUS_TEXT text{m, node, selected};
     text.elide = true;
-    draw_bus_samples(painter, rect, span, BYTE_ROWS{0, 3, rows.rows, rows.width, mask}, text);
+    draw_bus_samples(painter, rect, span, planes, &valid, text);
 }
 
 // ---- condition cells ------------------------------------------------------------------------------------
@@ -814,6 +933,6 @@ void VOKR_VIEW::draw_group_condition(int node, int level, const QRect& rect, QPa
     }
     painter->setPen(pen);
     // A pattern wider than its column keeps both ends; the cell's tooltip gives it whole.
-    painter->drawText(rect, ALIGN_CENTRE, painter->fontMetrics().elidedText(text, Qt::ElideMiddle, rect.width()));
+    painter->drawText(rect, ALIGN_CENTRE, vokr_elided_text(painter, text, Qt::ElideMiddle, rect.width()));
     painter->restore();
 }

@@ -1,0 +1,143 @@
+#include "vokr_line_batch.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// Whether the painter puts fills and one-pixel lines on whole device pixels: moved by whole pixels
+// at most, not antialiased.
+bool whole_pixels(const QPainter* p)
+{
+    const QTransform t = p->deviceTransform();
+    return t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy()) &&
+           !p->testRenderHint(QPainter::Antialiasing);
+}
+
+// Whether a slanted line may be drawn as the raster engine's pixels: on a raster device (a printer
+// or a file of shapes keeps its lines).
+bool raster_pixels(QPainter* p) { return whole_pixels(p) && p->paintEngine()->type() == QPaintEngine::Raster; }
+
+// The pixels a one-pixel pen puts down for a line from (0, 0) to (dx, dy), in rows of one extent
+// merged down: drawn once on a small image by the raster engine, which draws a line moved by whole
+// pixels on the same pixels moved. A bounded cache, GUI thread only.
+const std::vector<QRect>& slant_pixels(int dx, int dy)
+{
+    static QHash<quint64, std::vector<QRect>> cache;
+    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+    if (cache.size() > 4096)
+        cache.clear();
+    const int ox = std::max(0, -dx) + 2, oy = std::max(0, -dy) + 2;
+    QImage image(std::abs(dx) + 5, std::abs(dy) + 5, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawLine(ox, oy, ox + dx, oy + dy);
+    painter.end();
+    std::vector<QRect> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qRed(line[x]) == 0)
+                continue;
+            int end = x;
+            while (end + 1 < image.width() && qRed(line[end + 1]) != 0)
+                ++end;
+            const QRect run(QPoint(x - ox, y - oy), QPoint(end - ox, y - oy));
+            if (!rows.empty() && rows.back().left() == run.left() && rows.back().right() == run.right() &&
+                rows.back().bottom() == run.top() - 1)
+                rows.back().setBottom(run.top());
+            else
+                rows.push_back(run);
+            x = end;
+        }
+    }
+    return *cache.insert(key, std::move(rows));
+}
+
+}  // namespace
+
+VOKR_LINE_BATCH& VOKR_LINE_BATCH::shared()
+{
+    static VOKR_LINE_BATCH batch;
+    return batch;
+}
+
+int VOKR_LINE_BATCH::color(const QColor& color)
+{
+    for (int i = 0; i < m_used; ++i)
+        if (m_slots[i].color == color)
+            return i;
+    if (m_used == int(m_slots.size()))
+        m_slots.emplace_back();
+    m_slots[m_used].color = color;
+    return m_used++;
+}
+
+// A slanted line is cut into rows only where the engine would draw it whole: a line the clip or the
+// device cuts may be drawn from where the cut puts its end.
+bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects)
+{
+    if (line.x1() == line.x2() || line.y1() == line.y2()) {  // the rectangle of its pixels on any device
+        const QRect r(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
+                      QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2())));
+        // One that continues the last rectangle to the right, as tick marks side by side do, joins it.
+        if (!rects->empty() && rects->back().top() == r.top() && rects->back().bottom() == r.bottom() &&
+            rects->back().right() + 1 == r.left())
+            rects->back().setRight(r.right());
+        else
+            rects->push_back(r);
+        return true;
+    }
+    const int left = std::min(line.x1(), line.x2()) - 1, right = std::max(line.x1(), line.x2()) + 1;
+    const int top = std::min(line.y1(), line.y2()) - 1, bottom = std::max(line.y1(), line.y2()) + 1;
+    if (bounds.isNull() || left < bounds.left() || right > bounds.right() || top < bounds.top() ||
+        bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
+        return false;
+    for (const QRect& r : slant_pixels(line.dx(), line.dy()))
+        rects->push_back(r.translated(line.p1()));
+    return true;
+}
+
+void VOKR_LINE_BATCH::draw(QPainter* p)
+{
+    const QPen pen = p->pen();
+    const QBrush brush = p->brush();
+    // Slanted lines leave the engine only on a raster device within the clip; elsewhere `bounds` is
+    // null and they stay lines.
+    QRect bounds;
+    if (raster_pixels(p)) {
+        const QPaintDevice* device = p->device();
+        bounds = p->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+        if (p->hasClipping())
+            bounds &= p->clipBoundingRect().toAlignedRect();
+    }
+    for (int i = 0; i < m_used; ++i) {
+        SLOT& slot = m_slots[i];
+        m_left.clear();
+        for (const QLine& line : slot.lines)
+            if (!add_pixels(line, bounds, &slot.fills))
+                m_left.push_back(line);
+        if (!slot.fills.empty()) {
+            p->setPen(Qt::NoPen);
+            p->setBrush(slot.color);
+            p->drawRects(slot.fills.data(), int(slot.fills.size()));
+        }
+        if (!m_left.empty()) {
+            p->setPen(QPen(slot.color, 1));
+            p->drawLines(m_left.data(), int(m_left.size()));
+        }
+        slot.fills.clear();
+        slot.lines.clear();
+    }
+    p->setPen(pen);
+    p->setBrush(brush);
+}

@@ -1,0 +1,55 @@
+// One-pixel-wide lines and filled rectangles gathered by colour and drawn together, a colour at a
+// time in the order the colours were first named. Where the painter puts a pixel on a whole device
+// pixel the lines become rectangles, all of a colour filled in one call: the raster engine fills
+// rectangles far faster than it strokes lines. A horizontal or vertical line is its own rectangle;
+// a slanted one takes the pixels the engine gives it, cut into rows. Where two colours meet the
+// pixel takes the colour drawn last, so a caller gathers lines of different colours only where
+// they do not overlap or where that order is the one it wants, and draws what it paints over them
+// (texts) after draw(). One buffer for the GUI thread, its memory kept from frame to frame.
+#pragma once
+
+#include <QColor>
+#include <QLine>
+#include <QRect>
+
+#include <vector>
+
+class QPainter;
+
+class VOKR_LINE_BATCH {
+public:
+    static VOKR_LINE_BATCH& shared();
+
+    // The slot of `color`, added after those named so far.
+    int color(const QColor& color);
+    // The line from (x1, y1) to (x2, y2) as a one-pixel pen draws it.
+    void line(int x1, int y1, int x2, int y2, int slot) { m_slots[slot].lines.push_back(QLine(x1, y1, x2, y2)); }
+    // The rectangle with corners (x1, y1) and (x2, y2), both included.
+    void fill(int x1, int y1, int x2, int y2, int slot)
+    {
+        m_slots[slot].fills.push_back(
+            QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
+    }
+    // Draws and forgets what was gathered, leaving the painter's pen and brush as they were; the
+    // colours stay named until finish().
+    void draw(QPainter* p);
+    // Draws what was gathered and forgets the colours.
+    void finish(QPainter* p)
+    {
+        draw(p);
+        m_used = 0;
+    }
+
+private:
+    struct SLOT {
+        QColor color;
+        std::vector<QRect> fills;
+        std::vector<QLine> lines;
+    };
+    // Appends the rows of pixels of `line` to `rects`; false when the line is not drawn that way.
+    static bool add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects);
+
+    std::vector<SLOT> m_slots;
+    std::vector<QLine> m_left;  // lines drawn as lines
+    int m_used = 0;
+};
