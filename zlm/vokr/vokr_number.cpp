@@ -97,6 +97,15 @@ inline void hex_group(const unsigned char* bytes, int m, char* out)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), hex_chars(_mm_unpackhi_epi8(high, low)));
 }
 
+// The 16 digits of a word, most significant first, from a register: no bytes read from memory.
+inline void hex_word_digits(u64 word, char* out)
+{
+    const __m128i v = _mm_cvtsi64_si128(static_cast<long long>(__builtin_bswap64(word)));
+    const __m128i nibbles = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibbles);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), hex_chars(_mm_unpacklo_epi8(high, _mm_and_si128(v, nibbles))));
+}
+
 // 16 digits from 48 bits: each 64-bit lane spreads 24 bits into eight bytes of three bits.
 constexpr int OCTAL_GROUP = 16;
 inline void octal_group(const unsigned char* bytes, int m, char* out)
@@ -127,6 +136,14 @@ inline void hex_group(const unsigned char* bytes, int m, char* out)
     x += 0x30 * ONES + (((x + 0x06 * ONES) >> 4) & ONES) * 7;
     x = __builtin_bswap64(x);
     std::memcpy(out, &x, 8);
+}
+
+// The 16 digits of a word, most significant first.
+inline void hex_word_digits(u64 word, char* out)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&word);
+    hex_group(bytes, 1, out);
+    hex_group(bytes, 0, out + 8);
 }
 
 // Eight digits from 24 bits, spread three bits per byte.
@@ -668,6 +685,32 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
     }
 }
 
+// The value of a number of at most 64 bits read from a data log's rows, as one word: eight rows
+// at a time, with no packed buffer to clear; row i holds the bit of significance i (`lsb_to_msb`)
+// or width - 1 - i. A byte other than 0 and 1 reads as 1, as in pack(). The fields come in
+// registers, so that nothing just stored is read back from memory.
+u64 row_word(const unsigned char* const* rows, int width, int column, bool lsb_to_msb)
+{
+    const auto row = [=](int k) { return rows[lsb_to_msb ? k : width - 1 - k]; };
+    u64 word = 0, seen = 0;
+    int k = 0;
+    for (; k + 8 <= width; k += 8) {
+        const u64 v = lsb_to_msb ? gather_rows<1>(rows + k, column) : gather_rows<-1>(rows + width - 1 - k, column);
+        seen |= v;
+        word |= u64(pack_bytes(v)) << k;
+    }
+    for (; k < width; ++k) {
+        seen |= row(k)[column];
+        word |= u64(row(k)[column] != 0) << k;
+    }
+    if (seen & ~ONES) {
+        word = 0;
+        for (k = 0; k < width; ++k)
+            word |= u64(row(k)[column] != 0) << k;
+    }
+    return word;
+}
+
 bool top_bit(const BIT_SOURCE& s, const PACKED& p)
 {
     return s.width > 0 && ((p.bits[(s.width - 1) / 64] >> ((s.width - 1) % 64)) & 1);
@@ -781,6 +824,11 @@ const char* VOKR_NUMBER::binary_string(bool suffix, int digits)
 // Hexadecimal and octal: a digit whose least significant bit is an X character prints 'X'.
 const char* VOKR_NUMBER::hex_string(bool suffix)
 {
+    if (!m_text && m_width <= 64) {  // the word's digits moved to the top, written in place
+        const int count = (m_width - 1) / 4 + 1;
+        hex_word_digits(row_word(m_data, m_width, m_column, m_lsb_to_msb) << (64 - 4 * count), s_result);
+        return finish(s_result + count, suffix ? 'h' : '\0');
+    }
     PACKED p;
     pack(view<BIT_SOURCE>(), &p, true);
     return finish(put_radix_digits<4, HEX_GROUP, hex_group>(p, m_width, m_text), suffix ? 'h' : '\0');
@@ -809,6 +857,10 @@ const char* VOKR_NUMBER::ascii_string(bool quotes)
 
 const char* VOKR_NUMBER::udecimal_string()
 {
+    if (!m_text && m_width <= 64) {
+        *std::to_chars(s_result, s_result + 20, row_word(m_data, m_width, m_column, m_lsb_to_msb)).ptr = '\0';
+        return s_result;
+    }
     PACKED p;
     pack(view<BIT_SOURCE>(), &p, false);
     put_decimal(p.bits, p.words, s_result);
