@@ -387,6 +387,21 @@ struct POWER_OF_TEN_CHUNKS {
     }
 };
 
+// (high, low) / divisor for high below the divisor, so that the quotient fits one word; the
+// remainder in *rest. One hardware division on x86-64, where the compiler calls a library routine.
+inline u64 divide_two_words(u64 high, u64 low, u64 divisor, u64* rest)
+{
+#if defined(__x86_64__)
+    u64 quotient;
+    __asm__("divq %4" : "=a"(quotient), "=d"(*rest) : "a"(low), "d"(high), "rm"(divisor) : "cc");
+    return quotient;
+#else
+    const u128 n = (u128(high) << 64) | low;
+    *rest = u64(n % divisor);
+    return u64(n / divisor);
+#endif
+}
+
 // u (un + 1 words, the top one below d's top word) divided by d (dn >= 2 words, top bit set):
 // the quotient's un - dn + 1 words in q, the remainder in u's low dn words.
 void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
@@ -394,7 +409,15 @@ void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
     const u64 top = d[dn - 1], next = d[dn - 2];
     for (int j = un - dn; j >= 0; --j) {
         const u128 head = (u128(u[j + dn]) << 64) | u[j + dn - 1];
-        u128 qhat = head / top, rhat = head % top;
+        u128 qhat, rhat;
+        if (u[j + dn] < top) {
+            u64 rest;
+            qhat = divide_two_words(u[j + dn], u[j + dn - 1], top, &rest);
+            rhat = rest;
+        } else {
+            qhat = head / top;
+            rhat = head % top;
+        }
         while ((qhat >> 64) || qhat * next > ((rhat << 64) | u[j + dn - 2])) {
             --qhat;
             rhat += top;
