@@ -509,20 +509,20 @@ int bit_length(const u64* w, int n)
     return n == 0 ? 0 : 64 * n - __builtin_clzll(w[n - 1]);
 }
 
-// The digits of a decimal text and the number of digit places the text has: a leading '-' is a
-// place that reads as 0, other characters that are not digits are skipped. The digits are the
-// text itself when it holds nothing else, or a copy in `scratch`.
+// The digits of a decimal text of `text_length` characters and the number of digit places the
+// text has: a leading '-' is a place that reads as 0, other characters that are not digits are
+// skipped. The digits are the text itself when it holds nothing else, or a copy in `scratch`.
 struct DECIMAL_TEXT {
     const char* digits;
     int count;
     int places;
 };
 
-DECIMAL_TEXT decimal_text(const char* text, char* scratch)
+DECIMAL_TEXT decimal_text(const char* text, int text_length, char* scratch)
 {
     const bool minus = text[0] == '-';
     const char* s = text + minus;
-    const int length = int(std::strlen(s));
+    const int length = text_length - minus;
     // Eight characters at a time: a digit, XORed with '0', is a byte below 10.
     u64 others = 0;
     int i = 0;
@@ -782,6 +782,16 @@ char* put_radix_digits(const PACKED& p, int width, bool from_text)
     return s_result + count;
 }
 
+// The source packed, then its digits as put_radix_digits writes them; a function of its own, so
+// that the short path of a number of one word keeps a small frame.
+template <int BITS, int GROUP, void (*WRITE_GROUP)(const unsigned char*, int, char*)>
+char* put_packed_digits(const BIT_SOURCE& s)
+{
+    PACKED p;
+    pack(s, &p, true);
+    return put_radix_digits<BITS, GROUP, WRITE_GROUP>(p, s.width, s.text);
+}
+
 // A signed decimal reading of the value: with the top bit clear, its unsigned decimal text;
 // otherwise "-" and the magnitude that to_magnitude(p, width) leaves in the packed bits.
 template <class TO_MAGNITUDE> const char* put_signed_decimal(const BIT_SOURCE& s, TO_MAGNITUDE to_magnitude)
@@ -852,16 +862,12 @@ const char* VOKR_NUMBER::hex_string(bool suffix)
         hex_word_digits(row_word(m_data, m_width, m_column, m_lsb_to_msb) << (64 - 4 * count), s_result);
         return finish(s_result + count, suffix ? 'h' : '\0');
     }
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, true);
-    return finish(put_radix_digits<4, HEX_GROUP, hex_group>(p, m_width, m_text), suffix ? 'h' : '\0');
+    return finish(put_packed_digits<4, HEX_GROUP, hex_group>(view<BIT_SOURCE>()), suffix ? 'h' : '\0');
 }
 
 const char* VOKR_NUMBER::octal_string(bool suffix)
 {
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, true);
-    return finish(put_radix_digits<3, OCTAL_GROUP, octal_group>(p, m_width, m_text), suffix ? 'o' : '\0');
+    return finish(put_packed_digits<3, OCTAL_GROUP, octal_group>(view<BIT_SOURCE>()), suffix ? 'o' : '\0');
 }
 
 const char* VOKR_NUMBER::ascii_string(bool quotes)
@@ -989,7 +995,7 @@ const char* VOKR_NUMBER::copy_to_result(const char* text, int length)
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_unsigned() const
 {
     char digits[MAX_BUS_WIDTH + 8];
-    const DECIMAL_TEXT decimal = decimal_text(text(), digits);
+    const DECIMAL_TEXT decimal = decimal_text(text(), m_width, digits);
     u64 words[DECIMAL_WORDS];
     const int n = decimal_words(decimal.digits, decimal.count, words);
     const int length = std::max(bit_length(words, n), decimal.places);
@@ -1111,7 +1117,8 @@ const char* VOKR_NUMBER::get_trigger_value(int display_type, int width, bool lsb
     width = std::clamp(width, 0, MAX_BUS_WIDTH);
     const BIT_TEXT bits = convert(display_type, width);
     const int kept = std::min(bits.length, width);
-    std::memset(s_result, '0', size_t(width - kept));
+    if (kept < width)
+        std::memset(s_result, '0', size_t(width - kept));
     std::memcpy(s_result + width - kept, bits.bits + bits.length - kept, size_t(kept));
     s_result[width] = '\0';
     if (lsb_to_msb)
