@@ -27,7 +27,7 @@ __extension__ typedef unsigned __int128 u128;
 
 // Decimal printing runs this many divisions by 10^19 in one pass over the words; each lane
 // reads the words above the value, which must be zero.
-constexpr int DIVISION_LANES = 4;
+constexpr int DIVISION_LANES = 2;
 constexpr int VALUE_WORDS = MAX_BUS_WIDTH / 64;
 constexpr int PACKED_WORDS = VALUE_WORDS + DIVISION_LANES + 1;
 // Chunks of 19 digits of the widest value, rounded up to whole passes.
