@@ -523,14 +523,19 @@ DECIMAL_TEXT decimal_text(const char* text, int text_length, char* scratch)
     const bool minus = text[0] == '-';
     const char* s = text + minus;
     const int length = text_length - minus;
-    // Eight characters at a time: a digit, XORed with '0', is a byte below 10.
+    // Eight characters at a time: a digit, XORed with '0', is a byte below 10. A text of eight
+    // characters or more ends with the eight that end it, overlapping the ones before.
+    const auto not_digits = [](const char* p) {
+        const u64 v = load8(p) ^ (0x30 * ONES);
+        return (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
+    };
     u64 others = 0;
     int i = 0;
-    for (; i + 8 <= length; i += 8) {
-        const u64 v = load8(s + i) ^ (0x30 * ONES);
-        others |= (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
-    }
-    for (; i < length; ++i)
+    for (; i + 8 <= length; i += 8)
+        others |= not_digits(s + i);
+    if (i < length && length >= 8)
+        others |= not_digits(s + length - 8);
+    for (; i < length && length < 8; ++i)
         others |= u64(static_cast<unsigned char>(s[i] - '0') > 9);
     if (!others)
         return {s, length, length + minus};
@@ -598,6 +603,11 @@ template <typename REAL> REAL read_real(const char* text)
     std::from_chars(text, text + std::strlen(text), value);
     return value;
 }
+
+// Copies a text into the shared result or scratch. Through memmove, which stays a library call: a
+// memcpy of a length known only at run time into those aligned arrays is made `rep movsq` in
+// place, whose start costs more than copying a short text.
+inline void copy_text(char* to, const char* from, int length) { std::memmove(to, from, size_t(length)); }
 
 // Whether p points into the shared result.
 bool within_result(const char* p)
@@ -841,7 +851,7 @@ const char* VOKR_NUMBER::binary_string(bool suffix, int digits)
 {
     if (m_text && within_result(m_text)) {
         // The text is an earlier result: read it from a copy, since this print overwrites it.
-        std::memcpy(s_scratch, m_text, size_t(m_width) + 1);
+        copy_text(s_scratch, m_text, m_width + 1);
         VOKR_NUMBER copy(*this);
         copy.m_text = s_scratch;
         return copy.binary_string(suffix, digits);
@@ -983,7 +993,7 @@ const char* VOKR_NUMBER::print_as(int effective_type, bool suffix)
 const char* VOKR_NUMBER::copy_to_result(const char* text, int length)
 {
     length = std::min(length, MAX_BUS_WIDTH);
-    std::memcpy(s_result, text, size_t(length));
+    copy_text(s_result, text, length);
     s_result[length] = '\0';
     return s_result;
 }
@@ -1097,7 +1107,7 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_double() const
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::convert(int display_type, int width) const
 {
     switch (display_type) {
-    case KSM_GTYPE_BINARY: std::memcpy(s_scratch, text(), size_t(m_width) + 1); return {s_scratch, m_width};
+    case KSM_GTYPE_BINARY: copy_text(s_scratch, text(), m_width + 1); return {s_scratch, m_width};
     case KSM_GTYPE_SIGNED_2S: return string_to_signed(width);
     case KSM_GTYPE_SIGNED_MAGNITUDE: return string_to_magnitude(width);
     case KSM_GTYPE_UNSIGNED: return string_to_unsigned();
@@ -1119,7 +1129,7 @@ const char* VOKR_NUMBER::get_trigger_value(int display_type, int width, bool lsb
     const int kept = std::min(bits.length, width);
     if (kept < width)
         std::memset(s_result, '0', size_t(width - kept));
-    std::memcpy(s_result + width - kept, bits.bits + bits.length - kept, size_t(kept));
+    copy_text(s_result + width - kept, bits.bits + bits.length - kept, kept);
     s_result[width] = '\0';
     if (lsb_to_msb)
         std::reverse(s_result, s_result + width);
