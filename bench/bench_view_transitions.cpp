@@ -1,5 +1,5 @@
 // Next and previous transition over captures of 16 and 1,024 channels x 2^20 samples whose only
-// changes lie a million samples apart, and over 2,048 and 4,096 channels that change at every
+// changes lie a million samples apart, and over 16, 2,048 and 4,096 channels that change at every
 // sample; Find Bus Value over the 16-channel one; next to tight word scans of the same planes:
 // plane by plane for transitions, in blocks for the value.
 #include "bench_reporter.h"
@@ -31,9 +31,6 @@ constexpr int FAR_SAMPLE = DEPTH - 100;  // ... and back to 0 here
 // Words the value reference takes at a time: short blocks that let it stop soon (the fastest size
 // here).
 constexpr int VALUE_BLOCK = 64;
-// The widths whose members change at every sample (0 at even samples, 1 at odd ones); the others
-// hold the one pulse from NEAR_SAMPLE to FAR_SAMPLE.
-constexpr int ALTERNATING_FROM = 2048;
 
 struct BENCH_VIEW : VOKR_VIEW {
     using VOKR_VIEW::find_transition;
@@ -48,7 +45,8 @@ struct BENCH_VIEW : VOKR_VIEW {
 };
 
 // A session of one bus over `nodes` members and a capture in which the members are 1 from
-// NEAR_SAMPLE to FAR_SAMPLE and 0 elsewhere, or from ALTERNATING_FROM members on, alternate.
+// NEAR_SAMPLE to FAR_SAMPLE and 0 elsewhere, or, `alternating`, change at every sample (0 at even
+// samples, 1 at odd ones).
 struct CAPTURE {
     QTemporaryDir dir;
     VOKR_TX_MANAGER manager{nullptr};
@@ -56,7 +54,7 @@ struct CAPTURE {
     KSM_DATA_LOG* log = nullptr;
     std::vector<const uint64_t*> planes;
 
-    explicit CAPTURE(int nodes)
+    CAPTURE(int nodes, bool alternating)
     {
         manager.new_document(dir.filePath("bench.lmx").toLocal8Bit().constData());
         KSM_TX_SIGNAL_SET* set = manager.get_signal_nodes(-1);
@@ -71,8 +69,8 @@ struct CAPTURE {
         manager.group_node(0, nodes - 1);
         log = manager.get_session()->create_new_log(0);
         log->begin_capture(set->get_num_channels(), DEPTH, 0);
-        std::vector<uint64_t> words(WORDS, nodes >= ALTERNATING_FROM ? 0xAAAAAAAAAAAAAAAAull : 0);
-        for (int s = NEAR_SAMPLE; s < FAR_SAMPLE && nodes < ALTERNATING_FROM; ++s)
+        std::vector<uint64_t> words(WORDS, alternating ? 0xAAAAAAAAAAAAAAAAull : 0);
+        for (int s = NEAR_SAMPLE; s < FAR_SAMPLE && !alternating; ++s)
             words[s / 64] |= uint64_t(1) << (s % 64);
         for (int c = 0; c < set->get_num_channels(); ++c)
             log->set_channel_words(c, words.data(), words.size());
@@ -87,14 +85,16 @@ struct CAPTURE {
     }
 };
 
-// Made once per width; gone before the application object.
-std::map<int, std::unique_ptr<CAPTURE>> g_captures;
+// Made once per width and kind; gone before the application object.
+std::map<std::pair<int, bool>, std::unique_ptr<CAPTURE>> g_captures;
 
-CAPTURE& capture(int nodes)
+// The capture of a benchmark's width (its argument): alternating for a change at the next sample.
+CAPTURE& capture(const benchmark::State& state, bool alternating = false)
 {
-    auto& c = g_captures[nodes];
+    const int nodes = int(state.range(0));
+    auto& c = g_captures[{nodes, alternating}];
     if (!c)
-        c = std::make_unique<CAPTURE>(nodes);
+        c = std::make_unique<CAPTURE>(nodes, alternating);
     return *c;
 }
 
@@ -171,9 +171,9 @@ int block_scan_value(const std::vector<const uint64_t*>& planes, int from)
 // ---- the view ----------------------------------------------------------------------------------
 
 // Steps the master from `from` once per iteration; the step must land on `expected`.
-void step(benchmark::State& state, int from, bool forward, int expected)
+void step(benchmark::State& state, int from, bool forward, int expected, bool alternating = false)
 {
-    BENCH_VIEW* view = capture(int(state.range(0))).view.get();
+    BENCH_VIEW* view = capture(state, alternating).view.get();
     for (auto _ : state) {
         view->set_master(from);
         forward ? view->on_next_transition() : view->on_previous_transition();
@@ -183,9 +183,9 @@ void step(benchmark::State& state, int from, bool forward, int expected)
 }
 
 // The reference of step(), which must find the same sample.
-void scan(benchmark::State& state, int from, bool forward, int expected)
+void scan(benchmark::State& state, int from, bool forward, int expected, bool alternating = false)
 {
-    const CAPTURE& c = capture(int(state.range(0)));
+    const CAPTURE& c = capture(state, alternating);
     int found = -1;
     for (auto _ : state)
         benchmark::DoNotOptimize(found = plane_scan_transition(c.planes, c.log->get_valid_words(), from, forward));
@@ -198,10 +198,11 @@ void BM_PreviousTransition(benchmark::State& state) { step(state, FAR_SAMPLE, fa
 void BM_NextTransitionPlaneScan(benchmark::State& state) { scan(state, NEAR_SAMPLE, true, FAR_SAMPLE); }
 void BM_PreviousTransitionPlaneScan(benchmark::State& state) { scan(state, FAR_SAMPLE, false, NEAR_SAMPLE); }
 
-// The search of a step alone, without storing the master and laying out the view.
+// The search of a step alone, without storing the master and laying out the view, over alternating
+// members.
 void search(benchmark::State& state, int from, bool forward, int expected)
 {
-    BENCH_VIEW* view = capture(int(state.range(0))).view.get();
+    BENCH_VIEW* view = capture(state, true).view.get();
     int found = -1;
     for (auto _ : state)
         benchmark::DoNotOptimize(found = view->find_transition(from, forward));
@@ -210,18 +211,21 @@ void search(benchmark::State& state, int from, bool forward, int expected)
 }
 
 // Over alternating members the change is the next (previous) sample.
-void BM_NextTransitionNear(benchmark::State& state) { step(state, NEAR_SAMPLE, true, NEAR_SAMPLE + 1); }
-void BM_PreviousTransitionNear(benchmark::State& state) { step(state, NEAR_SAMPLE, false, NEAR_SAMPLE - 1); }
+void BM_NextTransitionNear(benchmark::State& state) { step(state, NEAR_SAMPLE, true, NEAR_SAMPLE + 1, true); }
+void BM_PreviousTransitionNear(benchmark::State& state) { step(state, NEAR_SAMPLE, false, NEAR_SAMPLE - 1, true); }
 void BM_NextTransitionNearSearch(benchmark::State& state) { search(state, NEAR_SAMPLE, true, NEAR_SAMPLE + 1); }
 void BM_PreviousTransitionNearSearch(benchmark::State& state) { search(state, NEAR_SAMPLE, false, NEAR_SAMPLE - 1); }
-void BM_NextTransitionNearPlaneScan(benchmark::State& state) { scan(state, NEAR_SAMPLE, true, NEAR_SAMPLE + 1); }
-void BM_PreviousTransitionNearPlaneScan(benchmark::State& state) { scan(state, NEAR_SAMPLE, false, NEAR_SAMPLE - 1); }
+void BM_NextTransitionNearPlaneScan(benchmark::State& state) { scan(state, NEAR_SAMPLE, true, NEAR_SAMPLE + 1, true); }
+void BM_PreviousTransitionNearPlaneScan(benchmark::State& state)
+{
+    scan(state, NEAR_SAMPLE, false, NEAR_SAMPLE - 1, true);
+}
 
 // Through the value dialog, as the user searches: each press of Find Next searches for 0 from
 // the sample after NEAR_SAMPLE.
 void BM_FindBusValue(benchmark::State& state)
 {
-    BENCH_VIEW* view = capture(int(state.range(0))).view.get();
+    BENCH_VIEW* view = capture(state).view.get();
     view->get_tx_manager()->set_node_selection_status(0, true);
     view->set_master(NEAR_SAMPLE);
     QTimer::singleShot(0, [&] {
@@ -240,7 +244,7 @@ void BM_FindBusValue(benchmark::State& state)
 
 void BM_FindBusValueBlockScan(benchmark::State& state)
 {
-    const CAPTURE& c = capture(int(state.range(0)));
+    const CAPTURE& c = capture(state);
     int found = -1;
     for (auto _ : state)
         benchmark::DoNotOptimize(found = block_scan_value(c.planes, NEAR_SAMPLE + 1));
@@ -252,12 +256,12 @@ BENCHMARK(BM_NextTransition)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NextTransitionPlaneScan)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PreviousTransition)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PreviousTransitionPlaneScan)->Arg(16)->Arg(1024)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_NextTransitionNear)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_NextTransitionNearSearch)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_NextTransitionNearPlaneScan)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PreviousTransitionNear)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PreviousTransitionNearSearch)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PreviousTransitionNearPlaneScan)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextTransitionNear)->Arg(16)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextTransitionNearSearch)->Arg(16)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextTransitionNearPlaneScan)->Arg(16)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviousTransitionNear)->Arg(16)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviousTransitionNearSearch)->Arg(16)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviousTransitionNearPlaneScan)->Arg(16)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindBusValue)->Arg(16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindBusValueBlockScan)->Arg(16)->Unit(benchmark::kMicrosecond);
 
@@ -278,7 +282,7 @@ void print_ratios(const BENCH_REPORTER::TIMES& times)
     // A step to the next sample is its search, then the storing of the master and the view's
     // layout, which take the same time whatever the capture; the aim is the search's.
     for (const char* what : {"Next", "Previous"})
-        for (const char* channels : {"2048", "4096"}) {
+        for (const char* channels : {"16", "2048", "4096"}) {
             const std::string near = std::string("BM_") + what + "TransitionNear";
             const std::string reference = near + "PlaneScan/" + channels;
             print_aim(std::string(what) + " Transition's search, change one sample away, " + channels +

@@ -344,6 +344,10 @@ public:
     // the next capture of the log ends.
     const uint64_t* get_channel_words(int channel) const;
     const uint64_t* get_valid_words() const;
+    // The version of the samples those readers give: a new number whenever a capture ends or
+    // the samples are read from the session file, never one that other samples had; 0 without
+    // samples. Words and connections read from the log hold while the number stays the same.
+    uint64_t get_samples_stamp() const;
 
     // State-based results.
     int get_state_value() const;
@@ -469,6 +473,10 @@ public:
     void set_selected(int row, bool selected);
     // How many rows are selected: counted once and kept with the rows until they change.
     int get_num_selected_nodes() const;
+    // The version of the rows, selection included: a new number after every change to them (an
+    // edit, an undo or redo), never one that another version had. What a reader worked out
+    // from the rows holds while the number stays the same.
+    uint64_t get_rows_stamp() const;
     bool is_expanded(int row) const;
     bool toggle_node(int row);
     bool is_data_tab_only(int row) const;

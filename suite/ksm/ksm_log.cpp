@@ -254,6 +254,12 @@ const uint64_t* KSM_DATA_LOG::get_valid_words() const
     return s && s->depth > 0 ? s->valid.data() : nullptr;
 }
 
+uint64_t KSM_DATA_LOG::get_samples_stamp() const
+{
+    const SAMPLES* s = samples();
+    return s ? s->stamp.value() : 0;
+}
+
 uint64_t KSM_DATA_LOG::get_bit_word(int channel, int index) const
 {
     const uint64_t* words = get_channel_words(channel);

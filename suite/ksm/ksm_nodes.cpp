@@ -233,6 +233,7 @@ int KSM_TX_SIGNAL_NODES::get_num_selected_nodes() const
             std::count_if(m_nodes->rows.begin(), m_nodes->rows.end(), [](const auto& r) { return r->selected; }))));
     return *m_nodes->selected.get();
 }
+uint64_t KSM_TX_SIGNAL_NODES::get_rows_stamp() const { return m_nodes->stamp.value(); }
 bool KSM_TX_SIGNAL_NODES::is_expanded(int row) const { return row_of(*m_nodes, row).expanded; }
 
 bool KSM_TX_SIGNAL_NODES::toggle_node(int row)

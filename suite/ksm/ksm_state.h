@@ -186,6 +186,31 @@ private:
     std::unique_ptr<VALUE> m_value;
 };
 
+// A number that tells one version of a state from every other in the process: drawn anew when
+// the state is made, copied or assigned, and when it changes (ksm_edited). A reader that keeps
+// what it worked out from a state with its stamp knows the state is unchanged while the stamp is.
+// Not a field: never recorded, compared or merged.
+class KSM_STAMP {
+public:
+    KSM_STAMP() : m_value(next()) {}
+    KSM_STAMP(const KSM_STAMP&) : m_value(next()) {}
+    KSM_STAMP& operator=(const KSM_STAMP&)
+    {
+        renew();
+        return *this;
+    }
+    void renew() { m_value = next(); }
+    uint64_t value() const { return m_value; }
+
+private:
+    static uint64_t next()
+    {
+        static std::atomic<uint64_t> s_last{0};
+        return s_last.fetch_add(1, std::memory_order_relaxed) + 1;
+    }
+    uint64_t m_value;
+};
+
 // Why a node list's rows are more than a list may hold (KSM_MAX_NODES nodes, KSM_MAX_GROUP_ROWS
 // groups), or an empty text; the list's edits, the writer and the reader apply the same limits.
 std::string ksm_node_limit_error(const std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>>& rows);
@@ -196,17 +221,19 @@ struct KSM_TX_SIGNAL_NODES::STATE {
     KSM_ROWS_CACHE<KSM_ROW_INDEX> index;
     KSM_ROWS_CACHE<std::vector<int>> channels;  // each row's channel (KSM_TX_SIGNAL_SET::get_channel)
     KSM_ROWS_CACHE<int> selected;               // how many rows are selected
+    KSM_STAMP stamp;                            // the rows' version (get_rows_stamp)
     static auto fields() { return std::make_tuple(&STATE::rows); }
 };
 
-// A state about to change: a node list's rows lose their index, channels and selected count; other
-// states keep nothing.
+// A state about to change: a node list's rows lose their index, channels and selected count and
+// take a new stamp; other states keep nothing.
 template <class STATE> void ksm_edited(STATE&) {}
 inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state)
 {
     state.index.keep(nullptr);
     state.channels.keep(nullptr);
     state.selected.keep(nullptr);
+    state.stamp.renew();
 }
 
 struct KSM_LEVEL {
@@ -445,6 +472,7 @@ struct KSM_DATA_LOG::SAMPLES {
     std::vector<unsigned int> counters;
     std::vector<int> flags;
     KSM_HELD_SAMPLE_BYTES held;
+    KSM_STAMP stamp;  // published samples never change: a new set of samples has a new stamp
 
     // Plane `index`: a channel's, then the valid, trigger and break planes.
     uint64_t* plane(size_t index)

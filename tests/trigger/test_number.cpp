@@ -334,6 +334,7 @@ TEST(NumberParse, TellingCases)
         {"300", KSM_GTYPE_UNSIGNED, 8, true, "00110100"},
         {"1,0 0", KSM_GTYPE_UNSIGNED, 8, false, "01100100"},          // unknown characters are skipped
         {"1?2:3;4<56789", KSM_GTYPE_UNSIGNED, 8, false, "00010101"},  // those just above '9' too
+        {"123456789,1", KSM_GTYPE_UNSIGNED, 8, false, "11010011"},    // and after the first eight
         {"-5", KSM_GTYPE_SIGNED_2S, 8, false, "11111011"},
         {"5", KSM_GTYPE_SIGNED_2S, 8, false, "00000101"},
         {"-0", KSM_GTYPE_SIGNED_2S, 8, false, "00000000"},  // no negative zero in two's complement

@@ -378,6 +378,65 @@ TEST_F(ViewZoom, TransitionsOfBitsAndBusesStopAtBothEnds)
     }
 }
 
+// A step lands where a view that never stepped before lands, after each change of what it examines:
+// the selection, grouping and its undo, a removed row, a capture in a new log and again in the
+// same log. Row n changes at 10 (n + 1) in the first capture, at 90 - 10 n in the later ones.
+TEST_F(ViewZoom, TransitionsFollowEveryChangeOfTheExaminedPlanes)
+{
+    rows(4);
+    capture(100, [](int n, int s) { return s >= 10 * (n + 1); });
+    const auto late = [](int n, int s) { return s >= 90 - 10 * n; };
+    const auto select = [this](int row) {
+        m()->select_node_range(0, m_view->get_node_count() - 1, false);
+        m()->set_node_selection_status(row, true);
+    };
+    const auto recapture = [&] {
+        KSM_DATA_LOG* log = m()->get_data_log();
+        log->begin_capture(log->get_num_channels(), 100, 0);
+        for (int c = 0; c < log->get_num_channels(); ++c)
+            for (int s = 0; s < 100; ++s)
+                log->set_bit(c, s, late(c, s));
+        for (int s = 0; s < 100; ++s)
+            log->set_valid(s, true);
+        log->end_capture();
+    };
+    const struct {
+        const char* change;
+        std::function<void()> make;
+    } changes[] = {
+        {"nothing selected", [] {}},
+        {"n2 selected", [&] { select(2); }},
+        {"n3 selected", [&] { select(3); }},
+        {"n1 and n2 grouped, the bus selected",
+         [&] {
+             m()->begin_action(-1);
+             ASSERT_TRUE(m()->group_node(1, 2));
+             m()->end_action(VOKR_CHECK_NOTHING, -1);
+             select(1);
+         }},
+        {"the grouping undone", [&] { m()->on_edit_undo(); }},
+        {"n0 removed, nothing selected",
+         [&] {
+             m()->select_node_range(0, m_view->get_node_count() - 1, false);
+             ASSERT_EQ(m()->delete_node(0, 0), 1);
+         }},
+        {"a new log", [&] { capture(100, late); }},
+        {"the same log again", [&] { recapture(); }},
+    };
+    for (const auto& c : changes) {
+        VIEW fresh(nullptr, m());  // made first: a new view clears the selection
+        c.make();
+        for (const auto& [master, next] : {std::pair{0, true}, {50, true}, {50, false}, {100, false}}) {
+            for (VIEW* view : {m_view.get(), &fresh}) {
+                view->set_bars({master});
+                next ? view->on_next_transition() : view->on_previous_transition();
+            }
+            EXPECT_EQ(m_view->bars()[0], fresh.bars()[0])
+                << c.change << (next ? ", next from " : ", back from ") << master;
+        }
+    }
+}
+
 // A 4-bit bus n0 over members n1..n4 holding (s / 4) % 16; member n4 (the lowest bit) is inverted.
 TEST_F(ViewZoom, FindBusValue)
 {

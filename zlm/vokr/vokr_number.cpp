@@ -27,7 +27,7 @@ __extension__ typedef unsigned __int128 u128;
 
 // Decimal printing runs this many divisions by 10^19 in one pass over the words; each lane
 // reads the words above the value, which must be zero.
-constexpr int DIVISION_LANES = 4;
+constexpr int DIVISION_LANES = 2;
 constexpr int VALUE_WORDS = MAX_BUS_WIDTH / 64;
 constexpr int PACKED_WORDS = VALUE_WORDS + DIVISION_LANES + 1;
 // Chunks of 19 digits of the widest value, rounded up to whole passes.
@@ -97,6 +97,15 @@ inline void hex_group(const unsigned char* bytes, int m, char* out)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), hex_chars(_mm_unpackhi_epi8(high, low)));
 }
 
+// The 16 digits of a word, most significant first, from a register: no bytes read from memory.
+inline void hex_word_digits(u64 word, char* out)
+{
+    const __m128i v = _mm_cvtsi64_si128(static_cast<long long>(__builtin_bswap64(word)));
+    const __m128i nibbles = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibbles);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), hex_chars(_mm_unpacklo_epi8(high, _mm_and_si128(v, nibbles))));
+}
+
 // 16 digits from 48 bits: each 64-bit lane spreads 24 bits into eight bytes of three bits.
 constexpr int OCTAL_GROUP = 16;
 inline void octal_group(const unsigned char* bytes, int m, char* out)
@@ -127,6 +136,14 @@ inline void hex_group(const unsigned char* bytes, int m, char* out)
     x += 0x30 * ONES + (((x + 0x06 * ONES) >> 4) & ONES) * 7;
     x = __builtin_bswap64(x);
     std::memcpy(out, &x, 8);
+}
+
+// The 16 digits of a word, most significant first.
+inline void hex_word_digits(u64 word, char* out)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&word);
+    hex_group(bytes, 1, out);
+    hex_group(bytes, 0, out + 8);
 }
 
 // Eight digits from 24 bits, spread three bits per byte.
@@ -370,6 +387,21 @@ struct POWER_OF_TEN_CHUNKS {
     }
 };
 
+// (high, low) / divisor for high below the divisor, so that the quotient fits one word; the
+// remainder in *rest. One hardware division on x86-64, where the compiler calls a library routine.
+inline u64 divide_two_words(u64 high, u64 low, u64 divisor, u64* rest)
+{
+#if defined(__x86_64__)
+    u64 quotient;
+    __asm__("divq %4" : "=a"(quotient), "=d"(*rest) : "a"(low), "d"(high), "rm"(divisor) : "cc");
+    return quotient;
+#else
+    const u128 n = (u128(high) << 64) | low;
+    *rest = u64(n % divisor);
+    return u64(n / divisor);
+#endif
+}
+
 // u (un + 1 words, the top one below d's top word) divided by d (dn >= 2 words, top bit set):
 // the quotient's un - dn + 1 words in q, the remainder in u's low dn words.
 void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
@@ -377,7 +409,15 @@ void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
     const u64 top = d[dn - 1], next = d[dn - 2];
     for (int j = un - dn; j >= 0; --j) {
         const u128 head = (u128(u[j + dn]) << 64) | u[j + dn - 1];
-        u128 qhat = head / top, rhat = head % top;
+        u128 qhat, rhat;
+        if (u[j + dn] < top) {
+            u64 rest;
+            qhat = divide_two_words(u[j + dn], u[j + dn - 1], top, &rest);
+            rhat = rest;
+        } else {
+            qhat = head / top;
+            rhat = head % top;
+        }
         while ((qhat >> 64) || qhat * next > ((rhat << 64) | u[j + dn - 2])) {
             --qhat;
             rhat += top;
@@ -469,28 +509,33 @@ int bit_length(const u64* w, int n)
     return n == 0 ? 0 : 64 * n - __builtin_clzll(w[n - 1]);
 }
 
-// The digits of a decimal text and the number of digit places the text has: a leading '-' is a
-// place that reads as 0, other characters that are not digits are skipped. The digits are the
-// text itself when it holds nothing else, or a copy in `scratch`.
+// The digits of a decimal text of `text_length` characters and the number of digit places the
+// text has: a leading '-' is a place that reads as 0, other characters that are not digits are
+// skipped. The digits are the text itself when it holds nothing else, or a copy in `scratch`.
 struct DECIMAL_TEXT {
     const char* digits;
     int count;
     int places;
 };
 
-DECIMAL_TEXT decimal_text(const char* text, char* scratch)
+DECIMAL_TEXT decimal_text(const char* text, int text_length, char* scratch)
 {
     const bool minus = text[0] == '-';
     const char* s = text + minus;
-    const int length = int(std::strlen(s));
-    // Eight characters at a time: a digit, XORed with '0', is a byte below 10.
+    const int length = text_length - minus;
+    // Eight characters at a time: a digit, XORed with '0', is a byte below 10. A text of eight
+    // characters or more ends with the eight that end it, overlapping the ones before.
+    const auto not_digits = [](const char* p) {
+        const u64 v = load8(p) ^ (0x30 * ONES);
+        return (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
+    };
     u64 others = 0;
     int i = 0;
-    for (; i + 8 <= length; i += 8) {
-        const u64 v = load8(s + i) ^ (0x30 * ONES);
-        others |= (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
-    }
-    for (; i < length; ++i)
+    for (; i + 8 <= length; i += 8)
+        others |= not_digits(s + i);
+    if (i < length && length >= 8)
+        others |= not_digits(s + length - 8);
+    for (; i < length && length < 8; ++i)
         others |= u64(static_cast<unsigned char>(s[i] - '0') > 9);
     if (!others)
         return {s, length, length + minus};
@@ -558,6 +603,11 @@ template <typename REAL> REAL read_real(const char* text)
     std::from_chars(text, text + std::strlen(text), value);
     return value;
 }
+
+// Copies a text into the shared result or scratch. Through memmove, which stays a library call: a
+// memcpy of a length known only at run time into those aligned arrays is made `rep movsq` in
+// place, whose start costs more than copying a short text.
+inline void copy_text(char* to, const char* from, int length) { std::memmove(to, from, size_t(length)); }
 
 // Whether p points into the shared result.
 bool within_result(const char* p)
@@ -668,6 +718,32 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
     }
 }
 
+// The value of a number of at most 64 bits read from a data log's rows, as one word: eight rows
+// at a time, with no packed buffer to clear; row i holds the bit of significance i (`lsb_to_msb`)
+// or width - 1 - i. A byte other than 0 and 1 reads as 1, as in pack(). The fields come in
+// registers, so that nothing just stored is read back from memory.
+u64 row_word(const unsigned char* const* rows, int width, int column, bool lsb_to_msb)
+{
+    const auto row = [=](int k) { return rows[lsb_to_msb ? k : width - 1 - k]; };
+    u64 word = 0, seen = 0;
+    int k = 0;
+    for (; k + 8 <= width; k += 8) {
+        const u64 v = lsb_to_msb ? gather_rows<1>(rows + k, column) : gather_rows<-1>(rows + width - 1 - k, column);
+        seen |= v;
+        word |= u64(pack_bytes(v)) << k;
+    }
+    for (; k < width; ++k) {
+        seen |= row(k)[column];
+        word |= u64(row(k)[column] != 0) << k;
+    }
+    if (seen & ~ONES) {
+        word = 0;
+        for (k = 0; k < width; ++k)
+            word |= u64(row(k)[column] != 0) << k;
+    }
+    return word;
+}
+
 bool top_bit(const BIT_SOURCE& s, const PACKED& p)
 {
     return s.width > 0 && ((p.bits[(s.width - 1) / 64] >> ((s.width - 1) % 64)) & 1);
@@ -714,6 +790,16 @@ char* put_radix_digits(const PACKED& p, int width, bool from_text)
     if (from_text)
         overlay_x(s_result, count, p, BITS);
     return s_result + count;
+}
+
+// The source packed, then its digits as put_radix_digits writes them; a function of its own, so
+// that the short path of a number of one word keeps a small frame.
+template <int BITS, int GROUP, void (*WRITE_GROUP)(const unsigned char*, int, char*)>
+char* put_packed_digits(const BIT_SOURCE& s)
+{
+    PACKED p;
+    pack(s, &p, true);
+    return put_radix_digits<BITS, GROUP, WRITE_GROUP>(p, s.width, s.text);
 }
 
 // A signed decimal reading of the value: with the top bit clear, its unsigned decimal text;
@@ -765,7 +851,7 @@ const char* VOKR_NUMBER::binary_string(bool suffix, int digits)
 {
     if (m_text && within_result(m_text)) {
         // The text is an earlier result: read it from a copy, since this print overwrites it.
-        std::memcpy(s_scratch, m_text, size_t(m_width) + 1);
+        copy_text(s_scratch, m_text, m_width + 1);
         VOKR_NUMBER copy(*this);
         copy.m_text = s_scratch;
         return copy.binary_string(suffix, digits);
@@ -781,16 +867,17 @@ const char* VOKR_NUMBER::binary_string(bool suffix, int digits)
 // Hexadecimal and octal: a digit whose least significant bit is an X character prints 'X'.
 const char* VOKR_NUMBER::hex_string(bool suffix)
 {
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, true);
-    return finish(put_radix_digits<4, HEX_GROUP, hex_group>(p, m_width, m_text), suffix ? 'h' : '\0');
+    if (!m_text && m_width <= 64) {  // the word's digits moved to the top, written in place
+        const int count = (m_width - 1) / 4 + 1;
+        hex_word_digits(row_word(m_data, m_width, m_column, m_lsb_to_msb) << (64 - 4 * count), s_result);
+        return finish(s_result + count, suffix ? 'h' : '\0');
+    }
+    return finish(put_packed_digits<4, HEX_GROUP, hex_group>(view<BIT_SOURCE>()), suffix ? 'h' : '\0');
 }
 
 const char* VOKR_NUMBER::octal_string(bool suffix)
 {
-    PACKED p;
-    pack(view<BIT_SOURCE>(), &p, true);
-    return finish(put_radix_digits<3, OCTAL_GROUP, octal_group>(p, m_width, m_text), suffix ? 'o' : '\0');
+    return finish(put_packed_digits<3, OCTAL_GROUP, octal_group>(view<BIT_SOURCE>()), suffix ? 'o' : '\0');
 }
 
 const char* VOKR_NUMBER::ascii_string(bool quotes)
@@ -809,6 +896,10 @@ const char* VOKR_NUMBER::ascii_string(bool quotes)
 
 const char* VOKR_NUMBER::udecimal_string()
 {
+    if (!m_text && m_width <= 64) {
+        *std::to_chars(s_result, s_result + 20, row_word(m_data, m_width, m_column, m_lsb_to_msb)).ptr = '\0';
+        return s_result;
+    }
     PACKED p;
     pack(view<BIT_SOURCE>(), &p, false);
     put_decimal(p.bits, p.words, s_result);
@@ -902,7 +993,7 @@ const char* VOKR_NUMBER::print_as(int effective_type, bool suffix)
 const char* VOKR_NUMBER::copy_to_result(const char* text, int length)
 {
     length = std::min(length, MAX_BUS_WIDTH);
-    std::memcpy(s_result, text, size_t(length));
+    copy_text(s_result, text, length);
     s_result[length] = '\0';
     return s_result;
 }
@@ -914,7 +1005,7 @@ const char* VOKR_NUMBER::copy_to_result(const char* text, int length)
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_unsigned() const
 {
     char digits[MAX_BUS_WIDTH + 8];
-    const DECIMAL_TEXT decimal = decimal_text(text(), digits);
+    const DECIMAL_TEXT decimal = decimal_text(text(), m_width, digits);
     u64 words[DECIMAL_WORDS];
     const int n = decimal_words(decimal.digits, decimal.count, words);
     const int length = std::max(bit_length(words, n), decimal.places);
@@ -1016,7 +1107,7 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::string_to_double() const
 VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::convert(int display_type, int width) const
 {
     switch (display_type) {
-    case KSM_GTYPE_BINARY: std::memcpy(s_scratch, text(), size_t(m_width) + 1); return {s_scratch, m_width};
+    case KSM_GTYPE_BINARY: copy_text(s_scratch, text(), m_width + 1); return {s_scratch, m_width};
     case KSM_GTYPE_SIGNED_2S: return string_to_signed(width);
     case KSM_GTYPE_SIGNED_MAGNITUDE: return string_to_magnitude(width);
     case KSM_GTYPE_UNSIGNED: return string_to_unsigned();
@@ -1036,8 +1127,9 @@ const char* VOKR_NUMBER::get_trigger_value(int display_type, int width, bool lsb
     width = std::clamp(width, 0, MAX_BUS_WIDTH);
     const BIT_TEXT bits = convert(display_type, width);
     const int kept = std::min(bits.length, width);
-    std::memset(s_result, '0', size_t(width - kept));
-    std::memcpy(s_result + width - kept, bits.bits + bits.length - kept, size_t(kept));
+    if (kept < width)
+        std::memset(s_result, '0', size_t(width - kept));
+    copy_text(s_result + width - kept, bits.bits + bits.length - kept, kept);
     s_result[width] = '\0';
     if (lsb_to_msb)
         std::reverse(s_result, s_result + width);

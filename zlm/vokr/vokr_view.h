@@ -759,7 +759,8 @@ protected:
     VOKR_DOUBLE m_zoom_level{1, 1};
     int m_time_bars[MAX_TIME_BARS] = {};
     int m_timebar_count = 0;
-    // The sample a step of the master from `master` lands on, found without moving anything.
+    // The sample a step of the master from `master` lands on, found without moving anything, in
+    // the active log once it holds samples and is no longer acquiring.
     int find_transition(int master, bool forward) const;
 
 private:
@@ -774,6 +775,17 @@ private:
     bool m_incremental_route_off = false;
     std::array<int, STORED_COLUMN_COUNT> m_column_width;
     mutable ROW_CACHE m_rows;
+    // The planes a transition step examines, the log's valid plane and depth (null and 0 without
+    // samples), worked out once for the versions of the node list, the signal set and the log's
+    // samples they were read from (their stamps).
+    struct EXAMINED_PLANES {
+        uint64_t list_stamp = 0, set_stamp = 0, samples_stamp = 0;
+        QVector<const uint64_t*> planes;
+        const uint64_t* valid = nullptr;
+        int depth = 0;
+    };
+    const EXAMINED_PLANES& examined_planes() const;
+    mutable EXAMINED_PLANES m_examined;
     bool m_column_scroll = false;
     VOKR_VIEW_MOLQ_HANDLER m_notify_target{nullptr};
     QComboBox* m_lock_mode_combo = nullptr;

@@ -14,7 +14,6 @@
 
 #include <QLineEdit>
 
-#include <QVarLengthArray>
 #include <QVector>
 
 #include <algorithm>
@@ -91,8 +90,8 @@ uint64_t valid_changes(uint64_t changes, const uint64_t* valid, int k)
     return (changes & v) | (~v & previous_samples(v, k > 0 ? valid[k - 1] : 0));
 }
 
-// The planes a step examines; a step that stops at the first of a few needs no allocation.
-using PLANES = QVarLengthArray<const uint64_t*, 64>;
+// The planes a step examines.
+using PLANES = QVector<const uint64_t*>;
 
 // Samples of word k (k > 0) of a plane that differ from the sample before them.
 inline uint64_t plane_changes(const uint64_t* plane, int k)
@@ -181,10 +180,9 @@ bool is_group_row(const KSM_TX_SIGNAL_NODES* list, int node)
 
 // ---- transitions -----------------------------------------------------------------------------------------
 
-// Visits the channels the search compares, in row order, until `visit(channel)` returns false: the
-// selected leaf rows (a selected group brings all its members), or every leaf when nothing is
-// selected. The selection itself is left as it was. The lists are asked directly, as a step over
-// 4,096 rows walks them all.
+// Visits the connected channels the search compares, in row order: the selected leaf rows (a
+// selected group brings all its members), or every leaf when nothing is selected. The selection
+// itself is left as it was. The lists are asked directly, as the walk goes over 4,096 rows.
 template <class VISIT> void VOKR_VIEW::visit_examined_channels(VISIT visit) const
 {
     const KSM_TX_SIGNAL_NODES* list = current_node_table();
@@ -205,37 +203,63 @@ template <class VISIT> void VOKR_VIEW::visit_examined_channels(VISIT visit) cons
             continue;
         }
         const int channel = node < set_rows ? set->get_channel(node) : -1;
-        if (channel >= 0 && log->get_connection_status(channel) && !visit(channel))
-            return;
+        if (channel >= 0 && log->get_connection_status(channel))
+            visit(channel);
     }
+}
+
+// The planes of the channels visit_examined_channels gives, with the log's valid plane and depth,
+// kept until the node list, the signal set or the log's samples change: a step in a busy capture
+// then reads a plane or two and asks the lists nothing row by row.
+const VOKR_VIEW::EXAMINED_PLANES& VOKR_VIEW::examined_planes() const
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const KSM_TX_SIGNAL_SET* set = list ? m_tx_manager->get_signal_nodes(-1) : nullptr;
+    EXAMINED_PLANES& e = m_examined;
+    const uint64_t list_stamp = list ? list->get_rows_stamp() : 0;
+    const uint64_t set_stamp = !set ? 0 : set == list ? list_stamp : set->get_rows_stamp();
+    const uint64_t samples_stamp = log ? log->get_samples_stamp() : 0;
+    if (e.list_stamp == list_stamp && e.set_stamp == set_stamp && e.samples_stamp == samples_stamp)
+        return e;
+    e = EXAMINED_PLANES{list_stamp, set_stamp, samples_stamp, {}, nullptr, 0};
+    if (!log || !samples_stamp)
+        return e;
+    e.valid = log->get_valid_words();
+    e.depth = log->get_data_sample_depth();
+    visit_examined_channels([&](int channel) {
+        if (const uint64_t* words = log->get_channel_words(channel))
+            e.planes.append(words);
+    });
+    return e;
 }
 
 // The nearest sample after (before) `master` where an examined node changes from the sample
 // before, or where a gap of invalid samples starts; D (0) when there is none. The word that holds
-// the sample a step reaches first is read while the planes are gathered, which stop once a node
-// changes at that sample: in a busy capture a step reads a plane or two, and a change within the
-// word costs one word of each plane. Beyond that word each plane is read in turn.
+// the sample a step reaches first is read first, plane after plane until one changes at that
+// sample: in a busy capture a step reads a plane or two, and a change within the word costs one
+// word of each plane. Beyond that word each plane is read in turn.
 int VOKR_VIEW::find_transition(int master, bool forward) const
 {
-    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    const int depth = get_sample_depth(), samples = std::min(depth, log->get_data_sample_depth());
-    const uint64_t* valid = log->get_valid_words();
-    const int from = forward ? master + 1 : 0, to = forward ? samples - 1 : std::min(master, samples) - 1;
+    const EXAMINED_PLANES& e = examined_planes();
+    if (!e.valid)  // no samples: the step has nothing to find
+        return forward ? get_sample_depth() : 0;
+    const uint64_t* valid = e.valid;
+    const int depth = e.depth;
+    const int from = forward ? master + 1 : 0, to = forward ? depth - 1 : std::min(master, depth) - 1;
     const int none = forward ? depth : 0;
-    if (!valid || from > to)
+    if (from > to)
         return none;
+    const PLANES& planes = e.planes;
     const int first = forward ? from : to, k = first >> 6;
     const uint64_t first_bit = uint64_t(1) << (first & 63);
     const bool first_valid = (valid[k] & first_bit) != 0;
-    uint64_t near = 0;  // the changes of the planes gathered, in word k
-    PLANES planes;
-    visit_examined_channels([&](int channel) {
-        if (const uint64_t* words = log->get_channel_words(channel)) {
-            planes.append(words);
-            near |= changes_in_word(words, k);
-        }
-        return !first_valid || !(near & first_bit);
-    });
+    uint64_t near = 0;  // the changes of the planes read so far, in word k
+    for (const uint64_t* p : planes) {
+        near |= changes_in_word(p, k);
+        if (first_valid && (near & first_bit))
+            break;
+    }
     const uint64_t hits = valid_changes(near, valid, k) & range_mask(k, from, to);
     if (hits)
         return pick(k, hits, forward);
