@@ -276,6 +276,8 @@ void print_aims(const BENCH_REPORTER::TIMES& t)
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_aims);
     const int result = bench_main(argc, argv, reporter);
