@@ -167,10 +167,7 @@ public:
     // An element with the attributes and children `content` writes: "/>" ends it when it has none.
     template <class CONTENT> void element(const char* name, CONTENT content)
     {
-        close_start_tag();
-        indent();
-        m_out->append('<').append(name);
-        m_in_start_tag = true;
+        start_tag(name);
         ++m_depth;
         content();
         --m_depth;
@@ -181,6 +178,20 @@ public:
             indent();
             m_out->append("</").append(name).append('>');
         }
+    }
+    // The start of an element's start tag, on a line of its own; its attributes may follow.
+    void start_tag(const char* name)
+    {
+        end_start_tag();
+        indent();
+        m_out->append('<').append(name);
+        m_in_start_tag = true;
+    }
+    void end_start_tag()
+    {
+        if (m_in_start_tag)
+            m_out->append('>');
+        m_in_start_tag = false;
     }
     // A text attribute, for a plain() text; left out when empty.
     void text(const char* name, const std::string& value)
@@ -206,12 +217,6 @@ private:
     void attribute(const char* name, const char* value, size_t size)
     {
         m_out->append(' ').append(name).append("=\"").append(value, static_cast<int>(size)).append('"');
-    }
-    void close_start_tag()
-    {
-        if (m_in_start_tag)
-            m_out->append('>');
-        m_in_start_tag = false;
     }
     void indent() { m_out->append('\n').append(4 * m_depth, ' '); }
 
@@ -292,11 +297,12 @@ private:
     // A row's attributes and conditions, through the XML writer or as bytes (RAW_ELEMENTS).
     template <class OUT> static void row_content(OUT& out, const ROW& row);
     void write_raw(QByteArray* bytes);
+    void write_bytes(const QByteArray& bytes);
     void plugin(const KSM_TX_PLUGIN_MNEMONICS& p);
     void log(const KSM_DATA_LOG& log);
     void samples(const KSM_DATA_LOG::SAMPLES& s);
     void planes(const KSM_DATA_LOG::SAMPLES& s);
-    void plane(const char* kind, int channel, const QByteArray& text);
+    void plane(const char* kind, int channel, const QByteArray& text, bool first);
     void start_encoding(const KSM_DATA_SESSION::STATE& s);
     QByteArray encode(size_t n) const;
 
@@ -313,6 +319,7 @@ private:
 
     QXmlStreamWriter m_xml;
     int m_depth = 0;            // the elements open
+    QByteArray m_tag;           // a plane's start tag, its room kept for the next
     bool m_raw_failed = false;  // a payload written to the device past the XML writer failed
     std::string m_refusal;
 };
@@ -601,10 +608,14 @@ void WRITER::rows(const KSM_TX_SIGNAL_NODES& list)
 
 void WRITER::write_raw(QByteArray* bytes)
 {
-    if (bytes->isEmpty())
-        return;
-    m_raw_failed = m_raw_failed || m_xml.device()->write(*bytes) != bytes->size();
+    if (!bytes->isEmpty())
+        write_bytes(*bytes);
     bytes->resize(0);
+}
+
+void WRITER::write_bytes(const QByteArray& bytes)
+{
+    m_raw_failed = m_raw_failed || m_xml.device()->write(bytes) != bytes.size();
 }
 
 void WRITER::row(const ROW& r)
@@ -784,19 +795,33 @@ void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s)
     static const char* const EXTRA_KINDS[] = {"valid", "trigger", "breaks"};
     const size_t count = static_cast<size_t>(s.channels) + 3;
     for (size_t k = 0; k < count && !failed(); ++k)
-        plane(k < 3 ? EXTRA_KINDS[k] : "bits", k < 3 ? -1 : int(k - 3), m_encoded->take());
+        plane(k < 3 ? EXTRA_KINDS[k] : "bits", k < 3 ? -1 : int(k - 3), m_encoded->take(), k == 0);
 }
 
-// A plane's element; its text, base64 and so plain XML text, goes to the device as it is.
-void WRITER::plane(const char* kind, int channel, const QByteArray& text)
+// A plane's element; its text, base64 and so plain XML text, goes to the device as it is. The
+// first of a log's planes goes through the XML writer, which so ends the samples' start tag; the
+// tags of the others are written as bytes, as the writer would write them.
+void WRITER::plane(const char* kind, int channel, const QByteArray& text, bool first)
 {
-    element("plane", [&] {
-        m_xml.writeAttribute("kind", kind);
-        if (channel >= 0)
-            m_xml.writeAttribute("channel", QString::number(channel));
-        m_xml.writeCharacters(QString());  // ends the start tag
-        m_raw_failed = m_raw_failed || m_xml.device()->write(text) != text.size();
-    });
+    if (first) {
+        element("plane", [&] {
+            m_xml.writeAttribute("kind", kind);
+            if (channel >= 0)
+                m_xml.writeAttribute("channel", QString::number(channel));
+            m_xml.writeCharacters(QString());  // ends the start tag
+            write_bytes(text);
+        });
+        return;
+    }
+    RAW_ELEMENTS raw(&m_tag, m_depth);
+    raw.start_tag("plane");
+    raw.text("kind", kind);
+    raw.number("channel", channel, -1);
+    raw.end_start_tag();
+    write_raw(&m_tag);
+    write_bytes(text);
+    m_tag.append("</plane>");
+    write_raw(&m_tag);
 }
 
 }  // namespace
