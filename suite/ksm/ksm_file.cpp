@@ -229,8 +229,14 @@ private:
 
 class WRITER {
 public:
-    explicit WRITER(QIODevice* device) : m_xml(device) { m_xml.setAutoFormatting(true); }
-    bool write(KSM_DATA_SESSION* session);
+    // Starts encoding the session's sample planes at once: they are made while the file is
+    // opened and what comes before them written.
+    explicit WRITER(KSM_DATA_SESSION* session) : m_session(session)
+    {
+        m_xml.setAutoFormatting(true);
+        start_encoding(*KSM_ACCESS::state(session));
+    }
+    bool write(QIODevice* device);
     bool failed() const { return m_xml.hasError() || m_raw_failed || !m_refusal.empty(); }
     // Why the session was not written although the device took every byte, or empty.
     const std::string& refusal() const { return m_refusal; }
@@ -314,6 +320,7 @@ private:
         const std::vector<QByteArray>* packed;  // planes as read, when they have not been inflated
         size_t first;                           // the number of its first plane among all
     };
+    KSM_DATA_SESSION* m_session;
     std::vector<PLANE_SOURCE> m_sources;
     std::unique_ptr<KSM_PARTS_IN_ORDER<QByteArray>> m_encoded;  // after m_sources, which it reads
 
@@ -366,10 +373,11 @@ void WRITER::mnemonic_table(const char* element_name, const KSM_DATA_MNEMONICS_T
     });
 }
 
-bool WRITER::write(KSM_DATA_SESSION* session)
+bool WRITER::write(QIODevice* device)
 {
+    KSM_DATA_SESSION* session = m_session;
     const auto& s = *KSM_ACCESS::state(session);
-    start_encoding(s);
+    m_xml.setDevice(device);
     m_xml.writeStartDocument();
     element(KSM_FILE_ROOT_ELEMENT, [&] {
         m_xml.writeAttribute("format", QString::number(KSM_FILE_FORMAT));
@@ -828,17 +836,10 @@ void WRITER::plane(const char* kind, int channel, const QByteArray& text, bool f
 
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
 {
-    std::string refusal;
+    WRITER writer(session);
     const bool written = ksm_write_file(
-        path,
-        [session, &refusal](QIODevice* device) {
-            WRITER writer(device);
-            const bool done = writer.write(session);
-            refusal = writer.refusal();
-            return done;
-        },
-        error);
-    if (!written && !refusal.empty() && error)
-        *error = "cannot write \"" + path + "\": " + refusal;
+        path, [&writer](QIODevice* device) { return writer.write(device); }, error);
+    if (!written && !writer.refusal().empty() && error)
+        *error = "cannot write \"" + path + "\": " + writer.refusal();
     return written;
 }
