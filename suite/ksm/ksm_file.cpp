@@ -21,6 +21,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <functional>
 
@@ -148,12 +149,94 @@ QByteArray base64(const QByteArray& bytes)
     return text;
 }
 
+// Elements written as bytes, exactly as the XML writer (indented, UTF-8) writes them, for texts
+// that are printable ASCII with nothing to escape: the writer converts and passes on every piece
+// of a row on its own, which for thousands of rows takes longer than all else but the planes.
+class RAW_ELEMENTS {
+public:
+    // `depth`: the elements open around the ones written, as the writer counts them for its indent.
+    RAW_ELEMENTS(QByteArray* out, int depth) : m_out(out), m_depth(depth) {}
+
+    static bool plain(const std::string& text)
+    {
+        for (unsigned char c : text)
+            if (c < 0x20 || c > 0x7e || c == '<' || c == '>' || c == '&' || c == '"')
+                return false;
+        return true;
+    }
+    // An element with the attributes and children `content` writes: "/>" ends it when it has none.
+    template <class CONTENT> void element(const char* name, CONTENT content)
+    {
+        start_tag(name);
+        ++m_depth;
+        content();
+        --m_depth;
+        if (m_in_start_tag) {
+            m_out->append("/>");
+            m_in_start_tag = false;
+        } else {
+            indent();
+            m_out->append("</").append(name).append('>');
+        }
+    }
+    // The start of an element's start tag, on a line of its own; its attributes may follow.
+    void start_tag(const char* name)
+    {
+        end_start_tag();
+        indent();
+        m_out->append('<').append(name);
+        m_in_start_tag = true;
+    }
+    void end_start_tag()
+    {
+        if (m_in_start_tag)
+            m_out->append('>');
+        m_in_start_tag = false;
+    }
+    // A text attribute, for a plain() text; left out when empty.
+    void text(const char* name, const std::string& value)
+    {
+        if (!value.empty())
+            attribute(name, value.data(), value.size());
+    }
+    void number(const char* name, long long value, long long default_value = 0)
+    {
+        if (value == default_value)
+            return;
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        attribute(name, digits, static_cast<size_t>(end - digits));
+    }
+    void flag(const char* name, bool value, bool default_value = false)
+    {
+        if (value != default_value)
+            attribute(name, value ? "1" : "0", 1);
+    }
+
+private:
+    void attribute(const char* name, const char* value, size_t size)
+    {
+        m_out->append(' ').append(name).append("=\"").append(value, static_cast<int>(size)).append('"');
+    }
+    void indent() { m_out->append('\n').append(4 * m_depth, ' '); }
+
+    QByteArray* m_out;
+    int m_depth;
+    bool m_in_start_tag = false;
+};
+
 // ---- writer ---------------------------------------------------------------------------------------------
 
 class WRITER {
 public:
-    explicit WRITER(QIODevice* device) : m_xml(device) { m_xml.setAutoFormatting(true); }
-    bool write(KSM_DATA_SESSION* session);
+    // Starts encoding the session's sample planes at once: they are made while the file is
+    // opened and what comes before them written.
+    explicit WRITER(KSM_DATA_SESSION* session) : m_session(session)
+    {
+        m_xml.setAutoFormatting(true);
+        start_encoding(*KSM_ACCESS::state(session));
+    }
+    bool write(QIODevice* device);
     bool failed() const { return m_xml.hasError() || m_raw_failed || !m_refusal.empty(); }
     // Why the session was not written although the device took every byte, or empty.
     const std::string& refusal() const { return m_refusal; }
@@ -163,7 +246,9 @@ private:
     template <class CONTENT> void element(const char* name, CONTENT content)
     {
         m_xml.writeStartElement(name);
+        ++m_depth;
         content();
+        --m_depth;
         m_xml.writeEndElement();
     }
     void text(const char* name, const std::string& value, bool utf8 = false)
@@ -214,12 +299,16 @@ private:
     void attributes(const KSM_TREE_ATTRIBUTES& list);
     void rows(const KSM_TX_SIGNAL_NODES& list);
     void row(const ROW& row);
-    void conditions(const ROW& row);
+    static bool plain(const ROW& row);
+    // A row's attributes and conditions, through the XML writer or as bytes (RAW_ELEMENTS).
+    template <class OUT> static void row_content(OUT& out, const ROW& row);
+    void write_raw(QByteArray* bytes);
+    void write_bytes(const QByteArray& bytes);
     void plugin(const KSM_TX_PLUGIN_MNEMONICS& p);
     void log(const KSM_DATA_LOG& log);
     void samples(const KSM_DATA_LOG::SAMPLES& s);
     void planes(const KSM_DATA_LOG::SAMPLES& s);
-    void plane(const char* kind, int channel, const QByteArray& text);
+    void plane(const char* kind, int channel, const QByteArray& text, bool first);
     void start_encoding(const KSM_DATA_SESSION::STATE& s);
     QByteArray encode(size_t n) const;
 
@@ -231,10 +320,13 @@ private:
         const std::vector<QByteArray>* packed;  // planes as read, when they have not been inflated
         size_t first;                           // the number of its first plane among all
     };
+    KSM_DATA_SESSION* m_session;
     std::vector<PLANE_SOURCE> m_sources;
     std::unique_ptr<KSM_PARTS_IN_ORDER<QByteArray>> m_encoded;  // after m_sources, which it reads
 
     QXmlStreamWriter m_xml;
+    int m_depth = 0;            // the elements open
+    QByteArray m_tag;           // a plane's start tag, its room kept for the next
     bool m_raw_failed = false;  // a payload written to the device past the XML writer failed
     std::string m_refusal;
 };
@@ -281,10 +373,11 @@ void WRITER::mnemonic_table(const char* element_name, const KSM_DATA_MNEMONICS_T
     });
 }
 
-bool WRITER::write(KSM_DATA_SESSION* session)
+bool WRITER::write(QIODevice* device)
 {
+    KSM_DATA_SESSION* session = m_session;
     const auto& s = *KSM_ACCESS::state(session);
-    start_encoding(s);
+    m_xml.setDevice(device);
     m_xml.writeStartDocument();
     element(KSM_FILE_ROOT_ELEMENT, [&] {
         m_xml.writeAttribute("format", QString::number(KSM_FILE_FORMAT));
@@ -498,63 +591,97 @@ void WRITER::attributes(const KSM_TREE_ATTRIBUTES& list)
 }
 
 // A list beyond the limits would write a file that cannot be opened again: it is refused.
+// The first row goes through the XML writer, which so ends the list's start tag as it does; the
+// rows after it are written as bytes where they allow, and leave the writer where their own
+// elements would have.
 void WRITER::rows(const KSM_TX_SIGNAL_NODES& list)
 {
     const auto& all = KSM_ACCESS::nodes(&list)->rows;
     if (m_refusal.empty())
         m_refusal = ksm_node_limit_error(all);
-    for (const auto& r : all)
-        row(*r);
+    QByteArray bytes;
+    RAW_ELEMENTS raw(&bytes, m_depth);
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (i > 0 && plain(*all[i])) {
+            raw.element("node", [&] { row_content(raw, *all[i]); });
+            if (bytes.size() >= 1 << 16)
+                write_raw(&bytes);
+        } else {
+            write_raw(&bytes);
+            row(*all[i]);
+        }
+    }
+    write_raw(&bytes);
+}
+
+void WRITER::write_raw(QByteArray* bytes)
+{
+    if (!bytes->isEmpty())
+        write_bytes(*bytes);
+    bytes->resize(0);
+}
+
+void WRITER::write_bytes(const QByteArray& bytes)
+{
+    m_raw_failed = m_raw_failed || m_xml.device()->write(bytes) != bytes.size();
 }
 
 void WRITER::row(const ROW& r)
 {
-    static const ROW defaults{};
     element("node", [&] {
-        text("name", r.name);
-        text("alias", r.alias);
-        text("debug-port", r.debug_port);
-        text("mnemonics", r.mnemonics_table);
-        number("signal-type", r.signal_type);
-        number("use", r.use, defaults.use);
-        number("tap-mode", r.tap_mode);
-        number("depth", r.depth);
-        flag("group", r.group);
-        flag("selected", r.selected);
-        flag("expanded", r.expanded, defaults.expanded);
-        flag("data-tab-only", r.data_tab_only);
-        flag("invalid", r.invalid);
-        flag("storage", r.storage_enabled, defaults.storage_enabled);
-        flag("transition", r.transition_enabled);
-        flag("inverted", r.inverted);
-        flag("lsb-to-msb", r.lsb_to_msb);
-        number("group-display", r.group_display_type, KSM_GTYPE_INVALID);
-        number("link", r.link_type);
-        number("mark", r.mark);
-        conditions(r);
+        row_content(*this, r);
         if (r.plugin)
             plugin(*r.plugin);
     });
 }
 
-// The condition slots of a row that differ from a new row's.
-void WRITER::conditions(const ROW& r)
+// Whether the row's texts are all plain() and it has no plug-in.
+bool WRITER::plain(const ROW& r)
 {
+    return !r.plugin && RAW_ELEMENTS::plain(r.name) && RAW_ELEMENTS::plain(r.alias) &&
+           RAW_ELEMENTS::plain(r.debug_port) && RAW_ELEMENTS::plain(r.mnemonics_table);
+}
+
+// The row's values, then the condition slots that differ from a new row's.
+template <class OUT> void WRITER::row_content(OUT& out, const ROW& r)
+{
+    static const ROW defaults{};
+    out.text("name", r.name);
+    out.text("alias", r.alias);
+    out.text("debug-port", r.debug_port);
+    out.text("mnemonics", r.mnemonics_table);
+    out.number("signal-type", r.signal_type);
+    out.number("use", r.use, defaults.use);
+    out.number("tap-mode", r.tap_mode);
+    out.number("depth", r.depth);
+    out.flag("group", r.group);
+    out.flag("selected", r.selected);
+    out.flag("expanded", r.expanded, defaults.expanded);
+    out.flag("data-tab-only", r.data_tab_only);
+    out.flag("invalid", r.invalid);
+    out.flag("storage", r.storage_enabled, defaults.storage_enabled);
+    out.flag("transition", r.transition_enabled);
+    out.flag("inverted", r.inverted);
+    out.flag("lsb-to-msb", r.lsb_to_msb);
+    out.number("group-display", r.group_display_type, KSM_GTYPE_INVALID);
+    out.number("link", r.link_type);
+    out.number("mark", r.mark);
     const KSM_CONDITION plain{};
+    constexpr long long ALWAYS = -1;  // no bank or slot is -1: both are always written
     for (int bank = 0; bank < KSM_BANKS; ++bank) {
         for (int slot = 0; slot < KSM_CONDITION_SLOTS; ++slot) {
             const KSM_CONDITION& c = r.conditions[bank][slot];
             if (c == plain)
                 continue;
-            element("condition", [&] {
-                m_xml.writeAttribute("bank", QString::number(bank));
-                m_xml.writeAttribute("slot", QString::number(slot));
-                number("condition", c.condition, plain.condition);
-                number("comparison", c.comparison_enabled);
-                number("operand1", c.operand[0], plain.operand[0]);
-                number("operand2", c.operand[1], plain.operand[1]);
-                number("value1", c.value[0]);
-                number("value2", c.value[1]);
+            out.element("condition", [&] {
+                out.number("bank", bank, ALWAYS);
+                out.number("slot", slot, ALWAYS);
+                out.number("condition", c.condition, plain.condition);
+                out.number("comparison", c.comparison_enabled);
+                out.number("operand1", c.operand[0], plain.operand[0]);
+                out.number("operand2", c.operand[1], plain.operand[1]);
+                out.number("value1", c.value[0]);
+                out.number("value2", c.value[1]);
             });
         }
     }
@@ -676,36 +803,43 @@ void WRITER::planes(const KSM_DATA_LOG::SAMPLES& s)
     static const char* const EXTRA_KINDS[] = {"valid", "trigger", "breaks"};
     const size_t count = static_cast<size_t>(s.channels) + 3;
     for (size_t k = 0; k < count && !failed(); ++k)
-        plane(k < 3 ? EXTRA_KINDS[k] : "bits", k < 3 ? -1 : int(k - 3), m_encoded->take());
+        plane(k < 3 ? EXTRA_KINDS[k] : "bits", k < 3 ? -1 : int(k - 3), m_encoded->take(), k == 0);
 }
 
-// A plane's element; its text, base64 and so plain XML text, goes to the device as it is.
-void WRITER::plane(const char* kind, int channel, const QByteArray& text)
+// A plane's element; its text, base64 and so plain XML text, goes to the device as it is. The
+// first of a log's planes goes through the XML writer, which so ends the samples' start tag; the
+// tags of the others are written as bytes, as the writer would write them.
+void WRITER::plane(const char* kind, int channel, const QByteArray& text, bool first)
 {
-    element("plane", [&] {
-        m_xml.writeAttribute("kind", kind);
-        if (channel >= 0)
-            m_xml.writeAttribute("channel", QString::number(channel));
-        m_xml.writeCharacters(QString());  // ends the start tag
-        m_raw_failed = m_raw_failed || m_xml.device()->write(text) != text.size();
-    });
+    if (first) {
+        element("plane", [&] {
+            m_xml.writeAttribute("kind", kind);
+            if (channel >= 0)
+                m_xml.writeAttribute("channel", QString::number(channel));
+            m_xml.writeCharacters(QString());  // ends the start tag
+            write_bytes(text);
+        });
+        return;
+    }
+    RAW_ELEMENTS raw(&m_tag, m_depth);
+    raw.start_tag("plane");
+    raw.text("kind", kind);
+    raw.number("channel", channel, -1);
+    raw.end_start_tag();
+    write_raw(&m_tag);
+    write_bytes(text);
+    m_tag.append("</plane>");
+    write_raw(&m_tag);
 }
 
 }  // namespace
 
 bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
 {
-    std::string refusal;
+    WRITER writer(session);
     const bool written = ksm_write_file(
-        path,
-        [session, &refusal](QIODevice* device) {
-            WRITER writer(device);
-            const bool done = writer.write(session);
-            refusal = writer.refusal();
-            return done;
-        },
-        error);
-    if (!written && !refusal.empty() && error)
-        *error = "cannot write \"" + path + "\": " + refusal;
+        path, [&writer](QIODevice* device) { return writer.write(device); }, error);
+    if (!written && !writer.refusal().empty() && error)
+        *error = "cannot write \"" + path + "\": " + writer.refusal();
     return written;
 }

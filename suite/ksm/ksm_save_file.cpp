@@ -230,7 +230,9 @@ protected:
     }
 
 private:
-    static constexpr int BLOCK_SIZE = 1 << 20;
+    // Small enough that the sync before the rename waits for little more than the last block to
+    // reach the disk, large enough that handing the blocks to the disk costs little.
+    static constexpr int BLOCK_SIZE = 1 << 18;
     static constexpr int LARGE_SIZE = 1 << 16;
 
     bool drain()
