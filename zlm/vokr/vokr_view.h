@@ -490,6 +490,15 @@ public:
     struct WAVE_SPAN;
 
 private:
+    // The visible samples and their scale: the same for every row of a paint, so measured once at
+    // its start and kept until its end (`known`).
+    struct SAMPLE_SCALE {
+        bool known = false;
+        int first = 0, end = 0, depth = 0;
+        double pixels = 0.0;
+    };
+    SAMPLE_SCALE sample_scale() const;
+    SAMPLE_SCALE m_paint_scale;
     WAVE_SPAN wave_span(const QRect& rect) const;
     void draw_wave_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_value_cell(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);

@@ -118,6 +118,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
     paint_power_up_band(painter, *area, power_up_brush());
     // The depth may have shrunk since the last update: the zoom is held within it first.
     reset_zoom(false);
+    m_paint_scale = sample_scale();
     PAINT_FLAGS flags = paint_flags();
     COLUMNS columns;
     column_lefts(&columns.left);
@@ -175,6 +176,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
     }
     if (counted == 0)
         paint_empty_grid_text(painter, rest);
+    m_paint_scale.known = false;
 }
 
 VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags() const

@@ -199,7 +199,6 @@ struct SPAN_CHANGES {
     long long k0;
     const std::vector<uint64_t>& words;
 
-    bool any(long long s0, long long s1) const { return next(s0, s1) < s1; }
     // The first change at s0..limit - 1, else limit.
     long long next(long long s0, long long limit) const
     {
@@ -236,10 +235,15 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
         return;
     }
     const SPAN_CHANGES changes = span_changes(span, planes);
+    // The first change from the start of the column on: looked for again only once a column
+    // starts after it, so the columns between two changes cost a compare.
+    long long change = -1;
     for (const SPAN_COLUMN& column : columns) {
         COLUMN c;
         c.valid = true, c.first_valid = int(column.s0), c.last_valid = int(column.s1 - 1);
-        c.edge = changes.any(column.s0, column.s1);
+        if (change < column.s0)
+            change = changes.next(column.s0, span.end);
+        c.edge = change < column.s1;
         if (!c.edge && planes.size() == 1) {
             const bool level = word_bit(planes[0].words, column.s0) != planes[0].inverted;
             c.high = level, c.low = !level;
@@ -695,13 +699,25 @@ int VOKR_VIEW::get_sample_x(int sample) const
     return int(get_pixels_per_sample() * (sample - get_first_visible_sample()) + cell.left() + 2);
 }
 
+VOKR_VIEW::SAMPLE_SCALE VOKR_VIEW::sample_scale() const
+{
+    SAMPLE_SCALE scale;
+    scale.known = true;
+    scale.depth = get_sample_depth();
+    scale.first = std::clamp(get_first_visible_sample(), 0, scale.depth);
+    scale.end = std::clamp(get_visible_end_sample(), scale.first, scale.depth);
+    scale.pixels = get_pixels_per_sample();
+    return scale;
+}
+
 VOKR_VIEW::WAVE_SPAN VOKR_VIEW::wave_span(const QRect& rect) const
 {
+    const SAMPLE_SCALE scale = m_paint_scale.known ? m_paint_scale : sample_scale();
     WAVE_SPAN span;
-    span.depth = get_sample_depth();
-    span.first = std::clamp(get_first_visible_sample(), 0, span.depth);
-    span.end = std::clamp(get_visible_end_sample(), span.first, span.depth);
-    span.pixels = get_pixels_per_sample();
+    span.depth = scale.depth;
+    span.first = scale.first;
+    span.end = scale.end;
+    span.pixels = scale.pixels;
     span.left = rect.left();
     return span;
 }
