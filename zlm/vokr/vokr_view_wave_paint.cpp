@@ -204,6 +204,21 @@ struct SPAN_CHANGES {
     {
         return next_set(s0, limit, [&](long long k) { return words[k - k0]; });
     }
+    // Whether any of s0..s1 - 1 (s0 < s1) changes: the words they cover, masked at both ends;
+    // cheaper than next() where a pixel column holds a word or two.
+    bool any(long long s0, long long s1) const
+    {
+        const long long a = s0 >> 6, b = (s1 - 1) >> 6;
+        const uint64_t head = ~uint64_t(0) << (s0 & 63), tail = ~uint64_t(0) >> (63 - ((s1 - 1) & 63));
+        if (a == b)
+            return (words[a - k0] & head & tail) != 0;
+        if ((words[a - k0] & head) || (words[b - k0] & tail))
+            return true;
+        for (long long k = a + 1; k < b; ++k)
+            if (words[k - k0])
+                return true;
+        return false;
+    }
 };
 
 SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
@@ -235,14 +250,15 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
         return;
     }
     const SPAN_CHANGES changes = span_changes(span, planes);
-    // The first change from the start of the column on: looked for again only once a column
-    // starts after it, so the columns between two changes cost a compare.
+    // The first change from the start of the column on (or a sample of the column where it holds
+    // one): looked for again only once a column starts after it, so the columns between two
+    // changes cost a compare.
     long long change = -1;
     for (const SPAN_COLUMN& column : columns) {
         COLUMN c;
         c.valid = true, c.first_valid = int(column.s0), c.last_valid = int(column.s1 - 1);
         if (change < column.s0)
-            change = changes.next(column.s0, span.end);
+            change = changes.any(column.s0, column.s1) ? column.s0 : changes.next(column.s1, span.end);
         c.edge = change < column.s1;
         if (!c.edge && planes.size() == 1) {
             const bool level = word_bit(planes[0].words, column.s0) != planes[0].inverted;
@@ -357,10 +373,12 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     const SPAN_CHANGES changes = span_changes(span, {plane});
     MARK_RUN edges;
     for (int c = 0; c < count;) {
-        const long long t = changes.next(columns[c].s0, span.end);
-        int d = c;
-        while (d < count && columns[d].s1 <= t)
-            ++d;
+        int d = c;  // the column that holds the next change, else count
+        if (!changes.any(columns[c].s0, columns[c].s1)) {
+            const long long t = changes.next(columns[c].s1, span.end);
+            for (++d; d < count && columns[d].s1 <= t;)
+                ++d;
+        }
         if (d > c) {
             const bool level = word_bit(plane.words, columns[c].s0) != plane.inverted;
             batch->line(columns[c].x, level ? yh : yl, columns[d - 1].x, level ? yh : yl, level ? high : low);
