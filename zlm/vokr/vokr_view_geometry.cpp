@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHash>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -884,10 +886,98 @@ QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMo
     return *elided.insert(key, painter->fontMetrics().elidedText(text, mode, width));
 }
 
+namespace {
+
+// Where drawText(rect, flags, text) puts a text: a paint engine that keeps the points its text
+// items are drawn at and notes a clip, on a device of the painter's resolution.
+class TEXT_PLACER : public QPaintDevice, QPaintEngine {
+public:
+    TEXT_PLACER(int dpi_x, int dpi_y) : QPaintEngine(QPaintEngine::AllFeatures), m_dpi_x(dpi_x), m_dpi_y(dpi_y) {}
+    std::vector<QPointF> points;
+    bool clipped = false;
+
+    QPaintEngine* paintEngine() const override { return const_cast<TEXT_PLACER*>(this); }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return QPaintEngine::User; }
+    void updateState(const QPaintEngineState& state) override
+    {
+        clipped |= (state.state() & (DirtyClipRegion | DirtyClipPath | DirtyClipEnabled)) != 0;
+    }
+    void drawTextItem(const QPointF& p, const QTextItem&) override { points.push_back(p); }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight: return 1 << 20;
+        case PdmDpiX:
+        case PdmPhysicalDpiX: return m_dpi_x;
+        case PdmDpiY:
+        case PdmPhysicalDpiY: return m_dpi_y;
+        case PdmDepth: return 32;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        default: return QPaintDevice::metric(metric);
+        }
+    }
+
+private:
+    int m_dpi_x, m_dpi_y;
+};
+
+// The baseline drawText(rect, flags, text) draws a text at from the rectangle's top left, where it
+// draws it as one item without a clip; else null.
+std::optional<QPointF> measure_baseline(QPainter* painter, QSize size, int flags, const QString& text)
+{
+    const QPaintDevice* device = painter->device();
+    TEXT_PLACER placer(device->logicalDpiX(), device->logicalDpiY());
+    QPainter recorder(&placer);
+    recorder.setFont(painter->font());
+    recorder.setLayoutDirection(painter->layoutDirection());
+    recorder.drawText(QRect(QPoint(0, 0), size), flags, text);
+    recorder.end();
+    if (placer.clipped || placer.points.size() != 1)
+        return std::nullopt;
+    return placer.points[0];
+}
+
+}  // namespace
+
+// A text drawn in a rectangle is laid out anew each time; drawn at its baseline it is only shaped.
+// The baseline is measured once per text, rectangle size, font, flags and resolution, by drawing
+// the text in a rectangle on a device that keeps where the one text item goes; a text drawn as
+// more than one item or clipped to its rectangle keeps the rectangle's path.
+void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text)
+{
+    static TEXT_MEASURES<QPair<QString, quint64>, std::optional<QPointF>> measures;
+    const bool plain = !text.isEmpty() && !text.contains('\n') &&
+                       !(flags & (Qt::TextWordWrap | Qt::TextShowMnemonic)) &&
+                       painter->deviceTransform().type() <= QTransform::TxTranslate &&
+                       painter->paintEngine()->type() == QPaintEngine::Raster;
+    if (!plain) {
+        painter->drawText(rect, flags, text);
+        return;
+    }
+    QHash<QPair<QString, quint64>, std::optional<QPointF>>& baselines = measures.values(painter, flags);
+    const QPair<QString, quint64> key(text, (quint64(quint32(rect.width())) << 32) | quint32(rect.height()));
+    auto found = baselines.constFind(key);
+    if (found == baselines.constEnd())
+        found = baselines.insert(key, measure_baseline(painter, rect.size(), flags, text));
+    if (*found)
+        painter->drawText(QPointF(rect.topLeft()) + **found, text);
+    else
+        painter->drawText(rect, flags, text);
+}
+
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
     if (!vokr_text_fits(painter, rect, flags, text))
         return false;
-    painter->drawText(rect, flags, text);
+    vokr_draw_line_text(painter, rect, flags, text);
     return true;
 }

@@ -381,7 +381,7 @@ void vokr_draw_fitted_text(QPainter* painter, const QRect& rect, int flags, cons
         return;
     const QFontMetrics metrics = painter->fontMetrics();
     if (metrics.boundingRect(rect, flags, text).width() <= rect.width()) {
-        painter->drawText(rect, flags, text);
+        vokr_draw_line_text(painter, rect, flags, text);
         return;
     }
     const QRect wrapped = metrics.boundingRect(rect, flags | Qt::TextWordWrap, text);

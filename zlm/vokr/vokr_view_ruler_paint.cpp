@@ -46,7 +46,7 @@ void draw_label(QPainter* painter, const QRect& rect, const QString& text, int f
 {
     painter->setFont(pirq_get_font(font));
     painter->setPen(pirq_get_color(color));
-    painter->drawText(rect, flags, text);
+    vokr_draw_line_text(painter, rect, flags, text);
 }
 
 QPen dashed(const QColor& color)

@@ -465,7 +465,7 @@ struct BUS_TEXT {
             p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
         else
             p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-        p->drawText(rect, ALIGN_CENTRE, text);
+        vokr_draw_line_text(p, rect, ALIGN_CENTRE, text);
         return true;
     }
 };
