@@ -291,6 +291,49 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
     }
 }
 
+// A one-line text drawn from the glyphs and baseline kept for it gives the pixels the painter's
+// own layout in the rectangle gives: on its first drawing (measured) and its second (kept), with an
+// opaque background, a bold and a larger font, clipped and two-line texts (left to the rectangle's
+// layout).
+TEST(LineTexts, DrawTheRectanglesPixels)
+{
+    QFont bold("DejaVu Sans", 8);
+    bold.setBold(true);
+    const struct {
+        QFont font;
+        int flags;
+        QSize size;
+        const char* text;
+        bool opaque;
+    } cases[] = {
+        {QFont("DejaVu Sans", 8), Qt::AlignCenter, {60, 14}, "3FA0h", false},
+        {QFont("DejaVu Sans", 8), Qt::AlignLeft | Qt::AlignVCenter, {120, 16}, "cpu|pc[15..0]", true},
+        {bold, Qt::AlignCenter, {41, 13}, "Trigger Conditions", false},
+        {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {40, 24}, "-23", true},
+        {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {30, 9}, "-23", false},
+        {QFont("DejaVu Sans", 8), Qt::AlignCenter, {50, 30}, "Debug Port\nOut", false},
+    };
+    for (const auto& c : cases) {
+        QImage expected(200, 60, QImage::Format_RGB32), drawn(200, 60, QImage::Format_RGB32);
+        for (int round = 0; round < 2; ++round) {
+            for (QImage* image : {&expected, &drawn}) {
+                image->fill(Qt::white);
+                QPainter p(image);
+                p.setFont(c.font);
+                p.setPen(QColor(0, 0, 160));
+                p.setBackground(QColor(255, 220, 120));
+                p.setBackgroundMode(c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+                const QRect rect(QPoint(7 + round, 11), c.size);
+                if (image == &expected)
+                    p.drawText(rect, c.flags, c.text);
+                else
+                    vokr_draw_line_text(&p, rect, c.flags, c.text);
+            }
+            EXPECT_TRUE(drawn == expected) << c.text << " round " << round;
+        }
+    }
+}
+
 TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)
 {
     KSM_TX_INSTANCE* instance = m()->get_tx_instance();
