@@ -225,12 +225,21 @@ SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
 {
     static std::vector<uint64_t> changes;
     const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
-    changes.assign(size_t(k1 - k0 + 1), 0);
+    changes.resize(size_t(k1 - k0 + 1));
     uint64_t* out = changes.data();
-    for (const PLANE& p : planes) {
-        out[0] |= p.words[k0] ^ previous(p.words, k0);
+    // The first plane's changes are written, the others' added: no pass to clear the words first.
+    auto add = [&](const PLANE& p, auto combine) {
+        out[0] = combine(out[0], p.words[k0] ^ previous(p.words, k0));
         for (long long k = k0 + 1; k <= k1; ++k)  // no branch on k: the loop is vectorised
-            out[k - k0] |= p.words[k] ^ ((p.words[k] << 1) | (p.words[k - 1] >> 63));
+            out[k - k0] = combine(out[k - k0], p.words[k] ^ ((p.words[k] << 1) | (p.words[k - 1] >> 63)));
+    };
+    if (planes.empty())
+        std::fill(changes.begin(), changes.end(), 0);
+    for (size_t i = 0; i < planes.size(); ++i) {
+        if (i == 0)
+            add(planes[i], [](uint64_t, uint64_t change) { return change; });
+        else
+            add(planes[i], [](uint64_t sum, uint64_t change) { return sum | change; });
     }
     if (k0 == 0)
         changes[0] &= ~uint64_t(1);  // sample 0 has none before it
