@@ -496,6 +496,7 @@ private:
         bool known = false;
         int first = 0, end = 0, depth = 0;
         double pixels = 0.0;
+        int all_valid = -1;  // whether every sample shown and the one before it is valid; -1 unknown
     };
     SAMPLE_SCALE sample_scale() const;
     SAMPLE_SCALE m_paint_scale;

@@ -33,6 +33,7 @@ struct VOKR_VIEW::WAVE_SPAN {
     int depth = 0;  // samples that exist; the one after `end` is read when it does
     double pixels = 0.0;
     int left = 0;
+    int all_valid = -1;  // whether the samples first - 1..end - 1 are all valid; -1 not known yet
     int x(long long sample) const { return left + int(pixels * double(sample - first)); }
 };
 
@@ -189,7 +190,7 @@ const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
 // Whether every sample of the span and the one before it is valid.
 bool span_valid(const SPAN& span, const uint64_t* valid)
 {
-    return all_valid(valid, std::max(span.first - 1, 0), span.end);
+    return span.all_valid >= 0 ? span.all_valid != 0 : all_valid(valid, std::max(span.first - 1, 0), span.end);
 }
 
 // A bit per sample of a span where every sample is valid: set where the planes change from the
@@ -734,6 +735,11 @@ VOKR_VIEW::SAMPLE_SCALE VOKR_VIEW::sample_scale() const
     scale.first = std::clamp(get_first_visible_sample(), 0, scale.depth);
     scale.end = std::clamp(get_visible_end_sample(), scale.first, scale.depth);
     scale.pixels = get_pixels_per_sample();
+    // The same for every row: read once from the log's valid words.
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const uint64_t* valid = log && log->is_data_available(false) ? log->get_valid_words() : nullptr;
+    if (valid && scale.end > scale.first)
+        scale.all_valid = all_valid(valid, std::max(scale.first - 1, 0), scale.end) ? 1 : 0;
     return scale;
 }
 
@@ -745,6 +751,7 @@ VOKR_VIEW::WAVE_SPAN VOKR_VIEW::wave_span(const QRect& rect) const
     span.first = scale.first;
     span.end = scale.end;
     span.pixels = scale.pixels;
+    span.all_valid = scale.all_valid;
     span.left = rect.left();
     return span;
 }
