@@ -291,7 +291,7 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
     }
 }
 
-// A one-line text drawn from the glyphs and baseline kept for it gives the pixels the painter's
+// A one-line text drawn at the baseline kept for it gives the pixels the painter's
 // own layout in the rectangle gives: on its first drawing (measured) and its second (kept), with an
 // opaque background, a bold and a larger font, clipped and two-line texts (left to the rectangle's
 // layout).
