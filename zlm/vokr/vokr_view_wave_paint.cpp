@@ -371,33 +371,79 @@ struct MARK_RUN {
     }
 };
 
-// draw_bit_columns() where every sample of the span and the one before it is valid: from each
-// change, the columns before the one that holds it show one level and that one is marked; the next
-// change is looked for from the column after it, so the columns between two changes cost a compare.
+// For a span where every sample and the one before it is valid, at less than a pixel per sample
+// (column c at x = columns[0].x + c): calls level(c, d) for each run of columns c..d - 1 that hold
+// no change and edges(c, d) for each run that each hold one, left to right. next(s) gives the first
+// change at s..span.end - 1, else span.end; the column of a change is read from its x, so the
+// columns between two changes cost nothing.
+template <typename NEXT, typename LEVEL, typename EDGES>
+void for_each_run(const SPAN& span, const std::vector<SPAN_COLUMN>& columns, NEXT next, LEVEL level, EDGES edges)
+{
+    const int count = int(columns.size());
+    int c = 0, marked = 0;  // columns marked..c - 1 each hold a change
+    while (c < count) {
+        const long long t = next(columns[c].s0);
+        if (t < columns[c].s1) {
+            ++c;
+            continue;
+        }
+        if (marked < c)
+            edges(marked, c);
+        const int d = t < span.end ? span.x(t) - columns[0].x : count;
+        level(c, d);
+        marked = d, c = d + 1;
+    }
+    if (marked < count)
+        edges(marked, count);
+}
+
+// Whether the span's columns lie side by side, one per pixel from the first: so at less than a
+// pixel per sample.
+bool side_by_side(const std::vector<SPAN_COLUMN>& columns)
+{
+    return !columns.empty() && columns.back().x - columns.front().x + 1 == int(columns.size());
+}
+
+// The first sample of s..end - 1 whose bit differs from those of `raw` (all set or all clear),
+// else end: the words that hold none are passed four at a time.
+long long next_differing(const uint64_t* words, long long s, long long end, uint64_t raw)
+{
+    long long k = s >> 6;
+    const long long last = (end - 1) >> 6;
+    uint64_t m = (words[k] ^ raw) & (~uint64_t(0) << (s & 63));
+    if (!m) {
+        while (k + 4 <= last &&
+               ((words[k + 1] ^ raw) | (words[k + 2] ^ raw) | (words[k + 3] ^ raw) | (words[k + 4] ^ raw)) == 0)
+            k += 4;
+        while (!m && k < last)
+            m = words[++k] ^ raw;
+        if (!m)
+            return end;
+    }
+    return std::min(end, k * 64 + __builtin_ctzll(m));
+}
+
+// draw_bit_columns() where every sample of the span and the one before it is valid: a run of
+// columns without a change shows the level of its first sample, a run of columns with one is
+// marked. The next change is the first bit that differs from the sample before.
 void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
                             int low)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     const std::vector<SPAN_COLUMN>& columns = span_columns(span);
-    const int count = int(columns.size());
-    const SPAN_CHANGES changes = span_changes(span, {plane});
-    MARK_RUN edges;
-    for (int c = 0; c < count;) {
-        int d = c;  // the column that holds the next change, else count
-        if (!changes.any(columns[c].s0, columns[c].s1)) {
-            const long long t = changes.next(columns[c].s1, span.end);
-            for (++d; d < count && columns[d].s1 <= t;)
-                ++d;
-        }
-        if (d > c) {
-            const bool level = word_bit(plane.words, columns[c].s0) != plane.inverted;
-            batch->line(columns[c].x, level ? yh : yl, columns[d - 1].x, level ? yh : yl, level ? high : low);
-        }
-        if (d < count)
-            edges.add(batch, columns[d].x, yh, yl, low);
-        c = d + 1;
-    }
-    edges.flush(batch, yh, yl, low);
+    const int x0 = columns[0].x;
+    const uint64_t* words = plane.words;
+    auto next = [&](long long s) {
+        return next_differing(words, s, span.end, uint64_t(0) - uint64_t(word_bit(words, s > 0 ? s - 1 : 0)));
+    };
+    for_each_run(
+        span, columns, next,
+        [&](int c, int d) {
+            const bool level = word_bit(words, columns[c].s0) != plane.inverted;
+            const int y = level ? yh : yl;
+            batch->fill(x0 + c, y, x0 + d - 1, y, level ? high : low);
+        },
+        [&](int c, int d) { batch->fill(x0 + c, yh, x0 + d - 1, yl, low); });
 }
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
@@ -406,7 +452,7 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
-    if (!span_columns(span).empty() && span_valid(span, valid)) {
+    if (side_by_side(span_columns(span)) && span_valid(span, valid)) {
         draw_valid_bit_columns(&batch, r, span, plane, high, low);
         batch.finish(p);
         return;
@@ -566,6 +612,24 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
+    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    if (side_by_side(columns) && span_valid(span, valid)) {
+        // A segment is a run of columns without a change, its value that of its first sample.
+        const SPAN_CHANGES changes = span_changes(span, planes);
+        const int x0 = columns[0].x;
+        for_each_run(
+            span, columns, [&](long long s) { return changes.next(s, span.end); },
+            [&](int c, int d) {
+                const int start = x0 + c, end = x0 + d - 1;
+                batch.fill(start, top, end, top, color);
+                batch.fill(start, bottom, end, bottom, color);
+                if (end - start > 8)
+                    text.draw(p, &batch, planes, columns[c].s0, start + 1, end, top, bottom);
+            },
+            [&](int c, int d) { batch.fill(x0 + c, top, x0 + d - 1, bottom, color); });
+        batch.finish(p);
+        return;
+    }
     int start = -1, end = 0, sample = 0;
     MARK_RUN edges;
     auto flush = [&] {
