@@ -373,23 +373,29 @@ struct MARK_RUN {
 
 // For a span where every sample and the one before it is valid, at less than a pixel per sample
 // (column c at x = columns[0].x + c): calls level(c, d) for each run of columns c..d - 1 that hold
-// no change and edges(c, d) for each run that each hold one, left to right. next(s) gives the first
-// change at s..span.end - 1, else span.end; the column of a change is read from its x, so the
-// columns between two changes cost nothing.
-template <typename NEXT, typename LEVEL, typename EDGES>
-void for_each_run(const SPAN& span, const std::vector<SPAN_COLUMN>& columns, NEXT next, LEVEL level, EDGES edges)
+// no change and edges(c, d) for each run that each hold one, left to right. changes(k) gives the
+// bits of word k set where a sample differs from the one before it (never sample 0), next(k) the
+// first change from word k on, else span.end. A column whose first word holds its change costs a
+// few instructions; the column of a later change is read from its x, so the columns between two
+// changes cost nothing.
+template <typename CHANGES, typename NEXT, typename LEVEL, typename EDGES>
+void for_each_run(const SPAN& span, const std::vector<SPAN_COLUMN>& columns, CHANGES changes, NEXT next, LEVEL level,
+                  EDGES edges)
 {
+    const SPAN_COLUMN* column = columns.data();
     const int count = int(columns.size());
     int c = 0, marked = 0;  // columns marked..c - 1 each hold a change
     while (c < count) {
-        const long long t = next(columns[c].s0);
-        if (t < columns[c].s1) {
+        const long long s0 = column[c].s0, k = s0 >> 6;
+        const uint64_t m = changes(k) >> (s0 & 63);
+        const long long t = m ? std::min<long long>(s0 + __builtin_ctzll(m), span.end) : next(k + 1);
+        if (t < column[c].s1) {
             ++c;
             continue;
         }
         if (marked < c)
             edges(marked, c);
-        const int d = t < span.end ? span.x(t) - columns[0].x : count;
+        const int d = t < span.end ? span.x(t) - column[0].x : count;
         level(c, d);
         marked = d, c = d + 1;
     }
@@ -433,11 +439,15 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     const std::vector<SPAN_COLUMN>& columns = span_columns(span);
     const int x0 = columns[0].x;
     const uint64_t* words = plane.words;
-    auto next = [&](long long s) {
-        return next_differing(words, s, span.end, uint64_t(0) - uint64_t(word_bit(words, s > 0 ? s - 1 : 0)));
+    auto changes = [&](long long k) { return words[k] ^ ((words[k] << 1) | (k ? words[k - 1] >> 63 : words[0] & 1)); };
+    // Every change of word k - 1 is before the column's first sample: from word k on, the first bit
+    // that differs from the last of word k - 1.
+    auto next = [&](long long k) {
+        return k * 64 < span.end ? next_differing(words, k * 64, span.end, uint64_t(0) - (words[k - 1] >> 63))
+                                 : span.end;
     };
     for_each_run(
-        span, columns, next,
+        span, columns, changes, next,
         [&](int c, int d) {
             const bool level = word_bit(words, columns[c].s0) != plane.inverted;
             const int y = level ? yh : yl;
@@ -618,7 +628,8 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
         const SPAN_CHANGES changes = span_changes(span, planes);
         const int x0 = columns[0].x;
         for_each_run(
-            span, columns, [&](long long s) { return changes.next(s, span.end); },
+            span, columns, [&](long long k) { return changes.words[k - changes.k0]; },
+            [&](long long k) { return changes.next(k * 64, span.end); },
             [&](int c, int d) {
                 const int start = x0 + c, end = x0 + d - 1;
                 batch.fill(start, top, end, top, color);
