@@ -355,10 +355,10 @@ TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
 
 // Every pixel column holding a change between two valid samples is marked by a full vertical
 // line, one-sample glitches included, and no other column is; every other column shows the level
-// of its valid samples. The bit also steps at a column's first and last sample, in a column's
-// last word, at both ends of a word and after a sample invalid on its own; a bus whose one changing
-// member is that bit is marked in the same columns. With a gap of invalid samples and with every
-// sample valid.
+// of its valid samples. The bit also steps at a column's first and last sample, in the last word
+// of a column of two and of three words, at both ends of a word and after a sample invalid on its
+// own; a bus whose one changing member is that bit is marked in the same columns. With a gap of
+// invalid samples and with every sample valid.
 TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
 {
     add(1);
@@ -373,10 +373,14 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
     for (int s = 1; s < DEPTH; ++s)
         if (m_view->get_sample_x(s) != m_view->get_sample_x(s - 1))
             starts.push_back(s);
-    int two_words = 200;  // a column whose last sample is in its second word, not at the word's end
-    while ((starts[two_words] >> 6) == ((starts[two_words + 1] - 1) >> 6) || (starts[two_words + 1] & 63) == 0)
-        ++two_words;
-    const std::set<int> steps = {starts[100], starts[two_words + 1] - 1, 64 * 400, 64 * 500 + 63, starts[300] + 6};
+    // The last sample of a column from `from` on whose samples lie in `words` words, not at a word's end.
+    auto last_in_word = [&](size_t from, int words) {
+        while ((starts[from + 1] - 1) / 64 - starts[from] / 64 != words - 1 || starts[from + 1] % 64 == 0)
+            ++from;
+        return starts[from + 1] - 1;
+    };
+    const std::set<int> steps = {starts[100], last_in_word(200, 2), last_in_word(250, 3),
+                                 64 * 400,    64 * 500 + 63,        starts[300] + 6};
     // Bus values: 15 (unsigned) and -8 (signed) at sample 40001 only, 0 elsewhere.
     auto bit = [&](int row, int s) {
         if (row == 0 || row == bus + 1) {
