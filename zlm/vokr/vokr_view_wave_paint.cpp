@@ -269,10 +269,15 @@ SPAN_CHANGES span_changes(const SPAN& span, const PLANE* planes, size_t count)
 {
     static std::vector<uint64_t> changes;
     const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
-    // Two zero words after the span's, read by columns that end before them.
-    changes.assign(size_t(k1 - k0 + 3), 0);
+    // The first plane's changes are written over the words, the others' added; two zero words
+    // after the span's, read by columns that end before them.
+    const size_t size = size_t(k1 - k0 + 1);
+    changes.resize(size + 2);
+    if (count == 0)
+        std::fill(changes.begin(), changes.begin() + long(size), 0);
     for (size_t i = 0; i < count; ++i)
         plane_changes(changes.data(), planes[i].words, k0, k1, i > 0);
+    changes[size] = changes[size + 1] = 0;
     return {k0, changes};
 }
 
@@ -416,7 +421,8 @@ const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& column
     const SPAN_COLUMN* column = columns.data();
     for (int c0 = 0; c0 < count; c0 += 64) {
         uint64_t marks = 0;
-        for (int c = c0; c < std::min(count, c0 + 64); ++c) {
+        const int end = std::min(count, c0 + 64);
+        for (int c = c0; c < end; ++c) {
             const SPAN_COLUMN& col = column[c];
             uint64_t any = (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
             if (col.b > col.a + 2) {
@@ -424,9 +430,9 @@ const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& column
                     any |= words[k];
                 any |= words[col.b] & col.mb;
             }
-            marks |= uint64_t(any != 0) << (c - c0);
+            marks = (marks >> 1) | (uint64_t(any != 0) << 63);  // column c ends at bit 63
         }
-        edges[size_t(c0 / 64)] = marks;
+        edges[size_t(c0 / 64)] = marks >> (c0 + 64 - end);
     }
     return edges;
 }
