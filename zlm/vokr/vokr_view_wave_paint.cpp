@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // The samples a waveform cell draws: first..end - 1, sample `first` starting at x = left.
@@ -151,10 +152,14 @@ bool all_valid(const uint64_t* valid, long long from, long long to)
 }
 
 // The pixel columns of a span: each column's x and its samples s0..s1 - 1, every column that holds
-// any. The same for every row of a frame, so worked out once per span.
+// any. The same for every row of a frame, so worked out once per span. In words from the span's
+// first: its samples are the words a, a + 1 and a + 2 masked by ma, m1 and m2, and where it spans
+// more (b > a + 2) the words up to b, the last masked by mb.
 struct SPAN_COLUMN {
     int x;
     long long s0, s1;
+    int a = 0, b = 0;
+    uint64_t ma = 0, m1 = 0, m2 = 0, mb = 0;
 };
 
 const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
@@ -179,8 +184,18 @@ const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
     long long s0 = span.first;
     for (int c = 0; s0 < span.end; ++c) {
         const long long s1 = column_start(c + 1);
-        if (s1 > s0)
-            cache.columns.push_back({span.left + c, s0, s1});
+        if (s1 > s0) {
+            SPAN_COLUMN column{span.left + c, s0, s1};
+            const long long k0 = span.first >> 6;
+            column.a = int((s0 >> 6) - k0), column.b = int(((s1 - 1) >> 6) - k0);
+            const uint64_t head = ~uint64_t(0) << (s0 & 63), tail = ~uint64_t(0) >> (63 - ((s1 - 1) & 63));
+            const int span_words = column.b - column.a;
+            column.ma = span_words == 0 ? head & tail : head;
+            column.m1 = span_words == 1 ? tail : span_words > 1 ? ~uint64_t(0) : 0;
+            column.m2 = span_words == 2 ? tail : span_words > 2 ? ~uint64_t(0) : 0;
+            column.mb = tail;
+            cache.columns.push_back(column);
+        }
         s0 = std::max(s1, s0 + 1);
     }
     cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
@@ -222,29 +237,53 @@ struct SPAN_CHANGES {
     }
 };
 
-SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
+// Two words as one value of the compiler's vector extension: worked on together where the target
+// has vector registers.
+typedef uint64_t WORD_PAIR __attribute__((vector_size(16)));
+
+// The changes of one plane's words k0..k1 written to out[0..k1 - k0] or, with `add`, added to them:
+// each word against itself moved one sample later, the bit before it from the word before.
+void plane_changes(uint64_t* out, const uint64_t* words, long long k0, long long k1, bool add)
+{
+    const uint64_t keep = add ? ~uint64_t(0) : 0;
+    auto one = [&](long long k) {
+        const uint64_t before = k ? words[k - 1] >> 63 : words[0] & 1;  // sample 0 has none before it
+        out[k - k0] = (out[k - k0] & keep) | (words[k] ^ ((words[k] << 1) | before));
+    };
+    long long k = k0;
+    if (k == 0)
+        one(k++);
+    for (; k + 1 <= k1; k += 2) {
+        WORD_PAIR word, before, sum;
+        std::memcpy(&word, words + k, sizeof word);
+        std::memcpy(&before, words + k - 1, sizeof before);
+        std::memcpy(&sum, out + (k - k0), sizeof sum);
+        sum = (sum & keep) | (word ^ ((word << 1) | (before >> 63)));
+        std::memcpy(out + (k - k0), &sum, sizeof sum);
+    }
+    for (; k <= k1; ++k)
+        one(k);
+}
+
+SPAN_CHANGES span_changes(const SPAN& span, const PLANE* planes, size_t count)
 {
     static std::vector<uint64_t> changes;
     const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
-    changes.resize(size_t(k1 - k0 + 1));
-    uint64_t* out = changes.data();
-    // The first plane's changes are written, the others' added: no pass to clear the words first.
-    auto add = [&](const PLANE& p, auto combine) {
-        out[0] = combine(out[0], p.words[k0] ^ previous(p.words, k0));
-        for (long long k = k0 + 1; k <= k1; ++k)  // no branch on k: the loop is vectorised
-            out[k - k0] = combine(out[k - k0], p.words[k] ^ ((p.words[k] << 1) | (p.words[k - 1] >> 63)));
-    };
-    if (planes.empty())
-        std::fill(changes.begin(), changes.end(), 0);
-    for (size_t i = 0; i < planes.size(); ++i) {
-        if (i == 0)
-            add(planes[i], [](uint64_t, uint64_t change) { return change; });
-        else
-            add(planes[i], [](uint64_t sum, uint64_t change) { return sum | change; });
-    }
-    if (k0 == 0)
-        changes[0] &= ~uint64_t(1);  // sample 0 has none before it
+    // The first plane's changes are written over the words, the others' added; two zero words
+    // after the span's, read by columns that end before them.
+    const size_t size = size_t(k1 - k0 + 1);
+    changes.resize(size + 2);
+    if (count == 0)
+        std::fill(changes.begin(), changes.begin() + long(size), 0);
+    for (size_t i = 0; i < count; ++i)
+        plane_changes(changes.data(), planes[i].words, k0, k1, i > 0);
+    changes[size] = changes[size + 1] = 0;
     return {k0, changes};
+}
+
+SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
+{
+    return span_changes(span, planes.data(), planes.size());
 }
 
 // Calls visit(x, column) for every pixel column of the span. Where every sample of the span and the
@@ -371,33 +410,88 @@ struct MARK_RUN {
     }
 };
 
-// draw_bit_columns() where every sample of the span and the one before it is valid: from each
-// change, the columns before the one that holds it show one level and that one is marked; the next
-// change is looked for from the column after it, so the columns between two changes cost a compare.
+// The columns of a span that hold a change, a bit each (column c at bit c), from the changes of the
+// span's words (two zero words after them): each column's first three words masked, without a
+// branch, and the words after them where a column spans more. GUI thread only.
+const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& columns, const uint64_t* words)
+{
+    static std::vector<uint64_t> edges;
+    const int count = int(columns.size());
+    edges.resize(size_t(count + 63) / 64);
+    const SPAN_COLUMN* column = columns.data();
+    for (int c0 = 0; c0 < count; c0 += 64) {
+        uint64_t marks = 0;
+        const int end = std::min(count, c0 + 64);
+        for (int c = c0; c < end; ++c) {
+            const SPAN_COLUMN& col = column[c];
+            uint64_t any = (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
+            if (col.b > col.a + 2) {
+                for (int k = col.a + 3; k < col.b; ++k)
+                    any |= words[k];
+                any |= words[col.b] & col.mb;
+            }
+            marks = (marks >> 1) | (uint64_t(any != 0) << 63);  // column c ends at bit 63
+        }
+        edges[size_t(c0 / 64)] = marks >> (c0 + 64 - end);
+    }
+    return edges;
+}
+
+// For a span where every sample and the one before it is valid, at less than a pixel per sample
+// (column c at x = columns[0].x + c): calls level(c, d) for each run of columns c..d - 1 that hold
+// no change and edges(c, d) for each run that each hold one, left to right. A run ends where a
+// column's mark differs from the one before it: found a word of marks at a time.
+template <typename LEVEL, typename EDGES>
+void for_each_run(const std::vector<SPAN_COLUMN>& columns, const SPAN_CHANGES& changes, LEVEL level, EDGES edges)
+{
+    const std::vector<uint64_t>& marks = edge_columns(columns, changes.words.data());
+    const int count = int(columns.size());
+    int start = 0;
+    bool marked = marks[0] & 1;
+    auto run = [&](int end) {
+        if (marked)
+            edges(start, end);
+        else
+            level(start, end);
+        start = end, marked = !marked;
+    };
+    for (size_t k = 0; k < marks.size(); ++k) {
+        uint64_t ends = marks[k] ^ ((marks[k] << 1) | (k ? marks[k - 1] >> 63 : marks[0] & 1));
+        for (; ends; ends &= ends - 1) {
+            const int end = int(k * 64) + __builtin_ctzll(ends);
+            if (end >= count)  // the columns after the last are not marked
+                break;
+            run(end);
+        }
+    }
+    run(count);
+}
+
+// Whether the span's columns lie side by side, one per pixel from the first: so at less than a
+// pixel per sample.
+bool side_by_side(const std::vector<SPAN_COLUMN>& columns)
+{
+    return !columns.empty() && columns.back().x - columns.front().x + 1 == int(columns.size());
+}
+
+// draw_bit_columns() where every sample of the span and the one before it is valid: a run of
+// columns without a change shows the level of its first sample, a run of columns with one is
+// marked. The next change is the first bit that differs from the sample before.
 void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
                             int low)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     const std::vector<SPAN_COLUMN>& columns = span_columns(span);
-    const int count = int(columns.size());
-    const SPAN_CHANGES changes = span_changes(span, {plane});
-    MARK_RUN edges;
-    for (int c = 0; c < count;) {
-        int d = c;  // the column that holds the next change, else count
-        if (!changes.any(columns[c].s0, columns[c].s1)) {
-            const long long t = changes.next(columns[c].s1, span.end);
-            for (++d; d < count && columns[d].s1 <= t;)
-                ++d;
-        }
-        if (d > c) {
-            const bool level = word_bit(plane.words, columns[c].s0) != plane.inverted;
-            batch->line(columns[c].x, level ? yh : yl, columns[d - 1].x, level ? yh : yl, level ? high : low);
-        }
-        if (d < count)
-            edges.add(batch, columns[d].x, yh, yl, low);
-        c = d + 1;
-    }
-    edges.flush(batch, yh, yl, low);
+    const int x0 = columns[0].x;
+    const uint64_t* words = plane.words;
+    for_each_run(
+        columns, span_changes(span, &plane, 1),
+        [&](int c, int d) {
+            const bool level = word_bit(words, columns[c].s0) != plane.inverted;
+            const int y = level ? yh : yl;
+            batch->fill(x0 + c, y, x0 + d - 1, y, level ? high : low);
+        },
+        [&](int c, int d) { batch->fill(x0 + c, yh, x0 + d - 1, yl, low); });
 }
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
@@ -406,7 +500,7 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     const int yh = r.top() + 1, yl = r.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
-    if (!span_columns(span).empty() && span_valid(span, valid)) {
+    if (side_by_side(span_columns(span)) && span_valid(span, valid)) {
         draw_valid_bit_columns(&batch, r, span, plane, high, low);
         batch.finish(p);
         return;
@@ -566,6 +660,23 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
+    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    if (side_by_side(columns) && span_valid(span, valid)) {
+        // A segment is a run of columns without a change, its value that of its first sample.
+        const int x0 = columns[0].x;
+        for_each_run(
+            columns, span_changes(span, planes),
+            [&](int c, int d) {
+                const int start = x0 + c, end = x0 + d - 1;
+                batch.fill(start, top, end, top, color);
+                batch.fill(start, bottom, end, bottom, color);
+                if (end - start > 8)
+                    text.draw(p, &batch, planes, columns[c].s0, start + 1, end, top, bottom);
+            },
+            [&](int c, int d) { batch.fill(x0 + c, top, x0 + d - 1, bottom, color); });
+        batch.finish(p);
+        return;
+    }
     int start = -1, end = 0, sample = 0;
     MARK_RUN edges;
     auto flush = [&] {
