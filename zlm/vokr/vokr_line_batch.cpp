@@ -5,6 +5,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -63,6 +64,58 @@ const std::vector<QRect>& slant_pixels(int dx, int dy)
     return *cache.insert(key, std::move(rows));
 }
 
+// The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
+// and from (0, dy) to (dx, 0), as rectangles: each scanline's runs, a run joined to the one of the
+// same extent on the scanline above. Where the lines meet their pixels are one, so a crossing
+// takes a rectangle or a few where its lines' rows take many. Drawn once on a small image as
+// slant_pixels() draws a line; a bounded cache, GUI thread only.
+const std::vector<QRect>& crossing_pixels(int dx, int dy)
+{
+    static QHash<quint64, std::vector<QRect>> cache;
+    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+    if (cache.size() > 4096)
+        cache.clear();
+    const int ox = std::max(0, -dx) + 2, oy = std::max(0, -dy) + 2;
+    QImage image(std::abs(dx) + 5, std::abs(dy) + 5, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawLine(ox, oy, ox + dx, oy + dy);
+    painter.drawLine(ox, oy + dy, ox + dx, oy);
+    painter.end();
+    struct RUN {
+        int x0, x1;
+        size_t rect;
+    };
+    std::vector<QRect> rects;
+    std::vector<RUN> above, runs;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        runs.clear();
+        for (int x = 0; x < image.width(); ++x) {
+            if (qRed(line[x]) == 0)
+                continue;
+            int end = x;
+            while (end + 1 < image.width() && qRed(line[end + 1]) != 0)
+                ++end;
+            auto a = std::find_if(above.begin(), above.end(), [&](const RUN& r) { return r.x0 == x && r.x1 == end; });
+            if (a != above.end()) {
+                rects[a->rect].setBottom(y - oy);
+                runs.push_back({x, end, a->rect});
+            } else {
+                runs.push_back({x, end, rects.size()});
+                rects.push_back(QRect(QPoint(x - ox, y - oy), QPoint(end - ox, y - oy)));
+            }
+            x = end;
+        }
+        std::swap(above, runs);
+    }
+    return *cache.insert(key, std::move(rects));
+}
+
 }  // namespace
 
 VOKR_LINE_BATCH& VOKR_LINE_BATCH::shared()
@@ -107,6 +160,21 @@ bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, std::ve
     return true;
 }
 
+// Only a crossing whose lines are both slanted and lie inside the bounds with a pixel to spare, as
+// add_pixels() asks of a slanted line.
+bool VOKR_LINE_BATCH::add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects)
+{
+    const int dy = cross.y2 - cross.y1;
+    const int left = std::min(cross.x, cross.x + cross.dx) - 1, right = std::max(cross.x, cross.x + cross.dx) + 1;
+    const int top = std::min(cross.y1, cross.y2) - 1, bottom = std::max(cross.y1, cross.y2) + 1;
+    if (cross.dx == 0 || dy == 0 || bounds.isNull() || left < bounds.left() || right > bounds.right() ||
+        top < bounds.top() || bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
+        return false;
+    for (const QRect& r : crossing_pixels(cross.dx, dy))
+        rects->push_back(r.translated(cross.x, cross.y1));
+    return true;
+}
+
 void VOKR_LINE_BATCH::draw(QPainter* p)
 {
     const QPen pen = p->pen();
@@ -126,6 +194,15 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
         for (const QLine& line : slot.lines)
             if (!add_pixels(line, bounds, &slot.fills))
                 m_left.push_back(line);
+        // Both lines' pixels filled once only in an opaque colour: a translucent one blends twice
+        // where they meet.
+        for (const CROSS& c : slot.crosses) {
+            if (slot.color.alpha() == 255 && add_crossing(c, bounds, &slot.fills))
+                continue;
+            for (const QLine& line : {QLine(c.x, c.y1, c.x + c.dx, c.y2), QLine(c.x, c.y2, c.x + c.dx, c.y1)})
+                if (!add_pixels(line, bounds, &slot.fills))
+                    m_left.push_back(line);
+        }
         if (!slot.fills.empty()) {
             p->setPen(Qt::NoPen);
             p->setBrush(slot.color);
@@ -137,6 +214,7 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
         }
         slot.fills.clear();
         slot.lines.clear();
+        slot.crosses.clear();
     }
     p->setPen(pen);
     p->setBrush(brush);

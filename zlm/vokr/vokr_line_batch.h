@@ -24,6 +24,9 @@ public:
     int color(const QColor& color);
     // The line from (x1, y1) to (x2, y2) as a one-pixel pen draws it.
     void line(int x1, int y1, int x2, int y2, int slot) { m_slots[slot].lines.push_back(QLine(x1, y1, x2, y2)); }
+    // The two lines of a crossing over dx columns from x: (x, y1) to (x + dx, y2) and (x, y2) to
+    // (x + dx, y1). In an opaque colour on whole raster pixels it is filled as the pixels of both.
+    void cross(int x, int y1, int y2, int dx, int slot) { m_slots[slot].crosses.push_back({x, y1, y2, dx}); }
     // The rectangle with corners (x1, y1) and (x2, y2), both included.
     void fill(int x1, int y1, int x2, int y2, int slot)
     {
@@ -41,13 +44,20 @@ public:
     }
 
 private:
+    struct CROSS {
+        int x, y1, y2, dx;
+    };
     struct SLOT {
         QColor color;
         std::vector<QRect> fills;
         std::vector<QLine> lines;
+        std::vector<CROSS> crosses;
     };
     // Appends the rows of pixels of `line` to `rects`; false when the line is not drawn that way.
     static bool add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects);
+    // Appends the pixels of both lines of a slanted crossing as rectangles; false when it is not
+    // drawn that way.
+    static bool add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects);
 
     std::vector<SLOT> m_slots;
     std::vector<QLine> m_left;  // lines drawn as lines

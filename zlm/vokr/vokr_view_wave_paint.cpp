@@ -527,8 +527,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
                 start = x + half;
             } else {
                 const int a = x - half;
-                batch.line(a, top, a + tw, bottom, color);
-                batch.line(a, bottom, a + tw, top, color);
+                batch.cross(a, top, bottom, tw, color);
                 if (drawn.sample == s - 1)
                     text.draw(p, &batch, planes, drawn.sample, drawn.from, drawn.to, top, bottom, true);
                 start = a + tw;
