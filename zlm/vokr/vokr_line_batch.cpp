@@ -116,6 +116,28 @@ const std::vector<QRect>& crossing_pixels(int dx, int dy)
     return *cache.insert(key, std::move(rects));
 }
 
+// Appends `r`, joined to one of the last three rectangles where the two make one: the same rows and
+// touching or overlapping columns, or the same columns and touching or overlapping rows. Pixels
+// the two share are then filled once, not twice: for an opaque colour only.
+void add_joined(std::vector<QRect>* rects, const QRect& r)
+{
+    const size_t n = rects->size();
+    for (size_t i = n; i-- > (n > 3 ? n - 3 : 0);) {
+        QRect& o = (*rects)[i];
+        if (o.top() == r.top() && o.bottom() == r.bottom() && o.left() <= r.right() + 1 && r.left() <= o.right() + 1) {
+            o.setLeft(std::min(o.left(), r.left()));
+            o.setRight(std::max(o.right(), r.right()));
+            return;
+        }
+        if (o.left() == r.left() && o.right() == r.right() && o.top() <= r.bottom() + 1 && r.top() <= o.bottom() + 1) {
+            o.setTop(std::min(o.top(), r.top()));
+            o.setBottom(std::max(o.bottom(), r.bottom()));
+            return;
+        }
+    }
+    rects->push_back(r);
+}
+
 }  // namespace
 
 VOKR_LINE_BATCH& VOKR_LINE_BATCH::shared()
@@ -137,11 +159,15 @@ int VOKR_LINE_BATCH::color(const QColor& color)
 
 // A slanted line is cut into rows only where the engine would draw it whole: a line the clip or the
 // device cuts may be drawn from where the cut puts its end.
-bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects)
+bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects)
 {
     if (line.x1() == line.x2() || line.y1() == line.y2()) {  // the rectangle of its pixels on any device
         const QRect r(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
                       QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2())));
+        if (opaque) {
+            add_joined(rects, r);
+            return true;
+        }
         // One that continues the last rectangle to the right, as tick marks side by side do, joins it.
         if (!rects->empty() && rects->back().top() == r.top() && rects->back().bottom() == r.bottom() &&
             rects->back().right() + 1 == r.left())
@@ -171,7 +197,7 @@ bool VOKR_LINE_BATCH::add_crossing(const CROSS& cross, const QRect& bounds, std:
         top < bounds.top() || bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
         return false;
     for (const QRect& r : crossing_pixels(cross.dx, dy))
-        rects->push_back(r.translated(cross.x, cross.y1));
+        add_joined(rects, r.translated(cross.x, cross.y1));
     return true;
 }
 
@@ -191,16 +217,17 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
     for (int i = 0; i < m_used; ++i) {
         SLOT& slot = m_slots[i];
         m_left.clear();
+        const bool opaque = slot.color.alpha() == 255;
         for (const QLine& line : slot.lines)
-            if (!add_pixels(line, bounds, &slot.fills))
+            if (!add_pixels(line, bounds, opaque, &slot.fills))
                 m_left.push_back(line);
         // Both lines' pixels filled once only in an opaque colour: a translucent one blends twice
         // where they meet.
         for (const CROSS& c : slot.crosses) {
-            if (slot.color.alpha() == 255 && add_crossing(c, bounds, &slot.fills))
+            if (opaque && add_crossing(c, bounds, &slot.fills))
                 continue;
             for (const QLine& line : {QLine(c.x, c.y1, c.x + c.dx, c.y2), QLine(c.x, c.y2, c.x + c.dx, c.y1)})
-                if (!add_pixels(line, bounds, &slot.fills))
+                if (!add_pixels(line, bounds, opaque, &slot.fills))
                     m_left.push_back(line);
         }
         if (!slot.fills.empty()) {

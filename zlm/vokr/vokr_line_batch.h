@@ -53,8 +53,9 @@ private:
         std::vector<QLine> lines;
         std::vector<CROSS> crosses;
     };
-    // Appends the rows of pixels of `line` to `rects`; false when the line is not drawn that way.
-    static bool add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects);
+    // Appends the rows of pixels of `line` to `rects`, a horizontal or vertical one in an opaque
+    // colour joined to a rectangle it extends; false when the line is not drawn that way.
+    static bool add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects);
     // Appends the pixels of both lines of a slanted crossing as rectangles; false when it is not
     // drawn that way.
     static bool add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects);
