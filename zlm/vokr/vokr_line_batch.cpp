@@ -64,6 +64,8 @@ const std::vector<QRect>& slant_pixels(int dx, int dy)
     return *cache.insert(key, std::move(rows));
 }
 
+std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines);
+
 // The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
 // and from (0, dy) to (dx, 0), as rectangles: each scanline's runs, a run joined to the one of the
 // same extent on the scanline above. Where the lines meet their pixels are one, so a crossing
@@ -72,19 +74,38 @@ const std::vector<QRect>& slant_pixels(int dx, int dy)
 const std::vector<QRect>& crossing_pixels(int dx, int dy)
 {
     static QHash<quint64, std::vector<QRect>> cache;
+    // A bus row asks for one shape crossing after crossing: the last one answers without a lookup.
+    // The cache's values stay where they are until it is cleared.
+    static const std::vector<QRect>* last = nullptr;
+    static quint64 last_key = 0;
     const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    if (last && last_key == key)
+        return *last;
     auto found = cache.constFind(key);
-    if (found != cache.constEnd())
-        return *found;
-    if (cache.size() > 4096)
-        cache.clear();
-    const int ox = std::max(0, -dx) + 2, oy = std::max(0, -dy) + 2;
-    QImage image(std::abs(dx) + 5, std::abs(dy) + 5, QImage::Format_RGB32);
+    if (found == cache.constEnd()) {
+        if (cache.size() > 4096)
+            cache.clear();
+        found = cache.insert(key, shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)}));
+    }
+    last = &*found, last_key = key;
+    return *last;
+}
+
+// The pixels a one-pixel pen puts down for `lines`, as rectangles: each scanline's runs, a run
+// joined to the one of the same extent on the scanline above.
+std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
+{
+    QRect box;
+    for (const QLine& l : lines)
+        box |= QRect(QPoint(std::min(l.x1(), l.x2()), std::min(l.y1(), l.y2())),
+                     QPoint(std::max(l.x1(), l.x2()), std::max(l.y1(), l.y2())));
+    const int ox = 2 - box.left(), oy = 2 - box.top();
+    QImage image(box.width() + 4, box.height() + 4, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
     painter.setPen(QPen(Qt::white, 1));
-    painter.drawLine(ox, oy, ox + dx, oy + dy);
-    painter.drawLine(ox, oy + dy, ox + dx, oy);
+    for (const QLine& l : lines)
+        painter.drawLine(l.translated(ox, oy));
     painter.end();
     struct RUN {
         int x0, x1;
@@ -113,7 +134,7 @@ const std::vector<QRect>& crossing_pixels(int dx, int dy)
         }
         std::swap(above, runs);
     }
-    return *cache.insert(key, std::move(rects));
+    return rects;
 }
 
 // Appends `r`, joined to one of the last three rectangles where the two make one: the same rows and
@@ -157,23 +178,28 @@ int VOKR_LINE_BATCH::color(const QColor& color)
     return m_used++;
 }
 
+void VOKR_LINE_BATCH::add_rect(const QRect& r, bool opaque, std::vector<QRect>* rects)
+{
+    if (opaque) {
+        add_joined(rects, r);
+        return;
+    }
+    // One that continues the last rectangle to the right, as tick marks side by side do, joins it.
+    if (!rects->empty() && rects->back().top() == r.top() && rects->back().bottom() == r.bottom() &&
+        rects->back().right() + 1 == r.left())
+        rects->back().setRight(r.right());
+    else
+        rects->push_back(r);
+}
+
 // A slanted line is cut into rows only where the engine would draw it whole: a line the clip or the
 // device cuts may be drawn from where the cut puts its end.
 bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects)
 {
     if (line.x1() == line.x2() || line.y1() == line.y2()) {  // the rectangle of its pixels on any device
-        const QRect r(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
-                      QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2())));
-        if (opaque) {
-            add_joined(rects, r);
-            return true;
-        }
-        // One that continues the last rectangle to the right, as tick marks side by side do, joins it.
-        if (!rects->empty() && rects->back().top() == r.top() && rects->back().bottom() == r.bottom() &&
-            rects->back().right() + 1 == r.left())
-            rects->back().setRight(r.right());
-        else
-            rects->push_back(r);
+        add_rect(QRect(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
+                       QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2()))),
+                 opaque, rects);
         return true;
     }
     const int left = std::min(line.x1(), line.x2()) - 1, right = std::max(line.x1(), line.x2()) + 1;
