@@ -142,17 +142,19 @@ std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
 // the two share are then filled once, not twice: for an opaque colour only.
 void add_joined(std::vector<QRect>* rects, const QRect& r)
 {
-    const size_t n = rects->size();
-    for (size_t i = n; i-- > (n > 3 ? n - 3 : 0);) {
-        QRect& o = (*rects)[i];
-        if (o.top() == r.top() && o.bottom() == r.bottom() && o.left() <= r.right() + 1 && r.left() <= o.right() + 1) {
-            o.setLeft(std::min(o.left(), r.left()));
-            o.setRight(std::max(o.right(), r.right()));
-            return;
-        }
-        if (o.left() == r.left() && o.right() == r.right() && o.top() <= r.bottom() + 1 && r.top() <= o.bottom() + 1) {
-            o.setTop(std::min(o.top(), r.top()));
-            o.setBottom(std::max(o.bottom(), r.bottom()));
+    const int left = r.left(), top = r.top(), right = r.right(), bottom = r.bottom();
+    QRect* const last = rects->data() + rects->size();
+    for (QRect* o = last; o != last - std::min<size_t>(rects->size(), 3);) {
+        --o;
+        if (o->top() == top && o->bottom() == bottom) {
+            if (o->left() <= right + 1 && left <= o->right() + 1) {
+                o->setLeft(std::min(o->left(), left));
+                o->setRight(std::max(o->right(), right));
+                return;
+            }
+        } else if (o->left() == left && o->right() == right && o->top() <= bottom + 1 && top <= o->bottom() + 1) {
+            o->setTop(std::min(o->top(), top));
+            o->setBottom(std::max(o->bottom(), bottom));
             return;
         }
     }
@@ -175,6 +177,7 @@ int VOKR_LINE_BATCH::color(const QColor& color)
     if (m_used == int(m_slots.size()))
         m_slots.emplace_back();
     m_slots[m_used].color = color;
+    m_slots[m_used].opaque = color.alpha() == 255;
     return m_used++;
 }
 
@@ -243,7 +246,7 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
     for (int i = 0; i < m_used; ++i) {
         SLOT& slot = m_slots[i];
         m_left.clear();
-        const bool opaque = slot.color.alpha() == 255;
+        const bool opaque = slot.opaque;
         for (const QLine& line : slot.lines)
             if (!add_pixels(line, bounds, opaque, &slot.fills))
                 m_left.push_back(line);

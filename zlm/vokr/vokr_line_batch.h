@@ -30,7 +30,7 @@ public:
         SLOT& s = m_slots[slot];
         if (x1 == x2 || y1 == y2)
             add_rect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))),
-                     s.color.alpha() == 255, &s.fills);
+                     s.opaque, &s.fills);
         else
             s.lines.push_back(QLine(x1, y1, x2, y2));
     }
@@ -59,6 +59,7 @@ private:
     };
     struct SLOT {
         QColor color;
+        bool opaque = true;  // the colour's alpha is 255
         std::vector<QRect> fills;
         std::vector<QLine> lines;
         std::vector<CROSS> crosses;
