@@ -64,33 +64,6 @@ const std::vector<QRect>& slant_pixels(int dx, int dy)
     return *cache.insert(key, std::move(rows));
 }
 
-std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines);
-
-// The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
-// and from (0, dy) to (dx, 0), as rectangles: each scanline's runs, a run joined to the one of the
-// same extent on the scanline above. Where the lines meet their pixels are one, so a crossing
-// takes a rectangle or a few where its lines' rows take many. Drawn once on a small image as
-// slant_pixels() draws a line; a bounded cache, GUI thread only.
-const std::vector<QRect>& crossing_pixels(int dx, int dy)
-{
-    static QHash<quint64, std::vector<QRect>> cache;
-    // A bus row asks for one shape crossing after crossing: the last one answers without a lookup.
-    // The cache's values stay where they are until it is cleared.
-    static const std::vector<QRect>* last = nullptr;
-    static quint64 last_key = 0;
-    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
-    if (last && last_key == key)
-        return *last;
-    auto found = cache.constFind(key);
-    if (found == cache.constEnd()) {
-        if (cache.size() > 4096)
-            cache.clear();
-        found = cache.insert(key, shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)}));
-    }
-    last = &*found, last_key = key;
-    return *last;
-}
-
 // The pixels a one-pixel pen puts down for `lines`, as rectangles: each scanline's runs, a run
 // joined to the one of the same extent on the scanline above.
 std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
@@ -135,6 +108,31 @@ std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
         std::swap(above, runs);
     }
     return rects;
+}
+
+// The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
+// and from (0, dy) to (dx, 0), as rectangles: each scanline's runs, a run joined to the one of the
+// same extent on the scanline above. Where the lines meet their pixels are one, so a crossing
+// takes a rectangle or a few where its lines' rows take many. Drawn once on a small image as
+// slant_pixels() draws a line; a bounded cache, GUI thread only.
+const std::vector<QRect>& crossing_pixels(int dx, int dy)
+{
+    static QHash<quint64, std::vector<QRect>> cache;
+    // A bus row asks for one shape crossing after crossing: the last one answers without a lookup.
+    // The cache's values stay where they are until it is cleared.
+    static const std::vector<QRect>* last = nullptr;
+    static quint64 last_key = 0;
+    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    if (last && last_key == key)
+        return *last;
+    auto found = cache.constFind(key);
+    if (found == cache.constEnd()) {
+        if (cache.size() > 4096)
+            cache.clear();
+        found = cache.insert(key, shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)}));
+    }
+    last = &*found, last_key = key;
+    return *last;
 }
 
 // Appends `r`, joined to one of the last three rectangles where the two make one: the same rows and
