@@ -8,6 +8,7 @@
 #include "pirq.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
+#include "vokr_line_batch.h"
 #include "vokr_time_units_dlg.h"
 #include "vokr_view.h"
 
@@ -643,6 +644,36 @@ TEST_F(WavePaint, StatusTextWithoutSamples)
     store_zero_depth(data());
     paint();
     EXPECT_TRUE(m_recorder.find_text("Trigger condition not met"));
+}
+
+// A bus crossing gathered in the line batch puts down the pixels of its two lines drawn one after
+// the other: in an opaque and a translucent colour, clear of the clip and cut by it, at widths of
+// one to six pixels.
+TEST(LineBatch, CrossingsKeepThePixelsOfTheirTwoLines)
+{
+    const QColor colors[] = {QColor(0, 0, 160), QColor(0, 0, 160, 128)};
+    const QRect clips[] = {QRect(0, 0, 40, 40), QRect(0, 0, 11, 40), QRect(0, 0, 40, 9), QRect(9, 0, 30, 40),
+                           QRect(0, 5, 40, 35), QRect(0, 0, 10, 40), QRect(0, 0, 40, 12)};
+    for (const QColor& color : colors)
+        for (const QRect& clip : clips)
+            for (int dx : {1, 2, 3, 6})
+                for (int dy : {5, 7, 12, 30}) {
+                    QImage lines(40, 40, QImage::Format_RGB32), batched(40, 40, QImage::Format_RGB32);
+                    lines.fill(Qt::white), batched.fill(Qt::white);
+                    QPainter p(&lines);
+                    p.setClipRect(clip);
+                    p.setPen(QPen(color, 1));
+                    p.drawLine(8, 3, 8 + dx, 3 + dy), p.drawLine(8, 3 + dy, 8 + dx, 3);
+                    p.end();
+                    p.begin(&batched);
+                    p.setClipRect(clip);
+                    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+                    batch.cross(8, 3, 3 + dy, dx, batch.color(color));
+                    batch.finish(&p);
+                    p.end();
+                    EXPECT_EQ(batched, lines) << color.alpha() << " " << clip.x() << "," << clip.y() << " "
+                                              << clip.width() << "x" << clip.height() << " " << dx << " " << dy;
+                }
 }
 
 TEST_F(WavePaint, DemoSessionDataTabRendersToPng)

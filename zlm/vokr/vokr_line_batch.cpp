@@ -5,6 +5,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -63,6 +64,101 @@ const std::vector<QRect>& slant_pixels(int dx, int dy)
     return *cache.insert(key, std::move(rows));
 }
 
+// The pixels a one-pixel pen puts down for `lines`, as rectangles: each scanline's runs, a run
+// joined to the one of the same extent on the scanline above.
+std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
+{
+    QRect box;
+    for (const QLine& l : lines)
+        box |= QRect(QPoint(std::min(l.x1(), l.x2()), std::min(l.y1(), l.y2())),
+                     QPoint(std::max(l.x1(), l.x2()), std::max(l.y1(), l.y2())));
+    const int ox = 2 - box.left(), oy = 2 - box.top();
+    QImage image(box.width() + 4, box.height() + 4, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::white, 1));
+    for (const QLine& l : lines)
+        painter.drawLine(l.translated(ox, oy));
+    painter.end();
+    struct RUN {
+        int x0, x1;
+        size_t rect;
+    };
+    std::vector<QRect> rects;
+    std::vector<RUN> above, runs;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        runs.clear();
+        for (int x = 0; x < image.width(); ++x) {
+            if (qRed(line[x]) == 0)
+                continue;
+            int end = x;
+            while (end + 1 < image.width() && qRed(line[end + 1]) != 0)
+                ++end;
+            auto a = std::find_if(above.begin(), above.end(), [&](const RUN& r) { return r.x0 == x && r.x1 == end; });
+            if (a != above.end()) {
+                rects[a->rect].setBottom(y - oy);
+                runs.push_back({x, end, a->rect});
+            } else {
+                runs.push_back({x, end, rects.size()});
+                rects.push_back(QRect(QPoint(x - ox, y - oy), QPoint(end - ox, y - oy)));
+            }
+            x = end;
+        }
+        std::swap(above, runs);
+    }
+    return rects;
+}
+
+// The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
+// and from (0, dy) to (dx, 0), as rectangles: each scanline's runs, a run joined to the one of the
+// same extent on the scanline above. Where the lines meet their pixels are one, so a crossing
+// takes a rectangle or a few where its lines' rows take many. Drawn once on a small image as
+// slant_pixels() draws a line; a bounded cache, GUI thread only.
+const std::vector<QRect>& crossing_pixels(int dx, int dy)
+{
+    static QHash<quint64, std::vector<QRect>> cache;
+    // A bus row asks for one shape crossing after crossing: the last one answers without a lookup.
+    // The cache's values stay where they are until it is cleared.
+    static const std::vector<QRect>* last = nullptr;
+    static quint64 last_key = 0;
+    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    if (last && last_key == key)
+        return *last;
+    auto found = cache.constFind(key);
+    if (found == cache.constEnd()) {
+        if (cache.size() > 4096)
+            cache.clear();
+        found = cache.insert(key, shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)}));
+    }
+    last = &*found, last_key = key;
+    return *last;
+}
+
+// Appends `r`, joined to one of the last three rectangles where the two make one: the same rows and
+// touching or overlapping columns, or the same columns and touching or overlapping rows. Pixels
+// the two share are then filled once, not twice: for an opaque colour only.
+void add_joined(std::vector<QRect>* rects, const QRect& r)
+{
+    const int left = r.left(), top = r.top(), right = r.right(), bottom = r.bottom();
+    QRect* const last = rects->data() + rects->size();
+    for (QRect* o = last; o != last - std::min<size_t>(rects->size(), 3);) {
+        --o;
+        if (o->top() == top && o->bottom() == bottom) {
+            if (o->left() <= right + 1 && left <= o->right() + 1) {
+                o->setLeft(std::min(o->left(), left));
+                o->setRight(std::max(o->right(), right));
+                return;
+            }
+        } else if (o->left() == left && o->right() == right && o->top() <= bottom + 1 && top <= o->bottom() + 1) {
+            o->setTop(std::min(o->top(), top));
+            o->setBottom(std::max(o->bottom(), bottom));
+            return;
+        }
+    }
+    rects->push_back(r);
+}
+
 }  // namespace
 
 VOKR_LINE_BATCH& VOKR_LINE_BATCH::shared()
@@ -79,22 +175,32 @@ int VOKR_LINE_BATCH::color(const QColor& color)
     if (m_used == int(m_slots.size()))
         m_slots.emplace_back();
     m_slots[m_used].color = color;
+    m_slots[m_used].opaque = color.alpha() == 255;
     return m_used++;
+}
+
+void VOKR_LINE_BATCH::add_rect(const QRect& r, bool opaque, std::vector<QRect>* rects)
+{
+    if (opaque) {
+        add_joined(rects, r);
+        return;
+    }
+    // One that continues the last rectangle to the right, as tick marks side by side do, joins it.
+    if (!rects->empty() && rects->back().top() == r.top() && rects->back().bottom() == r.bottom() &&
+        rects->back().right() + 1 == r.left())
+        rects->back().setRight(r.right());
+    else
+        rects->push_back(r);
 }
 
 // A slanted line is cut into rows only where the engine would draw it whole: a line the clip or the
 // device cuts may be drawn from where the cut puts its end.
-bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects)
+bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects)
 {
     if (line.x1() == line.x2() || line.y1() == line.y2()) {  // the rectangle of its pixels on any device
-        const QRect r(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
-                      QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2())));
-        // One that continues the last rectangle to the right, as tick marks side by side do, joins it.
-        if (!rects->empty() && rects->back().top() == r.top() && rects->back().bottom() == r.bottom() &&
-            rects->back().right() + 1 == r.left())
-            rects->back().setRight(r.right());
-        else
-            rects->push_back(r);
+        add_rect(QRect(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
+                       QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2()))),
+                 opaque, rects);
         return true;
     }
     const int left = std::min(line.x1(), line.x2()) - 1, right = std::max(line.x1(), line.x2()) + 1;
@@ -104,6 +210,21 @@ bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, std::ve
         return false;
     for (const QRect& r : slant_pixels(line.dx(), line.dy()))
         rects->push_back(r.translated(line.p1()));
+    return true;
+}
+
+// Only a crossing whose lines are both slanted and lie inside the bounds with a pixel to spare, as
+// add_pixels() asks of a slanted line.
+bool VOKR_LINE_BATCH::add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects)
+{
+    const int dy = cross.y2 - cross.y1;
+    const int left = std::min(cross.x, cross.x + cross.dx) - 1, right = std::max(cross.x, cross.x + cross.dx) + 1;
+    const int top = std::min(cross.y1, cross.y2) - 1, bottom = std::max(cross.y1, cross.y2) + 1;
+    if (cross.dx == 0 || dy == 0 || bounds.isNull() || left < bounds.left() || right > bounds.right() ||
+        top < bounds.top() || bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
+        return false;
+    for (const QRect& r : crossing_pixels(cross.dx, dy))
+        add_joined(rects, r.translated(cross.x, cross.y1));
     return true;
 }
 
@@ -123,9 +244,19 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
     for (int i = 0; i < m_used; ++i) {
         SLOT& slot = m_slots[i];
         m_left.clear();
+        const bool opaque = slot.opaque;
         for (const QLine& line : slot.lines)
-            if (!add_pixels(line, bounds, &slot.fills))
+            if (!add_pixels(line, bounds, opaque, &slot.fills))
                 m_left.push_back(line);
+        // Both lines' pixels filled once only in an opaque colour: a translucent one blends twice
+        // where they meet.
+        for (const CROSS& c : slot.crosses) {
+            if (opaque && add_crossing(c, bounds, &slot.fills))
+                continue;
+            for (const QLine& line : {QLine(c.x, c.y1, c.x + c.dx, c.y2), QLine(c.x, c.y2, c.x + c.dx, c.y1)})
+                if (!add_pixels(line, bounds, opaque, &slot.fills))
+                    m_left.push_back(line);
+        }
         if (!slot.fills.empty()) {
             p->setPen(Qt::NoPen);
             p->setBrush(slot.color);
@@ -137,6 +268,7 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
         }
         slot.fills.clear();
         slot.lines.clear();
+        slot.crosses.clear();
     }
     p->setPen(pen);
     p->setBrush(brush);

@@ -12,6 +12,7 @@
 #include <QLine>
 #include <QRect>
 
+#include <algorithm>
 #include <vector>
 
 class QPainter;
@@ -22,8 +23,20 @@ public:
 
     // The slot of `color`, added after those named so far.
     int color(const QColor& color);
-    // The line from (x1, y1) to (x2, y2) as a one-pixel pen draws it.
-    void line(int x1, int y1, int x2, int y2, int slot) { m_slots[slot].lines.push_back(QLine(x1, y1, x2, y2)); }
+    // The line from (x1, y1) to (x2, y2) as a one-pixel pen draws it; a horizontal or vertical one
+    // is its own rectangle on any device, kept as one at once.
+    void line(int x1, int y1, int x2, int y2, int slot)
+    {
+        SLOT& s = m_slots[slot];
+        if (x1 == x2 || y1 == y2)
+            add_rect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))),
+                     s.opaque, &s.fills);
+        else
+            s.lines.push_back(QLine(x1, y1, x2, y2));
+    }
+    // The two lines of a crossing over dx columns from x: (x, y1) to (x + dx, y2) and (x, y2) to
+    // (x + dx, y1). In an opaque colour on whole raster pixels it is filled as the pixels of both.
+    void cross(int x, int y1, int y2, int dx, int slot) { m_slots[slot].crosses.push_back({x, y1, y2, dx}); }
     // The rectangle with corners (x1, y1) and (x2, y2), both included.
     void fill(int x1, int y1, int x2, int y2, int slot)
     {
@@ -41,13 +54,25 @@ public:
     }
 
 private:
+    struct CROSS {
+        int x, y1, y2, dx;
+    };
     struct SLOT {
         QColor color;
+        bool opaque = true;  // the colour's alpha is 255
         std::vector<QRect> fills;
         std::vector<QLine> lines;
+        std::vector<CROSS> crosses;
     };
-    // Appends the rows of pixels of `line` to `rects`; false when the line is not drawn that way.
-    static bool add_pixels(const QLine& line, const QRect& bounds, std::vector<QRect>* rects);
+    // Appends a horizontal or vertical line's rectangle to `rects`, joined to one it extends: in an
+    // opaque colour one of the last few, else the last one where it continues it to the right.
+    static void add_rect(const QRect& r, bool opaque, std::vector<QRect>* rects);
+    // Appends the rows of pixels of `line` to `rects`, a horizontal or vertical one as add_rect()
+    // does; false when the line is not drawn that way.
+    static bool add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects);
+    // Appends the pixels of both lines of a slanted crossing as rectangles; false when it is not
+    // drawn that way.
+    static bool add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects);
 
     std::vector<SLOT> m_slots;
     std::vector<QLine> m_left;  // lines drawn as lines

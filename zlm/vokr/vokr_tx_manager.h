@@ -501,6 +501,9 @@ public:
     bool is_parent_item(int index, int instance);
     bool is_child_item(int index, int instance);
     bool is_node_invalid(int index);
+    // Whether any node of the current trigger is invalid: where none is, is_node_invalid() is false
+    // for every node without looking each one up.
+    bool has_invalid_nodes() const;
     bool is_node_deletable(int index);
     bool is_bypass_tap_flag() const { return m_bypass_flag_check; }
     static KSM_DATA_SIGNAL_TYPE get_type(unsigned int flags);

@@ -258,6 +258,15 @@ bool VOKR_TX_MANAGER::is_node_invalid(int index)
     return row >= 0 && trigger->is_invalid(row);
 }
 
+bool VOKR_TX_MANAGER::has_invalid_nodes() const
+{
+    const KSM_TX_TRIGGER* trigger = m_tx_trigger;
+    for (int row = 0, count = trigger ? trigger->get_num_nodes() : 0; row < count; ++row)
+        if (trigger->is_invalid(row))
+            return true;
+    return false;
+}
+
 bool VOKR_TX_MANAGER::is_node_deletable(int index)
 {
     if (!current_list()->can_delete_node(index) || !m_frame_wnd)

@@ -379,6 +379,7 @@ public:
         bool power_up_view = false;
         bool incremental_view = false;
         bool sequential = false;
+        bool invalid_nodes = true;  // some node may be invalid; where none is, rows do not ask
     };
     // The cell's frame and selection fill, painted before its contents.
     void draw_cell_background(int row, int column, bool selected, bool sequential, const QRect& rect,

@@ -190,6 +190,7 @@ VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags() const
     flags.editable_here = flags.editable && !(m->get_frame_wnd() && locked);
     flags.incremental_view = list && m->is_incremental_compile();
     flags.sequential = m->is_sequential_mode(-1);
+    flags.invalid_nodes = list && m->has_invalid_nodes();
     return flags;
 }
 

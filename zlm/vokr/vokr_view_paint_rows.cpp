@@ -183,7 +183,7 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
             background = QBrush(pirq_get_color(SELECTION));
         }
     } else if (!flags.selected) {
-        if (group ? has_invalid_member(node) : m->is_node_invalid(node))
+        if (flags.invalid_nodes && (group ? has_invalid_member(node) : m->is_node_invalid(node)))
             pen = QPen(pirq_get_color(INVALID));
     } else if (focused || name_focus_pending) {
         name_focus_pending = false;

@@ -12,7 +12,6 @@
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_assert.h"
-#include "vokr_bus_wave.h"
 #include "vokr_line_batch.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
@@ -538,20 +537,30 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
 // `to`, after what the batch holds; whether it was. With `elide` a text too wide is drawn elided in
 // the middle instead. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 struct BUS_TEXT {
+    BUS_TEXT(VOKR_TX_MANAGER* m, int n, bool s) : manager(m), node(n), selected(s) {}
     VOKR_TX_MANAGER* manager;
     int node;
     bool selected;
     bool split = cfg_is_on("zlm_split_bus_values", false);
     bool elide = false;
+    // The sample's bit of each member, one byte each, and the rows the number reads them from.
+    mutable std::vector<unsigned char> bits;
+    mutable std::vector<const unsigned char*> rows;
 
     bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
               int top, int bottom, bool at_crossing = false) const
     {
         if (to - from <= 1)
             return false;
+        if (bits.size() != planes.size()) {
+            bits.resize(planes.size());
+            rows.resize(planes.size());
+            for (size_t m = 0; m < planes.size(); ++m)
+                rows[m] = &bits[m];
+        }
         for (size_t m = 0; m < planes.size(); ++m)
-            VOKR_BUS_WAVE::row(int(m), 1)[0] = word_bit(planes[m].words, sample) != planes[m].inverted;
-        VOKR_NUMBER number(VOKR_BUS_WAVE::bit_rows(int(planes.size())), 0);
+            bits[m] = word_bit(planes[m].words, sample) != planes[m].inverted;
+        VOKR_NUMBER number(VOKR_BIT_ROWS{rows.data(), int(rows.size())}, 0);
         const char* first = nullptr;
         const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
         QString text = QString::fromLocal8Bit(first);
@@ -621,8 +630,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
                 start = x + half;
             } else {
                 const int a = x - half;
-                batch.line(a, top, a + tw, bottom, color);
-                batch.line(a, bottom, a + tw, top, color);
+                batch.cross(a, top, bottom, tw, color);
                 if (drawn.sample == s - 1)
                     text.draw(p, &batch, planes, drawn.sample, drawn.from, drawn.to, top, bottom, true);
                 start = a + tw;
