@@ -32,6 +32,13 @@ std::atomic<bool> g_plain_reading{false};
 // The planes of a log's samples: one per channel, then these three.
 enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, EXTRA_PLANES = 3 };
 
+// An attribute's name, written as a literal: its length is known where it is written.
+struct NAME {
+    template <size_t N> constexpr NAME(const char (&name)[N]) : text(name), size(static_cast<int>(N - 1)) {}
+    const char* text;
+    int size;
+};
+
 // A place in the file, for a fault found after the reader has moved on.
 struct POSITION {
     qint64 line = 0;
@@ -77,18 +84,18 @@ private:
     bool failed() const { return !m_error.empty(); }
 
     // ---- attributes ----
-    bool has(const char* name) const { return !value(name).isNull(); }
+    bool has(NAME name) const { return !value(name).isNull(); }
     // The value of the element's attribute `name`, null when it has none: compared by length
     // first, as an element has a few attributes and is asked for many that it lacks.
-    QStringRef value(const char* name) const;
+    QStringRef value(NAME name) const;
     // An attribute's 8-bit text: local encoding, or UTF-8 for the texts of tree objects.
-    std::string text(const char* name, bool utf8 = false);
-    long long number(const char* name, long long default_value, long long min, long long max);
-    int integer(const char* name, int default_value, int min = INT_MIN, int max = INT_MAX)
+    std::string text(NAME name, bool utf8 = false);
+    long long number(NAME name, long long default_value, long long min, long long max);
+    int integer(NAME name, int default_value, int min = INT_MIN, int max = INT_MAX)
     {
         return static_cast<int>(number(name, default_value, min, max));
     }
-    bool flag(const char* name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
+    bool flag(NAME name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
@@ -156,6 +163,7 @@ private:
     std::vector<PREFETCHED> m_prefetched;
     QXmlStreamAttributes m_attributes;  // of the element last entered
     bool m_encoded_attributes = false;  // whether one of them is base64 ("-b64")
+    uint64_t m_name_sizes = 0;          // bit N set: one of their names is N long (bit 63: longer)
     std::string m_file;
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
@@ -184,16 +192,38 @@ std::string eight_bit(const QStringRef& text, bool utf8)
     return ascii;
 }
 
-QStringRef READER::value(const char* name) const
+// A number in decimal digits, as most attributes hold, read here; any other text as
+// QStringRef::toLongLong() reads it.
+long long decimal(const QStringRef& text, bool* ok)
 {
-    const int size = static_cast<int>(std::strlen(name));
+    const QChar* c = text.unicode();
+    const int size = text.size();
+    const int sign = size > 1 && c[0] == QLatin1Char('-') ? 1 : 0;
+    if (size - sign < 1 || size - sign > 18)
+        return text.toLongLong(ok);
+    long long value = 0;
+    for (int i = sign; i < size; ++i) {
+        const unsigned digit = c[i].unicode() - '0';
+        if (digit > 9)
+            return text.toLongLong(ok);
+        value = value * 10 + digit;
+    }
+    *ok = true;
+    return sign ? -value : value;
+}
+
+QStringRef READER::value(NAME name) const
+{
+    const int size = name.size;
+    if (!(m_name_sizes >> std::min(size, 63) & 1))
+        return QStringRef();
     for (const QXmlStreamAttribute& a : m_attributes) {
         const QStringRef n = a.qualifiedName();
         if (n.size() != size)
             continue;
         const QChar* c = n.unicode();
         int i = 0;
-        while (i < size && c[i].unicode() == static_cast<unsigned char>(name[i]))
+        while (i < size && c[i].unicode() == static_cast<unsigned char>(name.text[i]))
             ++i;
         if (i == size)
             return a.value();
@@ -201,7 +231,7 @@ QStringRef READER::value(const char* name) const
     return QStringRef();
 }
 
-std::string READER::text(const char* name, bool utf8)
+std::string READER::text(NAME name, bool utf8)
 {
     const QStringRef plain = value(name);
     if (!plain.isNull())
@@ -210,8 +240,8 @@ std::string READER::text(const char* name, bool utf8)
         return std::string();
     const QXmlStreamAttributes& attributes = m_attributes;
     char encoded_name[64];  // name + "-b64", made without an allocation as most texts are absent
-    const size_t length = std::min(std::strlen(name), sizeof(encoded_name) - 5);
-    std::memcpy(encoded_name, name, length);
+    const size_t length = std::min(static_cast<size_t>(name.size), sizeof(encoded_name) - 5);
+    std::memcpy(encoded_name, name.text, length);
     std::memcpy(encoded_name + length, "-b64", 4);
     const QLatin1String encoded(encoded_name, static_cast<int>(length + 4));
     if (!attributes.hasAttribute(encoded))
@@ -219,25 +249,25 @@ std::string READER::text(const char* name, bool utf8)
     const auto decoded =
         QByteArray::fromBase64Encoding(attributes.value(encoded).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
-        fail(std::string("attribute ") + name + " is not valid base64");
+        fail(std::string("attribute ") + name.text + " is not valid base64");
     else if (decoded.decoded.contains('\0'))  // names are handed on as C strings: a NUL would cut one short
-        fail(std::string("attribute ") + name + " holds a NUL character");
+        fail(std::string("attribute ") + name.text + " holds a NUL character");
     return decoded.decoded.toStdString();
 }
 
-long long READER::number(const char* name, long long default_value, long long min, long long max)
+long long READER::number(NAME name, long long default_value, long long min, long long max)
 {
     const QStringRef text = value(name);
     if (text.isNull()) {
         // A default outside the range marks an attribute that must be there (an index, a size).
         if (default_value < min || default_value > max)
-            fail(std::string("attribute ") + name + " is missing");
+            fail(std::string("attribute ") + name.text + " is missing");
         return default_value;
     }
     bool ok = false;
-    const long long value = text.toLongLong(&ok);
+    const long long value = decimal(text, &ok);
     if (!ok || value < min || value > max) {
-        fail(std::string("attribute ") + name + " has the bad value \"" + text.toString().toStdString() + "\"");
+        fail(std::string("attribute ") + name.text + " has the bad value \"" + text.toString().toStdString() + "\"");
         return default_value;
     }
     return value;
@@ -405,10 +435,14 @@ bool READER::next_child()
     // Lets go of the last element's attributes, which share the reader's own list: the reader
     // then fills that list in place for the next element instead of copying it.
     m_attributes = QXmlStreamAttributes();
+    m_name_sizes = 0;
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
         if (m_xml.isStartElement()) {
             m_attributes = m_xml.attributes();
-            m_encoded_attributes = std::any_of(m_attributes.begin(), m_attributes.end(), [](const auto& a) {
+            for (const QXmlStreamAttribute& a : qAsConst(m_attributes))
+                m_name_sizes |= uint64_t(1) << std::min(a.qualifiedName().size(), 63);
+            // Read through the constant list: a changing one would copy the list the reader shares.
+            m_encoded_attributes = std::any_of(m_attributes.cbegin(), m_attributes.cend(), [](const auto& a) {
                 return a.qualifiedName().endsWith(QLatin1String("-b64"));
             });
             return true;

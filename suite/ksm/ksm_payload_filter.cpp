@@ -493,10 +493,16 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken, bool whole)
 bool KSM_PAYLOAD_FILTER::at_text()
 {
     const char* from = m_in.constData() + m_in_pos;
-    const int left = m_in.size() - m_in_pos;
-    const char* open = static_cast<const char*>(std::memchr(from, '<', static_cast<size_t>(left)));
+    const char* const end = m_in.constData() + m_in.size();
+    // Text and the tags that need no look go on in one piece, up to markup that may need one.
+    const char* open = from;
+    while ((open = static_cast<const char*>(std::memchr(open, '<', static_cast<size_t>(end - open))))) {
+        if (end - open < 10 || std::strchr("!?ps", open[1]) || (open[1] == '/' && open[2] == 's'))
+            break;
+        ++open;
+    }
     if (!open) {
-        pass(left);
+        pass(static_cast<int>(end - from));
         return false;
     }
     pass(static_cast<int>(open - from));
