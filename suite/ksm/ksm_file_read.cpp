@@ -343,8 +343,8 @@ void READER::plane_payload(size_t expected_size, size_t plane, QByteArray* paylo
             const auto took =
                 m_filter->take(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &taken, &number);
             // The filter gives the prefetch only a text that is the whole of its element's content.
-            if (took == KSM_PAYLOAD_FILTER::GONE || prefetched >= 0 ||
-                (took == KSM_PAYLOAD_FILTER::PREFETCHED && !text.isEmpty()))
+            const bool alone = text.isEmpty() && prefetched < 0;
+            if (took == KSM_PAYLOAD_FILTER::GONE || (took == KSM_PAYLOAD_FILTER::PREFETCHED && !alone))
                 fail("a sample plane's text is read twice");
             else if (took == KSM_PAYLOAD_FILTER::PREFETCHED)
                 prefetched = number;
@@ -360,6 +360,8 @@ void READER::plane_payload(size_t expected_size, size_t plane, QByteArray* paylo
         default: fail(m_xml.hasError() ? m_xml.errorString().toStdString() : "a sample plane is cut short"); break;
         }
     }
+    if (!failed() && prefetched >= 0 && !text.isEmpty())
+        fail("a sample plane's text is read twice");
     if (failed())
         return;
     if (prefetched >= 0)
@@ -1044,8 +1046,8 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     } else if (prefetch) {
         prefetch->stop_inflating();
     }
-    if (!m_adopted && shown &&
-        ksm_sample_memory_allows(bytes)) {  // each plane is written whole by the thread that inflates it
+    // Each plane is written whole by the thread that inflates it.
+    if (!m_adopted && shown && ksm_sample_memory_allows(bytes)) {
         inflated = std::make_shared<KSM_DATA_LOG::SAMPLES>(*s);
         inflated->allocate(s->channels, s->depth, false);
         inflated->connected = s->connected;

@@ -384,7 +384,6 @@ qint64 KSM_PAYLOAD_FILTER::readData(char* data, qint64 max)
 
 // Reads on while what the filter holds for the reader stays small: so the planes of the first
 // log are found, and inflated, while the reader still reads the rows before them.
-
 void KSM_PAYLOAD_FILTER::read_ahead()
 {
     if (m_out_pos > 0 && m_out_pos >= m_out.size() / 2) {  // what the reader has read goes, at most as much as stays
@@ -497,7 +496,8 @@ bool KSM_PAYLOAD_FILTER::at_text()
     // Text and the tags that need no look go on in one piece, up to markup that may need one.
     const char* open = from;
     while ((open = static_cast<const char*>(std::memchr(open, '<', static_cast<size_t>(end - open))))) {
-        if (end - open < 10 || std::strchr("!?ps", open[1]) || (open[1] == '/' && open[2] == 's'))
+        const char c = open[1];
+        if (end - open < 10 || c == '!' || c == '?' || c == 'p' || c == 's' || (c == '/' && open[2] == 's'))
             break;
         ++open;
     }
