@@ -54,7 +54,10 @@ KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads)
         m_helpers.emplace_back([this] { help(); });
 }
 
-KSM_PLANE_PREFETCH::~KSM_PLANE_PREFETCH()
+KSM_PLANE_PREFETCH::~KSM_PLANE_PREFETCH() { stop_helpers(); }
+
+// The helpers end once the job each runs is done; the jobs left are run by who asks for them.
+void KSM_PLANE_PREFETCH::stop_helpers()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -63,6 +66,7 @@ KSM_PLANE_PREFETCH::~KSM_PLANE_PREFETCH()
     m_work.notify_all();
     for (std::thread& helper : m_helpers)
         helper.join();
+    m_helpers.clear();
 }
 
 bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, QByteArray* text)
@@ -100,9 +104,7 @@ void KSM_PLANE_PREFETCH::stop_inflating()
 {
     m_adding = false;
     m_inflating = false;  // a job taken from now on only decodes
-    for (size_t k = 0, count = m_count; k < count; ++k)
-        if (m_jobs[k].state == RUNNING)
-            wait_done(m_jobs[k]);
+    stop_helpers();       // so that no job runs any more: the threads of the reading are the reader's again
     if (!m_adopted)
         m_samples.reset();
 }

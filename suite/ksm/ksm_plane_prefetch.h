@@ -44,8 +44,8 @@ public:
     // ---- the reader's side ----
     // The samples, once, for a log of this shape; from then on they are the reader's.
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> adopt(int channels, int depth);
-    // No more planes are taken or inflated; samples not adopted are let go once the planes
-    // being inflated are done.
+    // No more planes are taken or inflated, and the helpers end; samples not adopted are let go
+    // once the planes being inflated are done. The planes left are decoded by result().
     void stop_inflating();
     // The plane the text was taken as, -1 when it was not.
     long plane_of(int text_number);
@@ -79,6 +79,7 @@ private:
     bool run(JOB& job);  // false when another thread took the job
     void wait_done(const JOB& job);
     void help();
+    void stop_helpers();
 
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> m_samples;
     size_t m_plane_bytes;
