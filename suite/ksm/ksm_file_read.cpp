@@ -87,10 +87,21 @@ private:
     bool has(NAME name) const { return !value(name).isNull(); }
     // The value of the element's attribute `name`, null when it has none: compared by length
     // first, as an element has a few attributes and is asked for many that it lacks.
-    QStringRef value(NAME name) const;
+    QStringRef value(NAME name) const
+    {
+        return m_name_sizes >> std::min(name.size, 63) & 1 ? find_value(name) : QStringRef();
+    }
+    QStringRef find_value(NAME name) const;
     // An attribute's 8-bit text: local encoding, or UTF-8 for the texts of tree objects.
     std::string text(NAME name, bool utf8 = false);
-    long long number(NAME name, long long default_value, long long min, long long max);
+    long long number(NAME name, long long default_value, long long min, long long max)
+    {
+        const QStringRef text = value(name);
+        if (text.isNull() && default_value >= min && default_value <= max)  // most are absent
+            return default_value;
+        return number(text, name, default_value, min, max);
+    }
+    long long number(const QStringRef& text, NAME name, long long default_value, long long min, long long max);
     int integer(NAME name, int default_value, int min = INT_MIN, int max = INT_MAX)
     {
         return static_cast<int>(number(name, default_value, min, max));
@@ -212,11 +223,9 @@ long long decimal(const QStringRef& text, bool* ok)
     return sign ? -value : value;
 }
 
-QStringRef READER::value(NAME name) const
+QStringRef READER::find_value(NAME name) const
 {
     const int size = name.size;
-    if (!(m_name_sizes >> std::min(size, 63) & 1))
-        return QStringRef();
     for (const QXmlStreamAttribute& a : m_attributes) {
         const QStringRef n = a.qualifiedName();
         if (n.size() != size)
@@ -255,9 +264,8 @@ std::string READER::text(NAME name, bool utf8)
     return decoded.decoded.toStdString();
 }
 
-long long READER::number(NAME name, long long default_value, long long min, long long max)
+long long READER::number(const QStringRef& text, NAME name, long long default_value, long long min, long long max)
 {
-    const QStringRef text = value(name);
     if (text.isNull()) {
         // A default outside the range marks an attribute that must be there (an index, a size).
         if (default_value < min || default_value > max)
