@@ -3,6 +3,7 @@
 // file has passed, so a refused file leaves nothing behind.
 #include "ksm_payload_filter.h"
 #include "ksm_plane_decoder.h"
+#include "ksm_plane_prefetch.h"
 #include "ksm_state.h"
 #include "msg.h"
 
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -25,15 +27,17 @@ using ROW = KSM_TX_SIGNAL_NODES::ROW;
 // one object of KSM_TREE_KIND_STATE_MACHINE that holds attributes only.
 enum class TREE_ROLE { TRIGGER, STATE_MACHINE };
 
-// No deflate stream inflates to more than about 1032 times its size (a 258-byte match in two
-// bits): a plane that claims more than that of its payload is damaged, and so a small file
-// never claims gigabytes of samples.
-constexpr size_t MAX_DEFLATE_RATIO = 1032;
-
 std::atomic<bool> g_plain_reading{false};
 
 // The planes of a log's samples: one per channel, then these three.
 enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, EXTRA_PLANES = 3 };
+
+// An attribute's name, written as a literal: its length is known where it is written.
+struct NAME {
+    template <size_t N> constexpr NAME(const char (&name)[N]) : text(name), size(static_cast<int>(N - 1)) {}
+    const char* text;
+    int size;
+};
 
 // A place in the file, for a fault found after the reader has moved on.
 struct POSITION {
@@ -80,22 +84,34 @@ private:
     bool failed() const { return !m_error.empty(); }
 
     // ---- attributes ----
-    bool has(const char* name) const { return !value(name).isNull(); }
+    bool has(NAME name) const { return !value(name).isNull(); }
     // The value of the element's attribute `name`, null when it has none: compared by length
     // first, as an element has a few attributes and is asked for many that it lacks.
-    QStringRef value(const char* name) const;
+    QStringRef value(NAME name) const
+    {
+        return m_name_sizes >> std::min(name.size, 63) & 1 ? find_value(name) : QStringRef();
+    }
+    QStringRef find_value(NAME name) const;
     // An attribute's 8-bit text: local encoding, or UTF-8 for the texts of tree objects.
-    std::string text(const char* name, bool utf8 = false);
-    long long number(const char* name, long long default_value, long long min, long long max);
-    int integer(const char* name, int default_value, int min = INT_MIN, int max = INT_MAX)
+    std::string text(NAME name, bool utf8 = false);
+    long long number(NAME name, long long default_value, long long min, long long max)
+    {
+        const QStringRef text = value(name);
+        if (text.isNull() && default_value >= min && default_value <= max)  // most are absent
+            return default_value;
+        return number(text, name, default_value, min, max);
+    }
+    long long number(const QStringRef& text, NAME name, long long default_value, long long min, long long max);
+    int integer(NAME name, int default_value, int min = INT_MIN, int max = INT_MAX)
     {
         return static_cast<int>(number(name, default_value, min, max));
     }
-    bool flag(const char* name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
+    bool flag(NAME name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
-    void plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target);
+    void plane_payload(size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
+    void prefetched_payload(int text, size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
     void finish_decoding();
 
     // ---- elements ----
@@ -148,8 +164,17 @@ private:
     std::unique_ptr<KSM_PLANE_DECODER> m_decoder;  // of the planes of the log being read
     bool m_inflate_failed = false;                 // a plane of the log being read did not inflate
     std::vector<POSITION> m_plane_ends;            // of the planes given to it, for their faults
-    QXmlStreamAttributes m_attributes;             // of the element last entered
-    bool m_encoded_attributes = false;             // whether one of them is base64 ("-b64")
+    // The samples being read are the prefetch's, and the planes bound to the texts it inflates.
+    bool m_adopted = false;
+    struct PREFETCHED {
+        int text;
+        QByteArray* payload;
+        POSITION end;
+    };
+    std::vector<PREFETCHED> m_prefetched;
+    QXmlStreamAttributes m_attributes;  // of the element last entered
+    bool m_encoded_attributes = false;  // whether one of them is base64 ("-b64")
+    uint64_t m_name_sizes = 0;          // bit N set: one of their names is N long (bit 63: longer)
     std::string m_file;
     std::string m_error;
     KSM_DATA_SESSION* m_session = nullptr;
@@ -178,16 +203,36 @@ std::string eight_bit(const QStringRef& text, bool utf8)
     return ascii;
 }
 
-QStringRef READER::value(const char* name) const
+// A number in decimal digits, as most attributes hold, read here; any other text as
+// QStringRef::toLongLong() reads it.
+long long decimal(const QStringRef& text, bool* ok)
 {
-    const int size = static_cast<int>(std::strlen(name));
+    const QChar* c = text.unicode();
+    const int size = text.size();
+    const int sign = size > 1 && c[0] == QLatin1Char('-') ? 1 : 0;
+    if (size - sign < 1 || size - sign > 18)
+        return text.toLongLong(ok);
+    long long value = 0;
+    for (int i = sign; i < size; ++i) {
+        const unsigned digit = c[i].unicode() - '0';
+        if (digit > 9)
+            return text.toLongLong(ok);
+        value = value * 10 + digit;
+    }
+    *ok = true;
+    return sign ? -value : value;
+}
+
+QStringRef READER::find_value(NAME name) const
+{
+    const int size = name.size;
     for (const QXmlStreamAttribute& a : m_attributes) {
         const QStringRef n = a.qualifiedName();
         if (n.size() != size)
             continue;
         const QChar* c = n.unicode();
         int i = 0;
-        while (i < size && c[i].unicode() == static_cast<unsigned char>(name[i]))
+        while (i < size && c[i].unicode() == static_cast<unsigned char>(name.text[i]))
             ++i;
         if (i == size)
             return a.value();
@@ -195,7 +240,7 @@ QStringRef READER::value(const char* name) const
     return QStringRef();
 }
 
-std::string READER::text(const char* name, bool utf8)
+std::string READER::text(NAME name, bool utf8)
 {
     const QStringRef plain = value(name);
     if (!plain.isNull())
@@ -204,8 +249,8 @@ std::string READER::text(const char* name, bool utf8)
         return std::string();
     const QXmlStreamAttributes& attributes = m_attributes;
     char encoded_name[64];  // name + "-b64", made without an allocation as most texts are absent
-    const size_t length = std::min(std::strlen(name), sizeof(encoded_name) - 5);
-    std::memcpy(encoded_name, name, length);
+    const size_t length = std::min(static_cast<size_t>(name.size), sizeof(encoded_name) - 5);
+    std::memcpy(encoded_name, name.text, length);
     std::memcpy(encoded_name + length, "-b64", 4);
     const QLatin1String encoded(encoded_name, static_cast<int>(length + 4));
     if (!attributes.hasAttribute(encoded))
@@ -213,25 +258,24 @@ std::string READER::text(const char* name, bool utf8)
     const auto decoded =
         QByteArray::fromBase64Encoding(attributes.value(encoded).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
-        fail(std::string("attribute ") + name + " is not valid base64");
+        fail(std::string("attribute ") + name.text + " is not valid base64");
     else if (decoded.decoded.contains('\0'))  // names are handed on as C strings: a NUL would cut one short
-        fail(std::string("attribute ") + name + " holds a NUL character");
+        fail(std::string("attribute ") + name.text + " holds a NUL character");
     return decoded.decoded.toStdString();
 }
 
-long long READER::number(const char* name, long long default_value, long long min, long long max)
+long long READER::number(const QStringRef& text, NAME name, long long default_value, long long min, long long max)
 {
-    const QStringRef text = value(name);
     if (text.isNull()) {
         // A default outside the range marks an attribute that must be there (an index, a size).
         if (default_value < min || default_value > max)
-            fail(std::string("attribute ") + name + " is missing");
+            fail(std::string("attribute ") + name.text + " is missing");
         return default_value;
     }
     bool ok = false;
-    const long long value = text.toLongLong(&ok);
+    const long long value = decimal(text, &ok);
     if (!ok || value < min || value > max) {
-        fail(std::string("attribute ") + name + " has the bad value \"" + text.toString().toStdString() + "\"");
+        fail(std::string("attribute ") + name.text + " has the bad value \"" + text.toString().toStdString() + "\"");
         return default_value;
     }
     return value;
@@ -287,50 +331,15 @@ QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITIO
     return bytes;
 }
 
-// The fault of a sample plane's payload of `size` bytes that starts with `header` (or does not
-// decode), when it should hold `expected_size` bytes compressed: the compressed data starts
-// with its size, and nothing compressed is the 4-byte size alone.
-const char* plane_fault(bool decoded, size_t size, quint32 header, size_t expected_size)
-{
-    const bool sized = size >= 4 && header == expected_size && (expected_size == 0 || size > 4);
-    if (!decoded || !sized)
-        return "a payload does not decode";
-    if (expected_size / MAX_DEFLATE_RATIO > size)
-        return "a sample plane claims more samples than its payload can hold";
-    return nullptr;
-}
-
-// The size and header of the payload a base64 text gives, as far as its length and its first
-// quads tell; `decoded` is false when they show already that it is not base64.
-struct PLANE_GUESS {
-    bool decoded = false;
-    size_t size = 0;
-    quint32 header = 0;
-};
-
-PLANE_GUESS guess_plane(const QByteArray& text)
-{
-    PLANE_GUESS guess;
-    QByteArray first;
-    KSM_BASE64_DECODER decoder(&first);
-    if (text.size() % 4 != 0 || !decoder.add(text.constData(), std::min(text.size(), 8)))
-        return guess;
-    guess.decoded = true;
-    guess.size = static_cast<size_t>(text.size()) / 4 * 3 - static_cast<size_t>(text.endsWith("==")  ? 2
-                                                                                : text.endsWith('=') ? 1
-                                                                                                     : 0);
-    guess.header = first.size() >= 4 ? qFromBigEndian<quint32>(first.constData()) : 0;
-    return guess;
-}
-
-// The payload of a sample plane (the element just entered), its text as the reader gives its
-// characters and the filter's instructions in their order; it must say that it holds
+// The payload of sample plane `plane` (the element just entered), its text as the reader gives
+// its characters and the filter's instructions in their order; it must say that it holds
 // `expected_size` bytes. When its length and first bytes say so, the decoder decodes it beside
 // the reading; otherwise it is decoded now to tell its fault. With a target, the plane is
 // inflated there.
-void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* target)
+void READER::plane_payload(size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target)
 {
     QByteArray text;
+    int prefetched = -1;  // the number of the text the filter gave the prefetch
     for (bool open = true; open && !failed();) {
         switch (m_xml.readNext()) {
         case QXmlStreamReader::Characters:
@@ -338,10 +347,15 @@ void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* 
             break;
         case QXmlStreamReader::ProcessingInstruction: {
             QByteArray taken;
+            int number = -1;
             const auto took =
-                m_filter->take(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &taken);
-            if (took == KSM_PAYLOAD_FILTER::GONE)
+                m_filter->take(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &taken, &number);
+            // The filter gives the prefetch only a text that is the whole of its element's content.
+            const bool alone = text.isEmpty() && prefetched < 0;
+            if (took == KSM_PAYLOAD_FILTER::GONE || (took == KSM_PAYLOAD_FILTER::PREFETCHED && !alone))
                 fail("a sample plane's text is read twice");
+            else if (took == KSM_PAYLOAD_FILTER::PREFETCHED)
+                prefetched = number;
             else if (text.isEmpty())
                 text = std::move(taken);
             else
@@ -354,10 +368,17 @@ void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* 
         default: fail(m_xml.hasError() ? m_xml.errorString().toStdString() : "a sample plane is cut short"); break;
         }
     }
+    if (!failed() && prefetched >= 0 && !text.isEmpty())
+        fail("a sample plane's text is read twice");
     if (failed())
         return;
-    const PLANE_GUESS guess = guess_plane(text);
-    if (!plane_fault(guess.decoded, guess.size, guess.header, expected_size)) {
+    if (prefetched >= 0)
+        return prefetched_payload(prefetched, expected_size, plane, payload, target);
+    if (target && m_adopted && !m_filter->prefetch()->claim(plane)) {
+        target = nullptr;  // the prefetch inflates another text there: the log is inflated when first read
+        m_inflate_failed = true;
+    }
+    if (!ksm_plane_text_fault(text, expected_size)) {
         *payload = std::move(text);
         m_plane_ends.push_back(here());
         m_decoder->add(payload, target, expected_size);
@@ -365,22 +386,58 @@ void READER::plane_payload(size_t expected_size, QByteArray* payload, uint64_t* 
     }
     const bool decoded = KSM_BASE64_DECODER::decode(text, payload);
     const quint32 header = payload->size() >= 4 ? qFromBigEndian<quint32>(payload->constData()) : 0;
-    if (const char* fault = plane_fault(decoded, static_cast<size_t>(payload->size()), header, expected_size))
+    if (const char* fault = ksm_plane_fault(decoded, static_cast<size_t>(payload->size()), header, expected_size))
         fail(fault);
     else if (target && !KSM_DATA_LOG::PACKED::inflate_plane(*payload, target, expected_size))
         m_inflate_failed = true;
 }
 
-// Waits for the decoder to finish the planes given to it; the first that is not base64
-// throughout is the file's fault.
+// A plane whose text the filter gave the prefetch: where the prefetch took it as this plane of
+// the samples being read, it is inflated there; otherwise it is decoded now, as the decoder
+// would, and inflated here.
+void READER::prefetched_payload(int text, size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target)
+{
+    KSM_PLANE_PREFETCH* prefetch = m_filter->prefetch();
+    if (m_adopted && prefetch->plane_of(text) == static_cast<long>(plane)) {
+        m_prefetched.push_back({text, payload, here()});
+        return;
+    }
+    KSM_PLANE_PREFETCH::RESULT r = prefetch->result(text);
+    *payload = std::move(r.payload);
+    if (m_adopted) {  // the prefetch inflated the text as another plane: the log is inflated when first read
+        target = nullptr;
+        m_inflate_failed = true;
+    }
+    const quint32 header = payload->size() >= 4 ? qFromBigEndian<quint32>(payload->constData()) : 0;
+    if (const char* fault = ksm_plane_fault(r.decoded, static_cast<size_t>(payload->size()), header, expected_size))
+        fail(fault);
+    else if (target && !KSM_DATA_LOG::PACKED::inflate_plane(*payload, target, expected_size))
+        m_inflate_failed = true;
+}
+
+// Waits for the decoder and the prefetch to finish the planes given to them; the first that is
+// not base64 throughout is the file's fault.
 void READER::finish_decoding()
 {
     const long bad = m_decoder->finish();
     m_inflate_failed = m_inflate_failed || m_decoder->inflate_failed();
     m_decoder.reset();
-    if (bad >= 0)
-        fail_at(m_plane_ends[static_cast<size_t>(bad)], "a payload does not decode");
+    bool found = bad >= 0;
+    POSITION first = found ? m_plane_ends[static_cast<size_t>(bad)] : POSITION();
+    if (!m_prefetched.empty())
+        m_filter->prefetch()->finish();
+    for (PREFETCHED& p : m_prefetched) {
+        KSM_PLANE_PREFETCH::RESULT r = m_filter->prefetch()->result(p.text);
+        *p.payload = std::move(r.payload);  // kept to save a log that is not inflated as it was read
+        m_inflate_failed = m_inflate_failed || !r.inflated;
+        const bool before = !found || std::tie(p.end.line, p.end.column) < std::tie(first.line, first.column);
+        if (!r.decoded && before)
+            first = p.end, found = true;
+    }
+    m_prefetched.clear();
     m_plane_ends.clear();
+    if (found)
+        fail_at(first, "a payload does not decode");
 }
 
 bool READER::next_child()
@@ -388,10 +445,14 @@ bool READER::next_child()
     // Lets go of the last element's attributes, which share the reader's own list: the reader
     // then fills that list in place for the next element instead of copying it.
     m_attributes = QXmlStreamAttributes();
+    m_name_sizes = 0;
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
         if (m_xml.isStartElement()) {
             m_attributes = m_xml.attributes();
-            m_encoded_attributes = std::any_of(m_attributes.begin(), m_attributes.end(), [](const auto& a) {
+            for (const QXmlStreamAttribute& a : qAsConst(m_attributes))
+                m_name_sizes |= uint64_t(1) << std::min(a.qualifiedName().size(), 63);
+            // Read through the constant list: a changing one would copy the list the reader shares.
+            m_encoded_attributes = std::any_of(m_attributes.cbegin(), m_attributes.cend(), [](const auto& a) {
                 return a.qualifiedName().endsWith(QLatin1String("-b64"));
             });
             return true;
@@ -978,15 +1039,31 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     packed->planes.resize(static_cast<size_t>(s->channels) + EXTRA_PLANES);
     std::vector<bool> seen(packed->planes.size(), false);
     const size_t bytes = packed->inflated_bytes();
-    std::shared_ptr<KSM_DATA_LOG::SAMPLES> inflated;
-    if (shown && ksm_sample_memory_allows(bytes)) {  // each plane is written whole by the thread that inflates it
+    // The samples the filter's prefetch inflates, where they are this log's, else samples of our own.
+    KSM_PLANE_PREFETCH* prefetch = m_filter->prefetch();
+    std::shared_ptr<KSM_DATA_LOG::SAMPLES> inflated =
+        shown && prefetch ? prefetch->adopt(s->channels, s->depth) : nullptr;
+    m_adopted = inflated != nullptr;
+    if (m_adopted) {
+        inflated->segment_size = s->segment_size;
+        inflated->state_value = s->state_value;
+        inflated->trigger_positions = s->trigger_positions;
+        inflated->counters = s->counters;
+        inflated->flags = s->flags;
+        inflated->connected = s->connected;
+    } else if (prefetch) {
+        prefetch->stop_inflating();
+    }
+    // Each plane is written whole by the thread that inflates it.
+    if (!m_adopted && shown && ksm_sample_memory_allows(bytes)) {
         inflated = std::make_shared<KSM_DATA_LOG::SAMPLES>(*s);
         inflated->allocate(s->channels, s->depth, false);
         inflated->connected = s->connected;
     }
     m_inflate_failed = false;
-    // Decoding the planes keeps as many threads busy as inflating them does.
-    m_decoder = std::make_unique<KSM_PLANE_DECODER>(ksm_parallel_threads(packed->planes.size(), bytes));
+    // Decoding the planes keeps as many threads busy as inflating them does; the prefetch's keep
+    // them busy where it inflates them.
+    m_decoder = std::make_unique<KSM_PLANE_DECODER>(m_adopted ? 1 : ksm_parallel_threads(packed->planes.size(), bytes));
     while (!failed() && next_child()) {
         const QStringRef kind = m_attributes.value(QLatin1String("kind"));
         const QLatin1String valid("valid"), trigger("trigger");
@@ -1005,12 +1082,16 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
             break;
         seen[plane] = true;
         const auto index = static_cast<size_t>(plane);
-        plane_payload(s->words * sizeof(uint64_t), &packed->planes[index], inflated ? inflated->plane(index) : nullptr);
+        plane_payload(s->words * sizeof(uint64_t), index, &packed->planes[index],
+                      inflated ? inflated->plane(index) : nullptr);
     }
     if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
         fail("a log's samples lack a plane");
     if (m_decoder)
         finish_decoding();
+    if (prefetch)
+        prefetch->stop_inflating();  // it inflates no other log's planes
+    m_adopted = false;
     if (inflated && !failed() && !m_inflate_failed) {
         KSM_ACCESS::packed(log).reset();  // kept only to save a damaged log as it was read
         KSM_ACCESS::samples(log) = inflated;

@@ -1,6 +1,8 @@
 // Sample plane payloads taken out of a session file on its way to the XML reader.
 #include "ksm_payload_filter.h"
 
+#include "ksm_plane_prefetch.h"
+
 #include <QFileDevice>
 
 #include <algorithm>
@@ -43,6 +45,9 @@ constexpr BASE64_TABLES BASE64;
 int base64_value(unsigned char c) { return BASE64.at[3][c] == NOT_BASE64 ? -1 : static_cast<int>(BASE64.at[3][c]); }
 
 constexpr int READ_SIZE = 1 << 20;
+// What the filter holds for the reader (text passed on and plane texts not read yet) beyond
+// which it reads on only as the reader asks.
+constexpr size_t READ_AHEAD = 4 << 20;
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
@@ -153,6 +158,99 @@ char* KSM_BASE64_DECODER::one(unsigned char c, char* at)
 namespace {
 
 constexpr char MARK_TARGET[] = "ksm-plane";
+// Beyond any start tag of a plane or of samples that this system writes: a longer one is not
+// looked into.
+constexpr int MAX_TAG = 1024;
+
+bool xml_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool name_char(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.';
+}
+
+// Whether the `count` bytes at `p` are `name` and a byte of `ends` follows them.
+bool starts_with_name(const char* p, int count, const char* name, const char* ends)
+{
+    const auto n = std::strlen(name);
+    return count > static_cast<int>(n) && std::memcmp(p, name, n) == 0 && std::memchr(ends, p[n], std::strlen(ends));
+}
+
+using ATTRIBUTES = std::vector<std::pair<QByteArray, QByteArray>>;
+
+// The attributes of a start tag (`tag` from the element's name to before its '>') when each is
+// a name, '=' and a quoted value of printable ASCII without references, which the XML reader
+// gives as they stand; false for any other tag.
+bool plain_attributes(const QByteArray& tag, ATTRIBUTES* attributes)
+{
+    const char* c = tag.constData();
+    const char* const end = c + tag.size();
+    while (c < end && name_char(*c))  // the element's name
+        ++c;
+    while (true) {
+        const char* const before = c;
+        while (c < end && xml_space(*c))
+            ++c;
+        if (c == end || (*c == '/' && c + 1 == end))
+            return true;
+        const char* const name = c;
+        while (c < end && name_char(*c))
+            ++c;
+        if (before == name || c == name)
+            return false;
+        QByteArray attribute(name, static_cast<int>(c - name));
+        while (c < end && xml_space(*c))
+            ++c;
+        if (c == end || *c++ != '=')
+            return false;
+        while (c < end && xml_space(*c))
+            ++c;
+        if (c == end || (*c != '"' && *c != '\''))
+            return false;
+        const char quote = *c++;
+        const char* const value = c;
+        while (c < end && *c != quote && *c >= 0x20 && *c < 0x7f && *c != '&' && *c != '<')
+            ++c;
+        if (c == end || *c != quote)
+            return false;
+        attributes->emplace_back(std::move(attribute), QByteArray(value, static_cast<int>(c - value)));
+        ++c;
+    }
+}
+
+// An attribute's value of at most nine digits, -1 when it has another.
+long digits(const ATTRIBUTES& attributes, const char* name)
+{
+    for (const auto& a : attributes) {
+        if (a.first != name)
+            continue;
+        const QByteArray& v = a.second;
+        const bool plain = !v.isEmpty() && v.size() <= 9 &&
+                           std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+        return plain ? v.toLong() : -1;
+    }
+    return -1;
+}
+
+// The plane a plain start tag names in samples of `channels` channels, -1 when it names none.
+long plane_of_tag(const QByteArray& tag, long channels)
+{
+    ATTRIBUTES attributes;
+    if (!plain_attributes(tag, &attributes))
+        return -1;
+    QByteArray kind;
+    for (const auto& a : attributes)
+        if (a.first == "kind")
+            kind = a.second;
+    if (kind == "bits") {
+        const long channel = digits(attributes, "channel");
+        return channel < channels ? channel : -1;
+    }
+    const char* extra[] = {"valid", "trigger", "breaks"};
+    for (long k = 0; k < 3; ++k)
+        if (kind == extra[k])
+            return channels + k;
+    return -1;
+}
 
 // Whether a byte stays in a plane's text: the XML reader gives it as it is, on the same line
 // (printable ASCII but references and what could end a CDATA section), and it is not markup.
@@ -226,7 +324,10 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_sourc
     m_key = QByteArray::number((quint64(random()) << 32) | random(), 16).rightJustified(16, '0');
 }
 
-KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, const QStringRef& data, QByteArray* text)
+KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER() = default;
+
+KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, const QStringRef& data, QByteArray* text,
+                                                  int* number)
 {
     const int key = m_key.size();
     if (target != QLatin1String(MARK_TARGET) || data.size() <= key || data.at(key) != QLatin1Char(' ') ||
@@ -237,9 +338,13 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, cons
     const auto it = m_payloads.find(n);
     if (!ok || it == m_payloads.end())
         return GONE;
-    *text = std::move(it->second);
+    for (auto k = m_payloads.begin(); k != std::next(it); ++k)
+        m_held -= static_cast<size_t>(k->second.text.size());
+    const bool prefetched = it->second.prefetched;
+    *text = std::move(it->second.text);
+    *number = n;
     m_payloads.erase(m_payloads.begin(), std::next(it));
-    return TAKEN;
+    return prefetched ? PREFETCHED : TAKEN;
 }
 
 qint64 KSM_PAYLOAD_FILTER::hidden_before(qint64 line, qint64 column) const
@@ -265,15 +370,36 @@ qint64 KSM_PAYLOAD_FILTER::readData(char* data, qint64 max)
         while (advance()) {  // at the source's end every markup can be decided on
         }
         if (m_state == PAYLOAD)
-            end_payload(false);        // a text cut short goes as it is
-        pass(m_in.size() - m_in_pos);  // and so does what is left of a markup cut short
+            end_payload(false, false);  // a text cut short goes as it is
+        pass(m_in.size() - m_in_pos);   // and so does what is left of a markup cut short
         if (m_out.isEmpty())
             return m_read_error.isEmpty() ? -1 : (setErrorString(m_read_error), -1);
     }
     const qint64 n = std::min<qint64>(max, m_out.size() - m_out_pos);
     std::memcpy(data, m_out.constData() + m_out_pos, static_cast<size_t>(n));
     m_out_pos += static_cast<int>(n);
+    read_ahead();
     return n;
+}
+
+// Reads on while what the filter holds for the reader stays small: so the planes of the first
+// log are found, and inflated, while the reader still reads the rows before them.
+void KSM_PAYLOAD_FILTER::read_ahead()
+{
+    if (m_out_pos > 0 && m_out_pos >= m_out.size() / 2) {  // what the reader has read goes, at most as much as stays
+        m_out.remove(0, m_out_pos);
+        m_out_pos = 0;
+    }
+    auto held = [this] {
+        return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size()) + m_held +
+               (m_prefetch ? m_prefetch->waiting_bytes() : 0);
+    };
+    while (m_state != PASS_ALL && held() < READ_AHEAD) {
+        while (advance()) {
+        }
+        if (!fill())
+            break;
+    }
 }
 
 bool KSM_PAYLOAD_FILTER::fill()
@@ -337,8 +463,9 @@ void KSM_PAYLOAD_FILTER::pass(int count)
     m_last_passed = m_out.back();
 }
 
-// A plane's text ends: kept, with an instruction in its place, or passed on as it is.
-void KSM_PAYLOAD_FILTER::end_payload(bool taken)
+// A plane's text ends: kept, with an instruction in its place, or passed on as it is. A text
+// that is the whole of its element's content goes to the prefetch where it takes it.
+void KSM_PAYLOAD_FILTER::end_payload(bool taken, bool whole)
 {
     m_state = TEXT;
     if (m_payload.isEmpty())
@@ -353,7 +480,10 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken)
     const int size = std::snprintf(mark, sizeof mark, "<?%s %s %d?>", MARK_TARGET, m_key.constData(), n);
     put(mark, size);
     m_marks.push_back({m_line, m_column, m_payload.size() - size});
-    m_payloads.emplace(n, std::move(m_payload));
+    const bool prefetched =
+        whole && m_prefetching && m_plane >= 0 && m_prefetch->add(n, static_cast<size_t>(m_plane), &m_payload);
+    m_held += static_cast<size_t>(m_payload.size());
+    m_payloads.emplace(n, HELD{std::move(m_payload), prefetched});
     m_payload = QByteArray();
 }
 
@@ -362,10 +492,17 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken)
 bool KSM_PAYLOAD_FILTER::at_text()
 {
     const char* from = m_in.constData() + m_in_pos;
-    const int left = m_in.size() - m_in_pos;
-    const char* open = static_cast<const char*>(std::memchr(from, '<', static_cast<size_t>(left)));
+    const char* const end = m_in.constData() + m_in.size();
+    // Text and the tags that need no look go on in one piece, up to markup that may need one.
+    const char* open = from;
+    while ((open = static_cast<const char*>(std::memchr(open, '<', static_cast<size_t>(end - open))))) {
+        const char c = open[1];
+        if (end - open < 10 || c == '!' || c == '?' || c == 'p' || c == 's' || (c == '/' && open[2] == 's'))
+            break;
+        ++open;
+    }
     if (!open) {
-        pass(left);
+        pass(static_cast<int>(end - from));
         return false;
     }
     pass(static_cast<int>(open - from));
@@ -388,13 +525,73 @@ bool KSM_PAYLOAD_FILTER::at_text()
         m_skip_end = s.end;
         return true;
     }
-    if (rest < 7 && !m_source_ended)
+    if (rest < 10 && !m_source_ended)
         return false;
-    const bool plane = rest >= 7 && std::memcmp(open, "<plane", 6) == 0 && std::strchr(" \t\r\n/>", open[6]);
+    const bool plane = starts_with_name(open, rest, "<plane", " \t\r\n/>");
+    const bool samples = starts_with_name(open, rest, "<samples", " \t\r\n/>");
+    if (starts_with_name(open, rest, "</samples", " \t\r\n>"))
+        m_prefetching = false;
     pass(1);
-    if (plane)
-        m_state = PLANE_TAG, m_quote = 0;
+    if (plane || samples) {
+        m_state = TAG, m_quote = 0;
+        m_tag_kind = plane ? PLANE_TAG : SAMPLES_TAG;
+        m_tag.clear();
+    }
     return true;
+}
+
+// In a start tag of a plane or of samples: passes it on up to the '>' that is not in an
+// attribute's value, keeping its text to read its attributes.
+bool KSM_PAYLOAD_FILTER::at_tag()
+{
+    const char* from = m_in.constData() + m_in_pos;
+    const int left = m_in.size() - m_in_pos;
+    int n = 0;
+    for (; n < left && (m_quote || from[n] != '>'); ++n)
+        if (from[n] == '"' || from[n] == '\'')
+            m_quote = m_quote == from[n] ? 0 : m_quote ? m_quote : from[n];
+    if (m_tag.size() <= MAX_TAG)
+        m_tag.append(from, std::min(n, MAX_TAG + 1));
+    if (n == left) {
+        pass(left);
+        return false;
+    }
+    const bool empty = (n > 0 ? from[n - 1] : m_last_passed) == '/';
+    pass(n + 1);
+    m_state = empty || m_tag_kind == SAMPLES_TAG ? TEXT : PAYLOAD;
+    if (m_tag_kind == SAMPLES_TAG && !empty)
+        samples_tag();
+    const bool plane = m_state == PAYLOAD && m_prefetching && m_tag.size() <= MAX_TAG;
+    m_plane = plane ? plane_of_tag(m_tag, m_prefetch_channels) : -1;
+    return true;
+}
+
+// The first <samples> start tag: where its shape is plain and the samples it claims fit in
+// memory, its planes are inflated ahead of the reader.
+void KSM_PAYLOAD_FILTER::samples_tag()
+{
+    if (m_samples_seen)
+        return;
+    m_samples_seen = true;
+    ATTRIBUTES attributes;
+    if (m_tag.size() > MAX_TAG || !plain_attributes(m_tag, &attributes))
+        return;
+    const long channels = digits(attributes, "channels"), depth = digits(attributes, "depth");
+    if (channels < 1 || channels > KSM_MAX_NODES || depth < 1 || depth > (1 << 24) || channels * depth > (1ll << 32))
+        return;
+    const size_t planes = static_cast<size_t>(channels) + 3;
+    const size_t bytes = planes * ((static_cast<size_t>(depth) + 63) / 64) * sizeof(uint64_t);
+    if (!ksm_sample_memory_allows(bytes))
+        return;
+    // The reader's thread is one of the threads the planes keep busy: it reads the file
+    // meanwhile, and inflates what is left once it has read the planes. A small log has one
+    // helper all the same where there is a CPU for it, so that its planes are inflated while the
+    // reader reads the rows.
+    const size_t helpers =
+        std::min(ksm_usable_cpus() - 1, std::max<size_t>(1, ksm_parallel_threads(planes, bytes) - 1));
+    m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers);
+    m_prefetch_channels = channels;
+    m_prefetching = true;
 }
 
 // In a plane's text: what the XML reader would give as it is is kept until markup ends it; any
@@ -409,9 +606,10 @@ bool KSM_PAYLOAD_FILTER::at_payload()
     else
         m_payload.append(from, kept);
     m_in_pos += kept;
-    if (kept == left)
-        return false;
-    end_payload(from[kept] == '<');
+    const int after = left - kept;
+    if (after == 0 || (from[kept] == '<' && after < 8 && !m_source_ended))
+        return false;  // the text, or whether the plane's end tag follows it, is not known yet
+    end_payload(from[kept] == '<', starts_with_name(from + kept, after, "</plane", " \t\r\n>"));
     return true;
 }
 
@@ -435,20 +633,7 @@ bool KSM_PAYLOAD_FILTER::advance()
         m_state = TEXT;
         return true;
     }
-    case PLANE_TAG: {
-        int n = 0;  // up to the '>' that is not in an attribute's value
-        for (; n < left && (m_quote || from[n] != '>'); ++n)
-            if (from[n] == '"' || from[n] == '\'')
-                m_quote = m_quote == from[n] ? 0 : m_quote ? m_quote : from[n];
-        if (n == left) {
-            pass(left);
-            return false;
-        }
-        const bool empty = (n > 0 ? from[n - 1] : m_last_passed) == '/';
-        pass(n + 1);
-        m_state = empty ? TEXT : PAYLOAD;
-        return true;
-    }
+    case TAG: return at_tag();
     case PAYLOAD: return at_payload();
     }
     return false;

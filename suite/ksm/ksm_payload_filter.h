@@ -7,8 +7,11 @@
 #include <QString>
 
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
+
+class KSM_PLANE_PREFETCH;
 
 // Decodes base64 text given in pieces: the alphabet only, with padding only to end the last quad.
 class KSM_BASE64_DECODER {
@@ -39,18 +42,26 @@ private:
 // stands. Any other text passes as it is, as do comments, CDATA sections and instructions, and
 // the whole of a document that is not UTF-8 or that declares a document type (whose entities
 // could repeat or move text): the reader then reads what the XML reader alone gives.
+// The filter reads ahead of the reader while the text it holds stays small, and gives the
+// texts of the planes of the first <samples> element, where it can read their plane from a
+// start tag of plain attributes and the text is the whole of the element's content, to a
+// prefetch that inflates them while the reader reads what comes before them.
 class KSM_PAYLOAD_FILTER : public QIODevice {
 public:
     // An inactive filter passes the whole file as it is.
     explicit KSM_PAYLOAD_FILTER(QIODevice* source, bool active = true);
+    ~KSM_PAYLOAD_FILTER() override;
     bool isSequential() const override { return true; }
 
     // What an instruction the reader met stands for: not a text of this filter's (OTHER), the
-    // text, moved to `text` (TAKEN), or a text the filter no longer holds (GONE: its
-    // instruction was met twice or after a later one). Texts of the instructions before a
-    // taken one, which the reader passed by, are dropped.
-    enum TAKE { OTHER, TAKEN, GONE };
-    TAKE take(const QStringRef& target, const QStringRef& data, QByteArray* text);
+    // text, moved to `text` (TAKEN), a text given to the prefetch (PREFETCHED, its number in
+    // `number`), or a text the filter no longer holds (GONE: its instruction was met twice or
+    // after a later one). Texts of the instructions before a taken one, which the reader
+    // passed by, are dropped.
+    enum TAKE { OTHER, TAKEN, PREFETCHED, GONE };
+    TAKE take(const QStringRef& target, const QStringRef& data, QByteArray* text, int* number);
+    // The prefetch of the first <samples> element's planes, null when there is none.
+    KSM_PLANE_PREFETCH* prefetch() const { return m_prefetch.get(); }
     // The characters that the file holds before the reader's position (line and column in the
     // text passed on) on that line and that the text passed on lacks: taken texts less the
     // instructions that stand in for them.
@@ -63,17 +74,25 @@ protected:
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    enum STATE { TEXT, SKIP, PLANE_TAG, PAYLOAD, PASS_ALL };
+    enum STATE { TEXT, SKIP, TAG, PAYLOAD, PASS_ALL };
+    enum TAG_KIND { PLANE_TAG, SAMPLES_TAG };
     struct MARK {  // where an instruction ends in the text passed on, and what it leaves out
         qint64 line, column, hidden;
     };
+    struct HELD {  // a text taken, or given to the prefetch
+        QByteArray text;
+        bool prefetched;
+    };
     bool fill();     // reads more of the source; false at its end
     bool advance();  // moves what can be decided on from the input to the output; false to read more
+    void read_ahead();
     bool at_text();
+    bool at_tag();
     bool at_payload();
+    void samples_tag();
     void pass(int count);
     void put(const char* bytes, int count);  // onto the output, counting its lines and columns
-    void end_payload(bool taken);
+    void end_payload(bool taken, bool whole);
 
     QIODevice* m_source;
     QByteArray m_in, m_out;
@@ -82,13 +101,21 @@ private:
     bool m_started = false;  // the start of the document was looked at
     QString m_read_error;
     char m_last_passed = 0;  // the last byte passed on
-    char m_quote = 0;        // the quote a plane's start tag is in
+    char m_quote = 0;        // the quote a start tag's attribute value is in
+    TAG_KIND m_tag_kind = PLANE_TAG;
+    QByteArray m_tag;   // the attributes of the start tag being read
+    long m_plane = -1;  // of the plane whose text is being read, as its start tag tells
     STATE m_state = TEXT;
     const char* m_skip_end = nullptr;  // what ends the comment, CDATA section or instruction skipped
     QByteArray m_key;                  // of this filter's instructions
     int m_planes = 0;                  // texts taken
-    std::map<int, QByteArray> m_payloads;
-    QByteArray m_payload;             // being read
+    std::map<int, HELD> m_payloads;
+    size_t m_held = 0;     // bytes of their texts
+    QByteArray m_payload;  // being read
+    std::unique_ptr<KSM_PLANE_PREFETCH> m_prefetch;
+    bool m_samples_seen = false;  // the first <samples> start tag was met
+    bool m_prefetching = false;   // plane texts go to the prefetch: in the first <samples> element
+    long m_prefetch_channels = 0;
     qint64 m_line = 1, m_column = 0;  // of the output's end, as the XML reader counts them
     bool m_after_cr = false;
     std::vector<MARK> m_marks;

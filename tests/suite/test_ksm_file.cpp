@@ -1442,6 +1442,50 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
 // the steps the filter checks it in), leaves that text to the reader: a character reference to
 // a base64 character opens, while UTF-8 beyond ASCII, a control character and the end of a
 // CDATA section are refused, each alike with and without the filter.
+// The shown log's planes are inflated while the file before them is still being read, where
+// the filter reads their plane from their start tags; whatever stands in those tags and texts,
+// the file reads as the XML reader alone reads it: the samples with their trigger positions and
+// state results, a plane damaged past the start of its text refused at that plane, a plane
+// named twice refused, a plane read from a tag or text the filter leaves to the reader, and a
+// shown log that is not the first.
+TEST(repository_file, ShownLogsInflatedAheadOfTheReaderReadAlike)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shown.lmx");
+    {
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(local(path).c_str()));
+        KSM_DATA_LOG* first = tx.create_new_log(0);
+        fill_samples(first, 0);
+        fill_samples(tx.create_new_log(0), 1);
+        ASSERT_TRUE(tx.set_active_log(0, first));
+        ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    }
+    const QByteArray bytes = read_bytes(path), tag = "<plane kind=\"bits\" channel=\"1\">";
+    const int text = bytes.indexOf(tag) + tag.size(), end = bytes.indexOf('<', text);
+    ASSERT_GT(end - text, 12);
+    const QByteArray active = QByteArray("active-log=\"") + (bytes.contains("active-log=\"0\"") ? "0" : "1") + "\"";
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool opens;
+    } variants[] = {
+        {"as saved", bytes, true},
+        {"damaged past its start", QByteArray(bytes).replace(end - 3, 1, "!"), false},
+        {"a plane twice", QByteArray(bytes).replace(tag, "<plane kind=\"bits\" channel=\"0\">"), false},
+        {"a reference in a tag", QByteArray(bytes).replace(tag, "<plane kind=\"bits\" channel=\"&#49;\">"), true},
+        {"a reference in a text", QByteArray(bytes).replace(text, 1, "&#" + QByteArray::number(bytes[text]) + ";"),
+         true},
+        {"the second log shown", QByteArray(bytes).replace(active, "active-log=\"1\""), true},
+    };
+    QUIET_QT quiet;
+    for (const auto& variant : variants) {
+        SCOPED_TRACE(variant.what);
+        write_bytes(path, variant.bytes);
+        EXPECT_EQ(expect_read_alike(path), variant.opens);
+    }
+}
+
 TEST(repository_file, PlaneTextsWithBytesTheReaderChangesReadAlike)
 {
     QTemporaryDir dir;

@@ -1,0 +1,204 @@
+// Sample planes inflated ahead of the reading of the session file.
+#include "ksm_plane_prefetch.h"
+
+#include "ksm_payload_filter.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+
+// No deflate stream inflates to more than about 1032 times its size (a 258-byte match in two
+// bits): a plane that claims more than that of its payload is damaged, and so a small file
+// never claims gigabytes of samples.
+constexpr size_t MAX_DEFLATE_RATIO = 1032;
+
+// Text bytes that may wait for a helper before the giving thread runs planes itself: enough to
+// keep the helpers busy while the reader reads rows, few beside the samples.
+constexpr size_t WAITING_LIMIT = 8 << 20;
+
+}  // namespace
+
+const char* ksm_plane_fault(bool decoded, size_t size, quint32 header, size_t expected_size)
+{
+    // The compressed data starts with its size, and nothing compressed is the 4-byte size alone.
+    const bool sized = size >= 4 && header == expected_size && (expected_size == 0 || size > 4);
+    if (!decoded || !sized)
+        return "a payload does not decode";
+    if (expected_size / MAX_DEFLATE_RATIO > size)
+        return "a sample plane claims more samples than its payload can hold";
+    return nullptr;
+}
+
+const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_size)
+{
+    QByteArray first;
+    KSM_BASE64_DECODER decoder(&first);
+    if (text.size() % 4 != 0 || !decoder.add(text.constData(), std::min(text.size(), 8)))
+        return ksm_plane_fault(false, 0, 0, expected_size);
+    const int padding = text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
+    const size_t size = static_cast<size_t>(text.size()) / 4 * 3 - static_cast<size_t>(padding);
+    return ksm_plane_fault(true, size, first.size() >= 4 ? qFromBigEndian<quint32>(first.constData()) : 0,
+                           expected_size);
+}
+
+KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads)
+    : m_samples(std::make_shared<KSM_DATA_LOG::SAMPLES>())
+{
+    m_samples->allocate(channels, depth, false);  // each plane is written whole by the thread that inflates it
+    m_plane_bytes = m_samples->words * sizeof(uint64_t);
+    m_taken.assign(static_cast<size_t>(channels) + 3, 0);
+    m_jobs = std::make_unique<JOB[]>(m_taken.size());
+    for (size_t k = 0; k < threads; ++k)
+        m_helpers.emplace_back([this] { help(); });
+}
+
+KSM_PLANE_PREFETCH::~KSM_PLANE_PREFETCH() { stop_helpers(); }
+
+// The helpers end once the job each runs is done; the jobs left are run by who asks for them.
+void KSM_PLANE_PREFETCH::stop_helpers()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_work.notify_all();
+    for (std::thread& helper : m_helpers)
+        helper.join();
+    m_helpers.clear();
+}
+
+bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, QByteArray* text)
+{
+    if (!m_adding || plane >= m_taken.size() || m_taken[plane] || ksm_plane_text_fault(*text, m_plane_bytes))
+        return false;
+    m_taken[plane] = 1;
+    const size_t n = m_count;
+    JOB& job = m_jobs[n];
+    job.text_number = text_number;
+    job.plane = plane;
+    job.target = m_samples->plane(plane);
+    m_waiting_bytes += static_cast<size_t>(text->size());
+    job.data = std::move(*text);
+    *text = QByteArray();
+    m_count = n + 1;
+    if (m_idle > 0) {  // a busy helper takes the job when it is done: waking none costs nothing
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_work.notify_one();
+    }
+    while (m_waiting_bytes > WAITING_LIMIT && run_next()) {
+    }
+    return true;
+}
+
+std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_PLANE_PREFETCH::adopt(int channels, int depth)
+{
+    if (m_adopted || !m_inflating || !m_samples || m_samples->channels != channels || m_samples->depth != depth)
+        return nullptr;
+    m_adopted = true;
+    return m_samples;
+}
+
+void KSM_PLANE_PREFETCH::stop_inflating()
+{
+    m_adding = false;
+    m_inflating = false;  // a job taken from now on only decodes
+    stop_helpers();       // so that no job runs any more: the threads of the reading are the reader's again
+    if (!m_adopted)
+        m_samples.reset();
+}
+
+long KSM_PLANE_PREFETCH::plane_of(int text_number)
+{
+    const JOB* job = job_of(text_number);
+    return job ? static_cast<long>(job->plane) : -1;
+}
+
+bool KSM_PLANE_PREFETCH::claim(size_t plane)
+{
+    if (plane < m_taken.size() && m_taken[plane])
+        return false;
+    if (plane < m_taken.size())
+        m_taken[plane] = 1;
+    return true;
+}
+
+KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number)
+{
+    JOB* job = job_of(text_number);
+    if (!job)
+        return {};
+    if (!run(*job))
+        wait_done(*job);
+    return {std::move(job->data), job->decoded, job->inflated};
+}
+
+void KSM_PLANE_PREFETCH::finish()
+{
+    while (run_next()) {
+    }
+    for (size_t k = 0, count = m_count; k < count; ++k)
+        wait_done(m_jobs[k]);
+}
+
+KSM_PLANE_PREFETCH::JOB* KSM_PLANE_PREFETCH::job_of(int text_number)
+{
+    JOB* const end = m_jobs.get() + m_count;
+    JOB* const it =
+        std::lower_bound(m_jobs.get(), end, text_number, [](const JOB& job, int n) { return job.text_number < n; });
+    return it != end && it->text_number == text_number ? it : nullptr;
+}
+
+bool KSM_PLANE_PREFETCH::run_next()
+{
+    for (size_t n = m_next; n < m_count;) {
+        if (m_next.compare_exchange_weak(n, n + 1)) {
+            run(m_jobs[n]);  // taken already by a thread that wanted its result: skipped
+            return true;
+        }
+    }
+    return false;
+}
+
+// Decodes the job's text and, while planes are inflated, inflates it.
+bool KSM_PLANE_PREFETCH::run(JOB& job)
+{
+    int waiting = WAITING;
+    if (!job.state.compare_exchange_strong(waiting, RUNNING))
+        return false;
+    m_waiting_bytes -= static_cast<size_t>(job.data.size());
+    const bool inflate = m_inflating;
+    QByteArray payload;
+    job.decoded = KSM_BASE64_DECODER::decode(job.data, &payload);
+    job.data = std::move(payload);
+    job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(job.data, job.target, m_plane_bytes);
+    job.state = DONE;
+    if (m_waiters > 0) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_done.notify_all();
+    }
+    return true;
+}
+
+void KSM_PLANE_PREFETCH::wait_done(const JOB& job)
+{
+    if (job.state == DONE)
+        return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_waiters;
+    m_done.wait(lock, [&job] { return job.state == DONE; });
+    --m_waiters;
+}
+
+void KSM_PLANE_PREFETCH::help()
+{
+    while (!m_stopping) {
+        if (run_next())
+            continue;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_idle;
+        m_work.wait(lock, [this] { return m_stopping || m_next < m_count; });
+        --m_idle;
+    }
+}

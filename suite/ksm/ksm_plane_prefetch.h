@@ -1,0 +1,102 @@
+// The planes of the first log of a session file inflated ahead of the XML reader: the payload
+// filter finds them while the reader still reads the rows before them.
+#pragma once
+
+#include "ksm_state.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The fault of a sample plane's payload of `size` bytes that starts with `header` (or does not
+// decode), when it should hold `expected_size` bytes compressed; null when there is none.
+const char* ksm_plane_fault(bool decoded, size_t size, quint32 header, size_t expected_size);
+// The same, as far as the length and the first quads of the payload's base64 `text` tell.
+const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_size);
+
+// Decodes and inflates the planes of a log whose shape the filter read from its start tag into
+// samples of that shape, on helper threads, each plane's text given by the filter as it finds
+// it. What it does is a guess until the reader binds each plane's text to the plane it reads:
+// the reader adopts the samples only for a log of the same shape that it inflates, and a plane
+// it binds otherwise than guessed is not inflated here.
+class KSM_PLANE_PREFETCH {
+public:
+    // Allocates the samples (counted in what the process holds) and starts `threads` helpers.
+    KSM_PLANE_PREFETCH(int channels, int depth, size_t threads);
+    ~KSM_PLANE_PREFETCH();  // drops the plane texts not started and waits for the others
+    KSM_PLANE_PREFETCH(const KSM_PLANE_PREFETCH&) = delete;
+    KSM_PLANE_PREFETCH& operator=(const KSM_PLANE_PREFETCH&) = delete;
+
+    // ---- the filter's side ----
+    // Takes `text` (number `text_number` of the filter's) as plane `plane`; false, the text
+    // left where it is, when the plane is taken already, or adding has stopped, or its length
+    // and first bytes show a fault. Runs the oldest planes on this thread while too many wait.
+    bool add(int text_number, size_t plane, QByteArray* text);
+    // The bytes of plane texts given and not decoded yet.
+    size_t waiting_bytes() const { return m_waiting_bytes; }
+
+    // ---- the reader's side ----
+    // The samples, once, for a log of this shape; from then on they are the reader's.
+    std::shared_ptr<KSM_DATA_LOG::SAMPLES> adopt(int channels, int depth);
+    // No more planes are taken or inflated, and the helpers end; samples not adopted are let go
+    // once the planes being inflated are done. The planes left are decoded by result().
+    void stop_inflating();
+    // The plane the text was taken as, -1 when it was not.
+    long plane_of(int text_number);
+    // Takes `plane` for a text the reader binds itself: false when a text of this prefetch's
+    // is that plane already.
+    bool claim(size_t plane);
+    // What became of a text: its payload (decoded), whether it was base64 throughout, and
+    // whether it was inflated into its plane. Waits for it, decoding it on this thread when
+    // no helper has started it; the payload is moved out.
+    struct RESULT {
+        QByteArray payload;
+        bool decoded = false;
+        bool inflated = false;
+    };
+    RESULT result(int text_number);
+    // Runs the planes not started on this thread and waits for all.
+    void finish();
+
+private:
+    enum STATE { WAITING, RUNNING, DONE };
+    struct JOB {
+        int text_number = 0;
+        size_t plane = 0;
+        uint64_t* target = nullptr;
+        QByteArray data;  // the text, then the payload
+        std::atomic<int> state{WAITING};
+        bool decoded = false, inflated = false;
+    };
+    JOB* job_of(int text_number);
+    bool run_next();     // runs the oldest job no thread has taken; false when none waits
+    bool run(JOB& job);  // false when another thread took the job
+    void wait_done(const JOB& job);
+    void help();
+    void stop_helpers();
+
+    std::shared_ptr<KSM_DATA_LOG::SAMPLES> m_samples;
+    size_t m_plane_bytes;
+    // Jobs are handed out without a lock, as a plane is a few microseconds' work: one slot per
+    // plane, filled in the order given (the filter's text numbers rise) and published by the count.
+    std::unique_ptr<JOB[]> m_jobs;
+    std::atomic<size_t> m_count{0};  // jobs given
+    std::atomic<size_t> m_next{0};   // no job before it waits
+    std::vector<char> m_taken;       // per plane; only the reader's thread gives and claims
+    std::atomic<size_t> m_waiting_bytes{0};
+    std::atomic<bool> m_inflating{true}, m_stopping{false};
+    bool m_adding = true, m_adopted = false;
+    // Sleeping: helpers without a job, threads waiting for one; each side checks the other's
+    // count after its own change, so that no wake-up is lost.
+    std::mutex m_mutex;
+    std::condition_variable m_work;
+    std::condition_variable m_done;
+    std::atomic<size_t> m_idle{0}, m_waiters{0};
+    std::vector<std::thread> m_helpers;
+};
