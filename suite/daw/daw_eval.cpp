@@ -1142,8 +1142,15 @@ int PROGRAM::stored_after(long long from, long long limit, int count, long long*
     for (long long at = std::max(from, 0ll); n < count && at < limit; at = (at | 63) + 1) {
         const size_t block = static_cast<size_t>(at >> 6);
         extend(block + 1);
+        const long long first = static_cast<long long>(block) * 64;
+        if (m_stored[block] == ALL && at == first && n + 64 <= count && first + 64 <= limit) {
+            for (int j = 0; j < 64; ++j)  // a word stored whole (every one when all samples are)
+                out[n + j] = first + j;
+            n += 64;
+            continue;
+        }
         for (uint64_t word = m_stored[block] & (ALL << (at & 63)); word && n < count; word &= word - 1) {
-            const long long t = static_cast<long long>(block) * 64 + __builtin_ctzll(word);
+            const long long t = first + __builtin_ctzll(word);
             if (t >= limit)
                 return n;
             out[n++] = t;
