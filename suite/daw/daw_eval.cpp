@@ -7,15 +7,10 @@
 #include "ruv.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <map>
-#include <mutex>
-#include <thread>
 
 namespace daw_eval {
 
 STREAM::~STREAM() = default;
-std::unique_ptr<STREAM> STREAM::from_word(size_t) const { return nullptr; }
 FLOW::~FLOW() = default;
 
 namespace {
@@ -50,15 +45,6 @@ public:
         *before = now << 1 | m_last >> 63;
         m_last = now;
         return now;
-    }
-
-    // Starts over at sample t, a multiple of 64, as though the words before it had been read.
-    void restart(long long t)
-    {
-        m_batch.clear();
-        m_at = 0;
-        m_t = t;
-        m_skipped = true;
     }
 
     // Passes over the next BATCH words without making them when they are a batch of their own.
@@ -159,14 +145,6 @@ struct GROUP_TERM {
     }
     // A group none of whose members takes part takes no part itself.
     bool takes_part() const { return flat() ? !all_leaves.empty() : !leaves.empty() || !groups.empty(); }
-    void restart(long long t)
-    {
-        for (std::vector<TERM>* list : {&leaves, &all_leaves})
-            for (TERM& leaf : *list)
-                leaf.words.restart(t);
-        for (GROUP_TERM& group : groups)
-            group.restart(t);
-    }
 };
 
 // The samples t .. t + 63 where the group's condition holds: 9 Equal (every leaf below holds),
@@ -213,21 +191,6 @@ public:
         if (m_at == AHEAD)
             look_ahead();
         return m_ahead[m_at++];
-    }
-    // Each word is made from the samples it covers and the one before, so a copy may start anywhere.
-    std::unique_ptr<STREAM> from_word(size_t word) const override
-    {
-        auto copy = std::make_unique<BASIC_LEVEL>(*this);
-        copy->m_t = static_cast<long long>(word) * 64;
-        copy->m_at = AHEAD;
-        for (TERM& term : copy->m_terms)
-            term.words.restart(copy->m_t);
-        for (GROUP_TERM& group : copy->m_groups)
-            group.restart(copy->m_t);
-        for (COMPARISON& c : copy->m_comparisons)
-            for (NODE_WORDS& member : c.members)
-                member.restart(copy->m_t);
-        return copy;
     }
 
 private:
@@ -882,9 +845,6 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
         }
     }
     p->m_level_words.resize(p->m_levels.size());
-    p->m_splittable = std::all_of(p->m_levels.begin(), p->m_levels.end(),
-                                  [](const std::unique_ptr<STREAM>& level) { return level->from_word(0) != nullptr; });
-    p->set_search_split(ksm_usable_cpus());
     if (trigger->is_state_based() && !(p->m_flow = make_flow(trigger, error)))
         return nullptr;
     p->m_qualifier =
@@ -938,133 +898,6 @@ uint64_t PROGRAM::qualify(size_t block)
     }
 }
 
-// The levels' words of ranges of blocks, made ahead of the search by helper threads that may
-// start or wake late: the search never waits for them. It takes a range a helper made, or makes
-// the one it needs itself (a helper's copy made too late is dropped). The helpers own what they
-// read, so the search ends without waiting for them either: they end on their own once told.
-class LEVEL_RANGES {
-public:
-    LEVEL_RANGES(const std::vector<std::unique_ptr<STREAM>>& levels, size_t first, size_t range, size_t threads)
-        : m_shared(std::make_shared<SHARED>())
-    {
-        for (const std::unique_ptr<STREAM>& level : levels)
-            m_shared->levels.push_back(level->from_word(0));
-        m_shared->first = first;
-        m_shared->range = range;
-        m_shared->window = 2 * threads;
-        // The first helper starts the others, so that the search starts one thread only.
-        std::thread([shared = m_shared, threads] {
-            for (size_t k = 2; k < threads; ++k)
-                std::thread([shared] { shared->help(); }).detach();
-            shared->help();
-        }).detach();
-    }
-    ~LEVEL_RANGES()
-    {
-        std::lock_guard<std::mutex> lock(m_shared->mutex);
-        m_shared->stop = true;
-        m_shared->room.notify_all();
-    }
-    LEVEL_RANGES(const LEVEL_RANGES&) = delete;
-    LEVEL_RANGES& operator=(const LEVEL_RANGES&) = delete;
-
-    // The next range's words, each block's words in level order.
-    std::vector<uint64_t> take()
-    {
-        SHARED& s = *m_shared;
-        std::unique_lock<std::mutex> lock(s.mutex);
-        const size_t i = s.used++;
-        s.claimed = std::max(s.claimed, s.used);
-        s.room.notify_one();
-        const auto made = s.made.find(i);
-        if (made == s.made.end()) {
-            lock.unlock();
-            return s.make(i);
-        }
-        std::vector<uint64_t> words = std::move(made->second);
-        s.made.erase(made);
-        return words;
-    }
-
-private:
-    struct SHARED {
-        std::vector<std::unique_ptr<STREAM>> levels;  // only read, by copies that start where asked
-        size_t first = 0, range = 1, window = 1;
-        std::mutex mutex;
-        std::condition_variable room;                  // helpers wait for ranges to make
-        std::map<size_t, std::vector<uint64_t>> made;  // ranges made and not taken
-        size_t claimed = 0, used = 0;                  // ranges claimed by someone, and taken
-        bool stop = false;
-
-        std::vector<uint64_t> make(size_t i) const
-        {
-            const size_t count = levels.size();
-            std::vector<uint64_t> words(range * count);
-            for (size_t l = 0; l < count; ++l) {
-                const std::unique_ptr<STREAM> level = levels[l]->from_word(first + i * range);
-                for (size_t b = 0; b < range; ++b)
-                    words[b * count + l] = level->next();
-            }
-            return words;
-        }
-        void help()
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            while (true) {
-                room.wait(lock, [this] { return stop || claimed < used + window; });
-                if (stop)
-                    return;
-                const size_t i = claimed++;
-                lock.unlock();
-                std::vector<uint64_t> words = make(i);
-                lock.lock();
-                if (i >= used)
-                    made.emplace(i, std::move(words));
-            }
-        }
-    };
-    std::shared_ptr<SHARED> m_shared;
-};
-
-PROGRAM::~PROGRAM() = default;
-
-void PROGRAM::stop_triggering()
-{
-    m_triggering = false;
-    if (m_qualifier != KSM_SQTYPE_STATE_BASED)
-        m_ranges.reset();  // no level is read any more: the helpers stop
-}
-
-void PROGRAM::set_search_split(size_t threads, size_t first, size_t range)
-{
-    m_ranges.reset();
-    m_threads = std::max<size_t>(threads, 1);
-    m_first = first;
-    m_range = std::max<size_t>(range, 1);
-}
-
-// Appends each level's word of the next block: near the start, where most triggers are met, from
-// the levels on this thread; further on from ranges that helpers make ahead.
-void PROGRAM::next_level_words()
-{
-    const size_t levels = m_levels.size();
-    const size_t block = levels ? m_level_words[0].size() : 0;
-    if (!levels || !m_splittable || m_threads < 2 || block < m_first) {
-        for (size_t l = 0; l < levels; ++l)
-            m_level_words[l].push_back(m_levels[l]->next());
-        return;
-    }
-    if (m_range_at * levels == m_range_words.size()) {
-        if (!m_ranges)
-            m_ranges = std::make_unique<LEVEL_RANGES>(m_levels, block, m_range, m_threads);
-        m_range_words = m_ranges->take();
-        m_range_at = 0;
-    }
-    for (size_t l = 0; l < levels; ++l)
-        m_level_words[l].push_back(m_range_words[m_range_at * levels + l]);
-    ++m_range_at;
-}
-
 void PROGRAM::extend(size_t blocks)
 {
     m_current.resize(m_levels.size());
@@ -1072,9 +905,8 @@ void PROGRAM::extend(size_t blocks)
     while (m_stored.size() < blocks) {
         const size_t block = m_stored.size();
         if (evaluate) {
-            next_level_words();
             for (size_t l = 0; l < m_levels.size(); ++l)
-                m_current[l] = m_level_words[l][block];
+                m_level_words[l].push_back(m_current[l] = m_levels[l]->next());
             if (m_flow)
                 m_flow_words.push_back(m_flow->next(m_current));
         }

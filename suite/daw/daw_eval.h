@@ -13,17 +13,12 @@
 
 namespace daw_eval {
 
-class LEVEL_RANGES;
-
 // A one-bit signal of the trigger logic: next() gives the samples 64 * k .. 64 * k + 63 (bit j
 // for sample 64 * k + j) for k = 0, 1, 2, ... in turn.
 class STREAM {
 public:
     virtual ~STREAM();
     virtual uint64_t next() = 0;
-    // A copy that gives the words from word `word` on, for a stream whose every word depends on
-    // the samples alone; null for one that carries state from sample to sample.
-    virtual std::unique_ptr<STREAM> from_word(size_t word) const;
 };
 
 // Builds the stream of one level (0..) or storage-qualifier pattern (-3..-1): basic levels
@@ -55,7 +50,6 @@ class PROGRAM {
 public:
     // Null with a message when the trigger cannot run on the target.
     static std::unique_ptr<PROGRAM> make(KSM_TX_TRIGGER* trigger, std::string* error);
-    ~PROGRAM();
 
     // The first sample from `from` on (and before `limit`) that triggers: the levels met in turn
     // from `from`, or a flow's trigger (a segment_trigger too when `segment`); -1 when none.
@@ -75,21 +69,12 @@ public:
     int stored_before(long long from, long long floor, int count, long long* last);
     // Once the last trigger is found, only storage is asked for: the levels (and a flow that
     // does not qualify storage) are no longer evaluated, and find_trigger finds nothing more.
-    void stop_triggering();
-    // How the levels' words are made when every level can start anywhere: past the first `first`
-    // blocks (of 64 samples), in ranges of `range` blocks that threads - 1 helpers make a few
-    // ranges ahead of the search, which makes a range itself rather than wait for one. The search
-    // and a flow still read the words in order, so they find the same samples whatever these are.
-    // By default the threads the process may keep busy (none is started when that is one), past
-    // the first million samples: most triggers are met before, where starting threads would cost
-    // more than the words they make. Set before the search.
-    void set_search_split(size_t threads, size_t first = 1 << 14, size_t range = 1024);
+    void stop_triggering() { m_triggering = false; }
 
 private:
     PROGRAM() = default;
     void extend(size_t blocks);
     uint64_t qualify(size_t block);
-    void next_level_words();
 
     KSM_DATA_STORAGE_QUALIFIER_TYPE m_qualifier = KSM_SQTYPE_CONTINUOUS;
     std::vector<std::unique_ptr<STREAM>> m_levels;
@@ -103,13 +88,6 @@ private:
     std::vector<FLOW_WORDS> m_flow_words;
     std::vector<uint64_t> m_stored;
     std::vector<uint64_t> m_current;  // the levels' words of the block being extended
-    size_t m_threads = 1, m_first = 1 << 14, m_range = 1024;
-    bool m_splittable = false;  // every level's words depend on the samples alone
-    // The range being read (each block's words in level order), from block m_range_at on, and
-    // the ranges made ahead.
-    std::vector<uint64_t> m_range_words;
-    size_t m_range_at = 0;
-    std::unique_ptr<LEVEL_RANGES> m_ranges;
 };
 
 }  // namespace daw_eval

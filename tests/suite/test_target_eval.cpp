@@ -6,7 +6,6 @@
 // conditional storage, a sixteen-state machine with per-state storage), a threaded run while the
 // trigger is edited, and the refusal of a custom HDL block.
 #include "daw.h"
-#include "daw_eval.h"
 #include "ksm_test_session.h"
 #include "msg.h"
 #include "prj.h"
@@ -18,7 +17,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <thread>
 
 namespace {
@@ -660,89 +658,6 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
             return from;
         },
         [&](long long t) { return store.at(static_cast<size_t>(t)) != 0; });
-}
-
-// The levels' words made in ranges on several threads give the search and the storage what one
-// thread gives them, on random triggers: sequences of one to three basic AND, OR (with a group
-// condition) and comparison levels, alone or read by a flow with counters, flags, goto and
-// segment triggers, under each storage qualifier. Ranges of one and three blocks put range edges
-// inside sequences, inside a flow's counting, between a word and the word before it that edges
-// read, and at segment triggers.
-TEST_F(TargetEval, LevelsMadeInRangesOnSeveralThreadsFindWhatOneThreadFinds)
-{
-    const char* const flows[] = {
-        "state ST1:\n  if (condition1) increment c1;\n  if (c1 >= 3 && condition2) begin segment_trigger; reset c1; "
-        "set f1; end\n  if (f1 && condition1 && condition2) trigger;\n",
-        "state ST1:\n  if (condition1) begin increment c1; goto ST2; end\n  start_store;\n"
-        "state ST2:\n  if (c1 == 5) trigger; else if (condition2) goto ST1;\n  if (condition1) stop_store;\n"};
-    const KSM_DATA_TRIGGER_CONDITION bits[] = {KSM_CTYPE_HIGH, KSM_CTYPE_LOW, KSM_CTYPE_RISING_EDGE,
-                                               KSM_CTYPE_FALLING_EDGE, KSM_CTYPE_EITHER_EDGE};
-    add_bus("mem_ctrl|fifo|data", 16);
-    const auto group = [&](const char* first, int width) {  // the new group's row
-        const int row = trigger->find_node(first);
-        EXPECT_TRUE(trigger->group_nodes(row, row + width - 1));
-        return trigger->get_parent_index(trigger->find_node(first));
-    };
-    const int ir = group("cpu|ir[0]", 4), bus = group("mem_ctrl|fifo|data[15]", 16);
-    trigger->set_counter_count(1);
-    trigger->set_flag_count(1);
-    use_qualifiers();
-    std::mt19937 random(56);
-    const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    // Every trigger (final ones negated), then STORED and every stored sample of the first 8 K samples.
-    constexpr long long STORED = -(1ll << 14);
-    const auto search = [&](size_t threads, size_t first, size_t range) {
-        std::string error;
-        std::unique_ptr<daw_eval::PROGRAM> program = daw_eval::PROGRAM::make(trigger, &error);
-        EXPECT_TRUE(program) << error;
-        std::vector<long long> found;
-        if (!program)
-            return found;
-        program->set_search_split(threads, first, range);
-        bool final = false;
-        for (long long at = 0; (at = program->find_trigger(at, 1 << 13, true, &final)) >= 0;)
-            found.push_back(final ? -at++ : at++);
-        found.push_back(STORED);
-        for (long long at = 0; (at = program->next_stored(at, 1 << 13)) >= 0;)
-            found.push_back(at++);
-        return found;
-    };
-    int triggered = 0;
-    for (int setup = 0; setup < 40; ++setup) {
-        const int levels = 1 + pick(3);
-        trigger->set_num_levels(levels);
-        for (int level = 0; level < levels; ++level) {
-            const auto type = std::vector<KSM_DATA_TRIGGER_LEVEL_TYPE>{KSM_LTYPE_BASIC_AND, KSM_LTYPE_BASIC_OR,
-                                                                       KSM_LTYPE_COMPARISON}[pick(3)];
-            trigger->set_level_type(level, type);
-            for (int row = 0; row < trigger->get_num_nodes(); ++row)
-                trigger->set_trigger_condition(row, level, KSM_CTYPE_DONT_CARE);
-            for (int n = 1 + pick(3); n > 0; --n)
-                condition(level, ROWS[pick(static_cast<int>(ROWS.size()))], bits[pick(5)]);
-            if (type == KSM_LTYPE_BASIC_OR && pick(2))
-                trigger->set_trigger_condition(ir, level, KSM_DATA_TRIGGER_CONDITION(KSM_CTYPE_GROUP_EQUAL + pick(9)));
-            trigger->set_comparison_enabled(bus, level, type == KSM_LTYPE_COMPARISON);
-            trigger->set_comparison_operand(bus, level, 1, KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO);
-            trigger->set_comparison_value(bus, level, 1, pick(1 << 16));
-            trigger->set_comparison_operand(bus, level, 2, KSM_CTYPE_COMPARE_LESS_THAN);
-            trigger->set_comparison_value(bus, level, 2, pick(1 << 16));
-        }
-        const bool flow = levels > 1 && pick(2);
-        trigger->set_state_based(flow);
-        if (flow)
-            trigger->get_state_machine_object()->set_attribute("state_machine_flow_expression", flows[pick(2)]);
-        trigger->set_storage_qualifier_type(flow && pick(2) ? KSM_SQTYPE_STATE_BASED
-                                                            : std::vector<KSM_DATA_STORAGE_QUALIFIER_TYPE>{
-                                                                  KSM_SQTYPE_CONTINUOUS, KSM_SQTYPE_CONDITIONAL,
-                                                                  KSM_SQTYPE_START_STOP, KSM_SQTYPE_TRANSITIONAL,
-                                                                  KSM_SQTYPE_INPUT_PORT}[pick(5)]);
-        const std::vector<long long> one = search(1, 0, 1);
-        const auto stored = std::find(one.begin(), one.end(), STORED);
-        triggered += std::count_if(one.begin(), stored, [](long long t) { return std::llabs(t) >= 64 * 5; }) > 10;
-        for (const auto& [first, range] : {std::pair<size_t, size_t>{0, 1}, {5, 3}})
-            ASSERT_EQ(search(3, first, range), one) << "setup " << setup << ", ranges of " << range;
-    }
-    EXPECT_GE(triggered, 20);  // setups that trigger often beyond the first blocks
 }
 
 // The worker of a threaded run captures what the trigger said when the run started, however the
