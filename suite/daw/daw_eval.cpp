@@ -900,6 +900,8 @@ uint64_t PROGRAM::qualify(size_t block)
 
 void PROGRAM::extend(size_t blocks)
 {
+    if (m_stored.size() >= blocks)
+        return;
     m_current.resize(m_levels.size());
     const bool evaluate = m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED;
     while (m_stored.size() < blocks) {
@@ -976,7 +978,7 @@ int PROGRAM::stored_after(long long from, long long limit, int count, long long*
         extend(block + 1);
         const long long first = static_cast<long long>(block) * 64;
         if (m_stored[block] == ALL && at == first && n + 64 <= count && first + 64 <= limit) {
-            for (int j = 0; j < 64; ++j)  // a word stored whole (every one when all samples are)
+            for (int j = 0; j < 64; ++j)  // a word stored whole
                 out[n + j] = first + j;
             n += 64;
             continue;
@@ -998,10 +1000,17 @@ int PROGRAM::stored_before(long long from, long long floor, int count, long long
     for (long long at = from - 1; n < count && at >= floor && at >= 0; at = (at & ~63ll) - 1) {
         const size_t block = static_cast<size_t>(at >> 6);
         extend(block + 1);
+        const long long first = static_cast<long long>(block) * 64;
+        if (m_stored[block] == ALL && at == first + 63 && n + 64 <= count && first >= floor) {
+            for (int j = 0; j < 64; ++j)  // a word stored whole
+                *(last - n - j) = at - j;
+            n += 64;
+            continue;
+        }
         const int shift = 63 - static_cast<int>(at & 63);
         for (uint64_t word = (m_stored[block] << shift) >> shift; word && n < count;) {  // samples up to `at`
             const int bit = 63 - __builtin_clzll(word);
-            const long long t = static_cast<long long>(block) * 64 + bit;
+            const long long t = first + bit;
             if (t < floor)
                 return n;
             *(last - n++) = t;
