@@ -900,6 +900,8 @@ uint64_t PROGRAM::qualify(size_t block)
 
 void PROGRAM::extend(size_t blocks)
 {
+    if (m_stored.size() >= blocks)
+        return;
     m_current.resize(m_levels.size());
     const bool evaluate = m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED;
     while (m_stored.size() < blocks) {
@@ -957,33 +959,65 @@ bool PROGRAM::is_stored(long long t)
 
 long long PROGRAM::next_stored(long long from, long long limit)
 {
-    for (long long at = from; at < limit;) {
-        const size_t block = static_cast<size_t>(at >> 6);
-        extend(block + 1);
-        const uint64_t word = m_stored[block] & (ALL << (at & 63));
-        if (word) {
-            const long long t = static_cast<long long>(block) * 64 + __builtin_ctzll(word);
-            return t < limit ? t : -1;
-        }
-        at = (at | 63) + 1;
-    }
-    return -1;
+    long long t;
+    return stored_after(from, limit, 1, &t) ? t : -1;
 }
 
 long long PROGRAM::previous_stored(long long from, long long floor)
 {
-    for (long long at = from - 1; at >= floor && at >= 0;) {
+    long long t;
+    return stored_before(from, floor, 1, &t) ? t : -1;
+}
+
+// A word of stored samples at a time, each stored sample read off it by its lowest set bit.
+int PROGRAM::stored_after(long long from, long long limit, int count, long long* out)
+{
+    int n = 0;
+    for (long long at = std::max(from, 0ll); n < count && at < limit; at = (at | 63) + 1) {
         const size_t block = static_cast<size_t>(at >> 6);
         extend(block + 1);
-        const int shift = 63 - static_cast<int>(at & 63);
-        const uint64_t word = (m_stored[block] << shift) >> shift;  // samples up to `at`
-        if (word) {
-            const long long t = static_cast<long long>(block) * 64 + 63 - __builtin_clzll(word);
-            return t >= floor ? t : -1;
+        const long long first = static_cast<long long>(block) * 64;
+        if (m_stored[block] == ALL && at == first && n + 64 <= count && first + 64 <= limit) {
+            for (int j = 0; j < 64; ++j)  // a word stored whole
+                out[n + j] = first + j;
+            n += 64;
+            continue;
         }
-        at = (at & ~63ll) - 1;
+        for (uint64_t word = m_stored[block] & (ALL << (at & 63)); word && n < count; word &= word - 1) {
+            const long long t = first + __builtin_ctzll(word);
+            if (t >= limit)
+                return n;
+            out[n++] = t;
+        }
     }
-    return -1;
+    return n;
+}
+
+// A word of stored samples at a time, each stored sample read off it by its highest set bit.
+int PROGRAM::stored_before(long long from, long long floor, int count, long long* last)
+{
+    int n = 0;
+    for (long long at = from - 1; n < count && at >= floor && at >= 0; at = (at & ~63ll) - 1) {
+        const size_t block = static_cast<size_t>(at >> 6);
+        extend(block + 1);
+        const long long first = static_cast<long long>(block) * 64;
+        if (m_stored[block] == ALL && at == first + 63 && n + 64 <= count && first >= floor) {
+            for (int j = 0; j < 64; ++j)  // a word stored whole
+                *(last - n - j) = at - j;
+            n += 64;
+            continue;
+        }
+        const int shift = 63 - static_cast<int>(at & 63);
+        for (uint64_t word = (m_stored[block] << shift) >> shift; word && n < count;) {  // samples up to `at`
+            const int bit = 63 - __builtin_clzll(word);
+            const long long t = first + bit;
+            if (t < floor)
+                return n;
+            *(last - n++) = t;
+            word &= ~(uint64_t(1) << bit);
+        }
+    }
+    return n;
 }
 
 }  // namespace daw_eval

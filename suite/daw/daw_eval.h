@@ -61,6 +61,12 @@ public:
     long long next_stored(long long from, long long limit);
     // The last stored sample before `from` and not before `floor`, or -1.
     long long previous_stored(long long from, long long floor);
+    // The first `count` (at most) stored samples from `from` on and before `limit`, in order, into
+    // out[0], out[1], ...; returns how many there were.
+    int stored_after(long long from, long long limit, int count, long long* out);
+    // The last `count` (at most) stored samples before `from` and not before `floor`, the latest
+    // into *last, the one before it into last[-1], ...; returns how many there were.
+    int stored_before(long long from, long long floor, int count, long long* last);
     // Once the last trigger is found, only storage is asked for: the levels (and a flow that
     // does not qualify storage) are no longer evaluated, and find_trigger finds nothing more.
     void stop_triggering() { m_triggering = false; }

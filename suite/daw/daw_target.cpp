@@ -344,14 +344,10 @@ long long place_segment(daw_eval::PROGRAM* program, long long found, long long f
                         long long* slots)
 {
     slots[pre] = found;
-    long long at = found;
-    for (int i = pre - 1; i >= 0 && (at = program->previous_stored(at, floor)) >= 0; --i)
-        slots[i] = at;
-    at = found;
-    long long last = found;
-    for (int i = pre + 1; i < size && (at = program->next_stored(at + 1, found + DAW_SIM_SEARCH_LIMIT)) >= 0; ++i)
-        slots[i] = last = at;
-    return last;
+    if (pre > 0)
+        program->stored_before(found, floor, pre, slots + pre - 1);
+    const int after = program->stored_after(found + 1, found + DAW_SIM_SEARCH_LIMIT, size - pre - 1, slots + pre + 1);
+    return slots[pre + after];
 }
 
 // Why the target cannot give the instance's nodes their signals, or an empty text: it makes
