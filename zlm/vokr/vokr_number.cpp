@@ -727,6 +727,68 @@ void pack_whole_bytes(u64* words, int count, GATHER gather, BITS_OF bits_of)
         words[whole] |= u64(bits_of(gather(j))) << (8 * (j % 8));
 }
 
+// 2 * acc + 1 when the byte at row[column] is 0, else 2 * acc. On x86-64 one compare with the
+// byte in memory and one add with carry; any byte but 0 reads as 1, with no test of its own.
+inline u64 shift_in_zero(u64 acc, const unsigned char* row, long column)
+{
+#if defined(__x86_64__)
+    __asm__("cmpb $1, (%[row],%[column])\n\tadc %[acc], %[acc]"
+            : [acc] "+r"(acc)
+            : [row] "r"(row), [column] "r"(column), "m"(row[column])
+            : "cc");
+    return acc;
+#else
+    return 2 * acc + (row[column] == 0);
+#endif
+}
+
+// Bit k set where the row of significance k (first[STEP * k]) has a 0 at the column, for k below
+// `width` (at most 64). Eight rows a chain, the chains independent of each other, so that the
+// loads of all are in flight together.
+template <int STEP>
+inline __attribute__((always_inline)) u64 zero_rows(const unsigned char* const* first, int width, long column)
+{
+    const int whole = width / 8;
+    u64 zeros = 0;
+#pragma GCC unroll 8
+    for (int g = 0; g < 8; ++g) {
+        if (g >= whole)
+            break;
+        u64 acc = 0;
+#pragma GCC unroll 8
+        for (int t = 7; t >= 0; --t)
+            acc = shift_in_zero(acc, first[STEP * (8 * g + t)], column);
+        zeros |= acc << (8 * g);
+    }
+    if (8 * whole < width) {
+        u64 acc = 0;
+        for (int k = width - 1; k >= 8 * whole; --k)
+            acc = shift_in_zero(acc, first[STEP * k], column);
+        zeros |= acc << (8 * whole);
+    }
+    return zeros;
+}
+
+// The value of a number of at most 64 bits read from a data log's rows, as one word; row i holds
+// the bit of significance i (`lsb_to_msb`) or width - 1 - i. A byte other than 0 and 1 reads as 1,
+// as in pack(). The fields come in registers, so that nothing just stored is read back from memory.
+u64 row_word(const unsigned char* const* rows, int width, int column, bool lsb_to_msb)
+{
+    const u64 zeros = lsb_to_msb ? zero_rows<1>(rows, width, column) : zero_rows<-1>(rows + width - 1, width, column);
+    return width ? ~zeros & (~u64(0) >> (64 - width)) : 0;
+}
+
+// The value of a data log's rows into words, as row_word() reads them: whole words of 64 rows,
+// then the rest.
+template <int STEP> void pack_rows(const unsigned char* const* first, int width, long column, u64* words)
+{
+    const int whole = width / 64;
+    for (int i = 0; i < whole; ++i)
+        words[i] = ~zero_rows<STEP>(first + STEP * 64 * i, 64, column);
+    if (const int rest = width % 64)
+        words[whole] = ~zero_rows<STEP>(first + STEP * 64 * whole, rest, column) & ((u64(1) << rest) - 1);
+}
+
 // Packs the value, and with `with_x` the X characters of a text; the words above the width are
 // zero far enough for the digit loops and the division lanes.
 void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
@@ -737,22 +799,15 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
     with_x = with_x && s.text;
     if (with_x)
         std::memset(p->x, 0, used);
+    if (!s.text) {
+        if (s.lsb_to_msb)
+            pack_rows<1>(s.rows, s.width, s.column, p->bits);
+        else
+            pack_rows<-1>(s.rows + s.width - 1, s.width, s.column, p->bits);
+        return;
+    }
     const int count = s.width / 8;
     with_gatherer(s, [&](auto gather) {
-        if (!s.text) {
-            // Row bytes are 0 or 1, so eight of them pack with one multiply; a log that holds any
-            // other byte is packed again with every non-zero byte read as 1.
-            u64 seen = 0;
-            pack_whole_bytes(p->bits, count, gather, [&seen](u64 v) {
-                seen |= v;
-                return pack_bytes(v);
-            });
-            if (seen & ~ONES) {
-                std::memset(p->bits, 0, used);
-                pack_whole_bytes(p->bits, count, gather, [](u64 v) { return pack_bytes(nonzero_bytes(v)); });
-            }
-            return;
-        }
         pack_whole_bytes(p->bits, count, gather, [](u64 v) { return equal_bytes(v, '1' * ONES); });
         if (with_x)
             pack_whole_bytes(p->x, count, gather, [](u64 v) { return equal_bytes(v | (0x20 * ONES), 'x' * ONES); });
@@ -763,46 +818,6 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
         if (with_x && (s.text[i] | 0x20) == 'x')
             p->x[k / 64] |= u64(1) << (k % 64);
     }
-}
-
-// The bits of the first `groups` (at most 8) whole bytes of rows first, first + STEP, ...: byte g
-// from the rows 8g to 8g + 7 counted that way. ORs the row bytes into `seen`. Unrolled, so that
-// each shift is a constant and the loads of all groups can be in flight together.
-template <int STEP> inline u64 row_groups(const unsigned char* const* first, int groups, int column, u64& seen)
-{
-    u64 word = 0;
-#pragma GCC unroll 8
-    for (int g = 0; g < 8; ++g) {
-        if (g >= groups)
-            break;
-        const u64 v = gather_rows<STEP>(first + STEP * 8 * g, column);
-        seen |= v;
-        word |= u64(pack_bytes(v)) << (8 * g);
-    }
-    return word;
-}
-
-// The value of a number of at most 64 bits read from a data log's rows, as one word: eight rows
-// at a time, with no packed buffer to clear; row i holds the bit of significance i (`lsb_to_msb`)
-// or width - 1 - i. A byte other than 0 and 1 reads as 1, as in pack(). The fields come in
-// registers, so that nothing just stored is read back from memory.
-u64 row_word(const unsigned char* const* rows, int width, int column, bool lsb_to_msb)
-{
-    const auto row = [=](int k) { return rows[lsb_to_msb ? k : width - 1 - k]; };
-    const int groups = width / 8;
-    u64 seen = 0;
-    u64 word =
-        lsb_to_msb ? row_groups<1>(rows, groups, column, seen) : row_groups<-1>(rows + width - 1, groups, column, seen);
-    for (int k = 8 * groups; k < width; ++k) {
-        seen |= row(k)[column];
-        word |= u64(row(k)[column] != 0) << k;
-    }
-    if (seen & ~ONES) {
-        word = 0;
-        for (int k = 0; k < width; ++k)
-            word |= u64(row(k)[column] != 0) << k;
-    }
-    return word;
 }
 
 bool top_bit(const BIT_SOURCE& s, const PACKED& p)
