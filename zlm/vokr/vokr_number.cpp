@@ -300,7 +300,7 @@ int decimal_chunks(u64* w, int n, u64* chunks)
 
 void put_two(char* out, u32 v) { std::memcpy(out, DIGIT_PAIRS.pairs + 2 * v, 2); }
 
-void put8(char* out, u32 v)
+inline void put8(char* out, u32 v)
 {
     const u32 high = v / 10000;
     const u32 low = v % 10000;
