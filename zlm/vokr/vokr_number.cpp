@@ -527,9 +527,6 @@ int bit_length(const u64* w, int n)
     return n == 0 ? 0 : 64 * n - __builtin_clzll(w[n - 1]);
 }
 
-// The digits of a decimal text of `text_length` characters and the number of digit places the
-// text has: a leading '-' is a place that reads as 0, other characters that are not digits are
-// skipped. The digits are the text itself when it holds nothing else, or a copy in `scratch`.
 // Whether the `length` characters at s are all decimal digits: eight at a time, where a digit
 // XORed with '0' is a byte below 10. A text of eight characters or more ends with the eight that
 // end it, overlapping the ones before.
@@ -565,6 +562,9 @@ bool word_of_digits(const char* text, int length, u64* value)
     return v >> 64 == 0;
 }
 
+// The digits of a decimal text of `text_length` characters and the number of digit places the
+// text has: a leading '-' is a place that reads as 0, other characters that are not digits are
+// skipped. The digits are the text itself when it holds nothing else, or a copy in `scratch`.
 struct DECIMAL_TEXT {
     const char* digits;
     int count;
@@ -770,8 +770,8 @@ inline __attribute__((always_inline)) u64 zero_rows(const unsigned char* const* 
 }
 
 // The value of a number of at most 64 bits read from a data log's rows, as one word; row i holds
-// the bit of significance i (`lsb_to_msb`) or width - 1 - i. A byte other than 0 and 1 reads as 1,
-// as in pack(). The fields come in registers, so that nothing just stored is read back from memory.
+// the bit of significance i (`lsb_to_msb`) or width - 1 - i, and any byte but 0 reads as 1. The
+// fields come in registers, so that nothing just stored is read back from memory.
 u64 row_word(const unsigned char* const* rows, int width, int column, bool lsb_to_msb)
 {
     const u64 zeros = lsb_to_msb ? zero_rows<1>(rows, width, column) : zero_rows<-1>(rows + width - 1, width, column);
