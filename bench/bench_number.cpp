@@ -170,29 +170,38 @@ std::string limbs_as_bits(const mp_limb_t* limbs, mp_size_t n, int width)
     return bits;
 }
 
+// How the outputs for value b in a radix differ from GMP's texts, or an empty text.
+std::string value_disagreement(const VALUES& v, int b, int radix)
+{
+    const int width = v.width;
+    std::vector<char> buffer(size_t(width) + 2);
+    std::vector<mp_limb_t> scratch(size_t(v.words) + 1), limbs(size_t(v.words) + 2);
+    std::vector<unsigned char> digits(size_t(width) + 2);
+    const std::string& text = v.text(b, radix);
+    const std::string& bits = v.bits[size_t(b)];
+    const std::string where = " at " + std::to_string(width) + " bits, radix " + std::to_string(radix);
+    std::string ours = vokr_print_one(v.number(b), radix);
+    ours.erase(0, std::min(ours.find_first_not_of('0'), ours.size() - 1));  // hex keeps its leading zeros
+    if (ours != text)
+        return "our print " + ours + " is not " + text + where;
+    if (mpz_print_one(v, b, radix, buffer) != text || mpn_print_one(v, b, radix, buffer, scratch) != text)
+        return "GMP's print is not " + text + where;
+    if (vokr_parse_one(text, radix, width) != bits)
+        return "our parse of " + text + " is not " + bits + where;
+    const mp_size_t n = mpn_parse_one(text, radix, digits, limbs);
+    if (limbs_as_bits(limbs.data(), n, width) != bits)
+        return "mpn_set_str of " + text + " differs" + where;
+    return {};
+}
+
 // The first disagreement at a width, or an empty text.
 std::string disagreement(int width)
 {
     const VALUES& v = values(width);
-    std::vector<char> buffer(size_t(width) + 2);
-    std::vector<mp_limb_t> scratch(size_t(v.words) + 1), limbs(size_t(v.words) + 2);
-    std::vector<unsigned char> digits(size_t(width) + 2);
     for (int b = 0; b < v.batch; ++b)
-        for (int radix : {10, 16}) {
-            const std::string& text = v.text(b, radix);
-            const std::string where = " at " + std::to_string(width) + " bits, radix " + std::to_string(radix);
-            std::string ours = vokr_print_one(v.number(b), radix);
-            ours.erase(0, std::min(ours.find_first_not_of('0'), ours.size() - 1));  // hex keeps its leading zeros
-            if (ours != text)
-                return "our print " + ours + " is not " + text + where;
-            if (mpz_print_one(v, b, radix, buffer) != text || mpn_print_one(v, b, radix, buffer, scratch) != text)
-                return "GMP's print is not " + text + where;
-            if (vokr_parse_one(text, radix, width) != v.bits[size_t(b)])
-                return "our parse of " + text + " is not " + v.bits[size_t(b)] + where;
-            const mp_size_t n = mpn_parse_one(text, radix, digits, limbs);
-            if (limbs_as_bits(limbs.data(), n, width) != v.bits[size_t(b)])
-                return "mpn_set_str of " + text + " differs" + where;
-        }
+        for (int radix : {10, 16})
+            if (std::string error = value_disagreement(v, b, radix); !error.empty())
+                return error;
     return {};
 }
 
