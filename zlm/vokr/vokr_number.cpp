@@ -443,6 +443,7 @@ void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
                 break;
         }
         u64 carry = 0;  // the product's carry and the subtraction's borrow, in one
+#pragma GCC unroll 4
         for (int i = 0; i < dn; ++i) {
             const u128 product = u128(u64(qhat)) * d[i] + carry;
             const u64 low = u64(product);
