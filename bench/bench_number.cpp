@@ -1,6 +1,8 @@
-// Printing and parsing bus values of 64, 1024 and 4096 bits, next to the same conversions of GMP;
-// a summary after the runs gives the time of each conversion relative to GMP's, and the aims of
-// the decimal and hexadecimal ones both ways.
+// Printing and parsing bus values of 64, 1024 and 4096 bits, next to the same conversions of GMP
+// through both its interfaces (mpz and mpn); a summary after the runs gives the time of each
+// conversion relative to the faster of GMP's, and the aims of the decimal and hexadecimal ones
+// both ways. Every iteration converts a batch of different values, the same batch on each side,
+// and every side's outputs are checked to agree with GMP's before they are timed.
 #include "bench_reporter.h"
 #include "ksm.h"
 #include "vokr_number.h"
@@ -8,7 +10,9 @@
 #include <benchmark/benchmark.h>
 #include <gmp.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -17,98 +21,276 @@
 namespace {
 
 constexpr int WIDTHS[] = {64, 1024, 4096};
+// Values converted per iteration: as many as make a data log of 16 KB (256 of 64 bits, 16 of 1024,
+// 4 of 4096), so that a conversion of a few nanoseconds outweighs the loop and the timer, the
+// branches see values of different lengths, and the log stays in the first-level cache as GMP's
+// limbs do.
+constexpr int LOG_BYTES = 16384;
+int batch_of(int width) { return LOG_BYTES / width; }
 
-// A random value of one width: data-log rows as the node list view reads them (one row per bit,
-// eight samples, the value in column 3), its decimal and hexadecimal texts and the same value in
-// GMP.
-class SAMPLE {
+bool g_failed = false;
+
+// A batch of random values of one width: as a data log holds them (one row per bit, most significant
+// first, value b in sample column b), in GMP's limbs and as mpz integers, and GMP's texts of them.
+class VALUES {
 public:
-    explicit SAMPLE(int width) : m_bytes(size_t(width) * 8), m_rows(size_t(width))
+    explicit VALUES(int width)
+        : width(width), words(width / 64), batch(batch_of(width)), m_bytes(size_t(width) * batch),
+          m_rows(size_t(width)), m_limbs(size_t(words) * batch), m_mpz(batch)
     {
         std::mt19937_64 random{std::mt19937_64::result_type(width)};
-        std::string bits(size_t(width), '0');
-        for (int i = 0; i < width; ++i) {
-            bits[size_t(i)] = char('0' + (random() & 1));
-            m_bytes[size_t(i) * 8 + 3] = bits[size_t(i)] == '1';
-            m_rows[size_t(i)] = &m_bytes[size_t(i) * 8];
+        for (int b = 0; b < batch; ++b) {
+            mp_limb_t* l = &m_limbs[size_t(b) * size_t(words)];
+            for (int i = 0; i < words; ++i)
+                l[i] = random();
+            // Some values shorter than the width, so that texts of every length come up.
+            if (b % 4 == 1)
+                l[words - 1] >>= random() % 64;
+            mpz_init(&m_mpz[size_t(b)]);
+            mpz_import(&m_mpz[size_t(b)], size_t(words), -1, sizeof(mp_limb_t), 0, 0, l);
+            for (int k = 0; k < width; ++k)
+                m_bytes[size_t(width - 1 - k) * batch + size_t(b)] = (l[k / 64] >> (k % 64)) & 1;
         }
-        mpz_init_set_str(m_gmp, bits.c_str(), 2);
-        std::vector<char> text(mpz_sizeinbase(m_gmp, 10) + 2);
-        decimal = mpz_get_str(text.data(), 10, m_gmp);
-        hex = mpz_get_str(text.data(), 16, m_gmp);
+        for (int i = 0; i < width; ++i)
+            m_rows[size_t(i)] = &m_bytes[size_t(i) * batch];
+        std::vector<char> text(size_t(width) + 2);
+        for (int b = 0; b < batch; ++b) {
+            decimal.emplace_back(mpz_get_str(text.data(), 10, mpz(b)));
+            hex.emplace_back(mpz_get_str(text.data(), -16, mpz(b)));
+            const std::string bits = mpz_get_str(text.data(), 2, mpz(b));
+            this->bits.push_back(std::string(size_t(width) - bits.size(), '0') + bits);
+        }
     }
-    ~SAMPLE() { mpz_clear(m_gmp); }
-    SAMPLE(const SAMPLE&) = delete;
-    SAMPLE& operator=(const SAMPLE&) = delete;
+    ~VALUES()
+    {
+        for (__mpz_struct& z : m_mpz)
+            mpz_clear(&z);
+    }
+    VALUES(const VALUES&) = delete;
+    VALUES& operator=(const VALUES&) = delete;
 
-    VOKR_NUMBER number() const { return VOKR_NUMBER({m_rows.data(), int(m_rows.size())}, 3); }
-    mpz_srcptr gmp() const { return m_gmp; }
-    std::string decimal, hex;
+    VOKR_NUMBER number(int b) const { return VOKR_NUMBER({m_rows.data(), width}, b); }
+    mpz_srcptr mpz(int b) const { return &m_mpz[size_t(b)]; }
+    const mp_limb_t* limbs(int b) const { return &m_limbs[size_t(b) * size_t(words)]; }
+    const std::string& text(int b, int radix) const { return radix == 10 ? decimal[size_t(b)] : hex[size_t(b)]; }
+
+    const int width, words, batch;
+    // GMP's decimal and upper-case hexadecimal texts, and the bit characters of every value.
+    std::vector<std::string> decimal, hex, bits;
 
 private:
     std::vector<unsigned char> m_bytes;
     std::vector<const unsigned char*> m_rows;
-    mpz_t m_gmp;
+    std::vector<mp_limb_t> m_limbs;
+    std::vector<__mpz_struct> m_mpz;
 };
 
-const SAMPLE& sample(int width)
+const VALUES& values(int width)
 {
-    static std::map<int, SAMPLE> samples;
-    return samples.try_emplace(width, width).first->second;
+    static std::map<int, VALUES> all;
+    return all.try_emplace(width, width).first->second;
 }
 
 // ---- the module's conversions ----
 
+const char* vokr_print_one(VOKR_NUMBER number, int radix)
+{
+    return radix == 10   ? number.udecimal_string()
+           : radix == 16 ? number.hex_string(false)
+           : radix == 8  ? number.octal_string(false)
+                         : number.binary_string(false);
+}
+
+const char* vokr_parse_one(const std::string& text, int radix, int width)
+{
+    return VOKR_NUMBER(text.c_str()).get_trigger_value(radix == 10 ? KSM_GTYPE_UNSIGNED : KSM_GTYPE_HEX, width, false);
+}
+
+// ---- GMP's: mpz, and mpn with the steps mpz adds done by hand ----
+
+// mpz_get_str into a buffer kept from call to call (upper-case digits, as ours).
+const char* mpz_print_one(const VALUES& v, int b, int radix, std::vector<char>& buffer)
+{
+    return mpz_get_str(buffer.data(), radix == 16 ? -16 : radix, v.mpz(b));
+}
+
+// mpn_get_str on the limbs (copied first where it overwrites them), its digit values turned into
+// characters: what mpz_get_str does without its size estimate and temporary allocation.
+const char* mpn_print_one(const VALUES& v, int b, int radix, std::vector<char>& buffer, std::vector<mp_limb_t>& scratch)
+{
+    static const char DIGITS[] = "0123456789ABCDEF";
+    mp_size_t n = v.words;
+    const mp_limb_t* l = v.limbs(b);
+    while (n > 0 && l[n - 1] == 0)
+        --n;
+    auto* out = reinterpret_cast<unsigned char*>(buffer.data());
+    size_t length = 1;
+    out[0] = 0;
+    if (n > 0) {
+        mp_limb_t* s = const_cast<mp_limb_t*>(l);  // power-of-two radices leave the limbs as they are
+        if (radix & (radix - 1)) {
+            std::memcpy(scratch.data(), l, sizeof(mp_limb_t) * size_t(n));
+            s = scratch.data();
+        }
+        length = mpn_get_str(out, radix, s, n);
+    }
+    for (size_t i = 0; i < length; ++i)
+        out[i] = static_cast<unsigned char>(DIGITS[out[i]]);
+    out[length] = '\0';
+    return buffer.data();
+}
+
+// mpz_set_str into an integer kept from call to call, with room for the width.
+mp_srcptr mpz_parse_one(const std::string& text, int radix, mpz_ptr value)
+{
+    mpz_set_str(value, text.c_str(), radix);
+    return value->_mp_d;
+}
+
+// The characters turned into digit values, then mpn_set_str: what mpz_set_str does without its
+// checks and reallocation. Returns the limb count.
+mp_size_t mpn_parse_one(const std::string& text, int radix, std::vector<unsigned char>& digits,
+                        std::vector<mp_limb_t>& limbs)
+{
+    const size_t length = text.size();
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned c = static_cast<unsigned char>(text[i]);
+        digits[i] = static_cast<unsigned char>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    return mpn_set_str(limbs.data(), digits.data(), length, radix);
+}
+
+// ---- every side's outputs against GMP's texts, checked once per width before timing ----
+
+std::string limbs_as_bits(const mp_limb_t* limbs, mp_size_t n, int width)
+{
+    std::string bits(size_t(width), '0');
+    for (int k = 0; k < width && k / 64 < n; ++k)
+        bits[size_t(width - 1 - k)] = char('0' + ((limbs[k / 64] >> (k % 64)) & 1));
+    return bits;
+}
+
+// How the outputs for value b in a radix differ from GMP's texts, or an empty text.
+std::string value_disagreement(const VALUES& v, int b, int radix)
+{
+    const int width = v.width;
+    std::vector<char> buffer(size_t(width) + 2);
+    std::vector<mp_limb_t> scratch(size_t(v.words) + 1), limbs(size_t(v.words) + 2);
+    std::vector<unsigned char> digits(size_t(width) + 2);
+    const std::string& text = v.text(b, radix);
+    const std::string& bits = v.bits[size_t(b)];
+    const std::string where = " at " + std::to_string(width) + " bits, radix " + std::to_string(radix);
+    std::string ours = vokr_print_one(v.number(b), radix);
+    ours.erase(0, std::min(ours.find_first_not_of('0'), ours.size() - 1));  // hex keeps its leading zeros
+    if (ours != text)
+        return "our print " + ours + " is not " + text + where;
+    if (mpz_print_one(v, b, radix, buffer) != text || mpn_print_one(v, b, radix, buffer, scratch) != text)
+        return "GMP's print is not " + text + where;
+    if (vokr_parse_one(text, radix, width) != bits)
+        return "our parse of " + text + " is not " + bits + where;
+    const mp_size_t n = mpn_parse_one(text, radix, digits, limbs);
+    if (limbs_as_bits(limbs.data(), n, width) != bits)
+        return "mpn_set_str of " + text + " differs" + where;
+    return {};
+}
+
+// The first disagreement at a width, or an empty text.
+std::string disagreement(int width)
+{
+    const VALUES& v = values(width);
+    for (int b = 0; b < v.batch; ++b)
+        for (int radix : {10, 16})
+            if (std::string error = value_disagreement(v, b, radix); !error.empty())
+                return error;
+    return {};
+}
+
+bool outputs_agree(benchmark::State& state, int width)
+{
+    static std::map<int, std::string> checked;
+    const auto found = checked.find(width);
+    const std::string& error = found != checked.end() ? found->second : checked[width] = disagreement(width);
+    if (!error.empty()) {
+        state.SkipWithError(error.c_str());
+        g_failed = true;
+    }
+    return error.empty();
+}
+
+// ---- the benchmarks: one batch per iteration ----
+
 void vokr_print(benchmark::State& state, int width, int radix)
 {
-    const SAMPLE& s = sample(width);
-    for (auto _ : state) {
-        VOKR_NUMBER number = s.number();
-        const char* text = radix == 10   ? number.udecimal_string()
-                           : radix == 16 ? number.hex_string(false)
-                           : radix == 8  ? number.octal_string(false)
-                                         : number.binary_string(false);
-        benchmark::DoNotOptimize(text);
-    }
+    const VALUES& v = values(width);
+    if (!outputs_agree(state, width))
+        return;
+    for (auto _ : state)
+        for (int b = 0; b < v.batch; ++b)
+            benchmark::DoNotOptimize(vokr_print_one(v.number(b), radix));
 }
 
 void vokr_parse(benchmark::State& state, int width, int radix)
 {
-    const SAMPLE& s = sample(width);
-    const std::string& text = radix == 10 ? s.decimal : s.hex;
-    for (auto _ : state) {
-        VOKR_NUMBER number(text.c_str());
-        benchmark::DoNotOptimize(
-            number.get_trigger_value(radix == 10 ? KSM_GTYPE_UNSIGNED : KSM_GTYPE_HEX, width, false));
-    }
-}
-
-// ---- GMP ----
-
-void gmp_print(benchmark::State& state, int width, int radix)
-{
-    const SAMPLE& s = sample(width);
-    std::vector<char> buffer(size_t(width) + 2);
+    const VALUES& v = values(width);
+    if (!outputs_agree(state, width))
+        return;
     for (auto _ : state)
-        benchmark::DoNotOptimize(mpz_get_str(buffer.data(), radix, s.gmp()));
+        for (int b = 0; b < v.batch; ++b)
+            benchmark::DoNotOptimize(vokr_parse_one(v.text(b, radix), radix, width));
 }
 
-void gmp_parse(benchmark::State& state, int width, int radix)
+void mpz_print(benchmark::State& state, int width, int radix)
 {
-    const SAMPLE& s = sample(width);
-    const std::string& text = radix == 10 ? s.decimal : s.hex;
+    const VALUES& v = values(width);
+    std::vector<char> buffer(size_t(width) + 2);
+    if (!outputs_agree(state, width))
+        return;
+    for (auto _ : state)
+        for (int b = 0; b < v.batch; ++b)
+            benchmark::DoNotOptimize(mpz_print_one(v, b, radix, buffer));
+}
+
+void mpn_print(benchmark::State& state, int width, int radix)
+{
+    const VALUES& v = values(width);
+    std::vector<char> buffer(size_t(width) + 2);
+    std::vector<mp_limb_t> scratch(size_t(v.words) + 1);
+    if (!outputs_agree(state, width))
+        return;
+    for (auto _ : state)
+        for (int b = 0; b < v.batch; ++b)
+            benchmark::DoNotOptimize(mpn_print_one(v, b, radix, buffer, scratch));
+}
+
+void mpz_parse(benchmark::State& state, int width, int radix)
+{
+    const VALUES& v = values(width);
     mpz_t value;
     mpz_init2(value, mp_bitcnt_t(width));
-    for (auto _ : state) {
-        mpz_set_str(value, text.c_str(), radix);
-        benchmark::DoNotOptimize(value->_mp_d);
-    }
+    if (outputs_agree(state, width))
+        for (auto _ : state)
+            for (int b = 0; b < v.batch; ++b)
+                benchmark::DoNotOptimize(mpz_parse_one(v.text(b, radix), radix, value));
     mpz_clear(value);
+}
+
+void mpn_parse(benchmark::State& state, int width, int radix)
+{
+    const VALUES& v = values(width);
+    std::vector<unsigned char> digits(size_t(width) + 2);
+    std::vector<mp_limb_t> limbs(size_t(v.words) + 2);
+    if (!outputs_agree(state, width))
+        return;
+    for (auto _ : state)
+        for (int b = 0; b < v.batch; ++b) {
+            benchmark::DoNotOptimize(mpn_parse_one(v.text(b, radix), radix, digits, limbs));
+            benchmark::ClobberMemory();
+        }
 }
 
 const char* const OPERATIONS[] = {"decimal_print", "decimal_parse", "hex_print",
                                   "hex_parse",     "octal_print",   "binary_print"};
-// The conversions with an aim: at most this times GMP's time, at every width.
+// The conversions with an aim: at most this times the faster of GMP's times, at every width.
 const char* const AIMED[] = {"decimal_print", "decimal_parse", "hex_print", "hex_parse"};
 constexpr double AIM = 1.2;
 
@@ -119,37 +301,39 @@ int radix_of(const std::string& operation)
 
 void register_benchmarks()
 {
+    using FUNCTION = void (*)(benchmark::State&, int, int);
     for (const std::string operation : OPERATIONS)
         for (int width : WIDTHS) {
             const std::string suffix = "/" + operation + "/" + std::to_string(width);
-            const int radix = radix_of(operation);
-            if (operation.find("parse") != std::string::npos) {
-                benchmark::RegisterBenchmark(("vokr" + suffix).c_str(), vokr_parse, width, radix);
-                benchmark::RegisterBenchmark(("gmp" + suffix).c_str(), gmp_parse, width, radix);
-            } else {
-                benchmark::RegisterBenchmark(("vokr" + suffix).c_str(), vokr_print, width, radix);
-                benchmark::RegisterBenchmark(("gmp" + suffix).c_str(), gmp_print, width, radix);
-            }
+            const bool parse = operation.find("parse") != std::string::npos;
+            const std::pair<const char*, FUNCTION> sides[] = {{"vokr", parse ? vokr_parse : vokr_print},
+                                                              {"mpz", parse ? mpz_parse : mpz_print},
+                                                              {"mpn", parse ? mpn_parse : mpn_print}};
+            for (const auto& [side, function] : sides)
+                benchmark::RegisterBenchmark((side + suffix).c_str(), function, width, radix_of(operation));
         }
 }
 
-// The time of every conversion relative to GMP's, then the aims.
+// The time of every conversion per value, relative to the faster of GMP's, then the aims.
 void print_ratios(const BENCH_REPORTER::TIMES& times)
 {
-    const auto ratio = [&times](const std::string& key) {
-        const auto vokr = times.find("vokr/" + key);
-        const auto gmp = times.find("gmp/" + key);
-        return vokr != times.end() && gmp != times.end() ? vokr->second / gmp->second : 0.0;
+    const auto per_value = [&times](const std::string& name) {
+        const auto found = times.find(name);
+        const int width = std::stoi(name.substr(name.rfind('/') + 1));
+        return found != times.end() ? found->second / batch_of(width) : 0.0;
     };
-    std::printf("\n%-16s %6s %12s %12s %8s\n", "operation", "bits", "vokr (ns)", "gmp (ns)", "ratio");
+    const auto ratio = [&](const std::string& key) {
+        const double gmp = std::min(per_value("mpz/" + key), per_value("mpn/" + key));
+        return gmp > 0 ? per_value("vokr/" + key) / gmp : 0.0;
+    };
+    std::printf("\nnanoseconds per value\n");
+    std::printf("%-16s %6s %12s %12s %12s %8s\n", "operation", "bits", "vokr", "gmp mpz", "gmp mpn", "ratio");
     for (const std::string operation : OPERATIONS)
         for (int width : WIDTHS) {
             const std::string key = operation + "/" + std::to_string(width);
-            const auto vokr = times.find("vokr/" + key);
-            const auto gmp = times.find("gmp/" + key);
-            if (vokr != times.end() && gmp != times.end())
-                std::printf("%-16s %6d %12.1f %12.1f %8.2f\n", operation.c_str(), width, vokr->second, gmp->second,
-                            ratio(key));
+            if (ratio(key) > 0)
+                std::printf("%-16s %6d %12.1f %12.1f %12.1f %8.2f\n", operation.c_str(), width,
+                            per_value("vokr/" + key), per_value("mpz/" + key), per_value("mpn/" + key), ratio(key));
         }
     std::printf("\n");
     for (const std::string operation : AIMED)
@@ -166,5 +350,8 @@ int main(int argc, char** argv)
 {
     register_benchmarks();
     BENCH_REPORTER reporter(BENCH_REPORTER::CPU_TIME, print_ratios);
-    return bench_main(argc, argv, reporter);
+    const int result = bench_main(argc, argv, reporter);
+    if (g_failed)
+        std::printf("FAIL: a conversion's output differs from GMP's\n");
+    return g_failed ? 1 : result;
 }

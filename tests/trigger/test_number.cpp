@@ -226,6 +226,19 @@ TEST(NumberPrint, TellingCases)
     }
 }
 
+// One word's decimal text on either side of every power of ten, 0 included.
+TEST(NumberPrint, DecimalDigitCountsOfOneWord)
+{
+    for (unsigned long long power = 1, t = 0; t < 20; ++t, power *= 10)
+        for (unsigned long long value : {power - 1, power, power + 1, ~0ULL - power + 1}) {
+            std::string bits(64, '0');
+            for (int k = 0; k < 64; ++k)
+                bits[size_t(63 - k)] = char('0' + ((value >> k) & 1));
+            EXPECT_EQ(VOKR_NUMBER(bits.c_str()).udecimal_string(), std::to_string(value));
+            EXPECT_EQ(DATA_ROWS(bits).number().udecimal_string(), std::to_string(value));
+        }
+}
+
 // Any non-zero row byte of a data log is a 1, in every format.
 TEST(NumberPrint, NonZeroRowBytesReadAsOne)
 {
@@ -369,6 +382,17 @@ TEST(NumberParse, TellingCases)
         {"-2", KSM_GTYPE_FLOAT, 32, false, "11000000000000000000000000000000"},
         {"0.1", KSM_GTYPE_DOUBLE, 64, false, "0011111110111001100110011001100110011001100110011001100110011010"},
         {"1", KSM_GTYPE_UNSIGNED, 0, false, ""},
+        // At the edge of one 64-bit word: all ones, 20 digits, and values just past it.
+        {"18446744073709551615", KSM_GTYPE_UNSIGNED, 66, false,
+         "001111111111111111111111111111111111111111111111111111111111111111"},
+        {"18446744073709551616", KSM_GTYPE_UNSIGNED, 66, false,
+         "010000000000000000000000000000000000000000000000000000000000000000"},
+        {"99999999999999999999", KSM_GTYPE_UNSIGNED, 68, false,
+         "01010110101111000111010111100010110101100011000011111111111111111111"},
+        {"12345678901234567890", KSM_GTYPE_UNSIGNED, 64, false,
+         "1010101101010100101010011000110011101011000111110000101011010010"},
+        {"00000000000000000005", KSM_GTYPE_UNSIGNED, 4, false, "0101"},  // leading zeros
+        {"000000000000000000000000005", KSM_GTYPE_UNSIGNED, 4, true, "1010"},
     };
     for (const PARSE_CASE& c : cases)
         EXPECT_EQ(parsed(c.text, c.type, c.width, c.lsb_to_msb), c.expected) << c.text << " type " << c.type;

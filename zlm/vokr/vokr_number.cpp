@@ -300,7 +300,7 @@ int decimal_chunks(u64* w, int n, u64* chunks)
 
 void put_two(char* out, u32 v) { std::memcpy(out, DIGIT_PAIRS.pairs + 2 * v, 2); }
 
-void put8(char* out, u32 v)
+inline void put8(char* out, u32 v)
 {
     const u32 high = v / 10000;
     const u32 low = v % 10000;
@@ -321,23 +321,41 @@ void put19(char* out, u64 c)
     put8(out + 11, u32(rest % POWERS_OF_TEN[8]));
 }
 
+// Writes the decimal digits of v without leading zeros (one for 0), and a NUL; returns the end.
+// All 20 places are made from three pieces split off with divisions that do not wait on each
+// other's digits, then the significant ones moved into place.
+char* put_word_decimal(char* out, u64 v)
+{
+    char digits[40] = {};
+    const u32 top = u32(v / POWERS_OF_TEN[16]);
+    const u64 rest = v % POWERS_OF_TEN[16];
+    put_two(digits, top / 100);
+    put_two(digits + 2, top % 100);
+    put8(digits + 4, u32(rest / POWERS_OF_TEN[8]));
+    put8(digits + 12, u32(rest % POWERS_OF_TEN[8]));
+    // 1233 / 4096 is just above log10(2): the digit count is t or t + 1 (0 counts as 1, as 1 does).
+    const u64 odd = v | 1;
+    const int t = ((64 - __builtin_clzll(odd)) * 1233) >> 12;
+    const int count = t + (odd >= POWERS_OF_TEN[t]);
+    std::memcpy(out, digits + 20 - count, 20);
+    out[count] = '\0';
+    return out + count;
+}
+
 // Writes the decimal digits of the words (destroyed), at least `min_chunks` chunks of 19 digits
 // with leading zeros when it is above 0, and a NUL; returns the end.
 char* put_chunks(u64* w, int n, char* out, int min_chunks = 0)
 {
     n = trimmed(w, n);
-    if (n <= 1 && min_chunks == 0) {  // one word needs no division of its own
-        out = std::to_chars(out, out + 20, n ? w[0] : 0).ptr;
-        *out = '\0';
-        return out;
-    }
+    if (n <= 1 && min_chunks == 0)  // one word needs no division of its own
+        return put_word_decimal(out, n ? w[0] : 0);
     u64 chunks[MAX_CHUNKS + 1];
     int count = n ? decimal_chunks(w, n, chunks) : 0;
     if (min_chunks > 0) {
         std::fill(chunks + count, chunks + min_chunks, 0);
         count = std::max(count, min_chunks);
     } else {
-        out = std::to_chars(out, out + 20, chunks[--count]).ptr;
+        out = put_word_decimal(out, chunks[--count]);
     }
     for (int i = count - 1; i >= 0; --i, out += 19)
         put19(out, chunks[i]);
@@ -425,6 +443,7 @@ void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
                 break;
         }
         u64 carry = 0;  // the product's carry and the subtraction's borrow, in one
+#pragma GCC unroll 4
         for (int i = 0; i < dn; ++i) {
             const u128 product = u128(u64(qhat)) * d[i] + carry;
             const u64 low = u64(product);
@@ -509,6 +528,41 @@ int bit_length(const u64* w, int n)
     return n == 0 ? 0 : 64 * n - __builtin_clzll(w[n - 1]);
 }
 
+// Whether the `length` characters at s are all decimal digits: eight at a time, where a digit
+// XORed with '0' is a byte below 10. A text of eight characters or more ends with the eight that
+// end it, overlapping the ones before.
+bool all_digits(const char* s, int length)
+{
+    const auto not_digits = [](const char* p) {
+        const u64 v = load8(p) ^ (0x30 * ONES);
+        return (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
+    };
+    u64 others = 0;
+    int i = 0;
+    for (; i + 8 <= length; i += 8)
+        others |= not_digits(s + i);
+    if (i < length && length >= 8)
+        others |= not_digits(s + length - 8);
+    for (; i < length && length < 8; ++i)
+        others |= u64(static_cast<unsigned char>(s[i] - '0') > 9);
+    return !others;
+}
+
+// The value of a text of 1 to 20 decimal digits and nothing else whose value fits one word; false
+// for any other text.
+bool word_of_digits(const char* text, int length, u64* value)
+{
+    if (length < 1 || length > 20 || !all_digits(text, length))
+        return false;
+    if (length < 20) {
+        *value = digits_value(text, length);
+        return true;
+    }
+    const u128 v = u128(u64(text[0] - '0')) * TEN19 + digits_value(text + 1, 19);
+    *value = u64(v);
+    return v >> 64 == 0;
+}
+
 // The digits of a decimal text of `text_length` characters and the number of digit places the
 // text has: a leading '-' is a place that reads as 0, other characters that are not digits are
 // skipped. The digits are the text itself when it holds nothing else, or a copy in `scratch`.
@@ -523,24 +577,18 @@ DECIMAL_TEXT decimal_text(const char* text, int text_length, char* scratch)
     const bool minus = text[0] == '-';
     const char* s = text + minus;
     const int length = text_length - minus;
-    // Eight characters at a time: a digit, XORed with '0', is a byte below 10. A text of eight
-    // characters or more ends with the eight that end it, overlapping the ones before.
-    const auto not_digits = [](const char* p) {
-        const u64 v = load8(p) ^ (0x30 * ONES);
-        return (v & (0xF0 * ONES)) | (((v & (0x0F * ONES)) + 0x06 * ONES) & (0x10 * ONES));
-    };
-    u64 others = 0;
-    int i = 0;
-    for (; i + 8 <= length; i += 8)
-        others |= not_digits(s + i);
-    if (i < length && length >= 8)
-        others |= not_digits(s + length - 8);
-    for (; i < length && length < 8; ++i)
-        others |= u64(static_cast<unsigned char>(s[i] - '0') > 9);
-    if (!others)
+    if (all_digits(s, length))
         return {s, length, length + minus};
     const int count = int(std::copy_if(s, s + length, scratch, [](char c) { return c >= '0' && c <= '9'; }) - scratch);
     return {scratch, count, count + minus};
+}
+
+// Writes `width` bit characters of v, '0' in front of its 64 bits, and a NUL.
+void put_word_bits(u64 v, int width, char* out)
+{
+    const int bits = std::min(width, 64);
+    std::memset(out, '0', size_t(width - bits));
+    write_bits(&v, bits, out + width - bits);
 }
 
 // ---- other parse steps ----
@@ -680,6 +728,68 @@ void pack_whole_bytes(u64* words, int count, GATHER gather, BITS_OF bits_of)
         words[whole] |= u64(bits_of(gather(j))) << (8 * (j % 8));
 }
 
+// 2 * acc + 1 when the byte at row[column] is 0, else 2 * acc. On x86-64 one compare with the
+// byte in memory and one add with carry; any byte but 0 reads as 1, with no test of its own.
+inline u64 shift_in_zero(u64 acc, const unsigned char* row, long column)
+{
+#if defined(__x86_64__)
+    __asm__("cmpb $1, (%[row],%[column])\n\tadc %[acc], %[acc]"
+            : [acc] "+r"(acc)
+            : [row] "r"(row), [column] "r"(column), "m"(row[column])
+            : "cc");
+    return acc;
+#else
+    return 2 * acc + (row[column] == 0);
+#endif
+}
+
+// Bit k set where the row of significance k (first[STEP * k]) has a 0 at the column, for k below
+// `width` (at most 64). Eight rows a chain, the chains independent of each other, so that the
+// loads of all are in flight together.
+template <int STEP>
+inline __attribute__((always_inline)) u64 zero_rows(const unsigned char* const* first, int width, long column)
+{
+    const int whole = width / 8;
+    u64 zeros = 0;
+#pragma GCC unroll 8
+    for (int g = 0; g < 8; ++g) {
+        if (g >= whole)
+            break;
+        u64 acc = 0;
+#pragma GCC unroll 8
+        for (int t = 7; t >= 0; --t)
+            acc = shift_in_zero(acc, first[STEP * (8 * g + t)], column);
+        zeros |= acc << (8 * g);
+    }
+    if (8 * whole < width) {
+        u64 acc = 0;
+        for (int k = width - 1; k >= 8 * whole; --k)
+            acc = shift_in_zero(acc, first[STEP * k], column);
+        zeros |= acc << (8 * whole);
+    }
+    return zeros;
+}
+
+// The value of a number of at most 64 bits read from a data log's rows, as one word; row i holds
+// the bit of significance i (`lsb_to_msb`) or width - 1 - i, and any byte but 0 reads as 1. The
+// fields come in registers, so that nothing just stored is read back from memory.
+u64 row_word(const unsigned char* const* rows, int width, int column, bool lsb_to_msb)
+{
+    const u64 zeros = lsb_to_msb ? zero_rows<1>(rows, width, column) : zero_rows<-1>(rows + width - 1, width, column);
+    return width ? ~zeros & (~u64(0) >> (64 - width)) : 0;
+}
+
+// The value of a data log's rows into words, as row_word() reads them: whole words of 64 rows,
+// then the rest.
+template <int STEP> void pack_rows(const unsigned char* const* first, int width, long column, u64* words)
+{
+    const int whole = width / 64;
+    for (int i = 0; i < whole; ++i)
+        words[i] = ~zero_rows<STEP>(first + STEP * 64 * i, 64, column);
+    if (const int rest = width % 64)
+        words[whole] = ~zero_rows<STEP>(first + STEP * 64 * whole, rest, column) & ((u64(1) << rest) - 1);
+}
+
 // Packs the value, and with `with_x` the X characters of a text; the words above the width are
 // zero far enough for the digit loops and the division lanes.
 void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
@@ -690,22 +800,15 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
     with_x = with_x && s.text;
     if (with_x)
         std::memset(p->x, 0, used);
+    if (!s.text) {
+        if (s.lsb_to_msb)
+            pack_rows<1>(s.rows, s.width, s.column, p->bits);
+        else
+            pack_rows<-1>(s.rows + s.width - 1, s.width, s.column, p->bits);
+        return;
+    }
     const int count = s.width / 8;
     with_gatherer(s, [&](auto gather) {
-        if (!s.text) {
-            // Row bytes are 0 or 1, so eight of them pack with one multiply; a log that holds any
-            // other byte is packed again with every non-zero byte read as 1.
-            u64 seen = 0;
-            pack_whole_bytes(p->bits, count, gather, [&seen](u64 v) {
-                seen |= v;
-                return pack_bytes(v);
-            });
-            if (seen & ~ONES) {
-                std::memset(p->bits, 0, used);
-                pack_whole_bytes(p->bits, count, gather, [](u64 v) { return pack_bytes(nonzero_bytes(v)); });
-            }
-            return;
-        }
         pack_whole_bytes(p->bits, count, gather, [](u64 v) { return equal_bytes(v, '1' * ONES); });
         if (with_x)
             pack_whole_bytes(p->x, count, gather, [](u64 v) { return equal_bytes(v | (0x20 * ONES), 'x' * ONES); });
@@ -716,32 +819,6 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
         if (with_x && (s.text[i] | 0x20) == 'x')
             p->x[k / 64] |= u64(1) << (k % 64);
     }
-}
-
-// The value of a number of at most 64 bits read from a data log's rows, as one word: eight rows
-// at a time, with no packed buffer to clear; row i holds the bit of significance i (`lsb_to_msb`)
-// or width - 1 - i. A byte other than 0 and 1 reads as 1, as in pack(). The fields come in
-// registers, so that nothing just stored is read back from memory.
-u64 row_word(const unsigned char* const* rows, int width, int column, bool lsb_to_msb)
-{
-    const auto row = [=](int k) { return rows[lsb_to_msb ? k : width - 1 - k]; };
-    u64 word = 0, seen = 0;
-    int k = 0;
-    for (; k + 8 <= width; k += 8) {
-        const u64 v = lsb_to_msb ? gather_rows<1>(rows + k, column) : gather_rows<-1>(rows + width - 1 - k, column);
-        seen |= v;
-        word |= u64(pack_bytes(v)) << k;
-    }
-    for (; k < width; ++k) {
-        seen |= row(k)[column];
-        word |= u64(row(k)[column] != 0) << k;
-    }
-    if (seen & ~ONES) {
-        word = 0;
-        for (k = 0; k < width; ++k)
-            word |= u64(row(k)[column] != 0) << k;
-    }
-    return word;
 }
 
 bool top_bit(const BIT_SOURCE& s, const PACKED& p)
@@ -897,7 +974,7 @@ const char* VOKR_NUMBER::ascii_string(bool quotes)
 const char* VOKR_NUMBER::udecimal_string()
 {
     if (!m_text && m_width <= 64) {
-        *std::to_chars(s_result, s_result + 20, row_word(m_data, m_width, m_column, m_lsb_to_msb)).ptr = '\0';
+        put_word_decimal(s_result, row_word(m_data, m_width, m_column, m_lsb_to_msb));
         return s_result;
     }
     PACKED p;
@@ -1125,12 +1202,17 @@ VOKR_NUMBER::BIT_TEXT VOKR_NUMBER::convert(int display_type, int width) const
 const char* VOKR_NUMBER::get_trigger_value(int display_type, int width, bool lsb_to_msb)
 {
     width = std::clamp(width, 0, MAX_BUS_WIDTH);
-    const BIT_TEXT bits = convert(display_type, width);
-    const int kept = std::min(bits.length, width);
-    if (kept < width)
-        std::memset(s_result, '0', size_t(width - kept));
-    copy_text(s_result + width - kept, bits.bits + bits.length - kept, kept);
-    s_result[width] = '\0';
+    u64 word;
+    if (display_type == KSM_GTYPE_UNSIGNED && word_of_digits(text(), m_width, &word)) {
+        put_word_bits(word, width, s_result);  // a value of one word, straight into the result
+    } else {
+        const BIT_TEXT bits = convert(display_type, width);
+        const int kept = std::min(bits.length, width);
+        if (kept < width)
+            std::memset(s_result, '0', size_t(width - kept));
+        copy_text(s_result + width - kept, bits.bits + bits.length - kept, kept);
+        s_result[width] = '\0';
+    }
     if (lsb_to_msb)
         std::reverse(s_result, s_result + width);
     return s_result;
