@@ -168,6 +168,24 @@ TEST(NumberOracle, ExtremeValuesOfTheWidestBus)
     EXPECT_EQ(all_ones, tcl.eval_list("expr {2**4096 - 1}").at(0));
 }
 
+// Wide values print as a quotient and a remainder of a power 10^(19h), h half the words: a
+// remainder of 0, of 1 (all but one of its digits leading zeros) and of 10^(19h) - 1, on either
+// side of the width where the split begins.
+TEST(NumberOracle, DecimalSplitRemaindersKeepTheirLeadingZeros)
+{
+    TCL_ORACLE tcl;
+    for (int words : {31, 32, 33, 64}) {
+        const std::string w = std::to_string(64 * words), p = "10**(19*" + std::to_string(words / 2) + ")";
+        for (const char* remainder : {"0", "1", "$p - 1"}) {
+            const std::string script = "set p [expr {" + p + "}]; format %0" + w + "llb [expr {2**(" + w +
+                                       " - 1) / $p * $p + " + remainder + "}]";
+            const std::string bits = tcl.eval_list(script).at(0);
+            SCOPED_TRACE(w + " bits, remainder " + remainder);
+            expect_prints(bits, oracle_texts(tcl, bits));
+        }
+    }
+}
+
 TEST(NumberOracle, PowerTableRowsAreThePowersOfTwo)
 {
     TCL_ORACLE tcl;
