@@ -24,46 +24,6 @@ bool whole_pixels(const QPainter* p)
 // or a file of shapes keeps its lines).
 bool raster_pixels(QPainter* p) { return whole_pixels(p) && p->paintEngine()->type() == QPaintEngine::Raster; }
 
-// The pixels a one-pixel pen puts down for a line from (0, 0) to (dx, dy), in rows of one extent
-// merged down: drawn once on a small image by the raster engine, which draws a line moved by whole
-// pixels on the same pixels moved. A bounded cache, GUI thread only.
-const std::vector<QRect>& slant_pixels(int dx, int dy)
-{
-    static QHash<quint64, std::vector<QRect>> cache;
-    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
-    auto found = cache.constFind(key);
-    if (found != cache.constEnd())
-        return *found;
-    if (cache.size() > 4096)
-        cache.clear();
-    const int ox = std::max(0, -dx) + 2, oy = std::max(0, -dy) + 2;
-    QImage image(std::abs(dx) + 5, std::abs(dy) + 5, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    painter.setPen(QPen(Qt::white, 1));
-    painter.drawLine(ox, oy, ox + dx, oy + dy);
-    painter.end();
-    std::vector<QRect> rows;
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qRed(line[x]) == 0)
-                continue;
-            int end = x;
-            while (end + 1 < image.width() && qRed(line[end + 1]) != 0)
-                ++end;
-            const QRect run(QPoint(x - ox, y - oy), QPoint(end - ox, y - oy));
-            if (!rows.empty() && rows.back().left() == run.left() && rows.back().right() == run.right() &&
-                rows.back().bottom() == run.top() - 1)
-                rows.back().setBottom(run.top());
-            else
-                rows.push_back(run);
-            x = end;
-        }
-    }
-    return *cache.insert(key, std::move(rows));
-}
-
 // The pixels a one-pixel pen puts down for `lines`, as rectangles: each scanline's runs, a run
 // joined to the one of the same extent on the scanline above.
 std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
@@ -108,6 +68,21 @@ std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
         std::swap(above, runs);
     }
     return rects;
+}
+
+// The pixels a one-pixel pen puts down for a line from (0, 0) to (dx, dy), in rows of one extent
+// merged down: drawn once on a small image by the raster engine, which draws a line moved by whole
+// pixels on the same pixels moved. A bounded cache, GUI thread only.
+const std::vector<QRect>& slant_pixels(int dx, int dy)
+{
+    static QHash<quint64, std::vector<QRect>> cache;
+    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+    if (cache.size() > 4096)
+        cache.clear();
+    return *cache.insert(key, shape_pixels({QLine(0, 0, dx, dy)}));
 }
 
 // The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
