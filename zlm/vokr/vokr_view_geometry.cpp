@@ -970,7 +970,8 @@ struct SHAPED_TEXT {
 
 // The glyphs of the text's one line laid out by QTextLayout, which shapes as drawText does, with
 // their places from the pen's position; empty where they are not one run on the baseline at whole
-// 64ths of a pixel (the grid QPainter places text on) or the line is not `width` wide.
+// 64ths of a pixel (the grid QPainter places text on) or the line does not hold the whole text
+// `width` wide (a line separator ends it).
 QGlyphRun line_glyphs(QPainter* painter, const QString& text, qreal width)
 {
     QTextLayout layout(text, painter->font());
@@ -983,7 +984,7 @@ QGlyphRun line_glyphs(QPainter* painter, const QString& text, qreal width)
     line.setLineWidth(1 << 20);
     layout.endLayout();
     const QList<QGlyphRun> runs = line.glyphRuns();
-    if (runs.size() != 1 || line.naturalTextWidth() != width)
+    if (runs.size() != 1 || line.textLength() != text.size() || line.naturalTextWidth() != width)
         return {};
     QGlyphRun run = runs[0];
     QVector<QPointF> positions = run.positions();
