@@ -345,6 +345,26 @@ TEST(LineTexts, DrawTheRectanglesPixels)
             }
 }
 
+// Whether a text fits its rectangle is what the painter's bounding rectangle says, also for the
+// widths within a pixel of the text's own, whose answer depends on where the alignment puts the
+// text: asked for each width in turn, twice (measured, kept).
+TEST(LineTexts, FitWhereTheBoundingRectangleFits)
+{
+    QImage image(200, 40, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setFont(QFont("DejaVu Sans", 8));
+    for (const char* text : {"3FA0h", "ff_0110", "Wo"})
+        for (const int flags : {int(Qt::AlignCenter), int(Qt::AlignRight | Qt::AlignVCenter)}) {
+            const int width = p.boundingRect(QRect(0, 0, 100, 14), flags, text).width();
+            for (int round = 0; round < 2; ++round)
+                for (int w = width - 3; w <= width + 3; ++w) {
+                    const QRect rect(5, 3, w, 14);
+                    EXPECT_EQ(vokr_text_fits(&p, rect, flags, text), p.boundingRect(rect, flags, text).width() <= w)
+                        << text << " width " << w << " flags " << flags;
+                }
+        }
+}
+
 TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)
 {
     KSM_TX_INSTANCE* instance = m()->get_tx_instance();

@@ -838,13 +838,16 @@ private:
     std::vector<SET> m_sets;
 };
 
+// The painter's layout direction as a flag beside the text flags: it moves and shapes texts.
+int direction_flag(QPainter* painter) { return painter->layoutDirection() == Qt::RightToLeft ? 1 << 30 : 0; }
+
 }  // namespace
 
 // A waveform asks this of many narrow segments per frame, mostly for texts it asked before. The
 // bounding rectangle of a one-line text is its width rounded out to whole pixels where the
 // alignment puts it, so it takes one of two neighbouring widths: a width measured once (per text,
 // font, flags and resolution) settles every rectangle but those within a pixel of it, which are
-// measured.
+// measured once per width.
 bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
     static TEXT_MEASURES<QString, int> measures;
@@ -862,7 +865,13 @@ bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QStri
         return false;
     if (*found + 1 <= rect.width())
         return true;
-    return measure() <= rect.width();
+    static TEXT_MEASURES<QPair<QString, int>, bool> edges;
+    QHash<QPair<QString, int>, bool>& fits = edges.values(painter, flags);
+    const QPair<QString, int> key(text, rect.width());
+    auto edge = fits.constFind(key);
+    if (edge == fits.constEnd())
+        edge = fits.insert(key, measure() <= rect.width());
+    return *edge;
 }
 
 // The ruler's labels are the same numbers frame after frame.
@@ -1034,9 +1043,6 @@ struct PLACED_TEXT {
     std::optional<QPointF> baseline;
     SHAPED_TEXT shaped;
 };
-
-// The painter's layout direction as a flag beside the text flags: it moves and shapes texts.
-int direction_flag(QPainter* painter) { return painter->layoutDirection() == Qt::RightToLeft ? 1 << 30 : 0; }
 
 PLACED_TEXT place_text(QPainter* painter, QSize size, int flags, const QString& text)
 {
