@@ -838,9 +838,6 @@ private:
     std::vector<SET> m_sets;
 };
 
-// The painter's layout direction as a flag beside the text flags: it moves and shapes texts.
-int direction_flag(QPainter* painter) { return painter->layoutDirection() == Qt::RightToLeft ? 1 << 30 : 0; }
-
 }  // namespace
 
 // A waveform asks this of many narrow segments per frame, mostly for texts it asked before. The
@@ -1043,6 +1040,9 @@ struct PLACED_TEXT {
     std::optional<QPointF> baseline;
     SHAPED_TEXT shaped;
 };
+
+// The painter's layout direction as a flag beside the text flags: it moves and shapes texts.
+int direction_flag(QPainter* painter) { return painter->layoutDirection() == Qt::RightToLeft ? 1 << 30 : 0; }
 
 PLACED_TEXT place_text(QPainter* painter, QSize size, int flags, const QString& text)
 {
