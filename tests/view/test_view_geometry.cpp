@@ -291,47 +291,78 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
     }
 }
 
-// A one-line text drawn at the baseline kept for it gives the pixels the painter's
-// own layout in the rectangle gives: on its first drawing (measured) and its second (kept), with an
-// opaque background, a bold and a larger font, clipped and two-line texts (left to the rectangle's
-// layout).
+// A one-line text drawn from the baseline and glyphs kept for it gives the pixels the painter's
+// own layout in the rectangle gives: on its first drawing (measured) and its second (kept), on
+// whole-pixel translations (kept glyphs) and a fractional one (drawn at the baseline), with an
+// opaque background, several fonts and pens, clipped and two-line texts (left to the rectangle's
+// layout). Texts alike in all but their font or one letter each draw their own glyphs.
 TEST(LineTexts, DrawTheRectanglesPixels)
 {
-    QFont bold("DejaVu Sans", 8);
+    const QFont plain("DejaVu Sans", 8);
+    QFont bold = plain, italic("DejaVu Sans", 9);
     bold.setBold(true);
+    italic.setItalic(true);
+    const QColor blue(0, 0, 160), faint(200, 0, 0, 110);
     const struct {
         QFont font;
         int flags;
         QSize size;
         const char* text;
         bool opaque;
+        QColor pen;
     } cases[] = {
-        {QFont("DejaVu Sans", 8), Qt::AlignCenter, {60, 14}, "3FA0h", false},
-        {QFont("DejaVu Sans", 8), Qt::AlignLeft | Qt::AlignVCenter, {120, 16}, "cpu|pc[15..0]", true},
-        {bold, Qt::AlignCenter, {41, 13}, "Trigger Conditions", false},
-        {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {40, 24}, "-23", true},
-        {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {30, 9}, "-23", false},
-        {QFont("DejaVu Sans", 8), Qt::AlignCenter, {50, 30}, "Debug Port\nOut", false},
+        {plain, Qt::AlignCenter, {60, 14}, "3FA0h", false, blue},
+        {bold, Qt::AlignCenter, {60, 14}, "3FA0h", true, blue},
+        {plain, Qt::AlignCenter, {60, 14}, "3FA8h", true, faint},
+        {QFont("DejaVu Sans Mono", 8), Qt::AlignCenter, {60, 14}, "3FA0h", false, faint},
+        {plain, Qt::AlignLeft | Qt::AlignVCenter, {120, 16}, "cpu|pc[15..0]", true, blue},
+        {italic, Qt::AlignRight | Qt::AlignVCenter, {121, 17}, "AVA fifi_0110", true, blue},
+        {bold, Qt::AlignCenter, {41, 13}, "Trigger Conditions", false, blue},
+        {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {40, 24}, "-23", true, blue},
+        {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {30, 9}, "-23", false, blue},
+        {plain, Qt::AlignCenter, {50, 30}, "Debug Port\nOut", false, blue},
     };
-    for (const auto& c : cases) {
-        QImage expected(200, 60, QImage::Format_RGB32), drawn(200, 60, QImage::Format_RGB32);
-        for (int round = 0; round < 2; ++round) {
-            for (QImage* image : {&expected, &drawn}) {
-                image->fill(Qt::white);
-                QPainter p(image);
-                p.setFont(c.font);
-                p.setPen(QColor(0, 0, 160));
-                p.setBackground(QColor(255, 220, 120));
-                p.setBackgroundMode(c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
-                const QRect rect(QPoint(7 + round, 11), c.size);
-                if (image == &expected)
-                    p.drawText(rect, c.flags, c.text);
-                else
-                    vokr_draw_line_text(&p, rect, c.flags, c.text);
+    for (const QPointF shift : {QPointF(0, 0), QPointF(-3, 2), QPointF(2.5, 0.75)})
+        for (int round = 0; round < 2; ++round)
+            for (const auto& c : cases) {
+                QImage expected(200, 60, QImage::Format_RGB32), drawn(200, 60, QImage::Format_RGB32);
+                for (QImage* image : {&expected, &drawn}) {
+                    image->fill(Qt::white);
+                    QPainter p(image);
+                    p.translate(shift);
+                    p.setFont(c.font);
+                    p.setPen(c.pen);
+                    p.setBackground(QColor(255, 220, 120));
+                    p.setBackgroundMode(c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+                    const QRect rect(QPoint(7 + round, 11), c.size);
+                    if (image == &expected)
+                        p.drawText(rect, c.flags, c.text);
+                    else
+                        vokr_draw_line_text(&p, rect, c.flags, c.text);
+                    EXPECT_EQ(p.backgroundMode(), c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+                }
+                EXPECT_TRUE(drawn == expected) << c.text << " round " << round << " shift " << shift.x();
             }
-            EXPECT_TRUE(drawn == expected) << c.text << " round " << round;
+}
+
+// Whether a text fits its rectangle is what the painter's bounding rectangle says, also for the
+// widths within a pixel of the text's own, whose answer depends on where the alignment puts the
+// text: asked for each width in turn, twice (measured, kept).
+TEST(LineTexts, FitWhereTheBoundingRectangleFits)
+{
+    QImage image(200, 40, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setFont(QFont("DejaVu Sans", 8));
+    for (const char* text : {"3FA0h", "ff_0110", "Wo"})
+        for (const int flags : {int(Qt::AlignCenter), int(Qt::AlignRight | Qt::AlignVCenter)}) {
+            const int width = p.boundingRect(QRect(0, 0, 100, 14), flags, text).width();
+            for (int round = 0; round < 2; ++round)
+                for (int w = width - 3; w <= width + 3; ++w) {
+                    const QRect rect(5, 3, w, 14);
+                    EXPECT_EQ(vokr_text_fits(&p, rect, flags, text), p.boundingRect(rect, flags, text).width() <= w)
+                        << text << " width " << w << " flags " << flags;
+                }
         }
-    }
 }
 
 TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)

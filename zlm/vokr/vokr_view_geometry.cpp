@@ -12,11 +12,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <climits>
@@ -842,7 +844,7 @@ private:
 // bounding rectangle of a one-line text is its width rounded out to whole pixels where the
 // alignment puts it, so it takes one of two neighbouring widths: a width measured once (per text,
 // font, flags and resolution) settles every rectangle but those within a pixel of it, which are
-// measured.
+// measured once per width.
 bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
     static TEXT_MEASURES<QString, int> measures;
@@ -860,7 +862,13 @@ bool vokr_text_fits(QPainter* painter, const QRect& rect, int flags, const QStri
         return false;
     if (*found + 1 <= rect.width())
         return true;
-    return measure() <= rect.width();
+    static TEXT_MEASURES<QPair<QString, int>, bool> edges;
+    QHash<QPair<QString, int>, bool>& fits = edges.values(painter, flags);
+    const QPair<QString, int> key(text, rect.width());
+    auto edge = fits.constFind(key);
+    if (edge == fits.constEnd())
+        edge = fits.insert(key, measure() <= rect.width());
+    return *edge;
 }
 
 // The ruler's labels are the same numbers frame after frame.
@@ -888,12 +896,20 @@ QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMo
 
 namespace {
 
-// Where drawText(rect, flags, text) puts a text: a paint engine that keeps the points its text
-// items are drawn at and notes a clip, on a device of the painter's resolution.
+// What a drawing hands the paint engine for each text item: where, the item's height above and
+// below the baseline, its width and direction.
+struct TEXT_ITEM {
+    QPointF at;
+    qreal ascent, descent, width;
+    bool right_to_left;
+};
+
+// A paint engine that keeps the text items drawn and notes a clip, on a device of the painter's
+// resolution.
 class TEXT_PLACER : public QPaintDevice, QPaintEngine {
 public:
     TEXT_PLACER(int dpi_x, int dpi_y) : QPaintEngine(QPaintEngine::AllFeatures), m_dpi_x(dpi_x), m_dpi_y(dpi_y) {}
-    std::vector<QPointF> points;
+    std::vector<TEXT_ITEM> items;
     bool clipped = false;
 
     QPaintEngine* paintEngine() const override { return const_cast<TEXT_PLACER*>(this); }
@@ -904,7 +920,11 @@ public:
     {
         clipped |= (state.state() & (DirtyClipRegion | DirtyClipPath | DirtyClipEnabled)) != 0;
     }
-    void drawTextItem(const QPointF& p, const QTextItem&) override { points.push_back(p); }
+    void drawTextItem(const QPointF& p, const QTextItem& item) override
+    {
+        items.push_back(
+            {p, item.ascent(), item.descent(), item.width(), (item.renderFlags() & QTextItem::RightToLeft) != 0});
+    }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
     void drawPath(const QPainterPath&) override {}
     void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
@@ -930,31 +950,131 @@ private:
     int m_dpi_x, m_dpi_y;
 };
 
-// The baseline drawText(rect, flags, text) draws a text at from the rectangle's top left, where it
-// draws it as one item without a clip; else null.
-std::optional<QPointF> measure_baseline(QPainter* painter, QSize size, int flags, const QString& text)
+// The one text item `draw` gives a painter of this painter's font, direction and resolution, when
+// it draws one without a clip; else null.
+template <typename DRAW> std::optional<TEXT_ITEM> one_text_item(QPainter* painter, DRAW draw)
 {
     const QPaintDevice* device = painter->device();
     TEXT_PLACER placer(device->logicalDpiX(), device->logicalDpiY());
     QPainter recorder(&placer);
     recorder.setFont(painter->font());
     recorder.setLayoutDirection(painter->layoutDirection());
-    recorder.drawText(QRect(QPoint(0, 0), size), flags, text);
+    draw(&recorder);
     recorder.end();
-    if (placer.clipped || placer.points.size() != 1)
+    if (placer.clipped || placer.items.size() != 1)
         return std::nullopt;
-    return placer.points[0];
+    return placer.items[0];
+}
+
+// A one-line text shaped once in a font: its glyphs placed along the baseline from the pen's
+// position, and the box an opaque background fills behind them. No glyphs where drawText(QPointF)
+// draws the text otherwise than as one undecorated left-to-right run of one font.
+struct SHAPED_TEXT {
+    QGlyphRun glyphs;
+    QRectF box;
+};
+
+// The glyphs of the text's one line laid out by QTextLayout, which shapes as drawText does, with
+// their places from the pen's position; empty where they are not one run on the baseline at whole
+// 64ths of a pixel (the grid QPainter places text on) or the line does not hold the whole text
+// `width` wide (a line separator ends it).
+QGlyphRun line_glyphs(QPainter* painter, const QString& text, qreal width)
+{
+    QTextLayout layout(text, painter->font());
+    QTextOption option;
+    option.setTextDirection(painter->layoutDirection());
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1 << 20);
+    layout.endLayout();
+    const QList<QGlyphRun> runs = line.glyphRuns();
+    if (runs.size() != 1 || line.textLength() != text.size() || line.naturalTextWidth() != width)
+        return {};
+    QGlyphRun run = runs[0];
+    QVector<QPointF> positions = run.positions();
+    for (QPointF& position : positions) {
+        position.ry() -= line.ascent();
+        if (position.y() != 0 || position.x() * 64 != std::floor(position.x() * 64))
+            return {};
+    }
+    run.setPositions(positions);
+    return run;
+}
+
+SHAPED_TEXT shape_text(QPainter* painter, const QString& text)
+{
+    const QFont& font = painter->font();
+    if (font.underline() || font.overline() || font.strikeOut())
+        return {};
+    const std::optional<TEXT_ITEM> item =
+        one_text_item(painter, [&](QPainter* p) { p->drawText(QPointF(0, 0), text); });
+    if (!item || item->at != QPointF(0, 0) || item->right_to_left)
+        return {};
+    return {line_glyphs(painter, text, item->width),
+            QRectF(0, -item->ascent, item->width, item->ascent + item->descent)};
+}
+
+// Draws a shaped text with the pen at `at` as drawText(at, text) does: the text starts at x cut
+// toward 0 to a 64th of a pixel, its glyphs lie whole 64ths from there, and an opaque background
+// fills the text's box first. Exact on whole-pixel translations, where these sums lose nothing.
+// The glyphs are drawn in transparent mode: the engine that paints opaque backgrounds would hand
+// the raster engine their places untranslated.
+void draw_shaped_text(QPainter* painter, const QPointF& at, const SHAPED_TEXT& shaped)
+{
+    const QPointF origin(int(at.x() * 64) / 64.0, at.y());
+    if (painter->backgroundMode() != Qt::OpaqueMode) {
+        painter->drawGlyphRun(origin, shaped.glyphs);
+        return;
+    }
+    painter->fillRect(shaped.box.translated(origin), painter->background());
+    painter->setBackgroundMode(Qt::TransparentMode);
+    painter->drawGlyphRun(origin, shaped.glyphs);
+    painter->setBackgroundMode(Qt::OpaqueMode);
+}
+
+// Where drawText(rect, flags, text) draws a one-line text from the rectangle's top left, and the
+// text shaped; no place where the rectangle's layout draws more than one item or clips.
+struct PLACED_TEXT {
+    std::optional<QPointF> baseline;
+    SHAPED_TEXT shaped;
+};
+
+// The painter's layout direction as a flag beside the text flags: it moves and shapes texts.
+int direction_flag(QPainter* painter) { return painter->layoutDirection() == Qt::RightToLeft ? 1 << 30 : 0; }
+
+PLACED_TEXT place_text(QPainter* painter, QSize size, int flags, const QString& text)
+{
+    static TEXT_MEASURES<QString, SHAPED_TEXT> shapes;
+    const std::optional<TEXT_ITEM> item =
+        one_text_item(painter, [&](QPainter* p) { p->drawText(QRect(QPoint(0, 0), size), flags, text); });
+    if (!item)
+        return {};
+    QHash<QString, SHAPED_TEXT>& shaped = shapes.values(painter, direction_flag(painter));
+    auto found = shaped.constFind(text);
+    if (found == shaped.constEnd())
+        found = shaped.insert(text, shape_text(painter, text));
+    return {item->at, *found};
+}
+
+bool on_whole_pixels(const QTransform& transform)
+{
+    return transform.type() <= QTransform::TxTranslate && transform.dx() == std::floor(transform.dx()) &&
+           transform.dy() == std::floor(transform.dy());
 }
 
 }  // namespace
 
-// A text drawn in a rectangle is laid out anew each time; drawn at its baseline it is only shaped.
-// The baseline is measured once per text, rectangle size, font, flags and resolution, by drawing
-// the text in a rectangle on a device that keeps where the one text item goes; a text drawn as
-// more than one item or clipped to its rectangle keeps the rectangle's path.
+// A text drawn in a rectangle is laid out anew each time, one drawn at its baseline is shaped anew
+// each time. Both are done once per text, rectangle size, font, flags, direction and resolution:
+// the baseline measured by drawing the text in a rectangle on a device that keeps where the one
+// text item goes, the glyphs shaped by a layout of the line. The raster engine on whole pixels draws
+// the kept glyphs; other painters draw the text at its baseline. A text drawn as more than one item
+// or clipped to its rectangle keeps the rectangle's path.
 void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
-    static TEXT_MEASURES<QPair<QString, quint64>, std::optional<QPointF>> measures;
+    static TEXT_MEASURES<QPair<QString, quint64>, PLACED_TEXT> measures;
     const bool plain = !text.isEmpty() && !text.contains('\n') &&
                        !(flags & (Qt::TextWordWrap | Qt::TextShowMnemonic)) &&
                        painter->deviceTransform().type() <= QTransform::TxTranslate &&
@@ -963,15 +1083,22 @@ void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const 
         painter->drawText(rect, flags, text);
         return;
     }
-    QHash<QPair<QString, quint64>, std::optional<QPointF>>& baselines = measures.values(painter, flags);
+    QHash<QPair<QString, quint64>, PLACED_TEXT>& places = measures.values(painter, flags | direction_flag(painter));
     const QPair<QString, quint64> key(text, (quint64(quint32(rect.width())) << 32) | quint32(rect.height()));
-    auto found = baselines.constFind(key);
-    if (found == baselines.constEnd())
-        found = baselines.insert(key, measure_baseline(painter, rect.size(), flags, text));
-    if (*found)
-        painter->drawText(QPointF(rect.topLeft()) + **found, text);
-    else
+    auto found = places.constFind(key);
+    if (found == places.constEnd())
+        found = places.insert(key, place_text(painter, rect.size(), flags, text));
+    if (!found->baseline) {
         painter->drawText(rect, flags, text);
+        return;
+    }
+    const QPointF at = QPointF(rect.topLeft()) + *found->baseline;
+    const QPen& pen = painter->pen();
+    if (found->shaped.glyphs.isEmpty() || pen.style() == Qt::NoPen || pen.brush().style() != Qt::SolidPattern ||
+        !on_whole_pixels(painter->deviceTransform()))
+        painter->drawText(at, text);
+    else
+        draw_shaped_text(painter, at, found->shaped);
 }
 
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)
