@@ -387,11 +387,31 @@ int multiply_add(u64* w, int n, u64 m, u64 add)
 constexpr int SPLIT_WORDS = 32;
 constexpr int MAX_SPLIT = VALUE_WORDS / 2 + 1;
 
-// 10^(19h) for h from 1 to MAX_SPLIT, shifted left until its top bit is set, with that shift.
+// floor((2^192 - 1) / (d1 2^64 + d0)) - 2^64 for d1's top bit set: the reciprocal that turns a
+// division of three words by these two into multiplications. Bit by bit, once per power.
+u64 reciprocal_3by2(u64 d1, u64 d0)
+{
+    const u128 d = (u128(d1) << 64) | d0;
+    u128 r = 0, q = 0;
+    for (int i = 0; i < 192; ++i) {
+        const bool over = r >> 127;
+        r = (r << 1) | 1;
+        q <<= 1;
+        if (over || r >= d) {
+            r -= d;
+            q |= 1;
+        }
+    }
+    return u64(q);
+}
+
+// 10^(19h) for h from 1 to MAX_SPLIT, shifted left until its top bit is set, with that shift and
+// the reciprocal of its top two words (from h = 2, where it has two).
 struct POWER_OF_TEN_CHUNKS {
     u64 words[MAX_SPLIT + 1][MAX_SPLIT + 1] = {};
     int size[MAX_SPLIT + 1] = {};
     int shift[MAX_SPLIT + 1] = {};
+    u64 reciprocal[MAX_SPLIT + 1] = {};
     POWER_OF_TEN_CHUNKS()
     {
         u64 power[MAX_SPLIT + 2] = {1};
@@ -402,28 +422,55 @@ struct POWER_OF_TEN_CHUNKS {
             size[h] = n;
             for (int i = n - 1; i >= 0; --i)
                 words[h][i] = shift[h] ? (power[i] << shift[h]) | (i ? power[i - 1] >> (64 - shift[h]) : 0) : power[i];
+            if (n >= 2)
+                reciprocal[h] = reciprocal_3by2(words[h][n - 1], words[h][n - 2]);
         }
     }
 };
 
+// (n2, n1, n0) / (d1, d0) for (n2, n1) below (d1, d0), v = reciprocal_3by2(d1, d0): returns the
+// quotient word and leaves the remainder in r. The quotient read from v needs at most one step
+// down and one up, each found by one compare.
+inline u64 divide_3by2(u64 n2, u64 n1, u64 n0, u64 d1, u64 d0, u64 v, u128& r)
+{
+    const u128 estimate = u128(v) * n2 + ((u128(n2) << 64) | n1);
+    u64 q = u64(estimate >> 64);
+    const u128 d = (u128(d1) << 64) | d0;
+    r = (u128(n1 - q * d1) << 64 | n0) - u128(d0) * q - d;
+    ++q;
+    if (u64(r >> 64) >= u64(estimate)) {
+        --q;
+        r += d;
+    }
+    if (r >= d) {
+        ++q;
+        r -= d;
+    }
+    return q;
+}
+
 // w -= m * d + carry for one word; returns the carry out (the product's high word and the
-// subtraction's borrow, in one). On x86-64 five instructions, where the compiler makes eleven.
+// subtraction's borrows, never above 2^64 - 1). The product's low word is taken from w before the
+// carry comes in, so that the chain from carry to carry is two instructions, a subtract and an add.
 inline u64 subtract_product_word(u64& w, u64 d, u64 m, u64 carry)
 {
+    u64 value = w;
 #if defined(__x86_64__)
     u64 high;
-    __asm__("mulq %[d]\n\taddq %[carry], %[m]\n\tadcq $0, %[high]\n\tsubq %[m], %[w]\n\tadcq $0, %[high]"
-            : [m] "+a"(m), [high] "=&d"(high), [w] "+m"(w)
+    __asm__("mulq %[d]\n\tsubq %[m], %[value]\n\tadcq $0, %[high]\n\tsubq %[carry], %[value]\n\tadcq $0, %[high]"
+            : [m] "+a"(m), [high] "=&d"(high), [value] "+r"(value)
             : [d] "rm"(d), [carry] "r"(carry)
             : "cc");
-    return high;
 #else
-    const u128 product = u128(m) * d + carry;
+    const u128 product = u128(m) * d;
     const u64 low = u64(product);
-    carry = u64(product >> 64) + (w < low);
-    w -= low;
-    return carry;
+    u64 high = u64(product >> 64) + (value < low);
+    value -= low;
+    high += value < carry;
+    value -= carry;
 #endif
+    w = value;
+    return high;
 }
 
 // w -= m * d over n words; returns the word still to subtract above them. Four words a step.
@@ -442,57 +489,36 @@ inline u64 subtract_product(u64* w, const u64* d, int n, u64 m)
     return carry;
 }
 
-// (high, low) / divisor for high below the divisor, so that the quotient fits one word; the
-// remainder in *rest. One hardware division on x86-64, where the compiler calls a library routine.
-inline u64 divide_two_words(u64 high, u64 low, u64 divisor, u64* rest)
+// u (un + 1 words, the top two below d's) divided by d (dn >= 2 words, top bit set, v its top
+// two words' reciprocal_3by2): the quotient's un - dn + 1 words in q, the remainder in u's low
+// dn words, zeros above them. Each quotient word comes from u's top three words and d's top two,
+// exact but for the borrow of the words below, which takes it one too large at most.
+void divide_long(u64* u, int un, const u64* d, int dn, u64 v, u64* q)
 {
-#if defined(__x86_64__)
-    u64 quotient;
-    __asm__("divq %4" : "=a"(quotient), "=d"(*rest) : "a"(low), "d"(high), "rm"(divisor) : "cc");
-    return quotient;
-#else
-    const u128 n = (u128(high) << 64) | low;
-    *rest = u64(n % divisor);
-    return u64(n / divisor);
-#endif
-}
-
-// u (un + 1 words, the top one below d's top word) divided by d (dn >= 2 words, top bit set):
-// the quotient's un - dn + 1 words in q, the remainder in u's low dn words.
-void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
-{
-    const u64 top = d[dn - 1], next = d[dn - 2];
+    const u64 d1 = d[dn - 1], d0 = d[dn - 2];
     for (int j = un - dn; j >= 0; --j) {
-        const u128 head = (u128(u[j + dn]) << 64) | u[j + dn - 1];
-        u128 qhat, rhat;
-        if (u[j + dn] < top) {
-            u64 rest;
-            qhat = divide_two_words(u[j + dn], u[j + dn - 1], top, &rest);
-            rhat = rest;
+        u64* top = u + j + dn;
+        u64 qj = ~u64(0);
+        if (top[0] == d1 && top[-1] == d0) {  // the quotient word is 2^64 - 1, beyond the reciprocal's reach
+            top[0] -= subtract_product(u + j, d, dn, qj);
         } else {
-            qhat = head / top;
-            rhat = head % top;
-        }
-        while ((qhat >> 64) || qhat * next > ((rhat << 64) | u[j + dn - 2])) {
-            --qhat;
-            rhat += top;
-            if (rhat >> 64)
-                break;
-        }
-        const u64 carry = subtract_product(u + j, d, dn, u64(qhat));
-        const bool negative = u[j + dn] < carry;
-        u[j + dn] -= carry;
-        if (negative) {  // qhat was one too many: add d back
-            --qhat;
-            u64 c = 0;
-            for (int i = 0; i < dn; ++i) {
-                const u128 sum = u128(u[i + j]) + d[i] + c;
-                u[i + j] = u64(sum);
-                c = u64(sum >> 64);
+            u128 r;
+            qj = divide_3by2(top[0], top[-1], top[-2], d1, d0, v, r);
+            const u128 borrow = subtract_product(u + j, d, dn - 2, qj);
+            top[-2] = u64(r - borrow);
+            top[-1] = u64((r - borrow) >> 64);
+            top[0] = 0;
+            if (r < borrow) {  // one too large: add d back, its carry out cancels the borrow
+                --qj;
+                u64 c = 0;
+                for (int i = 0; i < dn; ++i) {
+                    const u128 sum = u128(u[i + j]) + d[i] + c;
+                    u[i + j] = u64(sum);
+                    c = u64(sum >> 64);
+                }
             }
-            u[j + dn] += c;
         }
-        q[j] = u64(qhat);
+        q[j] = qj;
     }
 }
 
@@ -513,7 +539,7 @@ char* put_decimal(u64* w, int n, char* out, int min_chunks = 0)
     for (int i = n - 1; i > 0; --i)
         u[i] = (w[i] << shift) | (w[i - 1] >> 1 >> (63 - shift));
     u[0] = w[0] << shift;
-    divide_long(u, n, powers.words[h], dn, w);
+    divide_long(u, n, powers.words[h], dn, powers.reciprocal[h], w);
     std::fill(w + n - dn + 1, w + n, 0);
     for (int i = 0; i < dn; ++i)  // the remainder shifted back, in place; u[dn] is 0
         u[i] = (u[i] >> shift) | (u[i + 1] << 1 << (63 - shift));
