@@ -249,8 +249,9 @@ const char* finish(char* end, char suffix)
 inline u64 divide_word(u64& r, u64 u)
 {
     const u128 p = u128(TEN19_RECIPROCAL) * r + ((u128(r) << 64) | u);
-    u64 q = u64(p >> 64) + 1;
-    u64 rest = u - q * TEN19;
+    const u64 estimate = u64(p >> 64);
+    u64 q = estimate + 1;
+    u64 rest = (u - TEN19) - estimate * TEN19;  // u - q * 10^19, the + 1 off the chain from r
     if (rest > u64(p)) {
         --q;
         rest += TEN19;
