@@ -409,7 +409,7 @@ int multiply_add(u64* w, int n, u64 m, u64 add)
 // and the remainder (h chunks with leading zeros) printed one after the other, each split again
 // while it is that wide: each half costs a quarter of the whole by repeated division, and the long
 // division by the power about a quarter more, in multiplications that do not wait on each other.
-// Below 32 words a split costs more than it saves.
+// Below 32 words a split's long division costs about what it saves.
 constexpr int SPLIT_WORDS = 32;
 constexpr int MAX_SPLIT = VALUE_WORDS / 2 + 1;
 
@@ -525,7 +525,7 @@ void divide_long(u64* u, int un, const u64* d, int dn, u64 v, u64* q)
     for (int j = un - dn; j >= 0; --j) {
         u64* top = u + j + dn;
         u64 qj = ~u64(0);
-        if (top[0] == d1 && top[-1] == d0) {  // the quotient word is 2^64 - 1, beyond the reciprocal's reach
+        if (top[0] == d1 && top[-1] == d0) {  // no input for divide_3by2; the quotient word is 2^64 - 1
             top[0] -= subtract_product(u + j, d, dn, qj);
         } else {
             u128 r;
