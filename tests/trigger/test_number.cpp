@@ -168,22 +168,36 @@ TEST(NumberOracle, ExtremeValuesOfTheWidestBus)
     EXPECT_EQ(all_ones, tcl.eval_list("expr {2**4096 - 1}").at(0));
 }
 
-// Wide values print as a quotient and a remainder of a power 10^(19h), h half the words: a
-// remainder of 0, of 1 (all but one of its digits leading zeros) and of 10^(19h) - 1, on either
-// side of the width where the split begins.
+// Wide values print as a quotient and a remainder of a power p = 10^(19h), h half the words, each
+// split the same way while it is 32 words wide: remainders of 0, of 1 (all but one of its digits
+// leading zeros) and of p - 1, at the top split and at the split of a remainder (10^600 has 32
+// words), on either side of the width where splitting begins; quotient words of 2^64 - 1, where
+// the long division's top words equal the divisor's; and a dividend whose top words are p's but
+// whose words below are 0, where a quotient word read from the top words is one too large.
 TEST(NumberOracle, DecimalSplitRemaindersKeepTheirLeadingZeros)
 {
     TCL_ORACLE tcl;
-    for (int words : {31, 32, 33, 64}) {
-        const std::string w = std::to_string(64 * words), p = "10**(19*" + std::to_string(words / 2) + ")";
-        for (const char* remainder : {"0", "1", "$p - 1"}) {
-            const std::string script = "set p [expr {" + p + "}]; format %0" + w + "llb [expr {2**(" + w +
-                                       " - 1) / $p * $p + " + remainder + "}]";
+    const std::string top = "2**($w - 1) / $p * $p";
+    const std::vector<std::pair<std::vector<int>, std::string>> cases = {
+        {{31, 32, 33, 64}, top},
+        {{31, 32, 33, 64}, top + " + 1"},
+        {{31, 32, 33, 64}, top + " + $p - 1"},
+        {{64}, top + " + 10**600"},
+        {{64}, top + " + 10**600 + 1"},
+        {{32, 64}, "$p * 2**(32 * $words) - 1"},
+        {{32, 64}, "$p >> ($length - 128) << ($length - 128 + 32 * $words)"},
+    };
+    for (const auto& [word_counts, value] : cases)
+        for (int words : word_counts) {
+            const std::string script = "set words " + std::to_string(words) +
+                                       "; set w [expr {64 * $words}]; set p [expr {10**(19 * ($words / 2))}]" +
+                                       "; set length [string length [format %llb $p]]" + "; format %0${w}llb [expr {" +
+                                       value + "}]";
             const std::string bits = tcl.eval_list(script).at(0);
-            SCOPED_TRACE(w + " bits, remainder " + remainder);
+            SCOPED_TRACE(std::to_string(words) + " words, " + value);
+            ASSERT_EQ(bits.size(), size_t(64 * words));
             expect_prints(bits, oracle_texts(tcl, bits));
         }
-    }
 }
 
 TEST(NumberOracle, PowerTableRowsAreThePowersOfTwo)

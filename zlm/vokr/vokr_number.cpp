@@ -1,8 +1,8 @@
 // Wide bus values. A number is packed into 64-bit words (least significant word first) before it
 // is printed, so that every format works a word or a byte at a time: hexadecimal and octal a
 // register of digits per step, decimal in chunks of 19 digits by dividing the words by 10^19 with a
-// precomputed reciprocal (a wide value split first in two by one long division by a power of
-// 10^19), and decimal text is read back 19 digits per multiply of the words.
+// precomputed reciprocal (a wide value split in halves, and those again, by long divisions by
+// powers of 10^19), and decimal text is read back 19 digits per multiply of the words.
 #include "vokr_number.h"
 
 #include "ksm.h"
@@ -249,8 +249,9 @@ const char* finish(char* end, char suffix)
 inline u64 divide_word(u64& r, u64 u)
 {
     const u128 p = u128(TEN19_RECIPROCAL) * r + ((u128(r) << 64) | u);
-    u64 q = u64(p >> 64) + 1;
-    u64 rest = u - q * TEN19;
+    const u64 estimate = u64(p >> 64);
+    u64 q = estimate + 1;
+    u64 rest = (u - TEN19) - estimate * TEN19;  // u - q * 10^19, the + 1 off the chain from r
     if (rest > u64(p)) {
         --q;
         rest += TEN19;
@@ -310,15 +311,40 @@ inline void put8(char* out, u32 v)
     put_two(out + 6, low % 100);
 }
 
+// The 16 digits of v < 10^16, leading zeros kept. With SSE2 its two halves of eight digits are
+// split in vector lanes, into four digits per 32-bit lane, two per 16-bit lane and one per byte,
+// the first digit in the lowest, with quotients by reciprocals valid for these ranges:
+// x / 10^4 = (x * 0xD1B71759) >> 45 for x < 10^8, y / 100 = (y * 5243) >> 19 for y < 10^4,
+// z / 10 = (z * 0xCCCD) >> 19 for z < 100. The vector multipliers leave the scalar one, which
+// the divisions by 10^19 keep busy, free.
+inline void put16(char* out, u64 v)
+{
+    const u32 high = u32(v / POWERS_OF_TEN[8]), low = u32(v % POWERS_OF_TEN[8]);
+#ifdef __SSE2__
+    const __m128i x = _mm_set_epi64x(low, high);
+    const __m128i fours = _mm_srli_epi64(_mm_mul_epu32(x, _mm_set1_epi32(int(0xD1B71759))), 45);
+    const __m128i last_fours = _mm_sub_epi32(x, _mm_mul_epu32(fours, _mm_set1_epi32(10000)));
+    const __m128i y = _mm_or_si128(fours, _mm_slli_epi64(last_fours, 32));
+    const __m128i pairs = _mm_srli_epi16(_mm_mulhi_epu16(y, _mm_set1_epi16(5243)), 3);
+    const __m128i z =
+        _mm_or_si128(pairs, _mm_slli_epi32(_mm_sub_epi16(y, _mm_mullo_epi16(pairs, _mm_set1_epi16(100))), 16));
+    const __m128i tens = _mm_srli_epi16(_mm_mulhi_epu16(z, _mm_set1_epi16(int16_t(0xCCCD))), 3);
+    const __m128i digits =
+        _mm_or_si128(tens, _mm_slli_epi16(_mm_sub_epi16(z, _mm_mullo_epi16(tens, _mm_set1_epi16(10))), 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_add_epi8(digits, _mm_set1_epi8('0')));
+#else
+    put8(out, high);
+    put8(out + 8, low);
+#endif
+}
+
 // The 19 digits of c < 10^19, leading zeros kept.
 void put19(char* out, u64 c)
 {
     const u32 top = u32(c / POWERS_OF_TEN[16]);
-    const u64 rest = c % POWERS_OF_TEN[16];
     out[0] = char('0' + top / 100);
     put_two(out + 1, top % 100);
-    put8(out + 3, u32(rest / POWERS_OF_TEN[8]));
-    put8(out + 11, u32(rest % POWERS_OF_TEN[8]));
+    put16(out + 3, c - top * POWERS_OF_TEN[16]);
 }
 
 // Writes the decimal digits of v without leading zeros (one for 0), and a NUL; returns the end.
@@ -377,20 +403,41 @@ int multiply_add(u64* w, int n, u64 m, u64 add)
     return n;
 }
 
-// ---- wide values print in two halves ----
+// ---- wide values print in halves ----
 //
-// A value of SPLIT_WORDS words or more is divided once by 10^(19h), h about half its chunks, and
-// the quotient and the remainder (h chunks with leading zeros) printed one after the other: each
-// half costs a quarter of the whole by repeated division, and the long division by the power
-// about a quarter more, in multiplications that do not wait on each other.
+// A value of SPLIT_WORDS words or more is divided by 10^(19h), h half its words, and the quotient
+// and the remainder (h chunks with leading zeros) printed one after the other, each split again
+// while it is that wide: each half costs a quarter of the whole by repeated division, and the long
+// division by the power about a quarter more, in multiplications that do not wait on each other.
+// Below 32 words a split's long division costs about what it saves.
 constexpr int SPLIT_WORDS = 32;
 constexpr int MAX_SPLIT = VALUE_WORDS / 2 + 1;
 
-// 10^(19h) for h from 1 to MAX_SPLIT, shifted left until its top bit is set, with that shift.
+// floor((2^192 - 1) / (d1 2^64 + d0)) - 2^64 for d1's top bit set: the reciprocal that turns a
+// division of three words by these two into multiplications. Bit by bit, once per power.
+u64 reciprocal_3by2(u64 d1, u64 d0)
+{
+    const u128 d = (u128(d1) << 64) | d0;
+    u128 r = 0, q = 0;
+    for (int i = 0; i < 192; ++i) {
+        const bool over = r >> 127;
+        r = (r << 1) | 1;
+        q <<= 1;
+        if (over || r >= d) {
+            r -= d;
+            q |= 1;
+        }
+    }
+    return u64(q);
+}
+
+// 10^(19h) for h from 1 to MAX_SPLIT, shifted left until its top bit is set, with that shift and
+// the reciprocal of its top two words (from h = 2, where it has two).
 struct POWER_OF_TEN_CHUNKS {
     u64 words[MAX_SPLIT + 1][MAX_SPLIT + 1] = {};
     int size[MAX_SPLIT + 1] = {};
     int shift[MAX_SPLIT + 1] = {};
+    u64 reciprocal[MAX_SPLIT + 1] = {};
     POWER_OF_TEN_CHUNKS()
     {
         u64 power[MAX_SPLIT + 2] = {1};
@@ -401,91 +448,133 @@ struct POWER_OF_TEN_CHUNKS {
             size[h] = n;
             for (int i = n - 1; i >= 0; --i)
                 words[h][i] = shift[h] ? (power[i] << shift[h]) | (i ? power[i - 1] >> (64 - shift[h]) : 0) : power[i];
+            if (n >= 2)
+                reciprocal[h] = reciprocal_3by2(words[h][n - 1], words[h][n - 2]);
         }
     }
 };
 
-// (high, low) / divisor for high below the divisor, so that the quotient fits one word; the
-// remainder in *rest. One hardware division on x86-64, where the compiler calls a library routine.
-inline u64 divide_two_words(u64 high, u64 low, u64 divisor, u64* rest)
+// (n2, n1, n0) / (d1, d0) for (n2, n1) below (d1, d0), v = reciprocal_3by2(d1, d0): returns the
+// quotient word and leaves the remainder in r. The quotient read from v needs at most one step
+// down and one up, each found by one compare.
+inline u64 divide_3by2(u64 n2, u64 n1, u64 n0, u64 d1, u64 d0, u64 v, u128& r)
 {
-#if defined(__x86_64__)
-    u64 quotient;
-    __asm__("divq %4" : "=a"(quotient), "=d"(*rest) : "a"(low), "d"(high), "rm"(divisor) : "cc");
-    return quotient;
-#else
-    const u128 n = (u128(high) << 64) | low;
-    *rest = u64(n % divisor);
-    return u64(n / divisor);
-#endif
+    const u128 estimate = u128(v) * n2 + ((u128(n2) << 64) | n1);
+    u64 q = u64(estimate >> 64);
+    const u128 d = (u128(d1) << 64) | d0;
+    r = (u128(n1 - q * d1) << 64 | n0) - u128(d0) * q - d;
+    ++q;
+    if (u64(r >> 64) >= u64(estimate)) {
+        --q;
+        r += d;
+    }
+    if (r >= d) {
+        ++q;
+        r -= d;
+    }
+    return q;
 }
 
-// u (un + 1 words, the top one below d's top word) divided by d (dn >= 2 words, top bit set):
-// the quotient's un - dn + 1 words in q, the remainder in u's low dn words.
-void divide_long(u64* u, int un, const u64* d, int dn, u64* q)
+// w -= m * d + carry for one word; returns the carry out (the product's high word and the
+// subtraction's borrows, never above 2^64 - 1). The product's low word is taken from w before the
+// carry comes in, so that the chain from carry to carry is two instructions, a subtract and an add.
+inline u64 subtract_product_word(u64& w, u64 d, u64 m, u64 carry)
 {
-    const u64 top = d[dn - 1], next = d[dn - 2];
+    u64 value = w;
+#if defined(__x86_64__)
+    u64 high;
+    __asm__("mulq %[d]\n\tsubq %[m], %[value]\n\tadcq $0, %[high]\n\tsubq %[carry], %[value]\n\tadcq $0, %[high]"
+            : [m] "+a"(m), [high] "=&d"(high), [value] "+r"(value)
+            : [d] "rm"(d), [carry] "r"(carry)
+            : "cc");
+#else
+    const u128 product = u128(m) * d;
+    const u64 low = u64(product);
+    u64 high = u64(product >> 64) + (value < low);
+    value -= low;
+    high += value < carry;
+    value -= carry;
+#endif
+    w = value;
+    return high;
+}
+
+// w -= m * d over n words; returns the word still to subtract above them. Four words a step.
+inline u64 subtract_product(u64* w, const u64* d, int n, u64 m)
+{
+    u64 carry = 0;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        carry = subtract_product_word(w[i], d[i], m, carry);
+        carry = subtract_product_word(w[i + 1], d[i + 1], m, carry);
+        carry = subtract_product_word(w[i + 2], d[i + 2], m, carry);
+        carry = subtract_product_word(w[i + 3], d[i + 3], m, carry);
+    }
+    for (; i < n; ++i)
+        carry = subtract_product_word(w[i], d[i], m, carry);
+    return carry;
+}
+
+// u (un + 1 words, the top two below d's) divided by d (dn >= 2 words, top bit set, v its top
+// two words' reciprocal_3by2): the quotient's un - dn + 1 words in q, the remainder in u's low
+// dn words, zeros above them. Each quotient word comes from u's top three words and d's top two,
+// exact but for the borrow of the words below, which takes it one too large at most.
+void divide_long(u64* u, int un, const u64* d, int dn, u64 v, u64* q)
+{
+    const u64 d1 = d[dn - 1], d0 = d[dn - 2];
     for (int j = un - dn; j >= 0; --j) {
-        const u128 head = (u128(u[j + dn]) << 64) | u[j + dn - 1];
-        u128 qhat, rhat;
-        if (u[j + dn] < top) {
-            u64 rest;
-            qhat = divide_two_words(u[j + dn], u[j + dn - 1], top, &rest);
-            rhat = rest;
+        u64* top = u + j + dn;
+        u64 qj = ~u64(0);
+        if (top[0] == d1 && top[-1] == d0) {  // no input for divide_3by2; the quotient word is 2^64 - 1
+            top[0] -= subtract_product(u + j, d, dn, qj);
         } else {
-            qhat = head / top;
-            rhat = head % top;
-        }
-        while ((qhat >> 64) || qhat * next > ((rhat << 64) | u[j + dn - 2])) {
-            --qhat;
-            rhat += top;
-            if (rhat >> 64)
-                break;
-        }
-        u64 carry = 0;  // the product's carry and the subtraction's borrow, in one
-#pragma GCC unroll 4
-        for (int i = 0; i < dn; ++i) {
-            const u128 product = u128(u64(qhat)) * d[i] + carry;
-            const u64 low = u64(product);
-            carry = u64(product >> 64) + (u[i + j] < low);
-            u[i + j] -= low;
-        }
-        const bool negative = u[j + dn] < carry;
-        u[j + dn] -= carry;
-        if (negative) {  // qhat was one too many: add d back
-            --qhat;
-            u64 c = 0;
-            for (int i = 0; i < dn; ++i) {
-                const u128 sum = u128(u[i + j]) + d[i] + c;
-                u[i + j] = u64(sum);
-                c = u64(sum >> 64);
+            u128 r;
+            qj = divide_3by2(top[0], top[-1], top[-2], d1, d0, v, r);
+            const u128 borrow = subtract_product(u + j, d, dn - 2, qj);
+            top[-2] = u64(r - borrow);
+            top[-1] = u64((r - borrow) >> 64);
+            top[0] = 0;
+            if (r < borrow) {  // one too large: add d back, its carry out cancels the borrow
+                --qj;
+                u64 c = 0;
+                for (int i = 0; i < dn; ++i) {
+                    const u128 sum = u128(u[i + j]) + d[i] + c;
+                    u[i + j] = u64(sum);
+                    c = u64(sum >> 64);
+                }
             }
-            u[j + dn] += c;
         }
-        q[j] = u64(qhat);
+        q[j] = qj;
     }
 }
 
-// Writes the decimal digits of the words (destroyed) and a NUL; returns the end.
-char* put_decimal(u64* w, int n, char* out)
+// Writes the decimal digits of the words (destroyed), at least `min_chunks` chunks of 19 digits
+// with leading zeros when it is above 0, and a NUL; returns the end. The words must be zero from
+// n up to n + DIVISION_LANES. A value of SPLIT_WORDS words or more is divided by 10^(19h), h half
+// its words, into a quotient left in w and a remainder of h chunks, each printed the same way.
+char* put_decimal(u64* w, int n, char* out, int min_chunks = 0)
 {
     n = trimmed(w, n);
     if (n < SPLIT_WORDS)
-        return put_chunks(w, n, out);
+        return put_chunks(w, n, out, min_chunks);
     static const POWER_OF_TEN_CHUNKS powers;
     const int h = n / 2, dn = powers.size[h], shift = powers.shift[h];
-    u64 u[VALUE_WORDS + 2] = {}, q[VALUE_WORDS + DIVISION_LANES + 1] = {};
-    for (int i = 0; i <= n; ++i)  // u = w << shift, one word longer
-        u[i] = shift ? (i < n ? w[i] << shift : 0) | (i ? w[i - 1] >> (64 - shift) : 0) : (i < n ? w[i] : 0);
-    divide_long(u, n, powers.words[h], dn, q);
-    u64 r[VALUE_WORDS + DIVISION_LANES + 1] = {};
-    for (int i = 0; i < dn; ++i)  // the remainder shifted back
-        r[i] = shift ? (u[i] >> shift) | (i + 1 < dn ? u[i + 1] << (64 - shift) : 0) : u[i];
-    const int qn = trimmed(q, n - dn + 1);
-    if (qn == 0)
-        return put_chunks(r, dn, out);
-    out = put_chunks(q, qn, out);
-    return put_chunks(r, dn, out, h);
+    // u = w << shift, one word longer; x >> 1 >> (63 - shift) is x >> (64 - shift), also for a shift of 0.
+    u64 u[VALUE_WORDS + DIVISION_LANES + 2];
+    u[n] = w[n - 1] >> 1 >> (63 - shift);
+    for (int i = n - 1; i > 0; --i)
+        u[i] = (w[i] << shift) | (w[i - 1] >> 1 >> (63 - shift));
+    u[0] = w[0] << shift;
+    divide_long(u, n, powers.words[h], dn, powers.reciprocal[h], w);
+    std::fill(w + n - dn + 1, w + n, 0);
+    for (int i = 0; i < dn; ++i)  // the remainder shifted back, in place; u[dn] is 0
+        u[i] = (u[i] >> shift) | (u[i + 1] << 1 << (63 - shift));
+    std::fill(u + dn, u + dn + DIVISION_LANES, 0);
+    const int qn = trimmed(w, n - dn + 1);
+    if (qn == 0 && min_chunks <= h)
+        return put_decimal(u, dn, out, min_chunks);
+    out = put_decimal(w, qn, out, std::max(min_chunks - h, 0));
+    return put_decimal(u, dn, out, h);
 }
 
 // ---- decimal parsing ----
