@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QPicture>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -316,6 +317,62 @@ TEST_F(ViewPaint, DemoSessionSetupTabRendersToPng)
     std::cout << "node list view image: " << file.toStdString() << std::endl;
     EXPECT_GE(m_view->get_visible_node_rows(), 6);
     PRJ_PROJECT::close();
+}
+
+// Painted straight on an image, the view gives the pixels it gives recorded into a picture (as
+// printing records it, without the raster engine's shortcuts) and played back, whatever the cells'
+// shades, sizes and selection.
+TEST_F(ViewPaint, ImageAndRecordedPictureHaveTheSamePixels)
+{
+    add(6);
+    ASSERT_TRUE(m()->group_node(1, 2));
+    m_editor->trigger()->set_selected(0, true);
+    m_view->show();
+    QApplication::setActiveWindow(m_view.get());
+    const struct {
+        const char* name;
+        bool focus;
+        QColor light, dark;  // the palette's shades; invalid: the style's
+        int font_pixels;     // the application font's size, which sets the rows' height; 0: 8 points
+    } cases[] = {
+        {"plain", false, {}, {}, 0},
+        {"focused", true, {}, {}, 0},
+        {"other shades", true, QColor(250, 240, 200), QColor(90, 60, 30), 0},
+        {"style's shades again", false, {}, {}, 0},
+        {"taller rows", false, {}, {}, 22},
+    };
+    const QPalette style = m_view->palette();
+    for (const auto& c : cases) {
+        QPalette palette = style;
+        if (c.light.isValid())
+            palette.setColor(QPalette::Light, c.light), palette.setColor(QPalette::Dark, c.dark);
+        m_view->setPalette(palette);
+        if (c.focus)
+            m_view->setFocus();
+        else
+            m_view->clearFocus();
+        ASSERT_EQ(m_view->hasFocus(), c.focus) << c.name;
+        QFont font("DejaVu Sans", 8);
+        if (c.font_pixels)
+            font.setPixelSize(c.font_pixels);
+        QApplication::setFont(font);
+        m_view->invalidate_geometry();
+        QRect area = m_view->rect();
+        QImage direct(m_view->size(), QImage::Format_RGB32), played(m_view->size(), QImage::Format_RGB32);
+        QPicture picture;
+        {
+            QPainter painter(&direct);
+            m_view->paint(&painter, 0, m_view.get(), &area, true);
+            QPainter recorder(&picture);
+            m_view->paint(&recorder, 0, m_view.get(), &area, true);
+        }
+        QPainter(&played).drawPicture(0, 0, picture);
+        int differing = 0;
+        for (int y = 0; y < direct.height(); ++y)
+            for (int x = 0; x < direct.width(); ++x)
+                differing += direct.pixel(x, y) != played.pixel(x, y) ? 1 : 0;
+        EXPECT_EQ(differing, 0) << c.name;
+    }
 }
 
 }  // namespace

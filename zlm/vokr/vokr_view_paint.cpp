@@ -13,11 +13,15 @@
 #include "vokr_tx_manager.h"
 
 #include <qdrawutil.h>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTabWidget>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -73,23 +77,77 @@ bool whole_pixels(const QPainter* painter)
            !painter->testRenderHint(QPainter::Antialiasing);
 }
 
+// Whether an opaque image drawn at a whole pixel leaves the very pixels that fills of its colours
+// would: the raster engine on an RGB32 or premultiplied ARGB32 image, moved by whole pixels only.
+bool blits_like_fills(QPainter* painter)
+{
+    QPaintEngine* engine = painter->paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !whole_pixels(painter))
+        return false;
+    const QTransform transform = painter->deviceTransform();
+    if (transform.dx() != std::trunc(transform.dx()) || transform.dy() != std::trunc(transform.dy()))
+        return false;
+    const QPaintDevice* device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    const QImage::Format format = static_cast<const QImage*>(device)->format();
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied;
+}
+
+// The four nested fills of a shaded cell: the frame, the lower-right shade, the upper-left shade,
+// the face.
+void fill_shaded_cell(QPainter* painter, const QRect& cell, const QColor (&colors)[4])
+{
+    painter->fillRect(cell.adjusted(0, 0, -1, -1), colors[0]);
+    painter->fillRect(cell.adjusted(1, 1, -2, -2), colors[1]);
+    painter->fillRect(cell.adjusted(1, 1, -3, -3), colors[2]);
+    painter->fillRect(cell.adjusted(2, 2, -3, -3), colors[3]);
+}
+
+// The pixels of a shaded cell of that size and those colours, drawn once and kept for the few
+// sizes and shades in use: one blit costs the raster engine a fraction of the fills.
+QImage shaded_cell_image(const QSize& size, const QColor (&colors)[4])
+{
+    struct ENTRY {
+        QSize size;
+        std::array<QRgb, 4> colors;
+        QImage image;
+    };
+    static std::vector<ENTRY> kept;
+    const std::array<QRgb, 4> key = {colors[0].rgba(), colors[1].rgba(), colors[2].rgba(), colors[3].rgba()};
+    for (const ENTRY& entry : kept)
+        if (entry.size == size && entry.colors == key)
+            return entry.image;
+    constexpr size_t MAX_KEPT = 32;
+    if (kept.size() == MAX_KEPT)
+        kept.clear();
+    QImage image(size - QSize(1, 1), QImage::Format_RGB32);
+    QPainter painter(&image);
+    fill_shaded_cell(&painter, QRect(QPoint(0, 0), size), colors);
+    kept.push_back({size, key, image});
+    return image;
+}
+
 // A raised or sunken cell: a dark frame with a shaded face inside it. On whole pixels with opaque
 // shades, four nested fills leave the pixels of qDrawShadeRect's strokes at a fraction of their
-// cost: the frame, the lower-right shade, the upper-left shade, the face. Cells too small for that
-// nesting keep the strokes.
+// cost, and where the painter allows, one blit of those fills' pixels at a fraction of theirs.
+// Cells too small for that nesting keep the strokes.
 void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& palette, bool sunken)
 {
-    painter->fillRect(cell.adjusted(0, 0, -1, -1), pirq_get_color(FRAME));
     const QColor light = palette.light().color(), dark = palette.dark().color();
     if (cell.width() < 7 || cell.height() < 7 || light.alpha() != 255 || dark.alpha() != 255 ||
         !whole_pixels(painter)) {
+        painter->fillRect(cell.adjusted(0, 0, -1, -1), pirq_get_color(FRAME));
         const QBrush face = pirq_get_brush(FACE);
         qDrawShadeRect(painter, cell.adjusted(1, 1, -2, -2), palette, sunken, 1, 0, &face);
         return;
     }
-    painter->fillRect(cell.adjusted(1, 1, -2, -2), sunken ? light : dark);
-    painter->fillRect(cell.adjusted(1, 1, -3, -3), sunken ? dark : light);
-    painter->fillRect(cell.adjusted(2, 2, -3, -3), pirq_get_color(FACE));
+    const QColor colors[4] = {pirq_get_color(FRAME), sunken ? light : dark, sunken ? dark : light,
+                              pirq_get_color(FACE)};
+    if (blits_like_fills(painter))
+        painter->drawImage(cell.topLeft(), shaded_cell_image(cell.size(), colors));
+    else
+        fill_shaded_cell(painter, cell, colors);
 }
 
 // Where a row's cells start and how wide they are, measured once per paint.
