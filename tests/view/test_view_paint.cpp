@@ -375,4 +375,23 @@ TEST_F(ViewPaint, ImageAndRecordedPictureHaveTheSamePixels)
     }
 }
 
+// The palette's fonts, kept between calls, follow the application font as it changes.
+TEST_F(ViewPaint, PaletteFontsFollowTheApplicationFont)
+{
+    const struct {
+        const char* family;
+        int points;
+    } fonts[] = {{"DejaVu Sans", 8}, {"DejaVu Serif", 11}, {"DejaVu Sans", 8}};
+    for (const auto& f : fonts) {
+        QApplication::setFont(QFont(f.family, f.points));
+        for (int id : {55, 56, 66}) {
+            const QFont font = pirq_get_font(id);
+            EXPECT_EQ(font.family(), QString(f.family)) << id;
+            EXPECT_EQ(font.pointSize(), f.points) << id;
+            EXPECT_EQ(font.bold(), id == 55) << id;
+            EXPECT_EQ(font.italic(), id == 66) << id;
+        }
+    }
+}
+
 }  // namespace
