@@ -375,9 +375,12 @@ TEST_F(ViewPaint, ImageAndRecordedPictureHaveTheSamePixels)
     }
 }
 
-// The palette's fonts, kept between calls, follow the application font as it changes.
+// The palette's fonts, kept between calls, follow the application font as it changes; a painter
+// takes each in turn.
 TEST_F(ViewPaint, PaletteFontsFollowTheApplicationFont)
 {
+    QImage image(10, 10, QImage::Format_RGB32);
+    QPainter painter(&image);
     const struct {
         const char* family;
         int points;
@@ -390,6 +393,8 @@ TEST_F(ViewPaint, PaletteFontsFollowTheApplicationFont)
             EXPECT_EQ(font.pointSize(), f.points) << id;
             EXPECT_EQ(font.bold(), id == 55) << id;
             EXPECT_EQ(font.italic(), id == 66) << id;
+            vokr_set_font(&painter, font);
+            EXPECT_EQ(painter.font(), font) << id;
         }
     }
 }

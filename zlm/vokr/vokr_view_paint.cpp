@@ -429,20 +429,27 @@ void VOKR_VIEW::draw_header_text(QPainter* painter, const QRect& rect, const QSt
 {
     painter->save();
     painter->setPen(pirq_get_color(HEADER_COLOR));
-    painter->setFont(pirq_get_font(HEADER_FONT));
+    vokr_set_font(painter, pirq_get_font(HEADER_FONT));
     vokr_draw_fitted_text(painter, rect, flags, text);
     painter->restore();
+}
+
+void vokr_set_font(QPainter* painter, const QFont& font)
+{
+    if (painter->font() != font)
+        painter->setFont(font);
 }
 
 void vokr_draw_fitted_text(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
     if (text.isEmpty())  // nothing to draw, and nothing to measure
         return;
-    const QFontMetrics metrics = painter->fontMetrics();
-    if (metrics.boundingRect(rect, flags, text).width() <= rect.width()) {
+    // Most texts fit, frame after frame: their width is measured once.
+    if (vokr_text_fits(painter, rect, flags, text)) {
         vokr_draw_line_text(painter, rect, flags, text);
         return;
     }
+    const QFontMetrics metrics = painter->fontMetrics();
     const QRect wrapped = metrics.boundingRect(rect, flags | Qt::TextWordWrap, text);
     if (wrapped.width() <= rect.width() && wrapped.height() <= rect.height()) {
         painter->drawText(rect, flags | Qt::TextWordWrap, text);
@@ -541,7 +548,7 @@ void VOKR_VIEW::draw_level_number(int level, const QRect& rect, QPainter* painte
     VOKR_TX_MANAGER* m = m_tx_manager;
     const QRect box = get_level_box_rect(level, rect);
     painter->save();
-    painter->setFont(pirq_get_font(HEADER_FONT));
+    vokr_set_font(painter, pirq_get_font(HEADER_FONT));
     painter->setPen(pirq_get_color(HEADER_COLOR));
     const QRect text = rect.adjusted(2, 0, 0, 0);
     painter->drawText(text, ALIGN_LEFT_CENTRE, box.isNull() ? QString("Seg") : QString::number(level + 1));

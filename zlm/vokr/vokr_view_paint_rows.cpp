@@ -172,7 +172,7 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
         font = 58, color = 307;
     if (m->is_node_data_tab_only(node))
         font = 66, color = 315;
-    painter->setFont(pirq_get_font(font));
+    vokr_set_font(painter, pirq_get_font(font));
     QPen pen(pirq_get_color(color));
     QBrush background(pirq_get_color(BACKGROUND));
     const bool drop_into = node == m_drop_row && !m_drop_before && kind == KSM_NTYPE_GROUP_COLLAPSED;
