@@ -399,4 +399,25 @@ TEST_F(ViewPaint, PaletteFontsFollowTheApplicationFont)
     }
 }
 
+// A paint looks the current instance's Data/Setup tabs up once; after it, the mode follows the
+// tabs and the tab widget in place.
+TEST_F(ViewPaint, ModeFollowsTheTabsAfterAPaint)
+{
+    add(1);
+    QTabWidget other;
+    other.addTab(new QWidget, "Data"), other.addTab(new QWidget, "Setup");
+    const struct {
+        QTabWidget* tabs;
+        int tab;
+    } cases[] = {{&m_tabs, 1}, {&m_tabs, 0}, {&other, 1}, {&m_tabs, 0}, {&other, 0}};
+    for (const auto& c : cases) {
+        paint();
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, c.tabs);
+        c.tabs->setCurrentIndex(c.tab);
+        EXPECT_EQ(m()->is_data_mode(-1), c.tab == 0) << c.tab;
+        EXPECT_EQ(m()->is_setup_mode(), c.tab == 1) << c.tab;
+    }
+    m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
+}
+
 }  // namespace

@@ -171,6 +171,7 @@ void VOKR_VIEW::paintEvent(QPaintEvent*)
 
 void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
 {
+    const VOKR_TX_MANAGER::TABS_HOLD tabs(m_tx_manager);
     const QBrush background = current_node_table() ? QBrush(pirq_get_color(BACKGROUND)) : pirq_get_brush(FACE);
     painter->fillRect(*area, background);
     paint_power_up_band(painter, *area, power_up_brush());
