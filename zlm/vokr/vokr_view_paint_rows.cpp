@@ -93,10 +93,13 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
     if (column == TYPE_COLUMN) {
         draw_type_icon(node, rect, painter);
     } else if (column == ALIAS_COLUMN) {
+        // Most nodes have no alias: their cell costs no painter state.
+        const QString alias = vokr_one_line(QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
+        if (alias.isEmpty())
+            return;
         painter->save();
         painter->setPen(pirq_get_pen(TEXT_PEN));
-        vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE,
-                              vokr_one_line(QString::fromLocal8Bit(current_node_table()->get_node_alias(node))));
+        vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE, alias);
         painter->restore();
     } else if (column == NAME_COLUMN) {
         draw_name_tree(node, rect, painter, flags);
