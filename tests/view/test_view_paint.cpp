@@ -334,12 +334,13 @@ TEST_F(ViewPaint, ImageAndRecordedPictureHaveTheSamePixels)
         bool focus;
         QColor light, dark;  // the palette's shades; invalid: the style's
         int font_pixels;     // the application font's size, which sets the rows' height; 0: 8 points
+        QImage::Format format;
     } cases[] = {
-        {"plain", false, {}, {}, 0},
-        {"focused", true, {}, {}, 0},
-        {"other shades", true, QColor(250, 240, 200), QColor(90, 60, 30), 0},
-        {"style's shades again", false, {}, {}, 0},
-        {"taller rows", false, {}, {}, 22},
+        {"plain", false, {}, {}, 0, QImage::Format_RGB32},
+        {"focused", true, {}, {}, 0, QImage::Format_ARGB32_Premultiplied},
+        {"other shades", true, QColor(250, 240, 200), QColor(90, 60, 30), 0, QImage::Format_RGB32},
+        {"style's shades again", false, {}, {}, 0, QImage::Format_ARGB32},
+        {"taller rows", false, {}, {}, 22, QImage::Format_RGB32},
     };
     const QPalette style = m_view->palette();
     for (const auto& c : cases) {
@@ -358,7 +359,7 @@ TEST_F(ViewPaint, ImageAndRecordedPictureHaveTheSamePixels)
         QApplication::setFont(font);
         m_view->invalidate_geometry();
         QRect area = m_view->rect();
-        QImage direct(m_view->size(), QImage::Format_RGB32), played(m_view->size(), QImage::Format_RGB32);
+        QImage direct(m_view->size(), c.format), played(m_view->size(), c.format);
         QPicture picture;
         {
             QPainter painter(&direct);
