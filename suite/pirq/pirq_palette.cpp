@@ -70,13 +70,26 @@ QBrush pirq_get_brush(int id) { return QBrush(pirq_get_color(id)); }
 
 QPen pirq_get_pen(int id) { return QPen(pirq_get_color(id), 1); }
 
+// Each font is made once from the application font and kept until that changes: a kept font
+// keeps the engines it has resolved, which a new copy would look up again.
 QFont pirq_get_font(int id)
 {
-    QFont font = QApplication::font();
+    static QFont base;
+    static std::map<int, QFont> made;
+    const QFont application = QApplication::font();
+    if (made.empty() || !(application == base) || application.resolve() != base.resolve()) {
+        made.clear();
+        base = application;
+    }
+    auto kept = made.find(id);
+    if (kept != made.end())
+        return kept->second;
+    QFont font = application;
     auto it = fonts().find(id);
     if (it != fonts().end()) {
         font.setBold(it->second == BOLD);
         font.setItalic(it->second == ITALIC);
     }
+    made.emplace(id, font);
     return font;
 }

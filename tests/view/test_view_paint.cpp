@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QPicture>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -316,6 +317,108 @@ TEST_F(ViewPaint, DemoSessionSetupTabRendersToPng)
     std::cout << "node list view image: " << file.toStdString() << std::endl;
     EXPECT_GE(m_view->get_visible_node_rows(), 6);
     PRJ_PROJECT::close();
+}
+
+// Painted straight on an image, the view gives the pixels it gives recorded into a picture (as
+// printing records it, without the raster engine's shortcuts) and played back, whatever the cells'
+// shades, sizes and selection.
+TEST_F(ViewPaint, ImageAndRecordedPictureHaveTheSamePixels)
+{
+    add(6);
+    ASSERT_TRUE(m()->group_node(1, 2));
+    m_editor->trigger()->set_selected(0, true);
+    m_view->show();
+    QApplication::setActiveWindow(m_view.get());
+    const struct {
+        const char* name;
+        bool focus;
+        QColor light, dark;  // the palette's shades; invalid: the style's
+        int font_pixels;     // the application font's size, which sets the rows' height; 0: 8 points
+        QImage::Format format;
+    } cases[] = {
+        {"plain", false, {}, {}, 0, QImage::Format_RGB32},
+        {"focused", true, {}, {}, 0, QImage::Format_ARGB32_Premultiplied},
+        {"other shades", true, QColor(250, 240, 200), QColor(90, 60, 30), 0, QImage::Format_RGB32},
+        {"style's shades again", false, {}, {}, 0, QImage::Format_ARGB32},
+        {"taller rows", false, {}, {}, 22, QImage::Format_RGB32},
+    };
+    const QPalette style = m_view->palette();
+    for (const auto& c : cases) {
+        QPalette palette = style;
+        if (c.light.isValid())
+            palette.setColor(QPalette::Light, c.light), palette.setColor(QPalette::Dark, c.dark);
+        m_view->setPalette(palette);
+        if (c.focus)
+            m_view->setFocus();
+        else
+            m_view->clearFocus();
+        ASSERT_EQ(m_view->hasFocus(), c.focus) << c.name;
+        QFont font("DejaVu Sans", 8);
+        if (c.font_pixels)
+            font.setPixelSize(c.font_pixels);
+        QApplication::setFont(font);
+        m_view->invalidate_geometry();
+        QRect area = m_view->rect();
+        QImage direct(m_view->size(), c.format), played(m_view->size(), c.format);
+        QPicture picture;
+        {
+            QPainter painter(&direct);
+            m_view->paint(&painter, 0, m_view.get(), &area, true);
+            QPainter recorder(&picture);
+            m_view->paint(&recorder, 0, m_view.get(), &area, true);
+        }
+        QPainter(&played).drawPicture(0, 0, picture);
+        int differing = 0;
+        for (int y = 0; y < direct.height(); ++y)
+            for (int x = 0; x < direct.width(); ++x)
+                differing += direct.pixel(x, y) != played.pixel(x, y) ? 1 : 0;
+        EXPECT_EQ(differing, 0) << c.name;
+    }
+}
+
+// The palette's fonts, kept between calls, follow the application font as it changes; a painter
+// takes each in turn.
+TEST_F(ViewPaint, PaletteFontsFollowTheApplicationFont)
+{
+    QImage image(10, 10, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const struct {
+        const char* family;
+        int points;
+    } fonts[] = {{"DejaVu Sans", 8}, {"DejaVu Serif", 11}, {"DejaVu Sans", 8}};
+    for (const auto& f : fonts) {
+        QApplication::setFont(QFont(f.family, f.points));
+        for (int id : {55, 56, 66}) {
+            const QFont font = pirq_get_font(id);
+            EXPECT_EQ(font.family(), QString(f.family)) << id;
+            EXPECT_EQ(font.pointSize(), f.points) << id;
+            EXPECT_EQ(font.bold(), id == 55) << id;
+            EXPECT_EQ(font.italic(), id == 66) << id;
+            vokr_set_font(&painter, font);
+            EXPECT_EQ(painter.font().key(), font.key()) << id;
+        }
+    }
+}
+
+// A paint looks the current instance's Data/Setup tabs up once; after it, the mode follows the
+// tabs and the tab widget in place.
+TEST_F(ViewPaint, ModeFollowsTheTabsAfterAPaint)
+{
+    add(1);
+    QTabWidget other;
+    other.addTab(new QWidget, "Data"), other.addTab(new QWidget, "Setup");
+    const struct {
+        QTabWidget* tabs;
+        int tab;
+    } cases[] = {{&m_tabs, 1}, {&m_tabs, 0}, {&other, 1}, {&m_tabs, 0}, {&other, 0}};
+    for (const auto& c : cases) {
+        paint();
+        m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, c.tabs);
+        c.tabs->setCurrentIndex(c.tab);
+        EXPECT_EQ(m()->is_data_mode(-1), c.tab == 0) << c.tab;
+        EXPECT_EQ(m()->is_setup_mode(), c.tab == 1) << c.tab;
+    }
+    m_editor->frame()->get_layout_widget()->set_data_setup_tab_widget(0, &m_tabs);
 }
 
 }  // namespace

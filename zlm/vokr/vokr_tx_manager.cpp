@@ -155,7 +155,23 @@ int VOKR_TX_MANAGER::get_int_length(int value)
 
 QTabWidget* VOKR_TX_MANAGER::current_tab_widget(int index) const
 {
+    if (index == -1 && m_tabs_held)
+        return m_held_tabs;
     return get_layout_widget()->get_data_setup_tab_widget(index);
+}
+
+VOKR_TX_MANAGER::TABS_HOLD::TABS_HOLD(const VOKR_TX_MANAGER* manager) : m_manager(manager)
+{
+    if (manager->m_tabs_held || !manager->m_frame_wnd || !manager->get_layout_widget())
+        return;
+    manager->m_held_tabs = manager->current_tab_widget(-1);
+    manager->m_tabs_held = m_holding = true;
+}
+
+VOKR_TX_MANAGER::TABS_HOLD::~TABS_HOLD()
+{
+    if (m_holding)
+        m_manager->m_tabs_held = false;
 }
 
 bool VOKR_TX_MANAGER::is_data_mode(int index) const

@@ -123,9 +123,24 @@ public:
     bool is_instance_setup_mode() const;
     bool can_locate() const;
     bool locate(int index, unsigned int);
+    // While one lives, the current instance's Data/Setup tabs are looked up once: a paint asks for
+    // the mode cell after cell, and nothing it does changes the tabs.
+    class TABS_HOLD {
+    public:
+        explicit TABS_HOLD(const VOKR_TX_MANAGER* manager);
+        ~TABS_HOLD();
+        TABS_HOLD(const TABS_HOLD&) = delete;
+        TABS_HOLD& operator=(const TABS_HOLD&) = delete;
+
+    private:
+        const VOKR_TX_MANAGER* m_manager;
+        bool m_holding = false;  // false inside another hold, or without a frame
+    };
 
 private:
     QTabWidget* current_tab_widget(int index) const;
+    mutable QTabWidget* m_held_tabs = nullptr;
+    mutable bool m_tabs_held = false;
 
     // ---- actions, notification and logging (vokr_tx_manager.cpp) ----
 public:

@@ -843,6 +843,9 @@ bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, con
 // Draws the text so that it never runs past the rectangle: whole when it fits, else wrapped at
 // its spaces when the lines fit, else each line shortened at its end with an ellipsis.
 void vokr_draw_fitted_text(QPainter* painter, const QRect& rect, int flags, const QString& text);
+// Sets the painter's font unless it has that font already: a font set anew is resolved anew, and
+// the next text looks its engine up again.
+void vokr_set_font(QPainter* painter, const QFont& font);
 
 // Connects `signal` of the sender to `slot` of the receiver (both as SIGNAL()/SLOT() make them)
 // when both exist; whether a connection was made.

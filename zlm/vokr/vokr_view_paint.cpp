@@ -13,11 +13,15 @@
 #include "vokr_tx_manager.h"
 
 #include <qdrawutil.h>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTabWidget>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -73,23 +77,77 @@ bool whole_pixels(const QPainter* painter)
            !painter->testRenderHint(QPainter::Antialiasing);
 }
 
+// Whether an opaque image drawn at a whole pixel leaves the very pixels that fills of its colours
+// would: the raster engine on an RGB32 or premultiplied ARGB32 image, moved by whole pixels only.
+bool blits_like_fills(QPainter* painter)
+{
+    QPaintEngine* engine = painter->paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !whole_pixels(painter))
+        return false;
+    const QTransform transform = painter->deviceTransform();
+    if (transform.dx() != std::trunc(transform.dx()) || transform.dy() != std::trunc(transform.dy()))
+        return false;
+    const QPaintDevice* device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    const QImage::Format format = static_cast<const QImage*>(device)->format();
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied;
+}
+
+// The four nested fills of a shaded cell: the frame, the lower-right shade, the upper-left shade,
+// the face.
+void fill_shaded_cell(QPainter* painter, const QRect& cell, const QColor (&colors)[4])
+{
+    painter->fillRect(cell.adjusted(0, 0, -1, -1), colors[0]);
+    painter->fillRect(cell.adjusted(1, 1, -2, -2), colors[1]);
+    painter->fillRect(cell.adjusted(1, 1, -3, -3), colors[2]);
+    painter->fillRect(cell.adjusted(2, 2, -3, -3), colors[3]);
+}
+
+// The pixels of a shaded cell of that size and those colours, drawn once and kept for the few
+// sizes and shades in use: one blit costs the raster engine a fraction of the fills.
+QImage shaded_cell_image(const QSize& size, const QColor (&colors)[4])
+{
+    struct ENTRY {
+        QSize size;
+        std::array<QRgb, 4> colors;
+        QImage image;
+    };
+    static std::vector<ENTRY> kept;
+    const std::array<QRgb, 4> key = {colors[0].rgba(), colors[1].rgba(), colors[2].rgba(), colors[3].rgba()};
+    for (const ENTRY& entry : kept)
+        if (entry.size == size && entry.colors == key)
+            return entry.image;
+    constexpr size_t MAX_KEPT = 32;
+    if (kept.size() == MAX_KEPT)
+        kept.clear();
+    QImage image(size - QSize(1, 1), QImage::Format_RGB32);
+    QPainter painter(&image);
+    fill_shaded_cell(&painter, QRect(QPoint(0, 0), size), colors);
+    kept.push_back({size, key, image});
+    return image;
+}
+
 // A raised or sunken cell: a dark frame with a shaded face inside it. On whole pixels with opaque
 // shades, four nested fills leave the pixels of qDrawShadeRect's strokes at a fraction of their
-// cost: the frame, the lower-right shade, the upper-left shade, the face. Cells too small for that
-// nesting keep the strokes.
+// cost, and where the painter allows, one blit of those fills' pixels at a fraction of theirs.
+// Cells too small for that nesting keep the strokes.
 void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& palette, bool sunken)
 {
-    painter->fillRect(cell.adjusted(0, 0, -1, -1), pirq_get_color(FRAME));
     const QColor light = palette.light().color(), dark = palette.dark().color();
     if (cell.width() < 7 || cell.height() < 7 || light.alpha() != 255 || dark.alpha() != 255 ||
         !whole_pixels(painter)) {
+        painter->fillRect(cell.adjusted(0, 0, -1, -1), pirq_get_color(FRAME));
         const QBrush face = pirq_get_brush(FACE);
         qDrawShadeRect(painter, cell.adjusted(1, 1, -2, -2), palette, sunken, 1, 0, &face);
         return;
     }
-    painter->fillRect(cell.adjusted(1, 1, -2, -2), sunken ? light : dark);
-    painter->fillRect(cell.adjusted(1, 1, -3, -3), sunken ? dark : light);
-    painter->fillRect(cell.adjusted(2, 2, -3, -3), pirq_get_color(FACE));
+    const QColor colors[4] = {pirq_get_color(FRAME), sunken ? light : dark, sunken ? dark : light,
+                              pirq_get_color(FACE)};
+    if (blits_like_fills(painter))
+        painter->drawImage(cell.topLeft(), shaded_cell_image(cell.size(), colors));
+    else
+        fill_shaded_cell(painter, cell, colors);
 }
 
 // Where a row's cells start and how wide they are, measured once per paint.
@@ -113,6 +171,7 @@ void VOKR_VIEW::paintEvent(QPaintEvent*)
 
 void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
 {
+    const VOKR_TX_MANAGER::TABS_HOLD tabs(m_tx_manager);
     const QBrush background = current_node_table() ? QBrush(pirq_get_color(BACKGROUND)) : pirq_get_brush(FACE);
     painter->fillRect(*area, background);
     paint_power_up_band(painter, *area, power_up_brush());
@@ -371,20 +430,27 @@ void VOKR_VIEW::draw_header_text(QPainter* painter, const QRect& rect, const QSt
 {
     painter->save();
     painter->setPen(pirq_get_color(HEADER_COLOR));
-    painter->setFont(pirq_get_font(HEADER_FONT));
+    vokr_set_font(painter, pirq_get_font(HEADER_FONT));
     vokr_draw_fitted_text(painter, rect, flags, text);
     painter->restore();
+}
+
+void vokr_set_font(QPainter* painter, const QFont& font)
+{
+    if (painter->font() != font)
+        painter->setFont(font);
 }
 
 void vokr_draw_fitted_text(QPainter* painter, const QRect& rect, int flags, const QString& text)
 {
     if (text.isEmpty())  // nothing to draw, and nothing to measure
         return;
-    const QFontMetrics metrics = painter->fontMetrics();
-    if (metrics.boundingRect(rect, flags, text).width() <= rect.width()) {
+    // Most texts fit, frame after frame: their width is measured once.
+    if (vokr_text_fits(painter, rect, flags, text)) {
         vokr_draw_line_text(painter, rect, flags, text);
         return;
     }
+    const QFontMetrics metrics = painter->fontMetrics();
     const QRect wrapped = metrics.boundingRect(rect, flags | Qt::TextWordWrap, text);
     if (wrapped.width() <= rect.width() && wrapped.height() <= rect.height()) {
         painter->drawText(rect, flags | Qt::TextWordWrap, text);
@@ -483,7 +549,7 @@ void VOKR_VIEW::draw_level_number(int level, const QRect& rect, QPainter* painte
     VOKR_TX_MANAGER* m = m_tx_manager;
     const QRect box = get_level_box_rect(level, rect);
     painter->save();
-    painter->setFont(pirq_get_font(HEADER_FONT));
+    vokr_set_font(painter, pirq_get_font(HEADER_FONT));
     painter->setPen(pirq_get_color(HEADER_COLOR));
     const QRect text = rect.adjusted(2, 0, 0, 0);
     painter->drawText(text, ALIGN_LEFT_CENTRE, box.isNull() ? QString("Seg") : QString::number(level + 1));

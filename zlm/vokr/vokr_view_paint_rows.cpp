@@ -93,10 +93,13 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
     if (column == TYPE_COLUMN) {
         draw_type_icon(node, rect, painter);
     } else if (column == ALIAS_COLUMN) {
+        // Most nodes have no alias: their cell costs no painter state.
+        const QString alias = vokr_one_line(QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
+        if (alias.isEmpty())
+            return;
         painter->save();
         painter->setPen(pirq_get_pen(TEXT_PEN));
-        vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE,
-                              vokr_one_line(QString::fromLocal8Bit(current_node_table()->get_node_alias(node))));
+        vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE, alias);
         painter->restore();
     } else if (column == NAME_COLUMN) {
         draw_name_tree(node, rect, painter, flags);
@@ -172,7 +175,7 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
         font = 58, color = 307;
     if (m->is_node_data_tab_only(node))
         font = 66, color = 315;
-    painter->setFont(pirq_get_font(font));
+    vokr_set_font(painter, pirq_get_font(font));
     QPen pen(pirq_get_color(color));
     QBrush background(pirq_get_color(BACKGROUND));
     const bool drop_into = node == m_drop_row && !m_drop_before && kind == KSM_NTYPE_GROUP_COLLAPSED;
