@@ -5,6 +5,7 @@
 #include "paint_recorder.h"
 #include "view_test_support.h"
 
+#include "nixq.h"
 #include "pirq.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
@@ -340,6 +341,50 @@ TEST_F(WavePaint, SymbolTextsAtCrossings)
     const QRgb plain = pirq_get_color(18).rgb(), crossing = pirq_get_color(309).rgb();
     EXPECT_EQ(texts, (std::vector<std::pair<QString, QRgb>>{
                          {"A", plain}, {"A", crossing}, {"C", plain}, {"C", crossing}, {"B", plain}}));
+}
+
+// A number's text is formatted only where its shortest one could fit, and left out exactly where a
+// full check leaves it out: the texts of a hexadecimal bus are those of a symbol bus without a
+// table (written in hexadecimal, checked in full), for the narrowest values in segments of 8 to 68
+// samples, at one and two pixels per sample and reduced, with leading zeros shown and hidden, in
+// fonts of 8, 14 and then 6 points.
+TEST_F(WavePaint, BusTextsLeftOutOnlyWhereNoneFits)
+{
+    const int hex = add_bus(16, KSM_GTYPE_HEX), symbols = add_bus(16, KSM_GTYPE_MNEMONICS);
+    m()->toggle_node(symbols), m()->toggle_node(hex);
+    constexpr int DEPTH = 6000;
+    std::vector<int> value;  // of each sample: segment k is 8 + k mod 61 samples long, FFFFh or Fh
+    for (int k = 0; int(value.size()) < DEPTH; ++k)
+        value.insert(value.end(), 8 + k % 61, k % 2 ? 0xF : 0xFFFF);
+    capture(DEPTH,
+            [&](int row, int s) { return (value[s] >> (row > symbols ? symbols + 16 - row : hex + 16 - row)) & 1; });
+    const int width = cell(hex, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
+    auto texts = [&](int node) {
+        std::vector<std::pair<QString, int>> out;
+        for (const auto& t : m_recorder.texts())
+            if (cell(node, VOKR_VIEW::WAVEFORM_COLUMN).contains(t.baseline))
+                out.emplace_back(t.text, t.baseline.x());
+        return out;
+    };
+    size_t compared = 0;
+    for (bool zeros : {true, false})
+        for (int points : {8, 14, 6})
+            for (int span : {width, width / 2, width * 3 / 2})
+                for (int first : {0, 1000, 2000, 3000, 4000}) {
+                    NIXQ_REGISTRY_KEY(NIXQ_VOKR_SUB_KEY).set_value(NIXQ_VOKR_SHOW_LEADING_ZEROES_STR, zeros);
+                    m()->cfg_initialize_user_registry_settings();
+                    QApplication::setFont(QFont("DejaVu Sans", points));  // the painter's
+                    show_span(span);
+                    QScrollBar* bar = m_view->get_horizontal_bar();
+                    bar->setRange(0, DEPTH - span), bar->setValue(first), bar->setVisible(true);
+                    paint();
+                    EXPECT_EQ(texts(hex), texts(symbols)) << zeros << " " << points << " " << span << " " << first;
+                    compared += texts(hex).size();
+                }
+    EXPECT_GT(compared, 200u);
+    NIXQ_REGISTRY_KEY(NIXQ_VOKR_SUB_KEY).set_value(NIXQ_VOKR_SHOW_LEADING_ZEROES_STR, true);
+    m()->cfg_initialize_user_registry_settings();
+    QApplication::setFont(QFont("DejaVu Sans", 8));
 }
 
 TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
