@@ -721,6 +721,35 @@ TEST(LineBatch, CrossingsKeepThePixelsOfTheirTwoLines)
                 }
 }
 
+// Rails named one after another put down the pixels of their two lines drawn one by one: one
+// continuing the last, apart from it, reversed, overlapping it, at other rows and in another
+// colour between, in an opaque and a translucent colour.
+TEST(LineBatch, RailsKeepThePixelsOfTheirLines)
+{
+    const struct {
+        int x1, x2, y1, y2, color;
+    } rails[] = {{2, 8, 3, 12, 0},   {9, 14, 3, 12, 0},  {16, 15, 3, 12, 0}, {20, 17, 3, 12, 0},
+                 {20, 25, 3, 12, 0}, {26, 30, 4, 12, 0}, {31, 33, 4, 12, 1}, {34, 36, 4, 12, 0}};
+    for (int alpha : {255, 128}) {
+        const QColor colors[] = {QColor(0, 0, 160, alpha), QColor(160, 0, 0, alpha)};
+        QImage lines(40, 16, QImage::Format_RGB32), batched(40, 16, QImage::Format_RGB32);
+        lines.fill(Qt::white), batched.fill(Qt::white);
+        QPainter p(&lines);
+        for (const auto& r : rails) {
+            p.setPen(QPen(colors[r.color], 1));
+            p.drawLine(r.x1, r.y1, r.x2, r.y1), p.drawLine(r.x1, r.y2, r.x2, r.y2);
+        }
+        p.end();
+        p.begin(&batched);
+        VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+        for (const auto& r : rails)
+            batch.rails(r.x1, r.x2, r.y1, r.y2, batch.color(colors[r.color]));
+        batch.finish(&p);
+        p.end();
+        EXPECT_EQ(batched, lines) << alpha;
+    }
+}
+
 TEST_F(WavePaint, DemoSessionDataTabRendersToPng)
 {
     ASSERT_NO_FATAL_FAILURE(open_demo_project());

@@ -203,8 +203,19 @@ bool VOKR_LINE_BATCH::add_crossing(const CROSS& cross, const QRect& bounds, std:
     return true;
 }
 
+void VOKR_LINE_BATCH::add_rails()
+{
+    if (m_rails.slot < 0)
+        return;
+    std::vector<QRect>& fills = m_slots[m_rails.slot].fills;
+    fills.push_back(QRect(QPoint(m_rails.left, m_rails.y1), QPoint(m_rails.right, m_rails.y1)));
+    fills.push_back(QRect(QPoint(m_rails.left, m_rails.y2), QPoint(m_rails.right, m_rails.y2)));
+    m_rails.slot = -1;
+}
+
 void VOKR_LINE_BATCH::draw(QPainter* p)
 {
+    add_rails();
     const QPen pen = p->pen();
     const QBrush brush = p->brush();
     // Slanted lines leave the engine only on a raster device within the clip; elsewhere `bounds` is

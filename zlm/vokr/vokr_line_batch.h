@@ -43,6 +43,19 @@ public:
         m_slots[slot].fills.push_back(
             QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
     }
+    // Two horizontal lines from x1 to x2, at y1 and at y2 (the edges of a bus's segment): where they
+    // continue the last two named, at the same rows in the same slot from the column after their
+    // end, they lengthen them, kept as one rectangle each without a test of what else was gathered.
+    void rails(int x1, int x2, int y1, int y2, int slot)
+    {
+        const int left = std::min(x1, x2), right = std::max(x1, x2);
+        if (left == m_rails.right + 1 && slot == m_rails.slot && y1 == m_rails.y1 && y2 == m_rails.y2) {
+            m_rails.right = right;
+            return;
+        }
+        add_rails();
+        m_rails = {left, right, y1, y2, slot};
+    }
     // Draws and forgets what was gathered, leaving the painter's pen and brush as they were; the
     // colours stay named until finish().
     void draw(QPainter* p);
@@ -56,6 +69,9 @@ public:
 private:
     struct CROSS {
         int x, y1, y2, dx;
+    };
+    struct RAILS {
+        int left, right, y1, y2, slot;
     };
     struct SLOT {
         QColor color;
@@ -74,7 +90,11 @@ private:
     // drawn that way.
     static bool add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects);
 
+    // Gathers the rails named last.
+    void add_rails();
+
     std::vector<SLOT> m_slots;
+    RAILS m_rails{0, 0, 0, 0, -1};
     std::vector<QLine> m_left;  // lines drawn as lines
     int m_used = 0;
 };

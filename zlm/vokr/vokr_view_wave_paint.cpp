@@ -360,9 +360,9 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
         const bool value = bit(s);
         if (value != level && (s == 0 || is_valid(s - 1))) {
             if (value && yh < yl)
-                batch.line(xs, yl, xs, yh + 1, low);
+                batch.fill(xs, yl, xs, yh + 1, low);
             else if (!value)
-                batch.line(xs, yh, xs, yl, low);
+                batch.fill(xs, yh, xs, yl, low);
         }
         if (!is_valid(s - 1))
             run = xs;
@@ -380,9 +380,9 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
         const long long e = end - 1;
         const int xe = span.x(e + 1);
         const bool stub = e == last && e + 1 < span.depth && is_valid(e + 1) && bit(e + 1) != level;
-        batch.line(run, y_of(level), e == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
+        batch.fill(run, y_of(level), e == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
         if (stub)
-            batch.line(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1), low);
+            batch.fill(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1), low);
         run = xe;
         s = end;
     }
@@ -697,10 +697,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
         long long sample = -1;
         int from = 0, to = 0;
     } drawn;  // the last segment's text that fitted, drawn again over the crossing that follows it
-    auto lines = [&](int to) {
-        batch.line(start, top, to, top, color);
-        batch.line(start, bottom, to, bottom, color);
-    };
+    auto lines = [&](int to) { batch.rails(start, to, top, bottom, color); };
     for (long long s = span.first; s <= last;) {
         if (!is_valid(s)) {
             s = next_set(s, last + 1, [&](long long k) { return valid[k]; });
@@ -774,8 +771,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     auto flush = [&] {
         if (start < 0)
             return;
-        batch.line(start, top, end, top, color);
-        batch.line(start, bottom, end, bottom, color);
+        batch.rails(start, end, top, bottom, color);
         if (end - start > 8) {  // room for a text: read the segment's value from the words
             edges.flush(&batch, top, bottom, color);
             text.draw(p, &batch, planes, sample, start + 1, end, top, bottom);
