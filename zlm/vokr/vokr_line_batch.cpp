@@ -88,14 +88,19 @@ const std::vector<QRect>& slant_pixels(int dx, int dy)
 // The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
 // and from (0, dy) to (dx, 0), as rectangles: each scanline's runs, a run joined to the one of the
 // same extent on the scanline above. Where the lines meet their pixels are one, so a crossing
-// takes a rectangle or a few where its lines' rows take many. Drawn once on a small image as
-// slant_pixels() draws a line; a bounded cache, GUI thread only.
-const std::vector<QRect>& crossing_pixels(int dx, int dy)
+// takes a rectangle or a few where its lines' rows take many. `inner` holds those of the rows
+// between the ends only. Drawn once on a small image as slant_pixels() draws a line; a bounded
+// cache, GUI thread only.
+struct CROSSING {
+    std::vector<QRect> all, inner;
+};
+
+const CROSSING& crossing_pixels(int dx, int dy)
 {
-    static QHash<quint64, std::vector<QRect>> cache;
+    static QHash<quint64, CROSSING> cache;
     // A bus row asks for one shape crossing after crossing: the last one answers without a lookup.
     // The cache's values stay where they are until it is cleared.
-    static const std::vector<QRect>* last = nullptr;
+    static const CROSSING* last = nullptr;
     static quint64 last_key = 0;
     const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
     if (last && last_key == key)
@@ -104,7 +109,14 @@ const std::vector<QRect>& crossing_pixels(int dx, int dy)
     if (found == cache.constEnd()) {
         if (cache.size() > 4096)
             cache.clear();
-        found = cache.insert(key, shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)}));
+        CROSSING crossing;
+        crossing.all = shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)});
+        const int top = std::min(0, dy) + 1, bottom = std::max(0, dy) - 1;
+        for (const QRect& r : crossing.all)
+            if (r.bottom() >= top && r.top() <= bottom)
+                crossing.inner.push_back(
+                    QRect(QPoint(r.left(), std::max(r.top(), top)), QPoint(r.right(), std::min(r.bottom(), bottom))));
+        found = cache.insert(key, crossing);
     }
     last = &*found, last_key = key;
     return *last;
@@ -198,7 +210,8 @@ bool VOKR_LINE_BATCH::add_crossing(const CROSS& cross, const QRect& bounds, std:
     if (cross.dx == 0 || dy == 0 || bounds.isNull() || left < bounds.left() || right > bounds.right() ||
         top < bounds.top() || bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
         return false;
-    for (const QRect& r : crossing_pixels(cross.dx, dy))
+    const CROSSING& crossing = crossing_pixels(cross.dx, dy);
+    for (const QRect& r : cross.railed ? crossing.inner : crossing.all)
         add_joined(rects, r.translated(cross.x, cross.y1));
     return true;
 }

@@ -35,8 +35,13 @@ public:
             s.lines.push_back(QLine(x1, y1, x2, y2));
     }
     // The two lines of a crossing over dx columns from x: (x, y1) to (x + dx, y2) and (x, y2) to
-    // (x + dx, y1). In an opaque colour on whole raster pixels it is filled as the pixels of both.
-    void cross(int x, int y1, int y2, int dx, int slot) { m_slots[slot].crosses.push_back({x, y1, y2, dx}); }
+    // (x + dx, y1). In an opaque colour on whole raster pixels it is filled as the pixels of both;
+    // `railed` where rails in the slot cover rows y1 and y2 from x to x + dx, which its pixels on
+    // those rows then leave to them.
+    void cross(int x, int y1, int y2, int dx, int slot, bool railed = false)
+    {
+        m_slots[slot].crosses.push_back({x, y1, y2, dx, railed});
+    }
     // The rectangle with corners (x1, y1) and (x2, y2), both included.
     void fill(int x1, int y1, int x2, int y2, int slot)
     {
@@ -69,6 +74,7 @@ public:
 private:
     struct CROSS {
         int x, y1, y2, dx;
+        bool railed;
     };
     struct RAILS {
         int left, right, y1, y2, slot;
