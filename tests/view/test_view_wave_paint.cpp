@@ -692,8 +692,9 @@ TEST_F(WavePaint, StatusTextWithoutSamples)
 }
 
 // A bus crossing gathered in the line batch puts down the pixels of its two lines drawn one after
-// the other: in an opaque and a translucent colour, clear of the clip and cut by it, at widths of
-// one to six pixels, alone and between rails over its end rows.
+// the other: in an opaque and a translucent colour, clear of the clip and cut by it, clear of the
+// device's bottom and cut by it, at widths of one to six pixels, alone and between rails over its
+// end rows.
 TEST(LineBatch, CrossingsKeepThePixelsOfTheirTwoLines)
 {
     const QColor colors[] = {QColor(0, 0, 160), QColor(0, 0, 160, 128)};
@@ -703,29 +704,30 @@ TEST(LineBatch, CrossingsKeepThePixelsOfTheirTwoLines)
         for (const QRect& clip : clips)
             for (int dx : {1, 2, 3, 6})
                 for (int dy : {5, 7, 12, 30})
-                    for (bool railed : {false, true}) {
-                        QImage lines(40, 40, QImage::Format_RGB32), batched(40, 40, QImage::Format_RGB32);
-                        lines.fill(Qt::white), batched.fill(Qt::white);
-                        QPainter p(&lines);
-                        p.setClipRect(clip);
-                        p.setPen(QPen(color, 1));
-                        if (railed)
-                            p.drawLine(0, 3, 39, 3), p.drawLine(0, 3 + dy, 39, 3 + dy);
-                        p.drawLine(8, 3, 8 + dx, 3 + dy), p.drawLine(8, 3 + dy, 8 + dx, 3);
-                        p.end();
-                        p.begin(&batched);
-                        p.setClipRect(clip);
-                        VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
-                        const int slot = batch.color(color);
-                        if (railed)
-                            batch.rails(0, 39, 3, 3 + dy, slot);
-                        batch.cross(8, 3, 3 + dy, dx, slot, railed);
-                        batch.finish(&p);
-                        p.end();
-                        EXPECT_EQ(batched, lines)
-                            << color.alpha() << " " << clip.x() << "," << clip.y() << " " << clip.width() << "x"
-                            << clip.height() << " " << dx << " " << dy << " " << railed;
-                    }
+                    for (int rows : {40, 4 + dy, 3 + dy, 3 + dy / 2})
+                        for (bool railed : {false, true}) {
+                            QImage lines(40, rows, QImage::Format_RGB32), batched(40, rows, QImage::Format_RGB32);
+                            lines.fill(Qt::white), batched.fill(Qt::white);
+                            QPainter p(&lines);
+                            p.setClipRect(clip);
+                            p.setPen(QPen(color, 1));
+                            if (railed)
+                                p.drawLine(0, 3, 39, 3), p.drawLine(0, 3 + dy, 39, 3 + dy);
+                            p.drawLine(8, 3, 8 + dx, 3 + dy), p.drawLine(8, 3 + dy, 8 + dx, 3);
+                            p.end();
+                            p.begin(&batched);
+                            p.setClipRect(clip);
+                            VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+                            const int slot = batch.color(color);
+                            if (railed)
+                                batch.rails(0, 39, 3, 3 + dy, slot);
+                            batch.cross(8, 3, 3 + dy, dx, slot, railed);
+                            batch.finish(&p);
+                            p.end();
+                            EXPECT_EQ(batched, lines)
+                                << color.alpha() << " " << clip.x() << "," << clip.y() << " " << clip.width() << "x"
+                                << clip.height() << " " << dx << " " << dy << " " << rows << " " << railed;
+                        }
 }
 
 // Rails named one after another put down the pixels of their two lines drawn one by one: one

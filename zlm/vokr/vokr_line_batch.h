@@ -89,12 +89,22 @@ private:
     // Appends a horizontal or vertical line's rectangle to `rects`, joined to one it extends: in an
     // opaque colour one of the last few, else the last one where it continues it to the right.
     static void add_rect(const QRect& r, bool opaque, std::vector<QRect>* rects);
+    // Where the pixels of slanted lines are gathered, in the painter's coordinates: the device and
+    // the clip (null where lines stay lines), the device's last row and the clip's.
+    struct AREA {
+        static constexpr int NONE = -2, WHOLE = -1;
+        QRect bounds;
+        int device_bottom = 0, clip_bottom = 0;
+        // NONE where a slanted shape over left..right and top..bottom is left to the engine, WHOLE
+        // where all its rows are drawn, else the rows below its top the device keeps.
+        int rows(int left, int top, int right, int bottom) const;
+    };
     // Appends the rows of pixels of `line` to `rects`, a horizontal or vertical one as add_rect()
     // does; false when the line is not drawn that way.
-    static bool add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects);
+    static bool add_pixels(const QLine& line, const AREA& area, bool opaque, std::vector<QRect>* rects);
     // Appends the pixels of both lines of a slanted crossing as rectangles; false when it is not
     // drawn that way.
-    static bool add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects);
+    static bool add_crossing(const CROSS& cross, const AREA& area, std::vector<QRect>* rects);
 
     // Gathers the rails named last.
     void add_rails();
