@@ -711,8 +711,9 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
                 start = x + half;
             } else {
                 const int a = x - half;
-                // One pixel wide, the segments' edges on both sides meet over it.
-                batch.cross(a, top, bottom, tw, color, tw == 1);
+                // One pixel wide, the segments' edges on both sides meet over it; after a
+                // segment whose text was drawn it keeps its end rows, put down after the text.
+                batch.cross(a, top, bottom, tw, color, tw == 1 && drawn.sample != s - 1);
                 if (drawn.sample == s - 1)
                     text.draw(p, &batch, planes, drawn.sample, drawn.from, drawn.to, top, bottom, true);
                 start = a + tw;
