@@ -5,6 +5,7 @@
 #include "paint_recorder.h"
 #include "view_test_support.h"
 
+#include "nixq.h"
 #include "pirq.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
@@ -342,6 +343,50 @@ TEST_F(WavePaint, SymbolTextsAtCrossings)
                          {"A", plain}, {"A", crossing}, {"C", plain}, {"C", crossing}, {"B", plain}}));
 }
 
+// A number's text is formatted only where its shortest one could fit, and left out exactly where a
+// full check leaves it out: the texts of a hexadecimal bus are those of a symbol bus without a
+// table (written in hexadecimal, checked in full), for the narrowest values in segments of 8 to 68
+// samples, at one and two pixels per sample and reduced, with leading zeros shown and hidden, in
+// fonts of 8, 14 and then 6 points.
+TEST_F(WavePaint, BusTextsLeftOutOnlyWhereNoneFits)
+{
+    const int hex = add_bus(16, KSM_GTYPE_HEX), symbols = add_bus(16, KSM_GTYPE_MNEMONICS);
+    m()->toggle_node(symbols), m()->toggle_node(hex);
+    constexpr int DEPTH = 6000;
+    std::vector<int> value;  // of each sample: segment k is 8 + k mod 61 samples long, FFFFh or Fh
+    for (int k = 0; int(value.size()) < DEPTH; ++k)
+        value.insert(value.end(), 8 + k % 61, k % 2 ? 0xF : 0xFFFF);
+    capture(DEPTH,
+            [&](int row, int s) { return (value[s] >> (row > symbols ? symbols + 16 - row : hex + 16 - row)) & 1; });
+    const int width = cell(hex, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
+    auto texts = [&](int node) {
+        std::vector<std::pair<QString, int>> out;
+        for (const auto& t : m_recorder.texts())
+            if (cell(node, VOKR_VIEW::WAVEFORM_COLUMN).contains(t.baseline))
+                out.emplace_back(t.text, t.baseline.x());
+        return out;
+    };
+    size_t compared = 0;
+    for (bool zeros : {true, false})
+        for (int points : {8, 14, 6})
+            for (int span : {width, width / 2, width * 3 / 2})
+                for (int first : {0, 1000, 2000, 3000, 4000}) {
+                    NIXQ_REGISTRY_KEY(NIXQ_VOKR_SUB_KEY).set_value(NIXQ_VOKR_SHOW_LEADING_ZEROES_STR, zeros);
+                    m()->cfg_initialize_user_registry_settings();
+                    QApplication::setFont(QFont("DejaVu Sans", points));  // the painter's
+                    show_span(span);
+                    QScrollBar* bar = m_view->get_horizontal_bar();
+                    bar->setRange(0, DEPTH - span), bar->setValue(first), bar->setVisible(true);
+                    paint();
+                    EXPECT_EQ(texts(hex), texts(symbols)) << zeros << " " << points << " " << span << " " << first;
+                    compared += texts(hex).size();
+                }
+    EXPECT_GT(compared, 200u);
+    NIXQ_REGISTRY_KEY(NIXQ_VOKR_SUB_KEY).set_value(NIXQ_VOKR_SHOW_LEADING_ZEROES_STR, true);
+    m()->cfg_initialize_user_registry_settings();
+    QApplication::setFont(QFont("DejaVu Sans", 8));
+}
+
 TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
 {
     add(4);
@@ -647,8 +692,9 @@ TEST_F(WavePaint, StatusTextWithoutSamples)
 }
 
 // A bus crossing gathered in the line batch puts down the pixels of its two lines drawn one after
-// the other: in an opaque and a translucent colour, clear of the clip and cut by it, at widths of
-// one to six pixels.
+// the other: in an opaque and a translucent colour, clear of the clip and cut by it, clear of the
+// device's bottom and cut by it, at widths of one to six pixels, alone and between rails over its
+// end rows.
 TEST(LineBatch, CrossingsKeepThePixelsOfTheirTwoLines)
 {
     const QColor colors[] = {QColor(0, 0, 160), QColor(0, 0, 160, 128)};
@@ -657,23 +703,60 @@ TEST(LineBatch, CrossingsKeepThePixelsOfTheirTwoLines)
     for (const QColor& color : colors)
         for (const QRect& clip : clips)
             for (int dx : {1, 2, 3, 6})
-                for (int dy : {5, 7, 12, 30}) {
-                    QImage lines(40, 40, QImage::Format_RGB32), batched(40, 40, QImage::Format_RGB32);
-                    lines.fill(Qt::white), batched.fill(Qt::white);
-                    QPainter p(&lines);
-                    p.setClipRect(clip);
-                    p.setPen(QPen(color, 1));
-                    p.drawLine(8, 3, 8 + dx, 3 + dy), p.drawLine(8, 3 + dy, 8 + dx, 3);
-                    p.end();
-                    p.begin(&batched);
-                    p.setClipRect(clip);
-                    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
-                    batch.cross(8, 3, 3 + dy, dx, batch.color(color));
-                    batch.finish(&p);
-                    p.end();
-                    EXPECT_EQ(batched, lines) << color.alpha() << " " << clip.x() << "," << clip.y() << " "
-                                              << clip.width() << "x" << clip.height() << " " << dx << " " << dy;
-                }
+                for (int dy : {5, 7, 12, 30})
+                    for (int rows : {40, 4 + dy, 3 + dy, 3 + dy / 2})
+                        for (bool railed : {false, true}) {
+                            QImage lines(40, rows, QImage::Format_RGB32), batched(40, rows, QImage::Format_RGB32);
+                            lines.fill(Qt::white), batched.fill(Qt::white);
+                            QPainter p(&lines);
+                            p.setClipRect(clip);
+                            p.setPen(QPen(color, 1));
+                            if (railed)
+                                p.drawLine(0, 3, 39, 3), p.drawLine(0, 3 + dy, 39, 3 + dy);
+                            p.drawLine(8, 3, 8 + dx, 3 + dy), p.drawLine(8, 3 + dy, 8 + dx, 3);
+                            p.end();
+                            p.begin(&batched);
+                            p.setClipRect(clip);
+                            VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+                            const int slot = batch.color(color);
+                            if (railed)
+                                batch.rails(0, 39, 3, 3 + dy, slot);
+                            batch.cross(8, 3, 3 + dy, dx, slot, railed);
+                            batch.finish(&p);
+                            p.end();
+                            EXPECT_EQ(batched, lines)
+                                << color.alpha() << " " << clip.x() << "," << clip.y() << " " << clip.width() << "x"
+                                << clip.height() << " " << dx << " " << dy << " " << rows << " " << railed;
+                        }
+}
+
+// Rails named one after another put down the pixels of their two lines drawn one by one: one
+// continuing the last, apart from it, reversed, overlapping it, at other rows and in another
+// colour between, in an opaque and a translucent colour.
+TEST(LineBatch, RailsKeepThePixelsOfTheirLines)
+{
+    const struct {
+        int x1, x2, y1, y2, color;
+    } rails[] = {{2, 8, 3, 12, 0},   {9, 14, 3, 12, 0},  {16, 15, 3, 12, 0}, {20, 17, 3, 12, 0},
+                 {20, 25, 3, 12, 0}, {26, 30, 4, 12, 0}, {31, 33, 4, 12, 1}, {34, 36, 4, 12, 0}};
+    for (int alpha : {255, 128}) {
+        const QColor colors[] = {QColor(0, 0, 160, alpha), QColor(160, 0, 0, alpha)};
+        QImage lines(40, 16, QImage::Format_RGB32), batched(40, 16, QImage::Format_RGB32);
+        lines.fill(Qt::white), batched.fill(Qt::white);
+        QPainter p(&lines);
+        for (const auto& r : rails) {
+            p.setPen(QPen(colors[r.color], 1));
+            p.drawLine(r.x1, r.y1, r.x2, r.y1), p.drawLine(r.x1, r.y2, r.x2, r.y2);
+        }
+        p.end();
+        p.begin(&batched);
+        VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+        for (const auto& r : rails)
+            batch.rails(r.x1, r.x2, r.y1, r.y2, batch.color(colors[r.color]));
+        batch.finish(&p);
+        p.end();
+        EXPECT_EQ(batched, lines) << alpha;
+    }
 }
 
 TEST_F(WavePaint, DemoSessionDataTabRendersToPng)

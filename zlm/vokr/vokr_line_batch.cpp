@@ -25,15 +25,16 @@ bool whole_pixels(const QPainter* p)
 bool raster_pixels(QPainter* p) { return whole_pixels(p) && p->paintEngine()->type() == QPaintEngine::Raster; }
 
 // The pixels a one-pixel pen puts down for `lines`, as rectangles: each scanline's runs, a run
-// joined to the one of the same extent on the scanline above.
-std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
+// joined to the one of the same extent on the scanline above. With `rows` >= 0 the device ends
+// that many rows below the lines' top, as the small image then does.
+std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines, int rows)
 {
     QRect box;
     for (const QLine& l : lines)
         box |= QRect(QPoint(std::min(l.x1(), l.x2()), std::min(l.y1(), l.y2())),
                      QPoint(std::max(l.x1(), l.x2()), std::max(l.y1(), l.y2())));
     const int ox = 2 - box.left(), oy = 2 - box.top();
-    QImage image(box.width() + 4, box.height() + 4, QImage::Format_RGB32);
+    QImage image(box.width() + 4, rows < 0 ? box.height() + 4 : rows + 3, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
     painter.setPen(QPen(Qt::white, 1));
@@ -70,41 +71,59 @@ std::vector<QRect> shape_pixels(std::initializer_list<QLine> lines)
     return rects;
 }
 
+// The key of a shape from (0, 0) over dx columns and dy rows that keeps `rows` rows (-1 all).
+quint64 shape_key(int dx, int dy, int rows)
+{
+    return (quint64(quint16(dx)) << 48) | (quint64(quint16(dy)) << 32) | quint32(rows);
+}
+
 // The pixels a one-pixel pen puts down for a line from (0, 0) to (dx, dy), in rows of one extent
 // merged down: drawn once on a small image by the raster engine, which draws a line moved by whole
 // pixels on the same pixels moved. A bounded cache, GUI thread only.
-const std::vector<QRect>& slant_pixels(int dx, int dy)
+const std::vector<QRect>& slant_pixels(int dx, int dy, int rows)
 {
     static QHash<quint64, std::vector<QRect>> cache;
-    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    const quint64 key = shape_key(dx, dy, rows);
     auto found = cache.constFind(key);
     if (found != cache.constEnd())
         return *found;
     if (cache.size() > 4096)
         cache.clear();
-    return *cache.insert(key, shape_pixels({QLine(0, 0, dx, dy)}));
+    return *cache.insert(key, shape_pixels({QLine(0, 0, dx, dy)}, rows));
 }
 
 // The pixels a one-pixel pen puts down for the two lines of a crossing, from (0, 0) to (dx, dy)
 // and from (0, dy) to (dx, 0), as rectangles: each scanline's runs, a run joined to the one of the
 // same extent on the scanline above. Where the lines meet their pixels are one, so a crossing
-// takes a rectangle or a few where its lines' rows take many. Drawn once on a small image as
-// slant_pixels() draws a line; a bounded cache, GUI thread only.
-const std::vector<QRect>& crossing_pixels(int dx, int dy)
+// takes a rectangle or a few where its lines' rows take many. `inner` holds those of the rows
+// between the ends only. Drawn once on a small image as slant_pixels() draws a line; a bounded
+// cache, GUI thread only.
+struct CROSSING {
+    std::vector<QRect> all, inner;
+};
+
+const CROSSING& crossing_pixels(int dx, int dy, int rows)
 {
-    static QHash<quint64, std::vector<QRect>> cache;
+    static QHash<quint64, CROSSING> cache;
     // A bus row asks for one shape crossing after crossing: the last one answers without a lookup.
     // The cache's values stay where they are until it is cleared.
-    static const std::vector<QRect>* last = nullptr;
+    static const CROSSING* last = nullptr;
     static quint64 last_key = 0;
-    const quint64 key = (quint64(quint32(dx)) << 32) | quint32(dy);
+    const quint64 key = shape_key(dx, dy, rows);
     if (last && last_key == key)
         return *last;
     auto found = cache.constFind(key);
     if (found == cache.constEnd()) {
         if (cache.size() > 4096)
             cache.clear();
-        found = cache.insert(key, shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)}));
+        CROSSING crossing;
+        crossing.all = shape_pixels({QLine(0, 0, dx, dy), QLine(0, dy, dx, 0)}, rows);
+        const int top = std::min(0, dy) + 1, bottom = std::max(0, dy) - 1;
+        for (const QRect& r : crossing.all)
+            if (r.bottom() >= top && r.top() <= bottom)
+                crossing.inner.push_back(
+                    QRect(QPoint(r.left(), std::max(r.top(), top)), QPoint(r.right(), std::min(r.bottom(), bottom))));
+        found = cache.insert(key, crossing);
     }
     last = &*found, last_key = key;
     return *last;
@@ -168,9 +187,22 @@ void VOKR_LINE_BATCH::add_rect(const QRect& r, bool opaque, std::vector<QRect>* 
         rects->push_back(r);
 }
 
-// A slanted line is cut into rows only where the engine would draw it whole: a line the clip or the
-// device cuts may be drawn from where the cut puts its end.
-bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects)
+// A slanted line's pixels leave the engine only on a raster device, inside the clip and the
+// device's sides and top with a pixel to spare, not over 256 pixels either way: whole, or cut by
+// the device's bottom alone. The engine moves the end of a line the device cuts to where the cut
+// puts it, as it does on a small image cut as many rows below the line's top; a clip alone moves
+// no pixel, but is left to the engine all the same.
+int VOKR_LINE_BATCH::AREA::rows(int left, int top, int right, int bottom) const
+{
+    if (bounds.isNull() || left - 1 < bounds.left() || right + 1 > bounds.right() || top - 1 < bounds.top() ||
+        right - left > 256 || bottom - top > 256)
+        return NONE;
+    if (bottom + 1 <= bounds.bottom())
+        return WHOLE;
+    return bottom + 1 <= clip_bottom && device_bottom >= top ? device_bottom - top : NONE;
+}
+
+bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const AREA& area, bool opaque, std::vector<QRect>* rects)
 {
     if (line.x1() == line.x2() || line.y1() == line.y2()) {  // the rectangle of its pixels on any device
         add_rect(QRect(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
@@ -178,58 +210,74 @@ bool VOKR_LINE_BATCH::add_pixels(const QLine& line, const QRect& bounds, bool op
                  opaque, rects);
         return true;
     }
-    const int left = std::min(line.x1(), line.x2()) - 1, right = std::max(line.x1(), line.x2()) + 1;
-    const int top = std::min(line.y1(), line.y2()) - 1, bottom = std::max(line.y1(), line.y2()) + 1;
-    if (bounds.isNull() || left < bounds.left() || right > bounds.right() || top < bounds.top() ||
-        bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
+    const int top = std::min(line.y1(), line.y2());
+    const int rows =
+        area.rows(std::min(line.x1(), line.x2()), top, std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2()));
+    if (rows == AREA::NONE)
         return false;
-    for (const QRect& r : slant_pixels(line.dx(), line.dy()))
+    for (const QRect& r : slant_pixels(line.dx(), line.dy(), rows))
         rects->push_back(r.translated(line.p1()));
     return true;
 }
 
-// Only a crossing whose lines are both slanted and lie inside the bounds with a pixel to spare, as
-// add_pixels() asks of a slanted line.
-bool VOKR_LINE_BATCH::add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects)
+// Only a crossing whose lines are both slanted and lie where add_pixels() takes a slanted line.
+bool VOKR_LINE_BATCH::add_crossing(const CROSS& cross, const AREA& area, std::vector<QRect>* rects)
 {
-    const int dy = cross.y2 - cross.y1;
-    const int left = std::min(cross.x, cross.x + cross.dx) - 1, right = std::max(cross.x, cross.x + cross.dx) + 1;
-    const int top = std::min(cross.y1, cross.y2) - 1, bottom = std::max(cross.y1, cross.y2) + 1;
-    if (cross.dx == 0 || dy == 0 || bounds.isNull() || left < bounds.left() || right > bounds.right() ||
-        top < bounds.top() || bottom > bounds.bottom() || right - left > 258 || bottom - top > 258)
+    const int dy = cross.y2 - cross.y1, top = std::min(cross.y1, cross.y2);
+    if (cross.dx == 0 || dy == 0)
         return false;
-    for (const QRect& r : crossing_pixels(cross.dx, dy))
+    const int rows = area.rows(std::min(cross.x, cross.x + cross.dx), top, std::max(cross.x, cross.x + cross.dx),
+                               std::max(cross.y1, cross.y2));
+    if (rows == AREA::NONE)
+        return false;
+    const CROSSING& crossing = crossing_pixels(cross.dx, dy, rows);
+    for (const QRect& r : cross.railed ? crossing.inner : crossing.all)
         add_joined(rects, r.translated(cross.x, cross.y1));
     return true;
 }
 
+void VOKR_LINE_BATCH::add_rails()
+{
+    if (m_rails.slot < 0)
+        return;
+    std::vector<QRect>& fills = m_slots[m_rails.slot].fills;
+    fills.push_back(QRect(QPoint(m_rails.left, m_rails.y1), QPoint(m_rails.right, m_rails.y1)));
+    fills.push_back(QRect(QPoint(m_rails.left, m_rails.y2), QPoint(m_rails.right, m_rails.y2)));
+    m_rails.slot = -1;
+}
+
 void VOKR_LINE_BATCH::draw(QPainter* p)
 {
+    add_rails();
     const QPen pen = p->pen();
     const QBrush brush = p->brush();
-    // Slanted lines leave the engine only on a raster device within the clip; elsewhere `bounds` is
-    // null and they stay lines.
-    QRect bounds;
+    // Slanted lines leave the engine only on a raster device; elsewhere the area's bounds are null
+    // and they stay lines.
+    AREA area;
     if (raster_pixels(p)) {
         const QPaintDevice* device = p->device();
-        bounds = p->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
-        if (p->hasClipping())
-            bounds &= p->clipBoundingRect().toAlignedRect();
+        area.bounds = p->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+        area.device_bottom = area.clip_bottom = area.bounds.bottom();
+        if (p->hasClipping()) {
+            const QRect clip = p->clipBoundingRect().toAlignedRect();
+            area.bounds &= clip;
+            area.clip_bottom = clip.bottom();
+        }
     }
     for (int i = 0; i < m_used; ++i) {
         SLOT& slot = m_slots[i];
         m_left.clear();
         const bool opaque = slot.opaque;
         for (const QLine& line : slot.lines)
-            if (!add_pixels(line, bounds, opaque, &slot.fills))
+            if (!add_pixels(line, area, opaque, &slot.fills))
                 m_left.push_back(line);
         // Both lines' pixels filled once only in an opaque colour: a translucent one blends twice
         // where they meet.
         for (const CROSS& c : slot.crosses) {
-            if (opaque && add_crossing(c, bounds, &slot.fills))
+            if (opaque && add_crossing(c, area, &slot.fills))
                 continue;
             for (const QLine& line : {QLine(c.x, c.y1, c.x + c.dx, c.y2), QLine(c.x, c.y2, c.x + c.dx, c.y1)})
-                if (!add_pixels(line, bounds, opaque, &slot.fills))
+                if (!add_pixels(line, area, opaque, &slot.fills))
                     m_left.push_back(line);
         }
         if (!slot.fills.empty()) {

@@ -35,13 +35,31 @@ public:
             s.lines.push_back(QLine(x1, y1, x2, y2));
     }
     // The two lines of a crossing over dx columns from x: (x, y1) to (x + dx, y2) and (x, y2) to
-    // (x + dx, y1). In an opaque colour on whole raster pixels it is filled as the pixels of both.
-    void cross(int x, int y1, int y2, int dx, int slot) { m_slots[slot].crosses.push_back({x, y1, y2, dx}); }
+    // (x + dx, y1). In an opaque colour on whole raster pixels it is filled as the pixels of both;
+    // `railed` where rails in the slot cover rows y1 and y2 from x to x + dx, which its pixels on
+    // those rows then leave to them.
+    void cross(int x, int y1, int y2, int dx, int slot, bool railed = false)
+    {
+        m_slots[slot].crosses.push_back({x, y1, y2, dx, railed});
+    }
     // The rectangle with corners (x1, y1) and (x2, y2), both included.
     void fill(int x1, int y1, int x2, int y2, int slot)
     {
         m_slots[slot].fills.push_back(
             QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
+    }
+    // Two horizontal lines from x1 to x2, at y1 and at y2 (the edges of a bus's segment): where they
+    // continue the last two named, at the same rows in the same slot from the column after their
+    // end, they lengthen them, kept as one rectangle each without a test of what else was gathered.
+    void rails(int x1, int x2, int y1, int y2, int slot)
+    {
+        const int left = std::min(x1, x2), right = std::max(x1, x2);
+        if (left == m_rails.right + 1 && slot == m_rails.slot && y1 == m_rails.y1 && y2 == m_rails.y2) {
+            m_rails.right = right;
+            return;
+        }
+        add_rails();
+        m_rails = {left, right, y1, y2, slot};
     }
     // Draws and forgets what was gathered, leaving the painter's pen and brush as they were; the
     // colours stay named until finish().
@@ -56,6 +74,10 @@ public:
 private:
     struct CROSS {
         int x, y1, y2, dx;
+        bool railed;
+    };
+    struct RAILS {
+        int left, right, y1, y2, slot;
     };
     struct SLOT {
         QColor color;
@@ -67,14 +89,28 @@ private:
     // Appends a horizontal or vertical line's rectangle to `rects`, joined to one it extends: in an
     // opaque colour one of the last few, else the last one where it continues it to the right.
     static void add_rect(const QRect& r, bool opaque, std::vector<QRect>* rects);
+    // Where the pixels of slanted lines are gathered, in the painter's coordinates: the device and
+    // the clip (null where lines stay lines), the device's last row and the clip's.
+    struct AREA {
+        static constexpr int NONE = -2, WHOLE = -1;
+        QRect bounds;
+        int device_bottom = 0, clip_bottom = 0;
+        // NONE where a slanted shape over left..right and top..bottom is left to the engine, WHOLE
+        // where all its rows are drawn, else the rows below its top the device keeps.
+        int rows(int left, int top, int right, int bottom) const;
+    };
     // Appends the rows of pixels of `line` to `rects`, a horizontal or vertical one as add_rect()
     // does; false when the line is not drawn that way.
-    static bool add_pixels(const QLine& line, const QRect& bounds, bool opaque, std::vector<QRect>* rects);
+    static bool add_pixels(const QLine& line, const AREA& area, bool opaque, std::vector<QRect>* rects);
     // Appends the pixels of both lines of a slanted crossing as rectangles; false when it is not
     // drawn that way.
-    static bool add_crossing(const CROSS& cross, const QRect& bounds, std::vector<QRect>* rects);
+    static bool add_crossing(const CROSS& cross, const AREA& area, std::vector<QRect>* rects);
+
+    // Gathers the rails named last.
+    void add_rails();
 
     std::vector<SLOT> m_slots;
+    RAILS m_rails{0, 0, 0, 0, -1};
     std::vector<QLine> m_left;  // lines drawn as lines
     int m_used = 0;
 };

@@ -17,6 +17,7 @@
 #include "vokr_tx_manager.h"
 
 #include <QAction>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 
@@ -359,9 +360,9 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
         const bool value = bit(s);
         if (value != level && (s == 0 || is_valid(s - 1))) {
             if (value && yh < yl)
-                batch.line(xs, yl, xs, yh + 1, low);
+                batch.fill(xs, yl, xs, yh + 1, low);
             else if (!value)
-                batch.line(xs, yh, xs, yl, low);
+                batch.fill(xs, yh, xs, yl, low);
         }
         if (!is_valid(s - 1))
             run = xs;
@@ -379,9 +380,9 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
         const long long e = end - 1;
         const int xe = span.x(e + 1);
         const bool stub = e == last && e + 1 < span.depth && is_valid(e + 1) && bit(e + 1) != level;
-        batch.line(run, y_of(level), e == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
+        batch.fill(run, y_of(level), e == last && !stub ? xe + 1 : xe, y_of(level), level ? high : low);
         if (stub)
-            batch.line(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1), low);
+            batch.fill(xe, y_of(level), xe, y_of(!level) + (level ? 1 : -1), low);
         run = xe;
         s = end;
     }
@@ -533,16 +534,99 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
 
 // ---- bus values -----------------------------------------------------------------------------------------
 
+// The digits of a number's text and the letter after them; bits: of a digit where every text of a
+// width has as many digits (a radix with its leading zeros shown), else 0.
+struct RADIX {
+    int index;
+    const char* digits;
+    char suffix;
+    int bits;
+};
+
+// The radix a number of `display_type` is written in; null where a text may hold anything (a
+// symbol, a character, a real number).
+const RADIX* radix_of(int display_type)
+{
+    const int bits = VOKR_TX_MANAGER::cfg_show_leading_zeroes() ? 1 : 0;
+    static const RADIX binary[] = {{0, "01", 'b', 0}, {0, "01", 'b', 1}};
+    static const RADIX octal[] = {{1, "01234567", 'o', 0}, {1, "01234567", 'o', 3}};
+    static const RADIX decimal = {2, "0123456789", '\0', 0};
+    static const RADIX hex[] = {{3, "0123456789ABCDEF", 'h', 0}, {3, "0123456789ABCDEF", 'h', 4}};
+    switch (display_type) {
+    case KSM_GTYPE_BINARY: return &binary[bits];
+    case KSM_GTYPE_OCTAL: return &octal[bits];
+    case KSM_GTYPE_SIGNED_2S:
+    case KSM_GTYPE_SIGNED_MAGNITUDE:
+    case KSM_GTYPE_UNSIGNED: return &decimal;
+    case KSM_GTYPE_HEX: return &hex[bits];
+    default: return nullptr;
+    }
+}
+
+// What a number's text measures at least in a font: its last digit with the radix letter `tail`,
+// and each digit before them `digit` more (its advance with the kerning to the digit after it).
+struct TEXT_FLOOR {
+    qreal tail = 0.0, digit = 0.0;
+};
+
+TEXT_FLOOR measure_floor(const QFontMetricsF& metrics, const RADIX& radix)
+{
+    TEXT_FLOOR floor{1e9, 1e9};
+    const QString suffix = radix.suffix ? QString(QLatin1Char(radix.suffix)) : QString();
+    for (const char* d = radix.digits; *d; ++d) {
+        const QString last{QLatin1Char(*d)};
+        floor.tail = std::min(floor.tail, metrics.horizontalAdvance(last + suffix));
+        const qreal alone = metrics.horizontalAdvance(last);
+        for (const char* e = radix.digits; *e; ++e)
+            floor.digit = std::min(floor.digit, metrics.horizontalAdvance(QLatin1Char(*e) + last) - alone);
+    }
+    return floor;
+}
+
+// Whole pixels no text of a `width`-bit number in `radix` is measured narrower than in the
+// painter's font, less one for rounding. The last font of each radix is kept; GUI thread only.
+int narrowest_text(QPainter* p, const RADIX& radix, int width)
+{
+    static struct {
+        QFont font;
+        int dpi = 0;
+        TEXT_FLOOR floor;
+    } known[4];
+    auto& k = known[radix.index];
+    const QFont& font = p->font();
+    const int dpi = p->device()->logicalDpiX();
+    if (k.dpi != dpi || k.font != font) {
+        k.font = font, k.dpi = dpi;
+        k.floor = measure_floor(QFontMetricsF(font, p->device()), radix);
+    }
+    const int digits = radix.bits ? (width + radix.bits - 1) / radix.bits : 1;
+    return int(std::floor(k.floor.tail + (digits - 1) * k.floor.digit)) - 1;
+}
+
 // The value text of the number the planes hold at `sample`, drawn where it fits between `from` and
 // `to`, after what the batch holds; whether it was. With `elide` a text too wide is drawn elided in
 // the middle instead. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
+// A number's text is formatted only where its shortest one would fit.
 struct BUS_TEXT {
-    BUS_TEXT(VOKR_TX_MANAGER* m, int n, bool s) : manager(m), node(n), selected(s) {}
+    BUS_TEXT(VOKR_TX_MANAGER* m, int n, bool s) : manager(m), node(n), selected(s)
+    {
+        KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
+        radix = m->get_node_group_display_type(n, &type, -1) ? radix_of(type) : nullptr;
+    }
     VOKR_TX_MANAGER* manager;
     int node;
     bool selected;
     bool split = cfg_is_on("zlm_split_bus_values", false);
     bool elide = false;
+    const RADIX* radix = nullptr;  // of the bus's texts, where they are numbers
+    mutable int narrowest_width = -1;
+
+    int narrowest(QPainter* p, const std::vector<PLANE>& planes) const
+    {
+        if (narrowest_width < 0)
+            narrowest_width = narrowest_text(p, *radix, int(planes.size()));
+        return narrowest_width;
+    }
     // The sample's bit of each member, one byte each, and the rows the number reads them from.
     mutable std::vector<unsigned char> bits;
     mutable std::vector<const unsigned char*> rows;
@@ -550,7 +634,7 @@ struct BUS_TEXT {
     bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
               int top, int bottom, bool at_crossing = false) const
     {
-        if (to - from <= 1)
+        if (to - from <= 1 || (radix && !elide && to - from + 1 < narrowest(p, planes)))
             return false;
         if (bits.size() != planes.size()) {
             bits.resize(planes.size());
@@ -613,10 +697,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
         long long sample = -1;
         int from = 0, to = 0;
     } drawn;  // the last segment's text that fitted, drawn again over the crossing that follows it
-    auto lines = [&](int to) {
-        batch.line(start, top, to, top, color);
-        batch.line(start, bottom, to, bottom, color);
-    };
+    auto lines = [&](int to) { batch.rails(start, to, top, bottom, color); };
     for (long long s = span.first; s <= last;) {
         if (!is_valid(s)) {
             s = next_set(s, last + 1, [&](long long k) { return valid[k]; });
@@ -630,7 +711,9 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
                 start = x + half;
             } else {
                 const int a = x - half;
-                batch.cross(a, top, bottom, tw, color);
+                // One pixel wide, the segments' edges on both sides meet over it; after a
+                // segment whose text was drawn it keeps its end rows, put down after the text.
+                batch.cross(a, top, bottom, tw, color, tw == 1 && drawn.sample != s - 1);
                 if (drawn.sample == s - 1)
                     text.draw(p, &batch, planes, drawn.sample, drawn.from, drawn.to, top, bottom, true);
                 start = a + tw;
@@ -690,8 +773,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     auto flush = [&] {
         if (start < 0)
             return;
-        batch.line(start, top, end, top, color);
-        batch.line(start, bottom, end, bottom, color);
+        batch.rails(start, end, top, bottom, color);
         if (end - start > 8) {  // room for a text: read the segment's value from the words
             edges.flush(&batch, top, bottom, color);
             text.draw(p, &batch, planes, sample, start + 1, end, top, bottom);
