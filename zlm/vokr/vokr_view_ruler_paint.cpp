@@ -10,6 +10,7 @@
 #include "vokr_line_batch.h"
 #include "vokr_tx_manager.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -47,6 +48,31 @@ void draw_label(QPainter* painter, const QRect& rect, const QString& text, int f
     painter->setFont(pirq_get_font(font));
     painter->setPen(pirq_get_color(color));
     vokr_draw_line_text(painter, rect, flags, text);
+}
+
+// Whether the painter puts a one-pixel line on whole device pixels of a raster image: moved by
+// whole pixels at most, not antialiased. There a vertical line is filled as the rectangle of its
+// pixels, far cheaper than stroked; a printer or a scaled painter keeps the line.
+bool fills_lines(QPainter* painter)
+{
+    const QTransform t = painter->deviceTransform();
+    return painter->paintEngine()->type() == QPaintEngine::Raster && t.type() <= QTransform::TxTranslate &&
+           t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy()) &&
+           !painter->testRenderHint(QPainter::Antialiasing);
+}
+
+// `columns` vertical lines side by side from (x, y1) to (x, y2) and to their right, in a one-pixel
+// pen of `color`; the painter's pen is left as the lines' where they stay lines. In opaque
+// background mode the engine draws a line of one point as nothing: that one stays a line.
+void draw_vertical_lines(QPainter* painter, int x, int y1, int y2, int columns, const QColor& color)
+{
+    if (fills_lines(painter) && (y1 != y2 || painter->backgroundMode() == Qt::TransparentMode)) {
+        painter->fillRect(QRect(QPoint(x, std::min(y1, y2)), QPoint(x + columns - 1, std::max(y1, y2))), color);
+        return;
+    }
+    painter->setPen(color);
+    for (int i = 0; i < columns; ++i)
+        painter->drawLine(x + i, y1, x + i, y2);
 }
 
 QPen dashed(const QColor& color)
@@ -115,7 +141,7 @@ void VOKR_VIEW::draw_node_list_title(const QRect& rect, QPainter* painter)
     painter->save();
     painter->setFont(pirq_get_font(TITLE_FONT));
     painter->setPen(pirq_get_pen(18));
-    painter->drawText(r, ALIGN_LEFT_CENTRE, "   " + text);
+    vokr_draw_line_text(painter, r, ALIGN_LEFT_CENTRE, "   " + text);
     painter->restore();
 }
 
@@ -126,8 +152,7 @@ void VOKR_VIEW::draw_time_ruler(const QRect& rect, QPainter* painter)
         return;
     painter->save();
     painter->fillRect(ruler, pirq_get_brush(FACE));
-    painter->setPen(pirq_get_color(OUTLINE));
-    painter->drawLine(ruler.topLeft(), ruler.bottomLeft());
+    draw_vertical_lines(painter, ruler.left(), ruler.top(), ruler.bottom(), 1, pirq_get_color(OUTLINE));
     ruler.setLeft(ruler.left() + 1);
     const int step = get_ruler_step();
     if (ruler.isEmpty() || step == 0) {
@@ -140,13 +165,13 @@ void VOKR_VIEW::draw_time_ruler(const QRect& rect, QPainter* painter)
         const bool tall = !m_tx_manager->is_setup_mode() && get_row_height(HEADER_ROW_1) > 0 &&
                           get_row_height(HEADER_ROW_2) > 0 && m_timebar_count > 0;
         const int y0 = ruler.top() + (tall ? 38 : 23) + below + get_row_height(HEADER_ROW_1);
-        painter->setPen(pirq_get_color(GRID));
+        const QColor grid = pirq_get_color(GRID);
         for (long long s = first_multiple(first, 0, step); s <= last; s += step)
-            painter->drawLine(get_sample_x(int(s)), y0, get_sample_x(int(s)), height());
+            draw_vertical_lines(painter, get_sample_x(int(s)), y0, height(), 1, grid);
     }
     if (m_timebar_count == 0) {
         painter->setPen(pirq_get_pen(HINT_PEN));
-        painter->drawText(ruler, ALIGN_CENTRE, "click to insert time bar");
+        vokr_draw_line_text(painter, ruler, ALIGN_CENTRE, QStringLiteral("click to insert time bar"));
     } else {
         painter->setBackgroundMode(Qt::OpaqueMode);
         painter->setBackground(pirq_get_brush(FACE));
@@ -173,10 +198,10 @@ void VOKR_VIEW::draw_time_bar(int index, const QRect& ruler, int label_y, QPaint
     const int twin = p == last ? x - 1 : x + 1;
     QString time, segment;
     get_time_bar_texts(index, &time, &segment);
-    painter->setPen(pirq_get_color(BAR));
-    painter->drawLine(x, label_y, x, ruler.bottom());
+    const QColor bar = pirq_get_color(BAR);
+    draw_vertical_lines(painter, x, label_y, ruler.bottom(), 1, bar);
     if (master)
-        painter->drawLine(twin, label_y, twin, ruler.bottom());
+        draw_vertical_lines(painter, twin, label_y, ruler.bottom(), 1, bar);
     const int time_font = master ? MASTER_TIME_FONT : TIME_FONT;
     const int segment_font = master ? MASTER_SEGMENT_FONT : SEGMENT_FONT;
     if (get_row_height(HEADER_ROW_1) <= 0) {
@@ -194,10 +219,7 @@ void VOKR_VIEW::draw_time_bar(int index, const QRect& ruler, int label_y, QPaint
     }
     if (VOKR_TX_MANAGER::cfg_show_time_bars()) {
         const int top = ruler.bottom() + (is_one_segment_data() ? 0 : 20);
-        painter->setPen(pirq_get_color(BAR));
-        painter->drawLine(x, top, x, height());
-        if (master)
-            painter->drawLine(x + 1, top, x + 1, height());
+        draw_vertical_lines(painter, x, top, height(), master ? 2 : 1, bar);
     }
 }
 
@@ -228,27 +250,50 @@ struct STRIP {
     bool value_column;
     int right_limit = INT_MIN;
     bool ended = false;
+    int font = -1, color = -1;  // the labels' font and colour once set on the painter
     // The marks wait in a batch until a label is drawn or the strip ends, so that a label still
     // lies over the marks drawn before it and under those after it.
     VOKR_LINE_BATCH& marks = VOKR_LINE_BATCH::shared();
     int bar = marks.color(pirq_get_color(BAR));
+    // The lowest two pixels of the marks of neighbouring columns make one band: the columns
+    // run_left..run_right of it not yet in the batch.
+    bool run = false;
+    int run_left = 0, run_right = 0;
 
-    // A mark's lowest two pixels apart from the rest, so that the marks of neighbouring samples
-    // join into one rectangle there.
+    // A mark `length` (2 or more) pixels tall at column x; marks come left to right.
     void mark(int x, int length)
     {
-        const int top = rect.bottom() - length + 1, base = std::max(top, rect.bottom() - 1);
-        marks.line(x, base, x, rect.bottom(), bar);
-        if (top < base)
-            marks.line(x, top, x, base - 1, bar);
+        if (run && x <= run_right + 1) {
+            run_right = std::max(run_right, x);
+        } else {
+            end_run();
+            run = true, run_left = run_right = x;
+        }
+        if (length > 2)
+            marks.fill(x, rect.bottom() - length + 1, x, rect.bottom() - 2, bar);
     }
-    void finish() { marks.finish(painter); }
-    void label(int x, const QString& text, int font, int color)
+    void end_run()
+    {
+        if (run)
+            marks.fill(run_left, rect.bottom() - 1, run_right, rect.bottom(), bar);
+        run = false;
+    }
+    void finish()
+    {
+        end_run();
+        marks.finish(painter);
+    }
+    void label(int x, const QString& text, int label_font, int label_color)
     {
         if (ended)
             return;
+        end_run();
         marks.draw(painter);
-        painter->setFont(pirq_get_font(font));
+        if (label_font != font || label_color != color) {
+            painter->setFont(pirq_get_font(label_font));
+            painter->setPen(pirq_get_color(label_color));
+            font = label_font, color = label_color;
+        }
         QRect r = vokr_text_bounds(painter, text);
         r.setWidth(r.width() + 2);
         if (r.width() > rect.width()) {
@@ -269,7 +314,7 @@ struct STRIP {
         }
         r = (r & rect).translated(0, -1);
         right_limit = r.right();
-        draw_label(painter, r, text, font, color, ALIGN_LEFT_CENTRE);
+        vokr_draw_line_text(painter, r, ALIGN_LEFT_CENTRE, text);
     }
 };
 
@@ -328,8 +373,23 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
         for (long long s = first_multiple(first + 1, 0, size); s <= last && !strip.ended; s += size)
             visit(s);
     } else if (pixels >= 1.0 || half == 0) {
-        for (long long s = first; s <= last && !strip.ended; ++s)
-            visit(s);
+        // Every sample has a mark; only those on a step or a half step take more than a plain one.
+        auto next_special = [&](long long from) {
+            long long next = value_column ? from : LLONG_MAX;
+            if (step > 0)
+                next = std::min(next, first_multiple(from, base, step));
+            if (half > 0)
+                next = std::min(next, first_multiple(from, t, half));
+            return next;
+        };
+        for (long long s = first, special = next_special(first); s <= last && !strip.ended; ++s) {
+            if (s == special) {
+                visit(s);
+                special = next_special(s + 1);
+            } else {
+                strip.mark(x_of(s), 2);
+            }
+        }
     } else {
         // Samples narrower than a pixel: their 2-pixel marks make one band, the rest is visited.
         painter->fillRect(QRect(QPoint(x_of(first), strip.rect.bottom() - 1), QPoint(x_of(last), strip.rect.bottom())),
@@ -407,14 +467,12 @@ void VOKR_VIEW::draw_data_boundaries(const QRect& area, QPainter* painter, int f
         return;
     const bool grid = VOKR_TX_MANAGER::cfg_show_horz_grid() && depth > 0;
     const int top = area.top() - 2, bottom = area.bottom() + (grid ? 0 : 1) + 3;
+    const QColor color = pirq_get_color(DATA_END);
     painter->save();
-    painter->setPen(pirq_get_color(DATA_END));
-    for (int x : {area.left(), area.left() - 1})
-        if (first == 0)
-            painter->drawLine(x, top, x, bottom);
-    for (int x : {area.right(), area.right() - 1})
-        if (last == depth)
-            painter->drawLine(x, top, x, bottom);
+    if (first == 0)
+        draw_vertical_lines(painter, area.left() - 1, top, bottom, 2, color);
+    if (last == depth)
+        draw_vertical_lines(painter, area.right() - 1, top, bottom, 2, color);
     painter->restore();
 }
 
