@@ -555,10 +555,18 @@ TEST_F(WavePaint, RulerBarsAndTicks)
     EXPECT_EQ(labels.front(), "+200");
 
     // Header row 2: labels at multiples of the step from the trigger, 3-pixel marks halfway: the
-    // pixels of the mark colour in each sample's column of the strip.
+    // pixels of the mark colour in each column of the strip, none between samples' columns; at
+    // about 3 and 8 pixels per sample, at 1 (the marks touch) and at 1.3 (some columns between).
+    m_view->m_timebar_count = 0;  // no bar lines through the strip
+    m_view->invalidate_geometry();
     std::set<int> steps;
-    for (int span : {ruler.width() / 3, ruler.width() / 8}) {
-        show_span(span);
+    const int one = ruler.width() - 6;  // samples at one pixel each
+    const struct {
+        int span;
+        bool labelled_96;
+    } scales[] = {{ruler.width() / 3, true}, {ruler.width() / 8, true}, {one, false}, {one * 10 / 13, false}};
+    for (const auto& scale : scales) {
+        show_span(scale.span);
         paint();
         const QImage image = render();
         const int step = m_view->get_ruler_step();
@@ -566,14 +574,18 @@ TEST_F(WavePaint, RulerBarsAndTicks)
         ASSERT_GE(step, 4);
         QRect strip;
         m_view->get_item_rect(2, VOKR_VIEW::WAVEFORM_COLUMN, &strip);
-        for (int s = 0; s < std::min(150, span); ++s) {
-            const int x = m_view->get_sample_x(s), r = s - 100;
+        std::map<int, int> expected;  // column: mark length
+        for (int s = 0; s < std::min(150, scale.span); ++s) {
+            const int r = s - 100;
+            expected[m_view->get_sample_x(s)] = r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2;
+        }
+        for (int x = expected.begin()->first; x <= expected.rbegin()->first; ++x) {
             int length = 0;
             for (int y = strip.top(); y <= strip.bottom(); ++y)
                 length += image.pixel(x, y) == bar.rgb() ? 1 : 0;
-            EXPECT_EQ(length, r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2) << s;
+            EXPECT_EQ(length, expected.count(x) ? expected[x] : 0) << scale.span << " at column " << x;
         }
-        EXPECT_TRUE(m_recorder.find_text("-96"));
+        EXPECT_EQ(m_recorder.find_text("-96") != nullptr, scale.labelled_96) << scale.span;
     }
     EXPECT_EQ(steps.count(8), 1u);
 }

@@ -260,15 +260,20 @@ struct STRIP {
     bool run = false;
     int run_left = 0, run_right = 0;
 
-    // A mark `length` (2 or more) pixels tall at column x; marks come left to right.
-    void mark(int x, int length)
+    // The plain 2-pixel marks of columns left..right; marks come left to right.
+    void band(int left, int right)
     {
-        if (run && x <= run_right + 1) {
-            run_right = std::max(run_right, x);
+        if (run && left <= run_right + 1) {
+            run_right = std::max(run_right, right);
         } else {
             end_run();
-            run = true, run_left = run_right = x;
+            run = true, run_left = left, run_right = right;
         }
+    }
+    // A mark `length` (2 or more) pixels tall at column x.
+    void mark(int x, int length)
+    {
+        band(x, x);
         if (length > 2)
             marks.fill(x, rect.bottom() - length + 1, x, rect.bottom() - 2, bar);
     }
@@ -382,12 +387,18 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
                 next = std::min(next, first_multiple(from, t, half));
             return next;
         };
-        for (long long s = first, special = next_special(first); s <= last && !strip.ended; ++s) {
+        for (long long s = first, special = next_special(first); s <= last && !strip.ended;) {
             if (s == special) {
                 visit(s);
-                special = next_special(s + 1);
+                special = next_special(++s);
+            } else if (pixels <= 1.0) {
+                // Neighbouring samples' columns touch or coincide: the plain marks before the next
+                // special one make one band.
+                const long long end = std::min(special - 1, (long long)last);
+                strip.band(x_of(s), x_of(end));
+                s = end + 1;
             } else {
-                strip.mark(x_of(s), 2);
+                strip.mark(x_of(s++), 2);
             }
         }
     } else {
