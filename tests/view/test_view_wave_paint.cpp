@@ -557,6 +557,20 @@ TEST_F(WavePaint, RulerBarsAndTicks)
     // Header row 2: labels at multiples of the step from the trigger, 3-pixel marks halfway: the
     // pixels of the mark colour in each column of the strip, none between samples' columns; at
     // about 3 and 8 pixels per sample, at 1 (the marks touch) and at 1.3 (some columns between).
+    // A view font as tall as the ruler leaves makes a bar's line through the ruler one point long:
+    // in the labels' opaque background mode the engine leaves that point unpainted.
+    QRect title;
+    m_view->get_item_rect(0, VOKR_VIEW::WAVEFORM_COLUMN, &title);
+    const int bar_x = m_view->get_sample_x(300), ruler_bottom = title.bottom() - 3;
+    EXPECT_EQ(render().pixel(bar_x, ruler_bottom), bar.rgb());
+    QFont font = m_view->font();
+    for (int px = 6; px < 40 && QFontMetrics(font).height() != ruler_bottom - title.top(); ++px)
+        font.setPixelSize(px);
+    ASSERT_EQ(QFontMetrics(font).height(), ruler_bottom - title.top());
+    m_view->setFont(font);
+    EXPECT_NE(render().pixel(bar_x, ruler_bottom), bar.rgb());
+    m_view->setFont(QFont());
+
     m_view->m_timebar_count = 0;  // no bar lines through the strip
     m_view->invalidate_geometry();
     std::set<int> steps;
