@@ -1,8 +1,10 @@
 // The node list view's sense of time: the node list title, the time ruler with the time bars
 // and their labels, the tick strips of the header rows, the trigger and segment markers, the
 // lines where the data begins and ends, and the status text that stands in for the waveforms
-// when there are no samples. Where samples are narrower than a pixel only the labelled and
-// half-step ticks are visited; the others merge into one band.
+// when there are no samples. Tick marks gather as rectangles of one colour, the lowest two pixels
+// of neighbouring marks as one band; where samples are a pixel wide or narrower only the labelled
+// and half-step ticks are visited one by one. On whole raster pixels the vertical lines are filled
+// as their pixels; a printer or a scaled painter draws them as lines.
 #include "vokr_view.h"
 
 #include "ksm.h"
@@ -43,11 +45,11 @@ QRect label_rect(QPainter* painter, const QRect& ruler, const QString& text, int
     return r & ruler;
 }
 
-void draw_label(QPainter* painter, const QRect& rect, const QString& text, int font, int color, int flags)
+// A label in the painter's font.
+void draw_label(QPainter* painter, const QRect& rect, const QString& text, int color)
 {
-    painter->setFont(pirq_get_font(font));
     painter->setPen(pirq_get_color(color));
-    vokr_draw_line_text(painter, rect, flags, text);
+    vokr_draw_line_text(painter, rect, ALIGN_LEFT_TOP, text);
 }
 
 // Whether the painter puts a one-pixel line on whole device pixels of a raster image: moved by
@@ -206,15 +208,14 @@ void VOKR_VIEW::draw_time_bar(int index, const QRect& ruler, int label_y, QPaint
     const int segment_font = master ? MASTER_SEGMENT_FONT : SEGMENT_FONT;
     if (get_row_height(HEADER_ROW_1) <= 0) {
         painter->setFont(pirq_get_font(time_font));
-        draw_label(painter, label_rect(painter, ruler, time, x), time, time_font, TIME_COLOR, ALIGN_LEFT_TOP);
+        draw_label(painter, label_rect(painter, ruler, time, x), time, TIME_COLOR);
     } else {
         painter->setFont(pirq_get_font(segment_font));
-        draw_label(painter, label_rect(painter, ruler, segment, x), segment, segment_font, SEGMENT_COLOR,
-                   ALIGN_LEFT_TOP);
+        draw_label(painter, label_rect(painter, ruler, segment, x), segment, SEGMENT_COLOR);
         if (!is_one_segment_data()) {
             painter->setFont(pirq_get_font(time_font));
             const QRect r = label_rect(painter, ruler, time, x).translated(0, painter->fontMetrics().height());
-            draw_label(painter, r, time, time_font, TIME_COLOR, ALIGN_LEFT_TOP);
+            draw_label(painter, r, time, TIME_COLOR);
         }
     }
     if (VOKR_TX_MANAGER::cfg_show_time_bars()) {
@@ -394,7 +395,7 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
             } else if (pixels <= 1.0) {
                 // Neighbouring samples' columns touch or coincide: the plain marks before the next
                 // special one make one band.
-                const long long end = std::min(special - 1, (long long)last);
+                const long long end = std::min<long long>(special - 1, last);
                 strip.band(x_of(s), x_of(end));
                 s = end + 1;
             } else {
