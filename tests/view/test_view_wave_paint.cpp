@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPicture>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -658,6 +659,37 @@ TEST_F(WavePaint, ConditionCells)
     }
     const QString action = m_view->get_group_condition_action(KSM_CTYPE_GROUP_OR)->text().remove('&');
     EXPECT_EQ(texts_in(cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), std::vector<QString>{action});
+}
+
+// On a raster image the ruler's, the bars' and the markers' lines are filled as their pixels: the
+// same pixels as a picture (a paint engine that keeps lines) replays, at heights that end the
+// dashed trigger line on each step of its pattern and at several and under one pixel per sample.
+TEST_F(WavePaint, LinesFilledOnRasterAreTheLinesPixels)
+{
+    add(30);
+    capture(4096, [](int row, int s) { return (s / (row + 2)) % 2 != 0; }, {}, 0, {100});
+    m_view->m_time_bars[0] = 100, m_view->m_time_bars[1] = 150;
+    m_view->m_timebar_count = 2;
+    auto image = [&](const std::function<void(QPainter*)>& draw) {
+        QImage out(m_view->size(), QImage::Format_RGB32);
+        out.fill(Qt::magenta);
+        QPainter painter(&out);
+        draw(&painter);
+        return out;
+    };
+    for (int height : {400, 401, 402, 403, 404, 405})
+        for (int span : {4096, 1000, 250}) {
+            m_view->resize(1000, height);
+            show_span(span);
+            m_view->invalidate_geometry();
+            QRect area = m_view->rect();
+            QPicture picture;
+            QPainter recording(&picture);
+            m_view->paint(&recording, 0, m_view.get(), &area, true);
+            recording.end();
+            const QImage direct = image([&](QPainter* p) { m_view->paint(p, 0, m_view.get(), &area, true); });
+            EXPECT_TRUE(direct == image([&](QPainter* p) { picture.play(p); })) << height << " " << span;
+        }
 }
 
 TEST_F(WavePaint, StatusTextWithoutSamples)

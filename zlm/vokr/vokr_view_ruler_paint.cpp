@@ -12,12 +12,15 @@
 #include "vokr_line_batch.h"
 #include "vokr_tx_manager.h"
 
+#include <QHash>
+#include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -82,6 +85,62 @@ QPen dashed(const QColor& color)
     QPen pen(color, 1);
     pen.setStyle(Qt::DashLine);
     return pen;
+}
+
+// The rows a dashed one-pixel pen puts down on a vertical line `length` rows below its first
+// one, as runs counted from that row: drawn once by the raster engine on a small image, which
+// starts the dashes where the line starts wherever it lies. A bounded cache, GUI thread only.
+const std::vector<QRect>& dash_runs(int length)
+{
+    static QHash<int, std::vector<QRect>> cache;
+    auto found = cache.constFind(length);
+    if (found != cache.constEnd())
+        return *found;
+    if (cache.size() > 256)
+        cache.clear();
+    QImage image(3, length + 3, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setPen(dashed(Qt::white));
+    painter.drawLine(1, 1, 1, length + 1);
+    painter.end();
+    std::vector<QRect> runs;
+    for (int y = 0; y < image.height(); ++y) {
+        if (qRed(image.pixel(1, y)) == 0)
+            continue;
+        if (!runs.empty() && runs.back().bottom() == y - 2)
+            runs.back().setBottom(y - 1);
+        else
+            runs.push_back(QRect(0, y - 1, 1, 1));
+    }
+    return *cache.insert(length, runs);
+}
+
+// The vertical line from (x, y1) down to (x, y2) in a dashed one-pixel pen of `color`. On whole
+// raster pixels, in transparent background mode and where it starts inside the device and the
+// clip with a pixel to spare, its dashes are filled as rectangles, cut where the line is cut;
+// elsewhere it stays a line.
+void draw_dashed_line(QPainter* painter, int x, int y1, int y2, const QColor& color)
+{
+    QRect bounds;
+    if (fills_lines(painter) && painter->backgroundMode() == Qt::TransparentMode && y2 - y1 <= 4096) {
+        const QPaintDevice* device = painter->device();
+        bounds = painter->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+        if (painter->hasClipping())
+            bounds &= painter->clipBoundingRect().toAlignedRect();
+    }
+    if (y2 <= y1 || !bounds.contains(QRect(QPoint(x - 1, y1 - 1), QPoint(x + 1, y1 + 1)))) {
+        painter->setPen(dashed(color));
+        painter->drawLine(x, y1, x, y2);
+        return;
+    }
+    static std::vector<QRect> rects;
+    rects.clear();
+    for (const QRect& run : dash_runs(y2 - y1))
+        rects.push_back(run.translated(x, y1));
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(color);
+    painter->drawRects(rects.data(), int(rects.size()));
 }
 
 // The first multiple of `step` (counted from `base`) at or after `from`.
@@ -441,34 +500,33 @@ void VOKR_VIEW::draw_logged_segment_ticks(const QRect& rect, QPainter* painter, 
 void VOKR_VIEW::draw_markers(const QRect& area, QPainter* painter, int first, int last, double pixels)
 {
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    auto line = [&](long long s, const QPen& pen) {
-        const int x = area.left() + int(double(s - first) * pixels);
-        painter->setPen(pen);
-        painter->drawLine(x, area.top() - 1, x, area.bottom() + 3);
+    auto line = [&](long long s, const QColor& color) {
+        draw_dashed_line(painter, area.left() + int(double(s - first) * pixels), area.top() - 1, area.bottom() + 3,
+                         color);
     };
     painter->save();
     if (get_row_height(HEADER_ROW_1) <= 0) {
         const int t = log ? log->get_data_trigger_position() : -1;
         if (t >= 0 && t >= first && t <= last)
-            line(t, dashed(pirq_get_color(TRIGGER)));
+            line(t, pirq_get_color(TRIGGER));
         painter->restore();
         return;
     }
     const int size = m_tx_manager->get_data_segment_size();
-    const QPen segment_pen = dashed(pirq_get_color(OUTLINE));
+    const QColor segment_color = pirq_get_color(OUTLINE);
     if (size > 0 && size * pixels > 2.0) {
         for (long long s = first_multiple(first, 0, size); s <= last; s += size)
-            line(s, segment_pen);
+            line(s, segment_color);
     } else if (size == 0 && log) {
         for (int s = first; s <= last; ++s)
             if (log->is_break_previous(s))
-                line(s, segment_pen);
+                line(s, segment_color);
     }
     if (log) {
-        const QPen trigger_pen = dashed(pirq_get_color(TRIGGER));
+        const QColor trigger_color = pirq_get_color(TRIGGER);
         for (int s = log->find_next_trigger(first, last + 1); s >= 0; s = log->find_next_trigger(s + 1, last + 1))
             if (size <= 0 || s % size != 0)
-                line(s, trigger_pen);
+                line(s, trigger_color);
     }
     painter->restore();
 }
