@@ -661,6 +661,35 @@ TEST_F(WavePaint, ConditionCells)
     EXPECT_EQ(texts_in(cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), std::vector<QString>{action});
 }
 
+// The tick labels follow the time unit setting and the font from paint to paint: the label a step
+// before the trigger reads as the setting prints it, centred on its sample in the font of the day.
+TEST_F(WavePaint, TickLabelsFollowTheUnitSettingAndTheFont)
+{
+    add(1);
+    capture(4096, [](int, int s) { return s % 5 == 0; }, {}, 0, {200});
+    show_span(1024);
+    const struct {
+        bool units;
+        double period;
+        const char* unit;
+        int points;
+    } settings[] = {{false, 10, "ns", 8}, {true, 10, "ns", 8},  {true, 20, "ns", 8},
+                    {true, 20, "us", 8},  {true, 20, "us", 11}, {false, 20, "us", 11}};
+    for (const auto& setting : settings) {
+        QApplication::setFont(QFont("DejaVu Sans", setting.points));
+        m_view->set_time_units(setting.units, setting.period, setting.unit);
+        paint();
+        const int step = m_view->get_ruler_step();
+        QString text;
+        m_view->format_sample_value(&text, -step, false, false);
+        const PAINT_RECORDER::TEXT* label = m_recorder.find_text(text);
+        ASSERT_TRUE(label) << text.toStdString();
+        const int centre = label->baseline.x() + QFontMetrics(pirq_get_font(62)).horizontalAdvance(text) / 2;
+        EXPECT_NEAR(centre, m_view->get_sample_x(200 - step), 2) << text.toStdString() << " " << setting.points;
+    }
+    QApplication::setFont(QFont("DejaVu Sans", 8));
+}
+
 // On a raster image the ruler's, the bars' and the markers' lines are filled as their pixels: the
 // same pixels as a picture (a paint engine that keeps lines) replays, at heights that end the
 // dashed trigger line on each step of its pattern and at several and under one pixel per sample.

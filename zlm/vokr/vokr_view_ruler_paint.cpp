@@ -12,6 +12,7 @@
 #include "vokr_line_batch.h"
 #include "vokr_tx_manager.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QImage>
 #include <QPaintEngine>
@@ -299,6 +300,65 @@ void VOKR_VIEW::draw_time_header(int row, int column, const QRect& rect, QPainte
 
 namespace {
 
+// The tick labels' texts and widths, kept from paint to paint: at one scale the strips label the
+// same positions again, scrolled or not. A text depends on its number, on whether it counts
+// samples and on the view's time unit setting, its width on the font and the device's resolution:
+// those are the key, and a new key starts afresh. At most 1024 labels are kept; GUI thread only.
+class TICK_LABELS {
+public:
+    struct LABEL {
+        QString text;
+        int width = 0;  // of the text's bounds
+    };
+    // The labels counting samples (or times) for `view`, in the painter's font.
+    static TICK_LABELS& of(const VOKR_VIEW* view, QPainter* painter, bool as_sample_number)
+    {
+        static TICK_LABELS sets[2];
+        static bool registered = false;
+        if (!registered) {  // fonts and texts let go while the application still stands
+            qAddPostRoutine([] { sets[0] = sets[1] = TICK_LABELS(); });
+            registered = true;
+        }
+        TICK_LABELS& set = sets[as_sample_number ? 1 : 0];
+        const QPaintDevice* device = painter->device();
+        const KEY key{view->is_using_time_units(), view->get_time_period(), view->get_time_unit(), painter->font(),
+                      device->logicalDpiX(),       device->logicalDpiY()};
+        if (!(set.m_key == key) || set.m_labels.size() >= 1024)
+            set.m_key = key, set.m_labels.clear();
+        set.m_view = view, set.m_painter = painter, set.m_as_sample_number = as_sample_number;
+        return set;
+    }
+    const LABEL& get(int value)
+    {
+        auto found = m_labels.constFind(value);
+        if (found != m_labels.constEnd())
+            return *found;
+        LABEL label;
+        m_view->format_sample_value(&label.text, value, false, m_as_sample_number);
+        label.width = vokr_text_bounds(m_painter, label.text).width();
+        return *m_labels.insert(value, label);
+    }
+
+private:
+    struct KEY {
+        bool units = false;
+        double period = 0.0;
+        QString unit;
+        QFont font;
+        int dpi_x = 0, dpi_y = 0;
+        bool operator==(const KEY& o) const
+        {
+            return units == o.units && period == o.period && unit == o.unit && dpi_x == o.dpi_x && dpi_y == o.dpi_y &&
+                   font == o.font;
+        }
+    };
+    KEY m_key;
+    QHash<int, LABEL> m_labels;
+    const VOKR_VIEW* m_view = nullptr;
+    QPainter* m_painter = nullptr;
+    bool m_as_sample_number = false;
+};
+
 // Places the labels of one strip: each label centred on its sample, kept inside the strip a few
 // pixels off its edges, so that the labels of two strips side by side do not run together; a
 // label wider than the strip, or (value column) one that would come closer to the previous one
@@ -348,19 +408,23 @@ struct STRIP {
         end_run();
         marks.finish(painter);
     }
-    void label(int x, const QString& text, int label_font, int label_color)
+    // Sets the labels' font and colour on the painter.
+    void use(int label_font, int label_color)
     {
-        if (ended)
-            return;
-        end_run();
-        marks.draw(painter);
         if (label_font != font || label_color != color) {
             painter->setFont(pirq_get_font(label_font));
             painter->setPen(pirq_get_color(label_color));
             font = label_font, color = label_color;
         }
-        QRect r = vokr_text_bounds(painter, text);
-        r.setWidth(r.width() + 2);
+    }
+    // A label of `width` (its text's bounds) in the font and colour in use.
+    void label(int x, const QString& text, int width)
+    {
+        if (ended)
+            return;
+        end_run();
+        marks.draw(painter);
+        QRect r(0, 0, width + 2, 1);
         if (r.width() > rect.width()) {
             ended = true;
             return;
@@ -411,6 +475,8 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
     const int t = trigger_sample(), step = get_ruler_step(), half = step / 2;
     const bool absolute = m->is_segmented_acquisition_enabled(-1);
     const long long base = absolute ? 0 : t;
+    const bool segments = header_row == HEADER_ROW_1;
+    TICK_LABELS* labels = nullptr;  // once the first label is due
     auto visit = [&](long long s) {
         const bool start = s % size == 0;
         if (header_row == HEADER_ROW_1 && !start && s != first)
@@ -418,14 +484,13 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
         const long long value = absolute ? s : s - t;
         const int x = x_of(s);
         if (value_column || (step > 0 && value % step == 0)) {
-            QString text;
-            if (header_row == HEADER_ROW_1) {
-                format_sample_value(&text, int(value / size), false, true);
-                strip.label(x, text, SEGMENT_FONT, SEGMENT_COLOR);
-            } else {
-                format_sample_value(&text, absolute ? get_sample_in_segment(int(s)) : int(value), false, false);
-                strip.label(x, text, TIME_FONT, TIME_COLOR);
+            if (!labels) {
+                strip.use(segments ? SEGMENT_FONT : TIME_FONT, segments ? SEGMENT_COLOR : TIME_COLOR);
+                labels = &TICK_LABELS::of(this, painter, segments);
             }
+            const int number = segments ? int(value / size) : absolute ? get_sample_in_segment(int(s)) : int(value);
+            const TICK_LABELS::LABEL& label = labels->get(number);
+            strip.label(x, label.text, label.width);
             if (header_row == HEADER_ROW_2 || start)
                 strip.mark(x, 5);
         } else if (header_row == HEADER_ROW_2 || start) {
@@ -486,7 +551,9 @@ void VOKR_VIEW::draw_logged_segment_ticks(const QRect& rect, QPainter* painter, 
         count += start ? 1 : 0;
         const int x = rect.left() + int(double(s - first) * pixels);
         if (s == first || (start && (strip.value_column || s - labelled >= step))) {
-            strip.label(x, QString::number(count), SEGMENT_FONT, SEGMENT_COLOR);
+            const QString text = QString::number(count);
+            strip.use(SEGMENT_FONT, SEGMENT_COLOR);
+            strip.label(x, text, vokr_text_bounds(painter, text).width());
             labelled = s;
         }
         if (start || s == 0)
