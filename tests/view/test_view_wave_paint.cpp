@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPicture>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -600,10 +601,32 @@ TEST_F(WavePaint, RulerBarsAndTicks)
     EXPECT_EQ(labels.front(), "+200");
 
     // Header row 2: labels at multiples of the step from the trigger, 3-pixel marks halfway: the
-    // pixels of the mark colour in each sample's column of the strip.
+    // pixels of the mark colour in each column of the strip, none between samples' columns; at
+    // about 3 and 8 pixels per sample, at 1 (the marks touch) and at 1.3 (some columns between).
+    // A view font as tall as the ruler leaves makes a bar's line through the ruler one point long:
+    // in the labels' opaque background mode the engine leaves that point unpainted.
+    QRect title;
+    m_view->get_item_rect(0, VOKR_VIEW::WAVEFORM_COLUMN, &title);
+    const int bar_x = m_view->get_sample_x(300), ruler_bottom = title.bottom() - 3;
+    EXPECT_EQ(render().pixel(bar_x, ruler_bottom), bar.rgb());
+    QFont font = m_view->font();
+    for (int px = 6; px < 40 && QFontMetrics(font).height() != ruler_bottom - title.top(); ++px)
+        font.setPixelSize(px);
+    ASSERT_EQ(QFontMetrics(font).height(), ruler_bottom - title.top());
+    m_view->setFont(font);
+    EXPECT_NE(render().pixel(bar_x, ruler_bottom), bar.rgb());
+    m_view->setFont(QFont());
+
+    m_view->m_timebar_count = 0;  // no bar lines through the strip
+    m_view->invalidate_geometry();
     std::set<int> steps;
-    for (int span : {ruler.width() / 3, ruler.width() / 8}) {
-        show_span(span);
+    const int one = ruler.width() - 6;  // samples at one pixel each
+    const struct {
+        int span;
+        bool labelled_96;
+    } scales[] = {{ruler.width() / 3, true}, {ruler.width() / 8, true}, {one, false}, {one * 10 / 13, false}};
+    for (const auto& scale : scales) {
+        show_span(scale.span);
         paint();
         const QImage image = render();
         const int step = m_view->get_ruler_step();
@@ -611,14 +634,18 @@ TEST_F(WavePaint, RulerBarsAndTicks)
         ASSERT_GE(step, 4);
         QRect strip;
         m_view->get_item_rect(2, VOKR_VIEW::WAVEFORM_COLUMN, &strip);
-        for (int s = 0; s < std::min(150, span); ++s) {
-            const int x = m_view->get_sample_x(s), r = s - 100;
+        std::map<int, int> expected;  // column: mark length
+        for (int s = 0; s < std::min(150, scale.span); ++s) {
+            const int r = s - 100;
+            expected[m_view->get_sample_x(s)] = r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2;
+        }
+        for (int x = expected.begin()->first; x <= expected.rbegin()->first; ++x) {
             int length = 0;
             for (int y = strip.top(); y <= strip.bottom(); ++y)
                 length += image.pixel(x, y) == bar.rgb() ? 1 : 0;
-            EXPECT_EQ(length, r % step == 0 ? 5 : r % (step / 2) == 0 ? 3 : 2) << s;
+            EXPECT_EQ(length, expected.count(x) ? expected[x] : 0) << scale.span << " at column " << x;
         }
-        EXPECT_TRUE(m_recorder.find_text("-96"));
+        EXPECT_EQ(m_recorder.find_text("-96") != nullptr, scale.labelled_96) << scale.span;
     }
     EXPECT_EQ(steps.count(8), 1u);
 }
@@ -677,6 +704,66 @@ TEST_F(WavePaint, ConditionCells)
     }
     const QString action = m_view->get_group_condition_action(KSM_CTYPE_GROUP_OR)->text().remove('&');
     EXPECT_EQ(texts_in(cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), std::vector<QString>{action});
+}
+
+// The tick labels follow the time unit setting and the font from paint to paint: the label a step
+// before the trigger reads as the setting prints it, centred on its sample in the font of the day.
+TEST_F(WavePaint, TickLabelsFollowTheUnitSettingAndTheFont)
+{
+    add(1);
+    capture(4096, [](int, int s) { return s % 5 == 0; }, {}, 0, {200});
+    show_span(1024);
+    const struct {
+        bool units;
+        double period;
+        const char* unit;
+        int points;
+    } settings[] = {{false, 10, "ns", 8}, {true, 10, "ns", 8},  {true, 20, "ns", 8},
+                    {true, 20, "us", 8},  {true, 20, "us", 11}, {false, 20, "us", 11}};
+    for (const auto& setting : settings) {
+        QApplication::setFont(QFont("DejaVu Sans", setting.points));
+        m_view->set_time_units(setting.units, setting.period, setting.unit);
+        paint();
+        const int step = m_view->get_ruler_step();
+        QString text;
+        m_view->format_sample_value(&text, -step, false, false);
+        const PAINT_RECORDER::TEXT* label = m_recorder.find_text(text);
+        ASSERT_TRUE(label) << text.toStdString();
+        const int centre = label->baseline.x() + QFontMetrics(pirq_get_font(62)).horizontalAdvance(text) / 2;
+        EXPECT_NEAR(centre, m_view->get_sample_x(200 - step), 2) << text.toStdString() << " " << setting.points;
+    }
+    QApplication::setFont(QFont("DejaVu Sans", 8));
+}
+
+// On a raster image the ruler's, the bars' and the markers' lines are filled as their pixels: the
+// same pixels as a picture (a paint engine that keeps lines) replays, at heights that end the
+// dashed trigger line on each step of its pattern and at several and under one pixel per sample.
+TEST_F(WavePaint, LinesFilledOnRasterAreTheLinesPixels)
+{
+    add(30);
+    capture(4096, [](int row, int s) { return (s / (row + 2)) % 2 != 0; }, {}, 0, {100});
+    m_view->m_time_bars[0] = 100, m_view->m_time_bars[1] = 150;
+    m_view->m_timebar_count = 2;
+    auto image = [&](const std::function<void(QPainter*)>& draw) {
+        QImage out(m_view->size(), QImage::Format_RGB32);
+        out.fill(Qt::magenta);
+        QPainter painter(&out);
+        draw(&painter);
+        return out;
+    };
+    for (int height : {400, 401, 402, 403, 404, 405})
+        for (int span : {4096, 1000, 250}) {
+            m_view->resize(1000, height);
+            show_span(span);
+            m_view->invalidate_geometry();
+            QRect area = m_view->rect();
+            QPicture picture;
+            QPainter recording(&picture);
+            m_view->paint(&recording, 0, m_view.get(), &area, true);
+            recording.end();
+            const QImage direct = image([&](QPainter* p) { m_view->paint(p, 0, m_view.get(), &area, true); });
+            EXPECT_TRUE(direct == image([&](QPainter* p) { picture.play(p); })) << height << " " << span;
+        }
 }
 
 TEST_F(WavePaint, StatusTextWithoutSamples)
