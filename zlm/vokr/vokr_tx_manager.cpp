@@ -165,6 +165,7 @@ VOKR_TX_MANAGER::TABS_HOLD::TABS_HOLD(const VOKR_TX_MANAGER* manager) : m_manage
     if (manager->m_tabs_held || !manager->m_frame_wnd || !manager->get_layout_widget())
         return;
     manager->m_held_tabs = manager->current_tab_widget(-1);
+    manager->m_held_tab = manager->m_held_tabs ? manager->m_held_tabs->currentIndex() : -1;
     manager->m_tabs_held = m_holding = true;
 }
 
@@ -178,6 +179,8 @@ bool VOKR_TX_MANAGER::is_data_mode(int index) const
 {
     if (!m_frame_wnd)
         return false;
+    if (index == -1 && m_tabs_held)
+        return m_held_tab == 0;
     QTabWidget* tabs = current_tab_widget(index);
     return tabs && tabs->currentIndex() == 0;
 }
@@ -186,6 +189,8 @@ bool VOKR_TX_MANAGER::is_setup_mode() const
 {
     if (!m_frame_wnd)
         return false;
+    if (m_tabs_held)
+        return !m_held_tabs || m_held_tab == 1;
     QTabWidget* tabs = current_tab_widget(-1);
     return !tabs || tabs->currentIndex() == 1;
 }

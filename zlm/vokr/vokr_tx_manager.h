@@ -140,6 +140,7 @@ public:
 private:
     QTabWidget* current_tab_widget(int index) const;
     mutable QTabWidget* m_held_tabs = nullptr;
+    mutable int m_held_tab = -1;  // the held tabs' current index, -1 without tabs
     mutable bool m_tabs_held = false;
 
     // ---- actions, notification and logging (vokr_tx_manager.cpp) ----

@@ -535,8 +535,17 @@ int VOKR_VIEW::ruler_step_for(int width, double pixels_per_sample) const
 
 int VOKR_VIEW::get_ruler_step() const
 {
+    // Asked twice a paint with the same text and font, mostly: the last width is kept (GUI
+    // thread only), as measuring shapes the text each time.
+    static struct {
+        QFont font;
+        QString text;
+        int width = 0;
+    } last;
     const QString text = QString::number(get_visible_end_sample()) + "M";
-    return ruler_step_for(fontMetrics().horizontalAdvance(text), get_pixels_per_sample());
+    if (text != last.text || font() != last.font)
+        last = {font(), text, fontMetrics().horizontalAdvance(text)};
+    return ruler_step_for(last.width, get_pixels_per_sample());
 }
 
 int VOKR_VIEW::get_print_ruler_step(QPainter* painter, const QRect& rect, int first, int last) const
