@@ -6,9 +6,10 @@
 #include <QFileDevice>
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <random>
+#include <string_view>
 #include <tuple>
 
 #ifdef __SSE2__
@@ -175,7 +176,9 @@ bool starts_with_name(const char* p, int count, const char* name, const char* en
     return count > static_cast<int>(n) && std::memcmp(p, name, n) == 0 && std::memchr(ends, p[n], std::strlen(ends));
 }
 
-using ATTRIBUTES = std::vector<std::pair<QByteArray, QByteArray>>;
+// Views into the tag read: a plane's tag is read for each of thousands of planes, without
+// allocating for each attribute.
+using ATTRIBUTES = std::vector<std::pair<std::string_view, std::string_view>>;
 
 // The attributes of a start tag (`tag` from the element's name to before its '>') when each is
 // a name, '=' and a quoted value of printable ASCII without references, which the XML reader
@@ -184,6 +187,7 @@ bool plain_attributes(const QByteArray& tag, ATTRIBUTES* attributes)
 {
     const char* c = tag.constData();
     const char* const end = c + tag.size();
+    attributes->reserve(4);
     while (c < end && name_char(*c))  // the element's name
         ++c;
     while (true) {
@@ -197,7 +201,7 @@ bool plain_attributes(const QByteArray& tag, ATTRIBUTES* attributes)
             ++c;
         if (before == name || c == name)
             return false;
-        QByteArray attribute(name, static_cast<int>(c - name));
+        const std::string_view attribute(name, static_cast<size_t>(c - name));
         while (c < end && xml_space(*c))
             ++c;
         if (c == end || *c++ != '=')
@@ -212,7 +216,7 @@ bool plain_attributes(const QByteArray& tag, ATTRIBUTES* attributes)
             ++c;
         if (c == end || *c != quote)
             return false;
-        attributes->emplace_back(std::move(attribute), QByteArray(value, static_cast<int>(c - value)));
+        attributes->emplace_back(attribute, std::string_view(value, static_cast<size_t>(c - value)));
         ++c;
     }
 }
@@ -223,10 +227,16 @@ long digits(const ATTRIBUTES& attributes, const char* name)
     for (const auto& a : attributes) {
         if (a.first != name)
             continue;
-        const QByteArray& v = a.second;
-        const bool plain = !v.isEmpty() && v.size() <= 9 &&
-                           std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
-        return plain ? v.toLong() : -1;
+        const std::string_view v = a.second;
+        if (v.empty() || v.size() > 9)
+            return -1;
+        long value = 0;
+        for (const char c : v) {
+            if (c < '0' || c > '9')
+                return -1;
+            value = value * 10 + (c - '0');
+        }
+        return value;
     }
     return -1;
 }
@@ -237,7 +247,7 @@ long plane_of_tag(const QByteArray& tag, long channels)
     ATTRIBUTES attributes;
     if (!plain_attributes(tag, &attributes))
         return -1;
-    QByteArray kind;
+    std::string_view kind;
     for (const auto& a : attributes)
         if (a.first == "kind")
             kind = a.second;
@@ -476,8 +486,19 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken, bool whole)
         return;
     }
     const int n = m_planes++;
-    char mark[64];  // made without allocating: a plane of a large capture is a few microseconds' work
-    const int size = std::snprintf(mark, sizeof mark, "<?%s %s %d?>", MARK_TARGET, m_key.constData(), n);
+    // Made without allocating or formatting: a plane of a large capture is a few microseconds' work.
+    char mark[64] = "<?";
+    char* at = mark + 2;
+    auto add = [&at](const char* bytes, size_t count) {
+        at = static_cast<char*>(std::memcpy(at, bytes, count)) + count;
+    };
+    add(MARK_TARGET, sizeof MARK_TARGET - 1);
+    *at++ = ' ';
+    add(m_key.constData(), static_cast<size_t>(m_key.size()));
+    *at++ = ' ';
+    at = std::to_chars(at, mark + sizeof mark - 2, n).ptr;
+    add("?>", 2);
+    const int size = static_cast<int>(at - mark);
     put(mark, size);
     m_marks.push_back({m_line, m_column, m_payload.size() - size});
     const bool prefetched =
