@@ -108,12 +108,12 @@ bool KSM_BASE64_DECODER::add(const char* c, int size)
     return !m_bad;
 }
 
-bool KSM_BASE64_DECODER::decode(const QByteArray& text, QByteArray* out)
+bool KSM_BASE64_DECODER::decode(const char* text, int size, QByteArray* out)
 {
     out->clear();
-    out->reserve(text.size() / 4 * 3 + 3);  // what add() sets aside, so that it never grows `out`
+    out->reserve(size / 4 * 3 + 3);  // what add() sets aside, so that it never grows `out`
     KSM_BASE64_DECODER decoder(out);
-    return decoder.add(text.constData(), text.size()) && decoder.finish();
+    return decoder.add(text, size) && decoder.finish();
 }
 
 // Whole quads of the alphabet, the common case, from `c` on until one is not.
@@ -349,9 +349,10 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, cons
     if (!ok || it == m_payloads.end())
         return GONE;
     for (auto k = m_payloads.begin(); k != std::next(it); ++k)
-        m_held -= static_cast<size_t>(k->second.text.size());
+        m_held -= static_cast<size_t>(k->second.text.size);
     const bool prefetched = it->second.prefetched;
-    *text = std::move(it->second.text);
+    const KSM_FILE_TEXT& held = it->second.text;
+    *text = held.size > 0 ? QByteArray(held.data(), held.size) : QByteArray();
     *number = n;
     m_payloads.erase(m_payloads.begin(), std::next(it));
     return prefetched ? PREFETCHED : TAKEN;
@@ -401,7 +402,7 @@ void KSM_PAYLOAD_FILTER::read_ahead()
         m_out_pos = 0;
     }
     auto held = [this] {
-        return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size()) + m_held +
+        return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size) + m_held +
                (m_prefetch ? m_prefetch->waiting_bytes() : 0);
     };
     while (m_state != PASS_ALL && held() < READ_AHEAD) {
@@ -416,7 +417,11 @@ bool KSM_PAYLOAD_FILTER::fill()
 {
     if (m_source_ended)
         return false;
-    m_in.remove(0, m_in_pos);
+    if (m_in_shared)  // the bytes texts hold stay as they are
+        m_in = QByteArray(m_in.constData() + m_in_pos, m_in.size() - m_in_pos);
+    else
+        m_in.remove(0, m_in_pos);
+    m_in_shared = false;
     m_in_pos = 0;
     const int kept = m_in.size();
     m_in.resize(kept + READ_SIZE);  // read in place: the room stays from one read to the next
@@ -478,11 +483,11 @@ void KSM_PAYLOAD_FILTER::pass(int count)
 void KSM_PAYLOAD_FILTER::end_payload(bool taken, bool whole)
 {
     m_state = TEXT;
-    if (m_payload.isEmpty())
+    if (m_payload.size == 0)
         return;
     if (!taken) {
-        put(m_payload.constData(), m_payload.size());
-        m_payload.clear();
+        put(m_payload.data(), m_payload.size);
+        m_payload = KSM_FILE_TEXT();
         return;
     }
     const int n = m_planes++;
@@ -500,12 +505,12 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken, bool whole)
     add("?>", 2);
     const int size = static_cast<int>(at - mark);
     put(mark, size);
-    m_marks.push_back({m_line, m_column, m_payload.size() - size});
+    m_marks.push_back({m_line, m_column, m_payload.size - size});
     const bool prefetched =
         whole && m_prefetching && m_plane >= 0 && m_prefetch->add(n, static_cast<size_t>(m_plane), &m_payload);
-    m_held += static_cast<size_t>(m_payload.size());
+    m_held += static_cast<size_t>(m_payload.size);
     m_payloads.emplace(n, HELD{std::move(m_payload), prefetched});
-    m_payload = QByteArray();
+    m_payload = KSM_FILE_TEXT();
 }
 
 // In text: passes it on up to the next markup, and decides what that markup is once enough of
@@ -622,16 +627,32 @@ bool KSM_PAYLOAD_FILTER::at_payload()
     const char* from = m_in.constData() + m_in_pos;
     const int left = m_in.size() - m_in_pos;
     const int kept = text_length(from, left);
-    if (m_payload.isEmpty())  // most texts come in one piece: as much memory as they take
-        m_payload = QByteArray(from, kept);
-    else
-        m_payload.append(from, kept);
+    add_to_payload(from, kept);
     m_in_pos += kept;
     const int after = left - kept;
     if (after == 0 || (from[kept] == '<' && after < 8 && !m_source_ended))
         return false;  // the text, or whether the plane's end tag follows it, is not known yet
     end_payload(from[kept] == '<', starts_with_name(from + kept, after, "</plane", " \t\r\n>"));
     return true;
+}
+
+// Most texts come in one piece read: they share its bytes. One that spans two reads is copied.
+void KSM_PAYLOAD_FILTER::add_to_payload(const char* from, int count)
+{
+    if (count == 0)
+        return;
+    const int at = static_cast<int>(from - m_in.constData());
+    if (m_payload.size == 0) {
+        m_payload = {m_in, at, count};
+        m_in_shared = true;
+    } else if (m_payload.piece.constData() == m_in.constData() && m_payload.from + m_payload.size == at) {
+        m_payload.size += count;
+    } else {
+        QByteArray joined(m_payload.size + count, Qt::Uninitialized);
+        std::memcpy(joined.data(), m_payload.data(), static_cast<size_t>(m_payload.size));
+        std::memcpy(joined.data() + m_payload.size, from, static_cast<size_t>(count));
+        m_payload = {std::move(joined), 0, m_payload.size + count};
+    }
 }
 
 bool KSM_PAYLOAD_FILTER::advance()
