@@ -13,6 +13,14 @@
 
 class KSM_PLANE_PREFETCH;
 
+// A text of the file where the filter read it: the piece read shares its bytes, so that a plane's
+// text is handed on without a copy of its own, and stays while any text in it is held.
+struct KSM_FILE_TEXT {
+    QByteArray piece;
+    int from = 0, size = 0;
+    const char* data() const { return piece.constData() + from; }
+};
+
 // Decodes base64 text given in pieces: the alphabet only, with padding only to end the last quad.
 class KSM_BASE64_DECODER {
 public:
@@ -21,7 +29,8 @@ public:
     bool finish() const { return !m_bad && m_count == 0; }
     // Decodes a whole text into `out`, which takes no more memory than the bytes need; false
     // when the text is not base64 throughout.
-    static bool decode(const QByteArray& text, QByteArray* out);
+    static bool decode(const char* text, int size, QByteArray* out);
+    static bool decode(const QByteArray& text, QByteArray* out) { return decode(text.constData(), text.size(), out); }
 
 private:
     static std::pair<const char*, char*> quads(const char* c, const char* end, char* out);
@@ -80,7 +89,7 @@ private:
         qint64 line, column, hidden;
     };
     struct HELD {  // a text taken, or given to the prefetch
-        QByteArray text;
+        KSM_FILE_TEXT text;
         bool prefetched;
     };
     bool fill();     // reads more of the source; false at its end
@@ -93,9 +102,11 @@ private:
     void pass(int count);
     void put(const char* bytes, int count);  // onto the output, counting its lines and columns
     void end_payload(bool taken, bool whole);
+    void add_to_payload(const char* from, int count);
 
     QIODevice* m_source;
     QByteArray m_in, m_out;
+    bool m_in_shared = false;  // texts share m_in's bytes: the next read goes to a piece of its own
     int m_in_pos = 0, m_out_pos = 0;
     bool m_source_ended = false;
     bool m_started = false;  // the start of the document was looked at
@@ -110,8 +121,8 @@ private:
     QByteArray m_key;                  // of this filter's instructions
     int m_planes = 0;                  // texts taken
     std::map<int, HELD> m_payloads;
-    size_t m_held = 0;     // bytes of their texts
-    QByteArray m_payload;  // being read
+    size_t m_held = 0;        // bytes of their texts
+    KSM_FILE_TEXT m_payload;  // being read
     std::unique_ptr<KSM_PLANE_PREFETCH> m_prefetch;
     bool m_samples_seen = false;  // the first <samples> start tag was met
     bool m_prefetching = false;   // plane texts go to the prefetch: in the first <samples> element

@@ -31,14 +31,14 @@ const char* ksm_plane_fault(bool decoded, size_t size, quint32 header, size_t ex
     return nullptr;
 }
 
-const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_size)
+const char* ksm_plane_text_fault(const char* text, int length, size_t expected_size)
 {
     QByteArray first;
     KSM_BASE64_DECODER decoder(&first);
-    if (text.size() % 4 != 0 || !decoder.add(text.constData(), std::min(text.size(), 8)))
+    if (length % 4 != 0 || !decoder.add(text, std::min(length, 8)))
         return ksm_plane_fault(false, 0, 0, expected_size);
-    const int padding = text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
-    const size_t size = static_cast<size_t>(text.size()) / 4 * 3 - static_cast<size_t>(padding);
+    const int padding = length >= 2 && text[length - 1] == '=' ? (text[length - 2] == '=' ? 2 : 1) : 0;
+    const size_t size = static_cast<size_t>(length) / 4 * 3 - static_cast<size_t>(padding);
     return ksm_plane_fault(true, size, first.size() >= 4 ? qFromBigEndian<quint32>(first.constData()) : 0,
                            expected_size);
 }
@@ -69,9 +69,10 @@ void KSM_PLANE_PREFETCH::stop_helpers()
     m_helpers.clear();
 }
 
-bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, QByteArray* text)
+bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, KSM_FILE_TEXT* text)
 {
-    if (!m_adding || plane >= m_taken.size() || m_taken[plane] || ksm_plane_text_fault(*text, m_plane_bytes))
+    if (!m_adding || plane >= m_taken.size() || m_taken[plane] ||
+        ksm_plane_text_fault(text->data(), text->size, m_plane_bytes))
         return false;
     m_taken[plane] = 1;
     const size_t n = m_count;
@@ -79,9 +80,9 @@ bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, QByteArray* text)
     job.text_number = text_number;
     job.plane = plane;
     job.target = m_samples->plane(plane);
-    m_waiting_bytes += static_cast<size_t>(text->size());
-    job.data = std::move(*text);
-    *text = QByteArray();
+    m_waiting_bytes += static_cast<size_t>(text->size);
+    job.text = std::move(*text);
+    *text = KSM_FILE_TEXT();
     m_count = n + 1;
     if (m_idle > 0) {  // a busy helper takes the job when it is done: waking none costs nothing
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -167,11 +168,10 @@ bool KSM_PLANE_PREFETCH::run(JOB& job)
     int waiting = WAITING;
     if (!job.state.compare_exchange_strong(waiting, RUNNING))
         return false;
-    m_waiting_bytes -= static_cast<size_t>(job.data.size());
+    m_waiting_bytes -= static_cast<size_t>(job.text.size);
     const bool inflate = m_inflating;
-    QByteArray payload;
-    job.decoded = KSM_BASE64_DECODER::decode(job.data, &payload);
-    job.data = std::move(payload);
+    job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &job.data);
+    job.text = KSM_FILE_TEXT();  // the piece of the file goes once no other text holds it
     job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(job.data, job.target, m_plane_bytes);
     job.state = DONE;
     if (m_waiters > 0) {

@@ -2,6 +2,7 @@
 // filter finds them while the reader still reads the rows before them.
 #pragma once
 
+#include "ksm_payload_filter.h"
 #include "ksm_state.h"
 
 #include <QByteArray>
@@ -18,7 +19,11 @@
 // decode), when it should hold `expected_size` bytes compressed; null when there is none.
 const char* ksm_plane_fault(bool decoded, size_t size, quint32 header, size_t expected_size);
 // The same, as far as the length and the first quads of the payload's base64 `text` tell.
-const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_size);
+const char* ksm_plane_text_fault(const char* text, int size, size_t expected_size);
+inline const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_size)
+{
+    return ksm_plane_text_fault(text.constData(), text.size(), expected_size);
+}
 
 // Decodes and inflates the planes of a log whose shape the filter read from its start tag into
 // samples of that shape, on helper threads, each plane's text given by the filter as it finds
@@ -37,7 +42,7 @@ public:
     // Takes `text` (number `text_number` of the filter's) as plane `plane`; false, the text
     // left where it is, when the plane is taken already, or adding has stopped, or its length
     // and first bytes show a fault. Runs the oldest planes on this thread while too many wait.
-    bool add(int text_number, size_t plane, QByteArray* text);
+    bool add(int text_number, size_t plane, KSM_FILE_TEXT* text);
     // The bytes of plane texts given and not decoded yet.
     size_t waiting_bytes() const { return m_waiting_bytes; }
 
@@ -70,7 +75,8 @@ private:
         int text_number = 0;
         size_t plane = 0;
         uint64_t* target = nullptr;
-        QByteArray data;  // the text, then the payload
+        KSM_FILE_TEXT text;  // until it is decoded
+        QByteArray data;     // the payload
         std::atomic<int> state{WAITING};
         bool decoded = false, inflated = false;
     };
