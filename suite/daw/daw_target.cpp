@@ -7,6 +7,7 @@
 #include "prj.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
@@ -271,18 +272,23 @@ struct RUN {
     int length;
 };
 
+// A run ends where the stream skips a sample, at an invalid slot or at a segment's end.
 std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_size)
 {
     std::vector<RUN> runs;
-    for (int i = 0; i < static_cast<int>(positions.size()); ++i) {
-        const long long p = positions[static_cast<size_t>(i)];
-        if (p < 0)
+    const long long* at = positions.data();
+    const int size = static_cast<int>(positions.size());
+    for (int i = 0; i < size;) {
+        if (at[i] < 0) {
+            ++i;
             continue;
-        RUN* last = runs.empty() ? nullptr : &runs.back();
-        if (last && last->slot + last->length == i && last->position + last->length == p && i % segment_size != 0)
-            ++last->length;
-        else
-            runs.push_back({i, p, 1});
+        }
+        const int end = std::min(size, (i / segment_size + 1) * segment_size);
+        int j = i + 1;
+        while (j < end && at[j] == at[j - 1] + 1)
+            ++j;
+        runs.push_back({i, at[i], j - i});
+        i = j;
     }
     return runs;
 }
@@ -324,18 +330,47 @@ void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane,
     (*plane)[last] |= (*words)[count - 1] & tail;
 }
 
-// Writes the samples of channels [first, last) into the log.
-void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, int first, int last)
+// The channels still to be written, handed out a few at a time: a thread that starts late or
+// that the system holds up takes fewer, so no thread waits long for another at the end.
+struct CHANNEL_QUEUE {
+    std::atomic<int> next{0};
+    int chunk = 1;
+};
+
+// Writes the samples of the channels it takes from the queue into the log.
+void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, CHANNEL_QUEUE* queue)
 {
     std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
-    for (int c = first; c < last; ++c) {
-        std::fill(plane.begin(), plane.end(), 0);
-        const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-        for (const RUN& run : runs)
-            put_run(source, run, &plane, &words);
-        log->set_channel_words(c, plane.data(), plane.size());
-        log->set_connection_status(c, source.known);
+    for (int first; (first = queue->next.fetch_add(queue->chunk, std::memory_order_relaxed)) < plan.channels;)
+        for (int c = first; c < std::min(first + queue->chunk, plan.channels); ++c) {
+            std::fill(plane.begin(), plane.end(), 0);
+            const SOURCE& source = plan.sources[static_cast<size_t>(c)];
+            for (const RUN& run : runs)
+                put_run(source, run, &plane, &words);
+            log->set_channel_words(c, plane.data(), plane.size());
+            log->set_connection_status(c, source.known);
+        }
+}
+
+// Writes the validity of the stored samples, the trigger and segment marks and the trigger
+// positions; the validity plane starts cleared, so only the runs' samples are set.
+void mark_samples(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs)
+{
+    for (const RUN& run : runs)
+        for (int i = run.slot; i < run.slot + run.length; ++i)
+            log->set_valid(i, true);
+    for (size_t i = 0; i < plan.gaps.size(); ++i)
+        if (plan.gaps[i])
+            log->set_break_mark(static_cast<int>(i), true);
+    std::vector<int> positions;
+    for (size_t k = 0; k < plan.pre_counts.size(); ++k) {
+        const int first = static_cast<int>(k) * plan.segment_size;
+        log->set_trigger_mark(first + plan.pre_counts[k], true);
+        if (k > 0)
+            log->set_break_mark(first, true);
+        positions.push_back(first + plan.pre_counts[k]);
     }
+    log->set_trigger_positions(positions);
 }
 
 // Fills one segment around its trigger sample: the stored samples before it (not before
@@ -441,27 +476,15 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size, true);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
     const int threads = fill_threads(channels, plan.depth);
+    CHANNEL_QUEUE queue;
+    queue.chunk = std::max(1, channels / (threads * 16));
     std::vector<std::thread> helpers;
     for (int k = 1; k < threads; ++k)
-        helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), channels * k / threads,
-                             channels * (k + 1) / threads);
-    fill_channels(log, plan, runs, 0, channels / threads);
+        helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), &queue);
+    mark_samples(log, plan, runs);  // while the helpers start and write their first channels
+    fill_channels(log, plan, runs, &queue);
     for (std::thread& helper : helpers)
         helper.join();
-    std::vector<int> positions;
-    for (int i = 0; i < plan.depth; ++i) {
-        log->set_valid(i, plan.positions[static_cast<size_t>(i)] >= 0);
-        if (!plan.gaps.empty() && plan.gaps[static_cast<size_t>(i)])
-            log->set_break_mark(i, true);
-    }
-    for (size_t k = 0; k < plan.pre_counts.size(); ++k) {
-        const int first = static_cast<int>(k) * size;
-        log->set_trigger_mark(first + plan.pre_counts[k], true);
-        if (k > 0)
-            log->set_break_mark(first, true);
-        positions.push_back(first + plan.pre_counts[k]);
-    }
-    log->set_trigger_positions(positions);
     log->end_capture();
 }
 

@@ -700,7 +700,7 @@ TEST_F(TargetEval, CustomHdlBlockIsRefusedByTheRunWithItsReason)
 
 // The samples of every behaviour kind (counters of several periods up to bit 63, pulses, state
 // lists, random bits, a clock, a constant), plain and in segments placed around their triggers,
-// hash to what the target gave when the hashes were recorded.
+// shallow and deep, hash to what the target gave when the hashes were recorded.
 TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
 {
     const std::string path = ::testing::TempDir() + "kinds.kproj";
@@ -730,13 +730,18 @@ TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
             trigger->insert_node(row.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
         }
     set->set_data_nodes_allocated(set->get_data_input_count());
-    set->set_sample_depth(8192);
     trigger->set_trigger_condition(trigger->find_node("c3[4]"), 0, KSM_CTYPE_RISING_EDGE);
+    // The deep captures are written by several threads where the process may use them.
     const struct {
         bool segmented;
+        int depth;
         uint64_t hash;
-    } cases[] = {{false, 5889174581463843655ull}, {true, 2209159918463243262ull}};
+    } cases[] = {{false, 8192, 5889174581463843655ull},
+                 {true, 8192, 2209159918463243262ull},
+                 {false, 1 << 17, 3659097653240536210ull},
+                 {true, 1 << 17, 13823452919192457756ull}};
     for (const auto& c : cases) {
+        set->set_sample_depth(c.depth);
         trigger->set_segmented(c.segmented);
         trigger->set_segment_size(1000);
         trigger->set_record_data_discontinuities(c.segmented);
@@ -751,7 +756,7 @@ TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
             add(log->is_bit_valid(s) | log->is_bit_trigger(s) << 1 | log->is_break_previous(s) << 2);
         for (int k = 0; log->get_data_trigger_position(k) >= 0; ++k)
             add(static_cast<uint64_t>(log->get_data_trigger_position(k)));
-        EXPECT_EQ(hash, c.hash) << c.segmented;
+        EXPECT_EQ(hash, c.hash) << c.segmented << " " << c.depth;
     }
     PRJ_PROJECT::close();
 }
