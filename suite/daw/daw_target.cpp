@@ -68,14 +68,28 @@ const PRJ_NODE* find_node(const PRJ_PROJECT* project, const std::string& path)
     return node;
 }
 
-void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
-{
-    std::istringstream words(behaviour);
+// A node's behaviour words: the kind, then the value or the states.
+struct BEHAVIOUR {
     std::string kind;
-    words >> kind;
-    std::string first;
-    words >> first;
-    const unsigned long long value = std::strtoull(first.c_str(), nullptr, 0);
+    unsigned long long value = 0;
+    std::vector<std::string> words;  // the words after the kind
+};
+
+BEHAVIOUR parse_behaviour(const std::string& text)
+{
+    BEHAVIOUR b;
+    std::istringstream words(text);
+    words >> b.kind;
+    for (std::string word; words >> word;)
+        b.words.push_back(word);
+    b.value = b.words.empty() ? 0 : std::strtoull(b.words[0].c_str(), nullptr, 0);
+    return b;
+}
+
+void set_behaviour(SOURCE* s, const BEHAVIOUR& b, long long bit)
+{
+    const std::string& kind = b.kind;
+    const unsigned long long value = b.value;
     if (kind == "clock") {
         s->kind = SOURCE::CLOCK;
     } else if (kind == "constant") {
@@ -88,7 +102,7 @@ void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
         s->bit = static_cast<int>(bit);
     } else if (kind == "states") {
         s->kind = SOURCE::STATES;
-        for (std::string state = first; !state.empty(); state.clear(), words >> state) {
+        for (const std::string& state : b.words) {
             const long long at = static_cast<long long>(state.size()) - 1 - bit;
             s->states.push_back(at >= 0 && state[static_cast<size_t>(at)] == '1');
         }
@@ -99,6 +113,37 @@ void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
         s->seed = value * GOLDEN + static_cast<uint64_t>(bit) * BIT_SPREAD;
     }
 }
+
+// The sources of row names read one after another: the bits of a bus follow each other, so the
+// last node found and its parsed behaviour are kept for the next row of the same node.
+class SOURCE_READER {
+public:
+    SOURCE read(const char* row_name)
+    {
+        SOURCE s;
+        if (!m_project || !row_name)
+            return s;
+        std::vector<long long> indices;
+        const std::string path = split_name(row_name, &indices);
+        if (!m_node || path != m_path) {
+            m_path = path;
+            m_node = find_node(m_project, path);
+            m_behaviour = m_node ? parse_behaviour(m_node->behaviour) : BEHAVIOUR();
+        }
+        const long long bit = m_node ? member_offset(*m_node, indices) : -1;
+        if (bit < 0)
+            return s;
+        s.known = true;
+        set_behaviour(&s, m_behaviour, bit);
+        return s;
+    }
+
+private:
+    const PRJ_PROJECT* m_project = PRJ_PROJECT::get_open();
+    std::string m_path;
+    const PRJ_NODE* m_node = nullptr;
+    BEHAVIOUR m_behaviour;
+};
 
 // Ones from bit `from` up to (not including) bit `to` of a word.
 uint64_t bits_between(long long from, long long to)
@@ -133,21 +178,7 @@ uint64_t counter_word(const SOURCE& s, long long t)
 
 namespace daw_target {
 
-SOURCE source_of(const char* row_name)
-{
-    SOURCE s;
-    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
-    if (!project || !row_name)
-        return s;
-    std::vector<long long> indices;
-    const PRJ_NODE* node = find_node(project, split_name(row_name, &indices));
-    const long long bit = node ? member_offset(*node, indices) : -1;
-    if (bit < 0)
-        return s;
-    s.known = true;
-    set_behaviour(&s, node->behaviour, bit);
-    return s;
-}
+SOURCE source_of(const char* row_name) { return SOURCE_READER().read(row_name); }
 
 uint64_t sample_word(const SOURCE& s, long long t)
 {
@@ -449,10 +480,11 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     plan->triggered = true;
     plan->channels = set->get_num_channels();
     plan->sources.assign(static_cast<size_t>(plan->channels), SOURCE());
+    SOURCE_READER reader;
     for (int row = 0; row < set->get_num_nodes(); ++row) {
         const int channel = set->get_channel(row);
         if (channel >= 0 && channel < plan->channels)
-            plan->sources[static_cast<size_t>(channel)] = source_of(set->get_node_name(row));
+            plan->sources[static_cast<size_t>(channel)] = reader.read(set->get_node_name(row));
     }
     if (trigger->is_record_data_discontinuities()) {
         plan->gaps.assign(plan->positions.size(), false);
@@ -496,7 +528,7 @@ bool daw_sim::node_bit(const std::string& path, int bit, long long t)
     const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
     const PRJ_NODE* node = project ? find_node(project, path) : nullptr;
     if (node && bit >= 0)
-        set_behaviour(&s, node->behaviour, bit);
+        set_behaviour(&s, parse_behaviour(node->behaviour), bit);
     return (daw_target::sample_word(s, t) & 1) != 0;
 }
 
