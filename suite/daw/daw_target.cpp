@@ -509,7 +509,7 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
     const int threads = fill_threads(channels, plan.depth);
     CHANNEL_QUEUE queue;
-    queue.chunk = std::max(1, channels / (threads * 16));
+    queue.chunk = std::max(1, channels / (threads * 64));
     std::vector<std::thread> helpers;
     for (int k = 1; k < threads; ++k)
         helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), &queue);
