@@ -468,7 +468,7 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
             program->stop_triggering();  // the samples after the last trigger need storage alone
         floor =
             place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
-        if (final)
+        if (final || k + 1 == segments)
             break;
         // The next segment looks for its trigger once its samples before the trigger are stored.
         from = floor;
