@@ -458,6 +458,7 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     const int pre = pre_count(trigger->get_trigger_position(), size);
     plan->positions.assign(static_cast<size_t>(plan->depth), -1);
     long long floor = 0, from = 0;
+    std::vector<long long> ahead;  // the stored samples before the next segment's trigger
     for (int k = 0; k < segments; ++k) {
         bool final = false;
         const long long found = program->find_trigger(from, from + DAW_SIM_SEARCH_LIMIT, segmented, &final);
@@ -470,12 +471,15 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
             place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
         if (final || k + 1 == segments)
             break;
-        // The next segment looks for its trigger once its samples before the trigger are stored.
+        // The next segment looks for its trigger once its samples before the trigger are stored;
+        // while they are not, within the search's reach, the acquisition waits.
         from = floor;
-        for (int i = 0; i < pre && from >= 0; ++i)
-            from = program->next_stored(from, floor + DAW_SIM_SEARCH_LIMIT) + 1;
-        if (from <= 0)
-            return true;
+        if (pre > 0) {
+            ahead.resize(static_cast<size_t>(pre));
+            if (program->stored_after(floor, floor + DAW_SIM_SEARCH_LIMIT, pre, ahead.data()) < pre)
+                return true;
+            from = ahead.back() + 1;
+        }
     }
     plan->triggered = true;
     plan->channels = set->get_num_channels();

@@ -660,35 +660,42 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
         [&](long long t) { return store.at(static_cast<size_t>(t)) != 0; });
 }
 
-// A capture ends once its samples after the trigger are looked for (those not stored within the
-// search's reach left invalid), however rarely samples are stored after them: here only where
-// cpu|pc reads one value, once every 65536 samples, 64 times within reach, in the one segment of
-// 520 that 1024 samples hold (65 samples before the trigger).
-TEST_F(TargetEval, CaptureEndsThoughFewSamplesAreStoredAfterIt)
+// Samples stored only where cpu|pc reads one value, once every 65536 samples, 64 times within the
+// search's reach: a segment's samples after its trigger not stored within reach are left invalid
+// and the capture ends (one segment of 520, 65 samples before its trigger), while a next segment
+// whose samples before its trigger are not stored within reach leaves the acquisition waiting (two
+// of 1024, 128 before each trigger).
+TEST_F(TargetEval, RarelyStoredSamplesEndTheCaptureOrLeaveItWaiting)
 {
-    constexpr int STORED_PC = 0x1234, SIZE = 520;
+    constexpr int STORED_PC = 0x1234;
     add_bus("cpu|pc", 16);
-    auto pc_channel = [this](int b) {
-        return set->get_channel(set->find_node(("cpu|pc[" + std::to_string(b) + "]").c_str()));
-    };
-    set->set_sample_depth(1024);
-    trigger->set_segmented(true);
-    trigger->set_segment_size(SIZE);
+    auto pc_row = [this](int b) { return trigger->find_node(("cpu|pc[" + std::to_string(b) + "]").c_str()); };
     condition(0, "btn[3]", KSM_CTYPE_RISING_EDGE);
     for (int b = 0; b < 16; ++b)
-        trigger->set_pattern_condition(trigger->find_node(("cpu|pc[" + std::to_string(b) + "]").c_str()), 0,
-                                       (STORED_PC >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
+        trigger->set_pattern_condition(pc_row(b), 0, (STORED_PC >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
     trigger->set_storage_qualifier_type(KSM_SQTYPE_CONDITIONAL);
     trigger->set_trigger_position(KSM_TPOS_PRE);
-    KSM_DATA_LOG* log = session->create_new_log(0);
-    ASSERT_TRUE(daw_sim::capture(log));
-    ASSERT_EQ(log->get_data_trigger_position(), SIZE / 8);
-    for (int i = SIZE / 8 + 1; i < SIZE; ++i) {
-        int pc = 0;
-        for (int b = 15; b >= 0; --b)
-            pc = pc << 1 | log->get_bit(pc_channel(b), i);
-        ASSERT_EQ(log->is_bit_valid(i), i <= SIZE / 8 + 64) << i;
-        ASSERT_TRUE(!log->is_bit_valid(i) || pc == STORED_PC) << i;
+    trigger->set_segmented(true);
+    const struct {
+        int depth, size;
+        bool ends;
+    } cases[] = {{1024, 520, true}, {2048, 1024, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        set->set_sample_depth(c.depth);
+        trigger->set_segment_size(c.size);
+        KSM_DATA_LOG* log = session->create_new_log(0);
+        ASSERT_EQ(daw_sim::capture(log), c.ends);
+        if (!c.ends)
+            continue;
+        ASSERT_EQ(log->get_data_trigger_position(), c.size / 8);
+        for (int i = c.size / 8 + 1; i < c.size; ++i) {
+            int pc = 0;
+            for (int b = 15; b >= 0; --b)
+                pc = pc << 1 | log->get_bit(set->get_channel(pc_row(b)), i);
+            ASSERT_EQ(log->is_bit_valid(i), i <= c.size / 8 + 64) << i;
+            ASSERT_TRUE(!log->is_bit_valid(i) || pc == STORED_PC) << i;
+        }
     }
 }
 
