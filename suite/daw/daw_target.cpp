@@ -498,7 +498,8 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     return true;
 }
 
-// Channels are independent: a deep capture is made by several threads, a band of channels each.
+// Channels are independent: a deep capture is made by several threads, each taking channels as it
+// finishes the ones it took.
 int fill_threads(int channels, int depth)
 {
     const long long work = static_cast<long long>(channels) * depth;
