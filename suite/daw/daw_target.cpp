@@ -248,6 +248,17 @@ void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
             std::fill(out + 1, out + count, out[0]);
             return;
         }
+        // The words wholly inside the current block of 2^bit counts read all ones or all zeros.
+        const long long block = word_q >> s.bit, left = static_cast<long long>(count - i);
+        const long long counts = ((block + 1) << s.bit) - word_q;  // to the block's end
+        const long long whole = counts > left * 64 / p + 2 ? left : std::min(left, (counts * p - word_r) / 64);
+        if (whole > 0) {
+            std::fill(out + i, out + i + whole, block & 1 ? ~uint64_t(0) : 0);
+            const long long samples = word_r + whole * 64;
+            word_q += samples / p, word_r = samples % p;
+            i += static_cast<size_t>(whole) - 1;
+            continue;
+        }
         uint64_t word = 0;
         long long q = word_q, r = word_r, j = 0;
         while (j < 64) {
