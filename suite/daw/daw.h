@@ -36,8 +36,9 @@
 // recorded discontinuities a gap in the stored samples is a break mark. A segmented trigger
 // fills each segment the same way (a flow's segment_trigger triggers a segment, its trigger the
 // last one), each looking for its trigger once its pre-trigger samples are stored after the
-// previous segment. A trigger not met within DAW_SIM_SEARCH_LIMIT samples leaves the
-// acquisition waiting until it is stopped.
+// previous segment. A trigger not met within DAW_SIM_SEARCH_LIMIT samples, or a next segment's
+// pre-trigger samples not stored within as many, leaves the acquisition waiting until it is
+// stopped.
 #pragma once
 
 #include "ksm.h"

@@ -7,6 +7,7 @@
 #include "prj.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
@@ -67,14 +68,28 @@ const PRJ_NODE* find_node(const PRJ_PROJECT* project, const std::string& path)
     return node;
 }
 
-void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
-{
-    std::istringstream words(behaviour);
+// A node's behaviour words: the kind, then the value or the states.
+struct BEHAVIOUR {
     std::string kind;
-    words >> kind;
-    std::string first;
-    words >> first;
-    const unsigned long long value = std::strtoull(first.c_str(), nullptr, 0);
+    unsigned long long value = 0;
+    std::vector<std::string> words;  // the words after the kind
+};
+
+BEHAVIOUR parse_behaviour(const std::string& text)
+{
+    BEHAVIOUR b;
+    std::istringstream words(text);
+    words >> b.kind;
+    for (std::string word; words >> word;)
+        b.words.push_back(word);
+    b.value = b.words.empty() ? 0 : std::strtoull(b.words[0].c_str(), nullptr, 0);
+    return b;
+}
+
+void set_behaviour(SOURCE* s, const BEHAVIOUR& b, long long bit)
+{
+    const std::string& kind = b.kind;
+    const unsigned long long value = b.value;
     if (kind == "clock") {
         s->kind = SOURCE::CLOCK;
     } else if (kind == "constant") {
@@ -87,7 +102,7 @@ void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
         s->bit = static_cast<int>(bit);
     } else if (kind == "states") {
         s->kind = SOURCE::STATES;
-        for (std::string state = first; !state.empty(); state.clear(), words >> state) {
+        for (const std::string& state : b.words) {
             const long long at = static_cast<long long>(state.size()) - 1 - bit;
             s->states.push_back(at >= 0 && state[static_cast<size_t>(at)] == '1');
         }
@@ -98,6 +113,37 @@ void set_behaviour(SOURCE* s, const std::string& behaviour, long long bit)
         s->seed = value * GOLDEN + static_cast<uint64_t>(bit) * BIT_SPREAD;
     }
 }
+
+// The sources of row names read one after another: the bits of a bus follow each other, so the
+// last node found and its parsed behaviour are kept for the next row of the same node.
+class SOURCE_READER {
+public:
+    SOURCE read(const char* row_name)
+    {
+        SOURCE s;
+        if (!m_project || !row_name)
+            return s;
+        std::vector<long long> indices;
+        const std::string path = split_name(row_name, &indices);
+        if (!m_node || path != m_path) {
+            m_path = path;
+            m_node = find_node(m_project, path);
+            m_behaviour = m_node ? parse_behaviour(m_node->behaviour) : BEHAVIOUR();
+        }
+        const long long bit = m_node ? member_offset(*m_node, indices) : -1;
+        if (bit < 0)
+            return s;
+        s.known = true;
+        set_behaviour(&s, m_behaviour, bit);
+        return s;
+    }
+
+private:
+    const PRJ_PROJECT* m_project = PRJ_PROJECT::get_open();
+    std::string m_path;
+    const PRJ_NODE* m_node = nullptr;
+    BEHAVIOUR m_behaviour;
+};
 
 // Ones from bit `from` up to (not including) bit `to` of a word.
 uint64_t bits_between(long long from, long long to)
@@ -132,21 +178,7 @@ uint64_t counter_word(const SOURCE& s, long long t)
 
 namespace daw_target {
 
-SOURCE source_of(const char* row_name)
-{
-    SOURCE s;
-    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
-    if (!project || !row_name)
-        return s;
-    std::vector<long long> indices;
-    const PRJ_NODE* node = find_node(project, split_name(row_name, &indices));
-    const long long bit = node ? member_offset(*node, indices) : -1;
-    if (bit < 0)
-        return s;
-    s.known = true;
-    set_behaviour(&s, node->behaviour, bit);
-    return s;
-}
+SOURCE source_of(const char* row_name) { return SOURCE_READER().read(row_name); }
 
 uint64_t sample_word(const SOURCE& s, long long t)
 {
@@ -216,6 +248,17 @@ void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
             std::fill(out + 1, out + count, out[0]);
             return;
         }
+        // The words wholly inside the current block of 2^bit counts read all ones or all zeros.
+        const long long block = word_q >> s.bit, left = static_cast<long long>(count - i);
+        const long long counts = ((block + 1) << s.bit) - word_q;  // to the block's end
+        const long long whole = counts > left * 64 / p + 2 ? left : std::min(left, (counts * p - word_r) / 64);
+        if (whole > 0) {
+            std::fill(out + i, out + i + whole, block & 1 ? ~uint64_t(0) : 0);
+            const long long samples = word_r + whole * 64;
+            word_q += samples / p, word_r = samples % p;
+            i += static_cast<size_t>(whole) - 1;
+            continue;
+        }
         uint64_t word = 0;
         long long q = word_q, r = word_r, j = 0;
         while (j < 64) {
@@ -271,18 +314,23 @@ struct RUN {
     int length;
 };
 
+// A run ends where the stream skips a sample, at an invalid slot or at a segment's end.
 std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_size)
 {
     std::vector<RUN> runs;
-    for (int i = 0; i < static_cast<int>(positions.size()); ++i) {
-        const long long p = positions[static_cast<size_t>(i)];
-        if (p < 0)
+    const long long* at = positions.data();
+    const int size = static_cast<int>(positions.size());
+    for (int i = 0; i < size;) {
+        if (at[i] < 0) {
+            ++i;
             continue;
-        RUN* last = runs.empty() ? nullptr : &runs.back();
-        if (last && last->slot + last->length == i && last->position + last->length == p && i % segment_size != 0)
-            ++last->length;
-        else
-            runs.push_back({i, p, 1});
+        }
+        const int end = std::min(size, (i / segment_size + 1) * segment_size);
+        int j = i + 1;
+        while (j < end && at[j] == at[j - 1] + 1)
+            ++j;
+        runs.push_back({i, at[i], j - i});
+        i = j;
     }
     return runs;
 }
@@ -324,18 +372,47 @@ void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane,
     (*plane)[last] |= (*words)[count - 1] & tail;
 }
 
-// Writes the samples of channels [first, last) into the log.
-void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, int first, int last)
+// The channels still to be written, handed out a few at a time: a thread that starts late or
+// that the system holds up takes fewer, so no thread waits long for another at the end.
+struct CHANNEL_QUEUE {
+    std::atomic<int> next{0};
+    int chunk = 1;
+};
+
+// Writes the samples of the channels it takes from the queue into the log.
+void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, CHANNEL_QUEUE* queue)
 {
     std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
-    for (int c = first; c < last; ++c) {
-        std::fill(plane.begin(), plane.end(), 0);
-        const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-        for (const RUN& run : runs)
-            put_run(source, run, &plane, &words);
-        log->set_channel_words(c, plane.data(), plane.size());
-        log->set_connection_status(c, source.known);
+    for (int first; (first = queue->next.fetch_add(queue->chunk, std::memory_order_relaxed)) < plan.channels;)
+        for (int c = first; c < std::min(first + queue->chunk, plan.channels); ++c) {
+            std::fill(plane.begin(), plane.end(), 0);
+            const SOURCE& source = plan.sources[static_cast<size_t>(c)];
+            for (const RUN& run : runs)
+                put_run(source, run, &plane, &words);
+            log->set_channel_words(c, plane.data(), plane.size());
+            log->set_connection_status(c, source.known);
+        }
+}
+
+// Writes the validity of the stored samples, the trigger and segment marks and the trigger
+// positions; the validity plane starts cleared, so only the runs' samples are set.
+void mark_samples(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs)
+{
+    for (const RUN& run : runs)
+        for (int i = run.slot; i < run.slot + run.length; ++i)
+            log->set_valid(i, true);
+    for (size_t i = 0; i < plan.gaps.size(); ++i)
+        if (plan.gaps[i])
+            log->set_break_mark(static_cast<int>(i), true);
+    std::vector<int> positions;
+    for (size_t k = 0; k < plan.pre_counts.size(); ++k) {
+        const int first = static_cast<int>(k) * plan.segment_size;
+        log->set_trigger_mark(first + plan.pre_counts[k], true);
+        if (k > 0)
+            log->set_break_mark(first, true);
+        positions.push_back(first + plan.pre_counts[k]);
     }
+    log->set_trigger_positions(positions);
 }
 
 // Fills one segment around its trigger sample: the stored samples before it (not before
@@ -392,6 +469,7 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     const int pre = pre_count(trigger->get_trigger_position(), size);
     plan->positions.assign(static_cast<size_t>(plan->depth), -1);
     long long floor = 0, from = 0;
+    std::vector<long long> ahead;  // the stored samples before the next segment's trigger
     for (int k = 0; k < segments; ++k) {
         bool final = false;
         const long long found = program->find_trigger(from, from + DAW_SIM_SEARCH_LIMIT, segmented, &final);
@@ -402,22 +480,26 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
             program->stop_triggering();  // the samples after the last trigger need storage alone
         floor =
             place_segment(program.get(), found, floor, pre, size, &plan->positions[static_cast<size_t>(k) * size]) + 1;
-        if (final)
+        if (final || k + 1 == segments)
             break;
-        // The next segment looks for its trigger once its samples before the trigger are stored.
+        // The next segment looks for its trigger once its samples before the trigger are stored;
+        // while they are not, within the search's reach, the acquisition waits.
         from = floor;
-        for (int i = 0; i < pre && from >= 0; ++i)
-            from = program->next_stored(from, floor + DAW_SIM_SEARCH_LIMIT) + 1;
-        if (from <= 0)
-            return true;
+        if (pre > 0) {
+            ahead.resize(static_cast<size_t>(pre));
+            if (program->stored_after(floor, floor + DAW_SIM_SEARCH_LIMIT, pre, ahead.data()) < pre)
+                return true;
+            from = ahead.back() + 1;
+        }
     }
     plan->triggered = true;
     plan->channels = set->get_num_channels();
     plan->sources.assign(static_cast<size_t>(plan->channels), SOURCE());
+    SOURCE_READER reader;
     for (int row = 0; row < set->get_num_nodes(); ++row) {
         const int channel = set->get_channel(row);
         if (channel >= 0 && channel < plan->channels)
-            plan->sources[static_cast<size_t>(channel)] = source_of(set->get_node_name(row));
+            plan->sources[static_cast<size_t>(channel)] = reader.read(set->get_node_name(row));
     }
     if (trigger->is_record_data_discontinuities()) {
         plan->gaps.assign(plan->positions.size(), false);
@@ -427,7 +509,8 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     return true;
 }
 
-// Channels are independent: a deep capture is made by several threads, a band of channels each.
+// Channels are independent: a deep capture is made by several threads, each taking channels as it
+// finishes the ones it took.
 int fill_threads(int channels, int depth)
 {
     const long long work = static_cast<long long>(channels) * depth;
@@ -441,27 +524,15 @@ void fill(KSM_DATA_LOG* log, const PLAN& plan)
     log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size, true);
     const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
     const int threads = fill_threads(channels, plan.depth);
+    CHANNEL_QUEUE queue;
+    queue.chunk = std::max(1, channels / (threads * 64));
     std::vector<std::thread> helpers;
     for (int k = 1; k < threads; ++k)
-        helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), channels * k / threads,
-                             channels * (k + 1) / threads);
-    fill_channels(log, plan, runs, 0, channels / threads);
+        helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), &queue);
+    mark_samples(log, plan, runs);  // while the helpers start and write their first channels
+    fill_channels(log, plan, runs, &queue);
     for (std::thread& helper : helpers)
         helper.join();
-    std::vector<int> positions;
-    for (int i = 0; i < plan.depth; ++i) {
-        log->set_valid(i, plan.positions[static_cast<size_t>(i)] >= 0);
-        if (!plan.gaps.empty() && plan.gaps[static_cast<size_t>(i)])
-            log->set_break_mark(i, true);
-    }
-    for (size_t k = 0; k < plan.pre_counts.size(); ++k) {
-        const int first = static_cast<int>(k) * size;
-        log->set_trigger_mark(first + plan.pre_counts[k], true);
-        if (k > 0)
-            log->set_break_mark(first, true);
-        positions.push_back(first + plan.pre_counts[k]);
-    }
-    log->set_trigger_positions(positions);
     log->end_capture();
 }
 
@@ -473,7 +544,7 @@ bool daw_sim::node_bit(const std::string& path, int bit, long long t)
     const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
     const PRJ_NODE* node = project ? find_node(project, path) : nullptr;
     if (node && bit >= 0)
-        set_behaviour(&s, node->behaviour, bit);
+        set_behaviour(&s, parse_behaviour(node->behaviour), bit);
     return (daw_target::sample_word(s, t) & 1) != 0;
 }
 

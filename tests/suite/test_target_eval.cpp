@@ -660,6 +660,45 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
         [&](long long t) { return store.at(static_cast<size_t>(t)) != 0; });
 }
 
+// Samples stored only where cpu|pc reads one value, once every 65536 samples, 64 times within the
+// search's reach: a segment's samples after its trigger not stored within reach are left invalid
+// and the capture ends (one segment of 520, 65 samples before its trigger), while a next segment
+// whose samples before its trigger are not stored within reach leaves the acquisition waiting (two
+// of 1024, 128 before each trigger).
+TEST_F(TargetEval, RarelyStoredSamplesEndTheCaptureOrLeaveItWaiting)
+{
+    constexpr int STORED_PC = 0x1234;
+    add_bus("cpu|pc", 16);
+    auto pc_row = [this](int b) { return trigger->find_node(("cpu|pc[" + std::to_string(b) + "]").c_str()); };
+    condition(0, "btn[3]", KSM_CTYPE_RISING_EDGE);
+    for (int b = 0; b < 16; ++b)
+        trigger->set_pattern_condition(pc_row(b), 0, (STORED_PC >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
+    trigger->set_storage_qualifier_type(KSM_SQTYPE_CONDITIONAL);
+    trigger->set_trigger_position(KSM_TPOS_PRE);
+    trigger->set_segmented(true);
+    const struct {
+        int depth, size;
+        bool ends;
+    } cases[] = {{1024, 520, true}, {2048, 1024, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        set->set_sample_depth(c.depth);
+        trigger->set_segment_size(c.size);
+        KSM_DATA_LOG* log = session->create_new_log(0);
+        ASSERT_EQ(daw_sim::capture(log), c.ends);
+        if (!c.ends)
+            continue;
+        ASSERT_EQ(log->get_data_trigger_position(), c.size / 8);
+        for (int i = c.size / 8 + 1; i < c.size; ++i) {
+            int pc = 0;
+            for (int b = 15; b >= 0; --b)
+                pc = pc << 1 | log->get_bit(set->get_channel(pc_row(b)), i);
+            ASSERT_EQ(log->is_bit_valid(i), i <= c.size / 8 + 64) << i;
+            ASSERT_TRUE(!log->is_bit_valid(i) || pc == STORED_PC) << i;
+        }
+    }
+}
+
 // The worker of a threaded run captures what the trigger said when the run started, however the
 // trigger (and its cached parse) is edited meanwhile.
 TEST_F(TargetEval, ThreadedRunCapturesTheTriggerAsItWasWhenStarted)
@@ -700,7 +739,7 @@ TEST_F(TargetEval, CustomHdlBlockIsRefusedByTheRunWithItsReason)
 
 // The samples of every behaviour kind (counters of several periods up to bit 63, pulses, state
 // lists, random bits, a clock, a constant), plain and in segments placed around their triggers,
-// hash to what the target gave when the hashes were recorded.
+// shallow and deep, hash to what the target gave when the hashes were recorded.
 TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
 {
     const std::string path = ::testing::TempDir() + "kinds.kproj";
@@ -730,13 +769,18 @@ TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
             trigger->insert_node(row.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
         }
     set->set_data_nodes_allocated(set->get_data_input_count());
-    set->set_sample_depth(8192);
     trigger->set_trigger_condition(trigger->find_node("c3[4]"), 0, KSM_CTYPE_RISING_EDGE);
+    // The deep captures are written by several threads where the process may use them.
     const struct {
         bool segmented;
+        int depth;
         uint64_t hash;
-    } cases[] = {{false, 5889174581463843655ull}, {true, 2209159918463243262ull}};
+    } cases[] = {{false, 8192, 5889174581463843655ull},
+                 {true, 8192, 2209159918463243262ull},
+                 {false, 1 << 17, 3659097653240536210ull},
+                 {true, 1 << 17, 13823452919192457756ull}};
     for (const auto& c : cases) {
+        set->set_sample_depth(c.depth);
         trigger->set_segmented(c.segmented);
         trigger->set_segment_size(1000);
         trigger->set_record_data_discontinuities(c.segmented);
@@ -751,7 +795,7 @@ TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
             add(log->is_bit_valid(s) | log->is_bit_trigger(s) << 1 | log->is_break_previous(s) << 2);
         for (int k = 0; log->get_data_trigger_position(k) >= 0; ++k)
             add(static_cast<uint64_t>(log->get_data_trigger_position(k)));
-        EXPECT_EQ(hash, c.hash) << c.segmented;
+        EXPECT_EQ(hash, c.hash) << c.segmented << " " << c.depth;
     }
     PRJ_PROJECT::close();
 }
