@@ -20,10 +20,6 @@ bool whole_pixels(const QPainter* p)
            !p->testRenderHint(QPainter::Antialiasing);
 }
 
-// Whether a slanted line may be drawn as the raster engine's pixels: on a raster device (a printer
-// or a file of shapes keeps its lines).
-bool raster_pixels(QPainter* p) { return whole_pixels(p) && p->paintEngine()->type() == QPaintEngine::Raster; }
-
 // The pixels a one-pixel pen puts down for `lines`, as rectangles: each scanline's runs, a run
 // joined to the one of the same extent on the scanline above. With `rows` >= 0 the device ends
 // that many rows below the lines' top, as the small image then does.
@@ -155,6 +151,11 @@ void add_joined(std::vector<QRect>* rects, const QRect& r)
 
 }  // namespace
 
+bool VOKR_LINE_BATCH::raster_pixels(QPainter* painter)
+{
+    return whole_pixels(painter) && painter->paintEngine()->type() == QPaintEngine::Raster;
+}
+
 VOKR_LINE_BATCH& VOKR_LINE_BATCH::shared()
 {
     static VOKR_LINE_BATCH batch;
@@ -254,7 +255,7 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
     // Slanted lines leave the engine only on a raster device; elsewhere the area's bounds are null
     // and they stay lines.
     AREA area;
-    if (raster_pixels(p)) {
+    if (VOKR_LINE_BATCH::raster_pixels(p)) {
         const QPaintDevice* device = p->device();
         area.bounds = p->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
         area.device_bottom = area.clip_bottom = area.bounds.bottom();

@@ -20,6 +20,10 @@ class QPainter;
 class VOKR_LINE_BATCH {
 public:
     static VOKR_LINE_BATCH& shared();
+    // Whether the painter is the raster engine putting fills and one-pixel lines on whole device
+    // pixels: moved by whole pixels at most, not antialiased. There a line's pixels may be filled
+    // as rectangles; a printer, a file of shapes or a scaled painter keeps its lines.
+    static bool raster_pixels(QPainter* painter);
 
     // The slot of `color`, added after those named so far.
     int color(const QColor& color);

@@ -10,6 +10,7 @@
 #include "vokr_assert.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
+#include "vokr_line_batch.h"
 #include "vokr_tx_manager.h"
 
 #include <qdrawutil.h>
@@ -20,7 +21,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <vector>
 
 namespace {
@@ -81,13 +81,9 @@ bool whole_pixels(const QPainter* painter)
 // would: the raster engine on an RGB32 or premultiplied ARGB32 image, moved by whole pixels only.
 bool blits_like_fills(QPainter* painter)
 {
-    QPaintEngine* engine = painter->paintEngine();
-    if (!engine || engine->type() != QPaintEngine::Raster || !whole_pixels(painter))
+    if (!VOKR_LINE_BATCH::raster_pixels(painter))
         return false;
-    const QTransform transform = painter->deviceTransform();
-    if (transform.dx() != std::trunc(transform.dx()) || transform.dy() != std::trunc(transform.dy()))
-        return false;
-    const QPaintDevice* device = engine->paintDevice();
+    const QPaintDevice* device = painter->paintEngine()->paintDevice();
     if (!device || device->devType() != QInternal::Image)
         return false;
     const QImage::Format format = static_cast<const QImage*>(device)->format();

@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <vector>
 
 namespace {
@@ -56,23 +55,12 @@ void draw_label(QPainter* painter, const QRect& rect, const QString& text, int c
     vokr_draw_line_text(painter, rect, ALIGN_LEFT_TOP, text);
 }
 
-// Whether the painter puts a one-pixel line on whole device pixels of a raster image: moved by
-// whole pixels at most, not antialiased. There a vertical line is filled as the rectangle of its
-// pixels, far cheaper than stroked; a printer or a scaled painter keeps the line.
-bool fills_lines(QPainter* painter)
-{
-    const QTransform t = painter->deviceTransform();
-    return painter->paintEngine()->type() == QPaintEngine::Raster && t.type() <= QTransform::TxTranslate &&
-           t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy()) &&
-           !painter->testRenderHint(QPainter::Antialiasing);
-}
-
 // `columns` vertical lines side by side from (x, y1) to (x, y2) and to their right, in a one-pixel
 // pen of `color`; the painter's pen is left as the lines' where they stay lines. In opaque
 // background mode the engine draws a line of one point as nothing: that one stays a line.
 void draw_vertical_lines(QPainter* painter, int x, int y1, int y2, int columns, const QColor& color)
 {
-    if (fills_lines(painter) && (y1 != y2 || painter->backgroundMode() == Qt::TransparentMode)) {
+    if (VOKR_LINE_BATCH::raster_pixels(painter) && (y1 != y2 || painter->backgroundMode() == Qt::TransparentMode)) {
         painter->fillRect(QRect(QPoint(x, std::min(y1, y2)), QPoint(x + columns - 1, std::max(y1, y2))), color);
         return;
     }
@@ -124,7 +112,8 @@ const std::vector<QRect>& dash_runs(int length)
 void draw_dashed_line(QPainter* painter, int x, int y1, int y2, const QColor& color)
 {
     QRect bounds;
-    if (fills_lines(painter) && painter->backgroundMode() == Qt::TransparentMode && y2 - y1 <= 4096) {
+    if (VOKR_LINE_BATCH::raster_pixels(painter) && painter->backgroundMode() == Qt::TransparentMode &&
+        y2 - y1 <= 4096) {
         const QPaintDevice* device = painter->device();
         bounds = painter->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
         if (painter->hasClipping())
