@@ -8,7 +8,6 @@
 // of a paint follows the width of the view, not the depth of the capture.
 #include "vokr_view.h"
 
-#include "cfg.h"
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_assert.h"
@@ -323,14 +322,13 @@ struct BIT_PENS {
     QPen high, low;
 };
 
-BIT_PENS bit_pens(bool selected)
+// The paint's pens of a bit's levels, both in the selection's colour on a selected row.
+BIT_PENS bit_pens(const VOKR_VIEW::PAINT_FLAGS& flags, bool selected)
 {
-    BIT_PENS pens{pirq_get_pen(HIGH_PEN), pirq_get_pen(LOW_PEN)};
-    if (selected) {
-        pens.high = QPen(pirq_get_color(SELECTED_PEN), pens.high.widthF());
-        pens.low = QPen(pirq_get_color(SELECTED_PEN), pens.low.widthF());
-    }
-    return pens;
+    if (!selected)
+        return {flags.high_pen, flags.low_pen};
+    const QColor color = flags.selected_pen.color();
+    return {QPen(color, flags.high_pen.widthF()), QPen(color, flags.low_pen.widthF())};
 }
 
 // The levels as lines, a transition as a vertical line in the low pen between its two levels, the
@@ -608,7 +606,7 @@ int narrowest_text(QPainter* p, const RADIX& radix, int width)
 // the middle instead. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 // A number's text is formatted only where its shortest one would fit.
 struct BUS_TEXT {
-    BUS_TEXT(VOKR_TX_MANAGER* m, int n, bool s) : manager(m), node(n), selected(s)
+    BUS_TEXT(VOKR_TX_MANAGER* m, int n, bool s, bool separated) : manager(m), node(n), selected(s), split(separated)
     {
         KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
         radix = m->get_node_group_display_type(n, &type, -1) ? radix_of(type) : nullptr;
@@ -616,7 +614,7 @@ struct BUS_TEXT {
     VOKR_TX_MANAGER* manager;
     int node;
     bool selected;
-    bool split = cfg_is_on("zlm_split_bus_values", false);
+    bool split;  // a number's digits in groups of eight
     bool elide = false;
     const RADIX* radix = nullptr;  // of the bus's texts, where they are numbers
     mutable int narrowest_width = -1;
@@ -998,14 +996,14 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         plane->inverted = set->is_signal_inverted(row);
         return plane->words != nullptr;
     };
-    const bool selected = flags.selected && hasFocus();
+    const bool selected = flags.selected && flags.focused;
     const bool reduced = span.pixels < 1.0;
     painter->save();
     painter->setClipRect(rect.adjusted(0, 0, 1, 1));
     if (!set->has_children(node)) {
         PLANE plane;
         if (plane_of(node, &plane)) {
-            const BIT_PENS pens = bit_pens(selected);
+            const BIT_PENS pens = bit_pens(flags, selected);
             if (reduced)
                 draw_bit_columns(painter, rect, span, plane, valid, pens);
             else
@@ -1025,13 +1023,13 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         complete = plane_of(members[i], &planes.back());
     }
     if (complete && is_chart(type)) {
-        const QPen pen = selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
+        const QPen pen = selected ? flags.selected_pen : QPen(flags.bus_color);
         const CHART chart{type, planes, valid,
                           QRect(QPoint(rect.left(), rect.top() + 2), QPoint(rect.right() - 1, rect.bottom() - 2))};
         if (chart.area.width() >= 2)
             draw_chart(painter, span, chart, pen);
     } else if (complete && rect.width() >= 3) {
-        const BUS_TEXT text{m, node, selected};
+        const BUS_TEXT text{m, node, selected, flags.split_bus_values};
         if (reduced)
             draw_bus_columns(painter, rect, span, planes, valid, text);
         else
@@ -1055,7 +1053,7 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
     span.first = 1, span.end = 2, span.depth = 3;
     span.pixels = rect.width();
     span.left = rect.left();
-    const bool selected = flags.selected && hasFocus();
+    const bool selected = flags.selected && flags.focused;
     bool* samples = VOKR_WAVE_MASK(3);
     if (!m->get_wave_mask(samples, master, false, -1))
         return;
@@ -1064,7 +1062,7 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
         if (!m->get_wave(node, samples, master, false, -1))
             return;
         const uint64_t bits = pack(samples, 3);
-        draw_bit_samples(painter, rect, span, PLANE{&bits, false}, &valid, bit_pens(selected), true);
+        draw_bit_samples(painter, rect, span, PLANE{&bits, false}, &valid, bit_pens(flags, selected), true);
         return;
     }
     const int count = m->get_last_child_index(node) - node;
@@ -1079,7 +1077,7 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
         planes.push_back(PLANE{&words[i], false});
     }
     // The value is never left out: one too wide for the column is elided, whole in the tooltip.
-    BUS_TEXT text{m, node, selected};
+    BUS_TEXT text{m, node, selected, flags.split_bus_values};
     text.elide = true;
     draw_bus_samples(painter, rect, span, planes, &valid, text);
 }
