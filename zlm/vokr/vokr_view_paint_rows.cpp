@@ -5,6 +5,7 @@
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_assert.h"
+#include "vokr_cell_clip.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
@@ -152,8 +153,7 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     const KSM_DATA_NODE_DISPLAY_TYPE kind = list->get_display_type(node);
     const bool group = is_group_kind(kind);
     const int indent = list->get_depth(node) * INDENT;
-    painter->save();
-    painter->setClipRect(rect);
+    const VOKR_CELL_CLIP clip(painter, rect);
     QRect text_rect = rect;
     text_rect.setLeft(rect.left() + (group ? 21 + indent : is_member_kind(kind) ? indent : 2));
     const bool focused = flags.focused;
@@ -206,7 +206,6 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     painter->setBackgroundMode(Qt::TransparentMode);
     draw_tree_connectors(node, rect, painter);
     draw_drop_marker(node, rect, painter);
-    painter->restore();
 }
 
 // Dotted lines from each group's expand box to its members, as in a file tree.

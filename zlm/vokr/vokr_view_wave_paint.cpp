@@ -11,6 +11,7 @@
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_assert.h"
+#include "vokr_cell_clip.h"
 #include "vokr_line_batch.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
@@ -998,8 +999,7 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
     };
     const bool selected = flags.selected && flags.focused;
     const bool reduced = span.pixels < 1.0;
-    painter->save();
-    painter->setClipRect(rect.adjusted(0, 0, 1, 1));
+    const VOKR_CELL_CLIP clip(painter, rect.adjusted(0, 0, 1, 1));
     if (!set->has_children(node)) {
         PLANE plane;
         if (plane_of(node, &plane)) {
@@ -1009,7 +1009,6 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
             else
                 draw_bit_samples(painter, rect, span, plane, valid, pens, false);
         }
-        painter->restore();
         return;
     }
     KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
@@ -1035,7 +1034,6 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         else
             draw_bus_samples(painter, rect, span, planes, valid, text);
     }
-    painter->restore();
 }
 
 // The master time bar's sample as one sample filling the cell, with its two neighbours.
