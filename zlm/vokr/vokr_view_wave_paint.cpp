@@ -332,6 +332,49 @@ BIT_PENS bit_pens(const VOKR_VIEW::PAINT_FLAGS& flags, bool selected)
     return {QPen(color, flags.high_pen.widthF()), QPen(color, flags.low_pen.widthF())};
 }
 
+// draw_bit_samples() where every sample from the one before the span to its last is valid: a level
+// runs from one change of the channel's bit to the next, found a word at a time in the bits that
+// differ from the sample before them, and ends where the next level's transition starts.
+void draw_valid_bit_samples(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane,
+                            const uint64_t* valid, int high, int low)
+{
+    const int yh = r.top() + 1, yl = r.bottom() - 2, left = r.left() + 1;
+    const uint64_t* words = plane.words;
+    auto bit = [&](long long s) { return word_bit(words, s) != plane.inverted; };
+    auto transition = [&](int x, bool value) {
+        if (value && yh < yl)
+            batch->fill(x, yl, x, yh + 1, low);
+        else if (!value)
+            batch->fill(x, yh, x, yl, low);
+    };
+    const long long first = span.first, last = span.end - 1;
+    bool level = bit(first > 0 ? first - 1 : first);
+    int run = std::max(span.left + (first == 0 ? 1 : 0), r.left());
+    const int x0 = std::max(span.x(first), left);
+    if (bit(first) != level)
+        transition(x0, !level);
+    if (first == 0)
+        run = x0;
+    level = bit(first);
+    for (long long s = first;;) {
+        const long long end = next_set(s + 1, last + 1, [&](long long k) { return words[k] ^ previous(words, k); });
+        const int xe = span.x(end);
+        const int y = level ? yh : yl;
+        if (end > last) {
+            const bool stub = end < span.depth && word_bit(valid, end) && bit(end) != level;
+            batch->fill(run, y, stub ? xe : xe + 1, y, level ? high : low);
+            if (stub)
+                batch->fill(xe, y, xe, (level ? yl : yh) + (level ? 1 : -1), low);
+            return;
+        }
+        batch->fill(run, y, xe, y, level ? high : low);
+        level = !level;
+        transition(std::max(xe, left), level);
+        run = xe;
+        s = end;
+    }
+}
+
 // The levels as lines, a transition as a vertical line in the low pen between its two levels, the
 // level after it drawn over its end; gathered in a batch, high before low, the transition leaves
 // out the end the high level after it covers, so every pixel keeps the colour drawn last. A level
@@ -346,6 +389,11 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     auto bit = [&](long long s) { return word_bit(plane.words, s) != plane.inverted; };
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
+    if (span.all_valid == 1 && !value_column && span.end > span.first) {
+        draw_valid_bit_samples(&batch, r, span, plane, valid, high, low);
+        batch.finish(p);
+        return;
+    }
     const long long last = span.end - 1;
     bool level = is_valid(span.first - 1) ? bit(span.first - 1) : bit(span.first);
     int run = std::max(span.left + (span.first == 0 ? 1 : 0), r.left());
