@@ -1,18 +1,14 @@
 #include "vokr_cell_clip.h"
 
+// The state is copied from the painter as it is built: a default font would ask the application
+// for its own.
 VOKR_CELL_CLIP::VOKR_CELL_CLIP(QPainter* painter, const QRect& clip)
-    : m_painter(painter), m_saved(painter->hasClipping())
+    : m_painter(painter), m_saved(painter->hasClipping()), m_pen(painter->pen()), m_brush(painter->brush()),
+      m_font(painter->font()), m_background(painter->background()), m_background_mode(painter->backgroundMode()),
+      m_hints(painter->renderHints())
 {
-    if (m_saved) {
+    if (m_saved)
         painter->save();
-    } else {
-        m_pen = painter->pen();
-        m_brush = painter->brush();
-        m_font = painter->font();
-        m_background = painter->background();
-        m_background_mode = painter->backgroundMode();
-        m_hints = painter->renderHints();
-    }
     painter->setClipRect(clip);
 }
 

@@ -24,6 +24,6 @@ private:
     QBrush m_brush;
     QFont m_font;
     QBrush m_background;
-    Qt::BGMode m_background_mode = Qt::TransparentMode;
+    Qt::BGMode m_background_mode;
     QPainter::RenderHints m_hints;
 };

@@ -681,38 +681,47 @@ struct BUS_TEXT {
     bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
               int top, int bottom, bool at_crossing = false) const
     {
+        // Most segments of a busy bus have no room for any text: told at once, before any call.
         if (to - from <= 1 || (radix && !elide && to - from + 1 < narrowest(p, planes)))
             return false;
-        if (bits.size() != planes.size()) {
-            bits.resize(planes.size());
-            rows.resize(planes.size());
-            for (size_t m = 0; m < planes.size(); ++m)
-                rows[m] = &bits[m];
-        }
-        for (size_t m = 0; m < planes.size(); ++m)
-            bits[m] = word_bit(planes[m].words, sample) != planes[m].inverted;
-        VOKR_NUMBER number(VOKR_BIT_ROWS{rows.data(), int(rows.size())}, 0);
-        const char* first = nullptr;
-        const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
-        QString text = QString::fromLocal8Bit(first);
-        if (split && !symbol)
-            vokr_add_separators(&text, "_", 8);
-        const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
-        if (elide)
-            text = vokr_elided_text(p, text, Qt::ElideMiddle, rect.width());
-        if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
-            return false;
-        batch->draw(p);
-        if (symbol && !selected && at_crossing)
-            p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
-        else if (symbol)
-            p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
-        else
-            p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-        vokr_draw_line_text(p, rect, ALIGN_CENTRE, text);
-        return true;
+        return draw_text(p, batch, planes, sample, from, to, top, bottom, at_crossing);
     }
+    bool draw_text(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from,
+                   int to, int top, int bottom, bool at_crossing) const;
 };
+
+bool BUS_TEXT::draw_text(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample,
+                         int from, int to, int top, int bottom, bool at_crossing) const
+{
+    if (bits.size() != planes.size()) {
+        bits.resize(planes.size());
+        rows.resize(planes.size());
+        for (size_t m = 0; m < planes.size(); ++m)
+            rows[m] = &bits[m];
+    }
+    for (size_t m = 0; m < planes.size(); ++m)
+        bits[m] = word_bit(planes[m].words, sample) != planes[m].inverted;
+    VOKR_NUMBER number(VOKR_BIT_ROWS{rows.data(), int(rows.size())}, 0);
+    const char* first = nullptr;
+    const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
+    QString text = QString::fromLocal8Bit(first);
+    if (split && !symbol)
+        vokr_add_separators(&text, "_", 8);
+    const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
+    if (elide)
+        text = vokr_elided_text(p, text, Qt::ElideMiddle, rect.width());
+    if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
+        return false;
+    batch->draw(p);
+    if (symbol && !selected && at_crossing)
+        p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
+    else if (symbol)
+        p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
+    else
+        p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
+    vokr_draw_line_text(p, rect, ALIGN_CENTRE, text);
+    return true;
+}
 
 // A segment of equal values between two lines, a crossing where the value changes; found a word at
 // a time up to its next change. The last text drawn is drawn again over the crossing after it.
@@ -721,7 +730,10 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
-    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && word_bit(valid, s); };
+    // Where every sample from the one before the span to its last is valid, only the one after it is
+    // looked up.
+    const long long known_valid = span.all_valid == 1 ? span.end : 0;
+    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && (s < known_valid || word_bit(valid, s)); };
     // A bit per sample of the span and the one after it: set where a sample is not valid or
     // differs from the one before it.
     static std::vector<uint64_t> changes;  // GUI thread only
