@@ -389,7 +389,7 @@ public:
         // shade, face) and whether the painter takes them as fills (whole pixels, opaque shades)
         // and as one blit of their pixels; the pens of a bit's levels and of texts.
         QColor outline_color, grid_color, selection_color, face_color;
-        std::array<std::array<QColor, 4>, 2> shades;
+        std::array<std::array<QRgb, 4>, 2> shades;
         bool shade_fills = false, shade_blits = false;
         QPen text_pen, selected_text_pen, high_pen, low_pen, selected_pen;
         QColor bus_color;

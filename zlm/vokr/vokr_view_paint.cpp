@@ -92,16 +92,16 @@ bool blits_like_fills(QPainter* painter)
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied;
 }
 
-using SHADE = std::array<QColor, 4>;
+using SHADE = std::array<QRgb, 4>;  // opaque colours
 
 // The four nested fills of a shaded cell: the frame, the lower-right shade, the upper-left shade,
 // the face.
 void fill_shaded_cell(QPainter* painter, const QRect& cell, const SHADE& colors)
 {
-    painter->fillRect(cell.adjusted(0, 0, -1, -1), colors[0]);
-    painter->fillRect(cell.adjusted(1, 1, -2, -2), colors[1]);
-    painter->fillRect(cell.adjusted(1, 1, -3, -3), colors[2]);
-    painter->fillRect(cell.adjusted(2, 2, -3, -3), colors[3]);
+    painter->fillRect(cell.adjusted(0, 0, -1, -1), QColor(colors[0]));
+    painter->fillRect(cell.adjusted(1, 1, -2, -2), QColor(colors[1]));
+    painter->fillRect(cell.adjusted(1, 1, -3, -3), QColor(colors[2]));
+    painter->fillRect(cell.adjusted(2, 2, -3, -3), QColor(colors[3]));
 }
 
 // The pixels of a shaded cell of that size and those colours, drawn once and kept for the few
@@ -137,8 +137,8 @@ void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& pale
 {
     const SHADE& colors = flags.shades[sunken ? 1 : 0];
     if (cell.width() < 7 || cell.height() < 7 || !flags.shade_fills) {
-        painter->fillRect(cell.adjusted(0, 0, -1, -1), colors[0]);
-        const QBrush face(colors[3]);
+        painter->fillRect(cell.adjusted(0, 0, -1, -1), QColor(colors[0]));
+        const QBrush face{QColor(colors[3])};
         qDrawShadeRect(painter, cell.adjusted(1, 1, -2, -2), palette, sunken, 1, 0, &face);
         return;
     }
@@ -255,7 +255,8 @@ VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags(QPainter* painter) const
     flags.selection_color = pirq_get_color(SELECTION);
     flags.face_color = pirq_get_color(FACE);
     const QColor frame = pirq_get_color(FRAME), light = palette().light().color(), dark = palette().dark().color();
-    flags.shades = {SHADE{frame, dark, light, flags.face_color}, SHADE{frame, light, dark, flags.face_color}};
+    const QRgb f = frame.rgba(), l = light.rgba(), d = dark.rgba(), face = flags.face_color.rgba();
+    flags.shades = {SHADE{f, d, l, face}, SHADE{f, l, d, face}};
     flags.shade_fills = light.alpha() == 255 && dark.alpha() == 255 && whole_pixels(painter);
     flags.shade_blits = flags.shade_fills && blits_like_fills(painter);
     flags.text_pen = pirq_get_pen(TEXT_PEN);
