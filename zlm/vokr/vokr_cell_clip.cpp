@@ -1,11 +1,13 @@
 #include "vokr_cell_clip.h"
 
+#include <QPaintEngine>
+
 // The state is copied from the painter as it is built: a default font would ask the application
 // for its own.
 VOKR_CELL_CLIP::VOKR_CELL_CLIP(QPainter* painter, const QRect& clip)
-    : m_painter(painter), m_saved(painter->hasClipping()), m_pen(painter->pen()), m_brush(painter->brush()),
-      m_font(painter->font()), m_background(painter->background()), m_background_mode(painter->backgroundMode()),
-      m_hints(painter->renderHints())
+    : m_painter(painter), m_saved(painter->hasClipping() || painter->paintEngine()->type() != QPaintEngine::Raster),
+      m_pen(painter->pen()), m_brush(painter->brush()), m_font(painter->font()), m_background(painter->background()),
+      m_background_mode(painter->backgroundMode()), m_hints(painter->renderHints())
 {
     if (m_saved)
         painter->save();
@@ -19,7 +21,7 @@ VOKR_CELL_CLIP::~VOKR_CELL_CLIP()
         p->restore();
         return;
     }
-    p->setClipping(false);
+    p->setClipping(false);  // a later clip replaces the one left behind, as where none was set
     // Only what changed is set again: setting the painter's state costs more than comparing it.
     if (p->pen() != m_pen)
         p->setPen(m_pen);

@@ -2,7 +2,8 @@
 // was after. QPainter's save() and restore() copy the whole state and apply it again, a large part
 // of a small cell's cost; a painter that clips nowhere yet is given back only what a cell's drawing
 // may change: its pen, brush, font, background, background mode and render hints, and no clip. A
-// painter that clips already (a print's or an export's may) is saved and restored whole.
+// painter that clips already (a print's or an export's may), or records or prints rather than
+// paints pixels, is saved and restored whole.
 #pragma once
 
 #include <QBrush>
