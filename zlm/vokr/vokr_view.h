@@ -393,12 +393,12 @@ public:
         bool shade_fills = false, shade_blits = false;
         QPen text_pen, selected_text_pen, high_pen, low_pen, selected_pen;
         QColor bus_color;
-        bool split_bus_values = false;  // a bus's number texts in groups of eight digits
-        QColor background_color;
-        // A name's font and colour by what it names.
+        bool split_bus_values = false;                         // a bus's number texts in groups of eight digits
+        QBrush background_brush, selection_brush, face_brush;  // behind a name
+        // A name's font and pen by what it names.
         enum NAME_STYLE { NODE_NAME, POST_FITTING_GROUP_NAME, GROUP_NAME, DATA_TAB_ONLY_NAME, NAME_STYLES };
         std::array<QFont, NAME_STYLES> name_fonts;
-        std::array<QColor, NAME_STYLES> name_colors;
+        std::array<QPen, NAME_STYLES> name_pens;
     };
     // The cell's frame and selection fill, painted before its contents.
     void draw_cell_background(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);

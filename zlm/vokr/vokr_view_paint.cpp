@@ -266,11 +266,13 @@ VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags(QPainter* painter) const
     flags.selected_pen = pirq_get_pen(SELECTED_PEN);
     flags.bus_color = pirq_get_color(BUS_COLOR);
     flags.split_bus_values = cfg_is_on("zlm_split_bus_values", false);
-    flags.background_color = pirq_get_color(BACKGROUND);
+    flags.background_brush = QBrush(pirq_get_color(BACKGROUND));
+    flags.selection_brush = QBrush(flags.selection_color);
+    flags.face_brush = QBrush(flags.face_color);
     static const int NAME_FONTS[] = {56, 57, 58, 66}, NAME_COLORS[] = {305, 306, 307, 315};
     for (int style = 0; style < PAINT_FLAGS::NAME_STYLES; ++style) {
         flags.name_fonts[style] = pirq_get_font(NAME_FONTS[style]);
-        flags.name_colors[style] = pirq_get_color(NAME_COLORS[style]);
+        flags.name_pens[style] = QPen(pirq_get_color(NAME_COLORS[style]));
     }
     return flags;
 }

@@ -176,14 +176,14 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     if (m->is_node_data_tab_only(node))
         style = PAINT_FLAGS::DATA_TAB_ONLY_NAME;
     vokr_set_font(painter, flags.name_fonts[style]);
-    QPen pen(flags.name_colors[style]);
-    QBrush background(flags.background_color);
+    QPen pen = flags.name_pens[style];
+    QBrush background = flags.background_brush;
     const bool drop_into = node == m_drop_row && !m_drop_before && kind == KSM_NTYPE_GROUP_COLLAPSED;
     if (drop_into) {
         if (focused) {
-            painter->fillRect(rect.adjusted(-2, -1, 2, 1), flags.background_color);
+            painter->fillRect(rect.adjusted(-2, -1, 2, 1), flags.background_brush.color());
             pen = flags.selected_text_pen;
-            background = QBrush(flags.selection_color);
+            background = flags.selection_brush;
         }
     } else if (!flags.selected) {
         if (flags.invalid_nodes && (group ? has_invalid_member(node) : m->is_node_invalid(node)))
@@ -191,10 +191,10 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     } else if (focused || name_focus_pending) {
         name_focus_pending = false;
         pen = flags.selected_text_pen;
-        background = QBrush(flags.selection_color);
+        background = flags.selection_brush;
     } else {
         pen = flags.text_pen;
-        background = QBrush(flags.face_color);
+        background = flags.face_brush;
     }
     painter->setPen(pen);
     painter->setBackground(background);
@@ -216,6 +216,8 @@ void VOKR_VIEW::draw_tree_connectors(int node, const QRect& rect, QPainter* pain
     const KSM_DATA_NODE_DISPLAY_TYPE kind = list->get_display_type(node);
     const bool group = is_group_kind(kind);
     const int depth = list->get_depth(node);
+    if (!group && depth < 1)  // a top-level node joins nothing
+        return;
     const int l = rect.left(), i = depth * INDENT, cy = rect.center().y();
     painter->setPen(tree_pen());
     if (group) {
