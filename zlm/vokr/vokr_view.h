@@ -854,8 +854,10 @@ QRect vokr_text_bounds(QPainter* painter, const QString& text);
 // The text elided to `width` in the painter's font, as QFontMetrics::elidedText gives it.
 QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width);
 // Draws the text as QPainter::drawText(rect, flags, text) does, where it stands on one line
-// inside the rectangle from the baseline it found there before.
-void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text);
+// inside the rectangle from the baseline it found there before; with `background`, as it does in
+// opaque mode over that background, leaving the painter's own background and mode as they were.
+void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text,
+                         const QBrush* background = nullptr);
 // Draws the text only when it fits the rectangle's width; whether it did.
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
 // Draws the text so that it never runs past the rectangle: whole when it fits, else wrapped at

@@ -197,13 +197,12 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
         background = flags.face_brush;
     }
     painter->setPen(pen);
-    painter->setBackground(background);
-    painter->setBackgroundMode(Qt::OpaqueMode);
     const Qt::TextElideMode elide = m->cfg_align_left() ? Qt::ElideRight : Qt::ElideLeft;
     const QString name = vokr_one_line(QString::fromLocal8Bit(list->get_node_name(node)));
     vokr_draw_line_text(painter, text_rect, ALIGN_LEFT_CENTRE,
-                        vokr_elided_text(painter, name, elide, text_rect.width()));
-    painter->setBackgroundMode(Qt::TransparentMode);
+                        vokr_elided_text(painter, name, elide, text_rect.width()), &background);
+    if (painter->backgroundMode() != Qt::TransparentMode)  // the connectors' dashes leave their gaps
+        painter->setBackgroundMode(Qt::TransparentMode);
     draw_tree_connectors(node, rect, painter);
     draw_drop_marker(node, rect, painter);
 }
