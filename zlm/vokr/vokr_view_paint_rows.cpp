@@ -94,10 +94,11 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
     if (column == TYPE_COLUMN) {
         draw_type_icon(node, rect, painter);
     } else if (column == ALIAS_COLUMN) {
-        // Most nodes have no alias: their cell costs no painter state.
-        const QString alias = vokr_one_line(QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
-        if (alias.isEmpty())
+        // Most nodes have no alias: their cell costs no text and no painter state.
+        const char* raw = current_node_table()->get_node_alias(node);
+        if (!raw || !*raw)
             return;
+        const QString alias = vokr_one_line(QString::fromLocal8Bit(raw));
         painter->save();
         painter->setPen(pirq_get_pen(TEXT_PEN));
         vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE, alias);
