@@ -528,7 +528,7 @@ void KSM_TX_SIGNAL_NODES::get_direct_children(int row, std::vector<int>* childre
     if (!children || !in_range(*m_nodes, row))
         return;
     const int depth = m_nodes->rows[row]->depth;
-    for (int i = row + 1; i <= get_last_child_index(row); ++i)
+    for (int i = row + 1, last = get_last_child_index(row); i <= last; ++i)
         if (m_nodes->rows[i]->depth == depth + 1)
             children->push_back(i);
 }
@@ -536,7 +536,7 @@ void KSM_TX_SIGNAL_NODES::get_direct_children(int row, std::vector<int>* childre
 int KSM_TX_SIGNAL_NODES::get_num_leaf_children(int row) const
 {
     int leaves = 0;
-    for (int i = row + 1; i <= get_last_child_index(row); ++i)
+    for (int i = row + 1, last = get_last_child_index(row); i <= last; ++i)
         leaves += m_nodes->rows[i]->group ? 0 : 1;
     return leaves;
 }
@@ -559,7 +559,7 @@ bool KSM_TX_SIGNAL_NODES::is_descendant(int ancestor, int row) const
 
 bool KSM_TX_SIGNAL_NODES::is_grandparent(int row) const
 {
-    for (int i = row + 1; i <= get_last_child_index(row); ++i)
+    for (int i = row + 1, last = get_last_child_index(row); i <= last; ++i)
         if (m_nodes->rows[i]->group)
             return true;
     return false;

@@ -6,6 +6,7 @@
 
 #include "pirq.h"
 #include "prj.h"
+#include "vokr_cell_clip.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_node.h"
@@ -20,6 +21,7 @@
 #include <QStyleFactory>
 #include <QTabWidget>
 
+#include <functional>
 #include <iostream>
 
 using namespace manager_test;
@@ -374,6 +376,48 @@ TEST_F(ViewPaint, ImageAndRecordedPictureHaveTheSamePixels)
                 differing += direct.pixel(x, y) != played.pixel(x, y) ? 1 : 0;
         EXPECT_EQ(differing, 0) << c.name;
     }
+}
+
+// A cell's clip gives the painter back as it found it, whatever the cell changed: on an image
+// that clips nowhere, one that clips already and a recorded picture.
+TEST(CellClip, GivesThePainterBackAsItWas)
+{
+    const std::function<void(QPainter*)> changes[] = {
+        [](QPainter* p) { p->setPen(QPen(Qt::red, 3)); },
+        [](QPainter* p) { p->setBrush(Qt::blue); },
+        [](QPainter* p) { p->setFont(QFont("DejaVu Sans", 17)); },
+        [](QPainter* p) { p->setBackground(Qt::green); },
+        [](QPainter* p) { p->setBackgroundMode(Qt::OpaqueMode); },
+        [](QPainter* p) { p->setRenderHint(QPainter::Antialiasing); },
+    };
+    for (int device = 0; device < 3; ++device)
+        for (size_t c = 0; c < std::size(changes); ++c) {
+            QImage image(20, 20, QImage::Format_RGB32);
+            QPicture picture;
+            QPainter p;
+            if (device < 2)
+                p.begin(&image);
+            else
+                p.begin(&picture);
+            if (device == 1)
+                p.setClipRect(QRect(1, 1, 9, 9));
+            const QPen pen = p.pen();
+            const QBrush brush = p.brush(), background = p.background();
+            const QFont font = p.font();
+            const QPainter::RenderHints hints = p.renderHints();
+            const QRegion clip = p.clipRegion();
+            {
+                const VOKR_CELL_CLIP cell(&p, QRect(2, 2, 5, 5));
+                EXPECT_EQ(p.clipBoundingRect(), QRectF(2, 2, 5, 5));
+                changes[c](&p);
+            }
+            const std::string name = std::to_string(device) + " " + std::to_string(c);
+            EXPECT_TRUE(p.pen() == pen && p.brush() == brush && p.background() == background) << name;
+            EXPECT_TRUE(p.font() == font && p.renderHints() == hints) << name;
+            EXPECT_EQ(p.backgroundMode(), Qt::TransparentMode) << name;
+            EXPECT_EQ(p.hasClipping(), device == 1) << name;
+            EXPECT_TRUE(!p.hasClipping() || p.clipRegion() == clip) << name;
+        }
 }
 
 // The palette's fonts, kept between calls, follow the application font as it changes; a painter

@@ -479,6 +479,51 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
     }
 }
 
+// At a pixel or more per sample a valid bit's level lies on its high or low line and each change
+// is a full-height mark at its sample's column, also where the span starts with a change or the
+// sample after it changes: spans from the capture's start, across word ends and to its end.
+TEST_F(WavePaint, LevelsAndChangesOfValidSamples)
+{
+    add(1);
+    constexpr int DEPTH = 3000;
+    auto bit = [](int, int s) { return (s / 5) % 2 == 1 || s % 64 == 63 || s == 191; };
+    capture(DEPTH, bit);
+    const QRgb high = pirq_get_color(108).rgb(), low = pirq_get_color(109).rgb();
+    const int width = cell(0, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
+    const struct {
+        int span, first;
+    } views[] = {{width, 0}, {width, 129}, {width, DEPTH - width}, {width / 2, 67}, {width * 2 / 5, 64}};
+    for (const auto& v : views) {
+        show_span(v.span);
+        QScrollBar* bar = m_view->get_horizontal_bar();
+        bar->setRange(0, DEPTH - v.span);
+        bar->setValue(v.first);
+        bar->setVisible(true);
+        const QImage image = render();
+        const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
+        const int yh = wave.top() + 1, yl = wave.bottom() - 2;
+        const int first = m_view->get_first_visible_sample(), end = m_view->get_visible_end_sample();
+        ASSERT_EQ(first, v.first);
+        std::set<int> expected, marked;
+        for (int s = std::max(first, 1); s <= std::min(end, DEPTH - 1); ++s)
+            if (bit(0, s) != bit(0, s - 1) && m_view->get_sample_x(s) <= wave.right() + 1)
+                expected.insert(std::max(m_view->get_sample_x(s), wave.left() + 1));
+        for (int x = wave.left() + 1; x <= wave.right() + 1; ++x) {  // the clip keeps a column to the right
+            bool full = true;
+            for (int y = yh + 1; y < yl; ++y)
+                full &= image.pixel(x, y) == low;
+            if (full)
+                marked.insert(x);
+        }
+        EXPECT_EQ(marked, expected) << v.first;
+        for (int s = first; s < end; ++s)
+            for (int x = std::max(m_view->get_sample_x(s), wave.left() + 1);
+                 x < std::min(m_view->get_sample_x(s + 1), wave.right() + 1); ++x)
+                EXPECT_TRUE(expected.count(x) || image.pixel(x, bit(0, s) ? yh : yl) == (bit(0, s) ? high : low))
+                    << v.first << " " << x;
+    }
+}
+
 // The waveform column's pixels, compared with frames recorded from an earlier, plainer drawing:
 // single bits with glitches, an inverted bit, a gap of invalid samples, a selected row and a bus
 // of every display type, fully zoomed out, at one pixel per sample at the end and zoomed in. A

@@ -96,15 +96,15 @@ bool VOKR_NODE::is_enabled(FLAG flag, bool* mixed, int level) const
 }
 
 // The rows below a group are those of the manager's current list, like the tree queries that
-// find them. A group is on when any row below it is on; the walk stops as soon as the answer (and, when
-// asked, the mixed state) is known.
+// find them: every row after the group up to its last child. A group is on when any row below it
+// is on; the walk stops as soon as the answer (and, when asked, the mixed state) is known.
 bool VOKR_NODE::group_flag(FLAG flag, bool* mixed, int level) const
 {
     bool any_on = false;
     bool any_off = false;
     KSM_TX_SIGNAL_NODES* list = m_manager->get_nodes(-1);
     const int last = m_manager->get_last_child_index(m_index);
-    for (int row = m_index + 1; row <= last && m_manager->is_descendant(m_index, row); ++row) {
+    for (int row = m_index + 1; row <= last; ++row) {
         if (VOKR_NODE(m_manager, list, row).is_enabled(flag, nullptr, level))
             any_on = true;
         else

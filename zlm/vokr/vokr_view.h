@@ -13,9 +13,11 @@
 #include "vokr_number.h"
 #include "vokr_view_molq_handler.h"
 
+#include <QColor>
 #include <QList>
 #include <QMap>
 #include <QPair>
+#include <QPen>
 #include <QRect>
 #include <QString>
 #include <QVector>
@@ -380,10 +382,26 @@ public:
         bool incremental_view = false;
         bool sequential = false;
         bool invalid_nodes = true;  // some node may be invalid; where none is, rows do not ask
+        bool focused = false;       // the view has the keyboard focus
+        bool grid = false;          // waveform cells are outlined
+        // What every cell of one paint draws with, looked up once per paint: the frames' colours,
+        // the four fills of a raised and of a sunken cell (frame, lower-right shade, upper-left
+        // shade, face) and whether the painter takes them as fills (whole pixels, opaque shades)
+        // and as one blit of their pixels; the pens of a bit's levels and of texts.
+        QColor outline_color, grid_color, selection_color, face_color;
+        std::array<std::array<QRgb, 4>, 2> shades;
+        bool shade_fills = false, shade_blits = false;
+        QPen text_pen, selected_text_pen, high_pen, low_pen, selected_pen;
+        QColor bus_color;
+        bool split_bus_values = false;                         // a bus's number texts in groups of eight digits
+        QBrush background_brush, selection_brush, face_brush;  // behind a name
+        // A name's font and pen by what it names.
+        enum NAME_STYLE { NODE_NAME, POST_FITTING_GROUP_NAME, GROUP_NAME, DATA_TAB_ONLY_NAME, NAME_STYLES };
+        std::array<QFont, NAME_STYLES> name_fonts;
+        std::array<QPen, NAME_STYLES> name_pens;
     };
     // The cell's frame and selection fill, painted before its contents.
-    void draw_cell_background(int row, int column, bool selected, bool sequential, const QRect& rect,
-                              QPainter* painter);
+    void draw_cell_background(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     // The contents of one cell (already shrunk inside its frame); false for an unknown column.
     bool draw_item(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     int get_visible_node_rows() const { return visible_node_rows; }
@@ -396,12 +414,12 @@ protected:
     bool m_drop_before = false;  // the indicator stands above m_drop_row
 
 private:
-    PAINT_FLAGS paint_flags() const;
+    PAINT_FLAGS paint_flags(QPainter* painter) const;
     bool is_editable() const;
     void paint_power_up_band(QPainter* painter, const QRect& area, const QBrush& brush);
     void paint_empty_grid_text(QPainter* painter, const QRect& rect);
     QRect header_rect(int row, int first_column, int last_column) const;
-    void draw_header_background(int row, int column, bool sequential, const QRect& rect, QPainter* painter);
+    void draw_header_background(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_title(int column, const QRect& rect, QPainter* painter);
     void draw_header(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_header_text(QPainter* painter, const QRect& rect, const QString& text, int flags = 132);
@@ -836,8 +854,10 @@ QRect vokr_text_bounds(QPainter* painter, const QString& text);
 // The text elided to `width` in the painter's font, as QFontMetrics::elidedText gives it.
 QString vokr_elided_text(QPainter* painter, const QString& text, Qt::TextElideMode mode, int width);
 // Draws the text as QPainter::drawText(rect, flags, text) does, where it stands on one line
-// inside the rectangle from the baseline it found there before.
-void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text);
+// inside the rectangle from the baseline it found there before; with `background`, as it does in
+// opaque mode over that background, leaving the painter's own background and mode as they were.
+void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text,
+                         const QBrush* background = nullptr);
 // Draws the text only when it fits the rectangle's width; whether it did.
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text);
 // Draws the text so that it never runs past the rectangle: whole when it fits, else wrapped at

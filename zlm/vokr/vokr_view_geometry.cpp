@@ -1027,20 +1027,41 @@ SHAPED_TEXT shape_text(QPainter* painter, const QString& text)
 
 // Draws a shaped text with the pen at `at` as drawText(at, text) does: the text starts at x cut
 // toward 0 to a 64th of a pixel, its glyphs lie whole 64ths from there, and an opaque background
-// fills the text's box first. Exact on whole-pixel translations, where these sums lose nothing.
-// The glyphs are drawn in transparent mode: the engine that paints opaque backgrounds would hand
-// the raster engine their places untranslated.
-void draw_shaped_text(QPainter* painter, const QPointF& at, const SHAPED_TEXT& shaped)
+// (`background`, else the painter's in opaque mode) fills the text's box first. Exact on
+// whole-pixel translations, where these sums lose nothing. The glyphs are drawn in transparent
+// mode: the engine that paints opaque backgrounds would hand the raster engine their places
+// untranslated.
+void draw_shaped_text(QPainter* painter, const QPointF& at, const SHAPED_TEXT& shaped, const QBrush* background)
 {
     const QPointF origin(int(at.x() * 64) / 64.0, at.y());
-    if (painter->backgroundMode() != Qt::OpaqueMode) {
+    const bool opaque = painter->backgroundMode() == Qt::OpaqueMode;
+    if (!opaque && !background) {
         painter->drawGlyphRun(origin, shaped.glyphs);
         return;
     }
-    painter->fillRect(shaped.box.translated(origin), painter->background());
-    painter->setBackgroundMode(Qt::TransparentMode);
+    painter->fillRect(shaped.box.translated(origin), background ? *background : painter->background());
+    if (opaque)
+        painter->setBackgroundMode(Qt::TransparentMode);
     painter->drawGlyphRun(origin, shaped.glyphs);
+    if (opaque)
+        painter->setBackgroundMode(Qt::OpaqueMode);
+}
+
+// Runs `draw` with the painter in opaque mode over `background`, where there is one, and puts
+// the painter's background and mode back after.
+template <typename DRAW> void over_background(QPainter* painter, const QBrush* background, DRAW draw)
+{
+    if (!background) {
+        draw();
+        return;
+    }
+    const QBrush before = painter->background();
+    const Qt::BGMode mode = painter->backgroundMode();
+    painter->setBackground(*background);
     painter->setBackgroundMode(Qt::OpaqueMode);
+    draw();
+    painter->setBackground(before);
+    painter->setBackgroundMode(mode);
 }
 
 // Where drawText(rect, flags, text) draws a one-line text from the rectangle's top left, and the
@@ -1081,7 +1102,7 @@ bool on_whole_pixels(const QTransform& transform)
 // text item goes, the glyphs shaped by a layout of the line. The raster engine on whole pixels draws
 // the kept glyphs; other painters draw the text at its baseline. A text drawn as more than one item
 // or clipped to its rectangle keeps the rectangle's path.
-void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text)
+void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const QString& text, const QBrush* background)
 {
     static TEXT_MEASURES<QPair<QString, quint64>, PLACED_TEXT> measures;
     const bool plain = !text.isEmpty() && !text.contains('\n') &&
@@ -1089,7 +1110,7 @@ void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const 
                        painter->deviceTransform().type() <= QTransform::TxTranslate &&
                        painter->paintEngine()->type() == QPaintEngine::Raster;
     if (!plain) {
-        painter->drawText(rect, flags, text);
+        over_background(painter, background, [&] { painter->drawText(rect, flags, text); });
         return;
     }
     QHash<QPair<QString, quint64>, PLACED_TEXT>& places = measures.values(painter, flags | direction_flag(painter));
@@ -1098,16 +1119,16 @@ void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const 
     if (found == places.constEnd())
         found = places.insert(key, place_text(painter, rect.size(), flags, text));
     if (!found->baseline) {
-        painter->drawText(rect, flags, text);
+        over_background(painter, background, [&] { painter->drawText(rect, flags, text); });
         return;
     }
     const QPointF at = QPointF(rect.topLeft()) + *found->baseline;
     const QPen& pen = painter->pen();
     if (found->shaped.glyphs.isEmpty() || pen.style() == Qt::NoPen || pen.brush().style() != Qt::SolidPattern ||
         !on_whole_pixels(painter->deviceTransform()))
-        painter->drawText(at, text);
+        over_background(painter, background, [&] { painter->drawText(at, text); });
     else
-        draw_shaped_text(painter, at, found->shaped);
+        draw_shaped_text(painter, at, found->shaped, background);
 }
 
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)

@@ -4,6 +4,7 @@
 // grid geometry (vokr_view_geometry.cpp).
 #include "vokr_view.h"
 
+#include "cfg.h"
 #include "ksm.h"
 #include "omu.h"
 #include "pirq.h"
@@ -43,6 +44,7 @@ QString enable_caption(const QRect& rect, const QString& caption)
     return whole.width() <= rect.width() && whole.height() <= rect.height() ? caption : caption.section(' ', 0, 0);
 }
 constexpr int FACE = 22, OUTLINE = 26, GRID = 24, FRAME = 1, SELECTION = 297, BACKGROUND = 298;
+constexpr int TEXT_PEN = 18, SELECTED_TEXT_PEN = 21, HIGH_PEN = 108, LOW_PEN = 109, SELECTED_PEN = 6, BUS_COLOR = 314;
 
 const QPen& level_name_pen()
 {
@@ -90,29 +92,31 @@ bool blits_like_fills(QPainter* painter)
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied;
 }
 
+using SHADE = std::array<QRgb, 4>;  // opaque colours
+
 // The four nested fills of a shaded cell: the frame, the lower-right shade, the upper-left shade,
 // the face.
-void fill_shaded_cell(QPainter* painter, const QRect& cell, const QColor (&colors)[4])
+void fill_shaded_cell(QPainter* painter, const QRect& cell, const SHADE& colors)
 {
-    painter->fillRect(cell.adjusted(0, 0, -1, -1), colors[0]);
-    painter->fillRect(cell.adjusted(1, 1, -2, -2), colors[1]);
-    painter->fillRect(cell.adjusted(1, 1, -3, -3), colors[2]);
-    painter->fillRect(cell.adjusted(2, 2, -3, -3), colors[3]);
+    painter->fillRect(cell.adjusted(0, 0, -1, -1), QColor(colors[0]));
+    painter->fillRect(cell.adjusted(1, 1, -2, -2), QColor(colors[1]));
+    painter->fillRect(cell.adjusted(1, 1, -3, -3), QColor(colors[2]));
+    painter->fillRect(cell.adjusted(2, 2, -3, -3), QColor(colors[3]));
 }
 
 // The pixels of a shaded cell of that size and those colours, drawn once and kept for the few
-// sizes and shades in use: one blit costs the raster engine a fraction of the fills.
-QImage shaded_cell_image(const QSize& size, const QColor (&colors)[4])
+// sizes and shades in use: one blit costs the raster engine a fraction of the fills. The image
+// is good until the next call.
+const QImage& shaded_cell_image(const QSize& size, const SHADE& colors)
 {
     struct ENTRY {
         QSize size;
-        std::array<QRgb, 4> colors;
+        SHADE colors;
         QImage image;
     };
     static std::vector<ENTRY> kept;
-    const std::array<QRgb, 4> key = {colors[0].rgba(), colors[1].rgba(), colors[2].rgba(), colors[3].rgba()};
     for (const ENTRY& entry : kept)
-        if (entry.size == size && entry.colors == key)
+        if (entry.size == size && entry.colors == colors)
             return entry.image;
     constexpr size_t MAX_KEPT = 32;
     if (kept.size() == MAX_KEPT)
@@ -120,27 +124,25 @@ QImage shaded_cell_image(const QSize& size, const QColor (&colors)[4])
     QImage image(size - QSize(1, 1), QImage::Format_RGB32);
     QPainter painter(&image);
     fill_shaded_cell(&painter, QRect(QPoint(0, 0), size), colors);
-    kept.push_back({size, key, image});
-    return image;
+    kept.push_back({size, colors, image});
+    return kept.back().image;
 }
 
 // A raised or sunken cell: a dark frame with a shaded face inside it. On whole pixels with opaque
 // shades, four nested fills leave the pixels of qDrawShadeRect's strokes at a fraction of their
 // cost, and where the painter allows, one blit of those fills' pixels at a fraction of theirs.
 // Cells too small for that nesting keep the strokes.
-void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& palette, bool sunken)
+void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& palette,
+                      const VOKR_VIEW::PAINT_FLAGS& flags, bool sunken)
 {
-    const QColor light = palette.light().color(), dark = palette.dark().color();
-    if (cell.width() < 7 || cell.height() < 7 || light.alpha() != 255 || dark.alpha() != 255 ||
-        !whole_pixels(painter)) {
-        painter->fillRect(cell.adjusted(0, 0, -1, -1), pirq_get_color(FRAME));
-        const QBrush face = pirq_get_brush(FACE);
+    const SHADE& colors = flags.shades[sunken ? 1 : 0];
+    if (cell.width() < 7 || cell.height() < 7 || !flags.shade_fills) {
+        painter->fillRect(cell.adjusted(0, 0, -1, -1), QColor(colors[0]));
+        const QBrush face{QColor(colors[3])};
         qDrawShadeRect(painter, cell.adjusted(1, 1, -2, -2), palette, sunken, 1, 0, &face);
         return;
     }
-    const QColor colors[4] = {pirq_get_color(FRAME), sunken ? light : dark, sunken ? dark : light,
-                              pirq_get_color(FACE)};
-    if (blits_like_fills(painter))
+    if (flags.shade_blits)
         painter->drawImage(cell.topLeft(), shaded_cell_image(cell.size(), colors));
     else
         fill_shaded_cell(painter, cell, colors);
@@ -174,7 +176,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
     // The depth may have shrunk since the last update: the zoom is held within it first.
     reset_zoom(false);
     m_paint_scale = sample_scale();
-    PAINT_FLAGS flags = paint_flags();
+    PAINT_FLAGS flags = paint_flags(painter);
     COLUMNS columns;
     column_lefts(&columns.left);
     for (int id = 0; id < COLUMN_COUNT; ++id)
@@ -188,7 +190,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
                 continue;
             const int x = columns.left[id] + shift;
             const QRect cell(QPoint(x, top), QPoint(x + w + 1, bottom + 1));
-            draw_cell_background(row, id, flags.selected, flags.sequential, cell, painter);
+            draw_cell_background(row, id, cell, painter, flags);
             draw_item(row, id, cell.adjusted(2, 2, -2, -2), painter, flags);
         }
     };
@@ -234,7 +236,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
     m_paint_scale.known = false;
 }
 
-VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags() const
+VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags(QPainter* painter) const
 {
     VOKR_TX_MANAGER* m = m_tx_manager;
     const bool list = current_node_table() != nullptr;
@@ -246,6 +248,32 @@ VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags() const
     flags.incremental_view = list && m->is_incremental_compile();
     flags.sequential = m->is_sequential_mode(-1);
     flags.invalid_nodes = list && m->has_invalid_nodes();
+    flags.focused = hasFocus();
+    flags.grid = VOKR_TX_MANAGER::cfg_show_horz_grid() && get_sample_depth() > 0;
+    flags.outline_color = pirq_get_color(OUTLINE);
+    flags.grid_color = pirq_get_color(GRID);
+    flags.selection_color = pirq_get_color(SELECTION);
+    flags.face_color = pirq_get_color(FACE);
+    const QColor frame = pirq_get_color(FRAME), light = palette().light().color(), dark = palette().dark().color();
+    const QRgb f = frame.rgba(), l = light.rgba(), d = dark.rgba(), face = flags.face_color.rgba();
+    flags.shades = {SHADE{f, d, l, face}, SHADE{f, l, d, face}};
+    flags.shade_fills = light.alpha() == 255 && dark.alpha() == 255 && whole_pixels(painter);
+    flags.shade_blits = flags.shade_fills && blits_like_fills(painter);
+    flags.text_pen = pirq_get_pen(TEXT_PEN);
+    flags.selected_text_pen = pirq_get_pen(SELECTED_TEXT_PEN);
+    flags.high_pen = pirq_get_pen(HIGH_PEN);
+    flags.low_pen = pirq_get_pen(LOW_PEN);
+    flags.selected_pen = pirq_get_pen(SELECTED_PEN);
+    flags.bus_color = pirq_get_color(BUS_COLOR);
+    flags.split_bus_values = cfg_is_on("zlm_split_bus_values", false);
+    flags.background_brush = QBrush(pirq_get_color(BACKGROUND));
+    flags.selection_brush = QBrush(flags.selection_color);
+    flags.face_brush = QBrush(flags.face_color);
+    static const int NAME_FONTS[] = {56, 57, 58, 66}, NAME_COLORS[] = {305, 306, 307, 315};
+    for (int style = 0; style < PAINT_FLAGS::NAME_STYLES; ++style) {
+        flags.name_fonts[style] = pirq_get_font(NAME_FONTS[style]);
+        flags.name_pens[style] = QPen(pirq_get_color(NAME_COLORS[style]));
+    }
     return flags;
 }
 
@@ -294,28 +322,23 @@ void VOKR_VIEW::paint_empty_grid_text(QPainter* painter, const QRect& rect)
 
 // ---- cell frames --------------------------------------------------------------------------------
 
-void VOKR_VIEW::draw_cell_background(int row, int column, bool selected, bool sequential, const QRect& rect,
-                                     QPainter* painter)
+void VOKR_VIEW::draw_cell_background(int row, int column, const QRect& rect, QPainter* painter,
+                                     const PAINT_FLAGS& flags)
 {
     if (row == TITLE_ROW)
         return;
     if (row < FIRST_NODE_ROW) {
-        draw_header_background(row, column, sequential, rect, painter);
+        draw_header_background(row, column, rect, painter, flags);
         return;
     }
     if (column <= 1)
-        draw_shaded_cell(painter, rect, palette(), selected);
+        draw_shaded_cell(painter, rect, palette(), flags, flags.selected);
     else if (column != WAVEFORM_COLUMN)
-        draw_outline(painter, rect, pirq_get_color(OUTLINE));
-    else if (VOKR_TX_MANAGER::cfg_show_horz_grid() && get_sample_depth() > 0)
-        draw_outline(painter, rect, pirq_get_color(GRID));
-    if (selected && column >= NAME_COLUMN) {
-        const QRect fill = rect.adjusted(1, 1, -2, -2);
-        if (hasFocus())
-            painter->fillRect(fill, pirq_get_color(SELECTION));
-        else
-            painter->fillRect(fill, pirq_get_brush(FACE));
-    }
+        draw_outline(painter, rect, flags.outline_color);
+    else if (flags.grid)
+        draw_outline(painter, rect, flags.grid_color);
+    if (flags.selected && column >= NAME_COLUMN)
+        painter->fillRect(rect.adjusted(1, 1, -2, -2), flags.focused ? flags.selection_color : flags.face_color);
 }
 
 // The cells of `row` from `first` to `last` as one rectangle; null when either is hidden.
@@ -341,7 +364,8 @@ bool opens_run(const VOKR_VIEW* view, int column, int first, int last)
 
 }  // namespace
 
-void VOKR_VIEW::draw_header_background(int row, int column, bool sequential, const QRect& rect, QPainter* painter)
+void VOKR_VIEW::draw_header_background(int row, int column, const QRect& rect, QPainter* painter,
+                                       const PAINT_FLAGS& flags)
 {
     VOKR_TX_MANAGER* m = m_tx_manager;
     const QPalette& pal = palette();
@@ -349,16 +373,16 @@ void VOKR_VIEW::draw_header_background(int row, int column, bool sequential, con
         QRect cell = rect;
         if (column == 3 || column == 4)
             cell.setTop(cell.top() - get_row_height(HEADER_ROW_1));
-        draw_shaded_cell(painter, cell, pal, true);
+        draw_shaded_cell(painter, cell, pal, flags, true);
         return;
     }
     const bool one_segment = m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
     if (!m->is_setup_mode()) {
         if (column <= NAME_COLUMN && !one_segment) {
             if (opens_run(this, column, 0, NAME_COLUMN))
-                draw_shaded_cell(painter, header_rect(row, 0, NAME_COLUMN), pal, true);
+                draw_shaded_cell(painter, header_rect(row, 0, NAME_COLUMN), pal, flags, true);
         } else if (column <= NAME_COLUMN || column >= VALUE_COLUMN || one_segment) {
-            draw_shaded_cell(painter, rect, pal, true);
+            draw_shaded_cell(painter, rect, pal, flags, true);
         }
         return;
     }
@@ -366,22 +390,22 @@ void VOKR_VIEW::draw_header_background(int row, int column, bool sequential, con
     const int last_level = FIRST_LEVEL_COLUMN - 1 + (trigger ? trigger->get_num_levels() : 0);
     if (column <= NAME_COLUMN) {
         if (opens_run(this, column, 0, NAME_COLUMN))
-            draw_shaded_cell(painter, header_rect(row, 0, NAME_COLUMN), pal, true);
+            draw_shaded_cell(painter, header_rect(row, 0, NAME_COLUMN), pal, flags, true);
     } else if (column >= 5 && column <= 9) {
-        draw_shaded_cell(painter, rect, pal, true);
+        draw_shaded_cell(painter, rect, pal, flags, true);
     } else if (column == FIRST_SQ_COLUMN || column == LAST_SQ_COLUMN) {
         if (opens_run(this, column, FIRST_SQ_COLUMN, LAST_SQ_COLUMN))
-            draw_shaded_cell(painter, header_rect(row, FIRST_SQ_COLUMN, LAST_SQ_COLUMN), pal, true);
+            draw_shaded_cell(painter, header_rect(row, FIRST_SQ_COLUMN, LAST_SQ_COLUMN), pal, flags, true);
     } else if (column >= FIRST_LEVEL_COLUMN && column <= last_level) {
         QRect shared = header_rect(row, FIRST_LEVEL_COLUMN, last_level);
-        if (!sequential) {
+        if (!flags.sequential) {
             shared.setBottom(shared.top() + shared.height() / 2);
             QRect lower = rect;
             lower.setTop(rect.bottom() - rect.height() / 2);
-            draw_outline(painter, lower, pirq_get_color(OUTLINE));
+            draw_outline(painter, lower, flags.outline_color);
         }
         if (column == FIRST_LEVEL_COLUMN)
-            draw_shaded_cell(painter, shared, pal, true);
+            draw_shaded_cell(painter, shared, pal, flags, true);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_assert.h"
+#include "vokr_cell_clip.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
@@ -19,7 +20,7 @@ constexpr int FIRST_CONDITION_COLUMN = 9, LAST_CONDITION_COLUMN = 21;
 constexpr int INDENT = 30;
 constexpr int ALIGN_CENTRE = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int ALIGN_LEFT_CENTRE = Qt::AlignLeft | Qt::AlignVCenter;
-constexpr int FACE = 22, OUTLINE = 26, FRAME = 1, INVALID = 5, SELECTION = 297, BACKGROUND = 298;
+constexpr int FACE = 22, FRAME = 1, INVALID = 5, SELECTION = 297;
 constexpr int TEXT_PEN = 18, SELECTED_TEXT_PEN = 21;
 
 const QBrush& power_up_brush()
@@ -93,10 +94,11 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
     if (column == TYPE_COLUMN) {
         draw_type_icon(node, rect, painter);
     } else if (column == ALIAS_COLUMN) {
-        // Most nodes have no alias: their cell costs no painter state.
-        const QString alias = vokr_one_line(QString::fromLocal8Bit(current_node_table()->get_node_alias(node)));
-        if (alias.isEmpty())
+        // Most nodes have no alias: their cell costs no text and no painter state.
+        const char* raw = current_node_table()->get_node_alias(node);
+        if (!raw || !*raw)
             return;
+        const QString alias = vokr_one_line(QString::fromLocal8Bit(raw));
         painter->save();
         painter->setPen(pirq_get_pen(TEXT_PEN));
         vokr_draw_fitted_text(painter, rect, ALIGN_CENTRE, alias);
@@ -152,61 +154,58 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     const KSM_DATA_NODE_DISPLAY_TYPE kind = list->get_display_type(node);
     const bool group = is_group_kind(kind);
     const int indent = list->get_depth(node) * INDENT;
-    painter->save();
-    painter->setClipRect(rect);
+    const VOKR_CELL_CLIP clip(painter, rect);
     QRect text_rect = rect;
     text_rect.setLeft(rect.left() + (group ? 21 + indent : is_member_kind(kind) ? indent : 2));
-    const bool focused = hasFocus();
+    const bool focused = flags.focused;
     if (group) {
         const QRect box(rect.left() + 4 + indent, rect.center().y() - 4, 8, 8);
-        painter->setPen(pirq_get_color(OUTLINE));
+        painter->setPen(flags.outline_color);
         painter->drawRect(box);
-        painter->setPen(pirq_get_pen(flags.selected && focused ? SELECTED_TEXT_PEN : TEXT_PEN));
+        painter->setPen(flags.selected && focused ? flags.selected_text_pen : flags.text_pen);
         const QPoint c = box.center();
         painter->drawLine(box.left() + 2, c.y(), box.right() - 2, c.y());
         if (kind == KSM_NTYPE_GROUP_COLLAPSED)
             painter->drawLine(c.x(), box.top() + 2, c.x(), box.bottom() - 2);
     }
 
-    int font = 56, color = 305;
+    PAINT_FLAGS::NAME_STYLE style = PAINT_FLAGS::NODE_NAME;
     if (flags.incremental_view && group && VOKR_NODE(m, list, node).get_tap_state() == KSM_TAP_POST_FITTING)
-        font = 57, color = 306;
+        style = PAINT_FLAGS::POST_FITTING_GROUP_NAME;
     else if (group)
-        font = 58, color = 307;
+        style = PAINT_FLAGS::GROUP_NAME;
     if (m->is_node_data_tab_only(node))
-        font = 66, color = 315;
-    vokr_set_font(painter, pirq_get_font(font));
-    QPen pen(pirq_get_color(color));
-    QBrush background(pirq_get_color(BACKGROUND));
+        style = PAINT_FLAGS::DATA_TAB_ONLY_NAME;
+    vokr_set_font(painter, flags.name_fonts[style]);
+    QPen pen = flags.name_pens[style];
+    QBrush background = flags.background_brush;
     const bool drop_into = node == m_drop_row && !m_drop_before && kind == KSM_NTYPE_GROUP_COLLAPSED;
     if (drop_into) {
         if (focused) {
-            painter->fillRect(rect.adjusted(-2, -1, 2, 1), pirq_get_color(BACKGROUND));
-            pen = pirq_get_pen(SELECTED_TEXT_PEN);
-            background = QBrush(pirq_get_color(SELECTION));
+            painter->fillRect(rect.adjusted(-2, -1, 2, 1), flags.background_brush.color());
+            pen = flags.selected_text_pen;
+            background = flags.selection_brush;
         }
     } else if (!flags.selected) {
         if (flags.invalid_nodes && (group ? has_invalid_member(node) : m->is_node_invalid(node)))
             pen = QPen(pirq_get_color(INVALID));
     } else if (focused || name_focus_pending) {
         name_focus_pending = false;
-        pen = pirq_get_pen(SELECTED_TEXT_PEN);
-        background = QBrush(pirq_get_color(SELECTION));
+        pen = flags.selected_text_pen;
+        background = flags.selection_brush;
     } else {
-        pen = pirq_get_pen(TEXT_PEN);
-        background = pirq_get_brush(FACE);
+        pen = flags.text_pen;
+        background = flags.face_brush;
     }
     painter->setPen(pen);
-    painter->setBackground(background);
-    painter->setBackgroundMode(Qt::OpaqueMode);
     const Qt::TextElideMode elide = m->cfg_align_left() ? Qt::ElideRight : Qt::ElideLeft;
     const QString name = vokr_one_line(QString::fromLocal8Bit(list->get_node_name(node)));
     vokr_draw_line_text(painter, text_rect, ALIGN_LEFT_CENTRE,
-                        vokr_elided_text(painter, name, elide, text_rect.width()));
-    painter->setBackgroundMode(Qt::TransparentMode);
+                        vokr_elided_text(painter, name, elide, text_rect.width()), &background);
+    if (painter->backgroundMode() != Qt::TransparentMode)  // the connectors' dashes leave their gaps
+        painter->setBackgroundMode(Qt::TransparentMode);
     draw_tree_connectors(node, rect, painter);
     draw_drop_marker(node, rect, painter);
-    painter->restore();
 }
 
 // Dotted lines from each group's expand box to its members, as in a file tree.
@@ -217,6 +216,8 @@ void VOKR_VIEW::draw_tree_connectors(int node, const QRect& rect, QPainter* pain
     const KSM_DATA_NODE_DISPLAY_TYPE kind = list->get_display_type(node);
     const bool group = is_group_kind(kind);
     const int depth = list->get_depth(node);
+    if (!group && depth < 1)  // a top-level node joins nothing
+        return;
     const int l = rect.left(), i = depth * INDENT, cy = rect.center().y();
     painter->setPen(tree_pen());
     if (group) {

@@ -8,10 +8,10 @@
 // of a paint follows the width of the view, not the depth of the capture.
 #include "vokr_view.h"
 
-#include "cfg.h"
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_assert.h"
+#include "vokr_cell_clip.h"
 #include "vokr_line_batch.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
@@ -323,14 +323,56 @@ struct BIT_PENS {
     QPen high, low;
 };
 
-BIT_PENS bit_pens(bool selected)
+// The paint's pens of a bit's levels, both in the selection's colour on a selected row.
+BIT_PENS bit_pens(const VOKR_VIEW::PAINT_FLAGS& flags, bool selected)
 {
-    BIT_PENS pens{pirq_get_pen(HIGH_PEN), pirq_get_pen(LOW_PEN)};
-    if (selected) {
-        pens.high = QPen(pirq_get_color(SELECTED_PEN), pens.high.widthF());
-        pens.low = QPen(pirq_get_color(SELECTED_PEN), pens.low.widthF());
+    if (!selected)
+        return {flags.high_pen, flags.low_pen};
+    const QColor color = flags.selected_pen.color();
+    return {QPen(color, flags.high_pen.widthF()), QPen(color, flags.low_pen.widthF())};
+}
+
+// draw_bit_samples() where every sample from the one before the span to its last is valid: a level
+// runs from one change of the channel's bit to the next, found a word at a time in the bits that
+// differ from the sample before them, and ends where the next level's transition starts.
+void draw_valid_bit_samples(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane,
+                            const uint64_t* valid, int high, int low)
+{
+    const int yh = r.top() + 1, yl = r.bottom() - 2, left = r.left() + 1;
+    const uint64_t* words = plane.words;
+    auto bit = [&](long long s) { return word_bit(words, s) != plane.inverted; };
+    auto transition = [&](int x, bool value) {
+        if (value && yh < yl)
+            batch->fill(x, yl, x, yh + 1, low);
+        else if (!value)
+            batch->fill(x, yh, x, yl, low);
+    };
+    const long long first = span.first, last = span.end - 1;
+    bool level = bit(first > 0 ? first - 1 : first);
+    int run = std::max(span.left + (first == 0 ? 1 : 0), r.left());
+    const int x0 = std::max(span.x(first), left);
+    if (bit(first) != level)
+        transition(x0, !level);
+    if (first == 0)
+        run = x0;
+    level = bit(first);
+    for (long long s = first;;) {
+        const long long end = next_set(s + 1, last + 1, [&](long long k) { return words[k] ^ previous(words, k); });
+        const int xe = span.x(end);
+        const int y = level ? yh : yl;
+        if (end > last) {
+            const bool stub = end < span.depth && word_bit(valid, end) && bit(end) != level;
+            batch->fill(run, y, stub ? xe : xe + 1, y, level ? high : low);
+            if (stub)
+                batch->fill(xe, y, xe, (level ? yl : yh) + (level ? 1 : -1), low);
+            return;
+        }
+        batch->fill(run, y, xe, y, level ? high : low);
+        level = !level;
+        transition(std::max(xe, left), level);
+        run = xe;
+        s = end;
     }
-    return pens;
 }
 
 // The levels as lines, a transition as a vertical line in the low pen between its two levels, the
@@ -347,6 +389,11 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     auto bit = [&](long long s) { return word_bit(plane.words, s) != plane.inverted; };
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
+    if (span.all_valid == 1 && !value_column && span.end > span.first) {
+        draw_valid_bit_samples(&batch, r, span, plane, valid, high, low);
+        batch.finish(p);
+        return;
+    }
     const long long last = span.end - 1;
     bool level = is_valid(span.first - 1) ? bit(span.first - 1) : bit(span.first);
     int run = std::max(span.left + (span.first == 0 ? 1 : 0), r.left());
@@ -608,7 +655,7 @@ int narrowest_text(QPainter* p, const RADIX& radix, int width)
 // the middle instead. A symbol (mnemonic) drawn again over a crossing takes the data mnemonic colour.
 // A number's text is formatted only where its shortest one would fit.
 struct BUS_TEXT {
-    BUS_TEXT(VOKR_TX_MANAGER* m, int n, bool s) : manager(m), node(n), selected(s)
+    BUS_TEXT(VOKR_TX_MANAGER* m, int n, bool s, bool separated) : manager(m), node(n), selected(s), split(separated)
     {
         KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
         radix = m->get_node_group_display_type(n, &type, -1) ? radix_of(type) : nullptr;
@@ -616,7 +663,7 @@ struct BUS_TEXT {
     VOKR_TX_MANAGER* manager;
     int node;
     bool selected;
-    bool split = cfg_is_on("zlm_split_bus_values", false);
+    bool split;  // a number's digits in groups of eight
     bool elide = false;
     const RADIX* radix = nullptr;  // of the bus's texts, where they are numbers
     mutable int narrowest_width = -1;
@@ -634,38 +681,47 @@ struct BUS_TEXT {
     bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
               int top, int bottom, bool at_crossing = false) const
     {
+        // Most segments of a busy bus have no room for any text: told at once, before any call.
         if (to - from <= 1 || (radix && !elide && to - from + 1 < narrowest(p, planes)))
             return false;
-        if (bits.size() != planes.size()) {
-            bits.resize(planes.size());
-            rows.resize(planes.size());
-            for (size_t m = 0; m < planes.size(); ++m)
-                rows[m] = &bits[m];
-        }
-        for (size_t m = 0; m < planes.size(); ++m)
-            bits[m] = word_bit(planes[m].words, sample) != planes[m].inverted;
-        VOKR_NUMBER number(VOKR_BIT_ROWS{rows.data(), int(rows.size())}, 0);
-        const char* first = nullptr;
-        const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
-        QString text = QString::fromLocal8Bit(first);
-        if (split && !symbol)
-            vokr_add_separators(&text, "_", 8);
-        const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
-        if (elide)
-            text = vokr_elided_text(p, text, Qt::ElideMiddle, rect.width());
-        if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
-            return false;
-        batch->draw(p);
-        if (symbol && !selected && at_crossing)
-            p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
-        else if (symbol)
-            p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
-        else
-            p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-        vokr_draw_line_text(p, rect, ALIGN_CENTRE, text);
-        return true;
+        return draw_text(p, batch, planes, sample, from, to, top, bottom, at_crossing);
     }
+    bool draw_text(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from,
+                   int to, int top, int bottom, bool at_crossing) const;
 };
+
+bool BUS_TEXT::draw_text(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample,
+                         int from, int to, int top, int bottom, bool at_crossing) const
+{
+    if (bits.size() != planes.size()) {
+        bits.resize(planes.size());
+        rows.resize(planes.size());
+        for (size_t m = 0; m < planes.size(); ++m)
+            rows[m] = &bits[m];
+    }
+    for (size_t m = 0; m < planes.size(); ++m)
+        bits[m] = word_bit(planes[m].words, sample) != planes[m].inverted;
+    VOKR_NUMBER number(VOKR_BIT_ROWS{rows.data(), int(rows.size())}, 0);
+    const char* first = nullptr;
+    const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
+    QString text = QString::fromLocal8Bit(first);
+    if (split && !symbol)
+        vokr_add_separators(&text, "_", 8);
+    const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
+    if (elide)
+        text = vokr_elided_text(p, text, Qt::ElideMiddle, rect.width());
+    if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
+        return false;
+    batch->draw(p);
+    if (symbol && !selected && at_crossing)
+        p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
+    else if (symbol)
+        p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
+    else
+        p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
+    vokr_draw_line_text(p, rect, ALIGN_CENTRE, text);
+    return true;
+}
 
 // A segment of equal values between two lines, a crossing where the value changes; found a word at
 // a time up to its next change. The last text drawn is drawn again over the crossing after it.
@@ -674,7 +730,10 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
 {
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
-    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && word_bit(valid, s); };
+    // Where every sample from the one before the span to its last is valid, only the one after it is
+    // looked up.
+    const long long known_valid = span.all_valid == 1 ? span.end : 0;
+    auto is_valid = [&](long long s) { return s >= 0 && s < span.depth && (s < known_valid || word_bit(valid, s)); };
     // A bit per sample of the span and the one after it: set where a sample is not valid or
     // differs from the one before it.
     static std::vector<uint64_t> changes;  // GUI thread only
@@ -998,20 +1057,18 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         plane->inverted = set->is_signal_inverted(row);
         return plane->words != nullptr;
     };
-    const bool selected = flags.selected && hasFocus();
+    const bool selected = flags.selected && flags.focused;
     const bool reduced = span.pixels < 1.0;
-    painter->save();
-    painter->setClipRect(rect.adjusted(0, 0, 1, 1));
+    const VOKR_CELL_CLIP clip(painter, rect.adjusted(0, 0, 1, 1));
     if (!set->has_children(node)) {
         PLANE plane;
         if (plane_of(node, &plane)) {
-            const BIT_PENS pens = bit_pens(selected);
+            const BIT_PENS pens = bit_pens(flags, selected);
             if (reduced)
                 draw_bit_columns(painter, rect, span, plane, valid, pens);
             else
                 draw_bit_samples(painter, rect, span, plane, valid, pens, false);
         }
-        painter->restore();
         return;
     }
     KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
@@ -1025,19 +1082,18 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
         complete = plane_of(members[i], &planes.back());
     }
     if (complete && is_chart(type)) {
-        const QPen pen = selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR));
+        const QPen pen = selected ? flags.selected_pen : QPen(flags.bus_color);
         const CHART chart{type, planes, valid,
                           QRect(QPoint(rect.left(), rect.top() + 2), QPoint(rect.right() - 1, rect.bottom() - 2))};
         if (chart.area.width() >= 2)
             draw_chart(painter, span, chart, pen);
     } else if (complete && rect.width() >= 3) {
-        const BUS_TEXT text{m, node, selected};
+        const BUS_TEXT text{m, node, selected, flags.split_bus_values};
         if (reduced)
             draw_bus_columns(painter, rect, span, planes, valid, text);
         else
             draw_bus_samples(painter, rect, span, planes, valid, text);
     }
-    painter->restore();
 }
 
 // The master time bar's sample as one sample filling the cell, with its two neighbours.
@@ -1055,7 +1111,7 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
     span.first = 1, span.end = 2, span.depth = 3;
     span.pixels = rect.width();
     span.left = rect.left();
-    const bool selected = flags.selected && hasFocus();
+    const bool selected = flags.selected && flags.focused;
     bool* samples = VOKR_WAVE_MASK(3);
     if (!m->get_wave_mask(samples, master, false, -1))
         return;
@@ -1064,7 +1120,7 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
         if (!m->get_wave(node, samples, master, false, -1))
             return;
         const uint64_t bits = pack(samples, 3);
-        draw_bit_samples(painter, rect, span, PLANE{&bits, false}, &valid, bit_pens(selected), true);
+        draw_bit_samples(painter, rect, span, PLANE{&bits, false}, &valid, bit_pens(flags, selected), true);
         return;
     }
     const int count = m->get_last_child_index(node) - node;
@@ -1079,7 +1135,7 @@ void VOKR_VIEW::draw_value_cell(int node, const QRect& rect, QPainter* painter, 
         planes.push_back(PLANE{&words[i], false});
     }
     // The value is never left out: one too wide for the column is elided, whole in the tooltip.
-    BUS_TEXT text{m, node, selected};
+    BUS_TEXT text{m, node, selected, flags.split_bus_values};
     text.elide = true;
     draw_bus_samples(painter, rect, span, planes, &valid, text);
 }

@@ -1,0 +1,30 @@
+// A painter clipped to one cell of the node list view while the cell is drawn, and put back as it
+// was after. QPainter's save() and restore() copy the whole state and apply it again, a large part
+// of a small cell's cost; a painter that clips nowhere yet is given back only what a cell's drawing
+// may change: its pen, brush, font, background, background mode and render hints, and no clip. A
+// painter that clips already (a print's or an export's may), or records or prints rather than
+// paints pixels, is saved and restored whole.
+#pragma once
+
+#include <QBrush>
+#include <QFont>
+#include <QPainter>
+#include <QPen>
+
+class VOKR_CELL_CLIP {
+public:
+    VOKR_CELL_CLIP(QPainter* painter, const QRect& clip);
+    ~VOKR_CELL_CLIP();
+    VOKR_CELL_CLIP(const VOKR_CELL_CLIP&) = delete;
+    VOKR_CELL_CLIP& operator=(const VOKR_CELL_CLIP&) = delete;
+
+private:
+    QPainter* m_painter;
+    bool m_saved;  // the whole state, restored whole
+    QPen m_pen;
+    QBrush m_brush;
+    QFont m_font;
+    QBrush m_background;
+    Qt::BGMode m_background_mode;
+    QPainter::RenderHints m_hints;
+};
