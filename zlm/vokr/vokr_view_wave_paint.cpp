@@ -471,14 +471,17 @@ const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& column
 // (column c at x = columns[0].x + c): calls level(c, d) for each run of columns c..d - 1 that hold
 // no change and edges(c, d) for each run that each hold one, left to right. A run ends where a
 // column's mark differs from the one before it: found a word of marks at a time.
+// Inlined with its callers' callbacks, as a run costs little more than the call.
 template <typename LEVEL, typename EDGES>
-void for_each_run(const std::vector<SPAN_COLUMN>& columns, const SPAN_CHANGES& changes, LEVEL level, EDGES edges)
+inline __attribute__((always_inline)) void for_each_run(const std::vector<SPAN_COLUMN>& columns,
+                                                        const SPAN_CHANGES& changes, LEVEL level, EDGES edges)
 {
     const std::vector<uint64_t>& marks = edge_columns(columns, changes.words.data());
     const int count = int(columns.size());
     int start = 0;
     bool marked = marks[0] & 1;
-    auto run = [&](int end) {
+    auto run = [&](int end) __attribute__((always_inline))
+    {
         if (marked)
             edges(start, end);
         else
@@ -510,7 +513,7 @@ bool side_by_side(const std::vector<SPAN_COLUMN>& columns)
 void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
                             int low)
 {
-    const int yh = r.top() + 1, yl = r.bottom() - 2;
+    const int yh = r.top() + 1, yl = r.bottom() - 2, top = std::min(yh, yl), bottom = std::max(yh, yl);
     const std::vector<SPAN_COLUMN>& columns = span_columns(span);
     const int x0 = columns[0].x;
     const uint64_t* words = plane.words;
@@ -519,9 +522,9 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
         [&](int c, int d) {
             const bool level = word_bit(words, columns[c].s0) != plane.inverted;
             const int y = level ? yh : yl;
-            batch->fill(x0 + c, y, x0 + d - 1, y, level ? high : low);
+            batch->fill_ordered(x0 + c, y, x0 + d - 1, y, level ? high : low);
         },
-        [&](int c, int d) { batch->fill(x0 + c, yh, x0 + d - 1, yl, low); });
+        [&](int c, int d) { batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low); });
 }
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
@@ -784,17 +787,17 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     const std::vector<SPAN_COLUMN>& columns = span_columns(span);
     if (side_by_side(columns) && span_valid(span, valid)) {
         // A segment is a run of columns without a change, its value that of its first sample.
-        const int x0 = columns[0].x;
+        const int x0 = columns[0].x, low = std::min(top, bottom), high = std::max(top, bottom);
         for_each_run(
             columns, span_changes(span, planes),
             [&](int c, int d) {
                 const int start = x0 + c, end = x0 + d - 1;
-                batch.fill(start, top, end, top, color);
-                batch.fill(start, bottom, end, bottom, color);
+                batch.fill_ordered(start, top, end, top, color);
+                batch.fill_ordered(start, bottom, end, bottom, color);
                 if (end - start > 8)
                     text.draw(p, &batch, planes, columns[c].s0, start + 1, end, top, bottom);
             },
-            [&](int c, int d) { batch.fill(x0 + c, top, x0 + d - 1, bottom, color); });
+            [&](int c, int d) { batch.fill_ordered(x0 + c, low, x0 + d - 1, high, color); });
         batch.finish(p);
         return;
     }
