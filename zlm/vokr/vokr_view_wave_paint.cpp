@@ -162,12 +162,25 @@ struct SPAN_COLUMN {
     uint64_t ma = 0, m1 = 0, m2 = 0, mb = 0;
 };
 
-const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
+// A column's first three words and their masks as in SPAN_COLUMN, in half its room: what marking
+// the columns of every row reads where no column spans more.
+struct COLUMN_WORDS {
+    int a;
+    uint64_t ma, m1, m2;
+};
+
+// The columns of a span; with `three`, the words of each where every column's samples lie in three
+// words or fewer.
+struct SPAN_COLUMNS : std::vector<SPAN_COLUMN> {
+    std::vector<COLUMN_WORDS> three;
+};
+
+const SPAN_COLUMNS& span_columns(const SPAN& span)
 {
     static struct {
         int first = -1, end = -1, left = 0;
         double pixels = 0.0;
-        std::vector<SPAN_COLUMN> columns;
+        SPAN_COLUMNS columns;
     } cache;
     if (cache.first == span.first && cache.end == span.end && cache.left == span.left && cache.pixels == span.pixels)
         return cache.columns;
@@ -198,6 +211,11 @@ const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
         }
         s0 = std::max(s1, s0 + 1);
     }
+    cache.columns.three.clear();
+    for (const SPAN_COLUMN& c : cache.columns)
+        cache.columns.three.push_back({c.a, c.ma, c.m1, c.m2});
+    if (std::any_of(cache.columns.begin(), cache.columns.end(), [](const SPAN_COLUMN& c) { return c.b > c.a + 2; }))
+        cache.columns.three.clear();
     cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
     return cache.columns;
 }
@@ -443,27 +461,36 @@ struct MARK_RUN {
 // The columns of a span that hold a change, a bit each (column c at bit c), from the changes of the
 // span's words (two zero words after them): each column's first three words masked, without a
 // branch, and the words after them where a column spans more. GUI thread only.
-const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& columns, const uint64_t* words)
+const std::vector<uint64_t>& edge_columns(const SPAN_COLUMNS& columns, const uint64_t* words)
 {
     static std::vector<uint64_t> edges;
     const int count = int(columns.size());
     edges.resize(size_t(count + 63) / 64);
-    const SPAN_COLUMN* column = columns.data();
-    for (int c0 = 0; c0 < count; c0 += 64) {
-        uint64_t marks = 0;
-        const int end = std::min(count, c0 + 64);
-        for (int c = c0; c < end; ++c) {
-            const SPAN_COLUMN& col = column[c];
-            uint64_t any = (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
-            if (col.b > col.a + 2) {
-                for (int k = col.a + 3; k < col.b; ++k)
-                    any |= words[k];
-                any |= words[col.b] & col.mb;
-            }
-            marks = (marks >> 1) | (uint64_t(any != 0) << 63);  // column c ends at bit 63
+    auto mark = [&](auto any) {
+        for (int c0 = 0; c0 < count; c0 += 64) {
+            uint64_t marks = 0;
+            const int end = std::min(count, c0 + 64);
+            for (int c = c0; c < end; ++c)
+                marks = (marks >> 1) | (uint64_t(any(c) != 0) << 63);  // column c ends at bit 63
+            edges[size_t(c0 / 64)] = marks >> (c0 + 64 - end);
         }
-        edges[size_t(c0 / 64)] = marks >> (c0 + 64 - end);
+    };
+    if (!columns.three.empty()) {
+        const COLUMN_WORDS* column = columns.three.data();
+        mark([&](int c) {
+            const COLUMN_WORDS& col = column[c];
+            return (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
+        });
+        return edges;
     }
+    const SPAN_COLUMN* column = columns.data();
+    mark([&](int c) {
+        const SPAN_COLUMN& col = column[c];
+        uint64_t any = (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
+        for (int k = col.a + 3; k < col.b; ++k)
+            any |= words[k];
+        return col.b > col.a + 2 ? any | (words[col.b] & col.mb) : any;
+    });
     return edges;
 }
 
@@ -473,8 +500,8 @@ const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& column
 // column's mark differs from the one before it: found a word of marks at a time.
 // Inlined with its callers' callbacks, as a run costs little more than the call.
 template <typename LEVEL, typename EDGES>
-inline __attribute__((always_inline)) void for_each_run(const std::vector<SPAN_COLUMN>& columns,
-                                                        const SPAN_CHANGES& changes, LEVEL level, EDGES edges)
+inline __attribute__((always_inline)) void for_each_run(const SPAN_COLUMNS& columns, const SPAN_CHANGES& changes,
+                                                        LEVEL level, EDGES edges)
 {
     const std::vector<uint64_t>& marks = edge_columns(columns, changes.words.data());
     const int count = int(columns.size());
@@ -514,7 +541,7 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
                             int low)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2, top = std::min(yh, yl), bottom = std::max(yh, yl);
-    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    const SPAN_COLUMNS& columns = span_columns(span);
     const int x0 = columns[0].x;
     const uint64_t* words = plane.words;
     for_each_run(
@@ -784,7 +811,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
-    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    const SPAN_COLUMNS& columns = span_columns(span);
     if (side_by_side(columns) && span_valid(span, valid)) {
         // A segment is a run of columns without a change, its value that of its first sample.
         const int x0 = columns[0].x, low = std::min(top, bottom), high = std::max(top, bottom);
