@@ -470,6 +470,7 @@ const std::vector<uint64_t>& edge_columns(const SPAN_COLUMNS& columns, const uin
         for (int c0 = 0; c0 < count; c0 += 64) {
             uint64_t marks = 0;
             const int end = std::min(count, c0 + 64);
+#pragma GCC unroll 4
             for (int c = c0; c < end; ++c)
                 marks = (marks >> 1) | (uint64_t(any(c) != 0) << 63);  // column c ends at bit 63
             edges[size_t(c0 / 64)] = marks >> (c0 + 64 - end);
