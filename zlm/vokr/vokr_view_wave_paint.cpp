@@ -212,10 +212,10 @@ const SPAN_COLUMNS& span_columns(const SPAN& span)
         s0 = std::max(s1, s0 + 1);
     }
     cache.columns.three.clear();
-    for (const SPAN_COLUMN& c : cache.columns)
-        cache.columns.three.push_back({c.a, c.ma, c.m1, c.m2});
-    if (std::any_of(cache.columns.begin(), cache.columns.end(), [](const SPAN_COLUMN& c) { return c.b > c.a + 2; }))
-        cache.columns.three.clear();
+    auto wide = [](const SPAN_COLUMN& c) { return c.b > c.a + 2; };
+    if (std::none_of(cache.columns.begin(), cache.columns.end(), wide))
+        for (const SPAN_COLUMN& c : cache.columns)
+            cache.columns.three.push_back({c.a, c.ma, c.m1, c.m2});
     cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
     return cache.columns;
 }
@@ -460,7 +460,8 @@ struct MARK_RUN {
 
 // The columns of a span that hold a change, a bit each (column c at bit c), from the changes of the
 // span's words (two zero words after them): each column's first three words masked, without a
-// branch, and the words after them where a column spans more. GUI thread only.
+// branch, read from the columns' compact words where no column spans more, else with the words
+// after them where one does. GUI thread only.
 const std::vector<uint64_t>& edge_columns(const SPAN_COLUMNS& columns, const uint64_t* words)
 {
     static std::vector<uint64_t> edges;
