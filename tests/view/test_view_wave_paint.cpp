@@ -403,9 +403,10 @@ TEST_F(WavePaint, GroupOfGroupsDrawsNoWaveform)
 // Every pixel column holding a change between two valid samples is marked by a full vertical
 // line, one-sample glitches included, and no other column is; every other column shows the level
 // of its valid samples. The bit also steps at a column's first and last sample, in the last word
-// of a column of two and of three words, at both ends of a word and after a sample invalid on its
+// of a column of each number of words, at both ends of a word and after a sample invalid on its
 // own; a bus whose one changing member is that bit is marked in the same columns. With a gap of
-// invalid samples and with every sample valid.
+// invalid samples and with every sample valid; the view as wide as the others (columns of two and
+// three words) and narrower (of three and four).
 TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
 {
     add(1);
@@ -413,68 +414,73 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
     const int bus = add_bus(2, KSM_GTYPE_HEX);
     m()->toggle_node(bus);
     constexpr int DEPTH = 50000;
-    capture(DEPTH, [](int, int) { return false; });
-    show_span(DEPTH);
-    ASSERT_LT(m_view->get_pixels_per_sample(), 0.1);
-    std::vector<int> starts;  // of the pixel columns after the first
-    for (int s = 1; s < DEPTH; ++s)
-        if (m_view->get_sample_x(s) != m_view->get_sample_x(s - 1))
-            starts.push_back(s);
-    // The last sample of a column from `from` on whose samples lie in `words` words, not at a word's end.
-    auto last_in_word = [&](size_t from, int words) {
-        while ((starts[from + 1] - 1) / 64 - starts[from] / 64 != words - 1 || starts[from + 1] % 64 == 0)
-            ++from;
-        return starts[from + 1] - 1;
-    };
-    const std::set<int> steps = {starts[100], last_in_word(200, 2), last_in_word(250, 3),
-                                 64 * 400,    64 * 500 + 63,        starts[300] + 6};
-    // Bus values: 15 (unsigned) and -8 (signed) at sample 40001 only, 0 elsewhere.
-    auto bit = [&](int row, int s) {
-        if (row == 0 || row == bus + 1) {
-            const bool level = (s / 3000) % 2 == 1 || s % 7919 == 0 || s == 40001;
-            return level != (std::distance(steps.begin(), steps.upper_bound(s)) % 2 == 1);
+    for (const int width : {1000, 640}) {
+        m_view->resize(width, 400);
+        capture(DEPTH, [](int, int) { return false; });
+        show_span(DEPTH);
+        ASSERT_LT(m_view->get_pixels_per_sample(), 0.1);
+        std::vector<int> starts;  // of the pixel columns after the first
+        for (int s = 1; s < DEPTH; ++s)
+            if (m_view->get_sample_x(s) != m_view->get_sample_x(s - 1))
+                starts.push_back(s);
+        const size_t n = starts.size();
+        std::set<int> steps = {starts[n / 6], 64 * 400, 64 * 500 + 63, starts[n / 2] + 6};
+        std::set<int> spans;  // of the words of the columns stepped in
+        for (size_t c = n / 3; c + 1 < n; ++c) {
+            const int a = starts[c] / 64, b = (starts[c + 1] - 1) / 64;
+            if (starts[c + 1] % 64 != 0 && spans.insert(b - a + 1).second)
+                steps.insert(starts[c + 1] - 1);
         }
-        return row != bus + 2 && s == 40001 && row != charts[1] + 2;
-    };
-    const std::function<bool(int)> validities[] = {
-        [&](int s) { return (s < 20000 || s > 20500) && s != starts[300] + 5; }, [](int) { return true; }};
-    for (const auto& valid : validities) {
-        capture(DEPTH, bit, valid);
-        const QImage image = render();
-        std::set<int> expected;
-        std::map<int, std::set<bool>> levels;  // by pixel column, of its valid samples
-        for (int s = 0; s < DEPTH; ++s) {
-            if (s > 0 && valid(s) && valid(s - 1) && bit(0, s) != bit(0, s - 1))
-                expected.insert(m_view->get_sample_x(s));
-            if (valid(s))
-                levels[m_view->get_sample_x(s)].insert(bit(0, s));
-        }
-        const QRgb high = pirq_get_color(108).rgb(), low = pirq_get_color(109).rgb();
-        const QRgb bus_color = pirq_get_color(314).rgb();
-        for (const auto& [row, color] : {std::pair<int, QRgb>{0, low}, {bus, bus_color}}) {
-            const QRect wave = cell(row, VOKR_VIEW::WAVEFORM_COLUMN);
-            const int yh = wave.top() + 1, yl = wave.bottom() - 2;
-            std::set<int> marked;
-            for (int x = wave.left(); x <= wave.right(); ++x) {
-                bool full = true;
-                for (int y = yh; y <= yl; ++y)
-                    full &= image.pixel(x, y) == color;
-                if (full) {
-                    marked.insert(x);
-                } else if (row == 0 && levels[x].size() == 1) {
-                    EXPECT_EQ(image.pixel(x, *levels[x].begin() ? yh : yl), *levels[x].begin() ? high : low) << x;
-                }
+        EXPECT_EQ(spans, (width == 1000 ? std::set<int>{2, 3} : std::set<int>{3, 4}));
+        const int lone_invalid = starts[n / 2] + 5;
+        // Bus values: 15 (unsigned) and -8 (signed) at sample 40001 only, 0 elsewhere.
+        auto bit = [&](int row, int s) {
+            if (row == 0 || row == bus + 1) {
+                const bool level = (s / 3000) % 2 == 1 || s % 7919 == 0 || s == 40001;
+                return level != (std::distance(steps.begin(), steps.upper_bound(s)) % 2 == 1);
             }
-            EXPECT_EQ(marked, expected) << row;
-        }
-        // A chart column shows the extreme values of its samples: the glitch gives the only tall bar.
-        paint();
-        for (int chart : charts) {
-            std::vector<int> tall;
-            for (const auto& r : m_recorder.rects())
-                if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
-                    tall.push_back(r.rect.left());
-            EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+            return row != bus + 2 && s == 40001 && row != charts[1] + 2;
+        };
+        const std::function<bool(int)> validities[] = {
+            [&](int s) { return (s < 20000 || s > 20500) && s != lone_invalid; }, [](int) { return true; }};
+        for (const auto& valid : validities) {
+            capture(DEPTH, bit, valid);
+            const QImage image = render();
+            std::set<int> expected;
+            std::map<int, std::set<bool>> levels;  // by pixel column, of its valid samples
+            for (int s = 0; s < DEPTH; ++s) {
+                if (s > 0 && valid(s) && valid(s - 1) && bit(0, s) != bit(0, s - 1))
+                    expected.insert(m_view->get_sample_x(s));
+                if (valid(s))
+                    levels[m_view->get_sample_x(s)].insert(bit(0, s));
+            }
+            const QRgb high = pirq_get_color(108).rgb(), low = pirq_get_color(109).rgb();
+            const QRgb bus_color = pirq_get_color(314).rgb();
+            for (const auto& [row, color] : {std::pair<int, QRgb>{0, low}, {bus, bus_color}}) {
+                const QRect wave = cell(row, VOKR_VIEW::WAVEFORM_COLUMN);
+                const int yh = wave.top() + 1, yl = wave.bottom() - 2;
+                std::set<int> marked;
+                for (int x = wave.left(); x <= wave.right(); ++x) {
+                    bool full = true;
+                    for (int y = yh; y <= yl; ++y)
+                        full &= image.pixel(x, y) == color;
+                    if (full) {
+                        marked.insert(x);
+                    } else if (row == 0 && levels[x].size() == 1) {
+                        EXPECT_EQ(image.pixel(x, *levels[x].begin() ? yh : yl), *levels[x].begin() ? high : low) << x;
+                    }
+                }
+                EXPECT_EQ(marked, expected) << row;
+            }
+            // A chart column shows the extreme values of its samples: the glitch gives the only tall bar.
+            paint();
+            for (int chart : charts) {
+                std::vector<int> tall;
+                for (const auto& r : m_recorder.rects())
+                    if (cell(chart, VOKR_VIEW::WAVEFORM_COLUMN).contains(r.rect) && r.rect.height() > 4)
+                        tall.push_back(r.rect.left());
+                EXPECT_EQ(tall, std::vector<int>{m_view->get_sample_x(40001)}) << chart;
+            }
         }
     }
 }

@@ -52,6 +52,11 @@ public:
         m_slots[slot].fills.push_back(
             QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
     }
+    // fill() where the caller knows x1 <= x2 and y1 <= y2, as a run of columns left to right does.
+    void fill_ordered(int x1, int y1, int x2, int y2, int slot)
+    {
+        m_slots[slot].fills.push_back(QRect(QPoint(x1, y1), QPoint(x2, y2)));
+    }
     // Two horizontal lines from x1 to x2, at y1 and at y2 (the edges of a bus's segment): where they
     // continue the last two named, at the same rows in the same slot from the column after their
     // end, they lengthen them, kept as one rectangle each without a test of what else was gathered.

@@ -162,12 +162,25 @@ struct SPAN_COLUMN {
     uint64_t ma = 0, m1 = 0, m2 = 0, mb = 0;
 };
 
-const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
+// A column's first three words and their masks as in SPAN_COLUMN, in half its room: what marking
+// the columns of every row reads where no column spans more.
+struct COLUMN_WORDS {
+    int a;
+    uint64_t ma, m1, m2;
+};
+
+// The columns of a span; with `three`, the words of each where every column's samples lie in three
+// words or fewer.
+struct SPAN_COLUMNS : std::vector<SPAN_COLUMN> {
+    std::vector<COLUMN_WORDS> three;
+};
+
+const SPAN_COLUMNS& span_columns(const SPAN& span)
 {
     static struct {
         int first = -1, end = -1, left = 0;
         double pixels = 0.0;
-        std::vector<SPAN_COLUMN> columns;
+        SPAN_COLUMNS columns;
     } cache;
     if (cache.first == span.first && cache.end == span.end && cache.left == span.left && cache.pixels == span.pixels)
         return cache.columns;
@@ -198,6 +211,11 @@ const std::vector<SPAN_COLUMN>& span_columns(const SPAN& span)
         }
         s0 = std::max(s1, s0 + 1);
     }
+    cache.columns.three.clear();
+    auto wide = [](const SPAN_COLUMN& c) { return c.b > c.a + 2; };
+    if (std::none_of(cache.columns.begin(), cache.columns.end(), wide))
+        for (const SPAN_COLUMN& c : cache.columns)
+            cache.columns.three.push_back({c.a, c.ma, c.m1, c.m2});
     cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
     return cache.columns;
 }
@@ -237,14 +255,19 @@ struct SPAN_CHANGES {
     }
 };
 
-// Two words as one value of the compiler's vector extension: worked on together where the target
-// has vector registers.
+// Two and four words as one value of the compiler's vector extension: worked on together where the
+// target has vector registers.
 typedef uint64_t WORD_PAIR __attribute__((vector_size(16)));
+typedef uint64_t WORD_QUAD __attribute__((vector_size(32)));
 
 // The changes of one plane's words k0..k1 written to out[0..k1 - k0] or, with `add`, added to them:
-// each word against itself moved one sample later, the bit before it from the word before.
-void plane_changes(uint64_t* out, const uint64_t* words, long long k0, long long k1, bool add)
+// each word against itself moved one sample later, the bit before it from the word before; as
+// many words a step as a VECTOR holds.
+template <typename VECTOR>
+inline __attribute__((always_inline)) void plane_changes_by(uint64_t* out, const uint64_t* words, long long k0,
+                                                            long long k1, bool add)
 {
+    constexpr long long STEP = sizeof(VECTOR) / sizeof(uint64_t);
     const uint64_t keep = add ? ~uint64_t(0) : 0;
     auto one = [&](long long k) {
         const uint64_t before = k ? words[k - 1] >> 63 : words[0] & 1;  // sample 0 has none before it
@@ -253,8 +276,8 @@ void plane_changes(uint64_t* out, const uint64_t* words, long long k0, long long
     long long k = k0;
     if (k == 0)
         one(k++);
-    for (; k + 1 <= k1; k += 2) {
-        WORD_PAIR word, before, sum;
+    for (; k + STEP - 1 <= k1; k += STEP) {
+        VECTOR word, before, sum;
         std::memcpy(&word, words + k, sizeof word);
         std::memcpy(&before, words + k - 1, sizeof before);
         std::memcpy(&sum, out + (k - k0), sizeof sum);
@@ -263,6 +286,31 @@ void plane_changes(uint64_t* out, const uint64_t* words, long long k0, long long
     }
     for (; k <= k1; ++k)
         one(k);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) void plane_changes_avx2(uint64_t* out, const uint64_t* words, long long k0,
+                                                        long long k1, bool add)
+{
+    plane_changes_by<WORD_QUAD>(out, words, k0, k1, add);
+}
+
+const bool HAS_AVX2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}();
+#endif
+
+// plane_changes_by() four words a step where the processor has AVX2, else two.
+void plane_changes(uint64_t* out, const uint64_t* words, long long k0, long long k1, bool add)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HAS_AVX2) {
+        plane_changes_avx2(out, words, k0, k1, add);
+        return;
+    }
+#endif
+    plane_changes_by<WORD_PAIR>(out, words, k0, k1, add);
 }
 
 SPAN_CHANGES span_changes(const SPAN& span, const PLANE* planes, size_t count)
@@ -459,28 +507,39 @@ struct MARK_RUN {
 
 // The columns of a span that hold a change, a bit each (column c at bit c), from the changes of the
 // span's words (two zero words after them): each column's first three words masked, without a
-// branch, and the words after them where a column spans more. GUI thread only.
-const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& columns, const uint64_t* words)
+// branch, read from the columns' compact words where no column spans more, else with the words
+// after them where one does. GUI thread only.
+const std::vector<uint64_t>& edge_columns(const SPAN_COLUMNS& columns, const uint64_t* words)
 {
     static std::vector<uint64_t> edges;
     const int count = int(columns.size());
     edges.resize(size_t(count + 63) / 64);
-    const SPAN_COLUMN* column = columns.data();
-    for (int c0 = 0; c0 < count; c0 += 64) {
-        uint64_t marks = 0;
-        const int end = std::min(count, c0 + 64);
-        for (int c = c0; c < end; ++c) {
-            const SPAN_COLUMN& col = column[c];
-            uint64_t any = (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
-            if (col.b > col.a + 2) {
-                for (int k = col.a + 3; k < col.b; ++k)
-                    any |= words[k];
-                any |= words[col.b] & col.mb;
-            }
-            marks = (marks >> 1) | (uint64_t(any != 0) << 63);  // column c ends at bit 63
+    auto mark = [&](auto any) {
+        for (int c0 = 0; c0 < count; c0 += 64) {
+            uint64_t marks = 0;
+            const int end = std::min(count, c0 + 64);
+#pragma GCC unroll 4
+            for (int c = c0; c < end; ++c)
+                marks = (marks >> 1) | (uint64_t(any(c) != 0) << 63);  // column c ends at bit 63
+            edges[size_t(c0 / 64)] = marks >> (c0 + 64 - end);
         }
-        edges[size_t(c0 / 64)] = marks >> (c0 + 64 - end);
+    };
+    if (!columns.three.empty()) {
+        const COLUMN_WORDS* column = columns.three.data();
+        mark([&](int c) {
+            const COLUMN_WORDS& col = column[c];
+            return (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
+        });
+        return edges;
     }
+    const SPAN_COLUMN* column = columns.data();
+    mark([&](int c) {
+        const SPAN_COLUMN& col = column[c];
+        uint64_t any = (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
+        for (int k = col.a + 3; k < col.b; ++k)
+            any |= words[k];
+        return col.b > col.a + 2 ? any | (words[col.b] & col.mb) : any;
+    });
     return edges;
 }
 
@@ -488,14 +547,17 @@ const std::vector<uint64_t>& edge_columns(const std::vector<SPAN_COLUMN>& column
 // (column c at x = columns[0].x + c): calls level(c, d) for each run of columns c..d - 1 that hold
 // no change and edges(c, d) for each run that each hold one, left to right. A run ends where a
 // column's mark differs from the one before it: found a word of marks at a time.
+// Inlined with its callers' callbacks, as a run costs little more than the call.
 template <typename LEVEL, typename EDGES>
-void for_each_run(const std::vector<SPAN_COLUMN>& columns, const SPAN_CHANGES& changes, LEVEL level, EDGES edges)
+inline __attribute__((always_inline)) void for_each_run(const SPAN_COLUMNS& columns, const SPAN_CHANGES& changes,
+                                                        LEVEL level, EDGES edges)
 {
     const std::vector<uint64_t>& marks = edge_columns(columns, changes.words.data());
     const int count = int(columns.size());
     int start = 0;
     bool marked = marks[0] & 1;
-    auto run = [&](int end) {
+    auto run = [&](int end) __attribute__((always_inline))
+    {
         if (marked)
             edges(start, end);
         else
@@ -527,8 +589,8 @@ bool side_by_side(const std::vector<SPAN_COLUMN>& columns)
 void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
                             int low)
 {
-    const int yh = r.top() + 1, yl = r.bottom() - 2;
-    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    const int yh = r.top() + 1, yl = r.bottom() - 2, top = std::min(yh, yl), bottom = std::max(yh, yl);
+    const SPAN_COLUMNS& columns = span_columns(span);
     const int x0 = columns[0].x;
     const uint64_t* words = plane.words;
     for_each_run(
@@ -536,9 +598,9 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
         [&](int c, int d) {
             const bool level = word_bit(words, columns[c].s0) != plane.inverted;
             const int y = level ? yh : yl;
-            batch->fill(x0 + c, y, x0 + d - 1, y, level ? high : low);
+            batch->fill_ordered(x0 + c, y, x0 + d - 1, y, level ? high : low);
         },
-        [&](int c, int d) { batch->fill(x0 + c, yh, x0 + d - 1, yl, low); });
+        [&](int c, int d) { batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low); });
 }
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
@@ -810,20 +872,20 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
     const int top = cell.top() + 1, bottom = cell.bottom() - 2;
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
-    const std::vector<SPAN_COLUMN>& columns = span_columns(span);
+    const SPAN_COLUMNS& columns = span_columns(span);
     if (side_by_side(columns) && span_valid(span, valid)) {
         // A segment is a run of columns without a change, its value that of its first sample.
-        const int x0 = columns[0].x;
+        const int x0 = columns[0].x, low = std::min(top, bottom), high = std::max(top, bottom);
         for_each_run(
             columns, span_changes(span, planes),
             [&](int c, int d) {
                 const int start = x0 + c, end = x0 + d - 1;
-                batch.fill(start, top, end, top, color);
-                batch.fill(start, bottom, end, bottom, color);
+                batch.fill_ordered(start, top, end, top, color);
+                batch.fill_ordered(start, bottom, end, bottom, color);
                 if (end - start > 8)
                     text.draw(p, &batch, planes, columns[c].s0, start + 1, end, top, bottom);
             },
-            [&](int c, int d) { batch.fill(x0 + c, top, x0 + d - 1, bottom, color); });
+            [&](int c, int d) { batch.fill_ordered(x0 + c, low, x0 + d - 1, high, color); });
         batch.finish(p);
         return;
     }
