@@ -365,6 +365,8 @@ bool utf8_document(const QByteArray& head)
 KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_source(source)
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!source->isSequential())
+        m_in_at = source->pos();
     if (!active)
         m_state = PASS_ALL;
     std::random_device random;
@@ -454,6 +456,8 @@ bool KSM_PAYLOAD_FILTER::fill()
 {
     if (m_source_ended)
         return false;
+    if (m_in_at >= 0)
+        m_in_at += m_in_pos;
     if (m_in_shared)  // the bytes texts hold stay as they are
         m_in = QByteArray(m_in.constData() + m_in_pos, m_in.size() - m_in_pos);
     else
@@ -652,7 +656,9 @@ void KSM_PAYLOAD_FILTER::samples_tag()
     // reader reads the rows.
     const size_t helpers =
         std::min(ksm_usable_cpus() - 1, std::max<size_t>(1, ksm_parallel_threads(planes, bytes) - 1));
-    m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers);
+    const auto* file = qobject_cast<QFileDevice*>(m_source);
+    const int fd = file && m_in_at >= 0 ? file->handle() : -1;  // where the prefetch reads payloads it let go again
+    m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers, fd);
     m_prefetch_channels = channels;
     m_prefetching = true;
 }
@@ -680,7 +686,7 @@ void KSM_PAYLOAD_FILTER::add_to_payload(const char* from, int count)
         return;
     const int at = static_cast<int>(from - m_in.constData());
     if (m_payload.size == 0) {
-        m_payload = {m_in, at, count};
+        m_payload = {m_in, at, count, m_in_at >= 0 ? m_in_at + at : -1};
         m_in_shared = true;
     } else if (m_payload.piece.constData() == m_in.constData() && m_payload.from + m_payload.size == at) {
         m_payload.size += count;
@@ -688,7 +694,7 @@ void KSM_PAYLOAD_FILTER::add_to_payload(const char* from, int count)
         QByteArray joined(m_payload.size + count, Qt::Uninitialized);
         std::memcpy(joined.data(), m_payload.data(), static_cast<size_t>(m_payload.size));
         std::memcpy(joined.data() + m_payload.size, from, static_cast<size_t>(count));
-        m_payload = {std::move(joined), 0, m_payload.size + count};
+        m_payload = {std::move(joined), 0, m_payload.size + count, m_payload.at};  // the file's bytes run on
     }
 }
 
