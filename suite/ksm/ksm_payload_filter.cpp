@@ -46,10 +46,9 @@ constexpr BASE64_TABLES BASE64;
 // The value of one character in base64, -1 outside the alphabet.
 int base64_value(unsigned char c) { return BASE64.at[3][c] == NOT_BASE64 ? -1 : static_cast<int>(BASE64.at[3][c]); }
 
-constexpr int READ_SIZE = 1 << 20;
 // What the filter holds for the reader (text passed on and plane texts not read yet) beyond
-// which it reads on only as the reader asks.
-constexpr size_t READ_AHEAD = 4 << 20;
+// which it reads on only as the reader asks, and what it reads at once: a quarter of that.
+constexpr int READ_AHEAD = 4 << 20;
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
@@ -362,7 +361,7 @@ bool utf8_document(const QByteArray& head)
 
 }  // namespace
 
-KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_source(source)
+KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_source(source), m_read_ahead(READ_AHEAD)
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     if (!source->isSequential())
@@ -444,7 +443,7 @@ void KSM_PAYLOAD_FILTER::read_ahead()
         return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size) + m_held +
                (m_prefetch ? m_prefetch->waiting_bytes() : 0);
     };
-    while (m_state != PASS_ALL && held() < READ_AHEAD) {
+    while (m_state != PASS_ALL && held() < static_cast<size_t>(m_read_ahead)) {
         while (advance()) {
         }
         if (!fill())
@@ -458,15 +457,23 @@ bool KSM_PAYLOAD_FILTER::fill()
         return false;
     if (m_in_at >= 0)
         m_in_at += m_in_pos;
-    if (m_in_shared)  // the bytes texts hold stay as they are
-        m_in = QByteArray(m_in.constData() + m_in_pos, m_in.size() - m_in_pos);
-    else
+    const int size = m_read_ahead / 4;
+    if (m_in_shared) {  // the bytes texts hold stay as they are: the rest goes to a piece of its own
+        // Pieces of one size (the rest is a markup cut short, rarely more than a tag), so that
+        // the memory of a piece let go takes the next one.
+        const int rest = m_in.size() - m_in_pos;
+        QByteArray piece;
+        piece.reserve(std::max(rest, 4 * MAX_TAG) + size);
+        piece.append(m_in.constData() + m_in_pos, rest);
+        m_in = std::move(piece);
+    } else {
         m_in.remove(0, m_in_pos);
+    }
     m_in_shared = false;
     m_in_pos = 0;
     const int kept = m_in.size();
-    m_in.resize(kept + READ_SIZE);  // read in place: the room stays from one read to the next
-    const qint64 read = m_source->read(m_in.data() + kept, READ_SIZE);
+    m_in.resize(kept + size);  // read in place: the room stays from one read to the next
+    const qint64 read = m_source->read(m_in.data() + kept, size);
     m_in.resize(kept + static_cast<int>(std::max<qint64>(read, 0)));
     m_source_ended = read <= 0;
     const auto* file = qobject_cast<QFileDevice*>(m_source);
@@ -661,6 +668,11 @@ void KSM_PAYLOAD_FILTER::samples_tag()
     m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers, fd);
     m_prefetch_channels = channels;
     m_prefetching = true;
+    // Fewer helpers inflate less text at once: the file is read less far ahead, in smaller
+    // pieces, so that a piece whose texts are inflated goes and its memory takes the next one
+    // (the first touch of fresh pages is a good part of an open's time) while the reader,
+    // back sooner, reads the rows before the planes beside the helpers.
+    m_read_ahead = static_cast<int>(std::clamp<size_t>(helpers, 1, 4)) * (READ_AHEAD / 4);
 }
 
 // In a plane's text: what the XML reader would give as it is is kept until markup ends it; any

@@ -109,6 +109,7 @@ private:
     QByteArray m_in, m_out;
     bool m_in_shared = false;  // texts share m_in's bytes: the next read goes to a piece of its own
     int m_in_pos = 0, m_out_pos = 0;
+    int m_read_ahead;     // bytes, see read_ahead()
     qint64 m_in_at = -1;  // where m_in starts in the source, -1 for a source that cannot be read there again
     bool m_source_ended = false;
     bool m_started = false;  // the start of the document was looked at

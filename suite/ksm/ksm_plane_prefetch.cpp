@@ -17,9 +17,9 @@ namespace {
 // never claims gigabytes of samples.
 constexpr size_t MAX_DEFLATE_RATIO = 1032;
 
-// Text bytes that may wait for a helper before the giving thread runs planes itself: enough to
-// keep the helpers busy while the reader reads rows, few beside the samples.
-constexpr size_t WAITING_LIMIT = 8 << 20;
+// Text bytes per helper that may wait for one before the giving thread runs planes itself:
+// enough to keep the helpers busy while the reader reads rows, few beside the samples.
+constexpr size_t WAITING_PER_HELPER = 1 << 20;
 
 }  // namespace
 
@@ -47,7 +47,8 @@ const char* ksm_plane_text_fault(const char* text, int length, size_t expected_s
 }
 
 KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads, int fd)
-    : m_samples(std::make_shared<KSM_DATA_LOG::SAMPLES>()), m_fd(fd)
+    : m_samples(std::make_shared<KSM_DATA_LOG::SAMPLES>()), m_fd(fd),
+      m_waiting_limit(std::max<size_t>(1, threads) * WAITING_PER_HELPER)
 {
     m_samples->allocate(channels, depth, false);  // each plane is written whole by the thread that inflates it
     m_plane_bytes = m_samples->words * sizeof(uint64_t);
@@ -93,7 +94,7 @@ bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, KSM_FILE_TEXT* text)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_work.notify_one();
     }
-    while (m_waiting_bytes > WAITING_LIMIT && run_next()) {
+    while (m_waiting_bytes > m_waiting_limit && run_next()) {
     }
     return true;
 }

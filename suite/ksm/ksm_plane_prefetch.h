@@ -96,6 +96,7 @@ private:
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> m_samples;
     size_t m_plane_bytes;
     int m_fd;
+    size_t m_waiting_limit;  // text bytes beyond which add() runs planes itself
     // Jobs are handed out without a lock, as a plane is a few microseconds' work: one slot per
     // plane, filled in the order given (the filter's text numbers rise) and published by the count.
     std::unique_ptr<JOB[]> m_jobs;
