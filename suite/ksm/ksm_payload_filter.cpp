@@ -49,6 +49,11 @@ int base64_value(unsigned char c) { return BASE64.at[3][c] == NOT_BASE64 ? -1 : 
 // What the filter holds for the reader (text passed on and plane texts not read yet) beyond
 // which it reads on only as the reader asks, and what it reads at once: a quarter of that.
 constexpr int READ_AHEAD = 4 << 20;
+// Fewer helpers inflate less text at once: the file is read less far ahead, in smaller pieces,
+// so that a piece whose texts are inflated goes and its memory takes the next one (the first
+// touch of fresh pages is a good part of an open's time) while the reader, back sooner, reads
+// the rows before the planes beside the helpers.
+int read_ahead_of(size_t helpers) { return static_cast<int>(std::clamp<size_t>(helpers, 1, 4)) * (READ_AHEAD / 4); }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
@@ -361,7 +366,8 @@ bool utf8_document(const QByteArray& head)
 
 }  // namespace
 
-KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_source(source), m_read_ahead(READ_AHEAD)
+KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
+    : m_source(source), m_read_ahead(read_ahead_of(ksm_usable_cpus() - 1))
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     if (!source->isSequential())
@@ -668,11 +674,7 @@ void KSM_PAYLOAD_FILTER::samples_tag()
     m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers, fd);
     m_prefetch_channels = channels;
     m_prefetching = true;
-    // Fewer helpers inflate less text at once: the file is read less far ahead, in smaller
-    // pieces, so that a piece whose texts are inflated goes and its memory takes the next one
-    // (the first touch of fresh pages is a good part of an open's time) while the reader,
-    // back sooner, reads the rows before the planes beside the helpers.
-    m_read_ahead = static_cast<int>(std::clamp<size_t>(helpers, 1, 4)) * (READ_AHEAD / 4);
+    m_read_ahead = read_ahead_of(helpers);
 }
 
 // In a plane's text: what the XML reader would give as it is is kept until markup ends it; any
