@@ -424,15 +424,22 @@ void READER::finish_decoding()
     m_decoder.reset();
     bool found = bad >= 0;
     POSITION first = found ? m_plane_ends[static_cast<size_t>(bad)] : POSITION();
+    KSM_PLANE_PREFETCH* prefetch = m_filter->prefetch();
     if (!m_prefetched.empty())
-        m_filter->prefetch()->finish();
-    for (PREFETCHED& p : m_prefetched) {
-        KSM_PLANE_PREFETCH::RESULT r = m_filter->prefetch()->result(p.text);
-        *p.payload = std::move(r.payload);  // kept to save a log that is not inflated as it was read
+        prefetch->finish();
+    for (const PREFETCHED& p : m_prefetched) {
+        const KSM_PLANE_PREFETCH::RESULT r = prefetch->result(p.text, false);
         m_inflate_failed = m_inflate_failed || !r.inflated;
         const bool before = !found || std::tie(p.end.line, p.end.column) < std::tie(first.line, first.column);
         if (!r.decoded && before)
             first = p.end, found = true;
+    }
+    // The payloads are kept to save a log that is not inflated as it was read.
+    for (size_t k = 0; !found && m_inflate_failed && !failed() && k < m_prefetched.size(); ++k) {
+        KSM_PLANE_PREFETCH::RESULT r = prefetch->result(m_prefetched[k].text);
+        *m_prefetched[k].payload = std::move(r.payload);
+        if (!r.decoded)
+            fail_at(m_prefetched[k].end, "a sample plane changed in the file while it was read");
     }
     m_prefetched.clear();
     m_plane_ends.clear();

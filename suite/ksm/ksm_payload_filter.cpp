@@ -46,10 +46,14 @@ constexpr BASE64_TABLES BASE64;
 // The value of one character in base64, -1 outside the alphabet.
 int base64_value(unsigned char c) { return BASE64.at[3][c] == NOT_BASE64 ? -1 : static_cast<int>(BASE64.at[3][c]); }
 
-constexpr int READ_SIZE = 1 << 20;
 // What the filter holds for the reader (text passed on and plane texts not read yet) beyond
-// which it reads on only as the reader asks.
-constexpr size_t READ_AHEAD = 4 << 20;
+// which it reads on only as the reader asks, and what it reads at once: a quarter of that.
+constexpr int READ_AHEAD = 4 << 20;
+// Fewer helpers inflate less text at once: the file is read less far ahead, in smaller pieces,
+// so that a piece whose texts are inflated goes and its memory takes the next one (the first
+// touch of fresh pages is a good part of an open's time) while the reader, back sooner, reads
+// the rows before the planes beside the helpers.
+int read_ahead_of(size_t helpers) { return static_cast<int>(std::clamp<size_t>(helpers, 1, 4)) * (READ_AHEAD / 4); }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
@@ -362,9 +366,12 @@ bool utf8_document(const QByteArray& head)
 
 }  // namespace
 
-KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active) : m_source(source)
+KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
+    : m_source(source), m_read_ahead(read_ahead_of(ksm_usable_cpus() - 1))
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!source->isSequential())
+        m_in_at = source->pos();
     if (!active)
         m_state = PASS_ALL;
     std::random_device random;
@@ -442,7 +449,7 @@ void KSM_PAYLOAD_FILTER::read_ahead()
         return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size) + m_held +
                (m_prefetch ? m_prefetch->waiting_bytes() : 0);
     };
-    while (m_state != PASS_ALL && held() < READ_AHEAD) {
+    while (m_state != PASS_ALL && held() < static_cast<size_t>(m_read_ahead)) {
         while (advance()) {
         }
         if (!fill())
@@ -454,15 +461,25 @@ bool KSM_PAYLOAD_FILTER::fill()
 {
     if (m_source_ended)
         return false;
-    if (m_in_shared)  // the bytes texts hold stay as they are
-        m_in = QByteArray(m_in.constData() + m_in_pos, m_in.size() - m_in_pos);
-    else
+    if (m_in_at >= 0)
+        m_in_at += m_in_pos;
+    const int size = m_read_ahead / 4;
+    if (m_in_shared) {  // the bytes texts hold stay as they are: the rest goes to a piece of its own
+        // Pieces of one size (the rest is a markup cut short, rarely more than a tag), so that
+        // the memory of a piece let go takes the next one.
+        const int rest = m_in.size() - m_in_pos;
+        QByteArray piece;
+        piece.reserve(std::max(rest, 4 * MAX_TAG) + size);
+        piece.append(m_in.constData() + m_in_pos, rest);
+        m_in = std::move(piece);
+    } else {
         m_in.remove(0, m_in_pos);
+    }
     m_in_shared = false;
     m_in_pos = 0;
     const int kept = m_in.size();
-    m_in.resize(kept + READ_SIZE);  // read in place: the room stays from one read to the next
-    const qint64 read = m_source->read(m_in.data() + kept, READ_SIZE);
+    m_in.resize(kept + size);  // read in place: the room stays from one read to the next
+    const qint64 read = m_source->read(m_in.data() + kept, size);
     m_in.resize(kept + static_cast<int>(std::max<qint64>(read, 0)));
     m_source_ended = read <= 0;
     const auto* file = qobject_cast<QFileDevice*>(m_source);
@@ -652,9 +669,12 @@ void KSM_PAYLOAD_FILTER::samples_tag()
     // reader reads the rows.
     const size_t helpers =
         std::min(ksm_usable_cpus() - 1, std::max<size_t>(1, ksm_parallel_threads(planes, bytes) - 1));
-    m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers);
+    const auto* file = qobject_cast<QFileDevice*>(m_source);
+    const int fd = file && m_in_at >= 0 ? file->handle() : -1;  // where the prefetch reads payloads it let go again
+    m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers, fd);
     m_prefetch_channels = channels;
     m_prefetching = true;
+    m_read_ahead = read_ahead_of(helpers);
 }
 
 // In a plane's text: what the XML reader would give as it is is kept until markup ends it; any
@@ -680,7 +700,7 @@ void KSM_PAYLOAD_FILTER::add_to_payload(const char* from, int count)
         return;
     const int at = static_cast<int>(from - m_in.constData());
     if (m_payload.size == 0) {
-        m_payload = {m_in, at, count};
+        m_payload = {m_in, at, count, m_in_at >= 0 ? m_in_at + at : -1};
         m_in_shared = true;
     } else if (m_payload.piece.constData() == m_in.constData() && m_payload.from + m_payload.size == at) {
         m_payload.size += count;
@@ -688,7 +708,7 @@ void KSM_PAYLOAD_FILTER::add_to_payload(const char* from, int count)
         QByteArray joined(m_payload.size + count, Qt::Uninitialized);
         std::memcpy(joined.data(), m_payload.data(), static_cast<size_t>(m_payload.size));
         std::memcpy(joined.data() + m_payload.size, from, static_cast<size_t>(count));
-        m_payload = {std::move(joined), 0, m_payload.size + count};
+        m_payload = {std::move(joined), 0, m_payload.size + count, m_payload.at};  // the file's bytes run on
     }
 }
 

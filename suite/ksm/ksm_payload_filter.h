@@ -18,6 +18,7 @@ class KSM_PLANE_PREFETCH;
 struct KSM_FILE_TEXT {
     QByteArray piece;
     int from = 0, size = 0;
+    qint64 at = -1;  // where it starts in the file; -1 when the source cannot be read there again
     const char* data() const { return piece.constData() + from; }
 };
 
@@ -108,6 +109,8 @@ private:
     QByteArray m_in, m_out;
     bool m_in_shared = false;  // texts share m_in's bytes: the next read goes to a piece of its own
     int m_in_pos = 0, m_out_pos = 0;
+    int m_read_ahead;     // bytes, see read_ahead()
+    qint64 m_in_at = -1;  // where m_in starts in the source, -1 for a source that cannot be read there again
     bool m_source_ended = false;
     bool m_started = false;  // the start of the document was looked at
     QString m_read_error;

@@ -5,7 +5,10 @@
 
 #include <QtEndian>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -14,9 +17,9 @@ namespace {
 // never claims gigabytes of samples.
 constexpr size_t MAX_DEFLATE_RATIO = 1032;
 
-// Text bytes that may wait for a helper before the giving thread runs planes itself: enough to
-// keep the helpers busy while the reader reads rows, few beside the samples.
-constexpr size_t WAITING_LIMIT = 8 << 20;
+// Text bytes per helper that may wait for one before the giving thread runs planes itself:
+// enough to keep the helpers busy while the reader reads rows, few beside the samples.
+constexpr size_t WAITING_PER_HELPER = 1 << 20;
 
 }  // namespace
 
@@ -43,8 +46,9 @@ const char* ksm_plane_text_fault(const char* text, int length, size_t expected_s
                            expected_size);
 }
 
-KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads)
-    : m_samples(std::make_shared<KSM_DATA_LOG::SAMPLES>())
+KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads, int fd)
+    : m_samples(std::make_shared<KSM_DATA_LOG::SAMPLES>()), m_fd(fd),
+      m_waiting_limit(std::max<size_t>(1, threads) * WAITING_PER_HELPER)
 {
     m_samples->allocate(channels, depth, false);  // each plane is written whole by the thread that inflates it
     m_plane_bytes = m_samples->words * sizeof(uint64_t);
@@ -80,6 +84,8 @@ bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, KSM_FILE_TEXT* text)
     job.text_number = text_number;
     job.plane = plane;
     job.target = m_samples->plane(plane);
+    job.at = text->at;
+    job.size = text->size;
     m_waiting_bytes += static_cast<size_t>(text->size);
     job.text = std::move(*text);
     *text = KSM_FILE_TEXT();
@@ -88,7 +94,7 @@ bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, KSM_FILE_TEXT* text)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_work.notify_one();
     }
-    while (m_waiting_bytes > WAITING_LIMIT && run_next()) {
+    while (m_waiting_bytes > m_waiting_limit && run_next()) {
     }
     return true;
 }
@@ -125,14 +131,34 @@ bool KSM_PLANE_PREFETCH::claim(size_t plane)
     return true;
 }
 
-KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number)
+KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number, bool payload)
 {
     JOB* job = job_of(text_number);
     if (!job)
         return {};
     if (!run(*job))
         wait_done(*job);
-    return {std::move(job->data), job->decoded, job->inflated};
+    RESULT r{QByteArray(), job->decoded, job->inflated};
+    if (payload && job->let_go)
+        r.decoded = read_again(*job, &r.payload);
+    else if (payload)
+        r.payload = std::move(job->data);
+    return r;
+}
+
+// The payload of a job whose text was let go, decoded from the file's bytes where the text stood.
+bool KSM_PLANE_PREFETCH::read_again(const JOB& job, QByteArray* payload) const
+{
+    QByteArray text(job.size, Qt::Uninitialized);
+    for (qint64 done = 0; done < job.size;) {
+        const ssize_t n = ::pread(m_fd, text.data() + done, static_cast<size_t>(job.size - done), job.at + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return KSM_BASE64_DECODER::decode(text, payload);
 }
 
 void KSM_PLANE_PREFETCH::finish()
@@ -173,6 +199,10 @@ bool KSM_PLANE_PREFETCH::run(JOB& job)
     job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &job.data);
     job.text = KSM_FILE_TEXT();  // the piece of the file goes once no other text holds it
     job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(job.data, job.target, m_plane_bytes);
+    // A payload kept beside every plane inflated would be fresh memory of a quarter of the samples.
+    job.let_go = job.inflated && m_fd >= 0 && job.at >= 0;
+    if (job.let_go)
+        job.data = QByteArray();
     job.state = DONE;
     if (m_waiters > 0) {
         std::lock_guard<std::mutex> lock(m_mutex);

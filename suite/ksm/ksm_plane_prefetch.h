@@ -33,7 +33,9 @@ inline const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_
 class KSM_PLANE_PREFETCH {
 public:
     // Allocates the samples (counted in what the process holds) and starts `threads` helpers.
-    KSM_PLANE_PREFETCH(int channels, int depth, size_t threads);
+    // With the file's descriptor `fd` (not -1), the payload of a plane inflated is let go and
+    // read from the file again where it is asked for: the samples are what an open keeps.
+    KSM_PLANE_PREFETCH(int channels, int depth, size_t threads, int fd = -1);
     ~KSM_PLANE_PREFETCH();  // drops the plane texts not started and waits for the others
     KSM_PLANE_PREFETCH(const KSM_PLANE_PREFETCH&) = delete;
     KSM_PLANE_PREFETCH& operator=(const KSM_PLANE_PREFETCH&) = delete;
@@ -57,15 +59,16 @@ public:
     // Takes `plane` for a text the reader binds itself: false when a text of this prefetch's
     // is that plane already.
     bool claim(size_t plane);
-    // What became of a text: its payload (decoded), whether it was base64 throughout, and
-    // whether it was inflated into its plane. Waits for it, decoding it on this thread when
-    // no helper has started it; the payload is moved out.
+    // What became of a text: its payload (decoded; with `payload` only), whether it was base64
+    // throughout, and whether it was inflated into its plane. Waits for it, decoding it on this
+    // thread when no helper has started it; the payload is moved out, read from the file again
+    // when it was let go (not decoded then when the file no longer holds it).
     struct RESULT {
         QByteArray payload;
         bool decoded = false;
         bool inflated = false;
     };
-    RESULT result(int text_number);
+    RESULT result(int text_number, bool payload = true);
     // Runs the planes not started on this thread and waits for all.
     void finish();
 
@@ -76,10 +79,13 @@ private:
         size_t plane = 0;
         uint64_t* target = nullptr;
         KSM_FILE_TEXT text;  // until it is decoded
-        QByteArray data;     // the payload
+        qint64 at = -1;      // the text's place in the file and its size
+        int size = 0;
+        QByteArray data;  // the payload, unless it was let go
         std::atomic<int> state{WAITING};
-        bool decoded = false, inflated = false;
+        bool decoded = false, inflated = false, let_go = false;
     };
+    bool read_again(const JOB& job, QByteArray* payload) const;
     JOB* job_of(int text_number);
     bool run_next();     // runs the oldest job no thread has taken; false when none waits
     bool run(JOB& job);  // false when another thread took the job
@@ -89,6 +95,8 @@ private:
 
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> m_samples;
     size_t m_plane_bytes;
+    int m_fd;
+    size_t m_waiting_limit;  // text bytes beyond which add() runs planes itself
     // Jobs are handed out without a lock, as a plane is a few microseconds' work: one slot per
     // plane, filled in the order given (the filter's text numbers rise) and published by the count.
     std::unique_ptr<JOB[]> m_jobs;
