@@ -485,6 +485,58 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
     }
 }
 
+// Random changes, each word's ends included, at zooms of 1.5 to 130 samples a column and spans
+// starting anywhere in a word: a reduced bit row and a bus row mark exactly the columns where
+// their samples change.
+TEST_F(WavePaint, ReducedRowsMarkTheColumnsOfRandomChanges)
+{
+    add(1);
+    const int bus = add_bus(3, KSM_GTYPE_HEX);
+    m()->toggle_node(bus);
+    constexpr int DEPTH = 1 << 17;
+    std::vector<std::vector<bool>> bits(5, std::vector<bool>(DEPTH));  // by node row: the bus's members follow it
+    uint64_t seed = 12345;
+    for (auto& row : bits)
+        for (int s = 1; s < DEPTH; ++s) {
+            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            row[size_t(s)] = row[size_t(s) - 1] != ((seed >> 33) % 97 == 0 || (s % 64 == 63 && (seed >> 20) % 5 == 0));
+        }
+    capture(DEPTH, [&](int row, int s) { return bool(bits[size_t(row)][size_t(s)]); });
+    const int width = cell(0, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
+    const QRgb low = pirq_get_color(109).rgb(), bus_color = pirq_get_color(314).rgb();
+    for (const double per_column : {1.5, 17.0, 81.3, 130.0})
+        for (const int first : {0, 1, 63, 64 * 37 + 5}) {
+            const int span = int(per_column * width);
+            show_span(span);
+            QScrollBar* bar = m_view->get_horizontal_bar();
+            bar->setRange(0, DEPTH - span), bar->setValue(first), bar->setVisible(true);
+            const QImage image = render();
+            for (const auto& [row, color] : {std::pair<int, QRgb>{0, low}, {bus, bus_color}}) {
+                std::set<int> expected, marked;
+                const int from = std::max(first, 1), to = std::min(DEPTH, first + span + 1);
+                for (int s = from; s < to; ++s)
+                    for (int b = row == 0 ? 0 : bus + 1; b < (row == 0 ? 1 : bus + 4); ++b)
+                        if (bits[size_t(b)][size_t(s)] != bits[size_t(b)][size_t(s) - 1])
+                            expected.insert(m_view->get_sample_x(s));
+                const QRect wave = cell(row, VOKR_VIEW::WAVEFORM_COLUMN);
+                for (int x = wave.left() + 1; x < wave.right(); ++x) {
+                    bool full = true;
+                    for (int y = wave.top() + 1; y <= wave.bottom() - 2; ++y)
+                        full &= image.pixel(x, y) == color;
+                    if (full)
+                        marked.insert(x);
+                }
+                // The cell's first column and the last shown sample's are left out: there a row
+                // may also show a change from or to a sample beyond the span.
+                const int last = m_view->get_sample_x(first + span - 1);
+                for (auto* set : {&expected, &marked})
+                    set->erase(set->lower_bound(last), set->end()),
+                        set->erase(set->begin(), set->upper_bound(wave.left()));
+                EXPECT_EQ(marked, expected) << row << " " << per_column << " " << first;
+            }
+        }
+}
+
 // At a pixel or more per sample a valid bit's level lies on its high or low line and each change
 // is a full-height mark at its sample's column, also where the span starts with a change or the
 // sample after it changes: spans from the capture's start, across word ends and to its end.
