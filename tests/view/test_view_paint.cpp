@@ -286,6 +286,10 @@ TEST_F(ViewPaint, SelectedRowIsHighlightedOnlyWithFocus)
 {
     add(2);
     m_editor->trigger()->set_selected(0, true);
+    // Out of focus, a row just brought into view shows its name on the selection's colour, once.
+    m_view->ensure_visible(0);
+    paint();
+    EXPECT_GT(fills(pirq_get_color(297), cell(0, 2)), 0);
     for (bool focus : {false, true}) {
         if (focus) {
             m_view->show();

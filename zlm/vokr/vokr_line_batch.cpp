@@ -169,8 +169,12 @@ int VOKR_LINE_BATCH::color(const QColor& color)
             return i;
     if (m_used == int(m_slots.size()))
         m_slots.emplace_back();
-    m_slots[m_used].color = color;
-    m_slots[m_used].opaque = color.alpha() == 255;
+    SLOT& slot = m_slots[m_used];
+    if (slot.brush.style() == Qt::NoBrush || slot.color != color) {  // a slot keeps its brush while its colour stays
+        slot.color = color;
+        slot.brush = QBrush(color);
+        slot.opaque = color.alpha() == 255;
+    }
     return m_used++;
 }
 
@@ -247,24 +251,34 @@ void VOKR_LINE_BATCH::add_rails()
     m_rails.slot = -1;
 }
 
+VOKR_LINE_BATCH::AREA VOKR_LINE_BATCH::area(QPainter* p)
+{
+    AREA area;
+    if (!VOKR_LINE_BATCH::raster_pixels(p))
+        return area;
+    const QPaintDevice* device = p->device();
+    area.bounds = p->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+    area.device_bottom = area.clip_bottom = area.bounds.bottom();
+    if (p->hasClipping()) {
+        const QRect clip = p->clipBoundingRect().toAlignedRect();
+        area.bounds &= clip;
+        area.clip_bottom = clip.bottom();
+    }
+    return area;
+}
+
 void VOKR_LINE_BATCH::draw(QPainter* p)
 {
     add_rails();
+    // Slanted lines leave the engine only on a raster device; elsewhere the area's bounds are null
+    // and they stay lines. Rectangles alone need no area.
+    bool slanted = false;
+    for (int i = 0; i < m_used && !slanted; ++i)
+        slanted = !m_slots[i].lines.empty() || !m_slots[i].crosses.empty();
+    const AREA area = slanted ? this->area(p) : AREA();
     const QPen pen = p->pen();
     const QBrush brush = p->brush();
-    // Slanted lines leave the engine only on a raster device; elsewhere the area's bounds are null
-    // and they stay lines.
-    AREA area;
-    if (VOKR_LINE_BATCH::raster_pixels(p)) {
-        const QPaintDevice* device = p->device();
-        area.bounds = p->deviceTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
-        area.device_bottom = area.clip_bottom = area.bounds.bottom();
-        if (p->hasClipping()) {
-            const QRect clip = p->clipBoundingRect().toAlignedRect();
-            area.bounds &= clip;
-            area.clip_bottom = clip.bottom();
-        }
-    }
+    bool no_pen = false;
     for (int i = 0; i < m_used; ++i) {
         SLOT& slot = m_slots[i];
         m_left.clear();
@@ -282,12 +296,15 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
                     m_left.push_back(line);
         }
         if (!slot.fills.empty()) {
-            p->setPen(Qt::NoPen);
-            p->setBrush(slot.color);
+            if (!no_pen)
+                p->setPen(Qt::NoPen);
+            no_pen = true;
+            p->setBrush(slot.brush);
             p->drawRects(slot.fills.data(), int(slot.fills.size()));
         }
         if (!m_left.empty()) {
             p->setPen(QPen(slot.color, 1));
+            no_pen = false;
             p->drawLines(m_left.data(), int(m_left.size()));
         }
         slot.fills.clear();

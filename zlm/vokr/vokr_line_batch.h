@@ -8,6 +8,7 @@
 // (texts) after draw(). One buffer for the GUI thread, its memory kept from frame to frame.
 #pragma once
 
+#include <QBrush>
 #include <QColor>
 #include <QLine>
 #include <QRect>
@@ -90,6 +91,7 @@ private:
     };
     struct SLOT {
         QColor color;
+        QBrush brush;        // of the colour, kept while the slot keeps it
         bool opaque = true;  // the colour's alpha is 255
         std::vector<QRect> fills;
         std::vector<QLine> lines;
@@ -115,6 +117,8 @@ private:
     // drawn that way.
     static bool add_crossing(const CROSS& cross, const AREA& area, std::vector<QRect>* rects);
 
+    // The area of the painter's device and clip.
+    static AREA area(QPainter* p);
     // Gathers the rails named last.
     void add_rails();
 

@@ -178,30 +178,32 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
         style = PAINT_FLAGS::DATA_TAB_ONLY_NAME;
     vokr_set_font(painter, flags.name_fonts[style]);
     QPen pen = flags.name_pens[style];
-    QBrush background = flags.background_brush;
+    // The name's background, filled behind its text only where the cell's own fill differs from it:
+    // the view's background, the selection's colour or, out of focus, the face.
+    const QBrush* background = nullptr;
     const bool drop_into = node == m_drop_row && !m_drop_before && kind == KSM_NTYPE_GROUP_COLLAPSED;
     if (drop_into) {
         if (focused) {
             painter->fillRect(rect.adjusted(-2, -1, 2, 1), flags.background_brush.color());
             pen = flags.selected_text_pen;
-            background = flags.selection_brush;
+            background = &flags.selection_brush;
         }
     } else if (!flags.selected) {
         if (flags.invalid_nodes && (group ? has_invalid_member(node) : m->is_node_invalid(node)))
             pen = QPen(pirq_get_color(INVALID));
     } else if (focused || name_focus_pending) {
+        if (!focused)  // the cell is filled with the face, the name stands on the selection's colour
+            background = &flags.selection_brush;
         name_focus_pending = false;
         pen = flags.selected_text_pen;
-        background = flags.selection_brush;
     } else {
         pen = flags.text_pen;
-        background = flags.face_brush;
     }
     painter->setPen(pen);
     const Qt::TextElideMode elide = m->cfg_align_left() ? Qt::ElideRight : Qt::ElideLeft;
     const QString name = vokr_one_line(QString::fromLocal8Bit(list->get_node_name(node)));
     vokr_draw_line_text(painter, text_rect, ALIGN_LEFT_CENTRE,
-                        vokr_elided_text(painter, name, elide, text_rect.width()), &background);
+                        vokr_elided_text(painter, name, elide, text_rect.width()), background);
     if (painter->backgroundMode() != Qt::TransparentMode)  // the connectors' dashes leave their gaps
         painter->setBackgroundMode(Qt::TransparentMode);
     draw_tree_connectors(node, rect, painter);
