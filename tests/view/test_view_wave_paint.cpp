@@ -69,11 +69,11 @@ protected:
         data()->set_lsb_to_msb(first, lsb_first);
         return first;
     }
-    // A capture of every leaf row; `valid` false leaves a sample invalid.
+    // A capture of every leaf row, into `log` or a new log; `valid` false leaves a sample invalid.
     KSM_DATA_LOG* capture(int depth, const BITS& bit, std::function<bool(int)> valid = {}, int segment = 0,
-                          std::vector<int> triggers = {0})
+                          std::vector<int> triggers = {0}, KSM_DATA_LOG* log = nullptr)
     {
-        KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+        log = log ? log : m()->get_session()->create_new_log(0);
         log->begin_capture(data()->get_num_channels(), depth, segment);
         for (int row = 0; row < data()->get_num_nodes(); ++row)
             for (int c = data()->get_channel(row), s = 0; c >= 0 && s < depth; ++s)
@@ -487,7 +487,7 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
 
 // Random changes, each word's ends included, at zooms of 1.5 to 130 samples a column and spans
 // starting anywhere in a word: a reduced bit row and a bus row mark exactly the columns where
-// their samples change.
+// their samples change; also after a new capture shown at the zoom and scroll the last one was.
 TEST_F(WavePaint, ReducedRowsMarkTheColumnsOfRandomChanges)
 {
     add(1);
@@ -496,16 +496,24 @@ TEST_F(WavePaint, ReducedRowsMarkTheColumnsOfRandomChanges)
     constexpr int DEPTH = 1 << 17;
     std::vector<std::vector<bool>> bits(5, std::vector<bool>(DEPTH));  // by node row: the bus's members follow it
     uint64_t seed = 12345;
-    for (auto& row : bits)
-        for (int s = 1; s < DEPTH; ++s) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-            row[size_t(s)] = row[size_t(s) - 1] != ((seed >> 33) % 97 == 0 || (s % 64 == 63 && (seed >> 20) % 5 == 0));
-        }
-    capture(DEPTH, [&](int row, int s) { return bool(bits[size_t(row)][size_t(s)]); });
     const int width = cell(0, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
     const QRgb low = pirq_get_color(109).rgb(), bus_color = pirq_get_color(314).rgb();
+    std::vector<std::pair<double, int>> views;  // samples a column, first sample
     for (const double per_column : {1.5, 17.0, 81.3, 130.0})
-        for (const int first : {0, 1, 63, 64 * 37 + 5}) {
+        for (const int first : {0, 1, 63, 64 * 37 + 5})
+            views.push_back({per_column, first});
+    KSM_DATA_LOG* log = nullptr;  // captured again: its new samples may lie where its earlier ones did
+    for (int captured = 0; captured < 3; ++captured) {
+        for (auto& row : bits)
+            for (int s = 1; s < DEPTH; ++s) {
+                seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+                row[size_t(s)] =
+                    row[size_t(s) - 1] != ((seed >> 33) % 97 == 0 || (s % 64 == 63 && (seed >> 20) % 5 == 0));
+            }
+        log = capture(
+            DEPTH, [&](int row, int s) { return bool(bits[size_t(row)][size_t(s)]); }, {}, 0, {0}, log);
+        std::reverse(views.begin(), views.end());  // the first view is the one shown last
+        for (const auto& [per_column, first] : views) {
             const int span = int(per_column * width);
             show_span(span);
             QScrollBar* bar = m_view->get_horizontal_bar();
@@ -532,9 +540,10 @@ TEST_F(WavePaint, ReducedRowsMarkTheColumnsOfRandomChanges)
                 for (auto* set : {&expected, &marked})
                     set->erase(set->lower_bound(last), set->end()),
                         set->erase(set->begin(), set->upper_bound(wave.left()));
-                EXPECT_EQ(marked, expected) << row << " " << per_column << " " << first;
+                EXPECT_EQ(marked, expected) << row << " " << per_column << " " << first << " " << captured;
             }
         }
+    }
 }
 
 // At a pixel or more per sample a valid bit's level lies on its high or low line and each change

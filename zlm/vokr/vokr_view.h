@@ -516,6 +516,7 @@ private:
         int first = 0, end = 0, depth = 0;
         double pixels = 0.0;
         int all_valid = -1;  // whether every sample shown and the one before it is valid; -1 unknown
+        uint64_t stamp = 0;  // the version of the log's samples; 0 without samples
     };
     SAMPLE_SCALE sample_scale() const;
     SAMPLE_SCALE m_paint_scale;

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <vector>
 
 // The samples a waveform cell draws: first..end - 1, sample `first` starting at x = left.
@@ -35,6 +36,7 @@ struct VOKR_VIEW::WAVE_SPAN {
     double pixels = 0.0;
     int left = 0;
     int all_valid = -1;  // whether the samples first - 1..end - 1 are all valid; -1 not known yet
+    uint64_t stamp = 0;  // the version of the log's samples (KSM_DATA_LOG::get_samples_stamp); 0 none
     int x(long long sample) const { return left + int(pixels * double(sample - first)); }
 };
 
@@ -549,16 +551,49 @@ const std::vector<uint64_t>& edge_columns(const SPAN_COLUMNS& columns, const uin
     return edges;
 }
 
+// The columns of a span that hold a change of any of `planes` (edge_columns of their span_changes),
+// kept for the rows of the last span and samples shown: a repaint at the same zoom and scroll (a
+// cursor or the selection moved, the window uncovered) reads each row's marks back instead of every
+// word of its planes. Published samples never change while their stamp stays; a plane's inversion
+// moves no change, so the planes' words are the rest of the key. At most MAX_ROWS rows are kept.
+// GUI thread only; the marks are good until the next call.
+const std::vector<uint64_t>& change_columns(const SPAN& span, const SPAN_COLUMNS& columns, const PLANE* planes,
+                                            size_t count)
+{
+    constexpr size_t MAX_ROWS = 1024;
+    static struct {
+        int first = -1, end = -1, left = 0;
+        double pixels = 0.0;
+        uint64_t stamp = 0;
+        std::map<std::vector<const uint64_t*>, std::vector<uint64_t>> rows;
+    } kept;
+    if (span.stamp == 0)
+        return edge_columns(columns, span_changes(span, planes, count).words.data());
+    if (kept.stamp != span.stamp || kept.first != span.first || kept.end != span.end || kept.left != span.left ||
+        kept.pixels != span.pixels || kept.rows.size() >= MAX_ROWS) {
+        kept.rows.clear();
+        kept.first = span.first, kept.end = span.end, kept.left = span.left, kept.pixels = span.pixels;
+        kept.stamp = span.stamp;
+    }
+    static std::vector<const uint64_t*> key;
+    key.clear();
+    for (size_t i = 0; i < count; ++i)
+        key.push_back(planes[i].words);
+    auto row = kept.rows.find(key);
+    if (row == kept.rows.end())
+        row = kept.rows.emplace(key, edge_columns(columns, span_changes(span, planes, count).words.data())).first;
+    return row->second;
+}
+
 // For a span where every sample and the one before it is valid, at less than a pixel per sample
 // (column c at x = columns[0].x + c): calls level(c, d) for each run of columns c..d - 1 that hold
 // no change and edges(c, d) for each run that each hold one, left to right. A run ends where a
 // column's mark differs from the one before it: found a word of marks at a time.
 // Inlined with its callers' callbacks, as a run costs little more than the call.
 template <typename LEVEL, typename EDGES>
-inline __attribute__((always_inline)) void for_each_run(const SPAN_COLUMNS& columns, const SPAN_CHANGES& changes,
+inline __attribute__((always_inline)) void for_each_run(const SPAN_COLUMNS& columns, const std::vector<uint64_t>& marks,
                                                         LEVEL level, EDGES edges)
 {
-    const std::vector<uint64_t>& marks = edge_columns(columns, changes.words.data());
     const int count = int(columns.size());
     int start = 0;
     bool marked = marks[0] & 1;
@@ -600,7 +635,7 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     const int x0 = columns[0].x;
     const uint64_t* words = plane.words;
     for_each_run(
-        columns, span_changes(span, &plane, 1),
+        columns, change_columns(span, columns, &plane, 1),
         [&](int c, int d) {
             const bool level = word_bit(words, columns.starts[size_t(c)]) != plane.inverted;
             const int y = level ? yh : yl;
@@ -883,7 +918,7 @@ void draw_bus_columns(QPainter* p, const QRect& cell, const SPAN& span, const st
         // A segment is a run of columns without a change, its value that of its first sample.
         const int x0 = columns[0].x, low = std::min(top, bottom), high = std::max(top, bottom);
         for_each_run(
-            columns, span_changes(span, planes),
+            columns, change_columns(span, columns, planes.data(), planes.size()),
             [&](int c, int d) {
                 const int start = x0 + c, end = x0 + d - 1;
                 batch.fill_ordered(start, top, end, top, color);
@@ -1068,6 +1103,7 @@ VOKR_VIEW::SAMPLE_SCALE VOKR_VIEW::sample_scale() const
     const uint64_t* valid = log && log->is_data_available(false) ? log->get_valid_words() : nullptr;
     if (valid && scale.end > scale.first)
         scale.all_valid = all_valid(valid, std::max(scale.first - 1, 0), scale.end) ? 1 : 0;
+    scale.stamp = valid ? log->get_samples_stamp() : 0;
     return scale;
 }
 
@@ -1080,6 +1116,7 @@ VOKR_VIEW::WAVE_SPAN VOKR_VIEW::wave_span(const QRect& rect) const
     span.end = scale.end;
     span.pixels = scale.pixels;
     span.all_valid = scale.all_valid;
+    span.stamp = scale.stamp;
     span.left = rect.left();
     return span;
 }
