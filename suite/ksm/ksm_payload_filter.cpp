@@ -750,11 +750,10 @@ bool KSM_PAYLOAD_FILTER::at_run()
         r.end_line = file.line, r.end_column = file.column;
         const int at = static_cast<int>(plane.text - m_in.constData());
         m_in_shared = true;
+        // The plane the prefetch inflates the text as: a channel's, or an extra plane after them.
         const long channels = m_prefetch_channels;
-        hold(r.text, {m_in, at, plane.text_size, m_in_at >= 0 ? m_in_at + at : -1},
-             plane.kind > 0             ? channels + plane.kind - 1
-             : plane.channel < channels ? plane.channel
-                                        : -1);
+        const long index = plane.kind > 0 ? channels + plane.kind - 1 : plane.channel < channels ? plane.channel : -1;
+        hold(r.text, {m_in, at, plane.text_size, m_in_at >= 0 ? m_in_at + at : -1}, index);
         planes.push_back(r);
         p = run_end = p + size;
     }
