@@ -63,6 +63,8 @@ private:
     // Where the reader is in the file: its columns count the planes' text the filter took out.
     POSITION here() const
     {
+        if (m_place.line > 0)
+            return m_place;
         const qint64 line = m_xml.lineNumber(), column = m_xml.columnNumber();
         return {line, column + m_filter->hidden_before(line, column)};
     }
@@ -111,6 +113,7 @@ private:
     std::string element_text(bool utf8 = false);
     QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
     void plane_payload(size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
+    void plane_text(QByteArray&& text, size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
     void prefetched_payload(int text, size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
     void finish_decoding();
 
@@ -155,6 +158,7 @@ private:
     std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> plugin();
     std::shared_ptr<KSM_DATA_LOG> log(KSM_TX_TRIGGER* owner, bool shown);
     void samples(KSM_DATA_LOG* log, bool shown);
+    void run_of_planes(KSM_DATA_LOG::PACKED& packed, std::vector<bool>& seen, KSM_DATA_LOG::SAMPLES* inflated);
     void finish_samples();
     bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
     void make_trees();
@@ -172,6 +176,11 @@ private:
         POSITION end;
     };
     std::vector<PREFETCHED> m_prefetched;
+    // A run of plain planes the filter read in place of the XML reader: read in a log's samples,
+    // each plane placed where its element stands in the file (m_place, the place of here()).
+    bool m_in_samples = false;
+    std::vector<KSM_PAYLOAD_FILTER::RUN_PLANE> m_run;
+    POSITION m_place;
     QXmlStreamAttributes m_attributes;  // of the element last entered
     bool m_encoded_attributes = false;  // whether one of them is base64 ("-b64")
     uint64_t m_name_sizes = 0;          // bit N set: one of their names is N long (bit 63: longer)
@@ -374,6 +383,13 @@ void READER::plane_payload(size_t expected_size, size_t plane, QByteArray* paylo
         return;
     if (prefetched >= 0)
         return prefetched_payload(prefetched, expected_size, plane, payload, target);
+    plane_text(std::move(text), expected_size, plane, payload, target);
+}
+
+// A plane's text read whole: decoded beside the reading where its length and first bytes show
+// no fault, else now, to tell its fault.
+void READER::plane_text(QByteArray&& text, size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target)
+{
     if (target && m_adopted && !m_filter->prefetch()->claim(plane)) {
         target = nullptr;  // the prefetch inflates another text there: the log is inflated when first read
         m_inflate_failed = true;
@@ -466,6 +482,20 @@ bool READER::next_child()
         }
         if (m_xml.isEndElement() || m_xml.isEndDocument())
             return false;
+        if (m_xml.isProcessingInstruction()) {
+            const auto took =
+                m_filter->take_run(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &m_run);
+            if (took == KSM_PAYLOAD_FILTER::OTHER)
+                continue;
+            if (took == KSM_PAYLOAD_FILTER::TAKEN && m_in_samples)
+                return true;
+            if (took == KSM_PAYLOAD_FILTER::TAKEN)  // planes where a log's samples do not stand
+                m_place = {m_run[0].start_line, m_run[0].start_column};
+            fail(took == KSM_PAYLOAD_FILTER::GONE ? "a sample plane's text is read twice"
+                                                  : "unexpected element <plane>");
+            m_place = POSITION();
+            return false;
+        }
         if (m_xml.isCharacters() && !m_xml.isWhitespace()) {
             fail("unexpected text");
             return false;
@@ -1071,7 +1101,12 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     // Decoding the planes keeps as many threads busy as inflating them does; the prefetch's keep
     // them busy where it inflates them.
     m_decoder = std::make_unique<KSM_PLANE_DECODER>(m_adopted ? 1 : ksm_parallel_threads(packed->planes.size(), bytes));
+    m_in_samples = true;
     while (!failed() && next_child()) {
+        if (!m_run.empty()) {
+            run_of_planes(*packed, seen, inflated.get());
+            continue;
+        }
         const QStringRef kind = m_attributes.value(QLatin1String("kind"));
         const QLatin1String valid("valid"), trigger("trigger");
         int plane = -1;
@@ -1092,6 +1127,7 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
         plane_payload(s->words * sizeof(uint64_t), index, &packed->planes[index],
                       inflated ? inflated->plane(index) : nullptr);
     }
+    m_in_samples = false;
     if (!failed() && std::find(seen.begin(), seen.end(), false) != seen.end())
         fail("a log's samples lack a plane");
     if (m_decoder)
@@ -1105,6 +1141,37 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
         return;
     }
     m_pending.push_back({packed, KSM_ACCESS::state(log)->name});
+}
+
+// The planes of a run the filter read, each as its element would be read where it stands.
+void READER::run_of_planes(KSM_DATA_LOG::PACKED& packed, std::vector<bool>& seen, KSM_DATA_LOG::SAMPLES* inflated)
+{
+    const KSM_DATA_LOG::SAMPLES& s = *packed.shape;
+    for (const KSM_PAYLOAD_FILTER::RUN_PLANE& p : m_run) {
+        m_place = {p.start_line, p.start_column};
+        const long plane = p.kind == 0 ? p.channel : s.channels + p.kind - 1;  // the valid, trigger and break planes
+        if (p.channel >= s.channels)
+            fail("attribute channel has the bad value \"" + std::to_string(p.channel) + "\"");
+        else if (seen[static_cast<size_t>(plane)])
+            fail("a sample plane is given twice");
+        if (failed())
+            break;
+        const auto index = static_cast<size_t>(plane);
+        seen[index] = true;
+        m_place = {p.end_line, p.end_column};
+        QByteArray text;
+        const size_t bytes = s.words * sizeof(uint64_t);
+        uint64_t* target = inflated ? inflated->plane(index) : nullptr;
+        const auto took = m_filter->take_text(p.text, &text);
+        if (took == KSM_PAYLOAD_FILTER::GONE)
+            fail("a sample plane's text is read twice");
+        else if (took == KSM_PAYLOAD_FILTER::PREFETCHED)
+            prefetched_payload(p.text, bytes, index, &packed.planes[index], target);
+        else
+            plane_text(std::move(text), bytes, index, &packed.planes[index], target);
+    }
+    m_place = POSITION();
+    m_run.clear();
 }
 
 // The instance's logs keep their planes packed until they are first read; a log whose samples

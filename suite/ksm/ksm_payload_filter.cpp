@@ -164,6 +164,7 @@ char* KSM_BASE64_DECODER::one(unsigned char c, char* at)
 namespace {
 
 constexpr char MARK_TARGET[] = "ksm-plane";
+constexpr char RUN_TARGET[] = "ksm-planes";
 // Beyond any start tag of a plane or of samples that this system writes: a longer one is not
 // looked into.
 constexpr int MAX_TAG = 1024;
@@ -188,9 +189,9 @@ using ATTRIBUTES = std::vector<std::pair<std::string_view, std::string_view>>;
 // The attributes of a start tag (`tag` from the element's name to before its '>') when each is
 // a name, '=' and a quoted value of printable ASCII without references, which the XML reader
 // gives as they stand; false for any other tag.
-bool plain_attributes(const QByteArray& tag, ATTRIBUTES* attributes)
+bool plain_attributes(std::string_view tag, ATTRIBUTES* attributes)
 {
-    const char* c = tag.constData();
+    const char* c = tag.data();
     const char* const end = c + tag.size();
     attributes->reserve(4);
     while (c < end && name_char(*c))  // the element's name
@@ -250,7 +251,7 @@ long digits(const ATTRIBUTES& attributes, const char* name)
 long plane_of_tag(const QByteArray& tag, long channels)
 {
     ATTRIBUTES attributes;
-    if (!plain_attributes(tag, &attributes))
+    if (!plain_attributes(std::string_view(tag.constData(), static_cast<size_t>(tag.size())), &attributes))
         return -1;
     std::string_view kind;
     for (const auto& a : attributes)
@@ -338,6 +339,60 @@ int text_length(const char* p, int n)
     return i;
 }
 
+// A plane element from `p` on in the plain form the writer gives it: "<plane", a kind, with a
+// channel of decimal digits for "bits" (and for no other), '>', a text that stays as it is and
+// "</plane>". Answers its length, 0 when `end` comes before it is whole, -1 when it is not of
+// that form.
+struct PLAIN_PLANE {
+    int kind;  // "bits", "valid", "trigger", "breaks"
+    long channel;
+    const char* text;
+    int text_size;
+};
+int plain_plane(const char* p, const char* end, PLAIN_PLANE* plane)
+{
+    constexpr char START[] = "<plane", END[] = "</plane";
+    const long left = end - p;
+    if (left <= 6)
+        return std::memcmp(p, START, static_cast<size_t>(left)) == 0 ? 0 : -1;
+    if (!starts_with_name(p, static_cast<int>(std::min<long>(left, MAX_TAG)), START, " \t\r\n>"))
+        return -1;
+    const auto* close =
+        static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(std::min<long>(left, MAX_TAG))));
+    if (!close)
+        return left < MAX_TAG ? 0 : -1;
+    ATTRIBUTES attributes;
+    if (close[-1] == '/' ||
+        !plain_attributes(std::string_view(p + 1, static_cast<size_t>(close - p - 1)), &attributes) ||
+        attributes.empty() || attributes[0].first != "kind")
+        return -1;
+    static const std::string_view kinds[] = {"bits", "valid", "trigger", "breaks"};
+    plane->kind = static_cast<int>(std::find(std::begin(kinds), std::end(kinds), attributes[0].second) - kinds);
+    plane->channel = -1;
+    if (plane->kind == 0 && attributes.size() == 2 && attributes[1].first == "channel" &&
+        (attributes[1].second.size() == 1 || attributes[1].second[0] != '0'))
+        plane->channel = digits(attributes, "channel");
+    if (plane->kind == 4 || (plane->kind == 0 ? plane->channel < 0 : attributes.size() != 1))
+        return -1;
+    plane->text = close + 1;
+    const char* after =
+        plane->text + text_length(plane->text, static_cast<int>(std::min<long>(end - plane->text, INT_MAX)));
+    if (after == end)
+        return 0;
+    if (after == plane->text || *after != '<')
+        return -1;
+    plane->text_size = static_cast<int>(after - plane->text);
+    const long rest = end - after;
+    if (std::memcmp(after, END, static_cast<size_t>(std::min<long>(rest, 7))) != 0)
+        return -1;
+    const char* c = after + std::min<long>(rest, 7);
+    while (c < end && xml_space(*c))
+        ++c;
+    if (c == end)
+        return 0;
+    return *c == '>' ? static_cast<int>(c + 1 - p) : -1;
+}
+
 // Whether a document that starts with `head` is read as UTF-8: no byte order mark of UTF-16 or
 // UTF-32, and no encoding other than UTF-8 in its XML declaration.
 bool utf8_document(const QByteArray& head)
@@ -380,26 +435,59 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
 
 KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER() = default;
 
+namespace {
+
+// The number an instruction of this filter's (target `target`, key `key`) gives, -1 when it is
+// not one of them, -2 when its number is not one the filter gives.
+int instruction_number(const QStringRef& target, const QStringRef& data, const char* expected_target,
+                       const QByteArray& key)
+{
+    const int size = key.size();
+    if (target != QLatin1String(expected_target) || data.size() <= size || data.at(size) != QLatin1Char(' ') ||
+        !data.startsWith(QLatin1String(key)))
+        return -1;
+    bool ok = false;
+    const int n = data.mid(size + 1).toInt(&ok);
+    return ok && n >= 0 ? n : -2;
+}
+
+}  // namespace
+
 KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, const QStringRef& data, QByteArray* text,
                                                   int* number)
 {
-    const int key = m_key.size();
-    if (target != QLatin1String(MARK_TARGET) || data.size() <= key || data.at(key) != QLatin1Char(' ') ||
-        !data.startsWith(QLatin1String(m_key)))
+    const int n = instruction_number(target, data, MARK_TARGET, m_key);
+    if (n == -1)
         return OTHER;
-    bool ok = false;
-    const int n = data.mid(key + 1).toInt(&ok);
+    *number = n;
+    return n < 0 ? GONE : take_text(n, text);
+}
+
+KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_text(int n, QByteArray* text)
+{
     const auto it = m_payloads.find(n);
-    if (!ok || it == m_payloads.end())
+    if (it == m_payloads.end())
         return GONE;
     for (auto k = m_payloads.begin(); k != std::next(it); ++k)
         m_held -= static_cast<size_t>(k->second.text.size);
     const bool prefetched = it->second.prefetched;
     const KSM_FILE_TEXT& held = it->second.text;
     *text = held.size > 0 ? QByteArray(held.data(), held.size) : QByteArray();
-    *number = n;
     m_payloads.erase(m_payloads.begin(), std::next(it));
     return prefetched ? PREFETCHED : TAKEN;
+}
+
+KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_run(const QStringRef& target, const QStringRef& data,
+                                                      std::vector<RUN_PLANE>* planes)
+{
+    const int n = instruction_number(target, data, RUN_TARGET, m_key);
+    if (n == -1)
+        return OTHER;
+    if (n < 0 || static_cast<size_t>(n) >= m_runs.size() || m_runs[static_cast<size_t>(n)].empty())
+        return GONE;
+    *planes = std::move(m_runs[static_cast<size_t>(n)]);
+    m_runs[static_cast<size_t>(n)].clear();
+    return TAKEN;
 }
 
 qint64 KSM_PAYLOAD_FILTER::hidden_before(qint64 line, qint64 column) const
@@ -498,28 +586,35 @@ void KSM_PAYLOAD_FILTER::put(const char* bytes, int count)
     if (count <= 0)
         return;
     m_out.append(bytes, count);
+    m_at.advance(bytes, count);
+}
+
+void KSM_PAYLOAD_FILTER::XML_PLACE::advance(const char* bytes, int count)
+{
+    if (count <= 0)
+        return;
     const char* const end = bytes + count;
     const char* tail = bytes;  // after the last line end
     if (std::memchr(bytes, '\r', static_cast<size_t>(count))) {
         for (const char* c = bytes; c < end; ++c) {  // CR LF, CR and LF each end a line
             if (*c == '\n' || *c == '\r') {
-                m_line += *c == '\n' && m_after_cr ? 0 : 1;
+                line += *c == '\n' && after_cr ? 0 : 1;
                 tail = c + 1;
             }
-            m_after_cr = *c == '\r';
+            after_cr = *c == '\r';
         }
     } else {
-        m_line -= m_after_cr && *bytes == '\n' ? 1 : 0;  // its CR counted the line already
-        m_after_cr = false;
+        line -= after_cr && *bytes == '\n' ? 1 : 0;  // its CR counted the line already
+        after_cr = false;
         for (const char* c = bytes; (c = static_cast<const char*>(std::memchr(c, '\n', static_cast<size_t>(end - c))));)
-            ++m_line, tail = ++c;
+            ++line, tail = ++c;
     }
     if (tail > bytes)
-        m_column = 0;
+        column = 0;
     for (const char* c = tail; c < end; ++c) {
         const auto b = static_cast<unsigned char>(*c);
         if ((b & 0xc0) != 0x80)  // a character starts: two UTF-16 units beyond the BMP
-            m_column += b >= 0xf0 ? 2 : 1;
+            column += b >= 0xf0 ? 2 : 1;
     }
 }
 
@@ -559,11 +654,8 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken, bool whole)
     add("?>", 2);
     const int size = static_cast<int>(at - mark);
     put(mark, size);
-    m_marks.push_back({m_line, m_column, m_payload.size - size});
-    const bool prefetched =
-        whole && m_prefetching && m_plane >= 0 && m_prefetch->add(n, static_cast<size_t>(m_plane), &m_payload);
-    m_held += static_cast<size_t>(m_payload.size);
-    m_payloads.emplace(n, HELD{std::move(m_payload), prefetched});
+    m_marks.push_back({m_at.line, m_at.column, m_payload.size - size});
+    hold(n, std::move(m_payload), whole ? m_plane : -1);
     m_payload = KSM_FILE_TEXT();
 }
 
@@ -571,6 +663,8 @@ void KSM_PAYLOAD_FILTER::end_payload(bool taken, bool whole)
 // it is there.
 bool KSM_PAYLOAD_FILTER::at_text()
 {
+    if (m_in_run_place)
+        return at_run();
     const char* from = m_in.constData() + m_in_pos;
     const char* const end = m_in.constData() + m_in.size();
     // Text and the tags that need no look go on in one piece, up to markup that may need one.
@@ -620,6 +714,80 @@ bool KSM_PAYLOAD_FILTER::at_text()
     return true;
 }
 
+// Among a <samples> element's children, where only white space and plain planes came so far:
+// passes white space on, then takes the plain plane elements that follow, whole, out as a run.
+// Anything else ends the place where runs stand, and is read as elsewhere.
+bool KSM_PAYLOAD_FILTER::at_run()
+{
+    const char* const end = m_in.constData() + m_in.size();
+    const char* const from = m_in.constData() + m_in_pos;
+    const char* c = from;
+    while (c < end && xml_space(*c))
+        ++c;
+    pass(static_cast<int>(c - from));
+    if (c == end)
+        return false;
+    XML_PLACE file = m_at;  // in the file, as the XML reader alone would count it
+    file.column += hidden_before(m_at.line, m_at.column);
+    const XML_PLACE start = file;
+    std::vector<RUN_PLANE> planes;
+    const char* run_end = c;  // after the last plane taken
+    for (const char* p = c;;) {
+        while (p < end && xml_space(*p))
+            ++p;
+        PLAIN_PLANE plane;
+        const int size = plain_plane(p, end, &plane);
+        if (size <= 0) {
+            m_in_run_place = size == 0 && !m_source_ended;
+            break;
+        }
+        RUN_PLANE r{plane.kind, plane.channel, m_planes++, 0, 0, 0, 0};
+        file.advance(run_end, static_cast<int>(plane.text - run_end));
+        r.start_line = file.line, r.start_column = file.column;
+        file.column += plane.text_size;  // printable ASCII on one line
+        const char* const text_end = plane.text + plane.text_size;
+        file.advance(text_end, static_cast<int>(p + size - text_end));
+        r.end_line = file.line, r.end_column = file.column;
+        const int at = static_cast<int>(plane.text - m_in.constData());
+        m_in_shared = true;
+        // The plane the prefetch inflates the text as: a channel's, or an extra plane after them.
+        const long channels = m_prefetch_channels;
+        const long index = plane.kind > 0 ? channels + plane.kind - 1 : plane.channel < channels ? plane.channel : -1;
+        hold(r.text, {m_in, at, plane.text_size, m_in_at >= 0 ? m_in_at + at : -1}, index);
+        planes.push_back(r);
+        p = run_end = p + size;
+    }
+    if (!planes.empty())
+        put_run(run_end, start, file, std::move(planes));
+    return m_in_run_place ? run_end != c : true;
+}
+
+// The instruction that stands for a run of planes, with the run's line ends, so that the reader
+// counts the file's lines; a mark after it gives the columns its line lacks or has too many.
+void KSM_PAYLOAD_FILTER::put_run(const char* run_end, const XML_PLACE& start, const XML_PLACE& end,
+                                 std::vector<RUN_PLANE>&& planes)
+{
+    const int n = static_cast<int>(m_runs.size());
+    m_runs.push_back(std::move(planes));
+    QByteArray mark;
+    mark.reserve(64 + static_cast<int>(end.line - start.line));
+    mark.append("<?").append(RUN_TARGET).append(' ').append(m_key).append(' ').append(QByteArray::number(n));
+    mark.append(static_cast<int>(end.line - start.line), '\n').append("?>");
+    put(mark.constData(), mark.size());
+    m_last_passed = '>';
+    m_in_pos = static_cast<int>(run_end - m_in.constData());
+    m_marks.push_back({m_at.line, m_at.column, end.column - m_at.column - hidden_before(m_at.line, m_at.column)});
+}
+
+// Keeps text `n` for the reader, or gives it to the prefetch as plane `plane` (-1 for none)
+// where the prefetch takes it.
+void KSM_PAYLOAD_FILTER::hold(int n, KSM_FILE_TEXT text, long plane)
+{
+    const bool prefetched = m_prefetching && plane >= 0 && m_prefetch->add(n, static_cast<size_t>(plane), &text);
+    m_held += static_cast<size_t>(text.size);
+    m_payloads.emplace(n, HELD{std::move(text), prefetched});
+}
+
 // In a start tag of a plane or of samples: passes it on up to the '>' that is not in an
 // attribute's value, keeping its text to read its attributes.
 bool KSM_PAYLOAD_FILTER::at_tag()
@@ -639,6 +807,7 @@ bool KSM_PAYLOAD_FILTER::at_tag()
     const bool empty = (n > 0 ? from[n - 1] : m_last_passed) == '/';
     pass(n + 1);
     m_state = empty || m_tag_kind == SAMPLES_TAG ? TEXT : PAYLOAD;
+    m_in_run_place = m_tag_kind == SAMPLES_TAG && !empty;
     if (m_tag_kind == SAMPLES_TAG && !empty)
         samples_tag();
     const bool plane = m_state == PAYLOAD && m_prefetching && m_tag.size() <= MAX_TAG;
@@ -654,7 +823,8 @@ void KSM_PAYLOAD_FILTER::samples_tag()
         return;
     m_samples_seen = true;
     ATTRIBUTES attributes;
-    if (m_tag.size() > MAX_TAG || !plain_attributes(m_tag, &attributes))
+    if (m_tag.size() > MAX_TAG ||
+        !plain_attributes(std::string_view(m_tag.constData(), static_cast<size_t>(m_tag.size())), &attributes))
         return;
     const long channels = digits(attributes, "channels"), depth = digits(attributes, "depth");
     if (channels < 1 || channels > KSM_MAX_NODES || depth < 1 || depth > (1 << 24) || channels * depth > (1ll << 32))

@@ -52,6 +52,12 @@ private:
 // stands. Any other text passes as it is, as do comments, CDATA sections and instructions, and
 // the whole of a document that is not UTF-8 or that declares a document type (whose entities
 // could repeat or move text): the reader then reads what the XML reader alone gives.
+// Among the children of a <samples> element, as long as only white space and planes of the
+// plain form the writer gives came (`<plane kind="bits" channel="N">TEXT</plane>`, the valid,
+// trigger and break planes without a channel), a run of whole plane elements goes as one
+// instruction (`<?ksm-planes KEY NUMBER?>`, with the run's line ends), and the reader takes the
+// run's planes, each with its places in the file, from the filter: the XML reader then does not
+// read a thousand plane elements one by one.
 // The filter reads ahead of the reader while the text it holds stays small, and gives the
 // texts of the planes of the first <samples> element, where it can read their plane from a
 // start tag of plain attributes and the text is the whole of the element's content, to a
@@ -70,6 +76,20 @@ public:
     // passed by, are dropped.
     enum TAKE { OTHER, TAKEN, PREFETCHED, GONE };
     TAKE take(const QStringRef& target, const QStringRef& data, QByteArray* text, int* number);
+    // A plane of a run: its kind, as the elements' kinds go ("bits", then the extra planes
+    // "valid", "trigger" and "breaks"), its channel (of "bits"), the number of its text for
+    // take_text(), and where its start tag and its end tag end in the file.
+    struct RUN_PLANE {
+        int kind;
+        long channel;
+        int text;
+        qint64 start_line, start_column, end_line, end_column;
+    };
+    // The planes an instruction of this filter's runs stands for, moved to `planes` (TAKEN);
+    // OTHER for another instruction, GONE for a run met twice.
+    TAKE take_run(const QStringRef& target, const QStringRef& data, std::vector<RUN_PLANE>* planes);
+    // Text `number` as take() gives it for its instruction.
+    TAKE take_text(int number, QByteArray* text);
     // The prefetch of the first <samples> element's planes, null when there is none.
     KSM_PLANE_PREFETCH* prefetch() const { return m_prefetch.get(); }
     // The characters that the file holds before the reader's position (line and column in the
@@ -89,6 +109,11 @@ private:
     struct MARK {  // where an instruction ends in the text passed on, and what it leaves out
         qint64 line, column, hidden;
     };
+    struct XML_PLACE {  // a line and column as the XML reader counts them
+        qint64 line = 1, column = 0;
+        bool after_cr = false;
+        void advance(const char* bytes, int count);
+    };
     struct HELD {  // a text taken, or given to the prefetch
         KSM_FILE_TEXT text;
         bool prefetched;
@@ -97,6 +122,9 @@ private:
     bool advance();  // moves what can be decided on from the input to the output; false to read more
     void read_ahead();
     bool at_text();
+    bool at_run();
+    void put_run(const char* run_end, const XML_PLACE& start, const XML_PLACE& end, std::vector<RUN_PLANE>&& planes);
+    void hold(int n, KSM_FILE_TEXT text, long plane);
     bool at_tag();
     bool at_payload();
     void samples_tag();
@@ -130,7 +158,8 @@ private:
     bool m_samples_seen = false;  // the first <samples> start tag was met
     bool m_prefetching = false;   // plane texts go to the prefetch: in the first <samples> element
     long m_prefetch_channels = 0;
-    qint64 m_line = 1, m_column = 0;  // of the output's end, as the XML reader counts them
-    bool m_after_cr = false;
+    XML_PLACE m_at;  // of the output's end
     std::vector<MARK> m_marks;
+    bool m_in_run_place = false;  // among a <samples> element's children, where runs may stand
+    std::vector<std::vector<RUN_PLANE>> m_runs;
 };

@@ -1436,6 +1436,13 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
     const int samples = s_valid->indexOf("<samples"), samples_end = s_valid->indexOf("</samples>", samples);
     const QByteArray one_line =
         QString::fromUtf8(s_valid->mid(samples, samples_end - samples)).remove(QRegularExpression("\n *")).toUtf8();
+    // The whole file on one line, a plane's text taken before the logs' planes on it; and with
+    // CR LF line ends. Each with a plane given twice, and with a fault after a log's planes.
+    const QByteArray on_one_line = QString::fromUtf8(with_child(*s_valid, "<counter ", plane))
+                                       .replace(QRegularExpression(">\n *<"), "><")
+                                       .toUtf8();
+    const QByteArray crlf = QByteArray(*s_valid).replace("\n", "\r\n");
+    const QByteArray twice = "<plane kind=\"bits\" channel=\"1\">", once = "<plane kind=\"bits\" channel=\"2\">";
     const QByteArray doctype = "<!DOCTYPE lumetra-session [<!ENTITY p '" + plane + "'>]>\n";
     const QByteArray declaration_end = "?>\n";
     const int prolog = s_valid->indexOf(declaration_end) + declaration_end.size();
@@ -1464,6 +1471,10 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
         {"fault after planes on a line",
          QByteArray(*s_valid).replace(samples, samples_end - samples, one_line + "<fault/>"), false},
         {"fault after an entity's plane", replaced(plane, "&p;<fault/>").insert(prolog, doctype), false},
+        {"a plane twice on one line", replaced(once, twice, on_one_line), false},
+        {"fault after planes on one line", replaced("</samples>", "<fault/></samples>", on_one_line), false},
+        {"a plane twice on CR LF lines", replaced(once, twice, crlf), false},
+        {"fault after planes on CR LF lines", replaced("</samples>", "<fault/></samples>", crlf), false},
     };
     for (const auto& variant : variants) {
         SCOPED_TRACE(variant.what);
