@@ -526,12 +526,12 @@ char* put_text(const char* text, char* out)
 // block the columns written there.
 struct CHUNK_WRITER {
     std::vector<COLUMN_CHUNK> chunks;
-    // 64 runs of a bit per column (64 columns to a word), one per sample of a block: the columns
-    // written there.
+    // Per 64 columns, 64 words, one per sample of a block: a bit per column written there.
     std::vector<uint64_t> rows;
     // Per column, its prepared line (COLUMN::scalar_line with a '0') where it is a captured single
     // bit that has one, else 0; and a bit per column (64 to a word) where it has one.
     std::vector<uint64_t> lines, prepared;
+    bool all_prepared = false;  // every column has one
     // Per block of the chunk, in column order, the columns' written words and the prepared bits'
     // plane words; a block's run `stride` words from the next, a stride that is no power of two,
     // so that one column's words do not all fall into one set of the cache.
@@ -576,37 +576,35 @@ void transpose(uint64_t* words)
 // Sorts out the columns written at each sample of block `k` into `rows`, 64 columns at a time
 // (their written words as a square of bits turned over); returns the samples where any column
 // is written.
-uint64_t sort_lines(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int k, CHUNK_WRITER* w)
+uint64_t sort_lines(int k, CHUNK_WRITER* w)
 {
-    const size_t columns = db.columns.size(), groups = (columns + 63) / 64;
     uint64_t any = 0;
-    for (size_t g = 0; g < groups; ++g) {
-        uint64_t square[64] = {}, some = 0;
-        for (size_t i = 0, c = g * 64; i < 64 && c < columns; ++i, ++c) {
-            square[i] = w->written[size_t(k) * w->stride + c];
+    for (size_t g = 0; g < w->prepared.size(); ++g) {
+        uint64_t* square = &w->rows[g * 64];
+        std::copy_n(&w->written[size_t(k) * w->stride + g * 64], 64, square);  // the columns past the last stay 0
+        uint64_t some = 0;
+        for (int i = 0; i < 64; ++i)
             some |= square[i];
-        }
         if (some)
             transpose(square);
-        for (size_t bit = 0; bit < 64; ++bit)
-            w->rows[bit * groups + g] = square[bit];
         any |= some;
     }
     return any;
 }
 
-// Writes the prepared lines of the columns in `run` (a word of a row, `lines` and `values` from
-// its first column on) at the sample `bit`, each with its plane's bit put in. Out of line, its
-// loop keeps its values in registers.
-__attribute__((noinline)) char* put_prepared(const uint64_t* lines, const uint64_t* values, int bit, uint64_t run,
-                                             char* out)
+// Writes the prepared lines of the columns in `runs` (a word per 64 columns, each 64 words after
+// the one before; `lines` and `values` from their first column on) at the sample `bit`, each with
+// its plane's bit put in. Out of line, its loop keeps its values in registers.
+__attribute__((noinline)) char* put_prepared(const uint64_t* lines, const uint64_t* values, int bit,
+                                             const uint64_t* runs, size_t count, char* out)
 {
-    for (; run; run &= run - 1) {
-        const unsigned i = unsigned(__builtin_ctzll(run));
-        const uint64_t line = lines[i] | ((values[i] >> bit) & 1);
-        std::memcpy(out, &line, sizeof(line));
-        out += line >> 56;
-    }
+    for (size_t g = 0; g < count; ++g, lines += 64, values += 64)
+        for (uint64_t run = runs[g * 64]; run; run &= run - 1) {
+            const unsigned i = unsigned(__builtin_ctzll(run));
+            const uint64_t line = lines[i] | ((values[i] >> bit) & 1);
+            std::memcpy(out, &line, sizeof(line));
+            out += line >> 56;
+        }
     return out;
 }
 
@@ -621,14 +619,17 @@ char* put_sample(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int k, in
     out = sample == 0 ? put_text("#0\n$dumpvars\n", out) : put_time(TIME(sample) * step, out);
     const bool valid = (v.valid[k] >> bit) & 1;
     const size_t groups = w->prepared.size();
-    const uint64_t* row = &w->rows[size_t(bit) * groups];
     const uint64_t* values = &w->values[size_t(k) * w->stride];
+    if (valid && w->all_prepared) {
+        out = put_prepared(w->lines.data(), values, bit, &w->rows[size_t(bit)], groups, out);
+        return sample == 0 ? put_text("$end\n", out) : out;
+    }
     for (size_t g = 0; g < groups; ++g) {
         const uint64_t others = valid ? ~w->prepared[g] : ~uint64_t(0);  // the columns put_value writes
-        for (uint64_t at = row[g]; at; at &= at - 1) {
+        for (uint64_t at = w->rows[g * 64 + size_t(bit)]; at; at &= at - 1) {
             const uint64_t other = at & others & -(at & others);  // the first of them, or 0
             const uint64_t run = at & (other - 1);                // the prepared lines before it
-            out = put_prepared(&w->lines[g * 64], &values[g * 64], bit, run, out);
+            out = put_prepared(&w->lines[g * 64], &values[g * 64], bit, &run, 1, out);
             if (!(at ^= run))
                 break;
             const size_t c = g * 64 + size_t(__builtin_ctzll(at));
@@ -648,7 +649,7 @@ bool put_samples(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count
 {
     size_t size = 0;
     for (int k = 0; k < count; ++k) {
-        for (uint64_t any = sort_lines(db, k, w); any; any &= any - 1) {
+        for (uint64_t any = sort_lines(k, w); any; any &= any - 1) {
             if (out->text.size() - size < w->sample_room) {
                 const size_t bytes = std::max(w->sample_room, TEXT_GROWTH);
                 if (!make_room(bytes))
@@ -674,6 +675,7 @@ void prepare(const GUV_DATA_LOG_EXPORTER::DATABASE& db, CHUNK_WRITER* w)
         w->lines.push_back(prepared ? column.scalar_line | '0' : 0);
         w->prepared[c / 64] |= uint64_t(prepared) << (c % 64);
     }
+    w->all_prepared = std::all_of(w->lines.begin(), w->lines.end(), [](uint64_t line) { return line != 0; });
     w->rows.resize(64 * w->prepared.size());
     w->sample_room = TIME_ROOM + sizeof(uint64_t);  // a time stamp and a spare word for a line copied as one
     for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns)
