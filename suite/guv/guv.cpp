@@ -381,6 +381,16 @@ std::vector<BUS_SCAN> scan_wide_buses(const GUV_DATA_LOG_EXPORTER::DATABASE& db,
     return scans;
 }
 
+// Where a column is written in the chunk, from where it changes: where its value changes while
+// the samples stay valid, where validity itself changes, and at the dump's first sample.
+void put_written(const uint64_t* changes, int first, int count, const VALIDITY& v, uint64_t* written, size_t stride)
+{
+    for (int k = 0; k < count; ++k)
+        written[size_t(k) * stride] = (changes[k] & v.keep[k]) | v.toggled[k];
+    if (first == 0)
+        written[0] |= 1;  // every column's first value opens the dump
+}
+
 // Where the column changes inside the chunk: from its scan, or from the change words of its
 // members' planes ORed, read in place member after member with the next members' lines asked for
 // ahead. A bus's members that keep one value through the chunk are noted on the way. The samples
@@ -410,10 +420,19 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const BUS_SCAN& s
     for (size_t m = 0; m < chunk->steady.size(); ++m)
         if (!chunk->steady[m] && (chunk->varying.empty() || chunk->varying.back() != m / 8))
             chunk->varying.push_back(uint32_t(m / 8));
+    put_written(changes, first, count, v, written, stride);
+}
+
+// The same for a captured single bit, with its plane's words of the chunk copied beside (to
+// `values`, as `written`).
+void find_bit_changes(const uint64_t* plane, int first, int count, const VALIDITY& v, uint64_t* written,
+                      uint64_t* values, size_t stride)
+{
+    uint64_t changes[CHUNK] = {};
+    add_changes(plane + first, first == 0, count, changes);
+    put_written(changes, first, count, v, written, stride);
     for (int k = 0; k < count; ++k)
-        written[size_t(k) * stride] = (changes[k] & v.keep[k]) | v.toggled[k];
-    if (first == 0)
-        written[0] |= 1;  // every column's first value opens the dump
+        values[size_t(k) * stride] = plane[first + k];
 }
 
 // Eight members' bits at one sample (first member in bit 0) as their eight characters.
@@ -531,7 +550,8 @@ struct CHUNK_WRITER {
     // Per column, its prepared line (COLUMN::scalar_line with a '0') where it is a captured single
     // bit that has one, else 0; and a bit per column (64 to a word) where it has one.
     std::vector<uint64_t> lines, prepared;
-    bool all_prepared = false;  // every column has one
+    std::vector<const uint64_t*> planes;  // per column, such a bit's plane, else null
+    bool all_prepared = false;            // every column has one
     // Per block of the chunk, in column order, the columns' written words and the prepared bits'
     // plane words; a block's run `stride` words from the next, a stride that is no power of two,
     // so that one column's words do not all fall into one set of the cache.
@@ -673,6 +693,7 @@ void prepare(const GUV_DATA_LOG_EXPORTER::DATABASE& db, CHUNK_WRITER* w)
         const GUV_DATA_LOG_EXPORTER::COLUMN& column = db.columns[c];
         const bool prepared = column.scalar && column.words[0] && column.scalar_line;
         w->lines.push_back(prepared ? column.scalar_line | '0' : 0);
+        w->planes.push_back(prepared ? column.words[0] : nullptr);
         w->prepared[c / 64] |= uint64_t(prepared) << (c % 64);
     }
     w->all_prepared = std::all_of(w->lines.begin(), w->lines.end(), [](uint64_t line) { return line != 0; });
@@ -704,15 +725,15 @@ bool render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<B
         prepare(db, w);
     const size_t columns = db.columns.size();
     for (size_t c = 0; c < columns; ++c) {
-        const GUV_DATA_LOG_EXPORTER::COLUMN& ahead = db.columns[std::min(c + 4, columns - 1)];
-        if (ahead.scalar && ahead.words[0])
+        if (const uint64_t* ahead = w->planes[std::min(c + 4, columns - 1)])
             for (int k = 0; k < count; k += 8)  // every cache line of its plane in the chunk
-                __builtin_prefetch(ahead.words[0] + first + k);
+                __builtin_prefetch(ahead + first + k);
+        if (w->planes[c]) {
+            find_bit_changes(w->planes[c], first, count, v, &w->written[c], &w->values[c], w->stride);
+            continue;
+        }
         find_changes(db.columns[c], scans[c], first, count, v, &w->chunks[c], &w->written[c], w->stride);
         w->chunks[c].lines.clear();
-        if ((w->prepared[c / 64] >> (c % 64)) & 1)
-            for (int k = 0; k < count; ++k)
-                w->values[size_t(k) * w->stride + c] = db.columns[c].words[0][first + k];
     }
     if (!put_samples(db, first, count, step, v, w, out, make_room))
         return false;
@@ -807,14 +828,14 @@ private:
 size_t vcd_budget = size_t(46) << 20;
 
 // The bytes the threads' working memory leaves of the budget for the slots' texts: per column its
-// chunk, its written and plane words of each block, its prepared line and share of the rows, and
-// a bus's steady characters.
+// chunk, its written and plane words of each block, its prepared line, plane and share of the
+// rows, and a bus's steady characters.
 size_t text_budget(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
 {
     size_t working = 0;
     for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns)
         working +=
-            sizeof(COLUMN_CHUNK) + (2 * CHUNK + 2) * sizeof(uint64_t) + (column.scalar ? 0 : column.words.size());
+            sizeof(COLUMN_CHUNK) + (2 * CHUNK + 3) * sizeof(uint64_t) + (column.scalar ? 0 : column.words.size());
     working *= size_t(threads);
     return vcd_budget - std::min(vcd_budget, working);
 }
