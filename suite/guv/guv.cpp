@@ -640,22 +640,21 @@ char* put_sample(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int k, in
     const bool valid = (v.valid[k] >> bit) & 1;
     const size_t groups = w->prepared.size();
     const uint64_t* values = &w->values[size_t(k) * w->stride];
-    if (valid && w->all_prepared) {
+    if (valid && w->all_prepared)
         out = put_prepared(w->lines.data(), values, bit, &w->rows[size_t(bit)], groups, out);
-        return sample == 0 ? put_text("$end\n", out) : out;
-    }
-    for (size_t g = 0; g < groups; ++g) {
-        const uint64_t others = valid ? ~w->prepared[g] : ~uint64_t(0);  // the columns put_value writes
-        for (uint64_t at = w->rows[g * 64 + size_t(bit)]; at; at &= at - 1) {
-            const uint64_t other = at & others & -(at & others);  // the first of them, or 0
-            const uint64_t run = at & (other - 1);                // the prepared lines before it
-            out = put_prepared(&w->lines[g * 64], &values[g * 64], bit, &run, 1, out);
-            if (!(at ^= run))
-                break;
-            const size_t c = g * 64 + size_t(__builtin_ctzll(at));
-            out = put_value(db.columns[c], first, k, bit, v, text, out, &w->chunks[c]);
+    else
+        for (size_t g = 0; g < groups; ++g) {
+            const uint64_t others = valid ? ~w->prepared[g] : ~uint64_t(0);  // the columns put_value writes
+            for (uint64_t at = w->rows[g * 64 + size_t(bit)]; at; at &= at - 1) {
+                const uint64_t other = at & others & -(at & others);  // the first of them, or 0
+                const uint64_t run = at & (other - 1);                // the prepared lines before it
+                out = put_prepared(&w->lines[g * 64], &values[g * 64], bit, &run, 1, out);
+                if (!(at ^= run))
+                    break;
+                const size_t c = g * 64 + size_t(__builtin_ctzll(at));
+                out = put_value(db.columns[c], first, k, bit, v, text, out, &w->chunks[c]);
+            }
         }
-    }
     return sample == 0 ? put_text("$end\n", out) : out;
 }
 
