@@ -29,8 +29,8 @@ struct GUV_DATA_LOG_EXPORTER::COLUMN {
     std::vector<const uint64_t*> words;  // per member; null: the member was not captured
     std::string id;
     bool scalar = false;  // one bit, not a bus or a bit select of one
-    // A single bit's line with its value left out (a zero byte, the id and a line end) when the
-    // 8 bytes hold it, else 0.
+    // A single bit's line with its value left out (a zero byte, the id and a line end) when 7
+    // bytes hold it, its length in the highest byte; else 0.
     uint64_t scalar_line = 0;
 };
 
@@ -187,8 +187,10 @@ void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row
     column.id = make_id(columns->size());
     column.scalar = column.words.size() == 1 && column.range.find(':') == std::string::npos;
     const std::string line = '\0' + column.id + '\n';
-    if (column.scalar && line.size() <= sizeof(column.scalar_line))
+    if (column.scalar && line.size() < sizeof(column.scalar_line)) {
         std::memcpy(&column.scalar_line, line.data(), line.size());
+        column.scalar_line |= uint64_t(line.size()) << 56;
+    }
     columns->push_back(std::move(column));
 }
 
@@ -290,7 +292,6 @@ struct VALIDITY {
 };
 
 struct COLUMN_CHUNK {
-    uint64_t written[CHUNK] = {};
     // A bus's members: the character of each that keeps one value through the chunk ('0', '1',
     // or 'x' when not captured), '\0' where it varies; its lines start as a copy of these.
     std::string steady;
@@ -380,11 +381,22 @@ std::vector<BUS_SCAN> scan_wide_buses(const GUV_DATA_LOG_EXPORTER::DATABASE& db,
     return scans;
 }
 
+// Where a column is written in the chunk, from where it changes: where its value changes while
+// the samples stay valid, where validity itself changes, and at the dump's first sample.
+void put_written(const uint64_t* changes, int first, int count, const VALIDITY& v, uint64_t* written, size_t stride)
+{
+    for (int k = 0; k < count; ++k)
+        written[size_t(k) * stride] = (changes[k] & v.keep[k]) | v.toggled[k];
+    if (first == 0)
+        written[0] |= 1;  // every column's first value opens the dump
+}
+
 // Where the column changes inside the chunk: from its scan, or from the change words of its
 // members' planes ORed, read in place member after member with the next members' lines asked for
-// ahead. A bus's members that keep one value through the chunk are noted on the way.
+// ahead. A bus's members that keep one value through the chunk are noted on the way. The samples
+// where the column is written go to `written`, a block's word `stride` words after the one before.
 void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const BUS_SCAN& scan, int first, int count,
-                  const VALIDITY& v, COLUMN_CHUNK* chunk)
+                  const VALIDITY& v, COLUMN_CHUNK* chunk, uint64_t* written, size_t stride)
 {
     uint64_t changes[CHUNK] = {};
     const size_t width = column.words.size();
@@ -408,10 +420,19 @@ void find_changes(const GUV_DATA_LOG_EXPORTER::COLUMN& column, const BUS_SCAN& s
     for (size_t m = 0; m < chunk->steady.size(); ++m)
         if (!chunk->steady[m] && (chunk->varying.empty() || chunk->varying.back() != m / 8))
             chunk->varying.push_back(uint32_t(m / 8));
+    put_written(changes, first, count, v, written, stride);
+}
+
+// The same for a captured single bit, with its plane's words of the chunk copied beside (to
+// `values`, as `written`).
+void find_bit_changes(const uint64_t* plane, int first, int count, const VALIDITY& v, uint64_t* written,
+                      uint64_t* values, size_t stride)
+{
+    uint64_t changes[CHUNK] = {};
+    add_changes(plane + first, first == 0, count, changes);
+    put_written(changes, first, count, v, written, stride);
     for (int k = 0; k < count; ++k)
-        chunk->written[k] = (changes[k] & v.keep[k]) | v.toggled[k];
-    if (first == 0)
-        chunk->written[0] |= 1;  // every column's first value opens the dump
+        values[size_t(k) * stride] = plane[first + k];
 }
 
 // Eight members' bits at one sample (first member in bit 0) as their eight characters.
@@ -432,9 +453,9 @@ uint64_t rotate_left(uint64_t word, int by) { return (word << (by & 63)) | (word
 // Writes the bits of a bus's varying members into its lines at valid samples, eight members at a
 // time: their words of a block read once, each line's eight bits gathered into one octet (each
 // member's bit rotated to its place) and written as eight characters by one store, x where a
-// member was not captured.
+// member was not captured. `written` as find_changes left it.
 void put_bus_bits(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int count, const VALIDITY& v,
-                  const COLUMN_CHUNK& chunk, char* text)
+                  const COLUMN_CHUNK& chunk, const uint64_t* written, size_t stride, char* text)
 {
     static const uint64_t none[CHUNK] = {};
     const uint64_t* chars = octet_chars();
@@ -450,7 +471,7 @@ void put_bus_bits(const GUV_DATA_LOG_EXPORTER::COLUMN& column, int first, int co
         }
         const size_t* line = chunk.lines.data();
         for (int k = 0; k < count; ++k) {
-            uint64_t at = chunk.written[k] & v.valid[k];
+            uint64_t at = written[size_t(k) * stride] & v.valid[k];
             if (!at)
                 continue;
             uint64_t words[8];
@@ -521,13 +542,22 @@ char* put_text(const char* text, char* out)
 }
 
 // What one thread needs to render chunks: per column where it is written, and per sample of a
-// block the lines written there.
+// block the columns written there.
 struct CHUNK_WRITER {
     std::vector<COLUMN_CHUNK> chunks;
-    // 64 runs of as many entries as there are columns, in column order: a single bit's whole line
-    // when it fits in the 8 bytes (its value in the low byte), else the column's index shifted
-    // up a byte (the low byte zero).
-    std::vector<uint64_t> at_sample;
+    // Per 64 columns, 64 words, one per sample of a block: a bit per column written there.
+    std::vector<uint64_t> rows;
+    // Per column, its prepared line (COLUMN::scalar_line with a '0') where it is a captured single
+    // bit that has one, else 0; and a bit per column (64 to a word) where it has one.
+    std::vector<uint64_t> lines, prepared;
+    std::vector<const uint64_t*> planes;  // per column, such a bit's plane, else null
+    bool all_prepared = false;            // every column has one
+    // Per block of the chunk, in column order, the columns' written words and the prepared bits'
+    // plane words; a block's run `stride` words from the next, a stride that is no power of two,
+    // so that one column's words do not all fall into one set of the cache.
+    size_t stride = 0;
+    std::vector<uint64_t> written, values;
+    size_t sample_room = 0;  // the most text one sample takes
 };
 
 // A rendered chunk waiting to be written.
@@ -538,83 +568,146 @@ struct CHUNK_TEXT {
 
 constexpr size_t TIME_ROOM = 43;  // '#', up to 41 characters of a time and a line end
 
-// The room the chunk's text takes at most: every value line and a time stamp per sample written,
-// the $dumpvars section's lines and a spare word for the last line copied as one.
-size_t text_room(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int count, const CHUNK_WRITER& w)
+// One step of turning a square of 64 by 64 bits over: in each pair of runs of `J` words, the
+// upper `J` bits of the first run's words trade places with the lower ones of the second's
+// (`mask` the lower bits of each `2 * J`). The runs are whole words side by side, so that the
+// compiler takes several at a time.
+template <int J> void swap_halves(uint64_t* words, uint64_t mask)
 {
-    size_t room = 32;
-    uint64_t any[CHUNK] = {};
-    for (size_t c = 0; c < db.columns.size(); ++c) {
-        size_t lines = 0;
-        for (int k = 0; k < count; ++k) {
-            lines += size_t(__builtin_popcountll(w.chunks[c].written[k]));
-            any[k] |= w.chunks[c].written[k];
+    for (int run = 0; run < 64; run += 2 * J)
+        for (int i = run; i < run + J; ++i) {
+            const uint64_t t = ((words[i] >> J) ^ words[i + J]) & mask;
+            words[i] ^= t << J;
+            words[i + J] ^= t;
         }
-        room += lines * line_length(db.columns[c]);
-    }
-    for (int k = 0; k < count; ++k)
-        room += size_t(__builtin_popcountll(any[k])) * TIME_ROOM;
-    return room;
 }
 
-// Sorts out the lines written at each sample of block `k` (in column order), counting them per
-// sample in `counts`; returns the samples where any is.
-uint64_t sort_lines(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int k, const VALIDITY& v, CHUNK_WRITER* w,
-                    size_t* counts)
+// Transposes a square of 64 by 64 bits in place: bit j of word i goes to bit i of word j.
+void transpose(uint64_t* words)
 {
-    const size_t columns = db.columns.size();
+    swap_halves<32>(words, 0x00000000ffffffff);
+    swap_halves<16>(words, 0x0000ffff0000ffff);
+    swap_halves<8>(words, 0x00ff00ff00ff00ff);
+    swap_halves<4>(words, 0x0f0f0f0f0f0f0f0f);
+    swap_halves<2>(words, 0x3333333333333333);
+    swap_halves<1>(words, 0x5555555555555555);
+}
+
+// Sorts out the columns written at each sample of block `k` into `rows`, 64 columns at a time
+// (their written words as a square of bits turned over); returns the samples where any column
+// is written.
+uint64_t sort_lines(int k, CHUNK_WRITER* w)
+{
     uint64_t any = 0;
-    for (size_t c = 0; c < columns; ++c) {
-        const GUV_DATA_LOG_EXPORTER::COLUMN& column = db.columns[c];
-        const uint64_t written = w->chunks[c].written[k];
-        any |= written;
-        if (!written)
-            continue;
-        const uint64_t* plane = column.scalar ? column.words[0] : nullptr;
-        const uint64_t word = plane ? plane[first + k] : 0, known = plane ? v.valid[k] : 0;
-        for (uint64_t at = written; at; at &= at - 1) {
-            const int bit = __builtin_ctzll(at);
-            const uint64_t value = (known >> bit) & 1 ? '0' + ((word >> bit) & 1) : 'x';
-            w->at_sample[size_t(bit) * columns + counts[bit]++] =
-                column.scalar_line ? column.scalar_line | value : uint64_t(c) << 8;
-        }
+    for (size_t g = 0; g < w->prepared.size(); ++g) {
+        uint64_t* square = &w->rows[g * 64];
+        std::copy_n(&w->written[size_t(k) * w->stride + g * 64], 64, square);  // the columns past the last stay 0
+        uint64_t some = 0;
+        for (int i = 0; i < 64; ++i)
+            some |= square[i];
+        if (some)
+            transpose(square);
+        any |= some;
     }
     return any;
 }
 
-// Writes the chunk's samples in order: a time stamp where any column is written, then those
-// columns' values. The first sample's values make the $dumpvars section. Returns the text's end.
-char* put_samples(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
-                  CHUNK_WRITER* w, char* text)
+// Writes the prepared lines of the columns in `runs` (a word per 64 columns, each 64 words after
+// the one before; `lines` and `values` from their first column on) at the sample `bit`, each with
+// its plane's bit put in. Out of line, its loop keeps its values in registers.
+__attribute__((noinline)) char* put_prepared(const uint64_t* lines, const uint64_t* values, int bit,
+                                             const uint64_t* runs, size_t count, char* out)
 {
-    const size_t columns = db.columns.size();
-    w->at_sample.resize(64 * columns);
-    char* out = text;
-    for (int k = 0; k < count; ++k) {
-        size_t counts[64] = {};
-        for (uint64_t any = sort_lines(db, first, k, v, w, counts); any; any &= any - 1) {
-            const int bit = __builtin_ctzll(any), sample = (first + k) * 64 + bit;
-            out = sample == 0 ? put_text("#0\n$dumpvars\n", out) : put_time(TIME(sample) * step, out);
-            const uint64_t* line = &w->at_sample[size_t(bit) * columns];
-            for (const uint64_t* end = line + counts[bit]; line != end; ++line) {
-                if (*line & 0xff) {
-                    std::memcpy(out, line, sizeof(*line));
-                    out += (63 - __builtin_clzll(*line)) / 8 + 1;  // up to the line end, the highest byte
-                    continue;
-                }
-                const size_t c = size_t(*line >> 8);
-                out = put_value(db.columns[c], first, k, bit, v, text, out, &w->chunks[c]);
-            }
-            if (sample == 0)
-                out = put_text("$end\n", out);
+    for (size_t g = 0; g < count; ++g, lines += 64, values += 64)
+        for (uint64_t run = runs[g * 64]; run; run &= run - 1) {
+            const unsigned i = unsigned(__builtin_ctzll(run));
+            const uint64_t line = lines[i] | ((values[i] >> bit) & 1);
+            std::memcpy(out, &line, sizeof(line));
+            out += line >> 56;
         }
-    }
     return out;
 }
 
+// Writes the sample `bit` of block `k` at `out` (`text` the chunk's text): a time stamp, then
+// the values of the columns written there in column order, a captured single bit's line as its
+// prepared bytes with the value put in. The first sample's values make the $dumpvars section.
+// Returns the text's end.
+char* put_sample(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int k, int bit, int64_t step, const VALIDITY& v,
+                 CHUNK_WRITER* w, char* text, char* out)
+{
+    const int sample = (first + k) * 64 + bit;
+    out = sample == 0 ? put_text("#0\n$dumpvars\n", out) : put_time(TIME(sample) * step, out);
+    const bool valid = (v.valid[k] >> bit) & 1;
+    const size_t groups = w->prepared.size();
+    const uint64_t* values = &w->values[size_t(k) * w->stride];
+    if (valid && w->all_prepared)
+        out = put_prepared(w->lines.data(), values, bit, &w->rows[size_t(bit)], groups, out);
+    else
+        for (size_t g = 0; g < groups; ++g) {
+            const uint64_t others = valid ? ~w->prepared[g] : ~uint64_t(0);  // the columns put_value writes
+            for (uint64_t at = w->rows[g * 64 + size_t(bit)]; at; at &= at - 1) {
+                const uint64_t other = at & others & -(at & others);  // the first of them, or 0
+                const uint64_t run = at & (other - 1);                // the prepared lines before it
+                out = put_prepared(&w->lines[g * 64], &values[g * 64], bit, &run, 1, out);
+                if (!(at ^= run))
+                    break;
+                const size_t c = g * 64 + size_t(__builtin_ctzll(at));
+                out = put_value(db.columns[c], first, k, bit, v, text, out, &w->chunks[c]);
+            }
+        }
+    return sample == 0 ? put_text("$end\n", out) : out;
+}
+
+constexpr size_t TEXT_GROWTH = size_t(1) << 18;  // the least a chunk's text grows by
+
+// Writes the chunk's samples in order into its text, growing the text (`make_room(bytes)` asked
+// for what it grows by; false: stop) whenever what is left of it might not hold the next sample.
+template <class MAKE_ROOM>
+bool put_samples(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int first, int count, int64_t step, const VALIDITY& v,
+                 CHUNK_WRITER* w, CHUNK_TEXT* out, MAKE_ROOM&& make_room)
+{
+    size_t size = 0;
+    for (int k = 0; k < count; ++k) {
+        for (uint64_t any = sort_lines(k, w); any; any &= any - 1) {
+            if (out->text.size() - size < w->sample_room) {
+                const size_t bytes = std::max(w->sample_room, TEXT_GROWTH);
+                if (!make_room(bytes))
+                    return false;
+                out->text.resize(out->text.size() + bytes);
+            }
+            char* text = out->text.data();
+            size = size_t(put_sample(db, first, k, __builtin_ctzll(any), step, v, w, text, text + size) - text);
+        }
+    }
+    out->size = size;
+    return true;
+}
+
+// Sets up a thread's writer for the columns.
+void prepare(const GUV_DATA_LOG_EXPORTER::DATABASE& db, CHUNK_WRITER* w)
+{
+    w->chunks.resize(db.columns.size());
+    w->prepared.assign((db.columns.size() + 63) / 64, 0);
+    for (size_t c = 0; c < db.columns.size(); ++c) {
+        const GUV_DATA_LOG_EXPORTER::COLUMN& column = db.columns[c];
+        const bool prepared = column.scalar && column.words[0] && column.scalar_line;
+        w->lines.push_back(prepared ? column.scalar_line | '0' : 0);
+        w->planes.push_back(prepared ? column.words[0] : nullptr);
+        w->prepared[c / 64] |= uint64_t(prepared) << (c % 64);
+    }
+    w->all_prepared = std::all_of(w->lines.begin(), w->lines.end(), [](uint64_t line) { return line != 0; });
+    w->rows.resize(64 * w->prepared.size());
+    w->sample_room = TIME_ROOM + sizeof(uint64_t);  // a time stamp and a spare word for a line copied as one
+    for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns)
+        w->sample_room += line_length(column);
+    w->stride = (db.columns.size() + 63) / 64 * 64 + 8;
+    w->written.resize(CHUNK * w->stride);
+    w->values.resize(CHUNK * w->stride);
+}
+
 // The dump's text of the `length` blocks from block `first` on (fewer at the end): where each column
-// is written, then the lines in room made for all of them (`make_room(bytes)` asked for what the
-// text grows by; false: stop), then the buses' varying bits.
+// is written (and the single bits' plane words beside that, block by block), then the lines (as
+// put_samples), then the buses' varying bits.
 template <class MAKE_ROOM>
 bool render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<BUS_SCAN>& scans, int first, int length,
                   int64_t step, CHUNK_WRITER* w, CHUNK_TEXT* out, MAKE_ROOM&& make_room)
@@ -627,22 +720,26 @@ bool render_chunk(const GUV_DATA_LOG_EXPORTER::DATABASE& db, const std::vector<B
         const uint64_t before = (valid << 1) | (block > 0 ? db.valid[block - 1] >> 63 : valid & 1);
         v.valid[k] = valid, v.keep[k] = valid & before & mask, v.toggled[k] = (valid ^ before) & mask;
     }
-    w->chunks.resize(db.columns.size());
-    for (size_t c = 0; c < db.columns.size(); ++c) {
-        find_changes(db.columns[c], scans[c], first, count, v, &w->chunks[c]);
+    if (w->chunks.empty())
+        prepare(db, w);
+    const size_t columns = db.columns.size();
+    for (size_t c = 0; c < columns; ++c) {
+        if (const uint64_t* ahead = w->planes[std::min(c + 4, columns - 1)])
+            for (int k = 0; k < count; k += 8)  // every cache line of its plane in the chunk
+                __builtin_prefetch(ahead + first + k);
+        if (w->planes[c]) {
+            find_bit_changes(w->planes[c], first, count, v, &w->written[c], &w->values[c], w->stride);
+            continue;
+        }
+        find_changes(db.columns[c], scans[c], first, count, v, &w->chunks[c], &w->written[c], w->stride);
         w->chunks[c].lines.clear();
     }
-    const size_t room = text_room(db, count, *w);
-    if (out->text.size() < room) {
-        if (!make_room(room - out->text.size()))
-            return false;
-        out->text.resize(room);
-    }
+    if (!put_samples(db, first, count, step, v, w, out, make_room))
+        return false;
     char* text = out->text.data();
-    out->size = size_t(put_samples(db, first, count, step, v, w, text) - text);
     for (size_t c = 0; c < db.columns.size(); ++c)
         if (!db.columns[c].scalar)
-            put_bus_bits(db.columns[c], first, count, v, w->chunks[c], text);
+            put_bus_bits(db.columns[c], first, count, v, w->chunks[c], &w->written[c], w->stride, text);
     return true;
 }
 
@@ -729,12 +826,15 @@ private:
 
 size_t vcd_budget = size_t(46) << 20;
 
-// The bytes the threads' working memory leaves of the budget for the slots' texts.
+// The bytes the threads' working memory leaves of the budget for the slots' texts: per column its
+// chunk, its written and plane words of each block, its prepared line, plane and share of the
+// rows, and a bus's steady characters.
 size_t text_budget(const GUV_DATA_LOG_EXPORTER::DATABASE& db, int threads)
 {
     size_t working = 0;
     for (const GUV_DATA_LOG_EXPORTER::COLUMN& column : db.columns)
-        working += sizeof(COLUMN_CHUNK) + 64 * sizeof(uint64_t) + (column.scalar ? 0 : column.words.size());
+        working +=
+            sizeof(COLUMN_CHUNK) + (2 * CHUNK + 3) * sizeof(uint64_t) + (column.scalar ? 0 : column.words.size());
     working *= size_t(threads);
     return vcd_budget - std::min(vcd_budget, working);
 }

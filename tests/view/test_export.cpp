@@ -296,7 +296,8 @@ TEST_F(Export, ValueChangeDumpsKeepTheirBytes)
 // Dumps with a bus wider than a word (one member not captured in one case; its members changing
 // at almost every sample, or rarely), a narrow bus and single bits equal a dump written sample by
 // sample from the log's bits: a value where it differs from the one before or where validity
-// changes; also when rendered a block at a time.
+// changes; also when rendered a block at a time, and with the buses ungrouped (135 single bits,
+// more than two words of columns).
 TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
 {
     add_rows(m(), {"a"});
@@ -311,12 +312,20 @@ TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
     const struct {
         int depth, dead;
         bool (*value)(int channel, int sample);
-        bool short_chunks;
-    } cases[] = {{4500, -1, bit, false}, {2200, 70, bit, false},
-                 {300, 0, bit, false},   {4500, -1, steady_bus_bit, false},
-                 {4500, 70, bit, true},  {4500, -1, steady_bus_bit, true}};
+        bool short_chunks, singles = false;
+    } cases[] = {{4500, -1, bit, false},       {2200, 70, bit, false},
+                 {300, 0, bit, false},         {4500, -1, steady_bus_bit, false},
+                 {4500, 70, bit, true},        {4500, -1, steady_bus_bit, true},
+                 {4500, -1, bit, false, true}, {2200, 70, bit, false, true},
+                 {4500, -1, bit, true, true}};
     const size_t budget = GUV_DATA_LOG_EXPORTER::set_vcd_budget(0);  // no budget: chunks of one block
     for (const auto& c : cases) {
+        if (c.singles && columns.size() < 135) {
+            ASSERT_TRUE(data()->ungroup_node(132) && data()->ungroup_node(1));
+            columns.clear();
+            for (int channel = 0; channel < 135; ++channel)
+                columns.push_back({channel});
+        }
         GUV_DATA_LOG_EXPORTER::set_vcd_budget(c.short_chunks ? 0 : budget);
         VOKR_WAVEFORM_EXPORT_DATA record;
         record.set_type(GUV_OUTPUT_VCD);
@@ -349,8 +358,12 @@ TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
                 expected += "#" + std::to_string(s) + "\n" + lines;
         }
         expected += "#" + std::to_string(c.depth) + "\n";
-        EXPECT_EQ(bytes.substr(bytes.find("$enddefinitions")), expected)
-            << c.depth << (c.value == bit ? "" : " steady") << (c.short_chunks ? " short" : "");
+        const std::string got = bytes.substr(bytes.find("$enddefinitions"));  // compared from where they differ
+        const size_t at =
+            size_t(std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin());
+        EXPECT_EQ(got.substr(at, 80), expected.substr(at, 80))
+            << c.depth << (c.value == bit ? "" : " steady") << (c.short_chunks ? " short" : "")
+            << (c.singles ? " singles" : "") << " at byte " << at;
     }
     GUV_DATA_LOG_EXPORTER::set_vcd_budget(budget);
 }
