@@ -390,25 +390,29 @@ BIT_PENS bit_pens(const VOKR_VIEW::PAINT_FLAGS& flags, bool selected)
 
 // draw_bit_samples() where every sample from the one before the span to its last is valid: a level
 // runs from one change of the channel's bit to the next, found a word at a time in the bits that
-// differ from the sample before them, and ends where the next level's transition starts.
+// differ from the sample before them, and ends where the next level's transition starts. A
+// transition after a level of the span leaves its low end to the low level that covers it, one
+// scanline less for the engine to fill.
 void draw_valid_bit_samples(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane,
                             const uint64_t* valid, int high, int low)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2, left = r.left() + 1;
     const uint64_t* words = plane.words;
     auto bit = [&](long long s) { return word_bit(words, s) != plane.inverted; };
-    auto transition = [&](int x, bool value) {
+    // yl - 1 where the low level on either side of a transition covers its low end.
+    auto transition = [&](int x, bool value, int low_end) {
         if (value && yh < yl)
-            batch->fill(x, yl, x, yh + 1, low);
+            batch->fill(x, low_end, x, yh + 1, low);
         else if (!value)
-            batch->fill(x, yh, x, yl, low);
+            batch->fill(x, yh, x, low_end, low);
     };
+    const int covered = yh + 1 < yl ? yl - 1 : yl;
     const long long first = span.first, last = span.end - 1;
     bool level = bit(first > 0 ? first - 1 : first);
     int run = std::max(span.left + (first == 0 ? 1 : 0), r.left());
     const int x0 = std::max(span.x(first), left);
     if (bit(first) != level)
-        transition(x0, !level);
+        transition(x0, !level, yl);
     if (first == 0)
         run = x0;
     level = bit(first);
@@ -425,7 +429,7 @@ void draw_valid_bit_samples(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
         }
         batch->fill(run, y, xe, y, level ? high : low);
         level = !level;
-        transition(std::max(xe, left), level);
+        transition(std::max(xe, left), level, xe >= left ? covered : yl);
         run = xe;
         s = end;
     }
@@ -626,7 +630,9 @@ bool side_by_side(const std::vector<SPAN_COLUMN>& columns)
 
 // draw_bit_columns() where every sample of the span and the one before it is valid: a run of
 // columns without a change shows the level of its first sample, a run of columns with one is
-// marked. The next change is the first bit that differs from the sample before.
+// marked. The next change is the first bit that differs from the sample before. Where the low
+// level lies below the high one, the marks stop a row above it and the low levels and marks side by
+// side make one run along the low row: the fewest scanlines for the engine to fill.
 void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
                             int low)
 {
@@ -634,14 +640,39 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     const SPAN_COLUMNS& columns = span_columns(span);
     const int x0 = columns[0].x;
     const uint64_t* words = plane.words;
+    const bool shared_row = yh < yl;
+    int start = -1, end = -1;  // the columns of the low row not gathered yet
+    auto extend = [&](int c, int d) {
+        if (start < 0)
+            start = c;
+        end = d - 1;
+    };
+    auto flush = [&] {
+        if (start >= 0)
+            batch->fill_ordered(x0 + start, yl, x0 + end, yl, low);
+        start = -1;
+    };
     for_each_run(
         columns, change_columns(span, columns, &plane, 1),
         [&](int c, int d) {
             const bool level = word_bit(words, columns.starts[size_t(c)]) != plane.inverted;
+            if (shared_row && !level) {
+                extend(c, d);
+                return;
+            }
+            flush();
             const int y = level ? yh : yl;
             batch->fill_ordered(x0 + c, y, x0 + d - 1, y, level ? high : low);
         },
-        [&](int c, int d) { batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low); });
+        [&](int c, int d) {
+            if (!shared_row) {
+                batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low);
+                return;
+            }
+            batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom - 1, low);
+            extend(c, d);
+        });
+    flush();
 }
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
