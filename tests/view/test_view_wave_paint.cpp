@@ -559,7 +559,7 @@ TEST_F(WavePaint, LevelsAndChangesOfValidSamples)
     const int width = cell(0, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
     const struct {
         int span, first;
-    } views[] = {{width, 0}, {width, 129}, {width, DEPTH - width}, {width / 2, 67}, {width * 2 / 5, 64}};
+    } views[] = {{width, 0}, {width, 129}, {width, DEPTH - width}, {width / 2, 67}, {width * 2 / 5, 64}, {width / 2, 5}};
     for (const auto& v : views) {
         show_span(v.span);
         QScrollBar* bar = m_view->get_horizontal_bar();
@@ -576,8 +576,8 @@ TEST_F(WavePaint, LevelsAndChangesOfValidSamples)
             if (bit(0, s) != bit(0, s - 1) && m_view->get_sample_x(s) <= wave.right() + 1)
                 expected.insert(std::max(m_view->get_sample_x(s), wave.left() + 1));
         for (int x = wave.left() + 1; x <= wave.right() + 1; ++x) {  // the clip keeps a column to the right
-            bool full = true;
-            for (int y = yh + 1; y < yl; ++y)
+            bool full = true;  // a transition's column is low from below the high level down to the low one
+            for (int y = yh + 1; y <= yl; ++y)
                 full &= image.pixel(x, y) == low;
             if (full)
                 marked.insert(x);
