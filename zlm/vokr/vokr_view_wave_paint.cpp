@@ -641,22 +641,35 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     const int x0 = columns[0].x;
     const uint64_t* words = plane.words;
     const bool shared_row = yh < yl;
-    int start = -1, end = -1;  // the columns of the low row not gathered yet
+    // The columns of the low row not gathered yet, and a run of marks after a high level held back
+    // until it is known whether a low level follows it: marks beside no low level keep their low
+    // row, one rectangle instead of two.
+    int start = -1, end = -1, mark_start = -1, mark_end = -1;
     auto extend = [&](int c, int d) {
         if (start < 0)
             start = c;
         end = d - 1;
     };
-    auto flush = [&] {
-        if (start >= 0)
+    auto share_marks = [&] {  // the held marks meet a low level
+        if (mark_start < 0)
+            return;
+        batch->fill_ordered(x0 + mark_start, top, x0 + mark_end, bottom - 1, low);
+        extend(mark_start, mark_end + 1);
+        mark_start = -1;
+    };
+    auto flush = [&] {  // a high level or the end
+        if (mark_start >= 0)
+            batch->fill_ordered(x0 + mark_start, top, x0 + mark_end, bottom, low);
+        else if (start >= 0)
             batch->fill_ordered(x0 + start, yl, x0 + end, yl, low);
-        start = -1;
+        start = mark_start = -1;
     };
     for_each_run(
         columns, change_columns(span, columns, &plane, 1),
         [&](int c, int d) {
             const bool level = word_bit(words, columns.starts[size_t(c)]) != plane.inverted;
             if (shared_row && !level) {
+                share_marks();
                 extend(c, d);
                 return;
             }
@@ -667,10 +680,12 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
         [&](int c, int d) {
             if (!shared_row) {
                 batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low);
-                return;
+            } else if (start >= 0) {  // after a low level: the marks share its row
+                batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom - 1, low);
+                extend(c, d);
+            } else {
+                mark_start = c, mark_end = d - 1;
             }
-            batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom - 1, low);
-            extend(c, d);
         });
     flush();
 }
