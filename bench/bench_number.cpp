@@ -1,8 +1,8 @@
-// Printing and parsing bus values of 64, 1024 and 4096 bits, next to the same conversions of GMP
-// through both its interfaces (mpz and mpn); a summary after the runs gives the time of each
+// Printing and parsing bus values of 64, 1024 and 4096 bits, in turns with the same conversions of
+// GMP through both its interfaces (mpz and mpn); a summary after the runs gives the time of each
 // conversion relative to the faster of GMP's, and the aims of the decimal and hexadecimal ones
-// both ways. Every iteration converts a batch of different values, the same batch on each side,
-// and every side's outputs are checked to agree with GMP's before they are timed.
+// both ways. Every side converts batches of different values, the same batches on each side, and
+// every side's outputs are checked to agree with GMP's before they are timed.
 #include "bench_reporter.h"
 #include "ksm.h"
 #include "vokr_number.h"
@@ -11,9 +11,12 @@
 #include <gmp.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -217,75 +220,93 @@ bool outputs_agree(benchmark::State& state, int width)
     return error.empty();
 }
 
-// ---- the benchmarks: one batch per iteration ----
+// ---- the benchmarks: the three sides in turns ----
 
-void vokr_print(benchmark::State& state, int width, int radix)
+// A side's conversion of one batch.
+using BATCH = std::function<void()>;
+
+// Every side's one-batch conversion of `operation` at a width: ours, then GMP's mpz and mpn.
+std::vector<BATCH> sides_of(const VALUES& v, int radix, bool parse)
+{
+    const int width = v.width;
+    auto buffer = std::make_shared<std::vector<char>>(size_t(width) + 2);
+    auto scratch = std::make_shared<std::vector<mp_limb_t>>(size_t(v.words) + 2);
+    auto digits = std::make_shared<std::vector<unsigned char>>(size_t(width) + 2);
+    auto value = std::shared_ptr<__mpz_struct>(new __mpz_struct, [](__mpz_struct* z) {
+        mpz_clear(z);
+        delete z;
+    });
+    mpz_init2(value.get(), mp_bitcnt_t(width));
+    const VALUES* values = &v;
+    if (parse)
+        return {[=] {
+                    for (int b = 0; b < values->batch; ++b)
+                        benchmark::DoNotOptimize(vokr_parse_one(values->text(b, radix), radix, width));
+                },
+                [=] {
+                    for (int b = 0; b < values->batch; ++b) {
+                        benchmark::DoNotOptimize(mpz_parse_one(values->text(b, radix), radix, value.get()));
+                        benchmark::ClobberMemory();
+                    }
+                },
+                [=] {
+                    for (int b = 0; b < values->batch; ++b) {
+                        benchmark::DoNotOptimize(mpn_parse_one(values->text(b, radix), radix, *digits, *scratch));
+                        benchmark::ClobberMemory();
+                    }
+                }};
+    return {[=] {
+                for (int b = 0; b < values->batch; ++b)
+                    benchmark::DoNotOptimize(vokr_print_one(values->number(b), radix));
+            },
+            [=] {
+                for (int b = 0; b < values->batch; ++b)
+                    benchmark::DoNotOptimize(mpz_print_one(*values, b, radix, *buffer));
+            },
+            [=] {
+                for (int b = 0; b < values->batch; ++b)
+                    benchmark::DoNotOptimize(mpn_print_one(*values, b, radix, *buffer, *scratch));
+            }};
+}
+
+// Each turn converts BATCHES batches on every side in turn, timing each side: a change in the
+// machine's speed during the run (other work, the clock) weighs on the three sides of a turn alike,
+// where benchmarks run apart would each catch a different part of it. Kept by operation and width
+// over all repetitions: per side the nanoseconds per value of each turn, and each turn's ratio of
+// ours to the faster of GMP's two.
+constexpr int BATCHES = 32;
+struct TURNS {
+    std::vector<double> ns[3], ratios;
+};
+std::map<std::string, TURNS> g_turns;
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+void in_turns(benchmark::State& state, const std::string& key, int width, int radix, bool parse)
 {
     const VALUES& v = values(width);
     if (!outputs_agree(state, width))
         return;
-    for (auto _ : state)
-        for (int b = 0; b < v.batch; ++b)
-            benchmark::DoNotOptimize(vokr_print_one(v.number(b), radix));
-}
-
-void vokr_parse(benchmark::State& state, int width, int radix)
-{
-    const VALUES& v = values(width);
-    if (!outputs_agree(state, width))
-        return;
-    for (auto _ : state)
-        for (int b = 0; b < v.batch; ++b)
-            benchmark::DoNotOptimize(vokr_parse_one(v.text(b, radix), radix, width));
-}
-
-void mpz_print(benchmark::State& state, int width, int radix)
-{
-    const VALUES& v = values(width);
-    std::vector<char> buffer(size_t(width) + 2);
-    if (!outputs_agree(state, width))
-        return;
-    for (auto _ : state)
-        for (int b = 0; b < v.batch; ++b)
-            benchmark::DoNotOptimize(mpz_print_one(v, b, radix, buffer));
-}
-
-void mpn_print(benchmark::State& state, int width, int radix)
-{
-    const VALUES& v = values(width);
-    std::vector<char> buffer(size_t(width) + 2);
-    std::vector<mp_limb_t> scratch(size_t(v.words) + 1);
-    if (!outputs_agree(state, width))
-        return;
-    for (auto _ : state)
-        for (int b = 0; b < v.batch; ++b)
-            benchmark::DoNotOptimize(mpn_print_one(v, b, radix, buffer, scratch));
-}
-
-void mpz_parse(benchmark::State& state, int width, int radix)
-{
-    const VALUES& v = values(width);
-    mpz_t value;
-    mpz_init2(value, mp_bitcnt_t(width));
-    if (outputs_agree(state, width))
-        for (auto _ : state)
-            for (int b = 0; b < v.batch; ++b)
-                benchmark::DoNotOptimize(mpz_parse_one(v.text(b, radix), radix, value));
-    mpz_clear(value);
-}
-
-void mpn_parse(benchmark::State& state, int width, int radix)
-{
-    const VALUES& v = values(width);
-    std::vector<unsigned char> digits(size_t(width) + 2);
-    std::vector<mp_limb_t> limbs(size_t(v.words) + 2);
-    if (!outputs_agree(state, width))
-        return;
-    for (auto _ : state)
-        for (int b = 0; b < v.batch; ++b) {
-            benchmark::DoNotOptimize(mpn_parse_one(v.text(b, radix), radix, digits, limbs));
-            benchmark::ClobberMemory();
+    const std::vector<BATCH> sides = sides_of(v, radix, parse);
+    TURNS& turns = g_turns[key];
+    using CLOCK = std::chrono::steady_clock;
+    for (auto _ : state) {
+        double ns[3];
+        for (int side = 0; side < 3; ++side) {
+            const CLOCK::time_point start = CLOCK::now();
+            for (int i = 0; i < BATCHES; ++i)
+                sides[size_t(side)]();
+            ns[side] = std::chrono::duration<double, std::nano>(CLOCK::now() - start).count() / (BATCHES * v.batch);
+            turns.ns[side].push_back(ns[side]);
         }
+        turns.ratios.push_back(ns[0] / std::min(ns[1], ns[2]));
+    }
 }
 
 const char* const OPERATIONS[] = {"decimal_print", "decimal_parse", "hex_print",
@@ -301,46 +322,35 @@ int radix_of(const std::string& operation)
 
 void register_benchmarks()
 {
-    using FUNCTION = void (*)(benchmark::State&, int, int);
-    for (const std::string operation : OPERATIONS)
-        for (int width : WIDTHS) {
-            const std::string suffix = "/" + operation + "/" + std::to_string(width);
-            const bool parse = operation.find("parse") != std::string::npos;
-            const std::pair<const char*, FUNCTION> sides[] = {{"vokr", parse ? vokr_parse : vokr_print},
-                                                              {"mpz", parse ? mpz_parse : mpz_print},
-                                                              {"mpn", parse ? mpn_parse : mpn_print}};
-            for (const auto& [side, function] : sides)
-                benchmark::RegisterBenchmark((side + suffix).c_str(), function, width, radix_of(operation));
-        }
-}
-
-// The time of every conversion per value, relative to the faster of GMP's, then the aims.
-void print_ratios(const BENCH_REPORTER::TIMES& times)
-{
-    const auto per_value = [&times](const std::string& name) {
-        const auto found = times.find(name);
-        const int width = std::stoi(name.substr(name.rfind('/') + 1));
-        return found != times.end() ? found->second / batch_of(width) : 0.0;
-    };
-    const auto ratio = [&](const std::string& key) {
-        const double gmp = std::min(per_value("mpz/" + key), per_value("mpn/" + key));
-        return gmp > 0 ? per_value("vokr/" + key) / gmp : 0.0;
-    };
-    std::printf("\nnanoseconds per value\n");
-    std::printf("%-16s %6s %12s %12s %12s %8s\n", "operation", "bits", "vokr", "gmp mpz", "gmp mpn", "ratio");
     for (const std::string operation : OPERATIONS)
         for (int width : WIDTHS) {
             const std::string key = operation + "/" + std::to_string(width);
-            if (ratio(key) > 0)
+            const bool parse = operation.find("parse") != std::string::npos;
+            benchmark::RegisterBenchmark(("turns/" + key).c_str(), in_turns, key, width, radix_of(operation), parse);
+        }
+}
+
+// The time of every conversion per value (medians of the turns), relative to the faster of GMP's,
+// then the aims: the medians of the turns' ratios.
+void print_ratios(const BENCH_REPORTER::TIMES&)
+{
+    std::printf("\nnanoseconds per value (medians of the turns of %d batches a side)\n", BATCHES);
+    std::printf("%-16s %6s %12s %12s %12s %8s\n", "operation", "bits", "vokr", "gmp mpz", "gmp mpn", "ratio");
+    for (const std::string operation : OPERATIONS)
+        for (int width : WIDTHS) {
+            const auto found = g_turns.find(operation + "/" + std::to_string(width));
+            if (found != g_turns.end() && !found->second.ratios.empty())
                 std::printf("%-16s %6d %12.1f %12.1f %12.1f %8.2f\n", operation.c_str(), width,
-                            per_value("vokr/" + key), per_value("mpz/" + key), per_value("mpn/" + key), ratio(key));
+                            median(found->second.ns[0]), median(found->second.ns[1]), median(found->second.ns[2]),
+                            median(found->second.ratios));
         }
     std::printf("\n");
     for (const std::string operation : AIMED)
         for (int width : WIDTHS) {
-            const std::string key = operation + "/" + std::to_string(width);
-            if (ratio(key) > 0)
-                print_aim(operation + " " + std::to_string(width) + " bits / GMP", ratio(key), "<=", AIM);
+            const auto found = g_turns.find(operation + "/" + std::to_string(width));
+            if (found != g_turns.end() && !found->second.ratios.empty())
+                print_aim(operation + " " + std::to_string(width) + " bits / GMP", median(found->second.ratios), "<=",
+                          AIM);
         }
 }
 
