@@ -1,4 +1,4 @@
-// Writing and reading session files next to what libdeflate and QXmlStreamReader do with the
+// Writing and reading session files in turns with what libdeflate and QXmlStreamReader do with the
 // same data, and next to the memory floor of the inflated samples: 8 instances of 4096 trigger rows and 4096 data rows
 // each (no log), and one instance with a log of 1024 channels by 131072 or 1048576 samples or of 4096 channels by
 // 1048576.
@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -266,22 +267,58 @@ bool open_and_show(const std::string& path, std::string* error)
     return true;
 }
 
-void BM_OpenRows(benchmark::State& state)
+// Two sides timed in turns, each turn's times (ms) and their ratio kept by the pair's name over all
+// repetitions: a change in the machine's speed during the run (other work, the clock, the disk)
+// weighs on both sides of a turn alike, where benchmarks run apart would each catch a different
+// part of it. The medians of the turns are the aims' figures. `prepare` runs before each side,
+// outside the timing.
+struct TURNS {
+    std::vector<double> ours_ms, theirs_ms, ratios;
+};
+std::map<std::string, TURNS> g_turns;
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+template <typename PREPARE, typename OURS, typename THEIRS>
+void in_turns(benchmark::State& state, const std::string& name, PREPARE prepare, OURS ours, THEIRS theirs)
+{
+    using CLOCK = std::chrono::steady_clock;
+    auto timed = [&](auto side) {
+        state.PauseTiming();
+        prepare();
+        state.ResumeTiming();
+        const CLOCK::time_point start = CLOCK::now();
+        side();
+        return std::chrono::duration<double, std::milli>(CLOCK::now() - start).count();
+    };
+    TURNS& turns = g_turns[name];
+    for (auto _ : state) {
+        turns.ours_ms.push_back(timed(ours));
+        turns.theirs_ms.push_back(timed(theirs));
+        turns.ratios.push_back(turns.ours_ms.back() / turns.theirs_ms.back());
+    }
+    state.counters["ours_ms"] = median(turns.ours_ms);
+    state.counters["theirs_ms"] = median(turns.theirs_ms);
+    state.counters["ratio"] = median(turns.ratios);
+}
+
+// The rows' open in turns with the same file read with QXmlStreamReader, every element's
+// attributes copied out.
+void BM_OpenRowsBesideXmlScan(benchmark::State& state)
 {
     ROWS& rows = ROWS::get();
-    for (auto _ : state) {
+    auto open = [&] {
         auto opened = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, true);
         if (!opened->open_session(rows.path.c_str()) || opened->get_num_instances() != INSTANCES)
             state.SkipWithError(opened->get_last_error().c_str());
-    }
-}
-BENCHMARK(BM_OpenRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
-
-// The same file read with QXmlStreamReader, every element's attributes copied out.
-void BM_XmlScanRows(benchmark::State& state)
-{
-    ROWS& rows = ROWS::get();
-    for (auto _ : state) {
+    };
+    auto scan = [&] {
         QFile file(QString::fromStdString(rows.path));
         file.open(QIODevice::ReadOnly);
         QXmlStreamReader xml(&file);
@@ -291,9 +328,10 @@ void BM_XmlScanRows(benchmark::State& state)
                 for (const QXmlStreamAttribute& a : xml.attributes())
                     values.push_back(a.value().toString());
         benchmark::DoNotOptimize(values.data());
-    }
+    };
+    in_turns(state, "rows", [] {}, open, scan);
 }
-BENCHMARK(BM_XmlScanRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_OpenRowsBesideXmlScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
 
 // Hands the memory the allocator keeps free back to the system, outside the timing: an open then
 // gets fresh pages as an open of a new session does, and as the references get theirs. Without
@@ -307,17 +345,9 @@ void release_free_memory(benchmark::State& state)
     state.ResumeTiming();
 }
 
-void BM_OpenLog(benchmark::State& state)
+std::string shape_name(const benchmark::State& state)
 {
-    LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    std::string error;
-    for (auto _ : state) {
-        release_free_memory(state);
-        if (!open_and_show(s.path, &error))
-            state.SkipWithError(error.c_str());
-    }
-    state.counters["file_MB"] = s.file_mb();
-    state.counters["threads"] = static_cast<double>(s.threads());
+    return std::to_string(state.range(0)) + "/" + std::to_string(state.range(1));
 }
 
 // Fresh memory straight from the system, its pages not yet touched: the allocator would hand back
@@ -333,16 +363,21 @@ struct FRESH_PAGES {
     ~FRESH_PAGES() { munmap(bytes, size); }
 };
 
-// libdeflate inflating the same planes into fresh memory of the log's size, on as many threads as
-// the open uses, each taking the next plane left with its own decompressor: every page is first
-// touched by the thread that fills it.
-void BM_LibdeflateDecompress(benchmark::State& state)
+// The open in turns with libdeflate inflating the same planes into fresh memory of the log's size,
+// on as many threads as the open uses, each taking the next plane left with its own decompressor:
+// every page is first touched by the thread that fills it. Before each side, outside the timing,
+// the allocator hands back the memory it keeps free.
+void BM_OpenBesideLibdeflate(benchmark::State& state)
 {
     LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     CODERS coders(s.threads());
     std::atomic<bool> failed{false};
-    for (auto _ : state) {
-        release_free_memory(state);
+    std::string error;
+    auto open = [&] {
+        if (!open_and_show(s.path, &error))
+            state.SkipWithError(error.c_str());
+    };
+    auto inflate = [&] {
         FRESH_PAGES samples(s.plane_bytes * s.planes.size());
         each_index(s.planes.size(), s.threads(), [&](size_t thread, size_t c) {
             if (libdeflate_zlib_decompress(coders.decompressors[thread], s.planes[c].data(), s.planes[c].size(),
@@ -351,9 +386,11 @@ void BM_LibdeflateDecompress(benchmark::State& state)
                 failed = true;
         });
         benchmark::DoNotOptimize(samples.bytes);
-    }
+    };
+    in_turns(state, "open/" + shape_name(state), [] { malloc_trim(0); }, open, inflate);
     if (failed)
         state.SkipWithError("a plane did not inflate");
+    state.counters["file_MB"] = s.file_mb();
     state.counters["threads"] = static_cast<double>(s.threads());
 }
 
@@ -372,20 +409,10 @@ void BM_MemoryFloor(benchmark::State& state)
     state.counters["threads"] = static_cast<double>(s.threads());
 }
 
-void BM_SaveLog(benchmark::State& state)
-{
-    LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state)
-        if (!s.session->save_session(s.path.c_str()))
-            state.SkipWithError(s.session->get_last_error().c_str());
-    state.counters["file_MB"] = s.file_mb();
-    state.counters["threads"] = static_cast<double>(s.threads());
-}
-
-// libdeflate at level 1 compressing the same planes into zlib streams on as many threads as the
-// save uses, each taking the next plane left and compressing it into memory of its own with its
-// own compressor.
-void BM_LibdeflateCompress(benchmark::State& state)
+// The save in turns with libdeflate at level 1 compressing the same planes into zlib streams on as
+// many threads as the save uses, each taking the next plane left and compressing it into memory of
+// its own with its own compressor.
+void BM_SaveBesideLibdeflate(benchmark::State& state)
 {
     LOG_SESSION& s = log_session(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const KSM_DATA_LOG* log = s.session->get_log_at(0);
@@ -393,15 +420,22 @@ void BM_LibdeflateCompress(benchmark::State& state)
     std::vector<std::vector<uint8_t>> out(
         s.threads(), std::vector<uint8_t>(libdeflate_zlib_compress_bound(coders.compressors[0], s.plane_bytes)));
     std::atomic<bool> failed{false};
-    for (auto _ : state)
+    auto save = [&] {
+        if (!s.session->save_session(s.path.c_str()))
+            state.SkipWithError(s.session->get_last_error().c_str());
+    };
+    auto compress = [&] {
         each_index(log->get_num_channels(), s.threads(), [&](size_t thread, size_t c) {
             if (!libdeflate_zlib_compress(coders.compressors[thread], log->get_channel_words(int(c)), s.plane_bytes,
                                           out[thread].data(), out[thread].size()))
                 failed = true;
             benchmark::DoNotOptimize(out[thread].data());
         });
+    };
+    in_turns(state, "save/" + shape_name(state), [] {}, save, compress);
     if (failed)
         state.SkipWithError("a plane did not fit");
+    state.counters["file_MB"] = s.file_mb();
     state.counters["threads"] = static_cast<double>(s.threads());
 }
 
@@ -414,8 +448,7 @@ void BM_LibdeflateCompress(benchmark::State& state)
         ->UseRealTime()                 \
         ->Iterations(1)                 \
         ->Repetitions(5)
-LOG_SHAPES(BM_OpenLog);
-LOG_SHAPES(BM_LibdeflateDecompress);
+LOG_SHAPES(BM_OpenBesideLibdeflate);
 LOG_SHAPES(BM_MemoryFloor);
 #define SAVE_SHAPES(BM)                 \
     BENCHMARK(BM)                       \
@@ -425,8 +458,7 @@ LOG_SHAPES(BM_MemoryFloor);
         ->UseRealTime()                 \
         ->Iterations(1)                 \
         ->Repetitions(5)
-SAVE_SHAPES(BM_SaveLog);
-SAVE_SHAPES(BM_LibdeflateCompress);
+SAVE_SHAPES(BM_SaveBesideLibdeflate);
 
 // The peak of a fresh process that opens the session and shows its log, in MB.
 double peak_of_open(const std::string& path)
@@ -443,23 +475,25 @@ void print_aims(const BENCH_REPORTER::TIMES& t)
         const auto it = t.lower_bound(prefix);
         return it != t.end() && it->first.compare(0, prefix.size(), prefix) == 0 ? it->second : 0.0;
     };
-    auto ratio = [&](const std::string& ours, const std::string& theirs) {
-        return time(ours + "/") / time(theirs + "/");
+    auto turns = [](const std::string& name) {
+        const auto it = g_turns.find(name);
+        return it == g_turns.end() ? TURNS() : it->second;
     };
-    std::printf("\n");
-    print_aim("open rows only (65,536 rows) / XML scan", ratio("BM_OpenRows", "BM_XmlScanRows"), "<=", 1.5);
+    std::printf("\n(each figure is the median of its turns' ratios)\n");
+    print_aim("open rows only (65,536 rows) / XML scan", median(turns("rows").ratios), "<=", 1.5);
     const std::string shapes[] = {"1024/131072", "1024/1048576", "4096/1048576"};
     const char* names[] = {"open 1,024 x 128K", "open 1,024 x 1M", "open 4,096 x 1M and show its log"};
     for (int i = 0; i < 3; ++i)
-        print_aim(std::string(names[i]) + " / libdeflate",
-                  ratio("BM_OpenLog/" + shapes[i], "BM_LibdeflateDecompress/" + shapes[i]), "<=", 1.3);
+        print_aim(std::string(names[i]) + " / libdeflate", median(turns("open/" + shapes[i]).ratios), "<=", 1.3);
     for (int i = 0; i < 2; ++i)
         print_aim("save " + std::string(names[i]).substr(5) + " / libdeflate level 1",
-                  ratio("BM_SaveLog/" + shapes[i], "BM_LibdeflateCompress/" + shapes[i]), "<=", 1.2);
-    for (int i = 0; i < 3; ++i)  // figures without an aim: how far the inflating stays from memory's speed
+                  median(turns("save/" + shapes[i]).ratios), "<=", 1.2);
+    for (int i = 0; i < 3; ++i) {  // figures without an aim: how far the inflating stays from memory's speed
+        const TURNS open = turns("open/" + shapes[i]);
+        const double floor = time("BM_MemoryFloor/" + shapes[i] + "/");
         std::printf("%s / memory floor: %.2f; libdeflate / memory floor: %.2f\n", names[i],
-                    ratio("BM_OpenLog/" + shapes[i], "BM_MemoryFloor/" + shapes[i]),
-                    ratio("BM_LibdeflateDecompress/" + shapes[i], "BM_MemoryFloor/" + shapes[i]));
+                    median(open.ours_ms) / floor, median(open.theirs_ms) / floor);
+    }
     std::printf(
         "threads of open and save, and of their references, at 1,024 x 128K: %zu, at 1,024 x 1M: %zu (CPUs "
         "usable: %zu)\n",
