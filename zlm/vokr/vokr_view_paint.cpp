@@ -183,6 +183,15 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
         columns.width[id] = get_column_width(id);
     const int title_shift = m_column_scroll ? horizontal_value() : 0;
 
+    // A node row's name is drawn inside its own cell, which nothing drawn after it reaches: the names
+    // are drawn together once the rows are painted, one text after another while the text drawing's
+    // code and data are at hand.
+    struct NAME {
+        int row, top, bottom, node;
+        bool selected, first;
+    };
+    static std::vector<NAME> names;  // GUI thread only
+    names.clear();
     auto paint_row = [&](int row, int top, int bottom, int shift) {
         for (int id = 0; id < COLUMN_COUNT; ++id) {
             const int w = columns.width[id];
@@ -191,7 +200,10 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
             const int x = columns.left[id] + shift;
             const QRect cell(QPoint(x, top), QPoint(x + w + 1, bottom + 1));
             draw_cell_background(row, id, cell, painter, flags);
-            draw_item(row, id, cell.adjusted(2, 2, -2, -2), painter, flags);
+            if (id == NAME_COLUMN && row >= FIRST_NODE_ROW)
+                names.push_back({row, top, bottom, current_node, flags.selected, flags.first_node_row});
+            else
+                draw_item(row, id, cell.adjusted(2, 2, -2, -2), painter, flags);
         }
     };
 
@@ -219,6 +231,13 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
             paint_row(node_to_row(node), y, y + h, 0);
         }
         y += h;
+    }
+    const int name_left = columns.left[NAME_COLUMN], name_right = name_left + columns.width[NAME_COLUMN] + 1;
+    for (const NAME& name : names) {
+        current_node = name.node;
+        flags.selected = name.selected, flags.first_node_row = name.first;
+        const QRect cell(QPoint(name_left, name.top), QPoint(name_right, name.bottom + 1));
+        draw_item(name.row, NAME_COLUMN, cell.adjusted(2, 2, -2, -2), painter, flags);
     }
     flags.selected = false;
     visible_node_rows = counted;
