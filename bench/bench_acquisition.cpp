@@ -219,8 +219,8 @@ void BM_Capture(benchmark::State& state)
             state.SkipWithError("not triggered");
         benchmark::DoNotOptimize(log->get_bit(1023, DEPTH - 1));
         const double ms = std::chrono::duration<double, std::milli>(CLOCK::now() - start).count();
-        *placed = *placed && (session != target.session.get() || kind < 4 ||
-                              at_rare_value(session->get_signal_set_at(0), log));
+        *placed = *placed &&
+                  (session != target.session.get() || kind < 4 || at_rare_value(session->get_signal_set_at(0), log));
         log->remove();
         return ms;
     };
@@ -256,8 +256,8 @@ void print_aims(const BENCH_REPORTER::TIMES& times)
               time("BM_RunAndOffload") / time("BM_MemsetMemcpyReference"), "<=", 2.0);
     const char* const names[] = {"basic", "advanced", "state-based", "rare 20-bit pattern", "rare comparison"};
     for (int k = 1; k <= 5; ++k)
-        print_aim(std::string("capture, ") + names[k - 1] + " trigger / samples alone",
-                  median(g_turns[k].ratios), "<=", 1.2);
+        print_aim(std::string("capture, ") + names[k - 1] + " trigger / samples alone", median(g_turns[k].ratios),
+                  "<=", 1.2);
 }
 
 }  // namespace

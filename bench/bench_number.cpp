@@ -349,8 +349,8 @@ void print_ratios(const BENCH_REPORTER::TIMES&)
         for (int width : WIDTHS) {
             const auto found = g_turns.find(operation + "/" + std::to_string(width));
             if (found != g_turns.end() && !found->second.ratios.empty())
-                print_aim(operation + " " + std::to_string(width) + " bits / GMP", median(found->second.ratios), "<=",
-                          AIM);
+                print_aim(operation + " " + std::to_string(width) + " bits / GMP", median(found->second.ratios),
+                          "<=", AIM);
         }
 }
 

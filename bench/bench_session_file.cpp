@@ -329,7 +329,8 @@ void BM_OpenRowsBesideXmlScan(benchmark::State& state)
                     values.push_back(a.value().toString());
         benchmark::DoNotOptimize(values.data());
     };
-    in_turns(state, "rows", [] {}, open, scan);
+    in_turns(
+        state, "rows", [] {}, open, scan);
 }
 BENCHMARK(BM_OpenRowsBesideXmlScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
 
@@ -387,7 +388,8 @@ void BM_OpenBesideLibdeflate(benchmark::State& state)
         });
         benchmark::DoNotOptimize(samples.bytes);
     };
-    in_turns(state, "open/" + shape_name(state), [] { malloc_trim(0); }, open, inflate);
+    in_turns(
+        state, "open/" + shape_name(state), [] { malloc_trim(0); }, open, inflate);
     if (failed)
         state.SkipWithError("a plane did not inflate");
     state.counters["file_MB"] = s.file_mb();
@@ -432,7 +434,8 @@ void BM_SaveBesideLibdeflate(benchmark::State& state)
             benchmark::DoNotOptimize(out[thread].data());
         });
     };
-    in_turns(state, "save/" + shape_name(state), [] {}, save, compress);
+    in_turns(
+        state, "save/" + shape_name(state), [] {}, save, compress);
     if (failed)
         state.SkipWithError("a plane did not fit");
     state.counters["file_MB"] = s.file_mb();

@@ -404,7 +404,8 @@ void BM_BesideExactReference(benchmark::State& state)
     }
     SCENE& s = scene(depth, mode);
     QImage ours(1920, 1080, QImage::Format_RGB32), theirs(1920, 1080, QImage::Format_RGB32);
-    in_turns(state, turns_name(depth, mode), [&] { paint_frame(s, &ours); }, [&] { reference->paint(&theirs); });
+    in_turns(
+        state, turns_name(depth, mode), [&] { paint_frame(s, &ours); }, [&] { reference->paint(&theirs); });
     state.counters["rects"] = reference->rects;
     state.counters["drawRects"] = double(reference->batches.size());
     state.counters["texts"] = double(reference->texts.size());
@@ -416,7 +417,8 @@ void BM_EndBesideStart(benchmark::State& state)
     const int depth = int(state.range(0));
     SCENE &end = scene(depth, END), &start = scene(depth, START);
     QImage a(1920, 1080, QImage::Format_RGB32), b(1920, 1080, QImage::Format_RGB32);
-    in_turns(state, "end/start", [&] { paint_frame(end, &a); }, [&] { paint_frame(start, &b); });
+    in_turns(
+        state, "end/start", [&] { paint_frame(end, &a); }, [&] { paint_frame(start, &b); });
 }
 
 void depths(benchmark::internal::Benchmark* b, bool modes)
@@ -454,9 +456,10 @@ void print_ratios(const BENCH_REPORTER::TIMES& times)
     std::printf("%-44s %10.2f\n%-44s %10.2f\n", "exact reference, fitted, 1K", median(fitted_1k.second_ms),
                 "exact reference, fitted, 128K", median(fitted.second_ms));
     std::printf("%-44s %10.2f\n", "exact reference, end, 128K", median(end.second_ms));
-    std::printf("(reference times: medians of the turns; each aim's figure is the median of its turns' ratios:\n"
-                " %zu, %zu, %zu and %zu turns of 4 frames a side)\n\n",
-                fitted.ratios.size(), end.ratios.size(), fitted_1k.ratios.size(), end_start.ratios.size());
+    std::printf(
+        "(reference times: medians of the turns; each aim's figure is the median of its turns' ratios:\n"
+        " %zu, %zu, %zu and %zu turns of 4 frames a side)\n\n",
+        fitted.ratios.size(), end.ratios.size(), fitted_1k.ratios.size(), end_start.ratios.size());
     print_aim("paint 1920x1080, 64 rows, 128K fitted / exact reference", median(fitted.ratios), "<=", 1.2);
     print_aim("paint 1920x1080, 64 rows, 128K at 1 px/sample at the end / exact reference", median(end.ratios),
               "<=", 1.2);

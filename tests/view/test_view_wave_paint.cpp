@@ -559,7 +559,8 @@ TEST_F(WavePaint, LevelsAndChangesOfValidSamples)
     const int width = cell(0, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
     const struct {
         int span, first;
-    } views[] = {{width, 0}, {width, 129}, {width, DEPTH - width}, {width / 2, 67}, {width * 2 / 5, 64}, {width / 2, 5}};
+    } views[] = {{width, 0},      {width, 129},        {width, DEPTH - width},
+                 {width / 2, 67}, {width * 2 / 5, 64}, {width / 2, 5}};
     for (const auto& v : views) {
         show_span(v.span);
         QScrollBar* bar = m_view->get_horizontal_bar();
