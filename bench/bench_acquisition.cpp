@@ -196,14 +196,6 @@ struct TURNS {
 };
 std::map<int, TURNS> g_turns;
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0.0;
-    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
-    return values[values.size() / 2];
-}
-
 // One capture with the trigger that `kind` (1 to 5) names, in turns with one of the samples alone.
 void BM_Capture(benchmark::State& state)
 {

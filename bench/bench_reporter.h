@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -48,6 +49,16 @@ private:
 inline void print_aim(const std::string& what, double figure, const char* op, double limit)
 {
     std::printf("%s: %.2f (aim %s %.1f)\n", what.c_str(), figure, op, limit);
+}
+
+// The median of a benchmark's turns (ours and the reference timed one right after the other): the
+// middle one, 0 where there are none.
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
+    return values[values.size() / 2];
 }
 
 // Runs the registered benchmarks with the reporter.

@@ -359,14 +359,6 @@ struct TURNS {
 };
 std::map<std::string, TURNS> g_turns;
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0.0;
-    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
-    return values[values.size() / 2];
-}
-
 template <typename FIRST, typename SECOND>
 void in_turns(benchmark::State& state, const std::string& name, FIRST first, SECOND second)
 {
