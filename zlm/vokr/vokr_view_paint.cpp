@@ -187,8 +187,9 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
     // are drawn together once the rows are painted, one text after another while the text drawing's
     // code and data are at hand.
     struct NAME {
-        int row, top, bottom, node;
-        bool selected, first;
+        int row, node;
+        QRect cell;
+        bool selected, first_node_row;
     };
     static std::vector<NAME> names;  // GUI thread only
     names.clear();
@@ -201,7 +202,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
             const QRect cell(QPoint(x, top), QPoint(x + w + 1, bottom + 1));
             draw_cell_background(row, id, cell, painter, flags);
             if (id == NAME_COLUMN && row >= FIRST_NODE_ROW)
-                names.push_back({row, top, bottom, current_node, flags.selected, flags.first_node_row});
+                names.push_back({row, current_node, cell, flags.selected, flags.first_node_row});
             else
                 draw_item(row, id, cell.adjusted(2, 2, -2, -2), painter, flags);
         }
@@ -232,12 +233,10 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
         }
         y += h;
     }
-    const int name_left = columns.left[NAME_COLUMN], name_right = name_left + columns.width[NAME_COLUMN] + 1;
     for (const NAME& name : names) {
         current_node = name.node;
-        flags.selected = name.selected, flags.first_node_row = name.first;
-        const QRect cell(QPoint(name_left, name.top), QPoint(name_right, name.bottom + 1));
-        draw_item(name.row, NAME_COLUMN, cell.adjusted(2, 2, -2, -2), painter, flags);
+        flags.selected = name.selected, flags.first_node_row = name.first_node_row;
+        draw_item(name.row, NAME_COLUMN, name.cell.adjusted(2, 2, -2, -2), painter, flags);
     }
     flags.selected = false;
     visible_node_rows = counted;
