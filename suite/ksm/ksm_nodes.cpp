@@ -541,7 +541,12 @@ int KSM_TX_SIGNAL_NODES::get_num_leaf_children(int row) const
     return leaves;
 }
 
-bool KSM_TX_SIGNAL_NODES::has_children(int row) const { return get_last_child_index(row) > row; }
+// A row has children where the row after it lies deeper: no walk over them.
+bool KSM_TX_SIGNAL_NODES::has_children(int row) const
+{
+    return in_range(*m_nodes, row) && row + 1 < get_num_nodes() &&
+           m_nodes->rows[row + 1]->depth > m_nodes->rows[row]->depth;
+}
 bool KSM_TX_SIGNAL_NODES::has_parent(int row) const { return row_of(*m_nodes, row).depth > 0; }
 
 bool KSM_TX_SIGNAL_NODES::has_nested_groups() const

@@ -10,6 +10,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_line_batch.h"
+#include "vokr_pixel_fill.h"
 #include "vokr_time_units_dlg.h"
 #include "vokr_view.h"
 
@@ -632,7 +633,10 @@ TEST_F(WavePaint, FramesMatchTheRecordedPixels)
         bar->setRange(0, DEPTH - f.span);
         bar->setValue(f.first);
         bar->setVisible(f.span < DEPTH);
+        // The second paint of the same view draws the rows' kept rectangles.
+        const QImage first = render().convertToFormat(QImage::Format_RGB32);
         const QImage frame = render().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(frame == first) << f.name << ": a repaint differs from the first paint";
         const QString file = QString(VOKR_TEST_DATA_DIR "/wave_frames/%1.png").arg(f.name);
         const QImage recorded = QImage(file).convertToFormat(QImage::Format_RGB32);
         int differing = recorded.size() == frame.size() ? 0 : -1;
@@ -877,6 +881,79 @@ TEST_F(WavePaint, LinesFilledOnRasterAreTheLinesPixels)
             const QImage direct = image([&](QPainter* p) { m_view->paint(p, 0, m_view.get(), &area, true); });
             EXPECT_TRUE(direct == image([&](QPainter* p) { picture.play(p); })) << height << " " << span;
         }
+}
+
+// A repaint of the same view draws a row anew where its inversion or the samples changed since the
+// last paint, at one pixel a sample and fitted, and as before once the inversion is undone.
+TEST_F(WavePaint, RepaintFollowsTheRowsInversionAndSamples)
+{
+    add(2);
+    auto bits = [](int shift) { return [shift](int row, int s) { return ((s + shift) / (60 + row)) % 2 != 0; }; };
+    for (int span : {4000, 400}) {
+        capture(4000, bits(0));
+        show_span(span);
+        const QRect wave = cell(0, VOKR_VIEW::WAVEFORM_COLUMN);
+        const QImage before = render().copy(wave);
+        data()->set_signal_inverted(0, true);
+        EXPECT_FALSE(render().copy(wave) == before) << span << ": inverted";
+        data()->set_signal_inverted(0, false);
+        EXPECT_TRUE(render().copy(wave) == before) << span << ": inversion undone";
+        capture(4000, bits(20));
+        EXPECT_FALSE(render().copy(wave) == before) << span << ": new samples";
+    }
+}
+
+// Rectangles written straight into the image leave the pixels the painter's fills would, on every
+// painter that allows it: 32-bit formats, moved by whole pixels, clipped to a rectangle or a region
+// of a few; the others (scaled, translucent, antialiased, another format, a clip of many
+// rectangles) are left to the painter.
+TEST(PixelFill, WritesThePixelsThePainterWould)
+{
+    const QRect rects[] = {{-3, 2, 10, 1}, {5, 0, 1, 30}, {20, 10, 14, 6}, {36, 25, 9, 9}, {1, 1, 1, 1}};
+    QRegion many;
+    for (int i = 0; i < 12; ++i)
+        many += QRect(i * 3, i * 2, 2, 2);
+    const struct {
+        QImage::Format format;
+        QPoint offset;
+        QRegion clip;
+        std::function<void(QPainter*)> set;
+        bool direct;
+    } cases[] = {
+        {QImage::Format_RGB32, {}, {}, {}, true},
+        {QImage::Format_ARGB32_Premultiplied, {3, -2}, {}, {}, true},
+        {QImage::Format_ARGB32, {}, QRegion(4, 3, 30, 20), {}, true},
+        {QImage::Format_RGB32, {2, 1}, QRegion(0, 0, 12, 12) + QRegion(18, 8, 20, 20), {}, true},
+        {QImage::Format_RGB32, {}, many, {}, false},
+        {QImage::Format_RGB16, {}, {}, {}, false},
+        {QImage::Format_RGB32, {}, {}, [](QPainter* p) { p->scale(2, 2); }, false},
+        {QImage::Format_RGB32, {}, {}, [](QPainter* p) { p->setOpacity(0.5); }, false},
+        {QImage::Format_RGB32, {}, {}, [](QPainter* p) { p->setRenderHint(QPainter::Antialiasing); }, false},
+    };
+    const QColor color(20, 140, 60);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        auto paint = [&](bool direct) {
+            QImage image(40, 32, c.format);
+            image.fill(Qt::white);
+            QPainter p(&image);
+            p.translate(c.offset);
+            if (!c.clip.isEmpty())
+                p.setClipRegion(c.clip);
+            if (c.set)
+                c.set(&p);
+            const VOKR_PIXEL_FILL pixels(&p);
+            EXPECT_EQ(pixels.valid(), c.direct) << i;
+            for (const QRect& r : rects) {
+                if (direct && pixels.valid())
+                    pixels.fill(r, color.rgba());
+                else
+                    p.fillRect(r, color);
+            }
+            return image;
+        };
+        EXPECT_TRUE(paint(true) == paint(false)) << i;
+    }
 }
 
 TEST_F(WavePaint, StatusTextWithoutSamples)

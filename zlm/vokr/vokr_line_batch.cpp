@@ -1,5 +1,7 @@
 #include "vokr_line_batch.h"
 
+#include "vokr_pixel_fill.h"
+
 #include <QHash>
 #include <QImage>
 #include <QPaintEngine>
@@ -276,6 +278,7 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
     for (int i = 0; i < m_used && !slanted; ++i)
         slanted = !m_slots[i].lines.empty() || !m_slots[i].crosses.empty();
     const AREA area = slanted ? this->area(p) : AREA();
+    const VOKR_PIXEL_FILL pixels(p);
     const QPen pen = p->pen();
     const QBrush brush = p->brush();
     bool no_pen = false;
@@ -295,7 +298,9 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
                 if (!add_pixels(line, area, opaque, &slot.fills))
                     m_left.push_back(line);
         }
-        if (!slot.fills.empty()) {
+        if (!slot.fills.empty() && opaque && pixels.valid()) {
+            pixels.fill(slot.fills.data(), slot.fills.size(), slot.color.rgba());
+        } else if (!slot.fills.empty()) {
             if (!no_pen)
                 p->setPen(Qt::NoPen);
             no_pen = true;

@@ -28,6 +28,10 @@ public:
 
     // The slot of `color`, added after those named so far.
     int color(const QColor& color);
+    // The colour of a slot, and the rectangles gathered in it so far: a caller that draws the same
+    // again may keep them, and add them back.
+    QRgb rgb(int slot) const { return m_slots[slot].color.rgba(); }
+    std::vector<QRect>& fills(int slot) { return m_slots[slot].fills; }
     // The line from (x1, y1) to (x2, y2) as a one-pixel pen draws it; a horizontal or vertical one
     // is its own rectangle on any device, kept as one at once.
     void line(int x1, int y1, int x2, int y2, int slot)

@@ -12,6 +12,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_line_batch.h"
+#include "vokr_pixel_fill.h"
 #include "vokr_tx_manager.h"
 
 #include <qdrawutil.h>
@@ -63,12 +64,16 @@ const QBrush& power_up_brush()
 void draw_outline(QPainter* painter, const QRect& cell, const QColor& color)
 {
     const int l = cell.left(), t = cell.top(), r = cell.right(), b = cell.bottom();
-    painter->fillRect(QRect(QPoint(l, t), QPoint(r, t)), color);
-    painter->fillRect(QRect(QPoint(l, b), QPoint(r, b)), color);
-    if (b - t < 2)
+    const QRect sides[] = {QRect(QPoint(l, t), QPoint(r, t)), QRect(QPoint(l, b), QPoint(r, b)),
+                           QRect(QPoint(l, t + 1), QPoint(l, b - 1)), QRect(QPoint(r, t + 1), QPoint(r, b - 1))};
+    const int count = b - t < 2 ? 2 : 4;
+    const VOKR_PIXEL_FILL pixels(painter);
+    if (pixels.valid() && color.alpha() == 255) {
+        pixels.fill(sides, count, color.rgba());
         return;
-    painter->fillRect(QRect(QPoint(l, t + 1), QPoint(l, b - 1)), color);
-    painter->fillRect(QRect(QPoint(r, t + 1), QPoint(r, b - 1)), color);
+    }
+    for (int i = 0; i < count; ++i)
+        painter->fillRect(sides[i], color);
 }
 
 // Whether the painter puts a fill or a one-pixel line on whole device pixels: unscaled, not
@@ -171,7 +176,10 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
 {
     const VOKR_TX_MANAGER::TABS_HOLD tabs(m_tx_manager);
     const QBrush background = current_node_table() ? QBrush(pirq_get_color(BACKGROUND)) : pirq_get_brush(FACE);
-    painter->fillRect(*area, background);
+    if (background.style() == Qt::SolidPattern)
+        VOKR_PIXEL_FILL::fill_rect(painter, *area, background.color());
+    else
+        painter->fillRect(*area, background);
     paint_power_up_band(painter, *area, power_up_brush());
     // The depth may have shrunk since the last update: the zoom is held within it first.
     reset_zoom(false);

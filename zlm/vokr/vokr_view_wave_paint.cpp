@@ -22,10 +22,12 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <vector>
 
 // The samples a waveform cell draws: first..end - 1, sample `first` starting at x = left.
@@ -373,6 +375,70 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
     }
 }
 
+// ---- a bit row's rectangles, kept for a repaint of the same view --------------------------------------
+
+// The rectangles a bit row whose samples are all valid gathers in its two colours, kept for the
+// rows of the last span and samples shown, as change_columns() keeps marks: a repaint of the same
+// view (a time bar dragged, the selection moved, the window uncovered) hands them to the batch again
+// instead of walking the row's samples. Published samples never change while their stamp stays;
+// the rest of the key is the plane, its inversion, the row's rectangle and the two colours. At most
+// MAX_ROWS rows are kept. GUI thread only.
+class KEPT_LEVELS {
+public:
+    // Gathers the row's kept rectangles in the batch's slots `high` and `low`; false where none are
+    // kept, and then keep() is to follow the row's drawing.
+    static bool replay(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
+    {
+        if (span.stamp == 0)
+            return false;
+        KEPT_LEVELS& kept = instance(span);
+        const auto found = kept.m_rows.find(key(batch, plane, r, high, low));
+        if (found == kept.m_rows.end())
+            return false;
+        batch->fills(high).insert(batch->fills(high).end(), found->second[0].begin(), found->second[0].end());
+        batch->fills(low).insert(batch->fills(low).end(), found->second[1].begin(), found->second[1].end());
+        return true;
+    }
+    // Keeps what the row gathered in the two slots, the batch holding nothing else.
+    static void keep(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
+    {
+        if (span.stamp == 0)
+            return;
+        KEPT_LEVELS& kept = instance(span);
+        std::array<std::vector<QRect>, 2>& rects = kept.m_rows[key(batch, plane, r, high, low)];
+        rects[0] = batch->fills(high);
+        if (low != high)
+            rects[1] = batch->fills(low);
+    }
+
+private:
+    static constexpr size_t MAX_ROWS = 1024;
+    using KEY = std::tuple<const uint64_t*, bool, int, int, int, int, QRgb, QRgb>;
+
+    static KEY key(const VOKR_LINE_BATCH* batch, const PLANE& plane, const QRect& r, int high, int low)
+    {
+        return KEY(plane.words, plane.inverted, r.left(), r.top(), r.width(), r.height(), batch->rgb(high),
+                   batch->rgb(low));
+    }
+    // The rows of `span`, forgotten when the span, the samples or the count of rows kept moves on.
+    static KEPT_LEVELS& instance(const SPAN& span)
+    {
+        static KEPT_LEVELS kept;
+        if (kept.m_stamp != span.stamp || kept.m_first != span.first || kept.m_end != span.end ||
+            kept.m_left != span.left || kept.m_pixels != span.pixels || kept.m_rows.size() >= MAX_ROWS) {
+            kept.m_rows.clear();
+            kept.m_stamp = span.stamp, kept.m_first = span.first, kept.m_end = span.end;
+            kept.m_left = span.left, kept.m_pixels = span.pixels;
+        }
+        return kept;
+    }
+
+    uint64_t m_stamp = 0;
+    int m_first = -1, m_end = -1, m_left = 0;
+    double m_pixels = 0.0;
+    std::map<KEY, std::array<std::vector<QRect>, 2>> m_rows;
+};
+
 // ---- levels of a single bit -----------------------------------------------------------------------------
 
 struct BIT_PENS {
@@ -450,7 +516,10 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     if (span.all_valid == 1 && !value_column && span.end > span.first) {
-        draw_valid_bit_samples(&batch, r, span, plane, valid, high, low);
+        if (!KEPT_LEVELS::replay(&batch, span, plane, r, high, low)) {
+            draw_valid_bit_samples(&batch, r, span, plane, valid, high, low);
+            KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
+        }
         batch.finish(p);
         return;
     }
@@ -697,7 +766,10 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     if (side_by_side(span_columns(span)) && span_valid(span, valid)) {
-        draw_valid_bit_columns(&batch, r, span, plane, high, low);
+        if (!KEPT_LEVELS::replay(&batch, span, plane, r, high, low)) {
+            draw_valid_bit_columns(&batch, r, span, plane, high, low);
+            KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
+        }
         batch.finish(p);
         return;
     }
