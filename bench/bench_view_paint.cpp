@@ -300,7 +300,9 @@ struct REFERENCE {
         uchar* line = bits + r.top() * stride + r.left() * 4;
         const int width = r.width();
         for (int y = r.top(); y <= r.bottom(); ++y, line += stride) {
-            if (width <= 8)
+            if (width == 1)
+                *reinterpret_cast<QRgb*>(line) = color;
+            else if (width <= 8)
                 std::fill_n(reinterpret_cast<QRgb*>(line), width, color);
             else
                 std::wmemset(reinterpret_cast<wchar_t*>(line), wchar_t(color), size_t(width));

@@ -56,6 +56,11 @@ namespace {
 // the C library's vectorised fill, whose call costs more than a few stores.
 void fill_rows(unsigned char* line, qsizetype stride, int rows, int width, QRgb color)
 {
+    if (width == 1) {  // a column: one store a row
+        for (int y = 0; y < rows; ++y, line += stride)
+            *reinterpret_cast<QRgb*>(line) = color;
+        return;
+    }
     if (width <= 8) {
         for (int y = 0; y < rows; ++y, line += stride) {
             QRgb* pixel = reinterpret_cast<QRgb*>(line);

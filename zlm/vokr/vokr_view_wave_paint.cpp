@@ -14,6 +14,7 @@
 #include "vokr_cell_clip.h"
 #include "vokr_line_batch.h"
 #include "vokr_node.h"
+#include "vokr_pixel_fill.h"
 #include "vokr_tx_manager.h"
 
 #include <QAction>
@@ -385,9 +386,11 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
 // MAX_ROWS rows are kept. GUI thread only.
 class KEPT_LEVELS {
 public:
-    // Gathers the row's kept rectangles in the batch's slots `high` and `low`; false where none are
-    // kept, and then keep() is to follow the row's drawing.
-    static bool replay(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
+    // Draws the row's kept rectangles as the batch would, its slots `high` and `low` drawn in that
+    // order: straight into the image where the painter allows it, else gathered in the slots; false
+    // where none are kept, and then keep() is to follow the row's drawing.
+    static bool replay(QPainter* p, VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
+                       int high, int low)
     {
         if (span.stamp == 0)
             return false;
@@ -395,8 +398,16 @@ public:
         const auto found = kept.m_rows.find(key(batch, plane, r, high, low));
         if (found == kept.m_rows.end())
             return false;
-        batch->fills(high).insert(batch->fills(high).end(), found->second[0].begin(), found->second[0].end());
-        batch->fills(low).insert(batch->fills(low).end(), found->second[1].begin(), found->second[1].end());
+        const std::array<std::vector<QRect>, 2>& rects = found->second;
+        const QRgb high_rgb = batch->rgb(high), low_rgb = batch->rgb(low);
+        const VOKR_PIXEL_FILL pixels(p);
+        if (pixels.valid() && high <= low && qAlpha(high_rgb) == 255 && qAlpha(low_rgb) == 255) {
+            pixels.fill(rects[0].data(), rects[0].size(), high_rgb);
+            pixels.fill(rects[1].data(), rects[1].size(), low_rgb);
+            return true;
+        }
+        batch->fills(high).insert(batch->fills(high).end(), rects[0].begin(), rects[0].end());
+        batch->fills(low).insert(batch->fills(low).end(), rects[1].begin(), rects[1].end());
         return true;
     }
     // Keeps what the row gathered in the two slots, the batch holding nothing else.
@@ -516,7 +527,7 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     if (span.all_valid == 1 && !value_column && span.end > span.first) {
-        if (!KEPT_LEVELS::replay(&batch, span, plane, r, high, low)) {
+        if (!KEPT_LEVELS::replay(p, &batch, span, plane, r, high, low)) {
             draw_valid_bit_samples(&batch, r, span, plane, valid, high, low);
             KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
         }
@@ -766,7 +777,7 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
     const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
     if (side_by_side(span_columns(span)) && span_valid(span, valid)) {
-        if (!KEPT_LEVELS::replay(&batch, span, plane, r, high, low)) {
+        if (!KEPT_LEVELS::replay(p, &batch, span, plane, r, high, low)) {
             draw_valid_bit_columns(&batch, r, span, plane, high, low);
             KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
         }
