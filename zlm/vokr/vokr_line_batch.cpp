@@ -273,10 +273,15 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
 {
     add_rails();
     // Slanted lines leave the engine only on a raster device; elsewhere the area's bounds are null
-    // and they stay lines. Rectangles alone need no area.
-    bool slanted = false;
-    for (int i = 0; i < m_used && !slanted; ++i)
-        slanted = !m_slots[i].lines.empty() || !m_slots[i].crosses.empty();
+    // and they stay lines. Rectangles alone need no area. A batch holding nothing (a kept row drawn
+    // already, a text after the last draw) asks nothing of the painter.
+    bool slanted = false, any = false;
+    for (int i = 0; i < m_used; ++i) {
+        slanted = slanted || !m_slots[i].lines.empty() || !m_slots[i].crosses.empty();
+        any = any || slanted || !m_slots[i].fills.empty();
+    }
+    if (!any)
+        return;
     const AREA area = slanted ? this->area(p) : AREA();
     const VOKR_PIXEL_FILL pixels(p);
     const QPen pen = p->pen();
