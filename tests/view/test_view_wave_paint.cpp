@@ -903,6 +903,27 @@ TEST_F(WavePaint, RepaintFollowsTheRowsInversionAndSamples)
     }
 }
 
+// A repaint of the same view puts a bus row down as a fresh paint would after its format changes:
+// the texts kept with the row are tried again, and the row is drawn anew where one fits otherwise.
+TEST_F(WavePaint, BusRepaintFollowsItsFormat)
+{
+    const int bus = add_bus(8, KSM_GTYPE_HEX);
+    const BITS counting = [bus](int row, int s) { return row > bus && (((s / 16) >> (bus + 8 - row)) & 1) != 0; };
+    capture(4000, counting);
+    show_span(400);
+    const QRect wave = cell(bus, VOKR_VIEW::WAVEFORM_COLUMN);
+    const QImage hex = render().copy(wave);
+    EXPECT_TRUE(render().copy(wave) == hex) << "repainted";
+    data()->set_group_display_type(bus, KSM_GTYPE_BINARY);
+    const QImage binary = render().copy(wave);
+    EXPECT_FALSE(binary == hex);
+    capture(4000, counting);  // the same values as new samples: nothing kept
+    EXPECT_TRUE(render().copy(wave) == binary) << "binary as a fresh paint draws it";
+    data()->set_group_display_type(bus, KSM_GTYPE_HEX);
+    for (const char* paint : {"first", "second"})
+        EXPECT_TRUE(render().copy(wave) == hex) << paint << " paint in hexadecimal again";
+}
+
 // Rectangles written straight into the image leave the pixels the painter's fills would, on every
 // painter that allows it: 32-bit formats, moved by whole pixels, clipped to a rectangle or a region
 // of a few; the others (scaled, translucent, antialiased, another format, a clip of many

@@ -303,8 +303,12 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
                 if (!add_pixels(line, area, opaque, &slot.fills))
                     m_left.push_back(line);
         }
+        if (m_tape && (!m_left.empty() || (!slot.fills.empty() && !(opaque && pixels.valid()))))
+            m_tape->whole = false;
         if (!slot.fills.empty() && opaque && pixels.valid()) {
             pixels.fill(slot.fills.data(), slot.fills.size(), slot.color.rgba());
+            if (m_tape)
+                m_tape->steps.push_back({slot.color.rgba(), slot.fills, -1});
         } else if (!slot.fills.empty()) {
             if (!no_pen)
                 p->setPen(Qt::NoPen);

@@ -85,6 +85,40 @@ public:
         m_used = 0;
     }
 
+    // What draw() put down while a tape is set, in order: each colour's rectangles as they were
+    // filled, and marks of the caller's own steps between them (texts it drew over them). A caller
+    // that keeps a drawing puts the same down again from it; `whole` is false where anything was
+    // left to the painter (lines, a translucent colour, a device not filled directly), which the
+    // tape then does not hold.
+    struct TAPE {
+        struct STEP {
+            QRgb rgb = 0;
+            std::vector<QRect> rects;
+            int mark = -1;  // the caller's step of that number, in place of rectangles
+        };
+        std::vector<STEP> steps;
+        bool whole = true;
+    };
+    void set_tape(TAPE* tape) { m_tape = tape; }
+    TAPE* tape() const { return m_tape; }
+
+    // Where the pixels of slanted lines are gathered, in the painter's coordinates: the device and
+    // the clip (null where lines stay lines), the device's last row and the clip's.
+    struct AREA {
+        static constexpr int NONE = -2, WHOLE = -1;
+        QRect bounds;
+        int device_bottom = 0, clip_bottom = 0;
+        // NONE where a slanted shape over left..right and top..bottom is left to the engine, WHOLE
+        // where all its rows are drawn, else the rows below its top the device keeps.
+        int rows(int left, int top, int right, int bottom) const;
+        bool operator==(const AREA& o) const
+        {
+            return bounds == o.bounds && device_bottom == o.device_bottom && clip_bottom == o.clip_bottom;
+        }
+    };
+    // The area of the painter's device and clip.
+    static AREA area(QPainter* p);
+
 private:
     struct CROSS {
         int x, y1, y2, dx;
@@ -104,16 +138,6 @@ private:
     // Appends a horizontal or vertical line's rectangle to `rects`, joined to one it extends: in an
     // opaque colour one of the last few, else the last one where it continues it to the right.
     static void add_rect(const QRect& r, bool opaque, std::vector<QRect>* rects);
-    // Where the pixels of slanted lines are gathered, in the painter's coordinates: the device and
-    // the clip (null where lines stay lines), the device's last row and the clip's.
-    struct AREA {
-        static constexpr int NONE = -2, WHOLE = -1;
-        QRect bounds;
-        int device_bottom = 0, clip_bottom = 0;
-        // NONE where a slanted shape over left..right and top..bottom is left to the engine, WHOLE
-        // where all its rows are drawn, else the rows below its top the device keeps.
-        int rows(int left, int top, int right, int bottom) const;
-    };
     // Appends the rows of pixels of `line` to `rects`, a horizontal or vertical one as add_rect()
     // does; false when the line is not drawn that way.
     static bool add_pixels(const QLine& line, const AREA& area, bool opaque, std::vector<QRect>* rects);
@@ -121,8 +145,6 @@ private:
     // drawn that way.
     static bool add_crossing(const CROSS& cross, const AREA& area, std::vector<QRect>* rects);
 
-    // The area of the painter's device and clip.
-    static AREA area(QPainter* p);
     // Gathers the rails named last.
     void add_rails();
 
@@ -130,4 +152,5 @@ private:
     RAILS m_rails{0, 0, 0, 0, -1};
     std::vector<QLine> m_left;  // lines drawn as lines
     int m_used = 0;
+    TAPE* m_tape = nullptr;
 };

@@ -384,6 +384,19 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
 // instead of walking the row's samples. Published samples never change while their stamp stays;
 // the rest of the key is the plane, its inversion, the row's rectangle and the two colours. At most
 // MAX_ROWS rows are kept. GUI thread only.
+// What a row's kept drawing follows besides the row itself: the samples' version and the span.
+struct SPAN_KEY {
+    uint64_t stamp = 0;
+    int first = -1, end = -1, left = 0;
+    double pixels = 0.0;
+    SPAN_KEY() = default;
+    explicit SPAN_KEY(const SPAN& s) : stamp(s.stamp), first(s.first), end(s.end), left(s.left), pixels(s.pixels) {}
+    bool same(const SPAN& s) const
+    {
+        return stamp == s.stamp && first == s.first && end == s.end && left == s.left && pixels == s.pixels;
+    }
+};
+
 class KEPT_LEVELS {
 public:
     // Draws the row's kept rectangles as the batch would, its slots `high` and `low` drawn in that
@@ -435,18 +448,14 @@ private:
     static KEPT_LEVELS& instance(const SPAN& span)
     {
         static KEPT_LEVELS kept;
-        if (kept.m_stamp != span.stamp || kept.m_first != span.first || kept.m_end != span.end ||
-            kept.m_left != span.left || kept.m_pixels != span.pixels || kept.m_rows.size() >= MAX_ROWS) {
+        if (!kept.m_span.same(span) || kept.m_rows.size() >= MAX_ROWS) {
             kept.m_rows.clear();
-            kept.m_stamp = span.stamp, kept.m_first = span.first, kept.m_end = span.end;
-            kept.m_left = span.left, kept.m_pixels = span.pixels;
+            kept.m_span = SPAN_KEY(span);
         }
         return kept;
     }
 
-    uint64_t m_stamp = 0;
-    int m_first = -1, m_end = -1, m_left = 0;
-    double m_pixels = 0.0;
+    SPAN_KEY m_span;
     std::map<KEY, std::array<std::vector<QRect>, 2>> m_rows;
 };
 
@@ -910,20 +919,51 @@ struct BUS_TEXT {
     mutable std::vector<unsigned char> bits;
     mutable std::vector<const unsigned char*> rows;
 
-    bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
-              int top, int bottom, bool at_crossing = false) const
+    // A segment's text where it fits: its characters, its rectangle, and whether it is a symbol.
+    struct FITTED {
+        QString text;
+        QRect rect;
+        bool symbol = false;
+    };
+    // A text tried, kept with a row's drawing: where, and whether it was drawn.
+    struct TRY {
+        long long sample;
+        int from, to, top, bottom;
+        bool at_crossing, drawn;
+    };
+    // While set, each text tried is added here and marked on the batch's tape.
+    mutable std::vector<TRY>* tries = nullptr;
+
+    // The sample's text for the segment from..to when it fits there.
+    bool fit(QPainter* p, const std::vector<PLANE>& planes, long long sample, int from, int to, int top, int bottom,
+             FITTED* fitted) const
     {
         // Most segments of a busy bus have no room for any text: told at once, before any call.
         if (to - from <= 1 || (radix && !elide && to - from + 1 < narrowest(p, planes)))
             return false;
-        return draw_text(p, batch, planes, sample, from, to, top, bottom, at_crossing);
+        return fit_text(p, planes, sample, from, to, top, bottom, fitted);
     }
-    bool draw_text(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from,
-                   int to, int top, int bottom, bool at_crossing) const;
+    // Draws what the batch holds, then the text over it.
+    void put(QPainter* p, VOKR_LINE_BATCH* batch, const FITTED& fitted, bool at_crossing) const;
+    bool draw(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample, int from, int to,
+              int top, int bottom, bool at_crossing = false) const
+    {
+        FITTED fitted;
+        const bool drawn = fit(p, planes, sample, from, to, top, bottom, &fitted);
+        if (drawn)
+            put(p, batch, fitted, at_crossing);
+        if (tries && batch->tape()) {
+            batch->tape()->steps.push_back({0, {}, int(tries->size())});
+            tries->push_back({sample, from, to, top, bottom, at_crossing, drawn});
+        }
+        return drawn;
+    }
+    bool fit_text(QPainter* p, const std::vector<PLANE>& planes, long long sample, int from, int to, int top,
+                  int bottom, FITTED* fitted) const;
 };
 
-bool BUS_TEXT::draw_text(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<PLANE>& planes, long long sample,
-                         int from, int to, int top, int bottom, bool at_crossing) const
+bool BUS_TEXT::fit_text(QPainter* p, const std::vector<PLANE>& planes, long long sample, int from, int to, int top,
+                        int bottom, FITTED* fitted) const
 {
     if (bits.size() != planes.size()) {
         bits.resize(planes.size());
@@ -935,31 +975,161 @@ bool BUS_TEXT::draw_text(QPainter* p, VOKR_LINE_BATCH* batch, const std::vector<
         bits[m] = word_bit(planes[m].words, sample) != planes[m].inverted;
     VOKR_NUMBER number(VOKR_BIT_ROWS{rows.data(), int(rows.size())}, 0);
     const char* first = nullptr;
-    const bool symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
-    QString text = QString::fromLocal8Bit(first);
-    if (split && !symbol)
-        vokr_add_separators(&text, "_", 8);
-    const QRect rect(QPoint(from, top + 1), QPoint(to, bottom));
+    fitted->symbol = number.get_string(manager, node, &first, true, true, nullptr, -1);
+    fitted->text = QString::fromLocal8Bit(first);
+    if (split && !fitted->symbol)
+        vokr_add_separators(&fitted->text, "_", 8);
+    fitted->rect = QRect(QPoint(from, top + 1), QPoint(to, bottom));
     if (elide)
-        text = vokr_elided_text(p, text, Qt::ElideMiddle, rect.width());
-    if (!vokr_text_fits(p, rect, ALIGN_CENTRE, text))
-        return false;
+        fitted->text = vokr_elided_text(p, fitted->text, Qt::ElideMiddle, fitted->rect.width());
+    return vokr_text_fits(p, fitted->rect, ALIGN_CENTRE, fitted->text);
+}
+
+void BUS_TEXT::put(QPainter* p, VOKR_LINE_BATCH* batch, const FITTED& fitted, bool at_crossing) const
+{
     batch->draw(p);
-    if (symbol && !selected && at_crossing)
+    if (fitted.symbol && !selected && at_crossing)
         p->setPen(QPen(pirq_get_color(CROSSING_SYMBOL_COLOR)));
-    else if (symbol)
+    else if (fitted.symbol)
         p->setPen(selected ? pirq_get_pen(SELECTED_TEXT_PEN) : pirq_get_pen(TEXT_PEN));
     else
         p->setPen(selected ? pirq_get_pen(SELECTED_PEN) : QPen(pirq_get_color(BUS_COLOR)));
-    vokr_draw_line_text(p, rect, ALIGN_CENTRE, text);
-    return true;
+    vokr_draw_line_text(p, fitted.rect, ALIGN_CENTRE, fitted.text);
 }
+
+// A bus row's drawing kept from paint to paint while the span and the samples stay: the
+// rectangles the line batch filled, and the texts tried between them. The geometry follows from
+// the samples, the span, the cell and the painter's area, which make the key; the texts follow
+// also from settings no stamp covers (the display format, mnemonic tables, fonts), so a replay
+// first tries every kept text again and draws nothing unless each one fits exactly where it did.
+class KEPT_BUS_ROWS {
+    static constexpr size_t MAX_ROWS = 256;
+    struct KEY {
+        std::vector<std::pair<const uint64_t*, bool>> planes;
+        const uint64_t* valid;
+        QRect cell;
+        QRgb rgb;
+        VOKR_LINE_BATCH::AREA area;
+        bool operator==(const KEY& o) const
+        {
+            return cell == o.cell && valid == o.valid && rgb == o.rgb && planes == o.planes && area == o.area;
+        }
+    };
+    struct ROW {
+        VOKR_LINE_BATCH::TAPE tape;
+        std::vector<BUS_TEXT::TRY> tries;
+    };
+
+public:
+    // Draws the row from what was kept; false where nothing matching is kept or a kept text now
+    // fits otherwise, having drawn nothing: the row is then drawn afresh under a RECORD.
+    static bool replay(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
+                       const uint64_t* valid, const BUS_TEXT& text, QRgb rgb)
+    {
+        const ROW* row = span.stamp ? instance(span).find(key(p, cell, planes, valid, rgb)) : nullptr;
+        if (!row)
+            return false;
+        const VOKR_PIXEL_FILL pixels(p);
+        if (!pixels.valid())
+            return false;
+        static std::vector<BUS_TEXT::FITTED> fitted;  // GUI thread only
+        fitted.resize(row->tries.size());
+        for (size_t i = 0; i < row->tries.size(); ++i) {
+            const BUS_TEXT::TRY& t = row->tries[i];
+            if (text.fit(p, planes, t.sample, t.from, t.to, t.top, t.bottom, &fitted[i]) != t.drawn)
+                return false;
+        }
+        for (const VOKR_LINE_BATCH::TAPE::STEP& step : row->tape.steps) {
+            if (step.mark < 0)
+                pixels.fill(step.rects.data(), step.rects.size(), step.rgb);
+            else if (row->tries[size_t(step.mark)].drawn)
+                text.put(p, &VOKR_LINE_BATCH::shared(), fitted[size_t(step.mark)],
+                         row->tries[size_t(step.mark)].at_crossing);
+        }
+        return true;
+    }
+
+    // Records the row's drawing while it lives, and keeps it when the batch put all of it down.
+    class RECORD {
+    public:
+        RECORD(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
+               const uint64_t* valid, const BUS_TEXT& text, QRgb rgb)
+            : m_span(span), m_text(text), m_key(key(p, cell, planes, valid, rgb))
+        {
+            if (!span.stamp)
+                return;
+            VOKR_LINE_BATCH::shared().set_tape(&m_row.tape);
+            text.tries = &m_row.tries;
+        }
+        ~RECORD()
+        {
+            if (!m_span.stamp)
+                return;
+            VOKR_LINE_BATCH::shared().set_tape(nullptr);
+            m_text.tries = nullptr;
+            if (m_row.tape.whole)
+                instance(m_span).keep(std::move(m_key), std::move(m_row));
+        }
+        RECORD(const RECORD&) = delete;
+        RECORD& operator=(const RECORD&) = delete;
+
+    private:
+        const SPAN& m_span;
+        const BUS_TEXT& m_text;
+        KEY m_key;
+        ROW m_row;
+    };
+
+private:
+    static KEY key(QPainter* p, const QRect& cell, const std::vector<PLANE>& planes, const uint64_t* valid, QRgb rgb)
+    {
+        KEY k{{}, valid, cell, rgb, VOKR_LINE_BATCH::area(p)};
+        for (const PLANE& plane : planes)
+            k.planes.emplace_back(plane.words, plane.inverted);
+        return k;
+    }
+    const ROW* find(const KEY& k) const
+    {
+        for (const auto& [kept, row] : m_rows)
+            if (kept == k)
+                return &row;
+        return nullptr;
+    }
+    void keep(KEY k, ROW row)
+    {
+        for (auto& [kept, old] : m_rows)
+            if (kept == k) {
+                old = std::move(row);
+                return;
+            }
+        if (m_rows.size() >= MAX_ROWS)
+            m_rows.clear();
+        m_rows.emplace_back(std::move(k), std::move(row));
+    }
+    // The rows of `span`, forgotten when the span or the samples move on.
+    static KEPT_BUS_ROWS& instance(const SPAN& span)
+    {
+        static KEPT_BUS_ROWS kept;
+        if (!kept.m_span.same(span)) {
+            kept.m_rows.clear();
+            kept.m_span = SPAN_KEY(span);
+        }
+        return kept;
+    }
+
+    SPAN_KEY m_span;
+    std::vector<std::pair<KEY, ROW>> m_rows;
+};
 
 // A segment of equal values between two lines, a crossing where the value changes; found a word at
 // a time up to its next change. The last text drawn is drawn again over the crossing after it.
 void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
                       const uint64_t* valid, const BUS_TEXT& text)
 {
+    const QColor bus_color = text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR);
+    if (KEPT_BUS_ROWS::replay(p, cell, span, planes, valid, text, bus_color.rgba()))
+        return;
+    const KEPT_BUS_ROWS::RECORD record(p, cell, span, planes, valid, text, bus_color.rgba());
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
     // Where every sample from the one before the span to its last is valid, only the one after it is
@@ -981,7 +1151,7 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
     // Whether valid samples s - 1 and s hold the same value.
     auto equal_to_previous = [&](long long s) { return ((changes[(s >> 6) - k0] >> (s & 63)) & 1) == 0; };
     VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
-    const int color = batch.color(text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR));
+    const int color = batch.color(bus_color);
     const long long last = span.end - 1;
     int start = 0, text_start = 0;
     struct {
