@@ -291,6 +291,64 @@ TEST(NumberPrint, NonZeroRowBytesReadAsOne)
     }
 }
 
+// A log's rows laid out in one array `stride` bytes apart (after one another, or before where the
+// stride is negative), the value in sample column 1 of each and 0xFF in every byte between; with
+// `scattered` two rows trade places in memory, and the row `moved` lies a byte further on. Row
+// bytes of a 1 hold `one`.
+class LAID_OUT_ROWS {
+public:
+    LAID_OUT_ROWS(const std::string& storage, int stride, unsigned char one, bool scattered = false, int moved = -1)
+        : m_bytes(size_t(std::abs(stride)) * storage.size() + 8, 0xFF), m_rows(storage.size())
+    {
+        const size_t n = storage.size();
+        std::vector<size_t> place(n);
+        for (size_t i = 0; i < n; ++i)
+            place[i] = stride > 0 ? size_t(stride) * i : size_t(-stride) * (n - 1 - i);
+        if (scattered)
+            std::swap(place[n / 3], place[n / 2]);
+        for (size_t i = 0; i < n; ++i) {
+            const size_t at = place[i] + (int(i) == moved ? 1 : 0);
+            m_bytes[at + 1] = storage[i] == '1' ? one : 0;
+            m_rows[i] = &m_bytes[at];
+        }
+    }
+    VOKR_NUMBER number() const { return VOKR_NUMBER({m_rows.data(), int(m_rows.size())}, 1); }
+
+private:
+    std::vector<unsigned char> m_bytes;
+    std::vector<const unsigned char*> m_rows;
+};
+
+// Rows close together in memory, far apart, or listed in any order print the same value.
+TEST(NumberPrint, RowLayoutsPrintAlike)
+{
+    std::mt19937_64 random(7);
+    const struct {
+        int stride;
+        bool scattered;
+        int moved;
+    } layouts[] = {{1, false, -1},  {3, false, -1},  {8, false, -1}, {9, false, -1},
+                   {-1, false, -1}, {-5, false, -1}, {4, true, -1},  {2, false, 40}};
+    for (int width : {64, 100, 129, 4096})
+        for (bool lsb_to_msb : {false, true}) {
+            const std::string bits = random_bits(random, width), storage = lsb_to_msb ? reversed(bits) : bits;
+            VOKR_NUMBER text(storage.c_str());
+            text.set_lsb_to_msb(lsb_to_msb);
+            const std::string hex = text.hex_string(false), decimal = text.udecimal_string();
+            for (const auto& l : layouts)
+                for (unsigned char one : {1, 0x80}) {
+                    SCOPED_TRACE("width " + std::to_string(width) + " stride " + std::to_string(l.stride) +
+                                 (l.scattered ? " scattered" : "") + (l.moved >= 0 ? " one row moved" : "") +
+                                 (lsb_to_msb ? " lsb first" : " msb first") + " one " + std::to_string(one));
+                    const LAID_OUT_ROWS rows(storage, l.stride, one, l.scattered, l.moved);
+                    VOKR_NUMBER number = rows.number();
+                    number.set_lsb_to_msb(lsb_to_msb);
+                    EXPECT_EQ(number.hex_string(false), hex);
+                    EXPECT_EQ(number.udecimal_string(), decimal);
+                }
+        }
+}
+
 TEST(NumberPrint, OtherWidthsPrintTheWordAsADouble)
 {
     for (const char* bits : {"0011110000000000", "1", "000000000000000000000000000000001"}) {

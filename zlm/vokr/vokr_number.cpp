@@ -16,6 +16,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed words are also read as bytes");
 
@@ -879,6 +882,123 @@ template <int STEP> void pack_rows(const unsigned char* const* first, int width,
         words[whole] = ~zero_rows<STEP>(first + STEP * 64 * whole, rest, column) & ((u64(1) << rest) - 1);
 }
 
+// ---- rows a few bytes apart, read 64 bytes at a time ----
+//
+// Rows that lie a fixed distance of at most 8 bytes apart (the bytes of one array, as a sample's
+// bits gathered for a bus's text are, or the rows of a log of a few samples laid end to end) hold
+// a number's bits in every one to eighth byte of one stretch of memory. There one load of 64
+// bytes and a bit extract take 8 to 64 bits, where reading each row's pointer and then its byte
+// takes two loads a bit. Rows further apart give a load too few bits to gain on that.
+
+// Reverses the order of the 64 bits of v.
+inline u64 reversed_word(u64 v)
+{
+    v = __builtin_bswap64(v);
+    v = ((v >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((v & 0x0F0F0F0F0F0F0F0FULL) << 4);
+    v = ((v >> 2) & 0x3333333333333333ULL) | ((v & 0x3333333333333333ULL) << 2);
+    return ((v >> 1) & 0x5555555555555555ULL) | ((v & 0x5555555555555555ULL) << 1);
+}
+
+// Bit k of the `width` bits in the words becomes bit width - 1 - k; the bits above stay zero.
+void reverse_bits(u64* words, int width)
+{
+    const int n = (width + 63) / 64, shift = 64 * n - width;
+    std::reverse(words, words + n);
+    for (int i = 0; i < n; ++i)
+        words[i] = reversed_word(words[i]);
+    if (shift == 0)
+        return;
+    for (int i = 0; i < n; ++i)
+        words[i] = (words[i] >> shift) | (i + 1 < n ? words[i + 1] << (64 - shift) : 0);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+const bool HAS_WIDE_ROWS = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
+}();
+
+// Whether every row lies `stride` bytes past the one before it: 32 row pointers compared a step
+// against where they would lie, in four independent lanes of eight.
+__attribute__((target("avx512f"))) bool rows_at_stride(const unsigned char* const* rows, int width, long long stride)
+{
+    const long long f = static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[0])), s = stride;
+    const __m512i step = _mm512_set1_epi64(8 * s), step4 = _mm512_set1_epi64(32 * s);
+    __m512i at0 = _mm512_setr_epi64(f, f + s, f + 2 * s, f + 3 * s, f + 4 * s, f + 5 * s, f + 6 * s, f + 7 * s);
+    __m512i at1 = _mm512_add_epi64(at0, step), at2 = _mm512_add_epi64(at1, step), at3 = _mm512_add_epi64(at2, step);
+    __m512i d0 = _mm512_setzero_si512(), d1 = d0, d2 = d0, d3 = d0;
+    int i = 0;
+    for (; i + 32 <= width; i += 32) {
+        d0 = _mm512_or_si512(d0, _mm512_xor_si512(_mm512_loadu_si512(rows + i), at0));
+        d1 = _mm512_or_si512(d1, _mm512_xor_si512(_mm512_loadu_si512(rows + i + 8), at1));
+        d2 = _mm512_or_si512(d2, _mm512_xor_si512(_mm512_loadu_si512(rows + i + 16), at2));
+        d3 = _mm512_or_si512(d3, _mm512_xor_si512(_mm512_loadu_si512(rows + i + 24), at3));
+        at0 = _mm512_add_epi64(at0, step4), at1 = _mm512_add_epi64(at1, step4);
+        at2 = _mm512_add_epi64(at2, step4), at3 = _mm512_add_epi64(at3, step4);
+    }
+    const __m512i all = _mm512_or_si512(_mm512_or_si512(d0, d1), _mm512_or_si512(d2, d3));
+    bool same = _mm512_test_epi64_mask(all, all) == 0;
+    for (; same && i < width; ++i)
+        same = static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[i])) == f + i * s;
+    return same;
+}
+
+// Bit m of the words for the byte at lo + m * stride (stride 1 to 8), m below count; any byte
+// but 0 reads as 1. Each word's bits are read 64 bytes at a time and picked out, the loads near
+// the end masked so that they read nothing past the last byte; bytes between the rows are read
+// and dropped. Every such byte lies between two row bytes at most 8 bytes apart, so on a page
+// that holds one of them: a load never reaches memory that is not there, though a sanitizer
+// would call the bytes another object's.
+__attribute__((target("avx512f,avx512bw,bmi2"), no_sanitize_address, no_sanitize_thread)) void pack_wide(
+    const unsigned char* lo, int stride, int count, u64* words)
+{
+    u64 pattern = 0;
+    for (int j = 0; j < 64; j += stride)
+        pattern |= u64(1) << j;
+    const int per = 63 / stride + 1;  // bits a load takes; a word's last load may take more
+    const unsigned char* last = lo + static_cast<long long>(count - 1) * stride;
+    for (int w = 0; 64 * w < count; ++w) {
+        u64 word = 0;
+        for (int at_bit = 0, m = 64 * w; at_bit < 64 && m < count; at_bit += per, m += per) {
+            const unsigned char* at = lo + static_cast<long long>(m) * stride;
+            const long long room = last - at + 1;
+            const __m512i bytes =
+                room >= 64 ? _mm512_loadu_si512(at) : _mm512_maskz_loadu_epi8((__mmask64(1) << room) - 1, at);
+            word |= _pext_u64(_mm512_test_epi8_mask(bytes, bytes), pattern) << at_bit;
+        }
+        words[w] = word;
+    }
+}
+#endif
+
+// Packs a number of at least 64 bits read from rows at most 8 bytes apart into the words, as
+// pack_rows() would; false, having packed nothing, for other rows or where the processor lacks
+// the loads.
+bool pack_near_rows(const BIT_SOURCE& s, u64* words)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (!HAS_WIDE_ROWS || s.width < 64)
+        return false;
+    const unsigned char* const* rows = s.rows;
+    const long long stride =
+        static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[1]) - reinterpret_cast<std::uintptr_t>(rows[0]));
+    const long long last = static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[0])) + (s.width - 1) * stride;
+    if (stride == 0 || stride < -8 || stride > 8 ||
+        static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[s.width - 1])) != last ||
+        !rows_at_stride(rows, s.width, stride))
+        return false;
+    // Bit m is the row m rows from the lowest address: row m (rows ascending) or row width - 1 - m.
+    const unsigned char* lowest = stride > 0 ? rows[0] : rows[s.width - 1];
+    pack_wide(lowest + s.column, int(stride > 0 ? stride : -stride), s.width, words);
+    if ((stride > 0) != s.lsb_to_msb)
+        reverse_bits(words, s.width);
+    return true;
+#else
+    (void)s, (void)words;
+    return false;
+#endif
+}
+
 // Packs the value, and with `with_x` the X characters of a text; the words above the width are
 // zero far enough for the digit loops and the division lanes.
 void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
@@ -890,6 +1010,8 @@ void pack(const BIT_SOURCE& s, PACKED* p, bool with_x)
     if (with_x)
         std::memset(p->x, 0, used);
     if (!s.text) {
+        if (pack_near_rows(s, p->bits))
+            return;
         if (s.lsb_to_msb)
             pack_rows<1>(s.rows, s.width, s.column, p->bits);
         else
