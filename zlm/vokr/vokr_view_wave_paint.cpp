@@ -376,14 +376,8 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
     }
 }
 
-// ---- a bit row's rectangles, kept for a repaint of the same view --------------------------------------
+// ---- a row's drawing, kept for a repaint of the same view -----------------------------------------------
 
-// The rectangles a bit row whose samples are all valid gathers in its two colours, kept for the
-// rows of the last span and samples shown, as change_columns() keeps marks: a repaint of the same
-// view (a time bar dragged, the selection moved, the window uncovered) hands them to the batch again
-// instead of walking the row's samples. Published samples never change while their stamp stays;
-// the rest of the key is the plane, its inversion, the row's rectangle and the two colours. At most
-// MAX_ROWS rows are kept. GUI thread only.
 // What a row's kept drawing follows besides the row itself: the samples' version and the span.
 struct SPAN_KEY {
     uint64_t stamp = 0;
@@ -397,6 +391,12 @@ struct SPAN_KEY {
     }
 };
 
+// The rectangles a bit row whose samples are all valid gathers in its two colours, kept for the
+// rows of the last span and samples shown, as change_columns() keeps marks: a repaint of the same
+// view (a time bar dragged, the selection moved, the window uncovered) hands them to the batch again
+// instead of walking the row's samples. Published samples never change while their stamp stays;
+// the rest of the key is the plane, its inversion, the row's rectangle and the two colours. At most
+// MAX_ROWS rows are kept. GUI thread only.
 class KEPT_LEVELS {
 public:
     // Draws the row's kept rectangles as the batch would, its slots `high` and `low` drawn in that
