@@ -9,9 +9,11 @@
 #include "vokr_assert.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -884,11 +886,12 @@ template <int STEP> void pack_rows(const unsigned char* const* first, int width,
 
 // ---- rows a few bytes apart, read 64 bytes at a time ----
 //
-// Rows that lie a fixed distance of at most 8 bytes apart (the bytes of one array, as a sample's
+// Rows that lie a fixed distance of at most 16 bytes apart (the bytes of one array, as a sample's
 // bits gathered for a bus's text are, or the rows of a log of a few samples laid end to end) hold
-// a number's bits in every one to eighth byte of one stretch of memory. There one load of 64
-// bytes and a bit extract take 8 to 64 bits, where reading each row's pointer and then its byte
-// takes two loads a bit. Rows further apart give a load too few bits to gain on that.
+// a number's bits in every one to sixteenth byte of one stretch of memory. There one load of 64
+// bytes and a bit extract take 4 to 64 bits, where reading each row's pointer and then its byte
+// takes two loads a bit; the distance is a template argument, so that a word's loads are
+// unrolled at fixed offsets. Rows further apart give a load too few bits to gain on that.
 
 // Reverses the order of the 64 bits of v.
 inline u64 reversed_word(u64 v)
@@ -943,35 +946,61 @@ __attribute__((target("avx512f"))) bool rows_at_stride(const unsigned char* cons
     return same;
 }
 
-// Bit m of the words for the byte at lo + m * stride (stride 1 to 8), m below count; any byte
-// but 0 reads as 1. Each word's bits are read 64 bytes at a time and picked out, the loads near
-// the end masked so that they read nothing past the last byte; bytes between the rows are read
-// and dropped. Every such byte lies between two row bytes at most 8 bytes apart, so on a page
-// that holds one of them: a load never reaches memory that is not there, though a sanitizer
-// would call the bytes another object's.
-__attribute__((target("avx512f,avx512bw,bmi2"), no_sanitize_address, no_sanitize_thread)) void pack_wide(
-    const unsigned char* lo, int stride, int count, u64* words)
+// The bits at 0, S, 2S, ... of a word.
+constexpr u64 every_bit_of(int S)
 {
     u64 pattern = 0;
-    for (int j = 0; j < 64; j += stride)
+    for (int j = 0; j < 64; j += S)
         pattern |= u64(1) << j;
-    const int per = 63 / stride + 1;  // bits a load takes; a word's last load may take more
-    const unsigned char* last = lo + static_cast<long long>(count - 1) * stride;
+    return pattern;
+}
+
+// Bit m of the words for the byte at lo + m * S, m below count; any byte but 0 reads as 1. A word
+// takes `loads` loads of 64 bytes, each giving `per` bits picked out (the last may give more than
+// the word needs); a word whose loads would reach past the last byte masks them so that they read
+// nothing beyond it. The bytes between the rows are read and dropped. Every such byte lies between
+// two row bytes at most 16 bytes apart, so on a page that holds one of them: a load never reaches
+// memory that is not there, though a sanitizer would call the bytes another object's.
+template <int S>
+__attribute__((target("avx512f,avx512bw,bmi2"), no_sanitize_address, no_sanitize_thread)) void pack_wide(
+    const unsigned char* lo, int count, u64* words)
+{
+    constexpr int per = 63 / S + 1, loads = (64 + per - 1) / per;
+    constexpr u64 pattern = every_bit_of(S);
+    const unsigned char* last = lo + static_cast<long long>(count - 1) * S;
     for (int w = 0; 64 * w < count; ++w) {
+        const unsigned char* at = lo + static_cast<long long>(64 * w) * S;
         u64 word = 0;
-        for (int at_bit = 0, m = 64 * w; at_bit < 64 && m < count; at_bit += per, m += per) {
-            const unsigned char* at = lo + static_cast<long long>(m) * stride;
-            const long long room = last - at + 1;
-            const __m512i bytes =
-                room >= 64 ? _mm512_loadu_si512(at) : _mm512_maskz_loadu_epi8((__mmask64(1) << room) - 1, at);
-            word |= _pext_u64(_mm512_test_epi8_mask(bytes, bytes), pattern) << at_bit;
+        if (last - at >= (loads - 1) * per * S + 63) {
+#pragma GCC unroll 16
+            for (int j = 0; j < loads; ++j) {
+                const __m512i bytes = _mm512_loadu_si512(at + j * per * S);
+                word |= _pext_u64(_mm512_test_epi8_mask(bytes, bytes), pattern) << (j * per);
+            }
+        } else {
+            for (int j = 0; j < loads && 64 * w + j * per < count; ++j) {
+                const unsigned char* from = at + j * per * S;
+                const long long room = last - from + 1;
+                const __m512i bytes =
+                    room >= 64 ? _mm512_loadu_si512(from) : _mm512_maskz_loadu_epi8((__mmask64(1) << room) - 1, from);
+                word |= _pext_u64(_mm512_test_epi8_mask(bytes, bytes), pattern) << (j * per);
+            }
         }
         words[w] = word;
     }
 }
+
+// pack_wide<S> for S = 1 to MAX_WIDE_STRIDE, at index S - 1.
+constexpr int MAX_WIDE_STRIDE = 16;
+using WIDE_PACK = void (*)(const unsigned char*, int, u64*);
+template <size_t... I> constexpr std::array<WIDE_PACK, sizeof...(I)> wide_packs(std::index_sequence<I...>)
+{
+    return {&pack_wide<int(I) + 1>...};
+}
+constexpr std::array<WIDE_PACK, MAX_WIDE_STRIDE> WIDE_PACKS = wide_packs(std::make_index_sequence<MAX_WIDE_STRIDE>());
 #endif
 
-// Packs a number of at least 64 bits read from rows at most 8 bytes apart into the words, as
+// Packs a number of at least 64 bits read from rows at most 16 bytes apart into the words, as
 // pack_rows() would; false, having packed nothing, for other rows or where the processor lacks
 // the loads.
 bool pack_near_rows(const BIT_SOURCE& s, u64* words)
@@ -983,13 +1012,13 @@ bool pack_near_rows(const BIT_SOURCE& s, u64* words)
     const long long stride =
         static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[1]) - reinterpret_cast<std::uintptr_t>(rows[0]));
     const long long last = static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[0])) + (s.width - 1) * stride;
-    if (stride == 0 || stride < -8 || stride > 8 ||
+    if (stride == 0 || stride < -MAX_WIDE_STRIDE || stride > MAX_WIDE_STRIDE ||
         static_cast<long long>(reinterpret_cast<std::uintptr_t>(rows[s.width - 1])) != last ||
         !rows_at_stride(rows, s.width, stride))
         return false;
     // Bit m is the row m rows from the lowest address: row m (rows ascending) or row width - 1 - m.
     const unsigned char* lowest = stride > 0 ? rows[0] : rows[s.width - 1];
-    pack_wide(lowest + s.column, int(stride > 0 ? stride : -stride), s.width, words);
+    WIDE_PACKS[size_t(stride > 0 ? stride : -stride) - 1](lowest + s.column, s.width, words);
     if ((stride > 0) != s.lsb_to_msb)
         reverse_bits(words, s.width);
     return true;
