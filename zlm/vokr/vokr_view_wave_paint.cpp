@@ -1004,6 +1004,8 @@ void BUS_TEXT::put(QPainter* p, VOKR_LINE_BATCH* batch, const FITTED& fitted, bo
 // first tries every kept text again and draws nothing unless each one fits exactly where it did.
 class KEPT_BUS_ROWS {
     static constexpr size_t MAX_ROWS = 256;
+
+public:
     struct KEY {
         std::vector<std::pair<const uint64_t*, bool>> planes;
         const uint64_t* valid;
@@ -1015,6 +1017,16 @@ class KEPT_BUS_ROWS {
             return cell == o.cell && valid == o.valid && rgb == o.rgb && planes == o.planes && area == o.area;
         }
     };
+    // The key of a bus row in `cell` drawn in `rgb` on the painter.
+    static KEY key(QPainter* p, const QRect& cell, const std::vector<PLANE>& planes, const uint64_t* valid, QRgb rgb)
+    {
+        KEY k{{}, valid, cell, rgb, VOKR_LINE_BATCH::area(p)};
+        for (const PLANE& plane : planes)
+            k.planes.emplace_back(plane.words, plane.inverted);
+        return k;
+    }
+
+private:
     struct ROW {
         VOKR_LINE_BATCH::TAPE tape;
         std::vector<BUS_TEXT::TRY> tries;
@@ -1023,10 +1035,10 @@ class KEPT_BUS_ROWS {
 public:
     // Draws the row from what was kept; false where nothing matching is kept or a kept text now
     // fits otherwise, having drawn nothing: the row is then drawn afresh under a RECORD.
-    static bool replay(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
-                       const uint64_t* valid, const BUS_TEXT& text, QRgb rgb)
+    static bool replay(QPainter* p, const SPAN& span, const std::vector<PLANE>& planes, const BUS_TEXT& text,
+                       const KEY& key)
     {
-        const ROW* row = span.stamp ? instance(span).find(key(p, cell, planes, valid, rgb)) : nullptr;
+        const ROW* row = span.stamp ? instance(span).find(key) : nullptr;
         if (!row)
             return false;
         const VOKR_PIXEL_FILL pixels(p);
@@ -1052,9 +1064,7 @@ public:
     // Records the row's drawing while it lives, and keeps it when the batch put all of it down.
     class RECORD {
     public:
-        RECORD(QPainter* p, const QRect& cell, const SPAN& span, const std::vector<PLANE>& planes,
-               const uint64_t* valid, const BUS_TEXT& text, QRgb rgb)
-            : m_span(span), m_text(text), m_key(key(p, cell, planes, valid, rgb))
+        RECORD(const SPAN& span, const BUS_TEXT& text, KEY key) : m_span(span), m_text(text), m_key(std::move(key))
         {
             if (!span.stamp)
                 return;
@@ -1081,13 +1091,6 @@ public:
     };
 
 private:
-    static KEY key(QPainter* p, const QRect& cell, const std::vector<PLANE>& planes, const uint64_t* valid, QRgb rgb)
-    {
-        KEY k{{}, valid, cell, rgb, VOKR_LINE_BATCH::area(p)};
-        for (const PLANE& plane : planes)
-            k.planes.emplace_back(plane.words, plane.inverted);
-        return k;
-    }
     const ROW* find(const KEY& k) const
     {
         for (const auto& [kept, row] : m_rows)
@@ -1127,9 +1130,10 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
                       const uint64_t* valid, const BUS_TEXT& text)
 {
     const QColor bus_color = text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR);
-    if (KEPT_BUS_ROWS::replay(p, cell, span, planes, valid, text, bus_color.rgba()))
+    KEPT_BUS_ROWS::KEY kept = KEPT_BUS_ROWS::key(p, cell, planes, valid, bus_color.rgba());
+    if (KEPT_BUS_ROWS::replay(p, span, planes, text, kept))
         return;
-    const KEPT_BUS_ROWS::RECORD record(p, cell, span, planes, valid, text, bus_color.rgba());
+    const KEPT_BUS_ROWS::RECORD record(span, text, std::move(kept));
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
     // Where every sample from the one before the span to its last is valid, only the one after it is
