@@ -3,6 +3,7 @@
 #include "manager_test_support.h"
 #include "view_test_support.h"
 
+#include "vokr_cell_clip.h"
 #include "vokr_layout_widget.h"
 #include "vokr_view.h"
 
@@ -11,6 +12,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include <optional>
 #include <tuple>
 
 using namespace manager_test;
@@ -292,10 +294,12 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
 }
 
 // A one-line text drawn from the baseline and glyphs kept for it gives the pixels the painter's
-// own layout in the rectangle gives: on its first drawing (measured) and its second (kept), on
-// whole-pixel translations (kept glyphs) and a fractional one (drawn at the baseline), with an
-// opaque background, several fonts and pens, clipped and two-line texts (left to the rectangle's
-// layout). Texts alike in all but their font or one letter each draw their own glyphs.
+// own layout in the rectangle gives: on its first drawing (measured), its second (kept glyphs, its
+// pixels kept) and its third (kept pixels copied), on whole-pixel translations (kept glyphs) and a
+// fractional one (drawn at the baseline), with an opaque background, several fonts and pens,
+// clipped and two-line texts (left to the rectangle's layout). Texts alike in all but their font or
+// one letter each draw their own glyphs. Over a stripe, or in a cell that cuts the text, the kept
+// pixels would be wrong and the glyphs are drawn.
 TEST(LineTexts, DrawTheRectanglesPixels)
 {
     const QFont plain("DejaVu Sans", 8);
@@ -312,6 +316,7 @@ TEST(LineTexts, DrawTheRectanglesPixels)
         QColor pen;
     } cases[] = {
         {plain, Qt::AlignCenter, {60, 14}, "3FA0h", false, blue},
+        {plain, Qt::AlignCenter, {60, 14}, "3FA0h", false, faint},
         {bold, Qt::AlignCenter, {60, 14}, "3FA0h", true, blue},
         {plain, Qt::AlignCenter, {60, 14}, "3FA8h", true, faint},
         {QFont("DejaVu Sans Mono", 8), Qt::AlignCenter, {60, 14}, "3FA0h", false, faint},
@@ -322,27 +327,35 @@ TEST(LineTexts, DrawTheRectanglesPixels)
         {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {30, 9}, "-23", false, blue},
         {plain, Qt::AlignCenter, {50, 30}, "Debug Port\nOut", false, blue},
     };
-    for (const QPointF shift : {QPointF(0, 0), QPointF(-3, 2), QPointF(2.5, 0.75)})
-        for (int round = 0; round < 2; ++round)
-            for (const auto& c : cases) {
-                QImage expected(200, 60, QImage::Format_RGB32), drawn(200, 60, QImage::Format_RGB32);
-                for (QImage* image : {&expected, &drawn}) {
-                    image->fill(Qt::white);
-                    QPainter p(image);
-                    p.translate(shift);
-                    p.setFont(c.font);
-                    p.setPen(c.pen);
-                    p.setBackground(QColor(255, 220, 120));
-                    p.setBackgroundMode(c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
-                    const QRect rect(QPoint(7 + round, 11), c.size);
-                    if (image == &expected)
-                        p.drawText(rect, c.flags, c.text);
-                    else
-                        vokr_draw_line_text(&p, rect, c.flags, c.text);
-                    EXPECT_EQ(p.backgroundMode(), c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+    enum GROUND { PLAIN, STRIPED, CUT };
+    for (const GROUND ground : {PLAIN, STRIPED, CUT})
+        for (const QPointF shift : {QPointF(0, 0), QPointF(-3, 2), QPointF(2.5, 0.75)})
+            for (int round = 0; round < 3; ++round)
+                for (const auto& c : cases) {
+                    QImage expected(200, 60, QImage::Format_RGB32), drawn(200, 60, QImage::Format_RGB32);
+                    for (QImage* image : {&expected, &drawn}) {
+                        image->fill(Qt::white);
+                        QPainter p(image);
+                        p.translate(shift);
+                        if (ground == STRIPED && round == 2)
+                            p.fillRect(QRect(0, 16, 200, 1), Qt::darkGreen);
+                        p.setFont(c.font);
+                        p.setPen(c.pen);
+                        p.setBackground(QColor(255, 220, 120));
+                        p.setBackgroundMode(c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+                        const QRect rect(QPoint(7 + round, 11), c.size);
+                        std::optional<VOKR_CELL_CLIP> cell;
+                        if (ground == CUT && round == 2)
+                            cell.emplace(&p, QRect(rect.center().x(), 0, 200, 60));
+                        if (image == &expected)
+                            p.drawText(rect, c.flags, c.text);
+                        else
+                            vokr_draw_line_text(&p, rect, c.flags, c.text);
+                        EXPECT_EQ(p.backgroundMode(), c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+                    }
+                    EXPECT_TRUE(drawn == expected)
+                        << c.text << " round " << round << " shift " << shift.x() << " ground " << ground;
                 }
-                EXPECT_TRUE(drawn == expected) << c.text << " round " << round << " shift " << shift.x();
-            }
 }
 
 // Whether a text fits its rectangle is what the painter's bounding rectangle says, also for the

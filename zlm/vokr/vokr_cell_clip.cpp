@@ -7,15 +7,32 @@
 VOKR_CELL_CLIP::VOKR_CELL_CLIP(QPainter* painter, const QRect& clip)
     : m_painter(painter), m_saved(painter->hasClipping() || painter->paintEngine()->type() != QPaintEngine::Raster),
       m_pen(painter->pen()), m_brush(painter->brush()), m_font(painter->font()), m_background(painter->background()),
-      m_background_mode(painter->backgroundMode()), m_hints(painter->renderHints())
+      m_background_mode(painter->backgroundMode()), m_hints(painter->renderHints()), m_clip(clip), m_outer(innermost())
 {
     if (m_saved)
         painter->save();
     painter->setClipRect(clip);
+    innermost() = this;
+}
+
+VOKR_CELL_CLIP*& VOKR_CELL_CLIP::innermost()
+{
+    static VOKR_CELL_CLIP* clip = nullptr;
+    return clip;
+}
+
+bool VOKR_CELL_CLIP::current(QPainter* painter, QRect* clip)
+{
+    const VOKR_CELL_CLIP* cell = innermost();
+    if (!cell || cell->m_painter != painter || cell->m_saved || painter->clipBoundingRect() != QRectF(cell->m_clip))
+        return false;
+    *clip = cell->m_clip;
+    return true;
 }
 
 VOKR_CELL_CLIP::~VOKR_CELL_CLIP()
 {
+    innermost() = m_outer;
     QPainter* p = m_painter;
     if (m_saved) {
         p->restore();

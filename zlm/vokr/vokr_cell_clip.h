@@ -18,7 +18,13 @@ public:
     VOKR_CELL_CLIP(const VOKR_CELL_CLIP&) = delete;
     VOKR_CELL_CLIP& operator=(const VOKR_CELL_CLIP&) = delete;
 
+    // Whether the painter clips to the innermost cell it draws in and nothing else: the clip set
+    // here on a painter that clipped nowhere, not narrowed since. Its rectangle, in painter
+    // coordinates, goes in `clip`. GUI thread only.
+    static bool current(QPainter* painter, QRect* clip);
+
 private:
+    static VOKR_CELL_CLIP*& innermost();
     QPainter* m_painter;
     bool m_saved;  // the whole state, restored whole
     QPen m_pen;
@@ -27,4 +33,6 @@ private:
     QBrush m_background;
     Qt::BGMode m_background_mode;
     QPainter::RenderHints m_hints;
+    QRect m_clip;
+    VOKR_CELL_CLIP* m_outer;  // the cell clip this one lies in, if any
 };

@@ -1,5 +1,7 @@
 #include "vokr_pixel_fill.h"
 
+#include "vokr_cell_clip.h"
+
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
@@ -7,6 +9,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cwchar>
 
 static_assert(sizeof(wchar_t) == sizeof(QRgb), "a pixel run is filled as wide characters");
@@ -30,10 +37,18 @@ VOKR_PIXEL_FILL::VOKR_PIXEL_FILL(QPainter* p)
     if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
         format != QImage::Format_ARGB32_Premultiplied)
         return;
+    m_painter = p;
+    m_unclipped = !p->hasClipping();
+    m_mode = p->compositionMode();
+    m_format = format;
     m_offset = QPoint(int(t.dx()), int(t.dy()));
     const QRegion system = engine->systemClip();
-    if (!p->hasClipping() && system.rectCount() <= 1) {  // a widget's exposed rectangle, or none
+    QRect cell;
+    if (system.rectCount() <= 1 && (!p->hasClipping() || VOKR_CELL_CLIP::current(p, &cell))) {
+        // A widget's exposed rectangle, or none, and a cell's rectangle, or none.
         m_clip[0] = system.isEmpty() ? image->rect() : system.boundingRect() & image->rect();
+        if (p->hasClipping())
+            m_clip[0] &= cell.translated(m_offset);
         m_clips = 1;
     } else {
         QRegion clip = system.isEmpty() ? QRegion(image->rect()) : system & image->rect();
@@ -99,4 +114,66 @@ void VOKR_PIXEL_FILL::fill_rect(QPainter* painter, const QRect& rect, const QCol
         pixels.fill(rect, color.rgba());
     else
         painter->fillRect(rect, color);
+}
+
+bool VOKR_PIXEL_FILL::holds_for(QPainter* p) const
+{
+    if (!valid() || p != m_painter || !m_unclipped || p->hasClipping() || p->compositionMode() != m_mode ||
+        p->opacity() != 1.0 || p->testRenderHint(QPainter::Antialiasing))
+        return false;
+    const QTransform& t = p->deviceTransform();
+    return t.type() <= QTransform::TxTranslate && t.dx() == m_offset.x() && t.dy() == m_offset.y();
+}
+
+namespace {
+
+// Whether the clip rectangles hold the whole of `box`, in the image's pixels, in one of them.
+bool inside(const QRect* clip, int clips, const QRect& box)
+{
+    return !box.isEmpty() && std::any_of(clip, clip + clips, [&](const QRect& c) { return c.contains(box); });
+}
+
+// Whether the `count` pixels from `row` all hold `value`: four at a step, or-ing their differences
+// from it, one test at the end.
+bool all_of_value(const QRgb* row, int count, QRgb value)
+{
+    int x = 0;
+    QRgb differs = 0;
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi32(int(value));
+    __m128i apart = _mm_setzero_si128();
+    for (; x + 4 <= count; x += 4)
+        apart = _mm_or_si128(apart, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), wanted));
+    differs = _mm_movemask_epi8(_mm_cmpeq_epi32(apart, _mm_setzero_si128())) != 0xffff;
+#endif
+    for (; x < count; ++x)
+        differs |= row[x] ^ value;
+    return differs == 0;
+}
+
+}  // namespace
+
+bool VOKR_PIXEL_FILL::one_value(const QRect& box, QRgb* value) const
+{
+    const QRect pixels = box.translated(m_offset);
+    if (!inside(m_clip.data(), m_clips, pixels))
+        return false;
+    const unsigned char* line = m_bits + pixels.top() * m_stride + pixels.left() * qsizetype(sizeof(QRgb));
+    const QRgb first = *reinterpret_cast<const QRgb*>(line);
+    for (int y = 0; y < pixels.height(); ++y, line += m_stride)
+        if (!all_of_value(reinterpret_cast<const QRgb*>(line), pixels.width(), first))
+            return false;
+    *value = first;
+    return true;
+}
+
+bool VOKR_PIXEL_FILL::copy(const QRect& box, const unsigned char* pixels, qsizetype stride) const
+{
+    const QRect to = box.translated(m_offset);
+    if (!inside(m_clip.data(), m_clips, to))
+        return false;
+    unsigned char* line = m_bits + to.top() * m_stride + to.left() * qsizetype(sizeof(QRgb));
+    for (int y = 0; y < to.height(); ++y, line += m_stride, pixels += stride)
+        std::memcpy(line, pixels, size_t(to.width()) * sizeof(QRgb));
+    return true;
 }

@@ -27,10 +27,28 @@ public:
     // Fills `rect` through the painter or directly, whichever puts the same pixels faster.
     static void fill_rect(QPainter* painter, const QRect& rect, const QColor& color);
 
+    // The image's format; valid() only.
+    int format() const { return m_format; }
+    // Whether this fill, taken where the painter clipped nowhere, still writes what the painter
+    // would: it clips nowhere yet and moves, blends and fills as it did then. A paint takes one
+    // such fill for the cells' frames, which are drawn between cells, outside their clips.
+    bool holds_for(QPainter* painter) const;
+
+    // Whether `box`, in painter coordinates, lies whole in the image and its clip and holds pixels
+    // of one value, which is then put in `value`.
+    bool one_value(const QRect& box, QRgb* value) const;
+    // Copies 32-bit pixels in the image's format (opaque ones in any of its formats) into `box`,
+    // which must lie whole in the image and its clip; false, with nothing written, where it does not.
+    bool copy(const QRect& box, const unsigned char* pixels, qsizetype stride) const;
+
 private:
     static constexpr int MAX_CLIP = 8;
     unsigned char* m_bits = nullptr;
     qsizetype m_stride = 0;
+    QPainter* m_painter = nullptr;
+    bool m_unclipped = false;
+    int m_mode = 0;  // the composition mode
+    int m_format = 0;
     QPoint m_offset;                     // the painter's origin in the image
     std::array<QRect, MAX_CLIP> m_clip;  // in the image's pixels
     int m_clips = 0;

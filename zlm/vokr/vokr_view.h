@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+class VOKR_PIXEL_FILL;
 class KSM_TX_SIGNAL_NODES;
 class QAction;
 class QImage;
@@ -399,6 +400,9 @@ public:
         enum NAME_STYLE { NODE_NAME, POST_FITTING_GROUP_NAME, GROUP_NAME, DATA_TAB_ONLY_NAME, NAME_STYLES };
         std::array<QFont, NAME_STYLES> name_fonts;
         std::array<QPen, NAME_STYLES> name_pens;
+        // The painter's pixels as taken before the cells, for the frames drawn between them; null
+        // where the painter does not take direct fills.
+        const VOKR_PIXEL_FILL* pixels = nullptr;
     };
     // The cell's frame and selection fill, painted before its contents.
     void draw_cell_background(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);

@@ -7,6 +7,7 @@
 #include "vokr_hierarchy_widget.h"
 #include "vokr_layout_widget.h"
 #include "vokr_node.h"
+#include "vokr_text_sprites.h"
 #include "vokr_tx_manager.h"
 
 #include <QApplication>
@@ -1031,18 +1032,23 @@ SHAPED_TEXT shape_text(QPainter* painter, const QString& text)
 // whole-pixel translations, where these sums lose nothing. The glyphs are drawn in transparent
 // mode: the engine that paints opaque backgrounds would hand the raster engine their places
 // untranslated.
-void draw_shaped_text(QPainter* painter, const QPointF& at, const SHAPED_TEXT& shaped, const QBrush* background)
+void draw_shaped_text(QPainter* painter, const QPointF& at, const QString& text, const SHAPED_TEXT& shaped,
+                      const QBrush* background)
 {
     const QPointF origin(int(at.x() * 64) / 64.0, at.y());
+    auto draw_glyphs = [&] {
+        if (!VOKR_TEXT_SPRITES::draw(painter, origin, text, shaped.glyphs))
+            painter->drawGlyphRun(origin, shaped.glyphs);
+    };
     const bool opaque = painter->backgroundMode() == Qt::OpaqueMode;
     if (!opaque && !background) {
-        painter->drawGlyphRun(origin, shaped.glyphs);
+        draw_glyphs();
         return;
     }
     painter->fillRect(shaped.box.translated(origin), background ? *background : painter->background());
     if (opaque)
         painter->setBackgroundMode(Qt::TransparentMode);
-    painter->drawGlyphRun(origin, shaped.glyphs);
+    draw_glyphs();
     if (opaque)
         painter->setBackgroundMode(Qt::OpaqueMode);
 }
@@ -1128,7 +1134,7 @@ void vokr_draw_line_text(QPainter* painter, const QRect& rect, int flags, const 
         !on_whole_pixels(painter->deviceTransform()))
         over_background(painter, background, [&] { painter->drawText(at, text); });
     else
-        draw_shaped_text(painter, at, found->shaped, background);
+        draw_shaped_text(painter, at, text, found->shaped, background);
 }
 
 bool vokr_draw_text_if_fits(QPainter* painter, const QRect& rect, int flags, const QString& text)

@@ -61,16 +61,22 @@ const QBrush& power_up_brush()
 
 // The cell's outermost pixels, as four filled one-pixel rectangles: a stroked outline costs the
 // raster engine far more than the fills and covers the same pixels.
-void draw_outline(QPainter* painter, const QRect& cell, const QColor& color)
+void draw_outline(QPainter* painter, const QRect& cell, const QColor& color, const VOKR_PIXEL_FILL* shared)
 {
     const int l = cell.left(), t = cell.top(), r = cell.right(), b = cell.bottom();
     const QRect sides[] = {QRect(QPoint(l, t), QPoint(r, t)), QRect(QPoint(l, b), QPoint(r, b)),
                            QRect(QPoint(l, t + 1), QPoint(l, b - 1)), QRect(QPoint(r, t + 1), QPoint(r, b - 1))};
     const int count = b - t < 2 ? 2 : 4;
-    const VOKR_PIXEL_FILL pixels(painter);
-    if (pixels.valid() && color.alpha() == 255) {
-        pixels.fill(sides, count, color.rgba());
-        return;
+    if (color.alpha() == 255) {
+        if (shared && shared->holds_for(painter)) {
+            shared->fill(sides, count, color.rgba());
+            return;
+        }
+        const VOKR_PIXEL_FILL pixels(painter);
+        if (pixels.valid()) {
+            pixels.fill(sides, count, color.rgba());
+            return;
+        }
     }
     for (int i = 0; i < count; ++i)
         painter->fillRect(sides[i], color);
@@ -147,9 +153,13 @@ void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& pale
         qDrawShadeRect(painter, cell.adjusted(1, 1, -2, -2), palette, sunken, 1, 0, &face);
         return;
     }
-    if (flags.shade_blits)
-        painter->drawImage(cell.topLeft(), shaded_cell_image(cell.size(), colors));
-    else
+    if (flags.shade_blits) {
+        const QImage& image = shaded_cell_image(cell.size(), colors);
+        const VOKR_PIXEL_FILL* pixels = flags.pixels;
+        if (!pixels || !pixels->holds_for(painter) ||
+            !pixels->copy(QRect(cell.topLeft(), image.size()), image.constBits(), image.bytesPerLine()))
+            painter->drawImage(cell.topLeft(), image);
+    } else
         fill_shaded_cell(painter, cell, colors);
 }
 
@@ -185,6 +195,9 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
     reset_zoom(false);
     m_paint_scale = sample_scale();
     PAINT_FLAGS flags = paint_flags(painter);
+    const VOKR_PIXEL_FILL pixels(painter);
+    if (pixels.holds_for(painter))
+        flags.pixels = &pixels;
     COLUMNS columns;
     column_lefts(&columns.left);
     for (int id = 0; id < COLUMN_COUNT; ++id)
@@ -360,9 +373,9 @@ void VOKR_VIEW::draw_cell_background(int row, int column, const QRect& rect, QPa
     if (column <= 1)
         draw_shaded_cell(painter, rect, palette(), flags, flags.selected);
     else if (column != WAVEFORM_COLUMN)
-        draw_outline(painter, rect, flags.outline_color);
+        draw_outline(painter, rect, flags.outline_color, flags.pixels);
     else if (flags.grid)
-        draw_outline(painter, rect, flags.grid_color);
+        draw_outline(painter, rect, flags.grid_color, flags.pixels);
     if (flags.selected && column >= NAME_COLUMN)
         painter->fillRect(rect.adjusted(1, 1, -2, -2), flags.focused ? flags.selection_color : flags.face_color);
 }
@@ -428,7 +441,7 @@ void VOKR_VIEW::draw_header_background(int row, int column, const QRect& rect, Q
             shared.setBottom(shared.top() + shared.height() / 2);
             QRect lower = rect;
             lower.setTop(rect.bottom() - rect.height() / 2);
-            draw_outline(painter, lower, flags.outline_color);
+            draw_outline(painter, lower, flags.outline_color, flags.pixels);
         }
         if (column == FIRST_LEVEL_COLUMN)
             draw_shaded_cell(painter, shared, pal, flags, true);
