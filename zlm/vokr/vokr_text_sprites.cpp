@@ -34,7 +34,9 @@ struct GLYPHS {
     std::vector<SPRITE> sprites;
 };
 
-constexpr int MARGIN = 2;                 // pixels around the glyphs' bounds: their anti-aliasing
+// Pixels around the glyphs' bounds that their anti-aliasing may reach: sideways, where glyphs lie at
+// fractions of a pixel and subpixel rendering filters across pixels; up and down, by a pixel.
+constexpr int MARGIN_X = 2, MARGIN_Y = 1;
 constexpr int MAX_PIXELS = 1 << 16;       // a sprite's
 constexpr qsizetype MAX_BYTES = 8 << 20;  // all sprites'
 constexpr int MAX_TEXTS = 4096;
@@ -62,16 +64,30 @@ KEPT& kept()
     return kept;
 }
 
+// The bounds of the glyphs' outlines from the run's origin. A run laid out by a line holds the
+// line's box instead, and blank glyphs (spaces) have none.
+QRectF inked_bounds(const QGlyphRun& glyphs)
+{
+    const QRawFont font = glyphs.rawFont();
+    const QVector<quint32> indexes = glyphs.glyphIndexes();
+    const QVector<QPointF> positions = glyphs.positions();
+    QRectF bounds;
+    for (int i = 0; i < indexes.size() && i < positions.size(); ++i) {
+        const QRectF glyph = font.boundingRect(indexes[i]);
+        if (!glyph.isEmpty())
+            bounds |= glyph.translated(positions[i]);
+    }
+    return bounds;
+}
+
 GLYPHS& glyphs_at(const QString& text, const QGlyphRun& glyphs, const QPointF& fraction)
 {
     std::vector<GLYPHS>& shapes = kept().texts[text];
     for (GLYPHS& shape : shapes)
         if (shape.fraction.x() == fraction.x() && shape.fraction.y() == fraction.y() && shape.glyphs == glyphs)
             return shape;
-    QGlyphRun inked = glyphs;  // a run laid out by a line holds the line's box: the glyphs' own bounds are wanted
-    inked.setBoundingRect(QRectF());
-    const QRect bounds = inked.boundingRect().translated(fraction).toAlignedRect();
-    shapes.push_back({glyphs, fraction, bounds.adjusted(-MARGIN, -MARGIN, MARGIN, MARGIN), false, {}});
+    const QRect bounds = inked_bounds(glyphs).translated(fraction).toAlignedRect();
+    shapes.push_back({glyphs, fraction, bounds.adjusted(-MARGIN_X, -MARGIN_Y, MARGIN_X, MARGIN_Y), false, {}});
     return shapes.back();
 }
 
