@@ -84,6 +84,8 @@ public:
         draw(p);
         m_used = 0;
     }
+    // Forgets the colours of a batch that gathered nothing since it was last drawn.
+    void release() { m_used = 0; }
 
     // What draw() put down while a tape is set, in order: each colour's rectangles as they were
     // filled, and marks of the caller's own steps between them (texts it drew over them). A caller

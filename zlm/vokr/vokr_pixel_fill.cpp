@@ -116,6 +116,14 @@ void VOKR_PIXEL_FILL::fill_rect(QPainter* painter, const QRect& rect, const QCol
         painter->fillRect(rect, color);
 }
 
+void VOKR_PIXEL_FILL::fill_rect(QPainter* painter, const QRect& rect, const QBrush& brush)
+{
+    if (brush.style() == Qt::SolidPattern)
+        fill_rect(painter, rect, brush.color());
+    else
+        painter->fillRect(rect, brush);
+}
+
 bool VOKR_PIXEL_FILL::holds_for(QPainter* p) const
 {
     if (!valid() || p != m_painter || !m_unclipped || p->hasClipping() || p->compositionMode() != m_mode ||
@@ -123,6 +131,19 @@ bool VOKR_PIXEL_FILL::holds_for(QPainter* p) const
         return false;
     const QTransform& t = p->deviceTransform();
     return t.type() <= QTransform::TxTranslate && t.dx() == m_offset.x() && t.dy() == m_offset.y();
+}
+
+VOKR_PIXEL_FILL VOKR_PIXEL_FILL::within(const QRect& clip) const
+{
+    VOKR_PIXEL_FILL inner = *this;
+    inner.m_unclipped = false;
+    inner.m_clips = 0;
+    for (int c = 0; c < m_clips; ++c) {
+        const QRect r = m_clip[c] & clip.translated(m_offset);
+        if (!r.isEmpty())
+            inner.m_clip[inner.m_clips++] = r;
+    }
+    return inner;
 }
 
 namespace {

@@ -13,6 +13,7 @@
 
 #include <array>
 
+class QBrush;
 class QColor;
 class QPainter;
 
@@ -26,6 +27,7 @@ public:
 
     // Fills `rect` through the painter or directly, whichever puts the same pixels faster.
     static void fill_rect(QPainter* painter, const QRect& rect, const QColor& color);
+    static void fill_rect(QPainter* painter, const QRect& rect, const QBrush& brush);
 
     // The image's format; valid() only.
     int format() const { return m_format; }
@@ -33,6 +35,10 @@ public:
     // would: it clips nowhere yet and moves, blends and fills as it did then. A paint takes one
     // such fill for the cells' frames, which are drawn between cells, outside their clips.
     bool holds_for(QPainter* painter) const;
+
+    // This fill clipped further to `clip`, in painter coordinates: what the painter writes once it
+    // clips there too.
+    VOKR_PIXEL_FILL within(const QRect& clip) const;
 
     // Whether `box`, in painter coordinates, lies whole in the image and its clip and holds pixels
     // of one value, which is then put in `value`.

@@ -10,6 +10,7 @@
 #include "ksm.h"
 #include "pirq.h"
 #include "vokr_line_batch.h"
+#include "vokr_pixel_fill.h"
 #include "vokr_tx_manager.h"
 
 #include <QCoreApplication>
@@ -61,7 +62,8 @@ void draw_label(QPainter* painter, const QRect& rect, const QString& text, int c
 void draw_vertical_lines(QPainter* painter, int x, int y1, int y2, int columns, const QColor& color)
 {
     if (VOKR_LINE_BATCH::raster_pixels(painter) && (y1 != y2 || painter->backgroundMode() == Qt::TransparentMode)) {
-        painter->fillRect(QRect(QPoint(x, std::min(y1, y2)), QPoint(x + columns - 1, std::max(y1, y2))), color);
+        VOKR_PIXEL_FILL::fill_rect(
+            painter, QRect(QPoint(x, std::min(y1, y2)), QPoint(x + columns - 1, std::max(y1, y2))), color);
         return;
     }
     painter->setPen(color);
@@ -174,8 +176,8 @@ void VOKR_VIEW::draw_node_list_title(const QRect& rect, QPainter* painter)
     QRect r = rect;
     r.setRight(width() - 1);
     r.translate(-2, -2);
-    painter->fillRect(r, pirq_get_brush(OUTLINE));
-    painter->fillRect(r.adjusted(0, 0, 0, -1), pirq_get_brush(FACE));
+    VOKR_PIXEL_FILL::fill_rect(painter, r, pirq_get_brush(OUTLINE));
+    VOKR_PIXEL_FILL::fill_rect(painter, r.adjusted(0, 0, 0, -1), pirq_get_brush(FACE));
     QString text;
     if (m->is_advanced_mode(nullptr))
         text = "Node List:";
@@ -202,7 +204,7 @@ void VOKR_VIEW::draw_time_ruler(const QRect& rect, QPainter* painter)
     if (ruler.isEmpty())
         return;
     painter->save();
-    painter->fillRect(ruler, pirq_get_brush(FACE));
+    VOKR_PIXEL_FILL::fill_rect(painter, ruler, pirq_get_brush(FACE));
     draw_vertical_lines(painter, ruler.left(), ruler.top(), ruler.bottom(), 1, pirq_get_color(OUTLINE));
     ruler.setLeft(ruler.left() + 1);
     const int step = get_ruler_step();

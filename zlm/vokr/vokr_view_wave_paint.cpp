@@ -405,23 +405,22 @@ public:
     static bool replay(QPainter* p, VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
                        int high, int low)
     {
-        if (span.stamp == 0)
+        const RECTS* rects = find(batch, span, plane, r, high, low);
+        if (!rects)
             return false;
-        KEPT_LEVELS& kept = instance(span);
-        const auto found = kept.m_rows.find(key(batch, plane, r, high, low));
-        if (found == kept.m_rows.end())
-            return false;
-        const std::array<std::vector<QRect>, 2>& rects = found->second;
-        const QRgb high_rgb = batch->rgb(high), low_rgb = batch->rgb(low);
-        const VOKR_PIXEL_FILL pixels(p);
-        if (pixels.valid() && high <= low && qAlpha(high_rgb) == 255 && qAlpha(low_rgb) == 255) {
-            pixels.fill(rects[0].data(), rects[0].size(), high_rgb);
-            pixels.fill(rects[1].data(), rects[1].size(), low_rgb);
+        if (fill(VOKR_PIXEL_FILL(p), *rects, batch, high, low))
             return true;
-        }
-        batch->fills(high).insert(batch->fills(high).end(), rects[0].begin(), rects[0].end());
-        batch->fills(low).insert(batch->fills(low).end(), rects[1].begin(), rects[1].end());
+        batch->fills(high).insert(batch->fills(high).end(), (*rects)[0].begin(), (*rects)[0].end());
+        batch->fills(low).insert(batch->fills(low).end(), (*rects)[1].begin(), (*rects)[1].end());
         return true;
+    }
+    // Draws the row's kept rectangles straight into `pixels`; false, having drawn nothing, where
+    // none are kept or the pixels do not take them.
+    static bool replay(const VOKR_PIXEL_FILL& pixels, VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane,
+                       const QRect& r, int high, int low)
+    {
+        const RECTS* rects = find(batch, span, plane, r, high, low);
+        return rects && fill(pixels, *rects, batch, high, low);
     }
     // Keeps what the row gathered in the two slots, the batch holding nothing else.
     static void keep(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
@@ -429,7 +428,7 @@ public:
         if (span.stamp == 0)
             return;
         KEPT_LEVELS& kept = instance(span);
-        std::array<std::vector<QRect>, 2>& rects = kept.m_rows[key(batch, plane, r, high, low)];
+        RECTS& rects = kept.m_rows[key(batch, plane, r, high, low)];
         rects[0] = batch->fills(high);
         if (low != high)
             rects[1] = batch->fills(low);
@@ -445,6 +444,29 @@ private:
                    batch->rgb(low));
     }
     // The rows of `span`, forgotten when the span, the samples or the count of rows kept moves on.
+    using RECTS = std::array<std::vector<QRect>, 2>;  // the high and the low slot's
+
+    static const RECTS* find(const VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
+                             int high, int low)
+    {
+        if (span.stamp == 0)
+            return nullptr;
+        KEPT_LEVELS& kept = instance(span);
+        const auto found = kept.m_rows.find(key(batch, plane, r, high, low));
+        return found == kept.m_rows.end() ? nullptr : &found->second;
+    }
+
+    // Fills the rectangles in the slots' colours where the pixels take them in the slots' order.
+    static bool fill(const VOKR_PIXEL_FILL& pixels, const RECTS& rects, const VOKR_LINE_BATCH* batch, int high, int low)
+    {
+        const QRgb high_rgb = batch->rgb(high), low_rgb = batch->rgb(low);
+        if (!pixels.valid() || high > low || qAlpha(high_rgb) != 255 || qAlpha(low_rgb) != 255)
+            return false;
+        pixels.fill(rects[0].data(), rects[0].size(), high_rgb);
+        pixels.fill(rects[1].data(), rects[1].size(), low_rgb);
+        return true;
+    }
+
     static KEPT_LEVELS& instance(const SPAN& span)
     {
         static KEPT_LEVELS kept;
@@ -456,7 +478,7 @@ private:
     }
 
     SPAN_KEY m_span;
-    std::map<KEY, std::array<std::vector<QRect>, 2>> m_rows;
+    std::map<KEY, RECTS> m_rows;
 };
 
 // ---- levels of a single bit -----------------------------------------------------------------------------
@@ -526,6 +548,20 @@ void draw_valid_bit_samples(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
 // out the end the high level after it covers, so every pixel keeps the colour drawn last. A level
 // is found a word at a time up to its next change; in the value column each sample's digit is
 // written on it.
+// A bit row whose samples are all valid drawn from its kept rectangles straight into `pixels`, the
+// cell's pixels: false, having drawn nothing, where it is not kept so.
+bool replay_bit_samples(const VOKR_PIXEL_FILL& pixels, const QRect& r, const SPAN& span, const PLANE& plane,
+                        const BIT_PENS& pens)
+{
+    if (span.all_valid != 1 || span.end <= span.first)
+        return false;
+    VOKR_LINE_BATCH& batch = VOKR_LINE_BATCH::shared();
+    const int high = batch.color(pens.high.color()), low = batch.color(pens.low.color());
+    const bool drawn = KEPT_LEVELS::replay(pixels, &batch, span, plane, r, high, low);
+    batch.release();
+    return drawn;
+}
+
 void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
                       const BIT_PENS& pens, bool value_column)
 {
@@ -1467,7 +1503,15 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
     };
     const bool selected = flags.selected && flags.focused;
     const bool reduced = span.pixels < 1.0;
-    const VOKR_CELL_CLIP clip(painter, rect.adjusted(0, 0, 1, 1));
+    const QRect cell = rect.adjusted(0, 0, 1, 1);
+    // A bit row kept whole is written straight into the cell's pixels, without clipping the painter.
+    if (!set->has_children(node) && !reduced && flags.pixels && flags.pixels->holds_for(painter)) {
+        PLANE plane;
+        if (!plane_of(node, &plane) ||
+            replay_bit_samples(flags.pixels->within(cell), rect, span, plane, bit_pens(flags, selected)))
+            return;
+    }
+    const VOKR_CELL_CLIP clip(painter, cell);
     if (!set->has_children(node)) {
         PLANE plane;
         if (plane_of(node, &plane)) {
