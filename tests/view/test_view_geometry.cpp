@@ -299,7 +299,7 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
 // fractional one (drawn at the baseline), with an opaque background, several fonts and pens,
 // clipped and two-line texts (left to the rectangle's layout). Texts alike in all but their font or
 // one letter each draw their own glyphs. Over a stripe, or in a cell that cuts the text, the kept
-// pixels would be wrong and the glyphs are drawn.
+// pixels would be wrong and the glyphs are drawn; lines hugging the text's box stay as they are.
 TEST(LineTexts, DrawTheRectanglesPixels)
 {
     const QFont plain("DejaVu Sans", 8);
@@ -327,8 +327,8 @@ TEST(LineTexts, DrawTheRectanglesPixels)
         {QFont("DejaVu Sans", 12), Qt::AlignLeft | Qt::AlignTop, {30, 9}, "-23", false, blue},
         {plain, Qt::AlignCenter, {50, 30}, "Debug Port\nOut", false, blue},
     };
-    enum GROUND { PLAIN, STRIPED, CUT };
-    for (const GROUND ground : {PLAIN, STRIPED, CUT})
+    enum GROUND { PLAIN, STRIPED, CUT, FENCED };
+    for (const GROUND ground : {PLAIN, STRIPED, CUT, FENCED})
         for (const QPointF shift : {QPointF(0, 0), QPointF(-3, 2), QPointF(2.5, 0.75)})
             for (int round = 0; round < 3; ++round)
                 for (const auto& c : cases) {
@@ -344,6 +344,11 @@ TEST(LineTexts, DrawTheRectanglesPixels)
                         p.setBackground(QColor(255, 220, 120));
                         p.setBackgroundMode(c.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
                         const QRect rect(QPoint(7 + round, 11), c.size);
+                        if (ground == FENCED) {
+                            const QRect box = p.boundingRect(rect, c.flags, c.text);
+                            p.fillRect(QRect(box.left() - 1, 0, 1, 60), Qt::darkGreen);
+                            p.fillRect(QRect(box.right() + 1, 0, 1, 60), Qt::darkGreen);
+                        }
                         std::optional<VOKR_CELL_CLIP> cell;
                         if (ground == CUT && round == 2)
                             cell.emplace(&p, QRect(rect.center().x(), 0, 200, 60));

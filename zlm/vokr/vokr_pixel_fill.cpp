@@ -174,20 +174,6 @@ bool all_of_value(const QRgb* row, int count, QRgb value)
 
 }  // namespace
 
-bool VOKR_PIXEL_FILL::one_value(const QRect& box, QRgb* value) const
-{
-    const QRect pixels = box.translated(m_offset);
-    if (!inside(m_clip.data(), m_clips, pixels))
-        return false;
-    const unsigned char* line = m_bits + pixels.top() * m_stride + pixels.left() * qsizetype(sizeof(QRgb));
-    const QRgb first = *reinterpret_cast<const QRgb*>(line);
-    for (int y = 0; y < pixels.height(); ++y, line += m_stride)
-        if (!all_of_value(reinterpret_cast<const QRgb*>(line), pixels.width(), first))
-            return false;
-    *value = first;
-    return true;
-}
-
 bool VOKR_PIXEL_FILL::copy(const QRect& box, const unsigned char* pixels, qsizetype stride) const
 {
     const QRect to = box.translated(m_offset);
@@ -197,4 +183,30 @@ bool VOKR_PIXEL_FILL::copy(const QRect& box, const unsigned char* pixels, qsizet
     for (int y = 0; y < to.height(); ++y, line += m_stride, pixels += stride)
         std::memcpy(line, pixels, size_t(to.width()) * sizeof(QRgb));
     return true;
+}
+
+bool VOKR_PIXEL_FILL::one_value(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, QRgb* value) const
+{
+    const QPoint to = at + m_offset;
+    if (runs.empty() || !inside(m_clip.data(), m_clips, bounds.translated(to)))
+        return false;
+    auto row = [&](const RUN& run) {
+        return reinterpret_cast<const QRgb*>(m_bits + (to.y() + run.y) * m_stride) + to.x() + run.left;
+    };
+    const QRgb first = *row(runs.front());
+    for (const RUN& run : runs)
+        if (!all_of_value(row(run), run.right - run.left, first))
+            return false;
+    *value = first;
+    return true;
+}
+
+void VOKR_PIXEL_FILL::copy(const QPoint& at, const std::vector<RUN>& runs, const unsigned char* pixels,
+                           qsizetype stride) const
+{
+    const QPoint to = at + m_offset;
+    for (const RUN& run : runs)
+        std::memcpy(m_bits + (to.y() + run.y) * m_stride + (to.x() + run.left) * qsizetype(sizeof(QRgb)),
+                    pixels + run.y * stride + run.left * qsizetype(sizeof(QRgb)),
+                    size_t(run.right - run.left) * sizeof(QRgb));
 }

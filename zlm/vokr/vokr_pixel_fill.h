@@ -12,6 +12,7 @@
 #include <QRgb>
 
 #include <array>
+#include <vector>
 
 class QBrush;
 class QColor;
@@ -40,12 +41,21 @@ public:
     // clips there too.
     VOKR_PIXEL_FILL within(const QRect& clip) const;
 
-    // Whether `box`, in painter coordinates, lies whole in the image and its clip and holds pixels
-    // of one value, which is then put in `value`.
-    bool one_value(const QRect& box, QRgb* value) const;
     // Copies 32-bit pixels in the image's format (opaque ones in any of its formats) into `box`,
     // which must lie whole in the image and its clip; false, with nothing written, where it does not.
     bool copy(const QRect& box, const unsigned char* pixels, qsizetype stride) const;
+
+    // Pixels left..right - 1 of row y of a small image.
+    struct RUN {
+        short y, left, right;
+    };
+    // Whether the runs, of an image put with its top left at `at` in painter coordinates, lie whole
+    // in the image and its clip and cover pixels of one value there, which is then put in `value`.
+    // `bounds` holds every run.
+    bool one_value(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, QRgb* value) const;
+    // Copies the runs of `pixels`, an image in the painter's format put with its top left at `at`,
+    // where one_value() accepted them.
+    void copy(const QPoint& at, const std::vector<RUN>& runs, const unsigned char* pixels, qsizetype stride) const;
 
 private:
     static constexpr int MAX_CLIP = 8;

@@ -15,29 +15,34 @@
 
 namespace {
 
-// A text's pixels over one colour, drawn with one pen and set of render hints on an image of one
-// format.
+// A text's pixels over one colour, drawn with one pen.
 struct SPRITE {
     QRgba64 pen;
     QRgb ground;
-    int hints, format;
-    QImage pixels;  // null where the glyphs' pixels reach the box's edge: the painter draws those
+    QImage pixels;
 };
 
-// A text's glyphs at one fraction of a pixel past a whole pixel, the box around every pixel they
-// may touch from that whole pixel, and their sprites.
+using RUN = VOKR_PIXEL_FILL::RUN;
+
+// A text's glyphs at one fraction of a pixel past a whole pixel; the box around every pixel they may
+// touch from that whole pixel; the pixels they do touch, found on the text's second drawing with
+// the painter's render hints on an image of its format; and their sprites.
 struct GLYPHS {
     QGlyphRun glyphs;
     QPointF fraction;
     QRect box;
-    bool seen_alike = false;  // drawn before over one colour: the next such drawing keeps a sprite
+    int drawings = 0;
+    int hints = 0, format = 0;
+    std::vector<RUN> runs;  // in the box; none where the glyphs touch nothing or reach the box's edge
+    QRect bounds;           // of the runs
     std::vector<SPRITE> sprites;
 };
 
 // Pixels around the glyphs' bounds that their anti-aliasing may reach: sideways, where glyphs lie at
-// fractions of a pixel and subpixel rendering filters across pixels; up and down, by a pixel.
-constexpr int MARGIN_X = 2, MARGIN_Y = 1;
-constexpr int MAX_PIXELS = 1 << 16;       // a sprite's
+// fractions of a pixel and subpixel rendering filters across pixels; up and down, by a pixel. A
+// pixel more all round shows whether anything reaches further.
+constexpr int MARGIN_X = 3, MARGIN_Y = 2;
+constexpr int MAX_PIXELS = 1 << 16;       // a box's
 constexpr qsizetype MAX_BYTES = 8 << 20;  // all sprites'
 constexpr int MAX_TEXTS = 4096;
 
@@ -87,50 +92,64 @@ GLYPHS& glyphs_at(const QString& text, const QGlyphRun& glyphs, const QPointF& f
         if (shape.fraction.x() == fraction.x() && shape.fraction.y() == fraction.y() && shape.glyphs == glyphs)
             return shape;
     const QRect bounds = inked_bounds(glyphs).translated(fraction).toAlignedRect();
-    shapes.push_back({glyphs, fraction, bounds.adjusted(-MARGIN_X, -MARGIN_Y, MARGIN_X, MARGIN_Y), false, {}});
+    GLYPHS shape;
+    shape.glyphs = glyphs;
+    shape.fraction = fraction;
+    shape.box = bounds.adjusted(-MARGIN_X, -MARGIN_Y, MARGIN_X, MARGIN_Y);
+    shapes.push_back(std::move(shape));
     return shapes.back();
 }
 
-// Whether any pixel on the image's outermost rows and columns differs from `ground`.
-bool reaches_edge(const QImage& image, QRgb ground)
+// The glyphs as the painter draws them in `pen` over `ground`, on an image of the box's size in
+// the painter's format.
+QImage drawn_over(QPainter* painter, const GLYPHS& shape, const QPen& pen, QRgb ground)
 {
-    const int w = image.width(), h = image.height();
-    for (const int y : {0, h - 1}) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x)
-            if (row[x] != ground)
-                return true;
-    }
-    for (int y = 1; y < h - 1; ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (row[0] != ground || row[w - 1] != ground)
-            return true;
-    }
-    return false;
-}
-
-// The glyphs drawn as `painter` would draw them, over `ground` on an image of the box's size.
-SPRITE make_sprite(QPainter* painter, const GLYPHS& shape, QRgb ground, int format)
-{
-    SPRITE sprite{painter->pen().color().rgba64(), ground, int(painter->renderHints()), format, {}};
-    QImage image(shape.box.size(), QImage::Format(format));
+    QImage image(shape.box.size(), QImage::Format(shape.format));
     image.fill(ground);
     QPainter on_image(&image);
     on_image.setRenderHints(painter->renderHints());
     on_image.setFont(painter->font());
-    on_image.setPen(painter->pen());
+    on_image.setPen(pen);
     on_image.drawGlyphRun(shape.fraction - QPointF(shape.box.topLeft()), shape.glyphs);
     on_image.end();
-    if (!reaches_edge(image, ground))
-        sprite.pixels = image;
-    return sprite;
+    return image;
+}
+
+// The pixels the glyphs touch: where an opaque white pen leaves black pixels otherwise, any glyph
+// coverage showing. None where they touch the box's edge, so may reach past it.
+void find_runs(QPainter* painter, GLYPHS* shape, int format)
+{
+    shape->hints = int(painter->renderHints());
+    shape->format = format;
+    const QRgb black = qRgb(0, 0, 0);
+    const QImage image = drawn_over(painter, *shape, QPen(Qt::white), black);
+    const int w = image.width(), h = image.height();
+    for (int y = 0; y < h; ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        int left = 0, right = w;
+        while (left < w && row[left] == black)
+            ++left;
+        while (right > left && row[right - 1] == black)
+            --right;
+        if (left == right)
+            continue;
+        if (y == 0 || y == h - 1 || left == 0 || right == w) {
+            shape->runs.clear();
+            shape->bounds = QRect();
+            return;
+        }
+        shape->runs.push_back({short(y), short(left), short(right)});
+        shape->bounds |= QRect(left, y, right - left, 1);
+    }
 }
 
 }  // namespace
 
 bool VOKR_TEXT_SPRITES::draw(QPainter* painter, const QPointF& origin, const QString& text, const QGlyphRun& glyphs)
 {
-    if (painter->compositionMode() != QPainter::CompositionMode_SourceOver || glyphs.glyphIndexes().isEmpty())
+    const QPen& pen = painter->pen();
+    if (painter->compositionMode() != QPainter::CompositionMode_SourceOver || glyphs.glyphIndexes().isEmpty() ||
+        pen.color().alpha() != 255)
         return false;
     const VOKR_PIXEL_FILL pixels(painter);
     if (!pixels.valid())
@@ -139,27 +158,24 @@ bool VOKR_TEXT_SPRITES::draw(QPainter* painter, const QPointF& origin, const QSt
         kept().clear();
     const QPointF whole(std::floor(origin.x()), std::floor(origin.y()));
     GLYPHS& shape = glyphs_at(text, glyphs, origin - whole);
-    const QRect box = shape.box.translated(whole.toPoint());
-    QRgb ground = 0;
-    if (shape.box.width() * shape.box.height() > MAX_PIXELS || !pixels.one_value(box, &ground) ||
-        (pixels.format() == QImage::Format_RGB32 && qAlpha(ground) != 255))
+    if (shape.box.width() * shape.box.height() > MAX_PIXELS || ++shape.drawings < 2)
         return false;
-    const QRgba64 pen = painter->pen().color().rgba64();
-    const int hints = int(painter->renderHints());
-    auto alike = [&](const SPRITE& s) {
-        return s.ground == ground && s.pen == pen && s.hints == hints && s.format == pixels.format();
-    };
-    auto sprite = std::find_if(shape.sprites.begin(), shape.sprites.end(), alike);
+    if (shape.format == 0)
+        find_runs(painter, &shape, pixels.format());
+    const QPoint at = shape.box.topLeft() + whole.toPoint();
+    QRgb ground = 0;
+    if (shape.hints != int(painter->renderHints()) || shape.format != pixels.format() ||
+        !pixels.one_value(at, shape.bounds, shape.runs, &ground) ||
+        (shape.format == QImage::Format_RGB32 && qAlpha(ground) != 255))
+        return false;
+    const QRgba64 color = pen.color().rgba64();
+    auto sprite = std::find_if(shape.sprites.begin(), shape.sprites.end(),
+                               [&](const SPRITE& s) { return s.ground == ground && s.pen == color; });
     if (sprite == shape.sprites.end()) {
-        if (!shape.seen_alike) {
-            shape.seen_alike = true;
-            return false;
-        }
-        shape.sprites.push_back(make_sprite(painter, shape, ground, pixels.format()));
+        shape.sprites.push_back({color, ground, drawn_over(painter, shape, pen, ground)});
         kept().bytes += shape.sprites.back().pixels.sizeInBytes();
         sprite = shape.sprites.end() - 1;
     }
-    if (sprite->pixels.isNull())
-        return false;
-    return pixels.copy(box, sprite->pixels.constBits(), sprite->pixels.bytesPerLine());
+    pixels.copy(at, shape.runs, sprite->pixels.constBits(), sprite->pixels.bytesPerLine());
+    return true;
 }

@@ -1,9 +1,9 @@
 // One-line texts kept as the pixels the raster engine leaves when it draws them over one colour.
-// Where every pixel a text can touch still holds that colour, a copy of the kept pixels puts down
-// exactly what drawing its glyphs would, without blending each glyph anew: the names, titles and
-// ruler labels of a view repainted while they stay. A text is kept from the second time it is
-// drawn alike, so texts drawn once (labels passing by while the view scrolls) cost nothing extra.
-// GUI thread only.
+// Where every pixel a text's glyphs touch still holds that colour, a copy of the kept pixels there
+// puts down exactly what drawing the glyphs would, without blending each glyph anew: the names,
+// titles, ruler labels and bus values of a view repainted while they stay, also where a text fits
+// tightly between lines. A text is kept from the second time it is drawn, so texts drawn once
+// (labels passing by while the view scrolls) cost nothing extra. GUI thread only.
 #pragma once
 
 class QGlyphRun;
