@@ -139,6 +139,30 @@ const QImage& shaded_cell_image(const QSize& size, const SHADE& colors)
     return kept.back().image;
 }
 
+// The pixels the four nested fills of a shaded cell leave, as rectangles that share none, each
+// with the index of its colour: the frame's top, bottom, left and right, the lower-right shade's
+// right and bottom, the upper-left shade's top and left, the face.
+std::array<std::pair<QRect, int>, 9> shaded_cell_parts(const QRect& cell)
+{
+    const int l = cell.left(), t = cell.top(), r = cell.right(), b = cell.bottom();
+    auto part = [](int x1, int y1, int x2, int y2, int shade) {
+        return std::pair(QRect(QPoint(x1, y1), QPoint(x2, y2)), shade);
+    };
+    return {part(l, t, r - 1, t, 0),
+            part(l, b - 1, r - 1, b - 1, 0),
+            part(l, t + 1, l, b - 2, 0),
+            part(r - 1, t + 1, r - 1, b - 2, 0),
+            part(r - 2, t + 1, r - 2, b - 2, 1),
+            part(l + 1, b - 2, r - 3, b - 2, 1),
+            part(l + 1, t + 1, r - 3, t + 1, 2),
+            part(l + 1, t + 2, l + 1, b - 3, 2),
+            part(l + 2, t + 2, r - 3, b - 3, 3)};
+}
+
+// Cells wider than this are written as their parts rather than copied from their kept pixels: the
+// copy would read as many pixels as it writes, from an image the cache has long dropped.
+constexpr int WIDEST_COPIED = 64;
+
 // A raised or sunken cell: a dark frame with a shaded face inside it. On whole pixels with opaque
 // shades, four nested fills leave the pixels of qDrawShadeRect's strokes at a fraction of their
 // cost, and where the painter allows, one blit of those fills' pixels at a fraction of theirs.
@@ -153,11 +177,13 @@ void draw_shaded_cell(QPainter* painter, const QRect& cell, const QPalette& pale
         qDrawShadeRect(painter, cell.adjusted(1, 1, -2, -2), palette, sunken, 1, 0, &face);
         return;
     }
-    if (flags.shade_blits) {
+    const VOKR_PIXEL_FILL* pixels = flags.pixels && flags.pixels->holds_for(painter) ? flags.pixels : nullptr;
+    if (pixels && cell.width() > WIDEST_COPIED) {
+        for (const auto& [part, shade] : shaded_cell_parts(cell))
+            pixels->fill(part, colors[size_t(shade)]);
+    } else if (flags.shade_blits) {
         const QImage& image = shaded_cell_image(cell.size(), colors);
-        const VOKR_PIXEL_FILL* pixels = flags.pixels;
-        if (!pixels || !pixels->holds_for(painter) ||
-            !pixels->copy(QRect(cell.topLeft(), image.size()), image.constBits(), image.bytesPerLine()))
+        if (!pixels || !pixels->copy(QRect(cell.topLeft(), image.size()), image.constBits(), image.bytesPerLine()))
             painter->drawImage(cell.topLeft(), image);
     } else
         fill_shaded_cell(painter, cell, colors);
