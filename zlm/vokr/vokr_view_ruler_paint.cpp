@@ -176,8 +176,14 @@ void VOKR_VIEW::draw_node_list_title(const QRect& rect, QPainter* painter)
     QRect r = rect;
     r.setRight(width() - 1);
     r.translate(-2, -2);
-    VOKR_PIXEL_FILL::fill_rect(painter, r, pirq_get_brush(OUTLINE));
-    VOKR_PIXEL_FILL::fill_rect(painter, r.adjusted(0, 0, 0, -1), pirq_get_brush(FACE));
+    // The outline shows below the face: its row alone is filled where both are opaque colours.
+    const QBrush outline = pirq_get_brush(OUTLINE), face = pirq_get_brush(FACE);
+    auto opaque = [](const QBrush& b) { return b.style() == Qt::SolidPattern && b.color().alpha() == 255; };
+    if (opaque(outline) && opaque(face))
+        VOKR_PIXEL_FILL::fill_rect(painter, QRect(r.bottomLeft(), r.bottomRight()), outline);
+    else
+        VOKR_PIXEL_FILL::fill_rect(painter, r, outline);
+    VOKR_PIXEL_FILL::fill_rect(painter, r.adjusted(0, 0, 0, -1), face);
     QString text;
     if (m->is_advanced_mode(nullptr))
         text = "Node List:";
