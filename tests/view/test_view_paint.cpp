@@ -246,6 +246,10 @@ TEST_F(ViewPaint, NodeRowCells)
     EXPECT_TRUE(cell(0, 0).contains(m_recorder.ellipses()[0].rect));
     EXPECT_EQ(fills(pirq_get_color(22), cell(0, VOKR_VIEW::FIRST_LEVEL_COLUMN)), 1);
     EXPECT_EQ(fills(pirq_get_color(22), cell(3, VOKR_VIEW::FIRST_LEVEL_COLUMN)), 0);
+    // A renamed node shows its new name on the next paint.
+    ASSERT_TRUE(m_editor->trigger()->rename_node(0, "renamed_0"));
+    paint();
+    EXPECT_NE(m_recorder.find_text("renamed_0"), nullptr);
 }
 
 // At a font larger than the columns were sized for, texts are wrapped or shortened inside their

@@ -4,13 +4,15 @@
 
 // The state is copied from the painter as it is built: a default font would ask the application
 // for its own.
-VOKR_CELL_CLIP::VOKR_CELL_CLIP(QPainter* painter, const QRect& clip)
+VOKR_CELL_CLIP::VOKR_CELL_CLIP(QPainter* painter, const QRect& clip, const VOKR_PIXEL_FILL* pixels)
     : m_painter(painter), m_saved(painter->hasClipping() || painter->paintEngine()->type() != QPaintEngine::Raster),
       m_pen(painter->pen()), m_brush(painter->brush()), m_font(painter->font()), m_background(painter->background()),
       m_background_mode(painter->backgroundMode()), m_hints(painter->renderHints()), m_clip(clip), m_outer(innermost())
 {
     if (m_saved)
         painter->save();
+    else if (pixels && pixels->holds_for(painter))
+        m_pixels = pixels->within(clip);
     painter->setClipRect(clip);
     innermost() = this;
 }
@@ -28,6 +30,14 @@ bool VOKR_CELL_CLIP::current(QPainter* painter, QRect* clip)
         return false;
     *clip = cell->m_clip;
     return true;
+}
+
+const VOKR_PIXEL_FILL* VOKR_CELL_CLIP::pixels(QPainter* painter)
+{
+    const VOKR_CELL_CLIP* cell = innermost();
+    QRect clip;
+    return cell && cell->m_pixels && current(painter, &clip) && cell->m_pixels->same_state(painter) ? &*cell->m_pixels
+                                                                                                    : nullptr;
 }
 
 VOKR_CELL_CLIP::~VOKR_CELL_CLIP()

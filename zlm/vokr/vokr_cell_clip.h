@@ -6,14 +6,20 @@
 // paints pixels, is saved and restored whole.
 #pragma once
 
+#include "vokr_pixel_fill.h"
+
 #include <QBrush>
 #include <QFont>
 #include <QPainter>
 #include <QPen>
 
+#include <optional>
+
 class VOKR_CELL_CLIP {
 public:
-    VOKR_CELL_CLIP(QPainter* painter, const QRect& clip);
+    // `pixels`, where given, is the painter's pixel fill taken where it clipped nowhere: the cell's
+    // own is worked out from it once, for the direct fills and copies made inside the cell.
+    VOKR_CELL_CLIP(QPainter* painter, const QRect& clip, const VOKR_PIXEL_FILL* pixels = nullptr);
     ~VOKR_CELL_CLIP();
     VOKR_CELL_CLIP(const VOKR_CELL_CLIP&) = delete;
     VOKR_CELL_CLIP& operator=(const VOKR_CELL_CLIP&) = delete;
@@ -22,6 +28,9 @@ public:
     // here on a painter that clipped nowhere, not narrowed since. Its rectangle, in painter
     // coordinates, goes in `clip`. GUI thread only.
     static bool current(QPainter* painter, QRect* clip);
+    // The innermost cell's pixel fill, where the painter still clips to that cell and nothing else and
+    // draws as when the fill was taken; else null.
+    static const VOKR_PIXEL_FILL* pixels(QPainter* painter);
 
 private:
     static VOKR_CELL_CLIP*& innermost();
@@ -35,4 +44,5 @@ private:
     QPainter::RenderHints m_hints;
     QRect m_clip;
     VOKR_CELL_CLIP* m_outer;  // the cell clip this one lies in, if any
+    std::optional<VOKR_PIXEL_FILL> m_pixels;
 };

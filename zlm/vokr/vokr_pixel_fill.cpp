@@ -20,6 +20,12 @@ static_assert(sizeof(wchar_t) == sizeof(QRgb), "a pixel run is filled as wide ch
 
 VOKR_PIXEL_FILL::VOKR_PIXEL_FILL(QPainter* p)
 {
+    if (p->hasClipping()) {
+        if (const VOKR_PIXEL_FILL* cell = VOKR_CELL_CLIP::pixels(p)) {
+            *this = *cell;
+            return;
+        }
+    }
     QPaintEngine* engine = p->paintEngine();
     if (!engine || engine->type() != QPaintEngine::Raster || p->testRenderHint(QPainter::Antialiasing) ||
         p->opacity() != 1.0 ||
@@ -124,10 +130,12 @@ void VOKR_PIXEL_FILL::fill_rect(QPainter* painter, const QRect& rect, const QBru
         painter->fillRect(rect, brush);
 }
 
-bool VOKR_PIXEL_FILL::holds_for(QPainter* p) const
+bool VOKR_PIXEL_FILL::holds_for(QPainter* p) const { return m_unclipped && !p->hasClipping() && same_state(p); }
+
+bool VOKR_PIXEL_FILL::same_state(QPainter* p) const
 {
-    if (!valid() || p != m_painter || !m_unclipped || p->hasClipping() || p->compositionMode() != m_mode ||
-        p->opacity() != 1.0 || p->testRenderHint(QPainter::Antialiasing))
+    if (!valid() || p != m_painter || p->compositionMode() != m_mode || p->opacity() != 1.0 ||
+        p->testRenderHint(QPainter::Antialiasing))
         return false;
     const QTransform& t = p->deviceTransform();
     return t.type() <= QTransform::TxTranslate && t.dx() == m_offset.x() && t.dy() == m_offset.y();

@@ -36,6 +36,9 @@ public:
     // would: it clips nowhere yet and moves, blends and fills as it did then. A paint takes one
     // such fill for the cells' frames, which are drawn between cells, outside their clips.
     bool holds_for(QPainter* painter) const;
+    // Whether the painter still moves, blends and fills as it did when this fill was taken; its
+    // clip aside.
+    bool same_state(QPainter* painter) const;
 
     // This fill clipped further to `clip`, in painter coordinates: what the painter writes once it
     // clips there too.

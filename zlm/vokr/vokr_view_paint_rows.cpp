@@ -9,6 +9,7 @@
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QStyleOptionButton>
 
@@ -87,6 +88,38 @@ bool in_comparison(const KSM_TX_SIGNAL_NODES* list, int node, int first, int las
     return false;
 }
 
+// A node's name as its row shows it: one line, elided to `width` in the painter's font. Kept per
+// node while the name's bytes, the font and the device's resolution, the width and the elision
+// stay: a repaint neither decodes nor elides it again. GUI thread only.
+QString shown_name(QPainter* painter, int node, const char* raw, Qt::TextElideMode elide, int width)
+{
+    struct SHOWN {
+        QByteArray raw;
+        QFont font;
+        int dpi = 0;
+        int width = -1;
+        Qt::TextElideMode elide = Qt::ElideNone;
+        QString text;
+    };
+    static std::vector<SHOWN> kept;
+    static const bool forgotten_at_exit = [] {
+        qAddPostRoutine([] { std::vector<SHOWN>().swap(kept); });
+        return true;
+    }();
+    Q_UNUSED(forgotten_at_exit);
+    auto make = [&] { return vokr_elided_text(painter, vokr_one_line(QString::fromLocal8Bit(raw)), elide, width); };
+    if (node < 0 || node >= 1 << 16)
+        return make();
+    if (kept.size() <= size_t(node))
+        kept.resize(size_t(node) + 1);
+    SHOWN& shown = kept[size_t(node)];
+    const int dpi = painter->device() ? painter->device()->logicalDpiX() : 0;
+    if (shown.width != width || shown.elide != elide || shown.dpi != dpi || shown.raw != raw ||
+        shown.font != painter->font())
+        shown = {QByteArray(raw), painter->font(), dpi, width, elide, make()};
+    return shown.text;
+}
+
 }  // namespace
 
 void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
@@ -154,7 +187,7 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     const KSM_DATA_NODE_DISPLAY_TYPE kind = list->get_display_type(node);
     const bool group = is_group_kind(kind);
     const int indent = list->get_depth(node) * INDENT;
-    const VOKR_CELL_CLIP clip(painter, rect);
+    const VOKR_CELL_CLIP clip(painter, rect, flags.pixels);
     QRect text_rect = rect;
     text_rect.setLeft(rect.left() + (group ? 21 + indent : is_member_kind(kind) ? indent : 2));
     const bool focused = flags.focused;
@@ -201,9 +234,8 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     }
     painter->setPen(pen);
     const Qt::TextElideMode elide = m->cfg_align_left() ? Qt::ElideRight : Qt::ElideLeft;
-    const QString name = vokr_one_line(QString::fromLocal8Bit(list->get_node_name(node)));
     vokr_draw_line_text(painter, text_rect, ALIGN_LEFT_CENTRE,
-                        vokr_elided_text(painter, name, elide, text_rect.width()), background);
+                        shown_name(painter, node, list->get_node_name(node), elide, text_rect.width()), background);
     if (painter->backgroundMode() != Qt::TransparentMode)  // the connectors' dashes leave their gaps
         painter->setBackgroundMode(Qt::TransparentMode);
     draw_tree_connectors(node, rect, painter);

@@ -1511,7 +1511,7 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
             replay_bit_samples(flags.pixels->within(cell), rect, span, plane, bit_pens(flags, selected)))
             return;
     }
-    const VOKR_CELL_CLIP clip(painter, cell);
+    const VOKR_CELL_CLIP clip(painter, cell, flags.pixels);
     if (!set->has_children(node)) {
         PLANE plane;
         if (plane_of(node, &plane)) {
