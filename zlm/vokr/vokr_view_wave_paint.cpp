@@ -1080,8 +1080,10 @@ public:
         const VOKR_PIXEL_FILL pixels(p);
         if (!pixels.valid())
             return false;
-        static std::vector<BUS_TEXT::FITTED> fitted;  // GUI thread only
-        fitted.resize(row->tries.size());
+        // GUI thread only; grown, never shrunk: an entry is read only where this replay's try fitted it.
+        static std::vector<BUS_TEXT::FITTED> fitted;
+        if (fitted.size() < row->tries.size())
+            fitted.resize(row->tries.size());
         for (size_t i = 0; i < row->tries.size(); ++i) {
             const BUS_TEXT::TRY& t = row->tries[i];
             if (text.fit(p, planes, t.sample, t.from, t.to, t.top, t.bottom, &fitted[i]) != t.drawn)
