@@ -10,11 +10,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cwchar>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-#include <cwchar>
 
 static_assert(sizeof(wchar_t) == sizeof(QRgb), "a pixel run is filled as wide characters");
 

@@ -443,7 +443,6 @@ private:
         return KEY(plane.words, plane.inverted, r.left(), r.top(), r.width(), r.height(), batch->rgb(high),
                    batch->rgb(low));
     }
-    // The rows of `span`, forgotten when the span, the samples or the count of rows kept moves on.
     using RECTS = std::array<std::vector<QRect>, 2>;  // the high and the low slot's
 
     static const RECTS* find(const VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
@@ -467,6 +466,7 @@ private:
         return true;
     }
 
+    // The rows of `span`, forgotten when the span, the samples or the count of rows kept moves on.
     static KEPT_LEVELS& instance(const SPAN& span)
     {
         static KEPT_LEVELS kept;
@@ -543,11 +543,6 @@ void draw_valid_bit_samples(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     }
 }
 
-// The levels as lines, a transition as a vertical line in the low pen between its two levels, the
-// level after it drawn over its end; gathered in a batch, high before low, the transition leaves
-// out the end the high level after it covers, so every pixel keeps the colour drawn last. A level
-// is found a word at a time up to its next change; in the value column each sample's digit is
-// written on it.
 // A bit row whose samples are all valid drawn from its kept rectangles straight into `pixels`, the
 // cell's pixels: false, having drawn nothing, where it is not kept so.
 bool replay_bit_samples(const VOKR_PIXEL_FILL& pixels, const QRect& r, const SPAN& span, const PLANE& plane,
@@ -562,6 +557,11 @@ bool replay_bit_samples(const VOKR_PIXEL_FILL& pixels, const QRect& r, const SPA
     return drawn;
 }
 
+// The levels as lines, a transition as a vertical line in the low pen between its two levels, the
+// level after it drawn over its end; gathered in a batch, high before low, the transition leaves
+// out the end the high level after it covers, so every pixel keeps the colour drawn last. A level
+// is found a word at a time up to its next change; in the value column each sample's digit is
+// written on it.
 void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
                       const BIT_PENS& pens, bool value_column)
 {
