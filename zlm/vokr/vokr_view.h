@@ -420,7 +420,7 @@ protected:
 private:
     PAINT_FLAGS paint_flags(QPainter* painter) const;
     bool is_editable() const;
-    void paint_power_up_band(QPainter* painter, const QRect& area, const QBrush& brush);
+    QRect power_up_band(const QRect& area) const;
     void paint_empty_grid_text(QPainter* painter, const QRect& rect);
     QRect header_rect(int row, int first_column, int last_column) const;
     void draw_header_background(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);

@@ -14,6 +14,7 @@
 #include "vokr_line_batch.h"
 #include "vokr_pixel_fill.h"
 #include "vokr_tx_manager.h"
+#include "vokr_view_ground.h"
 
 #include <qdrawutil.h>
 #include <QPaintEngine>
@@ -212,11 +213,10 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
 {
     const VOKR_TX_MANAGER::TABS_HOLD tabs(m_tx_manager);
     const QBrush background = current_node_table() ? QBrush(pirq_get_color(BACKGROUND)) : pirq_get_brush(FACE);
-    if (background.style() == Qt::SolidPattern)
-        VOKR_PIXEL_FILL::fill_rect(painter, *area, background.color());
-    else
-        painter->fillRect(*area, background);
-    paint_power_up_band(painter, *area, power_up_brush());
+    const QRect band = power_up_band(*area);
+    VOKR_VIEW_GROUND ground(painter, *area, background, !band.isNull());
+    if (!band.isNull())
+        painter->fillRect(band, power_up_brush());
     // The depth may have shrunk since the last update: the zoom is held within it first.
     reset_zoom(false);
     m_paint_scale = sample_scale();
@@ -260,6 +260,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
         const int h = get_row_height(row);
         if (h <= 0)
             continue;
+        ground.reach(y + h + 1);
         if (y + h + 1 > area->top())
             paint_row(row, y, y + h, row == TITLE_ROW ? title_shift : 0);
         y += h;
@@ -272,6 +273,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
         const int node = cache.shown[i];
         const int h = cache.height[node];
         counted = i + 1;
+        ground.reach(y + h + 1);
         if (y + h + 1 > area->top()) {
             current_node = node;
             flags.selected = m_tx_manager->get_node_selection_status(node);
@@ -280,6 +282,7 @@ void VOKR_VIEW::paint(QPainter* painter, int, VOKR_VIEW*, QRect* area, bool)
         }
         y += h;
     }
+    ground.reach(area->bottom());
     for (const NAME& name : names) {
         current_node = name.node;
         flags.selected = name.selected, flags.first_node_row = name.first_node_row;
@@ -342,20 +345,20 @@ VOKR_VIEW::PAINT_FLAGS VOKR_VIEW::paint_flags(QPainter* painter) const
     return flags;
 }
 
-// Right of the node columns, the Data tab of a power-up log is tinted.
-void VOKR_VIEW::paint_power_up_band(QPainter* painter, const QRect& area, const QBrush& brush)
+// Right of the node columns, the Data tab of a power-up log is tinted; null where it is not.
+QRect VOKR_VIEW::power_up_band(const QRect& area) const
 {
     VOKR_TX_MANAGER* m = m_tx_manager;
     if (!m->get_frame_wnd())
-        return;
+        return QRect();
     VOKR_LAYOUT_WIDGET* layout = m->get_layout_widget();
     VOKR_ASSERT_TEXT(layout != nullptr, "this->m_layout_widget != NULL");
     const QTabWidget* tabs = layout->get_data_setup_tab_widget(-1);
     const KSM_DATA_LOG* log = m->get_data_log();
     if (!tabs || tabs->currentIndex() != 0 || !log || !log->is_power_up_trigger())
-        return;
+        return QRect();
     const int left = area.left() + m_column_width[0] + m_column_width[1] + m_column_width[NAME_COLUMN];
-    painter->fillRect(QRect(QPoint(left, area.top()), area.bottomRight()), brush);
+    return QRect(QPoint(left, area.top()), area.bottomRight());
 }
 
 void VOKR_VIEW::paint_empty_grid_text(QPainter* painter, const QRect& rect)

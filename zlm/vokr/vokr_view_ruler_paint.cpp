@@ -12,6 +12,7 @@
 #include "vokr_line_batch.h"
 #include "vokr_pixel_fill.h"
 #include "vokr_tx_manager.h"
+#include "vokr_view_ground.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -62,8 +63,9 @@ void draw_label(QPainter* painter, const QRect& rect, const QString& text, int c
 void draw_vertical_lines(QPainter* painter, int x, int y1, int y2, int columns, const QColor& color)
 {
     if (VOKR_LINE_BATCH::raster_pixels(painter) && (y1 != y2 || painter->backgroundMode() == Qt::TransparentMode)) {
-        VOKR_PIXEL_FILL::fill_rect(
-            painter, QRect(QPoint(x, std::min(y1, y2)), QPoint(x + columns - 1, std::max(y1, y2))), color);
+        const QRect lines(QPoint(x, std::min(y1, y2)), QPoint(x + columns - 1, std::max(y1, y2)));
+        if (!VOKR_VIEW_GROUND::fill_over(painter, &lines, 1, color.rgba()))
+            VOKR_PIXEL_FILL::fill_rect(painter, lines, color);
         return;
     }
     painter->setPen(color);
@@ -130,6 +132,8 @@ void draw_dashed_line(QPainter* painter, int x, int y1, int y2, const QColor& co
     rects.clear();
     for (const QRect& run : dash_runs(y2 - y1))
         rects.push_back(run.translated(x, y1));
+    if (VOKR_VIEW_GROUND::fill_over(painter, rects.data(), rects.size(), color.rgba()))
+        return;
     painter->setPen(Qt::NoPen);
     painter->setBrush(color);
     painter->drawRects(rects.data(), int(rects.size()));

@@ -1066,6 +1066,9 @@ private:
     struct ROW {
         VOKR_LINE_BATCH::TAPE tape;
         std::vector<BUS_TEXT::TRY> tries;
+        // The widest segment left out of `tries` as narrower than the narrowest number; -1 where none
+        // was: while the narrowest number stays wider, none of them fits still.
+        int narrow_widest = -1;
     };
 
 public:
@@ -1084,6 +1087,8 @@ public:
         static std::vector<BUS_TEXT::FITTED> fitted;
         if (fitted.size() < row->tries.size())
             fitted.resize(row->tries.size());
+        if (row->narrow_widest >= 0 && (!text.radix || text.elide || row->narrow_widest >= text.narrowest(p, planes)))
+            return false;
         for (size_t i = 0; i < row->tries.size(); ++i) {
             const BUS_TEXT::TRY& t = row->tries[i];
             if (text.fit(p, planes, t.sample, t.from, t.to, t.top, t.bottom, &fitted[i]) != t.drawn)
@@ -1116,7 +1121,7 @@ public:
             VOKR_LINE_BATCH::shared().set_tape(nullptr);
             m_text.tries = nullptr;
             if (m_row.tape.whole)
-                instance(m_span).keep(std::move(m_key), std::move(m_row));
+                instance(m_span).keep(std::move(m_key), compacted(m_row, m_text));
         }
         RECORD(const RECORD&) = delete;
         RECORD& operator=(const RECORD&) = delete;
@@ -1129,6 +1134,42 @@ public:
     };
 
 private:
+    // The row as a replay needs it: texts with no room for one pixel left out, as they never fit,
+    // and those narrower than the narrowest number, as they do not while it stays as wide; the
+    // marks of texts not drawn left out, as nothing is drawn there while every text fits as it
+    // did; fills of one colour that follow each other joined.
+    static ROW compacted(const ROW& row, const BUS_TEXT& text)
+    {
+        ROW kept;
+        kept.tape.whole = row.tape.whole;
+        const int narrowest = text.radix && !text.elide ? text.narrowest_width : -1;
+        std::vector<int> index(row.tries.size(), -1);
+        for (size_t i = 0; i < row.tries.size(); ++i) {
+            const BUS_TEXT::TRY& t = row.tries[i];
+            const int width = t.to - t.from + 1;
+            if (!t.drawn && width <= 2)
+                continue;
+            if (!t.drawn && width < narrowest) {
+                kept.narrow_widest = std::max(kept.narrow_widest, width);
+                continue;
+            }
+            index[i] = int(kept.tries.size());
+            kept.tries.push_back(t);
+        }
+        std::vector<VOKR_LINE_BATCH::TAPE::STEP>& steps = kept.tape.steps;
+        for (const VOKR_LINE_BATCH::TAPE::STEP& step : row.tape.steps) {
+            if (step.mark >= 0) {
+                if (row.tries[size_t(step.mark)].drawn)
+                    steps.push_back({0, {}, index[size_t(step.mark)]});
+            } else if (!steps.empty() && steps.back().mark < 0 && steps.back().rgb == step.rgb) {
+                steps.back().rects.insert(steps.back().rects.end(), step.rects.begin(), step.rects.end());
+            } else {
+                steps.push_back(step);
+            }
+        }
+        return kept;
+    }
+
     const ROW* find(const KEY& k) const
     {
         for (const auto& [kept, row] : m_rows)
