@@ -121,8 +121,10 @@ TEST_F(NodeRows, InvalidRowOnTheDataTabIsTheFirstTriggerRowOfItsName)
     KSM_TX_TRIGGER* t = editor.trigger();
     for (const char* name : {"y", "x", "x"})
         ASSERT_TRUE(t->insert_node(name, KSM_STYPE_NONE, KSM_TAP_PRE_SYNTHESIS, true));
+    EXPECT_FALSE(editor->has_invalid_nodes());
     t->set_invalid(0, true);
     t->set_invalid(1, true);
+    EXPECT_TRUE(editor->has_invalid_nodes());  // asked again after each change, never stale
     ASSERT_TRUE(editor.data()->rename_node(0, "not_in_trigger_list"));
     const struct {
         int tab;
@@ -133,6 +135,9 @@ TEST_F(NodeRows, InvalidRowOnTheDataTabIsTheFirstTriggerRowOfItsName)
         TABS tabs(editor, c.tab);
         EXPECT_EQ(editor->is_node_invalid(c.row), c.invalid) << "tab " << c.tab << " row " << c.row;
     }
+    t->set_invalid(0, false);
+    t->set_invalid(1, false);
+    EXPECT_FALSE(editor->has_invalid_nodes());
 }
 
 TEST_F(NodeRows, GroupTreeQueries)

@@ -974,6 +974,14 @@ private:
     KSM_TX_INSTANCE* m_tx_instance = nullptr;
     KSM_TX_SIGNAL_SET* m_tx_signals = nullptr;
     KSM_TX_TRIGGER* m_tx_trigger = nullptr;
+    // has_invalid_nodes() as last worked out, for that trigger at that version of its rows: every
+    // paint asks, and the answer reads every row.
+    struct INVALID_NODES {
+        const KSM_TX_TRIGGER* trigger = nullptr;
+        uint64_t stamp = 0;
+        bool any = false;
+    };
+    mutable INVALID_NODES m_invalid_known;
     KSM_DATA_LOG* m_data_log = nullptr;
     unsigned int m_progress = 0;
     int m_row_pp = 35;

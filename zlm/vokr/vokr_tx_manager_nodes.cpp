@@ -261,10 +261,16 @@ bool VOKR_TX_MANAGER::is_node_invalid(int index)
 bool VOKR_TX_MANAGER::has_invalid_nodes() const
 {
     const KSM_TX_TRIGGER* trigger = m_tx_trigger;
-    for (int row = 0, count = trigger ? trigger->get_num_nodes() : 0; row < count; ++row)
-        if (trigger->is_invalid(row))
-            return true;
-    return false;
+    if (!trigger)
+        return false;
+    INVALID_NODES& known = m_invalid_known;
+    const uint64_t stamp = trigger->get_rows_stamp();
+    if (known.trigger == trigger && known.stamp == stamp)
+        return known.any;
+    known = {trigger, stamp, false};
+    for (int row = 0, count = trigger->get_num_nodes(); row < count && !known.any; ++row)
+        known.any = trigger->is_invalid(row);
+    return known.any;
 }
 
 bool VOKR_TX_MANAGER::is_node_deletable(int index)
