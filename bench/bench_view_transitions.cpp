@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -305,8 +306,18 @@ int main(int argc, char** argv)
     qputenv("KORVANE_SETTINGS_DIR", registry.path().toLocal8Bit());
     Tcl_FindExecutable(argv[0]);
     QApplication app(argc, argv);
+    // Each figure is a ratio of medians: unless told otherwise, every benchmark runs three
+    // times, ours and the references' runs interleaved, so that a moment of other work on the
+    // machine weighs on one run of one side, not on the figure.
+    std::vector<char*> args(argv, argv + argc);
+    const bool repetitions_given = std::any_of(
+        args.begin(), args.end(), [](const char* a) { return std::strncmp(a, "--benchmark_repetitions", 23) == 0; });
+    char repeat[] = "--benchmark_repetitions=3", interleave[] = "--benchmark_enable_random_interleaving=true";
+    if (!repetitions_given)
+        args.insert(args.begin() + 1, {repeat, interleave});
+    int count = static_cast<int>(args.size());
     BENCH_REPORTER reporter(BENCH_REPORTER::REAL_TIME, print_ratios);
-    const int result = bench_main(argc, argv, reporter);
+    const int result = bench_main(count, args.data(), reporter);
     g_captures.clear();
     return result;
 }
