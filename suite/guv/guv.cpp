@@ -969,7 +969,10 @@ bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_L
     return true;
 }
 
-int GUV_DATA_LOG_EXPORTER::vcd_threads() { return int(std::clamp<size_t>(ksm_usable_cpus(), 1, 8)); }
+// The dump is written by one thread: three renderers about keep pace with it and a fourth
+// leaves a margin; more only contend with it for memory, slower and dearer in CPU time, as do
+// more than four threads in the wide buses' scan, a stream through memory.
+int GUV_DATA_LOG_EXPORTER::vcd_threads() { return int(std::clamp<size_t>(ksm_usable_cpus(), 1, 4)); }
 
 size_t GUV_DATA_LOG_EXPORTER::set_vcd_budget(size_t bytes) { return std::exchange(vcd_budget, bytes); }
 
