@@ -47,13 +47,15 @@ constexpr BASE64_TABLES BASE64;
 int base64_value(unsigned char c) { return BASE64.at[3][c] == NOT_BASE64 ? -1 : static_cast<int>(BASE64.at[3][c]); }
 
 // What the filter holds for the reader (text passed on and plane texts not read yet) beyond
-// which it reads on only as the reader asks, and what it reads at once: a quarter of that.
+// which it reads on only as the reader asks. Fewer helpers inflate less text at once: the file
+// is read less far ahead, and the reader, back sooner, reads the rows before the planes beside
+// the helpers.
 constexpr int READ_AHEAD = 4 << 20;
-// Fewer helpers inflate less text at once: the file is read less far ahead, in smaller pieces,
-// so that a piece whose texts are inflated goes and its memory takes the next one (the first
-// touch of fresh pages is a good part of an open's time) while the reader, back sooner, reads
-// the rows before the planes beside the helpers.
 int read_ahead_of(size_t helpers) { return static_cast<int>(std::clamp<size_t>(helpers, 1, 4)) * (READ_AHEAD / 4); }
+// What the filter reads at once. Where no text holds the piece read (the prefetch reads the
+// texts it inflates from the file again), the next read goes to the same memory: the first
+// touch of fresh pages is a good part of an open's time, so the file passes through one piece.
+constexpr int READ_SIZE = 128 << 10;
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
@@ -551,7 +553,7 @@ bool KSM_PAYLOAD_FILTER::fill()
         return false;
     if (m_in_at >= 0)
         m_in_at += m_in_pos;
-    const int size = m_read_ahead / 4;
+    const int size = READ_SIZE;
     if (m_in_shared) {  // the bytes texts hold stay as they are: the rest goes to a piece of its own
         // Pieces of one size (the rest is a markup cut short, rarely more than a tag), so that
         // the memory of a piece let go takes the next one.
@@ -749,11 +751,11 @@ bool KSM_PAYLOAD_FILTER::at_run()
         file.advance(text_end, static_cast<int>(p + size - text_end));
         r.end_line = file.line, r.end_column = file.column;
         const int at = static_cast<int>(plane.text - m_in.constData());
-        m_in_shared = true;
         // The plane the prefetch inflates the text as: a channel's, or an extra plane after them.
         const long channels = m_prefetch_channels;
         const long index = plane.kind > 0 ? channels + plane.kind - 1 : plane.channel < channels ? plane.channel : -1;
-        hold(r.text, {m_in, at, plane.text_size, m_in_at >= 0 ? m_in_at + at : -1}, index);
+        if (hold(r.text, {m_in, at, plane.text_size, m_in_at >= 0 ? m_in_at + at : -1}, index))
+            m_in_shared = true;
         planes.push_back(r);
         p = run_end = p + size;
     }
@@ -780,12 +782,14 @@ void KSM_PAYLOAD_FILTER::put_run(const char* run_end, const XML_PLACE& start, co
 }
 
 // Keeps text `n` for the reader, or gives it to the prefetch as plane `plane` (-1 for none)
-// where the prefetch takes it.
-void KSM_PAYLOAD_FILTER::hold(int n, KSM_FILE_TEXT text, long plane)
+// where the prefetch takes it; false when nothing holds the text's piece of the file any more.
+bool KSM_PAYLOAD_FILTER::hold(int n, KSM_FILE_TEXT text, long plane)
 {
+    const bool in_file = m_prefetching && m_prefetch->reads_file(text);
     const bool prefetched = m_prefetching && plane >= 0 && m_prefetch->add(n, static_cast<size_t>(plane), &text);
     m_held += static_cast<size_t>(text.size);
     m_payloads.emplace(n, HELD{std::move(text), prefetched});
+    return !(prefetched && in_file);
 }
 
 // In a start tag of a plane or of samples: passes it on up to the '>' that is not in an

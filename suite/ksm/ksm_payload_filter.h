@@ -124,7 +124,7 @@ private:
     bool at_text();
     bool at_run();
     void put_run(const char* run_end, const XML_PLACE& start, const XML_PLACE& end, std::vector<RUN_PLANE>&& planes);
-    void hold(int n, KSM_FILE_TEXT text, long plane);
+    bool hold(int n, KSM_FILE_TEXT text, long plane);
     bool at_tag();
     bool at_payload();
     void samples_tag();

@@ -86,15 +86,19 @@ bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, KSM_FILE_TEXT* text)
     job.target = m_samples->plane(plane);
     job.at = text->at;
     job.size = text->size;
-    m_waiting_bytes += static_cast<size_t>(text->size);
-    job.text = std::move(*text);
+    job.in_file = reads_file(*text);  // the thread that runs the job reads the text where it stands
+    if (!job.in_file) {
+        m_waiting_bytes += static_cast<size_t>(text->size);
+        job.text = std::move(*text);
+    }
     *text = KSM_FILE_TEXT();
     m_count = n + 1;
     if (m_idle > 0) {  // a busy helper takes the job when it is done: waking none costs nothing
         std::lock_guard<std::mutex> lock(m_mutex);
         m_work.notify_one();
     }
-    while (m_waiting_bytes > m_waiting_limit && run_next()) {
+    QByteArray scratch;
+    while (m_waiting_bytes > m_waiting_limit && run_next(&scratch)) {
     }
     return true;
 }
@@ -136,7 +140,8 @@ KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number, bool payl
     JOB* job = job_of(text_number);
     if (!job)
         return {};
-    if (!run(*job))
+    QByteArray text;
+    if (!run(*job, &text))
         wait_done(*job);
     RESULT r{QByteArray(), job->decoded, job->inflated};
     if (payload && job->let_go)
@@ -149,21 +154,30 @@ KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number, bool payl
 // The payload of a job whose text was let go, decoded from the file's bytes where the text stood.
 bool KSM_PLANE_PREFETCH::read_again(const JOB& job, QByteArray* payload) const
 {
-    QByteArray text(job.size, Qt::Uninitialized);
+    QByteArray text;
+    return read_text(job, &text) && KSM_BASE64_DECODER::decode(text, payload);
+}
+
+// The job's text, read from the file where it stands into `text`, whose memory stays from one
+// job to the next.
+bool KSM_PLANE_PREFETCH::read_text(const JOB& job, QByteArray* text) const
+{
+    text->resize(job.size);
     for (qint64 done = 0; done < job.size;) {
-        const ssize_t n = ::pread(m_fd, text.data() + done, static_cast<size_t>(job.size - done), job.at + done);
+        const ssize_t n = ::pread(m_fd, text->data() + done, static_cast<size_t>(job.size - done), job.at + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
         done += n;
     }
-    return KSM_BASE64_DECODER::decode(text, payload);
+    return true;
 }
 
 void KSM_PLANE_PREFETCH::finish()
 {
-    while (run_next()) {
+    QByteArray text;
+    while (run_next(&text)) {
     }
     for (size_t k = 0, count = m_count; k < count; ++k)
         wait_done(m_jobs[k]);
@@ -177,11 +191,11 @@ KSM_PLANE_PREFETCH::JOB* KSM_PLANE_PREFETCH::job_of(int text_number)
     return it != end && it->text_number == text_number ? it : nullptr;
 }
 
-bool KSM_PLANE_PREFETCH::run_next()
+bool KSM_PLANE_PREFETCH::run_next(QByteArray* text)
 {
     for (size_t n = m_next; n < m_count;) {
         if (m_next.compare_exchange_weak(n, n + 1)) {
-            run(m_jobs[n]);  // taken already by a thread that wanted its result: skipped
+            run(m_jobs[n], text);  // taken already by a thread that wanted its result: skipped
             return true;
         }
     }
@@ -189,14 +203,17 @@ bool KSM_PLANE_PREFETCH::run_next()
 }
 
 // Decodes the job's text and, while planes are inflated, inflates it.
-bool KSM_PLANE_PREFETCH::run(JOB& job)
+bool KSM_PLANE_PREFETCH::run(JOB& job, QByteArray* text)
 {
     int waiting = WAITING;
     if (!job.state.compare_exchange_strong(waiting, RUNNING))
         return false;
     m_waiting_bytes -= static_cast<size_t>(job.text.size);
     const bool inflate = m_inflating;
-    job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &job.data);
+    if (job.in_file)
+        job.decoded = read_text(job, text) && KSM_BASE64_DECODER::decode(*text, &job.data);
+    else
+        job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &job.data);
     job.text = KSM_FILE_TEXT();  // the piece of the file goes once no other text holds it
     job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(job.data, job.target, m_plane_bytes);
     // A payload kept beside every plane inflated would be fresh memory of a quarter of the samples.
@@ -223,8 +240,9 @@ void KSM_PLANE_PREFETCH::wait_done(const JOB& job)
 
 void KSM_PLANE_PREFETCH::help()
 {
+    QByteArray text;
     while (!m_stopping) {
-        if (run_next())
+        if (run_next(&text))
             continue;
         std::unique_lock<std::mutex> lock(m_mutex);
         ++m_idle;

@@ -33,8 +33,10 @@ inline const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_
 class KSM_PLANE_PREFETCH {
 public:
     // Allocates the samples (counted in what the process holds) and starts `threads` helpers.
-    // With the file's descriptor `fd` (not -1), the payload of a plane inflated is let go and
-    // read from the file again where it is asked for: the samples are what an open keeps.
+    // With the file's descriptor `fd` (not -1), a text given with its place in the file is not
+    // kept but read there by the thread that decodes it, and the payload of a plane inflated is
+    // let go and read from the file again where it is asked for: the samples are what an open
+    // keeps.
     KSM_PLANE_PREFETCH(int channels, int depth, size_t threads, int fd = -1);
     ~KSM_PLANE_PREFETCH();  // drops the plane texts not started and waits for the others
     KSM_PLANE_PREFETCH(const KSM_PLANE_PREFETCH&) = delete;
@@ -45,7 +47,10 @@ public:
     // left where it is, when the plane is taken already, or adding has stopped, or its length
     // and first bytes show a fault. Runs the oldest planes on this thread while too many wait.
     bool add(int text_number, size_t plane, KSM_FILE_TEXT* text);
-    // The bytes of plane texts given and not decoded yet.
+    // Whether a text given is read again from the file by the thread that decodes it, rather
+    // than kept: so the file's bytes read once pass through memory that stays.
+    bool reads_file(const KSM_FILE_TEXT& text) const { return m_fd >= 0 && text.at >= 0; }
+    // The bytes of plane texts given and kept, not decoded yet.
     size_t waiting_bytes() const { return m_waiting_bytes; }
 
     // ---- the reader's side ----
@@ -78,17 +83,21 @@ private:
         int text_number = 0;
         size_t plane = 0;
         uint64_t* target = nullptr;
-        KSM_FILE_TEXT text;  // until it is decoded
-        qint64 at = -1;      // the text's place in the file and its size
+        KSM_FILE_TEXT text;    // until it is decoded, unless it is read from the file
+        bool in_file = false;  // see reads_file()
+        qint64 at = -1;        // the text's place in the file and its size
         int size = 0;
         QByteArray data;  // the payload, unless it was let go
         std::atomic<int> state{WAITING};
         bool decoded = false, inflated = false, let_go = false;
     };
     bool read_again(const JOB& job, QByteArray* payload) const;
+    bool read_text(const JOB& job, QByteArray* text) const;
     JOB* job_of(int text_number);
-    bool run_next();     // runs the oldest job no thread has taken; false when none waits
-    bool run(JOB& job);  // false when another thread took the job
+    // Runs the oldest job no thread has taken; false when none waits. `text` is the room the
+    // running thread reads texts into.
+    bool run_next(QByteArray* text);
+    bool run(JOB& job, QByteArray* text);  // false when another thread took the job
     void wait_done(const JOB& job);
     void help();
     void stop_helpers();
