@@ -236,8 +236,9 @@ struct LOG_SESSION {
     // channels' and the valid, trigger and break planes.
     size_t threads() const { return ksm_parallel_threads(channels + 3, plane_bytes * (channels + 3)); }
     // The turns an iteration takes: a small log's open and save last a few milliseconds, which a
-    // moment of other work on the machine covers whole, so its median rests on four times as many.
-    int pairs() const { return plane_bytes * size_t(channels) < (size_t(64) << 20) ? 4 : 1; }
+    // moment of other work on the machine covers whole, so its median rests on four times as many;
+    // a large log's on twice as many, as on eight cores its turns last tens of milliseconds.
+    int pairs() const { return plane_bytes * size_t(channels) < (size_t(64) << 20) ? 4 : 2; }
 };
 
 // The log sessions made so far, by channels and depth; cleared before the program ends, while
