@@ -138,12 +138,23 @@ protected:
     }
     // The 130-bit bus of WideBusDumpEqualsOneWrittenSampleBySample with members that keep their
     // values for long: one changes at the first sample of the second and third 2048-sample chunks,
-    // the last one alone late in the second chunk; the other channels as bit().
+    // the last one alone late in the second chunk, and three hold their value through the second
+    // chunk but for a few samples inside its second, third or fourth word; the other channels as bit().
     static bool steady_bus_bit(int channel, int s)
     {
         if (channel < 1 || channel > 130)
             return bit(channel, s);
-        return channel == 5 ? s >= 2048 && s < 4096 : channel == 130 ? s >= 4000 : channel % 2;
+        const auto within = [s](int word, int from) {
+            return s >= 2048 + 64 * word + from && s < 2048 + 64 * word + from + 3;
+        };
+        switch (channel) {
+        case 5: return s >= 2048 && s < 4096;
+        case 6: return within(3, 5);
+        case 7: return !within(2, 40);
+        case 8: return within(1, 30);
+        case 130: return s >= 4000;
+        default: return channel % 2;
+        }
     }
     KSM_DATA_LOG* capture(int depth, int trigger = 0, int dead = -1, int segment = 0, bool (*value)(int, int) = bit)
     {
