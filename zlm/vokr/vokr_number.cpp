@@ -955,12 +955,45 @@ constexpr u64 every_bit_of(int S)
     return pattern;
 }
 
-// Bit m of the words for the byte at lo + m * S, m below count; any byte but 0 reads as 1. A word
-// takes `loads` loads of 64 bytes, each giving `per` bits picked out (the last may give more than
-// the word needs); a word whose loads would reach past the last byte masks them so that they read
-// nothing beyond it. The bytes between the rows are read and dropped. Every such byte lies between
-// two row bytes at most 16 bytes apart, so on a page that holds one of them: a load never reaches
-// memory that is not there, though a sanitizer would call the bytes another object's.
+// The 64 bits of a word from the row bytes at `at`, S apart, where S divides 64: each of S loads
+// takes 64 / S rows, merged into one register at the j-th byte of every S bytes (load j starts j
+// bytes before its rows and reads the row bytes alone), so that one test gives all 64 bits, but
+// transposed: bit S * i + j is row 64 / S * j + i. Four registers take the loads in turn, so that
+// the merges do not wait on one another; the bits are then put in place by the fewer of S bit
+// extracts or 64 / S bit deposits.
+template <int S>
+__attribute__((target("avx512f,avx512bw,bmi2"), always_inline, no_sanitize_address, no_sanitize_thread)) inline u64
+transposed_word(const unsigned char* at)
+{
+    constexpr int per = 64 / S;
+    constexpr u64 pattern = every_bit_of(S);
+    __m512i merged[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(),
+                         _mm512_setzero_si512()};
+#pragma GCC unroll 16
+    for (int j = 0; j < S; ++j)
+        merged[j % 4] = _mm512_mask_loadu_epi8(merged[j % 4], pattern << j, at + 64 * j - j);
+    const __m512i all = _mm512_or_si512(_mm512_or_si512(merged[0], merged[1]), _mm512_or_si512(merged[2], merged[3]));
+    const u64 bits = _mm512_test_epi8_mask(all, all);
+    u64 word = 0;
+    if constexpr (S <= per) {
+#pragma GCC unroll 16
+        for (int j = 0; j < S; ++j)
+            word |= _pext_u64(bits, pattern << j) << (per * j);
+    } else {
+#pragma GCC unroll 16
+        for (int i = 0; i < per; ++i)
+            word |= _pdep_u64((bits >> (S * i)) & ((u64(1) << S) - 1), every_bit_of(per) << i);
+    }
+    return word;
+}
+
+// Bit m of the words for the byte at lo + m * S, m below count; any byte but 0 reads as 1. Where
+// S divides 64 a word of 64 rows comes from transposed_word(). Else a word takes `loads` loads of
+// 64 bytes, each giving `per` bits picked out (the last may give more than the word needs); a
+// word whose loads would reach past the last byte masks them so that they read nothing beyond it.
+// The bytes between the rows are read and dropped. Every such byte lies between two row bytes at
+// most 16 bytes apart, so on a page that holds one of them: a load never reaches memory that is
+// not there, though a sanitizer would call the bytes another object's.
 template <int S>
 __attribute__((target("avx512f,avx512bw,bmi2"), no_sanitize_address, no_sanitize_thread)) void pack_wide(
     const unsigned char* lo, int count, u64* words)
@@ -971,7 +1004,9 @@ __attribute__((target("avx512f,avx512bw,bmi2"), no_sanitize_address, no_sanitize
     for (int w = 0; 64 * w < count; ++w) {
         const unsigned char* at = lo + static_cast<long long>(64 * w) * S;
         u64 word = 0;
-        if (last - at >= (loads - 1) * per * S + 63) {
+        if (64 % S == 0 && S >= 8 && last - at >= 63 * S) {
+            word = transposed_word<(64 % S == 0 && S >= 8 ? S : 8)>(at);
+        } else if (last - at >= (loads - 1) * per * S + 63) {
 #pragma GCC unroll 16
             for (int j = 0; j < loads; ++j) {
                 const __m512i bytes = _mm512_loadu_si512(at + j * per * S);
