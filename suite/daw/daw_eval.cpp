@@ -47,6 +47,26 @@ public:
         return now;
     }
 
+    // The next BATCH words at once, with their `before` words as next() gives them: made straight
+    // into `now` where the words so far were taken whole batches at a time.
+    void next_batch(uint64_t* now, uint64_t* before)
+    {
+        if (m_at != m_batch.size()) {
+            for (size_t i = 0; i < BATCH; ++i)
+                now[i] = next(&before[i]);
+            return;
+        }
+        if (m_skipped)
+            m_last = daw_target::sample_word(m_source, m_t - 64);
+        m_skipped = false;
+        daw_target::sample_words(m_source, m_t, now, BATCH);
+        m_t += 64 * static_cast<long long>(BATCH);
+        for (size_t i = 0; i < BATCH; ++i) {
+            before[i] = now[i] << 1 | m_last >> 63;
+            m_last = now[i];
+        }
+    }
+
     // Passes over the next BATCH words without making them when they are a batch of their own.
     void skip_batch()
     {
@@ -84,14 +104,12 @@ bool is_leaf(const KSM_TX_SIGNAL_NODES* list, int row)
 
 bool is_bit_condition(KSM_DATA_TRIGGER_CONDITION c) { return c >= KSM_CTYPE_ACTIVE_HIGH && c <= KSM_CTYPE_EITHER_EDGE; }
 
-// The samples t .. t + 63 where a node condition holds, for the term's next word t; edges have no
-// sample before 0.
-uint64_t term_word(TERM& term, long long t)
+// The samples t .. t + 63 where a node condition holds, from the node's word t and the word one
+// sample earlier; edges have no sample before 0.
+inline uint64_t condition_word(KSM_DATA_TRIGGER_CONDITION condition, uint64_t now, uint64_t before, long long t)
 {
-    uint64_t before;
-    const uint64_t now = term.words.next(&before);
     const uint64_t has_before = t > 0 ? ALL : ~uint64_t(1);
-    switch (term.condition) {
+    switch (condition) {
     case KSM_CTYPE_ACTIVE_HIGH:
     case KSM_CTYPE_HIGH: return now;
     case KSM_CTYPE_ACTIVE_LOW:
@@ -100,6 +118,14 @@ uint64_t term_word(TERM& term, long long t)
     case KSM_CTYPE_FALLING_EDGE: return ~now & before & has_before;
     default: return (now ^ before) & has_before;
     }
+}
+
+// The same for the term's next word t.
+uint64_t term_word(TERM& term, long long t)
+{
+    uint64_t before;
+    const uint64_t now = term.words.next(&before);
+    return condition_word(term.condition, now, before, t);
 }
 
 // A bus's value held against one value (the second operand "true"), or against an interval
@@ -207,8 +233,11 @@ private:
                 term.words.skip_batch();
                 continue;
             }
+            uint64_t now[AHEAD], before[AHEAD];
+            term.words.next_batch(now, before);
             for (size_t i = 0; i < AHEAD; ++i) {
-                const uint64_t w = term_word(term, m_t + 64 * static_cast<long long>(i));
+                const uint64_t w =
+                    condition_word(term.condition, now[i], before[i], m_t + 64 * static_cast<long long>(i));
                 m_ahead[i] = m_any ? m_ahead[i] | w : m_ahead[i] & w;
             }
         }
@@ -245,10 +274,9 @@ private:
                 c.members[i].skip_batch();
                 continue;
             }
-            uint64_t a[AHEAD] = {};
-            uint64_t before;
-            for (size_t w = 0; i < c.members.size() && w < AHEAD; ++w)
-                a[w] = c.members[i].next(&before);
+            uint64_t a[AHEAD] = {}, before[AHEAD];
+            if (i < c.members.size())
+                c.members[i].next_batch(a, before);
             for (int k = 0; k < 2; ++k) {
                 const uint64_t b = i < 63 && ((c.value[k] >> i) & 1) ? ALL : 0;
                 for (size_t w = 0; w < AHEAD; ++w) {

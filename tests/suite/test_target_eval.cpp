@@ -527,6 +527,18 @@ TEST_F(TargetEval, BasicOrGroupConditionsCombineTheirBits)
     }
 }
 
+// An edge where a level's words are made again after the first of its conditions left out a stretch
+// of a thousand samples: cpu|pc[10] is low until sample 1024, where pc[9] falls.
+TEST_F(TargetEval, EdgeRightAfterAStretchPassedOverIsSeen)
+{
+    add_bus("cpu|pc", 16);
+    condition(0, "cpu|pc[10]", KSM_CTYPE_HIGH);
+    condition(0, "cpu|pc[9]", KSM_CTYPE_FALLING_EDGE);
+    expect_capture(
+        {[](long long t) { return bit("cpu|pc[10]", t) && changed("cpu|pc[9]", t) && !bit("cpu|pc[9]", t); }},
+        stores(KSM_SQTYPE_CONTINUOUS));
+}
+
 // Every comparison with the bus exactly at its bounds, as the conditional storage pattern: a basic
 // comparison of cpu|pc (the sample number), and advanced ones of its low nine bits, unsigned and
 // signed (sample 412 reads -100), and of a 64-bit bus that reads -2^63 where trig_out pulses. The
