@@ -989,12 +989,12 @@ transposed_word(const unsigned char* at)
 
 // Bit m of the words for the byte at lo + m * S, m below count; any byte but 0 reads as 1. Where
 // S is 8 or 16 a word of 64 rows comes from transposed_word() (at smaller strides a load's test
-// and extract measured faster). Else a word takes `loads` loads of
-// 64 bytes, each giving `per` bits picked out (the last may give more than the word needs); a
-// word whose loads would reach past the last byte masks them so that they read nothing beyond it.
-// The bytes between the rows are read and dropped. Every such byte lies between two row bytes at
-// most 16 bytes apart, so on a page that holds one of them: a load never reaches memory that is
-// not there, though a sanitizer would call the bytes another object's.
+// and extract measured faster). Else a word takes `loads` loads of 64 bytes, each giving `per`
+// bits picked out (the last may give more than the word needs); a word whose loads would reach
+// past the last byte masks them so that they read nothing beyond it. The bytes between the rows
+// are read and dropped. Every such byte lies between two row bytes at most 16 bytes apart, so on
+// a page that holds one of them: a load never reaches memory that is not there, though a
+// sanitizer would call the bytes another object's.
 template <int S>
 __attribute__((target("avx512f,avx512bw,bmi2"), no_sanitize_address, no_sanitize_thread)) void pack_wide(
     const unsigned char* lo, int count, u64* words)
