@@ -7,14 +7,16 @@
 // two leaves that file, which the next save or open of NAME removes.
 #include "ksm_state.h"
 
-#include <QFile>
+#include <QIODevice>
 #include <QRandomGenerator>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -205,64 +207,82 @@ bool NEW_FILE::commit()
     return true;
 }
 
-// Passes what is written on to a file in large blocks, each written out to its end: a write
-// that the system cuts short tells no reason, the next one fails with it. Large pieces (sample
-// planes) go out as they are, after what waits, so that they are not copied on the way.
+// Passes what is written on to a file in blocks that each start where a block of the file
+// starts: the system can then keep each block in one large page of its cache instead of in many
+// small ones. What the next block lacks waits here; the rest of a large piece goes out in the same
+// call as what waited, from where the piece is, so that it is not copied on the way. Each call is
+// written out to its end: a write that the system cuts short tells no reason, the next one fails
+// with it.
 class FILE_SINK : public QIODevice {
 public:
-    explicit FILE_SINK(QFileDevice* file) : m_file(file)
+    explicit FILE_SINK(int fd) : m_fd(fd)
     {
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         m_pending.reserve(BLOCK_SIZE);  // kept when the block is written out
     }
-    bool finish() { return drain(); }
+    bool finish() { return write_out(m_pending.constData(), m_pending.size(), nullptr, 0); }
     // The system's reason after a failed write.
-    const QString& reason() const { return m_reason; }
+    const std::string& reason() const { return m_reason; }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }  // opened for writing only
     qint64 writeData(const char* data, qint64 size) override
     {
-        if (size >= LARGE_SIZE)
-            return drain() && write_out(data, size) ? size : -1;
-        m_pending.append(data, static_cast<int>(size));
-        return m_pending.size() < BLOCK_SIZE || drain() ? size : -1;
+        const qint64 waiting = m_pending.size(), blocks = (waiting + size) / BLOCK_SIZE * BLOCK_SIZE;
+        if (blocks == 0) {
+            m_pending.append(data, static_cast<int>(size));
+            return size;
+        }
+        if (!write_out(m_pending.constData(), waiting, data, blocks - waiting))
+            return -1;
+        m_pending.resize(0);
+        m_pending.append(data + blocks - waiting, static_cast<int>(size - (blocks - waiting)));
+        return size;
     }
 
 private:
     // Small enough that the sync before the rename waits for little more than the last block to
     // reach the disk, large enough that handing the blocks to the disk costs little.
-    static constexpr int BLOCK_SIZE = 1 << 18;
-    static constexpr int LARGE_SIZE = 1 << 16;
+    static constexpr qint64 BLOCK_SIZE = 1 << 18;
 
-    bool drain()
+    // Writes `first` then `second` and has the system start writing them to the disk, so that
+    // the sync before the file replaces the old one has little left to wait for (a hint: where it
+    // cannot, nothing changes).
+    bool write_out(const char* first, qint64 first_size, const char* second, qint64 second_size)
     {
-        const bool written = write_out(m_pending.constData(), m_pending.size());
-        m_pending.resize(0);
-        return written;
-    }
-
-    // Also has the system start writing the bytes to the disk, so that the sync before the file
-    // replaces the old one has little left to wait for (a hint: where it cannot, nothing changes).
-    bool write_out(const char* data, qint64 size)
-    {
-        for (qint64 done = 0; done < size;) {
-            const qint64 n = m_file->write(data + done, size - done);
+        iovec parts[] = {{const_cast<char*>(first), size_t(first_size)},
+                         {const_cast<char*>(second), size_t(second_size)}};
+        iovec* part = parts;
+        for (size_t left = size_t(first_size + second_size); left > 0;) {
+            while (part->iov_len == 0)
+                ++part;
+            const ssize_t n = ::writev(m_fd, part, int(std::end(parts) - part));
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n <= 0) {
-                m_reason = m_file->errorString();
+                m_reason = n < 0 ? std::strerror(errno) : "the file could not grow";
                 return false;
             }
-            done += n;
+            left -= size_t(n);
+            for (size_t written = size_t(n); written > 0;) {  // past what the call took
+                const size_t taken = std::min(written, part->iov_len);
+                part->iov_base = static_cast<char*>(part->iov_base) + taken;
+                part->iov_len -= taken;
+                written -= taken;
+                if (part->iov_len == 0 && written > 0)
+                    ++part;
+            }
         }
-        sync_file_range(m_file->handle(), m_written, size, SYNC_FILE_RANGE_WRITE);
+        const qint64 size = first_size + second_size;
+        sync_file_range(m_fd, m_written, size, SYNC_FILE_RANGE_WRITE);
         m_written += size;
         return true;
     }
 
-    QFileDevice* m_file;
+    int m_fd;
     off64_t m_written = 0;  // bytes written to the file
     QByteArray m_pending;
-    QString m_reason;
+    std::string m_reason;
 };
 
 // Holds a file of a megabyte or more that a save replaces open while the new one takes its name,
@@ -315,13 +335,10 @@ bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*
     NEW_FILE file(target);
     std::string reason = file.reason();
     if (reason.empty()) {
-        // Unbuffered, so that every write reaches the system through the sink and fails there.
-        QFile device;
-        device.open(file.handle(), QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
-        FILE_SINK sink(&device);
+        FILE_SINK sink(file.handle());
         if (write(&sink) && sink.finish() && file.commit())
             return true;
-        reason = !sink.reason().isEmpty() ? sink.reason().toLocal8Bit().toStdString() : file.reason();
+        reason = !sink.reason().empty() ? sink.reason() : file.reason();
     }
     if (error)
         *error = "cannot write \"" + path + "\": " + (reason.empty() ? "the data could not be encoded" : reason);

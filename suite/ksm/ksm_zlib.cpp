@@ -5,6 +5,10 @@
 
 #include <libdeflate.h>
 
+#include <mutex>
+#include <utility>
+#include <vector>
+
 namespace {
 
 // A thread's decompressor and its compressor at the level last asked for, made once and reused:
@@ -13,6 +17,15 @@ struct CODERS {
     libdeflate_decompressor* decompressor = nullptr;
     libdeflate_compressor* compressor = nullptr;
     int compressor_level = -1;
+    CODERS() = default;
+    CODERS(CODERS&& o) noexcept { *this = std::move(o); }
+    CODERS& operator=(CODERS&& o) noexcept
+    {
+        std::swap(decompressor, o.decompressor);
+        std::swap(compressor, o.compressor);
+        std::swap(compressor_level, o.compressor_level);
+        return *this;
+    }
     ~CODERS()
     {
         libdeflate_free_decompressor(decompressor);
@@ -34,7 +47,40 @@ struct CODERS {
         return compressor;
     }
 };
-thread_local CODERS t_coders;
+
+// Coders left by threads that ended, for the next new threads: a save or an open hands its
+// planes to fresh threads, which so start with tables already made and their memory touched.
+// Never freed, as threads may end while the process exits.
+struct SPARE_CODERS {
+    static constexpr size_t MOST = 64;  // more than any pool of threads here
+    std::mutex mutex;
+    std::vector<CODERS> coders;
+};
+SPARE_CODERS& spare_coders()
+{
+    static auto* spare = new SPARE_CODERS;
+    return *spare;
+}
+
+struct THREAD_CODERS : CODERS {
+    THREAD_CODERS()
+    {
+        SPARE_CODERS& spare = spare_coders();
+        const std::lock_guard<std::mutex> lock(spare.mutex);
+        if (!spare.coders.empty()) {
+            CODERS::operator=(std::move(spare.coders.back()));
+            spare.coders.pop_back();
+        }
+    }
+    ~THREAD_CODERS()
+    {
+        SPARE_CODERS& spare = spare_coders();
+        const std::lock_guard<std::mutex> lock(spare.mutex);
+        if (spare.coders.size() < SPARE_CODERS::MOST)
+            spare.coders.push_back(std::move(*this));
+    }
+};
+thread_local THREAD_CODERS t_coders;
 
 }  // namespace
 
