@@ -132,15 +132,15 @@ protected:
         mouse(QEvent::MouseMove, to, Qt::LeftButton, mods);
         mouse(QEvent::MouseButtonRelease, to, {}, mods, Qt::LeftButton);
     }
-    // The Data tab over a capture of `depth` samples where every node toggles each sample; the
-    // channel of row `unconnected` is not connected.
-    void capture(int depth, int unconnected = -1)
+    // The Data tab over a capture of `depth` samples (in segments of `segment`) where every node
+    // toggles each sample; the channel of row `unconnected` is not connected.
+    void capture(int depth, int unconnected = -1, int segment = 0)
     {
         m_tabs.setCurrentIndex(0);
         m()->set_int_state(-1, "active tab", 0);
         KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
         KSM_TX_SIGNAL_SET* set = m()->get_signal_nodes(-1);
-        log->begin_capture(set->get_num_channels(), depth, 0);
+        log->begin_capture(set->get_num_channels(), depth, segment);
         for (int node = 0; node < set->get_num_nodes(); ++node)
             for (int s = 0, c = set->get_channel(node); c >= 0 && s < depth; ++s)
                 log->set_bit(c, s, s % 2);
@@ -148,6 +148,8 @@ protected:
             log->set_valid(s, true);
         if (unconnected >= 0)
             log->set_connection_status(set->get_channel(unconnected), false);
+        if (segment > 0)
+            log->set_trigger_positions(std::vector<int>(size_t(depth / segment), 0));
         log->end_capture();
         m()->set_view_log(0, log);
         m_view->reset_zoom(true);
@@ -201,7 +203,8 @@ TEST_F(ViewInput, TooltipsPerCell)
     EXPECT_TRUE(QApplication::sendEvent(m_view.get(), &off));
 }
 
-// Values over a capture of 16 samples where every node is 1 at odd samples.
+// Values over a capture of 16 samples where every node is 1 at odd samples; a bus's in
+// hexadecimal whatever its display format.
 TEST_F(ViewInput, TooltipsOverACapture)
 {
     const struct {
@@ -210,13 +213,14 @@ TEST_F(ViewInput, TooltipsOverACapture)
         const char* text;
     } cases[] = {
         {0, VOKR_VIEW::VALUE_COLUMN, 16, 0, true, "No Data"},  // a bar at the depth is past the data
-        {0, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "1"},        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "Fh"},
-        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, false, "Unknown"},  // a member's channel is not connected
-        {1, VOKR_VIEW::WAVEFORM_COLUMN, 0, 4, true, "0"},      {4, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, false, "Unknown"},
+        {0, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "1"},       {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, true, "Fh"},
+        {2, VOKR_VIEW::VALUE_COLUMN, 15, 0, false, ""},  // a member's channel is not connected
+        {1, VOKR_VIEW::WAVEFORM_COLUMN, 0, 4, true, "0"},     {4, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, false, "Unknown"},
         {2, VOKR_VIEW::WAVEFORM_COLUMN, 0, 5, true, "Fh"},
     };
     for (const auto& c : cases) {
         capture(16, c.connected ? -1 : 4);
+        m()->set_node_group_display_type(2, KSM_GTYPE_BINARY);
         m_view->m_time_bars[0] = c.master;
         m_view->m_timebar_count = 1;
         QPoint p = at(c.node, c.column);
@@ -230,6 +234,15 @@ TEST_F(ViewInput, TooltipsOverACapture)
     mouse(QEvent::MouseMove, over(8));  // no bar there: the insert cursor
     EXPECT_TRUE(m_view->tooltip_text(over(8), &text));
     EXPECT_EQ(text.toStdString(), "click to insert time bar");
+    // In time units the sample row tells a time, as its ticks do; the segment row counts samples.
+    capture(16, -1, 8);
+    m_view->set_time_units(true, 10.0, "ns");
+    for (const auto& [row, tip] : {std::pair{1, "Segment 5"}, {2, "Sample 50ns"}}) {
+        QRect r;
+        ASSERT_TRUE(m_view->get_item_rect(row, VOKR_VIEW::WAVEFORM_COLUMN, &r));
+        EXPECT_TRUE(m_view->tooltip_text(QPoint(m_view->get_sample_x(5) + 1, r.center().y()), &text));
+        EXPECT_EQ(text.toStdString(), tip) << row;
+    }
 }
 
 TEST_F(ViewInput, PressesOpenEditorsAndSelect)

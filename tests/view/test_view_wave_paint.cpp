@@ -294,9 +294,9 @@ TEST_F(WavePaint, ValueColumnAndSplitValues)
     EXPECT_TRUE(split);
 }
 
-// A text wider than its cell is elided in the middle, never left out, and the cell's tooltip gives
-// it whole (a pattern with its radix letter): a wide bus's value at the master time bar in binary and in
-// octal, and its pattern with an edge (binary digits) in a condition cell.
+// A text wider than its cell is elided in the middle, never left out: a wide bus's value at the
+// master time bar in binary and in octal (its tooltip gives it in hexadecimal), and its pattern
+// with an edge (binary digits) in a condition cell, whose tooltip gives it whole.
 TEST_F(WavePaint, TextsTooWideForTheirCellsAreElided)
 {
     add(64);
@@ -317,9 +317,21 @@ TEST_F(WavePaint, TextsTooWideForTheirCellsAreElided)
         m_view->invalidate_geometry();
         paint();
         const std::vector<QString> texts = texts_in(cell(0, c.column));
-        QString whole;
-        EXPECT_TRUE(m_view->tooltip_text(cell(0, c.column).center(), &whole));
+        QString whole, tip;
+        EXPECT_TRUE(m_view->tooltip_text(cell(0, c.column).center(), &tip));
+        if (c.column == VOKR_VIEW::VALUE_COLUMN) {
+            EXPECT_EQ(tip.toStdString(), "2492492492492492h") << c.type;
+            const int width = m_view->get_column_width(c.column);
+            m_view->set_column_width(c.column, QPoint(cell(0, c.column).left() + 2000, 0), false);
+            paint();
+            whole = texts_in(cell(0, c.column)).at(0);
+            m_view->set_column_width(c.column, QPoint(cell(0, c.column).left() + width, 0), false);
+            paint();
+        } else {
+            whole = tip;
+        }
         ASSERT_EQ(texts.size(), 1u) << c.type;
+        EXPECT_FALSE(whole.contains(QChar(0x2026))) << whole.toStdString();
         const QString ends[] = {texts[0].section(QChar(0x2026), 0, 0), texts[0].section(QChar(0x2026), 1)};
         EXPECT_TRUE(texts[0].contains(QChar(0x2026)) && whole.startsWith(ends[0]) &&
                     (whole.endsWith(ends[1]) || whole.chopped(1).endsWith(ends[1])))

@@ -138,9 +138,11 @@ QString VOKR_VIEW::condition_tooltip(int node, int level) const
     return level >= 0 ? "Trigger Not Enabled" : "Storage Qualifier Not Enabled";
 }
 
-// The value of a node, or of a group's member rows, at one sample, straight from the log:
-// "Unknown" when any channel is missing or not connected.
-static QString bits_at(VOKR_TX_MANAGER* m, KSM_TX_SIGNAL_NODES* list, int node, int members, int sample)
+// The value of a node, or of a group's member rows, at one sample, straight from the log: a bit
+// as "0" or "1", a group's bits in hexadecimal in its bit order; `missing` when any channel is
+// missing or not connected.
+static QString bits_at(VOKR_TX_MANAGER* m, KSM_TX_SIGNAL_NODES* list, int node, int members, int sample,
+                       const QString& missing)
 {
     const KSM_DATA_LOG* log = m->get_data_log();
     KSM_TX_SIGNAL_SET* set = m->get_signal_nodes(-1);
@@ -149,16 +151,13 @@ static QString bits_at(VOKR_TX_MANAGER* m, KSM_TX_SIGNAL_NODES* list, int node, 
     for (int row = first; row <= node + members; ++row) {
         const int channel = set ? set->get_channel(row) : -1;
         if (channel < 0 || !log->get_connection_status(channel))
-            return "Unknown";
+            return missing;
         bits += (log->get_bit(channel, sample) != list->is_signal_inverted(row)) ? '1' : '0';
     }
     if (members == 0)
         return QString(QChar(bits[0]));
-    // As the value column and the waveform show it: in the bus's display format, with its symbol.
     VOKR_NUMBER number(bits.c_str());
-    const char* text = nullptr;
-    number.get_string(m, node, &text, true, true, nullptr, -1);
-    return QString::fromLocal8Bit(text);
+    return QString::fromLatin1(number.get_hex_string(m, node));
 }
 
 QString VOKR_VIEW::master_value_tooltip(int node) const
@@ -172,7 +171,7 @@ QString VOKR_VIEW::master_value_tooltip(int node) const
     if (sample < 0 || sample >= depth || !log->is_bit_valid(sample))
         return "No Data";
     const int members = is_group(node) ? get_group_member_count(node) : 0;
-    return bits_at(m_tx_manager, current_node_table(), node, members, sample);
+    return bits_at(m_tx_manager, current_node_table(), node, members, sample, QString());
 }
 
 QString VOKR_VIEW::mouse_value_tooltip(int node, const QPoint& point) const
@@ -185,7 +184,7 @@ QString VOKR_VIEW::mouse_value_tooltip(int node, const QPoint& point) const
     if (sample < 0 || !log->is_bit_valid(sample))
         return "No Data";
     const int members = is_group(node) ? get_group_member_count(node) : 0;
-    return bits_at(m_tx_manager, current_node_table(), node, members, sample);
+    return bits_at(m_tx_manager, current_node_table(), node, members, sample, "Unknown");
 }
 
 QString VOKR_VIEW::header_tooltip(int row, int column, const QPoint& point, const QRect& cell) const
@@ -237,11 +236,11 @@ QString VOKR_VIEW::ruler_tooltip(int row, const QPoint& point) const
     if (row == 1) {
         if (m_tx_manager->get_data_segment_size() == 0 && log)
             return "Segment " + QString::number(get_segment_count(s));
-        format_sample_value(&text, s - t, false, false);
+        format_sample_value(&text, s - t, false, true);
         return "Segment " + text;
     }
     if (row == 2) {
-        format_sample_value(&text, s - t, false, true);
+        format_sample_value(&text, s - t, false, false);
         return "Sample " + text;
     }
     if (m_cursor_kind == CURSOR_INSERT)
