@@ -1,7 +1,9 @@
 # The editor by hand on the demo: a single bit's trigger condition from its right-click menu,
-# the node list scrolled by steps of the arrow keys, the wheel and the page keys, a node row dragged to another place,
-# and the right-click menu of every pane, each entry named. It runs on the minimal platform, which
-# carries a real drag through its own event loop (the offscreen one ends every drag at once).
+# the node list scrolled by steps of the arrow keys, the wheel and the page keys, a node row
+# dragged to another place, a bus value kept through Insert Trigger Value, the enable boxes under
+# a lock mode and with the storage qualifier disabled, and the right-click menu of every pane,
+# each entry named. It runs on the minimal platform, which carries a real drag through its own
+# event loop (the offscreen one ends every drag at once).
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 set work [e2e_workspace hand]
@@ -93,6 +95,57 @@ click node_list {*}$from
 drag node_list {*}$from node_list $x [expr {$y - 8}]
 check {[lrange [nodes trigger] end-2 end-1] eq {uart|tx|busy mem_ctrl|fifo|full}} "the dragged row moved up"
 foreach i {1 2 3 4 5} { wheel node_list 360 }
+
+# A value typed into a bus shown least significant bit first stays as typed when Insert Trigger
+# Value opens on it and OK takes it unchanged.
+set bus {cpu|fsm|state[3..0]}
+click node_list {*}[cell $bus 12]
+key node_list {0 0 0 1 Return}
+context_menu node_list {*}[cell $bus 2] {LSB on Top}
+set typed [level_conditions 0]
+check {[dict get $typed {cpu|fsm|state[0]}] == 3 && [dict get $typed {cpu|fsm|state[3]}] == 4} "0001 typed: $typed"
+answer_dialog {} OK [list context_menu node_list {*}[cell $bus 12] {Insert Trigger Value...}]
+check {[level_conditions 0] eq $typed} "OK kept the typed value: [level_conditions 0]"
+
+# Under "Allow incremental route changes only" the enable boxes of a post-fitting node are drawn
+# enabled and take a click; the greyed boxes of the other nodes refuse it.
+proc box_signature {picture node column} {
+    set list [widget_state node_list]
+    lassign [cell $node $column -rect] x y width height
+    set left [expr {[dict get $list x] + $x + $width / 2 - 6}]
+    set top [expr {[dict get $list y] + $y + $height / 2 - 6}]
+    return [exec convert $picture -crop 13x13+$left+$top +repage -format %# info:]
+}
+proc data_enable {node} { return [tooltip node_list {*}[cell $node 5]] }
+set post {cpu|pc[14]}
+set pre {cpu|pc[13]}
+context_menu node_list {*}[cell $post 2] Post-fitting
+click node_list {*}[cell {cpu|pc[11]} 2]
+set_widgets {lock_mode {Allow incremental route changes only}}
+set picture [file join $work incremental_boxes.png]
+screenshot $picture
+check {[box_signature $picture $post 5] ne [box_signature $picture $pre 5]} \
+    "the post-fitting node's Data box is drawn enabled, the other's greyed"
+click node_list {*}[cell $pre 5]
+check {[data_enable $pre] eq "Data Capture Enabled"} "the greyed Data box refused the click"
+click node_list {*}[cell $post 5]
+check {[data_enable $post] eq "Data Capture Disabled"} "the post-fitting node's Data box took the click"
+set_widgets {lock_mode {Allow all changes}}
+
+# With the storage qualifier disabled the Transitional boxes are greyed and refuse a click.
+proc transitional {node} { return [tooltip node_list {*}[cell $node 8]] }
+# A click on the check box's indicator, at the left of the wide widget.
+proc click_disable_sq {} { click disable_sq 8 [expr {[dict get [widget_state disable_sq] height] / 2}] }
+set_widgets {storage_type Transitional}
+click_disable_sq
+screenshot [file join $work transitional_disabled.png]
+set before [transitional $pre]
+click node_list {*}[cell $pre 8]
+check {[transitional $pre] eq $before} "the greyed Transitional box refused the click: [transitional $pre]"
+click_disable_sq
+click node_list {*}[cell $pre 8]
+check {[transitional $pre] ne $before} "the Transitional box takes the click with the storage qualifier in use"
+set_widgets {storage_type Continuous}
 
 # The right-click menu of every pane.
 foreach {column what} {2 "node name" 1 alias 5 "data enable" 6 "trigger enable" 12 "trigger condition"} {

@@ -435,6 +435,9 @@ private:
     void draw_tree_connectors(int node, const QRect& rect, QPainter* painter);
     void draw_drop_marker(int node, const QRect& rect, QPainter* painter);
     void draw_enable_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
+    // Whether the node's enable box in column 5 to 8 takes a click: it is drawn greyed exactly
+    // when it does not.
+    bool is_enable_box_enabled(int node, int column) const;
     void draw_condition_cell(int node, int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_check_box(QPainter* painter, const QRect& rect, bool checked, bool enabled, bool power_up, bool selected);
     bool has_invalid_member(int node) const;

@@ -209,25 +209,9 @@ bool VOKR_VIEW::press_node_cell(int node, int column, const QRect& cell, const Q
 
 bool VOKR_VIEW::toggle_enable(int node, int column)
 {
-    VOKR_NODE handle(m_tx_manager, current_node_table(), node);
-    const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();
-    const int levels = trigger ? trigger->get_num_levels() : 0;
-    int level = 0;
-    bool allowed = false;
-    switch (column) {
-    case 5: allowed = can_change_enable(node, true, handle.is_data_enabled()); break;
-    case 6:
-        allowed = can_change_enable(node, false, handle.is_trigger_enabled()) &&
-                  !find_comparison_level(node, &level, 0, levels);
-        break;
-    case 7:
-        allowed =
-            can_change_enable(node, false, handle.is_storage_enabled()) && !find_comparison_level(node, &level, -3, 0);
-        break;
-    default: allowed = is_editable() && handle.is_storage_enabled();
-    }
-    if (!allowed || !m_tx_manager->get_tx_instance())
+    if (!is_enable_box_enabled(node, column) || !m_tx_manager->get_tx_instance())
         return false;
+    VOKR_NODE handle(m_tx_manager, current_node_table(), node);
     m_tx_manager->get_tx_instance()->begin_action();
     switch (column) {
     case 5: handle.toggle_data(); break;

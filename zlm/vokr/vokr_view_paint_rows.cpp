@@ -316,31 +316,42 @@ void VOKR_VIEW::draw_check_box(QPainter* painter, const QRect& rect, bool checke
 
 void VOKR_VIEW::draw_enable_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
 {
-    KSM_TX_SIGNAL_NODES* list = current_node_table();
-    const VOKR_NODE handle(m_tx_manager, list, node);
+    const VOKR_NODE handle(m_tx_manager, current_node_table(), node);
+    const bool enabled = is_enable_box_enabled(node, column);
     if (column == TRANSITIONAL) {
-        const bool storage = handle.is_storage_enabled();
-        const bool enabled = storage && flags.editable && !m_tx_manager->is_disable_storage_qualifier_enabled(-1);
-        draw_check_box(painter, rect, storage && handle.is_transition_enabled(), enabled, flags.power_up_view,
-                       flags.selected);
+        draw_check_box(painter, rect, handle.is_storage_enabled() && handle.is_transition_enabled(), enabled,
+                       flags.power_up_view, flags.selected);
         return;
     }
     if (!flags.editable_here)
         painter->fillRect(rect.adjusted(-1, -1, 0, 0), pirq_get_brush(FACE));
-    bool checked = false, compared = false;
-    if (column == DATA_ENABLE) {
-        checked = handle.is_data_enabled();
-    } else if (column == TRIGGER_ENABLE) {
-        checked = handle.is_trigger_enabled();
-        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();
-        compared = trigger && in_comparison(list, node, 0, trigger->get_num_levels() - 1);
-    } else {
-        checked = handle.is_storage_enabled();
-        compared = in_comparison(list, node, -3, -1);
-    }
-    // Outside full editing an enable may change only where the lock allows it; none does yet.
-    const bool enabled = !compared && flags.editable_here;
+    const bool checked = column == DATA_ENABLE      ? handle.is_data_enabled()
+                         : column == TRIGGER_ENABLE ? handle.is_trigger_enabled()
+                                                    : handle.is_storage_enabled();
     draw_check_box(painter, rect, checked, enabled, false, false);
+}
+
+// Outside full editing the lock decides per node and enable (incremental routing changes only
+// post-fitting nodes, while inputs of the kind are free); a node in a comparison keeps its
+// trigger and storage enables; the transitional flag changes only for a storage-enabled node
+// while the storage qualifier is in use. The storage enable takes a trigger input.
+bool VOKR_VIEW::is_enable_box_enabled(int node, int column) const
+{
+    KSM_TX_SIGNAL_NODES* list = current_node_table();
+    const VOKR_NODE handle(m_tx_manager, list, node);
+    switch (column) {
+    case DATA_ENABLE: return can_change_enable(node, true, handle.is_data_enabled());
+    case TRIGGER_ENABLE: {
+        const KSM_TX_TRIGGER* trigger = m_tx_manager->get_trigger_object();
+        const int levels = trigger ? trigger->get_num_levels() : 0;
+        return !in_comparison(list, node, 0, levels - 1) && can_change_enable(node, false, handle.is_trigger_enabled());
+    }
+    case STORAGE_ENABLE:
+        return !in_comparison(list, node, -3, -1) && can_change_enable(node, false, handle.is_storage_enabled());
+    case TRANSITIONAL:
+        return handle.is_storage_enabled() && is_editable() && !m_tx_manager->is_disable_storage_qualifier_enabled(-1);
+    default: return false;
+    }
 }
 
 // ---- condition cells ----------------------------------------------------------------------------

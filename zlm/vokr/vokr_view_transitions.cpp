@@ -509,6 +509,10 @@ void VOKR_VIEW::on_insert_trigger_value()
     QString text, table;
     bool radix_ok = false;
     get_group_trigger_pattern(reference, m_current_level, &text, &radix_ok);
+    // A value typed for a bus shown least significant bit first is read in that order, so the
+    // dialog opens on the pattern in that order too: OK alone keeps the condition.
+    if (list->get_lsb_to_msb(reference))
+        std::reverse(text.begin(), text.end());
     m_tx_manager->get_node_mnemonics_table_name(reference, &table, list);
     VOKR_TRIGGER_VALUE_DLG dialog(text, width, this, list->get_group_display_type(reference));
     if (dialog.exec() != QDialog::Accepted)
