@@ -539,10 +539,14 @@ private:
     void draw_time_ruler(const QRect& rect, QPainter* painter);
     void draw_time_bar(int index, const QRect& ruler, int label_y, QPainter* painter);
     // The header cells of the value and waveform columns: tick strips, markers, boundary lines.
-    void draw_time_header(int row, int column, const QRect& rect, QPainter* painter);
-    void draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row);
-    void draw_logged_segment_ticks(const QRect& strip, QPainter* painter, int column, int first, int last,
-                                   double pixels);
+    // Each returns the part of its strip left between the labels (null without labels).
+    QRect draw_time_header(int row, int column, const QRect& rect, QPainter* painter);
+    QRect draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row);
+    QRect draw_logged_segment_ticks(const QRect& strip, QPainter* painter, int column, int first, int last,
+                                    double pixels);
+    // The Value column's title ("Segment" or "Value") between the labels, cut short where it does
+    // not fit.
+    void draw_value_title(int row, const QRect& between, QPainter* painter);
     void draw_markers(const QRect& area, QPainter* painter, int first, int last, double pixels);
     void draw_data_boundaries(const QRect& area, QPainter* painter, int first, int last, int depth);
     void draw_status_text(const QRect& rect, QPainter* painter);
