@@ -214,6 +214,24 @@ TEST_F(LAYOUT, ActiveTabOutOfRangeOpensSetup)
     }
 }
 
+// Picking "Advanced" for a level adds its tab when the queued notice arrives; in regression-test
+// mode, at once.
+TEST_F(LAYOUT, AdvancedLevelTabComesAtOnceInRegressionTestMode)
+{
+    for (bool regtest : {false, true}) {
+        open();
+        tabs()->setCurrentIndex(1);  // Setup
+        tst_set_regtest_mode(regtest);
+        layout()->get_view()->get_level_combo(3)->setCurrentText("Advanced");  // level 1
+        const QStringList at_once = titles();
+        QCoreApplication::processEvents();
+        tst_set_regtest_mode(false);
+        const QStringList advanced = {"Data", "Setup", "Advanced Trigger 1"};
+        EXPECT_EQ(at_once, regtest ? advanced : QStringList({"Data", "Setup"})) << regtest;
+        EXPECT_EQ(titles(), advanced) << regtest;
+    }
+}
+
 TEST_F(LAYOUT, InstanceTabsPowerUpViewAndPositionSaving)
 {
     open(2);

@@ -808,6 +808,92 @@ PAGE_INK page_ink(const QString& pdf, int page)
     return ink;
 }
 
+// The labels of a printed page's ruler as poppler places them, left to right; with two rulers in
+// the header, those of the upper one first.
+struct RULER_LABEL {
+    int value;
+    double left, right, top;
+    double centre() const { return (left + right) / 2; }
+};
+
+std::vector<RULER_LABEL> ruler_labels(const QString& pdf, int page)
+{
+    const QString n = QString::number(page);
+    const QString html = run("pdftotext", {"-bbox", "-f", n, "-l", n, pdf, "-"});
+    const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    std::vector<RULER_LABEL> numbers;
+    double rows_top = 1e9;  // the first row number's top: the header lies above it
+    double row_right = 0;   // the "Row" title's right edge
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        bool number = false;
+        const RULER_LABEL label{m.captured(5).toInt(&number), m.captured(1).toDouble(), m.captured(3).toDouble(),
+                                m.captured(2).toDouble()};
+        if (m.captured(5) == "Row")
+            row_right = label.right;
+        else if (m.captured(5) == "1" && label.right < row_right + 5)
+            rows_top = std::min(rows_top, label.top);
+        else if (number)
+            numbers.push_back(label);
+    }
+    std::vector<RULER_LABEL> out;
+    std::copy_if(numbers.begin(), numbers.end(), std::back_inserter(out),
+                 [&](const RULER_LABEL& l) { return l.top < rows_top - 1; });
+    std::sort(out.begin(), out.end(), [](const RULER_LABEL& a, const RULER_LABEL& b) {
+        return std::tie(a.top, a.left) < std::tie(b.top, b.left);
+    });
+    return out;
+}
+
+// The printed ruler steps by what the page's width holds, whatever the screen's zoom: its labels
+// keep apart, and every page, the last one of a few samples too, spreads a sample over the same
+// width.
+TEST_F(Export, PrintedRulersKeepTheirLabelsApartAtOneScale)
+{
+    if (!have("pdftotext"))
+        GTEST_SKIP() << "pdftotext (Debian package poppler-utils) not installed";
+    add_rows(m(), {"a", "b"});
+    capture(128);                // 5 pages across, the last of 8 samples
+    std::vector<double> widths;  // of a sample, in points
+    for (int zoom_ins : {0, 8}) {
+        for (int i = 0; i < zoom_ins; ++i)
+            m_view->on_zoom_in();
+        print_pdf(m_view.get(), file("ruler.pdf"));
+        for (int page : {1, 5}) {
+            const std::vector<RULER_LABEL> labels = ruler_labels(file("ruler.pdf"), page);
+            ASSERT_GE(labels.size(), 3u) << zoom_ins << " zoom-ins, page " << page;
+            for (size_t i = 1; i < labels.size(); ++i) {
+                EXPECT_LT(labels[i - 1].right, labels[i].left) << zoom_ins << " zoom-ins, page " << page;
+                if (i > 1)  // the first label is kept inside the page's ruler, off its tick
+                    widths.push_back((labels[i].centre() - labels[i - 1].centre()) /
+                                     (labels[i].value - labels[i - 1].value));
+            }
+        }
+    }
+    const auto [narrowest, widest] = std::minmax_element(widths.begin(), widths.end());
+    EXPECT_LT(*widest - *narrowest, 0.05 * *narrowest);
+}
+
+// A segmented capture prints its segment ruler above the sample ruler: the page's first sample
+// and each segment's trigger, as sample numbers from the first trigger.
+TEST_F(Export, PrintedSegmentRulerMarksTheSegmentsTriggers)
+{
+    if (!have("pdftotext"))
+        GTEST_SKIP() << "pdftotext (Debian package poppler-utils) not installed";
+    add_rows(m(), {"a", "b"});
+    KSM_DATA_LOG* log = capture(64, 4, -1, 16);
+    log->set_trigger_positions({4, 20, 36, 52});
+    print_pdf(m_view.get(), file("segments.pdf"));
+    std::vector<int> upper;
+    const std::vector<RULER_LABEL> labels = ruler_labels(file("segments.pdf"), 1);
+    for (const RULER_LABEL& l : labels)
+        if (l.top < labels.front().top + 1)
+            upper.push_back(l.value);
+    EXPECT_EQ(upper, (std::vector<int>{-4, 0, 16}));
+    EXPECT_GT(labels.size(), upper.size());  // the sample ruler below
+}
+
 // Samples never captured print blank, as the Data tab shows them: a page of them has no level of
 // a bit and no value of a bus, where the page before has both.
 TEST_F(Export, PrintLeavesSamplesNeverCapturedBlank)

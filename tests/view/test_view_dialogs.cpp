@@ -1,18 +1,25 @@
-// The view's find dialog and its repeat, and the plug-in option and hierarchy dialogs.
+// The view's find dialog and its repeat, the plug-in option and hierarchy dialogs, and the Help
+// button of the view's dialogs.
 #include "manager_test_support.h"
 
 #include "vokr_find_dlg.h"
 #include "vokr_layout_widget.h"
+#include "vokr_mnemonic_dlg.h"
+#include "vokr_mnemonic_import_dlg.h"
+#include "vokr_mnemonic_new_table_dlg.h"
 #include "vokr_plugin_dialogs.h"
+#include "vokr_time_units_dlg.h"
 #include "vokr_view.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTreeWidget>
 
 using namespace manager_test;
@@ -136,6 +143,60 @@ TEST_F(ViewDialogs, PluginDialogsWithoutChoices)
     hierarchy.findChild<QListWidget*>()->setCurrentRow(1);
     EXPECT_TRUE(ok->isEnabled());
     EXPECT_EQ(chosen, "top|b");
+}
+
+// Each dialog's Help button asks the suite for the dialog's help.
+TEST_F(ViewDialogs, HelpButtonsAskForHelp)
+{
+    QString chosen;
+    KSM_DATA_SESSION* data = m_editor->get_session()->get_data_session();
+    const std::function<QDialog*()> dialogs[] = {
+        [&] { return new VOKR_MNEMONIC_DLG(m_editor.frame(), nullptr); },
+        [&] { return new VOKR_MNEMONIC_NEW_TABLE_DLG(nullptr); },
+        [&] { return new VOKR_MNEMONIC_IMPORT_DLG(data, "absent.lmx", nullptr); },
+        [&] { return new VOKR_FIND_DLG(m_view.get(), m_view.get()); },
+        [&] { return new VOKR_TIME_UNITS_DLG(nullptr); },
+        [&] { return new VOKR_PLUGIN_OPTION_DLG(m_editor.get(), {}); },
+        [&] { return new VOKR_PLUGIN_HIERARCHY_DLG({"top|a"}, &chosen); },
+    };
+    for (const auto& make : dialogs) {
+        std::unique_ptr<QDialog> dialog(make());
+        QPushButton* help = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Help);
+        ASSERT_TRUE(help) << dialog->metaObject()->className();
+        const int asked = PIRQ_DIALOG::help_request_count();
+        help->click();
+        EXPECT_EQ(PIRQ_DIALOG::help_request_count(), asked + 1) << dialog->metaObject()->className();
+    }
+}
+
+// Options of several plug-in tables are listed by name: once each, in name order; a setting of a
+// name two tables share goes to both.
+TEST_F(ViewDialogs, PluginOptionsAreListedOncePerName)
+{
+    KSM_TX_PLUGIN_MNEMONICS record;
+    record.plugin_name = "Decoder";
+    ASSERT_TRUE(m_editor.trigger()->set_plugin_mnemonics(3, &record));  // the bus "alpine"
+    VOKR_TX_MANAGER::VOKR_PLUGIN_STRUCT tables[2];
+    const char* names[2][2] = {{"style", "radix"}, {"radix", "base"}};
+    for (int t = 0; t < 2; ++t) {
+        tables[t].record_list = m_editor.trigger(), tables[t].record_row = 3;
+        for (const char* name : names[t])
+            tables[t].options.push_back({name, "", "string", "0", {}});
+    }
+    VOKR_PLUGIN_OPTION_DLG dialog(m_editor.get(), {&tables[0], &tables[1]});
+    ASSERT_TRUE(dialog.findChild<QGroupBox*>());
+    EXPECT_EQ(dialog.findChild<QGroupBox*>()->title(), "Parameter");
+    QStringList rows;
+    for (int i = 0; i < dialog.option_tree()->topLevelItemCount(); ++i)
+        rows << dialog.option_tree()->topLevelItem(i)->text(0);
+    EXPECT_EQ(rows, QStringList({"base", "radix", "style"}));
+    dialog.option_tree()->setCurrentItem(dialog.option_tree()->topLevelItem(1));
+    EXPECT_EQ(dialog.name_label()->text(), "radix");
+    QTest::keyClicks(dialog.setting_edit(), "16");
+    dialog.accept();
+    for (const auto& table : tables)
+        for (const auto& option : table.options)
+            EXPECT_EQ(option.setting, option.name == "radix" ? "016" : "0") << option.name.toStdString();
 }
 
 }  // namespace

@@ -697,6 +697,47 @@ TEST_F(WavePaint, ValueColumnLabelsKeepApartFromTheWaveformRuler)
     EXPECT_TRUE(m_recorder.find_text("-128"));
 }
 
+// The Value column's header names what it shows between the master's label and the next
+// sample's: the values, and above them the segments, or the values alone where every sample is
+// a segment of its own.
+TEST_F(WavePaint, ValueColumnTitlesStandBetweenTheLabels)
+{
+    add(1);
+    const struct {
+        int segment;
+        std::vector<int> triggers;
+        int master;
+        std::vector<QString> row_1, row_2;  // the header texts left to right
+    } cases[] = {
+        {0, {100}, 100, {}, {"0", "Value", "1"}},
+        {1024, {100, 1124, 2148, 3172}, 1124, {"1", "Segment"}, {"1024", "Value", "1025"}},
+        {1, {0}, 100, {"100", "Value", "101"}, {}},
+    };
+    for (const auto& c : cases) {
+        capture(
+            4096, [](int, int s) { return s % 5 == 0; }, {}, c.segment, c.triggers);
+        m_view->m_time_bars[0] = c.master;
+        m_view->m_timebar_count = 1;
+        m_view->invalidate_geometry();
+        const auto& widths = m_view->column_widths();
+        m_view->set_column_width(VOKR_VIEW::VALUE_COLUMN, QPoint(widths[0] + widths[1] + widths[2] + 200, 0), false);
+        paint();
+        for (int row : {1, 2}) {
+            QRect header;
+            m_view->get_item_rect(row, VOKR_VIEW::VALUE_COLUMN, &header);
+            std::vector<std::pair<int, QString>> shown;
+            for (const auto& t : m_recorder.texts())
+                if (header.contains(t.baseline))
+                    shown.emplace_back(t.baseline.x(), t.text);
+            std::sort(shown.begin(), shown.end());
+            std::vector<QString> texts;
+            for (const auto& [x, text] : shown)
+                texts.push_back(text);
+            EXPECT_EQ(texts, row == 1 ? c.row_1 : c.row_2) << c.segment << " row " << row;
+        }
+    }
+}
+
 TEST_F(WavePaint, RulerBarsAndTicks)
 {
     add(1);

@@ -31,14 +31,14 @@ constexpr int FIND_BACKWARDS = 2;
 
 }  // namespace
 
-VOKR_FIND_DLG::VOKR_FIND_DLG(QWidget* parent, VOKR_VIEW* view) : QDialog(parent), m_view(view)
+VOKR_FIND_DLG::VOKR_FIND_DLG(QWidget* parent, VOKR_VIEW* view) : PIRQ_DIALOG(parent), m_view(view)
 {
     build_controls();
     build_targets();
     load_find_settings();
 }
 
-VOKR_FIND_DLG::VOKR_FIND_DLG(QWidget* parent, VOKR_OBJECT_WIDGET* canvas) : QDialog(parent), m_canvas(canvas)
+VOKR_FIND_DLG::VOKR_FIND_DLG(QWidget* parent, VOKR_OBJECT_WIDGET* canvas) : PIRQ_DIALOG(parent), m_canvas(canvas)
 {
     build_controls();
     load_find_settings();
@@ -91,6 +91,7 @@ void VOKR_FIND_DLG::build_controls()
     connect(m_direction_combo, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &VOKR_FIND_DLG::on_search_direction_combo_changed);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(box, &QDialogButtonBox::helpRequested, this, &PIRQ_DIALOG::help_button_clicked);
 }
 
 // One target per node of the active list whose hierarchy is shown.

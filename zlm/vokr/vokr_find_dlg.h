@@ -6,6 +6,8 @@
 
 #include "vokr_find_target.h"
 
+#include "pirq.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -19,7 +21,7 @@ class VOKR_OBJECT;
 class VOKR_OBJECT_WIDGET;
 class VOKR_VIEW;
 
-class VOKR_FIND_DLG : public QDialog {
+class VOKR_FIND_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 public:
     VOKR_FIND_DLG(QWidget* parent, VOKR_VIEW* view);

@@ -33,7 +33,7 @@ bool ask(MSG_PROMPT* prompt, const QString& text)
 
 }  // namespace
 
-VOKR_MNEMONIC_DLG::VOKR_MNEMONIC_DLG(VOKR_FRAME_WND* frame, QWidget* parent) : QDialog(parent), m_frame_wnd(frame)
+VOKR_MNEMONIC_DLG::VOKR_MNEMONIC_DLG(VOKR_FRAME_WND* frame, QWidget* parent) : PIRQ_DIALOG(parent), m_frame_wnd(frame)
 {
     on_init_dialog();
     insert_mnemonic_tables();
@@ -88,6 +88,7 @@ void VOKR_MNEMONIC_DLG::on_init_dialog()
     connect(m_view, &QAbstractItemView::doubleClicked, this, &VOKR_MNEMONIC_DLG::on_view_double_click);
     connect(box, &QDialogButtonBox::accepted, this, &VOKR_MNEMONIC_DLG::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(box, &QDialogButtonBox::helpRequested, this, &PIRQ_DIALOG::help_button_clicked);
 }
 
 void VOKR_MNEMONIC_DLG::enable_table_buttons(bool enable)

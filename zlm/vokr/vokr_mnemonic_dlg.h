@@ -3,6 +3,8 @@
 // session's tables with it; Cancel drops it.
 #pragma once
 
+#include "pirq.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -15,7 +17,7 @@ class KSM_DATA_SESSION;
 class VOKR_FRAME_WND;
 class VOKR_MNEMONIC_TABLE_VIEW;
 
-class VOKR_MNEMONIC_DLG : public QDialog {
+class VOKR_MNEMONIC_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 public:
     struct ENTRY {

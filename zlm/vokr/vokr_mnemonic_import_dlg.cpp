@@ -26,8 +26,8 @@ QPushButton* move_button(const char* text, QWidget* parent)
 }  // namespace
 
 VOKR_MNEMONIC_IMPORT_DLG::VOKR_MNEMONIC_IMPORT_DLG(KSM_DATA_SESSION* target, const QString& file_name, QWidget* parent)
-    : QDialog(parent), m_target_session(target), m_file_edit(new QLineEdit(this)), m_available(new QListWidget(this)),
-      m_selected(new QListWidget(this))
+    : PIRQ_DIALOG(parent), m_target_session(target), m_file_edit(new QLineEdit(this)),
+      m_available(new QListWidget(this)), m_selected(new QListWidget(this))
 {
     setWindowTitle("Import Table");
     auto* browse = new QPushButton("...", this);
@@ -52,6 +52,7 @@ VOKR_MNEMONIC_IMPORT_DLG::VOKR_MNEMONIC_IMPORT_DLG(KSM_DATA_SESSION* target, con
     grid->addWidget(box, 12, 6, 1, 5);
     connect(box, &QDialogButtonBox::accepted, this, &VOKR_MNEMONIC_IMPORT_DLG::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(box, &QDialogButtonBox::helpRequested, this, &PIRQ_DIALOG::help_button_clicked);
     connect(m_file_edit, &QLineEdit::editingFinished, this, &VOKR_MNEMONIC_IMPORT_DLG::selected_file_change);
     connect(browse, &QPushButton::clicked, this, &VOKR_MNEMONIC_IMPORT_DLG::on_browse);
     connect(select, &QPushButton::clicked, this, &VOKR_MNEMONIC_IMPORT_DLG::on_select);

@@ -3,6 +3,8 @@
 // The source is opened by its full path and closed again with the dialog.
 #pragma once
 
+#include "pirq.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -10,7 +12,7 @@ class KSM_DATA_SESSION;
 class QLineEdit;
 class QListWidget;
 
-class VOKR_MNEMONIC_IMPORT_DLG : public QDialog {
+class VOKR_MNEMONIC_IMPORT_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 public:
     VOKR_MNEMONIC_IMPORT_DLG(KSM_DATA_SESSION* target, const QString& file_name, QWidget* parent);

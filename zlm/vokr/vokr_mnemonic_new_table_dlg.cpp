@@ -7,13 +7,14 @@
 #include <QLineEdit>
 
 VOKR_MNEMONIC_NEW_TABLE_DLG::VOKR_MNEMONIC_NEW_TABLE_DLG(QWidget* parent)
-    : QDialog(parent), m_name(new QLineEdit(this)), m_width(new QLineEdit("1", this))
+    : PIRQ_DIALOG(parent), m_name(new QLineEdit(this)), m_width(new QLineEdit("1", this))
 {
     setWindowTitle("Add Table");
     auto* buttons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &VOKR_MNEMONIC_NEW_TABLE_DLG::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this, &PIRQ_DIALOG::help_button_clicked);
     auto* layout = new QFormLayout(this);
     layout->addRow("Name:", m_name);
     layout->addRow("Width:", m_width);

@@ -1,11 +1,13 @@
 // The "Add Table" dialog of the mnemonic table setup: a name and a width of 1 to 1024 bits.
 #pragma once
 
+#include "pirq.h"
+
 #include <QDialog>
 
 class QLineEdit;
 
-class VOKR_MNEMONIC_NEW_TABLE_DLG : public QDialog {
+class VOKR_MNEMONIC_NEW_TABLE_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 public:
     explicit VOKR_MNEMONIC_NEW_TABLE_DLG(QWidget* parent);

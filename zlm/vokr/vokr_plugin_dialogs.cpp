@@ -1,12 +1,12 @@
 #include "vokr_plugin_dialogs.h"
 
 #include "msg.h"
-#include "pirq.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -48,11 +48,13 @@ std::deque<std::optional<QStringList>>& option_answers()
 
 int g_option_dialogs = 0;
 
-QDialogButtonBox* ok_cancel(QDialog* dialog)
+QDialogButtonBox* ok_cancel_help(PIRQ_DIALOG* dialog)
 {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    QObject::connect(buttons, &QDialogButtonBox::helpRequested, dialog, &PIRQ_DIALOG::help_button_clicked);
     return buttons;
 }
 
@@ -74,11 +76,11 @@ void vokr_show_plugin_box(const QString& text)
 // ---- choosing the design instance ---------------------------------------------------------------------
 
 VOKR_PLUGIN_HIERARCHY_DLG::VOKR_PLUGIN_HIERARCHY_DLG(const QStringList& candidates, QString* hierarchy, QWidget* parent)
-    : QDialog(parent), m_list(new QListWidget(this)), m_hierarchy(hierarchy)
+    : PIRQ_DIALOG(parent), m_list(new QListWidget(this)), m_hierarchy(hierarchy)
 {
     setWindowTitle("Select Hierarchy");
     m_list->addItems(candidates);
-    QDialogButtonBox* buttons = ok_cancel(this);
+    QDialogButtonBox* buttons = ok_cancel_help(this);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setEnabled(false);  // until a hierarchy is chosen
     connect(m_list, &QListWidget::itemSelectionChanged, this, [this, ok] {
@@ -118,63 +120,94 @@ QStringList VOKR_PLUGIN_HIERARCHY_DLG::last_candidates() { return offered_candid
 // ---- plug-in options ----------------------------------------------------------------------------------
 
 VOKR_PLUGIN_OPTION_DLG::VOKR_PLUGIN_OPTION_DLG(VOKR_TX_MANAGER* manager, const TABLES& tables, QWidget* parent)
-    : QDialog(parent), m_manager(manager), m_tables(tables), m_list(new QTreeWidget(this)), m_name(new QLabel(this)),
-      m_setting(new QLineEdit(this)), m_browse(new QPushButton("...", this)), m_description(new QLabel(this))
+    : PIRQ_DIALOG(parent), m_manager(manager), m_tables(tables), m_list(new QTreeWidget(this)),
+      m_name(new QLabel(this)), m_setting(new QLineEdit(this)), m_browse(new QPushButton("...", this)),
+      m_description(new QLabel(this))
 {
     setWindowTitle("Plug-In Options");
     // A table without a group has no record to keep its options: it is left out.
     for (VOKR_TX_MANAGER::VOKR_PLUGIN_STRUCT* table : tables)
         for (int i = 0; table->record() && i < static_cast<int>(table->options.size()); ++i) {
             m_options.append({table, i});
-            m_settings << QString::fromLocal8Bit(table->options[i].setting);
+            m_settings[table->options[i].name] = QString::fromLocal8Bit(table->options[i].setting);
         }
     m_list->setHeaderLabels({"Name", "Setting"});
     m_list->setRootIsDecorated(false);
-    for (int i = 0; i < m_options.size(); ++i)
-        m_list->addTopLevelItem(
-            new QTreeWidgetItem({m_options[i].first->options[m_options[i].second].name, m_settings[i]}));
+    for (auto it = m_settings.cbegin(); it != m_settings.cend(); ++it)
+        m_list->addTopLevelItem(new QTreeWidgetItem({it.key(), it.value()}));
     m_description->setWordWrap(true);
+    m_browse->setFixedWidth(m_browse->fontMetrics().horizontalAdvance(m_browse->text()) + 12);
     auto* setting_row = new QHBoxLayout;
+    setting_row->setSpacing(0);
     setting_row->addWidget(m_setting);
     setting_row->addWidget(m_browse);
-    auto* form = new QFormLayout;
-    form->addRow("Name:", m_name);
-    form->addRow("Setting:", setting_row);
-    form->addRow("Description:", m_description);
+    auto* parameter = new QGroupBox("Parameter", this);
+    auto* grid = new QGridLayout(parameter);
+    grid->addWidget(new QLabel("Name:", parameter), 0, 0);
+    grid->addWidget(m_name, 0, 1);
+    grid->addWidget(new QLabel("Setting:", parameter), 1, 0);
+    grid->addLayout(setting_row, 1, 1);
+    grid->addWidget(new QLabel("Description:", parameter), 2, 0);
+    grid->addWidget(m_description, 2, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addWidget(parameter);
     layout->addWidget(new QLabel("Existing parameter settings:", this));
     layout->addWidget(m_list);
-    layout->addWidget(ok_cancel(this));
-    connect(m_list, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* item) { show_option(item ? m_list->indexOfTopLevelItem(item) : -1); });
-    connect(m_setting, &QLineEdit::textEdited, this, &VOKR_PLUGIN_OPTION_DLG::store_setting);
+    layout->addWidget(ok_cancel_help(this));
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &VOKR_PLUGIN_OPTION_DLG::on_selection_changed);
+    connect(m_setting, &QLineEdit::textEdited, this,
+            [this](const QString& text) { set_option_text(m_name->text(), text); });
     connect(m_browse, &QPushButton::clicked, this, &VOKR_PLUGIN_OPTION_DLG::browse);
-    if (!m_options.isEmpty())
+    if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0));
     else
-        show_option(-1);
+        on_selection_changed();
 }
 
-void VOKR_PLUGIN_OPTION_DLG::show_option(int index)
+const VOKR_TX_MANAGER::VOKR_PLUGIN_OPTION& VOKR_PLUGIN_OPTION_DLG::option(int index) const
 {
-    m_current = index;
-    const bool shown = index >= 0;
-    const VOKR_TX_MANAGER::VOKR_PLUGIN_OPTION* option =
-        shown ? &m_options[index].first->options[m_options[index].second] : nullptr;
-    m_name->setText(shown ? option->name : QString("No Selection"));
-    m_description->setText(shown ? option->description : QString());
-    m_setting->setText(shown ? m_settings[index] : QString());
+    return m_options[index].first->options[m_options[index].second];
+}
+
+QString VOKR_PLUGIN_OPTION_DLG::get_option_description(const QString& name) const
+{
+    QString description;
+    for (int i = 0; i < m_options.size(); ++i)
+        description = option(i).name == name ? option(i).description : description;
+    return description;
+}
+
+QString VOKR_PLUGIN_OPTION_DLG::get_option_type(const QString& name) const
+{
+    QString type;
+    for (int i = 0; i < m_options.size(); ++i)
+        type = option(i).name == name ? option(i).type : type;
+    return type;
+}
+
+QTreeWidgetItem* VOKR_PLUGIN_OPTION_DLG::row_of(const QString& name) const
+{
+    const QList<QTreeWidgetItem*> rows = m_list->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive, 0);
+    return rows.isEmpty() ? nullptr : rows.first();
+}
+
+void VOKR_PLUGIN_OPTION_DLG::set_option_text(const QString& name, const QString& text)
+{
+    m_settings[name] = text;
+    if (QTreeWidgetItem* row = row_of(name))
+        row->setText(1, text);
+}
+
+void VOKR_PLUGIN_OPTION_DLG::on_selection_changed()
+{
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    const bool shown = !selected.isEmpty();
+    const QString name = shown ? selected.first()->text(0) : QString();
+    m_name->setText(shown ? name : QString("No Selection"));
+    m_description->setText(shown ? get_option_description(name) : QString());
+    m_setting->setText(shown ? get_option_value(name) : QString());
     m_setting->setEnabled(shown);
-    m_browse->setEnabled(shown && option->type == "file");
-}
-
-void VOKR_PLUGIN_OPTION_DLG::store_setting(const QString& text)
-{
-    if (m_current < 0)
-        return;
-    m_settings[m_current] = text;
-    m_list->topLevelItem(m_current)->setText(1, text);
+    m_browse->setEnabled(shown && get_option_type(name) == "file");
 }
 
 QStringList VOKR_PLUGIN_OPTION_DLG::file_filters(const QString& option_name)
@@ -198,27 +231,26 @@ void VOKR_PLUGIN_OPTION_DLG::browse()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     m_setting->setText(dialog.selectedFiles().first());
-    store_setting(m_setting->text());
+    set_option_text(m_name->text(), m_setting->text());
 }
 
 // The plug-ins check the settings; every option they refuse is shown with its reason, and the
 // dialog stays open for the correction.
 void VOKR_PLUGIN_OPTION_DLG::accept()
 {
-    for (int i = 0; i < m_options.size(); ++i) {
-        VOKR_TX_MANAGER::VOKR_PLUGIN_OPTION& option = m_options[i].first->options[m_options[i].second];
-        option.setting = m_settings[i].toLocal8Bit();
-        option.result.clear();
+    for (const auto& [table, index] : m_options) {
+        VOKR_TX_MANAGER::VOKR_PLUGIN_OPTION& o = table->options[index];
+        o.setting = m_settings.value(o.name).toLocal8Bit();
+        o.result.clear();
     }
     m_manager->set_plugin_user_options(m_tables);
     bool refused = false;
     for (int i = 0; i < m_options.size(); ++i) {
-        const QByteArray& error = m_options[i].first->options[m_options[i].second].result;
-        if (error.isEmpty())
+        if (option(i).result.isEmpty())
             continue;
         refused = true;
-        m_list->setCurrentItem(m_list->topLevelItem(i));
-        vokr_show_plugin_box(QString::fromLocal8Bit(error));
+        m_list->setCurrentItem(row_of(option(i).name));
+        vokr_show_plugin_box(QString::fromLocal8Bit(option(i).result));
     }
     if (!refused)
         QDialog::accept();
@@ -237,8 +269,8 @@ bool VOKR_PLUGIN_OPTION_DLG::edit(VOKR_TX_MANAGER* manager, const TABLES& tables
     }
     if (!answer)
         return false;
-    for (int i = 0; i < answer->size() && i < dialog.m_settings.size(); ++i)
-        dialog.m_settings[i] = answer->at(i);
+    for (int i = 0; i < answer->size() && i < dialog.m_options.size(); ++i)
+        dialog.set_option_text(dialog.option(i).name, answer->at(i));
     dialog.accept();
     return dialog.result() == QDialog::Accepted;
 }

@@ -4,10 +4,11 @@
 // boxes are recorded in the message journal as prompted notices without an identifier.
 #pragma once
 
+#include "pirq.h"
 #include "vokr_tx_manager.h"
 
-#include <QDialog>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
 class QLabel;
@@ -15,11 +16,12 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Shows a plug-in's text in a critical box titled "Korvane" and returns when it is closed.
 void vokr_show_plugin_box(const QString& text);
 
-class VOKR_PLUGIN_HIERARCHY_DLG : public QDialog {
+class VOKR_PLUGIN_HIERARCHY_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 public:
     VOKR_PLUGIN_HIERARCHY_DLG(const QStringList& candidates, QString* hierarchy, QWidget* parent = nullptr);
@@ -38,7 +40,9 @@ private:
     QString* m_hierarchy;
 };
 
-class VOKR_PLUGIN_OPTION_DLG : public QDialog {
+// The options of several tables by name: options of one name share one setting, listed once in
+// name order; the description and type shown are those of the last option of the name.
+class VOKR_PLUGIN_OPTION_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 public:
     using TABLES = QList<VOKR_TX_MANAGER::VOKR_PLUGIN_STRUCT*>;
@@ -48,8 +52,8 @@ public:
     // tables and to the plug-ins. True when accepted.
     static bool edit(VOKR_TX_MANAGER* manager, const TABLES& tables);
     // The next dialog without a person takes these settings, one per option of the grouped
-    // tables in order (missing ones stay as they are), and is accepted. Without a scripted
-    // answer it is accepted unchanged.
+    // tables in order (missing ones stay as they are; of options sharing a name the last one's
+    // setting holds), and is accepted. Without a scripted answer it is accepted unchanged.
     static void push_scripted_settings(const QStringList& settings);
     static void push_scripted_cancel();
     static void clear_scripted_answers();
@@ -60,22 +64,26 @@ public:
     // The file dialog's name filters for an option: "SIF file" gives "SIF Files (*.sif)" and
     // then "All Files (*.*)"; a name with a space before " file" gives only the latter.
     static QStringList file_filters(const QString& option_name);
+    QString get_option_description(const QString& name) const;
+    QString get_option_type(const QString& name) const;
+    QString get_option_value(const QString& name) const { return m_settings.value(name); }
+    void set_option_text(const QString& name, const QString& text);
     QTreeWidget* option_tree() const { return m_list; }
     QLabel* name_label() const { return m_name; }
     QLineEdit* setting_edit() const { return m_setting; }
     QPushButton* browse_button() const { return m_browse; }
 
 private:
-    void show_option(int index);
-    void store_setting(const QString& text);
+    const VOKR_TX_MANAGER::VOKR_PLUGIN_OPTION& option(int index) const;
+    QTreeWidgetItem* row_of(const QString& name) const;
+    void on_selection_changed();
     void browse();
 
     VOKR_TX_MANAGER* m_manager;
     TABLES m_tables;
-    // Every option that the dialog shows, as (table, option index).
+    // Every option of the grouped tables, as (table, option index), in list order.
     QList<QPair<VOKR_TX_MANAGER::VOKR_PLUGIN_STRUCT*, int>> m_options;
-    QStringList m_settings;
-    int m_current = -1;
+    QMap<QString, QString> m_settings;  // by option name
     QTreeWidget* m_list;
     QLabel* m_name;
     QLineEdit* m_setting;

@@ -46,14 +46,14 @@ double from_picoseconds(double ps, int unit)
 }  // namespace
 
 VOKR_TIME_UNITS_DLG::VOKR_TIME_UNITS_DLG(QWidget* parent)
-    : QDialog(parent), m_maximum(std::numeric_limits<double>::max())
+    : PIRQ_DIALOG(parent), m_maximum(std::numeric_limits<double>::max())
 {
     build();
 }
 
 VOKR_TIME_UNITS_DLG::VOKR_TIME_UNITS_DLG(QWidget* parent, int minimum_samples, int maximum_samples, double period,
                                          bool make_master)
-    : QDialog(parent), m_minimum(minimum_samples * period), m_maximum(maximum_samples * period), m_period(period),
+    : PIRQ_DIALOG(parent), m_minimum(minimum_samples * period), m_maximum(maximum_samples * period), m_period(period),
       m_insert(true), m_make_master(make_master)
 {
     build();
@@ -92,6 +92,7 @@ void VOKR_TIME_UNITS_DLG::build()
     grid->addWidget(buttons, 0, 3, 3, 1);
     connect(buttons, &QDialogButtonBox::accepted, this, &VOKR_TIME_UNITS_DLG::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this, &PIRQ_DIALOG::help_button_clicked);
     connect(m_value_edit, &QLineEdit::textEdited, this, &VOKR_TIME_UNITS_DLG::on_update_time_units_edit);
     connect(m_unit_combo, &QComboBox::textActivated, this, &VOKR_TIME_UNITS_DLG::on_sel_change_time_units_combo);
 }

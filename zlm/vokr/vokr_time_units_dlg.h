@@ -3,6 +3,8 @@
 // the chosen unit.
 #pragma once
 
+#include "pirq.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -13,7 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class VOKR_TIME_UNITS_DLG : public QDialog {
+class VOKR_TIME_UNITS_DLG : public PIRQ_DIALOG {
     Q_OBJECT
 
 public:

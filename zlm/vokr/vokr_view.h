@@ -542,10 +542,14 @@ private:
     void draw_time_ruler(const QRect& rect, QPainter* painter);
     void draw_time_bar(int index, const QRect& ruler, int label_y, QPainter* painter);
     // The header cells of the value and waveform columns: tick strips, markers, boundary lines.
-    void draw_time_header(int row, int column, const QRect& rect, QPainter* painter);
-    void draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row);
-    void draw_logged_segment_ticks(const QRect& strip, QPainter* painter, int column, int first, int last,
-                                   double pixels);
+    // Each returns the part of its strip left between the labels (null without labels).
+    QRect draw_time_header(int row, int column, const QRect& rect, QPainter* painter);
+    QRect draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row);
+    QRect draw_logged_segment_ticks(const QRect& strip, QPainter* painter, int column, int first, int last,
+                                    double pixels);
+    // The Value column's title ("Segment" or "Value") between the labels, cut short where it does
+    // not fit.
+    void draw_value_title(int row, const QRect& between, QPainter* painter);
     void draw_markers(const QRect& area, QPainter* painter, int first, int last, double pixels);
     void draw_data_boundaries(const QRect& area, QPainter* painter, int first, int last, int depth);
     void draw_status_text(const QRect& rect, QPainter* painter);
@@ -780,12 +784,21 @@ protected:
 private:
     QImage render_image(int width, int height, bool fit);
     void open_list_file(const QString& path);
+    // The samples of a printed page, first to end (exclusive) of the `per_page` each page holds,
+    // `unit` page units apart on every page.
+    struct PRINT_SAMPLES {
+        int first, end, per_page, unit;
+    };
     // The printed Name and Alias columns' widths in page units, each capped.
     std::pair<int, int> print_name_widths(int last_node) const;
-    void print_page(QPainter* painter, const std::vector<int>& nodes, int rows_per_page, int first_row, int first,
-                    int end);
-    void print_ruler(QPainter* painter, const QRect& rect, int first, int end);
-    void print_wave(QPainter* painter, int node, const QRect& rect, int first, int end);
+    int print_sample_unit(int last_node, int per_page) const;
+    void print_page(QPainter* painter, const std::vector<int>& nodes, int rows_per_page, int first_row,
+                    const PRINT_SAMPLES& samples);
+    // The header's waveform cell: the time ruler, or for a segmented capture the segment ruler,
+    // above the time ruler where the view shows segment marks.
+    void print_rulers(QPainter* painter, const QRect& cell, const PRINT_SAMPLES& samples);
+    void print_ruler(QPainter* painter, const QRect& rect, const PRINT_SAMPLES& samples, bool segments);
+    void print_wave(QPainter* painter, int node, const QRect& rect, const PRINT_SAMPLES& samples);
 
     // ---- fields ----
 protected:

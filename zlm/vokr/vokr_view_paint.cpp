@@ -557,7 +557,9 @@ void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* pa
     const bool one_segment = m->is_data_mode(-1) && m->get_data_segment_size() == 1 && get_row_height(HEADER_ROW_1) > 0;
     auto shared = [&](int first, int last) { return header_rect(row, first, last).adjusted(2, 2, -2, -2); };
     if (column == VALUE_COLUMN || column == WAVEFORM_COLUMN) {
-        draw_time_header(row, column, rect, painter);
+        const QRect room = draw_time_header(row, column, rect, painter);
+        if (column == VALUE_COLUMN)
+            draw_value_title(row, room, painter);
         return;
     }
     QString text;
@@ -614,6 +616,24 @@ void VOKR_VIEW::draw_header(int row, int column, const QRect& rect, QPainter* pa
         if (!flags.sequential)
             draw_level_name(column - FIRST_LEVEL_COLUMN, rect, painter, flags);
     }
+}
+
+// Between the master's label and the next sample's: the segment header row names the segment
+// numbers, unless every sample is a segment of its own; the other row names the values. The title
+// keeps a gap to the labels; one wider than its room is cut short, and left out where not even its
+// first letter fits.
+void VOKR_VIEW::draw_value_title(int row, const QRect& between, QPainter* painter)
+{
+    const QRect room = between.adjusted(3, 0, -3, 0);
+    if (room.width() <= 1)
+        return;
+    const QString title = row == HEADER_ROW_1 && !is_one_segment_data() ? "Segment" : "Value";
+    painter->save();
+    vokr_set_font(painter, pirq_get_font(HEADER_FONT));
+    const QString shown = painter->fontMetrics().elidedText(title, Qt::ElideRight, room.width());
+    if (shown.size() > 1)
+        draw_header_text(painter, room, shown);
+    painter->restore();
 }
 
 // The level's name in the lower half of its upper header cell.

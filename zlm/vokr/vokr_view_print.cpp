@@ -1,5 +1,5 @@
 // Printing: the node list with its waveforms laid out on a logical 800 x 800 page, pages running
-// across the samples first and then down the rows.
+// across the samples first and then down the rows, every page at one time scale.
 #include "vokr_frame_wnd.h"
 #include "vokr_number.h"
 #include "vokr_tx_manager.h"
@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int PAGE = 800;
+constexpr int SEGMENT_ROW = 1;  // the view's header row of segment marks
 // The widest, in characters, that the user's name width makes the printed Name and Alias columns.
 constexpr int MAX_LABEL_CHARS = 30;
 
@@ -84,6 +85,7 @@ void VOKR_VIEW::on_print(QPrinter* printer)
     QPainter painter;
     if (l.count() < 1 || !painter.begin(printer))
         return;
+    const int unit = print_sample_unit(shown.empty() ? 0 : shown.back(), l.samples);
     const int from = printer->fromPage() > 0 ? printer->fromPage() : 1;
     const int to = printer->fromPage() > 0 ? std::min(printer->toPage(), l.count()) : l.count();
     for (int page = from; page <= to; ++page) {
@@ -95,7 +97,8 @@ void VOKR_VIEW::on_print(QPrinter* printer)
         const int block = (page - 1) / l.across, first = ((page - 1) % l.across) * l.samples;
         const std::vector<int> rows(shown.begin() + std::min<size_t>(shown.size(), size_t(block) * l.rows),
                                     shown.begin() + std::min<size_t>(shown.size(), size_t(block + 1) * l.rows));
-        print_page(&painter, rows, l.rows, block * l.rows, first, std::min(depth, first + l.samples));
+        print_page(&painter, rows, l.rows, block * l.rows,
+                   {first, std::min(depth, first + l.samples), l.samples, unit});
     }
     painter.end();
 }
@@ -116,8 +119,18 @@ std::pair<int, int> VOKR_VIEW::print_name_widths(int last_node) const
     return {int(std::min(9 * name, cap)), int(std::min(9 * alias, cap))};
 }
 
-void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_per_page, int first_row, int first,
-                           int end)
+// Page units per sample on every page, the last one of a few samples too: what the narrowest
+// waveform cell, beside the widest names of the first sample block's pages, gives each sample.
+int VOKR_VIEW::print_sample_unit(int last_node, int per_page) const
+{
+    const auto [name_w, alias_w] = print_name_widths(last_node);
+    const int waves = (m_tx_manager->get_show_type() ? 700 : 750) - name_w -
+                      (m_tx_manager->get_show_alias() ? alias_w : 0) - 2;  // less the cell's margins
+    return std::max(0, waves) / per_page;
+}
+
+void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_per_page, int first_row,
+                           const PRINT_SAMPLES& samples)
 {
     KSM_TX_SIGNAL_NODES* list = current_node_table();
     p->fillRect(QRect(0, 0, PAGE, PAGE), pirq_get_color(298));
@@ -143,7 +156,7 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_
         };
         cell(0, 51, true, node < 0 ? QString("Row") : QString::number(first_row + int(i)));
         int x = 50, remaining = 750;
-        if (first == 0) {
+        if (samples.first == 0) {
             if (m_tx_manager->get_show_type()) {
                 const QString letter = node < 0 ? QString() : type_letter(list->get_signal_type(node));
                 cell(50, 101, true, node < 0 ? "Type" : is_group(node) ? letter + letter : letter);
@@ -163,37 +176,71 @@ void VOKR_VIEW::print_page(QPainter* p, const std::vector<int>& nodes, int rows_
         }
         const QRect wave = cell(x, x + remaining + 1, false, QString());
         if (node < 0)
-            print_ruler(p, wave.adjusted(2, 2, -2, -2), first, end);
+            print_rulers(p, wave, samples);
         else
-            print_wave(p, node, wave.adjusted(2, 2, -2, -2), first, end);
+            print_wave(p, node, wave.adjusted(2, 2, -2, -2), samples);
     }
 }
 
-void VOKR_VIEW::print_ruler(QPainter* p, const QRect& r, int first, int end)
+void VOKR_VIEW::print_rulers(QPainter* p, const QRect& cell, const PRINT_SAMPLES& samples)
 {
-    if (end <= first)
+    const bool segmented = m_tx_manager->get_data_segment_size() > 0;
+    if (!segmented || get_row_height(SEGMENT_ROW) <= 0) {
+        print_ruler(p, cell.adjusted(2, 2, -2, -2), samples, segmented);
         return;
-    const int unit = r.width() / (end - first);
-    const int step = std::max(1, get_ruler_step());
-    const int half = std::max(1, step / 2);
+    }
+    const int middle = (cell.top() + cell.bottom()) / 2;
+    const QRect upper(cell.topLeft(), QPoint(cell.right(), middle));
+    const QRect lower(QPoint(cell.left(), middle), cell.bottomRight());
+    for (const auto& [half, segments] : {std::pair{upper, true}, std::pair{lower, false}}) {
+        frame(p, half, true);
+        print_ruler(p, half.adjusted(2, 2, -2, -2), samples, segments);
+    }
+}
+
+// Labels at the multiples of the page's ruler step, with longer ticks at the half steps; a
+// segment ruler marks the page's first sample and each sample a whole number of segments from the
+// trigger, labelled with sample numbers. Labels keep apart, and the walk ends at the first one
+// that would stick out on the right. Ticks are 5, 3 and 2 units long, shorter in a ruler of half
+// the header's height, whose labels would otherwise be too small to read.
+void VOKR_VIEW::print_ruler(QPainter* p, const QRect& r, const PRINT_SAMPLES& samples, bool segments)
+{
+    if (samples.end <= samples.first)
+        return;
+    const int tick = std::clamp(r.height() / 3, 2, 5), half_tick = std::max(1, tick - 2), short_tick = tick - 3;
+    p->save();
+    QFont font = p->font();
+    font.setPixelSize(std::clamp(r.height() - tick, 4, 11));  // above the longest tick
+    p->setFont(font);
+    const int unit = samples.unit;
+    const QRect scale(r.left(), r.top(), unit * samples.per_page + 5, r.height());  // the page's samples
+    const int step = std::max(1, get_print_ruler_step(p, scale, samples.first, samples.first + samples.per_page));
+    const int half = std::max(1, step / 2), size = m_tx_manager->get_data_segment_size();
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
     const int trigger = log ? std::max(0, log->get_data_trigger_position(-1)) : 0;
     p->setPen(QPen(Qt::black, 0));
-    for (int s = first; s <= end; ++s) {
-        const int x = r.left() + (s - first) * unit;
-        if (s % step == 0) {
-            QString text;
-            format_sample_value(&text, s - trigger, false, false);
-            const int w = p->fontMetrics().horizontalAdvance(text) + 2;
-            const int left = std::clamp(x - w / 2, r.left(), r.right() - w);
-            if (left + w > r.right() + 1)
-                break;
-            p->drawText(QRect(left, r.top(), w, r.height() - 5), Qt::AlignCenter, text);
-            p->drawLine(x, r.bottom(), x, r.bottom() - 5);
-        } else {
-            p->drawLine(x, r.bottom(), x, r.bottom() - (s % half == 0 ? 3 : 2));
+    int free_from = r.left();  // where the next label may start
+    for (int s = samples.first; s <= samples.end; ++s) {
+        if (segments && s != samples.first && (size <= 0 || (s - trigger) % size != 0))
+            continue;
+        const int x = r.left() + (s - samples.first) * unit;
+        if (!segments && s % step != 0) {
+            p->drawLine(x, r.bottom(), x, r.bottom() - std::max(1, s % half == 0 ? half_tick : short_tick));
+            continue;
         }
+        QString text;
+        format_sample_value(&text, s - trigger, false, segments);
+        const int w = p->fontMetrics().horizontalAdvance(text) + 2;
+        const int left = std::max(x - w / 2, r.left());
+        if (left + w > r.right() + 1)
+            break;
+        if (left >= free_from) {
+            p->drawText(QRect(left, r.top(), w, r.height() - tick), Qt::AlignCenter, text);
+            free_from = left + w + 2;
+        }
+        p->drawLine(x, r.bottom(), x, r.bottom() - tick);
     }
+    p->restore();
 }
 
 namespace {
@@ -264,8 +311,9 @@ void draw_run(QPainter* p, const SPAN& span, int from, int to, const QString& te
 
 // Reads only the page's samples of the node (or of each member of a group), each bit with the
 // row's inversion applied.
-void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int end)
+void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, const PRINT_SAMPLES& samples)
 {
+    const int first = samples.first, end = samples.end;
     KSM_TX_SIGNAL_NODES* list = current_node_table();
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
@@ -283,12 +331,8 @@ void VOKR_VIEW::print_wave(QPainter* p, int node, const QRect& r, int first, int
             hatch(p, r);
         return;
     }
-    const SPAN span{r,
-                    first,
-                    end,
-                    std::max(1, r.width() / (end - first)),
-                    get_sample_depth(),
-                    std::max(0, log->get_data_trigger_position(-1))};
+    const SPAN span{
+        r, first, end, std::max(1, samples.unit), get_sample_depth(), std::max(0, log->get_data_trigger_position(-1))};
     // Member bits sample by sample: row k of the block holds the bits of sample first + k.
     const size_t width = rows.size();
     std::vector<char> valid(size_t(end - first));

@@ -287,16 +287,17 @@ void VOKR_VIEW::draw_time_bar(int index, const QRect& ruler, int label_y, QPaint
 
 // ---- header rows: tick strips ---------------------------------------------------------------------------
 
-void VOKR_VIEW::draw_time_header(int row, int column, const QRect& rect, QPainter* painter)
+QRect VOKR_VIEW::draw_time_header(int row, int column, const QRect& rect, QPainter* painter)
 {
-    draw_tick_strip(rect, painter, column, row);
+    const QRect room = draw_tick_strip(rect, painter, column, row);
     QRect area;
     if (row != HEADER_ROW_2 || column != WAVEFORM_COLUMN || !get_column_rect(WAVEFORM_COLUMN, &area))
-        return;
+        return room;
     area.setLeft(area.left() + 2);
     const int first = get_first_visible_sample(), last = get_visible_end_sample();
     draw_markers(area, painter, first, last, get_pixels_per_sample());
     draw_data_boundaries(area, painter, first, last, get_sample_depth());
+    return room;
 }
 
 namespace {
@@ -371,6 +372,8 @@ struct STRIP {
     bool value_column;
     int right_limit = INT_MIN;
     bool ended = false;
+    // The right edge of the first label drawn and the left edge of the last one.
+    int first_right = INT_MIN, last_left = INT_MIN;
     int font = -1, color = -1;  // the labels' font and colour once set on the painter
     // The marks wait in a batch until a label is drawn or the strip ends, so that a label still
     // lies over the marks drawn before it and under those after it.
@@ -444,22 +447,35 @@ struct STRIP {
         }
         r = (r & rect).translated(0, -1);
         right_limit = r.right();
+        if (first_right == INT_MIN)
+            first_right = r.right();
+        else
+            last_left = r.left();
         vokr_draw_line_text(painter, r, ALIGN_LEFT_CENTRE, text);
+    }
+    // The part of the strip between its first and last labels (up to its right edge when one
+    // label stands alone); null before any label.
+    QRect room() const
+    {
+        if (first_right == INT_MIN)
+            return QRect();
+        const int right = last_left == INT_MIN ? rect.right() : last_left - 1;
+        return QRect(QPoint(first_right + 1, rect.top()), QPoint(right, rect.bottom()));
     }
 };
 
 }  // namespace
 
-void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row)
+QRect VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column, int header_row)
 {
     const int depth = get_sample_depth();
     const bool value_column = column == VALUE_COLUMN;
     const int master = m_timebar_count > 0 ? m_time_bars[0] : -1;
     if (depth <= 0 || (value_column && (master < 0 || master > depth)))
-        return;
+        return QRect();
     STRIP strip{painter, QRect(rect.topLeft(), rect.bottomRight() - QPoint(1, 1)), value_column};
     if (strip.rect.width() < 2)
-        return;
+        return QRect();
     const int first = value_column ? master : get_first_visible_sample();
     const int last = value_column ? master + 1 : get_visible_end_sample();
     const double pixels = value_column ? strip.rect.width() : get_pixels_per_sample();
@@ -467,9 +483,9 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
     painter->save();
     if (header_row == HEADER_ROW_1 && has_logged_segments()) {
         strip.finish();
-        draw_logged_segment_ticks(strip.rect, painter, column, first, last, pixels);
+        const QRect room = draw_logged_segment_ticks(strip.rect, painter, column, first, last, pixels);
         painter->restore();
-        return;
+        return room;
     }
     VOKR_TX_MANAGER* m = m_tx_manager;
     const int size = m->get_data_segment_size() > 0 ? m->get_data_segment_size() : depth;
@@ -536,11 +552,12 @@ void VOKR_VIEW::draw_tick_strip(const QRect& rect, QPainter* painter, int column
     }
     strip.finish();
     painter->restore();
+    return strip.room();
 }
 
 // Segment numbers at the segment starts the log marks, counted from sample 0.
-void VOKR_VIEW::draw_logged_segment_ticks(const QRect& rect, QPainter* painter, int column, int first, int last,
-                                          double pixels)
+QRect VOKR_VIEW::draw_logged_segment_ticks(const QRect& rect, QPainter* painter, int column, int first, int last,
+                                           double pixels)
 {
     STRIP strip{painter, rect, column == VALUE_COLUMN};
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
@@ -561,6 +578,7 @@ void VOKR_VIEW::draw_logged_segment_ticks(const QRect& rect, QPainter* painter, 
             strip.mark(x, 5);
     }
     strip.finish();
+    return strip.room();
 }
 
 // ---- markers over the waveforms -------------------------------------------------------------------------
