@@ -459,15 +459,16 @@ bool press_buttons(QDialog* dialog, const QStringList& names, QString* error)
     return true;
 }
 
-// ::korvane::shell::fill_dialog TOKEN FIELDS BUTTONS: the follow-up run inside the modal dialog
-// that answer_dialog waits for. A failure rejects the dialog so that no run waits on it.
+// ::korvane::shell::fill_dialog TOKEN FIELDS BUTTONS ?HANDS?: the follow-up run inside the modal
+// dialog that answer_dialog waits for: the fields, then the hands' script, then the buttons. A
+// failure rejects the dialog so that no run waits on it.
 int fill_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     int token = 0, count = 0;
     Tcl_Obj** words = nullptr;
     std::vector<std::pair<QString, QString>> fields;
-    if (objc != 4)
-        return host_shell_fail(interp, "usage: fill_dialog token fields buttons");
+    if (objc != 4 && objc != 5)
+        return host_shell_fail(interp, "usage: fill_dialog token fields buttons ?hands?");
     if (Tcl_GetIntFromObj(interp, objv[1], &token) != TCL_OK || !parse_fields(interp, objv[2], &fields) ||
         Tcl_ListObjGetElements(interp, objv[3], &count, &words) != TCL_OK)
         return TCL_ERROR;
@@ -485,7 +486,12 @@ int fill_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const obj
         buttons << from_tcl(words[i]);
     const QString title = dialog->windowTitle();
     QString error;
-    if (set_fields(dialog, fields, &error) && press_buttons(dialog, buttons, &error))
+    bool done = set_fields(dialog, fields, &error);
+    if (done && objc == 5 && Tcl_EvalObjEx(interp, objv[4], TCL_EVAL_GLOBAL) != TCL_OK) {
+        error = QString::fromUtf8(Tcl_GetStringResult(interp));
+        done = false;
+    }
+    if (done && press_buttons(dialog, buttons, &error))
         return TCL_OK;
     answer->error = QString("dialog \"%1\": %2").arg(title, error);
     if (dialog->isVisible())
@@ -493,20 +499,27 @@ int fill_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const obj
     return host_shell_fail(interp, answer->error);
 }
 
-// ::korvane::shell::answer_dialog ?-timeout MS? FIELDS BUTTONS SCRIPT
+// ::korvane::shell::answer_dialog ?-timeout MS? ?-hands HANDS? FIELDS BUTTONS SCRIPT
 // Runs the script, which is to open a modal dialog; once it shows, its widgets take the values
-// (pairs of object name and value) and the buttons are pressed in turn. An error when no
-// dialog showed or the answer failed.
+// (pairs of object name and value), the hands' script runs in it (clicks and keys on its widgets)
+// and the buttons are pressed in turn. An error when no dialog showed or the answer failed.
 int answer_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
+    const char* usage = "usage: answer_dialog ?-timeout ms? ?-hands script? fields buttons script";
     int timeout = 5000, first = 1;
-    if (objc == 6 && from_tcl(objv[1]) == "-timeout") {
-        if (Tcl_GetIntFromObj(interp, objv[2], &timeout) != TCL_OK || timeout < 1)
+    Tcl_Obj* hands = nullptr;
+    for (; first + 1 < objc - 3; first += 2) {
+        const QString option = from_tcl(objv[first]);
+        if (option == "-hands") {
+            hands = objv[first + 1];
+        } else if (option != "-timeout") {
+            return host_shell_fail(interp, usage);
+        } else if (Tcl_GetIntFromObj(interp, objv[first + 1], &timeout) != TCL_OK || timeout < 1) {
             return timeout < 1 ? host_shell_fail(interp, "the timeout must be positive") : TCL_ERROR;
-        first = 3;
+        }
     }
     if (objc - first != 3)
-        return host_shell_fail(interp, "usage: answer_dialog ?-timeout ms? fields buttons script");
+        return host_shell_fail(interp, usage);
     std::vector<std::pair<QString, QString>> fields;
     if (!parse_fields(interp, objv[first], &fields))
         return TCL_ERROR;
@@ -518,6 +531,8 @@ int answer_dialog_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const o
     for (Tcl_Obj* word :
          {Tcl_NewStringObj("::korvane::shell::fill_dialog", -1), Tcl_NewIntObj(token), objv[first], objv[first + 1]})
         Tcl_ListObjAppendElement(nullptr, follow_up, word);
+    if (hands)
+        Tcl_ListObjAppendElement(nullptr, follow_up, hands);
     wex_prepare_for_modal_dlg_if_in_test(Tcl_GetString(follow_up), timeout);
     Tcl_DecrRefCount(follow_up);
     int status = TCL_OK;

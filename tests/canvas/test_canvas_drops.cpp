@@ -17,9 +17,11 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QStandardItemModel>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 
 #include <cstring>
@@ -292,6 +294,29 @@ TEST(CompareDialog, StrictNumbersInRange)
         EXPECT_EQ(prompts.empty() ? std::string() : prompts[0].text, c.refusal ? c.refusal : "") << c.a;
         EXPECT_EQ(dialog.result(), c.refusal ? 0 : 1) << c.a;
     }
+}
+
+// A person sees the refusal in a box titled after what went wrong; the dialog stays open.
+TEST(CompareDialog, PersonSeesRefusalInItsOwnBox)
+{
+    VOKR_TRIGGER_COMPARE_DLG dialog(nullptr);
+    dialog.m_bus_width = 4;
+    dialog.build();
+    dialog.value_page()->value_edit()->setText("16");
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        }
+    });
+    MSG_JOURNAL::set_interactive(true);
+    dialog.on_ok_button();
+    MSG_JOURNAL::set_interactive(false);
+    EXPECT_EQ(title, QString("Value(s) not acceptable"));
+    EXPECT_EQ(text, QString("Comparison value must be between 0 and 15 (inclusive)"));
+    EXPECT_EQ(dialog.result(), 0);
 }
 
 TEST(ValueDialog, EntryModesConvertAndCheck)

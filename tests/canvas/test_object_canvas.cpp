@@ -204,6 +204,31 @@ TEST_F(Canvas, MovedInputsStayNearTheirPortsOrDetach)
     }
 }
 
+// An input moved along ports of another width reaches them through a new adapter box, which
+// takes the next default name of its type.
+TEST_F(Canvas, AdaptersOfMovedInputsAreNamed)
+{
+    const struct {
+        const char* tree;
+        const char* adapter;
+    } rows[] = {{"logical[expanded=1]('a',bus*2)", "reduction_0"}, {"compare[expanded=1]('a','b')", "bus_0"}};
+    for (const auto& row : rows) {
+        VOKR_OBJECT* top = draw(row.tree);
+        top->set_position(300, 100);
+        top->arrange();
+        VOKR_OBJECT* input = top->get_children().last();
+        const QPoint grip = input->get_top_left() + QPoint(50, 10);
+        drag(grip, grip + QPoint(0, 30));
+        ASSERT_TRUE(input->get_parent() && input->get_parent() != top) << row.tree;
+        QString name;
+        input->get_parent()->get_string_property_text(VOKR_STRING_NAME, &name, VOKR_BANK_CURRENT);
+        EXPECT_EQ(name, QString(row.adapter)) << row.tree;
+        for (int i = boxes().size() - 1; i >= 0; --i)
+            if (boxes()[i]->get_type() != VOKR_TYPE_RESULT)
+                delete boxes().takeAt(i);
+    }
+}
+
 // Dragging an input of a root to the root's right never wires the root into its own input.
 TEST_F(Canvas, NoBoxBecomesAnInputOfItsDescendant)
 {

@@ -41,6 +41,7 @@ expect_errors {
     {answer_dialog {} OK {set x 1}}           {no dialog showed while running: set x 1}
     {answer_dialog -timeout 0 {} OK {}}       {the timeout must be positive}
     {answer_dialog {} OK {error inner}}       {inner}
+    {answer_dialog -hand {} {} OK {}}         {usage: answer_dialog ?-timeout ms? ?-hands script? fields buttons script}
     {click nothing}                           {no shown widget is named "nothing"}
     {click node_list 5}                       {usage: click widget ?x y? ?button? ?modifiers?}
     {click node_list 5 99999}                 {the point 5 99999 is outside the widget*}
@@ -62,6 +63,7 @@ expect_errors {
     {answer_dialog {nothing 1} OK {action EXPORT}}    {dialog "Export": no widget named "nothing"*file_name*}
     {answer_dialog {} {{No Such}} {action EXPORT}}    {dialog "Export": no button "No Such"}
     {answer_dialog {clock_period 1} {} {action EXPORT}} {dialog "Export": the dialog is still open after its values were set}
+    {answer_dialog -hands {click nothing} {} OK {action EXPORT}} {dialog "Export": no shown widget is named "nothing"}
 }
 check {[glob -nocomplain -directory $work *.csv *.vcd *.tbl] eq ""} "the refused answers exported nothing"
 

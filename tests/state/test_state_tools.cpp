@@ -259,6 +259,31 @@ TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
               QString("'f1' is a flag, not a counter (line %1)").arg(editor->toPlainText().count('\n') + 1));
 }
 
+// While offers show, the cursor keys still move the text cursor, and the offers follow it.
+TEST_F(StateTools, CursorKeysMoveThroughShownOffers)
+{
+    VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
+    pane.show();
+    QApplication::setActiveWindow(&pane);
+    auto* editor = pane.findChild<VOKR_STATE_TEXT_EDIT*>();
+    const struct {
+        Qt::Key key;
+        int position;
+    } rows[] = {{Qt::Key_Left, 1}, {Qt::Key_Right, 3}, {Qt::Key_Home, 0}, {Qt::Key_End, 3}};
+    for (const auto& row : rows) {
+        editor->set_text_silently(";");
+        editor->moveCursor(QTextCursor::Start);
+        editor->setFocus();
+        QTest::keyClicks(editor, "be");
+        QAbstractItemView* popup = editor->get_completer()->popup();
+        ASSERT_TRUE(popup->isVisible());
+        QTest::keyClick(popup, row.key);
+        EXPECT_EQ(editor->textCursor().position(), row.position) << row.key;
+        EXPECT_EQ(popup->isVisible(), row.position == 1) << row.key;  // "b" still begins "begin"
+        editor->get_completer()->popup()->hide();
+    }
+}
+
 // Locked, typing changes nothing and nothing pops up, the background is tinted; a run-time
 // configurable number is still changed by a click. Unlocked, a clicked operator offers its kind.
 TEST_F(StateTools, ClicksChangeUnderlinedWordsAndLocksBlockTyping)

@@ -3,12 +3,14 @@
 #include "ksm.h"
 #include "vokr_msg.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -145,6 +147,11 @@ void VOKR_TRIGGER_COMPARE_DLG::refuse(const char* text)
     QString message(text);
     if (message.contains("%1"))
         message = message.arg(0).arg(m_maximum);
+    // A person reads it in a box of its own title; without one it goes to the message journal.
+    if (MSG_JOURNAL::is_interactive() && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QMessageBox::warning(this, "Value(s) not acceptable", message);
+        return;
+    }
     auto* msg = new MSG_O;
     const QByteArray literal = (message + "/OVOKR_VALUES_NOT_ACCEPTABLE").toLatin1();
     msg->fill_args(literal.constData());

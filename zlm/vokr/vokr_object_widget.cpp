@@ -359,8 +359,9 @@ VOKR_OBJECT* VOKR_OBJECT_WIDGET::fix_connection(VOKR_OBJECT* parent, VOKR_OBJECT
     return adapter;
 }
 
-// A new expanded box of `type` attached to `parent` in place of `child`, centred on the child's
-// middle, the child moved one column left; null when the parent has no trigger to own it.
+// A new expanded box of `type` with a default name, attached to `parent` in place of `child`,
+// centred on the child's middle, the child moved one column left; null when the parent has no
+// trigger to own it.
 VOKR_OBJECT* VOKR_OBJECT_WIDGET::make_adapter(VOKR_OBJECT* parent, VOKR_OBJECT* child, int type)
 {
     VOKR_TRIGGER_OBJECT* trigger = parent->get_trigger();
@@ -374,6 +375,7 @@ VOKR_OBJECT* VOKR_OBJECT_WIDGET::make_adapter(VOKR_OBJECT* parent, VOKR_OBJECT* 
     child->move(QPoint(-ADAPTER_COLUMN, 0));
     parent->detach(child);
     parent->attach(box, true);
+    generate_default_names();
     return box;
 }
 

@@ -157,7 +157,9 @@ QSize VOKR_PARAMETER_SETTING_VIEW::sizeHint() const
 
 void VOKR_PARAMETER_SETTING_VIEW::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    m_widget->fill_editor(selected);
+    // Without rows (also while the page is being built) the editor stays as the page set it.
+    if (m_model->rowCount() > 0)
+        m_widget->fill_editor(selected);
     QTableView::selectionChanged(selected, deselected);
 }
 
@@ -184,8 +186,9 @@ VOKR_PARAMETER_WIDGET::VOKR_PARAMETER_WIDGET(QWidget* parent, VOKR_OBJECT_PROPER
     editor->addWidget(m_description, 3, 1, 3, 4);
     m_combo->setEditable(true);
     const std::pair<QWidget*, const char*> names[] = {
-        {this, "object_parameters"},  {m_combo, "parameter_setting"},       {m_check, "parameter_runtime"},
-        {m_reset, "parameter_reset"}, {m_reset_all, "parameter_reset_all"}, {m_grid, "parameter_settings"}};
+        {this, "object_parameters"},    {m_name, "parameter_name"},   {m_combo, "parameter_setting"},
+        {m_check, "parameter_runtime"}, {m_reset, "parameter_reset"}, {m_reset_all, "parameter_reset_all"},
+        {m_grid, "parameter_settings"}};
     for (const auto& [widget, name] : names)
         widget->setObjectName(name);
     if (power_up_view) {
@@ -383,7 +386,10 @@ void VOKR_PARAMETER_WIDGET::fill_choices(int id, QString* setting)
 // Filling the editor writes nothing: the combo's signals stay blocked until the user acts.
 void VOKR_PARAMETER_WIDGET::fill_editor(const QItemSelection& added)
 {
-    if (added.isEmpty()) {
+    // The row the edits go to: the first of the whole selection, not of the range just added. A
+    // change that only took rows away (a click on one of several selected rows) keeps it.
+    const int first = first_selected_row();
+    if (added.isEmpty() && first < 0) {
         disable_editor("No Selection");
         m_reset->setEnabled(false);
         return;
@@ -393,9 +399,7 @@ void VOKR_PARAMETER_WIDGET::fill_editor(const QItemSelection& added)
         disable_editor("Multiple Items");
         return;
     }
-    int row = 0;
-    for (const QItemSelectionRange& range : added)
-        row = range.top();
+    const int row = std::max(first, 0);
     const int id = row_id(row);
     QStandardItemModel* model = m_grid->get_model();
     QString setting = model->item(row, SETTING_COLUMN)->text();

@@ -52,7 +52,8 @@ public:
 
     // Rebuilds the grid from the working property and selects its first row.
     void refresh();
-    // Fills the editor for the rows the selection change added.
+    // Fills the editor after a selection change: no row selected or several ranges added leave
+    // nothing to edit; otherwise it edits the first selected row, which the edits are written to.
     void fill_editor(const QItemSelection& added);
 
     VOKR_PARAMETER_SETTING_VIEW* grid() const { return m_grid; }

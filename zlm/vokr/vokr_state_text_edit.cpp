@@ -211,10 +211,8 @@ void VOKR_STATE_TEXT_EDIT::keyPressEvent(QKeyEvent* event)
             event->ignore();
         else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_completer->popup()->currentIndex().isValid())
             event->ignore();
-        else if (is_navigation_key(key)) {
-            show_suggestions(VOKR_COMPLETER_TYPE_CHECK);
-            return;
-        }
+        else if (is_navigation_key(key))
+            show_suggestions(VOKR_COMPLETER_TYPE_CHECK);  // then the cursor moves and the offers follow it
         if (!event->isAccepted())
             return;
         if (!is_blocked())
