@@ -23,8 +23,10 @@
 #include "wex.h"
 #include "yuvr.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequence>
 
 #include <QApplication>
 #include <QTimer>
@@ -241,6 +243,21 @@ void on_session_opened(KSM_TX_SESSION* session)
     program_bench(session);
 }
 
+// The editor is the suite's main window here, and in that window compiling is the suite's own
+// command, not the editor's: the host, playing the suite, puts the suite's Start Compilation
+// entry back into the window's Processing menu with Ctrl+L, so that a request for a compile in
+// the instance manager has a command to answer it. It runs the simulated compile.
+void add_compile_command(VOKR_FRAME_WND* frame)
+{
+    QAction* compile = frame->get_standard_action("PIRQ_START_COMPILE_ACTION");
+    WEX_QMENU* processing = frame->get_menu(WEX_PROCESSING_MENU);
+    if (!compile || !processing)
+        return;
+    compile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    processing->addSeparator();
+    processing->addAction(compile);
+}
+
 // Loads the project, creates the editor's frame window and opens the session in it; null,
 // with the reason printed and in `failure`, when either fails.
 VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show, std::string* failure)
@@ -253,6 +270,7 @@ VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show, std::string*
     named_project() = options.project;
     VOKR_FRAME_WND* frame = zlm_vokr_create_frame_wnd(WEX_FRAME_MODE_MAIN_WINDOW, nullptr);
     frame->setAttribute(Qt::WA_DeleteOnClose);
+    add_compile_command(frame);
     // The window has the size it is shown at before the session lays out its panes in it.
     frame->resize(1280, 800);
     if (!options.session.empty()) {

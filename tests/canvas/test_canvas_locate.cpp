@@ -149,6 +149,27 @@ TEST_F(Locate, CanvasLocatesOneKnownNodeBox)
     EXPECT_EQ(WOLPA_MANAGER::get_wolpa_manager()->get_outstanding_borrows(), 0);
 }
 
+// The scripted right press in the window's own advanced editor refreshes the locate entries for
+// the box it selects, as the editor's context menu would.
+TEST_F(Locate, ScriptedRightPressRefreshesTheLocateEntries)
+{
+    VOKR_OBJECT_WIDGET* shared = editor.frame()->get_layout_widget()->get_object_widget();
+    shared->resize(900, 500);
+    VOKR_OBJECT* a = draw("'a'");
+    shared->on_update(nullptr, VOKR_HINT_ADVANCED);
+    focus(shared);
+    const struct {
+        QPoint at;
+        bool enabled;
+    } cases[] = {{a->get_rect().center(), true}, {QPoint(800, 450), false}};
+    for (const auto& c : cases) {
+        menu()->set_entries_enabled(!c.enabled);
+        EXPECT_EQ(editor.frame()->test_advanced_menu_actions(c.at.x(), c.at.y(), QString()), QString());
+        for (QAction* entry : menu()->actions())
+            EXPECT_TRUE(entry->isSeparator() || entry->isEnabled() == c.enabled) << c.enabled;
+    }
+}
+
 // The list locates its first selected single signal; a name the design lacks still asks the
 // tool, with nothing in the schema, and disables the entries.
 TEST_F(Locate, ListLocatesTheSelectedSignal)

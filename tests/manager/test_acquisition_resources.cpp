@@ -358,6 +358,32 @@ TEST_F(Resources, WithoutAnInstanceEveryAllocationBoxReadsZero)
     }
 }
 
+// Each box reads the limit and the reserved count of its own kind, each count set apart.
+TEST_F(Resources, EachAllocationBoxReadsTheLimitAndCountOfItsKind)
+{
+    using READER = int (KSM_TX_SIGNAL_SET::*)() const;
+    EDITOR editor(true);
+    editor->set_data_nodes_allocated(2, -1);
+    editor->set_trigger_nodes_allocated(3, -1);
+    editor->set_storage_qualifier_nodes_allocated(4, -1);
+    VOKR_DATA_NODE_ALLOCATION data(editor.get());
+    VOKR_TRIGGER_NODE_ALLOCATION trigger(editor.get());
+    VOKR_STORAGE_QUALIFIER_NODE_ALLOCATION storage(editor.get());
+    const struct {
+        VOKR_NODE_ALLOCATION_IF* box;
+        READER maximum, count;
+    } boxes[] = {
+        {&data, &KSM_TX_SIGNAL_SET::get_max_data_nodes, &KSM_TX_SIGNAL_SET::get_data_nodes_allocated},
+        {&trigger, &KSM_TX_SIGNAL_SET::get_max_trigger_nodes, &KSM_TX_SIGNAL_SET::get_trigger_nodes_allocated},
+        {&storage, &KSM_TX_SIGNAL_SET::get_max_storage_qualifier_nodes,
+         &KSM_TX_SIGNAL_SET::get_storage_qualifier_nodes_allocated},
+    };
+    for (const auto& b : boxes) {
+        EXPECT_EQ(b.box->get_maximum(), (editor.data()->*b.maximum)()) << (editor.data()->*b.count)();
+        EXPECT_EQ(b.box->get_value(), (editor.data()->*b.count)());
+    }
+}
+
 TEST_F(Resources, TypedCountIsOneUndoableEditOfItsOwnKindAndReadsBack)
 {
     using COUNT = int (KSM_TX_SIGNAL_SET::*)() const;

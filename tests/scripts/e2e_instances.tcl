@@ -19,7 +19,7 @@ set_widgets {clock clk}
 # The new one waits for led[3] to rise: led counts every 8 samples, so it reads 8 at its trigger.
 set_value {led[7..0]} 0 XXXXRXXX
 
-action TOOLBAR_RECOMPILE -focus window
+key instance_tree Ctrl+L
 update
 program_if_needed
 check {[dict get [status_texts] banner] eq "Ready to acquire"} "both instances are programmed: [status_texts]"
@@ -80,7 +80,7 @@ close $channel
 ::korvane::host::open_editor $session_file
 check {[session instances] == 2} "the earlier session opens with both instances: [state]"
 check {[dict get [status_texts] banner] eq "Start Quickfold to continue"} "it asks for a compile: [status_texts]"
-action TOOLBAR_RECOMPILE -focus window
+key instance_tree Ctrl+L
 update
 program_if_needed
 run_rows {0 1} "after the compile" Post

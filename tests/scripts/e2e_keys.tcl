@@ -2,7 +2,7 @@
 # shortcuts from the node list, the advanced trigger canvas and the configuration pane; zoom in
 # after Center on Trigger keeps the trigger in the middle; a storage qualifier chosen with the
 # arrow keys keeps the keyboard on its list through the refresh it causes; the instance tree's
-# own Del.
+# own Del, and its Add Instance once the last instance is gone.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 open_captured_demo keys
@@ -97,3 +97,8 @@ check {abs($middle - $trigger_sample) <= 1} "the middle shows sample $middle, th
 ::korvane::msg::answer yes
 key instance_tree Del
 check {[session instances] == 0} "Del in the instance tree deleted the instance"
+# The empty session still takes an instance: Add Instance from the tree's menu makes entry 0
+# current.
+check {[dict get [status_texts] banner] eq "Create an instance"} "the banner asks for an instance: [status_texts]"
+context_menu instance_tree 20 40 {Add Instance}
+check {[session instances] == 1 && [session instance] == 0} "Add Instance made entry 0 current: [state]"

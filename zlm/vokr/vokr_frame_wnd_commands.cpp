@@ -363,9 +363,19 @@ void VOKR_FRAME_WND::on_find_next_action()
 
 // ---- compile ------------------------------------------------------------------------------------------------
 
-void VOKR_FRAME_WND::on_compile() { start_flow(FSTR_FLOW_FULL_COMPILATION, "", true, false, true); }
+// A window of its own compiles through the suite; where the editor is the suite's main window,
+// compiling is the suite's own command and these never run.
+void VOKR_FRAME_WND::on_compile()
+{
+    VOKR_ASSERT(!this->is_main_window());
+    start_flow(FSTR_FLOW_FULL_COMPILATION, "", true, false, true);
+}
 
-void VOKR_FRAME_WND::on_recompile() { start_flow(FSTR_FLOW_FAST_RECOMPILATION, "", true, false, true); }
+void VOKR_FRAME_WND::on_recompile()
+{
+    VOKR_ASSERT(!this->is_main_window());
+    start_flow(FSTR_FLOW_FAST_RECOMPILATION, "", true, false, true);
+}
 
 // The view centres its waveform on the data log's trigger sample (0 without one); nothing
 // while the advanced trigger editor has the focus.
@@ -400,12 +410,11 @@ void VOKR_FRAME_WND::on_update(QObject*, int)
     const bool trigger_tab = present && m_tx_manager->get_int_state(-1, "active tab", 1) == 0;
     action(PIRQ_ACTION_TOOLBAR_CENTER_ON_TRIGGER)
         ->setEnabled(present && nodes >= 1 && m_tx_manager->get_data_segment_size() <= 1 && trigger_tab);
-    // The main window has no suite window to start a recompile from: it starts both flows itself,
-    // so that the instance manager's request for a compile names a button that can be used.
-    const bool flow = present && can_start_flow();
+    // A recompile follows the suite's own entry, which only a window beside the suite's main
+    // window has.
     const bool suite_recompile = m_start_recompile_action && m_start_recompile_action->isEnabled();
-    action(PIRQ_ACTION_TOOLBAR_RECOMPILE)->setEnabled(m_main_window ? flow : present && suite_recompile);
-    action(PIRQ_ACTION_TOOLBAR_COMPILE)->setEnabled(flow);
+    action(PIRQ_ACTION_TOOLBAR_RECOMPILE)->setEnabled(present && suite_recompile);
+    action(PIRQ_ACTION_TOOLBAR_COMPILE)->setEnabled(present && !m_main_window && can_start_flow());
     action(PIRQ_ACTION_TOOLBAR_FIND)->setEnabled(nodes >= 1);
 }
 

@@ -109,6 +109,7 @@ QString VOKR_FRAME_WND::test_advanced_menu_actions(int x, int y, const QString& 
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, y), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     QCoreApplication::sendEvent(canvas, &press);
     auto* widget = m_layout_widget->get_object_widget();
+    widget->on_update_locate();
     widget->on_update_edit_cut();
     widget->on_update_edit_delete();
     const int id = test_action_id(action);

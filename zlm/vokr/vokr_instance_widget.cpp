@@ -155,7 +155,7 @@ void VOKR_INSTANCE_WIDGET::connect_actions()
     QAction* rename = m_tx_manager->get_action(PIRQ_ACTION_RENAME_INSTANCE, QVariant());
     rename->setShortcut(Qt::Key_F2);
     rename->setShortcutContext(Qt::WidgetShortcut);
-    m_tx_manager->get_action(PIRQ_ACTION_ADD_INSTANCE, QVariant())->setEnabled(!m_tx_manager->is_empty());
+    m_tx_manager->get_action(PIRQ_ACTION_ADD_INSTANCE, QVariant())->setEnabled(can_add_instance());
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &VOKR_INSTANCE_WIDGET::on_selection_changed);
     connect(m_tree, &QTreeView::doubleClicked, this, &VOKR_INSTANCE_WIDGET::on_double_clicked);
@@ -357,7 +357,7 @@ void VOKR_INSTANCE_WIDGET::enable_edit_commands(const QList<QStandardItem*>& row
     }
     const bool any = !rows.isEmpty() && !locked;
     auto set = [this](PIRQ_ACTION_ENUM id, bool on) { m_tx_manager->get_action(id, QVariant())->setEnabled(on); };
-    set(PIRQ_ACTION_ADD_INSTANCE, !locked && !m_tx_manager->is_empty());
+    set(PIRQ_ACTION_ADD_INSTANCE, can_add_instance());
     set(PIRQ_ACTION_DELETE_INSTANCE, any);
     set(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, any && normal);
     set(PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER, any && power_up);
@@ -366,10 +366,18 @@ void VOKR_INSTANCE_WIDGET::enable_edit_commands(const QList<QStandardItem*>& row
 
 // ---- instance commands ----------------------------------------------------------------------------------------------
 
+// A session without instances, or without a current one, takes a new instance as much as any
+// other: deleting the last instance must not leave a session that can never have one again. A
+// window without a session has nothing to add an instance to.
+bool VOKR_INSTANCE_WIDGET::can_add_instance() const
+{
+    return m_tx_manager->has_open_session() && m_tx_manager->get_lock_mode(false) == VOKR_LOCK_MODE_ALL_CHANGES;
+}
+
 void VOKR_INSTANCE_WIDGET::on_instance_add()
 {
-    if (m_tx_manager->is_empty())
-        return;  // a window without a session has nothing to add an instance to
+    if (!m_tx_manager->has_open_session())
+        return;
     m_tx_manager->add_instance();
     notify_all({VOKR_HINT_REBUILD_INSTANCES, VOKR_HINT_REFRESH_VIEW});
 }

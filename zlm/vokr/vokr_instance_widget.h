@@ -82,6 +82,7 @@ private:
     std::vector<int> selected_instances(bool read_order) const;
     void enable_commands(const QList<QStandardItem*>& rows);
     void enable_edit_commands(const QList<QStandardItem*>& rows);
+    bool can_add_instance() const;
     void run_selected(bool autorun);
     void show_started(int entry);
     void fit_columns();

@@ -130,9 +130,9 @@ void VOKR_LAYOUT_WIDGET::build_top_pane()
     addWidget(m_top_splitter);
 }
 
-// The instance manager and the JTAG pane act on the session's instances: a window without a
-// session shows them disabled.
-void VOKR_LAYOUT_WIDGET::enable_top_pane() { m_top_splitter->setEnabled(instance_present()); }
+// The instance manager and the JTAG pane act on the session: a window without a session shows
+// them disabled, a session without instances keeps them, so that an instance can be added.
+void VOKR_LAYOUT_WIDGET::enable_top_pane() { m_top_splitter->setEnabled(m_tx_manager->has_open_session()); }
 
 void VOKR_LAYOUT_WIDGET::build_bottom_pane()
 {

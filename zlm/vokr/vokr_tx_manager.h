@@ -95,6 +95,8 @@ public:
     void set_list_view_mode(bool on) { m_list_view_mode = on; }
     bool is_list_view_mode() const { return m_list_view_mode; }
     KSM_TX_SESSION* get_session() const { return m_tx_session; }
+    // Whether a session is open: a refused open leaves a session object without its data.
+    bool has_open_session() const { return m_tx_session && m_tx_session->get_data_session(); }
     KSM_TX_INSTANCE* get_tx_instance() const { return m_tx_instance; }
     int get_current_instance_index() const { return m_current_instance; }
     unsigned int& progress_var() { return m_progress; }
