@@ -26,6 +26,7 @@ click node_list {*}[cell $bus 2]
 answer_dialog {radix Hexadecimal value 0} {{Find Next} Cancel} \
     {context_menu node_list {*}[cell $bus 2] {Find Bus Value...}}
 check {[lindex [time_bars] 0] == $first} "the search stops at captured sample $first, not [time_bars]"
+screenshot [file join $work find_captured.png]
 foreach entry {{Find Next Bus Value} {Find Previous Bus Value}} {
     ::korvane::msg::clear
     context_menu node_list {*}[cell $bus 2] $entry
@@ -36,7 +37,7 @@ foreach entry {{Find Next Bus Value} {Find Previous Bus Value}} {
 
 # ---- the wheel over a setting scrolls the pane; a setting with the focus takes it ----
 set_widgets {data_setup_tabs Setup}
-foreach {box notch} {storage_type -120 trigger_position 120 lock_mode -120} {
+foreach {box notch} {storage_type -120 trigger_position -120 lock_mode -120} {
     set before [widget_state $box]
     ::korvane::msg::clear
     wheel $box $notch
