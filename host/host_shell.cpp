@@ -731,6 +731,10 @@ int windows_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
         if (index < 0 || index >= int(frames.size()))
             return host_shell_fail(interp, QString("there is no window %1: %2 are open").arg(index).arg(frames.size()));
         frames[index]->show();
+        // A window the application still counts as active (a hand command made it so before
+        // another window opened) hears of its activation only when it is made active anew.
+        if (QApplication::activeWindow() == frames[index])
+            QApplication::setActiveWindow(nullptr);
         QApplication::setActiveWindow(frames[index]);
         QCoreApplication::processEvents();
         if (wex_get_main_frame_wnd() != frames[index])

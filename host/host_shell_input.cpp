@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDrag>
+#include <QIcon>
+#include <QImage>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +23,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeView>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -526,8 +529,36 @@ QString shown_text(const QWidget* widget)
     return QString();
 }
 
+// The rows a tree view shows (those below a collapsed row left out), in order, each as a list of
+// its text, a fingerprint of its icon's picture (rows marked with the same icon read alike) and
+// the texts of its other columns.
+Tcl_Obj* shown_rows(const QTreeView* tree)
+{
+    Tcl_Obj* rows = Tcl_NewListObj(0, nullptr);
+    const QAbstractItemModel* model = tree->model();
+    std::function<void(const QModelIndex&)> visit = [&](const QModelIndex& parent) {
+        for (int r = 0; model && r < model->rowCount(parent); ++r) {
+            const QModelIndex index = model->index(r, 0, parent);
+            const QImage icon = index.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+            Tcl_Obj* row = Tcl_NewListObj(0, nullptr);
+            Tcl_ListObjAppendElement(nullptr, row, Tcl_NewStringObj(index.data().toString().toUtf8().constData(), -1));
+            Tcl_ListObjAppendElement(nullptr, row, Tcl_NewWideIntObj(qHashBits(icon.constBits(), icon.sizeInBytes())));
+            for (int c = 1; c < model->columnCount(parent); ++c)
+                Tcl_ListObjAppendElement(
+                    nullptr, row,
+                    Tcl_NewStringObj(index.siblingAtColumn(c).data().toString().toUtf8().constData(), -1));
+            Tcl_ListObjAppendElement(nullptr, rows, row);
+            if (tree->isExpanded(index))
+                visit(index);
+        }
+    };
+    visit(QModelIndex());
+    return rows;
+}
+
 // ::korvane::shell::widget_state WIDGET: what a person sees of a shown widget, as a dictionary:
-// x, y, width and height (in its window's pixels), enabled, text and tooltip.
+// x, y, width and height (in its window's pixels), enabled, text and tooltip; for a tree view
+// also rows (shown_rows).
 int widget_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 {
     if (objc != 2)
@@ -548,6 +579,8 @@ int widget_state_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     put("enabled", Tcl_NewBooleanObj(widget->isEnabled()));
     put("text", Tcl_NewStringObj(shown_text(widget).toUtf8().constData(), -1));
     put("tooltip", Tcl_NewStringObj(widget->toolTip().toUtf8().constData(), -1));
+    if (const auto* tree = qobject_cast<const QTreeView*>(widget))
+        put("rows", shown_rows(tree));
     Tcl_SetObjResult(interp, state);
     return TCL_OK;
 }

@@ -512,8 +512,12 @@ bool DAW_CONTROL::stop(KSM_DATA_INSTANCE* instance)
     return stopped;
 }
 
-bool DAW_CONTROL::offload(KSM_DATA_LOG* log, bool* refused)
+// The device holds the samples its last run of the instance captured: a device that does not
+// hold the log's trigger has none of them, and the read ends with the error a run meets there.
+bool DAW_CONTROL::offload(KSM_DATA_LOG* log, bool* refused, uint32_t* jtag_error)
 {
+    if (jtag_error)
+        *jtag_error = 0;
     const std::shared_ptr<const daw_target::PLAN> plan =
         plan_of(log, "The data cannot be read: %1!s!/EDAW_DATA_NOT_READABLE", refused);
     SIMULATOR& s = sim();
@@ -523,6 +527,11 @@ bool DAW_CONTROL::offload(KSM_DATA_LOG* log, bool* refused)
         s.fail_offload = false;
         if (fail || !plan || !plan->triggered)
             return false;
+        if (const uint32_t error = log->is_power_up() ? 0 : device_error(s, log, instance_of(log))) {
+            if (jtag_error)
+                *jtag_error = error;
+            return false;
+        }
     }
     daw_target::fill(log, *plan);
     return true;

@@ -106,8 +106,10 @@ public:
     static bool stop(KSM_DATA_INSTANCE* instance);
     // Fills the log with what the device captured for the log's trigger; false on a JTAG failure.
     // An instance whose signals the target cannot make is refused as a run is, before any JTAG
-    // access: false with *refused set and the reason posted.
-    static bool offload(KSM_DATA_LOG* log, bool* refused = nullptr);
+    // access: false with *refused set and the reason posted. A device that does not hold the
+    // log's trigger is read as a run meets it: false with *jtag_error set to the error a run ends
+    // with (as the argument of DAW_EVENT_JTAG_ERROR); 0 for any other failure.
+    static bool offload(KSM_DATA_LOG* log, bool* refused = nullptr, uint32_t* jtag_error = nullptr);
 };
 
 // The JTAG chain as a scan sees it: the hardware and device chosen, and what is programmed.

@@ -201,7 +201,8 @@ TEST_F(TclCommands, EditorCommandsActOnTheEditorAsScripted)
     const std::string trigger = frame->get_tx_manager()->get_tx_instance()->get_active_trigger_name();
     eval("vokr_set_active -trigger_name {" + trigger + "}", &code);
     EXPECT_EQ(code, TCL_OK) << Tcl_GetStringResult(interp);
-    EXPECT_EQ(hints.count(VOKR_HINT_REFRESH_CONFIG_VIEW), 1);
+    // The data log pane hears of it too, to mark the log made active.
+    EXPECT_EQ(hints.count(VOKR_HINT_REFRESH_CONFIG_VIEW | VOKR_HINT_DATA_LOG), 1);
 
     eval("vokr_add_node -filename nowhere.lmx -nodename ignored");  // no frame of that name: nothing
     eval("vokr_add_node -filename {} -nodename a");                 // the untitled frame's path is empty

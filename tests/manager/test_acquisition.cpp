@@ -739,6 +739,41 @@ TEST_F(ACQUISITION, ReadDataShowsTheOffloadOrRemovesTheLog)
     EXPECT_EQ(shown.back(), VOKR_HINT_REFRESH_VIEW);
 }
 
+// The device holds the capture of what it was programmed with: a read of another trigger, or of
+// an instance it does not hold, fails with the error a run meets there, and the manager asks for
+// the step to take before reading at all.
+TEST_F(ACQUISITION, ReadDataNeedsTheDeviceToHoldTheTrigger)
+{
+    daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
+    const KSM_DATA_INSTANCE_INFO info = m->get_session()->get_instance_at(0)->get_node_info();
+    const unsigned int crc = m->get_trigger_nodes(-1)->get_crc_value(false);
+    const struct {
+        bool programmed;
+        unsigned int held;
+        uint32_t error;
+    } cases[] = {{true, crc, 0}, {true, crc + 1, 8}, {false, 0, 5}};
+    for (const auto& c : cases) {
+        daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
+        if (c.programmed) {
+            ASSERT_TRUE(daw_sim::program("USB-Cable", "MR2-C40", info, c.held));
+        }
+        KSM_DATA_LOG* log = m->get_session()->create_new_log(0);
+        uint32_t error = 99;
+        EXPECT_EQ(DAW_CONTROL::offload(log, nullptr, &error), c.error == 0) << c.held;
+        EXPECT_EQ(error, c.error) << c.held;
+        EXPECT_EQ(log->is_data_available(true), c.error == 0) << c.held;
+        log->remove();
+
+        const int logs = log_count(0);
+        MSG_JOURNAL::clear();
+        bool refused = false;
+        EXPECT_EQ(m->read_data(0, &refused, &error), c.error == 0) << c.held;
+        EXPECT_EQ(refused, c.error != 0) << c.held;
+        EXPECT_EQ(log_count(0), logs + (c.error == 0 ? 1 : 0)) << c.held;
+        EXPECT_EQ(MSG_JOURNAL::records_of("prompted").size(), c.error == 0 ? 0u : 1u) << c.held;
+    }
+}
+
 TEST_F(ACQUISITION, ProgramIsNeededWhereTheDeviceHoldsAnotherChecksum)
 {
     daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});

@@ -56,7 +56,7 @@ TEST_F(ViewConstruction, OnlyAFramedViewHasMenusActionsAndTheLockModeCombo)
     for (bool framed : {false, true}) {
         EDITOR editor(framed);
         VOKR_VIEW view(nullptr, editor.get());
-        EXPECT_EQ(view.get_action_table().size(), framed ? 52 : 0);
+        EXPECT_EQ(view.get_action_table().size(), framed ? 51 : 0);
         EXPECT_EQ(view.get_lock_mode_combo()->isHidden(), !framed);
         EXPECT_EQ(view.get_lock_mode_combo()->count(), framed ? 3 : 0);
         for (int column : {1, 2, 5, 6, 7, 8, 9, 15, 21, 23})

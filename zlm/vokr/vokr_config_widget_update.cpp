@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 
 namespace {
@@ -44,10 +45,16 @@ void select_if(bool ok, QComboBox* combo, const QString& text)
 
 }  // namespace
 
+// Every control waits while the pane's instance acquires, whatever the hint: what its run was
+// built from stays as the run has it.
 void VOKR_CONFIG_WIDGET::on_update(QObject*, int hint)
 {
+    if (!instance_exists())
+        return;
+    if (m_scroll_area)  // null while the pane is built
+        m_scroll_area->widget()->setEnabled(!m_tx_manager->is_instance_of_entry_acquiring(m_instance));
     const int mask = vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG);
-    if ((hint & mask) != mask || !instance_exists())
+    if ((hint & mask) != mask)
         return;
     VOKR_UPDATE_GUARD update;
     refresh_clock();

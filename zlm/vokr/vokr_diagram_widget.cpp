@@ -7,6 +7,7 @@
 #include "vokr_state_list_widget.h"
 #include "vokr_state_machine_object.h"
 #include "vokr_tx_manager.h"
+#include "vokr_wheel_guard.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -47,6 +48,7 @@ VOKR_DIAGRAM_WIDGET::VOKR_DIAGRAM_WIDGET(QWidget* parent, int instance, VOKR_FRA
     m_state_list->setFrameShape(QFrame::NoFrame);
     m_state_list->setFocusPolicy(Qt::NoFocus);
     column->addWidget(m_state_list, 1);
+    VOKR_WHEEL_GUARD::guard_boxes(this);
 
     on_update(nullptr, VOKR_HINT_REBUILD | VOKR_HINT_VIEW);
     VOKR_ASSERT(

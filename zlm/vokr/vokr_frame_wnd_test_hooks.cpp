@@ -282,7 +282,7 @@ QString VOKR_FRAME_WND::test_set_active(const QString& signal_set, const QString
         return QStringLiteral("the instance has no signal set \"%1\", trigger \"%2\" and log \"%3\"")
             .arg(signal_set, trigger, log);
     m_tx_manager->set_active(signal_set, trigger, log);
-    emit m_tx_manager->updated(nullptr, VOKR_HINT_REFRESH_CONFIG_VIEW);
+    emit m_tx_manager->updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_CONFIG_VIEW | VOKR_HINT_DATA_LOG));
     return QString();
 }
 

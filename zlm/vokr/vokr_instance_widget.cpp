@@ -221,7 +221,9 @@ void VOKR_INSTANCE_WIDGET::rebuild_rows(int count)
             child->setData(e, ENTRY_ROLE);
             child->setData(true, POWER_UP_ROLE);
             child->setBackground(e == current ? vokr_light_blue_brush() : QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
-            row->appendRow(child);
+            auto* status = new QStandardItem(VOKR_NOT_RUNNING);
+            status->setEditable(false);
+            row->appendRow({child, status});
             m_tree->expand(row->index());
             selected = child->index();
         }
@@ -587,17 +589,20 @@ void VOKR_INSTANCE_WIDGET::on_tools_data()
         if (m_tx_manager->is_empty() || !set || set->get_num_channels() == 0 ||
             m_tx_manager->is_instance_acquiring(entry) || !m_tx_manager->instance_is_enabled(entry))
             continue;
-        // A read the acquisition control refused, with its reason posted, touched no JTAG: the
-        // status line and the row keep what they said.
+        // A read refused before any JTAG access, with its reason told, leaves the status line and
+        // the row as they were; a device's error shows in the row as a run's does.
         bool refused = false;
-        if (m_tx_manager->read_data(entry, &refused) || refused)
+        uint32_t error = 0;
+        if (m_tx_manager->read_data(entry, &refused, &error) || refused)
             continue;
         set_status_line(VOKR_JTAG_COMMUNICATION_ERROR, vokr_yellow_palette());
         if (QStandardItem* row = find_instance_item(entry)) {
+            bool ended = false;
+            const CELL cell = state_cell(VOKR_ACQ_JTAG_ERROR, false, static_cast<int>(error), entry, &ended);
             ITEM_WRITE_SCOPE scope(&m_model, this);
             QStandardItem* status = m_model.item(row->row(), STATUS);
-            status->setText(VOKR_NOT_RUNNING);
-            status->setBackground(QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
+            status->setText(cell.text);
+            status->setBackground(cell.brush);
         }
     }
 }

@@ -42,6 +42,8 @@ public:
     int get_live_callback_count() const { return m_live_callbacks.size(); }
     // The row item (column 0) of a top-level entry, or null.
     QStandardItem* find_instance_item(int entry) const;
+    // The Status cell of the entry's row, or of its power-up row for a power-up acquisition.
+    QStandardItem* status_item(int entry, bool power_up) const;
 
     bool event(QEvent* e) override;
     void update_resource_usage();

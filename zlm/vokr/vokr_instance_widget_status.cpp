@@ -63,11 +63,11 @@ void VOKR_INSTANCE_WIDGET::on_state_event(const VOKR_UPDATE_STATE_EVENT& e)
         m_tx_manager->set_instance_acq_state(entry, static_cast<int>(state));
     bool ended = false;
     const CELL cell = state_cell(state, power_up, static_cast<int32_t>(e.get_argument()), entry, &ended);
-    QStandardItem* row = find_instance_item(entry);
-    if (row && !cell.text.isNull()) {
+    QStandardItem* status = status_item(entry, power_up);
+    if (status && !cell.text.isNull()) {
         QObject::disconnect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
-        m_model.item(row->row(), STATUS)->setText(cell.text);
-        m_model.item(row->row(), STATUS)->setBackground(cell.brush);
+        status->setText(cell.text);
+        status->setBackground(cell.brush);
         connect(&m_model, &QStandardItemModel::itemChanged, this, &VOKR_INSTANCE_WIDGET::on_item_changed);
     }
     const bool current = is_current_or_its_power_up(entry);
@@ -137,6 +137,15 @@ KSM_DATA_LOG* VOKR_INSTANCE_WIDGET::find_log(int entry, uint64_t extra) const
         if (reinterpret_cast<uint64_t>(trigger->get_log(i)) == extra)
             return trigger->get_log(i);
     return nullptr;
+}
+
+// A power-up acquisition tells its state in the "Power-Up Trigger" row, where the instance has one.
+QStandardItem* VOKR_INSTANCE_WIDGET::status_item(int entry, bool power_up) const
+{
+    QStandardItem* row = find_instance_item(entry);
+    if (!row)
+        return nullptr;
+    return power_up && row->child(0, STATUS) ? row->child(0, STATUS) : m_model.item(row->row(), STATUS);
 }
 
 bool VOKR_INSTANCE_WIDGET::is_current_or_its_power_up(int entry) const

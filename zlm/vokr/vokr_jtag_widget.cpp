@@ -7,6 +7,7 @@
 #include "vokr_layout_widget.h"
 #include "vokr_msg.h"
 #include "vokr_tx_manager.h"
+#include "vokr_wheel_guard.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -46,6 +47,7 @@ VOKR_JTAG_WIDGET::VOKR_JTAG_WIDGET(QWidget* parent, VOKR_FRAME_WND* frame)
     connect(m_tx_manager, &VOKR_TX_MANAGER::updated, this, &VOKR_JTAG_WIDGET::on_update, Qt::QueuedConnection);
     rebuild_file_row();
     build_file_list();
+    VOKR_WHEEL_GUARD::guard_boxes(this);
     on_update(this, VOKR_HINT_REBUILD_JTAG);
 }
 

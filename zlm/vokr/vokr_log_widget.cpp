@@ -226,17 +226,25 @@ void VOKR_LOG_WIDGET::on_selection_changed(const QItemSelection&)
     m_tx_manager->get_action(DELETE_ACTION, QVariant())->setEnabled(n >= 1 && !locked);
 }
 
+// An instance row takes the instance with every log below it: the question names it and says so.
 void VOKR_LOG_WIDGET::on_data_log_delete()
 {
     if (!m_tree->hasFocus() || !is_own_instance_current())
         return;
-    if (vokr_prompt(vokr_msg_no_undo_support()) != MSG_PROMPT::MSG_VALUE_YES)
+    QList<QStringList> paths;
+    QString instance;
+    for (const QModelIndex& index : m_tree->selectionModel()->selectedIndexes()) {
+        paths.append(index.data(PATH_ROLE).toStringList());
+        if (paths.last().size() == 1)
+            instance = paths.last().first();
+    }
+    const QByteArray name = instance.toLocal8Bit();
+    if (vokr_prompt(instance.isEmpty()
+                        ? vokr_msg_no_undo_support()
+                        : vokr_msg_delete_instance_with_logs(name.constData())) != MSG_PROMPT::MSG_VALUE_YES)
         return;
     KSM_TX_SESSION* session = m_tx_manager->get_session();
     const int before = session ? session->get_num_instances() : 0;
-    QList<QStringList> paths;
-    for (const QModelIndex& index : m_tree->selectionModel()->selectedIndexes())
-        paths.append(index.data(PATH_ROLE).toStringList());
     for (int level = 4; level >= 1; --level)
         for (const QStringList& path : paths)
             if (path.size() == level)

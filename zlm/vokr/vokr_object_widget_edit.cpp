@@ -265,6 +265,12 @@ void VOKR_OBJECT_WIDGET::on_insert()
         }
         return;
     }
+    // Nothing drives the Result: a box inserted next to it becomes its input, as Append makes one.
+    if (std::any_of(selected.begin(), selected.end(),
+                    [](const VOKR_OBJECT* box) { return box->get_type() == VOKR_TYPE_RESULT; })) {
+        on_append();
+        return;
+    }
     VOKR_OBJECT* parent = get_selected_object_parent();
     int right = 0;
     int centres = 0;

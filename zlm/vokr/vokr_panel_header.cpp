@@ -1,6 +1,7 @@
 #include "vokr_panel_header.h"
 
 #include "pirq.h"
+#include "vokr_wheel_guard.h"
 
 #include <QAction>
 #include <QFrame>
@@ -66,6 +67,7 @@ QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content, QScrollArea** scr
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setWidget(content);
+    VOKR_WHEEL_GUARD::guard_boxes(content);
     column->addWidget(scroll, 1);
     if (scroll_area)
         *scroll_area = scroll;

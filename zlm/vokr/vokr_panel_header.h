@@ -11,7 +11,8 @@ class QVBoxLayout;
 class QWidget;
 
 // Gives `panel` that look around `content` and returns the header row (left margin 7) for the
-// caller's title widgets; `scroll_area`, when given, receives the scroll area.
+// caller's title widgets; `scroll_area`, when given, receives the scroll area. The content's combo
+// and spin boxes pass the wheel to the scroll area unless they have the focus.
 QHBoxLayout* vokr_build_panel(QFrame* panel, QWidget* content, QScrollArea** scroll_area = nullptr);
 
 // The frame, header row and line alone, for panes that lay out their own content: returns the

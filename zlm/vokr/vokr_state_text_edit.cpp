@@ -1,5 +1,6 @@
 // The state text editor: typing with completion popups, click-to-change of underlined words and
-// numbers, and the blocking of edits while the design is locked or the power-up view is shown.
+// numbers, and the blocking of edits while the design is locked, the power-up view is shown or
+// the instance acquires.
 #include "vokr_state_text_edit.h"
 
 #include "pirq.h"
@@ -101,6 +102,11 @@ bool VOKR_STATE_TEXT_EDIT::is_power_up() const
     const KSM_TX_SESSION* session = m_tx_manager->get_session();
     return m_tx_manager->get_tx_instance() && session &&
            session->is_power_up_view(m_tx_manager->get_current_instance_index());
+}
+
+bool VOKR_STATE_TEXT_EDIT::is_blocked() const
+{
+    return is_locked() || is_power_up() || m_tx_manager->is_instance_of_entry_acquiring(m_instance);
 }
 
 int VOKR_STATE_TEXT_EDIT::display_type() const

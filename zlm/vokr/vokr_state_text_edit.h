@@ -156,7 +156,9 @@ private:
     bool underlined_range(const QPoint& pos, QString* word, std::pair<int, int>* range) const;
     bool is_locked() const;
     bool is_power_up() const;
-    bool is_blocked() const { return is_locked() || is_power_up(); }
+    // Typing changes nothing while the design is locked, the power-up view is shown or the
+    // instance acquires.
+    bool is_blocked() const;
     int display_type() const;
     QString text_before_cursor() const;
     QRect popup_rect(QCompleter* completer) const;

@@ -6,6 +6,7 @@
 #include "vokr_panel_header.h"
 #include "vokr_state_machine_object.h"
 #include "vokr_state_text_edit.h"
+#include "vokr_wheel_guard.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -93,6 +94,7 @@ void VOKR_STATE_WIDGET::on_update(QObject*, int hint)
         VOKR_UPDATE_GUARD filling;
         delete m_scroll_area->takeWidget();
         m_scroll_area->setWidget(get_editor_widget());
+        VOKR_WHEEL_GUARD::guard_boxes(m_scroll_area->widget());
     }
     for (VOKR_STATE_TEXT_EDIT* editor : m_scroll_area->findChildren<VOKR_STATE_TEXT_EDIT*>())
         editor->refresh_highlighting();

@@ -7,6 +7,7 @@
 #include "vokr_assert.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
+#include "vokr_msg.h"
 #include "vokr_plugin_dialogs.h"
 #include "vokr_plugin_library.h"
 #include "vokr_trigger_object.h"
@@ -36,6 +37,26 @@ namespace {
 constexpr int DEFAULT_ACQUISITION_ENTRIES = 128;
 // A stored window size: width and height.
 constexpr int SIZE_VALUES = 2;
+
+// What a compile builds of every entry, as the checksums the device is compared with: the Trigger
+// Only lock-mode lets through only the changes that leave them as they are.
+std::vector<unsigned int> compile_checksums(const KSM_TX_SESSION* session)
+{
+    std::vector<unsigned int> checksums;
+    for (int entry = 0; entry < session->get_num_instances(); ++entry) {
+        const KSM_TX_TRIGGER* trigger = session->get_trigger_at(entry);
+        checksums.push_back(trigger ? trigger->get_crc_value(false) : 0);
+    }
+    return checksums;
+}
+
+void step(KSM_TX_INSTANCE* instance, bool undo)
+{
+    if (undo)
+        instance->undo();
+    else
+        instance->redo();
+}
 
 }  // namespace
 
@@ -300,17 +321,25 @@ int VOKR_TX_MANAGER::entry_of(const KSM_TX_INSTANCE* instance, bool power_up_vie
 
 // Undo and redo: the history may take entries out or bring them back; the instance whose
 // history it is stays current (in the view it was shown in, where that still exists), and the
-// cache is read again before anything uses it.
+// cache is read again before anything uses it. Both wait while the instance acquires. Under the
+// Trigger Only lock-mode a step that changes what a compile builds is made back at once, the
+// session as it was, and the person told why.
 void VOKR_TX_MANAGER::undo_or_redo(bool undo)
 {
-    if (is_empty())
+    if (is_empty() || refuse_edit_while_acquiring())
         return;
     KSM_TX_INSTANCE* instance = m_tx_instance;
     const bool power_up_view = m_tx_session->is_power_up_view(m_current_instance);
-    if (undo)
-        instance->undo();
-    else
-        instance->redo();
+    const bool locked = get_lock_mode(false) == VOKR_LOCK_MODE_TRIGGER_CONDITIONS;
+    const std::vector<unsigned int> before = locked ? compile_checksums(m_tx_session) : std::vector<unsigned int>();
+    const bool modified = m_tx_session->is_modified();
+    step(instance, undo);
+    const bool refused = locked && compile_checksums(m_tx_session) != before;
+    if (refused) {
+        step(instance, !undo);
+        if (!modified)
+            m_tx_session->get_data_session()->set_modified(false);
+    }
     const int entry = entry_of(instance, power_up_view);
     const int count = m_tx_session->get_num_instances();
     if (entry >= 0)
@@ -328,6 +357,8 @@ void VOKR_TX_MANAGER::undo_or_redo(bool undo)
                                     VOKR_HINT_VIEW));
     emit updated(nullptr, vokr_hint(VOKR_HINT_GEOMETRY | VOKR_HINT_REFRESH | VOKR_HINT_INSTANCES));
     emit updated(nullptr, vokr_hint(VOKR_HINT_INSTANCE_STATUS));
+    if (refused)
+        vokr_prompt(vokr_msg_undo_trigger_lock());
 }
 
 QList<QList<VOKR_OBJECT*>*>* VOKR_TX_MANAGER::get_undo_list()
@@ -354,12 +385,14 @@ void VOKR_TX_MANAGER::on_edit_redo() { undo_or_redo(false); }
 
 void VOKR_TX_MANAGER::on_update_edit_undo()
 {
-    get_action(PIRQ_ACTION_UNDO, QVariant())->setEnabled(!is_empty() && m_tx_instance->is_undo_available());
+    get_action(PIRQ_ACTION_UNDO, QVariant())
+        ->setEnabled(!is_empty() && m_tx_instance->is_undo_available() && !is_instance_of_entry_acquiring(-1));
 }
 
 void VOKR_TX_MANAGER::on_update_edit_redo()
 {
-    get_action(PIRQ_ACTION_REDO, QVariant())->setEnabled(!is_empty() && m_tx_instance->is_redo_available());
+    get_action(PIRQ_ACTION_REDO, QVariant())
+        ->setEnabled(!is_empty() && m_tx_instance->is_redo_available() && !is_instance_of_entry_acquiring(-1));
 }
 
 VOKR_ACTION_GUARD::VOKR_ACTION_GUARD(VOKR_TX_MANAGER* manager) : m_manager(manager)

@@ -194,10 +194,10 @@ private:
         return result;
     }
     // Runs one edit of a setting as an undo unit of the current instance, unless the value is
-    // unchanged or widgets are being filled.
+    // unchanged, widgets are being filled or the instance acquires.
     template <class CHANGE> void edit_setting(bool unchanged, CHANGE change)
     {
-        if (unchanged || VOKR_UPDATE_GUARD::is_updating())
+        if (unchanged || VOKR_UPDATE_GUARD::is_updating() || refuse_edit_while_acquiring())
             return;
         VOKR_ACTION_GUARD action(this);
         VOKR_UPDATE_GUARD update;
@@ -380,6 +380,12 @@ public:
     void set_instance_acq_state(int index, int mask);
     bool is_instance_acquiring(int index) const;
     bool is_any_instance_acquiring() const;
+    // Whether the instance of that entry (the current one for -1) acquires, through its own
+    // entry or its power-up entry: what its run was built from stays as it is meanwhile.
+    bool is_instance_of_entry_acquiring(int index) const;
+    // While the current instance acquires, tells the person that its settings wait for the end
+    // of the acquisition and answers true: the caller makes no change.
+    bool refuse_edit_while_acquiring();
 
 private:
     int& acq_state(int index);
@@ -399,9 +405,11 @@ public:
     bool is_compile_or_reroute_needed(bool* compile, bool* reroute) const;
     bool is_program_needed(DAW_CONTROL_NODES_SCAN* scan) const;
     // Offloads the instance's captured samples into a new log and shows it; true on success.
-    // *refused tells a failure where nothing was read over JTAG: the acquisition control
-    // refused the instance and posted why.
-    bool read_data(int instance, bool* refused = nullptr);
+    // *refused tells a failure where nothing was read over JTAG: the device the session names
+    // does not hold the instance's trigger (the notice a run gives was shown), or the
+    // acquisition control refused the instance and posted why. *jtag_error is the device's
+    // error when the read met one (the argument of DAW_EVENT_JTAG_ERROR), else 0.
+    bool read_data(int instance, bool* refused = nullptr, uint32_t* jtag_error = nullptr);
 
 private:
     int acquisition_entry(const DAW_CONTROL::ACQ_PARAMETER& parameter) const;
@@ -409,7 +417,7 @@ private:
     void write_plugin_condition(int entry, int row, int level, const QString& symbol);
     void start_acquisition(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
     void remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
-    bool check_device_programmed(const std::vector<DAW_CONTROL::ACQ_PARAMETER>& parameters);
+    bool check_device_programmed(const std::vector<int>& entries);
     void recompile(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
 
     // ---- level types and group conditions (vokr_tx_manager_instance.cpp) ----

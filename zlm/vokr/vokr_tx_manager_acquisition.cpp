@@ -89,7 +89,10 @@ void VOKR_TX_MANAGER::run(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters)
         refresh_data_log_cache();
     if (parameters->empty())
         return;
-    if (compatible && !check_device_programmed(*parameters))
+    std::vector<int> entries;
+    for (const DAW_CONTROL::ACQ_PARAMETER& p : *parameters)
+        entries.push_back(acquisition_entry(p));
+    if (compatible && !check_device_programmed(entries))
         remove_new_logs(parameters);
     else if (compatible)
         start_acquisition(parameters);
@@ -124,11 +127,12 @@ void VOKR_TX_MANAGER::remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* p
     refresh_data_log_cache();
 }
 
-// Each log's trigger is what the device the session names holds for its instance, else the
-// person hears which instance to program before a run starts (the run would end at once with
-// the device's error). A device the scan does not reach is left to the run, which reports its
-// JTAG error; a power-up trigger is held with its instance's own.
-bool VOKR_TX_MANAGER::check_device_programmed(const std::vector<DAW_CONTROL::ACQ_PARAMETER>& parameters)
+// Each entry's trigger is what the device the session names holds for its instance, else the
+// person hears which instance to program (or compile first) before a run or a read starts: the
+// run would end at once with the device's error, and the read would find no capture of that
+// trigger. A device the scan does not reach is left to the run or read, which reports its JTAG
+// error; a power-up trigger is held with its instance's own.
+bool VOKR_TX_MANAGER::check_device_programmed(const std::vector<int>& entries)
 {
     QString chain, device;
     get_jtag_hardware(&chain);
@@ -138,13 +142,16 @@ bool VOKR_TX_MANAGER::check_device_programmed(const std::vector<DAW_CONTROL::ACQ
     scan.set_device_name(device.toLocal8Bit().constData());
     if (!scan.rescan() || !scan.is_device_available() || scan.is_jtag_comm_error())
         return true;
-    for (const DAW_CONTROL::ACQ_PARAMETER& p : parameters) {
-        const KSM_TX_INSTANCE* instance = m_tx_session->get_instance_at(acquisition_entry(p));
-        if (!instance || p.data_log->is_power_up() ||
-            p.data_log->get_trigger()->get_crc_value(false) == scan.get_node_crc_value(instance->get_node_info()))
+    for (int entry : entries) {
+        const KSM_TX_INSTANCE* instance = m_tx_session->get_instance_at(entry);
+        const KSM_TX_TRIGGER* trigger = m_tx_session->get_trigger_at(entry);
+        if (!instance || !trigger || m_tx_session->is_power_up_view(entry) ||
+            trigger->get_crc_value(false) == scan.get_node_crc_value(instance->get_node_info()))
             continue;
         QString file;
-        const QString step = get_sif_file_name(&file) && !file.isEmpty() ? VOKR_PROGRAM_DEVICE : VOKR_COMPILE_DESIGN;
+        const bool compiled = jop_lmx_check_compatibility(trigger, false);
+        const QString step =
+            compiled && get_sif_file_name(&file) && !file.isEmpty() ? VOKR_PROGRAM_DEVICE : VOKR_COMPILE_DESIGN;
         const QByteArray text =
             QString("Cannot run instance \"%1\" -- the device does not hold it as last compiled.  %2")
                 .arg(QString::fromLocal8Bit(instance->get_name()), step)
@@ -294,18 +301,25 @@ bool VOKR_TX_MANAGER::is_program_needed(DAW_CONTROL_NODES_SCAN* scan) const
 
 // ---- offload ----------------------------------------------------------------------------------------------
 
-bool VOKR_TX_MANAGER::read_data(int instance, bool* refused)
+bool VOKR_TX_MANAGER::read_data(int instance, bool* refused, uint32_t* jtag_error)
 {
     if (refused)
         *refused = false;
+    if (jtag_error)
+        *jtag_error = 0;
     const int entry = resolved(instance);
     if (!m_tx_session || !check_nodes_allocated(entry))
         return false;
+    if (!check_device_programmed({entry})) {
+        if (refused)
+            *refused = true;
+        return false;
+    }
     KSM_DATA_LOG* log = m_tx_session->create_new_log(entry);
     if (!log)
         return false;
     PIRQ_WAIT_CURSOR wait;
-    if (DAW_CONTROL::offload(log, refused)) {
+    if (DAW_CONTROL::offload(log, refused, jtag_error)) {
         set_view_log(entry, log);
         emit updated(nullptr,
                      vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_POWER_UP_SWITCH | VOKR_HINT_TABS | VOKR_HINT_DATA_LOG));

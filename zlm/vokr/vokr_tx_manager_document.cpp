@@ -12,6 +12,7 @@
 #include "vokr_session_object.h"
 #include "vokr_view.h"
 #include "wex.h"
+#include "wolpa.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -362,7 +363,12 @@ bool VOKR_TX_MANAGER::enable_file_for_project(const char* path)
     if (!omu_mgr->is_project_open() || file_enabled(omu_mgr, absolute))
         return true;
     const std::string relative_path = project_directory(omu_mgr).relativeFilePath(absolute).toLocal8Bit().toStdString();
-    const int answer = vokr_prompt(vokr_msg_enable_current_lumetra_file_on_save(relative_path.c_str()));
+    // The suite has one project open for every window: the question names it and its folder.
+    const QString folder = QDir::toNativeSeparators(project_directory(omu_mgr).absolutePath());
+    const char* name = WOLPA_MANAGER::get_wolpa_manager()->get_revision_name();
+    const QByteArray project = name ? QByteArray(name) : QDir(folder).dirName().toLocal8Bit();
+    const int answer = vokr_prompt(vokr_msg_enable_current_lumetra_file_on_save(
+        relative_path.c_str(), project.constData(), folder.toLocal8Bit().constData()));
     if (answer == MSG_PROMPT::MSG_VALUE_CANCEL)
         return false;
     if (answer != MSG_PROMPT::MSG_VALUE_YES)

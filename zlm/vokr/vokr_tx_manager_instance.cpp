@@ -363,9 +363,14 @@ int VOKR_TX_MANAGER::acq_state(int index) const
     return index >= 0 && index < static_cast<int>(m_acq_states.size()) ? m_acq_states[index] : VOKR_ACQ_NOT_RUNNING;
 }
 
+// Undo and Redo wait while the current instance acquires.
 void VOKR_TX_MANAGER::set_instance_acq_state(int index, int mask)
 {
     acq_state(resolved(index)) = mask & VOKR_ACQ_STORED_BITS;
+    if (m_frame_wnd) {
+        on_update_edit_undo();
+        on_update_edit_redo();
+    }
 }
 
 bool VOKR_TX_MANAGER::is_instance_acquiring(int index) const
@@ -381,6 +386,28 @@ bool VOKR_TX_MANAGER::is_any_instance_acquiring() const
         if (is_acquiring_state(acq_state(i)))
             return true;
     return false;
+}
+
+bool VOKR_TX_MANAGER::is_instance_of_entry_acquiring(int index) const
+{
+    if (is_empty())
+        return false;
+    int first = resolved(index);
+    if (m_tx_session->is_power_up_view(first))
+        --first;
+    const int last = m_tx_session->is_power_up_trigger(first) ? first + 1 : first;
+    for (int entry = first; entry <= last; ++entry)
+        if (is_acquiring_state(acq_state(entry)))
+            return true;
+    return false;
+}
+
+bool VOKR_TX_MANAGER::refuse_edit_while_acquiring()
+{
+    if (!is_instance_of_entry_acquiring(-1))
+        return false;
+    vokr_prompt(vokr_msg_cant_close_lmx_file());
+    return true;
 }
 
 // ---- checks -----------------------------------------------------------------------------------------------

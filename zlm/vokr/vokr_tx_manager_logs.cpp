@@ -308,8 +308,14 @@ void VOKR_TX_MANAGER::remove_log_tree_item(const char* signal_set, const char* t
         VOKR_ASSERT_TEXT(log_name == nullptr, "log_name == NULL");
     // The repository keeps the active signal set and trigger (and the last of each): the data
     // log tree offers them for deletion too, and such a request removes nothing.
+    const bool shown = m_data_log && log_name && m_data_log->get_trigger() == m_tx_trigger &&
+                       QByteArray(m_data_log->get_name()) == log_name;
     if (!m_tx_session || !m_tx_session->remove(m_current_instance, signal_set, trigger_name, log_name))
         return;
+    // The shown log gone, the trigger's latest remaining log is shown in its place.
+    KSM_TX_TRIGGER* active = m_tx_session->get_trigger_at(m_current_instance);
+    if (shown && active && active->get_num_logs() > 0 && !m_tx_session->get_log_at(m_current_instance))
+        m_tx_session->set_active_log(m_current_instance, active->get_log(active->get_num_logs() - 1));
     refresh_tx_cache();
     update_modified_flag();
 }

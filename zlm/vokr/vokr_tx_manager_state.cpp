@@ -215,17 +215,18 @@ void VOKR_TX_MANAGER::set_unified_state_text(const QString& text)
     });
 }
 
+// How the flow's text is shown, not what a run is built from: it changes during an acquisition too.
 void VOKR_TX_MANAGER::set_state_display_mode(bool unified)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
     VOKR_STATE_MACHINE_OBJECT* object = current_state_machine();
-    edit_setting(false, [&] {
-        m_unified_state_display = unified;
-        if (!unified)
-            object->clear_unified_text();
-        emit updated(nullptr, STATES_REBUILT);
-    });
+    VOKR_ACTION_GUARD action(this);
+    VOKR_UPDATE_GUARD update;
+    m_unified_state_display = unified;
+    if (!unified)
+        object->clear_unified_text();
+    emit updated(nullptr, STATES_REBUILT);
 }
 
 bool VOKR_TX_MANAGER::is_state_mode() const

@@ -5,6 +5,7 @@
 #include "vokr_frame_wnd.h"
 #include "vokr_globals.h"
 #include "vokr_tx_manager.h"
+#include "vokr_wheel_guard.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -150,6 +151,8 @@ void VOKR_VIEW::create_combo_boxes()
     }
     connect(m_previous_transition_button, &QToolButton::clicked, this, &VOKR_VIEW::on_previous_transition);
     connect(m_next_transition_button, &QToolButton::clicked, this, &VOKR_VIEW::on_next_transition);
+    // The selectors over the list pass the wheel to it, which scrolls.
+    VOKR_WHEEL_GUARD::guard_boxes(this);
 }
 
 // ---- context menus --------------------------------------------------------------------------------------

@@ -762,8 +762,9 @@ public:
     // Writes the grid as an image (format by suffix); false when cancelled or not written, with
     // the reason in `failure` when it was not written (left empty when the person cancelled).
     bool export_image(const QString& path, QString* failure = nullptr);
-    // Writes the list file and, when it chose the name itself, opens it; an empty path
-    // chooses the default name. False when it was not written, with the reason in `failure`.
+    // Writes the list file and, when it chose the name itself, opens it, or says where it was
+    // written when nothing opens it; an empty path chooses the default name. False when it was
+    // not written, with the reason in `failure`.
     bool show_list_view(const QString& path, QString* failure = nullptr);
     // Writes the list file of the current data log; false (with a notice, and the file and the
     // reason in the Messages window and in `failure`) when nothing was written.
@@ -783,7 +784,7 @@ protected:
 
 private:
     QImage render_image(int width, int height, bool fit);
-    void open_list_file(const QString& path);
+    bool open_list_file(const QString& path);
     // The samples of a printed page, first to end (exclusive) of the `per_page` each page holds,
     // `unit` page units apart on every page.
     struct PRINT_SAMPLES {

@@ -15,7 +15,8 @@
 namespace {
 
 // The shared actions the view takes over while it has the focus, with their slots; a slot the
-// view lacks is the manager's.
+// view lacks is the manager's. Create List File is not among them: the frame always hands it to
+// the view, and a second connection would write the file twice.
 const std::pair<int, const char*> ACTION_TABLE[] = {
     {513, "on_edit_select_all()"},
     {178, "on_edit_find()"},
@@ -32,7 +33,6 @@ const std::pair<int, const char*> ACTION_TABLE[] = {
     {378, "on_node_ungroup_nested_groups()"},
     {362, "on_node_rename()"},
     {355, "on_mnemonic_table_setup()"},
-    {344, "show_list_view()"},
     {353, "on_invert_signal()"},
     {328, "on_view_align_left()"},
     {329, "on_view_align_right()"},

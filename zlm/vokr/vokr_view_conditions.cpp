@@ -105,11 +105,15 @@ void VOKR_VIEW::update_advanced_trigger_combo_positions()
 }
 
 // A new advanced level opens on its own tab: the tabs are Data, Setup, then one per advanced
-// level in level order.
+// level in level order. While the instance acquires, the selector shows its level's type again.
 void VOKR_VIEW::on_sel_change_advanced_trigger_combo(const QString& text)
 {
     if (VOKR_UPDATE_GUARD::is_updating() || !m_tx_manager)
         return;
+    if (m_tx_manager->refuse_edit_while_acquiring()) {
+        refresh_level_combos(is_busy());
+        return;
+    }
     VOKR_ACTION_GUARD action(m_tx_manager);
     const int level = sender()->property("trigger level").toInt() + FIRST_LEVEL;
     m_tx_manager->set_advanced_trigger(level, static_cast<KSM_DATA_TRIGGER_LEVEL_TYPE>(level_type_of(text)));

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
 #include <QTextStream>
@@ -153,8 +154,10 @@ bool VOKR_VIEW::show_list_view(const QString& path, QString* failure)
     PIRQ_WAIT_CURSOR wait;
     const QString file = path.isEmpty() ? default_list_file_name() : path;
     const bool written = create_list_file(file, failure);
-    if (written && path.isEmpty())
-        open_list_file(file);
+    if (written && path.isEmpty() && !open_list_file(file)) {
+        const QByteArray where = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()).toLocal8Bit();
+        vokr_prompt(vokr_msg_successful_export(where.constData()));
+    }
     m_tx_manager->set_list_view_mode(false);
     return written;
 }
@@ -162,15 +165,15 @@ bool VOKR_VIEW::show_list_view(const QString& path, QString* failure)
 // Opens the file in the suite's editor when there is one, else in the configured viewer,
 // started with the path as its only argument and never through a command interpreter. Another
 // analyzer window is no text editor: it would take the file for a session in place of its own.
-void VOKR_VIEW::open_list_file(const QString& path)
+// False when nothing opened it: no viewer is set, or it did not start.
+bool VOKR_VIEW::open_list_file(const QString& path)
 {
     WEX_FRAME_WND* editor = wex_get_suite_main_window(m_frame_wnd);
     if (editor && !qobject_cast<VOKR_FRAME_WND*>(editor)) {
         editor->open_file(path, true, true, true, true, true);
-        return;
+        return true;
     }
-    if (!g_viewer.isEmpty())
-        QProcess::startDetached(g_viewer, {path});
+    return !g_viewer.isEmpty() && QProcess::startDetached(g_viewer, {path});
 }
 
 bool VOKR_VIEW::create_list_file(const QString& path, QString* failure)

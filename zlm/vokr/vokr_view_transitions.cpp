@@ -421,11 +421,19 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
             members.append({words, (digit == '0') != inverted ? ALL : 0});
     }
     // The first member's matches, narrowed member by member; a block is given up at the first
-    // member that leaves none of its samples matching.
+    // member that leaves none of its samples matching. Last, a block that still matches keeps
+    // only its captured samples: one never captured holds no value, whatever its bits read.
+    const uint64_t* valid = log->get_valid_words();
+    const auto captured = [valid](int b, int size, uint64_t* words) {
+        uint64_t left = 0;
+        for (int i = 0; i < size; ++i)
+            left |= words[i] &= valid ? valid[b + i] : ALL;
+        return left != 0;
+    };
     const auto matches = [&](int b, int size, uint64_t* words) {
         if (members.isEmpty()) {
             std::fill(words, words + size, ALL);
-            return true;
+            return captured(b, size, words);
         }
         for (int n = 0; n < members.size(); ++n) {
             const uint64_t *q = members.at(n).words + b, flip = members.at(n).flip;
@@ -442,7 +450,7 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
             if (!left)
                 return false;
         }
-        return true;
+        return captured(b, size, words);
     };
     const int depth = std::min(get_sample_depth(), log->get_data_sample_depth());
     int start = m_time_bars[0] + (m_find_bus_continue ? (forward ? 1 : -1) : 0);
