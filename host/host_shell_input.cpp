@@ -317,6 +317,30 @@ struct KEY_PRESS {
     QString text;
 };
 
+bool is_control(uint code) { return code < 0x20 || (code >= 0x7f && code < 0xa0); }
+
+// The text a key types on its own: a key of a character types it (a letter in lower case), a
+// few keys a control character, the others nothing.
+QString typed_text(Qt::Key key)
+{
+    switch (key) {
+    case Qt::Key_Backspace: return QStringLiteral("\b");
+    case Qt::Key_Tab: return QStringLiteral("\t");
+    case Qt::Key_Backtab: return QStringLiteral("\v");
+    case Qt::Key_Enter:
+    case Qt::Key_Return: return QStringLiteral("\r");
+    case Qt::Key_Escape: return QStringLiteral("\x1b");
+    default: break;
+    }
+    // The keys of characters are the code points of their capitals; the other keys lie beyond Unicode.
+    const auto code = static_cast<uint>(key);
+    if (is_control(code) || code > 0x10ffff || QChar::isSurrogate(code))
+        return QString();
+    return QString::fromUcs4(&code, 1).toLower();
+}
+
+// A key word: a name such as "Left" or "Ctrl+Z", or a character, which types itself. A control
+// character is no key of its own.
 bool parse_key(const QString& word, KEY_PRESS* press)
 {
     const QKeySequence sequence(word, QKeySequence::PortableText);
@@ -324,11 +348,13 @@ bool parse_key(const QString& word, KEY_PRESS* press)
         return false;
     press->key = Qt::Key(sequence[0] & ~Qt::KeyboardModifierMask);
     press->modifiers = Qt::KeyboardModifiers(sequence[0] & Qt::KeyboardModifierMask);
-    const char ascii = QTest::keyToAscii(press->key);  // what the key types on its own
-    press->text = ascii ? QString(QChar::fromLatin1(ascii)) : QString();
-    if (word.size() == 1 && word[0].isPrint()) {
+    press->text = typed_text(press->key);
+    if (is_control(static_cast<uint>(press->key)))
+        return false;
+    const QVector<uint> characters = word.toUcs4();
+    if (characters.size() == 1 && QChar::isPrint(characters[0])) {
         press->text = word;
-        if (word[0].isUpper())
+        if (QChar::isUpper(characters[0]))
             press->modifiers |= Qt::ShiftModifier;
     } else if (press->modifiers & Qt::ShiftModifier) {
         press->text = press->text.toUpper();

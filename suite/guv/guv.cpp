@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -145,8 +146,32 @@ std::string vcd_token(const std::string& part)
     return token;
 }
 
+// A bit number of a range: decimal digits with an optional sign, within an int.
+bool bit_number(const std::string& text, int* bit)
+{
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, *bit);
+    return !text.empty() && error == std::errc() && at == end;
+}
+
+// The bits "[msb:lsb]" or "[bit]" spans, 0 for any other text.
+size_t range_width(const std::string& range)
+{
+    if (range.size() < 3 || range.front() != '[' || range.back() != ']')
+        return 0;
+    const std::string inner = range.substr(1, range.size() - 2);
+    const size_t colon = inner.find(':');
+    int msb = 0, lsb = 0;
+    if (!bit_number(inner.substr(0, colon), &msb) ||
+        !bit_number(colon == std::string::npos ? inner : inner.substr(colon + 1), &lsb))
+        return 0;
+    return size_t(std::abs(int64_t(msb) - lsb)) + 1;
+}
+
 // "cpu|pc[15..0]" -> scope {cpu}, reference "pc", range "[15:0]", each part a token of the dump.
-void split_name(const std::string& name, GUV_DATA_LOG_EXPORTER::COLUMN* column)
+// A range that does not span the variable's `width` bits stays in the reference ("x[3..0]" of one
+// bit), as a reader would take the range for the variable's bits.
+void split_name(const std::string& name, size_t width, GUV_DATA_LOG_EXPORTER::COLUMN* column)
 {
     std::string rest = name;
     for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1))
@@ -157,8 +182,10 @@ void split_name(const std::string& name, GUV_DATA_LOG_EXPORTER::COLUMN* column)
         const size_t dots = range.find("..");
         if (dots != std::string::npos)
             range.replace(dots, 2, ":");
-        column->range = vcd_token(range);
-        rest.erase(open);
+        if (range_width(range) == width) {
+            column->range = vcd_token(range);
+            rest.erase(open);
+        }
     }
     column->reference = vcd_token(rest);
 }
@@ -181,7 +208,7 @@ void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row
         return;
     GUV_DATA_LOG_EXPORTER::COLUMN column;
     column.full_name = set->get_node_name(row);
-    split_name(column.full_name, &column);
+    split_name(column.full_name, channels.size(), &column);
     for (int channel : channels)
         column.words.push_back(log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr);
     column.id = make_id(columns->size());

@@ -807,6 +807,11 @@ size_t ksm_usable_cpus(const std::string& root);
 // The CPUs a quota written as "QUOTA PERIOD" (a control group's cpu.max) allows, rounded up;
 // 0 for no limit ("max ...") or a text that is no quota.
 size_t ksm_cpus_of_quota(const std::string& limit);
+// The memory the process may use: the machine's, less where a control group of the process
+// (or one above it) limits it to less.
+size_t ksm_usable_memory();
+// The same with the control group files read below `root`, as ksm_usable_cpus(root) reads them.
+size_t ksm_usable_memory(const std::string& root);
 using KSM_DATA_TRIGGER = KSM_TX_TRIGGER;
 
 // ---- signal sets ----------------------------------------------------------------------------
@@ -1016,6 +1021,20 @@ bool ksm_shares_node_info(const KSM_TX_INSTANCE* instance);
 
 // ---- sessions -------------------------------------------------------------------------------
 
+// What tells a file on disk apart from the one a session last read or wrote there: its
+// identity, size and time of last change. Not `known` where there was no file.
+struct KSM_FILE_STAMP {
+    bool known = false;
+    unsigned long long device = 0, inode = 0;
+    long long size = 0, modified_ns = 0;
+    bool operator==(const KSM_FILE_STAMP& o) const
+    {
+        return known == o.known && device == o.device && inode == o.inode && size == o.size &&
+               modified_ns == o.modified_ns;
+    }
+    bool operator!=(const KSM_FILE_STAMP& o) const { return !(*this == o); }
+};
+
 // A programming file attached to a session.
 struct KSM_EMBEDDED_SIF {
     std::string name;
@@ -1047,11 +1066,18 @@ public:
 
     bool is_modified() const { return m_modified; }
     void set_modified(bool modified) { m_modified = modified; }
+    // The file at `path` as the session opened or last saved it there (not undoable).
+    void set_file_on_disk(const std::string& path, const KSM_FILE_STAMP& stamp);
+    // The stamp of the file at `path` as the session opened or last saved it; not known for a
+    // file the session did neither with.
+    KSM_FILE_STAMP file_on_disk(const std::string& path) const;
 
     struct STATE;
 
 private:
-    std::string m_name;  // where the session is saved: not part of the undoable state
+    std::string m_name;       // where the session is saved: not part of the undoable state
+    std::string m_disk_path;  // the file the session opened or last saved, and its stamp then
+    KSM_FILE_STAMP m_disk_stamp;
     std::shared_ptr<STATE> m_state;
     std::shared_ptr<KSM_DATA_MNEMONICS> m_mnemonics;
     std::unique_ptr<KSM_JOURNAL> m_journal;
@@ -1099,8 +1125,15 @@ public:
     // Opens a data session already open under that name, or reads the file. On failure
     // get_last_error() tells why; the session is left without data.
     bool open_session(const char* path);
-    // Writes the file through a temporary: a failed save leaves the old file as it was.
+    // Writes the file through a temporary: a failed save leaves the old file as it was. A save
+    // over the file the session opened or last saved is refused when that file changed on disk
+    // since (is_changed_on_disk), until accept_file_on_disk() takes the changed file as seen.
     bool save_session(const char* path);
+    // Whether `path` names the file the session opened or last saved, and another program has
+    // changed or replaced it since: a save over it would lose what that program wrote.
+    bool is_changed_on_disk(const char* path) const;
+    // Takes the file now at `path` as the one the session last saw, so that a save replaces it.
+    void accept_file_on_disk(const char* path);
     bool commit_session();
     bool close_session();
     const std::string& get_last_error() const { return m_last_error; }

@@ -1,11 +1,14 @@
 // How many CPUs the process may keep busy: the threads of a capture, of a session's open and
 // save, and of an export are sized by it, so that a process pinned to two cores or held to a
-// quota of two by its control group runs two threads, whatever the machine has.
+// quota of two by its control group runs two threads, whatever the machine has. Likewise the
+// memory it may use, which bounds the samples it opens.
 #include "ksm.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -59,6 +62,48 @@ size_t quota_cpus(const std::string& root)
     return v1_cpus && (!smallest || v1_cpus < smallest) ? v1_cpus : smallest;
 }
 
+// The lowest memory limit (`file`, in bytes) of the group at `group` and of those above it, the
+// hierarchy mounted at `mount`; SIZE_MAX for none ("max").
+size_t lowest_memory_limit(const std::string& mount, std::string group, const char* file)
+{
+    size_t lowest = SIZE_MAX;
+    for (bool more = !group.empty(); more;) {
+        std::istringstream text(read_text(mount + group + "/" + file));
+        unsigned long long bytes = 0;
+        if (text >> bytes && bytes < lowest)
+            lowest = static_cast<size_t>(bytes);
+        more = group.size() > 1;
+        group.erase(std::max<size_t>(1, group.rfind('/')));
+    }
+    return lowest;
+}
+
+// The lowest memory limit of the process's control groups: the unified hierarchy's, and the
+// first hierarchy's memory controller's; SIZE_MAX for none.
+size_t group_memory(const std::string& root)
+{
+    size_t lowest = SIZE_MAX;
+    std::istringstream lines(read_text(root + "/proc/self/cgroup"));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t first = line.find(':'), second = line.find(':', first + 1);
+        if (first == std::string::npos || second == std::string::npos)
+            continue;
+        const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
+        const std::string group = line.substr(second + 1);
+        if (controllers == ",,")
+            lowest = std::min(lowest, lowest_memory_limit(root + "/sys/fs/cgroup", group, "memory.max"));
+        else if (controllers.find(",memory,") != std::string::npos)
+            lowest =
+                std::min(lowest, lowest_memory_limit(root + "/sys/fs/cgroup/memory", group, "memory.limit_in_bytes"));
+    }
+    return lowest;
+}
+
+size_t machine_memory()
+{
+    return static_cast<size_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<size_t>(sysconf(_SC_PAGE_SIZE));
+}
+
 // The affinity mask's CPUs, fewer when the quota (0: none) allows fewer; at least 1.
 size_t usable_cpus(size_t quota)
 {
@@ -87,3 +132,11 @@ size_t ksm_usable_cpus()
 }
 
 size_t ksm_usable_cpus(const std::string& root) { return usable_cpus(quota_cpus(root)); }
+
+size_t ksm_usable_memory()
+{
+    static const size_t group = group_memory("");
+    return std::min(machine_memory(), group);
+}
+
+size_t ksm_usable_memory(const std::string& root) { return std::min(machine_memory(), group_memory(root)); }

@@ -834,11 +834,12 @@ void WRITER::plane(const char* kind, int channel, const QByteArray& text, bool f
 
 }  // namespace
 
-bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error)
+bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error,
+                            const KSM_FILE_STAMP* expected, KSM_FILE_STAMP* stamp)
 {
     WRITER writer(session);
     const bool written = ksm_write_file(
-        path, [&writer](QIODevice* device) { return writer.write(device); }, error);
+        path, [&writer](QIODevice* device) { return writer.write(device); }, error, expected, stamp);
     if (!written && !writer.refusal().empty() && error)
         *error = "cannot write \"" + path + "\": " + writer.refusal();
     return written;

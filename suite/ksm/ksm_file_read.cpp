@@ -5,12 +5,15 @@
 #include "ksm_plane_decoder.h"
 #include "ksm_plane_prefetch.h"
 #include "ksm_state.h"
+#include "ksm_zlib.h"
 #include "msg.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
 #include <QtEndian>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -69,10 +72,15 @@ private:
         return {line, column + m_filter->hidden_before(line, column)};
     }
     bool fail(const std::string& why) { return fail_at(here(), why); }
-    bool fail_at(POSITION at, const std::string& why)
+    bool fail_at(POSITION at, std::string why)
     {
         if (m_error.empty() && m_decoder)
             finish_decoding();  // a plane read before holds the file's first fault, if one is damaged
+        if (m_error.empty() && !m_filter->fault().empty() &&
+            m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError) {  // the end the filter made
+            at = {m_filter->fault_line(), m_filter->fault_column()};
+            why = m_filter->fault();
+        }
         if (m_error.empty() && !m_filter->read_error().isEmpty()) {  // the reader met the end it made
             m_error = "cannot read \"" + m_file + "\": " + m_filter->read_error().toStdString();
         } else if (m_error.empty()) {
@@ -111,8 +119,14 @@ private:
     bool flag(NAME name, bool default_value) { return number(name, default_value ? 1 : 0, 0, 1) != 0; }
     std::vector<int> ints(const QString& text, long long min, long long max);
     std::string element_text(bool utf8 = false);
-    QByteArray payload(const QByteArray& text, size_t expected_size, POSITION end);
     void plane_payload(size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
+    // Whether a plane's text of `size` characters may take `more`: a text far longer than its
+    // samples of `expected_size` bytes can take is refused before it is gathered.
+    bool fits_plane(qint64 size, qint64 more, size_t expected_size)
+    {
+        return static_cast<size_t>(size + more) <= ksm_plane_text_limit(expected_size) ||
+               fail("a sample plane's text is longer than its samples can be");
+    }
     void plane_text(QByteArray&& text, size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
     void prefetched_payload(int text, size_t expected_size, size_t plane, QByteArray* payload, uint64_t* target);
     void finish_decoding();
@@ -319,27 +333,6 @@ std::string READER::element_text(bool utf8)
     return decoded.decoded.toStdString();
 }
 
-// A compressed payload (the text of the element that ended at `end`); with an expected size
-// other than SIZE_MAX it must decode to exactly that.
-QByteArray READER::payload(const QByteArray& text, size_t expected_size, POSITION end)
-{
-    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
-    // The compressed data starts with its size; a size other than the expected one is refused
-    // before anything is set aside for it.
-    const QByteArray& data = decoded.decoded;
-    const bool sized =
-        expected_size == SIZE_MAX || (data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) == expected_size);
-    QByteArray bytes = decoded && sized ? qUncompress(decoded.decoded) : QByteArray();
-    // Nothing compressed is the 4-byte size header alone; anything else that gives nothing is damaged.
-    const bool empty_ok = expected_size == 0 || (expected_size == SIZE_MAX && decoded.decoded == QByteArray(4, '\0'));
-    if (!decoded || !sized || (bytes.isEmpty() && !empty_ok) ||
-        (expected_size != SIZE_MAX && static_cast<size_t>(bytes.size()) != expected_size)) {
-        fail_at(end, "a payload does not decode");
-        return QByteArray();
-    }
-    return bytes;
-}
-
 // The payload of sample plane `plane` (the element just entered), its text as the reader gives
 // its characters and the filter's instructions in their order; it must say that it holds
 // `expected_size` bytes. When its length and first bytes say so, the decoder decodes it beside
@@ -352,6 +345,8 @@ void READER::plane_payload(size_t expected_size, size_t plane, QByteArray* paylo
     for (bool open = true; open && !failed();) {
         switch (m_xml.readNext()) {
         case QXmlStreamReader::Characters:
+            if (!fits_plane(text.size(), m_xml.text().size(), expected_size))
+                break;
             text += m_xml.text().toLatin1();  // anything else than Latin-1 is not base64 either way
             break;
         case QXmlStreamReader::ProcessingInstruction: {
@@ -363,6 +358,8 @@ void READER::plane_payload(size_t expected_size, size_t plane, QByteArray* paylo
             const bool alone = text.isEmpty() && prefetched < 0;
             if (took == KSM_PAYLOAD_FILTER::GONE || (took == KSM_PAYLOAD_FILTER::PREFETCHED && !alone))
                 fail("a sample plane's text is read twice");
+            else if (!fits_plane(text.size(), taken.size(), expected_size))
+                break;
             else if (took == KSM_PAYLOAD_FILTER::PREFETCHED)
                 prefetched = number;
             else if (text.isEmpty())
@@ -637,14 +634,34 @@ std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> READER::mnemonic_table()
     return table;
 }
 
+// An attached file: it inflates to exactly the size its payload declares, which must be within
+// what any attached file may hold, what its payload can hold and what the machine can spare.
 void READER::sif(KSM_DATA_SESSION::STATE& s)
 {
     KSM_EMBEDDED_SIF sif;
     sif.name = text("name");
     sif.info = text("info");
     const QByteArray encoded = m_xml.readElementText().toLatin1();
-    const QByteArray bytes = payload(encoded, SIZE_MAX, here());
-    sif.bytes = std::make_shared<const std::string>(bytes.constData(), static_cast<size_t>(bytes.size()));
+    const POSITION end = here();
+    const auto decoded = QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray& data = decoded.decoded;
+    const size_t declared = data.size() >= 4 ? qFromBigEndian<quint32>(data.constData()) : 0;
+    const auto* packed = reinterpret_cast<const unsigned char*>(data.constData()) + 4;
+    std::string bytes;
+    if (!decoded || data.size() < 4 || (declared == 0) != (data.size() == 4)) {  // nothing compressed is the size alone
+        fail_at(end, "a payload does not decode");
+    } else if (declared > KSM_MAX_SIF_BYTES || declared / KSM_MAX_DEFLATE_RATIO > static_cast<size_t>(data.size())) {
+        fail_at(end, "the attached file \"" + sif.name + "\" claims " + std::to_string(declared) +
+                         " bytes, more than an attached file or its payload can hold");
+    } else if (!ksm_sample_memory_allows(declared)) {
+        fail_at(end, "the attached file \"" + sif.name + "\" would take more than half of this computer's memory");
+    } else if (declared > 0) {
+        bytes.resize(declared);
+        if (!ksm_uncompress(packed, static_cast<size_t>(data.size()) - 4, reinterpret_cast<unsigned char*>(&bytes[0]),
+                            declared))
+            fail_at(end, "a payload does not decode");
+    }
+    sif.bytes = ksm_held_file_bytes(std::move(bytes));
     s.embedded_sifs.push_back(std::move(sif));
 }
 
@@ -1047,9 +1064,7 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     KSM_ACCESS::packed(log) = packed;
     auto s = packed->shape = std::make_shared<KSM_DATA_LOG::SAMPLES>();
     s->channels = integer("channels", -1, 0, KSM_MAX_NODES);
-    // Any depth a log may come to; its planes' payloads bound what a file may claim further.
-    constexpr int MAX_LOG_DEPTH = 1 << 24;
-    s->depth = integer("depth", -1, 0, MAX_LOG_DEPTH);
+    s->depth = integer("depth", -1, 0, KSM_MAX_LOG_DEPTH);
     s->segment_size = integer("segment-size", 0, 0);
     s->state_value = integer("state-value", -1, -1);
     const QXmlStreamAttributes& a = m_attributes;
@@ -1220,7 +1235,12 @@ std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path,
         *error = "cannot read \"" + path + "\": " + file.errorString().toStdString();
         return nullptr;
     }
+    struct stat opened;
+    const bool stamped = ::fstat(file.handle(), &opened) == 0;
     KSM_PAYLOAD_FILTER filter(&file, !g_plain_reading);
     READER reader(&filter, path);
-    return reader.read(root, error, newer);
+    std::unique_ptr<KSM_DATA_SESSION> session = reader.read(root, error, newer);
+    if (session && stamped)  // the file as it was opened, so that a save sees a change made since
+        session->set_file_on_disk(path, ksm_file_stamp(opened));
+    return session;
 }

@@ -3,8 +3,6 @@
 #include "ksm_zlib.h"
 #include "msg.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -428,7 +426,7 @@ size_t ksm_sample_memory_limit()
 {
     if (const size_t set = g_sample_memory_limit)
         return set;
-    return static_cast<size_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<size_t>(sysconf(_SC_PAGE_SIZE)) / 2;
+    return ksm_usable_memory() / 2;
 }
 
 void ksm_set_sample_memory_limit(size_t bytes) { g_sample_memory_limit = bytes; }
@@ -441,6 +439,18 @@ void KSM_HELD_SAMPLE_BYTES::set(size_t bytes)
 }
 
 size_t ksm_held_sample_memory() { return g_held_sample_memory; }
+
+std::shared_ptr<const std::string> ksm_held_file_bytes(std::string&& bytes)
+{
+    struct HELD {
+        std::string bytes;
+        KSM_HELD_SAMPLE_BYTES held;
+    };
+    auto held = std::make_shared<HELD>();
+    held->bytes = std::move(bytes);
+    held->held.set(held->bytes.size());
+    return std::shared_ptr<const std::string>(held, &held->bytes);
+}
 
 bool ksm_sample_memory_allows(size_t bytes)
 {

@@ -57,6 +57,9 @@ int read_ahead_of(size_t helpers) { return static_cast<int>(std::clamp<size_t>(h
 // touch of fresh pages is a good part of an open's time, so the file passes through one piece.
 constexpr int READ_SIZE = 128 << 10;
 
+// The longest text a plane of `depth` samples may have.
+size_t plane_text_limit(long depth) { return ksm_plane_text_limit((static_cast<size_t>(depth) + 63) / 64 * 8); }
+
 #if defined(__x86_64__) && defined(__GNUC__)
 // Sixteen characters of the alphabet a step, decoded to twelve bytes with SSSE3's byte shuffles,
 // from `c` on until a step meets a character outside the alphabet, while 24 are left: a step
@@ -345,14 +348,17 @@ int text_length(const char* p, int n)
 // channel of decimal digits for "bits" (and for no other), '>', a text that stays as it is and
 // "</plane>". Answers its length, 0 when `end` comes before it is whole, -1 when it is not of
 // that form.
+// `known` bytes of its text are known to stay already (a plane cut short by the last read);
+// `plane->text_size` tells, also when it answers 0, how much of the text is known to stay.
 struct PLAIN_PLANE {
-    int kind;  // "bits", "valid", "trigger", "breaks"
-    long channel;
-    const char* text;
-    int text_size;
+    int kind = 0;  // "bits", "valid", "trigger", "breaks"
+    long channel = -1;
+    const char* text = nullptr;
+    int text_size = 0;
 };
-int plain_plane(const char* p, const char* end, PLAIN_PLANE* plane)
+int plain_plane(const char* p, const char* end, int known, PLAIN_PLANE* plane)
 {
+    plane->text_size = 0;
     constexpr char START[] = "<plane", END[] = "</plane";
     const long left = end - p;
     if (left <= 6)
@@ -377,13 +383,13 @@ int plain_plane(const char* p, const char* end, PLAIN_PLANE* plane)
     if (plane->kind == 4 || (plane->kind == 0 ? plane->channel < 0 : attributes.size() != 1))
         return -1;
     plane->text = close + 1;
-    const char* after =
-        plane->text + text_length(plane->text, static_cast<int>(std::min<long>(end - plane->text, INT_MAX)));
+    const char* const from = plane->text + std::min<long>(known, end - plane->text);
+    const char* after = from + text_length(from, static_cast<int>(std::min<long>(end - from, INT_MAX)));
+    plane->text_size = static_cast<int>(after - plane->text);
     if (after == end)
         return 0;
     if (after == plane->text || *after != '<')
         return -1;
-    plane->text_size = static_cast<int>(after - plane->text);
     const long rest = end - after;
     if (std::memcmp(after, END, static_cast<size_t>(std::min<long>(rest, 7))) != 0)
         return -1;
@@ -424,7 +430,8 @@ bool utf8_document(const QByteArray& head)
 }  // namespace
 
 KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
-    : m_source(source), m_read_ahead(read_ahead_of(ksm_usable_cpus() - 1))
+    : m_source(source), m_read_ahead(read_ahead_of(ksm_usable_cpus() - 1)),
+      m_text_limit(plane_text_limit(KSM_MAX_LOG_DEPTH))
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     if (!source->isSequential())
@@ -512,6 +519,8 @@ qint64 KSM_PAYLOAD_FILTER::readData(char* data, qint64 max)
             break;
         if (fill())
             continue;
+        if (m_state == STOPPED)
+            return -1;
         while (advance()) {  // at the source's end every markup can be decided on
         }
         if (m_state == PAYLOAD)
@@ -539,7 +548,7 @@ void KSM_PAYLOAD_FILTER::read_ahead()
         return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size) + m_held +
                (m_prefetch ? m_prefetch->waiting_bytes() : 0);
     };
-    while (m_state != PASS_ALL && held() < static_cast<size_t>(m_read_ahead)) {
+    while (m_state != PASS_ALL && m_state != STOPPED && held() < static_cast<size_t>(m_read_ahead)) {
         while (advance()) {
         }
         if (!fill())
@@ -549,7 +558,7 @@ void KSM_PAYLOAD_FILTER::read_ahead()
 
 bool KSM_PAYLOAD_FILTER::fill()
 {
-    if (m_source_ended)
+    if (m_source_ended || m_state == STOPPED)
         return false;
     if (m_in_at >= 0)
         m_in_at += m_in_pos;
@@ -705,8 +714,10 @@ bool KSM_PAYLOAD_FILTER::at_text()
         return false;
     const bool plane = starts_with_name(open, rest, "<plane", " \t\r\n/>");
     const bool samples = starts_with_name(open, rest, "<samples", " \t\r\n/>");
-    if (starts_with_name(open, rest, "</samples", " \t\r\n>"))
+    if (starts_with_name(open, rest, "</samples", " \t\r\n>")) {
         m_prefetching = false;
+        m_text_limit = plane_text_limit(KSM_MAX_LOG_DEPTH);
+    }
     pass(1);
     if (plane || samples) {
         m_state = TAG, m_quote = 0;
@@ -738,9 +749,12 @@ bool KSM_PAYLOAD_FILTER::at_run()
         while (p < end && xml_space(*p))
             ++p;
         PLAIN_PLANE plane;
-        const int size = plain_plane(p, end, &plane);
-        if (size <= 0) {
-            m_in_run_place = size == 0 && !m_source_ended;
+        const int size = plain_plane(p, end, p == c ? m_run_known : 0, &plane);
+        // A text longer than its plane may be goes the elements' way, which refuses it.
+        const bool too_long = static_cast<size_t>(plane.text_size) > m_text_limit;
+        if (size <= 0 || too_long) {
+            m_in_run_place = size == 0 && !m_source_ended && !too_long;
+            m_run_known = m_in_run_place ? plane.text_size : 0;  // where the next read's look goes on
             break;
         }
         RUN_PLANE r{plane.kind, plane.channel, m_planes++, 0, 0, 0, 0};
@@ -812,6 +826,7 @@ bool KSM_PAYLOAD_FILTER::at_tag()
     pass(n + 1);
     m_state = empty || m_tag_kind == SAMPLES_TAG ? TEXT : PAYLOAD;
     m_in_run_place = m_tag_kind == SAMPLES_TAG && !empty;
+    m_run_known = 0;
     if (m_tag_kind == SAMPLES_TAG && !empty)
         samples_tag();
     const bool plane = m_state == PAYLOAD && m_prefetching && m_tag.size() <= MAX_TAG;
@@ -823,14 +838,15 @@ bool KSM_PAYLOAD_FILTER::at_tag()
 // memory, its planes are inflated ahead of the reader.
 void KSM_PAYLOAD_FILTER::samples_tag()
 {
-    if (m_samples_seen)
+    ATTRIBUTES attributes;
+    const bool plain =
+        m_tag.size() <= MAX_TAG &&
+        plain_attributes(std::string_view(m_tag.constData(), static_cast<size_t>(m_tag.size())), &attributes);
+    const long channels = plain ? digits(attributes, "channels") : -1, depth = plain ? digits(attributes, "depth") : -1;
+    m_text_limit = plane_text_limit(depth >= 0 && depth <= KSM_MAX_LOG_DEPTH ? depth : KSM_MAX_LOG_DEPTH);
+    if (m_samples_seen || !plain)
         return;
     m_samples_seen = true;
-    ATTRIBUTES attributes;
-    if (m_tag.size() > MAX_TAG ||
-        !plain_attributes(std::string_view(m_tag.constData(), static_cast<size_t>(m_tag.size())), &attributes))
-        return;
-    const long channels = digits(attributes, "channels"), depth = digits(attributes, "depth");
     if (channels < 1 || channels > KSM_MAX_NODES || depth < 1 || depth > (1 << 24) || channels * depth > (1ll << 32))
         return;
     const size_t planes = static_cast<size_t>(channels) + 3;
@@ -858,6 +874,10 @@ bool KSM_PAYLOAD_FILTER::at_payload()
     const char* from = m_in.constData() + m_in_pos;
     const int left = m_in.size() - m_in_pos;
     const int kept = text_length(from, left);
+    if (static_cast<size_t>(m_payload.size) + static_cast<size_t>(kept) > m_text_limit) {
+        stop("a sample plane's text is longer than its samples can be");
+        return false;
+    }
     add_to_payload(from, kept);
     m_in_pos += kept;
     const int after = left - kept;
@@ -865,6 +885,17 @@ bool KSM_PAYLOAD_FILTER::at_payload()
         return false;  // the text, or whether the plane's end tag follows it, is not known yet
     end_payload(from[kept] == '<', starts_with_name(from + kept, after, "</plane", " \t\r\n>"));
     return true;
+}
+
+// Ends what the filter passes on at the text being read, for a fault found in it: the reader
+// meets the end there and tells this fault, at the text's start.
+void KSM_PAYLOAD_FILTER::stop(const char* why)
+{
+    m_fault = why;
+    m_fault_line = m_at.line;
+    m_fault_column = m_at.column + hidden_before(m_at.line, m_at.column);
+    m_state = STOPPED;
+    m_payload = KSM_FILE_TEXT();
 }
 
 // Most texts come in one piece read: they share its bytes. One that spans two reads is copied.
@@ -878,10 +909,13 @@ void KSM_PAYLOAD_FILTER::add_to_payload(const char* from, int count)
         m_in_shared = true;
     } else if (m_payload.piece.constData() == m_in.constData() && m_payload.from + m_payload.size == at) {
         m_payload.size += count;
+    } else if (m_payload.from == 0 && m_payload.size == m_payload.piece.size() && m_payload.piece.isDetached()) {
+        m_payload.piece.append(from, count);  // a text of its own already: it grows in place
+        m_payload.size += count;
     } else {
-        QByteArray joined(m_payload.size + count, Qt::Uninitialized);
-        std::memcpy(joined.data(), m_payload.data(), static_cast<size_t>(m_payload.size));
-        std::memcpy(joined.data() + m_payload.size, from, static_cast<size_t>(count));
+        QByteArray joined;
+        joined.reserve(2 * (m_payload.size + count));  // room for the reads to come
+        joined.append(m_payload.data(), m_payload.size).append(from, count);
         m_payload = {std::move(joined), 0, m_payload.size + count, m_payload.at};  // the file's bytes run on
     }
 }
@@ -895,6 +929,7 @@ bool KSM_PAYLOAD_FILTER::advance()
     switch (m_state) {
     case TEXT: return at_text();
     case PASS_ALL: pass(left); return false;
+    case STOPPED: return false;
     case SKIP: {
         const size_t n = std::strlen(m_skip_end);
         const char* end = static_cast<const char*>(memmem(from, static_cast<size_t>(left), m_skip_end, n));

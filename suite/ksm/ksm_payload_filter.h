@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,11 @@ struct KSM_FILE_TEXT {
     qint64 at = -1;  // where it starts in the file; -1 when the source cannot be read there again
     const char* data() const { return piece.constData() + from; }
 };
+
+// The longest text a sample plane of `bytes` may have: twice its bytes and more, where its
+// compressed payload in base64 takes at most four thirds of them and a few bytes. A longer text
+// is damaged, and is refused before more of it is held.
+inline size_t ksm_plane_text_limit(size_t bytes) { return 2 * bytes + 1024; }
 
 // Decodes base64 text given in pieces: the alphabet only, with padding only to end the last quad.
 class KSM_BASE64_DECODER {
@@ -98,13 +104,18 @@ public:
     qint64 hidden_before(qint64 line, qint64 column) const;
     // Why the source could not be read, empty when it could.
     const QString& read_error() const { return m_read_error; }
+    // The fault for which the filter ended what it passes on (a plane's text far longer than its
+    // samples can be), and where in the file it is; empty while there is none.
+    const std::string& fault() const { return m_fault; }
+    qint64 fault_line() const { return m_fault_line; }
+    qint64 fault_column() const { return m_fault_column; }
 
 protected:
     qint64 readData(char* data, qint64 max) override;
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    enum STATE { TEXT, SKIP, TAG, PAYLOAD, PASS_ALL };
+    enum STATE { TEXT, SKIP, TAG, PAYLOAD, PASS_ALL, STOPPED };
     enum TAG_KIND { PLANE_TAG, SAMPLES_TAG };
     struct MARK {  // where an instruction ends in the text passed on, and what it leaves out
         qint64 line, column, hidden;
@@ -132,6 +143,7 @@ private:
     void put(const char* bytes, int count);  // onto the output, counting its lines and columns
     void end_payload(bool taken, bool whole);
     void add_to_payload(const char* from, int count);
+    void stop(const char* why);
 
     QIODevice* m_source;
     QByteArray m_in, m_out;
@@ -161,5 +173,9 @@ private:
     XML_PLACE m_at;  // of the output's end
     std::vector<MARK> m_marks;
     bool m_in_run_place = false;  // among a <samples> element's children, where runs may stand
+    int m_run_known = 0;          // bytes known to stay of the text of a plane that the last read cut
     std::vector<std::vector<RUN_PLANE>> m_runs;
+    size_t m_text_limit;  // of a plane's text in the <samples> element being read, else of any plane's
+    std::string m_fault;
+    qint64 m_fault_line = 0, m_fault_column = 0;
 };

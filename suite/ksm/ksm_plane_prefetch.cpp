@@ -12,11 +12,6 @@
 
 namespace {
 
-// No deflate stream inflates to more than about 1032 times its size (a 258-byte match in two
-// bits): a plane that claims more than that of its payload is damaged, and so a small file
-// never claims gigabytes of samples.
-constexpr size_t MAX_DEFLATE_RATIO = 1032;
-
 // Text bytes per helper that may wait for one before the giving thread runs planes itself:
 // enough to keep the helpers busy while the reader reads rows, few beside the samples.
 constexpr size_t WAITING_PER_HELPER = 1 << 20;
@@ -29,7 +24,7 @@ const char* ksm_plane_fault(bool decoded, size_t size, quint32 header, size_t ex
     const bool sized = size >= 4 && header == expected_size && (expected_size == 0 || size > 4);
     if (!decoded || !sized)
         return "a payload does not decode";
-    if (expected_size / MAX_DEFLATE_RATIO > size)
+    if (expected_size / KSM_MAX_DEFLATE_RATIO > size)
         return "a sample plane claims more samples than its payload can hold";
     return nullptr;
 }

@@ -100,6 +100,17 @@ KSM_DATA_SESSION::~KSM_DATA_SESSION()
 
 const char* KSM_DATA_SESSION::get_name() const { return m_name.c_str(); }
 void KSM_DATA_SESSION::set_name(const char* name) { m_name = name ? name : ""; }
+
+void KSM_DATA_SESSION::set_file_on_disk(const std::string& path, const KSM_FILE_STAMP& stamp)
+{
+    m_disk_path = path;
+    m_disk_stamp = stamp;
+}
+
+KSM_FILE_STAMP KSM_DATA_SESSION::file_on_disk(const std::string& path) const
+{
+    return path == m_disk_path ? m_disk_stamp : KSM_FILE_STAMP();
+}
 KSM_DATA_MNEMONICS* KSM_DATA_SESSION::get_mnemonics() const { return m_mnemonics.get(); }
 const char* KSM_DATA_SESSION::get_sif_file_name() const { return m_state->sif_file_name.c_str(); }
 
@@ -334,11 +345,31 @@ bool KSM_TX_SESSION::save_session(const char* path)
         return false;
     }
     const std::string target = clean_path(path);
-    if (!ksm_write_session_file(m_data, target, &m_last_error))
+    const KSM_FILE_STAMP expected = m_data->file_on_disk(target);
+    KSM_FILE_STAMP written;
+    const bool saved = ksm_write_session_file(m_data, target, &m_last_error, &expected, &written);
+    if (written.known)  // also where only the folder's sync failed: the file at the name is this one
+        m_data->set_file_on_disk(target, written);
+    if (!saved)
         return false;
     m_data->set_name(target.c_str());
     m_data->set_modified(false);
     return true;
+}
+
+bool KSM_TX_SESSION::is_changed_on_disk(const char* path) const
+{
+    if (!m_data || !path)
+        return false;
+    const std::string target = clean_path(path);
+    const KSM_FILE_STAMP seen = m_data->file_on_disk(target), now = ksm_file_stamp(target);
+    return seen.known && now.known && now != seen;
+}
+
+void KSM_TX_SESSION::accept_file_on_disk(const char* path)
+{
+    if (m_data && path)
+        m_data->set_file_on_disk(clean_path(path), ksm_file_stamp(clean_path(path)));
 }
 
 // Every change is in the data session as soon as it is made and only a save writes the file, so a
@@ -713,14 +744,15 @@ void KSM_TX_SESSION::set_sif_file_name(const char* name)
 bool KSM_TX_SESSION::embed_sif_file(const char* path, const char* name)
 {
     QFile file(QString::fromLocal8Bit(path ? path : ""));
-    if (!m_data || !file.open(QIODevice::ReadOnly))
+    // A larger file would make a session that no repository opens again.
+    if (!m_data || !file.open(QIODevice::ReadOnly) || static_cast<quint64>(file.size()) > KSM_MAX_SIF_BYTES)
         return false;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return false;
     KSM_EMBEDDED_SIF sif;
     sif.name = name && *name ? name : QFileInfo(file.fileName()).fileName().toLocal8Bit().toStdString();
-    sif.bytes = std::make_shared<const std::string>(bytes.constData(), static_cast<size_t>(bytes.size()));
+    sif.bytes = ksm_held_file_bytes(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
     edit_session(m_data).embedded_sifs.push_back(std::move(sif));
     return true;
 }

@@ -30,10 +30,19 @@
 #include <unordered_set>
 
 class QIODevice;
+struct stat;
 
 // ---- limits and defaults ----------------------------------------------------------------------
 
 constexpr int KSM_MAX_SAMPLE_DEPTH = 1 << 20;
+// Any depth a log read from a file may have; its planes' payloads bound what a file may claim further.
+constexpr int KSM_MAX_LOG_DEPTH = 1 << 24;
+// No deflate stream inflates to more than about 1032 times its size (a 258-byte match in two
+// bits): a payload that claims more than that is damaged, and so a small file never claims
+// gigabytes.
+constexpr size_t KSM_MAX_DEFLATE_RATIO = 1032;
+// The largest file a session may hold attached: no programming file comes near it.
+constexpr size_t KSM_MAX_SIF_BYTES = size_t{256} << 20;
 constexpr int KSM_MAX_PIPELINE_LEVEL = 15;
 constexpr int KSM_MAX_COUNTERS = 64;
 constexpr int KSM_MAX_FLAGS = 64;
@@ -453,8 +462,11 @@ private:
     size_t m_bytes = 0;
 };
 
-// The bytes of sample planes the process holds: every log's, captures' and undo history's.
+// The bytes of sample planes the process holds: every log's, captures' and undo history's,
+// and the files attached to sessions.
 size_t ksm_held_sample_memory();
+// An attached file's bytes, counted in what the process holds while any session holds them.
+std::shared_ptr<const std::string> ksm_held_file_bytes(std::string&& bytes);
 
 // The samples of a log: bit planes of 64-bit words.
 struct KSM_DATA_LOG::SAMPLES {
@@ -627,8 +639,8 @@ private:
 
 // The most memory the samples of logs read from session files may take: no log larger is
 // opened, and none is inflated when it would take the samples held (ksm_held_sample_memory)
-// beyond it. Half the machine's memory, or what a test sets (0: back to half the machine's
-// memory).
+// beyond it. Half the memory the process may use (ksm_usable_memory), or what a test sets (0:
+// back to that half).
 size_t ksm_sample_memory_limit();
 void ksm_set_sample_memory_limit(size_t bytes);
 // Whether samples of `bytes` more may be inflated within that limit.
@@ -927,14 +939,24 @@ void ksm_release_trees(KSM_DATA_SESSION* session);
 constexpr int KSM_FILE_FORMAT = 1;
 constexpr const char* KSM_FILE_ROOT_ELEMENT = "lumetra-session";
 
+// The stamp of the regular file at `path` now, and of a file as stat() tells it.
+KSM_FILE_STAMP ksm_file_stamp(const std::string& path);
+KSM_FILE_STAMP ksm_file_stamp(const struct stat& s);
+
 // Replaces the file at `path` with what `write` writes to the device it is given, in one step;
 // on failure the old file is kept and `error` (when given) names the file and the reason. The save
-// is done once the new data and the folder are synced to the disk (ksm_save_file.cpp).
-bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error);
-// Removes the temporary files that a save of `path` left when it was ended before its rename.
+// is done once the new data and the folder are synced to the disk (ksm_save_file.cpp). The new
+// file keeps the old one's owner, group and permissions, or the save is refused. With `expected`
+// known, the save is refused when the file at `path` is another than the one it describes;
+// `written` gets the new file's stamp once it has the name.
+bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error,
+                    const KSM_FILE_STAMP* expected = nullptr, KSM_FILE_STAMP* written = nullptr);
+// Removes the temporary files that saves of `path` left when they were ended before their
+// rename: those their writers marked for that file and no longer hold.
 void ksm_remove_save_leftovers(const std::string& path);
 // Names of the XML session file.
-bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error);
+bool ksm_write_session_file(KSM_DATA_SESSION* session, const std::string& path, std::string* error,
+                            const KSM_FILE_STAMP* expected = nullptr, KSM_FILE_STAMP* written = nullptr);
 // Reads a file into a new data session; null with a reason naming the file (and the line
 // and column where there is one). `newer` tells that the file's format is newer than ours.
 std::unique_ptr<KSM_DATA_SESSION> ksm_read_session_file(const std::string& path, KSM_TX_TREE_OBJECT* root,

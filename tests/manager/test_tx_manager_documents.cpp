@@ -315,6 +315,41 @@ TEST_F(TxDocuments, SaveStoppedByTheSystemTellsWhyAndKeepsTheSavedFile)
     EXPECT_TRUE(m.get_session()->is_modified());
 }
 
+// Another program wrote the file since it was opened: the save asks first. No keeps what the
+// other program wrote and the window's modified mark, and the next save asks again; Yes replaces
+// it, and the next save asks no more.
+TEST_F(TxDocuments, SaveOverAFileChangedOnDiskAsksFirst)
+{
+    const std::string asked = "VOKR_FILE_CHANGED_ON_DISK";
+    const auto asks = [&] {
+        const std::vector<std::string> shown = shown_messages();
+        return std::count(shown.begin(), shown.end(), asked);
+    };
+    for (const int answer : {7, 6}) {
+        SCOPED_TRACE(answer);
+        write_session(path("s.lmx"), {3});
+        VOKR_TX_MANAGER m(nullptr);
+        bool renamed = false;
+        std::string name;
+        ASSERT_TRUE(m.open_document(path("s.lmx").c_str(), &renamed, &name));
+        m.add_instance();
+        write_session(path("other.lmx"), {3, 3, 3});  // another program's save: a new file takes the name
+        ASSERT_TRUE(QFile::remove(QString::fromStdString(path("s.lmx"))));
+        ASSERT_TRUE(QFile::rename(QString::fromStdString(path("other.lmx")), QString::fromStdString(path("s.lmx"))));
+        const QByteArray theirs = contents(path("s.lmx"));
+        for (const bool again : {false, true}) {
+            MSG_JOURNAL::clear();
+            MSG_JOURNAL::clear_answers();
+            MSG_JOURNAL::push_answer(answer);
+            EXPECT_EQ(m.save_document(path("s.lmx").c_str()), answer == 6) << again;
+            EXPECT_EQ(asks(), again && answer == 6 ? 0 : 1) << again;
+            EXPECT_EQ(contents(path("s.lmx")) == theirs, answer == 7) << again;
+            EXPECT_EQ(m.get_session()->is_modified(), answer == 7) << again;
+            m.add_instance();
+        }
+    }
+}
+
 TEST_F(TxDocuments, SaveOffersToEnableTheFileForTheOpenProject)
 {
     QDir(m_dir.path()).mkpath("sub");

@@ -142,6 +142,13 @@ answer_dialog {object_type {Logical Operator} object_properties_tabs Parameters 
 action INSERT_NODES
 key node_finder_filter {U A R T}
 check {[dict get [widget_state node_finder_filter] text] eq "UART"} "the finder's filter took capitals"
+# Any character types itself, also beside Ctrl; a control character is no key.
+set typed "\u00b5\u00ff\u20ac\u4e2d"
+key node_finder_filter [list Ctrl+A Backspace {*}[split $typed ""] "Ctrl+\u20ac"]
+check {[dict get [widget_state node_finder_filter] text] eq $typed} "the filter took [widget_state node_finder_filter]"
+foreach word [list "\x01" "\t" "\x7f"] {
+    expect_error [list key node_finder_filter [list $word]] {unknown key *}
+}
 widget_state node_finder_list
 ::korvane::finder::choose {}
 set_widgets {flow_control State-based}

@@ -22,6 +22,7 @@
 
 #include <malloc.h>
 #include <sched.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -1750,6 +1751,92 @@ TEST_F(repository_file_refusal, DamagedPlanesReadAsUnknownWhenFirstRead)
     }
 }
 
+// An attached file's payload as a file holds it: the size it declares, then a zlib stream of
+// `zeros` zero bytes (read from memory never written, which takes none), in base64.
+QByteArray sif_payload(quint32 declared, size_t zeros)
+{
+    const std::unique_ptr<void, decltype(&std::free)> zero(std::calloc(zeros, 1), std::free);
+    uLongf size = compressBound(zeros);
+    QByteArray packed(static_cast<int>(4 + size), Qt::Uninitialized);
+    qToBigEndian(declared, packed.data());
+    compress2(reinterpret_cast<Bytef*>(packed.data() + 4), &size, static_cast<const Bytef*>(zero.get()), zeros, 1);
+    return packed.left(static_cast<int>(4 + size)).toBase64();
+}
+
+// An attached file inflates to the size its payload declares and no further. One that would
+// inflate past it, or declares more than any attached file, its payload or the memory the
+// machine spares can hold, is refused with the reason before it takes memory or time; one that
+// opens counts in the memory that samples may take.
+TEST_F(repository_file_refusal, AttachedFilesInflateOnlyToTheSizeTheyDeclare)
+{
+    constexpr quint32 MB = 1 << 20;
+    const struct {
+        const char* what;
+        quint32 declared;
+        size_t zeros;
+        size_t memory;  // the samples' limit, 0 for the machine's
+        const char* why;
+    } cases[] = {
+        {"more than any attached file", 300 * MB, 300 * MB, 0, "claims 314572800 bytes"},
+        {"inflating past its size", 1000, 300 * MB, 0, "a payload does not decode"},
+        {"more than its payload holds", 200 * MB, 10, 0, "claims 209715200 bytes"},
+        {"more than the memory spared", 100 * MB, 100 * MB, 64 * MB, "half of this computer's memory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray bytes = replaced("AAAAAA==</sif>", sif_payload(c.declared, c.zeros) + "</sif>");
+        ksm_set_sample_memory_limit(c.memory);
+        reset_peak();
+        const double peak = peak_mb(), cpu = cpu_ms(RUSAGE_SELF);
+        expect_refused(bytes, c.why);
+        EXPECT_LT(peak_mb() - peak, 48);
+        EXPECT_LT(cpu_ms(RUSAGE_SELF) - cpu, 1000);
+        ksm_set_sample_memory_limit(0);
+    }
+    const size_t held = ksm_held_sample_memory();
+    const QString path = m_dir.filePath("attached.lmx");
+    write_bytes(path, replaced("AAAAAA==</sif>", sif_payload(8 * MB, 8 * MB) + "</sif>"));
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.open_session(local(path).c_str())) << tx.get_last_error();
+    EXPECT_EQ(tx.get_num_embedded_sif(), m_witness->get_num_embedded_sif());
+    EXPECT_GE(ksm_held_sample_memory() - held, 8 * MB);
+}
+
+// A plane's text far longer than its samples can be (64 MB for a log of a few hundred samples)
+// is refused at its start, in little time and memory, whether the plane stands in a run of plain
+// planes, is read as an element of its own, or goes through the XML reader alone.
+TEST_F(repository_file_refusal, PlaneTextsFarLongerThanTheirSamplesAreRefusedEarly)
+{
+    const QByteArray plain = "<plane kind=\"bits\" channel=\"0\">", other = "<plane channel=\"0\" kind=\"bits\">";
+    const struct {
+        const char* what;
+        const QByteArray& tag;
+        bool plain_reading;
+    } cases[] = {{"run of planes", plain, false}, {"plane element", other, false}, {"XML reader", plain, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            QByteArray bytes = *s_valid;
+            const int text = bytes.indexOf(plain) + plain.size();
+            bytes.replace(text, bytes.indexOf('<', text) - text, QByteArray(64 << 20, 'A'));
+            write_bytes(m_dir.filePath("long.lmx"), bytes.replace(plain, c.tag));
+        }
+        ksm_set_plain_reading(c.plain_reading);
+        reset_peak();
+        const double peak = peak_mb(), cpu = cpu_ms(RUSAGE_SELF);
+        const OPEN_RESULT r = try_open(m_dir.filePath("long.lmx"));
+        ksm_set_plain_reading(false);
+        EXPECT_FALSE(r.opened);
+        EXPECT_NE(r.error.find("a sample plane's text is longer than its samples can be"), std::string::npos)
+            << r.error;
+        EXPECT_NE(r.error.find(" at line "), std::string::npos) << r.error;
+        if (!c.plain_reading) {  // the XML reader takes the whole text in before it gives any of it
+            EXPECT_LT(peak_mb() - peak, 32);
+            EXPECT_LT(cpu_ms(RUSAGE_SELF) - cpu, 1000);
+        }
+    }
+}
+
 // Two planes whose text stops being base64 after its first quads: the error names the first.
 TEST_F(repository_file_refusal, TwoUndecodablePlanesNameTheFirst)
 {
@@ -2148,6 +2235,124 @@ TEST(repository_file, WritesStoppedByAFileSizeLimitKeepTheOldFileAndTellWhy)
             EXPECT_GT(read_bytes(target).size(), noise.size());
         }
     }
+}
+
+// A save keeps the file's owner and group, whoever saves it: root gives them to the new file, and
+// a user who cannot is refused with the reason before the file is touched. A file with other
+// names (hard links) is saved, and the save says that they keep what the file held before.
+// Users are played by a thread of the test with its own file-system identity.
+TEST(repository_file, SavesKeepTheOwnerAndGroupOrAreRefused)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving files to other users needs root";
+    constexpr uid_t ROOT = 0, USER = 65534, OTHER = 12345;
+    const struct {
+        const char* what;
+        uid_t owner, group, saver;
+        bool linked;
+        const char* told;  // the refusal's reason, or the warning a save posts (empty: none)
+    } cases[] = {
+        {"root saves a user's file", USER, USER, ROOT, false, ""},
+        {"a user saves another user's file", OTHER, USER, USER, false, "given its user 12345"},
+        {"a user saves a file of a group not theirs", USER, OTHER, USER, false, "and group 12345"},
+        {"a user saves their own file", USER, USER, USER, false, ""},
+        {"a file with another name", USER, USER, ROOT, true, "1 other name(s) (hard links)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_EQ(::chmod(local(dir.path()).c_str(), 0777), 0);
+        const std::string path = local(dir.filePath("shared.lmx")), link = local(dir.filePath("link.lmx"));
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(path.c_str()));
+        ASSERT_TRUE(tx.save_session(path.c_str())) << tx.get_last_error();
+        ASSERT_EQ(::chown(path.c_str(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+        ASSERT_TRUE(!c.linked || ::link(path.c_str(), link.c_str()) == 0);
+        const QByteArray before = read_bytes(dir.filePath("shared.lmx"));
+        tx.create_lumetra_instance();
+        MSG_JOURNAL::clear();
+        bool saved = false;
+        std::thread([&] {
+            ::setfsgid(c.saver);  // for this thread alone
+            ::setfsuid(c.saver);
+            saved = tx.save_session(path.c_str());
+        }).join();
+        const bool refused = !c.linked && *c.told;
+        EXPECT_EQ(saved, !refused) << tx.get_last_error();
+        EXPECT_EQ(read_bytes(dir.filePath("shared.lmx")) == before, refused);
+        struct stat s;
+        ASSERT_EQ(::stat(path.c_str(), &s), 0);
+        EXPECT_EQ(s.st_uid, c.owner);
+        EXPECT_EQ(s.st_gid, c.group);
+        EXPECT_EQ(s.st_mode & 07777, 0666u);
+        const std::vector<MSG_RECORD> posted = MSG_JOURNAL::records_of("posted");
+        const std::string told = refused ? tx.get_last_error() : posted.empty() ? "" : posted[0].text;
+        EXPECT_TRUE(*c.told ? told.find(c.told) != std::string::npos : told.empty()) << told;
+        EXPECT_EQ(posted.size(), c.linked ? 1u : 0u);
+        EXPECT_TRUE(!c.linked || read_bytes(dir.filePath("link.lmx")) == before);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), c.linked ? 2 : 1);  // no temporary left
+    }
+}
+
+// Names of any length a folder takes save and open again: the temporary's name is cut to fit.
+TEST(repository_file, NamesOfAnyLengthSave)
+{
+    const QString cjk = QString::fromUtf8("\xe6\xbc\xa2");  // three bytes in UTF-8
+    const QString names[] = {QString(255, 'n'), QString(242, 'n'), cjk.repeated(82) + ".lmx", cjk.repeated(85)};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        QTemporaryDir dir;
+        const std::string path = local(dir.filePath(name));
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(path.c_str()));
+        ASSERT_TRUE(tx.save_session(path.c_str())) << tx.get_last_error();
+        tx.create_lumetra_instance();
+        ASSERT_TRUE(tx.save_session(path.c_str())) << tx.get_last_error();
+        KSM_TX_SESSION reopened(new TEST_ROOT, false);
+        ASSERT_TRUE(reopened.open_session(path.c_str())) << reopened.get_last_error();
+        EXPECT_EQ(reopened.get_num_instances(), 2);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+    }
+}
+
+// A save over the file a session opened or last saved is refused, what another program wrote
+// there since kept, until the session takes the changed file as seen. Of two sessions that save
+// one file at once, one saves and the other is refused: the later save sees the earlier one's.
+TEST(repository_file, SavesOverAFileChangedOnDiskAreRefused)
+{
+    QTemporaryDir dir;
+    const std::string path = local(dir.filePath("s.lmx"));
+    std::unique_ptr<KSM_TX_SESSION> sessions[2];
+    for (auto& tx : sessions) {
+        tx = std::make_unique<KSM_TX_SESSION>(new TEST_ROOT, false);
+        ASSERT_TRUE(tx->create_session(path.c_str()));
+        fill_rows(tx->get_signal_set_at(0), 1);
+        ASSERT_TRUE(tx->save_session(path.c_str()));
+    }
+    KSM_TX_SESSION& first = *sessions[0];
+    const QByteArray theirs = read_bytes(dir.filePath("s.lmx"));
+    EXPECT_TRUE(first.is_changed_on_disk(path.c_str()));
+    EXPECT_FALSE(first.save_session(path.c_str()));
+    EXPECT_NE(first.get_last_error().find("changed on disk"), std::string::npos) << first.get_last_error();
+    EXPECT_EQ(read_bytes(dir.filePath("s.lmx")), theirs);
+    first.accept_file_on_disk(path.c_str());
+    EXPECT_TRUE(first.save_session(path.c_str())) << first.get_last_error();
+
+    for (auto& tx : sessions)
+        ASSERT_TRUE(tx->open_session(path.c_str())) << tx->get_last_error();
+    std::atomic<int> ready{0};
+    bool saved[2] = {};
+    std::thread savers[2];
+    for (int i = 0; i < 2; ++i)
+        savers[i] = std::thread([&, i] {
+            for (++ready; ready < 2;) {
+            }
+            saved[i] = sessions[i]->save_session(path.c_str());
+        });
+    for (std::thread& t : savers)
+        t.join();
+    EXPECT_NE(saved[0], saved[1]);
 }
 
 }  // namespace

@@ -138,3 +138,39 @@ TEST(UsableCpus, FollowTheAffinityMaskAndTheQuota)
         EXPECT_EQ(ksm_usable_cpus(root.path().toStdString()), g.cpus);
     }
 }
+
+// The memory the process may use: the machine's, less where a control group limits it, on the
+// way from the process's group up (unified hierarchy) or in the first hierarchy's memory
+// controller; a group without a limit ("max", or the first hierarchy's huge number) leaves it.
+TEST(SuiteServices, UsableMemoryIsTheControlGroupsLimitWhereItIsLower)
+{
+    constexpr size_t MB = 1 << 20;
+    const size_t machine = ksm_usable_memory("/nonexistent");
+    ASSERT_GT(machine, 2048 * MB);
+    const struct {
+        const char* groups;  // the lines of /proc/self/cgroup
+        const char *leaf, *parent, *v1_limit;
+        size_t memory;
+    } groups[] = {
+        {"0::/a/b\n", "1073741824\n", "max\n", "", 1024 * MB},
+        {"0::/a/b\n", "max\n", "536870912\n", "", 512 * MB},
+        {"4:memory:/a\n0::/\n", "", "", "805306368\n", 768 * MB},
+        {"4:memory:/a\n", "", "", "9223372036854771712\n", machine},
+        {"0::/\n", "", "", "", machine},
+    };
+    for (const auto& g : groups) {
+        SCOPED_TRACE(std::string(g.groups) + g.leaf + g.parent + g.v1_limit);
+        QTemporaryDir root;
+        const auto write = [&root](const QString& path, const char* text) {
+            QDir(root.path()).mkpath(QFileInfo(path).path());
+            QFile file(root.filePath(path));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        write("proc/self/cgroup", g.groups);
+        write("sys/fs/cgroup/a/b/memory.max", g.leaf);
+        write("sys/fs/cgroup/a/memory.max", g.parent);
+        write("sys/fs/cgroup/memory/a/memory.limit_in_bytes", g.v1_limit);
+        EXPECT_EQ(ksm_usable_memory(root.path().toStdString()), g.memory);
+    }
+}

@@ -407,6 +407,26 @@ TEST_F(Export, CsvAndTableFilesParse)
     EXPECT_FALSE(record.create_vector_database(log));
 }
 
+// A name's range is declared as the variable's bits only where it spans as many as the variable
+// has: a single node named like a bus keeps its range in its name, which a reader would
+// otherwise take for four bits.
+TEST_F(Export, RangesThatAreNotTheVariablesWidthStayInTheName)
+{
+    add_rows(m(), {"x[3..0]", "y[2]", "z[0..0]", "w[1..-1]"});
+    VOKR_WAVEFORM_EXPORT_DATA record;
+    record.set_type(GUV_OUTPUT_VCD);
+    record.set_clock_interval(1000);
+    record.set_filename(file("r.vcd").toLocal8Bit().constData());
+    ASSERT_TRUE(record.create_vector_database(capture(8)));
+    QFile dump(file("r.vcd"));
+    ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+    QStringList declared;
+    for (const QByteArray& line : dump.readAll().split('\n'))
+        if (line.startsWith("$var"))
+            declared << QString::fromLatin1(line).section(' ', 4).remove(" $end");
+    EXPECT_EQ(declared.join(", ").toStdString(), "x[3..0], y [2], z [0:0], w[1..-1]");
+}
+
 // Names that split a field, a line or a declaration: a quote and a comma, line ends, blanks, an
 // empty hierarchy level and a keyword of the dump. Python's csv module reads every name of the
 // CSV and table files back whole, the dump keeps every signal at its depth of hierarchy through

@@ -399,6 +399,13 @@ bool VOKR_TX_MANAGER::save_checks(const char* path)
         vokr_prompt(vokr_msg_save_to_open_file());
         return false;
     }
+    // Another program changed the file since this session opened or last saved it: a save
+    // would lose what it wrote, unless the person wants that.
+    if (m_tx_session->is_changed_on_disk(path)) {
+        if (vokr_prompt(vokr_msg_file_changed_on_disk(path)) != MSG_PROMPT::MSG_VALUE_YES)
+            return false;
+        m_tx_session->accept_file_on_disk(path);
+    }
     if (!show_unused_post_fitting_triggers())
         show_advanced_trigger_errors();
     show_empty_inputs();
