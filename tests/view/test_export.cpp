@@ -408,15 +408,31 @@ TEST_F(Export, CsvAndTableFilesParse)
 }
 
 // Names that split a field, a line or a declaration: a quote and a comma, line ends, blanks, an
-// empty hierarchy level and a keyword of the dump. Python's csv module reads every name of the
-// CSV and table files back whole, the dump keeps every signal at its depth of hierarchy through
-// vcd2fst and fst2vcd, and the list file's legend and the image show each name on one line.
+// empty hierarchy level and keywords of the dump at every level. Python's csv module reads every
+// name of the CSV and table files back whole, the list file's legend and the image show each name
+// on one line, and the dump's variables come back through vcd2fst and fst2vcd with the names and
+// scopes the dump gave them (skipped, and so told, without those tools).
 TEST_F(Export, HostileNamesSurviveEveryExport)
 {
-    const std::vector<std::string> names = {
-        "cpu|alu|\"carry,\"", "line\nend", " two  blanks ", "cr\r|x\ty", "a||b", "$end", "tab\tin"};
-    for (const std::string& name : names)
-        add_rows(m(), {name.c_str()});
+    const std::pair<const char*, const char*> hostile[] = {
+        // The node's name, and its variable in the dump below the scope "capture".
+        {"cpu|alu|\"carry,\"", "cpu.alu.\"carry,\""},
+        {"line\nend", "line\\x0aend"},
+        {" two  blanks ", "_two__blanks_"},
+        {"cr\r|x\ty", "cr\\x0d.x_y"},
+        {"a||b", "a._.b"},
+        {"$end", "\\$end"},
+        {"tab\tin", "tab_in"},
+        {"$scope|$var|x", "\\$scope.\\$var.x"},
+        {"top|$upscope", "top.\\$upscope"},
+    };
+    std::vector<std::string> names;
+    std::set<std::string> dumped;
+    for (const auto& [name, variable] : hostile) {
+        add_rows(m(), {name});
+        names.push_back(name);
+        dumped.insert(std::string("capture.") + variable);
+    }
     KSM_DATA_LOG* log = capture(48);
     const QString reader =
         "import csv, json, sys\n"
@@ -442,27 +458,6 @@ TEST_F(Export, HostileNamesSurviveEveryExport)
             << "fields per line";
         EXPECT_EQ(back[2].toInt(), 49) << separator;
     }
-    if (have("vcd2fst") && have("fst2vcd")) {
-        VOKR_WAVEFORM_EXPORT_DATA record;
-        record.set_type(GUV_OUTPUT_VCD);
-        record.set_clock_interval(1000);
-        record.set_filename(file("h.vcd").toLocal8Bit().constData());
-        ASSERT_TRUE(record.create_vector_database(log));
-        bool ok = false;
-        run("vcd2fst", {file("h.vcd"), file("h.fst")}, &ok);
-        ASSERT_TRUE(ok);
-        write_file(file("hb.vcd"), run("fst2vcd", {file("h.fst")}, &ok).toLocal8Bit());
-        ASSERT_TRUE(ok);
-        const auto values = read_vcd(file("hb.vcd"), 48, 1);
-        EXPECT_EQ(values, read_vcd(file("h.vcd"), 48, 1));
-        // Each name's variable sits below "capture" and one scope per level of its hierarchy.
-        std::multiset<size_t> depths, expected;
-        for (const auto& [name, samples] : values)
-            depths.insert(size_t(std::count(name.begin(), name.end(), '.')));
-        for (const std::string& name : names)
-            expected.insert(size_t(std::count(name.begin(), name.end(), '|')) + 1);
-        EXPECT_EQ(depths, expected);
-    }
     m_view->show_list_view(file("h.lst"));
     QFile list(file("h.lst"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -482,6 +477,25 @@ TEST_F(Export, HostileNamesSurviveEveryExport)
         drawn.insert(t.text.toStdString());
     for (const char* shown : {"line\\x0aend", "cr\\x0d|x\\x09y", "cpu|alu|\"carry,\""})
         EXPECT_EQ(drawn.count(shown), 1u) << shown;
+
+    if (!have("vcd2fst") || !have("fst2vcd"))
+        GTEST_SKIP() << "the dump's names not read back: vcd2fst/fst2vcd (Debian package gtkwave) not installed";
+    VOKR_WAVEFORM_EXPORT_DATA record;
+    record.set_type(GUV_OUTPUT_VCD);
+    record.set_clock_interval(1000);
+    record.set_filename(file("h.vcd").toLocal8Bit().constData());
+    ASSERT_TRUE(record.create_vector_database(log));
+    bool ok = false;
+    run("vcd2fst", {file("h.vcd"), file("h.fst")}, &ok);
+    ASSERT_TRUE(ok);
+    write_file(file("hb.vcd"), run("fst2vcd", {file("h.fst")}, &ok).toLocal8Bit());
+    ASSERT_TRUE(ok);
+    const auto values = read_vcd(file("hb.vcd"), 48, 1);
+    EXPECT_EQ(values, read_vcd(file("h.vcd"), 48, 1));
+    std::set<std::string> back;
+    for (const auto& [variable, samples] : values)
+        back.insert(variable);
+    EXPECT_EQ(back, dumped);
 }
 
 TEST_F(Export, ImagesHaveTheirSizeAndFormat)
