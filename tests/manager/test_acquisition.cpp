@@ -466,6 +466,34 @@ TEST_F(ACQUISITION, CompatibleRunStartsEveryEntryAndARefusedOneLeavesNothing)
     EXPECT_FALSE(m->is_compile_or_reroute_needed(&compile, &reroute));
 }
 
+// Sessions compiled by earlier builds gave every instance the same node information: an instance
+// that shares it with another compiled one needs a compile, while one never compiled shares
+// nothing yet and leaves the other as compiled.
+TEST_F(ACQUISITION, OnlyCompiledInstancesSharingNodeInformationNeedACompile)
+{
+    ASSERT_TRUE(m->add_instance());
+    KSM_TX_SESSION* session = m->get_session();
+    const struct {
+        bool shared, second_compiled;
+        bool compile[2];  // per entry
+    } cases[] = {{false, true, {false, false}}, {true, true, {true, true}}, {true, false, {false, true}}};
+    for (const auto& c : cases) {
+        jop_record_compile(session);  // places the instances apart
+        if (c.shared)
+            session->get_instance_at(1)->set_node_info(session->get_instance_at(0)->get_node_info());
+        if (!c.second_compiled)
+            session->get_instance_at(1)->set_compiled_checksums(0, 0);
+        for (int e : {0, 1}) {
+            SCOPED_TRACE(testing::Message()
+                         << "shared " << c.shared << ", second compiled " << c.second_compiled << ", entry " << e);
+            bool compile = !c.compile[e];
+            ASSERT_TRUE(session->check_instance_compilation_type_at(e, &compile, nullptr));
+            EXPECT_EQ(compile, c.compile[e]);
+            EXPECT_EQ(jop_lmx_check_compatibility(session->get_trigger_at(e), false), !c.compile[e]);
+        }
+    }
+}
+
 // Each edit in turn, and whether it changes the checksum: what a compile builds does, what the
 // device takes at the start of a run does not.
 TEST_F(ACQUISITION, TheChecksumCoversWhatACompileBuildsAndNotWhatARunWrites)
