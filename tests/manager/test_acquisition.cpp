@@ -788,6 +788,27 @@ TEST_F(ACQUISITION, ProgramIsNeededWhereTheDeviceHoldsAnotherChecksum)
     }
 }
 
+// A device that holds the instance with another checksum refuses a run of it, before any run
+// starts; a run of its power-up trigger, whose capture the device made when it powered up, starts.
+TEST_F(ACQUISITION, PowerUpRunIsNotRefusedWhereTheDeviceHoldsItsInstance)
+{
+    daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
+    ASSERT_TRUE(m->enable_powerup_trigger(0, true));  // entry 1: the power-up trigger of entry 0
+    jop_record_compile(m->get_session());
+    const KSM_TX_INSTANCE* instance = m->get_session()->get_instance_at(0);
+    const unsigned int earlier = m->get_session()->get_trigger_at(0)->get_crc_value(false) + 1;
+    ASSERT_TRUE(daw_sim::program("USB-Cable", "MR2-C40", instance->get_node_info(), earlier));
+    for (const auto& [entry, refused] : {std::pair{0, true}, {1, false}}) {
+        MSG_JOURNAL::clear();
+        const int requests = daw_sim::request_count();
+        run({entry});
+        EXPECT_EQ(shown_messages(),
+                  refused ? std::vector<std::string>{"VOKR_DEVICE_NOT_PROGRAMMED"} : std::vector<std::string>{})
+            << entry;
+        EXPECT_EQ(daw_sim::request_count() - requests, refused ? 0 : 1) << entry;
+    }
+}
+
 // Counts the view's reactions to changed assignments.
 class COUNTING_VIEW : public VOKR_VIEW {
 public:
