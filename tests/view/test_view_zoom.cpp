@@ -147,6 +147,32 @@ TEST_F(ViewZoom, ZoomStopsAtOneSampleAndTheDepthAndKeepsThePointedSample)
     EXPECT_FALSE(m_view->center_on_sample(value + (m_view->get_visible_end_sample() - value) / 2, true));
 }
 
+// A zoom without a pointer keeps the trigger or the master time bar at its place on the screen,
+// the one nearer the middle of those in view, else the middle: at 512 samples in view from
+// `first`, the view then starts halfway between `first` and that sample.
+TEST_F(ViewZoom, ZoomWithoutAPointerKeepsWhatIsInView)
+{
+    rows(1);
+    capture(
+        4096, [](int, int) { return false; }, {}, 100);
+    const struct {
+        int first;
+        std::vector<int> bars;
+        int kept;
+    } cases[] = {
+        {0, {}, 100}, {0, {300}, 300}, {2000, {}, 2256}, {2000, {2100}, 2100}, {2000, {3000}, 2256},
+    };
+    for (const auto& c : cases) {
+        m_view->on_fit_in_window();
+        for (int i = 0; i < 3; ++i)
+            m_view->zoom_in(nullptr);
+        m_view->set_bars(c.bars);
+        m_view->get_horizontal_bar()->setValue(c.first);
+        ASSERT_TRUE(m_view->zoom_in(nullptr));
+        EXPECT_NEAR(m_view->get_horizontal_bar()->value(), c.kept - (c.kept - c.first) / 2, 1) << c.first;
+    }
+}
+
 TEST_F(ViewZoom, DeepAndFullSpanCapturesKeepTheirFractionsInRange)
 {
     rows(1);
