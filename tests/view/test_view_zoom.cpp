@@ -404,6 +404,26 @@ TEST_F(ViewZoom, TransitionsOfBitsAndBusesStopAtBothEnds)
     }
 }
 
+// A change at the first sample of a word, the level then held for words: the words count as
+// steady only where they repeat the last sample of the word before. Row n0 either rises there,
+// or falls there after a pulse that began inside the word before; at every word of the first
+// eight, so that the change starts each place in a step of four words.
+TEST_F(ViewZoom, TransitionsAtTheFirstSampleOfAWordAfterSteadyWords)
+{
+    rows(1);
+    for (int k = 1; k <= 8; ++k)
+        for (const bool pulse : {false, true}) {
+            const int at = 64 * k;
+            capture(1024, [=](int, int s) { return s < at ? pulse && s >= at - 54 : !pulse; });
+            master_at(pulse ? at - 50 : 0);
+            m_view->on_next_transition();
+            EXPECT_EQ(m_view->get_time_bars()[0], at) << "next, " << (pulse ? "pulse" : "rise") << " at word " << k;
+            master_at(1024);
+            m_view->on_previous_transition();
+            EXPECT_EQ(m_view->get_time_bars()[0], at) << "back, " << (pulse ? "pulse" : "rise") << " at word " << k;
+        }
+}
+
 // A step lands where a view that never stepped before lands, after each change of what it examines:
 // the selection, grouping and its undo, a removed row, a capture in a new log and again in the
 // same log. Row n changes at 10 (n + 1) in the first capture, at 90 - 10 n in the later ones.
