@@ -255,6 +255,26 @@ TEST_F(LAYOUT, InstanceTabsPowerUpViewAndPositionSaving)
     EXPECT_EQ((*editor)->get_current_instance_index(), 0);
 }
 
+// A rebuild of the instance tabs gives the keyboard focus back to the control of that name on
+// the page shown, the second instance's.
+TEST_F(LAYOUT, RebuiltTabsGiveTheFocusBackOnThePageShown)
+{
+    open(2);
+    ASSERT_TRUE((*editor)->set_instance(1));
+    rebuild();
+    QApplication::setActiveWindow(editor->frame());
+    QTabWidget* instances = layout()->get_instance_tab_widget();
+    ASSERT_EQ(instances->currentIndex(), 1);
+    auto* control = instances->currentWidget()->findChild<QWidget*>("storage_type");
+    ASSERT_TRUE(control && control->isVisible());
+    control->setFocus();
+    rebuild();
+    QWidget* focus = editor->frame()->focusWidget();
+    EXPECT_TRUE(focus && focus->objectName() == "storage_type" && focus->isVisible() &&
+                instances->currentWidget()->isAncestorOf(focus))
+        << (focus ? focus->objectName().toStdString() : "no focus");
+}
+
 TEST_F(LAYOUT, HidingBothSidePanesHidesTheirSplitter)
 {
     open();

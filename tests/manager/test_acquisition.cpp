@@ -466,6 +466,34 @@ TEST_F(ACQUISITION, CompatibleRunStartsEveryEntryAndARefusedOneLeavesNothing)
     EXPECT_FALSE(m->is_compile_or_reroute_needed(&compile, &reroute));
 }
 
+// Sessions compiled by earlier builds gave every instance the same node information: an instance
+// that shares it with another compiled one needs a compile, while one never compiled shares
+// nothing yet and leaves the other as compiled.
+TEST_F(ACQUISITION, OnlyCompiledInstancesSharingNodeInformationNeedACompile)
+{
+    ASSERT_TRUE(m->add_instance());
+    KSM_TX_SESSION* session = m->get_session();
+    const struct {
+        bool shared, second_compiled;
+        bool compile[2];  // per entry
+    } cases[] = {{false, true, {false, false}}, {true, true, {true, true}}, {true, false, {false, true}}};
+    for (const auto& c : cases) {
+        jop_record_compile(session);  // places the instances apart
+        if (c.shared)
+            session->get_instance_at(1)->set_node_info(session->get_instance_at(0)->get_node_info());
+        if (!c.second_compiled)
+            session->get_instance_at(1)->set_compiled_checksums(0, 0);
+        for (int e : {0, 1}) {
+            SCOPED_TRACE(testing::Message()
+                         << "shared " << c.shared << ", second compiled " << c.second_compiled << ", entry " << e);
+            bool compile = !c.compile[e];
+            ASSERT_TRUE(session->check_instance_compilation_type_at(e, &compile, nullptr));
+            EXPECT_EQ(compile, c.compile[e]);
+            EXPECT_EQ(jop_lmx_check_compatibility(session->get_trigger_at(e), false), !c.compile[e]);
+        }
+    }
+}
+
 // Each edit in turn, and whether it changes the checksum: what a compile builds does, what the
 // device takes at the start of a run does not.
 TEST_F(ACQUISITION, TheChecksumCoversWhatACompileBuildsAndNotWhatARunWrites)
@@ -792,6 +820,27 @@ TEST_F(ACQUISITION, ProgramIsNeededWhereTheDeviceHoldsAnotherChecksum)
         instance->set_enabled(c.enabled);
         ASSERT_TRUE(scan.rescan());
         EXPECT_EQ(m->is_program_needed(&scan), c.needed) << c.programmed << c.enabled;
+    }
+}
+
+// A device that holds the instance with another checksum refuses a run of it, before any run
+// starts; a run of its power-up trigger, whose capture the device made when it powered up, starts.
+TEST_F(ACQUISITION, PowerUpRunIsNotRefusedWhereTheDeviceHoldsItsInstance)
+{
+    daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
+    ASSERT_TRUE(m->enable_powerup_trigger(0, true));  // entry 1: the power-up trigger of entry 0
+    jop_record_compile(m->get_session());
+    const KSM_TX_INSTANCE* instance = m->get_session()->get_instance_at(0);
+    const unsigned int earlier = m->get_session()->get_trigger_at(0)->get_crc_value(false) + 1;
+    ASSERT_TRUE(daw_sim::program("USB-Cable", "MR2-C40", instance->get_node_info(), earlier));
+    for (const auto& [entry, refused] : {std::pair{0, true}, {1, false}}) {
+        MSG_JOURNAL::clear();
+        const int requests = daw_sim::request_count();
+        run({entry});
+        EXPECT_EQ(shown_messages(),
+                  refused ? std::vector<std::string>{"VOKR_DEVICE_NOT_PROGRAMMED"} : std::vector<std::string>{})
+            << entry;
+        EXPECT_EQ(daw_sim::request_count() - requests, refused ? 0 : 1) << entry;
     }
 }
 

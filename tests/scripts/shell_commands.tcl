@@ -139,6 +139,9 @@ drop_nodes
 vokr_test_advanced_focus_in
 answer_dialog {object_type {Logical Operator} object_properties_tabs Parameters parameter_setting 2} OK \
     {action INSERT -focus canvas}
+# A capital is typed with Shift held: on the canvas a plain i inserts a box, Shift+I nothing.
+expect_error {key trigger_canvas i} {*opened the dialog*}
+key trigger_canvas I
 action INSERT_NODES
 key node_finder_filter {U A R T}
 check {[dict get [widget_state node_finder_filter] text] eq "UART"} "the finder's filter took capitals"

@@ -46,6 +46,13 @@ protected:
 
 void settle() { QCoreApplication::processEvents(); }
 
+// Delivers the changes, then waits until the pane's check, which each change restarts, has run.
+void wait_for_check(VOKR_STATE_WIDGET* pane)
+{
+    settle();
+    EXPECT_TRUE(QTest::qWaitFor([pane] { return !pane->get_check_timer()->isActive(); }, 10000));
+}
+
 QStringList offers(QCompleter* completer)
 {
     QStringList list;
@@ -156,8 +163,9 @@ TEST_F(StateTools, HighlighterColoursAndUnderlinesByLockAndOptions)
     EXPECT_EQ(underlined(&editor), QStringList({"a+b", "&&"}));
 }
 
-// A flow typed key by key with offers accepted from the popups; an error shown with its state
-// and line half a second later, then fixed; the diagram draws what was typed.
+// A flow typed key by key with offers accepted from the popups, each waited for; an error shown
+// with its state and line once the check after the edit ran, then fixed; the diagram draws what
+// was typed.
 TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
 {
     VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
@@ -184,8 +192,8 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
             current = s.state;
         }
         QTest::keyClicks(editor, s.keys);
-        if (!editor->get_completer()->popup()->isVisible())
-            QTest::qWait(600);
+        ASSERT_TRUE(QTest::qWaitFor([editor] { return editor->get_completer()->popup()->isVisible(); }, 10000))
+            << s.choice;
         choose(editor, s.choice);
     }
     const QStringList typed = {"begin\nincrement c1;\nif (c1 > 5) goto ST2;\nend\n",
@@ -194,8 +202,7 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
         EXPECT_EQ(editors[i]->toPlainText().toStdString(), typed[i].toStdString());
         EXPECT_EQ(mgr()->get_state_machine_object(-1)->get_state_text(i).toStdString(), typed[i].toStdString());
     }
-    settle();
-    QTest::qWait(600);
+    wait_for_check(&pane);
     EXPECT_EQ(pane.get_error_label()->text().toStdString(), "");
 
     // An undefined counter on the first line of the second state.
@@ -204,12 +211,10 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
     editors[1]->setTextCursor(cursor);
     QTest::keyClick(editors[1], Qt::Key_Delete);
     QTest::keyClicks(editors[1], "d");
-    settle();
-    QTest::qWait(600);
+    wait_for_check(&pane);
     EXPECT_EQ(pane.get_error_label()->text().toStdString(), "Undefined condition 'd1' (State 2, line 1)");
     mgr()->set_state_display_mode(true);
-    settle();
-    QTest::qWait(600);
+    wait_for_check(&pane);
     EXPECT_EQ(pane.get_error_label()->text().toStdString(), "Undefined condition 'd1' (line 8)");
     auto* all = pane.findChild<VOKR_STATE_TEXT_EDIT*>();
     EXPECT_TRUE(all->toPlainText().contains("state ST3:"));
@@ -218,8 +223,7 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
     all->setTextCursor(cursor);
     QTest::keyClick(all, Qt::Key_Delete);
     QTest::keyClicks(all, "c");
-    settle();
-    QTest::qWait(600);
+    wait_for_check(&pane);
     EXPECT_EQ(pane.get_error_label()->text().toStdString(), "");
 
     VOKR_DIAGRAM_WIDGET diagram(nullptr, -1, m->frame());
@@ -254,7 +258,7 @@ TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClicks(editor, "increment f1;");
     pane.get_check_timer()->setInterval(0);
-    QTest::qWait(50);
+    wait_for_check(&pane);
     EXPECT_EQ(pane.get_error_label()->text(),
               QString("'f1' is a flag, not a counter (line %1)").arg(editor->toPlainText().count('\n') + 1));
 }

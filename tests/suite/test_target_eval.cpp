@@ -166,15 +166,18 @@ protected:
         set->set_data_nodes_allocated(set->get_data_input_count());
     }
 
-    // The storage-qualifier patterns and port of the qualifier tests, and the reference of each kind.
+    // The storage-qualifier patterns and port of the qualifier tests, and the reference of each
+    // kind. The transitional qualifier watches the marked rows that store: btn[3] is marked but
+    // does not store.
     void use_qualifiers()
     {
         trigger->set_pattern_condition(trigger->find_node("btn[2]"), 0, KSM_CTYPE_HIGH);  // conditional
         trigger->set_pattern_condition(trigger->find_node("btn[0]"), 1, KSM_CTYPE_HIGH);  // start
         trigger->set_pattern_condition(trigger->find_node("btn[1]"), 2, KSM_CTYPE_HIGH);  // stop
         trigger->set_storage_qualifier_input_port("cpu|fsm|busy", false);
-        for (const char* row : {"btn[0]", "cpu|fsm|busy"})
+        for (const char* row : {"btn[0]", "cpu|fsm|busy", "btn[3]"})
             trigger->set_transition_enabled(trigger->find_node(row), true);
+        trigger->set_storage_enabled(trigger->find_node("btn[3]"), false);
         storing.assign(1 << 14, false);
         for (long long t = 0, on = 0; t < static_cast<long long>(storing.size()); ++t) {
             on = on || bit("btn[0]", t);

@@ -26,6 +26,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <malloc.h>
+
+#include <fstream>
 #include <map>
 #include <set>
 #include <tuple>
@@ -46,6 +49,17 @@ QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
 }
 
 bool have(const char* tool) { return !QStandardPaths::findExecutable(tool).isEmpty(); }
+
+// The peak resident size of the process since the last reset_peak(), in MB.
+double peak_mb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, 6, "VmHWM:") == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // Per variable (scope path and name), the value at every sample, from a value change dump.
 std::map<std::string, std::vector<std::string>> read_vcd(const QString& file, int depth, int64_t step)
@@ -379,6 +393,40 @@ TEST_F(Export, WideBusDumpEqualsOneWrittenSampleBySample)
     GUV_DATA_LOG_EXPORTER::set_vcd_budget(budget);
 }
 
+// A dump where every column changes at every sample, rendered on a budget of 8 MB: no chunk takes
+// more than a quarter of what the budget leaves for the texts, so that the export's memory stays
+// within the budget, that quarter and what the allocator keeps of texts that grew (measured 1.4 to
+// 1.6 times the budget; a chunk that may take the whole budget makes it four times).
+TEST_F(Export, ValueChangeDumpStaysWithinItsMemoryBudget)
+{
+    constexpr int COLUMNS = 512, DEPTH = 1 << 14;
+    constexpr double BUDGET_MB = 8;
+    data()->set_linked_edits(false);
+    for (int i = 0; i < COLUMNS; ++i)
+        data()->insert_node(("b" + std::to_string(i)).c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, true);
+    KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+    log->begin_capture(COLUMNS, DEPTH, 0);
+    const std::vector<uint64_t> toggling(DEPTH / 64, 0x5555555555555555ull);
+    for (int c = 0; c < COLUMNS; ++c)
+        log->set_channel_words(c, toggling.data(), toggling.size());
+    for (int s = 0; s < DEPTH; ++s)
+        log->set_valid(s, true);
+    log->end_capture();
+    const size_t budget = GUV_DATA_LOG_EXPORTER::set_vcd_budget(size_t(BUDGET_MB * (1 << 20)));
+    malloc_trim(0);
+    reset_peak();
+    [[maybe_unused]] const double before = peak_mb();
+    GUV_DATA_LOG_EXPORTER exporter;
+    const bool exported =
+        exporter.create_vector_database(log, GUV_OUTPUT_VCD, 10000) && exporter.export_file(path("budget.vcd").c_str());
+    [[maybe_unused]] const double rise = peak_mb() - before;
+    GUV_DATA_LOG_EXPORTER::set_vcd_budget(budget);
+    ASSERT_TRUE(exported);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // their shadow memory adds to the peak
+    EXPECT_LT(rise, 2 * BUDGET_MB) << "MB over the open session";
+#endif
+}
+
 TEST_F(Export, CsvAndTableFilesParse)
 {
     open_demo();
@@ -428,15 +476,31 @@ TEST_F(Export, RangesThatAreNotTheVariablesWidthStayInTheName)
 }
 
 // Names that split a field, a line or a declaration: a quote and a comma, line ends, blanks, an
-// empty hierarchy level and a keyword of the dump. Python's csv module reads every name of the
-// CSV and table files back whole, the dump keeps every signal at its depth of hierarchy through
-// vcd2fst and fst2vcd, and the list file's legend and the image show each name on one line.
+// empty hierarchy level and keywords of the dump at every level. Python's csv module reads every
+// name of the CSV and table files back whole, the list file's legend and the image show each name
+// on one line, and the dump's variables come back through vcd2fst and fst2vcd with the names and
+// scopes the dump gave them (skipped, and so told, without those tools).
 TEST_F(Export, HostileNamesSurviveEveryExport)
 {
-    const std::vector<std::string> names = {
-        "cpu|alu|\"carry,\"", "line\nend", " two  blanks ", "cr\r|x\ty", "a||b", "$end", "tab\tin"};
-    for (const std::string& name : names)
-        add_rows(m(), {name.c_str()});
+    const std::pair<const char*, const char*> hostile[] = {
+        // The node's name, and its variable in the dump below the scope "capture".
+        {"cpu|alu|\"carry,\"", "cpu.alu.\"carry,\""},
+        {"line\nend", "line\\x0aend"},
+        {" two  blanks ", "_two__blanks_"},
+        {"cr\r|x\ty", "cr\\x0d.x_y"},
+        {"a||b", "a._.b"},
+        {"$end", "\\$end"},
+        {"tab\tin", "tab_in"},
+        {"$scope|$var|x", "\\$scope.\\$var.x"},
+        {"top|$upscope", "top.\\$upscope"},
+    };
+    std::vector<std::string> names;
+    std::set<std::string> dumped;
+    for (const auto& [name, variable] : hostile) {
+        add_rows(m(), {name});
+        names.push_back(name);
+        dumped.insert(std::string("capture.") + variable);
+    }
     KSM_DATA_LOG* log = capture(48);
     const QString reader =
         "import csv, json, sys\n"
@@ -462,27 +526,6 @@ TEST_F(Export, HostileNamesSurviveEveryExport)
             << "fields per line";
         EXPECT_EQ(back[2].toInt(), 49) << separator;
     }
-    if (have("vcd2fst") && have("fst2vcd")) {
-        VOKR_WAVEFORM_EXPORT_DATA record;
-        record.set_type(GUV_OUTPUT_VCD);
-        record.set_clock_interval(1000);
-        record.set_filename(file("h.vcd").toLocal8Bit().constData());
-        ASSERT_TRUE(record.create_vector_database(log));
-        bool ok = false;
-        run("vcd2fst", {file("h.vcd"), file("h.fst")}, &ok);
-        ASSERT_TRUE(ok);
-        write_file(file("hb.vcd"), run("fst2vcd", {file("h.fst")}, &ok).toLocal8Bit());
-        ASSERT_TRUE(ok);
-        const auto values = read_vcd(file("hb.vcd"), 48, 1);
-        EXPECT_EQ(values, read_vcd(file("h.vcd"), 48, 1));
-        // Each name's variable sits below "capture" and one scope per level of its hierarchy.
-        std::multiset<size_t> depths, expected;
-        for (const auto& [name, samples] : values)
-            depths.insert(size_t(std::count(name.begin(), name.end(), '.')));
-        for (const std::string& name : names)
-            expected.insert(size_t(std::count(name.begin(), name.end(), '|')) + 1);
-        EXPECT_EQ(depths, expected);
-    }
     m_view->show_list_view(file("h.lst"));
     QFile list(file("h.lst"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -502,6 +545,25 @@ TEST_F(Export, HostileNamesSurviveEveryExport)
         drawn.insert(t.text.toStdString());
     for (const char* shown : {"line\\x0aend", "cr\\x0d|x\\x09y", "cpu|alu|\"carry,\""})
         EXPECT_EQ(drawn.count(shown), 1u) << shown;
+
+    if (!have("vcd2fst") || !have("fst2vcd"))
+        GTEST_SKIP() << "the dump's names not read back: vcd2fst/fst2vcd (Debian package gtkwave) not installed";
+    VOKR_WAVEFORM_EXPORT_DATA record;
+    record.set_type(GUV_OUTPUT_VCD);
+    record.set_clock_interval(1000);
+    record.set_filename(file("h.vcd").toLocal8Bit().constData());
+    ASSERT_TRUE(record.create_vector_database(log));
+    bool ok = false;
+    run("vcd2fst", {file("h.vcd"), file("h.fst")}, &ok);
+    ASSERT_TRUE(ok);
+    write_file(file("hb.vcd"), run("fst2vcd", {file("h.fst")}, &ok).toLocal8Bit());
+    ASSERT_TRUE(ok);
+    const auto values = read_vcd(file("hb.vcd"), 48, 1);
+    EXPECT_EQ(values, read_vcd(file("h.vcd"), 48, 1));
+    std::set<std::string> back;
+    for (const auto& [variable, samples] : values)
+        back.insert(variable);
+    EXPECT_EQ(back, dumped);
 }
 
 TEST_F(Export, ImagesHaveTheirSizeAndFormat)

@@ -5,6 +5,7 @@
 
 #include "vokr_comparison_edit.h"
 #include "vokr_edit.h"
+#include "vokr_hierarchy_widget.h"
 #include "vokr_layout_widget.h"
 #include "vokr_node.h"
 #include "vokr_view.h"
@@ -276,6 +277,28 @@ TEST_F(ViewInput, PressesOpenEditorsAndSelect)
     QString name;
     m()->get_node(8, nullptr, &name, nullptr, nullptr, nullptr, nullptr, nullptr, -4, nullptr);
     EXPECT_EQ(name.toStdString(), "n8_renamed");
+}
+
+// Rows of a level unchecked in the hierarchy pane are hidden: a Shift range over them, pressed on
+// a row or below the last, leaves them out.
+TEST_F(ViewInput, ShiftRangesLeaveOutTheRowsTheHierarchyHides)
+{
+    add_rows(m(), {"h|a", "h|b", "tail"});  // nodes 11, 12 and 13
+    VOKR_LAYOUT_WIDGET* layout = m_editor->frame()->get_layout_widget();
+    layout->on_update(nullptr, vokr_hint(VOKR_HINT_REBUILD | VOKR_HINT_TABS));  // builds the pane
+    VOKR_HIERARCHY_WIDGET* pane = layout->get_hierarchy_widget();
+    ASSERT_NE(pane, nullptr);
+    const QList<QStandardItem*> level = pane->get_model()->findItems("h", Qt::MatchRecursive);
+    ASSERT_EQ(level.size(), 1);
+    level[0]->setCheckState(Qt::Unchecked);
+    m_view->invalidate_geometry();
+    ASSERT_TRUE(pane->is_hidden("h|a") && pane->is_hidden("h|b"));
+    click(at(10, 2));
+    click(at(13, 2), Qt::ShiftModifier);
+    EXPECT_EQ(selected(), (std::vector<int>{10, 13}));
+    click(at(10, 2));
+    click(at(13, 2) + QPoint(0, 60), Qt::ShiftModifier);  // below the last row
+    EXPECT_EQ(selected(), (std::vector<int>{10, 13}));
 }
 
 // A level title typed in place with a name another level bears is refused with a message and
@@ -597,15 +620,15 @@ TEST_F(ViewInput, ConditionMenuPicksStoreTheirCondition)
     }
 }
 
-// Left moves toward the first column or sample and Right toward the last, on the Setup tab and
-// on a zoomed Data tab.
+// Left moves toward the first column or sample and Right toward the last, a twentieth of what the
+// view shows: the columns of a narrow Setup tab, the samples of a zoomed Data tab.
 TEST_F(ViewInput, ArrowKeysMoveTowardTheirEnd)
 {
     for (const bool data : {false, true}) {
         SCOPED_TRACE(data ? "data" : "setup");
-        m_view->resize(300, 400);
+        m_view->resize(data ? 1000 : 300, 400);
         if (data) {
-            capture(64);
+            capture(4096);
             for (int i = 0; i < 3; ++i)
                 m_view->zoom_in(nullptr);
         }
@@ -615,12 +638,14 @@ TEST_F(ViewInput, ArrowKeysMoveTowardTheirEnd)
             if (b->orientation() == Qt::Horizontal)
                 bar = b;
         ASSERT_TRUE(bar && bar->maximum() > 2);
+        EXPECT_TRUE(!data || bar->pageStep() == 512) << "the bar scrolls the samples: " << bar->pageStep();
+        const int step = bar->pageStep() / 20;
         bar->setValue(2);
         QTest::keyClick(m_view.get(), Qt::Key_Right);
-        EXPECT_GT(bar->value(), 2);
-        bar->setValue(2);
+        EXPECT_EQ(bar->value(), 2 + step);
+        bar->setValue(bar->maximum());
         QTest::keyClick(m_view.get(), Qt::Key_Left);
-        EXPECT_LT(bar->value(), 2);
+        EXPECT_EQ(bar->value(), bar->maximum() - step);
     }
 }
 

@@ -252,6 +252,25 @@ TEST_F(ViewPaint, NodeRowCells)
     EXPECT_NE(m_recorder.find_text("renamed_0"), nullptr);
 }
 
+// A name wider than its cell loses its start, or its end when the names are aligned left; the
+// same name at the same width follows each change of side.
+TEST_F(ViewPaint, LongNamesAreElidedOnTheAlignedSide)
+{
+    const QString name = "top|" + QString("middle_level|").repeated(12) + "signal";
+    add_rows(m(), {name.toLatin1().constData()});
+    m_view->invalidate_geometry();
+    for (bool left : {false, true, false}) {
+        m()->set_cfg_align_left(left);
+        const PAINT_RECORDER::TEXT* shown = nullptr;
+        for (const auto& t : paint().texts())
+            if (t.text.contains(QChar(0x2026)))
+                shown = &t;
+        ASSERT_NE(shown, nullptr) << left;
+        EXPECT_EQ(shown->text.startsWith("top|"), left) << shown->text.toStdString();
+        EXPECT_EQ(shown->text.endsWith("signal"), !left) << shown->text.toStdString();
+    }
+}
+
 // At a font larger than the columns were sized for, texts are wrapped or shortened inside their
 // cells instead of spilling over their neighbours.
 TEST_F(ViewPaint, TextsStayInsideTheirCellsAtALargerFont)

@@ -147,6 +147,32 @@ TEST_F(ViewZoom, ZoomStopsAtOneSampleAndTheDepthAndKeepsThePointedSample)
     EXPECT_FALSE(m_view->center_on_sample(value + (m_view->get_visible_end_sample() - value) / 2, true));
 }
 
+// A zoom without a pointer keeps the trigger or the master time bar at its place on the screen,
+// the one nearer the middle of those in view, else the middle: at 512 samples in view from
+// `first`, the view then starts halfway between `first` and that sample.
+TEST_F(ViewZoom, ZoomWithoutAPointerKeepsWhatIsInView)
+{
+    rows(1);
+    capture(
+        4096, [](int, int) { return false; }, {}, 100);
+    const struct {
+        int first;
+        std::vector<int> bars;
+        int kept;
+    } cases[] = {
+        {0, {}, 100}, {0, {300}, 300}, {2000, {}, 2256}, {2000, {2100}, 2100}, {2000, {3000}, 2256},
+    };
+    for (const auto& c : cases) {
+        m_view->on_fit_in_window();
+        for (int i = 0; i < 3; ++i)
+            m_view->zoom_in(nullptr);
+        m_view->set_bars(c.bars);
+        m_view->get_horizontal_bar()->setValue(c.first);
+        ASSERT_TRUE(m_view->zoom_in(nullptr));
+        EXPECT_NEAR(m_view->get_horizontal_bar()->value(), c.kept - (c.kept - c.first) / 2, 1) << c.first;
+    }
+}
+
 TEST_F(ViewZoom, DeepAndFullSpanCapturesKeepTheirFractionsInRange)
 {
     rows(1);
@@ -376,6 +402,26 @@ TEST_F(ViewZoom, TransitionsOfBitsAndBusesStopAtBothEnds)
         EXPECT_EQ(m_view->get_next_transition_button()->isEnabled(), c.expected < 100) << c.expected;
         EXPECT_EQ(m_view->get_previous_transition_button()->isEnabled(), c.expected > 0) << c.expected;
     }
+}
+
+// A change at the first sample of a word, the level then held for words: the words count as
+// steady only where they repeat the last sample of the word before. Row n0 either rises there,
+// or falls there after a pulse that began inside the word before; at every word of the first
+// eight, so that the change starts each place in a step of four words.
+TEST_F(ViewZoom, TransitionsAtTheFirstSampleOfAWordAfterSteadyWords)
+{
+    rows(1);
+    for (int k = 1; k <= 8; ++k)
+        for (const bool pulse : {false, true}) {
+            const int at = 64 * k;
+            capture(1024, [=](int, int s) { return s < at ? pulse && s >= at - 54 : !pulse; });
+            master_at(pulse ? at - 50 : 0);
+            m_view->on_next_transition();
+            EXPECT_EQ(m_view->get_time_bars()[0], at) << "next, " << (pulse ? "pulse" : "rise") << " at word " << k;
+            master_at(1024);
+            m_view->on_previous_transition();
+            EXPECT_EQ(m_view->get_time_bars()[0], at) << "back, " << (pulse ? "pulse" : "rise") << " at word " << k;
+        }
 }
 
 // A step lands where a view that never stepped before lands, after each change of what it examines:
