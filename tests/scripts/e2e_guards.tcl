@@ -29,7 +29,7 @@ foreach {step compile} {{Compile the project to continue} 1 {Program the device 
         "the read says: $step, not [::korvane::msg::log prompted]"
     check {[dict get [status_texts] status] eq "Not running"} "the row tells no error: [status_texts]"
     if {$compile} {
-        action TOOLBAR_RECOMPILE -focus window
+        key instance_tree Ctrl+L
         update
     }
 }
