@@ -785,6 +785,7 @@ protected:
 private:
     QImage render_image(int width, int height, bool fit);
     bool open_list_file(const QString& path);
+    void delete_on_focused_canvas();
     // The samples of a printed page, first to end (exclusive) of the `per_page` each page holds,
     // `unit` page units apart on every page.
     struct PRINT_SAMPLES {

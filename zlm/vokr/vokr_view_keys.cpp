@@ -5,7 +5,9 @@
 
 #include "ksm.h"
 #include "vokr_frame_wnd.h"
+#include "vokr_layout_widget.h"
 #include "vokr_msg.h"
+#include "vokr_object_widget.h"
 #include "vokr_tx_manager.h"
 #include "vokr_undo_actions.h"
 
@@ -173,6 +175,16 @@ void VOKR_VIEW::on_change_node_post_fit() { change_selected_tap_mode(false); }
 
 // ---- keys, wheel and context menus -----------------------------------------------------------------------
 
+// Where the view's own Delete does not apply, an advanced level's canvas that holds the focus
+// deletes its selected objects, as Delete pressed on it would.
+void VOKR_VIEW::delete_on_focused_canvas()
+{
+    const VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_layout_widget();
+    VOKR_OBJECT_WIDGET* canvas = layout ? layout->get_object_widget() : nullptr;
+    if (m_tx_manager->is_advanced_mode(nullptr) && canvas && canvas->hasFocus())
+        canvas->on_edit_delete();
+}
+
 void VOKR_VIEW::keyPressEvent(QKeyEvent* event)
 {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
@@ -180,6 +192,8 @@ void VOKR_VIEW::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Delete:
         if (on_update_edit_delete())
             on_edit_delete();
+        else
+            delete_on_focused_canvas();
         return;
     case Qt::Key_Home:
     case Qt::Key_End:
