@@ -9,7 +9,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QWidget>
+
+#include <sys/stat.h>
 
 using namespace manager_test;
 
@@ -173,6 +176,20 @@ TEST_F(Wizard, TogglesFlipTheCurrentInstanceOnly)
         EXPECT_FALSE((w.*c.state)()) << c.name;
     }
     EXPECT_TRUE(w.is_advanced_trigger_complete(0));
+}
+
+// The wizard saves its document to no pipe: the save is refused with the reason, and the pipe stays.
+TEST_F(Wizard, SaveToAPipeIsRefusedAndKeepsThePipe)
+{
+    ASSERT_TRUE(w.create_document());
+    QTemporaryDir dir;
+    const QByteArray pipe = QFile::encodeName(dir.filePath("pipe.lmx"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    EXPECT_FALSE(w.save_document(pipe.constData()));
+    EXPECT_TRUE(w.get_last_error().contains("it is not a regular file")) << w.get_last_error().toStdString();
+    struct stat s;
+    ASSERT_EQ(::lstat(pipe.constData(), &s), 0);
+    EXPECT_TRUE(S_ISFIFO(s.st_mode));
 }
 
 // The left column is 211 pixels wide and split evenly; the diagram takes the rest.

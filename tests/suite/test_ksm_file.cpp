@@ -20,12 +20,15 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <sched.h>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,6 +41,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -867,6 +871,45 @@ TEST(repository_file, PlaneStreamsAreZlibStreams)
     EXPECT_FALSE(ksm_uncompress(bytes, length, out.data(), 65537));
 }
 
+// A thread's kept compressor serves only the level it was made for: calls at levels in turn, on
+// threads that run at once and on threads that take the coders ended threads left, each give
+// that level's own stream.
+TEST(repository_file, CompressionLevelsInTurnEachGiveTheirOwnStream)
+{
+    std::mt19937 rng(7);
+    std::vector<unsigned char> data(1 << 16);
+    for (unsigned char& c : data)  // runs of a few letters: each level finds other matches
+        c = static_cast<unsigned char>('a' + rng() % 4);
+    const int levels[] = {1, 12, 6, 0};
+    constexpr int THREADS = 4, WAVES = 2, N = sizeof levels / sizeof *levels;
+    QByteArray streams[WAVES * THREADS][N];
+    for (int wave = 0; wave < WAVES; ++wave) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < THREADS; ++t)
+            threads.emplace_back([&, t, wave] {
+                for (int k = 0; k < N; ++k)  // each thread starts at another level
+                    ksm_compress(data.data(), data.size(), levels[(t + k) % N], &streams[wave * THREADS + t][k]);
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+    }
+    // The first stream of each level is that level's; levels differ in their streams.
+    std::map<int, QByteArray> first;
+    std::vector<unsigned char> out(data.size());
+    for (int a = 0; a < WAVES * THREADS; ++a)
+        for (int k = 0; k < N; ++k) {
+            const int level = levels[(a % THREADS + k) % N];
+            const QByteArray& stream = streams[a][k];
+            EXPECT_TRUE(stream == first.emplace(level, stream).first->second) << "thread " << a << ", level " << level;
+            EXPECT_TRUE(ksm_uncompress(reinterpret_cast<const unsigned char*>(stream.constData()) + 4,
+                                       static_cast<size_t>(stream.size()) - 4, out.data(), out.size()) &&
+                        out == data);
+        }
+    for (auto a = first.begin(); a != first.end(); ++a)
+        for (auto b = std::next(a); b != first.end(); ++b)
+            EXPECT_TRUE(a->second != b->second) << "levels " << a->first << " and " << b->first;
+}
+
 // The session file's text with each plane's payload taken through `redo` (the bytes the payload
 // holds, decoded from base64, to its new bytes).
 QByteArray with_planes(QByteArray text, const std::function<QByteArray(const QByteArray&)>& redo)
@@ -1171,6 +1214,39 @@ TEST(repository_file, LogsAreInflatedWhenFirstRead)
     }
     ksm_set_sample_memory_limit(0);
     EXPECT_EQ(read_bytes(dir.filePath("again.lmx")), read_bytes(path));
+}
+
+// The samples a file claims are allocated ahead of the reader only within the memory limit: with
+// the limit below the size of a session's one log, shown, the open takes no samples and refuses
+// that log by name.
+TEST(repository_file, SamplesInflatedAheadKeepToTheMemoryLimit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("one.lmx");
+    constexpr int CHANNELS = 64, DEPTH = 1 << 16;
+    std::string name;
+    {
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(local(path).c_str()));
+        KSM_DATA_LOG* log = tx.create_new_log(0);
+        log->begin_capture(CHANNELS, DEPTH, 0);
+        log->end_capture();
+        tx.set_active_log(0, log);
+        name = log->get_name();
+        ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    }
+    const size_t before = ksm_held_sample_memory();
+    ksm_set_sample_memory_limit(size_t(CHANNELS + 3) * DEPTH / 8 - 1);
+    MSG_JOURNAL::clear();
+    KSM_TX_SESSION opened(new TEST_ROOT, false);
+    const bool open = opened.open_session(local(path).c_str());
+    const size_t held = ksm_held_sample_memory();
+    ksm_set_sample_memory_limit(0);
+    ASSERT_TRUE(open) << opened.get_last_error();
+    EXPECT_EQ(held, before);
+    const std::vector<MSG_RECORD> posted = MSG_JOURNAL::records_of("posted");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_NE(posted[0].text.find(name), std::string::npos) << posted[0].text;
 }
 
 // The shown log is inflated as its file is read, and the open holds little beside its samples:
@@ -1490,6 +1566,20 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
     }
 }
 
+// A fault found right after a plane's text that the filter took out is told at the column where
+// the text ends in the file: a text longer than its samples can be, of a plane read as an element
+// in samples whose depth the filter cannot read (it is given by a reference).
+TEST_F(repository_file_refusal, AFaultRightAfterATakenTextIsToldWhereTheTextEnds)
+{
+    const int first = s_valid->indexOf("<plane kind=\"bits\" channel=\"0\">");
+    const QByteArray plane = s_valid->mid(first, s_valid->indexOf("</plane>", first) + 8 - first), text(2000, 'A');
+    const QByteArray bytes = replaced(plane, "<plane channel=\"0\" kind=\"bits\">" + text + "</plane>",
+                                      replaced("depth=\"130\"", "depth=\"&#49;30\""));
+    const int end = bytes.indexOf(text) + text.size(), line_start = bytes.lastIndexOf('\n', end) + 1;
+    expect_refused(bytes, "at line " + std::to_string(bytes.left(end).count('\n') + 1) + ", column " +
+                              std::to_string(end - line_start) + ": a sample plane's text is longer than");
+}
+
 // A byte the XML reader does not give as it is, anywhere in a plane's text (at either end of
 // the steps the filter checks it in), leaves that text to the reader: a character reference to
 // a base64 character opens, while UTF-8 beyond ASCII, a control character and the end of a
@@ -1498,8 +1588,8 @@ TEST_F(repository_file_refusal, PlanesBindToTheElementsTheyStandIn)
 // the filter reads their plane from their start tags; whatever stands in those tags and texts,
 // the file reads as the XML reader alone reads it: the samples with their trigger positions and
 // state results, a plane damaged past the start of its text refused at that plane, a plane
-// named twice refused, a plane read from a tag or text the filter leaves to the reader, and a
-// shown log that is not the first.
+// named twice refused (in another plane's place, or beside every plane), a plane read from a
+// tag or text the filter leaves to the reader, and a shown log that is not the first.
 TEST(repository_file, ShownLogsInflatedAheadOfTheReaderReadAlike)
 {
     QTemporaryDir dir;
@@ -1525,6 +1615,8 @@ TEST(repository_file, ShownLogsInflatedAheadOfTheReaderReadAlike)
         {"as saved", bytes, true},
         {"damaged past its start", QByteArray(bytes).replace(end - 3, 1, "!"), false},
         {"a plane twice", QByteArray(bytes).replace(tag, "<plane kind=\"bits\" channel=\"0\">"), false},
+        {"every plane and one twice",
+         QByteArray(bytes).insert(bytes.indexOf(tag), tag + bytes.mid(text, end - text) + "</plane>"), false},
         {"a reference in a tag", QByteArray(bytes).replace(tag, "<plane kind=\"bits\" channel=\"&#49;\">"), true},
         {"a reference in a text", QByteArray(bytes).replace(text, 1, "&#" + QByteArray::number(bytes[text]) + ";"),
          true},
@@ -1554,6 +1646,15 @@ TEST(repository_file, PlaneTextsWithBytesTheReaderChangesReadAlike)
             write_bytes(path, QByteArray(bytes).replace(start + at, 1, put));
             EXPECT_EQ(expect_read_alike(path), put == reference);
         }
+    }
+    // A text that ends in "]]>" where one of the filter's reads (of 128 KB) ends, moved there by
+    // white space before its plane, in a run of plain planes and read as an element of its own.
+    const QByteArray ended = QByteArray(bytes).replace(start + size - 1, 1, "]]>");
+    const QByteArray spaces((128 << 10) - (start + size + 2), ' ');
+    for (const QByteArray& own : {tag, QByteArray("<plane channel=\"40\" kind=\"bits\">")}) {
+        SCOPED_TRACE("\"]]>\" at the end of a read, after " + own.toStdString());
+        write_bytes(path, QByteArray(ended).replace(start - tag.size(), tag.size(), spaces + own));
+        EXPECT_FALSE(expect_read_alike(path));
     }
 }
 
@@ -2358,6 +2459,133 @@ TEST(repository_file, SavesOverAFileChangedOnDiskAreRefused)
     for (std::thread& t : savers)
         t.join();
     EXPECT_NE(saved[0], saved[1]);
+}
+
+// A save gives the new file the old one's permissions whatever the umask, wider or narrower;
+// a file saved where none was takes the umask.
+TEST(repository_file, SavesKeepThePermissionsWhateverTheUmask)
+{
+    const struct {
+        mode_t umask, old, saved;  // old 0: no file before
+    } cases[] = {{077, 0664, 0664}, {0, 0600, 0600}, {027, 0, 0640}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString::asprintf("umask %03o, old file %03o", c.umask, c.old).toStdString());
+        QTemporaryDir dir;
+        const std::string path = local(dir.filePath("s.lmx"));
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(path.c_str()));
+        ASSERT_TRUE(!c.old || (tx.save_session(path.c_str()) && ::chmod(path.c_str(), c.old) == 0));
+        tx.create_lumetra_instance();
+        const mode_t umask = ::umask(c.umask);
+        const bool saved = tx.save_session(path.c_str());
+        ::umask(umask);
+        EXPECT_TRUE(saved) << tx.get_last_error();
+        struct stat s;
+        ASSERT_EQ(::stat(path.c_str(), &s), 0);
+        EXPECT_EQ(s.st_mode & 07777, c.saved);
+    }
+}
+
+// A session that is a symbolic link (relative, absolute, or to another link) saves through it,
+// where no file is yet and over the file: the link stays as it was and the file it leads to
+// takes the new content.
+TEST(repository_file, SavesThroughSymbolicLinksKeepTheLinks)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("real"));
+    const QString real = dir.filePath("real/s.lmx");
+    const std::pair<const char*, QString> links[] = {
+        {"relative.lmx", "real/s.lmx"}, {"absolute.lmx", real}, {"chain.lmx", "relative.lmx"}};
+    for (const auto& [name, target] : links) {
+        SCOPED_TRACE(name);
+        const std::string link = local(dir.filePath(name));
+        ASSERT_EQ(::symlink(local(target).c_str(), link.c_str()), 0);
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(link.c_str()));
+        ASSERT_TRUE(tx.save_session(link.c_str())) << tx.get_last_error();  // a new file, then over it
+        tx.create_lumetra_instance();
+        ASSERT_TRUE(tx.save_session(link.c_str())) << tx.get_last_error();
+        char text[PATH_MAX] = {};
+        EXPECT_EQ(::readlink(link.c_str(), text, sizeof text - 1), static_cast<ssize_t>(local(target).size()));
+        EXPECT_EQ(text, local(target));
+        KSM_TX_SESSION reopened(new TEST_ROOT, false);
+        ASSERT_TRUE(reopened.open_session(local(real).c_str())) << reopened.get_last_error();
+        EXPECT_EQ(reopened.get_num_instances(), 2);
+        EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::Files), QStringList{"s.lmx"});  // no temporary left
+        ASSERT_EQ(::unlink(local(real).c_str()), 0);
+    }
+}
+
+}  // namespace
+
+// While a test sets it to 0 or more, every other call of writev() on each thread fails with
+// EINTR before it writes anything, as where a signal arrives before the write starts, and
+// counts the calls so failed.
+std::atomic<int> g_interrupted_writes{-1};
+
+extern "C" ssize_t writev(int fd, const iovec* parts, int count)
+{
+    static const auto next = reinterpret_cast<ssize_t (*)(int, const iovec*, int)>(dlsym(RTLD_NEXT, "writev"));
+    static thread_local bool interrupted = false;
+    if (g_interrupted_writes >= 0 && (interrupted = !interrupted)) {
+        ++g_interrupted_writes;
+        errno = EINTR;
+        return -1;
+    }
+    return next(fd, parts, count);
+}
+
+namespace {
+
+// A write interrupted by a signal is made again: a save with a large attached file and that
+// file's extraction, each of their writes interrupted once, succeed with the bytes that writes
+// without interruption give.
+TEST(repository_file, WritesInterruptedBySignalsAreMadeAgain)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    std::mt19937 rng(3);
+    QByteArray noise(3 << 20, '\0');
+    for (char& b : noise)
+        b = static_cast<char>(rng());
+    write_bytes(dir.filePath("a.sif"), noise);
+    ASSERT_TRUE(tx.embed_sif_file(local(dir.filePath("a.sif")).c_str(), "a.sif"));
+    ASSERT_TRUE(tx.save_session(local(dir.filePath("plain.lmx")).c_str())) << tx.get_last_error();
+    g_interrupted_writes = 0;
+    const bool saved = tx.save_session(local(dir.filePath("interrupted.lmx")).c_str());
+    const bool extracted = tx.extract_sif_file(0, local(dir.filePath("b.sif")).c_str());
+    EXPECT_GE(g_interrupted_writes.exchange(-1), 2);
+    EXPECT_TRUE(saved) << tx.get_last_error();
+    EXPECT_TRUE(extracted);
+    EXPECT_EQ(first_difference(read_bytes(dir.filePath("interrupted.lmx")), read_bytes(dir.filePath("plain.lmx"))), -1);
+    EXPECT_EQ(first_difference(read_bytes(dir.filePath("b.sif")), noise), -1);
+}
+
+// A pipe or a device is no file to replace: a save and the extraction of an attached file are
+// refused there, and it stays what it was. (The device is made only where the user may.)
+TEST(repository_file, PipesAndDevicesAreRefusedAndKept)
+{
+    QTemporaryDir dir;
+    KSM_TX_SESSION tx(new TEST_ROOT, false);
+    ASSERT_TRUE(tx.create_session(local(dir.filePath("s.lmx")).c_str()));
+    write_bytes(dir.filePath("a.sif"), "attached");
+    ASSERT_TRUE(tx.embed_sif_file(local(dir.filePath("a.sif")).c_str(), "a.sif"));
+    for (const mode_t kind : {S_IFIFO, S_IFCHR})
+        for (const bool extract : {false, true}) {
+            const std::string special = local(dir.filePath(QString("%1-%2").arg(kind).arg(extract)));
+            if (::mknod(special.c_str(), kind | 0600, makedev(1, 3)) != 0) {  // the null device's numbers
+                EXPECT_EQ(kind, S_IFCHR) << "a pipe can be made by any user";
+                continue;
+            }
+            SCOPED_TRACE(std::string(kind == S_IFIFO ? "pipe" : "device") + (extract ? ", extraction" : ", save"));
+            EXPECT_FALSE(extract ? tx.extract_sif_file(0, special.c_str()) : tx.save_session(special.c_str()));
+            EXPECT_TRUE(extract || tx.get_last_error().find("it is not a regular file") != std::string::npos)
+                << tx.get_last_error();
+            struct stat s;
+            ASSERT_EQ(::lstat(special.c_str(), &s), 0);
+            EXPECT_EQ(s.st_mode & S_IFMT, kind);
+        }
 }
 
 }  // namespace
