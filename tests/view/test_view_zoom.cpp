@@ -407,18 +407,20 @@ TEST_F(ViewZoom, TransitionsOfBitsAndBusesStopAtBothEnds)
 // A change at the first sample of a word, the level then held for words: the words count as
 // steady only where they repeat the last sample of the word before. Row n0 either rises there,
 // or falls there after a pulse that began inside the word before; at every word of the first
-// eight, so that the change starts each place in a step of four words.
+// eight, so that the change starts each place in a step of four words, and after or before runs
+// of steady words longer than a step of 32.
 TEST_F(ViewZoom, TransitionsAtTheFirstSampleOfAWordAfterSteadyWords)
 {
     rows(1);
-    for (int k = 1; k <= 8; ++k)
+    const int depth = 64 * 100;
+    for (int k : {1, 2, 3, 4, 5, 6, 7, 8, 33, 64, 65, 97})
         for (const bool pulse : {false, true}) {
             const int at = 64 * k;
-            capture(1024, [=](int, int s) { return s < at ? pulse && s >= at - 54 : !pulse; });
+            capture(depth, [=](int, int s) { return s < at ? pulse && s >= at - 54 : !pulse; });
             master_at(pulse ? at - 50 : 0);
             m_view->on_next_transition();
             EXPECT_EQ(m_view->get_time_bars()[0], at) << "next, " << (pulse ? "pulse" : "rise") << " at word " << k;
-            master_at(1024);
+            master_at(depth);
             m_view->on_previous_transition();
             EXPECT_EQ(m_view->get_time_bars()[0], at) << "back, " << (pulse ? "pulse" : "rise") << " at word " << k;
         }
@@ -526,18 +528,33 @@ TEST_F(ViewZoom, FindBusValue)
     m_view->set_bars({3});
     m_view->on_find_next_bus_value();
     EXPECT_EQ(m_view->bars(), std::vector<int>{20});
+    // n4 no longer inverted: 5 now reads where 4 was stored.
+    ASSERT_TRUE(m()->get_signal_nodes(-1)->set_signal_inverted(4, false));
+    m_view->set_bars({3});
+    m_view->on_find_next_bus_value();
+    EXPECT_EQ(m_view->bars(), std::vector<int>{16});
+    ASSERT_TRUE(m()->get_signal_nodes(-1)->set_signal_inverted(4, true));
     // Blocks over which the first member keeps one level are told from it alone, and the last
-    // block's words past a multiple of four are read too: F only at 5,000, 1 only at the end.
+    // block's words past a multiple of four are read too: F only at 5,000, 1 only at the end, 6
+    // only at 300; both ways over runs of words the first member rules out or not.
     const int depth = 20000;
-    capture(depth, [&](int n, int s) { return n >= 1 && n <= 4 && s != depth - 1 && !(n == 4 && s == 5000); });
-    for (const auto& [text, found] : {std::pair{"F", 5000}, std::pair{"1", depth - 1}}) {
-        m_view->set_bars({0});
-        on_next_dialog<VOKR_TRIGGER_VALUE_DLG>([&, text = text](VOKR_TRIGGER_VALUE_DLG* dialog) {
-            dialog->get_value_edit()->setText(text);
-            dialog->get_ok_button()->click();
+    capture(depth, [&](int n, int s) {
+        return n >= 1 && n <= 4 && s != depth - 1 && !(n == 4 && s == 5000) && !(n == 1 && s == 300);
+    });
+    const struct {
+        const char* text;
+        bool forward;
+        int master, found;
+    } searches[] = {
+        {"F", true, 0, 5000}, {"1", true, 0, depth - 1}, {"F", false, depth - 1, 5000}, {"6", false, depth - 1, 300}};
+    for (const auto& c : searches) {
+        m_view->set_bars({c.master});
+        on_next_dialog<VOKR_TRIGGER_VALUE_DLG>([&](VOKR_TRIGGER_VALUE_DLG* dialog) {
+            dialog->get_value_edit()->setText(c.text);
+            (c.forward ? dialog->get_ok_button() : dialog->get_find_previous_button())->click();
         });
         m_view->on_find_bus_value();
-        EXPECT_EQ(m_view->bars(), std::vector<int>{found}) << text;
+        EXPECT_EQ(m_view->bars(), std::vector<int>{c.found}) << c.text;
     }
     // The focused view's Edit menu offers the search and, after one, its repeats, on the Data tab.
     m_tabs.setCurrentIndex(0);

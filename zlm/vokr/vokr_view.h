@@ -814,6 +814,12 @@ protected:
     // The sample a step of the master from `master` lands on, found without moving anything, in
     // the active log once it holds samples and is no longer acquiring.
     int find_transition(int master, bool forward) const;
+    // The sample find_bus_value() moves the master to, found without moving anything: the nearest
+    // captured one after (before) the master whose bus value is `bits`, or the master itself when
+    // the search starts afresh; NOT_FOUND when there is none, NO_BUS_DATA when the bus has no
+    // samples to search.
+    enum { NOT_FOUND = -1, NO_BUS_DATA = -2 };
+    int search_bus_value(const QString& bits, bool forward) const;
 
 private:
     QWidget* m_editor = nullptr;
@@ -838,6 +844,18 @@ private:
     };
     const EXAMINED_PLANES& examined_planes() const;
     mutable EXAMINED_PLANES m_examined;
+    // The bus Find Bus Value searches: each member's plane, most significant first, and whether
+    // the member is inverted (none when a member has no samples), worked out once for the bus row
+    // and the stamps of the node list, the signal set and the log's samples they were read from.
+    struct BUS_PLANES {
+        uint64_t list_stamp = 0, set_stamp = 0, samples_stamp = 0;
+        int bus = -1;
+        bool searchable = false;  // the row is a bus and every member has samples
+        QVector<const uint64_t*> planes;
+        QVector<bool> inverted;
+    };
+    const BUS_PLANES& bus_planes() const;
+    mutable BUS_PLANES m_bus_planes;
     bool m_column_scroll = false;
     VOKR_VIEW_MOLQ_HANDLER m_notify_target{nullptr};
     QComboBox* m_lock_mode_combo = nullptr;

@@ -2,7 +2,9 @@
 // bus value. Both read the log's packed words straight from its planes, never sample by sample: a
 // transition reads each plane in turn up to the nearest change found so far, a value search a
 // block of words at a time, plane after plane. A search over a million samples looks at a few
-// thousand words per node, each once and in order.
+// thousand words per node, each once and in order; the runs of words that all hold one level,
+// which make up most of a deep capture, are passed over 32 words a step, as 256-bit vectors where
+// the processor has AVX2.
 #include "vokr_view.h"
 
 #include "ksm.h"
@@ -17,6 +19,10 @@
 #include <QVector>
 
 #include <algorithm>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -38,30 +44,95 @@ int pick(int k, uint64_t word, bool forward)
     return 64 * k + (forward ? __builtin_ctzll(word) : 63 - __builtin_clzll(word));
 }
 
+// Words a run of one level is passed over at a step.
+constexpr int LEVEL_STEP = 32;
+
+// Whether words q[0..3] all read `level`.
+inline bool quad_at_level(const uint64_t* q, uint64_t level)
+{
+    return ((q[0] ^ level) | (q[1] ^ level) | (q[2] ^ level) | (q[3] ^ level)) == 0;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The bits of words p[0..3] that differ from `fill`.
+__attribute__((target("avx2"))) inline __m256i differing_4(const uint64_t* p, __m256i fill)
+{
+    return _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), fill);
+}
+
+// The bits of words p[0..15] that differ from `fill`, ORed into one vector.
+__attribute__((target("avx2"))) inline __m256i differing_16(const uint64_t* p, __m256i fill)
+{
+    return _mm256_or_si256(_mm256_or_si256(differing_4(p, fill), differing_4(p + 4, fill)),
+                           _mm256_or_si256(differing_4(p + 8, fill), differing_4(p + 12, fill)));
+}
+
+// How many of words first..last read `level`, from first up (forward) or from last down, in whole
+// steps of LEVEL_STEP words: a step's words XORed with the level and ORed together as vectors.
+__attribute__((target("avx2"))) int level_run_avx2(const uint64_t* q, int first, int last, uint64_t level, bool forward)
+{
+    static_assert(LEVEL_STEP == 32, "a step is two blocks of 16 words");
+    const __m256i fill = _mm256_set1_epi64x(static_cast<long long>(level));
+    int n = 0;
+    for (; n + LEVEL_STEP <= last - first + 1; n += LEVEL_STEP) {
+        const uint64_t* p = q + (forward ? first + n : last - n - LEVEL_STEP + 1);
+        const __m256i any = _mm256_or_si256(differing_16(p, fill), differing_16(p + 16, fill));
+        if (!_mm256_testz_si256(any, any))
+            break;
+    }
+    return n;
+}
+
+const bool HAS_AVX2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}();
+#endif
+
+// How many of words first..last of a plane read `level`, counted from first up (forward) or from
+// last down: whole steps of LEVEL_STEP words as vectors where the processor has AVX2, then four
+// words a step. A multiple of four.
+int level_run(const uint64_t* q, int first, int last, uint64_t level, bool forward)
+{
+    int n = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HAS_AVX2)
+        n = level_run_avx2(q, first, last, level, forward);
+#endif
+    while (n + 4 <= last - first + 1 && quad_at_level(q + (forward ? first + n : last - n - 3), level))
+        n += 4;
+    return n;
+}
+
 // Words a value search takes at a time, plane after plane: it mostly stops at its first member,
 // and short blocks let it stop soon.
 constexpr int VALUE_BLOCK = 64;
 
-// Scans the words that hold samples from..to in the search direction, FIRST words first, then
-// each block twice the one before up to BLOCK words: `block(b, size, words)` puts the matches of
-// words b..b + size - 1 in words[0..size - 1] and tells whether there is any. The matching sample
-// nearest to the start, or -1.
-template <int FIRST, int BLOCK, class BLOCK_MATCHES>
-int scan_blocks(int from, int to, bool forward, BLOCK_MATCHES block)
+// Scans the words that hold samples from..to in the search direction: `ruled_out(lo, hi)` tells
+// how many of words lo..hi, counted from the near end, hold no match and are passed over; then
+// `block(b, size, words)` narrows words[0..size - 1], the samples of words b..b + size - 1 within
+// from..to, to their matches and tells whether any is left. The matching sample nearest to the
+// start, or -1.
+template <int BLOCK, class RULED_OUT, class BLOCK_MATCHES>
+int scan_blocks(int from, int to, bool forward, RULED_OUT ruled_out, BLOCK_MATCHES block)
 {
     if (from > to)
         return -1;
     const int first = from >> 6, last = to >> 6;
     uint64_t words[BLOCK];
-    int size = 0;
-    for (int n = 0, grown = FIRST; n <= last - first; n += size, grown = std::min(2 * grown, BLOCK)) {
-        size = std::min(grown, last - first + 1 - n);
+    for (int n = 0; n <= last - first;) {
+        n += forward ? ruled_out(first + n, last) : ruled_out(first, last - n);
+        const int size = std::min(BLOCK, last - first + 1 - n);
+        if (size <= 0)
+            break;
         const int b = forward ? first + n : last - n - size + 1;
-        if (!block(b, size, words))
-            continue;
+        n += size;
+        std::fill(words, words + size, ALL);
         for (int k : {first, last})
             if (k >= b && k < b + size)
                 words[k - b] &= range_mask(k, from, to);
+        if (!block(b, size, words))
+            continue;
         for (int j = 0; j < size; ++j) {
             const int i = forward ? j : size - 1 - j;
             if (words[i])
@@ -105,32 +176,35 @@ inline uint64_t gap_starts(const uint64_t* valid, int k)
     return ~valid[k] & previous_samples(valid[k], valid[k - 1]);
 }
 
-// Whether words g..g + 3 (g > 0) of a plane hold no change: each repeats the last sample of word
-// g - 1 in every bit.
-inline bool steady(const uint64_t* plane, int g)
+// How many words at the near end of first..last (first > 0) of a plane hold no change in the
+// search direction, each repeating the last sample of the word before it. Forward, the run at the
+// level the word before `first` ends on; backward, the run at the level of word `last`, whose
+// lowest word holds no change only when the word below it ends on that level too.
+template <bool FORWARD> int steady_run(const uint64_t* plane, int first, int last)
 {
-    const uint64_t fill = 0 - (plane[g - 1] >> 63);
-    return ((plane[g] ^ fill) | (plane[g + 1] ^ fill) | (plane[g + 2] ^ fill) | (plane[g + 3] ^ fill)) == 0;
+    if (FORWARD)
+        return level_run(plane, first, last, 0 - (plane[first - 1] >> 63), true);
+    const uint64_t level = 0 - (plane[last] >> 63);
+    const int n = level_run(plane, first, last, level, false);
+    return n > 0 && (plane[last - n] >> 63) != (level & 1) ? n - 1 : n;
 }
 
 // The hit nearest to the start of words first..last (first > 0) of one plane in the search
-// direction, or -1: four words a step, the words of a step that change given to `hits(k)`, which
-// tells the samples of word k that count.
+// direction, or -1: a run of words without a change is passed over, then the next four words are
+// given one by one to `hits(k)`, which tells the samples of word k that count, and so on.
 template <bool FORWARD, class HITS> int nearest_hit(const uint64_t* plane, int first, int last, HITS hits)
 {
-    const int n = last - first + 1;
-    const auto word = [first, last](int t) { return FORWARD ? first + t : last - t; };
-    int t = 0;
-    for (; t + 4 <= n; t += 4) {
-        if (steady(plane, FORWARD ? first + t : last - t - 3))
-            continue;
-        for (int j = t; j < t + 4; ++j)
-            if (const uint64_t h = hits(word(j)))
-                return pick(word(j), h, FORWARD);
+    while (first <= last) {
+        const int run = steady_run<FORWARD>(plane, first, last);
+        FORWARD ? first += run : last -= run;
+        const int end = std::min(last - first + 1, 4);
+        for (int t = 0; t < end; ++t) {
+            const int k = FORWARD ? first + t : last - t;
+            if (const uint64_t h = hits(k))
+                return pick(k, h, FORWARD);
+        }
+        FORWARD ? first += end : last -= end;
     }
-    for (; t < n; ++t)
-        if (const uint64_t h = hits(word(t)))
-            return pick(word(t), h, FORWARD);
     return -1;
 }
 
@@ -387,15 +461,62 @@ void VOKR_VIEW::on_find_previous_bus_value() { find_bus_value_again(false); }
 
 bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
 {
+    const int found = search_bus_value(bits, forward);
+    if (found < 0) {
+        vokr_prompt(found == NO_BUS_DATA ? vokr_msg_find_bus_value_no_bus_data() : vokr_msg_find_bus_value_not_found());
+        return false;
+    }
+    m_find_bus_continue = true;
+    set_master_and_store(found);
+    return true;
+}
+
+// The members' planes of the bus row m_bus_value_node, kept while the row, the lists and the
+// samples stay: a Find Next repeated over a wide bus then asks the lists nothing member by member.
+const VOKR_VIEW::BUS_PLANES& VOKR_VIEW::bus_planes() const
+{
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
     const KSM_TX_SIGNAL_NODES* list = current_node_table();
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
-    if (!log || !log->is_data_available(true) || !list || !set || !is_group(m_bus_value_node)) {
-        vokr_prompt(vokr_msg_find_bus_value_no_bus_data());
-        return false;
+    BUS_PLANES& b = m_bus_planes;
+    const uint64_t list_stamp = list ? list->get_rows_stamp() : 0;
+    const uint64_t set_stamp = set ? set->get_rows_stamp() : 0;
+    const uint64_t samples_stamp = log ? log->get_samples_stamp() : 0;
+    if (b.bus == m_bus_value_node && b.list_stamp == list_stamp && b.set_stamp == set_stamp &&
+        b.samples_stamp == samples_stamp)
+        return b;
+    b = BUS_PLANES{list_stamp, set_stamp, samples_stamp, m_bus_value_node, false, {}, {}};
+    if (!log || !list || !set || !is_group(b.bus))
+        return b;
+    const int width = get_group_member_count(b.bus);
+    const bool lsb_first = list->get_lsb_to_msb(b.bus);
+    for (int i = 0; i < width; ++i) {
+        const int node = lsb_first ? b.bus + width - i : b.bus + 1 + i;
+        const int channel = set->get_channel(node);
+        const uint64_t* words =
+            channel >= 0 && log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr;
+        if (!words) {
+            b.planes.clear();
+            b.inverted.clear();
+            return b;
+        }
+        b.planes.append(words);
+        b.inverted.append(set->is_signal_inverted(node));
     }
-    const int bus = m_bus_value_node, width = get_group_member_count(bus);
+    b.searchable = true;
+    return b;
+}
+
+int VOKR_VIEW::search_bus_value(const QString& bits, bool forward) const
+{
+    const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
+    const BUS_PLANES& bus = bus_planes();
+    if (!log || !log->is_data_available(true) || !bus.searchable)
+        return NO_BUS_DATA;
+    const int width = bus.planes.size();
     VOKR_ASSERT(width <= MAX_BUS_WIDTH);
+    if (bits.size() != width)
+        return NOT_FOUND;
     // Per member with a 0 or 1 digit (an X matches either level), most significant first: its
     // samples and the word that marks a match of its digit.
     struct MEMBER {
@@ -403,25 +524,16 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
         uint64_t flip;  // all ones when the sample must read 0
     };
     QVector<MEMBER> members;
-    bool impossible = bits.size() != width;
-    const bool lsb_first = list->get_lsb_to_msb(bus);
-    for (int i = 0; i < width && !impossible; ++i) {
-        const int node = lsb_first ? bus + width - i : bus + 1 + i;
-        const int channel = set->get_channel(node);
-        const uint64_t* words =
-            channel >= 0 && log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr;
-        if (!words) {
-            vokr_prompt(vokr_msg_find_bus_value_no_bus_data());
-            return false;
-        }
+    members.reserve(width);
+    for (int i = 0; i < width; ++i) {
         const QChar digit = bits.at(i);
-        impossible = digit != '0' && digit != '1' && digit != 'X' && digit != 'x';
-        const bool inverted = set->is_signal_inverted(node);
-        if (digit != 'X' && digit != 'x')
-            members.append({words, (digit == '0') != inverted ? ALL : 0});
+        if (digit == '0' || digit == '1')
+            members.append({bus.planes.at(i), (digit == '0') != bus.inverted.at(i) ? ALL : 0});
+        else if (digit != 'X' && digit != 'x')
+            return NOT_FOUND;
     }
-    // The first member's matches, narrowed member by member; a block is given up at the first
-    // member that leaves none of its samples matching. Last, a block that still matches keeps
+    // A block's samples within the search, narrowed member by member; a block is given up at the
+    // first member that leaves none of its samples matching. Last, a block that still matches keeps
     // only its captured samples: one never captured holds no value, whatever its bits read.
     const uint64_t* valid = log->get_valid_words();
     const auto captured = [valid](int b, int size, uint64_t* words) {
@@ -431,22 +543,13 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
         return left != 0;
     };
     const auto matches = [&](int b, int size, uint64_t* words) {
-        if (members.isEmpty()) {
-            std::fill(words, words + size, ALL);
-            return captured(b, size, words);
-        }
         for (int n = 0; n < members.size(); ++n) {
             const uint64_t *q = members.at(n).words + b, flip = members.at(n).flip;
+            if (n == 0 && !any_match(q, flip, size))  // most blocks end here, before anything is stored
+                return false;
             uint64_t left = 0;
-            if (n == 0) {  // most blocks end here: they are told before anything is stored
-                if (!any_match(q, flip, size))
-                    return false;
-                for (int i = 0; i < size; ++i)
-                    left |= words[i] = q[i] ^ flip;
-            } else {
-                for (int i = 0; i < size; ++i)
-                    left |= words[i] &= q[i] ^ flip;
-            }
+            for (int i = 0; i < size; ++i)
+                left |= words[i] &= q[i] ^ flip;
             if (!left)
                 return false;
         }
@@ -456,16 +559,12 @@ bool VOKR_VIEW::find_bus_value(const QString& bits, bool forward)
     int start = m_time_bars[0] + (m_find_bus_continue ? (forward ? 1 : -1) : 0);
     if (!forward)
         start = std::min(start, depth - 1);
-    const int found = impossible ? -1
-                      : forward  ? scan_blocks<VALUE_BLOCK, VALUE_BLOCK>(std::max(start, 0), depth - 1, true, matches)
-                                 : scan_blocks<VALUE_BLOCK, VALUE_BLOCK>(0, start, false, matches);
-    if (found < 0) {
-        vokr_prompt(vokr_msg_find_bus_value_not_found());
-        return false;
-    }
-    m_find_bus_continue = true;
-    set_master_and_store(found);
-    return true;
+    // Runs of words over which the first member keeps the level its digit rules out hold no match.
+    const auto ruled_out = [&](int lo, int hi) {
+        return members.isEmpty() ? 0 : level_run(members.at(0).words, lo, hi, members.at(0).flip, forward);
+    };
+    return forward ? scan_blocks<VALUE_BLOCK>(std::max(start, 0), depth - 1, true, ruled_out, matches)
+                   : scan_blocks<VALUE_BLOCK>(0, start, false, ruled_out, matches);
 }
 
 bool VOKR_VIEW::on_update_find_bus_value()
