@@ -70,6 +70,67 @@ void time_undo_redo(benchmark::State& state, const SESSION& s)
     }
 }
 
+// The names of the first `count` rows a fill inserts, made before timing.
+std::vector<std::string> row_names(int count)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i)
+        names.push_back("top|core|bus" + std::to_string(i / BUS_WIDTH) + "[" + std::to_string(i % BUS_WIDTH) + "]");
+    return names;
+}
+
+// Nodes inserted one by one into the trigger list of a new session, each checked against the
+// names there are, as the editor inserts them; the session made inside the time, dropped outside
+// it. Seconds.
+double insert_nodes(const std::vector<std::string>& names)
+{
+    const auto start = std::chrono::steady_clock::now();
+    SESSION s;
+    for (const std::string& name : names)
+        s.list->insert_node(name.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+    benchmark::DoNotOptimize(s.list->get_num_nodes());
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The reference: the same rows made and pushed into a vector, dropped outside the time. Seconds.
+double push_rows(const std::vector<std::string>& names)
+{
+    using ROW = KSM_TX_SIGNAL_NODES::ROW;
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::shared_ptr<ROW>> rows;
+    for (const std::string& name : names) {
+        auto row = std::make_shared<ROW>();
+        row->name = name;
+        row->signal_type = KSM_STYPE_REGISTERED;
+        row->tap_mode = KSM_TAP_PRE_SYNTHESIS;
+        rows.push_back(std::move(row));
+    }
+    benchmark::DoNotOptimize(rows.data());
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Each turn inserts 1,024 and 4,096 nodes and pushes 4,096 rows, one right after the other, and
+// keeps its ratios: a change in the machine's speed during the run weighs on the sides of a turn
+// alike, where benchmarks run apart would each catch a different part of it. Registered first,
+// it runs on a heap that no benchmark's freed sessions and undo histories have cut up: the
+// vector's rows took twice as long after them.
+struct TURNS {
+    std::vector<double> growth, over_push;
+} g_turns;
+
+void BM_InsertNodesInTurns(benchmark::State& state)
+{
+    const std::vector<std::string> small = row_names(1024), large = row_names(KSM_MAX_NODES);
+    for (auto _ : state) {
+        const double t_small = insert_nodes(small), t_large = insert_nodes(large), t_push = push_rows(large);
+        g_turns.growth.push_back(t_large / t_small);
+        g_turns.over_push.push_back(t_large / t_push);
+        state.counters["1024_us"] = t_small * 1e6, state.counters["4096_us"] = t_large * 1e6;
+        state.counters["push_us"] = t_push * 1e6;
+    }
+}
+BENCHMARK(BM_InsertNodesInTurns)->Iterations(20)->Unit(benchmark::kMillisecond);
+
 void BM_InsertAndGroupInOneUnit(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -149,65 +210,6 @@ void BM_MoveABus(benchmark::State& state)
         in_unit(s, [](KSM_TX_TRIGGER* list) { list->move_nodes(0, 0, list->get_num_nodes(), false); });
 }
 BENCHMARK(BM_MoveABus)->Unit(benchmark::kMicrosecond);
-
-// The names of the first `count` rows a fill inserts, made before timing.
-std::vector<std::string> row_names(int count)
-{
-    std::vector<std::string> names;
-    for (int i = 0; i < count; ++i)
-        names.push_back("top|core|bus" + std::to_string(i / BUS_WIDTH) + "[" + std::to_string(i % BUS_WIDTH) + "]");
-    return names;
-}
-
-// Nodes inserted one by one into the trigger list of a new session, each checked against the
-// names there are, as the editor inserts them; the session made inside the time, dropped outside
-// it. Seconds.
-double insert_nodes(const std::vector<std::string>& names)
-{
-    const auto start = std::chrono::steady_clock::now();
-    SESSION s;
-    for (const std::string& name : names)
-        s.list->insert_node(name.c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
-    benchmark::DoNotOptimize(s.list->get_num_nodes());
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The reference: the same rows made and pushed into a vector, dropped outside the time. Seconds.
-double push_rows(const std::vector<std::string>& names)
-{
-    using ROW = KSM_TX_SIGNAL_NODES::ROW;
-    const auto start = std::chrono::steady_clock::now();
-    std::vector<std::shared_ptr<ROW>> rows;
-    for (const std::string& name : names) {
-        auto row = std::make_shared<ROW>();
-        row->name = name;
-        row->signal_type = KSM_STYPE_REGISTERED;
-        row->tap_mode = KSM_TAP_PRE_SYNTHESIS;
-        rows.push_back(std::move(row));
-    }
-    benchmark::DoNotOptimize(rows.data());
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Each turn inserts 1,024 and 4,096 nodes and pushes 4,096 rows, one right after the other, and
-// keeps its ratios: a change in the machine's speed during the run weighs on the sides of a turn
-// alike, where benchmarks run apart would each catch a different part of it.
-struct TURNS {
-    std::vector<double> growth, over_push;
-} g_turns;
-
-void BM_InsertNodesInTurns(benchmark::State& state)
-{
-    const std::vector<std::string> small = row_names(1024), large = row_names(KSM_MAX_NODES);
-    for (auto _ : state) {
-        const double t_small = insert_nodes(small), t_large = insert_nodes(large), t_push = push_rows(large);
-        g_turns.growth.push_back(t_large / t_small);
-        g_turns.over_push.push_back(t_large / t_push);
-        state.counters["1024_us"] = t_small * 1e6, state.counters["4096_us"] = t_large * 1e6;
-        state.counters["push_us"] = t_push * 1e6;
-    }
-}
-BENCHMARK(BM_InsertNodesInTurns)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // ---- edits of 1,024 and 4,096 rows ---------------------------------------------------------------
 
