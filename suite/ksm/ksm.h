@@ -442,6 +442,14 @@ public:
     bool operator==(const KSM_TX_PLUGIN_MNEMONICS& o) const;
 };
 
+// A node row's place in the tree and its use, as a list gives them for all its rows at once.
+struct KSM_ROW_OUTLINE {
+    uint16_t depth = 0;
+    bool group = false;
+    bool expanded = false;
+    uint8_t use = 0;  // a KSM_DATA_WIRE_CAPTURE_TYPE
+};
+
 // A list of node rows: the data list of a signal set or the trigger list of a trigger.
 // Rows are 0-based; a group row is followed by its members, which are one level deeper.
 class KSM_TX_SIGNAL_NODES : public KSM_OBJECT {
@@ -502,6 +510,9 @@ public:
     int get_mark(int row) const;
     // The row of a node name, or -1.
     int find_node(const char* name) const;
+    // Every row's outline, in order: read from the rows once and kept with them, so that a walk
+    // over all of them after a change reads only the rows that changed.
+    void get_outline(std::vector<KSM_ROW_OUTLINE>* rows) const;
 
     // Conditions, per trigger level (0..) and per storage-qualifier pattern (0..2), answered
     // from the bank the trigger's power-up selection chooses.
@@ -578,6 +589,7 @@ public:
 
 protected:
     KSM_TX_SIGNAL_NODES(KSM_DATA_SESSION* owner, bool trigger_list);
+    const std::pair<int, int>& input_counts() const;
     bool m_power_up_selection = false;
     bool m_linked_edits = true;
     bool m_trigger_list;

@@ -174,7 +174,7 @@ private:
     void samples(KSM_DATA_LOG* log, bool shown);
     void run_of_planes(KSM_DATA_LOG::PACKED& packed, std::vector<bool>& seen, KSM_DATA_LOG::SAMPLES* inflated);
     void finish_samples();
-    bool check_rows(const std::vector<std::shared_ptr<ROW>>& rows);
+    bool check_rows(const KSM_ROW_TABLE& rows);
     void make_trees();
 
     QXmlStreamReader m_xml;
@@ -1010,7 +1010,7 @@ std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> READER::plugin()
 
 // A list's rows must form a tree: it starts at depth 0 and goes at most one level deeper at a
 // time, and only below a group row.
-bool READER::check_rows(const std::vector<std::shared_ptr<ROW>>& rows)
+bool READER::check_rows(const KSM_ROW_TABLE& rows)
 {
     if (failed())
         return false;

@@ -185,6 +185,40 @@ void ksm_merge_element(std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>& row,
     ksm_merge(*row, *from, *to);
 }
 
+namespace {
+
+// Where the unit changed rows but kept each where it was, with its depth and group flag, and the
+// current rows hold each of them at the same place: the changed rows merge there. False, with
+// nothing merged, otherwise.
+bool merge_rows_in_place(KSM_ROW_TABLE& cur, const KSM_ROW_TABLE& from, const KSM_ROW_TABLE& to,
+                         const std::vector<size_t>& changed)
+{
+    for (const size_t i : changed) {
+        const KSM_TX_SIGNAL_NODES::ROW &a = *from[i], &b = *to[i];
+        if (a.id != b.id || a.depth != b.depth || a.group != b.group || i >= cur.size() || cur[i]->id != a.id)
+            return false;
+    }
+    for (const size_t i : changed)
+        ksm_merge_element(cur.edit(i), from[i], to[i]);
+    return true;
+}
+
+}  // namespace
+
+// Rows merge as the list of row pointers they hold; a unit that changed rows in place merges
+// only those.
+void ksm_merge_value(KSM_ROW_TABLE& cur, const KSM_ROW_TABLE& from, const KSM_ROW_TABLE& to)
+{
+    if (from.size() == to.size()) {
+        const std::vector<size_t> changed = from.differing_rows(to);
+        if (changed.empty() || merge_rows_in_place(cur, from, to, changed))
+            return;
+    }
+    std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>> merged = cur.to_vector();
+    ksm_merge_value(merged, from.to_vector(), to.to_vector());
+    cur.assign(std::move(merged));
+}
+
 bool KSM_TX_INSTANCE::undo() { return step(m_owner, m_history->undo, m_history->redo, true); }
 bool KSM_TX_INSTANCE::redo() { return step(m_owner, m_history->redo, m_history->undo, false); }
 

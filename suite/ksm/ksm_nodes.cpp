@@ -83,11 +83,27 @@ const ROW& row_of(const KSM_TX_SIGNAL_NODES::STATE& s, int row)
     return in_range(s, row) ? *s.rows[row] : DEFAULT_ROW;
 }
 
-// A row made ready for a change: the list recorded and unshared, then the row unshared.
-ROW& edit_row(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row)
+// What a change of a row's fields may change of the values worked out from the rows: the names'
+// index, the channels and input counts, the selected count.
+enum ROW_CHANGE : unsigned { OTHER_FIELDS = 0, NAME = 1, USE = 2, SELECTION = 4 };
+
+// A row made ready for a change: the list recorded and unshared, then the row unshared. The values
+// worked out from the rows that the change leaves as they are go over to the state that takes
+// the change, so that an edit of one row works out nothing again from all of them.
+ROW& edit_row(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row,
+              unsigned change = OTHER_FIELDS)
 {
+    KSM_TX_SIGNAL_NODES::STATE& before = *slot;
+    std::unique_ptr<KSM_ROW_INDEX> index = change & NAME ? nullptr : before.index.take();
+    std::unique_ptr<std::vector<int>> channels = change & USE ? nullptr : before.channels.take();
+    std::unique_ptr<std::pair<int, int>> inputs = change & USE ? nullptr : before.inputs.take();
+    std::unique_ptr<int> selected = change & SELECTION ? nullptr : before.selected.take();
     KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(list, slot);
-    std::shared_ptr<ROW>& r = s.rows[row];
+    s.index.keep(std::move(index));
+    s.channels.keep(std::move(channels));
+    s.inputs.keep(std::move(inputs));
+    s.selected.keep(std::move(selected));
+    std::shared_ptr<ROW>& r = s.rows.edit(size_t(row));
     if (r.use_count() > 1)
         r = std::make_shared<ROW>(*r);
     return *r;
@@ -96,27 +112,33 @@ ROW& edit_row(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::ST
 // Sets one field of a row when it differs; false for an index outside the list.
 template <class FIELD, class VALUE>
 bool set_row_field(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row,
-                   FIELD ROW::*field, const VALUE& value)
+                   FIELD ROW::*field, const VALUE& value, unsigned change = OTHER_FIELDS)
 {
     if (!in_range(*slot, row))
         return false;
     if ((*slot->rows[row]).*field == value)
         return false;
-    edit_row(list, slot, row).*field = value;
+    edit_row(list, slot, row, change).*field = value;
     return true;
 }
 
 // Sets an enumerated field of a row when the value is one of min..max.
 bool set_row_choice(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& slot, int row,
-                    int ROW::*field, int value, int min, int max)
+                    int ROW::*field, int value, int min, int max, unsigned change = OTHER_FIELDS)
 {
-    return value >= min && value <= max && set_row_field(list, slot, row, field, value);
+    return value >= min && value <= max && set_row_field(list, slot, row, field, value, change);
 }
 
 }  // namespace
 
 int KSM_TX_SIGNAL_NODES::get_num_nodes() const { return static_cast<int>(m_nodes->rows.size()); }
 const char* KSM_TX_SIGNAL_NODES::get_node_name(int row) const { return row_of(*m_nodes, row).name.c_str(); }
+
+void KSM_TX_SIGNAL_NODES::get_outline(std::vector<KSM_ROW_OUTLINE>* rows) const
+{
+    rows->clear();
+    m_nodes->rows.outline(rows);
+}
 
 int KSM_TX_SIGNAL_NODES::find_node(const char* name) const
 {
@@ -133,7 +155,7 @@ bool KSM_TX_SIGNAL_NODES::rename_node(int row, const char* name)
     const int existing = find_node(name);
     if (existing >= 0 && existing != row)
         return false;
-    return set_row_field(this, m_nodes, row, &ROW::name, std::string(name)) || existing == row;
+    return set_row_field(this, m_nodes, row, &ROW::name, std::string(name), NAME) || existing == row;
 }
 
 bool KSM_TX_SIGNAL_NODES::rename_group(int row, const char* name)
@@ -167,7 +189,7 @@ KSM_DATA_WIRE_CAPTURE_TYPE KSM_TX_SIGNAL_NODES::get_node_use(int row) const
 
 bool KSM_TX_SIGNAL_NODES::set_node_use(int row, KSM_DATA_WIRE_CAPTURE_TYPE use)
 {
-    return set_row_choice(this, m_nodes, row, &ROW::use, use, KSM_CAPTURE_DATA, KSM_CAPTURE_NEITHER);
+    return set_row_choice(this, m_nodes, row, &ROW::use, use, KSM_CAPTURE_DATA, KSM_CAPTURE_NEITHER, USE);
 }
 
 KSM_DATA_WIRE_TAP_MODE KSM_TX_SIGNAL_NODES::get_tap_mode(int row) const
@@ -224,7 +246,7 @@ bool KSM_TX_SIGNAL_NODES::set_lsb_to_msb(int row, bool lsb_to_msb)
 bool KSM_TX_SIGNAL_NODES::is_selected(int row) const { return row_of(*m_nodes, row).selected; }
 void KSM_TX_SIGNAL_NODES::set_selected(int row, bool selected)
 {
-    set_row_field(this, m_nodes, row, &ROW::selected, selected);
+    set_row_field(this, m_nodes, row, &ROW::selected, selected, SELECTION);
 }
 int KSM_TX_SIGNAL_NODES::get_num_selected_nodes() const
 {
@@ -596,27 +618,31 @@ bool KSM_TX_SIGNAL_NODES::is_group_member_node(int row) const { return has_paren
 // The suite shows the node in its design views; the stand-in has none, so any row there is found.
 bool KSM_TX_SIGNAL_NODES::locate(int row) const { return in_range(*m_nodes, row); }
 
-int KSM_TX_SIGNAL_NODES::get_data_input_count() const
+// Both counts are counted once and kept with the rows until they change, as the panes ask for
+// them again and again while they refresh.
+const std::pair<int, int>& KSM_TX_SIGNAL_NODES::input_counts() const
 {
-    int count = 0;
-    for (const auto& r : m_nodes->rows)
-        count += !r->group && (r->use == KSM_CAPTURE_DATA || r->use == KSM_CAPTURE_BOTH);
-    return count;
+    if (!m_nodes->inputs.get()) {
+        std::pair<int, int> counts{0, 0};
+        std::vector<KSM_ROW_OUTLINE> outline;
+        get_outline(&outline);
+        for (const KSM_ROW_OUTLINE& r : outline) {
+            counts.first += !r.group && (r.use == KSM_CAPTURE_DATA || r.use == KSM_CAPTURE_BOTH);
+            counts.second += !r.group && (r.use == KSM_CAPTURE_TRIGGER || r.use == KSM_CAPTURE_BOTH);
+        }
+        m_nodes->inputs.keep(std::make_unique<std::pair<int, int>>(counts));
+    }
+    return *m_nodes->inputs.get();
 }
 
-int KSM_TX_SIGNAL_NODES::get_trigger_input_count() const
-{
-    int count = 0;
-    for (const auto& r : m_nodes->rows)
-        count += !r->group && (r->use == KSM_CAPTURE_TRIGGER || r->use == KSM_CAPTURE_BOTH);
-    return count;
-}
+int KSM_TX_SIGNAL_NODES::get_data_input_count() const { return input_counts().first; }
+int KSM_TX_SIGNAL_NODES::get_trigger_input_count() const { return input_counts().second; }
 
 // ---- structure ----------------------------------------------------------------------------------
 
 namespace {
 
-using ROWS = std::vector<std::shared_ptr<ROW>>;
+using ROWS = KSM_ROW_TABLE;
 
 // A row with its whole subtree: rows first..last.
 struct BLOCK {
@@ -632,27 +658,22 @@ int subtree_end(const ROWS& rows, int row)
     return last;
 }
 
-// The rows form a tree: depth 0 first, at most one level deeper at a time, and only below a
-// group row.
-bool well_formed(const ROWS& rows)
+// Row `row` may follow the row before it in a tree: depth 0 first, at most one level deeper at
+// a time, and only below a group row. A list's rows form a tree where every row may follow the
+// one before it.
+bool fits_after(const ROWS& rows, int row)
 {
-    int previous_depth = -1;
-    bool previous_group = true;
-    for (const auto& r : rows) {
-        if (r->depth < 0 || r->depth > previous_depth + 1 || (r->depth == previous_depth + 1 && !previous_group))
-            return false;
-        previous_depth = r->depth;
-        previous_group = r->group;
-    }
-    return true;
+    const int depth = rows[size_t(row)]->depth, before = row > 0 ? rows[size_t(row - 1)]->depth : -1;
+    const bool group_before = row == 0 || rows[size_t(row - 1)]->group;
+    return depth >= 0 && depth <= before + 1 && (depth < before + 1 || group_before);
 }
 
-int leaf_count(const ROWS& rows)
+template <class LIST> int leaf_count(const LIST& rows)
 {
     return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const auto& r) { return !r->group; }));
 }
 
-int group_count(const ROWS& rows) { return static_cast<int>(rows.size()) - leaf_count(rows); }
+template <class LIST> int group_count(const LIST& rows) { return static_cast<int>(rows.size()) - leaf_count(rows); }
 
 // The selected rows whose ancestors are not selected, each with its subtree, in list order.
 std::vector<BLOCK> selected_blocks(const ROWS& rows)
@@ -737,15 +758,28 @@ std::string default_group_name(const ROWS& rows)
     return "Group " + std::to_string(n);
 }
 
-// The same number of rows, with the same depth and group flag row by row.
-bool same_shape(const ROWS& a, const ROWS& b)
+// The same number of rows, with the same depth and group flag row by row. Two lists found so,
+// or edited in step, are known to be so while neither's shape changes.
+bool same_shape(KSM_TX_SIGNAL_NODES::STATE& a, const KSM_TX_SIGNAL_NODES::STATE& b)
 {
-    if (a.size() != b.size())
+    if (a.in_step_with == std::pair(a.rows.shape_stamp(), b.rows.shape_stamp()))
+        return true;
+    if (a.rows.size() != b.rows.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i]->depth != b[i]->depth || a[i]->group != b[i]->group)
+    for (auto i = a.rows.begin(), j = b.rows.begin(); i != a.rows.end(); ++i, ++j)
+        if ((*i)->depth != (*j)->depth || (*i)->group != (*j)->group)
             return false;
+    a.in_step_with = {a.rows.shape_stamp(), b.rows.shape_stamp()};
     return true;
+}
+
+// After the same structure edit of two lists that were in step: they still are.
+void note_in_step(KSM_TX_SIGNAL_NODES* list, KSM_TX_SIGNAL_NODES* follower)
+{
+    KSM_TX_SIGNAL_NODES::STATE& a = *KSM_ACCESS::nodes(list);
+    KSM_TX_SIGNAL_NODES::STATE& b = *KSM_ACCESS::nodes(follower);
+    a.in_step_with = {a.rows.shape_stamp(), b.rows.shape_stamp()};
+    b.in_step_with = {b.rows.shape_stamp(), a.rows.shape_stamp()};
 }
 
 // The list that takes every structure edit of `list` with it: in a first-generation session
@@ -769,7 +803,7 @@ KSM_TX_SIGNAL_NODES* follower_of(KSM_TX_SIGNAL_NODES* list, bool trigger_list, b
     }
     if (!other || append)
         return other;
-    return same_shape(KSM_ACCESS::nodes(list)->rows, KSM_ACCESS::nodes(other)->rows) ? other : nullptr;
+    return same_shape(*KSM_ACCESS::nodes(list), *KSM_ACCESS::nodes(other)) ? other : nullptr;
 }
 
 }  // namespace
@@ -783,8 +817,9 @@ std::unique_ptr<KSM_ROW_INDEX> take_row_index(KSM_TX_SIGNAL_NODES::STATE& state)
     if (index)
         return index;
     index = std::make_unique<KSM_ROW_INDEX>();
-    for (int i = 0; i < static_cast<int>(state.rows.size()); ++i)
-        index->names.emplace(state.rows[i]->name, i);
+    int i = 0;
+    for (const auto& row : state.rows)
+        index->names.emplace(row->name, i++);
     index->leaves = leaf_count(state.rows);
     return index;
 }
@@ -836,11 +871,11 @@ bool group_rows(KSM_TX_SIGNAL_NODES* list, int first, int last)
     const int end = blocks.back().last;
     KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(list, state);
     for (int i = first; i <= end; ++i) {
-        std::shared_ptr<ROW>& r = s.rows[i];
+        std::shared_ptr<ROW>& r = s.rows.edit(size_t(i));
         r = std::make_shared<ROW>(*r);
         ++r->depth;
     }
-    s.rows.insert(s.rows.begin() + first, group);
+    s.rows.insert(size_t(first), {group});
     return true;
 }
 
@@ -850,11 +885,11 @@ void ungroup_row(KSM_TX_SIGNAL_NODES* list, int row)
     const int end = list->get_last_child_index(row);
     KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(list, KSM_ACCESS::nodes(list));
     for (int i = row + 1; i <= end; ++i) {
-        std::shared_ptr<ROW>& r = s.rows[i];
+        std::shared_ptr<ROW>& r = s.rows.edit(size_t(i));
         r = std::make_shared<ROW>(*r);
         --r->depth;
     }
-    s.rows.erase(s.rows.begin() + row);
+    s.rows.erase(size_t(row), size_t(row) + 1);
 }
 
 }  // namespace
@@ -864,8 +899,8 @@ bool KSM_TX_SIGNAL_NODES::group_nodes(int first, int last)
     KSM_TX_SIGNAL_NODES* follower = follower_of(this, m_trigger_list, false);
     if (!group_rows(this, first, last))
         return false;
-    if (follower)
-        group_rows(follower, first, last);
+    if (follower && group_rows(follower, first, last))
+        note_in_step(this, follower);
     return true;
 }
 
@@ -883,15 +918,40 @@ bool KSM_TX_SIGNAL_NODES::ungroup_node(int row)
         return false;
     KSM_TX_SIGNAL_NODES* follower = follower_of(this, m_trigger_list, false);
     ungroup_row(this, row);
-    if (follower)
+    if (follower) {
         ungroup_row(follower, row);
+        note_in_step(this, follower);
+    }
     return true;
 }
 
 namespace {
 
+// The rows of `blocks`, shifted to `depth`: copies with new identities, or for a move the rows
+// themselves where they keep their depth.
+std::vector<std::shared_ptr<ROW>> rows_to_drop(const ROWS& rows, const std::vector<BLOCK>& blocks, int depth, bool copy)
+{
+    std::vector<std::shared_ptr<ROW>> dropped;
+    for (const BLOCK& b : blocks) {
+        const int shift = depth - rows[size_t(b.first)]->depth;
+        for (int i = b.first; i <= b.last; ++i) {
+            std::shared_ptr<ROW> r = rows[size_t(i)];
+            if (shift != 0 || copy) {
+                r = std::make_shared<ROW>(*r);
+                r->depth += shift;
+                if (copy)
+                    r->id = ksm_new_row_id();
+            }
+            dropped.push_back(std::move(r));
+        }
+    }
+    return dropped;
+}
+
 // Rows of `blocks` put before `target` at the drop depth, moved or copied. Returns the new
-// index of the first of them, or -1 (and changes nothing) when the drop is not possible.
+// index of the first of them, or -1 (and changes nothing) when the drop is not possible. The
+// rows were a tree and each block keeps its own shape, so only the rows that get another row
+// before them can break it: those are checked.
 int relocate(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks, int target, bool into_group, bool copy)
 {
     std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state = KSM_ACCESS::nodes(list);
@@ -899,36 +959,38 @@ int relocate(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks, int ta
     const int depth = drop_depth(rows, target, into_group);
     if (blocks.empty() || depth < 0 || (!copy && inside(blocks, target) && target != blocks.front().first))
         return -1;
-    ROWS moved;
-    for (const BLOCK& b : blocks) {
-        const int shift = depth - rows[b.first]->depth;
-        for (int i = b.first; i <= b.last; ++i) {
-            auto r = std::make_shared<ROW>(*rows[i]);
-            r->depth += shift;
-            if (copy)
-                r->id = ksm_new_row_id();
-            moved.push_back(std::move(r));
-        }
-    }
+    std::vector<std::shared_ptr<ROW>> moved = rows_to_drop(rows, blocks, depth, copy);
+    const int count = static_cast<int>(moved.size());
     if (copy && (leaf_count(rows) + leaf_count(moved) > KSM_MAX_NODES ||
                  group_count(rows) + group_count(moved) > KSM_MAX_GROUP_ROWS))
         return -1;
-    ROWS result;
-    int position = -1;
-    for (int i = 0; i <= static_cast<int>(rows.size()); ++i) {
-        if (i == target) {
-            position = static_cast<int>(result.size());
-            result.insert(result.end(), moved.begin(), moved.end());
-        }
-        if (i < static_cast<int>(rows.size()) && (copy || !inside(blocks, i)))
-            result.push_back(rows[i]);
+    ROWS result = rows;
+    std::vector<int> seams;  // the rows with another row before them, before the drop
+    int position = target;
+    for (int b = static_cast<int>(blocks.size()) - 1; b >= 0 && !copy; --b) {
+        const int size = blocks[b].last - blocks[b].first + 1;
+        result.erase(size_t(blocks[b].first), size_t(blocks[b].last + 1));
+        position -= blocks[b].last < target ? size : 0;
+        for (int& seam : seams)
+            seam -= size;
+        seams.push_back(blocks[b].first);
     }
-    if (!well_formed(result))
-        return -1;
-    if (copy)
-        for (int i = 0; i < static_cast<int>(result.size()); ++i)
-            if ((i < position || i >= position + static_cast<int>(moved.size())) && result[i]->selected)
-                (result[i] = std::make_shared<ROW>(*result[i]))->selected = false;
+    result.insert(size_t(position), std::move(moved));
+    for (int& seam : seams)
+        seam += seam >= position ? count : 0;
+    int at = position;
+    for (const BLOCK& b : blocks)
+        seams.push_back(at), at += b.last - b.first + 1;
+    seams.push_back(at);
+    for (const int seam : seams)
+        if (seam < static_cast<int>(result.size()) && !fits_after(result, seam))
+            return -1;
+    if (copy) {
+        int i = 0;
+        for (auto r = rows.begin(); r != rows.end(); ++r, ++i)
+            if ((*r)->selected)
+                (result.edit(size_t(i < target ? i : i + count)) = std::make_shared<ROW>(**r))->selected = false;
+    }
     ksm_edit(list, state).rows = std::move(result);
     return position;
 }
@@ -938,8 +1000,8 @@ int relocate_in_step(KSM_TX_SIGNAL_NODES* list, KSM_TX_SIGNAL_NODES* follower, c
                      int target, bool into_group, bool copy)
 {
     const int position = relocate(list, blocks, target, into_group, copy);
-    if (position >= 0 && follower)
-        relocate(follower, blocks, target, into_group, copy);
+    if (position >= 0 && follower && relocate(follower, blocks, target, into_group, copy) >= 0)
+        note_in_step(list, follower);
     return position;
 }
 
@@ -948,12 +1010,12 @@ int remove_blocks(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks)
     if (blocks.empty())
         return 0;
     std::shared_ptr<KSM_TX_SIGNAL_NODES::STATE>& state = KSM_ACCESS::nodes(list);
-    ROWS result;
-    const ROWS& rows = state->rows;
-    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-        if (!inside(blocks, i))
-            result.push_back(rows[i]);
-    const int removed = static_cast<int>(rows.size() - result.size());
+    ROWS result = state->rows;
+    int removed = 0;
+    for (auto b = blocks.rbegin(); b != blocks.rend(); ++b) {
+        result.erase(size_t(b->first), size_t(b->last + 1));
+        removed += b->last - b->first + 1;
+    }
     ksm_edit(list, state).rows = std::move(result);
     return removed;
 }
@@ -962,8 +1024,8 @@ int remove_blocks(KSM_TX_SIGNAL_NODES* list, const std::vector<BLOCK>& blocks)
 int remove_in_step(KSM_TX_SIGNAL_NODES* list, KSM_TX_SIGNAL_NODES* follower, const std::vector<BLOCK>& blocks)
 {
     const int removed = remove_blocks(list, blocks);
-    if (removed > 0 && follower)
-        remove_blocks(follower, blocks);
+    if (removed > 0 && follower && remove_blocks(follower, blocks) == removed)
+        note_in_step(list, follower);
     return removed;
 }
 
@@ -1052,7 +1114,7 @@ bool KSM_TX_SIGNAL_NODES::can_delete_node(int row) const
     return parent < 0 || !m_nodes->rows[parent]->plugin;
 }
 
-std::string ksm_node_limit_error(const ROWS& rows)
+std::string ksm_node_limit_error(const KSM_ROW_TABLE& rows)
 {
     if (leaf_count(rows) > KSM_MAX_NODES)
         return "a node list has more than " + std::to_string(KSM_MAX_NODES) + " nodes";

@@ -571,7 +571,7 @@ bool KSM_TX_SESSION::duplicate_trigger_to_other(int entry)
         if (nodes->rows[row]->conditions[to] == nodes->rows[row]->conditions[from])
             continue;
         KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(trigger, nodes);
-        auto& r = s.rows[row];
+        auto& r = s.rows.edit(size_t(row));
         if (r.use_count() > 1)
             r = std::make_shared<KSM_TX_SIGNAL_NODES::ROW>(*r);
         r->conditions[to] = r->conditions[from];

@@ -134,8 +134,7 @@ namespace {
 
 // Each row's channel: channels count the leaf rows that capture data, in row order; a row with
 // members has none.
-std::unique_ptr<std::vector<int>> count_channels(const KSM_TX_SIGNAL_SET* set,
-                                                 const std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>>& rows)
+std::unique_ptr<std::vector<int>> count_channels(const KSM_TX_SIGNAL_SET* set, const KSM_ROW_TABLE& rows)
 {
     auto channels = std::make_unique<std::vector<int>>(rows.size(), -1);
     for (size_t i = 0, next = 0; i < rows.size(); ++i) {

@@ -7,12 +7,14 @@
 // leaves. Undoing a unit puts the recorded states back where the object still holds the state
 // the unit left; where it changed since (outside any unit, or in another instance's unit),
 // only the fields the unit changed go back (ksm_merge.h). Redo is the mirror. Node rows are
-// shared one by one, so a unit that changes one row of a 4096-row list copies that row and the
-// list of row pointers only.
+// shared one by one, in a table that copies in constant time (ksm_row_table.h), so a unit that
+// changes one row of a 4096-row list copies that row, its leaf of row pointers and the table's
+// leaf pointers only.
 #pragma once
 
 #include "ksm.h"
 #include "ksm_merge.h"
+#include "ksm_row_table.h"
 
 #include <QByteArray>
 
@@ -176,8 +178,8 @@ struct KSM_ROW_INDEX {
 
 // A value worked out from a list state's rows (its index, its channels), or none. It belongs to
 // the rows it was built from: a copy of the state starts without one, and every change through
-// ksm_edit drops it (ksm_edited), so only the insertion that keeps the index up to date carries
-// it past a change.
+// ksm_edit drops it (ksm_edited), so only the insertion that keeps the index up to date, and the
+// change of a row's fields that leaves it as it is, carry it past a change.
 template <class VALUE> class KSM_ROWS_CACHE {
 public:
     KSM_ROWS_CACHE() = default;
@@ -222,15 +224,22 @@ private:
 
 // Why a node list's rows are more than a list may hold (KSM_MAX_NODES nodes, KSM_MAX_GROUP_ROWS
 // groups), or an empty text; the list's edits, the writer and the reader apply the same limits.
-std::string ksm_node_limit_error(const std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>>& rows);
+std::string ksm_node_limit_error(const KSM_ROW_TABLE& rows);
+
+// Merges rows as a list of shared objects (ksm_merge.h).
+void ksm_merge_value(KSM_ROW_TABLE& cur, const KSM_ROW_TABLE& from, const KSM_ROW_TABLE& to);
 
 struct KSM_TX_SIGNAL_NODES::STATE {
-    std::vector<std::shared_ptr<ROW>> rows;
+    KSM_ROW_TABLE rows;
     // Not fields: never recorded, compared or merged.
     KSM_ROWS_CACHE<KSM_ROW_INDEX> index;
-    KSM_ROWS_CACHE<std::vector<int>> channels;  // each row's channel (KSM_TX_SIGNAL_SET::get_channel)
-    KSM_ROWS_CACHE<int> selected;               // how many rows are selected
-    KSM_STAMP stamp;                            // the rows' version (get_rows_stamp)
+    KSM_ROWS_CACHE<std::vector<int>> channels;   // each row's channel (KSM_TX_SIGNAL_SET::get_channel)
+    KSM_ROWS_CACHE<int> selected;                // how many rows are selected
+    KSM_ROWS_CACHE<std::pair<int, int>> inputs;  // leaves that capture data, and trigger
+    KSM_STAMP stamp;                             // the rows' version (get_rows_stamp)
+    // The shape stamps of these rows and of the instance's other list when the two were last
+    // known to be in step (the same shape row by row).
+    std::pair<uint64_t, uint64_t> in_step_with{0, 0};
     static auto fields() { return std::make_tuple(&STATE::rows); }
 };
 
@@ -242,6 +251,7 @@ inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state)
     state.index.keep(nullptr);
     state.channels.keep(nullptr);
     state.selected.keep(nullptr);
+    state.inputs.keep(nullptr);
     state.stamp.renew();
 }
 

@@ -192,14 +192,15 @@ std::shared_ptr<ROW> make_row(const std::string& name, int depth, bool group, in
 // texts: one that XML carries as it is, then one for each character it escapes.
 void fill_rows(KSM_TX_SIGNAL_NODES* list, int seed)
 {
-    auto& rows = KSM_ACCESS::nodes(list)->rows;
-    rows = {make_row("bus[3..0]", 0, true, seed, true), make_row("bus[3]", 1, false, seed + 1, false),
-            make_row("sub " + UTF8, 1, true, seed + 2, false), make_row("sub[0]", 2, false, seed + 3, true),
-            make_row("clk_en", 0, false, seed + 4, false)};
+    std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>> rows = {
+        make_row("bus[3..0]", 0, true, seed, true), make_row("bus[3]", 1, false, seed + 1, false),
+        make_row("sub " + UTF8, 1, true, seed + 2, false), make_row("sub[0]", 2, false, seed + 3, true),
+        make_row("clk_en", 0, false, seed + 4, false)};
     for (const char* alias : {"plain", "a<b", "c&d", "e\"f", "g>h", "i\tj"}) {
         rows.push_back(make_row("ascii_" + std::to_string(rows.size()), 0, false, seed + int(rows.size()), false));
         rows.back()->alias = alias;
     }
+    KSM_ACCESS::nodes(list)->rows.assign(std::move(rows));
 }
 
 void fill_samples(KSM_DATA_LOG* log, int seed)

@@ -1,9 +1,11 @@
 // Node lists of the repository: structure edits, tree queries and conditions.
+#include "ksm_state.h"
 #include "ksm_test_session.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -294,9 +296,9 @@ TEST(NodeListRows, InsertionSeesTheNamesAfterEveryEdit)
     }
 }
 
-// A data list's channels and its selected count, asked after every step so that each edit follows
-// a count of them, follow the edits: group rows and rows that capture no data have no channel;
-// undo brings the old ones.
+// A data list's channels, its selected count and its input counts, asked after every step so
+// that each edit follows a count of them (an edit of other fields keeps them), follow the edits:
+// group rows and rows that capture no data have no channel; undo brings the old ones.
 TEST(NodeListRows, ChannelsAndSelectedCountFollowEveryEdit)
 {
     auto session = make_test_session();
@@ -318,6 +320,16 @@ TEST(NodeListRows, ChannelsAndSelectedCountFollowEveryEdit)
          },
          {-1, -1, 0, 1, 2}},
         {"undone", [&] { instance->undo(); }, {0, -1, 1, 2, 3}},
+        {"condition and name",
+         [&] {
+             instance->begin_action();
+             set->set_trigger_condition(3, 0, KSM_CTYPE_HIGH);
+             set->rename_node(3, "c2");
+             instance->end_action();
+         },
+         {0, -1, 1, 2, 3}},
+        {"trigger only outside a unit", [&] { set->set_node_use(4, KSM_CAPTURE_TRIGGER); }, {0, -1, 1, 2, -1}},
+        {"data again", [&] { set->set_node_use(4, KSM_CAPTURE_BOTH); }, {0, -1, 1, 2, 3}},
         {"deleted", [&] { set->delete_nodes(2, 2); }, {0, -1, 1, 2}},
         {"appended", [&] { add(set, {"e"}); }, {0, -1, 1, 2, 3}},
         {"selected",
@@ -338,7 +350,99 @@ TEST(NodeListRows, ChannelsAndSelectedCountFollowEveryEdit)
             channels.push_back(set->get_channel(row));
         EXPECT_EQ(channels, step.channels) << step.what;
         EXPECT_EQ(set->get_num_selected_nodes(), count_selected(*set)) << step.what;
+        int trigger_inputs = 0;
+        for (int row = 0; row < set->get_num_nodes(); ++row) {
+            const KSM_DATA_NODE_DISPLAY_TYPE type = set->get_display_type(row);
+            const KSM_DATA_WIRE_CAPTURE_TYPE use = set->get_node_use(row);
+            trigger_inputs += type != KSM_NTYPE_GROUP_EXPANDED && type != KSM_NTYPE_GROUP_COLLAPSED &&
+                              (use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH);
+        }
+        EXPECT_EQ(set->get_data_input_count(), int(channels.size() - std::count(channels.begin(), channels.end(), -1)))
+            << step.what;
+        EXPECT_EQ(set->get_trigger_input_count(), trigger_inputs) << step.what;
+        for (int row = 0; row < set->get_num_nodes(); ++row)
+            EXPECT_FALSE(set->insert_node(set->get_node_name(row), KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false))
+                << step.what << " " << row;
     }
+}
+
+// The rows of a list against a vector: random insertions, erasures, appends, replaced rows and
+// whole new rows, every other one made on a table copied before, give the rows and outlines the
+// vector holds, while every copy keeps the rows it had and only a change of shape gives a new
+// shape stamp.
+TEST(NodeListRows, RowTableKeepsWhatAVectorKeeps)
+{
+    using POINTER = KSM_ROW_TABLE::POINTER;
+    std::mt19937 random(75);
+    const auto pick = [&random](size_t below) { return size_t(random() % std::max<size_t>(below, 1)); };
+    const auto row = [&pick] {
+        auto r = std::make_shared<KSM_TX_SIGNAL_NODES::ROW>();
+        r->depth = int(pick(3)), r->group = pick(2), r->expanded = pick(2), r->use = int(pick(4));
+        return r;
+    };
+    const auto rows = [&](size_t count) {
+        std::vector<POINTER> made;
+        while (made.size() < count)
+            made.push_back(row());
+        return made;
+    };
+    const auto expect_holds = [](const KSM_ROW_TABLE& table, const std::vector<POINTER>& expected) {
+        ASSERT_EQ(table.size(), expected.size());
+        ASSERT_TRUE(table.to_vector() == expected);
+        std::vector<KSM_ROW_OUTLINE> outline;
+        table.outline(&outline);
+        for (size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(table[i], expected[i]) << i;
+            ASSERT_EQ(outline[i].depth, expected[i]->depth) << i;
+            ASSERT_EQ(outline[i].expanded, expected[i]->expanded) << i;
+            ASSERT_EQ(outline[i].use, expected[i]->use) << i;
+        }
+    };
+    KSM_ROW_TABLE table;
+    std::vector<POINTER> model;
+    std::vector<std::pair<KSM_ROW_TABLE, std::vector<POINTER>>> kept;
+    size_t most = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const KSM_ROW_TABLE before = step % 2 ? table : KSM_ROW_TABLE();
+        const size_t at = pick(model.size() + 1), count = 1 + pick(step % 7 ? 8 : 150);
+        const size_t end = std::min(model.size(), at + count);
+        bool reshaped = true;
+        switch (model.size() > 5000 ? 1 : step % 1000 == 999 ? 4 : pick(4)) {
+        case 0: {
+            std::vector<POINTER> added = rows(count);
+            model.insert(model.begin() + long(at), added.begin(), added.end());
+            table.insert(at, std::move(added));
+            break;
+        }
+        case 1:
+            model.erase(model.begin() + long(at), model.begin() + long(end));
+            table.erase(at, end);
+            reshaped = at < end;
+            break;
+        case 2:
+            model.push_back(row());
+            table.push_back(model.back());
+            break;
+        case 3:
+            for (size_t i = at; i < end; ++i) {
+                const auto changed = std::make_shared<KSM_TX_SIGNAL_NODES::ROW>(*model[i]);
+                changed->expanded = !changed->expanded, changed->use = int(pick(4));
+                table.edit(i) = model[i] = changed;
+            }
+            EXPECT_EQ(step % 2 ? before.differing_rows(table).size() : end - at, end - at);
+            reshaped = false;
+            break;
+        default: model = rows(pick(300)); table.assign(model);
+        }
+        EXPECT_TRUE(step % 2 == 0 || (table.shape_stamp() != before.shape_stamp()) == reshaped) << step;
+        ASSERT_NO_FATAL_FAILURE(expect_holds(table, model)) << step;
+        if (step % 97 == 0)
+            kept.emplace_back(table, model);
+        most = std::max(most, model.size());
+    }
+    for (const auto& [copy, rows_then] : kept)
+        ASSERT_NO_FATAL_FAILURE(expect_holds(copy, rows_then));
+    EXPECT_GT(most, 2000u) << "rows in several branches at once";
 }
 
 TEST(NodeListRows, OnlyFirstGenerationListsInStepFollowEachOther)

@@ -1,11 +1,13 @@
 // Export of a capture: the export record and dialog, the value change dump, CSV and table files
 // read back by independent readers, images, the list file and printing to PDF.
+#include "ksm_test_session.h"
 #include "manager_test_support.h"
 #include "paint_recorder.h"
 
 #include "vokr_export_dlg.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
+#include "vokr_list_file.h"
 #include "vokr_view.h"
 #include "vokr_waveform_export_data.h"
 
@@ -23,6 +25,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTextCodec>
 #include <QThread>
 #include <QTimer>
 
@@ -781,6 +784,100 @@ TEST_F(Export, ListFileLegendColumnsAndLabels)
     MSG_JOURNAL::clear();
     EXPECT_FALSE(m_view->create_list_file(file("no/such/dir/list.txt")));
     EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_LIST_NOT_WRITTEN"});
+    // A write that fails half way, in stretches of one sample: reported, the file before kept whole.
+    QFile before(out);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray kept = before.readAll();
+    const QStringList files = QDir(file("")).entryList(QDir::Files);
+    const size_t budget = VOKR_LIST_FILE::set_budget(1);
+    MSG_JOURNAL::clear();
+    {
+        FILE_SIZE_LIMIT limit(kept.size() / 2);
+        ASSERT_TRUE(limit.is_set());
+        EXPECT_FALSE(m_view->create_list_file(out));
+    }
+    VOKR_LIST_FILE::set_budget(budget);
+    EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_LIST_NOT_WRITTEN"});
+    QFile after(out);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(after.readAll() == kept);
+    EXPECT_EQ(QDir(file("")).entryList(QDir::Files), files) << "nothing left beside it";
+}
+
+// List files keep the bytes they had when their hashes were recorded: single bits (one inverted),
+// an expanded bus with a member inverted, a collapsed bus in decimal, a bus read least
+// significant bit first in binary, a bus shown through a mnemonic table (one value without a
+// symbol) and a 70-bit bus, over samples never captured; with a trigger, with a single bit's
+// channel and then a bus member's not connected, in segments, with time units and with no
+// samples captured.
+TEST_F(Export, ListFileKeepsItsBytes)
+{
+    add_rows(m(), {"a", "b", "c", "h3", "h2", "h1", "h0", "u2", "u1", "u0", "l1", "l0", "s1", "s0"});
+    for (int i = 0; i < 70; ++i)
+        add_rows(m(), {("w" + std::to_string(i)).c_str()});
+    for (const auto& [first, last] : {std::pair{14, 83}, {12, 13}, {10, 11}, {7, 9}, {3, 6}})
+        ASSERT_TRUE(data()->group_nodes(first, last));
+    ASSERT_TRUE(data()->set_signal_inverted(1, true) && data()->set_signal_inverted(6, true));
+    ASSERT_TRUE(data()->set_group_display_type(8, KSM_GTYPE_UNSIGNED) && data()->toggle_node(8));
+    ASSERT_TRUE(data()->set_group_display_type(12, KSM_GTYPE_BINARY) && data()->set_lsb_to_msb(12, true));
+    // A symbol of two bytes and one character in UTF-8, the locale's encoding for this test.
+    QTextCodec* const codec = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    m()->create_mnemonic_table(15, "st", {"idle", "run", "\u00b5s"}, {"00", "01", "11"});
+    const struct {
+        int depth, trigger, dead, segment;
+        bool time_units;
+        uint64_t hash;
+    } cases[] = {{300, 20, -1, 0, false, 6764982047941291342ull}, {5000, 700, 2, 0, false, 18360982413070479326ull},
+                 {700, 0, 5, 0, false, 14630388675222617472ull},  {4096, 100, -1, 1024, false, 4707800131633057560ull},
+                 {300, 100, -1, 0, true, 83173713731034710ull},   {0, 0, -1, 0, false, 4646092649526092678ull}};
+    const size_t most = VOKR_LIST_FILE::set_budget(1);
+    for (const auto& c : cases) {
+        m_view->set_time_units(c.time_units, 2.5, "ns");
+        if (c.depth > 0)
+            capture(c.depth, c.trigger, c.dead, c.segment);
+        else
+            m()->set_view_log(0, m()->get_session()->create_new_log(0));
+        // Written in stretches as long as the budget allows, then of one sample each.
+        for (const size_t budget : {most, size_t(1)}) {
+            VOKR_LIST_FILE::set_budget(budget);
+            ASSERT_TRUE(m_view->create_list_file(file("k.txt")));
+            QFile list(file("k.txt"));
+            ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+            uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+            for (const char byte : list.readAll())
+                hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ull;
+            EXPECT_EQ(hash, c.hash) << c.depth << " " << budget;
+        }
+    }
+    VOKR_LIST_FILE::set_budget(most);
+    QTextCodec::setCodecForLocale(codec);
+}
+
+// A list file of a wide bus whose value changes at almost every sample, written on a budget of
+// 2 MB: its memory stays within twice the budget (the stretches' lines and their buses' texts),
+// where keeping every text of the bus at once would take 34 MB.
+TEST_F(Export, ListFileStaysWithinItsMemoryBudget)
+{
+    constexpr int WIDTH = 512, DEPTH = 1 << 15;
+    constexpr double BUDGET_MB = 2;
+    data()->set_linked_edits(false);
+    for (int i = 0; i < WIDTH; ++i)
+        data()->insert_node(("b" + std::to_string(i)).c_str(), KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, true);
+    ASSERT_TRUE(data()->group_nodes(0, WIDTH - 1));
+    ASSERT_TRUE(data()->set_group_display_type(0, KSM_GTYPE_BINARY) && data()->toggle_node(0));
+    capture(DEPTH);
+    const size_t budget = VOKR_LIST_FILE::set_budget(size_t(BUDGET_MB * (1 << 20)));
+    malloc_trim(0);
+    reset_peak();
+    [[maybe_unused]] const double before = peak_mb();
+    const bool written = m_view->create_list_file(file("budget.txt"));
+    [[maybe_unused]] const double rise = peak_mb() - before;
+    VOKR_LIST_FILE::set_budget(budget);
+    ASSERT_TRUE(written);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // their shadow memory adds to the peak
+    EXPECT_LT(rise, 4 * BUDGET_MB) << "MB over the open session";
+#endif
 }
 
 // Every line of the list file agrees with the value column at that sample: single bits and the

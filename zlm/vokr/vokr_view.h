@@ -30,6 +30,7 @@
 
 class VOKR_PIXEL_FILL;
 class KSM_TX_SIGNAL_NODES;
+class VOKR_HIERARCHY_WIDGET;
 class QAction;
 class QImage;
 class QActionGroup;
@@ -308,7 +309,15 @@ private:
         QVector<int> shown_before;  // per node: shown rows before it
     };
     const ROW_CACHE& rows() const;
-    int measure_node_row(int node, bool data_tab, bool advanced, int level) const;
+    // What every row's measuring needs: the list, the hierarchy pane where it hides any level,
+    // the tab, the advanced mode and a row's height.
+    struct ROW_MEASURE {
+        const KSM_TX_SIGNAL_NODES* list;
+        const VOKR_HIERARCHY_WIDGET* hiding;
+        bool data_tab, advanced;
+        int level, base;
+    };
+    int measure_node_row(const ROW_MEASURE& how, int node, KSM_DATA_NODE_DISPLAY_TYPE type, bool below_collapsed) const;
     bool is_hidden_in_hierarchy(int node) const;
     void column_lefts(std::array<int, COLUMN_COUNT + 1>* left) const;
     int header_height() const;

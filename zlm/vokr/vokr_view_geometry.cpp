@@ -288,29 +288,33 @@ bool VOKR_VIEW::is_hidden_in_hierarchy(int node) const
            pane->is_hidden(QString::fromLocal8Bit(list->get_node_name(node)));
 }
 
-int VOKR_VIEW::measure_node_row(int node, bool data_tab, bool advanced, int level) const
+// A member row is hidden below a collapsed group (`below_collapsed`), a row in a hierarchy level
+// the pane hides, and in the advanced modes a row without the trigger or storage use they show;
+// a bus drawn as a chart on the Data tab is three rows tall.
+int VOKR_VIEW::measure_node_row(const ROW_MEASURE& how, int node, KSM_DATA_NODE_DISPLAY_TYPE type,
+                                bool below_collapsed) const
 {
     VOKR_TX_MANAGER* m = m_tx_manager;
-    if (m->get_frame_wnd() && is_hidden_in_hierarchy(node))
+    const bool group = type == KSM_NTYPE_GROUP_EXPANDED || type == KSM_NTYPE_GROUP_COLLAPSED;
+    if (how.hiding && how.hiding->is_hidden(QString::fromLocal8Bit(how.list->get_node_name(node))))
         return 0;
-    if (is_group_member(node) && m->is_any_parent_not_visible(node))
+    if (!group && type != KSM_NTYPE_NODE && below_collapsed)
         return 0;
-    if (advanced &&
-        (level < 0 ? m->is_node_hidden_in_storage_qualifier_mode(node) : m->is_node_hidden_in_advanced_mode(node)))
+    if (how.advanced &&
+        (how.level < 0 ? m->is_node_hidden_in_storage_qualifier_mode(node) : m->is_node_hidden_in_advanced_mode(node)))
         return 0;
-    const int base = VOKR_TX_MANAGER::cfg_inter_line_spacing() + BASE_ROW_HEIGHT;
-    KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
-    if (data_tab && is_group(node) && m->get_node_group_display_type(node, &type, -1) && is_chart(type))
-        return 3 * base;
-    return base;
+    return how.data_tab && group && is_chart(how.list->get_group_display_type(node)) ? 3 * how.base : how.base;
 }
 
 // Row heights of 4096 nodes are asked for by every cell of every paint; they are measured once
 // and kept until the list, the tab, the mode or the spacing changes, or the manager announces
-// an update.
+// an update. The measuring walks the rows' outline once, with the tabs and the hierarchy pane
+// looked up once, and knows from the groups it passed whether a row lies below a collapsed one
+// (a member's display type here does not tell the last member from the others).
 const VOKR_VIEW::ROW_CACHE& VOKR_VIEW::rows() const
 {
     ROW_CACHE& c = m_rows;
+    const VOKR_TX_MANAGER::TABS_HOLD tabs(m_tx_manager);
     const KSM_TX_SIGNAL_NODES* list = current_node_table();
     const int count = list ? list->get_num_nodes() : 0;
     const bool data_tab = is_data_tab();
@@ -323,16 +327,44 @@ const VOKR_VIEW::ROW_CACHE& VOKR_VIEW::rows() const
     c = ROW_CACHE{true, list, count, spacing, level, data_tab, advanced, {}, {}, {}, {}};
     c.height.resize(count);
     c.shown_before.resize(count);
-    int top = 0;
+    const VOKR_LAYOUT_WIDGET* layout = m_tx_manager->get_frame_wnd() ? m_tx_manager->get_layout_widget() : nullptr;
+    const VOKR_HIERARCHY_WIDGET* pane = layout ? layout->get_hierarchy_widget() : nullptr;
+    const ROW_MEASURE how{
+        list, pane && pane->hides_any() ? pane : nullptr, data_tab, advanced, level, spacing + BASE_ROW_HEIGHT};
+    std::vector<KSM_ROW_OUTLINE> outline;
+    if (list)
+        list->get_outline(&outline);
+    c.shown.resize(count);
+    c.shown_top.resize(count);
+    int* height = c.height.data();
+    int* shown_before = c.shown_before.data();
+    int* shown = c.shown.data();
+    int* shown_top = c.shown_top.data();
+    int top = 0, shown_count = 0;
+    int collapsed = -1;  // the depth of the shallowest collapsed group above the row, -1 for none
     for (int node = 0; node < count; ++node) {
-        c.shown_before[node] = c.shown.size();
-        c.height[node] = measure_node_row(node, data_tab, advanced, level);
-        if (c.height[node] > 0) {
-            c.shown.append(node);
-            c.shown_top.append(top);
-            top += c.height[node];
+        const KSM_ROW_OUTLINE& row = outline[size_t(node)];
+        const int depth = row.depth;
+        const KSM_DATA_NODE_DISPLAY_TYPE type =
+            row.group    ? row.expanded ? KSM_NTYPE_GROUP_EXPANDED : KSM_NTYPE_GROUP_COLLAPSED
+            : depth == 0 ? KSM_NTYPE_NODE
+                         : KSM_NTYPE_MEMBER;
+        if (collapsed >= depth)
+            collapsed = -1;
+        shown_before[node] = shown_count;
+        const bool plain = !how.hiding && !how.advanced && !(row.group && how.data_tab);
+        const bool below = collapsed >= 0 && !row.group && depth > 0;
+        height[node] = plain ? (below ? 0 : how.base) : measure_node_row(how, node, type, collapsed >= 0);
+        if (collapsed < 0 && type == KSM_NTYPE_GROUP_COLLAPSED)
+            collapsed = depth;
+        if (height[node] > 0) {
+            shown[shown_count] = node;
+            shown_top[shown_count++] = top;
+            top += height[node];
         }
     }
+    c.shown.resize(shown_count);
+    c.shown_top.resize(shown_count);
     return c;
 }
 
