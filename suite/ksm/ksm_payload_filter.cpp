@@ -849,9 +849,9 @@ void KSM_PAYLOAD_FILTER::samples_tag()
     m_samples_seen = true;
     if (channels < 1 || channels > KSM_MAX_NODES || depth < 1 || depth > (1 << 24) || channels * depth > (1ll << 32))
         return;
-    const size_t planes = static_cast<size_t>(channels) + 3;
-    const size_t bytes = planes * ((static_cast<size_t>(depth) + 63) / 64) * sizeof(uint64_t);
-    if (!ksm_sample_memory_allows(bytes))
+    const size_t planes = static_cast<size_t>(channels) + 3, words = (static_cast<size_t>(depth) + 63) / 64;
+    const size_t bytes = planes * words * sizeof(uint64_t);
+    if (!ksm_sample_memory_allows(KSM_DATA_LOG::SAMPLES::memory_of(static_cast<size_t>(channels), words)))
         return;
     // The reader's thread is one of the threads the planes keep busy: it reads the file
     // meanwhile, and inflates what is left once it has read the planes. A small log has one
