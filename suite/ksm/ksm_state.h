@@ -443,6 +443,8 @@ void* ksm_allocate_planes(size_t bytes);
 void ksm_free_planes(void* at, size_t bytes);
 // What a block of `bytes` takes: one in huge pages takes whole small pages.
 size_t ksm_plane_memory(size_t bytes);
+// The size of the huge pages a block of `bytes` takes, 0 where it takes small pages.
+size_t ksm_plane_huge_page(size_t bytes);
 
 // Takes sample planes' memory from ksm_allocate_planes(), and leaves the elements a container
 // adds uninitialised unless it is given their value: the planes inflated from a session file are

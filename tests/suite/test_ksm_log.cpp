@@ -1,5 +1,6 @@
 // Data logs: every read of a captured log checked against plain vectors of bools filled with
 // the same bits, the capture life, the memory the samples take and a save and reopen.
+#include "ksm_plane_pages.h"
 #include "ksm_state.h"
 #include "ksm_test_session.h"
 
@@ -9,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <fstream>
@@ -399,6 +403,46 @@ TEST(PlaneMemory, HugePagesFollowTheSystemsSetting)
         EXPECT_EQ(pages.size, setting.pages);
         EXPECT_TRUE(pages.size == 0 || pages.advised == setting.advised);
     }
+}
+
+// The huge pages of a block that threads fill are made present one at a time, each once, a
+// little ahead of the writes.
+TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
+{
+    const size_t huge = ksm_huge_pages("").size, page = 4096, bytes = 5 * huge;
+    void* scratch = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+#ifdef MADV_POPULATE_WRITE
+    const bool can = madvise(scratch, page, MADV_POPULATE_WRITE) == 0;
+#else
+    const bool can = false;
+#endif
+    munmap(scratch, page);
+    if (huge == 0 || !can)
+        GTEST_SKIP() << "the system offers no huge pages, or cannot make pages present";
+    void* block = ksm_allocate_planes(bytes);
+    auto present = [&] {  // per huge page: whether all its small pages are
+        std::vector<unsigned char> pages(bytes / page);
+        EXPECT_EQ(mincore(block, bytes, pages.data()), 0);
+        std::string whole;
+        for (size_t k = 0; k < bytes / huge; ++k)
+            whole += std::all_of(&pages[k * huge / page], &pages[(k + 1) * huge / page],
+                                 [](unsigned char p) { return p & 1; })
+                         ? '1'
+                         : '0';
+        return whole;
+    };
+    KSM_PLANE_PAGES pages(block, bytes);
+    EXPECT_EQ(present(), "00000");
+    const struct {
+        size_t offset;
+        const char* present;
+    } writes[] = {{0, "10000"},    {huge / 2, "11000"},  {huge, "11100"},
+                  {huge, "11110"}, {bytes - 1, "11111"}, {bytes, "11111"}};
+    for (const auto& w : writes) {
+        pages.before_writing(w.offset);
+        EXPECT_EQ(present(), w.present) << w.offset;
+    }
+    ksm_free_planes(block, bytes);
 }
 
 TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
