@@ -38,6 +38,7 @@ enum EXTRA_PLANE : int { PLANE_VALID = 0, PLANE_TRIGGER = 1, PLANE_BREAKS = 2, E
 // An attribute's name, written as a literal: its length is known where it is written.
 struct NAME {
     template <size_t N> constexpr NAME(const char (&name)[N]) : text(name), size(static_cast<int>(N - 1)) {}
+    NAME(const char* name, int name_size) : text(name), size(name_size) {}
     const char* text;
     int size;
 };
@@ -133,7 +134,14 @@ private:
 
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
-    bool unexpected() { return fail("unexpected element <" + m_xml.name().toString().toStdString() + ">"); }
+    bool next_row();    // makes the next row of the run taken the current element
+    // The current element's name.
+    QStringRef name() const
+    {
+        static const QString node = QStringLiteral("node");
+        return m_row_current ? QStringRef(&node) : m_xml.name();
+    }
+    bool unexpected() { return fail("unexpected element <" + name().toString().toStdString() + ">"); }
     // Appends a child read from the file; a name that a child of the list bears already is a fault.
     template <class T> void add_child(KSM_CHILDREN<T>& list, std::shared_ptr<T> child, const char* what)
     {
@@ -195,6 +203,11 @@ private:
     bool m_in_samples = false;
     std::vector<KSM_PAYLOAD_FILTER::RUN_PLANE> m_run;
     POSITION m_place;
+    // A run of node rows the filter read: the current element is one of them (m_row_current),
+    // whose end the next next_child() meets (m_in_row), and the next one to read.
+    KSM_ROW_RUN m_rows;
+    size_t m_next_row = 0;
+    bool m_row_current = false, m_in_row = false;
     QXmlStreamAttributes m_attributes;  // of the element last entered
     bool m_encoded_attributes = false;  // whether one of them is base64 ("-b64")
     uint64_t m_name_sizes = 0;          // bit N set: one of their names is N long (bit 63: longer)
@@ -249,17 +262,27 @@ long long decimal(const QStringRef& text, bool* ok)
 QStringRef READER::find_value(NAME name) const
 {
     const int size = name.size;
-    for (const QXmlStreamAttribute& a : m_attributes) {
-        const QStringRef n = a.qualifiedName();
+    auto named = [&](const QStringRef& n) {
         if (n.size() != size)
-            continue;
+            return false;
         const QChar* c = n.unicode();
         int i = 0;
         while (i < size && c[i].unicode() == static_cast<unsigned char>(name.text[i]))
             ++i;
-        if (i == size)
-            return a.value();
+        return i == size;
+    };
+    if (m_row_current) {
+        const size_t from = m_next_row > 1 ? m_rows.rows[m_next_row - 2].attributes_end : 0;
+        for (size_t k = from; k < m_rows.rows[m_next_row - 1].attributes_end; ++k) {
+            const KSM_ROW_RUN::ATTRIBUTE& a = m_rows.attributes[k];
+            if (named(QStringRef(&m_rows.text, a.name, a.name_size)))
+                return QStringRef(&m_rows.text, a.value, a.value_size);
+        }
+        return QStringRef();
     }
+    for (const QXmlStreamAttribute& a : m_attributes)
+        if (named(a.qualifiedName()))
+            return a.value();
     return QStringRef();
 }
 
@@ -270,16 +293,14 @@ std::string READER::text(NAME name, bool utf8)
         return eight_bit(plain, utf8);
     if (!m_encoded_attributes)
         return std::string();
-    const QXmlStreamAttributes& attributes = m_attributes;
     char encoded_name[64];  // name + "-b64", made without an allocation as most texts are absent
     const size_t length = std::min(static_cast<size_t>(name.size), sizeof(encoded_name) - 5);
     std::memcpy(encoded_name, name.text, length);
     std::memcpy(encoded_name + length, "-b64", 4);
-    const QLatin1String encoded(encoded_name, static_cast<int>(length + 4));
-    if (!attributes.hasAttribute(encoded))
+    const QStringRef encoded = value(NAME(encoded_name, static_cast<int>(length + 4)));
+    if (encoded.isNull())
         return std::string();
-    const auto decoded =
-        QByteArray::fromBase64Encoding(attributes.value(encoded).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded = QByteArray::fromBase64Encoding(encoded.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         fail(std::string("attribute ") + name.text + " is not valid base64");
     else if (decoded.decoded.contains('\0'))  // names are handed on as C strings: a NUL would cut one short
@@ -466,6 +487,14 @@ bool READER::next_child()
     // then fills that list in place for the next element instead of copying it.
     m_attributes = QXmlStreamAttributes();
     m_name_sizes = 0;
+    if (m_in_row) {  // a row of a run has no children: its end, where the XML reader meets it too
+        m_in_row = false;
+        return false;
+    }
+    m_row_current = false;
+    if (m_next_row < m_rows.rows.size())
+        return next_row();
+    m_place = POSITION();
     while (!failed() && m_xml.readNext() != QXmlStreamReader::Invalid) {
         if (m_xml.isStartElement()) {
             m_attributes = m_xml.attributes();
@@ -480,6 +509,16 @@ bool READER::next_child()
         if (m_xml.isEndElement() || m_xml.isEndDocument())
             return false;
         if (m_xml.isProcessingInstruction()) {
+            const auto rows =
+                m_filter->take_rows(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &m_rows);
+            if (rows == KSM_PAYLOAD_FILTER::TAKEN) {
+                m_next_row = 0;
+                return next_row();
+            }
+            if (rows == KSM_PAYLOAD_FILTER::GONE) {
+                fail("a node row is read twice");
+                return false;
+            }
             const auto took =
                 m_filter->take_run(m_xml.processingInstructionTarget(), m_xml.processingInstructionData(), &m_run);
             if (took == KSM_PAYLOAD_FILTER::OTHER)
@@ -503,6 +542,22 @@ bool READER::next_child()
     return false;
 }
 
+// The rows of a run stand as elements of their own, each where its tag ends in the file.
+bool READER::next_row()
+{
+    const KSM_ROW_RUN::ROW& row = m_rows.rows[m_next_row++];
+    m_place = {row.line, row.column};
+    m_row_current = m_in_row = true;
+    m_encoded_attributes = false;
+    for (size_t k = m_next_row > 1 ? m_rows.rows[m_next_row - 2].attributes_end : 0; k < row.attributes_end; ++k) {
+        const KSM_ROW_RUN::ATTRIBUTE& a = m_rows.attributes[k];
+        m_name_sizes |= uint64_t(1) << std::min(a.name_size, 63);
+        m_encoded_attributes =
+            m_encoded_attributes || QStringRef(&m_rows.text, a.name, a.name_size).endsWith(QLatin1String("-b64"));
+    }
+    return true;
+}
+
 // ---- the session ------------------------------------------------------------------------------------
 
 std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::string* error, bool* newer)
@@ -510,7 +565,7 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     auto session = std::make_unique<KSM_DATA_SESSION>(m_file.c_str());
     m_session = session.get();
     *newer = false;
-    if (!next_child() || m_xml.name() != QLatin1String(KSM_FILE_ROOT_ELEMENT)) {
+    if (!next_child() || name() != QLatin1String(KSM_FILE_ROOT_ELEMENT)) {
         fail(failed() ? "" : std::string("not a session file (the document is not a <") + KSM_FILE_ROOT_ELEMENT + ">)");
         *error = m_error;
         return nullptr;
@@ -525,16 +580,16 @@ std::unique_ptr<KSM_DATA_SESSION> READER::read(KSM_TX_TREE_OBJECT* root, std::st
     auto& s = *KSM_ACCESS::state(m_session);
     auto& tables = KSM_ACCESS::state(m_session->get_mnemonics())->tables;
     while (!failed() && next_child()) {
-        const auto name = m_xml.name();
-        if (name == QLatin1String("session")) {
+        const auto element = name();
+        if (element == QLatin1String("session")) {
             session_values(s);
-        } else if (name == QLatin1String("global")) {
+        } else if (element == QLatin1String("global")) {
             int_store(s.global_data);
-        } else if (name == QLatin1String("mnemonic-table")) {
+        } else if (element == QLatin1String("mnemonic-table")) {
             add_child(tables, mnemonic_table(), "mnemonic tables");
-        } else if (name == QLatin1String("sif")) {
+        } else if (element == QLatin1String("sif")) {
             sif(s);
-        } else if (name == QLatin1String("instance")) {
+        } else if (element == QLatin1String("instance")) {
             bool power_up = false;
             auto i = instance(&power_up);
             add_child(s.instances, i, "instances");
@@ -608,12 +663,12 @@ void READER::int_store(KSM_INT_STORE& store)
 
 std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> READER::mnemonic_table()
 {
-    const std::string name = text("name");
+    const std::string table_name = text("name");
     const int width = integer("width", 0, 0, KSM_MAX_NODES);
-    auto table = ksm_make<KSM_DATA_MNEMONICS_TABLE>(m_session, name.c_str(), width);
+    auto table = ksm_make<KSM_DATA_MNEMONICS_TABLE>(m_session, table_name.c_str(), width);
     auto& entries = KSM_ACCESS::state(table.get())->entries;
     while (!failed() && next_child()) {
-        if (m_xml.name() != QLatin1String("entry")) {
+        if (name() != QLatin1String("entry")) {
             unexpected();
             break;
         }
@@ -623,7 +678,7 @@ std::shared_ptr<KSM_DATA_MNEMONICS_TABLE> READER::mnemonic_table()
             fail("mnemonic value \"" + value + "\" is not a binary value of the table's width");
         std::vector<std::string> symbols;
         while (!failed() && next_child()) {
-            if (m_xml.name() != QLatin1String("symbol")) {
+            if (name() != QLatin1String("symbol")) {
                 unexpected();
                 break;
             }
@@ -694,9 +749,9 @@ std::shared_ptr<KSM_TX_INSTANCE> READER::instance(bool* power_up)
     s.compiled_routing_checksum = static_cast<unsigned int>(number("compiled-routing-checksum", 0, 0, UINT32_MAX));
     s.active_signal_set = integer("active-signal-set", 0, 0);
     while (!failed() && next_child()) {
-        if (m_xml.name() == QLatin1String("position")) {
+        if (name() == QLatin1String("position")) {
             int_store(s.position_data);
-        } else if (m_xml.name() == QLatin1String("signal-set")) {
+        } else if (name() == QLatin1String("signal-set")) {
             const bool active = static_cast<int>(s.signal_sets.size()) == s.active_signal_set;
             add_child(s.signal_sets, signal_set(instance.get(), shown && active), "signal sets");
         } else {
@@ -731,9 +786,9 @@ std::shared_ptr<KSM_TX_SIGNAL_SET> READER::signal_set(KSM_TX_INSTANCE* owner, bo
     s.active_trigger = integer("active-trigger", 0, 0);
     auto& rows = KSM_ACCESS::nodes(set.get())->rows;
     while (!failed() && next_child()) {
-        if (m_xml.name() == QLatin1String("node")) {
+        if (name() == QLatin1String("node")) {
             rows.push_back(row());
-        } else if (m_xml.name() == QLatin1String("trigger")) {
+        } else if (name() == QLatin1String("trigger")) {
             const bool active = static_cast<int>(s.triggers.size()) == s.active_trigger;
             add_child(s.triggers, trigger(set.get(), shown && active), "triggers");
         } else {
@@ -769,14 +824,14 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner, bool s
     bool state_machine_seen = false;
     auto& rows = KSM_ACCESS::nodes(trigger.get())->rows;
     while (!failed() && next_child()) {
-        const auto name = m_xml.name();
-        if (name == QLatin1String("level")) {
+        const auto element = name();
+        if (element == QLatin1String("level")) {
             const int index = integer("index", -1, 0, KSM_MAX_TRIGGER_LEVELS - 1);
             if (!failed() && index != static_cast<int>(s.levels.size()))
                 fail("trigger levels are not numbered in order");
             s.levels.emplace_back();
             level(s.levels.back());
-        } else if (name == QLatin1String("pattern")) {
+        } else if (element == QLatin1String("pattern")) {
             const int index = integer("index", -1, 0, KSM_NUM_PATTERNS - 1);
             if (!failed() && patterns_seen[index])
                 fail("a storage-qualifier pattern is given twice");
@@ -784,10 +839,10 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner, bool s
                 break;
             patterns_seen[index] = true;
             level(s.patterns[index]);
-        } else if (name == QLatin1String("state-machine")) {
+        } else if (element == QLatin1String("state-machine")) {
             if (state_machine_seen) {
                 fail("a trigger has two state machines");
-            } else if (next_child() && m_xml.name() == QLatin1String("object")) {
+            } else if (next_child() && name() == QLatin1String("object")) {
                 state_machine_seen = true;
                 KSM_TREE_NODE node;
                 tree(node, TREE_ROLE::STATE_MACHINE);
@@ -798,17 +853,17 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner, bool s
             } else {
                 fail("a state machine has no object");
             }
-        } else if (name == QLatin1String("counter")) {
+        } else if (element == QLatin1String("counter")) {
             KSM_COUNTER c;
             c.name = text("name");
             c.width = integer("width", KSM_DEFAULT_COUNTER_WIDTH, 1, KSM_MAX_COUNTER_WIDTH);
             c.initial = static_cast<unsigned int>(number("initial", 0, 0, UINT32_MAX));
             s.counters.push_back(c);
             m_xml.skipCurrentElement();
-        } else if (name == QLatin1String("flag")) {
+        } else if (element == QLatin1String("flag")) {
             s.flags.push_back({text("name"), integer("initial", 0, 0, 1)});
             m_xml.skipCurrentElement();
-        } else if (name == QLatin1String("trigger-in")) {
+        } else if (element == QLatin1String("trigger-in")) {
             KSM_TRIGGER_IN& in = s.trigger_in;
             in.enabled = flag("enabled", false);
             in.source = integer("source", KSM_IOTYPE_PIN, KSM_IOTYPE_PIN, KSM_IOTYPE_EPS_EVENT);
@@ -819,7 +874,7 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner, bool s
             in.instance_name = text("instance");
             in.condition = integer("condition", KSM_CTYPE_DONT_CARE, 0, KSM_CTYPE_COUNT - 1);
             m_xml.skipCurrentElement();
-        } else if (name == QLatin1String("trigger-out")) {
+        } else if (element == QLatin1String("trigger-out")) {
             KSM_TRIGGER_OUT& out = s.trigger_out;
             out.enabled = flag("enabled", false);
             for (int k : ints(m_attributes.value(QLatin1String("selected")).toString(), 0, KSM_TRIGGER_OUT_KINDS - 1))
@@ -829,9 +884,9 @@ std::shared_ptr<KSM_TX_TRIGGER> READER::trigger(KSM_TX_SIGNAL_SET* owner, bool s
             out.eps_event_index = integer("eps-event", 0, 0);
             out.condition = integer("condition", KSM_CTYPE_ACTIVE_HIGH, 0, KSM_CTYPE_COUNT - 1);
             m_xml.skipCurrentElement();
-        } else if (name == QLatin1String("node")) {
+        } else if (element == QLatin1String("node")) {
             rows.push_back(row());
-        } else if (name == QLatin1String("log")) {
+        } else if (element == QLatin1String("log")) {
             const bool active = static_cast<int>(s.logs.size()) == s.active_log;
             add_child(s.logs, log(trigger.get(), shown && active), "logs");
         } else {
@@ -853,9 +908,9 @@ void READER::level(KSM_LEVEL& l)
     l.basic = flag("basic", true);
     l.modified = flag("modified", false);
     while (!failed() && next_child()) {
-        if (m_xml.name() == QLatin1String("expression")) {
+        if (name() == QLatin1String("expression")) {
             l.expression = element_text();
-        } else if (m_xml.name() == QLatin1String("object")) {
+        } else if (name() == QLatin1String("object")) {
             if (l.tree) {
                 fail("a level holds two object trees");
                 break;
@@ -889,12 +944,12 @@ void READER::tree(KSM_TREE_NODE& node, TREE_ROLE role, int depth)
         return;
     }
     while (!failed() && next_child()) {
-        if (m_xml.name() == QLatin1String("attribute")) {
+        if (name() == QLatin1String("attribute")) {
             const std::string key = text("key", true);
             if (key.empty())
                 fail("an object attribute has no key");
             node.attributes.emplace_back(key, element_text(true));
-        } else if (m_xml.name() == QLatin1String("object")) {
+        } else if (name() == QLatin1String("object")) {
             if (state_machine) {
                 fail("a state machine holds no other object");
                 break;
@@ -939,9 +994,9 @@ std::shared_ptr<ROW> READER::row()
     r->link_type = integer("link", 0, 0, KSM_LINK_TYPE_MASK);
     r->mark = integer("mark", 0);
     while (!failed() && next_child()) {
-        if (m_xml.name() == QLatin1String("condition")) {
+        if (name() == QLatin1String("condition")) {
             condition(*r);
-        } else if (m_xml.name() == QLatin1String("plugin")) {
+        } else if (name() == QLatin1String("plugin")) {
             r->plugin = plugin();
         } else {
             unexpected();
@@ -957,7 +1012,7 @@ void READER::default_group_display(ROW& r)
     r.group_display_type = KSM_GTYPE_HEX;
     if (m_displayless_groups++ == 0) {
         m_first_displayless = r.name;
-        m_first_displayless_line = m_xml.lineNumber();
+        m_first_displayless_line = here().line;
     }
 }
 
@@ -987,15 +1042,15 @@ std::shared_ptr<const KSM_TX_PLUGIN_MNEMONICS> READER::plugin()
     p->width = integer("width", 0, 0, KSM_MAX_NODES);
     p->static_table_index = integer("static-table", -1, -1);
     while (!failed() && next_child()) {
-        const auto name = m_xml.name();
-        if (name == QLatin1String("option")) {
+        const auto element = name();
+        if (element == QLatin1String("option")) {
             p->options.push_back(
                 {text("name"), text("setting"),
                  integer("type", KSM_PLUGIN_OPTION_OTHER, KSM_PLUGIN_OPTION_OTHER, KSM_PLUGIN_OPTION_FILE),
                  text("description")});
-        } else if (name == QLatin1String("pair")) {
+        } else if (element == QLatin1String("pair")) {
             p->string_pairs.emplace_back(text("first"), text("second"));
-        } else if (name == QLatin1String("symbol")) {
+        } else if (element == QLatin1String("symbol")) {
             const int level = integer("level", -1, 0, KSM_MAX_TRIGGER_LEVELS - 1);
             if (!failed())
                 p->set_symbol(level, text("text").c_str());
@@ -1044,9 +1099,9 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner, bool shown)
     s.global_temp = flag("global-temp", false);
     s.gui_update_skipped = flag("gui-update-skipped", false);
     while (!failed() && next_child()) {
-        if (m_xml.name() == QLatin1String("samples")) {
+        if (name() == QLatin1String("samples")) {
             samples(log.get(), shown);
-        } else if (m_xml.name() == QLatin1String("static-table")) {
+        } else if (name() == QLatin1String("static-table")) {
             const std::string key = text("key");
             s.static_tables.push_back(mnemonic_table());
             s.static_table_keys.push_back(key);
@@ -1125,7 +1180,7 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
         const QStringRef kind = m_attributes.value(QLatin1String("kind"));
         const QLatin1String valid("valid"), trigger("trigger");
         int plane = -1;
-        if (m_xml.name() != QLatin1String("plane"))
+        if (name() != QLatin1String("plane"))
             unexpected();
         else if (kind == QLatin1String("bits"))
             plane = integer("channel", -1, 0, s->channels - 1);

@@ -295,10 +295,7 @@ size_t KSM_DATA_LOG::get_sample_memory() const
     }
     if (!m_samples)
         return 0;
-    const SAMPLES& s = *m_samples;
-    return sizeof(SAMPLES) +
-           (s.bits.capacity() + s.valid.capacity() + s.trigger.capacity() + s.breaks.capacity()) * sizeof(uint64_t) +
-           s.connected.capacity();
+    return sizeof(SAMPLES) + m_samples->plane_memory() + m_samples->connected.capacity();
 }
 
 // ---- writing ----------------------------------------------------------------------------------------

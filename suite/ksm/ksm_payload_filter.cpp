@@ -4,11 +4,11 @@
 #include "ksm_plane_prefetch.h"
 
 #include <QFileDevice>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <random>
 #include <string_view>
 #include <tuple>
 
@@ -92,9 +92,48 @@ __attribute__((target("ssse3"))) std::pair<const char*, char*> blocks(const char
     return {c, out};
 }
 
+// A table of sixteen bytes in both halves of a vector: the byte shuffles look up each half apart.
+__attribute__((target("avx2"))) inline __m256i in_both_halves(__m128i half)
+{
+    return _mm256_broadcastsi128_si256(half);
+}
+
+// Thirty-two characters a step with AVX2, as blocks() does, decoded to 24 bytes while 48 are
+// left: a step stores 32 bytes.
+__attribute__((target("avx2"))) std::pair<const char*, char*> blocks_32(const char* c, const char* end, char* out)
+{
+    const __m256i low_classes = in_both_halves(
+        _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1a, 0x1b, 0x1b, 0x1b, 0x1a));
+    const __m256i high_classes = in_both_halves(
+        _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10));
+    const __m256i shifts = in_both_halves(_mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0));
+    const __m256i nibble = _mm256_set1_epi8(0x0f), slash = _mm256_set1_epi8('/');
+    const __m256i pairs = _mm256_set1_epi32(0x01400140), quads = _mm256_set1_epi32(0x00011000);
+    const __m256i order = in_both_halves(_mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);  // each lane's twelve bytes, together
+    for (; end - c >= 48; c += 32, out += 24) {
+        const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c));
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi32(in, 4), nibble), low = _mm256_and_si256(in, nibble);
+        const __m256i clash =
+            _mm256_and_si256(_mm256_shuffle_epi8(low_classes, low), _mm256_shuffle_epi8(high_classes, high));
+        if (_mm256_movemask_epi8(_mm256_cmpgt_epi8(clash, _mm256_setzero_si256())))
+            break;
+        const __m256i values =
+            _mm256_add_epi8(in, _mm256_shuffle_epi8(shifts, _mm256_add_epi8(high, _mm256_cmpeq_epi8(in, slash))));
+        const __m256i merged = _mm256_madd_epi16(_mm256_maddubs_epi16(values, pairs), quads);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                            _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(merged, order), lanes));
+    }
+    return {c, out};
+}
+
 const bool HAS_SSSE3 = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("ssse3");
+}();
+const bool HAS_AVX2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
 }();
 #endif
 
@@ -130,6 +169,8 @@ bool KSM_BASE64_DECODER::decode(const char* text, int size, QByteArray* out)
 std::pair<const char*, char*> KSM_BASE64_DECODER::quads(const char* c, const char* end, char* out)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
+    if (HAS_AVX2)
+        std::tie(c, out) = blocks_32(c, end, out);
     if (HAS_SSSE3)
         std::tie(c, out) = blocks(c, end, out);
 #endif
@@ -170,6 +211,7 @@ namespace {
 
 constexpr char MARK_TARGET[] = "ksm-plane";
 constexpr char RUN_TARGET[] = "ksm-planes";
+constexpr char ROWS_TARGET[] = "ksm-rows";
 // Beyond any start tag of a plane or of samples that this system writes: a longer one is not
 // looked into.
 constexpr int MAX_TAG = 1024;
@@ -305,10 +347,6 @@ __attribute__((target("avx2"))) int staying_blocks(const char* p, int n)
     return i;
 }
 
-const bool HAS_AVX2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}();
 #endif
 
 int text_length(const char* p, int n)
@@ -401,6 +439,79 @@ int plain_plane(const char* p, const char* end, int known, PLAIN_PLANE* plane)
     return *c == '>' ? static_cast<int>(c + 1 - p) : -1;
 }
 
+// Beyond any node row this system writes: a longer one is left to the XML reader.
+constexpr int MAX_ROW = 4096;
+
+bool row_name_start(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool row_name_char(char c) { return row_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+// An empty <node> element from `p` on whose attributes the XML reader gives as they stand: each
+// a name of ASCII letters, digits, '_', '-' and '.' that starts with a letter or '_' (no
+// namespace prefix, not "xmlns"), given once, then '=' and a quoted value of printable ASCII
+// without '<' or references, with white space before each. Answers its length, 0 when `end`
+// comes before it is whole, -1 when it is not of that form; its attributes are appended to
+// `attributes` as places from `base`, only when it is.
+int plain_row(const char* p, const char* end, const char* base, std::vector<KSM_ROW_RUN::ATTRIBUTE>* attributes)
+{
+    const bool cut = end - p > MAX_ROW;  // a row is not looked at further than this
+    if (cut)
+        end = p + MAX_ROW;
+    const size_t before = attributes->size();
+    auto answer = [&](int size) {
+        if (size <= 0)
+            attributes->resize(before);
+        return size == 0 && cut ? -1 : size;
+    };
+    constexpr char START[] = "<node";
+    if (end - p <= 5)
+        return answer(std::memcmp(p, START, static_cast<size_t>(end - p)) == 0 ? 0 : -1);
+    if (std::memcmp(p, START, 5) != 0)
+        return answer(-1);
+    for (const char* c = p + 5;;) {
+        const char* const spaced = c;
+        while (c < end && xml_space(*c))
+            ++c;
+        if (c == end || (*c == '/' && c + 1 == end))
+            return answer(0);
+        if (*c == '/')
+            return answer(c[1] == '>' ? static_cast<int>(c + 2 - p) : -1);
+        if (c == spaced || !row_name_start(*c))
+            return answer(-1);
+        const char* const name = c;
+        while (c < end && row_name_char(*c))
+            ++c;
+        const auto name_size = static_cast<size_t>(c - name);
+        if (end - c < 2)
+            return answer(0);
+        if (*c != '=' || (c[1] != '"' && c[1] != '\'') || (name_size == 5 && std::memcmp(name, "xmlns", 5) == 0))
+            return answer(-1);
+        for (size_t k = before; k < attributes->size(); ++k) {  // the XML reader refuses a name given twice
+            const KSM_ROW_RUN::ATTRIBUTE& a = (*attributes)[k];
+            if (static_cast<size_t>(a.name_size) == name_size && std::memcmp(base + a.name, name, name_size) == 0)
+                return answer(-1);
+        }
+        const char quote = c[1];
+        const char* const value = c += 2;
+        while (c < end && *c != quote && *c >= 0x20 && *c < 0x7f && *c != '&' && *c != '<')
+            ++c;
+        if (c == end)
+            return answer(0);
+        if (*c != quote)
+            return answer(-1);
+        attributes->push_back({static_cast<int>(name - base), static_cast<int>(name_size),
+                               static_cast<int>(value - base), static_cast<int>(c - value)});
+        ++c;
+    }
+}
+
+// Whether the bytes [from, to) are all white space.
+bool all_space(const char* from, const char* to)
+{
+    while (from < to && xml_space(*from))
+        ++from;
+    return from == to;
+}
+
 // Whether a document that starts with `head` is read as UTF-8: no byte order mark of UTF-16 or
 // UTF-32, and no encoding other than UTF-8 in its XML declaration.
 bool utf8_document(const QByteArray& head)
@@ -438,8 +549,7 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
         m_in_at = source->pos();
     if (!active)
         m_state = PASS_ALL;
-    std::random_device random;
-    m_key = QByteArray::number((quint64(random()) << 32) | random(), 16).rightJustified(16, '0');
+    m_key = QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
 }
 
 KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER() = default;
@@ -499,6 +609,24 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_run(const QStringRef& target, 
     return TAKEN;
 }
 
+KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_rows(const QStringRef& target, const QStringRef& data,
+                                                       KSM_ROW_RUN* rows)
+{
+    const int n = instruction_number(target, data, ROWS_TARGET, m_key);
+    if (n == -1)
+        return OTHER;
+    if (n < static_cast<int>(m_row_runs_taken) || static_cast<size_t>(n) >= m_row_runs.size())
+        return GONE;
+    *rows = std::move(m_row_runs[static_cast<size_t>(n)]);
+    for (; m_row_runs_taken <= static_cast<size_t>(n); ++m_row_runs_taken) {
+        KSM_ROW_RUN& passed = m_row_runs[m_row_runs_taken];
+        m_rows_held -= static_cast<size_t>(passed.text.size()) * sizeof(QChar);
+        passed = KSM_ROW_RUN();
+    }
+    m_rows_held -= static_cast<size_t>(rows->text.size()) * sizeof(QChar);
+    return TAKEN;
+}
+
 qint64 KSM_PAYLOAD_FILTER::hidden_before(qint64 line, qint64 column) const
 {
     qint64 hidden = 0;
@@ -545,7 +673,7 @@ void KSM_PAYLOAD_FILTER::read_ahead()
         m_out_pos = 0;
     }
     auto held = [this] {
-        return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size) + m_held +
+        return static_cast<size_t>(m_out.size() - m_out_pos + m_payload.size) + m_held + m_rows_held +
                (m_prefetch ? m_prefetch->waiting_bytes() : 0);
     };
     while (m_state != PASS_ALL && m_state != STOPPED && held() < static_cast<size_t>(m_read_ahead)) {
@@ -622,7 +750,14 @@ void KSM_PAYLOAD_FILTER::XML_PLACE::advance(const char* bytes, int count)
     }
     if (tail > bytes)
         column = 0;
-    for (const char* c = tail; c < end; ++c) {
+    const char* c = tail;
+    for (uint64_t word; end - c >= 8; c += 8) {  // ASCII, most of the file, eight bytes a step
+        std::memcpy(&word, c, 8);
+        if (word & 0x8080808080808080u)
+            break;
+    }
+    column += c - tail;
+    for (; c < end; ++c) {
         const auto b = static_cast<unsigned char>(*c);
         if ((b & 0xc0) != 0x80)  // a character starts: two UTF-16 units beyond the BMP
             column += b >= 0xf0 ? 2 : 1;
@@ -682,10 +817,12 @@ bool KSM_PAYLOAD_FILTER::at_text()
     const char* open = from;
     while ((open = static_cast<const char*>(std::memchr(open, '<', static_cast<size_t>(end - open))))) {
         const char c = open[1];
-        if (end - open < 10 || c == '!' || c == '?' || c == 'p' || c == 's' || (c == '/' && open[2] == 's'))
+        if (end - open < 10 || c == '!' || c == '?' || c == 'p' || c == 's' || c == 'n' ||
+            (c == '/' && (open[2] == 's' || open[2] == 'n')))
             break;
         ++open;
     }
+    m_after_row = m_after_row && all_space(from, open ? open : end);
     if (!open) {
         pass(static_cast<int>(end - from));
         return false;
@@ -708,13 +845,19 @@ bool KSM_PAYLOAD_FILTER::at_text()
         pass(n);
         m_state = s.end ? SKIP : PASS_ALL;
         m_skip_end = s.end;
+        m_after_row = false;
         return true;
     }
     if (rest < 10 && !m_source_ended)
         return false;
+    if (open[1] == 'n' || (open[1] == '/' && open[2] == 'n'))
+        return at_node(open);
+    m_after_row = false;
     const bool plane = starts_with_name(open, rest, "<plane", " \t\r\n/>");
     const bool samples = starts_with_name(open, rest, "<samples", " \t\r\n/>");
     if (starts_with_name(open, rest, "</samples", " \t\r\n>")) {
+        if (m_prefetching)
+            m_prefetch->close();
         m_prefetching = false;
         m_text_limit = plane_text_limit(KSM_MAX_LOG_DEPTH);
     }
@@ -724,6 +867,66 @@ bool KSM_PAYLOAD_FILTER::at_text()
         m_tag_kind = plane ? PLANE_TAG : SAMPLES_TAG;
         m_tag.clear();
     }
+    return true;
+}
+
+// At a <node start tag or a </node end tag. After the end of a node element and white space,
+// the plain rows that follow go as one instruction; the first node of a list is read by the
+// XML reader, and so is any other. What is passed on here tells whether the next rows follow
+// a node's end.
+bool KSM_PAYLOAD_FILTER::at_node(const char* open)
+{
+    const char* const end = m_in.constData() + m_in.size();
+    const bool after_row = m_after_row;
+    m_after_row = false;
+    if (open[1] == '/') {
+        const bool named = end - open >= 6 && std::memcmp(open, "</node", 6) == 0;
+        const char* c = open + std::min<long>(6, end - open);
+        while (c < end && xml_space(*c))
+            ++c;
+        if (named && c == end && !m_source_ended && end - open < MAX_TAG) {
+            m_after_row = after_row;
+            return false;  // whether it is a node's end tag is not known yet
+        }
+        m_after_row = named && c < end && *c == '>';
+        pass(m_after_row ? static_cast<int>(c + 1 - open) : 1);
+        return true;
+    }
+    XML_PLACE file = m_at;  // in the file, as the XML reader alone would count it
+    file.column += hidden_before(m_at.line, m_at.column);
+    const XML_PLACE start = file;
+    KSM_ROW_RUN run;
+    const char* run_end = open;  // after the last row taken
+    int size = 0;
+    for (const char* p = open;; p = run_end) {
+        while (p < end && xml_space(*p))
+            ++p;
+        size = p == end ? 0 : plain_row(p, end, open, &run.attributes);
+        if (size <= 0)
+            break;
+        if (!after_row) {  // the first node of a list: the XML reader reads it
+            pass(size);
+            m_after_row = true;
+            return true;
+        }
+        file.advance(run_end, static_cast<int>(p + size - run_end));
+        run.rows.push_back({file.line, file.column, run.attributes.size()});
+        run_end = p + size;
+    }
+    if (run.rows.empty() && size == 0 && !m_source_ended) {
+        m_after_row = after_row;
+        return false;  // the node is not whole yet
+    }
+    if (run.rows.empty()) {
+        pass(1);
+        return true;
+    }
+    run.text = QString::fromLatin1(open, static_cast<int>(run_end - open));
+    m_rows_held += static_cast<size_t>(run.text.size()) * sizeof(QChar);
+    m_row_runs.push_back(std::move(run));
+    put_run(ROWS_TARGET, static_cast<int>(m_row_runs.size()) - 1, start, file);
+    m_in_pos = static_cast<int>(run_end - m_in.constData());
+    m_after_row = true;
     return true;
 }
 
@@ -773,25 +976,25 @@ bool KSM_PAYLOAD_FILTER::at_run()
         planes.push_back(r);
         p = run_end = p + size;
     }
-    if (!planes.empty())
-        put_run(run_end, start, file, std::move(planes));
+    if (!planes.empty()) {
+        m_runs.push_back(std::move(planes));
+        put_run(RUN_TARGET, static_cast<int>(m_runs.size()) - 1, start, file);
+        m_in_pos = static_cast<int>(run_end - m_in.constData());
+    }
     return m_in_run_place ? run_end != c : true;
 }
 
-// The instruction that stands for a run of planes, with the run's line ends, so that the reader
-// counts the file's lines; a mark after it gives the columns its line lacks or has too many.
-void KSM_PAYLOAD_FILTER::put_run(const char* run_end, const XML_PLACE& start, const XML_PLACE& end,
-                                 std::vector<RUN_PLANE>&& planes)
+// The instruction that stands for run `n` of planes or rows, with the run's line ends, so that
+// the reader counts the file's lines; a mark after it gives the columns its line lacks or has
+// too many.
+void KSM_PAYLOAD_FILTER::put_run(const char* target, int n, const XML_PLACE& start, const XML_PLACE& end)
 {
-    const int n = static_cast<int>(m_runs.size());
-    m_runs.push_back(std::move(planes));
     QByteArray mark;
     mark.reserve(64 + static_cast<int>(end.line - start.line));
-    mark.append("<?").append(RUN_TARGET).append(' ').append(m_key).append(' ').append(QByteArray::number(n));
+    mark.append("<?").append(target).append(' ').append(m_key).append(' ').append(QByteArray::number(n));
     mark.append(static_cast<int>(end.line - start.line), '\n').append("?>");
     put(mark.constData(), mark.size());
     m_last_passed = '>';
-    m_in_pos = static_cast<int>(run_end - m_in.constData());
     m_marks.push_back({m_at.line, m_at.column, end.column - m_at.column - hidden_before(m_at.line, m_at.column)});
 }
 
@@ -849,9 +1052,9 @@ void KSM_PAYLOAD_FILTER::samples_tag()
     m_samples_seen = true;
     if (channels < 1 || channels > KSM_MAX_NODES || depth < 1 || depth > (1 << 24) || channels * depth > (1ll << 32))
         return;
-    const size_t planes = static_cast<size_t>(channels) + 3;
-    const size_t bytes = planes * ((static_cast<size_t>(depth) + 63) / 64) * sizeof(uint64_t);
-    if (!ksm_sample_memory_allows(bytes))
+    const size_t planes = static_cast<size_t>(channels) + 3, words = (static_cast<size_t>(depth) + 63) / 64;
+    const size_t bytes = planes * words * sizeof(uint64_t);
+    if (!ksm_sample_memory_allows(KSM_DATA_LOG::SAMPLES::memory_of(static_cast<size_t>(channels), words)))
         return;
     // The reader's thread is one of the threads the planes keep busy: it reads the file
     // meanwhile, and inflates what is left once it has read the planes. A small log has one

@@ -50,6 +50,23 @@ private:
     bool m_bad = false;
 };
 
+// Node rows the filter read in place of the XML reader: empty <node> elements whose attributes
+// the XML reader gives as they stand. Each row's attributes follow the previous row's, their
+// names and values as places in `text`; a row's place is where its tag ends in the file, where
+// the XML reader is once it has read the element.
+struct KSM_ROW_RUN {
+    struct ATTRIBUTE {
+        int name, name_size, value, value_size;
+    };
+    struct ROW {
+        qint64 line, column;
+        size_t attributes_end;
+    };
+    QString text;
+    std::vector<ATTRIBUTE> attributes;
+    std::vector<ROW> rows;
+};
+
 // Passes a session file on with the text of its sample planes taken out: a text that directly
 // follows a <plane> start tag and that the XML reader would give as it stands (printable ASCII,
 // no references) is kept, and an instruction of
@@ -64,6 +81,10 @@ private:
 // instruction (`<?ksm-planes KEY NUMBER?>`, with the run's line ends), and the reader takes the
 // run's planes, each with its places in the file, from the filter: the XML reader then does not
 // read a thousand plane elements one by one.
+// Likewise, a run of empty <node> elements of plain attributes that follows the end of a <node>
+// element, with only white space between them, goes as one instruction (`<?ksm-rows KEY
+// NUMBER?>`): those rows are siblings of the node before them, which the XML reader read, so
+// they stand where that one stood.
 // The filter reads ahead of the reader while the text it holds stays small, and gives the
 // texts of the planes of the first <samples> element, where it can read their plane from a
 // start tag of plain attributes and the text is the whole of the element's content, to a
@@ -94,6 +115,10 @@ public:
     // The planes an instruction of this filter's runs stands for, moved to `planes` (TAKEN);
     // OTHER for another instruction, GONE for a run met twice.
     TAKE take_run(const QStringRef& target, const QStringRef& data, std::vector<RUN_PLANE>* planes);
+    // The rows an instruction of this filter's row runs stands for, moved to `rows` (TAKEN), the
+    // runs before it, which the reader passed by, dropped; OTHER for another instruction, GONE
+    // for a run met twice.
+    TAKE take_rows(const QStringRef& target, const QStringRef& data, KSM_ROW_RUN* rows);
     // Text `number` as take() gives it for its instruction.
     TAKE take_text(int number, QByteArray* text);
     // The prefetch of the first <samples> element's planes, null when there is none.
@@ -134,7 +159,8 @@ private:
     void read_ahead();
     bool at_text();
     bool at_run();
-    void put_run(const char* run_end, const XML_PLACE& start, const XML_PLACE& end, std::vector<RUN_PLANE>&& planes);
+    bool at_node(const char* open);
+    void put_run(const char* target, int n, const XML_PLACE& start, const XML_PLACE& end);
     bool hold(int n, KSM_FILE_TEXT text, long plane);
     bool at_tag();
     bool at_payload();
@@ -175,7 +201,11 @@ private:
     bool m_in_run_place = false;  // among a <samples> element's children, where runs may stand
     int m_run_known = 0;          // bytes known to stay of the text of a plane that the last read cut
     std::vector<std::vector<RUN_PLANE>> m_runs;
-    size_t m_text_limit;  // of a plane's text in the <samples> element being read, else of any plane's
+    bool m_after_row = false;  // the text passed on ends with the end of a <node> element and white space
+    std::vector<KSM_ROW_RUN> m_row_runs;
+    size_t m_row_runs_taken = 0;  // the runs before it are the reader's or dropped
+    size_t m_rows_held = 0;       // bytes of the runs' texts
+    size_t m_text_limit;          // of a plane's text in the <samples> element being read, else of any plane's
     std::string m_fault;
     qint64 m_fault_line = 0, m_fault_column = 0;
 };

@@ -15,6 +15,9 @@ namespace {
 // Text bytes per helper that may wait for one before the giving thread runs planes itself:
 // enough to keep the helpers busy while the reader reads rows, few beside the samples.
 constexpr size_t WAITING_PER_HELPER = 1 << 20;
+// The most bytes, and jobs, read from the file at once for jobs whose texts follow one another.
+constexpr qint64 READ_TOGETHER = 32 << 10;
+constexpr size_t READ_TOGETHER_JOBS = 16;
 
 }  // namespace
 
@@ -47,6 +50,8 @@ KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads, 
 {
     m_samples->allocate(channels, depth, false);  // each plane is written whole by the thread that inflates it
     m_plane_bytes = m_samples->words * sizeof(uint64_t);
+    m_channel_pages =
+        std::make_unique<KSM_PLANE_PAGES>(m_samples->plane(0), static_cast<size_t>(channels) * m_plane_bytes);
     m_taken.assign(static_cast<size_t>(channels) + 3, 0);
     m_jobs = std::make_unique<JOB[]>(m_taken.size());
     for (size_t k = 0; k < threads; ++k)
@@ -150,16 +155,15 @@ KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number, bool payl
 bool KSM_PLANE_PREFETCH::read_again(const JOB& job, QByteArray* payload) const
 {
     QByteArray text;
-    return read_text(job, &text) && KSM_BASE64_DECODER::decode(text, payload);
+    return read_at(job.at, job.size, &text) && KSM_BASE64_DECODER::decode(text, payload);
 }
 
-// The job's text, read from the file where it stands into `text`, whose memory stays from one
-// job to the next.
-bool KSM_PLANE_PREFETCH::read_text(const JOB& job, QByteArray* text) const
+// The file's `size` bytes at `at`, read into `text`, whose memory stays from one job to the next.
+bool KSM_PLANE_PREFETCH::read_at(qint64 at, int size, QByteArray* text) const
 {
-    text->resize(job.size);
-    for (qint64 done = 0; done < job.size;) {
-        const ssize_t n = ::pread(m_fd, text->data() + done, static_cast<size_t>(job.size - done), job.at + done);
+    text->resize(size);
+    for (qint64 done = 0; done < size;) {
+        const ssize_t n = ::pread(m_fd, text->data() + done, static_cast<size_t>(size - done), at + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -189,27 +193,61 @@ KSM_PLANE_PREFETCH::JOB* KSM_PLANE_PREFETCH::job_of(int text_number)
 bool KSM_PLANE_PREFETCH::run_next(QByteArray* text)
 {
     for (size_t n = m_next; n < m_count;) {
-        if (m_next.compare_exchange_weak(n, n + 1)) {
-            run(m_jobs[n], text);  // taken already by a thread that wanted its result: skipped
+        const size_t end = together(n);
+        if (m_next.compare_exchange_weak(n, end)) {
+            // A job taken already by a thread that wanted its result is skipped.
+            const JOB &first = m_jobs[n], &last = m_jobs[end - 1];
+            if (end - n == 1 || !read_at(first.at, static_cast<int>(last.at + last.size - first.at), text)) {
+                for (size_t k = n; k < end; ++k)
+                    run(m_jobs[k], text);
+                return true;
+            }
+            for (size_t k = n; k < end; ++k)
+                run(m_jobs[k], text, text->constData() + (m_jobs[k].at - first.at));
             return true;
         }
     }
     return false;
 }
 
+// The end of the jobs from `n` on that are read from the file with one read: short texts that
+// follow one another there, as most of a log's planes compress to a few hundred bytes, and a
+// read each would cost more than decoding them. At most half of the jobs waiting go together,
+// so that other threads find some.
+size_t KSM_PLANE_PREFETCH::together(size_t n) const
+{
+    const size_t count = m_count;
+    const JOB& first = m_jobs[n];
+    size_t end = n + 1;
+    if (!first.in_file)
+        return end;
+    const size_t most = std::min(READ_TOGETHER_JOBS, std::max<size_t>(1, (count - n) / 2));
+    for (qint64 last = first.at + first.size; end < count && end - n < most; ++end) {
+        const JOB& job = m_jobs[end];
+        if (!job.in_file || job.at < last || job.at + job.size - first.at > READ_TOGETHER)
+            break;
+        last = job.at + job.size;
+    }
+    return end;
+}
+
 // Decodes the job's text and, while planes are inflated, inflates it.
-bool KSM_PLANE_PREFETCH::run(JOB& job, QByteArray* text)
+bool KSM_PLANE_PREFETCH::run(JOB& job, QByteArray* text, const char* read)
 {
     int waiting = WAITING;
     if (!job.state.compare_exchange_strong(waiting, RUNNING))
         return false;
     m_waiting_bytes -= static_cast<size_t>(job.text.size);
     const bool inflate = m_inflating;
-    if (job.in_file)
-        job.decoded = read_text(job, text) && KSM_BASE64_DECODER::decode(*text, &job.data);
+    if (read)
+        job.decoded = KSM_BASE64_DECODER::decode(read, job.size, &job.data);
+    else if (job.in_file)
+        job.decoded = read_at(job.at, job.size, text) && KSM_BASE64_DECODER::decode(*text, &job.data);
     else
         job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &job.data);
     job.text = KSM_FILE_TEXT();  // the piece of the file goes once no other text holds it
+    if (job.decoded && inflate && job.plane < static_cast<size_t>(m_samples->channels))
+        m_channel_pages->before_writing(job.plane * m_plane_bytes);
     job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(job.data, job.target, m_plane_bytes);
     // A payload kept beside every plane inflated would be fresh memory of a quarter of the samples.
     job.let_go = job.inflated && m_fd >= 0 && job.at >= 0;
@@ -233,6 +271,8 @@ void KSM_PLANE_PREFETCH::wait_done(const JOB& job)
     --m_waiters;
 }
 
+// Once no more planes come, a helper ends when none is left to start: the reader then does not
+// wait for it to wake when it stops the helpers.
 void KSM_PLANE_PREFETCH::help()
 {
     QByteArray text;
@@ -240,8 +280,20 @@ void KSM_PLANE_PREFETCH::help()
         if (run_next(&text))
             continue;
         std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_closed)
+            return;
         ++m_idle;
-        m_work.wait(lock, [this] { return m_stopping || m_next < m_count; });
+        m_work.wait(lock, [this] { return m_stopping || m_closed || m_next < m_count; });
         --m_idle;
     }
+}
+
+void KSM_PLANE_PREFETCH::close()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_adding = false;
+        m_closed = true;
+    }
+    m_work.notify_all();
 }

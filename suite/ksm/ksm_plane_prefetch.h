@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ksm_payload_filter.h"
+#include "ksm_plane_pages.h"
 #include "ksm_state.h"
 
 #include <QByteArray>
@@ -50,6 +51,8 @@ public:
     // Whether a text given is read again from the file by the thread that decodes it, rather
     // than kept: so the file's bytes read once pass through memory that stays.
     bool reads_file(const KSM_FILE_TEXT& text) const { return m_fd >= 0 && text.at >= 0; }
+    // No more planes come: the helpers end once the planes given are all started.
+    void close();
     // The bytes of plane texts given and kept, not decoded yet.
     size_t waiting_bytes() const { return m_waiting_bytes; }
 
@@ -92,18 +95,22 @@ private:
         bool decoded = false, inflated = false, let_go = false;
     };
     bool read_again(const JOB& job, QByteArray* payload) const;
-    bool read_text(const JOB& job, QByteArray* text) const;
+    bool read_at(qint64 at, int size, QByteArray* text) const;
     JOB* job_of(int text_number);
-    // Runs the oldest job no thread has taken; false when none waits. `text` is the room the
-    // running thread reads texts into.
+    // Runs the oldest job no thread has taken, and those read with it; false when none waits.
+    // `text` is the room the running thread reads texts into.
     bool run_next(QByteArray* text);
-    bool run(JOB& job, QByteArray* text);  // false when another thread took the job
+    size_t together(size_t n) const;
+    // Runs the job, its text at `read` where it was read with others; false when another
+    // thread took the job.
+    bool run(JOB& job, QByteArray* text, const char* read = nullptr);
     void wait_done(const JOB& job);
     void help();
     void stop_helpers();
 
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> m_samples;
     size_t m_plane_bytes;
+    std::unique_ptr<KSM_PLANE_PAGES> m_channel_pages;  // of the channels' block
     int m_fd;
     size_t m_waiting_limit;  // text bytes beyond which add() runs planes itself
     // Jobs are handed out without a lock, as a plane is a few microseconds' work: one slot per
@@ -115,6 +122,7 @@ private:
     std::atomic<size_t> m_waiting_bytes{0};
     std::atomic<bool> m_inflating{true}, m_stopping{false};
     bool m_adding = true, m_adopted = false;
+    bool m_closed = false;  // under m_mutex
     // Sleeping: helpers without a job, threads waiting for one; each side checks the other's
     // count after its own change, so that no wake-up is lost.
     std::mutex m_mutex;

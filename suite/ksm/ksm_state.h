@@ -439,20 +439,41 @@ struct KSM_DATA_LOG::STATE {
     }
 };
 
-// Leaves the elements a container adds uninitialised unless it is given their value: the planes
-// inflated from a session file are written whole, each by the thread that inflates it, so that
-// nothing touches their memory before.
-template <class T> struct KSM_UNINITIALISED_ALLOCATOR : std::allocator<T> {
+// The system's huge pages for anonymous memory, as its transparent huge page setting offers them.
+struct KSM_HUGE_PAGES {
+    size_t size = 0;       // the bytes of one; 0 where the system offers none
+    bool advised = false;  // it gives them only to memory advised for them, not to all
+};
+// The setting as read below `root` (ROOT/sys/kernel/mm/transparent_hugepage/...) at each call.
+KSM_HUGE_PAGES ksm_huge_pages(const std::string& root);
+// Memory for sample planes: a block of a huge page or more in huge pages where the system offers
+// them (ksm_huge_pages("")), with its last part short of a huge page in small ones; a smaller
+// block, or any where the system offers none, from the heap. A block is freed with its size.
+void* ksm_allocate_planes(size_t bytes);
+void ksm_free_planes(void* at, size_t bytes);
+// What a block of `bytes` takes: one in huge pages takes whole small pages.
+size_t ksm_plane_memory(size_t bytes);
+// The size of the huge pages a block of `bytes` takes, 0 where it takes small pages.
+size_t ksm_plane_huge_page(size_t bytes);
+
+// Takes sample planes' memory from ksm_allocate_planes(), and leaves the elements a container
+// adds uninitialised unless it is given their value: the planes inflated from a session file are
+// written whole, each by the thread that inflates it, so that nothing touches their memory before.
+template <class T> struct KSM_PLANE_ALLOCATOR : std::allocator<T> {
     template <class U> struct rebind {
-        using other = KSM_UNINITIALISED_ALLOCATOR<U>;
+        using other = KSM_PLANE_ALLOCATOR<U>;
     };
+    KSM_PLANE_ALLOCATOR() = default;
+    template <class U> KSM_PLANE_ALLOCATOR(const KSM_PLANE_ALLOCATOR<U>&) noexcept {}
+    T* allocate(size_t n) { return static_cast<T*>(ksm_allocate_planes(n * sizeof(T))); }
+    void deallocate(T* at, size_t n) noexcept { ksm_free_planes(at, n * sizeof(T)); }
     template <class U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
     template <class U, class... ARGS> void construct(U* at, ARGS&&... args)
     {
         ::new (static_cast<void*>(at)) U(std::forward<ARGS>(args)...);
     }
 };
-using KSM_PLANE_WORDS = std::vector<uint64_t, KSM_UNINITIALISED_ALLOCATOR<uint64_t>>;
+using KSM_PLANE_WORDS = std::vector<uint64_t, KSM_PLANE_ALLOCATOR<uint64_t>>;
 
 // The bytes of sample planes one set of samples holds, counted in what the whole process holds
 // (ksm_held_sample_memory): a copy holds its own.
@@ -523,7 +544,23 @@ struct KSM_DATA_LOG::SAMPLES {
         make(trigger, words);
         make(breaks, words);
         connected.assign(channels, 1);
-        held.set((bits.size() + valid.size() + trigger.size() + breaks.size()) * sizeof(uint64_t));
+        held.set(plane_memory());
+    }
+
+    // What the planes of `channel_count` channels of `plane_words` words take: the channels'
+    // block and the valid, trigger and break planes.
+    static size_t memory_of(size_t channel_count, size_t plane_words)
+    {
+        const size_t plane = plane_words * sizeof(uint64_t);
+        return ksm_plane_memory(channel_count * plane) + 3 * ksm_plane_memory(plane);
+    }
+    // What the planes take.
+    size_t plane_memory() const
+    {
+        size_t bytes = 0;
+        for (const KSM_PLANE_WORDS* p : {&bits, &valid, &trigger, &breaks})
+            bytes += ksm_plane_memory(p->capacity() * sizeof(uint64_t));
+        return bytes;
     }
 };
 
@@ -541,7 +578,7 @@ struct KSM_DATA_LOG::PACKED {
     // connected, and `damaged` tells whether there were any.
     std::shared_ptr<SAMPLES> inflate(bool* damaged) const;
     // What the samples take inflated.
-    size_t inflated_bytes() const { return planes.size() * shape->words * sizeof(uint64_t); }
+    size_t inflated_bytes() const { return SAMPLES::memory_of(static_cast<size_t>(shape->channels), shape->words); }
     // Inflates one plane into `target`; false, the plane zeroed, when it does not give exactly
     // `bytes`.
     static bool inflate_plane(const QByteArray& packed, uint64_t* target, size_t bytes);

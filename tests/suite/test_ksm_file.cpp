@@ -189,7 +189,8 @@ std::shared_ptr<ROW> make_row(const std::string& name, int depth, bool group, in
 }
 
 // A group with a member and a nested group, a top-level node, then top-level nodes of ASCII
-// texts: one that XML carries as it is, then one for each character it escapes.
+// texts: one that XML carries as it is, then one for each character it escapes; last, nodes
+// with no more than a few plain values, as most lists hold.
 void fill_rows(KSM_TX_SIGNAL_NODES* list, int seed)
 {
     std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>> rows = {
@@ -199,6 +200,11 @@ void fill_rows(KSM_TX_SIGNAL_NODES* list, int seed)
     for (const char* alias : {"plain", "a<b", "c&d", "e\"f", "g>h", "i\tj"}) {
         rows.push_back(make_row("ascii_" + std::to_string(rows.size()), 0, false, seed + int(rows.size()), false));
         rows.back()->alias = alias;
+    }
+    for (int k = 0; k < 3; ++k) {
+        rows.push_back(std::make_shared<ROW>());
+        rows.back()->name = "top|q[" + std::to_string(k) + "]";
+        rows.back()->tap_mode = k == 1 ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
     }
     KSM_ACCESS::nodes(list)->rows.assign(std::move(rows));
 }
@@ -1629,6 +1635,71 @@ TEST(repository_file, ShownLogsInflatedAheadOfTheReaderReadAlike)
         write_bytes(path, variant.bytes);
         EXPECT_EQ(expect_read_alike(path), variant.opens);
     }
+}
+
+// Node rows with plain values that follow a node read alike with and without the filter, which
+// takes them out of the XML reader's way: faults in them are told at the same place, and rows
+// in a form it leaves to the XML reader, or with markup between them, read as that reader reads
+// them. Each change is made at the tenth row and at the row the filter's first read cuts.
+TEST(repository_file, NodeRowsReadAlike)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rows.lmx");
+    {
+        KSM_TX_SESSION tx(new TEST_ROOT, false);
+        ASSERT_TRUE(tx.create_session(local(path).c_str()));
+        for (int k = 0; k < 3000; ++k)  // a file of more than one read of 128 KB
+            tx.get_signal_set_at(0)->insert_node(("top|r" + std::to_string(k)).c_str(), KSM_STYPE_REGISTERED,
+                                                 k % 7 ? KSM_TAP_PRE_SYNTHESIS : KSM_TAP_POST_FITTING, true);
+        ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
+    }
+    const QByteArray bytes = read_bytes(path);
+    ASSERT_GT(bytes.size(), 128 << 10);
+    int tenth = -1;
+    for (int k = 0; k < 10; ++k)
+        tenth = bytes.indexOf("<node ", tenth + 1);
+    const int cut = bytes.lastIndexOf("<node ", 128 << 10);
+    const struct {
+        const char* what;
+        QByteArray from, to;  // in the row
+        bool opens;
+    } changes[] = {
+        {"as saved", "/>", "/>", true},
+        {"a bad value", "/>", " tap-mode=\"7\"/>", false},
+        {"no name", "name=\"top|r", "alias=\"top|r", false},
+        {"a name given twice", "/>", " name=\"x\"/>", false},
+        {"a name not XML's", "/>", " 1x=\"1\"/>", false},
+        {"no space between values", "\" signal-type", "\"signal-type", false},
+        {"a namespace XML refuses", "/>", " xmlns=\"http://www.w3.org/2000/xmlns/\"/>", false},
+        {"text before it", "<node ", "x<node ", false},
+        {"another element", "<node ", "<nodes ", false},
+        {"a reference", "name=\"top|", "name=\"&amp;|", true},
+        {"a '>' in a value", "/>", " alias=\"a>b\"/>", true},
+        {"single quotes", "name=\"top|r", "alias='x' name=\"top|r", true},
+        {"a tab and a line end", " signal-type", "\t\n signal-type", true},
+        {"spaces around '='", "name=", "name = ", true},
+        {"a namespace", "/>", " xmlns=\"urn:x\"/>", true},
+        {"an end tag", "/>", "></node>", true},
+        {"a comment before it", "<node ", "<!--x--><node ", true},
+        {"a base64 name", "name=\"top|r", "name-b64=\"eA==\" alias=\"top|r", true},
+        {"a bad base64 name", "name=\"top|r", "name-b64=\"*\" alias=\"top|r", false},
+    };
+    QUIET_QT quiet;
+    for (const auto& change : changes) {
+        for (const int row : {tenth, cut}) {
+            SCOPED_TRACE(std::string(change.what) + " at " + std::to_string(row));
+            QByteArray changed = bytes;
+            const int end = changed.indexOf("/>", row) + 2;
+            changed.replace(row, end - row, changed.mid(row, end - row).replace(change.from, change.to));
+            write_bytes(path, changed);
+            EXPECT_EQ(expect_read_alike(path), change.opens) << try_open(path).error;
+        }
+    }
+    // CR LF line ends, a fault in the last row; rows after the document's end.
+    write_bytes(path, QByteArray(bytes).replace("\n", "\r\n").replace("name=\"top|r2999\"", "tap-mode=\"9\""));
+    EXPECT_FALSE(expect_read_alike(path));
+    write_bytes(path, bytes + "<node name=\"a\"/>\n<node name=\"b\"/>\n");
+    EXPECT_FALSE(expect_read_alike(path));
 }
 
 TEST(repository_file, PlaneTextsWithBytesTheReaderChangesReadAlike)

@@ -1,13 +1,21 @@
 // Data logs: every read of a captured log checked against plain vectors of bools filled with
 // the same bits, the capture life, the memory the samples take and a save and reopen.
+#include "ksm_plane_pages.h"
 #include "ksm_state.h"
 #include "ksm_test_session.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <random>
 
@@ -316,6 +324,125 @@ TEST_F(repository_log, SamplesOfALargeLogTakeLittleMoreThanTheirBits)
     EXPECT_LE(double(m_log->get_sample_memory()), 1.25 * packed);
     EXPECT_GE(double(m_log->get_sample_memory()), packed);
     EXPECT_EQ(m_log->get_bit(1023, 131071), ((plane[words - 1] >> 63) & 1) != 0);
+}
+
+// The flags /proc/self/smaps gives the mapping that holds `at`; empty when none does.
+std::string mapping_flags(const void* at)
+{
+    std::ifstream smaps("/proc/self/smaps");
+    const auto address = reinterpret_cast<uintptr_t>(at);
+    bool in = false;
+    for (std::string line; std::getline(smaps, line);) {
+        unsigned long from = 0, to = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx ", &from, &to) == 2 && line.find(' ') < line.find(':'))
+            in = address >= from && address < to;
+        else if (in && line.compare(0, 8, "VmFlags:") == 0)
+            return line;
+    }
+    return std::string();
+}
+
+// A large log opened from its file takes huge pages where the system offers them: its channels'
+// block starts at a huge page and is advised for them where the system wants that. The samples
+// held count the small pages the block takes, as its last part, short of a huge page, stays in
+// small pages.
+TEST_F(repository_log, ALargeLogOpensInHugePagesAndCountsWhatItTakes)
+{
+    const KSM_HUGE_PAGES huge = ksm_huge_pages("");
+    if (huge.size == 0)
+        GTEST_SKIP() << "the system offers no huge pages";
+    const int channels = 4095, depth = 8192;  // 4,193,280 bytes of channels: two huge pages less 1 KB
+    m_log->begin_capture(channels, depth, 0);
+    m_log->set_bit(channels - 1, depth - 1, true);
+    m_log->end_capture();
+    ASSERT_TRUE(m_session->get_signal_set_at(0)->set_sample_depth(depth));
+    ASSERT_TRUE(m_session->get_signal_set_at(0)->set_data_nodes_allocated(channels));
+    ASSERT_TRUE(m_session->save_session(path().c_str())) << m_session->get_last_error();
+    m_session->close_session();
+    const size_t before = ksm_held_sample_memory();
+    KSM_TX_SESSION reopened(new TEST_ROOT, true);
+    ASSERT_TRUE(reopened.open_session(path().c_str())) << reopened.get_last_error();
+    ASSERT_EQ(reopened.get_trigger_at(0)->get_num_logs(), 1);
+    const KSM_DATA_LOG* log = reopened.get_trigger_at(0)->get_log(0);
+    ASSERT_TRUE(log->get_bit(channels - 1, depth - 1));
+    const uint64_t* words = log->get_channel_words(0);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(words) % huge.size, 0u);
+    EXPECT_EQ(mapping_flags(words).find(" hg") != std::string::npos, huge.advised) << mapping_flags(words);
+    const size_t plane = depth / 8, page = 4096;
+    EXPECT_EQ(ksm_held_sample_memory() - before, (channels * plane + page - 1) / page * page + 3 * plane);
+}
+
+// Huge pages as the system's setting offers them: to all memory, only to memory advised for
+// them, or not at all; a size that is no page size offers none.
+TEST(PlaneMemory, HugePagesFollowTheSystemsSetting)
+{
+    const struct {
+        const char *enabled, *size;
+        size_t pages;
+        bool advised;
+    } settings[] = {
+        {"always [madvise] never\n", "2097152\n", 2097152, true},
+        {"[always] madvise never\n", "2097152\n", 2097152, false},
+        {"always madvise [never]\n", "2097152\n", 0, false},
+        {"always [madvise] never\n", "3000000\n", 0, true},
+        {nullptr, "2097152\n", 0, false},
+    };
+    for (const auto& setting : settings) {
+        SCOPED_TRACE(setting.enabled ? setting.enabled : "(no setting)");
+        QTemporaryDir root;
+        QDir(root.path()).mkpath("sys/kernel/mm/transparent_hugepage");
+        const auto write = [&root](const char* name, const char* text) {
+            QFile file(root.filePath(QString("sys/kernel/mm/transparent_hugepage/") + name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        if (setting.enabled)
+            write("enabled", setting.enabled);
+        write("hpage_pmd_size", setting.size);
+        const KSM_HUGE_PAGES pages = ksm_huge_pages(root.path().toStdString());
+        EXPECT_EQ(pages.size, setting.pages);
+        EXPECT_TRUE(pages.size == 0 || pages.advised == setting.advised);
+    }
+}
+
+// The huge pages of a block that threads fill are made present one at a time, each once, a
+// little ahead of the writes.
+TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
+{
+    const size_t huge = ksm_huge_pages("").size, page = 4096, bytes = 5 * huge;
+    void* scratch = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+#ifdef MADV_POPULATE_WRITE
+    const bool can = madvise(scratch, page, MADV_POPULATE_WRITE) == 0;
+#else
+    const bool can = false;
+#endif
+    munmap(scratch, page);
+    if (huge == 0 || !can)
+        GTEST_SKIP() << "the system offers no huge pages, or cannot make pages present";
+    void* block = ksm_allocate_planes(bytes);
+    auto present = [&] {  // per huge page: whether all its small pages are
+        std::vector<unsigned char> pages(bytes / page);
+        EXPECT_EQ(mincore(block, bytes, pages.data()), 0);
+        std::string whole;
+        for (size_t k = 0; k < bytes / huge; ++k)
+            whole += std::all_of(&pages[k * huge / page], &pages[(k + 1) * huge / page],
+                                 [](unsigned char p) { return p & 1; })
+                         ? '1'
+                         : '0';
+        return whole;
+    };
+    KSM_PLANE_PAGES pages(block, bytes);
+    EXPECT_EQ(present(), "00000");
+    const struct {
+        size_t offset;
+        const char* present;
+    } writes[] = {{0, "10000"},    {huge / 2, "11000"},  {huge, "11100"},
+                  {huge, "11110"}, {bytes - 1, "11111"}, {bytes, "11111"}};
+    for (const auto& w : writes) {
+        pages.before_writing(w.offset);
+        EXPECT_EQ(present(), w.present) << w.offset;
+    }
+    ksm_free_planes(block, bytes);
 }
 
 TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
