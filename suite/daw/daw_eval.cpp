@@ -47,24 +47,25 @@ public:
         return now;
     }
 
-    // The next BATCH words at once, with their `before` words as next() gives them: made straight
-    // into `now` where the words so far were taken whole batches at a time.
-    void next_batch(uint64_t* now, uint64_t* before)
+    // The next BATCH words at once, with their `before` words as next() gives them where `before`
+    // is given (edges): made straight into `now` where the words so far were taken whole batches at
+    // a time.
+    void next_batch(uint64_t* now, uint64_t* before = nullptr)
     {
         if (m_at != m_batch.size()) {
+            uint64_t unused;
             for (size_t i = 0; i < BATCH; ++i)
-                now[i] = next(&before[i]);
+                now[i] = next(before ? &before[i] : &unused);
             return;
         }
-        if (m_skipped)
+        if (m_skipped && before)
             m_last = daw_target::sample_word(m_source, m_t - 64);
         m_skipped = false;
         daw_target::sample_words(m_source, m_t, now, BATCH);
         m_t += 64 * static_cast<long long>(BATCH);
-        for (size_t i = 0; i < BATCH; ++i) {
-            before[i] = now[i] << 1 | m_last >> 63;
-            m_last = now[i];
-        }
+        for (size_t i = 0; before && i < BATCH; ++i)
+            before[i] = now[i] << 1 | (i ? now[i - 1] : m_last) >> 63;
+        m_last = now[BATCH - 1];
     }
 
     // Passes over the next BATCH words without making them when they are a batch of their own.
@@ -80,7 +81,7 @@ public:
         m_skipped = true;
     }
 
-    static constexpr size_t BATCH = 16;
+    static constexpr size_t BATCH = 64;
 
 private:
     SOURCE m_source;
@@ -117,6 +118,32 @@ inline uint64_t condition_word(KSM_DATA_TRIGGER_CONDITION condition, uint64_t no
     case KSM_CTYPE_RISING_EDGE: return now & ~before & has_before;
     case KSM_CTYPE_FALLING_EDGE: return ~now & before & has_before;
     default: return (now ^ before) & has_before;
+    }
+}
+
+// The same for `count` words in place, from the nodes' words and the words one sample earlier,
+// sample 0 taken as one that has a sample before it.
+void condition_words(KSM_DATA_TRIGGER_CONDITION condition, uint64_t* now, const uint64_t* before, size_t count)
+{
+    switch (condition) {
+    case KSM_CTYPE_ACTIVE_HIGH:
+    case KSM_CTYPE_HIGH: return;
+    case KSM_CTYPE_ACTIVE_LOW:
+    case KSM_CTYPE_LOW:
+        for (size_t i = 0; i < count; ++i)
+            now[i] = ~now[i];
+        return;
+    case KSM_CTYPE_RISING_EDGE:
+        for (size_t i = 0; i < count; ++i)
+            now[i] &= ~before[i];
+        return;
+    case KSM_CTYPE_FALLING_EDGE:
+        for (size_t i = 0; i < count; ++i)
+            now[i] = ~now[i] & before[i];
+        return;
+    default:
+        for (size_t i = 0; i < count; ++i)
+            now[i] ^= before[i];
     }
 }
 
@@ -222,24 +249,31 @@ public:
 private:
     static constexpr size_t AHEAD = NODE_WORDS::BATCH;
 
-    // The level's next AHEAD words, term after term: a term whose words cannot change them (all
-    // unmet under AND, all met under OR) is passed over without making its words.
+    // The level's next AHEAD words, term after term: once no word can change any more (all unmet
+    // under AND, all met under OR), the terms left are passed over without making their words.
     void look_ahead()
     {
         std::fill(m_ahead, m_ahead + AHEAD, (m_terms.empty() && m_groups.empty()) || !m_any ? ALL : 0);
-        const uint64_t settled = m_any ? ALL : 0;
+        bool open = true;
         for (TERM& term : m_terms) {
-            if (std::all_of(m_ahead, m_ahead + AHEAD, [settled](uint64_t w) { return w == settled; })) {
+            if (!open) {
                 term.words.skip_batch();
                 continue;
             }
             uint64_t now[AHEAD], before[AHEAD];
-            term.words.next_batch(now, before);
-            for (size_t i = 0; i < AHEAD; ++i) {
-                const uint64_t w =
-                    condition_word(term.condition, now[i], before[i], m_t + 64 * static_cast<long long>(i));
-                m_ahead[i] = m_any ? m_ahead[i] | w : m_ahead[i] & w;
-            }
+            const bool edge = term.condition >= KSM_CTYPE_RISING_EDGE;
+            term.words.next_batch(now, edge ? before : nullptr);
+            condition_words(term.condition, now, before, AHEAD);
+            if (m_t == 0 && edge)  // no edge at sample 0
+                now[0] &= ~uint64_t(1);
+            uint64_t open_bits = 0;  // samples a later term may still change
+            if (m_any)
+                for (size_t i = 0; i < AHEAD; ++i)
+                    open_bits |= ~(m_ahead[i] |= now[i]);
+            else
+                for (size_t i = 0; i < AHEAD; ++i)
+                    open_bits |= m_ahead[i] &= now[i];
+            open = open_bits != 0;
         }
         for (GROUP_TERM& group : m_groups)
             for (size_t i = 0; i < AHEAD; ++i) {
@@ -267,23 +301,26 @@ private:
                 top = std::max<size_t>(top, 64 - __builtin_clzll(static_cast<unsigned long long>(c.value[k])));
         }
         const bool settled = std::all_of(m_ahead, m_ahead + AHEAD, [](uint64_t w) { return w == 0; });
+        bool undecided = !settled && std::any_of(&equal[0][0], &equal[0][0] + 2 * AHEAD, [](uint64_t w) { return w; });
         for (size_t i = top; i-- > 0;) {
-            const bool undecided =
-                !settled && std::any_of(&equal[0][0], &equal[0][0] + 2 * AHEAD, [](uint64_t w) { return w; });
             if (i < c.members.size() && !undecided) {
                 c.members[i].skip_batch();
                 continue;
             }
-            uint64_t a[AHEAD] = {}, before[AHEAD];
+            uint64_t a[AHEAD] = {};
             if (i < c.members.size())
-                c.members[i].next_batch(a, before);
+                c.members[i].next_batch(a);
+            uint64_t still_equal = 0;
             for (int k = 0; k < 2; ++k) {
+                if (!compared[k])
+                    continue;
                 const uint64_t b = i < 63 && ((c.value[k] >> i) & 1) ? ALL : 0;
                 for (size_t w = 0; w < AHEAD; ++w) {
                     less[k][w] |= equal[k][w] & ~a[w] & b;
-                    equal[k][w] &= ~(a[w] ^ b);
+                    still_equal |= equal[k][w] &= ~(a[w] ^ b);
                 }
             }
+            undecided = !settled && still_equal;
         }
         for (size_t w = 0; w < AHEAD; ++w)
             for (int k = 0; k < 2; ++k)
@@ -926,22 +963,25 @@ uint64_t PROGRAM::qualify(size_t block)
     }
 }
 
+// Level after level, a stretch of blocks at a time; then the flow and the storage, block by block.
 void PROGRAM::extend(size_t blocks)
 {
-    if (m_stored.size() >= blocks)
+    const size_t from = m_stored.size();
+    if (from >= blocks)
         return;
-    m_current.resize(m_levels.size());
-    const bool evaluate = m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED;
-    while (m_stored.size() < blocks) {
-        const size_t block = m_stored.size();
-        if (evaluate) {
+    if (m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED) {
+        for (size_t l = 0; l < m_levels.size(); ++l)
+            for (size_t block = from; block < blocks; ++block)
+                m_level_words[l].push_back(m_levels[l]->next());
+        m_current.resize(m_levels.size());
+        for (size_t block = from; m_flow && block < blocks; ++block) {
             for (size_t l = 0; l < m_levels.size(); ++l)
-                m_level_words[l].push_back(m_current[l] = m_levels[l]->next());
-            if (m_flow)
-                m_flow_words.push_back(m_flow->next(m_current));
+                m_current[l] = m_level_words[l][block];
+            m_flow_words.push_back(m_flow->next(m_current));
         }
-        m_stored.push_back(qualify(block));
     }
+    for (size_t block = from; block < blocks; ++block)
+        m_stored.push_back(qualify(block));
 }
 
 long long PROGRAM::find_trigger(long long from, long long limit, bool segment, bool* final)
@@ -952,7 +992,8 @@ long long PROGRAM::find_trigger(long long from, long long limit, bool segment, b
     size_t level = 0;
     for (long long at = std::max(from, 0ll); at < limit;) {
         const size_t block = static_cast<size_t>(at >> 6);
-        extend(block + 1);
+        if (block >= m_stored.size())  // ahead as far again as the search went, up to SEARCH_STEP blocks
+            extend(block + std::min(block + 1, SEARCH_STEP));
         uint64_t word;
         if (m_flow) {
             const FLOW_WORDS& f = m_flow_words[block];

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <numeric>
 #include <sstream>
 #include <thread>
 
@@ -235,19 +237,12 @@ int pre_count(KSM_DATA_TRIGGER_POSITION position, int size)
 // Counter words for consecutive words from t >= 0 on: the count and its phase advance by 64
 // samples a word, and inside a word the bit holds until the count reaches the next multiple of
 // 2^bit, without a division.
-void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+void counter_stretch(const SOURCE& s, long long t, uint64_t* out, size_t count)
 {
     const long long p = s.period, step_q = 64 / p, step_r = 64 % p;
     const long long far = 64 / p + 2;  // counts this far ahead lie beyond the word
-    // A bit whose whole cycle (2^(bit + 1) counts) lies within a word's 64 samples and divides them
-    // reads the same in every word: one word is made and repeated.
-    const bool repeats = p <= 64 && s.bit < 6 && 64 % (p << (s.bit + 1)) == 0;
     long long word_q = t / p, word_r = t % p;
     for (size_t i = 0; i < count; ++i) {
-        if (repeats && i > 0) {
-            std::fill(out + 1, out + count, out[0]);
-            return;
-        }
         // The words wholly inside the current block of 2^bit counts read all ones or all zeros.
         const long long block = word_q >> s.bit, left = static_cast<long long>(count - i);
         const long long counts = ((block + 1) << s.bit) - word_q;  // to the block's end
@@ -276,33 +271,70 @@ void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
     }
 }
 
+// The words after which a counter bit's words repeat: the bit repeats every period * 2^(bit + 1)
+// samples, and its words every multiple of that which is a multiple of 64; 0 for a cycle longer
+// than any capture.
+size_t cycle_words(const SOURCE& s)
+{
+    if (s.bit > 30 || s.period > (1ll << 30))
+        return 0;
+    const long long samples = s.period << (s.bit + 1);
+    return static_cast<size_t>(samples / std::gcd(samples, 64ll));
+}
+
+// Counter words from t >= 0 on: the words of one cycle are made and copied over the rest, so that
+// the low bits, which change within words, cost little more than the high ones.
+void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    const size_t cycle = cycle_words(s);
+    counter_stretch(s, t, out, cycle > 0 && cycle < count ? cycle : count);
+    for (size_t done = cycle; cycle > 0 && done < count; done += std::min(done, count - done))
+        std::copy(out, out + std::min(done, count - done), out + done);
+}
+
+// Moves a stream's words down by `shift` samples (0 < shift < 64) in place: word i takes the high
+// samples of word i and the low ones of the word after it, `next` after the last; two words at a
+// time where the processor has vectors.
+void shift_words(uint64_t* words, size_t count, int shift, uint64_t next)
+{
+    typedef uint64_t PAIR __attribute__((vector_size(16)));
+    size_t i = 0;
+    for (; i + 2 < count; i += 2) {  // reads words i to i + 2 before it writes i and i + 1
+        PAIR low, high;
+        std::memcpy(&low, words + i, sizeof low);
+        std::memcpy(&high, words + i + 1, sizeof high);
+        low = low >> shift | high << (64 - shift);
+        std::memcpy(words + i, &low, sizeof low);
+    }
+    for (; i < count; ++i)
+        words[i] = words[i] >> shift | (i + 1 < count ? words[i + 1] : next) << (64 - shift);
+}
+
+// Random words take one mix per word of the stream: the stream's own words are made and, where t
+// falls inside a word, moved down onto it.
+void random_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    const uint64_t w = static_cast<uint64_t>(t) >> 6;
+    for (size_t i = 0; i < count; ++i)
+        out[i] = splitmix64(s.seed + w + i);
+    if (t & 63)
+        shift_words(out, count, static_cast<int>(t & 63), splitmix64(s.seed + w + count));
+}
+
 }  // namespace
 
-// Random bits take one mix per word, as each word of the stream is mixed once.
 void daw_target::sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
 {
     if (s.kind == SOURCE::COUNTER && s.period > 0) {
         counter_words(s, t, out, count);
         return;
     }
-    if (s.kind != SOURCE::RANDOM) {
-        for (size_t i = 0; i < count; ++i)
-            out[i] = daw_target::sample_word(s, t + static_cast<long long>(i) * 64);
+    if (s.kind == SOURCE::RANDOM) {
+        random_words(s, t, out, count);
         return;
     }
-    const uint64_t w = static_cast<uint64_t>(t) >> 6;
-    const int shift = static_cast<int>(t & 63);
-    uint64_t low = splitmix64(s.seed + w);
-    for (size_t i = 0; i < count; ++i) {
-        if (!shift) {
-            out[i] = low;
-            low = splitmix64(s.seed + w + i + 1);
-            continue;
-        }
-        const uint64_t high = splitmix64(s.seed + w + i + 1);
-        out[i] = low >> shift | high << (64 - shift);
-        low = high;
-    }
+    for (size_t i = 0; i < count; ++i)
+        out[i] = daw_target::sample_word(s, t + static_cast<long long>(i) * 64);
 }
 
 namespace {
@@ -335,41 +367,28 @@ std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_si
     return runs;
 }
 
-// Writes a run's samples into the plane a word of the plane at a time: the stream's words are
-// taken from the position that lands on the first word's bit 0, and the words the run shares
-// with others at its ends are masked to its own samples.
-void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane, std::vector<uint64_t>* words)
+// The stream's words from t >= -63 on: samples before 0 carry nothing.
+void stream_words(const SOURCE& source, long long t, uint64_t* out, size_t count)
 {
-    const int shift = run.slot & 63;
+    if (t < 0 && count > 0) {
+        *out++ = daw_target::sample_word(source, t);
+        t += 64, --count;
+    }
+    if (count > 0)
+        daw_target::sample_words(source, t, out, count);
+}
+
+// Writes a run's samples into the plane a word of the plane at a time, made in place; the words
+// the run shares with others at its ends keep the others' samples.
+void put_run(const SOURCE& source, const RUN& run, uint64_t* plane)
+{
+    const int shift = run.slot & 63, end = (run.slot + run.length) & 63;
     const size_t first = static_cast<size_t>(run.slot) >> 6, last = static_cast<size_t>(run.slot + run.length - 1) >> 6;
-    const size_t count = last - first + 1;
-    const long long start = run.position - shift;  // the stream sample at the first word's bit 0
-    const int offset = static_cast<int>(start & 63);
-    if (start >= 0 && offset) {  // made from the stream's own words, which its generators make fastest
-        words->resize(count + 1);
-        daw_target::sample_words(source, start - offset, words->data(), count + 1);
-        for (size_t i = 0; i < count; ++i)
-            (*words)[i] = (*words)[i] >> offset | (*words)[i + 1] << (64 - offset);
-    } else if (start >= 0) {
-        words->resize(count);
-        daw_target::sample_words(source, start, words->data(), count);
-    } else {  // the run starts the stream: its first word holds nothing from before the start
-        words->resize(count);
-        daw_target::sample_words(source, run.position, words->data(), 1);
-        (*words)[0] <<= shift;
-        if (count > 1)
-            daw_target::sample_words(source, start + 64, words->data() + 1, count - 1);
-    }
-    const int end = (run.slot + run.length) & 63;
     const uint64_t head = ~uint64_t(0) << shift, tail = end ? (uint64_t(1) << end) - 1 : ~uint64_t(0);
-    if (count == 1) {
-        (*plane)[first] |= (*words)[0] & head & tail;
-        return;
-    }
-    (*plane)[first] |= (*words)[0] & head;
-    std::copy(words->begin() + 1, words->begin() + static_cast<std::ptrdiff_t>(count - 1),
-              plane->begin() + static_cast<std::ptrdiff_t>(first + 1));
-    (*plane)[last] |= (*words)[count - 1] & tail;
+    const uint64_t first_before = plane[first], last_before = plane[last];
+    stream_words(source, run.position - shift, plane + first, last - first + 1);
+    plane[last] = (plane[last] & tail) | (last_before & ~tail);
+    plane[first] = (plane[first] & head) | (first_before & ~head);
 }
 
 // The channels still to be written, handed out a few at a time: a thread that starts late or
@@ -382,13 +401,13 @@ struct CHANNEL_QUEUE {
 // Writes the samples of the channels it takes from the queue into the log.
 void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, CHANNEL_QUEUE* queue)
 {
-    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
+    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64);
     for (int first; (first = queue->next.fetch_add(queue->chunk, std::memory_order_relaxed)) < plan.channels;)
         for (int c = first; c < std::min(first + queue->chunk, plan.channels); ++c) {
             std::fill(plane.begin(), plane.end(), 0);
             const SOURCE& source = plan.sources[static_cast<size_t>(c)];
             for (const RUN& run : runs)
-                put_run(source, run, &plane, &words);
+                put_run(source, run, plane.data());
             log->set_channel_words(c, plane.data(), plane.size());
             log->set_connection_status(c, source.known);
         }
