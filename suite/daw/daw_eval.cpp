@@ -970,15 +970,22 @@ void PROGRAM::extend(size_t blocks)
     if (from >= blocks)
         return;
     if (m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED) {
-        for (size_t l = 0; l < m_levels.size(); ++l)
+        for (size_t l = 0; l < m_levels.size(); ++l) {
+            std::vector<uint64_t>& words = m_level_words[l];
+            words.resize(blocks);
             for (size_t block = from; block < blocks; ++block)
-                m_level_words[l].push_back(m_levels[l]->next());
+                words[block] = m_levels[l]->next();
+        }
         m_current.resize(m_levels.size());
         for (size_t block = from; m_flow && block < blocks; ++block) {
             for (size_t l = 0; l < m_levels.size(); ++l)
                 m_current[l] = m_level_words[l][block];
             m_flow_words.push_back(m_flow->next(m_current));
         }
+    }
+    if (m_qualifier == KSM_SQTYPE_CONTINUOUS || m_qualifier == KSM_SQTYPE_INVALID_TYPE) {
+        m_stored.resize(blocks, ALL);
+        return;
     }
     for (size_t block = from; block < blocks; ++block)
         m_stored.push_back(qualify(block));
@@ -992,8 +999,8 @@ long long PROGRAM::find_trigger(long long from, long long limit, bool segment, b
     size_t level = 0;
     for (long long at = std::max(from, 0ll); at < limit;) {
         const size_t block = static_cast<size_t>(at >> 6);
-        if (block >= m_stored.size())  // ahead as far again as the search went, up to SEARCH_STEP blocks
-            extend(block + std::min(block + 1, SEARCH_STEP));
+        if (block >= m_stored.size())  // a quarter of the way so far ahead, up to SEARCH_STEP blocks
+            extend(block + 1 + std::min(block / 4, SEARCH_STEP));
         uint64_t word;
         if (m_flow) {
             const FLOW_WORDS& f = m_flow_words[block];

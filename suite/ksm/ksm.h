@@ -365,6 +365,8 @@ public:
     void set_bit(int channel, int sample, bool value);
     void set_channel_words(int channel, const uint64_t* words, size_t count);
     void set_valid(int sample, bool valid);
+    // Every sample's validity at once, 64 to a word as get_valid_words() gives them.
+    void set_valid_words(const uint64_t* words, size_t count);
     void set_trigger_mark(int sample, bool mark);
     void set_break_mark(int sample, bool mark);
     void set_connection_status(int channel, bool connected);
