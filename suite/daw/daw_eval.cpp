@@ -163,19 +163,6 @@ struct COMPARISON {
     long long value[2];
 };
 
-// Where a comparison operand holds, from where the bus is below and equal to its value.
-uint64_t holds(KSM_DATA_TRIGGER_CONDITION operand, uint64_t less, uint64_t equal)
-{
-    switch (operand) {
-    case KSM_CTYPE_COMPARE_GREATER_THAN: return ~less & ~equal;
-    case KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO: return ~less;
-    case KSM_CTYPE_COMPARE_EQUAL_TO: return equal;
-    case KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO: return less | equal;
-    case KSM_CTYPE_COMPARE_LESS_THAN: return less;
-    default: return ALL;
-    }
-}
-
 bool is_group_condition(KSM_DATA_TRIGGER_CONDITION c)
 {
     return c >= KSM_CTYPE_GROUP_EQUAL && c <= KSM_CTYPE_GROUP_ANY_BIT;
@@ -255,7 +242,9 @@ private:
     {
         std::fill(m_ahead, m_ahead + AHEAD, (m_terms.empty() && m_groups.empty()) || !m_any ? ALL : 0);
         bool open = true;
-        for (TERM& term : m_terms) {
+        size_t settling = 0;  // the term that left no word open
+        for (size_t k = 0; k < m_terms.size(); ++k) {
+            TERM& term = m_terms[k];
             if (!open) {
                 term.words.skip_batch();
                 continue;
@@ -274,7 +263,12 @@ private:
                 for (size_t i = 0; i < AHEAD; ++i)
                     open_bits |= m_ahead[i] &= now[i];
             open = open_bits != 0;
+            settling = k;
         }
+        // The term that settled this batch is likely to settle the next: it goes first.
+        if (!open && settling > 0)
+            std::rotate(m_terms.begin(), m_terms.begin() + static_cast<std::ptrdiff_t>(settling),
+                        m_terms.begin() + static_cast<std::ptrdiff_t>(settling) + 1);
         for (GROUP_TERM& group : m_groups)
             for (size_t i = 0; i < AHEAD; ++i) {
                 const uint64_t w = group_word(group, m_t + 64 * static_cast<long long>(i));
@@ -314,17 +308,49 @@ private:
             for (int k = 0; k < 2; ++k) {
                 if (!compared[k])
                     continue;
-                const uint64_t b = i < 63 && ((c.value[k] >> i) & 1) ? ALL : 0;
-                for (size_t w = 0; w < AHEAD; ++w) {
-                    less[k][w] |= equal[k][w] & ~a[w] & b;
-                    still_equal |= equal[k][w] &= ~(a[w] ^ b);
-                }
+                if (i < 63 && ((c.value[k] >> i) & 1))  // a 0 in the bus here makes it the less
+                    for (size_t w = 0; w < AHEAD; ++w) {
+                        less[k][w] |= equal[k][w] & ~a[w];
+                        still_equal |= equal[k][w] &= a[w];
+                    }
+                else
+                    for (size_t w = 0; w < AHEAD; ++w)
+                        still_equal |= equal[k][w] &= ~a[w];
             }
             undecided = !settled && still_equal;
         }
-        for (size_t w = 0; w < AHEAD; ++w)
-            for (int k = 0; k < 2; ++k)
-                m_ahead[w] &= compared[k] ? holds(c.operand[k], less[k][w], equal[k][w]) : ALL;
+        for (int k = 0; k < 2; ++k)
+            if (compared[k])
+                narrow_to(c.operand[k], less[k], equal[k]);
+    }
+
+    // Keeps the samples of the batch where a comparison operand holds, from where the bus is below
+    // and equal to its value.
+    void narrow_to(KSM_DATA_TRIGGER_CONDITION operand, const uint64_t* less, const uint64_t* equal)
+    {
+        switch (operand) {
+        case KSM_CTYPE_COMPARE_GREATER_THAN:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= ~less[w] & ~equal[w];
+            return;
+        case KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= ~less[w];
+            return;
+        case KSM_CTYPE_COMPARE_EQUAL_TO:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= equal[w];
+            return;
+        case KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= less[w] | equal[w];
+            return;
+        case KSM_CTYPE_COMPARE_LESS_THAN:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= less[w];
+            return;
+        default: return;
+        }
     }
 
     uint64_t m_ahead[AHEAD];
