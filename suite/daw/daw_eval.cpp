@@ -159,6 +159,7 @@ uint64_t term_word(TERM& term, long long t)
 // (a lower bound, then an upper one).
 struct COMPARISON {
     std::vector<NODE_WORDS> members;  // least significant first
+    std::vector<size_t> order;        // the members in the order they are compared
     KSM_DATA_TRIGGER_CONDITION operand[2];
     long long value[2];
 };
@@ -296,13 +297,16 @@ private:
         }
         const bool settled = std::all_of(m_ahead, m_ahead + AHEAD, [](uint64_t w) { return w == 0; });
         bool undecided = !settled && std::any_of(&equal[0][0], &equal[0][0] + 2 * AHEAD, [](uint64_t w) { return w; });
-        for (size_t i = top; i-- > 0;) {
-            if (i < c.members.size() && !undecided) {
+        const size_t members = c.members.size();
+        size_t settling = 0;  // where in the order the member is that decided every word
+        for (size_t n = 0, count = top - members + c.order.size(); n < count; ++n) {
+            const size_t i = n < top - members ? top - 1 - n : c.order[n - (top - members)];  // values' bits first
+            if (i < members && !undecided) {
                 c.members[i].skip_batch();
                 continue;
             }
             uint64_t a[AHEAD] = {};
-            if (i < c.members.size())
+            if (i < members)
                 c.members[i].next_batch(a);
             uint64_t still_equal = 0;
             for (int k = 0; k < 2; ++k) {
@@ -318,7 +322,15 @@ private:
                         still_equal |= equal[k][w] &= ~a[w];
             }
             undecided = !settled && still_equal;
+            settling = n - std::min(n, top - members);
         }
+        // Equality alone does not depend on the order of the bits: the member that decided this
+        // batch is likely to decide the next and goes first. Order needs the most significant first.
+        const bool ordered = (compared[0] && c.operand[0] != KSM_CTYPE_COMPARE_EQUAL_TO) ||
+                             (compared[1] && c.operand[1] != KSM_CTYPE_COMPARE_EQUAL_TO);
+        if (!undecided && !ordered && settling > 0)
+            std::rotate(c.order.begin(), c.order.begin() + static_cast<std::ptrdiff_t>(settling),
+                        c.order.begin() + static_cast<std::ptrdiff_t>(settling) + 1);
         for (int k = 0; k < 2; ++k)
             if (compared[k])
                 narrow_to(c.operand[k], less[k], equal[k]);
@@ -378,6 +390,8 @@ COMPARISON comparison_of(const KSM_TX_TRIGGER* trigger, int row, int level)
             c.members.emplace_back(daw_target::source_of(trigger->get_node_name(member)));
     if (trigger->get_lsb_to_msb(row))  // the first member is the least significant
         std::reverse(c.members.begin(), c.members.end());
+    for (size_t i = c.members.size(); i-- > 0;)  // the most significant first
+        c.order.push_back(i);
     return c;
 }
 
