@@ -470,17 +470,28 @@ struct CHANNEL_QUEUE {
     int chunk = 1;
 };
 
-// Writes the samples of the channels it takes from the queue into the log.
+// Writes the samples of the channels it takes from the queue into the log's planes in place, each
+// word once: the words between runs are cleared, the words of the runs made.
 void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, CHANNEL_QUEUE* queue)
 {
-    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64);
+    const size_t words = (static_cast<size_t>(plan.depth) + 63) / 64;
     for (int first; (first = queue->next.fetch_add(queue->chunk, std::memory_order_relaxed)) < plan.channels;)
         for (int c = first; c < std::min(first + queue->chunk, plan.channels); ++c) {
-            std::fill(plane.begin(), plane.end(), 0);
+            uint64_t* plane = log->capture_channel_words(c);
             const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-            for (const RUN& run : runs)
-                put_run(source, run, plane.data());
-            log->set_channel_words(c, plane.data(), plane.size());
+            size_t written = 0;  // the words before it hold their samples
+            for (const RUN& run : runs) {
+                // The run's end words start cleared, but for a first word the run before shares.
+                const size_t from = static_cast<size_t>(run.slot) >> 6;
+                const size_t to = static_cast<size_t>(run.slot + run.length - 1) >> 6;
+                if (from >= written)
+                    std::fill(plane + written, plane + from + 1, 0);
+                if (to > from)
+                    plane[to] = 0;
+                put_run(source, run, plane);
+                written = to + 1;
+            }
+            std::fill(plane + written, plane + words, 0);
             log->set_connection_status(c, source.known);
         }
 }

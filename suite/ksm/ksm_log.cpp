@@ -333,6 +333,12 @@ void KSM_DATA_LOG::set_channel_words(int channel, const uint64_t* words, size_t 
         s->bits[channel * s->words + s->words - 1] &= (uint64_t(1) << tail) - 1;
 }
 
+uint64_t* KSM_DATA_LOG::capture_channel_words(int channel)
+{
+    SAMPLES* s = m_capturing.get();
+    return in_channels(s, channel) ? s->bits.data() + static_cast<size_t>(channel) * s->words : nullptr;
+}
+
 void KSM_DATA_LOG::set_valid(int sample, bool valid)
 {
     if (in_samples(m_capturing.get(), sample))
