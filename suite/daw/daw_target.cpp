@@ -303,8 +303,10 @@ void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
 }
 
 // A function also made for processors with wider vectors, picked when the program loads: the
-// compiler's vectorizer then makes loops of eight words at a time eight words wide.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// compiler's vectorizer then makes loops of eight words at a time eight words wide. Not in the
+// sanitizers' builds, whose instrumented pickers would run before the sanitizer is set up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && \
+    !defined(__SANITIZE_ADDRESS__)
 #define WIDE_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else
 #define WIDE_CLONES
