@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -48,7 +49,8 @@ private:
 // limit it must keep, e.g. "paint ... / fillRect reference: 0.93 (aim <= 1.0)".
 inline void print_aim(const std::string& what, double figure, const char* op, double limit)
 {
-    std::printf("%s: %.2f (aim %s %.1f)\n", what.c_str(), figure, op, limit);
+    const int digits = std::fabs(limit * 10 - std::round(limit * 10)) > 1e-9 ? 2 : 1;  // 1.05 as it stands
+    std::printf("%s: %.2f (aim %s %.*f)\n", what.c_str(), figure, op, digits, limit);
 }
 
 // The median of a benchmark's turns (ours and the reference timed one right after the other): the

@@ -47,24 +47,25 @@ public:
         return now;
     }
 
-    // The next BATCH words at once, with their `before` words as next() gives them: made straight
-    // into `now` where the words so far were taken whole batches at a time.
-    void next_batch(uint64_t* now, uint64_t* before)
+    // The next BATCH words at once, with their `before` words as next() gives them where `before`
+    // is given (edges): made straight into `now` where the words so far were taken whole batches at
+    // a time.
+    void next_batch(uint64_t* now, uint64_t* before = nullptr)
     {
         if (m_at != m_batch.size()) {
+            uint64_t unused;
             for (size_t i = 0; i < BATCH; ++i)
-                now[i] = next(&before[i]);
+                now[i] = next(before ? &before[i] : &unused);
             return;
         }
-        if (m_skipped)
+        if (m_skipped && before)
             m_last = daw_target::sample_word(m_source, m_t - 64);
         m_skipped = false;
         daw_target::sample_words(m_source, m_t, now, BATCH);
         m_t += 64 * static_cast<long long>(BATCH);
-        for (size_t i = 0; i < BATCH; ++i) {
-            before[i] = now[i] << 1 | m_last >> 63;
-            m_last = now[i];
-        }
+        for (size_t i = 0; before && i < BATCH; ++i)
+            before[i] = now[i] << 1 | (i ? now[i - 1] : m_last) >> 63;
+        m_last = now[BATCH - 1];
     }
 
     // Passes over the next BATCH words without making them when they are a batch of their own.
@@ -80,7 +81,7 @@ public:
         m_skipped = true;
     }
 
-    static constexpr size_t BATCH = 16;
+    static constexpr size_t BATCH = 64;
 
 private:
     SOURCE m_source;
@@ -120,6 +121,32 @@ inline uint64_t condition_word(KSM_DATA_TRIGGER_CONDITION condition, uint64_t no
     }
 }
 
+// The same for `count` words in place, from the nodes' words and the words one sample earlier,
+// sample 0 taken as one that has a sample before it.
+void condition_words(KSM_DATA_TRIGGER_CONDITION condition, uint64_t* now, const uint64_t* before, size_t count)
+{
+    switch (condition) {
+    case KSM_CTYPE_ACTIVE_HIGH:
+    case KSM_CTYPE_HIGH: return;
+    case KSM_CTYPE_ACTIVE_LOW:
+    case KSM_CTYPE_LOW:
+        for (size_t i = 0; i < count; ++i)
+            now[i] = ~now[i];
+        return;
+    case KSM_CTYPE_RISING_EDGE:
+        for (size_t i = 0; i < count; ++i)
+            now[i] &= ~before[i];
+        return;
+    case KSM_CTYPE_FALLING_EDGE:
+        for (size_t i = 0; i < count; ++i)
+            now[i] = ~now[i] & before[i];
+        return;
+    default:
+        for (size_t i = 0; i < count; ++i)
+            now[i] ^= before[i];
+    }
+}
+
 // The same for the term's next word t.
 uint64_t term_word(TERM& term, long long t)
 {
@@ -132,22 +159,10 @@ uint64_t term_word(TERM& term, long long t)
 // (a lower bound, then an upper one).
 struct COMPARISON {
     std::vector<NODE_WORDS> members;  // least significant first
+    std::vector<size_t> order;        // the members in the order they are compared
     KSM_DATA_TRIGGER_CONDITION operand[2];
     long long value[2];
 };
-
-// Where a comparison operand holds, from where the bus is below and equal to its value.
-uint64_t holds(KSM_DATA_TRIGGER_CONDITION operand, uint64_t less, uint64_t equal)
-{
-    switch (operand) {
-    case KSM_CTYPE_COMPARE_GREATER_THAN: return ~less & ~equal;
-    case KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO: return ~less;
-    case KSM_CTYPE_COMPARE_EQUAL_TO: return equal;
-    case KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO: return less | equal;
-    case KSM_CTYPE_COMPARE_LESS_THAN: return less;
-    default: return ALL;
-    }
-}
 
 bool is_group_condition(KSM_DATA_TRIGGER_CONDITION c)
 {
@@ -222,25 +237,39 @@ public:
 private:
     static constexpr size_t AHEAD = NODE_WORDS::BATCH;
 
-    // The level's next AHEAD words, term after term: a term whose words cannot change them (all
-    // unmet under AND, all met under OR) is passed over without making its words.
+    // The level's next AHEAD words, term after term: once no word can change any more (all unmet
+    // under AND, all met under OR), the terms left are passed over without making their words.
     void look_ahead()
     {
         std::fill(m_ahead, m_ahead + AHEAD, (m_terms.empty() && m_groups.empty()) || !m_any ? ALL : 0);
-        const uint64_t settled = m_any ? ALL : 0;
-        for (TERM& term : m_terms) {
-            if (std::all_of(m_ahead, m_ahead + AHEAD, [settled](uint64_t w) { return w == settled; })) {
+        bool open = true;
+        size_t settling = 0;  // the term that left no word open
+        for (size_t k = 0; k < m_terms.size(); ++k) {
+            TERM& term = m_terms[k];
+            if (!open) {
                 term.words.skip_batch();
                 continue;
             }
             uint64_t now[AHEAD], before[AHEAD];
-            term.words.next_batch(now, before);
-            for (size_t i = 0; i < AHEAD; ++i) {
-                const uint64_t w =
-                    condition_word(term.condition, now[i], before[i], m_t + 64 * static_cast<long long>(i));
-                m_ahead[i] = m_any ? m_ahead[i] | w : m_ahead[i] & w;
-            }
+            const bool edge = term.condition >= KSM_CTYPE_RISING_EDGE;
+            term.words.next_batch(now, edge ? before : nullptr);
+            condition_words(term.condition, now, before, AHEAD);
+            if (m_t == 0 && edge)  // no edge at sample 0
+                now[0] &= ~uint64_t(1);
+            uint64_t open_bits = 0;  // samples a later term may still change
+            if (m_any)
+                for (size_t i = 0; i < AHEAD; ++i)
+                    open_bits |= ~(m_ahead[i] |= now[i]);
+            else
+                for (size_t i = 0; i < AHEAD; ++i)
+                    open_bits |= m_ahead[i] &= now[i];
+            open = open_bits != 0;
+            settling = k;
         }
+        // The term that settled this batch is likely to settle the next: it goes first.
+        if (!open && settling > 0)
+            std::rotate(m_terms.begin(), m_terms.begin() + static_cast<std::ptrdiff_t>(settling),
+                        m_terms.begin() + static_cast<std::ptrdiff_t>(settling) + 1);
         for (GROUP_TERM& group : m_groups)
             for (size_t i = 0; i < AHEAD; ++i) {
                 const uint64_t w = group_word(group, m_t + 64 * static_cast<long long>(i));
@@ -267,27 +296,73 @@ private:
                 top = std::max<size_t>(top, 64 - __builtin_clzll(static_cast<unsigned long long>(c.value[k])));
         }
         const bool settled = std::all_of(m_ahead, m_ahead + AHEAD, [](uint64_t w) { return w == 0; });
-        for (size_t i = top; i-- > 0;) {
-            const bool undecided =
-                !settled && std::any_of(&equal[0][0], &equal[0][0] + 2 * AHEAD, [](uint64_t w) { return w; });
-            if (i < c.members.size() && !undecided) {
+        bool undecided = !settled && std::any_of(&equal[0][0], &equal[0][0] + 2 * AHEAD, [](uint64_t w) { return w; });
+        const size_t members = c.members.size();
+        size_t settling = 0;  // where in the order the member is that decided every word
+        for (size_t n = 0, count = top - members + c.order.size(); n < count; ++n) {
+            const size_t i = n < top - members ? top - 1 - n : c.order[n - (top - members)];  // values' bits first
+            if (i < members && !undecided) {
                 c.members[i].skip_batch();
                 continue;
             }
-            uint64_t a[AHEAD] = {}, before[AHEAD];
-            if (i < c.members.size())
-                c.members[i].next_batch(a, before);
+            uint64_t a[AHEAD] = {};
+            if (i < members)
+                c.members[i].next_batch(a);
+            uint64_t still_equal = 0;
             for (int k = 0; k < 2; ++k) {
-                const uint64_t b = i < 63 && ((c.value[k] >> i) & 1) ? ALL : 0;
-                for (size_t w = 0; w < AHEAD; ++w) {
-                    less[k][w] |= equal[k][w] & ~a[w] & b;
-                    equal[k][w] &= ~(a[w] ^ b);
-                }
+                if (!compared[k])
+                    continue;
+                if (i < 63 && ((c.value[k] >> i) & 1))  // a 0 in the bus here makes it the less
+                    for (size_t w = 0; w < AHEAD; ++w) {
+                        less[k][w] |= equal[k][w] & ~a[w];
+                        still_equal |= equal[k][w] &= a[w];
+                    }
+                else
+                    for (size_t w = 0; w < AHEAD; ++w)
+                        still_equal |= equal[k][w] &= ~a[w];
             }
+            undecided = !settled && still_equal;
+            settling = n - std::min(n, top - members);
         }
-        for (size_t w = 0; w < AHEAD; ++w)
-            for (int k = 0; k < 2; ++k)
-                m_ahead[w] &= compared[k] ? holds(c.operand[k], less[k][w], equal[k][w]) : ALL;
+        // Equality alone does not depend on the order of the bits: the member that decided this
+        // batch is likely to decide the next and goes first. Order needs the most significant first.
+        const bool ordered = (compared[0] && c.operand[0] != KSM_CTYPE_COMPARE_EQUAL_TO) ||
+                             (compared[1] && c.operand[1] != KSM_CTYPE_COMPARE_EQUAL_TO);
+        if (!undecided && !ordered && settling > 0)
+            std::rotate(c.order.begin(), c.order.begin() + static_cast<std::ptrdiff_t>(settling),
+                        c.order.begin() + static_cast<std::ptrdiff_t>(settling) + 1);
+        for (int k = 0; k < 2; ++k)
+            if (compared[k])
+                narrow_to(c.operand[k], less[k], equal[k]);
+    }
+
+    // Keeps the samples of the batch where a comparison operand holds, from where the bus is below
+    // and equal to its value.
+    void narrow_to(KSM_DATA_TRIGGER_CONDITION operand, const uint64_t* less, const uint64_t* equal)
+    {
+        switch (operand) {
+        case KSM_CTYPE_COMPARE_GREATER_THAN:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= ~less[w] & ~equal[w];
+            return;
+        case KSM_CTYPE_COMPARE_GREATER_THAN_OR_EQUAL_TO:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= ~less[w];
+            return;
+        case KSM_CTYPE_COMPARE_EQUAL_TO:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= equal[w];
+            return;
+        case KSM_CTYPE_COMPARE_LESS_THAN_OR_EQUAL_TO:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= less[w] | equal[w];
+            return;
+        case KSM_CTYPE_COMPARE_LESS_THAN:
+            for (size_t w = 0; w < AHEAD; ++w)
+                m_ahead[w] &= less[w];
+            return;
+        default: return;
+        }
     }
 
     uint64_t m_ahead[AHEAD];
@@ -315,6 +390,8 @@ COMPARISON comparison_of(const KSM_TX_TRIGGER* trigger, int row, int level)
             c.members.emplace_back(daw_target::source_of(trigger->get_node_name(member)));
     if (trigger->get_lsb_to_msb(row))  // the first member is the least significant
         std::reverse(c.members.begin(), c.members.end());
+    for (size_t i = c.members.size(); i-- > 0;)  // the most significant first
+        c.order.push_back(i);
     return c;
 }
 
@@ -926,22 +1003,32 @@ uint64_t PROGRAM::qualify(size_t block)
     }
 }
 
+// Level after level, a stretch of blocks at a time; then the flow and the storage, block by block.
 void PROGRAM::extend(size_t blocks)
 {
-    if (m_stored.size() >= blocks)
+    const size_t from = m_stored.size();
+    if (from >= blocks)
         return;
-    m_current.resize(m_levels.size());
-    const bool evaluate = m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED;
-    while (m_stored.size() < blocks) {
-        const size_t block = m_stored.size();
-        if (evaluate) {
-            for (size_t l = 0; l < m_levels.size(); ++l)
-                m_level_words[l].push_back(m_current[l] = m_levels[l]->next());
-            if (m_flow)
-                m_flow_words.push_back(m_flow->next(m_current));
+    if (m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED) {
+        for (size_t l = 0; l < m_levels.size(); ++l) {
+            std::vector<uint64_t>& words = m_level_words[l];
+            words.resize(blocks);
+            for (size_t block = from; block < blocks; ++block)
+                words[block] = m_levels[l]->next();
         }
-        m_stored.push_back(qualify(block));
+        m_current.resize(m_levels.size());
+        for (size_t block = from; m_flow && block < blocks; ++block) {
+            for (size_t l = 0; l < m_levels.size(); ++l)
+                m_current[l] = m_level_words[l][block];
+            m_flow_words.push_back(m_flow->next(m_current));
+        }
     }
+    if (m_qualifier == KSM_SQTYPE_CONTINUOUS || m_qualifier == KSM_SQTYPE_INVALID_TYPE) {
+        m_stored.resize(blocks, ALL);
+        return;
+    }
+    for (size_t block = from; block < blocks; ++block)
+        m_stored.push_back(qualify(block));
 }
 
 long long PROGRAM::find_trigger(long long from, long long limit, bool segment, bool* final)
@@ -952,7 +1039,8 @@ long long PROGRAM::find_trigger(long long from, long long limit, bool segment, b
     size_t level = 0;
     for (long long at = std::max(from, 0ll); at < limit;) {
         const size_t block = static_cast<size_t>(at >> 6);
-        extend(block + 1);
+        if (block >= m_stored.size())  // a quarter of the way so far ahead, up to SEARCH_STEP blocks
+            extend(block + 1 + std::min(block / 4, SEARCH_STEP));
         uint64_t word;
         if (m_flow) {
             const FLOW_WORDS& f = m_flow_words[block];

@@ -72,6 +72,8 @@ public:
     void stop_triggering() { m_triggering = false; }
 
 private:
+    static constexpr size_t SEARCH_STEP = 64;  // blocks the trigger search evaluates at once
+
     PROGRAM() = default;
     void extend(size_t blocks);
     uint64_t qualify(size_t block);

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
-#include <sstream>
+#include <numeric>
 #include <thread>
 
 namespace {
@@ -75,13 +77,23 @@ struct BEHAVIOUR {
     std::vector<std::string> words;  // the words after the kind
 };
 
+// Split at white space without a stream, as the trigger logic reads a node's behaviour for every
+// node it evaluates.
 BEHAVIOUR parse_behaviour(const std::string& text)
 {
     BEHAVIOUR b;
-    std::istringstream words(text);
-    words >> b.kind;
-    for (std::string word; words >> word;)
-        b.words.push_back(word);
+    const char* at = text.c_str();
+    for (;;) {
+        while (std::isspace(static_cast<unsigned char>(*at)))
+            ++at;
+        const char* end = at;
+        while (*end && !std::isspace(static_cast<unsigned char>(*end)))
+            ++end;
+        if (end == at)
+            break;
+        (b.kind.empty() ? b.kind : b.words.emplace_back()).assign(at, end);
+        at = end;
+    }
     b.value = b.words.empty() ? 0 : std::strtoull(b.words[0].c_str(), nullptr, 0);
     return b;
 }
@@ -235,19 +247,12 @@ int pre_count(KSM_DATA_TRIGGER_POSITION position, int size)
 // Counter words for consecutive words from t >= 0 on: the count and its phase advance by 64
 // samples a word, and inside a word the bit holds until the count reaches the next multiple of
 // 2^bit, without a division.
-void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+void counter_stretch(const SOURCE& s, long long t, uint64_t* out, size_t count)
 {
     const long long p = s.period, step_q = 64 / p, step_r = 64 % p;
     const long long far = 64 / p + 2;  // counts this far ahead lie beyond the word
-    // A bit whose whole cycle (2^(bit + 1) counts) lies within a word's 64 samples and divides them
-    // reads the same in every word: one word is made and repeated.
-    const bool repeats = p <= 64 && s.bit < 6 && 64 % (p << (s.bit + 1)) == 0;
     long long word_q = t / p, word_r = t % p;
     for (size_t i = 0; i < count; ++i) {
-        if (repeats && i > 0) {
-            std::fill(out + 1, out + count, out[0]);
-            return;
-        }
         // The words wholly inside the current block of 2^bit counts read all ones or all zeros.
         const long long block = word_q >> s.bit, left = static_cast<long long>(count - i);
         const long long counts = ((block + 1) << s.bit) - word_q;  // to the block's end
@@ -276,33 +281,134 @@ void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
     }
 }
 
+// The words after which a counter bit's words repeat: the bit repeats every period * 2^(bit + 1)
+// samples, and its words every multiple of that which is a multiple of 64; 0 for a cycle longer
+// than any capture.
+size_t cycle_words(const SOURCE& s)
+{
+    if (s.bit > 30 || s.period > (1ll << 30))
+        return 0;
+    const long long samples = s.period << (s.bit + 1);
+    return static_cast<size_t>(samples / std::gcd(samples, 64ll));
+}
+
+// Counter words from t >= 0 on: the words of one cycle are made and copied over the rest, so that
+// the low bits, which change within words, cost little more than the high ones.
+void counter_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    const size_t cycle = cycle_words(s);
+    counter_stretch(s, t, out, cycle > 0 && cycle < count ? cycle : count);
+    for (size_t done = cycle; cycle > 0 && done < count; done += std::min(done, count - done))
+        std::copy(out, out + std::min(done, count - done), out + done);
+}
+
+// A function also made for processors with wider vectors, picked when the program loads: the
+// compiler's vectorizer then makes loops of eight words at a time eight words wide. Not in the
+// sanitizers' builds, whose instrumented pickers would run before the sanitizer is set up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && \
+    !defined(__SANITIZE_ADDRESS__)
+#define WIDE_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+#else
+#define WIDE_CLONES
+#endif
+
+// out[i] = splitmix64(first + i): the random words of a stretch of the stream.
+WIDE_CLONES void mix_words(uint64_t first, uint64_t* out, size_t count)
+{
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        for (size_t j = 0; j < 8; ++j)
+            out[i + j] = splitmix64(first + i + j);
+    for (; i < count; ++i)
+        out[i] = splitmix64(first + i);
+}
+
+// Moves a stream's words down by `shift` samples (0 < shift < 64) in place: word i takes the high
+// samples of word i and the low ones of the word after it, `next` after the last.
+WIDE_CLONES void shift_words(uint64_t* words, size_t count, int shift, uint64_t next)
+{
+    size_t i = 0;
+    for (; i + 8 < count; i += 8)
+        for (size_t j = 0; j < 8; ++j)
+            words[i + j] = words[i + j] >> shift | words[i + j + 1] << (64 - shift);
+    for (; i < count; ++i)
+        words[i] = words[i] >> shift | (i + 1 < count ? words[i + 1] : next) << (64 - shift);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FUNNEL_SHIFT 1
+// Random words from a stream position inside a word on processors with a funnel shift (AVX-512
+// VBMI2): eight mixes at once, each word joining the high samples of one stream word and the low
+// ones of the next in one step, so that words off the stream's grid cost little more than words on
+// it (the shifts apart would cost half as much again as the mixes).
+#define FUNNEL_TARGET __attribute__((target("avx512f,avx512dq,avx512vbmi2")))
+typedef long long LANES __attribute__((vector_size(64)));
+typedef unsigned long long WORD_LANES __attribute__((vector_size(64)));
+
+FUNNEL_TARGET inline WORD_LANES mix_lanes(WORD_LANES z)
+{
+    z += GOLDEN;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// out[i] = splitmix64(first + i) >> shift | splitmix64(first + i + 1) << (64 - shift) for the
+// blocks of eight words of `count`, 0 < shift < 64; returns the words made.
+FUNNEL_TARGET size_t mix_shifted_lanes(uint64_t first, int shift, uint64_t* out, size_t count)
+{
+    const WORD_LANES lanes = {0, 1, 2, 3, 4, 5, 6, 7};
+    const LANES next = {1, 2, 3, 4, 5, 6, 7, 8}, shifts = LANES{} + shift;
+    WORD_LANES low = mix_lanes(first + lanes);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const WORD_LANES high = mix_lanes(first + i + 8 + lanes);
+        const LANES words = __builtin_ia32_vpshrdv_v8di(LANES(low), LANES(__builtin_shuffle(low, high, next)), shifts);
+        std::memcpy(out + i, &words, sizeof words);
+        low = high;
+    }
+    return i;
+}
+
+bool has_funnel_shift()
+{
+    static const bool has = __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("avx512dq");
+    return has;
+}
+#endif
+
+// Random words take one mix per word of the stream: the stream's own words are made and, where t
+// falls inside a word, moved down onto it.
+void random_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
+{
+    const uint64_t first = s.seed + (static_cast<uint64_t>(t) >> 6);
+    const int shift = static_cast<int>(t & 63);
+#ifdef FUNNEL_SHIFT
+    if (shift && has_funnel_shift()) {
+        for (size_t i = mix_shifted_lanes(first, shift, out, count); i < count; ++i)
+            out[i] = splitmix64(first + i) >> shift | splitmix64(first + i + 1) << (64 - shift);
+        return;
+    }
+#endif
+    mix_words(first, out, count);
+    if (shift)
+        shift_words(out, count, shift, splitmix64(first + count));
+}
+
 }  // namespace
 
-// Random bits take one mix per word, as each word of the stream is mixed once.
 void daw_target::sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count)
 {
     if (s.kind == SOURCE::COUNTER && s.period > 0) {
         counter_words(s, t, out, count);
         return;
     }
-    if (s.kind != SOURCE::RANDOM) {
-        for (size_t i = 0; i < count; ++i)
-            out[i] = daw_target::sample_word(s, t + static_cast<long long>(i) * 64);
+    if (s.kind == SOURCE::RANDOM) {
+        random_words(s, t, out, count);
         return;
     }
-    const uint64_t w = static_cast<uint64_t>(t) >> 6;
-    const int shift = static_cast<int>(t & 63);
-    uint64_t low = splitmix64(s.seed + w);
-    for (size_t i = 0; i < count; ++i) {
-        if (!shift) {
-            out[i] = low;
-            low = splitmix64(s.seed + w + i + 1);
-            continue;
-        }
-        const uint64_t high = splitmix64(s.seed + w + i + 1);
-        out[i] = low >> shift | high << (64 - shift);
-        low = high;
-    }
+    for (size_t i = 0; i < count; ++i)
+        out[i] = daw_target::sample_word(s, t + static_cast<long long>(i) * 64);
 }
 
 namespace {
@@ -335,41 +441,28 @@ std::vector<RUN> runs_of(const std::vector<long long>& positions, int segment_si
     return runs;
 }
 
-// Writes a run's samples into the plane a word of the plane at a time: the stream's words are
-// taken from the position that lands on the first word's bit 0, and the words the run shares
-// with others at its ends are masked to its own samples.
-void put_run(const SOURCE& source, const RUN& run, std::vector<uint64_t>* plane, std::vector<uint64_t>* words)
+// The stream's words from t >= -63 on: samples before 0 carry nothing.
+void stream_words(const SOURCE& source, long long t, uint64_t* out, size_t count)
 {
-    const int shift = run.slot & 63;
+    if (t < 0 && count > 0) {
+        *out++ = daw_target::sample_word(source, t);
+        t += 64, --count;
+    }
+    if (count > 0)
+        daw_target::sample_words(source, t, out, count);
+}
+
+// Writes a run's samples into the plane a word of the plane at a time, made in place; the words
+// the run shares with others at its ends keep the others' samples.
+void put_run(const SOURCE& source, const RUN& run, uint64_t* plane)
+{
+    const int shift = run.slot & 63, end = (run.slot + run.length) & 63;
     const size_t first = static_cast<size_t>(run.slot) >> 6, last = static_cast<size_t>(run.slot + run.length - 1) >> 6;
-    const size_t count = last - first + 1;
-    const long long start = run.position - shift;  // the stream sample at the first word's bit 0
-    const int offset = static_cast<int>(start & 63);
-    if (start >= 0 && offset) {  // made from the stream's own words, which its generators make fastest
-        words->resize(count + 1);
-        daw_target::sample_words(source, start - offset, words->data(), count + 1);
-        for (size_t i = 0; i < count; ++i)
-            (*words)[i] = (*words)[i] >> offset | (*words)[i + 1] << (64 - offset);
-    } else if (start >= 0) {
-        words->resize(count);
-        daw_target::sample_words(source, start, words->data(), count);
-    } else {  // the run starts the stream: its first word holds nothing from before the start
-        words->resize(count);
-        daw_target::sample_words(source, run.position, words->data(), 1);
-        (*words)[0] <<= shift;
-        if (count > 1)
-            daw_target::sample_words(source, start + 64, words->data() + 1, count - 1);
-    }
-    const int end = (run.slot + run.length) & 63;
     const uint64_t head = ~uint64_t(0) << shift, tail = end ? (uint64_t(1) << end) - 1 : ~uint64_t(0);
-    if (count == 1) {
-        (*plane)[first] |= (*words)[0] & head & tail;
-        return;
-    }
-    (*plane)[first] |= (*words)[0] & head;
-    std::copy(words->begin() + 1, words->begin() + static_cast<std::ptrdiff_t>(count - 1),
-              plane->begin() + static_cast<std::ptrdiff_t>(first + 1));
-    (*plane)[last] |= (*words)[count - 1] & tail;
+    const uint64_t first_before = plane[first], last_before = plane[last];
+    stream_words(source, run.position - shift, plane + first, last - first + 1);
+    plane[last] = (plane[last] & tail) | (last_before & ~tail);
+    plane[first] = (plane[first] & head) | (first_before & ~head);
 }
 
 // The channels still to be written, handed out a few at a time: a thread that starts late or
@@ -379,28 +472,41 @@ struct CHANNEL_QUEUE {
     int chunk = 1;
 };
 
-// Writes the samples of the channels it takes from the queue into the log.
+// Writes the samples of the channels it takes from the queue into the log's planes in place, each
+// word once: the words between runs are cleared, the words of the runs made.
 void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, CHANNEL_QUEUE* queue)
 {
-    std::vector<uint64_t> plane((static_cast<size_t>(plan.depth) + 63) / 64), words;
+    const size_t words = (static_cast<size_t>(plan.depth) + 63) / 64;
     for (int first; (first = queue->next.fetch_add(queue->chunk, std::memory_order_relaxed)) < plan.channels;)
         for (int c = first; c < std::min(first + queue->chunk, plan.channels); ++c) {
-            std::fill(plane.begin(), plane.end(), 0);
+            uint64_t* plane = log->capture_channel_words(c);
             const SOURCE& source = plan.sources[static_cast<size_t>(c)];
-            for (const RUN& run : runs)
-                put_run(source, run, &plane, &words);
-            log->set_channel_words(c, plane.data(), plane.size());
+            size_t written = 0;  // the words before it hold their samples
+            for (const RUN& run : runs) {
+                // The run's end words start cleared, but for a first word the run before shares.
+                const size_t from = static_cast<size_t>(run.slot) >> 6;
+                const size_t to = static_cast<size_t>(run.slot + run.length - 1) >> 6;
+                if (from >= written)
+                    std::fill(plane + written, plane + from + 1, 0);
+                if (to > from)
+                    plane[to] = 0;
+                put_run(source, run, plane);
+                written = to + 1;
+            }
+            std::fill(plane + written, plane + words, 0);
             log->set_connection_status(c, source.known);
         }
 }
 
 // Writes the validity of the stored samples, the trigger and segment marks and the trigger
-// positions; the validity plane starts cleared, so only the runs' samples are set.
+// positions: the runs' samples are the valid ones.
 void mark_samples(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs)
 {
+    std::vector<uint64_t> valid((static_cast<size_t>(plan.depth) + 63) / 64, 0);
     for (const RUN& run : runs)
-        for (int i = run.slot; i < run.slot + run.length; ++i)
-            log->set_valid(i, true);
+        for (int i = run.slot, end = run.slot + run.length; i < end; i = (i | 63) + 1)
+            valid[static_cast<size_t>(i) >> 6] |= bits_between(i & 63, std::min(end - (i & ~63), 64));
+    log->set_valid_words(valid.data(), valid.size());
     for (size_t i = 0; i < plan.gaps.size(); ++i)
         if (plan.gaps[i])
             log->set_break_mark(static_cast<int>(i), true);

@@ -359,12 +359,19 @@ public:
     int get_num_flags() const { return get_number_flags(); }
 
     // Writing (the acquisition): the shape first, then bits; publish() makes them visible. A
-    // writer that gives every channel its words whole (set_channel_words), each from the thread
-    // that makes them, says so: the channels' memory is then left for those threads to touch first.
+    // writer that gives every channel its words whole (set_channel_words, or in place), each from
+    // the thread that makes them, says so: the channels' memory is then left for those threads to
+    // touch first.
     void begin_capture(int channels, int depth, int segment_size, bool every_channel_written = false);
     void set_bit(int channel, int sample, bool value);
     void set_channel_words(int channel, const uint64_t* words, size_t count);
+    // The words of a channel's plane in the capture, for such a writer to write in place (every
+    // word, the bits past the depth 0), 64 samples to a word as get_channel_words() gives them;
+    // null for a channel outside the capture or with no capture begun.
+    uint64_t* capture_channel_words(int channel);
     void set_valid(int sample, bool valid);
+    // Every sample's validity at once, 64 to a word as get_valid_words() gives them.
+    void set_valid_words(const uint64_t* words, size_t count);
     void set_trigger_mark(int sample, bool mark);
     void set_break_mark(int sample, bool mark);
     void set_connection_status(int channel, bool connected);

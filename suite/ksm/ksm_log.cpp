@@ -330,10 +330,28 @@ void KSM_DATA_LOG::set_channel_words(int channel, const uint64_t* words, size_t 
         s->bits[channel * s->words + s->words - 1] &= (uint64_t(1) << tail) - 1;
 }
 
+uint64_t* KSM_DATA_LOG::capture_channel_words(int channel)
+{
+    SAMPLES* s = m_capturing.get();
+    return in_channels(s, channel) ? s->bits.data() + static_cast<size_t>(channel) * s->words : nullptr;
+}
+
 void KSM_DATA_LOG::set_valid(int sample, bool valid)
 {
     if (in_samples(m_capturing.get(), sample))
         assign(m_capturing->valid, 0, sample, valid);
+}
+
+void KSM_DATA_LOG::set_valid_words(const uint64_t* words, size_t count)
+{
+    SAMPLES* s = m_capturing.get();
+    if (!s || !words)
+        return;
+    const size_t n = std::min(count, s->words);
+    std::copy(words, words + n, s->valid.begin());
+    const int tail = s->depth & 63;
+    if (n == s->words && tail)
+        s->valid[s->words - 1] &= (uint64_t(1) << tail) - 1;
 }
 
 void KSM_DATA_LOG::set_trigger_mark(int sample, bool mark)
