@@ -4,6 +4,7 @@
 // the enable rules, attach and detach, compile, and adding a node by name.
 #include "manager_test_support.h"
 
+#include "diagram_builder.h"
 #include "vokr_layout_widget.h"
 #include "vokr_msg.h"
 #include "vokr_object_widget.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTimer>
@@ -421,6 +423,36 @@ TEST_F(FrameWindow, UndoGoesToTheFocusedCanvasElseToTheDocument)
         ASSERT_EQ(frame->focusWidget() != nullptr, std::string(c.focus) != "none") << c.focus;
         action(frame.get(), PIRQ_ACTION_UNDO)->trigger();
         EXPECT_EQ(!undo_available(m), c.document_undone) << c.focus;
+    }
+}
+
+// Delete delivered to the node list while an advanced level's canvas holds the focus deletes the
+// canvas's selected boxes; with the focus on the list, the list's own delete leaves them.
+TEST_F(FrameWindow, DeleteOnTheListGoesToTheFocusedCanvas)
+{
+    for (const bool canvas_focused : {true, false}) {
+        auto frame = framed(false);
+        VOKR_TX_MANAGER* m = frame->get_tx_manager();
+        ASSERT_NO_FATAL_FAILURE(add_rows(m, {"a"}));
+        frame->show();
+        m->set_advanced_trigger(0, KSM_LTYPE_ADVANCED);  // its tab shows the canvas
+        m->set_int_state(-1, "active tab", 2);
+        emit m->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_TABS);
+        QCoreApplication::processEvents();
+        ASSERT_NE(m->shown_advanced_root(), nullptr);
+        diagram::DIAGRAM(m->shown_advanced_root()).make("logical('a','a')");
+        VOKR_LAYOUT_WIDGET* layout = frame->get_layout_widget();
+        VOKR_OBJECT_WIDGET* canvas = layout->get_object_widget();
+        canvas->setParent(layout->get_instance_tab_widget());  // inside the frame, as on its tab
+        canvas->show();
+        canvas->on_update(nullptr, VOKR_HINT_ADVANCED);
+        canvas->on_edit_select_all();
+        const int boxes = canvas->get_objects()->size();
+        ASSERT_GT(boxes, 1);
+        (canvas_focused ? static_cast<QWidget*>(canvas) : layout->get_view())->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+        QApplication::sendEvent(layout->get_view(), &press);
+        EXPECT_EQ(canvas->get_objects()->size() < boxes, canvas_focused) << canvas_focused;
     }
 }
 

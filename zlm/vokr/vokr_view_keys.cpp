@@ -190,7 +190,9 @@ void VOKR_VIEW::keyPressEvent(QKeyEvent* event)
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     switch (event->key()) {
     case Qt::Key_Delete:
-        if (on_update_edit_delete())
+        // The view's own delete needs its focus; a key delivered to it while the canvas holds
+        // the focus (as the scripts' key hooks deliver one) goes to the canvas.
+        if (hasFocus() && on_update_edit_delete())
             on_edit_delete();
         else
             delete_on_focused_canvas();
