@@ -1073,18 +1073,23 @@ template <class WORK> HELPERS helpers_of(WORK work)
         const char* threads = std::strstr(text, "\nThreads:");
         return threads ? size_t(std::strtoul(threads + 9, nullptr, 10)) : size_t(0);
     };
-    const size_t before = count() + 1;  // with the sampler
+    // The threads before the work are counted once the sampler runs, so that a thread the runtime
+    // starts with the first thread made (the thread sanitizer's own) is not taken for a helper.
+    std::atomic<size_t> before{0}, peak{0};
     std::atomic<bool> done{false};
-    std::atomic<size_t> peak{before};
     std::atomic<double> sampling_ms{0};
     const double process = cpu_ms(RUSAGE_SELF), caller = cpu_ms(RUSAGE_THREAD);
     std::thread sampler([&] {
+        peak = count();
+        before = peak.load();
         while (!done) {
             peak = std::max(peak.load(), count());
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         sampling_ms = cpu_ms(RUSAGE_THREAD);
     });
+    while (before == 0)
+        std::this_thread::yield();
     work();
     done = true;
     sampler.join();
