@@ -536,10 +536,11 @@ TEST_F(ViewZoom, FindBusValue)
     ASSERT_TRUE(m()->get_signal_nodes(-1)->set_signal_inverted(4, true));
     // Blocks over which the first member keeps one level are told from it alone, and the last
     // block's words past a multiple of four are read too: F only at 5,000, 1 only at the end, 6
-    // only at 300; both ways over runs of words the first member rules out or not.
+    // only at 300, 4 only at 12,000; both ways over runs of words the first member rules out or not.
     const int depth = 20000;
     capture(depth, [&](int n, int s) {
-        return n >= 1 && n <= 4 && s != depth - 1 && !(n == 4 && s == 5000) && !(n == 1 && s == 300);
+        return n >= 1 && n <= 4 && s != depth - 1 && !(n == 4 && s == 5000) && !(n == 1 && s == 300) &&
+               !(n % 2 && s == 12000);
     });
     const struct {
         const char* text;
@@ -547,15 +548,23 @@ TEST_F(ViewZoom, FindBusValue)
         int master, found;
     } searches[] = {
         {"F", true, 0, 5000}, {"1", true, 0, depth - 1}, {"F", false, depth - 1, 5000}, {"6", false, depth - 1, 300}};
-    for (const auto& c : searches) {
-        m_view->set_bars({c.master});
+    const auto search = [&](const char* text, bool forward, int master, int found) {
+        m_view->set_bars({master});
         on_next_dialog<VOKR_TRIGGER_VALUE_DLG>([&](VOKR_TRIGGER_VALUE_DLG* dialog) {
-            dialog->get_value_edit()->setText(c.text);
-            (c.forward ? dialog->get_ok_button() : dialog->get_find_previous_button())->click();
+            dialog->get_value_edit()->setText(text);
+            (forward ? dialog->get_ok_button() : dialog->get_find_previous_button())->click();
         });
         m_view->on_find_bus_value();
-        EXPECT_EQ(m_view->bars(), std::vector<int>{c.found}) << c.text;
-    }
+        EXPECT_EQ(m_view->bars(), std::vector<int>{found})
+            << text << (forward ? " next from " : " back from ") << master;
+    };
+    for (const auto& c : searches)
+        search(c.text, c.forward, c.master, c.found);
+    // From each of five words before (after) the 4 at 12,000, over runs longer than a step: the
+    // words read one at a time up to a vector boundary are counted once, whichever their number.
+    for (int j = 0; j <= 4; ++j)
+        for (const bool forward : {true, false})
+            search("4", forward, 12000 + (forward ? -64 : 64) * (32 + j), 12000);
     // The focused view's Edit menu offers the search and, after one, its repeats, on the Data tab.
     m_tabs.setCurrentIndex(0);
     m_view->show();

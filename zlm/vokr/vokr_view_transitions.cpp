@@ -16,6 +16,7 @@
 
 #include <QLineEdit>
 
+#include <QVarLengthArray>
 #include <QVector>
 
 #include <algorithm>
@@ -73,14 +74,16 @@ __attribute__((target("avx2"))) int level_run_avx2(const uint64_t* q, int first,
 {
     static_assert(LEVEL_STEP == 32, "a step is two blocks of 16 words");
     const __m256i fill = _mm256_set1_epi64x(static_cast<long long>(level));
+    const int steps = (last - first + 1) / LEVEL_STEP;
+    const ptrdiff_t stride = forward ? LEVEL_STEP : -LEVEL_STEP;
+    const uint64_t* p = q + (forward ? first : last - LEVEL_STEP + 1);
     int n = 0;
-    for (; n + LEVEL_STEP <= last - first + 1; n += LEVEL_STEP) {
-        const uint64_t* p = q + (forward ? first + n : last - n - LEVEL_STEP + 1);
+    for (; n < steps; ++n, p += stride) {
         const __m256i any = _mm256_or_si256(differing_16(p, fill), differing_16(p + 16, fill));
         if (!_mm256_testz_si256(any, any))
             break;
     }
-    return n;
+    return n * LEVEL_STEP;
 }
 
 const bool HAS_AVX2 = [] {
@@ -89,15 +92,31 @@ const bool HAS_AVX2 = [] {
 }();
 #endif
 
+// How many of words first..last, counted from the near end, lie before the next 32-byte boundary
+// in the search direction: vector loads from that boundary on never straddle two cache lines.
+int words_to_boundary(const uint64_t* q, int first, int last, bool forward)
+{
+    const auto address = reinterpret_cast<uintptr_t>(forward ? q + first : q + last + 1);
+    const int words = int(((forward ? 0 - address : address) >> 3) & 3);
+    return std::min(words, last - first + 1);
+}
+
 // How many of words first..last of a plane read `level`, counted from first up (forward) or from
-// last down: whole steps of LEVEL_STEP words as vectors where the processor has AVX2, then four
-// words a step. A multiple of four.
+// last down: where the processor has AVX2, the words up to a 32-byte boundary one at a time, then
+// whole steps of LEVEL_STEP words as vectors; then four words a step.
 int level_run(const uint64_t* q, int first, int last, uint64_t level, bool forward)
 {
     int n = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (HAS_AVX2)
-        n = level_run_avx2(q, first, last, level, forward);
+    if (HAS_AVX2) {
+        const int head = words_to_boundary(q, first, last, forward);
+        while (n < head && q[forward ? first + n : last - n] == level)
+            ++n;
+        if (n < head)
+            return n;
+        n += forward ? level_run_avx2(q, first + n, last, level, true)
+                     : level_run_avx2(q, first, last - n, level, false);
+    }
 #endif
     while (n + 4 <= last - first + 1 && quad_at_level(q + (forward ? first + n : last - n - 3), level))
         n += 4;
@@ -523,8 +542,8 @@ int VOKR_VIEW::search_bus_value(const QString& bits, bool forward) const
         const uint64_t* words;
         uint64_t flip;  // all ones when the sample must read 0
     };
-    QVector<MEMBER> members;
-    members.reserve(width);
+    // Held on the stack for the usual widths: a search repeated over a bus allocates nothing.
+    QVarLengthArray<MEMBER, 64> members;
     for (int i = 0; i < width; ++i) {
         const QChar digit = bits.at(i);
         if (digit == '0' || digit == '1')
