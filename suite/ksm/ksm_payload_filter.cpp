@@ -127,44 +127,6 @@ __attribute__((target("avx2"))) std::pair<const char*, char*> blocks_32(const ch
     return {c, out};
 }
 
-// For each ASCII character, its base64 value, 0x80 outside the alphabet; and where each of 48
-// bytes decoded from 64 characters stands among the 16 quads' values (three bytes of each, in
-// order, from the top).
-struct BASE64_VALUES {
-    alignas(64) char value[128] = {};
-    alignas(64) char order[64] = {};
-    constexpr BASE64_VALUES()
-    {
-        for (char& v : value)
-            v = char(0x80);
-        for (int i = 0; i < 64; ++i)
-            value[static_cast<unsigned char>(BASE64_ALPHABET[i])] = static_cast<char>(i);
-        for (int k = 0; k < 48; ++k)
-            order[k] = static_cast<char>(k / 3 * 4 + 2 - k % 3);
-    }
-};
-constexpr BASE64_VALUES BASE64_VALUE;
-
-// Sixty-four characters a step with AVX-512's byte permutes, decoded to 48 bytes while 64 are
-// left: one permute looks every character up in the table of 128, and the step stops where a
-// value or a character has its top bit set (outside the alphabet, or beyond ASCII).
-__attribute__((target("avx512bw,avx512vbmi"))) std::pair<const char*, char*> blocks_64(const char* c, const char* end,
-                                                                                       char* out)
-{
-    const __m512i low = _mm512_load_si512(BASE64_VALUE.value), high = _mm512_load_si512(BASE64_VALUE.value + 64);
-    const __m512i pairs = _mm512_set1_epi32(0x01400140), quads = _mm512_set1_epi32(0x00011000);
-    const __m512i pack = _mm512_load_si512(BASE64_VALUE.order);
-    for (; end - c >= 64; c += 64, out += 48) {
-        const __m512i in = _mm512_loadu_si512(c);
-        const __m512i values = _mm512_permutex2var_epi8(low, in, high);
-        if (_mm512_movepi8_mask(_mm512_or_si512(values, in)))
-            break;
-        const __m512i merged = _mm512_madd_epi16(_mm512_maddubs_epi16(values, pairs), quads);
-        _mm512_mask_storeu_epi8(out, (__mmask64(1) << 48) - 1, _mm512_permutex2var_epi8(merged, pack, merged));
-    }
-    return {c, out};
-}
-
 const bool HAS_SSSE3 = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("ssse3");
@@ -172,14 +134,6 @@ const bool HAS_SSSE3 = [] {
 const bool HAS_AVX2 = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
-}();
-const bool HAS_AVX512BW = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512bw");
-}();
-const bool HAS_AVX512VBMI = [] {
-    __builtin_cpu_init();
-    return HAS_AVX512BW && __builtin_cpu_supports("avx512vbmi");
 }();
 #endif
 
@@ -215,8 +169,6 @@ bool KSM_BASE64_DECODER::decode(const char* text, int size, QByteArray* out)
 std::pair<const char*, char*> KSM_BASE64_DECODER::quads(const char* c, const char* end, char* out)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (HAS_AVX512VBMI)
-        std::tie(c, out) = blocks_64(c, end, out);
     if (HAS_AVX2)
         std::tie(c, out) = blocks_32(c, end, out);
     if (HAS_SSSE3)
@@ -395,35 +347,14 @@ __attribute__((target("avx2"))) int staying_blocks(const char* p, int n)
     return i;
 }
 
-// The same with AVX-512, 64 bytes a step: each class of byte is one compare into a mask, so a
-// step takes a quarter of the work of two AVX2 steps.
-__attribute__((target("avx512bw"))) int staying_blocks_64(const char* p, int n)
-{
-    const __m512i space = _mm512_set1_epi8(0x1f), del = _mm512_set1_epi8(0x7f);
-    const __m512i amp = _mm512_set1_epi8('&'), bracket = _mm512_set1_epi8(']'), open = _mm512_set1_epi8('<');
-    int i = 0;
-    for (; i + 64 <= n; i += 64) {
-        const __m512i b = _mm512_loadu_si512(p + i);
-        // As signed bytes, those from 0x80 on are below 0x20 too.
-        const __mmask64 printable = _mm512_cmpgt_epi8_mask(b, space) & _mm512_cmplt_epi8_mask(b, del);
-        const __mmask64 special =
-            _mm512_cmpeq_epi8_mask(b, amp) | _mm512_cmpeq_epi8_mask(b, bracket) | _mm512_cmpeq_epi8_mask(b, open);
-        if ((printable & ~special) != ~__mmask64(0))
-            break;
-    }
-    return i;
-}
-
 #endif
 
 int text_length(const char* p, int n)
 {
     int i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (HAS_AVX512BW)
-        i = staying_blocks_64(p, n);  // the block where a byte leaves, if any, is found below
-    else if (HAS_AVX2)
-        i = staying_blocks(p, n);
+    if (HAS_AVX2)
+        i = staying_blocks(p, n);  // the block where a byte leaves, if any, is found below
 #endif
 #ifdef __SSE2__
     // As signed bytes, those from 0x80 on are below 0x20 too.
