@@ -2,24 +2,38 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 
 // Makes the huge pages of a block of planes present one at a time, each by one thread, a
 // little ahead of the threads that write into the block. Threads that first write into one huge
-// page at once each fault on it, and the system may clear a huge page for each of them: where
-// several threads fill a block plane after plane, most of their time went to that.
+// page at once each fault on it, and the system clears a huge page for each of them, keeping one:
+// where several threads fill a block plane after plane, most of their time went to that. So no
+// thread writes into a page another one is still making present: it makes a page ahead present
+// meanwhile, or waits for it.
 class KSM_PLANE_PAGES {
 public:
     // A block in small pages (see ksm_plane_huge_page()) is left to its writes.
     KSM_PLANE_PAGES(void* block, size_t bytes);
-    // Before a write at `offset` into the block: makes present the first of the huge pages from
-    // the one that holds `offset` on, up to AHEAD of them, that no thread has made present.
-    void before_writing(size_t offset);
+    // Before writing `size` bytes at `offset` into the block: returns once the huge pages they
+    // touch are present, and makes present the first of the huge pages from the one that holds
+    // `offset` on, up to AHEAD of them, that no thread has taken, where it made none present
+    // for the write itself.
+    void before_writing(size_t offset, size_t size = 1);
     static constexpr size_t AHEAD = 3;
 
 private:
+    enum STATE { FREE, FILLING, PRESENT };
+    bool take(size_t page);                   // makes the page present where no thread took it; false otherwise
+    bool take_first(size_t from, size_t to);  // takes the first page of [from, to) no thread took
+    void wait_present(size_t page);
     char* m_block;
     size_t m_bytes, m_huge, m_pages;
-    std::unique_ptr<std::atomic<bool>[]> m_taken;  // by the thread that makes the page present
+    std::unique_ptr<std::atomic<int>[]> m_state;
+    // Threads waiting for a page sleep; each side checks the other's count after its own change.
+    std::mutex m_mutex;
+    std::condition_variable m_present;
+    std::atomic<int> m_waiters{0};
 };

@@ -247,7 +247,7 @@ bool KSM_PLANE_PREFETCH::run(JOB& job, QByteArray* text, const char* read)
         job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &job.data);
     job.text = KSM_FILE_TEXT();  // the piece of the file goes once no other text holds it
     if (job.decoded && inflate && job.plane < static_cast<size_t>(m_samples->channels))
-        m_channel_pages->before_writing(job.plane * m_plane_bytes);
+        m_channel_pages->before_writing(job.plane * m_plane_bytes, m_plane_bytes);
     job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(job.data, job.target, m_plane_bytes);
     // A payload kept beside every plane inflated would be fresh memory of a quarter of the samples.
     job.let_go = job.inflated && m_fd >= 0 && job.at >= 0;

@@ -406,7 +406,7 @@ TEST(PlaneMemory, HugePagesFollowTheSystemsSetting)
 }
 
 // The huge pages of a block that threads fill are made present one at a time, each once, a
-// little ahead of the writes.
+// little ahead of the writes; a write waits for every page it touches.
 TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
 {
     const size_t huge = ksm_huge_pages("").size, page = 4096, bytes = 5 * huge;
@@ -419,30 +419,40 @@ TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
     munmap(scratch, page);
     if (huge == 0 || !can)
         GTEST_SKIP() << "the system offers no huge pages, or cannot make pages present";
-    void* block = ksm_allocate_planes(bytes);
-    auto present = [&] {  // per huge page: whether all its small pages are
-        std::vector<unsigned char> pages(bytes / page);
-        EXPECT_EQ(mincore(block, bytes, pages.data()), 0);
-        std::string whole;
-        for (size_t k = 0; k < bytes / huge; ++k)
-            whole += std::all_of(&pages[k * huge / page], &pages[(k + 1) * huge / page],
-                                 [](unsigned char p) { return p & 1; })
-                         ? '1'
-                         : '0';
-        return whole;
-    };
-    KSM_PLANE_PAGES pages(block, bytes);
-    EXPECT_EQ(present(), "00000");
-    const struct {
-        size_t offset;
+    struct WRITE {
+        size_t offset, size;
         const char* present;
-    } writes[] = {{0, "10000"},    {huge / 2, "11000"},  {huge, "11100"},
-                  {huge, "11110"}, {bytes - 1, "11111"}, {bytes, "11111"}};
-    for (const auto& w : writes) {
-        pages.before_writing(w.offset);
-        EXPECT_EQ(present(), w.present) << w.offset;
+    };
+    const std::vector<std::vector<WRITE>> sequences = {
+        {{0, 1, "10000"},
+         {huge / 2, 1, "11000"},
+         {huge, 1, "11100"},
+         {huge, 1, "11110"},
+         {bytes - 1, 1, "11111"},
+         {bytes, 1, "11111"}},
+        {{huge - 1, 2 * huge, "11100"}, {huge, 1, "11110"}, {0, 1, "11110"}},
+    };
+    for (const std::vector<WRITE>& writes : sequences) {
+        void* block = ksm_allocate_planes(bytes);
+        auto present = [&] {  // per huge page: whether all its small pages are
+            std::vector<unsigned char> pages(bytes / page);
+            EXPECT_EQ(mincore(block, bytes, pages.data()), 0);
+            std::string whole;
+            for (size_t k = 0; k < bytes / huge; ++k)
+                whole += std::all_of(&pages[k * huge / page], &pages[(k + 1) * huge / page],
+                                     [](unsigned char p) { return p & 1; })
+                             ? '1'
+                             : '0';
+            return whole;
+        };
+        KSM_PLANE_PAGES pages(block, bytes);
+        EXPECT_EQ(present(), "00000");
+        for (const WRITE& w : writes) {
+            pages.before_writing(w.offset, w.size);
+            EXPECT_EQ(present(), w.present) << w.offset << " " << w.size;
+        }
+        ksm_free_planes(block, bytes);
     }
-    ksm_free_planes(block, bytes);
 }
 
 TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
