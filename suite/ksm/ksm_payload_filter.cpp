@@ -617,13 +617,15 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_rows(const QStringRef& target,
         return OTHER;
     if (n < static_cast<int>(m_row_runs_taken) || static_cast<size_t>(n) >= m_row_runs.size())
         return GONE;
-    *rows = std::move(m_row_runs[static_cast<size_t>(n)]);
+    // Counted off before the move: a moved QString takes the text it replaces in exchange.
     for (; m_row_runs_taken <= static_cast<size_t>(n); ++m_row_runs_taken) {
         KSM_ROW_RUN& passed = m_row_runs[m_row_runs_taken];
         m_rows_held -= static_cast<size_t>(passed.text.size()) * sizeof(QChar);
-        passed = KSM_ROW_RUN();
+        if (m_row_runs_taken < static_cast<size_t>(n))
+            passed = KSM_ROW_RUN();
     }
-    m_rows_held -= static_cast<size_t>(rows->text.size()) * sizeof(QChar);
+    *rows = std::move(m_row_runs[static_cast<size_t>(n)]);
+    m_row_runs[static_cast<size_t>(n)] = KSM_ROW_RUN();
     return TAKEN;
 }
 
