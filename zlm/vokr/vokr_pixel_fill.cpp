@@ -96,9 +96,9 @@ void fill_rows(unsigned char* line, qsizetype stride, int rows, int width, QRgb 
 
 }  // namespace
 
-void VOKR_PIXEL_FILL::fill(const QRect* rects, size_t count, QRgb color) const
+void VOKR_PIXEL_FILL::fill(const QRect* rects, size_t count, QRgb color, int down) const
 {
-    const int dx = m_offset.x(), dy = m_offset.y();
+    const int dx = m_offset.x(), dy = m_offset.y() + down;
     for (int c = 0; c < m_clips; ++c) {
         const int cl = m_clip[c].left(), ct = m_clip[c].top(), cr = m_clip[c].right(), cb = m_clip[c].bottom();
         for (size_t i = 0; i < count; ++i) {

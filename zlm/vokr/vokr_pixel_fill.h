@@ -22,8 +22,8 @@ class VOKR_PIXEL_FILL {
 public:
     explicit VOKR_PIXEL_FILL(QPainter* painter);
     bool valid() const { return m_bits != nullptr; }
-    // Fills the rectangles, in painter coordinates, in an opaque colour.
-    void fill(const QRect* rects, size_t count, QRgb color) const;
+    // Fills the rectangles, in painter coordinates moved down by `dy`, in an opaque colour.
+    void fill(const QRect* rects, size_t count, QRgb color, int dy = 0) const;
     void fill(const QRect& rect, QRgb color) const { fill(&rect, 1, color); }
 
     // Fills `rect` through the painter or directly, whichever puts the same pixels faster.

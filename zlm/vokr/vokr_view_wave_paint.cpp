@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -394,9 +395,10 @@ struct SPAN_KEY {
 // The rectangles a bit row whose samples are all valid gathers in its two colours, kept for the
 // rows of the last span and samples shown, as change_columns() keeps marks: a repaint of the same
 // view (a time bar dragged, the selection moved, the window uncovered) hands them to the batch again
-// instead of walking the row's samples. Published samples never change while their stamp stays;
-// the rest of the key is the plane, its inversion, the row's rectangle and the two colours. At most
-// MAX_ROWS rows are kept. GUI thread only.
+// instead of walking the row's samples. The rectangles are kept from the row's top, so a row that
+// only moved up or down (the view scrolled) finds them too. Published samples never change while
+// their stamp stays; the rest of the key is the plane, its inversion, the row's left, width and
+// height and the two colours. At most MAX_ROWS rows are kept. GUI thread only.
 class KEPT_LEVELS {
 public:
     // Draws the row's kept rectangles as the batch would, its slots `high` and `low` drawn in that
@@ -408,10 +410,11 @@ public:
         const RECTS* rects = find(batch, span, plane, r, high, low);
         if (!rects)
             return false;
-        if (fill(VOKR_PIXEL_FILL(p), *rects, batch, high, low))
+        if (fill(VOKR_PIXEL_FILL(p), *rects, batch, high, low, r.top()))
             return true;
-        batch->fills(high).insert(batch->fills(high).end(), (*rects)[0].begin(), (*rects)[0].end());
-        batch->fills(low).insert(batch->fills(low).end(), (*rects)[1].begin(), (*rects)[1].end());
+        for (int i = 0; i < 2; ++i)
+            for (const QRect& kept : (*rects)[size_t(i)])
+                batch->fills(i == 0 ? high : low).push_back(kept.translated(0, r.top()));
         return true;
     }
     // Draws the row's kept rectangles straight into `pixels`; false, having drawn nothing, where
@@ -420,7 +423,7 @@ public:
                        const QRect& r, int high, int low)
     {
         const RECTS* rects = find(batch, span, plane, r, high, low);
-        return rects && fill(pixels, *rects, batch, high, low);
+        return rects && fill(pixels, *rects, batch, high, low, r.top());
     }
     // Keeps what the row gathered in the two slots, the batch holding nothing else.
     static void keep(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
@@ -429,21 +432,26 @@ public:
             return;
         KEPT_LEVELS& kept = instance(span);
         RECTS& rects = kept.m_rows[key(batch, plane, r, high, low)];
-        rects[0] = batch->fills(high);
+        auto from_top = [&](const std::vector<QRect>& gathered, std::vector<QRect>* to) {
+            to->clear();
+            for (const QRect& rect : gathered)
+                to->push_back(rect.translated(0, -r.top()));
+        };
+        from_top(batch->fills(high), &rects[0]);
+        rects[1].clear();
         if (low != high)
-            rects[1] = batch->fills(low);
+            from_top(batch->fills(low), &rects[1]);
     }
 
 private:
     static constexpr size_t MAX_ROWS = 1024;
-    using KEY = std::tuple<const uint64_t*, bool, int, int, int, int, QRgb, QRgb>;
+    using KEY = std::tuple<const uint64_t*, bool, int, int, int, QRgb, QRgb>;
 
     static KEY key(const VOKR_LINE_BATCH* batch, const PLANE& plane, const QRect& r, int high, int low)
     {
-        return KEY(plane.words, plane.inverted, r.left(), r.top(), r.width(), r.height(), batch->rgb(high),
-                   batch->rgb(low));
+        return KEY(plane.words, plane.inverted, r.left(), r.width(), r.height(), batch->rgb(high), batch->rgb(low));
     }
-    using RECTS = std::array<std::vector<QRect>, 2>;  // the high and the low slot's
+    using RECTS = std::array<std::vector<QRect>, 2>;  // the high and the low slot's, from the row's top
 
     static const RECTS* find(const VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
                              int high, int low)
@@ -455,14 +463,16 @@ private:
         return found == kept.m_rows.end() ? nullptr : &found->second;
     }
 
-    // Fills the rectangles in the slots' colours where the pixels take them in the slots' order.
-    static bool fill(const VOKR_PIXEL_FILL& pixels, const RECTS& rects, const VOKR_LINE_BATCH* batch, int high, int low)
+    // Fills the rectangles, moved down to the row's top, in the slots' colours where the pixels take
+    // them in the slots' order.
+    static bool fill(const VOKR_PIXEL_FILL& pixels, const RECTS& rects, const VOKR_LINE_BATCH* batch, int high, int low,
+                     int top)
     {
         const QRgb high_rgb = batch->rgb(high), low_rgb = batch->rgb(low);
         if (!pixels.valid() || high > low || qAlpha(high_rgb) != 255 || qAlpha(low_rgb) != 255)
             return false;
-        pixels.fill(rects[0].data(), rects[0].size(), high_rgb);
-        pixels.fill(rects[1].data(), rects[1].size(), low_rgb);
+        pixels.fill(rects[0].data(), rects[0].size(), high_rgb, top);
+        pixels.fill(rects[1].data(), rects[1].size(), low_rgb, top);
         return true;
     }
 
@@ -1053,10 +1063,17 @@ public:
             return cell == o.cell && valid == o.valid && rgb == o.rgb && planes == o.planes && area == o.area;
         }
     };
-    // The key of a bus row in `cell` drawn in `rgb` on the painter.
+    // The key of a bus row in `cell` drawn in `rgb` on the painter, from the cell's top: a row that
+    // only moved up or down (the view scrolled) draws the same from there. Below a clip that ends
+    // above it, the device's bottom changes nothing.
     static KEY key(QPainter* p, const QRect& cell, const std::vector<PLANE>& planes, const uint64_t* valid, QRgb rgb)
     {
-        KEY k{{}, valid, cell, rgb, VOKR_LINE_BATCH::area(p)};
+        const int top = cell.top();
+        VOKR_LINE_BATCH::AREA area = VOKR_LINE_BATCH::area(p);
+        area.bounds.translate(0, -top);
+        area.device_bottom = area.device_bottom > area.clip_bottom ? INT_MAX : area.device_bottom - top;
+        area.clip_bottom -= top;
+        KEY k{{}, valid, cell.translated(0, -top), rgb, area};
         for (const PLANE& plane : planes)
             k.planes.emplace_back(plane.words, plane.inverted);
         return k;
@@ -1072,10 +1089,11 @@ private:
     };
 
 public:
-    // Draws the row from what was kept; false where nothing matching is kept or a kept text now
-    // fits otherwise, having drawn nothing: the row is then drawn afresh under a RECORD.
+    // Draws the row, its top at `top`, from what was kept; false where nothing matching is kept or
+    // a kept text now fits otherwise, having drawn nothing: the row is then drawn afresh under a
+    // RECORD.
     static bool replay(QPainter* p, const SPAN& span, const std::vector<PLANE>& planes, const BUS_TEXT& text,
-                       const KEY& key)
+                       const KEY& key, int top)
     {
         const ROW* row = span.stamp ? instance(span).find(key) : nullptr;
         if (!row)
@@ -1091,12 +1109,12 @@ public:
             return false;
         for (size_t i = 0; i < row->tries.size(); ++i) {
             const BUS_TEXT::TRY& t = row->tries[i];
-            if (text.fit(p, planes, t.sample, t.from, t.to, t.top, t.bottom, &fitted[i]) != t.drawn)
+            if (text.fit(p, planes, t.sample, t.from, t.to, t.top + top, t.bottom + top, &fitted[i]) != t.drawn)
                 return false;
         }
         for (const VOKR_LINE_BATCH::TAPE::STEP& step : row->tape.steps) {
             if (step.mark < 0)
-                pixels.fill(step.rects.data(), step.rects.size(), step.rgb);
+                pixels.fill(step.rects.data(), step.rects.size(), step.rgb, top);
             else if (row->tries[size_t(step.mark)].drawn)
                 text.put(p, &VOKR_LINE_BATCH::shared(), fitted[size_t(step.mark)],
                          row->tries[size_t(step.mark)].at_crossing);
@@ -1104,10 +1122,12 @@ public:
         return true;
     }
 
-    // Records the row's drawing while it lives, and keeps it when the batch put all of it down.
+    // Records the row's drawing, its top at `top`, while it lives, and keeps it from that top when
+    // the batch put all of it down.
     class RECORD {
     public:
-        RECORD(const SPAN& span, const BUS_TEXT& text, KEY key) : m_span(span), m_text(text), m_key(std::move(key))
+        RECORD(const SPAN& span, const BUS_TEXT& text, KEY key, int top)
+            : m_span(span), m_text(text), m_key(std::move(key)), m_top(top)
         {
             if (!span.stamp)
                 return;
@@ -1121,7 +1141,7 @@ public:
             VOKR_LINE_BATCH::shared().set_tape(nullptr);
             m_text.tries = nullptr;
             if (m_row.tape.whole)
-                instance(m_span).keep(std::move(m_key), compacted(m_row, m_text));
+                instance(m_span).keep(std::move(m_key), compacted(m_row, m_text, m_top));
         }
         RECORD(const RECORD&) = delete;
         RECORD& operator=(const RECORD&) = delete;
@@ -1130,6 +1150,7 @@ public:
         const SPAN& m_span;
         const BUS_TEXT& m_text;
         KEY m_key;
+        int m_top;
         ROW m_row;
     };
 
@@ -1137,8 +1158,8 @@ private:
     // The row as a replay needs it: texts with no room for one pixel left out, as they never fit,
     // and those narrower than the narrowest number, as they do not while it stays as wide; the
     // marks of texts not drawn left out, as nothing is drawn there while every text fits as it
-    // did; fills of one colour that follow each other joined.
-    static ROW compacted(const ROW& row, const BUS_TEXT& text)
+    // did; fills of one colour that follow each other joined; all of it moved up by `top`.
+    static ROW compacted(const ROW& row, const BUS_TEXT& text, int top)
     {
         ROW kept;
         kept.tape.whole = row.tape.whole;
@@ -1155,16 +1176,18 @@ private:
             }
             index[i] = int(kept.tries.size());
             kept.tries.push_back(t);
+            kept.tries.back().top -= top, kept.tries.back().bottom -= top;
         }
         std::vector<VOKR_LINE_BATCH::TAPE::STEP>& steps = kept.tape.steps;
         for (const VOKR_LINE_BATCH::TAPE::STEP& step : row.tape.steps) {
             if (step.mark >= 0) {
                 if (row.tries[size_t(step.mark)].drawn)
                     steps.push_back({0, {}, index[size_t(step.mark)]});
-            } else if (!steps.empty() && steps.back().mark < 0 && steps.back().rgb == step.rgb) {
-                steps.back().rects.insert(steps.back().rects.end(), step.rects.begin(), step.rects.end());
             } else {
-                steps.push_back(step);
+                if (steps.empty() || steps.back().mark >= 0 || steps.back().rgb != step.rgb)
+                    steps.push_back({step.rgb, {}, -1});
+                for (const QRect& rect : step.rects)
+                    steps.back().rects.push_back(rect.translated(0, -top));
             }
         }
         return kept;
@@ -1210,9 +1233,9 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
 {
     const QColor bus_color = text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR);
     KEPT_BUS_ROWS::KEY kept = KEPT_BUS_ROWS::key(p, cell, planes, valid, bus_color.rgba());
-    if (KEPT_BUS_ROWS::replay(p, span, planes, text, kept))
+    if (KEPT_BUS_ROWS::replay(p, span, planes, text, kept, cell.top()))
         return;
-    const KEPT_BUS_ROWS::RECORD record(span, text, std::move(kept));
+    const KEPT_BUS_ROWS::RECORD record(span, text, std::move(kept), cell.top());
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
     // Where every sample from the one before the span to its last is valid, only the one after it is
