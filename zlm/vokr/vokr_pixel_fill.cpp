@@ -209,6 +209,33 @@ bool VOKR_PIXEL_FILL::one_value(const QPoint& at, const QRect& bounds, const std
     return true;
 }
 
+bool VOKR_PIXEL_FILL::same_pixels(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs,
+                                  const unsigned char* pixels, qsizetype stride) const
+{
+    const QPoint to = at + m_offset;
+    if (runs.empty() || !inside(m_clip.data(), m_clips, bounds.translated(to)))
+        return false;
+    for (const RUN& run : runs)
+        if (std::memcmp(m_bits + (to.y() + run.y) * m_stride + (to.x() + run.left) * qsizetype(sizeof(QRgb)),
+                        pixels + run.y * stride + run.left * qsizetype(sizeof(QRgb)),
+                        size_t(run.right - run.left) * sizeof(QRgb)) != 0)
+            return false;
+    return true;
+}
+
+bool VOKR_PIXEL_FILL::read(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, unsigned char* pixels,
+                           qsizetype stride) const
+{
+    const QPoint to = at + m_offset;
+    if (runs.empty() || !inside(m_clip.data(), m_clips, bounds.translated(to)))
+        return false;
+    for (const RUN& run : runs)
+        std::memcpy(pixels + run.y * stride + run.left * qsizetype(sizeof(QRgb)),
+                    m_bits + (to.y() + run.y) * m_stride + (to.x() + run.left) * qsizetype(sizeof(QRgb)),
+                    size_t(run.right - run.left) * sizeof(QRgb));
+    return true;
+}
+
 void VOKR_PIXEL_FILL::copy(const QPoint& at, const std::vector<RUN>& runs, const unsigned char* pixels,
                            qsizetype stride) const
 {

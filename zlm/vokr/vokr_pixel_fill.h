@@ -56,6 +56,15 @@ public:
     // in the image and its clip and cover pixels of one value there, which is then put in `value`.
     // `bounds` holds every run.
     bool one_value(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, QRgb* value) const;
+    // Whether the runs, of an image put with its top left at `at`, lie whole in the image and its
+    // clip and hold there what they hold in `pixels`, an image in the painter's format.
+    bool same_pixels(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, const unsigned char* pixels,
+                     qsizetype stride) const;
+    // Copies what the runs, of an image put with its top left at `at`, hold into `pixels`, an image
+    // in the painter's format; false, having copied nothing, where they do not lie whole in the
+    // image and its clip.
+    bool read(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, unsigned char* pixels,
+              qsizetype stride) const;
     // Copies the runs of `pixels`, an image in the painter's format put with its top left at `at`,
     // where one_value() accepted them.
     void copy(const QPoint& at, const std::vector<RUN>& runs, const unsigned char* pixels, qsizetype stride) const;

@@ -395,8 +395,8 @@ struct SPAN_KEY {
 // The rectangles a bit row whose samples are all valid gathers in its two colours, kept for the
 // rows of the last span and samples shown, as change_columns() keeps marks: a repaint of the same
 // view (a time bar dragged, the selection moved, the window uncovered) hands them to the batch again
-// instead of walking the row's samples. The rectangles are kept from the row's top, so a row that
-// only moved up or down (the view scrolled) finds them too. Published samples never change while
+// instead of walking the row's samples. The rectangles are kept with the row's top, so a row that
+// only moved up or down (the view scrolled) finds them too, moved as far. Published samples never change while
 // their stamp stays; the rest of the key is the plane, its inversion, the row's left, width and
 // height and the two colours. At most MAX_ROWS rows are kept. GUI thread only.
 class KEPT_LEVELS {
@@ -410,11 +410,12 @@ public:
         const RECTS* rects = find(batch, span, plane, r, high, low);
         if (!rects)
             return false;
-        if (fill(VOKR_PIXEL_FILL(p), *rects, batch, high, low, r.top()))
+        const int down = r.top() - rects->top;
+        if (fill(VOKR_PIXEL_FILL(p), *rects, batch, high, low, down))
             return true;
         for (int i = 0; i < 2; ++i)
-            for (const QRect& kept : (*rects)[size_t(i)])
-                batch->fills(i == 0 ? high : low).push_back(kept.translated(0, r.top()));
+            for (const QRect& kept : rects->gathered[size_t(i)])
+                batch->fills(i == 0 ? high : low).push_back(kept.translated(0, down));
         return true;
     }
     // Draws the row's kept rectangles straight into `pixels`; false, having drawn nothing, where
@@ -423,7 +424,7 @@ public:
                        const QRect& r, int high, int low)
     {
         const RECTS* rects = find(batch, span, plane, r, high, low);
-        return rects && fill(pixels, *rects, batch, high, low, r.top());
+        return rects && fill(pixels, *rects, batch, high, low, r.top() - rects->top);
     }
     // Keeps what the row gathered in the two slots, the batch holding nothing else.
     static void keep(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
@@ -432,15 +433,11 @@ public:
             return;
         KEPT_LEVELS& kept = instance(span);
         RECTS& rects = kept.m_rows[key(batch, plane, r, high, low)];
-        auto from_top = [&](const std::vector<QRect>& gathered, std::vector<QRect>* to) {
-            to->clear();
-            for (const QRect& rect : gathered)
-                to->push_back(rect.translated(0, -r.top()));
-        };
-        from_top(batch->fills(high), &rects[0]);
-        rects[1].clear();
+        rects.top = r.top();
+        rects.gathered[0] = batch->fills(high);
+        rects.gathered[1].clear();
         if (low != high)
-            from_top(batch->fills(low), &rects[1]);
+            rects.gathered[1] = batch->fills(low);
     }
 
 private:
@@ -451,7 +448,10 @@ private:
     {
         return KEY(plane.words, plane.inverted, r.left(), r.width(), r.height(), batch->rgb(high), batch->rgb(low));
     }
-    using RECTS = std::array<std::vector<QRect>, 2>;  // the high and the low slot's, from the row's top
+    struct RECTS {
+        int top;                                     // the row's, where they were gathered
+        std::array<std::vector<QRect>, 2> gathered;  // in the high and the low slot
+    };
 
     static const RECTS* find(const VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
                              int high, int low)
@@ -463,16 +463,16 @@ private:
         return found == kept.m_rows.end() ? nullptr : &found->second;
     }
 
-    // Fills the rectangles, moved down to the row's top, in the slots' colours where the pixels take
-    // them in the slots' order.
+    // Fills the rectangles, moved down by `down`, in the slots' colours where the pixels take them in
+    // the slots' order.
     static bool fill(const VOKR_PIXEL_FILL& pixels, const RECTS& rects, const VOKR_LINE_BATCH* batch, int high, int low,
-                     int top)
+                     int down)
     {
         const QRgb high_rgb = batch->rgb(high), low_rgb = batch->rgb(low);
         if (!pixels.valid() || high > low || qAlpha(high_rgb) != 255 || qAlpha(low_rgb) != 255)
             return false;
-        pixels.fill(rects[0].data(), rects[0].size(), high_rgb, top);
-        pixels.fill(rects[1].data(), rects[1].size(), low_rgb, top);
+        pixels.fill(rects.gathered[0].data(), rects.gathered[0].size(), high_rgb, down);
+        pixels.fill(rects.gathered[1].data(), rects.gathered[1].size(), low_rgb, down);
         return true;
     }
 
