@@ -300,8 +300,8 @@ TEST(ValueSeparators, InsertEveryNDigitsPastTheRadix)
 // clipped and two-line texts (left to the rectangle's layout). Texts alike in all but their font or
 // one letter each draw their own glyphs. Over a stripe the pixels kept over one colour would be
 // wrong: those kept with the stripe's pixels are copied only over that very stripe again (the third
-// and fifth rounds, not the fourth). In a cell that cuts the text the glyphs are drawn; lines
-// hugging the text's box stay as they are.
+// and fifth rounds, not the fourth). In a cell that cuts the text only the part inside it is put
+// down; lines hugging the text's box stay as they are.
 TEST(LineTexts, DrawTheRectanglesPixels)
 {
     const QFont plain("DejaVu Sans", 8);

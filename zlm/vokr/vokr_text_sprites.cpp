@@ -154,7 +154,7 @@ bool draw_over_mixed(QPainter* painter, const VOKR_PIXEL_FILL& pixels, GLYPHS* s
     for (const MIXED& kept : shape->mixed)
         if (kept.pen == color &&
             pixels.same_pixels(at, shape->bounds, shape->runs, kept.ground.constBits(), kept.ground.bytesPerLine())) {
-            pixels.copy(at, shape->runs, kept.pixels.constBits(), kept.pixels.bytesPerLine());
+            pixels.copy(at, shape->bounds, shape->runs, kept.pixels.constBits(), kept.pixels.bytesPerLine());
             return true;
         }
     if (shape->mixed.size() >= MAX_MIXED)
@@ -165,7 +165,7 @@ bool draw_over_mixed(QPainter* painter, const VOKR_PIXEL_FILL& pixels, GLYPHS* s
         (shape->format == QImage::Format_RGB32 && !opaque(ground, shape->runs)))
         return false;
     MIXED mixed{color, ground, drawn_on(painter, *shape, pen, ground)};
-    pixels.copy(at, shape->runs, mixed.pixels.constBits(), mixed.pixels.bytesPerLine());
+    pixels.copy(at, shape->bounds, shape->runs, mixed.pixels.constBits(), mixed.pixels.bytesPerLine());
     kept().bytes += mixed.ground.sizeInBytes() + mixed.pixels.sizeInBytes();
     shape->mixed.push_back(std::move(mixed));
     return true;
@@ -234,6 +234,6 @@ bool VOKR_TEXT_SPRITES::draw(QPainter* painter, const QPointF& origin, const QSt
         kept().bytes += shape.sprites.back().pixels.sizeInBytes();
         sprite = shape.sprites.end() - 1;
     }
-    pixels.copy(at, shape.runs, sprite->pixels.constBits(), sprite->pixels.bytesPerLine());
+    pixels.copy(at, shape.bounds, shape.runs, sprite->pixels.constBits(), sprite->pixels.bytesPerLine());
     return true;
 }
