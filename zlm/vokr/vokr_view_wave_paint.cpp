@@ -379,6 +379,13 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
 
 // ---- a row's drawing, kept for a repaint of the same view -----------------------------------------------
 
+// Forgets the entries of `rows` kept in a generation before `generation`.
+template <typename ROWS> void forget_older(ROWS* rows, unsigned generation)
+{
+    for (auto row = rows->begin(); row != rows->end();)
+        row = row->second.generation == generation ? std::next(row) : rows->erase(row);
+}
+
 // What a row's kept drawing follows besides the row itself: the samples' version and the span.
 struct SPAN_KEY {
     uint64_t stamp = 0;
@@ -433,6 +440,7 @@ public:
             return;
         KEPT_LEVELS& kept = instance(span);
         RECTS& rects = kept.m_rows[key(batch, plane, r, high, low)];
+        rects.generation = kept.m_generation;
         rects.top = r.top();
         rects.gathered[0] = batch->fills(high);
         rects.gathered[1].clear();
@@ -449,6 +457,7 @@ private:
         return KEY(plane.words, plane.inverted, r.left(), r.width(), r.height(), batch->rgb(high), batch->rgb(low));
     }
     struct RECTS {
+        unsigned generation = 0;                     // the span's they were gathered in
         int top;                                     // the row's, where they were gathered
         std::array<std::vector<QRect>, 2> gathered;  // in the high and the low slot
     };
@@ -460,7 +469,7 @@ private:
             return nullptr;
         KEPT_LEVELS& kept = instance(span);
         const auto found = kept.m_rows.find(key(batch, plane, r, high, low));
-        return found == kept.m_rows.end() ? nullptr : &found->second;
+        return found == kept.m_rows.end() || found->second.generation != kept.m_generation ? nullptr : &found->second;
     }
 
     // Fills the rectangles, moved down by `down`, in the slots' colours where the pixels take them in
@@ -476,18 +485,24 @@ private:
         return true;
     }
 
-    // The rows of `span`, forgotten when the span, the samples or the count of rows kept moves on.
+    // The rows of `span`: those of the span before it stay, no longer found, so that the same rows
+    // take their room again without allocating; older ones, and all once MAX_ROWS are kept, are
+    // forgotten.
     static KEPT_LEVELS& instance(const SPAN& span)
     {
         static KEPT_LEVELS kept;
-        if (!kept.m_span.same(span) || kept.m_rows.size() >= MAX_ROWS) {
-            kept.m_rows.clear();
+        if (!kept.m_span.same(span)) {
+            forget_older(&kept.m_rows, kept.m_generation);
+            ++kept.m_generation;
             kept.m_span = SPAN_KEY(span);
         }
+        if (kept.m_rows.size() >= MAX_ROWS)
+            kept.m_rows.clear();
         return kept;
     }
 
     SPAN_KEY m_span;
+    unsigned m_generation = 0;
     std::map<KEY, RECTS> m_rows;
 };
 
@@ -700,28 +715,40 @@ const std::vector<uint64_t>& change_columns(const SPAN& span, const SPAN_COLUMNS
                                             size_t count)
 {
     constexpr size_t MAX_ROWS = 1024;
+    struct MARKS {
+        unsigned generation = 0;  // the span's the marks were found in
+        std::vector<uint64_t> marks;
+    };
     static struct {
         int first = -1, end = -1, left = 0;
         double pixels = 0.0;
         uint64_t stamp = 0;
-        std::map<std::vector<const uint64_t*>, std::vector<uint64_t>> rows;
+        unsigned generation = 0;
+        std::map<std::vector<const uint64_t*>, MARKS> rows;
     } kept;
     if (span.stamp == 0)
         return edge_columns(columns, span_changes(span, planes, count).words.data());
+    // A new span keeps the rows of the last one, whose marks' room the same rows take again
+    // without allocating; older ones are forgotten.
     if (kept.stamp != span.stamp || kept.first != span.first || kept.end != span.end || kept.left != span.left ||
-        kept.pixels != span.pixels || kept.rows.size() >= MAX_ROWS) {
-        kept.rows.clear();
+        kept.pixels != span.pixels) {
+        forget_older(&kept.rows, kept.generation);
+        ++kept.generation;
         kept.first = span.first, kept.end = span.end, kept.left = span.left, kept.pixels = span.pixels;
         kept.stamp = span.stamp;
     }
+    if (kept.rows.size() >= MAX_ROWS)
+        kept.rows.clear();
     static std::vector<const uint64_t*> key;
     key.clear();
     for (size_t i = 0; i < count; ++i)
         key.push_back(planes[i].words);
-    auto row = kept.rows.find(key);
-    if (row == kept.rows.end())
-        row = kept.rows.emplace(key, edge_columns(columns, span_changes(span, planes, count).words.data())).first;
-    return row->second;
+    MARKS& row = kept.rows[key];
+    if (row.marks.empty() || row.generation != kept.generation) {
+        row.marks = edge_columns(columns, span_changes(span, planes, count).words.data());
+        row.generation = kept.generation;
+    }
+    return row.marks;
 }
 
 // For a span where every sample and the one before it is valid, at less than a pixel per sample
