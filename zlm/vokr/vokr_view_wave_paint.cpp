@@ -433,8 +433,11 @@ public:
         const RECTS* rects = find(batch, span, plane, r, high, low);
         return rects && fill(pixels, *rects, batch, high, low, r.top() - rects->top);
     }
-    // Keeps what the row gathered in the two slots, the batch holding nothing else.
-    static void keep(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
+    // Keeps what the row gathered in the two slots, the batch holding nothing else, and draws it as
+    // replay() does. The rectangles move into the kept row, whose room from before the batch takes
+    // back, instead of being copied.
+    static void keep_and_draw(QPainter* p, VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
+                              int high, int low)
     {
         if (span.stamp == 0)
             return;
@@ -442,10 +445,13 @@ public:
         RECTS& rects = kept.m_rows[key(batch, plane, r, high, low)];
         rects.generation = kept.m_generation;
         rects.top = r.top();
-        rects.gathered[0] = batch->fills(high);
-        rects.gathered[1].clear();
-        if (low != high)
-            rects.gathered[1] = batch->fills(low);
+        for (int i = 0; i < 2; ++i) {
+            std::vector<QRect>& fills = batch->fills(i == 0 ? high : low);
+            rects.gathered[size_t(i)].clear();
+            if (i == 0 || low != high)
+                rects.gathered[size_t(i)].swap(fills);
+        }
+        replay(p, batch, span, plane, r, high, low);
     }
 
 private:
@@ -599,7 +605,7 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     if (span.all_valid == 1 && !value_column && span.end > span.first) {
         if (!KEPT_LEVELS::replay(p, &batch, span, plane, r, high, low)) {
             draw_valid_bit_samples(&batch, r, span, plane, valid, high, low);
-            KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
+            KEPT_LEVELS::keep_and_draw(p, &batch, span, plane, r, high, low);
         }
         batch.finish(p);
         return;
@@ -826,8 +832,9 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
             batch->fill_ordered(x0 + start, yl, x0 + end, yl, low);
         start = mark_start = -1;
     };
+    // The row's rectangles are kept (KEPT_LEVELS), so its marks are not.
     for_each_run(
-        columns, change_columns(span, columns, &plane, 1),
+        columns, edge_columns(columns, span_changes(span, &plane, 1).words.data()),
         [&](int c, int d) {
             const bool level = word_bit(words, columns.starts[size_t(c)]) != plane.inverted;
             if (shared_row && !level) {
@@ -861,7 +868,7 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     if (side_by_side(span_columns(span)) && span_valid(span, valid)) {
         if (!KEPT_LEVELS::replay(p, &batch, span, plane, r, high, low)) {
             draw_valid_bit_columns(&batch, r, span, plane, high, low);
-            KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
+            KEPT_LEVELS::keep_and_draw(p, &batch, span, plane, r, high, low);
         }
         batch.finish(p);
         return;
