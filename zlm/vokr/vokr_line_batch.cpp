@@ -307,8 +307,10 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
             m_tape->whole = false;
         if (!slot.fills.empty() && opaque && pixels.valid()) {
             pixels.fill(slot.fills.data(), slot.fills.size(), slot.color.rgba());
-            if (m_tape)
-                m_tape->steps.push_back({slot.color.rgba(), slot.fills, -1});
+            if (m_tape) {
+                m_tape->steps.push_back({slot.color.rgba(), m_tape->rects.size(), slot.fills.size(), -1});
+                m_tape->rects.insert(m_tape->rects.end(), slot.fills.begin(), slot.fills.end());
+            }
         } else if (!slot.fills.empty()) {
             if (!no_pen)
                 p->setPen(Qt::NoPen);

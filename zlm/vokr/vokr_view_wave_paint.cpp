@@ -1033,7 +1033,7 @@ struct BUS_TEXT {
         if (drawn)
             put(p, batch, fitted, at_crossing);
         if (tries && batch->tape()) {
-            batch->tape()->steps.push_back({0, {}, int(tries->size())});
+            batch->tape()->steps.push_back({0, 0, 0, int(tries->size())});
             tries->push_back({sample, from, to, top, bottom, at_crossing, drawn});
         }
         return drawn;
@@ -1120,6 +1120,13 @@ private:
         // The widest segment left out of `tries` as narrower than the narrowest number; -1 where none
         // was: while the narrowest number stays wider, none of them fits still.
         int narrow_widest = -1;
+        // Empty again, its room kept.
+        void clear()
+        {
+            tape.clear();
+            tries.clear();
+            narrow_widest = -1;
+        }
     };
 
 public:
@@ -1148,7 +1155,7 @@ public:
         }
         for (const VOKR_LINE_BATCH::TAPE::STEP& step : row->tape.steps) {
             if (step.mark < 0)
-                pixels.fill(step.rects.data(), step.rects.size(), step.rgb, top);
+                pixels.fill(row->tape.rects.data() + step.first, step.count, step.rgb, top);
             else if (row->tries[size_t(step.mark)].drawn)
                 text.put(p, &VOKR_LINE_BATCH::shared(), fitted[size_t(step.mark)],
                          row->tries[size_t(step.mark)].at_crossing);
@@ -1161,10 +1168,11 @@ public:
     class RECORD {
     public:
         RECORD(const SPAN& span, const BUS_TEXT& text, KEY key, int top)
-            : m_span(span), m_text(text), m_key(std::move(key)), m_top(top)
+            : m_span(span), m_text(text), m_key(std::move(key)), m_top(top), m_row(recording())
         {
             if (!span.stamp)
                 return;
+            m_row.clear();
             VOKR_LINE_BATCH::shared().set_tape(&m_row.tape);
             text.tries = &m_row.tries;
         }
@@ -1175,7 +1183,7 @@ public:
             VOKR_LINE_BATCH::shared().set_tape(nullptr);
             m_text.tries = nullptr;
             if (m_row.tape.whole)
-                instance(m_span).keep(std::move(m_key), compacted(m_row, m_text, m_top));
+                compact(m_row, m_text, m_top, &instance(m_span).room(std::move(m_key)));
         }
         RECORD(const RECORD&) = delete;
         RECORD& operator=(const RECORD&) = delete;
@@ -1185,7 +1193,15 @@ public:
         const BUS_TEXT& m_text;
         KEY m_key;
         int m_top;
-        ROW m_row;
+        ROW& m_row;
+
+        // The row a drawing is recorded in, its room kept from row to row. GUI thread only; one
+        // row is recorded at a time.
+        static ROW& recording()
+        {
+            static ROW row;
+            return row;
+        }
     };
 
 private:
@@ -1193,12 +1209,14 @@ private:
     // and those narrower than the narrowest number, as they do not while it stays as wide; the
     // marks of texts not drawn left out, as nothing is drawn there while every text fits as it
     // did; fills of one colour that follow each other joined; all of it moved up by `top`.
-    static ROW compacted(const ROW& row, const BUS_TEXT& text, int top)
+    static void compact(const ROW& row, const BUS_TEXT& text, int top, ROW* into)
     {
-        ROW kept;
+        ROW& kept = *into;
+        kept.clear();
         kept.tape.whole = row.tape.whole;
         const int narrowest = text.radix && !text.elide ? text.narrowest_width : -1;
-        std::vector<int> index(row.tries.size(), -1);
+        static std::vector<int> index;  // GUI thread only
+        index.assign(row.tries.size(), -1);
         for (size_t i = 0; i < row.tries.size(); ++i) {
             const BUS_TEXT::TRY& t = row.tries[i];
             const int width = t.to - t.from + 1;
@@ -1213,18 +1231,19 @@ private:
             kept.tries.back().top -= top, kept.tries.back().bottom -= top;
         }
         std::vector<VOKR_LINE_BATCH::TAPE::STEP>& steps = kept.tape.steps;
+        std::vector<QRect>& rects = kept.tape.rects;
         for (const VOKR_LINE_BATCH::TAPE::STEP& step : row.tape.steps) {
             if (step.mark >= 0) {
                 if (row.tries[size_t(step.mark)].drawn)
-                    steps.push_back({0, {}, index[size_t(step.mark)]});
+                    steps.push_back({0, 0, 0, index[size_t(step.mark)]});
             } else {
                 if (steps.empty() || steps.back().mark >= 0 || steps.back().rgb != step.rgb)
-                    steps.push_back({step.rgb, {}, -1});
-                for (const QRect& rect : step.rects)
-                    steps.back().rects.push_back(rect.translated(0, -top));
+                    steps.push_back({step.rgb, rects.size(), 0, -1});
+                for (size_t i = step.first; i < step.first + step.count; ++i)
+                    rects.push_back(row.tape.rects[i].translated(0, -top));
+                steps.back().count = rects.size() - steps.back().first;
             }
         }
-        return kept;
     }
 
     const ROW* find(const KEY& k) const
@@ -1234,23 +1253,36 @@ private:
                 return &row;
         return nullptr;
     }
-    void keep(KEY k, ROW row)
+    // The row kept for `k`, to be written: the one kept before, else a new one in the room of a row
+    // forgotten.
+    ROW& room(KEY k)
     {
         for (auto& [kept, old] : m_rows)
-            if (kept == k) {
-                old = std::move(row);
-                return;
-            }
+            if (kept == k)
+                return old;
         if (m_rows.size() >= MAX_ROWS)
-            m_rows.clear();
-        m_rows.emplace_back(std::move(k), std::move(row));
+            forget();
+        m_rows.emplace_back(std::move(k), ROW());
+        if (!m_spare.empty()) {
+            std::swap(m_rows.back().second, m_spare.back());
+            m_spare.pop_back();
+        }
+        return m_rows.back().second;
+    }
+    // Forgets the rows kept, keeping their room for the rows kept next.
+    void forget()
+    {
+        for (auto& row : m_rows)
+            if (m_spare.size() < MAX_ROWS)
+                m_spare.push_back(std::move(row.second));
+        m_rows.clear();
     }
     // The rows of `span`, forgotten when the span or the samples move on.
     static KEPT_BUS_ROWS& instance(const SPAN& span)
     {
         static KEPT_BUS_ROWS kept;
         if (!kept.m_span.same(span)) {
-            kept.m_rows.clear();
+            kept.forget();
             kept.m_span = SPAN_KEY(span);
         }
         return kept;
@@ -1258,6 +1290,7 @@ private:
 
     SPAN_KEY m_span;
     std::vector<std::pair<KEY, ROW>> m_rows;
+    std::vector<ROW> m_spare;  // rows forgotten, whose room new ones take
 };
 
 // A segment of equal values between two lines, a crossing where the value changes; found a word at
