@@ -665,7 +665,8 @@ TEST_F(WavePaint, FramesMatchTheRecordedPixels)
 
 // Rows that only moved up as the view scrolled are drawn from what was kept for them, and leave
 // the pixels a fresh paint of the scrolled view does: bit rows and bus rows with texts, fitted and
-// at a few pixels a sample, their samples all valid.
+// at a few pixels a sample, their samples all valid. Rows kept again after a zoom away and back
+// repaint as they first did.
 TEST_F(WavePaint, ScrolledRowsDrawAsAFreshPaint)
 {
     add(6);
@@ -683,6 +684,12 @@ TEST_F(WavePaint, ScrolledRowsDrawAsAFreshPaint)
         rows->setValue(0);
         const QImage unscrolled = render();
         EXPECT_TRUE(render() == unscrolled) << span << ": repainted";
+        // Zoomed away and back: the rows drawn again in the room of the other zoom's, then kept.
+        show_span(span == 2000 ? 150 : 2000);
+        render();
+        show_span(span);
+        render();
+        EXPECT_TRUE(render() == unscrolled) << span << ": zoomed away and back";
         rows->setValue(3);
         const QImage scrolled = render();
         EXPECT_FALSE(scrolled == unscrolled) << span;
