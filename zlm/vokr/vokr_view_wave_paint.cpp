@@ -417,12 +417,7 @@ public:
         const RECTS* rects = find(batch, span, plane, r, high, low);
         if (!rects)
             return false;
-        const int down = r.top() - rects->top;
-        if (fill(VOKR_PIXEL_FILL(p), *rects, batch, high, low, down))
-            return true;
-        for (int i = 0; i < 2; ++i)
-            for (const QRect& kept : rects->gathered[size_t(i)])
-                batch->fills(i == 0 ? high : low).push_back(kept.translated(0, down));
+        draw(p, *rects, batch, high, low, r.top() - rects->top);
         return true;
     }
     // Draws the row's kept rectangles straight into `pixels`; false, having drawn nothing, where
@@ -451,7 +446,7 @@ public:
             if (i == 0 || low != high)
                 rects.gathered[size_t(i)].swap(fills);
         }
-        replay(p, batch, span, plane, r, high, low);
+        draw(p, rects, batch, high, low, 0);
     }
 
 private:
@@ -478,6 +473,16 @@ private:
         return found == kept.m_rows.end() || found->second.generation != kept.m_generation ? nullptr : &found->second;
     }
 
+    // Draws the rectangles moved down by `down`: straight into the image where the painter allows
+    // it, else gathered in the slots.
+    static void draw(QPainter* p, const RECTS& rects, VOKR_LINE_BATCH* batch, int high, int low, int down)
+    {
+        if (fill(VOKR_PIXEL_FILL(p), rects, batch, high, low, down))
+            return;
+        for (int i = 0; i < 2; ++i)
+            for (const QRect& kept : rects.gathered[size_t(i)])
+                batch->fills(i == 0 ? high : low).push_back(kept.translated(0, down));
+    }
     // Fills the rectangles, moved down by `down`, in the slots' colours where the pixels take them in
     // the slots' order.
     static bool fill(const VOKR_PIXEL_FILL& pixels, const RECTS& rects, const VOKR_LINE_BATCH* batch, int high, int low,
