@@ -803,65 +803,58 @@ bool side_by_side(const std::vector<SPAN_COLUMN>& columns)
 
 // draw_bit_columns() where every sample of the span and the one before it is valid: a run of
 // columns without a change shows the level of its first sample, a run of columns with one is
-// marked. The next change is the first bit that differs from the sample before. Where the low
-// level lies below the high one, the marks stop a row above it and the low levels and marks side by
-// side make one run along the low row: the fewest scanlines for the engine to fill.
+// marked. Where the low level lies below the high one, the marks beside a low level stop a row
+// above it and the low row runs along the whole stretch between two high levels that holds a low
+// one, marks beside no low level keep their low row: the fewest scanlines for the engine to fill.
+// The runs' levels follow the samples, which no prediction would, so each run's rectangles are
+// written whether or not they are wanted and counted only where they are, without a branch.
 void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
                             int low)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2, top = std::min(yh, yl), bottom = std::max(yh, yl);
     const SPAN_COLUMNS& columns = span_columns(span);
-    const int x0 = columns[0].x;
-    const uint64_t* words = plane.words;
-    const bool shared_row = yh < yl;
-    // The columns of the low row not gathered yet, and a run of marks after a high level held back
-    // until it is known whether a low level follows it: marks beside no low level keep their low
-    // row, one rectangle instead of two.
-    int start = -1, end = -1, mark_start = -1, mark_end = -1;
-    auto extend = [&](int c, int d) {
-        if (start < 0)
-            start = c;
-        end = d - 1;
-    };
-    auto share_marks = [&] {  // the held marks meet a low level
-        if (mark_start < 0)
-            return;
-        batch->fill_ordered(x0 + mark_start, top, x0 + mark_end, bottom - 1, low);
-        extend(mark_start, mark_end + 1);
-        mark_start = -1;
-    };
-    auto flush = [&] {  // a high level or the end
-        if (mark_start >= 0)
-            batch->fill_ordered(x0 + mark_start, top, x0 + mark_end, bottom, low);
-        else if (start >= 0)
-            batch->fill_ordered(x0 + start, yl, x0 + end, yl, low);
-        start = mark_start = -1;
-    };
+    const int x0 = columns[0].x, count = int(columns.size());
     // The row's rectangles are kept (KEPT_LEVELS), so its marks are not.
+    const std::vector<uint64_t>& marks = edge_columns(columns, span_changes(span, &plane, 1).words.data());
+    auto high_at = [&](int c) { return word_bit(plane.words, columns.starts[size_t(c)]) != plane.inverted; };
+    if (yh >= yl) {
+        for_each_run(
+            columns, marks,
+            [&](int c, int d) {
+                const bool level = high_at(c);
+                batch->fill_ordered(x0 + c, level ? yh : yl, x0 + d - 1, level ? yh : yl, level ? high : low);
+            },
+            [&](int c, int d) { batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low); });
+        return;
+    }
+    // At most a rectangle a run, and one more a stretch between high levels. GUI thread only.
+    static std::vector<QRect> highs, lows;
+    if (lows.size() < size_t(count) + 2)
+        highs.resize(size_t(count) + 2), lows.resize(size_t(count) + 2);
+    size_t n_high = 0, n_low = 0;
+    int stretch = 0;        // the first column after the last high level
+    bool low_seen = false;  // a low level since it: the last level run was a low one
     for_each_run(
-        columns, edge_columns(columns, span_changes(span, &plane, 1).words.data()),
+        columns, marks,
         [&](int c, int d) {
-            const bool level = word_bit(words, columns.starts[size_t(c)]) != plane.inverted;
-            if (shared_row && !level) {
-                share_marks();
-                extend(c, d);
-                return;
-            }
-            flush();
-            const int y = level ? yh : yl;
-            batch->fill_ordered(x0 + c, y, x0 + d - 1, y, level ? high : low);
+            const bool level = high_at(c);
+            lows[n_low] = QRect(QPoint(x0 + stretch, yl), QPoint(x0 + c - 1, yl));
+            n_low += level & low_seen;
+            highs[n_high] = QRect(QPoint(x0 + c, yh), QPoint(x0 + d - 1, yh));
+            n_high += level;
+            stretch = level ? d : stretch;
+            low_seen = !level;
         },
         [&](int c, int d) {
-            if (!shared_row) {
-                batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low);
-            } else if (start >= 0) {  // after a low level: the marks share its row
-                batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom - 1, low);
-                extend(c, d);
-            } else {
-                mark_start = c, mark_end = d - 1;
-            }
+            const bool beside_low = low_seen | (d < count && !high_at(d));
+            lows[n_low++] = QRect(QPoint(x0 + c, top), QPoint(x0 + d - 1, bottom - (beside_low ? 1 : 0)));
         });
-    flush();
+    if (low_seen)
+        lows[n_low++] = QRect(QPoint(x0 + stretch, yl), QPoint(x0 + count - 1, yl));
+    std::vector<QRect>& high_fills = batch->fills(high);
+    high_fills.insert(high_fills.end(), highs.begin(), highs.begin() + long(n_high));
+    std::vector<QRect>& low_fills = batch->fills(low);
+    low_fills.insert(low_fills.end(), lows.begin(), lows.begin() + long(n_low));
 }
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
