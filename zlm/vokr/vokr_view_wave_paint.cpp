@@ -203,6 +203,9 @@ const SPAN_COLUMNS& span_columns(const SPAN& span)
         return std::min<long long>(s, span.end);
     };
     cache.columns.clear();
+    cache.columns.starts.clear();
+    cache.columns.three.clear();
+    bool wide = false;  // a column spans more than three words
     long long s0 = span.first;
     for (int c = 0; s0 < span.end; ++c) {
         const long long s1 = column_start(c + 1);
@@ -217,17 +220,14 @@ const SPAN_COLUMNS& span_columns(const SPAN& span)
             column.m2 = span_words == 2 ? tail : span_words > 2 ? ~uint64_t(0) : 0;
             column.mb = tail;
             cache.columns.push_back(column);
+            cache.columns.starts.push_back(int(s0));
+            cache.columns.three.push_back({column.a, column.ma, column.m1, column.m2});
+            wide = wide || span_words > 2;
         }
         s0 = std::max(s1, s0 + 1);
     }
-    cache.columns.starts.clear();
-    for (const SPAN_COLUMN& c : cache.columns)
-        cache.columns.starts.push_back(int(c.s0));
-    cache.columns.three.clear();
-    auto wide = [](const SPAN_COLUMN& c) { return c.b > c.a + 2; };
-    if (std::none_of(cache.columns.begin(), cache.columns.end(), wide))
-        for (const SPAN_COLUMN& c : cache.columns)
-            cache.columns.three.push_back({c.a, c.ma, c.m1, c.m2});
+    if (wide)
+        cache.columns.three.clear();
     cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
     return cache.columns;
 }
