@@ -663,6 +663,44 @@ TEST_F(WavePaint, FramesMatchTheRecordedPixels)
     }
 }
 
+// Rows that only moved up as the view scrolled are drawn from what was kept for them, and leave
+// the pixels a fresh paint of the scrolled view does: bit rows and bus rows with texts, fitted and
+// at a few pixels a sample, their samples all valid. Rows kept again after a zoom away and back
+// repaint as they first did.
+TEST_F(WavePaint, ScrolledRowsDrawAsAFreshPaint)
+{
+    add(6);
+    for (KSM_DATA_GROUP_DISPLAY_TYPE type : {KSM_GTYPE_HEX, KSM_GTYPE_BINARY, KSM_GTYPE_UNSIGNED, KSM_GTYPE_OCTAL})
+        m()->toggle_node(add_bus(8, type));
+    const BITS bits = [](int row, int s) { return ((s / (3 + row % 7 * 5)) >> (row % 3)) % 2 != 0; };
+    m_view->resize(900, 200);
+    m_view->invalidate_geometry();
+    QScrollBar* rows = m_view->get_vertical_bar();
+    rows->setRange(0, 8);
+    rows->setVisible(true);
+    for (int span : {2000, 150}) {
+        capture(2000, bits);
+        show_span(span);
+        rows->setValue(0);
+        const QImage unscrolled = render();
+        EXPECT_TRUE(render() == unscrolled) << span << ": repainted";
+        // Zoomed away and back: the rows drawn again in the room of the other zoom's, then kept.
+        show_span(span == 2000 ? 150 : 2000);
+        render();
+        show_span(span);
+        render();
+        EXPECT_TRUE(render() == unscrolled) << span << ": zoomed away and back";
+        rows->setValue(3);
+        const QImage scrolled = render();
+        EXPECT_FALSE(scrolled == unscrolled) << span;
+        capture(2000, bits);  // the same values as new samples: nothing kept
+        // The rows, below the title and header rows, whose title names the new log.
+        const QRect below(QPoint(0, cell(3, VOKR_VIEW::WAVEFORM_COLUMN).top()), m_view->rect().bottomRight());
+        EXPECT_TRUE(render().copy(below) == scrolled.copy(below))
+            << span << ": scrolled rows differ from a fresh paint";
+    }
+}
+
 // The Value column's tick labels keep apart from each other and from the waveform ruler's first
 // one where the two columns meet, as in the demo: the trigger at 128 labels the waveform's first
 // sample. Where two positions do not fit, the master's label stands alone.

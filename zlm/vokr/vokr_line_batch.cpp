@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -284,8 +285,13 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
         return;
     const AREA area = slanted ? this->area(p) : AREA();
     const VOKR_PIXEL_FILL pixels(p);
-    const QPen pen = p->pen();
-    const QBrush brush = p->brush();
+    // The painter's pen and brush, kept once something is left to it: most batches fill every
+    // rectangle straight into the image and leave the painter as it was.
+    std::optional<std::pair<QPen, QBrush>> before;
+    auto keep_painter = [&] {
+        if (!before)
+            before.emplace(p->pen(), p->brush());
+    };
     bool no_pen = false;
     for (int i = 0; i < m_used; ++i) {
         SLOT& slot = m_slots[i];
@@ -307,9 +313,12 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
             m_tape->whole = false;
         if (!slot.fills.empty() && opaque && pixels.valid()) {
             pixels.fill(slot.fills.data(), slot.fills.size(), slot.color.rgba());
-            if (m_tape)
-                m_tape->steps.push_back({slot.color.rgba(), slot.fills, -1});
+            if (m_tape) {
+                m_tape->steps.push_back({slot.color.rgba(), m_tape->rects.size(), slot.fills.size(), -1});
+                m_tape->rects.insert(m_tape->rects.end(), slot.fills.begin(), slot.fills.end());
+            }
         } else if (!slot.fills.empty()) {
+            keep_painter();
             if (!no_pen)
                 p->setPen(Qt::NoPen);
             no_pen = true;
@@ -317,6 +326,7 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
             p->drawRects(slot.fills.data(), int(slot.fills.size()));
         }
         if (!m_left.empty()) {
+            keep_painter();
             p->setPen(QPen(slot.color, 1));
             no_pen = false;
             p->drawLines(m_left.data(), int(m_left.size()));
@@ -325,6 +335,8 @@ void VOKR_LINE_BATCH::draw(QPainter* p)
         slot.lines.clear();
         slot.crosses.clear();
     }
-    p->setPen(pen);
-    p->setBrush(brush);
+    if (before) {
+        p->setPen(before->first);
+        p->setBrush(before->second);
+    }
 }

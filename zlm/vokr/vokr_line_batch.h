@@ -95,11 +95,19 @@ public:
     struct TAPE {
         struct STEP {
             QRgb rgb = 0;
-            std::vector<QRect> rects;
-            int mark = -1;  // the caller's step of that number, in place of rectangles
+            size_t first = 0, count = 0;  // its rectangles in `rects`
+            int mark = -1;                // the caller's step of that number, in place of rectangles
         };
         std::vector<STEP> steps;
+        std::vector<QRect> rects;  // every step's, one after the other: one buffer, its room kept
         bool whole = true;
+        // Empty again, its room kept.
+        void clear()
+        {
+            steps.clear();
+            rects.clear();
+            whole = true;
+        }
     };
     void set_tape(TAPE* tape) { m_tape = tape; }
     TAPE* tape() const { return m_tape; }

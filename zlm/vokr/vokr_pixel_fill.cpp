@@ -96,9 +96,9 @@ void fill_rows(unsigned char* line, qsizetype stride, int rows, int width, QRgb 
 
 }  // namespace
 
-void VOKR_PIXEL_FILL::fill(const QRect* rects, size_t count, QRgb color) const
+void VOKR_PIXEL_FILL::fill(const QRect* rects, size_t count, QRgb color, int down) const
 {
-    const int dx = m_offset.x(), dy = m_offset.y();
+    const int dx = m_offset.x(), dy = m_offset.y() + down;
     for (int c = 0; c < m_clips; ++c) {
         const int cl = m_clip[c].left(), ct = m_clip[c].top(), cr = m_clip[c].right(), cb = m_clip[c].bottom();
         for (size_t i = 0; i < count; ++i) {
@@ -193,28 +193,70 @@ bool VOKR_PIXEL_FILL::copy(const QRect& box, const unsigned char* pixels, qsizet
     return true;
 }
 
-bool VOKR_PIXEL_FILL::one_value(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, QRgb* value) const
+template <typename VISIT>
+bool VOKR_PIXEL_FILL::visible_runs(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs,
+                                   VISIT visit) const
 {
     const QPoint to = at + m_offset;
-    if (runs.empty() || !inside(m_clip.data(), m_clips, bounds.translated(to)))
+    if (runs.empty())
         return false;
-    auto row = [&](const RUN& run) {
-        return reinterpret_cast<const QRgb*>(m_bits + (to.y() + run.y) * m_stride) + to.x() + run.left;
-    };
-    const QRgb first = *row(runs.front());
-    for (const RUN& run : runs)
-        if (!all_of_value(row(run), run.right - run.left, first))
+    auto pixel = [&](int y, int x) { return reinterpret_cast<QRgb*>(m_bits + (to.y() + y) * m_stride) + to.x() + x; };
+    if (inside(m_clip.data(), m_clips, bounds.translated(to))) {
+        for (const RUN& run : runs)
+            if (!visit(pixel(run.y, run.left), run.y, run.left, run.right - run.left))
+                return false;
+        return true;
+    }
+    if (m_clips != 1)
+        return false;
+    const QRect& clip = m_clip[0];
+    bool any = false;
+    for (const RUN& run : runs) {
+        const int y = to.y() + run.y;
+        const int left = std::max(int(run.left), clip.left() - to.x());
+        const int right = std::min(int(run.right), clip.right() + 1 - to.x());
+        if (y < clip.top() || y > clip.bottom() || left >= right)
+            continue;
+        if (!visit(pixel(run.y, left), run.y, left, right - left))
             return false;
-    *value = first;
-    return true;
+        any = true;
+    }
+    return any;
 }
 
-void VOKR_PIXEL_FILL::copy(const QPoint& at, const std::vector<RUN>& runs, const unsigned char* pixels,
+bool VOKR_PIXEL_FILL::one_value(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, QRgb* value) const
+{
+    bool first = true;
+    return visible_runs(at, bounds, runs, [&](const QRgb* pixels, int, int, int count) {
+        if (first)
+            *value = *pixels, first = false;
+        return all_of_value(pixels, count, *value);
+    });
+}
+
+bool VOKR_PIXEL_FILL::same_pixels(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs,
+                                  const unsigned char* pixels, qsizetype stride) const
+{
+    return visible_runs(at, bounds, runs, [&](const QRgb* in_image, int y, int x, int count) {
+        return std::memcmp(in_image, pixels + y * stride + x * qsizetype(sizeof(QRgb)), size_t(count) * sizeof(QRgb)) ==
+               0;
+    });
+}
+
+bool VOKR_PIXEL_FILL::read(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, unsigned char* pixels,
                            qsizetype stride) const
 {
-    const QPoint to = at + m_offset;
-    for (const RUN& run : runs)
-        std::memcpy(m_bits + (to.y() + run.y) * m_stride + (to.x() + run.left) * qsizetype(sizeof(QRgb)),
-                    pixels + run.y * stride + run.left * qsizetype(sizeof(QRgb)),
-                    size_t(run.right - run.left) * sizeof(QRgb));
+    return visible_runs(at, bounds, runs, [&](const QRgb* in_image, int y, int x, int count) {
+        std::memcpy(pixels + y * stride + x * qsizetype(sizeof(QRgb)), in_image, size_t(count) * sizeof(QRgb));
+        return true;
+    });
+}
+
+void VOKR_PIXEL_FILL::copy(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs,
+                           const unsigned char* pixels, qsizetype stride) const
+{
+    visible_runs(at, bounds, runs, [&](QRgb* in_image, int y, int x, int count) {
+        std::memcpy(in_image, pixels + y * stride + x * qsizetype(sizeof(QRgb)), size_t(count) * sizeof(QRgb));
+        return true;
+    });
 }

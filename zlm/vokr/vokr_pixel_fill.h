@@ -22,8 +22,8 @@ class VOKR_PIXEL_FILL {
 public:
     explicit VOKR_PIXEL_FILL(QPainter* painter);
     bool valid() const { return m_bits != nullptr; }
-    // Fills the rectangles, in painter coordinates, in an opaque colour.
-    void fill(const QRect* rects, size_t count, QRgb color) const;
+    // Fills the rectangles, in painter coordinates moved down by `dy`, in an opaque colour.
+    void fill(const QRect* rects, size_t count, QRgb color, int dy = 0) const;
     void fill(const QRect& rect, QRgb color) const { fill(&rect, 1, color); }
 
     // Fills `rect` through the painter or directly, whichever puts the same pixels faster.
@@ -52,13 +52,24 @@ public:
     struct RUN {
         short y, left, right;
     };
-    // Whether the runs, of an image put with its top left at `at` in painter coordinates, lie whole
-    // in the image and its clip and cover pixels of one value there, which is then put in `value`.
-    // `bounds` holds every run.
+    // The runs below are of a small image put with its top left at `at` in painter coordinates,
+    // `bounds` holding every run; each asks of the runs' pixels inside the image and its clip, all
+    // of them where `bounds` lies in one clip rectangle, else those inside the clip's only one
+    // (what the painter would write of an image it draws there). Each answers false, having
+    // touched nothing, where the clip has more rectangles or no pixel of the runs lies inside.
+
+    // Whether the runs cover pixels of one value, which is then put in `value`.
     bool one_value(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, QRgb* value) const;
-    // Copies the runs of `pixels`, an image in the painter's format put with its top left at `at`,
-    // where one_value() accepted them.
-    void copy(const QPoint& at, const std::vector<RUN>& runs, const unsigned char* pixels, qsizetype stride) const;
+    // Whether the runs hold what they hold in `pixels`, an image in the painter's format.
+    bool same_pixels(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, const unsigned char* pixels,
+                     qsizetype stride) const;
+    // Copies what the runs hold into `pixels`, an image in the painter's format.
+    bool read(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, unsigned char* pixels,
+              qsizetype stride) const;
+    // Copies the runs of `pixels`, an image in the painter's format, where one_value() or
+    // same_pixels() accepted them.
+    void copy(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, const unsigned char* pixels,
+              qsizetype stride) const;
 
 private:
     static constexpr int MAX_CLIP = 8;
@@ -71,4 +82,7 @@ private:
     QPoint m_offset;                     // the painter's origin in the image
     std::array<QRect, MAX_CLIP> m_clip;  // in the image's pixels
     int m_clips = 0;
+
+    template <typename VISIT>
+    bool visible_runs(const QPoint& at, const QRect& bounds, const std::vector<RUN>& runs, VISIT visit) const;
 };

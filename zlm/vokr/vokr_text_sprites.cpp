@@ -22,6 +22,13 @@ struct SPRITE {
     QImage pixels;
 };
 
+// A text's pixels over a ground of several colours (a line its glyphs reach), drawn with one pen:
+// the ground its glyphs touched, and what they left there.
+struct MIXED {
+    QRgba64 pen;
+    QImage ground, pixels;
+};
+
 using RUN = VOKR_PIXEL_FILL::RUN;
 
 // A text's glyphs at one fraction of a pixel past a whole pixel; the box around every pixel they may
@@ -36,6 +43,7 @@ struct GLYPHS {
     std::vector<RUN> runs;  // in the box; none where the glyphs touch nothing or reach the box's edge
     QRect bounds;           // of the runs
     std::vector<SPRITE> sprites;
+    std::vector<MIXED> mixed;
 };
 
 // Pixels around the glyphs' bounds that their anti-aliasing may reach: sideways, where glyphs lie at
@@ -45,6 +53,7 @@ constexpr int MARGIN_X = 3, MARGIN_Y = 2;
 constexpr int MAX_PIXELS = 1 << 16;       // a box's
 constexpr qsizetype MAX_BYTES = 8 << 20;  // all sprites'
 constexpr int MAX_TEXTS = 4096;
+constexpr size_t MAX_MIXED = 4;  // grounds of several colours kept per text
 
 struct KEPT {
     QHash<QString, std::vector<GLYPHS>> texts;
@@ -100,12 +109,10 @@ GLYPHS& glyphs_at(const QString& text, const QGlyphRun& glyphs, const QPointF& f
     return shapes.back();
 }
 
-// The glyphs as the painter draws them in `pen` over `ground`, on an image of the box's size in
-// the painter's format.
-QImage drawn_over(QPainter* painter, const GLYPHS& shape, const QPen& pen, QRgb ground)
+// The glyphs as the painter draws them in `pen` over `image`, of the box's size in the painter's
+// format.
+QImage drawn_on(QPainter* painter, const GLYPHS& shape, const QPen& pen, QImage image)
 {
-    QImage image(shape.box.size(), QImage::Format(shape.format));
-    image.fill(ground);
     QPainter on_image(&image);
     on_image.setRenderHints(painter->renderHints());
     on_image.setFont(painter->font());
@@ -113,6 +120,55 @@ QImage drawn_over(QPainter* painter, const GLYPHS& shape, const QPen& pen, QRgb 
     on_image.drawGlyphRun(shape.fraction - QPointF(shape.box.topLeft()), shape.glyphs);
     on_image.end();
     return image;
+}
+
+// The glyphs as the painter draws them in `pen` over `ground`.
+QImage drawn_over(QPainter* painter, const GLYPHS& shape, const QPen& pen, QRgb ground)
+{
+    QImage image(shape.box.size(), QImage::Format(shape.format));
+    image.fill(ground);
+    return drawn_on(painter, shape, pen, image);
+}
+
+// Whether every pixel of the runs is opaque.
+bool opaque(const QImage& image, const std::vector<RUN>& runs)
+{
+    for (const RUN& run : runs) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(run.y));
+        for (int x = run.left; x < run.right; ++x)
+            if (qAlpha(row[x]) != 255)
+                return false;
+    }
+    return true;
+}
+
+// Puts the glyphs down at `at` where the pixels they touch hold several colours: from the pixels
+// kept for that very ground, else drawn once over a copy of it and kept. Each pixel's colour
+// follows only from its ground, the pen and the glyphs' coverage there, so equal grounds leave
+// equal pixels. False, having drawn nothing, where the glyphs reach outside the image or its clip,
+// or the text has as many grounds kept as it may.
+bool draw_over_mixed(QPainter* painter, const VOKR_PIXEL_FILL& pixels, GLYPHS* shape, const QPoint& at)
+{
+    const QPen& pen = painter->pen();
+    const QRgba64 color = pen.color().rgba64();
+    for (const MIXED& kept : shape->mixed)
+        if (kept.pen == color &&
+            pixels.same_pixels(at, shape->bounds, shape->runs, kept.ground.constBits(), kept.ground.bytesPerLine())) {
+            pixels.copy(at, shape->bounds, shape->runs, kept.pixels.constBits(), kept.pixels.bytesPerLine());
+            return true;
+        }
+    if (shape->mixed.size() >= MAX_MIXED)
+        return false;
+    QImage ground(shape->box.size(), QImage::Format(shape->format));
+    ground.fill(Qt::black);
+    if (!pixels.read(at, shape->bounds, shape->runs, ground.bits(), ground.bytesPerLine()) ||
+        (shape->format == QImage::Format_RGB32 && !opaque(ground, shape->runs)))
+        return false;
+    MIXED mixed{color, ground, drawn_on(painter, *shape, pen, ground)};
+    pixels.copy(at, shape->bounds, shape->runs, mixed.pixels.constBits(), mixed.pixels.bytesPerLine());
+    kept().bytes += mixed.ground.sizeInBytes() + mixed.pixels.sizeInBytes();
+    shape->mixed.push_back(std::move(mixed));
+    return true;
 }
 
 // The pixels the glyphs touch: where an opaque white pen leaves black pixels otherwise, any glyph
@@ -164,9 +220,11 @@ bool VOKR_TEXT_SPRITES::draw(QPainter* painter, const QPointF& origin, const QSt
         find_runs(painter, &shape, pixels.format());
     const QPoint at = shape.box.topLeft() + whole.toPoint();
     QRgb ground = 0;
-    if (shape.hints != int(painter->renderHints()) || shape.format != pixels.format() ||
-        !pixels.one_value(at, shape.bounds, shape.runs, &ground) ||
-        (shape.format == QImage::Format_RGB32 && qAlpha(ground) != 255))
+    if (shape.hints != int(painter->renderHints()) || shape.format != pixels.format())
+        return false;
+    if (!pixels.one_value(at, shape.bounds, shape.runs, &ground))
+        return draw_over_mixed(painter, pixels, &shape, at);
+    if (shape.format == QImage::Format_RGB32 && qAlpha(ground) != 255)
         return false;
     const QRgba64 color = pen.color().rgba64();
     auto sprite = std::find_if(shape.sprites.begin(), shape.sprites.end(),
@@ -176,6 +234,6 @@ bool VOKR_TEXT_SPRITES::draw(QPainter* painter, const QPointF& origin, const QSt
         kept().bytes += shape.sprites.back().pixels.sizeInBytes();
         sprite = shape.sprites.end() - 1;
     }
-    pixels.copy(at, shape.runs, sprite->pixels.constBits(), sprite->pixels.bytesPerLine());
+    pixels.copy(at, shape.bounds, shape.runs, sprite->pixels.constBits(), sprite->pixels.bytesPerLine());
     return true;
 }

@@ -568,17 +568,21 @@ int VOKR_VIEW::ruler_step_for(int width, double pixels_per_sample) const
 
 int VOKR_VIEW::get_ruler_step() const
 {
-    // Asked twice a paint with the same text and font, mostly: the last width is kept (GUI
-    // thread only), as measuring shapes the text each time.
+    // Asked twice a paint, mostly with texts asked before (the view zoomed back, scrolled back):
+    // the widths are kept for the font (GUI thread only, a few hundred at most), as measuring
+    // shapes the text each time.
     static struct {
         QFont font;
-        QString text;
-        int width = 0;
-    } last;
+        QHash<QString, int> widths;
+    } kept;
+    constexpr int MAX_KEPT = 512;
     const QString text = QString::number(get_visible_end_sample()) + "M";
-    if (text != last.text || font() != last.font)
-        last = {font(), text, fontMetrics().horizontalAdvance(text)};
-    return ruler_step_for(last.width, get_pixels_per_sample());
+    if (font() != kept.font || kept.widths.size() >= MAX_KEPT)
+        kept = {font(), {}};
+    auto width = kept.widths.constFind(text);
+    if (width == kept.widths.constEnd())
+        width = kept.widths.insert(text, fontMetrics().horizontalAdvance(text));
+    return ruler_step_for(*width, get_pixels_per_sample());
 }
 
 int VOKR_VIEW::get_print_ruler_step(QPainter* painter, const QRect& rect, int first, int last) const

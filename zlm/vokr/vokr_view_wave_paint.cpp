@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -202,6 +203,9 @@ const SPAN_COLUMNS& span_columns(const SPAN& span)
         return std::min<long long>(s, span.end);
     };
     cache.columns.clear();
+    cache.columns.starts.clear();
+    cache.columns.three.clear();
+    bool wide = false;  // a column spans more than three words
     long long s0 = span.first;
     for (int c = 0; s0 < span.end; ++c) {
         const long long s1 = column_start(c + 1);
@@ -216,17 +220,14 @@ const SPAN_COLUMNS& span_columns(const SPAN& span)
             column.m2 = span_words == 2 ? tail : span_words > 2 ? ~uint64_t(0) : 0;
             column.mb = tail;
             cache.columns.push_back(column);
+            cache.columns.starts.push_back(int(s0));
+            cache.columns.three.push_back({column.a, column.ma, column.m1, column.m2});
+            wide = wide || span_words > 2;
         }
         s0 = std::max(s1, s0 + 1);
     }
-    cache.columns.starts.clear();
-    for (const SPAN_COLUMN& c : cache.columns)
-        cache.columns.starts.push_back(int(c.s0));
-    cache.columns.three.clear();
-    auto wide = [](const SPAN_COLUMN& c) { return c.b > c.a + 2; };
-    if (std::none_of(cache.columns.begin(), cache.columns.end(), wide))
-        for (const SPAN_COLUMN& c : cache.columns)
-            cache.columns.three.push_back({c.a, c.ma, c.m1, c.m2});
+    if (wide)
+        cache.columns.three.clear();
     cache.first = span.first, cache.end = span.end, cache.left = span.left, cache.pixels = span.pixels;
     return cache.columns;
 }
@@ -378,6 +379,13 @@ void for_each_column(const SPAN& span, const std::vector<PLANE>& planes, const u
 
 // ---- a row's drawing, kept for a repaint of the same view -----------------------------------------------
 
+// Forgets the entries of `rows` kept in a generation before `generation`.
+template <typename ROWS> void forget_older(ROWS* rows, unsigned generation)
+{
+    for (auto row = rows->begin(); row != rows->end();)
+        row = row->second.generation == generation ? std::next(row) : rows->erase(row);
+}
+
 // What a row's kept drawing follows besides the row itself: the samples' version and the span.
 struct SPAN_KEY {
     uint64_t stamp = 0;
@@ -394,9 +402,10 @@ struct SPAN_KEY {
 // The rectangles a bit row whose samples are all valid gathers in its two colours, kept for the
 // rows of the last span and samples shown, as change_columns() keeps marks: a repaint of the same
 // view (a time bar dragged, the selection moved, the window uncovered) hands them to the batch again
-// instead of walking the row's samples. Published samples never change while their stamp stays;
-// the rest of the key is the plane, its inversion, the row's rectangle and the two colours. At most
-// MAX_ROWS rows are kept. GUI thread only.
+// instead of walking the row's samples. The rectangles are kept with the row's top, so a row that
+// only moved up or down (the view scrolled) finds them too, moved as far. Published samples never change while
+// their stamp stays; the rest of the key is the plane, its inversion, the row's left, width and
+// height and the two colours. At most MAX_ROWS rows are kept. GUI thread only.
 class KEPT_LEVELS {
 public:
     // Draws the row's kept rectangles as the batch would, its slots `high` and `low` drawn in that
@@ -408,10 +417,7 @@ public:
         const RECTS* rects = find(batch, span, plane, r, high, low);
         if (!rects)
             return false;
-        if (fill(VOKR_PIXEL_FILL(p), *rects, batch, high, low))
-            return true;
-        batch->fills(high).insert(batch->fills(high).end(), (*rects)[0].begin(), (*rects)[0].end());
-        batch->fills(low).insert(batch->fills(low).end(), (*rects)[1].begin(), (*rects)[1].end());
+        draw(p, *rects, batch, high, low, r.top() - rects->top);
         return true;
     }
     // Draws the row's kept rectangles straight into `pixels`; false, having drawn nothing, where
@@ -420,30 +426,42 @@ public:
                        const QRect& r, int high, int low)
     {
         const RECTS* rects = find(batch, span, plane, r, high, low);
-        return rects && fill(pixels, *rects, batch, high, low);
+        return rects && fill(pixels, *rects, batch, high, low, r.top() - rects->top);
     }
-    // Keeps what the row gathered in the two slots, the batch holding nothing else.
-    static void keep(VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r, int high, int low)
+    // Keeps what the row gathered in the two slots, the batch holding nothing else, and draws it as
+    // replay() does. The rectangles move into the kept row, whose room from before the batch takes
+    // back, instead of being copied.
+    static void keep_and_draw(QPainter* p, VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
+                              int high, int low)
     {
         if (span.stamp == 0)
             return;
         KEPT_LEVELS& kept = instance(span);
         RECTS& rects = kept.m_rows[key(batch, plane, r, high, low)];
-        rects[0] = batch->fills(high);
-        if (low != high)
-            rects[1] = batch->fills(low);
+        rects.generation = kept.m_generation;
+        rects.top = r.top();
+        for (int i = 0; i < 2; ++i) {
+            std::vector<QRect>& fills = batch->fills(i == 0 ? high : low);
+            rects.gathered[size_t(i)].clear();
+            if (i == 0 || low != high)
+                rects.gathered[size_t(i)].swap(fills);
+        }
+        draw(p, rects, batch, high, low, 0);
     }
 
 private:
     static constexpr size_t MAX_ROWS = 1024;
-    using KEY = std::tuple<const uint64_t*, bool, int, int, int, int, QRgb, QRgb>;
+    using KEY = std::tuple<const uint64_t*, bool, int, int, int, QRgb, QRgb>;
 
     static KEY key(const VOKR_LINE_BATCH* batch, const PLANE& plane, const QRect& r, int high, int low)
     {
-        return KEY(plane.words, plane.inverted, r.left(), r.top(), r.width(), r.height(), batch->rgb(high),
-                   batch->rgb(low));
+        return KEY(plane.words, plane.inverted, r.left(), r.width(), r.height(), batch->rgb(high), batch->rgb(low));
     }
-    using RECTS = std::array<std::vector<QRect>, 2>;  // the high and the low slot's
+    struct RECTS {
+        unsigned generation = 0;                     // the span's they were gathered in
+        int top;                                     // the row's, where they were gathered
+        std::array<std::vector<QRect>, 2> gathered;  // in the high and the low slot
+    };
 
     static const RECTS* find(const VOKR_LINE_BATCH* batch, const SPAN& span, const PLANE& plane, const QRect& r,
                              int high, int low)
@@ -452,32 +470,50 @@ private:
             return nullptr;
         KEPT_LEVELS& kept = instance(span);
         const auto found = kept.m_rows.find(key(batch, plane, r, high, low));
-        return found == kept.m_rows.end() ? nullptr : &found->second;
+        return found == kept.m_rows.end() || found->second.generation != kept.m_generation ? nullptr : &found->second;
     }
 
-    // Fills the rectangles in the slots' colours where the pixels take them in the slots' order.
-    static bool fill(const VOKR_PIXEL_FILL& pixels, const RECTS& rects, const VOKR_LINE_BATCH* batch, int high, int low)
+    // Draws the rectangles moved down by `down`: straight into the image where the painter allows
+    // it, else gathered in the slots.
+    static void draw(QPainter* p, const RECTS& rects, VOKR_LINE_BATCH* batch, int high, int low, int down)
+    {
+        if (fill(VOKR_PIXEL_FILL(p), rects, batch, high, low, down))
+            return;
+        for (int i = 0; i < 2; ++i)
+            for (const QRect& kept : rects.gathered[size_t(i)])
+                batch->fills(i == 0 ? high : low).push_back(kept.translated(0, down));
+    }
+    // Fills the rectangles, moved down by `down`, in the slots' colours where the pixels take them in
+    // the slots' order.
+    static bool fill(const VOKR_PIXEL_FILL& pixels, const RECTS& rects, const VOKR_LINE_BATCH* batch, int high, int low,
+                     int down)
     {
         const QRgb high_rgb = batch->rgb(high), low_rgb = batch->rgb(low);
         if (!pixels.valid() || high > low || qAlpha(high_rgb) != 255 || qAlpha(low_rgb) != 255)
             return false;
-        pixels.fill(rects[0].data(), rects[0].size(), high_rgb);
-        pixels.fill(rects[1].data(), rects[1].size(), low_rgb);
+        pixels.fill(rects.gathered[0].data(), rects.gathered[0].size(), high_rgb, down);
+        pixels.fill(rects.gathered[1].data(), rects.gathered[1].size(), low_rgb, down);
         return true;
     }
 
-    // The rows of `span`, forgotten when the span, the samples or the count of rows kept moves on.
+    // The rows of `span`: those of the span before it stay, no longer found, so that the same rows
+    // take their room again without allocating; older ones, and all once MAX_ROWS are kept, are
+    // forgotten.
     static KEPT_LEVELS& instance(const SPAN& span)
     {
         static KEPT_LEVELS kept;
-        if (!kept.m_span.same(span) || kept.m_rows.size() >= MAX_ROWS) {
-            kept.m_rows.clear();
+        if (!kept.m_span.same(span)) {
+            forget_older(&kept.m_rows, kept.m_generation);
+            ++kept.m_generation;
             kept.m_span = SPAN_KEY(span);
         }
+        if (kept.m_rows.size() >= MAX_ROWS)
+            kept.m_rows.clear();
         return kept;
     }
 
     SPAN_KEY m_span;
+    unsigned m_generation = 0;
     std::map<KEY, RECTS> m_rows;
 };
 
@@ -574,7 +610,7 @@ void draw_bit_samples(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     if (span.all_valid == 1 && !value_column && span.end > span.first) {
         if (!KEPT_LEVELS::replay(p, &batch, span, plane, r, high, low)) {
             draw_valid_bit_samples(&batch, r, span, plane, valid, high, low);
-            KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
+            KEPT_LEVELS::keep_and_draw(p, &batch, span, plane, r, high, low);
         }
         batch.finish(p);
         return;
@@ -690,28 +726,40 @@ const std::vector<uint64_t>& change_columns(const SPAN& span, const SPAN_COLUMNS
                                             size_t count)
 {
     constexpr size_t MAX_ROWS = 1024;
+    struct MARKS {
+        unsigned generation = 0;  // the span's the marks were found in
+        std::vector<uint64_t> marks;
+    };
     static struct {
         int first = -1, end = -1, left = 0;
         double pixels = 0.0;
         uint64_t stamp = 0;
-        std::map<std::vector<const uint64_t*>, std::vector<uint64_t>> rows;
+        unsigned generation = 0;
+        std::map<std::vector<const uint64_t*>, MARKS> rows;
     } kept;
     if (span.stamp == 0)
         return edge_columns(columns, span_changes(span, planes, count).words.data());
+    // A new span keeps the rows of the last one, whose marks' room the same rows take again
+    // without allocating; older ones are forgotten.
     if (kept.stamp != span.stamp || kept.first != span.first || kept.end != span.end || kept.left != span.left ||
-        kept.pixels != span.pixels || kept.rows.size() >= MAX_ROWS) {
-        kept.rows.clear();
+        kept.pixels != span.pixels) {
+        forget_older(&kept.rows, kept.generation);
+        ++kept.generation;
         kept.first = span.first, kept.end = span.end, kept.left = span.left, kept.pixels = span.pixels;
         kept.stamp = span.stamp;
     }
+    if (kept.rows.size() >= MAX_ROWS)
+        kept.rows.clear();
     static std::vector<const uint64_t*> key;
     key.clear();
     for (size_t i = 0; i < count; ++i)
         key.push_back(planes[i].words);
-    auto row = kept.rows.find(key);
-    if (row == kept.rows.end())
-        row = kept.rows.emplace(key, edge_columns(columns, span_changes(span, planes, count).words.data())).first;
-    return row->second;
+    MARKS& row = kept.rows[key];
+    if (row.marks.empty() || row.generation != kept.generation) {
+        row.marks = edge_columns(columns, span_changes(span, planes, count).words.data());
+        row.generation = kept.generation;
+    }
+    return row.marks;
 }
 
 // For a span where every sample and the one before it is valid, at less than a pixel per sample
@@ -755,64 +803,58 @@ bool side_by_side(const std::vector<SPAN_COLUMN>& columns)
 
 // draw_bit_columns() where every sample of the span and the one before it is valid: a run of
 // columns without a change shows the level of its first sample, a run of columns with one is
-// marked. The next change is the first bit that differs from the sample before. Where the low
-// level lies below the high one, the marks stop a row above it and the low levels and marks side by
-// side make one run along the low row: the fewest scanlines for the engine to fill.
+// marked. Where the low level lies below the high one, the marks beside a low level stop a row
+// above it and the low row runs along the whole stretch between two high levels that holds a low
+// one, marks beside no low level keep their low row: the fewest scanlines for the engine to fill.
+// The runs' levels follow the samples, which no prediction would, so each run's rectangles are
+// written whether or not they are wanted and counted only where they are, without a branch.
 void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& span, const PLANE& plane, int high,
                             int low)
 {
     const int yh = r.top() + 1, yl = r.bottom() - 2, top = std::min(yh, yl), bottom = std::max(yh, yl);
     const SPAN_COLUMNS& columns = span_columns(span);
-    const int x0 = columns[0].x;
-    const uint64_t* words = plane.words;
-    const bool shared_row = yh < yl;
-    // The columns of the low row not gathered yet, and a run of marks after a high level held back
-    // until it is known whether a low level follows it: marks beside no low level keep their low
-    // row, one rectangle instead of two.
-    int start = -1, end = -1, mark_start = -1, mark_end = -1;
-    auto extend = [&](int c, int d) {
-        if (start < 0)
-            start = c;
-        end = d - 1;
-    };
-    auto share_marks = [&] {  // the held marks meet a low level
-        if (mark_start < 0)
-            return;
-        batch->fill_ordered(x0 + mark_start, top, x0 + mark_end, bottom - 1, low);
-        extend(mark_start, mark_end + 1);
-        mark_start = -1;
-    };
-    auto flush = [&] {  // a high level or the end
-        if (mark_start >= 0)
-            batch->fill_ordered(x0 + mark_start, top, x0 + mark_end, bottom, low);
-        else if (start >= 0)
-            batch->fill_ordered(x0 + start, yl, x0 + end, yl, low);
-        start = mark_start = -1;
-    };
+    const int x0 = columns[0].x, count = int(columns.size());
+    // The row's rectangles are kept (KEPT_LEVELS), so its marks are not.
+    const std::vector<uint64_t>& marks = edge_columns(columns, span_changes(span, &plane, 1).words.data());
+    auto high_at = [&](int c) { return word_bit(plane.words, columns.starts[size_t(c)]) != plane.inverted; };
+    if (yh >= yl) {
+        for_each_run(
+            columns, marks,
+            [&](int c, int d) {
+                const bool level = high_at(c);
+                batch->fill_ordered(x0 + c, level ? yh : yl, x0 + d - 1, level ? yh : yl, level ? high : low);
+            },
+            [&](int c, int d) { batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low); });
+        return;
+    }
+    // At most a rectangle a run, and one more a stretch between high levels. GUI thread only.
+    static std::vector<QRect> highs, lows;
+    if (lows.size() < size_t(count) + 2)
+        highs.resize(size_t(count) + 2), lows.resize(size_t(count) + 2);
+    size_t n_high = 0, n_low = 0;
+    int stretch = 0;        // the first column after the last high level
+    bool low_seen = false;  // a low level since it: the last level run was a low one
     for_each_run(
-        columns, change_columns(span, columns, &plane, 1),
+        columns, marks,
         [&](int c, int d) {
-            const bool level = word_bit(words, columns.starts[size_t(c)]) != plane.inverted;
-            if (shared_row && !level) {
-                share_marks();
-                extend(c, d);
-                return;
-            }
-            flush();
-            const int y = level ? yh : yl;
-            batch->fill_ordered(x0 + c, y, x0 + d - 1, y, level ? high : low);
+            const bool level = high_at(c);
+            lows[n_low] = QRect(QPoint(x0 + stretch, yl), QPoint(x0 + c - 1, yl));
+            n_low += level & low_seen;
+            highs[n_high] = QRect(QPoint(x0 + c, yh), QPoint(x0 + d - 1, yh));
+            n_high += level;
+            stretch = level ? d : stretch;
+            low_seen = !level;
         },
         [&](int c, int d) {
-            if (!shared_row) {
-                batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom, low);
-            } else if (start >= 0) {  // after a low level: the marks share its row
-                batch->fill_ordered(x0 + c, top, x0 + d - 1, bottom - 1, low);
-                extend(c, d);
-            } else {
-                mark_start = c, mark_end = d - 1;
-            }
+            const bool beside_low = low_seen | (d < count && !high_at(d));
+            lows[n_low++] = QRect(QPoint(x0 + c, top), QPoint(x0 + d - 1, bottom - (beside_low ? 1 : 0)));
         });
-    flush();
+    if (low_seen)
+        lows[n_low++] = QRect(QPoint(x0 + stretch, yl), QPoint(x0 + count - 1, yl));
+    std::vector<QRect>& high_fills = batch->fills(high);
+    high_fills.insert(high_fills.end(), highs.begin(), highs.begin() + long(n_high));
+    std::vector<QRect>& low_fills = batch->fills(low);
+    low_fills.insert(low_fills.end(), lows.begin(), lows.begin() + long(n_low));
 }
 
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
@@ -824,7 +866,7 @@ void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE
     if (side_by_side(span_columns(span)) && span_valid(span, valid)) {
         if (!KEPT_LEVELS::replay(p, &batch, span, plane, r, high, low)) {
             draw_valid_bit_columns(&batch, r, span, plane, high, low);
-            KEPT_LEVELS::keep(&batch, span, plane, r, high, low);
+            KEPT_LEVELS::keep_and_draw(p, &batch, span, plane, r, high, low);
         }
         batch.finish(p);
         return;
@@ -989,7 +1031,7 @@ struct BUS_TEXT {
         if (drawn)
             put(p, batch, fitted, at_crossing);
         if (tries && batch->tape()) {
-            batch->tape()->steps.push_back({0, {}, int(tries->size())});
+            batch->tape()->steps.push_back({0, 0, 0, int(tries->size())});
             tries->push_back({sample, from, to, top, bottom, at_crossing, drawn});
         }
         return drawn;
@@ -1053,10 +1095,17 @@ public:
             return cell == o.cell && valid == o.valid && rgb == o.rgb && planes == o.planes && area == o.area;
         }
     };
-    // The key of a bus row in `cell` drawn in `rgb` on the painter.
+    // The key of a bus row in `cell` drawn in `rgb` on the painter, from the cell's top: a row that
+    // only moved up or down (the view scrolled) draws the same from there. Below a clip that ends
+    // above it, the device's bottom changes nothing.
     static KEY key(QPainter* p, const QRect& cell, const std::vector<PLANE>& planes, const uint64_t* valid, QRgb rgb)
     {
-        KEY k{{}, valid, cell, rgb, VOKR_LINE_BATCH::area(p)};
+        const int top = cell.top();
+        VOKR_LINE_BATCH::AREA area = VOKR_LINE_BATCH::area(p);
+        area.bounds.translate(0, -top);
+        area.device_bottom = area.device_bottom > area.clip_bottom ? INT_MAX : area.device_bottom - top;
+        area.clip_bottom -= top;
+        KEY k{{}, valid, cell.translated(0, -top), rgb, area};
         for (const PLANE& plane : planes)
             k.planes.emplace_back(plane.words, plane.inverted);
         return k;
@@ -1069,13 +1118,21 @@ private:
         // The widest segment left out of `tries` as narrower than the narrowest number; -1 where none
         // was: while the narrowest number stays wider, none of them fits still.
         int narrow_widest = -1;
+        // Empty again, its room kept.
+        void clear()
+        {
+            tape.clear();
+            tries.clear();
+            narrow_widest = -1;
+        }
     };
 
 public:
-    // Draws the row from what was kept; false where nothing matching is kept or a kept text now
-    // fits otherwise, having drawn nothing: the row is then drawn afresh under a RECORD.
+    // Draws the row, its top at `top`, from what was kept; false where nothing matching is kept or
+    // a kept text now fits otherwise, having drawn nothing: the row is then drawn afresh under a
+    // RECORD.
     static bool replay(QPainter* p, const SPAN& span, const std::vector<PLANE>& planes, const BUS_TEXT& text,
-                       const KEY& key)
+                       const KEY& key, int top)
     {
         const ROW* row = span.stamp ? instance(span).find(key) : nullptr;
         if (!row)
@@ -1091,12 +1148,12 @@ public:
             return false;
         for (size_t i = 0; i < row->tries.size(); ++i) {
             const BUS_TEXT::TRY& t = row->tries[i];
-            if (text.fit(p, planes, t.sample, t.from, t.to, t.top, t.bottom, &fitted[i]) != t.drawn)
+            if (text.fit(p, planes, t.sample, t.from, t.to, t.top + top, t.bottom + top, &fitted[i]) != t.drawn)
                 return false;
         }
         for (const VOKR_LINE_BATCH::TAPE::STEP& step : row->tape.steps) {
             if (step.mark < 0)
-                pixels.fill(step.rects.data(), step.rects.size(), step.rgb);
+                pixels.fill(row->tape.rects.data() + step.first, step.count, step.rgb, top);
             else if (row->tries[size_t(step.mark)].drawn)
                 text.put(p, &VOKR_LINE_BATCH::shared(), fitted[size_t(step.mark)],
                          row->tries[size_t(step.mark)].at_crossing);
@@ -1104,13 +1161,16 @@ public:
         return true;
     }
 
-    // Records the row's drawing while it lives, and keeps it when the batch put all of it down.
+    // Records the row's drawing, its top at `top`, while it lives, and keeps it from that top when
+    // the batch put all of it down.
     class RECORD {
     public:
-        RECORD(const SPAN& span, const BUS_TEXT& text, KEY key) : m_span(span), m_text(text), m_key(std::move(key))
+        RECORD(const SPAN& span, const BUS_TEXT& text, KEY key, int top)
+            : m_span(span), m_text(text), m_key(std::move(key)), m_top(top), m_row(recording())
         {
             if (!span.stamp)
                 return;
+            m_row.clear();
             VOKR_LINE_BATCH::shared().set_tape(&m_row.tape);
             text.tries = &m_row.tries;
         }
@@ -1121,7 +1181,7 @@ public:
             VOKR_LINE_BATCH::shared().set_tape(nullptr);
             m_text.tries = nullptr;
             if (m_row.tape.whole)
-                instance(m_span).keep(std::move(m_key), compacted(m_row, m_text));
+                compact(m_row, m_text, m_top, &instance(m_span).room(std::move(m_key)));
         }
         RECORD(const RECORD&) = delete;
         RECORD& operator=(const RECORD&) = delete;
@@ -1130,20 +1190,31 @@ public:
         const SPAN& m_span;
         const BUS_TEXT& m_text;
         KEY m_key;
-        ROW m_row;
+        int m_top;
+        ROW& m_row;
+
+        // The row a drawing is recorded in, its room kept from row to row. GUI thread only; one
+        // row is recorded at a time.
+        static ROW& recording()
+        {
+            static ROW row;
+            return row;
+        }
     };
 
 private:
     // The row as a replay needs it: texts with no room for one pixel left out, as they never fit,
     // and those narrower than the narrowest number, as they do not while it stays as wide; the
     // marks of texts not drawn left out, as nothing is drawn there while every text fits as it
-    // did; fills of one colour that follow each other joined.
-    static ROW compacted(const ROW& row, const BUS_TEXT& text)
+    // did; fills of one colour that follow each other joined; all of it moved up by `top`.
+    static void compact(const ROW& row, const BUS_TEXT& text, int top, ROW* into)
     {
-        ROW kept;
+        ROW& kept = *into;
+        kept.clear();
         kept.tape.whole = row.tape.whole;
         const int narrowest = text.radix && !text.elide ? text.narrowest_width : -1;
-        std::vector<int> index(row.tries.size(), -1);
+        static std::vector<int> index;  // GUI thread only
+        index.assign(row.tries.size(), -1);
         for (size_t i = 0; i < row.tries.size(); ++i) {
             const BUS_TEXT::TRY& t = row.tries[i];
             const int width = t.to - t.from + 1;
@@ -1155,19 +1226,22 @@ private:
             }
             index[i] = int(kept.tries.size());
             kept.tries.push_back(t);
+            kept.tries.back().top -= top, kept.tries.back().bottom -= top;
         }
         std::vector<VOKR_LINE_BATCH::TAPE::STEP>& steps = kept.tape.steps;
+        std::vector<QRect>& rects = kept.tape.rects;
         for (const VOKR_LINE_BATCH::TAPE::STEP& step : row.tape.steps) {
             if (step.mark >= 0) {
                 if (row.tries[size_t(step.mark)].drawn)
-                    steps.push_back({0, {}, index[size_t(step.mark)]});
-            } else if (!steps.empty() && steps.back().mark < 0 && steps.back().rgb == step.rgb) {
-                steps.back().rects.insert(steps.back().rects.end(), step.rects.begin(), step.rects.end());
+                    steps.push_back({0, 0, 0, index[size_t(step.mark)]});
             } else {
-                steps.push_back(step);
+                if (steps.empty() || steps.back().mark >= 0 || steps.back().rgb != step.rgb)
+                    steps.push_back({step.rgb, rects.size(), 0, -1});
+                for (size_t i = step.first; i < step.first + step.count; ++i)
+                    rects.push_back(row.tape.rects[i].translated(0, -top));
+                steps.back().count = rects.size() - steps.back().first;
             }
         }
-        return kept;
     }
 
     const ROW* find(const KEY& k) const
@@ -1177,23 +1251,36 @@ private:
                 return &row;
         return nullptr;
     }
-    void keep(KEY k, ROW row)
+    // The row kept for `k`, to be written: the one kept before, else a new one in the room of a row
+    // forgotten.
+    ROW& room(KEY k)
     {
         for (auto& [kept, old] : m_rows)
-            if (kept == k) {
-                old = std::move(row);
-                return;
-            }
+            if (kept == k)
+                return old;
         if (m_rows.size() >= MAX_ROWS)
-            m_rows.clear();
-        m_rows.emplace_back(std::move(k), std::move(row));
+            forget();
+        m_rows.emplace_back(std::move(k), ROW());
+        if (!m_spare.empty()) {
+            std::swap(m_rows.back().second, m_spare.back());
+            m_spare.pop_back();
+        }
+        return m_rows.back().second;
+    }
+    // Forgets the rows kept, keeping their room for the rows kept next.
+    void forget()
+    {
+        for (auto& row : m_rows)
+            if (m_spare.size() < MAX_ROWS)
+                m_spare.push_back(std::move(row.second));
+        m_rows.clear();
     }
     // The rows of `span`, forgotten when the span or the samples move on.
     static KEPT_BUS_ROWS& instance(const SPAN& span)
     {
         static KEPT_BUS_ROWS kept;
         if (!kept.m_span.same(span)) {
-            kept.m_rows.clear();
+            kept.forget();
             kept.m_span = SPAN_KEY(span);
         }
         return kept;
@@ -1201,6 +1288,7 @@ private:
 
     SPAN_KEY m_span;
     std::vector<std::pair<KEY, ROW>> m_rows;
+    std::vector<ROW> m_spare;  // rows forgotten, whose room new ones take
 };
 
 // A segment of equal values between two lines, a crossing where the value changes; found a word at
@@ -1210,9 +1298,9 @@ void draw_bus_samples(QPainter* p, const QRect& cell, const SPAN& span, const st
 {
     const QColor bus_color = text.selected ? pirq_get_color(SELECTED_PEN) : pirq_get_color(BUS_COLOR);
     KEPT_BUS_ROWS::KEY kept = KEPT_BUS_ROWS::key(p, cell, planes, valid, bus_color.rgba());
-    if (KEPT_BUS_ROWS::replay(p, span, planes, text, kept))
+    if (KEPT_BUS_ROWS::replay(p, span, planes, text, kept, cell.top()))
         return;
-    const KEPT_BUS_ROWS::RECORD record(span, text, std::move(kept));
+    const KEPT_BUS_ROWS::RECORD record(span, text, std::move(kept), cell.top());
     const int top = cell.top() + 1, bottom = cell.bottom() - 2, mid = (bottom - top + 1) / 2 + top;
     const int tw = span.pixels < 6 ? int(span.pixels) : 6, half = tw / 2;
     // Where every sample from the one before the span to its last is valid, only the one after it is
