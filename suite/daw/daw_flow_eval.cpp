@@ -13,6 +13,8 @@
 
 #include <cctype>
 #include <map>
+#include <memory>
+#include <mutex>
 
 namespace daw_eval {
 
@@ -202,10 +204,59 @@ private:
     std::map<std::string, int> m_levels, m_counters, m_flags, m_states;
 };
 
+// A statement that does something, with the ifs it lies in: each if's condition (its index
+// among the state's conditions) and whether it must hold (the then side) or not (the else).
+struct ACTION {
+    const STATEMENT* statement;
+    std::vector<std::pair<size_t, bool>> guards;
+};
+// A state's actions in the order its statements would run them, and its ifs' conditions.
+struct STATE_ACTIONS {
+    std::vector<const COND*> conditions;
+    std::vector<ACTION> actions;
+};
+
+// Adds the actions a statement can run to the state's, under the guards of the ifs around it.
+void gather(const STATEMENT& s, std::vector<std::pair<size_t, bool>>* guards, STATE_ACTIONS* into)
+{
+    if (s.kind == STATEMENT::BLOCK) {
+        for (const STATEMENT& inner : s.body)
+            gather(inner, guards, into);
+    } else if (s.kind == STATEMENT::IF) {
+        const size_t k = into->conditions.size();
+        into->conditions.push_back(&s.condition);
+        for (size_t side = 0; side < s.body.size(); ++side) {
+            guards->emplace_back(k, side == 0);
+            gather(s.body[side], guards, into);
+            guards->pop_back();
+        }
+    } else {
+        into->actions.push_back({&s, *guards});
+    }
+}
+
+// A parsed flow: its states' statements and each state's actions, which point into them.
+struct FLOW_CODE {
+    explicit FLOW_CODE(std::vector<std::vector<STATEMENT>> parsed) : states(std::move(parsed))
+    {
+        for (const std::vector<STATEMENT>& statements : states) {
+            std::vector<std::pair<size_t, bool>> guards;
+            STATE_ACTIONS& state = actions.emplace_back();
+            for (const STATEMENT& s : statements)
+                gather(s, &guards, &state);
+        }
+    }
+    FLOW_CODE(const FLOW_CODE&) = delete;
+    FLOW_CODE& operator=(const FLOW_CODE&) = delete;
+
+    std::vector<std::vector<STATEMENT>> states;
+    std::vector<STATE_ACTIONS> actions;
+};
+
 class FLOW_RUN final : public FLOW {
 public:
-    FLOW_RUN(std::vector<std::vector<STATEMENT>> states, const KSM_TX_TRIGGER* trigger, bool by_sample)
-        : m_states(std::move(states)), m_by_sample(by_sample)
+    FLOW_RUN(std::shared_ptr<const FLOW_CODE> code, const KSM_TX_TRIGGER* trigger, bool by_sample)
+        : m_code(std::move(code)), m_by_sample(by_sample)
     {
         for (int c = 0; c < trigger->get_counter_count(); ++c) {
             int width = 32;
@@ -221,10 +272,6 @@ public:
         }
         m_next_counters = m_counters;
         m_next_flags = m_flags;
-        for (const std::vector<STATEMENT>& statements : m_states) {
-            std::vector<std::pair<size_t, bool>> guards;
-            gather(statements, &guards, &m_actions.emplace_back());
-        }
     }
 
     FLOW_WORDS next(const std::vector<uint64_t>& levels) override
@@ -255,49 +302,13 @@ public:
     }
 
 private:
-    // A statement that does something, with the ifs it lies in: each if's condition (its index
-    // among the state's conditions) and whether it must hold (the then side) or not (the else).
-    struct ACTION {
-        const STATEMENT* statement;
-        std::vector<std::pair<size_t, bool>> guards;
-    };
-    // A state's actions in the order its statements would run them, and its ifs' conditions.
-    struct STATE_ACTIONS {
-        std::vector<const COND*> conditions;
-        std::vector<ACTION> actions;
-    };
-
-    static void gather(const std::vector<STATEMENT>& statements, std::vector<std::pair<size_t, bool>>* guards,
-                       STATE_ACTIONS* into)
-    {
-        for (const STATEMENT& s : statements)
-            gather(s, guards, into);
-    }
-
-    static void gather(const STATEMENT& s, std::vector<std::pair<size_t, bool>>* guards, STATE_ACTIONS* into)
-    {
-        if (s.kind == STATEMENT::BLOCK) {
-            gather(s.body, guards, into);
-        } else if (s.kind == STATEMENT::IF) {
-            const size_t k = into->conditions.size();
-            into->conditions.push_back(&s.condition);
-            for (size_t side = 0; side < s.body.size(); ++side) {
-                guards->emplace_back(k, side == 0);
-                gather(s.body[side], guards, into);
-                guards->pop_back();
-            }
-        } else {
-            into->actions.push_back({&s, *guards});
-        }
-    }
-
     size_t state() const { return static_cast<size_t>(m_state); }
 
     // The samples of the word where each of the current state's actions runs, with the counters
     // and flags as they stand, and where any does.
     void find_actions()
     {
-        const STATE_ACTIONS& state = m_actions[this->state()];
+        const STATE_ACTIONS& state = m_code->actions[this->state()];
         m_condition_words.resize(state.conditions.size());
         for (size_t k = 0; k < state.conditions.size(); ++k)
             m_condition_words[k] = mask(*state.conditions[k]);
@@ -317,7 +328,7 @@ private:
     bool act(int j, FLOW_WORDS* out)
     {
         begin_sample(j);
-        const STATE_ACTIONS& state = m_actions[this->state()];
+        const STATE_ACTIONS& state = m_code->actions[this->state()];
         for (size_t a = 0; a < state.actions.size(); ++a)
             if ((m_action_words[a] >> j) & 1)
                 run(*state.actions[a].statement);
@@ -330,7 +341,7 @@ private:
     void step(int j, FLOW_WORDS* out)
     {
         begin_sample(j);
-        run(m_states[state()]);
+        run(m_code->states[state()]);
         end_sample(j, out);
     }
 
@@ -446,9 +457,8 @@ private:
         return v > value;
     }
 
-    std::vector<std::vector<STATEMENT>> m_states;
-    bool m_by_sample;                      // every sample run one by one
-    std::vector<STATE_ACTIONS> m_actions;  // per state, pointing into m_states
+    std::shared_ptr<const FLOW_CODE> m_code;
+    bool m_by_sample;  // every sample run one by one
     std::vector<uint64_t> m_condition_words, m_action_words;
     uint64_t m_acting = 0;  // the samples of the word where the current state runs an action
     std::vector<uint64_t> m_masks, m_counters, m_next_counters;
@@ -458,6 +468,48 @@ private:
     bool m_counters_changed = false, m_flags_changed = false;  // by the sample's statements
     const std::vector<uint64_t>* m_levels = nullptr;
 };
+
+}  // namespace
+
+namespace {
+
+// The names a flow's words are read against: the trigger's levels, counters and flags.
+std::string flow_names(const KSM_TX_TRIGGER* trigger)
+{
+    std::string names;
+    for (int l = 0; l < trigger->get_num_levels(); ++l)
+        names.append(trigger->get_level_name(l)).push_back('\n');
+    names.push_back('\n');
+    for (int c = 0; c < trigger->get_counter_count(); ++c) {
+        const char* name = nullptr;
+        trigger->get_counter(c, &name, nullptr, nullptr);
+        names.append(name ? name : "").push_back('\n');
+    }
+    names.push_back('\n');
+    for (int f = 0; f < trigger->get_flag_count(); ++f) {
+        const char* name = nullptr;
+        trigger->get_flag(f, &name, nullptr);
+        names.append(name ? name : "").push_back('\n');
+    }
+    return names;
+}
+
+// The checked flow text parsed against the trigger's names. The last one parsed is kept, as a
+// trigger runs the same flow capture after capture.
+std::shared_ptr<const FLOW_CODE> parsed_flow(const std::string& text, KSM_TX_TRIGGER* trigger)
+{
+    static std::mutex lock;
+    static std::string last_text, last_names;
+    static std::shared_ptr<const FLOW_CODE> last;
+    const std::string names = flow_names(trigger);
+    std::lock_guard<std::mutex> hold(lock);
+    if (!last || text != last_text || names != last_names) {
+        last = std::make_shared<const FLOW_CODE>(FLOW_PARSER(ksm_flow_words(text), trigger).states());
+        last_text = text;
+        last_names = names;
+    }
+    return last;
+}
 
 }  // namespace
 
@@ -473,7 +525,7 @@ std::unique_ptr<FLOW> make_flow(KSM_TX_TRIGGER* trigger, std::string* error, boo
     for (const auto& attribute : trigger->get_state_machine_object()->collect_attributes())
         if (attribute.first == FLOW_ATTRIBUTE)
             text = attribute.second;
-    return std::make_unique<FLOW_RUN>(FLOW_PARSER(ksm_flow_words(text), trigger).states(), trigger, by_sample);
+    return std::make_unique<FLOW_RUN>(parsed_flow(text, trigger), trigger, by_sample);
 }
 
 }  // namespace daw_eval
