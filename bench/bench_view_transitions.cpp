@@ -15,8 +15,11 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
-#include <immintrin.h>
 #include <tcl.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define WIDE_VECTORS 1  // AVX2 may be there; other processors take the 64-bit words' path
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -109,6 +112,7 @@ CAPTURE& capture(const benchmark::State& state, bool alternating = false)
 // Words the transition reference passes over at a step, as eight 256-bit vectors where the
 // processor has AVX2 (the fastest size here).
 constexpr int WIDE = 32;
+#ifdef WIDE_VECTORS
 const bool HAS_AVX2 = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -146,6 +150,8 @@ __attribute__((target("avx2"))) int steady_wide(const uint64_t* q, int lo, int h
     return n;
 }
 
+#endif
+
 // Whether words g..g + 3 (g > 0) all repeat bit 63 of word g - 1: four 64-bit words.
 bool steady_quad(const uint64_t* q, int g)
 {
@@ -157,7 +163,11 @@ bool steady_quad(const uint64_t* q, int g)
 // change: WIDE words a step with AVX2, then four 64-bit words a step.
 int steady_words(const uint64_t* q, int lo, int hi, bool forward)
 {
-    int n = HAS_AVX2 ? steady_wide(q, lo, hi, forward) : 0;
+    int n = 0;
+#ifdef WIDE_VECTORS
+    if (HAS_AVX2)
+        n = steady_wide(q, lo, hi, forward);
+#endif
     while (n + 4 <= hi - lo + 1 && steady_quad(q, forward ? lo + n : hi - n - 3))
         n += 4;
     return n;
@@ -211,6 +221,7 @@ struct MEMBER {
     uint64_t flip;
 };
 
+#ifdef WIDE_VECTORS
 // From word k on, VALUE_WIDE words a step as vectors, the first step with a captured sample at
 // which every member reads its digit: a step is given up when the first member's words, XORed
 // with its flip, are all 0; else the members' words, XORed with their flips, are ANDed a vector
@@ -244,6 +255,7 @@ __attribute__((target("avx2"))) int value_wide(const std::vector<MEMBER>& member
     }
     return WORDS;
 }
+#endif
 
 // The same, four 64-bit words at a time.
 int value_quads(const std::vector<MEMBER>& members, const uint64_t* valid, int k, uint64_t* matches)
@@ -264,6 +276,16 @@ int value_quads(const std::vector<MEMBER>& members, const uint64_t* valid, int k
     return WORDS;
 }
 
+// value_wide() where the processor has AVX2, else value_quads().
+int value_step(const std::vector<MEMBER>& members, const uint64_t* valid, int k, uint64_t* matches)
+{
+#ifdef WIDE_VECTORS
+    if (HAS_AVX2)
+        return value_wide(members, valid, k, matches);
+#endif
+    return value_quads(members, valid, k, matches);
+}
+
 // The first captured sample at or after `from` where every member reads its digit, -1 when there
 // is none: VALUE_WIDE sample words a step (the depth is a multiple of it), the first step's words
 // masked below `from`.
@@ -271,8 +293,7 @@ int wide_scan_value(const std::vector<MEMBER>& members, const uint64_t* valid, i
 {
     uint64_t matches[VALUE_WIDE];
     const int first = from >> 6 & -VALUE_WIDE;
-    for (int k = first; (k = (HAS_AVX2 ? value_wide : value_quads)(members, valid, k, matches)) < WORDS;
-         k += VALUE_WIDE) {
+    for (int k = first; (k = value_step(members, valid, k, matches)) < WORDS; k += VALUE_WIDE) {
         for (int i = 0; i < VALUE_WIDE; ++i) {
             const int sample = 64 * (k + i);
             const uint64_t m = matches[i] & (sample >= from       ? ~uint64_t(0)

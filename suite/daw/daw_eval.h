@@ -35,15 +35,16 @@ struct FLOW_WORDS {
     uint64_t store = 0;            // the sample is to be stored
 };
 
-// A state-based flow interpreted sample by sample over the words of the trigger's levels.
+// A state-based flow run over the words of the trigger's levels.
 class FLOW {
 public:
     virtual ~FLOW();
     // The outputs for the next 64 samples; `levels` holds each level's word for them.
     virtual FLOW_WORDS next(const std::vector<uint64_t>& levels) = 0;
 };
-// Null with a message when the flow text does not check.
-std::unique_ptr<FLOW> make_flow(KSM_TX_TRIGGER* trigger, std::string* error);
+// Null with a message when the flow text does not check. `by_sample` runs every sample one by
+// one rather than skipping the stretches where the flow does nothing: the same words, slower.
+std::unique_ptr<FLOW> make_flow(KSM_TX_TRIGGER* trigger, std::string* error, bool by_sample = false);
 
 // Everything a trigger decides, extended block by block as far as it is asked for.
 class PROGRAM {

@@ -4,14 +4,18 @@
 #include "daw_target.h"
 #include "daw.h"
 #include "daw_eval.h"
+#include "ksm_plane_pages.h"
+#include "ksm_state.h"
 #include "prj.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -353,19 +357,30 @@ FUNNEL_TARGET inline WORD_LANES mix_lanes(WORD_LANES z)
     return z ^ (z >> 31);
 }
 
+// Eight output words from the mixes of their stream words and of the eight after them.
+FUNNEL_TARGET inline void join_lanes(WORD_LANES low, WORD_LANES high, LANES shifts, uint64_t* out)
+{
+    // The words after low's: its lanes 1 to 7 and high's lane 0 (valignq, which keeps both).
+    const LANES after = __builtin_ia32_alignq512_mask(LANES(high), LANES(low), 1, LANES{}, 0xff);
+    const LANES words = __builtin_ia32_vpshrdv_v8di(LANES(low), after, shifts);
+    std::memcpy(out, &words, sizeof words);
+}
+
 // out[i] = splitmix64(first + i) >> shift | splitmix64(first + i + 1) << (64 - shift) for the
-// blocks of eight words of `count`, 0 < shift < 64; returns the words made.
+// blocks of sixteen words of `count`, 0 < shift < 64; returns the words made. Two blocks of eight
+// a turn, so that each block's mixes stay in their register and need no copy for the next join.
 FUNNEL_TARGET size_t mix_shifted_lanes(uint64_t first, int shift, uint64_t* out, size_t count)
 {
-    const WORD_LANES lanes = {0, 1, 2, 3, 4, 5, 6, 7};
-    const LANES next = {1, 2, 3, 4, 5, 6, 7, 8}, shifts = LANES{} + shift;
-    WORD_LANES low = mix_lanes(first + lanes);
+    const LANES shifts = LANES{} + shift;
+    WORD_LANES at = first + WORD_LANES{0, 1, 2, 3, 4, 5, 6, 7};
+    WORD_LANES low = mix_lanes(at);
     size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const WORD_LANES high = mix_lanes(first + i + 8 + lanes);
-        const LANES words = __builtin_ia32_vpshrdv_v8di(LANES(low), LANES(__builtin_shuffle(low, high, next)), shifts);
-        std::memcpy(out + i, &words, sizeof words);
-        low = high;
+    for (; i + 16 <= count; i += 16) {
+        const WORD_LANES middle = mix_lanes(at + 8);
+        join_lanes(low, middle, shifts, out + i);
+        low = mix_lanes(at + 16);
+        at += 16;
+        join_lanes(middle, low, shifts, out + i + 8);
     }
     return i;
 }
@@ -474,11 +489,13 @@ struct CHANNEL_QUEUE {
 
 // Writes the samples of the channels it takes from the queue into the log's planes in place, each
 // word once: the words between runs are cleared, the words of the runs made.
-void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, CHANNEL_QUEUE* queue)
+void fill_channels(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::vector<RUN>& runs, CHANNEL_QUEUE* queue,
+                   KSM_PLANE_PAGES* pages)
 {
     const size_t words = (static_cast<size_t>(plan.depth) + 63) / 64;
     for (int first; (first = queue->next.fetch_add(queue->chunk, std::memory_order_relaxed)) < plan.channels;)
         for (int c = first; c < std::min(first + queue->chunk, plan.channels); ++c) {
+            pages->before_writing(static_cast<size_t>(c) * words * sizeof(uint64_t));
             uint64_t* plane = log->capture_channel_words(c);
             const SOURCE& source = plan.sources[static_cast<size_t>(c)];
             size_t written = 0;  // the words before it hold their samples
@@ -521,6 +538,83 @@ void mark_samples(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::ve
     log->set_trigger_positions(positions);
 }
 
+// The threads that write a capture, the calling one among them. They may start before the
+// capture's plan is ready: until it is, the helpers make the huge pages of the channels' planes
+// present, each page by one of them, so that the system's clearing of fresh pages, most of a
+// capture's cost, runs while the trigger is searched for. Then each takes channels to write.
+class CAPTURE_WRITERS {
+public:
+    // For a log whose capture of the plan's shape (channels, depth) is begun.
+    CAPTURE_WRITERS(KSM_DATA_LOG* log, const daw_target::PLAN& shape)
+        : m_log(log), m_bytes(plane_bytes(shape)), m_huge(ksm_plane_huge_page(m_bytes)),
+          m_pages(log->capture_channel_words(0), m_bytes)
+    {
+        for (int k = 1; k < daw_target::fill_threads(shape.channels, shape.depth); ++k)
+            m_helpers.emplace_back(&CAPTURE_WRITERS::help, this);
+    }
+    ~CAPTURE_WRITERS() { stop(); }
+    // Without write(): the helpers stop, and write nothing; the capture's memory is theirs no more.
+    void stop() { hand(nullptr); }
+
+    // Writes the plan's samples and marks into the log (of the shape it was begun with).
+    void write(const daw_target::PLAN& plan)
+    {
+        const std::vector<RUN> runs = runs_of(plan.positions, std::max(plan.segment_size, 1));
+        m_runs = &runs;
+        m_queue.chunk = std::max(1, plan.channels / (static_cast<int>(m_helpers.size() + 1) * 64));
+        hand(&plan);
+        mark_samples(m_log, plan, runs);  // while the helpers write their first channels
+        fill_channels(m_log, plan, runs, &m_queue, &m_pages);
+        stop();
+    }
+
+private:
+    static size_t plane_bytes(const daw_target::PLAN& shape)
+    {
+        return static_cast<size_t>(shape.channels) * ((static_cast<size_t>(shape.depth) + 63) / 64) * sizeof(uint64_t);
+    }
+
+    // Hands the helpers the plan, or none to stop them, and for none waits until they end.
+    void hand(const daw_target::PLAN* plan)
+    {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (!m_started)
+                m_plan = plan;
+            m_started = true;  // under the lock, that a helper about to wait sees it
+        }
+        m_ready.notify_all();
+        if (plan)
+            return;
+        for (std::thread& helper : m_helpers)
+            helper.join();
+        m_helpers.clear();
+    }
+
+    void help()
+    {
+        for (size_t offset = 0; m_huge && offset < m_bytes && !m_started; offset += m_huge)
+            m_pages.before_writing(offset);
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_ready.wait(hold, [this] { return m_started.load(); });
+        const daw_target::PLAN* plan = m_plan;
+        hold.unlock();
+        if (plan)
+            fill_channels(m_log, *plan, *m_runs, &m_queue, &m_pages);
+    }
+
+    KSM_DATA_LOG* m_log;
+    size_t m_bytes, m_huge;  // of the channels' planes, and of a huge page there (0: none)
+    KSM_PLANE_PAGES m_pages;
+    std::mutex m_lock;
+    std::condition_variable m_ready;
+    std::atomic<bool> m_started{false};  // the plan handed, or none
+    const daw_target::PLAN* m_plan = nullptr;
+    const std::vector<RUN>* m_runs = nullptr;
+    CHANNEL_QUEUE m_queue;
+    std::vector<std::thread> m_helpers;
+};
+
 // Fills one segment around its trigger sample: the stored samples before it (not before
 // `floor`) and after it; returns the last stream sample the segment holds.
 long long place_segment(daw_eval::PROGRAM* program, long long found, long long floor, int pre, int size,
@@ -553,6 +647,21 @@ std::string missing_design(const KSM_TX_TRIGGER* trigger, const KSM_TX_SIGNAL_SE
 
 namespace daw_target {
 
+bool shape(const KSM_DATA_LOG* log, PLAN* plan)
+{
+    const KSM_TX_TRIGGER* trigger = log ? log->get_trigger() : nullptr;
+    const KSM_TX_SIGNAL_SET* set = trigger ? trigger->get_signal_set() : nullptr;
+    if (!set)
+        return false;
+    *plan = PLAN();
+    plan->depth = std::max(set->get_sample_depth(), 0);
+    const int segment = trigger->get_segment_size();
+    const bool segmented = trigger->is_segmented() && segment > 0 && segment < plan->depth;
+    plan->segment_size = segmented ? segment : plan->depth;
+    plan->channels = set->get_num_channels();
+    return true;
+}
+
 bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
 {
     KSM_TX_TRIGGER* trigger = log ? log->get_trigger() : nullptr;
@@ -566,11 +675,9 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
             *error = message;
         return false;
     }
-    *plan = PLAN();
-    plan->depth = std::max(set->get_sample_depth(), 0);
-    const int segment = trigger->get_segment_size();
-    const bool segmented = trigger->is_segmented() && segment > 0 && segment < plan->depth;
-    const int size = plan->segment_size = segmented ? segment : plan->depth;
+    shape(log, plan);
+    const bool segmented = plan->segment_size < plan->depth;
+    const int size = plan->segment_size;
     const int segments = size > 0 ? plan->depth / size : 0;
     const int pre = pre_count(trigger->get_trigger_position(), size);
     plan->positions.assign(static_cast<size_t>(plan->depth), -1);
@@ -599,7 +706,6 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         }
     }
     plan->triggered = true;
-    plan->channels = set->get_num_channels();
     plan->sources.assign(static_cast<size_t>(plan->channels), SOURCE());
     SOURCE_READER reader;
     for (int row = 0; row < set->get_num_nodes(); ++row) {
@@ -623,22 +729,15 @@ int fill_threads(int channels, int depth)
     return static_cast<int>(std::clamp<long long>(work >> 22, 1, static_cast<long long>(ksm_usable_cpus())));
 }
 
+void begin(KSM_DATA_LOG* log, const PLAN& shape)
+{
+    log->begin_capture(shape.channels, shape.depth, shape.depth == shape.segment_size ? 0 : shape.segment_size, true);
+}
+
 void fill(KSM_DATA_LOG* log, const PLAN& plan)
 {
-    const int channels = plan.channels;
-    const int size = plan.segment_size;
-    log->begin_capture(channels, plan.depth, plan.depth == size ? 0 : size, true);
-    const std::vector<RUN> runs = runs_of(plan.positions, std::max(size, 1));
-    const int threads = fill_threads(channels, plan.depth);
-    CHANNEL_QUEUE queue;
-    queue.chunk = std::max(1, channels / (threads * 64));
-    std::vector<std::thread> helpers;
-    for (int k = 1; k < threads; ++k)
-        helpers.emplace_back(fill_channels, log, std::cref(plan), std::cref(runs), &queue);
-    mark_samples(log, plan, runs);  // while the helpers start and write their first channels
-    fill_channels(log, plan, runs, &queue);
-    for (std::thread& helper : helpers)
-        helper.join();
+    begin(log, plan);
+    CAPTURE_WRITERS(log, plan).write(plan);
     log->end_capture();
 }
 
@@ -654,11 +753,23 @@ bool daw_sim::node_bit(const std::string& path, int bit, long long t)
     return (daw_target::sample_word(s, t) & 1) != 0;
 }
 
+// The capture is begun and its writers started before the trigger is searched for: they make the
+// capture's pages present meanwhile. A capture that does not trigger leaves the log as it was.
 bool daw_sim::capture(KSM_DATA_LOG* log)
 {
     daw_target::PLAN p;
-    if (!daw_target::plan(log, &p) || !p.triggered)
+    if (!daw_target::shape(log, &p))
         return false;
-    daw_target::fill(log, p);
+    const bool acquiring = log->is_acquiring_data();
+    daw_target::begin(log, p);
+    CAPTURE_WRITERS writers(log, p);
+    if (!daw_target::plan(log, &p) || !p.triggered) {
+        writers.stop();
+        log->drop_capture();
+        log->set_acquiring_data(acquiring);
+        return false;
+    }
+    writers.write(p);
+    log->end_capture();
     return true;
 }

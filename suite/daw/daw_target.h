@@ -39,6 +39,9 @@ struct PLAN {
     std::vector<SOURCE> sources;  // what each data channel carries
 };
 
+// The shape of the log's capture: its depth, segment size and channels, known before its trigger
+// is searched for; false when the log has no trigger or signal set.
+bool shape(const KSM_DATA_LOG* log, PLAN* plan);
 // The window the log's trigger captures and the channels' sources, read from the log's trigger
 // and the open project; false when the log has no trigger or signal set, or its trigger cannot
 // run here (`error` then says why).
@@ -49,5 +52,7 @@ int fill_threads(int channels, int depth);
 // Writes the planned samples, validity, trigger and segment marks into the log. Reads nothing
 // but the plan, so it may run on another thread than the one that planned.
 void fill(KSM_DATA_LOG* log, const PLAN& plan);
+// Begins the log's capture of the plan's shape.
+void begin(KSM_DATA_LOG* log, const PLAN& shape);
 
 }  // namespace daw_target

@@ -378,6 +378,9 @@ public:
     void set_trigger_positions(const std::vector<int>& positions);
     void set_state_results(int state, const std::vector<unsigned int>& counters, const std::vector<int>& flags);
     void end_capture();
+    // Drops a capture begun and not ended: the log keeps the samples it held, and is no longer
+    // acquiring.
+    void drop_capture();
 
     // Plug-in mnemonic tables kept with the log.
     KSM_DATA_MNEMONICS_TABLE* create_static_plugin_mnemonics_table(int width, const char* key);

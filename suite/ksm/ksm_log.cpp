@@ -404,6 +404,12 @@ void KSM_DATA_LOG::end_capture()
         m_owner->set_modified(true);
 }
 
+void KSM_DATA_LOG::drop_capture()
+{
+    m_capturing.reset();
+    m_acquiring = false;
+}
+
 // ---- packed samples --------------------------------------------------------------------------------
 
 std::shared_ptr<KSM_DATA_LOG::SAMPLES> KSM_DATA_LOG::PACKED::inflate(bool* damaged) const

@@ -6,6 +6,7 @@
 // conditional storage, a sixteen-state machine with per-state storage), a threaded run while the
 // trigger is edited, and the refusal of a custom HDL block.
 #include "daw.h"
+#include "daw_eval.h"
 #include "ksm_test_session.h"
 #include "msg.h"
 #include "prj.h"
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <thread>
 
 namespace {
@@ -679,7 +681,7 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
 // search's reach: a segment's samples after its trigger not stored within reach are left invalid
 // and the capture ends (one segment of 520, 65 samples before its trigger), while a next segment
 // whose samples before its trigger are not stored within reach leaves the acquisition waiting (two
-// of 1024, 128 before each trigger).
+// of 1024, 128 before each trigger). The waiting capture leaves the log with what it held.
 TEST_F(TargetEval, RarelyStoredSamplesEndTheCaptureOrLeaveItWaiting)
 {
     constexpr int STORED_PC = 0x1234;
@@ -695,14 +697,18 @@ TEST_F(TargetEval, RarelyStoredSamplesEndTheCaptureOrLeaveItWaiting)
         int depth, size;
         bool ends;
     } cases[] = {{1024, 520, true}, {2048, 1024, false}};
+    KSM_DATA_LOG* log = session->create_new_log(0);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         set->set_sample_depth(c.depth);
         trigger->set_segment_size(c.size);
-        KSM_DATA_LOG* log = session->create_new_log(0);
         ASSERT_EQ(daw_sim::capture(log), c.ends);
-        if (!c.ends)
+        if (!c.ends) {
+            EXPECT_FALSE(log->is_acquiring_data());
+            EXPECT_EQ(log->get_data_sample_depth(), cases[0].depth);
+            EXPECT_EQ(log->get_data_trigger_position(), cases[0].size / 8);
             continue;
+        }
         ASSERT_EQ(log->get_data_trigger_position(), c.size / 8);
         for (int i = c.size / 8 + 1; i < c.size; ++i) {
             int pc = 0;
@@ -813,6 +819,101 @@ TEST(TargetSamples, EveryBehaviourGivesTheSamplesItAlwaysGave)
         EXPECT_EQ(hash, c.hash) << c.segmented << " " << c.depth;
     }
     PRJ_PROJECT::close();
+}
+
+// A random flow over levels condition1..3, counters c1 (three bits) and c2, flags f1 and f2, with
+// nested ifs and blocks and every statement kind.
+class RANDOM_FLOW {
+public:
+    explicit RANDOM_FLOW(unsigned seed) : m_random(seed) {}
+    std::string text(int states)
+    {
+        m_states = states;
+        std::string flow;
+        for (int s = 1; s <= states; ++s) {
+            flow += "state ST" + std::to_string(s) + ":\n";
+            for (int n = 1 + pick(3); n > 0; --n)
+                flow += statement(2) + "\n";
+        }
+        return flow;
+    }
+
+private:
+    int pick(int n) { return static_cast<int>(m_random() % static_cast<unsigned>(n)); }
+    std::string condition(int depth)
+    {
+        const char* const ops[] = {"<", "<=", "==", "!=", ">=", ">"};
+        switch (depth > 0 ? pick(8) : pick(4)) {
+        case 0: return "condition" + std::to_string(1 + pick(3));
+        case 1: return "f" + std::to_string(1 + pick(2));
+        case 2:
+        case 3: return "c" + std::to_string(1 + pick(2)) + " " + ops[pick(6)] + " " + std::to_string(pick(8));
+        case 4: return "!" + condition(depth - 1);
+        case 5: return "(" + condition(depth - 1) + " && " + condition(depth - 1) + ")";
+        case 6: return "(" + condition(depth - 1) + " || " + condition(depth - 1) + ")";
+        default: return std::to_string(pick(2));
+        }
+    }
+    // Ifs and blocks down to `depth`, half of them ifs; then one of the actions.
+    std::string statement(int depth)
+    {
+        const char* const simple[] = {"trigger;", "segment_trigger;", "start_store;", "stop_store;"};
+        const char* const counted[] = {"increment", "decrement", "reset"};
+        switch (depth > 0 ? pick(12) : 4 + pick(8)) {
+        case 0:
+        case 1:
+        case 2:
+            return "if (" + condition(2) + ") " + statement(depth - 1) +
+                   (pick(2) ? " else " + statement(depth - 1) : "");
+        case 3: return "begin " + statement(depth - 1) + " " + statement(depth - 1) + " end";
+        case 4:
+        case 5: return "goto ST" + std::to_string(1 + pick(m_states)) + ";";
+        case 6:
+        case 7: return simple[pick(4)];
+        case 8:
+        case 9: return std::string(counted[pick(3)]) + " c" + std::to_string(1 + pick(2)) + ";";
+        default: return std::string(pick(2) ? "set" : "clear") + " f" + std::to_string(1 + pick(2)) + ";";
+        }
+    }
+    std::mt19937 m_random;
+    int m_states = 1;
+};
+
+// Random flows run a stretch of idle samples at a time give, word after word, what they give run
+// sample by sample: on levels that hold rarely, half the time and mostly.
+TEST(TargetFlow, RunByStretchesMatchesSampleBySample)
+{
+    auto session = make_test_session();
+    KSM_TX_TRIGGER* trigger = session->get_trigger_at(0);
+    ASSERT_TRUE(trigger->set_num_levels(3));
+    ASSERT_TRUE(trigger->set_counter_count(2));
+    const int three = 3;
+    ASSERT_TRUE(trigger->set_counter(0, nullptr, &three, nullptr));
+    ASSERT_TRUE(trigger->set_flag_count(2));
+    ASSERT_TRUE(trigger->set_state_based(true));
+    std::mt19937_64 random(7);
+    const std::function<uint64_t()> densities[] = {[&] { return random() & random() & random(); },
+                                                   [&] { return random(); },
+                                                   [&] { return random() | random() | random(); }};
+    RANDOM_FLOW flows(11);
+    for (int n = 0; n < 300; ++n) {
+        const std::string text = flows.text(1 + n % 4);
+        if (n < 4)
+            printf("%s\n----\n", text.c_str());
+        trigger->get_state_machine_object()->set_attribute("state_machine_flow_expression", text.c_str());
+        std::string error;
+        const std::unique_ptr<daw_eval::FLOW> fast = daw_eval::make_flow(trigger, &error);
+        const std::unique_ptr<daw_eval::FLOW> slow = daw_eval::make_flow(trigger, &error, true);
+        ASSERT_TRUE(fast && slow) << error << "\n" << text;
+        const auto& level = densities[n % 3];
+        for (int word = 0; word < 32; ++word) {
+            const std::vector<uint64_t> levels = {level(), level(), level()};
+            const daw_eval::FLOW_WORDS a = fast->next(levels), b = slow->next(levels);
+            ASSERT_EQ(a.trigger, b.trigger) << word << "\n" << text;
+            ASSERT_EQ(a.segment_trigger, b.segment_trigger) << word << "\n" << text;
+            ASSERT_EQ(a.store, b.store) << word << "\n" << text;
+        }
+    }
 }
 
 }  // namespace
