@@ -20,9 +20,9 @@ bool KSM_PLANE_PAGES::take(size_t page)
     int free = FREE;
     if (m_state[page] != FREE || !m_state[page].compare_exchange_strong(free, FILLING))
         return false;
-        // Writes nothing: a page present already stays as it is. Where the system cannot (before
-        // Linux 5.14) or will not, the writes make the page present as before.
 #ifdef MADV_POPULATE_WRITE
+    // Writes nothing: a page present already stays as it is. Where the system cannot (before
+    // Linux 5.14) or will not, the writes make the page present as before.
     ::madvise(m_block + page * m_huge, std::min(m_huge, m_bytes - page * m_huge), MADV_POPULATE_WRITE);
 #endif
     m_state[page] = PRESENT;
