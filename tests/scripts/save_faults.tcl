@@ -99,6 +99,8 @@ if {[info exists env(SAVE_FAULT_SESSION)]} {
     # before the mark leaves an empty file that nothing proves to be a temporary: it stays.
     if {[catch {exec unshare -m true}] || [auto_execok setpriv] eq ""} {
         puts "skipped: saves without /proc (needs unshare and setpriv as root)"
+    } elseif {[catch {exec setpriv --reuid=65534 --regid=65534 --clear-groups test -x [info nameofexecutable]}]} {
+        puts "skipped: saves without /proc (user 65534 cannot reach the host program, as in a private folder)"
     } else {
         exec chown -R 65534:65534 $work
         set hidden [list unshare -m sh -c {mount -t tmpfs none /proc && exec "$@"} sh \
