@@ -329,7 +329,7 @@ TEST(NumberPrint, RowLayoutsPrintAlike)
         int moved;
     } layouts[] = {{1, false, -1},  {3, false, -1},   {8, false, -1}, {16, false, -1}, {17, false, -1},
                    {-1, false, -1}, {-13, false, -1}, {4, true, -1},  {2, false, 40}};
-    for (int width : {64, 100, 129, 4096})
+    for (int width : {1, 17, 50, 64, 100, 129, 4096})
         for (bool lsb_to_msb : {false, true}) {
             const std::string bits = random_bits(random, width), storage = lsb_to_msb ? reversed(bits) : bits;
             VOKR_NUMBER text(storage.c_str());
