@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-// Helper threads started once and kept, waiting, between jobs. Starting and ending threads per
-// job costs more than the threads' start: a thread that ends has the system drop its stack's
-// pages, which interrupts every CPU the process runs on to flush its address caches. A job is a
+// Helper threads started once and kept, waiting, between jobs. Threads started and ended per
+// job cost more than their start: a thread that ends has the system drop its stack's pages,
+// which interrupts every CPU the process runs on to flush its address caches. A job is a
 // function called by several of the pool's threads at once, beside the thread that started it,
 // which does the same work itself: the copies share the work out among them (a queue, a
 // counter), so a job is done whichever of its copies ran. Copies wait for a thread to come free
@@ -33,7 +33,6 @@ public:
     // first used (ksm_usable_cpus), the thread that starts a job being the other one. Ended at
     // the process's exit, after the objects made before its first use were destroyed.
     static KSM_WORKER_POOL& shared();
-    size_t size() const { return m_size; }
 
     // Calls work() on up to `copies` of the pool's threads, each as it comes free.
     std::shared_ptr<JOB> start(size_t copies, std::function<void()> work);
