@@ -3,6 +3,7 @@
 // table that scans read.
 #include "daw.h"
 #include "daw_target.h"
+#include "ksm_worker_pool.h"
 #include "msg.h"
 
 #include <QCoreApplication>
@@ -119,6 +120,9 @@ struct SIMULATOR {
     std::thread::id calling_thread;
     std::condition_variable called;
     QPointer<COURIER> courier;  // on the application's thread; made by the first threaded run
+    // The pool whose threads help the worker write its captures: made before the simulator, it
+    // is destroyed after it, once the worker has ended.
+    KSM_WORKER_POOL& helpers = KSM_WORKER_POOL::shared();
 
     ~SIMULATOR() { join(); }
     void join()

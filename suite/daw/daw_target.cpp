@@ -6,6 +6,7 @@
 #include "daw_eval.h"
 #include "ksm_plane_pages.h"
 #include "ksm_state.h"
+#include "ksm_worker_pool.h"
 #include "prj.h"
 
 #include <algorithm>
@@ -17,7 +18,6 @@
 #include <functional>
 #include <mutex>
 #include <numeric>
-#include <thread>
 
 namespace {
 
@@ -538,7 +538,8 @@ void mark_samples(KSM_DATA_LOG* log, const daw_target::PLAN& plan, const std::ve
     log->set_trigger_positions(positions);
 }
 
-// The threads that write a capture, the calling one among them. They may start before the
+// The threads that write a capture, the calling one among them, the others the process's pool's
+// (KSM_WORKER_POOL), kept from one capture to the next. They may start before the
 // capture's plan is ready: until it is, the helpers make the huge pages of the channels' planes
 // present, each page by one of them, so that the system's clearing of fresh pages, most of a
 // capture's cost, runs while the trigger is searched for. Then each takes channels to write.
@@ -547,10 +548,10 @@ public:
     // For a log whose capture of the plan's shape (channels, depth) is begun.
     CAPTURE_WRITERS(KSM_DATA_LOG* log, const daw_target::PLAN& shape)
         : m_log(log), m_bytes(plane_bytes(shape)), m_huge(ksm_plane_huge_page(m_bytes)),
-          m_pages(log->capture_channel_words(0), m_bytes)
+          m_pages(log->capture_channel_words(0), m_bytes),
+          m_threads(daw_target::fill_threads(shape.channels, shape.depth)),
+          m_helpers(KSM_WORKER_POOL::shared().start(static_cast<size_t>(m_threads - 1), [this] { help(); }))
     {
-        for (int k = 1; k < daw_target::fill_threads(shape.channels, shape.depth); ++k)
-            m_helpers.emplace_back(&CAPTURE_WRITERS::help, this);
     }
     ~CAPTURE_WRITERS() { stop(); }
     // Without write(): the helpers stop, and write nothing; the capture's memory is theirs no more.
@@ -561,7 +562,7 @@ public:
     {
         const std::vector<RUN> runs = runs_of(plan.positions, std::max(plan.segment_size, 1));
         m_runs = &runs;
-        m_queue.chunk = std::max(1, plan.channels / (static_cast<int>(m_helpers.size() + 1) * 64));
+        m_queue.chunk = std::max(1, plan.channels / (m_threads * 64));
         hand(&plan);
         mark_samples(m_log, plan, runs);  // while the helpers write their first channels
         fill_channels(m_log, plan, runs, &m_queue, &m_pages);
@@ -574,7 +575,8 @@ private:
         return static_cast<size_t>(shape.channels) * ((static_cast<size_t>(shape.depth) + 63) / 64) * sizeof(uint64_t);
     }
 
-    // Hands the helpers the plan, or none to stop them, and for none waits until they end.
+    // Hands the helpers the plan, or none to stop them, and for none waits until they end: a
+    // helper the pool had not begun by then never begins, the channels being shared out anyway.
     void hand(const daw_target::PLAN* plan)
     {
         {
@@ -584,11 +586,8 @@ private:
             m_started = true;  // under the lock, that a helper about to wait sees it
         }
         m_ready.notify_all();
-        if (plan)
-            return;
-        for (std::thread& helper : m_helpers)
-            helper.join();
-        m_helpers.clear();
+        if (!plan)
+            KSM_WORKER_POOL::shared().wait(m_helpers);
     }
 
     void help()
@@ -612,7 +611,8 @@ private:
     const daw_target::PLAN* m_plan = nullptr;
     const std::vector<RUN>* m_runs = nullptr;
     CHANNEL_QUEUE m_queue;
-    std::vector<std::thread> m_helpers;
+    int m_threads;                                    // the writers, the calling thread among them
+    std::shared_ptr<KSM_WORKER_POOL::JOB> m_helpers;  // the others, on the pool's threads
 };
 
 // Fills one segment around its trigger sample: the stored samples before it (not before

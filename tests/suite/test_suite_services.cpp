@@ -1,8 +1,10 @@
-// Small suite services: configuration switches, module path, hash sizing, registry, usable CPUs.
+// Small suite services: configuration switches, module path, hash sizing, registry, usable CPUs,
+// the worker pool.
 #include "cfg.h"
 #include "gen.h"
 #include "hux.h"
 #include "ksm.h"
+#include "ksm_worker_pool.h"
 #include "nixq.h"
 
 #include <QDir>
@@ -12,7 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <future>
+#include <stdexcept>
+#include <thread>
 
 #include <sched.h>
 
@@ -173,4 +180,83 @@ TEST(SuiteServices, UsableMemoryIsTheControlGroupsLimitWhereItIsLower)
         write("sys/fs/cgroup/memory/a/memory.limit_in_bytes", g.v1_limit);
         EXPECT_EQ(ksm_usable_memory(root.path().toStdString()), g.memory);
     }
+}
+
+namespace {
+
+// Whether `done` holds within five seconds.
+template <class DONE> bool within_seconds(DONE done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
+
+}  // namespace
+
+// Every copy a job asks for runs, also more copies than the pool has threads (they take the
+// threads as these come free), and never more at once than the pool's threads; the same threads
+// then run the next job.
+TEST(WorkerPool, RunsEveryCopyOnAtMostItsThreads)
+{
+    const struct {
+        size_t threads, copies;
+    } cases[] = {{1, 4}, {2, 2}, {3, 8}, {4, 1}};
+    for (const auto& c : cases) {
+        KSM_WORKER_POOL pool(c.threads);
+        for (int job = 0; job < 2; ++job) {
+            SCOPED_TRACE(testing::Message() << c.threads << " threads, " << c.copies << " copies, job " << job);
+            std::atomic<size_t> ran{0}, running{0}, most{0};
+            const auto started = pool.start(c.copies, [&] {
+                const size_t now = ++running;
+                for (size_t seen = most; seen < now && !most.compare_exchange_weak(seen, now);) {
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                --running, ++ran;
+            });
+            EXPECT_TRUE(within_seconds([&] { return ran == c.copies; }));
+            pool.wait(started);
+            EXPECT_EQ(ran, c.copies);
+            EXPECT_LE(most, c.threads);
+        }
+    }
+}
+
+// A copy's exception reaches the one that waits for the job, once, and the pool goes on with the
+// next job; copies that no thread began when the job is waited for are dropped, so a job never
+// waits for another one's threads; a pool ends with copies queued.
+TEST(WorkerPool, AFailedOrWaitedJobLeavesThePoolRunning)
+{
+    std::atomic<bool> release{false}, blocking{false};
+    std::atomic<int> ran{0};
+    KSM_WORKER_POOL pool(1);
+    const auto failed = pool.start(2, [&] {
+        ++ran;
+        throw std::runtime_error("copy failed");
+    });
+    ASSERT_TRUE(within_seconds([&] { return ran == 2; }));
+    EXPECT_THROW(pool.wait(failed), std::runtime_error);
+    EXPECT_NO_THROW(pool.wait(failed));
+
+    const auto blocker = pool.start(1, [&] {
+        blocking = true;
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ASSERT_TRUE(within_seconds([&] { return blocking.load(); }));
+    ran = 0;
+    const auto queued = pool.start(3, [&] { ++ran; });
+    std::future<void> waited = std::async(std::launch::async, [&] { pool.wait(queued); });
+    EXPECT_TRUE(waited.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        << "the wait for a job stayed behind another job's thread";
+    EXPECT_EQ(ran.load(), 0);
+    release = true;
+    waited.get();
+    pool.wait(blocker);
+
+    const auto next = pool.start(1, [&] { ++ran; });
+    EXPECT_TRUE(within_seconds([&] { return ran == 1; }));
+    pool.wait(next);
+    pool.start(4, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
 }
