@@ -1058,11 +1058,11 @@ size_t KSM_PAYLOAD_FILTER::prefetch_helpers(long channels, long depth)
     const size_t bytes = planes * words * sizeof(uint64_t);
     if (!ksm_sample_memory_allows(KSM_DATA_LOG::SAMPLES::memory_of(static_cast<size_t>(channels), words)))
         return 0;
-    // As many helpers inflate as the log keeps threads busy, where a CPU is left beside them for
-    // the reader's thread, which reads the file and the rows meanwhile (a good part of a small
-    // log's open) and inflates what is left once it has read the planes; with fewer CPUs, the
-    // reader's thread is one of those threads.
-    return std::max<size_t>(1, std::min(ksm_usable_cpus() - 1, ksm_parallel_threads(planes, bytes)));
+    // The reader's thread is one of the threads the planes keep busy: it reads the file
+    // meanwhile, and inflates what is left once it has read the planes. A small log has one
+    // helper all the same where there is a CPU for it, so that its planes are inflated while the
+    // reader reads the rows.
+    return std::min(ksm_usable_cpus() - 1, std::max<size_t>(1, ksm_parallel_threads(planes, bytes) - 1));
 }
 
 std::unique_ptr<KSM_PLANE_PREFETCH> KSM_PAYLOAD_FILTER::start_prefetch(long channels, long depth)
