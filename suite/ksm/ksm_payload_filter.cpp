@@ -6,6 +6,8 @@
 #include <QFileDevice>
 #include <QRandomGenerator>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -56,6 +58,9 @@ int read_ahead_of(size_t helpers) { return static_cast<int>(std::clamp<size_t>(h
 // texts it inflates from the file again), the next read goes to the same memory: the first
 // touch of fresh pages is a good part of an open's time, so the file passes through one piece.
 constexpr int READ_SIZE = 128 << 10;
+// How far into the file the filter looks for the first <samples> start tag before reading it:
+// the rows of a few thousand nodes come before it.
+constexpr qint64 LOOK_AHEAD = 2 << 20;
 
 // The longest text a plane of `depth` samples may have.
 size_t plane_text_limit(long depth) { return ksm_plane_text_limit((static_cast<size_t>(depth) + 63) / 64 * 8); }
@@ -718,7 +723,11 @@ bool KSM_PAYLOAD_FILTER::fill()
         m_started = true;
         if (!utf8_document(m_in))
             m_state = PASS_ALL;
+        else
+            look_ahead_for_samples();
     }
+    if (m_source_ended)
+        m_early.reset();
     return !m_source_ended;
 }
 
@@ -1039,8 +1048,36 @@ bool KSM_PAYLOAD_FILTER::at_tag()
     return true;
 }
 
+// The helpers that inflate the planes of a log of `channels` by `depth` ahead of the reader,
+// where its shape is one the filter inflates and its samples fit in memory; 0 otherwise.
+size_t KSM_PAYLOAD_FILTER::prefetch_helpers(long channels, long depth)
+{
+    if (channels < 1 || channels > KSM_MAX_NODES || depth < 1 || depth > (1 << 24) || channels * depth > (1ll << 32))
+        return 0;
+    const size_t planes = static_cast<size_t>(channels) + 3, words = (static_cast<size_t>(depth) + 63) / 64;
+    const size_t bytes = planes * words * sizeof(uint64_t);
+    if (!ksm_sample_memory_allows(KSM_DATA_LOG::SAMPLES::memory_of(static_cast<size_t>(channels), words)))
+        return 0;
+    // The reader's thread is one of the threads the planes keep busy: it reads the file
+    // meanwhile, and inflates what is left once it has read the planes. A small log has one
+    // helper all the same where there is a CPU for it, so that its planes are inflated while the
+    // reader reads the rows.
+    return std::min(ksm_usable_cpus() - 1, std::max<size_t>(1, ksm_parallel_threads(planes, bytes) - 1));
+}
+
+std::unique_ptr<KSM_PLANE_PREFETCH> KSM_PAYLOAD_FILTER::start_prefetch(long channels, long depth)
+{
+    const size_t helpers = prefetch_helpers(channels, depth);
+    if (helpers == 0)
+        return nullptr;
+    const auto* file = qobject_cast<QFileDevice*>(m_source);
+    const int fd = file && m_in_at >= 0 ? file->handle() : -1;  // where the prefetch reads payloads it let go again
+    return std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers, fd);
+}
+
 // The first <samples> start tag: where its shape is plain and the samples it claims fit in
-// memory, its planes are inflated ahead of the reader.
+// memory, its planes are inflated ahead of the reader, by the prefetch the look ahead started
+// where it guessed this shape.
 void KSM_PAYLOAD_FILTER::samples_tag()
 {
     ATTRIBUTES attributes;
@@ -1049,27 +1086,63 @@ void KSM_PAYLOAD_FILTER::samples_tag()
         plain_attributes(std::string_view(m_tag.constData(), static_cast<size_t>(m_tag.size())), &attributes);
     const long channels = plain ? digits(attributes, "channels") : -1, depth = plain ? digits(attributes, "depth") : -1;
     m_text_limit = plane_text_limit(depth >= 0 && depth <= KSM_MAX_LOG_DEPTH ? depth : KSM_MAX_LOG_DEPTH);
+    std::unique_ptr<KSM_PLANE_PREFETCH> early = std::move(m_early);  // a wrong guess goes here
     if (m_samples_seen || !plain)
         return;
     m_samples_seen = true;
-    if (channels < 1 || channels > KSM_MAX_NODES || depth < 1 || depth > (1 << 24) || channels * depth > (1ll << 32))
+    const size_t helpers = prefetch_helpers(channels, depth);
+    if (helpers == 0)
         return;
-    const size_t planes = static_cast<size_t>(channels) + 3, words = (static_cast<size_t>(depth) + 63) / 64;
-    const size_t bytes = planes * words * sizeof(uint64_t);
-    if (!ksm_sample_memory_allows(KSM_DATA_LOG::SAMPLES::memory_of(static_cast<size_t>(channels), words)))
-        return;
-    // The reader's thread is one of the threads the planes keep busy: it reads the file
-    // meanwhile, and inflates what is left once it has read the planes. A small log has one
-    // helper all the same where there is a CPU for it, so that its planes are inflated while the
-    // reader reads the rows.
-    const size_t helpers =
-        std::min(ksm_usable_cpus() - 1, std::max<size_t>(1, ksm_parallel_threads(planes, bytes) - 1));
-    const auto* file = qobject_cast<QFileDevice*>(m_source);
-    const int fd = file && m_in_at >= 0 ? file->handle() : -1;  // where the prefetch reads payloads it let go again
-    m_prefetch = std::make_unique<KSM_PLANE_PREFETCH>(static_cast<int>(channels), static_cast<int>(depth), helpers, fd);
+    if (early && early->has_shape(static_cast<int>(channels), static_cast<int>(depth)))
+        m_prefetch = std::move(early);
+    early.reset();  // its helpers end before those of the shape met start
+    if (!m_prefetch)
+        m_prefetch = start_prefetch(channels, depth);
     m_prefetch_channels = channels;
     m_prefetching = true;
     m_read_ahead = read_ahead_of(helpers);
+}
+
+// Looks for the first <samples> start tag in the file's first megabytes, ahead of the reading,
+// and starts the prefetch of the shape it gives: its helpers make the samples' huge pages
+// present while the main thread still reads the rows before them, where they would wait for the
+// tag. A guess (the tag may stand in a comment): the tag met in its turn takes the prefetch only
+// where it gives the same shape.
+void KSM_PAYLOAD_FILTER::look_ahead_for_samples()
+{
+    const auto* file = qobject_cast<QFileDevice*>(m_source);
+    if (!file || m_in_at < 0)
+        return;
+    const int fd = file->handle();
+    const std::string_view name("<samples");
+    std::vector<char> window(static_cast<size_t>(READ_SIZE));
+    for (qint64 at = m_in_at; at < m_in_at + LOOK_AHEAD;) {
+        const ssize_t n = ::pread(fd, window.data(), window.size(), at);
+        if (n <= 0)
+            return;
+        const std::string_view read(window.data(), static_cast<size_t>(n));
+        const size_t open = read.find(name);
+        if (open == std::string_view::npos && n < static_cast<ssize_t>(window.size()))
+            return;                            // the file's end
+        if (open == std::string_view::npos) {  // keeps what could be the start of the name
+            at += n - static_cast<qint64>(name.size()) + 1;
+            continue;
+        }
+        const size_t close = read.find('>', open);
+        if (close == std::string_view::npos && open > 0 && n == static_cast<ssize_t>(window.size())) {
+            at += static_cast<qint64>(open);  // the tag whole in the next read
+            continue;
+        }
+        ATTRIBUTES attributes;
+        const std::string_view tag = read.substr(open + 1, close == std::string_view::npos ? 0 : close - open - 1);
+        if (close != std::string_view::npos && tag.size() <= static_cast<size_t>(MAX_TAG) &&
+            starts_with_name(read.data() + open, n - static_cast<int>(open), name.data(), " \t\r\n") &&
+            plain_attributes(tag, &attributes)) {
+            m_early = start_prefetch(digits(attributes, "channels"), digits(attributes, "depth"));
+            return;
+        }
+        at += static_cast<qint64>(open) + 1;
+    }
 }
 
 // In a plane's text: what the XML reader would give as it is is kept until markup ends it; any

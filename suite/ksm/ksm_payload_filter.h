@@ -165,6 +165,9 @@ private:
     bool at_tag();
     bool at_payload();
     void samples_tag();
+    void look_ahead_for_samples();
+    size_t prefetch_helpers(long channels, long depth);
+    std::unique_ptr<KSM_PLANE_PREFETCH> start_prefetch(long channels, long depth);
     void pass(int count);
     void put(const char* bytes, int count);  // onto the output, counting its lines and columns
     void end_payload(bool taken, bool whole);
@@ -193,8 +196,9 @@ private:
     size_t m_held = 0;        // bytes of their texts
     KSM_FILE_TEXT m_payload;  // being read
     std::unique_ptr<KSM_PLANE_PREFETCH> m_prefetch;
-    bool m_samples_seen = false;  // the first <samples> start tag was met
-    bool m_prefetching = false;   // plane texts go to the prefetch: in the first <samples> element
+    std::unique_ptr<KSM_PLANE_PREFETCH> m_early;  // started for the shape the look ahead guessed
+    bool m_samples_seen = false;                  // the first <samples> start tag was met
+    bool m_prefetching = false;                   // plane texts go to the prefetch: in the first <samples> element
     long m_prefetch_channels = 0;
     XML_PLACE m_at;  // of the output's end
     std::vector<MARK> m_marks;

@@ -56,6 +56,8 @@ void KSM_PLANE_PAGES::before_writing(size_t offset, size_t size)
     const size_t first = offset / m_huge;
     const size_t end = std::min(m_pages, (offset + std::max<size_t>(size, 1) - 1) / m_huge + 1);
     const size_t ahead = std::min(m_pages, first + AHEAD);
+    for (size_t reached = m_reached; reached < end && !m_reached.compare_exchange_weak(reached, end);) {
+    }
     bool made = false;
     for (size_t page = first; page < end; ++page)
         made = take(page) || made;

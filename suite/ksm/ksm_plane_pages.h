@@ -1,6 +1,7 @@
 // The huge pages of a block of sample planes made present ahead of the threads that fill it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -23,6 +24,10 @@ public:
     // for the write itself.
     void before_writing(size_t offset, size_t size = 1);
     static constexpr size_t AHEAD = 3;
+    // Makes present the first huge page that no thread has taken, up to AHEAD pages past those
+    // written into so far: pages made present far ahead of their writes leave the caches before
+    // them. False when there is none to take.
+    bool take_next() { return take_first(0, std::min(m_pages, m_reached + AHEAD)); }
 
 private:
     enum STATE { FREE, FILLING, PRESENT };
@@ -36,4 +41,5 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_present;
     std::atomic<int> m_waiters{0};
+    std::atomic<size_t> m_reached{0};  // the pages up to the last one written into
 };

@@ -277,7 +277,7 @@ void KSM_PLANE_PREFETCH::help()
 {
     QByteArray text;
     while (!m_stopping) {
-        if (run_next(&text))
+        if (run_next(&text) || make_page_present())
             continue;
         std::unique_lock<std::mutex> lock(m_mutex);
         if (m_closed)
@@ -287,6 +287,10 @@ void KSM_PLANE_PREFETCH::help()
         --m_idle;
     }
 }
+
+// While no plane waits to be inflated and more are to come, a helper makes present the first
+// huge page of the channels' block that no thread took, so that the planes find it present.
+bool KSM_PLANE_PREFETCH::make_page_present() { return m_inflating && !m_closed && m_channel_pages->take_next(); }
 
 void KSM_PLANE_PREFETCH::close()
 {

@@ -44,6 +44,10 @@ public:
     KSM_PLANE_PREFETCH& operator=(const KSM_PLANE_PREFETCH&) = delete;
 
     // ---- the filter's side ----
+    bool has_shape(int channels, int depth) const
+    {
+        return m_samples->channels == channels && m_samples->depth == depth;
+    }
     // Takes `text` (number `text_number` of the filter's) as plane `plane`; false, the text
     // left where it is, when the plane is taken already, or adding has stopped, or its length
     // and first bytes show a fault. Runs the oldest planes on this thread while too many wait.
@@ -106,6 +110,7 @@ private:
     bool run(JOB& job, QByteArray* text, const char* read = nullptr);
     void wait_done(const JOB& job);
     void help();
+    bool make_page_present();
     void stop_helpers();
 
     std::shared_ptr<KSM_DATA_LOG::SAMPLES> m_samples;
@@ -122,7 +127,7 @@ private:
     std::atomic<size_t> m_waiting_bytes{0};
     std::atomic<bool> m_inflating{true}, m_stopping{false};
     bool m_adding = true, m_adopted = false;
-    bool m_closed = false;  // under m_mutex
+    std::atomic<bool> m_closed{false};  // changed under m_mutex
     // Sleeping: helpers without a job, threads waiting for one; each side checks the other's
     // count after its own change, so that no wake-up is lost.
     std::mutex m_mutex;

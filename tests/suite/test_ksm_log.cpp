@@ -406,7 +406,8 @@ TEST(PlaneMemory, HugePagesFollowTheSystemsSetting)
 }
 
 // The huge pages of a block that threads fill are made present one at a time, each once, a
-// little ahead of the writes; a write waits for every page it touches.
+// little ahead of the writes; a write waits for every page it touches. A thread without a write
+// to do (size 0) makes the next page present, up to as far ahead of the writes.
 TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
 {
     const size_t huge = ksm_huge_pages("").size, page = 4096, bytes = 5 * huge;
@@ -431,6 +432,7 @@ TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
          {bytes - 1, 1, "11111"},
          {bytes, 1, "11111"}},
         {{huge - 1, 2 * huge, "11100"}, {huge, 1, "11110"}, {0, 1, "11110"}},
+        {{0, 0, "10000"}, {0, 0, "11000"}, {0, 0, "11100"}, {0, 0, "11100"}, {huge, 1, "11110"}, {0, 0, "11111"}},
     };
     for (const std::vector<WRITE>& writes : sequences) {
         void* block = ksm_allocate_planes(bytes);
@@ -448,7 +450,10 @@ TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
         KSM_PLANE_PAGES pages(block, bytes);
         EXPECT_EQ(present(), "00000");
         for (const WRITE& w : writes) {
-            pages.before_writing(w.offset, w.size);
+            if (w.size == 0)
+                pages.take_next();
+            else
+                pages.before_writing(w.offset, w.size);
             EXPECT_EQ(present(), w.present) << w.offset << " " << w.size;
         }
         ksm_free_planes(block, bytes);
