@@ -7,6 +7,7 @@
 
 #include "nixq.h"
 #include "pirq.h"
+#include "vokr_change_index.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_line_batch.h"
@@ -1013,6 +1014,36 @@ TEST_F(WavePaint, BusRepaintFollowsItsFormat)
     data()->set_group_display_type(bus, KSM_GTYPE_HEX);
     for (const char* paint : {"first", "second"})
         EXPECT_TRUE(render().copy(wave) == hex) << paint << " paint in hexadecimal again";
+}
+
+// The change index of one channel and of three marks exactly the samples where one of them differs
+// from the sample before, on words worked a vector at a time and one at a time, with two zero words
+// after them; a new stamp over the same words, now holding other samples, gives their new changes.
+TEST(ChangeIndex, MarksEveryChangeOfItsChannels)
+{
+    constexpr long long DEPTH = 64 * 9 + 13, WORDS = 10;
+    std::vector<std::vector<uint64_t>> planes(3, std::vector<uint64_t>(WORDS));
+    const uint64_t* words[] = {planes[0].data(), planes[1].data(), planes[2].data()};
+    auto bit = [](const uint64_t* w, long long s) { return (w[s >> 6] >> (s & 63)) & 1; };
+    uint64_t seed = 7;
+    for (const uint64_t stamp : {1, 2}) {
+        for (auto& plane : planes)
+            for (uint64_t& w : plane) {
+                seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+                w = (seed >> 7) & (seed >> 3);  // runs of a few samples, so both levels and changes
+            }
+        for (const size_t count : {1, 3}) {
+            const uint64_t* changes = VOKR_CHANGE_INDEX::find(stamp, words, count, DEPTH);
+            ASSERT_NE(changes, nullptr);
+            for (long long s = 0; s < DEPTH; ++s) {
+                bool changed = false;
+                for (size_t i = 0; i < count && s > 0; ++i)
+                    changed |= bit(words[i], s) != bit(words[i], s - 1);
+                EXPECT_EQ(bit(changes, s) != 0, changed) << stamp << " " << count << " " << s;
+            }
+            EXPECT_EQ(changes[WORDS] | changes[WORDS + 1], 0u) << stamp << " " << count;
+        }
+    }
 }
 
 // Rectangles written straight into the image leave the pixels the painter's fills would, on every

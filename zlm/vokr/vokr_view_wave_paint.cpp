@@ -12,6 +12,7 @@
 #include "pirq.h"
 #include "vokr_assert.h"
 #include "vokr_cell_clip.h"
+#include "vokr_change_index.h"
 #include "vokr_line_batch.h"
 #include "vokr_node.h"
 #include "vokr_pixel_fill.h"
@@ -239,11 +240,11 @@ bool span_valid(const SPAN& span, const uint64_t* valid)
 }
 
 // A bit per sample of a span where every sample is valid: set where the planes change from the
-// sample before (never at sample 0), a word per 64 samples from the span's first word. GUI thread
-// only, reused from row to row.
+// sample before (never at sample 0), a word per 64 samples from the span's first word, two more
+// words after its last. Good until the next span_changes().
 struct SPAN_CHANGES {
     long long k0;
-    const std::vector<uint64_t>& words;
+    const uint64_t* words;
 
     // The first change at s0..limit - 1, else limit.
     long long next(long long s0, long long limit) const
@@ -267,78 +268,28 @@ struct SPAN_CHANGES {
     }
 };
 
-// Two and four words as one value of the compiler's vector extension: worked on together where the
-// target has vector registers.
-typedef uint64_t WORD_PAIR __attribute__((vector_size(16)));
-typedef uint64_t WORD_QUAD __attribute__((vector_size(32)));
-
-// The changes of one plane's words k0..k1 written to out[0..k1 - k0] or, with `add`, added to them:
-// each word against itself moved one sample later, the bit before it from the word before; as
-// many words a step as a VECTOR holds.
-template <typename VECTOR>
-inline __attribute__((always_inline)) void plane_changes_by(uint64_t* out, const uint64_t* words, long long k0,
-                                                            long long k1, bool add)
-{
-    constexpr long long STEP = sizeof(VECTOR) / sizeof(uint64_t);
-    const uint64_t keep = add ? ~uint64_t(0) : 0;
-    auto one = [&](long long k) {
-        const uint64_t before = k ? words[k - 1] >> 63 : words[0] & 1;  // sample 0 has none before it
-        out[k - k0] = (out[k - k0] & keep) | (words[k] ^ ((words[k] << 1) | before));
-    };
-    long long k = k0;
-    if (k == 0)
-        one(k++);
-    for (; k + STEP - 1 <= k1; k += STEP) {
-        VECTOR word, before, sum;
-        std::memcpy(&word, words + k, sizeof word);
-        std::memcpy(&before, words + k - 1, sizeof before);
-        std::memcpy(&sum, out + (k - k0), sizeof sum);
-        sum = (sum & keep) | (word ^ ((word << 1) | (before >> 63)));
-        std::memcpy(out + (k - k0), &sum, sizeof sum);
-    }
-    for (; k <= k1; ++k)
-        one(k);
-}
-
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) void plane_changes_avx2(uint64_t* out, const uint64_t* words, long long k0,
-                                                        long long k1, bool add)
-{
-    plane_changes_by<WORD_QUAD>(out, words, k0, k1, add);
-}
-
-const bool HAS_AVX2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}();
-#endif
-
-// plane_changes_by() four words a step where the processor has AVX2, else two.
-void plane_changes(uint64_t* out, const uint64_t* words, long long k0, long long k1, bool add)
-{
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (HAS_AVX2) {
-        plane_changes_avx2(out, words, k0, k1, add);
-        return;
-    }
-#endif
-    plane_changes_by<WORD_PAIR>(out, words, k0, k1, add);
-}
-
+// The planes' changes from the capture's change index where it holds them, else worked out for the
+// span's words alone (written over the words of a buffer reused from row to row, GUI thread only).
 SPAN_CHANGES span_changes(const SPAN& span, const PLANE* planes, size_t count)
 {
-    static std::vector<uint64_t> changes;
     const long long k0 = span.first >> 6, k1 = (span.end - 1) >> 6;
-    // The first plane's changes are written over the words, the others' added; two zero words
+    static std::vector<const uint64_t*> channels;
+    channels.clear();
+    for (size_t i = 0; i < count; ++i)
+        channels.push_back(planes[i].words);
+    if (const uint64_t* kept = VOKR_CHANGE_INDEX::find(span.stamp, channels.data(), count, span.depth))
+        return {k0, kept + k0};
+    static std::vector<uint64_t> changes;
+    // The first plane's changes are written over the words, the others' or-ed in; two zero words
     // after the span's, read by columns that end before them.
     const size_t size = size_t(k1 - k0 + 1);
     changes.resize(size + 2);
     if (count == 0)
         std::fill(changes.begin(), changes.begin() + long(size), 0);
     for (size_t i = 0; i < count; ++i)
-        plane_changes(changes.data(), planes[i].words, k0, k1, i > 0);
+        VOKR_CHANGE_INDEX::plane_changes(changes.data(), planes[i].words, k0, k1, i > 0);
     changes[size] = changes[size + 1] = 0;
-    return {k0, changes};
+    return {k0, changes.data()};
 }
 
 SPAN_CHANGES span_changes(const SPAN& span, const std::vector<PLANE>& planes)
@@ -738,7 +689,7 @@ const std::vector<uint64_t>& change_columns(const SPAN& span, const SPAN_COLUMNS
         std::map<std::vector<const uint64_t*>, MARKS> rows;
     } kept;
     if (span.stamp == 0)
-        return edge_columns(columns, span_changes(span, planes, count).words.data());
+        return edge_columns(columns, span_changes(span, planes, count).words);
     // A new span keeps the rows of the last one, whose marks' room the same rows take again
     // without allocating; older ones are forgotten.
     if (kept.stamp != span.stamp || kept.first != span.first || kept.end != span.end || kept.left != span.left ||
@@ -756,7 +707,7 @@ const std::vector<uint64_t>& change_columns(const SPAN& span, const SPAN_COLUMNS
         key.push_back(planes[i].words);
     MARKS& row = kept.rows[key];
     if (row.marks.empty() || row.generation != kept.generation) {
-        row.marks = edge_columns(columns, span_changes(span, planes, count).words.data());
+        row.marks = edge_columns(columns, span_changes(span, planes, count).words);
         row.generation = kept.generation;
     }
     return row.marks;
@@ -815,7 +766,7 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     const SPAN_COLUMNS& columns = span_columns(span);
     const int x0 = columns[0].x, count = int(columns.size());
     // The row's rectangles are kept (KEPT_LEVELS), so its marks are not.
-    const std::vector<uint64_t>& marks = edge_columns(columns, span_changes(span, &plane, 1).words.data());
+    const std::vector<uint64_t>& marks = edge_columns(columns, span_changes(span, &plane, 1).words);
     auto high_at = [&](int c) { return word_bit(plane.words, columns.starts[size_t(c)]) != plane.inverted; };
     if (yh >= yl) {
         for_each_run(
