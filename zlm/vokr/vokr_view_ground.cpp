@@ -54,9 +54,10 @@ void VOKR_VIEW_GROUND::reach(int bottom)
     for (const auto& [rect, color] : m_over) {
         if (rect.top() > bottom)
             continue;
-        fill(QRect(QPoint(rect.left(), std::max(rect.top(), band.top())),
-                   QPoint(rect.right(), std::min(rect.bottom(), bottom))),
-             color);
+        const QRect part(QPoint(std::max(rect.left(), band.left()), std::max(rect.top(), band.top())),
+                         QPoint(std::min(rect.right(), band.right()), std::min(rect.bottom(), bottom)));
+        if (part.left() <= part.right())
+            fill(part, color);
         ended = ended || rect.bottom() <= bottom;
     }
     if (ended)
