@@ -48,11 +48,22 @@ void VOKR_VIEW_GROUND::reach(int bottom)
             m_painter->fillRect(rect, QColor(color));
     };
     fill(band, m_color);
-    for (const auto& [rect, color] : m_over)
-        fill(rect & band, color);
-    m_over.erase(std::remove_if(m_over.begin(), m_over.end(),
-                                [&](const std::pair<QRect, QRgb>& over) { return over.first.bottom() <= bottom; }),
-                 m_over.end());
+    // Every kept fill ends below the rows written before; many (a dashed line's dashes) start
+    // below this band too and are passed over with one comparison.
+    bool ended = false;
+    for (const auto& [rect, color] : m_over) {
+        if (rect.top() > bottom)
+            continue;
+        const QRect part(QPoint(std::max(rect.left(), band.left()), std::max(rect.top(), band.top())),
+                         QPoint(std::min(rect.right(), band.right()), std::min(rect.bottom(), bottom)));
+        if (part.left() <= part.right())
+            fill(part, color);
+        ended = ended || rect.bottom() <= bottom;
+    }
+    if (ended)
+        m_over.erase(std::remove_if(m_over.begin(), m_over.end(),
+                                    [&](const std::pair<QRect, QRgb>& over) { return over.first.bottom() <= bottom; }),
+                     m_over.end());
 }
 
 bool VOKR_VIEW_GROUND::fill_over(QPainter* painter, const QRect* rects, size_t count, QRgb color)

@@ -30,6 +30,43 @@ const QBrush& power_up_brush()
     return brush;
 }
 
+// Whether a horizontal or vertical line drawn with `pen` on whole pixels covers the rectangle from
+// its first point to its last, both included: a solid one-pixel pen of an opaque colour that does
+// not stop short of its last point.
+bool fills_as_rectangles(const QPen& pen)
+{
+    return pen.style() == Qt::SolidLine && pen.widthF() <= 1.0 && pen.capStyle() != Qt::FlatCap &&
+           pen.brush().style() == Qt::SolidPattern && pen.color().alpha() == 255;
+}
+
+// A group's expand box: its outline in `outline`, a minus and, for a collapsed group, a plus in
+// `sign`. Where the cell takes direct fills and the pens fill as rectangles, the lines' pixels are
+// filled: the engine's stroker costs far more than these few fills.
+void draw_expand_box(QPainter* painter, const QRect& box, bool collapsed, const QColor& outline, const QPen& sign)
+{
+    const QPoint c = box.center();
+    const QRect minus(QPoint(box.left() + 2, c.y()), QPoint(box.right() - 2, c.y()));
+    const QRect plus(QPoint(c.x(), box.top() + 2), QPoint(c.x(), box.bottom() - 2));
+    const VOKR_PIXEL_FILL* pixels = VOKR_CELL_CLIP::pixels(painter);
+    if (pixels && outline.alpha() == 255 && fills_as_rectangles(sign)) {  // the outline's pen is a plain one
+        const int l = box.left(), t = box.top(), r = box.left() + box.width(), b = box.top() + box.height();
+        const QRect sides[] = {QRect(QPoint(l, t), QPoint(r, t)), QRect(QPoint(l, b), QPoint(r, b)),
+                               QRect(QPoint(l, t + 1), QPoint(l, b - 1)), QRect(QPoint(r, t + 1), QPoint(r, b - 1))};
+        pixels->fill(sides, 4, outline.rgba());
+        pixels->fill(minus, sign.color().rgba());
+        if (collapsed)
+            pixels->fill(plus, sign.color().rgba());
+        painter->setPen(sign);
+        return;
+    }
+    painter->setPen(outline);
+    painter->drawRect(box);
+    painter->setPen(sign);
+    painter->drawLine(minus.topLeft(), minus.topRight());
+    if (collapsed)
+        painter->drawLine(plus.topLeft(), plus.bottomLeft());
+}
+
 const QPen& tree_pen()
 {
     static const QPen pen = [] {
@@ -191,16 +228,10 @@ void VOKR_VIEW::draw_name_tree(int node, const QRect& rect, QPainter* painter, c
     QRect text_rect = rect;
     text_rect.setLeft(rect.left() + (group ? 21 + indent : is_member_kind(kind) ? indent : 2));
     const bool focused = flags.focused;
-    if (group) {
-        const QRect box(rect.left() + 4 + indent, rect.center().y() - 4, 8, 8);
-        painter->setPen(flags.outline_color);
-        painter->drawRect(box);
-        painter->setPen(flags.selected && focused ? flags.selected_text_pen : flags.text_pen);
-        const QPoint c = box.center();
-        painter->drawLine(box.left() + 2, c.y(), box.right() - 2, c.y());
-        if (kind == KSM_NTYPE_GROUP_COLLAPSED)
-            painter->drawLine(c.x(), box.top() + 2, c.x(), box.bottom() - 2);
-    }
+    if (group)
+        draw_expand_box(painter, QRect(rect.left() + 4 + indent, rect.center().y() - 4, 8, 8),
+                        kind == KSM_NTYPE_GROUP_COLLAPSED, flags.outline_color,
+                        flags.selected && focused ? flags.selected_text_pen : flags.text_pen);
 
     PAINT_FLAGS::NAME_STYLE style = PAINT_FLAGS::NODE_NAME;
     if (flags.incremental_view && group && VOKR_NODE(m, list, node).get_tap_state() == KSM_TAP_POST_FITTING)
