@@ -130,6 +130,13 @@ void VOKR_PIXEL_FILL::fill_rect(QPainter* painter, const QRect& rect, const QBru
         painter->fillRect(rect, brush);
 }
 
+std::array<QRect, 4> VOKR_PIXEL_FILL::outline(const QRect& cell)
+{
+    const int l = cell.left(), t = cell.top(), r = cell.right(), b = cell.bottom();
+    return {QRect(QPoint(l, t), QPoint(r, t)), QRect(QPoint(l, b), QPoint(r, b)),
+            QRect(QPoint(l, t + 1), QPoint(l, b - 1)), QRect(QPoint(r, t + 1), QPoint(r, b - 1))};
+}
+
 bool VOKR_PIXEL_FILL::holds_for(QPainter* p) const { return m_unclipped && !p->hasClipping() && same_state(p); }
 
 bool VOKR_PIXEL_FILL::same_state(QPainter* p) const

@@ -29,6 +29,9 @@ public:
     // Fills `rect` through the painter or directly, whichever puts the same pixels faster.
     static void fill_rect(QPainter* painter, const QRect& rect, const QColor& color);
     static void fill_rect(QPainter* painter, const QRect& rect, const QBrush& brush);
+    // The outermost pixels of `cell` as four one-pixel rectangles, top, bottom, left, right (the
+    // sides without the corners): the pixels a one-pixel outline of the cell's inside covers.
+    static std::array<QRect, 4> outline(const QRect& cell);
 
     // The image's format; valid() only.
     int format() const { return m_format; }

@@ -64,18 +64,16 @@ const QBrush& power_up_brush()
 // raster engine far more than the fills and covers the same pixels.
 void draw_outline(QPainter* painter, const QRect& cell, const QColor& color, const VOKR_PIXEL_FILL* shared)
 {
-    const int l = cell.left(), t = cell.top(), r = cell.right(), b = cell.bottom();
-    const QRect sides[] = {QRect(QPoint(l, t), QPoint(r, t)), QRect(QPoint(l, b), QPoint(r, b)),
-                           QRect(QPoint(l, t + 1), QPoint(l, b - 1)), QRect(QPoint(r, t + 1), QPoint(r, b - 1))};
-    const int count = b - t < 2 ? 2 : 4;
+    const std::array<QRect, 4> sides = VOKR_PIXEL_FILL::outline(cell);
+    const int count = cell.bottom() - cell.top() < 2 ? 2 : 4;
     if (color.alpha() == 255) {
         if (shared && shared->holds_for(painter)) {
-            shared->fill(sides, count, color.rgba());
+            shared->fill(sides.data(), size_t(count), color.rgba());
             return;
         }
         const VOKR_PIXEL_FILL pixels(painter);
         if (pixels.valid()) {
-            pixels.fill(sides, count, color.rgba());
+            pixels.fill(sides.data(), size_t(count), color.rgba());
             return;
         }
     }

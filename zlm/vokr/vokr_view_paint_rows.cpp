@@ -49,10 +49,8 @@ void draw_expand_box(QPainter* painter, const QRect& box, bool collapsed, const 
     const QRect plus(QPoint(c.x(), box.top() + 2), QPoint(c.x(), box.bottom() - 2));
     const VOKR_PIXEL_FILL* pixels = VOKR_CELL_CLIP::pixels(painter);
     if (pixels && outline.alpha() == 255 && fills_as_rectangles(sign)) {  // the outline's pen is a plain one
-        const int l = box.left(), t = box.top(), r = box.left() + box.width(), b = box.top() + box.height();
-        const QRect sides[] = {QRect(QPoint(l, t), QPoint(r, t)), QRect(QPoint(l, b), QPoint(r, b)),
-                               QRect(QPoint(l, t + 1), QPoint(l, b - 1)), QRect(QPoint(r, t + 1), QPoint(r, b - 1))};
-        pixels->fill(sides, 4, outline.rgba());
+        // A drawn rectangle's outline runs along its right and bottom edges' outer side.
+        pixels->fill(VOKR_PIXEL_FILL::outline(box.adjusted(0, 0, 1, 1)).data(), 4, outline.rgba());
         pixels->fill(minus, sign.color().rgba());
         if (collapsed)
             pixels->fill(plus, sign.color().rgba());
