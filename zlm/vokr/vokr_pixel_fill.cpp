@@ -15,6 +15,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
 
 static_assert(sizeof(wchar_t) == sizeof(QRgb), "a pixel run is filled as wide characters");
 
@@ -109,6 +112,90 @@ void VOKR_PIXEL_FILL::fill(const QRect* rects, size_t count, QRgb color, int dow
                 continue;
             fill_rows(m_bits + top * m_stride + left * qsizetype(sizeof(QRgb)), m_stride, bottom - top + 1,
                       right - left + 1, color);
+        }
+    }
+}
+
+namespace {
+
+// Writes `color` into the pixels x of `pixels` (0 <= x < 64) whose bit x of `bits` is set.
+using PUT_WORD = void (*)(QRgb* pixels, uint64_t bits, QRgb color);
+
+void put_word_runs(QRgb* pixels, uint64_t bits, QRgb color)
+{
+    while (bits) {
+        const int from = __builtin_ctzll(bits);
+        const uint64_t rest = ~(bits >> from);
+        const int length = rest ? __builtin_ctzll(rest) : 64 - from;
+        for (int x = from; x < from + length; ++x)
+            pixels[x] = color;
+        bits &= length + from >= 64 ? 0 : ~uint64_t(0) << (from + length);
+    }
+}
+
+#ifdef __x86_64__
+// Sixteen pixels a store, the stores masked by the bits: a clear bit's pixel is neither written
+// nor touched.
+__attribute__((target("avx512f"))) void put_word_avx512(QRgb* pixels, uint64_t bits, QRgb color)
+{
+    const __m512i value = _mm512_set1_epi32(int(color));
+    for (int i = 0; i < 4; ++i, bits >>= 16)
+        if (bits & 0xffff)
+            _mm512_mask_storeu_epi32(pixels + 16 * i, __mmask16(bits & 0xffff), value);
+}
+
+// Eight pixels a store, the bits spread to a lane each.
+__attribute__((target("avx2"))) void put_word_avx2(QRgb* pixels, uint64_t bits, QRgb color)
+{
+    const __m256i value = _mm256_set1_epi32(int(color));
+    const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    for (int i = 0; i < 8; ++i, bits >>= 8)
+        if (bits & 0xff) {
+            const __m256i byte = _mm256_set1_epi32(int(bits & 0xff));
+            const __m256i chosen = _mm256_cmpeq_epi32(_mm256_and_si256(byte, lanes), lanes);
+            _mm256_maskstore_epi32(reinterpret_cast<int*>(pixels + 8 * i), chosen, value);
+        }
+}
+#endif
+
+const PUT_WORD PUT_WORD_BITS = [] {
+#ifdef __x86_64__
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f"))
+        return &put_word_avx512;
+    if (__builtin_cpu_supports("avx2"))
+        return &put_word_avx2;
+#endif
+    return &put_word_runs;
+}();
+
+// The bits of columns from..to (from <= to) in word k, 64 columns a word.
+uint64_t columns_in_word(int k, int from, int to)
+{
+    const int lo = std::max(from - 64 * k, 0), hi = std::min(to - 64 * k, 63);
+    return lo > hi ? 0 : (~uint64_t(0) << lo) & (~uint64_t(0) >> (63 - hi));
+}
+
+}  // namespace
+
+void VOKR_PIXEL_FILL::fill_columns(const uint64_t* mask, int left, int count, int top, int bottom, QRgb color) const
+{
+    const int x0 = left + m_offset.x();  // column 0 in the image's pixels
+    for (int c = 0; c < m_clips; ++c) {
+        const QRect& clip = m_clip[c];
+        const int from = std::max(clip.left() - x0, 0), to = std::min(clip.right() - x0, count - 1);
+        const int y0 = std::max(top + m_offset.y(), clip.top()), y1 = std::min(bottom + m_offset.y(), clip.bottom());
+        if (from > to || y0 > y1)
+            continue;
+        for (int k = from / 64; k <= to / 64; ++k) {
+            const uint64_t bits = mask[k] & columns_in_word(k, from, to);
+            if (!bits)
+                continue;
+            // The word's first pixel, where its lowest set bit lies in the image, and its bits from it.
+            const int first = __builtin_ctzll(bits);
+            unsigned char* line = m_bits + y0 * m_stride + qsizetype(x0 + 64 * k + first) * qsizetype(sizeof(QRgb));
+            for (int y = y0; y <= y1; ++y, line += m_stride)
+                PUT_WORD_BITS(reinterpret_cast<QRgb*>(line), bits >> first, color);
         }
     }
 }

@@ -12,6 +12,7 @@
 #include <QRgb>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 class QBrush;
@@ -25,6 +26,10 @@ public:
     // Fills the rectangles, in painter coordinates moved down by `dy`, in an opaque colour.
     void fill(const QRect* rects, size_t count, QRgb color, int dy = 0) const;
     void fill(const QRect& rect, QRgb color) const { fill(&rect, 1, color); }
+    // Fills rows top..bottom, in painter coordinates, of the columns left + c (c < count) whose bit
+    // c of `mask` (bit c % 64 of word c / 64) is set, in an opaque colour: a row's pixels are
+    // written 64 columns a word at a time, the columns of a clear bit left as they are.
+    void fill_columns(const uint64_t* mask, int left, int count, int top, int bottom, QRgb color) const;
 
     // Fills `rect` through the painter or directly, whichever puts the same pixels faster.
     static void fill_rect(QPainter* painter, const QRect& rect, const QColor& color);

@@ -808,6 +808,78 @@ void draw_valid_bit_columns(VOKR_LINE_BATCH* batch, const QRect& r, const SPAN& 
     low_fills.insert(low_fills.end(), lows.begin(), lows.begin() + long(n_low));
 }
 
+// A bit row's columns at less than a pixel per sample where every sample of the span and the one
+// before it is valid, as three sets of columns, a bit each: those that hold a change, marked from
+// the high level's row to the low one's in the low pen, and of the others those whose level is
+// high and those whose level is low. Kept for the rows of the last span and samples shown, as
+// change_columns() keeps marks; a fraction of a kilobyte a row, however many edges it holds, and
+// independent of the row's place and pens. GUI thread only; good until the next call.
+struct COLUMN_MASKS {
+    unsigned generation = 0;  // the span's they were found in
+    std::vector<uint64_t> edges, highs, lows;
+};
+
+const COLUMN_MASKS& column_masks(const SPAN& span, const SPAN_COLUMNS& columns, const PLANE& plane)
+{
+    constexpr size_t MAX_ROWS = 1024;
+    static struct {
+        SPAN_KEY span;
+        unsigned generation = 0;
+        std::map<std::pair<const uint64_t*, bool>, COLUMN_MASKS> rows;
+    } kept;
+    if (!kept.span.same(span)) {
+        forget_older(&kept.rows, kept.generation);
+        ++kept.generation;
+        kept.span = SPAN_KEY(span);
+    }
+    if (kept.rows.size() >= MAX_ROWS)
+        kept.rows.clear();
+    COLUMN_MASKS& row = kept.rows[{plane.words, plane.inverted}];
+    if (span.stamp != 0 && row.generation == kept.generation && !row.edges.empty())
+        return row;
+    row.generation = kept.generation;
+    row.edges = edge_columns(columns, span_changes(span, &plane, 1).words);
+    const size_t words = row.edges.size();
+    row.highs.assign(words, 0);
+    row.lows.assign(words, 0);
+    const int count = int(columns.size());
+    const int* starts = columns.starts.data();
+    for (size_t k = 0; k < words; ++k) {
+        uint64_t high = 0;
+        const int end = std::min(count, int(k * 64) + 64);
+        for (int c = int(k * 64); c < end; ++c)
+            high |= uint64_t(word_bit(plane.words, starts[c])) << (c & 63);
+        const uint64_t in_row = end - int(k * 64) == 64 ? ~uint64_t(0) : (uint64_t(1) << (end - int(k * 64))) - 1;
+        high = plane.inverted ? ~high & in_row : high;
+        row.highs[k] = high & ~row.edges[k];
+        row.lows[k] = ~high & in_row & ~row.edges[k];
+    }
+    return row;
+}
+
+// draw_valid_bit_columns() written straight into the cell's pixels from the row's column masks:
+// the high level's row in the high pen, and in the low pen the marks from the high level's row to
+// the low one's and the low level's row, the same pixels the rectangles would cover. False,
+// having drawn nothing, where the pixels or the row do not take it: the columns not side by side,
+// a sample not valid, the low level's row not below the high one's or a pen not opaque.
+bool draw_bit_column_masks(const VOKR_PIXEL_FILL& pixels, const QRect& r, const SPAN& span, const PLANE& plane,
+                           const uint64_t* valid, const BIT_PENS& pens)
+{
+    const int yh = r.top() + 1, yl = r.bottom() - 2;
+    const QRgb high = pens.high.color().rgba(), low = pens.low.color().rgba();
+    if (!pixels.valid() || yh >= yl || qAlpha(high) != 255 || qAlpha(low) != 255)
+        return false;
+    const SPAN_COLUMNS& columns = span_columns(span);
+    if (!side_by_side(columns) || !span_valid(span, valid))
+        return false;
+    const COLUMN_MASKS& masks = column_masks(span, columns, plane);
+    const int x0 = columns[0].x, count = int(columns.size());
+    pixels.fill_columns(masks.highs.data(), x0, count, yh, yh, high);
+    pixels.fill_columns(masks.edges.data(), x0, count, yh, yl, low);
+    pixels.fill_columns(masks.lows.data(), x0, count, yl, yl, low);
+    return true;
+}
+
 void draw_bit_columns(QPainter* p, const QRect& r, const SPAN& span, const PLANE& plane, const uint64_t* valid,
                       const BIT_PENS& pens)
 {
@@ -1587,10 +1659,14 @@ void VOKR_VIEW::draw_wave_cell(int node, const QRect& rect, QPainter* painter, c
     const bool reduced = span.pixels < 1.0;
     const QRect cell = rect.adjusted(0, 0, 1, 1);
     // A bit row kept whole is written straight into the cell's pixels, without clipping the painter.
-    if (!set->has_children(node) && !reduced && flags.pixels && flags.pixels->holds_for(painter)) {
+    if (!set->has_children(node) && flags.pixels && flags.pixels->holds_for(painter)) {
         PLANE plane;
-        if (!plane_of(node, &plane) ||
-            replay_bit_samples(flags.pixels->within(cell), rect, span, plane, bit_pens(flags, selected)))
+        if (!plane_of(node, &plane))
+            return;
+        const VOKR_PIXEL_FILL pixels = flags.pixels->within(cell);
+        const BIT_PENS pens = bit_pens(flags, selected);
+        if (reduced ? draw_bit_column_masks(pixels, rect, span, plane, valid, pens)
+                    : replay_bit_samples(pixels, rect, span, plane, pens))
             return;
     }
     const VOKR_CELL_CLIP clip(painter, cell, flags.pixels);
