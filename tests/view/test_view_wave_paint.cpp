@@ -1046,9 +1046,9 @@ TEST(ChangeIndex, MarksEveryChangeOfItsChannels)
     }
 }
 
-// Rectangles written straight into the image leave the pixels the painter's fills would, on every
-// painter that allows it: 32-bit formats, moved by whole pixels, clipped to a rectangle or a region
-// of a few; the others (scaled, translucent, antialiased, another format, a clip of many
+// Rectangles and columns written straight into the image leave the pixels the painter's fills
+// would, on every painter that allows it: 32-bit formats, moved by whole pixels, clipped to a
+// rectangle or a region of a few; the others (scaled, translucent, antialiased, another format, a clip of many
 // rectangles) are left to the painter.
 TEST(PixelFill, WritesThePixelsThePainterWould)
 {
@@ -1073,7 +1073,7 @@ TEST(PixelFill, WritesThePixelsThePainterWould)
         {QImage::Format_RGB32, {}, {}, [](QPainter* p) { p->setOpacity(0.5); }, false},
         {QImage::Format_RGB32, {}, {}, [](QPainter* p) { p->setRenderHint(QPainter::Antialiasing); }, false},
     };
-    const QColor color(20, 140, 60);
+    const QColor color(20, 140, 60), column_color(200, 30, 90);
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
         auto paint = [&](bool direct) {
@@ -1093,6 +1093,15 @@ TEST(PixelFill, WritesThePixelsThePainterWould)
                 else
                     p.fillRect(r, color);
             }
+            // Columns from left of the image to right of it, two words of them: a full word's
+            // stretch, lone columns and runs.
+            const uint64_t columns[] = {0xf0f0ffff0000a5c3u, 0x0000000fffffffffu};
+            constexpr int LEFT = -30, COUNT = 100, TOP = 3, BOTTOM = 9;
+            if (direct && pixels.valid())
+                pixels.fill_columns(columns, LEFT, COUNT, TOP, BOTTOM, column_color.rgba());
+            for (int x = 0; x < COUNT && !(direct && pixels.valid()); ++x)
+                if ((columns[x / 64] >> (x % 64)) & 1)
+                    p.fillRect(QRect(LEFT + x, TOP, 1, BOTTOM - TOP + 1), column_color);
             return image;
         };
         EXPECT_TRUE(paint(true) == paint(false)) << i;
