@@ -7,8 +7,8 @@
 #include "bench_reporter.h"
 #include "daw.h"
 #include "daw_target.h"
-#include "ksm_worker_pool.h"
 #include "ksm_state.h"
+#include "ksm_worker_pool.h"
 #include "prj.h"
 
 #include <QDir>
