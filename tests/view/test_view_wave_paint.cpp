@@ -946,11 +946,14 @@ TEST_F(WavePaint, TickLabelsFollowTheUnitSettingAndTheFont)
 
 // On a raster image the ruler's, the bars' and the markers' lines are filled as their pixels: the
 // same pixels as a picture (a paint engine that keeps lines) replays, at heights that end the
-// dashed trigger line on each step of its pattern and at several and under one pixel per sample.
+// dashed trigger line on each step of its pattern and at several and under one pixel per sample,
+// an inverted and a selected row among the rows.
 TEST_F(WavePaint, LinesFilledOnRasterAreTheLinesPixels)
 {
     add(30);
     capture(4096, [](int row, int s) { return (s / (row + 2)) % 2 != 0; }, {}, 0, {100});
+    data()->set_signal_inverted(3, true);
+    m()->set_node_selection_status(5, true);
     m_view->m_time_bars[0] = 100, m_view->m_time_bars[1] = 150;
     m_view->m_timebar_count = 2;
     auto image = [&](const std::function<void(QPainter*)>& draw) {
