@@ -81,6 +81,28 @@ public:
 
 int requests_channels(const TARGET& t) { return t.session->get_signal_set_at(0)->get_num_channels(); }
 
+// Two sides timed in turns: each turn times both one right after the other, so that the
+// machine's speed (other work, the clock) weighs on both alike, where sides run apart would each
+// catch a different part of it. The side that goes first runs right after the other side's
+// turn, which costs it a little, so the sides take turns at going first. Each side returns its
+// time (ms); each turn's times and their ratio are kept over all repetitions.
+struct TURNS {
+    std::vector<double> ours_ms, theirs_ms, ratios;
+};
+
+template <typename OURS, typename THEIRS>
+void take_turns(benchmark::State& state, TURNS* turns, OURS ours, THEIRS theirs)
+{
+    bool ours_first = true;
+    for (auto _ : state) {
+        const double first = ours_first ? ours() : theirs(), second = ours_first ? theirs() : ours();
+        turns->ours_ms.push_back(ours_first ? first : second);
+        turns->theirs_ms.push_back(ours_first ? second : first);
+        turns->ratios.push_back(turns->ours_ms.back() / turns->theirs_ms.back());
+        ours_first = !ours_first;
+    }
+}
+
 // The sample memory of the capture (its planes and the valid, trigger and break planes) cleared
 // and copied into fresh memory, twice: the run and the offload each write a capture. The memory
 // comes from the allocator of the captures' planes, fresh each time: huge pages where the system
@@ -118,13 +140,8 @@ struct MEMSET_MEMCPY {
     }
 };
 
-// A run and offload in turns with the reference: each turn times both one right after the
-// other, the sides taking turns at going first, so that the machine's speed weighs on both
-// alike.
-struct RUN_TURNS {
-    std::vector<double> ours_ms, theirs_ms, ratios;
-};
-RUN_TURNS g_run_turns;
+// A run and offload in turns with the reference.
+TURNS g_run_turns;
 
 void BM_RunAndOffloadBesideMemsetMemcpy(benchmark::State& state)
 {
@@ -151,14 +168,7 @@ void BM_RunAndOffloadBesideMemsetMemcpy(benchmark::State& state)
         reference.run();
         return std::chrono::duration<double, std::milli>(CLOCK::now() - start).count();
     };
-    bool ours_first = true;
-    for (auto _ : state) {
-        const double a = ours_first ? ours() : theirs(), b = ours_first ? theirs() : ours();
-        g_run_turns.ours_ms.push_back(ours_first ? a : b);
-        g_run_turns.theirs_ms.push_back(ours_first ? b : a);
-        g_run_turns.ratios.push_back(g_run_turns.ours_ms.back() / g_run_turns.theirs_ms.back());
-        ours_first = !ours_first;
-    }
+    take_turns(state, &g_run_turns, ours, theirs);
     state.counters["ours_ms"] = median(g_run_turns.ours_ms);
     state.counters["memset_memcpy_ms"] = median(g_run_turns.theirs_ms);
     state.counters["channels"] = requests_channels(target);
@@ -222,14 +232,8 @@ void set_trigger(KSM_TX_TRIGGER* trigger, int kind)
         set_rare_trigger(trigger, kind == 5);
 }
 
-// The captures of every trigger kind, in turns with the samples alone: per kind, each turn's
-// capture times (ms) and their ratio, over all repetitions. A turn captures once with the trigger
-// and once without, on two sessions of one project, so that the machine's speed (other work, the
-// clock) weighs on both alike, where captures run apart would each catch a different part of it;
-// the sides take turns at going first.
-struct TURNS {
-    std::vector<double> with_ms, alone_ms, ratios;
-};
+// The captures of every trigger kind, in turns with the samples alone, by kind: a turn captures
+// once with the trigger (our side) and once without (theirs), on two sessions of one project.
 std::map<int, TURNS> g_turns;
 
 // One capture with the trigger that `kind` (1 to 5) names, in turns with one of the samples alone.
@@ -254,20 +258,12 @@ void BM_Capture(benchmark::State& state)
     };
     TURNS& turns = g_turns[kind];
     bool placed = true;
-    // The side that goes first in a turn runs right after the other's log was removed, which
-    // costs it a little: the sides take turns at going first.
-    bool with_first = true;
-    for (auto _ : state) {
-        const double first = capture(with_first ? target.session.get() : target.other.get(), &placed);
-        const double second = capture(with_first ? target.other.get() : target.session.get(), &placed);
-        turns.with_ms.push_back(with_first ? first : second);
-        turns.alone_ms.push_back(with_first ? second : first);
-        turns.ratios.push_back(turns.with_ms.back() / turns.alone_ms.back());
-        with_first = !with_first;
-    }
+    take_turns(
+        state, &turns, [&] { return capture(target.session.get(), &placed); },
+        [&] { return capture(target.other.get(), &placed); });
     state.counters["threads"] = daw_target::fill_threads(requests_channels(target), DEPTH);
-    state.counters["with_ms"] = median(turns.with_ms);
-    state.counters["alone_ms"] = median(turns.alone_ms);
+    state.counters["with_ms"] = median(turns.ours_ms);
+    state.counters["alone_ms"] = median(turns.theirs_ms);
     state.counters["ratio"] = median(turns.ratios);
     if (!placed)
         state.SkipWithError("the rare trigger was not found where its value first shows");
