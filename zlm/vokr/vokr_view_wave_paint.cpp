@@ -350,6 +350,31 @@ struct SPAN_KEY {
     }
 };
 
+// Rows' drawings kept for the span last shown, by KEY; a ROW holds the `generation` of the span
+// it was worked out in. A new span keeps the rows of the one before, no longer current, so that
+// the same rows take their room again without allocating; older ones, and all once MAX_ROWS are
+// kept, are forgotten. GUI thread only.
+template <typename KEY, typename ROW> struct KEPT_ROWS {
+    static constexpr size_t MAX_ROWS = 1024;
+    SPAN_KEY span;
+    unsigned generation = 0;
+    std::map<KEY, ROW> rows;
+
+    // The rows, for `s` from now on.
+    std::map<KEY, ROW>& of(const SPAN& s)
+    {
+        if (!span.same(s)) {
+            forget_older(&rows, generation);
+            ++generation;
+            span = SPAN_KEY(s);
+        }
+        if (rows.size() >= MAX_ROWS)
+            rows.clear();
+        return rows;
+    }
+    bool current(const ROW& row) const { return row.generation == generation; }
+};
+
 // The rectangles a bit row whose samples are all valid gathers in its two colours, kept for the
 // rows of the last span and samples shown, as change_columns() keeps marks: a repaint of the same
 // view (a time bar dragged, the selection moved, the window uncovered) hands them to the batch again
@@ -387,9 +412,9 @@ public:
     {
         if (span.stamp == 0)
             return;
-        KEPT_LEVELS& kept = instance(span);
-        RECTS& rects = kept.m_rows[key(batch, plane, r, high, low)];
-        rects.generation = kept.m_generation;
+        KEPT_ROWS<KEY, RECTS>& kept = rows();
+        RECTS& rects = kept.of(span)[key(batch, plane, r, high, low)];
+        rects.generation = kept.generation;
         rects.top = r.top();
         for (int i = 0; i < 2; ++i) {
             std::vector<QRect>& fills = batch->fills(i == 0 ? high : low);
@@ -401,7 +426,6 @@ public:
     }
 
 private:
-    static constexpr size_t MAX_ROWS = 1024;
     using KEY = std::tuple<const uint64_t*, bool, int, int, int, QRgb, QRgb>;
 
     static KEY key(const VOKR_LINE_BATCH* batch, const PLANE& plane, const QRect& r, int high, int low)
@@ -419,9 +443,10 @@ private:
     {
         if (span.stamp == 0)
             return nullptr;
-        KEPT_LEVELS& kept = instance(span);
-        const auto found = kept.m_rows.find(key(batch, plane, r, high, low));
-        return found == kept.m_rows.end() || found->second.generation != kept.m_generation ? nullptr : &found->second;
+        KEPT_ROWS<KEY, RECTS>& kept = rows();
+        std::map<KEY, RECTS>& rows = kept.of(span);
+        const auto found = rows.find(key(batch, plane, r, high, low));
+        return found == rows.end() || !kept.current(found->second) ? nullptr : &found->second;
     }
 
     // Draws the rectangles moved down by `down`: straight into the image where the painter allows
@@ -447,25 +472,11 @@ private:
         return true;
     }
 
-    // The rows of `span`: those of the span before it stay, no longer found, so that the same rows
-    // take their room again without allocating; older ones, and all once MAX_ROWS are kept, are
-    // forgotten.
-    static KEPT_LEVELS& instance(const SPAN& span)
+    static KEPT_ROWS<KEY, RECTS>& rows()
     {
-        static KEPT_LEVELS kept;
-        if (!kept.m_span.same(span)) {
-            forget_older(&kept.m_rows, kept.m_generation);
-            ++kept.m_generation;
-            kept.m_span = SPAN_KEY(span);
-        }
-        if (kept.m_rows.size() >= MAX_ROWS)
-            kept.m_rows.clear();
+        static KEPT_ROWS<KEY, RECTS> kept;
         return kept;
     }
-
-    SPAN_KEY m_span;
-    unsigned m_generation = 0;
-    std::map<KEY, RECTS> m_rows;
 };
 
 // ---- levels of a single bit -----------------------------------------------------------------------------
@@ -676,37 +687,20 @@ const std::vector<uint64_t>& edge_columns(const SPAN_COLUMNS& columns, const uin
 const std::vector<uint64_t>& change_columns(const SPAN& span, const SPAN_COLUMNS& columns, const PLANE* planes,
                                             size_t count)
 {
-    constexpr size_t MAX_ROWS = 1024;
     struct MARKS {
         unsigned generation = 0;  // the span's the marks were found in
         std::vector<uint64_t> marks;
     };
-    static struct {
-        int first = -1, end = -1, left = 0;
-        double pixels = 0.0;
-        uint64_t stamp = 0;
-        unsigned generation = 0;
-        std::map<std::vector<const uint64_t*>, MARKS> rows;
-    } kept;
+    static KEPT_ROWS<std::vector<const uint64_t*>, MARKS> kept;
     if (span.stamp == 0)
         return edge_columns(columns, span_changes(span, planes, count).words);
-    // A new span keeps the rows of the last one, whose marks' room the same rows take again
-    // without allocating; older ones are forgotten.
-    if (kept.stamp != span.stamp || kept.first != span.first || kept.end != span.end || kept.left != span.left ||
-        kept.pixels != span.pixels) {
-        forget_older(&kept.rows, kept.generation);
-        ++kept.generation;
-        kept.first = span.first, kept.end = span.end, kept.left = span.left, kept.pixels = span.pixels;
-        kept.stamp = span.stamp;
-    }
-    if (kept.rows.size() >= MAX_ROWS)
-        kept.rows.clear();
+    std::map<std::vector<const uint64_t*>, MARKS>& rows = kept.of(span);
     static std::vector<const uint64_t*> key;
     key.clear();
     for (size_t i = 0; i < count; ++i)
         key.push_back(planes[i].words);
-    MARKS& row = kept.rows[key];
-    if (row.marks.empty() || row.generation != kept.generation) {
+    MARKS& row = rows[key];
+    if (row.marks.empty() || !kept.current(row)) {
         row.marks = edge_columns(columns, span_changes(span, planes, count).words);
         row.generation = kept.generation;
     }
@@ -821,21 +815,9 @@ struct COLUMN_MASKS {
 
 const COLUMN_MASKS& column_masks(const SPAN& span, const SPAN_COLUMNS& columns, const PLANE& plane)
 {
-    constexpr size_t MAX_ROWS = 1024;
-    static struct {
-        SPAN_KEY span;
-        unsigned generation = 0;
-        std::map<std::pair<const uint64_t*, bool>, COLUMN_MASKS> rows;
-    } kept;
-    if (!kept.span.same(span)) {
-        forget_older(&kept.rows, kept.generation);
-        ++kept.generation;
-        kept.span = SPAN_KEY(span);
-    }
-    if (kept.rows.size() >= MAX_ROWS)
-        kept.rows.clear();
-    COLUMN_MASKS& row = kept.rows[{plane.words, plane.inverted}];
-    if (span.stamp != 0 && row.generation == kept.generation && !row.edges.empty())
+    static KEPT_ROWS<std::pair<const uint64_t*, bool>, COLUMN_MASKS> kept;
+    COLUMN_MASKS& row = kept.of(span)[{plane.words, plane.inverted}];
+    if (span.stamp != 0 && kept.current(row) && !row.edges.empty())
         return row;
     row.generation = kept.generation;
     row.edges = edge_columns(columns, span_changes(span, &plane, 1).words);
