@@ -56,8 +56,10 @@ constexpr int READ_AHEAD = 4 << 20;
 int read_ahead_of(size_t helpers) { return static_cast<int>(std::clamp<size_t>(helpers, 1, 4)) * (READ_AHEAD / 4); }
 // What the filter reads at once. Where no text holds the piece read (the prefetch reads the
 // texts it inflates from the file again), the next read goes to the same memory: the first
-// touch of fresh pages is a good part of an open's time, so the file passes through one piece.
-constexpr int READ_SIZE = 128 << 10;
+// touch of fresh pages is a good part of an open's time (on a virtual machine a fault on a small
+// page can cost as much as reading a few pages of the file), so the file passes through one
+// small piece, eight pages, at the cost of a few more reads.
+constexpr int READ_SIZE = 32 << 10;
 // How far into the file the filter looks for the first <samples> start tag before reading it:
 // the rows of a few thousand nodes come before it.
 constexpr qint64 LOOK_AHEAD = 2 << 20;

@@ -1653,17 +1653,17 @@ TEST(repository_file, NodeRowsReadAlike)
     {
         KSM_TX_SESSION tx(new TEST_ROOT, false);
         ASSERT_TRUE(tx.create_session(local(path).c_str()));
-        for (int k = 0; k < 3000; ++k)  // a file of more than one read of 128 KB
+        for (int k = 0; k < 3000; ++k)  // a file of more than one read of 32 KB
             tx.get_signal_set_at(0)->insert_node(("top|r" + std::to_string(k)).c_str(), KSM_STYPE_REGISTERED,
                                                  k % 7 ? KSM_TAP_PRE_SYNTHESIS : KSM_TAP_POST_FITTING, true);
         ASSERT_TRUE(tx.save_session(local(path).c_str())) << tx.get_last_error();
     }
     const QByteArray bytes = read_bytes(path);
-    ASSERT_GT(bytes.size(), 128 << 10);
+    ASSERT_GT(bytes.size(), 32 << 10);
     int tenth = -1;
     for (int k = 0; k < 10; ++k)
         tenth = bytes.indexOf("<node ", tenth + 1);
-    const int cut = bytes.lastIndexOf("<node ", 128 << 10);
+    const int cut = bytes.lastIndexOf("<node ", 32 << 10);
     const struct {
         const char* what;
         QByteArray from, to;  // in the row
@@ -1724,10 +1724,11 @@ TEST(repository_file, PlaneTextsWithBytesTheReaderChangesReadAlike)
             EXPECT_EQ(expect_read_alike(path), put == reference);
         }
     }
-    // A text that ends in "]]>" where one of the filter's reads (of 128 KB) ends, moved there by
+    // A text that ends in "]]>" where one of the filter's reads (of 32 KB) ends, moved there by
     // white space before its plane, in a run of plain planes and read as an element of its own.
     const QByteArray ended = QByteArray(bytes).replace(start + size - 1, 1, "]]>");
-    const QByteArray spaces((128 << 10) - (start + size + 2), ' ');
+    const int read = 32 << 10, read_end = (start + size + 2 + read - 1) / read * read;
+    const QByteArray spaces(read_end - (start + size + 2), ' ');
     for (const QByteArray& own : {tag, QByteArray("<plane channel=\"40\" kind=\"bits\">")}) {
         SCOPED_TRACE("\"]]>\" at the end of a read, after " + own.toStdString());
         write_bytes(path, QByteArray(ended).replace(start - tag.size(), tag.size(), spaces + own));
