@@ -2,6 +2,7 @@
 #include "ksm_plane_prefetch.h"
 
 #include "ksm_payload_filter.h"
+#include "ksm_worker_pool.h"
 
 #include <QtEndian>
 
@@ -54,8 +55,10 @@ KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads, 
         std::make_unique<KSM_PLANE_PAGES>(m_samples->plane(0), static_cast<size_t>(channels) * m_plane_bytes);
     m_taken.assign(static_cast<size_t>(channels) + 3, 0);
     m_jobs = std::make_unique<JOB[]>(m_taken.size());
-    for (size_t k = 0; k < threads; ++k)
-        m_helpers.emplace_back([this] { help(); });
+    // On the process's kept threads: starting and ending threads for each open cost more than a
+    // small log's planes, and the reader runs any plane no helper started.
+    if (threads > 0)
+        m_helpers = KSM_WORKER_POOL::shared().start(threads, [this] { help(); });
 }
 
 KSM_PLANE_PREFETCH::~KSM_PLANE_PREFETCH() { stop_helpers(); }
@@ -68,9 +71,9 @@ void KSM_PLANE_PREFETCH::stop_helpers()
         m_stopping = true;
     }
     m_work.notify_all();
-    for (std::thread& helper : m_helpers)
-        helper.join();
-    m_helpers.clear();
+    if (m_helpers)
+        KSM_WORKER_POOL::shared().wait(m_helpers);
+    m_helpers.reset();
 }
 
 bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, KSM_FILE_TEXT* text)

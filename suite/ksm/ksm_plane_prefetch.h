@@ -5,6 +5,7 @@
 #include "ksm_payload_filter.h"
 #include "ksm_plane_pages.h"
 #include "ksm_state.h"
+#include "ksm_worker_pool.h"
 
 #include <QByteArray>
 
@@ -13,7 +14,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 // The fault of a sample plane's payload of `size` bytes that starts with `header` (or does not
@@ -33,7 +33,8 @@ inline const char* ksm_plane_text_fault(const QByteArray& text, size_t expected_
 // it binds otherwise than guessed is not inflated here.
 class KSM_PLANE_PREFETCH {
 public:
-    // Allocates the samples (counted in what the process holds) and starts `threads` helpers.
+    // Allocates the samples (counted in what the process holds) and starts `threads` helpers on the
+    // process's worker pool.
     // With the file's descriptor `fd` (not -1), a text given with its place in the file is not
     // kept but read there by the thread that decodes it, and the payload of a plane inflated is
     // let go and read from the file again where it is asked for: the samples are what an open
@@ -134,5 +135,5 @@ private:
     std::condition_variable m_work;
     std::condition_variable m_done;
     std::atomic<size_t> m_idle{0}, m_waiters{0};
-    std::vector<std::thread> m_helpers;
+    std::shared_ptr<KSM_WORKER_POOL::JOB> m_helpers;  // the helpers' copies of help() on the kept threads
 };
