@@ -817,9 +817,12 @@ while {[llength [window_files]]} {
     if {[session_value acquiring 0]} {
         # Stop acts on the instances selected in the instance manager, which the calls may
         # have left without a selection: the capturing row is chosen first, as a person would.
+        # A capture may also end by itself between the look and the click, Stop then disabled.
         if {[catch {action STOP -focus window}]} {
             click instance_tree 20 40
-            action STOP -focus window
+            if {[catch {action STOP -focus window} message] && [session_value acquiring 0]} {
+                error $message
+            }
         }
         wait_acquisition
     }
