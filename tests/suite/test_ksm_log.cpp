@@ -3,6 +3,7 @@
 #include "ksm_plane_pages.h"
 #include "ksm_state.h"
 #include "ksm_test_session.h"
+#include "ksm_worker_pool.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,9 +15,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <random>
 
 namespace {
@@ -484,6 +487,42 @@ TEST_F(repository_log, SavingAndReopeningKeepsEveryBit)
     EXPECT_EQ(KSM_ACCESS::packed(reopened.get_trigger_at(other_entry)->get_log(0)), nullptr);
     expect_matches(reopened.get_trigger_at(0)->get_log(0), first);
     expect_matches(reopened.get_trigger_at(other_entry)->get_log(0), second);
+}
+
+// An open inflates its planes on the process's worker pool where threads are free: with every one
+// of them held by another job, the reading thread inflates them all itself, and waits for no one.
+TEST_F(repository_log, AnOpenNeedsNoFreeWorkerThread)
+{
+    ORACLE oracle;
+    capture(m_log, oracle, m_rng, 40, 3000);
+    ASSERT_TRUE(m_session->get_signal_set_at(0)->set_sample_depth(4096));
+    ASSERT_TRUE(m_session->get_signal_set_at(0)->set_data_nodes_allocated(40));
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t holding = 0;
+    bool release = false;
+    const size_t threads = ksm_usable_cpus() - 1;
+    KSM_WORKER_POOL& pool = KSM_WORKER_POOL::shared();
+    const auto held = pool.start(threads, [&] {
+        std::unique_lock<std::mutex> hold(lock);
+        ++holding;
+        changed.notify_all();
+        changed.wait(hold, [&] { return release; });
+    });
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return holding == threads; });
+    }
+    KSM_TX_SESSION reopened(new TEST_ROOT, true);
+    save_and_reopen(reopened);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        release = true;
+    }
+    changed.notify_all();
+    pool.wait(held);
+    ASSERT_FALSE(HasFatalFailure());
+    expect_matches(reopened.get_trigger_at(0)->get_log(0), oracle);
 }
 
 // A log without samples, and counters of 2^31 and above, come back from the session file.
