@@ -2,7 +2,6 @@
 #include "ksm_plane_prefetch.h"
 
 #include "ksm_payload_filter.h"
-#include "ksm_worker_pool.h"
 
 #include <QtEndian>
 
