@@ -18,6 +18,7 @@
 #include <functional>
 #include <mutex>
 #include <numeric>
+#include <string_view>
 
 namespace {
 
@@ -51,18 +52,20 @@ long long member_offset(const PRJ_NODE& node, const std::vector<long long>& indi
     return offset;
 }
 
-// Splits "a|b[3][7]" into the path and its indices.
-std::string split_name(const std::string& name, std::vector<long long>* indices)
+// Splits "a|b[3][7]" into the path and its indices, without allocating: the path is a view of
+// the name, and `indices` keeps its room from one name to the next.
+std::string_view split_name(std::string_view name, std::vector<long long>* indices)
 {
-    std::string path = name;
-    while (!path.empty() && path.back() == ']') {
-        const size_t open = path.rfind('[');
-        if (open == std::string::npos)
+    indices->clear();
+    while (!name.empty() && name.back() == ']') {
+        const size_t open = name.rfind('[');
+        if (open == std::string_view::npos)
             break;
-        indices->insert(indices->begin(), std::atoll(path.c_str() + open + 1));
-        path.erase(open);
+        indices->push_back(std::strtoll(name.data() + open + 1, nullptr, 10));
+        name.remove_suffix(name.size() - open);
     }
-    return path;
+    std::reverse(indices->begin(), indices->end());
+    return name;
 }
 
 const PRJ_NODE* find_node(const PRJ_PROJECT* project, const std::string& path)
@@ -139,14 +142,13 @@ public:
         SOURCE s;
         if (!m_project || !row_name)
             return s;
-        std::vector<long long> indices;
-        const std::string path = split_name(row_name, &indices);
+        const std::string_view path = split_name(row_name, &m_indices);
         if (!m_node || path != m_path) {
-            m_path = path;
-            m_node = find_node(m_project, path);
+            m_path.assign(path);
+            m_node = find_node(m_project, m_path);
             m_behaviour = m_node ? parse_behaviour(m_node->behaviour) : BEHAVIOUR();
         }
-        const long long bit = m_node ? member_offset(*m_node, indices) : -1;
+        const long long bit = m_node ? member_offset(*m_node, m_indices) : -1;
         if (bit < 0)
             return s;
         s.known = true;
@@ -157,6 +159,7 @@ public:
 private:
     const PRJ_PROJECT* m_project = PRJ_PROJECT::get_open();
     std::string m_path;
+    std::vector<long long> m_indices;  // of the last row name
     const PRJ_NODE* m_node = nullptr;
     BEHAVIOUR m_behaviour;
 };
