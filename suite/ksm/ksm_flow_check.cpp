@@ -45,6 +45,12 @@ struct FLOW_NAMES {
     std::set<std::string> states;
 };
 
+bool same_names(const FLOW_NAMES& a, const FLOW_NAMES& b)
+{
+    return a.conditions == b.conditions && a.flags == b.flags && a.counter_widths == b.counter_widths &&
+           a.states == b.states;
+}
+
 const std::set<std::string>& keywords()
 {
     static const std::set<std::string> words = {"state",     "if",          "else",       "begin",   "end",
@@ -408,7 +414,24 @@ bool KSM_TX_TRIGGER::check_state_machine(std::string* message, int* line)
         names.counter_widths[c.name] = c.width;
     for (const KSM_FLAG& f : m_state->flags)
         names.flags.insert(f.name);
-    return FLOW_CHECKER(text, std::move(names)).check(message, line);
+    // The verdict depends on the text and the names alone, and a state-based trigger's flow is
+    // checked again on every capture: the last verdict is kept for the same text and names.
+    struct VERDICT {
+        std::string text;
+        FLOW_NAMES names;
+        bool ok = false;
+        std::string message;
+        int line = 0;
+    };
+    static thread_local VERDICT last;
+    if (last.text != text || !same_names(last.names, names)) {
+        last.text = text;
+        last.names = names;
+        last.ok = FLOW_CHECKER(text, std::move(names)).check(&last.message, &last.line);
+    }
+    if (!last.ok)
+        *message = last.message, *line = last.line;
+    return last.ok;
 }
 
 std::vector<std::string> ksm_flow_words(const std::string& text)

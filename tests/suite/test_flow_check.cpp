@@ -161,6 +161,9 @@ TEST_F(FlowCheck, NamesFollowTheTriggerAndDeepNestingIsRefused)
     const int initial = 1;
     ASSERT_TRUE(m->trigger()->set_flag(0, "done", &initial));
     EXPECT_TRUE(check("state ST1: if (armed && done) trigger;", &message, &line)) << message;
+    ASSERT_TRUE(m->trigger()->set_level_name(1, "ready"));  // the same flow checked again: its names changed
+    EXPECT_FALSE(check("state ST1: if (armed && done) trigger;", &message, &line));
+    EXPECT_EQ(message, "Undefined condition 'armed'");
     EXPECT_FALSE(check("state ST1: if (condition2) trigger;", &message, &line));
     EXPECT_EQ(message, "Undefined condition 'condition2'");
 
