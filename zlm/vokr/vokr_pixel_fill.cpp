@@ -276,6 +276,11 @@ bool all_of_value(const QRgb* row, int count, QRgb value)
 
 }  // namespace
 
+bool VOKR_PIXEL_FILL::contains(const QRect& box) const
+{
+    return inside(m_clip.data(), m_clips, box.translated(m_offset));
+}
+
 bool VOKR_PIXEL_FILL::copy(const QRect& box, const unsigned char* pixels, qsizetype stride) const
 {
     const QRect to = box.translated(m_offset);

@@ -52,6 +52,9 @@ public:
     // clips there too.
     VOKR_PIXEL_FILL within(const QRect& clip) const;
 
+    // Whether `box`, in painter coordinates, lies whole in the image and its clip.
+    bool contains(const QRect& box) const;
+
     // Copies 32-bit pixels in the image's format (opaque ones in any of its formats) into `box`,
     // which must lie whole in the image and its clip; false, with nothing written, where it does not.
     bool copy(const QRect& box, const unsigned char* pixels, qsizetype stride) const;

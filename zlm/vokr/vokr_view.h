@@ -439,7 +439,7 @@ private:
     void draw_level_name(int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_level_number(int level, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_node_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
-    void draw_type_icon(int node, const QRect& rect, QPainter* painter);
+    void draw_type_icon(int node, const QRect& rect, QPainter* painter, const VOKR_PIXEL_FILL* pixels);
     void draw_name_tree(int node, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     void draw_tree_connectors(int node, const QRect& rect, QPainter* painter);
     void draw_drop_marker(int node, const QRect& rect, QPainter* painter);

@@ -6,6 +6,7 @@
 #include "pirq.h"
 #include "vokr_assert.h"
 #include "vokr_cell_clip.h"
+#include "vokr_icon_sprites.h"
 #include "vokr_node.h"
 #include "vokr_tx_manager.h"
 
@@ -160,7 +161,7 @@ QString shown_name(QPainter* painter, int node, const char* raw, Qt::TextElideMo
 void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags)
 {
     if (column == TYPE_COLUMN) {
-        draw_type_icon(node, rect, painter);
+        draw_type_icon(node, rect, painter, flags.pixels && flags.pixels->holds_for(painter) ? flags.pixels : nullptr);
     } else if (column == ALIAS_COLUMN) {
         // Most nodes have no alias: their cell costs no text and no painter state.
         const char* raw = current_node_table()->get_node_alias(node);
@@ -186,14 +187,19 @@ void VOKR_VIEW::draw_node_cell(int node, int column, const QRect& rect, QPainter
 
 // ---- type icon ----------------------------------------------------------------------------------
 
-void VOKR_VIEW::draw_type_icon(int node, const QRect& rect, QPainter* painter)
+// Where the painter takes direct writes, the icon is put down from the pixels it left over the same
+// ground before.
+void VOKR_VIEW::draw_type_icon(int node, const QRect& rect, QPainter* painter, const VOKR_PIXEL_FILL* pixels)
 {
     KSM_TX_SIGNAL_NODES* list = current_node_table();
     const QPixmap icon = pirq_get_icon(type_icon(list->get_signal_type(node), list->has_children(node)));
     QRect target(QPoint(0, 0), icon.size());
     const QPoint centre = rect.center();
     target.moveCenter(centre);
-    painter->drawPixmap(target.topLeft(), icon);
+    if (pixels)
+        VOKR_ICON_SPRITES::draw(painter, *pixels, target.topLeft(), icon);
+    else
+        painter->drawPixmap(target.topLeft(), icon);
     if (!VOKR_NODE(m_tx_manager, list, node).is_signal_inverted())
         return;
     painter->save();
