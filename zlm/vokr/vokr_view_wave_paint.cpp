@@ -33,6 +33,10 @@
 #include <tuple>
 #include <vector>
 
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
+
 // The samples a waveform cell draws: first..end - 1, sample `first` starting at x = left.
 struct VOKR_VIEW::WAVE_SPAN {
     int first = 0;
@@ -169,11 +173,19 @@ struct SPAN_COLUMN {
     uint64_t ma = 0, m1 = 0, m2 = 0, mb = 0;
 };
 
-// A column's first three words and their masks as in SPAN_COLUMN, in half its room: what marking
-// the columns of every row reads where no column spans more.
+// The columns' first three words and their masks as in SPAN_COLUMN, a field a vector: what marking
+// the columns of every row reads where no column spans more, in half the columns' room and eight
+// columns a load.
 struct COLUMN_WORDS {
-    int a;
-    uint64_t ma, m1, m2;
+    std::vector<int> a;
+    std::vector<uint64_t> ma, m1, m2;
+
+    bool empty() const { return a.empty(); }
+    void clear() { a.clear(), ma.clear(), m1.clear(), m2.clear(); }
+    void push_back(const SPAN_COLUMN& column)
+    {
+        a.push_back(column.a), ma.push_back(column.ma), m1.push_back(column.m1), m2.push_back(column.m2);
+    }
 };
 
 // The columns of a span; with `three`, the words of each where every column's samples lie in three
@@ -181,7 +193,7 @@ struct COLUMN_WORDS {
 // without a change reads for its level: a few kilobytes that stay in the cache where the columns'
 // sixty-odd bytes each do not.
 struct SPAN_COLUMNS : std::vector<SPAN_COLUMN> {
-    std::vector<COLUMN_WORDS> three;
+    COLUMN_WORDS three;
     std::vector<int> starts;
 };
 
@@ -222,7 +234,7 @@ const SPAN_COLUMNS& span_columns(const SPAN& span)
             column.mb = tail;
             cache.columns.push_back(column);
             cache.columns.starts.push_back(int(s0));
-            cache.columns.three.push_back({column.a, column.ma, column.m1, column.m2});
+            cache.columns.three.push_back(column);
             wide = wide || span_words > 2;
         }
         s0 = std::max(s1, s0 + 1);
@@ -640,6 +652,80 @@ struct MARK_RUN {
     }
 };
 
+// Whether column c, of at most three words, holds a change.
+inline uint64_t three_words_change(const COLUMN_WORDS& three, int c, const uint64_t* words)
+{
+    const int a = three.a[size_t(c)];
+    return (words[a] & three.ma[size_t(c)]) | (words[a + 1] & three.m1[size_t(c)]) |
+           (words[a + 2] & three.m2[size_t(c)]);
+}
+
+// The columns that hold a change, of `count` columns of at most three words each, a bit each in
+// `edges`; words 0..limit - 1 may be read.
+using MARK_THREE = void (*)(const COLUMN_WORDS& three, int count, const uint64_t* words, int limit, uint64_t* edges);
+
+void mark_three(const COLUMN_WORDS& three, int count, const uint64_t* words, int, uint64_t* edges)
+{
+    for (int c0 = 0; c0 < count; c0 += 64) {
+        uint64_t marks = 0;
+        const int end = std::min(count, c0 + 64);
+#pragma GCC unroll 4
+        for (int c = c0; c < end; ++c)
+            marks =
+                (marks >> 1) | (uint64_t(three_words_change(three, c, words) != 0) << 63);  // column c ends at bit 63
+        edges[c0 / 64] = marks >> (c0 + 64 - end);
+    }
+}
+
+#ifdef __x86_64__
+// The lanes of eight words of which `readable` may be read.
+__mmask8 readable_lanes(int readable) { return __mmask8((1u << std::clamp(readable, 0, 8)) - 1); }
+
+// Eight columns at a time: their words picked from the sixteen from the first column's first word,
+// where the eighth column's last lies among them (a column narrower than a word or two), masked
+// and tested together; a column further on alone.
+__attribute__((target("avx512f"))) void mark_three_avx512(const COLUMN_WORDS& three, int count, const uint64_t* words,
+                                                          int limit, uint64_t* edges)
+{
+    const int* first_words = three.a.data();
+    for (int c0 = 0; c0 < count; c0 += 64) {
+        uint64_t marks = 0;
+        const int end = std::min(count, c0 + 64);
+        int c = c0;
+        for (; c + 8 <= end && first_words[c + 7] + 2 - first_words[c] < 16; c += 8) {
+            const int base = first_words[c];
+            const __m512i low = _mm512_maskz_loadu_epi64(readable_lanes(limit - base), words + base);
+            const __m512i high = _mm512_maskz_loadu_epi64(readable_lanes(limit - base - 8), words + base + 8);
+            const __m512i index = _mm512_maskz_cvtepi32_epi64(
+                0xff, _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(first_words + c)),
+                                       _mm256_set1_epi32(base)));
+            const __m512i one = _mm512_set1_epi64(1);
+            const __m512i w0 = _mm512_permutex2var_epi64(low, index, high);
+            const __m512i w1 = _mm512_permutex2var_epi64(low, _mm512_add_epi64(index, one), high);
+            const __m512i w2 =
+                _mm512_permutex2var_epi64(low, _mm512_add_epi64(index, _mm512_add_epi64(one, one)), high);
+            const __m512i any =
+                _mm512_or_si512(_mm512_or_si512(_mm512_and_si512(w0, _mm512_loadu_si512(three.ma.data() + c)),
+                                                _mm512_and_si512(w1, _mm512_loadu_si512(three.m1.data() + c))),
+                                _mm512_and_si512(w2, _mm512_loadu_si512(three.m2.data() + c)));
+            marks |= uint64_t(_mm512_test_epi64_mask(any, any)) << (c - c0);
+        }
+        for (; c < end; ++c)
+            marks |= uint64_t(three_words_change(three, c, words) != 0) << (c - c0);
+        edges[c0 / 64] = marks;
+    }
+}
+#endif
+
+const MARK_THREE MARK_THREE_WORDS = [] {
+#ifdef __x86_64__
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f"))
+        return &mark_three_avx512;
+#endif
+    return &mark_three;
+}();
+
 // The columns of a span that hold a change, a bit each (column c at bit c), from the changes of the
 // span's words (two zero words after them): each column's first three words masked, without a
 // branch, read from the columns' compact words where no column spans more, else with the words
@@ -660,11 +746,8 @@ const std::vector<uint64_t>& edge_columns(const SPAN_COLUMNS& columns, const uin
         }
     };
     if (!columns.three.empty()) {
-        const COLUMN_WORDS* column = columns.three.data();
-        mark([&](int c) {
-            const COLUMN_WORDS& col = column[c];
-            return (words[col.a] & col.ma) | (words[col.a + 1] & col.m1) | (words[col.a + 2] & col.m2);
-        });
+        // The words of the span's last column and the two after them may be read.
+        MARK_THREE_WORDS(columns.three, count, words, columns.back().b + 3, edges.data());
         return edges;
     }
     const SPAN_COLUMN* column = columns.data();
