@@ -679,7 +679,7 @@ void mark_three(const COLUMN_WORDS& three, int count, const uint64_t* words, int
 
 #ifdef __x86_64__
 // The lanes of eight words of which `readable` may be read.
-__mmask8 readable_lanes(int readable) { return __mmask8((1u << std::clamp(readable, 0, 8)) - 1); }
+__mmask8 readable_lanes(long long readable) { return __mmask8((1u << std::clamp(readable, 0LL, 8LL)) - 1); }
 
 // Eight columns at a time: their words picked from the sixteen from the first column's first word,
 // where the eighth column's last lies among them (a column narrower than a word or two), masked
@@ -716,6 +716,59 @@ __attribute__((target("avx512f"))) void mark_three_avx512(const COLUMN_WORDS& th
     }
 }
 #endif
+
+// Bit c of `bits` (bit c % 64 of word c / 64) set where sample samples[c] of `words` is, for
+// c < count; words 0..limit - 1 may be read.
+using SAMPLE_BITS = void (*)(const int* samples, int count, const uint64_t* words, long long limit, uint64_t* bits);
+
+void sample_bits(const int* samples, int count, const uint64_t* words, long long, uint64_t* bits)
+{
+    for (int c0 = 0; c0 < count; c0 += 64) {
+        uint64_t word = 0;
+        const int end = std::min(count, c0 + 64);
+        for (int c = c0; c < end; ++c)
+            word |= uint64_t(word_bit(words, samples[c])) << (c - c0);
+        bits[c0 / 64] = word;
+    }
+}
+
+#ifdef __x86_64__
+// Eight samples at a time, their words picked from the sixteen from the first one's where the
+// eighth one's lies among them; a sample further on alone.
+__attribute__((target("avx512f"))) void sample_bits_avx512(const int* samples, int count, const uint64_t* words,
+                                                           long long limit, uint64_t* bits)
+{
+    const __m512i one = _mm512_set1_epi64(1);
+    for (int c0 = 0; c0 < count; c0 += 64) {
+        uint64_t word = 0;
+        const int end = std::min(count, c0 + 64);
+        int c = c0;
+        for (; c + 8 <= end && (samples[c + 7] >> 6) - (samples[c] >> 6) < 16; c += 8) {
+            const int base = samples[c] >> 6;
+            const __m512i low = _mm512_maskz_loadu_epi64(readable_lanes(limit - base), words + base);
+            const __m512i high = _mm512_maskz_loadu_epi64(readable_lanes(limit - base - 8), words + base + 8);
+            const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + c));
+            const __m512i index =
+                _mm512_maskz_cvtepi32_epi64(0xff, _mm256_sub_epi32(_mm256_srli_epi32(at, 6), _mm256_set1_epi32(base)));
+            const __m512i shift = _mm512_maskz_cvtepi32_epi64(0xff, _mm256_and_si256(at, _mm256_set1_epi32(63)));
+            const __m512i picked = _mm512_maskz_srlv_epi64(0xff, _mm512_permutex2var_epi64(low, index, high), shift);
+            word |= uint64_t(_mm512_test_epi64_mask(picked, one)) << (c - c0);
+        }
+        for (; c < end; ++c)
+            word |= uint64_t(word_bit(words, samples[c])) << (c - c0);
+        bits[c0 / 64] = word;
+    }
+}
+#endif
+
+const SAMPLE_BITS SAMPLE_BITS_OF = [] {
+#ifdef __x86_64__
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f"))
+        return &sample_bits_avx512;
+#endif
+    return &sample_bits;
+}();
 
 const MARK_THREE MARK_THREE_WORDS = [] {
 #ifdef __x86_64__
@@ -908,12 +961,11 @@ const COLUMN_MASKS& column_masks(const SPAN& span, const SPAN_COLUMNS& columns, 
     row.highs.assign(words, 0);
     row.lows.assign(words, 0);
     const int count = int(columns.size());
-    const int* starts = columns.starts.data();
+    // Each column's level is its first sample's.
+    SAMPLE_BITS_OF(columns.starts.data(), count, plane.words, (span.depth + 63) / 64, row.highs.data());
     for (size_t k = 0; k < words; ++k) {
-        uint64_t high = 0;
+        uint64_t high = row.highs[k];
         const int end = std::min(count, int(k * 64) + 64);
-        for (int c = int(k * 64); c < end; ++c)
-            high |= uint64_t(word_bit(plane.words, starts[c])) << (c & 63);
         const uint64_t in_row = end - int(k * 64) == 64 ? ~uint64_t(0) : (uint64_t(1) << (end - int(k * 64))) - 1;
         high = plane.inverted ? ~high & in_row : high;
         row.highs[k] = high & ~row.edges[k];
