@@ -71,7 +71,7 @@ void VOKR_ICON_SPRITES::draw(QPainter* painter, const VOKR_PIXEL_FILL& pixels, c
     const QRect bounds(QPoint(0, 0), icon.size());
     for (const DRAWN& drawn : kept_icon.drawn)
         if (pixels.same_pixels(at, bounds, kept_icon.runs, drawn.ground.constBits(), drawn.ground.bytesPerLine())) {
-            pixels.copy(at, bounds, kept_icon.runs, drawn.pixels.constBits(), drawn.pixels.bytesPerLine());
+            pixels.copy(QRect(at, icon.size()), drawn.pixels.constBits(), drawn.pixels.bytesPerLine());
             return;
         }
     // Drawn by the painter, its ground read before and its pixels after.
