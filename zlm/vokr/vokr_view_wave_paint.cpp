@@ -683,7 +683,7 @@ __mmask8 readable_lanes(long long readable) { return __mmask8((1u << std::clamp(
 
 // Eight columns at a time: their words picked from the sixteen from the first column's first word,
 // where the eighth column's last lies among them (a column narrower than a word or two), masked
-// and tested together; a column further on alone.
+// and tested together; eight columns that reach further, and the last few, one at a time.
 __attribute__((target("avx512f"))) void mark_three_avx512(const COLUMN_WORDS& three, int count, const uint64_t* words,
                                                           int limit, uint64_t* edges)
 {
@@ -692,7 +692,12 @@ __attribute__((target("avx512f"))) void mark_three_avx512(const COLUMN_WORDS& th
         uint64_t marks = 0;
         const int end = std::min(count, c0 + 64);
         int c = c0;
-        for (; c + 8 <= end && first_words[c + 7] + 2 - first_words[c] < 16; c += 8) {
+        for (; c + 8 <= end; c += 8) {
+            if (first_words[c + 7] + 2 - first_words[c] >= 16) {
+                for (int d = c; d < c + 8; ++d)
+                    marks |= uint64_t(three_words_change(three, d, words) != 0) << (d - c0);
+                continue;
+            }
             const int base = first_words[c];
             const __m512i low = _mm512_maskz_loadu_epi64(readable_lanes(limit - base), words + base);
             const __m512i high = _mm512_maskz_loadu_epi64(readable_lanes(limit - base - 8), words + base + 8);
@@ -734,7 +739,7 @@ void sample_bits(const int* samples, int count, const uint64_t* words, long long
 
 #ifdef __x86_64__
 // Eight samples at a time, their words picked from the sixteen from the first one's where the
-// eighth one's lies among them; a sample further on alone.
+// eighth one's lies among them; eight samples further apart, and the last few, one at a time.
 __attribute__((target("avx512f"))) void sample_bits_avx512(const int* samples, int count, const uint64_t* words,
                                                            long long limit, uint64_t* bits)
 {
@@ -743,7 +748,12 @@ __attribute__((target("avx512f"))) void sample_bits_avx512(const int* samples, i
         uint64_t word = 0;
         const int end = std::min(count, c0 + 64);
         int c = c0;
-        for (; c + 8 <= end && (samples[c + 7] >> 6) - (samples[c] >> 6) < 16; c += 8) {
+        for (; c + 8 <= end; c += 8) {
+            if ((samples[c + 7] >> 6) - (samples[c] >> 6) >= 16) {
+                for (int d = c; d < c + 8; ++d)
+                    word |= uint64_t(word_bit(words, samples[d])) << (d - c0);
+                continue;
+            }
             const int base = samples[c] >> 6;
             const __m512i low = _mm512_maskz_loadu_epi64(readable_lanes(limit - base), words + base);
             const __m512i high = _mm512_maskz_loadu_epi64(readable_lanes(limit - base - 8), words + base + 8);
