@@ -499,9 +499,11 @@ TEST_F(WavePaint, ReducedDrawingMarksEveryTransitionColumn)
     }
 }
 
-// Random changes, each word's ends included, at zooms of 1.5 to 130 samples a column and spans
+// Random changes, each word's ends included, at zooms of 1.5 to 140 samples a column and spans
 // starting anywhere in a word: a reduced bit row and a bus row mark exactly the columns where
-// their samples change; also after a new capture shown at the zoom and scroll the last one was.
+// their samples change, and the bit row shows its level elsewhere; also after a new capture shown
+// at the zoom and scroll the last one was. Columns of 127 and 140 samples put eight neighbours'
+// words further apart than the sixteen words the columns are marked and read from at a time.
 TEST_F(WavePaint, ReducedRowsMarkTheColumnsOfRandomChanges)
 {
     add(1);
@@ -511,9 +513,9 @@ TEST_F(WavePaint, ReducedRowsMarkTheColumnsOfRandomChanges)
     std::vector<std::vector<bool>> bits(5, std::vector<bool>(DEPTH));  // by node row: the bus's members follow it
     uint64_t seed = 12345;
     const int width = cell(0, VOKR_VIEW::WAVEFORM_COLUMN).width() - 6;
-    const QRgb low = pirq_get_color(109).rgb(), bus_color = pirq_get_color(314).rgb();
+    const QRgb high = pirq_get_color(108).rgb(), low = pirq_get_color(109).rgb(), bus_color = pirq_get_color(314).rgb();
     std::vector<std::pair<double, int>> views;  // samples a column, first sample
-    for (const double per_column : {1.5, 17.0, 81.3, 130.0})
+    for (const double per_column : {1.5, 17.0, 81.3, 127.0, 130.0, 140.0})
         for (const int first : {0, 1, 63, 64 * 37 + 5})
             views.push_back({per_column, first});
     KSM_DATA_LOG* log = nullptr;  // captured again: its new samples may lie where its earlier ones did
@@ -555,6 +557,13 @@ TEST_F(WavePaint, ReducedRowsMarkTheColumnsOfRandomChanges)
                     set->erase(set->lower_bound(last), set->end()),
                         set->erase(set->begin(), set->upper_bound(wave.left()));
                 EXPECT_EQ(marked, expected) << row << " " << per_column << " " << first << " " << captured;
+                // A column of the bit row without a change shows its samples' level.
+                for (int s = from; row == 0 && s < to; ++s) {
+                    const int x = m_view->get_sample_x(s), y = bits[0][size_t(s)] ? wave.top() + 1 : wave.bottom() - 2;
+                    if (x > wave.left() && x < last && !expected.count(x)) {
+                        ASSERT_EQ(image.pixel(x, y), bits[0][size_t(s)] ? high : low) << per_column << " " << first;
+                    }
+                }
             }
         }
     }
