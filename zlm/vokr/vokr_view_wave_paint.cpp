@@ -771,23 +771,20 @@ __attribute__((target("avx512f"))) void sample_bits_avx512(const int* samples, i
 }
 #endif
 
-const SAMPLE_BITS SAMPLE_BITS_OF = [] {
+// The column helpers, picked once when the library loads: eight columns at a time where the
+// processor has AVX-512.
 #ifdef __x86_64__
+bool has_avx512f()
+{
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f"))
-        return &sample_bits_avx512;
+    return __builtin_cpu_supports("avx512f");
+}
+const SAMPLE_BITS SAMPLE_BITS_OF = has_avx512f() ? &sample_bits_avx512 : &sample_bits;
+const MARK_THREE MARK_THREE_WORDS = has_avx512f() ? &mark_three_avx512 : &mark_three;
+#else
+const SAMPLE_BITS SAMPLE_BITS_OF = &sample_bits;
+const MARK_THREE MARK_THREE_WORDS = &mark_three;
 #endif
-    return &sample_bits;
-}();
-
-const MARK_THREE MARK_THREE_WORDS = [] {
-#ifdef __x86_64__
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f"))
-        return &mark_three_avx512;
-#endif
-    return &mark_three;
-}();
 
 // The columns of a span that hold a change, a bit each (column c at bit c), from the changes of the
 // span's words (two zero words after them): each column's first three words masked, without a
