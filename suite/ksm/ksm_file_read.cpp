@@ -4,6 +4,7 @@
 #include "ksm_payload_filter.h"
 #include "ksm_plane_decoder.h"
 #include "ksm_plane_prefetch.h"
+#include "ksm_row_blocks.h"
 #include "ksm_state.h"
 #include "ksm_zlib.h"
 #include "msg.h"
@@ -190,6 +191,7 @@ private:
     std::unique_ptr<KSM_PLANE_DECODER> m_decoder;  // of the planes of the log being read
     bool m_inflate_failed = false;                 // a plane of the log being read did not inflate
     std::vector<POSITION> m_plane_ends;            // of the planes given to it, for their faults
+    KSM_ROW_BLOCKS m_row_blocks;
     // The samples being read are the prefetch's, and the planes bound to the texts it inflates.
     bool m_adopted = false;
     struct PREFETCHED {
@@ -966,7 +968,7 @@ void READER::tree(KSM_TREE_NODE& node, TREE_ROLE role, int depth)
 
 std::shared_ptr<ROW> READER::row()
 {
-    auto r = std::make_shared<ROW>();
+    auto r = m_row_blocks.make();
     r->name = text("name");
     if (r->name.empty())
         fail("a node has no name");

@@ -91,3 +91,5 @@ void ksm_free_planes(void* at, size_t bytes)
 size_t ksm_plane_memory(size_t bytes) { return in_huge_pages(bytes) ? in_small_pages(bytes) : bytes; }
 
 size_t ksm_plane_huge_page(size_t bytes) { return in_huge_pages(bytes) ? huge_pages().size : 0; }
+
+size_t ksm_huge_page_size() { return huge_pages().size; }

@@ -455,6 +455,8 @@ void ksm_free_planes(void* at, size_t bytes);
 size_t ksm_plane_memory(size_t bytes);
 // The size of the huge pages a block of `bytes` takes, 0 where it takes small pages.
 size_t ksm_plane_huge_page(size_t bytes);
+// The size of the huge pages ksm_allocate_planes() gives, 0 where the system offers none.
+size_t ksm_huge_page_size();
 
 // Takes sample planes' memory from ksm_allocate_planes(), and leaves the elements a container
 // adds uninitialised unless it is given their value: the planes inflated from a session file are

@@ -1,6 +1,7 @@
 // Data logs: every read of a captured log checked against plain vectors of bools filled with
 // the same bits, the capture life, the memory the samples take and a save and reopen.
 #include "ksm_plane_pages.h"
+#include "ksm_row_blocks.h"
 #include "ksm_state.h"
 #include "ksm_test_session.h"
 #include "ksm_worker_pool.h"
@@ -21,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
 
 namespace {
 
@@ -460,6 +462,42 @@ TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
             EXPECT_EQ(present(), w.present) << w.offset << " " << w.size;
         }
         ksm_free_planes(block, bytes);
+    }
+}
+
+// Rows an open makes past the first few share huge pages; each stays whole, apart from every other,
+// after the maker is gone and while the others go, and a block spans no more than its page.
+TEST(PlaneMemory, RowsOfAnOpenShareHugePagesAndOutliveTheirMaker)
+{
+    const size_t huge = ksm_huge_page_size();
+    if (huge == 0)
+        GTEST_SKIP() << "the system offers no huge pages";
+    std::vector<std::shared_ptr<KSM_TX_SIGNAL_NODES::ROW>> rows;
+    {
+        KSM_ROW_BLOCKS maker;
+        for (size_t i = 0; i < KSM_ROW_BLOCKS::ROWS_ALONE + 2 * huge / sizeof(KSM_TX_SIGNAL_NODES::ROW); ++i) {
+            rows.push_back(maker.make());
+            rows.back()->name = "top|n" + std::to_string(i) + std::string(40, 'x');
+            rows.back()->conditions[KSM_BANK_POWER_UP].back().value[1] = int(i);
+        }
+    }
+    std::vector<std::pair<uintptr_t, uintptr_t>> spans;
+    std::set<uintptr_t> pages;
+    for (size_t i = KSM_ROW_BLOCKS::ROWS_ALONE; i < rows.size(); ++i) {
+        const auto at = reinterpret_cast<uintptr_t>(rows[i].get());
+        spans.emplace_back(at, at + sizeof(KSM_TX_SIGNAL_NODES::ROW));
+        pages.insert(at / huge);
+        pages.insert((at + sizeof(KSM_TX_SIGNAL_NODES::ROW) - 1) / huge);
+    }
+    EXPECT_EQ(pages.size(), 3u);  // two pages' worth of rows and their counts take a third
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+        ASSERT_LE(spans[i - 1].second, spans[i].first);
+    for (size_t i = 0; i < rows.size(); i += 2)
+        rows[i].reset();
+    for (size_t i = 1; i < rows.size(); i += 2) {
+        EXPECT_EQ(rows[i]->name, "top|n" + std::to_string(i) + std::string(40, 'x'));
+        EXPECT_EQ(rows[i]->conditions[KSM_BANK_POWER_UP].back().value[1], int(i));
     }
 }
 
