@@ -136,6 +136,7 @@ private:
     // ---- elements ----
     bool next_child();  // moves to the next child element of the current one; false at its end
     bool next_row();    // makes the next row of the run taken the current element
+    void row_characters(size_t first, size_t end);
     // The current element's name.
     QStringRef name() const
     {
@@ -208,6 +209,8 @@ private:
     // A run of node rows the filter read: the current element is one of them (m_row_current),
     // whose end the next next_child() meets (m_in_row), and the next one to read.
     KSM_ROW_RUN m_rows;
+    QString m_row_text;  // the current row's attributes as characters, from m_row_base in m_rows.text
+    int m_row_base = 0;
     size_t m_next_row = 0;
     bool m_row_current = false, m_in_row = false;
     QXmlStreamAttributes m_attributes;  // of the element last entered
@@ -277,8 +280,8 @@ QStringRef READER::find_value(NAME name) const
         const size_t from = m_next_row > 1 ? m_rows.rows[m_next_row - 2].attributes_end : 0;
         for (size_t k = from; k < m_rows.rows[m_next_row - 1].attributes_end; ++k) {
             const KSM_ROW_RUN::ATTRIBUTE& a = m_rows.attributes[k];
-            if (named(QStringRef(&m_rows.text, a.name, a.name_size)))
-                return QStringRef(&m_rows.text, a.value, a.value_size);
+            if (named(QStringRef(&m_row_text, a.name - m_row_base, a.name_size)))
+                return QStringRef(&m_row_text, a.value - m_row_base, a.value_size);
         }
         return QStringRef();
     }
@@ -551,13 +554,30 @@ bool READER::next_row()
     m_place = {row.line, row.column};
     m_row_current = m_in_row = true;
     m_encoded_attributes = false;
-    for (size_t k = m_next_row > 1 ? m_rows.rows[m_next_row - 2].attributes_end : 0; k < row.attributes_end; ++k) {
+    const size_t first = m_next_row > 1 ? m_rows.rows[m_next_row - 2].attributes_end : 0;
+    const char* const bytes = m_rows.text.data();
+    for (size_t k = first; k < row.attributes_end; ++k) {
         const KSM_ROW_RUN::ATTRIBUTE& a = m_rows.attributes[k];
         m_name_sizes |= uint64_t(1) << std::min(a.name_size, 63);
         m_encoded_attributes =
-            m_encoded_attributes || QStringRef(&m_rows.text, a.name, a.name_size).endsWith(QLatin1String("-b64"));
+            m_encoded_attributes || (a.name_size >= 4 && std::memcmp(bytes + a.name + a.name_size - 4, "-b64", 4) == 0);
     }
+    row_characters(first, row.attributes_end);
     return true;
+}
+
+// The characters of a row's attributes, from its first name to its last value, in the text
+// kept from row to row: its bytes are printable ASCII.
+void READER::row_characters(size_t first, size_t end)
+{
+    m_row_base = first < end ? m_rows.attributes[first].name : 0;
+    const int size =
+        first < end ? m_rows.attributes[end - 1].value + m_rows.attributes[end - 1].value_size - m_row_base : 0;
+    m_row_text.resize(size);
+    QChar* to = m_row_text.data();
+    const char* from = m_rows.text.data() + m_row_base;
+    for (int i = 0; i < size; ++i)
+        to[i] = QLatin1Char(from[i]);
 }
 
 // ---- the session ------------------------------------------------------------------------------------

@@ -624,10 +624,9 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_rows(const QStringRef& target,
         return OTHER;
     if (n < static_cast<int>(m_row_runs_taken) || static_cast<size_t>(n) >= m_row_runs.size())
         return GONE;
-    // Counted off before the move: a moved QString takes the text it replaces in exchange.
     for (; m_row_runs_taken <= static_cast<size_t>(n); ++m_row_runs_taken) {
         KSM_ROW_RUN& passed = m_row_runs[m_row_runs_taken];
-        m_rows_held -= static_cast<size_t>(passed.text.size()) * sizeof(QChar);
+        m_rows_held -= static_cast<size_t>(passed.text.size);
         if (m_row_runs_taken < static_cast<size_t>(n))
             passed = KSM_ROW_RUN();
     }
@@ -934,8 +933,11 @@ bool KSM_PAYLOAD_FILTER::at_node(const char* open)
         pass(1);
         return true;
     }
-    run.text = QString::fromLatin1(open, static_cast<int>(run_end - open));
-    m_rows_held += static_cast<size_t>(run.text.size()) * sizeof(QChar);
+    // The rows' bytes stay in the piece read: made characters a row at a time by the reader,
+    // they take no fresh memory of twice their size.
+    run.text = {m_in, static_cast<int>(open - m_in.constData()), static_cast<int>(run_end - open), -1};
+    m_in_shared = true;
+    m_rows_held += static_cast<size_t>(run.text.size);
     m_row_runs.push_back(std::move(run));
     put_run(ROWS_TARGET, static_cast<int>(m_row_runs.size()) - 1, start, file);
     m_in_pos = static_cast<int>(run_end - m_in.constData());

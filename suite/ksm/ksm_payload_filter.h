@@ -52,8 +52,9 @@ private:
 
 // Node rows the filter read in place of the XML reader: empty <node> elements whose attributes
 // the XML reader gives as they stand. Each row's attributes follow the previous row's, their
-// names and values as places in `text`; a row's place is where its tag ends in the file, where
-// the XML reader is once it has read the element.
+// names and values as places in `text`, the rows' bytes where the filter read them (printable
+// ASCII); a row's place is where its tag ends in the file, where the XML reader is once it has
+// read the element.
 struct KSM_ROW_RUN {
     struct ATTRIBUTE {
         int name, name_size, value, value_size;
@@ -62,7 +63,7 @@ struct KSM_ROW_RUN {
         qint64 line, column;
         size_t attributes_end;
     };
-    QString text;
+    KSM_FILE_TEXT text;
     std::vector<ATTRIBUTE> attributes;
     std::vector<ROW> rows;
 };
