@@ -26,8 +26,10 @@ public:
     static constexpr size_t AHEAD = 3;
     // Makes present the first huge page that no thread has taken, up to AHEAD pages past those
     // written into so far: pages made present far ahead of their writes leave the caches before
-    // them. False when there is none to take.
-    bool take_next() { return take_first(0, std::min(m_pages, m_reached + AHEAD)); }
+    // them. While the threads are `idle` (no write has come yet, and until one comes they have
+    // nothing else to do), any page: its clearing is then done before the writes' time, not in it.
+    // False when there is none to take.
+    bool take_next(bool idle = false) { return take_first(0, idle ? m_pages : std::min(m_pages, m_reached + AHEAD)); }
 
 private:
     enum STATE { FREE, FILLING, PRESENT };

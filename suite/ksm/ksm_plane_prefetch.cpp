@@ -291,8 +291,13 @@ void KSM_PLANE_PREFETCH::help()
 }
 
 // While no plane waits to be inflated and more are to come, a helper makes present the first
-// huge page of the channels' block that no thread took, so that the planes find it present.
-bool KSM_PLANE_PREFETCH::make_page_present() { return m_inflating && !m_closed && m_channel_pages->take_next(); }
+// huge page of the channels' block that no thread took, so that the planes find it present; any
+// page until the first plane comes, while the reader reads the rows before the planes (on eight
+// CPUs, a 4,096 x 1 M open's helpers otherwise waited there for several milliseconds).
+bool KSM_PLANE_PREFETCH::make_page_present()
+{
+    return m_inflating && !m_closed && m_channel_pages->take_next(m_count == 0);
+}
 
 void KSM_PLANE_PREFETCH::close()
 {

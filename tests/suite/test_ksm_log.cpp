@@ -425,9 +425,10 @@ TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
     munmap(scratch, page);
     if (huge == 0 || !can)
         GTEST_SKIP() << "the system offers no huge pages, or cannot make pages present";
-    struct WRITE {
+    struct WRITE {  // a write of `size` bytes, or (0) a page taken ahead, any page where `idle`
         size_t offset, size;
         const char* present;
+        bool idle = false;
     };
     const std::vector<std::vector<WRITE>> sequences = {
         {{0, 1, "10000"},
@@ -438,6 +439,12 @@ TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
          {bytes, 1, "11111"}},
         {{huge - 1, 2 * huge, "11100"}, {huge, 1, "11110"}, {0, 1, "11110"}},
         {{0, 0, "10000"}, {0, 0, "11000"}, {0, 0, "11100"}, {0, 0, "11100"}, {huge, 1, "11110"}, {0, 0, "11111"}},
+        {{0, 0, "10000", true},
+         {0, 0, "11000", true},
+         {0, 0, "11100", true},
+         {0, 0, "11110", true},
+         {0, 0, "11111", true},
+         {bytes - 1, 1, "11111"}},
     };
     for (const std::vector<WRITE>& writes : sequences) {
         void* block = ksm_allocate_planes(bytes);
@@ -456,7 +463,7 @@ TEST(PlaneMemory, HugePagesAreMadePresentOnceAheadOfTheWrites)
         EXPECT_EQ(present(), "00000");
         for (const WRITE& w : writes) {
             if (w.size == 0)
-                pages.take_next();
+                pages.take_next(w.idle);
             else
                 pages.before_writing(w.offset, w.size);
             EXPECT_EQ(present(), w.present) << w.offset << " " << w.size;
