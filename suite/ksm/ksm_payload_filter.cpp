@@ -60,6 +60,99 @@ int read_ahead_of(size_t helpers) { return static_cast<int>(std::clamp<size_t>(h
 // page can cost as much as reading a few pages of the file), so the file passes through one
 // small piece, eight pages, at the cost of a few more reads.
 constexpr int READ_SIZE = 32 << 10;
+// Pieces read while texts held the piece before (a session's rows hold a few hundred KB of
+// them), kept on the thread that read them from one open to the next: a piece no text holds any
+// more is read into again, where fresh memory costs a page fault for each 4 KB first written.
+// At most KEPT_PIECES, a megabyte or so.
+class KEPT_PIECES {
+public:
+    // An empty piece with room for `room` bytes set aside.
+    QByteArray take(int room)
+    {
+        for (auto it = m_pieces.begin(); it != m_pieces.end(); ++it)
+            if (it->capacity() >= room && it->isDetached() && reusable(&*it)) {
+                QByteArray piece = std::move(*it);
+                m_pieces.erase(it);
+                piece.resize(0);  // the room stays where it was set aside
+                piece.reserve(room);
+                return piece;
+            }
+        QByteArray piece;
+        piece.reserve(room);
+        return piece;
+    }
+    // A piece texts may still hold, kept where there is room for it.
+    void give(QByteArray&& piece)
+    {
+        if (piece.capacity() > 0 && m_pieces.size() < MOST)
+            m_pieces.push_back(std::move(piece));
+        piece = QByteArray();
+    }
+
+private:
+    static constexpr size_t MOST = 32;
+    // A text let go on another thread (a helper decoding it) lowered the count there: taking a
+    // copy and dropping it orders this thread's writes after that thread's reads. True when no
+    // text holds the piece since.
+    static bool reusable(QByteArray* piece)
+    {
+        QByteArray copy = *piece;
+        copy = QByteArray();
+        return piece->isDetached();
+    }
+    std::vector<QByteArray> m_pieces;
+};
+
+KEPT_PIECES& kept_pieces()
+{
+    thread_local KEPT_PIECES kept;
+    return kept;
+}
+
+// The lists of runs of node rows the reader is done with, kept on the thread from one run, and
+// one open, to the next for the same reason: at most MOST, and as many bytes as the rows of a
+// few thousand nodes take.
+class KEPT_ROW_RUNS {
+public:
+    KSM_ROW_RUN take()
+    {
+        KSM_ROW_RUN run;
+        if (!m_runs.empty()) {
+            run = std::move(m_runs.back());
+            m_runs.pop_back();
+            m_bytes -= bytes(run);
+        }
+        return run;
+    }
+    void give(KSM_ROW_RUN&& run)
+    {
+        run.text = KSM_FILE_TEXT();
+        run.attributes.clear();
+        run.rows.clear();
+        if (m_runs.size() < MOST && m_bytes + bytes(run) <= MOST_BYTES) {
+            m_bytes += bytes(run);
+            m_runs.push_back(std::move(run));
+        }
+        run = KSM_ROW_RUN();
+    }
+
+private:
+    static constexpr size_t MOST = 64, MOST_BYTES = 1 << 20;
+    static size_t bytes(const KSM_ROW_RUN& run)
+    {
+        return run.attributes.capacity() * sizeof(KSM_ROW_RUN::ATTRIBUTE) +
+               run.rows.capacity() * sizeof(KSM_ROW_RUN::ROW);
+    }
+    std::vector<KSM_ROW_RUN> m_runs;
+    size_t m_bytes = 0;
+};
+
+KEPT_ROW_RUNS& kept_row_runs()
+{
+    thread_local KEPT_ROW_RUNS kept;
+    return kept;
+}
+
 // How far into the file the filter looks for the first <samples> start tag before reading it:
 // the rows of a few thousand nodes come before it.
 constexpr qint64 LOOK_AHEAD = 2 << 20;
@@ -166,7 +259,7 @@ bool KSM_BASE64_DECODER::add(const char* c, int size)
 
 bool KSM_BASE64_DECODER::decode(const char* text, int size, QByteArray* out)
 {
-    out->clear();
+    out->resize(0);                  // the room of an `out` that set its room aside stays
     out->reserve(size / 4 * 3 + 3);  // what add() sets aside, so that it never grows `out`
     KSM_BASE64_DECODER decoder(out);
     return decoder.add(text, size) && decoder.finish();
@@ -559,7 +652,7 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
     m_key = QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
 }
 
-KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER() = default;
+KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER() { kept_pieces().give(std::move(m_in)); }
 
 namespace {
 
@@ -628,8 +721,9 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_rows(const QStringRef& target,
         KSM_ROW_RUN& passed = m_row_runs[m_row_runs_taken];
         m_rows_held -= static_cast<size_t>(passed.text.size);
         if (m_row_runs_taken < static_cast<size_t>(n))
-            passed = KSM_ROW_RUN();
+            kept_row_runs().give(std::move(passed));
     }
+    kept_row_runs().give(std::move(*rows));
     *rows = std::move(m_row_runs[static_cast<size_t>(n)]);
     m_row_runs[static_cast<size_t>(n)] = KSM_ROW_RUN();
     return TAKEN;
@@ -703,10 +797,12 @@ bool KSM_PAYLOAD_FILTER::fill()
         // Pieces of one size (the rest is a markup cut short, rarely more than a tag), so that
         // the memory of a piece let go takes the next one.
         const int rest = m_in.size() - m_in_pos;
-        QByteArray piece;
-        piece.reserve(std::max(rest, 4 * MAX_TAG) + size);
+        QByteArray piece = kept_pieces().take(std::max(rest, 4 * MAX_TAG) + size);
         piece.append(m_in.constData() + m_in_pos, rest);
+        kept_pieces().give(std::move(m_in));
         m_in = std::move(piece);
+    } else if (m_in.capacity() == 0) {
+        m_in = kept_pieces().take(4 * MAX_TAG + size);
     } else {
         m_in.remove(0, m_in_pos);
     }
@@ -907,7 +1003,7 @@ bool KSM_PAYLOAD_FILTER::at_node(const char* open)
     XML_PLACE file = m_at;  // in the file, as the XML reader alone would count it
     file.column += hidden_before(m_at.line, m_at.column);
     const XML_PLACE start = file;
-    KSM_ROW_RUN run;
+    KSM_ROW_RUN run = kept_row_runs().take();
     const char* run_end = open;  // after the last row taken
     int size = 0;
     for (const char* p = open;; p = run_end) {
@@ -917,6 +1013,7 @@ bool KSM_PAYLOAD_FILTER::at_node(const char* open)
         if (size <= 0)
             break;
         if (!after_row) {  // the first node of a list: the XML reader reads it
+            kept_row_runs().give(std::move(run));
             pass(size);
             m_after_row = true;
             return true;
@@ -925,11 +1022,12 @@ bool KSM_PAYLOAD_FILTER::at_node(const char* open)
         run.rows.push_back({file.line, file.column, run.attributes.size()});
         run_end = p + size;
     }
-    if (run.rows.empty() && size == 0 && !m_source_ended) {
-        m_after_row = after_row;
-        return false;  // the node is not whole yet
-    }
     if (run.rows.empty()) {
+        kept_row_runs().give(std::move(run));
+        if (size == 0 && !m_source_ended) {
+            m_after_row = after_row;
+            return false;  // the node is not whole yet
+        }
         pass(1);
         return true;
     }
@@ -1119,21 +1217,26 @@ void KSM_PAYLOAD_FILTER::look_ahead_for_samples()
         return;
     const int fd = file->handle();
     const std::string_view name("<samples");
-    std::vector<char> window(static_cast<size_t>(READ_SIZE));
+    QByteArray window = kept_pieces().take(READ_SIZE);
+    window.resize(READ_SIZE);
+    const struct GIVEN_BACK {
+        QByteArray& window;
+        ~GIVEN_BACK() { kept_pieces().give(std::move(window)); }
+    } given_back{window};
     for (qint64 at = m_in_at; at < m_in_at + LOOK_AHEAD;) {
-        const ssize_t n = ::pread(fd, window.data(), window.size(), at);
+        const ssize_t n = ::pread(fd, window.data(), static_cast<size_t>(window.size()), at);
         if (n <= 0)
             return;
         const std::string_view read(window.data(), static_cast<size_t>(n));
         const size_t open = read.find(name);
-        if (open == std::string_view::npos && n < static_cast<ssize_t>(window.size()))
+        if (open == std::string_view::npos && n < window.size())
             return;                            // the file's end
         if (open == std::string_view::npos) {  // keeps what could be the start of the name
             at += n - static_cast<qint64>(name.size()) + 1;
             continue;
         }
         const size_t close = read.find('>', open);
-        if (close == std::string_view::npos && open > 0 && n == static_cast<ssize_t>(window.size())) {
+        if (close == std::string_view::npos && open > 0 && n == window.size()) {
             at += static_cast<qint64>(open);  // the tag whole in the next read
             continue;
         }

@@ -34,8 +34,9 @@ public:
     explicit KSM_BASE64_DECODER(QByteArray* out) : m_out(out) {}
     bool add(const char* text, int size);
     bool finish() const { return !m_bad && m_count == 0; }
-    // Decodes a whole text into `out`, which takes no more memory than the bytes need; false
-    // when the text is not base64 throughout.
+    // Decodes a whole text into `out`, which grows no more than the bytes need (an `out` that set
+    // room aside keeps it, so that a room used again takes no fresh memory); false when the text
+    // is not base64 throughout.
     static bool decode(const char* text, int size, QByteArray* out);
     static bool decode(const QByteArray& text, QByteArray* out) { return decode(text.constData(), text.size(), out); }
 

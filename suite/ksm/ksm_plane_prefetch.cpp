@@ -19,6 +19,28 @@ constexpr size_t WAITING_PER_HELPER = 1 << 20;
 constexpr qint64 READ_TOGETHER = 32 << 10;
 constexpr size_t READ_TOGETHER_JOBS = 16;
 
+// The room a thread reads plane texts into, and the room it decodes into a payload it lets go once
+// the plane is inflated: kept from one job, and one open, to the next, so that a kept thread that
+// opened a session finds them present for the next, where fresh memory costs a page fault for
+// each 4 KB first written. A room grown past ROOM_KEPT (a plane of 8 M samples and more) is let
+// go after its use.
+struct ROOMS {
+    QByteArray text, payload;
+};
+constexpr int ROOM_KEPT = 1 << 20;
+
+ROOMS& rooms()
+{
+    thread_local ROOMS kept;
+    return kept;
+}
+
+void trim(QByteArray* room)
+{
+    if (room->capacity() > ROOM_KEPT)
+        *room = QByteArray();
+}
+
 }  // namespace
 
 const char* ksm_plane_fault(bool decoded, size_t size, quint32 header, size_t expected_size)
@@ -53,14 +75,54 @@ KSM_PLANE_PREFETCH::KSM_PLANE_PREFETCH(int channels, int depth, size_t threads, 
     m_channel_pages =
         std::make_unique<KSM_PLANE_PAGES>(m_samples->plane(0), static_cast<size_t>(channels) * m_plane_bytes);
     m_taken.assign(static_cast<size_t>(channels) + 3, 0);
-    m_jobs = std::make_unique<JOB[]>(m_taken.size());
+    JOB_TABLE& kept = kept_table();
+    m_job_slots = m_taken.size();
+    if (kept.size >= m_job_slots) {
+        m_job_slots = kept.size;
+        m_jobs = std::move(kept.jobs);
+        kept.size = 0;
+    } else {
+        m_jobs = std::make_unique<JOB[]>(m_job_slots);
+    }
     // On the process's kept threads: starting and ending threads for each open cost more than a
     // small log's planes, and the reader runs any plane no helper started.
     if (threads > 0)
         m_helpers = KSM_WORKER_POOL::shared().start(threads, [this] { help(); });
 }
 
-KSM_PLANE_PREFETCH::~KSM_PLANE_PREFETCH() { stop_helpers(); }
+// The jobs' table is kept for the thread's next prefetch, unless a larger one is, or it is larger
+// than a session of the most channels needs.
+KSM_PLANE_PREFETCH::~KSM_PLANE_PREFETCH()
+{
+    stop_helpers();
+    for (size_t k = 0; k < m_count; ++k)
+        m_jobs[k].reset();
+    JOB_TABLE& kept = kept_table();
+    if (m_job_slots > kept.size && m_job_slots <= static_cast<size_t>(KSM_MAX_NODES) + 3) {
+        kept.jobs = std::move(m_jobs);
+        kept.size = m_job_slots;
+    }
+}
+
+KSM_PLANE_PREFETCH::JOB_TABLE& KSM_PLANE_PREFETCH::kept_table()
+{
+    thread_local JOB_TABLE kept;
+    return kept;
+}
+
+void KSM_PLANE_PREFETCH::JOB::reset()
+{
+    text_number = 0;
+    plane = 0;
+    target = nullptr;
+    text = KSM_FILE_TEXT();
+    in_file = false;
+    at = -1;
+    size = 0;
+    data = QByteArray();
+    state = WAITING;
+    decoded = inflated = let_go = false;
+}
 
 // The helpers end once the job each runs is done; the jobs left are run by who asks for them.
 void KSM_PLANE_PREFETCH::stop_helpers()
@@ -99,8 +161,7 @@ bool KSM_PLANE_PREFETCH::add(int text_number, size_t plane, KSM_FILE_TEXT* text)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_work.notify_one();
     }
-    QByteArray scratch;
-    while (m_waiting_bytes > m_waiting_limit && run_next(&scratch)) {
+    while (m_waiting_bytes > m_waiting_limit && run_next(&rooms().text)) {
     }
     return true;
 }
@@ -142,9 +203,9 @@ KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number, bool payl
     JOB* job = job_of(text_number);
     if (!job)
         return {};
-    QByteArray text;
-    if (!run(*job, &text))
+    if (!run(*job, &rooms().text))
         wait_done(*job);
+    trim(&rooms().text);
     RESULT r{QByteArray(), job->decoded, job->inflated};
     if (payload && job->let_go)
         r.decoded = read_again(*job, &r.payload);
@@ -156,8 +217,10 @@ KSM_PLANE_PREFETCH::RESULT KSM_PLANE_PREFETCH::result(int text_number, bool payl
 // The payload of a job whose text was let go, decoded from the file's bytes where the text stood.
 bool KSM_PLANE_PREFETCH::read_again(const JOB& job, QByteArray* payload) const
 {
-    QByteArray text;
-    return read_at(job.at, job.size, &text) && KSM_BASE64_DECODER::decode(text, payload);
+    QByteArray& text = rooms().text;
+    const bool read = read_at(job.at, job.size, &text) && KSM_BASE64_DECODER::decode(text, payload);
+    trim(&text);
+    return read;
 }
 
 // The file's `size` bytes at `at`, read into `text`, whose memory stays from one job to the next.
@@ -177,8 +240,7 @@ bool KSM_PLANE_PREFETCH::read_at(qint64 at, int size, QByteArray* text) const
 
 void KSM_PLANE_PREFETCH::finish()
 {
-    QByteArray text;
-    while (run_next(&text)) {
+    while (run_next(&rooms().text)) {
     }
     for (size_t k = 0, count = m_count; k < count; ++k)
         wait_done(m_jobs[k]);
@@ -202,10 +264,11 @@ bool KSM_PLANE_PREFETCH::run_next(QByteArray* text)
             if (end - n == 1 || !read_at(first.at, static_cast<int>(last.at + last.size - first.at), text)) {
                 for (size_t k = n; k < end; ++k)
                     run(m_jobs[k], text);
-                return true;
+            } else {
+                for (size_t k = n; k < end; ++k)
+                    run(m_jobs[k], text, text->constData() + (m_jobs[k].at - first.at));
             }
-            for (size_t k = n; k < end; ++k)
-                run(m_jobs[k], text, text->constData() + (m_jobs[k].at - first.at));
+            trim(text);
             return true;
         }
     }
@@ -241,20 +304,26 @@ bool KSM_PLANE_PREFETCH::run(JOB& job, QByteArray* text, const char* read)
         return false;
     m_waiting_bytes -= static_cast<size_t>(job.text.size);
     const bool inflate = m_inflating;
+    // A payload kept beside every plane inflated would be fresh memory of a quarter of the samples:
+    // one the file holds is decoded into the thread's room, and kept only when it is not inflated.
+    const bool readable = m_fd >= 0 && job.at >= 0;
+    QByteArray& payload = inflate && readable ? rooms().payload : job.data;
     if (read)
-        job.decoded = KSM_BASE64_DECODER::decode(read, job.size, &job.data);
+        job.decoded = KSM_BASE64_DECODER::decode(read, job.size, &payload);
     else if (job.in_file)
-        job.decoded = read_at(job.at, job.size, text) && KSM_BASE64_DECODER::decode(*text, &job.data);
+        job.decoded = read_at(job.at, job.size, text) && KSM_BASE64_DECODER::decode(*text, &payload);
     else
-        job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &job.data);
+        job.decoded = KSM_BASE64_DECODER::decode(job.text.data(), job.text.size, &payload);
     job.text = KSM_FILE_TEXT();  // the piece of the file goes once no other text holds it
     if (job.decoded && inflate && job.plane < static_cast<size_t>(m_samples->channels))
         m_channel_pages->before_writing(job.plane * m_plane_bytes, m_plane_bytes);
-    job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(job.data, job.target, m_plane_bytes);
-    // A payload kept beside every plane inflated would be fresh memory of a quarter of the samples.
-    job.let_go = job.inflated && m_fd >= 0 && job.at >= 0;
-    if (job.let_go)
-        job.data = QByteArray();
+    job.inflated = job.decoded && inflate && KSM_DATA_LOG::PACKED::inflate_plane(payload, job.target, m_plane_bytes);
+    job.let_go = job.inflated && readable;
+    if (&payload != &job.data) {
+        if (!job.let_go)
+            job.data = QByteArray(payload.constData(), payload.size());
+        trim(&payload);
+    }
     job.state = DONE;
     if (m_waiters > 0) {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -277,9 +346,8 @@ void KSM_PLANE_PREFETCH::wait_done(const JOB& job)
 // wait for it to wake when it stops the helpers.
 void KSM_PLANE_PREFETCH::help()
 {
-    QByteArray text;
     while (!m_stopping) {
-        if (run_next(&text) || make_page_present())
+        if (run_next(&rooms().text) || make_page_present())
             continue;
         std::unique_lock<std::mutex> lock(m_mutex);
         if (m_closed)

@@ -98,7 +98,15 @@ private:
         QByteArray data;  // the payload, unless it was let go
         std::atomic<int> state{WAITING};
         bool decoded = false, inflated = false, let_go = false;
+        void reset();  // as made, holding nothing
     };
+    // A table of jobs whose memory a thread keeps from one prefetch to the next: a fresh table
+    // (a hundred bytes a channel) costs an open a page fault for each 4 KB, before its first plane.
+    struct JOB_TABLE {
+        std::unique_ptr<JOB[]> jobs;
+        size_t size = 0;
+    };
+    static JOB_TABLE& kept_table();
     bool read_again(const JOB& job, QByteArray* payload) const;
     bool read_at(qint64 at, int size, QByteArray* text) const;
     JOB* job_of(int text_number);
@@ -122,6 +130,7 @@ private:
     // Jobs are handed out without a lock, as a plane is a few microseconds' work: one slot per
     // plane, filled in the order given (the filter's text numbers rise) and published by the count.
     std::unique_ptr<JOB[]> m_jobs;
+    size_t m_job_slots = 0;
     std::atomic<size_t> m_count{0};  // jobs given
     std::atomic<size_t> m_next{0};   // no job before it waits
     std::vector<char> m_taken;       // per plane; only the reader's thread gives and claims
