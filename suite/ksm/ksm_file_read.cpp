@@ -60,7 +60,18 @@ struct PENDING_SAMPLES {
 
 class READER {
 public:
-    READER(KSM_PAYLOAD_FILTER* device, std::string file) : m_xml(device), m_filter(device), m_file(std::move(file)) {}
+    READER(KSM_PAYLOAD_FILTER* device, std::string file) : m_xml(device), m_filter(device), m_file(std::move(file))
+    {
+        m_prefetched.swap(kept_prefetched());
+    }
+    ~READER()
+    {
+        m_prefetched.clear();
+        if (m_prefetched.capacity() <= KEPT_PREFETCHED)
+            kept_prefetched().swap(m_prefetched);
+    }
+    READER(const READER&) = delete;
+    READER& operator=(const READER&) = delete;
     std::unique_ptr<KSM_DATA_SESSION> read(KSM_TX_TREE_OBJECT* root, std::string* error, bool* newer);
 
 private:
@@ -201,6 +212,14 @@ private:
         POSITION end;
     };
     std::vector<PREFETCHED> m_prefetched;
+    // Its memory, kept on the thread from one open to the next as long as it serves a session of
+    // the most nodes: fresh memory costs an open a page fault for each 4 KB first written.
+    static constexpr size_t KEPT_PREFETCHED = KSM_MAX_NODES + 3;
+    static std::vector<PREFETCHED>& kept_prefetched()
+    {
+        thread_local std::vector<PREFETCHED> kept;
+        return kept;
+    }
     // A run of plain planes the filter read in place of the XML reader: read in a log's samples,
     // each plane placed where its element stands in the file (m_place, the place of here()).
     bool m_in_samples = false;
