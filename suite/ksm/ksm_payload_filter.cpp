@@ -63,34 +63,54 @@ constexpr int READ_SIZE = 32 << 10;
 // Pieces read while texts held the piece before (a session's rows hold a few hundred KB of
 // them), kept on the thread that read them from one open to the next: a piece no text holds any
 // more is read into again, where fresh memory costs a page fault for each 4 KB first written.
-// At most KEPT_PIECES, a megabyte or so.
 class KEPT_PIECES {
 public:
-    // An empty piece with room for `room` bytes set aside.
+    // An empty piece with room for `room` bytes set aside: the smallest kept that has it.
     QByteArray take(int room)
     {
+        auto best = m_pieces.end();
         for (auto it = m_pieces.begin(); it != m_pieces.end(); ++it)
-            if (it->capacity() >= room && it->isDetached() && reusable(&*it)) {
-                QByteArray piece = std::move(*it);
-                m_pieces.erase(it);
-                piece.resize(0);  // the room stays where it was set aside
-                piece.reserve(room);
-                return piece;
-            }
+            if (it->capacity() >= room && (best == m_pieces.end() || it->capacity() < best->capacity()) &&
+                it->isDetached() && reusable(&*it))
+                best = it;
+        if (best != m_pieces.end()) {
+            QByteArray piece = std::move(*best);
+            m_pieces.erase(best);
+            m_bytes -= piece.capacity();
+            piece.resize(0);  // the room stays where it was set aside
+            piece.reserve(room);
+            return piece;
+        }
         QByteArray piece;
         piece.reserve(room);
         return piece;
     }
-    // A piece texts may still hold, kept where there is room for it.
+    // A piece texts may still hold, kept where there is room for it, made by letting smaller
+    // pieces go: one that a plane's text grew is the dearest to make again.
     void give(QByteArray&& piece)
     {
-        if (piece.capacity() > 0 && m_pieces.size() < MOST)
+        const int size = piece.capacity();
+        auto full = [&] { return m_pieces.size() >= MOST || m_bytes + size > MOST_BYTES; };
+        while (full() && !m_pieces.empty()) {
+            const auto smallest = std::min_element(m_pieces.begin(), m_pieces.end(),
+                                                   [](auto& a, auto& b) { return a.capacity() < b.capacity(); });
+            if (smallest->capacity() >= size)
+                break;
+            m_bytes -= smallest->capacity();
+            m_pieces.erase(smallest);
+        }
+        if (size > 0 && !full()) {
+            m_bytes += size;
             m_pieces.push_back(std::move(piece));
+        }
         piece = QByteArray();
     }
 
 private:
+    // Pieces of 36 KB, and one or two that held a plane's text whole (a plane of a million samples
+    // takes some 170 KB of text).
     static constexpr size_t MOST = 32;
+    static constexpr int MOST_BYTES = 2 << 20;
     // A text let go on another thread (a helper decoding it) lowered the count there: taking a
     // copy and dropping it orders this thread's writes after that thread's reads. True when no
     // text holds the piece since.
@@ -101,6 +121,7 @@ private:
         return piece->isDetached();
     }
     std::vector<QByteArray> m_pieces;
+    int m_bytes = 0;
 };
 
 KEPT_PIECES& kept_pieces()
@@ -805,6 +826,12 @@ bool KSM_PAYLOAD_FILTER::fill()
         m_in = kept_pieces().take(4 * MAX_TAG + size);
     } else {
         m_in.remove(0, m_in_pos);
+        if (m_in.size() + size > m_in.capacity()) {  // a long plane text held whole: a larger piece
+            QByteArray piece = kept_pieces().take(std::max(m_in.size() + size, 2 * m_in.capacity()));
+            piece.append(m_in);
+            kept_pieces().give(std::move(m_in));
+            m_in = std::move(piece);
+        }
     }
     m_in_shared = false;
     m_in_pos = 0;
