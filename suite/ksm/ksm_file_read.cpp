@@ -66,6 +66,7 @@ public:
     }
     ~READER()
     {
+        KSM_PAYLOAD_FILTER::done_with(&m_rows, &m_run);
         m_prefetched.clear();
         if (m_prefetched.capacity() <= KEPT_PREFETCHED)
             kept_prefetched().swap(m_prefetched);

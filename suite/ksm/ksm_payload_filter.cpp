@@ -130,47 +130,55 @@ KEPT_PIECES& kept_pieces()
     return kept;
 }
 
-// The lists of runs of node rows the reader is done with, kept on the thread from one run, and
-// one open, to the next for the same reason: at most MOST, and as many bytes as the rows of a
-// few thousand nodes take.
-class KEPT_ROW_RUNS {
+// What a run of node rows, or of planes, holds: its bytes and, let go, nothing but its room.
+size_t bytes_of(const KSM_ROW_RUN& run)
+{
+    return run.attributes.capacity() * sizeof(KSM_ROW_RUN::ATTRIBUTE) + run.rows.capacity() * sizeof(KSM_ROW_RUN::ROW);
+}
+void empty(KSM_ROW_RUN* run)
+{
+    run->text = KSM_FILE_TEXT();
+    run->attributes.clear();
+    run->rows.clear();
+}
+using PLANE_RUN = std::vector<KSM_PAYLOAD_FILTER::RUN_PLANE>;
+size_t bytes_of(const PLANE_RUN& run) { return run.capacity() * sizeof(KSM_PAYLOAD_FILTER::RUN_PLANE); }
+void empty(PLANE_RUN* run) { run->clear(); }
+
+// The runs the reader is done with, kept on the thread from one run, and one open, to the next
+// for the same reason: at most MOST, and as many bytes as the rows or planes of a few thousand
+// nodes take.
+template <class RUN> class KEPT_RUNS {
 public:
-    KSM_ROW_RUN take()
+    RUN take()
     {
-        KSM_ROW_RUN run;
+        RUN run;
         if (!m_runs.empty()) {
             run = std::move(m_runs.back());
             m_runs.pop_back();
-            m_bytes -= bytes(run);
+            m_bytes -= bytes_of(run);
         }
         return run;
     }
-    void give(KSM_ROW_RUN&& run)
+    void give(RUN&& run)
     {
-        run.text = KSM_FILE_TEXT();
-        run.attributes.clear();
-        run.rows.clear();
-        if (m_runs.size() < MOST && m_bytes + bytes(run) <= MOST_BYTES) {
-            m_bytes += bytes(run);
+        empty(&run);
+        if (m_runs.size() < MOST && m_bytes + bytes_of(run) <= MOST_BYTES) {
+            m_bytes += bytes_of(run);
             m_runs.push_back(std::move(run));
         }
-        run = KSM_ROW_RUN();
+        run = RUN();
     }
 
 private:
     static constexpr size_t MOST = 64, MOST_BYTES = 1 << 20;
-    static size_t bytes(const KSM_ROW_RUN& run)
-    {
-        return run.attributes.capacity() * sizeof(KSM_ROW_RUN::ATTRIBUTE) +
-               run.rows.capacity() * sizeof(KSM_ROW_RUN::ROW);
-    }
-    std::vector<KSM_ROW_RUN> m_runs;
+    std::vector<RUN> m_runs;
     size_t m_bytes = 0;
 };
 
-KEPT_ROW_RUNS& kept_row_runs()
+template <class RUN> KEPT_RUNS<RUN>& kept_runs()
 {
-    thread_local KEPT_ROW_RUNS kept;
+    thread_local KEPT_RUNS<RUN> kept;
     return kept;
 }
 
@@ -671,9 +679,14 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
     if (!active)
         m_state = PASS_ALL;
     m_key = QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
+    m_out = kept_pieces().take(READ_SIZE);
 }
 
-KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER() { kept_pieces().give(std::move(m_in)); }
+KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER()
+{
+    kept_pieces().give(std::move(m_in));
+    kept_pieces().give(std::move(m_out));
+}
 
 namespace {
 
@@ -705,8 +718,9 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take(const QStringRef& target, cons
 
 KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_text(int n, QByteArray* text)
 {
-    const auto it = m_payloads.find(n);
-    if (it == m_payloads.end())
+    const auto it = std::lower_bound(m_payloads.begin(), m_payloads.end(), n,
+                                     [](const std::pair<int, HELD>& held, int k) { return held.first < k; });
+    if (it == m_payloads.end() || it->first != n)
         return GONE;
     for (auto k = m_payloads.begin(); k != std::next(it); ++k)
         m_held -= static_cast<size_t>(k->second.text.size);
@@ -717,6 +731,12 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_text(int n, QByteArray* text)
     return prefetched ? PREFETCHED : TAKEN;
 }
 
+void KSM_PAYLOAD_FILTER::done_with(KSM_ROW_RUN* rows, std::vector<RUN_PLANE>* planes)
+{
+    kept_runs<KSM_ROW_RUN>().give(std::move(*rows));
+    kept_runs<PLANE_RUN>().give(std::move(*planes));
+}
+
 KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_run(const QStringRef& target, const QStringRef& data,
                                                       std::vector<RUN_PLANE>* planes)
 {
@@ -725,6 +745,7 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_run(const QStringRef& target, 
         return OTHER;
     if (n < 0 || static_cast<size_t>(n) >= m_runs.size() || m_runs[static_cast<size_t>(n)].empty())
         return GONE;
+    kept_runs<PLANE_RUN>().give(std::move(*planes));
     *planes = std::move(m_runs[static_cast<size_t>(n)]);
     m_runs[static_cast<size_t>(n)].clear();
     return TAKEN;
@@ -742,9 +763,9 @@ KSM_PAYLOAD_FILTER::TAKE KSM_PAYLOAD_FILTER::take_rows(const QStringRef& target,
         KSM_ROW_RUN& passed = m_row_runs[m_row_runs_taken];
         m_rows_held -= static_cast<size_t>(passed.text.size);
         if (m_row_runs_taken < static_cast<size_t>(n))
-            kept_row_runs().give(std::move(passed));
+            kept_runs<KSM_ROW_RUN>().give(std::move(passed));
     }
-    kept_row_runs().give(std::move(*rows));
+    kept_runs<KSM_ROW_RUN>().give(std::move(*rows));
     *rows = std::move(m_row_runs[static_cast<size_t>(n)]);
     m_row_runs[static_cast<size_t>(n)] = KSM_ROW_RUN();
     return TAKEN;
@@ -763,7 +784,7 @@ qint64 KSM_PAYLOAD_FILTER::hidden_before(qint64 line, qint64 column) const
 qint64 KSM_PAYLOAD_FILTER::readData(char* data, qint64 max)
 {
     while (m_out_pos == m_out.size()) {
-        m_out.clear(), m_out_pos = 0;
+        m_out.resize(0), m_out_pos = 0;  // its room, set aside, stays
         while (advance()) {
         }
         if (!m_out.isEmpty())
@@ -1030,7 +1051,7 @@ bool KSM_PAYLOAD_FILTER::at_node(const char* open)
     XML_PLACE file = m_at;  // in the file, as the XML reader alone would count it
     file.column += hidden_before(m_at.line, m_at.column);
     const XML_PLACE start = file;
-    KSM_ROW_RUN run = kept_row_runs().take();
+    KSM_ROW_RUN run = kept_runs<KSM_ROW_RUN>().take();
     const char* run_end = open;  // after the last row taken
     int size = 0;
     for (const char* p = open;; p = run_end) {
@@ -1040,7 +1061,7 @@ bool KSM_PAYLOAD_FILTER::at_node(const char* open)
         if (size <= 0)
             break;
         if (!after_row) {  // the first node of a list: the XML reader reads it
-            kept_row_runs().give(std::move(run));
+            kept_runs<KSM_ROW_RUN>().give(std::move(run));
             pass(size);
             m_after_row = true;
             return true;
@@ -1050,7 +1071,7 @@ bool KSM_PAYLOAD_FILTER::at_node(const char* open)
         run_end = p + size;
     }
     if (run.rows.empty()) {
-        kept_row_runs().give(std::move(run));
+        kept_runs<KSM_ROW_RUN>().give(std::move(run));
         if (size == 0 && !m_source_ended) {
             m_after_row = after_row;
             return false;  // the node is not whole yet
@@ -1086,7 +1107,7 @@ bool KSM_PAYLOAD_FILTER::at_run()
     XML_PLACE file = m_at;  // in the file, as the XML reader alone would count it
     file.column += hidden_before(m_at.line, m_at.column);
     const XML_PLACE start = file;
-    std::vector<RUN_PLANE> planes;
+    std::vector<RUN_PLANE> planes = kept_runs<PLANE_RUN>().take();
     const char* run_end = c;  // after the last plane taken
     for (const char* p = c;;) {
         while (p < end && xml_space(*p))
@@ -1120,6 +1141,8 @@ bool KSM_PAYLOAD_FILTER::at_run()
         m_runs.push_back(std::move(planes));
         put_run(RUN_TARGET, static_cast<int>(m_runs.size()) - 1, start, file);
         m_in_pos = static_cast<int>(run_end - m_in.constData());
+    } else {
+        kept_runs<PLANE_RUN>().give(std::move(planes));
     }
     return m_in_run_place ? run_end != c : true;
 }
@@ -1145,7 +1168,7 @@ bool KSM_PAYLOAD_FILTER::hold(int n, KSM_FILE_TEXT text, long plane)
     const bool in_file = m_prefetching && m_prefetch->reads_file(text);
     const bool prefetched = m_prefetching && plane >= 0 && m_prefetch->add(n, static_cast<size_t>(plane), &text);
     m_held += static_cast<size_t>(text.size);
-    m_payloads.emplace(n, HELD{std::move(text), prefetched});
+    m_payloads.emplace_back(n, HELD{std::move(text), prefetched});
     return !(prefetched && in_file);
 }
 

@@ -6,7 +6,7 @@
 #include <QIODevice>
 #include <QString>
 
-#include <map>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -121,6 +121,8 @@ public:
     // runs before it, which the reader passed by, dropped; OTHER for another instruction, GONE
     // for a run met twice.
     TAKE take_rows(const QStringRef& target, const QStringRef& data, KSM_ROW_RUN* rows);
+    // The last runs the reader took, let go: their room is kept for the thread's next open.
+    static void done_with(KSM_ROW_RUN* rows, std::vector<RUN_PLANE>* planes);
     // Text `number` as take() gives it for its instruction.
     TAKE take_text(int number, QByteArray* text);
     // The prefetch of the first <samples> element's planes, null when there is none.
@@ -191,12 +193,12 @@ private:
     QByteArray m_tag;   // the attributes of the start tag being read
     long m_plane = -1;  // of the plane whose text is being read, as its start tag tells
     STATE m_state = TEXT;
-    const char* m_skip_end = nullptr;  // what ends the comment, CDATA section or instruction skipped
-    QByteArray m_key;                  // of this filter's instructions
-    int m_planes = 0;                  // texts taken
-    std::map<int, HELD> m_payloads;
-    size_t m_held = 0;        // bytes of their texts
-    KSM_FILE_TEXT m_payload;  // being read
+    const char* m_skip_end = nullptr;             // what ends the comment, CDATA section or instruction skipped
+    QByteArray m_key;                             // of this filter's instructions
+    int m_planes = 0;                             // texts taken
+    std::deque<std::pair<int, HELD>> m_payloads;  // by their numbers, which rise
+    size_t m_held = 0;                            // bytes of their texts
+    KSM_FILE_TEXT m_payload;                      // being read
     std::unique_ptr<KSM_PLANE_PREFETCH> m_prefetch;
     std::unique_ptr<KSM_PLANE_PREFETCH> m_early;  // started for the shape the look ahead guessed
     bool m_samples_seen = false;                  // the first <samples> start tag was met
