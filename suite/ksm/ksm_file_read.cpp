@@ -214,8 +214,9 @@ private:
     };
     std::vector<PREFETCHED> m_prefetched;
     // Its memory, kept on the thread from one open to the next as long as it serves a session of
-    // the most nodes: fresh memory costs an open a page fault for each 4 KB first written.
-    static constexpr size_t KEPT_PREFETCHED = KSM_MAX_NODES + 3;
+    // the most nodes (grown by doubling): fresh memory costs an open a page fault for each 4 KB
+    // first written.
+    static constexpr size_t KEPT_PREFETCHED = 2 * (KSM_MAX_NODES + 3);
     static std::vector<PREFETCHED>& kept_prefetched()
     {
         thread_local std::vector<PREFETCHED> kept;

@@ -65,13 +65,16 @@ constexpr int READ_SIZE = 32 << 10;
 // more is read into again, where fresh memory costs a page fault for each 4 KB first written.
 class KEPT_PIECES {
 public:
-    // An empty piece with room for `room` bytes set aside: the smallest kept that has it.
-    QByteArray take(int room)
+    // An empty piece with room for `room` bytes set aside: the smallest kept that has it, or the
+    // largest for what grows.
+    QByteArray take(int room, bool largest = false)
     {
         auto best = m_pieces.end();
+        auto better = [&](int capacity) {
+            return best == m_pieces.end() || (largest ? capacity > best->capacity() : capacity < best->capacity());
+        };
         for (auto it = m_pieces.begin(); it != m_pieces.end(); ++it)
-            if (it->capacity() >= room && (best == m_pieces.end() || it->capacity() < best->capacity()) &&
-                it->isDetached() && reusable(&*it))
+            if (it->capacity() >= room && better(it->capacity()) && it->isDetached() && reusable(&*it))
                 best = it;
         if (best != m_pieces.end()) {
             QByteArray piece = std::move(*best);
@@ -679,7 +682,7 @@ KSM_PAYLOAD_FILTER::KSM_PAYLOAD_FILTER(QIODevice* source, bool active)
     if (!active)
         m_state = PASS_ALL;
     m_key = QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
-    m_out = kept_pieces().take(READ_SIZE);
+    m_out = kept_pieces().take(READ_SIZE, true);  // what the reader is given grows as the filter reads ahead
 }
 
 KSM_PAYLOAD_FILTER::~KSM_PAYLOAD_FILTER()
