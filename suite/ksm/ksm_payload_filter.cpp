@@ -94,7 +94,7 @@ public:
     {
         const int size = piece.capacity();
         auto full = [&] { return m_pieces.size() >= MOST || m_bytes + size > MOST_BYTES; };
-        while (full() && !m_pieces.empty()) {
+        while (size <= MOST_BYTES && full() && !m_pieces.empty()) {
             const auto smallest = std::min_element(m_pieces.begin(), m_pieces.end(),
                                                    [](auto& a, auto& b) { return a.capacity() < b.capacity(); });
             if (smallest->capacity() >= size)
