@@ -246,12 +246,21 @@ void KSM_PLANE_PREFETCH::finish()
         wait_done(m_jobs[k]);
 }
 
+// The reader asks for the texts in the order it reads them, as they were given: most often the
+// job after the one it found last.
 KSM_PLANE_PREFETCH::JOB* KSM_PLANE_PREFETCH::job_of(int text_number)
 {
-    JOB* const end = m_jobs.get() + m_count;
+    const size_t count = m_count;
+    for (const size_t k : {m_found + 1, m_found})
+        if (k < count && m_jobs[k].text_number == text_number)
+            return &m_jobs[m_found = k];
+    JOB* const end = m_jobs.get() + count;
     JOB* const it =
         std::lower_bound(m_jobs.get(), end, text_number, [](const JOB& job, int n) { return job.text_number < n; });
-    return it != end && it->text_number == text_number ? it : nullptr;
+    if (it == end || it->text_number != text_number)
+        return nullptr;
+    m_found = static_cast<size_t>(it - m_jobs.get());
+    return it;
 }
 
 bool KSM_PLANE_PREFETCH::run_next(QByteArray* text)

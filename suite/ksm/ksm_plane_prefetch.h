@@ -131,6 +131,7 @@ private:
     // plane, filled in the order given (the filter's text numbers rise) and published by the count.
     std::unique_ptr<JOB[]> m_jobs;
     size_t m_job_slots = 0;
+    size_t m_found = 0;              // the job job_of() found last, on the reader's thread
     std::atomic<size_t> m_count{0};  // jobs given
     std::atomic<size_t> m_next{0};   // no job before it waits
     std::vector<char> m_taken;       // per plane; only the reader's thread gives and claims
