@@ -1258,6 +1258,44 @@ void KSM_PAYLOAD_FILTER::samples_tag()
     m_read_ahead = read_ahead_of(helpers);
 }
 
+namespace {
+
+// The attributes of the first <samples> start tag in the LOOK_AHEAD bytes of the file `fd` from
+// `from` on, read through `window`; false where none is found there or it is not of plain
+// attributes.
+bool find_samples_tag(int fd, qint64 from, QByteArray* window, ATTRIBUTES* attributes)
+{
+    const std::string_view name("<samples");
+    window->resize(READ_SIZE);
+    for (qint64 at = from; at < from + LOOK_AHEAD;) {
+        const ssize_t n = ::pread(fd, window->data(), static_cast<size_t>(window->size()), at);
+        if (n <= 0)
+            return false;
+        const std::string_view read(window->constData(), static_cast<size_t>(n));
+        const size_t open = read.find(name);
+        if (open == std::string_view::npos && n < window->size())
+            return false;                      // the file's end
+        if (open == std::string_view::npos) {  // keeps what could be the start of the name
+            at += n - static_cast<qint64>(name.size()) + 1;
+            continue;
+        }
+        const size_t close = read.find('>', open);
+        if (close == std::string_view::npos && open > 0 && n == window->size()) {
+            at += static_cast<qint64>(open);  // the tag whole in the next read
+            continue;
+        }
+        const std::string_view tag = read.substr(open + 1, close == std::string_view::npos ? 0 : close - open - 1);
+        if (close != std::string_view::npos && tag.size() <= static_cast<size_t>(MAX_TAG) &&
+            starts_with_name(read.data() + open, n - static_cast<int>(open), name.data(), " \t\r\n") &&
+            plain_attributes(tag, attributes))
+            return true;
+        at += static_cast<qint64>(open) + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
 // Looks for the first <samples> start tag in the file's first megabytes, ahead of the reading,
 // and starts the prefetch of the shape it gives: its helpers make the samples' huge pages
 // present while the main thread still reads the rows before them, where they would wait for the
@@ -1268,41 +1306,12 @@ void KSM_PAYLOAD_FILTER::look_ahead_for_samples()
     const auto* file = qobject_cast<QFileDevice*>(m_source);
     if (!file || m_in_at < 0)
         return;
-    const int fd = file->handle();
-    const std::string_view name("<samples");
     QByteArray window = kept_pieces().take(READ_SIZE);
-    window.resize(READ_SIZE);
-    const struct GIVEN_BACK {
-        QByteArray& window;
-        ~GIVEN_BACK() { kept_pieces().give(std::move(window)); }
-    } given_back{window};
-    for (qint64 at = m_in_at; at < m_in_at + LOOK_AHEAD;) {
-        const ssize_t n = ::pread(fd, window.data(), static_cast<size_t>(window.size()), at);
-        if (n <= 0)
-            return;
-        const std::string_view read(window.data(), static_cast<size_t>(n));
-        const size_t open = read.find(name);
-        if (open == std::string_view::npos && n < window.size())
-            return;                            // the file's end
-        if (open == std::string_view::npos) {  // keeps what could be the start of the name
-            at += n - static_cast<qint64>(name.size()) + 1;
-            continue;
-        }
-        const size_t close = read.find('>', open);
-        if (close == std::string_view::npos && open > 0 && n == window.size()) {
-            at += static_cast<qint64>(open);  // the tag whole in the next read
-            continue;
-        }
-        ATTRIBUTES attributes;
-        const std::string_view tag = read.substr(open + 1, close == std::string_view::npos ? 0 : close - open - 1);
-        if (close != std::string_view::npos && tag.size() <= static_cast<size_t>(MAX_TAG) &&
-            starts_with_name(read.data() + open, n - static_cast<int>(open), name.data(), " \t\r\n") &&
-            plain_attributes(tag, &attributes)) {
-            m_early = start_prefetch(digits(attributes, "channels"), digits(attributes, "depth"));
-            return;
-        }
-        at += static_cast<qint64>(open) + 1;
-    }
+    ATTRIBUTES attributes;
+    const bool found = find_samples_tag(file->handle(), m_in_at, &window, &attributes);
+    kept_pieces().give(std::move(window));
+    if (found)
+        m_early = start_prefetch(digits(attributes, "channels"), digits(attributes, "depth"));
 }
 
 // In a plane's text: what the XML reader would give as it is is kept until markup ends it; any
