@@ -9,6 +9,7 @@
 #include <tcl.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 namespace manager_test {
@@ -185,6 +186,17 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A death test runs in a child process that ends by aborting, before it removes the temporary
+    // directories it made: they go into this run's directory, which the run removes as it ends.
+    const bool death_test_child = std::any_of(argv, argv + argc, [](const char* arg) {
+        return QByteArray(arg).startsWith("--gtest_internal_run_death_test");
+    });
+    std::unique_ptr<QTemporaryDir> run;
+    if (!death_test_child) {
+        run = std::make_unique<QTemporaryDir>();
+        if (run->isValid())
+            qputenv("TMPDIR", QFile::encodeName(run->path()));
+    }
     QTemporaryDir registry;
     qputenv("KORVANE_SETTINGS_DIR", registry.path().toLocal8Bit());
     Tcl_FindExecutable(argv[0]);
