@@ -227,6 +227,25 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     EXPECT_TRUE(m->get_session()->is_power_up_trigger(0));
 }
 
+// Rows picked bottom first: each power-up trigger inserts an entry, and must not move the entry
+// of a row still to come onto its neighbour.
+TEST_F(INSTANCE_PANE, PowerUpTriggersGoToTheRowsSelectedInAnyOrder)
+{
+    pane->on_instance_add();
+    pane->on_instance_add();
+    refresh();
+    ASSERT_EQ(pane->get_model()->rowCount(), 3);
+    select_row(2);
+    pane->get_tree()->selectionModel()->select(pane->get_model()->index(0, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    pane->on_instance_enable_powerup();
+    refresh();
+    std::vector<bool> children;
+    for (int r = 0; r < pane->get_model()->rowCount(); ++r)
+        children.push_back(cell(r, 0)->child(0) != nullptr);
+    EXPECT_EQ(children, (std::vector<bool>{true, false, true}));
+}
+
 TEST_F(INSTANCE_PANE, ContextMenuFollowsSelectionAndLock)
 {
     const PIRQ_ACTION_ENUM SEPARATOR = PIRQ_ACTION_ENUM(0);

@@ -436,11 +436,15 @@ void VOKR_INSTANCE_WIDGET::on_item_changed(QStandardItem* item)
 
 void VOKR_INSTANCE_WIDGET::on_instance_enable_powerup()
 {
+    // Each power-up trigger inserts an entry after its instance's, moving those of the rows below:
+    // the rows are visited from the last to the first in the tree, whatever order they were
+    // selected in, so that every row's entry still holds when it is reached.
     bool changed = false;
-    const QList<QStandardItem*> rows = selected_row_items();
-    for (int i = rows.size() - 1; i >= 0; --i) {
-        const int entry = rows[i]->data(ENTRY_ROLE).toInt();
-        if (rows[i]->parent() == nullptr && !m_tx_manager->get_session()->is_power_up_trigger(entry))
+    const QItemSelectionModel* selection = m_tree->selectionModel();
+    for (int r = m_model.rowCount() - 1; r >= 0; --r) {
+        const QStandardItem* row = m_model.item(r, NAME);
+        const int entry = row->data(ENTRY_ROLE).toInt();
+        if (selection->isSelected(row->index()) && !m_tx_manager->get_session()->is_power_up_trigger(entry))
             changed = m_tx_manager->enable_powerup_trigger(entry, true) || changed;
     }
     if (changed)
