@@ -456,6 +456,30 @@ TEST_F(FrameWindow, DeleteOnTheListGoesToTheFocusedCanvas)
     }
 }
 
+// On an advanced level's tab the View menu's zoom entries are the canvas's, whatever holds the
+// focus as the menu opens.
+TEST_F(FrameWindow, ViewMenuTakesTheZoomEntriesOfAnAdvancedLevelsCanvas)
+{
+    auto frame = framed(false);
+    VOKR_TX_MANAGER* m = frame->get_tx_manager();
+    ASSERT_NO_FATAL_FAILURE(add_rows(m, {"a"}));
+    frame->show();
+    m->set_advanced_trigger(0, KSM_LTYPE_ADVANCED);
+    m->set_int_state(-1, "active tab", 2);
+    emit m->updated(nullptr, VOKR_HINT_REFRESH | VOKR_HINT_TABS);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(m->is_advanced_mode(nullptr));
+    // At one to one, the canvas zooms either way and has nothing to fit; each entry starts wrong.
+    const std::pair<PIRQ_ACTION_ENUM, bool> zooms[] = {
+        {PIRQ_ACTION_ZOOM_IN, true}, {PIRQ_ACTION_ZOOM_OUT, true}, {PIRQ_ACTION_FIT_IN_WINDOW, false}};
+    for (const auto& [id, enabled] : zooms)
+        action(frame.get(), id)->setEnabled(!enabled);
+    frame->on_update_view_menu();
+    for (const auto& [id, enabled] : zooms)
+        EXPECT_EQ(action(frame.get(), id)->isEnabled(), enabled) << id;
+    EXPECT_FALSE(action(frame.get(), PIRQ_ACTION_CENTER_ON_TRIGGER)->isEnabled());
+}
+
 // Centring on the trigger needs nodes, at most one segment and the instance's Data tab.
 TEST_F(FrameWindow, CenterOnTriggerFollowsNodesSegmentsAndTheActiveTab)
 {

@@ -486,7 +486,8 @@ void VOKR_FRAME_WND::on_update_view_menu()
         return;
     }
     if (instance_present() && m_tx_manager->is_advanced_mode(nullptr)) {
-        invoke(editor(), "on_update_zoom_actions");
+        for (const char* update : {"on_update_zoom_in", "on_update_zoom_out", "on_update_fit_in_window"})
+            invoke(editor(), update);
         action(PIRQ_ACTION_CENTER_ON_TRIGGER)->setEnabled(false);
         return;
     }
