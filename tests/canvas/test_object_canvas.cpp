@@ -365,7 +365,8 @@ TEST_F(Canvas, UndoEndsAndCancelRestoreTheLevel)
 }
 
 // Undo, a new edit, then Undo returns to the diagram before the new edit, never to the undone one;
-// Redo brings the new edit back and goes no further.
+// Redo brings the new edit back and goes no further. After each step the shared Undo and Redo
+// entries (the toolbar's buttons) offer what the canvas can do.
 TEST_F(Canvas, NewEditAfterUndoDropsTheUndoneStep)
 {
     ASSERT_NO_FATAL_FAILURE(add_rows(editor.get(), {"a", "b"}));
@@ -378,15 +379,27 @@ TEST_F(Canvas, NewEditAfterUndoDropsTheUndoneStep)
         canvas.select(result());
         canvas.on_append();
     };
+    const auto remove_all = [this] {
+        canvas.on_edit_select_all();
+        canvas.on_edit_delete();
+    };
     const struct {
         std::function<void()> step;
         const char* shown;  // the node the diagram holds, or none
     } steps[] = {
-        {[&] { append("a"); }, "a"},           {[&] { canvas.on_edit_undo(); }, ""},
-        {[&] { append("b"); }, "b"},           {[&] { canvas.on_edit_undo(); }, ""},
-        {[&] { canvas.on_edit_redo(); }, "b"}, {[&] { canvas.on_edit_redo(); }, "b"},
-        {[&] { canvas.on_edit_undo(); }, ""},  {[&] { canvas.on_edit_undo(); }, ""},
+        {[&] { append("a"); }, "a"},
+        {[&] { canvas.on_edit_undo(); }, ""},
+        {[&] { append("b"); }, "b"},
+        {[&] { canvas.on_edit_undo(); }, ""},
+        {[&] { canvas.on_edit_redo(); }, "b"},
+        {[&] { canvas.on_edit_redo(); }, "b"},
+        {[&] { canvas.on_edit_undo(); }, ""},
+        {[&] { canvas.on_edit_undo(); }, ""},
+        {remove_all, ""},
+        {[&] { canvas.on_edit_undo(); }, ""},
     };
+    QAction* undo = editor->get_action(PIRQ_ACTION_UNDO, QVariant());
+    QAction* redo = editor->get_action(PIRQ_ACTION_REDO, QVariant());
     for (size_t i = 0; i < std::size(steps); ++i) {
         steps[i].step();
         canvas.grab();
@@ -396,6 +409,8 @@ TEST_F(Canvas, NewEditAfterUndoDropsTheUndoneStep)
                                              : "",
                   std::string(steps[i].shown))
             << "step " << i << ": " << equation.toStdString();
+        EXPECT_EQ(undo->isEnabled(), canvas.get_undo_position() > 0) << "step " << i;
+        EXPECT_EQ(redo->isEnabled(), canvas.get_undo_position() < snapshots() - 1) << "step " << i;
     }
 }
 

@@ -90,6 +90,12 @@ void VOKR_OBJECT_WIDGET::save_undo(bool changed)
     m_tx_manager->set_undo_position(m_undo_position);
     if (m_undo_list->size() > 1 && changed)
         m_tx_manager->update_advanced_modified_flag(true, true);
+    // The shared Undo and Redo entries are the canvas's while it has the focus: they offer the
+    // step just recorded, and no longer the steps it dropped.
+    if (hasFocus()) {
+        on_update_edit_undo();
+        on_update_edit_redo();
+    }
 }
 
 // The diagram becomes a copy of snapshot `position`; the boxes join the level's trigger.
@@ -115,6 +121,8 @@ void VOKR_OBJECT_WIDGET::on_edit_undo()
         return;
     load_snapshot(m_undo_position - 1);
     m_tx_manager->update_advanced_modified_flag(m_undo_position >= 1, true);
+    on_update_edit_undo();
+    on_update_edit_redo();
 }
 
 void VOKR_OBJECT_WIDGET::on_edit_redo()
@@ -123,6 +131,8 @@ void VOKR_OBJECT_WIDGET::on_edit_redo()
         return;
     load_snapshot(m_undo_position + 1);
     m_tx_manager->update_advanced_modified_flag(true, true);
+    on_update_edit_undo();
+    on_update_edit_redo();
 }
 
 bool VOKR_OBJECT_WIDGET::is_level_modified() const
@@ -161,6 +171,13 @@ void VOKR_OBJECT_WIDGET::select(VOKR_OBJECT* box)
     box->select(true, false, false);
     m_objects->removeOne(box);
     m_objects->append(box);
+    on_update_edit_cut();
+    on_update_edit_copy();
+    on_update_edit_paste();
+    on_update_edit_delete();
+    on_update_edit_undo();
+    on_update_edit_redo();
+    on_update_edit_select_all();
 }
 
 QList<VOKR_OBJECT*> VOKR_OBJECT_WIDGET::selected_boxes() const
@@ -202,6 +219,10 @@ void VOKR_OBJECT_WIDGET::on_edit_select_all()
             if (!box->is_hidden())
                 box->select(true, false, false);
     update();
+    on_update_edit_cut();
+    on_update_edit_copy();
+    on_update_edit_paste();
+    on_update_edit_delete();
 }
 
 // ---- deleting -------------------------------------------------------------------------------------
@@ -228,6 +249,12 @@ void VOKR_OBJECT_WIDGET::delete_selected_objects(QList<VOKR_OBJECT*>* list)
     if (!list) {
         m_error_object = nullptr;
         update();
+        enable(PIRQ_ACTION_FIND, !is_disabled());
+        on_update_find_next();
+        on_update_edit_undo();
+        on_update_edit_redo();
+        refresh_zoom_actions();
+        update_all_actions();
     }
 }
 
