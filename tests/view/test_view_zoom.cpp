@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -534,6 +535,22 @@ TEST_F(ViewZoom, FindBusValue)
     m_view->on_find_next_bus_value();
     EXPECT_EQ(m_view->bars(), std::vector<int>{16});
     ASSERT_TRUE(m()->get_signal_nodes(-1)->set_signal_inverted(4, true));
+    // A value searched in decimal, the dialog then shown in hexadecimal and closed: the repeat
+    // looks for the value searched, not for its digits read in the radix shown last.
+    m_view->set_bars({3});
+    on_next_dialog<VOKR_TRIGGER_VALUE_DLG>([&](VOKR_TRIGGER_VALUE_DLG* dialog) {
+        dialog->get_radix_combo()->setCurrentIndex(VOKR_TRIGGER_VALUE_DLG::radix_index(KSM_GTYPE_UNSIGNED));
+        dialog->get_value_edit()->setText("10");
+        dialog->get_ok_button()->click();
+        dialog->get_radix_combo()->setCurrentIndex(VOKR_TRIGGER_VALUE_DLG::radix_index(KSM_GTYPE_HEX));
+        EXPECT_EQ(dialog->get_value_edit()->text(), "A");
+        dialog->reject();
+    });
+    m_view->on_find_bus_value();
+    const std::vector<int> ten = m_view->bars();
+    m_view->set_bars({3});
+    m_view->on_find_next_bus_value();
+    EXPECT_EQ(m_view->bars(), ten);
     // Blocks over which the first member keeps one level are told from it alone, and the last
     // block's words past a multiple of four are read too: F only at 5,000, 1 only at the end, 6
     // only at 300, 4 only at 12,000; both ways over runs of words the first member rules out or not.

@@ -203,6 +203,7 @@ void VOKR_TRIGGER_VALUE_DLG::fit_value_edit()
 void VOKR_TRIGGER_VALUE_DLG::search(bool forward)
 {
     m_last_searched_text = m_value_edit->text();
+    m_last_searched_type = m_display_type;
     const QByteArray typed = m_last_searched_text.toLatin1();
     const QString bits = VOKR_NUMBER(typed.constData()).get_trigger_value(m_display_type, m_width, false);
     m_view->find_bus_value(bits, forward);

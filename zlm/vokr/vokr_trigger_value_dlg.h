@@ -28,6 +28,8 @@ public:
 
     int get_display_type() const { return m_display_type; }
     const QString& get_last_searched_text() const { return m_last_searched_text; }
+    // The radix the last searched text was typed in; -1 before any search.
+    int get_last_searched_type() const { return m_last_searched_type; }
     QLineEdit* get_value_edit() const { return m_value_edit; }
     QLineEdit* get_mnemonic_edit() const { return m_mnemonic_edit; }
     bool is_mnemonic_entry() const { return m_mnemonic_entry; }
@@ -68,4 +70,5 @@ private:
     VOKR_VIEW* m_view;
     bool m_mnemonic_entry = false;
     QString m_last_searched_text;
+    int m_last_searched_type = -1;
 };

@@ -876,6 +876,7 @@ private:
     int m_bus_value_node = -1;
     int m_bus_value_members = -1;
     QString m_bus_value_text;
+    int m_bus_value_radix = 15;  // the radix m_bus_value_text was typed in
     VOKR_FRAME_WND* m_frame_wnd;
     VOKR_TX_MANAGER* m_tx_manager;  // null once the manager is gone
     QMap<int, QMenu*> m_context_menus;

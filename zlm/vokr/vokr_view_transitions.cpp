@@ -446,7 +446,11 @@ void VOKR_VIEW::on_find_bus_value()
         m_find_bus_radix = 5;
     VOKR_TRIGGER_VALUE_DLG dialog(this, m_bus_value_members, m_find_bus_radix);
     dialog.exec();
+    // Find Next and Find Previous repeat the value searched last in the radix it was typed in;
+    // the next dialog opens in the radix chosen last.
     m_bus_value_text = dialog.get_last_searched_text();
+    m_bus_value_radix =
+        dialog.get_last_searched_type() >= 0 ? dialog.get_last_searched_type() : dialog.get_display_type();
     m_find_bus_radix = dialog.get_display_type();
 }
 
@@ -470,7 +474,7 @@ void VOKR_VIEW::find_bus_value_again(bool forward)
     select_search_bus();
     const QByteArray typed = m_bus_value_text.toLatin1();
     VOKR_ASSERT(typed.size() <= MAX_BUS_WIDTH);
-    find_bus_value(VOKR_NUMBER(typed.constData()).get_trigger_value(m_find_bus_radix, m_bus_value_members, false),
+    find_bus_value(VOKR_NUMBER(typed.constData()).get_trigger_value(m_bus_value_radix, m_bus_value_members, false),
                    forward);
 }
 
