@@ -262,6 +262,24 @@ TEST_F(ViewCommands, CommandsChangeTheSelectionAsTheirRulesSay)
     EXPECT_FALSE(m()->has_nested_groups());
 }
 
+// The float formats need buses of 32 (single) or 64 (double) bits, counted over every leaf, also
+// those of a bus nested inside.
+TEST_F(ViewCommands, FloatFormatsFollowTheLeavesOfNestedBuses)
+{
+    const int first = m()->get_node_count(-1);
+    std::vector<QByteArray> names;
+    for (int i = 0; i < 32; ++i)
+        names.push_back("w" + QByteArray::number(i));
+    for (const QByteArray& name : names)
+        add_rows(m(), {name.constData()});
+    ASSERT_TRUE(m()->group_node(first, first + 15));  // 16 leaves at first + 1 .. first + 16
+    ASSERT_TRUE(m()->group_node(first, first + 32));  // the nested bus and 16 more leaves
+    select({first});
+    m_view->on_update_bus_display_format_menu();
+    EXPECT_TRUE(act(PIRQ_ACTION_DISPLAY_FLOAT)->isEnabled());
+    EXPECT_FALSE(act(PIRQ_ACTION_DISPLAY_DOUBLE)->isEnabled());
+}
+
 // The comparison of the first selected bus in the "Compare" dialog: stored operands that are no
 // comparison open it at ">=", OK stores the answer, Cancel keeps it.
 TEST_F(ViewCommands, ComparisonDialogEditsTheFirstSelectedBus)

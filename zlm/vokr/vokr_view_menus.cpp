@@ -564,14 +564,9 @@ void VOKR_VIEW::on_update_bus_display_format_menu()
     }
     for (int id : {335, 343, 342, 341, 338, 332, 330})
         action(id)->setEnabled(true);
-    auto all_widths = [this](int width) {
-        for (int i = 0, count = get_node_count(); i < count; ++i)
-            if (is_selected_bus(i) && get_group_member_count(i) != width)
-                return false;
-        return true;
-    };
-    action(334)->setEnabled(all_widths(32));
-    action(333)->setEnabled(all_widths(64));
+    // A bus's width counts every leaf under it, those of the buses nested in it too.
+    action(334)->setEnabled(selected_buses_have_width(32));
+    action(333)->setEnabled(selected_buses_have_width(64));
     for (int id : {331, 336, 339, 340})
         action(id)->setEnabled(data_tab_shown());
     check_common_format(type);
