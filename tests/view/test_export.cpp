@@ -215,9 +215,10 @@ TEST(ExportRecord, FieldsIntervalsAndExtensions)
     const std::pair<const char*, const char*> names[] = {
         {"run.csv", "run.csv"},
         {"run", "run.csv"},
-        {"a.csv.old", "a.csv"},
+        // A name holding the extension inside names another file than the one it would be cut to.
+        {"a.csv.old", "a.csv.old.csv"},
+        {"keep.csv_notes", "keep.csv_notes.csv"},
         {"data.CSV", "data.CSV.csv"},
-        // Only the last path component is cut: a directory named like the file stays whole.
         {"/x/run.csv.d/out", "/x/run.csv.d/out.csv"}};
     for (const auto& [in, out] : names)
         EXPECT_EQ(VOKR_EXPORT_DLG::apply_extension(in, ".csv"), out);

@@ -149,11 +149,11 @@ void VOKR_EXPORT_DLG::export_format_combo_changed(int index)
     m_unit->setEnabled(timed);
 }
 
+// A name that holds the extension only inside ("run.csv.old") is another file than the one it
+// would be cut to ("run.csv"), which may hold other work: the extension is added to it.
 QString VOKR_EXPORT_DLG::apply_extension(const QString& text, const QString& extension)
 {
-    const int component = std::max(text.lastIndexOf('/'), text.lastIndexOf('\\')) + 1;
-    const int found = text.indexOf(extension, component);
-    return (found >= 0 ? text.left(found) : text) + extension;
+    return text.endsWith(extension) ? text : text + extension;
 }
 
 int64_t VOKR_EXPORT_DLG::clock_interval(double period, int unit)

@@ -21,8 +21,8 @@ public:
     QLineEdit* period_field() const { return m_period_edit; }
     QComboBox* unit_combo() const { return m_unit; }
 
-    // The path the file field names for the format: the format's extension replaces whatever
-    // follows its first occurrence in the last path component, else is appended.
+    // The path the file field names for the format: as typed where it ends with the format's
+    // extension, else with the extension appended.
     static QString apply_extension(const QString& text, const QString& extension);
     // The clock period in ps for a period in the unit of combo index `unit`, truncated.
     static int64_t clock_interval(double period, int unit);
