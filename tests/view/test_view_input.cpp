@@ -382,6 +382,27 @@ TEST_F(ViewInput, RandomTypedTextIsRefusedOrStoredInRange)
     }
 }
 
+// A bus's trigger value cell takes the digits of the bus's format and the trigger letters only:
+// a key of neither leaves the text as it was.
+TEST_F(ViewInput, TriggerValueCellTakesItsFormatsDigitsAndTheTriggerLetters)
+{
+    const struct {
+        KSM_DATA_GROUP_DISPLAY_TYPE type;
+        const char *keys, *text;
+    } cases[] = {{KSM_GTYPE_HEX, "G1g f", "1f"},
+                 {KSM_GTYPE_HEX, "1xRh", "1xRh"},
+                 {KSM_GTYPE_UNSIGNED, "1a2-", "12"},
+                 {KSM_GTYPE_BINARY, "10Z2X", "10X"}};
+    for (const auto& c : cases) {
+        m()->get_trigger_nodes(-1)->set_group_display_type(2, c.type);  // false where it is so already
+        auto* editor = new VOKR_EDIT(m_view.get(), m(), 2, VOKR_VIEW::FIRST_LEVEL_COLUMN);
+        editor->clear();
+        QTest::keyClicks(editor, c.keys);
+        EXPECT_EQ(editor->text().toStdString(), c.text) << c.keys;
+        lose_focus(editor);
+    }
+}
+
 TEST_F(ViewInput, DropsRefuseOwnRowsAndInsertTextNames)
 {
     m()->set_node_selection_status(7, true);

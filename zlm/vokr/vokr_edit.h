@@ -19,5 +19,6 @@ protected:
 
 private:
     QString initial_text() const;
+    void admit_trigger_value_characters();
     void commit() override;
 };
