@@ -262,6 +262,33 @@ TEST_F(ViewCommands, CommandsChangeTheSelectionAsTheirRulesSay)
     EXPECT_FALSE(m()->has_nested_groups());
 }
 
+// While the instance captures, the rows keep their places: the samples are read back into the
+// rows the run was started with. Delete, Group and Ungroup are offered and done only outside it.
+TEST_F(ViewCommands, RowsAreNeitherDeletedNorRegroupedWhileTheInstanceCaptures)
+{
+    const struct {
+        bool (VOKR_VIEW::*offered)();
+        void (VOKR_VIEW::*command)();
+        std::initializer_list<int> selection;
+    } commands[] = {{&VOKR_VIEW::on_update_edit_delete, &VOKR_VIEW::on_edit_delete, {0}},
+                    {&VOKR_VIEW::on_update_node_group, &VOKR_VIEW::on_node_group, {0, 1}},
+                    {&VOKR_VIEW::on_update_node_ungroup, &VOKR_VIEW::on_node_ungroup, {2}}};
+    m_view->show();
+    m_view->setFocus();
+    for (const auto& c : commands) {
+        for (const bool capturing : {true, false}) {
+            m()->set_instance_acq_state(0, capturing ? VOKR_ACQ_STARTED : VOKR_ACQ_NOT_RUNNING);
+            select(c.selection);
+            const int rows = m()->get_node_count(-1);
+            EXPECT_EQ((m_view.get()->*c.offered)(), !capturing) << capturing;
+            (m_view.get()->*c.command)();
+            EXPECT_EQ(m()->get_node_count(-1) == rows, capturing) << capturing;
+            if (!capturing)
+                m()->on_edit_undo();
+        }
+    }
+}
+
 // The float formats need buses of 32 (single) or 64 (double) bits, counted over every leaf, also
 // those of a bus nested inside.
 TEST_F(ViewCommands, FloatFormatsFollowTheLeavesOfNestedBuses)

@@ -170,7 +170,7 @@ void VOKR_VIEW::finish_ungroup(bool changed)
 
 void VOKR_VIEW::on_node_ungroup()
 {
-    if (!current_node_table())
+    if (!current_node_table() || !is_editable())
         return;
     begin_repository_action();
     bool changed = false;
@@ -184,7 +184,7 @@ void VOKR_VIEW::on_node_ungroup()
 // row that will not ungroup is passed, so that the walk always ends.
 void VOKR_VIEW::on_node_ungroup_nested_groups()
 {
-    if (!current_node_table())
+    if (!current_node_table() || !is_editable())
         return;
     begin_repository_action();
     bool changed = false;
@@ -204,7 +204,7 @@ void VOKR_VIEW::show_group_refusal(const QString& text)
 
 void VOKR_VIEW::on_node_group()
 {
-    if (!selection_exists() || !m_tx_manager->get_tx_instance())
+    if (!selection_exists() || !m_tx_manager->get_tx_instance() || !is_editable())
         return;
     begin_repository_action();
     if (can_group_selected_nodes())

@@ -205,10 +205,14 @@ bool VOKR_VIEW::on_update_invert_signal()
     return true;
 }
 
+// Deleting, grouping and ungrouping rows wait while the instance captures: the samples are read
+// back into the rows the run was started with.
 bool VOKR_VIEW::on_update_edit_delete()
 {
     if (m_tx_manager->is_advanced_mode(nullptr))
         return true;
+    if (!is_editable())
+        return false;
     const bool setup = m_tx_manager->is_setup_mode();
     if (setup && m_tx_manager->get_lock_mode(true) == VOKR_LOCK_MODE_ALL_CHANGES)
         return true;
@@ -253,7 +257,7 @@ bool VOKR_VIEW::on_update_node_remove_alias()
 // A locked instance is regrouped only when the IP wizard made it.
 bool VOKR_VIEW::ungroup_allowed() const
 {
-    if (m_tx_manager->is_advanced_mode(nullptr))
+    if (m_tx_manager->is_advanced_mode(nullptr) || !is_editable())
         return false;
     return !m_frame_wnd || m_tx_manager->get_lock_mode(false) == 0 || m_tx_manager->is_corvix_generated();
 }
