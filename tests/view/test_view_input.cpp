@@ -501,6 +501,12 @@ TEST_F(ViewInput, OwnDragsRefuseAndAppend)
         {below_last, Qt::MoveAction, n, "n0"},  // appended outside the closing group
         {below_last, Qt::CopyAction, n + 1, "n1"},
     };
+    // While the instance captures the rows keep their places.
+    m()->set_instance_acq_state(0, VOKR_ACQ_STARTED);
+    m()->set_node_selection_status(0, true);
+    EXPECT_FALSE(own_drag(below_last, Qt::MoveAction, true));
+    EXPECT_EQ(m_view->get_node_count(), n);
+    m()->set_instance_acq_state(0, VOKR_ACQ_NOT_RUNNING);
     for (const auto& c : cases) {
         m_view->select_items(false);
         m()->set_node_selection_status(0, true);

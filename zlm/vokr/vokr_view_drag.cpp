@@ -45,10 +45,10 @@ Qt::DropAction VOKR_VIEW::exec_node_drag(Qt::DropActions actions)
     return done;
 }
 
-// An outside drag needs a current instance that may be changed freely.
+// An outside drag needs a current instance that may be changed freely, and not while it captures.
 bool VOKR_VIEW::accepts_external_drag() const
 {
-    if (!m_frame_wnd || !m_tx_manager->get_tx_instance() || !current_node_table())
+    if (!m_frame_wnd || !m_tx_manager->get_tx_instance() || !current_node_table() || !is_editable())
         return false;
     if (m_tx_manager->is_powerup_trigger(-1))
         return false;
@@ -72,9 +72,10 @@ void VOKR_VIEW::dragEnterEvent(QDragEnterEvent* event)
 }
 
 // Refused: the header, a selected row, an index the list refuses, or inside a plug-in bus.
+// Rows keep their places while the instance captures, as for Delete and Group.
 bool VOKR_VIEW::refuse_drop_at(int row, bool before) const
 {
-    if (row < 0 || (row < get_node_count() && m_tx_manager->get_node_selection_status(row)) ||
+    if (row < 0 || !is_editable() || (row < get_node_count() && m_tx_manager->get_node_selection_status(row)) ||
         m_tx_manager->is_invalid_index_for_drop(row, false))
         return true;
     const int i = before ? row : row + 1;
@@ -161,7 +162,7 @@ void VOKR_VIEW::dropEvent(QDropEvent* event)
 {
     const bool own = is_own_drag(event);
     KSM_TX_INSTANCE* instance = m_tx_manager->get_tx_instance();
-    if (!instance || (!own && !accepts_external_drag())) {
+    if (!instance || !is_editable() || (!own && !accepts_external_drag())) {
         m_tab_before_drag = -1;
         return event->ignore();
     }
