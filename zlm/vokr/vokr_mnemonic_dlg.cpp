@@ -283,6 +283,13 @@ void VOKR_MNEMONIC_DLG::import_from(const QString& path)
     }
     if (!accepted)
         return;
+    // The imported tables are in the session from now on, whatever this dialog's answer: the
+    // session is marked modified, so that closing asks before they are dropped.
+    VOKR_TX_MANAGER* manager = m_frame_wnd ? m_frame_wnd->get_tx_manager() : nullptr;
+    if (manager && manager->get_session()) {
+        manager->get_session()->set_undoable_modified_flag();
+        manager->update_modified_flag();
+    }
     clear_entries();
     insert_mnemonic_tables();
 }
