@@ -173,7 +173,7 @@ TEST_F(MnemonicDialogs, ImportedTableIsSavedAndShownByABus)
     (*first)->set_modified_flag(false);
     dialog.import_from(source);
     ASSERT_EQ(dialog.tables().size(), 1u);
-    EXPECT_TRUE((*first)->get_session()->is_modified());  // the import is in the session: closing asks
+    EXPECT_TRUE(first->frame()->isWindowModified());  // the import is in the session: closing asks
     dialog.accept();
     add_rows(first->get(), {"bus[0]", "bus[1]"});
     KSM_TX_SIGNAL_NODES* list = first->trigger();
