@@ -4,6 +4,7 @@
 
 #include "daw.h"
 #include "pirq.h"
+#include "vokr_edit.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_layout_widget.h"
 #include "vokr_number.h"
@@ -623,6 +624,12 @@ int set_value_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[
         return host_shell_fail(interp, QString("the trigger has no level %1").arg(level));
     if (value.isEmpty() || value.size() > MAX_BUS_WIDTH)
         return host_shell_fail(interp, "the value must have 1 to 4096 characters");
+    if (!view->is_editable())
+        return host_shell_fail(interp, "the cell takes no value while the instance captures or its view is locked");
+    const QString admitted = VOKR_EDIT::trigger_value_characters(manager, node);
+    for (const char c : value)
+        if (!admitted.isEmpty() && !admitted.contains(QLatin1Char(c)))
+            return host_shell_fail(interp, QString("the cell does not take the character \"%1\"").arg(QLatin1Char(c)));
     manager->get_tx_instance()->begin_action();
     const bool set = VOKR_NUMBER(value.constData()).set_string(manager, node, level, -1);
     manager->end_action(VOKR_CHECK_IN_POWER_UP_VIEW, -1);

@@ -35,6 +35,7 @@ expect_errors {
     {set_value {cpu|pc[3]} 0 1}               {"cpu|pc\[3\]" is not a bus*}
     {set_value {cpu|pc[15..0]} 9 1}           {the trigger has no level 9}
     {set_value nothing 0 1}                   {no node "nothing" in the list}
+    {set_value {cpu|pc[15..0]} 0 GG}          {the cell does not take the character "G"}
     {select nothing}                          {no node "nothing" in the list}
     {sample {cpu|pc[15..0]} 0}                {the data log has no sample 0}
     {nodes elsewhere}                         {bad list "elsewhere": must be data or trigger}

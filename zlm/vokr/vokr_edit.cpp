@@ -25,8 +25,12 @@ VOKR_EDIT::VOKR_EDIT(VOKR_VIEW* view, VOKR_TX_MANAGER* manager, int node, int co
     : VOKR_CELL_EDIT(view, manager, node, column)
 {
     set_initial_text(initial_text());
-    if (m_node >= 0 && m_column >= VOKR_VIEW::FIRST_LEVEL_COLUMN)
-        admit_trigger_value_characters();
+    if (m_node >= 0 && m_column >= VOKR_VIEW::FIRST_LEVEL_COLUMN) {
+        const QString admitted = trigger_value_characters(m_tx_manager, m_node);
+        if (!admitted.isEmpty())
+            setValidator(new QRegularExpressionValidator(
+                QRegularExpression("[" + QRegularExpression::escape(admitted) + "]*"), this));
+    }
     if (place_editor())
         open_at(m_rect, column == NAME_COLUMN ? Qt::AlignLeft : Qt::AlignHCenter);
 }
@@ -57,17 +61,15 @@ QString VOKR_EDIT::initial_text() const
 // A bus's trigger value takes the digits of its display format and the trigger letters (0/L,
 // 1/H, R, F, E, X): any other character would be skipped by the number's parse and set another
 // condition than the one typed. Symbols (mnemonics, plug-ins) and ASCII take any text.
-void VOKR_EDIT::admit_trigger_value_characters()
+QString VOKR_EDIT::trigger_value_characters(VOKR_TX_MANAGER* manager, int node)
 {
     KSM_DATA_GROUP_DISPLAY_TYPE type = KSM_GTYPE_INVALID;
-    if (!m_tx_manager->get_node_group_display_type(m_node, &type, -1) || type == KSM_GTYPE_MNEMONICS ||
+    if (!manager->get_node_group_display_type(node, &type, -1) || type == KSM_GTYPE_MNEMONICS ||
         type == KSM_GTYPE_ASCII || type == KSM_GTYPE_PLUGIN)
-        return;
+        return QString();
     QString digits;
-    VOKR_NUMBER("0").get_string(m_tx_manager, m_node, nullptr, true, false, &digits, -1);
-    const QString admitted = digits + QStringLiteral("01XLFRHExlfrhe");
-    setValidator(
-        new QRegularExpressionValidator(QRegularExpression("[" + QRegularExpression::escape(admitted) + "]*"), this));
+    VOKR_NUMBER("0").get_string(manager, node, nullptr, true, false, &digits, -1);
+    return digits + QStringLiteral("01XLFRHExlfrhe");
 }
 
 bool VOKR_EDIT::place_editor()

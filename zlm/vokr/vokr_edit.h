@@ -13,12 +13,13 @@ public:
     // The editor's rectangle over its cell; false when the cell is not shown.
     bool place_editor();
     const QRect& get_rect() const { return m_rect; }
+    // The characters a bus's trigger value cell takes; empty where it takes any text.
+    static QString trigger_value_characters(VOKR_TX_MANAGER* manager, int node);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString initial_text() const;
-    void admit_trigger_value_characters();
     void commit() override;
 };

@@ -418,6 +418,9 @@ public:
     // The contents of one cell (already shrunk inside its frame); false for an unknown column.
     bool draw_item(int row, int column, const QRect& rect, QPainter* painter, const PAINT_FLAGS& flags);
     int get_visible_node_rows() const { return visible_node_rows; }
+    // Whether the rows and their cells take edits: not while the instance captures, nor in a
+    // locked power-up view.
+    bool is_editable() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -428,7 +431,6 @@ protected:
 
 private:
     PAINT_FLAGS paint_flags(QPainter* painter) const;
-    bool is_editable() const;
     QRect power_up_band(const QRect& area) const;
     void paint_empty_grid_text(QPainter* painter, const QRect& rect);
     QRect header_rect(int row, int first_column, int last_column) const;
