@@ -797,10 +797,16 @@ bool host_shell_set_widget(QWidget* widget, const QString& value, QString* error
         return set_line_edit(edit, value, error);
     if (auto* combo = qobject_cast<QComboBox*>(widget))
         return set_combo_box(combo, value, error);
-    if (auto* spin = qobject_cast<QSpinBox*>(widget))
-        return set_spin_box(spin, value.toInt(&number), number, error);
-    if (auto* spin = qobject_cast<QDoubleSpinBox*>(widget))
-        return set_spin_box(spin, value.toDouble(&number), number, error);
+    // The number is read before the call: the order in which a call's arguments are worked out
+    // is the compiler's.
+    if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+        const int read = value.toInt(&number);
+        return set_spin_box(spin, read, number, error);
+    }
+    if (auto* spin = qobject_cast<QDoubleSpinBox*>(widget)) {
+        const double read = value.toDouble(&number);
+        return set_spin_box(spin, read, number, error);
+    }
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
         return set_button(button, value, error);
     if (auto* tabs = qobject_cast<QTabWidget*>(widget))

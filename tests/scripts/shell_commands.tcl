@@ -156,6 +156,10 @@ foreach word [list "\x01" "\t" "\x7f"] {
 widget_state node_finder_list
 ::korvane::finder::choose {}
 set_widgets {flow_control State-based}
+# A spin box takes a number in its range.
+set_widgets {flag_count 2}
+check {[dict get [widget_state flag_count] text] eq "2"} "the flags' count took 2: [widget_state flag_count]"
+set_widgets {flag_count 0}
 key flag_count Down
 check {[dict get [widget_state flag_count] text] eq "1"} "a key gave the flow a flag"
 foreach name {counter_count flag_table} {
