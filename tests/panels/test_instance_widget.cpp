@@ -227,6 +227,24 @@ TEST_F(INSTANCE_PANE, RowsFollowTheSessionWithPowerUpChildren)
     EXPECT_TRUE(m->get_session()->is_power_up_trigger(0));
 }
 
+// While an instance captures it stays enabled (Stop and closing need it), and no power-up
+// trigger moves the entries of the instances below it.
+TEST_F(INSTANCE_PANE, ACapturingInstanceKeepsItsEntryAndStaysEnabled)
+{
+    select_row(0);
+    m->set_instance_acq_state(0, VOKR_ACQ_STARTED);
+    pane->on_selection_changed();
+    EXPECT_FALSE(enabled(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER));
+    pane->on_instance_enable_powerup();
+    EXPECT_FALSE(m->get_session()->is_power_up_trigger(0));
+    cell(0, VOKR_INSTANCE_WIDGET::ENABLED)->setCheckState(Qt::Unchecked);
+    EXPECT_TRUE(m->instance_is_enabled(0));
+    EXPECT_EQ(cell(0, VOKR_INSTANCE_WIDGET::ENABLED)->checkState(), Qt::Checked);
+    m->set_instance_acq_state(0, VOKR_ACQ_NOT_RUNNING);
+    pane->on_selection_changed();
+    EXPECT_TRUE(enabled(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER));
+}
+
 // Rows picked bottom first: each power-up trigger inserts an entry, and must not move the entry
 // of a row still to come onto its neighbour.
 TEST_F(INSTANCE_PANE, PowerUpTriggersGoToTheRowsSelectedInAnyOrder)

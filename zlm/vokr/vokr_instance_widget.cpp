@@ -357,12 +357,15 @@ void VOKR_INSTANCE_WIDGET::enable_edit_commands(const QList<QStandardItem*>& row
             normal = true;
         }
     }
+    // A power-up trigger inserts or takes out an entry, which moves the entries of the instances
+    // below while a capture of theirs may be under way: it waits until none is.
     const bool any = !rows.isEmpty() && !locked;
+    const bool idle = !m_tx_manager->is_any_instance_acquiring();
     auto set = [this](PIRQ_ACTION_ENUM id, bool on) { m_tx_manager->get_action(id, QVariant())->setEnabled(on); };
     set(PIRQ_ACTION_ADD_INSTANCE, can_add_instance());
     set(PIRQ_ACTION_DELETE_INSTANCE, any);
-    set(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, any && normal);
-    set(PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER, any && power_up);
+    set(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER, any && normal && idle);
+    set(PIRQ_ACTION_DISABLE_POWER_UP_TRIGGER, any && power_up && idle);
     set(PIRQ_ACTION_DUPLICATE_TRIGGER, any && power_up && !both);
 }
 
@@ -417,6 +420,13 @@ void VOKR_INSTANCE_WIDGET::on_item_changed(QStandardItem* item)
     if (!instance)
         return;
     if (item->column() == ENABLED) {
+        // A capturing instance stays enabled: Stop, and closing the window, need it so.
+        if (m_tx_manager->is_instance_of_entry_acquiring(entry)) {
+            vokr_prompt(vokr_msg_cant_close_lmx_file());
+            ITEM_WRITE_SCOPE scope(&m_model, this);
+            item->setCheckState(instance->is_enabled() ? Qt::Checked : Qt::Unchecked);
+            return;
+        }
         instance->set_enabled(item->checkState() == Qt::Checked);
         // Not an undo step, but a change to save: the session must know it is modified.
         m_tx_manager->update_modified_flag();
@@ -436,6 +446,8 @@ void VOKR_INSTANCE_WIDGET::on_item_changed(QStandardItem* item)
 
 void VOKR_INSTANCE_WIDGET::on_instance_enable_powerup()
 {
+    if (m_tx_manager->is_any_instance_acquiring())
+        return;
     // Each power-up trigger inserts an entry after its instance's, moving those of the rows below:
     // the rows are visited from the last to the first in the tree, whatever order they were
     // selected in, so that every row's entry still holds when it is reached.
@@ -453,6 +465,8 @@ void VOKR_INSTANCE_WIDGET::on_instance_enable_powerup()
 
 void VOKR_INSTANCE_WIDGET::on_instance_disable_powerup()
 {
+    if (m_tx_manager->is_any_instance_acquiring())
+        return;
     KSM_TX_SESSION* session = m_tx_manager->get_session();
     const QItemSelectionModel* selection = m_tree->selectionModel();
     bool any = false;
