@@ -191,6 +191,28 @@ TEST_F(Resources, SegmentedStoresTheSegmentsTheListShows)
     }
 }
 
+// A depth changed under a segmented capture keeps a segment size the list offers for the new
+// depth, else stores its first entry, two segments: the pane shows what the next run captures.
+TEST_F(Resources, DepthChangesKeepASegmentSizeTheListOffers)
+{
+    EDITOR editor(false);
+    ASSERT_TRUE(editor.data()->set_sample_depth(1024));
+    ASSERT_TRUE(editor.trigger()->set_segment_size(256));
+    editor->set_segmented_acquisition_mode(true);
+    const struct {
+        const char* depth;
+        int stored;  // the size stored before the change; -1: as left by the step before
+        int size;
+    } steps[] = {{"4 K", -1, 256}, {"256", -1, 128}, {"1 K", -1, 128}, {"2 K", 0, 1024}, {"512", 96, 256}};
+    for (const auto& c : steps) {
+        if (c.stored >= 0) {
+            ASSERT_TRUE(editor.trigger()->set_segment_size(c.stored));
+        }
+        editor->set_sample_depth(c.depth);
+        EXPECT_EQ(editor->get_segment_size(), c.size) << c.depth;
+    }
+}
+
 TEST_F(Resources, SegmentCountText)
 {
     const struct {

@@ -734,6 +734,9 @@ public:
     bool is_segmented_trigger_position_enabled() const;
     bool get_trigger_position(QString* text, int instance) const;
     bool get_trigger_position(int* sample, int index) const;
+    // Whether `size` cuts `depth` into a count of segments the pane's list offers: a power of two,
+    // at least two.
+    static bool is_listed_segment_size(int depth, int size);
 public slots:
     void set_segmented_acquisition_mode(bool segmented);
     void set_trigger_position(const QString& text);

@@ -153,15 +153,18 @@ void VOKR_TX_MANAGER::set_segmented_acquisition_mode(bool segmented)
             // The segment list shows its first entry, two segments, while no size of its own is
             // stored: switching on stores that entry, in the same undo unit.
             const int depth = signal_set_at(-1)->get_sample_depth();
-            const int size = trigger->get_segment_size();
-            const int count = size > 0 ? depth / size : 0;
-            const bool listed = count >= 2 && depth % size == 0 && (count & (count - 1)) == 0;
-            if (segmented && !listed && depth >= 2)
+            if (segmented && !is_listed_segment_size(depth, trigger->get_segment_size()) && depth >= 2)
                 trigger->set_segment_size(depth / 2);
             emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
             update_modified_flag();
         }
     });
+}
+
+bool VOKR_TX_MANAGER::is_listed_segment_size(int depth, int size)
+{
+    const int count = size > 0 ? depth / size : 0;
+    return count >= 2 && depth % size == 0 && (count & (count - 1)) == 0;
 }
 
 bool VOKR_TX_MANAGER::is_segmented_acquisition_enabled(int instance) const

@@ -122,10 +122,13 @@ void VOKR_TX_MANAGER::set_sample_depth(const QString& text)
     edit_setting(depth == old_depth, [&] {
         if (!m_tx_signals->set_sample_depth(depth))
             return;
-        // A segment must stay smaller than the memory it divides.
-        if (m_tx_trigger && m_tx_trigger->is_segmented() && m_tx_trigger->get_segment_size() >= depth)
+        // A segmented capture keeps a segment size the pane's list offers for the new depth (the
+        // first entry, two segments, where the old size is none), and the pane shows the size
+        // stored: what it shows is what the next run captures and the file keeps.
+        const bool segmented = m_tx_trigger && m_tx_trigger->is_segmented();
+        if (segmented && depth >= 2 && !is_listed_segment_size(depth, m_tx_trigger->get_segment_size()))
             m_tx_trigger->set_segment_size(depth / 2);
-        if (depth == 0 || old_depth == 0)
+        if (depth == 0 || old_depth == 0 || segmented)
             emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_TABS | VOKR_HINT_VIEW));
         update_modified_flag();
     });
