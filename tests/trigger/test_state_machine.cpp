@@ -276,6 +276,29 @@ TEST_F(StateMachine, SettersOpenOneUnitAndAnnounceTheirHint)
     }
 }
 
+// A counter holds only its width's bits: an initial value past them, typed or left by a narrower
+// width, takes the largest value the width holds, which the run then starts from.
+TEST_F(StateMachine, ACountersInitialValueFitsItsWidth)
+{
+    EDITOR m(false);
+    m->set_counter_count(1);
+    const struct {
+        int width;
+        unsigned int typed;  // 0: none typed, the width alone changes
+        unsigned int initial;
+    } steps[] = {{4, 100, 15}, {4, 9, 9}, {3, 0, 7}, {32, 4294967295u, 4294967295u}, {1, 0, 1}};
+    for (const auto& c : steps) {
+        m->set_counter_width(0, c.width);
+        if (c.typed)
+            m->set_counter_initial_value(0, c.typed);
+        int width = 0;
+        unsigned int initial = 0;
+        m->get_counter_name(0, -1, &width, &initial);
+        EXPECT_EQ(width, c.width);
+        EXPECT_EQ(initial, c.initial) << c.width << " " << c.typed;
+    }
+}
+
 TEST_F(StateMachine, CountersFlagsAndOptionsGoToTheTrigger)
 {
     EDITOR m(false);

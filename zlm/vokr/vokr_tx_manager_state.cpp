@@ -10,6 +10,7 @@
 
 #include <QTabWidget>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -324,20 +325,48 @@ void VOKR_TX_MANAGER::set_counter_name(int i, const QString* name)
     edit_state_machine(false, [&] { m_tx_trigger->set_counter(i, bytes.constData(), nullptr, nullptr); });
 }
 
+namespace {
+
+// The largest value a counter of `width` bits holds: the hardware keeps only that many bits.
+unsigned int counter_maximum(int width) { return width <= 0 ? 0u : width >= 32 ? 0xFFFFFFFFu : (1u << width) - 1u; }
+
+}  // namespace
+
+// A narrower counter also takes its initial value down to what the width holds, in the same step.
 void VOKR_TX_MANAGER::set_counter_width(int i, int width)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
     VOKR_ASSERT(this->m_tx_trigger != NULL);
-    edit_state_machine(false, [&] { m_tx_trigger->set_counter(i, nullptr, &width, nullptr); });
+    edit_state_machine(false, [&] {
+        unsigned int initial = 0;
+        if (!m_tx_trigger->set_counter(i, nullptr, &width, nullptr) ||
+            !m_tx_trigger->get_counter(i, nullptr, nullptr, &initial))
+            return;
+        const unsigned int held = std::min(initial, counter_maximum(width));
+        if (held == initial)
+            return;
+        m_tx_trigger->set_counter(i, nullptr, nullptr, &held);
+        emit updated(nullptr, STATES_REFRESHED);
+    });
 }
 
+// An initial value past the counter's width takes the largest value the width holds, as any
+// value past the table's bounds takes the nearest bound.
 void VOKR_TX_MANAGER::set_counter_initial_value(int i, unsigned int value)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
     VOKR_ASSERT(this->m_tx_trigger != NULL);
-    edit_state_machine(false, [&] { m_tx_trigger->set_counter(i, nullptr, nullptr, &value); });
+    int width = 0;
+    const unsigned int typed = value;
+    if (m_tx_trigger->get_counter(i, nullptr, &width, nullptr))
+        value = std::min(value, counter_maximum(width));
+    edit_state_machine(false, [&] {
+        m_tx_trigger->set_counter(i, nullptr, nullptr, &value);
+        if (value != typed)
+            emit updated(nullptr, STATES_REFRESHED);  // the table shows the value taken
+    });
 }
 
 void VOKR_TX_MANAGER::set_flag_name(int i, const QString* name)
