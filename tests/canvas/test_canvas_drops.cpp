@@ -258,6 +258,27 @@ TEST_F(Drops, NamedSettingsRefuseOtherText)
     EXPECT_EQ(bus->get_property()[VOKR_INT_BIT_ORDER], 1);
 }
 
+// A setting typed whole is the setting, also where it begins a longer one.
+TEST_F(Drops, ASettingTypedWholeIsThatSetting)
+{
+    VOKR_OBJECT* compare = draw("compare");
+    compare->select(true, false, false);
+    VOKR_OBJECT_PROPERTIES_DLG dialog(&canvas, &boxes(), nullptr, 0, false, 0, false);
+    VOKR_PARAMETER_WIDGET* page = dialog.parameter_page();
+    page->grid()->selectRow(0);
+    ASSERT_EQ(page->grid()->get_model()->item(0, 0)->text(), "Comparison Type");
+    QLineEdit* typed = page->setting_combo()->lineEdit();
+    dialog.show();  // a completion acts in the focused editor
+    QApplication::setActiveWindow(&dialog);
+    typed->setFocus();
+    for (const char* setting : {"Greater Than", "Less Than", "Greater Than or Equal To"}) {
+        typed->selectAll();
+        QTest::keyClicks(typed, setting);
+        emit typed->editingFinished();
+        EXPECT_EQ(page->grid()->get_model()->item(0, 1)->text().toStdString(), setting);
+    }
+}
+
 TEST(CompareDialog, StrictNumbersInRange)
 {
     const struct {

@@ -185,6 +185,9 @@ VOKR_PARAMETER_WIDGET::VOKR_PARAMETER_WIDGET(QWidget* parent, VOKR_OBJECT_PROPER
     editor->addWidget(new QLabel("Description:", box), 3, 0);
     editor->addWidget(m_description, 3, 1, 3, 4);
     m_combo->setEditable(true);
+    // What is typed is taken as typed: an inline completion would turn "Greater Than" into the
+    // first item it begins, "Greater Than or Equal To". The list still offers every item.
+    m_combo->setCompleter(nullptr);
     const std::pair<QWidget*, const char*> names[] = {
         {this, "object_parameters"},    {m_name, "parameter_name"},   {m_combo, "parameter_setting"},
         {m_check, "parameter_runtime"}, {m_reset, "parameter_reset"}, {m_reset_all, "parameter_reset_all"},
