@@ -551,10 +551,18 @@ TEST_F(FlagsAndCounters, EditsAreClampedAndReachTheManager)
         int column;
         const char* typed;
         const char* shown;
-    } cases[] = {{false, 1, "0", "1"},  {false, 1, "33", "32"},    {false, 1, "abc", "1"},
-                 {false, 2, "-1", "0"}, {false, 2, "abc", "0"},    {false, 2, "4294967295", "4294967295"},
-                 {true, 1, "5", "1"},   {true, 1, "-3", "0"},      {false, 3, "77", "0"},
-                 {true, 2, "9", "0"},   {false, 0, "hits", "hits"}};
+    } cases[] = {{false, 1, "0", "1"},
+                 {false, 1, "33", "32"},
+                 {false, 1, "abc", "1"},
+                 {false, 2, "-1", "0"},
+                 {false, 2, "abc", "0"},
+                 {false, 1, "32", "32"},
+                 {false, 2, "4294967295", "4294967295"},
+                 {true, 1, "5", "1"},
+                 {true, 1, "-3", "0"},
+                 {false, 3, "77", "0"},
+                 {true, 2, "9", "0"},
+                 {false, 0, "hits", "hits"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.flags << c.column << c.typed);
         auto t = table(c.flags);
