@@ -198,13 +198,11 @@ QString pirq_get_custom_shortcut(PIRQ_ACTION_ENUM id)
 QList<QKeySequence> pirq_get_standard_shortcuts(const QString& name)
 {
     static const std::map<QString, QKeySequence::StandardKey> keys = {
-        {"PIRQ_NEW_ACTION", QKeySequence::New},
-        {"PIRQ_SAVE_ACTION", QKeySequence::Save},
-        {"PIRQ_PRINT_ACTION", QKeySequence::Print},
-        {"PIRQ_UNDO_ACTION", QKeySequence::Undo},
-        {"PIRQ_REDO_ACTION", QKeySequence::Redo},
-        {"PIRQ_DELETE_ACTION", QKeySequence::Delete},
-        {"PIRQ_SELECT_ALL_ACTION", QKeySequence::SelectAll},
+        {"PIRQ_NEW_ACTION", QKeySequence::New},       {"PIRQ_SAVE_ACTION", QKeySequence::Save},
+        {"PIRQ_PRINT_ACTION", QKeySequence::Print},   {"PIRQ_UNDO_ACTION", QKeySequence::Undo},
+        {"PIRQ_REDO_ACTION", QKeySequence::Redo},     {"PIRQ_CUT_ACTION", QKeySequence::Cut},
+        {"PIRQ_COPY_ACTION", QKeySequence::Copy},     {"PIRQ_PASTE_ACTION", QKeySequence::Paste},
+        {"PIRQ_DELETE_ACTION", QKeySequence::Delete}, {"PIRQ_SELECT_ALL_ACTION", QKeySequence::SelectAll},
         {"PIRQ_FIND_ACTION", QKeySequence::Find},
     };
     if (name == "PIRQ_FIND_NEXT_ACTION")

@@ -570,6 +570,13 @@ TEST_F(FrameWindow, ShortcutsAndCompileEntriesFollowDetachAndAttach)
     frame->detach_window();
     EXPECT_EQ(frame->get_standard_action("PIRQ_FIND_NEXT_ACTION")->shortcut(), QKeySequence("F3"));
     EXPECT_EQ(frame->get_standard_action("PIRQ_UNDO_ACTION")->shortcut(), QKeySequence(QKeySequence::Undo));
+    // The suite's main window gives its Edit entries the desktop's keys, Cut, Copy and Paste too.
+    const std::pair<const char*, QKeySequence::StandardKey> keys[] = {{"PIRQ_CUT_ACTION", QKeySequence::Cut},
+                                                                      {"PIRQ_COPY_ACTION", QKeySequence::Copy},
+                                                                      {"PIRQ_PASTE_ACTION", QKeySequence::Paste},
+                                                                      {"PIRQ_UNDO_ACTION", QKeySequence::Undo}};
+    for (const auto& [name, key] : keys)
+        EXPECT_EQ(suite.get_standard_action(name)->shortcut(), QKeySequence(key)) << name;
 }
 
 TEST_F(FrameWindow, CompileAndRecompileStartTheSuitesFlows)
