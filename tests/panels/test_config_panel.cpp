@@ -490,6 +490,20 @@ TEST_F(ConfigPanel, StorageSettingsFollowThePanesOwnInstance)
     EXPECT_EQ(shown(other.get(), "storage_type"), "Start/Stop");
 }
 
+// A clock name cleared and left is no clock the session takes: the field shows the clock kept.
+TEST_F(ConfigPanel, AClearedClockFieldShowsTheClockKept)
+{
+    EDITOR editor(true);
+    editor->set_clock("clk");
+    auto p = panel(editor);
+    settle();
+    auto* clock = find<QLineEdit>(p.get(), "clock");
+    clock->setText("");
+    QMetaObject::invokeMethod(clock, "editingFinished");
+    settle();
+    EXPECT_EQ(shown(p.get(), "clock"), "clk");
+}
+
 TEST_F(ConfigPanel, DemoSessionRendersToPng)
 {
     ASSERT_NO_FATAL_FAILURE(open_demo_project());

@@ -236,8 +236,11 @@ void VOKR_TX_MANAGER::set_clock(const QString& clock) { set_clock(clock, VOKR_KE
 
 void VOKR_TX_MANAGER::set_clock(const QString& clock, VOKR_IS_POST_FITTING_TYPE type)
 {
-    if (clock.isEmpty())
+    // No clock is no clock to take: the field that was cleared shows the clock kept again.
+    if (clock.isEmpty()) {
+        emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_CONFIG));
         return;
+    }
     KSM_TX_SIGNAL_SET* signals_ = signal_set_at(-1);
     const bool post_fitting =
         type == VOKR_POST_FITTING_NAME || (type == VOKR_KEEP_NAME_KIND && is_clock_post_fitting());
