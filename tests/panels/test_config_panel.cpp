@@ -654,6 +654,19 @@ TEST_F(FlagsAndCounters, RefusedEditsShowTheSessionsValue)
     }
 }
 
+// A name the session does not take (none, or another's) shows the session's name again at once.
+TEST_F(FlagsAndCounters, NamesTheSessionRefusesShowItsOwnAgain)
+{
+    for (const bool flags : {false, true}) {
+        auto t = table(flags);
+        const QString before = t->topLevelItem(0)->text(0);
+        t->topLevelItem(0)->setText(0, "");
+        EXPECT_EQ(t->topLevelItem(0)->text(0), before) << flags;
+        t->topLevelItem(0)->setText(0, "renamed");
+        EXPECT_EQ(t->topLevelItem(0)->text(0), "renamed") << flags;
+    }
+}
+
 TEST_F(FlagsAndCounters, SingleClickEditsAllButTheCurrentValue)
 {
     auto t = table(false);

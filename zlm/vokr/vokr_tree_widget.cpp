@@ -76,12 +76,14 @@ void VOKR_TREE_WIDGET::accept(QTreeWidgetItem* item, int row, int column)
     const QString text = item->text(column);
     if (column == 0) {
         emit column_zero_changed(row, &text);
+        refuse(item, row, column);  // a name the session did not take (none, or taken) shows its own again
     } else if (column == 1) {
         bool number = false;
         const int read = text.toInt(&number, 10);
         const int value = !number || read < m_column1_min ? m_column1_min : std::min(read, m_column1_max);
         item->setText(column, QString::number(value));
         emit column_one_changed(row, value);
+        refuse(item, row, column);
     } else if (column == 2) {
         bool number = false;
         const qulonglong read = text.toULongLong(&number, 10);
@@ -91,7 +93,8 @@ void VOKR_TREE_WIDGET::accept(QTreeWidgetItem* item, int row, int column)
     }
 }
 
-// A refused edit shows the session's value again at once, so that it never looks accepted.
+// A refused edit shows the session's value again at once, so that it never looks accepted; after
+// an accepted one it shows what was taken. Setting a cell to the text it holds changes nothing.
 void VOKR_TREE_WIDGET::refuse(QTreeWidgetItem* item, int row, int column)
 {
     int width = 0;
