@@ -279,6 +279,25 @@ TEST_F(Drops, ASettingTypedWholeIsThatSetting)
     }
 }
 
+// A number parameter takes a decimal integer's characters only: a letter would read as 0.
+TEST_F(Drops, ANumberSettingTakesDigitsOnly)
+{
+    VOKR_OBJECT* shift = draw("shift");
+    shift->select(true, false, false);
+    VOKR_OBJECT_PROPERTIES_DLG dialog(&canvas, &boxes(), nullptr, 0, false, 0, false);
+    VOKR_PARAMETER_WIDGET* page = dialog.parameter_page();
+    QStandardItemModel* grid = page->grid()->get_model();
+    int row = 0;
+    while (row < grid->rowCount() && grid->item(row, 0)->text() != "Shift Distance")
+        ++row;
+    ASSERT_LT(row, grid->rowCount());
+    page->grid()->selectRow(row);
+    QLineEdit* typed = page->setting_combo()->lineEdit();
+    typed->selectAll();
+    QTest::keyClicks(typed, "a2x");
+    EXPECT_EQ(typed->text(), "2");
+}
+
 TEST(CompareDialog, StrictNumbersInRange)
 {
     const struct {

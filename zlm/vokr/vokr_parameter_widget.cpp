@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QStandardItemModel>
 #include <QTextEdit>
 
@@ -415,7 +416,7 @@ void VOKR_PARAMETER_WIDGET::fill_editor(const QItemSelection& added)
     m_description->setPlainText(description ? *description : QString());
     if (m_combo->count() == 0)
         m_combo->addItem(setting);
-    limit_to_choices(!is_string(id) && vokr_int_property_words(id));
+    limit_to_choices(!is_string(id) && vokr_int_property_words(id), !is_string(id));
     m_combo->setCurrentIndex(m_combo->findText(setting, Qt::MatchExactly | Qt::MatchCaseSensitive));
     m_combo->setEditText(setting);
     const QSignalBlocker block_check(m_check);
@@ -426,15 +427,17 @@ void VOKR_PARAMETER_WIDGET::fill_editor(const QItemSelection& added)
 }
 
 // A parameter of named settings takes only those: other text is refused as it is typed, and
-// a beginning left unfinished gives way to the row's setting when the editing ends.
-void VOKR_PARAMETER_WIDGET::limit_to_choices(bool enumerated)
+// a beginning left unfinished gives way to the row's setting when the editing ends. A number
+// takes only a decimal integer's characters: a letter would be read as 0 without a word.
+void VOKR_PARAMETER_WIDGET::limit_to_choices(bool enumerated, bool number)
 {
     if (!m_choices) {
         m_choices = new VOKR_CHOICE_VALIDATOR(m_combo);
+        m_integer = new QRegularExpressionValidator(QRegularExpression("-?[0-9]*"), m_combo);
         connect(m_combo->lineEdit(), &QLineEdit::editingFinished, this, &VOKR_PARAMETER_WIDGET::show_row_setting);
     }
     m_enumerated = enumerated;
-    m_combo->setValidator(enumerated ? m_choices : nullptr);
+    m_combo->setValidator(enumerated ? m_choices : number ? m_integer : nullptr);
 }
 
 void VOKR_PARAMETER_WIDGET::show_row_setting()

@@ -82,7 +82,7 @@ private:
     void set_row_texts(int row, const QString& setting);
     void disable_editor(const QString& label);
     void fill_choices(int id, QString* setting);
-    void limit_to_choices(bool enumerated);
+    void limit_to_choices(bool enumerated, bool number);
     void show_row_setting();
     KSM_DATA_MNEMONICS_TABLE* bus_value_table() const;
     int first_selected_row() const;
@@ -103,5 +103,6 @@ private:
     bool m_initialised = false;
     VOKR_OBJECT_PROPERTIES_DLG* m_dialog;
     VOKR_CHOICE_VALIDATOR* m_choices = nullptr;  // set on the list while a word parameter is edited
+    QValidator* m_integer = nullptr;             // set on it while a number parameter is edited
     bool m_enumerated = false;
 };
