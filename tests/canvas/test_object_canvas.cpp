@@ -292,6 +292,26 @@ TEST_F(Canvas, KeysRespectTheFixedBoxes)
 
 // ---- editing commands ---------------------------------------------------------------------------------
 
+// A level whose diagram gives no equation is not run: it would be compiled as something other
+// than what the canvas shows.
+TEST_F(Canvas, ALevelWithoutAnEquationIsNotRun)
+{
+    ASSERT_NO_FATAL_FAILURE(add_rows(editor.get(), {"a"}));
+    for (const bool complete : {false, true}) {
+        // A comparison takes two inputs; a logical operator takes any number.
+        diagram::DIAGRAM level(editor->shown_advanced_root());
+        VOKR_OBJECT* both = level.box(result(), {{"type", complete ? "Logical Operator" : "Comparison Operator"}});
+        for (int input = 0; input < (complete ? 2 : 1); ++input)
+            level.box(both, {{"type", "Node"}, {"name", "a"}});
+        canvas.on_update(nullptr, VOKR_HINT_ADVANCED);
+        MSG_JOURNAL::clear();
+        EXPECT_EQ(editor->check_advanced_for_run(-1), complete) << canvas.get_equation().toStdString();
+        EXPECT_EQ(shown_messages().size(), complete ? 0u : 1u);
+        canvas.select(both);
+        canvas.on_edit_delete();
+    }
+}
+
 TEST_F(Canvas, CommandsReshapeTheTrees)
 {
     VOKR_OBJECT* a = draw("logical");

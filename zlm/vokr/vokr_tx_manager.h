@@ -363,6 +363,7 @@ public:
     // False, with the reason shown, when the entry's trigger is state-based and its flow does
     // not pass the check: such a flow can be neither compiled nor run.
     bool check_flow_for_run(int instance);
+    bool check_advanced_for_run(int instance);
 
 private:
     static bool compiles_incrementally(const YEK_PROJECT_INFO* project);

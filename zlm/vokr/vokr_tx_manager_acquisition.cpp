@@ -71,7 +71,8 @@ void VOKR_TX_MANAGER::run(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters)
     // Every entry is checked before any log is made, anything compiled or the document saved:
     // a refusal leaves nothing behind.
     for (const DAW_CONTROL::ACQ_PARAMETER& p : *parameters)
-        if (!check_nodes_allocated(acquisition_entry(p)) || !check_flow_for_run(acquisition_entry(p)))
+        if (!check_nodes_allocated(acquisition_entry(p)) || !check_flow_for_run(acquisition_entry(p)) ||
+            !check_advanced_for_run(acquisition_entry(p)))
             return;
     for (const DAW_CONTROL::ACQ_PARAMETER& p : *parameters)
         refresh_plugin_symbols(acquisition_entry(p));

@@ -449,6 +449,25 @@ bool VOKR_TX_MANAGER::check_flow_for_run(int instance)
     return false;
 }
 
+// An advanced level whose diagram gives no equation (an operator short of inputs, a result with
+// two) would be compiled as something other than what the canvas shows: the run is refused, with
+// the level named.
+bool VOKR_TX_MANAGER::check_advanced_for_run(int instance)
+{
+    KSM_TX_TRIGGER* trigger = is_empty() ? nullptr : trigger_at(instance);
+    const int entry = instance < 0 ? m_current_instance : instance;
+    for (int level = 0; trigger && level < trigger->get_num_levels(); ++level) {
+        KSM_TX_TREE_OBJECT* root = is_advanced_trigger(level, entry) ? trigger->get_advanced_root(level) : nullptr;
+        std::string text;
+        if (root &&
+            !root->get_equation(&text, m_tx_session->get_data_session()->get_mnemonics(), trigger, level + 1, false)) {
+            vokr_prompt(vokr_msg_error_in_advanced_trigger(level + 1, m_tx_session->get_instance_name_at(entry)));
+            return false;
+        }
+    }
+    return true;
+}
+
 // ---- trigger levels ---------------------------------------------------------------------------------------
 
 int VOKR_TX_MANAGER::get_trigger_level_type(int level, int instance) const
