@@ -258,44 +258,30 @@ TEST_F(Drops, NamedSettingsRefuseOtherText)
     EXPECT_EQ(bus->get_property()[VOKR_INT_BIT_ORDER], 1);
 }
 
-// A setting typed whole is the setting, also where it begins a longer one.
-TEST_F(Drops, ASettingTypedWholeIsThatSetting)
+// A setting is taken as typed: whole where it begins a longer one (no completion fills it in),
+// and a number's setting takes a decimal integer's characters only (a letter would read as 0).
+TEST_F(Drops, SettingsAreTakenAsTyped)
 {
-    VOKR_OBJECT* compare = draw("compare");
-    compare->select(true, false, false);
-    VOKR_OBJECT_PROPERTIES_DLG dialog(&canvas, &boxes(), nullptr, 0, false, 0, false);
-    VOKR_PARAMETER_WIDGET* page = dialog.parameter_page();
-    page->grid()->selectRow(0);
-    ASSERT_EQ(page->grid()->get_model()->item(0, 0)->text(), "Comparison Type");
-    QLineEdit* typed = page->setting_combo()->lineEdit();
-    dialog.show();  // a completion acts in the focused editor
-    QApplication::setActiveWindow(&dialog);
-    typed->setFocus();
-    for (const char* setting : {"Greater Than", "Less Than", "Greater Than or Equal To"}) {
+    const struct {
+        const char *box, *parameter, *keys, *taken;
+    } cases[] = {{"compare", "Comparison Type", "Greater Than", "Greater Than"},
+                 {"compare", "Comparison Type", "Less Than", "Less Than"},
+                 {"shift", "Shift Distance", "a2x", "2"}};
+    for (const auto& c : cases) {
+        canvas.select(draw(c.box));
+        VOKR_OBJECT_PROPERTIES_DLG dialog(&canvas, &boxes(), nullptr, 0, false, 0, false);
+        VOKR_PARAMETER_WIDGET* page = dialog.parameter_page();
+        const QList<QStandardItem*> rows = page->grid()->get_model()->findItems(c.parameter);
+        ASSERT_EQ(rows.size(), 1) << c.parameter;
+        page->grid()->selectRow(rows.first()->row());
+        dialog.show();  // a completion acts in the focused editor
+        QApplication::setActiveWindow(&dialog);
+        QLineEdit* typed = page->setting_combo()->lineEdit();
+        typed->setFocus();
         typed->selectAll();
-        QTest::keyClicks(typed, setting);
-        emit typed->editingFinished();
-        EXPECT_EQ(page->grid()->get_model()->item(0, 1)->text().toStdString(), setting);
+        QTest::keyClicks(typed, c.keys);
+        EXPECT_EQ(typed->text().toStdString(), c.taken) << c.keys;
     }
-}
-
-// A number parameter takes a decimal integer's characters only: a letter would read as 0.
-TEST_F(Drops, ANumberSettingTakesDigitsOnly)
-{
-    VOKR_OBJECT* shift = draw("shift");
-    shift->select(true, false, false);
-    VOKR_OBJECT_PROPERTIES_DLG dialog(&canvas, &boxes(), nullptr, 0, false, 0, false);
-    VOKR_PARAMETER_WIDGET* page = dialog.parameter_page();
-    QStandardItemModel* grid = page->grid()->get_model();
-    int row = 0;
-    while (row < grid->rowCount() && grid->item(row, 0)->text() != "Shift Distance")
-        ++row;
-    ASSERT_LT(row, grid->rowCount());
-    page->grid()->selectRow(row);
-    QLineEdit* typed = page->setting_combo()->lineEdit();
-    typed->selectAll();
-    QTest::keyClicks(typed, "a2x");
-    EXPECT_EQ(typed->text(), "2");
 }
 
 TEST(CompareDialog, StrictNumbersInRange)

@@ -307,6 +307,11 @@ private:
     bool any_selected(bool with_parent, bool with_inputs) const;
     void connect_shared_actions(bool on);
     void refresh_zoom_actions();
+    // Every shared entry the canvas answers for: find, find next, the zoom entries and the
+    // context menu's.
+    void refresh_shared_actions();
+    // The entries that follow the selection: cut, copy, paste and delete.
+    void refresh_selection_actions();
     // vokr_object_widget_edit.cpp
     // Expands or collapses the selected boxes but those `held_back` says wait for the next command.
     void expand_selected(bool expanded, bool (VOKR_OBJECT::*held_back)() const);

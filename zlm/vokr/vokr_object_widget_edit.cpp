@@ -171,10 +171,7 @@ void VOKR_OBJECT_WIDGET::select(VOKR_OBJECT* box)
     box->select(true, false, false);
     m_objects->removeOne(box);
     m_objects->append(box);
-    on_update_edit_cut();
-    on_update_edit_copy();
-    on_update_edit_paste();
-    on_update_edit_delete();
+    refresh_selection_actions();
     on_update_edit_undo();
     on_update_edit_redo();
     on_update_edit_select_all();
@@ -219,10 +216,7 @@ void VOKR_OBJECT_WIDGET::on_edit_select_all()
             if (!box->is_hidden())
                 box->select(true, false, false);
     update();
-    on_update_edit_cut();
-    on_update_edit_copy();
-    on_update_edit_paste();
-    on_update_edit_delete();
+    refresh_selection_actions();
 }
 
 // ---- deleting -------------------------------------------------------------------------------------
@@ -249,12 +243,7 @@ void VOKR_OBJECT_WIDGET::delete_selected_objects(QList<VOKR_OBJECT*>* list)
     if (!list) {
         m_error_object = nullptr;
         update();
-        enable(PIRQ_ACTION_FIND, !is_disabled());
-        on_update_find_next();
-        on_update_edit_undo();
-        on_update_edit_redo();
-        refresh_zoom_actions();
-        update_all_actions();
+        refresh_shared_actions();  // undo and redo among them
     }
 }
 

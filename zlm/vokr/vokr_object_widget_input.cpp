@@ -581,12 +581,24 @@ void VOKR_OBJECT_WIDGET::connect_shared_actions(bool on)
         else
             disconnect_action(id, slot);
     }
-    if (on) {
-        enable(PIRQ_ACTION_FIND, !is_disabled());
-        on_update_find_next();
-        refresh_zoom_actions();
-        update_all_actions();
-    }
+    if (on)
+        refresh_shared_actions();
+}
+
+void VOKR_OBJECT_WIDGET::refresh_shared_actions()
+{
+    enable(PIRQ_ACTION_FIND, !is_disabled());
+    on_update_find_next();
+    refresh_zoom_actions();
+    update_all_actions();
+}
+
+void VOKR_OBJECT_WIDGET::refresh_selection_actions()
+{
+    on_update_edit_cut();
+    on_update_edit_copy();
+    on_update_edit_paste();
+    on_update_edit_delete();
 }
 
 void VOKR_OBJECT_WIDGET::focusInEvent(QFocusEvent* event)

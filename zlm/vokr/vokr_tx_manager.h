@@ -363,7 +363,10 @@ public:
     // False, with the reason shown, when the entry's trigger is state-based and its flow does
     // not pass the check: such a flow can be neither compiled nor run.
     bool check_flow_for_run(int instance);
+    // False, with the level named, when an advanced level of the entry gives no equation.
     bool check_advanced_for_run(int instance);
+    // Whether a level of the entry is no advanced level, or one whose diagram gives an equation.
+    bool has_advanced_equation(int entry, int level);
 
 private:
     static bool compiles_incrementally(const YEK_PROJECT_INFO* project);

@@ -256,19 +256,21 @@ bool VOKR_TX_MANAGER::save_active_tabs()
 // Advanced levels whose expression is incomplete or wrong are named; the save goes on.
 void VOKR_TX_MANAGER::show_advanced_trigger_errors()
 {
-    for (int i = 0; !is_empty() && i < m_tx_session->get_num_instances(); ++i) {
-        KSM_TX_TRIGGER* trigger = trigger_at(i);
-        for (int level = 0; level < trigger->get_num_levels(); ++level) {
-            if (!is_advanced_trigger(level, i))
-                continue;
-            KSM_TX_TREE_OBJECT* root = trigger->get_advanced_root(level);
-            VOKR_ASSERT(root != NULL);
-            std::string text;
-            if (!root->get_equation(&text, m_tx_session->get_data_session()->get_mnemonics(), trigger, level + 1,
-                                    false))
+    for (int i = 0; !is_empty() && i < m_tx_session->get_num_instances(); ++i)
+        for (int level = 0; level < trigger_at(i)->get_num_levels(); ++level)
+            if (!has_advanced_equation(i, level))
                 vokr_prompt(vokr_msg_error_in_advanced_trigger(level + 1, m_tx_session->get_instance_name_at(i)));
-        }
-    }
+}
+
+bool VOKR_TX_MANAGER::has_advanced_equation(int entry, int level)
+{
+    if (!is_advanced_trigger(level, entry))
+        return true;
+    KSM_TX_TRIGGER* trigger = trigger_at(entry);
+    KSM_TX_TREE_OBJECT* root = trigger->get_advanced_root(level);
+    VOKR_ASSERT(root != NULL);
+    std::string text;
+    return root->get_equation(&text, m_tx_session->get_data_session()->get_mnemonics(), trigger, level + 1, false);
 }
 
 void VOKR_TX_MANAGER::show_empty_inputs()

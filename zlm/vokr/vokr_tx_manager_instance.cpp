@@ -454,13 +454,11 @@ bool VOKR_TX_MANAGER::check_flow_for_run(int instance)
 // the level named.
 bool VOKR_TX_MANAGER::check_advanced_for_run(int instance)
 {
-    KSM_TX_TRIGGER* trigger = is_empty() ? nullptr : trigger_at(instance);
+    if (is_empty())
+        return true;
     const int entry = instance < 0 ? m_current_instance : instance;
-    for (int level = 0; trigger && level < trigger->get_num_levels(); ++level) {
-        KSM_TX_TREE_OBJECT* root = is_advanced_trigger(level, entry) ? trigger->get_advanced_root(level) : nullptr;
-        std::string text;
-        if (root &&
-            !root->get_equation(&text, m_tx_session->get_data_session()->get_mnemonics(), trigger, level + 1, false)) {
+    for (int level = 0; level < trigger_at(entry)->get_num_levels(); ++level) {
+        if (!has_advanced_equation(entry, level)) {
             vokr_prompt(vokr_msg_error_in_advanced_trigger(level + 1, m_tx_session->get_instance_name_at(entry)));
             return false;
         }
