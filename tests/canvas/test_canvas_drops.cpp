@@ -281,6 +281,7 @@ TEST_F(Drops, SettingsAreTakenAsTyped)
         typed->selectAll();
         QTest::keyClicks(typed, c.keys);
         EXPECT_EQ(typed->text().toStdString(), c.taken) << c.keys;
+        dialog.reject();  // closed as a person closes it, before it goes
     }
 }
 
