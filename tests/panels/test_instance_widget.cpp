@@ -245,6 +245,21 @@ TEST_F(INSTANCE_PANE, ACapturingInstanceKeepsItsEntryAndStaysEnabled)
     EXPECT_TRUE(enabled(PIRQ_ACTION_ENABLE_POWER_UP_TRIGGER));
 }
 
+// An instance added while another captures rebuilds the rows: the capturing row goes on telling
+// its last reported state, the new one is not running.
+TEST_F(INSTANCE_PANE, AddedRowsKeepTheStatusLastReported)
+{
+    VOKR_CONTROL_CMD_ELA_INT callback(pane.get(), 0);
+    callback.notify(1, 1, 0);
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(cell(0, VOKR_INSTANCE_WIDGET::STATUS)->text(), "Waiting for trigger");
+    pane->on_instance_add();
+    refresh();
+    ASSERT_EQ(pane->get_model()->rowCount(), 2);
+    EXPECT_EQ(cell(0, VOKR_INSTANCE_WIDGET::STATUS)->text(), "Waiting for trigger");
+    EXPECT_EQ(cell(1, VOKR_INSTANCE_WIDGET::STATUS)->text(), "Not running");
+}
+
 // Rows picked bottom first: each power-up trigger inserts an entry, and must not move the entry
 // of a row still to come onto its neighbour.
 TEST_F(INSTANCE_PANE, PowerUpTriggersGoToTheRowsSelectedInAnyOrder)

@@ -204,15 +204,38 @@ void VOKR_INSTANCE_WIDGET::update_instance_list()
     }
 }
 
+// Each row's status cell by its instance's name (a power-up row's marked), so that a rebuild (an
+// instance added or renamed elsewhere) goes on showing what the acquisitions last reported, where
+// the entries moved.
+QHash<QString, std::pair<QString, QBrush>> VOKR_INSTANCE_WIDGET::shown_statuses() const
+{
+    QHash<QString, std::pair<QString, QBrush>> shown;
+    for (int r = 0; r < m_model.rowCount(); ++r) {
+        const QStandardItem* name = m_model.item(r, NAME);
+        const QStandardItem* status = m_model.item(r, STATUS);
+        shown.insert(name->text(), {status->text(), status->background()});
+        if (const QStandardItem* power_up = name->child(0, STATUS))
+            shown.insert(name->text() + '\n', {power_up->text(), power_up->background()});
+    }
+    return shown;
+}
+
 void VOKR_INSTANCE_WIDGET::rebuild_rows(int count)
 {
+    KSM_TX_SESSION* session = m_tx_manager->get_session();
+    const QHash<QString, std::pair<QString, QBrush>> shown = shown_statuses();
+    const auto show = [&](const QString& key, QStandardItem* status) {
+        const auto it = shown.find(key);
+        if (it != shown.end())
+            status->setText(it->first), status->setBackground(it->second);
+    };
     m_model.removeRows(0, m_model.rowCount());
     const int current = m_tx_manager->get_current_instance_index();
     const bool generated = m_tx_manager->is_corvix_generated();
-    KSM_TX_SESSION* session = m_tx_manager->get_session();
     for (int e = 0; e < count; ++e) {
         append_instance_row(e, current, generated);
         QStandardItem* row = m_model.item(m_model.rowCount() - 1, NAME);
+        show(row->text(), m_model.item(row->row(), STATUS));
         QModelIndex selected = m_model.index(row->row(), STATUS);
         if (session->is_power_up_trigger(e)) {
             ++e;
@@ -223,6 +246,7 @@ void VOKR_INSTANCE_WIDGET::rebuild_rows(int count)
             child->setBackground(e == current ? vokr_light_blue_brush() : QBrush(pirq_get_color(COLOR_NOT_RUNNING)));
             auto* status = new QStandardItem(VOKR_NOT_RUNNING);
             status->setEditable(false);
+            show(row->text() + '\n', status);
             row->appendRow({child, status});
             m_tree->expand(row->index());
             selected = child->index();

@@ -78,6 +78,7 @@ private:
     void connect_actions();
     bool rows_fit_session(int count) const;
     void rebuild_rows(int count);
+    QHash<QString, std::pair<QString, QBrush>> shown_statuses() const;
     void append_instance_row(int entry, int current, bool generated);
     void set_row_marks(int current, bool from_tab);
     QList<QStandardItem*> selected_row_items() const;
