@@ -983,6 +983,8 @@ public:
     // another instance's units) stay.
     bool begin_action();
     bool end_action();
+    // How many units of the session have closed with a change (and were kept for undo).
+    unsigned long get_kept_action_count() const;
     bool append_atomic_action(KSM_TX_UNDO_ACTION_ATOMIC* action);
     bool undo();
     bool redo();

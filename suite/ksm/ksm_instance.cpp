@@ -120,8 +120,11 @@ bool KSM_TX_INSTANCE::end_action()
     history.redo.clear();
     history.undo.push_back(std::move(unit));
     trim(history);
+    ++journal.kept;
     return true;
 }
+
+unsigned long KSM_TX_INSTANCE::get_kept_action_count() const { return m_owner ? KSM_ACCESS::journal(m_owner).kept : 0; }
 
 bool KSM_TX_INSTANCE::append_atomic_action(KSM_TX_UNDO_ACTION_ATOMIC* action)
 {

@@ -781,6 +781,7 @@ struct KSM_JOURNAL {
     KSM_TX_INSTANCE* owner = nullptr;
     int depth = 0;
     bool replaying = false;  // an undo or redo is swapping states: nothing is recorded
+    unsigned long kept = 0;  // units closed with a change, since the session was made
 };
 
 // ---- access ---------------------------------------------------------------------------------------

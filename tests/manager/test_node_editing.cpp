@@ -5,6 +5,7 @@
 #include "vokr_node.h"
 
 #include <QTabWidget>
+#include <QTemporaryDir>
 
 using namespace manager_test;
 
@@ -237,6 +238,25 @@ TEST_F(NodeEditing, TapModeToggleMarksTheDocumentModified)
         EXPECT_TRUE(editor.frame()->isWindowModified());
     }
     EXPECT_EQ(hints.count(MODIFIED_HINT), 2);
+}
+
+// A row's selection marks the session but not the window; an edit begun on the instance, as the
+// views begin theirs, must still mark the window after a save, whatever transaction came before.
+TEST_F(NodeEditing, AnEditAfterASaveMarksTheWindowWhateverWasSelectedBefore)
+{
+    EDITOR editor(true);
+    add_rows(editor.get(), {"a", "b"});
+    editor->begin_action(-1);  // begun on a modified session
+    editor->end_action(VOKR_CHECK_NOTHING, -1);
+    QTemporaryDir dir;
+    ASSERT_TRUE(editor->save_document(dir.filePath("s.lmx").toLocal8Bit().constData()));
+    ASSERT_FALSE(editor.frame()->isWindowModified());
+    editor.trigger()->set_selected(0, true);
+    EXPECT_FALSE(editor.frame()->isWindowModified());
+    editor->get_tx_instance()->begin_action();
+    editor.trigger()->set_node_alias(1, "renamed");
+    editor->end_action(VOKR_CHECK_NOTHING, -1);
+    EXPECT_TRUE(editor.frame()->isWindowModified());
 }
 
 TEST_F(NodeEditing, DataToggleSwitchesDataCaptureAndKeepsTriggerUse)

@@ -289,7 +289,9 @@ void VOKR_TX_MANAGER::begin_action(int index)
 
 void VOKR_TX_MANAGER::end_action(VOKR_CHECK_COMPILATION_STATUS status, int index)
 {
-    get_instance_at(index)->end_action();
+    KSM_TX_INSTANCE* instance = get_instance_at(index);
+    const unsigned long kept = instance->get_kept_action_count();
+    instance->end_action();
     const int entry = resolved(index);
     const bool report = status == VOKR_CHECK_ALWAYS ||
                         (status == VOKR_CHECK_IN_POWER_UP_VIEW && !is_empty() && m_tx_session->is_power_up_view(entry));
@@ -299,9 +301,13 @@ void VOKR_TX_MANAGER::end_action(VOKR_CHECK_COMPILATION_STATUS status, int index
         on_update_edit_undo();
         on_update_edit_redo();
     }
-    // A transaction that changed an unchanged session marks the window modified, so that closing
-    // it asks before the change is lost, whichever command made it.
-    if (!m_session_modified_at_begin && m_tx_session && m_tx_session->is_modified())
+    // A transaction that changed the session marks the window modified, so that closing it asks
+    // before the change is lost, whichever command made it: one kept for undo, or one that
+    // changed an unchanged session. (The rows' selection and the view's stored position mark the
+    // session without the window, and a transaction may have been begun on the instance alone.)
+    const bool changed = instance->get_kept_action_count() != kept ||
+                         (!m_session_modified_at_begin && m_tx_session && m_tx_session->is_modified());
+    if (changed && m_tx_session && m_tx_session->is_modified())
         set_modified_flag(true);
 }
 
