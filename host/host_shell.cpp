@@ -36,6 +36,8 @@
 #include <QTimer>
 #include <QValidator>
 
+#include <algorithm>
+#include <list>
 #include <vector>
 
 namespace {
@@ -417,9 +419,11 @@ struct ANSWER {
     bool shown = false;
     QString error;
 };
-std::vector<ANSWER>& answers()
+// A list, not a vector: an answer's dialog may run another answer_dialog in its hands, whose
+// answer must not move the one under way.
+std::list<ANSWER>& answers()
 {
-    static std::vector<ANSWER> list;
+    static std::list<ANSWER> list;
     return list;
 }
 int next_token = 0;

@@ -65,6 +65,7 @@ expect_errors {
     {answer_dialog {} {{No Such}} {action EXPORT}}    {dialog "Export": no button "No Such"}
     {answer_dialog {clock_period 1} {} {action EXPORT}} {dialog "Export": the dialog is still open after its values were set}
     {answer_dialog -hands {click nothing} {} OK {action EXPORT}} {dialog "Export": no shown widget is named "nothing"}
+    {answer_dialog -hands {answer_dialog {} OK {error inner}} {} OK {action EXPORT}} {dialog "Export": inner}
 }
 check {[glob -nocomplain -directory $work *.csv *.vcd *.tbl] eq ""} "the refused answers exported nothing"
 
