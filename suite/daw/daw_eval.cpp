@@ -931,7 +931,7 @@ std::vector<std::unique_ptr<STREAM>> transition_inputs(const KSM_TX_TRIGGER* tri
             inputs.push_back(std::make_unique<SOURCE_STREAM>(trigger->get_node_name(row)));
     const KSM_TX_SIGNAL_SET* set = inputs.empty() ? trigger->get_signal_set() : nullptr;
     for (int row = 0; set && row < set->get_num_nodes(); ++row)
-        if (is_leaf(set, row) && set->get_channel(row) >= 0)
+        if (is_leaf(set, row) && set->get_wired_channel(row) >= 0)
             inputs.push_back(std::make_unique<SOURCE_STREAM>(set->get_node_name(row)));
     return inputs;
 }

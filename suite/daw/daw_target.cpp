@@ -662,6 +662,12 @@ bool shape(const KSM_DATA_LOG* log, PLAN* plan)
     const bool segmented = trigger->is_segmented() && segment > 0 && segment < plan->depth;
     plan->segment_size = segmented ? segment : plan->depth;
     plan->channels = set->get_num_channels();
+    plan->channel_nodes.assign(static_cast<size_t>(plan->channels), std::string());
+    for (int row = 0; row < set->get_num_nodes(); ++row) {
+        const int channel = set->get_wired_channel(row);
+        if (channel >= 0 && channel < plan->channels)
+            plan->channel_nodes[static_cast<size_t>(channel)] = set->get_node_name(row);
+    }
     return true;
 }
 
@@ -712,7 +718,7 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     plan->sources.assign(static_cast<size_t>(plan->channels), SOURCE());
     SOURCE_READER reader;
     for (int row = 0; row < set->get_num_nodes(); ++row) {
-        const int channel = set->get_channel(row);
+        const int channel = set->get_wired_channel(row);
         if (channel >= 0 && channel < plan->channels)
             plan->sources[static_cast<size_t>(channel)] = reader.read(set->get_node_name(row));
     }
@@ -735,6 +741,7 @@ int fill_threads(int channels, int depth)
 void begin(KSM_DATA_LOG* log, const PLAN& shape)
 {
     log->begin_capture(shape.channels, shape.depth, shape.depth == shape.segment_size ? 0 : shape.segment_size, true);
+    log->set_channel_nodes(shape.channel_nodes);
 }
 
 void fill(KSM_DATA_LOG* log, const PLAN& plan)

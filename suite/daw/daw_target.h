@@ -36,7 +36,8 @@ struct PLAN {
     std::vector<int> pre_counts;       // samples before each segment's trigger sample
     std::vector<bool> gaps;            // log samples that follow a gap in the stored samples
     int channels = 0;
-    std::vector<SOURCE> sources;  // what each data channel carries
+    std::vector<std::string> channel_nodes;  // the node each data channel captures
+    std::vector<SOURCE> sources;             // what each data channel carries
 };
 
 // The shape of the log's capture: its depth, segment size and channels, known before its trigger

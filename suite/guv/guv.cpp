@@ -227,15 +227,10 @@ std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* l
 {
     std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> columns;
     const int count = set->get_num_nodes();
-    // Channels number the capturing leaf rows in order (as the signal set numbers them).
+    // Each capturing leaf row's channel in the log, as the signal set maps it.
     std::vector<int> channel(size_t(count), -1);
-    for (int row = 0, next = 0; row < count; ++row) {
-        const KSM_DATA_NODE_DISPLAY_TYPE type = set->get_display_type(row);
-        const KSM_DATA_WIRE_CAPTURE_TYPE use = set->get_node_use(row);
-        if (!set->has_children(row) && type != KSM_NTYPE_GROUP_EXPANDED && type != KSM_NTYPE_GROUP_COLLAPSED &&
-            (use == KSM_CAPTURE_DATA || use == KSM_CAPTURE_BOTH))
-            channel[row] = next++;
-    }
+    for (int row = 0; row < count; ++row)
+        channel[row] = set->get_channel_in(log, row);
     for (int row = 0; row < count;) {
         const int last = set->get_last_child_index(row);
         std::vector<int> channels;

@@ -348,6 +348,9 @@ public:
     // the samples are read from the session file, never one that other samples had; 0 without
     // samples. Words and connections read from the log hold while the number stays the same.
     uint64_t get_samples_stamp() const;
+    // The node each channel captured, as the capture named them; empty where it named none (the
+    // channels then follow the data rows' order).
+    const std::vector<std::string>& get_channel_nodes() const;
 
     // State-based results.
     int get_state_value() const;
@@ -377,6 +380,9 @@ public:
     void set_connection_status(int channel, bool connected);
     void set_trigger_positions(const std::vector<int>& positions);
     void set_state_results(int state, const std::vector<unsigned int>& counters, const std::vector<int>& flags);
+    // The name of the node each channel captures, one per channel, so that the samples stay with
+    // their nodes when the list is edited after the capture.
+    void set_channel_nodes(std::vector<std::string> names);
     void end_capture();
     // Drops a capture begun and not ended: the log keeps the samples it held, and is no longer
     // acquiring.
@@ -904,9 +910,15 @@ public:
     const char* get_top_entity_name() const;
     void set_top_entity_name(const char* name);
 
-    // Channels: the position of a data row's samples in a log, -1 for none (group rows and
-    // rows that capture no data).
+    // Channels: the position of a data row's samples in the active log, -1 for none (group rows,
+    // rows that capture no data, and rows whose node the log did not capture). A log that named
+    // its channels' nodes is read by name, so that rows deleted, moved or added since the capture
+    // leave every other row with its own samples.
     int get_channel(int row) const;
+    // The same in `log`, a log of this signal set's triggers.
+    int get_channel_in(const KSM_DATA_LOG* log, int row) const;
+    // The channel the rows wire a data row to now, which a new capture writes, -1 for none.
+    int get_wired_channel(int row) const;
     int get_num_channels() const;
     int get_data_wire_width() const { return get_num_channels(); }
     // The wire of channel `index`, or null outside 0..width - 1; valid until the next call.

@@ -734,6 +734,18 @@ void WRITER::log(const KSM_DATA_LOG& log)
     });
 }
 
+// The channels' nodes, each name ended by a line break; none where a name holds one.
+std::string channel_nodes_text(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names) {
+        if (name.find('\n') != std::string::npos)
+            return std::string();
+        text.append(name).push_back('\n');
+    }
+    return text;
+}
+
 // The samples' shape and planes (the shape alone for planes not inflated since they were read).
 void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
 {
@@ -750,6 +762,7 @@ void WRITER::samples(const KSM_DATA_LOG::SAMPLES& s)
         ints("disconnected", disconnected);
         ints("counters", s.counters);
         ints("flags", s.flags);
+        text("channel-nodes", channel_nodes_text(s.channel_nodes));
         planes(s);
     });
 }

@@ -1155,6 +1155,18 @@ std::shared_ptr<KSM_DATA_LOG> READER::log(KSM_TX_TRIGGER* owner, bool shown)
     return log;
 }
 
+// The channels' nodes, each name ended by a line break; none (the channels then follow the rows)
+// where they are absent or do not name every channel.
+std::vector<std::string> channel_nodes(const std::string& text, int channels)
+{
+    std::vector<std::string> names;
+    for (size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos; from = end + 1)
+        names.emplace_back(text, from, end - from);
+    if (names.size() != static_cast<size_t>(channels) || (!text.empty() && text.back() != '\n'))
+        names.clear();
+    return names;
+}
+
 // A log's samples: kept packed until they are first read, or inflated now when the log is shown.
 void READER::samples(KSM_DATA_LOG* log, bool shown)
 {
@@ -1174,6 +1186,7 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
     for (int c : ints(a.value("counters").toString(), 0, UINT32_MAX))
         s->counters.push_back(static_cast<unsigned int>(c));
     s->flags = ints(a.value("flags").toString(), 0, 1);
+    s->channel_nodes = channel_nodes(text("channel-nodes"), s->channels);
     // A capture holds at most half a gigabyte of samples; a larger shape is a damaged file.
     constexpr long long MAX_SAMPLE_BITS = 1ll << 32;
     if (!failed() && static_cast<long long>(s->channels) * s->depth > MAX_SAMPLE_BITS)
@@ -1200,6 +1213,7 @@ void READER::samples(KSM_DATA_LOG* log, bool shown)
         inflated->trigger_positions = s->trigger_positions;
         inflated->counters = s->counters;
         inflated->flags = s->flags;
+        inflated->channel_nodes = s->channel_nodes;
         inflated->connected = s->connected;
     } else if (prefetch) {
         prefetch->stop_inflating();

@@ -258,6 +258,13 @@ uint64_t KSM_DATA_LOG::get_samples_stamp() const
     return s ? s->stamp.value() : 0;
 }
 
+const std::vector<std::string>& KSM_DATA_LOG::get_channel_nodes() const
+{
+    static const std::vector<std::string> none;
+    const SAMPLES* s = shape();
+    return s ? s->channel_nodes : none;
+}
+
 uint64_t KSM_DATA_LOG::get_bit_word(int channel, int index) const
 {
     const uint64_t* words = get_channel_words(channel);
@@ -391,6 +398,12 @@ void KSM_DATA_LOG::set_state_results(int state, const std::vector<unsigned int>&
     m_capturing->state_value = state;
     m_capturing->counters = counters;
     m_capturing->flags = flags;
+}
+
+void KSM_DATA_LOG::set_channel_nodes(std::vector<std::string> names)
+{
+    if (m_capturing && names.size() == static_cast<size_t>(m_capturing->channels))
+        m_capturing->channel_nodes = std::move(names);
 }
 
 void KSM_DATA_LOG::end_capture()

@@ -96,11 +96,13 @@ ROW& edit_row(KSM_TX_SIGNAL_NODES* list, std::shared_ptr<KSM_TX_SIGNAL_NODES::ST
     KSM_TX_SIGNAL_NODES::STATE& before = *slot;
     std::unique_ptr<KSM_ROW_INDEX> index = change & NAME ? nullptr : before.index.take();
     std::unique_ptr<std::vector<int>> channels = change & USE ? nullptr : before.channels.take();
+    auto log_channels = change & (USE | NAME) ? nullptr : before.log_channels.take();
     std::unique_ptr<std::pair<int, int>> inputs = change & USE ? nullptr : before.inputs.take();
     std::unique_ptr<int> selected = change & SELECTION ? nullptr : before.selected.take();
     KSM_TX_SIGNAL_NODES::STATE& s = ksm_edit(list, slot);
     s.index.keep(std::move(index));
     s.channels.keep(std::move(channels));
+    s.log_channels.keep(std::move(log_channels));
     s.inputs.keep(std::move(inputs));
     s.selected.keep(std::move(selected));
     std::shared_ptr<ROW>& r = s.rows.edit(size_t(row));

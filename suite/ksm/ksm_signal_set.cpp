@@ -2,6 +2,9 @@
 #include "ksm_state.h"
 
 #include <sstream>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -147,11 +150,32 @@ std::unique_ptr<std::vector<int>> count_channels(const KSM_TX_SIGNAL_SET* set, c
     return channels;
 }
 
+// Each wired row's channel in a log whose channels captured the nodes `captured`: the k-th row of
+// a name takes the k-th channel of that name; a row whose node the log lacks has none.
+std::vector<int> channels_by_name(const KSM_TX_SIGNAL_SET* set, const std::vector<int>& wired,
+                                  const std::vector<std::string>& captured)
+{
+    std::unordered_map<std::string, std::vector<int>> of_name;
+    for (int c = static_cast<int>(captured.size()) - 1; c >= 0; --c)
+        of_name[captured[static_cast<size_t>(c)]].push_back(c);
+    std::vector<int> channels(wired.size(), -1);
+    for (size_t row = 0; row < wired.size(); ++row) {
+        if (wired[row] < 0)
+            continue;
+        auto it = of_name.find(set->get_node_name(static_cast<int>(row)));
+        if (it != of_name.end() && !it->second.empty()) {
+            channels[row] = it->second.back();
+            it->second.pop_back();
+        }
+    }
+    return channels;
+}
+
 }  // namespace
 
 // The rows' channels are counted once and kept with the rows until they change, as views ask for
 // row after row.
-int KSM_TX_SIGNAL_SET::get_channel(int row) const
+int KSM_TX_SIGNAL_SET::get_wired_channel(int row) const
 {
     KSM_TX_SIGNAL_NODES::STATE& nodes = *KSM_ACCESS::nodes(this);
     if (row < 0 || row >= static_cast<int>(nodes.rows.size()))
@@ -159,6 +183,29 @@ int KSM_TX_SIGNAL_SET::get_channel(int row) const
     if (!nodes.channels.get())
         nodes.channels.keep(count_channels(this, nodes.rows));
     return (*nodes.channels.get())[static_cast<size_t>(row)];
+}
+
+int KSM_TX_SIGNAL_SET::get_channel(int row) const
+{
+    const KSM_TX_TRIGGER* trigger = get_active_trigger();
+    return get_channel_in(trigger ? trigger->get_active_log() : nullptr, row);
+}
+
+// Read by name only where the log named its channels' nodes; kept with the rows for the log's
+// samples until either changes.
+int KSM_TX_SIGNAL_SET::get_channel_in(const KSM_DATA_LOG* log, int row) const
+{
+    const int wired = get_wired_channel(row);
+    const KSM_DATA_LOG::SAMPLES* shape = log ? KSM_ACCESS::shape(log) : nullptr;  // no planes inflated
+    if (wired < 0 || !shape || shape->channel_nodes.empty())
+        return wired;
+    KSM_TX_SIGNAL_NODES::STATE& nodes = *KSM_ACCESS::nodes(this);
+    const uint64_t stamp = shape->stamp.value();
+    const auto* kept = nodes.log_channels.get();
+    if (!kept || kept->first != stamp)
+        nodes.log_channels.keep(std::make_unique<std::pair<uint64_t, std::vector<int>>>(
+            stamp, channels_by_name(this, *nodes.channels.get(), shape->channel_nodes)));
+    return nodes.log_channels.get()->second[static_cast<size_t>(row)];
 }
 
 int KSM_TX_SIGNAL_SET::get_num_channels() const { return get_data_input_count(); }
@@ -239,7 +286,7 @@ const KSM_DATA_SIGNAL_WIRE* KSM_TX_SIGNAL_SET::get_data_wire_at(int index) const
     if (index < 0 || index >= get_data_wire_width())
         return nullptr;
     for (int row = 0, count = get_num_nodes(); row < count; ++row)
-        if (get_channel(row) == index) {
+        if (get_wired_channel(row) == index) {
             m_wire_at = {index, row, get_node_name(row)};
             return &m_wire_at;
         }

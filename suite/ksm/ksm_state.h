@@ -233,10 +233,11 @@ struct KSM_TX_SIGNAL_NODES::STATE {
     KSM_ROW_TABLE rows;
     // Not fields: never recorded, compared or merged.
     KSM_ROWS_CACHE<KSM_ROW_INDEX> index;
-    KSM_ROWS_CACHE<std::vector<int>> channels;   // each row's channel (KSM_TX_SIGNAL_SET::get_channel)
-    KSM_ROWS_CACHE<int> selected;                // how many rows are selected
-    KSM_ROWS_CACHE<std::pair<int, int>> inputs;  // leaves that capture data, and trigger
-    KSM_STAMP stamp;                             // the rows' version (get_rows_stamp)
+    KSM_ROWS_CACHE<std::vector<int>> channels;                           // each row's wired channel (get_wired_channel)
+    KSM_ROWS_CACHE<std::pair<uint64_t, std::vector<int>>> log_channels;  // by a log's samples stamp
+    KSM_ROWS_CACHE<int> selected;                                        // how many rows are selected
+    KSM_ROWS_CACHE<std::pair<int, int>> inputs;                          // leaves that capture data, and trigger
+    KSM_STAMP stamp;                                                     // the rows' version (get_rows_stamp)
     // The shape stamps of these rows and of the instance's other list when the two were last
     // known to be in step (the same shape row by row).
     std::pair<uint64_t, uint64_t> in_step_with{0, 0};
@@ -250,6 +251,7 @@ inline void ksm_edited(KSM_TX_SIGNAL_NODES::STATE& state)
 {
     state.index.keep(nullptr);
     state.channels.keep(nullptr);
+    state.log_channels.keep(nullptr);
     state.selected.keep(nullptr);
     state.inputs.keep(nullptr);
     state.stamp.renew();
@@ -516,6 +518,7 @@ struct KSM_DATA_LOG::SAMPLES {
     int state_value = -1;
     std::vector<unsigned int> counters;
     std::vector<int> flags;
+    std::vector<std::string> channel_nodes;  // the node each channel captured; empty: not recorded
     KSM_HELD_SAMPLE_BYTES held;
     KSM_STAMP stamp;  // published samples never change: a new set of samples has a new stamp
 
@@ -811,6 +814,7 @@ struct KSM_ACCESS {
     }
     // Samples not yet inflated (null once they are, or after a capture).
     static std::shared_ptr<const KSM_DATA_LOG::PACKED>& packed(const KSM_DATA_LOG* log) { return log->m_packed; }
+    static const KSM_DATA_LOG::SAMPLES* shape(const KSM_DATA_LOG* log) { return log->shape(); }
     static std::unique_ptr<KSM_UNDO_HISTORY>& history(KSM_TX_INSTANCE* i) { return i->m_history; }
     static void set_parent(KSM_TX_TRIGGER* t, KSM_TX_SIGNAL_SET* s) { t->m_signal_set = s; }
     // The trigger's state-machine object while the session's root shows it, else null.

@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -568,6 +569,37 @@ TEST_F(repository_log, AnOpenNeedsNoFreeWorkerThread)
     pool.wait(held);
     ASSERT_FALSE(HasFatalFailure());
     expect_matches(reopened.get_trigger_at(0)->get_log(0), oracle);
+}
+
+// A log that named its channels' nodes is read by name: rows deleted or added after the capture
+// leave every other row with its own samples, also once the session is reopened.
+TEST_F(repository_log, RowsKeepTheirOwnChannelsWhenTheListChangesAfterTheCapture)
+{
+    KSM_TX_SIGNAL_SET* set = m_session->get_signal_set_at(0);
+    for (const char* name : {"a", "b", "c"})
+        ASSERT_TRUE(set->insert_node(name, KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+    ASSERT_TRUE(set->set_sample_depth(1024));
+    ASSERT_TRUE(set->set_data_nodes_allocated(3));
+    m_log->begin_capture(3, 64, 0);
+    m_log->set_channel_nodes({"b", "c", "a"});
+    m_log->end_capture();
+    ASSERT_TRUE(m_session->set_active_log(0, m_log));
+    const auto channels = [](const KSM_TX_SIGNAL_SET* list) {
+        std::map<std::string, int> found;
+        for (int row = 0; row < list->get_num_nodes(); ++row)
+            found[list->get_node_name(row)] = list->get_channel(row);
+        return found;
+    };
+    using MAP = std::map<std::string, int>;
+    EXPECT_EQ(channels(set), (MAP{{"a", 2}, {"b", 0}, {"c", 1}}));
+    EXPECT_EQ(set->get_wired_channel(0), 0);
+    ASSERT_EQ(set->delete_nodes(1, 1), 1);
+    ASSERT_TRUE(set->insert_node("d", KSM_STYPE_INPUT_PIN, KSM_TAP_PRE_SYNTHESIS, false));
+    const MAP edited{{"a", 2}, {"c", 1}, {"d", -1}};
+    EXPECT_EQ(channels(set), edited);
+    KSM_TX_SESSION reopened(new TEST_ROOT, true);
+    ASSERT_NO_FATAL_FAILURE(save_and_reopen(reopened));
+    EXPECT_EQ(channels(reopened.get_signal_set_at(0)), edited);
 }
 
 // A log without samples, and counters of 2^31 and above, come back from the session file.
