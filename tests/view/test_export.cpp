@@ -459,6 +459,59 @@ TEST_F(Export, CsvAndTableFilesParse)
     EXPECT_FALSE(record.create_vector_database(log));
 }
 
+// The files hold what the window shows: an inverted signal inverted, a bus listed least
+// significant bit first with that bit on the right of its value (and its range declared so that
+// each bit keeps its name), each segment's samples numbered and timed from its own trigger.
+TEST_F(Export, FilesHoldWhatTheWindowShows)
+{
+    add_rows(m(), {"a", "v1", "v0"});
+    ASSERT_TRUE(data()->group_nodes(1, 2) && data()->rename_group(1, "v[1..0]"));
+    ASSERT_TRUE(data()->set_lsb_to_msb(1, true) && data()->set_signal_inverted(0, true));
+    // Per sample: a, v1, v0; two segments of four samples, triggered at samples 1 and 6.
+    const char* bits[] = {"100", "010", "011", "001", "111", "000", "101", "110"};
+    KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+    log->begin_capture(3, 8, 4);
+    for (int s = 0; s < 8; ++s) {
+        for (int c = 0; c < 3; ++c)
+            log->set_bit(c, s, bits[s][c] == '1');
+        log->set_valid(s, true);
+    }
+    for (int trigger : {1, 6})
+        log->set_trigger_mark(trigger, true);
+    log->set_trigger_positions({1, 6});
+    log->end_capture();
+    m()->set_view_log(0, log);
+    const struct {
+        GUV_DATA_LOG_EXPORTER_OUTPUT_FORMAT format;
+        std::vector<std::string> lines;  // from the first line holding the first's text
+    } cases[] = {
+        {GUV_OUTPUT_CSV,
+         {"Sample,Time (ps),a,v[1..0]", "-1,-10,0,0", "0,0,1,1", "1,10,1,3", "2,20,1,2", "-2,-20,0,3", "-1,-10,1,0",
+          "0,0,0,2", "1,10,0,1"}},
+        {GUV_OUTPUT_TABLE, {"-1\t-10\t0\t0", "0\t0\t1\t1"}},
+        {GUV_OUTPUT_VCD,
+         {"$var wire 1 ! a $end", "$var wire 2 \" v [0:1] $end", "$upscope $end", "$enddefinitions $end", "#0",
+          "$dumpvars", "0!", "b00 \"", "$end", "#1", "1!", "b01 \""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(c.format);
+        record.set_clock_interval(10);
+        record.set_filename(file("shown.txt").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(log));
+        QFile f(file("shown.txt"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        std::vector<std::string> lines;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            lines.push_back(line.toStdString());
+        const auto first = std::find(lines.begin(), lines.end(), c.lines[0]);
+        ASSERT_NE(first, lines.end()) << c.lines[0];
+        EXPECT_EQ(std::vector<std::string>(first, first + std::min(c.lines.size(), size_t(lines.end() - first))),
+                  c.lines);
+    }
+}
+
 // A name's range is declared as the variable's bits only where it spans as many as the variable
 // has: a single node named like a bus keeps its range in its name, which a reader would
 // otherwise take for four bits.
