@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -719,25 +720,36 @@ TEST_F(Export, FailuresNameTheirCause)
     open_demo();
     KSM_DATA_LOG* log = capture(512);
     VOKR_VIEW* view = m_editor->frame()->get_layout_widget()->get_current_view();
-    const QString missing = file("missing/run");
+    const QString missing = file("missing/run"), folder = file("folder") + "/";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // A name of no file (empty, or a folder's) is refused before the dialog closes, never made
+    // into a hidden ".csv".
     const struct {
         int format;
-        const char* written;
-    } cases[] = {{0, ".csv"}, {2, ".vcd"}, {3, ".bmp"}, {4, ".jpg"}};
+        QString name, shown;
+        bool closes;
+    } cases[] = {{0, missing, missing + ".csv", true},
+                 {2, missing, missing + ".vcd", true},
+                 {3, missing, missing + ".bmp", true},
+                 {4, missing, missing + ".jpg", true},
+                 {0, "", "", false},
+                 {0, folder, folder, false}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown.toStdString());
         MSG_JOURNAL::clear();
         VOKR_EXPORT_DLG dialog(log, m_editor->frame(), nullptr, m());
         dialog.format_combo()->setCurrentIndex(c.format);
-        dialog.file_field()->setText(missing);
+        dialog.file_field()->setText(c.name);
         dialog.accept();
         const auto shown = MSG_JOURNAL::records_of("prompted");
-        ASSERT_EQ(shown.size(), 1u) << c.written;
-        EXPECT_EQ(shown[0].identifier, "VOKR_EXPORT_NOT_WRITTEN") << c.written;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].identifier, "VOKR_EXPORT_NOT_WRITTEN");
         const QString text = QString::fromStdString(shown[0].text);
-        EXPECT_TRUE(text.startsWith("Cannot export data to file \"" + missing + c.written + "\" -- "))
-            << text.toStdString();
+        EXPECT_TRUE(text.startsWith("Cannot export data to file \"" + c.shown + "\" -- ")) << text.toStdString();
         EXPECT_GT(text.size(), text.indexOf(" -- ") + 4) << "a reason follows";
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closes);
     }
+    EXPECT_FALSE(QFile::exists(folder + ".csv") || QFile::exists(".csv"));
     // A log without samples says so, and writes nothing.
     MSG_JOURNAL::clear();
     VOKR_EXPORT_DLG empty(m()->get_session()->create_new_log(0), m_editor->frame(), nullptr, m());
