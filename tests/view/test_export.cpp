@@ -31,6 +31,9 @@
 #include <QTimer>
 
 #include <malloc.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <map>
@@ -1019,6 +1022,46 @@ TEST_F(Export, PrintsPagesToPdf)
     printer.setOutputFileName(file("fit.pdf"));
     m_view->on_print(&printer);
     EXPECT_TRUE(run("pdfinfo", {file("fit.pdf")}).contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+// A print to a file that fails keeps the file that was there, leaves no temporary file beside it
+// and says why: a missing folder, a file-size limit reached halfway.
+TEST_F(Export, FailedPrintKeepsTheFileAndSaysWhy)
+{
+    for (int i = 0; i < 70; ++i)
+        add_rows(m(), {QString("node%1").arg(i).toLatin1().constData()});
+    capture(1024);
+    const QString kept = file("kept.pdf");
+    const struct {
+        QString target;
+        rlim_t size_limit;
+        const char* reason;
+    } cases[] = {{file("missing/p.pdf"), RLIM_INFINITY, "No such file or directory"}, {kept, 20000, "File too large"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        write_file(kept, "%PDF-1.4 an earlier print\n");
+        MSG_JOURNAL::clear();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(c.target);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        rlimit limited = before;
+        limited.rlim_cur = std::min(c.size_limit, before.rlim_max);
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limited);
+        m_view->on_print(&printer);
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(printer.outputFileName(), c.target);
+        const auto shown = MSG_JOURNAL::records_of("prompted");
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, "Cannot print to file \"" + c.target.toStdString() + "\" -- " + c.reason);
+        QFile old(kept);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), "%PDF-1.4 an earlier print\n");
+        EXPECT_EQ(QDir(file("")).entryList({"kept.pdf*"}), QStringList{"kept.pdf"});
+    }
 }
 
 // Prints the pages from..to (0: all) of the view to a PDF file.
