@@ -40,8 +40,11 @@ struct GUV_DATA_LOG_EXPORTER::DATABASE {
     int64_t interval = 0;
     int depth = 0;
     int trigger = 0;
+    int segment_size = 0;      // 0: one run of samples numbered from `trigger`
+    std::vector<int> origins;  // per segment, the sample its samples are numbered from
     const uint64_t* valid = nullptr;
     std::vector<COLUMN> columns;
+    std::vector<std::vector<uint64_t>> inverted_planes;  // the planes of inverted signals, as shown
 };
 
 namespace {
@@ -190,6 +193,15 @@ void split_name(const std::string& name, size_t width, GUV_DATA_LOG_EXPORTER::CO
     column->reference = vcd_token(rest);
 }
 
+// "[7:0]" as "[0:7]": the range of a bus whose members are listed least significant first.
+std::string reversed_range(const std::string& range)
+{
+    const size_t colon = range.find(':');
+    if (colon == std::string::npos)
+        return range;
+    return '[' + range.substr(colon + 1, range.size() - colon - 2) + ':' + range.substr(1, colon - 1) + ']';
+}
+
 // VCD identifiers: printable characters '!' to '~', shortest first.
 std::string make_id(size_t index)
 {
@@ -201,31 +213,52 @@ std::string make_id(size_t index)
     return id;
 }
 
-void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row, std::vector<int> channels,
-                std::vector<GUV_DATA_LOG_EXPORTER::COLUMN>* columns)
+// A copy of the channel's plane with its samples inverted (the bits past the depth kept).
+const uint64_t* inverted_plane(const KSM_DATA_LOG* log, int channel, GUV_DATA_LOG_EXPORTER::DATABASE* db)
 {
-    if (channels.empty())
+    const uint64_t* words = log->get_channel_words(channel);
+    std::vector<uint64_t> plane(words, words + (db->depth + 63) / 64);
+    for (size_t k = 0; k < plane.size(); ++k) {
+        const int inside = std::min(64, db->depth - int(k) * 64);
+        plane[k] ^= inside == 64 ? ~uint64_t(0) : (uint64_t(1) << inside) - 1;
+    }
+    db->inverted_planes.push_back(std::move(plane));
+    return db->inverted_planes.back().data();
+}
+
+// A column of the members (row and channel each, most significant first); `reversed`: the
+// members are listed least significant first, against the range in the name.
+void add_column(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, int row,
+                const std::vector<std::pair<int, int>>& members, bool reversed, GUV_DATA_LOG_EXPORTER::DATABASE* db)
+{
+    if (members.empty())
         return;
     GUV_DATA_LOG_EXPORTER::COLUMN column;
     column.full_name = set->get_node_name(row);
-    split_name(column.full_name, channels.size(), &column);
-    for (int channel : channels)
-        column.words.push_back(log->get_connection_status(channel) ? log->get_channel_words(channel) : nullptr);
-    column.id = make_id(columns->size());
+    split_name(column.full_name, members.size(), &column);
+    if (reversed)
+        column.range = reversed_range(column.range);
+    for (const auto& [member, channel] : members) {
+        const bool captured = log->get_connection_status(channel);
+        column.words.push_back(!captured                         ? nullptr
+                               : set->is_signal_inverted(member) ? inverted_plane(log, channel, db)
+                                                                 : log->get_channel_words(channel));
+    }
+    column.id = make_id(db->columns.size());
     column.scalar = column.words.size() == 1 && column.range.find(':') == std::string::npos;
     const std::string line = '\0' + column.id + '\n';
     if (column.scalar && line.size() < sizeof(column.scalar_line)) {
         std::memcpy(&column.scalar_line, line.data(), line.size());
         column.scalar_line |= uint64_t(line.size()) << 56;
     }
-    columns->push_back(std::move(column));
+    db->columns.push_back(std::move(column));
 }
 
 // Top-level single signals and groups in node-list order; a group's leaves make its bus, the
-// first leaf shown on top being the most significant bit unless the group lists lsb first.
-std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set)
+// first leaf shown on top being the most significant bit unless the group lists lsb first. An
+// inverted signal is written inverted, as shown.
+void collect_columns(const KSM_DATA_LOG* log, const KSM_DATA_SIGNAL_SET* set, GUV_DATA_LOG_EXPORTER::DATABASE* db)
 {
-    std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> columns;
     const int count = set->get_num_nodes();
     // Each capturing leaf row's channel in the log, as the signal set maps it.
     std::vector<int> channel(size_t(count), -1);
@@ -233,17 +266,29 @@ std::vector<GUV_DATA_LOG_EXPORTER::COLUMN> collect_columns(const KSM_DATA_LOG* l
         channel[row] = set->get_channel_in(log, row);
     for (int row = 0; row < count;) {
         const int last = set->get_last_child_index(row);
-        std::vector<int> channels;
+        std::vector<std::pair<int, int>> members;
         for (int r = row; r <= last; ++r)
             if (channel[r] >= 0 && channel[r] < log->get_num_channels())
-                channels.push_back(channel[r]);
-        if (last > row && set->get_lsb_to_msb(row))
-            std::reverse(channels.begin(), channels.end());
+                members.emplace_back(r, channel[r]);
+        const bool reversed = last > row && set->get_lsb_to_msb(row);
+        if (reversed)
+            std::reverse(members.begin(), members.end());
         if (last > row || channel[row] >= 0)
-            add_column(log, set, row, channels, &columns);
+            add_column(log, set, row, members, reversed, db);
         row = last + 1;
     }
-    return columns;
+}
+
+// Each segment's samples are numbered from the segment's trigger, or from its start when it has
+// none, as the window numbers them.
+std::vector<int> segment_origins(const KSM_DATA_LOG* log, int depth, int size)
+{
+    std::vector<int> origins;
+    for (int start = 0; size > 0 && start < depth; start += size) {
+        const int trigger = log->find_next_trigger(start, start + size);
+        origins.push_back(trigger >= 0 ? trigger : start);
+    }
+    return origins;
 }
 
 // A bus value in hexadecimal (a bit alone as 0 or 1); "x" when any member is unknown.
@@ -983,7 +1028,8 @@ void append_field(const std::string& field, char separator, std::string* out)
 }
 
 // Comma-separated values (separator ',') or the table file (separator '\t'): a header line,
-// then per sample its number from the trigger, its time in ps and one value per column.
+// then per sample its number from the trigger (of its segment), its time in ps and one value per
+// column.
 bool write_table(const GUV_DATA_LOG_EXPORTER::DATABASE& db, char separator, WRITER* writer)
 {
     std::string& out = writer->text();
@@ -994,8 +1040,9 @@ bool write_table(const GUV_DATA_LOG_EXPORTER::DATABASE& db, char separator, WRIT
     }
     out += '\n';
     for (int s = 0; s < db.depth; ++s) {
-        out += std::to_string(s - db.trigger) + separator;
-        append_decimal(TIME(s - db.trigger) * db.interval, &out);
+        const int number = s - (db.segment_size > 0 ? db.origins[size_t(s / db.segment_size)] : db.trigger);
+        out += std::to_string(number) + separator;
+        append_decimal(TIME(number) * db.interval, &out);
         const bool valid = bit_at(db.valid, s);
         for (const auto& column : db.columns) {
             out += separator;
@@ -1025,8 +1072,10 @@ bool GUV_DATA_LOG_EXPORTER::create_vector_database(KSM_DATA_LOG* log, GUV_DATA_L
     db->interval = clock_interval_ps;
     db->depth = log->get_data_sample_depth();
     db->trigger = std::clamp(log->get_data_trigger_position(-1), 0, std::max(db->depth - 1, 0));
+    db->segment_size = std::max(0, log->get_data_segment_size());
+    db->origins = segment_origins(log, db->depth, db->segment_size);
     db->valid = log->get_valid_words();
-    db->columns = collect_columns(log, log->get_signal_set());
+    collect_columns(log, log->get_signal_set(), db.get());
     if (db->depth < 1 || db->columns.empty())
         return false;
     m_db = std::move(db);

@@ -155,6 +155,19 @@ TEST_F(DataLogs, ViewingALogTablesThePluginSymbolsOfEveryBusValue)
     EXPECT_STREQ(table->get_first_symbol("00"), "IDLE");
     EXPECT_STREQ(table->get_first_symbol("11"), "BUSY");
     EXPECT_STREQ(table->get_first_symbol("10"), "EDGE");
+    // Captured values are read through the log's table, as the list file reads them: a value
+    // never captured has no symbol.
+    m->set_list_view_mode(true);
+    const struct {
+        const char* value;
+        const char* symbol;
+    } reads[] = {{"11", "BUSY"}, {"00", "IDLE"}, {"01", ""}};
+    for (const auto& r : reads) {
+        QString symbol = "unread";
+        EXPECT_TRUE(m->get_node_mnemonics_symbol(0, r.value, &symbol, nullptr));
+        EXPECT_EQ(symbol.toStdString(), r.symbol) << r.value;
+    }
+    m->set_list_view_mode(false);
 }
 
 TEST_F(DataLogs, SavingWithoutDataNodesWarnsAndStillSaves)

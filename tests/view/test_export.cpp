@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,6 +31,9 @@
 #include <QTimer>
 
 #include <malloc.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <map>
@@ -459,6 +463,59 @@ TEST_F(Export, CsvAndTableFilesParse)
     EXPECT_FALSE(record.create_vector_database(log));
 }
 
+// The files hold what the window shows: an inverted signal inverted, a bus listed least
+// significant bit first with that bit on the right of its value (and its range declared so that
+// each bit keeps its name), each segment's samples numbered and timed from its own trigger.
+TEST_F(Export, FilesHoldWhatTheWindowShows)
+{
+    add_rows(m(), {"a", "v1", "v0"});
+    ASSERT_TRUE(data()->group_nodes(1, 2) && data()->rename_group(1, "v[1..0]"));
+    ASSERT_TRUE(data()->set_lsb_to_msb(1, true) && data()->set_signal_inverted(0, true));
+    // Per sample: a, v1, v0; two segments of four samples, triggered at samples 1 and 6.
+    const char* bits[] = {"100", "010", "011", "001", "111", "000", "101", "110"};
+    KSM_DATA_LOG* log = m()->get_session()->create_new_log(0);
+    log->begin_capture(3, 8, 4);
+    for (int s = 0; s < 8; ++s) {
+        for (int c = 0; c < 3; ++c)
+            log->set_bit(c, s, bits[s][c] == '1');
+        log->set_valid(s, true);
+    }
+    for (int trigger : {1, 6})
+        log->set_trigger_mark(trigger, true);
+    log->set_trigger_positions({1, 6});
+    log->end_capture();
+    m()->set_view_log(0, log);
+    const struct {
+        GUV_DATA_LOG_EXPORTER_OUTPUT_FORMAT format;
+        std::vector<std::string> lines;  // from the first line holding the first's text
+    } cases[] = {
+        {GUV_OUTPUT_CSV,
+         {"Sample,Time (ps),a,v[1..0]", "-1,-10,0,0", "0,0,1,1", "1,10,1,3", "2,20,1,2", "-2,-20,0,3", "-1,-10,1,0",
+          "0,0,0,2", "1,10,0,1"}},
+        {GUV_OUTPUT_TABLE, {"-1\t-10\t0\t0", "0\t0\t1\t1"}},
+        {GUV_OUTPUT_VCD,
+         {"$var wire 1 ! a $end", "$var wire 2 \" v [0:1] $end", "$upscope $end", "$enddefinitions $end", "#0",
+          "$dumpvars", "0!", "b00 \"", "$end", "#1", "1!", "b01 \""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        VOKR_WAVEFORM_EXPORT_DATA record;
+        record.set_type(c.format);
+        record.set_clock_interval(10);
+        record.set_filename(file("shown.txt").toLocal8Bit().constData());
+        ASSERT_TRUE(record.create_vector_database(log));
+        QFile f(file("shown.txt"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        std::vector<std::string> lines;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            lines.push_back(line.toStdString());
+        const auto first = std::find(lines.begin(), lines.end(), c.lines[0]);
+        ASSERT_NE(first, lines.end()) << c.lines[0];
+        EXPECT_EQ(std::vector<std::string>(first, first + std::min(c.lines.size(), size_t(lines.end() - first))),
+                  c.lines);
+    }
+}
+
 // A name's range is declared as the variable's bits only where it spans as many as the variable
 // has: a single node named like a bus keeps its range in its name, which a reader would
 // otherwise take for four bits.
@@ -666,25 +723,36 @@ TEST_F(Export, FailuresNameTheirCause)
     open_demo();
     KSM_DATA_LOG* log = capture(512);
     VOKR_VIEW* view = m_editor->frame()->get_layout_widget()->get_current_view();
-    const QString missing = file("missing/run");
+    const QString missing = file("missing/run"), folder = file("folder") + "/";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // A name of no file (empty, or a folder's) is refused before the dialog closes, never made
+    // into a hidden ".csv".
     const struct {
         int format;
-        const char* written;
-    } cases[] = {{0, ".csv"}, {2, ".vcd"}, {3, ".bmp"}, {4, ".jpg"}};
+        QString name, shown;
+        bool closes;
+    } cases[] = {{0, missing, missing + ".csv", true},
+                 {2, missing, missing + ".vcd", true},
+                 {3, missing, missing + ".bmp", true},
+                 {4, missing, missing + ".jpg", true},
+                 {0, "", "", false},
+                 {0, folder, folder, false}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown.toStdString());
         MSG_JOURNAL::clear();
         VOKR_EXPORT_DLG dialog(log, m_editor->frame(), nullptr, m());
         dialog.format_combo()->setCurrentIndex(c.format);
-        dialog.file_field()->setText(missing);
+        dialog.file_field()->setText(c.name);
         dialog.accept();
         const auto shown = MSG_JOURNAL::records_of("prompted");
-        ASSERT_EQ(shown.size(), 1u) << c.written;
-        EXPECT_EQ(shown[0].identifier, "VOKR_EXPORT_NOT_WRITTEN") << c.written;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].identifier, "VOKR_EXPORT_NOT_WRITTEN");
         const QString text = QString::fromStdString(shown[0].text);
-        EXPECT_TRUE(text.startsWith("Cannot export data to file \"" + missing + c.written + "\" -- "))
-            << text.toStdString();
+        EXPECT_TRUE(text.startsWith("Cannot export data to file \"" + c.shown + "\" -- ")) << text.toStdString();
         EXPECT_GT(text.size(), text.indexOf(" -- ") + 4) << "a reason follows";
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closes);
     }
+    EXPECT_FALSE(QFile::exists(folder + ".csv") || QFile::exists(".csv"));
     // A log without samples says so, and writes nothing.
     MSG_JOURNAL::clear();
     VOKR_EXPORT_DLG empty(m()->get_session()->create_new_log(0), m_editor->frame(), nullptr, m());
@@ -954,6 +1022,46 @@ TEST_F(Export, PrintsPagesToPdf)
     printer.setOutputFileName(file("fit.pdf"));
     m_view->on_print(&printer);
     EXPECT_TRUE(run("pdfinfo", {file("fit.pdf")}).contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+// A print to a file that fails keeps the file that was there, leaves no temporary file beside it
+// and says why: a missing folder, a file-size limit reached halfway.
+TEST_F(Export, FailedPrintKeepsTheFileAndSaysWhy)
+{
+    for (int i = 0; i < 70; ++i)
+        add_rows(m(), {QString("node%1").arg(i).toLatin1().constData()});
+    capture(1024);
+    const QString kept = file("kept.pdf");
+    const struct {
+        QString target;
+        rlim_t size_limit;
+        const char* reason;
+    } cases[] = {{file("missing/p.pdf"), RLIM_INFINITY, "No such file or directory"}, {kept, 20000, "File too large"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        write_file(kept, "%PDF-1.4 an earlier print\n");
+        MSG_JOURNAL::clear();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(c.target);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        rlimit limited = before;
+        limited.rlim_cur = std::min(c.size_limit, before.rlim_max);
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limited);
+        m_view->on_print(&printer);
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(printer.outputFileName(), c.target);
+        const auto shown = MSG_JOURNAL::records_of("prompted");
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, "Cannot print to file \"" + c.target.toStdString() + "\" -- " + c.reason);
+        QFile old(kept);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), "%PDF-1.4 an earlier print\n");
+        EXPECT_EQ(QDir(file("")).entryList({"kept.pdf*"}), QStringList{"kept.pdf"});
+    }
 }
 
 // Prints the pages from..to (0: all) of the view to a PDF file.

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -67,6 +68,17 @@ QString write_failure(const QString& path)
         return probe.errorString();
     probe.cancelWriting();
     return "the file could not be written";
+}
+
+// Why the typed name names no file: empty, or a folder ("dir/"), which would otherwise become the
+// hidden file ".csv" there; empty when it names a file.
+QString name_refusal(const QString& text)
+{
+    if (text.isEmpty())
+        return "no file name";
+    if (QFileInfo(text).fileName().isEmpty())
+        return "the name is a folder, not a file";
+    return QString();
 }
 
 }  // namespace
@@ -162,9 +174,9 @@ int64_t VOKR_EXPORT_DLG::clock_interval(double period, int unit)
     return int64_t(u.picoseconds > 0 ? u.picoseconds * period : 1e6 / period);
 }
 
-// The period is checked before the dialog closes: a value out of range is reported and the
-// user can correct it. A failed export says why: no samples to write, or the file and the
-// system's reason; a cancelled image size question says nothing.
+// The period and the file name are checked before the dialog closes: a value out of range or a
+// name of no file is reported and the user can correct it. A failed export says why: no samples to write, or the file
+// and the system's reason; a cancelled image size question says nothing.
 void VOKR_EXPORT_DLG::accept()
 {
     const int index = std::clamp(m_format->currentIndex(), 0, int(std::size(FORMATS)) - 1);
@@ -178,6 +190,11 @@ void VOKR_EXPORT_DLG::accept()
     const double period = m_period_edit->text().trimmed().toDouble(&number);
     if (!number || !(period >= MIN_PERIOD && period <= MAX_PERIOD)) {
         vokr_prompt(vokr_msg_value_out_of_range("1", "10000"));
+        return;
+    }
+    const QString refusal = name_refusal(m_file->text());
+    if (!refusal.isEmpty()) {
+        report_not_written(m_file->text(), refusal);
         return;
     }
     m_clock_period = period;

@@ -944,6 +944,9 @@ public:
     bool get_node_mnemonics_table_name(int node_index, QString* name, KSM_TX_SIGNAL_NODES* list);
     bool get_node_mnemonics_width(int node_index, int* width);
     bool get_node_mnemonics_symbol(int node_index, const QString& pattern, QString* symbol, KSM_TX_SIGNAL_NODES* list);
+
+private:
+    KSM_DATA_MNEMONICS_TABLE* static_plugin_table(const KSM_TX_PLUGIN_MNEMONICS& record, const char* bus) const;
 public slots:
     void on_update_mnemonic(bool* enable) { *enable = true; }
     void on_mnemonic() {}

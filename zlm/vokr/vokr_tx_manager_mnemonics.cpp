@@ -86,6 +86,23 @@ bool VOKR_TX_MANAGER::get_node_mnemonics_width(int node_index, int* width)
     return true;
 }
 
+// The active log's table of a plug-in bus's captured values: the one the record names, else the
+// one made for the bus when the log was viewed (tables are named after their bus); null if none.
+KSM_DATA_MNEMONICS_TABLE* VOKR_TX_MANAGER::static_plugin_table(const KSM_TX_PLUGIN_MNEMONICS& record,
+                                                               const char* bus) const
+{
+    if (!m_data_log)
+        return nullptr;
+    if (record.static_table_index != -1)
+        return m_data_log->get_static_plugin_mnemonics_table(record.static_table_index);
+    for (int i = 0; i < m_data_log->get_num_static_plugin_mnemonics_tables(); ++i) {
+        KSM_DATA_MNEMONICS_TABLE* table = m_data_log->get_static_plugin_mnemonics_table(i);
+        if (table && qstrcmp(table->get_name(), bus) == 0)
+            return table;
+    }
+    return nullptr;
+}
+
 bool VOKR_TX_MANAGER::get_node_mnemonics_symbol(int node_index, const QString& pattern, QString* symbol,
                                                 KSM_TX_SIGNAL_NODES* list)
 {
@@ -100,9 +117,7 @@ bool VOKR_TX_MANAGER::get_node_mnemonics_symbol(int node_index, const QString& p
         if (!table)
             return get_plugin_mnemonic(symbol, bits.constData(), node_index, list);
     } else if (const KSM_TX_PLUGIN_MNEMONICS* record = current_list()->get_plugin_mnemonics(node_index)) {
-        if (record->static_table_index == -1)
-            return true;
-        table = m_data_log ? m_data_log->get_static_plugin_mnemonics_table(record->static_table_index) : nullptr;
+        table = static_plugin_table(*record, current_list()->get_node_name(node_index));
     } else {
         QString table_name;
         VOKR_ASSERT_TEXT(get_node_mnemonics_table_name(node_index, &table_name, nullptr),

@@ -795,6 +795,8 @@ protected:
 
 private:
     QImage render_image(int width, int height, bool fit);
+    QString print_to_file(QPrinter* printer, const QString& target);
+    int print_pages(QPrinter* printer);
     bool open_list_file(const QString& path);
     void delete_on_focused_canvas();
     // The samples of a printed page, first to end (exclusive) of the `per_page` each page holds,

@@ -1,14 +1,21 @@
 // Printing: the node list with its waveforms laid out on a logical 800 x 800 page, pages running
 // across the samples first and then down the rows, every page at one time scale.
 #include "vokr_frame_wnd.h"
+#include "vokr_msg.h"
 #include "vokr_number.h"
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
+#include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -67,15 +74,90 @@ void hatch(QPainter* p, const QRect& r)
                     QBrush(Qt::black, Qt::DiagCrossPattern));
 }
 
+// Whether a PDF file was written to its end: the last line the writer writes is the end marker.
+bool pdf_complete(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(std::max<qint64>(0, file.size() - 16)))
+        return false;
+    return file.read(16).trimmed().endsWith("%%EOF");
+}
+
+// Why a file stopped short: the system's answer to one more byte (a size limit, a full disk).
+QString write_stop_reason(const QString& path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::Append) && file.write("\n", 1) == 1 && file.flush())
+        return "the document was not written completely";
+    return file.errorString();
+}
+
+void report_print_failure(const QString& path, const QString& reason)
+{
+    const QByteArray text =
+        QString("Cannot print to file \"%1\" -- %2").arg(QDir::toNativeSeparators(path), reason).toLocal8Bit();
+    auto* notice = new MSG_O;
+    notice->fill_args("%1!s!/OVOKR_PRINT_NOT_WRITTEN", text.constData());
+    vokr_prompt(notice);
+}
+
 }  // namespace
 
 void VOKR_VIEW::on_print() { on_print(m_frame_wnd ? m_frame_wnd->get_printer() : nullptr); }
 
+// A print to a PDF file says why it failed, and keeps the file that was there.
 void VOKR_VIEW::on_print(QPrinter* printer)
+{
+    const QString target = printer ? printer->outputFileName() : QString();
+    if (!printer || printer->outputFormat() != QPrinter::PdfFormat || target.isEmpty()) {
+        print_pages(printer);
+        return;
+    }
+    const QString failure = print_to_file(printer, target);
+    printer->setOutputFileName(target);
+    if (!failure.isEmpty())
+        report_print_failure(target, failure);
+}
+
+// The document goes to a temporary file beside the target (a link's target), which replaces it
+// only once the whole document is there. The reason of a failure, else empty; nothing to print
+// leaves the file as it was.
+QString VOKR_VIEW::print_to_file(QPrinter* printer, const QString& target)
+{
+    const QFileInfo link(target);
+    const QString path = link.isSymLink() ? link.symLinkTarget() : target;
+    const QFileInfo info(path);
+    if (info.isDir())
+        return "the name is a folder";
+    if (info.exists() && !info.isWritable())
+        return "the file is not writable";
+    QTemporaryFile temporary(path + ".XXXXXX");
+    if (!temporary.open())
+        return temporary.errorString();
+    temporary.close();
+    printer->setOutputFileName(temporary.fileName());
+    const int pages = print_pages(printer);
+    if (pages < 0)
+        return "the file could not be opened for printing";
+    if (pages == 0)
+        return QString();
+    if (!pdf_complete(temporary.fileName()))
+        return write_stop_reason(temporary.fileName());
+    const QFile::Permissions fresh =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
+    temporary.setPermissions(info.exists() ? info.permissions() : fresh);
+    if (std::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    temporary.setAutoRemove(false);
+    return QString();
+}
+
+// The pages printed, -1 when the printer could not begin.
+int VOKR_VIEW::print_pages(QPrinter* printer)
 {
     KSM_TX_SIGNAL_NODES* list = current_node_table();
     if (!printer || !list)
-        return;
+        return 0;
     std::vector<int> shown;
     for (int n = 0; n < list->get_num_nodes(); ++n)
         if (get_row_height(node_to_row(n)) > 0)
@@ -83,8 +165,10 @@ void VOKR_VIEW::on_print(QPrinter* printer)
     const int depth = get_sample_depth();
     const LAYOUT l = page_layout(m_tx_manager, int(shown.size()), depth);
     QPainter painter;
-    if (l.count() < 1 || !painter.begin(printer))
-        return;
+    if (l.count() < 1)
+        return 0;
+    if (!painter.begin(printer))
+        return -1;
     const int unit = print_sample_unit(shown.empty() ? 0 : shown.back(), l.samples);
     const int from = printer->fromPage() > 0 ? printer->fromPage() : 1;
     const int to = printer->fromPage() > 0 ? std::min(printer->toPage(), l.count()) : l.count();
@@ -101,6 +185,7 @@ void VOKR_VIEW::on_print(QPrinter* printer)
                    {first, std::min(depth, first + l.samples), l.samples, unit});
     }
     painter.end();
+    return std::max(1, to - from + 1);  // a range past the last page still makes a document
 }
 
 // 9 units a character of the longest name (with its indent) or alias, each column at most 8 units
