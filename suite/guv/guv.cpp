@@ -3,11 +3,7 @@
 #include "ksm.h"
 
 #include <QDateTime>
-#include <QSaveFile>
-
-#ifdef Q_OS_LINUX
-#include <fcntl.h>
-#endif
+#include <QIODevice>
 
 #include <algorithm>
 #include <array>
@@ -52,12 +48,10 @@ namespace {
 constexpr size_t FLUSH_SIZE = 1 << 20;
 constexpr size_t DIRECT_SIZE = 1 << 16;  // pieces this large go to the file without being gathered
 
-// Output gathered in memory and handed to the file in large pieces. On Linux each megabyte
-// written is handed on to the disk at once, so that syncing the file when it is committed waits
-// for the last pieces only.
+// Output gathered in memory and handed to the file's device in large pieces.
 class WRITER {
 public:
-    explicit WRITER(QSaveFile* file) : m_file(file) { m_text.reserve(2 * FLUSH_SIZE); }
+    explicit WRITER(QIODevice* file) : m_file(file) { m_text.reserve(2 * FLUSH_SIZE); }
     std::string& text() { return m_text; }
     bool maybe_flush() { return m_text.size() < FLUSH_SIZE || flush(); }
     // Adds the text: a small piece to what is gathered, a large one straight to the file.
@@ -77,25 +71,10 @@ public:
     }
 
 private:
-    bool put(const char* text, size_t size)
-    {
-        if (m_file->write(text, qint64(size)) != qint64(size))
-            return false;
-        m_written += size;
-#ifdef Q_OS_LINUX
-        if (m_written - m_on_disk >= FLUSH_SIZE && m_file->flush()) {
-            sync_file_range(m_file->handle(), off64_t(m_on_disk), off64_t(m_written - m_on_disk),
-                            SYNC_FILE_RANGE_WRITE);
-            m_on_disk = m_written;
-        }
-#endif
-        return true;
-    }
+    bool put(const char* text, size_t size) { return m_file->write(text, qint64(size)) == qint64(size); }
 
-    QSaveFile* m_file;
+    QIODevice* m_file;
     std::string m_text;
-    size_t m_written = 0;  // bytes written to the file
-    size_t m_on_disk = 0;  // bytes handed on to the disk
 };
 
 bool bit_at(const uint64_t* words, int sample) { return (words[sample >> 6] >> (sample & 63)) & 1; }
@@ -1093,16 +1072,14 @@ bool GUV_DATA_LOG_EXPORTER::export_file(const char* path)
 {
     if (!m_db || !path || !*path)
         return false;
-    QSaveFile file(QString::fromLocal8Bit(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    WRITER writer(&file);
-    const bool written = m_db->format == GUV_OUTPUT_VCD
-                             ? write_vcd(*m_db, &writer)
-                             : write_table(*m_db, m_db->format == GUV_OUTPUT_CSV ? ',' : '\t', &writer);
-    if (!written) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // The old file stays unless the whole new one, and its folder, reach the disk.
+    return ksm_replace_file(
+        path,
+        [&](QIODevice* file) {
+            WRITER writer(file);
+            return m_db->format == GUV_OUTPUT_VCD
+                       ? write_vcd(*m_db, &writer)
+                       : write_table(*m_db, m_db->format == GUV_OUTPUT_CSV ? ',' : '\t', &writer);
+        },
+        nullptr);
 }

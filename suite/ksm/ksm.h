@@ -17,6 +17,14 @@
 #include <utility>
 #include <vector>
 
+class QIODevice;
+
+// Replaces the file at `path` with what `write` writes to the device it is given: the data goes to
+// a new file beside it, which takes the name only once it and the folder are synced to the disk;
+// on failure the file that was there stays and `reason` says why. The new file keeps the old
+// one's owner, group and permissions. For every file the editor writes for a person.
+bool ksm_replace_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* reason);
+
 class RUV_ADVANCED_TRIGGER_FACTORY;
 class KSM_DATA_MNEMONICS;
 class KSM_DATA_SESSION;

@@ -504,6 +504,21 @@ void ksm_remove_save_leftovers(const std::string& path)
     ::closedir(folder);
 }
 
+bool ksm_replace_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* reason)
+{
+    const std::string target = replaced_file(path);
+    ksm_remove_save_leftovers(target);
+    REPLACED_FILE replaced(target);
+    std::string why;
+    if (write_new_file(target, write, nullptr, &why)) {
+        replaced.tell_other_names();
+        return true;
+    }
+    if (reason)
+        *reason = why;
+    return false;
+}
+
 bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error,
                     const KSM_FILE_STAMP* expected, KSM_FILE_STAMP* written)
 {

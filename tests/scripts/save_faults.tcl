@@ -15,6 +15,13 @@ if {[info exists env(SAVE_FAULT_SESSION)]} {
     } else {
         run_acquisition
     }
+    if {[info exists env(SAVE_FAULT_OUTPUTS)]} {  # the list file and a CSV export over earlier ones
+        set_widgets {data_setup_tabs Data}
+        catch {vokr_show_list_view -filename $env(SAVE_FAULT_OUTPUTS).txt} list
+        answer_dialog [list export_format {Comma Separated Values} file_name $env(SAVE_FAULT_OUTPUTS)] OK {action EXPORT}
+        puts [list outputs $list prompted [lmap r [::korvane::msg::log prompted] {dict get $r text}]]
+        exit 0
+    }
     catch {action PIRQ_SAVE_ACTION -focus window}
     puts [list modified [session modified] posted [lmap r [::korvane::msg::log posted] {dict get $r text}]]
 } else {
@@ -43,6 +50,23 @@ if {[info exists env(SAVE_FAULT_SESSION)]} {
         check {[string match $reason [dict get $report posted]]} "$fault: the person is told why: $report"
         check {!$kept || [read_file $session 1] eq $before} "$fault: the old file is kept"
         check {[glob -nocomplain $session.*] eq ""} "$fault: no temporary is left: [glob -nocomplain $session.*]"
+    }
+
+    # The list file and the exports are written as a session is: a failed sync keeps the earlier file.
+    set work [e2e_workspace save_outputs]
+    set outputs [file join $work out]
+    foreach suffix {txt csv} {
+        set f [open $outputs.$suffix w]; puts -nonewline $f earlier; close $f
+    }
+    set env(SAVE_FAULT_SESSION) [file join $work demo.lmx]
+    set env(SAVE_FAULT_OUTPUTS) $outputs
+    catch {exec {*}[traced -e trace=fdatasync -e inject=fdatasync:error=EIO] [info nameofexecutable] \
+               --script $script 2>/dev/null} output
+    unset env(SAVE_FAULT_SESSION) env(SAVE_FAULT_OUTPUTS)
+    set report [lsearch -inline -glob [split $output \n] {outputs *}]
+    check {[string match {*could not be synced to the disk*} $report]} "the failed syncs are told: $report"
+    foreach suffix {txt csv} {
+        check {[read_file $outputs.$suffix] eq "earlier"} "the earlier $suffix file is kept"
     }
 
     # A kill at any step of a save keeps the old file or has put the new one whole in its place,

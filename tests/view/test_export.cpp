@@ -1036,7 +1036,8 @@ TEST_F(Export, FailedPrintKeepsTheFileAndSaysWhy)
         QString target;
         rlim_t size_limit;
         const char* reason;
-    } cases[] = {{file("missing/p.pdf"), RLIM_INFINITY, "No such file or directory"}, {kept, 20000, "File too large"}};
+    } cases[] = {{file("missing/p.pdf"), RLIM_INFINITY, "cannot open its folder: No such file or directory"},
+                 {kept, 20000, "File too large"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
         write_file(kept, "%PDF-1.4 an earlier print\n");

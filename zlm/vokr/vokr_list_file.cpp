@@ -5,11 +5,7 @@
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
-#include <QFileDevice>
-
-#ifdef Q_OS_LINUX
-#include <fcntl.h>
-#endif
+#include <QIODevice>
 
 #include <algorithm>
 #include <charconv>
@@ -64,31 +60,14 @@ QString legend_line(int key, const QString& name, bool failed)
            (failed ? " [failed connection]" : "") + "\n";
 }
 
-// Bytes handed to the file in large pieces; on Linux each megabyte written is handed on to the
-// disk at once, so that syncing the file when it is committed waits for the last pieces only.
+// Bytes handed to the file's device in large pieces.
 class WRITER {
 public:
-    explicit WRITER(QFileDevice* file) : m_file(file) {}
-    bool write(const char* bytes, size_t size)
-    {
-        if (m_file->write(bytes, qint64(size)) != qint64(size))
-            return false;
-        m_written += size;
-#ifdef Q_OS_LINUX
-        constexpr size_t PIECE = 1 << 20;
-        if (m_written - m_on_disk >= PIECE && m_file->flush()) {
-            sync_file_range(m_file->handle(), off64_t(m_on_disk), off64_t(m_written - m_on_disk),
-                            SYNC_FILE_RANGE_WRITE);
-            m_on_disk = m_written;
-        }
-#endif
-        return true;
-    }
+    explicit WRITER(QIODevice* file) : m_file(file) {}
+    bool write(const char* bytes, size_t size) { return m_file->write(bytes, qint64(size)) == qint64(size); }
 
 private:
-    QFileDevice* m_file;
-    size_t m_written = 0;
-    size_t m_on_disk = 0;
+    QIODevice* m_file;
 };
 
 }  // namespace
@@ -414,7 +393,7 @@ void VOKR_LIST_FILE::render_irregular(STRETCH* stretch, const std::vector<std::s
 // Stretches go round ring, twice as many as the helpers that render them: this thread makes
 // a stretch's bus texts once its slot is free, hands it to the helpers, and writes the rendered
 // stretches in order.
-bool VOKR_LIST_FILE::write_stretches(QFileDevice* file, const QByteArray& head)
+bool VOKR_LIST_FILE::write_stretches(QIODevice* file, const QByteArray& head)
 {
     WRITER writer(file);
     if (!writer.write(head.constData(), size_t(head.size())))
@@ -471,7 +450,7 @@ bool VOKR_LIST_FILE::write_stretches(QFileDevice* file, const QByteArray& head)
     return written;
 }
 
-bool VOKR_LIST_FILE::write(QFileDevice* file)
+bool VOKR_LIST_FILE::write(QIODevice* file)
 {
     measure_buses();
     lay_out_body();

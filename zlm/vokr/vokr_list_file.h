@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-class QFileDevice;
+class QIODevice;
 class KSM_DATA_LOG;
 class KSM_TX_SIGNAL_SET;
 class VOKR_TX_MANAGER;
@@ -33,7 +33,7 @@ public:
     VOKR_LIST_FILE& operator=(const VOKR_LIST_FILE&) = delete;
 
     // Writes the whole file to `file`; false when a write failed.
-    bool write(QFileDevice* file);
+    bool write(QIODevice* file);
     // The threads that render lines.
     static int threads();
     // The bytes the stretches on their way to the file may take (24 MB unless set; the buses'
@@ -56,7 +56,7 @@ private:
     void render_irregular(STRETCH* stretch, const std::vector<std::string>& labels) const;
     std::string label(int sample) const;
     char bit_character(const COLUMN& column, int sample) const;
-    bool write_stretches(QFileDevice* file, const QByteArray& head);
+    bool write_stretches(QIODevice* file, const QByteArray& head);
 
     VOKR_TX_MANAGER* m_manager;
     const KSM_TX_SIGNAL_SET* m_set;

@@ -1,4 +1,5 @@
 // The export command and the image of the whole node list and waveform grid.
+#include "ksm.h"
 #include "vokr_export_dlg.h"
 #include "vokr_image_export_option.h"
 #include "vokr_tx_manager.h"
@@ -8,7 +9,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScrollBar>
 
 void VOKR_VIEW::on_export()
@@ -25,30 +25,28 @@ void set_failure(QString* failure, const QString& reason)
         *failure = reason;
 }
 
-// Writes through a save file, so that a failed write keeps the file that was there; the format
-// follows the path's suffix.
+// Writes a new file that replaces the one there only when whole and synced, so that a failed
+// write keeps the file that was there; the format follows the path's suffix.
 bool write_image(const QImage& image, const QString& path, QString* failure)
 {
     if (image.isNull()) {
         set_failure(failure, "the image is too large to be made");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        set_failure(failure, file.errorString());
-        return false;
-    }
-    QImageWriter writer(&file, QFileInfo(path).suffix().toLatin1());
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        set_failure(failure, writer.errorString());
-        return false;
-    }
-    if (!file.commit()) {
-        set_failure(failure, file.errorString());
-        return false;
-    }
-    return true;
+    QString encoding;
+    std::string reason;
+    const bool written = ksm_replace_file(
+        QFile::encodeName(path).toStdString(),
+        [&](QIODevice* file) {
+            QImageWriter writer(file, QFileInfo(path).suffix().toLatin1());
+            if (!writer.write(image))
+                encoding = writer.errorString();
+            return encoding.isEmpty();
+        },
+        &reason);
+    if (!written)
+        set_failure(failure, !encoding.isEmpty() ? encoding : QString::fromLocal8Bit(reason.c_str()));
+    return written;
 }
 
 }  // namespace

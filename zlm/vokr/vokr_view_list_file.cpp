@@ -1,4 +1,5 @@
 // The list file command: the file written (VOKR_LIST_FILE) and opened in a viewer.
+#include "ksm.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_list_file.h"
 #include "vokr_msg.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 
 namespace {
 
@@ -79,10 +79,7 @@ bool VOKR_VIEW::create_list_file(const QString& path, QString* failure)
     m_tx_manager->set_list_view_mode(true);
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    QString refusal = !log || !set ? QString("there is no data log") : wex_save_refusal(path);
-    QSaveFile file(path);
-    if (refusal.isEmpty() && !file.open(QIODevice::WriteOnly | QIODevice::Text))
-        refusal = file.errorString();
+    const QString refusal = !log || !set ? QString("there is no data log") : wex_save_refusal(path);
     if (!refusal.isEmpty())
         return list_not_written(path, refusal, failure);
     VOKR_LIST_FILE::LABEL time_label;
@@ -93,10 +90,10 @@ bool VOKR_VIEW::create_list_file(const QString& path, QString* failure)
             return text;
         };
     VOKR_LIST_FILE list(m_tx_manager, set, log, m_tx_manager->get_data_segment_size(), std::move(time_label));
-    if (!list.write(&file) || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return list_not_written(path, reason, failure);
-    }
+    // The old file stays unless the whole new one, and its folder, reach the disk.
+    std::string reason;
+    if (!ksm_replace_file(
+            QFile::encodeName(path).toStdString(), [&](QIODevice* file) { return list.write(file); }, &reason))
+        return list_not_written(path, QString::fromLocal8Bit(reason.c_str()), failure);
     return true;
 }

@@ -1,5 +1,6 @@
 // Printing: the node list with its waveforms laid out on a logical 800 x 800 page, pages running
 // across the samples first and then down the rows, every page at one time scale.
+#include "ksm.h"
 #include "vokr_frame_wnd.h"
 #include "vokr_msg.h"
 #include "vokr_number.h"
@@ -13,9 +14,6 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -119,19 +117,18 @@ void VOKR_VIEW::on_print(QPrinter* printer)
         report_print_failure(target, failure);
 }
 
-// The document goes to a temporary file beside the target (a link's target), which replaces it
-// only once the whole document is there. The reason of a failure, else empty; nothing to print
-// leaves the file as it was.
+// The document is printed to a temporary file of the system's, and written to the target (a
+// link's target) only once it is whole: a new file beside it replaces it once it and the folder
+// are synced. The reason of a failure, else empty; nothing to print leaves the file as it was.
 QString VOKR_VIEW::print_to_file(QPrinter* printer, const QString& target)
 {
     const QFileInfo link(target);
-    const QString path = link.isSymLink() ? link.symLinkTarget() : target;
-    const QFileInfo info(path);
+    const QFileInfo info(link.isSymLink() ? link.symLinkTarget() : target);
     if (info.isDir())
         return "the name is a folder";
     if (info.exists() && !info.isWritable())
         return "the file is not writable";
-    QTemporaryFile temporary(path + ".XXXXXX");
+    QTemporaryFile temporary(QDir::temp().filePath("korvane-print-XXXXXX.pdf"));
     if (!temporary.open())
         return temporary.errorString();
     temporary.close();
@@ -143,13 +140,19 @@ QString VOKR_VIEW::print_to_file(QPrinter* printer, const QString& target)
         return QString();
     if (!pdf_complete(temporary.fileName()))
         return write_stop_reason(temporary.fileName());
-    const QFile::Permissions fresh =
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
-    temporary.setPermissions(info.exists() ? info.permissions() : fresh);
-    if (std::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    temporary.setAutoRemove(false);
-    return QString();
+    if (!temporary.open())
+        return temporary.errorString();
+    std::string reason;
+    const bool written = ksm_replace_file(
+        QFile::encodeName(target).toStdString(),
+        [&](QIODevice* file) {
+            for (QByteArray piece; !(piece = temporary.read(1 << 20)).isEmpty();)
+                if (file->write(piece) != piece.size())
+                    return false;
+            return temporary.error() == QFileDevice::NoError;
+        },
+        &reason);
+    return written ? QString() : QString::fromLocal8Bit(reason.c_str());
 }
 
 // The pages printed, -1 when the printer could not begin.
