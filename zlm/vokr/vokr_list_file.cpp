@@ -69,11 +69,18 @@ QString legend_line(int key, const QString& name, bool failed)
 class WRITER {
 public:
     explicit WRITER(QFileDevice* file) : m_file(file) {}
+    // A short write (the file reached the size the system allows) is retried for the rest, so
+    // that the failing write leaves the system's reason with the file.
     bool write(const char* bytes, size_t size)
     {
-        if (m_file->write(bytes, qint64(size)) != qint64(size))
-            return false;
-        m_written += size;
+        while (size > 0) {
+            const qint64 done = m_file->write(bytes, qint64(size));
+            if (done <= 0)
+                return false;
+            bytes += done;
+            size -= size_t(done);
+            m_written += size_t(done);
+        }
 #ifdef Q_OS_LINUX
         constexpr size_t PIECE = 1 << 20;
         if (m_written - m_on_disk >= PIECE && m_file->flush()) {

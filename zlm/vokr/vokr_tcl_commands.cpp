@@ -87,11 +87,18 @@ int add_node_to(const CALL& c, VOKR_FRAME_WND* frame, const QString& name)
     return TCL_OK;
 }
 
+// A window's file as given, or a relative name of it: the window keeps its file's absolute path.
+bool names_file_of(const VOKR_FRAME_WND* frame, const QString& path)
+{
+    const QString file = frame->get_qstring_filepath();
+    return file == path || (!path.isEmpty() && file == VOKR_FRAME_WND::absolute_file_path(path));
+}
+
 int add_node(const CALL& c)
 {
     const QString path = c.text(VOKR_AUTO_ARG_FILENAME);
     for (VOKR_FRAME_WND* frame : editor_frames())
-        if (frame->get_qstring_filepath() == path)
+        if (names_file_of(frame, path))
             return add_node_to(c, frame, c.text(VOKR_AUTO_ARG_NODENAME));
     return TCL_OK;
 }
@@ -111,7 +118,7 @@ int do_locate(const CALL& c)
     if (source == "New Lumetra File")
         target = frames.empty() ? nullptr : frames.back();
     for (size_t i = 0; !target && i < frames.size(); ++i)
-        if (frames[i]->get_qstring_filepath() == source)
+        if (names_file_of(frames[i], source))
             target = frames[i];
     if (!target)
         return TCL_OK;

@@ -79,7 +79,7 @@ bool VOKR_VIEW::create_list_file(const QString& path, QString* failure)
     m_tx_manager->set_list_view_mode(true);
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    QString refusal = !log || !set ? QString("there is no data log") : wex_save_refusal(path);
+    QString refusal = !log || !set ? QString("there is no data log") : m_tx_manager->write_target_refusal(path);
     QSaveFile file(path);
     if (refusal.isEmpty() && !file.open(QIODevice::WriteOnly | QIODevice::Text))
         refusal = file.errorString();
