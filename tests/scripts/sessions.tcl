@@ -1,8 +1,9 @@
 # Every way a window's session is closed or replaced leaves the windows as they are shown: a
 # refused open leaves an empty window whose panes take no input, a window without a session is
 # left out of what walks every window, an open never frees a capture under way, a closed window
-# takes no more commands, a window saves the file it opened whatever the working folder is now,
-# and a scripted answer that fits no prompt is the script's error.
+# takes no more commands, a capture under way refuses the commands that edit its instance, a
+# window saves the file it opened whatever the working folder is now, and a scripted answer that
+# fits no prompt is the script's error.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 set work [e2e_workspace sessions]
@@ -94,6 +95,13 @@ foreach file [list $other $notes] {
     expect_error {vokr_open_file -filename $file} {vokr_open_file: an acquisition is running*}
     check {[session file] eq $demo && [session acquiring]} "the capture goes on after opening $file"
 }
+# The commands that edit the instance are refused alike: its capture was set up as it is.
+set listed [list [nodes] [trigger]]
+foreach call [list [list vokr_add_node -filename $demo -nodename uart_tx] {vokr_set_storage_qualifier -type Transitional} \
+                  vokr_undo_view {vokr_switch_to_advanced_view -combobox_type 3} vokr_delete_all_node_in_view] {
+    expect_error $call "[lindex $call 0]: an acquisition is running*"
+}
+check {[list [nodes] [trigger]] eq $listed && [session acquiring]} "the refused edits changed nothing: [state]"
 action STOP -focus window
 wait_acquisition
 check {![session acquiring] && [session file] eq $demo} "the capture ended at its Stop in the window that ran it: [state]"

@@ -399,16 +399,19 @@ void VOKR_FRAME_WND::on_center_on_trigger()
         QMetaObject::invokeMethod(view(), "center_on_sample", Qt::DirectConnection, Q_ARG(int, position));
 }
 
-void VOKR_FRAME_WND::add_node(const QString& name)
+bool VOKR_FRAME_WND::add_node(const QString& name)
 {
     if (name.isEmpty())
-        return;
+        return true;
     VOKR_ASSERT(m_tx_manager->get_tx_instance() != NULL);
+    if (m_tx_manager->refuse_edit_while_acquiring())
+        return false;
     const KSM_DATA_WIRE_TAP_MODE mode =
         m_tx_manager->is_incremental_compile() ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
     m_tx_manager->begin_action(-1);
     m_tx_manager->insert_node(name, mode);
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
+    return true;
 }
 
 // ---- enable rules -------------------------------------------------------------------------------------------
