@@ -58,10 +58,11 @@ std::string name_of(const std::string& path)
 }
 
 // The file a save replaces: where `path` is a symbolic link, the file it leads to (through every
-// link), so that the link stays and names the new file.
+// link), so that the link stays and names the new file. Empty where the links go round in a loop
+// (or deeper than the system follows): they lead to no file, and the save must not replace one.
 std::string replaced_file(std::string path)
 {
-    for (int depth = 0; depth < 40; ++depth) {
+    for (int depth = 0; depth <= 40; ++depth) {
         struct stat s;
         char target[PATH_MAX];
         if (::lstat(path.c_str(), &s) != 0 || !S_ISLNK(s.st_mode))
@@ -72,7 +73,7 @@ std::string replaced_file(std::string path)
         const std::string next(target, static_cast<size_t>(size));
         path = next[0] == '/' ? next : folder_of(path) + "/" + next;
     }
-    return path;
+    return std::string();
 }
 
 // How the temporaries of the file named `name` begin: NAME.saving-, NAME cut at the start of a
@@ -495,7 +496,7 @@ KSM_FILE_STAMP ksm_file_stamp(const std::string& path)
 void ksm_remove_save_leftovers(const std::string& path)
 {
     const std::string target = replaced_file(path), name = name_of(target), prefix = temporary_prefix(name);
-    DIR* folder = ::opendir(folder_of(target).c_str());
+    DIR* folder = target.empty() ? nullptr : ::opendir(folder_of(target).c_str());
     if (!folder)
         return;
     while (const dirent* entry = ::readdir(folder))
@@ -523,6 +524,11 @@ bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*
                     const KSM_FILE_STAMP* expected, KSM_FILE_STAMP* written)
 {
     const std::string target = replaced_file(path);
+    if (target.empty()) {
+        if (error)
+            *error = "cannot write \"" + path + "\": " + std::strerror(ELOOP);
+        return false;
+    }
     ksm_remove_save_leftovers(target);
     REPLACED_FILE replaced(target);
     std::string reason = expected ? replaced.changed_since(*expected) : std::string();

@@ -331,7 +331,8 @@ bool PRJ_PROJECT::open(const std::string& path, std::string* error)
         return false;
     }
     auto project = std::make_unique<PRJ_PROJECT>();
-    project->m_path = path;
+    // Kept absolute: the working folder may change while the project is open.
+    project->m_path = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
     QTextStream in(&file);
     PRJ_READER reader(project.get(), QString::fromStdString(path));
     if (!reader.read(in, error))

@@ -4,6 +4,7 @@
 #include "msg.h"
 #include "omu.h"
 #include "pirq.h"
+#include "prj.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -147,6 +148,10 @@ QString wex_save_refusal(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("no file name");
+    // A link that leads round in a loop names no file: a save would replace the link itself.
+    struct stat s;
+    if (::stat(QFile::encodeName(path).constData(), &s) != 0 && errno == ELOOP)
+        return QString::fromLocal8Bit(std::strerror(errno));
     const QFileInfo info(path);
     if (info.exists() && !info.isFile() && !info.isDir())
         return QStringLiteral("it is not a regular file");
@@ -357,6 +362,12 @@ WEX_PRJ_UI_MGR* WEX_PRJ_UI_MGR::get_prj_ui_mgr()
 bool WEX_PRJ_UI_MGR::project_is_open() const { return OMU_MANAGER::get_omu_manager()->is_project_open(); }
 
 std::string WEX_PRJ_UI_MGR::get_top_entity() const { return OMU_MANAGER::get_omu_manager()->get_top_entity(); }
+
+std::string WEX_PRJ_UI_MGR::get_project_file() const
+{
+    const PRJ_PROJECT* project = PRJ_PROJECT::get_open();
+    return project ? project->get_path() : std::string();
+}
 
 // ---- locate -------------------------------------------------------------------------------------------------
 

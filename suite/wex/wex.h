@@ -218,6 +218,8 @@ public:
     static WEX_PRJ_UI_MGR* get_prj_ui_mgr();
     bool project_is_open() const;
     std::string get_top_entity() const;
+    // The open project's description file, as an absolute path; empty without one.
+    std::string get_project_file() const;
 };
 
 class MSG_GEN_LOCATION_SCHEMA;

@@ -55,8 +55,8 @@ foreach pane {sample_depth storage_type trigger_position pipeline flow_control s
     check {![dict get [widget_state $pane] enabled]} "$pane is disabled while the run goes on"
 }
 ::korvane::msg::clear
-vokr_set_storage_qualifier -type Transitional
-vokr_switch_to_advanced_view -combobox_type 3
+expect_error {vokr_set_storage_qualifier -type Transitional} {*an acquisition is running*}
+expect_error {vokr_switch_to_advanced_view -combobox_type 3} {*an acquisition is running*}
 check {[dict get [trigger] storage_qualifier] == $storage} "the storage command changed nothing"
 check {[lindex [dict get [trigger] level_types] 0] != 3} "the level command changed nothing"
 check {[llength [notices VOKR_CANT_CLOSE_LMX_FILE]] == 2} "both commands say why: [::korvane::msg::log prompted]"

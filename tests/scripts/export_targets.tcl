@@ -35,3 +35,17 @@ set pipe [file join $work pipe.txt]
 exec mkfifo $pipe
 expect_error {vokr_show_list_view -filename $pipe} \
     "vokr_show_list_view: Cannot write list file \"$pipe\" -- it is not a regular file"
+
+# Nor is it written over the open session, its project or links that go round in a loop.
+set loop [file join $work loop_a.txt]
+exec ln -s loop_b.txt $loop
+exec ln -s loop_a.txt [file join $work loop_b.txt]
+set kept [lmap file {demo.lmx demo.kproj} {read_file [file join $work $file] 1}]
+foreach {target reason} [list [file join $work demo.lmx] "it is the file of the open session" \
+                             [file join $work demo.kproj] "it is the project's description" \
+                             $loop "Too many levels of symbolic links"] {
+    expect_error {vokr_show_list_view -filename $target} \
+        "vokr_show_list_view: Cannot write list file \"$target\" -- $reason"
+}
+check {[lmap file {demo.lmx demo.kproj} {read_file [file join $work $file] 1}] eq $kept && [file type $loop] eq "link"} \
+    "the session, its project and the links are kept"

@@ -23,7 +23,12 @@ if {[info exists env(SAVE_FAULT_SESSION)]} {
         exit 0
     }
     catch {action PIRQ_SAVE_ACTION -focus window}
-    puts [list modified [session modified] posted [lmap r [::korvane::msg::log posted] {dict get $r text}]]
+    set report [list modified [session modified] posted [lmap r [::korvane::msg::log posted] {dict get $r text}]]
+    if {[info exists env(SAVE_FAULT_LIST)]} {  # then a list file of the capture
+        catch {vokr_show_list_view -filename $env(SAVE_FAULT_SESSION).txt} listed
+        lappend report listed $listed
+    }
+    puts $report
 } else {
     set script [file normalize [info script]]
     # The report of a save in a host run under `prefix`, a command that runs the words after it.
@@ -45,7 +50,13 @@ if {[info exists env(SAVE_FAULT_SESSION)]} {
     foreach {fault prefix reason kept} $faults {
         set session [file join [e2e_workspace save_$fault] demo.lmx]
         set before [read_file $session 1]
+        if {$fault eq "size_limit"} {
+            set env(SAVE_FAULT_LIST) 1
+        }
         set report [save_under $session $prefix]
+        unset -nocomplain env(SAVE_FAULT_LIST)
+        check {$fault ne "size_limit" || [string match {*-- File too large} [dict get $report listed]]} \
+            "$fault: the list file tells why: $report"
         check {$report ne "" && [dict get $report modified]} "$fault: the window keeps its modified mark: $report"
         check {[string match $reason [dict get $report posted]]} "$fault: the person is told why: $report"
         check {!$kept || [read_file $session 1] eq $before} "$fault: the old file is kept"

@@ -1,7 +1,9 @@
 # Every way a window's session is closed or replaced leaves the windows as they are shown: a
 # refused open leaves an empty window whose panes take no input, a window without a session is
 # left out of what walks every window, an open never frees a capture under way, a closed window
-# takes no more commands, and a scripted answer that fits no prompt is the script's error.
+# takes no more commands, a capture under way refuses the commands that edit its instance, a
+# window saves the file it opened whatever the working folder is now, and a scripted answer that
+# fits no prompt is the script's error.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 set work [e2e_workspace sessions]
@@ -93,6 +95,13 @@ foreach file [list $other $notes] {
     expect_error {vokr_open_file -filename $file} {vokr_open_file: an acquisition is running*}
     check {[session file] eq $demo && [session acquiring]} "the capture goes on after opening $file"
 }
+# The commands that edit the instance are refused alike: its capture was set up as it is.
+set listed [list [nodes] [trigger]]
+foreach call [list [list vokr_add_node -filename $demo -nodename uart_tx] {vokr_set_storage_qualifier -type Transitional} \
+                  vokr_undo_view {vokr_switch_to_advanced_view -combobox_type 3} vokr_delete_all_node_in_view] {
+    expect_error $call "[lindex $call 0]: an acquisition is running*"
+}
+check {[list [nodes] [trigger]] eq $listed && [session acquiring]} "the refused edits changed nothing: [state]"
 action STOP -focus window
 wait_acquisition
 check {![session acquiring] && [session file] eq $demo} "the capture ended at its Stop in the window that ran it: [state]"
@@ -114,7 +123,36 @@ expect_error {::korvane::finder::choose {uart_rx uart_tx sda clk btn[3..0] trig_
 state
 action LOCK_MODE_ALL -focus window
 
+# A session opened by a relative name keeps the path it was opened from, which that name still
+# finds for a node: after the working folder changes, a save writes it, not the session of that
+# name in the new folder. Save As onto links that go round in a loop is refused and keeps them.
+close_all
+set started_in [pwd]
+set loop [file join $work loop_a.lmx]
+exec ln -s loop_b.lmx $loop
+exec ln -s loop_a.lmx [file join $work loop_b.lmx]
+foreach {opener node} {{open_on demo.lmx} uart_tx {open_on $other; vokr_open_file -filename demo.lmx} uart_rx} {
+    cd $work
+    eval $opener
+    check {[session file] eq $demo} "\"$opener\" names the opened file: [session file]"
+    set before [list [read_file $demo 1] [read_file $other 1]]
+    vokr_add_node -filename demo.lmx -nodename $node
+    cd [file join $work other]
+    action PIRQ_SAVE_ACTION -focus window
+    check {![session modified] && [read_file $demo 1] ne [lindex $before 0] && [read_file $other 1] eq [lindex $before 1]} \
+        "\"$opener\" saved the opened file only: [state]"
+    ::korvane::msg::clear
+    set_widgets {storage_type Transitional}
+    catch {answer_dialog [list fileNameEdit $loop] Save {action PIRQ_SAVE_AS_ACTION -focus window}}
+    check {[file type $loop] eq "link" && [session file] eq $demo && [session modified]} "Save As kept the loop: [state]"
+    check {[string match "*Too many levels of symbolic links*" [::korvane::msg::log posted]]} "Save As said why"
+    close_all
+}
+cd $started_in
+
 # File > Close: the closed window takes no more commands.
+open_on $demo
+set_widgets {storage_type Transitional}
 ::korvane::msg::answer no
 action PIRQ_CLOSE_ACTION -focus window
 foreach call {{action RUN -focus window} close_window state} {

@@ -20,5 +20,5 @@ foreach {command node} [list \
 }
 
 set missing [file join $work "absent ☃ 𝄞.lmx"]
-expect_error {vokr_open_file -filename $missing} "vokr_open_file: cannot open $missing"
+expect_error {vokr_open_file -filename $missing} "vokr_open_file: cannot open $missing: No such file or directory"
 expect_error {vokr_open_file -filename "a\0b"} {*-filename" holds a NUL character}

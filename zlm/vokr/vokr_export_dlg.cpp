@@ -210,7 +210,7 @@ void VOKR_EXPORT_DLG::accept()
 // False with the reason in `failure`, which stays empty when the person cancelled.
 bool VOKR_EXPORT_DLG::export_file(const QString& path, int index, double period, QString* failure)
 {
-    *failure = wex_save_refusal(path);
+    *failure = m_tx_manager ? m_tx_manager->write_target_refusal(path) : wex_save_refusal(path);
     if (!failure->isEmpty())
         return false;
     if (index >= FIRST_IMAGE_FORMAT) {

@@ -59,7 +59,12 @@ public:
     bool molq_msg_options_changed() override;
     QString get_file_filter() const override;
     // Adds the named design node to the current instance as one undo unit; nothing for "".
-    void add_node(const QString& name);
+    // False, with the person told, while the instance acquires: its capture was set up with the
+    // node list as it is.
+    bool add_node(const QString& name);
+    // A file name as the window keeps it: relative to the working folder of the moment, made
+    // absolute, so that it names the same file after the folder changes.
+    static QString absolute_file_path(const QString& name);
     int get_document_class() const override { return PIR_CLSID_VOK_DEFAULT_DOC; }
 
     // ---- hooks for test scripts (vokr_frame_wnd_test_hooks.cpp) ----

@@ -11,6 +11,7 @@
 #include "vokr_tx_manager.h"
 #include "vokr_view.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMetaMethod>
@@ -97,9 +98,17 @@ bool VOKR_FRAME_WND::new_file()
     return result;
 }
 
-bool VOKR_FRAME_WND::open_file(const QString& path)
+QString VOKR_FRAME_WND::absolute_file_path(const QString& name)
 {
-    m_open_failure.clear();
+    return name.isEmpty() || QDir::isAbsolutePath(name) ? name : QDir::current().filePath(name);
+}
+
+// The window keeps the file's absolute path: a save after the working folder changed goes to
+// the file that was opened, not to a file of that name in the new folder.
+bool VOKR_FRAME_WND::open_file(const QString& name)
+{
+    const QString path = absolute_file_path(name);
+    m_open_failure = wex_open_refusal(path).toLocal8Bit().toStdString();
     if (!WEX_FRAME_WND::open_file(path))
         return false;
     bool renamed = false;
@@ -133,9 +142,10 @@ bool VOKR_FRAME_WND::open_file(const QString& path)
     return result;
 }
 
-// The frame takes the file's name once the document is in it.
-bool VOKR_FRAME_WND::save_file(const QString& path)
+// The frame takes the file's absolute name once the document is in it.
+bool VOKR_FRAME_WND::save_file(const QString& name)
 {
+    const QString path = absolute_file_path(name);
     if (!WEX_FRAME_WND::save_file(path))
         return false;
     const bool result = m_tx_manager->save_document(path.toLocal8Bit().constData());
@@ -389,16 +399,19 @@ void VOKR_FRAME_WND::on_center_on_trigger()
         QMetaObject::invokeMethod(view(), "center_on_sample", Qt::DirectConnection, Q_ARG(int, position));
 }
 
-void VOKR_FRAME_WND::add_node(const QString& name)
+bool VOKR_FRAME_WND::add_node(const QString& name)
 {
     if (name.isEmpty())
-        return;
+        return true;
     VOKR_ASSERT(m_tx_manager->get_tx_instance() != NULL);
+    if (m_tx_manager->refuse_edit_while_acquiring())
+        return false;
     const KSM_DATA_WIRE_TAP_MODE mode =
         m_tx_manager->is_incremental_compile() ? KSM_TAP_POST_FITTING : KSM_TAP_PRE_SYNTHESIS;
     m_tx_manager->begin_action(-1);
     m_tx_manager->insert_node(name, mode);
     m_tx_manager->end_action(VOKR_CHECK_ALWAYS, -1);
+    return true;
 }
 
 // ---- enable rules -------------------------------------------------------------------------------------------

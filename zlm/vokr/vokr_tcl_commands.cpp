@@ -83,15 +83,23 @@ int add_node_to(const CALL& c, VOKR_FRAME_WND* frame, const QString& name)
 {
     if (!name.isEmpty() && !frame->get_tx_manager()->get_tx_instance())
         return c.fail("the editor of " + frame->get_qstring_filepath() + " has no instance to add nodes to");
-    frame->add_node(name);
+    if (!frame->add_node(name))
+        return c.fail("an acquisition is running: the node list stays as it is");
     return TCL_OK;
+}
+
+// A window's file as given, or a relative name of it: the window keeps its file's absolute path.
+bool names_file_of(const VOKR_FRAME_WND* frame, const QString& path)
+{
+    const QString file = frame->get_qstring_filepath();
+    return file == path || (!path.isEmpty() && file == VOKR_FRAME_WND::absolute_file_path(path));
 }
 
 int add_node(const CALL& c)
 {
     const QString path = c.text(VOKR_AUTO_ARG_FILENAME);
     for (VOKR_FRAME_WND* frame : editor_frames())
-        if (frame->get_qstring_filepath() == path)
+        if (names_file_of(frame, path))
             return add_node_to(c, frame, c.text(VOKR_AUTO_ARG_NODENAME));
     return TCL_OK;
 }
@@ -111,7 +119,7 @@ int do_locate(const CALL& c)
     if (source == "New Lumetra File")
         target = frames.empty() ? nullptr : frames.back();
     for (size_t i = 0; !target && i < frames.size(); ++i)
-        if (frames[i]->get_qstring_filepath() == source)
+        if (names_file_of(frames[i], source))
             target = frames[i];
     if (!target)
         return TCL_OK;
@@ -235,11 +243,22 @@ bool needs_session(int command)
     return command != VOKR_TCL_OPEN_FILE && command != VOKR_TCL_ADD_NODE && command != VOKR_TCL_DO_LOCATE;
 }
 
+// Commands that edit the current instance: refused while it acquires, as a person's edits are,
+// since the capture under way was set up with the instance as it was.
+bool edits_instance(int command)
+{
+    return command == VOKR_TCL_SET_STORAGE_QUALIFIER || command == VOKR_TCL_UNDO_VIEW ||
+           command == VOKR_TCL_REDO_VIEW || command == VOKR_TCL_SWITCH_TO_ADVANCED_VIEW ||
+           command == VOKR_TCL_DELETE_ALL_NODE_IN_VIEW;
+}
+
 int dispatch(const CALL& c)
 {
     VOKR_FRAME_WND* f = c.frame;
     auto n = [&c](A id) { return c.number(id); };
     auto t = [&c](A id) { return c.text(id); };
+    if (edits_instance(c.command) && f->get_tx_manager()->refuse_edit_while_acquiring())
+        return c.fail("an acquisition is running: the instance stays as it is");
     switch (c.command) {
     case VOKR_TCL_DO_LOCATE: return do_locate(c);
     case VOKR_TCL_SHOW_LIST_VIEW: return show_list_view(c);

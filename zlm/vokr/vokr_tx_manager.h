@@ -295,6 +295,10 @@ public:
     // open failed after the session that was open had been closed.
     void announce_document_change();
     bool save_document(const char* path);
+    // Why a file the editor writes for the person (a list file, an export) may not be written at
+    // `path`, empty when it may: the refusals of any save, and the open session's own file or
+    // the project's description, which such a file would replace.
+    QString write_target_refusal(const QString& path) const;
     void close_document();
     void commit_session();
     void update_modified_flag();

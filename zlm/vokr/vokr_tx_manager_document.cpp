@@ -15,7 +15,10 @@
 #include "wolpa.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -444,6 +447,32 @@ bool VOKR_TX_MANAGER::save_document(const char* path)
         emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH | VOKR_HINT_DATA_LOG | config | VOKR_HINT_VIEW));
     }
     return result;
+}
+
+namespace {
+
+// Whether both names lead to one existing file, through links of either kind.
+bool same_existing_file(const QString& a, const std::string& b)
+{
+    struct stat first, second;
+    return !b.empty() && ::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+QString VOKR_TX_MANAGER::write_target_refusal(const QString& path) const
+{
+    const QString refusal = wex_save_refusal(path);
+    if (!refusal.isEmpty())
+        return refusal;
+    const KSM_DATA_SESSION* open = m_tx_session ? m_tx_session->get_data_session() : nullptr;
+    if (open && open->get_name() && same_existing_file(path, open->get_name()))
+        return QStringLiteral("it is the file of the open session");
+    const WEX_PRJ_UI_MGR* project = WEX_PRJ_UI_MGR::get_prj_ui_mgr();
+    if (project && same_existing_file(path, project->get_project_file()))
+        return QStringLiteral("it is the project's description");
+    return QString();
 }
 
 // ---- modified mark -----------------------------------------------------------------------------------------
