@@ -14,7 +14,8 @@
 //                  applied to x + 0x9E3779B97F4A7C15
 // where t is the sample number since the acquisition started and bit b of a node is its member
 // at that offset from the lowest index (a node with several dimensions counts its members row
-// by row). A node the project does not know, or one without a behaviour, carries 0.
+// by row). A node the project does not know, or one without a behaviour, carries 0; a row name
+// whose brackets hold anything but one index each (a range "[3..0]") names no node.
 //
 // A run samples from t = 0 on; the trigger logic (daw_eval.h) runs from there on, every sample:
 // basic levels are the AND, or the OR, of their nodes' conditions (high and low read the sample,

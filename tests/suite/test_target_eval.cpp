@@ -1,7 +1,7 @@
 // Captures of the simulated target on the demo design checked against a plain per-sample
 // reference: advanced expressions (counters too) under each storage qualifier, comparison levels,
 // the group conditions of Basic OR levels, segmented captures with qualifiers, break marks and a
-// flow's segment triggers, three
+// flow's segment triggers, rows that name no design node, three
 // configurations engineers use (a mask/value level sequence, an OR of comparisons and edges with
 // conditional storage, a sixteen-state machine with per-state storage), a threaded run while the
 // trigger is edited, and the refusal of a custom HDL block.
@@ -675,6 +675,32 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
             return from;
         },
         [&](long long t) { return store.at(static_cast<size_t>(t)) != 0; });
+}
+
+// Only a whole number in brackets indexes a node: a row named like a bus with its range, or with
+// empty brackets, names no design node and stays unconnected, carrying 0; cpu|pc[3] (a counter
+// bit) does not.
+TEST_F(TargetEval, RowsThatNameNoDesignNodeStayUnconnected)
+{
+    const struct {
+        const char* row;
+        bool connected;
+    } rows[] = {{"cpu|pc[3]", true}, {"cpu|pc[3..0]", false}, {"cpu|pc[]", false}, {"nosuch[2]", false}};
+    for (const auto& r : rows)
+        set->insert_node(r.row, KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+    set->set_data_nodes_allocated(set->get_data_input_count());
+    KSM_DATA_LOG* log = session->create_new_log(0);
+    ASSERT_TRUE(daw_sim::capture(log));
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.row);
+        const int channel = set->get_channel(set->find_node(r.row));
+        ASSERT_GE(channel, 0);
+        EXPECT_EQ(log->get_connection_status(channel), r.connected);
+        int ones = 0;
+        for (int i = 0; i < DEPTH; ++i)
+            ones += log->get_bit(channel, i);
+        EXPECT_EQ(ones > 0, r.connected);
+    }
 }
 
 // Samples stored only where cpu|pc reads one value, once every 65536 samples, 64 times within the
