@@ -14,31 +14,34 @@
 //                  applied to x + 0x9E3779B97F4A7C15
 // where t is the sample number since the acquisition started and bit b of a node is its member
 // at that offset from the lowest index (a node with several dimensions counts its members row
-// by row). A node the project does not know, or one without a behaviour, carries 0.
+// by row). A node the project does not know, or one without a behaviour, carries 0; a row name
+// whose brackets hold anything but one index each (a range "[3..0]") names no node.
 //
 // A run samples from t = 0 on; the trigger logic (daw_eval.h) runs from there on, every sample:
 // basic levels are the AND, or the OR, of their nodes' conditions (high and low read the sample,
-// edges the sample and the one before it, none before t = 0); a comparison level is the AND of
-// its node conditions and of its buses' comparisons (the value of a bus with a comparison, its
-// first member the most significant unless the bus is ordered from its least significant bit,
-// against one value, or within an interval; its members' own conditions do not count there);
-// advanced levels evaluate their expression as the level's HDL would, registers starting at 0.
-// Sequential levels are met in turn, each at the first sample after the one that met the level
-// before it. A state-based flow runs its current state's statements every sample. A level with
-// a custom HDL block, or a flow that does not check, makes the run refuse with a posted error; so
-// does an instance whose signals the target cannot make: no project open, or one that has none of
-// the instance's nodes.
+// edges the sample and the one before it, none before t = 0), the nodes used for triggering on a
+// trigger level and the storage-enabled ones on a storage-qualifier pattern; a comparison level
+// is the AND of its node conditions and of its buses' comparisons (the value of a bus with a
+// comparison, its first member the most significant unless the bus is ordered from its least
+// significant bit, against one value, or within an interval; its members' own conditions do not
+// count there); advanced levels evaluate their expression as the level's HDL would, registers
+// starting at 0. Sequential levels are met in turn, each at the first sample after the one that
+// met the level before it; a level not enabled takes no part, except the last level of a
+// segmented acquisition, which is always enabled. A state-based flow reads every level and runs
+// its current state's statements every sample. A level with a custom HDL block, or a flow that
+// does not check, makes the run refuse with a posted error; so does an instance whose signals
+// the target cannot make: no project open, or one that has none of the instance's nodes.
 // The storage qualifier picks the stored samples (the trigger sample is always stored): all, a
 // pattern's samples, from a start pattern's sample to a stop pattern's, the samples where a node
-// changed, those where the input port is high, or the flow's start_store/stop_store. The log
-// then holds the stored samples around the trigger sample: 1/8 of the depth before it for a
-// pre-trigger position, 1/2 for center, 7/8 for post; samples not filled are invalid, and with
-// recorded discontinuities a gap in the stored samples is a break mark. A segmented trigger
-// fills each segment the same way (a flow's segment_trigger triggers a segment, its trigger the
-// last one), each looking for its trigger once its pre-trigger samples are stored after the
-// previous segment. A trigger not met within DAW_SIM_SEARCH_LIMIT samples, or a next segment's
-// pre-trigger samples not stored within as many, leaves the acquisition waiting until it is
-// stopped.
+// changed, those where the input port is high, or the flow's start_store/stop_store. A segmented
+// acquisition has none: it stores every sample, whatever qualifier is kept. The log then holds
+// the stored samples around the trigger sample: 1/8 of the depth before it for a pre-trigger
+// position, 1/2 for center, 7/8 for post; samples not filled are invalid, and with recorded
+// discontinuities a gap in the stored samples is a break mark. A segmented trigger fills each
+// segment the same way (a flow's segment_trigger triggers a segment, its trigger the last one),
+// each looking for its trigger once its pre-trigger samples are stored after the previous
+// segment. A trigger not met within DAW_SIM_SEARCH_LIMIT samples leaves the acquisition waiting
+// until it is stopped.
 #pragma once
 
 #include "ksm.h"

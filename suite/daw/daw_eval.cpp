@@ -401,12 +401,21 @@ KSM_DATA_TRIGGER_CONDITION condition_at(const KSM_TX_TRIGGER* trigger, int row, 
                       : trigger->get_pattern_condition(row, level + KSM_NUM_PATTERNS);
 }
 
-// The row's node condition as a term, when it is a leaf that takes part in triggering.
+// Whether the row is an input of a level: of a trigger level by its trigger use, of a
+// storage-qualifier pattern by its storage enable.
+bool is_input(const KSM_TX_TRIGGER* trigger, int row, int level)
+{
+    if (level < 0)
+        return trigger->is_storage_enabled(row);
+    const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
+    return use == KSM_CAPTURE_TRIGGER || use == KSM_CAPTURE_BOTH;
+}
+
+// The row's node condition as a term, when it is a leaf that takes part in the level.
 bool leaf_term(const KSM_TX_TRIGGER* trigger, int row, int level, TERM* term)
 {
     const KSM_DATA_TRIGGER_CONDITION c = condition_at(trigger, row, level);
-    const KSM_DATA_WIRE_CAPTURE_TYPE use = trigger->get_node_use(row);
-    if (!is_leaf(trigger, row) || !is_bit_condition(c) || (use != KSM_CAPTURE_TRIGGER && use != KSM_CAPTURE_BOTH))
+    if (!is_leaf(trigger, row) || !is_bit_condition(c) || !is_input(trigger, row, level))
         return false;
     *term = {NODE_WORDS(daw_target::source_of(trigger->get_node_name(row))), c};
     return true;
@@ -936,6 +945,15 @@ std::vector<std::unique_ptr<STREAM>> transition_inputs(const KSM_TX_TRIGGER* tri
     return inputs;
 }
 
+// Whether a level takes part: a state-based flow reads every level, and so does a segmented
+// acquisition its last one, which triggers each segment; otherwise a sequence runs through the
+// levels enabled.
+bool takes_part(const KSM_TX_TRIGGER* trigger, int level)
+{
+    const bool segment_trigger = trigger->is_segmented() && level + 1 == trigger->get_num_levels();
+    return trigger->is_state_based() || segment_trigger || trigger->is_level_enabled(level);
+}
+
 }  // namespace
 
 std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* error)
@@ -943,6 +961,8 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
     std::string message;
     std::unique_ptr<PROGRAM> p(new PROGRAM);
     for (int level = 0; level < trigger->get_num_levels(); ++level) {
+        if (!takes_part(trigger, level))
+            continue;
         p->m_levels.push_back(make_level(trigger, level, &message));
         if (!p->m_levels.back()) {
             *error = message;
@@ -952,8 +972,10 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
     p->m_level_words.resize(p->m_levels.size());
     if (trigger->is_state_based() && !(p->m_flow = make_flow(trigger, error)))
         return nullptr;
-    p->m_qualifier =
-        trigger->is_storage_qualifier_disabled() ? KSM_SQTYPE_CONTINUOUS : trigger->get_storage_qualifier_type();
+    // A segmented acquisition fills each segment with consecutive samples: it has no storage
+    // qualifier, whatever type is kept for when it is not segmented.
+    const bool qualified = !trigger->is_storage_qualifier_disabled() && !trigger->is_segmented();
+    p->m_qualifier = qualified ? trigger->get_storage_qualifier_type() : KSM_SQTYPE_CONTINUOUS;
     if (p->m_qualifier == KSM_SQTYPE_STATE_BASED && !p->m_flow)
         p->m_qualifier = KSM_SQTYPE_CONTINUOUS;
     const int first = p->m_qualifier == KSM_SQTYPE_CONDITIONAL ? -3 : -2;

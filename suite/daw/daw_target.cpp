@@ -53,7 +53,9 @@ long long member_offset(const PRJ_NODE& node, const std::vector<long long>& indi
 }
 
 // Splits "a|b[3][7]" into the path and its indices, without allocating: the path is a view of
-// the name, and `indices` keeps its room from one name to the next.
+// the name, and `indices` keeps its room from one name to the next. Only a whole number in
+// brackets is an index: a range such as "[3..0]" stays part of the path, which no design node
+// bears, rather than reading as one of its bounds.
 std::string_view split_name(std::string_view name, std::vector<long long>* indices)
 {
     indices->clear();
@@ -61,7 +63,12 @@ std::string_view split_name(std::string_view name, std::vector<long long>* indic
         const size_t open = name.rfind('[');
         if (open == std::string_view::npos)
             break;
-        indices->push_back(std::strtoll(name.data() + open + 1, nullptr, 10));
+        const char* digits = name.data() + open + 1;
+        char* end = nullptr;
+        const long long index = std::strtoll(digits, &end, 10);
+        if (end == digits || end != name.data() + name.size() - 1)
+            break;
+        indices->push_back(index);
         name.remove_suffix(name.size() - open);
     }
     std::reverse(indices->begin(), indices->end());

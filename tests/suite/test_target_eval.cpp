@@ -1,10 +1,11 @@
 // Captures of the simulated target on the demo design checked against a plain per-sample
 // reference: advanced expressions (counters too) under each storage qualifier, comparison levels,
-// the group conditions of Basic OR levels, segmented captures with qualifiers, break marks and a
-// flow's segment triggers, three
-// configurations engineers use (a mask/value level sequence, an OR of comparisons and edges with
-// conditional storage, a sixteen-state machine with per-state storage), a threaded run while the
-// trigger is edited, and the refusal of a custom HDL block.
+// the group conditions of Basic OR levels, segmented captures (which keep no storage qualifier),
+// break marks and a flow's segment triggers, the level enables and the nodes that storage patterns
+// listen to, rows that name no design node, three configurations engineers use (a mask/value level
+// sequence, an OR of comparisons and edges with conditional storage, a sixteen-state machine with
+// per-state storage), a threaded run while the trigger is edited, and the refusal of a custom HDL
+// block.
 #include "daw.h"
 #include "daw_eval.h"
 #include "ksm_test_session.h"
@@ -625,8 +626,10 @@ TEST_F(TargetEval, ComparisonsHoldExactlyAtTheirBounds)
     }
 }
 
-// Segments of 64 samples under each storage qualifier, with and without break marks at gaps,
-// then a flow whose segment_trigger fills segments until its trigger ends the acquisition.
+// Segments of 64 samples with each storage qualifier kept, with and without break marks: a
+// segmented acquisition has no storage qualifier, so each segment holds consecutive samples;
+// then a flow whose segment_trigger fills segments until its trigger ends the acquisition, its
+// storage statements ignored.
 TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
 {
     const struct {
@@ -647,7 +650,7 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
         trigger->set_storage_qualifier_type(c.kind);
         trigger->set_trigger_position(c.position);
         trigger->set_record_data_discontinuities(c.gaps);
-        expect_capture({BTN3_RISES}, stores(c.kind));
+        expect_capture({BTN3_RISES}, stores(KSM_SQTYPE_CONTINUOUS));
     }
 
     trigger->set_num_levels(2);
@@ -660,12 +663,11 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
         "state ST1:\n  increment c1;\n  if (condition1) segment_trigger;\n"
         "  if (condition2) start_store; else stop_store;\n  if (c1 == 300) goto ST2;\n"
         "state ST2:\n  start_store;\n  if (condition1) trigger;\n");
-    std::vector<char> segment, final, store;  // per sample
+    std::vector<char> segment, final;  // per sample
     for (long long t = 0, c1 = 0; t < 1 << 14; ++t, ++c1) {
         const bool second = c1 > 300;
         segment.push_back(!second && BTN3_RISES(t));
         final.push_back(second && BTN3_RISES(t));
-        store.push_back(second || bit("btn[1]", t));
     }
     expect_capture(
         [&](long long from, bool* last) {
@@ -674,17 +676,108 @@ TEST_F(TargetEval, SegmentedCapturesMatchTheReference)
             *last = final[static_cast<size_t>(from)];
             return from;
         },
-        [&](long long t) { return store.at(static_cast<size_t>(t)) != 0; });
+        stores(KSM_SQTYPE_CONTINUOUS));
+}
+
+// A sequence runs through its enabled levels only; the last level of a segmented acquisition
+// triggers each segment whatever its enable, and a state-based flow reads every level.
+TEST_F(TargetEval, DisabledLevelsTakeNoPartInTheSequence)
+{
+    const PREDICATE btn0_high = [](long long t) { return bit("btn[0]", t); };
+    const PREDICATE btn1_falls = [](long long t) { return changed("btn[1]", t) && !bit("btn[1]", t); };
+    const struct {
+        unsigned disabled;  // a bit per level
+        bool segmented;
+        const char* flow;  // state-based when given
+        std::vector<PREDICATE> levels;
+    } cases[] = {{0b000, false, nullptr, {BTN3_RISES, btn0_high, btn1_falls}},
+                 {0b010, false, nullptr, {BTN3_RISES, btn1_falls}},
+                 {0b101, false, nullptr, {btn0_high}},
+                 {0b100, true, nullptr, {BTN3_RISES, btn0_high, btn1_falls}},
+                 {0b011, true, nullptr, {btn1_falls}},
+                 {0b011,
+                  false,
+                  "state ST1:\n  if (condition1) goto ST2;\nstate ST2:\n  if (condition2) trigger;\n",
+                  {BTN3_RISES, btn0_high}}};
+    trigger->set_num_levels(3);
+    condition(0, "btn[3]", KSM_CTYPE_RISING_EDGE);
+    condition(1, "btn[0]", KSM_CTYPE_HIGH);
+    condition(2, "btn[1]", KSM_CTYPE_FALLING_EDGE);
+    trigger->set_segment_size(64);
+    for (const auto& c : cases) {
+        SCOPED_TRACE("disabled " + std::to_string(c.disabled) + (c.segmented ? " segmented" : "") +
+                     (c.flow ? " state-based" : ""));
+        for (int level = 0; level < 3; ++level)
+            trigger->set_level_enabled(level, !((c.disabled >> level) & 1));
+        trigger->set_segmented(c.segmented);
+        trigger->set_state_based(c.flow != nullptr);
+        if (c.flow)
+            trigger->get_state_machine_object()->set_attribute("state_machine_flow_expression", c.flow);
+        expect_capture(c.levels, stores(KSM_SQTYPE_CONTINUOUS));
+    }
+}
+
+// A storage-qualifier pattern's conditions count on the nodes enabled for storage, whatever their
+// use for triggering; the trigger level's node (btn[3]) triggers though it does not store.
+TEST_F(TargetEval, StoragePatternsListenToTheNodesEnabledForStorage)
+{
+    const struct {
+        KSM_DATA_STORAGE_QUALIFIER_TYPE kind;
+        const char* row;
+        KSM_DATA_WIRE_CAPTURE_TYPE use;
+        bool storage;
+        KSM_DATA_STORAGE_QUALIFIER_TYPE stores_as;  // an empty pattern holds at every sample
+    } cases[] = {{KSM_SQTYPE_CONDITIONAL, "btn[2]", KSM_CAPTURE_DATA, true, KSM_SQTYPE_CONDITIONAL},
+                 {KSM_SQTYPE_CONDITIONAL, "btn[2]", KSM_CAPTURE_BOTH, false, KSM_SQTYPE_CONTINUOUS},
+                 {KSM_SQTYPE_START_STOP, "btn[0]", KSM_CAPTURE_DATA, true, KSM_SQTYPE_START_STOP}};
+    condition(0, "btn[3]", KSM_CTYPE_RISING_EDGE);
+    use_qualifiers();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.row) + " for qualifier " + std::to_string(c.kind));
+        const int row = trigger->find_node(c.row);
+        trigger->set_storage_qualifier_type(c.kind);
+        trigger->set_node_use(row, c.use);
+        trigger->set_storage_enabled(row, c.storage);
+        expect_capture({BTN3_RISES}, stores(c.stores_as));
+        trigger->set_node_use(row, KSM_CAPTURE_BOTH);
+        trigger->set_storage_enabled(row, true);
+    }
+}
+
+// Only a whole number in brackets indexes a node: a row named like a bus with its range, or with
+// empty brackets, names no design node and stays unconnected, carrying 0; cpu|pc[3] (a counter
+// bit) does not.
+TEST_F(TargetEval, RowsThatNameNoDesignNodeStayUnconnected)
+{
+    const struct {
+        const char* row;
+        bool connected;
+    } rows[] = {{"cpu|pc[3]", true}, {"cpu|pc[3..0]", false}, {"cpu|pc[]", false}, {"nosuch[2]", false}};
+    for (const auto& r : rows)
+        set->insert_node(r.row, KSM_STYPE_REGISTERED, KSM_TAP_PRE_SYNTHESIS, false);
+    set->set_data_nodes_allocated(set->get_data_input_count());
+    KSM_DATA_LOG* log = session->create_new_log(0);
+    ASSERT_TRUE(daw_sim::capture(log));
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.row);
+        const int channel = set->get_channel(set->find_node(r.row));
+        ASSERT_GE(channel, 0);
+        EXPECT_EQ(log->get_connection_status(channel), r.connected);
+        int ones = 0;
+        for (int i = 0; i < DEPTH; ++i)
+            ones += log->get_bit(channel, i);
+        EXPECT_EQ(ones > 0, r.connected);
+    }
 }
 
 // Samples stored only where cpu|pc reads one value, once every 65536 samples, 64 times within the
-// search's reach: a segment's samples after its trigger not stored within reach are left invalid
-// and the capture ends (one segment of 520, 65 samples before its trigger), while a next segment
-// whose samples before its trigger are not stored within reach leaves the acquisition waiting (two
-// of 1024, 128 before each trigger). The waiting capture leaves the log with what it held.
+// search's reach: the samples after the trigger not stored within reach are left invalid and the
+// capture ends. A segmented capture (which stores every sample) whose next segment's trigger is
+// not met within reach, under a flow that triggers one segment only, leaves the acquisition
+// waiting and the log with what it held.
 TEST_F(TargetEval, RarelyStoredSamplesEndTheCaptureOrLeaveItWaiting)
 {
-    constexpr int STORED_PC = 0x1234;
+    constexpr int STORED_PC = 0x1234, DEEP = 1024, PRE = DEEP / 8;
     add_bus("cpu|pc", 16);
     auto pc_row = [this](int b) { return trigger->find_node(("cpu|pc[" + std::to_string(b) + "]").c_str()); };
     condition(0, "btn[3]", KSM_CTYPE_RISING_EDGE);
@@ -692,32 +785,28 @@ TEST_F(TargetEval, RarelyStoredSamplesEndTheCaptureOrLeaveItWaiting)
         trigger->set_pattern_condition(pc_row(b), 0, (STORED_PC >> b) & 1 ? KSM_CTYPE_HIGH : KSM_CTYPE_LOW);
     trigger->set_storage_qualifier_type(KSM_SQTYPE_CONDITIONAL);
     trigger->set_trigger_position(KSM_TPOS_PRE);
-    trigger->set_segmented(true);
-    const struct {
-        int depth, size;
-        bool ends;
-    } cases[] = {{1024, 520, true}, {2048, 1024, false}};
+    set->set_sample_depth(DEEP);
     KSM_DATA_LOG* log = session->create_new_log(0);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        set->set_sample_depth(c.depth);
-        trigger->set_segment_size(c.size);
-        ASSERT_EQ(daw_sim::capture(log), c.ends);
-        if (!c.ends) {
-            EXPECT_FALSE(log->is_acquiring_data());
-            EXPECT_EQ(log->get_data_sample_depth(), cases[0].depth);
-            EXPECT_EQ(log->get_data_trigger_position(), cases[0].size / 8);
-            continue;
-        }
-        ASSERT_EQ(log->get_data_trigger_position(), c.size / 8);
-        for (int i = c.size / 8 + 1; i < c.size; ++i) {
-            int pc = 0;
-            for (int b = 15; b >= 0; --b)
-                pc = pc << 1 | log->get_bit(set->get_channel(pc_row(b)), i);
-            ASSERT_EQ(log->is_bit_valid(i), i <= c.size / 8 + 64) << i;
-            ASSERT_TRUE(!log->is_bit_valid(i) || pc == STORED_PC) << i;
-        }
+    ASSERT_TRUE(daw_sim::capture(log));
+    ASSERT_EQ(log->get_data_trigger_position(), PRE);
+    for (int i = PRE + 1; i < DEEP; ++i) {
+        int pc = 0;
+        for (int b = 15; b >= 0; --b)
+            pc = pc << 1 | log->get_bit(set->get_channel(pc_row(b)), i);
+        ASSERT_EQ(log->is_bit_valid(i), i <= PRE + 64) << i;
+        ASSERT_TRUE(!log->is_bit_valid(i) || pc == STORED_PC) << i;
     }
+
+    trigger->set_segmented(true);
+    trigger->set_segment_size(DEEP / 2);
+    trigger->set_state_based(true);
+    trigger->get_state_machine_object()->set_attribute(
+        "state_machine_flow_expression",
+        "state ST1:\n  if (condition1) begin segment_trigger; goto ST2; end\nstate ST2:\n  goto ST2;\n");
+    ASSERT_FALSE(daw_sim::capture(log));
+    EXPECT_FALSE(log->is_acquiring_data());
+    EXPECT_EQ(log->get_data_sample_depth(), DEEP);
+    EXPECT_EQ(log->get_data_trigger_position(), PRE);
 }
 
 // The worker of a threaded run captures what the trigger said when the run started, however the
