@@ -203,15 +203,24 @@ int context_menu_cmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     const QString item = objc == 5 ? from_tcl(objv[4]) : QString();
     QWindow* window = window_of(widget);
     MENU_RESULT result;
+    bool released = false;
     QTimer poll;  // runs in the menu's own loop once the menu shows
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!result.shown)
-            answer_menu(&result, item);
+        if (result.shown || !QApplication::activePopupWidget())
+            return;
+        // The button comes up while the menu is open, as a person's does: the menu takes the
+        // release, and the widget below never sees it (a release there after the menu's
+        // command would act on rows that command may have changed).
+        if (!released)
+            QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, at);
+        released = true;
+        answer_menu(&result, item);
     });
     poll.start(5);
     QTest::mouseMove(window, at);
     QTest::mousePress(window, Qt::RightButton, Qt::NoModifier, at);  // the press opens the menu
-    QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, at);
+    if (!released)
+        QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, at);
     poll.stop();
     QCoreApplication::processEvents();
     if (!result.shown) {

@@ -670,6 +670,7 @@ TEST_F(ACQUISITION, StopEndsTheRunInEveryPhase)
 {
     set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
     jop_record_compile(m->get_session());
+    m->set_logging(true);  // each run writes a log of its own
     for (size_t calls = 1; calls <= FULL_RUN.size(); ++calls)
         for (const bool autorun : {false, true})
             for (const bool midst : {false, true}) {

@@ -158,6 +158,38 @@ TEST_F(INSTANCE_PANE, EachCallbackIsDeletedOnceAndEndingsAreNeverLost)
     EXPECT_FALSE(m->is_any_instance_acquiring());
 }
 
+// With logging on each capture adds a log; with it off every capture goes into one temporary
+// log. A run stopped before its capture reached the log leaves no log behind, and the log shown
+// keeps the capture before.
+TEST_F(INSTANCE_PANE, OnlyCapturesAddLogsAndOnlyWithLoggingOn)
+{
+    jop_record_compile(m->get_session());
+    daw_sim::program("USB-Cable", "MR2-C40", m->get_session()->get_instance_at(0)->get_node_info(),
+                     m->get_trigger_nodes(-1)->get_crc_value(false));
+    select_row(0);
+    const struct {
+        bool logging, stop;
+        int added;
+    } runs[] = {{true, false, 1},  {true, true, 0},  {false, false, 1},
+                {false, false, 0}, {false, true, 0}, {true, false, 1}};
+    const KSM_TX_TRIGGER* trigger = m->get_session()->get_trigger_at(0);
+    for (const auto& r : runs) {
+        m->set_logging(r.logging);
+        const int before = trigger->get_num_logs();
+        pane->on_tools_go();
+        ASSERT_EQ(pane->get_live_callback_count(), 1);
+        daw_sim::step();
+        if (r.stop)
+            pane->on_tools_stop();
+        daw_sim::drain();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(pane->get_live_callback_count(), 0);
+        EXPECT_EQ(trigger->get_num_logs() - before, r.added) << r.logging << r.stop;
+        ASSERT_NE(m->get_data_log(), nullptr);
+        EXPECT_TRUE(m->get_data_log()->is_data_available(true)) << r.logging << r.stop;
+    }
+}
+
 TEST_F(INSTANCE_PANE, CommandsFollowSelectionLockAndJtag)
 {
     select_row(0);

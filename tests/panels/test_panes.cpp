@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -244,6 +245,28 @@ TEST_F(PANES, DataLogMenuFollowsSelectionAndLock)
             on += action->isEnabled() ? '1' : '0';
         EXPECT_EQ(on, c.on) << c.selected << c.lock;
     }
+}
+
+// A rename rebuilds the rows: the renamed row stays current and selected, so that once the tree
+// takes the focus again Home selects the instance row, which Rename then takes.
+TEST_F(PANES, DataLogTreeKeepsItsCurrentRowThroughARename)
+{
+    m->set_view_log(0, m->get_session()->create_new_log(0));
+    VOKR_LOG_WIDGET pane(nullptr, 0, m.frame());
+    QTreeView* tree = pane.get_tree();
+    QStandardItem* set = pane.get_model()->item(0)->child(0);
+    tree->selectionModel()->setCurrentIndex(set->index(), QItemSelectionModel::ClearAndSelect);
+    set->setText("SET");
+    QCoreApplication::sendPostedEvents(&pane);
+    EXPECT_EQ(tree->currentIndex().data().toString(), "SET");
+    pane.show();
+    QApplication::setActiveWindow(&pane);
+    tree->setFocus();
+    QCoreApplication::processEvents();
+    QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+    QApplication::sendEvent(tree, &home);
+    EXPECT_EQ(tree->selectionModel()->selectedIndexes(), QModelIndexList{pane.get_model()->item(0)->index()});
+    EXPECT_TRUE(m->get_action(PIRQ_ACTION_DATA_LOG_RENAME, {})->isEnabled());
 }
 
 TEST_F(PANES, HierarchyHidesTheNodesOfUncheckedLevels)

@@ -7,6 +7,8 @@ source [file join [file dirname [info script]] e2e_lib.tcl]
 set work [e2e_workspace captured]
 ::korvane::host::open_editor [file join $work demo.lmx]
 set bus {cpu|pc[15..0]}
+# Logging on: each capture is a log of its own.
+action LOGGING
 key node_list F5
 wait_acquisition
 key node_list F5

@@ -102,3 +102,11 @@ check {[session instances] == 0} "Del in the instance tree deleted the instance"
 check {[dict get [status_texts] banner] eq "Create an instance"} "the banner asks for an instance: [status_texts]"
 context_menu instance_tree 20 40 {Add Instance}
 check {[session instances] == 1 && [session instance] == 0} "Add Instance made entry 0 current: [state]"
+# Delete Instance from the menu on the row of a second instance: the remaining one is selected
+# again, so Run stays enabled for it (the release of the right button belongs to the menu).
+context_menu instance_tree 20 40 {Add Instance}
+::korvane::msg::answer yes
+context_menu instance_tree 60 58 {Delete Instance}
+::korvane::msg::clear
+check {[session instances] == 1 && [dict get [widget_state instance_run] enabled]} \
+    "Run is enabled for the instance left: [state] [widget_state instance_run]"

@@ -420,6 +420,13 @@ TEST_F(ViewGeometry, PositionDataDefaultsCorruptValuesAndTimeBars)
     instance->set_position_data("timebars", many.data(), int(many.size()));
     m_view->load_timebars();
     EXPECT_EQ(m_view->get_timebar_count(), VOKR_VIEW::MAX_TIME_BARS);
+    // The bars the view stored itself come back whole, past the depth of a smaller capture too.
+    const std::vector<int> placed = {900, 1000, 300};
+    std::copy(placed.begin(), placed.end(), m_view->m_time_bars);
+    m_view->m_timebar_count = int(placed.size());
+    m_view->save_timebars();
+    m_view->load_timebars();
+    EXPECT_EQ(std::vector<int>(m_view->get_time_bars(), m_view->get_time_bars() + m_view->get_timebar_count()), placed);
 }
 
 TEST_F(ViewGeometry, PositionDataRoundTripsThroughTheSessionFile)

@@ -218,6 +218,16 @@ TEST_F(ViewZoom, TimeBarCommands)
         EXPECT_EQ(m_view->bars(), c.expected) << c.context;
     }
     EXPECT_EQ(m_view->get_column_width(VOKR_VIEW::VALUE_COLUMN), 0);
+    // The ruler's commands leave the window where it is, zoomed in at the start of the capture.
+    for (int i = 0; i < 3; ++i)
+        m_view->zoom_in(nullptr);
+    for (auto command : {&VOKR_VIEW::on_insert_master_time_bar, &VOKR_VIEW::on_move_master_time_bar}) {
+        m_view->set_bars({10});
+        m_view->get_horizontal_bar()->setValue(0);
+        m_view->set_context_sample(700);
+        (m_view.get()->*command)();
+        EXPECT_EQ(std::make_pair(m_view->bars()[0], m_view->get_horizontal_bar()->value()), std::make_pair(700, 0));
+    }
     // The dialog's text is relative to the trigger (100): an out-of-range number is refused with
     // both bounds, a fraction or a text that is no number with the rule of a whole sample number;
     // a first bar becomes the master, an existing one is not doubled.

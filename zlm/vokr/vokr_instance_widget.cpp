@@ -575,11 +575,11 @@ void VOKR_INSTANCE_WIDGET::run_selected(bool autorun)
     m_tx_manager->run(&requests);
     for (VOKR_CONTROL_CMD_ELA_INT* callback : callbacks) {
         const int entry = static_cast<int>(callback->get_instance_index());
-        const bool accepted = std::any_of(requests.begin(), requests.end(),
-                                          [callback](const auto& r) { return r.callback == callback; }) &&
-                              m_tx_manager->is_instance_acquiring(entry);
+        const auto request = std::find_if(requests.begin(), requests.end(),
+                                          [callback](const auto& r) { return r.callback == callback; });
+        const bool accepted = request != requests.end() && m_tx_manager->is_instance_acquiring(entry);
         if (accepted) {
-            m_live_callbacks.insert(callback, callback->get_serial());
+            m_live_callbacks.insert(callback, {callback->get_serial(), request->data_log});
             show_started(entry);
         } else {
             delete callback;

@@ -119,6 +119,11 @@ private:
     QLineEdit* m_status_line = nullptr;
     QTreeView* m_tree = nullptr;
     QStandardItemModel m_model;
-    // The callbacks of accepted requests, with their serial numbers; each is deleted once.
-    QHash<VOKR_CONTROL_CMD_ELA_INT*, uint64_t> m_live_callbacks;
+    // The callbacks of accepted requests, with their serial numbers and the logs their runs
+    // write; each is deleted once.
+    struct LIVE_RUN {
+        uint64_t serial;
+        KSM_DATA_LOG* log;
+    };
+    QHash<VOKR_CONTROL_CMD_ELA_INT*, LIVE_RUN> m_live_callbacks;
 };

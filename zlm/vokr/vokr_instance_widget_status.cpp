@@ -178,13 +178,17 @@ void VOKR_INSTANCE_WIDGET::on_acquisition_started(uint32_t mask, bool current)
 }
 
 // The registry decides: a callback is deleted by the first ending event that names it while
-// it lives; later events of the same acquisition find it gone.
+// it lives; later events of the same acquisition find it gone. A run that ended before its
+// capture reached its log (stopped, or a device's error) leaves no empty log entry behind.
 void VOKR_INSTANCE_WIDGET::on_acquisition_ended(const VOKR_UPDATE_STATE_EVENT& e, bool current)
 {
     const auto live = m_live_callbacks.find(e.get_sender());
-    if (live != m_live_callbacks.end() && live.value() == e.get_serial()) {
+    if (live != m_live_callbacks.end() && live.value().serial == e.get_serial()) {
+        KSM_DATA_LOG* log = find_log(e.get_entry(), reinterpret_cast<uint64_t>(live.value().log));
         delete live.key();
         m_live_callbacks.erase(live);
+        if (m_tx_manager->remove_unfilled_log(e.get_entry(), log))
+            notify_all({VOKR_HINT_DATA_LOG});
     }
     notify_all({e.get_state() | (current ? VOKR_HINT_STATUS_REFRESH_ALL : VOKR_HINT_STATUS_REFRESH_INSTANCES)});
     if (!m_tx_manager->is_any_instance_acquiring())

@@ -25,6 +25,43 @@ constexpr PIRQ_ACTION_ENUM SELECT_ALL_ACTION = PIRQ_ACTION_ENUM(118);
 QString text_of(const char* name) { return QString::fromLocal8Bit(name ? name : ""); }
 QByteArray local(const QStringList& path, int i) { return path.value(i).toLocal8Bit(); }
 
+// The tree's current row, kept across a rebuild of the rows: the row numbers leading to it,
+// its names, the number of rows at its level, and whether it is selected.
+struct CURRENT_ROW {
+    QList<int> rows;
+    QStringList path;
+    int siblings = 0;
+    bool selected = false;
+};
+
+CURRENT_ROW current_row(const QTreeView* tree)
+{
+    CURRENT_ROW current;
+    const QModelIndex index = tree->currentIndex();
+    for (QModelIndex i = index; i.isValid(); i = i.parent())
+        current.rows.prepend(i.row());
+    current.path = index.data(VOKR_LOG_WIDGET::PATH_ROLE).toStringList();
+    current.siblings = index.isValid() ? tree->model()->rowCount(index.parent()) : 0;
+    current.selected = index.isValid() && tree->selectionModel()->isSelected(index);
+    return current;
+}
+
+// Makes the same item current again, or the one renamed in its place (its level holds as many
+// rows as before): a rebuild leaves no current row, and a tree that then takes the focus makes
+// its first row current unselected, where Home and F2 would do nothing.
+void restore_current_row(QTreeView* tree, const CURRENT_ROW& current)
+{
+    QModelIndex index;
+    for (int row : current.rows)
+        if (!(index = tree->model()->index(row, 0, index)).isValid())
+            return;
+    if (!index.isValid() || (index.data(VOKR_LOG_WIDGET::PATH_ROLE).toStringList() != current.path &&
+                             tree->model()->rowCount(index.parent()) != current.siblings))
+        return;
+    tree->selectionModel()->setCurrentIndex(
+        index, current.selected ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
+}
+
 }  // namespace
 
 VOKR_LOG_WIDGET::VOKR_LOG_WIDGET(QWidget* parent, int instance_index, VOKR_FRAME_WND* frame)
@@ -110,6 +147,7 @@ QStandardItem* VOKR_LOG_WIDGET::add_item(QStandardItem* parent, const QStringLis
 void VOKR_LOG_WIDGET::update_log_tree()
 {
     VOKR_UPDATE_GUARD guard;
+    const CURRENT_ROW current = current_row(m_tree);
     QSignalBlocker block(&m_model);
     m_model.clear();
     KSM_TX_SESSION* session = m_tx_manager->get_session();
@@ -149,6 +187,7 @@ void VOKR_LOG_WIDGET::update_log_tree()
     m_tree->reset();
     for (const auto& [item, open] : expand)
         m_tree->setExpanded(item->index(), open);
+    restore_current_row(m_tree, current);
 }
 
 void VOKR_LOG_WIDGET::on_update(QObject*, int hint)

@@ -418,13 +418,18 @@ public:
     // acquisition control refused the instance and posted why. *jtag_error is the device's
     // error when the read met one (the argument of DAW_EVENT_JTAG_ERROR), else 0.
     bool read_data(int instance, bool* refused = nullptr, uint32_t* jtag_error = nullptr);
+    // Takes out the log that the entry's run made, when the run ended before a capture reached
+    // it; true when the log went.
+    bool remove_unfilled_log(int entry, KSM_DATA_LOG* log);
 
 private:
     int acquisition_entry(const DAW_CONTROL::ACQ_PARAMETER& parameter) const;
     void refresh_plugin_symbols(int entry);
     void write_plugin_condition(int entry, int row, int level, const QString& symbol);
     void start_acquisition(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
+    KSM_DATA_LOG* acquisition_log(int entry, bool* made);
     void remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
+    std::vector<KSM_DATA_LOG*> m_new_logs;  // the logs the run under way made
     bool check_device_programmed(const std::vector<int>& entries);
     void recompile(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters);
 

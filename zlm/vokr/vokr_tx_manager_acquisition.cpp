@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* RECOMPILE_QUESTION =
@@ -77,8 +79,12 @@ void VOKR_TX_MANAGER::run(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters)
     for (const DAW_CONTROL::ACQ_PARAMETER& p : *parameters)
         refresh_plugin_symbols(acquisition_entry(p));
     bool compatible = true;
+    m_new_logs.clear();
     for (auto p = parameters->begin(); p != parameters->end();) {
-        p->data_log = m_tx_session->create_new_log(acquisition_entry(*p));
+        bool made = false;
+        p->data_log = acquisition_log(acquisition_entry(*p), &made);
+        if (made)
+            m_new_logs.push_back(p->data_log);
         if (!p->data_log) {
             p = parameters->erase(p);
             continue;
@@ -117,11 +123,48 @@ void VOKR_TX_MANAGER::start_acquisition(std::vector<DAW_CONTROL::ACQ_PARAMETER>*
     update_modified_flag();
 }
 
-// The logs made for a run that does not start: every entry's, not only the current one's.
+// With logging on, every run or read records a new log entry. With logging off, the entry's
+// trigger keeps one temporary log that each capture overwrites, made with the first of them.
+// *made tells whether the log is new.
+KSM_DATA_LOG* VOKR_TX_MANAGER::acquisition_log(int entry, bool* made)
+{
+    *made = true;
+    if (m_tx_session->is_gui_logging_enabled())
+        return m_tx_session->create_new_log(entry);
+    const KSM_TX_TRIGGER* trigger = m_tx_session->get_trigger_at(entry);
+    const bool power_up = m_tx_session->is_power_up_view(entry);
+    for (int i = 0; trigger && i < trigger->get_num_logs(); ++i) {
+        KSM_DATA_LOG* log = trigger->get_log(i);
+        if (log->is_global_temp() && log->is_power_up() == power_up) {
+            *made = false;
+            return log;
+        }
+    }
+    KSM_DATA_LOG* log = m_tx_session->create_new_log(entry);
+    if (log)
+        log->set_flags(log->is_power_up(), true, log->is_gui_update_skipped());
+    return log;
+}
+
+// The log of a run that ended without a capture goes, unless it holds an earlier capture (the
+// temporary log, an autorun's) or was made active meanwhile. True when it went.
+bool VOKR_TX_MANAGER::remove_unfilled_log(int entry, KSM_DATA_LOG* log)
+{
+    if (!m_tx_session || !log || log->is_acquiring_data() || log->is_data_available(false) ||
+        log == m_tx_session->get_log_at(entry))
+        return false;
+    log->remove();
+    refresh_data_log_cache();
+    update_modified_flag();
+    return true;
+}
+
+// The logs made for a run that does not start: every entry's, not only the current one's. A
+// temporary log that was there before stays.
 void VOKR_TX_MANAGER::remove_new_logs(std::vector<DAW_CONTROL::ACQ_PARAMETER>* parameters)
 {
     for (DAW_CONTROL::ACQ_PARAMETER& p : *parameters) {
-        if (p.data_log)
+        if (std::find(m_new_logs.begin(), m_new_logs.end(), p.data_log) != m_new_logs.end())
             p.data_log->remove();
         p.data_log = nullptr;
     }
@@ -316,7 +359,8 @@ bool VOKR_TX_MANAGER::read_data(int instance, bool* refused, uint32_t* jtag_erro
             *refused = true;
         return false;
     }
-    KSM_DATA_LOG* log = m_tx_session->create_new_log(entry);
+    bool made = false;
+    KSM_DATA_LOG* log = acquisition_log(entry, &made);
     if (!log)
         return false;
     PIRQ_WAIT_CURSOR wait;
@@ -327,7 +371,7 @@ bool VOKR_TX_MANAGER::read_data(int instance, bool* refused, uint32_t* jtag_erro
         emit updated(nullptr, vokr_hint(VOKR_HINT_REFRESH_VIEW));
         return true;
     }
-    if (!log->is_global_temp())
+    if (made)  // a temporary log that was there before keeps its earlier capture
         log->remove();
     const bool power_up_entry =
         entry + 1 == m_current_instance && !is_empty() && m_tx_session->is_power_up_view(m_current_instance);

@@ -14,6 +14,7 @@
 #include "vokr_view_molq_handler.h"
 
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -493,6 +494,7 @@ private:
     int find_time_bar(int sample) const;
     void place_master(int sample);
     void store_time_bars(int center);
+    void store_time_bars();
     bool ask_time_bar_position(int* relative, bool* make_master);
     void set_master_and_store(int sample);
     template <class VISIT> void visit_examined_channels(VISIT visit) const;
@@ -824,6 +826,9 @@ protected:
     VOKR_DOUBLE m_zoom_level{1, 1};
     int m_time_bars[MAX_TIME_BARS] = {};
     int m_timebar_count = 0;
+    // The bars this view last stored for each instance: read back unchanged, they are kept
+    // whatever the depth of the data shown since (a capture of a smaller depth keeps them).
+    QHash<const void*, QVector<int>> m_stored_time_bars;
     // The sample a step of the master from `master` lands on, found without moving anything, in
     // the active log once it holds samples and is no longer acquiring.
     int find_transition(int master, bool forward) const;

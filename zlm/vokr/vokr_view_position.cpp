@@ -63,6 +63,7 @@ void VOKR_VIEW::save_timebars()
     KSM_TX_INSTANCE* instance = m_tx_manager->get_tx_instance();
     VOKR_ASSERT(instance != NULL);
     instance->set_position_data(TIMEBARS, m_time_bars, m_timebar_count);
+    m_stored_time_bars.insert(instance, QVector<int>(m_time_bars, m_time_bars + m_timebar_count));
 }
 
 // A stored fraction, or `fallback` when it is absent or could not be one the view wrote: a
@@ -114,6 +115,10 @@ bool VOKR_VIEW::load_timebars()
     // An edited or damaged file may hold more entries than the view keeps: the rest are ignored.
     m_timebar_count = std::max(instance->get_position_data(TIMEBARS, m_time_bars, MAX_TIME_BARS), 0);
     if (m_timebar_count < 1)
+        return true;
+    // Positions outside the data are dropped from bars read from the file, not from the ones the
+    // view placed itself.
+    if (m_stored_time_bars.value(instance) == QVector<int>(m_time_bars, m_time_bars + m_timebar_count))
         return true;
     const int depth = get_sample_depth();
     for (int i = m_timebar_count - 1; i >= 0; --i)

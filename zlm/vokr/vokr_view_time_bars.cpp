@@ -19,11 +19,17 @@ int VOKR_VIEW::find_time_bar(int sample) const
     return found == end ? -1 : int(found - m_time_bars);
 }
 
-// Centres the window on `center`, stores the bars and repaints; a first bar or the last one gone
-// also lays the value column and the transition buttons out again.
+// Centres the window on `center`, stores the bars and repaints.
 void VOKR_VIEW::store_time_bars(int center)
 {
     center_on_sample(center, true);
+    store_time_bars();
+}
+
+// Stores the bars and repaints, the window staying where it is; a first bar or the last one
+// gone also lays the value column and the transition buttons out again.
+void VOKR_VIEW::store_time_bars()
+{
     save_timebars();
     resizeEvent(nullptr);
     update_transition_buttons();
@@ -96,7 +102,7 @@ void VOKR_VIEW::on_insert_master_time_bar()
     const int index = find_time_bar(sample);
     if (index > 0)
         std::swap(m_time_bars[0], m_time_bars[index]);
-    store_time_bars(sample);
+    store_time_bars();
 }
 
 // The old master position is not kept; a bar already at the target merges into the master.
@@ -110,7 +116,7 @@ void VOKR_VIEW::on_move_master_time_bar()
     if (index > 0)
         remove_time_bar(index);
     m_time_bars[0] = sample;
-    store_time_bars(sample);
+    store_time_bars();
 }
 
 void VOKR_VIEW::on_delete_time_bar()
