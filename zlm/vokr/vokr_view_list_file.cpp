@@ -79,8 +79,7 @@ bool VOKR_VIEW::create_list_file(const QString& path, QString* failure)
     m_tx_manager->set_list_view_mode(true);
     const KSM_TX_SIGNAL_SET* set = m_tx_manager->get_signal_nodes(-1);
     const KSM_DATA_LOG* log = m_tx_manager->get_data_log();
-    const QString refusal =
-        !log || !set ? QString("there is no data log") : m_tx_manager->write_target_refusal(path);
+    const QString refusal = !log || !set ? QString("there is no data log") : m_tx_manager->write_target_refusal(path);
     if (!refusal.isEmpty())
         return list_not_written(path, refusal, failure);
     VOKR_LIST_FILE::LABEL time_label;
