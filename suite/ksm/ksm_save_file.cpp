@@ -505,37 +505,44 @@ void ksm_remove_save_leftovers(const std::string& path)
     ::closedir(folder);
 }
 
-bool ksm_replace_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* reason)
+namespace {
+
+// Replaces the file `path` leads to; false with the reason when it could not.
+bool replace_file(const std::string& path, const std::function<bool(QIODevice*)>& write, const KSM_FILE_STAMP* expected,
+                  KSM_FILE_STAMP* written, std::string* reason)
 {
     const std::string target = replaced_file(path);
+    if (target.empty()) {
+        *reason = std::strerror(ELOOP);
+        return false;
+    }
     ksm_remove_save_leftovers(target);
     REPLACED_FILE replaced(target);
-    std::string why;
-    if (write_new_file(target, write, nullptr, &why)) {
+    *reason = expected ? replaced.changed_since(*expected) : std::string();
+    if (reason->empty() && write_new_file(target, write, written, reason)) {
         replaced.tell_other_names();
         return true;
     }
-    if (reason)
-        *reason = why;
     return false;
+}
+
+}  // namespace
+
+bool ksm_replace_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* reason)
+{
+    std::string why;
+    const bool replaced = replace_file(path, write, nullptr, nullptr, &why);
+    if (!replaced && reason)
+        *reason = why;
+    return replaced;
 }
 
 bool ksm_write_file(const std::string& path, const std::function<bool(QIODevice*)>& write, std::string* error,
                     const KSM_FILE_STAMP* expected, KSM_FILE_STAMP* written)
 {
-    const std::string target = replaced_file(path);
-    if (target.empty()) {
-        if (error)
-            *error = "cannot write \"" + path + "\": " + std::strerror(ELOOP);
-        return false;
-    }
-    ksm_remove_save_leftovers(target);
-    REPLACED_FILE replaced(target);
-    std::string reason = expected ? replaced.changed_since(*expected) : std::string();
-    if (reason.empty() && write_new_file(target, write, written, &reason)) {
-        replaced.tell_other_names();
+    std::string reason;
+    if (replace_file(path, write, expected, written, &reason))
         return true;
-    }
     if (error)
         *error = "cannot write \"" + path + "\": " + reason;
     return false;
