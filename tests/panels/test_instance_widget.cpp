@@ -285,6 +285,7 @@ TEST_F(INSTANCE_PANE, AddedRowsKeepTheStatusLastReported)
     callback.notify(1, 1, 0);
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(cell(0, VOKR_INSTANCE_WIDGET::STATUS)->text(), "Waiting for trigger");
+    EXPECT_NE(cell(0, VOKR_INSTANCE_WIDGET::STATUS)->background().color(), QColor(Qt::black));  // under black text
     pane->on_instance_add();
     refresh();
     ASSERT_EQ(pane->get_model()->rowCount(), 2);
