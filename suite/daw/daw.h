@@ -41,7 +41,9 @@
 // segment the same way (a flow's segment_trigger triggers a segment, its trigger the last one),
 // each looking for its trigger once its pre-trigger samples are stored after the previous
 // segment. A trigger not met within DAW_SIM_SEARCH_LIMIT samples leaves the acquisition waiting
-// until it is stopped.
+// until it is stopped. A state-based flow runs on after its last trigger until the capture's last
+// sample is stored (the last segment's); the log then records where it stands: its state (0 for
+// the first), counters and flags. Other triggers record state -1 and neither.
 #pragma once
 
 #include "ksm.h"

@@ -972,6 +972,8 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
     p->m_level_words.resize(p->m_levels.size());
     if (trigger->is_state_based() && !(p->m_flow = make_flow(trigger, error)))
         return nullptr;
+    if (p->m_flow)
+        p->m_end_flow = make_flow(trigger, error);
     // A segmented acquisition fills each segment with consecutive samples: it has no storage
     // qualifier, whatever type is kept for when it is not segmented.
     const bool qualified = !trigger->is_storage_qualifier_disabled() && !trigger->is_segmented();
@@ -1031,7 +1033,7 @@ void PROGRAM::extend(size_t blocks)
     const size_t from = m_stored.size();
     if (from >= blocks)
         return;
-    if (m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED) {
+    if (m_triggering || m_flow) {
         for (size_t l = 0; l < m_levels.size(); ++l) {
             std::vector<uint64_t>& words = m_level_words[l];
             words.resize(blocks);
@@ -1087,6 +1089,25 @@ long long PROGRAM::find_trigger(long long from, long long limit, bool segment, b
         at = met + 1;
     }
     return -1;
+}
+
+bool PROGRAM::flow_end(long long t, FLOW_RESULTS* results)
+{
+    if (!m_end_flow || t < 0)
+        return false;
+    const size_t last = static_cast<size_t>(t >> 6);
+    extend(last + 1);
+    std::vector<uint64_t> levels(m_levels.size());
+    for (size_t block = 0; block <= last; ++block) {
+        for (size_t l = 0; l < m_levels.size(); ++l)
+            levels[l] = m_level_words[l][block];
+        if (block < last)
+            m_end_flow->next(levels);
+        else
+            *results = m_end_flow->end_within(levels, static_cast<int>(t & 63) + 1);
+    }
+    m_end_flow.reset();
+    return true;
 }
 
 bool PROGRAM::is_stored(long long t)

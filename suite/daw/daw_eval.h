@@ -35,12 +35,22 @@ struct FLOW_WORDS {
     uint64_t store = 0;            // the sample is to be stored
 };
 
+// Where a state-based flow stands: its state (0 the first of the text), counters and flags.
+struct FLOW_RESULTS {
+    int state = 0;
+    std::vector<uint64_t> counters;
+    std::vector<bool> flags;
+};
+
 // A state-based flow run over the words of the trigger's levels.
 class FLOW {
 public:
     virtual ~FLOW();
     // The outputs for the next 64 samples; `levels` holds each level's word for them.
     virtual FLOW_WORDS next(const std::vector<uint64_t>& levels) = 0;
+    // Runs the first `samples` (1 to 64) of the next word only and tells where the flow then
+    // stands: where it ends, as it runs no further.
+    virtual FLOW_RESULTS end_within(const std::vector<uint64_t>& levels, int samples) = 0;
 };
 // Null with a message when the flow text does not check. `by_sample` runs every sample one by
 // one rather than skipping the stretches where the flow does nothing: the same words, slower.
@@ -68,9 +78,14 @@ public:
     // The last `count` (at most) stored samples before `from` and not before `floor`, the latest
     // into *last, the one before it into last[-1], ...; returns how many there were.
     int stored_before(long long from, long long floor, int count, long long* last);
-    // Once the last trigger is found, only storage is asked for: the levels (and a flow that
-    // does not qualify storage) are no longer evaluated, and find_trigger finds nothing more.
+    // Once the last trigger is found, only storage is asked for: find_trigger finds nothing more,
+    // and the levels are no longer evaluated unless a flow reads them, whose state machine runs on
+    // until the capture ends.
     void stop_triggering() { m_triggering = false; }
+    // Where the flow stands once sample t (>= 0, among those evaluated) has run: the flow run again
+    // over the levels' words kept, as the one that triggered may have run ahead. Asked once, for
+    // the capture's last sample; false without a flow.
+    bool flow_end(long long t, FLOW_RESULTS* results);
 
 private:
     static constexpr size_t SEARCH_STEP = 64;  // blocks the trigger search evaluates at once
@@ -84,7 +99,8 @@ private:
     std::vector<std::unique_ptr<STREAM>> m_patterns;  // conditional, or start and stop
     std::vector<std::unique_ptr<STREAM>> m_inputs;    // transitional nodes or the input port
     std::unique_ptr<FLOW> m_flow;
-    bool m_storing = false;  // start/stop: a start was met and no stop since
+    std::unique_ptr<FLOW> m_end_flow;  // the same flow, run only up to the capture's end
+    bool m_storing = false;            // start/stop: a start was met and no stop since
     bool m_triggering = true;
     std::vector<uint64_t> m_previous;                  // transitional: each node's last word
     std::vector<std::vector<uint64_t>> m_level_words;  // per level, per block

@@ -274,23 +274,38 @@ public:
         m_next_flags = m_flags;
     }
 
-    FLOW_WORDS next(const std::vector<uint64_t>& levels) override
+    FLOW_WORDS next(const std::vector<uint64_t>& levels) override { return run_word(levels, 64); }
+
+    FLOW_RESULTS end_within(const std::vector<uint64_t>& levels, int samples) override
+    {
+        run_word(levels, samples);
+        FLOW_RESULTS results;
+        results.state = m_state;
+        results.counters = m_counters;
+        results.flags = m_flags;
+        return results;
+    }
+
+private:
+    // Runs the first `samples` samples of a word.
+    FLOW_WORDS run_word(const std::vector<uint64_t>& levels, int samples)
     {
         FLOW_WORDS out;
         m_levels = &levels;
         if (m_by_sample) {
-            for (int j = 0; j < 64; ++j)
+            for (int j = 0; j < samples; ++j)
                 step(j, &out);
             return out;
         }
         // The samples up to the next one where an action runs keep everything as it is; the
         // actions' samples hold until the state, a counter or a flag changes.
+        const uint64_t within = samples < 64 ? (uint64_t(1) << samples) - 1 : ~uint64_t(0);
         bool fresh = false;
-        for (int j = 0; j < 64;) {
+        for (int j = 0; j < samples;) {
             if (!fresh)
                 find_actions();
-            const uint64_t acting = m_acting & ~uint64_t(0) << j;
-            const int until = acting ? __builtin_ctzll(acting) : 64;
+            const uint64_t acting = m_acting & within & ~uint64_t(0) << j;
+            const int until = acting ? __builtin_ctzll(acting) : samples;
             if (m_storing && until > j)
                 out.store |= (until == 64 ? ~uint64_t(0) : (uint64_t(1) << until) - 1) & ~uint64_t(0) << j;
             if (!acting)
@@ -301,7 +316,6 @@ public:
         return out;
     }
 
-private:
     size_t state() const { return static_cast<size_t>(m_state); }
 
     // The samples of the word where each of the current state's actions runs, with the counters

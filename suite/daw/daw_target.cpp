@@ -575,6 +575,7 @@ public:
         m_queue.chunk = std::max(1, plan.channels / (m_threads * 64));
         hand(&plan);
         mark_samples(m_log, plan, runs);  // while the helpers write their first channels
+        m_log->set_state_results(plan.state, plan.counters, plan.flags);
         fill_channels(m_log, plan, runs, &m_queue, &m_pages);
         stop();
     }
@@ -653,6 +654,17 @@ std::string missing_design(const KSM_TX_TRIGGER* trigger, const KSM_TX_SIGNAL_SE
     return nodes ? "the open project " + project->get_name() + " has none of the instance's nodes" : std::string();
 }
 
+// The state machine runs until the capture's last sample is stored: where it then stands.
+void record_flow_end(daw_eval::PROGRAM* program, long long last, daw_target::PLAN* plan)
+{
+    daw_eval::FLOW_RESULTS end;
+    if (!program->flow_end(last, &end))
+        return;
+    plan->state = end.state;
+    plan->counters.assign(end.counters.begin(), end.counters.end());
+    plan->flags.assign(end.flags.begin(), end.flags.end());
+}
+
 }  // namespace
 
 namespace daw_target {
@@ -722,6 +734,7 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         }
     }
     plan->triggered = true;
+    record_flow_end(program.get(), floor - 1, plan);
     plan->sources.assign(static_cast<size_t>(plan->channels), SOURCE());
     SOURCE_READER reader;
     for (int row = 0; row < set->get_num_nodes(); ++row) {

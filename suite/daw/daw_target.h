@@ -38,6 +38,11 @@ struct PLAN {
     int channels = 0;
     std::vector<std::string> channel_nodes;  // the node each data channel captures
     std::vector<SOURCE> sources;             // what each data channel carries
+    // Where a state-based flow stands when the capture ends, after its last stored sample: its
+    // state (-1 for a trigger without a flow), counters and flags.
+    int state = -1;
+    std::vector<unsigned int> counters;
+    std::vector<int> flags;
 };
 
 // The shape of the log's capture: its depth, segment size and channels, known before its trigger

@@ -397,6 +397,55 @@ TEST_F(TargetEval, SixteenStateMachineWithCountersAndPerStateStorage)
     expect_capture({[at](long long t) { return t == at; }}, [&](long long t) { return odd[static_cast<size_t>(t)]; });
 }
 
+// A state-based capture records where its flow stands after the capture's last stored sample (the
+// last segment's), the state machine running on after the trigger, counters wrapping at their
+// widths; another trigger records no state.
+TEST_F(TargetEval, CaptureRecordsWhereTheFlowEndsAfterItsLastSample)
+{
+    condition(0, "btn[3]", KSM_CTYPE_HIGH);
+    const int widths[] = {7, 16};
+    ASSERT_TRUE(trigger->set_counter_count(2));
+    for (int c = 0; c < 2; ++c)
+        ASSERT_TRUE(trigger->set_counter(c, nullptr, &widths[c], nullptr));
+    ASSERT_TRUE(trigger->set_flag_count(1));
+    trigger->set_trigger_position(KSM_TPOS_PRE);
+    trigger->set_segment_size(64);
+    trigger->get_state_machine_object()->set_attribute(
+        "state_machine_flow_expression",
+        "state ST1:\n  increment c1;\n  segment_trigger;\n  if (c1 == 99) goto ST2;\n"
+        "state ST2:\n  increment c1;\n  trigger;\n  if (c1 == 30) goto ST3;\n"
+        "state ST3:\n  increment c1;\n  decrement c2;\n  if (condition1) set f1; else clear f1;\n");
+    // ST2 from sample 100 to 158, where c1 has wrapped to 30. The trigger at sample 100 and the
+    // capture's 223 samples after it; in segments, triggers at 0, 64 and 128 (the last), each with
+    // 55 samples after it.
+    const struct {
+        bool state_based, segmented;
+        long long last;
+    } cases[] = {{true, false, 323}, {true, true, 183}, {false, false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state-based " << c.state_based << ", segmented " << c.segmented);
+        trigger->set_state_based(c.state_based);
+        trigger->set_segmented(c.segmented);
+        KSM_DATA_LOG* log = session->create_new_log(0);
+        ASSERT_TRUE(daw_sim::capture(log));
+        std::vector<unsigned int> counters, expected_counters;
+        std::vector<int> flags, expected_flags;
+        for (int i = 0; i < log->get_number_counters(); ++i)
+            counters.push_back(log->get_counter_value(i));
+        for (int i = 0; i < log->get_number_flags(); ++i)
+            flags.push_back(log->get_flag_value(i));
+        if (c.state_based) {
+            const auto steps = static_cast<unsigned int>(c.last + 1);
+            expected_counters = {steps & 127, (0u - (steps - 159)) & 0xFFFF};
+            expected_flags = {bit("btn[3]", c.last)};
+        }
+        EXPECT_EQ(log->get_state_value(), c.state_based ? 2 : -1);
+        EXPECT_EQ(counters, expected_counters);
+        EXPECT_EQ(flags, expected_flags);
+        log->remove();
+    }
+}
+
 // Comparisons of a 16-bit bus, on a comparison level beside a node condition (the members' own
 // conditions do not count) or as the conditional storage pattern, in either bit order.
 TEST_F(TargetEval, ComparisonLevelsCompareTheBusValue)
