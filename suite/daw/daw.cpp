@@ -225,39 +225,60 @@ const KSM_TX_SESSION* session_of(const KSM_DATA_INSTANCE* instance)
     return nullptr;
 }
 
-// Must hold the lock. The JTAG error a run of the log's trigger meets on the device its session
-// names, when that device is in the hardware table: 5 (instance not found) when the device holds
-// no analyzer with the instance's node information, 8 (instance version mismatch) when it holds
-// another trigger than the log's. 0 when the device runs it, or no such device is on the bench.
+// Must hold the lock. The JTAG error a run of the log's trigger meets on the chain and device its
+// session names, where a hardware table is set up (without one the bench is not modelled, and
+// every run reaches a device that runs it): 2 (invalid JTAG hardware) for a chain the table does
+// not have; 5 (instance not found) for a device the hardware does not have or has unavailable, or
+// that holds no analyzer with the instance's node information; 6 (unexpected JTAG communication
+// error) for a device that does not answer; 8 (instance version mismatch) when it holds another
+// trigger than the log's. 0 when the device runs it. The device made a power-up trigger's capture
+// when it powered up: reaching the device is enough.
 uint32_t device_error(SIMULATOR& s, const KSM_DATA_LOG* log, const KSM_DATA_INSTANCE* instance)
 {
     const KSM_TX_SESSION* session = session_of(instance);
-    const auto hardware = session ? s.hardware.find(session->get_jtag_chain_name()) : s.hardware.end();
-    if (hardware == s.hardware.end())
+    if (!session || s.hardware.empty())
         return 0;
-    for (const HARDWARE_DEVICE& d : hardware->second) {
-        if (d.device.name != session->get_jtag_device_name())
-            continue;
-        const auto crc = d.crcs.find(info_key(instance->get_node_info()));
-        if (crc == d.crcs.end())
-            return 5;
-        return crc->second == log->get_trigger()->get_crc_value(false) ? 0 : 8;
-    }
-    return 0;
+    const auto hardware = s.hardware.find(session->get_jtag_chain_name());
+    if (hardware == s.hardware.end())
+        return 2;
+    const std::vector<HARDWARE_DEVICE>& devices = hardware->second;
+    const auto device = std::find_if(devices.begin(), devices.end(), [session](const HARDWARE_DEVICE& d) {
+        return d.device.name == session->get_jtag_device_name();
+    });
+    if (device == devices.end() || !device->device.available)
+        return 5;
+    if (device->device.comm_error)
+        return 6;
+    if (log->is_power_up())
+        return 0;
+    const auto crc = device->crcs.find(info_key(instance->get_node_info()));
+    if (crc == device->crcs.end())
+        return 5;
+    return crc->second == log->get_trigger()->get_crc_value(false) ? 0 : 8;
 }
 
-// Must hold the lock. A request's script: started, waiting for level 1, and the capture when
-// the trigger is met; else it waits for a stop. A device that does not hold the trigger ends
-// the request at once with its JTAG error.
+// Must hold the lock. What a run reports while it waits: its trigger, or a clock that never
+// samples.
+void queue_waiting(SIMULATOR& s, REQUEST* r, int ms)
+{
+    if (r->plan->clocked)
+        queue_phase(s, r, DAW_EVENT_WAITING_FOR_TRIGGER, 1, ms);
+    else
+        queue_phase(s, r, DAW_EVENT_WAITING_FOR_CLOCK, 0, ms);
+}
+
+// Must hold the lock. A request's script: started, waiting for level 1 (or for the clock), and the
+// capture when the trigger is met; else it waits for a stop. A device that does not run the
+// trigger ends the request at once with its JTAG error.
 void queue_run(SIMULATOR& s, REQUEST* r)
 {
     r->script.push_back({DAW_EVENT_STARTED, 0, 0, false, s.mode == daw_sim::PACED ? PACE_START_MS : 0});
-    if (const uint32_t error = r->log->is_power_up() ? 0 : device_error(s, r->log, r->instance)) {
+    if (const uint32_t error = device_error(s, r->log, r->instance)) {
         r->script.push_back({DAW_EVENT_JTAG_ERROR, error, 0, false});
         r->ended = true;
         return;
     }
-    queue_phase(s, r, DAW_EVENT_WAITING_FOR_TRIGGER, 1, PACE_WAIT_MS);
+    queue_waiting(s, r, PACE_WAIT_MS);
     if (r->plan->triggered)
         queue_capture(s, r, !r->autorun, false);
 }
@@ -306,13 +327,14 @@ void post_log_write(COURIER* courier, const std::shared_ptr<REQUEST>& r, const S
 }
 
 // Must hold the lock: what follows the call just taken off the script. An autorun captures
-// again until stopped; a paced run whose trigger is not met keeps reporting that it waits.
+// again until stopped; a paced run whose trigger is not met, or whose clock does not run, keeps
+// reporting that it waits.
 void follow_up(SIMULATOR& s, REQUEST* r, const STEP& step)
 {
     if (step.code == DAW_EVENT_DATA_READY && r->autorun && !r->ended)
         queue_capture(s, r, false, true);
     else if (s.mode == daw_sim::PACED && r->script.empty() && !r->ended)
-        queue_phase(s, r, DAW_EVENT_WAITING_FOR_TRIGGER, 1, PACE_TICK_MS);
+        queue_waiting(s, r, PACE_TICK_MS);
 }
 
 // Takes one call off a script and makes it, outside the lock; -1 when none was pending, else
@@ -531,7 +553,7 @@ bool DAW_CONTROL::offload(KSM_DATA_LOG* log, bool* refused, uint32_t* jtag_error
         s.fail_offload = false;
         if (fail || !plan || !plan->triggered)
             return false;
-        if (const uint32_t error = log->is_power_up() ? 0 : device_error(s, log, instance_of(log))) {
+        if (const uint32_t error = device_error(s, log, instance_of(log))) {
             if (jtag_error)
                 *jtag_error = error;
             return false;

@@ -44,6 +44,14 @@
 // until it is stopped. A state-based flow runs on after its last trigger until the capture's last
 // sample is stored (the last segment's); the log then records where it stands: its state (0 for
 // the first), counters and flags. Other triggers record state -1 and neither.
+//
+// The samples are counted on the signal set's clock: a clock that names no node of the project,
+// or one whose node never changes within DAW_SIM_SEARCH_LIMIT samples, never samples, and the
+// acquisition waits for the clock until it is stopped; no clock named counts every sample.
+// A run reaches the device through the hardware table (when one is set up): a chain that names
+// no hardware there ends the run with JTAG error 2 (invalid hardware), a device the hardware does
+// not have, or has unavailable, with 5 (instance not found), one with a communication error with
+// 6 (unexpected JTAG error).
 #pragma once
 
 #include "ksm.h"

@@ -654,6 +654,27 @@ std::string missing_design(const KSM_TX_TRIGGER* trigger, const KSM_TX_SIGNAL_SE
     return nodes ? "the open project " + project->get_name() + " has none of the instance's nodes" : std::string();
 }
 
+// Whether the signal set's clock samples: a clock named must be a node of the design that changes
+// within the trigger search's reach; none named counts every sample.
+bool clock_runs(const KSM_TX_SIGNAL_SET* set)
+{
+    const char* name = set->get_clock_name();
+    if (!name || !*name)
+        return true;
+    const SOURCE clock = SOURCE_READER().read(name);
+    if (!clock.known)
+        return false;
+    const uint64_t first = daw_target::sample_word(clock, 0) & 1 ? ~uint64_t(0) : 0;
+    uint64_t words[64];
+    for (long long t = 0; t < DAW_SIM_SEARCH_LIMIT; t += 64 * 64) {
+        daw_target::sample_words(clock, t, words, 64);
+        for (const uint64_t word : words)
+            if (word != first)
+                return true;
+    }
+    return false;
+}
+
 // The state machine runs until the capture's last sample is stored: where it then stands.
 void record_flow_end(daw_eval::PROGRAM* program, long long last, daw_target::PLAN* plan)
 {
@@ -704,6 +725,9 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         return false;
     }
     shape(log, plan);
+    plan->clocked = clock_runs(set);
+    if (!plan->clocked)
+        return true;
     const bool segmented = plan->segment_size < plan->depth;
     const int size = plan->segment_size;
     const int segments = size > 0 ? plan->depth / size : 0;

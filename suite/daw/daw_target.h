@@ -29,6 +29,7 @@ void sample_words(const SOURCE& s, long long t, uint64_t* out, size_t count);
 
 // Where a capture's samples lie in the target's sample stream.
 struct PLAN {
+    bool clocked = true;  // the signal set's clock samples; else the capture waits for it
     bool triggered = false;
     int depth = 0;
     int segment_size = 0;              // the depth when not segmented
@@ -50,7 +51,7 @@ struct PLAN {
 bool shape(const KSM_DATA_LOG* log, PLAN* plan);
 // The window the log's trigger captures and the channels' sources, read from the log's trigger
 // and the open project; false when the log has no trigger or signal set, or its trigger cannot
-// run here (`error` then says why).
+// run here (`error` then says why). A clock that does not sample triggers nothing.
 bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error = nullptr);
 // The threads that write a capture of that size: as many as the process may keep busy, for a
 // deep enough one.

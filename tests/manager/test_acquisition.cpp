@@ -845,6 +845,48 @@ TEST_F(ACQUISITION, PowerUpRunIsNotRefusedWhereTheDeviceHoldsItsInstance)
     }
 }
 
+// The bench answers a run as hardware would: a chain or device it does not have ends the run with
+// the JTAG error the instance manager tells, and a clock that names no node, or never toggles,
+// leaves the run waiting for the clock until a stop ends it without a capture.
+TEST_F(ACQUISITION, RunMeetsTheBenchAsHardwareWould)
+{
+    set_trigger({{KSM_LTYPE_BASIC_AND, {{"led[3]", KSM_CTYPE_RISING_EDGE}}}}, KSM_TPOS_CENTER);
+    m->set_logging(true);  // each run writes a log of its own
+    KSM_TX_SESSION* session = m->get_session();
+    const std::vector<uint32_t> failed = {0x800000, 0x80000}, waiting = {0x800000, 0x200000, 0x40000};
+    const struct {
+        const char* chain;
+        const char* device;
+        const char* clock;
+        std::vector<uint32_t> states;
+        uint32_t error;
+    } cases[] = {{"USB-Cable", "MR2-C40", "clk", FULL_RUN, 0},
+                 {"Gone-Cable", "MR2-C40", "clk", failed, 2},
+                 {"USB-Cable", "TV1-A10", "clk", failed, 5},
+                 {"USB-Cable", "MR2-C40", "no_such_clock", waiting, 0},
+                 {"USB-Cable", "MR2-C40", "rst_n", waiting, 0}};  // held high
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.chain) + " " + c.device + " " + c.clock);
+        daw_sim::reset();
+        daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
+        recorder.events.clear();
+        session->set_jtag_chain_name(c.chain);
+        session->set_jtag_device_name(c.device);
+        m->get_signal_nodes(-1)->set_clock(c.clock, false);
+        jop_record_compile(session);
+        daw_sim::program("USB-Cable", "MR2-C40", session->get_instance_at(0)->get_node_info(),
+                         m->get_trigger_nodes(-1)->get_crc_value(false));
+        run({0});
+        daw_sim::drain();
+        m->stop(-1);  // ends a run that waits; one that ended stays as it ended
+        daw_sim::drain();
+        EXPECT_EQ(recorder.states(), c.states);
+        EXPECT_EQ(callbacks.back()->get_last_argument(), c.error);
+        EXPECT_EQ(requests[0].data_log->is_data_available(false), c.states == FULL_RUN);
+        EXPECT_FALSE(requests[0].data_log->is_acquiring_data());
+    }
+}
+
 // Counts the view's reactions to changed assignments.
 class COUNTING_VIEW : public VOKR_VIEW {
 public:
