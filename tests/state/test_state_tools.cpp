@@ -121,6 +121,13 @@ void answer_value_dialog(const QString& text, QString* shown)
     });
 }
 
+// The line an editor marks as the failing one (from 1), 0 when none.
+int marked_line(const QTextEdit* editor)
+{
+    const QList<QTextEdit::ExtraSelection> marks = editor->extraSelections();
+    return marks.isEmpty() ? 0 : marks.first().cursor.blockNumber() + 1;
+}
+
 }  // namespace
 
 TEST_F(StateTools, HighlighterColoursAndUnderlinesByLockAndOptions)
@@ -217,6 +224,7 @@ TEST_F(StateTools, FlowTypedWithCompletionsIsCheckedAndDrawn)
     wait_for_check(&pane);
     EXPECT_EQ(pane.get_error_label()->text().toStdString(), "Undefined condition 'd1' (line 8)");
     auto* all = pane.findChild<VOKR_STATE_TEXT_EDIT*>();
+    EXPECT_EQ(marked_line(all), 8);
     EXPECT_TRUE(all->toPlainText().contains("state ST3:"));
     cursor = all->textCursor();
     cursor.setPosition(all->toPlainText().indexOf("d1"));
@@ -261,6 +269,33 @@ TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
     wait_for_check(&pane);
     EXPECT_EQ(pane.get_error_label()->text(),
               QString("'f1' is a flag, not a counter (line %1)").arg(editor->toPlainText().count('\n') + 1));
+}
+
+// With one window per state, an error is named and marked in the window and on the line where
+// it shows, whatever blank lines the window holds around its statements or however the joined
+// flow counts.
+TEST_F(StateTools, StateWindowsNameAndMarkTheirOwnLines)
+{
+    VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
+    pane.get_check_timer()->setInterval(0);
+    auto editor = [&](int state) { return pane.findChild<VOKR_STATE_TEXT_EDIT*>(QString("state_text_%1").arg(state)); };
+    const struct {
+        QStringList texts;
+        const char* label;
+        int window;
+        int line;
+    } cases[] = {
+        {{"\n\ntrigger;\nincrement d1;", "trigger;", ""}, "Undefined counter 'd1' (State 1, line 4)", 0, 4},
+        {{"if (condition1)\n", "", ""}, "Unexpected 'state'; expected a statement (State 1, line 1)", 0, 1},
+    };
+    for (const auto& c : cases) {
+        for (int i = 0; i < 3; ++i)
+            editor(i)->setPlainText(c.texts[i]);
+        wait_for_check(&pane);
+        EXPECT_EQ(pane.get_error_label()->text().toStdString(), c.label);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(marked_line(editor(i)), i == c.window ? c.line : 0) << c.label << " " << i;
+    }
 }
 
 // While offers show, the cursor keys still move the text cursor, and the offers follow it.

@@ -22,6 +22,7 @@ VOKR_STATE_WIDGET::VOKR_STATE_WIDGET(QWidget* parent, int instance, VOKR_FRAME_W
     header->addWidget(title);
     header->addSpacing(6);
     m_error_label = new QLabel;
+    m_error_label->setObjectName("state_error");
     m_error_label->setFixedHeight(22);
     m_error_label->setTextFormat(Qt::PlainText);
     m_error_label->setWordWrap(true);
@@ -105,14 +106,23 @@ void VOKR_STATE_WIDGET::on_update(QObject*, int hint)
 // nothing to check.
 void VOKR_STATE_WIDGET::on_timer()
 {
-    if (!m_tx_manager->state_trigger(m_instance)) {
-        m_error_label->clear();
-        return;
+    m_error.has_error = false;
+    if (m_tx_manager->state_trigger(m_instance))
+        m_tx_manager->check_state_machine(&m_error, m_instance);
+    show_error();
+}
+
+// The error in red in the header row, and its line marked in the window that holds it.
+void VOKR_STATE_WIDGET::show_error()
+{
+    const bool unified = m_tx_manager->get_state_display_mode();
+    for (VOKR_STATE_TEXT_EDIT* editor : m_scroll_area->findChildren<VOKR_STATE_TEXT_EDIT*>()) {
+        const bool holds = m_error.has_error && (unified || editor->get_state_index() == m_error.state);
+        editor->mark_error_line(holds ? (unified ? m_error.line : m_error.line_in_state) : 0);
     }
-    m_tx_manager->check_state_machine(&m_error, m_instance);
     if (!m_error.has_error)
         m_error_label->clear();
-    else if (m_tx_manager->get_state_display_mode())
+    else if (unified)
         m_error_label->setText(QString("%1 (line %2)").arg(m_error.message).arg(m_error.line));
     else
         m_error_label->setText(

@@ -28,6 +28,8 @@ public slots:
     void on_timer();
 
 private:
+    void show_error();
+
     QScrollArea* m_scroll_area;
     QTimer m_check_timer;
     VOKR_STATE_MACHINE_ERROR m_error;
