@@ -273,7 +273,8 @@ TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
 
 // With one window per state, an error is named and marked in the window and on the line where
 // it shows, whatever blank lines the window holds around its statements or however the joined
-// flow counts.
+// flow counts. A header typed into a state's window is not taken as another state: the flow
+// keeps its states, and the window keeps the text, also through a rebuild, until it is fixed.
 TEST_F(StateTools, StateWindowsNameAndMarkTheirOwnLines)
 {
     VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
@@ -287,6 +288,10 @@ TEST_F(StateTools, StateWindowsNameAndMarkTheirOwnLines)
     } cases[] = {
         {{"\n\ntrigger;\nincrement d1;", "trigger;", ""}, "Undefined counter 'd1' (State 1, line 4)", 0, 4},
         {{"if (condition1)\n", "", ""}, "Unexpected 'state'; expected a statement (State 1, line 1)", 0, 1},
+        {{"trigger;", "trigger;\n  State ST4:\ntrigger;", "trigger;"},
+         "Not stored: state header (State 2, line 2)",
+         1,
+         2},
     };
     for (const auto& c : cases) {
         for (int i = 0; i < 3; ++i)
@@ -296,6 +301,19 @@ TEST_F(StateTools, StateWindowsNameAndMarkTheirOwnLines)
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(marked_line(editor(i)), i == c.window ? c.line : 0) << c.label << " " << i;
     }
+    QString flow;
+    mgr()->get_unified_state_text(&flow, -1);
+    EXPECT_EQ(mgr()->get_state_count(-1), 3);
+    EXPECT_FALSE(flow.contains("ST4")) << flow.toStdString();
+    mgr()->set_state_display_mode(false);  // rebuilds the windows
+    wait_for_check(&pane);
+    EXPECT_EQ(editor(1)->toPlainText(), cases[2].texts[1]);
+    EXPECT_EQ(marked_line(editor(1)), 2);
+    editor(1)->setPlainText("trigger;\ntrigger;");
+    wait_for_check(&pane);
+    EXPECT_EQ(mgr()->get_state_machine_object(-1)->get_state_text(1), "trigger;\ntrigger;");
+    EXPECT_EQ(pane.get_error_label()->text(), "");
+    EXPECT_EQ(marked_line(editor(1)), 0);
 }
 
 // While offers show, the cursor keys still move the text cursor, and the offers follow it.

@@ -249,12 +249,16 @@ void VOKR_TX_MANAGER::set_state_count(int count)
     });
 }
 
+// A state's text holds that state's statements only: a text with a header word would stand in
+// the flow (the file, the check, the run) as more states than the state count says, so it is
+// not taken; the panel keeps it in the state's window and names the line.
 void VOKR_TX_MANAGER::set_state_text(int i, const QString& text)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
     VOKR_STATE_MACHINE_OBJECT* object = current_state_machine();
-    edit_state_machine(i < 0 || text == object->get_state_text(i), [&] {
+    const bool refused = VOKR_STATE_MACHINE_OBJECT::find_header_word(text) >= 0;
+    edit_state_machine(i < 0 || refused || text == object->get_state_text(i), [&] {
         object->set_state_text(i, text);
         update_all_views(nullptr, STATES_REFRESHED);
     });
