@@ -346,20 +346,6 @@ void VOKR_STATE_TEXT_EDIT::refresh_highlighting()
     m_filling = blocked;
 }
 
-void VOKR_STATE_TEXT_EDIT::mark_error_line(int line)
-{
-    QList<QTextEdit::ExtraSelection> marks;
-    const QTextBlock block = document()->findBlockByNumber(line - 1);
-    if (line > 0 && block.isValid()) {
-        QTextEdit::ExtraSelection mark;
-        mark.cursor = QTextCursor(block);
-        mark.format.setBackground(QColor(255, 220, 220));
-        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
-        marks.append(mark);
-    }
-    setExtraSelections(marks);
-}
-
 void VOKR_STATE_TEXT_EDIT::paintEvent(QPaintEvent* event)
 {
     if (is_locked() || is_power_up()) {

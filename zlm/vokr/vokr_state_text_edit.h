@@ -127,8 +127,6 @@ public:
     void set_text_silently(const QString& text);
     // Highlights the whole text again when the names it may use have changed since.
     void refresh_highlighting();
-    // Marks line `line` of the text (from 1), on which the flow's check failed; 0 marks none.
-    void mark_error_line(int line);
 
     // Refreshes the offers for the cursor: 1 nothing, 16 after typing, 17 after a move, a click
     // or an insertion.

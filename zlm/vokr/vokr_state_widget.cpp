@@ -145,14 +145,10 @@ void VOKR_STATE_WIDGET::find_unstored_header()
     }
 }
 
-// The error in red in the header row, and its line marked in the window that holds it.
+// The error in red in the header row, with its line in the text it shows in.
 void VOKR_STATE_WIDGET::show_error()
 {
     const bool unified = m_tx_manager->get_state_display_mode();
-    for (VOKR_STATE_TEXT_EDIT* editor : m_scroll_area->findChildren<VOKR_STATE_TEXT_EDIT*>()) {
-        const bool holds = m_error.has_error && (unified || editor->get_state_index() == m_error.state);
-        editor->mark_error_line(holds ? (unified ? m_error.line : m_error.line_in_state) : 0);
-    }
     if (!m_error.has_error)
         m_error_label->clear();
     else if (unified)
