@@ -263,6 +263,43 @@ TEST_F(StateTools, EarlierLinesAreHighlightedWhenStateNamesChange)
               QString("'f1' is a flag, not a counter (line %1)").arg(editor->toPlainText().count('\n') + 1));
 }
 
+// With one window per state, an error is named with the window and the line where
+// it shows, whatever blank lines the window holds around its statements or however the joined
+// flow counts. A header typed into a state's window is not taken as another state: the flow
+// keeps its states, and the window keeps the text, also through a rebuild, until it is fixed.
+TEST_F(StateTools, StateWindowsNameTheirOwnLines)
+{
+    VOKR_STATE_WIDGET pane(nullptr, -1, m->frame());
+    pane.get_check_timer()->setInterval(0);
+    auto editor = [&](int state) { return pane.findChild<VOKR_STATE_TEXT_EDIT*>(QString("state_text_%1").arg(state)); };
+    const struct {
+        QStringList texts;
+        const char* label;
+    } cases[] = {
+        {{"\n\ntrigger;\nincrement d1;", "trigger;", ""}, "Undefined counter 'd1' (State 1, line 4)"},
+        {{"if (condition1)\n", "", ""}, "Unexpected 'state'; expected a statement (State 1, line 1)"},
+        {{"trigger;", "trigger;\n  State ST4:\ntrigger;", "trigger;"}, "Not stored: state header (State 2, line 2)"},
+    };
+    for (const auto& c : cases) {
+        for (int i = 0; i < 3; ++i)
+            editor(i)->setPlainText(c.texts[i]);
+        wait_for_check(&pane);
+        EXPECT_EQ(pane.get_error_label()->text().toStdString(), c.label);
+    }
+    QString flow;
+    mgr()->get_unified_state_text(&flow, -1);
+    EXPECT_EQ(mgr()->get_state_count(-1), 3);
+    EXPECT_FALSE(flow.contains("ST4")) << flow.toStdString();
+    mgr()->set_state_display_mode(false);  // rebuilds the windows
+    wait_for_check(&pane);
+    EXPECT_EQ(editor(1)->toPlainText(), cases[2].texts[1]);
+    EXPECT_EQ(pane.get_error_label()->text().toStdString(), cases[2].label);
+    editor(1)->setPlainText("trigger;\ntrigger;");
+    wait_for_check(&pane);
+    EXPECT_EQ(mgr()->get_state_machine_object(-1)->get_state_text(1), "trigger;\ntrigger;");
+    EXPECT_EQ(pane.get_error_label()->text(), "");
+}
+
 // While offers show, the cursor keys still move the text cursor, and the offers follow it.
 TEST_F(StateTools, CursorKeysMoveThroughShownOffers)
 {

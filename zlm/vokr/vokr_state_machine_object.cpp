@@ -95,6 +95,12 @@ QVector<VOKR_STATE_MACHINE_OBJECT::HEADER> VOKR_STATE_MACHINE_OBJECT::find_heade
     return headers;
 }
 
+// In the text of all states a state's text is followed by a line end, or ends the text.
+int VOKR_STATE_MACHINE_OBJECT::find_header_word(const QString& state_text)
+{
+    return next_keyword(state_text + QLatin1Char('\n'), 0);
+}
+
 // Splits a unified text at its headers; text before the first header is dropped. The names of
 // states past the new count stay stored but unused. A header without a colon ends the split:
 // the text of the state before it runs up to that header.

@@ -45,6 +45,9 @@ public:
     // and followed by white space or the colon. The name runs up to the next colon, so a name may
     // hold the word; a header without a colon ends the list.
     static QVector<HEADER> find_headers(const QString& text);
+    // Where a state's own text holds the word "state" as it would begin a header once the text
+    // stands in the text of all states, or -1. Such a text would split into more states there.
+    static int find_header_word(const QString& state_text);
 
     KSM_TX_TREE_OBJECT* get_child_object(int index) override;
     int get_child_count() override;

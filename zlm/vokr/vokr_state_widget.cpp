@@ -22,6 +22,7 @@ VOKR_STATE_WIDGET::VOKR_STATE_WIDGET(QWidget* parent, int instance, VOKR_FRAME_W
     header->addWidget(title);
     header->addSpacing(6);
     m_error_label = new QLabel;
+    m_error_label->setObjectName("state_error");
     m_error_label->setFixedHeight(22);
     m_error_label->setTextFormat(Qt::PlainText);
     m_error_label->setWordWrap(true);
@@ -67,10 +68,12 @@ QWidget* VOKR_STATE_WIDGET::get_editor_widget()
             QString name;
             m_tx_manager->get_state_name(i, &name, m_instance);
             VOKR_STATE_TEXT_EDIT* editor = add_editor(i + 1, QString("State %1: %2").arg(i + 1).arg(name), i);
-            editor->set_text_silently(object && object->get_stored_text_count() > i ? object->get_state_text(i)
-                                                                                    : QString());
-            VOKR_ASSERT(connect(editor, QOverload<int, const QString&>::of(&VOKR_STATE_TEXT_EDIT::text_changed),
-                                m_tx_manager, &VOKR_TX_MANAGER::set_state_text));
+            const QString stored =
+                object && object->get_stored_text_count() > i ? object->get_state_text(i) : QString();
+            editor->set_text_silently(m_unstored.value(i, stored));
+            const auto changed = QOverload<int, const QString&>::of(&VOKR_STATE_TEXT_EDIT::text_changed);
+            VOKR_ASSERT(connect(editor, changed, m_tx_manager, &VOKR_TX_MANAGER::set_state_text));
+            VOKR_ASSERT(connect(editor, changed, this, &VOKR_STATE_WIDGET::on_state_text_changed));
         }
     } else {
         VOKR_STATE_TEXT_EDIT* editor = add_editor(1, "All States:", -1);
@@ -101,18 +104,54 @@ void VOKR_STATE_WIDGET::on_update(QObject*, int hint)
     m_check_timer.start();
 }
 
+// Each change of a state's window. A text that the manager does not take (it holds a header) is
+// kept for the windows of a rebuild; the check starts here, as the manager announces no change.
+void VOKR_STATE_WIDGET::on_state_text_changed(int state, const QString& text)
+{
+    if (VOKR_STATE_MACHINE_OBJECT::find_header_word(text) >= 0)
+        m_unstored.insert(state, text);
+    else
+        m_unstored.remove(state);
+    m_check_timer.start();
+}
+
 // The instance may have been removed (or lost its trigger) while the timer ran; there is then
 // nothing to check.
 void VOKR_STATE_WIDGET::on_timer()
 {
-    if (!m_tx_manager->state_trigger(m_instance)) {
-        m_error_label->clear();
+    m_error.has_error = false;
+    if (m_tx_manager->state_trigger(m_instance))
+        m_tx_manager->check_state_machine(&m_error, m_instance);
+    if (!m_tx_manager->get_state_display_mode())
+        find_unstored_header();
+    show_error();
+}
+
+// The first state window that holds a header it may not hold comes before the flow's own error:
+// what that window shows is not in the flow yet.
+void VOKR_STATE_WIDGET::find_unstored_header()
+{
+    for (int state = 0; state < m_tx_manager->get_state_count(m_instance); ++state) {
+        const auto* editor = m_scroll_area->findChild<VOKR_STATE_TEXT_EDIT*>(QString("state_text_%1").arg(state));
+        const QString text = editor ? editor->toPlainText() : QString();
+        const int at = VOKR_STATE_MACHINE_OBJECT::find_header_word(text);
+        if (at < 0)
+            continue;
+        m_error.has_error = true;
+        m_error.message = "Not stored: state header";
+        m_error.state = state;
+        m_error.line_in_state = 1 + text.leftRef(at).count('\n');
         return;
     }
-    m_tx_manager->check_state_machine(&m_error, m_instance);
+}
+
+// The error in red in the header row, with its line in the text it shows in.
+void VOKR_STATE_WIDGET::show_error()
+{
+    const bool unified = m_tx_manager->get_state_display_mode();
     if (!m_error.has_error)
         m_error_label->clear();
-    else if (m_tx_manager->get_state_display_mode())
+    else if (unified)
         m_error_label->setText(QString("%1 (line %2)").arg(m_error.message).arg(m_error.line));
     else
         m_error_label->setText(

@@ -6,6 +6,7 @@
 #include "vokr_tx_manager.h"
 
 #include <QFrame>
+#include <QMap>
 #include <QTimer>
 
 class QLabel;
@@ -26,8 +27,12 @@ public:
 public slots:
     void on_update(QObject* sender, int hint);
     void on_timer();
+    void on_state_text_changed(int state, const QString& text);
 
 private:
+    void find_unstored_header();
+    void show_error();
+
     QScrollArea* m_scroll_area;
     QTimer m_check_timer;
     VOKR_STATE_MACHINE_ERROR m_error;
@@ -35,4 +40,7 @@ private:
     int m_instance;
     VOKR_FRAME_WND* m_frame;
     VOKR_TX_MANAGER* m_tx_manager;
+    // The texts of state windows that the manager did not take (they hold a state header), by
+    // state: rebuilt windows show them again, so that nothing typed is lost.
+    QMap<int, QString> m_unstored;
 };

@@ -45,8 +45,8 @@ struct VOKR_STATE_MACHINE_ERROR {
     bool has_error = false;
     QString message;
     int line = 0;           // the failing line of the unified text, from 1
-    int state = 0;          // the state whose block holds that line, from 0
-    int line_in_state = 0;  // 0 the state's header line, 1 its first text line
+    int state = 0;          // the state whose text that line belongs to, from 0
+    int line_in_state = 0;  // the line of the state's own text, from 1, as its window shows it; 0 its header
 };
 
 // Opens one undo unit on the current instance for its lifetime; units through guards never nest.

@@ -8,6 +8,7 @@
 #include "vokr_layout_widget.h"
 #include "vokr_state_machine_object.h"
 
+#include <QRegularExpression>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -31,43 +32,99 @@ QStringList names_of(int count, const std::function<const char*(int)>& name)
     return names;
 }
 
-// The 1-based line of every state header of a unified text, in order; one line 1 when it has none.
-QVector<int> header_lines(const QString& text)
+int line_at(const QString& text, int position) { return 1 + text.leftRef(position).count('\n'); }
+
+// The words of the flow language, which no state may be named.
+bool is_flow_word(const QString& name)
 {
-    QVector<int> lines;
-    int line = 1;
-    int scanned = 0;
-    for (const VOKR_STATE_MACHINE_OBJECT::HEADER& h : VOKR_STATE_MACHINE_OBJECT::find_headers(text)) {
-        line += text.midRef(scanned, h.start - scanned).count('\n');
-        scanned = h.start;
-        lines.append(line);
-    }
-    if (lines.isEmpty())
-        lines.append(1);
-    return lines;
+    static const QStringList words = {
+        "if",        "else",      "begin", "end", "goto", "start_store", "stop_store", "trigger", "segment_trigger",
+        "increment", "decrement", "reset", "set", "clear"};
+    return words.contains(name) || name.compare("state", Qt::CaseInsensitive) == 0;
 }
 
-// Finds the state that holds line `error->line` of the unified text that was checked. A state's
-// block runs from its header line to the line before the next header, so the empty line between
-// two states belongs to the one above it; a line past the last block (its last text line and one
-// separator line) maps to the state count.
-void locate_line(const QString& text, int state_count, VOKR_STATE_MACHINE_ERROR* error)
+// Where a state stands in a unified text: the line of its header and the line on which its
+// statements begin (0 when it has none). A plain header is "state NAME:" alone on its line with
+// a name the checker takes, not taken by a state above: the checker finds nothing wrong with the
+// header itself then.
+struct BLOCK {
+    int header_line;
+    int body_line;
+    bool plain_header;
+};
+
+QVector<BLOCK> blocks_of(const QString& text)
+{
+    static const QRegularExpression identifier("^[A-Za-z_][A-Za-z0-9_]*$");
+    constexpr int HEADER_WORD = 5;  // "state"
+    const QVector<VOKR_STATE_MACHINE_OBJECT::HEADER> headers = VOKR_STATE_MACHINE_OBJECT::find_headers(text);
+    QVector<BLOCK> blocks;
+    QStringList names;
+    for (int i = 0; i < headers.size(); ++i) {
+        const VOKR_STATE_MACHINE_OBJECT::HEADER& h = headers[i];
+        const int end = i + 1 < headers.size() ? headers[i + 1].start : text.size();
+        int body = h.colon + 1;
+        while (body < end && text[body].isSpace())
+            ++body;
+        const int header_line = line_at(text, h.start);
+        const int body_line = body < end ? line_at(text, body) : 0;
+        const QString name = text.mid(h.start + HEADER_WORD, h.colon - h.start - HEADER_WORD).trimmed();
+        const bool plain = line_at(text, h.colon) == header_line && body_line > header_line &&
+                           identifier.match(name).hasMatch() && !is_flow_word(name) && !names.contains(name);
+        names << name;
+        blocks.append({header_line, body_line, plain});
+    }
+    if (blocks.isEmpty())
+        blocks.append({1, 2, false});
+    return blocks;
+}
+
+// A state's own text, as its window shows it, gives the unified text its statements without the
+// blank lines around them: the number of lines before them, and the line of their last line.
+int leading_lines(const QString& state_text)
+{
+    int first = 0;
+    while (first < state_text.size() && state_text[first].isSpace())
+        ++first;
+    return state_text.leftRef(first).count('\n');
+}
+
+int last_line(const QString& state_text) { return leading_lines(state_text) + 1 + state_text.trimmed().count('\n'); }
+
+// Finds the state that holds line `error->line` of the unified text that was checked, and the
+// line of that state's own text, as its window shows it. A state's block runs from its header
+// line to the line before the next header, so the empty line between two states belongs to the
+// one above it; a line past the last block (its last text line and one separator line) maps to
+// the state count. The checker names a plain header's line when the statements above it stop
+// short (a missing statement, "end" or ")"): that is the last line of the state above.
+void locate_line(const QString& text, const VOKR_STATE_MACHINE_OBJECT* object, VOKR_STATE_MACHINE_ERROR* error)
 {
     error->state = 0;
     error->line_in_state = 0;
-    const QVector<int> headers = header_lines(text);
+    const int state_count = object ? object->get_state_count() : 0;
+    const QVector<BLOCK> blocks = blocks_of(text);
     const int line = error->line;
-    if (state_count < 1 || line < headers[0])
+    if (state_count < 1 || line < blocks[0].header_line)
         return;
     if (line > text.count('\n') + 2) {
         error->state = state_count;
         return;
     }
     int state = 0;
-    while (state + 1 < headers.size() && state + 1 < state_count && headers[state + 1] <= line)
+    while (state + 1 < blocks.size() && state + 1 < state_count && blocks[state + 1].header_line <= line)
         ++state;
+    const BLOCK& block = blocks[state];
+    if (line == block.header_line && block.plain_header && state > 0) {
+        error->state = state - 1;
+        error->line_in_state = last_line(object->get_state_text(state - 1));
+        return;
+    }
     error->state = state;
-    error->line_in_state = line - headers[state];
+    const QString own = object->get_state_text(state);
+    if (line == block.header_line || block.body_line == 0 || line < block.body_line || own.trimmed().isEmpty())
+        error->line_in_state = line - block.header_line;
+    else
+        error->line_in_state = std::min(line - block.body_line + 1 + leading_lines(own), last_line(own));
 }
 
 }  // namespace
@@ -192,12 +249,16 @@ void VOKR_TX_MANAGER::set_state_count(int count)
     });
 }
 
+// A state's text holds that state's statements only: a text with a header word would stand in
+// the flow (the file, the check, the run) as more states than the state count says, so it is
+// not taken; the panel keeps it in the state's window and names the line.
 void VOKR_TX_MANAGER::set_state_text(int i, const QString& text)
 {
     if (VOKR_UPDATE_GUARD::is_updating())
         return;
     VOKR_STATE_MACHINE_OBJECT* object = current_state_machine();
-    edit_state_machine(i < 0 || text == object->get_state_text(i), [&] {
+    const bool refused = VOKR_STATE_MACHINE_OBJECT::find_header_word(text) >= 0;
+    edit_state_machine(i < 0 || refused || text == object->get_state_text(i), [&] {
         object->set_state_text(i, text);
         update_all_views(nullptr, STATES_REFRESHED);
     });
@@ -438,7 +499,7 @@ void VOKR_TX_MANAGER::check_state_machine(VOKR_STATE_MACHINE_ERROR* error, int i
         QString text;
         if (object)
             object->get_unified_state_text(&text);
-        locate_line(text, object ? object->get_state_count() : 0, error);
+        locate_line(text, object, error);
     }
     emit updated(nullptr, vokr_hint(VOKR_HINT_INSTANCE_STATUS));
 }
