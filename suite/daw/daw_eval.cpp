@@ -972,8 +972,6 @@ std::unique_ptr<PROGRAM> PROGRAM::make(KSM_TX_TRIGGER* trigger, std::string* err
     p->m_level_words.resize(p->m_levels.size());
     if (trigger->is_state_based() && !(p->m_flow = make_flow(trigger, error)))
         return nullptr;
-    if (p->m_flow)
-        p->m_end_flow = make_flow(trigger, error);
     // A segmented acquisition fills each segment with consecutive samples: it has no storage
     // qualifier, whatever type is kept for when it is not segmented.
     const bool qualified = !trigger->is_storage_qualifier_disabled() && !trigger->is_segmented();
@@ -1028,18 +1026,16 @@ uint64_t PROGRAM::qualify(size_t block)
 }
 
 // Level after level, a stretch of blocks at a time; then the flow and the storage, block by block.
+// Once the last trigger is found the levels are only evaluated for a flow that qualifies storage.
 void PROGRAM::extend(size_t blocks)
 {
     const size_t from = m_stored.size();
     if (from >= blocks)
         return;
-    if (m_triggering || m_flow) {
-        for (size_t l = 0; l < m_levels.size(); ++l) {
-            std::vector<uint64_t>& words = m_level_words[l];
-            words.resize(blocks);
-            for (size_t block = from; block < blocks; ++block)
-                words[block] = m_levels[l]->next();
-        }
+    if (m_triggering || m_qualifier == KSM_SQTYPE_STATE_BASED) {
+        evaluate_levels(blocks);
+        if (m_flow)
+            keep_flow_mark(from);
         m_current.resize(m_levels.size());
         for (size_t block = from; m_flow && block < blocks; ++block) {
             for (size_t l = 0; l < m_levels.size(); ++l)
@@ -1053,6 +1049,22 @@ void PROGRAM::extend(size_t blocks)
     }
     for (size_t block = from; block < blocks; ++block)
         m_stored.push_back(qualify(block));
+}
+
+// Each level's words up to `blocks`, read on from where its stream stands.
+void PROGRAM::evaluate_levels(size_t blocks)
+{
+    for (size_t l = 0; l < m_levels.size(); ++l) {
+        std::vector<uint64_t>& words = m_level_words[l];
+        for (size_t block = words.size(); block < blocks; ++block)
+            words.push_back(m_levels[l]->next());
+    }
+}
+
+void PROGRAM::keep_flow_mark(size_t block)
+{
+    if (m_flow_marks.empty() || block >= m_flow_marks.back().first + SEARCH_STEP)
+        m_flow_marks.emplace_back(block, m_flow->clone());
 }
 
 long long PROGRAM::find_trigger(long long from, long long limit, bool segment, bool* final)
@@ -1093,20 +1105,28 @@ long long PROGRAM::find_trigger(long long from, long long limit, bool segment, b
 
 bool PROGRAM::flow_end(long long t, FLOW_RESULTS* results)
 {
-    if (!m_end_flow || t < 0)
+    if (!m_flow || t < 0)
         return false;
     const size_t last = static_cast<size_t>(t >> 6);
-    extend(last + 1);
+    size_t block = m_flow_words.size();
+    std::unique_ptr<FLOW> flow;
+    if (block <= last) {
+        flow = m_flow->clone();
+    } else {
+        auto mark = std::find_if(m_flow_marks.rbegin(), m_flow_marks.rend(), [&](auto& m) { return m.first <= last; });
+        block = mark->first;
+        flow = mark->second->clone();
+    }
+    evaluate_levels(last + 1);
     std::vector<uint64_t> levels(m_levels.size());
-    for (size_t block = 0; block <= last; ++block) {
+    for (; block <= last; ++block) {
         for (size_t l = 0; l < m_levels.size(); ++l)
             levels[l] = m_level_words[l][block];
         if (block < last)
-            m_end_flow->next(levels);
+            flow->next(levels);
         else
-            *results = m_end_flow->end_within(levels, static_cast<int>(t & 63) + 1);
+            *results = flow->end_within(levels, static_cast<int>(t & 63) + 1);
     }
-    m_end_flow.reset();
     return true;
 }
 

@@ -51,6 +51,8 @@ public:
     // Runs the first `samples` (1 to 64) of the next word only and tells where the flow then
     // stands: where it ends, as it runs no further.
     virtual FLOW_RESULTS end_within(const std::vector<uint64_t>& levels, int samples) = 0;
+    // A flow standing where this one stands, to be run on apart.
+    virtual std::unique_ptr<FLOW> clone() const = 0;
 };
 // Null with a message when the flow text does not check. `by_sample` runs every sample one by
 // one rather than skipping the stretches where the flow does nothing: the same words, slower.
@@ -78,13 +80,14 @@ public:
     // The last `count` (at most) stored samples before `from` and not before `floor`, the latest
     // into *last, the one before it into last[-1], ...; returns how many there were.
     int stored_before(long long from, long long floor, int count, long long* last);
-    // Once the last trigger is found, only storage is asked for: find_trigger finds nothing more,
-    // and the levels are no longer evaluated unless a flow reads them, whose state machine runs on
-    // until the capture ends.
+    // Once the last trigger is found, only storage is asked for: the levels (and a flow that does
+    // not qualify storage) are no longer evaluated, and find_trigger finds nothing more.
     void stop_triggering() { m_triggering = false; }
-    // Where the flow stands once sample t (>= 0, among those evaluated) has run: the flow run again
-    // over the levels' words kept, as the one that triggered may have run ahead. Asked once, for
-    // the capture's last sample; false without a flow.
+    // Whether the flow runs on after the last trigger, to qualify storage.
+    bool flow_qualifies_storage() const { return m_flow && m_qualifier == KSM_SQTYPE_STATE_BASED; }
+    // Where the flow stands once sample t (>= 0) has run. The flow that triggered may have run past
+    // it: a copy kept where that flow stood at most a few search steps before t runs on to t.
+    // Asked once, for the last trigger or the capture's last sample; false without a flow.
     bool flow_end(long long t, FLOW_RESULTS* results);
 
 private:
@@ -92,6 +95,8 @@ private:
 
     PROGRAM() = default;
     void extend(size_t blocks);
+    void evaluate_levels(size_t blocks);
+    void keep_flow_mark(size_t block);
     uint64_t qualify(size_t block);
 
     KSM_DATA_STORAGE_QUALIFIER_TYPE m_qualifier = KSM_SQTYPE_CONTINUOUS;
@@ -99,8 +104,9 @@ private:
     std::vector<std::unique_ptr<STREAM>> m_patterns;  // conditional, or start and stop
     std::vector<std::unique_ptr<STREAM>> m_inputs;    // transitional nodes or the input port
     std::unique_ptr<FLOW> m_flow;
-    std::unique_ptr<FLOW> m_end_flow;  // the same flow, run only up to the capture's end
-    bool m_storing = false;            // start/stop: a start was met and no stop since
+    // Copies of the flow as it stood at the start of a block, a search step or more apart.
+    std::vector<std::pair<size_t, std::unique_ptr<FLOW>>> m_flow_marks;
+    bool m_storing = false;  // start/stop: a start was met and no stop since
     bool m_triggering = true;
     std::vector<uint64_t> m_previous;                  // transitional: each node's last word
     std::vector<std::vector<uint64_t>> m_level_words;  // per level, per block

@@ -286,6 +286,8 @@ public:
         return results;
     }
 
+    std::unique_ptr<FLOW> clone() const override { return std::make_unique<FLOW_RUN>(*this); }
+
 private:
     // Runs the first `samples` samples of a word.
     FLOW_WORDS run_word(const std::vector<uint64_t>& levels, int samples)

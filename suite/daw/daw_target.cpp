@@ -675,11 +675,12 @@ bool clock_runs(const KSM_TX_SIGNAL_SET* set)
     return false;
 }
 
-// The state machine runs until the capture's last sample is stored: where it then stands.
-void record_flow_end(daw_eval::PROGRAM* program, long long last, daw_target::PLAN* plan)
+// Where the state machine stands when it stops: after the last trigger, or after the capture's
+// last sample where it also qualifies storage.
+void record_flow_end(daw_eval::PROGRAM* program, long long trigger, long long last, daw_target::PLAN* plan)
 {
     daw_eval::FLOW_RESULTS end;
-    if (!program->flow_end(last, &end))
+    if (!program->flow_end(program->flow_qualifies_storage() ? last : trigger, &end))
         return;
     plan->state = end.state;
     plan->counters.assign(end.counters.begin(), end.counters.end());
@@ -733,11 +734,11 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
     const int segments = size > 0 ? plan->depth / size : 0;
     const int pre = pre_count(trigger->get_trigger_position(), size);
     plan->positions.assign(static_cast<size_t>(plan->depth), -1);
-    long long floor = 0, from = 0;
+    long long floor = 0, from = 0, found = -1;
     std::vector<long long> ahead;  // the stored samples before the next segment's trigger
     for (int k = 0; k < segments; ++k) {
         bool final = false;
-        const long long found = program->find_trigger(from, from + DAW_SIM_SEARCH_LIMIT, segmented, &final);
+        found = program->find_trigger(from, from + DAW_SIM_SEARCH_LIMIT, segmented, &final);
         if (found < 0)
             return true;
         plan->pre_counts.push_back(pre);
@@ -758,7 +759,7 @@ bool plan(const KSM_DATA_LOG* log, PLAN* plan, std::string* error)
         }
     }
     plan->triggered = true;
-    record_flow_end(program.get(), floor - 1, plan);
+    record_flow_end(program.get(), found, floor - 1, plan);
     plan->sources.assign(static_cast<size_t>(plan->channels), SOURCE());
     SOURCE_READER reader;
     for (int row = 0; row < set->get_num_nodes(); ++row) {

@@ -39,8 +39,9 @@ struct PLAN {
     int channels = 0;
     std::vector<std::string> channel_nodes;  // the node each data channel captures
     std::vector<SOURCE> sources;             // what each data channel carries
-    // Where a state-based flow stands when the capture ends, after its last stored sample: its
-    // state (-1 for a trigger without a flow), counters and flags.
+    // Where a state-based flow stands when it stops, after the last trigger (or, where it also
+    // qualifies storage, after the capture's last stored sample): its state (-1 for a trigger
+    // without a flow), counters and flags.
     int state = -1;
     std::vector<unsigned int> counters;
     std::vector<int> flags;

@@ -400,7 +400,7 @@ TEST_F(TargetEval, SixteenStateMachineWithCountersAndPerStateStorage)
 // A state-based capture records where its flow stands after the capture's last stored sample (the
 // last segment's), the state machine running on after the trigger, counters wrapping at their
 // widths; another trigger records no state.
-TEST_F(TargetEval, CaptureRecordsWhereTheFlowEndsAfterItsLastSample)
+TEST_F(TargetEval, CaptureRecordsWhereTheFlowStops)
 {
     condition(0, "btn[3]", KSM_CTYPE_HIGH);
     const int widths[] = {7, 16};
@@ -415,17 +415,23 @@ TEST_F(TargetEval, CaptureRecordsWhereTheFlowEndsAfterItsLastSample)
         "state ST1:\n  increment c1;\n  segment_trigger;\n  if (c1 == 99) goto ST2;\n"
         "state ST2:\n  increment c1;\n  trigger;\n  if (c1 == 30) goto ST3;\n"
         "state ST3:\n  increment c1;\n  decrement c2;\n  if (condition1) set f1; else clear f1;\n");
-    // ST2 from sample 100 to 158, where c1 has wrapped to 30. The trigger at sample 100 and the
-    // capture's 223 samples after it; in segments, triggers at 0, 64 and 128 (the last), each with
-    // 55 samples after it.
+    // ST2 from sample 100 to 158, where c1 has wrapped to 30. The flow stops after the last
+    // trigger: at sample 100, or in segments at 0, 64 and 128 (the last). Where it also qualifies
+    // storage it runs on to the capture's last sample, the trigger's 223 after it.
     const struct {
-        bool state_based, segmented;
+        bool state_based, segmented, qualifies;
         long long last;
-    } cases[] = {{true, false, 323}, {true, true, 183}, {false, false, 0}};
+        int state;
+    } cases[] = {{true, false, false, 100, 1},
+                 {true, true, false, 128, 1},
+                 {true, false, true, 323, 2},
+                 {false, false, false, 0, -1}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "state-based " << c.state_based << ", segmented " << c.segmented);
+        SCOPED_TRACE(testing::Message() << "state-based " << c.state_based << ", segmented " << c.segmented
+                                        << ", qualifying " << c.qualifies);
         trigger->set_state_based(c.state_based);
         trigger->set_segmented(c.segmented);
+        trigger->set_storage_qualifier_type(c.qualifies ? KSM_SQTYPE_STATE_BASED : KSM_SQTYPE_CONTINUOUS);
         KSM_DATA_LOG* log = session->create_new_log(0);
         ASSERT_TRUE(daw_sim::capture(log));
         std::vector<unsigned int> counters, expected_counters;
@@ -436,10 +442,11 @@ TEST_F(TargetEval, CaptureRecordsWhereTheFlowEndsAfterItsLastSample)
             flags.push_back(log->get_flag_value(i));
         if (c.state_based) {
             const auto steps = static_cast<unsigned int>(c.last + 1);
-            expected_counters = {steps & 127, (0u - (steps - 159)) & 0xFFFF};
-            expected_flags = {bit("btn[3]", c.last)};
+            const bool in_st3 = c.last >= 159;
+            expected_counters = {steps & 127, in_st3 ? (0u - (steps - 159)) & 0xFFFF : 0u};
+            expected_flags = {in_st3 && bit("btn[3]", c.last)};
         }
-        EXPECT_EQ(log->get_state_value(), c.state_based ? 2 : -1);
+        EXPECT_EQ(log->get_state_value(), c.state);
         EXPECT_EQ(counters, expected_counters);
         EXPECT_EQ(flags, expected_flags);
         log->remove();
