@@ -7,10 +7,10 @@
 // Scripts have the module's commands and the shell's test commands (::korvane::shell, see
 // host_shell.h); --printer-pdf makes the printer write that PDF file.
 // The project description comes from --project, or else from the first "*.kproj" file in the
-// session's directory. Without a display (offscreen) and without a script the host opens
-// the session, reports what it opened and ends; with --screenshot it shows the editor's
-// window, writes a PNG picture of it once the window has settled (after the script, when there
-// is one), and ends. The simulated target runs paced, on its worker thread.
+// session's directory that reads as one. Without a display (offscreen) and without a script the
+// host opens the session, reports what it opened and ends; with --screenshot it shows the
+// editor's window, writes a PNG picture of it once the window has settled (after the script,
+// when there is one), and ends. The simulated target runs paced, on its worker thread.
 #include "daw.h"
 #include "gen.h"
 #include "host_shell.h"
@@ -183,43 +183,37 @@ std::string& named_project()
     return project;
 }
 
-// The first "*.kproj" in the session's directory, or empty.
-std::string project_beside(const std::string& session)
+// Opens the first "*.kproj" in the session's directory that reads as a project description
+// (keeping the open project when it is that file) and returns its path; empty when none does.
+// Any other file there, an empty or damaged one the user keeps, is passed over untouched: nobody
+// asked for it.
+std::string open_project_beside(const std::string& session)
 {
     const QDir dir = QFileInfo(QString::fromLocal8Bit(session.c_str())).absoluteDir();
-    const QStringList found = dir.entryList({"*.kproj"}, QDir::Files, QDir::Name);
-    return found.isEmpty() ? std::string() : dir.filePath(found.first()).toLocal8Bit().toStdString();
-}
-
-// The project description named on the command line, or found beside the session.
-std::string project_of(const HOST_OPTIONS& options)
-{
-    return options.project.empty() && !options.session.empty() ? project_beside(options.session) : options.project;
-}
-
-// The project beside a session opened without --project becomes the open one; a session with
-// none beside it is open without a project, which is said once, with the folder searched.
-void open_project_beside(const std::string& session)
-{
-    const std::string project = project_beside(session);
     const PRJ_PROJECT* open = PRJ_PROJECT::get_open();
-    std::string error;
-    if (!project.empty() && open && open->get_path() == project)
+    for (const QString& name : dir.entryList({"*.kproj"}, QDir::Files, QDir::Name)) {
+        const std::string path = dir.filePath(name).toLocal8Bit().toStdString();
+        std::string ignored;
+        if ((open && open->get_path() == path) || PRJ_PROJECT::open(path, &ignored))
+            return path;
+    }
+    return std::string();
+}
+
+// A session opened without --project has the project beside it; one with none there is open
+// without a project, which is said once, with the folder searched.
+void find_project_beside(const std::string& session)
+{
+    if (!open_project_beside(session).empty())
         return;
     PRJ_PROJECT::close();
-    if (project.empty()) {
-        const QString folder = QFileInfo(QString::fromLocal8Bit(session.c_str())).absolutePath();
-        MSG_W warning;
-        warning.fill_args(
-            "No project description (*.kproj) in %1!s!: the session is open without a project, so "
-            "the simulated target cannot run it (name one with --project FILE)/WHOST_NO_PROJECT",
-            folder.toLocal8Bit().constData());
-        warning.post();
-    } else if (!PRJ_PROJECT::open(project, &error)) {
-        MSG_E failure;
-        failure.fill_args("%1!s!/EHOST_PROJECT_NOT_READ", error.c_str());
-        failure.post();
-    }
+    const QString folder = QFileInfo(QString::fromLocal8Bit(session.c_str())).absolutePath();
+    MSG_W warning;
+    warning.fill_args(
+        "No readable project description (*.kproj) in %1!s!: the session is open without a project, so "
+        "the simulated target cannot run it (name one with --project FILE)/WHOST_NO_PROJECT",
+        folder.toLocal8Bit().constData());
+    warning.post();
 }
 
 // The bench holds the design as it was last compiled: a session opened on the bench's device
@@ -239,7 +233,7 @@ void program_bench(const KSM_TX_SESSION* session)
 void on_session_opened(KSM_TX_SESSION* session)
 {
     if (named_project().empty())
-        open_project_beside(session->get_data_session()->get_name());
+        find_project_beside(session->get_data_session()->get_name());
     program_bench(session);
 }
 
@@ -262,11 +256,13 @@ void add_compile_command(VOKR_FRAME_WND* frame)
 // with the reason printed and in `failure`, when either fails.
 VOKR_FRAME_WND* open_editor(const HOST_OPTIONS& options, bool show, std::string* failure)
 {
-    const std::string project = project_of(options);
-    if (!project.empty() && !PRJ_PROJECT::open(project, failure)) {
+    // Only the project named is the person's request: one that cannot be read is an error.
+    if (!options.project.empty() && !PRJ_PROJECT::open(options.project, failure)) {
         std::fprintf(stderr, "korvane_host: %s\n", failure->c_str());
         return nullptr;
     }
+    const std::string project =
+        !options.project.empty() || options.session.empty() ? options.project : open_project_beside(options.session);
     named_project() = options.project;
     VOKR_FRAME_WND* frame = zlm_vokr_create_frame_wnd(WEX_FRAME_MODE_MAIN_WINDOW, nullptr);
     frame->setAttribute(Qt::WA_DeleteOnClose);

@@ -484,7 +484,13 @@ void WRITER::trigger(KSM_TX_TRIGGER& trigger)
             level("level", static_cast<int>(i), s.levels[i]);
         for (int i = 0; i < KSM_NUM_PATTERNS; ++i)
             level("pattern", i, s.patterns[i]);
-        if (KSM_TX_TREE_OBJECT* state_machine = KSM_ACCESS::state_machine(&trigger))
+        // A flow made only to be shown, and left as made, holds nothing of a sequential
+        // trigger's own: an undone switch to state-based flow leaves the file as it was before.
+        KSM_TX_TREE_OBJECT* state_machine = KSM_ACCESS::state_machine(&trigger);
+        const KSM_TREE_ATTRIBUTES* made = KSM_ACCESS::made_state_machine(&trigger);
+        const bool only_shown =
+            state_machine && !s.state_based && !s.state_machine && made && state_machine->collect_attributes() == *made;
+        if (state_machine && !only_shown)
             element("state-machine", [&] { tree(state_machine, KSM_TREE_KIND_STATE_MACHINE); });
         else if (s.state_machine)  // read while the session had no tree root to make the object
             element("state-machine", [&] {

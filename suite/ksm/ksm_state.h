@@ -823,6 +823,11 @@ struct KSM_ACCESS {
         return t->m_state_machine ? t->m_state_machine->object : nullptr;
     }
     static void show_recorded_state_machine(KSM_TX_TRIGGER* t) { t->show_recorded_state_machine(); }
+    // The attributes the trigger's state-machine object was made with; null before it is made.
+    static const KSM_TREE_ATTRIBUTES* made_state_machine(const KSM_TX_TRIGGER* t)
+    {
+        return t->m_state_machine_made.get();
+    }
     static void set_parent(KSM_TX_SIGNAL_SET* s, KSM_TX_INSTANCE* i) { s->m_instance = i; }
     static void set_parent(KSM_DATA_LOG* l, KSM_TX_TRIGGER* t) { l->m_trigger = t; }
 };

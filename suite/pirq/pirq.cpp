@@ -335,7 +335,9 @@ void PIRQ_LINE_EDIT_BROWSE_BUTTON::setText(const QString& text) { m_edit->setTex
 
 void PIRQ_LINE_EDIT_BROWSE_BUTTON::browse()
 {
-    const QString name = QFileDialog::getSaveFileName(this, QString(), m_edit->text(), m_filters.join(";;"));
+    // Only fills the field: the dialog that writes the file asks before it replaces one.
+    const QString name = QFileDialog::getSaveFileName(this, QString(), m_edit->text(), m_filters.join(";;"), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (!name.isEmpty())
         m_edit->setText(name);
 }

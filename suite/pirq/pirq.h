@@ -444,7 +444,8 @@ public slots:
 
 class QLineEdit;
 
-// A file-name field with a browse button that opens a save-file chooser with the given filters.
+// A file-name field with a browse button that opens a save-file chooser with the given filters;
+// the chooser does not ask about a file already there: whoever writes the file asks.
 class PIRQ_LINE_EDIT_BROWSE_BUTTON : public QWidget {
     Q_OBJECT
 public:

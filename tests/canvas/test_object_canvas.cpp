@@ -384,6 +384,29 @@ TEST_F(Canvas, UndoEndsAndCancelRestoreTheLevel)
     EXPECT_EQ(canvas.get_undo_position(), 0);
 }
 
+// A level read as modified is modified again when its edits are undone: the save writes the file
+// that was read.
+TEST_F(Canvas, UndoBackToTheLevelAsOpenedKeepsItsModifiedMark)
+{
+    canvas.select(result());
+    canvas.on_append();
+    ASSERT_TRUE(modified());
+    ASSERT_TRUE(editor->save_document(path("read.lmx").c_str()));
+    EDITOR reopened(false);
+    ASSERT_NO_FATAL_FAILURE(open_session(reopened.get(), "read.lmx"));
+    CANVAS again(reopened.get());
+    again.on_update(nullptr, VOKR_HINT_ADVANCED);
+    again.on_edit_arrange_all_objects();
+    again.on_edit_undo();
+    EXPECT_TRUE(reopened.trigger()->is_advanced_modified(0));
+    again.on_edit_redo();
+    again.on_edit_undo();
+    ASSERT_TRUE(reopened->save_document(path("undone.lmx").c_str()));
+    QFile read(QString::fromStdString(path("read.lmx"))), undone(QString::fromStdString(path("undone.lmx")));
+    ASSERT_TRUE(read.open(QIODevice::ReadOnly) && undone.open(QIODevice::ReadOnly));
+    EXPECT_EQ(undone.readAll().toStdString(), read.readAll().toStdString());
+}
+
 // Undo, a new edit, then Undo returns to the diagram before the new edit, never to the undone one;
 // Redo brings the new edit back and goes no further. After each step the shared Undo and Redo
 // entries (the toolbar's buttons) offer what the canvas can do.

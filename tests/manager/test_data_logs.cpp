@@ -241,6 +241,10 @@ TEST_F(DataLogs, TreeEntriesAreChosenExpandedAndRemoved)
     m->remove_log_tree_item(set->get_name(), saved.c_str(), log->get_name());
     EXPECT_EQ(m->get_num_logs(0, 0, 1), 0);
     EXPECT_EQ(m->get_data_log(), nullptr);
+    // The active signal set and trigger are kept: the data log tree refuses them before asking.
+    EXPECT_TRUE(m->is_log_tree_item_kept(set->get_name(), ""));
+    EXPECT_TRUE(m->is_log_tree_item_kept(set->get_name(), saved.c_str()));
+    EXPECT_FALSE(m->is_log_tree_item_kept(set->get_name(), first.c_str()));
     m->remove_log_tree_item(set->get_name(), first.c_str(), "");
     EXPECT_EQ(set->get_num_triggers(), 1);
 }

@@ -359,21 +359,30 @@ TEST_F(PANES, DataLogTreeRenamesDeletesAndActivates)
     pane.get_tree()->setFocus();
     QCoreApplication::processEvents();
     ASSERT_TRUE(pane.get_tree()->hasFocus());
-    // The active trigger stays (the repository keeps it); the other one goes after its log.
+    // The active trigger, which the repository keeps, is refused before the question and
+    // nothing goes; without it the other trigger goes after the logs.
     const int triggers = m.data()->get_num_triggers();
-    const int logs = m.data()->get_trigger(0)->get_num_logs() + m.data()->get_trigger(1)->get_num_logs();
-    QStandardItem* set_item = pane.get_model()->item(0)->child(0);
-    for (int t = 0; t < set_item->rowCount(); ++t) {
-        pane.get_tree()->selectionModel()->select(set_item->child(t)->index(), QItemSelectionModel::Select);
-        for (int l = 0; l < set_item->child(t)->rowCount(); ++l)
-            pane.get_tree()->selectionModel()->select(set_item->child(t)->child(l)->index(),
-                                                      QItemSelectionModel::Select);
+    ASSERT_EQ(m.data()->get_active_trigger(), m.data()->get_trigger(0));
+    for (bool with_active : {true, false}) {
+        QStandardItem* set_item = pane.get_model()->item(0)->child(0);
+        pane.get_tree()->selectionModel()->clearSelection();
+        for (int t = 0; t < set_item->rowCount(); ++t) {
+            if (t > 0 || with_active)
+                pane.get_tree()->selectionModel()->select(set_item->child(t)->index(), QItemSelectionModel::Select);
+            for (int l = 0; l < set_item->child(t)->rowCount(); ++l)
+                pane.get_tree()->selectionModel()->select(set_item->child(t)->child(l)->index(),
+                                                          QItemSelectionModel::Select);
+        }
+        MSG_JOURNAL::clear();
+        HINTS deleted(m.get());
+        pane.on_data_log_delete();
+        EXPECT_EQ(shown_messages(),
+                  std::vector<std::string>{with_active ? "VOKR_CANT_DELETE_ACTIVE_ITEM" : "VOKR_NO_UNDO_SUPPORT"});
+        EXPECT_EQ(m.data()->get_num_triggers(), with_active ? triggers : triggers - 1);
+        EXPECT_EQ(m.data()->get_trigger(0)->get_num_logs(), with_active ? 2 : 0);
+        EXPECT_EQ(deleted.count(VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW), with_active ? 0 : 1);
+        QCoreApplication::sendPostedEvents(&pane);
     }
-    HINTS deleted(m.get());
-    pane.on_data_log_delete();
-    EXPECT_EQ(m.data()->get_num_triggers(), triggers - 1);
-    EXPECT_EQ(m.data()->get_trigger(0)->get_num_logs(), 0) << logs;
-    EXPECT_EQ(deleted.count(VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW), 1);
 
     // A pane that is not the current instance's renames nothing.
     m->add_instance();

@@ -1,7 +1,8 @@
 # A session copied alone to another folder, away from its project: opening it, from the command
 # line or with File > Open (also in a window that held the demo with its project), warns once and
 # names the folder searched; F5 is refused with the reason instead of waiting for a trigger the
-# simulated target cannot give, and so is Read Data.
+# simulated target cannot give, and so is Read Data. An empty "*.kproj" nobody named, there or
+# before the project beside a session, is passed over and left as it is.
 source [file join [file dirname [info script]] e2e_lib.tcl]
 
 set work [e2e_workspace session_alone]
@@ -9,6 +10,10 @@ set alone [file join $work alone]
 file mkdir $alone
 file copy [file join $work demo.lmx] $alone
 set session_file [file join $alone demo.lmx]
+# Empty project descriptions the user keeps: beside the lone session, and before the project.
+foreach stray [list [file join $alone alone.kproj] [file join $work a.kproj]] {
+    close [open $stray w]
+}
 
 # The posted messages of the journal with that identifier.
 proc posted {identifier} {
@@ -50,4 +55,15 @@ foreach how {command_line file_open file_open_after_project} {
         "$how: Read Data is refused with the reason: $reads"
     check {[status_texts] eq $before} "$how: Read Data leaves the window as it was: [status_texts], not $before"
     close_window
+}
+
+::korvane::msg::clear
+::korvane::host::open_editor [file join $work demo.lmx]
+check {[posted HOST_NO_PROJECT] eq {} && [session instances] == 1} "the project beside the stray file is open"
+close_window
+# Named, the same file is the person's request: its fault is the error.
+expect_error {::korvane::host::open_editor $session_file -project [file join $alone alone.kproj]} \
+    "*Invalid project description*alone.kproj*names no top entity*"
+foreach stray [list [file join $alone alone.kproj] [file join $work a.kproj]] {
+    check {[file size $stray] == 0} "$stray is left as it was"
 }

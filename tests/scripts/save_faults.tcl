@@ -18,6 +18,7 @@ if {[info exists env(SAVE_FAULT_SESSION)]} {
     if {[info exists env(SAVE_FAULT_OUTPUTS)]} {  # the list file and a CSV export over earlier ones
         set_widgets {data_setup_tabs Data}
         catch {vokr_show_list_view -filename $env(SAVE_FAULT_OUTPUTS).txt} list
+        ::korvane::msg::answer yes  ;# the export replaces the earlier file
         answer_dialog [list export_format {Comma Separated Values} file_name $env(SAVE_FAULT_OUTPUTS)] OK {action EXPORT}
         puts [list outputs $list prompted [lmap r [::korvane::msg::log prompted] {dict get $r text}]]
         exit 0

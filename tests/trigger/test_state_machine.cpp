@@ -223,6 +223,23 @@ TEST_F(StateMachine, UndoAfterOpeningKeepsTheStoredFlow)
     EXPECT_EQ(view_of(&reopened), stored);
 }
 
+// A switch to state-based flow, shown (which makes the default flow) and undone, saves the file
+// it had before the switch.
+TEST_F(StateMachine, UndoneSwitchToStateBasedFlowSavesTheFileAsBefore)
+{
+    EDITOR m(true);
+    const auto bytes = [this](const char* name) {
+        QFile file(QString::fromStdString(path(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    ASSERT_TRUE(m->save_document(path("before.lmx").c_str()));
+    m->set_trigger_flow_control("State-based");
+    ASSERT_NE(m->get_state_machine_object(-1), nullptr);  // as the state-based tab shows it
+    m->on_edit_undo();
+    ASSERT_TRUE(m->save_document(path("undone.lmx").c_str()));
+    EXPECT_EQ(bytes("undone.lmx"), bytes("before.lmx"));
+}
+
 // Each setter: whether it opens an undo unit and what it announces besides the unit's end and
 // the modified mark.
 TEST_F(StateMachine, SettersOpenOneUnitAndAnnounceTheirHint)

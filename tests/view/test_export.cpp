@@ -16,9 +16,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
@@ -256,6 +259,52 @@ TEST_F(Export, DialogValidatesBeforeClosingAndExports)
         dialog.accept();
         EXPECT_EQ(shown_messages(), std::vector<std::string>{"VOKR_SUCCESSFUL_EXPORT"}) << good;
         EXPECT_TRUE(QFile::exists(out + ".csv"));
+    }
+}
+
+// A file already at the name is replaced only after Yes; No goes back to the dialog and writes
+// nothing. The browse button's chooser fills the field without a question of its own.
+TEST_F(Export, AFileThereIsReplacedOnlyAfterYes)
+{
+    open_demo();
+    KSM_DATA_LOG* log = capture(64);
+    const QString out = file("kept.csv");
+    write_file(out, "mine");
+    VOKR_EXPORT_DLG dialog(log, m_editor->frame(), nullptr, m());
+    bool chooser_asked = false;
+    QTimer watch;  // answers a question of the chooser's, noting that it asked
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* question = qobject_cast<QMessageBox*>(widget); question && question->isVisible()) {
+                chooser_asked = true;
+                question->button(QMessageBox::Yes)->click();
+            }
+    });
+    watch.start(10);
+    QTimer::singleShot(0, [&] {
+        auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(chooser, nullptr);
+        chooser->setDirectory(QFileInfo(out).absolutePath());
+        chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(out).fileName());
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    dialog.file_field()->browse();
+    watch.stop();
+    EXPECT_FALSE(chooser_asked);
+    EXPECT_EQ(QFileInfo(dialog.file_field()->text()), QFileInfo(out));
+    for (int answer : {MSG_PROMPT::MSG_VALUE_NO, MSG_PROMPT::MSG_VALUE_YES}) {
+        const bool yes = answer == MSG_PROMPT::MSG_VALUE_YES;
+        MSG_JOURNAL::clear();
+        MSG_JOURNAL::push_answer(answer);
+        dialog.accept();
+        const auto asked = MSG_JOURNAL::records_of("prompted");
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked[0].text, "File \"" + out.toStdString() + "\" already exists. Do you want to replace it?");
+        EXPECT_EQ(shown_messages().size(), yes ? 2u : 1u);
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, yes);
+        QFile written(out);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll() == "mine", !yes);
     }
 }
 

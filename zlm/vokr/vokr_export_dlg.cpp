@@ -197,9 +197,11 @@ void VOKR_EXPORT_DLG::accept()
         report_not_written(m_file->text(), refusal);
         return;
     }
+    const QString path = apply_extension(m_file->text(), FORMATS[index].extension);
+    if (!may_replace(path))
+        return;
     m_clock_period = period;
     QDialog::accept();
-    const QString path = apply_extension(m_file->text(), FORMATS[index].extension);
     QString failure;
     if (export_file(path, index, period, &failure))
         vokr_prompt(vokr_msg_successful_export(path.toLocal8Bit().constData()));
@@ -207,10 +209,28 @@ void VOKR_EXPORT_DLG::accept()
         report_not_written(path, failure);
 }
 
+// Why the path must not be written (the open session, its project, no regular file...); empty
+// when it may.
+QString VOKR_EXPORT_DLG::target_refusal(const QString& path) const
+{
+    return m_tx_manager ? m_tx_manager->write_target_refusal(path) : wex_save_refusal(path);
+}
+
+// A file already at the path is replaced only when the person says so; No keeps the dialog
+// open to choose another name. (The browse button's chooser leaves the question to this.) A
+// target that is refused is not asked about: the refusal says why.
+bool VOKR_EXPORT_DLG::may_replace(const QString& path) const
+{
+    if (!QFileInfo(path).isFile() || !target_refusal(path).isEmpty())
+        return true;
+    const QByteArray shown = QDir::toNativeSeparators(path).toLocal8Bit();
+    return vokr_prompt(vokr_msg_export_file_exists(shown.constData())) == MSG_PROMPT::MSG_VALUE_YES;
+}
+
 // False with the reason in `failure`, which stays empty when the person cancelled.
 bool VOKR_EXPORT_DLG::export_file(const QString& path, int index, double period, QString* failure)
 {
-    *failure = m_tx_manager ? m_tx_manager->write_target_refusal(path) : wex_save_refusal(path);
+    *failure = target_refusal(path);
     if (!failure->isEmpty())
         return false;
     if (index >= FIRST_IMAGE_FORMAT) {

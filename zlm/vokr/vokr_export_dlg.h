@@ -33,6 +33,8 @@ public slots:
 
 private:
     void compose_default_file_name();
+    QString target_refusal(const QString& path) const;
+    bool may_replace(const QString& path) const;
     bool export_file(const QString& path, int format_index, double period, QString* failure);
 
     VOKR_TX_MANAGER* m_tx_manager;

@@ -16,6 +16,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr PIRQ_ACTION_ENUM DELETE_ACTION = PIRQ_ACTION_ENUM(113);
@@ -277,6 +279,8 @@ void VOKR_LOG_WIDGET::on_data_log_delete()
         if (paths.last().size() == 1)
             instance = paths.last().first();
     }
+    if (refuse_kept_item(paths))
+        return;
     const QByteArray name = instance.toLocal8Bit();
     if (vokr_prompt(instance.isEmpty()
                         ? vokr_msg_no_undo_support()
@@ -292,6 +296,24 @@ void VOKR_LOG_WIDGET::on_data_log_delete()
     emit m_tx_manager->updated(nullptr,
                                vokr_hint(after >= before ? VOKR_HINT_REBUILD | VOKR_HINT_DATA_LOG | VOKR_HINT_VIEW
                                                          : VOKR_HINT_REBUILD | VOKR_HINT_TABS | VOKR_HINT_INSTANCES));
+}
+
+// A selected signal set or trigger that the repository keeps (the active one), unless an item
+// above it that takes it along is selected too, is named before anything is asked or removed.
+bool VOKR_LOG_WIDGET::refuse_kept_item(const QList<QStringList>& paths) const
+{
+    for (const QStringList& path : paths) {
+        const bool taken_along = std::any_of(paths.begin(), paths.end(), [&](const QStringList& other) {
+            return other.size() < path.size() && path.mid(0, other.size()) == other;
+        });
+        if (path.size() < 2 || path.size() > 3 || taken_along ||
+            !m_tx_manager->is_log_tree_item_kept(local(path, 1), local(path, 2)))
+            continue;
+        const QByteArray name = path.last().toLocal8Bit();
+        vokr_prompt(vokr_msg_cant_delete_active_item(path.size() == 2 ? "signal set" : "trigger", name.constData()));
+        return true;
+    }
+    return false;
 }
 
 void VOKR_LOG_WIDGET::on_data_log_rename()

@@ -42,6 +42,7 @@ private:
     void build_tree();
     QStandardItem* add_item(QStandardItem* parent, const QStringList& path, int icon);
     bool is_own_instance_current() const;
+    bool refuse_kept_item(const QList<QStringList>& paths) const;
     void set_expanded(const QModelIndex& index, bool expanded);
 
     QCheckBox* m_logging = nullptr;

@@ -64,6 +64,7 @@ void VOKR_OBJECT_WIDGET::on_update(QObject*, int hint)
     }
     if (m_undo_list && m_undo_list->isEmpty() && m_tx_manager->is_advanced_mode(nullptr)) {
         m_undo_position = -1;
+        m_tx_manager->shown_advanced_root()->set_first_snapshot_modified(is_level_modified());
         save_undo(false);
     }
     update_scroll_bars();
@@ -120,7 +121,11 @@ void VOKR_OBJECT_WIDGET::on_edit_undo()
     if (!m_objects || !m_undo_list || m_undo_position < 1 || m_undo_position >= m_undo_list->size())
         return;
     load_snapshot(m_undo_position - 1);
-    m_tx_manager->update_advanced_modified_flag(m_undo_position >= 1, true);
+    // Back at the first snapshot the level is marked as it was then (a level read modified from
+    // its file stays so); every later snapshot was recorded by an edit.
+    const VOKR_TRIGGER_OBJECT* root = m_tx_manager->shown_advanced_root();
+    const bool at_first = m_undo_position == 0;
+    m_tx_manager->update_advanced_modified_flag(!at_first || (root && root->is_first_snapshot_modified()), true);
     on_update_edit_undo();
     on_update_edit_redo();
 }

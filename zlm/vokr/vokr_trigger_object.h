@@ -19,6 +19,10 @@ public:
     QList<QList<VOKR_OBJECT*>*>* get_undo_list() { return &m_undo_list; }
     int get_undo_position() const { return m_undo_position; }
     void set_undo_position(int position) { m_undo_position = position; }
+    // The level's modified mark when the first snapshot was recorded, which undoing every
+    // snapshot after it gives back.
+    bool is_first_snapshot_modified() const { return m_first_snapshot_modified; }
+    void set_first_snapshot_modified(bool modified) { m_first_snapshot_modified = modified; }
 
     // The top-level boxes, in the order of the flat list; null past the last.
     KSM_TX_TREE_OBJECT* get_child_object(int index) override;
@@ -38,4 +42,5 @@ private:
     QList<VOKR_OBJECT*> m_object_array;
     QList<QList<VOKR_OBJECT*>*> m_undo_list;
     int m_undo_position = 0;
+    bool m_first_snapshot_modified = false;
 };

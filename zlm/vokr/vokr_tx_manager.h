@@ -461,6 +461,9 @@ public:
     void set_expanded(bool expanded, const QString& instance, const QString& signal_set, const QString& trigger);
     void rename_log_set(const char* new_name, const char* log, const char* trigger, const char* signal_set);
     void remove_log_tree_item(const char* signal_set, const char* trigger, const char* log);
+    // Whether the repository keeps the signal set (trigger null or empty) or the trigger of the
+    // current instance: the active one of its instance or signal set is never removed.
+    bool is_log_tree_item_kept(const char* signal_set, const char* trigger) const;
 public slots:
     void save_to_log();
 

@@ -306,8 +306,8 @@ void VOKR_TX_MANAGER::remove_log_tree_item(const char* signal_set, const char* t
     const char* log_name = is_blank(log) ? nullptr : log;
     if (!trigger_name)
         VOKR_ASSERT_TEXT(log_name == nullptr, "log_name == NULL");
-    // The repository keeps the active signal set and trigger (and the last of each): the data
-    // log tree offers them for deletion too, and such a request removes nothing.
+    // A signal set or trigger the repository keeps is refused by the data log tree before it
+    // asks; a request for one removes nothing.
     const bool shown = m_data_log && log_name && m_data_log->get_trigger() == m_tx_trigger &&
                        QByteArray(m_data_log->get_name()) == log_name;
     if (!m_tx_session || !m_tx_session->remove(m_current_instance, signal_set, trigger_name, log_name))
@@ -318,4 +318,16 @@ void VOKR_TX_MANAGER::remove_log_tree_item(const char* signal_set, const char* t
         m_tx_session->set_active_log(m_current_instance, active->get_log(active->get_num_logs() - 1));
     refresh_tx_cache();
     update_modified_flag();
+}
+
+bool VOKR_TX_MANAGER::is_log_tree_item_kept(const char* signal_set, const char* trigger) const
+{
+    KSM_TX_INSTANCE* instance = m_tx_session ? m_tx_session->get_instance_at(m_current_instance) : nullptr;
+    KSM_TX_SIGNAL_SET* set = instance ? instance->find_signal_set(signal_set) : nullptr;
+    if (!set)
+        return false;
+    if (is_blank(trigger))
+        return set == instance->get_active_signal_set();
+    const KSM_TX_TRIGGER* t = set->find_trigger(trigger);
+    return t && t == set->get_active_trigger();
 }
