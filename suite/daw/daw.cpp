@@ -186,9 +186,26 @@ uint32_t not_running_code(const REQUEST& r)
     return r.log && r.log->is_power_up() ? DAW_EVENT_POWER_UP_NOT_RUNNING : DAW_EVENT_NOT_RUNNING;
 }
 
+// A power-up run reports its phases with the power-up codes; it waits for its trigger as the
+// power-up trigger's progress at the same level.
+uint32_t phase_code(const REQUEST& r, uint32_t code)
+{
+    if (!r.log || !r.log->is_power_up())
+        return code;
+    switch (code) {
+    case DAW_EVENT_WAITING_FOR_TRIGGER:
+    case DAW_EVENT_TRIGGER_PROGRESS: return DAW_EVENT_POWER_UP_TRIGGER_PROGRESS;
+    case DAW_EVENT_PRE_TRIGGER: return DAW_EVENT_POWER_UP_PRE_TRIGGER;
+    case DAW_EVENT_POST_TRIGGER: return DAW_EVENT_POWER_UP_POST_TRIGGER;
+    case DAW_EVENT_OFFLOADING: return DAW_EVENT_POWER_UP_OFFLOADING;
+    default: return code;
+    }
+}
+
 // Must hold the lock. Paced: `ms` of the phase as calls of that code every tick; else one call.
 void queue_phase(SIMULATOR& s, REQUEST* r, uint32_t code, uint32_t argument, int ms)
 {
+    code = phase_code(*r, code);
     if (s.mode != daw_sim::PACED) {
         r->script.push_back({code, argument, 0, false});
         return;

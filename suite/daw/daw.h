@@ -65,9 +65,13 @@ enum DAW_EVENT_CODE : uint32_t {
     DAW_EVENT_STARTED = 0,
     DAW_EVENT_WAITING_FOR_TRIGGER = 1,  // argument: the level waited for
     DAW_EVENT_TRIGGER_PROGRESS = 2,
+    DAW_EVENT_POWER_UP_TRIGGER_PROGRESS = 3,  // each power-up code is the one before it, of a power-up run
     DAW_EVENT_PRE_TRIGGER = 4,
+    DAW_EVENT_POWER_UP_PRE_TRIGGER = 5,
     DAW_EVENT_POST_TRIGGER = 6,
+    DAW_EVENT_POWER_UP_POST_TRIGGER = 7,
     DAW_EVENT_OFFLOADING = 8,
+    DAW_EVENT_POWER_UP_OFFLOADING = 9,
     DAW_EVENT_DATA_READY = 10,  // extra: the KSM_DATA_LOG* filled
     DAW_EVENT_NOT_RUNNING = 12,
     DAW_EVENT_POWER_UP_NOT_RUNNING = 13,

@@ -825,7 +825,8 @@ TEST_F(ACQUISITION, ProgramIsNeededWhereTheDeviceHoldsAnotherChecksum)
 }
 
 // A device that holds the instance with another checksum refuses a run of it, before any run
-// starts; a run of its power-up trigger, whose capture the device made when it powered up, starts.
+// starts; a run of its power-up trigger, whose capture the device made when it powered up, starts
+// and reports its phases as the power-up trigger's.
 TEST_F(ACQUISITION, PowerUpRunIsNotRefusedWhereTheDeviceHoldsItsInstance)
 {
     daw_sim::add_hardware("USB-Cable", {{"MR2-C40", true, false}});
@@ -843,6 +844,9 @@ TEST_F(ACQUISITION, PowerUpRunIsNotRefusedWhereTheDeviceHoldsItsInstance)
             << entry;
         EXPECT_EQ(daw_sim::request_count() - requests, refused ? 0 : 1) << entry;
     }
+    daw_sim::drain();
+    EXPECT_EQ(recorder.states(),
+              std::vector<uint32_t>({0x800000, 0x2008000, 0x2004000, 0x2010000, 0x2020000, 0x400000, 0x2040000}));
 }
 
 // The bench answers a run as hardware would: a chain or device it does not have ends the run with
